@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Installs what Quintora needs to build, run and test on Debian 12. Safe to run again:
+# only missing packages are installed, and npm runs only when the lock file changed.
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+packages=(
+  build-essential cmake ninja-build ccache git python3 pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-webengine-dev qt6-image-formats-plugins libgl-dev
+  libsqlite3-dev zlib1g-dev libcurl4-openssl-dev libssl-dev libplist-dev nlohmann-json3-dev
+  libgraphviz-dev graphviz libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
+  fonts-dejavu fonts-liberation2 xvfb xauth
+  poppler-utils sqlite3 file binutils gdb clang-14 lld-14 llvm-14
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+# Node.js may come from another repository that bundles npm; ask for Debian's only when absent.
+command -v node >/dev/null 2>&1 || missing+=(nodejs)
+command -v npm >/dev/null 2>&1 || missing+=(npm)
+
+if [ "${#missing[@]}" -gt 0 ]; then
+  sudo_cmd=""
+  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  echo "Installing: ${missing[*]}"
+  $sudo_cmd apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# Mermaid's script comes from the npm registry, pinned by the lock file.
+mermaid_dir="$here/resources/mermaid"
+if [ -f "$mermaid_dir/package-lock.json" ]; then
+  stamp="$mermaid_dir/node_modules/.lock-stamp"
+  if [ ! -f "$stamp" ] || ! cmp -s "$mermaid_dir/package-lock.json" "$stamp"; then
+    (cd "$mermaid_dir" && npm ci --no-audit --no-fund --loglevel=error)
+    cp "$mermaid_dir/package-lock.json" "$stamp"
+  fi
+fi

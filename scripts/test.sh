@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything (benchmarks included) and runs the whole test suite.
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+bash "$here/scripts/build.sh"
+cd "$here/build"
+export QT_QPA_PLATFORM=offscreen
+ctest -j "$(nproc)" --timeout 120 --output-on-failure

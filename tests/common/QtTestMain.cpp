@@ -1,0 +1,21 @@
+#include "common/TestEnvironment.h"
+
+#include <QApplication>
+#include <QtGlobal>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char **argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    // Listing tests must not need a display or touch the user's folders.
+    if (testing::GTEST_FLAG(list_tests))
+        return RUN_ALL_TESTS();
+    qnt::test::isolateUserFolders();
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Quintora"));
+    QApplication::setApplicationName(QStringLiteral("Quintora"));
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,220 @@
+#include "platform/PropertyList.h"
+
+#include <QDateTime>
+#include <QStringList>
+#include <QTimeZone>
+
+#include <plist/plist.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+// Property-list dates count seconds from 2001-01-01 00:00:00 UTC.
+constexpr qint64 kReferenceDateOffset = 978307200;
+
+struct PlistDeleter {
+    void operator()(void *node) const { plist_free(static_cast<plist_t>(node)); }
+};
+using PlistPtr = std::unique_ptr<void, PlistDeleter>;
+
+plist_t toNode(const QVariant &value, QString *error)
+{
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return plist_new_bool(value.toBool() ? 1 : 0);
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::ULong:
+        return plist_new_uint(static_cast<uint64_t>(value.toLongLong()));
+    case QMetaType::ULongLong:
+        return plist_new_uint(value.toULongLong());
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return plist_new_real(value.toDouble());
+    case QMetaType::QString: {
+        const QByteArray utf8 = value.toString().toUtf8();
+        return plist_new_string(utf8.constData());
+    }
+    case QMetaType::QByteArray: {
+        const QByteArray bytes = value.toByteArray();
+        return plist_new_data(bytes.constData(), uint64_t(bytes.size()));
+    }
+    case QMetaType::QDateTime: {
+        const qint64 ms = value.toDateTime().toMSecsSinceEpoch() - kReferenceDateOffset * 1000;
+        qint64 sec = ms / 1000;
+        qint64 msRest = ms % 1000;
+        if (msRest < 0) {
+            msRest += 1000;
+            sec -= 1;
+        }
+        return plist_new_date(int32_t(sec), int32_t(msRest * 1000));
+    }
+    case QMetaType::QVariantMap: {
+        plist_t dict = plist_new_dict();
+        const QVariantMap map = value.toMap();
+        for (auto it = map.cbegin(); it != map.cend(); ++it) {
+            plist_t child = toNode(it.value(), error);
+            if (!child) {
+                plist_free(dict);
+                return nullptr;
+            }
+            plist_dict_set_item(dict, it.key().toUtf8().constData(), child);
+        }
+        return dict;
+    }
+    case QMetaType::QVariantList:
+    case QMetaType::QStringList: {
+        plist_t array = plist_new_array();
+        const QVariantList list = value.toList();
+        for (const QVariant &item : list) {
+            plist_t child = toNode(item, error);
+            if (!child) {
+                plist_free(array);
+                return nullptr;
+            }
+            plist_array_append_item(array, child);
+        }
+        return array;
+    }
+    default:
+        if (error) {
+            *error = QStringLiteral("a value of type %1 cannot be stored in a property list")
+                         .arg(QString::fromLatin1(value.metaType().name() ? value.metaType().name()
+                                                                           : "invalid"));
+        }
+        return nullptr;
+    }
+}
+
+QVariant fromNode(plist_t node)
+{
+    switch (plist_get_node_type(node)) {
+    case PLIST_BOOLEAN: {
+        uint8_t b = 0;
+        plist_get_bool_val(node, &b);
+        return QVariant(b != 0);
+    }
+    case PLIST_UINT: {
+        uint64_t v = 0;
+        plist_get_uint_val(node, &v);
+        return QVariant(qint64(v));
+    }
+    case PLIST_REAL: {
+        double d = 0;
+        plist_get_real_val(node, &d);
+        return QVariant(d);
+    }
+    case PLIST_STRING: {
+        char *s = nullptr;
+        plist_get_string_val(node, &s);
+        QString text = QString::fromUtf8(s ? s : "");
+        std::free(s);
+        return QVariant(text);
+    }
+    case PLIST_KEY: {
+        char *s = nullptr;
+        plist_get_key_val(node, &s);
+        QString text = QString::fromUtf8(s ? s : "");
+        std::free(s);
+        return QVariant(text);
+    }
+    case PLIST_DATA: {
+        char *bytes = nullptr;
+        uint64_t length = 0;
+        plist_get_data_val(node, &bytes, &length);
+        QByteArray data(bytes ? bytes : "", qsizetype(length));
+        std::free(bytes);
+        return QVariant(data);
+    }
+    case PLIST_DATE: {
+        int32_t sec = 0;
+        int32_t usec = 0;
+        plist_get_date_val(node, &sec, &usec);
+        const qint64 ms = (qint64(sec) + kReferenceDateOffset) * 1000 + usec / 1000;
+        return QVariant(QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc()));
+    }
+    case PLIST_DICT: {
+        QVariantMap map;
+        plist_dict_iter it = nullptr;
+        plist_dict_new_iter(node, &it);
+        for (;;) {
+            char *key = nullptr;
+            plist_t child = nullptr;
+            plist_dict_next_item(node, it, &key, &child);
+            if (!child) {
+                std::free(key);
+                break;
+            }
+            map.insert(QString::fromUtf8(key ? key : ""), fromNode(child));
+            std::free(key);
+        }
+        std::free(it);
+        return map;
+    }
+    case PLIST_ARRAY: {
+        QVariantList list;
+        const uint32_t count = plist_array_get_size(node);
+        list.reserve(count);
+        for (uint32_t i = 0; i < count; ++i)
+            list.append(fromNode(plist_array_get_item(node, i)));
+        return list;
+    }
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
+std::optional<QByteArray> PropertyList::toXml(const QVariant &value, QString *error)
+{
+    PlistPtr root(toNode(value, error));
+    if (!root)
+        return std::nullopt;
+    char *xml = nullptr;
+    uint32_t length = 0;
+    plist_to_xml(static_cast<plist_t>(root.get()), &xml, &length);
+    if (!xml) {
+        if (error)
+            *error = QStringLiteral("the property list could not be written");
+        return std::nullopt;
+    }
+    QByteArray bytes(xml, qsizetype(length));
+    plist_to_xml_free(xml);
+    return bytes;
+}
+
+std::optional<QVariant> PropertyList::fromData(const QByteArray &data, QString *error)
+{
+    const bool binary = data.startsWith("bplist00");
+    const bool xml = !binary && data.contains("<plist");
+    if (data.isEmpty() || data.size() > 0x7fffffff || (!binary && !xml)) {
+        if (error)
+            *error = QStringLiteral("the data is not a property list");
+        return std::nullopt;
+    }
+    plist_t root = nullptr;
+    if (binary)
+        plist_from_bin(data.constData(), uint32_t(data.size()), &root);
+    else
+        plist_from_xml(data.constData(), uint32_t(data.size()), &root);
+    if (!root) {
+        if (error)
+            *error = QStringLiteral("the property list is damaged");
+        return std::nullopt;
+    }
+    PlistPtr owner(root);
+    return fromNode(root);
+}
+
+bool PropertyList::isStorable(const QVariant &value)
+{
+    PlistPtr node(toNode(value, nullptr));
+    return node != nullptr;
+}

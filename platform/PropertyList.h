@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QVariant>
+
+#include <optional>
+
+// Typed property lists through libplist. Values map one to one:
+//   bool <-> <true/>/<false/>, qint64 (and int/uint) <-> <integer>, double <-> <real>,
+//   QString <-> <string>, QByteArray <-> <data>, QDateTime <-> <date> (whole seconds in XML),
+//   QVariantMap <-> <dict>, QVariantList/QStringList <-> <array>.
+// Anything else cannot be stored and is reported, never guessed.
+class PropertyList
+{
+public:
+    // The XML form of a value, or nothing (with a reason in *error) if it holds a type
+    // that a property list cannot carry.
+    static std::optional<QByteArray> toXml(const QVariant &value, QString *error = nullptr);
+
+    // Reads XML or binary property-list bytes; nothing (with a reason in *error) when the
+    // bytes are not a property list.
+    static std::optional<QVariant> fromData(const QByteArray &data, QString *error = nullptr);
+
+    // Whether a value (recursively) consists only of storable types.
+    static bool isStorable(const QVariant &value);
+};

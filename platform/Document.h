@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+// One document: its file, its edited state (a change count), autosaving and saving through
+// the save panel. Subclasses read and write the contents and make the windows.
+// GUI thread only.
+class Document : public QObject
+{
+    Q_OBJECT
+public:
+    enum class ChangeType { Done, Undone, Redone, Cleared };
+
+    explicit Document(QObject *parent = nullptr);
+    ~Document() override;
+
+    // The document's file; empty for an untitled document.
+    QString filePath() const;
+    void setFilePath(const QString &path);
+    QString fileType() const;
+    void setFileType(const QString &type);
+    // The file's name without its suffix, or "Untitled" / "Untitled N" before the first save.
+    QString displayName() const;
+    void setUntitledNumber(int number);
+    int untitledNumber() const;
+
+    // Edited state: Done and Redone count up, Undone counts down, Cleared resets.
+    void updateChangeCount(ChangeType change);
+    virtual bool isDocumentEdited() const;
+
+    // Contents, written and read by the subclass. The path may be an autosave file.
+    virtual bool readFromURL(const QString &path, QString *errorMessage);
+    virtual bool writeToURL(const QString &path, QString *errorMessage);
+
+    // Saves to the given path (not a panel); the document takes that path unless it is
+    // only a copy. False, with a message, when writing failed: nothing of the old file is lost.
+    bool saveToPath(const QString &path, QString *errorMessage = nullptr);
+    // Save: to the document's file, or through the save panel when it has none.
+    // False when cancelled or failed (failures are shown to the user).
+    bool save(QWidget *parent = nullptr);
+    bool saveAs(QWidget *parent = nullptr);
+
+    // Seconds after the first unsaved change at which the document autosaves; 0 = never.
+    void setAutosavingDelay(double seconds);
+    double autosavingDelay() const;
+    bool isAutosaveScheduled() const;
+    // A saved document autosaves in place; an untitled one into the Autosave folder of the
+    // user's data (the file stays until the document is saved or closed without saving).
+    bool autosave(QString *errorMessage = nullptr);
+    QString autosavedContentsPath() const;
+    void setAutosavedContentsPath(const QString &path);
+    // Folder of the untitled documents' autosaves.
+    static QString autosaveFolder();
+
+    // Windows: the subclass makes them; the document shows them and sheets use the first.
+    virtual void makeWindowControllers();
+    void addWindow(QWidget *window);
+    QList<QWidget *> windows() const;
+    QWidget *windowForSheet() const;
+    void showWindows();
+
+    // Asks about unsaved changes (Save / Don't Save / Cancel); false when the user cancels
+    // or the save failed.
+    bool canClose(QWidget *parent = nullptr);
+    // Closes the windows and leaves the document controller. Closing an edited document
+    // without saving removes its autosave file.
+    void close();
+
+signals:
+    void editedChanged(bool edited);
+    void filePathChanged(const QString &path);
+    void saved(const QString &path);
+    void autosaved(const QString &path);
+
+private:
+    void setChangeCount(int count);
+    void scheduleAutosave();
+    void removeAutosaveFile();
+
+    QString m_filePath;
+    QString m_fileType;
+    int m_untitledNumber = 1;
+    int m_changeCount = 0;
+    double m_autosavingDelay = 0.0;
+    QTimer m_autosaveTimer;
+    QString m_autosavedContentsPath;
+    QList<QPointer<QWidget>> m_windows;
+    bool m_closing = false;
+};

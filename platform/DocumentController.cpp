@@ -1,0 +1,417 @@
+#include "platform/DocumentController.h"
+
+#include "platform/Document.h"
+#include "platform/UserDefaults.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QMessageBox>
+
+Q_LOGGING_CATEGORY(lcDocumentController, "quintora.documents")
+
+const QString DocumentController::kRecentDocumentsKey = QStringLiteral("QntRecentDocumentPaths");
+const QString DocumentController::kOpenDocumentsKey = QStringLiteral("QntOpenDocuments");
+
+namespace {
+
+DocumentController *g_shared = nullptr;
+
+QString canonicalOrAbsolute(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+}
+
+} // namespace
+
+DocumentController::DocumentController(QObject *parent)
+    : QObject(parent)
+{
+    if (!g_shared)
+        g_shared = this;
+}
+
+DocumentController::~DocumentController()
+{
+    if (g_shared == this)
+        g_shared = nullptr;
+}
+
+DocumentController &DocumentController::sharedDocumentController()
+{
+    if (!g_shared)
+        new DocumentController(QCoreApplication::instance());
+    return *g_shared;
+}
+
+void DocumentController::setDocumentFactory(const QString &type, const QString &suffix,
+                                            DocumentFactory factory)
+{
+    m_type = type;
+    m_suffix = suffix;
+    m_factory = std::move(factory);
+}
+
+QString DocumentController::defaultType() const
+{
+    return m_type;
+}
+
+QString DocumentController::fileSuffix() const
+{
+    return m_suffix;
+}
+
+QString DocumentController::fileFilter() const
+{
+    if (m_suffix.isEmpty())
+        return tr("All files (*)");
+    return QStringLiteral("%1 (*.%2)").arg(m_type.isEmpty() ? m_suffix : m_type, m_suffix);
+}
+
+QList<Document *> DocumentController::documents() const
+{
+    QList<Document *> result;
+    for (const QPointer<Document> &document : m_documents) {
+        if (document)
+            result.append(document);
+    }
+    return result;
+}
+
+Document *DocumentController::currentDocument() const
+{
+    const QList<Document *> all = documents();
+    if (QWidget *active = QApplication::activeWindow()) {
+        for (Document *document : all) {
+            for (QWidget *window : document->windows()) {
+                if (window == active || window->isAncestorOf(active))
+                    return document;
+            }
+        }
+    }
+    return all.isEmpty() ? nullptr : all.last();
+}
+
+Document *DocumentController::documentForPath(const QString &path) const
+{
+    if (path.isEmpty())
+        return nullptr;
+    const QString wanted = canonicalOrAbsolute(path);
+    for (Document *document : documents()) {
+        if (!document->filePath().isEmpty() && canonicalOrAbsolute(document->filePath()) == wanted)
+            return document;
+    }
+    return nullptr;
+}
+
+void DocumentController::addDocument(Document *document)
+{
+    if (!document || documents().contains(document))
+        return;
+    document->setParent(this);
+    m_documents.append(document);
+    noteDocumentsChanged();
+    emit documentAdded(document);
+}
+
+void DocumentController::removeDocument(Document *document)
+{
+    if (!document || !documents().contains(document))
+        return;
+    m_documents.removeAll(QPointer<Document>(document));
+    noteDocumentsChanged();
+    emit documentRemoved(document);
+    document->deleteLater();
+}
+
+Document *DocumentController::makeUntitledDocumentOfType(const QString &type, QString *errorMessage)
+{
+    if (!m_factory || (!type.isEmpty() && type != m_type)) {
+        if (errorMessage)
+            *errorMessage = tr("Documents of this type cannot be made.");
+        return nullptr;
+    }
+    std::unique_ptr<Document> document = m_factory();
+    if (!document) {
+        if (errorMessage)
+            *errorMessage = tr("The document could not be made.");
+        return nullptr;
+    }
+    document->setFileType(m_type);
+    document->setUntitledNumber(nextUntitledNumber());
+    return document.release();
+}
+
+Document *DocumentController::openUntitledDocumentAndDisplay(bool display, QString *errorMessage)
+{
+    Document *document = makeUntitledDocumentOfType(m_type, errorMessage);
+    if (!document)
+        return nullptr;
+    addDocument(document);
+    if (display) {
+        document->makeWindowControllers();
+        document->showWindows();
+    }
+    return document;
+}
+
+Document *DocumentController::makeDocumentWithContentsOfURL(const QString &path, const QString &type,
+                                                             QString *errorMessage)
+{
+    Document *document = makeUntitledDocumentOfType(type, errorMessage);
+    if (!document)
+        return nullptr;
+    QString error;
+    if (!document->readFromURL(path, &error)) {
+        delete document;
+        if (errorMessage) {
+            *errorMessage = error.isEmpty() ? tr("The document “%1” could not be opened.")
+                                                  .arg(QFileInfo(path).fileName())
+                                            : error;
+        }
+        return nullptr;
+    }
+    document->setFilePath(path);
+    return document;
+}
+
+Document *DocumentController::openDocumentWithContentsOfURL(const QString &path, bool display,
+                                                            QString *errorMessage)
+{
+    if (Document *open = documentForPath(path)) {
+        if (display)
+            open->showWindows();
+        return open;
+    }
+    Document *document = makeDocumentWithContentsOfURL(path, m_type, errorMessage);
+    if (!document)
+        return nullptr;
+    addDocument(document);
+    noteNewRecentDocumentURL(document->filePath());
+    if (display) {
+        document->makeWindowControllers();
+        document->showWindows();
+    }
+    return document;
+}
+
+void DocumentController::newDocument()
+{
+    QString error;
+    if (!openUntitledDocumentAndDisplay(true, &error) && !error.isEmpty())
+        presentError(error, nullptr);
+}
+
+void DocumentController::openDocument(QWidget *parent)
+{
+    const QStringList paths = runOpenPanel(parent);
+    for (const QString &path : paths) {
+        QString error;
+        if (!openDocumentWithContentsOfURL(path, true, &error))
+            presentError(error, parent);
+    }
+}
+
+QStringList DocumentController::recentDocumentURLs() const
+{
+    QStringList result;
+    const QVariantList stored = UserDefaults::standardUserDefaults().arrayForKey(kRecentDocumentsKey);
+    for (const QVariant &value : stored) {
+        if (value.typeId() == QMetaType::QString && !value.toString().isEmpty())
+            result.append(value.toString());
+    }
+    return result.mid(0, maximumRecentDocumentCount());
+}
+
+void DocumentController::noteNewRecentDocumentURL(const QString &path)
+{
+    if (path.isEmpty())
+        return;
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    QStringList recent = recentDocumentURLs();
+    recent.removeAll(absolute);
+    recent.prepend(absolute);
+    recent = recent.mid(0, maximumRecentDocumentCount());
+    UserDefaults::standardUserDefaults().setObject(QVariant(recent), kRecentDocumentsKey);
+}
+
+void DocumentController::clearRecentDocuments()
+{
+    UserDefaults::standardUserDefaults().removeObjectForKey(kRecentDocumentsKey);
+}
+
+int DocumentController::maximumRecentDocumentCount() const
+{
+    return 10;
+}
+
+QVariantList DocumentController::restorationList() const
+{
+    return UserDefaults::standardUserDefaults().arrayForKey(kOpenDocumentsKey);
+}
+
+int DocumentController::reopenDocumentsFromLastSession()
+{
+    const QVariantList entries = restorationList();
+    if (entries.isEmpty() || !m_factory)
+        return 0;
+    m_restoring = true;
+    int reopened = 0;
+    for (const QVariant &entry : entries) {
+        const QVariantMap map = entry.toMap();
+        const QString path = map.value(QStringLiteral("path")).toString();
+        const QString autosave = map.value(QStringLiteral("autosave")).toString();
+        QString error;
+        if (!path.isEmpty() && QFileInfo(path).isFile()) {
+            if (openDocumentWithContentsOfURL(path, true, &error))
+                ++reopened;
+            else
+                qCWarning(lcDocumentController) << "cannot reopen" << path << ":" << error;
+            continue;
+        }
+        if (path.isEmpty() && !autosave.isEmpty() && QFileInfo(autosave).isFile()) {
+            Document *document = makeUntitledDocumentOfType(m_type, &error);
+            if (document && document->readFromURL(autosave, &error)) {
+                document->setAutosavedContentsPath(autosave);
+                document->updateChangeCount(Document::ChangeType::Done);
+                addDocument(document);
+                document->makeWindowControllers();
+                document->showWindows();
+                ++reopened;
+                continue;
+            }
+            delete document;
+            qCWarning(lcDocumentController) << "cannot reopen the unsaved document" << autosave
+                                            << ":" << error;
+            continue;
+        }
+        qCInfo(lcDocumentController) << "not reopening" << (path.isEmpty() ? autosave : path)
+                                     << ": the file is gone";
+    }
+    m_restoring = false;
+    noteDocumentsChanged();
+    return reopened;
+}
+
+void DocumentController::prepareForTermination()
+{
+    for (Document *document : documents()) {
+        if (!document->isDocumentEdited())
+            continue;
+        QString error;
+        if (!document->autosave(&error))
+            qCWarning(lcDocumentController) << "cannot autosave" << document->displayName()
+                                            << "before quitting:" << error;
+    }
+    noteDocumentsChanged();
+    m_terminating = true;
+}
+
+bool DocumentController::isTerminating() const
+{
+    return m_terminating;
+}
+
+void DocumentController::setOpenPanel(OpenPanel panel)
+{
+    m_openPanel = std::move(panel);
+}
+
+void DocumentController::setSavePanel(SavePanel panel)
+{
+    m_savePanel = std::move(panel);
+}
+
+void DocumentController::setClosePrompt(ClosePrompt prompt)
+{
+    m_closePrompt = std::move(prompt);
+}
+
+void DocumentController::setErrorPresenter(ErrorPresenter presenter)
+{
+    m_errorPresenter = std::move(presenter);
+}
+
+QStringList DocumentController::runOpenPanel(QWidget *parent) const
+{
+    if (m_openPanel)
+        return m_openPanel(parent);
+    return QFileDialog::getOpenFileNames(parent, tr("Open"), QString(), fileFilter());
+}
+
+QString DocumentController::runSavePanel(QWidget *parent, const QString &suggestedName) const
+{
+    if (m_savePanel)
+        return m_savePanel(parent, suggestedName);
+    QString suggestion = suggestedName;
+    if (!m_suffix.isEmpty())
+        suggestion += QLatin1Char('.') + m_suffix;
+    return QFileDialog::getSaveFileName(parent, tr("Save"), suggestion, fileFilter());
+}
+
+DocumentController::CloseChoice DocumentController::runClosePrompt(Document *document,
+                                                                   QWidget *parent) const
+{
+    if (m_closePrompt)
+        return m_closePrompt(document, parent);
+    QMessageBox box(parent);
+    box.setIcon(QMessageBox::Warning);
+    box.setText(tr("Do you want to save the changes made to the document “%1”?")
+                    .arg(document ? document->displayName() : QString()));
+    box.setInformativeText(tr("Your changes will be lost if you don’t save them."));
+    box.setStandardButtons(QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return CloseChoice::Save;
+    case QMessageBox::Discard:
+        return CloseChoice::DontSave;
+    default:
+        return CloseChoice::Cancel;
+    }
+}
+
+void DocumentController::noteDocumentsChanged()
+{
+    // While quitting, the documents still open are exactly what the next launch reopens.
+    if (m_terminating || m_restoring)
+        return;
+    QVariantList entries;
+    for (Document *document : documents()) {
+        if (document->filePath().isEmpty() && document->autosavedContentsPath().isEmpty())
+            continue;
+        entries.append(QVariantMap{{QStringLiteral("path"), document->filePath()},
+                                   {QStringLiteral("autosave"), document->filePath().isEmpty()
+                                                                    ? document->autosavedContentsPath()
+                                                                    : QString()}});
+    }
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    if (entries.isEmpty())
+        defaults.removeObjectForKey(kOpenDocumentsKey);
+    else
+        defaults.setObject(entries, kOpenDocumentsKey);
+}
+
+void DocumentController::presentError(const QString &message, QWidget *parent) const
+{
+    qCWarning(lcDocumentController).noquote() << message;
+    if (m_errorPresenter) {
+        m_errorPresenter(message, parent);
+        return;
+    }
+    QMessageBox::warning(parent, tr("Quintora"), message);
+}
+
+int DocumentController::nextUntitledNumber() const
+{
+    int highest = 0;
+    for (Document *document : documents()) {
+        if (document->filePath().isEmpty())
+            highest = std::max(highest, document->untitledNumber());
+    }
+    return highest + 1;
+}

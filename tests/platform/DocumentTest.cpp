@@ -1,0 +1,266 @@
+#include "platform/Document.h"
+#include "platform/DocumentController.h"
+#include "platform/UserDefaults.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QtCore/qtestsupport_core.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A document whose contents is one line of text.
+class TextDocument : public Document
+{
+public:
+    QString text;
+    bool failWrites = false;
+
+    bool readFromURL(const QString &path, QString *errorMessage) override
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            *errorMessage = "cannot read " + path;
+            return false;
+        }
+        text = QString::fromUtf8(file.readAll());
+        return true;
+    }
+
+    bool writeToURL(const QString &path, QString *errorMessage) override
+    {
+        QFile file(path);
+        if (failWrites || !file.open(QIODevice::WriteOnly)) {
+            *errorMessage = "cannot write " + path;
+            return false;
+        }
+        file.write(text.toUtf8());
+        return true;
+    }
+};
+
+QString readText(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+void writeText(const QString &path, const QString &text)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text.toUtf8());
+}
+
+class DocumentTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        controller().setDocumentFactory("Quintora Drawing", "quintora",
+                                        [] { return std::make_unique<TextDocument>(); });
+        controller().setErrorPresenter([this](const QString &message, QWidget *) { m_errors << message; });
+        controller().setClosePrompt([this](Document *, QWidget *) { return m_closeChoice; });
+        controller().setSavePanel([this](QWidget *, const QString &) { return m_savePanelAnswer; });
+        controller().setOpenPanel([this](QWidget *) { return m_openPanelAnswer; });
+        controller().clearRecentDocuments();
+    }
+
+    void TearDown() override
+    {
+        for (Document *document : controller().documents())
+            controller().removeDocument(document);
+        QCoreApplication::processEvents();
+        UserDefaults::standardUserDefaults().removeObjectForKey(DocumentController::kOpenDocumentsKey);
+    }
+
+    static DocumentController &controller() { return DocumentController::sharedDocumentController(); }
+
+    TextDocument *newDocument()
+    {
+        QString error;
+        auto *document = static_cast<TextDocument *>(controller().openUntitledDocumentAndDisplay(false, &error));
+        EXPECT_NE(document, nullptr) << error.toStdString();
+        return document;
+    }
+
+    QString path(const QString &name) const { return m_dir.path() + "/" + name; }
+
+    QTemporaryDir m_dir;
+    QStringList m_errors;
+    DocumentController::CloseChoice m_closeChoice = DocumentController::CloseChoice::Cancel;
+    QString m_savePanelAnswer;
+    QStringList m_openPanelAnswer;
+};
+
+} // namespace
+
+TEST_F(DocumentTest, ChangeCountFollowsDoneUndoneCleared)
+{
+    TextDocument *document = newDocument();
+    int edits = 0;
+    QObject::connect(document, &Document::editedChanged, [&](bool) { ++edits; });
+    EXPECT_FALSE(document->isDocumentEdited());
+    document->updateChangeCount(Document::ChangeType::Done);
+    document->updateChangeCount(Document::ChangeType::Done);
+    EXPECT_TRUE(document->isDocumentEdited());
+    document->updateChangeCount(Document::ChangeType::Undone);
+    EXPECT_TRUE(document->isDocumentEdited());
+    document->updateChangeCount(Document::ChangeType::Undone);
+    EXPECT_FALSE(document->isDocumentEdited());
+    document->updateChangeCount(Document::ChangeType::Redone);
+    document->updateChangeCount(Document::ChangeType::Cleared);
+    EXPECT_FALSE(document->isDocumentEdited());
+    EXPECT_EQ(edits, 4);
+}
+
+TEST_F(DocumentTest, UntitledDocumentsAreNumbered)
+{
+    EXPECT_EQ(newDocument()->displayName(), "Untitled");
+    EXPECT_EQ(newDocument()->displayName(), "Untitled 2");
+}
+
+TEST_F(DocumentTest, SaveWritesCleansAndRemembers)
+{
+    TextDocument *document = newDocument();
+    document->text = "hello";
+    document->updateChangeCount(Document::ChangeType::Done);
+    ASSERT_TRUE(document->saveToPath(path("a.quintora")));
+    EXPECT_EQ(readText(path("a.quintora")), "hello");
+    EXPECT_FALSE(document->isDocumentEdited());
+    EXPECT_EQ(document->displayName(), "a");
+    EXPECT_EQ(controller().recentDocumentURLs().value(0), path("a.quintora"));
+    const QVariantList list = controller().restorationList();
+    ASSERT_EQ(list.size(), 1);
+    EXPECT_EQ(list[0].toMap().value("path").toString(), path("a.quintora"));
+}
+
+TEST_F(DocumentTest, FailedSaveKeepsTheEditedStateAndReports)
+{
+    TextDocument *document = newDocument();
+    document->updateChangeCount(Document::ChangeType::Done);
+    document->failWrites = true;
+    m_savePanelAnswer = path("b");
+    EXPECT_FALSE(document->save());
+    EXPECT_TRUE(document->isDocumentEdited());
+    EXPECT_TRUE(document->filePath().isEmpty());
+    ASSERT_EQ(m_errors.size(), 1);
+}
+
+TEST_F(DocumentTest, SaveOfAnUntitledDocumentAsksForAPlaceAndAddsTheSuffix)
+{
+    TextDocument *document = newDocument();
+    m_savePanelAnswer.clear();
+    EXPECT_FALSE(document->save());
+    m_savePanelAnswer = path("Drawing");
+    EXPECT_TRUE(document->save());
+    EXPECT_EQ(document->filePath(), path("Drawing.quintora"));
+}
+
+TEST_F(DocumentTest, UntitledDocumentAutosavesAfterTheDelayAndClosingDiscardsIt)
+{
+    TextDocument *document = newDocument();
+    document->setAutosavingDelay(0.01);
+    document->text = "draft";
+    document->updateChangeCount(Document::ChangeType::Done);
+    EXPECT_TRUE(document->isAutosaveScheduled());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !document->autosavedContentsPath().isEmpty(); }, 5000));
+    const QString autosave = document->autosavedContentsPath();
+    EXPECT_TRUE(autosave.startsWith(Document::autosaveFolder()));
+    EXPECT_EQ(readText(autosave), "draft");
+    EXPECT_TRUE(document->isDocumentEdited());
+    EXPECT_EQ(controller().restorationList().value(0).toMap().value("autosave").toString(), autosave);
+
+    m_closeChoice = DocumentController::CloseChoice::Cancel;
+    EXPECT_FALSE(document->canClose());
+    m_closeChoice = DocumentController::CloseChoice::DontSave;
+    ASSERT_TRUE(document->canClose());
+    document->close();
+    EXPECT_FALSE(QFile::exists(autosave));
+    EXPECT_TRUE(controller().restorationList().isEmpty());
+}
+
+TEST_F(DocumentTest, SavedDocumentAutosavesInPlace)
+{
+    writeText(path("c.quintora"), "old");
+    QString error;
+    auto *document = static_cast<TextDocument *>(
+        controller().openDocumentWithContentsOfURL(path("c.quintora"), false, &error));
+    ASSERT_NE(document, nullptr);
+    document->setAutosavingDelay(0.01);
+    document->text = "new";
+    document->updateChangeCount(Document::ChangeType::Done);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !document->isDocumentEdited(); }, 5000));
+    EXPECT_EQ(readText(path("c.quintora")), "new");
+    EXPECT_TRUE(QDir(Document::autosaveFolder()).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(DocumentTest, OpeningAFileTwiceGivesTheSameDocument)
+{
+    writeText(path("d.quintora"), "d");
+    QString error;
+    Document *first = controller().openDocumentWithContentsOfURL(path("d.quintora"), false, &error);
+    Document *second = controller().openDocumentWithContentsOfURL(m_dir.path() + "/./d.quintora", false, &error);
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(controller().documents().size(), 1);
+}
+
+TEST_F(DocumentTest, OpeningAMissingFileFailsWithAMessage)
+{
+    QString error;
+    EXPECT_EQ(controller().openDocumentWithContentsOfURL(path("missing.quintora"), false, &error), nullptr);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(controller().documents().isEmpty());
+    m_openPanelAnswer = {path("missing.quintora")};
+    controller().openDocument();
+    EXPECT_EQ(m_errors.size(), 1);
+}
+
+TEST_F(DocumentTest, RecentDocumentsAreNewestFirstWithoutDuplicatesAndBounded)
+{
+    for (int i = 0; i < 12; ++i)
+        controller().noteNewRecentDocumentURL(path(QString("r%1.quintora").arg(i)));
+    controller().noteNewRecentDocumentURL(path("r5.quintora"));
+    const QStringList recent = controller().recentDocumentURLs();
+    EXPECT_EQ(recent.size(), 10);
+    EXPECT_EQ(recent.first(), path("r5.quintora"));
+    EXPECT_EQ(recent.count(path("r5.quintora")), 1);
+    EXPECT_EQ(recent.value(1), path("r11.quintora"));
+}
+
+TEST_F(DocumentTest, LastSessionIsReopenedFromFilesAndAutosaves)
+{
+    writeText(path("e.quintora"), "saved");
+    QDir().mkpath(Document::autosaveFolder());
+    const QString autosave = Document::autosaveFolder() + "/X.quintora";
+    writeText(autosave, "unsaved");
+    UserDefaults::standardUserDefaults().setObject(
+        QVariantList{QVariantMap{{"path", path("e.quintora")}, {"autosave", ""}},
+                     QVariantMap{{"path", ""}, {"autosave", autosave}},
+                     QVariantMap{{"path", path("gone.quintora")}, {"autosave", ""}}},
+        DocumentController::kOpenDocumentsKey);
+    EXPECT_EQ(controller().reopenDocumentsFromLastSession(), 2);
+    const QList<Document *> documents = controller().documents();
+    ASSERT_EQ(documents.size(), 2);
+    EXPECT_EQ(static_cast<TextDocument *>(documents[0])->text, "saved");
+    EXPECT_EQ(static_cast<TextDocument *>(documents[1])->text, "unsaved");
+    EXPECT_TRUE(documents[1]->isDocumentEdited());
+    EXPECT_TRUE(documents[1]->filePath().isEmpty());
+    EXPECT_EQ(controller().restorationList().size(), 2);
+    QFile::remove(autosave);
+}
+
+TEST_F(DocumentTest, QuittingKeepsTheOpenDocumentsForTheNextLaunch)
+{
+    TextDocument *document = newDocument();
+    document->text = "keep me";
+    document->updateChangeCount(Document::ChangeType::Done);
+    controller().prepareForTermination();
+    const QString autosave = document->autosavedContentsPath();
+    EXPECT_EQ(readText(autosave), "keep me");
+    controller().removeDocument(document);
+    EXPECT_EQ(controller().restorationList().value(0).toMap().value("autosave").toString(), autosave);
+}

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "framework/routing/VRRouteTypes.h"
+
+#include <QHash>
+#include <QList>
+#include <QPointF>
+#include <QRectF>
+
+#include <memory>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+class VRRouteSpatialIndex;
+
+// Obstacle-avoiding connector router. Orthogonal routes are found with A* on the implicit
+// orthogonal grid spanned by the edges of the inflated obstacles (cost = length + penalty per bend,
+// ends leave their shape perpendicular to its side); polyline routes with A* over the visibility
+// graph of the inflated corners (cost = length + penalty per segment). Parallel orthogonal
+// segments sharing a channel are nudged apart afterwards.
+//
+// The router is incremental: obstacles and connectors are kept between calls and update() re-routes
+// only connectors whose ends changed or whose route is affected by a changed obstacle, so dragging
+// a shape stays interactive.
+class VRConnectorRouter
+{
+public:
+    VRConnectorRouter();
+    ~VRConnectorRouter();
+    VRConnectorRouter(const VRConnectorRouter &) = delete;
+    VRConnectorRouter &operator=(const VRConnectorRouter &) = delete;
+
+    const VRRouteParameters &parameters() const { return m_parameters; }
+    // Non-positive distances and penalties fall back to the defaults.
+    void setParameters(const VRRouteParameters &parameters);
+
+    void setObstacle(VRRouteId id, const QRectF &rect);
+    void removeObstacle(VRRouteId id);
+    bool hasObstacle(VRRouteId id) const;
+    QRectF obstacle(VRRouteId id) const;
+    int obstacleCount() const { return int(m_obstacles.size()); }
+
+    void setConnector(VRRouteId id, const VRRouteRequest &request);
+    void removeConnector(VRRouteId id);
+    bool hasConnector(VRRouteId id) const;
+    int connectorCount() const { return int(m_connectors.size()); }
+
+    // Routes what changed since the last call; returns the connectors whose path changed.
+    QList<VRRouteId> update();
+    // Forgets every route and routes all connectors again.
+    QList<VRRouteId> routeAll();
+    bool hasPendingChanges() const;
+
+    // The routed path of a connector (after nudging); empty when unknown.
+    QList<QPointF> route(VRRouteId id) const;
+    // False when no route avoiding the obstacles exists and a straight segment was used.
+    bool wasRouted(VRRouteId id) const;
+
+    // Routes one request against the current obstacles without storing it (no nudging).
+    QList<QPointF> routeOnce(const VRRouteRequest &request, bool *found = nullptr);
+
+    // Expansions of the last searches, for tests and benchmarks.
+    qint64 searchExpansions() const { return m_expansions; }
+
+private:
+    struct Obstacle {
+        QRectF rect;
+        QRectF inflated;
+    };
+    struct Connector {
+        VRRouteRequest request;
+        QList<QPointF> raw;
+        QList<QPointF> path;
+        bool dirty = true;
+        bool routed = false;
+    };
+    struct Port {
+        QPointF spot;
+        QPointF exit;
+        int outDir = 4;      // 0 +x, 1 -x, 2 +y, 3 -y, 4 none (free end)
+    };
+
+    void prepare();
+    Port port(const VRRouteEnd &end) const;
+    QList<QPointF> routeOrthogonal(const VRRouteRequest &request, bool *found);
+    bool orthogonalSearch(const Port &from, const Port &to, const std::vector<VRRouteId> &ignored,
+                          const std::vector<double> &xs, const std::vector<double> &ys,
+                          QList<QPointF> *out);
+    QList<QPointF> routePolyline(const VRRouteRequest &request, bool *found);
+    bool polylineSearch(const Port &from, const Port &to, const VRRouteRequest &request,
+                        const QRectF &window, QList<QPointF> *out);
+    bool segmentClear(const QPointF &a, const QPointF &b, const VRRouteRequest &request,
+                      const std::vector<VRRouteId> &ignored) const;
+    std::vector<VRRouteId> ignoredAt(const std::vector<QPointF> &points) const;
+    bool blockedAt(double x, double y, const std::vector<VRRouteId> &ignored) const;
+    void markAffectedBy(const QRectF &area);
+    QList<VRRouteId> nudgeAll();
+
+    VRRouteParameters m_parameters;
+    std::unordered_map<VRRouteId, Obstacle> m_obstacles;
+    std::unordered_map<VRRouteId, Connector> m_connectors;
+    std::unique_ptr<VRRouteSpatialIndex> m_index;
+    std::vector<QRectF> m_changedAreas;
+    std::vector<double> m_xs;
+    std::vector<double> m_ys;
+    bool m_gridDirty = true;
+    bool m_allDirty = false;
+    bool m_anyDirty = false;
+    qint64 m_expansions = 0;
+};

@@ -1,0 +1,278 @@
+#include "framework/routing/VRConnectorGeometry.h"
+#include "framework/routing/VRConnectorRouter.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+bool crossesInterior(const QPointF &a, const QPointF &b, const QRectF &r)
+{
+    // Sample the segment densely: simple and independent of the router's own clipping.
+    const int n = 400;
+    for (int k = 1; k < n; ++k) {
+        const QPointF p = a + (b - a) * (double(k) / n);
+        if (p.x() > r.left() + 0.01 && p.x() < r.right() - 0.01 && p.y() > r.top() + 0.01
+            && p.y() < r.bottom() - 0.01)
+            return true;
+    }
+    return false;
+}
+
+bool pathCrosses(const QList<QPointF> &path, const QRectF &r)
+{
+    for (qsizetype k = 0; k + 1 < path.size(); ++k)
+        if (crossesInterior(path[k], path[k + 1], r))
+            return true;
+    return false;
+}
+
+bool isOrthogonal(const QList<QPointF> &path)
+{
+    for (qsizetype k = 0; k + 1 < path.size(); ++k)
+        if (std::abs(path[k].x() - path[k + 1].x()) > 1e-6
+            && std::abs(path[k].y() - path[k + 1].y()) > 1e-6)
+            return false;
+    return true;
+}
+
+int bends(const QList<QPointF> &path)
+{
+    return std::max<int>(0, int(path.size()) - 2);
+}
+
+// Two boxes left and right with a wall between them.
+struct Scene {
+    VRConnectorRouter router;
+    QRectF left{0, 100, 80, 50};
+    QRectF right{400, 100, 80, 50};
+    QRectF wall{200, 60, 40, 170};
+    Scene()
+    {
+        router.setObstacle(1, left);
+        router.setObstacle(2, right);
+        router.setObstacle(3, wall);
+    }
+    VRRouteRequest request(VRRouteKind kind = VRRouteKind::Orthogonal) const
+    {
+        return {kind, {QPointF(80, 125), 1, VRRouteSide::Right},
+                {QPointF(400, 125), 2, VRRouteSide::Left}};
+    }
+};
+
+} // namespace
+
+TEST(Router, StraightWhenNothingIsInTheWay)
+{
+    VRConnectorRouter router;
+    router.setObstacle(1, {0, 0, 50, 50});
+    router.setObstacle(2, {200, 0, 50, 50});
+    router.setConnector(7, {VRRouteKind::Orthogonal, {QPointF(50, 25), 1, VRRouteSide::Right},
+                            {QPointF(200, 25), 2, VRRouteSide::Left}});
+    EXPECT_EQ(router.update(), QList<VRRouteId>{7});
+    EXPECT_EQ(router.route(7), (QList<QPointF>{{50, 25}, {200, 25}}));
+    EXPECT_TRUE(router.wasRouted(7));
+}
+
+TEST(Router, OrthogonalRouteAvoidsObstaclesWithBuffer)
+{
+    Scene s;
+    s.router.setConnector(1, s.request());
+    s.router.update();
+    const QList<QPointF> path = s.router.route(1);
+    ASSERT_GE(path.size(), 4);
+    EXPECT_EQ(path.first(), QPointF(80, 125));
+    EXPECT_EQ(path.last(), QPointF(400, 125));
+    EXPECT_TRUE(isOrthogonal(path));
+    const double b = s.router.parameters().bufferDistance;
+    EXPECT_FALSE(pathCrosses(path, s.wall.adjusted(-b + 0.5, -b + 0.5, b - 0.5, b - 0.5)));
+    EXPECT_FALSE(pathCrosses(path, s.left));
+    EXPECT_FALSE(pathCrosses(path, s.right));
+    // Ends leave perpendicular to their side.
+    EXPECT_DOUBLE_EQ(path[1].y(), 125);
+    EXPECT_GT(path[1].x(), 80);
+    EXPECT_DOUBLE_EQ(path[path.size() - 2].y(), 125);
+    EXPECT_LT(path[path.size() - 2].x(), 400);
+}
+
+TEST(Router, SegmentPenaltyTradesLengthForBends)
+{
+    // A short route with many bends and a long route with few: the penalty decides.
+    VRConnectorRouter router;
+    router.setObstacle(1, {0, 0, 40, 40});
+    router.setObstacle(2, {300, 300, 40, 40});
+    const VRRouteRequest req{VRRouteKind::Orthogonal, {QPointF(40, 20), 1, VRRouteSide::Right},
+                             {QPointF(320, 300), 2, VRRouteSide::Top}};
+    VRRouteParameters p;
+    p.segmentPenalty = 1000;
+    router.setParameters(p);
+    router.setConnector(1, req);
+    router.update();
+    EXPECT_EQ(bends(router.route(1)), 1);   // one elbow: right, then down into the top side
+    EXPECT_TRUE(isOrthogonal(router.route(1)));
+}
+
+TEST(Router, BufferDistanceIsKeptAroundShapes)
+{
+    for (double buffer : {4.0, 8.0, 20.0}) {
+        Scene s;
+        VRRouteParameters p;
+        p.bufferDistance = buffer;
+        s.router.setParameters(p);
+        s.router.setConnector(1, s.request());
+        s.router.update();
+        const QList<QPointF> path = s.router.route(1);
+        EXPECT_FALSE(pathCrosses(path, s.wall.adjusted(-buffer + 0.1, -buffer + 0.1, buffer - 0.1,
+                                                       buffer - 0.1)))
+            << buffer;
+        // It hugs the inflated wall: the detour is as short as the buffer allows.
+        double minY = 1e9;
+        for (const QPointF &q : path)
+            minY = std::min(minY, q.y());
+        EXPECT_NEAR(minY, std::min(125.0, s.wall.top() - buffer), 1e-6) << buffer;
+    }
+}
+
+TEST(Router, NudgingSpreadsParallelSegments)
+{
+    for (bool nudge : {true, false}) {
+        Scene s;
+        VRRouteParameters p;
+        p.nudgeOrthogonalSegments = nudge;
+        p.nudgeDistance = 4;
+        s.router.setParameters(p);
+        s.router.setConnector(1, s.request());
+        VRRouteRequest second = s.request();
+        second.start.point = QPointF(80, 135);
+        second.end.point = QPointF(400, 135);
+        s.router.setConnector(2, second);
+        s.router.update();
+        const QList<QPointF> a = s.router.route(1), b = s.router.route(2);
+        // Both pass over the wall on its top; find their topmost horizontal segments.
+        auto top = [](const QList<QPointF> &path) {
+            double y = 1e9;
+            for (const QPointF &q : path)
+                y = std::min(y, q.y());
+            return y;
+        };
+        if (nudge)
+            EXPECT_NEAR(std::abs(top(a) - top(b)), 4.0, 1e-6);
+        else
+            EXPECT_DOUBLE_EQ(top(a), top(b));
+        EXPECT_TRUE(isOrthogonal(a));
+        EXPECT_TRUE(isOrthogonal(b));
+        EXPECT_FALSE(pathCrosses(a, s.wall));
+        EXPECT_FALSE(pathCrosses(b, s.wall));
+    }
+}
+
+TEST(Router, UpdateReroutesOnlyAffectedConnectors)
+{
+    Scene s;
+    s.router.setObstacle(10, {1000, 1000, 50, 50});
+    s.router.setObstacle(11, {1200, 1000, 50, 50});
+    s.router.setConnector(1, s.request());
+    s.router.setConnector(2, {VRRouteKind::Orthogonal, {QPointF(1050, 1025), 10, VRRouteSide::Right},
+                              {QPointF(1200, 1025), 11, VRRouteSide::Left}});
+    EXPECT_EQ(s.router.update().size(), 2);
+    EXPECT_FALSE(s.router.hasPendingChanges());
+
+    // A shape moved far from every route changes nothing.
+    s.router.setObstacle(12, {3000, 3000, 10, 10});
+    EXPECT_TRUE(s.router.update().isEmpty());
+
+    // Removing the wall frees the way: the first connector straightens, the second stays.
+    const QList<QPointF> before2 = s.router.route(2);
+    s.router.removeObstacle(3);
+    EXPECT_EQ(s.router.update(), QList<VRRouteId>{1});
+    EXPECT_EQ(s.router.route(1).size(), 2);
+    EXPECT_EQ(s.router.route(2), before2);
+
+    // A shape dropped onto the second route makes it go around.
+    s.router.setObstacle(13, {1110, 990, 30, 70});
+    EXPECT_EQ(s.router.update(), QList<VRRouteId>{2});
+    EXPECT_FALSE(pathCrosses(s.router.route(2), QRectF(1110, 990, 30, 70)));
+}
+
+TEST(Router, PolylineAvoidsObstacles)
+{
+    Scene s;
+    s.router.setConnector(1, s.request(VRRouteKind::Polyline));
+    s.router.update();
+    const QList<QPointF> path = s.router.route(1);
+    ASSERT_GE(path.size(), 3);
+    EXPECT_EQ(path.first(), QPointF(80, 125));
+    EXPECT_EQ(path.last(), QPointF(400, 125));
+    const double b = s.router.parameters().bufferDistance;
+    EXPECT_FALSE(pathCrosses(path, s.wall.adjusted(-b + 0.5, -b + 0.5, b - 0.5, b - 0.5)));
+    EXPECT_FALSE(pathCrosses(path, s.left));
+    EXPECT_FALSE(pathCrosses(path, s.right));
+    EXPECT_FALSE(isOrthogonal(path));
+    EXPECT_TRUE(s.router.wasRouted(1));
+}
+
+TEST(Router, EnclosedEndFallsBackToStraightSegment)
+{
+    VRConnectorRouter router;
+    router.setObstacle(1, {0, 0, 20, 20});
+    // A ring of walls around the start shape.
+    router.setObstacle(2, {-100, -100, 220, 40});
+    router.setObstacle(3, {-100, 80, 220, 40});
+    router.setObstacle(4, {-100, -100, 40, 220});
+    router.setObstacle(5, {80, -100, 40, 220});
+    router.setObstacle(6, {400, 0, 20, 20});
+    for (VRRouteKind kind : {VRRouteKind::Orthogonal, VRRouteKind::Polyline}) {
+        router.setConnector(1, {kind, {QPointF(20, 10), 1, VRRouteSide::Right},
+                                {QPointF(400, 10), 6, VRRouteSide::Left}});
+        router.update();
+        EXPECT_FALSE(router.wasRouted(1));
+        EXPECT_EQ(router.route(1), (QList<QPointF>{{20, 10}, {400, 10}}));
+    }
+}
+
+TEST(Router, NonPositiveParametersTakeDefaults)
+{
+    VRConnectorRouter router;
+    router.setParameters({0, -3, std::nan(""), false});
+    EXPECT_EQ(router.parameters().segmentPenalty, 10.0);
+    EXPECT_EQ(router.parameters().bufferDistance, 8.0);
+    EXPECT_EQ(router.parameters().nudgeDistance, 4.0);
+    EXPECT_FALSE(router.parameters().nudgeOrthogonalSegments);
+}
+
+TEST(Router, FreeEndsRouteWithoutPorts)
+{
+    Scene s;
+    s.router.setConnector(1, {VRRouteKind::Orthogonal, {QPointF(150, 60), -1, VRRouteSide::Any},
+                              {QPointF(300, 180), -1, VRRouteSide::Any}});
+    s.router.update();
+    const QList<QPointF> path = s.router.route(1);
+    EXPECT_EQ(path.first(), QPointF(150, 60));
+    EXPECT_EQ(path.last(), QPointF(300, 180));
+    EXPECT_TRUE(isOrthogonal(path));
+    EXPECT_FALSE(pathCrosses(path, s.wall));
+}
+
+TEST(ConnectorGeometry, ManualRoutings)
+{
+    const QPointF a(0, 0), b(100, 50);
+    EXPECT_EQ(VRConnectorGeometry::straight(a, b), (QList<QPointF>{a, b}));
+    EXPECT_EQ(VRConnectorGeometry::orthogonal(a, VRRouteSide::Right, b, VRRouteSide::Left),
+              (QList<QPointF>{a, {50, 0}, {50, 50}, b}));
+    EXPECT_EQ(VRConnectorGeometry::orthogonal(a, VRRouteSide::Bottom, b, VRRouteSide::Top),
+              (QList<QPointF>{a, {0, 25}, {100, 25}, b}));
+    EXPECT_EQ(VRConnectorGeometry::orthogonal(a, VRRouteSide::Right, b, VRRouteSide::Top),
+              (QList<QPointF>{a, {100, 0}, b}));
+    const QList<QPointF> zig = VRConnectorGeometry::zigZag(a, b, 3);
+    EXPECT_EQ(zig.size(), 7);
+    EXPECT_EQ(zig.last(), b);
+    EXPECT_TRUE(isOrthogonal(zig));
+    const QPainterPath curve = VRConnectorGeometry::pathThrough({a, b}, true, VRRouteSide::Right,
+                                                                VRRouteSide::Left);
+    EXPECT_EQ(curve.elementCount(), 4);   // moveTo + one cubic
+    EXPECT_EQ(curve.currentPosition(), b);
+    EXPECT_EQ(VRConnectorGeometry::pointsOf(curve), (QList<QPointF>{a, b}));
+    EXPECT_EQ(VRConnectorGeometry::sideOf({0, 0, 100, 50}, {100, 25}), VRRouteSide::Right);
+    EXPECT_EQ(VRConnectorGeometry::sideOf({0, 0, 100, 50}, {50, 0}), VRRouteSide::Top);
+}

@@ -1,0 +1,40 @@
+#include "Faultline.h"
+
+namespace {
+
+class FaultlineClass : public PLNKit
+{
+public:
+    std::string className() const override { return "Faultline"; }
+    std::string bundleIdentifier() const override { return Faultline::kBundleIdentifier; }
+    std::string kitDisplayVersion() const override { return Faultline::kDisplayVersion; }
+    std::optional<std::string> kitBuildVersion() const override { return Faultline::kBuildVersion; }
+    bool respondsToInitializeIfNeeded() const override { return true; }
+    void initializeIfNeeded() override { Faultline::sharedInstance().start(); }
+};
+
+} // namespace
+
+const PLNKit &Faultline::metaClass()
+{
+    static const FaultlineClass *kit = [] {
+        auto *k = new FaultlineClass;
+        PLNKit::registerClass(k);
+        return k;
+    }();
+    return *kit;
+}
+
+Faultline &Faultline::sharedInstance()
+{
+    static Faultline *shared = new Faultline;
+    return *shared;
+}
+
+void Faultline::start()
+{
+    if (m_started.exchange(true))
+        return;
+    // The crash kit's launch sequence (report folders, crash context, handlers, earlier
+    // reports, analytics start) runs from here.
+}

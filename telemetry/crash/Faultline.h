@@ -1,0 +1,34 @@
+#pragma once
+
+#include "telemetry/core/PLNKit.h"
+
+#include <atomic>
+#include <string>
+
+// The crash-reporting kit. The application hands its class to Plinth::with at launch:
+//     Plinth::with({&Faultline::metaClass()}, hooks);
+// Plinth then initialises it (initializeIfNeeded: sharedInstance, then start) when an API key
+// is configured.
+class Faultline : public PLNKitInstance
+{
+public:
+    static constexpr const char *kBundleIdentifier = "io.faultline.sdk.mac";
+    static constexpr const char *kDisplayVersion = "3.9.3";
+    static constexpr const char *kBuildVersion = "128";
+
+    // The kit's class object, registered under the name "Faultline".
+    static const PLNKit &metaClass();
+    static Faultline &sharedInstance();
+
+    const PLNKit &kitClass() const override { return metaClass(); }
+    std::string bundleIdentifier() const { return kBundleIdentifier; }
+    std::string version() const { return kDisplayVersion; }
+
+    // Once-only start of the crash kit.
+    void start();
+    bool hasStarted() const { return m_started.load(); }
+
+private:
+    Faultline() = default;
+    std::atomic<bool> m_started{false};
+};

@@ -1,0 +1,142 @@
+#include "common/TestEnvironment.h"
+#include "telemetry/core/PLNApplicationInfo.h"
+#include "telemetry/core/Plinth.h"
+#include "telemetry/platform/PlistValue.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct HostRun
+{
+    std::vector<std::string> lines;
+    std::string value(const std::string &key) const
+    {
+        for (const std::string &line : lines)
+            if (line.rfind(key + " ", 0) == 0)
+                return line.substr(key.size() + 1);
+        return {};
+    }
+    std::vector<std::string> all(const std::string &key) const
+    {
+        std::vector<std::string> found;
+        for (const std::string &line : lines)
+            if (line.rfind(key + " ", 0) == 0)
+                found.push_back(line.substr(key.size() + 1));
+        return found;
+    }
+};
+
+std::string runCommand(const std::string &command)
+{
+    std::string output;
+    FILE *pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return output;
+    std::array<char, 4096> buffer;
+    size_t n;
+    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+        output.append(buffer.data(), n);
+    pclose(pipe);
+    return output;
+}
+
+HostRun runHost(const fs::path &bundle, const fs::path &dataHome)
+{
+    const std::string command = "XDG_DATA_HOME='" + dataHome.string() + "' " QNT_BIN_DIR
+                                "/plinth_host_helper '" + bundle.string() + "' 2>/dev/null";
+    HostRun run;
+    std::istringstream in(runCommand(command));
+    for (std::string line; std::getline(in, line);)
+        run.lines.push_back(line);
+    return run;
+}
+
+fs::path makeBundle(const std::string &name, const tel::PlistValue::Dictionary &plinth)
+{
+    const fs::path folder = fs::path(qnt::test::isolatedHome()) / name;
+    fs::create_directories(folder);
+    tel::PlistValue::Dictionary info{{"CFBundleIdentifier", "com.quintora/Test"},
+                                     {"CFBundleVersion", "7"},
+                                     {"CFBundleShortVersionString", "1.2.3"}};
+    if (!plinth.empty())
+        info["Plinth"] = plinth;
+    EXPECT_TRUE(tel::PlistValue(info).writeFileAtomically((folder / "Info.plist").string()));
+    return folder;
+}
+
+} // namespace
+
+TEST(PlinthStart, StartsKitsOnceInOrderWithAnAPIKeyAndKeepsTheInstallation)
+{
+    const fs::path bundle = makeBundle("keyed", {{"APIKey", "0123456789abcdef"},
+                                                 {"Kits", tel::PlistValue::Array{}}});
+    const fs::path data = fs::path(qnt::test::isolatedHome()) / "keyed-data";
+
+    const HostRun first = runHost(bundle, data);
+    ASSERT_FALSE(first.lines.empty());
+    EXPECT_EQ(first.all("init"), (std::vector<std::string>{"OtherKit", "Tally"}));
+    EXPECT_EQ(first.value("faultline-started"), "1");
+    EXPECT_EQ(first.value("kits"), "Faultline,OtherKit,Tally");
+    EXPECT_EQ(first.value("same"), "1");
+    EXPECT_EQ(first.all("log"),
+              (std::vector<std::string>{"[Plinth] [Plinth +with] called multiple times. Only the "
+                                        "first call is honored, please pass all kits you wish to "
+                                        "initialize"}));
+    EXPECT_EQ(first.value("first"), "1");
+    const std::string install = first.value("install");
+    EXPECT_TRUE(std::regex_match(install, std::regex("[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}")))
+        << install;
+    const fs::path store = data / "com.quintora_Test" / "com.faultline" / "FLTUserDefaults.plist";
+    const auto stored = tel::PlistValue::readFile(store.string());
+    ASSERT_TRUE(stored);
+    ASSERT_TRUE(stored->find("com.faultline.iuuid"));
+    EXPECT_EQ(stored->find("com.faultline.iuuid")->toString(), install);
+
+    const HostRun second = runHost(bundle, data);
+    EXPECT_EQ(second.value("install"), install);
+    EXPECT_EQ(second.value("first"), "0");
+    const std::regex execution("[0-9a-f]{32}");
+    EXPECT_TRUE(std::regex_match(first.value("execution"), execution));
+    EXPECT_TRUE(std::regex_match(second.value("execution"), execution));
+    EXPECT_NE(first.value("execution"), second.value("execution"));
+
+    // The instance identifier is the SHA-1 of the executable's build-id (as 32 hex digits).
+    const std::string notes = runCommand("readelf -n " QNT_BIN_DIR "/plinth_host_helper");
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(notes, match, std::regex("Build ID: ([0-9a-f]+)")));
+    const std::string uuid = match[1].str().substr(0, 32);
+    EXPECT_EQ(first.value("instance"), PLNSHA1HexString(uuid));
+    EXPECT_EQ(second.value("instance"), first.value("instance"));
+}
+
+TEST(PlinthStart, WithoutAnAPIKeyNothingStarts)
+{
+    const fs::path bundle = makeBundle("unkeyed", {{"APIKey", ""},
+                                                   {"Kits", tel::PlistValue::Array{}}});
+    const HostRun run = runHost(bundle, fs::path(qnt::test::isolatedHome()) / "unkeyed-data");
+    ASSERT_FALSE(run.lines.empty());
+    EXPECT_TRUE(run.all("init").empty());
+    EXPECT_EQ(run.value("faultline-started"), "0");
+    EXPECT_EQ(run.value("kits"), "");
+    EXPECT_EQ(run.all("log").size(), 2u); // the missing key, then the second call
+    EXPECT_EQ(run.all("log").back().rfind("[Plinth] [Plinth +with] called multiple times", 0), 0u);
+}
+
+TEST(PlinthStart, AConfigurationWithoutPlinthDictionaryRaises)
+{
+    const fs::path bundle = makeBundle("noplinth", {});
+    const HostRun run = runHost(bundle, fs::path(qnt::test::isolatedHome()) / "noplinth-data");
+    EXPECT_EQ(run.value("exception"),
+              "[Plinth] Value of Info.plist key \"Plinth\" must be a NSDictionary.");
+}

@@ -1,0 +1,77 @@
+// A host program of the telemetry client: starts Plinth twice the way the application does and
+// prints what happened, one fact per line, for the tests to check.
+//   plinth_host_helper <bundle folder>
+
+#include "telemetry/core/Plinth.h"
+#include "telemetry/crash/Faultline.h"
+#include "telemetry/platform/AppInfo.h"
+#include "telemetry/platform/SystemLog.h"
+
+#include <cstdio>
+#include <mutex>
+
+namespace {
+
+std::mutex g_outputMutex;
+
+void print(const std::string &line)
+{
+    std::lock_guard lock(g_outputMutex);
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+class RecordingKit : public PLNKit
+{
+public:
+    explicit RecordingKit(std::string name) : m_name(std::move(name)) {}
+    std::string className() const override { return m_name; }
+    std::string bundleIdentifier() const override { return "test." + m_name; }
+    std::string kitDisplayVersion() const override { return "1.0"; }
+    bool respondsToInitializeIfNeeded() const override { return true; }
+    void initializeIfNeeded() override { print("init " + m_name); }
+
+private:
+    std::string m_name;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 2)
+        return 2;
+    tel::SystemLog::setSink([](const std::string &line) { print("log " + line); });
+    tel::AppInfo::setBundleFolder(argv[1]);
+
+    static RecordingKit other("OtherKit");
+    static RecordingKit tally("Tally");
+    PLNKit::registerClass(&tally);
+    // Faultline's own start is observed through its class being initialised.
+    static class FaultlineProbe : public PLNKitInstance
+    {
+    public:
+        const PLNKit &kitClass() const override { return Faultline::metaClass(); }
+    } faultlineInstance;
+
+    tel::Host::Hooks hooks;
+    hooks.mainThreadExecutor = [](std::function<void()> block) { block(); };
+    try {
+        Plinth &first = Plinth::with({&faultlineInstance, &other}, hooks);
+        print(std::string("faultline-started ") + (Faultline::sharedInstance().hasStarted() ? "1" : "0"));
+        Plinth::with({&other});
+        print(std::string("same ") + (&first == &Plinth::sharedSDK() ? "1" : "0"));
+    } catch (const PLNException &e) {
+        print(std::string("exception ") + e.reason());
+    }
+    Plinth &sdk = Plinth::sharedSDK();
+    std::string kits;
+    for (const PLNKit *kit : sdk.kitClasses())
+        kits += (kits.empty() ? "" : ",") + kit->className();
+    print("kits " + kits);
+    print("install " + sdk.installID());
+    print(std::string("first ") + (sdk.isFirstInstall() ? "1" : "0"));
+    print("execution " + sdk.executionIdentifier());
+    print("instance " + sdk.instanceIdentifier());
+    return 0;
+}

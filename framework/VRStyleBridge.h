@@ -1,0 +1,32 @@
+#pragma once
+
+#include "framework/VRTypes.h"
+
+#include <QJsonObject>
+#include <QPainterPath>
+
+class QPainter;
+class VRDrawableObject;
+
+// The few things the model needs of a style, in one place: drawing it on an object's path,
+// the space it paints outside the path, client bookkeeping, and its file record.
+class VRStyleBridge
+{
+public:
+    static void render(const VRStyle &style, QPainter &painter, const VRDrawableObject &object,
+                       const QPainterPath &path);
+    static double extraSpace(const VRStyle &style);
+    static bool isSharable(const VRStyle &style);
+    static int clientCount(const VRStyle &style);
+    static void addClient(VRStyle &style, VRDrawableObject *client);
+    static void removeClient(VRStyle &style, VRDrawableObject *client);
+    // The style a new client gets: the same one when sharable, else a copy.
+    static VRStyleRef copyForNewClient(const VRStyleRef &style);
+    static QString uniqueKey(const VRStyle &style);
+    // A simple filled and stroked style (tests, benchmarks, new shapes).
+    static VRStyleRef styleWithFillColour(const QColor &fill, const QColor &stroke, double strokeWidth);
+
+    // File records; images are collected into / read from the shared image table.
+    static QJsonObject toJson(const VRStyle &style, QJsonObject &images);
+    static VRResult<VRStyleRef> fromJson(const QJsonObject &record, const QJsonObject &images);
+};

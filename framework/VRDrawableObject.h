@@ -176,8 +176,8 @@ protected:
     virtual QRectF computeBounds() const;
 
     QPointF m_location;
-    QSizeF m_size;
-    QSizeF m_offset;
+    QSizeF m_size{0, 0};
+    QSizeF m_offset{0, 0};
     double m_angle = 0.0;
 
 private:

@@ -24,7 +24,7 @@ void VRDrawablePath::syncGeometryFromPath()
     const QRectF r = m_path.boundingRect();
     m_location = r.center();
     m_size = r.size();
-    m_offset = QSizeF();
+    m_offset = QSizeF(0, 0);
 }
 
 void VRDrawablePath::changePath(const QPainterPath &path, const char *selector, const QString &actionName)

@@ -1,6 +1,7 @@
 #include "framework/VRDrawing.h"
 
 #include "framework/VRConstants.h"
+#include "framework/VRDrawableObject.h"
 #include "framework/VRGridLayer.h"
 #include "framework/VRGuideLayer.h"
 #include "framework/VRObjectDrawingLayer.h"

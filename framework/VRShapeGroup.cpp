@@ -38,7 +38,7 @@ void VRShapeGroup::setGroupObjects(const VRObjectList &objects)
     setGroupObjects(objects, rect);
     m_location = rect.center();
     m_size = rect.size();
-    m_offset = QSizeF();
+    m_offset = QSizeF(0, 0);
     m_angle = 0;
     invalidateBoundsCache();
 }

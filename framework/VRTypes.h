@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QtGlobal>
 
 #include <memory>
 #include <optional>

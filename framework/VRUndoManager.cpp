@@ -1,6 +1,7 @@
 #include "framework/VRUndoManager.h"
 
 #include "framework/VRConstants.h"
+#include "framework/VRTypes.h"
 #include "platform/NotificationCenter.h"
 
 #include <QPointer>

@@ -1,5 +1,7 @@
 #include "Operation.h"
 
+#include "DispatchQueue.h"
+
 namespace tel {
 
 void Operation::start()
@@ -129,7 +131,7 @@ void Operation::addFinishListener(std::function<void()> listener)
             m_finishListeners.push_back(listener);
     }
     if (finishedAlready)
-        listener();
+        listener(); // called by the queue itself, outside any operation's lock
 }
 
 void Operation::notifyIfFinished()
@@ -147,11 +149,18 @@ void Operation::notifyIfFinished()
         m_completionBlock = nullptr;
         listeners.swap(m_finishListeners);
     }
-    if (completion)
-        completion();
     m_finishedCondition.notify_all();
-    for (const auto &listener : listeners)
-        listener();
+    // Queues learn of the finish on a queue of their own, and completion blocks run on
+    // another: neither runs inside the finishing thread's locks.
+    static DispatchQueue *scheduling = new DispatchQueue("com.quintora.telemetry.operation-finish");
+    static DispatchQueue *completions = new DispatchQueue("com.quintora.telemetry.operation-completion", 4);
+    if (completion)
+        completions->async(std::move(completion));
+    if (!listeners.empty())
+        scheduling->async([listeners = std::move(listeners)] {
+            for (const auto &listener : listeners)
+                listener();
+        });
 }
 
 } // namespace tel

@@ -39,7 +39,7 @@ public:
     void addDependency(const std::shared_ptr<Operation> &operation);
     std::vector<std::shared_ptr<Operation>> dependencies() const;
 
-    // Runs once, on the thread that finishes the operation.
+    // Runs once, on a completion thread of the client, after the operation has finished.
     void setCompletionBlock(std::function<void()> block);
     void setName(std::string name);
     std::string name() const;

@@ -1,0 +1,97 @@
+#include "telemetry/core/PLNAsyncOperation.h"
+#include "telemetry/platform/DispatchQueue.h"
+#include "telemetry/platform/OperationQueue.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// Finishes later, from another thread, with the error it was given.
+class DelayedOperation : public PLNAsyncOperation
+{
+public:
+    explicit DelayedOperation(std::optional<tel::TelemetryError> error = {}) : m_error(std::move(error)) {}
+    void main() override
+    {
+        ++mainRuns;
+        m_worker.async([this] {
+            std::this_thread::sleep_for(5ms);
+            finishWithError(m_error);
+        });
+    }
+    std::atomic<int> mainRuns{0};
+
+protected:
+    std::string className() const override { return "DelayedOperation"; }
+
+private:
+    std::optional<tel::TelemetryError> m_error;
+    tel::DispatchQueue m_worker{"com.quintora.test.delayed"};
+};
+
+} // namespace
+
+TEST(PLNAsyncOperation, CancelledBeforeStartNeverRunsAndFinishesWithoutCompletion)
+{
+    auto operation = std::make_shared<DelayedOperation>();
+    bool completed = false;
+    operation->setAsyncCompletion([&](const auto &) { completed = true; });
+    std::vector<std::pair<std::string, bool>> changes;
+    operation->addKeyObserver([&](const std::string &key, bool prior) { changes.emplace_back(key, prior); });
+    operation->cancel();
+    operation->start();
+    EXPECT_EQ(operation->mainRuns.load(), 0);
+    EXPECT_TRUE(operation->isFinished());
+    EXPECT_FALSE(operation->isExecuting());
+    EXPECT_FALSE(completed);
+    EXPECT_EQ(changes, (std::vector<std::pair<std::string, bool>>{{"isCancelled", true},
+                                                                 {"isCancelled", false},
+                                                                 {"isExecuting", true},
+                                                                 {"isExecuting", false},
+                                                                 {"isFinished", true},
+                                                                 {"isFinished", false}}));
+    EXPECT_EQ(operation->lockName(), "com.quintora.telemetry.DelayedOperation-lock");
+}
+
+TEST(PLNAsyncOperation, FinishHandsOverTheErrorThenReportsExecutingOffBeforeFinished)
+{
+    const tel::TelemetryError error{"PLNNetworkError", -6, {}};
+    auto operation = std::make_shared<DelayedOperation>(error);
+    std::mutex mutex;
+    std::vector<std::string> events;
+    operation->setAsyncCompletion([&](const std::optional<tel::TelemetryError> &e) {
+        std::lock_guard lock(mutex);
+        events.push_back(e && *e == error ? "completion with error" : "completion without error");
+        EXPECT_FALSE(operation->isFinished());
+    });
+    operation->addKeyObserver([&](const std::string &key, bool prior) {
+        if (prior)
+            return;
+        std::lock_guard lock(mutex);
+        if (key == "isExecuting")
+            events.push_back(operation->isExecuting() ? "executing" : "not executing");
+        if (key == "isFinished")
+            events.push_back(operation->isFinished() ? "finished" : "not finished");
+    });
+    tel::OperationQueue queue("com.quintora.test.async", 1);
+    std::atomic<bool> followerSawFinished{false};
+    auto follower = std::make_shared<tel::BlockOperation>([&] { followerSawFinished = operation->isFinished(); });
+    queue.addOperation(operation);
+    queue.addOperation(follower);
+    queue.waitUntilAllOperationsAreFinished();
+    // The serial queue kept its slot until the asynchronous work finished.
+    EXPECT_TRUE(followerSawFinished);
+    EXPECT_EQ(operation->mainRuns.load(), 1);
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(events, (std::vector<std::string>{"executing", "completion with error", "not executing", "finished"}));
+    // Finishing again changes nothing.
+    operation->finishWithError(std::nullopt);
+    EXPECT_EQ(events.size(), 4u);
+}

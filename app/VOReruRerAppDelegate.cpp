@@ -1,0 +1,463 @@
+#include "app/VOReruRerAppDelegate.h"
+
+#include "app/DIDizeZoziDocument.h"
+#include "app/QXNews.h"
+#include "app/QntConstants.h"
+#include "app/QntDocumentController.h"
+#include "app/QntUtils.h"
+#include "connectors/QntConnectorModeInspector.h"
+#include "framework/VRConstants.h"
+#include "framework/VRDrawing.h"
+#include "framework/notations/QntNotation.h"
+#include "framework/styles/VRStyleRegistry.h"
+#include "inspectors/QntElementModeInspector.h"
+#include "library/QntImagesBankController.h"
+#include "platform/DocumentController.h"
+#include "platform/PropertyList.h"
+#include "platform/QntPaths.h"
+#include "platform/SingleInstance.h"
+#include "platform/UserDefaults.h"
+#include "telemetry/core/Plinth.h"
+#include "telemetry/crash/Faultline.h"
+#include "telemetry/platform/AppInfo.h"
+#include "telemetry/platform/Host.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QStringDecoder>
+#include <QUrl>
+#include <QWidget>
+
+#include <exception>
+
+Q_LOGGING_CATEGORY(lcApp, "quintora.app")
+
+namespace {
+
+VOReruRerAppDelegate *g_delegate = nullptr;
+QntConnectorModeInspector *g_connectorModeInspector = nullptr;
+QntImagesBankController *g_imagesBankController = nullptr;
+
+const QString kURLSchemePrefix = QStringLiteral("quintora://");
+const QString kDocumentSuffix = QStringLiteral("quintora");
+
+std::optional<tel::PlistValue> toPlistValue(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return tel::PlistValue(value.toBool());
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+        return tel::PlistValue(std::int64_t(value.toLongLong()));
+    case QMetaType::Double:
+        return tel::PlistValue(value.toDouble());
+    case QMetaType::QString:
+        return tel::PlistValue(value.toString().toStdString());
+    case QMetaType::QByteArray: {
+        const QByteArray bytes = value.toByteArray();
+        return tel::PlistValue(tel::PlistValue::Data(bytes.begin(), bytes.end()));
+    }
+    case QMetaType::QDateTime:
+        return tel::PlistValue(tel::PlistValue::Date{value.toDateTime().toMSecsSinceEpoch() / 1000.0});
+    case QMetaType::QVariantList:
+    case QMetaType::QStringList: {
+        tel::PlistValue::Array array;
+        for (const QVariant &item : value.toList()) {
+            if (auto converted = toPlistValue(item))
+                array.push_back(std::move(*converted));
+        }
+        return tel::PlistValue(std::move(array));
+    }
+    case QMetaType::QVariantMap: {
+        tel::PlistValue::Dictionary dictionary;
+        const QVariantMap map = value.toMap();
+        for (auto it = map.cbegin(); it != map.cend(); ++it) {
+            if (auto converted = toPlistValue(it.value()))
+                dictionary.emplace(it.key().toStdString(), std::move(*converted));
+        }
+        return tel::PlistValue(std::move(dictionary));
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+// The telemetry client runs its own threads; it reaches this application only through these.
+tel::Host::Hooks telemetryHooks()
+{
+    tel::Host::Hooks hooks;
+    hooks.mainThreadExecutor = [](std::function<void()> block) {
+        if (QCoreApplication *app = QCoreApplication::instance())
+            QMetaObject::invokeMethod(app, std::move(block), Qt::QueuedConnection);
+    };
+    hooks.userDefaultsReader = [](const std::string &key) -> std::optional<tel::PlistValue> {
+        const QVariant value = UserDefaults::standardUserDefaults().objectForKey(QString::fromStdString(key));
+        if (!value.isValid())
+            return std::nullopt;
+        return toPlistValue(value);
+    };
+    hooks.userDefaultsRemover = [](const std::string &key) {
+        UserDefaults &defaults = UserDefaults::standardUserDefaults();
+        defaults.removeObjectForKey(QString::fromStdString(key));
+        defaults.synchronize();
+    };
+    return hooks;
+}
+
+} // namespace
+
+void VOReruRerAppDelegate::initialize()
+{
+    static bool registered = false;
+    if (registered)
+        return;
+    registered = true;
+    registerQntDefaults(UserDefaults::standardUserDefaults());
+}
+
+VOReruRerAppDelegate::VOReruRerAppDelegate(QObject *parent)
+    : QObject(parent)
+{
+    initialize();
+    _applicationHasStarted = false;
+    mPrefsController = nullptr;
+    if (!g_delegate)
+        g_delegate = this;
+}
+
+VOReruRerAppDelegate::~VOReruRerAppDelegate()
+{
+    m_observers.clear();
+    if (QXNews::sharedNews().delegate() == this)
+        QXNews::sharedNews().setDelegate(nullptr);
+    delete mElementModeInspector;
+    if (g_delegate == this) {
+        g_delegate = nullptr;
+        delete g_connectorModeInspector;
+        g_connectorModeInspector = nullptr;
+        delete g_imagesBankController;
+        g_imagesBankController = nullptr;
+    }
+}
+
+VOReruRerAppDelegate *VOReruRerAppDelegate::sharedDelegate()
+{
+    return g_delegate;
+}
+
+void VOReruRerAppDelegate::setInstanceServer(SingleInstance *server)
+{
+    m_instanceServer = server;
+}
+
+void VOReruRerAppDelegate::applicationWillFinishLaunching()
+{
+    VRDrawing::loadDefaults();
+    DIDizeZoziDocument::setDefaultQualityModulation(
+        UserDefaults::standardUserDefaults().boolForKey(kDIDizeZoziDefaultQualityModulationFlag));
+    // URLs reach the running instance from later launches through its local socket.
+    if (m_instanceServer) {
+        connect(m_instanceServer, &SingleInstance::messageReceived, this,
+                &VOReruRerAppDelegate::handleInstanceMessage, Qt::UniqueConnection);
+    }
+}
+
+void VOReruRerAppDelegate::applicationDidFinishLaunching()
+{
+    if (qEnvironmentVariableIsSet("NSZombieEnabled")
+        || qEnvironmentVariableIsSet("NSAutoreleaseFreedObjectCheckEnabled")) {
+        qCWarning(lcApp) << "NSZombieEnabled/NSAutoreleaseFreedObjectCheckEnabled enabled!";
+    }
+
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    m_observers.push_back(center.addObserver(kVRDrawingToolWasRegisteredNotification, nullptr,
+                                             [this](const Notification &n) { drawingToolRegistrationNote(n); }));
+    m_observers.push_back(center.addObserver(kQntShowInfoPanelNotification, nullptr,
+                                             [this](const Notification &n) { openInfoPanel(n); }));
+    m_observers.push_back(center.addObserver(kQntHideInfoPanelNotification, nullptr,
+                                             [this](const Notification &n) { hideInfoPanel(n); }));
+    m_observers.push_back(center.addObserver(kVRDidChangeToolNotification, nullptr,
+                                             [this](const Notification &n) { toolChangedNotification(n); }));
+    m_observers.push_back(center.addObserver(kQntMultipleChangeStyleModeSelected, nullptr,
+                                             [this](const Notification &n) { openGroupModeInspector(n); }));
+
+    openElementModeInspector();
+    openConnectorModeInspector();
+
+    const VRResult<void> copied = QntNotation::copyNotationsFromBundleToAppSupportFolder();
+    if (!copied)
+        qCWarning(lcApp).noquote() << "installing the notation libraries failed:" << copied.error();
+
+    if (!g_imagesBankController)
+        g_imagesBankController = new QntImagesBankController(QStringLiteral("QntImagesBank"));
+
+    _applicationHasStarted = true;
+
+    const bool showStartUp = startUpWindowWanted();
+    UserDefaults::standardUserDefaults().removeObjectForKey(kICloudIsAvailable);
+    if (showStartUp)
+        QntDocumentController::showStartUpPanel();
+
+    VRStyleRegistry::loadDefaults();
+
+    for (QAction *item : {_toolsMenuItem.data(), _smartPolylineMenuItem.data(), _smartOrthogonalMenuItem.data()}) {
+        if (item)
+            item->setVisible(true);
+    }
+
+    QXNews::sharedNews().setDelegate(this);
+
+    UserDefaults::standardUserDefaults().registerDefaults({{kNSApplicationCrashOnExceptions, true}});
+
+    // The telemetry client starts nothing while no API key is configured; a misconfigured
+    // bundle must not stop the launch.
+    tel::AppInfo::setBundleFolder(QntPaths::bundleResourcesPath().toStdString());
+    try {
+        Plinth::with({&Faultline::metaClass()}, telemetryHooks());
+    } catch (const std::exception &error) {
+        qCWarning(lcApp) << "the telemetry client did not start:" << error.what();
+    }
+    qCInfo(lcApp) << "launch finished";
+}
+
+std::optional<QString> VOReruRerAppDelegate::pathFromURLEventText(const QString &eventText, QString *reason)
+{
+    const auto refuse = [reason](const QString &why) -> std::optional<QString> {
+        if (reason)
+            *reason = why;
+        return std::nullopt;
+    };
+    const qsizetype start = eventText.indexOf(kURLSchemePrefix, 0, Qt::CaseSensitive);
+    if (start < 0)
+        return refuse(QStringLiteral("it holds no quintora:// URL"));
+    const QByteArray decoded = QByteArray::fromPercentEncoding(eventText.mid(start + kURLSchemePrefix.size()).toUtf8());
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString path = utf8.decode(decoded);
+    if (utf8.hasError())
+        return refuse(QStringLiteral("its path does not decode as UTF-8"));
+    if (path.contains(QChar(0)))
+        return refuse(QStringLiteral("its path holds a NUL character"));
+    if (!path.startsWith(QLatin1Char('/')))
+        return refuse(QStringLiteral("it names no absolute path"));
+    return QDir::cleanPath(path);
+}
+
+bool VOReruRerAppDelegate::isOpenableDocument(const QString &path, QString *reason)
+{
+    const auto refuse = [reason](const QString &why) {
+        if (reason)
+            *reason = why;
+        return false;
+    };
+    const QFileInfo info(path);
+    if (!info.exists())
+        return refuse(QStringLiteral("there is no such file"));
+    if (info.isDir())
+        return refuse(QStringLiteral("it is a folder"));
+    if (!info.isFile())
+        return refuse(QStringLiteral("it is not a regular file"));
+    if (info.suffix().compare(kDocumentSuffix, Qt::CaseInsensitive) != 0)
+        return refuse(QStringLiteral("it is not a Quintora document"));
+    if (!info.isReadable())
+        return refuse(QStringLiteral("it cannot be read"));
+    return true;
+}
+
+void VOReruRerAppDelegate::handleGetURLEvent(const QString &eventText)
+{
+    // Only documents of this application are opened: a web page must not be able to make
+    // the desktop open any file or program through this URL scheme.
+    QString reason;
+    const std::optional<QString> path = pathFromURLEventText(eventText, &reason);
+    if (!path) {
+        qCWarning(lcApp).noquote() << "ignoring the URL" << eventText << ":" << reason;
+        return;
+    }
+    if (!isOpenableDocument(*path, &reason)) {
+        qCWarning(lcApp).noquote() << "ignoring the URL" << eventText << "for" << *path << ":" << reason;
+        return;
+    }
+    openDocumentAtPath(*path);
+}
+
+void VOReruRerAppDelegate::handleOpenFile(const QString &path)
+{
+    QString reason;
+    if (!isOpenableDocument(path, &reason)) {
+        qCWarning(lcApp).noquote() << "ignoring the file" << path << ":" << reason;
+        return;
+    }
+    openDocumentAtPath(QFileInfo(path).absoluteFilePath());
+}
+
+void VOReruRerAppDelegate::handleInstanceMessage(const QString &message)
+{
+    if (message.isEmpty()) {
+        // A plain relaunch: like reactivating the application.
+        bool anyVisible = false;
+        for (QWidget *window : QApplication::topLevelWidgets())
+            anyVisible = anyVisible || window->isVisible();
+        if (!anyVisible)
+            applicationShouldOpenUntitledFile();
+        else if (QWidget *active = QApplication::activeWindow())
+            active->raise();
+        return;
+    }
+    if (message.contains(kURLSchemePrefix)) {
+        handleGetURLEvent(message);
+        return;
+    }
+    if (message.startsWith(QLatin1String("file:"))) {
+        handleOpenFile(QUrl(message).toLocalFile());
+        return;
+    }
+    handleOpenFile(message);
+}
+
+void VOReruRerAppDelegate::openDocumentAtPath(const QString &path)
+{
+    qCInfo(lcApp).noquote() << "opening the document" << path;
+    emit documentOpenRequested(path);
+    DocumentController &controller = DocumentController::sharedDocumentController();
+    if (controller.defaultType().isEmpty()) {
+        qCWarning(lcApp).noquote() << "no document window can show" << path << "yet";
+        return;
+    }
+    QString error;
+    if (!controller.openDocumentWithContentsOfURL(path, true, &error))
+        controller.presentError(error, nullptr);
+}
+
+bool VOReruRerAppDelegate::applicationShouldOpenUntitledFile()
+{
+    if (_applicationHasStarted && startUpWindowWanted())
+        QntDocumentController::showStartUpPanel();
+    return false;
+}
+
+bool VOReruRerAppDelegate::applicationShouldTerminateAfterLastWindowClosed() const
+{
+    return false;
+}
+
+void VOReruRerAppDelegate::applicationWillTerminate()
+{
+    setIsTerminating(true);
+    VRDrawing::saveDefaults();
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    defaults.setBool(DIDizeZoziDocument::defaultQualityModulation(), kDIDizeZoziDefaultQualityModulationFlag);
+    if (!defaults.synchronize())
+        qCWarning(lcApp) << "the settings could not be written at termination";
+    qCInfo(lcApp) << "terminated";
+}
+
+bool VOReruRerAppDelegate::isTerminating() const
+{
+    return m_isTerminating;
+}
+
+void VOReruRerAppDelegate::setIsTerminating(bool terminating)
+{
+    m_isTerminating = terminating;
+}
+
+bool VOReruRerAppDelegate::applicationHasStarted() const
+{
+    return _applicationHasStarted;
+}
+
+QntConnectorModeInspector *VOReruRerAppDelegate::sharedConnectorModeInspector()
+{
+    return g_connectorModeInspector;
+}
+
+QntImagesBankController *VOReruRerAppDelegate::sharedImagesBankController()
+{
+    return g_imagesBankController;
+}
+
+QntElementModeInspector *VOReruRerAppDelegate::elementModeInspector() const
+{
+    return mElementModeInspector;
+}
+
+void VOReruRerAppDelegate::openElementModeInspector()
+{
+    if (!mElementModeInspector)
+        mElementModeInspector = new QntElementModeInspector(QStringLiteral("ElementModeInspector"));
+}
+
+void VOReruRerAppDelegate::openConnectorModeInspector()
+{
+    if (!g_connectorModeInspector)
+        g_connectorModeInspector = new QntConnectorModeInspector(QStringLiteral("QntConnectorModeInspector"));
+}
+
+bool VOReruRerAppDelegate::iCloudIsAvailable() const
+{
+    return false;
+}
+
+QString VOReruRerAppDelegate::OSVersion() const
+{
+    QFile file(QStringLiteral("/System/Library/CoreServices/SystemVersion.plist"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const std::optional<QVariant> root = PropertyList::fromData(file.readAll());
+    if (!root || root->typeId() != QMetaType::QVariantMap)
+        return {};
+    const QVariant version = root->toMap().value(QStringLiteral("ProductVersion"));
+    return version.typeId() == QMetaType::QString ? version.toString() : QString();
+}
+
+bool VOReruRerAppDelegate::isAppSandboxed() const
+{
+    // No application sandbox exists here: exports write straight into the folder the user chose.
+    return false;
+}
+
+QString VOReruRerAppDelegate::optionsForQXNews()
+{
+    return QStringLiteral("S");
+}
+
+bool VOReruRerAppDelegate::startUpWindowWanted()
+{
+    const UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    if (!defaults.objectForKey(QntShowStyleSchooserAfterStart).isValid())
+        return true;
+    return defaults.integerForKey(QntShowStyleSchooserAfterStart) != 0;
+}
+
+void VOReruRerAppDelegate::drawingToolRegistrationNote(const Notification &)
+{
+    // The user-tool menu lists registered tools once the application's menus exist.
+}
+
+void VOReruRerAppDelegate::openInfoPanel(const Notification &)
+{
+    // The info panel arrives with the application's panels.
+}
+
+void VOReruRerAppDelegate::hideInfoPanel(const Notification &)
+{
+    if (_infoPanel)
+        _infoPanel->hide();
+}
+
+void VOReruRerAppDelegate::toolChangedNotification(const Notification &)
+{
+    // The user-tool menu follows the current tool once the application's menus exist.
+}
+
+void VOReruRerAppDelegate::openGroupModeInspector(const Notification &)
+{
+    // The group-mode inspector arrives with the selection inspectors.
+}

@@ -1,0 +1,139 @@
+#pragma once
+
+#include "app/QXNewsDelegate.h"
+#include "platform/NotificationCenter.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QScrollArea;
+class QTextEdit;
+class QWidget;
+class QntColorSchemeEditor;
+class QntConnectorModeInspector;
+class QntElementModeInspector;
+class QntGroupModeInspector;
+class QntImagesBankController;
+class QntPreferenceController;
+class QntUndoInspector;
+class SingleInstance;
+class VKLayersPaletteController;
+class VKObjectInspector;
+class VKStyleInspector;
+class VKStyleManagerDialog;
+class VKToolPalette;
+
+// The application delegate: launch, the quintora:// URL handler, the answers that keep the
+// application free of untitled documents and alive without windows, and termination.
+// One instance, on the GUI thread.
+class VOReruRerAppDelegate : public QObject, public QXNewsDelegate
+{
+    Q_OBJECT
+public:
+    // Registers the application's defaults (once per process), before any setting is read.
+    static void initialize();
+
+    explicit VOReruRerAppDelegate(QObject *parent = nullptr);
+    ~VOReruRerAppDelegate() override;
+
+    // The one delegate of the running application; null before it is made.
+    static VOReruRerAppDelegate *sharedDelegate();
+
+    // The local socket that other instances hand their URLs to (not owned); set before launch.
+    void setInstanceServer(SingleInstance *server);
+
+    void applicationWillFinishLaunching();
+    void applicationDidFinishLaunching();
+
+    // A URL event: the text after the first "quintora://" is the percent-encoded path of a
+    // document of this application. Anything else is ignored with a log line.
+    void handleGetURLEvent(const QString &eventText);
+    // A file handed to the application (from the desktop or another instance).
+    void handleOpenFile(const QString &path);
+    // One message from another instance: a URL, a file, or nothing (a plain relaunch).
+    void handleInstanceMessage(const QString &message);
+
+    // The path a quintora:// URL names, or nothing when the text holds no such URL, does not
+    // decode as UTF-8 or names no absolute path.
+    static std::optional<QString> pathFromURLEventText(const QString &eventText, QString *reason = nullptr);
+    // Whether a path is an existing document of this application; the reason when not.
+    static bool isOpenableDocument(const QString &path, QString *reason = nullptr);
+
+    bool applicationShouldOpenUntitledFile();
+    bool applicationShouldTerminateAfterLastWindowClosed() const;
+    void applicationWillTerminate();
+
+    bool isTerminating() const;
+    void setIsTerminating(bool terminating);
+    bool applicationHasStarted() const;
+
+    static QntConnectorModeInspector *sharedConnectorModeInspector();
+    static QntImagesBankController *sharedImagesBankController();
+    QntElementModeInspector *elementModeInspector() const;
+    void openElementModeInspector();
+    void openConnectorModeInspector();
+
+    bool iCloudIsAvailable() const;
+    QString OSVersion() const;
+    bool isAppSandboxed() const;
+    QString optionsForQXNews() override;
+
+    // The start-up rule: QntShowStyleSchooserAfterStart absent, or present and non-zero.
+    static bool startUpWindowWanted();
+
+    // Notification handlers of the application's panels.
+    void drawingToolRegistrationNote(const Notification &notification);
+    void openInfoPanel(const Notification &notification);
+    void hideInfoPanel(const Notification &notification);
+    void toolChangedNotification(const Notification &notification);
+    void openGroupModeInspector(const Notification &notification);
+
+signals:
+    // A document of this application was asked for by URL or file; emitted before it opens.
+    void documentOpenRequested(const QString &path);
+
+private:
+    void openDocumentAtPath(const QString &path);
+
+    // Fields in the order the application's panels need them; panels are made on first use.
+    VKStyleInspector *mStyleInspector = nullptr;
+    QntElementModeInspector *mElementModeInspector = nullptr;
+    QntGroupModeInspector *mGroupModeInspector = nullptr;
+    QntColorSchemeEditor *mColorSchemeEditor = nullptr;
+    QntUndoInspector *mUndoInspector = nullptr;
+    VKToolPalette *mToolPalette = nullptr;
+    VKObjectInspector *mObjectInspector = nullptr;
+    VKLayersPaletteController *mLayersController = nullptr;
+    VKStyleManagerDialog *mStyleManager = nullptr;
+    QntPreferenceController *mPrefsController = nullptr;
+    QPointer<QMenu> mUserToolMenu;
+    bool _applicationHasStarted = false;
+    QPointer<QWidget> _infoPanel;
+    QPointer<QTextEdit> _infoPanelText;
+    QPointer<QScrollArea> _infoPanelBWTransparentScrollView;
+    QPointer<QCheckBox> _infoPanelDontShowCheckbox;
+    QPointer<QAction> _menuItemCheckForUpdates;
+    QPointer<QMenu> _menuItemAddImported;
+    QPointer<QMenu> _menuItemAddUML;
+    QPointer<QWidget> _progressPanel;
+    QPointer<QProgressBar> _progressPanelIndicator;
+    QPointer<QLabel> _progressPanelLabel;
+    bool m_isTerminating = false;
+    QPointer<QAction> _toolsMenuItem;
+    QPointer<QAction> _smartPolylineMenuItem;
+    QPointer<QAction> _smartOrthogonalMenuItem;
+    QPointer<QAction> _switchSequenceDiagramMenuItem;
+    QPointer<QAction> _checkNewsMenuItem;
+
+    QPointer<SingleInstance> m_instanceServer;
+    std::vector<NotificationToken> m_observers;
+};

@@ -1,0 +1,210 @@
+#include "app/VOReruRerAppDelegate.h"
+
+#include "app/DIDizeZoziDocument.h"
+#include "app/QXNews.h"
+#include "app/QntDocumentController.h"
+#include "app/QntStartUpController.h"
+#include "connectors/QntConnectorModeInspector.h"
+#include "inspectors/QntElementModeInspector.h"
+#include "library/QntImagesBankController.h"
+#include "platform/QntPaths.h"
+#include "platform/UserDefaults.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QntDocumentController &documentController()
+{
+    static QntDocumentController *controller = [] {
+        auto *made = new QntDocumentController(qApp);
+        return made;
+    }();
+    return *controller;
+}
+
+bool startUpWindowVisible()
+{
+    QntStartUpController *startUp = QntDocumentController::startUpController();
+    return startUp && startUp->window() && startUp->window()->isVisible();
+}
+
+void hideStartUpWindow()
+{
+    QntDocumentController::orderOutStartUpWindow();
+}
+
+class QuitEventCounter : public QObject
+{
+public:
+    int quits = 0;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Quit)
+            ++quits;
+        return false;
+    }
+};
+
+struct UrlCase {
+    const char *text;
+    const char *path;   // null: ignored
+};
+
+} // namespace
+
+TEST(AppDelegateUrl, TextAfterTheSchemeIsAPercentDecodedPath)
+{
+    const UrlCase cases[] = {
+        {"quintora:///tmp/My%20Diagram.quintora", "/tmp/My Diagram.quintora"},
+        {"open quintora:///tmp/a%C3%BC.quintora please", "/tmp/aü.quintora please"},
+        {"quintora:///tmp/x/../y.quintora", "/tmp/y.quintora"},
+        {"QUINTORA:///tmp/x.quintora", nullptr},
+        {"quintora:/tmp/x.quintora", nullptr},
+        {"quintora:///tmp/%FF%FE.quintora", nullptr},
+        {"quintora:///tmp/a%00b.quintora", nullptr},
+        {"quintora://relative/x.quintora", nullptr},
+        {"", nullptr},
+    };
+    for (const UrlCase &c : cases) {
+        QString reason;
+        const std::optional<QString> path = VOReruRerAppDelegate::pathFromURLEventText(c.text, &reason);
+        if (c.path) {
+            ASSERT_TRUE(path) << c.text;
+            EXPECT_EQ(*path, QString::fromUtf8(c.path)) << c.text;
+        } else {
+            EXPECT_FALSE(path) << c.text;
+            EXPECT_FALSE(reason.isEmpty()) << c.text;
+        }
+    }
+}
+
+TEST(AppDelegateUrl, OnlyExistingDocumentsOfThisApplicationOpen)
+{
+    documentController();
+    QTemporaryDir dir;
+    QDir(dir.path()).mkdir("Folder.quintora");
+    QFile(dir.path() + "/My Diagram.quintora").open(QIODevice::WriteOnly);
+    QFile(dir.path() + "/notes.txt").open(QIODevice::WriteOnly);
+    VOReruRerAppDelegate delegate;
+    QStringList requested;
+    QObject::connect(&delegate, &VOReruRerAppDelegate::documentOpenRequested,
+                     [&](const QString &path) { requested << path; });
+    const QString base = "quintora://" + QString::fromLatin1(QUrl::toPercentEncoding(dir.path(), "/"));
+    testing::internal::CaptureStderr();
+    delegate.handleGetURLEvent(base + "/Folder.quintora");
+    delegate.handleGetURLEvent(base + "/Missing.quintora");
+    delegate.handleGetURLEvent(base + "/notes.txt");
+    delegate.handleGetURLEvent("quintora:///tmp/%C3%28.quintora");
+    delegate.handleGetURLEvent(base + "/My%20Diagram.quintora");
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(requested, QStringList{dir.path() + "/My Diagram.quintora"});
+    EXPECT_NE(log.find("it is a folder"), std::string::npos) << log;
+    EXPECT_NE(log.find("there is no such file"), std::string::npos) << log;
+    EXPECT_NE(log.find("it is not a Quintora document"), std::string::npos) << log;
+    EXPECT_NE(log.find("does not decode as UTF-8"), std::string::npos) << log;
+}
+
+TEST(AppDelegateLaunch, LaunchMakesItsObjectsAndFollowsTheStartUpRule)
+{
+    documentController();
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    defaults.removeObjectForKey("QntShowStyleSchooserAfterStart");
+    defaults.setBool(true, "iCloudIsAvailable");
+    defaults.setBool(true, "DIDizeZozi_defaultQualityModulationFlag");
+
+    VOReruRerAppDelegate delegate;
+    EXPECT_FALSE(delegate.applicationShouldOpenUntitledFile());
+    EXPECT_FALSE(startUpWindowVisible());   // before launch, nothing is shown
+
+    delegate.applicationWillFinishLaunching();
+    EXPECT_TRUE(DIDizeZoziDocument::defaultQualityModulation());
+    delegate.applicationDidFinishLaunching();
+    EXPECT_TRUE(delegate.applicationHasStarted());
+    ASSERT_NE(delegate.elementModeInspector(), nullptr);
+    EXPECT_EQ(delegate.elementModeInspector()->windowNibName(), "ElementModeInspector");
+    ASSERT_NE(VOReruRerAppDelegate::sharedConnectorModeInspector(), nullptr);
+    EXPECT_EQ(VOReruRerAppDelegate::sharedConnectorModeInspector()->windowNibName(), "QntConnectorModeInspector");
+    ASSERT_NE(VOReruRerAppDelegate::sharedImagesBankController(), nullptr);
+    EXPECT_EQ(VOReruRerAppDelegate::sharedImagesBankController()->windowNibName(), "QntImagesBank");
+    EXPECT_FALSE(defaults.objectForKey("iCloudIsAvailable").isValid());
+    EXPECT_TRUE(defaults.boolForKey("NSApplicationCrashOnExceptions"));
+    EXPECT_EQ(QXNews::sharedNews().delegate(), &delegate);
+    EXPECT_EQ(delegate.optionsForQXNews(), "S");
+    EXPECT_TRUE(startUpWindowVisible());
+
+    // Reactivation with no window: the start-up window again, never an untitled document.
+    hideStartUpWindow();
+    EXPECT_FALSE(delegate.applicationShouldOpenUntitledFile());
+    EXPECT_TRUE(startUpWindowVisible());
+    EXPECT_TRUE(documentController().documents().isEmpty());
+
+    // With the setting at 0, neither launch nor reactivation shows it.
+    hideStartUpWindow();
+    defaults.setInteger(0, "QntShowStyleSchooserAfterStart");
+    EXPECT_FALSE(delegate.applicationShouldOpenUntitledFile());
+    EXPECT_FALSE(startUpWindowVisible());
+    VOReruRerAppDelegate second;
+    second.applicationWillFinishLaunching();
+    second.applicationDidFinishLaunching();
+    EXPECT_FALSE(startUpWindowVisible());
+    defaults.removeObjectForKey("QntShowStyleSchooserAfterStart");
+}
+
+TEST(AppDelegateLaunch, ClosingTheLastWindowLeavesTheApplicationRunning)
+{
+    documentController();
+    VOReruRerAppDelegate delegate;
+    EXPECT_FALSE(delegate.applicationShouldTerminateAfterLastWindowClosed());
+    QApplication::setQuitOnLastWindowClosed(delegate.applicationShouldTerminateAfterLastWindowClosed());
+    QuitEventCounter counter;
+    qApp->installEventFilter(&counter);
+    QntDocumentController::showStartUpPanel();
+    QCoreApplication::processEvents();
+    QntDocumentController::startUpController()->window()->close();
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+    qApp->removeEventFilter(&counter);
+    EXPECT_EQ(counter.quits, 0);
+}
+
+TEST(AppDelegateLaunch, StartUpWindowOffersQuit)
+{
+    documentController();
+    QntDocumentController::showStartUpPanel();
+    auto *quit = QntDocumentController::startUpController()->window()->findChild<QAction *>("quitAction");
+    ASSERT_NE(quit, nullptr);
+    EXPECT_EQ(quit->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    hideStartUpWindow();
+}
+
+TEST(AppDelegateTermination, StoresTheQualityFlagAndFlushesTheSettings)
+{
+    documentController();
+    VOReruRerAppDelegate delegate;
+    EXPECT_FALSE(delegate.isTerminating());
+    DIDizeZoziDocument::setDefaultQualityModulation(true);
+    delegate.applicationWillTerminate();
+    EXPECT_TRUE(delegate.isTerminating());
+    UserDefaults onDisk(QntPaths::configFolder() + "/Quintora.plist");
+    const QVariant stored = onDisk.objectForKey("DIDizeZozi_defaultQualityModulationFlag");
+    EXPECT_EQ(stored.typeId(), QMetaType::Bool);
+    EXPECT_TRUE(stored.toBool());
+    DIDizeZoziDocument::setDefaultQualityModulation(false);
+}
+
+TEST(AppDelegate, PlatformAnswers)
+{
+    VOReruRerAppDelegate delegate;
+    EXPECT_FALSE(delegate.iCloudIsAvailable());
+    EXPECT_TRUE(delegate.OSVersion().isEmpty());
+    EXPECT_FALSE(delegate.isAppSandboxed());
+}

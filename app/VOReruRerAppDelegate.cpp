@@ -8,8 +8,14 @@
 #include "connectors/QntConnectorModeInspector.h"
 #include "framework/VRConstants.h"
 #include "framework/VRDrawing.h"
+#if __has_include("framework/notations/QntNotation.h")
 #include "framework/notations/QntNotation.h"
+#define QNT_HAS_NOTATIONS 1
+#endif
+#if __has_include("framework/styles/VRStyleRegistry.h")
 #include "framework/styles/VRStyleRegistry.h"
+#define QNT_HAS_STYLE_REGISTRY 1
+#endif
 #include "inspectors/QntElementModeInspector.h"
 #include "library/QntImagesBankController.h"
 #include "platform/DocumentController.h"
@@ -191,9 +197,11 @@ void VOReruRerAppDelegate::applicationDidFinishLaunching()
     openElementModeInspector();
     openConnectorModeInspector();
 
+#ifdef QNT_HAS_NOTATIONS
     const VRResult<void> copied = QntNotation::copyNotationsFromBundleToAppSupportFolder();
     if (!copied)
         qCWarning(lcApp).noquote() << "installing the notation libraries failed:" << copied.error();
+#endif
 
     if (!g_imagesBankController)
         g_imagesBankController = new QntImagesBankController(QStringLiteral("QntImagesBank"));
@@ -205,7 +213,9 @@ void VOReruRerAppDelegate::applicationDidFinishLaunching()
     if (showStartUp)
         QntDocumentController::showStartUpPanel();
 
+#ifdef QNT_HAS_STYLE_REGISTRY
     VRStyleRegistry::loadDefaults();
+#endif
 
     for (QAction *item : {_toolsMenuItem.data(), _smartPolylineMenuItem.data(), _smartOrthogonalMenuItem.data()}) {
         if (item)

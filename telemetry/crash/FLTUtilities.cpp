@@ -87,6 +87,11 @@ bool FLTReadMemory(const void *source, void *destination, std::size_t length)
     return readThroughPipe(source, destination, length);
 }
 
+void FLTReadMemoryUsePipeForTesting(bool usePipe)
+{
+    g_vmReadState.store(usePipe ? -1 : 0);
+}
+
 bool FLTReadString(const char *address, const char **outAddress, std::size_t maximumLength)
 {
     if (maximumLength == 0) {

@@ -19,6 +19,9 @@ constexpr std::uintptr_t kFLTMinimumValidAddress = 4096;
 // unreadable memory gives false instead of a fault. False for a source below 4096.
 // Safe to call from a signal handler (system calls only, no allocation).
 bool FLTReadMemory(const void *source, void *destination, std::size_t length);
+// Makes FLTReadMemory read through a pipe, as it does where the kernel refuses
+// process_vm_readv (tests of that path); false returns to the normal choice.
+void FLTReadMemoryUsePipeForTesting(bool usePipe);
 // Checks that a C string at `address` can be read up to its zero byte or `maximumLength` bytes,
 // whichever comes first, and hands back the same address on success. False for an address
 // below 4096 (also when walking reaches one) or an unreadable byte; a maximum of 0 succeeds

@@ -13,6 +13,10 @@ public:
     void initializeIfNeeded() override { Faultline::sharedInstance().start(); }
 };
 
+// Registered when the kit is linked in, so that it can be found by name (the Hearth start
+// looks for "Faultline" without being handed the class).
+[[maybe_unused]] const bool g_registered = (Faultline::metaClass(), true);
+
 } // namespace
 
 const PLNKit &Faultline::metaClass()

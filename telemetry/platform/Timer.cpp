@@ -12,6 +12,20 @@ namespace tel {
 
 using Clock = std::chrono::steady_clock;
 
+namespace {
+std::atomic<double> g_timeScale{1.0};
+}
+
+void Timer::setTimeScale(double scale)
+{
+    g_timeScale.store(scale > 0 ? scale : 1.0);
+}
+
+double Timer::timeScale()
+{
+    return g_timeScale.load();
+}
+
 // The one thread that waits for deadlines.
 class TimerThread
 {
@@ -76,7 +90,9 @@ Timer::Timer(double repeatSeconds, DispatchQueue *queue, std::function<void()> b
 std::shared_ptr<Timer> Timer::schedule(double delaySeconds, double repeatSeconds,
                                        DispatchQueue *queue, std::function<void()> block)
 {
-    auto timer = std::make_shared<Timer>(repeatSeconds, queue, std::move(block));
+    const double scale = timeScale();
+    delaySeconds *= scale;
+    auto timer = std::make_shared<Timer>(repeatSeconds * scale, queue, std::move(block));
     if (!(delaySeconds > 0))
         delaySeconds = 0;
     // Cap absurd delays so the deadline arithmetic cannot overflow.

@@ -18,6 +18,10 @@ public:
     static std::shared_ptr<Timer> schedule(double delaySeconds, double repeatSeconds,
                                            DispatchQueue *queue, std::function<void()> block);
 
+    // Multiplies every delay and interval scheduled from now on (tests run long waits fast).
+    static void setTimeScale(double scale);
+    static double timeScale();
+
     // No firing after this returns (a firing already handed to its queue still runs).
     void cancel();
     bool isValid() const { return m_valid.load(); }

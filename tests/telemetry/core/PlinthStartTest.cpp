@@ -51,10 +51,10 @@ std::string runCommand(const std::string &command)
     return output;
 }
 
-HostRun runHost(const fs::path &bundle, const fs::path &dataHome)
+HostRun runHost(const fs::path &bundle, const fs::path &dataHome, const std::string &mode = "twice")
 {
     const std::string command = "XDG_DATA_HOME='" + dataHome.string() + "' " QNT_BIN_DIR
-                                "/plinth_host_helper '" + bundle.string() + "' 2>/dev/null";
+                                "/plinth_host_helper '" + bundle.string() + "' " + mode + " 2>/dev/null";
     HostRun run;
     std::istringstream in(runCommand(command));
     for (std::string line; std::getline(in, line);)
@@ -139,4 +139,38 @@ TEST(PlinthStart, AConfigurationWithoutPlinthDictionaryRaises)
     const HostRun run = runHost(bundle, fs::path(qnt::test::isolatedHome()) / "noplinth-data");
     EXPECT_EQ(run.value("exception"),
               "[Plinth] Value of Info.plist key \"Plinth\" must be a NSDictionary.");
+}
+
+TEST(PlinthStart, CallsFromManyThreadsStartOnce)
+{
+    const fs::path bundle = makeBundle("threads", {{"APIKey", "key"}, {"Kits", tel::PlistValue::Array{}}});
+    const HostRun run = runHost(bundle, fs::path(qnt::test::isolatedHome()) / "threads-data", "threads");
+    EXPECT_EQ(run.all("init"), (std::vector<std::string>{"OtherKit", "Tally"}));
+    EXPECT_EQ(run.all("log").size(), 7u);
+    EXPECT_EQ(run.value("kits"), "Faultline,OtherKit,Tally");
+}
+
+TEST(PlinthStart, HearthStartsTheCrashKitWithTheBeaconKey)
+{
+    const fs::path bundle = makeBundle("hearth", {});
+    ASSERT_TRUE(tel::PlistValue(tel::PlistValue::Dictionary{{"BEACON_APP_ID", "1:2345:mac:abc"}})
+                    .writeFileAtomically((bundle / "BeaconService-Info.plist").string()));
+    const HostRun run = runHost(bundle, fs::path(qnt::test::isolatedHome()) / "hearth-data", "hearth");
+    EXPECT_EQ(run.value("faultline-started"), "1");
+    EXPECT_EQ(run.value("mode"), "2");
+    EXPECT_EQ(run.value("apikey"), PLNSHA256HexString("1:2345:mac:abc").substr(0, 40));
+    EXPECT_EQ(run.value("kits"), "Faultline,Tally");
+}
+
+TEST(PlinthStart, HearthWithoutBeaconKeyStartsNothing)
+{
+    const fs::path bundle = makeBundle("hearth-empty", {});
+    ASSERT_TRUE(tel::PlistValue(tel::PlistValue::Dictionary{{"BEACON_APP_ID", ""}})
+                    .writeFileAtomically((bundle / "BeaconService-Info.plist").string()));
+    const HostRun run = runHost(bundle, fs::path(qnt::test::isolatedHome()) / "hearth-empty-data", "hearth");
+    EXPECT_EQ(run.value("faultline-started"), "0");
+    EXPECT_EQ(run.value("apikey"), "(none)");
+    EXPECT_NE(std::find(run.lines.begin(), run.lines.end(),
+                        "log [Plinth] BeaconService-Info.plist key BEACON_APP_ID unavailable"),
+              run.lines.end());
 }

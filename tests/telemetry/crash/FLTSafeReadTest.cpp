@@ -34,9 +34,17 @@ void expectInChild(Body body)
 
 } // namespace
 
-TEST(FLTSafeRead, BadAddressesAnswerFalseWithoutASignal)
+class FLTSafeReadPaths : public ::testing::TestWithParam<bool>
 {
-    expectInChild([]() -> int {
+};
+
+INSTANTIATE_TEST_SUITE_P(KernelAndPipe, FLTSafeReadPaths, ::testing::Values(false, true));
+
+TEST_P(FLTSafeReadPaths, BadAddressesAnswerFalseWithoutASignal)
+{
+    const bool usePipe = GetParam();
+    expectInChild([usePipe]() -> int {
+        FLTReadMemoryUsePipeForTesting(usePipe);
         char buffer[64];
         if (FLTReadMemory(nullptr, buffer, 8))
             return 1;
@@ -83,9 +91,11 @@ TEST(FLTSafeRead, BadAddressesAnswerFalseWithoutASignal)
     });
 }
 
-TEST(FLTSafeRead, SurvivesPagesUnmappedWhileReading)
+TEST_P(FLTSafeReadPaths, SurvivesPagesUnmappedWhileReading)
 {
-    expectInChild([]() -> int {
+    const bool usePipe = GetParam();
+    expectInChild([usePipe]() -> int {
+        FLTReadMemoryUsePipeForTesting(usePipe);
         auto *page = static_cast<char *>(
             mmap(nullptr, kPage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
         if (page == MAP_FAILED)

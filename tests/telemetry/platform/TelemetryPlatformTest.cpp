@@ -313,3 +313,14 @@ TEST(TelemetrySystemLog, DebugLinesNeedTheDebugFlag)
     tel::SystemLog::setSink({});
     EXPECT_EQ(lines, (std::vector<std::string>{"[Plinth] one", "[Plinth] shown"}));
 }
+
+TEST(TelemetryTimer, TimeScaleShortensLongDelays)
+{
+    tel::Timer::setTimeScale(0.001);
+    tel::DispatchQueue queue("com.quintora.test.scaled");
+    std::atomic<bool> fired{false};
+    queue.asyncAfter(10.0, [&] { fired = true; }); // 10 ms at this scale
+    EXPECT_TRUE(eventually([&] { return fired.load(); }, 2000ms));
+    tel::Timer::setTimeScale(1.0);
+    EXPECT_EQ(tel::Timer::timeScale(), 1.0);
+}

@@ -1,14 +1,17 @@
 // A host program of the telemetry client: starts Plinth twice the way the application does and
 // prints what happened, one fact per line, for the tests to check.
-//   plinth_host_helper <bundle folder>
+//   plinth_host_helper <bundle folder> [twice|threads|hearth]
 
 #include "telemetry/core/Plinth.h"
 #include "telemetry/crash/Faultline.h"
 #include "telemetry/platform/AppInfo.h"
+#include "telemetry/platform/NotificationBus.h"
 #include "telemetry/platform/SystemLog.h"
 
 #include <cstdio>
 #include <mutex>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -56,7 +59,21 @@ int main(int argc, char **argv)
 
     tel::Host::Hooks hooks;
     hooks.mainThreadExecutor = [](std::function<void()> block) { block(); };
-    try {
+    const std::string mode = argc > 2 ? argv[2] : "twice";
+    if (mode == "hearth") {
+        // The host announces Hearth instead of calling with().
+        tel::NotificationBus::defaultBus().post(Plinth::kHearthReadyNotification);
+        tel::NotificationBus::defaultBus().post(Plinth::kHearthReadyNotification);
+        print(std::string("faultline-started ") + (Faultline::sharedInstance().hasStarted() ? "1" : "0"));
+        print("mode " + std::to_string(Plinth::sharedSDK().installationMode()));
+        print("apikey " + Plinth::sharedSDK().APIKey().value_or("(none)"));
+    } else if (mode == "threads") {
+        std::vector<std::thread> threads;
+        for (int i = 0; i < 8; ++i)
+            threads.emplace_back([&] { Plinth::with({&faultlineInstance, &other}, hooks); });
+        for (auto &thread : threads)
+            thread.join();
+    } else try {
         Plinth &first = Plinth::with({&faultlineInstance, &other}, hooks);
         print(std::string("faultline-started ") + (Faultline::sharedInstance().hasStarted() ? "1" : "0"));
         Plinth::with({&other});

@@ -1,0 +1,303 @@
+#include "FLTBinaryImage.h"
+
+#include "FLTContext.h"
+#include "FLTFile.h"
+#include "FLTSDKLog.h"
+
+#include <cerrno>
+#include <cstring>
+#include <elf.h>
+#include <link.h>
+#include <mutex>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// A slot being filled holds this marker: below 4096, so no reader takes it for an image.
+constexpr uintptr_t kSlotBusy = 1;
+
+std::mutex g_recordLock;                  // serialises the record file and the known-image list
+std::vector<FLTBinaryImageDetails> g_known; // images reported to the record file and table
+unsigned long long g_adds = 0;
+unsigned long long g_subs = 0;
+
+void hexInto(char *out, const unsigned char *bytes, size_t count)
+{
+    static const char digits[] = "0123456789abcdef";
+    for (size_t i = 0; i < count; ++i) {
+        out[2 * i] = digits[bytes[i] >> 4];
+        out[2 * i + 1] = digits[bytes[i] & 15];
+    }
+    out[2 * count] = '\0';
+}
+
+void readBuildId(const dl_phdr_info *info, FLTBinaryImageDetails *details)
+{
+    for (int i = 0; i < info->dlpi_phnum; ++i) {
+        const ElfW(Phdr) &ph = info->dlpi_phdr[i];
+        if (ph.p_type != PT_NOTE)
+            continue;
+        auto *cursor = reinterpret_cast<const unsigned char *>(info->dlpi_addr + ph.p_vaddr);
+        const unsigned char *end = cursor + ph.p_memsz;
+        while (cursor + sizeof(ElfW(Nhdr)) <= end) {
+            const auto *note = reinterpret_cast<const ElfW(Nhdr) *>(cursor);
+            const unsigned char *name = cursor + sizeof(ElfW(Nhdr));
+            const unsigned char *desc = name + ((note->n_namesz + 3) & ~3u);
+            const unsigned char *next = desc + ((note->n_descsz + 3) & ~3u);
+            if (next > end)
+                break;
+            if (note->n_type == NT_GNU_BUILD_ID && note->n_namesz == 4 &&
+                memcmp(name, "GNU", 4) == 0 && note->n_descsz > 0) {
+                const size_t count = note->n_descsz < 64 ? note->n_descsz : 64;
+                hexInto(details->buildId, desc, count);
+                unsigned char uuid[16] = {};
+                memcpy(uuid, desc, count < 16 ? count : 16);
+                hexInto(details->uuid, uuid, 16);
+                return;
+            }
+            cursor = next;
+        }
+    }
+}
+
+void fillDetails(const dl_phdr_info *info, bool first, FLTBinaryImageDetails *details)
+{
+    memset(details, 0, sizeof *details);
+    memset(details->uuid, '0', 32);
+    uintptr_t lowest = UINTPTR_MAX;
+    uintptr_t header = 0;
+    uintptr_t textEnd = 0;
+    for (int i = 0; i < info->dlpi_phnum; ++i) {
+        const ElfW(Phdr) &ph = info->dlpi_phdr[i];
+        const uintptr_t start = info->dlpi_addr + ph.p_vaddr;
+        if (ph.p_type == PT_LOAD) {
+            if (start < lowest)
+                lowest = start;
+            if (ph.p_offset == 0 && !header)
+                header = start;
+            if ((ph.p_flags & PF_X) && start + ph.p_memsz > textEnd)
+                textEnd = start + ph.p_memsz;
+        } else if (ph.p_type == PT_GNU_EH_FRAME) {
+            details->ehFrameAddress = start;
+        }
+    }
+    details->base = header ? header : (lowest == UINTPTR_MAX ? info->dlpi_addr : lowest);
+    details->size = textEnd > details->base ? textEnd - details->base : 0;
+    details->slide = info->dlpi_addr;
+    readBuildId(info, details);
+    const char *name = info->dlpi_name;
+    if ((!name || !*name) && first) {
+        FLTContext *context = FLTContextGet();
+        name = context && context->executablePath ? context->executablePath : "";
+    }
+    strncpy(details->path, name ? name : "", sizeof details->path - 1);
+}
+
+struct ScanResult {
+    std::vector<FLTBinaryImageDetails> images;
+};
+
+int collect(dl_phdr_info *info, size_t, void *data)
+{
+    auto *result = static_cast<ScanResult *>(data);
+    FLTBinaryImageDetails details;
+    fillDetails(info, result->images.empty(), &details);
+    if (details.size > 0)
+        result->images.push_back(details);
+    return 0;
+}
+
+int readCounters(dl_phdr_info *info, size_t size, void *)
+{
+    if (size >= offsetof(dl_phdr_info, dlpi_subs) + sizeof info->dlpi_subs) {
+        g_adds = info->dlpi_adds;
+        g_subs = info->dlpi_subs;
+    }
+    return 1;
+}
+
+void recordDetails(FLTFile *file, const FLTBinaryImageDetails &details)
+{
+    FLTFileWriteHashEntryString(file, "uuid", details.uuid);
+    FLTFileWriteHashEntryString(file, "build_id", details.buildId);
+    FLTFileWriteHashEntryUInt64(file, "base", details.base);
+    FLTFileWriteHashEntryUInt64(file, "size", details.size);
+}
+
+void recordSlice(FLTFile *file, const FLTBinaryImageDetails &details, bool loaded)
+{
+    FLTFileWriteSectionStart(file, loaded ? "load" : "unload");
+    FLTFileWriteHashStart(file);
+    FLTFileWriteHashEntryString(file, "path", details.path);
+    recordDetails(file, details);
+    FLTFileWriteHashEnd(file);
+    FLTFileWriteSectionEnd(file);
+}
+
+// Table update and record line for a batch; the caller holds the record lock.
+void storeBatch(const std::vector<FLTBinaryImageDetails> &loads,
+                const std::vector<FLTBinaryImageDetails> &unloads)
+{
+    FLTContext *context = FLTContextGet();
+    for (const auto &details : loads)
+        FLTBinaryImageStoreNode(true, details);
+    for (const auto &details : unloads)
+        FLTBinaryImageStoreNode(false, details);
+    if (!context || !context->binaryImagesPath || (loads.empty() && unloads.empty()))
+        return;
+    // Lines are written at once, unbuffered: a crash soon after a load must still find it.
+    FLTFile file;
+    if (!FLTFileInitWithPath(&file, context->binaryImagesPath, false)) {
+        FLT_WARN("WARN  [%s:%d] Error: unable to open binary image log file\n");
+        return;
+    }
+    for (const auto &details : loads)
+        recordSlice(&file, details, true);
+    for (const auto &details : unloads)
+        recordSlice(&file, details, false);
+    FLTFileClose(&file);
+}
+
+} // namespace
+
+void FLTBinaryImageStoreNode(bool loaded, const FLTBinaryImageDetails &details)
+{
+    FLTContext *context = FLTContextGet();
+    if (!context || !context->writable) {
+        FLT_WARN("WARN  [%s:%d] Error: Writable context is NULL\n");
+        return;
+    }
+    FLTBinaryImageSlot *slots = context->writable->images;
+    bool updated = false;
+    for (int i = 0; i < kFLTBinaryImageSlotCount && !updated; ++i) {
+        FLTBinaryImageSlot &slot = slots[i];
+        if (loaded) {
+            uintptr_t expected = 0;
+            if (!__atomic_compare_exchange_n(&slot.base, &expected, kSlotBusy, false,
+                                             __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST))
+                continue;
+            slot.size = details.size;
+            slot.ehFrameAddress = details.ehFrameAddress;
+            slot.unwindInfoAddress = details.unwindInfoAddress;
+            slot.crashInfoAddress = details.crashInfoAddress;
+            __atomic_store_n(&slot.base, details.base, __ATOMIC_SEQ_CST);
+            updated = true;
+        } else {
+            uintptr_t expected = details.base;
+            if (__atomic_load_n(&slot.base, __ATOMIC_SEQ_CST) != expected)
+                continue;
+            if (!__atomic_compare_exchange_n(&slot.base, &expected, 0, false, __ATOMIC_SEQ_CST,
+                                             __ATOMIC_SEQ_CST)) {
+                FLT_WARN("WARN  [%s:%d] Error: Failed to swap during image unload\n");
+                return;
+            }
+            updated = true;
+        }
+    }
+    if (!updated)
+        FLT_WARN("WARN  [%s:%d] Error: Unable to track a %s node %p\n", loaded ? "loaded" : "unloaded",
+                 reinterpret_cast<void *>(details.base));
+}
+
+void FLTBinaryImageInit()
+{
+    FLTContext *context = FLTContextGet();
+    if (!context || !context->writable)
+        return;
+    std::lock_guard lock(g_recordLock);
+    memset(context->writable->images, 0, sizeof context->writable->images);
+    if (context->binaryImagesPath && unlink(context->binaryImagesPath) != 0 && errno != ENOENT)
+        FLT_WARN("WARN  [%s:%d] Unable to reset the binary image log file %s\n", strerror(errno));
+    ScanResult scan;
+    dl_iterate_phdr(collect, &scan);
+    dl_iterate_phdr(readCounters, nullptr);
+    g_known = scan.images;
+    storeBatch(scan.images, {});
+}
+
+void FLTBinaryImageRefresh()
+{
+    std::lock_guard lock(g_recordLock);
+    const auto adds = g_adds;
+    const auto subs = g_subs;
+    dl_iterate_phdr(readCounters, nullptr);
+    if (adds == g_adds && subs == g_subs)
+        return;
+    ScanResult scan;
+    dl_iterate_phdr(collect, &scan);
+    std::vector<FLTBinaryImageDetails> loads;
+    std::vector<FLTBinaryImageDetails> unloads;
+    for (const auto &now : scan.images) {
+        bool known = false;
+        for (const auto &before : g_known)
+            known = known || (before.base == now.base && strcmp(before.path, now.path) == 0);
+        if (!known)
+            loads.push_back(now);
+    }
+    for (const auto &before : g_known) {
+        bool present = false;
+        for (const auto &now : scan.images)
+            present = present || (before.base == now.base && strcmp(before.path, now.path) == 0);
+        if (!present)
+            unloads.push_back(before);
+    }
+    g_known = scan.images;
+    storeBatch(loads, unloads);
+}
+
+bool FLTBinaryImageSafeFindImageForAddress(uintptr_t address, FLTBinaryImageSlot *out)
+{
+    FLTContext *context = FLTContextGet();
+    if (!context || !context->writable || !out)
+        return false;
+    const FLTBinaryImageSlot *slots = context->writable->images;
+    for (int i = 0; i < kFLTBinaryImageSlotCount; ++i) {
+        const uintptr_t base = __atomic_load_n(&slots[i].base, __ATOMIC_SEQ_CST);
+        if (base < 4096)
+            continue;
+        const uint64_t size = slots[i].size;
+        if (address >= base && address - base < size) {
+            out->base = base;
+            out->size = size;
+            out->ehFrameAddress = slots[i].ehFrameAddress;
+            out->unwindInfoAddress = slots[i].unwindInfoAddress;
+            out->crashInfoAddress = slots[i].crashInfoAddress;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool FLTBinaryImageHasUnwindInfo(const FLTBinaryImageSlot *slot)
+{
+    return slot && slot->unwindInfoAddress != 0;
+}
+
+bool FLTBinaryImageFindImageForUUID(const char *uuid, FLTBinaryImageDetails *details)
+{
+    if (!uuid || !details) {
+        FLT_WARN("WARN  [%s:%d] null input\n");
+        return false;
+    }
+    ScanResult scan;
+    dl_iterate_phdr(collect, &scan);
+    for (const auto &image : scan.images) {
+        if (strncmp(image.uuid, uuid, 33) == 0) {
+            *details = image;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool FLTBinaryImageMainExecutable(FLTBinaryImageDetails *details)
+{
+    ScanResult scan;
+    dl_iterate_phdr(collect, &scan);
+    if (scan.images.empty())
+        return false;
+    *details = scan.images.front();
+    return true;
+}

@@ -1,0 +1,493 @@
+#include "FLTProcess.h"
+
+#include "FLTFile.h"
+#include "FLTSDKLog.h"
+#include "FLTUnwind.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <ctime>
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/futex.h>
+#include <sys/statfs.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kRepeatCollapseThreshold = 10;
+constexpr int64_t kParkTimeoutNanoseconds = 2'000'000'000;       // for all threads together
+constexpr int64_t kReleaseTimeoutNanoseconds = 30'000'000'000;   // a parked thread's longest wait
+
+int64_t monotonicNanoseconds()
+{
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+void futexWait(int32_t *word, int32_t expected, int64_t nanoseconds)
+{
+    timespec timeout{static_cast<time_t>(nanoseconds / 1'000'000'000),
+                     static_cast<long>(nanoseconds % 1'000'000'000)};
+    syscall(SYS_futex, word, FUTEX_WAIT, expected, &timeout, nullptr, 0);
+}
+
+void futexWakeAll(int32_t *word)
+{
+    syscall(SYS_futex, word, FUTEX_WAKE, INT_MAX, nullptr, nullptr, 0);
+}
+
+// Decimal text of a non-negative number into `out`; returns the end.
+char *appendDecimal(char *out, uint64_t value)
+{
+    char digits[21];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value);
+    while (n)
+        *out++ = digits[--n];
+    *out = '\0';
+    return out;
+}
+
+char *appendText(char *out, const char *text)
+{
+    while (*text)
+        *out++ = *text++;
+    *out = '\0';
+    return out;
+}
+
+// Reads a small file into `buffer` (NUL-terminated); returns the length or -1.
+ssize_t readSmallFile(const char *path, char *buffer, size_t capacity)
+{
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    size_t total = 0;
+    while (total + 1 < capacity) {
+        const ssize_t n = read(fd, buffer + total, capacity - 1 - total);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        total += static_cast<size_t>(n);
+    }
+    close(fd);
+    buffer[total] = '\0';
+    return static_cast<ssize_t>(total);
+}
+
+// The value after `key` in a "Key:   value kB" text, in bytes.
+uint64_t meminfoBytes(const char *text, const char *key)
+{
+    const char *at = strstr(text, key);
+    if (!at)
+        return 0;
+    at += strlen(key);
+    while (*at == ' ' || *at == '\t')
+        ++at;
+    uint64_t value = 0;
+    while (*at >= '0' && *at <= '9')
+        value = value * 10 + static_cast<uint64_t>(*at++ - '0');
+    return value * 1024;
+}
+
+FLTThreadSlot *slotForThread(FLTWritableState *state, int32_t tid)
+{
+    const int32_t count = __atomic_load_n(&state->captureCount, __ATOMIC_SEQ_CST);
+    for (int32_t i = 0; i < count && i < kFLTMaxRecordedThreads; ++i) {
+        if (__atomic_load_n(&state->threads[i].tid, __ATOMIC_SEQ_CST) == tid)
+            return &state->threads[i];
+    }
+    return nullptr;
+}
+
+void writeRegisters(FLTFile *file, const FLTThreadState &s)
+{
+    FLTFileWriteHashKey(file, "registers");
+    FLTFileWriteHashStart(file);
+    const struct {
+        const char *name;
+        uint64_t value;
+    } registers[] = {
+        {"rax", s.rax}, {"rbx", s.rbx}, {"rcx", s.rcx}, {"rdx", s.rdx}, {"rdi", s.rdi},
+        {"rsi", s.rsi}, {"rbp", s.rbp}, {"rsp", s.rsp}, {"r8", s.r8},   {"r9", s.r9},
+        {"r10", s.r10}, {"r11", s.r11}, {"r12", s.r12}, {"r13", s.r13}, {"r14", s.r14},
+        {"r15", s.r15}, {"rip", s.rip}, {"rflags", s.rflags}, {"cs", s.cs}, {"fs", s.fs},
+        {"gs", s.gs},
+    };
+    for (const auto &reg : registers)
+        FLTFileWriteHashEntryUInt64(file, reg.name, reg.value);
+    FLTFileWriteHashEnd(file);
+}
+
+void recordThread(const FLTProcess *process, FLTFile *file, int32_t thread)
+{
+    FLTThreadState state;
+    bool pcIsReturnAddress = false;
+    const bool haveState = FLTProcessGetThreadState(process, thread, &state, &pcIsReturnAddress);
+    if (!haveState) {
+        // A thread that could not be parked (it blocks the capture signal, or did not answer in
+        // time) is still listed, without registers or stack, so the lists stay aligned.
+        FLT_ERROR("ERROR [%s:%d] unable to get thread state\n");
+        memset(&state, 0, sizeof state);
+    }
+    FLTFileWriteHashStart(file);
+    writeRegisters(file, state);
+
+    FLTFileWriteHashKey(file, "stacktrace");
+    FLTFileWriteArrayStart(file);
+    FLTContext *context = FLTContextGet();
+    int32_t *threshold = context && context->writable ? &context->writable->logThreshold : nullptr;
+    const int32_t savedThreshold = threshold ? *threshold : FLTLogLevelDebug;
+    uintptr_t collapsed = 0;
+    uint64_t repeatCount = 0;
+    bool collapsing = false;
+    FLTUnwindContext unwind;
+    if (haveState && FLTUnwindInit(&unwind, &state, pcIsReturnAddress)) {
+        while (FLTUnwindNextFrame(&unwind)) {
+            const uintptr_t pc = FLTUnwindGetPC(&unwind);
+            const uint32_t repeats = FLTUnwindGetRepeatCount(&unwind);
+            if (!collapsed && repeats >= kRepeatCollapseThreshold) {
+                FLT_WARN("WARN  [%s:%d] Possible infinite recursion - suppressing logging\n");
+                if (threshold)
+                    *threshold = FLTLogLevelWarn;
+                collapsed = pc;
+                collapsing = true;
+                continue;
+            }
+            if (collapsed && pc == collapsed) {
+                repeatCount = repeats;
+                continue;
+            }
+            if (collapsing) {
+                if (threshold)
+                    *threshold = savedThreshold;
+                collapsing = false;
+            }
+            FLTFileWriteArrayEntryUInt64(file, pc);
+        }
+    } else if (haveState) {
+        FLT_WARN("WARN  [%s:%d] unable to init unwind context\n");
+    }
+    FLTFileWriteArrayEnd(file);
+    if (thread == process->crashedThread)
+        FLTFileWriteHashEntryBoolean(file, "crashed", true);
+    if (collapsed) {
+        FLTFileWriteHashEntryUInt64(file, "repeated_pc", collapsed);
+        FLTFileWriteHashEntryUInt64(file, "repeat_count", repeatCount);
+    }
+    if (threshold)
+        *threshold = savedThreshold;
+    FLTFileWriteHashEnd(file);
+}
+
+} // namespace
+
+int32_t FLTCurrentThreadId()
+{
+    return static_cast<int32_t>(syscall(SYS_gettid));
+}
+
+bool FLTProcessInit(FLTProcess *process, int32_t crashedThread, const void *userContext)
+{
+    memset(process, 0, sizeof *process);
+    process->pid = getpid();
+    process->currentThread = FLTCurrentThreadId();
+    process->crashedThread = crashedThread;
+    process->userContext = userContext;
+    const int fd = open("/proc/self/task", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        FLT_WARN("WARN  [%s:%d] Error: unable to get task threads\n");
+        return false;
+    }
+    alignas(8) char buffer[4096];
+    for (;;) {
+        const long n = syscall(SYS_getdents64, fd, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        for (long offset = 0; offset < n;) {
+            const auto *entry = reinterpret_cast<const dirent64 *>(buffer + offset);
+            offset += entry->d_reclen;
+            if (entry->d_name[0] < '0' || entry->d_name[0] > '9')
+                continue;
+            int32_t tid = 0;
+            for (const char *c = entry->d_name; *c >= '0' && *c <= '9'; ++c)
+                tid = tid * 10 + (*c - '0');
+            if (process->threadCount < kFLTMaxRecordedThreads)
+                process->threads[process->threadCount++] = tid;
+        }
+    }
+    close(fd);
+    return true;
+}
+
+bool FLTProcessSuspendAllOtherThreads(FLTProcess *process)
+{
+    FLTContext *context = FLTContextGet();
+    if (!context || !context->writable || context->signalStore.captureSignal <= 0)
+        return false;
+    FLTWritableState *state = context->writable;
+    int32_t count = 0;
+    for (uint32_t i = 0; i < process->threadCount; ++i) {
+        if (process->threads[i] == process->currentThread)
+            continue;
+        FLTThreadSlot &slot = state->threads[count++];
+        memset(&slot.registers, 0, sizeof slot.registers);
+        __atomic_store_n(&slot.state, FLTThreadSlotRequested, __ATOMIC_SEQ_CST);
+        __atomic_store_n(&slot.tid, process->threads[i], __ATOMIC_SEQ_CST);
+    }
+    __atomic_store_n(&state->captureCount, count, __ATOMIC_SEQ_CST);
+    process->parked = true;
+    bool ok = true;
+    for (int32_t i = 0; i < count; ++i) {
+        if (syscall(SYS_tgkill, process->pid, state->threads[i].tid, context->signalStore.captureSignal) != 0)
+            ok = false;
+    }
+    const int64_t deadline = monotonicNanoseconds() + kParkTimeoutNanoseconds;
+    for (int32_t i = 0; i < count; ++i) {
+        FLTThreadSlot &slot = state->threads[i];
+        for (;;) {
+            const int32_t value = __atomic_load_n(&slot.state, __ATOMIC_SEQ_CST);
+            if (value != FLTThreadSlotRequested)
+                break;
+            const int64_t left = deadline - monotonicNanoseconds();
+            if (left <= 0) {
+                ok = false;
+                break;
+            }
+            futexWait(&slot.state, FLTThreadSlotRequested, left);
+        }
+    }
+    return ok;
+}
+
+bool FLTProcessResumeAllOtherThreads(FLTProcess *process)
+{
+    FLTContext *context = FLTContextGet();
+    if (!process->parked || !context || !context->writable)
+        return false;
+    FLTWritableState *state = context->writable;
+    const int32_t count = __atomic_load_n(&state->captureCount, __ATOMIC_SEQ_CST);
+    for (int32_t i = 0; i < count; ++i) {
+        __atomic_store_n(&state->threads[i].state, FLTThreadSlotReleased, __ATOMIC_SEQ_CST);
+        futexWakeAll(&state->threads[i].state);
+    }
+    process->parked = false;
+    return true;
+}
+
+void FLTProcessCaptureSignalHandler(int, siginfo_t *, void *userContext)
+{
+    const int savedErrno = errno;
+    FLTContext *context = FLTContextGet();
+    FLTThreadSlot *slot = context && context->writable
+                              ? slotForThread(context->writable, FLTCurrentThreadId())
+                              : nullptr;
+    if (slot && __atomic_load_n(&slot->state, __ATOMIC_SEQ_CST) == FLTThreadSlotRequested) {
+        FLTThreadStateFromUserContext(&slot->registers, userContext);
+        __atomic_store_n(&slot->state, FLTThreadSlotCaptured, __ATOMIC_SEQ_CST);
+        futexWakeAll(&slot->state);
+        const int64_t deadline = monotonicNanoseconds() + kReleaseTimeoutNanoseconds;
+        while (__atomic_load_n(&slot->state, __ATOMIC_SEQ_CST) == FLTThreadSlotCaptured) {
+            const int64_t left = deadline - monotonicNanoseconds();
+            if (left <= 0)
+                break;
+            futexWait(&slot->state, FLTThreadSlotCaptured, left);
+        }
+    }
+    errno = savedErrno;
+}
+
+bool FLTProcessGetThreadState(const FLTProcess *process, int32_t thread, FLTThreadState *state,
+                              bool *pcIsReturnAddress)
+{
+    *pcIsReturnAddress = false;
+    if (thread == process->crashedThread && process->userContext) {
+        FLTThreadStateFromUserContext(state, process->userContext);
+        return true;
+    }
+    if (thread == process->currentThread) {
+        FLT_WARN("WARN  [%s:%d] Faking current thread\n");
+        FLTThreadStateCaptureCurrent(state);
+        *pcIsReturnAddress = true;
+        return true;
+    }
+    FLTContext *context = FLTContextGet();
+    if (!context || !context->writable)
+        return false;
+    FLTThreadSlot *slot = slotForThread(context->writable, thread);
+    if (!slot || __atomic_load_n(&slot->state, __ATOMIC_SEQ_CST) != FLTThreadSlotCaptured) {
+        FLT_ERROR("ERROR [%s:%d] failed to get thread state\n");
+        return false;
+    }
+    *state = slot->registers;
+    return true;
+}
+
+void FLTProcessRecordAllThreads(const FLTProcess *process, FLTFile *file)
+{
+    FLTFileWriteSectionStart(file, "threads");
+    FLTFileWriteArrayStart(file);
+    for (uint32_t i = 0; i < process->threadCount; ++i) {
+        FLT_INFO("INFO  [%s:%d] recording thread %d data\n", static_cast<int>(i));
+        recordThread(process, file, process->threads[i]);
+    }
+    FLTFileWriteArrayEnd(file);
+    FLTFileWriteSectionEnd(file);
+    FLT_INFO("INFO  [%s:%d] completed recording all thread data\n");
+}
+
+void FLTProcessRecordRuntimeInfo(const FLTProcess *, FLTFile *file)
+{
+    // There is no message-send runtime and ELF images carry no crash annotations.
+    FLTFileWriteSectionStart(file, "runtime");
+    FLTFileWriteHashStart(file);
+    FLTFileWriteHashEntryString(file, "objc_selector", "");
+    FLTFileWriteHashKey(file, "crash_info_entries");
+    FLTFileWriteArrayStart(file);
+    FLTFileWriteArrayEnd(file);
+    FLTFileWriteHashEnd(file);
+    FLTFileWriteSectionEnd(file);
+}
+
+void FLTProcessRecordDispatchQueueNames(const FLTProcess *process, FLTFile *file)
+{
+    FLTFileWriteSectionStart(file, "dispatch_queue_names");
+    FLTFileWriteArrayStart(file);
+    for (uint32_t i = 0; i < process->threadCount; ++i)
+        FLTFileWriteArrayEntryString(file, "");
+    FLTFileWriteArrayEnd(file);
+    FLTFileWriteSectionEnd(file);
+}
+
+void FLTProcessRecordThreadNames(const FLTProcess *process, FLTFile *file)
+{
+    FLTFileWriteSectionStart(file, "thread_names");
+    FLTFileWriteArrayStart(file);
+    for (uint32_t i = 0; i < process->threadCount; ++i) {
+        char path[64];
+        char *end = appendText(path, "/proc/self/task/");
+        end = appendDecimal(end, static_cast<uint64_t>(process->threads[i]));
+        appendText(end, "/comm");
+        char name[64] = {};
+        ssize_t n = readSmallFile(path, name, sizeof name);
+        if (n < 0)
+            n = 0;
+        // Names are written raw between quotes: keep only characters that cannot break the line.
+        for (ssize_t k = 0; k < n; ++k) {
+            const auto c = static_cast<unsigned char>(name[k]);
+            if (c == '\n' || c == '\0') {
+                name[k] = '\0';
+                break;
+            }
+            if (c < 0x20 || c == '"' || c == '\\')
+                name[k] = '_';
+        }
+        FLTFileWriteArrayEntryString(file, name);
+    }
+    FLTFileWriteArrayEnd(file);
+    FLTFileWriteSectionEnd(file);
+}
+
+void FLTProcessRecordStats(const FLTProcess *, FLTFile *file)
+{
+    FLTContext *context = FLTContextGet();
+    const uint64_t page = context && context->pageSize ? context->pageSize : 4096;
+    const uint64_t ticks = context && context->clockTicksPerSecond ? context->clockTicksPerSecond : 100;
+    char meminfo[4096];
+    if (readSmallFile("/proc/meminfo", meminfo, sizeof meminfo) <= 0) {
+        FLT_WARN("WARN  [%s:%d] Failed to get vm statistics\n");
+        FLT_WARN("WARN  [%s:%d] Unable to get process memory usage\n");
+        return;
+    }
+    char statm[256];
+    char stat[1024];
+    if (readSmallFile("/proc/self/statm", statm, sizeof statm) <= 0
+        || readSmallFile("/proc/self/stat", stat, sizeof stat) <= 0) {
+        FLT_WARN("WARN  [%s:%d] Failed to get task info\n");
+        FLT_WARN("WARN  [%s:%d] Unable to get process stats\n");
+        return;
+    }
+    uint64_t sizes[2] = {};
+    const char *p = statm;
+    for (auto &value : sizes) {
+        while (*p == ' ')
+            ++p;
+        while (*p >= '0' && *p <= '9')
+            value = value * 10 + static_cast<uint64_t>(*p++ - '0');
+    }
+    // utime and stime are fields 14 and 15, counted after the ")" that ends the command name.
+    uint64_t userTicks = 0;
+    uint64_t systemTicks = 0;
+    const char *q = strrchr(stat, ')');
+    int field = 2;
+    for (; q && *q; ++q) {
+        if (*q != ' ')
+            continue;
+        ++field;
+        uint64_t value = 0;
+        const char *digits = q + 1;
+        while (*digits >= '0' && *digits <= '9')
+            value = value * 10 + static_cast<uint64_t>(*digits++ - '0');
+        if (field == 14)
+            userTicks = value;
+        if (field == 15) {
+            systemTicks = value;
+            break;
+        }
+    }
+    const uint64_t freeBytes = meminfoBytes(meminfo, "MemFree:");
+    FLTFileWriteSectionStart(file, "process_stats");
+    FLTFileWriteHashStart(file);
+    FLTFileWriteHashEntryUInt64(file, "active", meminfoBytes(meminfo, "Active:"));
+    FLTFileWriteHashEntryUInt64(file, "inactive", meminfoBytes(meminfo, "Inactive:"));
+    FLTFileWriteHashEntryUInt64(file, "wired", meminfoBytes(meminfo, "Mlocked:"));
+    FLTFileWriteHashEntryUInt64(file, "freeMem", freeBytes);
+    FLTFileWriteHashEntryUInt64(file, "free_mem", freeBytes);
+    FLTFileWriteHashEntryUInt64(file, "virtual", sizes[0] * page);
+    FLTFileWriteHashEntryUInt64(file, "resident", sizes[1] * page);
+    FLTFileWriteHashEntryUInt64(file, "user_time", userTicks * 1'000'000 / ticks);
+    FLTFileWriteHashEntryUInt64(file, "sys_time", systemTicks * 1'000'000 / ticks);
+    FLTFileWriteHashEnd(file);
+    FLTFileWriteSectionEnd(file);
+}
+
+void FLTHostRecordStorage(FLTFile *file)
+{
+    FLTContext *context = FLTContextGet();
+    FLTFileWriteSectionStart(file, "storage");
+    FLTFileWriteHashStart(file);
+    struct statfs info;
+    if (context && context->documentsPath && statfs(context->documentsPath, &info) == 0) {
+        FLTFileWriteHashEntryUInt64(file, "free", static_cast<uint64_t>(info.f_bsize) * info.f_bavail);
+        FLTFileWriteHashEntryUInt64(file, "total", static_cast<uint64_t>(info.f_bsize) * info.f_blocks);
+    }
+    FLTFileWriteHashEnd(file);
+    FLTFileWriteSectionEnd(file);
+}
+
+void FLTHandler(FLTFile *file, int32_t crashedThread, const void *userContext)
+{
+    FLTProcess process;
+    FLTProcessInit(&process, crashedThread, userContext);
+    FLTProcessSuspendAllOtherThreads(&process);
+    FLTProcessRecordAllThreads(&process, file);
+    FLTProcessRecordRuntimeInfo(&process, file);
+    FLTProcessRecordDispatchQueueNames(&process, file);
+    FLTProcessRecordThreadNames(&process, file);
+    FLTProcessRecordStats(&process, file);
+    FLTHostRecordStorage(file);
+    FLTProcessResumeAllOtherThreads(&process);
+    FLTContext *context = FLTContextGet();
+    if (context && context->crashCallback) {
+        FLT_WARN("WARN  [%s:%d] Performing syncrhonous crash callback - hold onto your butts\n");
+        context->crashCallback(context->crashCallbackTarget);
+    }
+}

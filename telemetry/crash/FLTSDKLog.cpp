@@ -1,0 +1,134 @@
+#include "FLTSDKLog.h"
+
+#include "FLTContext.h"
+
+#include <cstdarg>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr uint64_t kLineCapacity = 1024;
+
+struct LineBuffer {
+    char *data;
+    uint64_t capacity;
+    uint64_t length = 0;
+    void put(char c)
+    {
+        if (length + 1 < capacity)
+            data[length++] = c;
+    }
+    void put(const char *text)
+    {
+        while (*text)
+            put(*text++);
+    }
+};
+
+void putUnsigned(LineBuffer &out, uint64_t value, unsigned base)
+{
+    char digits[21];
+    int n = 0;
+    do {
+        const unsigned d = static_cast<unsigned>(value % base);
+        digits[n++] = static_cast<char>(d < 10 ? '0' + d : 'a' + d - 10);
+        value /= base;
+    } while (value != 0 && n < 20);
+    while (n > 0)
+        out.put(digits[--n]);
+}
+
+uint64_t formatInto(char *buffer, uint64_t capacity, const char *format, va_list args)
+{
+    LineBuffer out{buffer, capacity};
+    if (capacity == 0)
+        return 0;
+    for (const char *p = format; p && *p; ++p) {
+        if (*p != '%' || p[1] == '\0') {
+            out.put(*p);
+            continue;
+        }
+        const char spec = *++p;
+        switch (spec) {
+        case 'p':
+            out.put("0x");
+            putUnsigned(out, reinterpret_cast<uint64_t>(va_arg(args, void *)), 16);
+            break;
+        case 's': {
+            const char *text = va_arg(args, const char *);
+            out.put(text ? text : "(null)");
+            break;
+        }
+        case 'd': {
+            const int value = va_arg(args, int);
+            if (value < 0) {
+                out.put('-');
+                putUnsigned(out, 0 - static_cast<uint64_t>(static_cast<int64_t>(value)), 10);
+            } else {
+                putUnsigned(out, static_cast<uint64_t>(value), 10);
+            }
+            break;
+        }
+        case 'u':
+            putUnsigned(out, va_arg(args, unsigned), 10);
+            break;
+        case 'x':
+            putUnsigned(out, va_arg(args, unsigned), 16);
+            break;
+        default:
+            out.put('%');
+            out.put(spec);
+            break;
+        }
+    }
+    buffer[out.length] = '\0';
+    return out.length;
+}
+
+} // namespace
+
+uint64_t FLTSDKLogFormat(char *buffer, uint64_t capacity, const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    const uint64_t length = formatInto(buffer, capacity, format, args);
+    va_end(args);
+    return length;
+}
+
+void FLTSDKLog(int level, const char *format, ...)
+{
+    FLTContext *context = FLTContextGet();
+    if (!context || !context->writable || !context->sdkLogPath)
+        return;
+    FLTWritableState *state = context->writable;
+    if (level < __atomic_load_n(&state->logThreshold, __ATOMIC_RELAXED))
+        return;
+    int fd = __atomic_load_n(&state->sdkLogDescriptor, __ATOMIC_ACQUIRE);
+    if (fd < 0) {
+        const int opened = open(context->sdkLogPath, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+        if (opened < 0)
+            return;
+        int expected = -1;
+        if (__atomic_compare_exchange_n(&state->sdkLogDescriptor, &expected, opened, false,
+                                        __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) {
+            fd = opened;
+        } else {
+            close(opened);
+            fd = expected;
+        }
+    }
+    char line[kLineCapacity];
+    va_list args;
+    va_start(args, format);
+    const uint64_t length = formatInto(line, sizeof line, format, args);
+    va_end(args);
+    uint64_t written = 0;
+    while (written < length) {
+        const ssize_t n = write(fd, line + written, length - written);
+        if (n <= 0)
+            break;
+        written += static_cast<uint64_t>(n);
+    }
+}

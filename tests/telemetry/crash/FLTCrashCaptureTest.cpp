@@ -1,0 +1,393 @@
+// Crashes a real child process (the crash helper) in several ways and checks how it ended and
+// the record files it left in its launch folder.
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+namespace {
+
+struct ChildResult {
+    bool signaled = false;
+    int signal = 0;
+    bool exited = false;
+    int exitCode = 0;
+    bool timedOut = false;
+    std::string errors;
+};
+
+std::string helperPath(const std::string &variant)
+{
+    return std::string(QNT_BIN_DIR) + "/flt_crash_helper_" + variant;
+}
+
+fs::path makeFolder()
+{
+    std::string pattern = (fs::temp_directory_path() / "flt-crash-XXXXXX").string();
+    const char *made = mkdtemp(pattern.data());
+    return made ? fs::path(made) : fs::path();
+}
+
+ChildResult runChild(const std::string &helper, const std::string &mode, const fs::path &folder,
+                     const std::vector<std::string> &environment = {}, int timeoutSeconds = 45)
+{
+    ChildResult result;
+    const fs::path errorsPath = folder / "child-stderr.txt";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        FILE *errors = fopen(errorsPath.c_str(), "w");
+        if (errors)
+            dup2(fileno(errors), 2);
+        for (const auto &entry : environment)
+            putenv(const_cast<char *>(entry.c_str()));
+        execl(helper.c_str(), helper.c_str(), mode.c_str(), folder.c_str(), nullptr);
+        _exit(127);
+    }
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    for (;;) {
+        const pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid)
+            break;
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            result.timedOut = true;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    result.signaled = WIFSIGNALED(status);
+    result.signal = result.signaled ? WTERMSIG(status) : 0;
+    result.exited = WIFEXITED(status);
+    result.exitCode = result.exited ? WEXITSTATUS(status) : 0;
+    std::ifstream in(errorsPath);
+    result.errors.assign(std::istreambuf_iterator<char>(in), {});
+    return result;
+}
+
+std::vector<json> readRecord(const fs::path &path)
+{
+    std::vector<json> lines;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        auto parsed = json::parse(line, nullptr, false);
+        if (!parsed.is_discarded())
+            lines.push_back(parsed);
+    }
+    return lines;
+}
+
+std::optional<json> section(const std::vector<json> &lines, const std::string &name)
+{
+    for (const auto &line : lines)
+        if (line.contains(name))
+            return line[name];
+    return std::nullopt;
+}
+
+std::string hex(const std::string &text)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : text) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out;
+}
+
+std::string run(const std::string &command)
+{
+    std::string output;
+    FILE *pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return output;
+    std::array<char, 4096> buffer;
+    size_t n;
+    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+        output.append(buffer.data(), n);
+    pclose(pipe);
+    return output;
+}
+
+struct Image {
+    std::string path;
+    uint64_t base = 0;
+    uint64_t size = 0;
+    std::string buildId;
+};
+
+std::vector<Image> loadedImages(const fs::path &folder)
+{
+    std::vector<Image> images;
+    for (const auto &line : readRecord(folder / "binary_images.fltrecord")) {
+        if (!line.contains("load"))
+            continue;
+        const auto &load = line["load"];
+        images.push_back({load["path"].get<std::string>(), load["base"].get<uint64_t>(),
+                          load["size"].get<uint64_t>(), load.value("build_id", std::string())});
+    }
+    return images;
+}
+
+const Image *imageFor(const std::vector<Image> &images, uint64_t address)
+{
+    for (const auto &image : images)
+        if (address >= image.base && address < image.base + image.size)
+            return &image;
+    return nullptr;
+}
+
+// Function names of the given stack addresses through addr2line; the first frame is the exact
+// address of the fault, the others are return addresses (looked up one byte earlier).
+std::vector<std::string> functionNames(const std::string &helper, const std::vector<Image> &images,
+                                       const json &stack, size_t count, bool firstIsExact = true)
+{
+    std::vector<std::string> names;
+    for (size_t i = 0; i < stack.size() && names.size() < count; ++i) {
+        const uint64_t pc = stack[i].get<uint64_t>();
+        const Image *image = imageFor(images, pc);
+        if (!image || image->path != helper) {
+            names.push_back("?");
+            continue;
+        }
+        const uint64_t lookup = pc - image->base - ((i == 0 && firstIsExact) ? 0 : 1);
+        char address[32];
+        snprintf(address, sizeof address, "0x%llx", static_cast<unsigned long long>(lookup));
+        std::string name = run("addr2line -C -f -e " + helper + " " + address + " | head -1");
+        while (!name.empty() && (name.back() == '\n' || name.back() == '\r'))
+            name.pop_back();
+        names.push_back(name);
+    }
+    return names;
+}
+
+std::string readelfBuildId(const std::string &path)
+{
+    const std::string out = run("readelf -n " + path + " 2>/dev/null");
+    const auto at = out.find("Build ID: ");
+    if (at == std::string::npos)
+        return {};
+    std::string id = out.substr(at + 10);
+    return id.substr(0, id.find_first_of(" \n"));
+}
+
+const json *crashedThread(const json &threads)
+{
+    for (const auto &thread : threads)
+        if (thread.value("crashed", false))
+            return &thread;
+    return nullptr;
+}
+
+std::string describe(const ChildResult &result)
+{
+    return "signaled=" + std::to_string(result.signaled) + " signal=" + std::to_string(result.signal)
+           + " exited=" + std::to_string(result.exited) + " code=" + std::to_string(result.exitCode)
+           + " timedOut=" + std::to_string(result.timedOut) + "\nstderr:\n" + result.errors;
+}
+
+class CrashCapture : public ::testing::TestWithParam<std::string> {
+protected:
+    void SetUp() override { m_folder = makeFolder(); ASSERT_FALSE(m_folder.empty()); }
+    void TearDown() override
+    {
+        if (!HasFailure())
+            fs::remove_all(m_folder);
+        else
+            std::cerr << "kept " << m_folder << "\n";
+    }
+    fs::path m_folder;
+};
+
+TEST_P(CrashCapture, SegmentationFaultIsRecordedWithTheCallerChainAndImages)
+{
+    const std::string helper = helperPath(GetParam());
+    const ChildResult result = runChild(helper, "segv", m_folder);
+    ASSERT_TRUE(result.signaled) << describe(result);
+    EXPECT_EQ(result.signal, SIGSEGV) << describe(result);
+
+    const auto lines = readRecord(m_folder / "signal.fltrecord");
+    const auto signal = section(lines, "signal");
+    ASSERT_TRUE(signal);
+    EXPECT_EQ((*signal)["number"], 11);
+    EXPECT_EQ((*signal)["name"], "SIGSEGV");
+    EXPECT_EQ((*signal)["address"], 0);
+    EXPECT_TRUE(signal->contains("time"));
+    EXPECT_TRUE(signal->contains("errno"));
+
+    for (const char *name : {"threads", "runtime", "dispatch_queue_names", "thread_names",
+                             "process_stats", "storage"})
+        EXPECT_TRUE(section(lines, name)) << name;
+
+    const auto threads = section(lines, "threads");
+    ASSERT_TRUE(threads);
+    const json *crashed = crashedThread(*threads);
+    ASSERT_NE(crashed, nullptr);
+    const auto images = loadedImages(m_folder);
+    const auto names = functionNames(helper, images, (*crashed)["stacktrace"], 4);
+    ASSERT_EQ(names.size(), 4u);
+    EXPECT_NE(names[0].find("leaf"), std::string::npos) << names[0];
+    EXPECT_NE(names[1].find("mid"), std::string::npos) << names[1];
+    EXPECT_NE(names[2].find("outer"), std::string::npos) << names[2];
+    EXPECT_EQ(names[3], "main");
+
+    // The crashed thread's registers are those of the fault, not of the handler.
+    EXPECT_EQ((*crashed)["registers"]["rip"], (*crashed)["stacktrace"][0]);
+
+    bool sawHelper = false;
+    bool sawLibc = false;
+    for (const auto &image : images) {
+        if (image.path == helper) {
+            sawHelper = true;
+            EXPECT_EQ(image.buildId, readelfBuildId(helper));
+            EXPECT_FALSE(image.buildId.empty());
+        }
+        if (image.path.find("libc.so") != std::string::npos) {
+            sawLibc = true;
+            EXPECT_EQ(image.buildId, readelfBuildId(image.path));
+            EXPECT_FALSE(image.buildId.empty());
+        }
+    }
+    EXPECT_TRUE(sawHelper);
+    EXPECT_TRUE(sawLibc);
+
+    const auto metadata = readRecord(m_folder / "metadata.fltrecord");
+    ASSERT_EQ(metadata.size(), 4u);
+    EXPECT_TRUE(metadata[0].contains("identity"));
+    EXPECT_TRUE(metadata[3].contains("executable"));
+}
+
+TEST_P(CrashCapture, BlockedNamedThreadsAreRecordedWithRegistersAndStacks)
+{
+    const std::string helper = helperPath(GetParam());
+    const ChildResult result = runChild(helper, "threads", m_folder);
+    ASSERT_TRUE(result.signaled) << describe(result);
+    EXPECT_EQ(result.signal, SIGSEGV);
+
+    const auto lines = readRecord(m_folder / "signal.fltrecord");
+    const auto threads = section(lines, "threads");
+    const auto names = section(lines, "thread_names");
+    ASSERT_TRUE(threads && names);
+    ASSERT_EQ(threads->size(), 9u);
+    ASSERT_EQ(names->size(), 9u);
+    const auto images = loadedImages(m_folder);
+    int blocked = 0;
+    for (size_t i = 0; i < names->size(); ++i) {
+        const std::string name = (*names)[i];
+        if (name.rfind("blocked-", 0) != 0)
+            continue;
+        ++blocked;
+        const int index = std::stoi(name.substr(8));
+        const char *expected[] = {"blockInRead", "blockInSleep", "blockInFutex"};
+        const json &thread = (*threads)[i];
+        EXPECT_NE(thread["registers"]["rsp"].get<uint64_t>(), 0u) << name;
+        EXPECT_NE(thread["registers"]["rip"].get<uint64_t>(), 0u) << name;
+        const auto frames = functionNames(helper, images, thread["stacktrace"], 12);
+        bool found = false;
+        for (const auto &frame : frames)
+            found = found || frame.find(expected[index % 3]) != std::string::npos;
+        EXPECT_TRUE(found) << name << " lacks " << expected[index % 3];
+    }
+    EXPECT_EQ(blocked, 8);
+}
+
+TEST_P(CrashCapture, RecursionOnTheMainThreadIsCollapsed)
+{
+    const std::string helper = helperPath(GetParam());
+    const ChildResult result = runChild(helper, "recursion-main", m_folder);
+    ASSERT_TRUE(result.signaled) << describe(result);
+    EXPECT_EQ(result.signal, SIGSEGV);
+    const auto threads = section(readRecord(m_folder / "signal.fltrecord"), "threads");
+    ASSERT_TRUE(threads);
+    const json *crashed = crashedThread(*threads);
+    ASSERT_NE(crashed, nullptr);
+    ASSERT_TRUE(crashed->contains("repeated_pc"));
+    const uint64_t repeated = (*crashed)["repeated_pc"];
+    EXPECT_GT((*crashed)["repeat_count"].get<uint64_t>(), 1000u);
+    const json &stack = (*crashed)["stacktrace"];
+    EXPECT_EQ(std::count(stack.begin(), stack.end(), repeated), 10);
+    // The frames below the recursion are still there.
+    const auto images = loadedImages(m_folder);
+    const auto names = functionNames(helper, images, stack, stack.size());
+    EXPECT_NE(std::find(names.begin(), names.end(), "main"), names.end());
+}
+
+TEST_P(CrashCapture, RecursionOnAWorkerThreadIsCollapsed)
+{
+    const std::string helper = helperPath(GetParam());
+    const ChildResult result = runChild(helper, "recursion-thread", m_folder);
+    ASSERT_TRUE(result.signaled) << describe(result);
+    EXPECT_EQ(result.signal, SIGSEGV);
+    const auto lines = readRecord(m_folder / "signal.fltrecord");
+    const auto threads = section(lines, "threads");
+    ASSERT_TRUE(threads);
+    const json *crashed = crashedThread(*threads);
+    ASSERT_NE(crashed, nullptr);
+    ASSERT_TRUE(crashed->contains("repeated_pc"));
+    EXPECT_GT((*crashed)["repeat_count"].get<uint64_t>(), 1000u);
+    EXPECT_EQ(threads->size(), 2u);
+}
+
+TEST_P(CrashCapture, TwoThreadsFaultingAtOnceGiveOneRecord)
+{
+    const std::string helper = helperPath(GetParam());
+    const ChildResult result = runChild(helper, "two-threads", m_folder);
+    ASSERT_FALSE(result.timedOut) << describe(result);
+    ASSERT_TRUE(result.signaled) << describe(result);
+    EXPECT_EQ(result.signal, SIGSEGV);
+    const auto lines = readRecord(m_folder / "signal.fltrecord");
+    const auto count = std::count_if(lines.begin(), lines.end(),
+                                     [](const json &line) { return line.contains("signal"); });
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const json &line) { return line.contains("threads"); }),
+              1);
+}
+
+TEST_P(CrashCapture, UncaughtExceptionIsRecordedAndThePreviousTerminateHandlerRuns)
+{
+    const std::string helper = helperPath(GetParam());
+    const fs::path marker = m_folder / "previous-terminate";
+    const ChildResult result =
+        runChild(helper, "terminate", m_folder, {"FLT_TERMINATE_MARKER=" + marker.string()});
+    ASSERT_TRUE(result.signaled) << describe(result);
+    EXPECT_EQ(result.signal, SIGABRT);
+    EXPECT_TRUE(fs::exists(marker));
+    const auto lines = readRecord(m_folder / "exception.fltrecord");
+    const auto exception = section(lines, "exception");
+    ASSERT_TRUE(exception);
+    EXPECT_EQ((*exception)["type"], "c++");
+    EXPECT_EQ((*exception)["name"], hex("std::runtime_error"));
+    EXPECT_EQ((*exception)["reason"], hex("boom"));
+    EXPECT_TRUE(section(lines, "threads"));
+}
+
+TEST_P(CrashCapture, InterposedAllocatorCatchesAllocationInAHandler)
+{
+    const ChildResult result = runChild(helperPath(GetParam()), "allocating-handler", m_folder);
+    ASSERT_TRUE(result.exited) << describe(result);
+    EXPECT_EQ(result.exitCode, 97);
+    EXPECT_NE(result.errors.find("crash handler called malloc"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(FramePointers, CrashCapture, ::testing::Values("fp", "nofp"));
+
+} // namespace

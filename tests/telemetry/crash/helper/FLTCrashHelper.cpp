@@ -1,0 +1,276 @@
+// A child process for the crash capture tests: it starts the crash context in the folder it is
+// given, then fails in the way its first argument names. The tests check how it ended and the
+// record files it left behind.
+//
+// The allocation functions and pthread_mutex_lock are interposed: called on an alternate signal
+// stack (that is, from a crash handler) they end the process with exit status 97, so a child that
+// dies by its signal has recorded its crash without allocating or locking.
+
+#include "telemetry/crash/FLTContext.h"
+#include "telemetry/crash/FLTSignalHandler.h"
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <dlfcn.h>
+#include <exception>
+#include <fcntl.h>
+#include <linux/futex.h>
+#include <pthread.h>
+#include <stdexcept>
+#include <string>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+extern "C" {
+void *__libc_malloc(size_t size);
+void *__libc_calloc(size_t count, size_t size);
+void *__libc_realloc(void *pointer, size_t size);
+void __libc_free(void *pointer);
+}
+
+namespace {
+
+std::atomic<bool> g_armed{false};
+using MutexLock = int (*)(pthread_mutex_t *);
+MutexLock g_realMutexLock = nullptr;
+
+bool onAlternateStack()
+{
+    stack_t stack;
+    return sigaltstack(nullptr, &stack) == 0 && (stack.ss_flags & SS_ONSTACK);
+}
+
+void checkNotInHandler(const char *what)
+{
+    if (!g_armed.load(std::memory_order_relaxed) || !onAlternateStack())
+        return;
+    const char prefix[] = "crash handler called ";
+    (void)!write(2, prefix, sizeof prefix - 1);
+    (void)!write(2, what, strlen(what));
+    (void)!write(2, "\n", 1);
+    _exit(97);
+}
+
+} // namespace
+
+extern "C" void *malloc(size_t size)
+{
+    checkNotInHandler("malloc");
+    return __libc_malloc(size);
+}
+
+extern "C" void *calloc(size_t count, size_t size)
+{
+    checkNotInHandler("calloc");
+    return __libc_calloc(count, size);
+}
+
+extern "C" void *realloc(void *pointer, size_t size)
+{
+    checkNotInHandler("realloc");
+    return __libc_realloc(pointer, size);
+}
+
+extern "C" void free(void *pointer)
+{
+    checkNotInHandler("free");
+    __libc_free(pointer);
+}
+
+extern "C" int pthread_mutex_lock(pthread_mutex_t *mutex)
+{
+    checkNotInHandler("pthread_mutex_lock");
+    return g_realMutexLock(mutex);
+}
+
+namespace {
+
+int *volatile g_nowhere = nullptr; // volatile: the compiler must not prove the store away
+int g_pipe[2];
+int32_t g_futexWord = 0;
+std::atomic<int> g_ready{0};
+std::atomic<bool> g_go{false};
+
+void start(const char *folder)
+{
+    g_realMutexLock = reinterpret_cast<MutexLock>(dlsym(RTLD_NEXT, "pthread_mutex_lock"));
+    FLTContextInitData data;
+    data.apiKey = "0123456789abcdef0123456789abcdef01234567";
+    data.reportPath = folder;
+    data.sessionIdentifier = "session";
+    data.installIdentifier = "install";
+    data.bundleIdentifier = "org.quintora.crash-helper";
+    data.buildVersion = "1";
+    data.displayVersion = "1.0";
+    if (!FLTContextInitialize(&data)) {
+        fprintf(stderr, "context initialisation failed\n");
+        exit(2);
+    }
+    g_armed = true;
+}
+
+__attribute__((noinline)) void leaf(int depth)
+{
+    *g_nowhere = depth;
+    asm volatile("" ::: "memory");
+}
+
+__attribute__((noinline)) void mid(int depth)
+{
+    leaf(depth + 1);
+    asm volatile("" ::: "memory");
+}
+
+__attribute__((noinline)) void outer(int depth)
+{
+    mid(depth + 1);
+    asm volatile("" ::: "memory");
+}
+
+__attribute__((noinline)) void blockInRead()
+{
+    char byte;
+    while (read(g_pipe[0], &byte, 1) < 0 && errno == EINTR) {
+    }
+    asm volatile("" ::: "memory");
+}
+
+__attribute__((noinline)) void blockInSleep()
+{
+    timespec forever{3600, 0};
+    while (nanosleep(&forever, &forever) != 0 && errno == EINTR) {
+    }
+    asm volatile("" ::: "memory");
+}
+
+__attribute__((noinline)) void blockInFutex()
+{
+    while (__atomic_load_n(&g_futexWord, __ATOMIC_SEQ_CST) == 0)
+        syscall(SYS_futex, &g_futexWord, FUTEX_WAIT, 0, nullptr, nullptr, 0);
+    asm volatile("" ::: "memory");
+}
+
+void *blockedThread(void *argument)
+{
+    const auto index = reinterpret_cast<intptr_t>(argument);
+    char name[16];
+    snprintf(name, sizeof name, "blocked-%ld", static_cast<long>(index));
+    pthread_setname_np(pthread_self(), name);
+    g_ready.fetch_add(1);
+    switch (index % 3) {
+    case 0: blockInRead(); break;
+    case 1: blockInSleep(); break;
+    default: blockInFutex(); break;
+    }
+    return nullptr;
+}
+
+volatile int g_recursionLimit = -1; // never reached: the recursion only ends by overflow
+
+__attribute__((noinline)) int recurse(int depth)
+{
+    if (depth == g_recursionLimit)
+        return 0;
+    volatile char pad[256];
+    pad[0] = static_cast<char>(depth);
+    const int result = recurse(depth + 1) + pad[0];
+    asm volatile("" ::: "memory");
+    return result;
+}
+
+void *recursionThread(void *)
+{
+    FLTSignalInstallAltStackForCurrentThread();
+    pthread_setname_np(pthread_self(), "recursing");
+    recurse(0);
+    return nullptr;
+}
+
+void *faultingThread(void *)
+{
+    g_ready.fetch_add(1);
+    while (!g_go.load()) {
+    }
+    leaf(1);
+    return nullptr;
+}
+
+void previousTerminate()
+{
+    const char *marker = getenv("FLT_TERMINATE_MARKER");
+    if (marker) {
+        const int fd = open(marker, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd >= 0) {
+            (void)!write(fd, "previous\n", 9);
+            close(fd);
+        }
+    }
+    abort();
+}
+
+pthread_t spawn(void *(*body)(void *), void *argument)
+{
+    pthread_t thread;
+    pthread_create(&thread, nullptr, body, argument);
+    return thread;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 3) {
+        fprintf(stderr, "usage: %s segv|threads|allocating-handler|recursion-main|recursion-thread|two-threads|terminate FOLDER\n",
+                argv[0]);
+        return 2;
+    }
+    const std::string mode = argv[1];
+    if (mode == "terminate")
+        std::set_terminate(previousTerminate);
+    if (mode == "allocating-handler") {
+        // Shows that the interposed allocator notices allocation inside a handler.
+        g_realMutexLock = reinterpret_cast<MutexLock>(dlsym(RTLD_NEXT, "pthread_mutex_lock"));
+        FLTSignalInstallAltStackForCurrentThread();
+        struct sigaction action {};
+        action.sa_handler = [](int) { free(malloc(16)); };
+        action.sa_flags = SA_ONSTACK;
+        sigaction(SIGSEGV, &action, nullptr);
+        g_armed = true;
+        outer(1);
+        return 1;
+    }
+    start(argv[2]);
+
+    if (mode == "segv") {
+        outer(1);
+    } else if (mode == "threads") {
+        if (pipe(g_pipe) != 0)
+            return 3;
+        for (intptr_t i = 0; i < 8; ++i)
+            spawn(blockedThread, reinterpret_cast<void *>(i));
+        while (g_ready.load() < 8) {
+        }
+        usleep(200000); // let each thread reach its system call
+        outer(1);
+    } else if (mode == "recursion-main") {
+        recurse(0);
+    } else if (mode == "recursion-thread") {
+        pthread_join(spawn(recursionThread, nullptr), nullptr);
+    } else if (mode == "two-threads") {
+        spawn(faultingThread, nullptr);
+        spawn(faultingThread, nullptr);
+        while (g_ready.load() < 2) {
+        }
+        g_go = true;
+        for (;;)
+            pause(); // the capture signal wakes this thread too: keep waiting for the end
+    } else if (mode == "terminate") {
+        throw std::runtime_error("boom");
+    }
+    return 1;
+}

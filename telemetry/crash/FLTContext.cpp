@@ -4,6 +4,7 @@
 #include "FLTFile.h"
 #include "FLTSDKLog.h"
 #include "FLTSignalHandler.h"
+#include "FLTUtilities.h"
 
 #include <cerrno>
 #include <climits>
@@ -36,7 +37,7 @@ uint64_t readOnlyRequest()
 
 bool unlinkIfExists(const char *path)
 {
-    return path && (unlink(path) == 0 || errno == ENOENT);
+    return path && FLTUnlinkIfExists(path);
 }
 
 std::string documentsFolder()
@@ -114,6 +115,7 @@ bool initialize(const FLTContextInitData *data, bool installHandlers)
     __atomic_store_n(&context->initialized, 0, __ATOMIC_SEQ_CST);
     // Published now so the kit log and the allocator's own warnings reach this launch's folder.
     __atomic_store_n(&g_context, context, __ATOMIC_SEQ_CST);
+    FLTFileSetLogSink(FLTSDKLogWriteLine);
 
     context->reportPath = FLTDuplicateString(data->reportPath);
     context->sdkLogPath = FLTContextAppendPath(context->reportPath, "sdk.log");

@@ -97,19 +97,20 @@ uint64_t FLTSDKLogFormat(char *buffer, uint64_t capacity, const char *format, ..
     return length;
 }
 
-void FLTSDKLog(int level, const char *format, ...)
+namespace {
+
+// The descriptor of "sdk.log", opened on first use; -1 when there is nowhere to write.
+int logDescriptor()
 {
     FLTContext *context = FLTContextGet();
     if (!context || !context->writable || !context->sdkLogPath)
-        return;
+        return -1;
     FLTWritableState *state = context->writable;
-    if (level < __atomic_load_n(&state->logThreshold, __ATOMIC_RELAXED))
-        return;
     int fd = __atomic_load_n(&state->sdkLogDescriptor, __ATOMIC_ACQUIRE);
     if (fd < 0) {
         const int opened = open(context->sdkLogPath, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
         if (opened < 0)
-            return;
+            return -1;
         int expected = -1;
         if (__atomic_compare_exchange_n(&state->sdkLogDescriptor, &expected, opened, false,
                                         __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) {
@@ -119,11 +120,16 @@ void FLTSDKLog(int level, const char *format, ...)
             fd = expected;
         }
     }
-    char line[kLineCapacity];
-    va_list args;
-    va_start(args, format);
-    const uint64_t length = formatInto(line, sizeof line, format, args);
-    va_end(args);
+    return fd;
+}
+
+} // namespace
+
+void FLTSDKLogWriteLine(const char *line, uint64_t length)
+{
+    const int fd = logDescriptor();
+    if (fd < 0 || !line)
+        return;
     uint64_t written = 0;
     while (written < length) {
         const ssize_t n = write(fd, line + written, length - written);
@@ -131,4 +137,19 @@ void FLTSDKLog(int level, const char *format, ...)
             break;
         written += static_cast<uint64_t>(n);
     }
+}
+
+void FLTSDKLog(int level, const char *format, ...)
+{
+    FLTContext *context = FLTContextGet();
+    if (!context || !context->writable || !context->sdkLogPath)
+        return;
+    if (level < __atomic_load_n(&context->writable->logThreshold, __ATOMIC_RELAXED))
+        return;
+    char line[kLineCapacity];
+    va_list args;
+    va_start(args, format);
+    const uint64_t length = formatInto(line, sizeof line, format, args);
+    va_end(args);
+    FLTSDKLogWriteLine(line, length);
 }

@@ -7,6 +7,7 @@
 // literally). Formatting uses a stack buffer and one write() per line: no allocation, no lock,
 // no stdio. Safe to call from a signal handler.
 
+#include <cstddef>
 #include <cstdint>
 
 enum FLTLogLevel : int {
@@ -19,6 +20,10 @@ enum FLTLogLevel : int {
 // Writes one kit log line when a context with a writable state and an "sdk.log" path exists and
 // `level` is at least the current threshold. Safe to call from a signal handler.
 void FLTSDKLog(int level, const char *format, ...);
+
+// Appends an already formatted line to "sdk.log" (no level check). Safe to call from a signal
+// handler.
+void FLTSDKLogWriteLine(const char *line, uint64_t length);
 
 // Formats into `buffer` (always NUL-terminated) with the rules above; returns the length.
 // Safe to call from a signal handler.

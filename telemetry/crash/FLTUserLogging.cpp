@@ -10,9 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <mutex>
-#include <sstream>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -23,49 +21,6 @@ namespace {
 std::recursive_mutex g_loggingLock;
 
 constexpr uint32_t kErrorStackCapacity = 128;
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-std::string hexDecode(const std::string &text)
-{
-    std::string out;
-    for (size_t i = 0; i + 1 < text.size(); i += 2) {
-        const int high = hexValue(text[i]);
-        const int low = hexValue(text[i + 1]);
-        if (high < 0 || low < 0)
-            break;
-        const char byte = static_cast<char>(high * 16 + low);
-        if (byte == '\0')
-            break;
-        out += byte;
-    }
-    return out;
-}
-
-// The parsed lines of a record file; lines that do not parse are skipped.
-std::vector<nlohmann::json> readSections(const char *path)
-{
-    std::vector<nlohmann::json> lines;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return lines;
-    std::string line;
-    while (std::getline(in, line)) {
-        auto parsed = nlohmann::json::parse(line, nullptr, false);
-        if (!parsed.is_discarded() && parsed.is_object())
-            lines.push_back(std::move(parsed));
-    }
-    return lines;
-}
 
 uint64_t nowMilliseconds()
 {
@@ -259,7 +214,7 @@ FLTKeyValueMap FLTUserLoggingGetCompactedKVEntries(FLTUserLoggingKVStore *store,
     if (!FLTContextIsInitialized())
         return entries;
     std::lock_guard lock(g_loggingLock);
-    for (const auto &line : readSections(store->compactedPath)) {
+    for (const auto &line : FLTFileReadSections(store->compactedPath, true).value_or(std::vector<nlohmann::json>{})) {
         const auto kv = line.find("kv");
         if (kv == line.end() || !kv->is_object() || !kv->contains("key") || !kv->contains("value")
             || !(*kv)["key"].is_string() || !(*kv)["value"].is_string()) {
@@ -268,7 +223,7 @@ FLTKeyValueMap FLTUserLoggingGetCompactedKVEntries(FLTUserLoggingKVStore *store,
         }
         entries[(*kv)["key"].get<std::string>()] = (*kv)["value"].get<std::string>();
     }
-    for (const auto &line : readSections(store->incrementalPath)) {
+    for (const auto &line : FLTFileReadSections(store->incrementalPath, true).value_or(std::vector<nlohmann::json>{})) {
         const auto kv = line.find("kv");
         if (kv == line.end() || !kv->is_object() || !kv->contains("key") || !kv->contains("value")
             || !(*kv)["key"].is_string()) {
@@ -286,7 +241,7 @@ FLTKeyValueMap FLTUserLoggingGetCompactedKVEntries(FLTUserLoggingKVStore *store,
         return entries;
     FLTKeyValueMap decoded;
     for (const auto &[key, value] : entries)
-        decoded[hexDecode(key)] = value ? std::optional<std::string>(hexDecode(*value)) : std::nullopt;
+        decoded[FLTFileHexDecodeString(key)] = value ? std::optional<std::string>(FLTFileHexDecodeString(*value)) : std::nullopt;
     return decoded;
 }
 

@@ -55,6 +55,7 @@ void setUpUserLogging(FLTContext *context, const FLTContextInitData *data)
 
     context->userKVStore.incrementalPath = FLTContextAppendPath(folder, "user_incremental_kv.fltrecord");
     context->userKVStore.compactedPath = FLTContextAppendPath(folder, "user_compacted_kv.fltrecord");
+    context->userKVStore.compactionThreshold = 64;
     context->userKVStore.maxKeys = data->maxCustomKeys;
     context->userKVStore.incrementalCount = &state->userKVCount;
 
@@ -62,6 +63,7 @@ void setUpUserLogging(FLTContext *context, const FLTContextInitData *data)
         FLTContextAppendPath(folder, "internal_incremental_kv.fltrecord");
     context->internalKVStore.compactedPath =
         FLTContextAppendPath(folder, "internal_compacted_kv.fltrecord");
+    context->internalKVStore.compactionThreshold = 64;
     context->internalKVStore.maxKeys = 32;
     context->internalKVStore.incrementalCount = &state->internalKVCount;
 

@@ -1,6 +1,11 @@
 #include "PLNMachO.h"
 
 #include "PLNApplicationInfo.h"
+#include "telemetry/platform/AppInfo.h"
+
+#include <dlfcn.h>
+#include <link.h>
+#include <sys/utsname.h>
 
 #include <cstring>
 #include <fcntl.h>
@@ -347,4 +352,114 @@ std::optional<std::string> PLNMachOFormatVersion(const PLNMachOVersion *version)
         return std::nullopt;
     return std::to_string(version->major) + "." + std::to_string(version->minor) + "."
         + std::to_string(version->bugfix);
+}
+
+bool PLNMachOFileInitWithCurrentExecutable(PLNMachOFile *file)
+{
+    const PLNMachOSlice current = PLNMachOSliceGetCurrent();
+    const char *path = PLNMachOSliceGetImagePath(&current);
+    if (path)
+        return PLNMachOFileInitWithPath(file, path);
+    const std::string exe = tel::AppInfo::executablePath();
+    return PLNMachOFileInitWithPath(file, exe.empty() ? nullptr : exe.c_str());
+}
+
+namespace {
+
+int findMainHeader(dl_phdr_info *info, size_t, void *data)
+{
+    // The first object the loader reports is the main executable; its first loadable segment
+    // starts with its header.
+    for (ElfW(Half) i = 0; i < info->dlpi_phnum; ++i) {
+        if (info->dlpi_phdr[i].p_type == PT_LOAD) {
+            *static_cast<const void **>(data) =
+                reinterpret_cast<const void *>(info->dlpi_addr + info->dlpi_phdr[i].p_vaddr);
+            break;
+        }
+    }
+    return 1;
+}
+
+struct UnwindSearch
+{
+    PLNMachOSlice *slice;
+    bool found = false;
+    std::uintptr_t slide = 0;
+};
+
+int findImageWithHeader(dl_phdr_info *info, size_t, void *data)
+{
+    auto *search = static_cast<UnwindSearch *>(data);
+    for (ElfW(Half) i = 0; i < info->dlpi_phnum; ++i) {
+        const ElfW(Phdr) &ph = info->dlpi_phdr[i];
+        if (ph.p_type != PT_LOAD)
+            continue;
+        if (reinterpret_cast<const void *>(info->dlpi_addr + ph.p_vaddr) == search->slice->header) {
+            search->found = true;
+            search->slide = info->dlpi_addr;
+            return 1;
+        }
+        break;
+    }
+    return 0;
+}
+
+} // namespace
+
+PLNMachOSlice PLNMachOSliceGetCurrent()
+{
+    PLNMachOSlice slice;
+    dl_iterate_phdr(findMainHeader, &slice.header);
+    utsname name {};
+    if (::uname(&name) == 0) {
+        const std::string machine = name.machine;
+        if (machine == "x86_64") {
+            slice.cputype = 0x01000007;
+            slice.cpusubtype = 3;
+        } else if (machine == "aarch64" || machine == "arm64") {
+            slice.cputype = 0x0100000C;
+            slice.cpusubtype = 0;
+        }
+    }
+    return slice;
+}
+
+const char *PLNMachOSliceGetImagePath(const PLNMachOSlice *slice)
+{
+    if (!slice || !slice->header)
+        return nullptr;
+    Dl_info info {};
+    if (::dladdr(slice->header, &info) == 0 || !info.dli_fname)
+        return nullptr;
+    // The loader names the main executable "" on some systems.
+    if (info.dli_fname[0] == '\0') {
+        static const std::string exe = tel::AppInfo::executablePath();
+        return exe.empty() ? nullptr : exe.c_str();
+    }
+    return info.dli_fname;
+}
+
+bool PLNMachOSliceGetUnwindSections(PLNMachOSlice *slice, const void **ehFrame, const void **unwindInfo)
+{
+    if (!ehFrame && !unwindInfo)
+        return false;
+    if (!slice || !slice->header)
+        return false;
+    UnwindSearch search{slice};
+    dl_iterate_phdr(findImageWithHeader, &search);
+    if (!search.found)
+        return false;
+    bool result = false;
+    PLNMachOSection section;
+    if (unwindInfo) {
+        result = PLNMachOSliceGetSection(slice, "__TEXT", "__unwind_info", &section);
+        if (result)
+            *unwindInfo = reinterpret_cast<const void *>(section.address + search.slide);
+    }
+    if (ehFrame) {
+        result = PLNMachOSliceGetSection(slice, "__TEXT", "__eh_frame", &section);
+        if (result)
+            *ehFrame = reinterpret_cast<const void *>(section.address + search.slide);
+    }
+    return result;
 }

@@ -66,6 +66,8 @@ using PLNMachOLoadCommandBlock =
 
 // Opens and maps a regular file of at least 16 bytes; false (nothing left open) otherwise.
 bool PLNMachOFileInitWithPath(PLNMachOFile *file, const char *path);
+// The file of the running executable.
+bool PLNMachOFileInitWithCurrentExecutable(PLNMachOFile *file);
 void PLNMachOFileDestroy(PLNMachOFile *file);
 // Fat files: one call per fat_arch entry whose slice lies inside the file, in file order.
 // Other files: one call with the whole mapping.
@@ -73,7 +75,15 @@ void PLNMachOFileEnumerateSlices(const PLNMachOFile *file, const PLNMachOSliceBl
 // The last slice with that architecture name; a zero record when none.
 PLNMachOSlice PLNMachOFileSliceForArchitectureName(const PLNMachOFile *file, const char *name);
 
+// The running executable's header in memory with the host's architecture type.
+PLNMachOSlice PLNMachOSliceGetCurrent();
 PLNMachOSlice PLNMachOSliceWithHeader(const void *header);
+// Path of the loaded image that contains the slice's header; null when none does.
+const char *PLNMachOSliceGetImagePath(const PLNMachOSlice *slice);
+// Addresses (slide applied) of "__TEXT,__eh_frame" and "__TEXT,__unwind_info" of the loaded
+// Mach-O image whose header is the slice's. False when no loaded image has that header or the
+// sections are missing (always so for the ELF images of this platform).
+bool PLNMachOSliceGetUnwindSections(PLNMachOSlice *slice, const void **ehFrame, const void **unwindInfo);
 // One call per load command that lies inside the slice (and inside sizeofcmds); stops at the
 // first command whose size is below 8 or runs out of bounds. Byte-swapped (big-endian)
 // headers are refused.

@@ -318,3 +318,21 @@ TEST(PLNMachOReader, NamesAndFormats)
     const PLNMachOSegment none = PLNMachOGetSegmentFromCommand(nullptr, 0);
     EXPECT_EQ(none.vmsize, 0u);
 }
+
+TEST(PLNMachOReader, TheRunningExecutableIsNoMachOImage)
+{
+    PLNMachOSlice current = PLNMachOSliceGetCurrent();
+    ASSERT_NE(current.header, nullptr);
+    EXPECT_EQ(std::memcmp(current.header, "\x7f" "ELF", 4), 0);
+    const char *path = PLNMachOSliceGetImagePath(&current);
+    ASSERT_NE(path, nullptr);
+    EXPECT_EQ(fs::canonical(path), fs::canonical("/proc/self/exe"));
+    PLNMachOFile file;
+    ASSERT_TRUE(PLNMachOFileInitWithCurrentExecutable(&file));
+    EXPECT_EQ(walkEverything(file), 0);
+    PLNMachOFileDestroy(&file);
+    const void *eh = nullptr, *unwind = nullptr;
+    EXPECT_FALSE(PLNMachOSliceGetUnwindSections(&current, &eh, &unwind));
+    EXPECT_FALSE(PLNMachOSliceGetUnwindSections(&current, nullptr, nullptr));
+    EXPECT_EQ(PLNMachOSliceGetImagePath(nullptr), nullptr);
+}

@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -203,8 +204,9 @@ void QntStartUpController::outlineViewAction()
     const QFileInfoList files = QDir(folder).entryInfoList({QStringLiteral("*.db")}, QDir::Files, QDir::Name);
     for (const QFileInfo &file : files) {
         m_notationsItems.append(file.absoluteFilePath());
-        auto *item = new QListWidgetItem(QIcon::fromTheme(QStringLiteral("x-office-drawing")),
-                                         file.completeBaseName(), notationsItemsView);
+        const QIcon icon = QIcon::fromTheme(QStringLiteral("x-office-drawing"),
+                                            notationsItemsView->style()->standardIcon(QStyle::SP_FileIcon));
+        auto *item = new QListWidgetItem(icon, file.completeBaseName(), notationsItemsView);
         item->setData(kPathRole, file.absoluteFilePath());
     }
     const QVariant last = UserDefaults::standardUserDefaults().objectForKey(kLastNotationItemKey);

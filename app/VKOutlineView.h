@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QColor>
+#include <QTreeView>
+
+// An outline whose check boxes toggle in place: clicking a check box changes the item's value
+// without changing the selection. The selected row is filled with the selection colour.
+class VKOutlineView : public QTreeView
+{
+    Q_OBJECT
+public:
+    using QTreeView::QTreeView;
+
+    // Colour of the grid lines: red 0.3, green 0.6, blue 0.92, alpha 0.15.
+    static QColor gridColor();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void drawRow(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+
+private:
+    bool isOnCheckBox(const QModelIndex &index, const QPoint &position) const;
+};

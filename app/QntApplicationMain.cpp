@@ -34,6 +34,15 @@ QStringList instanceMessages(const QStringList &arguments)
 
 } // namespace
 
+void installTerminationHandling(QntDocumentController &documentController, VOReruRerAppDelegate &delegate)
+{
+    QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, &delegate,
+                     [&documentController, &delegate] {
+                         documentController.prepareForTermination();
+                         delegate.applicationWillTerminate();
+                     });
+}
+
 int QntApplicationMain(int argc, char **argv)
 {
     for (int i = 1; i < argc; ++i) {
@@ -72,10 +81,7 @@ int QntApplicationMain(int argc, char **argv)
     terminationSignals.install();
     QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, &app,
                      [] { QCoreApplication::quit(); });
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&] {
-        documentController.prepareForTermination();
-        delegate.applicationWillTerminate();
-    });
+    installTerminationHandling(documentController, delegate);
 
     delegate.applicationWillFinishLaunching();
     delegate.applicationDidFinishLaunching();

@@ -4,3 +4,10 @@
 // to an instance already running (and ends), or launches, runs the event loop and quits
 // cleanly on Quit and on SIGTERM. Returns the exit status.
 int QntApplicationMain(int argc, char **argv);
+
+class QntDocumentController;
+class VOReruRerAppDelegate;
+
+// Quitting, by the Quit command or a termination signal, keeps the open documents for the
+// next launch and then runs the delegate's termination.
+void installTerminationHandling(QntDocumentController &documentController, VOReruRerAppDelegate &delegate);

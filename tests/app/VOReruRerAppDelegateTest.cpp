@@ -2,6 +2,7 @@
 
 #include "app/DIDizeZoziDocument.h"
 #include "app/QXNews.h"
+#include "app/QntApplicationMain.h"
 #include "app/QntDocumentController.h"
 #include "app/QntStartUpController.h"
 #include "connectors/QntConnectorModeInspector.h"
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUrl>
 #include <QWidget>
 
@@ -183,6 +185,22 @@ TEST(AppDelegateLaunch, StartUpWindowOffersQuit)
     auto *quit = QntDocumentController::startUpController()->window()->findChild<QAction *>("quitAction");
     ASSERT_NE(quit, nullptr);
     EXPECT_EQ(quit->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    hideStartUpWindow();
+}
+
+TEST(AppDelegateTermination, QuitCommandEndsTheEventLoopThroughTermination)
+{
+    VOReruRerAppDelegate delegate;
+    installTerminationHandling(documentController(), delegate);
+    QntDocumentController::showStartUpPanel();
+    auto *quit = QntDocumentController::startUpController()->window()->findChild<QAction *>("quitAction");
+    ASSERT_NE(quit, nullptr);
+    QTimer::singleShot(0, quit, &QAction::trigger);
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_TRUE(delegate.isTerminating());
+    EXPECT_TRUE(documentController().isTerminating());
+    UserDefaults onDisk(QntPaths::configFolder() + "/Quintora.plist");
+    EXPECT_EQ(onDisk.objectForKey("DIDizeZozi_defaultQualityModulationFlag").typeId(), QMetaType::Bool);
     hideStartUpWindow();
 }
 

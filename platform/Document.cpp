@@ -115,7 +115,7 @@ bool Document::saveToPath(const QString &path, QString *errorMessage)
         removeAutosaveFile();
     setFilePath(path);
     m_autosaveTimer.stop();
-    setChangeCount(0);
+    updateChangeCount(ChangeType::Cleared);
     DocumentController &controller = DocumentController::sharedDocumentController();
     controller.noteNewRecentDocumentURL(m_filePath);
     controller.noteDocumentsChanged();
@@ -278,8 +278,12 @@ void Document::close()
 
 void Document::setChangeCount(int count)
 {
-    const bool wasEdited = isDocumentEdited();
     m_changeCount = count;
+    noteEditedStateChanged();
+}
+
+void Document::noteEditedStateChanged()
+{
     const bool edited = isDocumentEdited();
     if (edited)
         scheduleAutosave();
@@ -287,8 +291,10 @@ void Document::setChangeCount(int count)
         m_autosaveTimer.stop();
     for (QWidget *window : windows())
         window->setWindowModified(edited);
-    if (edited != wasEdited)
+    if (edited != m_wasEdited) {
+        m_wasEdited = edited;
         emit editedChanged(edited);
+    }
 }
 
 void Document::scheduleAutosave()

@@ -28,9 +28,14 @@ public:
     void setUntitledNumber(int number);
     int untitledNumber() const;
 
-    // Edited state: Done and Redone count up, Undone counts down, Cleared resets.
-    void updateChangeCount(ChangeType change);
+    // Edited state: Done and Redone count up, Undone counts down, Cleared resets. Saving
+    // sends Cleared. A subclass that keeps its own edited state (an undo manager's clean
+    // point) overrides both and calls noteEditedStateChanged() when that state changes.
+    virtual void updateChangeCount(ChangeType change);
     virtual bool isDocumentEdited() const;
+    // Follows isDocumentEdited(): schedules or stops the autosave, marks the windows and
+    // emits editedChanged when the state changed.
+    void noteEditedStateChanged();
 
     // Contents, written and read by the subclass. The path may be an autosave file.
     virtual bool readFromURL(const QString &path, QString *errorMessage);
@@ -85,6 +90,7 @@ private:
     QString m_fileType;
     int m_untitledNumber = 1;
     int m_changeCount = 0;
+    bool m_wasEdited = false;
     double m_autosavingDelay = 0.0;
     QTimer m_autosaveTimer;
     QString m_autosavedContentsPath;

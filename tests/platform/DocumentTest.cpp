@@ -117,6 +117,44 @@ TEST_F(DocumentTest, ChangeCountFollowsDoneUndoneCleared)
     EXPECT_EQ(edits, 4);
 }
 
+namespace {
+
+// Keeps its edited state elsewhere, as a document with an undo manager does.
+class CleanPointDocument : public Document
+{
+public:
+    bool dirty = false;
+    int cleared = 0;
+    bool isDocumentEdited() const override { return dirty; }
+    void updateChangeCount(ChangeType change) override
+    {
+        if (change == ChangeType::Cleared) {
+            ++cleared;
+            dirty = false;
+        }
+        noteEditedStateChanged();
+    }
+    bool writeToURL(const QString &, QString *) override { return true; }
+};
+
+} // namespace
+
+TEST_F(DocumentTest, SubclassWithItsOwnEditedStateAutosavesAndSaves)
+{
+    CleanPointDocument document;
+    document.setAutosavingDelay(100);
+    int changes = 0;
+    QObject::connect(&document, &Document::editedChanged, [&](bool) { ++changes; });
+    document.dirty = true;
+    document.noteEditedStateChanged();
+    EXPECT_TRUE(document.isAutosaveScheduled());
+    EXPECT_EQ(changes, 1);
+    ASSERT_TRUE(document.saveToPath(path("own.quintora")));
+    EXPECT_EQ(document.cleared, 1);
+    EXPECT_FALSE(document.isAutosaveScheduled());
+    EXPECT_EQ(changes, 2);
+}
+
 TEST_F(DocumentTest, UntitledDocumentsAreNumbered)
 {
     EXPECT_EQ(newDocument()->displayName(), "Untitled");

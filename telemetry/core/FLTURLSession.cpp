@@ -1,0 +1,725 @@
+#include "telemetry/core/FLTURLSession.h"
+
+#include "telemetry/core/FLTURLSessionCore.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <curl/curl.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace flt::detail {
+
+struct Transfer {
+    std::shared_ptr<FLTURLSessionTask> task;
+    SessionCore *core = nullptr;
+    CURL *easy = nullptr;
+    curl_slist *headers = nullptr;
+    FILE *bodyFile = nullptr;
+    std::string body;
+    std::string data;
+    bool gotData = false;
+    FLTHTTPHeaderFields responseHeaders;
+    bool responseAnnounced = false;
+    bool trustCancelled = false;
+    std::optional<FLTError> writeError;
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+
+    ~Transfer()
+    {
+        if (easy)
+            curl_easy_cleanup(easy);
+        if (headers)
+            curl_slist_free_all(headers);
+        if (bodyFile)
+            std::fclose(bodyFile);
+    }
+
+    bool writeToDownloadFile(const char *buffer, size_t length)
+    {
+        auto *download = static_cast<FLTURLSessionDownloadTask *>(task.get());
+        size_t written = 0;
+        while (written < length) {
+            const ssize_t n = ::write(download->m_fd, buffer + written, length - written);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            written += static_cast<size_t>(n);
+        }
+        return true;
+    }
+
+    FLTHTTPURLResponse makeResponse() const
+    {
+        FLTHTTPURLResponse response;
+        curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &response.statusCode);
+        char *effective = nullptr;
+        curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &effective);
+        response.URL = effective ? effective : task->originalRequest().URL;
+        response.allHeaderFields = responseHeaders;
+        return response;
+    }
+};
+
+namespace {
+
+void ensureCurlInitialised()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+std::int64_t urlErrorCodeForCurlCode(CURLcode code)
+{
+    switch (code) {
+    case CURLE_OPERATION_TIMEDOUT:
+        return FLTURLErrorTimedOut;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        return FLTURLErrorCannotFindHost;
+    case CURLE_COULDNT_CONNECT:
+        return FLTURLErrorCannotConnectToHost;
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_PARTIAL_FILE:
+        return FLTURLErrorNetworkConnectionLost;
+    case CURLE_PEER_FAILED_VERIFICATION:
+        return FLTURLErrorServerCertificateUntrusted;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_ENGINE_NOTFOUND:
+    case CURLE_SSL_ENGINE_SETFAILED:
+        return FLTURLErrorSecureConnectionFailed;
+    case CURLE_URL_MALFORMAT:
+        return FLTURLErrorBadURL;
+    case CURLE_UNSUPPORTED_PROTOCOL:
+        return FLTURLErrorUnsupportedURL;
+    case CURLE_TOO_MANY_REDIRECTS:
+        return FLTURLErrorHTTPTooManyRedirects;
+    case CURLE_WRITE_ERROR:
+        return FLTURLErrorCannotWriteToFile;
+    case CURLE_ABORTED_BY_CALLBACK:
+        return FLTURLErrorCancelled;
+    case CURLE_WEIRD_SERVER_REPLY:
+        return FLTURLErrorBadServerResponse;
+    default:
+        return FLTURLErrorUnknown;
+    }
+}
+
+FLTError urlError(std::int64_t code, const std::string &url, const std::string &description)
+{
+    return FLTError(kFLTURLErrorDomain, code,
+                    {{kFLTURLErrorFailingURLStringErrorKey, url},
+                     {kFLTLocalizedDescriptionKey, description}});
+}
+
+bool isTransferOf(const Transfer *transfer, const std::shared_ptr<FLTURLSessionTask> &task)
+{
+    return transfer->task == task;
+}
+
+size_t headerCallback(char *buffer, size_t size, size_t count, void *userData)
+{
+    auto *transfer = static_cast<Transfer *>(userData);
+    const size_t length = size * count;
+    std::string line(buffer, length);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
+    if (line.rfind("HTTP/", 0) == 0) {
+        // A new response (after a redirect or an interim reply) replaces the fields.
+        transfer->responseHeaders.clear();
+        return length;
+    }
+    const auto colon = line.find(':');
+    if (colon == std::string::npos)
+        return length;
+    std::string name = line.substr(0, colon);
+    std::string value = line.substr(colon + 1);
+    const auto first = value.find_first_not_of(" \t");
+    value = first == std::string::npos ? std::string() : value.substr(first);
+    while (!value.empty() && (value.back() == ' ' || value.back() == '\t'))
+        value.pop_back();
+    transfer->responseHeaders.emplace_back(std::move(name), std::move(value));
+    return length;
+}
+
+void announceResponse(Transfer *transfer)
+{
+    if (transfer->responseAnnounced)
+        return;
+    transfer->responseAnnounced = true;
+    if (!transfer->task->invokesDelegate())
+        return;
+    if (auto delegate = transfer->core->currentDelegate()) {
+        const FLTHTTPURLResponse response = transfer->makeResponse();
+        std::unique_lock lock(transfer->core->mutex);
+        FLTURLSession *owner = transfer->core->owner;
+        lock.unlock();
+        delegate->URLSessionDidReceiveResponse(owner, transfer->task.get(), response);
+    }
+}
+
+size_t writeCallback(char *buffer, size_t size, size_t count, void *userData)
+{
+    auto *transfer = static_cast<Transfer *>(userData);
+    const size_t length = size * count;
+    announceResponse(transfer);
+    if (transfer->task->kind() == FLTURLSessionTask::Kind::Download) {
+        if (!transfer->writeToDownloadFile(buffer, length)) {
+            transfer->writeError = FLTError("FLTURLSessionDownloadTaskError", -1);
+            return 0;
+        }
+        transfer->gotData = true;
+        return length;
+    }
+    transfer->data.append(buffer, length);
+    transfer->gotData = true;
+    if (transfer->task->invokesDelegate()) {
+        if (auto delegate = transfer->core->currentDelegate()) {
+            std::unique_lock lock(transfer->core->mutex);
+            FLTURLSession *owner = transfer->core->owner;
+            lock.unlock();
+            delegate->URLSessionDidReceiveData(owner, transfer->task.get(),
+                                               std::string(buffer, length));
+        }
+    }
+    return length;
+}
+
+size_t readCallback(char *buffer, size_t size, size_t count, void *userData)
+{
+    auto *transfer = static_cast<Transfer *>(userData);
+    const size_t n = std::fread(buffer, 1, size * count, transfer->bodyFile);
+    if (n == 0 && std::ferror(transfer->bodyFile))
+        return CURL_READFUNC_ABORT;
+    return n;
+}
+
+CURLcode sslContextCallback(CURL *, void *sslContext, void *userData)
+{
+    auto *transfer = static_cast<Transfer *>(userData);
+    std::shared_ptr<FLTURLSessionDelegate> trust;
+    FLTURLSession *owner = nullptr;
+    {
+        std::lock_guard lock(transfer->core->mutex);
+        trust = transfer->core->trustDelegate;
+        owner = transfer->core->owner;
+    }
+    if (!trust)
+        return CURLE_OK;
+    FLTURLAuthenticationChallenge challenge;
+    challenge.sslContext = sslContext;
+    CURLU *url = curl_url();
+    if (url && curl_url_set(url, CURLUPART_URL, transfer->task->originalRequest().URL.c_str(),
+                            0) == CURLUE_OK) {
+        char *host = nullptr;
+        if (curl_url_get(url, CURLUPART_HOST, &host, 0) == CURLUE_OK && host) {
+            challenge.host = host;
+            curl_free(host);
+        }
+    }
+    curl_url_cleanup(url);
+    switch (trust->URLSessionDidReceiveChallenge(owner, challenge)) {
+    case FLTURLSessionAuthChallengeDisposition::UseCredential:
+    case FLTURLSessionAuthChallengeDisposition::PerformDefaultHandling:
+        return CURLE_OK;
+    case FLTURLSessionAuthChallengeDisposition::CancelAuthenticationChallenge:
+        break;
+    }
+    transfer->trustCancelled = true;
+    return CURLE_SSL_CERTPROBLEM;
+}
+
+} // namespace
+
+SessionCore::SessionCore()
+{
+    ensureCurlInitialised();
+    multi = curl_multi_init();
+}
+
+SessionCore::~SessionCore()
+{
+    running.clear();
+    if (multi)
+        curl_multi_cleanup(static_cast<CURLM *>(multi));
+}
+
+std::shared_ptr<FLTURLSessionDelegate> SessionCore::currentDelegate()
+{
+    std::lock_guard lock(mutex);
+    return delegate;
+}
+
+void SessionCore::wake()
+{
+    if (multi)
+        curl_multi_wakeup(static_cast<CURLM *>(multi));
+}
+
+void SessionCore::start(const std::shared_ptr<FLTURLSessionTask> &task)
+{
+    {
+        std::lock_guard lock(mutex);
+        toStart.push_back(task);
+    }
+    wake();
+}
+
+void SessionCore::cancel(const std::shared_ptr<FLTURLSessionTask> &task)
+{
+    {
+        std::lock_guard lock(mutex);
+        toCancel.push_back(task);
+    }
+    wake();
+}
+
+void SessionCore::post(std::function<void()> call)
+{
+    {
+        std::lock_guard lock(mutex);
+        calls.push_back(std::move(call));
+    }
+    wake();
+}
+
+void SessionCore::beginTransfer(const std::shared_ptr<FLTURLSessionTask> &task)
+{
+    {
+        std::lock_guard lock(task->m_mutex);
+        if (task->m_completed)
+            return;
+    }
+    const FLTURLRequest &request = task->originalRequest();
+    auto transfer = std::make_unique<Transfer>();
+    transfer->task = task;
+    transfer->core = this;
+    transfer->easy = curl_easy_init();
+    CURL *easy = transfer->easy;
+    if (!easy) {
+        complete(task, std::nullopt, std::nullopt,
+                 urlError(FLTURLErrorUnknown, request.URL, "Could not make a transfer"));
+        return;
+    }
+    curl_easy_setopt(easy, CURLOPT_URL, request.URL.c_str());
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer->errorBuffer);
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 16L);
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
+    // A resumed TLS session would skip the trust decision of this session's delegate.
+    curl_easy_setopt(easy, CURLOPT_SSL_SESSIONID_CACHE, 0L);
+    curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, sslContextCallback);
+    curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, transfer.get());
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, headerCallback);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, transfer.get());
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, writeCallback);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, transfer.get());
+    const double timeout = request.timeoutInterval > 0 ? request.timeoutInterval : 60.0;
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout * 1000));
+    // The request time-out is an idle time, as for the platform's sessions.
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, std::max(1L, static_cast<long>(timeout)));
+
+    const std::string &method = request.HTTPMethod.empty() ? std::string("GET")
+                                                           : request.HTTPMethod;
+    if (!request.HTTPBodyFile.empty()) {
+        transfer->bodyFile = std::fopen(request.HTTPBodyFile.c_str(), "rb");
+        if (!transfer->bodyFile) {
+            complete(task, std::nullopt, std::nullopt,
+                     urlError(-1100, request.URL, "The body file could not be opened"));
+            return;
+        }
+        std::fseek(transfer->bodyFile, 0, SEEK_END);
+        const long size = std::ftell(transfer->bodyFile);
+        std::fseek(transfer->bodyFile, 0, SEEK_SET);
+        curl_easy_setopt(easy, CURLOPT_UPLOAD, 1L);
+        curl_easy_setopt(easy, CURLOPT_READFUNCTION, readCallback);
+        curl_easy_setopt(easy, CURLOPT_READDATA, transfer.get());
+        curl_easy_setopt(easy, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
+        curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
+    } else if (method == "GET" && request.HTTPBody.empty()) {
+        curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+    } else if (method == "HEAD") {
+        curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+    } else {
+        transfer->body = request.HTTPBody;
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE,
+                         static_cast<curl_off_t>(transfer->body.size()));
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDS, transfer->body.data());
+        if (method != "POST")
+            curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
+    }
+
+    curl_slist *headers = nullptr;
+    for (const auto &[name, value] : request.allHTTPHeaderFields) {
+        // "Name;" is how an empty field is sent.
+        const std::string line = value.empty() ? name + ";" : name + ": " + value;
+        headers = curl_slist_append(headers, line.c_str());
+    }
+    // Send only the fields the request names: no default Accept, form type or 100-continue.
+    if (!request.valueForHTTPHeaderField("Accept"))
+        headers = curl_slist_append(headers, "Accept:");
+    if (!request.valueForHTTPHeaderField("Content-Type"))
+        headers = curl_slist_append(headers, "Content-Type:");
+    headers = curl_slist_append(headers, "Expect:");
+    transfer->headers = headers;
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+
+    if (curl_multi_add_handle(static_cast<CURLM *>(multi), easy) != CURLM_OK) {
+        complete(task, std::nullopt, std::nullopt,
+                 urlError(FLTURLErrorUnknown, request.URL, "Could not start the transfer"));
+        return;
+    }
+    running[easy] = std::move(transfer);
+}
+
+void SessionCore::finishTransfer(Transfer *transfer, int curlCode)
+{
+    const auto code = static_cast<CURLcode>(curlCode);
+    std::optional<FLTHTTPURLResponse> response;
+    long status = 0;
+    curl_easy_getinfo(transfer->easy, CURLINFO_RESPONSE_CODE, &status);
+    if (status > 0)
+        response = transfer->makeResponse();
+    std::optional<FLTError> error;
+    const std::string &url = transfer->task->originalRequest().URL;
+    if (transfer->writeError) {
+        error = transfer->writeError;
+    } else if (transfer->trustCancelled) {
+        error = urlError(FLTURLErrorServerCertificateUntrusted, url,
+                         "The server's certificate is not trusted");
+    } else if (code != CURLE_OK) {
+        std::string description = transfer->errorBuffer[0] ? transfer->errorBuffer
+                                                           : curl_easy_strerror(code);
+        error = urlError(urlErrorCodeForCurlCode(code), url, description);
+    }
+    if (response && !error)
+        announceResponse(transfer);
+    std::optional<std::string> data;
+    if (transfer->gotData)
+        data = std::move(transfer->data);
+    auto task = transfer->task;
+    curl_multi_remove_handle(static_cast<CURLM *>(multi), transfer->easy);
+    running.erase(transfer->easy);
+    complete(task, std::move(data), std::move(response), std::move(error));
+}
+
+void SessionCore::complete(const std::shared_ptr<FLTURLSessionTask> &task,
+                           std::optional<std::string> data,
+                           std::optional<FLTHTTPURLResponse> response,
+                           std::optional<FLTError> error)
+{
+    {
+        std::lock_guard lock(task->m_mutex);
+        if (task->m_completed)
+            return;
+        task->m_completed = true;
+        task->m_response = response;
+        task->m_error = error;
+    }
+    FLTURLSession *sessionOwner = nullptr;
+    {
+        std::lock_guard lock(mutex);
+        sessionOwner = owner;
+    }
+    auto delegate = task->invokesDelegate() ? currentDelegate() : nullptr;
+    if (task->kind() == FLTURLSessionTask::Kind::Download) {
+        auto *download = static_cast<FLTURLSessionDownloadTask *>(task.get());
+        std::optional<std::string> location;
+        if (!error)
+            location = download->targetURL();
+        if (task->m_downloadCompletionHandler)
+            task->m_downloadCompletionHandler(location, response, error);
+        if (!error && delegate)
+            delegate->URLSessionDidFinishDownloadingToURL(sessionOwner, task.get(),
+                                                          download->targetURL());
+        // The file lives only while the block or the delegate call runs.
+        if (download->m_fd >= 0) {
+            ::close(download->m_fd);
+            download->m_fd = -1;
+        }
+        ::unlink(download->targetURL().c_str());
+    } else if (task->m_completionHandler) {
+        task->m_completionHandler(std::move(data), response, error);
+    }
+    // Completion blocks hold what they captured; drop them once they have run.
+    task->m_completionHandler = nullptr;
+    task->m_downloadCompletionHandler = nullptr;
+    if (delegate)
+        delegate->URLSessionDidCompleteWithError(sessionOwner, task.get(), error);
+    std::lock_guard lock(mutex);
+    taskSet.erase(std::remove(taskSet.begin(), taskSet.end(), task), taskSet.end());
+}
+
+void SessionCore::run()
+{
+    auto *multiHandle = static_cast<CURLM *>(multi);
+    for (;;) {
+        std::deque<std::shared_ptr<FLTURLSessionTask>> starting;
+        std::vector<std::shared_ptr<FLTURLSessionTask>> cancelling;
+        std::deque<std::function<void()>> pending;
+        {
+            std::lock_guard lock(mutex);
+            if (stopping)
+                break;
+            starting.swap(toStart);
+            cancelling.swap(toCancel);
+            pending.swap(calls);
+        }
+        for (const auto &task : cancelling) {
+            // A task cancelled before it ran never starts.
+            starting.erase(std::remove(starting.begin(), starting.end(), task), starting.end());
+            auto it = std::find_if(running.begin(), running.end(), [&](const auto &entry) {
+                return isTransferOf(entry.second.get(), task);
+            });
+            if (it != running.end()) {
+                Transfer *transfer = it->second.get();
+                transfer->writeError.reset();
+                transfer->trustCancelled = false;
+                auto keep = transfer->task;
+                curl_multi_remove_handle(multiHandle, transfer->easy);
+                std::optional<std::string> data;
+                if (transfer->gotData)
+                    data = std::move(transfer->data);
+                running.erase(it);
+                complete(keep, std::move(data), std::nullopt,
+                         urlError(FLTURLErrorCancelled, keep->originalRequest().URL,
+                                  "cancelled"));
+                continue;
+            }
+            complete(task, std::nullopt, std::nullopt,
+                     urlError(FLTURLErrorCancelled, task->originalRequest().URL, "cancelled"));
+        }
+        for (const auto &task : starting)
+            beginTransfer(task);
+        for (auto &call : pending)
+            call();
+
+        int stillRunning = 0;
+        curl_multi_perform(multiHandle, &stillRunning);
+        int queued = 0;
+        while (CURLMsg *message = curl_multi_info_read(multiHandle, &queued)) {
+            if (message->msg != CURLMSG_DONE)
+                continue;
+            auto it = running.find(message->easy_handle);
+            if (it != running.end())
+                finishTransfer(it->second.get(), message->data.result);
+        }
+        curl_multi_poll(multiHandle, nullptr, 0, 1000, nullptr);
+    }
+    for (auto &[easy, transfer] : running)
+        curl_multi_remove_handle(multiHandle, static_cast<CURL *>(easy));
+    running.clear();
+}
+
+} // namespace flt::detail
+
+using flt::detail::SessionCore;
+
+FLTURLSessionDownloadTask::FLTURLSessionDownloadTask(FLTURLRequest request)
+    : FLTURLSessionDataTask(Kind::Download, std::move(request))
+{
+    std::string pattern = (std::string(std::getenv("TMPDIR") && *std::getenv("TMPDIR")
+                                           ? std::getenv("TMPDIR")
+                                           : "/tmp")) +
+                          "/FLTURLSessionDownload-XXXXXX";
+    m_fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (m_fd >= 0)
+        m_targetURL = pattern;
+}
+
+FLTURLSessionDownloadTask::~FLTURLSessionDownloadTask()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        ::unlink(m_targetURL.c_str());
+    }
+}
+
+FLTURLSession::FLTURLSession(const FLTURLSessionConfiguration &configuration,
+                             std::shared_ptr<FLTURLSessionDelegate> delegate)
+    : m_configuration(configuration), m_core(std::make_shared<SessionCore>())
+{
+    m_core->owner = this;
+    m_core->delegate = delegate;
+    m_core->trustDelegate = std::move(delegate);
+    auto core = m_core;
+    m_core->thread = std::thread([core] { core->run(); });
+}
+
+std::unique_ptr<FLTURLSession>
+FLTURLSession::sessionWithConfiguration(const std::optional<FLTURLSessionConfiguration> &configuration,
+                                        std::shared_ptr<FLTURLSessionDelegate> delegate)
+{
+    if (!configuration)
+        return nullptr;
+    return std::unique_ptr<FLTURLSession>(new FLTURLSession(*configuration, std::move(delegate)));
+}
+
+FLTURLSession::~FLTURLSession()
+{
+    {
+        std::lock_guard lock(m_core->mutex);
+        m_core->owner = nullptr;
+        m_core->stopping = true;
+    }
+    m_core->wake();
+    if (m_core->thread.get_id() == std::this_thread::get_id())
+        m_core->thread.detach();
+    else if (m_core->thread.joinable())
+        m_core->thread.join();
+}
+
+void FLTURLSession::configureTask(const std::shared_ptr<FLTURLSessionTask> &task)
+{
+    for (const auto &[name, value] : m_configuration.HTTPAdditionalHeaders())
+        task->m_originalRequest.addValue(value, name);
+    task->m_session = m_core;
+    std::lock_guard lock(m_core->mutex);
+    m_core->taskSet.push_back(task);
+}
+
+std::shared_ptr<FLTURLSessionDataTask>
+FLTURLSession::dataTaskWithRequest(const FLTURLRequest &request,
+                                   FLTURLSessionTask::DataCompletion completionHandler)
+{
+    if (isInvalidated())
+        return nullptr;
+    auto task = std::make_shared<FLTURLSessionDataTask>(request);
+    if (completionHandler) {
+        task->m_completionHandler = std::move(completionHandler);
+        task->m_invokesDelegate = false;
+    }
+    configureTask(task);
+    return task;
+}
+
+std::shared_ptr<FLTURLSessionUploadTask>
+FLTURLSession::uploadTaskWithRequest(const FLTURLRequest &request, const std::string &fromFile,
+                                     FLTURLSessionTask::DataCompletion completionHandler)
+{
+    if (isInvalidated())
+        return nullptr;
+    FLTURLRequest streamed = request;
+    streamed.HTTPBody.clear();
+    streamed.HTTPBodyFile = fromFile;
+    auto task = std::make_shared<FLTURLSessionUploadTask>(streamed);
+    if (completionHandler) {
+        task->m_completionHandler = std::move(completionHandler);
+        task->m_invokesDelegate = false;
+    }
+    configureTask(task);
+    return task;
+}
+
+std::shared_ptr<FLTURLSessionDownloadTask>
+FLTURLSession::downloadTaskWithRequest(const FLTURLRequest &request,
+                                       FLTURLSessionTask::DownloadCompletion completionHandler)
+{
+    if (isInvalidated())
+        return nullptr;
+    auto task = std::make_shared<FLTURLSessionDownloadTask>(request);
+    if (task->targetURL().empty())
+        return nullptr;
+    if (completionHandler) {
+        task->m_downloadCompletionHandler = std::move(completionHandler);
+        task->m_invokesDelegate = false;
+    }
+    configureTask(task);
+    return task;
+}
+
+std::shared_ptr<FLTURLSessionDownloadTask> FLTURLSession::downloadTaskWithURL(const std::string &url)
+{
+    return downloadTaskWithRequest(FLTURLRequest(url));
+}
+
+void FLTURLSession::invalidateAndCancel()
+{
+    std::vector<std::shared_ptr<FLTURLSessionTask>> live;
+    std::shared_ptr<FLTURLSessionDelegate> dropped;
+    {
+        std::lock_guard lock(m_core->mutex);
+        m_core->invalidated = true;
+        live = m_core->taskSet;
+        dropped = std::move(m_core->delegate);
+    }
+    for (const auto &task : live)
+        m_core->cancel(task);
+}
+
+void FLTURLSession::finishTasksAndInvalidate()
+{
+    std::shared_ptr<FLTURLSessionDelegate> dropped;
+    std::lock_guard lock(m_core->mutex);
+    m_core->invalidated = true;
+    dropped = std::move(m_core->delegate);
+}
+
+bool FLTURLSession::isInvalidated() const
+{
+    std::lock_guard lock(m_core->mutex);
+    return m_core->invalidated;
+}
+
+void FLTURLSession::getTasksWithCompletionHandler(
+    std::function<void(std::vector<std::shared_ptr<FLTURLSessionTask>>,
+                       std::vector<std::shared_ptr<FLTURLSessionTask>>,
+                       std::vector<std::shared_ptr<FLTURLSessionTask>>)>
+        completionHandler)
+{
+    auto core = m_core;
+    m_core->post([core, completionHandler = std::move(completionHandler)] {
+        std::vector<std::shared_ptr<FLTURLSessionTask>> live;
+        {
+            std::lock_guard lock(core->mutex);
+            live = core->taskSet;
+        }
+        std::vector<std::shared_ptr<FLTURLSessionTask>> data, upload, download;
+        for (const auto &task : live) {
+            switch (task->kind()) {
+            case FLTURLSessionTask::Kind::Data:
+                data.push_back(task);
+                break;
+            case FLTURLSessionTask::Kind::Upload:
+                upload.push_back(task);
+                break;
+            case FLTURLSessionTask::Kind::Download:
+                download.push_back(task);
+                break;
+            }
+        }
+        completionHandler(std::move(data), std::move(upload), std::move(download));
+    });
+}
+
+std::shared_ptr<FLTURLSessionDelegate> FLTURLSession::delegate() const
+{
+    return m_core->currentDelegate();
+}
+
+std::string FLTURLSession::sessionDescription() const
+{
+    std::lock_guard lock(m_core->mutex);
+    return m_core->sessionDescription;
+}
+
+void FLTURLSession::setSessionDescription(const std::string &description)
+{
+    std::lock_guard lock(m_core->mutex);
+    m_core->sessionDescription = description;
+}

@@ -3,6 +3,7 @@
 #include "AdNetKit.h"
 #include "FLTUserDefaults.h"
 #include "PLNApplicationInfo.h"
+#include "PLNSettingsOnboardingManager.h"
 #include "telemetry/platform/AppInfo.h"
 #include "telemetry/platform/NotificationBus.h"
 #include "telemetry/platform/SystemLog.h"
@@ -51,8 +52,10 @@ Plinth::Plinth()
     }
     m_executionIdentifier = lowerHexWithoutDashes(PLNGenerateUUIDString());
     m_identifierModel = PLNApplicationIdentiferModel::initWithInstallID(m_installID);
-    // The settings and onboarding manager of the network layer attaches itself through
-    // setSettingsAndOnboardingManager before the start hands over to it.
+    // Lives as long as the singleton: for the process.
+    static const std::shared_ptr<PLNSettingsOnboardingManager> manager =
+        PLNSettingsOnboardingManager::create(m_identifierModel.get());
+    m_settingsManager = manager.get();
 }
 
 Plinth &Plinth::sharedSDK()
@@ -316,12 +319,16 @@ std::map<std::string, std::string> Plinth::kitVersionsByKitBundleIdentifier() co
 
 void Plinth::onboardAppAndDownloadSettings()
 {
-    // Placeholder until the network layer's manager is attached: without it there is nothing
-    // to download, and the start ends here.
-    if (!settingsAndOnboardingManager())
-        return;
-    // The network layer completes this hand-over (beginSettingsAndOnboardingOperations with
-    // APIKey() and kitVersionsByKitBundleIdentifier()).
+    if (PLNSettingsOnboardingManager *manager = settingsAndOnboardingManager())
+        manager->beginSettingsAndOnboardingOperations(APIKey(), kitVersionsByKitBundleIdentifier());
+}
+
+std::optional<nlohmann::json> Plinth::settings() const
+{
+    PLNSettingsOnboardingManager *manager = settingsAndOnboardingManager();
+    if (!manager)
+        return std::nullopt;
+    return manager->settingsModel().settingsDictionary();
 }
 
 std::optional<std::string> Plinth::readInstallationUUID()

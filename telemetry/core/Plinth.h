@@ -6,6 +6,8 @@
 #include "telemetry/platform/Host.h"
 #include "telemetry/platform/PlistValue.h"
 
+#include <nlohmann/json.hpp>
+
 #include <atomic>
 #include <map>
 #include <memory>
@@ -58,6 +60,8 @@ public:
     void setSettingsAndOnboardingManager(PLNSettingsOnboardingManager *manager);
     const PLNApplicationIdentiferModel *applicationIdentifierModel() const { return m_identifierModel.get(); }
     std::string instanceIdentifier() const;
+    // The downloaded settings (the cached "settings.json"); nothing before the first download.
+    std::optional<nlohmann::json> settings() const;
     std::uint64_t installationMode() const { return m_installationMode.load(); }
     void setInstallationMode(std::uint64_t mode) { m_installationMode.store(mode); }
     bool hearthMode() const { return installationMode() == 2; }

@@ -1,0 +1,54 @@
+#include "framework/view/QntStyleCopyingTool.h"
+
+#include "framework/view/VRDrawingView.h"
+#include "framework/VRConstants.h"
+#include "framework/VRDrawableObject.h"
+#include "framework/VRObjectDrawingLayer.h"
+#include "platform/NotificationCenter.h"
+
+#include <QKeyEvent>
+#include <QToolTip>
+
+VR_CLASS_IMPL_WITH(QntStyleCopyingTool, &VRDrawingTool::staticClass(), nullptr)
+
+void QntStyleCopyingTool::showInfoWindowForObject(const VRObjectRef &object, QPointF point)
+{
+    Q_UNUSED(object);
+    QToolTip::showText(point.toPoint(), QObject::tr("Style copied"));
+}
+
+void QntStyleCopyingTool::mousePressed(VRDrawingView &view, const VRToolEvent &event)
+{
+    VRObjectRef hit = view.objectAtPoint(event.rawPoint);
+    if (!hit) {
+        end(view);
+        return;
+    }
+    QVariantMap info{{QStringLiteral("object"), QVariant::fromValue(hit)}};
+    if (m_mode == 1) {
+        m_lastSource = hit;
+        NotificationCenter::defaultCenter().post(kQntStyleShouldBeCopiedNotification, hit.get(), info);
+        showInfoWindowForObject(hit, event.globalPosition);
+        return;
+    }
+    if (m_mode == 2) {
+        if (VRObjectDrawingLayer *layer = view.activeObjectLayer())
+            layer->replaceSelectionWithObject(hit);
+        QVariantMap applied{{QStringLiteral("style"), m_options}};
+        NotificationCenter::defaultCenter().post(kQntStyleShouldBeAppliedNotification, this, applied);
+    }
+}
+
+bool QntStyleCopyingTool::keyPressed(VRDrawingView &view, QKeyEvent *event)
+{
+    if (event->key() != Qt::Key_Escape)
+        return false;
+    end(view);
+    return true;
+}
+
+void QntStyleCopyingTool::end(VRDrawingView &view)
+{
+    m_mode = 0;
+    finishedUse(view);
+}

@@ -1,0 +1,159 @@
+#pragma once
+
+#include "framework/VRTypes.h"
+#include "platform/NotificationCenter.h"
+
+#include <QHash>
+#include <QPointer>
+#include <QRectF>
+#include <QWidget>
+
+#include <memory>
+
+class QMenu;
+class QScrollArea;
+class QTextEdit;
+class VRDrawing;
+class VRDrawingTool;
+class VRObjectDrawingLayer;
+class VRViewController;
+struct VRToolEvent;
+
+// Paints one drawing and turns input into tool calls. It sits in a QScrollArea (the document's
+// main view) or stands alone (previews). Drawing coordinates are points; at scale 1 one point is
+// one pixel. The paper sits a fixed pasteboard margin inside the widget.
+class VRDrawingView : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit VRDrawingView(VRDrawing *drawing, QWidget *parent = nullptr);
+    ~VRDrawingView() override;
+
+    VRDrawing *drawing() const { return m_drawing; }
+    VRViewController *controller() const { return m_controller; }
+    VRDrawingTool *drawingTool() const;
+    VRObjectDrawingLayer *activeObjectLayer() const;
+
+    // Zoom: 1.0 = 100 %, clamped to 0.05 ... 16. Posts kVRDrawingViewDidChangeScale.
+    double scale() const { return m_scale; }
+    void setScale(double scale);
+    // Zooms to percent / 100 keeping centredPoint (drawing coordinates) in the middle.
+    void zoomToPercentageWithTag(int percent, QPointF centredPoint);
+    // Zooms so the drawing rectangle fills the visible area.
+    void zoomToRect(const QRectF &rect);
+    QPointF centredPointInDocView() const;
+    void scrollPointToCentre(QPointF point);
+    void scrollToRect(const QRectF &rect);
+    // Scrolls by a distance in view pixels.
+    void scrollByPixels(QPointF delta);
+    // The part of the drawing on screen, in drawing coordinates.
+    QRectF visibleDrawingRect() const;
+
+    bool pageBreaksVisible() const;
+    void setPageBreaksVisible(bool visible);
+
+    // Coordinates.
+    QPointF mapToDrawing(QPointF viewPoint) const;
+    QPointF mapFromDrawing(QPointF drawingPoint) const;
+    QRectF mapRectFromDrawing(const QRectF &rect) const;
+    QRectF mapRectToDrawing(const QRectF &rect) const;
+    // Grid snapping when the drawing snaps to the grid.
+    QPointF snapToGrid(QPointF point) const;
+    // Smart guides: the offset that snaps a moving rectangle to the others' edges and centres.
+    QPointF snapToGuides(const QRectF &moving, const VRObjectList &exclude);
+    void clearGuides();
+
+    // Repaints the part of the view showing a drawing rectangle (handles included).
+    void updateDrawingRect(const QRectF &rect);
+    void updateObjects(const VRObjectList &objects);
+
+    // Selection handles of the single selection: index 0..7 (corners and edge midpoints in unit
+    // coordinates), 8 = rotation; -1 = none at that view point.
+    int handleAtViewPoint(QPointF viewPoint, VRObjectRef *object) const;
+    static QPointF handleUnitPosition(int handle);
+    QPointF handleDrawingPosition(const VRDrawableObject &object, int handle) const;
+
+    // Hit testing through the visible, unlocked object layers (active layer first).
+    VRObjectRef objectAtPoint(QPointF drawingPoint, VRObjectDrawingLayer **layer = nullptr) const;
+
+    // Posts kQntShapeInfoUpdated for a single selected object.
+    void postShapeInfo(const VRObjectRef &object);
+    // Posts kQntElementMovedNotification after a move ends.
+    void postObjectsMoved(const VRObjectList &objects);
+
+    // Text: inline when "kQntEnableInlineEditor" is on, else kQntShowTextEditorNotification.
+    void editTextOfObject(const VRObjectRef &object);
+    void beginInlineEditing(const VRObjectRef &object);
+    // Commits (or drops) the inline edit in progress.
+    void endInlineEditing(bool commit = true);
+    QTextEdit *inlineEditor() const { return m_inlineEditor; }
+    VRObjectRef inlineEditedObject() const { return m_inlineObject; }
+
+    // Highlighted sub-element (double-click inside a group element); null clears.
+    void setHighlightedObject(const VRObjectRef &object);
+    VRObjectRef highlightedObject() const { return m_highlighted; }
+
+    // The object menu: defaults verbs, copy style, properties for the single selection.
+    QMenu *objectMenu();
+
+    QSize sizeHint() const override;
+
+    // Counters for tests and benchmarks: objects painted in the last paint event.
+    int lastPaintedObjectCount() const { return m_lastPainted; }
+
+public slots:
+    void deleteSelection(QObject *sender = nullptr);
+    void selectAll(QObject *sender = nullptr);
+    void zoomToActualSize(QObject *sender = nullptr);
+    void toggleGridVisible(QObject *sender = nullptr);
+    void setShowPageBreaks(QObject *sender = nullptr);
+    void selectDrawingTool(QObject *sender = nullptr);
+    void undo(QObject *sender = nullptr);
+    void redo(QObject *sender = nullptr);
+    void bringToFront(QObject *sender = nullptr);
+    void sendToBack(QObject *sender = nullptr);
+
+signals:
+    // The visible part changed (scroll, zoom, resize).
+    void visibleRectChanged();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    VRToolEvent toolEvent(QMouseEvent *event) const;
+    QScrollArea *scrollArea() const;
+    void updateGeometryForScale();
+    void paintGrid(QPainter &painter, const QRectF &area) const;
+    void paintPageBreaks(QPainter &painter, const QRectF &area) const;
+    void paintSelection(QPainter &painter) const;
+    void rightMouseUp(QPointF drawingPoint);
+    void nudgeSelection(QPointF delta);
+    void objectDidChange(const VRObjectRef &object, const void *identity);
+    void observeDrawing();
+
+    VRDrawing *m_drawing;
+    VRViewController *m_controller;
+    double m_scale = 1.0;
+    bool m_pressed = false;
+    Qt::MouseButton m_pressButton = Qt::NoButton;
+    QPointer<QTextEdit> m_inlineEditor;
+    VRObjectRef m_inlineObject;
+    VRObjectRef m_highlighted;
+    QPointer<QMenu> m_objectMenu;
+    QHash<const void *, QRectF> m_paintedBounds;
+    std::vector<NotificationToken> m_tokens;
+    int m_lastPainted = 0;
+    bool m_scrollWatched = false;
+};

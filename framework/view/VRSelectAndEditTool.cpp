@@ -1,0 +1,320 @@
+#include "framework/view/VRSelectAndEditTool.h"
+
+#include "framework/view/VRDrawingView.h"
+#include "framework/view/VRViewController.h"
+#include "framework/VRDrawableObject.h"
+#include "framework/VRDrawing.h"
+#include "framework/VRObjectDrawingLayer.h"
+#include "framework/VRUndoManager.h"
+
+#include <QPainter>
+#include <QtMath>
+
+#include <cmath>
+
+VR_CLASS_IMPL_WITH(VRSelectAndEditTool, &VRDrawingTool::staticClass(), nullptr)
+
+namespace {
+
+// A press must travel this far (view pixels) before it counts as a drag.
+constexpr int kDragThreshold = 3;
+
+QPointF rotated(QPointF v, double radians)
+{
+    const double c = std::cos(radians), s = std::sin(radians);
+    return {v.x() * c - v.y() * s, v.x() * s + v.y() * c};
+}
+
+} // namespace
+
+void VRSelectAndEditTool::mousePressed(VRDrawingView &view, const VRToolEvent &event)
+{
+    m_start = event.rawPoint;
+    m_startView = event.viewPosition;
+    m_saved.clear();
+    m_changed = false;
+    m_drag = Drag::Pending;
+    m_pendingKind = Drag::None;
+    m_layer = view.activeObjectLayer();
+    if (!m_layer) {
+        m_drag = Drag::None;
+        return;
+    }
+
+    // Handles of the single selection come first: they sit on top of everything.
+    VRObjectRef handleObject;
+    const int handle = view.handleAtViewPoint(QPointF(event.viewPosition), &handleObject);
+    if (handle >= 0 && handleObject) {
+        m_handle = handle;
+        m_pendingKind = handle == 8 ? Drag::Rotate : Drag::Resize;
+        const QPointF centre = handleObject->transformIncludingParent().map(QPointF(0, 0));
+        m_saved.push_back({handleObject, handleObject->location(), handleObject->size(),
+                           handleObject->offset(), handleObject->angle(), centre});
+        return;
+    }
+
+    VRObjectDrawingLayer *hitLayer = nullptr;
+    VRObjectRef hit = view.objectAtPoint(event.rawPoint, &hitLayer);
+    if (hit && hitLayer && hitLayer != m_layer) {
+        // Clicking an object of another layer makes that layer active.
+        view.drawing()->setActiveLayer(hitLayer);
+        m_layer = hitLayer;
+    }
+    const bool shift = event.modifiers & Qt::ShiftModifier;
+    if (!hit) {
+        if (!shift)
+            m_layer->deselectAll();
+        m_pendingKind = Drag::RubberBand;
+        m_band = QRectF(m_start, m_start);
+        return;
+    }
+    if (shift) {
+        if (m_layer->isSelectedObject(*hit)) {
+            m_layer->removeObjectFromSelection(hit);
+            m_drag = Drag::None;
+            return;
+        }
+        m_layer->addObjectToSelection(hit);
+    } else if (!m_layer->isSelectedObject(*hit)) {
+        m_layer->replaceSelectionWithObject(hit);
+    }
+    if (m_layer->countOfSelection() == 1)
+        view.postShapeInfo(hit);
+    m_pendingKind = Drag::Move;
+    for (const VRObjectRef &o : m_layer->selectedAvailableObjects()) {
+        const QPointF centre = o->transformIncludingParent().map(QPointF(0, 0));
+        m_saved.push_back({o, o->location(), o->size(), o->offset(), o->angle(), centre});
+    }
+    m_startBounds = QRectF();
+    for (const Saved &s : std::as_const(m_saved))
+        m_startBounds |= s.object->logicalBounds();
+}
+
+void VRSelectAndEditTool::mouseDragged(VRDrawingView &view, const VRToolEvent &event)
+{
+    if (m_drag == Drag::None)
+        return;
+    if (m_drag == Drag::Pending) {
+        if ((event.viewPosition - m_startView).manhattanLength() < kDragThreshold)
+            return;
+        m_drag = m_pendingKind;
+        if (m_drag == Drag::Move && m_saved.isEmpty())
+            m_drag = Drag::None;
+        if (m_drag == Drag::Move || m_drag == Drag::Resize || m_drag == Drag::Rotate)
+            beginGesture(view);
+    }
+    switch (m_drag) {
+    case Drag::Move:
+        moveTo(view, event);
+        break;
+    case Drag::Resize:
+        resizeTo(view, event);
+        break;
+    case Drag::Rotate:
+        rotateTo(view, event);
+        break;
+    case Drag::RubberBand: {
+        const QRectF old = m_band;
+        m_band = QRectF(m_start, event.rawPoint).normalized();
+        view.updateDrawingRect(old | m_band);
+        break;
+    }
+    case Drag::None:
+    case Drag::Pending:
+        break;
+    }
+}
+
+void VRSelectAndEditTool::mouseReleased(VRDrawingView &view, const VRToolEvent &event)
+{
+    const Drag drag = m_drag;
+    m_drag = Drag::None;
+    switch (drag) {
+    case Drag::Move:
+        endGesture(view, QStringLiteral("Move"));
+        view.clearGuides();
+        if (m_changed) {
+            VRObjectList moved;
+            for (const Saved &s : std::as_const(m_saved))
+                moved.push_back(s.object);
+            view.postObjectsMoved(moved);
+            if (moved.size() == 1)
+                view.postShapeInfo(moved.first());
+        }
+        break;
+    case Drag::Resize:
+        endGesture(view, QStringLiteral("Resize"));
+        view.clearGuides();
+        if (!m_saved.isEmpty())
+            view.postShapeInfo(m_saved.first().object);
+        break;
+    case Drag::Rotate:
+        endGesture(view, QStringLiteral("Rotate"));
+        break;
+    case Drag::RubberBand: {
+        const QRectF band = QRectF(m_start, event.rawPoint).normalized();
+        m_band = QRectF();
+        view.updateDrawingRect(band);
+        if (!m_layer)
+            break;
+        VRObjectList inside;
+        for (const VRObjectRef &o : m_layer->objectsInRect(band)) {
+            if (!o->isLocked() && band.contains(o->logicalBounds()))
+                inside.push_front(o);   // objectsInRect is topmost first; keep z order
+        }
+        if (event.modifiers & Qt::ShiftModifier) {
+            for (const VRObjectRef &o : std::as_const(inside))
+                if (!m_layer->isSelectedObject(*o))
+                    m_layer->addObjectToSelection(o);
+        } else {
+            m_layer->exchangeSelectionWithObjectsFromArray(inside);
+        }
+        if (m_layer->countOfSelection() == 1)
+            view.postShapeInfo(m_layer->singleSelection());
+        break;
+    }
+    case Drag::None:
+    case Drag::Pending:
+        break;
+    }
+    m_saved.clear();
+    m_handle = -1;
+}
+
+void VRSelectAndEditTool::mouseDoubleClicked(VRDrawingView &view, const VRToolEvent &event)
+{
+    m_drag = Drag::None;
+    VRObjectRef hit = view.objectAtPoint(event.rawPoint);
+    if (!hit)
+        return;
+    // Inside a group element the sub-element under the pointer is highlighted.
+    const VRClassInfo *elementClass = VRClassInfo::byName(u"QntElement");
+    if (elementClass && hit->isKindOfClass(*elementClass)) {
+        for (const VRObjectRef &part : hit->parts()) {
+            if (part->isKindOfClass(*elementClass) && part->hitTest(event.rawPoint)) {
+                view.setHighlightedObject(part);
+                return;
+            }
+        }
+    }
+    hit->setDblClickCount(2);
+    view.editTextOfObject(hit);
+}
+
+void VRSelectAndEditTool::paintOverlay(VRDrawingView &view, QPainter &painter) const
+{
+    if (m_drag != Drag::RubberBand || m_band.isEmpty())
+        return;
+    QPen pen(QColor(40, 110, 220), 1.0 / view.scale());
+    painter.setPen(pen);
+    painter.setBrush(QColor(40, 110, 220, 40));
+    painter.drawRect(m_band);
+}
+
+void VRSelectAndEditTool::beginGesture(VRDrawingView &view)
+{
+    view.drawing()->setDynamicQualityModulationEnabled(true);
+    if (VRUndoManager *undo = view.drawing()->undoManager()) {
+        undo->beginUndoGrouping();
+        m_grouping = true;
+    }
+}
+
+void VRSelectAndEditTool::endGesture(VRDrawingView &view, const QString &actionName)
+{
+    view.drawing()->setDynamicQualityModulationEnabled(false);
+    if (m_grouping) {
+        if (VRUndoManager *undo = view.drawing()->undoManager()) {
+            undo->endUndoGrouping();
+            if (m_changed && undo->groupingLevel() == 0)
+                undo->setActionName(actionName);
+        }
+        m_grouping = false;
+    }
+    view.updateDrawingRect(m_startBounds);
+    view.update();
+}
+
+void VRSelectAndEditTool::moveTo(VRDrawingView &view, const VRToolEvent &event)
+{
+    QPointF delta = event.rawPoint - m_start;
+    // Snap the moved bounds' corner to the grid, then to the other objects' edges and centres.
+    const QPointF corner = m_startBounds.topLeft() + delta;
+    delta += view.snapToGrid(corner) - corner;
+    VRObjectList moving;
+    for (const Saved &s : std::as_const(m_saved))
+        moving.push_back(s.object);
+    delta += view.snapToGuides(m_startBounds.translated(delta), moving);
+    QRectF dirty;
+    for (const Saved &s : std::as_const(m_saved)) {
+        dirty |= s.object->bounds();
+        s.object->setLocation(s.location + delta);
+        dirty |= s.object->bounds();
+    }
+    m_changed = m_changed || !delta.isNull();
+    view.updateDrawingRect(dirty);
+}
+
+void VRSelectAndEditTool::resizeTo(VRDrawingView &view, const VRToolEvent &event)
+{
+    if (m_saved.isEmpty())
+        return;
+    const Saved &s = m_saved.first();
+    const QPointF unit = VRDrawingView::handleUnitPosition(m_handle);
+    const double hx = unit.x(), hy = unit.y();
+    // The opposite handle stays where it is; work in the object's unrotated frame.
+    const QPointF anchorLocal(-hx * s.size.width(), -hy * s.size.height());
+    const QPointF anchor = s.centre + rotated(anchorLocal, s.angle);
+    const QPointF point = view.snapToGrid(event.rawPoint);
+    const QPointF d = rotated(point - anchor, -s.angle);
+    double w = s.size.width(), h = s.size.height();
+    if (hx != 0)
+        w = std::max(1.0, d.x() * (hx > 0 ? 1 : -1));
+    if (hy != 0)
+        h = std::max(1.0, d.y() * (hy > 0 ? 1 : -1));
+    if ((event.modifiers & Qt::ShiftModifier) && hx != 0 && hy != 0 && s.size.width() > 0
+        && s.size.height() > 0) {
+        const double k = std::max(w / s.size.width(), h / s.size.height());
+        w = s.size.width() * k;
+        h = s.size.height() * k;
+    }
+    const QPointF centreLocal(hx != 0 ? (hx > 0 ? w / 2 : -w / 2) : 0.0,
+                              hy != 0 ? (hy > 0 ? h / 2 : -h / 2) : 0.0);
+    // For edge handles the anchor lies on the centre line already.
+    const QPointF newCentre = anchor + rotated(centreLocal, s.angle);
+    QRectF dirty = s.object->bounds();
+    s.object->setSize(QSizeF(w, h));
+    const QPointF offsetShift = rotated(QPointF(s.offset.width() * w, s.offset.height() * h), s.angle);
+    s.object->setLocation(newCentre + offsetShift);
+    dirty |= s.object->bounds();
+    m_changed = true;
+    view.updateDrawingRect(dirty);
+}
+
+void VRSelectAndEditTool::rotateTo(VRDrawingView &view, const VRToolEvent &event)
+{
+    if (m_saved.isEmpty())
+        return;
+    const Saved &s = m_saved.first();
+    const QPointF v = event.rawPoint - s.centre;
+    if (v.manhattanLength() < 1e-6)
+        return;
+    // The handle sits above the centre: straight up is angle 0.
+    double angle = std::atan2(v.y(), v.x()) + M_PI / 2;
+    if (event.modifiers & Qt::ShiftModifier) {
+        const double step = qDegreesToRadians(15.0);
+        angle = std::round(angle / step) * step;
+    }
+    while (angle > M_PI)
+        angle -= 2 * M_PI;
+    while (angle <= -M_PI)
+        angle += 2 * M_PI;
+    QRectF dirty = s.object->bounds();
+    s.object->setAngle(angle);
+    // Rotate about the centre, whatever the anchor.
+    const QPointF centreNow = s.object->transformIncludingParent().map(QPointF(0, 0));
+    s.object->setLocation(s.object->location() + (s.centre - centreNow));
+    dirty |= s.object->bounds();
+    m_changed = true;
+    view.updateDrawingRect(dirty);
+}

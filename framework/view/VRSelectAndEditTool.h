@@ -1,0 +1,61 @@
+#pragma once
+
+#include "framework/VRTypes.h"
+#include "framework/view/VRDrawingTool.h"
+
+#include <QList>
+#include <QPointF>
+#include <QRectF>
+#include <QSizeF>
+
+class VRObjectDrawingLayer;
+
+// Click and Shift-click select, rubber band, move, eight resize handles, a rotation handle;
+// double-click edits text or highlights the sub-element under the pointer.
+class VRSelectAndEditTool : public VRDrawingTool
+{
+    VR_CLASS(VRSelectAndEditTool)
+public:
+    VRSelectAndEditTool() = default;
+
+    // 0 idle, 1 a drag or edit in progress.
+    int operationMode() const { return m_drag == Drag::None ? 0 : 1; }
+
+    void mousePressed(VRDrawingView &view, const VRToolEvent &event) override;
+    void mouseDragged(VRDrawingView &view, const VRToolEvent &event) override;
+    void mouseReleased(VRDrawingView &view, const VRToolEvent &event) override;
+    void mouseDoubleClicked(VRDrawingView &view, const VRToolEvent &event) override;
+    void paintOverlay(VRDrawingView &view, QPainter &painter) const override;
+    QCursor cursor() const override { return QCursor(Qt::ArrowCursor); }
+    bool isSelectionTool() const override { return true; }
+    bool isBusy() const override { return m_drag != Drag::None; }
+
+private:
+    enum class Drag { None, Pending, Move, Resize, Rotate, RubberBand };
+    struct Saved {
+        VRObjectRef object;
+        QPointF location;
+        QSizeF size;
+        QSizeF offset;
+        double angle = 0.0;
+        QPointF centre;
+    };
+
+    void beginGesture(VRDrawingView &view);
+    void endGesture(VRDrawingView &view, const QString &actionName);
+    void moveTo(VRDrawingView &view, const VRToolEvent &event);
+    void resizeTo(VRDrawingView &view, const VRToolEvent &event);
+    void rotateTo(VRDrawingView &view, const VRToolEvent &event);
+
+    Drag m_drag = Drag::None;
+    Drag m_pendingKind = Drag::None;
+    VRObjectDrawingLayer *m_layer = nullptr;
+    QPointF m_start;
+    QPoint m_startView;
+    QRectF m_band;
+    QRectF m_startBounds;
+    QList<Saved> m_saved;
+    int m_handle = -1;
+    bool m_grouping = false;
+    bool m_changed = false;
+};

@@ -1,6 +1,7 @@
 #include "framework/view/QntStyleCopyingTool.h"
 
 #include "framework/view/VRDrawingView.h"
+#include "framework/view/VRViewController.h"
 #include "framework/VRConstants.h"
 #include "framework/VRDrawableObject.h"
 #include "framework/VRObjectDrawingLayer.h"
@@ -50,5 +51,5 @@ bool QntStyleCopyingTool::keyPressed(VRDrawingView &view, QKeyEvent *event)
 void QntStyleCopyingTool::end(VRDrawingView &view)
 {
     m_mode = 0;
-    finishedUse(view);
+    view.controller()->setDrawingTool(nullptr);
 }

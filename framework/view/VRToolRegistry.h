@@ -48,4 +48,6 @@ private:
 
     QHash<QString, std::shared_ptr<VRDrawingTool>> m_tools;
     QHash<QString, VRObjectList> m_groups;
+    // Replaced tools, kept because views may still point at them.
+    QList<std::shared_ptr<VRDrawingTool>> m_retired;
 };

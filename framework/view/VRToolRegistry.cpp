@@ -1,0 +1,212 @@
+#include "framework/view/VRToolRegistry.h"
+
+#include "framework/view/QntStyleCopyingTool.h"
+#include "framework/view/VRDrawingTool.h"
+#include "framework/view/VRObjectCreationTool.h"
+#include "framework/view/VRPanTool.h"
+#include "framework/view/VRPathEditTool.h"
+#include "framework/view/VRSelectAndEditTool.h"
+#include "framework/view/VRZoomTool.h"
+#include "framework/VRConstants.h"
+#include "framework/VRDrawablePath.h"
+#include "framework/VRDrawableShape.h"
+#include "framework/VRStyleBridge.h"
+#include "platform/NotificationCenter.h"
+
+#include <QPainterPath>
+#include <QtMath>
+
+#include <algorithm>
+
+namespace {
+
+QPainterPath roundedUnitRect(double radius)
+{
+    QPainterPath path;
+    path.addRoundedRect(QRectF(-0.5, -0.5, 1, 1), radius, radius);
+    return path;
+}
+
+QPainterPath regularPolygon(int corners)
+{
+    QPainterPath path;
+    for (int k = 0; k < corners; ++k) {
+        const double a = -M_PI / 2 + 2 * M_PI * k / corners;
+        const QPointF p(0.5 * std::cos(a), 0.5 * std::sin(a));
+        if (k == 0)
+            path.moveTo(p);
+        else
+            path.lineTo(p);
+    }
+    path.closeSubpath();
+    return path;
+}
+
+VRObjectRef shapePrototype(const QPainterPath &unitPath, QSizeF size)
+{
+    auto shape = VRDrawableShape::shapeWithRect(QRectF(QPointF(), size), unitPath);
+    shape->setStyle(VRStyleBridge::styleWithFillColour(Qt::white, Qt::black, 1.0));
+    return shape;
+}
+
+VRObjectRef pathPrototype()
+{
+    QPainterPath line(QPointF(0, 0));
+    line.lineTo(100, 0);
+    VRObjectRef path = VRDrawablePath::drawablePathWithBezierPath(line);
+    path->setStyle(VRStyleBridge::styleWithFillColour(Qt::transparent, Qt::black, 1.0));
+    return path;
+}
+
+} // namespace
+
+VRToolRegistry::VRToolRegistry() = default;
+
+VRToolRegistry &VRToolRegistry::sharedToolRegistry()
+{
+    static VRToolRegistry *registry = [] {
+        auto *r = new VRToolRegistry;
+        r->registerStandardTools();
+        return r;
+    }();
+    return *registry;
+}
+
+void VRToolRegistry::registerStandardTools()
+{
+    auto add = [this](std::shared_ptr<VRDrawingTool> tool, const QString &name) {
+        m_tools.insert(name, std::move(tool));
+    };
+    for (const QString &name : {kVRSelectToolName, QStringLiteral("Text Editor"),
+                                QStringLiteral("Replace Element"), QStringLiteral("Contour Style")})
+        add(std::make_shared<VRSelectAndEditTool>(), name);
+    add(std::make_shared<VRZoomTool>(false), kVRStandardZoomToolName);
+    add(std::make_shared<VRZoomTool>(true), kVRQntStandardZoomOutToolName);
+    add(std::make_shared<VRPanTool>(), QStringLiteral("Pan"));
+    add(std::make_shared<QntStyleCopyingTool>(), QStringLiteral("Style Copy Tool"));
+    add(std::make_shared<VRPathEditTool>(true), QStringLiteral("Insert Path Point"));
+    add(std::make_shared<VRPathEditTool>(false), QStringLiteral("Delete Path Point"));
+
+    using Gesture = VRObjectCreationTool::Gesture;
+    const QSizeF box(100, 60);
+    add(std::make_shared<VRObjectCreationTool>(shapePrototype(VRDrawableShape::unitRectAtOrigin(), box)),
+        QStringLiteral("Rectangle"));
+    add(std::make_shared<VRObjectCreationTool>(shapePrototype(VRDrawableShape::unitOvalAtOrigin(), box)),
+        QStringLiteral("Oval"));
+    add(std::make_shared<VRObjectCreationTool>(shapePrototype(roundedUnitRect(0.12), box)),
+        QStringLiteral("Round Rectangle"));
+    add(std::make_shared<VRObjectCreationTool>(shapePrototype(roundedUnitRect(0.5), box)),
+        QStringLiteral("Round End Rectangle"));
+    add(std::make_shared<VRObjectCreationTool>(shapePrototype(regularPolygon(6), QSizeF(80, 80))),
+        QStringLiteral("Polygon"));
+    add(std::make_shared<VRObjectCreationTool>(pathPrototype(), Gesture::Line), QStringLiteral("Line"));
+    add(std::make_shared<VRObjectCreationTool>(pathPrototype(), Gesture::Freehand),
+        QStringLiteral("Freehand"));
+    add(std::make_shared<VRObjectCreationTool>(pathPrototype(), Gesture::Polyline),
+        QStringLiteral("Path"));
+
+    // Free text: the text shape class when the framework has it, else a plain frameless box.
+    VRObjectRef textPrototype;
+    if (const VRClassInfo *textClass = VRClassInfo::byName(u"VRTextShape"); textClass && textClass->create)
+        textPrototype = std::static_pointer_cast<VRDrawableObject>(textClass->create());
+    if (!textPrototype) {
+        auto box = VRDrawableShape::shapeWithRect(QRectF(0, 0, 120, 30));
+        box->setStyle(VRStyleBridge::styleWithFillColour(Qt::transparent, Qt::transparent, 0.0));
+        textPrototype = box;
+    }
+    if (textPrototype->size().isEmpty())
+        textPrototype->setSize(QSizeF(120, 30));
+    auto text = std::make_shared<VRObjectCreationTool>(textPrototype);
+    text->setEditsTextAfterCreation(true);
+    add(text, QStringLiteral("Text"));
+}
+
+VRDrawingTool *VRToolRegistry::drawingToolWithName(const QString &name) const
+{
+    return m_tools.value(name).get();
+}
+
+std::shared_ptr<VRDrawingTool> VRToolRegistry::toolRefWithName(const QString &name) const
+{
+    return m_tools.value(name);
+}
+
+void VRToolRegistry::registerDrawingTool(std::shared_ptr<VRDrawingTool> tool, const QString &withName)
+{
+    if (!tool || withName.isEmpty())
+        return;
+    VRDrawingTool *raw = tool.get();
+    // A replaced tool stays alive while a view still holds it as current.
+    if (auto old = m_tools.value(withName))
+        m_retired.push_back(old);
+    m_tools.insert(withName, std::move(tool));
+    QVariantMap info{{QStringLiteral("name"), withName}};
+    NotificationCenter::defaultCenter().post(kVRDrawingToolWasRegisteredNotification, raw, info);
+}
+
+void VRToolRegistry::unregisterDrawingTool(const QString &name)
+{
+    if (auto old = m_tools.take(name))
+        m_retired.push_back(old);
+}
+
+QStringList VRToolRegistry::toolNames() const
+{
+    QStringList names = m_tools.keys();
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+QString VRToolRegistry::nameOfTool(const VRDrawingTool *tool) const
+{
+    if (!tool)
+        return {};
+    // Several names may share one tool object; the first in sorted order is stable.
+    QString found;
+    for (auto it = m_tools.cbegin(); it != m_tools.cend(); ++it) {
+        if (it.value().get() == tool && (found.isEmpty() || it.key() < found))
+            found = it.key();
+    }
+    return found;
+}
+
+QStringList VRToolRegistry::registerCreationToolsForPrototypes(const VRObjectList &prototypes)
+{
+    QStringList names;
+    for (const VRObjectRef &prototype : prototypes) {
+        if (!prototype)
+            continue;
+        const QString id = prototype->ID();
+        if (id.isEmpty())
+            continue;
+        const auto gesture = prototype->isKindOf<VRDrawablePath>()
+            ? VRObjectCreationTool::Gesture::Line
+            : VRObjectCreationTool::Gesture::Box;
+        registerDrawingTool(std::make_shared<VRObjectCreationTool>(prototype, gesture), id);
+        names.push_back(id);
+    }
+    return names;
+}
+
+void VRToolRegistry::setPrototypesForGroup(const QString &group, const VRObjectList &prototypes)
+{
+    m_groups.insert(group, prototypes);
+    registerCreationToolsForPrototypes(prototypes);
+}
+
+VRObjectList VRToolRegistry::prototypesForGroup(const QString &group) const
+{
+    return m_groups.value(group);
+}
+
+void VRToolRegistry::removeGroup(const QString &group)
+{
+    const VRObjectList prototypes = m_groups.take(group);
+    for (const VRObjectRef &prototype : prototypes) {
+        const QString id = prototype ? prototype->ID() : QString();
+        auto tool = m_tools.value(id);
+        auto *creation = dynamic_cast<VRObjectCreationTool *>(tool.get());
+        if (creation && creation->prototype() == prototype)
+            unregisterDrawingTool(id);
+    }
+}

@@ -1,0 +1,296 @@
+#include "ViewTestSupport.h"
+
+#include "framework/view/VRDrawingTool.h"
+#include "framework/view/VRSelectAndEditTool.h"
+#include "framework/VRConstants.h"
+#include "framework/VRDrawableShape.h"
+#include "framework/VRGridLayer.h"
+#include "framework/VRStyleBridge.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+
+#include <QScrollBar>
+#include <QTextEdit>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+VRObjectRef addBox(ViewHarness &h, const QRectF &rect)
+{
+    auto shape = VRDrawableShape::shapeWithRect(rect, VRDrawableShape::unitRectAtOrigin());
+    shape->setStyle(VRStyleBridge::styleWithFillColour(Qt::white, Qt::black, 1));
+    h.layer()->addObject(shape);
+    return shape;
+}
+
+struct Recorder {
+    QList<Notification> seen;
+    NotificationToken token;
+    explicit Recorder(const QString &name)
+        : token(NotificationCenter::defaultCenter().addObserver(
+              name, nullptr, [this](const Notification &n) { seen.push_back(n); }))
+    {
+    }
+};
+
+} // namespace
+
+TEST(DrawingView, ClickWithRectangleToolPlacesSelectsAndUndoes)
+{
+    ViewHarness h;
+    Recorder info(kQntShapeInfoUpdated);
+    h.useTool("Rectangle");
+    h.click(QPointF(200, 150));
+    ASSERT_EQ(h.layer()->countOfObjects(), 1);
+    VRObjectRef made = h.layer()->objects().first();
+    EXPECT_EQ(made->size(), QSizeF(100, 60));
+    EXPECT_NEAR(made->location().x(), 200, 1.0);
+    EXPECT_NEAR(made->location().y(), 150, 1.0);
+    EXPECT_EQ(h.layer()->singleSelection(), made);
+    EXPECT_FALSE(info.seen.isEmpty());
+    // Auto-revert: back to the select tool after one use.
+    EXPECT_TRUE(h.view->drawingTool()->isMemberOf<VRSelectAndEditTool>());
+
+    h.undoStep();
+    EXPECT_EQ(h.layer()->countOfObjects(), 0);
+    h.redoStep();
+    EXPECT_EQ(h.layer()->countOfObjects(), 1);
+}
+
+TEST(DrawingView, DragWithOvalToolGivesTheDraggedRectangle)
+{
+    ViewHarness h;
+    h.useTool("Oval");
+    h.drag(QPointF(100, 100), QPointF(260, 180));
+    ASSERT_EQ(h.layer()->countOfObjects(), 1);
+    const QRectF b = h.layer()->objects().first()->logicalBounds();
+    EXPECT_NEAR(b.left(), 100, 1.0);
+    EXPECT_NEAR(b.top(), 100, 1.0);
+    EXPECT_NEAR(b.width(), 160, 1.0);
+    EXPECT_NEAR(b.height(), 80, 1.0);
+}
+
+TEST(DrawingView, ClickShiftClickAndRubberBandSelect)
+{
+    ViewHarness h;
+    VRObjectRef a = addBox(h, {100, 100, 60, 40});
+    VRObjectRef b = addBox(h, {220, 100, 60, 40});
+    VRObjectRef c = addBox(h, {400, 300, 60, 40});
+    h.click(QPointF(130, 120));
+    EXPECT_EQ(h.layer()->selection(), VRObjectList{a});
+    h.click(QPointF(250, 120), Qt::ShiftModifier);
+    EXPECT_EQ(h.layer()->countOfSelection(), 2);
+    h.click(QPointF(130, 120), Qt::ShiftModifier);   // toggles a off
+    EXPECT_EQ(h.layer()->selection(), VRObjectList{b});
+    h.click(QPointF(600, 500));                       // paper deselects
+    EXPECT_EQ(h.layer()->countOfSelection(), 0);
+    h.drag(QPointF(80, 80), QPointF(300, 160));       // band around a and b only
+    EXPECT_EQ(h.layer()->countOfSelection(), 2);
+    EXPECT_TRUE(h.layer()->isSelectedObject(*a));
+    EXPECT_TRUE(h.layer()->isSelectedObject(*b));
+    EXPECT_FALSE(h.layer()->isSelectedObject(*c));
+}
+
+TEST(DrawingView, DragMovesTheSelectionInOneUndoStep)
+{
+    ViewHarness h;
+    Recorder moved(kQntElementMovedNotification);
+    VRObjectRef a = addBox(h, {100, 100, 60, 40});
+    VRObjectRef b = addBox(h, {220, 100, 60, 40});
+    h.layer()->exchangeSelectionWithObjectsFromArray({a, b});
+    QApplication::processEvents();
+    h.drag(QPointF(130, 120), QPointF(180, 170));
+    EXPECT_NEAR(a->location().x(), 180, 0.5);
+    EXPECT_NEAR(a->location().y(), 170, 0.5);
+    EXPECT_NEAR(b->location().x(), 300, 0.5);
+    EXPECT_EQ(moved.seen.size(), 1);
+    h.undoStep();
+    EXPECT_NEAR(a->location().x(), 130, 0.5);
+    EXPECT_NEAR(b->location().x(), 250, 0.5);
+    EXPECT_EQ(h.undo()->redoActionName(), QStringLiteral("Move"));
+    h.redoStep();
+    EXPECT_NEAR(a->location().x(), 180, 0.5);
+}
+
+TEST(DrawingView, MoveSnapsToTheGrid)
+{
+    ViewHarness h;
+    h.drawing->setSnapsToGrid(true);
+    VRObjectRef a = addBox(h, {100, 100, 60, 40});
+    h.click(QPointF(130, 120));
+    h.drag(QPointF(130, 120), QPointF(157, 141));
+    const QPointF corner = a->logicalBounds().topLeft();
+    EXPECT_EQ(h.drawing->gridLayer()->nearestGridIntersectionToPoint(corner), corner);
+}
+
+TEST(DrawingView, ResizeHandleAndRotationHandle)
+{
+    ViewHarness h;
+    Recorder info(kQntShapeInfoUpdated);
+    VRObjectRef a = addBox(h, {100, 100, 100, 50});
+    h.click(QPointF(150, 125));
+    // Bottom-right handle (4) dragged by (40, 30) drawing points; top-left stays.
+    const QPoint handle = h.view->mapFromDrawing(h.view->handleDrawingPosition(*a, 4)).toPoint();
+    EXPECT_EQ(h.view->handleAtViewPoint(QPointF(handle), nullptr), 4);
+    h.dragView(handle, handle + QPoint(40, 30));
+    EXPECT_NEAR(a->size().width(), 140, 1.0);
+    EXPECT_NEAR(a->size().height(), 80, 1.0);
+    EXPECT_NEAR(a->logicalBounds().left(), 100, 1.0);
+    EXPECT_NEAR(a->logicalBounds().top(), 100, 1.0);
+    EXPECT_FALSE(info.seen.isEmpty());
+    EXPECT_TRUE(info.seen.last().userInfo.contains("width"));
+    h.undoStep();
+    EXPECT_NEAR(a->size().width(), 100, 0.5);
+    EXPECT_NEAR(a->logicalBounds().left(), 100, 0.5);
+
+    // The rotation handle dragged to the right of the centre turns the box a quarter.
+    const QPointF centre = a->transformIncludingParent().map(QPointF(0, 0));
+    const QPoint rot = h.view->mapFromDrawing(h.view->handleDrawingPosition(*a, 8)).toPoint();
+    EXPECT_EQ(h.view->handleAtViewPoint(QPointF(rot), nullptr), 8);
+    h.dragView(rot, h.at(centre + QPointF(120, 0)));
+    EXPECT_NEAR(a->angleInDegrees(), 90, 1.0);
+    const QPointF centreAfter = a->transformIncludingParent().map(QPointF(0, 0));
+    EXPECT_NEAR(centreAfter.x(), centre.x(), 0.5);
+    EXPECT_NEAR(centreAfter.y(), centre.y(), 0.5);
+    h.undoStep();
+    EXPECT_NEAR(a->angle(), 0, 1e-9);
+}
+
+TEST(DrawingView, ZoomScaleClampAndZoomTools)
+{
+    ViewHarness h;
+    Recorder scaled(kVRDrawingViewDidChangeScale);
+    h.view->setScale(100);
+    EXPECT_DOUBLE_EQ(h.view->scale(), 16.0);
+    h.view->setScale(0.001);
+    EXPECT_DOUBLE_EQ(h.view->scale(), 0.05);
+    h.view->zoomToPercentageWithTag(200, QPointF(400, 300));
+    EXPECT_DOUBLE_EQ(h.view->scale(), 2.0);
+    EXPECT_NEAR(h.view->centredPointInDocView().x(), 400, 2);
+    EXPECT_NEAR(h.view->centredPointInDocView().y(), 300, 2);
+    EXPECT_GE(scaled.seen.size(), 3);
+
+    h.view->setScale(1.0);
+    h.useTool("Zoom");
+    h.click(QPointF(500, 400));
+    EXPECT_DOUBLE_EQ(h.view->scale(), 2.0);
+    EXPECT_NEAR(h.view->centredPointInDocView().x(), 500, 2);
+    h.useTool("Zoom Out");
+    h.click(QPointF(500, 400));
+    EXPECT_DOUBLE_EQ(h.view->scale(), 1.0);
+    h.useTool("Zoom");
+    h.drag(QPointF(300, 300), QPointF(500, 400));   // zoom to the rectangle
+    EXPECT_GT(h.view->scale(), 2.5);
+    EXPECT_NEAR(h.view->centredPointInDocView().x(), 400, 3);
+}
+
+TEST(DrawingView, PanToolScrolls)
+{
+    ViewHarness h;
+    h.view->scrollPointToCentre(QPointF(800, 600));
+    const int x0 = h.area.horizontalScrollBar()->value();
+    const int y0 = h.area.verticalScrollBar()->value();
+    h.useTool("Pan");
+    h.dragView(QPoint(h.at(QPointF(800, 600))), h.at(QPointF(800, 600)) + QPoint(-100, -50));
+    EXPECT_EQ(h.area.horizontalScrollBar()->value(), x0 + 100);
+    EXPECT_EQ(h.area.verticalScrollBar()->value(), y0 + 50);
+}
+
+TEST(DrawingView, RightMouseUpSelectsAndNotifies)
+{
+    ViewHarness h;
+    Recorder element(kQntElementRightMouseUpNotification);
+    Recorder multiple(kQntMultipleChangeStyleModeSelected);
+    VRObjectRef a = addBox(h, {100, 100, 60, 40});
+    VRObjectRef b = addBox(h, {220, 100, 60, 40});
+    h.press(QPointF(130, 120), Qt::NoModifier, Qt::RightButton);
+    h.release(QPointF(130, 120), Qt::NoModifier, Qt::RightButton);
+    ASSERT_EQ(element.seen.size(), 1);
+    EXPECT_EQ(element.seen.first().object, a.get());
+    EXPECT_EQ(h.layer()->selection(), VRObjectList{a});
+    h.layer()->exchangeSelectionWithObjectsFromArray({a, b});
+    h.press(QPointF(250, 120), Qt::NoModifier, Qt::RightButton);
+    h.release(QPointF(250, 120), Qt::NoModifier, Qt::RightButton);
+    EXPECT_EQ(multiple.seen.size(), 1);
+    EXPECT_EQ(h.layer()->countOfSelection(), 2);
+    h.press(QPointF(700, 500), Qt::NoModifier, Qt::RightButton);
+    h.release(QPointF(700, 500), Qt::NoModifier, Qt::RightButton);
+    EXPECT_EQ(h.layer()->countOfSelection(), 0);
+}
+
+TEST(DrawingView, DoubleClickEditsTextInPlaceOrAsksForTheEditor)
+{
+    ViewHarness h;
+    VRObjectRef a = addBox(h, {100, 100, 120, 60});
+    Recorder started(kQntInlineEditingStartedNotification);
+    Recorder editor(kQntShowTextEditorNotification);
+    UserDefaults::standardUserDefaults().setBool(false, kQntEnableInlineEditor);
+    h.click(QPointF(150, 130));
+    h.send(QEvent::MouseButtonDblClick, h.at(QPointF(150, 130)), Qt::LeftButton, Qt::LeftButton);
+    EXPECT_EQ(editor.seen.size(), 1);
+    EXPECT_EQ(h.view->inlineEditor(), nullptr);
+
+    UserDefaults::standardUserDefaults().setBool(true, kQntEnableInlineEditor);
+    h.send(QEvent::MouseButtonDblClick, h.at(QPointF(150, 130)), Qt::LeftButton, Qt::LeftButton);
+    ASSERT_NE(h.view->inlineEditor(), nullptr);
+    EXPECT_EQ(started.seen.size(), 1);
+    EXPECT_EQ(h.view->inlineEditedObject(), a);
+    h.view->endInlineEditing(true);
+    EXPECT_EQ(h.view->inlineEditor(), nullptr);
+    UserDefaults::standardUserDefaults().removeObjectForKey(kQntEnableInlineEditor);
+}
+
+TEST(DrawingView, KeysDeleteNudgeAndSelectTools)
+{
+    ViewHarness h;
+    VRObjectRef a = addBox(h, {100, 100, 60, 40});
+    h.click(QPointF(130, 120));
+    QTest::keyClick(h.view, Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_NEAR(a->location().x(), 140, 1e-9);
+    QTest::keyClick(h.view, Qt::Key_Down);
+    EXPECT_NEAR(a->location().y(), 121, 1e-9);
+    QTest::keyClick(h.view, Qt::Key_Delete);
+    EXPECT_EQ(h.layer()->countOfObjects(), 0);
+    h.undoStep();
+    EXPECT_EQ(h.layer()->countOfObjects(), 1);
+
+    VRDrawingTool *zoom = VRDrawingTool::drawingToolWithName("Zoom");
+    zoom->setKeyCode(6);   // Z
+    QTest::keyClick(h.view, Qt::Key_Z);
+    EXPECT_EQ(h.view->drawingTool(), zoom);
+    QTest::keyClick(h.view, Qt::Key_Escape);
+    EXPECT_TRUE(h.view->drawingTool()->isMemberOf<VRSelectAndEditTool>());
+    zoom->setKeyCode(0);
+}
+
+TEST(DrawingView, ToolChangesAreNotified)
+{
+    ViewHarness h;
+    Recorder changed(kVRDidChangeToolNotification);
+    VRViewController::setCurrent(h.view->controller());
+    VRDrawingTool::drawingToolWithName("Pan")->set();
+    EXPECT_EQ(h.view->drawingTool(), VRDrawingTool::drawingToolWithName("Pan"));
+    ASSERT_EQ(changed.seen.size(), 1);
+    EXPECT_EQ(changed.seen.first().object, h.view);
+    EXPECT_EQ(h.drawing->owner(), h.view->controller());
+    h.view->controller()->setAutoRevert(false);
+    h.useTool("Rectangle");
+    h.click(QPointF(100, 100));
+    EXPECT_EQ(h.view->drawingTool(), VRDrawingTool::drawingToolWithName("Rectangle"));
+}
+
+TEST(DrawingView, PaintsOnlyWhatIsOnScreen)
+{
+    ViewHarness h;
+    for (int k = 0; k < 400; ++k)
+        addBox(h, {20.0 + (k % 20) * 80, 20.0 + (k / 20) * 55, 50, 30});
+    h.view->zoomToPercentageWithTag(400, QPointF(200, 200));
+    h.view->repaint();
+    EXPECT_GT(h.view->lastPaintedObjectCount(), 0);
+    EXPECT_LT(h.view->lastPaintedObjectCount(), 40);
+    const QRectF visible = h.view->visibleDrawingRect();
+    EXPECT_NEAR(visible.width(), 900.0 / 4, 30);
+}

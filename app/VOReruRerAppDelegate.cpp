@@ -18,6 +18,7 @@
 #endif
 #include "inspectors/QntElementModeInspector.h"
 #include "library/QntImagesBankController.h"
+#include "platform/ColorPanel.h"
 #include "platform/DocumentController.h"
 #include "platform/PropertyList.h"
 #include "platform/QntPaths.h"
@@ -193,6 +194,8 @@ void VOReruRerAppDelegate::applicationDidFinishLaunching()
                                              [this](const Notification &n) { toolChangedNotification(n); }));
     m_observers.push_back(center.addObserver(kQntMultipleChangeStyleModeSelected, nullptr,
                                              [this](const Notification &n) { openGroupModeInspector(n); }));
+
+    ColorPanel::sharedColorPanel().setShowsAlpha(true);
 
     openElementModeInspector();
     openConnectorModeInspector();

@@ -8,6 +8,7 @@
 #include "connectors/QntConnectorModeInspector.h"
 #include "inspectors/QntElementModeInspector.h"
 #include "library/QntImagesBankController.h"
+#include "platform/ColorPanel.h"
 #include "platform/QntPaths.h"
 #include "platform/UserDefaults.h"
 
@@ -131,6 +132,7 @@ TEST(AppDelegateLaunch, LaunchMakesItsObjectsAndFollowsTheStartUpRule)
     EXPECT_TRUE(DIDizeZoziDocument::defaultQualityModulation());
     delegate.applicationDidFinishLaunching();
     EXPECT_TRUE(delegate.applicationHasStarted());
+    EXPECT_TRUE(ColorPanel::sharedColorPanel().showsAlpha());
     ASSERT_NE(delegate.elementModeInspector(), nullptr);
     EXPECT_EQ(delegate.elementModeInspector()->windowNibName(), "ElementModeInspector");
     ASSERT_NE(VOReruRerAppDelegate::sharedConnectorModeInspector(), nullptr);

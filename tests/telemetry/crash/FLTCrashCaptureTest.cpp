@@ -380,6 +380,17 @@ TEST_P(CrashCapture, UncaughtExceptionIsRecordedAndThePreviousTerminateHandlerRu
     EXPECT_TRUE(section(lines, "threads"));
 }
 
+TEST_P(CrashCapture, PreviousSignalHandlerRunsAfterTheRecord)
+{
+    const fs::path marker = m_folder / "previous-handler";
+    const ChildResult result = runChild(helperPath(GetParam()), "segv-chained", m_folder,
+                                        {"FLT_PREVIOUS_HANDLER_MARKER=" + marker.string()});
+    ASSERT_TRUE(result.signaled) << describe(result);
+    EXPECT_EQ(result.signal, SIGSEGV);
+    EXPECT_TRUE(fs::exists(marker));
+    EXPECT_TRUE(section(readRecord(m_folder / "signal.fltrecord"), "signal"));
+}
+
 TEST_P(CrashCapture, InterposedAllocatorCatchesAllocationInAHandler)
 {
     const ChildResult result = runChild(helperPath(GetParam()), "allocating-handler", m_folder);

@@ -225,13 +225,25 @@ pthread_t spawn(void *(*body)(void *), void *argument)
 int main(int argc, char **argv)
 {
     if (argc < 3) {
-        fprintf(stderr, "usage: %s segv|threads|allocating-handler|recursion-main|recursion-thread|two-threads|terminate FOLDER\n",
+        fprintf(stderr, "usage: %s segv|segv-chained|threads|allocating-handler|recursion-main|recursion-thread|two-threads|terminate FOLDER\n",
                 argv[0]);
         return 2;
     }
     const std::string mode = argv[1];
     if (mode == "terminate")
         std::set_terminate(previousTerminate);
+    if (mode == "segv-chained") {
+        // A handler that was there first: it leaves a mark and lets the default action end us.
+        struct sigaction action {};
+        action.sa_handler = [](int signal) {
+            const char *marker = getenv("FLT_PREVIOUS_HANDLER_MARKER");
+            const int fd = marker ? open(marker, O_WRONLY | O_CREAT | O_TRUNC, 0644) : -1;
+            if (fd >= 0)
+                close(fd);
+            ::signal(signal, SIG_DFL);
+        };
+        sigaction(SIGSEGV, &action, nullptr);
+    }
     if (mode == "allocating-handler") {
         // Shows that the interposed allocator notices allocation inside a handler.
         g_realMutexLock = reinterpret_cast<MutexLock>(dlsym(RTLD_NEXT, "pthread_mutex_lock"));
@@ -246,7 +258,7 @@ int main(int argc, char **argv)
     }
     start(argv[2]);
 
-    if (mode == "segv") {
+    if (mode == "segv" || mode == "segv-chained") {
         outer(1);
     } else if (mode == "threads") {
         if (pipe(g_pipe) != 0)

@@ -203,7 +203,7 @@ void VOReruRerAppDelegate::applicationDidFinishLaunching()
 #ifdef QNT_HAS_NOTATIONS
     const VRResult<void> copied = QntNotation::copyNotationsFromBundleToAppSupportFolder();
     if (!copied)
-        qCWarning(lcApp).noquote() << "installing the notation libraries failed:" << copied.error();
+        qCWarning(lcApp).noquote() << "installing the notation libraries failed:" << copied.errorMessage();
 #endif
 
     if (!g_imagesBankController)

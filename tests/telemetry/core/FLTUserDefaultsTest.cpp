@@ -111,12 +111,13 @@ TEST_F(FLTUserDefaultsTest, MigratesFromTheHostsUserDefaults)
 TEST_F(FLTUserDefaultsTest, UsableFromManyThreads)
 {
     FLTUserDefaults store(folder.string());
+    const std::vector<std::string> keys{"k0", "k1", "k2", "k3", "k4", "k5", "k6", "k7"};
     std::vector<std::thread> threads;
     for (int t = 0; t < 8; ++t)
         threads.emplace_back([&, t] {
             for (int i = 0; i < 200; ++i) {
-                store.setObject(tel::PlistValue(std::int64_t(i)), "k" + std::to_string(t));
-                store.objectForKey("k" + std::to_string((t + 1) % 8));
+                store.setObject(tel::PlistValue(std::int64_t(i)), keys[t]);
+                store.objectForKey(keys[(t + 1) % 8]);
                 if (i % 50 == 0)
                     store.synchronize();
             }
@@ -125,8 +126,8 @@ TEST_F(FLTUserDefaultsTest, UsableFromManyThreads)
         thread.join();
     ASSERT_TRUE(store.synchronize());
     FLTUserDefaults reread(folder.string());
-    for (int t = 0; t < 8; ++t)
-        EXPECT_EQ(reread.objectForKey("k" + std::to_string(t))->toInteger(), 199);
+    for (const std::string &key : keys)
+        EXPECT_EQ(reread.objectForKey(key)->toInteger(), 199);
 }
 
 TEST_F(FLTUserDefaultsTest, DefaultFolderEscapesTheBundleIdentifier)

@@ -80,6 +80,19 @@ ssize_t oneByteWrite(int, const void *, size_t)
     return 1;
 }
 
+int g_interruptions = 0;
+
+ssize_t interruptedOnceWrite(int fd, const void *bytes, size_t length)
+{
+    ++g_writeCalls;
+    if (g_interruptions > 0) {
+        --g_interruptions;
+        errno = EINTR;
+        return -1;
+    }
+    return ::write(fd, bytes, length);
+}
+
 class SilentLog : public ::testing::Test
 {
 protected:
@@ -251,6 +264,24 @@ TEST_F(FLTFileRecord, WriteLoopGivesUpOnNoProgressAndAfterFiftyCalls)
     const std::string big(100, 'y');
     EXPECT_FALSE(FLTFileLoopWithWriteBlock(1, big.data(), big.size(), FLTFileWriteWithRetries));
     EXPECT_EQ(g_writeCalls, 50);
+}
+
+TEST_F(FLTFileRecord, InterruptedWritesAreRetried)
+{
+    const std::string path = tempPath("interrupted.fltrecord");
+    FLTFile file;
+    ASSERT_TRUE(FLTFileInitWithPath(&file, path.c_str(), false));
+    g_writeCalls = 0;
+    g_interruptions = 2;
+    FLTFileSetWriteFunctionForTesting(interruptedOnceWrite);
+    FLTFileWriteSectionStart(&file, "signal");
+    FLTFileWriteHashStart(&file);
+    FLTFileWriteHashEnd(&file);
+    FLTFileWriteSectionEnd(&file);
+    FLTFileSetWriteFunctionForTesting(nullptr);
+    ASSERT_TRUE(FLTFileClose(&file));
+    EXPECT_EQ(readAll(path), "{\"signal\":{}}\n");
+    EXPECT_GE(g_writeCalls, 3);
 }
 
 TEST_F(FLTFileRecord, AFailedWriteCostsOnlyItsOwnLine)

@@ -206,15 +206,14 @@ size_t readCallback(char *buffer, size_t size, size_t count, void *userData)
 CURLcode sslContextCallback(CURL *, void *sslContext, void *userData)
 {
     auto *transfer = static_cast<Transfer *>(userData);
+    SessionCore *core = transfer->core;
     std::shared_ptr<FLTURLSessionDelegate> trust;
     FLTURLSession *owner = nullptr;
     {
-        std::lock_guard lock(transfer->core->mutex);
-        trust = transfer->core->trustDelegate;
-        owner = transfer->core->owner;
+        std::lock_guard lock(core->mutex);
+        trust = core->trustDelegate;
+        owner = core->owner;
     }
-    if (!trust)
-        return CURLE_OK;
     FLTURLAuthenticationChallenge challenge;
     challenge.sslContext = sslContext;
     CURLU *url = curl_url();
@@ -227,10 +226,21 @@ CURLcode sslContextCallback(CURL *, void *sslContext, void *userData)
         }
     }
     curl_url_cleanup(url);
-    switch (trust->URLSessionDidReceiveChallenge(owner, challenge)) {
+    const auto disposition = trust ? trust->URLSessionDidReceiveChallenge(owner, challenge)
+                                   : FLTURLSessionAuthChallengeDisposition::PerformDefaultHandling;
+    switch (disposition) {
     case FLTURLSessionAuthChallengeDisposition::UseCredential:
-    case FLTURLSessionAuthChallengeDisposition::PerformDefaultHandling:
+    case FLTURLSessionAuthChallengeDisposition::TrustSystemAuthorities:
         return CURLE_OK;
+    case FLTURLSessionAuthChallengeDisposition::PerformDefaultHandling: {
+        auto pinner = std::make_unique<PLNCertificatePinner>(PLNCertificatePinner::pinnedCertificates());
+        const bool installed = pinner->handleChallenge(challenge);
+        std::lock_guard lock(core->mutex);
+        core->defaultPinners.push_back(std::move(pinner));
+        if (installed)
+            return CURLE_OK;
+        break;
+    }
     case FLTURLSessionAuthChallengeDisposition::CancelAuthenticationChallenge:
         break;
     }

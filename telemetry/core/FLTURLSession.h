@@ -22,7 +22,9 @@ struct SessionCore;
 // at a time, so they must not wait for other work of the same session.
 //
 // Every TLS connection asks the delegate given at creation for its server-trust decision
-// (FLTURLSessionDelegate::URLSessionDidReceiveChallenge), even after invalidation.
+// (FLTURLSessionDelegate::URLSessionDidReceiveChallenge), even after invalidation; by default
+// the connection is pinned to the client's certificates, so no request goes out unpinned
+// unless its delegate chose the system's authorities.
 // Thread-safe. Destroying the session cancels what still runs, without completions.
 class FLTURLSession {
 public:

@@ -5,6 +5,8 @@
 #include "telemetry/core/FLTURLSessionDelegate.h"
 #include "telemetry/core/FLTURLSessionTask.h"
 
+#include "telemetry/core/PLNCertificatePinner.h"
+
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -41,6 +43,8 @@ struct SessionCore : std::enable_shared_from_this<SessionCore> {
     FLTURLSession *owner = nullptr;
     std::shared_ptr<FLTURLSessionDelegate> delegate;      // dropped on invalidation
     std::shared_ptr<FLTURLSessionDelegate> trustDelegate; // kept for the session's life
+    // The pinners of default handling; kept while their TLS contexts may still call them.
+    std::vector<std::unique_ptr<PLNCertificatePinner>> defaultPinners;
     std::string sessionDescription;
     std::vector<std::shared_ptr<FLTURLSessionTask>> taskSet;
     std::deque<std::shared_ptr<FLTURLSessionTask>> toStart;

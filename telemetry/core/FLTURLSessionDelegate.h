@@ -14,8 +14,9 @@ struct FLTURLAuthenticationChallenge {
 };
 
 enum class FLTURLSessionAuthChallengeDisposition {
-    UseCredential,           // the handler installed its own trust evaluation
-    PerformDefaultHandling,  // verify against the system's certificate authorities
+    UseCredential,          // the handler installed its own trust evaluation
+    PerformDefaultHandling, // pin to the client's certificates (PLNCertificatePinner)
+    TrustSystemAuthorities, // verify against the system's certificate authorities
     CancelAuthenticationChallenge,
 };
 
@@ -37,7 +38,8 @@ public:
     virtual void URLSessionDidBecomeInvalidWithError(FLTURLSession *,
                                                      const std::optional<FLTError> &) {}
     // Asked for every TLS connection, also after the session dropped its delegate, so that
-    // pinning never lapses for tasks still running.
+    // pinning never lapses for tasks still running. A session without a delegate, or one that
+    // does not answer, pins to the client's certificates.
     virtual FLTURLSessionAuthChallengeDisposition
     URLSessionDidReceiveChallenge(FLTURLSession *, FLTURLAuthenticationChallenge &)
     {

@@ -9,7 +9,7 @@
 namespace {
 
 // Pins every connection of the client's session, or leaves trust to the system's
-// certificate authorities when the client has no pinner.
+// certificate authorities when the client was made without certificates.
 class PinningSessionDelegate : public FLTURLSessionDelegate {
 public:
     explicit PinningSessionDelegate(std::shared_ptr<PLNCertificatePinner> pinner)
@@ -21,7 +21,7 @@ public:
     URLSessionDidReceiveChallenge(FLTURLSession *, FLTURLAuthenticationChallenge &challenge) override
     {
         if (!m_pinner)
-            return FLTURLSessionAuthChallengeDisposition::PerformDefaultHandling;
+            return FLTURLSessionAuthChallengeDisposition::TrustSystemAuthorities;
         return m_pinner->handleChallenge(challenge)
                    ? FLTURLSessionAuthChallengeDisposition::UseCredential
                    : FLTURLSessionAuthChallengeDisposition::CancelAuthenticationChallenge;

@@ -10,8 +10,8 @@
 #include <vector>
 
 // Runs the telemetry client's requests with retries and exponential back-off. With pinned
-// certificates every connection of its session is pinned to them; without, the system's
-// certificate authorities decide.
+// certificates every connection of its session is pinned to them; made without any, the
+// system's certificate authorities decide. The debug flag never changes that.
 //
 // Each call chain ends in exactly one call of its completion block: success, the response
 // handler's final error, PLNNetworkErrorNoTask or PLNNetworkErrorRetryLimitReached. Blocks

@@ -231,11 +231,47 @@ TEST_F(FLTURLSessionTest, InvalidatedSessionMakesNoTasks)
     EXPECT_EQ(session->dataTaskWithRequest(FLTURLRequest(server->baseURL() + "/hello")), nullptr);
 }
 
-TEST_F(FLTURLSessionTest, DefaultHandlingTrustsOnlyTheSystemAuthorities)
+TEST_F(FLTURLSessionTest, SessionWithoutDelegatePinsToTheClientCertificates)
 {
-    // No delegate: the test authority is not among the system's, so the server is refused.
+    // The built-in set does not hold the test authority: refused before any request.
+    {
+        auto session = FLTURLSession::sessionWithConfiguration(
+            FLTURLSessionConfiguration::defaultSessionConfiguration());
+        Outcome outcome;
+        session->dataTaskWithRequest(FLTURLRequest(server->baseURL() + "/hello"), outcome.block())
+            ->resume();
+        ASSERT_TRUE(waitFor([&] { return outcome.calls == 1; }));
+        std::lock_guard lock(outcome.mutex);
+        ASSERT_TRUE(outcome.error);
+        EXPECT_EQ(outcome.error->code, FLTURLErrorServerCertificateUntrusted);
+        EXPECT_EQ(server->requestCount(), 0u);
+    }
+    PLNCertificatePinner::setPinnedCertificatesForTesting(
+        std::vector<PLNCertificate>{certificates.caDER});
     auto session = FLTURLSession::sessionWithConfiguration(
         FLTURLSessionConfiguration::defaultSessionConfiguration());
+    Outcome outcome;
+    session->dataTaskWithRequest(FLTURLRequest(server->baseURL() + "/hello"), outcome.block())
+        ->resume();
+    ASSERT_TRUE(waitFor([&] { return outcome.calls == 1; }));
+    PLNCertificatePinner::setPinnedCertificatesForTesting(std::nullopt);
+    std::lock_guard lock(outcome.mutex);
+    EXPECT_FALSE(outcome.error);
+    EXPECT_EQ(outcome.data, "hello world");
+}
+
+TEST_F(FLTURLSessionTest, SystemAuthoritiesOnlyWhenTheDelegateChoosesThem)
+{
+    struct SystemTrust : FLTURLSessionDelegate {
+        FLTURLSessionAuthChallengeDisposition
+        URLSessionDidReceiveChallenge(FLTURLSession *, FLTURLAuthenticationChallenge &) override
+        {
+            return FLTURLSessionAuthChallengeDisposition::TrustSystemAuthorities;
+        }
+    };
+    // The test authority is none of the system's, so the server is refused.
+    auto session = FLTURLSession::sessionWithConfiguration(
+        FLTURLSessionConfiguration::defaultSessionConfiguration(), std::make_shared<SystemTrust>());
     Outcome outcome;
     session->dataTaskWithRequest(FLTURLRequest(server->baseURL() + "/hello"), outcome.block())
         ->resume();
@@ -243,7 +279,6 @@ TEST_F(FLTURLSessionTest, DefaultHandlingTrustsOnlyTheSystemAuthorities)
     std::lock_guard lock(outcome.mutex);
     ASSERT_TRUE(outcome.error);
     EXPECT_EQ(outcome.error->code, FLTURLErrorServerCertificateUntrusted);
-    EXPECT_EQ(server->requestCount(), 0u);
 }
 
 TEST(FLTURLSessionFactory, NoBackgroundSessionsAndNoSessionWithoutConfiguration)

@@ -1,0 +1,218 @@
+#include "framework/styles/VRRastGroup.h"
+
+#include "framework/styles/VRStyle.h"
+
+#include <QJsonArray>
+#include <QPaintDevice>
+#include <QPainter>
+
+#include <algorithm>
+
+VR_CLASS_IMPL(VRRastGroup, VRRasterizer)
+
+namespace {
+constexpr int kMaxRenderers = 4096;
+}
+
+VRRastGroup::~VRRastGroup()
+{
+    for (const VRRendererRef &r : std::as_const(m_renderers))
+        r->m_container = nullptr;
+}
+
+VRRendererRef VRRastGroup::rendererAtIndex(int index) const
+{
+    if (index < 0 || index >= m_renderers.size())
+        return nullptr;
+    return m_renderers.at(index);
+}
+
+void VRRastGroup::addRenderer(VRRendererRef renderer)
+{
+    insertRenderer(std::move(renderer), countOfRenderList());
+}
+
+void VRRastGroup::insertRenderer(VRRendererRef renderer, int index)
+{
+    if (!renderer || renderer.get() == this || renderer->isKindOf<VRStyle>())
+        return;
+    // A group may not end up inside itself.
+    for (const VRRasterizer *node = this; node; node = node->container()) {
+        if (node == renderer.get())
+            return;
+    }
+    if (VRRastGroup *old = renderer->container())
+        old->removeRenderer(renderer.get());
+    index = std::clamp(index, 0, countOfRenderList());
+    std::weak_ptr<VRRasterizer> weakSelf = weak_from_this();
+    std::weak_ptr<VRRasterizer> weakRenderer = renderer;
+    registerUndo("addRenderer:", [weakSelf, weakRenderer] {
+        auto self = std::static_pointer_cast<VRRastGroup>(weakSelf.lock());
+        auto r = weakRenderer.lock();
+        if (self && r)
+            self->removeRenderer(r.get());
+    });
+    willChange();
+    attach(renderer, index);
+    didChange();
+}
+
+void VRRastGroup::attach(const VRRendererRef &renderer, int index)
+{
+    renderer->m_container = this;
+    m_renderers.insert(index, renderer);
+}
+
+void VRRastGroup::removeRenderer(VRRasterizer *renderer)
+{
+    const int index = indexOfRenderer(renderer);
+    if (index < 0)
+        return;
+    VRRendererRef kept = m_renderers.at(index);
+    std::weak_ptr<VRRasterizer> weakSelf = weak_from_this();
+    registerUndo("removeRenderer:", [weakSelf, kept, index] {
+        if (auto self = std::static_pointer_cast<VRRastGroup>(weakSelf.lock()))
+            self->insertRenderer(kept, index);
+    });
+    willChange();
+    m_renderers.removeAt(index);
+    kept->m_container = nullptr;
+    didChange();
+}
+
+void VRRastGroup::moveRendererAtIndex(int from, int to)
+{
+    const int count = countOfRenderList();
+    if (from < 0 || from >= count || to < 0 || to >= count || from == to)
+        return;
+    std::weak_ptr<VRRasterizer> weakSelf = weak_from_this();
+    registerUndo("moveRendererAtIndex:toIndex:", [weakSelf, from, to] {
+        if (auto self = std::static_pointer_cast<VRRastGroup>(weakSelf.lock()))
+            self->moveRendererAtIndex(to, from);
+    });
+    willChange();
+    m_renderers.move(from, to);
+    didChange();
+}
+
+int VRRastGroup::indexOfRenderer(const VRRasterizer *renderer) const
+{
+    for (int i = 0; i < m_renderers.size(); ++i) {
+        if (m_renderers.at(i).get() == renderer)
+            return i;
+    }
+    return -1;
+}
+
+QList<VRRendererRef> VRRastGroup::renderersOfClass(const VRClassInfo &classInfo) const
+{
+    QList<VRRendererRef> result;
+    for (const VRRendererRef &r : m_renderers) {
+        if (r->isKindOfClass(classInfo))
+            result.append(r);
+        if (r->isKindOf<VRRastGroup>())
+            result.append(static_cast<const VRRastGroup &>(*r).renderersOfClass(classInfo));
+    }
+    return result;
+}
+
+void VRRastGroup::removeRenderersOfClass(const VRClassInfo &classInfo, bool inSubgroups)
+{
+    const QList<VRRendererRef> members = m_renderers;
+    for (const VRRendererRef &r : members) {
+        if (r->isKindOfClass(classInfo))
+            removeRenderer(r.get());
+        else if (inSubgroups && r->isKindOf<VRRastGroup>())
+            static_cast<VRRastGroup &>(*r).removeRenderersOfClass(classInfo, true);
+    }
+}
+
+void VRRastGroup::render(QPainter &painter, const VRRenderContext &context) const
+{
+    renderChildren(painter, context);
+}
+
+void VRRastGroup::renderChildren(QPainter &painter, const VRRenderContext &context) const
+{
+    for (const VRRendererRef &r : m_renderers) {
+        if (r->isEnabled())
+            r->render(painter, context);
+    }
+}
+
+QImage VRRastGroup::renderChildrenOffscreen(QPainter &painter, const VRRenderContext &context,
+                                            QRect *deviceRect) const
+{
+    static constexpr int kMaxSide = 4096;
+    const double extra = VRRastGroup::extraSpace() + 2.0;
+    const QRectF logical = context.path.boundingRect().united(context.bounds).adjusted(-extra, -extra, extra, extra);
+    const QTransform world = painter.worldTransform();
+    QRect area = world.mapRect(logical).toAlignedRect();
+    if (QPaintDevice *device = painter.device())
+        area = area.intersected(QRect(0, 0, device->width(), device->height()));
+    if (area.isEmpty())
+        return {};
+    area.setWidth(std::min(area.width(), kMaxSide));
+    area.setHeight(std::min(area.height(), kMaxSide));
+    QImage image(area.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter p(&image);
+        p.setRenderHints(painter.renderHints());
+        p.setTransform(world * QTransform::fromTranslate(-area.left(), -area.top()));
+        renderChildren(p, context);
+    }
+    *deviceRect = area;
+    return image;
+}
+
+double VRRastGroup::extraSpace() const
+{
+    double extra = 0.0;
+    for (const VRRendererRef &r : m_renderers) {
+        if (r->isEnabled())
+            extra = std::max(extra, r->extraSpace());
+    }
+    return extra;
+}
+
+bool VRRastGroup::isFill() const
+{
+    return std::any_of(m_renderers.cbegin(), m_renderers.cend(),
+                       [](const VRRendererRef &r) { return r->isEnabled() && r->isFill(); });
+}
+
+void VRRastGroup::writeProperties(QJsonObject &record, QJsonObject &images) const
+{
+    VRRasterizer::writeProperties(record, images);
+    QJsonArray renderers;
+    for (const VRRendererRef &r : m_renderers)
+        renderers.append(r->toJson(images));
+    record[QStringLiteral("renderers")] = renderers;
+}
+
+void VRRastGroup::readProperties(const QJsonObject &record, VRStyleCoding &coding)
+{
+    VRRasterizer::readProperties(record, coding);
+    const QJsonValue value = record.value(QStringLiteral("renderers"));
+    if (value.isUndefined())
+        return;
+    if (!value.isArray() || value.toArray().size() > kMaxRenderers) {
+        coding.fail(QStringLiteral("renderers"),
+                    QStringLiteral("expected a list of at most %1 renderer records").arg(kMaxRenderers));
+        return;
+    }
+    const QJsonArray list = value.toArray();
+    for (qsizetype i = 0; i < list.size() && coding.ok(); ++i) {
+        VRStyleCoding child = coding.child(QStringLiteral("renderers[%1]").arg(i));
+        if (!list.at(i).isObject()) {
+            child.fail(QString(), QStringLiteral("expected a renderer record"));
+            coding.setError(child.error());
+            return;
+        }
+        VRRendererRef r = VRRasterizer::fromJson(list.at(i).toObject(), child);
+        coding.setError(child.error());
+        if (r)
+            attach(r, countOfRenderList());
+    }
+}

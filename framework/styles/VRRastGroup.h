@@ -1,0 +1,59 @@
+#pragma once
+
+#include "framework/styles/VRRasterizer.h"
+
+#include <QList>
+
+// A renderer made of renderers, drawn in order (first = bottom).
+class VRRastGroup : public VRRasterizer
+{
+    VR_CLASS(VRRastGroup)
+
+public:
+    VRRastGroup() = default;
+    ~VRRastGroup() override;
+
+    static QString UIName() { return QStringLiteral("Group"); }
+    QString uiName() const override { return UIName(); }
+
+    int countOfRenderList() const { return static_cast<int>(m_renderers.size()); }
+    // Null for an index out of range.
+    VRRendererRef rendererAtIndex(int index) const;
+    QList<VRRendererRef> renderList() const { return m_renderers; }
+    // Appends; the renderer leaves its old group first.
+    void addRenderer(VRRendererRef renderer);
+    void insertRenderer(VRRendererRef renderer, int index);
+    void removeRenderer(VRRasterizer *renderer);
+    void moveRendererAtIndex(int from, int to);
+    // −1 when not a member.
+    int indexOfRenderer(const VRRasterizer *renderer) const;
+    // Every renderer of the class (kind-of), depth first, in drawing order.
+    QList<VRRendererRef> renderersOfClass(const VRClassInfo &classInfo) const;
+    template <class T>
+    QList<std::shared_ptr<T>> renderersOfClass() const
+    {
+        QList<std::shared_ptr<T>> result;
+        for (const VRRendererRef &r : renderersOfClass(T::staticClass()))
+            result.append(std::static_pointer_cast<T>(r));
+        return result;
+    }
+    void removeRenderersOfClass(const VRClassInfo &classInfo, bool inSubgroups);
+
+    void render(QPainter &painter, const VRRenderContext &context) const override;
+    double extraSpace() const override;
+    bool isFill() const override;
+
+protected:
+    // Draws the enabled children in order.
+    void renderChildren(QPainter &painter, const VRRenderContext &context) const;
+    // Draws the children into a transparent image in device pixels; *deviceRect tells where it
+    // belongs on the painter's device. Null when nothing can show.
+    QImage renderChildrenOffscreen(QPainter &painter, const VRRenderContext &context, QRect *deviceRect) const;
+    void writeProperties(QJsonObject &record, QJsonObject &images) const override;
+    void readProperties(const QJsonObject &record, VRStyleCoding &coding) override;
+
+private:
+    void attach(const VRRendererRef &renderer, int index);
+
+    QList<VRRendererRef> m_renderers;
+};

@@ -1,0 +1,320 @@
+#include "framework/styles/VRStyle.h"
+
+#include "framework/VRConstants.h"
+#include "framework/VRDrawableObject.h"
+#include "framework/VRUndoManager.h"
+#include "framework/styles/VRFill.h"
+#include "framework/styles/VRStroke.h"
+#include "platform/NotificationCenter.h"
+
+#include <QJsonArray>
+#include <QPainter>
+#include <QUuid>
+
+#include <algorithm>
+
+VR_CLASS_IMPL(VRStyle, VRRastGroup)
+
+VRStyle::VRStyle()
+    : m_uniqueKey(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper())
+{
+}
+
+VRStyle::~VRStyle() = default;
+
+VRStyleRef VRStyle::create()
+{
+    return std::make_shared<VRStyle>();
+}
+
+void VRStyle::setName(const QString &name)
+{
+    if (m_locked || name == m_name)
+        return;
+    changeProperty(m_name, name, "setName:", &VRStyle::setNameValue);
+    postNotification(kVRStyleNameChangedNotification);
+}
+
+void VRStyle::setNameValue(const QString &name)
+{
+    setName(name);
+}
+
+void VRStyle::setLocked(bool locked)
+{
+    changeProperty(m_locked, locked, "setLocked:", &VRStyle::setLocked);
+}
+
+void VRStyle::setStyleSharable(bool sharable)
+{
+    if (m_locked)
+        return;
+    changeProperty(m_sharable, sharable, "setStyleSharable:", &VRStyle::setSharableValue);
+}
+
+void VRStyle::setSharableValue(bool sharable)
+{
+    setStyleSharable(sharable);
+}
+
+void VRStyle::addClient(VRDrawableObject *client)
+{
+    if (client && !m_clients.contains(client))
+        m_clients.append(client);
+}
+
+void VRStyle::removeClient(VRDrawableObject *client)
+{
+    m_clients.removeAll(client);
+}
+
+void VRStyle::notifyClientsBeforeChange()
+{
+    ++m_changeDepth;
+}
+
+void VRStyle::notifyClientsAfterChange()
+{
+    if (m_changeDepth > 0 && --m_changeDepth > 0)
+        return;
+    const QList<VRDrawableObject *> clients = m_clients;
+    for (VRDrawableObject *client : clients) {
+        client->invalidateBoundsCache();
+        client->notifyVisualChange();
+    }
+    postNotification(kVRStyleDidChangeNotification);
+}
+
+void VRStyle::postNotification(const QString &name)
+{
+    QVariantMap userInfo;
+    std::shared_ptr<VRRasterizer> self = weak_from_this().lock();
+    if (self)
+        userInfo.insert(QStringLiteral("object"), QVariant::fromValue(std::static_pointer_cast<VRStyle>(self)));
+    NotificationCenter::defaultCenter().post(name, this, userInfo);
+}
+
+void VRStyle::registerUndoForChange(const void *target, const char *selector, std::function<void()> inverse)
+{
+    for (VRDrawableObject *client : std::as_const(m_clients)) {
+        if (VRUndoManager *manager = client->undoManager()) {
+            manager->registerUndoTask(target, QString::fromLatin1(selector), std::move(inverse));
+            return;
+        }
+    }
+}
+
+void VRStyle::setTextAttributes(const QVariantMap &attributes)
+{
+    changeProperty(m_textAttributes, attributes, "setTextAttributes:", &VRStyle::setTextAttributesValue);
+}
+
+void VRStyle::setTextAttributesValue(const QVariantMap &attributes)
+{
+    setTextAttributes(attributes);
+}
+
+void VRStyle::removeTextAttributes()
+{
+    if (m_locked)
+        return;
+    setTextAttributes({});
+}
+
+double VRStyle::maxStrokeWidth() const
+{
+    double width = 0.0;
+    for (const auto &s : renderersOfClass<VRStroke>())
+        width = std::max(width, s->width());
+    return width;
+}
+
+QImage VRStyle::styleSwatchWithSize(const QSizeF &size, int type) const
+{
+    const QSize pixels(std::clamp(static_cast<int>(std::ceil(size.width())), 1, 2048),
+                       std::clamp(static_cast<int>(std::ceil(size.height())), 1, 2048));
+    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const bool rectangle = type == 0 || (type == -1 && isFill());
+    const double inset = std::min(extraSpace() + 2.0, std::min(pixels.width(), pixels.height()) / 4.0);
+    const QRectF frame = QRectF(QPointF(0, 0), QSizeF(pixels)).adjusted(inset, inset, -inset, -inset);
+    VRRenderContext context;
+    if (rectangle) {
+        context.path.addRect(frame);
+    } else {
+        context.path.moveTo(frame.left(), frame.center().y());
+        context.path.lineTo(frame.right(), frame.center().y());
+    }
+    context.bounds = frame;
+    context.text = m_name;
+    render(painter, context);
+    return image;
+}
+
+QImage VRStyle::standardStyleSwatch() const
+{
+    return styleSwatchWithSize(QSizeF(64, 64), -1);
+}
+
+VRStyleRef VRStyle::copy() const
+{
+    QJsonObject images;
+    const QJsonObject record = toJson(images);
+    VRStyleCoding coding(&images);
+    VRStyleRef style = fromJson(record, coding);
+    if (!style)
+        return create();
+    style->m_uniqueKey = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    style->m_locked = false;
+    style->m_registered = false;
+    return style;
+}
+
+VRRendererRef VRStyle::makeCopy() const
+{
+    return copy();
+}
+
+VRStroke *VRStyle::stroke() const
+{
+    const auto strokes = renderersOfClass(VRStroke::staticClass());
+    return strokes.isEmpty() ? nullptr : static_cast<VRStroke *>(strokes.constLast().get());
+}
+
+QColor VRStyle::strokeColour() const
+{
+    const VRStroke *s = stroke();
+    return s ? s->colour() : QColor();
+}
+
+void VRStyle::setStrokeColour(const QColor &colour)
+{
+    notifyClientsBeforeChange();
+    const auto strokes = renderersOfClass<VRStroke>();
+    if (strokes.isEmpty())
+        addRenderer(VRStroke::strokeWithWidth(1.0, colour));
+    for (const auto &s : strokes)
+        s->setColour(colour);
+    notifyClientsAfterChange();
+}
+
+double VRStyle::strokeWidth() const
+{
+    const VRStroke *s = stroke();
+    return s ? s->width() : 0.0;
+}
+
+void VRStyle::setStrokeWidth(double width)
+{
+    notifyClientsBeforeChange();
+    for (const auto &s : renderersOfClass<VRStroke>())
+        s->setWidth(width);
+    notifyClientsAfterChange();
+}
+
+VRFill *VRStyle::fill() const
+{
+    const auto fills = renderersOfClass(VRFill::staticClass());
+    return fills.isEmpty() ? nullptr : static_cast<VRFill *>(fills.constLast().get());
+}
+
+QColor VRStyle::fillColour() const
+{
+    const VRFill *f = fill();
+    return f ? f->colour() : QColor();
+}
+
+void VRStyle::setFillColour(const QColor &colour)
+{
+    if (VRFill *f = fill()) {
+        f->setColour(colour);
+        return;
+    }
+    // A new fill goes below the strokes so they stay visible.
+    insertRenderer(VRFill::fillWithColour(colour), 0);
+}
+
+void VRStyle::render(QPainter &painter, const VRRenderContext &context) const
+{
+    renderChildren(painter, context);
+}
+
+QJsonObject VRStyle::toJson(QJsonObject &images) const
+{
+    QJsonObject record;
+    writeProperties(record, images);
+    return record;
+}
+
+void VRStyle::writeProperties(QJsonObject &record, QJsonObject &images) const
+{
+    VRRastGroup::writeProperties(record, images);
+    record.remove(QStringLiteral("class"));
+    record.remove(QStringLiteral("enabled"));
+    record[QStringLiteral("key")] = m_uniqueKey;
+    record[QStringLiteral("name")] = m_name;
+    record[QStringLiteral("locked")] = m_locked;
+    record[QStringLiteral("sharable")] = m_sharable;
+    record[QStringLiteral("textAttributes")] = VRStyleCoding::textAttributesJson(m_textAttributes);
+}
+
+void VRStyle::readProperties(const QJsonObject &record, VRStyleCoding &coding)
+{
+    const QString key = coding.string(record, QStringLiteral("key"), QString(), 100);
+    if (!key.isEmpty())
+        m_uniqueKey = key;
+    m_name = coding.string(record, QStringLiteral("name"), QString(), 1000);
+    m_locked = coding.boolean(record, QStringLiteral("locked"), false);
+    m_sharable = coding.boolean(record, QStringLiteral("sharable"), false);
+    m_textAttributes = coding.textAttributes(record, QStringLiteral("textAttributes"));
+    VRRastGroup::readProperties(record, coding);
+}
+
+VRStyleRef VRStyle::fromJson(const QJsonObject &record, VRStyleCoding &coding)
+{
+    auto style = create();
+    style->readProperties(record, coding);
+    return coding.ok() ? style : nullptr;
+}
+
+VRResult<VRStyleRef> VRStyle::fromJson(const QJsonObject &record, const QJsonObject &images,
+                                       const QString &jsonPath)
+{
+    VRStyleCoding coding(&images, jsonPath);
+    VRStyleRef style = fromJson(record, coding);
+    if (!style)
+        return VRError{coding.error()};
+    return style;
+}
+
+bool VRStyle::isEqual(const VRStyle &other) const
+{
+    QJsonObject a, b;
+    QJsonObject ra = toJson(a), rb = other.toJson(b);
+    ra.remove(QStringLiteral("key"));
+    rb.remove(QStringLiteral("key"));
+    return ra == rb && a == b;
+}
+
+QString VRStyle::styleNameForFont(const QFont &font)
+{
+    const double size = font.pointSizeF() > 0 ? font.pointSizeF() : font.pixelSize();
+    return QStringLiteral("%1 %2 pt").arg(font.family(), QString::number(size, 'g', 4));
+}
+
+VRShadow VRStyle::defaultShadow()
+{
+    return VRShadow(QColor(0, 0, 0, 85), 4.0, 3.0, 45.0);
+}
+
+VRStyleRef VRStyle::styleWithFillColour(const QColor &fill, const QColor &strokeColour, double strokeWidth)
+{
+    auto style = create();
+    if (fill.isValid())
+        style->addRenderer(VRFill::fillWithColour(fill));
+    if (strokeColour.isValid() && strokeWidth > 0)
+        style->addRenderer(VRStroke::strokeWithWidth(strokeWidth, strokeColour));
+    return style;
+}

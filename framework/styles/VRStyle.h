@@ -1,0 +1,121 @@
+#pragma once
+
+#include "framework/VRTypes.h"
+#include "framework/styles/VRRastGroup.h"
+#include "framework/styles/VRShadow.h"
+
+#include <QColor>
+#include <QFont>
+#include <QImage>
+#include <QList>
+#include <QSizeF>
+#include <QVariantMap>
+
+class VRDrawableObject;
+class VRFill;
+class VRStroke;
+
+// A shareable set of renderers plus text attributes, with a name, a lock and a registry identity
+// (uniqueKey, kept in files). The style is the root group of its renderer tree. Drawables are
+// its clients: they are told to repaint after every change, and the undo manager of their
+// drawing records the change.
+class VRStyle : public VRRastGroup
+{
+    VR_CLASS(VRStyle)
+
+public:
+    VRStyle();
+    ~VRStyle() override;
+
+    static VRStyleRef create();
+    static QString UIName() { return QStringLiteral("Style"); }
+    QString uiName() const override { return UIName(); }
+
+    QString name() const { return m_name; }
+    void setName(const QString &name);
+    // A locked style refuses setName, setStyleSharable and removeTextAttributes.
+    bool isLocked() const { return m_locked; }
+    void setLocked(bool locked);
+    bool isStyleSharable() const { return m_sharable; }
+    void setStyleSharable(bool sharable);
+    QString uniqueKey() const { return m_uniqueKey; }
+    bool isStyleRegistered() const { return m_registered; }
+    int lastSelectedRowInInspector() const { return m_lastSelectedRow; }
+    void setLastSelectedRowInInspector(int row) { m_lastSelectedRow = row; }
+
+    // Clients: the drawables using this style.
+    int countOfClients() const { return static_cast<int>(m_clients.size()); }
+    QList<VRDrawableObject *> clients() const { return m_clients; }
+    void addClient(VRDrawableObject *client);
+    void removeClient(VRDrawableObject *client);
+
+    // Brackets multi-step edits into one repaint and one notification; nests.
+    void notifyClientsBeforeChange();
+    void notifyClientsAfterChange();
+
+    // Text attributes: keys "font" (QFont), "colour" (QColor), "underline" (bool).
+    bool hasTextAttributes() const { return !m_textAttributes.isEmpty(); }
+    QVariantMap textAttributes() const { return m_textAttributes; }
+    void setTextAttributes(const QVariantMap &attributes);
+    void removeTextAttributes();
+
+    double maxStrokeWidth() const;
+
+    // Swatches: type −1 by content (rectangle when it fills, line otherwise), 0 rectangle, 1 line.
+    QImage styleSwatchWithSize(const QSizeF &size, int type) const;
+    QImage standardStyleSwatch() const;
+
+    // Deep copy: unregistered, unlocked, new key, same name.
+    VRStyleRef copy() const;
+
+    // Conveniences over the renderers.
+    VRStroke *stroke() const;   // the last stroke (kind-of; may be an arrow stroke), may be null
+    bool hasStroke() const { return stroke() != nullptr; }
+    QColor strokeColour() const;
+    void setStrokeColour(const QColor &colour);   // every stroke; adds one when there is none
+    double strokeWidth() const;
+    void setStrokeWidth(double width);   // every stroke
+    VRFill *fill() const;   // the last fill, may be null
+    QColor fillColour() const;
+    void setFillColour(const QColor &colour);   // the last fill; adds one when there is none
+
+    void render(QPainter &painter, const VRRenderContext &context) const override;
+
+    // Native record: {"key", "name", "locked", "sharable", "textAttributes", "renderers"}.
+    QJsonObject toJson(QJsonObject &images) const;
+    static VRResult<VRStyleRef> fromJson(const QJsonObject &record, const QJsonObject &images,
+                                         const QString &jsonPath = QStringLiteral("style"));
+    static VRStyleRef fromJson(const QJsonObject &record, VRStyleCoding &coding);
+    bool isEqual(const VRStyle &other) const;
+
+    // The undo manager of the clients' drawing records style changes (none when detached).
+    void registerUndoForChange(const void *target, const char *selector, std::function<void()> inverse);
+
+    static QString styleNameForFont(const QFont &font);
+    static VRShadow defaultShadow();
+    static VRStyleRef styleWithFillColour(const QColor &fill, const QColor &strokeColour, double strokeWidth);
+
+protected:
+    VRRendererRef makeCopy() const override;
+    void writeProperties(QJsonObject &record, QJsonObject &images) const override;
+    void readProperties(const QJsonObject &record, VRStyleCoding &coding) override;
+
+private:
+    friend class VRStyleRegistry;
+    void setNameValue(const QString &name);
+    void setSharableValue(bool sharable);
+    void setTextAttributesValue(const QVariantMap &attributes);
+    void setRegistered(bool registered) { m_registered = registered; }
+    void setUniqueKey(const QString &key) { m_uniqueKey = key; }
+    void postNotification(const QString &name);
+
+    QString m_name;
+    QString m_uniqueKey;
+    QVariantMap m_textAttributes;
+    QList<VRDrawableObject *> m_clients;
+    int m_changeDepth = 0;
+    int m_lastSelectedRow = 0;
+    bool m_locked = false;
+    bool m_sharable = false;
+    bool m_registered = false;
+};

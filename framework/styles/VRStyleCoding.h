@@ -1,0 +1,77 @@
+#pragma once
+
+#include "framework/styles/VRGradient.h"
+#include "framework/styles/VRShadow.h"
+#include "framework/styles/VRStrokeDash.h"
+
+#include <QFont>
+#include <QHash>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QSizeF>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <memory>
+#include <optional>
+
+// Reading and writing of style records in the native JSON form. Images live in the file's image
+// table ({"<sha1>": "<base64 PNG>"}) and records name them by key. Reading checks every value
+// for type and range and keeps the first violation with its JSON path
+// ("styles[0].renderers[2].width: ...").
+class VRStyleCoding
+{
+public:
+    // Limits every reader enforces.
+    static constexpr int kMaxDepth = 64;
+    static constexpr double kMaxCoordinate = 1.0e7;
+
+    explicit VRStyleCoding(const QJsonObject *images = nullptr, const QString &path = {});
+
+    // Writing helpers.
+    static QString colourString(const QColor &colour);
+    static QJsonValue shadowJson(const std::optional<VRShadow> &shadow);
+    static QJsonValue dashJson(const VRDashRef &dash);
+    static QJsonValue gradientJson(const VRGradientRef &gradient);
+    static QJsonObject fontJson(const QFont &font);
+    static QJsonValue textAttributesJson(const QVariantMap &attributes);
+    // Stores the image in the table and answers its key; a null image gives JSON null.
+    static QJsonValue imageJson(const QImage &image, QJsonObject &images);
+
+    // Reading: each getter answers the default when the key is absent, fails (and answers the
+    // default) when it is present with a wrong type or out of range.
+    double number(const QJsonObject &o, const QString &key, double def, double min, double max);
+    int integer(const QJsonObject &o, const QString &key, int def, int min, int max);
+    int choice(const QJsonObject &o, const QString &key, int def, std::initializer_list<int> allowed);
+    bool boolean(const QJsonObject &o, const QString &key, bool def);
+    QString string(const QJsonObject &o, const QString &key, const QString &def, int maxLength = 4096);
+    QColor colour(const QJsonObject &o, const QString &key, const QColor &def);
+    QSizeF size(const QJsonObject &o, const QString &key, const QSizeF &def, double min, double max);
+    std::optional<VRShadow> shadow(const QJsonObject &o, const QString &key);
+    VRDashRef dash(const QJsonObject &o, const QString &key);
+    VRGradientRef gradient(const QJsonObject &o, const QString &key);
+    QFont font(const QJsonObject &o, const QString &key, const QFont &def);
+    QVariantMap textAttributes(const QJsonObject &o, const QString &key);
+    QImage image(const QJsonObject &o, const QString &key);
+
+    static std::optional<QColor> parseColour(const QString &text);
+
+    // Failure state.
+    bool ok() const { return m_error.isEmpty(); }
+    QString error() const { return m_error; }
+    void fail(const QString &key, const QString &what);
+    QString path() const { return m_path; }
+    QString childPath(const QString &key) const;
+    // Nested records (groups) share the image table and error.
+    VRStyleCoding child(const QString &key) const;
+    int depth() const { return m_depth; }
+    void setError(const QString &error) { if (m_error.isEmpty()) m_error = error; }
+
+private:
+    const QJsonObject *m_images = nullptr;
+    std::shared_ptr<QHash<QString, QImage>> m_decoded = std::make_shared<QHash<QString, QImage>>();
+    QString m_path;
+    QString m_error;
+    int m_depth = 0;
+};

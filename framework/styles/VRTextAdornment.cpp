@@ -1,0 +1,280 @@
+#include "framework/styles/VRTextAdornment.h"
+
+#include "framework/styles/VRPathGeometry.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QTextDocument>
+#include <QTextOption>
+
+#include <algorithm>
+#include <cmath>
+
+VR_CLASS_IMPL(VRTextAdornment, VRRasterizer)
+
+namespace {
+constexpr int kMaxLabel = 100000;
+
+Qt::Alignment horizontalFlag(int alignment)
+{
+    switch (alignment) {
+    case 1:
+        return Qt::AlignRight;
+    case 2:
+        return Qt::AlignHCenter;
+    case 3:
+        return Qt::AlignJustify;
+    default:
+        return Qt::AlignLeft;
+    }
+}
+} // namespace
+
+VRTextAdornment::VRTextAdornment()
+{
+    m_font = QFont(QStringLiteral("Helvetica"));
+    m_font.setPointSizeF(12.0);
+}
+
+void VRTextAdornment::setLabel(const QString &label)
+{
+    changeProperty(m_label, label.left(kMaxLabel), "setLabel:", &VRTextAdornment::setLabel);
+}
+
+void VRTextAdornment::setLayoutMode(int mode)
+{
+    if (mode != InBounds && mode != AlongPath && mode != AlongMirroredPath && mode != FlowedInShape && mode != AtPoint)
+        mode = InBounds;
+    changeProperty(m_layoutMode, mode, "setLayoutMode:", &VRTextAdornment::setLayoutMode);
+}
+
+void VRTextAdornment::setAlignment(int alignment)
+{
+    changeProperty(m_alignment, std::clamp(alignment, 0, 3), "setAlignment:", &VRTextAdornment::setAlignment);
+}
+
+void VRTextAdornment::setVerticalAlignment(int alignment)
+{
+    changeProperty(m_verticalAlignment, std::clamp(alignment, 0, 2), "setVerticalAlignment:",
+                   &VRTextAdornment::setVerticalAlignment);
+}
+
+void VRTextAdornment::setWrapsLines(bool wraps)
+{
+    changeProperty(m_wrapsLines, wraps, "setWrapsLines:", &VRTextAdornment::setWrapsLines);
+}
+
+void VRTextAdornment::setClipping(bool clipping)
+{
+    changeProperty(m_clipping, clipping, "setClipping:", &VRTextAdornment::setClipping);
+}
+
+void VRTextAdornment::setAppliesObjectAngle(bool applies)
+{
+    changeProperty(m_appliesObjectAngle, applies, "setAppliesObjectAngle:", &VRTextAdornment::setAppliesObjectAngle);
+}
+
+void VRTextAdornment::setAngleInDegrees(double angle)
+{
+    if (std::isfinite(angle))
+        changeProperty(m_angleInDegrees, std::fmod(angle, 360.0), "setAngleInDegrees:",
+                       &VRTextAdornment::setAngleInDegrees);
+}
+
+void VRTextAdornment::setFlowedTextPathInset(double inset)
+{
+    if (std::isfinite(inset))
+        changeProperty(m_flowedTextPathInset, std::clamp(inset, 0.0, 1000.0), "setFlowedTextPathInset:",
+                       &VRTextAdornment::setFlowedTextPathInset);
+}
+
+void VRTextAdornment::setColour(const QColor &colour)
+{
+    if (colour.isValid())
+        changeProperty(m_colour, colour.toRgb(), "setColour:", &VRTextAdornment::setColour);
+}
+
+void VRTextAdornment::setFont(const QFont &font)
+{
+    changeProperty(m_font, font, "setFont:", &VRTextAdornment::setFont);
+}
+
+void VRTextAdornment::setTextAttributes(const QVariantMap &attributes)
+{
+    changeProperty(m_textAttributes, attributes, "setTextAttributes:", &VRTextAdornment::setTextAttributes);
+}
+
+QFont VRTextAdornment::effectiveFont() const
+{
+    QFont font = m_textAttributes.contains(QStringLiteral("font"))
+                     ? m_textAttributes.value(QStringLiteral("font")).value<QFont>()
+                     : m_font;
+    if (m_textAttributes.contains(QStringLiteral("underline")))
+        font.setUnderline(m_textAttributes.value(QStringLiteral("underline")).toBool());
+    return font;
+}
+
+QColor VRTextAdornment::effectiveColour() const
+{
+    const QColor c = m_textAttributes.value(QStringLiteral("colour")).value<QColor>();
+    return c.isValid() ? c : m_colour;
+}
+
+void VRTextAdornment::render(QPainter &painter, const VRRenderContext &context) const
+{
+    QString text = m_label;
+    if (text.isEmpty())
+        text = context.textDocument ? context.textDocument->toPlainText() : context.text;
+    if (text.isEmpty() && !(m_label.isEmpty() && context.textDocument && !context.textDocument->isEmpty()))
+        return;
+    if (m_layoutMode == AlongPath || m_layoutMode == AlongMirroredPath)
+        renderAlongPath(painter, context, text);
+    else
+        renderInFrame(painter, context, text);
+}
+
+void VRTextAdornment::renderInFrame(QPainter &painter, const VRRenderContext &context, const QString &text) const
+{
+    QRectF frame = context.bounds.isValid() ? context.bounds : context.path.boundingRect();
+    if (m_layoutMode == FlowedInShape)
+        frame = frame.adjusted(m_flowedTextPathInset, m_flowedTextPathInset, -m_flowedTextPathInset,
+                               -m_flowedTextPathInset);
+    if (frame.width() <= 0.0 && m_layoutMode != AtPoint)
+        return;
+
+    painter.save();
+    if (m_clipping || m_layoutMode == FlowedInShape)
+        painter.setClipPath(context.path, Qt::IntersectClip);
+    const QPointF centre = frame.center();
+    const double degrees = m_angleInDegrees + (m_appliesObjectAngle ? context.angle * 180.0 / M_PI : 0.0);
+    if (degrees != 0.0) {
+        painter.translate(centre);
+        painter.rotate(degrees);
+        painter.translate(-centre);
+    }
+
+    // Rich text from the object keeps its formatting; everything else uses our font and colour.
+    const bool useDocument = m_label.isEmpty() && context.textDocument;
+    QTextDocument document;
+    if (useDocument) {
+        document.setHtml(context.textDocument->toHtml());
+    } else {
+        document.setDefaultFont(effectiveFont());
+        document.setPlainText(text);
+    }
+    document.setDocumentMargin(0.0);
+    QTextOption option(horizontalFlag(m_alignment));
+    option.setWrapMode(m_wrapsLines && m_layoutMode != AtPoint ? QTextOption::WrapAtWordBoundaryOrAnywhere
+                                                               : QTextOption::NoWrap);
+    document.setDefaultTextOption(option);
+    if (m_wrapsLines && m_layoutMode != AtPoint)
+        document.setTextWidth(frame.width());
+    else
+        document.setTextWidth(-1);
+    const QSizeF size = document.size();
+    double x = frame.left();
+    if (!(m_wrapsLines && m_layoutMode != AtPoint)) {
+        if (m_alignment == 1)
+            x = frame.right() - size.width();
+        else if (m_alignment == 2 || m_layoutMode == AtPoint)
+            x = centre.x() - size.width() / 2.0;
+    }
+    double y = frame.top();
+    if (m_verticalAlignment == 1 || m_layoutMode == AtPoint)
+        y = centre.y() - size.height() / 2.0;
+    else if (m_verticalAlignment == 2)
+        y = frame.bottom() - size.height();
+
+    painter.translate(x, y);
+    QAbstractTextDocumentLayout::PaintContext paint;
+    paint.palette.setColor(QPalette::Text, effectiveColour());
+    document.documentLayout()->draw(&painter, paint);
+    painter.restore();
+}
+
+void VRTextAdornment::renderAlongPath(QPainter &painter, const VRRenderContext &context, const QString &text) const
+{
+    const QList<QPolygonF> lines = VRPathGeometry::polylines(context.path);
+    if (lines.isEmpty())
+        return;
+    QPolygonF line = lines.first();
+    if (m_layoutMode == AlongMirroredPath)
+        line = QPolygonF(line.rbegin(), line.rend());
+    const double total = VRPathGeometry::length(line);
+    if (total <= 0.0)
+        return;
+    const QFont font = effectiveFont();
+    const QFontMetricsF metrics(font);
+    const QString flat = QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    const double width = metrics.horizontalAdvance(flat);
+    double start = 0.0;
+    if (m_alignment == 1)
+        start = total - width;
+    else if (m_alignment == 2 || m_alignment == 3)
+        start = (total - width) / 2.0;
+    // The text's middle sits the standard offset above the line.
+    const double baseline = -defaultMaximumVerticalOffset() + (metrics.ascent() - metrics.descent()) / 2.0;
+
+    painter.save();
+    painter.setFont(font);
+    painter.setPen(effectiveColour());
+    double x = start;
+    for (const QChar ch : flat) {
+        const double advance = metrics.horizontalAdvance(ch);
+        const double middle = x + advance / 2.0;
+        x += advance;
+        if (middle < 0.0 || middle > total || ch.isSpace())
+            continue;
+        const VRPathGeometry::Placement place = VRPathGeometry::placementAt(line, middle);
+        painter.save();
+        painter.translate(place.point);
+        painter.rotate(place.angleInDegrees);
+        painter.drawText(QPointF(-advance / 2.0, baseline), QString(ch));
+        painter.restore();
+    }
+    painter.restore();
+}
+
+double VRTextAdornment::extraSpace() const
+{
+    if (m_layoutMode == AlongPath || m_layoutMode == AlongMirroredPath) {
+        const QFontMetricsF metrics(effectiveFont());
+        return defaultMaximumVerticalOffset() + metrics.height();
+    }
+    return 0.0;
+}
+
+void VRTextAdornment::writeProperties(QJsonObject &record, QJsonObject &images) const
+{
+    VRRasterizer::writeProperties(record, images);
+    record[QStringLiteral("string")] = m_label;
+    record[QStringLiteral("layoutMode")] = m_layoutMode;
+    record[QStringLiteral("alignment")] = m_alignment;
+    record[QStringLiteral("verticalAlignment")] = m_verticalAlignment;
+    record[QStringLiteral("wrapsLines")] = m_wrapsLines;
+    record[QStringLiteral("clipping")] = m_clipping;
+    record[QStringLiteral("appliesObjectAngle")] = m_appliesObjectAngle;
+    record[QStringLiteral("angleInDegrees")] = m_angleInDegrees;
+    record[QStringLiteral("flowedTextPathInset")] = m_flowedTextPathInset;
+    record[QStringLiteral("colour")] = VRStyleCoding::colourString(m_colour);
+    record[QStringLiteral("font")] = VRStyleCoding::fontJson(m_font);
+    record[QStringLiteral("textAttributes")] = VRStyleCoding::textAttributesJson(m_textAttributes);
+}
+
+void VRTextAdornment::readProperties(const QJsonObject &record, VRStyleCoding &coding)
+{
+    VRRasterizer::readProperties(record, coding);
+    m_label = coding.string(record, QStringLiteral("string"), QString(), kMaxLabel);
+    m_layoutMode = coding.choice(record, QStringLiteral("layoutMode"), InBounds, {0, 1, 2, 3, 40});
+    m_alignment = coding.integer(record, QStringLiteral("alignment"), 2, 0, 3);
+    m_verticalAlignment = coding.integer(record, QStringLiteral("verticalAlignment"), 1, 0, 2);
+    m_wrapsLines = coding.boolean(record, QStringLiteral("wrapsLines"), true);
+    m_clipping = coding.boolean(record, QStringLiteral("clipping"), false);
+    m_appliesObjectAngle = coding.boolean(record, QStringLiteral("appliesObjectAngle"), true);
+    m_angleInDegrees = coding.number(record, QStringLiteral("angleInDegrees"), 0.0, -3600.0, 3600.0);
+    m_flowedTextPathInset = coding.number(record, QStringLiteral("flowedTextPathInset"), 0.0, 0.0, 1000.0);
+    m_colour = coding.colour(record, QStringLiteral("colour"), Qt::black);
+    m_font = coding.font(record, QStringLiteral("font"), m_font);
+    m_textAttributes = coding.textAttributes(record, QStringLiteral("textAttributes"));
+}

@@ -1,0 +1,131 @@
+#include "StyleTestSupport.h"
+
+#include "framework/styles/VRArrowStroke.h"
+#include "framework/styles/VRFill.h"
+#include "framework/styles/VRStroke.h"
+#include "framework/styles/VRStyle.h"
+#include "framework/styles/VRTextAdornment.h"
+
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QColor pixel(const QImage &image, int x, int y)
+{
+    return QColor::fromRgba(image.pixel(x, y));
+}
+
+TEST(StyleRenderTest, FillPaintsTheInteriorOnly)
+{
+    auto fill = VRFill::fillWithColour(QColor(255, 0, 0));
+    const QImage image = styletest::renderSample(*fill);
+    EXPECT_EQ(pixel(image, 80, 60), QColor(255, 0, 0));
+    EXPECT_EQ(pixel(image, 5, 5), QColor(Qt::white));
+    EXPECT_EQ(pixel(image, 21, 21), QColor(Qt::white));   // outside the rounded corner
+}
+
+TEST(StyleRenderTest, StrokePaintsTheOutlineWithItsWidth)
+{
+    auto stroke = VRStroke::strokeWithWidth(6.0, QColor(0, 0, 255));
+    const QImage image = styletest::renderSample(*stroke);
+    EXPECT_EQ(pixel(image, 80, 20), QColor(0, 0, 255));
+    EXPECT_EQ(pixel(image, 80, 22), QColor(0, 0, 255));
+    EXPECT_EQ(pixel(image, 80, 27), QColor(Qt::white));
+    EXPECT_EQ(pixel(image, 80, 60), QColor(Qt::white));
+}
+
+TEST(StyleRenderTest, StyleDrawsItsRenderersInOrder)
+{
+    auto style = VRStyle::styleWithFillColour(QColor(0, 255, 0), QColor(0, 0, 0), 4.0);
+    const QImage image = styletest::renderSample(*style);
+    EXPECT_EQ(pixel(image, 80, 60), QColor(0, 255, 0));
+    EXPECT_EQ(pixel(image, 80, 20), QColor(0, 0, 0));   // the stroke lies on the fill
+    style->rendererAtIndex(1)->setEnabled(false);
+    EXPECT_EQ(pixel(styletest::renderSample(*style), 80, 20), QColor(0, 255, 0));
+}
+
+TEST(StyleRenderTest, EveryRendererMatchesItsGolden)
+{
+    int index = 0;
+    for (const VRRendererRef &renderer : styletest::everyRenderer()) {
+        const bool line = renderer->isKindOf<VRStroke>() && !renderer->isMemberOf<VRStroke>();
+        const QString name = QStringLiteral("renderer-%1-%2%3")
+                                 .arg(++index, 2, 10, QLatin1Char('0'))
+                                 .arg(renderer->className(), line ? "-line" : "");
+        SCOPED_TRACE(name.toStdString());
+        QString message;
+        EXPECT_TRUE(styletest::matchesGolden(styletest::renderSample(*renderer, line), name, &message))
+            << message.toStdString();
+    }
+}
+
+TEST(StyleRenderTest, WholeStyleAndSwatchesMatchTheirGoldens)
+{
+    QString message;
+    const VRStyleRef style = styletest::everyRendererStyle();
+    EXPECT_TRUE(styletest::matchesGolden(styletest::renderSample(*style, false, 200, 150), "style-everything", &message))
+        << message.toStdString();
+    EXPECT_TRUE(styletest::matchesGolden(style->standardStyleSwatch(), "swatch-everything", &message))
+        << message.toStdString();
+    auto arrows = std::make_shared<VRArrowStroke>();
+    arrows->setWidth(1.5);
+    QImage sheet(60, 16 * 15, QImage::Format_ARGB32_Premultiplied);
+    sheet.fill(Qt::white);
+    QPainter painter(&sheet);
+    for (int kind = 0; kind <= VRArrowStroke::kLastArrowhead; ++kind)
+        painter.drawImage(QPoint(10, kind * 16), VRArrowStroke::standardArrowheadSwatchImage(kind));
+    painter.end();
+    EXPECT_TRUE(styletest::matchesGolden(sheet, "arrowheads", &message)) << message.toStdString();
+}
+
+TEST(StyleRenderTest, TextAdornmentUsesTheObjectTextWithoutALabel)
+{
+    VRTextAdornment text;
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPointSizeF(20.0);
+    text.setFont(font);
+    text.setColour(QColor(255, 0, 0));
+    QImage image(160, 120, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    VRRenderContext context = VRRenderContext::forPath([] {
+        QPainterPath p;
+        p.addRect(20, 20, 120, 80);
+        return p;
+    }());
+    text.render(painter, context);   // no label, no object text: nothing
+    painter.end();
+    int red = 0;
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 160; ++x)
+            red += qRed(image.pixel(x, y)) > 200 && qGreen(image.pixel(x, y)) < 100;
+    EXPECT_EQ(red, 0);
+    context.text = QStringLiteral("Hello");
+    painter.begin(&image);
+    text.render(painter, context);
+    painter.end();
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 160; ++x)
+            red += qRed(image.pixel(x, y)) > 200 && qGreen(image.pixel(x, y)) < 100;
+    EXPECT_GT(red, 50);
+}
+
+TEST(StyleRenderTest, DefaultMaximumVerticalOffsetIsEight)
+{
+    EXPECT_DOUBLE_EQ(VRTextAdornment::defaultMaximumVerticalOffset(), 8.0);
+}
+
+TEST(StyleRenderTest, ExtraSpaceCoversStrokeAndShadow)
+{
+    auto style = VRStyle::styleWithFillColour(Qt::white, Qt::black, 10.0);
+    EXPECT_GE(style->extraSpace(), 5.0);
+    auto fill = VRFill::fillWithColour(Qt::white);
+    fill->setShadow(VRStyle::defaultShadow());
+    style->addRenderer(fill);
+    EXPECT_GE(style->extraSpace(), VRStyle::defaultShadow().extent());
+    EXPECT_DOUBLE_EQ(style->maxStrokeWidth(), 10.0);
+}
+
+} // namespace

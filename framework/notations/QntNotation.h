@@ -1,0 +1,222 @@
+#pragma once
+
+#include <QByteArray>
+#include <QColor>
+#include <QImage>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariantList>
+#include <QVariantMap>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class FMDatabase;
+class QObject;
+class QWidget;
+class VRDrawableObject;
+class QntNotation;
+
+using VRObjectRef = std::shared_ptr<VRDrawableObject>;
+using VRObjectList = QList<VRObjectRef>;
+using QntNotationRef = std::shared_ptr<QntNotation>;
+
+// One element of a notation list. Part 5.102 reads elementId and tooltip.
+struct QntElementRecord {
+    QString elementId;
+    QString title;
+    QString list;
+    QString tooltip;
+    VRObjectRef prototype;
+    int direction = -1;
+};
+
+struct QntArrowheadRecord {
+    QString elementId;
+    bool present = true;
+    QString placement; // "StartOnly", "EndOnly", else both ends
+};
+
+struct QntConnectorRecord {
+    QString connectorId;
+    QString title;
+    double thickness = 0.0;
+};
+
+struct QntColorSchemeData {
+    qint64 schemeId = 0;
+    QString name;
+    QColor colour;
+};
+
+struct QntColorSchemeItemRecord {
+    qint64 itemId = 0;
+    qint64 schemeId = 0;
+    QColor colour;
+    QString comment;
+};
+
+// A shape library: one SQLite database with parameters, element prototypes and lists, connector
+// bodies and arrowheads, colour schemes and imported elements. Opened read-only; the writers open
+// their own read-write connection, change the file inside one transaction and leave the reader
+// connection to see the result.
+class QntNotation {
+public:
+    // The four colour item tables, by the names the colour-scheme editor passes.
+    static const QStringList &colorSchemeItemTables();
+    static constexpr int kSchemaVersion = 1;
+
+    // ---- folders and the set of notations ----
+    static QString rootNotationsFolderPath();
+    static QString rootNotationsSrcFolderPath();
+    // The shipped databases: the bundle's Notations folder.
+    static QString bundleNotationsFolderPath();
+    // Copies every shipped database into the user's folder when missing there or older
+    // (PRAGMA user_version); Imported/ and ImageBank/ are never touched. False with a message when
+    // something could not be copied (the rest is still copied).
+    static bool copyNotationsFromBundleToAppSupportFolder(QString *errorMessage = nullptr);
+    // Every .db below the root, sorted; "notationPath" (home-relative), "notationName" (file name).
+    static QList<QVariantMap> notations();
+    static QList<QntNotationRef> notationsFromPath(const QString &folder);
+    // Home-relative or absolute; a cached instance per canonical path.
+    static QntNotationRef notationWithPath(const QString &path);
+    static QString absolutePathForNotationPath(const QString &homeRelativeOrAbsolute);
+    static QString homeRelativePath(const QString &absolutePath);
+
+    // ---- whole-database writers ----
+    // Imported/<sanitised name>.db made from the base notation (or the template
+    // Misc/CustomizableStyle.db), holding the objects as imported elements. Replaces an earlier
+    // import of that name atomically. The path, or nullopt with the reason in errorMessage.
+    static std::optional<QString> importIntoDB(const QString &fileName, const VRObjectList &objects,
+                                               const QByteArray &icon,
+                                               const QString &baseNotationFilename,
+                                               QString *errorMessage = nullptr);
+    static bool insertIntoDB(const QString &databasePath, const VRObjectRef &element);
+    // Developer maintenance: rebuilds the user's shipped databases from the notation sources.
+    static void loadAllToDB(bool rewriteAll);
+
+    // The object record under the key (the pasteboard's object format) and back.
+    static QByteArray dkObject(const VRObjectRef &object, const QString &asXMLDataForKey);
+    static VRObjectRef dkObjectWithData(const QByteArray &data);
+
+    // ---- schema ----
+    // Creates every table of the notation schema in an empty database and sets user_version.
+    static bool createSchema(FMDatabase &db, QString *errorMessage = nullptr);
+    // Empty when the open database is a readable notation; else a sentence saying why not.
+    static QString checkDatabase(FMDatabase &db);
+
+    explicit QntNotation(const QString &homeRelativeOrAbsolutePath);
+    ~QntNotation();
+    QntNotation(const QntNotation &) = delete;
+    QntNotation &operator=(const QntNotation &) = delete;
+
+    bool isValid() const { return m_valid; }
+    // Why the notation could not be opened; empty when valid.
+    QString errorMessage() const { return m_error; }
+
+    QString notationName() const;
+    void setNotationName(const QString &name);
+    // Home-relative when the file is below the home folder, else absolute.
+    QString notationPath() const;
+    QString absolutePath() const { return m_path; }
+
+    QString stringParamForKey(const QString &key) const; // null when absent
+    QByteArray blobParamForKey(const QString &key) const;
+    bool isCustomizable() const;
+    bool isEditable() const;
+    QImage icon() const;
+
+    // ---- element lists (OrderNumber order) ----
+    QList<QntElementRecord> elementsList(const QString &listName) const;
+    QList<QntElementRecord> shapeElementsList() const;
+    QList<QntElementRecord> textElementsList() const;
+    QList<QntElementRecord> flowChartElementsList() const;
+    QList<QntElementRecord> separatorElementsList() const;
+    QList<QntElementRecord> shortArrowElementsList() const;
+    QList<QntElementRecord> arrowElementsList() const;
+    QList<QntElementRecord> shortVerticalArrowElementsListForDirection(int direction) const;
+    QList<QntElementRecord> shortHorizontalArrowElementsListForDirection(int direction) const;
+    QList<QntElementRecord> verticalArrowElementsListForDirection(int direction) const;
+    QList<QntElementRecord> horizontalArrowElementsListForDirection(int direction) const;
+    QList<QntElementRecord> importedElementsList() const;
+    QList<QntElementRecord> importedElementsListWithSheet(QWidget *sheet, QWidget *parentWindow,
+                                                          QObject *delegate) const;
+    QList<QntElementRecord> allElementsAsPrototypesList() const;
+    // The stored prototype of an element id (Elements first, then ImportedElements); the caller
+    // gets its own copy. Null when unknown.
+    VRObjectRef prototypeForElementId(const QString &elementId) const;
+    QByteArray elementDataForId(const QString &elementId) const;
+    bool existElementWithId(const QString &elementId) const;
+
+    bool removeImportedElement(const VRObjectRef &prototype);
+    bool updateImportedElement(const VRObjectRef &prototype);
+    bool proportionalReziseForElementId(const QString &elementId) const;
+
+    // ---- colour schemes: readers ----
+    QVariantMap colorSchemes() const;
+    QVariantList colorSchemesDic() const;
+    QList<QntColorSchemeData> colorSchemesList() const;
+    QList<QntColorSchemeItemRecord> colorSchemesItemsFill(qint64 schemeId) const;
+    QList<QntColorSchemeItemRecord> colorSchemesItemsStroke(qint64 schemeId) const;
+    QList<QntColorSchemeItemRecord> colorSchemesItemsGradientStops(qint64 schemeId) const;
+    QList<QntColorSchemeItemRecord> colorSchemesItemsText(qint64 schemeId) const;
+    QList<QntColorSchemeItemRecord> colorSchemesItems(const QString &tableName,
+                                                      qint64 schemeId) const;
+    // One colour of a built-in scheme; invalid when absent or "#". alpha gets the stored alpha.
+    QColor colorSchemeItemColour(qint64 schemeId, const QString &itemsType, int index,
+                                 double *alpha = nullptr) const;
+    qint64 defaultColorSchemeId() const;
+    void populateCache(QVariantMap &cache, const QString &colorType) const;
+    bool isFillTableCellBackgroundColor(const QString &hex, qint64 schemeId) const;
+    bool isStrokeTableGridColor(const QString &hex, qint64 schemeId) const;
+    QColor defaultColorText(qint64 schemeId) const;
+    QColor iconColor(qint64 schemeId) const;
+    QList<QColor> colorSchemesTextColors(qint64 schemeId) const;
+    QList<QColor> colorSchemesColors() const;
+    QList<QColor> tableGridColors() const;
+    QList<QColor> tableColors() const;
+    QList<QColor> connectorColors() const;
+
+    // ---- colour schemes: writers ----
+    bool updateColorSchemesItemsTable(const QVariantMap &params);
+    bool updateColorSchemesTable(const QVariantMap &params);
+    qint64 duplicateColorScheme(qint64 schemeId); // the new id, 0 on failure
+    bool removeColorScheme(qint64 schemeId);
+    bool addColorSchemesItems(const QList<qint64> &schemeIds, const QString &tableName);
+    bool removeColorSchemesItems(const QString &tableName, qint64 colorSchemeId,
+                                 const QString &colorValue);
+    bool updateColorSchemesOrderNumber(const QVariantList &schemes);
+    bool exportColorSchemes(const QString &path, QString *errorMessage = nullptr) const;
+
+    // ---- connectors ----
+    QList<QntConnectorRecord> connectorsList(int kind) const;
+    QList<QntArrowheadRecord> arrowheadsList(const QString &connectorId) const;
+    QString defaultArrowIdAsStart(bool asStart, const QString &forConnectorWithId) const;
+    QString defaultConnectorId() const;
+    int lengthKindForArrowId(const QString &arrowId) const;
+    bool existConnectorWithId(const QString &connectorId) const;
+    double connectorThickness(const QString &connectorId) const;
+
+    // The last writer or reader error, for logs and messages.
+    QString lastErrorMessage() const { return m_lastError; }
+
+private:
+    FMDatabase *reader() const;
+    // Runs fn inside a transaction on a fresh read-write connection; rolls back when it fails.
+    bool write(const std::function<bool(FMDatabase &)> &fn);
+    QList<QntElementRecord> readElements(const QString &sql, const QVariantList &args) const;
+    QList<QntElementRecord> arrowsForDirection(const QString &list, bool vertical,
+                                               int direction) const;
+    QList<QColor> paletteColors(const QString &kind) const;
+    void invalidateCaches();
+
+    QString m_path;
+    QString m_name;
+    bool m_valid = false;
+    QString m_error;
+    mutable QString m_lastError;
+    mutable std::unique_ptr<FMDatabase> m_db;
+    mutable std::optional<QVariantMap> m_stringParams;
+};

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "framework/notations/QntNotationSource.h"
+
+#include <QByteArray>
+
+// Builds an element prototype from its source description and stores it the way notation rows
+// hold elements.
+class QntNotationElementBuilder {
+public:
+    static VRObjectRef buildElement(const QntNotationSource::Element &element,
+                                    const QntNotationSource &notation, qint64 schemeId,
+                                    const QString &notationPath, QString *errorMessage = nullptr);
+    static QByteArray elementData(const QntNotationSource::Element &element,
+                                  const QntNotationSource &notation, qint64 schemeId,
+                                  const QString &notationPath, QString *errorMessage = nullptr);
+    // A PNG icon (64 x 64) of the element.
+    static QByteArray iconData(const QntNotationSource::Element &element,
+                               const QntNotationSource &notation, qint64 schemeId,
+                               const QString &notationPath);
+};

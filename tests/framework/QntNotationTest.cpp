@@ -1,0 +1,328 @@
+#include "framework/notations/FMDatabase.h"
+#include "framework/notations/QntColorScheme.h"
+#include "framework/notations/QntNotation.h"
+#include "framework/notations/QntNotationCompiler.h"
+
+#include "platform/QntPaths.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString sourceFolder()
+{
+    return QDir::cleanPath(QStringLiteral(QNT_TEST_DATA_DIR "/../../resources/notations"));
+}
+
+QByteArray fileDigest(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1);
+}
+
+// The shipped notations, compiled once for the whole test program.
+class QntNotationTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_dir = new QTemporaryDir;
+        QString error;
+        const auto written = QntNotationCompiler::compileAll(sourceFolder(), s_dir->path(), &error);
+        ASSERT_TRUE(written.has_value()) << error.toStdString();
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_dir;
+        s_dir = nullptr;
+    }
+    // A private writable copy of a compiled notation.
+    QString copyOf(const QString &file)
+    {
+        const QString target = m_dir.filePath(QFileInfo(file).fileName());
+        QFile::remove(target);
+        EXPECT_TRUE(QFile::copy(s_dir->filePath(file), target));
+        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
+        return target;
+    }
+    static QTemporaryDir *s_dir;
+    QTemporaryDir m_dir;
+};
+QTemporaryDir *QntNotationTest::s_dir = nullptr;
+
+TEST_F(QntNotationTest, SchemeReadersAgreeWithTheUserCopyShape)
+{
+    QntNotation notation(copyOf(QStringLiteral("FlowChart/FlowChart.db")));
+    ASSERT_TRUE(notation.isValid());
+    const auto schemes = notation.colorSchemesList();
+    ASSERT_GE(schemes.size(), 3);
+    EXPECT_EQ(schemes.first().name, QStringLiteral("Ocean"));
+    EXPECT_EQ(notation.defaultColorSchemeId(), schemes.first().schemeId);
+    EXPECT_EQ(notation.iconColor(schemes.first().schemeId), QColor(QStringLiteral("#2B6CB0")));
+
+    const QVariantMap root = notation.colorSchemes();
+    const QVariantList children = root.value(QStringLiteral("Children")).toList();
+    ASSERT_EQ(children.size(), schemes.size());
+    const QVariantMap first = children.first().toMap();
+    EXPECT_EQ(first.value(QStringLiteral("Id")).toLongLong(), schemes.first().schemeId);
+    const QVariantList groups = first.value(QStringLiteral("Children")).toList();
+    QStringList groupNames;
+    for (const QVariant &g : groups)
+        groupNames << g.toMap().value(QStringLiteral("Name")).toString();
+    EXPECT_EQ(groupNames, (QStringList{QStringLiteral("Fill"), QStringLiteral("Stroke"),
+                                       QStringLiteral("GradientStops"), QStringLiteral("Text")}));
+    const QVariantMap fill0 = groups.first().toMap().value(QStringLiteral("Children")).toList().first().toMap();
+    EXPECT_EQ(fill0.value(QStringLiteral("HexColorValue")).toString(), QStringLiteral("#DCEBFA"));
+    EXPECT_EQ(fill0.value(QStringLiteral("TableCellBackgroundColor")).toString(), QStringLiteral("YES"));
+
+    QVariantMap cache;
+    notation.populateCache(cache, QStringLiteral("Fill"));
+    EXPECT_EQ(cache.value(QStringLiteral("Flow Chart.%1.ColorSchemeItemsFill.2").arg(schemes.first().schemeId))
+                  .value<QColor>(),
+              QColor(QStringLiteral("#2B6CB0")));
+    EXPECT_EQ(notation.colorSchemesItemsStroke(schemes.first().schemeId).size(), 3);
+    EXPECT_TRUE(notation.isFillTableCellBackgroundColor(QStringLiteral("#dcebfa"), schemes.first().schemeId));
+    EXPECT_TRUE(notation.isStrokeTableGridColor(QStringLiteral("#2B6CB0"), schemes.first().schemeId));
+    EXPECT_EQ(notation.defaultColorText(schemes.first().schemeId), QColor(QStringLiteral("#1A202C")));
+    EXPECT_FALSE(notation.connectorColors().isEmpty());
+    EXPECT_FALSE(notation.tableGridColors().isEmpty());
+    EXPECT_FALSE(notation.colorSchemesColors().isEmpty());
+}
+
+TEST_F(QntNotationTest, SchemeWritersRoundTrip)
+{
+    const QString path = copyOf(QStringLiteral("Network/Network.db"));
+    QntNotation notation(path);
+    ASSERT_TRUE(notation.isValid());
+    const qint64 id = notation.colorSchemesList().first().schemeId;
+    const QString fill = QStringLiteral("ColorSchemeItemsFill");
+
+    EXPECT_TRUE(notation.updateColorSchemesItemsTable({{QStringLiteral("tableName"), fill},
+                                                       {QStringLiteral("index"), QStringLiteral("2")},
+                                                       {QStringLiteral("colorSchemeId"), QString::number(id)},
+                                                       {QStringLiteral("Color"), QStringLiteral("#2B6CB0")},
+                                                       {QStringLiteral("paramColor"), QStringLiteral("#aa0011")}}));
+    EXPECT_EQ(notation.colorSchemesItemsFill(id).at(2).colour, QColor(QStringLiteral("#AA0011")));
+    // The item editor names the item by its colour instead of its index.
+    EXPECT_TRUE(notation.updateColorSchemesItemsTable({{QStringLiteral("tableName"), fill},
+                                                       {QStringLiteral("colorSchemeId"), id},
+                                                       {QStringLiteral("Color"), QStringLiteral("#AA0011")},
+                                                       {QStringLiteral("paramComment"), QStringLiteral("Alarm")}}));
+    EXPECT_EQ(notation.colorSchemesItemsFill(id).at(2).comment, QStringLiteral("Alarm"));
+    EXPECT_TRUE(notation.updateColorSchemesTable({{QStringLiteral("colorSchemeId"), id},
+                                                  {QStringLiteral("paramName"), QStringLiteral("Harbour")},
+                                                  {QStringLiteral("paramIconColor"), QStringLiteral("#102030")}}));
+    EXPECT_EQ(notation.colorSchemesList().first().name, QStringLiteral("Harbour"));
+
+    const qint64 copy = notation.duplicateColorScheme(id);
+    ASSERT_GT(copy, 0);
+    EXPECT_EQ(notation.colorSchemesItemsFill(copy).size(), notation.colorSchemesItemsFill(id).size());
+    EXPECT_EQ(notation.colorSchemesItemsFill(copy).at(2).colour, QColor(QStringLiteral("#AA0011")));
+    ASSERT_TRUE(notation.addColorSchemesItems({id, copy}, fill));
+    const int count = int(notation.colorSchemesItemsFill(id).size());
+    EXPECT_EQ(notation.colorSchemesItemsFill(copy).size(), count);
+    EXPECT_TRUE(notation.removeColorSchemesItems(fill, copy, QStringLiteral("#FFFFFF")));
+    EXPECT_EQ(notation.colorSchemesItemsFill(copy).size(), count - 1);
+
+    // Reorder: the copy first.
+    QVariantList order = notation.colorSchemesDic();
+    order.move(order.size() - 1, 0);
+    EXPECT_TRUE(notation.updateColorSchemesOrderNumber(order));
+    EXPECT_EQ(notation.colorSchemesList().first().schemeId, copy);
+    EXPECT_TRUE(notation.removeColorScheme(copy));
+    EXPECT_EQ(notation.colorSchemesItemsFill(copy).size(), 0);
+
+    // A fresh reader of the file sees the same.
+    QntNotation again(path);
+    EXPECT_EQ(again.colorSchemesList().first().name, QStringLiteral("Harbour"));
+    EXPECT_EQ(again.colorSchemesItemsFill(id).at(2).comment, QStringLiteral("Alarm"));
+
+    const QString xml = m_dir.filePath(QStringLiteral("nColorSchemeInfo.xml"));
+    ASSERT_TRUE(notation.exportColorSchemes(xml));
+    QFile file(xml);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QXmlStreamReader reader(&file);
+    int schemeElements = 0;
+    while (!reader.atEnd()) {
+        if (reader.readNext() == QXmlStreamReader::StartElement && reader.name() == QLatin1String("scheme"))
+            ++schemeElements;
+    }
+    EXPECT_FALSE(reader.hasError());
+    EXPECT_EQ(schemeElements, notation.colorSchemesList().size());
+}
+
+TEST_F(QntNotationTest, BadWriterRequestsChangeNothing)
+{
+    const QString path = copyOf(QStringLiteral("Office/Office.db"));
+    const QByteArray before = fileDigest(path);
+    QntNotation notation(path);
+    const qint64 id = notation.colorSchemesList().first().schemeId;
+    // The table name is checked against the four item tables, never pasted into SQL as given.
+    EXPECT_FALSE(notation.updateColorSchemesItemsTable({{QStringLiteral("tableName"), QStringLiteral("ColorSchemes; DROP TABLE Elements")},
+                                                        {QStringLiteral("index"), 0},
+                                                        {QStringLiteral("colorSchemeId"), id},
+                                                        {QStringLiteral("paramColor"), QStringLiteral("#000000")}}));
+    EXPECT_FALSE(notation.updateColorSchemesItemsTable({{QStringLiteral("tableName"), QStringLiteral("ColorSchemeItemsFill")},
+                                                        {QStringLiteral("index"), 0},
+                                                        {QStringLiteral("colorSchemeId"), id},
+                                                        {QStringLiteral("paramColor"), QStringLiteral("not a colour")}}));
+    EXPECT_FALSE(notation.updateColorSchemesItemsTable({{QStringLiteral("tableName"), QStringLiteral("ColorSchemeItemsFill")},
+                                                        {QStringLiteral("index"), 99},
+                                                        {QStringLiteral("colorSchemeId"), id},
+                                                        {QStringLiteral("paramColor"), QStringLiteral("#000000")}}));
+    EXPECT_FALSE(notation.addColorSchemesItems({id}, QStringLiteral("Elements")));
+    EXPECT_EQ(notation.duplicateColorScheme(12345), 0);
+    EXPECT_FALSE(notation.removeColorScheme(12345));
+    EXPECT_EQ(fileDigest(path), before);
+}
+
+TEST_F(QntNotationTest, CorruptDatabasesAreRefusedAndLeftAlone)
+{
+    const QString valid = copyOf(QStringLiteral("Misc/Misc.db"));
+    QFile f(valid);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    f.close();
+    struct Case {
+        const char *name;
+        QByteArray content;
+    };
+    QByteArray flipped = bytes;
+    for (qsizetype i = 4096; i < flipped.size(); i += 97)
+        flipped[i] = char(flipped[i] ^ 0x5a);
+    const Case cases[] = {
+        {"empty", QByteArray()},
+        {"text", QByteArray("this is not a database\n")},
+        {"truncated", bytes.left(bytes.size() / 3)},
+        {"header only", bytes.left(100)},
+        {"scrambled", flipped},
+    };
+    for (const Case &c : cases) {
+        const QString path = m_dir.filePath(QStringLiteral("bad.db"));
+        QFile out(path);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(c.content);
+        out.close();
+        const QByteArray before = fileDigest(path);
+        QntNotation notation(path);
+        EXPECT_FALSE(notation.isValid()) << c.name;
+        EXPECT_TRUE(notation.errorMessage().contains(QLatin1String("bad.db"))) << notation.errorMessage().toStdString();
+        EXPECT_TRUE(notation.shapeElementsList().isEmpty());
+        EXPECT_TRUE(notation.colorSchemesList().isEmpty());
+        EXPECT_FALSE(notation.updateColorSchemesTable({{QStringLiteral("colorSchemeId"), 1},
+                                                       {QStringLiteral("paramName"), QStringLiteral("x")}}));
+        EXPECT_EQ(fileDigest(path), before) << c.name;
+    }
+    // A database of another kind.
+    const QString other = m_dir.filePath(QStringLiteral("other.db"));
+    {
+        FMDatabase db(other);
+        ASSERT_TRUE(db.openWithFlags(FMDatabase::OpenReadWrite | FMDatabase::OpenCreate));
+        ASSERT_TRUE(db.executeUpdate(QStringLiteral("CREATE TABLE Things (A TEXT)")));
+    }
+    QntNotation notation(other);
+    EXPECT_FALSE(notation.isValid());
+    EXPECT_TRUE(notation.errorMessage().contains(QLatin1String("not a notation")));
+    EXPECT_FALSE(QntNotation(m_dir.filePath(QStringLiteral("missing.db"))).isValid());
+    EXPECT_FALSE(QFile::exists(m_dir.filePath(QStringLiteral("missing.db"))));
+}
+
+TEST_F(QntNotationTest, BundleCopyInstallsMissingAndOlderDatabasesOnly)
+{
+    QTemporaryDir bundle;
+    qputenv("QNT_BUNDLE_DIR", bundle.path().toUtf8());
+    ASSERT_TRUE(QDir().mkpath(bundle.filePath(QStringLiteral("Notations/Misc"))));
+    ASSERT_TRUE(QDir().mkpath(bundle.filePath(QStringLiteral("Notations/Imported"))));
+    ASSERT_TRUE(QFile::copy(s_dir->filePath(QStringLiteral("Misc/Misc.db")),
+                            bundle.filePath(QStringLiteral("Notations/Misc/Misc.db"))));
+    ASSERT_TRUE(QFile::copy(s_dir->filePath(QStringLiteral("Misc/Misc.db")),
+                            bundle.filePath(QStringLiteral("Notations/Imported/Shipped.db"))));
+    const QString root = QntNotation::rootNotationsFolderPath();
+    EXPECT_EQ(root, QntPaths::applicationSupportFolder() + QStringLiteral("/Notations"));
+    EXPECT_EQ(QntNotation::rootNotationsSrcFolderPath(), root);
+    QDir(root).removeRecursively();
+
+    ASSERT_TRUE(QntNotation::copyNotationsFromBundleToAppSupportFolder());
+    const QString installed = root + QStringLiteral("/Misc/Misc.db");
+    EXPECT_TRUE(QntNotation(installed).isValid());
+    EXPECT_FALSE(QFile::exists(root + QStringLiteral("/Imported/Shipped.db")));
+
+    // The user's changes to a current copy survive the next launch.
+    {
+        QntNotation notation(installed);
+        ASSERT_TRUE(notation.updateColorSchemesTable({{QStringLiteral("colorSchemeId"), notation.colorSchemesList().first().schemeId},
+                                                      {QStringLiteral("paramName"), QStringLiteral("Mine")}}));
+    }
+    ASSERT_TRUE(QntNotation::copyNotationsFromBundleToAppSupportFolder());
+    EXPECT_EQ(QntNotation(installed).colorSchemesList().first().name, QStringLiteral("Mine"));
+
+    // An older copy (lower schema version) is replaced.
+    {
+        FMDatabase db(installed);
+        ASSERT_TRUE(db.open());
+        ASSERT_TRUE(db.setUserVersion(0));
+    }
+    ASSERT_TRUE(QntNotation::copyNotationsFromBundleToAppSupportFolder());
+    EXPECT_EQ(QntNotation(installed).colorSchemesList().first().name, QStringLiteral("Sunset"));
+
+    const auto listed = QntNotation::notations();
+    ASSERT_EQ(listed.size(), 1);
+    EXPECT_EQ(listed.first().value(QStringLiteral("notationName")).toString(), QStringLiteral("Misc.db"));
+    const QString relative = listed.first().value(QStringLiteral("notationPath")).toString();
+    EXPECT_FALSE(QDir::isAbsolutePath(relative));
+    EXPECT_EQ(QntNotation::absolutePathForNotationPath(relative), installed);
+    EXPECT_EQ(QntNotation::notationsFromPath(root + QStringLiteral("/Misc")).size(), 1);
+    auto cached = QntNotation::notationWithPath(relative);
+    ASSERT_TRUE(cached && cached->isValid());
+    EXPECT_EQ(cached, QntNotation::notationWithPath(installed));
+    EXPECT_EQ(cached->notationName(), QStringLiteral("Misc"));
+    qunsetenv("QNT_BUNDLE_DIR");
+}
+
+TEST_F(QntNotationTest, UserSchemesWinOverTheDatabase)
+{
+    QntNotation notation(copyOf(QStringLiteral("FlowChart/FlowChart.db")));
+    const qint64 id = notation.colorSchemesList().first().schemeId;
+    QntColorScheme::setCustomColorSchemePropsRef(nullptr);
+    QntColorScheme::releaseColorSchemeCache();
+    EXPECT_EQ(QntColorScheme::colour(notation, id, QStringLiteral("Fill"), 2), QColor(QStringLiteral("#2B6CB0")));
+    EXPECT_EQ(QntColorScheme::colour(notation, id, QStringLiteral("ColorSchemeItemsStroke"), 0),
+              QColor(QStringLiteral("#2B6CB0")));
+    EXPECT_FALSE(QntColorScheme::colour(notation, id, QStringLiteral("Fill"), 42).isValid());
+
+    auto live = std::make_shared<QVariantMap>();
+    QVariantMap root = notation.colorSchemes();
+    QVariantList schemes = root.value(QStringLiteral("Children")).toList();
+    QVariantMap scheme = schemes.first().toMap();
+    QVariantList groups = scheme.value(QStringLiteral("Children")).toList();
+    QVariantMap fillGroup = groups.first().toMap();
+    QVariantList colours = fillGroup.value(QStringLiteral("Children")).toList();
+    QVariantMap colour = colours.at(2).toMap();
+    colour.insert(QStringLiteral("HexColorValue"), QStringLiteral("#00FF00"));
+    colour.insert(QStringLiteral("AlphaValue"), 0.5);
+    colours[2] = colour;
+    fillGroup.insert(QStringLiteral("Children"), colours);
+    groups[0] = fillGroup;
+    scheme.insert(QStringLiteral("Children"), groups);
+    schemes[0] = scheme;
+    root.insert(QStringLiteral("Children"), schemes);
+    live->insert(notation.notationName(), root);
+    QntColorScheme::setCustomColorSchemePropsRef(live);
+    double alpha = 0;
+    const QColor user = QntColorScheme::colour(notation, id, QStringLiteral("Fill"), 2, &alpha);
+    EXPECT_EQ(user.rgb(), QColor(QStringLiteral("#00FF00")).rgb());
+    EXPECT_DOUBLE_EQ(alpha, 0.5);
+    // The live copy is shared, not copied: later edits are seen at once.
+    (*live)[notation.notationName()] = QVariantMap();
+    EXPECT_EQ(QntColorScheme::colour(notation, id, QStringLiteral("Fill"), 2), QColor(QStringLiteral("#2B6CB0")));
+    QntColorScheme::setCustomColorSchemePropsRef(nullptr);
+}
+
+} // namespace

@@ -179,7 +179,7 @@ QString QntNotation::bundleNotationsFolderPath()
     return QntPaths::bundleResourcesPath() + QStringLiteral("/Notations");
 }
 
-bool QntNotation::copyNotationsFromBundleToAppSupportFolder(QString *errorMessage)
+VRResult<void> QntNotation::copyNotationsFromBundleToAppSupportFolder()
 {
     const QString source = bundleNotationsFolderPath();
     const QString target = rootNotationsFolderPath();
@@ -225,11 +225,9 @@ bool QntNotation::copyNotationsFromBundleToAppSupportFolder(QString *errorMessag
         const QString message = QStringLiteral("Some notations could not be installed: %1.")
                                     .arg(failures.join(QStringLiteral("; ")));
         qCWarning(lcNotation).noquote() << message;
-        if (errorMessage)
-            *errorMessage = message;
-        return false;
+        return VRError{message};
     }
-    return true;
+    return {};
 }
 
 QString QntNotation::absolutePathForNotationPath(const QString &path)
@@ -727,17 +725,13 @@ bool QntNotation::insertIntoDB(const QString &databasePath, const VRObjectRef &e
     return ok;
 }
 
-std::optional<QString> QntNotation::importIntoDB(const QString &fileName,
-                                                 const VRObjectList &objects,
-                                                 const QByteArray &icon,
-                                                 const QString &baseNotationFilename,
-                                                 QString *errorMessage)
+VRResult<QString> QntNotation::importIntoDB(const QString &fileName, const VRObjectList &objects,
+                                            const QByteArray &icon,
+                                            const QString &baseNotationFilename)
 {
-    auto fail = [&](const QString &message) -> std::optional<QString> {
+    auto fail = [&](const QString &message) -> VRResult<QString> {
         qCWarning(lcNotation).noquote() << message;
-        if (errorMessage)
-            *errorMessage = message;
-        return std::nullopt;
+        return VRError{message};
     };
     QString name = sanitisedFileName(QFileInfo(fileName).fileName());
     if (name.endsWith(QLatin1String(".db"), Qt::CaseInsensitive))
@@ -1405,14 +1399,11 @@ bool QntNotation::updateColorSchemesOrderNumber(const QVariantList &schemes)
     });
 }
 
-bool QntNotation::exportColorSchemes(const QString &path, QString *errorMessage) const
+VRResult<void> QntNotation::exportColorSchemes(const QString &path) const
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (errorMessage)
-            *errorMessage = file.errorString();
-        return false;
-    }
+    if (!file.open(QIODevice::WriteOnly))
+        return VRError{QStringLiteral("The colour schemes cannot be exported: %1").arg(file.errorString())};
     QXmlStreamWriter xml(&file);
     xml.setAutoFormatting(true);
     xml.writeStartDocument();
@@ -1458,12 +1449,9 @@ bool QntNotation::exportColorSchemes(const QString &path, QString *errorMessage)
     }
     xml.writeEndElement();
     xml.writeEndDocument();
-    if (xml.hasError() || !file.commit()) {
-        if (errorMessage)
-            *errorMessage = file.errorString();
-        return false;
-    }
-    return true;
+    if (xml.hasError() || !file.commit())
+        return VRError{QStringLiteral("The colour schemes cannot be exported: %1").arg(file.errorString())};
+    return {};
 }
 
 // ---------------------------------------------------------------- connectors

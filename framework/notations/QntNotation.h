@@ -1,5 +1,7 @@
 #pragma once
 
+#include "framework/VRTypes.h"
+
 #include <QByteArray>
 #include <QColor>
 #include <QImage>
@@ -16,11 +18,8 @@
 class FMDatabase;
 class QObject;
 class QWidget;
-class VRDrawableObject;
 class QntNotation;
 
-using VRObjectRef = std::shared_ptr<VRDrawableObject>;
-using VRObjectList = QList<VRObjectRef>;
 using QntNotationRef = std::shared_ptr<QntNotation>;
 
 // One element of a notation list. Part 5.102 reads elementId and tooltip.
@@ -74,9 +73,9 @@ public:
     // The shipped databases: the bundle's Notations folder.
     static QString bundleNotationsFolderPath();
     // Copies every shipped database into the user's folder when missing there or older
-    // (PRAGMA user_version); Imported/ and ImageBank/ are never touched. False with a message when
-    // something could not be copied (the rest is still copied).
-    static bool copyNotationsFromBundleToAppSupportFolder(QString *errorMessage = nullptr);
+    // (PRAGMA user_version); Imported/ and ImageBank/ are never touched. A failure names what
+    // could not be copied (the rest is still copied).
+    static VRResult<void> copyNotationsFromBundleToAppSupportFolder();
     // Every .db below the root, sorted; "notationPath" (home-relative), "notationName" (file name).
     static QList<QVariantMap> notations();
     static QList<QntNotationRef> notationsFromPath(const QString &folder);
@@ -88,11 +87,10 @@ public:
     // ---- whole-database writers ----
     // Imported/<sanitised name>.db made from the base notation (or the template
     // Misc/CustomizableStyle.db), holding the objects as imported elements. Replaces an earlier
-    // import of that name atomically. The path, or nullopt with the reason in errorMessage.
-    static std::optional<QString> importIntoDB(const QString &fileName, const VRObjectList &objects,
-                                               const QByteArray &icon,
-                                               const QString &baseNotationFilename,
-                                               QString *errorMessage = nullptr);
+    // import of that name atomically. The path of the new database.
+    static VRResult<QString> importIntoDB(const QString &fileName, const VRObjectList &objects,
+                                          const QByteArray &icon,
+                                          const QString &baseNotationFilename);
     static bool insertIntoDB(const QString &databasePath, const VRObjectRef &element);
     // Developer maintenance: rebuilds the user's shipped databases from the notation sources.
     static void loadAllToDB(bool rewriteAll);
@@ -188,7 +186,7 @@ public:
     bool removeColorSchemesItems(const QString &tableName, qint64 colorSchemeId,
                                  const QString &colorValue);
     bool updateColorSchemesOrderNumber(const QVariantList &schemes);
-    bool exportColorSchemes(const QString &path, QString *errorMessage = nullptr) const;
+    VRResult<void> exportColorSchemes(const QString &path) const;
 
     // ---- connectors ----
     QList<QntConnectorRecord> connectorsList(int kind) const;

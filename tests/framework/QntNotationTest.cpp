@@ -145,7 +145,7 @@ TEST_F(QntNotationTest, SchemeWritersRoundTrip)
     EXPECT_EQ(again.colorSchemesItemsFill(id).at(2).comment, QStringLiteral("Alarm"));
 
     const QString xml = m_dir.filePath(QStringLiteral("nColorSchemeInfo.xml"));
-    ASSERT_TRUE(notation.exportColorSchemes(xml));
+    ASSERT_TRUE(notation.exportColorSchemes(xml).ok());
     QFile file(xml);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     QXmlStreamReader reader(&file);
@@ -249,7 +249,7 @@ TEST_F(QntNotationTest, BundleCopyInstallsMissingAndOlderDatabasesOnly)
     EXPECT_EQ(QntNotation::rootNotationsSrcFolderPath(), root);
     QDir(root).removeRecursively();
 
-    ASSERT_TRUE(QntNotation::copyNotationsFromBundleToAppSupportFolder());
+    ASSERT_TRUE(QntNotation::copyNotationsFromBundleToAppSupportFolder().ok());
     const QString installed = root + QStringLiteral("/Misc/Misc.db");
     EXPECT_TRUE(QntNotation(installed).isValid());
     EXPECT_FALSE(QFile::exists(root + QStringLiteral("/Imported/Shipped.db")));
@@ -260,7 +260,7 @@ TEST_F(QntNotationTest, BundleCopyInstallsMissingAndOlderDatabasesOnly)
         ASSERT_TRUE(notation.updateColorSchemesTable({{QStringLiteral("colorSchemeId"), notation.colorSchemesList().first().schemeId},
                                                       {QStringLiteral("paramName"), QStringLiteral("Mine")}}));
     }
-    ASSERT_TRUE(QntNotation::copyNotationsFromBundleToAppSupportFolder());
+    ASSERT_TRUE(QntNotation::copyNotationsFromBundleToAppSupportFolder().ok());
     EXPECT_EQ(QntNotation(installed).colorSchemesList().first().name, QStringLiteral("Mine"));
 
     // An older copy (lower schema version) is replaced.
@@ -269,7 +269,7 @@ TEST_F(QntNotationTest, BundleCopyInstallsMissingAndOlderDatabasesOnly)
         ASSERT_TRUE(db.open());
         ASSERT_TRUE(db.setUserVersion(0));
     }
-    ASSERT_TRUE(QntNotation::copyNotationsFromBundleToAppSupportFolder());
+    ASSERT_TRUE(QntNotation::copyNotationsFromBundleToAppSupportFolder().ok());
     EXPECT_EQ(QntNotation(installed).colorSchemesList().first().name, QStringLiteral("Sunset"));
 
     const auto listed = QntNotation::notations();

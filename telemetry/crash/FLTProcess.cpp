@@ -380,15 +380,12 @@ void FLTProcessRecordThreadNames(const FLTProcess *process, FLTFile *file)
         ssize_t n = readSmallFile(path, name, sizeof name);
         if (n < 0)
             n = 0;
-        // Names are written raw between quotes: keep only characters that cannot break the line.
+        // The name file ends with a newline; the record writer escapes whatever else it holds.
         for (ssize_t k = 0; k < n; ++k) {
-            const auto c = static_cast<unsigned char>(name[k]);
-            if (c == '\n' || c == '\0') {
+            if (name[k] == '\n') {
                 name[k] = '\0';
                 break;
             }
-            if (c < 0x20 || c == '"' || c == '\\')
-                name[k] = '_';
         }
         FLTFileWriteArrayEntryString(file, name);
     }

@@ -309,6 +309,31 @@ TEST_P(CrashCapture, BlockedNamedThreadsAreRecordedWithRegistersAndStacks)
     EXPECT_EQ(blocked, 8);
 }
 
+TEST_P(CrashCapture, ThreadsThatCannotBeParkedAreListedWithoutHangingAndSpinnersKeepTheirRegisters)
+{
+    const auto started = std::chrono::steady_clock::now();
+    const ChildResult result = runChild(helperPath(GetParam()), "stubborn-threads", m_folder);
+    ASSERT_TRUE(result.signaled) << describe(result);
+    EXPECT_EQ(result.signal, SIGSEGV);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+    const auto lines = readRecord(m_folder / "signal.fltrecord");
+    const auto threads = section(lines, "threads");
+    const auto names = section(lines, "thread_names");
+    ASSERT_TRUE(threads && names);
+    ASSERT_EQ(threads->size(), 3u);
+    for (size_t i = 0; i < names->size(); ++i) {
+        const json &thread = (*threads)[i];
+        if ((*names)[i] == "spinner") {
+            EXPECT_EQ(thread["registers"]["r12"].get<uint64_t>(), 0x5a5a5a5a12121212ull);
+            EXPECT_FALSE(thread["stacktrace"].empty());
+        } else if ((*names)[i] == "deaf") {
+            EXPECT_TRUE(thread["stacktrace"].empty());
+        }
+    }
+    for (const char *name : {"spinner", "deaf"})
+        EXPECT_NE(std::find(names->begin(), names->end(), name), names->end()) << name;
+}
+
 TEST_P(CrashCapture, RecursionOnTheMainThreadIsCollapsed)
 {
     const std::string helper = helperPath(GetParam());

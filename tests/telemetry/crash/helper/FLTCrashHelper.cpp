@@ -200,6 +200,28 @@ void *faultingThread(void *)
     return nullptr;
 }
 
+void *signalBlockingThread(void *)
+{
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, nullptr);
+    pthread_setname_np(pthread_self(), "deaf");
+    g_ready.fetch_add(1);
+    blockInSleep();
+    return nullptr;
+}
+
+void *spinningThread(void *)
+{
+    pthread_setname_np(pthread_self(), "spinner");
+    g_ready.fetch_add(1);
+    // A known value in a callee-saved register, kept there while spinning.
+    asm volatile("movabs $0x5a5a5a5a12121212, %%r12\n"
+                 "1: pause\n"
+                 "jmp 1b\n" ::: "r12");
+    return nullptr;
+}
+
 void previousTerminate()
 {
     const char *marker = getenv("FLT_TERMINATE_MARKER");
@@ -225,7 +247,7 @@ pthread_t spawn(void *(*body)(void *), void *argument)
 int main(int argc, char **argv)
 {
     if (argc < 3) {
-        fprintf(stderr, "usage: %s segv|segv-chained|threads|allocating-handler|recursion-main|recursion-thread|two-threads|terminate FOLDER\n",
+        fprintf(stderr, "usage: %s segv|segv-chained|threads|stubborn-threads|allocating-handler|recursion-main|recursion-thread|two-threads|terminate FOLDER\n",
                 argv[0]);
         return 2;
     }
@@ -268,6 +290,13 @@ int main(int argc, char **argv)
         while (g_ready.load() < 8) {
         }
         usleep(200000); // let each thread reach its system call
+        outer(1);
+    } else if (mode == "stubborn-threads") {
+        spawn(signalBlockingThread, nullptr);
+        spawn(spinningThread, nullptr);
+        while (g_ready.load() < 2) {
+        }
+        usleep(100000);
         outer(1);
     } else if (mode == "recursion-main") {
         recurse(0);

@@ -3,6 +3,7 @@
 #include "FLTContext.h"
 #include "FLTFile.h"
 #include "FLTSDKLog.h"
+#include "FLTUtilities.h"
 
 #include <cerrno>
 #include <cstring>
@@ -300,4 +301,109 @@ bool FLTBinaryImageMainExecutable(FLTBinaryImageDetails *details)
         return false;
     *details = scan.images.front();
     return true;
+}
+
+namespace {
+
+bool safeRead(uintptr_t address, void *destination, size_t length)
+{
+    return FLTReadMemory(reinterpret_cast<const void *>(address), destination, length);
+}
+
+bool tableHasBase(const FLTBinaryImageSlot *slots, uintptr_t base)
+{
+    for (int i = 0; i < kFLTBinaryImageSlotCount; ++i)
+        if (__atomic_load_n(&slots[i].base, __ATOMIC_SEQ_CST) == base)
+            return true;
+    return false;
+}
+
+// Details of the image whose ELF header is at `header`, read crash-safely; false when it does
+// not look like one.
+bool safeDetails(uintptr_t bias, uintptr_t header, FLTBinaryImageDetails *details)
+{
+    ElfW(Ehdr) ehdr;
+    if (!safeRead(header, &ehdr, sizeof ehdr) || memcmp(ehdr.e_ident, ELFMAG, SELFMAG) != 0
+        || ehdr.e_phentsize != sizeof(ElfW(Phdr)) || ehdr.e_phnum == 0 || ehdr.e_phnum > 64)
+        return false;
+    details->base = header;
+    uintptr_t textEnd = 0;
+    for (int i = 0; i < ehdr.e_phnum; ++i) {
+        ElfW(Phdr) ph;
+        if (!safeRead(header + ehdr.e_phoff + i * sizeof ph, &ph, sizeof ph))
+            return false;
+        const uintptr_t start = bias + ph.p_vaddr;
+        if (ph.p_type == PT_LOAD && (ph.p_flags & PF_X) && start + ph.p_memsz > textEnd)
+            textEnd = start + ph.p_memsz;
+        if (ph.p_type == PT_GNU_EH_FRAME)
+            details->ehFrameAddress = start;
+        if (ph.p_type == PT_NOTE) {
+            for (uintptr_t at = start; at + sizeof(ElfW(Nhdr)) <= start + ph.p_memsz;) {
+                ElfW(Nhdr) note;
+                if (!safeRead(at, &note, sizeof note))
+                    break;
+                const uintptr_t desc = at + sizeof note + ((note.n_namesz + 3) & ~3u);
+                char name[4];
+                if (note.n_type == NT_GNU_BUILD_ID && note.n_namesz == 4 && safeRead(at + sizeof note, name, 4)
+                    && memcmp(name, "GNU", 4) == 0) {
+                    unsigned char id[64] = {};
+                    const size_t count = note.n_descsz < 64 ? note.n_descsz : 64;
+                    if (safeRead(desc, id, count)) {
+                        hexInto(details->buildId, id, count);
+                        hexInto(details->uuid, id, 16);
+                    }
+                    break;
+                }
+                at = desc + ((note.n_descsz + 3) & ~3u);
+            }
+        }
+    }
+    details->size = textEnd > header ? textEnd - header : 0;
+    details->slide = bias;
+    return details->size > 0;
+}
+
+} // namespace
+
+void FLTBinaryImageSafeAddLateImages()
+{
+    FLTContext *context = FLTContextGet();
+    if (!context || !context->writable)
+        return;
+    FLTBinaryImageSlot *slots = context->writable->images;
+    r_debug debug;
+    if (!safeRead(reinterpret_cast<uintptr_t>(&_r_debug), &debug, sizeof debug))
+        return;
+    FLTFile file;
+    bool fileOpen = false;
+    uintptr_t next = reinterpret_cast<uintptr_t>(debug.r_map);
+    for (int guard = 0; next >= 4096 && guard < 4096; ++guard) {
+        link_map map;
+        if (!safeRead(next, &map, sizeof map))
+            break;
+        next = reinterpret_cast<uintptr_t>(map.l_next);
+        // Shared objects are linked at 0, so their header sits at the load bias.
+        const uintptr_t header = map.l_addr;
+        if (header < 4096 || tableHasBase(slots, header))
+            continue;
+        FLTBinaryImageDetails details;
+        memset(&details, 0, sizeof details);
+        memset(details.uuid, '0', 32);
+        if (!safeDetails(map.l_addr, header, &details))
+            continue;
+        const char *name = nullptr;
+        if (map.l_name && FLTReadString(map.l_name, &name, sizeof details.path - 1)) {
+            size_t i = 0;
+            for (; i < sizeof details.path - 1 && name[i]; ++i)
+                details.path[i] = name[i];
+            details.path[i] = '\0';
+        }
+        FLTBinaryImageStoreNode(true, details);
+        if (!fileOpen && context->binaryImagesPath)
+            fileOpen = FLTFileInitWithPath(&file, context->binaryImagesPath, false);
+        if (fileOpen)
+            recordSlice(&file, details, true);
+    }
+    if (fileOpen)
+        FLTFileClose(&file);
 }

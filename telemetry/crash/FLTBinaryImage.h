@@ -43,6 +43,11 @@ void FLTBinaryImageRefresh();
 // file under a lock).
 void FLTBinaryImageStoreNode(bool loaded, const FLTBinaryImageDetails &details);
 
+// Walks the loader's list of loaded objects with crash-safe reads and adds to the table (and to
+// the record file) every image that is missing there, such as a library opened after the last
+// scan. Safe to call from a signal handler.
+void FLTBinaryImageSafeAddLateImages();
+
 // Copies the slot of the image that holds `address`. Lock-free; safe to call from a signal handler.
 bool FLTBinaryImageSafeFindImageForAddress(uintptr_t address, FLTBinaryImageSlot *slot);
 

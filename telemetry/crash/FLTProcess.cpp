@@ -472,6 +472,9 @@ void FLTHostRecordStorage(FLTFile *file)
 
 void FLTHandler(FLTFile *file, int32_t crashedThread, const void *userContext)
 {
+    // Libraries opened since the last scan are only in the loader's list: add them first, so
+    // their frames unwind and the next launch can symbolicate them.
+    FLTBinaryImageSafeAddLateImages();
     FLTProcess process;
     FLTProcessInit(&process, crashedThread, userContext);
     FLTProcessSuspendAllOtherThreads(&process);

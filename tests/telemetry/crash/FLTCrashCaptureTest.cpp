@@ -334,6 +334,30 @@ TEST_P(CrashCapture, ThreadsThatCannotBeParkedAreListedWithoutHangingAndSpinners
         EXPECT_NE(std::find(names->begin(), names->end(), name), names->end()) << name;
 }
 
+TEST_P(CrashCapture, ALibraryOpenedAfterStartIsAddedAtCrashTime)
+{
+    const std::string helper = helperPath(GetParam());
+    const std::string plugin = fs::canonical(FLT_CRASH_PLUGIN).string();
+    const ChildResult result = runChild(helper, "late-library", m_folder, {"FLT_CRASH_PLUGIN=" + plugin});
+    ASSERT_TRUE(result.signaled) << describe(result);
+    EXPECT_EQ(result.signal, SIGSEGV);
+    const auto images = loadedImages(m_folder);
+    const auto image = std::find_if(images.begin(), images.end(),
+                                    [&](const Image &i) { return fs::path(i.path) == plugin; });
+    ASSERT_NE(image, images.end());
+    EXPECT_EQ(image->buildId, readelfBuildId(plugin));
+    const auto threads = section(readRecord(m_folder / "signal.fltrecord"), "threads");
+    ASSERT_TRUE(threads);
+    const json *crashed = crashedThread(*threads);
+    ASSERT_NE(crashed, nullptr);
+    const json &stack = (*crashed)["stacktrace"];
+    ASSERT_GE(stack.size(), 3u);
+    EXPECT_EQ(imageFor(images, stack[0].get<uint64_t>()), &*image);
+    // The plugin has no frame pointer: its caller comes from its call-frame information.
+    const auto names = functionNames(helper, images, stack, 3);
+    EXPECT_NE(names[1].find("callPlugin"), std::string::npos) << names[1];
+}
+
 TEST_P(CrashCapture, RecursionOnTheMainThreadIsCollapsed)
 {
     const std::string helper = helperPath(GetParam());

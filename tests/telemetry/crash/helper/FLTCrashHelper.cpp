@@ -222,6 +222,12 @@ void *spinningThread(void *)
     return nullptr;
 }
 
+__attribute__((noinline)) void callPlugin(void (*fault)(int))
+{
+    fault(3);
+    asm volatile("" ::: "memory");
+}
+
 void previousTerminate()
 {
     const char *marker = getenv("FLT_TERMINATE_MARKER");
@@ -247,7 +253,7 @@ pthread_t spawn(void *(*body)(void *), void *argument)
 int main(int argc, char **argv)
 {
     if (argc < 3) {
-        fprintf(stderr, "usage: %s segv|segv-chained|threads|stubborn-threads|allocating-handler|recursion-main|recursion-thread|two-threads|terminate FOLDER\n",
+        fprintf(stderr, "usage: %s segv|segv-chained|threads|stubborn-threads|late-library|allocating-handler|recursion-main|recursion-thread|two-threads|terminate FOLDER\n",
                 argv[0]);
         return 2;
     }
@@ -298,6 +304,12 @@ int main(int argc, char **argv)
         }
         usleep(100000);
         outer(1);
+    } else if (mode == "late-library") {
+        void *plugin = dlopen(getenv("FLT_CRASH_PLUGIN"), RTLD_NOW);
+        auto fault = plugin ? reinterpret_cast<void (*)(int)>(dlsym(plugin, "flt_plugin_fault")) : nullptr;
+        if (!fault)
+            return 4;
+        callPlugin(fault);
     } else if (mode == "recursion-main") {
         recurse(0);
     } else if (mode == "recursion-thread") {

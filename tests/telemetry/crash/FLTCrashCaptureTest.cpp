@@ -448,6 +448,65 @@ TEST_P(CrashCapture, InterposedAllocatorCatchesAllocationInAHandler)
     EXPECT_NE(result.errors.find("crash handler called malloc"), std::string::npos);
 }
 
+struct ThrownCase {
+    const char *mode;
+    const char *name;
+    const char *reason;
+};
+
+class ThrownToTerminate : public ::testing::TestWithParam<ThrownCase> {};
+
+TEST_P(ThrownToTerminate, IsRecordedByWhatWasThrown)
+{
+    const fs::path folder = makeFolder();
+    const ChildResult result = runChild(helperPath("nofp"), GetParam().mode, folder);
+    ASSERT_TRUE(result.signaled) << describe(result);
+    EXPECT_EQ(result.signal, SIGABRT);
+    const auto exception = section(readRecord(folder / "exception.fltrecord"), "exception");
+    ASSERT_TRUE(exception);
+    EXPECT_EQ((*exception)["type"], "c++");
+    EXPECT_EQ((*exception)["name"], hex(GetParam().name));
+    EXPECT_EQ((*exception)["reason"], hex(GetParam().reason));
+    fs::remove_all(folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, ThrownToTerminate,
+                         ::testing::Values(ThrownCase{"terminate-c-string", "const char *", "a C string"},
+                                           ThrownCase{"terminate-string", "std::string", "a string object"},
+                                           ThrownCase{"terminate-int", "int", ""}));
+
+struct SignalCase {
+    const char *mode;
+    int signal;
+    const char *name;
+};
+
+class FatalSignal : public ::testing::TestWithParam<SignalCase> {};
+
+// Faults that repeat when the handler returns and signals that do not (traps, sent signals,
+// abort) all end the process by the same signal, after one record.
+TEST_P(FatalSignal, EndsTheProcessAsItWouldHaveAfterTheRecord)
+{
+    const fs::path folder = makeFolder();
+    const ChildResult result = runChild(helperPath("nofp"), GetParam().mode, folder);
+    ASSERT_TRUE(result.signaled) << describe(result);
+    EXPECT_EQ(result.signal, GetParam().signal);
+    const auto lines = readRecord(folder / "signal.fltrecord");
+    ASSERT_EQ(std::count_if(lines.begin(), lines.end(), [](const json &l) { return l.contains("signal"); }), 1);
+    const auto signal = section(lines, "signal");
+    EXPECT_EQ((*signal)["number"], GetParam().signal);
+    EXPECT_EQ((*signal)["name"], GetParam().name);
+    EXPECT_TRUE(section(lines, "storage"));
+    fs::remove_all(folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, FatalSignal,
+                         ::testing::Values(SignalCase{"sigfpe", SIGFPE, "SIGFPE"},
+                                           SignalCase{"sigill", SIGILL, "SIGILL"},
+                                           SignalCase{"sigtrap", SIGTRAP, "SIGTRAP"},
+                                           SignalCase{"abort", SIGABRT, "SIGABRT"},
+                                           SignalCase{"kill-segv", SIGSEGV, "SIGSEGV"}));
+
 INSTANTIATE_TEST_SUITE_P(FramePointers, CrashCapture, ::testing::Values("fp", "nofp"));
 
 } // namespace

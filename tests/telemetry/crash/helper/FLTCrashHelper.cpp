@@ -258,7 +258,7 @@ int main(int argc, char **argv)
         return 2;
     }
     const std::string mode = argv[1];
-    if (mode == "terminate")
+    if (mode.rfind("terminate", 0) == 0)
         std::set_terminate(previousTerminate);
     if (mode == "segv-chained") {
         // A handler that was there first: it leaves a mark and lets the default action end us.
@@ -324,6 +324,26 @@ int main(int argc, char **argv)
             pause(); // the capture signal wakes this thread too: keep waiting for the end
     } else if (mode == "terminate") {
         throw std::runtime_error("boom");
+    } else if (mode == "terminate-c-string") {
+        throw "a C string";
+    } else if (mode == "terminate-string") {
+        throw std::string("a string object");
+    } else if (mode == "terminate-int") {
+        throw 42;
+    } else if (mode == "sigfpe") {
+        volatile int numerator = 7; // both unknown, so a real division is made
+        volatile int zero = 0;
+        volatile int result = numerator / zero;
+        (void)result;
+    } else if (mode == "sigill") {
+        asm volatile("ud2");
+    } else if (mode == "sigtrap") {
+        asm volatile("int3");
+    } else if (mode == "abort") {
+        abort();
+    } else if (mode == "kill-segv") {
+        kill(getpid(), SIGSEGV); // sent, not caused: returning from the handler does not repeat it
+        sleep(5);
     }
     return 1;
 }

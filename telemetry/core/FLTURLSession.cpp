@@ -25,7 +25,7 @@ struct Transfer {
     FLTHTTPHeaderFields responseHeaders;
     bool responseAnnounced = false;
     bool trustCancelled = false;
-    std::optional<FLTError> writeError;
+    std::optional<tel::TelemetryError> writeError;
     char errorBuffer[CURL_ERROR_SIZE] = {};
 
     ~Transfer()
@@ -114,9 +114,9 @@ std::int64_t urlErrorCodeForCurlCode(CURLcode code)
     }
 }
 
-FLTError urlError(std::int64_t code, const std::string &url, const std::string &description)
+tel::TelemetryError urlError(std::int64_t code, const std::string &url, const std::string &description)
 {
-    return FLTError(kFLTURLErrorDomain, code,
+    return PLNMakeError(kFLTURLErrorDomain, code,
                     {{kFLTURLErrorFailingURLStringErrorKey, url},
                      {kFLTLocalizedDescriptionKey, description}});
 }
@@ -174,7 +174,7 @@ size_t writeCallback(char *buffer, size_t size, size_t count, void *userData)
     announceResponse(transfer);
     if (transfer->task->kind() == FLTURLSessionTask::Kind::Download) {
         if (!transfer->writeToDownloadFile(buffer, length)) {
-            transfer->writeError = FLTError("FLTURLSessionDownloadTaskError", -1);
+            transfer->writeError = PLNMakeError("FLTURLSessionDownloadTaskError", -1);
             return 0;
         }
         transfer->gotData = true;
@@ -326,7 +326,9 @@ void SessionCore::beginTransfer(const std::shared_ptr<FLTURLSessionTask> &task)
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 16L);
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    // A secure request is never redirected to a plain connection.
+    const bool secure = request.URL.rfind("https:", 0) == 0 || request.URL.rfind("HTTPS:", 0) == 0;
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
     curl_easy_setopt(easy, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
@@ -405,7 +407,7 @@ void SessionCore::finishTransfer(Transfer *transfer, int curlCode)
     curl_easy_getinfo(transfer->easy, CURLINFO_RESPONSE_CODE, &status);
     if (status > 0)
         response = transfer->makeResponse();
-    std::optional<FLTError> error;
+    std::optional<tel::TelemetryError> error;
     const std::string &url = transfer->task->originalRequest().URL;
     if (transfer->writeError) {
         error = transfer->writeError;
@@ -431,7 +433,7 @@ void SessionCore::finishTransfer(Transfer *transfer, int curlCode)
 void SessionCore::complete(const std::shared_ptr<FLTURLSessionTask> &task,
                            std::optional<std::string> data,
                            std::optional<FLTHTTPURLResponse> response,
-                           std::optional<FLTError> error)
+                           std::optional<tel::TelemetryError> error)
 {
     {
         std::lock_guard lock(task->m_mutex);

@@ -34,9 +34,9 @@ public:
     virtual void URLSessionDidFinishDownloadingToURL(FLTURLSession *, FLTURLSessionTask *,
                                                      const std::string &) {}
     virtual void URLSessionDidCompleteWithError(FLTURLSession *, FLTURLSessionTask *,
-                                                const std::optional<FLTError> &) {}
+                                                const std::optional<tel::TelemetryError> &) {}
     virtual void URLSessionDidBecomeInvalidWithError(FLTURLSession *,
-                                                     const std::optional<FLTError> &) {}
+                                                     const std::optional<tel::TelemetryError> &) {}
     // Asked for every TLS connection, also after the session dropped its delegate, so that
     // pinning never lapses for tasks still running. A session without a delegate, or one that
     // does not answer, pins to the client's certificates.

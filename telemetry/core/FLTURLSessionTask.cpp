@@ -25,37 +25,45 @@ std::uint64_t nextTaskIdentifier()
 
 } // namespace
 
-std::string FLTError::localizedDescription() const
+std::string PLNErrorDescription(const tel::TelemetryError &error)
 {
-    const std::string text = stringValue(kFLTLocalizedDescriptionKey);
+    const std::string text = PLNErrorString(error, kFLTLocalizedDescriptionKey);
     if (!text.empty())
         return text;
-    return domain + " error " + std::to_string(code);
+    return error.domain + " error " + std::to_string(error.code);
 }
 
-std::string FLTError::stringValue(const std::string &key) const
+std::string PLNErrorString(const tel::TelemetryError &error, const std::string &key)
 {
-    const auto it = userInfo.find(key);
-    if (it == userInfo.end())
+    const auto it = error.userInfo.find(key);
+    if (it == error.userInfo.end())
         return {};
-    if (const auto *number = std::get_if<std::int64_t>(&it->second))
-        return std::to_string(*number);
-    return std::get<std::string>(it->second);
+    return it->second.description();
 }
 
-std::optional<std::int64_t> FLTError::integerValue(const std::string &key) const
+std::optional<std::int64_t> PLNErrorInteger(const tel::TelemetryError &error, const std::string &key)
 {
-    const auto it = userInfo.find(key);
-    if (it == userInfo.end())
+    const auto it = error.userInfo.find(key);
+    if (it == error.userInfo.end())
         return std::nullopt;
-    if (const auto *number = std::get_if<std::int64_t>(&it->second))
-        return *number;
-    const std::string &text = std::get<std::string>(it->second);
+    if (it->second.isNumber())
+        return it->second.toInteger();
+    const std::string text = it->second.toString();
     std::int64_t value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size())
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
         return std::nullopt;
     return value;
+}
+
+tel::TelemetryError PLNMakeError(std::string domain, std::int64_t code,
+                                 tel::PlistValue::Dictionary userInfo)
+{
+    tel::TelemetryError error;
+    error.domain = std::move(domain);
+    error.code = code;
+    error.userInfo = std::move(userInfo);
+    return error;
 }
 
 std::optional<std::string> FLTHeaderValue(const FLTHTTPHeaderFields &fields,
@@ -108,7 +116,7 @@ std::optional<FLTHTTPURLResponse> FLTURLSessionTask::response() const
     return m_response;
 }
 
-std::optional<FLTError> FLTURLSessionTask::error() const
+std::optional<tel::TelemetryError> FLTURLSessionTask::error() const
 {
     std::lock_guard lock(m_mutex);
     return m_error;

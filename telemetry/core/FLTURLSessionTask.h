@@ -11,31 +11,20 @@
 #include <variant>
 #include <vector>
 
+#include "telemetry/platform/TelemetryError.h"
+
 // Value types of the telemetry client's URL loading, and the task base class.
 // The telemetry library has no Foundation, so requests, responses and errors are plain values.
 
-// An error of the client: a domain, a code and typed user information.
-struct FLTError {
-    using Value = std::variant<std::int64_t, std::string>;
-
-    std::string domain;
-    std::int64_t code = 0;
-    std::map<std::string, Value> userInfo;
-
-    FLTError() = default;
-    FLTError(std::string errorDomain, std::int64_t errorCode,
-             std::map<std::string, Value> info = {})
-        : domain(std::move(errorDomain)), code(errorCode), userInfo(std::move(info))
-    {
-    }
-
-    // The text under "NSLocalizedDescription", else "<domain> error <code>".
-    std::string localizedDescription() const;
-    // A user-info entry as text (numbers in decimal); empty when absent.
-    std::string stringValue(const std::string &key) const;
-    // A user-info entry as a number (text parsed as decimal); nullopt when absent or not numeric.
-    std::optional<std::int64_t> integerValue(const std::string &key) const;
-};
+// Errors are tel::TelemetryError values; these read them.
+// The text under "NSLocalizedDescription", else "<domain> error <code>".
+std::string PLNErrorDescription(const tel::TelemetryError &error);
+// A user-info entry as text (numbers in decimal); empty when absent.
+std::string PLNErrorString(const tel::TelemetryError &error, const std::string &key);
+// A user-info entry as a number (text parsed as decimal); nothing when absent or not numeric.
+std::optional<std::int64_t> PLNErrorInteger(const tel::TelemetryError &error, const std::string &key);
+tel::TelemetryError PLNMakeError(std::string domain, std::int64_t code,
+                                 tel::PlistValue::Dictionary userInfo = {});
 
 // The URL-loading error domain and the codes the client produces or tests for.
 inline constexpr const char *kFLTURLErrorDomain = "NSURLErrorDomain";
@@ -106,11 +95,11 @@ public:
     enum class Kind { Data, Upload, Download };
     using DataCompletion = std::function<void(std::optional<std::string> data,
                                               std::optional<FLTHTTPURLResponse> response,
-                                              std::optional<FLTError> error)>;
+                                              std::optional<tel::TelemetryError> error)>;
     // The file exists only while the block runs.
     using DownloadCompletion = std::function<void(std::optional<std::string> location,
                                                   std::optional<FLTHTTPURLResponse> response,
-                                                  std::optional<FLTError> error)>;
+                                                  std::optional<tel::TelemetryError> error)>;
 
     virtual ~FLTURLSessionTask();
     FLTURLSessionTask(const FLTURLSessionTask &) = delete;
@@ -121,7 +110,7 @@ public:
     const FLTURLRequest &originalRequest() const { return m_originalRequest; }
     const FLTURLRequest &currentRequest() const { return m_originalRequest; }
     std::optional<FLTHTTPURLResponse> response() const;
-    std::optional<FLTError> error() const;
+    std::optional<tel::TelemetryError> error() const;
     bool invokesDelegate() const { return m_invokesDelegate; }
     std::string taskDescription() const;
     void setTaskDescription(const std::string &description);
@@ -148,7 +137,7 @@ private:
 
     mutable std::mutex m_mutex;
     std::optional<FLTHTTPURLResponse> m_response;
-    std::optional<FLTError> m_error;
+    std::optional<tel::TelemetryError> m_error;
     std::string m_taskDescription;
     bool m_resumed = false;
     bool m_completed = false;

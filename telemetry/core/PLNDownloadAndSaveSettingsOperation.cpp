@@ -28,9 +28,9 @@ bool writeAll(int fd, const std::string &bytes)
     return true;
 }
 
-FLTError settingsError(std::int64_t code, const std::string &description)
+tel::TelemetryError settingsError(std::int64_t code, const std::string &description)
 {
-    return FLTError(kPLNSettingsErrorDomain, code, {{kFLTLocalizedDescriptionKey, description}});
+    return PLNMakeError(kPLNSettingsErrorDomain, code, {{kFLTLocalizedDescriptionKey, description}});
 }
 
 } // namespace
@@ -88,26 +88,26 @@ void PLNDownloadAndSaveSettingsOperation::main()
     client->startDownloadTaskWithRequest(
         settingsRequest(), 1,
         [self](std::optional<std::string> location, std::optional<FLTHTTPURLResponse>,
-               std::optional<FLTError> error) { self->downloadFinished(location, error); });
+               std::optional<tel::TelemetryError> error) { self->downloadFinished(location, error); });
 }
 
 void PLNDownloadAndSaveSettingsOperation::downloadFinished(const std::optional<std::string> &location,
-                                                           const std::optional<FLTError> &error)
+                                                           const std::optional<tel::TelemetryError> &error)
 {
-    std::optional<FLTError> outcome = error;
+    std::optional<tel::TelemetryError> outcome = error;
     if (!outcome) {
         outcome = location ? saveSettings(*location)
                            : settingsError(PLNSettingsErrorNotSaved, "Nothing was downloaded");
         if (outcome)
             tel::SystemLog::log("[Plinth] Unable to complete settings download " +
-                                outcome->localizedDescription());
+                                PLNErrorDescription(*outcome));
     }
     if (auto delegate = m_delegate.lock())
         delegate->operationDidDownloadAndSaveSettings(this, outcome);
-    finishWithError(outcome);
+    finish(outcome);
 }
 
-std::optional<FLTError> PLNDownloadAndSaveSettingsOperation::saveSettings(const std::string &location) const
+std::optional<tel::TelemetryError> PLNDownloadAndSaveSettingsOperation::saveSettings(const std::string &location) const
 {
     std::ifstream in(location, std::ios::binary);
     if (!in)

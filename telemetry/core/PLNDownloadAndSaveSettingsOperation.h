@@ -21,7 +21,7 @@ public:
     virtual ~PLNDownloadAndSaveSettingsOperationDelegate() = default;
     // Called once, on the network client's thread, before the operation finishes.
     virtual void operationDidDownloadAndSaveSettings(PLNDownloadAndSaveSettingsOperation *operation,
-                                                     const std::optional<FLTError> &error) = 0;
+                                                     const std::optional<tel::TelemetryError> &error) = 0;
 };
 
 // Downloads the settings (GET, retry limit 1) and keeps them as "settings.json". The body is
@@ -47,12 +47,15 @@ public:
     const std::string &installIdentifier() const { return m_installIdentifier; }
     const std::string &advertisingToken() const { return m_advertisingToken; }
 
+protected:
+    std::string className() const override { return "PLNDownloadAndSaveSettingsOperation"; }
+
 private:
     PLNDownloadAndSaveSettingsOperation(std::string APIKey) : PLNNetworkOperation(std::move(APIKey)) {}
     void downloadFinished(const std::optional<std::string> &location,
-                          const std::optional<FLTError> &error);
+                          const std::optional<tel::TelemetryError> &error);
     // Checks the downloaded body and renames it over the settings file.
-    std::optional<FLTError> saveSettings(const std::string &location) const;
+    std::optional<tel::TelemetryError> saveSettings(const std::string &location) const;
 
     std::weak_ptr<PLNDownloadAndSaveSettingsOperationDelegate> m_delegate;
     std::string m_settingsURL;

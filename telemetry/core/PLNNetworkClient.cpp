@@ -95,9 +95,9 @@ void PLNNetworkClient::startDataTaskWithRequest(const FLTURLRequest &request, un
     auto task = m_session->dataTaskWithRequest(
         request, [self, request, retryLimit, tries, completionHandler](
                      std::optional<std::string> data, std::optional<FLTHTTPURLResponse> response,
-                     std::optional<FLTError> error) {
+                     std::optional<tel::TelemetryError> error) {
             PLNNetworkResponseHandler::handleCompletedResponse(
-                response, request, error, [&](bool retry, std::optional<FLTError> finalError) {
+                response, request, error, [&](bool retry, std::optional<tel::TelemetryError> finalError) {
                     if (!retry) {
                         completionHandler(std::move(data), response, std::move(finalError));
                         return;
@@ -145,9 +145,9 @@ void PLNNetworkClient::startDownloadTaskWithRequest(const FLTURLRequest &request
     auto task = m_session->downloadTaskWithRequest(
         request, [self, request, retryLimit, tries, completionHandler](
                      std::optional<std::string> location,
-                     std::optional<FLTHTTPURLResponse> response, std::optional<FLTError> error) {
+                     std::optional<FLTHTTPURLResponse> response, std::optional<tel::TelemetryError> error) {
             PLNNetworkResponseHandler::handleCompletedResponse(
-                response, request, error, [&](bool retry, std::optional<FLTError> finalError) {
+                response, request, error, [&](bool retry, std::optional<tel::TelemetryError> finalError) {
                     if (!retry) {
                         completionHandler(finalError ? std::nullopt : location, response,
                                           std::move(finalError));

@@ -49,38 +49,20 @@ std::string PLNNetworkOperation::localeIdentifier()
     return value;
 }
 
-void PLNNetworkOperation::start()
-{
-    if (isFinished() || isExecuting())
-        return;
-    if (isCancelled()) {
-        finishWithError(std::nullopt);
-        return;
-    }
-    willChangeValueForKey("isExecuting");
-    m_isExecuting.store(true);
-    didChangeValueForKey("isExecuting");
-    main();
-}
-
-std::optional<FLTError> PLNNetworkOperation::error() const
+std::optional<tel::TelemetryError> PLNNetworkOperation::error() const
 {
     std::lock_guard lock(m_errorMutex);
     return m_error;
 }
 
-void PLNNetworkOperation::finishWithError(std::optional<FLTError> error)
+void PLNNetworkOperation::finish(const std::optional<tel::TelemetryError> &error)
 {
-    if (m_finishing.exchange(true))
-        return;
     {
         std::lock_guard lock(m_errorMutex);
-        m_error = std::move(error);
+        if (m_finishing)
+            return;
+        m_finishing = true;
+        m_error = error;
     }
-    willChangeValueForKey("isExecuting");
-    willChangeValueForKey("isFinished");
-    m_isExecuting.store(false);
-    m_isFinished.store(true);
-    didChangeValueForKey("isExecuting");
-    didChangeValueForKey("isFinished");
+    finishWithError(error);
 }

@@ -1,17 +1,16 @@
 #pragma once
 
 #include "telemetry/core/FLTURLSessionTask.h"
-#include "telemetry/platform/Operation.h"
+#include "telemetry/core/PLNAsyncOperation.h"
 
-#include <atomic>
 #include <mutex>
 #include <optional>
 #include <string>
 
 // Base of the core's request operations: the API key and the header fields every request of
-// the client carries. The work ends later, when the network client answers; finishWithError
-// ends it (once). Thread-safe.
-class PLNNetworkOperation : public tel::Operation {
+// the client carries. The work ends later, when the network client answers; finish() records
+// the outcome and ends the operation (once). Thread-safe.
+class PLNNetworkOperation : public PLNAsyncOperation {
 public:
     static constexpr const char *kUserAgentProduct = "io.plinth.sdk.mac";
     static constexpr const char *kClientDisplayVersion = "1.7.2";
@@ -31,22 +30,18 @@ public:
     // The user's locale as "language_REGION" (from LC_ALL, LC_MESSAGES or LANG).
     static std::string localeIdentifier();
 
-    bool isAsynchronous() const override { return true; }
-    bool isExecuting() const override { return m_isExecuting.load(); }
-    bool isFinished() const override { return m_isFinished.load(); }
-    void start() override;
-    std::optional<FLTError> error() const;
+    // The outcome (nothing on success or before the end).
+    std::optional<tel::TelemetryError> error() const;
 
 protected:
     explicit PLNNetworkOperation(std::string APIKey) : m_APIKey(std::move(APIKey)) {}
-    // Ends the operation with the outcome; later calls do nothing.
-    void finishWithError(std::optional<FLTError> error);
+    std::string className() const override { return "PLNNetworkOperation"; }
+    // Records the outcome and ends the operation; later calls do nothing.
+    void finish(const std::optional<tel::TelemetryError> &error);
 
 private:
     const std::string m_APIKey;
-    std::atomic<bool> m_isExecuting{false};
-    std::atomic<bool> m_isFinished{false};
-    std::atomic<bool> m_finishing{false};
     mutable std::mutex m_errorMutex;
-    std::optional<FLTError> m_error;
+    bool m_finishing = false;
+    std::optional<tel::TelemetryError> m_error;
 };

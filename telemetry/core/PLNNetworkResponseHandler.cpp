@@ -89,7 +89,7 @@ bool acceptsCharset(const std::string &acceptCharset, const std::string &charset
 
 void PLNNetworkResponseHandler::handleCompletedResponse(
     const std::optional<FLTHTTPURLResponse> &response, const FLTURLRequest &originalRequest,
-    const std::optional<FLTError> &error, const Decision &block)
+    const std::optional<tel::TelemetryError> &error, const Decision &block)
 {
     if (error) {
         block(retryableURLError(*error), error);
@@ -148,7 +148,7 @@ void PLNNetworkResponseHandler::clientResponseType(
     handler(PLNClientResponseTypeInvalid, status);
 }
 
-bool PLNNetworkResponseHandler::retryableURLError(const FLTError &error)
+bool PLNNetworkResponseHandler::retryableURLError(const tel::TelemetryError &error)
 {
     if (error.domain != kFLTURLErrorDomain)
         return false;
@@ -165,14 +165,14 @@ bool PLNNetworkResponseHandler::retryableURLError(const FLTError &error)
     }
 }
 
-std::int64_t PLNNetworkResponseHandler::cancelReasonFromURLError(const FLTError &error)
+std::int64_t PLNNetworkResponseHandler::cancelReasonFromURLError(const tel::TelemetryError &error)
 {
     if (error.domain != kFLTURLErrorDomain || error.code != FLTURLErrorCancelled)
         return -1;
-    return error.integerValue(kFLTURLErrorBackgroundTaskCancelledReasonKey).value_or(-1);
+    return PLNErrorInteger(error, kFLTURLErrorBackgroundTaskCancelledReasonKey).value_or(-1);
 }
 
-std::optional<FLTError>
+std::optional<tel::TelemetryError>
 PLNNetworkResponseHandler::errorForResponse(const std::optional<FLTHTTPURLResponse> &response,
                                             std::int64_t type, long status)
 {
@@ -189,10 +189,10 @@ PLNNetworkResponseHandler::errorForResponse(const std::optional<FLTHTTPURLRespon
                                                     .value_or("")}});
 }
 
-FLTError PLNNetworkResponseHandler::errorForCode(std::int64_t code,
-                                                 std::map<std::string, FLTError::Value> userInfo)
+tel::TelemetryError PLNNetworkResponseHandler::errorForCode(std::int64_t code,
+                                                 std::map<std::string, tel::PlistValue> userInfo)
 {
-    return FLTError(kPLNNetworkErrorDomain, code, std::move(userInfo));
+    return PLNMakeError(kPLNNetworkErrorDomain, code, std::move(userInfo));
 }
 
 std::optional<std::string>

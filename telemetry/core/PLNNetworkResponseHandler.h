@@ -31,22 +31,22 @@ enum PLNNetworkErrorCode : std::int64_t {
 // retried, and builds the client's errors. Stateless and thread-safe.
 class PLNNetworkResponseHandler {
 public:
-    using Decision = std::function<void(bool retry, std::optional<FLTError> error)>;
+    using Decision = std::function<void(bool retry, std::optional<tel::TelemetryError> error)>;
 
     // A transport error is passed on as it stands; a cancelled request or a failed TLS trust
     // is never retried.
     static void handleCompletedResponse(const std::optional<FLTHTTPURLResponse> &response,
                                         const FLTURLRequest &originalRequest,
-                                        const std::optional<FLTError> &error,
+                                        const std::optional<tel::TelemetryError> &error,
                                         const Decision &block);
     static void clientResponseType(const std::optional<FLTHTTPURLResponse> &response,
                                    const std::function<void(std::int64_t type, long status)> &handler);
-    static bool retryableURLError(const FLTError &error);
-    static std::int64_t cancelReasonFromURLError(const FLTError &error);
-    static std::optional<FLTError> errorForResponse(const std::optional<FLTHTTPURLResponse> &response,
+    static bool retryableURLError(const tel::TelemetryError &error);
+    static std::int64_t cancelReasonFromURLError(const tel::TelemetryError &error);
+    static std::optional<tel::TelemetryError> errorForResponse(const std::optional<FLTHTTPURLResponse> &response,
                                                     std::int64_t type, long status);
-    static FLTError errorForCode(std::int64_t code,
-                                 std::map<std::string, FLTError::Value> userInfo = {});
+    static tel::TelemetryError errorForCode(std::int64_t code,
+                                 std::map<std::string, tel::PlistValue> userInfo = {});
     static std::optional<std::string>
     headerForResponse(const std::optional<FLTHTTPURLResponse> &response, const std::string &key);
     // "Retry-After" in seconds (a number or an HTTP date); 2 when missing, negative or

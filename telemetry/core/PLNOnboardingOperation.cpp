@@ -95,10 +95,10 @@ int PLNOnboardingOperation::appInstallSource()
     return PLNApplicationInstallSource();
 }
 
-FLTError PLNOnboardingOperation::errorForCode(std::int64_t code,
-                                              std::map<std::string, FLTError::Value> userInfo)
+tel::TelemetryError PLNOnboardingOperation::errorForCode(std::int64_t code,
+                                              std::map<std::string, tel::PlistValue> userInfo)
 {
-    return FLTError(kPLNSDKOnboardingErrorDomain, code, std::move(userInfo));
+    return PLNMakeError(kPLNSDKOnboardingErrorDomain, code, std::move(userInfo));
 }
 
 void PLNOnboardingOperation::addParts(PLNMultipartMimeStreamEncoder &encoder) const
@@ -165,10 +165,10 @@ void PLNOnboardingOperation::beginAppConfigure()
     client->startDataTaskWithRequest(
         *request, m_shouldCreate ? 10 : 1,
         [self](std::optional<std::string>, std::optional<FLTHTTPURLResponse>,
-               std::optional<FLTError> error) { self->completed(error); });
+               std::optional<tel::TelemetryError> error) { self->completed(error); });
 }
 
-void PLNOnboardingOperation::completed(const std::optional<FLTError> &error)
+void PLNOnboardingOperation::completed(const std::optional<tel::TelemetryError> &error)
 {
     if (auto delegate = m_delegate.lock()) {
         if (m_shouldCreate)
@@ -176,5 +176,5 @@ void PLNOnboardingOperation::completed(const std::optional<FLTError> &error)
         else
             delegate->onboardingOperationDidCompleteAppUpdate(this, error);
     }
-    finishWithError(error);
+    finish(error);
 }

@@ -22,9 +22,9 @@ public:
     // One of the two is called once, on the network client's thread, before the operation
     // finishes.
     virtual void onboardingOperationDidCompleteAppCreation(PLNOnboardingOperation *operation,
-                                                           const std::optional<FLTError> &error) = 0;
+                                                           const std::optional<tel::TelemetryError> &error) = 0;
     virtual void onboardingOperationDidCompleteAppUpdate(PLNOnboardingOperation *operation,
-                                                         const std::optional<FLTError> &error) = 0;
+                                                         const std::optional<tel::TelemetryError> &error) = 0;
 };
 
 // Creates (POST) or updates (PUT) the application's record on the web service with a
@@ -62,15 +62,18 @@ public:
     static std::string appBuildVersion();
     static std::string appDisplayVersion();
     static int appInstallSource();
-    static FLTError errorForCode(std::int64_t code, std::map<std::string, FLTError::Value> userInfo = {});
+    static tel::TelemetryError errorForCode(std::int64_t code, std::map<std::string, tel::PlistValue> userInfo = {});
 
     bool shouldCreate() const { return m_shouldCreate; }
     const std::string &appEndpoint() const { return m_appEndpoint; }
 
+protected:
+    std::string className() const override { return "PLNOnboardingOperation"; }
+
 private:
     explicit PLNOnboardingOperation(std::string APIKey) : PLNNetworkOperation(std::move(APIKey)) {}
     void addParts(PLNMultipartMimeStreamEncoder &encoder) const;
-    void completed(const std::optional<FLTError> &error);
+    void completed(const std::optional<tel::TelemetryError> &error);
 
     std::weak_ptr<PLNOnboardingOperationDelegate> m_delegate;
     bool m_shouldCreate = true;

@@ -177,10 +177,10 @@ bool PLNSettingsOnboardingManager::hasAttemptedAppConfigure() const
 }
 
 void PLNSettingsOnboardingManager::operationDidDownloadAndSaveSettings(
-    PLNDownloadAndSaveSettingsOperation *, const std::optional<FLTError> &error)
+    PLNDownloadAndSaveSettingsOperation *, const std::optional<tel::TelemetryError> &error)
 {
     if (error) {
-        tel::SystemLog::log("[Plinth] failed to download settings " + error->localizedDescription());
+        tel::SystemLog::log("[Plinth] failed to download settings " + PLNErrorDescription(*error));
         finishNetworkingSession();
         return;
     }
@@ -223,11 +223,11 @@ void PLNSettingsOnboardingManager::operationDidDownloadAndSaveSettings(
 }
 
 void PLNSettingsOnboardingManager::onboardingOperationDidCompleteAppCreation(
-    PLNOnboardingOperation *, const std::optional<FLTError> &error)
+    PLNOnboardingOperation *, const std::optional<tel::TelemetryError> &error)
 {
     if (error) {
         tel::SystemLog::log("[Plinth] unable to complete application configure: " +
-                            error->localizedDescription());
+                            PLNErrorDescription(*error));
         finishNetworkingSession();
         return;
     }
@@ -240,12 +240,12 @@ void PLNSettingsOnboardingManager::onboardingOperationDidCompleteAppCreation(
 }
 
 void PLNSettingsOnboardingManager::onboardingOperationDidCompleteAppUpdate(
-    PLNOnboardingOperation *, const std::optional<FLTError> &error)
+    PLNOnboardingOperation *, const std::optional<tel::TelemetryError> &error)
 {
     finishNetworkingSession();
     if (error) {
         tel::SystemLog::log("[Plinth] unable to complete application update: " +
-                            error->localizedDescription());
+                            PLNErrorDescription(*error));
         return;
     }
     {

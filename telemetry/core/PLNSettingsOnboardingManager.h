@@ -53,11 +53,11 @@ public:
     bool hasAttemptedAppConfigure() const;
 
     void operationDidDownloadAndSaveSettings(PLNDownloadAndSaveSettingsOperation *operation,
-                                             const std::optional<FLTError> &error) override;
+                                             const std::optional<tel::TelemetryError> &error) override;
     void onboardingOperationDidCompleteAppCreation(PLNOnboardingOperation *operation,
-                                                   const std::optional<FLTError> &error) override;
+                                                   const std::optional<tel::TelemetryError> &error) override;
     void onboardingOperationDidCompleteAppUpdate(PLNOnboardingOperation *operation,
-                                                 const std::optional<FLTError> &error) override;
+                                                 const std::optional<tel::TelemetryError> &error) override;
 
 private:
     explicit PLNSettingsOnboardingManager(const PLNApplicationIdentiferModel *model);

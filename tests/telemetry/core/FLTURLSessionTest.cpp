@@ -32,7 +32,7 @@ public:
         received += data;
     }
     void URLSessionDidCompleteWithError(FLTURLSession *, FLTURLSessionTask *,
-                                        const std::optional<FLTError> &) override
+                                        const std::optional<tel::TelemetryError> &) override
     {
         ++completions;
     }
@@ -84,12 +84,12 @@ struct Outcome {
     std::atomic<int> calls{0};
     std::optional<std::string> data;
     std::optional<FLTHTTPURLResponse> response;
-    std::optional<FLTError> error;
+    std::optional<tel::TelemetryError> error;
 
     FLTURLSessionTask::DataCompletion block()
     {
         return [this](std::optional<std::string> d, std::optional<FLTHTTPURLResponse> r,
-                      std::optional<FLTError> e) {
+                      std::optional<tel::TelemetryError> e) {
             std::lock_guard lock(mutex);
             data = std::move(d);
             response = std::move(r);
@@ -121,7 +121,7 @@ TEST_F(FLTURLSessionTest, DataTaskCompletesWithBodyResponseAndMergedHeaders)
     ASSERT_TRUE(waitFor([&] { return outcome.calls == 1; }));
 
     std::lock_guard lock(outcome.mutex);
-    EXPECT_FALSE(outcome.error) << outcome.error->localizedDescription();
+    EXPECT_FALSE(outcome.error) << PLNErrorDescription(*outcome.error);
     EXPECT_EQ(outcome.data, "hello world");
     ASSERT_TRUE(outcome.response);
     EXPECT_EQ(outcome.response->statusCode, 200);
@@ -156,7 +156,7 @@ TEST_F(FLTURLSessionTest, DownloadFileExistsOnlyWhileTheBlockRuns)
     auto task = session->downloadTaskWithRequest(
         FLTURLRequest(server->baseURL() + "/hello"),
         [&](std::optional<std::string> file, std::optional<FLTHTTPURLResponse>,
-            std::optional<FLTError> error) {
+            std::optional<tel::TelemetryError> error) {
             EXPECT_FALSE(error);
             location = file.value_or("");
             std::ifstream in(location);

@@ -18,12 +18,12 @@ struct Outcome {
     std::atomic<int> calls{0};
     std::optional<std::string> data;
     std::optional<FLTHTTPURLResponse> response;
-    std::optional<FLTError> error;
+    std::optional<tel::TelemetryError> error;
 
     PLNNetworkClient::DataCompletion block()
     {
         return [this](std::optional<std::string> d, std::optional<FLTHTTPURLResponse> r,
-                      std::optional<FLTError> e) {
+                      std::optional<tel::TelemetryError> e) {
             std::lock_guard lock(mutex);
             data = std::move(d);
             response = std::move(r);
@@ -129,8 +129,8 @@ TEST_F(PLNNetworkClientTest, RetryAfterIsTheLeastWaitAndTheLimitEndsWithMinusSix
     ASSERT_TRUE(outcome.error);
     EXPECT_EQ(outcome.error->domain, kPLNNetworkErrorDomain);
     EXPECT_EQ(outcome.error->code, PLNNetworkErrorRetryLimitReached);
-    EXPECT_EQ(outcome.error->integerValue("retryLimit"), 1);
-    EXPECT_EQ(outcome.error->stringValue(kFLTURLErrorFailingURLStringErrorKey),
+    EXPECT_EQ(PLNErrorInteger(*outcome.error, "retryLimit"), 1);
+    EXPECT_EQ(PLNErrorString(*outcome.error, kFLTURLErrorFailingURLStringErrorKey),
               server->baseURL() + "/busy");
     EXPECT_FALSE(outcome.data);
     EXPECT_FALSE(outcome.response);
@@ -177,10 +177,10 @@ TEST_F(PLNNetworkClientTest, ClientErrorIsNotRetried)
     ASSERT_TRUE(outcome.error);
     EXPECT_EQ(outcome.error->domain, kPLNNetworkErrorDomain);
     EXPECT_EQ(outcome.error->code, PLNNetworkErrorClientError);
-    EXPECT_EQ(outcome.error->integerValue("type"), PLNClientResponseTypeClientError);
-    EXPECT_EQ(outcome.error->integerValue("status_code"), 400);
-    EXPECT_EQ(outcome.error->stringValue("request_id"), "req-42");
-    EXPECT_EQ(outcome.error->stringValue("content_type"), "application/json");
+    EXPECT_EQ(PLNErrorInteger(*outcome.error, "type"), PLNClientResponseTypeClientError);
+    EXPECT_EQ(PLNErrorInteger(*outcome.error, "status_code"), 400);
+    EXPECT_EQ(PLNErrorString(*outcome.error, "request_id"), "req-42");
+    EXPECT_EQ(PLNErrorString(*outcome.error, "content_type"), "application/json");
     EXPECT_EQ(outcome.data, "{\"error\":1}");
 }
 
@@ -262,14 +262,14 @@ TEST_P(PLNNetworkClientContentTypeTest, MediaTypeIsParsed)
     ASSERT_TRUE(waitFor([&] { return outcome.calls == 1; }));
     std::lock_guard lock(outcome.mutex);
     if (param.succeeds) {
-        EXPECT_FALSE(outcome.error) << outcome.error->localizedDescription();
+        EXPECT_FALSE(outcome.error) << PLNErrorDescription(*outcome.error);
         EXPECT_EQ(outcome.data, "{\"ok\":true}");
         return;
     }
     ASSERT_TRUE(outcome.error);
     EXPECT_EQ(outcome.error->code, PLNNetworkErrorInvalidResponse);
-    EXPECT_EQ(outcome.error->integerValue("type"), PLNClientResponseTypeInvalid);
-    EXPECT_EQ(outcome.error->integerValue("status_code"), param.status);
+    EXPECT_EQ(PLNErrorInteger(*outcome.error, "type"), PLNClientResponseTypeInvalid);
+    EXPECT_EQ(PLNErrorInteger(*outcome.error, "status_code"), param.status);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -292,11 +292,11 @@ TEST_F(PLNNetworkClientTest, DownloadGivesTheFileAndRetriesLikeData)
     contentType = "application/json";
     std::atomic<int> calls{0};
     std::string contents;
-    std::optional<FLTError> error;
+    std::optional<tel::TelemetryError> error;
     client->startDownloadTaskWithRequest(
         jsonRequest("/typed"), 1,
         [&](std::optional<std::string> file, std::optional<FLTHTTPURLResponse>,
-            std::optional<FLTError> e) {
+            std::optional<tel::TelemetryError> e) {
             error = e;
             if (file) {
                 std::ifstream in(*file);
@@ -312,7 +312,7 @@ TEST_F(PLNNetworkClientTest, DownloadGivesTheFileAndRetriesLikeData)
     client->startDownloadTaskWithRequest(
         jsonRequest("/busy"), 1,
         [&](std::optional<std::string> file, std::optional<FLTHTTPURLResponse>,
-            std::optional<FLTError> e) {
+            std::optional<tel::TelemetryError> e) {
             EXPECT_FALSE(file);
             error = e;
             ++calls;

@@ -38,20 +38,20 @@ TEST(PLNNetworkResponseHandler, TransportErrorsThatAreFinal)
 {
     for (std::int64_t code : {-999, -1200, -1202, -1206, -1103, -1100, -1022, -1013, -1012,
                               -1010, -1007, -1002, -1000, -995}) {
-        EXPECT_FALSE(PLNNetworkResponseHandler::retryableURLError(FLTError(kFLTURLErrorDomain, code)))
+        EXPECT_FALSE(PLNNetworkResponseHandler::retryableURLError(PLNMakeError(kFLTURLErrorDomain, code)))
             << code;
     }
     for (std::int64_t code : {-1001, -1003, -1004, -1005, -1})
-        EXPECT_TRUE(PLNNetworkResponseHandler::retryableURLError(FLTError(kFLTURLErrorDomain, code)))
+        EXPECT_TRUE(PLNNetworkResponseHandler::retryableURLError(PLNMakeError(kFLTURLErrorDomain, code)))
             << code;
-    EXPECT_FALSE(PLNNetworkResponseHandler::retryableURLError(FLTError("Other", -1001)));
+    EXPECT_FALSE(PLNNetworkResponseHandler::retryableURLError(PLNMakeError("Other", -1001)));
 
     FLTURLRequest request("https://127.0.0.1/x");
     bool retried = true;
-    std::optional<FLTError> passed;
+    std::optional<tel::TelemetryError> passed;
     PLNNetworkResponseHandler::handleCompletedResponse(
-        std::nullopt, request, FLTError(kFLTURLErrorDomain, FLTURLErrorCancelled),
-        [&](bool retry, std::optional<FLTError> error) {
+        std::nullopt, request, PLNMakeError(kFLTURLErrorDomain, FLTURLErrorCancelled),
+        [&](bool retry, std::optional<tel::TelemetryError> error) {
             retried = retry;
             passed = error;
         });
@@ -62,14 +62,14 @@ TEST(PLNNetworkResponseHandler, TransportErrorsThatAreFinal)
 
 TEST(PLNNetworkResponseHandler, CancelReason)
 {
-    FLTError cancelled(kFLTURLErrorDomain, -999, {{kFLTURLErrorBackgroundTaskCancelledReasonKey,
+    tel::TelemetryError cancelled(kFLTURLErrorDomain, -999, {{kFLTURLErrorBackgroundTaskCancelledReasonKey,
                                                    std::int64_t{2}}});
     EXPECT_EQ(PLNNetworkResponseHandler::cancelReasonFromURLError(cancelled), 2);
     EXPECT_EQ(PLNNetworkResponseHandler::cancelReasonFromURLError(
-                  FLTError(kFLTURLErrorDomain, -999)),
+                  PLNMakeError(kFLTURLErrorDomain, -999)),
               -1);
     EXPECT_EQ(PLNNetworkResponseHandler::cancelReasonFromURLError(
-                  FLTError(kFLTURLErrorDomain, -1001)),
+                  PLNMakeError(kFLTURLErrorDomain, -1001)),
               -1);
 }
 
@@ -100,13 +100,13 @@ TEST(PLNNetworkResponseHandler, ErrorsCarryTheResponse)
     ASSERT_TRUE(error);
     EXPECT_EQ(error->domain, "PLNNetworkError");
     EXPECT_EQ(error->code, -1);
-    EXPECT_EQ(error->integerValue("type"), 4);
-    EXPECT_EQ(error->integerValue("status_code"), 429);
-    EXPECT_EQ(error->stringValue("request_id"), "abc");
-    EXPECT_EQ(error->stringValue("content_type"), "text/plain");
+    EXPECT_EQ(PLNErrorInteger(*error, "type"), 4);
+    EXPECT_EQ(PLNErrorInteger(*error, "status_code"), 429);
+    EXPECT_EQ(PLNErrorString(*error, "request_id"), "abc");
+    EXPECT_EQ(PLNErrorString(*error, "content_type"), "text/plain");
     const auto bare = H::errorForResponse(std::nullopt, 1, 0);
     EXPECT_EQ(bare->code, -4);
-    EXPECT_EQ(bare->stringValue("request_id"), "");
+    EXPECT_EQ(PLNErrorString(*bare, "request_id"), "");
     EXPECT_EQ(H::errorForResponse(response, 2, 400)->code, -5);
 }
 

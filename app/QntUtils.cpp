@@ -3,10 +3,7 @@
 #include "app/QntConstants.h"
 #include "framework/VRConstants.h"
 #include "framework/VRDrawableObject.h"
-#if __has_include("framework/styles/VRTextAdornment.h")
 #include "framework/styles/VRTextAdornment.h"
-#define QNT_HAS_TEXT_ADORNMENT 1
-#endif
 #include "platform/KeyedArchiver.h"
 #include "platform/UserDefaults.h"
 
@@ -32,9 +29,7 @@ std::vector<std::pair<QString, QVariant>> qntFactoryDefaults()
         {QntContextTextEditorFontUnderline, integer(0)},
         {QntConnectorTextEditorTextPosition, integer(1)},
         {QntConnectorTextXOffset, real(0.0)},
-#ifdef QNT_HAS_TEXT_ADORNMENT
         {QntConnectorTextYOffset, real(VRTextAdornment::defaultMaximumVerticalOffset())},
-#endif
         {QntConnectorOffsetForPointForTextLayoutWidth, real(0.0)},
         {QntConnectorOffsetForPointForTextLayoutHeight, real(0.0)},
         {kQntElementTableLeftRightCellPadding, real(5.0)},

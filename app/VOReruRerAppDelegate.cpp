@@ -8,13 +8,10 @@
 #include "connectors/QntConnectorModeInspector.h"
 #include "framework/VRConstants.h"
 #include "framework/VRDrawing.h"
+#include "framework/styles/VRStyleRegistry.h"
 #if __has_include("framework/notations/QntNotation.h")
 #include "framework/notations/QntNotation.h"
 #define QNT_HAS_NOTATIONS 1
-#endif
-#if __has_include("framework/styles/VRStyleRegistry.h")
-#include "framework/styles/VRStyleRegistry.h"
-#define QNT_HAS_STYLE_REGISTRY 1
 #endif
 #include "inspectors/QntElementModeInspector.h"
 #include "library/QntImagesBankController.h"
@@ -216,9 +213,7 @@ void VOReruRerAppDelegate::applicationDidFinishLaunching()
     if (showStartUp)
         QntDocumentController::showStartUpPanel();
 
-#ifdef QNT_HAS_STYLE_REGISTRY
     VRStyleRegistry::loadDefaults();
-#endif
 
     for (QAction *item : {_toolsMenuItem.data(), _smartPolylineMenuItem.data(), _smartOrthogonalMenuItem.data()}) {
         if (item)

@@ -1,10 +1,7 @@
 #include "app/QntUtils.h"
 
 #include "framework/VRDrawableObject.h"
-#if __has_include("framework/styles/VRTextAdornment.h")
 #include "framework/styles/VRTextAdornment.h"
-#define QNT_HAS_TEXT_ADORNMENT 1
-#endif
 #include "platform/KeyedArchiver.h"
 #include "platform/UserDefaults.h"
 
@@ -14,11 +11,7 @@
 
 namespace {
 
-#ifdef QNT_HAS_TEXT_ADORNMENT
 constexpr size_t kEntries = 59;
-#else
-constexpr size_t kEntries = 58;
-#endif
 
 enum class Kind { Integer, Real, Boolean, String, IntegerArray, ColourData };
 
@@ -42,9 +35,7 @@ const std::vector<Entry> &factoryTable()
         {"QntContextTextEditorFontUnderline", Kind::Integer, 0},
         {"QntConnectorTextEditorTextPosition", Kind::Integer, 1},
         {"QntConnectorTextXOffset", Kind::Real, 0.0},
-#ifdef QNT_HAS_TEXT_ADORNMENT
         {"QntConnectorTextYOffset", Kind::Real, VRTextAdornment::defaultMaximumVerticalOffset()},
-#endif
         {"QntConnectorOffsetForPointForTextLayoutWidth", Kind::Real, 0.0},
         {"QntConnectorOffsetForPointForTextLayoutHeight", Kind::Real, 0.0},
         {"kQntElementTableLeftRightCellPadding", Kind::Real, 5.0},

@@ -1,5 +1,8 @@
 #include "framework/VRDrawableObject.h"
 
+#include "framework/VRArchiveReader.h"
+#include "framework/VRArchiveWriter.h"
+#include "framework/VRArchiver.h"
 #include "framework/VRConstants.h"
 #include "framework/VRDrawableContainer.h"
 #include "framework/VRDrawing.h"
@@ -12,6 +15,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
+#include <QJsonObject>
 #include <QMimeData>
 #include <QPainter>
 #include <QtMath>
@@ -415,10 +419,10 @@ void VRDrawableObject::notifyVisualChange()
     if (m_container)
         m_container->memberDidChange(*this);
     VRObjectOwnerLayer *l = layer();
-    if (!l)
+    VRDrawing *d = l ? l->drawing() : nullptr;
+    if (!d)
         return;
-    if (VRDrawing *d = l->drawing())
-        d->setNeedsDisplay(true);
+    d->setNeedsDisplay(true);
     QVariantMap info;
     info.insert(QStringLiteral("object"), QVariant::fromValue(shared_from_this()));
     NotificationCenter::defaultCenter().post(kVRDrawableDidChangeNotification, this, info);
@@ -531,4 +535,85 @@ VRObjectList deepCopy(const VRObjectList &objects)
             result.append(object->copy());
     }
     return result;
+}
+
+void VRDrawableObject::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
+{
+    r.insert(QStringLiteral("class"), className());
+    r.insert(QStringLiteral("uid"), writer.uidOf(this));
+    r.insert(QStringLiteral("location"), VRArchiveWriter::point(m_location));
+    r.insert(QStringLiteral("size"), VRArchiveWriter::size(m_size));
+    r.insert(QStringLiteral("offset"), VRArchiveWriter::size(m_offset));
+    r.insert(QStringLiteral("angle"), m_angle);
+    r.insert(QStringLiteral("locked"), m_locked);
+    r.insert(QStringLiteral("visible"), m_visible);
+    r.insert(QStringLiteral("style"), writer.styleReference(m_style));
+    r.insert(QStringLiteral("manualGradient"), m_manualGradient);
+    r.insert(QStringLiteral("verticalAlignment"), m_verticalAlignment);
+    r.insert(QStringLiteral("metadata"), VRArchiveWriter::map(m_userInfo, &writer));
+}
+
+bool VRDrawableObject::readRecord(const QJsonObject &r, VRArchiveReader &reader, const QString &path)
+{
+    VRStyleRef style;
+    if (!reader.readPoint(r, QStringLiteral("location"), path, m_location)
+        || !reader.readSize(r, QStringLiteral("size"), path, m_size)
+        || !reader.readSize(r, QStringLiteral("offset"), path, m_offset, false, true)
+        || !reader.readNumber(r, QStringLiteral("angle"), path, m_angle, false, -100, 100)
+        || !reader.readBool(r, QStringLiteral("locked"), path, m_locked)
+        || !reader.readBool(r, QStringLiteral("visible"), path, m_visible)
+        || !reader.readStyle(r, QStringLiteral("style"), path, style)
+        || !reader.readBool(r, QStringLiteral("manualGradient"), path, m_manualGradient)
+        || !reader.readInt(r, QStringLiteral("verticalAlignment"), path, m_verticalAlignment, false, 0, 2)
+        || !reader.readMap(r, QStringLiteral("metadata"), path, m_userInfo))
+        return false;
+    if (std::abs(m_offset.width()) > 1000 || std::abs(m_offset.height()) > 1000)
+        return reader.fail(path + QStringLiteral(".offset"), QStringLiteral("offset out of range"));
+    m_style = std::move(style);
+    if (m_style)
+        VRStyleBridge::addClient(*m_style, this);
+    m_boundsValid = false;
+    return true;
+}
+
+void VRDrawableObject::writeSupplementaryDataToPasteboard(QMimeData *data) const
+{
+    if (!data)
+        return;
+    const QRectF b = bounds();
+    const QSize pixels(int(std::ceil(b.width())), int(std::ceil(b.height())));
+    if (!pixels.isEmpty() && pixels.width() <= 8192 && pixels.height() <= 8192) {
+        QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.translate(-b.topLeft());
+        render(painter);
+        painter.end();
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        data->setData(QStringLiteral("image/png"), png);
+    }
+    const QString text = textContent().toPlainText();
+    if (!text.isEmpty())
+        data->setText(text);
+}
+
+VRObjectList VRDrawableObject::nativeObjectsFromPasteboard(const QMimeData *data)
+{
+    if (!data || !data->hasFormat(kVRDrawableObjectPasteboardType))
+        return {};
+    auto objects = VRArchiver::objectsFromData(data->data(kVRDrawableObjectPasteboardType));
+    return objects.ok() ? objects.value() : VRObjectList{};
+}
+
+void VRDrawableObject::copyDrawingStyle(QObject *) const
+{
+    if (!m_style)
+        return;
+    auto *data = new QMimeData;
+    data->setData(kVRRasterizerPasteboardType, VRStyleBridge::pasteboardData(*m_style));
+    QGuiApplication::clipboard()->setMimeData(data);
 }

@@ -16,10 +16,13 @@
 #include <functional>
 #include <memory>
 
+class QJsonObject;
 class QMimeData;
 class QPainter;
 class QTextEdit;
 class QntContextTextEditorView;
+class VRArchiveReader;
+class VRArchiveWriter;
 class VRDrawableContainer;
 class VRObjectOwnerLayer;
 
@@ -142,6 +145,10 @@ public:
     bool isEditing() const { return m_editorView != nullptr; }
     QTextEdit *textEditor() const;
     void setDblClickCount(int count) { m_dblClickCount = count; }
+
+    // Native file record: every class writes and reads its own fields after its base's.
+    virtual void writeRecord(QJsonObject &record, VRArchiveWriter &writer) const;
+    virtual bool readRecord(const QJsonObject &record, VRArchiveReader &reader, const QString &path);
 
     // Drawing: the object in drawing coordinates.
     virtual void render(QPainter &painter) const;

@@ -1,8 +1,11 @@
 #include "framework/VRDrawablePath.h"
 
+#include "framework/VRArchiveReader.h"
+#include "framework/VRArchiveWriter.h"
 #include "framework/VRDrawableContainer.h"
 #include "framework/VRDrawableShape.h"
 
+#include <QJsonObject>
 #include <QtMath>
 
 #include <cmath>
@@ -308,3 +311,21 @@ std::optional<QPainterPath> fromSvgData(const QString &data)
 }
 
 } // namespace VRPath
+
+void VRDrawablePath::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
+{
+    VRDrawableObject::writeRecord(r, writer);
+    r.insert(QStringLiteral("path"), VRPath::toSvgData(m_path));
+}
+
+bool VRDrawablePath::readRecord(const QJsonObject &r, VRArchiveReader &reader, const QString &path)
+{
+    if (!VRDrawableObject::readRecord(r, reader, path))
+        return false;
+    const double angle = m_angle;
+    if (!reader.readPath(r, QStringLiteral("path"), path, m_path))
+        return false;
+    syncGeometryFromPath();
+    m_angle = angle;
+    return true;
+}

@@ -31,6 +31,8 @@ public:
     void deletePathPoint(QPointF point);
 
     VRObjectRef copy() const override;
+    void writeRecord(QJsonObject &record, VRArchiveWriter &writer) const override;
+    bool readRecord(const QJsonObject &record, VRArchiveReader &reader, const QString &path) override;
 
 protected:
     // Replaces the path, recording the old one for undo under the given names.

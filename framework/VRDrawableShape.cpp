@@ -1,5 +1,11 @@
 #include "framework/VRDrawableShape.h"
 
+#include "framework/VRArchiveReader.h"
+#include "framework/VRArchiveWriter.h"
+#include "framework/VRDrawablePath.h"
+
+#include <QJsonObject>
+
 VR_CLASS_IMPL(VRDrawableShape, VRDrawableObject)
 
 std::shared_ptr<VRDrawableShape> VRDrawableShape::shapeWithRect(const QRectF &rect, const QPainterPath &unitPath)
@@ -55,4 +61,17 @@ VRObjectRef VRDrawableShape::copy() const
 void VRDrawableShape::copyShapeInto(VRDrawableShape &target) const
 {
     target.m_unitPath = m_unitPath;
+}
+
+void VRDrawableShape::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
+{
+    VRDrawableObject::writeRecord(r, writer);
+    if (!m_unitPath.isEmpty() && m_unitPath != unitRectAtOrigin())
+        r.insert(QStringLiteral("unitPath"), VRPath::toSvgData(m_unitPath));
+}
+
+bool VRDrawableShape::readRecord(const QJsonObject &r, VRArchiveReader &reader, const QString &path)
+{
+    return VRDrawableObject::readRecord(r, reader, path)
+           && reader.readPath(r, QStringLiteral("unitPath"), path, m_unitPath);
 }

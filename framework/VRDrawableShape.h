@@ -22,6 +22,8 @@ public:
     QPainterPath renderingPath() const override;
 
     VRObjectRef copy() const override;
+    void writeRecord(QJsonObject &record, VRArchiveWriter &writer) const override;
+    bool readRecord(const QJsonObject &record, VRArchiveReader &reader, const QString &path) override;
 
 protected:
     void copyShapeInto(VRDrawableShape &target) const;

@@ -1,9 +1,13 @@
 #include "framework/VRShapeGroup.h"
 
+#include "framework/VRArchiveReader.h"
+#include "framework/VRArchiveWriter.h"
 #include "framework/VRDrawablePath.h"
 #include "framework/VRObjectOwnerLayer.h"
 #include "framework/VRUndoManager.h"
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QPainter>
 
 #include <cmath>
@@ -234,4 +238,47 @@ void VRShapeGroup::ungroupToLayer(VRObjectOwnerLayer &layer)
         um->endUndoGrouping();
         um->setActionName(QStringLiteral("Ungroup"));
     }
+}
+
+void VRShapeGroup::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
+{
+    VRDrawableShape::writeRecord(r, writer);
+    r.insert(QStringLiteral("contentRect"), VRArchiveWriter::rect(m_contentRect));
+    r.insert(QStringLiteral("members"), writer.objectRecords(m_members));
+}
+
+bool VRShapeGroup::readRecord(const QJsonObject &r, VRArchiveReader &reader, const QString &path)
+{
+    if (!VRDrawableShape::readRecord(r, reader, path))
+        return false;
+    const QJsonValue rect = r.value(QStringLiteral("contentRect"));
+    QRectF content;
+    if (!rect.isUndefined()) {
+        const QJsonArray a = rect.toArray();
+        bool ok = a.size() == 4;
+        double v[4] = {0, 0, 0, 0};
+        for (int i = 0; ok && i < 4; ++i) {
+            ok = a.at(i).isDouble() && std::isfinite(a.at(i).toDouble())
+                 && std::abs(a.at(i).toDouble()) <= VRArchiveReader::kMaximumCoordinate;
+            v[i] = a.at(i).toDouble();
+        }
+        if (!ok || v[2] < 0 || v[3] < 0)
+            return reader.fail(path + QStringLiteral(".contentRect"), VRArchiveReader::typeError("four numbers"));
+        content = QRectF(v[0], v[1], v[2], v[3]);
+    }
+    const VRObjectList members = reader.readObjects(r.value(QStringLiteral("members")), path + QStringLiteral(".members"));
+    if (reader.failed())
+        return false;
+    if (rect.isUndefined()) {
+        const QPointF location = m_location;
+        const QSizeF size = m_size;
+        const double angle = m_angle;
+        setGroupObjects(members);
+        m_location = location;
+        m_size = size;
+        m_angle = angle;
+    } else {
+        setGroupObjects(members, content);
+    }
+    return true;
 }

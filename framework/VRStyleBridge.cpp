@@ -49,3 +49,8 @@ VRResult<VRStyleRef> VRStyleBridge::fromJson(const QJsonObject &, const QJsonObj
 {
     return VRError{QStringLiteral("styles are not supported")};
 }
+
+QByteArray VRStyleBridge::pasteboardData(const VRStyle &)
+{
+    return {};
+}

@@ -26,6 +26,8 @@ public:
     // A simple filled and stroked style (tests, benchmarks, new shapes).
     static VRStyleRef styleWithFillColour(const QColor &fill, const QColor &stroke, double strokeWidth);
 
+    // The style as a renderer on the pasteboard.
+    static QByteArray pasteboardData(const VRStyle &style);
     // File records; images are collected into / read from the shared image table.
     static QJsonObject toJson(const VRStyle &style, QJsonObject &images);
     static VRResult<VRStyleRef> fromJson(const QJsonObject &record, const QJsonObject &images);

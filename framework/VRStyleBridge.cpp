@@ -54,3 +54,12 @@ QByteArray VRStyleBridge::pasteboardData(const VRStyle &)
 {
     return {};
 }
+
+void VRStyleBridge::setFillColour(VRStyle &, const QColor &) {}
+
+void VRStyleBridge::setStrokeColour(VRStyle &, const QColor &) {}
+
+QColor VRStyleBridge::strokeColour(const VRStyle &, const QColor &fallback)
+{
+    return fallback;
+}

@@ -26,6 +26,10 @@ public:
     // A simple filled and stroked style (tests, benchmarks, new shapes).
     static VRStyleRef styleWithFillColour(const QColor &fill, const QColor &stroke, double strokeWidth);
 
+    // Colours a scheme assigns (the last fill; every stroke).
+    static void setFillColour(VRStyle &style, const QColor &colour);
+    static void setStrokeColour(VRStyle &style, const QColor &colour);
+    static QColor strokeColour(const VRStyle &style, const QColor &fallback);
     // The style as a renderer on the pasteboard.
     static QByteArray pasteboardData(const VRStyle &style);
     // File records; images are collected into / read from the shared image table.

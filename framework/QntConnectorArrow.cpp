@@ -1,0 +1,3 @@
+#include "framework/QntConnectorArrow.h"
+
+VR_CLASS_IMPL(QntConnectorArrow, VRShapeGroup)

@@ -1,0 +1,3 @@
+#include "framework/QntConnectorSkin.h"
+
+VR_CLASS_IMPL(QntConnectorSkin, VRShapeGroup)

@@ -1,0 +1,3 @@
+#include "framework/QntConnectorStylizedPath.h"
+
+VR_CLASS_IMPL(QntConnectorStylizedPath, VRDrawablePath)

@@ -1,0 +1,3 @@
+#include "framework/QntFreeConnector.h"
+
+VR_CLASS_IMPL(QntFreeConnector, QntConnector)

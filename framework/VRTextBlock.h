@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QRectF>
+#include <QString>
+#include <QTextDocumentFragment>
+
+#include <memory>
+
+class QJsonObject;
+class QPainter;
+class QTextDocument;
+class VRArchiveReader;
+
+// A block of rich text with its font, colour and alignment, as shown by text shapes, element
+// text parts, table cells and connector labels. Alignment values are the framework's:
+// 0 left, 1 right, 2 centre, 3 justified; vertical 0 top, 1 middle, 2 bottom.
+class VRTextBlock
+{
+public:
+    VRTextBlock();
+
+    QString html() const { return m_html; }
+    void setHtml(const QString &html);
+    QString plainText() const;
+    void setPlainText(const QString &text);
+    QTextDocumentFragment fragment() const;
+    void setFragment(const QTextDocumentFragment &fragment);
+    bool isEmpty() const { return m_html.isEmpty(); }
+
+    QFont font() const { return m_font; }
+    void setFont(const QFont &font);
+    QColor colour() const { return m_colour; }
+    void setColour(const QColor &colour);
+    int alignment() const { return m_alignment; }
+    void setAlignment(int alignment);
+    int verticalAlignment() const { return m_verticalAlignment; }
+    void setVerticalAlignment(int alignment);
+    // 0 = the frame's width.
+    double fixedWidth() const { return m_fixedWidth; }
+    void setFixedWidth(double width) { m_fixedWidth = width > 0 ? width : 0; }
+    double angleInDegrees() const { return m_angle; }
+    void setAngleInDegrees(double degrees) { m_angle = degrees; }
+
+    // The text's size when laid out at most maxWidth wide (0 = unlimited).
+    QSizeF naturalSize(double maxWidth = 0) const;
+    // Draws the text in a frame (drawing coordinates), turned by the object's angle about its centre.
+    void draw(QPainter &painter, const QRectF &frame, double objectAngleRadians = 0.0) const;
+
+    // File record: "text" (HTML), "font", "colour", "alignment", "fixedWidth", "textAngle".
+    void write(QJsonObject &record) const;
+    bool read(const QJsonObject &record, VRArchiveReader &reader, const QString &path);
+
+    bool operator==(const VRTextBlock &other) const;
+
+private:
+    QTextDocument *document(double width) const;
+
+    QString m_html;
+    QFont m_font;
+    QColor m_colour = Qt::black;
+    int m_alignment = 2;
+    int m_verticalAlignment = 1;
+    double m_fixedWidth = 0;
+    double m_angle = 0;
+    mutable std::shared_ptr<QTextDocument> m_document;
+    mutable double m_documentWidth = -1;
+};

@@ -64,11 +64,11 @@ void VRDrawingDocument::watchUndoManager()
     m_tokens.push_back(center.addObserver(kQntUndoRedoChangedNotification, nullptr, [this, um](const Notification &n) {
         if (n.userInfo.value(QStringLiteral("UndoManager")).value<VRUndoManager *>() != um)
             return;
-        if (um->isUndoing() || um->isRedoing())
+        // Only a newly closed step counts here; undo and redo are counted below.
+        if (n.userInfo.value(QStringLiteral("object")).metaType() != QMetaType::fromType<VKConcreteUndoTask *>())
             return;
-        if (m_loadingFromNib) {
+        if (m_loadingFromNib)
             return;
-        }
         updateChangeCount(ChangeType::Done);
     }));
     m_tokens.push_back(center.addObserver(kVRUndoManagerDidUndoChangeNotification, um,

@@ -1,0 +1,316 @@
+#include "ModelFixtures.h"
+
+#include "framework/QntConnector.h"
+#include "framework/QntElement.h"
+#include "framework/QntElementTable.h"
+#include "framework/VRArchiver.h"
+#include "framework/VRConstants.h"
+#include "framework/VRDrawableShape.h"
+#include "framework/VRDrawing.h"
+#include "framework/VRDrawingDocument.h"
+#include "framework/VRObjectDrawingLayer.h"
+#include "framework/VRUndoManager.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMimeData>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace qnt::test;
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeAll(const QString &path, const QByteArray &data)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(data);
+}
+
+} // namespace
+
+TEST(NativeFormat, WriteReadWriteIsStable)
+{
+    auto drawing = drawingWithEveryKind();
+    const QByteArray first = VRArchiver::documentData(*drawing);
+    auto read = VRArchiver::drawingFromData(first);
+    ASSERT_TRUE(read.ok()) << read.errorMessage().toStdString();
+    const QByteArray second = VRArchiver::documentData(*read.value());
+    EXPECT_EQ(QJsonDocument::fromJson(first), QJsonDocument::fromJson(second));
+}
+
+TEST(NativeFormat, ReloadedDrawingRendersTheSame)
+{
+    auto drawing = drawingWithEveryKind();
+    auto read = VRArchiver::drawingFromData(VRArchiver::documentData(*drawing));
+    ASSERT_TRUE(read.ok()) << read.errorMessage().toStdString();
+    const QImage before = renderDrawing(*drawing);
+    const QImage after = renderDrawing(*read.value());
+    const int limit = before.width() * before.height() / 200; // 0.5 %
+    EXPECT_LE(differingPixels(before, after), limit);
+    // The picture is not blank: text, images, tables and connectors draw.
+    QImage blank(before.size(), before.format());
+    blank.fill(Qt::transparent);
+    EXPECT_GT(differingPixels(before, blank), 1000);
+}
+
+TEST(NativeFormat, ReloadKeepsModelState)
+{
+    auto drawing = drawingWithEveryKind();
+    auto read = VRArchiver::drawingFromData(VRArchiver::documentData(*drawing));
+    ASSERT_TRUE(read.ok()) << read.errorMessage().toStdString();
+    VRDrawing &d = *read.value();
+    EXPECT_EQ(d.countOfLayers(), drawing->countOfLayers());
+    EXPECT_EQ(d.indexOfActiveLayer(), drawing->indexOfActiveLayer());
+    auto *layer = d.activeLayerOfClass<VRObjectDrawingLayer>();
+    ASSERT_NE(layer, nullptr);
+    EXPECT_EQ(layer->countOfSelection(), 2);
+    const auto rect = layer->objects().first();
+    EXPECT_EQ(rect->intValueForKey(QStringLiteral("int")), 42);
+    EXPECT_DOUBLE_EQ(rect->floatValueForKey(QStringLiteral("real")), 2.5);
+    EXPECT_EQ(rect->metadataObjectForKey(QStringLiteral("colour")).value<QColor>(), QColor(1, 2, 3, 4));
+    EXPECT_EQ(rect->metadataObjectForKey(QStringLiteral("data")).toByteArray(), QByteArray("\x01\x02", 2));
+    EXPECT_TRUE(rect->metadataObjectForKey(QStringLiteral("map")).toMap().contains(QStringLiteral("$dollar")));
+    const QVariantList list = rect->metadataObjectForKey(QStringLiteral("list")).toList();
+    ASSERT_EQ(list.size(), 3);
+    EXPECT_EQ(list.at(2).metaType(), QMetaType::fromType<VRNull>());
+    // Connectors keep their attachment to elements.
+    std::shared_ptr<QntConnector> connector;
+    for (const auto &o : layer->objects()) {
+        if (o->isMemberOf<QntConnector>())
+            connector = std::static_pointer_cast<QntConnector>(o);
+    }
+    ASSERT_TRUE(connector);
+    ASSERT_NE(connector->startEndPoint()->targetStickySpot(), nullptr);
+    EXPECT_TRUE(connector->startEndPoint()->targetStickySpot()->owner()->isKindOf<QntElement>());
+    EXPECT_EQ(connector->routing(), 1);
+    EXPECT_EQ(connector->skinOptions().value(QStringLiteral("startArrowheadId")).metaType(), QMetaType::fromType<VRNull>());
+    EXPECT_EQ(d.mermaidSourceText(), QStringLiteral("graph TD; A-->B"));
+    ASSERT_NE(d.hiddenGroupTags(), nullptr);
+    EXPECT_EQ(*d.hiddenGroupTags(), QSet<int>({5, 7}));
+    EXPECT_EQ(d.importedElementsForKey(QStringLiteral("Imported")).size(), 1);
+}
+
+TEST(NativeFormat, PasteboardAndCopiesUseTheSameRecords)
+{
+    auto drawing = drawingWithEveryKind();
+    auto *layer = drawing->activeLayerOfClass<VRObjectDrawingLayer>();
+    const QByteArray data = VRArchiver::objectsData(layer->objects());
+    auto objects = VRArchiver::objectsFromData(data);
+    ASSERT_TRUE(objects.ok()) << objects.errorMessage().toStdString();
+    ASSERT_EQ(objects.value().size(), layer->objects().size());
+    for (int i = 0; i < objects.value().size(); ++i)
+        EXPECT_EQ(objects.value().at(i)->className(), layer->objects().at(i)->className());
+    QMimeData mime;
+    mime.setData(kVRDrawableObjectPasteboardType, data);
+    EXPECT_EQ(VRDrawableObject::nativeObjectsFromPasteboard(&mime).size(), layer->objects().size());
+    mime.setData(kVRDrawableObjectPasteboardType, data.left(data.size() / 2));
+    EXPECT_TRUE(VRDrawableObject::nativeObjectsFromPasteboard(&mime).isEmpty());
+    // An independent copy round-trips through single-object data.
+    auto copy = VRArchiver::objectFromData(VRArchiver::objectData(layer->objects().at(6)));
+    ASSERT_TRUE(copy);
+    EXPECT_TRUE(copy->isMemberOf<QntElement>());
+    EXPECT_EQ(copy->textContent().toPlainText(), QStringLiteral("Element one"));
+}
+
+struct HostileCase {
+    const char *name;
+    std::function<QByteArray(const QByteArray &good)> make;
+    const char *expectedText;
+};
+
+class NativeFormatHostile : public ::testing::TestWithParam<HostileCase>
+{
+};
+
+QByteArray editJson(const QByteArray &good, const std::function<void(QJsonObject &)> &edit)
+{
+    QJsonObject root = QJsonDocument::fromJson(good).object();
+    edit(root);
+    return QJsonDocument(root).toJson(QJsonDocument::Compact);
+}
+
+QJsonObject firstObject(QJsonObject &root, QJsonObject *drawing, QJsonArray *layers, QJsonObject *layer, QJsonArray *objects)
+{
+    *drawing = root.value(QStringLiteral("drawing")).toObject();
+    *layers = drawing->value(QStringLiteral("layers")).toArray();
+    *layer = layers->at(1).toObject();
+    *objects = layer->value(QStringLiteral("objects")).toArray();
+    return objects->at(0).toObject();
+}
+
+void putFirstObject(QJsonObject &root, QJsonObject drawing, QJsonArray layers, QJsonObject layer, QJsonArray objects,
+                    const QJsonObject &object)
+{
+    objects[0] = object;
+    layer[QStringLiteral("objects")] = objects;
+    layers[1] = layer;
+    drawing[QStringLiteral("layers")] = layers;
+    root[QStringLiteral("drawing")] = drawing;
+}
+
+std::function<QByteArray(const QByteArray &)> editFirstObject(std::function<void(QJsonObject &)> edit)
+{
+    return [edit](const QByteArray &good) {
+        return editJson(good, [edit](QJsonObject &root) {
+            QJsonObject drawing, layer;
+            QJsonArray layers, objects;
+            QJsonObject object = firstObject(root, &drawing, &layers, &layer, &objects);
+            edit(object);
+            putFirstObject(root, drawing, layers, layer, objects, object);
+        });
+    };
+}
+
+TEST_P(NativeFormatHostile, RefusedWithAClearErrorAndTheFileUntouched)
+{
+    QTemporaryDir dir;
+    auto drawing = drawingWithEveryKind();
+    const QByteArray good = VRArchiver::documentData(*drawing);
+    const QByteArray bad = GetParam().make(good);
+    const QString path = dir.filePath(QStringLiteral("hostile.quintora"));
+    writeAll(path, bad);
+
+    VRDrawingDocument document;
+    VRDrawing *before = document.drawing();
+    const auto result = document.readFromFile(path);
+    ASSERT_FALSE(result.ok());
+    EXPECT_TRUE(result.errorMessage().contains(QString::fromUtf8(GetParam().expectedText)))
+        << result.errorMessage().toStdString();
+    EXPECT_EQ(document.drawing(), before); // the document keeps its drawing
+    EXPECT_EQ(readAll(path), bad);         // nothing written
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, NativeFormatHostile,
+    ::testing::Values(
+        HostileCase{"Truncated", [](const QByteArray &g) { return g.left(g.size() / 3); }, "damaged"},
+        HostileCase{"Empty", [](const QByteArray &) { return QByteArray(); }, "empty"},
+        HostileCase{"Garbage", [](const QByteArray &) { return QByteArray("\x89PNG\r\n\x1a\n garbage", 17); }, "damaged"},
+        HostileCase{"NotOurs", [](const QByteArray &) { return QByteArray("{\"format\":\"other\",\"version\":1}"); },
+                    "not a Quintora drawing"},
+        HostileCase{"NewerVersion",
+                    [](const QByteArray &g) { return editJson(g, [](QJsonObject &r) { r[QStringLiteral("version")] = 2; }); },
+                    "newer version of Quintora"},
+        HostileCase{"UnknownClass",
+                    editFirstObject([](QJsonObject &o) { o[QStringLiteral("class")] = QStringLiteral("QProcess"); }),
+                    "drawing.layers[1].objects[0].class: unknown object class \"QProcess\""},
+        HostileCase{"LayerClassAsObject",
+                    editFirstObject([](QJsonObject &o) { o[QStringLiteral("class")] = QStringLiteral("VRGridLayer"); }),
+                    "unknown object class"},
+        HostileCase{"HugeNumber",
+                    editFirstObject([](QJsonObject &o) { o[QStringLiteral("size")] = QJsonArray{1e300, 5}; }),
+                    "drawing.layers[1].objects[0].size: expected two non-negative numbers"},
+        HostileCase{"NegativeSize",
+                    editFirstObject([](QJsonObject &o) { o[QStringLiteral("size")] = QJsonArray{-4, 5}; }),
+                    "drawing.layers[1].objects[0].size"},
+        HostileCase{"WrongType",
+                    editFirstObject([](QJsonObject &o) { o[QStringLiteral("locked")] = QStringLiteral("yes"); }),
+                    "locked: expected true or false"},
+        HostileCase{"UnknownStyle",
+                    editFirstObject([](QJsonObject &o) { o[QStringLiteral("style")] = QStringLiteral("NO-SUCH-KEY"); }),
+                    "unknown style"},
+        HostileCase{"BadPath",
+                    editFirstObject([](QJsonObject &o) { o[QStringLiteral("unitPath")] = QStringLiteral("M 0 0 Q 1"); }),
+                    "unitPath"},
+        HostileCase{"DeepNesting",
+                    [](const QByteArray &g) {
+                        QByteArray nested = QByteArray(100000, '[') + QByteArray(100000, ']');
+                        QByteArray out = g;
+                        out.insert(out.size() - 1, ",\"x\":" + nested);
+                        return out;
+                    },
+                    "nested too deeply"},
+        HostileCase{"DeepMetadata",
+                    editFirstObject([](QJsonObject &o) {
+                        QJsonValue v = 1;
+                        for (int i = 0; i < 70; ++i)
+                            v = QJsonObject{{QStringLiteral("k"), v}};
+                        o[QStringLiteral("metadata")] = v;
+                    }),
+                    "nested too deeply"},
+        HostileCase{"DanglingConnectorEnd",
+                    [](const QByteArray &g) {
+                        QByteArray out = g;
+                        const int at = out.indexOf("\"element\":");
+                        const int end = out.indexOf(',', at);
+                        out.replace(at, end - at, "\"element\":999999");
+                        return out;
+                    },
+                    "names no element"},
+        HostileCase{"SelectionOutsideLayer",
+                    [](const QByteArray &g) {
+                        return editJson(g, [](QJsonObject &r) {
+                            QJsonObject d = r[QStringLiteral("drawing")].toObject();
+                            QJsonArray layers = d[QStringLiteral("layers")].toArray();
+                            QJsonObject l = layers[1].toObject();
+                            l[QStringLiteral("selection")] = QJsonArray{123456};
+                            layers[1] = l;
+                            d[QStringLiteral("layers")] = layers;
+                            r[QStringLiteral("drawing")] = d;
+                        });
+                    },
+                    "selection"}),
+    [](const ::testing::TestParamInfo<HostileCase> &info) { return std::string(info.param.name); });
+
+TEST(NativeFormat, SavingIsAtomicAndAFailedSaveKeepsThePreviousFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("doc.quintora"));
+    VRDrawingDocument small;
+    ASSERT_TRUE(small.writeToFile(path).ok());
+    const QByteArray previous = readAll(path);
+    ASSERT_FALSE(previous.isEmpty());
+
+    VRDrawingDocument big;
+    big.setDrawing(drawingWithEveryKind());
+    // Writes past this size fail as on a full disk.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit limited = old;
+    limited.rlim_cur = rlim_t(previous.size() + 100);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const auto result = big.writeToFile(path);
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_FALSE(result.ok());
+    EXPECT_TRUE(result.errorMessage().contains(QStringLiteral("could not be written")));
+    EXPECT_EQ(readAll(path), previous);
+    const QStringList leftovers = QDir(dir.path()).entryList(QDir::Files);
+    EXPECT_EQ(leftovers, QStringList{QStringLiteral("doc.quintora")});
+
+    // A folder that does not exist gives an error, not a crash.
+    EXPECT_FALSE(big.writeToFile(dir.filePath(QStringLiteral("missing/doc.quintora"))).ok());
+}
+
+TEST(NativeFormat, DocumentOpenMarksCleanAndEditsMakeItEdited)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("doc.quintora"));
+    VRDrawingDocument writer;
+    writer.setDrawing(drawingWithEveryKind());
+    ASSERT_TRUE(writer.writeToFile(path).ok());
+    VRDrawingDocument document;
+    ASSERT_TRUE(document.readFromFile(path).ok());
+    EXPECT_FALSE(document.isDocumentEdited());
+    auto *layer = document.drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    layer->objects().first()->moveBy(QPointF(5, 5));
+    document.undoManager()->closeOpenGroups();
+    EXPECT_TRUE(document.isDocumentEdited());
+    document.undoManager()->undo();
+    EXPECT_FALSE(document.isDocumentEdited());
+}

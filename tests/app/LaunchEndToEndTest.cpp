@@ -186,3 +186,24 @@ TEST_F(LaunchEndToEnd, SecondInstanceHandsItsUrlToTheFirstAndBadUrlsAreIgnored)
     ASSERT_TRUE(first.finish());
     EXPECT_EQ(first.exitCode(), 0);
 }
+
+TEST_F(LaunchEndToEnd, DamagedSettingsFileIsSetAsideAndFactoryValuesApply)
+{
+    QDir().mkpath(home + "/.config/Quintora");
+    {
+        QFile damaged(defaultsPath());
+        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+        damaged.write("<?xml version=\"1.0\"?><plist><dict><key>QntShowStyleSchooserAfterStart</key><integ");
+    }
+    QuintoraProcess app(home);
+    app.start();
+    ASSERT_TRUE(app.waitForLog("launch finished")) << app.log().toStdString();
+    EXPECT_TRUE(app.log().contains("set it aside")) << app.log().toStdString();
+    EXPECT_TRUE(app.log().contains("showing the start-up window")) << app.log().toStdString();
+    app.terminate();
+    ASSERT_TRUE(app.finish());
+    EXPECT_EQ(app.exitCode(), 0);
+    EXPECT_EQ(QDir(home + "/.config/Quintora").entryList({"Quintora.plist.corrupt-*"}, QDir::Files).size(), 1);
+    EXPECT_EQ(UserDefaults(defaultsPath()).objectForKey("DIDizeZozi_defaultQualityModulationFlag").typeId(),
+              QMetaType::Bool);
+}

@@ -23,6 +23,7 @@
 #include <pthread.h>
 #include <stdexcept>
 #include <string>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -155,9 +156,27 @@ __attribute__((noinline)) void blockInFutex()
     asm volatile("" ::: "memory");
 }
 
+std::atomic<pid_t> g_blockedThreads[8];
+
+// Whether the thread is asleep in the kernel (state "S" in its stat line).
+bool sleeping(pid_t tid)
+{
+    char path[64];
+    snprintf(path, sizeof path, "/proc/self/task/%d/stat", static_cast<int>(tid));
+    FILE *file = fopen(path, "r");
+    if (!file)
+        return false;
+    char line[512] = {};
+    const bool read = fgets(line, sizeof line, file) != nullptr;
+    fclose(file);
+    const char *end = read ? strrchr(line, ')') : nullptr;
+    return end && end[1] == ' ' && end[2] == 'S';
+}
+
 void *blockedThread(void *argument)
 {
     const auto index = reinterpret_cast<intptr_t>(argument);
+    g_blockedThreads[index] = static_cast<pid_t>(syscall(SYS_gettid));
     char name[16];
     snprintf(name, sizeof name, "blocked-%ld", static_cast<long>(index));
     pthread_setname_np(pthread_self(), name);
@@ -241,10 +260,17 @@ void previousTerminate()
     abort();
 }
 
+constexpr size_t kStackSize = 8 << 20;
+
 pthread_t spawn(void *(*body)(void *), void *argument)
 {
+    // A fixed stack size, whatever the stack limit, so that recursion ends in the same depth.
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstacksize(&attributes, kStackSize);
     pthread_t thread;
-    pthread_create(&thread, nullptr, body, argument);
+    pthread_create(&thread, &attributes, body, argument);
+    pthread_attr_destroy(&attributes);
     return thread;
 }
 
@@ -295,7 +321,15 @@ int main(int argc, char **argv)
             spawn(blockedThread, reinterpret_cast<void *>(i));
         while (g_ready.load() < 8) {
         }
-        usleep(200000); // let each thread reach its system call
+        // Wait until every thread sleeps in its system call (at most a few seconds).
+        for (int tries = 0; tries < 500; ++tries) {
+            bool all = true;
+            for (const auto &tid : g_blockedThreads)
+                all = all && sleeping(tid.load());
+            if (all)
+                break;
+            usleep(10000);
+        }
         outer(1);
     } else if (mode == "stubborn-threads") {
         spawn(signalBlockingThread, nullptr);
@@ -311,6 +345,9 @@ int main(int argc, char **argv)
             return 4;
         callPlugin(fault);
     } else if (mode == "recursion-main") {
+        // The main stack grows up to the limit: keep it at 8 MiB even where it is unlimited.
+        struct rlimit limit {kStackSize, kStackSize};
+        setrlimit(RLIMIT_STACK, &limit);
         recurse(0);
     } else if (mode == "recursion-thread") {
         pthread_join(spawn(recursionThread, nullptr), nullptr);

@@ -6,7 +6,7 @@ class DIDizeZoziDocument
 {
 public:
     // Whether drawings draw with reduced quality while a drag is live; one flag for the
-    // whole application, initially off.
+    // whole application, initially off, applied at once to every open drawing document.
     static void setDefaultQualityModulation(bool enabled);
     static bool defaultQualityModulation();
 

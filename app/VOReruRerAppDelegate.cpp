@@ -8,11 +8,8 @@
 #include "connectors/QntConnectorModeInspector.h"
 #include "framework/VRConstants.h"
 #include "framework/VRDrawing.h"
-#include "framework/styles/VRStyleRegistry.h"
-#if __has_include("framework/notations/QntNotation.h")
 #include "framework/notations/QntNotation.h"
-#define QNT_HAS_NOTATIONS 1
-#endif
+#include "framework/styles/VRStyleRegistry.h"
 #include "inspectors/QntElementModeInspector.h"
 #include "library/QntImagesBankController.h"
 #include "platform/ColorPanel.h"
@@ -197,11 +194,9 @@ void VOReruRerAppDelegate::applicationDidFinishLaunching()
     openElementModeInspector();
     openConnectorModeInspector();
 
-#ifdef QNT_HAS_NOTATIONS
     const VRResult<void> copied = QntNotation::copyNotationsFromBundleToAppSupportFolder();
     if (!copied)
         qCWarning(lcApp).noquote() << "installing the notation libraries failed:" << copied.errorMessage();
-#endif
 
     if (!g_imagesBankController)
         g_imagesBankController = new QntImagesBankController(QStringLiteral("QntImagesBank"));

@@ -1,0 +1,31 @@
+#include "app/DIDizeZoziDocument.h"
+
+#include "framework/VRDrawing.h"
+#include "framework/VRDrawingDocument.h"
+#include "platform/DocumentController.h"
+
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+TEST(DIDizeZoziDocument, QualityFlagReachesEveryOpenDrawing)
+{
+    DocumentController &controller = DocumentController::sharedDocumentController();
+    QList<VRDrawingDocument *> documents;
+    for (int i = 0; i < 3; ++i) {
+        auto *document = new VRDrawingDocument;
+        controller.addDocument(document);
+        documents << document;
+    }
+    EXPECT_FALSE(DIDizeZoziDocument::defaultQualityModulation());
+    DIDizeZoziDocument::setDefaultQualityModulation(true);
+    EXPECT_TRUE(DIDizeZoziDocument::defaultQualityModulation());
+    for (VRDrawingDocument *document : documents)
+        EXPECT_TRUE(document->drawing()->dynamicQualityModulationEnabled());
+    DIDizeZoziDocument::setDefaultQualityModulation(false);
+    for (VRDrawingDocument *document : documents) {
+        EXPECT_FALSE(document->drawing()->dynamicQualityModulationEnabled());
+        controller.removeDocument(document);
+    }
+    QCoreApplication::processEvents();
+}

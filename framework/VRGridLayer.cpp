@@ -126,20 +126,39 @@ void VRGridLayer::render(QPainter &painter, bool printing) const
     QColor minor = m_colour;
     minor.setAlphaF(m_colour.alphaF() / 2);
     painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
     const int perSpan = m_divisions;
     const int perMajor = m_divisions * m_majors;
     auto drawLines = [&](bool verticalLines) {
         const double extent = verticalLines ? interior.width() : interior.height();
         const int count = int(extent / step + 1e-6);
-        for (int i = 0; i <= count; ++i) {
+        // Only the lines inside the painted area: views repaint small parts of large drawings.
+        int first = 0, last = count;
+        QRectF span = interior;
+        if (painter.hasClipping()) {
+            const QRectF clip = painter.clipBoundingRect();
+            span = interior.intersected(clip.adjusted(-1, -1, 1, 1));
+            const double lo = verticalLines ? clip.left() - interior.left() : clip.top() - interior.top();
+            const double hi = verticalLines ? clip.right() - interior.left() : clip.bottom() - interior.top();
+            first = std::max(0, int(std::floor(lo / step)));
+            last = std::min(count, int(std::ceil(hi / step)));
+        }
+        // One batch per pen, drawn crisp: thousands of antialiased hairlines are slow and blurry.
+        QVector<QLineF> lines[3];
+        for (int i = first; i <= last; ++i) {
             const double v = i * step;
-            QPen pen(i % perMajor == 0 ? m_colour.darker(120) : i % perSpan == 0 ? m_colour : minor);
+            const int kind = i % perMajor == 0 ? 0 : i % perSpan == 0 ? 1 : 2;
+            if (verticalLines)
+                lines[kind].push_back(QLineF(interior.left() + v, span.top(), interior.left() + v, span.bottom()));
+            else
+                lines[kind].push_back(QLineF(span.left(), interior.top() + v, span.right(), interior.top() + v));
+        }
+        const QColor colours[3] = {m_colour.darker(120), m_colour, minor};
+        for (int kind = 0; kind < 3; ++kind) {
+            QPen pen(colours[kind]);
             pen.setWidthF(0);
             painter.setPen(pen);
-            if (verticalLines)
-                painter.drawLine(QPointF(interior.left() + v, interior.top()), QPointF(interior.left() + v, interior.bottom()));
-            else
-                painter.drawLine(QPointF(interior.left(), interior.top() + v), QPointF(interior.right(), interior.top() + v));
+            painter.drawLines(lines[kind]);
         }
     };
     drawLines(true);

@@ -37,6 +37,9 @@ constexpr double kHandleRadius = 4.0;
 constexpr double kRotationHandleDistance = 22.0;
 // Screen pixels within which smart guides pull a moving object.
 constexpr double kGuideTolerance = 4.0;
+// Pixels drawn beyond the visible part in each direction, so short scrolls need no drawing.
+constexpr int kCacheMargin = 256;
+constexpr qint64 kMaxCachePixels = 16 * 1024 * 1024;
 
 const QColor kSelectionBlue(40, 110, 220);
 
@@ -79,7 +82,10 @@ void VRDrawingView::observeDrawing()
 {
     if (!m_drawing)
         return;
-    connect(m_drawing, &VRDrawing::needsDisplay, this, qOverload<>(&QWidget::update));
+    connect(m_drawing, &VRDrawing::needsDisplay, this, [this] {
+        invalidateAllContent();
+        update();
+    });
     connect(m_drawing, &VRDrawing::scrollRequested, this, &VRDrawingView::scrollToRect);
     connect(m_drawing, &VRDrawing::cursorsInvalidated, this,
             [this] { setCursor(drawingTool()->cursor()); });
@@ -95,6 +101,7 @@ void VRDrawingView::observeDrawing()
     }));
     const auto repaintForLayer = [this](const Notification &n) {
         if (n.object == m_drawing) {
+            invalidateAllContent();
             update();
             return;
         }
@@ -103,6 +110,8 @@ void VRDrawingView::observeDrawing()
             return;
         for (int k = 0; k < m_drawing->countOfLayers(); ++k) {
             if (m_drawing->objectInLayersAtIndex(k) == n.object) {
+                if (n.name != kVRLayerSelectionDidChange)
+                    invalidateAllContent();
                 update();
                 return;
             }
@@ -156,6 +165,7 @@ void VRDrawingView::setScale(double scale)
         return;
     const QPointF centre = centredPointInDocView();
     m_scale = scale;
+    m_cache = QImage();
     endInlineEditing(true);
     updateGeometryForScale();
     scrollPointToCentre(centre);
@@ -238,6 +248,7 @@ void VRDrawingView::setPageBreaksVisible(bool visible)
     if (!m_drawing)
         return;
     m_drawing->setPageBreaksVisible(visible);
+    invalidateAllContent();
     update();
 }
 
@@ -285,6 +296,7 @@ QPointF VRDrawingView::snapToGuides(const QRectF &moving, const VRObjectList &ex
             break;
     }
     const QPointF offset = guides->snapRect(moving, others, kGuideTolerance / m_scale);
+    invalidateAllContent();
     update();
     return offset;
 }
@@ -293,6 +305,7 @@ void VRDrawingView::clearGuides()
 {
     if (VRGuideLayer *guides = m_drawing ? m_drawing->guideLayer() : nullptr)
         guides->clearGuides();
+    invalidateAllContent();
     update();
 }
 
@@ -304,7 +317,9 @@ void VRDrawingView::updateDrawingRect(const QRectF &rect)
         return;
     // Room for handles, the rotation handle and antialiasing.
     const double pad = kRotationHandleDistance + kHandleRadius + 3;
-    update(mapRectFromDrawing(rect).adjusted(-pad, -pad, pad, pad).toAlignedRect());
+    const QRect r = mapRectFromDrawing(rect).adjusted(-pad, -pad, pad, pad).toAlignedRect();
+    invalidateContent(r);
+    update(r);
 }
 
 void VRDrawingView::updateObjects(const VRObjectList &objects)
@@ -328,47 +343,117 @@ void VRDrawingView::objectDidChange(const VRObjectRef &object, const void *ident
     }
 }
 
-void VRDrawingView::paintEvent(QPaintEvent *event)
+QRect VRDrawingView::visibleViewRect() const
 {
-    QPainter painter(this);
-    const QRect clip = event->rect();
-    painter.fillRect(clip, QColor(0xC9, 0xCD, 0xD3));
-    m_lastPainted = 0;
+    if (QScrollArea *area = scrollArea())
+        return QRect(-pos(), area->viewport()->size()).intersected(rect());
+    return rect();
+}
+
+void VRDrawingView::invalidateContent(const QRect &viewRect)
+{
+    m_cacheDirty += viewRect;
+}
+
+void VRDrawingView::invalidateAllContent()
+{
+    m_cacheDirty = QRegion(m_cacheRect);
+}
+
+void VRDrawingView::paintContent(QPainter &painter, const QRect &viewRect)
+{
+    painter.fillRect(viewRect, QColor(0xC9, 0xCD, 0xD3));
     if (!m_drawing)
         return;
     const QRectF paper(QPointF(), m_drawing->drawingSize());
     const QRectF paperView = mapRectFromDrawing(paper);
-    painter.fillRect(paperView.translated(2, 3).intersected(QRectF(clip)), QColor(0, 0, 0, 45));
-
-    const QRectF area = mapRectToDrawing(QRectF(clip)).adjusted(-1, -1, 1, 1).intersected(paper);
+    painter.fillRect(paperView.translated(2, 3).intersected(QRectF(viewRect)), QColor(0, 0, 0, 45));
+    const QRectF area = mapRectToDrawing(QRectF(viewRect)).adjusted(-1, -1, 1, 1).intersected(paper);
+    if (area.isEmpty())
+        return;
     painter.save();
+    painter.setClipRect(viewRect);
     painter.translate(kPasteboardMargin, kPasteboardMargin);
     painter.scale(m_scale, m_scale);
     if (!m_drawing->dynamicQualityModulationEnabled())
         painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing
                                | QPainter::SmoothPixmapTransform);
-    if (!area.isEmpty()) {
-        m_drawing->render(painter, area, false, true);
-        // Remember where visible objects were painted, to repaint that spot when they move.
-        if (m_paintedBounds.size() > 50000)
-            m_paintedBounds.clear();
-        for (int k = 0; k < m_drawing->countOfLayers(); ++k) {
-            VRLayer *layer = m_drawing->objectInLayersAtIndex(k);
-            if (!layer->isVisible() || !layer->isKindOf<VRObjectOwnerLayer>())
+    m_drawing->render(painter, area, false, true);
+    // Remember where visible objects were painted, to repaint that spot when they move.
+    if (m_paintedBounds.size() > 50000)
+        m_paintedBounds.clear();
+    for (int k = 0; k < m_drawing->countOfLayers(); ++k) {
+        VRLayer *layer = m_drawing->objectInLayersAtIndex(k);
+        if (!layer->isVisible() || !layer->isKindOf<VRObjectOwnerLayer>())
+            continue;
+        for (const VRObjectRef &o : static_cast<VRObjectOwnerLayer *>(layer)->objects()) {
+            if (!o->isVisible())
                 continue;
-            for (const VRObjectRef &o : static_cast<VRObjectOwnerLayer *>(layer)->objects()) {
-                if (!o->isVisible())
-                    continue;
-                const QRectF b = o->bounds();
-                if (!b.intersects(area))
-                    continue;
-                m_paintedBounds.insert(o.get(), b);
-                ++m_lastPainted;
+            const QRectF b = o->bounds();
+            if (!b.intersects(area))
+                continue;
+            m_paintedBounds.insert(o.get(), b);
+            ++m_lastPainted;
+        }
+    }
+    if (pageBreaksVisible())
+        paintPageBreaks(painter, area);
+    painter.restore();
+}
+
+void VRDrawingView::paintEvent(QPaintEvent *event)
+{
+    const QRect clip = event->rect();
+    m_lastPainted = 0;
+    // The drawing is kept in an image a little larger than the visible part: scrolling and
+    // repainting handles or tool feedback then only copies pixels, and only what changed or
+    // scrolled into view is drawn again.
+    const qreal dpr = devicePixelRatioF();
+    if (m_cache.isNull() || !m_cacheRect.contains(clip) || m_cache.devicePixelRatio() != dpr) {
+        const QRect visible = visibleViewRect();
+        QRect wanted = visible.adjusted(-kCacheMargin, -kCacheMargin, kCacheMargin, kCacheMargin)
+                           .intersected(rect())
+                           .united(clip);
+        if (qint64(wanted.width()) * wanted.height() > kMaxCachePixels)
+            wanted = clip;   // a huge widget without a scroll area: no larger cache than needed
+        QImage image(wanted.size() * dpr, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(dpr);
+        QRegion toRender(wanted);
+        if (!m_cache.isNull() && m_cache.devicePixelRatio() == dpr) {
+            const QRect keep = wanted.intersected(m_cacheRect);
+            if (!keep.isEmpty()) {
+                QPainter copy(&image);
+                copy.setCompositionMode(QPainter::CompositionMode_Source);
+                copy.drawImage(QRectF(keep.translated(-wanted.topLeft())), m_cache,
+                               QRectF(QRectF(keep.translated(-m_cacheRect.topLeft())).topLeft() * dpr,
+                                      QSizeF(keep.size()) * dpr));
+                toRender -= QRegion(keep).subtracted(m_cacheDirty);
             }
         }
-        if (pageBreaksVisible())
-            paintPageBreaks(painter, area);
+        m_cache = image;
+        m_cacheRect = wanted;
+        m_cacheDirty = toRender;
     }
+    const QRegion dirty = m_cacheDirty.intersected(m_cacheRect);
+    if (!dirty.isEmpty()) {
+        QPainter cachePainter(&m_cache);
+        cachePainter.translate(-m_cacheRect.topLeft());
+        if (dirty.rectCount() > 6) {
+            paintContent(cachePainter, dirty.boundingRect());
+        } else {
+            for (const QRect &r : dirty)
+                paintContent(cachePainter, r);
+        }
+    }
+    m_cacheDirty = QRegion();
+
+    QPainter painter(this);
+    painter.drawImage(QRectF(clip), m_cache,
+                      QRectF(QPointF(clip.topLeft() - m_cacheRect.topLeft()) * dpr, QSizeF(clip.size()) * dpr));
+    painter.save();
+    painter.translate(kPasteboardMargin, kPasteboardMargin);
+    painter.scale(m_scale, m_scale);
+    painter.setRenderHint(QPainter::Antialiasing);
     drawingTool()->paintOverlay(*this, painter);
     painter.restore();
     painter.setRenderHint(QPainter::Antialiasing);
@@ -601,6 +686,11 @@ void VRDrawingView::editTextOfObject(const VRObjectRef &object)
         return;
     }
     NotificationCenter::defaultCenter().post(kQntShowTextEditorNotification, this, objectInfo(object));
+}
+
+QTextEdit *VRDrawingView::inlineEditor() const
+{
+    return m_inlineEditor.data();
 }
 
 void VRDrawingView::beginInlineEditing(const VRObjectRef &object)
@@ -909,6 +999,7 @@ void VRDrawingView::toggleGridVisible(QObject *)
 {
     if (VRGridLayer *grid = m_drawing ? m_drawing->gridLayer() : nullptr) {
         grid->setVisible(!grid->isVisible());
+        invalidateAllContent();
         update();
     }
 }
@@ -932,6 +1023,7 @@ void VRDrawingView::undo(QObject *)
     if (VRUndoManager *undo = m_drawing ? m_drawing->undoManager() : nullptr) {
         undo->closeOpenGroups();
         undo->undo();
+        invalidateAllContent();
         update();
     }
 }
@@ -941,6 +1033,7 @@ void VRDrawingView::redo(QObject *)
     if (VRUndoManager *undo = m_drawing ? m_drawing->undoManager() : nullptr) {
         undo->closeOpenGroups();
         undo->redo();
+        invalidateAllContent();
         update();
     }
 }
@@ -952,7 +1045,8 @@ void VRDrawingView::bringToFront(QObject *)
         return;
     for (const VRObjectRef &o : layer->selectedAvailableObjects())
         layer->moveObjectToTop(o);
-    update();
+    invalidateAllContent();
+        update();
 }
 
 void VRDrawingView::sendToBack(QObject *)
@@ -963,7 +1057,8 @@ void VRDrawingView::sendToBack(QObject *)
     const VRObjectList objects = layer->selectedAvailableObjects();
     for (auto it = objects.crbegin(); it != objects.crend(); ++it)
         layer->moveObjectToBottom(*it);
-    update();
+    invalidateAllContent();
+        update();
 }
 
 QMenu *VRDrawingView::objectMenu()

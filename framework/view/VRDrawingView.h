@@ -4,6 +4,8 @@
 #include "platform/NotificationCenter.h"
 
 #include <QHash>
+#include <QImage>
+#include <QRegion>
 #include <QPointer>
 #include <QRectF>
 #include <QWidget>
@@ -86,7 +88,7 @@ public:
     void beginInlineEditing(const VRObjectRef &object);
     // Commits (or drops) the inline edit in progress.
     void endInlineEditing(bool commit = true);
-    QTextEdit *inlineEditor() const { return m_inlineEditor; }
+    QTextEdit *inlineEditor() const;
     VRObjectRef inlineEditedObject() const { return m_inlineObject; }
 
     // Highlighted sub-element (double-click inside a group element); null clears.
@@ -135,7 +137,10 @@ private:
     VRToolEvent toolEvent(QMouseEvent *event) const;
     QScrollArea *scrollArea() const;
     void updateGeometryForScale();
-    void paintGrid(QPainter &painter, const QRectF &area) const;
+    QRect visibleViewRect() const;
+    void invalidateContent(const QRect &viewRect);
+    void invalidateAllContent();
+    void paintContent(QPainter &painter, const QRect &viewRect);
     void paintPageBreaks(QPainter &painter, const QRectF &area) const;
     void paintSelection(QPainter &painter) const;
     void rightMouseUp(QPointF drawingPoint);
@@ -153,6 +158,9 @@ private:
     VRObjectRef m_highlighted;
     QPointer<QMenu> m_objectMenu;
     QHash<const void *, QRectF> m_paintedBounds;
+    QImage m_cache;
+    QRect m_cacheRect;
+    QRegion m_cacheDirty;
     std::vector<NotificationToken> m_tokens;
     int m_lastPainted = 0;
     bool m_scrollWatched = false;

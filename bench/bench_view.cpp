@@ -1,0 +1,144 @@
+// Redraw speed of the drawing view while panning a large drawing at 1920x1080: a generated
+// drawing of 10,000 objects (boxes, ovals, lines), the view scrolled step by step and repainted
+// synchronously each step, at 100 % and zoomed out to 25 %.
+#include "framework/view/VRDrawingView.h"
+#include "framework/VRDrawablePath.h"
+#include "framework/VRDrawableShape.h"
+#include "framework/VRDrawing.h"
+#include "framework/VRGridLayer.h"
+#include "framework/VRObjectDrawingLayer.h"
+#include "framework/VRStyleBridge.h"
+
+#include <QApplication>
+#include <QRandomGenerator>
+#include <QScrollArea>
+#include <QScrollBar>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+bool smoke()
+{
+    return qEnvironmentVariableIsSet("QNT_BENCH_SMOKE");
+}
+
+struct Scene {
+    std::unique_ptr<VRDrawing> drawing;
+    std::unique_ptr<QScrollArea> area;
+    VRDrawingView *view = nullptr;
+    int objects = 0;
+
+    explicit Scene(int count)
+        : objects(count)
+    {
+        drawing = std::make_unique<VRDrawing>();
+        const int cols = 100;
+        const int rows = (count + cols - 1) / cols;
+        drawing->setDrawingSize(QSizeF(cols * 120.0 + 100, rows * 90.0 + 100));
+        auto *layer = drawing->activeLayerOfClass<VRObjectDrawingLayer>();
+        QRandomGenerator rng(7);
+        const QList<VRStyleRef> styles{
+            VRStyleBridge::styleWithFillColour(QColor(0xFF, 0xF4, 0xD6), QColor(0x80, 0x60, 0x20), 1.0),
+            VRStyleBridge::styleWithFillColour(QColor(0xDD, 0xEE, 0xFF), QColor(0x20, 0x50, 0x90), 1.5),
+            VRStyleBridge::styleWithFillColour(QColor(0xE4, 0xF7, 0xE4), QColor(0x30, 0x70, 0x30), 1.0),
+        };
+        const VRStyleRef lineStyle = VRStyleBridge::styleWithFillColour(Qt::transparent, Qt::darkGray, 1.0);
+        VRObjectList all;
+        for (int k = 0; k < count; ++k) {
+            const double x = 50 + (k % cols) * 120 + rng.bounded(20);
+            const double y = 50 + (k / cols) * 90 + rng.bounded(20);
+            VRObjectRef o;
+            if (k % 10 == 9) {
+                QPainterPath p(QPointF(x, y));
+                p.lineTo(x + 80, y + 40);
+                o = VRDrawablePath::drawablePathWithBezierPath(p);
+                o->setStyle(lineStyle);
+            } else {
+                auto shape = VRDrawableShape::shapeWithRect(
+                    QRectF(x, y, 70 + rng.bounded(20), 40 + rng.bounded(15)),
+                    k % 3 == 0 ? VRDrawableShape::unitOvalAtOrigin() : VRDrawableShape::unitRectAtOrigin());
+                shape->setStyle(styles[k % styles.size()]);
+                o = shape;
+            }
+            all.push_back(o);
+        }
+        layer->addObjectsFromArray(all);
+        if (qEnvironmentVariableIsSet("QNT_BENCH_NO_GRID"))
+            drawing->gridLayer()->setVisible(false);
+        area = std::make_unique<QScrollArea>();
+        view = new VRDrawingView(drawing.get());
+        area->setWidget(view);
+        area->resize(1920, 1080);
+        area->show();
+        QApplication::processEvents();
+    }
+    ~Scene()
+    {
+        delete area->takeWidget();
+    }
+
+    // One pan step: scroll and repaint what became visible, as a drag of the pan tool does.
+    void panStep(int step)
+    {
+        QScrollBar *h = area->horizontalScrollBar();
+        QScrollBar *v = area->verticalScrollBar();
+        const int dx = (step / 100) % 2 == 0 ? 24 : -24;
+        h->setValue(h->value() + dx);
+        v->setValue(v->value() + ((step / 50) % 2 == 0 ? 12 : -12));
+        // Scrolling moves what is already drawn; only the uncovered strips are painted.
+        QApplication::processEvents();
+    }
+};
+
+int objectCount()
+{
+    return smoke() ? 500 : 10000;
+}
+
+void BM_PanRedraw(benchmark::State &state)
+{
+    Scene scene(objectCount());
+    scene.view->setScale(state.range(0) / 100.0);
+    scene.view->scrollPointToCentre(QPointF(scene.drawing->drawingSize().width() / 2,
+                                            scene.drawing->drawingSize().height() / 2));
+    QApplication::processEvents();
+    int step = 0;
+    for (auto _ : state)
+        scene.panStep(step++);
+    state.counters["objects"] = scene.objects;
+    state.counters["paintedLastFrame"] = scene.view->lastPaintedObjectCount();
+    state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+// Everything on screen drawn again (the drawing changed as a whole: paper, layers, undo).
+void BM_FullRedraw(benchmark::State &state)
+{
+    Scene scene(objectCount());
+    scene.view->setScale(state.range(0) / 100.0);
+    scene.view->scrollPointToCentre(QPointF(scene.drawing->drawingSize().width() / 2,
+                                            scene.drawing->drawingSize().height() / 2));
+    QApplication::processEvents();
+    for (auto _ : state) {
+        scene.drawing->setNeedsDisplay(true);
+        QApplication::processEvents();   // delivers the change and paints
+    }
+    state.counters["paintedPerFrame"] = scene.view->lastPaintedObjectCount();
+    state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+BENCHMARK(BM_PanRedraw)->Arg(100)->Arg(25)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FullRedraw)->Arg(100)->Arg(25)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

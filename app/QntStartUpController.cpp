@@ -1,6 +1,7 @@
 #include "app/QntStartUpController.h"
 
 #include "framework/VRConstants.h"
+#include "framework/notations/QntNotation.h"
 #include "platform/DocumentController.h"
 #include "platform/Document.h"
 #include "platform/NotificationCenter.h"
@@ -201,13 +202,16 @@ void QntStartUpController::outlineViewAction()
     const QString folder = selected.first()->data(0, kPathRole).toString();
     m_notationsItems.clear();
     notationsItemsView->clear();
-    const QFileInfoList files = QDir(folder).entryInfoList({QStringLiteral("*.db")}, QDir::Files, QDir::Name);
-    for (const QFileInfo &file : files) {
-        m_notationsItems.append(file.absoluteFilePath());
-        const QIcon icon = QIcon::fromTheme(QStringLiteral("x-office-drawing"),
+    const QIcon fallback = QIcon::fromTheme(QStringLiteral("x-office-drawing"),
                                             notationsItemsView->style()->standardIcon(QStyle::SP_FileIcon));
-        auto *item = new QListWidgetItem(icon, file.completeBaseName(), notationsItemsView);
-        item->setData(kPathRole, file.absoluteFilePath());
+    for (const QntNotationRef &notation : QntNotation::notationsFromPath(folder)) {
+        if (!notation || !notation->isValid())
+            continue;
+        const QImage image = notation->icon();
+        const QIcon icon = image.isNull() ? fallback : QIcon(QPixmap::fromImage(image));
+        m_notationsItems.append(notation->notationPath());
+        auto *item = new QListWidgetItem(icon, notation->notationName(), notationsItemsView);
+        item->setData(kPathRole, notation->notationPath());
     }
     const QVariant last = UserDefaults::standardUserDefaults().objectForKey(kLastNotationItemKey);
     if (last.isValid()) {

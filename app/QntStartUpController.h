@@ -26,7 +26,7 @@ public:
     void populateControls();
     void populateRecentMenu();
 
-    // The notations (database paths) of the selected group, in name order.
+    // The notations (their paths) of the selected group, in the library's order.
     QStringList notationsItems() const;
     QStringList groupPaths() const;
     static QString notationsRootFolder();

@@ -1,0 +1,51 @@
+#include "app/QntStartUpController.h"
+
+#include "app/QntDocumentController.h"
+#include "framework/notations/QntNotation.h"
+#include "platform/DocumentController.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QTreeWidget>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+TEST(QntStartUpController, ListsTheInstalledNotationsWithMiscChosenFirst)
+{
+    ASSERT_TRUE(QntNotation::copyNotationsFromBundleToAppSupportFolder().ok());
+    QntStartUpController controller;
+    controller.populateControls();
+    auto *groups = controller.window()->findChild<QTreeWidget *>("notationsGroups");
+    auto *items = controller.window()->findChild<QListWidget *>("notationsItems");
+    ASSERT_TRUE(groups && items);
+    ASSERT_GT(groups->topLevelItemCount(), 1);
+    ASSERT_EQ(groups->selectedItems().size(), 1);
+    EXPECT_EQ(groups->selectedItems().first()->text(0), "Misc");
+    EXPECT_GT(items->count(), 0);
+    EXPECT_EQ(controller.notationsItems().size(), items->count());
+    for (const QString &path : controller.notationsItems())
+        EXPECT_TRUE(QFileInfo(path).isFile() || QFileInfo(QDir::home().filePath(path)).isFile()) << path.toStdString();
+    EXPECT_TRUE(controller.window()->isVisible());
+    controller.cancelAction();
+    EXPECT_FALSE(controller.window()->isVisible());
+}
+
+TEST(QntStartUpController, RecentMenuListsRecentDocumentsAfterItsTitle)
+{
+    DocumentController &documents = DocumentController::sharedDocumentController();
+    documents.clearRecentDocuments();
+    documents.noteNewRecentDocumentURL("/tmp/one.quintora");
+    documents.noteNewRecentDocumentURL("/tmp/two.quintora");
+    QntStartUpController controller;
+    controller.populateRecentMenu();
+    auto *recent = controller.window()->findChild<QComboBox *>("openRecent");
+    ASSERT_NE(recent, nullptr);
+    ASSERT_EQ(recent->count(), 3);
+    EXPECT_EQ(recent->itemText(0), "Open Recent");
+    EXPECT_EQ(recent->itemText(1), "two.quintora");
+    EXPECT_EQ(recent->itemText(2), "one.quintora");
+    documents.clearRecentDocuments();
+}

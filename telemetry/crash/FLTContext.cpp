@@ -5,6 +5,7 @@
 #include "FLTSDKLog.h"
 #include "FLTSignalHandler.h"
 #include "FLTUtilities.h"
+#include "telemetry/platform/SystemLog.h"
 
 #include <cerrno>
 #include <climits>
@@ -122,8 +123,8 @@ bool initialize(const FLTContextInitData *data, bool installHandlers)
     context->reportPath = FLTDuplicateString(data->reportPath);
     context->sdkLogPath = FLTContextAppendPath(context->reportPath, "sdk.log");
     if (!unlinkIfExists(context->sdkLogPath))
-        fprintf(stderr, "[Faultline:Crash] Unable to write initialize SDK write paths %s\n",
-                strerror(errno));
+        tel::SystemLog::log(std::string("[Faultline:Crash] Unable to write initialize SDK write paths ")
+                            + strerror(errno));
 
     context->debuggerAttached = FLTProcessDebuggerAttached();
     context->crashCallback = data->crashCallback;

@@ -4,6 +4,7 @@
 #include "FLTProcess.h"
 #include "FLTSDKLog.h"
 #include "FLTUserLogging.h"
+#include "telemetry/platform/SystemLog.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -188,7 +189,7 @@ void FLTExceptionCheckHandlers()
         return;
     Dl_info info;
     const bool found = dladdr(reinterpret_cast<const void *>(current), &info) != 0;
-    fprintf(stderr, "[Faultline:Crash] Warning: std::get_terminate is '%s' in '%s'\n",
-            found && info.dli_sname ? info.dli_sname : "unknown",
-            found && info.dli_fname ? info.dli_fname : "unknown");
+    tel::SystemLog::log(std::string("[Faultline:Crash] Warning: std::get_terminate is '")
+                        + (found && info.dli_sname ? info.dli_sname : "unknown") + "' in '"
+                        + (found && info.dli_fname ? info.dli_fname : "unknown") + "'");
 }

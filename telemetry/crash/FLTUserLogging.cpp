@@ -4,6 +4,7 @@
 #include "FLTFile.h"
 #include "FLTSDKLog.h"
 #include "FLTUnwind.h"
+#include "telemetry/platform/SystemLog.h"
 
 #include <nlohmann/json.hpp>
 
@@ -69,13 +70,36 @@ void FLTLogv(const char *format, va_list args)
     FLTUserLoggingRecordLogMessage(message);
 }
 
+void FLTNSLog(const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    FLTNSLogv(format, args);
+    va_end(args);
+}
+
+void FLTNSLogv(const char *format, va_list args)
+{
+    if (!format)
+        return;
+    va_list copy;
+    va_copy(copy, args);
+    const int length = vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    if (length < 0)
+        return;
+    std::string message(static_cast<size_t>(length), '\0');
+    vsnprintf(message.data(), message.size() + 1, format, args);
+    tel::SystemLog::log(message);
+    FLTUserLoggingRecordLogMessage(message);
+}
+
 void FLTUserLoggingRecordLogMessage(const std::string &message)
 {
     if (!FLTContextIsInitialized()) {
-        fprintf(stderr,
-                "[Faultline:Crash] WARNING: FLTLog has been used before (or concurrently with) "
-                "Faultline initialization and cannot be recorded. The message was: \n%s\n",
-                message.c_str());
+        tel::SystemLog::log("[Faultline:Crash] WARNING: FLTLog has been used before (or concurrently "
+                            "with) Faultline initialization and cannot be recorded. The message was: \n"
+                            + message);
         return;
     }
     FLTContext *context = FLTContextGet();
@@ -83,10 +107,10 @@ void FLTUserLoggingRecordLogMessage(const std::string &message)
     std::string text = message;
     const int64_t maximum = store->maxSize;
     if (maximum >= 0 && static_cast<int64_t>(text.size()) > maximum) {
-        fprintf(stderr,
-                "WARNING: Attempted to write %zd bytes, but %d is the maximum size of the log. "
-                "Truncating to %d bytes.\n",
-                static_cast<ssize_t>(text.size()), static_cast<int>(maximum), static_cast<int>(maximum));
+        tel::SystemLog::log("WARNING: Attempted to write " + std::to_string(text.size())
+                            + " bytes, but " + std::to_string(maximum)
+                            + " is the maximum size of the log. Truncating to "
+                            + std::to_string(maximum) + " bytes.");
         text.resize(static_cast<size_t>(maximum));
     }
     const uint64_t time = nowMilliseconds();

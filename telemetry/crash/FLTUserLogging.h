@@ -51,6 +51,9 @@ struct FLTError {
 
 void FLTLog(const char *format, ...) __attribute__((format(printf, 1, 2)));
 void FLTLogv(const char *format, va_list args);
+// As FLTLog, and the line also goes to the system log.
+void FLTNSLog(const char *format, ...) __attribute__((format(printf, 1, 2)));
+void FLTNSLogv(const char *format, va_list args);
 void FLTUserLoggingRecordLogMessage(const std::string &message);
 
 void FLTUserLoggingRecordKeyValue(const std::optional<std::string> &key,

@@ -440,6 +440,17 @@ TEST_P(CrashCapture, PreviousSignalHandlerRunsAfterTheRecord)
     EXPECT_TRUE(section(readRecord(m_folder / "signal.fltrecord"), "signal"));
 }
 
+TEST_P(CrashCapture, ForeignSignalHandlersAreReportedAtStart)
+{
+    const ChildResult result = runChild(helperPath(GetParam()), "check-handlers", m_folder);
+    ASSERT_TRUE(result.exited) << describe(result);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_NE(result.errors.find("[Faultline] The signal SIGBUS has a non-Faultline handler"),
+              std::string::npos)
+        << result.errors;
+    EXPECT_EQ(result.errors.find("The signal SIGSEGV"), std::string::npos);
+}
+
 TEST_P(CrashCapture, InterposedAllocatorCatchesAllocationInAHandler)
 {
     const ChildResult result = runChild(helperPath(GetParam()), "allocating-handler", m_folder);

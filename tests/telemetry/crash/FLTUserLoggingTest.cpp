@@ -5,6 +5,7 @@
 #include "telemetry/crash/FLTFile.h"
 #include "telemetry/crash/FLTSDKLog.h"
 #include "telemetry/crash/FLTUserLogging.h"
+#include "telemetry/platform/SystemLog.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -175,6 +176,23 @@ TEST_F(UserLogging, CompactionKeepsAtMostTheMaximumNumberOfKeys)
     const auto internal = FLTUserLoggingGetCompactedKVEntries(&FLTContextGet()->internalKVStore, true);
     EXPECT_EQ(internal.at("com.faultline.user-id"), "someone");
     EXPECT_EQ(FLTContextGet()->internalKVStore.maxKeys, 32u);
+}
+
+TEST_F(UserLogging, SystemLogVariantAlsoRecordsAndForeignTerminateHandlersAreReported)
+{
+    FLTContextInitData data;
+    start(data);
+    std::vector<std::string> system;
+    tel::SystemLog::setSink([&](const std::string &line) { system.push_back(line); });
+    FLTNSLog("hello %d", 5);
+    FLTExceptionCheckHandlers(); // this test program keeps the default terminate handler
+    tel::SystemLog::setSink({});
+    ASSERT_EQ(system.size(), 2u);
+    EXPECT_EQ(system[0], "hello 5");
+    EXPECT_NE(system[1].find("[Faultline:Crash] Warning: std::get_terminate is '"), std::string::npos);
+    const auto logLines = lines(m_folder / "log_a.fltrecord");
+    ASSERT_EQ(logLines.size(), 1u);
+    EXPECT_EQ(FLTFileHexDecodeString(logLines[0]["log"]["msg"].get<std::string>()), "hello 5");
 }
 
 TEST(SDKLog, FormatsOnlyItsOwnConversions)

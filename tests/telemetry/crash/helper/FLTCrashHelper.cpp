@@ -279,7 +279,7 @@ pthread_t spawn(void *(*body)(void *), void *argument)
 int main(int argc, char **argv)
 {
     if (argc < 3) {
-        fprintf(stderr, "usage: %s segv|segv-chained|threads|stubborn-threads|late-library|allocating-handler|recursion-main|recursion-thread|two-threads|terminate FOLDER\n",
+        fprintf(stderr, "usage: %s check-handlers|segv|segv-chained|threads|stubborn-threads|late-library|allocating-handler|recursion-main|recursion-thread|two-threads|terminate FOLDER\n",
                 argv[0]);
         return 2;
     }
@@ -338,6 +338,10 @@ int main(int argc, char **argv)
         }
         usleep(100000);
         outer(1);
+    } else if (mode == "check-handlers") {
+        signal(SIGBUS, SIG_IGN); // someone else's handler, installed after ours
+        FLTSignalCheckHandlers();
+        return 0;
     } else if (mode == "late-library") {
         void *plugin = dlopen(getenv("FLT_CRASH_PLUGIN"), RTLD_NOW);
         auto fault = plugin ? reinterpret_cast<void (*)(int)>(dlsym(plugin, "flt_plugin_fault")) : nullptr;

@@ -13,7 +13,9 @@
 #include <cstdlib>
 #include <dlfcn.h>
 #include <filesystem>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -256,6 +258,45 @@ TEST(BinaryImages, TableFindsLoadedImagesOnly)
     EXPECT_TRUE(FLTBinaryImageSafeFindImageForAddress(0x10000010, &slot));
     FLTBinaryImageStoreNode(false, fake);
     EXPECT_FALSE(FLTBinaryImageSafeFindImageForAddress(0x10000010, &slot));
+}
+
+TEST(BinaryImages, ConcurrentLoadsTakeDistinctSlots)
+{
+    startContext();
+    constexpr int kThreads = 8;
+    constexpr int kPerThread = 40;
+    auto baseOf = [](int thread, int i) { return uintptr_t(0x20000000) + (thread * kPerThread + i) * 0x10000; };
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kPerThread; ++i) {
+                FLTBinaryImageDetails details{};
+                details.base = baseOf(t, i);
+                details.size = 0x1000;
+                FLTBinaryImageStoreNode(true, details);
+            }
+        });
+    for (auto &thread : threads)
+        thread.join();
+    const FLTBinaryImageSlot *slots = FLTContextGet()->writable->images;
+    std::set<uintptr_t> seen;
+    for (int i = 0; i < kFLTBinaryImageSlotCount; ++i) {
+        if (slots[i].base >= 0x20000000 && slots[i].base < 0x40000000) {
+            EXPECT_TRUE(seen.insert(slots[i].base).second);
+        }
+    }
+    EXPECT_EQ(seen.size(), size_t(kThreads * kPerThread));
+    for (int t = 0; t < kThreads; ++t)
+        for (int i = 0; i < kPerThread; ++i) {
+            FLTBinaryImageSlot slot;
+            ASSERT_TRUE(FLTBinaryImageSafeFindImageForAddress(baseOf(t, i) + 8, &slot));
+            EXPECT_EQ(slot.base, baseOf(t, i));
+            FLTBinaryImageDetails details{};
+            details.base = baseOf(t, i);
+            FLTBinaryImageStoreNode(false, details);
+        }
+    FLTBinaryImageSlot slot;
+    EXPECT_FALSE(FLTBinaryImageSafeFindImageForAddress(baseOf(0, 0) + 8, &slot));
 }
 
 } // namespace

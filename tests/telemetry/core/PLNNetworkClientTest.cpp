@@ -2,6 +2,7 @@
 
 #include "NetTestServer.h"
 #include "common/TestEnvironment.h"
+#include "telemetry/core/Plinth.h"
 
 #include <gtest/gtest.h>
 
@@ -224,6 +225,27 @@ TEST_F(PLNNetworkClientTest, ServerOutsideThePinnedSetIsRefusedOnceWithTheTrustE
     std::lock_guard lock(outcome.mutex);
     ASSERT_TRUE(outcome.error);
     EXPECT_EQ(outcome.error->domain, kFLTURLErrorDomain);
+    EXPECT_EQ(outcome.error->code, FLTURLErrorServerCertificateUntrusted);
+}
+
+TEST_F(PLNNetworkClientTest, DebugFlagDoesNotTurnPinningOff)
+{
+    const TestCertificates rogue = makeTestCertificates(isolatedHome() + "/certs", "rogue");
+    NetTestServer rogueServer(rogue);
+    rogueServer.on("GET", "/typed", [](const RecordedRequest &, httplib::Response &response) {
+        response.set_content("{}", "application/json");
+    });
+    rogueServer.start();
+    Plinth::sharedSDK().setDebug(true);
+    Outcome outcome;
+    client->startDataTaskWithRequest(FLTURLRequest(rogueServer.baseURL() + "/typed"),
+                                     outcome.block());
+    ASSERT_TRUE(waitFor([&] { return outcome.calls == 1; }));
+    Plinth::sharedSDK().setDebug(false);
+    EXPECT_FALSE(Plinth::sharedSDK().debug());
+    EXPECT_EQ(rogueServer.requestCount(), 0u);
+    std::lock_guard lock(outcome.mutex);
+    ASSERT_TRUE(outcome.error);
     EXPECT_EQ(outcome.error->code, FLTURLErrorServerCertificateUntrusted);
 }
 

@@ -3,6 +3,7 @@
 #include "framework/view/VRDrawingTool.h"
 #include "framework/view/VRToolRegistry.h"
 #include "framework/view/VRViewController.h"
+#include "framework/routing/VRAvoidRouter.h"
 #include "framework/VRConstants.h"
 #include "framework/VRDrawableObject.h"
 #include "framework/VRDrawing.h"
@@ -61,6 +62,7 @@ VRDrawingView::VRDrawingView(VRDrawing *drawing, QWidget *parent)
     , m_drawing(drawing)
     , m_controller(new VRViewController(this))
 {
+    VRAvoidRouter::install();
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);

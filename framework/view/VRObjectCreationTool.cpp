@@ -1,6 +1,7 @@
 #include "framework/view/VRObjectCreationTool.h"
 
 #include "framework/view/VRDrawingView.h"
+#include "framework/QntElement.h"
 #include "framework/VRDrawableObject.h"
 #include "framework/VRDrawablePath.h"
 #include "framework/VRDrawableShape.h"
@@ -74,10 +75,16 @@ VRObjectRef VRObjectCreationTool::createObject(VRDrawingView &view, const QRectF
     if (!object)
         return nullptr;
     object->setIsPrototype(false);
-    const VRClassInfo *elementClass = VRClassInfo::byName(u"QntElement");
-    const bool isElement = elementClass && object->isKindOfClass(*elementClass);
-    if (!isElement && createdStyle() && object->isMemberOf<VRDrawableShape>())
+    const bool isElement = object->isKindOf<QntElement>();
+    if (isElement) {
+        // Scale, autosize and text part as for a drop from the palette.
+        auto element = std::static_pointer_cast<QntElement>(object);
+        if (object->size().isEmpty() && !element->originalSize().isEmpty())
+            object->setSize(element->originalSize());
+        element->setupAfterDraggingFromPalette();
+    } else if (createdStyle() && object->isMemberOf<VRDrawableShape>()) {
         object->setStyle(createdStyle());
+    }
     const QSizeF size = rect.width() >= kMinimumDrag && rect.height() >= kMinimumDrag
         ? rect.size()
         : (object->size().isEmpty() ? QSizeF(100, 60) : object->size());

@@ -1,5 +1,7 @@
 #include "framework/view/VRToolRegistry.h"
 
+#include "framework/view/QntConnectorTool.h"
+#include "framework/view/QntStickySpotInsertDeleteTool.h"
 #include "framework/view/QntStyleCopyingTool.h"
 #include "framework/view/VRDrawingTool.h"
 #include "framework/view/VRObjectCreationTool.h"
@@ -80,6 +82,19 @@ void VRToolRegistry::registerStandardTools()
     for (const QString &name : {kVRSelectToolName, QStringLiteral("Text Editor"),
                                 QStringLiteral("Replace Element"), QStringLiteral("Contour Style")})
         add(std::make_shared<VRSelectAndEditTool>(), name);
+    add(std::make_shared<QntConnectorTool>(QntConnectorTool::Kind::Plain), kVRQntConnectorToolName);
+    add(std::make_shared<QntConnectorTool>(QntConnectorTool::Kind::DoubleText),
+        kVRQntDoubleTextConnectorToolName);
+    add(std::make_shared<QntConnectorTool>(QntConnectorTool::Kind::Sequence),
+        kVRQntUMLSequenceConnectorToolName);
+    using SpotMode = QntStickySpotInsertDeleteTool::Mode;
+    add(std::make_shared<QntStickySpotInsertDeleteTool>(SpotMode::Select), kVRQntSelectStickySpotToolName);
+    add(std::make_shared<QntStickySpotInsertDeleteTool>(SpotMode::Insert),
+        QStringLiteral("Insert Sticky Spot"));
+    add(std::make_shared<QntStickySpotInsertDeleteTool>(SpotMode::InsertOne),
+        QStringLiteral("Insert Only One Sticky Spot"));
+    add(std::make_shared<QntStickySpotInsertDeleteTool>(SpotMode::Delete),
+        QStringLiteral("Delete Sticky Spot"));
     add(std::make_shared<VRZoomTool>(false), kVRStandardZoomToolName);
     add(std::make_shared<VRZoomTool>(true), kVRQntStandardZoomOutToolName);
     add(std::make_shared<VRPanTool>(), QStringLiteral("Pan"));

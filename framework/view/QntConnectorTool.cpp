@@ -1,0 +1,268 @@
+#include "framework/view/QntConnectorTool.h"
+
+#include "framework/view/VRDrawingView.h"
+#include "framework/view/VRViewController.h"
+#include "framework/QntConnector.h"
+#include "framework/QntConnectorDoubleText.h"
+#include "framework/QntElement.h"
+#include "framework/QntStickySpot.h"
+#include "framework/VRConstants.h"
+#include "framework/VRDrawing.h"
+#include "framework/VRObjectDrawingLayer.h"
+#include "framework/VRStyleBridge.h"
+#include "framework/VRUndoManager.h"
+#include "platform/NotificationCenter.h"
+
+#include <QPainter>
+
+#include <cmath>
+
+VR_CLASS_IMPL_WITH(QntConnectorTool, &VRDrawingTool::staticClass(), nullptr)
+
+namespace {
+
+int &newRouting()
+{
+    static int routing = 3;
+    return routing;
+}
+
+// Elements armed for a connector start the drag through the current connector tool.
+const bool kHandlerInstalled = [] {
+    QntElement::setMouseDownHandler([](QntElement &element, QPointF point, VRDrawingView *view) {
+        if (!view)
+            return;
+        if (auto *tool = dynamic_cast<QntConnectorTool *>(view->drawingTool()))
+            tool->beginDragFromElement(*view, element, point);
+    });
+    return true;
+}();
+
+constexpr int kMinimumDrag = 4;
+constexpr double kSpotPickDistance = 8.0;
+
+} // namespace
+
+QntConnectorTool::QntConnectorTool(Kind kind)
+    : m_kind(kind)
+{
+    (void)kHandlerInstalled;
+}
+
+int QntConnectorTool::routingForNewConnectors()
+{
+    return newRouting();
+}
+
+void QntConnectorTool::setRoutingForNewConnectors(int routing)
+{
+    if (routing >= 0 && routing <= 4)
+        newRouting() = routing;
+}
+
+std::shared_ptr<QntElement> QntConnectorTool::elementAt(VRDrawingView &view, QPointF point) const
+{
+    VRObjectRef hit = view.objectAtPoint(point);
+    if (!hit || !hit->isKindOf<QntElement>())
+        return nullptr;
+    return std::static_pointer_cast<QntElement>(hit);
+}
+
+void QntConnectorTool::setHover(VRDrawingView &view, const std::shared_ptr<QntElement> &element)
+{
+    std::shared_ptr<QntElement> old = m_hover.lock();
+    std::shared_ptr<QntElement> source = m_source.lock();
+    if (old == element)
+        return;
+    if (old && old != source)
+        old->setHighlightedForConnectorSnapping(false);
+    if (old)
+        view.updateDrawingRect(old->bounds());
+    m_hover = element;
+    if (element) {
+        element->setHighlightedForConnectorSnapping(true);
+        view.updateDrawingRect(element->bounds());
+    }
+}
+
+void QntConnectorTool::beginDragFromElement(VRDrawingView &view, QntElement &element, QPointF point)
+{
+    std::shared_ptr<QntElement> source = std::static_pointer_cast<QntElement>(element.shared_from_this());
+    std::shared_ptr<QntStickySpot> spot = source->nearestStickySpot(point);
+    m_source = source;
+    m_sourceSpot = spot ? spot->index() : -1;
+    m_from = spot ? spot->location() : point;
+    m_to = point;
+    m_sourceSpotFixed = false;
+    m_active = true;
+    m_armed = true;
+    source->setHighlightedForConnectorSnapping(true);
+    view.update();
+}
+
+void QntConnectorTool::mousePressed(VRDrawingView &view, const VRToolEvent &event)
+{
+    if (m_active && m_armed) {
+        finish(view, event.rawPoint);
+        return;
+    }
+    m_pressView = event.viewPosition;
+    std::shared_ptr<QntElement> source = elementAt(view, event.rawPoint);
+    m_source = source;
+    m_sourceSpot = -1;
+    m_from = event.point;
+    m_sourceSpotFixed = false;
+    if (source) {
+        if (std::shared_ptr<QntStickySpot> spot = source->nearestStickySpot(event.rawPoint)) {
+            m_sourceSpot = spot->index();
+            m_from = spot->location();
+            // A press right on a spot keeps it; elsewhere the spot facing the target is taken.
+            const QPointF d = view.mapFromDrawing(spot->location()) - QPointF(event.viewPosition);
+            m_sourceSpotFixed = std::hypot(d.x(), d.y()) <= kSpotPickDistance;
+        }
+        source->setHighlightedForConnectorSnapping(true);
+    }
+    m_to = event.point;
+    m_active = true;
+    m_armed = false;
+    view.update();
+}
+
+void QntConnectorTool::mouseDragged(VRDrawingView &view, const VRToolEvent &event)
+{
+    if (!m_active)
+        return;
+    const QRectF old = QRectF(m_from, m_to).normalized();
+    m_to = event.point;
+    std::shared_ptr<QntElement> over = elementAt(view, event.rawPoint);
+    setHover(view, over == m_source.lock() ? nullptr : over);
+    updateSourceSpot(m_hover.lock() ? m_hover.lock()->logicalBounds().center() : m_to);
+    if (std::shared_ptr<QntElement> target = m_hover.lock()) {
+        if (std::shared_ptr<QntStickySpot> spot = target->nearestStickySpot(m_from))
+            m_to = spot->location();
+    }
+    view.updateDrawingRect(old | QRectF(m_from, m_to).normalized());
+}
+
+void QntConnectorTool::mouseMoved(VRDrawingView &view, const VRToolEvent &event)
+{
+    if (m_active && m_armed) {
+        mouseDragged(view, event);
+        return;
+    }
+    // Show which element a press would start from.
+    if (!m_active)
+        setHover(view, elementAt(view, event.rawPoint));
+}
+
+void QntConnectorTool::mouseReleased(VRDrawingView &view, const VRToolEvent &event)
+{
+    if (!m_active || m_armed)
+        return;
+    if ((event.viewPosition - m_pressView).manhattanLength() < kMinimumDrag) {
+        cancel(view);
+        return;
+    }
+    finish(view, event.rawPoint);
+}
+
+void QntConnectorTool::finish(VRDrawingView &view, QPointF point)
+{
+    std::shared_ptr<QntElement> source = m_source.lock();
+    std::shared_ptr<QntElement> target = elementAt(view, point);
+    if (target == source)
+        target = nullptr;
+    VRObjectDrawingLayer *layer = view.activeObjectLayer();
+    if (!layer || layer->isLocked() || (!source && !target && QLineF(m_from, point).length() < 2)) {
+        cancel(view);
+        return;
+    }
+    updateSourceSpot(target ? target->logicalBounds().center() : point);
+    std::shared_ptr<QntConnector> connector;
+    if (m_kind == Kind::DoubleText)
+        connector = std::make_shared<QntConnectorDoubleText>();
+    else
+        connector = std::make_shared<QntConnector>();
+    if (m_kind == Kind::Sequence)
+        connector->setMode(2);
+    if (!connector->style())
+        connector->setStyle(VRStyleBridge::styleWithFillColour(Qt::transparent, QColor(45, 45, 45), 1.5));
+    connector->setEnds(m_from, target ? m_to : view.snapToGrid(point));
+
+    VRUndoManager *undo = view.drawing()->undoManager();
+    if (undo)
+        undo->beginUndoGrouping();
+    layer->recordSelectionForUndo();
+    layer->addObject(connector);
+    if (source && m_sourceSpot >= 0)
+        connector->startEndPoint()->attach(source, m_sourceSpot);
+    if (target) {
+        std::shared_ptr<QntStickySpot> spot = target->nearestStickySpot(
+            source ? source->transformIncludingParent().map(QPointF(0, 0)) : m_from);
+        if (spot)
+            connector->endEndPoint()->attach(target, spot->index());
+    }
+    connector->setRouting(routingForNewConnectors());
+    connector->updateStyle();
+    connector->endsDidMove();
+    layer->replaceSelectionWithObject(connector);
+    layer->commitSelectionUndoWithActionName(QStringLiteral("Create Connector"));
+    if (undo) {
+        undo->endUndoGrouping();
+        if (undo->groupingLevel() == 0)
+            undo->setActionName(QStringLiteral("Create Connector"));
+    }
+    cancel(view);
+    view.updateDrawingRect(connector->bounds());
+    QVariantMap info{{QStringLiteral("object"), QVariant::fromValue(VRObjectRef(connector))}};
+    NotificationCenter::defaultCenter().post(kQntDidCreateConnectorNotification, connector.get(), info);
+    finishedUse(view);
+}
+
+void QntConnectorTool::updateSourceSpot(QPointF towards)
+{
+    std::shared_ptr<QntElement> source = m_source.lock();
+    if (!source || m_sourceSpotFixed)
+        return;
+    if (std::shared_ptr<QntStickySpot> spot = source->nearestStickySpot(towards)) {
+        m_sourceSpot = spot->index();
+        m_from = spot->location();
+    }
+}
+
+void QntConnectorTool::cancel(VRDrawingView &view)
+{
+    if (std::shared_ptr<QntElement> source = m_source.lock()) {
+        source->setHighlightedForConnectorSnapping(false);
+        if (source->state() == 6)
+            source->setState(0);
+    }
+    setHover(view, nullptr);
+    m_source.reset();
+    m_active = false;
+    m_armed = false;
+    view.update();
+}
+
+void QntConnectorTool::toolWillResign(VRDrawingView &view)
+{
+    cancel(view);
+}
+
+void QntConnectorTool::paintOverlay(VRDrawingView &view, QPainter &painter) const
+{
+    const double px = 1.0 / view.scale();
+    // Sticky spots of the element a connector would start from or end at.
+    for (const std::shared_ptr<QntElement> &e : {m_source.lock(), m_hover.lock()}) {
+        if (!e)
+            continue;
+        painter.setPen(QPen(QColor(40, 110, 220), px));
+        painter.setBrush(Qt::white);
+        for (const auto &spot : e->stickySpots())
+            painter.drawEllipse(spot->location(), 3.5 * px, 3.5 * px);
+    }
+    if (!m_active)
+        return;
+    painter.setPen(QPen(QColor(40, 110, 220), 1.5 * px, Qt::DashLine));
+    painter.drawLine(m_from, m_to);
+}

@@ -1,0 +1,238 @@
+#include "ViewTestSupport.h"
+
+#include "framework/routing/VRAvoidRouter.h"
+#include "framework/view/QntConnectorTool.h"
+#include "framework/view/VRDrawingTool.h"
+#include "framework/QntConnector.h"
+#include "framework/QntElement.h"
+#include "framework/QntStickySpot.h"
+#include "framework/VRConstants.h"
+#include "framework/VRDrawableShape.h"
+#include "framework/VRStyleBridge.h"
+#include "platform/NotificationCenter.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::shared_ptr<QntElement> addElement(ViewHarness &h, const QRectF &rect, const QString &id)
+{
+    auto contour = VRDrawableShape::shapeWithRect(rect, VRDrawableShape::unitRectAtOrigin());
+    contour->setID(QStringLiteral("contour"));
+    contour->setStyle(VRStyleBridge::styleWithFillColour(QColor(230, 240, 255), QColor(30, 60, 120), 1.5));
+    auto element = QntElement::createWithObjects({contour}, id, rect.size());
+    h.layer()->addObject(element);
+    return element;
+}
+
+QList<QPointF> pointsOf(const QntConnector &c)
+{
+    QList<QPointF> pts;
+    const QPainterPath p = c.path();
+    for (int k = 0; k < p.elementCount(); ++k)
+        pts.push_back(QPointF(p.elementAt(k).x, p.elementAt(k).y));
+    return pts;
+}
+
+bool crosses(const QList<QPointF> &path, const QRectF &r)
+{
+    for (qsizetype k = 0; k + 1 < path.size(); ++k) {
+        for (int s = 1; s < 200; ++s) {
+            const QPointF p = path[k] + (path[k + 1] - path[k]) * (s / 200.0);
+            if (r.adjusted(0.5, 0.5, -0.5, -0.5).contains(p))
+                return true;
+        }
+    }
+    return false;
+}
+
+bool near(QPointF a, QPointF b, double tolerance = 0.5)
+{
+    return std::abs(a.x() - b.x()) <= tolerance && std::abs(a.y() - b.y()) <= tolerance;
+}
+
+std::shared_ptr<QntConnector> connectWithTool(ViewHarness &h, const std::shared_ptr<QntElement> &a,
+                                              const std::shared_ptr<QntElement> &b)
+{
+    h.useTool(kVRQntConnectorToolName);
+    h.drag(a->logicalBounds().center(), b->logicalBounds().center());
+    for (const VRObjectRef &o : h.layer()->objects())
+        if (o->isKindOf<QntConnector>())
+            return std::static_pointer_cast<QntConnector>(o);
+    return nullptr;
+}
+
+} // namespace
+
+TEST(ConnectorRouting, ToolConnectsTwoElementsAtFacingSpots)
+{
+    ViewHarness h;
+    QList<Notification> created;
+    NotificationToken token = NotificationCenter::defaultCenter().addObserver(
+        kQntDidCreateConnectorNotification, nullptr, [&](const Notification &n) { created.push_back(n); });
+    auto a = addElement(h, {100, 200, 100, 60}, "eA");
+    auto b = addElement(h, {500, 200, 100, 60}, "eB");
+    auto c = connectWithTool(h, a, b);
+    ASSERT_NE(c, nullptr);
+    QApplication::processEvents();
+    EXPECT_EQ(c->startEndPoint()->targetElement(), a);
+    EXPECT_EQ(c->endEndPoint()->targetElement(), b);
+    EXPECT_EQ(c->routing(), 3);
+    EXPECT_EQ(h.layer()->singleSelection(), c);
+    ASSERT_EQ(created.size(), 1);
+    EXPECT_EQ(created.first().object, c.get());
+    const QList<QPointF> pts = pointsOf(*c);
+    ASSERT_GE(pts.size(), 2);
+    EXPECT_TRUE(near(pts.first(), QPointF(200, 230)));   // A's right spot
+    EXPECT_TRUE(near(pts.last(), QPointF(500, 230)));    // B's left spot
+    EXPECT_TRUE(h.drawing->avoidRouter()->isRegistered(c.get()));
+    EXPECT_TRUE(h.view->drawingTool()->registeredName() != kVRQntConnectorToolName);   // reverted
+
+    h.undoStep();
+    EXPECT_FALSE(h.layer()->objects().contains(c));
+    h.redoStep();
+    EXPECT_TRUE(h.layer()->objects().contains(c));
+}
+
+TEST(ConnectorRouting, ConnectorFollowsAMovedElementAndAvoidsAThirdShape)
+{
+    ViewHarness h;
+    auto a = addElement(h, {100, 200, 100, 60}, "eA");
+    auto b = addElement(h, {500, 200, 100, 60}, "eB");
+    auto c = connectWithTool(h, a, b);
+    ASSERT_NE(c, nullptr);
+    // A third shape dropped between them: the route goes around it.
+    auto wall = addElement(h, {300, 150, 60, 160}, "eWall");
+    QApplication::processEvents();
+    QList<QPointF> pts = pointsOf(*c);
+    EXPECT_FALSE(crosses(pts, wall->logicalBounds()));
+    EXPECT_TRUE(near(pts.first(), QPointF(200, 230)));
+    EXPECT_TRUE(near(pts.last(), QPointF(500, 230)));
+
+    // Drag B down with the select tool: the connector's end follows, still around the wall.
+    h.useTool(kVRSelectToolName);
+    h.click(QPointF(550, 230));
+    h.drag(QPointF(550, 230), QPointF(550, 430));
+    QApplication::processEvents();
+    pts = pointsOf(*c);
+    const QPointF spot = c->endEndPoint()->location();
+    EXPECT_NEAR(spot.y(), b->logicalBounds().center().y(), 31);   // a spot of B where it is now
+    EXPECT_TRUE(near(pts.last(), spot));
+    EXPECT_FALSE(crosses(pts, wall->logicalBounds()));
+    EXPECT_FALSE(crosses(pts, a->logicalBounds()));
+    EXPECT_FALSE(crosses(pts, b->logicalBounds()));
+
+    // Undo the move: B and the connector go back.
+    h.undoStep();
+    QApplication::processEvents();
+    EXPECT_NEAR(b->logicalBounds().top(), 200, 0.5);
+    EXPECT_TRUE(near(pointsOf(*c).last(), QPointF(500, 230)));
+    h.redoStep();
+    QApplication::processEvents();
+    EXPECT_NEAR(b->logicalBounds().top(), 400, 0.5);
+    EXPECT_TRUE(near(pointsOf(*c).last(), c->endEndPoint()->location()));
+}
+
+TEST(ConnectorRouting, RouterParametersAndDisabling)
+{
+    ViewHarness h;
+    VRAvoidRouter *router = h.drawing->avoidRouter();
+    ASSERT_NE(router, nullptr);
+    EXPECT_EQ(router->routingParameter(0), 10.0);
+    EXPECT_EQ(router->routingParameter(6), 8.0);
+    EXPECT_EQ(router->routingParameter(7), 4.0);
+    EXPECT_EQ(router->routingParameter(3), 0.0);
+    EXPECT_TRUE(router->routingOption(0));
+    router->setRoutingParameter(3, 99);
+    EXPECT_EQ(router->routingParameter(3), 0.0);
+
+    auto a = addElement(h, {100, 200, 100, 60}, "eA");
+    auto b = addElement(h, {500, 200, 100, 60}, "eB");
+    auto wall = addElement(h, {300, 170, 60, 160}, "eWall");   // nearer its top
+    auto c = connectWithTool(h, a, b);
+    ASSERT_NE(c, nullptr);
+    QApplication::processEvents();
+    auto topOf = [&] {
+        double y = 1e9;
+        for (const QPointF &p : pointsOf(*c))
+            y = std::min(y, p.y());
+        return y;
+    };
+    EXPECT_NEAR(topOf(), 170 - 8, 0.5);
+    router->setRoutingParameter(6, 20);
+    QApplication::processEvents();
+    EXPECT_NEAR(topOf(), 170 - 20, 0.5);
+
+    // While the router is off, automatic connectors keep their last path.
+    h.drawing->setAvoidRouterIsDisabled(true);
+    const QPainterPath kept = c->path();
+    b->setLocation(b->location() + QPointF(0, 100));
+    QApplication::processEvents();
+    EXPECT_EQ(c->path(), kept);
+    h.drawing->setAvoidRouterIsDisabled(false);
+    router->rerouteAll();
+    EXPECT_TRUE(near(pointsOf(*c).last(), c->endEndPoint()->location()));
+}
+
+TEST(ConnectorRouting, RightMouseUpOnAConnectorNotifies)
+{
+    ViewHarness h;
+    QList<Notification> seen;
+    NotificationToken token = NotificationCenter::defaultCenter().addObserver(
+        kQntConnectorRightMouseUpNotification, nullptr, [&](const Notification &n) { seen.push_back(n); });
+    auto a = addElement(h, {100, 200, 100, 60}, "eA");
+    auto b = addElement(h, {500, 200, 100, 60}, "eB");
+    auto c = connectWithTool(h, a, b);
+    ASSERT_NE(c, nullptr);
+    QApplication::processEvents();
+    h.layer()->deselectAll();
+    h.press(QPointF(350, 230), Qt::NoModifier, Qt::RightButton);
+    h.release(QPointF(350, 230), Qt::NoModifier, Qt::RightButton);
+    ASSERT_EQ(seen.size(), 1);
+    EXPECT_EQ(seen.first().object, c.get());
+    EXPECT_EQ(h.layer()->singleSelection(), c);
+}
+
+TEST(ConnectorRouting, StickySpotToolsInsertAndDelete)
+{
+    ViewHarness h;
+    auto a = addElement(h, {100, 200, 100, 60}, "eA");
+    ASSERT_EQ(a->stickySpots().size(), 4);
+    h.useTool("Insert Sticky Spot");
+    h.click(QPointF(125, 200));   // on the top edge, a quarter along
+    ASSERT_EQ(a->stickySpots().size(), 5);
+    EXPECT_TRUE(near(a->stickySpots().last()->location(), QPointF(125, 200)));
+    h.useTool("Delete Sticky Spot");
+    h.click(QPointF(125, 200));
+    EXPECT_EQ(a->stickySpots().size(), 4);
+    h.useTool("Insert Only One Sticky Spot");
+    h.click(QPointF(100, 215));
+    EXPECT_EQ(a->stickySpots().size(), 5);
+    EXPECT_EQ(h.view->drawingTool(), VRDrawingTool::drawingToolWithName(kVRSelectToolName));
+}
+
+TEST(ConnectorRouting, ConnectorKeyArmsTheSelectedElement)
+{
+    ViewHarness h;
+    auto a = addElement(h, {100, 200, 100, 60}, "eA");
+    auto b = addElement(h, {500, 200, 100, 60}, "eB");
+    VRDrawingTool *tool = VRDrawingTool::drawingToolWithName(kVRQntConnectorToolName);
+    tool->setKeyCode(8);   // C
+    h.layer()->replaceSelectionWithObject(a);
+    QTest::keyClick(h.view, Qt::Key_C);
+    EXPECT_EQ(a->state(), 6);
+    EXPECT_EQ(h.view->drawingTool(), tool);
+    // The document arms the drag; the next click on B ends the connector there.
+    a->postMouseDownAtPoint(a->logicalBounds().center(), h.view);
+    h.click(QPointF(550, 230));
+    QApplication::processEvents();
+    std::shared_ptr<QntConnector> made;
+    for (const VRObjectRef &o : h.layer()->objects())
+        if (o->isKindOf<QntConnector>())
+            made = std::static_pointer_cast<QntConnector>(o);
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(made->startEndPoint()->targetElement(), a);
+    EXPECT_EQ(made->endEndPoint()->targetElement(), b);
+    EXPECT_EQ(a->state(), 0);
+    tool->setKeyCode(0);
+}

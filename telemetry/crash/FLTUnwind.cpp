@@ -31,7 +31,26 @@ bool unwindWithDwarf(const FLTBinaryImageSlot &image, FLTThreadState *state, uin
     return true;
 }
 
-// Word-by-word scan upwards from SP for something that points into a known image.
+// Whether the bytes just before `address` end a call instruction: direct (E8 rel32), through
+// memory relative to rip (FF 15 disp32) or through a register or memory operand (FF /2).
+bool followsCall(uintptr_t address)
+{
+    uint8_t before[7];
+    if (!FLTUnwindReadMemory(address - sizeof before, before, sizeof before))
+        return false;
+    if (before[2] == 0xe8 || (before[1] == 0xff && before[2] == 0x15))
+        return true;
+    for (int length = 2; length <= 7; ++length) {
+        const uint8_t opcode = before[7 - length];
+        const uint8_t modrm = before[8 - length];
+        if (opcode == 0xff && ((modrm >> 3) & 7) == 2)
+            return true;
+    }
+    return false;
+}
+
+// Word-by-word scan upwards from SP for a return address: a word that points into a known image
+// right after a call instruction.
 bool stackScan(FLTUnwindContext *context)
 {
     FLT_INFO("INFO  [%s:%d] Attempting stack scan\n");
@@ -43,7 +62,8 @@ bool stackScan(FLTUnwindContext *context)
             return false;
         FLT_DEBUG("DEBUG [%s:%d] Checking address %p => %p\n", reinterpret_cast<void *>(address),
                   reinterpret_cast<void *>(word));
-        if (word >= 4096 && inKnownImage(word)) {
+        FLT_DEBUG("DEBUG [%s:%d] Checking for executable %p\n", reinterpret_cast<void *>(word));
+        if (word >= 4096 && inKnownImage(word) && followsCall(word)) {
             FLT_INFO("INFO  [%s:%d] Stack scan successful\n");
             FLTRegisterStateSetPC(&context->registers, word);
             FLTRegisterStateSetSP(&context->registers, address + 8);

@@ -148,6 +148,34 @@ TEST(Unwind, AFramePointerLoopEndsTheWalk)
     EXPECT_LE(frames, 3);
 }
 
+TEST(Unwind, StackScanOfTheCrashedFrameTakesOnlyReturnAddresses)
+{
+    startContext();
+    // The crashed frame has no call-frame information (its PC is in the program's ELF header)
+    // and no frame record; above SP lie a data pointer into the program, a pointer into code
+    // that follows no call, and finally a real return address (into outermost, after its call).
+    FLTBinaryImageDetails self{};
+    ASSERT_TRUE(FLTBinaryImageMainExecutable(&self));
+    g_frameCount = 0;
+    outermost();
+    ASSERT_GE(g_frameCount, 3u);
+    const uintptr_t returnAddress = g_frames[2];
+    uint64_t stack[6] = {};
+    stack[0] = self.base + 0x40;                                   // program headers: data
+    stack[1] = reinterpret_cast<uintptr_t>(&innermost);             // code, but not after a call
+    stack[2] = 7;
+    stack[3] = returnAddress;
+    FLTThreadState state{};
+    state.rip = self.base + 8;
+    state.rsp = reinterpret_cast<uintptr_t>(&stack[0]);
+    FLTUnwindContext context;
+    ASSERT_TRUE(FLTUnwindInit(&context, &state));
+    ASSERT_TRUE(FLTUnwindNextFrame(&context));
+    ASSERT_TRUE(FLTUnwindNextFrame(&context));
+    EXPECT_EQ(FLTUnwindGetPC(&context), returnAddress);
+    EXPECT_EQ(FLTUnwindGetSP(&context), reinterpret_cast<uintptr_t>(&stack[4]));
+}
+
 // A stack and registers for running a call-frame program made here.
 struct Frame {
     uint64_t stack[8] = {};

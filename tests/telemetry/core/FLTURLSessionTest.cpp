@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <csignal>
+#include <sys/resource.h>
 #include <filesystem>
 #include <fstream>
 
@@ -169,6 +171,36 @@ TEST_F(FLTURLSessionTest, DownloadFileExistsOnlyWhileTheBlockRuns)
     EXPECT_EQ(contents, "hello world");
     EXPECT_FALSE(location.empty());
     EXPECT_TRUE(waitFor([&] { return !std::filesystem::exists(location); }));
+}
+
+TEST_F(FLTURLSessionTest, DownloadThatCannotBeWrittenFailsWithItsOwnError)
+{
+    struct Finished : PinnedDelegate {
+        using PinnedDelegate::PinnedDelegate;
+        void URLSessionDidFinishDownloadingToURL(FLTURLSession *, FLTURLSessionTask *,
+                                                 const std::string &) override
+        {
+            ++finished;
+        }
+        std::atomic<int> finished{0};
+    };
+    auto finishing = std::make_shared<Finished>(certificates.caDER);
+    auto session = FLTURLSession::sessionWithConfiguration(
+        FLTURLSessionConfiguration::defaultSessionConfiguration(), finishing);
+    // Every file of this process may hold 4 bytes from now on: the body does not fit.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{4, 4};
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    auto task = session->downloadTaskWithRequest(FLTURLRequest(server->baseURL() + "/hello"));
+    ASSERT_TRUE(task);
+    task->resume();
+    ASSERT_TRUE(waitFor([&] { return finishing->completions == 1; }));
+    ASSERT_TRUE(task->error());
+    EXPECT_EQ(task->error()->domain, "FLTURLSessionDownloadTaskError");
+    EXPECT_EQ(task->error()->code, -1);
+    EXPECT_TRUE(task->error()->userInfo.empty());
+    EXPECT_EQ(finishing->finished.load(), 0);
+    EXPECT_FALSE(std::filesystem::exists(task->targetURL()));
 }
 
 TEST_F(FLTURLSessionTest, UploadStreamsTheFile)

@@ -22,6 +22,19 @@ function(qnt_ensure_sources out name)
     endif()
     set(${out} ${${out}} ${placeholder} PARENT_SCOPE)
   endif()
+  # Ninja's moc step re-runs only for files it already knows, so a header added to the glob
+  # would get no moc code (link errors about vtables). When the list of sources changes, drop
+  # the step's stamp so it runs again.
+  set(list_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_sources.txt)
+  string(JOIN "\n" content ${${out}})
+  set(previous "")
+  if(EXISTS ${list_file})
+    file(READ ${list_file} previous)
+  endif()
+  if(NOT previous STREQUAL content)
+    file(WRITE ${list_file} "${content}")
+    file(REMOVE ${CMAKE_CURRENT_BINARY_DIR}/${name}_autogen/timestamp)
+  endif()
 endfunction()
 
 # qnt_add_gtest(<name> SOURCES ... LIBS ... [QT] [ENV ...])

@@ -29,6 +29,7 @@ void startContext()
         return;
     std::string pattern = (fs::temp_directory_path() / "flt-unwind-XXXXXX").string();
     folder = mkdtemp(pattern.data());
+    std::atexit([] { fs::remove_all(folder); });
     FLTContextInitData data;
     data.reportPath = folder.c_str();
     ASSERT_TRUE(FLTContextInitializeWithoutHandlers(&data));

@@ -1,5 +1,7 @@
 #include "framework/VRDrawingDocument.h"
 
+#include "framework/view/VRDrawingView.h"
+
 #include "framework/VRArchiver.h"
 #include "framework/VRConstants.h"
 #include "framework/VRDrawableObject.h"
@@ -47,6 +49,8 @@ void VRDrawingDocument::setDrawing(std::unique_ptr<VRDrawing> drawing)
     if (!drawing)
         return;
     m_drawing = std::move(drawing);
+    if (m_mainView)
+        m_mainView->setDrawing(m_drawing.get());
     watchUndoManager();
 }
 

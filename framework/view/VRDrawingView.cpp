@@ -7,6 +7,7 @@
 #include "framework/VRConstants.h"
 #include "framework/VRDrawableObject.h"
 #include "framework/VRDrawing.h"
+#include "framework/VRDrawingDocument.h"
 #include "framework/VRGridLayer.h"
 #include "framework/VRGuideLayer.h"
 #include "framework/VRObjectDrawingLayer.h"
@@ -55,6 +56,21 @@ QVariantMap objectInfo(const VRObjectRef &object)
     return {{QStringLiteral("object"), QVariant::fromValue(object)}};
 }
 
+// Documents make their main view here when their window loads.
+const bool kViewFactoryInstalled = [] {
+    VRDrawingDocument::setViewFactory([](VRDrawingDocument &document, QScrollArea *area) {
+        auto *view = new VRDrawingView(document.drawing());
+        if (area) {
+            area->setWidgetResizable(false);
+            area->setWidget(view);
+        } else {
+            QObject::connect(&document, &QObject::destroyed, view, &QObject::deleteLater);
+        }
+        document.setMainView(view, view);
+    });
+    return true;
+}();
+
 } // namespace
 
 VRDrawingView::VRDrawingView(VRDrawing *drawing, QWidget *parent)
@@ -63,6 +79,7 @@ VRDrawingView::VRDrawingView(VRDrawing *drawing, QWidget *parent)
     , m_controller(new VRViewController(this))
 {
     VRAvoidRouter::install();
+    (void)kViewFactoryInstalled;
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
@@ -78,6 +95,28 @@ VRDrawingView::~VRDrawingView()
     m_tokens.clear();
     if (m_drawing && m_drawing->owner() == m_controller)
         m_drawing->setOwner(nullptr);
+}
+
+void VRDrawingView::setDrawing(VRDrawing *drawing)
+{
+    if (drawing == m_drawing)
+        return;
+    endInlineEditing(false);
+    m_tokens.clear();
+    if (m_drawing) {
+        disconnect(m_drawing, nullptr, this, nullptr);
+        if (m_drawing->owner() == m_controller)
+            m_drawing->setOwner(nullptr);
+    }
+    m_drawing = drawing;
+    m_highlighted.reset();
+    m_paintedBounds.clear();
+    m_cache = QImage();
+    if (m_drawing)
+        m_drawing->setOwner(m_controller);
+    observeDrawing();
+    updateGeometryForScale();
+    update();
 }
 
 void VRDrawingView::observeDrawing()
@@ -1061,6 +1100,21 @@ void VRDrawingView::sendToBack(QObject *)
         layer->moveObjectToBottom(*it);
     invalidateAllContent();
         update();
+}
+
+void VRDrawingView::switchOnAutoRevertAction(QObject *)
+{
+    m_controller->setAutoRevert(true);
+}
+
+void VRDrawingView::switchOffAutoRevertAction(QObject *)
+{
+    m_controller->setAutoRevert(false);
+}
+
+void VRDrawingView::toggleAutoRevertAction(QObject *)
+{
+    m_controller->setAutoRevert(!m_controller->autoRevert());
 }
 
 QMenu *VRDrawingView::objectMenu()

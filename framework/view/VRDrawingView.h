@@ -32,6 +32,8 @@ public:
     ~VRDrawingView() override;
 
     VRDrawing *drawing() const { return m_drawing; }
+    // Shows another drawing (the document replaced its drawing).
+    void setDrawing(VRDrawing *drawing);
     VRViewController *controller() const { return m_controller; }
     VRDrawingTool *drawingTool() const;
     VRObjectDrawingLayer *activeObjectLayer() const;
@@ -114,6 +116,9 @@ public slots:
     void redo(QObject *sender = nullptr);
     void bringToFront(QObject *sender = nullptr);
     void sendToBack(QObject *sender = nullptr);
+    void switchOnAutoRevertAction(QObject *sender = nullptr);
+    void switchOffAutoRevertAction(QObject *sender = nullptr);
+    void toggleAutoRevertAction(QObject *sender = nullptr);
 
 signals:
     // The visible part changed (scroll, zoom, resize).

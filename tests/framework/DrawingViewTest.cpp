@@ -3,6 +3,7 @@
 #include "framework/view/VRDrawingTool.h"
 #include "framework/view/VRSelectAndEditTool.h"
 #include "framework/VRConstants.h"
+#include "framework/VRDrawingDocument.h"
 #include "framework/VRDrawableShape.h"
 #include "framework/VRGridLayer.h"
 #include "framework/VRStyleBridge.h"
@@ -293,4 +294,36 @@ TEST(DrawingView, PaintsOnlyWhatIsOnScreen)
     EXPECT_LT(h.view->lastPaintedObjectCount(), 40);
     const QRectF visible = h.view->visibleDrawingRect();
     EXPECT_NEAR(visible.width(), 900.0 / 4, 30);
+}
+
+namespace {
+class WindowedDocument : public VRDrawingDocument
+{
+public:
+    QScrollArea area;
+    QScrollArea *drawingScrollArea() override { return &area; }
+};
+} // namespace
+
+TEST(DrawingView, DocumentWindowGetsItsMainViewAndForwardsActions)
+{
+    WindowedDocument document;
+    EXPECT_EQ(document.mainView(), nullptr);
+    document.windowControllerDidLoadNib();
+    VRDrawingView *view = document.mainView();
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(document.area.widget(), view);
+    EXPECT_EQ(view->drawing(), document.drawing());
+    EXPECT_EQ(document.drawing()->owner(), view->controller());
+    view->setScale(3.0);
+    document.zoomToActualSize();
+    EXPECT_DOUBLE_EQ(view->scale(), 1.0);
+    document.switchOffAutoRevertAction();
+    EXPECT_FALSE(view->controller()->autoRevert());
+    document.toggleAutoRevertAction();
+    EXPECT_TRUE(view->controller()->autoRevert());
+    // A replaced drawing is shown by the same view.
+    document.setDrawing(std::make_unique<VRDrawing>());
+    EXPECT_EQ(view->drawing(), document.drawing());
+    EXPECT_EQ(document.drawing()->owner(), view->controller());
 }

@@ -1,8 +1,11 @@
 #include "framework/styles/VRGradient.h"
 
+#include "framework/VRConstants.h"
 #include "framework/styles/VRColorStop.h"
 #include "framework/styles/VRKeyedCoder.h"
 #include "framework/styles/VRPlistCoder.h"
+
+#include "platform/NotificationCenter.h"
 
 #include <QFile>
 #include <QPainter>
@@ -148,18 +151,23 @@ std::shared_ptr<VRColorStop> VRGradient::addColor(const QColor &color, double at
     if (!color.isValid() || m_stops.size() >= kMaxStops)
         return nullptr;
     auto stop = std::make_shared<VRColorStop>(color, finiteOr(at, 0.0));
+    postStopNotification(kVRNotificationGradientWillAddColorStop, stop);
     stop->m_gradient = this;
     m_stops.append(stop);
     notifyChange();
+    postStopNotification(kVRNotificationGradientDidAddColorStop, stop);
     return stop;
 }
 
 void VRGradient::removeColorStop(const std::shared_ptr<VRColorStop> &stop)
 {
-    if (!stop || !m_stops.removeOne(stop))
+    if (!stop || !m_stops.contains(stop))
         return;
+    postStopNotification(kVRNotificationGradientWillRemoveColorStop, stop);
+    m_stops.removeOne(stop);
     stop->m_gradient = nullptr;
     notifyChange();
+    postStopNotification(kVRNotificationGradientDidRemoveColorStop, stop);
 }
 
 void VRGradient::removeAllColorStops()
@@ -504,6 +512,14 @@ void VRGradient::tearDownKVOForObserver(QObject *observer)
 void VRGradient::stopDidChange()
 {
     notifyChange();
+}
+
+void VRGradient::postStopNotification(const QString &name, const std::shared_ptr<VRColorStop> &stop)
+{
+    QVariantMap userInfo{{QStringLiteral("stop"), QVariant::fromValue(stop)}};
+    if (VRGradientRef self = weak_from_this().lock())
+        userInfo.insert(QStringLiteral("object"), QVariant::fromValue(self));
+    NotificationCenter::defaultCenter().post(name, this, userInfo);
 }
 
 void VRGradient::notifyChange()

@@ -34,7 +34,7 @@ struct QntEllipticalGradientParams {
 // A colour gradient (linear, radial, sweep, elliptical) with ordered colour stops, drawing itself
 // into rectangles and paths. Points are relative to the rectangle drawn into: (0, 0) is its
 // centre, ±0.5 its edges; radii are fractions of its width.
-class VRGradient : public QObject
+class VRGradient : public QObject, public std::enable_shared_from_this<VRGradient>
 {
     Q_OBJECT
 
@@ -50,7 +50,8 @@ public:
     VRGradientRef copy() const;
     bool isEqual(const VRGradient &other) const;
 
-    // Stops.
+    // Stops. Adding and removing post the kVRNotificationGradient…ColorStop notifications
+    // (object: the gradient; userInfo "stop" and "object").
     QList<std::shared_ptr<VRColorStop>> colorStops() const { return m_stops; }
     int countOfColorStops() const { return static_cast<int>(m_stops.size()); }
     std::shared_ptr<VRColorStop> addColor(const QColor &color, double at);
@@ -145,6 +146,7 @@ private:
     friend class VRColorStop;
     void stopDidChange();
     void notifyChange();
+    void postStopNotification(const QString &name, const std::shared_ptr<VRColorStop> &stop);
     QGradientStops qtStops(bool reversed = false) const;
     QBrush brushFor(const QRectF &rect, QPointF start, double startRadius, QPointF end,
                     double endRadius, bool explicitGeometry) const;

@@ -14,31 +14,39 @@ void boxPass(QImage &image, int radius, bool horizontal)
     const int lines = horizontal ? height : width;
     const int length = horizontal ? width : height;
     const int window = radius * 2 + 1;
-    std::vector<quint32> line(static_cast<size_t>(length));
+    // Raw access: scanLine() on a non-const image checks for sharing on every call.
+    auto *bits = reinterpret_cast<QRgb *>(image.bits());
+    const qsizetype stride = image.bytesPerLine() / 4;
+    const qsizetype along = horizontal ? 1 : stride;
+    const qsizetype across = horizontal ? stride : 1;
+    // The line, padded with its edge pixels so the window never needs clamping.
+    std::vector<quint32> padded(static_cast<size_t>(length + 2 * radius + 2));
     for (int l = 0; l < lines; ++l) {
-        auto pixel = [&](int i) -> QRgb & {
-            return horizontal ? reinterpret_cast<QRgb *>(image.scanLine(l))[i]
-                              : reinterpret_cast<QRgb *>(image.scanLine(i))[l];
-        };
+        QRgb *first = bits + l * across;
+        quint32 *p = padded.data();
+        for (int i = 0; i < radius; ++i)
+            *p++ = first[0];
         for (int i = 0; i < length; ++i)
-            line[static_cast<size_t>(i)] = pixel(i);
-        int sum[4] = {0, 0, 0, 0};
-        auto add = [&](int i, int sign) {
-            const quint32 p = line[static_cast<size_t>(std::clamp(i, 0, length - 1))];
-            sum[0] += sign * static_cast<int>((p >> 24) & 0xff);
-            sum[1] += sign * static_cast<int>((p >> 16) & 0xff);
-            sum[2] += sign * static_cast<int>((p >> 8) & 0xff);
-            sum[3] += sign * static_cast<int>(p & 0xff);
-        };
-        for (int i = -radius; i <= radius; ++i)
-            add(i, 1);
+            *p++ = first[i * along];
+        for (int i = 0; i <= radius + 1; ++i)
+            *p++ = first[(length - 1) * along];
+        int a = 0, r = 0, g = 0, b = 0;
+        const quint32 *in = padded.data();
+        for (int i = 0; i < window; ++i) {
+            a += in[i] >> 24;
+            r += (in[i] >> 16) & 0xff;
+            g += (in[i] >> 8) & 0xff;
+            b += in[i] & 0xff;
+        }
         for (int i = 0; i < length; ++i) {
-            pixel(i) = (static_cast<quint32>(sum[0] / window) << 24)
-                       | (static_cast<quint32>(sum[1] / window) << 16)
-                       | (static_cast<quint32>(sum[2] / window) << 8)
-                       | static_cast<quint32>(sum[3] / window);
-            add(i - radius, -1);
-            add(i + radius + 1, 1);
+            first[i * along] = (static_cast<quint32>(a / window) << 24) | (static_cast<quint32>(r / window) << 16)
+                               | (static_cast<quint32>(g / window) << 8) | static_cast<quint32>(b / window);
+            const quint32 out = in[i];
+            const quint32 next = in[i + window];
+            a += static_cast<int>(next >> 24) - static_cast<int>(out >> 24);
+            r += static_cast<int>((next >> 16) & 0xff) - static_cast<int>((out >> 16) & 0xff);
+            g += static_cast<int>((next >> 8) & 0xff) - static_cast<int>((out >> 8) & 0xff);
+            b += static_cast<int>(next & 0xff) - static_cast<int>(out & 0xff);
         }
     }
 }

@@ -126,7 +126,7 @@ void VRTextAdornment::render(QPainter &painter, const VRRenderContext &context) 
     QString text = m_label;
     if (text.isEmpty())
         text = context.textDocument ? context.textDocument->toPlainText() : context.text;
-    if (text.isEmpty() && !(m_label.isEmpty() && context.textDocument && !context.textDocument->isEmpty()))
+    if (text.isEmpty())
         return;
     if (m_layoutMode == AlongPath || m_layoutMode == AlongMirroredPath)
         renderAlongPath(painter, context, text);
@@ -154,27 +154,51 @@ void VRTextAdornment::renderInFrame(QPainter &painter, const VRRenderContext &co
         painter.translate(-centre);
     }
 
-    // Rich text from the object keeps its formatting; everything else uses our font and colour.
-    const bool useDocument = m_label.isEmpty() && context.textDocument;
-    QTextDocument document;
-    if (useDocument) {
-        document.setHtml(context.textDocument->toHtml());
-    } else {
-        document.setDefaultFont(effectiveFont());
-        document.setPlainText(text);
+    // Rich text from the object keeps its formatting; everything else uses our font and colour,
+    // drawn directly (a text document per repaint would dominate the drawing of big diagrams).
+    const bool wraps = m_wrapsLines && m_layoutMode != AtPoint;
+    if (!(m_label.isEmpty() && context.textDocument)) {
+        int flags = static_cast<int>(horizontalFlag(m_alignment == 3 ? 0 : m_alignment));
+        if (m_layoutMode == AtPoint)
+            flags = Qt::AlignHCenter | Qt::AlignVCenter;
+        else if (m_verticalAlignment == 1)
+            flags |= Qt::AlignVCenter;
+        else if (m_verticalAlignment == 2)
+            flags |= Qt::AlignBottom;
+        else
+            flags |= Qt::AlignTop;
+        if (wraps)
+            flags |= Qt::TextWordWrap;
+        QRectF box = frame;
+        if (m_layoutMode == AtPoint || !wraps) {
+            // Unwrapped text may run past the frame sideways: give it room, keep the anchor.
+            const double room = 1.0e5;
+            if (m_layoutMode == AtPoint || (flags & Qt::AlignHCenter))
+                box.adjust(-room, 0, room, 0);
+            else if (flags & Qt::AlignRight)
+                box.setLeft(box.left() - room);
+            else
+                box.setRight(box.right() + room);
+            if (m_layoutMode == AtPoint)
+                box.adjust(0, -room, 0, room);
+        }
+        painter.setFont(effectiveFont());
+        painter.setPen(effectiveColour());
+        painter.drawText(box, flags | Qt::TextDontClip, text);
+        painter.restore();
+        return;
     }
+
+    QTextDocument document;
+    document.setHtml(context.textDocument->toHtml());
     document.setDocumentMargin(0.0);
     QTextOption option(horizontalFlag(m_alignment));
-    option.setWrapMode(m_wrapsLines && m_layoutMode != AtPoint ? QTextOption::WrapAtWordBoundaryOrAnywhere
-                                                               : QTextOption::NoWrap);
+    option.setWrapMode(wraps ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
     document.setDefaultTextOption(option);
-    if (m_wrapsLines && m_layoutMode != AtPoint)
-        document.setTextWidth(frame.width());
-    else
-        document.setTextWidth(-1);
+    document.setTextWidth(wraps ? frame.width() : -1.0);
     const QSizeF size = document.size();
     double x = frame.left();
-    if (!(m_wrapsLines && m_layoutMode != AtPoint)) {
+    if (!wraps) {
         if (m_alignment == 1)
             x = frame.right() - size.width();
         else if (m_alignment == 2 || m_layoutMode == AtPoint)

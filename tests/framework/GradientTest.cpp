@@ -1,8 +1,10 @@
 #include "StyleTestSupport.h"
 
+#include "framework/VRConstants.h"
 #include "framework/styles/VRColorStop.h"
 #include "framework/styles/VRGradient.h"
 #include "framework/styles/VRPlistCoder.h"
+#include "platform/NotificationCenter.h"
 
 #include <QDir>
 #include <QFile>
@@ -83,6 +85,23 @@ TEST(GradientTest, StopsAddRemoveSortReverseAndNotify)
     const int before = changes;
     g->setAngleInDegrees(33);
     EXPECT_EQ(changes, before);
+}
+
+TEST(GradientTest, AddingAndRemovingStopsPostWillAndDid)
+{
+    auto g = VRGradient::create();
+    QStringList seen;
+    std::shared_ptr<VRColorStop> announced;
+    auto token = NotificationCenter::defaultCenter().addObserver({}, g.get(), [&](const Notification &n) {
+        seen.append(n.name);
+        announced = n.userInfo.value("stop").value<std::shared_ptr<VRColorStop>>();
+        EXPECT_EQ(n.userInfo.value("object").value<VRGradientRef>(), g);
+    });
+    auto stop = g->addColor(Qt::red, 0.5);
+    EXPECT_EQ(announced, stop);
+    g->removeColorStop(stop);
+    EXPECT_EQ(seen, QStringList({kVRNotificationGradientWillAddColorStop, kVRNotificationGradientDidAddColorStop,
+                                 kVRNotificationGradientWillRemoveColorStop, kVRNotificationGradientDidRemoveColorStop}));
 }
 
 TEST(GradientTest, DefaultGradientRunsWhiteAtTopToBlackAtBottom)

@@ -3,6 +3,7 @@
 // Builds .eh_frame bytes (one CIE, then FDEs with absolute 8-byte addresses) for unwinder tests.
 
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <vector>
 
@@ -15,9 +16,9 @@ public:
         const size_t start = beginRecord();
         put32(0); // CIE id
         m_bytes.push_back(1);
-        for (char c : signalFrame ? std::initializer_list<char>{'z', 'R', 'S', 0}
-                                  : std::initializer_list<char>{'z', 'R', 0})
-            m_bytes.push_back(static_cast<uint8_t>(c));
+        // The augmentation string, with its terminating zero.
+        const char *augmentation = signalFrame ? "zRS" : "zR";
+        m_bytes.insert(m_bytes.end(), augmentation, augmentation + std::strlen(augmentation) + 1);
         m_bytes.insert(m_bytes.end(), {1, 0x78, 16, 1, 0x00});
         m_bytes.insert(m_bytes.end(), {0x0c, 7, 8, 0x90, 1});
         endRecord(start);

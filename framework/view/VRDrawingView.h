@@ -13,6 +13,7 @@
 #include <memory>
 
 class QMenu;
+class QMimeData;
 class QScrollArea;
 class QTextEdit;
 class VRDrawing;
@@ -114,6 +115,8 @@ public slots:
     void selectDrawingTool(QObject *sender = nullptr);
     void undo(QObject *sender = nullptr);
     void redo(QObject *sender = nullptr);
+    // Inserts dropped or pasted data centred on a drawing point (undo "Drop").
+    VRObjectList insertDroppedData(const QMimeData *data, QPointF drawingPoint) { return dropData(data, drawingPoint); }
     void bringToFront(QObject *sender = nullptr);
     void sendToBack(QObject *sender = nullptr);
     void switchOnAutoRevertAction(QObject *sender = nullptr);
@@ -137,6 +140,9 @@ protected:
     void moveEvent(QMoveEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     VRToolEvent toolEvent(QMouseEvent *event) const;
@@ -151,6 +157,9 @@ private:
     void rightMouseUp(QPointF drawingPoint);
     void nudgeSelection(QPointF delta);
     void objectDidChange(const VRObjectRef &object, const void *identity);
+    bool canAcceptDrop(const QMimeData *data) const;
+    // Inserts what the data holds centred on a drawing point; returns the inserted objects.
+    VRObjectList dropData(const QMimeData *data, QPointF drawingPoint);
     void observeDrawing();
 
     VRDrawing *m_drawing;

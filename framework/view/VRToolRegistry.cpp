@@ -225,3 +225,54 @@ void VRToolRegistry::removeGroup(const QString &group)
             unregisterDrawingTool(id);
     }
 }
+
+namespace {
+
+QString groupKeyForNotation(const QntNotation &notation)
+{
+    return QStringLiteral("notation:") + notation.absolutePath();
+}
+
+VRObjectList prototypesOf(const QList<QntElementRecord> &elements)
+{
+    VRObjectList prototypes;
+    for (const QntElementRecord &record : elements) {
+        if (!record.prototype)
+            continue;
+        // Tools are found by the record's element id.
+        if (record.prototype->ID().isEmpty() && !record.elementId.isEmpty())
+            record.prototype->setID(record.elementId);
+        prototypes.push_back(record.prototype);
+    }
+    return prototypes;
+}
+
+} // namespace
+
+void VRToolRegistry::registerImportedToolsForNotation(const QntNotation &notation,
+                                                      const QList<QntElementRecord> &elements)
+{
+    registerImportedToolsForGroupName(groupKeyForNotation(notation), elements);
+}
+
+void VRToolRegistry::registerImportedToolsForGroupName(const QString &groupName,
+                                                       const QList<QntElementRecord> &elements)
+{
+    VRToolRegistry &registry = sharedToolRegistry();
+    registry.removeGroup(groupName);
+    registry.m_records.insert(groupName, elements);
+    registry.setPrototypesForGroup(groupName, prototypesOf(elements));
+}
+
+void VRToolRegistry::removeNotationFromRegistered(const QntNotation &notation)
+{
+    VRToolRegistry &registry = sharedToolRegistry();
+    const QString key = groupKeyForNotation(notation);
+    registry.removeGroup(key);
+    registry.m_records.remove(key);
+}
+
+QList<QntElementRecord> VRToolRegistry::importedElementsForNotation(const QntNotation &notation) const
+{
+    return m_records.value(groupKeyForNotation(notation));
+}

@@ -2,6 +2,8 @@
 
 #include "framework/VRTypes.h"
 
+#include "framework/notations/QntNotation.h"
+
 #include <QHash>
 #include <QObject>
 #include <QString>
@@ -37,6 +39,14 @@ public:
     // Unregisters the tools of a group's prototypes and forgets the group.
     void removeGroup(const QString &group);
 
+    // Imported elements: one creation tool per record, registered under its element id.
+    static void registerImportedToolsForNotation(const QntNotation &notation,
+                                                 const QList<QntElementRecord> &elements);
+    static void registerImportedToolsForGroupName(const QString &groupName,
+                                                  const QList<QntElementRecord> &elements);
+    static void removeNotationFromRegistered(const QntNotation &notation);
+    QList<QntElementRecord> importedElementsForNotation(const QntNotation &notation) const;
+
     VRObjectList officePrototypesObjects() const { return prototypesForGroup(QStringLiteral("Office")); }
     VRObjectList networkPrototypesObjects() const { return prototypesForGroup(QStringLiteral("Network")); }
     VRObjectList miscPrototypesObjects() const { return prototypesForGroup(QStringLiteral("Misc")); }
@@ -48,6 +58,7 @@ private:
 
     QHash<QString, std::shared_ptr<VRDrawingTool>> m_tools;
     QHash<QString, VRObjectList> m_groups;
+    QHash<QString, QList<QntElementRecord>> m_records;
     // Replaced tools, kept because views may still point at them.
     QList<std::shared_ptr<VRDrawingTool>> m_retired;
 };

@@ -10,6 +10,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
+#include <QMimeData>
 #include <QScrollBar>
 #include <QTextEdit>
 
@@ -326,4 +327,37 @@ TEST(DrawingView, DocumentWindowGetsItsMainViewAndForwardsActions)
     document.setDrawing(std::make_unique<VRDrawing>());
     EXPECT_EQ(view->drawing(), document.drawing());
     EXPECT_EQ(document.drawing()->owner(), view->controller());
+}
+
+TEST(DrawingView, DroppedPicturesAndObjectsLandCentredOnThePoint)
+{
+    ViewHarness h;
+    QImage picture(40, 30, QImage::Format_ARGB32);
+    picture.fill(Qt::red);
+    QMimeData data;
+    data.setImageData(picture);
+    const QPoint at = h.at(QPointF(300, 200));
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(h.view, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(h.view, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    ASSERT_EQ(h.layer()->countOfObjects(), 1);
+    VRObjectRef image = h.layer()->objects().first();
+    EXPECT_EQ(image->className(), QStringLiteral("VRImageShape"));
+    EXPECT_NEAR(image->logicalBounds().center().x(), 300, 1);
+    EXPECT_NEAR(image->logicalBounds().center().y(), 200, 1);
+    EXPECT_EQ(h.layer()->selection(), VRObjectList{image});
+    h.undoStep();
+    EXPECT_EQ(h.layer()->countOfObjects(), 0);
+
+    QMimeData nothing;
+    nothing.setText("plain words");
+    QDragEnterEvent refusedEnter(at, Qt::CopyAction, &nothing, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(h.view, &refusedEnter);
+    EXPECT_FALSE(refusedEnter.isAccepted());
+    QDropEvent refused(QPointF(at), Qt::CopyAction, &nothing, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(h.view, &refused);
+    EXPECT_EQ(h.layer()->countOfObjects(), 0);
 }

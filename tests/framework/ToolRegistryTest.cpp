@@ -10,6 +10,8 @@
 #include "framework/VRDrawableShape.h"
 #include "platform/NotificationCenter.h"
 
+#include <QDir>
+
 #include <gtest/gtest.h>
 
 TEST(ToolRegistry, EveryStandardToolNameIsRegisteredWithItsClass)
@@ -104,4 +106,23 @@ TEST(ToolRegistry, KeyCodesMapToQtKeys)
     for (const Row &row : {Row{8, Qt::Key_C}, Row{17, Qt::Key_T}, Row{35, Qt::Key_P}, Row{1, Qt::Key_S},
                            Row{6, Qt::Key_Z}, Row{7, Qt::Key_X}, Row{18, Qt::Key_1}, Row{999, 0}})
         EXPECT_EQ(VRDrawingTool::qtKeyForKeyCode(row.code), row.key) << row.code;
+}
+
+TEST(ToolRegistry, ImportedElementsOfANotationGetToolsUntilRemoved)
+{
+    const QString path = QDir::temp().filePath("registry-test-notation.db");
+    QntNotation notation(path);
+    auto prototype = VRDrawableShape::shapeWithRect(QRectF(0, 0, 40, 20));
+    QntElementRecord record;
+    record.elementId = "eImported1";
+    record.title = "Imported";
+    record.prototype = prototype;
+    VRToolRegistry::registerImportedToolsForNotation(notation, {record});
+    VRToolRegistry &registry = VRToolRegistry::sharedToolRegistry();
+    ASSERT_NE(registry.drawingToolWithName("eImported1"), nullptr);
+    ASSERT_EQ(registry.importedElementsForNotation(notation).size(), 1);
+    EXPECT_EQ(registry.importedElementsForNotation(notation).first().elementId, "eImported1");
+    VRToolRegistry::removeNotationFromRegistered(notation);
+    EXPECT_EQ(registry.drawingToolWithName("eImported1"), nullptr);
+    EXPECT_TRUE(registry.importedElementsForNotation(notation).isEmpty());
 }

@@ -35,7 +35,12 @@ bool isFinitePoint(QPointF p)
 
 VRDrawableObject::VRDrawableObject() = default;
 
-VRDrawableObject::~VRDrawableObject() = default;
+VRDrawableObject::~VRDrawableObject()
+{
+    // The style keeps plain pointers to its clients.
+    if (m_style)
+        VRStyleBridge::removeClient(*m_style, this);
+}
 
 VRObjectRef VRDrawableObject::copy() const
 {
@@ -54,6 +59,8 @@ void VRDrawableObject::copyBaseInto(VRDrawableObject &target) const
     target.m_offset = m_offset;
     target.m_angle = m_angle;
     target.m_style = styleForCopy(m_style);
+    if (target.m_style)
+        VRStyleBridge::addClient(*target.m_style, &target);
     target.m_userInfo = m_userInfo;
     target.m_verticalAlignment = m_verticalAlignment;
     target.m_locked = m_locked;

@@ -1,65 +1,103 @@
 #include "framework/VRStyleBridge.h"
 
+#include "framework/VRConstants.h"
+#include "framework/VRDrawableObject.h"
+#include "framework/styles/VRStroke.h"
+#include "framework/styles/VRStyle.h"
+
+#include <QMimeData>
 #include <QPainter>
 
-// Styles are built by the styles library; until a style class exists every call is inert.
+#include <cmath>
 
-void VRStyleBridge::render(const VRStyle &, QPainter &, const VRDrawableObject &, const QPainterPath &) {}
-
-double VRStyleBridge::extraSpace(const VRStyle &)
+void VRStyleBridge::render(const VRStyle &style, QPainter &painter, const VRDrawableObject &object,
+                           const QPainterPath &path)
 {
-    return 0.0;
+    const QTransform t = object.transformIncludingParent();
+    VRRenderContext context;
+    context.path = path;
+    QRectF frame(QPointF(), QSizeF(std::hypot(t.m11(), t.m12()), std::hypot(t.m21(), t.m22())));
+    frame.moveCenter(t.map(QPointF(0, 0)));
+    context.bounds = frame;
+    context.angle = std::atan2(t.m12(), t.m11());
+    const QTransform device = painter.deviceTransform();
+    context.scale = std::max(1e-3, std::hypot(device.m11(), device.m12()));
+    // Stable across saving and reading: derived from where the object is, not its address.
+    context.seed = qHash(qRound64(frame.x() * 16)) ^ (qHash(qRound64(frame.y() * 16)) << 1)
+                   ^ (qHash(qRound64(frame.width() * 16)) << 2);
+    style.render(painter, context);
 }
 
-bool VRStyleBridge::isSharable(const VRStyle &)
+double VRStyleBridge::extraSpace(const VRStyle &style)
 {
-    return true;
+    return style.extraSpace();
 }
 
-int VRStyleBridge::clientCount(const VRStyle &)
+bool VRStyleBridge::isSharable(const VRStyle &style)
 {
-    return 0;
+    return style.isStyleSharable();
 }
 
-void VRStyleBridge::addClient(VRStyle &, VRDrawableObject *) {}
+int VRStyleBridge::clientCount(const VRStyle &style)
+{
+    return style.countOfClients();
+}
 
-void VRStyleBridge::removeClient(VRStyle &, VRDrawableObject *) {}
+void VRStyleBridge::addClient(VRStyle &style, VRDrawableObject *client)
+{
+    style.addClient(client);
+}
+
+void VRStyleBridge::removeClient(VRStyle &style, VRDrawableObject *client)
+{
+    style.removeClient(client);
+}
 
 VRStyleRef VRStyleBridge::copyForNewClient(const VRStyleRef &style)
 {
-    return style;
+    if (!style || style->isStyleSharable())
+        return style;
+    return style->copy();
 }
 
-QString VRStyleBridge::uniqueKey(const VRStyle &)
+QString VRStyleBridge::uniqueKey(const VRStyle &style)
 {
-    return QString();
+    return style.uniqueKey();
 }
 
-VRStyleRef VRStyleBridge::styleWithFillColour(const QColor &, const QColor &, double)
+VRStyleRef VRStyleBridge::styleWithFillColour(const QColor &fill, const QColor &stroke, double strokeWidth)
 {
-    return nullptr;
+    return VRStyle::styleWithFillColour(fill, stroke, strokeWidth);
 }
 
-QJsonObject VRStyleBridge::toJson(const VRStyle &, QJsonObject &)
+QJsonObject VRStyleBridge::toJson(const VRStyle &style, QJsonObject &images)
 {
-    return {};
+    return style.toJson(images);
 }
 
-VRResult<VRStyleRef> VRStyleBridge::fromJson(const QJsonObject &, const QJsonObject &)
+VRResult<VRStyleRef> VRStyleBridge::fromJson(const QJsonObject &record, const QJsonObject &images)
 {
-    return VRError{QStringLiteral("styles are not supported")};
+    return VRStyle::fromJson(record, images);
 }
 
-QByteArray VRStyleBridge::pasteboardData(const VRStyle &)
+QByteArray VRStyleBridge::pasteboardData(const VRStyle &style)
 {
-    return {};
+    QMimeData data;
+    style.copyToPasteboard(&data);
+    return data.data(kVRRasterizerPasteboardType);
 }
 
-void VRStyleBridge::setFillColour(VRStyle &, const QColor &) {}
-
-void VRStyleBridge::setStrokeColour(VRStyle &, const QColor &) {}
-
-QColor VRStyleBridge::strokeColour(const VRStyle &, const QColor &fallback)
+void VRStyleBridge::setFillColour(VRStyle &style, const QColor &colour)
 {
-    return fallback;
+    style.setFillColour(colour);
+}
+
+void VRStyleBridge::setStrokeColour(VRStyle &style, const QColor &colour)
+{
+    style.setStrokeColour(colour);
+}
+
+QColor VRStyleBridge::strokeColour(const VRStyle &style, const QColor &fallback)
+{
+    return style.hasStroke() ? style.strokeColour() : fallback;
 }

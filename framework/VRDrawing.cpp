@@ -79,12 +79,12 @@ VRDrawing::~VRDrawing()
 }
 
 void VRDrawing::recordUndo(const char *selector, const QString &actionName,
-                           std::function<void(VRDrawing &)> inverse)
+                           std::function<void(VRDrawing &)> inverse, const void *target)
 {
     if (!m_undoManager || !m_undoManager->isUndoRegistrationEnabled())
         return;
     QPointer<VRDrawing> self(this);
-    m_undoManager->registerUndo(this, selector, [self, inverse = std::move(inverse)] {
+    m_undoManager->registerUndoTask(target ? target : this, QString::fromLatin1(selector), [self, inverse = std::move(inverse)] {
         if (self)
             inverse(*self);
     });
@@ -177,7 +177,7 @@ void VRDrawing::insertLayer(VRLayerRef layer, int index, bool andActivateIt)
     recordUndo("addLayer:", QStringLiteral("Add Layer"), [weak, previousActive](VRDrawing &d) {
         if (auto l = weak.lock())
             d.removeLayer(l.get(), d.indexOfLayer(previousActive) >= 0 ? previousActive : nullptr);
-    });
+    }, layer.get());
     layer->setDrawing(this);
     m_layers.insert(index, layer);
     postLayerNotification(kVRLayerGroupDidAddLayer, layer);
@@ -195,7 +195,7 @@ bool VRDrawing::removeLayer(VRLayer *layer, VRLayer *andActivateLayer)
     const bool wasActive = m_activeLayer == layer;
     recordUndo("removeLayer:", QStringLiteral("Delete Layer"), [ref, index, wasActive](VRDrawing &d) {
         d.insertLayer(ref, index, wasActive);
-    });
+    }, layer);
     m_layers.removeAt(index);
     if (wasActive || m_activeLayer == layer) {
         VRLayer *next = andActivateLayer && indexOfLayer(andActivateLayer) >= 0 ? andActivateLayer : nullptr;
@@ -234,7 +234,7 @@ void VRDrawing::moveLayer(VRLayer *layer, int toIndex)
         return;
     recordUndo("moveLayer:", QStringLiteral("Reorder Layers"), [layer, from](VRDrawing &d) {
         d.moveLayer(layer, from);
-    });
+    }, layer);
     m_layers.move(from, toIndex);
     postLayerNotification(kVRLayerGroupDidReorderLayers, layerRef(layer));
     setNeedsDisplay(true);

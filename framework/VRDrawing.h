@@ -180,7 +180,8 @@ signals:
     void scrollRequested(const QRectF &rect);
 
 private:
-    void recordUndo(const char *selector, const QString &actionName, std::function<void(VRDrawing &)> inverse);
+    void recordUndo(const char *selector, const QString &actionName, std::function<void(VRDrawing &)> inverse,
+                    const void *target = nullptr);
     void postLayerNotification(const QString &name, const VRLayerRef &layer);
     QRectF exportRect(const QVariantMap &properties) const;
 

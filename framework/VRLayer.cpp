@@ -13,7 +13,7 @@ VRUndoManager *VRLayer::undoManager() const
 }
 
 void VRLayer::recordLayerUndo(const char *selector, const QString &actionName,
-                              std::function<void(VRLayer &)> inverse)
+                              std::function<void(VRLayer &)> inverse, const void *target)
 {
     VRUndoManager *um = undoManager();
     if (!um || !um->isUndoRegistrationEnabled())
@@ -21,7 +21,7 @@ void VRLayer::recordLayerUndo(const char *selector, const QString &actionName,
     std::weak_ptr<VRLayer> weak = weak_from_this();
     if (weak.expired())
         return;
-    um->registerUndo(this, selector, [weak, inverse = std::move(inverse)] {
+    um->registerUndoTask(target ? target : this, QString::fromLatin1(selector), [weak, inverse = std::move(inverse)] {
         if (auto self = weak.lock())
             inverse(*self);
     });

@@ -45,7 +45,10 @@ public:
     virtual void render(QPainter &painter, bool printing) const;
 
 protected:
-    void recordLayerUndo(const char *selector, const QString &actionName, std::function<void(VRLayer &)> inverse);
+    // Records the inverse of a change. `target` identifies the change for coalescing (default:
+    // the layer); changes that must never merge name the object they concern.
+    void recordLayerUndo(const char *selector, const QString &actionName, std::function<void(VRLayer &)> inverse,
+                         const void *target = nullptr);
     void setNeedsDisplay() const;
 
 private:

@@ -66,7 +66,8 @@ void VRObjectOwnerLayer::insertObjects(const VRObjectList &objects, int index)
         return;
     index = std::clamp(index, 0, int(m_objects.size()));
     recordLayerUndo("addObject:", toAdd.size() == 1 ? QStringLiteral("Add Object") : QStringLiteral("Add Objects"),
-                    [toAdd](VRLayer &l) { static_cast<VRObjectOwnerLayer &>(l).removeObjectsInArray(toAdd); });
+                    [toAdd](VRLayer &l) { static_cast<VRObjectOwnerLayer &>(l).removeObjectsInArray(toAdd); },
+                    toAdd.first().get());
     for (int i = 0; i < toAdd.size(); ++i) {
         const auto &o = toAdd.at(i);
         if (auto *old = o->layer(); old && old != this)
@@ -105,7 +106,7 @@ void VRObjectOwnerLayer::removeObjectsInArray(const VRObjectList &objects)
         auto &layer = static_cast<VRObjectOwnerLayer &>(l);
         for (const auto &r : removed)
             layer.insertObjects({r.second}, r.first);
-    });
+    }, removed.first().second.get());
     for (auto it = removed.crbegin(); it != removed.crend(); ++it) {
         it->second->objectWillBeRemovedFromLayer(this);
         notifyMembership(*it->second, false);
@@ -139,7 +140,7 @@ void VRObjectOwnerLayer::moveObjectToIndex(const VRObjectRef &object, int index)
     recordLayerUndo("moveObjectToIndex:", QStringLiteral("Change Stacking Order"), [weak, from](VRLayer &l) {
         if (auto o = weak.lock())
             static_cast<VRObjectOwnerLayer &>(l).moveObjectToIndex(o, from);
-    });
+    }, object.get());
     m_objects.move(from, index);
     setNeedsDisplay();
 }

@@ -1,0 +1,311 @@
+#include "ModelFixtures.h"
+
+#include "framework/QntConnector.h"
+#include "framework/QntElement.h"
+#include "framework/QntElementTable.h"
+#include "framework/VRArchiver.h"
+#include "framework/VRConstants.h"
+#include "framework/VRDrawableShape.h"
+#include "framework/VRDrawing.h"
+#include "framework/VRDrawingDocument.h"
+#include "framework/VRGridLayer.h"
+#include "framework/VRObjectDrawingLayer.h"
+#include "framework/VRStyleBridge.h"
+#include "framework/VRUndoManager.h"
+#include "platform/NotificationCenter.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QJsonDocument>
+
+using namespace qnt::test;
+
+namespace {
+
+QJsonDocument snapshot(const VRDrawing &drawing)
+{
+    return QJsonDocument::fromJson(VRArchiver::documentData(drawing));
+}
+
+VRObjectDrawingLayer *objectLayer(VRDrawingDocument &d)
+{
+    return d.drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+}
+
+template <class T>
+std::shared_ptr<T> first(VRDrawingDocument &d)
+{
+    for (const auto &o : objectLayer(d)->objects()) {
+        if (o->isMemberOf<T>())
+            return std::static_pointer_cast<T>(o);
+    }
+    return nullptr;
+}
+
+void duplicateAndAdd(VRDrawingDocument &d, const VRObjectList &copies, const QString &name)
+{
+    // What the application does with duplicates: add, select, one step named by the caller.
+    VRObjectDrawingLayer *layer = objectLayer(d);
+    layer->recordSelectionForUndo();
+    layer->addObjectsFromArray(copies);
+    layer->exchangeSelectionWithObjectsFromArray(copies);
+    layer->commitSelectionUndoWithActionName(name);
+}
+
+struct UndoCase {
+    const char *name;
+    const char *actionName;
+    std::function<void(VRDrawingDocument &)> operation;
+    // Preparation that is not part of the step (selection changes record no undo).
+    std::function<void(VRDrawingDocument &)> setup = {};
+};
+
+class UndoOfEachOperation : public ::testing::TestWithParam<UndoCase>
+{
+};
+
+} // namespace
+
+TEST_P(UndoOfEachOperation, UndoAndRedoRestoreTheExactStateInOneNamedStep)
+{
+    VRDrawingDocument document;
+    document.setDrawing(drawingWithEveryKind());
+    VRUndoManager *um = document.undoManager();
+    if (GetParam().setup) {
+        GetParam().setup(document);
+        um->closeOpenGroups();
+        um->removeAllActions();
+        um->markClean();
+    }
+    const QJsonDocument before = snapshot(*document.drawing());
+    const int steps = int(um->undoStack().size());
+
+    GetParam().operation(document);
+    um->closeOpenGroups();
+    const QJsonDocument after = snapshot(*document.drawing());
+    ASSERT_NE(before, after) << "the operation changed nothing";
+    ASSERT_EQ(um->undoStack().size(), steps + 1) << "one step per user action";
+    EXPECT_EQ(um->undoActionName(), QString::fromUtf8(GetParam().actionName));
+    EXPECT_TRUE(document.isDocumentEdited());
+
+    um->undo();
+    EXPECT_EQ(snapshot(*document.drawing()), before);
+    EXPECT_EQ(um->redoActionName(), QString::fromUtf8(GetParam().actionName));
+    EXPECT_FALSE(document.isDocumentEdited());
+    um->redo();
+    EXPECT_EQ(snapshot(*document.drawing()), after);
+    um->undo();
+    EXPECT_EQ(snapshot(*document.drawing()), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Operations, UndoOfEachOperation,
+    ::testing::Values(
+        UndoCase{"Move", "Move", [](VRDrawingDocument &d) { objectLayer(d)->objects().first()->moveBy(QPointF(10, 5)); }},
+        UndoCase{"Resize", "Resize", [](VRDrawingDocument &d) { objectLayer(d)->objects().first()->setSize(QSizeF(10, 5)); }},
+        UndoCase{"Rotate", "Rotate", [](VRDrawingDocument &d) { objectLayer(d)->objects().at(1)->setAngle(1.0); }},
+        UndoCase{"MoveElementWithConnector", "Move",
+                 [](VRDrawingDocument &d) { first<QntElement>(d)->moveBy(QPointF(0, 40)); }},
+        UndoCase{"ChangeStyle", "Change Style",
+                 [](VRDrawingDocument &d) {
+                     objectLayer(d)->objects().first()->setStyle(VRStyleBridge::styleWithFillColour(Qt::red, Qt::blue, 4));
+                 }},
+        UndoCase{"StyleRendererEdit", "setFillColour:",
+                 [](VRDrawingDocument &d) {
+                     VRStyleBridge::setFillColour(*objectLayer(d)->objects().first()->style(), QColor(1, 2, 3));
+                     d.undoManager()->setActionName(QStringLiteral("setFillColour:"));
+                 }},
+        UndoCase{"Metadata", "Change Metadata",
+                 [](VRDrawingDocument &d) { objectLayer(d)->objects().first()->setString(QStringLiteral("x"), QStringLiteral("y")); }},
+        UndoCase{"Lock", "Lock", [](VRDrawingDocument &d) { objectLayer(d)->objects().first()->setLocked(true); }},
+        UndoCase{"AddLayer", "Add Layer",
+                 [](VRDrawingDocument &d) { d.drawing()->addLayer(std::make_shared<VRObjectDrawingLayer>(), true); }},
+        UndoCase{"RemoveLayer", "Delete Layer",
+                 [](VRDrawingDocument &d) { d.drawing()->removeLayer(d.drawing()->activeLayer(), nullptr); }},
+        UndoCase{"ReorderLayers", "Reorder Layers",
+                 [](VRDrawingDocument &d) { d.drawing()->moveLayer(d.drawing()->objectInLayersAtIndex(1), 2); }},
+        UndoCase{"Delete", "Delete", [](VRDrawingDocument &d) { d.deleteSelection(); }},
+        UndoCase{"Duplicate", "Duplicate", [](VRDrawingDocument &d) { d.duplicate(); }},
+        UndoCase{"PolarDuplication", "Polar Duplication",
+                 [](VRDrawingDocument &d) {
+                     auto *layer = objectLayer(d);
+                     duplicateAndAdd(d, layer->polarDuplicate(layer->selection(), QPointF(400, 300), 5, 0.3, true),
+                                     QStringLiteral("Polar Duplication"));
+                 }},
+        UndoCase{"AutoPolarDuplication", "Auto Polar Duplication",
+                 [](VRDrawingDocument &d) {
+                     auto *layer = objectLayer(d);
+                     duplicateAndAdd(d, layer->autoPolarDuplicate(layer->objects().first(), QPointF(400, 300)),
+                                     QStringLiteral("Auto Polar Duplication"));
+                 }},
+        UndoCase{"LinearDuplication", "Linear Duplication",
+                 [](VRDrawingDocument &d) {
+                     auto *layer = objectLayer(d);
+                     duplicateAndAdd(d, layer->linearDuplicate(layer->selection(), QSizeF(12, 7), 3),
+                                     QStringLiteral("Linear Duplication"));
+                 }},
+        UndoCase{"AlignLeft", "Align", [](VRDrawingDocument &d) { d.alignLeftEdges(); }},
+        UndoCase{"AlignVerticalCentres", "Align", [](VRDrawingDocument &d) { d.alignVerticalCentres(); }},
+        UndoCase{"Distribute", "Distribute", [](VRDrawingDocument &d) { d.distributeHorizontalSpace(); },
+                 [](VRDrawingDocument &d) { objectLayer(d)->selectAll(); }},
+        UndoCase{"Group", "Group", [](VRDrawingDocument &d) { d.group(); }},
+        UndoCase{"Ungroup", "Ungroup", [](VRDrawingDocument &d) { d.ungroup(); },
+                 [](VRDrawingDocument &d) {
+                     auto *layer = objectLayer(d);
+                     layer->exchangeSelectionWithObjectsFromArray({layer->objects().at(3)});
+                 }},
+        UndoCase{"BringToFront", "Bring to Front", [](VRDrawingDocument &d) { d.bringToFront(); }},
+        UndoCase{"DrawingSize", "Change Drawing Size",
+                 [](VRDrawingDocument &d) { d.drawing()->setDrawingSize(QSizeF(900, 700)); }},
+        UndoCase{"EnlargeLeft", "Enlarge Drawing", [](VRDrawingDocument &d) { d.enlargeLeftAction(); }},
+        UndoCase{"Units", "Change Units",
+                 [](VRDrawingDocument &d) { d.drawing()->setDrawingUnits(QStringLiteral("Inches"), 72.0); }},
+        UndoCase{"Grid", "Change Grid",
+                 [](VRDrawingDocument &d) {
+                     d.drawing()->gridLayer()->setDistanceForUnitSpan(72, QStringLiteral("Inches"), 1, 4, 5, 2);
+                 }},
+        UndoCase{"TableAddRow", "Add Row", [](VRDrawingDocument &d) { first<QntElementTable>(d)->addRow(); }},
+        UndoCase{"TableRemoveColumn", "Remove Column", [](VRDrawingDocument &d) { first<QntElementTable>(d)->removeColumn(); }},
+        UndoCase{"TableJoin", "Join Cells",
+                 [](VRDrawingDocument &d) {
+                     auto table = first<QntElementTable>(d);
+                     table->selectCells({table->cells().at(0), table->cells().at(1)});
+                     table->joinCells();
+                 }},
+        UndoCase{"ElementText", "Changing text attributes",
+                 [](VRDrawingDocument &d) { first<QntElement>(d)->setTextFontTypeface(2, true); }},
+        UndoCase{"ElementPadding", "Change Paddings",
+                 [](VRDrawingDocument &d) { first<QntElement>(d)->setPaddingLeftRight(0.2); }},
+        UndoCase{"StickySpot", "Insert Sticky Spot",
+                 [](VRDrawingDocument &d) { first<QntElement>(d)->insertStickySpot(QPointF(0.5, 0.5)); }},
+        UndoCase{"ColourScheme", "Change Colour Scheme",
+                 [](VRDrawingDocument &d) { first<QntElement>(d)->replaceColorScheme(5); }},
+        UndoCase{"ConnectorRouting", "Change Routing", [](VRDrawingDocument &d) { first<QntConnector>(d)->makeZigZag(); }},
+        UndoCase{"ConnectorLabel", "Change Label Position",
+                 [](VRDrawingDocument &d) { first<QntConnector>(d)->setTextYOffset(12); }},
+        UndoCase{"ConnectorSkin", "Change Connector Skin",
+                 [](VRDrawingDocument &d) {
+                     first<QntConnector>(d)->addSkin({{QStringLiteral("endArrowheadId"), QStringLiteral("a1")}});
+                 }},
+        UndoCase{"UndoableSelection", "Selection Change",
+                 [](VRDrawingDocument &d) {
+                     VRObjectDrawingLayer::setDefaultSelectionChangesAreUndoable(true);
+                     objectLayer(d)->deselectAll();
+                     VRObjectDrawingLayer::setDefaultSelectionChangesAreUndoable(false);
+                 }}),
+    [](const ::testing::TestParamInfo<UndoCase> &info) { return std::string(info.param.name); });
+
+TEST(VRUndoManager, GroupsByEventLoopTurnAndNotifies)
+{
+    VRDrawing drawing;
+    auto *layer = drawing.activeLayerOfClass<VRObjectDrawingLayer>();
+    auto shape = VRDrawableShape::shapeWithRect(QRectF(0, 0, 10, 10));
+    layer->addObject(shape);
+    VRUndoManager *um = drawing.undoManager();
+    QCoreApplication::processEvents();
+    um->removeAllActions();
+
+    QList<Notification> seen;
+    auto token = NotificationCenter::defaultCenter().addObserver(kQntUndoRedoChangedNotification, nullptr,
+                                                                  [&](const Notification &n) { seen.append(n); });
+    shape->moveBy(QPointF(1, 0));
+    shape->moveBy(QPointF(1, 0)); // coalesced: the group keeps the oldest state
+    shape->setSize(QSizeF(20, 20));
+    EXPECT_EQ(um->groupingLevel(), 1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(um->groupingLevel(), 0);
+    ASSERT_EQ(um->undoStack().size(), 1);
+    EXPECT_EQ(um->undoStack().first()->tasks().size(), 2);
+    ASSERT_EQ(seen.size(), 1);
+    const void *firstTask = um->undoStack().first()->tasks().first().get();
+    EXPECT_EQ(seen.first().object, firstTask);
+    EXPECT_EQ(seen.first().userInfo.value(QStringLiteral("UndoManager")).value<VRUndoManager *>(), um);
+    auto *task = static_cast<VKUndoTask *>(const_cast<void *>(firstTask));
+    EXPECT_TRUE(task->isMemberOf<VKConcreteUndoTask>());
+    EXPECT_EQ(static_cast<VKConcreteUndoTask *>(task)->selectorName(), QStringLiteral("setLocation:"));
+
+    bool didUndo = false;
+    auto undoToken = NotificationCenter::defaultCenter().addObserver(kVRUndoManagerDidUndoChangeNotification, um,
+                                                                      [&](const Notification &) { didUndo = true; });
+    um->undo();
+    EXPECT_TRUE(didUndo);
+    EXPECT_EQ(shape->location(), QPointF(5, 5));
+    EXPECT_EQ(shape->size(), QSizeF(10, 10));
+    EXPECT_EQ(um->undoMenuItemTitle(), QStringLiteral("Undo"));
+    EXPECT_EQ(um->redoMenuItemTitle(), QStringLiteral("Redo Resize"));
+
+    // Nested explicit groups form one step; empty groups are dropped.
+    um->beginUndoGrouping();
+    um->beginUndoGrouping();
+    um->endUndoGrouping();
+    um->endUndoGrouping();
+    EXPECT_FALSE(um->canUndo());
+    EXPECT_TRUE(um->canRedo());
+
+    // Registration can be switched off (counted).
+    um->disableUndoRegistration();
+    um->disableUndoRegistration();
+    shape->moveBy(QPointF(3, 3));
+    um->enableUndoRegistration();
+    shape->moveBy(QPointF(3, 3));
+    um->enableUndoRegistration();
+    um->closeOpenGroups();
+    EXPECT_FALSE(um->canUndo());
+    // A new step after undo empties the redo stack.
+    shape->moveBy(QPointF(1, 1));
+    um->closeOpenGroups();
+    EXPECT_FALSE(um->canRedo());
+    seen.clear();
+    um->removeAllActions();
+    ASSERT_EQ(seen.size(), 1);
+    EXPECT_EQ(seen.first().object, nullptr);
+}
+
+TEST(VRUndoManager, CleanStateFollowsUndoAndIsLostWhenActionsAreRemoved)
+{
+    VRDrawing drawing;
+    auto *layer = drawing.activeLayerOfClass<VRObjectDrawingLayer>();
+    auto shape = VRDrawableShape::shapeWithRect(QRectF(0, 0, 10, 10));
+    layer->addObject(shape);
+    VRUndoManager *um = drawing.undoManager();
+    um->closeOpenGroups();
+    um->markClean();
+    EXPECT_TRUE(um->isClean());
+    shape->moveBy(QPointF(1, 0));
+    EXPECT_FALSE(um->isClean());
+    um->closeOpenGroups();
+    um->undo();
+    EXPECT_TRUE(um->isClean());
+    um->redo();
+    EXPECT_FALSE(um->isClean());
+    um->undo();
+    um->undo(); // back before the clean point
+    EXPECT_FALSE(um->isClean());
+    um->redo();
+    EXPECT_TRUE(um->isClean());
+    um->removeAllActions();
+    EXPECT_FALSE(um->isClean());
+    // At most 100 steps are kept.
+    for (int i = 0; i < 120; ++i) {
+        shape->moveBy(QPointF(1, 0));
+        um->closeOpenGroups();
+    }
+    EXPECT_EQ(um->undoStack().size(), VRUndoManager::kMaximumGroups);
+}
+
+TEST(VRUndoManager, DetachedObjectsAndPrototypesRecordNothing)
+{
+    VRDrawing drawing;
+    auto detached = VRDrawableShape::shapeWithRect(QRectF(0, 0, 10, 10));
+    detached->moveBy(QPointF(1, 1));
+    auto *layer = drawing.activeLayerOfClass<VRObjectDrawingLayer>();
+    auto prototype = VRDrawableShape::shapeWithRect(QRectF(0, 0, 10, 10));
+    prototype->setIsPrototype(true);
+    drawing.undoManager()->disableUndoRegistration();
+    layer->addObject(prototype);
+    drawing.undoManager()->enableUndoRegistration();
+    prototype->moveBy(QPointF(1, 1));
+    drawing.undoManager()->closeOpenGroups();
+    EXPECT_FALSE(drawing.undoManager()->canUndo());
+}

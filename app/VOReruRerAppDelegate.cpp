@@ -47,7 +47,8 @@ QntImagesBankController *g_imagesBankController = nullptr;
 const QString kURLSchemePrefix = QStringLiteral("quintora://");
 const QString kDocumentSuffix = QStringLiteral("quintora");
 
-std::optional<tel::PlistValue> toPlistValue(const QVariant &value)
+// Null for a value the telemetry client cannot take.
+tel::PlistValue toPlistValue(const QVariant &value)
 {
     switch (value.typeId()) {
     case QMetaType::Bool:
@@ -71,8 +72,9 @@ std::optional<tel::PlistValue> toPlistValue(const QVariant &value)
     case QMetaType::QStringList: {
         tel::PlistValue::Array array;
         for (const QVariant &item : value.toList()) {
-            if (auto converted = toPlistValue(item))
-                array.push_back(std::move(*converted));
+            tel::PlistValue converted = toPlistValue(item);
+            if (!converted.isNull())
+                array.push_back(std::move(converted));
         }
         return tel::PlistValue(std::move(array));
     }
@@ -80,13 +82,14 @@ std::optional<tel::PlistValue> toPlistValue(const QVariant &value)
         tel::PlistValue::Dictionary dictionary;
         const QVariantMap map = value.toMap();
         for (auto it = map.cbegin(); it != map.cend(); ++it) {
-            if (auto converted = toPlistValue(it.value()))
-                dictionary.emplace(it.key().toStdString(), std::move(*converted));
+            tel::PlistValue converted = toPlistValue(it.value());
+            if (!converted.isNull())
+                dictionary.emplace(it.key().toStdString(), std::move(converted));
         }
         return tel::PlistValue(std::move(dictionary));
     }
     default:
-        return std::nullopt;
+        return {};
     }
 }
 
@@ -99,10 +102,11 @@ tel::Host::Hooks telemetryHooks()
             QMetaObject::invokeMethod(app, std::move(block), Qt::QueuedConnection);
     };
     hooks.userDefaultsReader = [](const std::string &key) -> std::optional<tel::PlistValue> {
-        const QVariant value = UserDefaults::standardUserDefaults().objectForKey(QString::fromStdString(key));
-        if (!value.isValid())
+        tel::PlistValue converted =
+            toPlistValue(UserDefaults::standardUserDefaults().objectForKey(QString::fromStdString(key)));
+        if (converted.isNull())
             return std::nullopt;
-        return toPlistValue(value);
+        return std::optional<tel::PlistValue>(std::move(converted));
     };
     hooks.userDefaultsRemover = [](const std::string &key) {
         UserDefaults &defaults = UserDefaults::standardUserDefaults();

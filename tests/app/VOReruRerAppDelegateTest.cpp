@@ -11,6 +11,7 @@
 #include "platform/ColorPanel.h"
 #include "platform/QntPaths.h"
 #include "platform/UserDefaults.h"
+#include "telemetry/platform/Host.h"
 
 #include <QAction>
 #include <QApplication>
@@ -141,6 +142,17 @@ TEST(AppDelegateLaunch, LaunchMakesItsObjectsAndFollowsTheStartUpRule)
     EXPECT_EQ(VOReruRerAppDelegate::sharedImagesBankController()->windowNibName(), "QntImagesBank");
     EXPECT_FALSE(defaults.objectForKey("iCloudIsAvailable").isValid());
     EXPECT_TRUE(defaults.boolForKey("NSApplicationCrashOnExceptions"));
+    // The telemetry client reads the application's settings through the hooks launch gave it.
+    const std::optional<tel::PlistValue> crashOnExceptions = tel::Host::userDefault("NSApplicationCrashOnExceptions");
+    ASSERT_TRUE(crashOnExceptions.has_value());
+    EXPECT_TRUE(crashOnExceptions->isBoolean() && crashOnExceptions->toBool());
+    defaults.setObject(QVariantMap{{"list", QVariantList{1, "two"}}}, "QntTestNested");
+    const std::optional<tel::PlistValue> nested = tel::Host::userDefault("QntTestNested");
+    ASSERT_TRUE(nested && nested->isDictionary());
+    ASSERT_NE(nested->find("list"), nullptr);
+    EXPECT_EQ(nested->find("list")->array()->size(), 2u);
+    defaults.removeObjectForKey("QntTestNested");
+    EXPECT_FALSE(tel::Host::userDefault("QntTestNested").has_value());
     EXPECT_EQ(QXNews::sharedNews().delegate(), &delegate);
     EXPECT_EQ(delegate.optionsForQXNews(), "S");
     EXPECT_TRUE(startUpWindowVisible());

@@ -40,7 +40,7 @@ public:
 protected:
     // Draws the motif centred on the origin at the given size factor.
     virtual void drawMotif(QPainter &painter, double scale) const;
-    QSizeF motifSize() const;
+    virtual QSizeF motifSize() const;
     void writeProperties(QJsonObject &record, QJsonObject &images) const override;
     void readProperties(const QJsonObject &record, VRStyleCoding &coding) override;
 

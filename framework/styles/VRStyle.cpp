@@ -8,6 +8,8 @@
 #include "platform/NotificationCenter.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QMimeData>
 #include <QPainter>
 #include <QUuid>
 
@@ -251,8 +253,7 @@ QJsonObject VRStyle::toJson(QJsonObject &images) const
 void VRStyle::writeProperties(QJsonObject &record, QJsonObject &images) const
 {
     VRRastGroup::writeProperties(record, images);
-    record.remove(QStringLiteral("class"));
-    record.remove(QStringLiteral("enabled"));
+    record.remove(QStringLiteral("enabled"));   // "class" stays: it tells pasted styles from renderers
     record[QStringLiteral("key")] = m_uniqueKey;
     record[QStringLiteral("name")] = m_name;
     record[QStringLiteral("locked")] = m_locked;
@@ -296,6 +297,24 @@ bool VRStyle::isEqual(const VRStyle &other) const
     ra.remove(QStringLiteral("key"));
     rb.remove(QStringLiteral("key"));
     return ra == rb && a == b;
+}
+
+VRStyleRef VRStyle::styleFromPasteboard(const QMimeData *mimeData)
+{
+    if (!mimeData || !mimeData->hasFormat(kVRRasterizerPasteboardType))
+        return nullptr;
+    const QByteArray data = mimeData->data(kVRRasterizerPasteboardType);
+    if (data.size() > 64 * 1024 * 1024)
+        return nullptr;
+    const QJsonDocument document = QJsonDocument::fromJson(data);
+    const QJsonObject root = document.object();
+    const QJsonObject record = root.value(QStringLiteral("renderer")).toObject();
+    if (root.value(QStringLiteral("format")).toString() != QLatin1String("quintora.renderer")
+        || record.value(QStringLiteral("class")).toString() != QLatin1String("VRStyle"))
+        return nullptr;
+    const QJsonObject images = root.value(QStringLiteral("images")).toObject();
+    auto style = fromJson(record, images, QStringLiteral("renderer"));
+    return style ? style.value() : nullptr;
 }
 
 QString VRStyle::styleNameForFont(const QFont &font)

@@ -87,6 +87,8 @@ public:
                                          const QString &jsonPath = QStringLiteral("style"));
     static VRStyleRef fromJson(const QJsonObject &record, VRStyleCoding &coding);
     bool isEqual(const VRStyle &other) const;
+    // A style put on the pasteboard with copyToPasteboard(); null when there is none.
+    static VRStyleRef styleFromPasteboard(const QMimeData *mimeData);
 
     // The undo manager of the clients' drawing records style changes (none when detached).
     void registerUndoForChange(const void *target, const char *selector, std::function<void()> inverse);

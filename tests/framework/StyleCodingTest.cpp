@@ -161,3 +161,21 @@ TEST(StyleCodingTest, UnknownKeysAreIgnoredAndAbsentOnesTakeDefaults)
 }
 
 } // namespace
+
+namespace {
+
+TEST(StyleCodingTest, StylesTravelOnThePasteboardToo)
+{
+    const VRStyleRef style = VRStyle::styleWithFillColour(Qt::yellow, Qt::blue, 2.0);
+    QMimeData mime;
+    style->copyToPasteboard(&mime);
+    const VRStyleRef back = VRStyle::styleFromPasteboard(&mime);
+    ASSERT_TRUE(back);
+    EXPECT_TRUE(back->isEqual(*style));
+    EXPECT_FALSE(VRRasterizer::rasterizerFromPasteboard(&mime));   // a style is not a renderer
+    QMimeData strokeOnly;
+    VRStroke::strokeWithWidth(1.0, Qt::red)->copyToPasteboard(&strokeOnly);
+    EXPECT_FALSE(VRStyle::styleFromPasteboard(&strokeOnly));
+}
+
+} // namespace

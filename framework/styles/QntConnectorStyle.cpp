@@ -1,0 +1,62 @@
+#include "framework/styles/QntConnectorStyle.h"
+
+#include "framework/QntConnectorArrow.h"
+#include "framework/QntConnectorStylizedPath.h"
+#include "framework/styles/VRStyle.h"
+
+#include <QPainter>
+
+#include <algorithm>
+
+VR_CLASS_IMPL(QntConnectorStyle, VRRasterizer)
+
+void QntConnectorStyle::setShaft(std::shared_ptr<QntConnectorStylizedPath> shaft)
+{
+    willChange();
+    m_shaft = std::move(shaft);
+    didChange();
+}
+
+void QntConnectorStyle::setStartArrow(std::shared_ptr<QntConnectorArrow> arrow)
+{
+    willChange();
+    m_startArrow = std::move(arrow);
+    didChange();
+}
+
+void QntConnectorStyle::setEndArrow(std::shared_ptr<QntConnectorArrow> arrow)
+{
+    willChange();
+    m_endArrow = std::move(arrow);
+    didChange();
+}
+
+void QntConnectorStyle::render(QPainter &painter, const VRRenderContext &) const
+{
+    // The parts carry their own geometry, placed by the connector along its route.
+    if (m_shaft)
+        m_shaft->render(painter);
+    if (m_startArrow)
+        m_startArrow->render(painter);
+    if (m_endArrow)
+        m_endArrow->render(painter);
+}
+
+double QntConnectorStyle::extraSpace() const
+{
+    double extra = 0.0;
+    if (m_shaft && m_shaft->style())
+        extra = m_shaft->style()->extraSpace();
+    for (const auto *arrow : {m_startArrow.get(), m_endArrow.get()}) {
+        if (arrow)
+            extra = std::max(extra, std::max(arrow->size().width(), arrow->size().height()));
+    }
+    return extra;
+}
+
+void QntConnectorStyle::writeProperties(QJsonObject &record, QJsonObject &images) const
+{
+    VRRasterizer::writeProperties(record, images);
+    const VRStyleRef shaftStyle = m_shaft ? m_shaft->style() : nullptr;
+    record[QStringLiteral("shaftStyle")] = shaftStyle ? QJsonValue(shaftStyle->uniqueKey()) : QJsonValue(QJsonValue::Null);
+}

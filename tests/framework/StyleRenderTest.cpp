@@ -2,6 +2,7 @@
 
 #include "framework/styles/VRArrowStroke.h"
 #include "framework/styles/VRFill.h"
+#include "framework/styles/VRHatching.h"
 #include "framework/styles/VRStroke.h"
 #include "framework/styles/VRStyle.h"
 #include "framework/styles/VRTextAdornment.h"
@@ -126,6 +127,48 @@ TEST(StyleRenderTest, ExtraSpaceCoversStrokeAndShadow)
     style->addRenderer(fill);
     EXPECT_GE(style->extraSpace(), VRStyle::defaultShadow().extent());
     EXPECT_DOUBLE_EQ(style->maxStrokeWidth(), 10.0);
+}
+
+} // namespace
+
+namespace {
+
+TEST(StyleRenderTest, RotatedObjectsTurnTheirFrameRenderers)
+{
+    auto style = VRStyle::create();
+    auto fill = VRFill::fillWithGradient(VRGradient::gradientWithStartingColor(Qt::white, QColor(200, 60, 60), 0, 0));
+    style->addRenderer(fill);
+    auto hatch = std::make_shared<VRHatching>();
+    hatch->setAngleInDegrees(0.0);
+    hatch->setSpacing(10.0);
+    hatch->setColour(QColor(0, 0, 0, 90));
+    style->addRenderer(hatch);
+    auto text = std::make_shared<VRTextAdornment>();
+    text->setLabel(QStringLiteral("Turned"));
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPointSizeF(14.0);
+    text->setFont(font);
+    style->addRenderer(text);
+    style->addRenderer(VRStroke::strokeWithWidth(2.0, Qt::black));
+
+    QImage image(200, 160, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    VRRenderContext context;
+    context.bounds = QRectF(40, 50, 120, 60);
+    context.angle = 30.0 * M_PI / 180.0;
+    QTransform turn;
+    turn.translate(100, 80);
+    turn.rotateRadians(context.angle);
+    turn.translate(-100, -80);
+    QPainterPath frame;
+    frame.addRect(context.bounds);
+    context.path = turn.map(frame);
+    style->render(painter, context);
+    painter.end();
+    QString message;
+    EXPECT_TRUE(styletest::matchesGolden(image, "style-rotated", &message)) << message.toStdString();
 }
 
 } // namespace

@@ -1,8 +1,10 @@
 #include "StyleTestSupport.h"
 
 #include "framework/styles/VRArrowStroke.h"
+#include "framework/styles/VRCIFilterRastGroup.h"
 #include "framework/styles/VRFill.h"
 #include "framework/styles/VRHatching.h"
+#include "framework/styles/VRQuartzBlendRastGroup.h"
 #include "framework/styles/VRStroke.h"
 #include "framework/styles/VRStyle.h"
 #include "framework/styles/VRTextAdornment.h"
@@ -169,6 +171,64 @@ TEST(StyleRenderTest, RotatedObjectsTurnTheirFrameRenderers)
     painter.end();
     QString message;
     EXPECT_TRUE(styletest::matchesGolden(image, "style-rotated", &message)) << message.toStdString();
+}
+
+} // namespace
+
+namespace {
+
+struct FilterCase {
+    const char *filter;
+    QRgb expected;
+};
+
+class StyleEffectFilterTest : public testing::TestWithParam<FilterCase> {};
+
+TEST_P(StyleEffectFilterTest, FiltersTheChildrensPicture)
+{
+    auto effect = std::make_shared<VRCIFilterRastGroup>();
+    effect->setFilter(QString::fromLatin1(GetParam().filter));
+    effect->addRenderer(VRFill::fillWithColour(QColor(200, 100, 50)));
+    const QImage image = styletest::renderSample(*effect);
+    const QColor centre = QColor::fromRgba(image.pixel(80, 60));
+    const QColor expected = QColor::fromRgb(GetParam().expected);
+    EXPECT_NEAR(centre.red(), expected.red(), 2);
+    EXPECT_NEAR(centre.green(), expected.green(), 2);
+    EXPECT_NEAR(centre.blue(), expected.blue(), 2);
+    EXPECT_EQ(image.pixel(2, 2), qRgb(255, 255, 255));
+}
+
+INSTANTIATE_TEST_SUITE_P(Filters, StyleEffectFilterTest,
+                         testing::Values(FilterCase{"VRBlur", qRgb(200, 100, 50)},
+                                         FilterCase{"VRGreyscale", qRgb(124, 124, 124)},
+                                         FilterCase{"VRInvert", qRgb(55, 155, 205)},
+                                         FilterCase{"VRSepia", qRgb(165, 147, 114)},
+                                         FilterCase{"VRPosterize", qRgb(170, 85, 85)},
+                                         FilterCase{"VRSharpen", qRgb(200, 100, 50)}),
+                         [](const testing::TestParamInfo<FilterCase> &info) { return std::string(info.param.filter); });
+
+TEST(StyleRenderTest, BlendGroupCompositesWithItsModeAlphaAndMask)
+{
+    auto blend = std::make_shared<VRQuartzBlendRastGroup>();
+    blend->addRenderer(VRFill::fillWithColour(QColor(0, 0, 255)));
+    blend->setBlendMode(10);   // difference against white gives yellow
+    QImage image = styletest::renderSample(*blend);
+    EXPECT_EQ(image.pixel(80, 60), qRgb(255, 255, 0));
+    blend->setBlendMode(0);
+    blend->setAlpha(0.5);
+    image = styletest::renderSample(*blend);
+    EXPECT_NEAR(qRed(image.pixel(80, 60)), 128, 2);
+    EXPECT_EQ(qBlue(image.pixel(80, 60)), 255);
+    QImage mask(2, 1, QImage::Format_RGB32);
+    mask.setPixel(0, 0, qRgb(0, 0, 0));
+    mask.setPixel(1, 0, qRgb(255, 255, 255));
+    blend->setAlpha(1.0);
+    blend->setMaskImage(mask);
+    image = styletest::renderSample(*blend);
+    EXPECT_EQ(image.pixel(40, 60), qRgb(255, 255, 255));   // masked off on the left
+    EXPECT_EQ(image.pixel(120, 60), qRgb(0, 0, 255));
+    EXPECT_EQ(VRQuartzBlendRastGroup::compositionMode(1), QPainter::CompositionMode_Multiply);
+    EXPECT_EQ(VRCIFilterRastGroup::localizedFilterName("VRGreyscale"), "Greyscale");
 }
 
 } // namespace

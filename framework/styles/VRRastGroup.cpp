@@ -148,7 +148,7 @@ QImage VRRastGroup::renderChildrenOffscreen(QPainter &painter, const VRRenderCon
     const QRectF logical = context.path.boundingRect().united(context.bounds).adjusted(-extra, -extra, extra, extra);
     const QTransform world = painter.worldTransform();
     QRect area = world.mapRect(logical).toAlignedRect();
-    if (QPaintDevice *device = painter.device())
+    if (QPaintDevice *device = painter.device(); device && device->width() > 0 && device->height() > 0)
         area = area.intersected(QRect(0, 0, device->width(), device->height()));
     if (area.isEmpty())
         return {};

@@ -18,20 +18,6 @@ std::shared_ptr<QntElement> redSquareElement()
     return QntElement::createWithObjects({square}, QStringLiteral("motif"), QSizeF(8, 8));
 }
 
-// Elements draw their parts through the model's style bridge; until the model wires it up,
-// element drawing shows nothing and these checks cannot say anything.
-bool modelDrawsStyles()
-{
-    auto square = VRDrawableShape::shapeWithRect(QRectF(0, 0, 8, 8));
-    square->setStyle(VRStyle::styleWithFillColour(QColor(255, 0, 0), QColor(), 0.0));
-    QImage image(8, 8, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    square->render(painter);
-    painter.end();
-    return image.pixel(4, 4) == qRgb(255, 0, 0);
-}
-
 int redPixels(const QImage &image)
 {
     int count = 0;
@@ -43,8 +29,6 @@ int redPixels(const QImage &image)
 
 TEST(StyleElementDecoratorTest, DrawsTheElementAlongThePath)
 {
-    if (!modelDrawsStyles())
-        GTEST_SKIP() << "the model does not draw styles yet";
     QntPathDecorator decorator(redSquareElement());
     decorator.setInterval(20.0);
     EXPECT_EQ(decorator.uiName(), QStringLiteral("Element Decorator"));
@@ -90,8 +74,6 @@ namespace {
 
 TEST(StyleElementDecoratorTest, ConnectorStyleDrawsShaftThenArrows)
 {
-    if (!modelDrawsStyles())
-        GTEST_SKIP() << "the model does not draw styles yet";
     QPainterPath route;
     route.moveTo(10, 20);
     route.lineTo(190, 20);

@@ -9,7 +9,10 @@
 #include "framework/styles/VRStyle.h"
 #include "framework/styles/VRTextAdornment.h"
 
+#include <QBuffer>
 #include <QPainter>
+#include <QPdfWriter>
+#include <QSvgGenerator>
 
 #include <gtest/gtest.h>
 
@@ -229,6 +232,38 @@ TEST(StyleRenderTest, BlendGroupCompositesWithItsModeAlphaAndMask)
     EXPECT_EQ(image.pixel(120, 60), qRgb(0, 0, 255));
     EXPECT_EQ(VRQuartzBlendRastGroup::compositionMode(1), QPainter::CompositionMode_Multiply);
     EXPECT_EQ(VRCIFilterRastGroup::localizedFilterName("VRGreyscale"), "Greyscale");
+}
+
+} // namespace
+
+namespace {
+
+TEST(StyleRenderTest, VectorDevicesGetEveryRenderer)
+{
+    const VRStyleRef style = styletest::everyRendererStyle();
+    VRRenderContext context;
+    context.bounds = QRectF(20, 20, 160, 100);
+    context.path.addRoundedRect(context.bounds, 10, 10);
+    QBuffer svg;
+    svg.open(QIODevice::WriteOnly);
+    {
+        QSvgGenerator generator;
+        generator.setOutputDevice(&svg);
+        generator.setViewBox(QRect(0, 0, 200, 140));
+        QPainter painter(&generator);
+        style->render(painter, context);
+    }
+    EXPECT_TRUE(svg.data().contains("<image"));   // off-screen effects arrive as pictures
+    EXPECT_TRUE(svg.data().contains("<path"));
+    QBuffer pdf;
+    pdf.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&pdf);
+        QPainter painter(&writer);
+        style->render(painter, context);
+    }
+    EXPECT_TRUE(pdf.data().startsWith("%PDF"));
+    EXPECT_GT(pdf.data().size(), 2000);
 }
 
 } // namespace

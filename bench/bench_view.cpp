@@ -10,6 +10,7 @@
 #include "framework/VRStyleBridge.h"
 
 #include <QApplication>
+#include <QMouseEvent>
 #include <QRandomGenerator>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -127,8 +128,42 @@ void BM_FullRedraw(benchmark::State &state)
     state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
+// Dragging one object with the select tool: each mouse move moves it and repaints the view.
+void BM_DragObject(benchmark::State &state)
+{
+    Scene scene(objectCount());
+    scene.view->setScale(state.range(0) / 100.0);
+    const QPointF centre(scene.drawing->drawingSize().width() / 2, scene.drawing->drawingSize().height() / 2);
+    scene.view->scrollPointToCentre(centre);
+    QApplication::processEvents();
+    auto *layer = scene.drawing->activeLayerOfClass<VRObjectDrawingLayer>();
+    VRObjectRef target = layer->hitTest(centre);
+    for (int k = 0; !target && k < 200; ++k)
+        target = layer->hitTest(centre + QPointF(k * 3, k * 2));
+    if (!target) {
+        state.SkipWithError("no object under the centre");
+        return;
+    }
+    const QPointF start = target->logicalBounds().center();
+    auto send = [&](QEvent::Type type, QPointF drawingPoint, Qt::MouseButtons buttons) {
+        const QPointF pos = scene.view->mapFromDrawing(drawingPoint);
+        QMouseEvent event(type, pos, scene.view->mapToGlobal(pos), Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(scene.view, &event);
+    };
+    send(QEvent::MouseButtonPress, start, Qt::LeftButton);
+    int step = 0;
+    for (auto _ : state) {
+        const double dx = 10.0 * ((step++ % 40) < 20 ? (step % 20) : 20 - (step % 20));
+        send(QEvent::MouseMove, start + QPointF(dx, dx / 2), Qt::LeftButton);
+        QApplication::processEvents();
+    }
+    send(QEvent::MouseButtonRelease, start, Qt::NoButton);
+    state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+
 BENCHMARK(BM_PanRedraw)->Arg(100)->Arg(25)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FullRedraw)->Arg(100)->Arg(25)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DragObject)->Arg(100)->Arg(25)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -130,6 +130,13 @@ void VRDrawingView::observeDrawing()
     if (!m_drawing)
         return;
     connect(m_drawing, &VRDrawing::needsDisplay, this, [this] {
+        // During a drag the objects that change report their own areas; drawing everything on
+        // each mouse move would make large drawings sluggish. Catch up when the drag ends.
+        if (m_pressed) {
+            m_fullRepaintAfterGesture = true;
+            update();
+            return;
+        }
         invalidateAllContent();
         update();
     });
@@ -342,18 +349,39 @@ QPointF VRDrawingView::snapToGuides(const QRectF &moving, const VRObjectList &ex
         if (others.size() >= 300)
             break;
     }
+    invalidateGuideLines();
     const QPointF offset = guides->snapRect(moving, others, kGuideTolerance / m_scale);
-    invalidateAllContent();
-    update();
+    invalidateGuideLines();
     return offset;
+}
+
+void VRDrawingView::invalidateGuideLines()
+{
+    VRGuideLayer *guides = m_drawing ? m_drawing->guideLayer() : nullptr;
+    if (!guides)
+        return;
+    // Guide lines cross the whole drawing: repaint thin strips along them.
+    const QRect visible = visibleViewRect();
+    for (double x : guides->verticalGuides()) {
+        const int vx = int(std::floor(mapFromDrawing(QPointF(x, 0)).x()));
+        const QRect strip(vx - 2, visible.top(), 5, visible.height());
+        invalidateContent(strip);
+        update(strip);
+    }
+    for (double y : guides->horizontalGuides()) {
+        const int vy = int(std::floor(mapFromDrawing(QPointF(0, y)).y()));
+        const QRect strip(visible.left(), vy - 2, visible.width(), 5);
+        invalidateContent(strip);
+        update(strip);
+    }
 }
 
 void VRDrawingView::clearGuides()
 {
-    if (VRGuideLayer *guides = m_drawing ? m_drawing->guideLayer() : nullptr)
+    if (VRGuideLayer *guides = m_drawing ? m_drawing->guideLayer() : nullptr) {
+        invalidateGuideLines();
         guides->clearGuides();
-    invalidateAllContent();
-    update();
+    }
 }
 
 // ---- repainting ----------------------------------------------------------------------------
@@ -871,6 +899,11 @@ void VRDrawingView::mouseReleaseEvent(QMouseEvent *event)
     // The tool may change (auto-revert) during the release; hold the one that got the press.
     VRDrawingTool *tool = drawingTool();
     tool->mouseReleased(*this, toolEvent(event));
+    if (m_fullRepaintAfterGesture) {
+        m_fullRepaintAfterGesture = false;
+        invalidateAllContent();
+        update();
+    }
 }
 
 void VRDrawingView::mouseDoubleClickEvent(QMouseEvent *event)

@@ -151,6 +151,7 @@ private:
     QRect visibleViewRect() const;
     void invalidateContent(const QRect &viewRect);
     void invalidateAllContent();
+    void invalidateGuideLines();
     void paintContent(QPainter &painter, const QRect &viewRect);
     void paintPageBreaks(QPainter &painter, const QRectF &area) const;
     void paintSelection(QPainter &painter) const;
@@ -177,5 +178,5 @@ private:
     QRegion m_cacheDirty;
     std::vector<NotificationToken> m_tokens;
     int m_lastPainted = 0;
-    bool m_scrollWatched = false;
+    bool m_fullRepaintAfterGesture = false;
 };

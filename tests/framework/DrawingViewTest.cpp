@@ -6,6 +6,7 @@
 #include "framework/VRDrawingDocument.h"
 #include "framework/VRDrawableShape.h"
 #include "framework/VRGridLayer.h"
+#include "framework/VRGuideLayer.h"
 #include "framework/VRStyleBridge.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
@@ -360,4 +361,19 @@ TEST(DrawingView, DroppedPicturesAndObjectsLandCentredOnThePoint)
     QDropEvent refused(QPointF(at), Qt::CopyAction, &nothing, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(h.view, &refused);
     EXPECT_EQ(h.layer()->countOfObjects(), 0);
+}
+
+TEST(DrawingView, SmartGuidesSnapAMovingObjectToAnother)
+{
+    ViewHarness h;
+    const bool shown = VRGuideLayer::showSmartGuides();
+    VRGuideLayer::setShowSmartGuides(true);
+    VRObjectRef a = addBox(h, {100, 100, 60, 40});
+    VRObjectRef b = addBox(h, {300, 100, 60, 40});
+    h.click(QPointF(330, 120));
+    h.drag(QPointF(330, 120), QPointF(132, 260));   // b's left edge ends 2 points off a's
+    EXPECT_NEAR(b->logicalBounds().left(), 100, 1e-6);
+    EXPECT_NEAR(b->logicalBounds().top(), 240, 1e-6);
+    EXPECT_TRUE(h.drawing->guideLayer()->verticalGuides().isEmpty());   // cleared after the drag
+    VRGuideLayer::setShowSmartGuides(shown);
 }

@@ -13,6 +13,7 @@
 #include "framework/VRDrawablePath.h"
 #include "framework/VRDrawableShape.h"
 #include "framework/VRStyleBridge.h"
+#include "framework/VRTextShape.h"
 #include "platform/NotificationCenter.h"
 
 #include <QPainterPath>
@@ -120,17 +121,9 @@ void VRToolRegistry::registerStandardTools()
     add(std::make_shared<VRObjectCreationTool>(pathPrototype(), Gesture::Polyline),
         QStringLiteral("Path"));
 
-    // Free text: the text shape class when the framework has it, else a plain frameless box.
-    VRObjectRef textPrototype;
-    if (const VRClassInfo *textClass = VRClassInfo::byName(u"VRTextShape"); textClass && textClass->create)
-        textPrototype = std::static_pointer_cast<VRDrawableObject>(textClass->create());
-    if (!textPrototype) {
-        auto box = VRDrawableShape::shapeWithRect(QRectF(0, 0, 120, 30));
-        box->setStyle(VRStyleBridge::styleWithFillColour(Qt::transparent, Qt::transparent, 0.0));
-        textPrototype = box;
-    }
-    if (textPrototype->size().isEmpty())
-        textPrototype->setSize(QSizeF(120, 30));
+    // Free text: a text shape typed into right after it is placed.
+    auto textPrototype = std::make_shared<VRTextShape>();
+    textPrototype->setSize(QSizeF(120, 30));
     auto text = std::make_shared<VRObjectCreationTool>(textPrototype);
     text->setEditsTextAfterCreation(true);
     add(text, QStringLiteral("Text"));

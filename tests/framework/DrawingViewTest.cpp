@@ -8,6 +8,7 @@
 #include "framework/VRGridLayer.h"
 #include "framework/VRGuideLayer.h"
 #include "framework/VRStyleBridge.h"
+#include "framework/VRTextShape.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
@@ -376,4 +377,20 @@ TEST(DrawingView, SmartGuidesSnapAMovingObjectToAnother)
     EXPECT_NEAR(b->logicalBounds().top(), 240, 1e-6);
     EXPECT_TRUE(h.drawing->guideLayer()->verticalGuides().isEmpty());   // cleared after the drag
     VRGuideLayer::setShowSmartGuides(shown);
+}
+
+TEST(DrawingView, TextToolPlacesATextShapeAndTypesIntoIt)
+{
+    ViewHarness h;
+    h.useTool("Text");
+    h.click(QPointF(200, 200));
+    ASSERT_EQ(h.layer()->countOfObjects(), 1);
+    auto text = std::dynamic_pointer_cast<VRTextShape>(h.layer()->objects().first());
+    ASSERT_NE(text, nullptr);
+    ASSERT_NE(h.view->inlineEditor(), nullptr);
+    h.view->inlineEditor()->setPlainText("Hello diagram");
+    h.view->endInlineEditing(true);
+    EXPECT_EQ(text->string(), QStringLiteral("Hello diagram"));
+    h.undoStep();
+    EXPECT_NE(text->string(), QStringLiteral("Hello diagram"));
 }

@@ -1,0 +1,169 @@
+#include "ModelFixtures.h"
+
+#include "framework/VRConstants.h"
+#include "framework/VRDrawableShape.h"
+#include "framework/VRDrawing.h"
+#include "framework/VRDrawingDocument.h"
+#include "framework/VRGridLayer.h"
+#include "framework/VRObjectDrawingLayer.h"
+#include "framework/VRStyleBridge.h"
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+using namespace qnt::test;
+
+namespace {
+
+QString run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(30000))
+        return QString();
+    return QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
+}
+
+QString save(const QTemporaryDir &dir, const QString &name, const QByteArray &data)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(data);
+    return path;
+}
+
+QImage decode(const QByteArray &data)
+{
+    QBuffer buffer;
+    buffer.setData(data);
+    QImageReader reader(&buffer);
+    return reader.read();
+}
+
+class Export : public ::testing::Test
+{
+protected:
+    void SetUp() override { m_drawing = drawingWithEveryKind(); }
+    std::unique_ptr<VRDrawing> m_drawing;
+    QTemporaryDir m_dir;
+};
+
+} // namespace
+
+TEST_F(Export, PdfIsOneVectorPageOfTheDrawingSize)
+{
+    const QByteArray pdf = m_drawing->PDFDataWithProperties({});
+    ASSERT_TRUE(pdf.startsWith("%PDF"));
+    const QString info = run(QStringLiteral("pdfinfo"), {save(m_dir, QStringLiteral("d.pdf"), pdf)});
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n")))) << info.toStdString();
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Page size:\\s+800 x 600 pts")))) << info.toStdString();
+    // Cropped to the objects.
+    const QSizeF crop = m_drawing->sourceImageSizeWithCropping(true);
+    EXPECT_LT(crop.width(), 800);
+    const QString cropped = run(QStringLiteral("pdfinfo"),
+                                {save(m_dir, QStringLiteral("c.pdf"), m_drawing->PDFDataWithProperties({{kQntCropExportedFile, true}}))});
+    const QRegularExpression size(QStringLiteral("Page size:\\s+([0-9.]+) x ([0-9.]+) pts"));
+    const auto match = size.match(cropped);
+    ASSERT_TRUE(match.hasMatch()) << cropped.toStdString();
+    EXPECT_NEAR(match.captured(1).toDouble(), crop.width(), 1.0);
+    EXPECT_NEAR(match.captured(2).toDouble(), crop.height(), 1.0);
+}
+
+TEST_F(Export, PngHasTheResolutionSizeAndAlphaAsked)
+{
+    const QByteArray png = m_drawing->PNGDataWithProperties({{kVRExportPropertiesResolution, 144}});
+    const QString info = run(QStringLiteral("file"), {save(m_dir, QStringLiteral("d.png"), png)});
+    EXPECT_TRUE(info.contains(QStringLiteral("PNG image data, 1600 x 1200"))) << info.toStdString();
+    const QImage image = decode(png);
+    EXPECT_EQ(image.size(), QSize(1600, 1200));
+    EXPECT_EQ(qRound(image.dotsPerMeterX() * 0.0254), 144);
+    EXPECT_EQ(image.pixelColor(2, 2).alpha(), 255); // paper painted
+
+    const QImage alpha = decode(m_drawing->PNGDataWithProperties({{kQntPNGAlpha, true}}));
+    EXPECT_EQ(alpha.pixelColor(2, 2).alpha(), 0);
+
+    const QImage sized = decode(m_drawing->PNGDataWithProperties({{kQntExportedWidth, 400}, {kQntExportedHeight, 100}}));
+    EXPECT_EQ(sized.size(), QSize(400, 100));
+    const QImage widthOnly = decode(m_drawing->PNGDataWithProperties({{kQntExportedWidth, 400}}));
+    EXPECT_EQ(widthOnly.size(), QSize(400, 300));
+}
+
+TEST_F(Export, JpegQualityAndProgressive)
+{
+    const QByteArray low = m_drawing->JPEGDataWithProperties({{kNSImageCompressionFactor, 0.1}});
+    const QByteArray high = m_drawing->JPEGDataWithProperties({{kNSImageCompressionFactor, 1.0}});
+    EXPECT_LT(low.size(), high.size());
+    const QString baseline = run(QStringLiteral("file"), {save(m_dir, QStringLiteral("b.jpg"), high)});
+    EXPECT_TRUE(baseline.contains(QStringLiteral("JPEG image data"))) << baseline.toStdString();
+    EXPECT_TRUE(baseline.contains(QStringLiteral("800x600"))) << baseline.toStdString();
+    const QByteArray progressive = m_drawing->JPEGDataWithProperties({{kNSImageProgressive, true}});
+    const QString info = run(QStringLiteral("file"), {save(m_dir, QStringLiteral("p.jpg"), progressive)});
+    EXPECT_TRUE(info.contains(QStringLiteral("progressive"))) << info.toStdString();
+}
+
+TEST_F(Export, TiffCompressionAndAlpha)
+{
+    const QByteArray lzw = m_drawing->TIFFDataWithProperties({{kNSImageCompressionMethod, 5}, {kQntTIFFAlpha, true}});
+    const QByteArray plain = m_drawing->TIFFDataWithProperties({});
+    EXPECT_LT(lzw.size(), plain.size());
+    const QString info = run(QStringLiteral("file"), {save(m_dir, QStringLiteral("d.tiff"), lzw)});
+    EXPECT_TRUE(info.contains(QStringLiteral("TIFF image data"))) << info.toStdString();
+    EXPECT_TRUE(info.contains(QStringLiteral("LZW"))) << info.toStdString();
+    EXPECT_EQ(decode(lzw).pixelColor(1, 1).alpha(), 0);
+    EXPECT_EQ(decode(plain).size(), QSize(800, 600));
+}
+
+TEST_F(Export, SvgParsesAndHasNoForeignObject)
+{
+    VRDrawingDocument document;
+    document.setDrawing(drawingWithEveryKind());
+    const auto svg = document.saveToSVG(QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("d.svg"))), {});
+    ASSERT_TRUE(svg.has_value());
+    EXPECT_FALSE(svg->contains("foreignObject"));
+    const QString path = save(m_dir, QStringLiteral("d.svg"), *svg);
+    const QString out = run(QStringLiteral("python3"),
+                            {QStringLiteral("-c"),
+                             QStringLiteral("import sys,xml.etree.ElementTree as E;r=E.parse(sys.argv[1]).getroot();"
+                                            "print(r.tag, r.get('width'), r.get('height'), r.get('viewBox'))"),
+                             path});
+    EXPECT_TRUE(out.startsWith(QStringLiteral("{http://www.w3.org/2000/svg}svg"))) << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("0 0 800 600"))) << out.toStdString();
+}
+
+TEST_F(Export, GridOnlyWhenAsked)
+{
+    m_drawing->gridLayer()->setVisible(true);
+    const QImage without = decode(m_drawing->PNGDataWithProperties({}));
+    const QImage with = decode(m_drawing->PNGDataWithProperties({{kVKIncludeGridInExportedFile, true}}));
+    EXPECT_GT(differingPixels(without, with), 1000);
+    EXPECT_FALSE(m_drawing->gridLayer()->shouldDrawToPrinter()); // restored after the export
+}
+
+TEST(ExportSizes, CroppingAndEmptyDrawings)
+{
+    VRDrawing drawing;
+    drawing.setDrawingSize(QSizeF(300, 200));
+    EXPECT_EQ(drawing.sourceImageSizeWithCropping(false), QSizeF(300, 200));
+    EXPECT_EQ(drawing.sourceImageSizeWithCropping(true), QSizeF(0, 0));
+    EXPECT_TRUE(drawing.PNGDataWithProperties({{kQntCropExportedFile, true}}).isEmpty());
+    auto *layer = drawing.activeLayerOfClass<VRObjectDrawingLayer>();
+    auto shape = VRDrawableShape::shapeWithRect(QRectF(10, 20, 30, 40));
+    shape->setStyle(VRStyleBridge::styleWithFillColour(Qt::red, Qt::black, 2));
+    layer->addObject(shape);
+    const QSizeF crop = drawing.sourceImageSizeWithCropping(true);
+    // The stroke is included: at least half its width on each side.
+    EXPECT_GE(crop.width(), 32);
+    EXPECT_LE(crop.width(), 40);
+    EXPECT_GE(crop.height(), 42);
+    EXPECT_LE(crop.height(), 50);
+    // Absurd sizes are refused instead of exhausting memory.
+    EXPECT_TRUE(drawing.PNGDataWithProperties({{kVRExportPropertiesResolution, 1e6}}).isEmpty());
+}

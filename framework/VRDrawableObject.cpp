@@ -1,5 +1,6 @@
 #include "framework/VRDrawableObject.h"
 
+#include "framework/QntContextTextEditorView.h"
 #include "framework/VRArchiveReader.h"
 #include "framework/VRArchiveWriter.h"
 #include "framework/VRArchiver.h"
@@ -18,6 +19,7 @@
 #include <QJsonObject>
 #include <QMimeData>
 #include <QPainter>
+#include <QTextEdit>
 #include <QtMath>
 
 #include <cmath>
@@ -487,16 +489,24 @@ VRObjectList VRDrawableObject::allPartsOfClass(const VRClassInfo &cls) const
 void VRDrawableObject::startEditingInContextEditorWithView(QntContextTextEditorView *view)
 {
     m_editorView = view;
+    if (view)
+        view->editObject(shared_from_this());
 }
 
-void VRDrawableObject::endEditingInContextEditor(bool)
+void VRDrawableObject::endEditingInContextEditor(bool commit)
 {
+    QntContextTextEditorView *view = m_editorView;
+    if (!view)
+        return;
+    if (commit)
+        setTextContent(QTextDocumentFragment(view->textEditingView()->document()));
     m_editorView = nullptr;
+    view->editObject(nullptr);
 }
 
 QTextEdit *VRDrawableObject::textEditor() const
 {
-    return nullptr;
+    return m_editorView ? m_editorView->textEditingView() : nullptr;
 }
 
 void VRDrawableObject::render(QPainter &painter) const

@@ -100,9 +100,8 @@ QTransform VRShapeGroup::contentTransform() const
 
 void VRShapeGroup::memberDidChange(VRDrawableObject &)
 {
-    invalidateBoundsCache();
-    if (container())
-        container()->memberDidChange(*this);
+    // Observers of the group hear about changes of its parts (text edits, restyling).
+    notifyVisualChange();
 }
 
 void VRShapeGroup::geometryDidChange()

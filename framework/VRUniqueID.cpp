@@ -1,0 +1,8 @@
+#include "framework/VRUniqueID.h"
+
+#include <QUuid>
+
+QString VRUniqueID::uniqueKey()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+}

@@ -595,6 +595,9 @@ bool VRConnectorRouter::orthogonalSearch(const Port &from, const Port &to,
         const quint64 node = item.state >> 3;
         const quint64 i = node / ny, j = node % ny;
         if (i == gi && j == gj) {
+            // Arriving while moving away from the end's shape would double back over itself.
+            if (to.outDir != kNoDir && dir == to.outDir)
+                continue;
             const double cost = item.g + ((to.outDir != kNoDir && dir != inDir) ? penalty : 0.0);
             if (cost < bestGoal) {
                 bestGoal = cost;

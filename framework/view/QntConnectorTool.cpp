@@ -2,6 +2,7 @@
 
 #include "framework/view/VRDrawingView.h"
 #include "framework/view/VRViewController.h"
+#include "framework/routing/VRConnectorGeometry.h"
 #include "framework/QntConnector.h"
 #include "framework/QntConnectorDoubleText.h"
 #include "framework/QntElement.h"
@@ -9,13 +10,15 @@
 #include "framework/VRConstants.h"
 #include "framework/VRDrawing.h"
 #include "framework/VRObjectDrawingLayer.h"
-#include "framework/VRStyleBridge.h"
+#include "framework/styles/VRArrowStroke.h"
+#include "framework/styles/VRStyle.h"
 #include "framework/VRUndoManager.h"
 #include "platform/NotificationCenter.h"
 
 #include <QPainter>
 
 #include <cmath>
+#include <limits>
 
 VR_CLASS_IMPL_WITH(QntConnectorTool, &VRDrawingTool::staticClass(), nullptr)
 
@@ -39,6 +42,19 @@ const bool kHandlerInstalled = [] {
 }();
 
 constexpr int kMinimumDrag = 4;
+
+// Connectors drawn without a notation skin: a dark line with an arrowhead at the end.
+VRStyleRef defaultConnectorStyle()
+{
+    auto style = VRStyle::create();
+    auto stroke = std::make_shared<VRArrowStroke>();
+    stroke->setColour(QColor(45, 45, 45));
+    stroke->setWidth(1.5);
+    stroke->setArrowHeadAtStart(0);
+    stroke->setArrowHeadAtEnd(1);
+    style->addRenderer(stroke);
+    return style;
+}
 constexpr double kSpotPickDistance = 8.0;
 
 } // namespace
@@ -178,6 +194,16 @@ void QntConnectorTool::finish(VRDrawingView &view, QPointF point)
         return;
     }
     updateSourceSpot(target ? target->logicalBounds().center() : point);
+    int targetSpot = -1;
+    if (target) {
+        const auto [sourceIndex, targetIndex] = bestSpotPair(source.get(), *target);
+        if (source && !m_sourceSpotFixed && sourceIndex >= 0)
+            m_sourceSpot = sourceIndex;
+        targetSpot = targetIndex;
+        if (source && m_sourceSpot >= 0)
+            if (auto spot = source->stickySpotAtIndex(m_sourceSpot))
+                m_from = spot->location();
+    }
     std::shared_ptr<QntConnector> connector;
     if (m_kind == Kind::DoubleText)
         connector = std::make_shared<QntConnectorDoubleText>();
@@ -186,7 +212,7 @@ void QntConnectorTool::finish(VRDrawingView &view, QPointF point)
     if (m_kind == Kind::Sequence)
         connector->setMode(2);
     if (!connector->style())
-        connector->setStyle(VRStyleBridge::styleWithFillColour(Qt::transparent, QColor(45, 45, 45), 1.5));
+        connector->setStyle(defaultConnectorStyle());
     connector->setEnds(m_from, target ? m_to : view.snapToGrid(point));
 
     VRUndoManager *undo = view.drawing()->undoManager();
@@ -196,12 +222,8 @@ void QntConnectorTool::finish(VRDrawingView &view, QPointF point)
     layer->addObject(connector);
     if (source && m_sourceSpot >= 0)
         connector->startEndPoint()->attach(source, m_sourceSpot);
-    if (target) {
-        std::shared_ptr<QntStickySpot> spot = target->nearestStickySpot(
-            source ? source->transformIncludingParent().map(QPointF(0, 0)) : m_from);
-        if (spot)
-            connector->endEndPoint()->attach(target, spot->index());
-    }
+    if (target && targetSpot >= 0)
+        connector->endEndPoint()->attach(target, targetSpot);
     connector->setRouting(routingForNewConnectors());
     connector->updateStyle();
     connector->endsDidMove();
@@ -217,6 +239,62 @@ void QntConnectorTool::finish(VRDrawingView &view, QPointF point)
     QVariantMap info{{QStringLiteral("object"), QVariant::fromValue(VRObjectRef(connector))}};
     NotificationCenter::defaultCenter().post(kQntDidCreateConnectorNotification, connector.get(), info);
     finishedUse(view);
+}
+
+std::pair<int, int> QntConnectorTool::bestSpotPair(const QntElement *source, const QntElement &target) const
+{
+    // Spots that face each other along the shortest orthogonal path win: length plus a
+    // charge per bend the route will need, and a heavy charge for a spot facing away.
+    const auto sideNormal = [](const QntElement &e, QPointF p) {
+        return VRConnectorGeometry::normal(VRConnectorGeometry::sideOf(e.logicalBounds(), p));
+    };
+    const auto cost = [&](QPointF s, QPointF ns, QPointF t, QPointF nt) {
+        const QPointF d = t - s;
+        double bends = 0;
+        const double outS = QPointF::dotProduct(ns, d), outT = QPointF::dotProduct(nt, -d);
+        if ((ns != QPointF() && outS <= 0) || (nt != QPointF() && outT <= 0))
+            bends = 4;
+        else if (ns == QPointF() || nt == QPointF())
+            bends = 1;
+        else if (std::abs(QPointF::dotProduct(ns, nt)) > 0.5) {
+            const double across = std::abs(ns.x() != 0 ? d.y() : d.x());
+            bends = across < 0.5 ? 0 : 2;
+        } else {
+            bends = 1;
+        }
+        return std::abs(d.x()) + std::abs(d.y()) + 40.0 * bends;
+    };
+    int bestS = -1, bestT = -1;
+    double best = std::numeric_limits<double>::infinity();
+    const auto &targetSpots = target.stickySpots();
+    if (!source || m_sourceSpotFixed) {
+        const QPointF s = m_from;
+        const QPointF ns = source ? sideNormal(*source, s) : QPointF();
+        for (int t = 0; t < targetSpots.size(); ++t) {
+            const QPointF tp = targetSpots[t]->location();
+            const double c = cost(s, ns, tp, sideNormal(target, tp));
+            if (c < best) {
+                best = c;
+                bestT = t;
+            }
+        }
+        return {m_sourceSpot, bestT};
+    }
+    const auto &sourceSpots = source->stickySpots();
+    for (int si = 0; si < sourceSpots.size(); ++si) {
+        const QPointF sp = sourceSpots[si]->location();
+        const QPointF ns = sideNormal(*source, sp);
+        for (int t = 0; t < targetSpots.size(); ++t) {
+            const QPointF tp = targetSpots[t]->location();
+            const double c = cost(sp, ns, tp, sideNormal(target, tp));
+            if (c < best) {
+                best = c;
+                bestS = si;
+                bestT = t;
+            }
+        }
+    }
+    return {bestS, bestT};
 }
 
 void QntConnectorTool::updateSourceSpot(QPointF towards)

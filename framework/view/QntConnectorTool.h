@@ -5,6 +5,7 @@
 #include <QPointF>
 
 #include <memory>
+#include <utility>
 
 class QntElement;
 class QntStickySpot;
@@ -43,6 +44,8 @@ private:
     void setHover(VRDrawingView &view, const std::shared_ptr<QntElement> &element);
     void finish(VRDrawingView &view, QPointF point);
     void updateSourceSpot(QPointF towards);
+    // The source and target spot indices that give the neatest connection.
+    std::pair<int, int> bestSpotPair(const QntElement *source, const QntElement &target) const;
     void cancel(VRDrawingView &view);
 
     Kind m_kind;

@@ -96,11 +96,14 @@ QPainterPath unitOutline(const QString &kind)
         path.moveTo(-0.5, -0.38);
         path.cubicTo(-0.5, -0.22, 0.5, -0.22, 0.5, -0.38);
     } else if (kind == "Cloud") {
-        path.addEllipse(QRectF(-0.5, -0.2, 0.45, 0.6));
-        path.addEllipse(QRectF(-0.3, -0.5, 0.55, 0.7));
-        path.addEllipse(QRectF(0.05, -0.3, 0.45, 0.65));
-        path.addRect(QRectF(-0.3, 0.0, 0.6, 0.4));
-        path = path.simplified();
+        const QList<QRectF> puffs{{-0.5, -0.15, 0.4, 0.55}, {-0.3, -0.45, 0.45, 0.6},
+                                  {0.02, -0.5, 0.4, 0.55}, {0.12, -0.2, 0.38, 0.55},
+                                  {-0.25, 0.0, 0.55, 0.5}, {-0.3, -0.3, 0.6, 0.6}};
+        for (const QRectF &r : puffs) {
+            QPainterPath puff;
+            puff.addEllipse(r);
+            path = path.united(puff);
+        }
     } else if (kind == "Router") {
         path.addEllipse(QRectF(-0.5, -0.5, 1, 1));
     } else {
@@ -258,6 +261,10 @@ TEST(DiagramScreenshot, Network)
     connect(h, sw, pc);
     connect(h, sw, laptop);
     connect(h, sw, printer);
+    int connectors = 0;
+    for (const VRObjectRef &o : h.layer()->objects())
+        connectors += o->isKindOf<QntConnector>() ? 1 : 0;
+    EXPECT_EQ(connectors, 8);
     const QImage image = snapshot(h, QRectF(120, 40, 700, 680), "network.png");
     EXPECT_GT(distinctColours(image), 40);
 }

@@ -137,10 +137,18 @@ void VRStyleRegistry::loadDefaults()
 {
     VRStyleRegistry &registry = sharedStyleRegistry();
     const QString path = defaultRegistryPath();
-    if (QFileInfo::exists(path) && registry.readFromFile(path, ReplaceRegistry).ok())
-        return;
-    // A missing or unreadable registry file: start from the standard library (the unreadable
-    // file stays on disk untouched until the next save replaces it).
+    if (QFileInfo::exists(path)) {
+        const VRResult<void> read = registry.readFromFile(path, ReplaceRegistry);
+        if (read.ok())
+            return;
+        // The next save would replace the unreadable file: keep it aside instead of losing it.
+        const QString aside = QFileInfo(path).absolutePath() + QStringLiteral("/Registry (unreadable).styles");
+        QFile::remove(aside);
+        QFile::rename(path, aside);
+        qWarning("vr: the style library could not be read and was kept as \"%s\": %s",
+                 qPrintable(aside), qPrintable(read.errorMessage()));
+    }
+    // Start from the standard library.
     for (const VRStyleRef &style : standardStyles()) {
         if (!registry.m_styles.contains(style->uniqueKey()))
             registry.addStyle(style);

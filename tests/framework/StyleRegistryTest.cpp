@@ -5,6 +5,7 @@
 #include "framework/styles/VRStyleRegistry.h"
 #include "platform/NotificationCenter.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -189,6 +190,22 @@ TEST_F(StyleRegistryTest, DefaultsLoadTheStandardLibraryAndSaveToTheUserFolder)
     ASSERT_FALSE(menu->actions().isEmpty());
     EXPECT_EQ(menu->actions().first()->text(), kVRDefaultCategoryName);
     QFile::remove(VRStyleRegistry::defaultRegistryPath());
+}
+
+TEST_F(StyleRegistryTest, AnUnreadableRegistryFileIsKeptAside)
+{
+    const QString path = VRStyleRegistry::defaultRegistryPath();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("{\"format\":\"quintora.styles\",\"version\":1,\"styles\":[{\"key\":\"k\",\"renderers\":[{\"class\":\"QFile\"}]}]}");
+    file.close();
+    VRStyleRegistry::loadDefaults();
+    EXPECT_TRUE(registry().styleForKey("QNT-STANDARD-BASIC-SHAPE"));
+    const QString aside = QFileInfo(path).absolutePath() + "/Registry (unreadable).styles";
+    EXPECT_TRUE(QFileInfo::exists(aside));
+    EXPECT_FALSE(QFileInfo::exists(path));
+    QFile::remove(aside);
 }
 
 TEST(StrokeDashTest, PatternRulesAndRegisteredDashes)

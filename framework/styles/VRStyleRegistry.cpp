@@ -81,8 +81,9 @@ void VRStyleRegistry::flagPossibleUIChange()
 
 void VRStyleRegistry::addStyle(const VRStyleRef &style)
 {
-    style->setSharableValue(true);
-    style->setLocked(true);
+    // Filing a style in the library is no edit of any drawing: nothing goes on an undo stack.
+    style->m_sharable = true;
+    style->m_locked = true;
     style->setRegistered(true);
     const QString key = style->uniqueKey();
     if (const auto old = m_styles.value(key); old && old != style)

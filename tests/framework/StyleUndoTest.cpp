@@ -6,6 +6,7 @@
 #include "framework/styles/VRFill.h"
 #include "framework/styles/VRStroke.h"
 #include "framework/styles/VRStyle.h"
+#include "framework/styles/VRStyleRegistry.h"
 #include "platform/NotificationCenter.h"
 
 #include <gtest/gtest.h>
@@ -64,6 +65,17 @@ TEST(StyleUndoTest, StructureChangesUndo)
     EXPECT_TRUE(s.style->rendererAtIndex(0)->isKindOf<VRStroke>());
     s.undo().undo();
     EXPECT_TRUE(s.style->rendererAtIndex(0)->isKindOf<VRFill>());
+}
+
+TEST(StyleUndoTest, RegisteringAStyleIsNoDrawingEdit)
+{
+    StyledShape s;
+    const auto before = s.undo().undoStack().size();
+    VRStyleRegistry::registerStyle(s.style);
+    s.undo().closeOpenGroups();
+    EXPECT_EQ(s.undo().undoStack().size(), before);
+    EXPECT_TRUE(s.style->isLocked());
+    VRStyleRegistry::unregisterStyle(s.style);
 }
 
 TEST(StyleUndoTest, DetachedStylesRecordNothing)

@@ -1,6 +1,14 @@
 // Connector routing speed on a generated diagram: a grid of shapes with jittered positions and
 // sizes, joined by connectors between nearby shapes (and a few long ones across the drawing).
+#include "framework/routing/VRAvoidRouter.h"
 #include "framework/routing/VRConnectorRouter.h"
+#include "framework/QntConnector.h"
+#include "framework/QntElement.h"
+#include "framework/QntStickySpot.h"
+#include "framework/VRDrawableShape.h"
+#include "framework/VRDrawing.h"
+#include "framework/VRObjectDrawingLayer.h"
+#include "framework/VRUndoManager.h"
 
 #include <QApplication>
 #include <QRandomGenerator>
@@ -133,10 +141,81 @@ void BM_RerouteMovedShape(benchmark::State &state, VRRouteKind kind)
     state.counters["changedPerMove"] = double(rerouted) / std::max<qint64>(updates, 1);
 }
 
+// The same corpus as elements and connectors of a drawing: adding everything and routing it,
+// then dragging one element (its connectors follow and re-route through the drawing's router).
+struct ModelScene {
+    std::unique_ptr<VRDrawing> drawing = std::make_unique<VRDrawing>();
+    QList<std::shared_ptr<QntElement>> elements;
+    QList<std::shared_ptr<QntConnector>> connectors;
+
+    explicit ModelScene(const Corpus &corpus)
+    {
+        VRAvoidRouter::install();
+        drawing->undoManager()->disableUndoRegistration();
+        drawing->setDrawingSize(QSizeF(6000, 6000));
+        auto *layer = drawing->activeLayerOfClass<VRObjectDrawingLayer>();
+        VRObjectList all;
+        for (const QRectF &r : corpus.shapes) {
+            auto contour = VRDrawableShape::shapeWithRect(r, VRDrawableShape::unitRectAtOrigin());
+            contour->setID(QStringLiteral("contour"));
+            auto e = QntElement::createWithObjects({contour}, QStringLiteral("e"), r.size());
+            elements.push_back(e);
+            all.push_back(e);
+        }
+        layer->addObjectsFromArray(all);
+        VRObjectList lines;
+        for (const VRRouteRequest &req : corpus.connectors) {
+            auto c = std::make_shared<QntConnector>();
+            c->setEnds(req.start.point, req.end.point);
+            lines.push_back(c);
+            connectors.push_back(c);
+        }
+        layer->addObjectsFromArray(lines);
+        for (int k = 0; k < corpus.connectors.size(); ++k) {
+            const VRRouteRequest &req = corpus.connectors[k];
+            auto &c = connectors[k];
+            auto a = elements[int(req.start.shape)], b = elements[int(req.end.shape)];
+            c->startEndPoint()->attach(a, a->nearestStickySpot(req.start.point)->index());
+            c->endEndPoint()->attach(b, b->nearestStickySpot(req.end.point)->index());
+            c->setRouting(3);
+        }
+    }
+};
+
+void BM_ModelFullRoute(benchmark::State &state)
+{
+    const Corpus corpus = makeCorpus(shapes(), connectors(), VRRouteKind::Orthogonal);
+    for (auto _ : state) {
+        ModelScene scene(corpus);
+        scene.drawing->avoidRouter()->processPendingChanges();
+        state.PauseTiming();
+        scene.drawing.reset();
+        state.ResumeTiming();
+    }
+}
+
+void BM_ModelDragElement(benchmark::State &state)
+{
+    const Corpus corpus = makeCorpus(shapes(), connectors(), VRRouteKind::Orthogonal);
+    ModelScene scene(corpus);
+    VRAvoidRouter *router = scene.drawing->avoidRouter();
+    router->processPendingChanges();
+    auto moved = scene.elements[scene.elements.size() / 2 + 3];
+    int step = 0;
+    for (auto _ : state) {
+        const double dx = (step++ % 20) < 10 ? 6 : -6;
+        moved->setLocation(moved->location() + QPointF(dx, dx / 2));
+        router->processPendingChanges();
+    }
+    state.counters["attached"] = moved->connectedConnectors().size();
+}
+
 BENCHMARK_CAPTURE(BM_FullRoute, orthogonal, VRRouteKind::Orthogonal)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_FullRoute, polyline, VRRouteKind::Polyline)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_RerouteMovedShape, orthogonal, VRRouteKind::Orthogonal)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_RerouteMovedShape, polyline, VRRouteKind::Polyline)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ModelFullRoute)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ModelDragElement)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -67,6 +67,7 @@ const bool kViewFactoryInstalled = [] {
         auto *view = new VRDrawingView(document.drawing());
         if (area) {
             area->setWidgetResizable(false);
+            area->setAlignment(Qt::AlignCenter);   // a drawing smaller than the window sits centred
             area->setWidget(view);
         } else {
             QObject::connect(&document, &QObject::destroyed, view, &QObject::deleteLater);

@@ -236,3 +236,29 @@ TEST(ConnectorRouting, ConnectorKeyArmsTheSelectedElement)
     EXPECT_EQ(a->state(), 0);
     tool->setKeyCode(0);
 }
+
+TEST(ConnectorRouting, PolylineAndManualRoutingsThroughTheConnector)
+{
+    ViewHarness h;
+    auto a = addElement(h, {100, 200, 100, 60}, "eA");
+    auto b = addElement(h, {500, 200, 100, 60}, "eB");
+    auto wall = addElement(h, {300, 170, 60, 160}, "eWall");
+    auto c = connectWithTool(h, a, b);
+    ASSERT_NE(c, nullptr);
+    c->makeRoutingColaPolyline();
+    QApplication::processEvents();
+    EXPECT_EQ(c->routing(), 4);
+    QList<QPointF> pts = pointsOf(*c);
+    EXPECT_FALSE(crosses(pts, wall->logicalBounds()));
+    bool diagonal = false;
+    for (qsizetype k = 0; k + 1 < pts.size(); ++k)
+        diagonal = diagonal || (std::abs(pts[k].x() - pts[k + 1].x()) > 0.5 && std::abs(pts[k].y() - pts[k + 1].y()) > 0.5);
+    EXPECT_TRUE(diagonal);
+    // Back to a straight line through the wall: manual routings ignore obstacles.
+    c->makeStraight();
+    QApplication::processEvents();
+    EXPECT_EQ(pointsOf(*c).size(), 2);
+    h.undoStep();
+    QApplication::processEvents();
+    EXPECT_EQ(c->routing(), 4);
+}

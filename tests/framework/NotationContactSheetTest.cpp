@@ -1,0 +1,58 @@
+#include "framework/notations/QntNotation.h"
+#include "framework/notations/QntNotationCompiler.h"
+#include "framework/notations/QntNotationElementBuilder.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Draws every prototype of every shipped notation on one sheet per notation. Each must draw
+// something inside its cell; QNT_CONTACT_SHEETS=<folder> keeps the sheets for a look.
+TEST(NotationContactSheetTest, EveryPrototypeDraws)
+{
+    if (!QntNotationElementBuilder::elementsAvailable())
+        GTEST_SKIP() << "diagram elements are not part of this build";
+    QTemporaryDir out;
+    QString error;
+    const auto written = QntNotationCompiler::compileAll(
+        QDir::cleanPath(QStringLiteral(QNT_TEST_DATA_DIR "/../../resources/notations")), out.path(), &error);
+    ASSERT_TRUE(written.has_value()) << error.toStdString();
+    const QString keep = qEnvironmentVariable("QNT_CONTACT_SHEETS");
+    for (const QString &path : *written) {
+        QntNotation notation(path);
+        ASSERT_TRUE(notation.isValid());
+        QList<QntElementRecord> records = notation.allElementsAsPrototypesList();
+        ASSERT_FALSE(records.isEmpty()) << path.toStdString();
+        const int cell = 110;
+        const int columns = 8;
+        const int rows = int((records.size() + columns - 1) / columns);
+        QImage sheet(columns * cell, rows * (cell + 16), QImage::Format_ARGB32_Premultiplied);
+        sheet.fill(Qt::white);
+        QPainter painter(&sheet);
+        for (int i = 0; i < records.size(); ++i) {
+            const QImage image = QntNotationElementBuilder::renderImage(records.at(i).prototype, QSize(cell, cell), 10);
+            int opaque = 0;
+            for (int y = 0; y < image.height(); y += 2)
+                for (int x = 0; x < image.width(); x += 2)
+                    opaque += qAlpha(image.pixel(x, y)) > 0;
+            EXPECT_GT(opaque, 4) << records.at(i).elementId.toStdString() << " draws nothing";
+            const QPoint at((i % columns) * cell, (i / columns) * (cell + 16));
+            painter.drawImage(at, image);
+            painter.setPen(Qt::darkGray);
+            painter.setFont(QFont(QStringLiteral("DejaVu Sans"), 6));
+            painter.drawText(QRect(at.x(), at.y() + cell, cell, 16), Qt::AlignCenter, records.at(i).elementId);
+        }
+        painter.end();
+        if (!keep.isEmpty()) {
+            QDir().mkpath(keep);
+            sheet.save(keep + QLatin1Char('/') + QFileInfo(path).completeBaseName() + QStringLiteral(".png"));
+        }
+    }
+}
+
+} // namespace

@@ -1,0 +1,192 @@
+#include "framework/notations/FMDatabase.h"
+#include "framework/notations/QntColorScheme.h"
+#include "framework/notations/QntNotation.h"
+#include "framework/notations/QntNotationCompiler.h"
+#include "framework/notations/QntNotationElementBuilder.h"
+
+#if __has_include("framework/QntElement.h") && __has_include("framework/VRArchiver.h")
+#include "framework/QntElement.h"
+#include "framework/VRArchiver.h"
+#include "framework/VRDrawableShape.h"
+#include "framework/styles/VRStyle.h"
+#define QNT_TEST_ELEMENTS 1
+#endif
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#ifdef QNT_TEST_ELEMENTS
+namespace {
+
+QString sourceFolder()
+{
+    return QDir::cleanPath(QStringLiteral(QNT_TEST_DATA_DIR "/../../resources/notations"));
+}
+
+class QntNotationElementsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_dir = new QTemporaryDir;
+        QString error;
+        ASSERT_TRUE(QntNotationCompiler::compileAll(sourceFolder(), s_dir->path(), &error).has_value())
+            << error.toStdString();
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_dir;
+        s_dir = nullptr;
+    }
+    void SetUp() override
+    {
+        QntColorScheme::setCustomColorSchemePropsRef(nullptr);
+        QntColorScheme::releaseColorSchemeCache();
+    }
+    QString copyOf(const QString &file, const QString &target)
+    {
+        QDir().mkpath(QFileInfo(target).absolutePath());
+        QFile::remove(target);
+        EXPECT_TRUE(QFile::copy(s_dir->filePath(file), target));
+        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
+        return target;
+    }
+    static QColor fillOf(const VRObjectRef &part) { return part->style()->fillColour(); }
+    static QTemporaryDir *s_dir;
+    QTemporaryDir m_dir;
+};
+QTemporaryDir *QntNotationElementsTest::s_dir = nullptr;
+
+TEST_F(QntNotationElementsTest, ColourSchemesRecolourElements)
+{
+    const QString path = copyOf(QStringLiteral("FlowChart/FlowChart.db"), m_dir.filePath(QStringLiteral("FlowChart.db")));
+    QntNotation notation(path);
+    ASSERT_TRUE(notation.isValid());
+    QHash<QString, qint64> ids;
+    for (const auto &scheme : notation.colorSchemesList())
+        ids.insert(scheme.name, scheme.schemeId);
+    ASSERT_TRUE(ids.contains(QStringLiteral("Ocean")) && ids.contains(QStringLiteral("Forest")));
+
+    auto object = QntElement::createWithElementId(QStringLiteral("fcProcess"), path);
+    ASSERT_TRUE(object && object->isKindOf<QntElement>());
+    auto element = std::static_pointer_cast<QntElement>(object);
+    EXPECT_EQ(element->colorSchemeId(), ids.value(QStringLiteral("Ocean")));
+    const VRObjectRef contour = element->contourObject();
+    ASSERT_TRUE(contour && contour->style());
+    EXPECT_EQ(fillOf(contour).rgb(), QColor(QStringLiteral("#DCEBFA")).rgb());
+
+    element->replaceColorScheme(ids.value(QStringLiteral("Forest")));
+    EXPECT_EQ(element->colorSchemeId(), ids.value(QStringLiteral("Forest")));
+    EXPECT_EQ(fillOf(contour).rgb(), QColor(QStringLiteral("#DFF3E4")).rgb());
+    EXPECT_EQ(contour->style()->strokeColour().rgb(), QColor(QStringLiteral("#2F855A")).rgb());
+
+    // Every element of every list takes the scheme's colours where its parts ask for them.
+    int recoloured = 0;
+    for (const auto &record : notation.shapeElementsList() + notation.flowChartElementsList()) {
+        auto copy = std::static_pointer_cast<QntElement>(
+            QntElement::createWithElementId(record.elementId, path));
+        ASSERT_TRUE(copy) << record.elementId.toStdString();
+        copy->replaceColorScheme(ids.value(QStringLiteral("Forest")));
+        for (const auto &part : copy->groupObjects()) {
+            if (!part->hasMetadataForKey(QStringLiteral("QntSchemeFill")))
+                continue;
+            const int index = int(part->intValueForKey(QStringLiteral("QntSchemeFill")));
+            EXPECT_EQ(fillOf(part).rgb(), notation.colorSchemesItemsFill(ids.value(QStringLiteral("Forest"))).at(index).colour.rgb());
+            ++recoloured;
+        }
+    }
+    EXPECT_GT(recoloured, 20);
+
+    // The user's customised colours win over the database.
+    auto live = std::make_shared<QVariantMap>();
+    QVariantMap root{{QStringLiteral("Children"), QVariantList{QVariantMap{
+        {QStringLiteral("Id"), ids.value(QStringLiteral("Forest"))},
+        {QStringLiteral("Children"), QVariantList{QVariantMap{
+            {QStringLiteral("Name"), QStringLiteral("Fill")},
+            {QStringLiteral("Children"), QVariantList{QVariantMap{{QStringLiteral("Id"), 0},
+                                                                  {QStringLiteral("HexColorValue"), QStringLiteral("#123456")},
+                                                                  {QStringLiteral("AlphaValue"), 1.0}}}}}}}}}}};
+    live->insert(notation.notationName(), root);
+    QntColorScheme::setCustomColorSchemePropsRef(live);
+    element->replaceColorScheme(ids.value(QStringLiteral("Forest")));
+    EXPECT_EQ(fillOf(contour).rgb(), QColor(QStringLiteral("#123456")).rgb());
+    QntColorScheme::setCustomColorSchemePropsRef(nullptr);
+}
+
+TEST_F(QntNotationElementsTest, StoredElementsRoundTripThroughTheWriters)
+{
+    // importIntoDB starts from the template in the user's notations folder.
+    copyOf(QStringLiteral("Misc/CustomizableStyle.db"),
+           QntNotation::rootNotationsFolderPath() + QStringLiteral("/Misc/CustomizableStyle.db"));
+    QntNotation source(s_dir->filePath(QStringLiteral("Network/Network.db")));
+    VRObjectList objects;
+    for (const auto &record : source.shapeElementsList())
+        objects.append(record.prototype->copy());
+    ASSERT_GE(objects.size(), 10);
+
+    const auto imported = QntNotation::importIntoDB(QStringLiteral("My:Stencil?"), objects, QByteArray("icon"), QString());
+    ASSERT_TRUE(imported.ok()) << imported.errorMessage().toStdString();
+    EXPECT_TRUE(imported.value().endsWith(QStringLiteral("/Imported/MyStencil.db"))) << imported.value().toStdString();
+    QntNotation copy(imported.value());
+    ASSERT_TRUE(copy.isValid());
+    EXPECT_EQ(copy.notationName(), QStringLiteral("MyStencil"));
+    EXPECT_EQ(copy.blobParamForKey(QStringLiteral("notationIcon")), QByteArray("icon"));
+    auto list = copy.importedElementsList();
+    ASSERT_EQ(list.size(), objects.size());
+    for (int i = 0; i < list.size(); ++i) {
+        EXPECT_EQ(list.at(i).elementId, objects.at(i)->ID());
+        // Written, read and written again: the same record (read elements answer to their notation).
+        auto original = std::static_pointer_cast<QntElement>(objects.at(i));
+        original->setNotationPath(copy.notationPath());
+        original->setIsPrototype(true);
+        const QByteArray a = VRArchiver::objectData(list.at(i).prototype);
+        const QByteArray b = VRArchiver::objectData(original);
+        EXPECT_TRUE(a == b) << list.at(i).elementId.toStdString();
+    }
+    // The template's own element tables stay available to the imported notation.
+    EXPECT_TRUE(copy.existElementWithId(QStringLiteral("e100TABLE")));
+
+    // Row writers.
+    auto extra = objects.first()->copy();
+    extra->setID(QStringLiteral("EXTRA-1"));
+    ASSERT_TRUE(QntNotation::insertIntoDB(imported.value(), extra));
+    QntNotation after(imported.value());
+    EXPECT_EQ(after.importedElementsList().size(), objects.size() + 1);
+    extra->setString(QStringLiteral("Renamed"), QStringLiteral("TITLE"));
+    EXPECT_TRUE(after.updateImportedElement(extra));
+    EXPECT_EQ(after.prototypeForElementId(QStringLiteral("EXTRA-1"))->stringForKey(QStringLiteral("TITLE")),
+              QStringLiteral("Renamed"));
+    EXPECT_TRUE(after.removeImportedElement(extra));
+    EXPECT_FALSE(after.removeImportedElement(extra));
+    EXPECT_FALSE(after.existElementWithId(QStringLiteral("EXTRA-1")));
+
+    // A second import of the same name replaces the first whole.
+    const auto again = QntNotation::importIntoDB(QStringLiteral("MyStencil.db"), {objects.first()}, {}, QString());
+    ASSERT_TRUE(again.ok());
+    EXPECT_EQ(again.value(), imported.value());
+    EXPECT_EQ(QntNotation(again.value()).importedElementsList().size(), 1);
+}
+
+TEST_F(QntNotationElementsTest, UnreadableRowsAreSkipped)
+{
+    const QString path = copyOf(QStringLiteral("Office/Office.db"), m_dir.filePath(QStringLiteral("Office.db")));
+    const int before = int(QntNotation(path).shapeElementsList().size());
+    {
+        FMDatabase db(path);
+        ASSERT_TRUE(db.open());
+        ASSERT_TRUE(db.executeUpdate(QStringLiteral("UPDATE Elements SET Data = ? WHERE ID = ?"),
+                                     {QByteArray("{\"format\":\"quintora.objects\",\"objects\":[{\"class\":\"NSObject\"}]}"),
+                                      QStringLiteral("ofFolder")}));
+        ASSERT_TRUE(db.executeUpdate(QStringLiteral("UPDATE Elements SET Data = ? WHERE ID = ?"),
+                                     {QByteArray("\x00\x01garbage", 9), QStringLiteral("ofClock")}));
+    }
+    QntNotation notation(path);
+    EXPECT_EQ(notation.shapeElementsList().size(), before - 2);
+    EXPECT_FALSE(QntElement::createWithElementId(QStringLiteral("ofFolder"), path));
+    EXPECT_TRUE(QntElement::createWithElementId(QStringLiteral("ofBriefcase"), path));
+}
+
+} // namespace
+#endif

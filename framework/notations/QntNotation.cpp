@@ -2,6 +2,7 @@
 
 #include "framework/notations/FMDatabase.h"
 #include "framework/notations/QntNotationArchive.h"
+#include "framework/notations/QntNotationCompiler.h"
 #include "platform/QntPaths.h"
 
 #include <QBuffer>
@@ -828,8 +829,38 @@ void QntNotation::loadAllToDB(bool rewriteAll)
 #ifdef QT_NO_DEBUG
     Q_UNUSED(rewriteAll)
 #else
-    QntNotationArchive::rebuildUserNotations(rewriteAll);
+    const QString sources = qEnvironmentVariable("QNT_NOTATION_SOURCE_DIR");
+    if (sources.isEmpty()) {
+        qCInfo(lcNotation) << "set QNT_NOTATION_SOURCE_DIR to rebuild the notation databases";
+        return;
+    }
+    QTemporaryDir staging;
+    QString error;
+    const auto written = QntNotationCompiler::compileAll(sources, staging.path(), &error);
+    if (!written) {
+        qCWarning(lcNotation).noquote() << "notation sources:" << error;
+        return;
+    }
+    for (const QString &path : *written) {
+        const QString relative = QDir(staging.path()).relativeFilePath(path);
+        const QString target = rootNotationsFolderPath() + QLatin1Char('/') + relative;
+        if (QFileInfo::exists(target) && !rewriteAll)
+            continue;
+        QDir().mkpath(QFileInfo(target).absolutePath());
+        QFile::remove(target);
+        if (!QFile::copy(path, target))
+            qCWarning(lcNotation) << "cannot install" << target;
+    }
+    QMutexLocker lock(&g_cacheMutex);
+    notationCache().clear();
 #endif
+}
+
+QList<QntElementRecord> QntNotation::builtinLibraryElementsList(const QString &listName)
+{
+    const QntNotationRef notation =
+        notationWithPath(rootNotationsFolderPath() + QStringLiteral("/Misc/BuiltinLibraries.db"));
+    return notation && notation->isValid() ? notation->elementsList(listName) : QList<QntElementRecord>();
 }
 
 QByteArray QntNotation::dkObject(const VRObjectRef &object, const QString &asXMLDataForKey)

@@ -92,8 +92,13 @@ public:
                                           const QByteArray &icon,
                                           const QString &baseNotationFilename);
     static bool insertIntoDB(const QString &databasePath, const VRObjectRef &element);
-    // Developer maintenance: rebuilds the user's shipped databases from the notation sources.
+    // Developer maintenance: rebuilds the user's copies of the shipped databases from the notation
+    // sources named by QNT_NOTATION_SOURCE_DIR (only in debug builds; rewriteAll also replaces
+    // copies the user changed). Does nothing otherwise.
     static void loadAllToDB(bool rewriteAll);
+    // The built-in libraries' elements of one list ("Office", "Network", "Misc", "Apple"), from
+    // Misc/BuiltinLibraries.db below the root.
+    static QList<QntElementRecord> builtinLibraryElementsList(const QString &listName);
 
     // The object record under the key (the pasteboard's object format) and back.
     static QByteArray dkObject(const VRObjectRef &object, const QString &asXMLDataForKey);

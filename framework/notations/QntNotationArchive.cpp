@@ -120,8 +120,3 @@ void QntNotationArchive::postImageBankNotification(bool willAdd, const VRObjectR
     Q_UNUSED(element)
 #endif
 }
-
-void QntNotationArchive::rebuildUserNotations(bool rewriteAll)
-{
-    Q_UNUSED(rewriteAll)
-}

@@ -22,5 +22,4 @@ public:
     static void completeRecord(QntElementRecord &record);
 
     static void postImageBankNotification(bool willAdd, const VRObjectRef &element);
-    static void rebuildUserNotations(bool rewriteAll);
 };

@@ -16,6 +16,8 @@ public:
     ~VRViewController() override;
 
     VRDrawingView *view() const { return m_view; }
+    // The drawing view this controller runs (the document's main view).
+    VRDrawingView *mainView() const { return m_view; }
     VRDrawing *drawing() const;
 
     // Never null: falls back to "Select".

@@ -276,3 +276,55 @@ TEST(ConnectorGeometry, ManualRoutings)
     EXPECT_EQ(VRConnectorGeometry::sideOf({0, 0, 100, 50}, {100, 25}), VRRouteSide::Right);
     EXPECT_EQ(VRConnectorGeometry::sideOf({0, 0, 100, 50}, {50, 0}), VRRouteSide::Top);
 }
+
+TEST(Router, RandomDiagramsRouteClearOfEveryShape)
+{
+    // Shapes on a jittered grid (never overlapping) joined at random; every route found must be
+    // orthogonal (or a polyline), start and end at its spots and cross no shape.
+    for (quint32 seed : {1u, 2u, 3u}) {
+        VRConnectorRouter router;
+        QList<QRectF> shapes;
+        quint32 state = seed * 2654435761u;
+        auto next = [&state](int bound) {
+            state = state * 1664525u + 1013904223u;
+            return int((state >> 8) % quint32(bound));
+        };
+        for (int k = 0; k < 48; ++k) {
+            const QRectF r(40 + (k % 8) * 150 + next(30), 40 + (k / 8) * 120 + next(30),
+                           50 + next(40), 30 + next(30));
+            shapes.push_back(r);
+            router.setObstacle(k, r);
+        }
+        for (int k = 0; k < 60; ++k) {
+            const int a = next(48);
+            const int b = (a + 1 + next(47)) % 48;
+            const VRRouteKind kind = k % 3 == 0 ? VRRouteKind::Polyline : VRRouteKind::Orthogonal;
+            const VRRouteSide sa = VRConnectorGeometry::sideOf(shapes[a], shapes[b].center());
+            const VRRouteSide sb = VRConnectorGeometry::sideOf(shapes[b], shapes[a].center());
+            auto spot = [](const QRectF &r, VRRouteSide side) {
+                switch (side) {
+                case VRRouteSide::Left: return QPointF(r.left(), r.center().y());
+                case VRRouteSide::Right: return QPointF(r.right(), r.center().y());
+                case VRRouteSide::Top: return QPointF(r.center().x(), r.top());
+                default: return QPointF(r.center().x(), r.bottom());
+                }
+            };
+            router.setConnector(k, {kind, {spot(shapes[a], sa), a, sa}, {spot(shapes[b], sb), b, sb}});
+        }
+        router.update();
+        int routed = 0;
+        for (int k = 0; k < 60; ++k) {
+            if (!router.wasRouted(k))
+                continue;
+            ++routed;
+            const QList<QPointF> path = router.route(k);
+            ASSERT_GE(path.size(), 2);
+            if (k % 3 != 0) {
+                EXPECT_TRUE(isOrthogonal(path)) << seed << " " << k;
+            }
+            for (int s = 0; s < shapes.size(); ++s)
+                EXPECT_FALSE(pathCrosses(path, shapes[s])) << seed << " connector " << k << " shape " << s;
+        }
+        EXPECT_GE(routed, 58) << seed;
+    }
+}

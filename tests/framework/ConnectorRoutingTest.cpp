@@ -262,3 +262,36 @@ TEST(ConnectorRouting, PolylineAndManualRoutingsThroughTheConnector)
     QApplication::processEvents();
     EXPECT_EQ(c->routing(), 4);
 }
+
+TEST(ConnectorRouting, ManualRoutingsFollowAMovedElement)
+{
+    struct Row {
+        const char *name;
+        void (QntConnector::*make)();
+        int routing;
+    };
+    const Row rows[] = {{"straight", &QntConnector::makeStraight, 0},
+                        {"orthogonal", &QntConnector::routeOrthogonal, 1},
+                        {"zig-zag", &QntConnector::makeZigZag, 2},
+                        {"curve", &QntConnector::makeCurve, -1}};
+    for (const Row &row : rows) {
+        ViewHarness h;
+        auto a = addElement(h, {100, 200, 100, 60}, "eA");
+        auto b = addElement(h, {500, 300, 100, 60}, "eB");
+        auto c = connectWithTool(h, a, b);
+        ASSERT_NE(c, nullptr) << row.name;
+        ((*c).*row.make)();
+        if (row.routing >= 0)
+            EXPECT_EQ(c->routing(), row.routing) << row.name;
+        else
+            EXPECT_TRUE(c->isCurve()) << row.name;
+        h.useTool(kVRSelectToolName);
+        h.click(QPointF(550, 330));
+        h.drag(QPointF(550, 330), QPointF(600, 480));
+        QApplication::processEvents();
+        const QPainterPath path = c->path();
+        EXPECT_TRUE(near(path.pointAtPercent(0), c->startEndPoint()->location())) << row.name;
+        EXPECT_TRUE(near(path.currentPosition(), c->endEndPoint()->location())) << row.name;
+        EXPECT_NEAR(c->endEndPoint()->location().y(), b->logicalBounds().top(), 31) << row.name;
+    }
+}

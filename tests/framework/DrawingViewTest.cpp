@@ -394,3 +394,32 @@ TEST(DrawingView, TextToolPlacesATextShapeAndTypesIntoIt)
     h.undoStep();
     EXPECT_NE(text->string(), QStringLiteral("Hello diagram"));
 }
+
+TEST(DrawingView, PageBreaksAndGridShowAndHide)
+{
+    ViewHarness h;
+    const double pageWidth = h.drawing->printInfo().imageablePageBounds().width();
+    ASSERT_GT(pageWidth, 100);
+    h.view->scrollPointToCentre(QPointF(pageWidth, 300));
+    QApplication::processEvents();
+    const int column = h.at(QPointF(pageWidth, 300)).x();
+    auto columnPixels = [&] {
+        const QImage image = h.view->grab().toImage();
+        QList<QRgb> pixels;
+        for (int y = h.at(QPointF(0, 250)).y(); y < h.at(QPointF(0, 350)).y(); ++y)
+            pixels.push_back(image.pixel(column, y));
+        return pixels;
+    };
+    const QList<QRgb> plain = columnPixels();
+    h.view->setPageBreaksVisible(true);
+    EXPECT_TRUE(h.drawing->pageBreaksVisible());
+    EXPECT_NE(columnPixels(), plain);
+    h.view->setPageBreaksVisible(false);
+    EXPECT_EQ(columnPixels(), plain);
+
+    const bool grid = h.drawing->gridLayer()->isVisible();
+    const QImage before = h.view->grab().toImage();
+    h.view->toggleGridVisible();
+    EXPECT_NE(h.drawing->gridLayer()->isVisible(), grid);
+    EXPECT_NE(h.view->grab().toImage(), before);
+}

@@ -4,6 +4,7 @@
 #include "framework/view/VRToolRegistry.h"
 #include "framework/view/VRViewController.h"
 #include "framework/routing/VRAvoidRouter.h"
+#include "framework/QntConnector.h"
 #include "framework/VRConstants.h"
 #include "framework/VRDrawableObject.h"
 #include "framework/VRDrawing.h"
@@ -579,8 +580,8 @@ int VRDrawingView::handleAtViewPoint(QPointF viewPoint, VRObjectRef *object) con
     if (!layer || layer->countOfSelection() != 1)
         return -1;
     VRObjectRef single = layer->singleSelection();
-    if (!single || single->isLocked() || !single->isVisible())
-        return -1;
+    if (!single || single->isLocked() || !single->isVisible() || single->isKindOf<QntConnector>())
+        return -1;   // connectors follow their ends; they have no box to resize or turn
     for (int k = 8; k >= 0; --k) {
         const QPointF v = mapFromDrawing(handleDrawingPosition(*single, k));
         if (std::hypot(v.x() - viewPoint.x(), v.y() - viewPoint.y()) <= kHandleRadius + 2) {
@@ -608,6 +609,23 @@ void VRDrawingView::paintSelection(QPainter &painter) const
     for (const VRObjectRef &o : layer->selection()) {
         if (!o->isVisible() || !o->bounds().intersects(visible.adjusted(-50, -50, 50, 50)))
             continue;
+        if (o->isKindOf<QntConnector>()) {
+            // A connector shows its own line and its two ends.
+            const QPainterPath path = o->renderingPath();
+            QTransform toView;
+            toView.translate(kPasteboardMargin, kPasteboardMargin);
+            toView.scale(m_scale, m_scale);
+            painter.setPen(QPen(QColor(colour.red(), colour.green(), colour.blue(), 110), 5,
+                                Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawPath(toView.map(path));
+            painter.setPen(QPen(colour, 1));
+            painter.setBrush(Qt::white);
+            const auto &connector = static_cast<const QntConnector &>(*o);
+            for (const QPointF &end : {connector.startEndPoint()->location(), connector.endEndPoint()->location()})
+                painter.drawEllipse(mapFromDrawing(end), kHandleRadius, kHandleRadius);
+            continue;
+        }
         const QTransform t = o->transformIncludingParent();
         QPolygonF outline;
         for (int k : {0, 2, 4, 6})

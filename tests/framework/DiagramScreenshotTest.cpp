@@ -267,4 +267,15 @@ TEST(DiagramScreenshot, Network)
     EXPECT_EQ(connectors, 8);
     const QImage image = snapshot(h, QRectF(120, 40, 700, 680), "network.png");
     EXPECT_GT(distinctColours(image), 40);
+
+    // The same with a selected element (handles) and a selected connector (its line and ends).
+    h.click(router->logicalBounds().center());
+    const QImage element = h.area.grab().toImage();
+    element.save(QDir(outputFolder()).filePath("network-element-selected.png"));
+    h.click(QPointF(340, 370));   // on the router-to-web-server connector
+    ASSERT_NE(h.layer()->singleSelection(), nullptr);
+    EXPECT_TRUE(h.layer()->singleSelection()->isKindOf<QntConnector>());
+    const QImage connector = h.area.grab().toImage();
+    connector.save(QDir(outputFolder()).filePath("network-connector-selected.png"));
+    EXPECT_NE(element, connector);
 }

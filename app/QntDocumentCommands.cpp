@@ -1,0 +1,385 @@
+#include "app/QntDocumentCommands.h"
+
+#include "app/DrawingSizeController.h"
+#include "app/VKExportOptionsController.h"
+#include "app/VKLinearDuplicateController.h"
+#include "app/VKPolarDuplicateController.h"
+#include "framework/VRConstants.h"
+#include "framework/VRDrawing.h"
+#include "framework/VRDrawingDocument.h"
+#include "framework/VRGridLayer.h"
+#include "framework/VRObjectDrawingLayer.h"
+#include "framework/VRUndoManager.h"
+#include "framework/view/VRDrawingTool.h"
+#include "framework/view/VRZoomTool.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QMetaObject>
+#include <QSaveFile>
+#include <QUrl>
+
+#include <cmath>
+
+namespace {
+
+constexpr qint64 kTIFFType = 0;
+constexpr qint64 kJPEGType = 3;
+constexpr qint64 kPNGType = 4;
+constexpr qint64 kSVGType = 5;
+
+} // namespace
+
+QntDocumentCommands::QntDocumentCommands(VRDrawingDocument &document, QObject *parent)
+    : QObject(parent), m_document(document)
+{
+}
+
+QntDocumentCommands::~QntDocumentCommands()
+{
+    delete m_drawingSizeController.data();
+    delete m_linearController.data();
+    delete m_polarController.data();
+    delete m_exportController.data();
+    delete m_errorAlert.data();
+}
+
+VKExportOptionsController *QntDocumentCommands::exportController() const { return m_exportController; }
+VKLinearDuplicateController *QntDocumentCommands::linearDuplicateController() const { return m_linearController; }
+VKPolarDuplicateController *QntDocumentCommands::polarDuplicateController() const { return m_polarController; }
+DrawingSizeController *QntDocumentCommands::drawingSizeController() const { return m_drawingSizeController; }
+QMessageBox *QntDocumentCommands::errorAlert() const { return m_errorAlert; }
+
+QWidget *QntDocumentCommands::windowForSheet() const
+{
+    return m_document.windowForSheet();
+}
+
+VRObjectDrawingLayer *QntDocumentCommands::activeObjectLayer() const
+{
+    return m_document.drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+}
+
+// --- tools ---------------------------------------------------------------------------------
+
+void QntDocumentCommands::sendAutoRevert(bool on, QObject *sender)
+{
+    if (on)
+        m_document.switchOnAutoRevertAction(sender);
+    else
+        m_document.switchOffAutoRevertAction(sender);
+}
+
+void QntDocumentCommands::selectToolAction(const QString &senderLabel, QObject *sender)
+{
+    VRDrawingTool *tool = VRDrawingTool::drawingToolWithName(senderLabel);
+    sendAutoRevert(true, sender);
+    if (tool)
+        tool->set();
+}
+
+void QntDocumentCommands::moveStickySpotToolAction(QObject *sender)
+{
+    VRDrawingTool *tool = VRDrawingTool::drawingToolWithName(QStringLiteral("Select Sticky Spot"));
+    sendAutoRevert(false, sender);
+    if (tool)
+        tool->set();
+}
+
+void QntDocumentCommands::zoomToolAction(QObject *sender)
+{
+    VRDrawingTool *tool = VRDrawingTool::drawingToolWithName(QStringLiteral("Zoom"));
+    if (auto *zoom = dynamic_cast<VRZoomTool *>(tool)) {
+        zoom->setZoomsOut(false);
+        m_document.drawing()->invalidateCursors();
+    }
+    sendAutoRevert(false, sender);
+    if (tool)
+        tool->set();
+}
+
+void QntDocumentCommands::panToolAction(const QString &senderLabel, QObject *sender)
+{
+    VRDrawingTool *tool = VRDrawingTool::drawingToolWithName(senderLabel);
+    sendAutoRevert(false, sender);
+    if (tool)
+        tool->set();
+}
+
+void QntDocumentCommands::tableToolAction(QObject *sender)
+{
+    VRDrawingTool *tool = VRDrawingTool::drawingToolWithName(QStringLiteral("e100TABLE"));
+    sendAutoRevert(true, sender);
+    if (tool)
+        tool->set();
+}
+
+void QntDocumentCommands::styleCopyToolAction(QObject *sender)
+{
+    VRDrawingTool *tool = VRDrawingTool::drawingToolWithName(QStringLiteral("Style Copy Tool"));
+    sendAutoRevert(false, sender);
+    if (tool)
+        tool->set();
+}
+
+void QntDocumentCommands::connectorToolAction(const QString &itemIdentifier, QObject *sender)
+{
+    const QString name = itemIdentifier == QLatin1String("ConnectorDoubleToolItemId") ? kVRQntDoubleTextConnectorToolName
+                                                                                      : kVRQntConnectorToolName;
+    VRDrawingTool *tool = VRDrawingTool::drawingToolWithName(name);
+    sendAutoRevert(true, sender);
+    if (tool)
+        tool->set();
+}
+
+void QntDocumentCommands::toolButtonMatrixAction(const QString &cellTitle, VRDrawingTool *tool, QObject *sender)
+{
+    if (!tool)
+        return;
+    const QString name = tool->registeredName();
+    sendAutoRevert(name == QLatin1String("Select") || name == QLatin1String("e100TABLE"), sender);
+    if (auto *zoom = dynamic_cast<VRZoomTool *>(tool)) {
+        if (cellTitle == QLatin1String("Zoom In") || cellTitle == QLatin1String("Zoom Out")) {
+            zoom->setZoomsOut(cellTitle == QLatin1String("Zoom Out"));
+            m_document.drawing()->invalidateCursors();
+        }
+    }
+    tool->set();
+}
+
+QString QntDocumentCommands::toolbarItemIdentifierForToolName(const QString &name)
+{
+    static const QHash<QString, QString> items{
+        {QStringLiteral("Select"), QStringLiteral("SelectToolbarItemId")},
+        {QStringLiteral("Select Sticky Spot"), QStringLiteral("MoveStickySpotToolbarItemId")},
+        {QStringLiteral("Zoom In"), QStringLiteral("ZoomToolbarItemId")},
+        {QStringLiteral("Pan"), QStringLiteral("PanToolbarItemId")},
+        {QStringLiteral("e100TABLE"), QStringLiteral("TableToolbarItemId")},
+        {QStringLiteral("Connector"), QStringLiteral("ConnectorToolItemId")},
+    };
+    return items.value(name);
+}
+
+// --- button matrices -----------------------------------------------------------------------
+
+void QntDocumentCommands::undoredoButtonMatrixAction(const QString &cellTitle, QObject *sender)
+{
+    if (cellTitle == QLatin1String("Undo"))
+        m_document.undo(sender);
+    else if (cellTitle == QLatin1String("Redo"))
+        m_document.redo(sender);
+}
+
+QByteArray QntDocumentCommands::arrangementActionForCellTitle(const QString &cellTitle)
+{
+    // The vertical/horizontal naming of the centre commands is crossed on purpose: a
+    // "vertical centres" cell lines the centres up on one vertical line.
+    static const QHash<QString, QByteArray> actions{
+        {QStringLiteral("Align Left Edges"), "alignLeftEdges"},
+        {QStringLiteral("Align Vertical Centers"), "alignHorizontalCentres"},
+        {QStringLiteral("Align Right Edges"), "alignRightEdges"},
+        {QStringLiteral("Align Top Edges"), "alignTopEdges"},
+        {QStringLiteral("Align Horizontal Centers"), "alignVerticalCentres"},
+        {QStringLiteral("Align Bottom Edges"), "alignBottomEdges"},
+        {QStringLiteral("Distribute Vertical Space"), "distributeVerticalSpace"},
+        {QStringLiteral("Distribute Horizontal Space"), "distributeHorizontalSpace"},
+    };
+    return actions.value(cellTitle);
+}
+
+void QntDocumentCommands::alignButtonMatrixAction(const QString &cellTitle, QObject *sender)
+{
+    const QByteArray action = arrangementActionForCellTitle(cellTitle);
+    if (!action.isEmpty())
+        QMetaObject::invokeMethod(&m_document, action.constData(), Qt::DirectConnection, Q_ARG(QObject *, sender));
+}
+
+void QntDocumentCommands::distributeButtonMatrixAction(const QString &cellTitle, QObject *sender)
+{
+    alignButtonMatrixAction(cellTitle, sender);
+}
+
+// --- duplication ---------------------------------------------------------------------------
+
+void QntDocumentCommands::polarDuplicate()
+{
+    if (!m_polarController)
+        m_polarController = new VKPolarDuplicateController;
+    m_polarController->beginPolarDuplicationDialog(windowForSheet(), this);
+}
+
+void QntDocumentCommands::linearDuplicate()
+{
+    if (!m_linearController)
+        m_linearController = new VKLinearDuplicateController;
+    m_linearController->beginLinearDuplicationDialog(windowForSheet(), this);
+}
+
+int QntDocumentCommands::countOfItemsInSelection() const
+{
+    VRObjectDrawingLayer *layer = activeObjectLayer();
+    return layer ? int(layer->selectedAvailableObjects().size()) : 0;
+}
+
+void QntDocumentCommands::finishDuplication(VRObjectDrawingLayer &layer, const VRObjectList &copies,
+                                            const QString &actionName)
+{
+    if (copies.isEmpty())
+        return;
+    VRUndoManager *undo = layer.undoManager();
+    if (undo)
+        undo->beginUndoGrouping();
+    layer.recordSelectionForUndo();
+    layer.addObjectsFromArray(copies);
+    layer.exchangeSelectionWithObjectsFromArray(copies);
+    layer.commitSelectionUndoWithActionName(actionName);
+    if (undo)
+        undo->endUndoGrouping();
+}
+
+void QntDocumentCommands::doPolarDuplicateCopies(int copies, QPointF centre, double incAngle, bool rotateCopies)
+{
+    VRObjectDrawingLayer *layer = activeObjectLayer();
+    if (!layer)
+        return;
+    const VRObjectList selection = layer->selectedAvailableObjects();
+    if (selection.isEmpty())
+        return;
+    const double radians = incAngle * M_PI / 180.0;
+    VRGridLayer *grid = m_document.drawing()->gridLayer();
+    const QPointF point = grid ? grid->pointForGridLocation(centre) : centre;
+    const VRObjectList made = layer->polarDuplicate(selection, point, copies, radians, rotateCopies);
+    finishDuplication(*layer, made, tr("Polar Duplication"));
+}
+
+void QntDocumentCommands::doAutoPolarDuplicateWithCentre(QPointF centre)
+{
+    VRObjectDrawingLayer *layer = activeObjectLayer();
+    if (!layer)
+        return;
+    const VRObjectRef single = layer->singleSelection();
+    if (!single)
+        return;
+    VRGridLayer *grid = m_document.drawing()->gridLayer();
+    const QPointF point = grid ? grid->pointForGridLocation(centre) : centre;
+    finishDuplication(*layer, layer->autoPolarDuplicate(single, point), tr("Auto Polar Duplication"));
+}
+
+void QntDocumentCommands::doLinearDuplicateCopies(int copies, QSizeF offset)
+{
+    VRObjectDrawingLayer *layer = activeObjectLayer();
+    if (!layer)
+        return;
+    const VRObjectList selection = layer->selectedAvailableObjects();
+    if (selection.isEmpty())
+        return;
+    VRGridLayer *grid = m_document.drawing()->gridLayer();
+    const QSizeF distance = grid ? grid->quartzDistanceForGridDistance(offset) : offset;
+    finishDuplication(*layer, layer->linearDuplicate(selection, distance, copies), tr("Linear Duplication"));
+}
+
+// --- drawing size --------------------------------------------------------------------------
+
+void QntDocumentCommands::openDrawingSizePanel()
+{
+    if (!m_drawingSizeController)
+        m_drawingSizeController = new DrawingSizeController;
+    m_drawingSizeController->beginDrawingSizeDialog(windowForSheet(), m_document.drawing());
+}
+
+// --- export --------------------------------------------------------------------------------
+
+void QntDocumentCommands::exportAction()
+{
+    if (!m_exportController)
+        m_exportController = new VKExportOptionsController;
+    m_exportController->beginExportDialogWithParentWindow(windowForSheet(), this);
+}
+
+void QntDocumentCommands::exportSVGAction()
+{
+    if (!m_exportController)
+        m_exportController = new VKExportOptionsController;
+    m_exportController->beginSVGExportDialogWithParentWindow(windowForSheet(), this);
+}
+
+QString QntDocumentCommands::displayName() const
+{
+    return m_document.displayName();
+}
+
+QSizeF QntDocumentCommands::sourceImageSize(qint64, const QVariantMap &options) const
+{
+    const bool crop = (options.value(kQntCropExportedFile).toLongLong() & 0xff) != 0;
+    return m_document.drawing()->sourceImageSizeWithCropping(crop);
+}
+
+bool QntDocumentCommands::performExportType(qint64 type, const QVariantMap &options)
+{
+    const QUrl url = options.value(kVKExportedFileURL).toUrl();
+    if (!url.isLocalFile()) {
+        showExportError(url.toString(), tr("Only files on this computer can be written."));
+        return false;
+    }
+
+    VRDrawing *drawing = m_document.drawing();
+    VRGridLayer *grid = drawing->gridLayer();
+    const bool includeGrid = options.value(kVKIncludeGridInExportedFile).toBool();
+    const bool gridPrinted = grid && grid->shouldDrawToPrinter();
+    if (grid && includeGrid)
+        grid->setShouldDrawToPrinterSilently(true);
+
+    QByteArray data;
+    switch (type) {
+    case kTIFFType:
+        data = drawing->TIFFDataWithProperties(options);
+        break;
+    case kJPEGType:
+        data = drawing->JPEGDataWithProperties(options);
+        break;
+    case kPNGType:
+        data = drawing->PNGDataWithProperties(options);
+        break;
+    case kSVGType:
+        data = m_document.saveToSVG(url, options).value_or(QByteArray());
+        break;
+    default:
+        data = drawing->PDFDataWithProperties(options);
+        break;
+    }
+
+    if (grid && includeGrid)
+        grid->setShouldDrawToPrinterSilently(gridPrinted);
+
+    // The SVG goes, named after the document, into the folder just chosen.
+    QString path = url.toLocalFile();
+    if (type == kSVGType)
+        path = QDir(path).filePath(QFileInfo(m_document.displayName()).completeBaseName() + QStringLiteral(".svg"));
+
+    if (data.isEmpty()) {
+        showExportError(path, tr("The drawing has nothing to export at this size."));
+        return false;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
+        showExportError(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+void QntDocumentCommands::showExportError(const QString &path, const QString &reason)
+{
+    qWarning().noquote() << "Export to" << path << "failed:" << reason;
+    delete m_errorAlert.data();
+    auto *alert = new QMessageBox(QMessageBox::Warning, tr("Export failed"),
+                                  tr("The drawing could not be exported to “%1”.").arg(QDir::toNativeSeparators(path)),
+                                  QMessageBox::Ok, windowForSheet());
+    alert->setInformativeText(reason);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setWindowModality(windowForSheet() ? Qt::WindowModal : Qt::ApplicationModal);
+    m_errorAlert = alert;
+    alert->open();
+}

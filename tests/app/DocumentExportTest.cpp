@@ -1,0 +1,250 @@
+#include "app/QntDocumentCommands.h"
+#include "app/VKExportOptionsController.h"
+#include "framework/VRConstants.h"
+#include "framework/VRDrawableShape.h"
+#include "framework/VRDrawing.h"
+#include "framework/VRDrawingDocument.h"
+#include "framework/VRGridLayer.h"
+#include "framework/VRObjectDrawingLayer.h"
+#include "platform/UserDefaults.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QImage>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(30000);
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+class DocumentExport : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        for (const QString &key : {kQntFileType, kVRExportPropertiesResolution, kQntCropExportedFile, kQntPNGAlpha,
+                                   kQntTIFFAlpha})
+            UserDefaults::standardUserDefaults().removeObjectForKey(key);
+        document = std::make_unique<VRDrawingDocument>();
+        document->setFilePath(folder.filePath(QStringLiteral("Plan.qnt")));
+        drawing()->setDrawingSize(QSizeF(800, 400));
+        auto *layer = drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+        layer->addObject(VRDrawableShape::shapeWithRect(QRectF(100, 100, 200, 100)));
+        commands = std::make_unique<QntDocumentCommands>(*document);
+        ASSERT_TRUE(folder.isValid());
+    }
+    void TearDown() override
+    {
+        commands.reset();
+        document.reset();
+    }
+    VRDrawing *drawing() const { return document->drawing(); }
+
+    // Opens the dialog, picks the format as a user would and returns the controller.
+    VKExportOptionsController *openDialogWithFormat(qint64 type)
+    {
+        commands->exportAction();
+        VKExportOptionsController *controller = commands->exportController();
+        QComboBox *format = controller->formatPopUpButton();
+        format->setCurrentIndex(format->findData(type));
+        controller->formatPopUpAction();
+        return controller;
+    }
+    void chooseResolution(VKExportOptionsController *controller, int dpi)
+    {
+        QComboBox *resolution = controller->resolutionPopUpButton();
+        resolution->setCurrentIndex(resolution->findData(dpi));
+        controller->resolutionPopUpAction();
+    }
+    QString finish(VKExportOptionsController *controller, const QString &name)
+    {
+        const QString path = folder.filePath(name);
+        controller->panel()->hide();
+        controller->exportPanelDidEnd(1, QUrl::fromLocalFile(path));
+        return path;
+    }
+
+    QTemporaryDir folder;
+    std::unique_ptr<VRDrawingDocument> document;
+    std::unique_ptr<QntDocumentCommands> commands;
+};
+
+} // namespace
+
+TEST_F(DocumentExport, PNGWidthTypedAt72DotsPerInchKeepsTheAspectRatio)
+{
+    VKExportOptionsController *controller = openDialogWithFormat(VKExportOptionsController::PNG);
+    chooseResolution(controller, 72);
+    EXPECT_EQ(controller->widthTextbox()->text(), "800");
+    EXPECT_EQ(controller->heightTextbox()->text(), "400");
+    controller->widthTextbox()->setText(QStringLiteral("400"));
+    emit controller->widthTextbox()->editingFinished();
+    EXPECT_EQ(controller->heightTextbox()->text(), "200");
+    const QString path = finish(controller, QStringLiteral("plan.png"));
+    const QImage image(path);
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.width(), 400);
+    EXPECT_EQ(image.height(), 200);
+    EXPECT_TRUE(run(QStringLiteral("file"), {path}).contains(QStringLiteral("PNG image data, 400 x 200")));
+
+    // Typing the height works the other way round.
+    controller = openDialogWithFormat(VKExportOptionsController::PNG);
+    controller->heightTextbox()->setText(QStringLiteral("100"));
+    emit controller->heightTextbox()->editingFinished();
+    EXPECT_EQ(controller->widthTextbox()->text(), "200");
+}
+
+TEST_F(DocumentExport, ResolutionScalesThePointSize)
+{
+    VKExportOptionsController *controller = openDialogWithFormat(VKExportOptionsController::PNG);
+    chooseResolution(controller, 300);
+    EXPECT_TRUE(controller->widthTextbox()->isHidden());
+    const QString path = finish(controller, QStringLiteral("plan300.png"));
+    EXPECT_EQ(controller->options().value(kQntExportedWidth).toDouble(), 0.0);
+    const QImage image(path);
+    EXPECT_EQ(image.width(), qRound(800 * 300 / 72.0));
+    EXPECT_EQ(image.height(), qRound(400 * 300 / 72.0));
+    // The next dialog starts at the resolution used.
+    EXPECT_EQ(UserDefaults::standardUserDefaults().integerForKey(kVRExportPropertiesResolution), 300);
+}
+
+TEST_F(DocumentExport, PDFJPEGAndTIFFOpenInOutsideToolsWithTheirOptions)
+{
+    VKExportOptionsController *controller = openDialogWithFormat(VKExportOptionsController::PDF);
+    EXPECT_EQ(controller->resolutionPopUpButton()->currentData().toInt(), 300);
+    EXPECT_FALSE(controller->resolutionPopUpButton()->isEnabled());
+    const QString pdf = finish(controller, QStringLiteral("plan.pdf"));
+    const QString info = run(QStringLiteral("pdfinfo"), {pdf});
+    EXPECT_TRUE(info.contains(QStringLiteral("Pages:"))) << info.toStdString();
+    EXPECT_TRUE(info.contains(QStringLiteral("800 x 400 pts"))) << info.toStdString();
+    // Looking at PDF does not change the remembered bitmap resolution.
+    EXPECT_FALSE(UserDefaults::standardUserDefaults().objectForKey(kVRExportPropertiesResolution).isValid()
+                 && UserDefaults::standardUserDefaults().integerForKey(kVRExportPropertiesResolution) == 300);
+
+    controller = openDialogWithFormat(VKExportOptionsController::JPEG);
+    EXPECT_EQ(controller->jpegQualitySlider()->value(), 67);
+    controller->jpegProgressiveCheckbox()->click();
+    const QString jpeg = finish(controller, QStringLiteral("plan.jpg"));
+    const QString jpegInfo = run(QStringLiteral("file"), {jpeg});
+    EXPECT_TRUE(jpegInfo.contains(QStringLiteral("JPEG image data"))) << jpegInfo.toStdString();
+    EXPECT_TRUE(jpegInfo.contains(QStringLiteral("progressive"))) << jpegInfo.toStdString();
+    EXPECT_TRUE(jpegInfo.contains(QStringLiteral("800x400"))) << jpegInfo.toStdString();
+
+    controller = openDialogWithFormat(VKExportOptionsController::TIFF);
+    QComboBox *compression = controller->tiffCompressionPopUpButton();
+    compression->setCurrentIndex(compression->findText(QStringLiteral("LZW")));
+    controller->tiffCompressionAction();
+    controller->tiffAlphaCheckbox()->click();
+    const QString tiff = finish(controller, QStringLiteral("plan.tiff"));
+    const QString tiffInfo = run(QStringLiteral("file"), {tiff});
+    EXPECT_TRUE(tiffInfo.contains(QStringLiteral("TIFF image data"))) << tiffInfo.toStdString();
+    EXPECT_TRUE(tiffInfo.contains(QStringLiteral("LZW"))) << tiffInfo.toStdString();
+    const QImage tiffImage(tiff);
+    EXPECT_TRUE(tiffImage.hasAlphaChannel());
+    EXPECT_EQ(qAlpha(tiffImage.pixel(5, 5)), 0);
+    EXPECT_EQ(UserDefaults::standardUserDefaults().integerForKey(kQntFileType), VKExportOptionsController::TIFF);
+}
+
+TEST_F(DocumentExport, SVGIsNamedAfterTheDocumentAndLeavesTheGridOptionAvailable)
+{
+    commands->exportSVGAction();
+    VKExportOptionsController *controller = commands->exportController();
+    EXPECT_FALSE(controller->includeGridCheckbox()->isEnabled());
+    EXPECT_EQ(controller->panel()->fileMode(), QFileDialog::Directory);
+    controller->panel()->hide();
+    controller->exportPanelDidEnd(1, QUrl::fromLocalFile(folder.path()));
+    const QString svg = folder.filePath(QStringLiteral("Plan.svg"));
+    ASSERT_TRUE(QFile::exists(svg));
+    const QString parsed = run(QStringLiteral("python3"),
+                               {QStringLiteral("-c"),
+                                QStringLiteral("import sys, xml.etree.ElementTree as E; r = E.parse(sys.argv[1]).getroot(); "
+                                               "print(r.tag, r.get('viewBox'))"),
+                                svg});
+    EXPECT_TRUE(parsed.startsWith(QStringLiteral("{http://www.w3.org/2000/svg}svg"))) << parsed.toStdString();
+    EXPECT_TRUE(parsed.contains(QStringLiteral("0 0 800 400"))) << parsed.toStdString();
+    EXPECT_EQ(UserDefaults::standardUserDefaults().integerForKey(kQntFileType), VKExportOptionsController::SVG);
+
+    // The next save dialog offers no SVG: it starts on its own first format with the grid box usable.
+    commands->exportAction();
+    EXPECT_NE(controller->fileType(), VKExportOptionsController::SVG);
+    EXPECT_TRUE(controller->includeGridCheckbox()->isEnabled());
+    controller->panel()->hide();
+}
+
+TEST_F(DocumentExport, IncludedGridIsDrawnAndThePrintFlagIsKept)
+{
+    VRGridLayer *grid = drawing()->gridLayer();
+    ASSERT_NE(grid, nullptr);
+    grid->setShouldDrawToPrinterSilently(false);
+    auto countGridPixels = [](const QImage &image) {
+        int count = 0;
+        for (int y = 250; y < 400; ++y)
+            for (int x = 400; x < 800; ++x)
+                count += image.pixel(x, y) != qRgb(255, 255, 255);
+        return count;
+    };
+    VKExportOptionsController *controller = openDialogWithFormat(VKExportOptionsController::PNG);
+    const QString plain = finish(controller, QStringLiteral("plain.png"));
+    EXPECT_EQ(countGridPixels(QImage(plain).convertToFormat(QImage::Format_RGB32)), 0);
+
+    controller = openDialogWithFormat(VKExportOptionsController::PNG);
+    controller->includeGridCheckbox()->click();
+    const QString withGrid = finish(controller, QStringLiteral("grid.png"));
+    EXPECT_GT(countGridPixels(QImage(withGrid).convertToFormat(QImage::Format_RGB32)), 100);
+    EXPECT_FALSE(grid->shouldDrawToPrinter());
+
+    grid->setShouldDrawToPrinterSilently(true);
+    controller = openDialogWithFormat(VKExportOptionsController::PDF);
+    finish(controller, QStringLiteral("grid.pdf"));
+    EXPECT_TRUE(grid->shouldDrawToPrinter());
+}
+
+TEST_F(DocumentExport, AFolderThatCannotBeWrittenShowsAnError)
+{
+    // A plain file where a folder should be: nobody, not even an administrator, can write there.
+    QFile blocker(folder.filePath(QStringLiteral("not-a-folder")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    VKExportOptionsController *controller = openDialogWithFormat(VKExportOptionsController::PNG);
+    controller->panel()->hide();
+    controller->exportPanelDidEnd(1, QUrl::fromLocalFile(folder.filePath(QStringLiteral("not-a-folder/plan.png"))));
+    QMessageBox *alert = commands->errorAlert();
+    ASSERT_NE(alert, nullptr);
+    EXPECT_TRUE(alert->isVisible());
+    EXPECT_TRUE(alert->text().contains(QStringLiteral("plan.png")));
+    alert->close();
+
+    // Nothing to export is not reported as success either.
+    QVariantMap options{{kVKExportedFileURL, QUrl::fromLocalFile(folder.filePath(QStringLiteral("empty.png")))},
+                        {kQntCropExportedFile, true}};
+    auto *layer = drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    layer->removeObjectsInArray(VRObjectList(layer->objects()));
+    EXPECT_FALSE(commands->performExportType(VKExportOptionsController::PNG, options));
+    ASSERT_NE(commands->errorAlert(), nullptr);
+    EXPECT_FALSE(QFile::exists(folder.filePath(QStringLiteral("empty.png"))));
+}
+
+TEST_F(DocumentExport, OtherFormatTagsExportPDF)
+{
+    const QString path = folder.filePath(QStringLiteral("tag2.pdf"));
+    ASSERT_TRUE(commands->performExportType(2, {{kVKExportedFileURL, QUrl::fromLocalFile(path)}}));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.read(5) == "%PDF-");
+}

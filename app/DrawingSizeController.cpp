@@ -19,13 +19,16 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 QDoubleSpinBox *lengthBox(double minimum)
 {
     auto *box = new QDoubleSpinBox;
     box->setRange(minimum, 1e7);
-    box->setDecimals(3);
+    box->setDecimals(4);
     box->setAlignment(Qt::AlignRight);
     box->setKeyboardTracking(false);
     return box;
@@ -165,6 +168,11 @@ DrawingSizeController::DrawingSizeController(QWidget *parent) : QDialog(parent)
     connect(buttons, &QDialogButtonBox::accepted, this, [this] { okAction(); });
     connect(buttons, &QDialogButtonBox::rejected, this, [this] { cancelAction(); });
     connect(this, &QDialog::finished, this, [this](int code) { sheetDidEnd(code); });
+    const QList<QDoubleSpinBox *> fields = lengthFields();
+    for (int i = 0; i < fields.size(); ++i) {
+        connect(fields[i], &QDoubleSpinBox::valueChanged, this,
+                [this, i](double value) { m_points[i] = value * mUnitConversionFactor; });
+    }
     connect(mGridDivsTextField, &QSpinBox::valueChanged, this, [this] { gridDivsAction(); });
     connect(mGridMajorsTextField, &QSpinBox::valueChanged, this, [this] { gridMajorsAction(); });
     connect(mGridSpanTextField, &QDoubleSpinBox::valueChanged, this, [this] { gridSpanAction(); });
@@ -187,6 +195,19 @@ DrawingSizeController::DrawingSizeController(QWidget *parent) : QDialog(parent)
         if (colour.isValid())
             gridThemeColourAction(colour);
     });
+}
+
+QList<QDoubleSpinBox *> DrawingSizeController::lengthFields() const
+{
+    return {mWidthTextField,     mHeightTextField,       mTopMarginTextField,    mLeftMarginTextField,
+            mRightMarginTextField, mBottomMarginTextField, mGridSpanTextField};
+}
+
+void DrawingSizeController::rememberShownLengths()
+{
+    const QList<QDoubleSpinBox *> fields = lengthFields();
+    for (int i = 0; i < fields.size(); ++i)
+        m_points[i] = fields[i]->value() * mUnitConversionFactor;
 }
 
 QStringList DrawingSizeController::unitNames()
@@ -264,6 +285,8 @@ void DrawingSizeController::setLengthFields(double widthPt, double heightPt, dou
                                             double bottomPt, double spanPt)
 {
     const double f = mUnitConversionFactor;
+    const double points[7] = {widthPt, heightPt, topPt, leftPt, rightPt, bottomPt, spanPt};
+    std::copy(std::begin(points), std::end(points), std::begin(m_points));
     setValueQuietly(mWidthTextField, widthPt / f);
     setValueQuietly(mHeightTextField, heightPt / f);
     setValueQuietly(mTopMarginTextField, topPt / f);
@@ -377,16 +400,13 @@ void DrawingSizeController::unitsComboBoxAction()
     const int index = unitNames().indexOf(units);
     const double factor = index >= 0 ? VRDrawing::standardUnits().at(index).pointsPerUnit : 1.0;
     // The numbers shown keep their lengths: they are read in the old unit and shown in the new.
-    const double old = mUnitConversionFactor;
-    const double width = mWidthTextField->value() * old, height = mHeightTextField->value() * old;
-    const double top = mTopMarginTextField->value() * old, left = mLeftMarginTextField->value() * old;
-    const double right = mRightMarginTextField->value() * old, bottom = mBottomMarginTextField->value() * old;
-    const double span = mGridSpanTextField->value() * old;
+    double p[7];
+    std::copy(std::begin(m_points), std::end(m_points), std::begin(p));
     mUnitConversionFactor = factor;
     mDrawing->setDrawingUnits(units, factor);
     if (VRGridLayer *grid = mDrawing->gridLayer(); grid && mLivePreview)
         grid->synchronizeRulers();
-    setLengthFields(width, height, top, left, right, bottom, span);
+    setLengthFields(p[0], p[1], p[2], p[3], p[4], p[5], p[6]);
     setValueQuietly(mConversionFactorTextField, factor);
     refreshUnitLabels();
 }
@@ -400,6 +420,8 @@ void DrawingSizeController::conversionFactorAction()
     if (!(factor > 0) || factor == previous)
         return;
     mUnitConversionFactor = factor;
+    // The numbers shown stay; the lengths they stand for follow the new scale.
+    rememberShownLengths();
     // The drawing and the sheet keep one scale: the drawing takes the factor at once.
     mDrawing->setDrawingUnits(mDrawing->drawingUnits(), factor);
     VRGridLayer *grid = mDrawing->gridLayer();
@@ -425,14 +447,13 @@ void DrawingSizeController::sheetDidEnd(int returnCode)
     VRGridLayer *grid = drawing->gridLayer();
     const double f = mUnitConversionFactor;
     if (returnCode == 1) {
-        drawing->setDrawingSize(QSizeF(mWidthTextField->value() * f, mHeightTextField->value() * f));
-        drawing->setMarginsLeft(mLeftMarginTextField->value() * f, mTopMarginTextField->value() * f,
-                                mRightMarginTextField->value() * f, mBottomMarginTextField->value() * f);
+        drawing->setDrawingSize(QSizeF(m_points[0], m_points[1]));
+        drawing->setMarginsLeft(m_points[3], m_points[2], m_points[4], m_points[5]);
         const QString units = mUnitsComboBox->currentText().trimmed();
         drawing->setDrawingUnits(units.isEmpty() ? drawing->drawingUnits() : units, f);
         drawing->setPaperColour(m_paperColour);
         if (grid) {
-            grid->setDistanceForUnitSpan(mGridSpanTextField->value() * f, drawing->drawingUnits(), 1.0,
+            grid->setDistanceForUnitSpan(m_points[6], drawing->drawingUnits(), 1.0,
                                          mGridDivsTextField->value(), mGridMajorsTextField->value(),
                                          mGridRulerStepsTextField->value());
             grid->setShouldDrawToPrinter(mGridPrintCheckbox->isChecked());

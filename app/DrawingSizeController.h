@@ -67,6 +67,9 @@ private:
                          double spanPt);
     void setWellColour(QPushButton *well, const QColor &colour);
     void refreshUnitLabels();
+    QList<QDoubleSpinBox *> lengthFields() const;
+    // The lengths shown, in points, so that a change of units never loses precision.
+    void rememberShownLengths();
 
     QDoubleSpinBox *mBottomMarginTextField = nullptr;
     QSpinBox *mGridDivsTextField = nullptr;
@@ -89,6 +92,8 @@ private:
     QLabel *mConversionFactorLabelText = nullptr;
     QPushButton *mPaperColourWell = nullptr;
     QList<QLabel *> m_unitLabels;
+    // Width, height, top, left, right, bottom and grid span in points, as last shown or typed.
+    double m_points[7] = {0, 0, 0, 0, 0, 0, 0};
 
     QPointer<VRDrawing> mDrawing;
     bool mLivePreview = true;

@@ -1,0 +1,210 @@
+#include "app/QntDocumentCommands.h"
+#include "app/VKLinearDuplicateController.h"
+#include "app/VKPolarDuplicateController.h"
+#include "framework/VKUndoGroup.h"
+#include "framework/VRDrawableShape.h"
+#include "framework/VRDrawing.h"
+#include "framework/VRDrawingDocument.h"
+#include "framework/VRGridLayer.h"
+#include "framework/VRObjectDrawingLayer.h"
+#include "framework/VRUndoManager.h"
+#include "framework/view/VRDrawingTool.h"
+#include "framework/view/VRZoomTool.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+class DocumentArrangement : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        document = std::make_unique<VRDrawingDocument>();
+        layer = document->drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+        commands = std::make_unique<QntDocumentCommands>(*document);
+    }
+    VRObjectRef addShape(const QRectF &rect)
+    {
+        VRObjectRef shape = VRDrawableShape::shapeWithRect(rect);
+        layer->addObject(shape);
+        return shape;
+    }
+    void select(const VRObjectList &objects) { layer->exchangeSelectionWithObjectsFromArray(objects); }
+    VRUndoManager *undo() const { return document->drawing()->undoManager(); }
+
+    std::unique_ptr<VRDrawingDocument> document;
+    VRObjectDrawingLayer *layer = nullptr;
+    std::unique_ptr<QntDocumentCommands> commands;
+};
+
+} // namespace
+
+TEST_F(DocumentArrangement, AlignLeftGivesOneLeftEdge)
+{
+    const VRObjectList shapes{addShape({50, 10, 40, 20}), addShape({120, 60, 80, 30}), addShape({30, 140, 20, 20})};
+    select(shapes);
+    commands->alignButtonMatrixAction(QStringLiteral("Align Left Edges"));
+    for (const VRObjectRef &shape : shapes)
+        EXPECT_NEAR(shape->bounds().left(), 30.0, 1e-6);
+    // Unknown titles do nothing.
+    commands->alignButtonMatrixAction(QStringLiteral("Align Diagonally"));
+    EXPECT_EQ(QntDocumentCommands::arrangementActionForCellTitle(QStringLiteral("Align Vertical Centers")),
+              "alignHorizontalCentres");
+    EXPECT_EQ(QntDocumentCommands::arrangementActionForCellTitle(QStringLiteral("Distribute Horizontal Space")),
+              "distributeHorizontalSpace");
+}
+
+TEST_F(DocumentArrangement, LinearDuplicationAddsCopiesInOneNamedUndoStep)
+{
+    const VRObjectRef shape = addShape({100, 100, 20, 20});
+    select({shape});
+    undo()->closeOpenGroups();
+    undo()->removeAllActions();
+    const int before = layer->countOfObjects();
+
+    commands->linearDuplicate();
+    VKLinearDuplicateController *sheet = commands->linearDuplicateController();
+    ASSERT_NE(sheet, nullptr);
+    sheet->numberOfCopiesTextField()->setText(QStringLiteral("3"));
+    sheet->xOffsetTextField()->setText(QStringLiteral("1"));
+    sheet->yOffsetTextField()->setText(QStringLiteral("0"));
+    EXPECT_TRUE(sheet->okButton()->isEnabled());
+    sheet->okAction();
+
+    ASSERT_EQ(layer->countOfObjects(), before + 3);
+    const double step = document->drawing()->unitToPointsConversionFactor();
+    const VRObjectList copies = layer->selection();
+    ASSERT_EQ(copies.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NEAR(copies[i]->location().x(), shape->location().x() + (i + 1) * step, 1e-6);
+        EXPECT_NEAR(copies[i]->location().y(), shape->location().y(), 1e-6);
+    }
+    undo()->closeOpenGroups();
+    ASSERT_EQ(undo()->undoStack().size(), 1);
+    EXPECT_EQ(undo()->undoActionName(), QStringLiteral("Linear Duplication"));
+    undo()->undo();
+    EXPECT_EQ(layer->countOfObjects(), before);
+    EXPECT_EQ(layer->selection(), VRObjectList{shape});
+}
+
+TEST_F(DocumentArrangement, LinearSheetRefusesEmptyOrUnreasonableFieldsAndCancelDoesNothing)
+{
+    select({addShape({0, 0, 10, 10})});
+    commands->linearDuplicate();
+    VKLinearDuplicateController *sheet = commands->linearDuplicateController();
+    sheet->xOffsetTextField()->clear();
+    EXPECT_FALSE(sheet->okButton()->isEnabled());
+    sheet->xOffsetTextField()->setText(QStringLiteral("2"));
+    sheet->numberOfCopiesTextField()->setText(QStringLiteral("100000"));
+    EXPECT_FALSE(sheet->okButton()->isEnabled());
+    sheet->numberOfCopiesTextField()->setText(QStringLiteral("2"));
+    EXPECT_TRUE(sheet->okButton()->isEnabled());
+    const int before = layer->countOfObjects();
+    sheet->cancelAction();
+    EXPECT_EQ(layer->countOfObjects(), before);
+}
+
+TEST_F(DocumentArrangement, PolarDuplicationPlacesCopiesOnTheCircle)
+{
+    const VRObjectRef shape = addShape({0, 0, 10, 10});
+    VRGridLayer *grid = document->drawing()->gridLayer();
+    const QPointF centre = grid->pointForGridLocation(QPointF(5, 5));
+    shape->setLocation(centre + QPointF(100, 0));
+    select({shape});
+    undo()->closeOpenGroups();
+
+    commands->polarDuplicate();
+    VKPolarDuplicateController *sheet = commands->polarDuplicateController();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_TRUE(sheet->autoFitCircleCheckbox()->isEnabled());
+    sheet->centreXTextField()->clear();
+    EXPECT_FALSE(sheet->okButton()->isEnabled());
+    sheet->centreXTextField()->setText(QStringLiteral("5"));
+    sheet->centreYTextField()->setText(QStringLiteral("5"));
+    sheet->copiesTextField()->setText(QStringLiteral("3"));
+    sheet->angleIncrementTextField()->setText(QStringLiteral("90"));
+    ASSERT_TRUE(sheet->okButton()->isEnabled());
+    sheet->duplicateAction();
+
+    const VRObjectList copies = layer->selection();
+    ASSERT_EQ(copies.size(), 3);
+    const QPointF expected[] = {centre + QPointF(0, 100), centre + QPointF(-100, 0), centre + QPointF(0, -100)};
+    for (int i = 0; i < 3; ++i) {
+        const QPointF d = copies[i]->location() - centre;
+        EXPECT_NEAR(std::hypot(d.x(), d.y()), 100.0, 1e-6);
+        EXPECT_NEAR(copies[i]->location().x(), expected[i].x(), 1e-6);
+        EXPECT_NEAR(copies[i]->location().y(), expected[i].y(), 1e-6);
+    }
+    undo()->closeOpenGroups();
+    EXPECT_EQ(undo()->undoActionName(), QStringLiteral("Polar Duplication"));
+    undo()->undo();
+    EXPECT_EQ(layer->selection(), VRObjectList{shape});
+}
+
+TEST_F(DocumentArrangement, AutoFitNeedsOneObjectAndFillsTheCircle)
+{
+    const VRObjectRef a = addShape({0, 0, 10, 10});
+    const VRObjectRef b = addShape({40, 0, 10, 10});
+    select({a, b});
+    commands->polarDuplicate();
+    VKPolarDuplicateController *sheet = commands->polarDuplicateController();
+    EXPECT_FALSE(sheet->autoFitCircleCheckbox()->isEnabled());
+    sheet->cancelAction();
+
+    VRGridLayer *grid = document->drawing()->gridLayer();
+    const QPointF centre = grid->pointForGridLocation(QPointF(4, 4));
+    a->setLocation(centre + QPointF(0, -60));
+    select({a});
+    commands->polarDuplicate();
+    ASSERT_TRUE(sheet->autoFitCircleCheckbox()->isEnabled());
+    sheet->autoFitCircleCheckbox()->click();
+    EXPECT_FALSE(sheet->copiesTextField()->isEnabled());
+    EXPECT_TRUE(sheet->rotateCopiesCheckbox()->isChecked());
+    sheet->centreXTextField()->setText(QStringLiteral("4"));
+    sheet->centreYTextField()->setText(QStringLiteral("4"));
+    sheet->duplicateAction();
+    const VRObjectList copies = layer->selection();
+    EXPECT_GT(copies.size(), 3);
+    for (const VRObjectRef &copy : copies) {
+        const QPointF d = copy->location() - centre;
+        EXPECT_NEAR(std::hypot(d.x(), d.y()), 60.0, 1e-6);
+    }
+    undo()->closeOpenGroups();
+    EXPECT_EQ(undo()->undoActionName(), QStringLiteral("Auto Polar Duplication"));
+}
+
+TEST_F(DocumentArrangement, DuplicationWithNothingSelectedRecordsNothing)
+{
+    addShape({0, 0, 10, 10});
+    select({});
+    undo()->closeOpenGroups();
+    undo()->removeAllActions();
+    commands->doLinearDuplicateCopies(3, QSizeF(1, 0));
+    commands->doPolarDuplicateCopies(3, QPointF(1, 1), 90, true);
+    undo()->closeOpenGroups();
+    EXPECT_TRUE(undo()->undoStack().isEmpty());
+    EXPECT_EQ(commands->countOfItemsInSelection(), 0);
+}
+
+TEST_F(DocumentArrangement, ToolMatrixSetsTheZoomDirection)
+{
+    auto zoom = std::make_shared<VRZoomTool>();
+    VRDrawingTool::registerDrawingTool(zoom, QStringLiteral("Zoom"));
+    commands->toolButtonMatrixAction(QStringLiteral("Zoom Out"), zoom.get());
+    EXPECT_TRUE(zoom->zoomsOut());
+    commands->toolButtonMatrixAction(QStringLiteral("Zoom In"), zoom.get());
+    EXPECT_FALSE(zoom->zoomsOut());
+    zoom->setZoomsOut(true);
+    commands->zoomToolAction();
+    EXPECT_FALSE(zoom->zoomsOut());
+    EXPECT_EQ(QntDocumentCommands::toolbarItemIdentifierForToolName(QStringLiteral("Zoom In")),
+              QStringLiteral("ZoomToolbarItemId"));
+    EXPECT_TRUE(QntDocumentCommands::toolbarItemIdentifierForToolName(QStringLiteral("Zoom Out")).isEmpty());
+}

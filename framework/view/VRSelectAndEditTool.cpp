@@ -2,6 +2,9 @@
 
 #include "framework/view/VRDrawingView.h"
 #include "framework/view/VRViewController.h"
+#include "framework/QntConnector.h"
+#include "framework/QntElement.h"
+#include "framework/QntStickySpot.h"
 #include "framework/VRDrawableObject.h"
 #include "framework/VRDrawing.h"
 #include "framework/VRObjectDrawingLayer.h"
@@ -18,6 +21,28 @@ namespace {
 
 // A press must travel this far (view pixels) before it counts as a drag.
 constexpr int kDragThreshold = 3;
+// View pixels around a connector end that pick it up.
+constexpr double kEndPickDistance = 7.0;
+
+// Puts one end of a connector on a spot (or free at a point), recording the way back.
+void setConnectorEnd(const std::shared_ptr<QntConnector> &connector, int which,
+                     const std::shared_ptr<QntElement> &element, int spot, QPointF point)
+{
+    QntConnectorEndPoint *end = which == 0 ? connector->startEndPoint() : connector->endEndPoint();
+    if (VRUndoManager *undo = connector->undoManager()) {
+        std::weak_ptr<QntElement> oldElement = end->targetElement();
+        const int oldSpot = end->spotIndex();
+        const QPointF oldPoint = end->location();
+        undo->registerUndo(connector.get(), "setConnectorEnd:", [connector, which, oldElement, oldSpot, oldPoint] {
+            setConnectorEnd(connector, which, oldElement.lock(), oldSpot, oldPoint);
+        });
+    }
+    end->attachTo(nullptr);
+    end->setPoint(point);
+    if (element && spot >= 0)
+        end->attach(element, spot);
+    connector->endsDidMove();
+}
 
 QPointF rotated(QPointF v, double radians)
 {
@@ -39,6 +64,25 @@ void VRSelectAndEditTool::mousePressed(VRDrawingView &view, const VRToolEvent &e
     if (!m_layer) {
         m_drag = Drag::None;
         return;
+    }
+
+    // The ends of a selected connector can be dragged to other elements.
+    if (VRObjectRef single = m_layer->singleSelection();
+        single && single->isKindOf<QntConnector>() && !single->isLocked()) {
+        auto connector = std::static_pointer_cast<QntConnector>(single);
+        for (int which = 0; which < 2; ++which) {
+            QntConnectorEndPoint *end = which == 0 ? connector->startEndPoint() : connector->endEndPoint();
+            const QPointF v = view.mapFromDrawing(end->location());
+            if (std::hypot(v.x() - event.viewPosition.x(), v.y() - event.viewPosition.y()) <= kEndPickDistance) {
+                m_connector = connector;
+                m_connectorEnd = which;
+                m_endElement = end->targetElement();
+                m_endSpot = end->spotIndex();
+                m_endPoint = end->location();
+                m_pendingKind = Drag::ConnectorEnd;
+                return;
+            }
+        }
     }
 
     // Handles of the single selection come first: they sit on top of everything.
@@ -100,7 +144,8 @@ void VRSelectAndEditTool::mouseDragged(VRDrawingView &view, const VRToolEvent &e
         m_drag = m_pendingKind;
         if (m_drag == Drag::Move && m_saved.isEmpty())
             m_drag = Drag::None;
-        if (m_drag == Drag::Move || m_drag == Drag::Resize || m_drag == Drag::Rotate)
+        if (m_drag == Drag::Move || m_drag == Drag::Resize || m_drag == Drag::Rotate
+            || m_drag == Drag::ConnectorEnd)
             beginGesture(view);
     }
     switch (m_drag) {
@@ -112,6 +157,9 @@ void VRSelectAndEditTool::mouseDragged(VRDrawingView &view, const VRToolEvent &e
         break;
     case Drag::Rotate:
         rotateTo(view, event);
+        break;
+    case Drag::ConnectorEnd:
+        dragConnectorEnd(view, event);
         break;
     case Drag::RubberBand: {
         const QRectF old = m_band;
@@ -151,6 +199,10 @@ void VRSelectAndEditTool::mouseReleased(VRDrawingView &view, const VRToolEvent &
     case Drag::Rotate:
         endGesture(view, QStringLiteral("Rotate"));
         break;
+    case Drag::ConnectorEnd:
+        dropConnectorEnd(view, event);
+        endGesture(view, QStringLiteral("Reconnect"));
+        break;
     case Drag::RubberBand: {
         const QRectF band = QRectF(m_start, event.rawPoint).normalized();
         m_band = QRectF();
@@ -179,6 +231,7 @@ void VRSelectAndEditTool::mouseReleased(VRDrawingView &view, const VRToolEvent &
     }
     m_saved.clear();
     m_handle = -1;
+    m_connector.reset();
 }
 
 void VRSelectAndEditTool::mouseDoubleClicked(VRDrawingView &view, const VRToolEvent &event)
@@ -317,4 +370,59 @@ void VRSelectAndEditTool::rotateTo(VRDrawingView &view, const VRToolEvent &event
     dirty |= s.object->bounds();
     m_changed = true;
     view.updateDrawingRect(dirty);
+}
+
+std::shared_ptr<QntElement> VRSelectAndEditTool::elementForConnectorEnd(VRDrawingView &view,
+                                                                       QPointF point) const
+{
+    VRObjectRef hit = view.objectAtPoint(point);
+    if (!hit || hit == m_connector || !hit->isKindOf<QntElement>())
+        return nullptr;
+    return std::static_pointer_cast<QntElement>(hit);
+}
+
+void VRSelectAndEditTool::dragConnectorEnd(VRDrawingView &view, const VRToolEvent &event)
+{
+    if (!m_connector)
+        return;
+    QntConnectorEndPoint *end = m_connectorEnd == 0 ? m_connector->startEndPoint() : m_connector->endEndPoint();
+    const QRectF before = m_connector->bounds();
+    // While dragged the end is free; the element under the pointer shows it would take it.
+    end->attachTo(nullptr);
+    end->setPoint(event.point);
+    m_connector->endsDidMove();
+    std::shared_ptr<QntElement> over = elementForConnectorEnd(view, event.rawPoint);
+    std::shared_ptr<QntElement> old = m_endHover.lock();
+    if (old != over) {
+        if (old)
+            old->setHighlightedForConnectorSnapping(false);
+        if (over)
+            over->setHighlightedForConnectorSnapping(true);
+        m_endHover = over;
+    }
+    m_changed = true;
+    view.updateDrawingRect(before | m_connector->bounds());
+}
+
+void VRSelectAndEditTool::dropConnectorEnd(VRDrawingView &view, const VRToolEvent &event)
+{
+    if (!m_connector)
+        return;
+    if (std::shared_ptr<QntElement> hover = m_endHover.lock())
+        hover->setHighlightedForConnectorSnapping(false);
+    m_endHover.reset();
+    QntConnectorEndPoint *end = m_connectorEnd == 0 ? m_connector->startEndPoint() : m_connector->endEndPoint();
+    // Put the end back as it was first, so the one recorded step leads from there.
+    end->setPoint(m_endPoint);
+    if (std::shared_ptr<QntElement> element = m_endElement.lock(); element && m_endSpot >= 0)
+        end->attach(element, m_endSpot);
+    const QRectF before = m_connector->bounds();
+    std::shared_ptr<QntElement> target = elementForConnectorEnd(view, event.rawPoint);
+    int spot = -1;
+    if (target) {
+        if (std::shared_ptr<QntStickySpot> s = target->nearestStickySpot(event.rawPoint))
+            spot = s->index();
+    }
+    setConnectorEnd(m_connector, m_connectorEnd, target, spot, event.point);
+    view.updateDrawingRect(before | m_connector->bounds());
 }

@@ -8,6 +8,10 @@
 #include <QRectF>
 #include <QSizeF>
 
+#include <memory>
+
+class QntConnector;
+class QntElement;
 class VRObjectDrawingLayer;
 
 // Click and Shift-click select, rubber band, move, eight resize handles, a rotation handle;
@@ -31,7 +35,7 @@ public:
     bool isBusy() const override { return m_drag != Drag::None; }
 
 private:
-    enum class Drag { None, Pending, Move, Resize, Rotate, RubberBand };
+    enum class Drag { None, Pending, Move, Resize, Rotate, RubberBand, ConnectorEnd };
     struct Saved {
         VRObjectRef object;
         QPointF location;
@@ -46,6 +50,9 @@ private:
     void moveTo(VRDrawingView &view, const VRToolEvent &event);
     void resizeTo(VRDrawingView &view, const VRToolEvent &event);
     void rotateTo(VRDrawingView &view, const VRToolEvent &event);
+    void dragConnectorEnd(VRDrawingView &view, const VRToolEvent &event);
+    void dropConnectorEnd(VRDrawingView &view, const VRToolEvent &event);
+    std::shared_ptr<QntElement> elementForConnectorEnd(VRDrawingView &view, QPointF point) const;
 
     Drag m_drag = Drag::None;
     Drag m_pendingKind = Drag::None;
@@ -56,6 +63,13 @@ private:
     QRectF m_startBounds;
     QList<Saved> m_saved;
     int m_handle = -1;
+    // Dragging one end of the selected connector to another element.
+    std::shared_ptr<QntConnector> m_connector;
+    int m_connectorEnd = 0;
+    std::weak_ptr<QntElement> m_endElement;
+    int m_endSpot = -1;
+    QPointF m_endPoint;
+    std::weak_ptr<QntElement> m_endHover;
     bool m_grouping = false;
     bool m_changed = false;
 };

@@ -295,3 +295,36 @@ TEST(ConnectorRouting, ManualRoutingsFollowAMovedElement)
         EXPECT_NEAR(c->endEndPoint()->location().y(), b->logicalBounds().top(), 31) << row.name;
     }
 }
+
+TEST(ConnectorRouting, DraggingAConnectorEndReconnectsIt)
+{
+    ViewHarness h;
+    auto a = addElement(h, {100, 200, 100, 60}, "eA");
+    auto b = addElement(h, {500, 200, 100, 60}, "eB");
+    auto c3 = addElement(h, {300, 450, 100, 60}, "eC");
+    auto c = connectWithTool(h, a, b);
+    ASSERT_NE(c, nullptr);
+    QApplication::processEvents();
+    ASSERT_EQ(h.layer()->singleSelection(), c);
+    const QPointF endAt = c->endEndPoint()->location();
+    h.useTool(kVRSelectToolName);
+    h.drag(endAt, QPointF(350, 470));
+    QApplication::processEvents();
+    EXPECT_EQ(c->endEndPoint()->targetElement(), c3);
+    EXPECT_EQ(c->startEndPoint()->targetElement(), a);
+    EXPECT_TRUE(near(c->path().currentPosition(), c->endEndPoint()->location()));
+    EXPECT_NEAR(c->endEndPoint()->location().y(), 450, 0.5);   // c3's top spot, nearest the drop
+
+    h.undoStep();
+    QApplication::processEvents();
+    EXPECT_EQ(c->endEndPoint()->targetElement(), b);
+    EXPECT_TRUE(near(c->path().currentPosition(), QPointF(500, 230)));
+    h.redoStep();
+    EXPECT_EQ(c->endEndPoint()->targetElement(), c3);
+
+    // Dropped on paper the end stays free where it was let go.
+    h.layer()->replaceSelectionWithObject(c);
+    h.drag(c->endEndPoint()->location(), QPointF(700, 600));
+    EXPECT_EQ(c->endEndPoint()->targetElement(), nullptr);
+    EXPECT_TRUE(near(c->endEndPoint()->location(), QPointF(700, 600)));
+}

@@ -246,6 +246,9 @@ VRObjectRef QntNotationElementBuilder::buildElement(const QntNotationSource::Ele
             text->setAlignment(element.text->alignment);
             text->setString(element.text->string);
             text->setTextColour(itemColour(scheme->text, element.text->colour));
+            VRTextBlock block = text->textBlock();
+            block.setVerticalAlignment(element.text->verticalAlignment);
+            text->setTextBlock(block);
         }
         result->setIntValue(element.text->colour, QStringLiteral("QntSchemeText"));
     }

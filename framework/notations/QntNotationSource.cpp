@@ -265,6 +265,13 @@ std::optional<QntNotationSource> QntNotationSource::read(const QString &path,
         e.box = *box;
         const QJsonArray size = o.value(QStringLiteral("size")).toArray();
         e.size = size.size() == 2 ? QSizeF(size[0].toDouble(), size[1].toDouble()) : e.box.size();
+        // Icons carry their label in a band below the picture, where it never hides the drawing.
+        const bool labelBelow = o.value(QStringLiteral("label")).toString() == QLatin1String("below");
+        if (labelBelow) {
+            const double band = 22.0 * e.box.height() / e.size.height();
+            e.box.setHeight(e.box.height() + band);
+            e.size.setHeight(e.size.height() + 22.0);
+        }
         if (!(e.size.width() > 0 && e.size.height() > 0 && e.size.width() < 5000 && e.size.height() < 5000)) {
             r.fail(where, QStringLiteral("size out of range"));
             return finish();
@@ -299,8 +306,11 @@ std::optional<QntNotationSource> QntNotationSource::read(const QString &path,
                 return finish();
             }
         }
-        const QJsonValue textValue = o.contains(QStringLiteral("text")) ? o.value(QStringLiteral("text"))
-                                                                         : shape.value(QStringLiteral("text"));
+        QJsonValue textValue = o.contains(QStringLiteral("text")) ? o.value(QStringLiteral("text"))
+                                                                   : shape.value(QStringLiteral("text"));
+        if (labelBelow && !textValue.isString() && !textValue.isObject())
+            textValue = QJsonObject{{QStringLiteral("string"), QString()}, {QStringLiteral("size"), 11},
+                                    {QStringLiteral("valign"), 2}};
         if (textValue.isString() || textValue.isObject()) {
             Text text;
             const QJsonObject t = textValue.toObject();
@@ -310,6 +320,7 @@ std::optional<QntNotationSource> QntNotationSource::read(const QString &path,
             text.bold = t.value(QStringLiteral("bold")).toBool(false);
             text.italic = t.value(QStringLiteral("italic")).toBool(false);
             text.alignment = t.value(QStringLiteral("align")).toInt(2);
+            text.verticalAlignment = std::clamp(t.value(QStringLiteral("valign")).toInt(1), 0, 2);
             if (const auto frame = boxOf(t.value(QStringLiteral("frame")), QRectF()); frame)
                 text.frame = *frame;
             if (text.colour < 0 || text.colour >= textCount) {

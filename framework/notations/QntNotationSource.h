@@ -36,6 +36,7 @@ public:
         bool bold = false;
         bool italic = false;
         int alignment = 2;        // 0 left, 1 right, 2 centre
+        int verticalAlignment = 1; // 0 top, 1 middle, 2 bottom
         QRectF frame;             // in box coordinates; empty = the whole box
     };
     struct Element {

@@ -5,6 +5,7 @@
 #include "framework/QntConnector.h"
 #include "framework/QntElement.h"
 #include "framework/QntStickySpot.h"
+#include "framework/VKInfoFloater.h"
 #include "framework/VRDrawableObject.h"
 #include "framework/VRDrawing.h"
 #include "framework/VRObjectDrawingLayer.h"
@@ -51,6 +52,9 @@ QPointF rotated(QPointF v, double radians)
 }
 
 } // namespace
+
+VRSelectAndEditTool::VRSelectAndEditTool() = default;
+VRSelectAndEditTool::~VRSelectAndEditTool() = default;
 
 void VRSelectAndEditTool::mousePressed(VRDrawingView &view, const VRToolEvent &event)
 {
@@ -276,6 +280,8 @@ void VRSelectAndEditTool::beginGesture(VRDrawingView &view)
 void VRSelectAndEditTool::endGesture(VRDrawingView &view, const QString &actionName)
 {
     view.drawing()->setDynamicQualityModulationEnabled(false);
+    if (m_sizeInfo)
+        m_sizeInfo->orderOut();
     if (m_grouping) {
         if (VRUndoManager *undo = view.drawing()->undoManager()) {
             undo->endUndoGrouping();
@@ -342,6 +348,16 @@ void VRSelectAndEditTool::resizeTo(VRDrawingView &view, const VRToolEvent &event
     dirty |= s.object->bounds();
     m_changed = true;
     view.updateDrawingRect(dirty);
+    if (VRDrawableObject::displaysSizeInfoWhenDragging()) {
+        if (!m_sizeInfo)
+            m_sizeInfo = VKInfoFloater::infoFloater();
+        VRDrawing *drawing = view.drawing();
+        m_sizeInfo->setStringValue(QStringLiteral("%1 × %2").arg(drawing->formattedConvertedLength(w),
+                                                                drawing->formattedConvertedLength(h)));
+        m_sizeInfo->setWindowOffset(QSizeF(16, 16));
+        m_sizeInfo->positionNearPoint(QPointF(event.viewPosition), &view);
+        m_sizeInfo->orderFront();
+    }
 }
 
 void VRSelectAndEditTool::rotateTo(VRDrawingView &view, const VRToolEvent &event)

@@ -11,6 +11,7 @@
 #include <memory>
 
 class QntConnector;
+class VKInfoFloater;
 class QntElement;
 class VRObjectDrawingLayer;
 
@@ -20,7 +21,8 @@ class VRSelectAndEditTool : public VRDrawingTool
 {
     VR_CLASS(VRSelectAndEditTool)
 public:
-    VRSelectAndEditTool() = default;
+    VRSelectAndEditTool();
+    ~VRSelectAndEditTool() override;
 
     // 0 idle, 1 a drag or edit in progress.
     int operationMode() const { return m_drag == Drag::None ? 0 : 1; }
@@ -33,6 +35,8 @@ public:
     QCursor cursor() const override { return QCursor(Qt::ArrowCursor); }
     bool isSelectionTool() const override { return true; }
     bool isBusy() const override { return m_drag != Drag::None; }
+    // The size read-out shown while resizing (when drawables display size info); may be null.
+    VKInfoFloater *sizeInfoFloater() const { return m_sizeInfo.get(); }
 
 private:
     enum class Drag { None, Pending, Move, Resize, Rotate, RubberBand, ConnectorEnd };
@@ -70,6 +74,7 @@ private:
     int m_endSpot = -1;
     QPointF m_endPoint;
     std::weak_ptr<QntElement> m_endHover;
+    std::unique_ptr<VKInfoFloater> m_sizeInfo;
     bool m_grouping = false;
     bool m_changed = false;
 };

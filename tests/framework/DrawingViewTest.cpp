@@ -4,6 +4,7 @@
 #include "framework/view/VRSelectAndEditTool.h"
 #include "framework/VRConstants.h"
 #include "framework/VRDrawingDocument.h"
+#include "framework/VKInfoFloater.h"
 #include "framework/VRDrawableShape.h"
 #include "framework/VRGridLayer.h"
 #include "framework/VRGuideLayer.h"
@@ -422,4 +423,26 @@ TEST(DrawingView, PageBreaksAndGridShowAndHide)
     h.view->toggleGridVisible();
     EXPECT_NE(h.drawing->gridLayer()->isVisible(), grid);
     EXPECT_NE(h.view->grab().toImage(), before);
+}
+
+TEST(DrawingView, SizeReadOutWhileResizing)
+{
+    ViewHarness h;
+    const bool shows = VRDrawableObject::displaysSizeInfoWhenDragging();
+    VRDrawableObject::setDisplaysSizeInfoWhenDragging(true);
+    VRObjectRef a = addBox(h, {100, 100, 100, 50});
+    h.click(QPointF(150, 125));
+    const QPoint handle = h.view->mapFromDrawing(h.view->handleDrawingPosition(*a, 4)).toPoint();
+    h.send(QEvent::MouseButtonPress, handle, Qt::LeftButton, Qt::LeftButton);
+    h.send(QEvent::MouseMove, handle + QPoint(20, 10), Qt::NoButton, Qt::LeftButton);
+    h.send(QEvent::MouseMove, handle + QPoint(41, 21), Qt::NoButton, Qt::LeftButton);   // 141 x 71 pt
+    auto *tool = static_cast<VRSelectAndEditTool *>(h.view->drawingTool());
+    ASSERT_NE(tool->sizeInfoFloater(), nullptr);
+    EXPECT_TRUE(tool->sizeInfoFloater()->isVisible());
+    EXPECT_EQ(tool->sizeInfoFloater()->text(),
+              QStringLiteral("%1 × %2").arg(h.drawing->formattedConvertedLength(141),
+                                            h.drawing->formattedConvertedLength(71)));
+    h.send(QEvent::MouseButtonRelease, handle + QPoint(41, 21), Qt::LeftButton, Qt::NoButton);
+    EXPECT_FALSE(tool->sizeInfoFloater()->isVisible());
+    VRDrawableObject::setDisplaysSizeInfoWhenDragging(shows);
 }

@@ -1,50 +1,101 @@
 #pragma once
 
+#include "framework/VRTypes.h"
+#include "platform/NotificationCenter.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
 
+#include <functional>
+#include <memory>
+#include <optional>
+
 class QComboBox;
+class QLabel;
 class QListWidget;
+class QProgressBar;
 class QPushButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 class QWidget;
+class QntNotation;
+class VRDrawing;
 
-// The start-up window: the notation groups (folders of the user's Notations folder), the
-// notations of the chosen group, the recent documents and the way to open an existing file.
+// The start-up window: every new document begins here. The notation groups (folders of the
+// user's Notations folder, "Imported" last), the notations of the chosen group, the recent
+// documents, opening an existing file, and importing a stencil file as a new notation.
 // Made once, by the document controller, and kept for the process.
 class QntStartUpController : public QObject
 {
     Q_OBJECT
 public:
+    using OpenPanel = std::function<QString(QWidget *parent, const QString &folder)>;
+
     explicit QntStartUpController(QObject *parent = nullptr);
     ~QntStartUpController() override;
 
     QWidget *window() const;
 
-    // Reloads the groups and the recent documents and brings the window to the front.
+    // The notation the OK action chose, set only while its document is being made.
+    static std::shared_ptr<QntNotation> selectedNotation();
+    static void setSelectedNotation(std::shared_ptr<QntNotation> notation);
+    // The shapes of the last stencil import, until the next new document takes them.
+    static std::optional<VRObjectList> importedShapes();
+    static void setImportedShapes(std::optional<VRObjectList> shapes);
+    static void cleanImportedShapes();
+
+    void beginStartUpDialog(VRDrawing *drawing);
+    // Reloads the groups, selects "Misc" and the recent documents, and brings the window up.
     void populateControls();
     void populateRecentMenu();
 
-    // The notations (their paths) of the selected group, in the library's order.
-    QStringList notationsItems() const;
-    QStringList groupPaths() const;
-    static QString notationsRootFolder();
+    QList<std::shared_ptr<QntNotation>> notationsItems() const { return m_notationsItems; }
+    // Group rows as shown, with their folders.
+    QStringList groupTitles() const;
+    QTreeWidget *groupsOutline() const { return mNotationsGroups; }
+    QListWidget *notationsItemsView() const { return m_notationsItemsView; }
+    bool selectGroupNamed(const QString &name);
+    bool selectNotationNamed(const QString &name);
 
     void outlineViewAction();
     void okAction();
     void cancelAction();
     void openExistingFileAction();
     void openRecentAction(int index);
+    void importStencil();
+    // Imports a stencil file as a notation on a worker thread; the window's progress sheet
+    // shows meanwhile. The chosen path is remembered as the last folder.
+    void importStencilFromPath(const QString &path);
+    bool isImporting() const { return m_importing; }
+    bool isOpeningExistingFile() const { return _isOpeningExistingFile; }
+    QString progressLabelText() const;
+
+    // Replaceable open panel for the stencil import (tests, headless use).
+    static void setOpenPanel(OpenPanel panel);
+    // How long a failure message stays up before the sheet closes (seconds).
+    static void setFailureMessageDelay(double seconds);
 
 private:
+    struct ImportResult;
     void buildWindow();
     void updateButtons();
+    void addGroupItems(QTreeWidgetItem *parent, const QString &folder);
+    void showMessageAndFinish(const QString &message);
+    void finishImport();
+    void endProgressSheet();
 
     QPointer<QWidget> m_window;
+    VRDrawing *mDrawing = nullptr;
     QTreeWidget *mNotationsGroups = nullptr;
-    QListWidget *notationsItemsView = nullptr;
+    QListWidget *m_notationsItemsView = nullptr;
     QComboBox *_openRecentPopupButton = nullptr;
     QPushButton *m_okButton = nullptr;
-    QStringList m_notationsItems;
+    QList<std::shared_ptr<QntNotation>> m_notationsItems;
+    bool _isOpeningExistingFile = false;
+    QString _lastImportedFilename;
+    QPointer<QWidget> _progressPanel;
+    QPointer<QProgressBar> _progressPanelIndicator;
+    QPointer<QLabel> _progressPanelLabel;
+    bool m_importing = false;
 };

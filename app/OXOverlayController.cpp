@@ -1,4 +1,5 @@
 #include "app/OXOverlayController.h"
+#include "app/OXOverlayWindow.h"
 
 #include "app/OXOverlayView.h"
 #include "app/OXOverlayWindow.h"
@@ -83,4 +84,9 @@ void OXOverlayController::followView()
         return;
     const QPoint topLeft = _targetView->mapToGlobal(QPoint(0, 0));
     _overlayWindow->setGeometry(QRect(topLeft, _targetView->size()));
+}
+
+OXOverlayWindow *OXOverlayController::overlayWindow() const
+{
+    return _overlayWindow;
 }

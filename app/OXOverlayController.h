@@ -21,7 +21,7 @@ public:
     void beginOverlayToView(QWidget *view, const QString &label, double radius, double offset);
     void endOverlay();
     bool isOverlay() const;
-    OXOverlayWindow *overlayWindow() const { return _overlayWindow; }
+    OXOverlayWindow *overlayWindow() const;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -1,7 +1,13 @@
 #include "app/QntDocumentController.h"
 
+#include "app/DIDizeZoziDocument.h"
+#include "app/QntDocumentConstants.h"
 #include "app/QntStartUpController.h"
 #include "framework/VRConstants.h"
+#include "framework/VRDrawableObject.h"
+#include "framework/VRDrawing.h"
+#include "framework/VRObjectDrawingLayer.h"
+#include "framework/notations/QntNotation.h"
 #include "platform/NotificationCenter.h"
 
 #include <QLoggingCategory>
@@ -18,6 +24,39 @@ QntStartUpController *g_startUpController = nullptr;
 QntDocumentController::QntDocumentController(QObject *parent)
     : DocumentController(parent)
 {
+    setDocumentFactory(VRDrawingDocument::kVRDrawingDocumentType, QStringLiteral("quintora"),
+                       [] { return std::make_unique<DIDizeZoziDocument>(); });
+    // Drawings keep their notation by path, so a reopened document finds it again.
+    VRDrawing::NotationAccess access;
+    access.path = [](const QntNotation &notation) { return notation.notationPath(); };
+    access.name = [](const QntNotation &notation) { return notation.notationName(); };
+    access.open = [](const QString &path) -> QntNotationRef {
+        QntNotationRef notation = QntNotation::notationWithPath(path);
+        return notation && notation->isValid() ? notation : nullptr;
+    };
+    VRDrawing::setNotationAccess(std::move(access));
+}
+
+Document *QntDocumentController::makeUntitledDocumentOfType(const QString &type, QString *errorMessage)
+{
+    Document *document = DocumentController::makeUntitledDocumentOfType(type, errorMessage);
+    auto *drawingDocument = qobject_cast<VRDrawingDocument *>(document);
+    if (!drawingDocument)
+        return document;
+    VRDrawing *drawing = drawingDocument->drawing();
+    if (const auto notation = QntStartUpController::selectedNotation())
+        drawing->setCurrentNotation(notation);
+    if (const auto shapes = QntStartUpController::importedShapes()) {
+        drawing->setAvoidRouterIsDisabled(true);
+        if (auto *layer = drawing->activeLayerOfClass<VRObjectDrawingLayer>())
+            layer->addObjectsFromArray(deepCopy(*shapes));
+        QntStartUpController::cleanImportedShapes();
+        // Routing stays off only while the imported shapes are placed.
+        drawing->setAvoidRouterIsDisabled(false);
+    }
+    NotificationCenter::defaultCenter().post(kQntNewDocumentCreatedNotification, document,
+                                             {{QStringLiteral("object"), QVariant::fromValue<QObject *>(document)}});
+    return document;
 }
 
 QntDocumentController *QntDocumentController::sharedQntDocumentController()
@@ -89,6 +128,10 @@ void QntDocumentController::addDocument(Document *document)
 
 void QntDocumentController::removeDocument(Document *document)
 {
+    if (auto *drawingDocument = qobject_cast<VRDrawingDocument *>(document)) {
+        for (VRLayer *layer : drawingDocument->drawing()->layersOfClass(VRObjectDrawingLayer::staticClass()))
+            static_cast<VRObjectDrawingLayer *>(layer)->unregisterObjectsFromAvoidRouter();
+    }
     NotificationCenter::defaultCenter().post(kQntCloseAttachedWindowsNotification);
     DocumentController::removeDocument(document);
 }

@@ -23,6 +23,9 @@ public:
     static void orderOutStartUpWindow();
 
     void newDocument() override;
+    // Makes the document and gives it the notation and the imported shapes that the start-up
+    // window chose; posts kQntNewDocumentCreatedNotification.
+    Document *makeUntitledDocumentOfType(const QString &type, QString *errorMessage) override;
     // Never makes a document: shows the start-up window and returns null.
     Document *openUntitledDocumentAndDisplay(bool display, QString *errorMessage) override;
     void openDocument(QWidget *parent = nullptr) override;

@@ -169,8 +169,11 @@ void VOReruRerAppDelegate::applicationWillFinishLaunching()
         UserDefaults::standardUserDefaults().boolForKey(kDIDizeZoziDefaultQualityModulationFlag));
     // URLs reach the running instance from later launches through its local socket.
     if (m_instanceServer) {
+        // Queued: opening a document may show a modal error box, which must not run inside
+        // the socket's own read handler (the socket can go away under it).
         connect(m_instanceServer, &SingleInstance::messageReceived, this,
-                &VOReruRerAppDelegate::handleInstanceMessage, Qt::UniqueConnection);
+                &VOReruRerAppDelegate::handleInstanceMessage,
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
     }
 }
 

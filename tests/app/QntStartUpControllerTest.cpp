@@ -26,8 +26,8 @@ TEST(QntStartUpController, ListsTheInstalledNotationsWithMiscChosenFirst)
     EXPECT_EQ(groups->selectedItems().first()->text(0), "Misc");
     EXPECT_GT(items->count(), 0);
     EXPECT_EQ(controller.notationsItems().size(), items->count());
-    for (const QString &path : controller.notationsItems())
-        EXPECT_TRUE(QFileInfo(path).isFile() || QFileInfo(QDir::home().filePath(path)).isFile()) << path.toStdString();
+    for (const auto &notation : controller.notationsItems())
+        EXPECT_TRUE(QFileInfo(notation->absolutePath()).isFile()) << notation->absolutePath().toStdString();
     EXPECT_TRUE(controller.window()->isVisible());
     controller.cancelAction();
     EXPECT_FALSE(controller.window()->isVisible());

@@ -30,6 +30,8 @@ QntDocumentController &documentController()
 {
     static QntDocumentController *controller = [] {
         auto *made = new QntDocumentController(qApp);
+        // Files that cannot be read are reported without a modal box.
+        made->setErrorPresenter([](const QString &, QWidget *) {});
         return made;
     }();
     return *controller;

@@ -1,0 +1,6 @@
+#include "app/QntDocumentConstants.h"
+
+const QString kQntInspectorSwitchedOff = QStringLiteral("kQntInspectorSwitchedOff");
+const QString kQntSmartConnectorsViewCollapsed = QStringLiteral("kQntSmartConnectorsViewCollapsed");
+const QString kQntToolPaletteIsVisible = QStringLiteral("kQntToolPaletteIsVisible");
+const QString kQntNewDocumentCreatedNotification = QStringLiteral("kQntNewDocumentCreatedNotification");

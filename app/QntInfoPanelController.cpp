@@ -118,3 +118,18 @@ void QntInfoPanelController::dontShowAgainInfoPanel(bool checked)
     defaults.setBool(!checked, QntDisplayHelpMessagesKey);
     defaults.synchronize();
 }
+
+TransparentPanel *QntInfoPanelController::panel() const
+{
+    return _infoPanel;
+}
+
+QLabel *QntInfoPanelController::textView() const
+{
+    return _infoPanelText;
+}
+
+QCheckBox *QntInfoPanelController::dontShowCheckbox() const
+{
+    return _infoPanelDontShowCheckbox;
+}

@@ -26,9 +26,9 @@ public:
     // The check box's action: checked means "don't show again".
     void dontShowAgainInfoPanel(bool checked);
 
-    TransparentPanel *panel() const { return _infoPanel; }
-    QLabel *textView() const { return _infoPanelText; }
-    QCheckBox *dontShowCheckbox() const { return _infoPanelDontShowCheckbox; }
+    TransparentPanel *panel() const;
+    QLabel *textView() const;
+    QCheckBox *dontShowCheckbox() const;
     // The frame the panel slides to for a document window frame and a text height.
     static QRect finalFrame(const QRect &documentWindowFrame, int panelWidth, int textHeight, int margin);
 

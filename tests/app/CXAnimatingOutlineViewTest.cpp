@@ -1,0 +1,160 @@
+#include "app/CXAnimatingOutlineView.h"
+#include "app/CXAnimatingOutlineViewDelegate.h"
+#include "app/CXCollapsibleView.h"
+#include "app/CXDisclosureBar.h"
+#include "app/CXViewAnimation.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class RecordingDelegate : public CXAnimatingOutlineViewDelegate
+{
+public:
+    double separation = 1.0;
+    QStringList events;
+    double rowSeparation() const override { return separation; }
+    void outlineViewItemDidExpand(const Notification &n) override { record("didExpand", n); }
+    void outlineViewItemDidCollapse(const Notification &n) override { record("didCollapse", n); }
+    void outlineViewItemWillExpand(const Notification &n) override { record("willExpand", n); }
+    void outlineViewItemWillCollapse(const Notification &n) override { record("willCollapse", n); }
+
+private:
+    void record(const QString &what, const Notification &n)
+    {
+        auto *item = n.userInfo.value("NSObject").value<CXCollapsibleView *>();
+        events << what + ":" + (item ? item->disclosureBar()->label() : QString("?"));
+    }
+};
+
+QWidget *detail(int height)
+{
+    auto *view = new QWidget;
+    view->resize(200, height);
+    return view;
+}
+
+struct OutlineFixture : ::testing::Test {
+    void SetUp() override { CXViewAnimation::setTimeScale(0.0); }
+    void TearDown() override { CXViewAnimation::setTimeScale(1.0); }
+};
+
+} // namespace
+
+using CXAnimatingOutlineViewTest = OutlineFixture;
+
+TEST_F(CXAnimatingOutlineViewTest, SectionsStackWithTheDelegatesSeparation)
+{
+    RecordingDelegate delegate;
+    CXAnimatingOutlineView outline(QRect(0, 0, 200, 10));
+    outline.setDelegate(&delegate);
+    CXCollapsibleView *a = outline.addView(detail(50), QIcon(), "A", true);
+    CXCollapsibleView *b = outline.addView(detail(40), QIcon(), "B", false);
+    CXCollapsibleView *c = outline.addView(detail(30), QIcon(), "C", true);
+    EXPECT_EQ(a->y(), 1);
+    EXPECT_EQ(a->height(), 21 + 50);
+    EXPECT_EQ(b->y(), a->geometry().bottom() + 1 + 1);
+    EXPECT_EQ(b->height(), 21);
+    EXPECT_FALSE(b->expanded());
+    EXPECT_EQ(b->detailView()->y(), 21 - 40);   // hidden behind the bar
+    EXPECT_EQ(c->y(), b->geometry().bottom() + 1 + 1);
+    EXPECT_EQ(outline.height(), (1 + 71) + (1 + 21) + (1 + 51));
+    EXPECT_EQ(outline.numberOfRows(), 3);
+    EXPECT_EQ(outline.rowForItem(b), 1);
+    EXPECT_EQ(outline.rowForDetailView(c->detailView()), 2);
+    EXPECT_EQ(outline.itemAtRow(3), nullptr);
+    EXPECT_EQ(outline.detailViewAtRow(-1), nullptr);
+    EXPECT_TRUE(delegate.events.isEmpty());
+}
+
+TEST_F(CXAnimatingOutlineViewTest, ExpandAndCollapsePostOnlyWhenTheStateChanges)
+{
+    RecordingDelegate delegate;
+    CXAnimatingOutlineView outline(QRect(0, 0, 200, 10));
+    outline.setDelegate(&delegate);
+    CXCollapsibleView *a = outline.addView(detail(50), QIcon(), "A", true);
+    CXCollapsibleView *b = outline.addView(detail(40), QIcon(), "B", true);
+    outline.expandItem(a);   // already expanded
+    EXPECT_TRUE(delegate.events.isEmpty());
+    outline.collapseItem(a);
+    EXPECT_EQ(delegate.events, (QStringList{"willCollapse:A", "didCollapse:A"}));
+    EXPECT_FALSE(a->expanded());
+    EXPECT_EQ(a->height(), 21);
+    EXPECT_EQ(b->y(), 1 + 21 + 1);
+    EXPECT_FALSE(a->disclosureBar()->disclosureState());
+    delegate.events.clear();
+    outline.collapseItem(a);
+    EXPECT_TRUE(delegate.events.isEmpty());
+    a->toggleExpansionState();
+    EXPECT_EQ(delegate.events, (QStringList{"willExpand:A", "didExpand:A"}));
+    EXPECT_EQ(a->height(), 71);
+    EXPECT_EQ(a->detailView()->y(), 21);
+    EXPECT_EQ(b->y(), 1 + 71 + 1);
+}
+
+TEST_F(CXAnimatingOutlineViewTest, InsertRemoveAndLookups)
+{
+    RecordingDelegate delegate;
+    CXAnimatingOutlineView outline(QRect(0, 0, 200, 10));
+    outline.setDelegate(&delegate);
+    outline.addView(detail(10), QIcon(), "A", true);
+    outline.addView(detail(10), QIcon(), "C", true);
+    EXPECT_EQ(outline.insertView(nullptr, 1, QIcon(), "X", true), nullptr);
+    CXCollapsibleView *b = outline.insertView(detail(10), 1, QIcon(), "B", true);
+    b->setViewID(345);
+    CXCollapsibleView *d = outline.insertView(detail(10), 9, QIcon(), "D", true);   // past the end appends
+    EXPECT_EQ(outline.rowForItem(d), 3);
+    EXPECT_EQ(outline.itemWithViewID(345), b);
+    EXPECT_EQ(outline.itemWithViewID(7), nullptr);
+    QStringList labels;
+    for (CXCollapsibleView *item : outline.items())
+        labels << item->disclosureBar()->label();
+    EXPECT_EQ(labels, (QStringList{"A", "B", "C", "D"}));
+    outline.removeItemAtRow(1, true);
+    outline.removeItemAtRow(17);
+    EXPECT_EQ(outline.numberOfRows(), 3);
+    EXPECT_EQ(outline.itemAtRow(1)->disclosureBar()->label(), "C");
+    EXPECT_EQ(outline.itemAtRow(1)->y(), 1 + 31 + 1);
+}
+
+TEST_F(CXAnimatingOutlineViewTest, ClickOnTheBarTogglesUnlessReleasedOutside)
+{
+    RecordingDelegate delegate;
+    CXAnimatingOutlineView outline(QRect(0, 0, 200, 10));
+    outline.setDelegate(&delegate);
+    CXCollapsibleView *a = outline.addView(detail(30), QIcon(), "A", true);
+    CXDisclosureBar *bar = a->disclosureBar();
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(100, 10), bar->mapToGlobal(QPointF(100, 10)), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(bar, &press);
+    EXPECT_EQ(bar->fillOption(), CXGradientView::ClickedFill);
+    QMouseEvent outside(QEvent::MouseButtonRelease, QPointF(100, 300), bar->mapToGlobal(QPointF(100, 300)),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(bar, &outside);
+    EXPECT_EQ(bar->fillOption(), CXGradientView::NormalFill);
+    EXPECT_TRUE(a->expanded());
+    QApplication::sendEvent(bar, &press);
+    QMouseEvent inside(QEvent::MouseButtonRelease, QPointF(100, 10), bar->mapToGlobal(QPointF(100, 10)),
+                       Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(bar, &inside);
+    EXPECT_FALSE(a->expanded());
+}
+
+TEST_F(CXAnimatingOutlineViewTest, ADetailViewThatGrowsWhileCollapsedIsUsedAtTheNextExpansion)
+{
+    RecordingDelegate delegate;
+    CXAnimatingOutlineView outline(QRect(0, 0, 200, 10));
+    outline.setDelegate(&delegate);
+    outline.show();
+    CXCollapsibleView *a = outline.addView(detail(30), QIcon(), "A", false);
+    a->detailView()->resize(200, 60);
+    EXPECT_EQ(a->height(), 21);
+    outline.expandItem(a);
+    EXPECT_EQ(a->height(), 81);
+    a->detailView()->resize(200, 40);   // grows or shrinks while open: the section follows
+    EXPECT_EQ(a->height(), 61);
+    EXPECT_EQ(outline.height(), 62);
+}

@@ -1,0 +1,373 @@
+#include "app/CXAnimatingOutlineView.h"
+#include "app/CXCollapsibleView.h"
+#include "app/CXDisclosureBar.h"
+#include "app/CXViewAnimation.h"
+#include "app/DIDizeZoziDocument.h"
+#include "app/OXOverlayController.h"
+#include "app/QntConstants.h"
+#include "app/QntDocumentConstants.h"
+#include "app/QntDocumentController.h"
+#include "app/QntInfoPanelController.h"
+#include "app/QntStartUpController.h"
+#include "app/TransparentPanel.h"
+#include "framework/VRConstants.h"
+#include "framework/VRDrawableShape.h"
+#include "framework/VRDrawing.h"
+#include "framework/VRObjectDrawingLayer.h"
+#include "framework/VRUndoManager.h"
+#include "framework/notations/QntNotation.h"
+#include "platform/UserDefaults.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QSlider>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 5000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+QntDocumentController &controller()
+{
+    static QntDocumentController *made = [] {
+        auto *c = new QntDocumentController(qApp);
+        c->setErrorPresenter([](const QString &, QWidget *) {});
+        c->setClosePrompt([](Document *, QWidget *) { return DocumentController::CloseChoice::DontSave; });
+        return c;
+    }();
+    return *made;
+}
+
+class DocumentWindow : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        static bool copied = false;
+        if (!copied) {
+            ASSERT_TRUE(QntNotation::copyNotationsFromBundleToAppSupportFolder().ok());
+            copied = true;
+        }
+        CXViewAnimation::setTimeScale(0.0);
+        DIDizeZoziDocument::setSwitchAnimationScale(0.0);
+        UserDefaults &defaults = UserDefaults::standardUserDefaults();
+        for (auto section : allSections)
+            defaults.removeObjectForKey(DIDizeZoziDocument::collapseKey(section));
+        defaults.removeObjectForKey(kQntInspectorSwitchedOff);
+        defaults.removeObjectForKey("QntLastNotationItem");
+        controller();
+    }
+    void TearDown() override
+    {
+        for (Document *document : controller().documents()) {
+            controller().removeDocument(document);
+            delete document;
+        }
+    }
+
+    // Picks the notation in the start-up window as a user would, and answers its document.
+    DIDizeZoziDocument *newDocumentWithNotation(const QString &group, const QString &notation)
+    {
+        controller().newDocument();
+        QntStartUpController *startUp = QntDocumentController::startUpController();
+        EXPECT_TRUE(startUp && startUp->window()->isVisible());
+        EXPECT_TRUE(startUp->selectGroupNamed(group)) << group.toStdString();
+        startUp->outlineViewAction();
+        EXPECT_TRUE(startUp->selectNotationNamed(notation)) << notation.toStdString();
+        const int before = int(controller().documents().size());
+        startUp->okAction();
+        EXPECT_EQ(int(controller().documents().size()), before + 1);
+        EXPECT_FALSE(startUp->window()->isVisible());
+        return qobject_cast<DIDizeZoziDocument *>(controller().documents().last());
+    }
+
+    static void addRectangle(DIDizeZoziDocument &document, QRectF frame)
+    {
+        auto *layer = document.drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+        auto shape = std::make_shared<VRDrawableShape>();
+        VRUndoManager *um = document.undoManager();
+        um->beginUndoGrouping();
+        layer->addObject(shape);
+        shape->setSize(frame.size());
+        shape->setLocation(frame.center());
+        um->endUndoGrouping();
+        um->setActionName("Add Rectangle");
+    }
+
+    static constexpr DIDizeZoziDocument::Section allSections[] = {
+        DIDizeZoziDocument::Section::Text, DIDizeZoziDocument::Section::Geometry,
+        DIDizeZoziDocument::Section::CustomElement, DIDizeZoziDocument::Section::CustomConnector,
+        DIDizeZoziDocument::Section::NoncustomElement, DIDizeZoziDocument::Section::NoncustomConnector,
+        DIDizeZoziDocument::Section::Layers, DIDizeZoziDocument::Section::ColorScheme,
+        DIDizeZoziDocument::Section::Layout, DIDizeZoziDocument::Section::Table,
+        DIDizeZoziDocument::Section::Style, DIDizeZoziDocument::Section::SmartConnectors,
+        DIDizeZoziDocument::Section::Sequence};
+};
+
+} // namespace
+
+TEST_F(DocumentWindow, NewShowsTheStartUpWindowAndNeverMakesADocument)
+{
+    controller().newDocument();
+    QString error;
+    EXPECT_EQ(controller().openUntitledDocumentAndDisplay(true, &error), nullptr);
+    EXPECT_TRUE(controller().documents().isEmpty());
+    QntStartUpController *startUp = QntDocumentController::startUpController();
+    ASSERT_NE(startUp, nullptr);
+    EXPECT_TRUE(startUp->window()->isVisible());
+    const QStringList groups = startUp->groupTitles();
+    EXPECT_FALSE(groups.contains("ImageBank"));
+    ASSERT_FALSE(groups.isEmpty());
+    EXPECT_EQ(groups.last(), "Imported");
+    // OK without a selection does nothing.
+    startUp->notationsItemsView()->clearSelection();
+    startUp->okAction();
+    EXPECT_TRUE(controller().documents().isEmpty());
+}
+
+struct ColumnCase {
+    const char *group;
+    const char *notation;
+    QStringList sections;
+    bool sequencePane;
+};
+
+TEST_F(DocumentWindow, PickingANotationOpensAWindowWhoseColumnListsItsSections)
+{
+    const ColumnCase cases[] = {
+        {"FlowChart", "Flow Chart",
+         {"Text", "Geometry", "Element", "Connector", "Layers", "Color Scheme", "Layout", "Table", "Style",
+          "Smart Connectors"},
+         false},
+        {"Misc", "Customizable Style",
+         {"Text", "Geometry", "Element", "Connector", "Layers", "Layout", "Table", "Style", "Smart Connectors"},
+         false},
+        {"UML", "UML Sequence Diagram",
+         {"Sequence Diagram", "Text", "Geometry", "Element", "Connector", "Layers", "Color Scheme", "Layout",
+          "Table", "Style", "Smart Connectors"},
+         true},
+    };
+    for (const ColumnCase &c : cases) {
+        DIDizeZoziDocument *document = newDocumentWithNotation(c.group, c.notation);
+        ASSERT_NE(document, nullptr);
+        ASSERT_NE(document->drawing()->currentNotation(), nullptr);
+        EXPECT_EQ(document->drawing()->currentNotation()->notationName(), c.notation);
+        EXPECT_EQ(document->inspectorSectionLabels(), c.sections) << c.notation;
+        EXPECT_TRUE(document->window()->isVisible());
+        EXPECT_NE(document->mainView(), nullptr);
+        EXPECT_EQ(document->isSequenceViewSwitchedOff(), !c.sequencePane);
+        EXPECT_EQ(document->zoomLabel()->text(), "100.0%");
+        for (CXCollapsibleView *item : document->inspectorOutlineView()->items())
+            EXPECT_TRUE(item->expanded()) << item->disclosureBar()->label().toStdString();
+    }
+}
+
+TEST_F(DocumentWindow, CollapsingASectionIsRememberedForTheNextWindow)
+{
+    DIDizeZoziDocument *first = newDocumentWithNotation("FlowChart", "Flow Chart");
+    CXCollapsibleView *style = first->sectionForView(DIDizeZoziDocument::Section::Style);
+    ASSERT_NE(style, nullptr);
+    style->toggleExpansionState();
+    EXPECT_FALSE(style->expanded());
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    EXPECT_TRUE(defaults.boolForKey(kQntStyleViewCollapsed));
+    EXPECT_FALSE(defaults.boolForKey(kQntElementTextViewCollapsed));
+    // Kept in the stored preferences, so a restart finds it too.
+    QFile stored(QDir::homePath() + "/.config/Quintora/Quintora.plist");
+    ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(stored.readAll().contains("kQntStyleViewCollapsed"));
+
+    DIDizeZoziDocument *second = newDocumentWithNotation("FlowChart", "Flow Chart");
+    EXPECT_FALSE(second->sectionForView(DIDizeZoziDocument::Section::Style)->expanded());
+    EXPECT_TRUE(second->sectionForView(DIDizeZoziDocument::Section::Text)->expanded());
+    // Opening it again clears the key.
+    second->sectionForView(DIDizeZoziDocument::Section::Style)->toggleExpansionState();
+    EXPECT_FALSE(defaults.boolForKey(kQntStyleViewCollapsed));
+}
+
+TEST_F(DocumentWindow, SwitchingTheColumnOffAndOnRestoresTheLayout)
+{
+    DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    document->window()->resize(1200, 800);
+    QApplication::processEvents();
+    const QRect split = document->splitView()->geometry();
+    const QRect inspector = document->inspectorView()->geometry();
+    EXPECT_EQ(inspector.width(), 300);
+    document->switchInspector();
+    EXPECT_TRUE(document->isInspectorSwitchedOff());
+    EXPECT_TRUE(UserDefaults::standardUserDefaults().boolForKey(kQntInspectorSwitchedOff));
+    EXPECT_EQ(document->splitView()->width(), split.width() + 300);
+    EXPECT_EQ(document->inspectorView()->width(), 0);
+
+    // A window opened meanwhile starts with the column off.
+    DIDizeZoziDocument *other = newDocumentWithNotation("FlowChart", "Flow Chart");
+    EXPECT_TRUE(other->isInspectorSwitchedOff());
+    EXPECT_EQ(other->inspectorView()->width(), 0);
+
+    document->switchInspector();
+    EXPECT_EQ(document->splitView()->geometry(), split);
+    EXPECT_EQ(document->inspectorView()->geometry(), inspector);
+    EXPECT_FALSE(UserDefaults::standardUserDefaults().boolForKey(kQntInspectorSwitchedOff));
+}
+
+TEST_F(DocumentWindow, AnEditMarksTheWindowAutosavesAndUndoClearsTheMarkOfThatWindowOnly)
+{
+    DIDizeZoziDocument::setAutosaveDelayForNewWindows(0.2);
+    DIDizeZoziDocument *a = newDocumentWithNotation("FlowChart", "Flow Chart");
+    DIDizeZoziDocument *b = newDocumentWithNotation("FlowChart", "Flow Chart");
+    DIDizeZoziDocument::setAutosaveDelayForNewWindows(10.0);
+    EXPECT_DOUBLE_EQ(a->autosavingDelay(), 0.2);
+    EXPECT_FALSE(a->isDocumentEdited());
+
+    addRectangle(*a, QRectF(100, 100, 120, 60));
+    addRectangle(*b, QRectF(40, 40, 80, 80));
+    EXPECT_TRUE(a->isDocumentEdited());
+    EXPECT_TRUE(a->window()->isWindowModified());
+    EXPECT_TRUE(b->isDocumentEdited());
+    ASSERT_TRUE(waitUntil([&] { return !a->autosavedContentsPath().isEmpty() && QFile::exists(a->autosavedContentsPath()); }));
+
+    a->undoManager()->undo();
+    EXPECT_FALSE(a->isDocumentEdited());
+    EXPECT_FALSE(a->window()->isWindowModified());
+    EXPECT_TRUE(b->isDocumentEdited());
+    EXPECT_TRUE(b->window()->isWindowModified());
+    a->undoManager()->redo();
+    EXPECT_TRUE(a->isDocumentEdited());
+}
+
+TEST_F(DocumentWindow, MovingOrResizingTheWindowClosesAttachedWindowsAndHidesTheInfoPanel)
+{
+    DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    int closes = 0;
+    int hides = 0;
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    auto closeToken = center.addObserver(kQntCloseAttachedWindowsNotification, document,
+                                         [&](const Notification &) { ++closes; });
+    auto hideToken = center.addObserver(kQntHideInfoPanelNotification, nullptr, [&](const Notification &n) {
+        ++hides;
+        QntInfoPanelController::sharedController().hideInfoPanel(n);
+    });
+
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    defaults.setBool(false, QntDisplayHelpMessagesKey);
+    QntInfoPanelController &info = QntInfoPanelController::sharedController();
+    info.openInfoPanel({kQntShowInfoPanelNotification, nullptr, {{"msg", "Drag a shape from the library."}}});
+    EXPECT_TRUE(!info.panel() || !info.panel()->isVisible());
+    defaults.setBool(true, QntDisplayHelpMessagesKey);
+    info.openInfoPanel({kQntShowInfoPanelNotification, nullptr, {{"msg", "Drag a shape from the library."}}});
+    ASSERT_NE(info.panel(), nullptr);
+    EXPECT_TRUE(info.panel()->isVisible());
+    EXPECT_EQ(info.textView()->text(), "Drag a shape from the library.");
+
+    document->window()->move(document->window()->pos() + QPoint(30, 20));
+    QApplication::processEvents();
+    EXPECT_GE(closes, 1);
+    EXPECT_GE(hides, 1);
+    EXPECT_FALSE(info.panel()->isVisible());
+    const int before = closes;
+    document->window()->resize(document->window()->size() - QSize(40, 40));
+    QApplication::processEvents();
+    EXPECT_GT(closes, before);
+
+    // Scrolling closes them too, unless an inspector keeps its window while scrolling.
+    const int beforeScroll = closes;
+    document->scrollingInProgressNotification();
+    EXPECT_EQ(closes, beforeScroll + 1);
+    document->setKeepAttachedWindowWhenScrolling(true);
+    document->scrollingInProgressNotification();
+    EXPECT_EQ(closes, beforeScroll + 1);
+    // "Don't show again" turns the messages off.
+    info.dontShowAgainInfoPanel(true);
+    EXPECT_FALSE(defaults.boolForKey(QntDisplayHelpMessagesKey));
+}
+
+TEST_F(DocumentWindow, OverlayShowsOverTheDrawingUntilEnded)
+{
+    DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    OXOverlayController *overlay = document->overlayController();
+    ASSERT_NE(overlay, nullptr);
+    EXPECT_FALSE(overlay->isOverlay());
+    document->showOverlayMessage("Importing…");
+    EXPECT_TRUE(overlay->isOverlay());
+    document->showOverlayMessage("Again");   // the first is ended, never left behind
+    EXPECT_TRUE(overlay->isOverlay());
+    overlay->endOverlay();
+    EXPECT_FALSE(overlay->isOverlay());
+}
+
+TEST_F(DocumentWindow, SelectingAPlainShapeRelabelsTheColoursSection)
+{
+    DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    auto *layer = document->drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    ASSERT_NE(layer, nullptr);
+    auto shape = std::make_shared<VRDrawableShape>();
+    layer->addObject(shape);
+    layer->addObjectToSelection(shape);
+    document->selectedObjectDidChange({kVRLayerSelectionDidChange, layer, {}});
+    EXPECT_EQ(document->inspectorSectionLabels().at(2), "Element Color Components");
+    EXPECT_FALSE(document->addedCustomElementStyleSection());
+}
+
+TEST_F(DocumentWindow, AnUnreadableStencilShowsTheMessageAndChangesNothing)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/broken.gstencil";
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("this is not a stencil");
+    file.close();
+    controller().newDocument();
+    QntStartUpController *startUp = QntDocumentController::startUpController();
+    QntStartUpController::setFailureMessageDelay(0.1);
+    const QStringList before = QDir(QntNotation::rootNotationsFolderPath() + "/Imported").entryList(QDir::Files);
+    startUp->importStencilFromPath(path);
+    ASSERT_TRUE(waitUntil([&] { return startUp->progressLabelText() == "Could not import this file."; }));
+    ASSERT_TRUE(waitUntil([&] { return !startUp->isImporting(); }));
+    EXPECT_TRUE(controller().documents().isEmpty());
+    EXPECT_EQ(QDir(QntNotation::rootNotationsFolderPath() + "/Imported").entryList(QDir::Files), before);
+    EXPECT_FALSE(QntStartUpController::importedShapes().has_value());
+}
+
+TEST_F(DocumentWindow, AnEditedUntitledDocumentComesBackAfterARestart)
+{
+    DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    addRectangle(*document, QRectF(100, 100, 120, 60));
+    ASSERT_TRUE(document->isDocumentEdited());
+    controller().prepareForTermination();
+    const QVariantList stored = controller().restorationList();
+    ASSERT_EQ(stored.size(), 1);
+
+    // A second controller plays the next launch: it reopens from the stored list.
+    QntDocumentController nextLaunch;
+    nextLaunch.setErrorPresenter([](const QString &, QWidget *) {});
+    EXPECT_EQ(nextLaunch.reopenDocumentsFromLastSession(), 1);
+    ASSERT_EQ(nextLaunch.documents().size(), 1);
+    auto *reopened = qobject_cast<DIDizeZoziDocument *>(nextLaunch.documents().first());
+    ASSERT_NE(reopened, nullptr);
+    auto *layer = reopened->drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    ASSERT_NE(layer, nullptr);
+    EXPECT_EQ(layer->objects().size(), 1);
+    EXPECT_EQ(reopened->drawing()->currentNotationName(), "Flow Chart");
+    ASSERT_NE(reopened->window(), nullptr);
+    EXPECT_TRUE(reopened->window()->isVisible());
+    Document *gone = reopened;
+    nextLaunch.removeDocument(gone);
+    delete gone;
+}

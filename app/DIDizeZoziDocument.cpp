@@ -106,7 +106,8 @@ DIDizeZoziDocument::~DIDizeZoziDocument()
     m_observers.clear();
     if (_inspectorOutlineView)
         _inspectorOutlineView->setDelegate(nullptr);
-    delete m_window;
+    if (!QCoreApplication::closingDown())
+        delete m_window;
 }
 
 void DIDizeZoziDocument::setDefaultQualityModulation(bool enabled)

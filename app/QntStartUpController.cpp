@@ -82,7 +82,9 @@ QntStartUpController::QntStartUpController(QObject *parent)
 
 QntStartUpController::~QntStartUpController()
 {
-    delete m_window;
+    // While the application object itself is going away, widgets can no longer be deleted.
+    if (!QCoreApplication::closingDown())
+        delete m_window;
 }
 
 QWidget *QntStartUpController::window() const

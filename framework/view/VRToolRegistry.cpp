@@ -187,7 +187,9 @@ QStringList VRToolRegistry::registerCreationToolsForPrototypes(const VRObjectLis
         const QString id = prototype->ID();
         if (id.isEmpty())
             continue;
-        const auto gesture = prototype->isKindOf<VRDrawablePath>()
+        // Plain lines are drawn end to end; every notation element (arrows and separators
+        // included) is placed whole and may be stretched by dragging.
+        const auto gesture = prototype->isMemberOf<VRDrawablePath>()
             ? VRObjectCreationTool::Gesture::Line
             : VRObjectCreationTool::Gesture::Box;
         registerDrawingTool(std::make_shared<VRObjectCreationTool>(prototype, gesture), id);

@@ -10,6 +10,9 @@
 #include "framework/VRDrawableShape.h"
 #include "framework/VRStyleBridge.h"
 #include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+
+#include <QTextEdit>
 
 #include <gtest/gtest.h>
 
@@ -327,4 +330,36 @@ TEST(ConnectorRouting, DraggingAConnectorEndReconnectsIt)
     h.drag(c->endEndPoint()->location(), QPointF(700, 600));
     EXPECT_EQ(c->endEndPoint()->targetElement(), nullptr);
     EXPECT_TRUE(near(c->endEndPoint()->location(), QPointF(700, 600)));
+}
+
+TEST(ConnectorRouting, DoubleClickTypesElementAndConnectorLabelsInPlace)
+{
+    ViewHarness h;
+    UserDefaults::standardUserDefaults().setBool(true, kQntEnableInlineEditor);
+    auto a = addElement(h, {100, 200, 100, 60}, "eA");
+    a->addTextShape();
+    auto b = addElement(h, {500, 200, 100, 60}, "eB");
+    auto c = connectWithTool(h, a, b);
+    ASSERT_NE(c, nullptr);
+    QApplication::processEvents();
+    struct Row {
+        VRObjectRef object;
+        QPointF at;
+        QString text;
+    };
+    for (const Row &row : {Row{a, QPointF(150, 230), "Order received"}, Row{c, QPointF(350, 230), "yes"}}) {
+        h.useTool(kVRSelectToolName);
+        h.send(QEvent::MouseButtonDblClick, h.at(row.at), Qt::LeftButton, Qt::LeftButton);
+        ASSERT_NE(h.view->inlineEditor(), nullptr) << row.text.toStdString();
+        EXPECT_EQ(h.view->inlineEditedObject(), row.object);
+        h.view->inlineEditor()->setPlainText(row.text);
+        QTest::keyClick(h.view->inlineEditor(), Qt::Key_Return, Qt::ControlModifier);
+        EXPECT_EQ(h.view->inlineEditor(), nullptr);
+        EXPECT_EQ(row.object->textContent().toPlainText(), row.text);
+        QApplication::processEvents();   // each edit is its own user action
+    }
+    h.undoStep();
+    EXPECT_NE(c->textContent().toPlainText(), QStringLiteral("yes"));
+    EXPECT_EQ(a->textContent().toPlainText(), QStringLiteral("Order received"));
+    UserDefaults::standardUserDefaults().removeObjectForKey(kQntEnableInlineEditor);
 }

@@ -1,0 +1,98 @@
+#include "app/CXViewAnimation.h"
+#include "app/DIDizeZoziDocument.h"
+#include "app/QntDocumentController.h"
+#include "app/QntStartUpController.h"
+#include "framework/QntConnector.h"
+#include "framework/QntConnectorEndPoint.h"
+#include "framework/QntElement.h"
+#include "framework/QntTextShape.h"
+#include "framework/VRDrawing.h"
+#include "framework/VRObjectDrawingLayer.h"
+#include "framework/notations/QntNotation.h"
+#include "framework/view/VRDrawingView.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QPixmap>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+void settle(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+} // namespace
+
+// Pictures of the start-up window and of a document window with a small flow chart, for
+// looking at the layout on a real display: QNT_SCREENSHOT_DIR names the folder.
+TEST(DocumentWindowPictures, StartUpAndDocumentWindows)
+{
+    const QString folder = qEnvironmentVariable("QNT_SCREENSHOT_DIR");
+    if (folder.isEmpty())
+        GTEST_SKIP() << "QNT_SCREENSHOT_DIR is not set";
+    QDir().mkpath(folder);
+    ASSERT_TRUE(QntNotation::copyNotationsFromBundleToAppSupportFolder().ok());
+    auto *controller = new QntDocumentController(qApp);
+    controller->newDocument();
+    QntStartUpController *startUp = QntDocumentController::startUpController();
+    ASSERT_NE(startUp, nullptr);
+    ASSERT_TRUE(startUp->selectGroupNamed("FlowChart"));
+    startUp->outlineViewAction();
+    ASSERT_TRUE(startUp->selectNotationNamed("Flow Chart"));
+    settle(400);
+    ASSERT_TRUE(startUp->window()->grab().save(folder + "/startup-window.png"));
+
+    startUp->okAction();
+    auto *document = qobject_cast<DIDizeZoziDocument *>(controller->documents().last());
+    ASSERT_NE(document, nullptr);
+    const QntNotationRef notation = document->drawing()->currentNotation();
+    ASSERT_NE(notation, nullptr);
+    auto *layer = document->drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    struct Place {
+        const char *id;
+        QPointF centre;
+        const char *text;
+    };
+    const Place places[] = {{"fcTerminator", {260, 110}, "Start"},
+                            {"fcProcess", {260, 230}, "Collect orders"},
+                            {"fcDecision", {260, 370}, "In stock?"},
+                            {"fcDocument", {480, 370}, "Back order"},
+                            {"fcTerminator", {260, 510}, "Ship"}};
+    std::vector<std::shared_ptr<QntElement>> elements;
+    for (const Place &place : places) {
+        auto element = std::dynamic_pointer_cast<QntElement>(notation->prototypeForElementId(place.id));
+        if (!element)
+            continue;
+        element->setSize(QSizeF(150, place.id == QByteArray("fcDecision") ? 90 : 64));
+        element->setLocation(place.centre);
+        if (element->text())
+            element->text()->setString(QString::fromUtf8(place.text));
+        layer->addObject(element);
+        elements.push_back(element);
+    }
+    auto connect = [&](size_t a, size_t b, int spotA, int spotB) {
+        if (a >= elements.size() || b >= elements.size())
+            return;
+        auto connector = std::make_shared<QntConnector>();
+        layer->addObject(connector);
+        connector->startEndPoint()->attach(elements[a], spotA);
+        connector->endEndPoint()->attach(elements[b], spotB);
+    };
+    connect(0, 1, 2, 0);
+    connect(1, 2, 2, 0);
+    connect(2, 4, 2, 0);
+    connect(2, 3, 1, 3);
+    if (elements.size() > 1)
+        layer->addObjectToSelection(elements[1]);
+    document->window()->show();
+    settle(600);
+    ASSERT_TRUE(document->window()->grab().save(folder + "/document-window.png"));
+}

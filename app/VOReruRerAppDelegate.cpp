@@ -4,6 +4,7 @@
 #include "app/QXNews.h"
 #include "app/QntConstants.h"
 #include "app/QntDocumentController.h"
+#include "app/QntInfoPanelController.h"
 #include "app/QntUtils.h"
 #include "connectors/QntConnectorModeInspector.h"
 #include "framework/VRConstants.h"
@@ -451,15 +452,16 @@ void VOReruRerAppDelegate::drawingToolRegistrationNote(const Notification &)
     // The user-tool menu lists registered tools once the application's menus exist.
 }
 
-void VOReruRerAppDelegate::openInfoPanel(const Notification &)
+void VOReruRerAppDelegate::openInfoPanel(const Notification &notification)
 {
-    // The info panel arrives with the application's panels.
+    QntInfoPanelController::sharedController().openInfoPanel(notification);
 }
 
-void VOReruRerAppDelegate::hideInfoPanel(const Notification &)
+void VOReruRerAppDelegate::hideInfoPanel(const Notification &notification)
 {
     if (_infoPanel)
         _infoPanel->hide();
+    QntInfoPanelController::sharedController().hideInfoPanel(notification);
 }
 
 void VOReruRerAppDelegate::toolChangedNotification(const Notification &)

@@ -9,12 +9,14 @@
 #include "app/QntDocumentController.h"
 #include "app/QntInfoPanelController.h"
 #include "app/QntStartUpController.h"
+#include "app/VOReruRerAppDelegate.h"
 #include "app/TransparentPanel.h"
 #include "framework/VRConstants.h"
 #include "framework/VRDrawableShape.h"
 #include "framework/VRDrawing.h"
 #include "framework/VRObjectDrawingLayer.h"
 #include "framework/VRUndoManager.h"
+#include "framework/notations/QntImportFromGraffle.h"
 #include "framework/notations/QntNotation.h"
 #include "platform/UserDefaults.h"
 
@@ -27,6 +29,7 @@
 #include <QMainWindow>
 #include <QSlider>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -370,4 +373,52 @@ TEST_F(DocumentWindow, AnEditedUntitledDocumentComesBackAfterARestart)
     Document *gone = reopened;
     nextLaunch.removeDocument(gone);
     delete gone;
+}
+
+TEST_F(DocumentWindow, ImportingAValidStencilAddsAnImportedNotationAndOpensADocumentWithItsShapes)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/Office Kit.plist";
+    auto first = std::make_shared<VRDrawableShape>();
+    first->setSize(QSizeF(80, 40));
+    first->setLocation(QPointF(60, 40));
+    auto second = std::make_shared<VRDrawableShape>();
+    second->setSize(QSizeF(50, 50));
+    second->setLocation(QPointF(200, 60));
+    ASSERT_TRUE(QntImportFromGraffle::writeStencil(path, {{"Desks", {first}}, {"Chairs", {second}}}).ok());
+
+    controller().newDocument();
+    QntStartUpController *startUp = QntDocumentController::startUpController();
+    startUp->importStencilFromPath(path);
+    ASSERT_TRUE(waitUntil([&] { return !startUp->isImporting(); }));
+    ASSERT_EQ(controller().documents().size(), 1);
+    auto *document = qobject_cast<DIDizeZoziDocument *>(controller().documents().first());
+    ASSERT_NE(document, nullptr);
+    auto *layer = document->drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    EXPECT_EQ(layer->objects().size(), 2);   // both sheets, in sheet order
+    ASSERT_NE(document->drawing()->currentNotation(), nullptr);
+    EXPECT_TRUE(document->drawing()->currentNotation()->absolutePath().contains("/Imported/"));
+    EXPECT_FALSE(QntStartUpController::importedShapes().has_value());
+    EXPECT_TRUE(startUp->groupTitles().contains("Imported"));
+    EXPECT_TRUE(document->window()->isVisible());
+}
+
+TEST_F(DocumentWindow, AQuintoraUrlOpensThatDocumentInAWindow)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/To Plan.quintora";
+    {
+        DIDizeZoziDocument saved;
+        addRectangle(saved, QRectF(10, 10, 50, 50));
+        ASSERT_TRUE(saved.writeToFile(path).ok());
+    }
+    VOReruRerAppDelegate delegate;
+    delegate.handleGetURLEvent("quintora://" + QString::fromLatin1(QUrl::toPercentEncoding(path, "/")));
+    ASSERT_EQ(controller().documents().size(), 1);
+    auto *document = qobject_cast<DIDizeZoziDocument *>(controller().documents().first());
+    ASSERT_NE(document, nullptr);
+    EXPECT_EQ(document->filePath(), path);
+    ASSERT_NE(document->window(), nullptr);
+    EXPECT_TRUE(document->window()->isVisible());
+    EXPECT_TRUE(document->window()->windowTitle().startsWith("To Plan"));
 }

@@ -1,0 +1,139 @@
+#include "library/QntNotationSubGroupItem.h"
+
+#include "framework/QntDecoratedSeparator.h"
+#include "framework/QntElement.h"
+#include "framework/QntElementArrow.h"
+#include "framework/VRDrawableObject.h"
+#include "framework/VRDrawing.h"
+#include "framework/VRObjectDrawingLayer.h"
+#include "framework/VRShapeGroup.h"
+#include "framework/VRUndoManager.h"
+#include "framework/notations/QntNotation.h"
+#include "framework/view/VRDrawingTool.h"
+#include "framework/view/VRObjectCreationTool.h"
+
+#include <QPainter>
+
+#include <atomic>
+
+namespace {
+
+std::atomic<qint64> g_renderedImages{0};
+
+// The size a prototype was designed at, before any element scale.
+QSizeF originalSizeWithoutScale(const VRDrawableObject &object)
+{
+    if (object.isKindOf<QntElement>()) {
+        const auto &element = static_cast<const QntElement &>(object);
+        if (!element.originalSizeWithoutScale().isEmpty())
+            return element.originalSizeWithoutScale();
+        if (!element.originalSize().isEmpty())
+            return element.originalSize();
+    }
+    return object.size();
+}
+
+} // namespace
+
+QntNotationSubGroupItem::QntNotationSubGroupItem(QntNotationSubgroup *parent) : _parent(parent) {}
+
+void QntNotationSubGroupItem::setTitle(const QString &title)
+{
+    if (title != _title)
+        _title = title;
+}
+
+void QntNotationSubGroupItem::setTooltip(const QString &tooltip)
+{
+    if (tooltip != _tooltip)
+        _tooltip = tooltip;
+}
+
+void QntNotationSubGroupItem::setDrawingTool(std::shared_ptr<VRDrawingTool> tool,
+                                             const QntNotation *notation)
+{
+    if (tool == _tool)
+        return;
+    _tool = std::move(tool);
+    if (!_tool || !_tool->isKindOf<VRObjectCreationTool>())
+        return;
+    auto *creation = static_cast<VRObjectCreationTool *>(_tool.get());
+    if (const VRObjectRef prototype = creation->prototype())
+        prototype->setIsPrototype(true);
+    // The palette is rebuilt often while its tools stay registered: render each tool once.
+    if (!creation->cachedImage().isNull()) {
+        _icon = creation->cachedImage();
+        return;
+    }
+    const QImage image = updateImageWithNotation(notation);
+    if (!image.isNull())
+        creation->setCachedImage(image);
+}
+
+QImage QntNotationSubGroupItem::updateImageWithNotation(const QntNotation *notation)
+{
+    const std::unique_ptr<VRDrawing> drawing =
+        VRDrawing::defaultDrawingWithSize(VRDrawing::isoA2PaperSize(false));
+    auto *layer = drawing->activeLayerOfClass<VRObjectDrawingLayer>();
+    if (!layer || !_tool || !_tool->isKindOf<VRObjectCreationTool>())
+        return {};
+    const VRObjectRef prototype = static_cast<VRObjectCreationTool *>(_tool.get())->prototype();
+    if (!prototype)
+        return {};
+
+    // The shape drawn for the prototype: arrows are shown in their short form.
+    VRObjectRef shape = prototype;
+    if (prototype->isKindOf<QntElementArrow>()) {
+        const auto &arrow = static_cast<const QntElementArrow &>(*prototype);
+        if (prototype->stringForKey(QStringLiteral("Kind")) == QLatin1String("ElementArrowAsAdjustableArrow")) {
+            if (const auto element = arrow.elementFromStyle())
+                shape = element->copy();
+        } else if (notation) {
+            if (VRObjectRef element = QntElement::createWithElementId(prototype->ID(), notation->notationPath()))
+                shape = element;
+        }
+    } else if (prototype->isKindOf<QntDecoratedSeparator>()) {
+        shape = prototype->copy();
+    }
+    if (!shape)
+        return {};
+
+    const QSizeF size = originalSizeWithoutScale(*prototype);
+    const bool isGroup = shape->isKindOf<VRShapeGroup>();
+    if (!size.isEmpty()) {
+        if (isGroup)
+            shape->setState(1);
+        shape->setSize(size);
+        if (isGroup)
+            shape->setState(0);
+    }
+
+    VRDrawableContainer *oldContainer = shape->container();
+    shape->setContainer(layer);
+    VRUndoManager *undo = shape->undoManager();
+    if (undo)
+        undo->disableUndoRegistration();
+    const QImage picture = layer->imageOfObject(*shape);
+    if (undo)
+        undo->enableUndoRegistration();
+    shape->setContainer(oldContainer);
+
+    if (picture.isNull() || picture.size().isEmpty())
+        return {};
+    ++g_renderedImages;
+    QImage result(picture.size(), QImage::Format_ARGB32_Premultiplied);
+    result.fill(Qt::transparent);
+    {
+        QPainter painter(&result);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        painter.drawImage(QRectF(QPointF(0, 0), QSizeF(picture.size())), picture);
+    }
+    _icon = result;
+    return result;
+}
+
+qint64 QntNotationSubGroupItem::renderedImageCount()
+{
+    return g_renderedImages.load();
+}

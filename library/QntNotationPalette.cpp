@@ -377,8 +377,6 @@ QntNotationPalette::GroupRef QntNotationPalette::makeExtraGroup(const QString &d
     if (notation && notation->isValid()) {
         notation->setNotationName(name);
         elements = notation->importedElementsList();
-        if (elements.isEmpty())
-            elements = notation->allElementsAsPrototypesList();
         ensureCreationTools(elements);
     }
     GroupRef group = std::make_shared<QntNotationSubgroup>(title, elements,

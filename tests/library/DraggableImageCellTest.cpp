@@ -84,6 +84,11 @@ TEST(DraggableImageCell, DroppedShapeLandsAtItsOriginalSizeWhereItWasDroppedAndU
     const QPointF dropPoint(400, 300);
     NotificationCount added(kQntElementAddedToLayerNotification);
     NotificationCount text(kQntShowTextEditorNotification);
+    // What the mode inspectors apply their saved defaults to when told.
+    VRObjectRef selectedWhenAdded;
+    const NotificationToken defaults = NotificationCenter::defaultCenter().addObserver(
+        kQntElementAddedToLayerNotification, nullptr,
+        [&h, &selectedWhenAdded](const Notification &) { selectedWhenAdded = h.layer()->singleSelection(); });
     DragRunnerScope scope([&h, dropPoint](QMimeData *data) {
         return deliverDrop(h.view.get(), h.view->mapFromDrawing(dropPoint).toPoint(), data);
     });
@@ -103,6 +108,7 @@ TEST(DraggableImageCell, DroppedShapeLandsAtItsOriginalSizeWhereItWasDroppedAndU
     EXPECT_NEAR(dropped->logicalBounds().center().y(), dropPoint.y(), 1.0);
     EXPECT_EQ(h.layer()->selection(), VRObjectList{dropped});
     EXPECT_EQ(added.count, 1);
+    EXPECT_EQ(selectedWhenAdded, dropped);
     EXPECT_EQ(text.count, 0);
     EXPECT_TRUE(h.palette->outlineView()->cell()->dragOrigin().isNull());
 

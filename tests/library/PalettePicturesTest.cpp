@@ -31,7 +31,7 @@ double coverage(const QImage &image)
 // Every item's picture in a grid, group by group, for looking at.
 QImage contactSheet(const QntNotationPalette &palette, const QString &title)
 {
-    constexpr int cell = 72, columns = 10;
+    constexpr int cell = 96, columns = 8;
     int rows = 1;
     for (const auto &group : palette.notationSubgroups())
         rows += 1 + int((group->children().size() + columns - 1) / columns);

@@ -10,10 +10,14 @@
 #include "framework/VRGridLayer.h"
 #include "framework/VRObjectDrawingLayer.h"
 #include "framework/VRUndoManager.h"
+#include "framework/notations/QntImportFromGraffle.h"
+#include "framework/notations/QntNotation.h"
 #include "framework/view/VRDrawingTool.h"
 #include "framework/view/VRZoomTool.h"
 
+#include <QApplication>
 #include <QDebug>
+#include <QFileDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -376,6 +380,77 @@ void QntDocumentCommands::showExportError(const QString &path, const QString &re
     delete m_errorAlert.data();
     auto *alert = new QMessageBox(QMessageBox::Warning, tr("Export failed"),
                                   tr("The drawing could not be exported to “%1”.").arg(QDir::toNativeSeparators(path)),
+                                  QMessageBox::Ok, windowForSheet());
+    alert->setInformativeText(reason);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setWindowModality(windowForSheet() ? Qt::WindowModal : Qt::ApplicationModal);
+    m_errorAlert = alert;
+    alert->open();
+}
+
+// --- stencil import ------------------------------------------------------------------------
+
+void QntDocumentCommands::importAction()
+{
+    auto *chooser = new QFileDialog(windowForSheet(), tr("Import Stencil"));
+    chooser->setAttribute(Qt::WA_DeleteOnClose);
+    chooser->setFileMode(QFileDialog::ExistingFiles);
+    chooser->setNameFilter(tr("Stencils (*.gstencil *.graffle *.plist)"));
+    chooser->setLabelText(QFileDialog::Accept, tr("Import"));
+    chooser->setWindowModality(windowForSheet() ? Qt::WindowModal : Qt::ApplicationModal);
+    connect(chooser, &QFileDialog::filesSelected, this, [this](const QStringList &paths) {
+        for (const QString &path : paths)
+            performImportFilepath(path);
+    });
+    chooser->open();
+}
+
+bool QntDocumentCommands::performImportFilepath(const QString &path, const QVariantMap &)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QntImportFromGraffle reader;
+    QntImportFromGraffle::setImportedFilepath(path);
+    const std::optional<QVariantMap> stencil = reader.readStencil();
+    if (!stencil) {
+        QApplication::restoreOverrideCursor();
+        showImportError(path, reader.errorMessage());
+        return false;
+    }
+    VRObjectList objects;
+    const QVariantList sheets = stencil->value(QStringLiteral("Sheets")).toList();
+    if (stencil->contains(QStringLiteral("Sheets"))) {
+        for (const QVariant &sheet : sheets)
+            objects.append(reader.all(sheet.toMap()));
+    } else {
+        objects = reader.all(*stencil);
+    }
+    if (objects.isEmpty()) {
+        QApplication::restoreOverrideCursor();
+        showImportError(path, tr("The file holds no shapes."));
+        return false;
+    }
+    const VRObjectList elements = reader.all2Elements(objects);
+    const QByteArray icon = reader.imageData(objects);
+    const QString name = stencil->value(QStringLiteral("LastImportedFilename")).toString();
+    const VRResult<QString> database =
+        QntNotation::importIntoDB(name + QStringLiteral(".db"), elements, icon, QString());
+    QApplication::restoreOverrideCursor();
+    if (!database) {
+        showImportError(path, database.errorMessage());
+        return false;
+    }
+    m_document.drawing()->setImportedElements(elements, name);
+    emit notationElementsImported(name);
+    return true;
+}
+
+void QntDocumentCommands::showImportError(const QString &path, const QString &reason)
+{
+    qWarning().noquote() << "Could not import this file" << path;
+    delete m_errorAlert.data();
+    auto *alert = new QMessageBox(QMessageBox::Warning, tr("Import failed"),
+                                  tr("Could not import this file: %1. Please, write to %2.")
+                                      .arg(QDir::toNativeSeparators(path), QStringLiteral("support@quintora.app")),
                                   QMessageBox::Ok, windowForSheet());
     alert->setInformativeText(reason);
     alert->setAttribute(Qt::WA_DeleteOnClose);

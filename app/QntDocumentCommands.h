@@ -56,6 +56,11 @@ public:
     void openDrawingSizePanel();
     void exportAction();
     void exportSVGAction();
+    // Stencil import into this document: a file chooser for stencil files, then each file.
+    void importAction();
+    // Reads a stencil into a new Imported notation and stores its elements in the drawing;
+    // false (after telling the user) when the file cannot be imported.
+    bool performImportFilepath(const QString &path, const QVariantMap &options = {});
 
     // VKDuplicationDelegate
     int countOfItemsInSelection() const override;
@@ -76,8 +81,13 @@ public:
     // The last error shown to the user, while it is open.
     QMessageBox *errorAlert() const;
 
+signals:
+    // A stencil became a notation of that name: the shape library shows the new group.
+    void notationElementsImported(const QString &name);
+
 private:
     VRObjectDrawingLayer *activeObjectLayer() const;
+    void showImportError(const QString &path, const QString &reason);
     void finishDuplication(VRObjectDrawingLayer &layer, const VRObjectList &copies,
                            const QString &actionName);
     void sendAutoRevert(bool on, QObject *sender);

@@ -18,6 +18,7 @@
 #include "framework/view/VRDrawingTool.h"
 #include "framework/view/VRDrawingView.h"
 #include "framework/view/VRViewController.h"
+#include "library/QntNotationPalette.h"
 #include "platform/DocumentController.h"
 #include "platform/UserDefaults.h"
 
@@ -999,27 +1000,20 @@ void DIDizeZoziDocument::updateToolbarSelection()
     }
 }
 
+QntNotationPalette *DIDizeZoziDocument::notationPalette() const
+{
+    return m_notationPalette;
+}
+
 void DIDizeZoziDocument::loadNotationElements()
 {
-    // The shape library fills this area; until then it names the notation.
-    if (!_elementMatrixScrollView || _elementMatrixScrollView->widget())
+    if (!_elementMatrixScrollView)
         return;
-    auto *library = new QWidget;
-    library->setObjectName(QStringLiteral("elementMatrixView"));
-    auto *layout = new QVBoxLayout(library);
-    layout->setContentsMargins(10, 10, 10, 10);
-    auto *title = new QLabel(notationName().isEmpty() ? tr("Shapes") : notationName(), library);
-    QFont bold = title->font();
-    bold.setBold(true);
-    title->setFont(bold);
-    layout->addWidget(title);
-    auto *hint = new QLabel(tr("The notation's shapes appear here."), library);
-    hint->setWordWrap(true);
-    hint->setStyleSheet(QStringLiteral("QLabel { color: #777777; }"));
-    layout->addWidget(hint);
-    layout->addStretch(1);
-    _elementMatrixScrollView->setWidget(library);
-    _elementMatrixScrollView->setWidgetResizable(true);
+    if (!m_notationPalette) {
+        m_notationPalette = new QntNotationPalette(this);
+        m_notationPalette->installInScrollArea(_elementMatrixScrollView);
+    }
+    m_notationPalette->loadNotationElements();
 }
 
 void DIDizeZoziDocument::showOverlayMessage(const QString &message)

@@ -23,6 +23,7 @@ class QLineEdit;
 class QMainWindow;
 class QScrollArea;
 class QSlider;
+class QntNotationPalette;
 class QSpinBox;
 class QSplitter;
 class QToolBar;
@@ -87,6 +88,8 @@ public:
     QWidget *sequenceView() const { return _sequenceView; }
     QWidget *inspectorView() const;
     QWidget *libraryView() const;
+    // The shape library in the library area; null before the window has loaded.
+    QntNotationPalette *notationPalette() const;
     QLabel *infoLabel() const { return _infoLabel; }
     QSlider *zoomSlider() const { return _zoomSlider; }
     QLabel *zoomLabel() const { return _zoomLabel; }
@@ -203,6 +206,7 @@ private:
     OXOverlayController *_overlayController = nullptr;
     std::vector<NotificationToken> m_observers;
     bool m_windowLoaded = false;
+    QPointer<QntNotationPalette> m_notationPalette;
 
     static bool s_defaultQualityModulation;
 };

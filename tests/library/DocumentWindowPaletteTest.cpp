@@ -1,0 +1,63 @@
+#include "PaletteTestSupport.h"
+
+#include "library/QntNotationSubgroup.h"
+#include "library/QntOutlineView.h"
+
+#include "app/DIDizeZoziDocument.h"
+#include "app/QntDocumentController.h"
+#include "app/QntStartUpController.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QScrollArea>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+void settle(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+} // namespace
+
+// The document window's library area holds the palette of the drawing's notation.
+TEST(DocumentWindowPalette, NewFlowChartDocumentShowsItsPaletteBesideTheDrawing)
+{
+    preparePaletteEnvironment();
+    auto *controller = new QntDocumentController(qApp);
+    controller->newDocument();
+    QntStartUpController *startUp = QntDocumentController::startUpController();
+    ASSERT_NE(startUp, nullptr);
+    ASSERT_TRUE(startUp->selectGroupNamed("FlowChart"));
+    startUp->outlineViewAction();
+    ASSERT_TRUE(startUp->selectNotationNamed("Flow Chart"));
+    startUp->okAction();
+    auto *document = qobject_cast<DIDizeZoziDocument *>(controller->documents().last());
+    ASSERT_NE(document, nullptr);
+    QntNotationPalette *palette = document->notationPalette();
+    ASSERT_NE(palette, nullptr);
+    auto *area = qobject_cast<QScrollArea *>(document->libraryView());
+    ASSERT_NE(area, nullptr);
+    EXPECT_EQ(area->widget(), palette);
+    const QStringList titles = palette->shownGroupTitles();
+    EXPECT_TRUE(titles.contains(QStringLiteral("Flow Chart")));
+    EXPECT_TRUE(titles.contains(QStringLiteral("Shapes")));
+    EXPECT_TRUE(titles.contains(QStringLiteral("Custom")));
+    EXPECT_FALSE(titles.contains(QStringLiteral("Office")));
+    for (const auto &group : palette->notationSubgroups())
+        EXPECT_TRUE(palette->isGroupExpanded(group.get())) << group->title().toStdString();
+
+    document->window()->resize(1200, 800);
+    document->window()->show();
+    settle(300);
+    const QImage shot = document->window()->grab().toImage();
+    ASSERT_FALSE(shot.isNull());
+    shot.save(QDir(screenshotDir()).filePath(QStringLiteral("document-window-palette.png")));
+    document->window()->close();
+}

@@ -6,6 +6,7 @@
 #include "app/OXOverlayController.h"
 #include "app/QntConstants.h"
 #include "app/QntDocumentConstants.h"
+#include "app/ToolbarIcons.h"
 #include "framework/QntDirectlyDrawedElement.h"
 #include "framework/QntElement.h"
 #include "framework/QntElementArrow.h"
@@ -278,14 +279,8 @@ void DIDizeZoziDocument::buildWindow()
     _toolbar->setIconSize(QSize(20, 20));
     m_toolActions = new QActionGroup(window);
     m_toolActions->setExclusive(true);
-    const QStyle *style = window->style();
-    const QStyle::StandardPixmap icons[] = {QStyle::SP_ArrowUp, QStyle::SP_FileDialogContentsView,
-                                            QStyle::SP_TitleBarNormalButton, QStyle::SP_DialogNoButton,
-                                            QStyle::SP_ArrowRight, QStyle::SP_BrowserReload,
-                                            QStyle::SP_FileDialogDetailedView};
-    int i = 0;
     for (const ToolItem &item : kToolItems) {
-        QAction *action = _toolbar->addAction(style->standardIcon(icons[i++]), tr(item.title));
+        QAction *action = _toolbar->addAction(ToolbarIcons::icon(QString::fromLatin1(item.title)), tr(item.title));
         action->setObjectName(QString::fromLatin1(item.identifier));
         action->setData(QString::fromLatin1(item.toolName));
         action->setCheckable(true);
@@ -298,7 +293,7 @@ void DIDizeZoziDocument::buildWindow()
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     _toolbar->addWidget(spacer);
     _inspectorSwitchToolbarItem =
-        _toolbar->addAction(style->standardIcon(QStyle::SP_FileDialogInfoView), tr("Inspector"));
+        _toolbar->addAction(ToolbarIcons::icon(QStringLiteral("Inspector")), tr("Inspector"));
     _inspectorSwitchToolbarItem->setObjectName(QStringLiteral("InspectorToolbarItem"));
     _inspectorSwitchToolbarItem->setCheckable(true);
     _inspectorSwitchToolbarItem->setChecked(true);

@@ -26,6 +26,7 @@
 #include <QListWidget>
 #include <QLoggingCategory>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QMenuBar>
 #include <QPainter>
 #include <QProgressBar>
@@ -57,6 +58,7 @@ constexpr int kPathRole = Qt::UserRole + 1;
 std::shared_ptr<QntNotation> g_selectedNotation;
 std::optional<VRObjectList> g_importedShapes;
 QntStartUpController::OpenPanel g_openPanel;
+QntStartUpController::Confirmation g_confirmation;
 double g_failureMessageDelay = 2.0;
 
 QIcon notationIcon(const QntNotation &notation, const QStyle *style)
@@ -120,6 +122,11 @@ void QntStartUpController::cleanImportedShapes()
 void QntStartUpController::setOpenPanel(OpenPanel panel)
 {
     g_openPanel = std::move(panel);
+}
+
+void QntStartUpController::setConfirmation(Confirmation confirmation)
+{
+    g_confirmation = std::move(confirmation);
 }
 
 void QntStartUpController::setFailureMessageDelay(double seconds)
@@ -212,6 +219,17 @@ void QntStartUpController::buildWindow()
     connect(cancelButton, &QPushButton::clicked, this, &QntStartUpController::cancelAction);
     connect(m_okButton, &QPushButton::clicked, this, &QntStartUpController::okAction);
     connect(_openRecentPopupButton, &QComboBox::activated, this, &QntStartUpController::openRecentAction);
+    m_notationsItemsView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_notationsItemsView, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+        QMenu menu(m_notationsItemsView);
+        QAction *remove = menu.addAction(tr("Delete"), this, &QntStartUpController::deleteSelectedCollectionItem);
+        remove->setObjectName(QStringLiteral("deleteSelectedItemMenuItem"));
+        // Only the user's own imported notations can be deleted.
+        remove->setVisible(canDeleteSelectedCollectionItem());
+        if (!remove->isVisible())
+            return;
+        menu.exec(m_notationsItemsView->viewport()->mapToGlobal(at));
+    });
 
     // Centred in the first screen's work area (its origin included, for multi-screen set-ups).
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
@@ -549,4 +567,41 @@ void QntStartUpController::finishImport()
     if (!selectNotationNamed(_lastImportedFilename))
         return;
     okAction();
+}
+
+bool QntStartUpController::canDeleteSelectedCollectionItem() const
+{
+    const QList<QListWidgetItem *> selected = m_notationsItemsView->selectedItems();
+    if (selected.size() != 1)
+        return false;
+    const int index = m_notationsItemsView->row(selected.first());
+    if (index < 0 || index >= m_notationsItems.size())
+        return false;
+    // The canonical folder, so a link or ".." cannot reach a shipped library.
+    const QString folder = QFileInfo(importedFolder()).canonicalFilePath();
+    const QString file = QFileInfo(m_notationsItems.at(index)->absolutePath()).canonicalFilePath();
+    return !folder.isEmpty() && file.startsWith(folder + QLatin1Char('/'));
+}
+
+void QntStartUpController::deleteSelectedCollectionItem()
+{
+    if (!canDeleteSelectedCollectionItem())
+        return;
+    const int index = m_notationsItemsView->row(m_notationsItemsView->selectedItems().first());
+    const std::shared_ptr<QntNotation> notation = m_notationsItems.at(index);
+    const QString question = tr("Delete the imported notation “%1”? Its file is moved to the trash.")
+                                 .arg(notation->notationName());
+    const bool confirmed = g_confirmation
+                               ? g_confirmation(m_window, question)
+                               : QMessageBox::question(m_window, tr("Delete Notation"), question) == QMessageBox::Yes;
+    if (!confirmed)
+        return;
+    const QString path = notation->absolutePath();
+    if (!QFile::moveToTrash(path) && !QFile::remove(path)) {
+        QMessageBox::warning(m_window, tr("Delete Notation"), tr("The notation “%1” could not be deleted.").arg(path));
+        return;
+    }
+    populateControls();
+    selectGroupNamed(QStringLiteral("Imported"));
+    outlineViewAction();
 }

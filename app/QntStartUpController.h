@@ -31,6 +31,7 @@ class QntStartUpController : public QObject
     Q_OBJECT
 public:
     using OpenPanel = std::function<QString(QWidget *parent, const QString &folder)>;
+    using Confirmation = std::function<bool(QWidget *parent, const QString &question)>;
 
     explicit QntStartUpController(QObject *parent = nullptr);
     ~QntStartUpController() override;
@@ -71,8 +72,14 @@ public:
     bool isOpeningExistingFile() const { return _isOpeningExistingFile; }
     QString progressLabelText() const;
 
-    // Replaceable open panel for the stencil import (tests, headless use).
+    // Whether the selected notation may be deleted: exactly one, inside the Imported folder.
+    bool canDeleteSelectedCollectionItem() const;
+    // Moves the selected imported notation to the trash after the user confirms.
+    void deleteSelectedCollectionItem();
+
+    // Replaceable open panel for the stencil import and confirmation (tests, headless use).
     static void setOpenPanel(OpenPanel panel);
+    static void setConfirmation(Confirmation confirmation);
     // How long a failure message stays up before the sheet closes (seconds).
     static void setFailureMessageDelay(double seconds);
 

@@ -401,6 +401,27 @@ TEST_F(DocumentWindow, ImportingAValidStencilAddsAnImportedNotationAndOpensADocu
     EXPECT_FALSE(QntStartUpController::importedShapes().has_value());
     EXPECT_TRUE(startUp->groupTitles().contains("Imported"));
     EXPECT_TRUE(document->window()->isVisible());
+
+    // The imported notation can be deleted, after a confirmation; shipped ones cannot.
+    controller().newDocument();
+    ASSERT_TRUE(startUp->selectGroupNamed("Imported"));
+    startUp->outlineViewAction();
+    ASSERT_TRUE(startUp->selectNotationNamed("Office Kit"));
+    EXPECT_TRUE(startUp->canDeleteSelectedCollectionItem());
+    const QString imported = document->drawing()->currentNotation()->absolutePath();
+    bool asked = false;
+    QntStartUpController::setConfirmation([&](QWidget *, const QString &) { asked = true; return false; });
+    startUp->deleteSelectedCollectionItem();
+    EXPECT_TRUE(asked);
+    EXPECT_TRUE(QFile::exists(imported));
+    QntStartUpController::setConfirmation([](QWidget *, const QString &) { return true; });
+    startUp->deleteSelectedCollectionItem();
+    EXPECT_FALSE(QFile::exists(imported));
+    ASSERT_TRUE(startUp->selectGroupNamed("FlowChart"));
+    startUp->outlineViewAction();
+    ASSERT_TRUE(startUp->selectNotationNamed("Flow Chart"));
+    EXPECT_FALSE(startUp->canDeleteSelectedCollectionItem());
+    QntStartUpController::setConfirmation({});
 }
 
 TEST_F(DocumentWindow, AQuintoraUrlOpensThatDocumentInAWindow)

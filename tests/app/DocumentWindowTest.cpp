@@ -11,6 +11,7 @@
 #include "app/QntStartUpController.h"
 #include "app/VOReruRerAppDelegate.h"
 #include "app/TransparentPanel.h"
+#include "framework/QntDirectlyDrawedElement.h"
 #include "framework/VRConstants.h"
 #include "framework/VRDrawableShape.h"
 #include "framework/VRDrawing.h"
@@ -442,4 +443,81 @@ TEST_F(DocumentWindow, AQuintoraUrlOpensThatDocumentInAWindow)
     ASSERT_NE(document->window(), nullptr);
     EXPECT_TRUE(document->window()->isVisible());
     EXPECT_TRUE(document->window()->windowTitle().startsWith("To Plan"));
+}
+
+TEST_F(DocumentWindow, ACustomisableNotationInsertsTheColoursSectionOnceForADirectlyDrawnElement)
+{
+    int created = 0;
+    auto token = NotificationCenter::defaultCenter().addObserver(kQntNewDocumentCreatedNotification, nullptr,
+                                                                 [&](const Notification &) { ++created; });
+    DIDizeZoziDocument *document = newDocumentWithNotation("Misc", "Customizable Style");
+    EXPECT_EQ(created, 1);
+    auto *layer = document->drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    auto plain = std::make_shared<VRDrawableShape>();
+    auto drawn = std::make_shared<QntDirectlyDrawedElement>();
+    layer->addObject(plain);
+    layer->addObject(drawn);
+    const int rows = document->inspectorOutlineView()->numberOfRows();
+    auto select = [&](const VRObjectRef &object) {
+        layer->deselectAll();
+        if (object)
+            layer->addObjectToSelection(object);
+        document->selectedObjectDidChange({kVRLayerSelectionDidChange, layer, {}});
+    };
+    select(plain);
+    EXPECT_EQ(document->inspectorOutlineView()->numberOfRows(), rows);
+    select(drawn);
+    EXPECT_EQ(document->inspectorOutlineView()->numberOfRows(), rows + 1);
+    EXPECT_EQ(document->inspectorSectionLabels().at(2), "Element Color Components");
+    ASSERT_NE(document->inspectorOutlineView()->itemWithViewID(345), nullptr);
+    select(drawn);
+    EXPECT_EQ(document->inspectorOutlineView()->numberOfRows(), rows + 1);
+    select(plain);
+    EXPECT_EQ(document->inspectorOutlineView()->numberOfRows(), rows);
+    EXPECT_FALSE(document->addedElementColorsSection());
+}
+
+TEST_F(DocumentWindow, AMultipleSelectionShowsTheSizeAndOriginOfItsUnion)
+{
+    DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    auto *layer = document->drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    auto a = std::make_shared<VRDrawableShape>();
+    a->setSize(QSizeF(100, 50));
+    a->setLocation(QPointF(150, 125));
+    auto b = std::make_shared<VRDrawableShape>();
+    b->setSize(QSizeF(100, 50));
+    b->setLocation(QPointF(350, 225));
+    layer->addObject(a);
+    layer->addObject(b);
+    layer->addObjectToSelection(a);
+    layer->addObjectToSelection(b);
+    document->selectedObjectDidChange({kVRLayerSelectionDidChange, layer, {}});
+    const QRectF r = layer->unionOfAllObjectBounds();
+    const QStringList origin = document->drawing()->formattedConvertedPoint(r.topLeft());
+    EXPECT_EQ(document->infoLabel()->text(),
+              QString("W:%1 H:%2 X0:%3 Y0:%4")
+                  .arg(document->drawing()->formattedConvertedLength(r.width()),
+                       document->drawing()->formattedConvertedLength(r.height()), origin.value(0), origin.value(1)));
+}
+
+TEST_F(DocumentWindow, TheSequencePaneComesWithTheSequenceNotationAndSwitchesBack)
+{
+    DIDizeZoziDocument *document = newDocumentWithNotation("UML", "UML Sequence Diagram");
+    document->window()->resize(1200, 800);
+    QApplication::processEvents();
+    EXPECT_TRUE(document->sequenceView()->isVisible());
+    EXPECT_TRUE(document->isCommandViewSwitchedOff());
+    const QRect split = document->splitView()->geometry();
+    document->switchSequenceInspector();
+    EXPECT_TRUE(document->isSequenceViewSwitchedOff());
+    EXPECT_FALSE(document->sequenceView()->isVisible());
+    EXPECT_EQ(document->splitView()->height(), split.height() + 250);
+    document->switchSequenceInspector();
+    EXPECT_FALSE(document->isSequenceViewSwitchedOff());
+    EXPECT_TRUE(document->sequenceView()->isVisible());
+    EXPECT_EQ(document->splitView()->geometry(), split);
+
+    DIDizeZoziDocument *commands = newDocumentWithNotation("CommandDriven", "Command Driven Style");
+    EXPECT_FALSE(commands->isSequenceViewSwitchedOff());
+    EXPECT_FALSE(commands->isCommandViewSwitchedOff());
 }

@@ -91,11 +91,13 @@ void BM_FullRoute(benchmark::State &state, VRRouteKind kind)
 {
     const Corpus corpus = makeCorpus(shapes(), connectors(), kind);
     qint64 unrouted = 0;
+    qint64 expansions = 0;
     for (auto _ : state) {
         VRConnectorRouter router;
         load(router, corpus);
         benchmark::DoNotOptimize(router.update());
         state.PauseTiming();
+        expansions = router.searchExpansions();
         unrouted = 0;
         for (int k = 0; k < corpus.connectors.size(); ++k)
             unrouted += router.wasRouted(k) ? 0 : 1;
@@ -104,6 +106,7 @@ void BM_FullRoute(benchmark::State &state, VRRouteKind kind)
     state.counters["shapes"] = corpus.shapes.size();
     state.counters["connectors"] = corpus.connectors.size();
     state.counters["unrouted"] = double(unrouted);
+    state.counters["expansionsPerConnector"] = double(expansions) / std::max<qsizetype>(1, corpus.connectors.size());
 }
 
 // Drags one shape a few points at a time: each step updates its rectangle and the ends of its

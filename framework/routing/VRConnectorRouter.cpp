@@ -149,8 +149,12 @@ public:
 
     void reset()
     {
-        if (m_slots.empty())
-            m_slots.resize(1 << 12);
+        // A rare huge search must not leave a table that makes every later small one miss
+        // the cache.
+        if (m_slots.empty() || m_slots.size() > (1u << 16)) {
+            m_slots.assign(1 << 12, Slot{});
+            m_stamp = 0;
+        }
         if (++m_stamp == 0) {
             for (Slot &s : m_slots)
                 s.stamp = 0;

@@ -181,7 +181,6 @@ void QntStartUpController::buildWindow()
     m_notationsItemsView->setMovement(QListView::Static);
     m_notationsItemsView->setWordWrap(true);
     m_notationsItemsView->setSpacing(6);
-    m_notationsItemsView->setUniformItemSizes(true);
     splitter->addWidget(mNotationsGroups);
     splitter->addWidget(m_notationsItemsView);
     splitter->setStretchFactor(0, 1);

@@ -1,5 +1,6 @@
 #include "app/QntStartUpController.h"
 
+#include "app/FileSystemItem.h"
 #include "app/QntDocumentController.h"
 #include "framework/VRConstants.h"
 #include "framework/notations/QntNotation.h"
@@ -245,21 +246,18 @@ void QntStartUpController::beginStartUpDialog(VRDrawing *drawing)
     populateControls();
 }
 
-void QntStartUpController::addGroupItems(QTreeWidgetItem *parent, const QString &folder)
+void QntStartUpController::addGroupItems(QTreeWidgetItem *parent, FileSystemItem *node)
 {
-    const QFileInfoList children =
-        QDir(folder).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
-    for (const QFileInfo &child : children) {
-        const QString name = child.fileName();
-        // The image bank is not a notation group; Imported comes last, added by the caller.
-        if (name == QLatin1String("ImageBank"))
+    const int count = node->numberOfChildren();
+    for (int i = 0; i < count; ++i) {
+        FileSystemItem *child = node->childAtIndex(i);
+        if (!child)
             continue;
-        if (!parent && name == QLatin1String("Imported"))
-            continue;
-        auto *item = parent ? new QTreeWidgetItem(parent, {name}) : new QTreeWidgetItem(mNotationsGroups, {name});
-        item->setData(0, kPathRole, child.absoluteFilePath());
+        auto *item = parent ? new QTreeWidgetItem(parent, {child->lastPathComponent()})
+                            : new QTreeWidgetItem(mNotationsGroups, {child->lastPathComponent()});
+        item->setData(0, kPathRole, child->fullPath());
         item->setIcon(0, m_window->style()->standardIcon(QStyle::SP_DirIcon));
-        addGroupItems(item, child.absoluteFilePath());
+        addGroupItems(item, child);
     }
 }
 
@@ -273,15 +271,12 @@ QStringList QntStartUpController::groupTitles() const
 
 void QntStartUpController::populateControls()
 {
-    const QString root = QntNotation::rootNotationsFolderPath();
-    QDir().mkpath(importedFolder());
     {
+        // Read the folders afresh: notations may have been imported or installed meanwhile.
         const QSignalBlocker blocker(mNotationsGroups);
         mNotationsGroups->clear();
-        addGroupItems(nullptr, root);
-        auto *imported = new QTreeWidgetItem(mNotationsGroups, {QStringLiteral("Imported")});
-        imported->setData(0, kPathRole, importedFolder());
-        imported->setIcon(0, m_window->style()->standardIcon(QStyle::SP_DirIcon));
+        FileSystemItem::rootItem()->clean();
+        addGroupItems(nullptr, FileSystemItem::rootItem());
         mNotationsGroups->expandAll();
     }
     if (!selectGroupNamed(QStringLiteral("Misc"))) {

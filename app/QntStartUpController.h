@@ -18,6 +18,7 @@ class QProgressBar;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
+class FileSystemItem;
 class QWidget;
 class QntNotation;
 class VRDrawing;
@@ -87,7 +88,7 @@ private:
     struct ImportResult;
     void buildWindow();
     void updateButtons();
-    void addGroupItems(QTreeWidgetItem *parent, const QString &folder);
+    void addGroupItems(QTreeWidgetItem *parent, FileSystemItem *node);
     void showMessageAndFinish(const QString &message);
     void finishImport();
     void endProgressSheet();

@@ -267,7 +267,10 @@ void DIDizeZoziDocument::buildWindow()
     editMenu->addAction(tr("Select &All"), this, [this] { selectAll(); })->setShortcut(QKeySequence::SelectAll);
     QMenu *viewMenu = window->menuBar()->addMenu(tr("&View"));
     viewMenu->addAction(tr("Show/Hide &Inspector"), this, &DIDizeZoziDocument::switchInspector);
-    viewMenu->addAction(tr("Show/Hide &Sequence Pane"), this, &DIDizeZoziDocument::switchSequenceInspector);
+    m_switchSequenceDiagramMenuItem =
+        viewMenu->addAction(tr("Sequence Diagram"), this, &DIDizeZoziDocument::switchSequenceInspector);
+    m_switchSequenceDiagramMenuItem->setObjectName(QStringLiteral("switchSequenceDiagramMenuItem"));
+    m_switchSequenceDiagramMenuItem->setVisible(false);
     viewMenu->addAction(tr("Scroll to &Selection"), this, &DIDizeZoziDocument::scrollToSelection);
     viewMenu->addAction(tr("Actual &Size"), this, [this] { zoomToActualSize(); });
 
@@ -668,13 +671,17 @@ void DIDizeZoziDocument::windowControllerDidLoadNib()
     if (name == QLatin1String("UML Sequence Diagram")) {
         _sequenceViewSwitchedOff = false;
         _commandViewSwitchedOff = true;
+        m_switchSequenceDiagramMenuItem->setVisible(true);
         addSeqView();
     } else if (name == QLatin1String("Command Driven Style")) {
         _sequenceViewSwitchedOff = false;
         _commandViewSwitchedOff = false;
+        m_switchSequenceDiagramMenuItem->setVisible(true);
+        m_switchSequenceDiagramMenuItem->setText(tr("Commands editor"));
     } else {
         _sequenceViewSwitchedOff = true;
         _commandViewSwitchedOff = true;
+        m_switchSequenceDiagramMenuItem->setVisible(false);
     }
     if (!_sequenceViewSwitchedOff) {
         m_sequenceHeight = kSequencePaneHeight;

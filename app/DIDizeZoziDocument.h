@@ -91,6 +91,8 @@ public:
     // The shape library in the library area; null before the window has loaded.
     QntNotationPalette *notationPalette() const;
     QLabel *infoLabel() const { return _infoLabel; }
+    // The menu command that switches the sequence or Mermaid pane; shown only with one.
+    QAction *switchSequenceDiagramMenuItem() const { return m_switchSequenceDiagramMenuItem; }
     QSlider *zoomSlider() const { return _zoomSlider; }
     QLabel *zoomLabel() const { return _zoomLabel; }
     OXOverlayController *overlayController() const { return _overlayController; }
@@ -175,6 +177,7 @@ private:
     QToolBar *_toolbar = nullptr;
     QActionGroup *m_toolActions = nullptr;
     QAction *_inspectorSwitchToolbarItem = nullptr;
+    QAction *m_switchSequenceDiagramMenuItem = nullptr;
     QLabel *_infoLabel = nullptr;
     QSlider *_zoomSlider = nullptr;
     QLabel *_zoomLabel = nullptr;

@@ -19,8 +19,10 @@
 #include "framework/VRUndoManager.h"
 #include "framework/notations/QntImportFromGraffle.h"
 #include "framework/notations/QntNotation.h"
+#include "framework/view/VRDrawingView.h"
 #include "platform/UserDefaults.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -517,7 +519,27 @@ TEST_F(DocumentWindow, TheSequencePaneComesWithTheSequenceNotationAndSwitchesBac
     EXPECT_TRUE(document->sequenceView()->isVisible());
     EXPECT_EQ(document->splitView()->geometry(), split);
 
+    EXPECT_TRUE(document->switchSequenceDiagramMenuItem()->isVisible());
+    EXPECT_EQ(document->switchSequenceDiagramMenuItem()->text(), "Sequence Diagram");
+
     DIDizeZoziDocument *commands = newDocumentWithNotation("CommandDriven", "Command Driven Style");
     EXPECT_FALSE(commands->isSequenceViewSwitchedOff());
     EXPECT_FALSE(commands->isCommandViewSwitchedOff());
+    EXPECT_EQ(commands->switchSequenceDiagramMenuItem()->text(), "Commands editor");
+    DIDizeZoziDocument *plain = newDocumentWithNotation("FlowChart", "Flow Chart");
+    EXPECT_FALSE(plain->switchSequenceDiagramMenuItem()->isVisible());
+}
+
+TEST_F(DocumentWindow, TheZoomSliderFollowsTheDrawingViewAndZoomsIt)
+{
+    DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    DIDizeZoziDocument *other = newDocumentWithNotation("FlowChart", "Flow Chart");
+    document->mainView()->setScale(1.5);
+    EXPECT_EQ(document->zoomSlider()->value(), 150);
+    EXPECT_EQ(document->zoomLabel()->text(), "150.0%");
+    EXPECT_EQ(other->zoomSlider()->value(), 100);   // another window's view is not followed
+    document->zoomSlider()->setValue(200);
+    document->zoomToPercentageWithTag(200);
+    EXPECT_DOUBLE_EQ(document->mainView()->scale(), 2.0);
+    EXPECT_EQ(document->zoomLabel()->text(), "200.0%");
 }

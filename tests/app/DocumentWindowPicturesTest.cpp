@@ -1,4 +1,8 @@
+#include "app/CXCollapsibleView.h"
 #include "app/CXViewAnimation.h"
+#include "app/QntConstants.h"
+#include "app/QntInfoPanelController.h"
+#include "platform/UserDefaults.h"
 #include "app/DIDizeZoziDocument.h"
 #include "app/QntDocumentController.h"
 #include "app/QntStartUpController.h"
@@ -16,6 +20,7 @@
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPixmap>
+#include <QScreen>
 
 #include <gtest/gtest.h>
 
@@ -95,4 +100,17 @@ TEST(DocumentWindowPictures, StartUpAndDocumentWindows)
     document->window()->show();
     settle(600);
     ASSERT_TRUE(document->window()->grab().save(folder + "/document-window.png"));
+
+    // The column with a section closed, and a help message on the window's bottom edge.
+    CXViewAnimation::setTimeScale(0.0);
+    if (CXCollapsibleView *text = document->sectionForView(DIDizeZoziDocument::Section::Text))
+        text->toggleExpansionState();
+    UserDefaults::standardUserDefaults().setBool(true, QntDisplayHelpMessagesKey);
+    QntInfoPanelController::sharedController().openInfoPanel(
+        {kQntShowInfoPanelNotification, nullptr,
+         {{"msg", "Drag a shape from the library onto the drawing, or double-click it to place it in the middle."}}});
+    settle(600);
+    QPixmap screen = document->window()->screen()->grabWindow(0);
+    ASSERT_TRUE(screen.save(folder + "/document-window-help.png"));
+    CXViewAnimation::setTimeScale(1.0);
 }

@@ -31,6 +31,7 @@
 #include <QListWidget>
 #include <QMainWindow>
 #include <QSlider>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -542,4 +543,17 @@ TEST_F(DocumentWindow, TheZoomSliderFollowsTheDrawingViewAndZoomsIt)
     document->zoomToPercentageWithTag(200);
     EXPECT_DOUBLE_EQ(document->mainView()->scale(), 2.0);
     EXPECT_EQ(document->zoomLabel()->text(), "200.0%");
+}
+
+TEST_F(DocumentWindow, ClosingTheWindowClosesItsDocument)
+{
+    DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    QPointer<DIDizeZoziDocument> watched(document);
+    addRectangle(*document, QRectF(10, 10, 40, 40));
+    int closes = 0;
+    auto token = NotificationCenter::defaultCenter().addObserver(kQntCloseAttachedWindowsNotification, document,
+                                                                 [&](const Notification &) { ++closes; });
+    document->window()->close();
+    ASSERT_TRUE(waitUntil([&] { return controller().documents().isEmpty(); }));
+    EXPECT_GE(closes, 1);
 }

@@ -498,7 +498,7 @@ QList<QPointF> VRConnectorRouter::routeOrthogonal(const VRRouteRequest &request,
     // Search a window around the ends first: the grid then holds only the lines of nearby shapes.
     // The window grows when it holds no route; the last try uses the whole drawing.
     const QRectF span = QRectF(from.exit, to.exit).normalized();
-    double margin = std::max(120.0, std::max(span.width(), span.height()) / 4);
+    double margin = std::max(60.0, std::max(span.width(), span.height()) / 6);
     QList<QPointF> out;
     for (int attempt = 0; attempt < 2; ++attempt, margin *= 3) {
         const QRectF window = span.adjusted(-margin, -margin, margin, margin);

@@ -2,6 +2,7 @@
 
 #include "app/FileSystemItem.h"
 #include "app/QntDocumentController.h"
+#include "app/QntWindowAnimation.h"
 #include "framework/VRConstants.h"
 #include "framework/notations/QntNotation.h"
 #include "platform/Document.h"
@@ -395,8 +396,35 @@ void QntStartUpController::cancelAction()
 void QntStartUpController::openExistingFileAction()
 {
     _isOpeningExistingFile = true;
-    DocumentController::sharedDocumentController().openDocument(m_window);
+    DocumentController &controller = DocumentController::sharedDocumentController();
+    const QList<Document *> before = controller.documents();
+    Document *last = before.isEmpty() ? nullptr : before.last();
+    controller.openDocument(m_window);
+    const QList<Document *> after = controller.documents();
+    // A file that was open already brings no new window, and no animation.
+    if (!after.isEmpty() && after.last() != last)
+        startNewDocumentWindowAnimation(after.last());
     _isOpeningExistingFile = false;
+}
+
+void QntStartUpController::startNewDocumentWindowAnimation(Document *document)
+{
+    QWidget *target = document ? document->windowForSheet() : nullptr;
+    if (!target)
+        return;
+    // From the chosen notation's cell, in screen coordinates, to the document window's frame.
+    QRect from;
+    if (QListWidgetItem *item = m_notationsItemsView->currentItem()) {
+        const QRect cell = m_notationsItemsView->visualItemRect(item);
+        from = QRect(m_notationsItemsView->viewport()->mapToGlobal(cell.topLeft()), cell.size());
+    }
+    QntWindowAnimation::animateFromFrame(target, from, target->geometry());
+    // The start-up window fades away meanwhile.
+    QPointer<QWidget> window = m_window;
+    QTimer::singleShot(500, this, [window] {
+        if (window)
+            window->hide();
+    });
 }
 
 void QntStartUpController::openRecentAction(int index)

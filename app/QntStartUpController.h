@@ -18,6 +18,7 @@ class QProgressBar;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
+class Document;
 class FileSystemItem;
 class QWidget;
 class QntNotation;
@@ -64,6 +65,8 @@ public:
     void okAction();
     void cancelAction();
     void openExistingFileAction();
+    // Grows the new document's window out of the chosen notation's cell.
+    void startNewDocumentWindowAnimation(Document *document);
     void openRecentAction(int index);
     void importStencil();
     // Imports a stencil file as a notation on a worker thread; the window's progress sheet

@@ -9,6 +9,7 @@
 #include "app/QntDocumentController.h"
 #include "app/QntInfoPanelController.h"
 #include "app/QntStartUpController.h"
+#include "app/QntWindowAnimation.h"
 #include "app/VOReruRerAppDelegate.h"
 #include "app/TransparentPanel.h"
 #include "framework/QntDirectlyDrawedElement.h"
@@ -556,4 +557,30 @@ TEST_F(DocumentWindow, ClosingTheWindowClosesItsDocument)
     document->window()->close();
     ASSERT_TRUE(waitUntil([&] { return controller().documents().isEmpty(); }));
     EXPECT_GE(closes, 1);
+}
+
+TEST_F(DocumentWindow, OpeningAnExistingFileFromTheStartUpWindowGrowsItsWindowOnce)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/Existing.quintora";
+    {
+        DIDizeZoziDocument saved;
+        ASSERT_TRUE(saved.writeToFile(path).ok());
+    }
+    QntWindowAnimation::setTimeScale(0.0);
+    int grown = 0;
+    auto token = NotificationCenter::defaultCenter().addObserver(
+        QntWindowAnimation::kAnimationFromFrameDidFinishedNotification, nullptr, [&](const Notification &) { ++grown; });
+    controller().setOpenPanel([path](QWidget *) { return QStringList{path}; });
+    controller().newDocument();
+    QntStartUpController *startUp = QntDocumentController::startUpController();
+    startUp->openExistingFileAction();
+    ASSERT_EQ(controller().documents().size(), 1);
+    EXPECT_EQ(grown, 1);
+    EXPECT_FALSE(startUp->isOpeningExistingFile());
+    startUp->openExistingFileAction();   // already open: no new window, no animation
+    EXPECT_EQ(controller().documents().size(), 1);
+    EXPECT_EQ(grown, 1);
+    controller().setOpenPanel({});
+    QntWindowAnimation::setTimeScale(1.0);
 }

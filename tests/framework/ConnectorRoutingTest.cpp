@@ -363,3 +363,36 @@ TEST(ConnectorRouting, DoubleClickTypesElementAndConnectorLabelsInPlace)
     EXPECT_EQ(a->textContent().toPlainText(), QStringLiteral("Order received"));
     UserDefaults::standardUserDefaults().removeObjectForKey(kQntEnableInlineEditor);
 }
+
+TEST(ConnectorRouting, DeletedShapesLeaveTheRouter)
+{
+    ViewHarness h;
+    auto a = addElement(h, {100, 200, 100, 60}, "eA");
+    auto b = addElement(h, {500, 200, 100, 60}, "eB");
+    auto wall = addElement(h, {300, 170, 60, 160}, "eWall");
+    auto c = connectWithTool(h, a, b);
+    ASSERT_NE(c, nullptr);
+    QApplication::processEvents();
+    VRAvoidRouter *router = h.drawing->avoidRouter();
+    EXPECT_GT(pointsOf(*c).size(), 2);
+    // Deleting the wall straightens the connector; undo brings the detour back.
+    h.layer()->replaceSelectionWithObject(wall);
+    h.view->deleteSelection();
+    QApplication::processEvents();
+    EXPECT_FALSE(router->isRegistered(wall.get()));
+    EXPECT_EQ(pointsOf(*c).size(), 2);
+    h.undoStep();
+    QApplication::processEvents();
+    EXPECT_TRUE(router->isRegistered(wall.get()));
+    EXPECT_FALSE(crosses(pointsOf(*c), wall->logicalBounds()));
+    // Deleting an element and the connector together leaves nothing behind in the router.
+    h.layer()->exchangeSelectionWithObjectsFromArray({b, c});
+    h.view->deleteSelection();
+    QApplication::processEvents();
+    EXPECT_FALSE(router->isRegistered(b.get()));
+    EXPECT_FALSE(router->isRegistered(c.get()));
+    EXPECT_EQ(router->engine().connectorCount(), 0);
+    // Moving what is left still works.
+    a->setLocation(a->location() + QPointF(10, 10));
+    QApplication::processEvents();
+}

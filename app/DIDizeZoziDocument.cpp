@@ -966,6 +966,10 @@ void DIDizeZoziDocument::undoRedoChangedNotification(const Notification &notific
     // whatever class of task recorded it.
     if (notification.userInfo.value(QStringLiteral("UndoManager")).value<VRUndoManager *>() != undoManager())
         return;
+    if (isLoadingFromNib())
+        return;
+    // Schedules the autosave and marks the window whatever task class recorded the step.
+    noteEditedStateChanged();
     updateTitle();
 }
 
@@ -973,6 +977,7 @@ void DIDizeZoziDocument::didUndo(const Notification &notification)
 {
     if (notification.object != undoManager())
         return;
+    noteEditedStateChanged();
     updateTitle();
 }
 

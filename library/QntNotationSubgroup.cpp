@@ -23,6 +23,8 @@ QntNotationSubgroup::QntNotationSubgroup(const QString &title, const VRObjectLis
     setElements(elements);
 }
 
+QntNotationSubgroup::QntNotationSubgroup(const QString &title) : _title(title) {}
+
 QntNotationSubgroup::~QntNotationSubgroup() = default;
 
 QList<QntNotationSubgroup::Element> QntNotationSubgroup::elementsFromRecords(

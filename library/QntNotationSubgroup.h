@@ -27,7 +27,9 @@ public:
                         const QntNotation *notation);
     QntNotationSubgroup(const QString &title, const VRObjectList &elements,
                         const QntNotation *notation);
-    ~QntNotationSubgroup();
+    // An empty group (items are added by the caller).
+    explicit QntNotationSubgroup(const QString &title);
+    virtual ~QntNotationSubgroup();
     QntNotationSubgroup(const QntNotationSubgroup &) = delete;
     QntNotationSubgroup &operator=(const QntNotationSubgroup &) = delete;
 

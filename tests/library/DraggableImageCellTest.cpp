@@ -226,3 +226,41 @@ TEST(DXDragEffectManager, SwapsPicturesAtThePaletteEdgeAndSlidesBackWhenRefused)
     EXPECT_FALSE(feedback.slideBack());
     DXDragEffectManager::setAnimationScale(1);
 }
+
+TEST(QntOutlineView, PressAndMoveOnAShapeRowDragsItAndAGroupRowToggles)
+{
+    PaletteHarness h;
+    h.palette->resize(200, 900);
+    h.palette->show();
+    QApplication::processEvents();
+    QntOutlineView &outline = *h.palette->outlineView();
+    QTreeWidgetItem *groupRow = outline.topLevelItem(0);
+    ASSERT_TRUE(groupRow && groupRow->childCount() > 0);
+    QTreeWidgetItem *shapeRow = groupRow->child(0);
+    const QPoint press = outline.visualItemRect(shapeRow).center();
+    const QPointF dropPoint(350, 250);
+    NotificationCount added(kQntElementAddedToLayerNotification);
+    DragRunnerScope scope([&h, dropPoint](QMimeData *data) {
+        return deliverDrop(h.view.get(), h.view->mapFromDrawing(dropPoint).toPoint(), data);
+    });
+    auto send = [&outline](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, QPointF(at), outline.viewport()->mapToGlobal(QPointF(at)),
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(outline.viewport(), &event);
+    };
+    send(QEvent::MouseButtonPress, press, Qt::LeftButton);
+    send(QEvent::MouseMove, press + QPoint(30, 10), Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, press + QPoint(30, 10), Qt::NoButton);
+    EXPECT_EQ(h.layer()->countOfObjects(), 1);
+    EXPECT_EQ(added.count, 1);
+
+    // A click without movement on a shape drags nothing; a click on a group row folds it.
+    send(QEvent::MouseButtonPress, press, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, press, Qt::NoButton);
+    EXPECT_EQ(h.layer()->countOfObjects(), 1);
+    ASSERT_TRUE(groupRow->isExpanded());
+    const QPoint header = outline.visualItemRect(groupRow).center();
+    send(QEvent::MouseButtonPress, header, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, header, Qt::NoButton);
+    EXPECT_FALSE(groupRow->isExpanded());
+}

@@ -1,5 +1,7 @@
 #include "app/DIDizeZoziDocument.h"
 
+#include "app/QntDocumentCommands.h"
+
 #include "app/CXAnimatingOutlineView.h"
 #include "app/CXCollapsibleView.h"
 #include "app/CXDisclosureBar.h"
@@ -231,6 +233,13 @@ QWidget *DIDizeZoziDocument::libraryView() const
     return _elementMatrixScrollView;
 }
 
+QntDocumentCommands *DIDizeZoziDocument::commands()
+{
+    if (!m_commands)
+        m_commands = new QntDocumentCommands(*this, this);
+    return m_commands;
+}
+
 void DIDizeZoziDocument::buildWindow()
 {
     auto *window = new QMainWindow;
@@ -273,6 +282,7 @@ void DIDizeZoziDocument::buildWindow()
     m_switchSequenceDiagramMenuItem->setVisible(false);
     viewMenu->addAction(tr("Scroll to &Selection"), this, &DIDizeZoziDocument::scrollToSelection);
     viewMenu->addAction(tr("Actual &Size"), this, [this] { zoomToActualSize(); });
+    commands()->addMenus(window->menuBar());
 
     // Toolbar: the tools, then the inspector switch on the right.
     _toolbar = window->addToolBar(tr("Tools"));

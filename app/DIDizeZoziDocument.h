@@ -13,6 +13,7 @@
 class CXAnimatingOutlineView;
 class CXCollapsibleView;
 class OXOverlayController;
+class QntDocumentCommands;
 class QAction;
 class QActionGroup;
 class QCheckBox;
@@ -96,6 +97,8 @@ public:
     QSlider *zoomSlider() const { return _zoomSlider; }
     QLabel *zoomLabel() const { return _zoomLabel; }
     OXOverlayController *overlayController() const { return _overlayController; }
+    // Tools, arrangement, duplication, drawing size, export and import; made on first use.
+    QntDocumentCommands *commands();
     bool keepAttachedWindowWhenScrolling() const { return m_keepAttachedWindowWhenScrolling; }
     void setKeepAttachedWindowWhenScrolling(bool keep) { m_keepAttachedWindowWhenScrolling = keep; }
     quint64 zoomValue() const { return m_zoomValue; }
@@ -207,6 +210,7 @@ private:
     double m_sequenceHeight = 0.0;
     QPointer<QVariantAnimation> m_switchAnimation;
     OXOverlayController *_overlayController = nullptr;
+    QntDocumentCommands *m_commands = nullptr;
     std::vector<NotificationToken> m_observers;
     bool m_windowLoaded = false;
     QPointer<QntNotationPalette> m_notationPalette;

@@ -20,6 +20,8 @@
 #include <QFileDialog>
 #include <QDir>
 #include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QSaveFile>
@@ -64,6 +66,46 @@ QWidget *QntDocumentCommands::windowForSheet() const
 VRObjectDrawingLayer *QntDocumentCommands::activeObjectLayer() const
 {
     return m_document.drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+}
+
+void QntDocumentCommands::addMenus(QMenuBar *menuBar)
+{
+    if (!menuBar)
+        return;
+    QMenu *fileMenu = nullptr;
+    for (QAction *action : menuBar->actions()) {
+        if (action->menu() && action->text().remove(QLatin1Char('&')) == QLatin1String("File"))
+            fileMenu = action->menu();
+    }
+    if (!fileMenu)
+        fileMenu = menuBar->addMenu(tr("&File"));
+    fileMenu->addSeparator();
+    fileMenu->addAction(tr("&Import Stencil…"), this, &QntDocumentCommands::importAction)
+        ->setObjectName(QStringLiteral("importStencilAction"));
+    QAction *exportItem = fileMenu->addAction(tr("&Export…"), this, &QntDocumentCommands::exportAction);
+    exportItem->setObjectName(QStringLiteral("exportAction"));
+    exportItem->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    fileMenu->addAction(tr("Export as S&VG…"), this, &QntDocumentCommands::exportSVGAction)
+        ->setObjectName(QStringLiteral("exportSVGAction"));
+
+    QMenu *arrange = menuBar->addMenu(tr("&Arrange"));
+    arrange->setObjectName(QStringLiteral("arrangeMenu"));
+    QMenu *align = arrange->addMenu(tr("&Align"));
+    for (const char *title : {"Align Left Edges", "Align Vertical Centers", "Align Right Edges", "Align Top Edges",
+                              "Align Horizontal Centers", "Align Bottom Edges"}) {
+        const QString cell = QString::fromLatin1(title);
+        align->addAction(tr(title), this, [this, cell] { alignButtonMatrixAction(cell); });
+    }
+    QMenu *distribute = arrange->addMenu(tr("&Distribute"));
+    for (const char *title : {"Distribute Vertical Space", "Distribute Horizontal Space"}) {
+        const QString cell = QString::fromLatin1(title);
+        distribute->addAction(tr(title), this, [this, cell] { distributeButtonMatrixAction(cell); });
+    }
+    arrange->addSeparator();
+    arrange->addAction(tr("&Linear Duplication…"), this, &QntDocumentCommands::linearDuplicate);
+    arrange->addAction(tr("&Polar Duplication…"), this, &QntDocumentCommands::polarDuplicate);
+    arrange->addSeparator();
+    arrange->addAction(tr("Drawing &Size…"), this, &QntDocumentCommands::openDrawingSizePanel);
 }
 
 // --- tools ---------------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include <QPointer>
 
 class DrawingSizeController;
+class QMenuBar;
 class QMessageBox;
 class QWidget;
 class VKExportOptionsController;
@@ -28,6 +29,10 @@ public:
     ~QntDocumentCommands() override;
 
     VRDrawingDocument &document() const { return m_document; }
+
+    // Adds the export and import commands to the File menu and an Arrange menu with
+    // alignment, distribution, duplication and the drawing size.
+    void addMenus(QMenuBar *menuBar);
 
     // Tools. The string arguments are what the sending control carries: its label, its
     // identifier or the title of its selected cell.

@@ -48,7 +48,7 @@ void VRViewController::setDrawingTool(VRDrawingTool *tool)
         m_view->update();
     }
     emit drawingToolChanged(tool);
-    QVariantMap info{{QStringLiteral("tool"), QVariant::fromValue(static_cast<void *>(tool))},
+    QVariantMap info{{QStringLiteral("tool"), QVariant::fromValue(tool)},
                      {QStringLiteral("name"), tool->registeredName()}};
     NotificationCenter::defaultCenter().post(kVRDidChangeToolNotification, m_view, info);
 }

@@ -280,6 +280,9 @@ TEST(DrawingView, ToolChangesAreNotified)
     EXPECT_EQ(h.view->drawingTool(), VRDrawingTool::drawingToolWithName("Pan"));
     ASSERT_EQ(changed.seen.size(), 1);
     EXPECT_EQ(changed.seen.first().object, h.view);
+    EXPECT_EQ(changed.seen.first().userInfo.value("tool").value<VRDrawingTool *>(),
+              VRDrawingTool::drawingToolWithName("Pan"));
+    EXPECT_EQ(changed.seen.first().userInfo.value("name").toString(), QStringLiteral("Pan"));
     EXPECT_EQ(h.drawing->owner(), h.view->controller());
     h.view->controller()->setAutoRevert(false);
     h.useTool("Rectangle");

@@ -111,6 +111,7 @@ TEST(DraggableImageCell, DroppedShapeLandsAtItsOriginalSizeWhereItWasDroppedAndU
     EXPECT_EQ(selectedWhenAdded, dropped);
     EXPECT_EQ(text.count, 0);
     EXPECT_TRUE(h.palette->outlineView()->cell()->dragOrigin().isNull());
+    h.view->grab().save(QDir(screenshotDir()).filePath(QStringLiteral("palette-dropped-shape.png")));
 
     QApplication::processEvents();
     h.drawing()->undoManager()->undo();

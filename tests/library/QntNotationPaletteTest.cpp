@@ -6,6 +6,7 @@
 
 #include "app/QntConstants.h"
 #include "framework/VRConstants.h"
+#include "framework/VRDrawableObject.h"
 #include "platform/KeyedArchiver.h"
 #include "platform/NotificationCenter.h"
 
@@ -131,4 +132,41 @@ TEST(QntNotationPalette, ScrollerAndBackgroundPreferences)
     EXPECT_EQ(h.palette->outlineView()->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
     UserDefaults::standardUserDefaults().removeObjectForKey(QntPaletteBackgroundColorKey);
     UserDefaults::standardUserDefaults().removeObjectForKey(QntShowScrollBarKey);
+}
+
+TEST(QntNotationPalette, FollowsTheDrawingsNotationAndItsImportedLists)
+{
+    PaletteHarness h;
+    const QntNotationRef office = QntNotation::notationWithPath(notationFile(QStringLiteral("Office/Office.db")));
+    ASSERT_TRUE(office && office->isValid());
+    h.drawing()->setCurrentNotation(office);
+    VRObjectList mine;
+    for (const QntElementRecord &record : office->shapeElementsList())
+        if (record.prototype)
+            mine.push_back(record.prototype->copy());
+    ASSERT_FALSE(mine.isEmpty());
+    h.drawing()->setImportedElements(mine, QStringLiteral("Mine"));
+    // A restored document state rebuilds the palette from the drawing as it is now.
+    NotificationCenter::defaultCenter().post(kQntDocumentStateRestoredNotification, h.document.get());
+    const QStringList titles = h.palette->shownGroupTitles();
+    EXPECT_EQ(titles.contains(QStringLiteral("Flow Chart")), !office->flowChartElementsList().isEmpty());
+    EXPECT_EQ(titles.last(), QStringLiteral("Mine"));
+    const auto imported = h.palette->subgroupImported();
+    ASSERT_TRUE(imported);
+    EXPECT_TRUE(imported->isImported());
+    EXPECT_EQ(imported->orderValue(), quint64(titles.size() - 1));
+    EXPECT_EQ(imported->children().size(), mine.size());
+    for (const auto &item : imported->children())
+        EXPECT_FALSE(item->image().isNull()) << item->title().toStdString();
+    ASSERT_TRUE(h.palette->subgroupShapes());
+    EXPECT_EQ(h.palette->subgroupShapes()->children().size(), office->shapeElementsList().size());
+
+    // The clipart preference rebuilds too; another document's restoration does not.
+    const QStringList before = h.palette->shownGroupTitles();
+    h.drawing()->removeImportedElementsForKey(QStringLiteral("Mine"));
+    VRDrawingDocument other;
+    NotificationCenter::defaultCenter().post(kQntDocumentStateRestoredNotification, &other);
+    EXPECT_EQ(h.palette->shownGroupTitles(), before);
+    NotificationCenter::defaultCenter().post(QntShowBuiltInClipartKey, nullptr, {{QStringLiteral("object"), true}});
+    EXPECT_FALSE(h.palette->shownGroupTitles().contains(QStringLiteral("Mine")));
 }

@@ -1,0 +1,166 @@
+#include "app/VKObjectInspector.h"
+#include "framework/VRDrawablePath.h"
+#include "framework/VRDrawableShape.h"
+#include "framework/VRDrawing.h"
+#include "framework/VRDrawingDocument.h"
+#include "framework/VRGridLayer.h"
+#include "framework/VRObjectDrawingLayer.h"
+#include "framework/VRUndoManager.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class ObjectInspectorTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        document = std::make_unique<VRDrawingDocument>();
+        drawing()->setDrawingUnits(QStringLiteral("Pixels"), 1.0);
+        drawing()->setMarginsLeft(0, 0, 0, 0);
+        layer = drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+        VRInspectorBase::setMainDocumentOverride(document.get());
+        inspector = std::make_unique<VKObjectInspector>();
+        inspector->window();
+    }
+    void TearDown() override
+    {
+        inspector.reset();
+        VRInspectorBase::setMainDocumentOverride(nullptr);
+        document.reset();
+    }
+    VRDrawing *drawing() const { return document->drawing(); }
+    VRObjectRef add(const QRectF &rect)
+    {
+        VRObjectRef shape = VRDrawableShape::shapeWithRect(rect);
+        layer->addObject(shape);
+        return shape;
+    }
+    void type(QLineEdit *field, const QString &text)
+    {
+        field->setText(text);
+        emit field->editingFinished();
+    }
+
+    std::unique_ptr<VRDrawingDocument> document;
+    VRObjectDrawingLayer *layer = nullptr;
+    std::unique_ptr<VKObjectInspector> inspector;
+};
+
+} // namespace
+
+TEST_F(ObjectInspectorTest, SelectionPicksTheTab)
+{
+    const VRObjectRef a = add({10, 10, 40, 20});
+    const VRObjectRef b = add({100, 10, 40, 20});
+    a->setString(QStringLiteral("x"), QStringLiteral("note"));
+    layer->exchangeSelectionWithObjectsFromArray({a});
+    EXPECT_EQ(inspector->currentTab(), VKObjectInspector::SingleObjectTab);
+    EXPECT_EQ(inspector->numberOfRows(), 1);
+    EXPECT_EQ(inspector->styleNameField()->text(), QStringLiteral("none"));
+    EXPECT_EQ(inspector->groupItemCountField()->text(), QStringLiteral("n/a"));
+    layer->exchangeSelectionWithObjectsFromArray({a, b});
+    EXPECT_EQ(inspector->currentTab(), VKObjectInspector::MultipleSelectionTab);
+    EXPECT_EQ(inspector->multiItemCountField()->text(), QStringLiteral("2"));
+    EXPECT_EQ(inspector->numberOfRows(), 0);
+    layer->exchangeSelectionWithObjectsFromArray({});
+    EXPECT_EQ(inspector->currentTab(), VKObjectInspector::NoSelectionTab);
+}
+
+TEST_F(ObjectInspectorTest, GeometryEditsAreUndoableAndNamed)
+{
+    const VRObjectRef shape = add({10, 10, 40, 20});
+    layer->exchangeSelectionWithObjectsFromArray({shape});
+    VRUndoManager *undo = drawing()->undoManager();
+    undo->closeOpenGroups();
+
+    type(inspector->widthField(), QStringLiteral("80"));
+    EXPECT_DOUBLE_EQ(shape->size().width(), 80.0);
+    undo->closeOpenGroups();
+    EXPECT_EQ(undo->undoActionName(), QStringLiteral("Set Object Size"));
+    undo->undo();
+    EXPECT_DOUBLE_EQ(shape->size().width(), 40.0);
+    EXPECT_EQ(inspector->widthField()->text(), QStringLiteral("40"));
+
+    type(inspector->locationXField(), QStringLiteral("200"));
+    undo->closeOpenGroups();
+    EXPECT_DOUBLE_EQ(shape->location().x(), drawing()->gridLayer()->pointForGridLocation(QPointF(200, 0)).x());
+    EXPECT_EQ(undo->undoActionName(), QStringLiteral("Position Object"));
+
+    type(inspector->angleField(), QStringLiteral("90"));
+    undo->closeOpenGroups();
+    EXPECT_NEAR(shape->angle(), M_PI / 2, 1e-9);
+    EXPECT_EQ(undo->undoActionName(), QStringLiteral("Set Object Angle"));
+
+    // Sizes without an area are refused and the field shows the size again.
+    type(inspector->heightField(), QStringLiteral("-5"));
+    EXPECT_DOUBLE_EQ(shape->size().height(), 20.0);
+}
+
+TEST_F(ObjectInspectorTest, LockedObjectsAndPathsRefuseTheirEdits)
+{
+    const VRObjectRef shape = add({10, 10, 40, 20});
+    shape->setLocked(true);
+    layer->exchangeSelectionWithObjectsFromArray({shape});
+    EXPECT_FALSE(inspector->locationXField()->isEnabled());
+    EXPECT_FALSE(inspector->widthField()->isEnabled());
+    EXPECT_FALSE(inspector->metaTableView()->isEnabled());
+    EXPECT_FALSE(inspector->lockIconImageWell()->pixmap().isNull());
+    EXPECT_FALSE(inspector->shouldEdit(0));
+
+    auto path = std::make_shared<VRDrawablePath>();
+    path->setLocation(QPointF(5, 5));
+    layer->addObject(path);
+    layer->exchangeSelectionWithObjectsFromArray({path});
+    EXPECT_TRUE(inspector->locationXField()->isEnabled());
+    EXPECT_FALSE(inspector->angleField()->isEnabled());
+    EXPECT_FALSE(inspector->heightField()->isEnabled());
+}
+
+TEST_F(ObjectInspectorTest, MetadataAddRenameAndRemove)
+{
+    const VRObjectRef shape = add({10, 10, 40, 20});
+    layer->exchangeSelectionWithObjectsFromArray({shape});
+    const int before = inspector->numberOfRows();
+    inspector->addMetaItemAction(VKObjectInspector::IntegerType);
+    inspector->addMetaItemAction(VKObjectInspector::StringType);
+    ASSERT_EQ(inspector->numberOfRows(), before + 2);
+    QStringList added;
+    for (int row = 0; row < inspector->numberOfRows(); ++row)
+        if (inspector->objectValue(0, row).toString().startsWith(QStringLiteral("** change me ")))
+            added << inspector->objectValue(0, row).toString();
+    ASSERT_EQ(added.size(), 2);
+
+    // Rename the integer entry: the value follows and the row moves to its sorted place.
+    const int row = int(std::find(added.begin(), added.end(), added.first()) - added.begin());
+    Q_UNUSED(row);
+    int integerRow = -1;
+    for (int r = 0; r < inspector->numberOfRows(); ++r)
+        if (inspector->objectValue(1, r).typeId() == QMetaType::LongLong)
+            integerRow = r;
+    ASSERT_GE(integerRow, 0);
+    ASSERT_TRUE(inspector->setObjectValue(QStringLiteral("42"), 1, integerRow));
+    const QString integerKey = inspector->objectValue(0, integerRow).toString();
+    ASSERT_TRUE(inspector->setObjectValue(QStringLiteral("aaa count"), 0, integerRow));
+    QStringList sorted = shape->userInfo().keys();
+    std::sort(sorted.begin(), sorted.end());
+    const int renamedRow = int(sorted.indexOf(QStringLiteral("aaa count")));
+    EXPECT_EQ(inspector->objectValue(0, renamedRow).toString(), QStringLiteral("aaa count"));
+    EXPECT_EQ(shape->metadataObjectForKey(QStringLiteral("aaa count")).toLongLong(), 42);
+    EXPECT_FALSE(shape->hasMetadataForKey(integerKey));
+
+    // A rename onto a key that exists is refused: nothing is overwritten.
+    const QString other = inspector->objectValue(0, renamedRow == 0 ? 1 : 0).toString();
+    EXPECT_FALSE(inspector->setObjectValue(other, 0, renamedRow));
+    EXPECT_TRUE(shape->hasMetadataForKey(QStringLiteral("aaa count")));
+
+    inspector->metaTableView()->setCurrentCell(renamedRow, 0);
+    inspector->removeMetaItemAction();
+    EXPECT_FALSE(shape->hasMetadataForKey(QStringLiteral("aaa count")));
+}

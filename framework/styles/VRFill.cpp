@@ -58,10 +58,13 @@ void VRFill::watchGradient()
         return;
     // Edits made on the gradient itself repaint the clients too.
     VRGradient *watched = m_gradient.get();
-    m_gradientConnection = QObject::connect(watched, &VRGradient::changed, watched, [this] {
-        willChange();
-        didChange();
-    });
+    m_gradientConnection = QObject::connect(
+        watched, &VRGradient::changed, watched,
+        [this] {
+            willChange();
+            didChange();
+        },
+        Qt::DirectConnection);
 }
 
 void VRFill::setGradientMultiplier(double multiplier)

@@ -7,6 +7,7 @@
 
 #include "platform/NotificationCenter.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QPainter>
 #include <QPainterPath>
@@ -97,7 +98,13 @@ QColor mix(const QColor &a, const QColor &b, double t, int blending)
 
 } // namespace
 
-VRGradient::VRGradient() = default;
+VRGradient::VRGradient()
+{
+    // Readers make gradients on worker threads; the gradients are used on the GUI thread, so
+    // they belong there from the start (their change signals must not become queued calls).
+    if (QCoreApplication *app = QCoreApplication::instance(); app && thread() != app->thread())
+        moveToThread(app->thread());
+}
 VRGradient::~VRGradient() = default;
 
 VRGradientRef VRGradient::create()
@@ -177,6 +184,21 @@ void VRGradient::removeAllColorStops()
     for (const auto &stop : std::as_const(m_stops))
         stop->m_gradient = nullptr;
     m_stops.clear();
+    notifyChange();
+}
+
+void VRGradient::setColorStops(const QList<std::pair<double, QColor>> &stops)
+{
+    for (const auto &stop : std::as_const(m_stops))
+        stop->m_gradient = nullptr;
+    m_stops.clear();
+    for (const auto &[position, colour] : stops) {
+        if (!colour.isValid() || m_stops.size() >= kMaxStops)
+            continue;
+        auto stop = std::make_shared<VRColorStop>(colour, finiteOr(position, 0.0));
+        stop->m_gradient = this;
+        m_stops.append(stop);
+    }
     notifyChange();
 }
 

@@ -57,6 +57,9 @@ public:
     std::shared_ptr<VRColorStop> addColor(const QColor &color, double at);
     void removeColorStop(const std::shared_ptr<VRColorStop> &stop);
     void removeAllColorStops();
+    // Replaces every stop at once (readers, swatches): one change, no per-stop notifications,
+    // so it is safe on the worker threads that read files.
+    void setColorStops(const QList<std::pair<double, QColor>> &stops);
     void sortColorStops();
     void reverseColorStops();
     QColor colorAtValue(double value) const;

@@ -371,6 +371,7 @@ VRGradientRef VRStyleCoding::gradient(const QJsonObject &o, const QString &key)
     if (!stopsValue.isArray() || stops.size() > 256) {
         c.fail(QStringLiteral("stops"), QStringLiteral("expected a list of at most 256 colour stops"));
     } else {
+        QList<std::pair<double, QColor>> read;
         for (qsizetype i = 0; i < stops.size() && c.ok(); ++i) {
             const QJsonArray s = stops[i].toArray();
             const auto colour = s.size() == 2 && s[1].isString() ? parseColour(s[1].toString()) : std::nullopt;
@@ -380,8 +381,9 @@ VRGradientRef VRStyleCoding::gradient(const QJsonObject &o, const QString &key)
                        QStringLiteral("expected [position 0...1, \"#RRGGBBAA\"]"));
                 break;
             }
-            gradient->addColor(*colour, s[0].toDouble());
+            read.append({s[0].toDouble(), *colour});
         }
+        gradient->setColorStops(read);
     }
     setError(c.error());
     return c.ok() ? gradient : nullptr;

@@ -6,12 +6,15 @@
 #include "framework/styles/VRPlistCoder.h"
 #include "platform/NotificationCenter.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QPainter>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 namespace {
 
@@ -276,6 +279,24 @@ TEST(GradientTest, PlistCoderValueForms)
     const VRPlistCoder yes(QVariantMap{{"a", "yes"}, {"b", "Yes"}});
     EXPECT_TRUE(yes.decodeBoolForKey("a"));
     EXPECT_FALSE(yes.decodeBoolForKey("b"));
+}
+
+} // namespace
+
+namespace {
+
+TEST(GradientTest, GradientsMadeOnWorkerThreadsBelongToTheGuiThread)
+{
+    VRGradientRef made;
+    std::thread worker([&] { made = VRGradient::defaultGradient(); });
+    worker.join();
+    ASSERT_TRUE(made);
+    EXPECT_EQ(made->thread(), QCoreApplication::instance()->thread());
+    QObject observer;
+    int changes = 0;
+    made->setUpKVOForObserver(&observer, [&] { ++changes; });
+    made->setAngleInDegrees(10.0);
+    EXPECT_EQ(changes, 1);
 }
 
 } // namespace

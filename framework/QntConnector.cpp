@@ -57,6 +57,33 @@ bool QntConnector::isAttachedTo(const QntElement *element) const
     return element && (m_start->targetElement().get() == element || m_end->targetElement().get() == element);
 }
 
+void QntConnector::reattachEnd(int which, const std::shared_ptr<QntElement> &element, int spotIndex)
+{
+    QntConnectorEndPoint *end = which == 0 ? m_start.get() : m_end.get();
+    const std::shared_ptr<QntElement> oldElement = end->targetElement();
+    const int oldSpot = end->targetStickySpot() ? end->spotIndex() : -1;
+    const QPointF oldPoint = end->location();
+    std::weak_ptr<QntElement> weakOld = oldElement;
+    recordUndo(which == 0 ? "reattachStart:" : "reattachEnd:", QStringLiteral("Connect"),
+               [which, weakOld, oldSpot, oldPoint](VRDrawableObject &o) {
+                   auto &c = static_cast<QntConnector &>(o);
+                   auto old = weakOld.lock();
+                   if (!old || oldSpot < 0) {
+                       (which == 0 ? c.m_start : c.m_end)->setPoint(oldPoint);
+                       c.reattachEnd(which, nullptr, -1);
+                   } else {
+                       c.reattachEnd(which, old, oldSpot);
+                   }
+               });
+    if (element && element->stickySpotAtIndex(spotIndex)) {
+        end->attach(element, spotIndex);
+    } else {
+        end->setPoint(end->location());
+        end->attachTo(nullptr);
+    }
+    endsDidMove();
+}
+
 void QntConnector::setEnds(QPointF start, QPointF end)
 {
     m_start->setPoint(start);

@@ -33,6 +33,8 @@ public:
     QntConnectorEndPoint *connectorEndPoint1() const { return m_start.get(); }
     QntConnectorEndPoint *connectorEndPoint2() const { return m_end.get(); }
     bool isAttachedTo(const QntElement *element) const;
+    // Attaches one end (0 start, 1 end) to a spot of an element, or frees it (null); undoable.
+    void reattachEnd(int which, const std::shared_ptr<QntElement> &element, int spotIndex);
     // Places both ends and routes (free ends at the given points).
     void setEnds(QPointF start, QPointF end);
 

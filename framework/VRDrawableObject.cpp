@@ -1,6 +1,10 @@
 #include "framework/VRDrawableObject.h"
 
+#include "framework/QntConnector.h"
 #include "framework/QntContextTextEditorView.h"
+#include "framework/QntElement.h"
+#include "framework/QntStickySpot.h"
+#include "framework/VRObjectDrawingLayer.h"
 #include "framework/VRArchiveReader.h"
 #include "framework/VRArchiveWriter.h"
 #include "framework/VRArchiver.h"
@@ -633,4 +637,58 @@ void VRDrawableObject::copyDrawingStyle(QObject *) const
     auto *data = new QMimeData;
     data->setData(kVRRasterizerPasteboardType, VRStyleBridge::pasteboardData(*m_style));
     QGuiApplication::clipboard()->setMimeData(data);
+}
+
+VRObjectRef VRDrawableObject::replaceWithObject(const QString &elementId, const QString &notationPath, bool)
+{
+    VRObjectOwnerLayer *owner = layer();
+    if (!owner || m_container != owner)
+        return nullptr;
+    VRObjectRef fresh = QntElement::createWithElementId(elementId, notationPath);
+    if (!fresh)
+        return nullptr;
+    VRObjectRef self = shared_from_this();
+    Geometry g = fresh->saveGeometry();
+    g.location = m_location;
+    g.offset = m_offset;
+    g.angle = m_angle;
+    g.size = m_size;
+    fresh->restoreGeometry(g);
+    const QTextDocumentFragment text = textContent();
+    if (!text.isEmpty())
+        fresh->setTextContent(text);
+    if (colorSchemeId() != 0)
+        fresh->replaceColorScheme(colorSchemeId());
+
+    VRUndoManager *um = undoManager();
+    if (um)
+        um->beginUndoGrouping();
+    auto *drawingLayer = dynamic_cast<VRObjectDrawingLayer *>(owner);
+    if (drawingLayer)
+        drawingLayer->recordSelectionForUndo();
+    const int index = owner->indexOfObject(this);
+    owner->insertObjects({fresh}, index + 1);
+    if (isKindOf<QntElement>() && fresh->isKindOf<QntElement>()) {
+        auto *oldElement = static_cast<QntElement *>(this);
+        auto newElement = std::static_pointer_cast<QntElement>(fresh);
+        for (const auto &connector : oldElement->connectedConnectors()) {
+            for (int which = 0; which < 2; ++which) {
+                QntConnectorEndPoint *end = which == 0 ? connector->startEndPoint() : connector->endEndPoint();
+                if (end->targetElement().get() != oldElement)
+                    continue;
+                auto spot = newElement->nearestStickySpot(end->location());
+                connector->reattachEnd(which, newElement, spot ? spot->index() : -1);
+            }
+        }
+    }
+    owner->removeObject(self);
+    if (drawingLayer) {
+        drawingLayer->exchangeSelectionWithObjectsFromArray({fresh});
+        drawingLayer->commitSelectionUndoWithActionName(QStringLiteral("Replace Element"));
+    }
+    if (um) {
+        um->endUndoGrouping();
+        um->setActionName(QStringLiteral("Replace Element"));
+    }
+    return fresh;
 }

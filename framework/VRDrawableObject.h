@@ -132,6 +132,10 @@ public:
     VRObjectList objectsWithPrefixId(const QString &prefix) const;
     VRObjectList allPartsOfClass(const VRClassInfo &cls) const;
 
+    // A new element of the notation in this object's place: same place and size, colour scheme
+    // and text copied, connectors re-attached, same z-index, selected; undoable "Replace Element".
+    VRObjectRef replaceWithObject(const QString &elementId, const QString &notationPath, bool animated);
+
     virtual qint64 colorSchemeId() const { return 0; }
     virtual void replaceColorScheme(qint64) {}
     virtual void changeTransparencyWithCoef(double) {}

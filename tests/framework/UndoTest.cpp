@@ -188,6 +188,23 @@ INSTANTIATE_TEST_SUITE_P(
                  [](VRDrawingDocument &d) {
                      first<QntConnector>(d)->addSkin({{QStringLiteral("endArrowheadId"), QStringLiteral("a1")}});
                  }},
+        UndoCase{"ReplaceElement", "Replace Element",
+                 [](VRDrawingDocument &d) {
+                     auto replaced = first<QntElement>(d)->replaceWithObject(QStringLiteral("e2"), QStringLiteral("n.db"), false);
+                     ASSERT_TRUE(replaced);
+                     EXPECT_EQ(objectLayer(d)->selection(), VRObjectList({replaced}));
+                     EXPECT_EQ(replaced->textContent().toPlainText(), QStringLiteral("Element one"));
+                     EXPECT_TRUE(first<QntConnector>(d)->isAttachedTo(static_cast<QntElement *>(replaced.get())));
+                 },
+                 [](VRDrawingDocument &) {
+                     QntElement::setPrototypeProvider([](const QString &id, const QString &) -> VRObjectRef {
+                         auto part = VRDrawableShape::shapeWithRect(QRectF(0, 0, 40, 40));
+                         part->setID(QStringLiteral("contour"));
+                         auto element = QntElement::createWithObjects({part}, id, QSizeF(40, 40));
+                         element->setIsPrototype(true);
+                         return element;
+                     });
+                 }},
         UndoCase{"UndoableSelection", "Selection Change",
                  [](VRDrawingDocument &d) {
                      VRObjectDrawingLayer::setDefaultSelectionChangesAreUndoable(true);

@@ -5,6 +5,7 @@
 #include "framework/VRUndoManager.h"
 
 #include <QPainter>
+#include <QSet>
 
 VR_CLASS_IMPL(VRObjectOwnerLayer, VRLayer)
 VR_ROOT_CLASS_IMPL(VRObjectStorage, nullptr)
@@ -57,10 +58,18 @@ void VRObjectOwnerLayer::notifyMembership(VRDrawableObject &object, bool added)
 
 void VRObjectOwnerLayer::insertObjects(const VRObjectList &objects, int index)
 {
+    // Sets keep adding many objects at once (reading a large file) linear.
+    QSet<const VRDrawableObject *> seen;
+    seen.reserve(m_objects.size() + objects.size());
+    for (const auto &o : std::as_const(m_objects))
+        seen.insert(o.get());
     VRObjectList toAdd;
+    toAdd.reserve(objects.size());
     for (const auto &o : objects) {
-        if (o && !m_objects.contains(o) && !toAdd.contains(o))
+        if (o && !seen.contains(o.get())) {
+            seen.insert(o.get());
             toAdd.append(o);
+        }
     }
     if (toAdd.isEmpty())
         return;
@@ -91,9 +100,12 @@ void VRObjectOwnerLayer::removeObject(const VRObjectRef &object)
 void VRObjectOwnerLayer::removeObjectsInArray(const VRObjectList &objects)
 {
     // Remember each object's z-index so undo puts it back exactly where it was.
+    QSet<const VRDrawableObject *> victims;
+    for (const auto &o : objects)
+        victims.insert(o.get());
     QList<QPair<int, VRObjectRef>> removed;
     for (int i = 0; i < m_objects.size(); ++i) {
-        if (objects.contains(m_objects.at(i)))
+        if (victims.contains(m_objects.at(i).get()))
             removed.append({i, m_objects.at(i)});
     }
     if (removed.isEmpty())
@@ -110,9 +122,17 @@ void VRObjectOwnerLayer::removeObjectsInArray(const VRObjectList &objects)
     for (auto it = removed.crbegin(); it != removed.crend(); ++it) {
         it->second->objectWillBeRemovedFromLayer(this);
         notifyMembership(*it->second, false);
-        m_objects.removeAt(it->first);
-        if (it->second->container() == this)
-            it->second->setContainer(nullptr);
+    }
+    VRObjectList kept;
+    kept.reserve(m_objects.size() - removed.size());
+    for (const auto &o : std::as_const(m_objects)) {
+        if (!victims.contains(o.get()))
+            kept.append(o);
+    }
+    m_objects = kept;
+    for (const auto &r : std::as_const(removed)) {
+        if (r.second->container() == this)
+            r.second->setContainer(nullptr);
     }
     setNeedsDisplay();
 }

@@ -1,6 +1,7 @@
 #include "app/QntDocumentCommands.h"
 
 #include "app/DrawingSizeController.h"
+#include "app/VOReruRerAppDelegate.h"
 #include "app/VKExportOptionsController.h"
 #include "app/VKLinearDuplicateController.h"
 #include "app/VKPolarDuplicateController.h"
@@ -106,6 +107,22 @@ void QntDocumentCommands::addMenus(QMenuBar *menuBar)
     arrange->addAction(tr("&Polar Duplication…"), this, &QntDocumentCommands::polarDuplicate);
     arrange->addSeparator();
     arrange->addAction(tr("Drawing &Size…"), this, &QntDocumentCommands::openDrawingSizePanel);
+
+    // The application's shared panels.
+    QMenu *panels = menuBar->addMenu(tr("&Window"));
+    panels->setObjectName(QStringLiteral("panelsMenu"));
+    panels->addAction(tr("&Tool Palette"), this, [] {
+        if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
+            delegate->showToolPalette();
+    });
+    panels->addAction(tr("&Object Inspector"), this, [] {
+        if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
+            delegate->showObjectInspector();
+    });
+    panels->addAction(tr("&Undo Inspector"), this, [] {
+        if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
+            delegate->showUndoInspector();
+    });
 }
 
 // --- tools ---------------------------------------------------------------------------------

@@ -1,5 +1,10 @@
 #include "app/VOReruRerAppDelegate.h"
 
+#include "app/QntDocumentConstants.h"
+#include "app/QntUndoInspector.h"
+#include "app/VKObjectInspector.h"
+#include "app/VKToolPalette.h"
+
 #include "app/DIDizeZoziDocument.h"
 #include "app/QXNews.h"
 #include "app/QntConstants.h"
@@ -144,6 +149,9 @@ VOReruRerAppDelegate::~VOReruRerAppDelegate()
     if (QXNews::sharedNews().delegate() == this)
         QXNews::sharedNews().setDelegate(nullptr);
     delete mElementModeInspector;
+    delete mToolPalette;
+    delete mObjectInspector;
+    delete mUndoInspector;
     if (g_delegate == this) {
         g_delegate = nullptr;
         delete g_connectorModeInspector;
@@ -367,6 +375,28 @@ void VOReruRerAppDelegate::applicationWillTerminate()
     if (!defaults.synchronize())
         qCWarning(lcApp) << "the settings could not be written at termination";
     qCInfo(lcApp) << "terminated";
+}
+
+void VOReruRerAppDelegate::showToolPalette()
+{
+    if (!mToolPalette)
+        mToolPalette = new VKToolPalette;
+    mToolPalette->showWindow();
+    UserDefaults::standardUserDefaults().setBool(true, kQntToolPaletteIsVisible);
+}
+
+void VOReruRerAppDelegate::showObjectInspector()
+{
+    if (!mObjectInspector)
+        mObjectInspector = new VKObjectInspector;
+    mObjectInspector->showWindow();
+}
+
+void VOReruRerAppDelegate::showUndoInspector()
+{
+    if (!mUndoInspector)
+        mUndoInspector = new QntUndoInspector;
+    mUndoInspector->showWindow();
 }
 
 bool VOReruRerAppDelegate::isTerminating() const

@@ -81,6 +81,13 @@ public:
     QntElementModeInspector *elementModeInspector() const;
     void openElementModeInspector();
     void openConnectorModeInspector();
+    // Shared panels, made on first use and shown.
+    void showToolPalette();
+    void showObjectInspector();
+    void showUndoInspector();
+    VKToolPalette *toolPalette() const { return mToolPalette; }
+    VKObjectInspector *objectInspector() const { return mObjectInspector; }
+    QntUndoInspector *undoInspector() const { return mUndoInspector; }
 
     bool iCloudIsAvailable() const;
     QString OSVersion() const;

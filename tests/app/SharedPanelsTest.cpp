@@ -1,0 +1,41 @@
+#include "app/QntDocumentConstants.h"
+#include "app/QntUndoInspector.h"
+#include "app/VKObjectInspector.h"
+#include "app/VKToolPalette.h"
+#include "app/VOReruRerAppDelegate.h"
+#include "platform/UserDefaults.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+TEST(SharedPanels, TheDelegateMakesEachPanelOnceAndTheToolPaletteRemembersItIsOpen)
+{
+    VOReruRerAppDelegate delegate;
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    defaults.setBool(false, kQntToolPaletteIsVisible);
+    delegate.showToolPalette();
+    VKToolPalette *palette = delegate.toolPalette();
+    ASSERT_NE(palette, nullptr);
+    EXPECT_TRUE(defaults.boolForKey(kQntToolPaletteIsVisible));
+    delegate.showToolPalette();
+    EXPECT_EQ(delegate.toolPalette(), palette);
+
+    // Closing it while the application runs records it as closed; while quitting it does not.
+    delegate.setIsTerminating(true);
+    palette->window()->close();
+    EXPECT_TRUE(defaults.boolForKey(kQntToolPaletteIsVisible));
+    delegate.setIsTerminating(false);
+    palette->window()->show();
+    palette->window()->close();
+    EXPECT_FALSE(defaults.boolForKey(kQntToolPaletteIsVisible));
+
+    delegate.showObjectInspector();
+    delegate.showUndoInspector();
+    ASSERT_NE(delegate.objectInspector(), nullptr);
+    ASSERT_NE(delegate.undoInspector(), nullptr);
+    EXPECT_TRUE(delegate.undoInspector()->window()->isVisible());
+    QCoreApplication::processEvents();
+}

@@ -14,8 +14,12 @@ int main(int argc, char **argv)
     qnt::test::isolateUserFolders();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("Quintora"));
-    QApplication::setApplicationName(QStringLiteral("Quintora"));
-    return RUN_ALL_TESTS();
+    int result = 0;
+    {
+        QApplication app(argc, argv);
+        QApplication::setOrganizationName(QStringLiteral("Quintora"));
+        QApplication::setApplicationName(QStringLiteral("Quintora"));
+        result = RUN_ALL_TESTS();
+    }
+    return result;
 }

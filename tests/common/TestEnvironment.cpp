@@ -9,6 +9,7 @@ namespace qnt::test {
 
 namespace {
 std::string g_home;
+pid_t g_owner = 0;
 }
 
 std::string isolateUserFolders()
@@ -19,6 +20,10 @@ std::string isolateUserFolders()
     if (!mkdtemp(templ.data()))
         std::abort();
     g_home = templ;
+    g_owner = getpid();
+    // Registered before any test touches its singletons, so it runs after their destructors
+    // (user defaults flush on destruction) and nothing recreates the folder afterwards.
+    std::atexit(removeIsolatedFolders);
     const std::filesystem::path home(g_home);
     const std::pair<const char *, std::filesystem::path> vars[] = {
         {"HOME", home},
@@ -39,6 +44,15 @@ std::string isolateUserFolders()
 const std::string &isolatedHome()
 {
     return g_home;
+}
+
+void removeIsolatedFolders()
+{
+    // Forked children exit too; only the process that made the folder removes it.
+    if (g_home.empty() || getpid() != g_owner || std::getenv("QNT_KEEP_TEST_HOME"))
+        return;
+    std::error_code ignored;
+    std::filesystem::remove_all(g_home, ignored);
 }
 
 } // namespace qnt::test

@@ -12,4 +12,8 @@ std::string isolateUserFolders();
 // The folder made by isolateUserFolders().
 const std::string &isolatedHome();
 
+// Removes that folder again, unless QNT_KEEP_TEST_HOME is set (to look at what a test left).
+// isolateUserFolders() arranges for this to run at exit.
+void removeIsolatedFolders();
+
 } // namespace qnt::test

@@ -110,6 +110,16 @@ DIDizeZoziDocument::~DIDizeZoziDocument()
     m_observers.clear();
     if (_inspectorOutlineView)
         _inspectorOutlineView->setDelegate(nullptr);
+    // The window's children die one by one inside the window's destructor and still send events
+    // (resizes, child removals); this object must not hear them once its members are gone.
+    // The content and inspector views live inside the window, so they exist only while it does.
+    if (m_window) {
+        m_window->removeEventFilter(this);
+        if (_contentView)
+            _contentView->removeEventFilter(this);
+        if (_inspectorView)
+            _inspectorView->viewport()->removeEventFilter(this);
+    }
     if (!QCoreApplication::closingDown())
         delete m_window;
 }

@@ -1,0 +1,140 @@
+#include "framework/QntElementTable.h"
+#include "framework/VRConstants.h"
+#include "framework/VRDrawableShape.h"
+#include "framework/VRDrawing.h"
+#include "framework/VRGridLayer.h"
+#include "framework/VRGuideLayer.h"
+#include "framework/VRObjectDrawingLayer.h"
+#include "framework/VRUndoManager.h"
+#include "platform/UserDefaults.h"
+
+#include <gtest/gtest.h>
+
+#include <QtMath>
+
+namespace {
+std::shared_ptr<VRDrawableShape> square(QPointF centre, double side = 10)
+{
+    return VRDrawableShape::shapeWithRect(QRectF(centre - QPointF(side / 2, side / 2), QSizeF(side, side)));
+}
+} // namespace
+
+TEST(LayerOperations, PolarDuplicationTurnsCopiesAboutTheCentre)
+{
+    VRObjectDrawingLayer layer;
+    auto s = square(QPointF(100, 0));
+    const VRObjectList copies = layer.polarDuplicate({s}, QPointF(0, 0), 3, M_PI / 2, true);
+    ASSERT_EQ(copies.size(), 3);
+    const QPointF expected[] = {QPointF(0, 100), QPointF(-100, 0), QPointF(0, -100)};
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_NEAR(copies[k]->location().x(), expected[k].x(), 1e-9);
+        EXPECT_NEAR(copies[k]->location().y(), expected[k].y(), 1e-9);
+        EXPECT_NEAR(std::remainder(copies[k]->angle() - (k + 1) * M_PI / 2, 2 * M_PI), 0.0, 1e-9);
+        EXPECT_EQ(copies[k]->layer(), nullptr); // returned, not added
+    }
+    const VRObjectList unrotated = layer.polarDuplicate({s}, QPointF(0, 0), 1, M_PI / 2, false);
+    EXPECT_EQ(unrotated.first()->angle(), 0.0);
+    EXPECT_TRUE(layer.polarDuplicate({s}, QPointF(), 0, 1, true).isEmpty());
+    EXPECT_TRUE(layer.polarDuplicate({s}, QPointF(), 1001, 1, true).isEmpty());
+    EXPECT_EQ(layer.polarDuplicate({s}, QPointF(), 1000, 0.001, true).size(), 1000);
+}
+
+TEST(LayerOperations, AutoPolarAndLinearDuplication)
+{
+    VRObjectDrawingLayer layer;
+    auto s = square(QPointF(100, 0), 20);
+    // Circumference 628.3 / (20 x 1.25) = 25.1 -> 25 - 1 = 24 copies at 2 pi / 25.
+    const VRObjectList copies = layer.autoPolarDuplicate(s, QPointF(0, 0));
+    ASSERT_EQ(copies.size(), 24);
+    EXPECT_NEAR(copies.first()->angle(), 2 * M_PI / 25, 1e-9);
+    EXPECT_TRUE(layer.autoPolarDuplicate(s, QPointF(100, 0)).isEmpty());
+    const VRObjectList row = layer.linearDuplicate({s}, QSizeF(30, -5), 4);
+    ASSERT_EQ(row.size(), 4);
+    EXPECT_EQ(row.last()->location(), QPointF(220, -20));
+}
+
+TEST(LayerOperations, AlignmentAndDistributionUseTheSelection)
+{
+    VRDrawing drawing;
+    auto *layer = drawing.activeLayerOfClass<VRObjectDrawingLayer>();
+    auto a = square(QPointF(10, 10)), b = square(QPointF(50, 40)), c = square(QPointF(200, 90));
+    layer->addObjectsFromArray({a, b, c});
+    layer->exchangeSelectionWithObjectsFromArray({a, b});
+    EXPECT_TRUE(layer->alignSelection(VRObjectDrawingLayer::Alignment::RightEdges));
+    EXPECT_EQ(a->logicalBounds().right(), 55);
+    EXPECT_EQ(c->location(), QPointF(200, 90)); // not selected
+    layer->exchangeSelectionWithObjectsFromArray({a});
+    EXPECT_FALSE(layer->alignSelection(VRObjectDrawingLayer::Alignment::LeftEdges));
+    EXPECT_FALSE(layer->distributeSelection(Qt::Horizontal));
+    layer->exchangeSelectionWithObjectsFromArray({c, a, b});
+    a->setLocation(QPointF(0, 0));
+    b->setLocation(QPointF(30, 0));
+    c->setLocation(QPointF(100, 0));
+    EXPECT_TRUE(layer->distributeSelection(Qt::Horizontal));
+    EXPECT_NEAR(b->location().x(), 50, 1e-9); // equal gaps of 40 between 10-wide squares
+}
+
+TEST(LayerOperations, LayersPaletteKeysAndLayerRules)
+{
+    VRDrawing drawing;
+    VRLayer *layer = drawing.activeLayer();
+    EXPECT_EQ(layer->valueForKey(QStringLiteral("name")).toString(), QStringLiteral("Layer 1"));
+    EXPECT_TRUE(layer->setValueForKey(QStringLiteral("Top"), QStringLiteral("name")));
+    EXPECT_EQ(layer->name(), QStringLiteral("Top"));
+    EXPECT_TRUE(layer->setValueForKey(QColor(Qt::red), QStringLiteral("selectionColour")));
+    EXPECT_EQ(layer->valueForKey(QStringLiteral("selectionColour")).value<QColor>(), QColor(Qt::red));
+    EXPECT_FALSE(layer->setValueForKey(1, QStringLiteral("bogus")));
+    EXPECT_FALSE(layer->valueForKey(QStringLiteral("bogus")).isValid());
+    // The last object layer, the grid and the guides stay.
+    EXPECT_FALSE(layer->layerMayBeDeleted());
+    EXPECT_FALSE(drawing.removeLayer(layer, nullptr));
+    EXPECT_FALSE(drawing.setActiveLayer(drawing.gridLayer()));
+    auto second = std::make_shared<VRObjectDrawingLayer>();
+    drawing.addLayer(second, true);
+    EXPECT_EQ(drawing.activeLayer(), second.get());
+    EXPECT_EQ(drawing.objectInLayersAtIndex(1), second.get()); // on top of the object layers
+    EXPECT_TRUE(drawing.removeLayer(second.get(), nullptr));
+    EXPECT_EQ(drawing.activeLayer(), layer);
+}
+
+TEST(LayerOperations, ClassSettingsAreSavedAndLoaded)
+{
+    VRObjectDrawingLayer::setDefaultSelectionChangesAreUndoable(true);
+    VRGuideLayer::setShowSmartGuides(false);
+    VRObjectOwnerLayer::setStorageClass(VRLinearObjectStorage::staticClass());
+    VRDrawing::saveDefaults();
+    EXPECT_EQ(UserDefaults::standardUserDefaults().stringForKey(kVRObjectStorageClassKey),
+              QStringLiteral("VRLinearObjectStorage"));
+    VRObjectDrawingLayer::setDefaultSelectionChangesAreUndoable(false);
+    VRGuideLayer::setShowSmartGuides(true);
+    VRObjectOwnerLayer::setStorageClass(VRBSPObjectStorage::staticClass());
+    VRDrawing::loadDefaults();
+    EXPECT_TRUE(VRObjectDrawingLayer::defaultSelectionChangesAreUndoable());
+    EXPECT_FALSE(VRGuideLayer::showSmartGuides());
+    EXPECT_EQ(&VRObjectOwnerLayer::storageClass(), &VRLinearObjectStorage::staticClass());
+    VRObjectDrawingLayer::setDefaultSelectionChangesAreUndoable(false);
+    VRGuideLayer::setShowSmartGuides(true);
+}
+
+TEST(ElementTable, CommandsFollowTheirPreconditions)
+{
+    auto table = QntElementTable::tableWithRows(2, 2, QSizeF(40, 20));
+    EXPECT_TRUE(table->validateAction("addRow:"));
+    EXPECT_TRUE(table->validateAction("removeColumn:"));
+    EXPECT_FALSE(table->validateAction("joinCells:"));
+    const VRObjectList cells = table->cells();
+    table->selectCells({cells.at(0), cells.at(3)}); // diagonal: not a rectangle
+    EXPECT_FALSE(table->validateAction("joinCells:"));
+    table->selectCells({cells.at(0), cells.at(1), cells.at(2), cells.at(3)});
+    EXPECT_TRUE(table->validateAction("joinCells:"));
+    table->joinCells();
+    EXPECT_EQ(table->cells().size(), 1);
+    EXPECT_TRUE(table->validateAction("splitCells:"));
+    table->splitCells();
+    EXPECT_EQ(table->cells().size(), 4);
+    table->selectCells({});
+    table->removeRow();
+    EXPECT_EQ(table->rowCount(), 1);
+    EXPECT_FALSE(table->validateAction("removeRow:"));
+    EXPECT_EQ(table->size(), QSizeF(80, 20));
+}

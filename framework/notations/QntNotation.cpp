@@ -5,6 +5,10 @@
 #include "framework/notations/QntNotationCompiler.h"
 #include "platform/QntPaths.h"
 
+#if __has_include("framework/view/VRToolRegistry.h")
+#include "framework/view/VRToolRegistry.h"
+#endif
+
 #include <QBuffer>
 #include <QDir>
 #include <QDirIterator>
@@ -222,6 +226,7 @@ VRResult<void> QntNotation::copyNotationsFromBundleToAppSupportFolder()
         QMutexLocker lock(&g_cacheMutex);
         notationCache().clear();
     }
+    registerBuiltinLibraries();
     if (!failures.isEmpty()) {
         const QString message = QStringLiteral("Some notations could not be installed: %1.")
                                     .arg(failures.join(QStringLiteral("; ")));
@@ -853,6 +858,18 @@ void QntNotation::loadAllToDB(bool rewriteAll)
     }
     QMutexLocker lock(&g_cacheMutex);
     notationCache().clear();
+#endif
+}
+
+void QntNotation::registerBuiltinLibraries()
+{
+#if __has_include("framework/view/VRToolRegistry.h")
+    for (const char *list : {"Office", "Network", "Misc", "Apple"}) {
+        VRObjectList prototypes;
+        for (const QntElementRecord &record : builtinLibraryElementsList(QLatin1String(list)))
+            prototypes.append(record.prototype);
+        VRToolRegistry::sharedToolRegistry().setPrototypesForGroup(QLatin1String(list), prototypes);
+    }
 #endif
 }
 

@@ -5,6 +5,10 @@
 
 #include "platform/QntPaths.h"
 
+#if __has_include("framework/view/VRToolRegistry.h")
+#include "framework/view/VRToolRegistry.h"
+#endif
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -284,6 +288,26 @@ TEST_F(QntNotationTest, BundleCopyInstallsMissingAndOlderDatabasesOnly)
     EXPECT_EQ(cached, QntNotation::notationWithPath(installed));
     EXPECT_EQ(cached->notationName(), QStringLiteral("Misc"));
     qunsetenv("QNT_BUNDLE_DIR");
+}
+
+TEST_F(QntNotationTest, InstallingRegistersTheBuiltInLibraries)
+{
+    QTemporaryDir bundle;
+    qputenv("QNT_BUNDLE_DIR", bundle.path().toUtf8());
+    ASSERT_TRUE(QDir().mkpath(bundle.filePath(QStringLiteral("Notations/Misc"))));
+    ASSERT_TRUE(QFile::copy(s_dir->filePath(QStringLiteral("Misc/BuiltinLibraries.db")),
+                            bundle.filePath(QStringLiteral("Notations/Misc/BuiltinLibraries.db"))));
+    QDir(QntNotation::rootNotationsFolderPath()).removeRecursively();
+    ASSERT_TRUE(QntNotation::copyNotationsFromBundleToAppSupportFolder().ok());
+    qunsetenv("QNT_BUNDLE_DIR");
+#if __has_include("framework/view/VRToolRegistry.h") && __has_include("framework/QntElement.h")
+    const auto &registry = VRToolRegistry::sharedToolRegistry();
+    EXPECT_EQ(registry.officePrototypesObjects().size(), QntNotation::builtinLibraryElementsList(QStringLiteral("Office")).size());
+    EXPECT_GE(registry.networkPrototypesObjects().size(), 10);
+    EXPECT_GE(registry.miscPrototypesObjects().size(), 10);
+    EXPECT_GE(registry.applePrototypesObjects().size(), 4);
+    EXPECT_TRUE(VRToolRegistry::sharedToolRegistry().drawingToolWithName(QStringLiteral("blOfBriefcase")) != nullptr);
+#endif
 }
 
 TEST_F(QntNotationTest, UserSchemesWinOverTheDatabase)

@@ -39,7 +39,8 @@ bool FMDatabase::openWithFlags(int flags)
         m_lastErrorCode = SQLITE_CANTOPEN;
         return false;
     }
-    int sqliteFlags = SQLITE_OPEN_NOMUTEX;
+    // Serialized: a notation shared between the GUI and a reading worker stays safe.
+    int sqliteFlags = SQLITE_OPEN_FULLMUTEX;
     if (flags & OpenReadWrite) {
         sqliteFlags |= SQLITE_OPEN_READWRITE;
         if (flags & OpenCreate)

@@ -370,6 +370,7 @@ FMDatabase *QntNotation::reader() const
 
 void QntNotation::invalidateCaches()
 {
+    QMutexLocker lock(&m_paramsMutex);
     m_stringParams.reset();
 }
 
@@ -425,6 +426,7 @@ QString QntNotation::notationPath() const
 
 QString QntNotation::stringParamForKey(const QString &key) const
 {
+    QMutexLocker lock(&m_paramsMutex);
     if (!m_stringParams) {
         QVariantMap params;
         if (FMDatabase *db = reader()) {

@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QImage>
 #include <QList>
+#include <QMutex>
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
@@ -225,5 +226,6 @@ private:
     QString m_error;
     mutable QString m_lastError;
     mutable std::unique_ptr<FMDatabase> m_db;
+    mutable QMutex m_paramsMutex;
     mutable std::optional<QVariantMap> m_stringParams;
 };

@@ -140,6 +140,8 @@ void VRObjectDrawingLayer::setSelectionVisible(bool visible)
         return;
     m_selectionVisible = visible;
     setNeedsDisplay();
+    if (visible && !m_selection.isEmpty() && drawing())
+        drawing()->scrollToRect(selectionBounds());
 }
 
 void VRObjectDrawingLayer::deleteSelection(QObject *)

@@ -1,4 +1,5 @@
 #include "app/DIDizeZoziDocument.h"
+#include "app/VOReruRerAppDelegate.h"
 
 #include "app/QntDocumentCommands.h"
 
@@ -293,6 +294,8 @@ void DIDizeZoziDocument::buildWindow()
     viewMenu->addAction(tr("Scroll to &Selection"), this, &DIDizeZoziDocument::scrollToSelection);
     viewMenu->addAction(tr("Actual &Size"), this, [this] { zoomToActualSize(); });
     commands()->addMenus(window->menuBar());
+    if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
+        delegate->installApplicationMenus(window->menuBar());
 
     // Toolbar: the tools, then the inspector switch on the right.
     _toolbar = window->addToolBar(tr("Tools"));

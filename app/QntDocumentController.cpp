@@ -3,14 +3,17 @@
 #include "app/DIDizeZoziDocument.h"
 #include "app/QntDocumentConstants.h"
 #include "app/QntStartUpController.h"
+#include "app/VOReruRerAppDelegate.h"
 #include "framework/VRConstants.h"
 #include "framework/VRDrawableObject.h"
 #include "framework/VRDrawing.h"
 #include "framework/VRObjectDrawingLayer.h"
 #include "framework/notations/QntNotation.h"
 #include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
 
 #include <QLoggingCategory>
+#include <QUrl>
 #include <QWidget>
 
 Q_LOGGING_CATEGORY(lcStartUp, "quintora.startup")
@@ -20,6 +23,8 @@ namespace {
 QntStartUpController *g_startUpController = nullptr;
 
 } // namespace
+
+const QString QntDocumentController::kAutoreopenURLKey = QStringLiteral("MyDocumentAutoreopenURL");
 
 QntDocumentController::QntDocumentController(QObject *parent)
     : DocumentController(parent)
@@ -123,6 +128,10 @@ Document *QntDocumentController::makeDocumentWithContentsOfURL(const QString &pa
 void QntDocumentController::addDocument(Document *document)
 {
     orderOutStartUpWindow();
+    if (UserDefaults::standardUserDefaults().boolForKey(kQntToolPaletteIsVisible)) {
+        if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
+            delegate->openToolPalette();
+    }
     DocumentController::addDocument(document);
 }
 
@@ -134,4 +143,76 @@ void QntDocumentController::removeDocument(Document *document)
     }
     NotificationCenter::defaultCenter().post(kQntCloseAttachedWindowsNotification);
     DocumentController::removeDocument(document);
+    VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate();
+    if (!delegate)
+        return;
+    if (documents().isEmpty())
+        delegate->hideToolPalette();
+    delegate->hideLayersPalette();
+}
+
+void QntDocumentController::reopenDocumentForURL(const QString &path, const QString &contentsPath, bool display,
+                                                 const ReopenHandler &completionHandler)
+{
+    if (Document *open = documentForPath(path)) {
+        if (completionHandler)
+            completionHandler(open, true, tr("The document “%1” is already open.").arg(open->displayName()));
+        return;
+    }
+    QString error;
+    Document *document = makeDocumentWithContentsOfURL(contentsPath.isEmpty() ? path : contentsPath,
+                                                       defaultType(), &error);
+    if (document) {
+        document->setFilePath(path);
+        addDocument(document);
+        noteNewRecentDocumentURL(path);
+        if (display) {
+            document->makeWindowControllers();
+            document->showWindows();
+        }
+    }
+    if (completionHandler)
+        completionHandler(document, false, error);
+}
+
+void QntDocumentController::restoreWindowWithIdentifier(const QString &identifier, const QVariantMap &state,
+                                                        const RestorationHandler &completionHandler)
+{
+    const QVariant stored = state.value(kAutoreopenURLKey);
+    const QString path = stored.typeId() == QMetaType::QUrl ? stored.toUrl().toLocalFile() : stored.toString();
+    if (path.isEmpty()) {
+        // The last session's documents are reopened from the controller's own list.
+        if (completionHandler)
+            completionHandler(nullptr, tr("There is no document to restore in this window."));
+        return;
+    }
+    QntDocumentController *controller = sharedQntDocumentController();
+    if (!controller) {
+        if (completionHandler)
+            completionHandler(nullptr, tr("Documents cannot be reopened yet."));
+        return;
+    }
+    controller->reopenDocumentForURL(
+        path, path, false, [identifier, completionHandler](Document *document, bool wasAlreadyOpen, const QString &error) {
+            if (!completionHandler)
+                return;
+            if (!document || wasAlreadyOpen) {
+                completionHandler(nullptr, error);
+                return;
+            }
+            if (document->windows().isEmpty())
+                document->makeWindowControllers();
+            const QList<QWidget *> windows = document->windows();
+            if (windows.size() == 1) {
+                completionHandler(windows.constFirst(), error);
+                return;
+            }
+            for (QWidget *window : windows) {
+                if (window->objectName() == identifier) {
+                    completionHandler(window, error);
+                    return;
+                }
+            }
+            completionHandler(nullptr, error);
+        });
 }

@@ -2,6 +2,10 @@
 
 #include "platform/DocumentController.h"
 
+#include <QVariantMap>
+
+#include <functional>
+
 class QntStartUpController;
 
 // The application's document controller: every new or untitled document goes through the
@@ -33,6 +37,24 @@ public:
                                             QString *errorMessage) override;
     Document *makeDocumentWithContentsOfURL(const QString &path, const QString &type,
                                             QString *errorMessage) override;
+    // Puts the start-up window away and reopens the tool palette when it was showing.
     void addDocument(Document *document) override;
+    // Takes the document's objects out of its drawing's connector router, closes attached
+    // windows, and puts the layers palette (and with the last document the tool palette) away.
     void removeDocument(Document *document) override;
+
+    // The state key that names the document a restored window shows.
+    static const QString kAutoreopenURLKey;   // "MyDocumentAutoreopenURL"
+    // Answers a restored window: the window, or null with the reason.
+    using RestorationHandler = std::function<void(QWidget *window, const QString &errorMessage)>;
+    // Reopens the document named under kAutoreopenURLKey in the state and answers its window
+    // with the given identifier (the window's object name). A state without that key is left
+    // to the platform's own reopening of the last session's documents: the handler gets no
+    // window.
+    static void restoreWindowWithIdentifier(const QString &identifier, const QVariantMap &state,
+                                            const RestorationHandler &completionHandler);
+    // Opens the file without showing it; the handler learns whether it was open already.
+    using ReopenHandler = std::function<void(Document *document, bool wasAlreadyOpen, const QString &errorMessage)>;
+    void reopenDocumentForURL(const QString &path, const QString &contentsPath, bool display,
+                              const ReopenHandler &completionHandler);
 };

@@ -9,13 +9,17 @@
 #include "app/QXNews.h"
 #include "app/QntConstants.h"
 #include "app/QntDocumentController.h"
+#include "app/QntDocumentConstants.h"
 #include "app/QntInfoPanelController.h"
+#include "app/QntUndoInspector.h"
 #include "app/QntUtils.h"
 #include "connectors/QntConnectorModeInspector.h"
 #include "framework/VRConstants.h"
 #include "framework/VRDrawing.h"
 #include "framework/notations/QntNotation.h"
 #include "framework/styles/VRStyleRegistry.h"
+#include "framework/view/VRDrawingTool.h"
+#include "framework/view/VRDrawingView.h"
 #include "inspectors/QntElementModeInspector.h"
 #include "library/QntImagesBankController.h"
 #include "platform/ColorPanel.h"
@@ -32,12 +36,22 @@
 #include <QAction>
 #include <QApplication>
 #include <QDateTime>
+#include <QDesktopServices>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLoggingCategory>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QSaveFile>
 #include <QStringDecoder>
+#include <QThread>
 #include <QUrl>
+#include <QUrlQuery>
+#include <QVBoxLayout>
 #include <QWidget>
 
 #include <exception>
@@ -146,6 +160,14 @@ VOReruRerAppDelegate::VOReruRerAppDelegate(QObject *parent)
 VOReruRerAppDelegate::~VOReruRerAppDelegate()
 {
     m_observers.clear();
+    // The menus have no parent window: every window's menu bar only shows them.
+    delete m_notationsMenu.data();
+    delete _menuItemAddImported.data();
+    delete _menuItemAddUML.data();
+    delete mUserToolMenu.data();
+    delete m_panelsMenu.data();
+    delete m_helpMenu.data();
+    delete mUndoInspector;
     if (QXNews::sharedNews().delegate() == this)
         QXNews::sharedNews().setDelegate(nullptr);
     delete mElementModeInspector;
@@ -213,6 +235,7 @@ void VOReruRerAppDelegate::applicationDidFinishLaunching()
     const VRResult<void> copied = QntNotation::copyNotationsFromBundleToAppSupportFolder();
     if (!copied)
         qCWarning(lcApp).noquote() << "installing the notation libraries failed:" << copied.errorMessage();
+    copyMermaidSrcFromBundleToAppSupportFolderRewriteAll(false);
 
     if (!g_imagesBankController)
         g_imagesBankController = new QntImagesBankController(QStringLiteral("QntImagesBank"));
@@ -223,6 +246,9 @@ void VOReruRerAppDelegate::applicationDidFinishLaunching()
     UserDefaults::standardUserDefaults().removeObjectForKey(kICloudIsAvailable);
     if (showStartUp)
         QntDocumentController::showStartUpPanel();
+
+    populateImportedMenu();
+    populateUMLMenu();
 
     VRStyleRegistry::loadDefaults();
 
@@ -479,7 +505,19 @@ bool VOReruRerAppDelegate::startUpWindowWanted()
 
 void VOReruRerAppDelegate::drawingToolRegistrationNote(const Notification &)
 {
-    // The user-tool menu lists registered tools once the application's menus exist.
+    QMenu *menu = mUserToolMenu.data();
+    if (!menu || menu->actions().isEmpty())
+        return;
+    const QList<QAction *> old = menu->actions();
+    for (qsizetype i = old.size() - 1; i >= 0; --i) {
+        menu->removeAction(old.at(i));
+        if (old.at(i)->parent() == menu)
+            delete old.at(i);
+    }
+    for (const QString &name : VRDrawingTool::toolNames()) {
+        QAction *item = menu->addAction(name);
+        connect(item, &QAction::triggered, this, [this, item] { selectDrawingTool(item); });
+    }
 }
 
 void VOReruRerAppDelegate::openInfoPanel(const Notification &notification)
@@ -502,4 +540,396 @@ void VOReruRerAppDelegate::toolChangedNotification(const Notification &)
 void VOReruRerAppDelegate::openGroupModeInspector(const Notification &)
 {
     // The group-mode inspector arrives with the selection inspectors.
+}
+
+// ---- shared panels -------------------------------------------------------------------------
+
+void VOReruRerAppDelegate::showUndoInspector()
+{
+    // A panel not made yet counts as hidden.
+    if (mUndoInspector && mUndoInspector->window() && mUndoInspector->window()->isVisible()) {
+        mUndoInspector->window()->hide();
+        return;
+    }
+    openUndoInspector();
+}
+
+void VOReruRerAppDelegate::openUndoInspector()
+{
+    if (!mUndoInspector)
+        mUndoInspector = new QntUndoInspector;
+    mUndoInspector->reloadData();
+    mUndoInspector->showWindow();
+}
+
+QntUndoInspector *VOReruRerAppDelegate::undoInspector() const
+{
+    return mUndoInspector;
+}
+
+void VOReruRerAppDelegate::openToolPalette()
+{
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    defaults.setBool(true, kQntToolPaletteIsVisible);
+    defaults.synchronize();
+    emit toolPaletteOpened();
+}
+
+void VOReruRerAppDelegate::hideToolPalette()
+{
+    // The palette records its own closing; putting it away for want of documents does not.
+    emit toolPaletteHidden();
+}
+
+void VOReruRerAppDelegate::hideLayersPalette()
+{
+    emit layersPaletteHidden();
+}
+
+// ---- menus ---------------------------------------------------------------------------------
+
+QMenu *VOReruRerAppDelegate::importedMenu()
+{
+    if (!_menuItemAddImported) {
+        _menuItemAddImported = new QMenu(tr("Add Imported"));
+        _menuItemAddImported->setObjectName(QStringLiteral("menuItemAddImported"));
+    }
+    return _menuItemAddImported;
+}
+
+QMenu *VOReruRerAppDelegate::umlMenu()
+{
+    if (!_menuItemAddUML) {
+        _menuItemAddUML = new QMenu(tr("Add UML"));
+        _menuItemAddUML->setObjectName(QStringLiteral("menuItemAddUML"));
+    }
+    return _menuItemAddUML;
+}
+
+QMenu *VOReruRerAppDelegate::userToolMenu()
+{
+    if (!mUserToolMenu) {
+        mUserToolMenu = new QMenu(tr("Tools"));
+        mUserToolMenu->setObjectName(QStringLiteral("userToolMenu"));
+        // Stands in until the first tool registration fills the menu.
+        mUserToolMenu->addAction(tr("No Tools"))->setEnabled(false);
+        drawingToolRegistrationNote(Notification{});
+    }
+    return mUserToolMenu;
+}
+
+void VOReruRerAppDelegate::installApplicationMenus(QMenuBar *menuBar)
+{
+    if (!menuBar)
+        return;
+    if (!m_notationsMenu) {
+        m_notationsMenu = new QMenu(tr("&Notations"));
+        m_notationsMenu->setObjectName(QStringLiteral("notationsMenu"));
+        m_notationsMenu->addMenu(importedMenu());
+        m_notationsMenu->addMenu(umlMenu());
+    }
+    if (!m_panelsMenu) {
+        m_panelsMenu = new QMenu(tr("&Window"));
+        m_panelsMenu->setObjectName(QStringLiteral("panelsMenu"));
+        m_panelsMenu->addAction(tr("Undo Inspector"), this, &VOReruRerAppDelegate::showUndoInspector);
+    }
+    if (!m_helpMenu) {
+        m_helpMenu = new QMenu(tr("&Help"));
+        m_helpMenu->setObjectName(QStringLiteral("helpMenu"));
+        m_helpMenu->addAction(tr("Quintora Help"), this, &VOReruRerAppDelegate::gotoHelpPageAction);
+        m_helpMenu->addAction(tr("Quintora Website"), this, &VOReruRerAppDelegate::gotoProductPageAction);
+        m_helpMenu->addAction(tr("Graffletopia Stencils"), this, &VOReruRerAppDelegate::gotoGraffletopiaAction);
+        m_helpMenu->addAction(tr("Quintora on Twitter"), this, &VOReruRerAppDelegate::gotoTwitterAction);
+        m_helpMenu->addAction(tr("Cisco Icon Reference"), this, &VOReruRerAppDelegate::ciscoClipartReference);
+        m_helpMenu->addSeparator();
+        m_helpMenu->addAction(tr("Send Feedback…"), this, &VOReruRerAppDelegate::gotoEmailForFeedbackAction);
+    }
+    menuBar->addMenu(m_notationsMenu);
+    menuBar->addMenu(userToolMenu());
+    menuBar->addMenu(m_panelsMenu);
+    menuBar->addMenu(m_helpMenu);
+}
+
+void VOReruRerAppDelegate::populateImportedMenu()
+{
+    populateNotationMenu(importedMenu(), QStringLiteral("Imported"), false);
+}
+
+void VOReruRerAppDelegate::populateUMLMenu()
+{
+    populateNotationMenu(umlMenu(), QStringLiteral("UML"), true);
+}
+
+void VOReruRerAppDelegate::populateNotationMenu(QMenu *menu, const QString &word, bool uml)
+{
+    while (!menu->actions().isEmpty()) {
+        QAction *item = menu->actions().constFirst();
+        menu->removeAction(item);
+        if (item->parent() == menu)
+            delete item;
+    }
+    for (const QVariantMap &notation : QntNotation::notations()) {
+        const QString path = notation.value(QStringLiteral("notationPath")).toString();
+        if (!path.contains(word, Qt::CaseSensitive) || !path.endsWith(QLatin1String(".db")))
+            continue;
+        const QString title =
+            QFileInfo(notation.value(QStringLiteral("notationName")).toString()).completeBaseName();
+        QAction *item = menu->addAction(title);
+        item->setData(path);
+        connect(item, &QAction::triggered, this, [this, item, uml] { addNotationIntoCurrentDocument(item, uml); });
+    }
+}
+
+void VOReruRerAppDelegate::addImportedIntoCurrentDocument(QAction *sender)
+{
+    addNotationIntoCurrentDocument(sender, false);
+}
+
+void VOReruRerAppDelegate::addUMLIntoCurrentDocument(QAction *sender)
+{
+    addNotationIntoCurrentDocument(sender, true);
+}
+
+int VOReruRerAppDelegate::notationCopiesInProgress() const
+{
+    return m_copiesInProgress;
+}
+
+void VOReruRerAppDelegate::addNotationIntoCurrentDocument(QAction *sender, bool uml)
+{
+    // The document is taken now: switching windows during the copy must not send the shapes
+    // elsewhere. Without a document there is nothing to copy into.
+    auto *document = qobject_cast<DIDizeZoziDocument *>(DocumentController::sharedDocumentController().currentDocument());
+    if (!document || !sender)
+        return;
+    const QString path = sender->data().toString();
+    const QString key = sender->text();
+
+    auto *panel = new QDialog(document->windowForSheet());
+    panel->setObjectName(QStringLiteral("progressPanel"));
+    panel->setWindowModality(document->windowForSheet() ? Qt::WindowModal : Qt::ApplicationModal);
+    auto *layout = new QVBoxLayout(panel);
+    auto *label = new QLabel(tr("Adding “%1”…").arg(key), panel);
+    auto *indicator = new QProgressBar(panel);
+    indicator->setRange(0, 0);
+    layout->addWidget(label);
+    layout->addWidget(indicator);
+    _progressPanel = panel;
+    _progressPanelLabel = label;
+    _progressPanelIndicator = indicator;
+    panel->open();
+    ++m_copiesInProgress;
+
+    QPointer<DIDizeZoziDocument> target(document);
+    QPointer<QWidget> progress(panel);
+    QPointer<VOReruRerAppDelegate> self(this);
+    QThread *thread = QThread::create([self, target, progress, path, key, uml] {
+        VRObjectList elements;
+        {
+            // A notation that cannot be read gives an empty list.
+            QntNotation notation(path);
+            const QList<QntElementRecord> records =
+                uml ? notation.allElementsAsPrototypesList() : notation.importedElementsList();
+            for (const QntElementRecord &record : records) {
+                if (record.prototype)
+                    elements.append(record.prototype);
+            }
+        }
+        if (!self)
+            return;
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, target, progress, key, elements, uml] {
+                if (self)
+                    self->finishCopying(target.data(), key, elements, uml, progress.data());
+            },
+            Qt::BlockingQueuedConnection);
+    });
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    thread->start();
+}
+
+void VOReruRerAppDelegate::finishCopying(DIDizeZoziDocument *document, const QString &key,
+                                         const VRObjectList &elements, bool uml, QWidget *progressPanel)
+{
+    --m_copiesInProgress;
+    // The document may have been closed while its notation was read.
+    if (document && document->drawing()) {
+        if (uml)
+            document->drawing()->registerExtraNotations();
+        document->drawing()->setImportedElements(elements, key);
+        document->loadNotationElements();
+    }
+    if (progressPanel) {
+        progressPanel->hide();
+        progressPanel->deleteLater();
+    }
+    emit notationCopyFinished(document, key);
+}
+
+void VOReruRerAppDelegate::selectDrawingTool(QAction *sender)
+{
+    auto *document = qobject_cast<VRDrawingDocument *>(DocumentController::sharedDocumentController().currentDocument());
+    if (document && document->mainView())
+        document->mainView()->selectDrawingTool(sender);
+}
+
+void VOReruRerAppDelegate::setHiddenSwitchSequenceDiagramMenuItem(bool hidden)
+{
+    if (_switchSequenceDiagramMenuItem)
+        _switchSequenceDiagramMenuItem->setVisible(!hidden);
+}
+
+void VOReruRerAppDelegate::setHiddenSwitchSequenceDiagramMenuItemTitle(const QString &title)
+{
+    if (_switchSequenceDiagramMenuItem)
+        _switchSequenceDiagramMenuItem->setText(title);
+}
+
+// ---- Mermaid resources ---------------------------------------------------------------------
+
+namespace {
+
+const QString kMermaidStylesheet = QStringLiteral("mermaid.forest.css");
+
+// The new copy replaces the old file only once it is whole.
+bool replaceFile(const QString &source, const QString &target)
+{
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    QSaveFile out(target);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    while (!in.atEnd()) {
+        const QByteArray chunk = in.read(1 << 20);
+        if (chunk.isEmpty() && in.error() != QFileDevice::NoError) {
+            out.cancelWriting();
+            return false;
+        }
+        if (out.write(chunk) != chunk.size()) {
+            out.cancelWriting();
+            return false;
+        }
+    }
+    return out.commit();
+}
+
+void copyMermaidFolder(const QDir &source, const QString &target, bool rewriteAll, bool top)
+{
+    const QFileInfoList entries =
+        source.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+    for (const QFileInfo &entry : entries) {
+        const QString destination = target + QLatin1Char('/') + entry.fileName();
+        if (entry.isDir()) {
+            if (QDir().mkpath(destination))
+                copyMermaidFolder(QDir(entry.filePath()), destination, rewriteAll, false);
+            else
+                qCWarning(lcApp).noquote() << "cannot make the Mermaid folder" << destination;
+            continue;
+        }
+        // The user may have edited the stylesheet: it stays unless everything is rewritten.
+        if (top && entry.fileName() == kMermaidStylesheet && !rewriteAll && QFileInfo::exists(destination))
+            continue;
+        if (!replaceFile(entry.filePath(), destination))
+            qCWarning(lcApp).noquote() << "cannot install the Mermaid file" << destination;
+    }
+}
+
+} // namespace
+
+QString VOReruRerAppDelegate::mermaidSupportFolder()
+{
+    return QntPaths::applicationSupportFolder() + QStringLiteral("/Mermaid");
+}
+
+void VOReruRerAppDelegate::copyMermaidSrcFromBundleToAppSupportFolderRewriteAll(bool rewriteAll)
+{
+    const QString target = mermaidSupportFolder();
+    if (!QDir().mkpath(target)) {
+        qCWarning(lcApp).noquote() << "cannot make the Mermaid folder" << target;
+        return;
+    }
+    const QDir source(QntPaths::bundleResourcesPath() + QStringLiteral("/Mermaid"));
+    if (!source.exists())
+        return;
+    copyMermaidFolder(source, target, rewriteAll, true);
+}
+
+// ---- links ---------------------------------------------------------------------------------
+
+namespace {
+
+const QString kFeedbackAddress = QStringLiteral("support@quintora.app");
+const QString kFeedbackSubject = QStringLiteral("Quintora Feedback");
+
+} // namespace
+
+QUrl VOReruRerAppDelegate::helpPageURL()
+{
+    return QUrl(QStringLiteral("https://quintora.app/help"));
+}
+
+QUrl VOReruRerAppDelegate::productPageURL()
+{
+    return QUrl(QStringLiteral("https://quintora.app"));
+}
+
+QUrl VOReruRerAppDelegate::graffletopiaURL()
+{
+    return QUrl(QStringLiteral("https://www.graffletopia.com"));
+}
+
+QUrl VOReruRerAppDelegate::twitterURL()
+{
+    return QUrl(QStringLiteral("https://twitter.com/quintoraapp"));
+}
+
+QUrl VOReruRerAppDelegate::feedbackMailURL()
+{
+    const QString text = QStringLiteral("mailto:%1?%2&").arg(
+        QString::fromLatin1(QUrl::toPercentEncoding(kFeedbackAddress, "@")),
+        QStringLiteral("SUBJECT=%1").arg(QString::fromLatin1(QUrl::toPercentEncoding(kFeedbackSubject))));
+    return QUrl(text, QUrl::StrictMode);
+}
+
+void VOReruRerAppDelegate::openURL(const QUrl &url)
+{
+    if (!QDesktopServices::openUrl(url))
+        qCWarning(lcApp).noquote() << "cannot open" << url.toString();
+}
+
+void VOReruRerAppDelegate::gotoHelpPageAction()
+{
+    openURL(helpPageURL());
+}
+
+void VOReruRerAppDelegate::gotoProductPageAction()
+{
+    openURL(productPageURL());
+}
+
+void VOReruRerAppDelegate::gotoGraffletopiaAction()
+{
+    openURL(graffletopiaURL());
+}
+
+void VOReruRerAppDelegate::gotoTwitterAction()
+{
+    openURL(twitterURL());
+}
+
+void VOReruRerAppDelegate::gotoEmailForFeedbackAction()
+{
+    openURL(feedbackMailURL());
+}
+
+void VOReruRerAppDelegate::ciscoClipartReference()
+{
+    const QString path = QntPaths::bundleResourcesPath() + QStringLiteral("/Cisco_Icon_Library.pdf");
+    if (!QFileInfo::exists(path)) {
+        qCWarning(lcApp).noquote() << "the Cisco icon reference is not installed:" << path;
+        return;
+    }
+    openURL(QUrl::fromLocalFile(path));
 }

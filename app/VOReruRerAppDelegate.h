@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/QXNewsDelegate.h"
+#include "framework/VRTypes.h"
 #include "platform/NotificationCenter.h"
 
 #include <QObject>
@@ -14,10 +15,13 @@ class QAction;
 class QCheckBox;
 class QLabel;
 class QMenu;
+class QMenuBar;
 class QProgressBar;
 class QScrollArea;
 class QTextEdit;
+class QUrl;
 class QWidget;
+class DIDizeZoziDocument;
 class QntColorSchemeEditor;
 class QntConnectorModeInspector;
 class QntElementModeInspector;
@@ -104,12 +108,78 @@ public:
     void toolChangedNotification(const Notification &notification);
     void openGroupModeInspector(const Notification &notification);
 
+    // ---- shared panels (made on first use, kept for the process) ----
+    // Toggles: a visible panel is put away, else opened.
+    void showUndoInspector();
+    void openUndoInspector();
+    QntUndoInspector *undoInspector() const;
+    // The tool palette and the layers palette follow the open documents; until those panels
+    // exist here these only record the palette's state and announce it.
+    void openToolPalette();
+    void hideToolPalette();
+    void hideLayersPalette();
+
+    // ---- menus ----
+    // The Imported and UML notation menus and the menu of registered drawing tools, made on
+    // first use and owned by the delegate; every window's menu bar shows the same menus.
+    QMenu *importedMenu();
+    QMenu *umlMenu();
+    QMenu *userToolMenu();
+    // Adds the application's own menus (notations, panels, help) to a window's menu bar.
+    void installApplicationMenus(QMenuBar *menuBar);
+    // Rebuilt from scratch from the installed notations.
+    void populateImportedMenu();
+    void populateUMLMenu();
+    // Copy the chosen notation's shapes into the current document: the database is read on a
+    // worker thread while a progress sheet covers the window; the drawing and its library
+    // change on this thread only, and always in the document that was current at the command.
+    void addImportedIntoCurrentDocument(QAction *sender);
+    void addUMLIntoCurrentDocument(QAction *sender);
+    // How many notation copies are still running.
+    int notationCopiesInProgress() const;
+
+    void setHiddenSwitchSequenceDiagramMenuItem(bool hidden);
+    void setHiddenSwitchSequenceDiagramMenuItemTitle(const QString &title);
+
+    // ---- Mermaid resources ----
+    // The user's Mermaid folder: <Application Support>/Mermaid.
+    static QString mermaidSupportFolder();
+    // Installs the bundle's Mermaid files in the user's folder. Every file is replaced, except
+    // the user's stylesheet "mermaid.forest.css", which is only replaced when rewriteAll is set
+    // (or written when missing). A file is replaced only once its new copy is complete.
+    static void copyMermaidSrcFromBundleToAppSupportFolderRewriteAll(bool rewriteAll);
+
+    // ---- links ----
+    static QUrl helpPageURL();
+    static QUrl productPageURL();
+    static QUrl graffletopiaURL();
+    static QUrl twitterURL();
+    static QUrl feedbackMailURL();
+    void gotoHelpPageAction();
+    void gotoProductPageAction();
+    void gotoGraffletopiaAction();
+    void gotoTwitterAction();
+    void gotoEmailForFeedbackAction();
+    void ciscoClipartReference();
+
 signals:
     // A document of this application was asked for by URL or file; emitted before it opens.
     void documentOpenRequested(const QString &path);
+    // The shared palettes were opened or put away.
+    void toolPaletteOpened();
+    void toolPaletteHidden();
+    void layersPaletteHidden();
+    // A notation copy ended and its shapes are in the document's drawing under the key.
+    void notationCopyFinished(DIDizeZoziDocument *document, const QString &key);
 
 private:
     void openDocumentAtPath(const QString &path);
+    void populateNotationMenu(QMenu *menu, const QString &word, bool uml);
+    void addNotationIntoCurrentDocument(QAction *sender, bool uml);
+    void finishCopying(DIDizeZoziDocument *document, const QString &key, const VRObjectList &elements,
+                       bool uml, QWidget *progressPanel);
+    void selectDrawingTool(QAction *sender);
+    static void openURL(const QUrl &url);
 
     // Fields in the order the application's panels need them; panels are made on first use.
     VKStyleInspector *mStyleInspector = nullptr;
@@ -141,6 +211,10 @@ private:
     QPointer<QAction> _switchSequenceDiagramMenuItem;
     QPointer<QAction> _checkNewsMenuItem;
 
+    int m_copiesInProgress = 0;
+    QPointer<QMenu> m_notationsMenu;
+    QPointer<QMenu> m_panelsMenu;
+    QPointer<QMenu> m_helpMenu;
     QPointer<SingleInstance> m_instanceServer;
     std::vector<NotificationToken> m_observers;
 };

@@ -1,0 +1,435 @@
+#include "app/DIDizeZoziDocument.h"
+#include "app/QntDocumentController.h"
+#include "app/QntStartUpController.h"
+#include "app/QntUndoInspector.h"
+#include "app/VOReruRerAppDelegate.h"
+#include "framework/VRDrawableShape.h"
+#include "framework/VRDrawing.h"
+#include "framework/notations/QntNotation.h"
+#include "framework/view/VRDrawingTool.h"
+#include "platform/QntPaths.h"
+#include "platform/UserDefaults.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QUrlQuery>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 10000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+QntDocumentController &controller()
+{
+    static QntDocumentController *made = [] {
+        auto *c = new QntDocumentController(qApp);
+        c->setErrorPresenter([](const QString &, QWidget *) {});
+        c->setClosePrompt([](Document *, QWidget *) { return DocumentController::CloseChoice::DontSave; });
+        return c;
+    }();
+    return *made;
+}
+
+QStringList titles(QMenu *menu)
+{
+    QStringList result;
+    for (QAction *action : menu->actions())
+        result << action->text();
+    return result;
+}
+
+QAction *itemTitled(QMenu *menu, const QString &title)
+{
+    for (QAction *action : menu->actions()) {
+        if (action->text() == title)
+            return action;
+    }
+    return nullptr;
+}
+
+void writeFile(const QString &path, const QByteArray &contents)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(contents);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+class ApplicationMenus : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        static bool copied = false;
+        if (!copied) {
+            ASSERT_TRUE(QntNotation::copyNotationsFromBundleToAppSupportFolder().ok());
+            copied = true;
+        }
+        controller();
+        UserDefaults::standardUserDefaults().removeObjectForKey(kQntToolPaletteIsVisibleKey());
+    }
+    void TearDown() override
+    {
+        for (Document *document : controller().documents()) {
+            controller().removeDocument(document);
+            delete document;
+        }
+    }
+    static QString kQntToolPaletteIsVisibleKey() { return QStringLiteral("kQntToolPaletteIsVisible"); }
+
+    static DIDizeZoziDocument *openDocument()
+    {
+        QString error;
+        Document *document = controller().makeUntitledDocumentOfType(controller().defaultType(), &error);
+        EXPECT_NE(document, nullptr) << error.toStdString();
+        controller().addDocument(document);
+        document->makeWindowControllers();
+        document->showWindows();
+        return qobject_cast<DIDizeZoziDocument *>(document);
+    }
+};
+
+} // namespace
+
+TEST_F(ApplicationMenus, NotationMenusListTheInstalledImportedAndUMLNotations)
+{
+    const QString root = QntNotation::rootNotationsFolderPath();
+    writeFile(root + QStringLiteral("/Imported/Team Kit.db"), "x");
+    writeFile(root + QStringLiteral("/Imported/notes.txt"), "x");
+    writeFile(root + QStringLiteral("/Imported/Old Shapes.v2.db"), "x");
+    writeFile(root + QStringLiteral("/Drafts/UML Sketch/Boxes.db"), "x");
+
+    VOReruRerAppDelegate delegate;
+    delegate.populateImportedMenu();
+    delegate.populateUMLMenu();
+
+    QStringList expectedImported;
+    QStringList expectedUML;
+    for (const QVariantMap &notation : QntNotation::notations()) {
+        const QString path = notation.value("notationPath").toString();
+        const QString title = QFileInfo(notation.value("notationName").toString()).completeBaseName();
+        if (path.contains("Imported"))
+            expectedImported << title;
+        if (path.contains("UML"))
+            expectedUML << title;
+    }
+    EXPECT_EQ(titles(delegate.importedMenu()), expectedImported);
+    EXPECT_TRUE(expectedImported.contains("Team Kit"));
+    EXPECT_TRUE(expectedImported.contains("Old Shapes.v2"));
+    EXPECT_FALSE(expectedImported.contains("notes"));
+    EXPECT_EQ(titles(delegate.umlMenu()), expectedUML);
+    // A folder named with the word counts as well as a file.
+    EXPECT_TRUE(expectedUML.contains("Boxes"));
+    EXPECT_GE(expectedUML.size(), 2);
+
+    QAction *teamKit = itemTitled(delegate.importedMenu(), "Team Kit");
+    ASSERT_NE(teamKit, nullptr);
+    EXPECT_TRUE(teamKit->data().toString().endsWith("Imported/Team Kit.db"));
+    EXPECT_FALSE(QDir::isAbsolutePath(teamKit->data().toString()));
+
+    // Rebuilt from scratch: a removed notation leaves the menu, nothing is listed twice.
+    QFile::remove(root + QStringLiteral("/Imported/Team Kit.db"));
+    delegate.populateImportedMenu();
+    delegate.populateImportedMenu();
+    expectedImported.removeAll("Team Kit");
+    EXPECT_EQ(titles(delegate.importedMenu()), expectedImported);
+}
+
+TEST_F(ApplicationMenus, ImportedNotationIsCopiedIntoTheDocumentCurrentAtTheCommand)
+{
+    const VRObjectList shapes{VRDrawableShape::shapeWithRect(QRectF(0, 0, 40, 20)),
+                              VRDrawableShape::shapeWithRect(QRectF(0, 0, 30, 30)),
+                              VRDrawableShape::shapeWithRect(QRectF(0, 0, 10, 50))};
+    ASSERT_TRUE(QntNotation::importIntoDB(QStringLiteral("Office Kit.db"), shapes, QByteArray(), QString()).ok());
+
+    VOReruRerAppDelegate delegate;
+    delegate.populateImportedMenu();
+    QAction *item = itemTitled(delegate.importedMenu(), "Office Kit");
+    ASSERT_NE(item, nullptr);
+
+    DIDizeZoziDocument *target = openDocument();
+    ASSERT_NE(target, nullptr);
+    QList<QString> finished;
+    QObject::connect(&delegate, &VOReruRerAppDelegate::notationCopyFinished,
+                     [&finished](DIDizeZoziDocument *, const QString &key) { finished << key; });
+    item->trigger();
+    EXPECT_EQ(delegate.notationCopiesInProgress(), 1);
+    // The window is covered while the notation is read.
+    QDialog *panel = target->windowForSheet()->findChild<QDialog *>("progressPanel");
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->windowModality(), Qt::WindowModal);
+    // A second document appearing meanwhile does not receive the shapes.
+    DIDizeZoziDocument *other = openDocument();
+
+    ASSERT_TRUE(waitUntil([&] { return !finished.isEmpty(); }));
+    EXPECT_EQ(finished, QList<QString>{"Office Kit"});
+    EXPECT_EQ(delegate.notationCopiesInProgress(), 0);
+    EXPECT_EQ(target->drawing()->importedElementsForKey("Office Kit").size(), 3);
+    EXPECT_TRUE(other->drawing()->importedElementsForKey("Office Kit").isEmpty());
+    EXPECT_TRUE(waitUntil([&] { return target->windowForSheet()->findChild<QDialog *>("progressPanel") == nullptr; }));
+}
+
+TEST_F(ApplicationMenus, UnreadableNotationGivesAnEmptyListAndNoCommandWithoutADocument)
+{
+    const QString root = QntNotation::rootNotationsFolderPath();
+    writeFile(root + QStringLiteral("/Imported/Broken.db"), "not a database");
+    VOReruRerAppDelegate delegate;
+    delegate.populateImportedMenu();
+    QAction *item = itemTitled(delegate.importedMenu(), "Broken");
+    ASSERT_NE(item, nullptr);
+
+    // Without a document nothing starts.
+    item->trigger();
+    EXPECT_EQ(delegate.notationCopiesInProgress(), 0);
+
+    DIDizeZoziDocument *document = openDocument();
+    bool done = false;
+    QObject::connect(&delegate, &VOReruRerAppDelegate::notationCopyFinished,
+                     [&done](DIDizeZoziDocument *, const QString &) { done = true; });
+    item->trigger();
+    ASSERT_TRUE(waitUntil([&] { return done; }));
+    EXPECT_TRUE(document->drawing()->importedElementsForKey("Broken").isEmpty());
+}
+
+TEST_F(ApplicationMenus, UMLNotationCopiesAllItsElementsAsPrototypes)
+{
+    VOReruRerAppDelegate delegate;
+    delegate.populateUMLMenu();
+    ASSERT_FALSE(delegate.umlMenu()->actions().isEmpty());
+    QAction *item = delegate.umlMenu()->actions().constFirst();
+    const QntNotationRef notation = QntNotation::notationWithPath(item->data().toString());
+    ASSERT_TRUE(notation && notation->isValid());
+    qsizetype expected = 0;
+    for (const QntElementRecord &record : notation->allElementsAsPrototypesList())
+        expected += record.prototype ? 1 : 0;
+    ASSERT_GT(expected, 0);
+
+    DIDizeZoziDocument *document = openDocument();
+    bool done = false;
+    QObject::connect(&delegate, &VOReruRerAppDelegate::notationCopyFinished,
+                     [&done](DIDizeZoziDocument *, const QString &) { done = true; });
+    delegate.addUMLIntoCurrentDocument(item);
+    ASSERT_TRUE(waitUntil([&] { return done; }));
+    EXPECT_EQ(document->drawing()->importedElementsForKey(item->text()).size(), expected);
+}
+
+TEST_F(ApplicationMenus, MermaidFilesAreInstalledAndTheEditedStylesheetSurvives)
+{
+    QTemporaryDir bundle;
+    ASSERT_TRUE(bundle.isValid());
+    qputenv("QNT_BUNDLE_DIR", bundle.path().toUtf8());
+    const QString source = bundle.path() + "/Mermaid";
+    const QString target = VOReruRerAppDelegate::mermaidSupportFolder();
+    EXPECT_EQ(target, QntPaths::applicationSupportFolder() + "/Mermaid");
+
+    // No Mermaid folder in the bundle: not an error, the user's folder is still made.
+    VOReruRerAppDelegate::copyMermaidSrcFromBundleToAppSupportFolderRewriteAll(false);
+    EXPECT_TRUE(QFileInfo(target).isDir());
+
+    writeFile(source + "/mermaid.forest.css", "shipped css");
+    writeFile(source + "/mermaid.js", "shipped js");
+    writeFile(source + "/seq.html", "shipped html");
+    writeFile(source + "/themes/dark.css", "dark");
+    VOReruRerAppDelegate::copyMermaidSrcFromBundleToAppSupportFolderRewriteAll(false);
+    EXPECT_EQ(readFile(target + "/mermaid.forest.css"), "shipped css");
+    EXPECT_EQ(readFile(target + "/mermaid.js"), "shipped js");
+    EXPECT_EQ(readFile(target + "/seq.html"), "shipped html");
+    EXPECT_EQ(readFile(target + "/themes/dark.css"), "dark");
+
+    // A second launch gives the same result.
+    VOReruRerAppDelegate::copyMermaidSrcFromBundleToAppSupportFolderRewriteAll(false);
+    EXPECT_EQ(readFile(target + "/mermaid.js"), "shipped js");
+    EXPECT_EQ(QDir(target).entryList(QDir::Files | QDir::Hidden).size(), 3);
+
+    // The user's stylesheet stays; the scripts are replaced at every launch.
+    writeFile(target + "/mermaid.forest.css", "my css");
+    writeFile(target + "/mermaid.js", "stale js");
+    VOReruRerAppDelegate::copyMermaidSrcFromBundleToAppSupportFolderRewriteAll(false);
+    EXPECT_EQ(readFile(target + "/mermaid.forest.css"), "my css");
+    EXPECT_EQ(readFile(target + "/mermaid.js"), "shipped js");
+
+    // Restoring rewrites everything.
+    VOReruRerAppDelegate::copyMermaidSrcFromBundleToAppSupportFolderRewriteAll(true);
+    EXPECT_EQ(readFile(target + "/mermaid.forest.css"), "shipped css");
+
+    // A bundle file that cannot be read leaves the user's copy whole.
+    writeFile(target + "/seq.html", "user html");
+    QFile::setPermissions(source + "/seq.html", QFileDevice::WriteOwner);
+    if (!QFile(source + "/seq.html").open(QIODevice::ReadOnly)) {
+        VOReruRerAppDelegate::copyMermaidSrcFromBundleToAppSupportFolderRewriteAll(true);
+        EXPECT_EQ(readFile(target + "/seq.html"), "user html");
+    }
+    QFile::setPermissions(source + "/seq.html", QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    qunsetenv("QNT_BUNDLE_DIR");
+}
+
+TEST_F(ApplicationMenus, ToolPaletteFollowsTheDocumentsAndLayersPaletteClosesWithEach)
+{
+    VOReruRerAppDelegate delegate;
+    ASSERT_EQ(VOReruRerAppDelegate::sharedDelegate(), &delegate);
+    int opened = 0, hidden = 0, layersHidden = 0;
+    QObject::connect(&delegate, &VOReruRerAppDelegate::toolPaletteOpened, [&] { ++opened; });
+    QObject::connect(&delegate, &VOReruRerAppDelegate::toolPaletteHidden, [&] { ++hidden; });
+    QObject::connect(&delegate, &VOReruRerAppDelegate::layersPaletteHidden, [&] { ++layersHidden; });
+
+    // Key off: adding a document opens nothing.
+    DIDizeZoziDocument *first = openDocument();
+    EXPECT_EQ(opened, 0);
+
+    // Key on (the palette was showing when last closed): each new document reopens it.
+    UserDefaults::standardUserDefaults().setBool(true, kQntToolPaletteIsVisibleKey());
+    DIDizeZoziDocument *second = openDocument();
+    EXPECT_EQ(opened, 1);
+    EXPECT_TRUE(UserDefaults::standardUserDefaults().boolForKey(kQntToolPaletteIsVisibleKey()));
+
+    // Closing one of two: layers palette away, tool palette stays.
+    controller().removeDocument(second);
+    EXPECT_EQ(hidden, 0);
+    EXPECT_EQ(layersHidden, 1);
+    // Closing the last: both away; the key is the palette's own business.
+    controller().removeDocument(first);
+    EXPECT_EQ(hidden, 1);
+    EXPECT_EQ(layersHidden, 2);
+    EXPECT_TRUE(UserDefaults::standardUserDefaults().boolForKey(kQntToolPaletteIsVisibleKey()));
+}
+
+TEST_F(ApplicationMenus, AddingADocumentPutsTheStartUpWindowAway)
+{
+    VOReruRerAppDelegate delegate;
+    QntDocumentController::showStartUpPanel();
+    ASSERT_TRUE(QntDocumentController::startUpController()->window()->isVisible());
+    openDocument();
+    EXPECT_FALSE(QntDocumentController::startUpController()->window()->isVisible());
+}
+
+TEST_F(ApplicationMenus, UndoInspectorIsMadeOnceAndToggles)
+{
+    VOReruRerAppDelegate delegate;
+    EXPECT_EQ(delegate.undoInspector(), nullptr);
+    delegate.openUndoInspector();
+    QntUndoInspector *made = delegate.undoInspector();
+    ASSERT_NE(made, nullptr);
+    EXPECT_TRUE(made->window()->isVisible());
+    delegate.openUndoInspector();
+    EXPECT_EQ(delegate.undoInspector(), made);
+    delegate.showUndoInspector();
+    EXPECT_FALSE(made->window()->isVisible());
+    delegate.showUndoInspector();
+    EXPECT_TRUE(made->window()->isVisible());
+    EXPECT_EQ(delegate.undoInspector(), made);
+}
+
+TEST_F(ApplicationMenus, LinksNameTheProductsPagesAndTheFeedbackMailbox)
+{
+    // Opening them would start the desktop's browser: only the addresses are checked here.
+    for (const QUrl &url : {VOReruRerAppDelegate::helpPageURL(), VOReruRerAppDelegate::productPageURL(),
+                            VOReruRerAppDelegate::graffletopiaURL(), VOReruRerAppDelegate::twitterURL()}) {
+        EXPECT_TRUE(url.isValid());
+        EXPECT_EQ(url.scheme(), "https");
+    }
+    EXPECT_EQ(VOReruRerAppDelegate::graffletopiaURL().host(), "www.graffletopia.com");
+    const QUrl mail = VOReruRerAppDelegate::feedbackMailURL();
+    ASSERT_TRUE(mail.isValid());
+    EXPECT_EQ(mail.scheme(), "mailto");
+    EXPECT_EQ(mail.path(), "support@quintora.app");
+    EXPECT_EQ(QUrlQuery(mail).queryItemValue("SUBJECT", QUrl::FullyDecoded), "Quintora Feedback");
+}
+
+TEST_F(ApplicationMenus, WindowMenuBarsShowTheSharedMenusAndToolsAreListed)
+{
+    VOReruRerAppDelegate delegate;
+    QMenuBar first;
+    QMenuBar second;
+    delegate.installApplicationMenus(&first);
+    delegate.installApplicationMenus(&second);
+    QStringList firstTitles;
+    for (QAction *action : first.actions())
+        firstTitles << action->text();
+    EXPECT_TRUE(firstTitles.contains("&Notations"));
+    EXPECT_TRUE(firstTitles.contains("&Help"));
+    ASSERT_EQ(first.actions().size(), second.actions().size());
+    for (qsizetype i = 0; i < first.actions().size(); ++i)
+        EXPECT_EQ(first.actions().at(i)->menu(), second.actions().at(i)->menu());
+    EXPECT_EQ(titles(delegate.userToolMenu()), VRDrawingTool::toolNames());
+}
+
+TEST_F(ApplicationMenus, RestoredWindowShowsTheDocumentNamedInTheState)
+{
+    VOReruRerAppDelegate delegate;
+    QTemporaryDir folder;
+    const QString path = folder.filePath("Plan.quintora");
+    {
+        DIDizeZoziDocument *document = openDocument();
+        ASSERT_TRUE(document->writeToURL(path, nullptr));
+        controller().removeDocument(document);
+        delete document;
+    }
+    ASSERT_TRUE(controller().documents().isEmpty());
+
+    QWidget *restored = nullptr;
+    QString error;
+    bool called = false;
+    const auto handler = [&](QWidget *window, const QString &message) {
+        called = true;
+        restored = window;
+        error = message;
+    };
+    QntDocumentController::restoreWindowWithIdentifier("DocumentWindow", {{"MyDocumentAutoreopenURL", QUrl::fromLocalFile(path)}},
+                                                       handler);
+    ASSERT_TRUE(called);
+    ASSERT_NE(restored, nullptr) << error.toStdString();
+    ASSERT_EQ(controller().documents().size(), 1);
+    EXPECT_EQ(controller().documents().first()->windows(), QList<QWidget *>{restored});
+    EXPECT_EQ(QFileInfo(controller().documents().first()->filePath()).canonicalFilePath(),
+              QFileInfo(path).canonicalFilePath());
+
+    // Already open: no second window.
+    called = false;
+    QntDocumentController::restoreWindowWithIdentifier("DocumentWindow", {{"MyDocumentAutoreopenURL", path}}, handler);
+    ASSERT_TRUE(called);
+    EXPECT_EQ(restored, nullptr);
+    EXPECT_EQ(controller().documents().size(), 1);
+
+    // Without the key the platform's own reopening is left to do the work.
+    called = false;
+    QntDocumentController::restoreWindowWithIdentifier("DocumentWindow", {}, handler);
+    ASSERT_TRUE(called);
+    EXPECT_EQ(restored, nullptr);
+    EXPECT_EQ(controller().documents().size(), 1);
+
+    // A file that cannot be read gives no window.
+    called = false;
+    QntDocumentController::restoreWindowWithIdentifier("DocumentWindow",
+                                                       {{"MyDocumentAutoreopenURL", folder.filePath("gone.quintora")}}, handler);
+    ASSERT_TRUE(called);
+    EXPECT_EQ(restored, nullptr);
+    EXPECT_FALSE(error.isEmpty());
+}

@@ -9,9 +9,7 @@
 #include "app/QXNews.h"
 #include "app/QntConstants.h"
 #include "app/QntDocumentController.h"
-#include "app/QntDocumentConstants.h"
 #include "app/QntInfoPanelController.h"
-#include "app/QntUndoInspector.h"
 #include "app/QntUtils.h"
 #include "connectors/QntConnectorModeInspector.h"
 #include "framework/VRConstants.h"
@@ -165,9 +163,7 @@ VOReruRerAppDelegate::~VOReruRerAppDelegate()
     delete _menuItemAddImported.data();
     delete _menuItemAddUML.data();
     delete mUserToolMenu.data();
-    delete m_panelsMenu.data();
     delete m_helpMenu.data();
-    delete mUndoInspector;
     if (QXNews::sharedNews().delegate() == this)
         QXNews::sharedNews().setDelegate(nullptr);
     delete mElementModeInspector;
@@ -403,25 +399,55 @@ void VOReruRerAppDelegate::applicationWillTerminate()
     qCInfo(lcApp) << "terminated";
 }
 
+namespace {
+
+bool panelIsVisible(VRInspectorBase *panel)
+{
+    // A panel not made yet counts as hidden.
+    return panel && panel->window() && panel->window()->isVisible();
+}
+
+} // namespace
+
 void VOReruRerAppDelegate::showToolPalette()
 {
-    if (!mToolPalette)
-        mToolPalette = new VKToolPalette;
-    mToolPalette->showWindow();
-    UserDefaults::standardUserDefaults().setBool(true, kQntToolPaletteIsVisible);
+    if (panelIsVisible(mToolPalette)) {
+        mToolPalette->window()->hide();
+        return;
+    }
+    openToolPalette();
 }
 
 void VOReruRerAppDelegate::showObjectInspector()
+{
+    if (panelIsVisible(mObjectInspector)) {
+        mObjectInspector->window()->hide();
+        return;
+    }
+    openObjectInspector();
+}
+
+void VOReruRerAppDelegate::showUndoInspector()
+{
+    if (panelIsVisible(mUndoInspector)) {
+        mUndoInspector->window()->hide();
+        return;
+    }
+    openUndoInspector();
+}
+
+void VOReruRerAppDelegate::openObjectInspector()
 {
     if (!mObjectInspector)
         mObjectInspector = new VKObjectInspector;
     mObjectInspector->showWindow();
 }
 
-void VOReruRerAppDelegate::showUndoInspector()
+void VOReruRerAppDelegate::openUndoInspector()
 {
     if (!mUndoInspector)
         mUndoInspector = new QntUndoInspector;
+    mUndoInspector->reloadData();
     mUndoInspector->showWindow();
 }
 
@@ -544,31 +570,11 @@ void VOReruRerAppDelegate::openGroupModeInspector(const Notification &)
 
 // ---- shared panels -------------------------------------------------------------------------
 
-void VOReruRerAppDelegate::showUndoInspector()
-{
-    // A panel not made yet counts as hidden.
-    if (mUndoInspector && mUndoInspector->window() && mUndoInspector->window()->isVisible()) {
-        mUndoInspector->window()->hide();
-        return;
-    }
-    openUndoInspector();
-}
-
-void VOReruRerAppDelegate::openUndoInspector()
-{
-    if (!mUndoInspector)
-        mUndoInspector = new QntUndoInspector;
-    mUndoInspector->reloadData();
-    mUndoInspector->showWindow();
-}
-
-QntUndoInspector *VOReruRerAppDelegate::undoInspector() const
-{
-    return mUndoInspector;
-}
-
 void VOReruRerAppDelegate::openToolPalette()
 {
+    if (!mToolPalette)
+        mToolPalette = new VKToolPalette;
+    mToolPalette->showWindow();
     UserDefaults &defaults = UserDefaults::standardUserDefaults();
     defaults.setBool(true, kQntToolPaletteIsVisible);
     defaults.synchronize();
@@ -578,6 +584,8 @@ void VOReruRerAppDelegate::openToolPalette()
 void VOReruRerAppDelegate::hideToolPalette()
 {
     // The palette records its own closing; putting it away for want of documents does not.
+    if (mToolPalette && mToolPalette->window())
+        mToolPalette->window()->hide();
     emit toolPaletteHidden();
 }
 
@@ -628,11 +636,6 @@ void VOReruRerAppDelegate::installApplicationMenus(QMenuBar *menuBar)
         m_notationsMenu->addMenu(importedMenu());
         m_notationsMenu->addMenu(umlMenu());
     }
-    if (!m_panelsMenu) {
-        m_panelsMenu = new QMenu(tr("&Window"));
-        m_panelsMenu->setObjectName(QStringLiteral("panelsMenu"));
-        m_panelsMenu->addAction(tr("Undo Inspector"), this, &VOReruRerAppDelegate::showUndoInspector);
-    }
     if (!m_helpMenu) {
         m_helpMenu = new QMenu(tr("&Help"));
         m_helpMenu->setObjectName(QStringLiteral("helpMenu"));
@@ -646,7 +649,6 @@ void VOReruRerAppDelegate::installApplicationMenus(QMenuBar *menuBar)
     }
     menuBar->addMenu(m_notationsMenu);
     menuBar->addMenu(userToolMenu());
-    menuBar->addMenu(m_panelsMenu);
     menuBar->addMenu(m_helpMenu);
 }
 

@@ -85,10 +85,13 @@ public:
     QntElementModeInspector *elementModeInspector() const;
     void openElementModeInspector();
     void openConnectorModeInspector();
-    // Shared panels, made on first use and shown.
+    // Shared panels, made on first use. The show… commands toggle: a visible panel is put
+    // away, else it is opened; open… makes the panel if needed and shows it.
     void showToolPalette();
     void showObjectInspector();
     void showUndoInspector();
+    void openObjectInspector();
+    void openUndoInspector();
     VKToolPalette *toolPalette() const { return mToolPalette; }
     VKObjectInspector *objectInspector() const { return mObjectInspector; }
     QntUndoInspector *undoInspector() const { return mUndoInspector; }
@@ -108,15 +111,12 @@ public:
     void toolChangedNotification(const Notification &notification);
     void openGroupModeInspector(const Notification &notification);
 
-    // ---- shared panels (made on first use, kept for the process) ----
-    // Toggles: a visible panel is put away, else opened.
-    void showUndoInspector();
-    void openUndoInspector();
-    QntUndoInspector *undoInspector() const;
-    // The tool palette and the layers palette follow the open documents; until those panels
-    // exist here these only record the palette's state and announce it.
+    // ---- palettes that follow the open documents ----
+    // Shows the tool palette and remembers it as open.
     void openToolPalette();
+    // Puts the tool palette away without recording it as closed.
     void hideToolPalette();
+    // The layers palette does not exist here yet: only announced.
     void hideLayersPalette();
 
     // ---- menus ----
@@ -213,7 +213,6 @@ private:
 
     int m_copiesInProgress = 0;
     QPointer<QMenu> m_notationsMenu;
-    QPointer<QMenu> m_panelsMenu;
     QPointer<QMenu> m_helpMenu;
     QPointer<SingleInstance> m_instanceServer;
     std::vector<NotificationToken> m_observers;

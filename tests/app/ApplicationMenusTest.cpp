@@ -2,6 +2,8 @@
 #include "app/QntDocumentController.h"
 #include "app/QntStartUpController.h"
 #include "app/QntUndoInspector.h"
+#include "app/VKObjectInspector.h"
+#include "app/VKToolPalette.h"
 #include "app/VOReruRerAppDelegate.h"
 #include "framework/VRDrawableShape.h"
 #include "framework/VRDrawing.h"
@@ -308,6 +310,8 @@ TEST_F(ApplicationMenus, ToolPaletteFollowsTheDocumentsAndLayersPaletteClosesWit
     UserDefaults::standardUserDefaults().setBool(true, kQntToolPaletteIsVisibleKey());
     DIDizeZoziDocument *second = openDocument();
     EXPECT_EQ(opened, 1);
+    ASSERT_NE(delegate.toolPalette(), nullptr);
+    EXPECT_TRUE(delegate.toolPalette()->window()->isVisible());
     EXPECT_TRUE(UserDefaults::standardUserDefaults().boolForKey(kQntToolPaletteIsVisibleKey()));
 
     // Closing one of two: layers palette away, tool palette stays.
@@ -317,6 +321,7 @@ TEST_F(ApplicationMenus, ToolPaletteFollowsTheDocumentsAndLayersPaletteClosesWit
     // Closing the last: both away; the key is the palette's own business.
     controller().removeDocument(first);
     EXPECT_EQ(hidden, 1);
+    EXPECT_FALSE(delegate.toolPalette()->window()->isVisible());
     EXPECT_EQ(layersHidden, 2);
     EXPECT_TRUE(UserDefaults::standardUserDefaults().boolForKey(kQntToolPaletteIsVisibleKey()));
 }
@@ -345,6 +350,19 @@ TEST_F(ApplicationMenus, UndoInspectorIsMadeOnceAndToggles)
     delegate.showUndoInspector();
     EXPECT_TRUE(made->window()->isVisible());
     EXPECT_EQ(delegate.undoInspector(), made);
+
+    // The other shared panels toggle the same way.
+    delegate.showObjectInspector();
+    ASSERT_NE(delegate.objectInspector(), nullptr);
+    EXPECT_TRUE(delegate.objectInspector()->window()->isVisible());
+    delegate.showObjectInspector();
+    EXPECT_FALSE(delegate.objectInspector()->window()->isVisible());
+    delegate.showToolPalette();
+    ASSERT_NE(delegate.toolPalette(), nullptr);
+    EXPECT_TRUE(delegate.toolPalette()->window()->isVisible());
+    EXPECT_TRUE(UserDefaults::standardUserDefaults().boolForKey(kQntToolPaletteIsVisibleKey()));
+    delegate.showToolPalette();
+    EXPECT_FALSE(delegate.toolPalette()->window()->isVisible());
 }
 
 TEST_F(ApplicationMenus, LinksNameTheProductsPagesAndTheFeedbackMailbox)

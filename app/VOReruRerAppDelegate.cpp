@@ -43,6 +43,7 @@
 #include <QLoggingCategory>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QSaveFile>
 #include <QStringDecoder>
@@ -601,6 +602,9 @@ QMenu *VOReruRerAppDelegate::importedMenu()
     if (!_menuItemAddImported) {
         _menuItemAddImported = new QMenu(tr("Add Imported"));
         _menuItemAddImported->setObjectName(QStringLiteral("menuItemAddImported"));
+        // Stencils are imported and deleted while the application runs: the menu is filled
+        // afresh whenever it opens.
+        connect(_menuItemAddImported, &QMenu::aboutToShow, this, &VOReruRerAppDelegate::populateImportedMenu);
     }
     return _menuItemAddImported;
 }
@@ -610,6 +614,7 @@ QMenu *VOReruRerAppDelegate::umlMenu()
     if (!_menuItemAddUML) {
         _menuItemAddUML = new QMenu(tr("Add UML"));
         _menuItemAddUML->setObjectName(QStringLiteral("menuItemAddUML"));
+        connect(_menuItemAddUML, &QMenu::aboutToShow, this, &VOReruRerAppDelegate::populateUMLMenu);
     }
     return _menuItemAddUML;
 }
@@ -646,6 +651,9 @@ void VOReruRerAppDelegate::installApplicationMenus(QMenuBar *menuBar)
         m_helpMenu->addAction(tr("Cisco Icon Reference"), this, &VOReruRerAppDelegate::ciscoClipartReference);
         m_helpMenu->addSeparator();
         m_helpMenu->addAction(tr("Send Feedback…"), this, &VOReruRerAppDelegate::gotoEmailForFeedbackAction);
+        m_helpMenu->addSeparator();
+        QAction *about = m_helpMenu->addAction(tr("About Quintora"), this, &VOReruRerAppDelegate::showAboutBox);
+        about->setMenuRole(QAction::AboutRole);
     }
     menuBar->addMenu(m_notationsMenu);
     menuBar->addMenu(userToolMenu());
@@ -934,4 +942,16 @@ void VOReruRerAppDelegate::ciscoClipartReference()
         return;
     }
     openURL(QUrl::fromLocalFile(path));
+}
+
+void VOReruRerAppDelegate::showAboutBox()
+{
+    const QString version = QCoreApplication::applicationVersion();
+    QMessageBox::about(QApplication::activeWindow(), tr("About Quintora"),
+                       version.isEmpty() ? tr("Quintora") : tr("Quintora %1").arg(version));
+}
+
+void VOReruRerAppDelegate::addElementToDB()
+{
+    QntNotation::loadAllToDB(false);
 }

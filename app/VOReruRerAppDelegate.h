@@ -161,6 +161,9 @@ public:
     void gotoTwitterAction();
     void gotoEmailForFeedbackAction();
     void ciscoClipartReference();
+    void showAboutBox();
+    // Developer maintenance: rebuilds the user's notation databases from their sources.
+    void addElementToDB();
 
 signals:
     // A document of this application was asked for by URL or file; emitted before it opens.

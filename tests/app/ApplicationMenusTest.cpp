@@ -162,6 +162,11 @@ TEST_F(ApplicationMenus, NotationMenusListTheInstalledImportedAndUMLNotations)
     delegate.populateImportedMenu();
     expectedImported.removeAll("Team Kit");
     EXPECT_EQ(titles(delegate.importedMenu()), expectedImported);
+
+    // A notation imported meanwhile is listed the next time the menu opens.
+    writeFile(root + QStringLiteral("/Imported/Later Kit.db"), "x");
+    emit delegate.importedMenu()->aboutToShow();
+    EXPECT_TRUE(titles(delegate.importedMenu()).contains("Later Kit"));
 }
 
 TEST_F(ApplicationMenus, ImportedNotationIsCopiedIntoTheDocumentCurrentAtTheCommand)

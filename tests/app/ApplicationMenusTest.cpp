@@ -204,6 +204,31 @@ TEST_F(ApplicationMenus, ImportedNotationIsCopiedIntoTheDocumentCurrentAtTheComm
     EXPECT_TRUE(waitUntil([&] { return target->windowForSheet()->findChild<QDialog *>("progressPanel") == nullptr; }));
 }
 
+TEST_F(ApplicationMenus, ClosingTheDocumentDuringACopyLosesNothingElse)
+{
+    const VRObjectList shapes{VRDrawableShape::shapeWithRect(QRectF(0, 0, 40, 20))};
+    ASSERT_TRUE(QntNotation::importIntoDB(QStringLiteral("Short Kit.db"), shapes, QByteArray(), QString()).ok());
+    VOReruRerAppDelegate delegate;
+    delegate.populateImportedMenu();
+    QAction *item = itemTitled(delegate.importedMenu(), "Short Kit");
+    ASSERT_NE(item, nullptr);
+
+    DIDizeZoziDocument *closing = openDocument();
+    bool done = false;
+    DIDizeZoziDocument *reported = closing;
+    QObject::connect(&delegate, &VOReruRerAppDelegate::notationCopyFinished,
+                     [&](DIDizeZoziDocument *document, const QString &) {
+                         done = true;
+                         reported = document;
+                     });
+    item->trigger();
+    controller().removeDocument(closing);
+    delete closing;
+    ASSERT_TRUE(waitUntil([&] { return done; }));
+    EXPECT_EQ(reported, nullptr);
+    EXPECT_EQ(delegate.notationCopiesInProgress(), 0);
+}
+
 TEST_F(ApplicationMenus, UnreadableNotationGivesAnEmptyListAndNoCommandWithoutADocument)
 {
     const QString root = QntNotation::rootNotationsFolderPath();

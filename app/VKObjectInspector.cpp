@@ -33,9 +33,13 @@ namespace {
 // New metadata keys count up for the whole run.
 qint64 g_metaKeyCounter = 0;
 
+// Three decimals are enough to read; the fields are only applied when the user edits them.
 QString number(double value)
 {
-    return QString::number(value, 'g', 10);
+    QString text = QString::number(value, 'f', 3);
+    while (text.contains(QLatin1Char('.')) && (text.endsWith(QLatin1Char('0')) || text.endsWith(QLatin1Char('.'))))
+        text.chop(1);
+    return text == QLatin1String("-0") ? QStringLiteral("0") : text;
 }
 
 QPixmap lockedSymbol()
@@ -300,6 +304,10 @@ void VKObjectInspector::changeLocationAction()
     VRObjectRef object = mSel.lock();
     if (!object || object->isLocked())
         return;
+    if (!mGenInfoLocationXField->isModified() && !mGenInfoLocationYField->isModified())
+        return;
+    mGenInfoLocationXField->setModified(false);
+    mGenInfoLocationYField->setModified(false);
     bool okX = false, okY = false;
     QPointF location(QLocale().toDouble(mGenInfoLocationXField->text(), &okX),
                      QLocale().toDouble(mGenInfoLocationYField->text(), &okY));
@@ -321,6 +329,10 @@ void VKObjectInspector::changeSizeAction()
     VRObjectRef object = mSel.lock();
     if (!object || object->isLocked() || dynamic_cast<VRDrawablePath *>(object.get()))
         return;
+    if (!mGenInfoWidthField->isModified() && !mGenInfoHeightField->isModified())
+        return;
+    mGenInfoWidthField->setModified(false);
+    mGenInfoHeightField->setModified(false);
     bool okW = false, okH = false;
     QSizeF size(QLocale().toDouble(mGenInfoWidthField->text(), &okW), QLocale().toDouble(mGenInfoHeightField->text(), &okH));
     VRDrawing *drawing = object->drawing() ? object->drawing() : currentDrawing();
@@ -343,6 +355,9 @@ void VKObjectInspector::changeAngleAction()
     VRObjectRef object = mSel.lock();
     if (!object || object->isLocked() || dynamic_cast<VRDrawablePath *>(object.get()))
         return;
+    if (!mGenInfoAngleField->isModified())
+        return;
+    mGenInfoAngleField->setModified(false);
     bool ok = false;
     const double degrees = QLocale().toDouble(mGenInfoAngleField->text(), &ok);
     if (!ok || !std::isfinite(degrees)) {

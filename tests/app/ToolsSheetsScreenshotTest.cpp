@@ -1,6 +1,8 @@
 #include "app/DrawingSizeController.h"
 #include "app/QntDocumentCommands.h"
 #include "app/QntUndoInspector.h"
+#include "app/VKObjectInspector.h"
+#include "app/VKToolPalette.h"
 #include "app/VKExportOptionsController.h"
 #include "app/VKLinearDuplicateController.h"
 #include "app/VKPolarDuplicateController.h"
@@ -87,6 +89,20 @@ TEST(ToolsSheetsScreenshots, ExportDialogSheetsAndUndoInspector)
         inspector.reloadData();
         window->show();
         expectDrawn(saveGrab(window, QStringLiteral("undo-inspector.png")), 300);
+    }
+    {
+        layer->exchangeSelectionWithObjectsFromArray({layer->objects().first()});
+        layer->objects().first()->setString(QStringLiteral("Berlin"), QStringLiteral("office"));
+        VKObjectInspector inspector;
+        QWidget *window = inspector.window();
+        window->show();
+        expectDrawn(saveGrab(window, QStringLiteral("object-inspector.png")), 200);
+    }
+    {
+        VKToolPalette palette;
+        QWidget *window = palette.window();
+        window->show();
+        expectDrawn(saveGrab(window, QStringLiteral("tool-palette.png")), 150);
     }
     VRInspectorBase::setMainDocumentOverride(nullptr);
 }

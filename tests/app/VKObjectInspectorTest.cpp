@@ -42,9 +42,11 @@ protected:
         layer->addObject(shape);
         return shape;
     }
+    // As a user types: the field counts as edited.
     void type(QLineEdit *field, const QString &text)
     {
         field->setText(text);
+        field->setModified(true);
         emit field->editingFinished();
     }
 
@@ -97,6 +99,15 @@ TEST_F(ObjectInspectorTest, GeometryEditsAreUndoableAndNamed)
     undo->closeOpenGroups();
     EXPECT_NEAR(shape->angle(), M_PI / 2, 1e-9);
     EXPECT_EQ(undo->undoActionName(), QStringLiteral("Set Object Angle"));
+
+    // Leaving a field that was not edited changes nothing, even where the shown value is rounded.
+    shape->setLocation(QPointF(10.123456, 5));
+    undo->closeOpenGroups();
+    const int groups = int(undo->undoStack().size());
+    emit inspector->locationXField()->editingFinished();
+    undo->closeOpenGroups();
+    EXPECT_DOUBLE_EQ(shape->location().x(), 10.123456);
+    EXPECT_EQ(int(undo->undoStack().size()), groups);
 
     // Sizes without an area are refused and the field shows the size again.
     type(inspector->heightField(), QStringLiteral("-5"));

@@ -45,6 +45,8 @@ function(qnt_add_gtest name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock)
   if(T_QT)
+    # Tests may declare their own QObject helpers.
+    set_target_properties(${name} PROPERTIES AUTOMOC ON)
     target_link_libraries(${name} PRIVATE qnt_test_qt_main)
   else()
     target_link_libraries(${name} PRIVATE qnt_test_main)

@@ -87,6 +87,7 @@ constexpr ToolItem kToolItems[] = {
     {"RectangleToolbarItemId", "Rectangle", "Rectangle"},
     {"OvalToolbarItemId", "Oval", "Oval"},
     {"LineToolbarItemId", "Line", "Line"},
+    {"ConnectorToolItemId", "Connector", "Connector"},
     {"PanToolbarItemId", "Pan", "Pan"},
     {"ZoomToolbarItemId", "Zoom", "Zoom"},
 };

@@ -47,6 +47,26 @@ void draw(QPainter &p, const QString &name)
         p.setBrush(accent);
         p.drawEllipse(QPointF(4, 19), 1.8, 1.8);
         p.drawEllipse(QPointF(20, 5), 1.8, 1.8);
+    } else if (name == QLatin1String("Connector")) {
+        // Two boxes joined by an elbow with an arrowhead.
+        p.setBrush(QColor(0xd6, 0xe6, 0xf7));
+        p.setPen(QPen(accent, 1.4));
+        p.drawRect(QRectF(2.5, 3.5, 7, 5));
+        p.drawRect(QRectF(14.5, 15.5, 7, 5));
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(ink, 1.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        QPainterPath elbow;
+        elbow.moveTo(6, 8.5);
+        elbow.lineTo(6, 18);
+        elbow.lineTo(12, 18);
+        p.drawPath(elbow);
+        QPainterPath head;
+        head.moveTo(14.5, 18);
+        head.lineTo(11, 15.8);
+        head.lineTo(11, 20.2);
+        head.closeSubpath();
+        p.setBrush(ink);
+        p.drawPath(head);
     } else if (name == QLatin1String("Pan")) {
         // Four arrows from the centre.
         p.drawLine(QPointF(12, 3), QPointF(12, 21));

@@ -1170,6 +1170,9 @@ VRObjectList VRDrawingView::dropData(const QMimeData *data, QPointF drawingPoint
             undo->setActionName(QStringLiteral("Drop"));
     }
     updateDrawingRect(bounds.translated(shift));
+    // A dropped object is selected like a newly created one, so its size and place show at once.
+    if (objects.size() == 1)
+        postShapeInfo(objects.first());
     return objects;
 }
 

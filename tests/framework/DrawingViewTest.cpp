@@ -343,6 +343,7 @@ TEST(DrawingView, DroppedPicturesAndObjectsLandCentredOnThePoint)
     QMimeData data;
     data.setImageData(picture);
     const QPoint at = h.at(QPointF(300, 200));
+    Recorder info(kQntShapeInfoUpdated);
     QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(h.view, &enter);
     EXPECT_TRUE(enter.isAccepted());
@@ -355,6 +356,8 @@ TEST(DrawingView, DroppedPicturesAndObjectsLandCentredOnThePoint)
     EXPECT_NEAR(image->logicalBounds().center().x(), 300, 1);
     EXPECT_NEAR(image->logicalBounds().center().y(), 200, 1);
     EXPECT_EQ(h.layer()->selection(), VRObjectList{image});
+    // The dropped object's size and place are announced like a new object's.
+    EXPECT_EQ(info.seen.size(), 1);
     h.undoStep();
     EXPECT_EQ(h.layer()->countOfObjects(), 0);
 

@@ -1,6 +1,7 @@
 #include "telemetry/core/FLTURLSession.h"
 
 #include "telemetry/core/FLTURLSessionCore.h"
+#include "telemetry/platform/ThreadStartHook.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -481,6 +482,7 @@ void SessionCore::run()
 {
     auto *multiHandle = static_cast<CURLM *>(multi);
     for (;;) {
+        tel::ThreadStartHook::prepareCurrentThread();
         std::deque<std::shared_ptr<FLTURLSessionTask>> starting;
         std::vector<std::shared_ptr<FLTURLSessionTask>> cancelling;
         std::deque<std::function<void()>> pending;

@@ -1,4 +1,5 @@
 #include "telemetry/core/PLNNetworkClient.h"
+#include "telemetry/platform/ThreadStartHook.h"
 
 #include <algorithm>
 #include <chrono>
@@ -34,6 +35,7 @@ private:
 void defaultScheduler(double seconds, std::function<void()> work)
 {
     std::thread([seconds, work = std::move(work)] {
+        tel::ThreadStartHook::prepareCurrentThread();
         std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
         work();
     }).detach();

@@ -4,6 +4,8 @@
 #include "FLTProcess.h"
 #include "FLTSDKLog.h"
 
+#include "telemetry/platform/ThreadStartHook.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -21,6 +23,21 @@ const int kFLTHandledSignals[kFLTHandledSignalCount] = {SIGABRT, SIGBUS, SIGFPE,
 namespace {
 
 constexpr size_t kThreadAltStackSize = 262144;
+constexpr size_t kGuardPageSize = 4096;
+
+// The alternate stack a thread mapped for itself. Threads come and go (queue workers end with
+// their queue), so the mapping goes with the thread instead of staying behind for good.
+struct ThreadAltStack
+{
+    void *mapping = nullptr;
+    ~ThreadAltStack() { FLTSignalReleaseAltStackForCurrentThread(); }
+};
+thread_local ThreadAltStack t_altStack;
+
+void installAltStackOnLibraryThread()
+{
+    FLTSignalInstallAltStackForCurrentThread();
+}
 constexpr int64_t kWaitForRecorderSeconds = 30;
 
 void installHandler(int signal, void (*handler)(int, siginfo_t *, void *), struct sigaction *previous)
@@ -104,21 +121,44 @@ bool FLTSignalInstallAltStackForCurrentThread()
     stack_t current;
     if (sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE))
         return false;
-    const size_t page = 4096;
-    void *mapping = mmap(nullptr, kThreadAltStackSize + page, PROT_READ | PROT_WRITE,
-                         MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    // A stack of ours that someone disabled since is reused rather than mapped twice.
+    FLTSignalReleaseAltStackForCurrentThread();
+    void *mapping = mmap(nullptr, kThreadAltStackSize + kGuardPageSize, PROT_READ | PROT_WRITE,
+                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (mapping == MAP_FAILED)
         return false;
-    mprotect(mapping, page, PROT_NONE); // an overflow of the handler itself faults, not corrupts
+    mprotect(mapping, kGuardPageSize, PROT_NONE); // an overflow of the handler itself faults, not corrupts
     stack_t stack;
-    stack.ss_sp = static_cast<char *>(mapping) + page;
+    stack.ss_sp = static_cast<char *>(mapping) + kGuardPageSize;
     stack.ss_size = kThreadAltStackSize;
     stack.ss_flags = 0;
     if (sigaltstack(&stack, nullptr) != 0) {
         FLT_WARN("WARN  [%s:%d] Unable to setup stack %s\n", strerror(errno));
-        munmap(mapping, kThreadAltStackSize + page);
+        munmap(mapping, kThreadAltStackSize + kGuardPageSize);
         return false;
     }
+    t_altStack.mapping = mapping;
+    return true;
+}
+
+bool FLTSignalReleaseAltStackForCurrentThread()
+{
+    void *mapping = t_altStack.mapping;
+    if (!mapping)
+        return false;
+    stack_t current;
+    if (sigaltstack(nullptr, &current) != 0 || (current.ss_flags & SS_ONSTACK))
+        return false;
+    if (!(current.ss_flags & SS_DISABLE)
+        && current.ss_sp == static_cast<char *>(mapping) + kGuardPageSize) {
+        stack_t off;
+        memset(&off, 0, sizeof off);
+        off.ss_flags = SS_DISABLE;
+        if (sigaltstack(&off, nullptr) != 0)
+            return false;
+    }
+    munmap(mapping, kThreadAltStackSize + kGuardPageSize);
+    t_altStack.mapping = nullptr;
     return true;
 }
 
@@ -152,6 +192,10 @@ void FLTSignalInitialize(FLTSignalStore *store)
         if (!isDefault)
             store->previousActions[index] = previous;
     });
+
+    // The telemetry library's own threads (queue workers, timer, sessions) get a stack of their
+    // own too: a handler cannot run on a stack that has just overflowed.
+    tel::ThreadStartHook::setHook(installAltStackOnLibraryThread);
 }
 
 void FLTSignalSafeRemoveHandlers(bool includingAbort)

@@ -15,9 +15,15 @@
 void FLTSignalInitialize(FLTSignalStore *store);
 
 // Gives the calling thread its own alternate signal stack (mapped with a guard page), so a stack
-// overflow on it can still be recorded. Threads that may recurse deeply call this once.
-// Not signal-safe (maps memory). Returns false when the thread already has one or mapping failed.
+// overflow on it can still be recorded. Threads that may recurse deeply call this once; the
+// threads the telemetry library starts get one by themselves once the handlers are installed.
+// The stack is unmapped when the thread ends. Not signal-safe (maps memory). Returns false when
+// the thread already has one or mapping failed.
 bool FLTSignalInstallAltStackForCurrentThread();
+
+// Takes back the stack the call above gave the calling thread, unless a handler runs on it now.
+// Returns whether a stack was released. Not signal-safe.
+bool FLTSignalReleaseAltStackForCurrentThread();
 
 void FLTSignalHandler(int signal, siginfo_t *info, void *userContext);
 

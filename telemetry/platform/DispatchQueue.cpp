@@ -1,5 +1,6 @@
 #include "DispatchQueue.h"
 
+#include "ThreadStartHook.h"
 #include "Timer.h"
 
 #include <pthread.h>
@@ -95,6 +96,7 @@ DispatchQueue &DispatchQueue::global()
 
 void DispatchQueue::workerLoop()
 {
+    ThreadStartHook::prepareCurrentThread();
     t_currentQueue = this;
     {
         const std::string name = m_label.size() > 15 ? m_label.substr(m_label.size() - 15) : m_label;
@@ -110,6 +112,7 @@ void DispatchQueue::workerLoop()
         std::function<void()> block = std::move(m_blocks.front());
         m_blocks.pop_front();
         lock.unlock();
+        ThreadStartHook::prepareCurrentThread();
         block();
         block = nullptr;
         lock.lock();

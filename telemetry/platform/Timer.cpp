@@ -1,6 +1,7 @@
 #include "Timer.h"
 
 #include "DispatchQueue.h"
+#include "ThreadStartHook.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -51,6 +52,7 @@ public:
 private:
     void run()
     {
+        ThreadStartHook::prepareCurrentThread();
         std::unique_lock lock(m_mutex);
         for (;;) {
             if (m_timers.empty()) {
@@ -71,6 +73,7 @@ private:
                                             std::chrono::duration<double>(timer->m_repeatSeconds)),
                                  timer);
             lock.unlock();
+            ThreadStartHook::prepareCurrentThread();
             timer->fire();
             lock.lock();
         }

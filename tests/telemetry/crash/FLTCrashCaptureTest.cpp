@@ -395,6 +395,31 @@ TEST_P(CrashCapture, RecursionOnAWorkerThreadIsCollapsed)
     EXPECT_EQ(threads->size(), 2u);
 }
 
+TEST_P(CrashCapture, StackOverflowOnALibraryQueueWorkerIsRecorded)
+{
+    // The worker gets its alternate stack from the library itself, whether it started after the
+    // handlers went in or was already running.
+    const std::string helper = helperPath(GetParam());
+    for (const std::string mode : {"recursion-queue", "recursion-queue-early"}) {
+        SCOPED_TRACE(mode);
+        const fs::path folder = m_folder / mode;
+        fs::create_directories(folder);
+        const ChildResult result = runChild(helper, mode, folder);
+        ASSERT_TRUE(result.signaled) << describe(result);
+        EXPECT_EQ(result.signal, SIGSEGV);
+        const auto lines = readRecord(folder / "signal.fltrecord");
+        const auto signal = section(lines, "signal");
+        ASSERT_TRUE(signal) << describe(result);
+        EXPECT_EQ((*signal)["name"], "SIGSEGV");
+        const auto threads = section(lines, "threads");
+        ASSERT_TRUE(threads);
+        const json *crashed = crashedThread(*threads);
+        ASSERT_NE(crashed, nullptr);
+        ASSERT_TRUE(crashed->contains("repeated_pc"));
+        EXPECT_GT((*crashed)["repeat_count"].get<uint64_t>(), 1000u);
+    }
+}
+
 TEST_P(CrashCapture, TwoThreadsFaultingAtOnceGiveOneRecord)
 {
     const std::string helper = helperPath(GetParam());

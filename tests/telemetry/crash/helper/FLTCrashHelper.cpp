@@ -8,6 +8,7 @@
 
 #include "telemetry/crash/FLTContext.h"
 #include "telemetry/crash/FLTSignalHandler.h"
+#include "telemetry/platform/DispatchQueue.h"
 
 #include <atomic>
 #include <cerrno>
@@ -274,12 +275,34 @@ pthread_t spawn(void *(*body)(void *), void *argument)
     return thread;
 }
 
+// A queue worker that recurses until its stack overflows. The worker is a thread of the telemetry
+// library: nothing here gives it an alternate stack. With `early` the worker already runs before
+// the crash context starts.
+[[noreturn]] void recurseOnQueue(const char *folder, bool early)
+{
+    // Threads the library starts get the default size: fix it, whatever the stack limit.
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstacksize(&attributes, kStackSize);
+    pthread_setattr_default_np(&attributes);
+    pthread_attr_destroy(&attributes);
+    auto *queue = new tel::DispatchQueue("org.quintora.crash-helper.recursing");
+    if (early) {
+        g_realMutexLock = reinterpret_cast<MutexLock>(dlsym(RTLD_NEXT, "pthread_mutex_lock"));
+        queue->sync([] {});
+    }
+    start(folder);
+    queue->async([] { recurse(0); });
+    for (;;)
+        pause(); // the capture signal wakes this thread too: keep waiting for the end
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     if (argc < 3) {
-        fprintf(stderr, "usage: %s check-handlers|segv|segv-chained|threads|stubborn-threads|late-library|allocating-handler|recursion-main|recursion-thread|two-threads|terminate FOLDER\n",
+        fprintf(stderr, "usage: %s check-handlers|segv|segv-chained|threads|stubborn-threads|late-library|allocating-handler|recursion-main|recursion-thread|recursion-queue[-early]|two-threads|terminate FOLDER\n",
                 argv[0]);
         return 2;
     }
@@ -310,6 +333,8 @@ int main(int argc, char **argv)
         outer(1);
         return 1;
     }
+    if (mode == "recursion-queue" || mode == "recursion-queue-early")
+        recurseOnQueue(argv[2], mode == "recursion-queue-early");
     start(argv[2]);
 
     if (mode == "segv" || mode == "segv-chained") {

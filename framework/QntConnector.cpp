@@ -11,6 +11,8 @@
 #include "framework/VRStyleBridge.h"
 #include "framework/VRUndoManager.h"
 #include "framework/routing/VRConnectorGeometry.h"
+#include "framework/styles/QntConnectorStyle.h"
+#include "framework/styles/VRRenderContext.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -43,6 +45,7 @@ QntConnector::QntConnector()
     QFont font = m_label.font();
     font.setPointSizeF(11);
     m_label.setFont(font);
+    m_connectorStyle = std::make_shared<QntConnectorStyle>();
 }
 
 QntConnector::~QntConnector() = default;
@@ -265,11 +268,46 @@ void QntConnector::updateStyle()
                               m_skinOptions.value(QStringLiteral("endArrowheadSize")), notationPath));
     if (!m_shaft)
         m_shaft = std::make_shared<QntConnectorStylizedPath>();
+    // A skin's own shaft style draws the shaft; without one the shaft is drawn by the
+    // connector's style itself (its strokes come before the connector renderer), so that
+    // edits to that style show at once.
     const QVariant shaftStyle = m_skinOptions.value(QStringLiteral("shaftStyle"));
     VRStyleRef style = shaftStyle.canConvert<VRStyleRef>() ? shaftStyle.value<VRStyleRef>() : nullptr;
-    m_shaft->setStyle(style ? style : this->style());
+    m_shaft->setStyle(style != this->style() ? style : nullptr);
+    m_connectorStyle->setShaft(m_shaft);
+    m_connectorStyle->setStartArrow(m_start->arrowRef());
+    m_connectorStyle->setEndArrow(m_end->arrowRef());
+    attachConnectorStyle();
     placeArrows();
     invalidateBoundsCache();
+}
+
+void QntConnector::setStyle(VRStyleRef style)
+{
+    VRDrawablePath::setStyle(std::move(style));
+    updateStyle();
+}
+
+void QntConnector::attachConnectorStyle()
+{
+    // Rebuilt from the skin, never a user's edit: keeps the undo history clean.
+    VRUndoManager *um = undoManager();
+    if (um)
+        um->disableUndoRegistration();
+    const VRStyleRef own = style();
+    if (!own) {
+        VRStyleBridge::detachRenderer(*m_connectorStyle);
+    } else if (VRStyleBridge::isSharable(*own) && VRStyleBridge::clientCount(*own) > 1) {
+        // A style shared by several objects cannot hold one connector's parts: each
+        // connector then draws its arrowheads itself.
+        VRStyleBridge::detachRenderer(*m_connectorStyle);
+        VRStyleBridge::removeRenderersOfClass(*own, QntConnectorStyle::staticClass());
+    } else {
+        // Stale connector renderers (read from a file or copied with the style) have no parts.
+        VRStyleBridge::makeSoleLastRenderer(*own, m_connectorStyle);
+    }
+    if (um)
+        um->enableUndoRegistration();
 }
 
 void QntConnector::placeArrows()
@@ -562,9 +600,21 @@ void QntConnector::drawLabel(QPainter &painter, const VRTextBlock &label, QPoint
 void QntConnector::drawContent(QPainter &painter) const
 {
     const QPainterPath path = renderingPath();
-    const VRStyle *shaftStyle = m_shaft && m_shaft->style() ? m_shaft->style().get() : style().get();
-    if (shaftStyle) {
-        renderStyle(painter, shaftStyle, *this, path);
+    const VRStyle *own = style().get();
+    const bool hasShaftStyle = m_shaft && m_shaft->style();
+    const bool rendererAttached = own && m_connectorStyle->style() == own;
+    if (hasShaftStyle) {
+        // The skin's shaft style replaces the connector's own strokes.
+        VRRenderContext context;
+        context.path = path;
+        context.bounds = path.boundingRect();
+        m_connectorStyle->render(painter, context);
+        drawLabel(painter, m_label, labelPosition());
+        return;
+    }
+    if (own) {
+        // Strokes first, then the connector renderer with the arrowheads.
+        renderStyle(painter, own, *this, path);
     } else {
         QPen pen(m_shaftColour.isValid() ? m_shaftColour : QColor(Qt::black));
         pen.setWidthF(1.0);
@@ -574,10 +624,12 @@ void QntConnector::drawContent(QPainter &painter) const
         painter.drawPath(path);
         painter.restore();
     }
-    if (m_start->arrow())
-        m_start->arrow()->render(painter);
-    if (m_end->arrow())
-        m_end->arrow()->render(painter);
+    if (!rendererAttached) {
+        if (m_start->arrow())
+            m_start->arrow()->render(painter);
+        if (m_end->arrow())
+            m_end->arrow()->render(painter);
+    }
     drawLabel(painter, m_label, labelPosition());
 }
 

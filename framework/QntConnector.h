@@ -11,6 +11,7 @@
 #include <memory>
 
 class QntConnectorArrow;
+class QntConnectorStyle;
 class QntConnectorStylizedPath;
 class QntElement;
 
@@ -66,6 +67,10 @@ public:
     QVariantMap skinOptions() const { return m_skinOptions; }
     void addSkin(const QVariantMap &options);
     void updateStyle() override;
+    void setStyle(VRStyleRef style) override;
+    // The renderer that draws the shaft and arrowheads; the last renderer of style() unless
+    // that style is shared by several objects.
+    QntConnectorStyle *connectorStyle() const { return m_connectorStyle.get(); }
     VRObjectList parts() const override;
     QntConnectorStylizedPath *shaft() const { return m_shaft.get(); }
 
@@ -131,11 +136,13 @@ protected:
     void changeRouting(int routing, bool curve);
     QPainterPath manualRoute() const;
     void placeArrows();
+    void attachConnectorStyle();
 
 private:
     std::unique_ptr<QntConnectorEndPoint> m_start;
     std::unique_ptr<QntConnectorEndPoint> m_end;
     std::shared_ptr<QntConnectorStylizedPath> m_shaft;
+    std::shared_ptr<QntConnectorStyle> m_connectorStyle;
     QVariantMap m_skinOptions;
     VRTextBlock m_label;
     QColor m_shaftColour;

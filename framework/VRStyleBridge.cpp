@@ -101,3 +101,31 @@ QColor VRStyleBridge::strokeColour(const VRStyle &style, const QColor &fallback)
 {
     return style.hasStroke() ? style.strokeColour() : fallback;
 }
+
+bool VRStyleBridge::makeSoleLastRenderer(VRStyle &style, const VRRendererRef &renderer)
+{
+    if (!renderer)
+        return false;
+    const QList<VRRendererRef> found = style.renderersOfClass(renderer->classInfo());
+    if (found.size() == 1 && found.first() == renderer
+        && style.indexOfRenderer(renderer.get()) == style.countOfRenderList() - 1)
+        return false;
+    for (const VRRendererRef &r : found) {
+        if (r != renderer && r->container())
+            r->container()->removeRenderer(r.get());
+    }
+    style.addRenderer(renderer);
+    return true;
+}
+
+void VRStyleBridge::removeRenderersOfClass(VRStyle &style, const VRClassInfo &classInfo)
+{
+    if (!style.renderersOfClass(classInfo).isEmpty())
+        style.removeRenderersOfClass(classInfo, true);
+}
+
+void VRStyleBridge::detachRenderer(VRRasterizer &renderer)
+{
+    if (VRRastGroup *group = renderer.container())
+        group->removeRenderer(&renderer);
+}

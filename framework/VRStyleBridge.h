@@ -7,6 +7,8 @@
 
 class QPainter;
 class VRDrawableObject;
+class VRClassInfo;
+class VRRasterizer;
 
 // The few things the model needs of a style, in one place: drawing it on an object's path,
 // the space it paints outside the path, client bookkeeping, and its file record.
@@ -30,6 +32,12 @@ public:
     static void setFillColour(VRStyle &style, const QColor &colour);
     static void setStrokeColour(VRStyle &style, const QColor &colour);
     static QColor strokeColour(const VRStyle &style, const QColor &fallback);
+    // Makes the renderer the style's last one and the only one of its class, dropping others
+    // of that class; false when nothing needed to change.
+    static bool makeSoleLastRenderer(VRStyle &style, const std::shared_ptr<VRRasterizer> &renderer);
+    static void removeRenderersOfClass(VRStyle &style, const VRClassInfo &classInfo);
+    // Takes the renderer out of the group it sits in, if any.
+    static void detachRenderer(VRRasterizer &renderer);
     // The style as a renderer on the pasteboard.
     static QByteArray pasteboardData(const VRStyle &style);
     // File records; images are collected into / read from the shared image table.

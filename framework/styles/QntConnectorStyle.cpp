@@ -33,8 +33,18 @@ void QntConnectorStyle::setEndArrow(std::shared_ptr<QntConnectorArrow> arrow)
 
 void QntConnectorStyle::render(QPainter &painter, const VRRenderContext &) const
 {
-    // The parts carry their own geometry, placed by the connector along its route.
-    if (m_shaft)
+    // The shaft's style may be (a copy of) the style this renderer sits in; drawing the shaft
+    // then reaches a connector renderer again, which must draw nothing or it would recurse.
+    static thread_local int depth = 0;
+    if (depth > 0)
+        return;
+    ++depth;
+    struct Leave {
+        ~Leave() { --depth; }
+    } leave;
+    // The parts carry their own geometry, placed by the connector along its route. A shaft
+    // without a style of its own is drawn by the renderers before this one.
+    if (m_shaft && m_shaft->style() && m_shaft->style().get() != style())
         m_shaft->render(painter);
     if (m_startArrow)
         m_startArrow->render(painter);
@@ -45,7 +55,7 @@ void QntConnectorStyle::render(QPainter &painter, const VRRenderContext &) const
 double QntConnectorStyle::extraSpace() const
 {
     double extra = 0.0;
-    if (m_shaft && m_shaft->style())
+    if (m_shaft && m_shaft->style() && m_shaft->style().get() != style())
         extra = m_shaft->style()->extraSpace();
     for (const auto *arrow : {m_startArrow.get(), m_endArrow.get()}) {
         if (arrow)

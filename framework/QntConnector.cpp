@@ -1,5 +1,7 @@
 #include "framework/QntConnector.h"
 
+#include "framework/styles/VRTextAdornment.h"
+
 #include "framework/QntConnectorArrow.h"
 #include "framework/QntConnectorStylizedPath.h"
 #include "framework/QntElement.h"
@@ -771,4 +773,13 @@ bool QntConnector::readRecord(const QJsonObject &r, VRArchiveReader &reader, con
            && reader.readNumber(label, QStringLiteral("x"), lp, m_textX) && reader.readNumber(label, QStringLiteral("y"), lp, m_textY)
            && reader.readNumber(label, QStringLiteral("reference"), lp, m_reference)
            && reader.readSize(label, QStringLiteral("offset"), lp, m_pointOffset, false, true);
+}
+
+VRTextAdornment *QntConnector::textAdornment() const
+{
+    if (!m_textAdornment)
+        m_textAdornment = std::make_shared<VRTextAdornment>();
+    m_label.describeIn(*m_textAdornment);
+    m_textAdornment->setLayoutMode(m_layoutMode == 1 || m_layoutMode == 2 ? m_layoutMode : 40);
+    return m_textAdornment.get();
 }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+class VRTextAdornment;
 class QntConnectorArrow;
 class QntConnectorStyle;
 class QntConnectorStylizedPath;
@@ -84,6 +85,9 @@ public:
 
     // The label.
     const VRTextBlock &label() const { return m_label; }
+    // The text as a text renderer, refreshed from the text on each call; the text itself
+    // is what is drawn, so changes made to the renderer do not reach the object.
+    VRTextAdornment *textAdornment() const;
     void setLabel(const VRTextBlock &label);
     QFont font() const { return m_label.font(); }
     double fontSize() const { return m_label.font().pointSizeF(); }
@@ -145,6 +149,7 @@ private:
     std::shared_ptr<QntConnectorStyle> m_connectorStyle;
     QVariantMap m_skinOptions;
     VRTextBlock m_label;
+    mutable std::shared_ptr<VRTextAdornment> m_textAdornment;
     QColor m_shaftColour;
     QPointF m_lastClicked;
     QSizeF m_pointOffset{0, 0};

@@ -1,5 +1,7 @@
 #include "framework/QntTextCell.h"
 
+#include "framework/styles/VRTextAdornment.h"
+
 #include "framework/QntElementTable.h"
 #include "framework/VRArchiveReader.h"
 #include "framework/VRArchiveWriter.h"
@@ -131,4 +133,12 @@ bool QntTextCell::readRecord(const QJsonObject &r, VRArchiveReader &reader, cons
     m_paddingLR = padding.width();
     m_paddingTB = padding.height();
     return true;
+}
+
+VRTextAdornment *QntTextCell::textAdornment() const
+{
+    if (!m_textAdornment)
+        m_textAdornment = std::make_shared<VRTextAdornment>();
+    m_text.describeIn(*m_textAdornment);
+    return m_textAdornment.get();
 }

@@ -3,6 +3,7 @@
 #include "framework/VRDrawableShape.h"
 #include "framework/VRTextBlock.h"
 
+class VRTextAdornment;
 class QntElementTable;
 
 // One cell of a table: its text, background colour and paddings.
@@ -14,6 +15,9 @@ public:
 
     QntElementTable *owner() const;
     const VRTextBlock &textBlock() const { return m_text; }
+    // The text as a text renderer, refreshed from the text on each call; the text itself
+    // is what is drawn, so changes made to the renderer do not reach the object.
+    VRTextAdornment *textAdornment() const;
     void setTextBlock(const VRTextBlock &block);
     QString string() const { return m_text.plainText(); }
     void setString(const QString &text);
@@ -37,6 +41,7 @@ protected:
 
 private:
     VRTextBlock m_text;
+    mutable std::shared_ptr<VRTextAdornment> m_textAdornment;
     QColor m_fill;
     double m_paddingLR = 5.0;
     double m_paddingTB = 5.0;

@@ -3,6 +3,7 @@
 #include "framework/VRDrawableShape.h"
 #include "framework/VRTextBlock.h"
 
+class VRTextAdornment;
 class QTextEdit;
 
 // The text part of a diagram element (the element lays it out inside its paddings).
@@ -14,6 +15,9 @@ public:
     QntTextShape() = default;
 
     const VRTextBlock &textBlock() const { return m_text; }
+    // The text as a text renderer, refreshed from the text on each call; the text itself
+    // is what is drawn, so changes made to the renderer do not reach the object.
+    VRTextAdornment *textAdornment() const;
     void setTextBlock(const VRTextBlock &block);
 
     QString string() const { return m_text.plainText(); }
@@ -44,4 +48,5 @@ protected:
 
 private:
     VRTextBlock m_text;
+    mutable std::shared_ptr<VRTextAdornment> m_textAdornment;
 };

@@ -1,5 +1,7 @@
 #include "framework/VRTextBlock.h"
 
+#include "framework/styles/VRTextAdornment.h"
+
 #include "framework/VRArchiveReader.h"
 #include "framework/VRArchiveWriter.h"
 
@@ -171,4 +173,14 @@ bool VRTextBlock::operator==(const VRTextBlock &o) const
 {
     return m_html == o.m_html && m_font == o.m_font && m_colour == o.m_colour && m_alignment == o.m_alignment
            && m_verticalAlignment == o.m_verticalAlignment && m_fixedWidth == o.m_fixedWidth && m_angle == o.m_angle;
+}
+
+void VRTextBlock::describeIn(VRTextAdornment &adornment) const
+{
+    adornment.setLabel(plainText());
+    adornment.setFont(m_font);
+    adornment.setColour(m_colour);
+    adornment.setAlignment(m_alignment);
+    adornment.setVerticalAlignment(m_verticalAlignment);
+    adornment.setAngleInDegrees(m_angle);
 }

@@ -12,6 +12,7 @@ class QJsonObject;
 class QPainter;
 class QTextDocument;
 class VRArchiveReader;
+class VRTextAdornment;
 
 // A block of rich text with its font, colour and alignment, as shown by text shapes, element
 // text parts, table cells and connector labels. Alignment values are the framework's:
@@ -47,6 +48,10 @@ public:
     QSizeF naturalSize(double maxWidth = 0) const;
     // Draws the text in a frame (drawing coordinates), turned by the object's angle about its centre.
     void draw(QPainter &painter, const QRectF &frame, double objectAngleRadians = 0.0) const;
+
+    // Describes this text on a text renderer (label, font, colour, alignments, angle), for
+    // callers that work with renderers; the block itself stays what is drawn.
+    void describeIn(VRTextAdornment &adornment) const;
 
     // File record: "text" (HTML), "font", "colour", "alignment", "fixedWidth", "textAngle".
     void write(QJsonObject &record) const;

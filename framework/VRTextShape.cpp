@@ -1,5 +1,7 @@
 #include "framework/VRTextShape.h"
 
+#include "framework/styles/VRTextAdornment.h"
+
 #include "framework/VRArchiveReader.h"
 
 #include <QJsonObject>
@@ -105,4 +107,12 @@ void VRTextShape::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
 bool VRTextShape::readRecord(const QJsonObject &r, VRArchiveReader &reader, const QString &path)
 {
     return VRDrawableShape::readRecord(r, reader, path) && m_text.read(r, reader, path);
+}
+
+VRTextAdornment *VRTextShape::textAdornment() const
+{
+    if (!m_textAdornment)
+        m_textAdornment = std::make_shared<VRTextAdornment>();
+    m_text.describeIn(*m_textAdornment);
+    return m_textAdornment.get();
 }

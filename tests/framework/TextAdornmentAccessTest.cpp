@@ -1,0 +1,120 @@
+#include "framework/QntConnector.h"
+#include "framework/QntTextCell.h"
+#include "framework/QntTextShape.h"
+#include "framework/VRTextShape.h"
+#include "framework/styles/VRTextAdornment.h"
+
+#include <QPainter>
+#include <QTextDocumentFragment>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+VRTextBlock sampleText()
+{
+    VRTextBlock block;
+    block.setPlainText(QStringLiteral("Sample text"));
+    QFont font = block.font();
+    font.setPointSizeF(17);
+    block.setFont(font);
+    block.setColour(QColor(10, 120, 30));
+    block.setAlignment(1);
+    block.setVerticalAlignment(2);
+    block.setAngleInDegrees(30);
+    return block;
+}
+
+QImage rendered(const VRDrawableObject &object)
+{
+    QImage image(240, 160, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    object.render(painter);
+    return image;
+}
+
+struct TextOwnerCase {
+    const char *name;
+    std::function<std::shared_ptr<VRDrawableObject>()> make;
+    std::function<VRTextAdornment *(const VRDrawableObject &)> adornment;
+};
+
+template <class T>
+std::shared_ptr<VRDrawableObject> shapeWithText()
+{
+    auto shape = std::make_shared<T>();
+    VRDrawableObject::Geometry g = shape->saveGeometry();
+    g.location = QPointF(120, 80);
+    g.size = QSizeF(200, 120);
+    shape->restoreGeometry(g);
+    shape->setTextBlock(sampleText());
+    return shape;
+}
+
+template <class T>
+VRTextAdornment *adornmentOf(const VRDrawableObject &object)
+{
+    return static_cast<const T &>(object).textAdornment();
+}
+
+class TextAdornmentAccess : public ::testing::TestWithParam<TextOwnerCase>
+{
+};
+
+} // namespace
+
+TEST_P(TextAdornmentAccess, DescribesTheObjectsTextWithoutChangingTheDrawing)
+{
+    auto object = GetParam().make();
+    const QImage before = rendered(*object);
+
+    VRTextAdornment *adornment = GetParam().adornment(*object);
+    ASSERT_NE(adornment, nullptr);
+    const VRTextBlock expected = sampleText();
+    EXPECT_EQ(adornment->string(), QStringLiteral("Sample text"));
+    EXPECT_EQ(adornment->font().pointSizeF(), 17);
+    EXPECT_EQ(adornment->colour(), expected.colour());
+    EXPECT_EQ(adornment->alignment(), 1);
+    EXPECT_EQ(adornment->verticalAlignment(), 2);
+    EXPECT_DOUBLE_EQ(adornment->angleInDegrees(), 30);
+    // One renderer per object, following later edits of the text.
+    EXPECT_EQ(GetParam().adornment(*object), adornment);
+    object->setTextContent(QTextDocumentFragment::fromPlainText(QStringLiteral("Changed")));
+    EXPECT_EQ(GetParam().adornment(*object)->string(), QStringLiteral("Changed"));
+    object->setTextContent(QTextDocumentFragment::fromPlainText(QStringLiteral("Sample text")));
+
+    EXPECT_EQ(rendered(*object), before);
+    // Copies get their own.
+    auto copy = object->copy();
+    ASSERT_TRUE(copy);
+    EXPECT_NE(GetParam().adornment(*copy), adornment);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    TextOwners, TextAdornmentAccess,
+    ::testing::Values(TextOwnerCase{"QntTextShape", shapeWithText<QntTextShape>, adornmentOf<QntTextShape>},
+                      TextOwnerCase{"VRTextShape", shapeWithText<VRTextShape>, adornmentOf<VRTextShape>},
+                      TextOwnerCase{"QntTextCell", shapeWithText<QntTextCell>, adornmentOf<QntTextCell>},
+                      TextOwnerCase{"QntConnector",
+                                    [] {
+                                        auto connector = std::make_shared<QntConnector>();
+                                        connector->setEnds(QPointF(20, 80), QPointF(220, 80));
+                                        connector->setLabel(sampleText());
+                                        return std::static_pointer_cast<VRDrawableObject>(connector);
+                                    },
+                                    adornmentOf<QntConnector>}),
+    [](const ::testing::TestParamInfo<TextOwnerCase> &info) { return std::string(info.param.name); });
+
+TEST(TextAdornmentAccess, AConnectorsLabelPlacementMapsToTheRenderersLayout)
+{
+    QntConnector connector;
+    connector.setEnds(QPointF(0, 0), QPointF(100, 0));
+    EXPECT_EQ(connector.textAdornment()->layoutMode(), 1);
+    connector.setLayoutMode(2);
+    EXPECT_EQ(connector.textAdornment()->layoutMode(), 2);
+    connector.setLayoutMode(40);
+    EXPECT_EQ(connector.textAdornment()->layoutMode(), 40);
+}

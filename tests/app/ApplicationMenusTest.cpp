@@ -11,11 +11,13 @@
 #include "framework/view/VRDrawingTool.h"
 #include "platform/QntPaths.h"
 #include "platform/UserDefaults.h"
+#include "TestDocumentController.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMenu>
@@ -26,6 +28,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -44,13 +47,7 @@ bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 10000)
 
 QntDocumentController &controller()
 {
-    static QntDocumentController *made = [] {
-        auto *c = new QntDocumentController(qApp);
-        c->setErrorPresenter([](const QString &, QWidget *) {});
-        c->setClosePrompt([](Document *, QWidget *) { return DocumentController::CloseChoice::DontSave; });
-        return c;
-    }();
-    return *made;
+    return testDocumentController();
 }
 
 QStringList titles(QMenu *menu)
@@ -96,6 +93,7 @@ protected:
         }
         controller();
         UserDefaults::standardUserDefaults().removeObjectForKey(kQntToolPaletteIsVisibleKey());
+        m_notationsBefore = notationsFolderEntries();
     }
     void TearDown() override
     {
@@ -103,6 +101,27 @@ protected:
             controller().removeDocument(document);
             delete document;
         }
+        // Notations a test wrote or imported would show up in every later menu and start-up
+        // window of this process; deepest first, so folders are empty when their turn comes.
+        QStringList added = notationsFolderEntries();
+        std::sort(added.begin(), added.end(), std::greater<>());
+        for (const QString &path : std::as_const(added)) {
+            if (m_notationsBefore.contains(path))
+                continue;
+            if (QFileInfo(path).isDir())
+                QDir().rmdir(path);
+            else
+                QFile::remove(path);
+        }
+    }
+    static QStringList notationsFolderEntries()
+    {
+        QStringList entries;
+        QDirIterator it(QntNotation::rootNotationsFolderPath(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            entries << it.next();
+        return entries;
     }
     static QString kQntToolPaletteIsVisibleKey() { return QStringLiteral("kQntToolPaletteIsVisible"); }
 
@@ -116,6 +135,8 @@ protected:
         document->showWindows();
         return qobject_cast<DIDizeZoziDocument *>(document);
     }
+
+    QStringList m_notationsBefore;
 };
 
 } // namespace

@@ -17,6 +17,9 @@ TEST(DIDizeZoziDocument, QualityFlagReachesEveryOpenDrawing)
         controller.addDocument(document);
         documents << document;
     }
+    // A launch earlier in this process may have read the flag from the preferences.
+    const bool before = DIDizeZoziDocument::defaultQualityModulation();
+    DIDizeZoziDocument::setDefaultQualityModulation(false);
     EXPECT_FALSE(DIDizeZoziDocument::defaultQualityModulation());
     DIDizeZoziDocument::setDefaultQualityModulation(true);
     EXPECT_TRUE(DIDizeZoziDocument::defaultQualityModulation());
@@ -27,5 +30,6 @@ TEST(DIDizeZoziDocument, QualityFlagReachesEveryOpenDrawing)
         EXPECT_FALSE(document->drawing()->dynamicQualityModulationEnabled());
         controller.removeDocument(document);
     }
+    DIDizeZoziDocument::setDefaultQualityModulation(before);
     QCoreApplication::processEvents();
 }

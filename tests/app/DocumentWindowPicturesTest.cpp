@@ -14,6 +14,7 @@
 #include "framework/VRObjectDrawingLayer.h"
 #include "framework/notations/QntNotation.h"
 #include "framework/view/VRDrawingView.h"
+#include "TestDocumentController.h"
 
 #include <QApplication>
 #include <QDir>
@@ -45,7 +46,7 @@ TEST(DocumentWindowPictures, StartUpAndDocumentWindows)
         GTEST_SKIP() << "QNT_SCREENSHOT_DIR is not set";
     QDir().mkpath(folder);
     ASSERT_TRUE(QntNotation::copyNotationsFromBundleToAppSupportFolder().ok());
-    auto *controller = new QntDocumentController(qApp);
+    QntDocumentController *controller = &testDocumentController();
     controller->newDocument();
     QntStartUpController *startUp = QntDocumentController::startUpController();
     ASSERT_NE(startUp, nullptr);

@@ -22,6 +22,7 @@
 #include "framework/notations/QntNotation.h"
 #include "framework/view/VRDrawingView.h"
 #include "platform/UserDefaults.h"
+#include "TestDocumentController.h"
 
 #include <QAction>
 #include <QApplication>
@@ -54,13 +55,7 @@ bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 5000)
 
 QntDocumentController &controller()
 {
-    static QntDocumentController *made = [] {
-        auto *c = new QntDocumentController(qApp);
-        c->setErrorPresenter([](const QString &, QWidget *) {});
-        c->setClosePrompt([](Document *, QWidget *) { return DocumentController::CloseChoice::DontSave; });
-        return c;
-    }();
-    return *made;
+    return testDocumentController();
 }
 
 class DocumentWindow : public ::testing::Test
@@ -90,20 +85,29 @@ protected:
         }
     }
 
-    // Picks the notation in the start-up window as a user would, and answers its document.
+    // Picks the notation in the start-up window as a user would, and answers its document:
+    // null, with the failure recorded, when any step goes wrong.
     DIDizeZoziDocument *newDocumentWithNotation(const QString &group, const QString &notation)
+    {
+        DIDizeZoziDocument *made = nullptr;
+        pickNotation(group, notation, &made);
+        return made;
+    }
+    void pickNotation(const QString &group, const QString &notation, DIDizeZoziDocument **made)
     {
         controller().newDocument();
         QntStartUpController *startUp = QntDocumentController::startUpController();
-        EXPECT_TRUE(startUp && startUp->window()->isVisible());
-        EXPECT_TRUE(startUp->selectGroupNamed(group)) << group.toStdString();
+        ASSERT_NE(startUp, nullptr);
+        ASSERT_TRUE(startUp->window()->isVisible());
+        ASSERT_TRUE(startUp->selectGroupNamed(group)) << group.toStdString();
         startUp->outlineViewAction();
-        EXPECT_TRUE(startUp->selectNotationNamed(notation)) << notation.toStdString();
+        ASSERT_TRUE(startUp->selectNotationNamed(notation)) << notation.toStdString();
         const int before = int(controller().documents().size());
         startUp->okAction();
-        EXPECT_EQ(int(controller().documents().size()), before + 1);
+        ASSERT_EQ(int(controller().documents().size()), before + 1);
         EXPECT_FALSE(startUp->window()->isVisible());
-        return qobject_cast<DIDizeZoziDocument *>(controller().documents().last());
+        *made = qobject_cast<DIDizeZoziDocument *>(controller().documents().last());
+        ASSERT_NE(*made, nullptr);
     }
 
     static void addRectangle(DIDizeZoziDocument &document, QRectF frame)
@@ -190,6 +194,7 @@ TEST_F(DocumentWindow, PickingANotationOpensAWindowWhoseColumnListsItsSections)
 TEST_F(DocumentWindow, CollapsingASectionIsRememberedForTheNextWindow)
 {
     DIDizeZoziDocument *first = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(first, nullptr);
     CXCollapsibleView *style = first->sectionForView(DIDizeZoziDocument::Section::Style);
     ASSERT_NE(style, nullptr);
     style->toggleExpansionState();
@@ -203,6 +208,7 @@ TEST_F(DocumentWindow, CollapsingASectionIsRememberedForTheNextWindow)
     EXPECT_TRUE(stored.readAll().contains("kQntStyleViewCollapsed"));
 
     DIDizeZoziDocument *second = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(second, nullptr);
     EXPECT_FALSE(second->sectionForView(DIDizeZoziDocument::Section::Style)->expanded());
     EXPECT_TRUE(second->sectionForView(DIDizeZoziDocument::Section::Text)->expanded());
     // Opening it again clears the key.
@@ -213,6 +219,7 @@ TEST_F(DocumentWindow, CollapsingASectionIsRememberedForTheNextWindow)
 TEST_F(DocumentWindow, SwitchingTheColumnOffAndOnRestoresTheLayout)
 {
     DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(document, nullptr);
     document->window()->resize(1200, 800);
     QApplication::processEvents();
     const QRect split = document->splitView()->geometry();
@@ -226,6 +233,7 @@ TEST_F(DocumentWindow, SwitchingTheColumnOffAndOnRestoresTheLayout)
 
     // A window opened meanwhile starts with the column off.
     DIDizeZoziDocument *other = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(other, nullptr);
     EXPECT_TRUE(other->isInspectorSwitchedOff());
     EXPECT_EQ(other->inspectorView()->width(), 0);
 
@@ -239,7 +247,9 @@ TEST_F(DocumentWindow, AnEditMarksTheWindowAutosavesAndUndoClearsTheMarkOfThatWi
 {
     DIDizeZoziDocument::setAutosaveDelayForNewWindows(0.2);
     DIDizeZoziDocument *a = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(a, nullptr);
     DIDizeZoziDocument *b = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(b, nullptr);
     DIDizeZoziDocument::setAutosaveDelayForNewWindows(10.0);
     EXPECT_DOUBLE_EQ(a->autosavingDelay(), 0.2);
     EXPECT_FALSE(a->isDocumentEdited());
@@ -263,6 +273,7 @@ TEST_F(DocumentWindow, AnEditMarksTheWindowAutosavesAndUndoClearsTheMarkOfThatWi
 TEST_F(DocumentWindow, MovingOrResizingTheWindowClosesAttachedWindowsAndHidesTheInfoPanel)
 {
     DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(document, nullptr);
     int closes = 0;
     int hides = 0;
     NotificationCenter &center = NotificationCenter::defaultCenter();
@@ -309,6 +320,7 @@ TEST_F(DocumentWindow, MovingOrResizingTheWindowClosesAttachedWindowsAndHidesThe
 TEST_F(DocumentWindow, OverlayShowsOverTheDrawingUntilEnded)
 {
     DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(document, nullptr);
     OXOverlayController *overlay = document->overlayController();
     ASSERT_NE(overlay, nullptr);
     EXPECT_FALSE(overlay->isOverlay());
@@ -323,6 +335,7 @@ TEST_F(DocumentWindow, OverlayShowsOverTheDrawingUntilEnded)
 TEST_F(DocumentWindow, SelectingAPlainShapeRelabelsTheColoursSection)
 {
     DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(document, nullptr);
     auto *layer = document->drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
     ASSERT_NE(layer, nullptr);
     auto shape = std::make_shared<VRDrawableShape>();
@@ -356,6 +369,7 @@ TEST_F(DocumentWindow, AnUnreadableStencilShowsTheMessageAndChangesNothing)
 TEST_F(DocumentWindow, AnEditedUntitledDocumentComesBackAfterARestart)
 {
     DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(document, nullptr);
     addRectangle(*document, QRectF(100, 100, 120, 60));
     ASSERT_TRUE(document->isDocumentEdited());
     controller().prepareForTermination();
@@ -455,6 +469,7 @@ TEST_F(DocumentWindow, ACustomisableNotationInsertsTheColoursSectionOnceForADire
     auto token = NotificationCenter::defaultCenter().addObserver(kQntNewDocumentCreatedNotification, nullptr,
                                                                  [&](const Notification &) { ++created; });
     DIDizeZoziDocument *document = newDocumentWithNotation("Misc", "Customizable Style");
+    ASSERT_NE(document, nullptr);
     EXPECT_EQ(created, 1);
     auto *layer = document->drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
     auto plain = std::make_shared<VRDrawableShape>();
@@ -484,6 +499,7 @@ TEST_F(DocumentWindow, ACustomisableNotationInsertsTheColoursSectionOnceForADire
 TEST_F(DocumentWindow, AMultipleSelectionShowsTheSizeAndOriginOfItsUnion)
 {
     DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(document, nullptr);
     auto *layer = document->drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
     auto a = std::make_shared<VRDrawableShape>();
     a->setSize(QSizeF(100, 50));
@@ -507,6 +523,7 @@ TEST_F(DocumentWindow, AMultipleSelectionShowsTheSizeAndOriginOfItsUnion)
 TEST_F(DocumentWindow, TheSequencePaneComesWithTheSequenceNotationAndSwitchesBack)
 {
     DIDizeZoziDocument *document = newDocumentWithNotation("UML", "UML Sequence Diagram");
+    ASSERT_NE(document, nullptr);
     document->window()->resize(1200, 800);
     QApplication::processEvents();
     EXPECT_TRUE(document->sequenceView()->isVisible());
@@ -525,17 +542,21 @@ TEST_F(DocumentWindow, TheSequencePaneComesWithTheSequenceNotationAndSwitchesBac
     EXPECT_EQ(document->switchSequenceDiagramMenuItem()->text(), "Sequence Diagram");
 
     DIDizeZoziDocument *commands = newDocumentWithNotation("CommandDriven", "Command Driven Style");
+    ASSERT_NE(commands, nullptr);
     EXPECT_FALSE(commands->isSequenceViewSwitchedOff());
     EXPECT_FALSE(commands->isCommandViewSwitchedOff());
     EXPECT_EQ(commands->switchSequenceDiagramMenuItem()->text(), "Commands editor");
     DIDizeZoziDocument *plain = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(plain, nullptr);
     EXPECT_FALSE(plain->switchSequenceDiagramMenuItem()->isVisible());
 }
 
 TEST_F(DocumentWindow, TheZoomSliderFollowsTheDrawingViewAndZoomsIt)
 {
     DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(document, nullptr);
     DIDizeZoziDocument *other = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(other, nullptr);
     document->mainView()->setScale(1.5);
     EXPECT_EQ(document->zoomSlider()->value(), 150);
     EXPECT_EQ(document->zoomLabel()->text(), "150.0%");
@@ -549,6 +570,7 @@ TEST_F(DocumentWindow, TheZoomSliderFollowsTheDrawingViewAndZoomsIt)
 TEST_F(DocumentWindow, ClosingTheWindowClosesItsDocument)
 {
     DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(document, nullptr);
     QPointer<DIDizeZoziDocument> watched(document);
     addRectangle(*document, QRectF(10, 10, 40, 40));
     int closes = 0;

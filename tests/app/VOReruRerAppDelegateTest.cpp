@@ -12,6 +12,7 @@
 #include "platform/QntPaths.h"
 #include "platform/UserDefaults.h"
 #include "telemetry/platform/Host.h"
+#include "TestDocumentController.h"
 
 #include <QAction>
 #include <QApplication>
@@ -28,13 +29,7 @@ namespace {
 
 QntDocumentController &documentController()
 {
-    static QntDocumentController *controller = [] {
-        auto *made = new QntDocumentController(qApp);
-        // Files that cannot be read are reported without a modal box.
-        made->setErrorPresenter([](const QString &, QWidget *) {});
-        return made;
-    }();
-    return *controller;
+    return testDocumentController();
 }
 
 bool startUpWindowVisible()

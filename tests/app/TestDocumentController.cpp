@@ -1,0 +1,67 @@
+#include "TestDocumentController.h"
+
+#include "app/QntDocumentController.h"
+#include "platform/Document.h"
+
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QntDocumentController *g_controller = nullptr;
+
+QntDocumentController *makeController()
+{
+    auto *controller = new QntDocumentController(qApp);
+    controller->setErrorPresenter([](const QString &, QWidget *) {});
+    controller->setClosePrompt([](Document *, QWidget *) { return DocumentController::CloseChoice::DontSave; });
+    return controller;
+}
+
+// Made before any test: a test that only asks for the shared controller would otherwise get
+// a plain one that knows no document type.
+class DocumentControllerEnvironment : public ::testing::Environment
+{
+public:
+    void SetUp() override
+    {
+        QntDocumentController &controller = testDocumentController();
+        ASSERT_EQ(&DocumentController::sharedDocumentController(), &controller);
+    }
+};
+
+// Quitting is for good: a controller that went through it no longer keeps the list of open
+// documents, so the tests after one that quits get a fresh controller.
+class ControllerAfterTermination : public ::testing::EmptyTestEventListener
+{
+public:
+    void OnTestEnd(const ::testing::TestInfo &) override
+    {
+        if (!g_controller || !g_controller->isTerminating())
+            return;
+        for (Document *document : g_controller->documents()) {
+            g_controller->removeDocument(document);
+            delete document;
+        }
+        delete g_controller;
+        g_controller = makeController();
+    }
+};
+
+[[maybe_unused]] ::testing::Environment *const environment =
+    ::testing::AddGlobalTestEnvironment(new DocumentControllerEnvironment);
+
+[[maybe_unused]] const bool listening = [] {
+    ::testing::UnitTest::GetInstance()->listeners().Append(new ControllerAfterTermination);
+    return true;
+}();
+
+} // namespace
+
+QntDocumentController &testDocumentController()
+{
+    if (!g_controller)
+        g_controller = makeController();
+    return *g_controller;
+}

@@ -23,7 +23,7 @@ class QntNotation;
 
 using QntNotationRef = std::shared_ptr<QntNotation>;
 
-// One element of a notation list. Part 5.102 reads elementId and tooltip.
+// One element of a notation list; the shape library reads its elementId and tooltip.
 struct QntElementRecord {
     QString elementId;
     QString title;

@@ -49,8 +49,8 @@ uint64_t formatInto(char *buffer, uint64_t capacity, const char *format, va_list
             out.put(*p);
             continue;
         }
-        const char spec = *++p;
-        switch (spec) {
+        const char conversion = *++p;
+        switch (conversion) {
         case 'p':
             out.put("0x");
             putUnsigned(out, reinterpret_cast<uint64_t>(va_arg(args, void *)), 16);
@@ -78,7 +78,7 @@ uint64_t formatInto(char *buffer, uint64_t capacity, const char *format, va_list
             break;
         default:
             out.put('%');
-            out.put(spec);
+            out.put(conversion);
             break;
         }
     }

@@ -207,6 +207,32 @@ bool VRDrawingDocument::writeToURL(const QString &path, QString *errorMessage)
     return result.ok();
 }
 
+void VRDrawingDocument::undoableStep(const QString &actionName, const std::function<void()> &body,
+                                     VRObjectDrawingLayer *selectionLayer)
+{
+    VRUndoManager *um = undoManager();
+    um->beginUndoGrouping();
+    if (selectionLayer)
+        selectionLayer->recordSelectionForUndo();
+    body();
+    if (selectionLayer)
+        selectionLayer->commitSelectionUndoWithActionName(actionName);
+    um->endUndoGrouping();
+    um->setActionName(actionName);
+}
+
+void VRDrawingDocument::addAndSelect(VRObjectDrawingLayer *layer, const VRObjectList &objects,
+                                     const QString &actionName)
+{
+    undoableStep(
+        actionName,
+        [&] {
+            layer->addObjectsFromArray(objects);
+            layer->exchangeSelectionWithObjectsFromArray(objects);
+        },
+        layer);
+}
+
 bool VRDrawingDocument::forwardToView(const char *action, QObject *sender)
 {
     QWidget *view = m_mainViewWidget;
@@ -223,20 +249,18 @@ void VRDrawingDocument::enlarge(int dx, int dy, bool shiftContent)
 {
     const QRectF page = m_drawing->printInfo().imageablePageBounds();
     const QSizeF grow(dx * page.width(), dy * page.height());
-    VRUndoManager *um = undoManager();
-    um->beginUndoGrouping();
-    const QSizeF size = m_drawing->drawingSize();
-    m_drawing->setDrawingSize(QSizeF(size.width() + grow.width(), size.height() + grow.height()));
-    if (shiftContent) {
-        for (int i = 0; i < m_drawing->countOfLayers(); ++i) {
-            if (auto *owner = dynamic_cast<VRObjectOwnerLayer *>(m_drawing->objectInLayersAtIndex(i))) {
-                for (const auto &o : owner->objects())
-                    o->moveBy(QPointF(grow.width(), grow.height()));
+    undoableStep(QStringLiteral("Enlarge Drawing"), [&] {
+        const QSizeF size = m_drawing->drawingSize();
+        m_drawing->setDrawingSize(QSizeF(size.width() + grow.width(), size.height() + grow.height()));
+        if (shiftContent) {
+            for (int i = 0; i < m_drawing->countOfLayers(); ++i) {
+                if (auto *owner = dynamic_cast<VRObjectOwnerLayer *>(m_drawing->objectInLayersAtIndex(i))) {
+                    for (const auto &o : owner->objects())
+                        o->moveBy(QPointF(grow.width(), grow.height()));
+                }
             }
         }
-    }
-    um->endUndoGrouping();
-    um->setActionName(QStringLiteral("Enlarge Drawing"));
+    });
 }
 
 void VRDrawingDocument::enlargeRightAction(QObject *)
@@ -267,17 +291,15 @@ void VRDrawingDocument::newLayerWithSelection(QObject *sender)
     if (!layer || layer->countOfSelection() == 0)
         return;
     const VRObjectList moving = layer->selection();
-    VRUndoManager *um = undoManager();
-    um->beginUndoGrouping();
-    auto newLayer = std::make_shared<VRObjectDrawingLayer>();
-    newLayer->setName(QStringLiteral("Layer %1").arg(m_drawing->layersOfClass(VRObjectOwnerLayer::staticClass()).size() + 1));
-    m_drawing->insertLayer(newLayer, std::max(0, m_drawing->indexOfLayer(layer)), false);
-    layer->removeObjectsInArray(moving);
-    newLayer->addObjectsFromArray(moving);
-    m_drawing->setActiveLayer(newLayer.get());
-    newLayer->exchangeSelectionWithObjectsFromArray(moving);
-    um->endUndoGrouping();
-    um->setActionName(QStringLiteral("New Layer With Selection"));
+    undoableStep(QStringLiteral("New Layer With Selection"), [&] {
+        auto newLayer = std::make_shared<VRObjectDrawingLayer>();
+        newLayer->setName(QStringLiteral("Layer %1").arg(m_drawing->layersOfClass(VRObjectOwnerLayer::staticClass()).size() + 1));
+        m_drawing->insertLayer(newLayer, std::max(0, m_drawing->indexOfLayer(layer)), false);
+        layer->removeObjectsInArray(moving);
+        newLayer->addObjectsFromArray(moving);
+        m_drawing->setActiveLayer(newLayer.get());
+        newLayer->exchangeSelectionWithObjectsFromArray(moving);
+    });
 }
 
 void VRDrawingDocument::toggleGridVisible(QObject *sender)
@@ -401,16 +423,10 @@ void VRDrawingDocument::paste(QObject *sender)
     const VRObjectList objects = VRDrawableObject::nativeObjectsFromPasteboard(QGuiApplication::clipboard()->mimeData());
     if (objects.isEmpty())
         return;
-    VRUndoManager *um = undoManager();
-    um->beginUndoGrouping();
+    // Pasted objects are not in a drawing yet, so moving them records nothing.
     for (const auto &o : objects)
         o->moveBy(QPointF(kPasteOffset, kPasteOffset));
-    layer->recordSelectionForUndo();
-    layer->addObjectsFromArray(objects);
-    layer->exchangeSelectionWithObjectsFromArray(objects);
-    layer->commitSelectionUndoWithActionName(QStringLiteral("Paste"));
-    um->endUndoGrouping();
-    um->setActionName(QStringLiteral("Paste"));
+    addAndSelect(layer, objects, QStringLiteral("Paste"));
 }
 
 void VRDrawingDocument::deleteSelection(QObject *sender)
@@ -437,14 +453,7 @@ void VRDrawingDocument::duplicate(QObject *sender)
     if (!layer || layer->countOfSelection() == 0)
         return;
     const VRObjectList copies = layer->linearDuplicate(layer->selection(), QSizeF(kPasteOffset, kPasteOffset), 1);
-    VRUndoManager *um = undoManager();
-    um->beginUndoGrouping();
-    layer->recordSelectionForUndo();
-    layer->addObjectsFromArray(copies);
-    layer->exchangeSelectionWithObjectsFromArray(copies);
-    layer->commitSelectionUndoWithActionName(QStringLiteral("Duplicate"));
-    um->endUndoGrouping();
-    um->setActionName(QStringLiteral("Duplicate"));
+    addAndSelect(layer, copies, QStringLiteral("Duplicate"));
 }
 
 void VRDrawingDocument::group(QObject *sender)
@@ -464,16 +473,15 @@ void VRDrawingDocument::group(QObject *sender)
     }
     if (members.size() < 2)
         return;
-    VRUndoManager *um = undoManager();
-    um->beginUndoGrouping();
-    layer->recordSelectionForUndo();
-    layer->removeObjectsInArray(members);
-    auto group = VRShapeGroup::groupWithObjects(members);
-    layer->insertObjects({group}, top - int(members.size()) + 1);
-    layer->exchangeSelectionWithObjectsFromArray({group});
-    layer->commitSelectionUndoWithActionName(QStringLiteral("Group"));
-    um->endUndoGrouping();
-    um->setActionName(QStringLiteral("Group"));
+    undoableStep(
+        QStringLiteral("Group"),
+        [&] {
+            layer->removeObjectsInArray(members);
+            auto group = VRShapeGroup::groupWithObjects(members);
+            layer->insertObjects({group}, top - int(members.size()) + 1);
+            layer->exchangeSelectionWithObjectsFromArray({group});
+        },
+        layer);
 }
 
 void VRDrawingDocument::ungroup(QObject *sender)
@@ -490,19 +498,18 @@ void VRDrawingDocument::ungroup(QObject *sender)
     }
     if (groups.isEmpty())
         return;
-    VRUndoManager *um = undoManager();
-    um->beginUndoGrouping();
-    layer->recordSelectionForUndo();
-    VRObjectList members;
-    for (const auto &g : groups) {
-        auto group = std::static_pointer_cast<VRShapeGroup>(g);
-        members.append(group->groupObjects());
-        group->ungroupToLayer(*layer);
-    }
-    layer->exchangeSelectionWithObjectsFromArray(members);
-    layer->commitSelectionUndoWithActionName(QStringLiteral("Ungroup"));
-    um->endUndoGrouping();
-    um->setActionName(QStringLiteral("Ungroup"));
+    undoableStep(
+        QStringLiteral("Ungroup"),
+        [&] {
+            VRObjectList members;
+            for (const auto &g : groups) {
+                auto group = std::static_pointer_cast<VRShapeGroup>(g);
+                members.append(group->groupObjects());
+                group->ungroupToLayer(*layer);
+            }
+            layer->exchangeSelectionWithObjectsFromArray(members);
+        },
+        layer);
 }
 
 void VRDrawingDocument::bringToFront(QObject *sender)
@@ -512,12 +519,10 @@ void VRDrawingDocument::bringToFront(QObject *sender)
     VRObjectDrawingLayer *layer = activeObjectLayer();
     if (!layer)
         return;
-    VRUndoManager *um = undoManager();
-    um->beginUndoGrouping();
-    for (const auto &o : layer->selectedAvailableObjects())
-        layer->moveObjectToTop(o);
-    um->endUndoGrouping();
-    um->setActionName(QStringLiteral("Bring to Front"));
+    undoableStep(QStringLiteral("Bring to Front"), [&] {
+        for (const auto &o : layer->selectedAvailableObjects())
+            layer->moveObjectToTop(o);
+    });
 }
 
 void VRDrawingDocument::sendToBack(QObject *sender)
@@ -527,11 +532,9 @@ void VRDrawingDocument::sendToBack(QObject *sender)
     VRObjectDrawingLayer *layer = activeObjectLayer();
     if (!layer)
         return;
-    VRUndoManager *um = undoManager();
-    um->beginUndoGrouping();
-    const VRObjectList selected = layer->selectedAvailableObjects();
-    for (auto it = selected.crbegin(); it != selected.crend(); ++it)
-        layer->moveObjectToBottom(*it);
-    um->endUndoGrouping();
-    um->setActionName(QStringLiteral("Send to Back"));
+    undoableStep(QStringLiteral("Send to Back"), [&] {
+        const VRObjectList selected = layer->selectedAvailableObjects();
+        for (auto it = selected.crbegin(); it != selected.crend(); ++it)
+            layer->moveObjectToBottom(*it);
+    });
 }

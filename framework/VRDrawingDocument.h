@@ -9,6 +9,7 @@
 #include <QUrl>
 #include <QVariantMap>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -97,6 +98,12 @@ public slots:
 private:
     // Hands an action to the main view when it implements it; true when it did.
     bool forwardToView(const char *action, QObject *sender);
+    // Runs one user action as a single undo step with the given name; with a layer, the change of
+    // that layer's selection is part of the step.
+    void undoableStep(const QString &actionName, const std::function<void()> &body,
+                      VRObjectDrawingLayer *selectionLayer = nullptr);
+    // Adds objects to the layer and selects them, as one undo step.
+    void addAndSelect(VRObjectDrawingLayer *layer, const VRObjectList &objects, const QString &actionName);
     void enlarge(int dx, int dy, bool shiftContent);
     void watchUndoManager();
     VRObjectDrawingLayer *activeObjectLayer() const;

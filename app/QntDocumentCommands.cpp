@@ -135,20 +135,22 @@ void QntDocumentCommands::sendAutoRevert(bool on, QObject *sender)
         m_document.switchOffAutoRevertAction(sender);
 }
 
-void QntDocumentCommands::selectToolAction(const QString &senderLabel, QObject *sender)
+void QntDocumentCommands::useTool(const QString &name, bool autoRevert, QObject *sender)
 {
-    VRDrawingTool *tool = VRDrawingTool::drawingToolWithName(senderLabel);
-    sendAutoRevert(true, sender);
+    VRDrawingTool *tool = VRDrawingTool::drawingToolWithName(name);
+    sendAutoRevert(autoRevert, sender);
     if (tool)
         tool->set();
 }
 
+void QntDocumentCommands::selectToolAction(const QString &senderLabel, QObject *sender)
+{
+    useTool(senderLabel, true, sender);
+}
+
 void QntDocumentCommands::moveStickySpotToolAction(QObject *sender)
 {
-    VRDrawingTool *tool = VRDrawingTool::drawingToolWithName(QStringLiteral("Select Sticky Spot"));
-    sendAutoRevert(false, sender);
-    if (tool)
-        tool->set();
+    useTool(QStringLiteral("Select Sticky Spot"), false, sender);
 }
 
 void QntDocumentCommands::zoomToolAction(QObject *sender)
@@ -165,36 +167,24 @@ void QntDocumentCommands::zoomToolAction(QObject *sender)
 
 void QntDocumentCommands::panToolAction(const QString &senderLabel, QObject *sender)
 {
-    VRDrawingTool *tool = VRDrawingTool::drawingToolWithName(senderLabel);
-    sendAutoRevert(false, sender);
-    if (tool)
-        tool->set();
+    useTool(senderLabel, false, sender);
 }
 
 void QntDocumentCommands::tableToolAction(QObject *sender)
 {
-    VRDrawingTool *tool = VRDrawingTool::drawingToolWithName(QStringLiteral("e100TABLE"));
-    sendAutoRevert(true, sender);
-    if (tool)
-        tool->set();
+    useTool(QStringLiteral("e100TABLE"), true, sender);
 }
 
 void QntDocumentCommands::styleCopyToolAction(QObject *sender)
 {
-    VRDrawingTool *tool = VRDrawingTool::drawingToolWithName(QStringLiteral("Style Copy Tool"));
-    sendAutoRevert(false, sender);
-    if (tool)
-        tool->set();
+    useTool(QStringLiteral("Style Copy Tool"), false, sender);
 }
 
 void QntDocumentCommands::connectorToolAction(const QString &itemIdentifier, QObject *sender)
 {
     const QString name = itemIdentifier == QLatin1String("ConnectorDoubleToolItemId") ? kVRQntDoubleTextConnectorToolName
                                                                                       : kVRQntConnectorToolName;
-    VRDrawingTool *tool = VRDrawingTool::drawingToolWithName(name);
-    sendAutoRevert(true, sender);
-    if (tool)
-        tool->set();
+    useTool(name, true, sender);
 }
 
 void QntDocumentCommands::toolButtonMatrixAction(const QString &cellTitle, VRDrawingTool *tool, QObject *sender)

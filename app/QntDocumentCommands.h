@@ -96,6 +96,8 @@ private:
     void finishDuplication(VRObjectDrawingLayer &layer, const VRObjectList &copies,
                            const QString &actionName);
     void sendAutoRevert(bool on, QObject *sender);
+    // Looks the tool up by name, sets auto-revert as asked and makes the tool current.
+    void useTool(const QString &name, bool autoRevert, QObject *sender);
     void showExportError(const QString &path, const QString &reason);
     QWidget *windowForSheet() const;
 

@@ -52,22 +52,26 @@ void CXAnimatingOutlineView::setDelegate(CXAnimatingOutlineViewDelegate *delegat
     if (!delegate)
         return;
     NotificationCenter &center = NotificationCenter::defaultCenter();
-    m_delegateTokens.push_back(center.addObserver(kItemWillExpandNotification, this, [this](const Notification &n) {
-        if (m_delegate)
-            m_delegate->outlineViewItemWillExpand(n);
-    }));
-    m_delegateTokens.push_back(center.addObserver(kItemDidExpandNotification, this, [this](const Notification &n) {
-        if (m_delegate)
-            m_delegate->outlineViewItemDidExpand(n);
-    }));
-    m_delegateTokens.push_back(center.addObserver(kItemWillCollapseNotification, this, [this](const Notification &n) {
-        if (m_delegate)
-            m_delegate->outlineViewItemWillCollapse(n);
-    }));
-    m_delegateTokens.push_back(center.addObserver(kItemDidCollapseNotification, this, [this](const Notification &n) {
-        if (m_delegate)
-            m_delegate->outlineViewItemDidCollapse(n);
-    }));
+    m_delegateTokens.push_back(
+        center.addObserver(kItemWillExpandNotification, this, [this](const Notification &n) {
+            if (m_delegate)
+                m_delegate->outlineViewItemWillExpand(n);
+        }));
+    m_delegateTokens.push_back(
+        center.addObserver(kItemDidExpandNotification, this, [this](const Notification &n) {
+            if (m_delegate)
+                m_delegate->outlineViewItemDidExpand(n);
+        }));
+    m_delegateTokens.push_back(
+        center.addObserver(kItemWillCollapseNotification, this, [this](const Notification &n) {
+            if (m_delegate)
+                m_delegate->outlineViewItemWillCollapse(n);
+        }));
+    m_delegateTokens.push_back(
+        center.addObserver(kItemDidCollapseNotification, this, [this](const Notification &n) {
+            if (m_delegate)
+                m_delegate->outlineViewItemDidCollapse(n);
+        }));
 }
 
 double CXAnimatingOutlineView::separation() const
@@ -85,8 +89,9 @@ QList<CXCollapsibleView *> CXAnimatingOutlineView::items() const
     return list;
 }
 
-CXCollapsibleView *CXAnimatingOutlineView::makeSection(QWidget *view, const QRect &frame, const QIcon &image,
-                                                       const QString &label, bool expanded)
+CXCollapsibleView *CXAnimatingOutlineView::makeSection(QWidget *view, const QRect &frame,
+                                                       const QIcon &image, const QString &label,
+                                                       bool expanded)
 {
     auto *section = new CXCollapsibleView(frame, view, expanded, this);
     section->disclosureBar()->setLabel(label);
@@ -97,20 +102,24 @@ CXCollapsibleView *CXAnimatingOutlineView::makeSection(QWidget *view, const QRec
 
 void CXAnimatingOutlineView::observeSection(CXCollapsibleView *section)
 {
-    m_sectionTokens.emplace_back(section, NotificationCenter::defaultCenter().addObserver(
-                                              CXCollapsibleView::kDetailViewDidChangeFrameNotification, section,
-                                              [this](const Notification &) { layoutSections(); }));
+    m_sectionTokens.emplace_back(section,
+                                 NotificationCenter::defaultCenter().addObserver(
+                                     CXCollapsibleView::kDetailViewDidChangeFrameNotification,
+                                     section, [this](const Notification &) { layoutSections(); }));
 }
 
-CXCollapsibleView *CXAnimatingOutlineView::addView(QWidget *view, const QIcon &image, const QString &label,
-                                                   bool expanded, bool animate)
+CXCollapsibleView *CXAnimatingOutlineView::addView(QWidget *view, const QIcon &image,
+                                                   const QString &label, bool expanded,
+                                                   bool animate)
 {
     if (!view)
         return nullptr;
     const double gap = separation();
     const QList<CXCollapsibleView *> sections = items();
-    const int y = sections.isEmpty() ? int(gap) : int(sections.last()->geometry().bottom() + 1 + gap);
-    CXCollapsibleView *section = makeSection(view, QRect(0, y, width(), view->height()), image, label, expanded);
+    const int y =
+        sections.isEmpty() ? int(gap) : int(sections.last()->geometry().bottom() + 1 + gap);
+    CXCollapsibleView *section =
+        makeSection(view, QRect(0, y, width(), view->height()), image, label, expanded);
     m_sections.append(section);
     if (animate) {
         growTemporarily();
@@ -129,7 +138,8 @@ CXCollapsibleView *CXAnimatingOutlineView::addView(QWidget *view)
 }
 
 CXCollapsibleView *CXAnimatingOutlineView::insertView(QWidget *view, int row, const QIcon &image,
-                                                      const QString &label, bool expanded, bool animate)
+                                                      const QString &label, bool expanded,
+                                                      bool animate)
 {
     if (!view)
         return nullptr;
@@ -139,7 +149,8 @@ CXCollapsibleView *CXAnimatingOutlineView::insertView(QWidget *view, int row, co
         return addView(view, image, label, expanded, false);
     CXCollapsibleView *displaced = itemAtRow(row);
     const int y = int(displaced->y() + separation());
-    CXCollapsibleView *section = makeSection(view, QRect(0, y, width(), view->height()), image, label, expanded);
+    CXCollapsibleView *section =
+        makeSection(view, QRect(0, y, width(), view->height()), image, label, expanded);
     m_sections.insert(row, section);
     if (animate) {
         QList<CXViewAnimation::Entry> entries{{section, section->geometry(), section->geometry()}};
@@ -184,7 +195,8 @@ void CXAnimatingOutlineView::removeItemAtRow(int row, bool animate)
         removeItem(item, animate);
 }
 
-QList<CXViewAnimation::Entry> CXAnimatingOutlineView::slideEntriesBelow(int row, const QRect &target) const
+QList<CXViewAnimation::Entry> CXAnimatingOutlineView::slideEntriesBelow(int row,
+                                                                        const QRect &target) const
 {
     QList<CXViewAnimation::Entry> entries;
     const double gap = separation();
@@ -204,7 +216,8 @@ QList<CXViewAnimation::Entry> CXAnimatingOutlineView::slideEntriesBelow(int row,
 void CXAnimatingOutlineView::growTemporarily()
 {
     // Inside a scroll area, a growing section must not be clipped while it animates.
-    auto *scroll = qobject_cast<QScrollArea *>(parentWidget() ? parentWidget()->parentWidget() : nullptr);
+    auto *scroll =
+        qobject_cast<QScrollArea *>(parentWidget() ? parentWidget()->parentWidget() : nullptr);
     if (!scroll)
         return;
     resize(width(), std::max(scroll->viewport()->height(), height()));
@@ -234,7 +247,8 @@ void CXAnimatingOutlineView::changeExpansion(CXCollapsibleView *item, bool expan
     const auto info = expand ? item->expandAnimationInfo() : item->collapseAnimationInfo();
     if (!info)
         return;
-    postItemNotification(expand ? kItemWillExpandNotification : kItemWillCollapseNotification, item);
+    postItemNotification(expand ? kItemWillExpandNotification : kItemWillCollapseNotification,
+                         item);
     if (auto *detail = detailInterface(item->detailView())) {
         if (expand)
             detail->viewWillExpand();
@@ -294,7 +308,8 @@ void CXAnimatingOutlineView::animationDidEnd(CXViewAnimation *animation, bool re
         } else {
             const bool nowExpanded = changed->expanded();
             if (m_delegate)
-                postItemNotification(nowExpanded ? kItemDidExpandNotification : kItemDidCollapseNotification,
+                postItemNotification(nowExpanded ? kItemDidExpandNotification
+                                                 : kItemDidCollapseNotification,
                                      changed);
             if (auto *detail = detailInterface(changed->detailView())) {
                 if (nowExpanded)
@@ -310,7 +325,8 @@ void CXAnimatingOutlineView::animationDidEnd(CXViewAnimation *animation, bool re
 
 void CXAnimatingOutlineView::postItemNotification(const QString &name, CXCollapsibleView *item)
 {
-    NotificationCenter::defaultCenter().post(name, this, {{QStringLiteral("NSObject"), QVariant::fromValue(item)}});
+    NotificationCenter::defaultCenter().post(
+        name, this, {{QStringLiteral("NSObject"), QVariant::fromValue(item)}});
 }
 
 void CXAnimatingOutlineView::layoutSections()
@@ -343,7 +359,8 @@ void CXAnimatingOutlineView::updateBarBorders()
     for (int i = 1; i < sections.size(); ++i) {
         const bool aboveExpanded = sections.at(i - 1)->expanded();
         sections.at(i)->disclosureBar()->setBorderSidesMask(
-            aboveExpanded ? (CXGradientView::MinYEdge | CXGradientView::MaxYEdge) : CXGradientView::MinYEdge);
+            aboveExpanded ? (CXGradientView::MinYEdge | CXGradientView::MaxYEdge)
+                          : CXGradientView::MinYEdge);
     }
 }
 

@@ -20,10 +20,14 @@ class CXAnimatingOutlineView : public QWidget
 {
     Q_OBJECT
 public:
-    static const QString kItemWillExpandNotification;     // "CXAnimatingOutlineViewItemWillExpandNotification"
-    static const QString kItemDidExpandNotification;      // "CXAnimatingOutlineViewItemDidExpandNotification"
-    static const QString kItemWillCollapseNotification;   // "CXAnimatingOutlineViewItemWillCollapseNotification"
-    static const QString kItemDidCollapseNotification;    // "CXAnimatingOutlineViewItemDidCollapseNotification"
+    static const QString
+        kItemWillExpandNotification; // "CXAnimatingOutlineViewItemWillExpandNotification"
+    static const QString
+        kItemDidExpandNotification; // "CXAnimatingOutlineViewItemDidExpandNotification"
+    static const QString
+        kItemWillCollapseNotification; // "CXAnimatingOutlineViewItemWillCollapseNotification"
+    static const QString
+        kItemDidCollapseNotification; // "CXAnimatingOutlineViewItemDidCollapseNotification"
     static constexpr int kNotFound = -1;
 
     explicit CXAnimatingOutlineView(const QRect &frame = QRect(), QWidget *parent = nullptr);
@@ -35,11 +39,11 @@ public:
     bool allowsSingleSubviewExpansion() const { return m_allowsSingleSubviewExpansion; }
     void setAllowsSingleSubviewExpansion(bool allows) { m_allowsSingleSubviewExpansion = allows; }
 
-    CXCollapsibleView *addView(QWidget *view, const QIcon &image, const QString &label, bool expanded,
-                               bool animate = false);
+    CXCollapsibleView *addView(QWidget *view, const QIcon &image, const QString &label,
+                               bool expanded, bool animate = false);
     CXCollapsibleView *addView(QWidget *view);
-    CXCollapsibleView *insertView(QWidget *view, int row, const QIcon &image, const QString &label, bool expanded,
-                                  bool animate = false);
+    CXCollapsibleView *insertView(QWidget *view, int row, const QIcon &image, const QString &label,
+                                  bool expanded, bool animate = false);
     void removeItem(CXCollapsibleView *item, bool animate = false);
     void removeItemAtRow(int row, bool animate = false);
 
@@ -66,8 +70,8 @@ protected:
 
 private:
     double separation() const;
-    CXCollapsibleView *makeSection(QWidget *view, const QRect &frame, const QIcon &image, const QString &label,
-                                   bool expanded);
+    CXCollapsibleView *makeSection(QWidget *view, const QRect &frame, const QIcon &image,
+                                   const QString &label, bool expanded);
     void observeSection(CXCollapsibleView *section);
     QList<CXViewAnimation::Entry> slideEntriesBelow(int row, const QRect &target) const;
     void growTemporarily();

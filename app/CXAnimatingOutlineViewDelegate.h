@@ -12,8 +12,14 @@ class CXAnimatingOutlineViewDelegate
 public:
     virtual ~CXAnimatingOutlineViewDelegate() = default;
     virtual double rowSeparation() const = 0;
-    virtual bool outlineViewShouldExpandItem(CXAnimatingOutlineView *, CXCollapsibleView *) { return true; }
-    virtual bool outlineViewShouldCollapseItem(CXAnimatingOutlineView *, CXCollapsibleView *) { return true; }
+    virtual bool outlineViewShouldExpandItem(CXAnimatingOutlineView *, CXCollapsibleView *)
+    {
+        return true;
+    }
+    virtual bool outlineViewShouldCollapseItem(CXAnimatingOutlineView *, CXCollapsibleView *)
+    {
+        return true;
+    }
     virtual void outlineViewItemWillExpand(const Notification &) {}
     virtual void outlineViewItemDidExpand(const Notification &) {}
     virtual void outlineViewItemWillCollapse(const Notification &) {}

@@ -23,7 +23,8 @@ CXCollapsibleDetailView *detailInterface(QWidget *view)
 
 } // namespace
 
-CXCollapsibleView::CXCollapsibleView(const QRect &frame, QWidget *detailView, bool expanded, QWidget *parent)
+CXCollapsibleView::CXCollapsibleView(const QRect &frame, QWidget *detailView, bool expanded,
+                                     QWidget *parent)
     : QWidget(parent)
 {
     setGeometry(frame);
@@ -31,14 +32,16 @@ CXCollapsibleView::CXCollapsibleView(const QRect &frame, QWidget *detailView, bo
     const int detailHeight = detailView ? detailView->height() : 0;
     if (detailView) {
         detailView->setParent(this);
-        detailView->setGeometry(0, expanded ? kBarHeight : kBarHeight - detailHeight, frame.width(), detailHeight);
+        detailView->setGeometry(0, expanded ? kBarHeight : kBarHeight - detailHeight, frame.width(),
+                                detailHeight);
         detailView->show();
     }
     setDetailView(detailView);
     resize(frame.width(), expanded ? kBarHeight + detailHeight : kBarHeight);
     // The bar lies above the detail view, which hides behind it when collapsed.
     m_disclosureBar->raise();
-    connect(m_disclosureBar, &CXDisclosureBar::toggled, this, &CXCollapsibleView::toggleExpansionState);
+    connect(m_disclosureBar, &CXDisclosureBar::toggled, this,
+            &CXCollapsibleView::toggleExpansionState);
 }
 
 CXCollapsibleView::~CXCollapsibleView() = default;
@@ -172,8 +175,9 @@ void CXCollapsibleView::detailViewDidResize()
     if (height() == wanted)
         return;
     resize(width(), wanted);
-    NotificationCenter::defaultCenter().post(kDetailViewDidChangeFrameNotification, this,
-                                             {{QStringLiteral("NSObject"), QVariant::fromValue(this)}});
+    NotificationCenter::defaultCenter().post(
+        kDetailViewDidChangeFrameNotification, this,
+        {{QStringLiteral("NSObject"), QVariant::fromValue(this)}});
 }
 
 void CXCollapsibleView::resizeEvent(QResizeEvent *event)

@@ -22,9 +22,11 @@ public:
         AnimationType type;
     };
 
-    static const QString kDetailViewDidChangeFrameNotification;   // "CXCollapsibleViewDetailViewDidChangeFrameNotification"
+    static const QString
+        kDetailViewDidChangeFrameNotification; // "CXCollapsibleViewDetailViewDidChangeFrameNotification"
 
-    CXCollapsibleView(const QRect &frame, QWidget *detailView, bool expanded, QWidget *parent = nullptr);
+    CXCollapsibleView(const QRect &frame, QWidget *detailView, bool expanded,
+                      QWidget *parent = nullptr);
     ~CXCollapsibleView() override;
 
     CXDisclosureBar *disclosureBar() const { return m_disclosureBar; }

@@ -39,7 +39,8 @@ CXDisclosureBar::CXDisclosureBar(const QRect &frame, bool expanded, QWidget *par
     m_disclosureButton->setCheckable(true);
     m_disclosureButton->setAutoRaise(true);
     m_disclosureButton->setFocusPolicy(Qt::NoFocus);
-    m_disclosureButton->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; }"));
+    m_disclosureButton->setStyleSheet(
+        QStringLiteral("QToolButton { border: none; background: transparent; }"));
     m_disclosureButton->setIconSize(QSize(10, 10));
     m_disclosureButton->setGeometry(8, 0, 10, h);
     setDisclosureState(expanded);
@@ -52,21 +53,22 @@ CXDisclosureBar::CXDisclosureBar(const QRect &frame, bool expanded, QWidget *par
 
     m_imageViewLeft = new QLabel(this);
     m_imageViewLeft->setAlignment(Qt::AlignCenter);
-    m_imageViewLeft->setGeometry(QRectF(m_disclosureButton->geometry().right() + 1 + kGap, 1.5, kBarHeight,
-                                        kBarHeight - 3.0)
-                                     .toRect());
+    m_imageViewLeft->setGeometry(
+        QRectF(m_disclosureButton->geometry().right() + 1 + kGap, 1.5, kBarHeight, kBarHeight - 3.0)
+            .toRect());
 
     m_labelField = new QLabel(this);
     m_labelField->setObjectName(QStringLiteral("labelField"));
     m_labelField->setFont(smallSystemFont());
-    m_labelField->setStyleSheet(QStringLiteral("QLabel { color: black; background: transparent; font-weight: 600; }"));
+    m_labelField->setStyleSheet(
+        QStringLiteral("QLabel { color: black; background: transparent; font-weight: 600; }"));
     m_labelField->setTextFormat(Qt::PlainText);
     m_labelField->setWordWrap(false);
     placeSubviews();
 }
 
-CXDisclosureBar::CXDisclosureBar(const QRect &frame, const QIcon &leftImage, const QString &label, bool expanded,
-                                 QWidget *parent)
+CXDisclosureBar::CXDisclosureBar(const QRect &frame, const QIcon &leftImage, const QString &label,
+                                 bool expanded, QWidget *parent)
     : CXDisclosureBar(frame, expanded, parent)
 {
     setLeftImage(leftImage);
@@ -147,7 +149,8 @@ void CXDisclosureBar::setHasDisclosureButton(bool has)
 
 void CXDisclosureBar::placeSubviews()
 {
-    const double imageX = (hasDisclosureButton() ? m_disclosureButton->geometry().right() + 1 : 0) + kGap;
+    const double imageX =
+        (hasDisclosureButton() ? m_disclosureButton->geometry().right() + 1 : 0) + kGap;
     QRect image = m_imageViewLeft->geometry();
     image.moveLeft(int(imageX));
     m_imageViewLeft->setGeometry(image);

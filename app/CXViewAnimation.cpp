@@ -9,7 +9,8 @@ double g_timeScale = 1.0;
 QRect interpolate(const QRect &a, const QRect &b, double t)
 {
     auto mix = [t](int x, int y) { return int(std::lround(x + (y - x) * t)); };
-    return QRect(mix(a.x(), b.x()), mix(a.y(), b.y()), mix(a.width(), b.width()), mix(a.height(), b.height()));
+    return QRect(mix(a.x(), b.x()), mix(a.y(), b.y()), mix(a.width(), b.width()),
+                 mix(a.height(), b.height()));
 }
 
 } // namespace
@@ -22,7 +23,8 @@ CXViewAnimation::CXViewAnimation(QList<Entry> entries, int durationMs, QObject *
     setEndValue(1.0);
     setEasingCurve(QEasingCurve::InOutQuad);
     setDuration(std::max(0, int(durationMs * g_timeScale)));
-    connect(this, &QVariantAnimation::valueChanged, this, [this](const QVariant &value) { apply(value.toDouble()); });
+    connect(this, &QVariantAnimation::valueChanged, this,
+            [this](const QVariant &value) { apply(value.toDouble()); });
 }
 
 QWidget *CXViewAnimation::firstTarget() const

@@ -261,8 +261,8 @@ void DIDizeZoziDocument::buildWindow()
 
     // Menus: the commands of this window.
     QMenu *fileMenu = window->menuBar()->addMenu(tr("&File"));
-    QAction *newAction = fileMenu->addAction(tr("&New…"), this,
-                                             [] { DocumentController::sharedDocumentController().newDocument(); });
+    QAction *newAction = fileMenu->addAction(
+        tr("&New…"), this, [] { DocumentController::sharedDocumentController().newDocument(); });
     newAction->setShortcut(QKeySequence::New);
     QAction *openAction = fileMenu->addAction(tr("&Open…"), this, [this] {
         DocumentController::sharedDocumentController().openDocument(m_window);
@@ -271,10 +271,12 @@ void DIDizeZoziDocument::buildWindow()
     fileMenu->addSeparator();
     QAction *saveAction = fileMenu->addAction(tr("&Save"), this, [this] { save(m_window); });
     saveAction->setShortcut(QKeySequence::Save);
-    QAction *saveAsAction = fileMenu->addAction(tr("Save &As…"), this, [this] { saveAs(m_window); });
+    QAction *saveAsAction =
+        fileMenu->addAction(tr("Save &As…"), this, [this] { saveAs(m_window); });
     saveAsAction->setShortcut(QKeySequence::SaveAs);
     fileMenu->addSeparator();
-    QAction *closeAction = fileMenu->addAction(tr("&Close"), m_window, [this] { m_window->close(); });
+    QAction *closeAction =
+        fileMenu->addAction(tr("&Close"), m_window, [this] { m_window->close(); });
     closeAction->setShortcut(QKeySequence::Close);
     QMenu *editMenu = window->menuBar()->addMenu(tr("&Edit"));
     QAction *undoAction = editMenu->addAction(tr("&Undo"), this, [this] { undo(); });
@@ -285,11 +287,12 @@ void DIDizeZoziDocument::buildWindow()
     editMenu->addAction(tr("Cu&t"), this, [this] { cut(); })->setShortcut(QKeySequence::Cut);
     editMenu->addAction(tr("&Copy"), this, [this] { copy(); })->setShortcut(QKeySequence::Copy);
     editMenu->addAction(tr("&Paste"), this, [this] { paste(); })->setShortcut(QKeySequence::Paste);
-    editMenu->addAction(tr("Select &All"), this, [this] { selectAll(); })->setShortcut(QKeySequence::SelectAll);
+    editMenu->addAction(tr("Select &All"), this, [this] { selectAll(); })
+        ->setShortcut(QKeySequence::SelectAll);
     QMenu *viewMenu = window->menuBar()->addMenu(tr("&View"));
     viewMenu->addAction(tr("Show/Hide &Inspector"), this, &DIDizeZoziDocument::switchInspector);
-    m_switchSequenceDiagramMenuItem =
-        viewMenu->addAction(tr("Sequence Diagram"), this, &DIDizeZoziDocument::switchSequenceInspector);
+    m_switchSequenceDiagramMenuItem = viewMenu->addAction(
+        tr("Sequence Diagram"), this, &DIDizeZoziDocument::switchSequenceInspector);
     m_switchSequenceDiagramMenuItem->setObjectName(QStringLiteral("switchSequenceDiagramMenuItem"));
     m_switchSequenceDiagramMenuItem->setVisible(false);
     viewMenu->addAction(tr("Scroll to &Selection"), this, &DIDizeZoziDocument::scrollToSelection);
@@ -307,7 +310,8 @@ void DIDizeZoziDocument::buildWindow()
     m_toolActions = new QActionGroup(window);
     m_toolActions->setExclusive(true);
     for (const ToolItem &item : kToolItems) {
-        QAction *action = _toolbar->addAction(ToolbarIcons::icon(QString::fromLatin1(item.title)), tr(item.title));
+        QAction *action = _toolbar->addAction(ToolbarIcons::icon(QString::fromLatin1(item.title)),
+                                              tr(item.title));
         action->setObjectName(QString::fromLatin1(item.identifier));
         action->setData(QString::fromLatin1(item.toolName));
         action->setCheckable(true);
@@ -324,7 +328,8 @@ void DIDizeZoziDocument::buildWindow()
     _inspectorSwitchToolbarItem->setObjectName(QStringLiteral("InspectorToolbarItem"));
     _inspectorSwitchToolbarItem->setCheckable(true);
     _inspectorSwitchToolbarItem->setChecked(true);
-    connect(_inspectorSwitchToolbarItem, &QAction::triggered, this, &DIDizeZoziDocument::switchInspector);
+    connect(_inspectorSwitchToolbarItem, &QAction::triggered, this,
+            &DIDizeZoziDocument::switchInspector);
 
     // Content: the drawing side (library + drawing), the sequence pane below it and the
     // inspector column on the right; laid out by hand so the switches can slide them.
@@ -350,10 +355,12 @@ void DIDizeZoziDocument::buildWindow()
     _sequenceView->setObjectName(QStringLiteral("sequenceView"));
     auto *sequenceLayout = new QVBoxLayout(_sequenceView);
     sequenceLayout->setContentsMargins(6, 6, 6, 6);
-    _commandView = placeholderSection(tr("Mermaid commands"), tr("Type Mermaid text here and build the diagram."), 200);
+    _commandView = placeholderSection(tr("Mermaid commands"),
+                                      tr("Type Mermaid text here and build the diagram."), 200);
     _commandView->setParent(_sequenceView);
     _commandView->setObjectName(QStringLiteral("commandView"));
-    _sequenceScrollView = placeholderSection(tr("Sequence outline"), tr("Participants and messages of the diagram."), 200);
+    _sequenceScrollView = placeholderSection(tr("Sequence outline"),
+                                             tr("Participants and messages of the diagram."), 200);
     _sequenceScrollView->setParent(_sequenceView);
     _sequenceScrollView->setObjectName(QStringLiteral("sequenceScrollView"));
     sequenceLayout->addWidget(_commandView);
@@ -384,13 +391,15 @@ void DIDizeZoziDocument::buildWindow()
     window->statusBar()->addPermanentWidget(new QLabel(tr("Zoom"), window));
     window->statusBar()->addPermanentWidget(_zoomSlider);
     window->statusBar()->addPermanentWidget(_zoomLabel);
-    connect(_zoomSlider, &QSlider::sliderMoved, this, [this](int value) { zoomToPercentageWithTag(value); });
+    connect(_zoomSlider, &QSlider::sliderMoved, this,
+            [this](int value) { zoomToPercentageWithTag(value); });
 
     window->installEventFilter(this);
     m_window = window;
 }
 
-QWidget *DIDizeZoziDocument::placeholderSection(const QString &title, const QString &text, int height)
+QWidget *DIDizeZoziDocument::placeholderSection(const QString &title, const QString &text,
+                                                int height)
 {
     auto *view = new QWidget;
     auto *layout = new QVBoxLayout(view);
@@ -427,8 +436,10 @@ QWidget *DIDizeZoziDocument::makeSectionView(Section section)
     auto swatch = [view](const QColor &color) {
         auto *button = new QToolButton(view);
         button->setFixedSize(44, 20);
-        button->setStyleSheet(QStringLiteral("QToolButton { background: %1; border: 1px solid #888888; border-radius: 3px; }")
-                                  .arg(color.name()));
+        button->setStyleSheet(
+            QStringLiteral(
+                "QToolButton { background: %1; border: 1px solid #888888; border-radius: 3px; }")
+                .arg(color.name()));
         return button;
     };
     switch (section) {
@@ -452,7 +463,8 @@ QWidget *DIDizeZoziDocument::makeSectionView(Section section)
         auto *grid = new QWidget(view);
         auto *g = new QGridLayout(grid);
         g->setContentsMargins(0, 0, 0, 0);
-        const QStringList names{QStringLiteral("X"), QStringLiteral("Y"), QStringLiteral("W"), QStringLiteral("H")};
+        const QStringList names{QStringLiteral("X"), QStringLiteral("Y"), QStringLiteral("W"),
+                                QStringLiteral("H")};
         for (int k = 0; k < names.size(); ++k) {
             auto *field = new QLineEdit(grid);
             field->setObjectName(QStringLiteral("geometry") + names.at(k));
@@ -543,8 +555,11 @@ QWidget *DIDizeZoziDocument::makeSectionView(Section section)
     case Section::Sequence: {
         delete view;
         return section == Section::Style
-                   ? placeholderSection(tr("Style"), tr("Strokes, fills and effects of the selected object."), 70)
-                   : placeholderSection(tr("Sequence"), tr("Entity size, padding and font of the sequence diagram."), 70);
+                   ? placeholderSection(
+                       tr("Style"), tr("Strokes, fills and effects of the selected object."), 70)
+                   : placeholderSection(
+                       tr("Sequence"), tr("Entity size, padding and font of the sequence diagram."),
+                       70);
     }
     case Section::SmartConnectors: {
         m_bufferDistanceField = new QDoubleSpinBox(view);
@@ -586,7 +601,8 @@ CXCollapsibleView *DIDizeZoziDocument::addSection(Section section, int row)
         view = makeSectionView(section);
         m_sectionViews[section] = view;
     }
-    const QString label = QCoreApplication::translate("DIDizeZoziDocument", sectionLabel(section).toUtf8().constData());
+    const QString label = QCoreApplication::translate("DIDizeZoziDocument",
+                                                      sectionLabel(section).toUtf8().constData());
     if (row >= 0)
         return _inspectorOutlineView->insertView(view, row, QIcon(), label, !isCollapsed(section));
     return _inspectorOutlineView->addView(view, QIcon(), label, !isCollapsed(section));
@@ -602,7 +618,8 @@ CXCollapsibleView *DIDizeZoziDocument::sectionForView(Section section) const
 {
     if (!_inspectorOutlineView)
         return nullptr;
-    return _inspectorOutlineView->itemAtRow(_inspectorOutlineView->rowForDetailView(sectionView(section)));
+    return _inspectorOutlineView->itemAtRow(
+        _inspectorOutlineView->rowForDetailView(sectionView(section)));
 }
 
 QStringList DIDizeZoziDocument::inspectorSectionLabels() const
@@ -657,7 +674,8 @@ void DIDizeZoziDocument::windowControllerDidLoadNib()
         setMainView(view, view);
     }
     if (VRDrawingView *view = mainView()) {
-        connect(view, &VRDrawingView::visibleRectChanged, this, &DIDizeZoziDocument::scrollingInProgressNotification);
+        connect(view, &VRDrawingView::visibleRectChanged, this,
+                &DIDizeZoziDocument::scrollingInProgressNotification);
         drawing()->setDynamicQualityModulationEnabled(s_defaultQualityModulation);
     }
 
@@ -669,7 +687,8 @@ void DIDizeZoziDocument::windowControllerDidLoadNib()
     } else {
         m_window->move(0, 0);
     }
-    _toolbarAndTitleHeight = _toolbar && _toolbar->isVisibleTo(m_window) ? _toolbar->sizeHint().height() : 0.0;
+    _toolbarAndTitleHeight =
+        _toolbar && _toolbar->isVisibleTo(m_window) ? _toolbar->sizeHint().height() : 0.0;
 
     // 6: zoom controls.
     const double scale = mainView() ? mainView()->scale() : 1.0;
@@ -686,7 +705,8 @@ void DIDizeZoziDocument::windowControllerDidLoadNib()
     loadNotationElements();
 
     // 14: the column's switch.
-    _inspectorSwitchedOff = UserDefaults::standardUserDefaults().boolForKey(kQntInspectorSwitchedOff);
+    _inspectorSwitchedOff =
+        UserDefaults::standardUserDefaults().boolForKey(kQntInspectorSwitchedOff);
     m_inspectorWidth = _inspectorSwitchedOff ? 0.0 : kInspectorWidth;
     _inspectorSwitchToolbarItem->setChecked(!_inspectorSwitchedOff);
 
@@ -726,15 +746,19 @@ void DIDizeZoziDocument::setupLayoutView()
     if (auto *layer = drawing()->activeLayerOfClass<VRObjectDrawingLayer>()) {
         const QVariantMap params = layer->layoutParams();
         if (_vertexDistanceTextfield)
-            _vertexDistanceTextfield->setText(QString::number(params.value(QStringLiteral("VertexDistance")).toDouble()));
+            _vertexDistanceTextfield->setText(
+                QString::number(params.value(QStringLiteral("VertexDistance")).toDouble()));
         if (_layerDistanceTextfield)
-            _layerDistanceTextfield->setText(QString::number(params.value(QStringLiteral("LayerDistance")).toDouble()));
+            _layerDistanceTextfield->setText(
+                QString::number(params.value(QStringLiteral("LayerDistance")).toDouble()));
         if (_edgeRoutingType) {
-            const int index = _edgeRoutingType->findData(params.value(QStringLiteral("EdgeRoutingsType")).toInt());
+            const int index = _edgeRoutingType->findData(
+                params.value(QStringLiteral("EdgeRoutingsType")).toInt());
             _edgeRoutingType->setCurrentIndex(std::max(0, index));
         }
         if (_layoutOffsetTextfield)
-            _layoutOffsetTextfield->setText(QString::number(params.value(QStringLiteral("LayoutOffset")).toLongLong()));
+            _layoutOffsetTextfield->setText(
+                QString::number(params.value(QStringLiteral("LayoutOffset")).toLongLong()));
     }
 }
 
@@ -774,16 +798,21 @@ void DIDizeZoziDocument::addSeqView()
 void DIDizeZoziDocument::observeNotifications()
 {
     NotificationCenter &center = NotificationCenter::defaultCenter();
-    m_observers.push_back(center.addObserver(kVRDidChangeToolNotification, nullptr,
-                                             [this](const Notification &n) { toolChangedNotification(n); }));
-    m_observers.push_back(center.addObserver(kVRDrawingViewDidChangeScale, nullptr,
-                                             [this](const Notification &n) { updateZoomSlider(n); }));
-    m_observers.push_back(center.addObserver(kVRLayerSelectionDidChange, nullptr,
-                                             [this](const Notification &n) { selectedObjectDidChange(n); }));
-    m_observers.push_back(center.addObserver(kQntShapeInfoUpdated, nullptr,
-                                             [this](const Notification &n) { selectedShapeInfoDidChange(n); }));
-    m_observers.push_back(center.addObserver(kQntUndoRedoChangedNotification, nullptr,
-                                             [this](const Notification &n) { undoRedoChangedNotification(n); }));
+    m_observers.push_back(
+        center.addObserver(kVRDidChangeToolNotification, nullptr,
+                           [this](const Notification &n) { toolChangedNotification(n); }));
+    m_observers.push_back(
+        center.addObserver(kVRDrawingViewDidChangeScale, nullptr,
+                           [this](const Notification &n) { updateZoomSlider(n); }));
+    m_observers.push_back(
+        center.addObserver(kVRLayerSelectionDidChange, nullptr,
+                           [this](const Notification &n) { selectedObjectDidChange(n); }));
+    m_observers.push_back(
+        center.addObserver(kQntShapeInfoUpdated, nullptr,
+                           [this](const Notification &n) { selectedShapeInfoDidChange(n); }));
+    m_observers.push_back(
+        center.addObserver(kQntUndoRedoChangedNotification, nullptr,
+                           [this](const Notification &n) { undoRedoChangedNotification(n); }));
     m_observers.push_back(center.addObserver(kVRUndoManagerDidUndoChangeNotification, nullptr,
                                              [this](const Notification &n) { didUndo(n); }));
     connect(this, &Document::editedChanged, this, [this](bool) { updateTitle(); });
@@ -811,10 +840,12 @@ void DIDizeZoziDocument::layoutContent()
     _inspectorView->setGeometry(w - inspector, 0, inspector, h);
     _inspectorView->setVisible(inspector > 0);
     if (_inspectorOutlineView) {
-        const int columnWidth = std::max(int(kInspectorWidth) - _inspectorView->verticalScrollBar()->sizeHint().width(),
-                                         _inspectorView->viewport()->width());
+        const int columnWidth =
+            std::max(int(kInspectorWidth) - _inspectorView->verticalScrollBar()->sizeHint().width(),
+                     _inspectorView->viewport()->width());
         if (_inspectorOutlineView->width() != columnWidth)
-            _inspectorOutlineView->resize(std::min(columnWidth, int(kInspectorWidth)), _inspectorOutlineView->height());
+            _inspectorOutlineView->resize(std::min(columnWidth, int(kInspectorWidth)),
+                                          _inspectorOutlineView->height());
     }
 }
 
@@ -829,9 +860,7 @@ bool DIDizeZoziDocument::eventFilter(QObject *watched, QEvent *event)
         case QEvent::Move:
         case QEvent::Resize:
         case QEvent::WindowStateChange:
-        case QEvent::Expose:
-            windowDidMoveOrResize();
-            break;
+        case QEvent::Expose: windowDidMoveOrResize(); break;
         case QEvent::Close:
             windowDidMoveOrResize();
             if (!canClose(m_window)) {
@@ -841,8 +870,7 @@ bool DIDizeZoziDocument::eventFilter(QObject *watched, QEvent *event)
             // The window goes with its document.
             QTimer::singleShot(0, this, [this] { close(); });
             break;
-        default:
-            break;
+        default: break;
         }
     }
     return VRDrawingDocument::eventFilter(watched, event);
@@ -872,16 +900,20 @@ void DIDizeZoziDocument::selectedShapeInfoDidChange(const Notification &notifica
     const QVariant sender = notification.userInfo.value(QStringLiteral("sender"));
     auto *view = sender.value<VRDrawingView *>();
     if (!view && notification.object)
-        view = qobject_cast<VRDrawingView *>(static_cast<QObject *>(const_cast<void *>(notification.object)));
+        view = qobject_cast<VRDrawingView *>(
+            static_cast<QObject *>(const_cast<void *>(notification.object)));
     if (!view || view->drawing() != drawing())
         return;
     _infoLabel->setText(notification.userInfo.value(QStringLiteral("info")).toString());
     if (QWidget *geometry = sectionView(Section::Geometry)) {
-        const std::pair<const char *, const char *> fields[] = {
-            {"geometryX", "x"}, {"geometryY", "y"}, {"geometryW", "width"}, {"geometryH", "height"}};
+        const std::pair<const char *, const char *> fields[] = {{"geometryX", "x"},
+                                                                {"geometryY", "y"},
+                                                                {"geometryW", "width"},
+                                                                {"geometryH", "height"}};
         for (const auto &[objectName, key] : fields) {
             if (auto *field = geometry->findChild<QLineEdit *>(QString::fromLatin1(objectName)))
-                field->setText(QString::number(notification.userInfo.value(QString::fromLatin1(key)).toDouble(), 'f', 2));
+                field->setText(QString::number(
+                    notification.userInfo.value(QString::fromLatin1(key)).toDouble(), 'f', 2));
         }
     }
 }
@@ -898,7 +930,8 @@ void DIDizeZoziDocument::selectedObjectDidChange(const Notification &)
         const QStringList origin = drawing()->formattedConvertedPoint(r.topLeft());
         _infoLabel->setText(QStringLiteral("W:%1 H:%2 X0:%3 Y0:%4")
                                 .arg(drawing()->formattedConvertedLength(r.width()),
-                                     drawing()->formattedConvertedLength(r.height()), origin.value(0), origin.value(1)));
+                                     drawing()->formattedConvertedLength(r.height()),
+                                     origin.value(0), origin.value(1)));
     } else if (selection.isEmpty()) {
         _infoLabel->clear();
     }
@@ -913,24 +946,28 @@ void DIDizeZoziDocument::selectedObjectDidChange(const Notification &)
         }
         if (directlyDrawn || text) {
             if (_insertedColorsSection)
-                _insertedColorsSection->disclosureBar()->setLabel(QStringLiteral("Element Color Components"));
+                _insertedColorsSection->disclosureBar()->setLabel(
+                    QStringLiteral("Element Color Components"));
             if (!_insertedCustomElementStyleSection) {
                 QWidget *view = m_sectionViews[Section::CustomElement];
                 if (!view)
-                    view = m_sectionViews[Section::CustomElement] = makeSectionView(Section::CustomElement);
-                _insertedCustomElementStyleSection =
-                    _inspectorOutlineView->insertView(view, 2, QIcon(), QStringLiteral("Contour style"), true);
+                    view = m_sectionViews[Section::CustomElement] =
+                        makeSectionView(Section::CustomElement);
+                _insertedCustomElementStyleSection = _inspectorOutlineView->insertView(
+                    view, 2, QIcon(), QStringLiteral("Contour style"), true);
                 _addedCustomElementStyleSection = true;
             }
             return;
         }
         if (s && (s->isKindOf<QntElement>() || s->isKindOf<QntElementArrow>())) {
             if (_insertedColorsSection)
-                _insertedColorsSection->disclosureBar()->setLabel(QStringLiteral("Element Color Presets"));
+                _insertedColorsSection->disclosureBar()->setLabel(
+                    QStringLiteral("Element Color Presets"));
             return;
         }
         if (!selection.isEmpty() && _insertedColorsSection)
-            _insertedColorsSection->disclosureBar()->setLabel(QStringLiteral("Element Color Components"));
+            _insertedColorsSection->disclosureBar()->setLabel(
+                QStringLiteral("Element Color Components"));
         return;
     }
     if (!directlyDrawn) {
@@ -944,9 +981,10 @@ void DIDizeZoziDocument::selectedObjectDidChange(const Notification &)
     if (!_insertedColorsSection) {
         QWidget *view = m_sectionViews[Section::NoncustomElement];
         if (!view)
-            view = m_sectionViews[Section::NoncustomElement] = makeSectionView(Section::NoncustomElement);
-        _insertedColorsSection =
-            _inspectorOutlineView->insertView(view, 2, QIcon(), QStringLiteral("Element Color Components"), true);
+            view = m_sectionViews[Section::NoncustomElement] =
+                makeSectionView(Section::NoncustomElement);
+        _insertedColorsSection = _inspectorOutlineView->insertView(
+            view, 2, QIcon(), QStringLiteral("Element Color Components"), true);
         if (_insertedColorsSection)
             _insertedColorsSection->setViewID(kColorsSectionViewID);
         _addedElementColorsSection = true;
@@ -988,7 +1026,8 @@ void DIDizeZoziDocument::undoRedoChangedNotification(const Notification &notific
     // Only this document's own undo manager counts; the edited state itself follows that
     // manager's clean point (kept by the drawing document), so every recorded step counts,
     // whatever class of task recorded it.
-    if (notification.userInfo.value(QStringLiteral("UndoManager")).value<VRUndoManager *>() != undoManager())
+    if (notification.userInfo.value(QStringLiteral("UndoManager")).value<VRUndoManager *>()
+        != undoManager())
         return;
     if (isLoadingFromNib())
         return;
@@ -1069,7 +1108,8 @@ void DIDizeZoziDocument::storeSectionCollapse(const Notification &notification, 
 {
     if (notification.object != _inspectorOutlineView)
         return;
-    auto *item = notification.userInfo.value(QStringLiteral("NSObject")).value<CXCollapsibleView *>();
+    auto *item =
+        notification.userInfo.value(QStringLiteral("NSObject")).value<CXCollapsibleView *>();
     if (!item)
         return;
     QWidget *detail = item->detailView();

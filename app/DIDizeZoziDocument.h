@@ -41,8 +41,19 @@ class DIDizeZoziDocument : public VRDrawingDocument, public CXAnimatingOutlineVi
 public:
     // One section of the inspector column: the view, its collapse key and the label.
     enum class Section {
-        Text, Geometry, CustomElement, CustomConnector, NoncustomElement, NoncustomConnector, Layers,
-        ColorScheme, Layout, Table, Style, SmartConnectors, Sequence
+        Text,
+        Geometry,
+        CustomElement,
+        CustomConnector,
+        NoncustomElement,
+        NoncustomConnector,
+        Layers,
+        ColorScheme,
+        Layout,
+        Table,
+        Style,
+        SmartConnectors,
+        Sequence
     };
     // Makes the content of a section that a later part of the application fills in (Style,
     // Layers, Color Scheme, the shape library). Null leaves the built-in placeholder.

@@ -10,19 +10,23 @@
 #include <QCheckBox>
 #include <QVBoxLayout>
 
-DIDizeZoziPrefsController::DIDizeZoziPrefsController(QWidget *parent) : QDialog(parent)
+DIDizeZoziPrefsController::DIDizeZoziPrefsController(QWidget *parent)
+    : QDialog(parent)
 {
     setWindowTitle(tr("Drawing Switches"));
     mQualityThrottlingCheckbox = new QCheckBox(tr("Draw with lower quality while dragging"));
     mUndoSelectionsCheckbox = new QCheckBox(tr("Selection changes can be undone"));
     mStorageTypeCheckbox = new QCheckBox(tr("Index objects for large drawings"));
-    _displaysSizeInfoWhenDraggingCheckbox = new QCheckBox(tr("Show size and position while dragging"));
+    _displaysSizeInfoWhenDraggingCheckbox =
+        new QCheckBox(tr("Show size and position while dragging"));
     auto *layout = new QVBoxLayout(this);
-    for (QCheckBox *box : {mQualityThrottlingCheckbox, mUndoSelectionsCheckbox, mStorageTypeCheckbox,
-                           _displaysSizeInfoWhenDraggingCheckbox})
+    for (QCheckBox *box : {mQualityThrottlingCheckbox, mUndoSelectionsCheckbox,
+                           mStorageTypeCheckbox, _displaysSizeInfoWhenDraggingCheckbox})
         layout->addWidget(box);
-    connect(mQualityThrottlingCheckbox, &QCheckBox::clicked, this, [this] { qualityThrottlingAction(); });
-    connect(mUndoSelectionsCheckbox, &QCheckBox::clicked, this, [this] { undoableSelectionAction(); });
+    connect(mQualityThrottlingCheckbox, &QCheckBox::clicked, this,
+            [this] { qualityThrottlingAction(); });
+    connect(mUndoSelectionsCheckbox, &QCheckBox::clicked, this,
+            [this] { undoableSelectionAction(); });
     connect(mStorageTypeCheckbox, &QCheckBox::clicked, this, [this] { setStorageTypeAction(); });
     connect(_displaysSizeInfoWhenDraggingCheckbox, &QCheckBox::clicked, this,
             [this] { displaysSizeInfoWhenDraggingAction(); });
@@ -33,9 +37,12 @@ void DIDizeZoziPrefsController::awakeFromNib()
 {
     mQualityThrottlingCheckbox->setChecked(DIDizeZoziDocument::defaultQualityModulation());
     mUndoSelectionsCheckbox->setChecked(VRObjectDrawingLayer::defaultSelectionChangesAreUndoable());
-    // The box shows the storage kind in force, so that it never claims a state that is not the real one.
-    mStorageTypeCheckbox->setChecked(&VRObjectOwnerLayer::storageClass() == &VRBSPObjectStorage::staticClass());
-    _displaysSizeInfoWhenDraggingCheckbox->setChecked(VRDrawableObject::displaysSizeInfoWhenDragging());
+    // The box shows the storage kind in force, so that it never claims a state that is not the real
+    // one.
+    mStorageTypeCheckbox->setChecked(&VRObjectOwnerLayer::storageClass()
+                                     == &VRBSPObjectStorage::staticClass());
+    _displaysSizeInfoWhenDraggingCheckbox->setChecked(
+        VRDrawableObject::displaysSizeInfoWhenDragging());
 }
 
 void DIDizeZoziPrefsController::qualityThrottlingAction()
@@ -45,18 +52,21 @@ void DIDizeZoziPrefsController::qualityThrottlingAction()
 
 void DIDizeZoziPrefsController::undoableSelectionAction()
 {
-    VRObjectDrawingLayer::setDefaultSelectionChangesAreUndoable(mUndoSelectionsCheckbox->isChecked());
+    VRObjectDrawingLayer::setDefaultSelectionChangesAreUndoable(
+        mUndoSelectionsCheckbox->isChecked());
 }
 
 void DIDizeZoziPrefsController::setStorageTypeAction()
 {
-    VRObjectOwnerLayer::setStorageClass(mStorageTypeCheckbox->isChecked() ? VRBSPObjectStorage::staticClass()
-                                                                          : VRLinearObjectStorage::staticClass());
+    VRObjectOwnerLayer::setStorageClass(mStorageTypeCheckbox->isChecked()
+                                            ? VRBSPObjectStorage::staticClass()
+                                            : VRLinearObjectStorage::staticClass());
     UserDefaults::standardUserDefaults().setObject(VRObjectOwnerLayer::storageClass().className(),
                                                    kVRObjectStorageClassKey);
 }
 
 void DIDizeZoziPrefsController::displaysSizeInfoWhenDraggingAction()
 {
-    VRDrawableObject::setDisplaysSizeInfoWhenDragging(_displaysSizeInfoWhenDraggingCheckbox->isChecked());
+    VRDrawableObject::setDisplaysSizeInfoWhenDragging(
+        _displaysSizeInfoWhenDraggingCheckbox->isChecked());
 }

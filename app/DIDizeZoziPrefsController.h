@@ -22,7 +22,10 @@ public:
     QCheckBox *qualityThrottlingCheckbox() const { return mQualityThrottlingCheckbox; }
     QCheckBox *undoSelectionsCheckbox() const { return mUndoSelectionsCheckbox; }
     QCheckBox *storageTypeCheckbox() const { return mStorageTypeCheckbox; }
-    QCheckBox *displaysSizeInfoWhenDraggingCheckbox() const { return _displaysSizeInfoWhenDraggingCheckbox; }
+    QCheckBox *displaysSizeInfoWhenDraggingCheckbox() const
+    {
+        return _displaysSizeInfoWhenDraggingCheckbox;
+    }
 
 private:
     QCheckBox *mQualityThrottlingCheckbox = nullptr;

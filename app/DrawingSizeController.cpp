@@ -57,7 +57,8 @@ void setValueQuietly(QSpinBox *box, int value)
 
 } // namespace
 
-DrawingSizeController::DrawingSizeController(QWidget *parent) : QDialog(parent)
+DrawingSizeController::DrawingSizeController(QWidget *parent)
+    : QDialog(parent)
 {
     setObjectName(QStringLiteral("Drawingsize"));
     setWindowTitle(tr("Drawing Size"));
@@ -176,7 +177,8 @@ DrawingSizeController::DrawingSizeController(QWidget *parent) : QDialog(parent)
     connect(mGridDivsTextField, &QSpinBox::valueChanged, this, [this] { gridDivsAction(); });
     connect(mGridMajorsTextField, &QSpinBox::valueChanged, this, [this] { gridMajorsAction(); });
     connect(mGridSpanTextField, &QDoubleSpinBox::valueChanged, this, [this] { gridSpanAction(); });
-    connect(mGridRulerStepsTextField, &QSpinBox::valueChanged, this, [this] { gridRulerStepsAction(); });
+    connect(mGridRulerStepsTextField, &QSpinBox::valueChanged, this,
+            [this] { gridRulerStepsAction(); });
     connect(mGridPrintCheckbox, &QCheckBox::clicked, this, [this] { gridPrintAction(); });
     connect(mGridPreviewCheckbox, &QCheckBox::clicked, this, [this] { livePreviewAction(); });
     connect(mUnitsComboBox, &QComboBox::activated, this, [this] { unitsComboBoxAction(); });
@@ -184,7 +186,8 @@ DrawingSizeController::DrawingSizeController(QWidget *parent) : QDialog(parent)
         if (mDrawing && mUnitsComboBox->currentText() != mDrawing->drawingUnits())
             unitsComboBoxAction();
     });
-    connect(mConversionFactorTextField, &QDoubleSpinBox::valueChanged, this, [this] { conversionFactorAction(); });
+    connect(mConversionFactorTextField, &QDoubleSpinBox::valueChanged, this,
+            [this] { conversionFactorAction(); });
     connect(mPaperColourWell, &QPushButton::clicked, this, [this] {
         const QColor colour = QColorDialog::getColor(m_paperColour, this, tr("Paper Colour"));
         if (colour.isValid())
@@ -199,8 +202,9 @@ DrawingSizeController::DrawingSizeController(QWidget *parent) : QDialog(parent)
 
 QList<QDoubleSpinBox *> DrawingSizeController::lengthFields() const
 {
-    return {mWidthTextField,     mHeightTextField,       mTopMarginTextField,    mLeftMarginTextField,
-            mRightMarginTextField, mBottomMarginTextField, mGridSpanTextField};
+    return {mWidthTextField,      mHeightTextField,      mTopMarginTextField,
+            mLeftMarginTextField, mRightMarginTextField, mBottomMarginTextField,
+            mGridSpanTextField};
 }
 
 void DrawingSizeController::rememberShownLengths()
@@ -281,8 +285,9 @@ void DrawingSizeController::beginDrawingSizeDialog(QWidget *parentWindow, VRDraw
     open();
 }
 
-void DrawingSizeController::setLengthFields(double widthPt, double heightPt, double topPt, double leftPt, double rightPt,
-                                            double bottomPt, double spanPt)
+void DrawingSizeController::setLengthFields(double widthPt, double heightPt, double topPt,
+                                            double leftPt, double rightPt, double bottomPt,
+                                            double spanPt)
 {
     const double f = mUnitConversionFactor;
     const double points[7] = {widthPt, heightPt, topPt, leftPt, rightPt, bottomPt, spanPt};
@@ -302,9 +307,9 @@ void DrawingSizeController::prepareDialogWithDrawing(VRDrawing *drawing)
     if (!drawing)
         return;
     VRGridLayer *grid = drawing->gridLayer();
-    setLengthFields(drawing->drawingSize().width(), drawing->drawingSize().height(), drawing->topMargin(),
-                    drawing->leftMargin(), drawing->rightMargin(), drawing->bottomMargin(),
-                    grid ? grid->spanDistance() : 0.0);
+    setLengthFields(drawing->drawingSize().width(), drawing->drawingSize().height(),
+                    drawing->topMargin(), drawing->leftMargin(), drawing->rightMargin(),
+                    drawing->bottomMargin(), grid ? grid->spanDistance() : 0.0);
     setValueQuietly(mConversionFactorTextField, mUnitConversionFactor);
     m_paperColour = drawing->paperColour();
     setWellColour(mPaperColourWell, m_paperColour);
@@ -326,31 +331,32 @@ void DrawingSizeController::applyGrid(double pointsPerUnit, double span, int div
     if (!mDrawing)
         return;
     if (VRGridLayer *grid = mDrawing->gridLayer())
-        grid->setDistanceForUnitSpan(pointsPerUnit, mDrawing->drawingUnits(), span, divisions, majors,
-                                     mGridRulerStepsTextField->value());
+        grid->setDistanceForUnitSpan(pointsPerUnit, mDrawing->drawingUnits(), span, divisions,
+                                     majors, mGridRulerStepsTextField->value());
 }
 
 void DrawingSizeController::gridDivsAction()
 {
     VRGridLayer *grid = mDrawing ? mDrawing->gridLayer() : nullptr;
     if (grid && mLivePreview)
-        applyGrid(mUnitConversionFactor, grid->spanDistance() / mUnitConversionFactor, mGridDivsTextField->value(),
-                  grid->majors());
+        applyGrid(mUnitConversionFactor, grid->spanDistance() / mUnitConversionFactor,
+                  mGridDivsTextField->value(), grid->majors());
 }
 
 void DrawingSizeController::gridMajorsAction()
 {
     VRGridLayer *grid = mDrawing ? mDrawing->gridLayer() : nullptr;
     if (grid && mLivePreview)
-        applyGrid(mUnitConversionFactor, grid->spanDistance() / mUnitConversionFactor, grid->divisions(),
-                  mGridMajorsTextField->value());
+        applyGrid(mUnitConversionFactor, grid->spanDistance() / mUnitConversionFactor,
+                  grid->divisions(), mGridMajorsTextField->value());
 }
 
 void DrawingSizeController::gridSpanAction()
 {
     VRGridLayer *grid = mDrawing ? mDrawing->gridLayer() : nullptr;
     if (grid && mLivePreview)
-        applyGrid(mUnitConversionFactor, mGridSpanTextField->value(), grid->divisions(), grid->majors());
+        applyGrid(mUnitConversionFactor, mGridSpanTextField->value(), grid->divisions(),
+                  grid->majors());
 }
 
 void DrawingSizeController::gridRulerStepsAction()
@@ -464,12 +470,14 @@ void DrawingSizeController::sheetDidEnd(int returnCode)
     } else {
         // Everything the sheet may have applied live goes back to its state at opening.
         drawing->setDrawingSize(m_saved.size);
-        drawing->setMarginsLeft(m_saved.margins[0], m_saved.margins[1], m_saved.margins[2], m_saved.margins[3]);
+        drawing->setMarginsLeft(m_saved.margins[0], m_saved.margins[1], m_saved.margins[2],
+                                m_saved.margins[3]);
         drawing->setDrawingUnits(m_saved.units, m_saved.factor);
         drawing->setPaperColour(m_saved.paperColour);
         if (grid && m_saved.hasGrid) {
-            grid->setDistanceForUnitSpan(m_saved.unitDistance, m_saved.units, m_saved.span, int(m_saved.divisions),
-                                         int(m_saved.majors), m_saved.rulerSteps);
+            grid->setDistanceForUnitSpan(m_saved.unitDistance, m_saved.units, m_saved.span,
+                                         int(m_saved.divisions), int(m_saved.majors),
+                                         m_saved.rulerSteps);
             grid->setGridThemeColour(m_saved.gridColour);
             grid->setShouldDrawToPrinter(m_saved.gridPrints);
             grid->synchronizeRulers();

@@ -63,8 +63,8 @@ public:
 
 private:
     void applyGrid(double pointsPerUnit, double span, int divisions, int majors);
-    void setLengthFields(double widthPt, double heightPt, double topPt, double leftPt, double rightPt, double bottomPt,
-                         double spanPt);
+    void setLengthFields(double widthPt, double heightPt, double topPt, double leftPt,
+                         double rightPt, double bottomPt, double spanPt);
     void setWellColour(QPushButton *well, const QColor &colour);
     void refreshUnitLabels();
     QList<QDoubleSpinBox *> lengthFields() const;

@@ -74,8 +74,8 @@ void FileSystemItem::readChildren()
     auto children = std::make_unique<std::vector<std::unique_ptr<FileSystemItem>>>();
     const bool foldersOnly = treeRoot() && treeRoot()->foldersOnly();
     const bool isMainRoot = this == rootItem();
-    const QFileInfoList entries =
-        QDir(path).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    const QFileInfoList entries = QDir(path).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot,
+                                                           QDir::Name | QDir::IgnoreCase);
     for (const QFileInfo &entry : entries) {
         if (foldersOnly && !entry.isDir())
             continue;
@@ -88,7 +88,8 @@ void FileSystemItem::readChildren()
     }
     if (isMainRoot) {
         FileSystemItem2::ensureImportedFolder();
-        children->push_back(std::make_unique<FileSystemItem2>(QStringLiteral("/Imported/"), FileSystemItem2::rootItem()));
+        children->push_back(std::make_unique<FileSystemItem2>(QStringLiteral("/Imported/"),
+                                                              FileSystemItem2::rootItem()));
     }
     m_children = std::move(children);
 }

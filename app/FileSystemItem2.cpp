@@ -15,8 +15,10 @@ bool FileSystemItem2::ensureImportedFolder()
     const QString folder = QntNotation::rootNotationsSrcFolderPath() + QStringLiteral("/Imported");
     const QFileInfo info(folder);
     if (info.exists() && !info.isDir()) {
-        const QString aside = folder + QStringLiteral(" (moved aside %1)")
-                                           .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+        const QString aside =
+            folder
+            + QStringLiteral(" (moved aside %1)")
+                  .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
         if (!QFile::rename(folder, aside)) {
             qCWarning(lcFileSystemItem) << "cannot move" << folder << "aside";
             return false;

@@ -17,7 +17,8 @@ OXOverlayController::~OXOverlayController()
     endOverlay();
 }
 
-void OXOverlayController::beginOverlayToView(QWidget *view, const QString &label, double radius, const QSizeF &size)
+void OXOverlayController::beginOverlayToView(QWidget *view, const QString &label, double radius,
+                                             const QSizeF &size)
 {
     _size = size;
     beginOverlayToView(view, label, radius);
@@ -25,7 +26,8 @@ void OXOverlayController::beginOverlayToView(QWidget *view, const QString &label
         _overlayWindow->pinCentred(size);
 }
 
-void OXOverlayController::beginOverlayToView(QWidget *view, const QString &label, double radius, double offset)
+void OXOverlayController::beginOverlayToView(QWidget *view, const QString &label, double radius,
+                                             double offset)
 {
     beginOverlayToView(view, label, radius);
     if (_overlayWindow)
@@ -43,7 +45,8 @@ void OXOverlayController::beginOverlayToView(QWidget *view, const QString &label
     // Centred on the target's own window, which is the window the message is about.
     QWidget *window = view->window();
     const QRect windowFrame = window->geometry();
-    const QPoint origin = windowFrame.topLeft() + QPoint(windowFrame.width() / 2, windowFrame.height() / 2)
+    const QPoint origin = windowFrame.topLeft()
+                          + QPoint(windowFrame.width() / 2, windowFrame.height() / 2)
                           - QPoint(int(_size.width() / 2), int(_size.height() / 2));
     _overlayWindow = new OXOverlayWindow(QRect(origin, _size.toSize()), window);
     _overlayWindow->overlayView()->setLabel(label);
@@ -72,7 +75,8 @@ bool OXOverlayController::isOverlay() const
 
 bool OXOverlayController::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == _targetView && (event->type() == QEvent::Move || event->type() == QEvent::Resize))
+    if (watched == _targetView
+        && (event->type() == QEvent::Move || event->type() == QEvent::Resize))
         followView();
     return QObject::eventFilter(watched, event);
 }

@@ -35,7 +35,7 @@ void OXOverlayView::paintEvent(QPaintEvent *)
     painter.setFont(font);
     painter.setPen(Qt::white);
     const QSizeF text = QFontMetricsF(font).size(Qt::TextSingleLine, m_label);
-    const QRectF textRect((width() - text.width()) / 2.0, (height() - text.height()) / 2.0, text.width(),
-                          text.height());
+    const QRectF textRect((width() - text.width()) / 2.0, (height() - text.height()) / 2.0,
+                          text.width(), text.height());
     painter.drawText(textRect, Qt::AlignCenter, m_label);
 }

@@ -38,8 +38,8 @@ void OXOverlayWindow::placeView()
 {
     if (m_centred) {
         const QSize size = m_size.toSize();
-        m_overlayView->setGeometry((width() - size.width()) / 2, (height() - size.height()) / 2, size.width(),
-                                   size.height());
+        m_overlayView->setGeometry((width() - size.width()) / 2, (height() - size.height()) / 2,
+                                   size.width(), size.height());
         return;
     }
     const int offset = int(m_offset);

@@ -2,7 +2,7 @@
 
 QXNews &QXNews::sharedNews()
 {
-    static QXNews *news = new QXNews;   // lives for the process, like the window it stands for
+    static QXNews *news = new QXNews; // lives for the process, like the window it stands for
     return *news;
 }
 

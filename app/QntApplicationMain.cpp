@@ -34,7 +34,8 @@ QStringList instanceMessages(const QStringList &arguments)
 
 } // namespace
 
-void installTerminationHandling(QntDocumentController &documentController, VOReruRerAppDelegate &delegate)
+void installTerminationHandling(QntDocumentController &documentController,
+                                VOReruRerAppDelegate &delegate)
 {
     QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, &delegate,
                      [&documentController, &delegate] {
@@ -62,7 +63,8 @@ int QntApplicationMain(int argc, char **argv)
     SingleInstance instance;
     if (!instance.listen()) {
         // An empty message stands for a plain relaunch, which reactivates the running instance.
-        if (SingleInstance::sendToRunningInstance(messages.isEmpty() ? QStringList{QString()} : messages)) {
+        if (SingleInstance::sendToRunningInstance(messages.isEmpty() ? QStringList{QString()}
+                                                                     : messages)) {
             qCInfo(lcMain) << "handed" << messages << "to the running instance";
             return 0;
         }
@@ -75,7 +77,8 @@ int QntApplicationMain(int argc, char **argv)
     VOReruRerAppDelegate::initialize();
     VOReruRerAppDelegate delegate;
     delegate.setInstanceServer(&instance);
-    QApplication::setQuitOnLastWindowClosed(delegate.applicationShouldTerminateAfterLastWindowClosed());
+    QApplication::setQuitOnLastWindowClosed(
+        delegate.applicationShouldTerminateAfterLastWindowClosed());
 
     TerminationSignals terminationSignals;
     terminationSignals.install();

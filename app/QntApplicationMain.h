@@ -10,4 +10,5 @@ class VOReruRerAppDelegate;
 
 // Quitting, by the Quit command or a termination signal, keeps the open documents for the
 // next launch and then runs the delegate's termination.
-void installTerminationHandling(QntDocumentController &documentController, VOReruRerAppDelegate &delegate);
+void installTerminationHandling(QntDocumentController &documentController,
+                                VOReruRerAppDelegate &delegate);

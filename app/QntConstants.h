@@ -7,7 +7,7 @@
 // belong to the drawing framework are in framework/VRConstants.h.
 
 // Registered defaults.
-extern const QString kPreferencePane;                       // "PreferencePane"
+extern const QString kPreferencePane; // "PreferencePane"
 extern const QString QntDisplayHelpMessagesKey;
 extern const QString QntShowLayersPaletteKey;
 extern const QString QntContextTextEditorFontSize;
@@ -48,9 +48,10 @@ extern const QString kQntSeqViewCollapsed;
 extern const QString kQntSequenceViewSwitchedOff;
 
 // Launch and termination.
-extern const QString kDIDizeZoziDefaultQualityModulationFlag;   // "DIDizeZozi_defaultQualityModulationFlag"
-extern const QString kICloudIsAvailable;                        // "iCloudIsAvailable"
-extern const QString kNSApplicationCrashOnExceptions;           // "NSApplicationCrashOnExceptions"
+extern const QString
+    kDIDizeZoziDefaultQualityModulationFlag;          // "DIDizeZozi_defaultQualityModulationFlag"
+extern const QString kICloudIsAvailable;              // "iCloudIsAvailable"
+extern const QString kNSApplicationCrashOnExceptions; // "NSApplicationCrashOnExceptions"
 
 // Notifications the application posts and observes.
 extern const QString kQntShowInfoPanelNotification;

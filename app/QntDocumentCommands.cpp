@@ -40,7 +40,8 @@ constexpr qint64 kSVGType = 5;
 } // namespace
 
 QntDocumentCommands::QntDocumentCommands(VRDrawingDocument &document, QObject *parent)
-    : QObject(parent), m_document(document)
+    : QObject(parent)
+    , m_document(document)
 {
 }
 
@@ -53,11 +54,26 @@ QntDocumentCommands::~QntDocumentCommands()
     delete m_errorAlert.data();
 }
 
-VKExportOptionsController *QntDocumentCommands::exportController() const { return m_exportController; }
-VKLinearDuplicateController *QntDocumentCommands::linearDuplicateController() const { return m_linearController; }
-VKPolarDuplicateController *QntDocumentCommands::polarDuplicateController() const { return m_polarController; }
-DrawingSizeController *QntDocumentCommands::drawingSizeController() const { return m_drawingSizeController; }
-QMessageBox *QntDocumentCommands::errorAlert() const { return m_errorAlert; }
+VKExportOptionsController *QntDocumentCommands::exportController() const
+{
+    return m_exportController;
+}
+VKLinearDuplicateController *QntDocumentCommands::linearDuplicateController() const
+{
+    return m_linearController;
+}
+VKPolarDuplicateController *QntDocumentCommands::polarDuplicateController() const
+{
+    return m_polarController;
+}
+DrawingSizeController *QntDocumentCommands::drawingSizeController() const
+{
+    return m_drawingSizeController;
+}
+QMessageBox *QntDocumentCommands::errorAlert() const
+{
+    return m_errorAlert;
+}
 
 QWidget *QntDocumentCommands::windowForSheet() const
 {
@@ -83,7 +99,8 @@ void QntDocumentCommands::addMenus(QMenuBar *menuBar)
     fileMenu->addSeparator();
     fileMenu->addAction(tr("&Import Stencil…"), this, &QntDocumentCommands::importAction)
         ->setObjectName(QStringLiteral("importStencilAction"));
-    QAction *exportItem = fileMenu->addAction(tr("&Export…"), this, &QntDocumentCommands::exportAction);
+    QAction *exportItem =
+        fileMenu->addAction(tr("&Export…"), this, &QntDocumentCommands::exportAction);
     exportItem->setObjectName(QStringLiteral("exportAction"));
     exportItem->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
     fileMenu->addAction(tr("Export as S&VG…"), this, &QntDocumentCommands::exportSVGAction)
@@ -92,15 +109,17 @@ void QntDocumentCommands::addMenus(QMenuBar *menuBar)
     QMenu *arrange = menuBar->addMenu(tr("&Arrange"));
     arrange->setObjectName(QStringLiteral("arrangeMenu"));
     QMenu *align = arrange->addMenu(tr("&Align"));
-    for (const char *title : {"Align Left Edges", "Align Vertical Centers", "Align Right Edges", "Align Top Edges",
-                              "Align Horizontal Centers", "Align Bottom Edges"}) {
+    for (const char *title :
+         {"Align Left Edges", "Align Vertical Centers", "Align Right Edges", "Align Top Edges",
+          "Align Horizontal Centers", "Align Bottom Edges"}) {
         const QString cell = QString::fromLatin1(title);
         align->addAction(tr(title), this, [this, cell] { alignButtonMatrixAction(cell); });
     }
     QMenu *distribute = arrange->addMenu(tr("&Distribute"));
     for (const char *title : {"Distribute Vertical Space", "Distribute Horizontal Space"}) {
         const QString cell = QString::fromLatin1(title);
-        distribute->addAction(tr(title), this, [this, cell] { distributeButtonMatrixAction(cell); });
+        distribute->addAction(tr(title), this,
+                              [this, cell] { distributeButtonMatrixAction(cell); });
     }
     arrange->addSeparator();
     arrange->addAction(tr("&Linear Duplication…"), this, &QntDocumentCommands::linearDuplicate);
@@ -182,12 +201,14 @@ void QntDocumentCommands::styleCopyToolAction(QObject *sender)
 
 void QntDocumentCommands::connectorToolAction(const QString &itemIdentifier, QObject *sender)
 {
-    const QString name = itemIdentifier == QLatin1String("ConnectorDoubleToolItemId") ? kVRQntDoubleTextConnectorToolName
-                                                                                      : kVRQntConnectorToolName;
+    const QString name = itemIdentifier == QLatin1String("ConnectorDoubleToolItemId")
+                             ? kVRQntDoubleTextConnectorToolName
+                             : kVRQntConnectorToolName;
     useTool(name, true, sender);
 }
 
-void QntDocumentCommands::toolButtonMatrixAction(const QString &cellTitle, VRDrawingTool *tool, QObject *sender)
+void QntDocumentCommands::toolButtonMatrixAction(const QString &cellTitle, VRDrawingTool *tool,
+                                                 QObject *sender)
 {
     if (!tool)
         return;
@@ -246,7 +267,8 @@ void QntDocumentCommands::alignButtonMatrixAction(const QString &cellTitle, QObj
 {
     const QByteArray action = arrangementActionForCellTitle(cellTitle);
     if (!action.isEmpty())
-        QMetaObject::invokeMethod(&m_document, action.constData(), Qt::DirectConnection, Q_ARG(QObject *, sender));
+        QMetaObject::invokeMethod(&m_document, action.constData(), Qt::DirectConnection,
+                                  Q_ARG(QObject *, sender));
 }
 
 void QntDocumentCommands::distributeButtonMatrixAction(const QString &cellTitle, QObject *sender)
@@ -292,7 +314,8 @@ void QntDocumentCommands::finishDuplication(VRObjectDrawingLayer &layer, const V
         undo->endUndoGrouping();
 }
 
-void QntDocumentCommands::doPolarDuplicateCopies(int copies, QPointF centre, double incAngle, bool rotateCopies)
+void QntDocumentCommands::doPolarDuplicateCopies(int copies, QPointF centre, double incAngle,
+                                                 bool rotateCopies)
 {
     VRObjectDrawingLayer *layer = activeObjectLayer();
     if (!layer)
@@ -303,7 +326,8 @@ void QntDocumentCommands::doPolarDuplicateCopies(int copies, QPointF centre, dou
     const double radians = incAngle * M_PI / 180.0;
     VRGridLayer *grid = m_document.drawing()->gridLayer();
     const QPointF point = grid ? grid->pointForGridLocation(centre) : centre;
-    const VRObjectList made = layer->polarDuplicate(selection, point, copies, radians, rotateCopies);
+    const VRObjectList made =
+        layer->polarDuplicate(selection, point, copies, radians, rotateCopies);
     finishDuplication(*layer, made, tr("Polar Duplication"));
 }
 
@@ -317,7 +341,8 @@ void QntDocumentCommands::doAutoPolarDuplicateWithCentre(QPointF centre)
         return;
     VRGridLayer *grid = m_document.drawing()->gridLayer();
     const QPointF point = grid ? grid->pointForGridLocation(centre) : centre;
-    finishDuplication(*layer, layer->autoPolarDuplicate(single, point), tr("Auto Polar Duplication"));
+    finishDuplication(*layer, layer->autoPolarDuplicate(single, point),
+                      tr("Auto Polar Duplication"));
 }
 
 void QntDocumentCommands::doLinearDuplicateCopies(int copies, QSizeF offset)
@@ -330,7 +355,8 @@ void QntDocumentCommands::doLinearDuplicateCopies(int copies, QSizeF offset)
         return;
     VRGridLayer *grid = m_document.drawing()->gridLayer();
     const QSizeF distance = grid ? grid->quartzDistanceForGridDistance(offset) : offset;
-    finishDuplication(*layer, layer->linearDuplicate(selection, distance, copies), tr("Linear Duplication"));
+    finishDuplication(*layer, layer->linearDuplicate(selection, distance, copies),
+                      tr("Linear Duplication"));
 }
 
 // --- drawing size --------------------------------------------------------------------------
@@ -386,21 +412,11 @@ bool QntDocumentCommands::performExportType(qint64 type, const QVariantMap &opti
 
     QByteArray data;
     switch (type) {
-    case kTIFFType:
-        data = drawing->TIFFDataWithProperties(options);
-        break;
-    case kJPEGType:
-        data = drawing->JPEGDataWithProperties(options);
-        break;
-    case kPNGType:
-        data = drawing->PNGDataWithProperties(options);
-        break;
-    case kSVGType:
-        data = m_document.saveToSVG(url, options).value_or(QByteArray());
-        break;
-    default:
-        data = drawing->PDFDataWithProperties(options);
-        break;
+    case kTIFFType: data = drawing->TIFFDataWithProperties(options); break;
+    case kJPEGType: data = drawing->JPEGDataWithProperties(options); break;
+    case kPNGType: data = drawing->PNGDataWithProperties(options); break;
+    case kSVGType: data = m_document.saveToSVG(url, options).value_or(QByteArray()); break;
+    default: data = drawing->PDFDataWithProperties(options); break;
     }
 
     if (grid && includeGrid)
@@ -409,7 +425,8 @@ bool QntDocumentCommands::performExportType(qint64 type, const QVariantMap &opti
     // The SVG goes, named after the document, into the folder just chosen.
     QString path = url.toLocalFile();
     if (type == kSVGType)
-        path = QDir(path).filePath(QFileInfo(m_document.displayName()).completeBaseName() + QStringLiteral(".svg"));
+        path = QDir(path).filePath(QFileInfo(m_document.displayName()).completeBaseName()
+                                   + QStringLiteral(".svg"));
 
     if (data.isEmpty()) {
         showExportError(path, tr("The drawing has nothing to export at this size."));
@@ -427,9 +444,10 @@ void QntDocumentCommands::showExportError(const QString &path, const QString &re
 {
     qWarning().noquote() << "Export to" << path << "failed:" << reason;
     delete m_errorAlert.data();
-    auto *alert = new QMessageBox(QMessageBox::Warning, tr("Export failed"),
-                                  tr("The drawing could not be exported to “%1”.").arg(QDir::toNativeSeparators(path)),
-                                  QMessageBox::Ok, windowForSheet());
+    auto *alert = new QMessageBox(
+        QMessageBox::Warning, tr("Export failed"),
+        tr("The drawing could not be exported to “%1”.").arg(QDir::toNativeSeparators(path)),
+        QMessageBox::Ok, windowForSheet());
     alert->setInformativeText(reason);
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->setWindowModality(windowForSheet() ? Qt::WindowModal : Qt::ApplicationModal);
@@ -497,10 +515,11 @@ void QntDocumentCommands::showImportError(const QString &path, const QString &re
 {
     qWarning().noquote() << "Could not import this file" << path;
     delete m_errorAlert.data();
-    auto *alert = new QMessageBox(QMessageBox::Warning, tr("Import failed"),
-                                  tr("Could not import this file: %1. Please, write to %2.")
-                                      .arg(QDir::toNativeSeparators(path), QStringLiteral("support@quintora.app")),
-                                  QMessageBox::Ok, windowForSheet());
+    auto *alert = new QMessageBox(
+        QMessageBox::Warning, tr("Import failed"),
+        tr("Could not import this file: %1. Please, write to %2.")
+            .arg(QDir::toNativeSeparators(path), QStringLiteral("support@quintora.app")),
+        QMessageBox::Ok, windowForSheet());
     alert->setInformativeText(reason);
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->setWindowModality(windowForSheet() ? Qt::WindowModal : Qt::ApplicationModal);

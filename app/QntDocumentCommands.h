@@ -21,7 +21,9 @@ class VRObjectDrawingLayer;
 // The tool, arrangement, duplication, drawing-size and export commands of a document window.
 // The window hands its toolbar items, button matrices and menu commands to it; it drives the
 // framework's tools and layers and owns the sheets and dialogs, made on first use.
-class QntDocumentCommands : public QObject, public VKExportOptionsDelegate, public VKDuplicationDelegate
+class QntDocumentCommands : public QObject,
+                            public VKExportOptionsDelegate,
+                            public VKDuplicationDelegate
 {
     Q_OBJECT
 public:
@@ -44,7 +46,8 @@ public:
     void styleCopyToolAction(QObject *sender = nullptr);
     void connectorToolAction(const QString &itemIdentifier, QObject *sender = nullptr);
     // The tool matrix: the selected cell's title and the tool it represents.
-    void toolButtonMatrixAction(const QString &cellTitle, VRDrawingTool *tool, QObject *sender = nullptr);
+    void toolButtonMatrixAction(const QString &cellTitle, VRDrawingTool *tool,
+                                QObject *sender = nullptr);
     // The toolbar item that shows a tool name; empty for names without an item.
     static QString toolbarItemIdentifierForToolName(const QString &name);
 
@@ -69,7 +72,8 @@ public:
 
     // VKDuplicationDelegate
     int countOfItemsInSelection() const override;
-    void doPolarDuplicateCopies(int copies, QPointF centre, double incAngle, bool rotateCopies) override;
+    void doPolarDuplicateCopies(int copies, QPointF centre, double incAngle,
+                                bool rotateCopies) override;
     void doAutoPolarDuplicateWithCentre(QPointF centre) override;
     void doLinearDuplicateCopies(int copies, QSizeF offset) override;
 

@@ -3,4 +3,5 @@
 const QString kQntInspectorSwitchedOff = QStringLiteral("kQntInspectorSwitchedOff");
 const QString kQntSmartConnectorsViewCollapsed = QStringLiteral("kQntSmartConnectorsViewCollapsed");
 const QString kQntToolPaletteIsVisible = QStringLiteral("kQntToolPaletteIsVisible");
-const QString kQntNewDocumentCreatedNotification = QStringLiteral("kQntNewDocumentCreatedNotification");
+const QString kQntNewDocumentCreatedNotification =
+    QStringLiteral("kQntNewDocumentCreatedNotification");

@@ -42,7 +42,8 @@ QntDocumentController::QntDocumentController(QObject *parent)
     VRDrawing::setNotationAccess(std::move(access));
 }
 
-Document *QntDocumentController::makeUntitledDocumentOfType(const QString &type, QString *errorMessage)
+Document *QntDocumentController::makeUntitledDocumentOfType(const QString &type,
+                                                            QString *errorMessage)
 {
     Document *document = DocumentController::makeUntitledDocumentOfType(type, errorMessage);
     auto *drawingDocument = qobject_cast<VRDrawingDocument *>(document);
@@ -59,8 +60,9 @@ Document *QntDocumentController::makeUntitledDocumentOfType(const QString &type,
         // Routing stays off only while the imported shapes are placed.
         drawing->setAvoidRouterIsDisabled(false);
     }
-    NotificationCenter::defaultCenter().post(kQntNewDocumentCreatedNotification, document,
-                                             {{QStringLiteral("object"), QVariant::fromValue<QObject *>(document)}});
+    NotificationCenter::defaultCenter().post(
+        kQntNewDocumentCreatedNotification, document,
+        {{QStringLiteral("object"), QVariant::fromValue<QObject *>(document)}});
     return document;
 }
 
@@ -118,7 +120,8 @@ Document *QntDocumentController::openDocumentWithContentsOfURL(const QString &pa
     return DocumentController::openDocumentWithContentsOfURL(path, display, errorMessage);
 }
 
-Document *QntDocumentController::makeDocumentWithContentsOfURL(const QString &path, const QString &type,
+Document *QntDocumentController::makeDocumentWithContentsOfURL(const QString &path,
+                                                               const QString &type,
                                                                QString *errorMessage)
 {
     orderOutStartUpWindow();
@@ -138,7 +141,8 @@ void QntDocumentController::addDocument(Document *document)
 void QntDocumentController::removeDocument(Document *document)
 {
     if (auto *drawingDocument = qobject_cast<VRDrawingDocument *>(document)) {
-        for (VRLayer *layer : drawingDocument->drawing()->layersOfClass(VRObjectDrawingLayer::staticClass()))
+        for (VRLayer *layer :
+             drawingDocument->drawing()->layersOfClass(VRObjectDrawingLayer::staticClass()))
             static_cast<VRObjectDrawingLayer *>(layer)->unregisterObjectsFromAvoidRouter();
     }
     NotificationCenter::defaultCenter().post(kQntCloseAttachedWindowsNotification);
@@ -151,12 +155,14 @@ void QntDocumentController::removeDocument(Document *document)
     delegate->hideLayersPalette();
 }
 
-void QntDocumentController::reopenDocumentForURL(const QString &path, const QString &contentsPath, bool display,
+void QntDocumentController::reopenDocumentForURL(const QString &path, const QString &contentsPath,
+                                                 bool display,
                                                  const ReopenHandler &completionHandler)
 {
     if (Document *open = documentForPath(path)) {
         if (completionHandler)
-            completionHandler(open, true, tr("The document “%1” is already open.").arg(open->displayName()));
+            completionHandler(open, true,
+                              tr("The document “%1” is already open.").arg(open->displayName()));
         return;
     }
     QString error;
@@ -175,11 +181,13 @@ void QntDocumentController::reopenDocumentForURL(const QString &path, const QStr
         completionHandler(document, false, error);
 }
 
-void QntDocumentController::restoreWindowWithIdentifier(const QString &identifier, const QVariantMap &state,
+void QntDocumentController::restoreWindowWithIdentifier(const QString &identifier,
+                                                        const QVariantMap &state,
                                                         const RestorationHandler &completionHandler)
 {
     const QVariant stored = state.value(kAutoreopenURLKey);
-    const QString path = stored.typeId() == QMetaType::QUrl ? stored.toUrl().toLocalFile() : stored.toString();
+    const QString path =
+        stored.typeId() == QMetaType::QUrl ? stored.toUrl().toLocalFile() : stored.toString();
     if (path.isEmpty()) {
         // The last session's documents are reopened from the controller's own list.
         if (completionHandler)
@@ -192,27 +200,29 @@ void QntDocumentController::restoreWindowWithIdentifier(const QString &identifie
             completionHandler(nullptr, tr("Documents cannot be reopened yet."));
         return;
     }
-    controller->reopenDocumentForURL(
-        path, path, false, [identifier, completionHandler](Document *document, bool wasAlreadyOpen, const QString &error) {
-            if (!completionHandler)
-                return;
-            if (!document || wasAlreadyOpen) {
-                completionHandler(nullptr, error);
-                return;
-            }
-            if (document->windows().isEmpty())
-                document->makeWindowControllers();
-            const QList<QWidget *> windows = document->windows();
-            if (windows.size() == 1) {
-                completionHandler(windows.constFirst(), error);
-                return;
-            }
-            for (QWidget *window : windows) {
-                if (window->objectName() == identifier) {
-                    completionHandler(window, error);
-                    return;
-                }
-            }
-            completionHandler(nullptr, error);
-        });
+    controller->reopenDocumentForURL(path, path, false,
+                                     [identifier, completionHandler](Document *document,
+                                                                     bool wasAlreadyOpen,
+                                                                     const QString &error) {
+                                         if (!completionHandler)
+                                             return;
+                                         if (!document || wasAlreadyOpen) {
+                                             completionHandler(nullptr, error);
+                                             return;
+                                         }
+                                         if (document->windows().isEmpty())
+                                             document->makeWindowControllers();
+                                         const QList<QWidget *> windows = document->windows();
+                                         if (windows.size() == 1) {
+                                             completionHandler(windows.constFirst(), error);
+                                             return;
+                                         }
+                                         for (QWidget *window : windows) {
+                                             if (window->objectName() == identifier) {
+                                                 completionHandler(window, error);
+                                                 return;
+                                             }
+                                         }
+                                         completionHandler(nullptr, error);
+                                     });
 }

@@ -44,7 +44,7 @@ public:
     void removeDocument(Document *document) override;
 
     // The state key that names the document a restored window shows.
-    static const QString kAutoreopenURLKey;   // "MyDocumentAutoreopenURL"
+    static const QString kAutoreopenURLKey; // "MyDocumentAutoreopenURL"
     // Answers a restored window: the window, or null with the reason.
     using RestorationHandler = std::function<void(QWidget *window, const QString &errorMessage)>;
     // Reopens the document named under kAutoreopenURLKey in the state and answers its window
@@ -54,7 +54,8 @@ public:
     static void restoreWindowWithIdentifier(const QString &identifier, const QVariantMap &state,
                                             const RestorationHandler &completionHandler);
     // Opens the file without showing it; the handler learns whether it was open already.
-    using ReopenHandler = std::function<void(Document *document, bool wasAlreadyOpen, const QString &errorMessage)>;
+    using ReopenHandler =
+        std::function<void(Document *document, bool wasAlreadyOpen, const QString &errorMessage)>;
     void reopenDocumentForURL(const QString &path, const QString &contentsPath, bool display,
                               const ReopenHandler &completionHandler);
 };

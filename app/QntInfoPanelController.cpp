@@ -23,7 +23,8 @@ constexpr int kTextWidth = kPanelWidth - 2 * kMargin - 24;
 
 QntInfoPanelController &QntInfoPanelController::sharedController()
 {
-    static QntInfoPanelController *controller = new QntInfoPanelController(QCoreApplication::instance());
+    static QntInfoPanelController *controller =
+        new QntInfoPanelController(QCoreApplication::instance());
     return *controller;
 }
 
@@ -44,12 +45,14 @@ void QntInfoPanelController::buildPanel()
     _infoPanelText->setWordWrap(true);
     _infoPanelText->setTextFormat(Qt::PlainText);
     _infoPanelText->setStyleSheet(QStringLiteral("QLabel { color: white; }"));
-    _infoPanelDontShowCheckbox = new QCheckBox(QCoreApplication::translate("InfoPanel", "Don't show again"), panel);
+    _infoPanelDontShowCheckbox =
+        new QCheckBox(QCoreApplication::translate("InfoPanel", "Don't show again"), panel);
     _infoPanelDontShowCheckbox->setStyleSheet(QStringLiteral("QCheckBox { color: #dddddd; }"));
     auto *close = new QToolButton(panel);
     close->setText(QStringLiteral("×"));
     close->setAutoRaise(true);
-    close->setStyleSheet(QStringLiteral("QToolButton { color: white; border: none; font-size: 14px; }"));
+    close->setStyleSheet(
+        QStringLiteral("QToolButton { color: white; border: none; font-size: 14px; }"));
     close->setGeometry(kPanelWidth - 22, 4, 18, 18);
     connect(close, &QToolButton::clicked, this, &QntInfoPanelController::closeInfoPanel);
     connect(_infoPanelDontShowCheckbox.data(), &QCheckBox::toggled, this,
@@ -57,13 +60,15 @@ void QntInfoPanelController::buildPanel()
     _infoPanel = panel;
 }
 
-QRect QntInfoPanelController::finalFrame(const QRect &documentWindowFrame, int panelWidth, int textHeight, int margin)
+QRect QntInfoPanelController::finalFrame(const QRect &documentWindowFrame, int panelWidth,
+                                         int textHeight, int margin)
 {
     const int checkboxHeight = 22;
     const int height = 2 * margin + textHeight + checkboxHeight;
     // Centred on the document window, standing on its bottom edge.
     return QRect(documentWindowFrame.x() + documentWindowFrame.width() / 2 - panelWidth / 2,
-                 documentWindowFrame.y() + documentWindowFrame.height() - height, panelWidth, height);
+                 documentWindowFrame.y() + documentWindowFrame.height() - height, panelWidth,
+                 height);
 }
 
 void QntInfoPanelController::openInfoPanel(const Notification &notification)
@@ -78,7 +83,8 @@ void QntInfoPanelController::openInfoPanel(const Notification &notification)
     }
     const QString message = notification.userInfo.value(QStringLiteral("msg")).toString();
     _infoPanelText->setText(message);
-    const int textHeight = int(std::ceil(Geometrics::heightForWidth(message, kTextWidth, _infoPanelText->font())));
+    const int textHeight =
+        int(std::ceil(Geometrics::heightForWidth(message, kTextWidth, _infoPanelText->font())));
     _infoPanelText->setGeometry(kMargin, kMargin, kTextWidth, textHeight);
     _infoPanelDontShowCheckbox->setGeometry(kMargin, kMargin + textHeight + 2, kTextWidth, 20);
 

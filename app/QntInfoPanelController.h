@@ -30,7 +30,8 @@ public:
     QLabel *textView() const;
     QCheckBox *dontShowCheckbox() const;
     // The frame the panel slides to for a document window frame and a text height.
-    static QRect finalFrame(const QRect &documentWindowFrame, int panelWidth, int textHeight, int margin);
+    static QRect finalFrame(const QRect &documentWindowFrame, int panelWidth, int textHeight,
+                            int margin);
 
 private:
     explicit QntInfoPanelController(QObject *parent = nullptr);

@@ -144,9 +144,11 @@ void QntStartUpController::buildWindow()
     window->setAttribute(Qt::WA_DeleteOnClose, false);
 
     QMenu *fileMenu = window->menuBar()->addMenu(tr("&File"));
-    QAction *open = fileMenu->addAction(tr("&Open…"), this, &QntStartUpController::openExistingFileAction);
+    QAction *open =
+        fileMenu->addAction(tr("&Open…"), this, &QntStartUpController::openExistingFileAction);
     open->setShortcut(QKeySequence::Open);
-    fileMenu->addAction(tr("&Import Stencil as Notation…"), this, &QntStartUpController::importStencil);
+    fileMenu->addAction(tr("&Import Stencil as Notation…"), this,
+                        &QntStartUpController::importStencil);
     fileMenu->addSeparator();
     QAction *quit = fileMenu->addAction(tr("&Quit Quintora"), qApp, &QCoreApplication::quit);
     quit->setObjectName(QStringLiteral("quitAction"));
@@ -163,7 +165,8 @@ void QntStartUpController::buildWindow()
     titleFont.setBold(true);
     title->setFont(titleFont);
     layout->addWidget(title);
-    auto *subtitle = new QLabel(tr("A notation brings its shape library, connectors and colour schemes."), central);
+    auto *subtitle = new QLabel(
+        tr("A notation brings its shape library, connectors and colour schemes."), central);
     subtitle->setStyleSheet(QStringLiteral("QLabel { color: #666666; }"));
     layout->addWidget(subtitle);
 
@@ -211,26 +214,31 @@ void QntStartUpController::buildWindow()
     window->setCentralWidget(central);
     window->resize(820, 540);
 
-    connect(mNotationsGroups, &QTreeWidget::itemSelectionChanged, this, &QntStartUpController::outlineViewAction);
-    connect(m_notationsItemsView, &QListWidget::itemSelectionChanged, this, &QntStartUpController::updateButtons);
+    connect(mNotationsGroups, &QTreeWidget::itemSelectionChanged, this,
+            &QntStartUpController::outlineViewAction);
+    connect(m_notationsItemsView, &QListWidget::itemSelectionChanged, this,
+            &QntStartUpController::updateButtons);
     // Double-click, Return and Enter act as OK.
     connect(m_notationsItemsView, &QListWidget::itemActivated, this, [this] { okAction(); });
     connect(openButton, &QPushButton::clicked, this, &QntStartUpController::openExistingFileAction);
     connect(importButton, &QPushButton::clicked, this, &QntStartUpController::importStencil);
     connect(cancelButton, &QPushButton::clicked, this, &QntStartUpController::cancelAction);
     connect(m_okButton, &QPushButton::clicked, this, &QntStartUpController::okAction);
-    connect(_openRecentPopupButton, &QComboBox::activated, this, &QntStartUpController::openRecentAction);
+    connect(_openRecentPopupButton, &QComboBox::activated, this,
+            &QntStartUpController::openRecentAction);
     m_notationsItemsView->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_notationsItemsView, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
-        QMenu menu(m_notationsItemsView);
-        QAction *remove = menu.addAction(tr("Delete"), this, &QntStartUpController::deleteSelectedCollectionItem);
-        remove->setObjectName(QStringLiteral("deleteSelectedItemMenuItem"));
-        // Only the user's own imported notations can be deleted.
-        remove->setVisible(canDeleteSelectedCollectionItem());
-        if (!remove->isVisible())
-            return;
-        menu.exec(m_notationsItemsView->viewport()->mapToGlobal(at));
-    });
+    connect(m_notationsItemsView, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &at) {
+                QMenu menu(m_notationsItemsView);
+                QAction *remove = menu.addAction(
+                    tr("Delete"), this, &QntStartUpController::deleteSelectedCollectionItem);
+                remove->setObjectName(QStringLiteral("deleteSelectedItemMenuItem"));
+                // Only the user's own imported notations can be deleted.
+                remove->setVisible(canDeleteSelectedCollectionItem());
+                if (!remove->isVisible())
+                    return;
+                menu.exec(m_notationsItemsView->viewport()->mapToGlobal(at));
+            });
 
     // Centred in the first screen's work area (its origin included, for multi-screen set-ups).
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
@@ -345,14 +353,15 @@ void QntStartUpController::outlineViewAction()
         if (!notation || !notation->isValid())
             continue;
         m_notationsItems.append(notation);
-        auto *item = new QListWidgetItem(notationIcon(*notation, m_window->style()), notation->notationName(),
-                                         m_notationsItemsView);
+        auto *item = new QListWidgetItem(notationIcon(*notation, m_window->style()),
+                                         notation->notationName(), m_notationsItemsView);
         item->setData(kPathRole, notation->absolutePath());
         item->setToolTip(notation->notationPath());
     }
     // The last chosen index applies to every group, as far as the group reaches.
     if (UserDefaults::standardUserDefaults().objectForKey(kLastNotationItemKey).isValid()) {
-        const qint64 index = UserDefaults::standardUserDefaults().integerForKey(kLastNotationItemKey);
+        const qint64 index =
+            UserDefaults::standardUserDefaults().integerForKey(kLastNotationItemKey);
         if (index >= 0 && index < m_notationsItemsView->count())
             m_notationsItemsView->item(int(index))->setSelected(true);
     }
@@ -478,7 +487,8 @@ void QntStartUpController::importStencilFromPath(const QString &path)
     if (m_importing)
         return;
     qCInfo(lcStartUpWindow) << "Importing from the file" << path;
-    UserDefaults::standardUserDefaults().setObject(QFileInfo(path).absolutePath(), kLastFolderForInsertingImage);
+    UserDefaults::standardUserDefaults().setObject(QFileInfo(path).absolutePath(),
+                                                   kLastFolderForInsertingImage);
     m_importing = true;
 
     // The progress sheet keeps the user from starting a second import meanwhile.
@@ -506,13 +516,15 @@ void QntStartUpController::importStencilFromPath(const QString &path)
         const std::optional<QVariantMap> reply = importer.readStencil();
         if (reply) {
             result->lastImportedFilename =
-                reply->value(QStringLiteral("LastImportedFilename"), result->lastImportedFilename).toString();
+                reply->value(QStringLiteral("LastImportedFilename"), result->lastImportedFilename)
+                    .toString();
             const QVariant sheets = reply->value(QStringLiteral("Sheets"));
             if (sheets.isValid()) {
                 for (const QVariant &sheetValue : sheets.toList()) {
                     QVariantMap sheetMap = sheetValue.toMap();
                     if (reply->contains(QStringLiteral("ImageList")))
-                        sheetMap.insert(QStringLiteral("ImageList"), reply->value(QStringLiteral("ImageList")));
+                        sheetMap.insert(QStringLiteral("ImageList"),
+                                        reply->value(QStringLiteral("ImageList")));
                     result->shapes += importer.all(sheetMap);
                 }
             } else {
@@ -521,8 +533,9 @@ void QntStartUpController::importStencilFromPath(const QString &path)
             const VRObjectList elements = importer.all2Elements(result->shapes);
             const QByteArray icon = importer.imageData(result->shapes);
             if (!result->shapes.isEmpty()) {
-                const auto written = QntNotation::importIntoDB(result->lastImportedFilename + QStringLiteral(".db"),
-                                                               elements, icon, QString());
+                const auto written =
+                    QntNotation::importIntoDB(result->lastImportedFilename + QStringLiteral(".db"),
+                                              elements, icon, QString());
                 result->ok = written.ok();
                 if (written.ok())
                     result->lastImportedFilename = QFileInfo(written.value()).completeBaseName();
@@ -611,16 +624,19 @@ void QntStartUpController::deleteSelectedCollectionItem()
         return;
     const int index = m_notationsItemsView->row(m_notationsItemsView->selectedItems().first());
     const std::shared_ptr<QntNotation> notation = m_notationsItems.at(index);
-    const QString question = tr("Delete the imported notation “%1”? Its file is moved to the trash.")
-                                 .arg(notation->notationName());
-    const bool confirmed = g_confirmation
-                               ? g_confirmation(m_window, question)
-                               : QMessageBox::question(m_window, tr("Delete Notation"), question) == QMessageBox::Yes;
+    const QString question =
+        tr("Delete the imported notation “%1”? Its file is moved to the trash.")
+            .arg(notation->notationName());
+    const bool confirmed =
+        g_confirmation
+            ? g_confirmation(m_window, question)
+            : QMessageBox::question(m_window, tr("Delete Notation"), question) == QMessageBox::Yes;
     if (!confirmed)
         return;
     const QString path = notation->absolutePath();
     if (!QFile::moveToTrash(path) && !QFile::remove(path)) {
-        QMessageBox::warning(m_window, tr("Delete Notation"), tr("The notation “%1” could not be deleted.").arg(path));
+        QMessageBox::warning(m_window, tr("Delete Notation"),
+                             tr("The notation “%1” could not be deleted.").arg(path));
         return;
     }
     populateControls();

@@ -16,7 +16,8 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
-QntUndoInspector::QntUndoInspector(QObject *parent) : VRInspectorBase(QStringLiteral("UndoInspector"), parent)
+QntUndoInspector::QntUndoInspector(QObject *parent)
+    : VRInspectorBase(QStringLiteral("UndoInspector"), parent)
 {
     m_undoSource = new UndoDataSource(this);
     m_redoSource = new RedoDataSource(this);
@@ -85,7 +86,8 @@ QWidget *QntUndoInspector::createWindow()
 void QntUndoInspector::windowDidLoad()
 {
     m_observers.push_back(NotificationCenter::defaultCenter().addObserver(
-        kQntUndoRedoChangedNotification, nullptr, [this](const Notification &n) { undoRedoChangedNotification(&n); }));
+        kQntUndoRedoChangedNotification, nullptr,
+        [this](const Notification &n) { undoRedoChangedNotification(&n); }));
     reloadData();
 }
 

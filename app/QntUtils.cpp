@@ -15,7 +15,8 @@ std::vector<std::pair<QString, QVariant>> qntFactoryDefaults()
     const auto real = [](double value) { return QVariant(value); };
     const auto boolean = [](bool value) { return QVariant(value); };
     const auto string = [](const char *value) { return QVariant(QString::fromUtf8(value)); };
-    const QColor paletteBackground = QColor::fromRgbF(176 / 255.0f, 240 / 255.0f, 202 / 255.0f, 1.0f);
+    const QColor paletteBackground =
+        QColor::fromRgbF(176 / 255.0f, 240 / 255.0f, 202 / 255.0f, 1.0f);
 
     return {
         {kPreferencePane, string("")},
@@ -48,8 +49,10 @@ std::vector<std::pair<QString, QVariant>> qntFactoryDefaults()
         {QntUseImageInsteadOfPDFKey, boolean(false)},
         {QntShowConnectorPopupMenuKey, boolean(true)},
         {QntShapeAutosizeKey, integer(1)},
-        {QntHiddenGroupsKey, QVariantList{qint64(7), qint64(5), qint64(10), qint64(6), qint64(8), qint64(9)}},
-        {QntPaletteBackgroundColorKey, QVariant(KeyedArchiver::archivedDataWithColor(paletteBackground))},
+        {QntHiddenGroupsKey,
+         QVariantList{qint64(7), qint64(5), qint64(10), qint64(6), qint64(8), qint64(9)}},
+        {QntPaletteBackgroundColorKey,
+         QVariant(KeyedArchiver::archivedDataWithColor(paletteBackground))},
         {QntContextTextEditorSaveTextProperties, integer(1)},
         {QntElementScaleKey, real(1.0)},
         {QntGlobalAutosizeElementsKey, integer(1)},

@@ -9,7 +9,8 @@
 
 namespace QntWindowAnimation {
 
-const QString kAnimationFromFrameDidFinishedNotification = QStringLiteral("NSWindowAnimationFromFrameDidFinished");
+const QString kAnimationFromFrameDidFinishedNotification =
+    QStringLiteral("NSWindowAnimationFromFrameDidFinished");
 
 namespace {
 

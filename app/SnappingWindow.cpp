@@ -39,7 +39,8 @@ void SnappingWindow::setPadding(double padding)
     paddingValue = padding;
 }
 
-QPoint SnappingWindow::snappedOrigin(const QRect &frame, const QRect &area, double tolerance, double padding)
+QPoint SnappingWindow::snappedOrigin(const QRect &frame, const QRect &area, double tolerance,
+                                     double padding)
 {
     // The area's origin counts, so windows on a second screen snap to that screen's edges.
     double x = frame.x();
@@ -62,13 +63,14 @@ QPoint SnappingWindow::snappedOrigin(const QRect &frame, const QRect &area, doub
 
 void SnappingWindow::windowMoved()
 {
-    if ((QGuiApplication::queryKeyboardModifiers() & Qt::AltModifier) || !snapsToEdgesFlag || snapping)
+    if ((QGuiApplication::queryKeyboardModifiers() & Qt::AltModifier) || !snapsToEdgesFlag
+        || snapping)
         return;
     QScreen *screen = this->screen();
     if (!screen)
         return;
-    const QPoint target = snappedOrigin(frameGeometry(), screen->availableGeometry(), snapToleranceValue,
-                                        paddingValue);
+    const QPoint target = snappedOrigin(frameGeometry(), screen->availableGeometry(),
+                                        snapToleranceValue, paddingValue);
     if (target == frameGeometry().topLeft())
         return;
     snapping = true;

@@ -21,7 +21,8 @@ public:
     // Where a window with this frame snaps within the area, in screen coordinates (y down):
     // near the bottom edge, then the left, then the right, then the top, each within the
     // tolerance, the window moves to the edge less the padding.
-    static QPoint snappedOrigin(const QRect &frame, const QRect &area, double tolerance, double padding);
+    static QPoint snappedOrigin(const QRect &frame, const QRect &area, double tolerance,
+                                double padding);
 
     // Snaps now, unless snapping is off, Alt is held or a snap is under way.
     void windowMoved();

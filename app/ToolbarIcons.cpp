@@ -71,8 +71,10 @@ void draw(QPainter &p, const QString &name)
         // Four arrows from the centre.
         p.drawLine(QPointF(12, 3), QPointF(12, 21));
         p.drawLine(QPointF(3, 12), QPointF(21, 12));
-        const QPointF tips[][3] = {{{9, 6}, {12, 3}, {15, 6}}, {{9, 18}, {12, 21}, {15, 18}},
-                                   {{6, 9}, {3, 12}, {6, 15}}, {{18, 9}, {21, 12}, {18, 15}}};
+        const QPointF tips[][3] = {{{9, 6}, {12, 3}, {15, 6}},
+                                   {{9, 18}, {12, 21}, {15, 18}},
+                                   {{6, 9}, {3, 12}, {6, 15}},
+                                   {{18, 9}, {21, 12}, {18, 15}}};
         for (const auto &tip : tips)
             p.drawPolyline(tip, 3);
     } else if (name == QLatin1String("Zoom")) {

@@ -16,8 +16,8 @@ public:
     void redisplay();
     // Where a drag to the global mouse position puts the panel's origin, kept below the top
     // of the work area.
-    static QPoint draggedOrigin(const QPoint &globalMouse, const QPoint &initialLocation, const QSize &panelSize,
-                                const QRect &workArea);
+    static QPoint draggedOrigin(const QPoint &globalMouse, const QPoint &initialLocation,
+                                const QSize &panelSize, const QRect &workArea);
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;

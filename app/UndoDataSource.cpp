@@ -2,7 +2,10 @@
 
 #include "app/UndoItem.h"
 
-UndoDataSource::UndoDataSource(QObject *parent) : QAbstractItemModel(parent) {}
+UndoDataSource::UndoDataSource(QObject *parent)
+    : QAbstractItemModel(parent)
+{
+}
 
 UndoItem *UndoDataSource::rootItem() const
 {

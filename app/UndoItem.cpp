@@ -17,7 +17,9 @@ std::unique_ptr<UndoItem> &undoRoot()
 } // namespace
 
 UndoItem::UndoItem(VRUndoManager *undoManager, std::shared_ptr<VKUndoTask> task, UndoItem *parent)
-    : m_parent(parent), _undoMngr(undoManager), _undoTask(std::move(task))
+    : m_parent(parent)
+    , _undoMngr(undoManager)
+    , _undoTask(std::move(task))
 {
 }
 
@@ -90,7 +92,8 @@ int UndoItem::indexInParent() const
     if (!m_parent)
         return 0;
     const auto &siblings = m_parent->m_children;
-    const auto it = std::find_if(siblings.begin(), siblings.end(), [this](const auto &c) { return c.get() == this; });
+    const auto it = std::find_if(siblings.begin(), siblings.end(),
+                                 [this](const auto &c) { return c.get() == this; });
     return it == siblings.end() ? 0 : int(it - siblings.begin());
 }
 

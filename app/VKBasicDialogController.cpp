@@ -4,7 +4,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-VKBasicDialogController::VKBasicDialogController(QWidget *parent) : QDialog(parent)
+VKBasicDialogController::VKBasicDialogController(QWidget *parent)
+    : QDialog(parent)
 {
     m_content = new QVBoxLayout;
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);

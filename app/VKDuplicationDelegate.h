@@ -10,7 +10,8 @@ class VKDuplicationDelegate
 public:
     virtual ~VKDuplicationDelegate() = default;
     virtual int countOfItemsInSelection() const = 0;
-    virtual void doPolarDuplicateCopies(int copies, QPointF centre, double incAngle, bool rotateCopies) = 0;
+    virtual void doPolarDuplicateCopies(int copies, QPointF centre, double incAngle,
+                                        bool rotateCopies) = 0;
     virtual void doAutoPolarDuplicateWithCentre(QPointF centre) = 0;
     virtual void doLinearDuplicateCopies(int copies, QSizeF offset) = 0;
 };

@@ -63,7 +63,8 @@ QString pixelText(double value)
 
 } // namespace
 
-VKExportOptionsController::VKExportOptionsController(QObject *parent) : QObject(parent)
+VKExportOptionsController::VKExportOptionsController(QObject *parent)
+    : QObject(parent)
 {
     buildAccessoryView();
 }
@@ -148,7 +149,8 @@ void VKExportOptionsController::buildAccessoryView()
     tiffLayout->addRow(tr("Compression:"), mTIFFCompressionTypePopUpButton);
     tiffLayout->addRow(QString(), mTIFFAlphaCheckbox);
 
-    auto *svgTab = new QLabel(tr("The drawing is written as an SVG file named after the document into the chosen folder."));
+    auto *svgTab = new QLabel(tr(
+        "The drawing is written as an SVG file named after the document into the chosen folder."));
     svgTab->setWordWrap(true);
 
     mExportOptionsTabView->addWidget(pdfTab);
@@ -189,17 +191,23 @@ void VKExportOptionsController::buildAccessoryView()
     layout->addWidget(optionsBox);
 
     connect(mExportFormatPopUpButton, &QComboBox::activated, this, [this] { formatPopUpAction(); });
-    connect(mExportResolutionPopUpButton, &QComboBox::activated, this, [this] { resolutionPopUpAction(); });
-    connect(mExportIncludeGridCheckbox, &QCheckBox::clicked, this, [this] { formatIncludeGridAction(); });
+    connect(mExportResolutionPopUpButton, &QComboBox::activated, this,
+            [this] { resolutionPopUpAction(); });
+    connect(mExportIncludeGridCheckbox, &QCheckBox::clicked, this,
+            [this] { formatIncludeGridAction(); });
     connect(mExportCropCheckbox, &QCheckBox::clicked, this, [this] { cropAction(); });
     connect(mJPEGQualitySlider, &QSlider::valueChanged, this, [this] { jpegQualityAction(); });
-    connect(mJPEGProgressiveCheckbox, &QCheckBox::clicked, this, [this] { jpegProgressiveAction(); });
-    connect(mTIFFCompressionTypePopUpButton, &QComboBox::activated, this, [this] { tiffCompressionAction(); });
+    connect(mJPEGProgressiveCheckbox, &QCheckBox::clicked, this,
+            [this] { jpegProgressiveAction(); });
+    connect(mTIFFCompressionTypePopUpButton, &QComboBox::activated, this,
+            [this] { tiffCompressionAction(); });
     connect(mTIFFAlphaCheckbox, &QCheckBox::clicked, this, [this] { tiffAlphaAction(); });
     connect(mPNGAlphaCheckbox, &QCheckBox::clicked, this, [this] { pngAlphaAction(); });
     connect(mPNGInterlaceCheckbox, &QCheckBox::clicked, this, [this] { pngInterlaceAction(); });
-    connect(mExportWidthTextbox, &QLineEdit::editingFinished, this, [this] { exportedWidthAction(); });
-    connect(mExportHeightTextbox, &QLineEdit::editingFinished, this, [this] { exportedHeightAction(); });
+    connect(mExportWidthTextbox, &QLineEdit::editingFinished, this,
+            [this] { exportedWidthAction(); });
+    connect(mExportHeightTextbox, &QLineEdit::editingFinished, this,
+            [this] { exportedHeightAction(); });
 }
 
 void VKExportOptionsController::ensureOptions(bool forSaveDialog)
@@ -212,7 +220,8 @@ void VKExportOptionsController::ensureOptions(bool forSaveDialog)
     UserDefaults &defaults = UserDefaults::standardUserDefaults();
     mOptionsDict.insert(kNSImageCompressionFactor, 0.67);
     const QVariant stored = defaults.objectForKey(kVRExportPropertiesResolution);
-    const qint64 dpi = stored.isValid() ? defaults.integerForKey(kVRExportPropertiesResolution) : 72;
+    const qint64 dpi =
+        stored.isValid() ? defaults.integerForKey(kVRExportPropertiesResolution) : 72;
     m_bitmapResolution = dpi > 0 && dpi <= 10000 ? int(dpi) : 72;
     mOptionsDict.insert(kVRExportPropertiesResolution, m_bitmapResolution);
 }
@@ -251,7 +260,8 @@ void VKExportOptionsController::makePanel(QWidget *parent, bool chooseFolder)
     m_panel = panel;
 }
 
-void VKExportOptionsController::beginExportDialogWithParentWindow(QWidget *parent, VKExportOptionsDelegate *delegate)
+void VKExportOptionsController::beginExportDialogWithParentWindow(QWidget *parent,
+                                                                  VKExportOptionsDelegate *delegate)
 {
     mDelegate = delegate;
     ensureOptions(true);
@@ -292,7 +302,8 @@ void VKExportOptionsController::beginExportDialogWithParentWindow(QWidget *paren
     formatPopUpAction();
 }
 
-void VKExportOptionsController::beginSVGExportDialogWithParentWindow(QWidget *parent, VKExportOptionsDelegate *delegate)
+void VKExportOptionsController::beginSVGExportDialogWithParentWindow(
+    QWidget *parent, VKExportOptionsDelegate *delegate)
 {
     mDelegate = delegate;
     ensureOptions(false);
@@ -346,14 +357,17 @@ void VKExportOptionsController::displayOptionsForFileType(qint64 type)
 
     // Load the controls from the options.
     const QSignalBlocker blockSlider(mJPEGQualitySlider);
-    mJPEGQualitySlider->setValue(int(std::lround(mOptionsDict.value(kNSImageCompressionFactor, 0.67).toDouble() * 100)));
+    mJPEGQualitySlider->setValue(
+        int(std::lround(mOptionsDict.value(kNSImageCompressionFactor, 0.67).toDouble() * 100)));
     mJPEGProgressiveCheckbox->setChecked(mOptionsDict.value(kNSImageProgressive).toBool());
     mPNGInterlaceCheckbox->setChecked(mOptionsDict.value(kNSImageInterlaced).toBool());
-    const int compression = mTIFFCompressionTypePopUpButton->findData(mOptionsDict.value(kNSImageCompressionMethod).toInt());
+    const int compression = mTIFFCompressionTypePopUpButton->findData(
+        mOptionsDict.value(kNSImageCompressionMethod).toInt());
     mTIFFCompressionTypePopUpButton->setCurrentIndex(compression >= 0 ? compression : 0);
     mTIFFAlphaCheckbox->setChecked(mOptionsDict.value(kQntTIFFAlpha).toBool());
     mPNGAlphaCheckbox->setChecked(mOptionsDict.value(kQntPNGAlpha).toBool());
-    mExportIncludeGridCheckbox->setChecked(mOptionsDict.value(kVKIncludeGridInExportedFile).toBool());
+    mExportIncludeGridCheckbox->setChecked(
+        mOptionsDict.value(kVKIncludeGridInExportedFile).toBool());
     selectResolution(type == PDF ? kPDFResolution : m_bitmapResolution);
     resolutionPopUpAction();
 
@@ -382,8 +396,9 @@ QSizeF VKExportOptionsController::sourceImageSize() const
 
 void VKExportOptionsController::setSizeBoxesVisible(bool visible)
 {
-    for (QWidget *w : std::initializer_list<QWidget *>{mExportWidthTextbox, mExportHeightTextbox, mExportWidthLabel,
-                                                        mExportHeightLabel, mExportWidthDimLabel, mExportHeightDimLabel})
+    for (QWidget *w : std::initializer_list<QWidget *>{mExportWidthTextbox, mExportHeightTextbox,
+                                                       mExportWidthLabel, mExportHeightLabel,
+                                                       mExportWidthDimLabel, mExportHeightDimLabel})
         w->setVisible(visible);
 }
 
@@ -395,7 +410,8 @@ void VKExportOptionsController::fillSizeBoxesFromSource()
     mOptionsDict.insert(kQntExportedWidth, mExportWidthTextbox->text().toDouble());
     mOptionsDict.insert(kQntExportedHeight, mExportHeightTextbox->text().toDouble());
     // Nothing to scale when the source has no area (an empty drawing cropped to its objects).
-    const bool usable = size.width() > 0 && size.height() > 0 && mFileType != PDF && mFileType != SVG;
+    const bool usable =
+        size.width() > 0 && size.height() > 0 && mFileType != PDF && mFileType != SVG;
     mExportWidthTextbox->setEnabled(usable);
     mExportHeightTextbox->setEnabled(usable);
 }
@@ -451,7 +467,8 @@ void VKExportOptionsController::jpegProgressiveAction()
 
 void VKExportOptionsController::tiffCompressionAction()
 {
-    mOptionsDict.insert(kNSImageCompressionMethod, mTIFFCompressionTypePopUpButton->currentData().toInt());
+    mOptionsDict.insert(kNSImageCompressionMethod,
+                        mTIFFCompressionTypePopUpButton->currentData().toInt());
 }
 
 void VKExportOptionsController::tiffAlphaAction()

@@ -11,7 +11,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-VKLinearDuplicateController::VKLinearDuplicateController(QWidget *parent) : QDialog(parent)
+VKLinearDuplicateController::VKLinearDuplicateController(QWidget *parent)
+    : QDialog(parent)
 {
     setObjectName(QStringLiteral("linear_duplication"));
     setWindowTitle(tr("Linear Duplication"));
@@ -47,7 +48,8 @@ VKLinearDuplicateController::VKLinearDuplicateController(QWidget *parent) : QDia
     layout->addWidget(buttons);
 }
 
-void VKLinearDuplicateController::beginLinearDuplicationDialog(QWidget *parentWindow, VKDuplicationDelegate *delegate)
+void VKLinearDuplicateController::beginLinearDuplicationDialog(QWidget *parentWindow,
+                                                               VKDuplicationDelegate *delegate)
 {
     mDelegateRef = delegate;
     if (parentWindow && parentWidget() != parentWindow)
@@ -70,7 +72,8 @@ void VKLinearDuplicateController::cancelAction()
 void VKLinearDuplicateController::conditionallyEnableOKButton()
 {
     // A count outside 1 ... kMaximumCopies or an offset that is not a number is refused too.
-    mOKButton->setEnabled(mNumberOfCopiesTextField->hasAcceptableInput() && mXOffsetTextField->hasAcceptableInput()
+    mOKButton->setEnabled(mNumberOfCopiesTextField->hasAcceptableInput()
+                          && mXOffsetTextField->hasAcceptableInput()
                           && mYOffsetTextField->hasAcceptableInput());
 }
 
@@ -79,7 +82,7 @@ void VKLinearDuplicateController::sheetDidEnd(int returnCode)
     if (returnCode != 1 || !mDelegateRef || !mOKButton->isEnabled())
         return;
     const QLocale locale;
-    mDelegateRef->doLinearDuplicateCopies(
-        mNumberOfCopiesTextField->text().toInt(),
-        QSizeF(locale.toDouble(mXOffsetTextField->text()), locale.toDouble(mYOffsetTextField->text())));
+    mDelegateRef->doLinearDuplicateCopies(mNumberOfCopiesTextField->text().toInt(),
+                                          QSizeF(locale.toDouble(mXOffsetTextField->text()),
+                                                 locale.toDouble(mYOffsetTextField->text())));
 }

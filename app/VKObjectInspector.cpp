@@ -37,7 +37,8 @@ qint64 g_metaKeyCounter = 0;
 QString number(double value)
 {
     QString text = QString::number(value, 'f', 3);
-    while (text.contains(QLatin1Char('.')) && (text.endsWith(QLatin1Char('0')) || text.endsWith(QLatin1Char('.'))))
+    while (text.contains(QLatin1Char('.'))
+           && (text.endsWith(QLatin1Char('0')) || text.endsWith(QLatin1Char('.'))))
         text.chop(1);
     return text == QLatin1String("-0") ? QStringLiteral("0") : text;
 }
@@ -58,7 +59,10 @@ QPixmap lockedSymbol()
 
 } // namespace
 
-VKObjectInspector::VKObjectInspector(QObject *parent) : VRInspectorBase(QStringLiteral("ObjectInspector"), parent) {}
+VKObjectInspector::VKObjectInspector(QObject *parent)
+    : VRInspectorBase(QStringLiteral("ObjectInspector"), parent)
+{
+}
 
 VKObjectInspector::~VKObjectInspector() = default;
 
@@ -138,7 +142,8 @@ QWidget *VKObjectInspector::createWindow()
     mMetaAddItemButton->setText(QStringLiteral("+"));
     mMetaAddItemButton->setPopupMode(QToolButton::InstantPopup);
     auto *addMenu = new QMenu(mMetaAddItemButton);
-    const std::pair<int, QString> kinds[] = {{StringType, tr("String")}, {IntegerType, tr("Integer")}, {RealType, tr("Real")}};
+    const std::pair<int, QString> kinds[] = {
+        {StringType, tr("String")}, {IntegerType, tr("Integer")}, {RealType, tr("Real")}};
     for (const auto &[tag, title] : kinds) {
         const int t = tag;
         addMenu->addAction(title, this, [this, t] { addMetaItemAction(t); });
@@ -168,9 +173,12 @@ QWidget *VKObjectInspector::createWindow()
     layout->addWidget(mMainTabView);
     window->resize(340, 460);
 
-    connect(mGenInfoCoordinateRadioButtons, &QButtonGroup::idClicked, this, [this](int id) { changeCoordinatesAction(id); });
-    connect(mGenInfoLocationXField, &QLineEdit::editingFinished, this, [this] { changeLocationAction(); });
-    connect(mGenInfoLocationYField, &QLineEdit::editingFinished, this, [this] { changeLocationAction(); });
+    connect(mGenInfoCoordinateRadioButtons, &QButtonGroup::idClicked, this,
+            [this](int id) { changeCoordinatesAction(id); });
+    connect(mGenInfoLocationXField, &QLineEdit::editingFinished, this,
+            [this] { changeLocationAction(); });
+    connect(mGenInfoLocationYField, &QLineEdit::editingFinished, this,
+            [this] { changeLocationAction(); });
     connect(mGenInfoWidthField, &QLineEdit::editingFinished, this, [this] { changeSizeAction(); });
     connect(mGenInfoHeightField, &QLineEdit::editingFinished, this, [this] { changeSizeAction(); });
     connect(mGenInfoAngleField, &QLineEdit::editingFinished, this, [this] { changeAngleAction(); });
@@ -237,15 +245,15 @@ void VKObjectInspector::updateTabAtIndex(int index, const VRObjectList &selectio
         if (!selection.isEmpty())
             updateGroupTabWithObject(selection.last());
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
 void VKObjectInspector::updateGroupTabWithObject(const VRObjectRef &group)
 {
     auto *shapeGroup = dynamic_cast<VRShapeGroup *>(group.get());
-    mGroupInfoItemCountField->setText(shapeGroup ? QString::number(shapeGroup->groupObjects().size()) : QStringLiteral("n/a"));
+    mGroupInfoItemCountField->setText(
+        shapeGroup ? QString::number(shapeGroup->groupObjects().size()) : QStringLiteral("n/a"));
 }
 
 void VKObjectInspector::updateSingleItemTabWithObject(const VRObjectRef &object)
@@ -279,8 +287,9 @@ void VKObjectInspector::updateSingleItemTabWithObject(const VRObjectRef &object)
     mMetaRemoveItemButton->setEnabled(!locked);
     updateGroupTabWithObject(object);
     const VRStyleRef style = object->style();
-    mGenInfoStyleNameField->setText(!style ? QStringLiteral("none")
-                                           : style->name().isEmpty() ? QStringLiteral("(unnamed)") : style->name());
+    mGenInfoStyleNameField->setText(!style                    ? QStringLiteral("none")
+                                    : style->name().isEmpty() ? QStringLiteral("(unnamed)")
+                                                              : style->name());
     reloadMetadataTable();
 }
 
@@ -334,7 +343,8 @@ void VKObjectInspector::changeSizeAction()
     mGenInfoWidthField->setModified(false);
     mGenInfoHeightField->setModified(false);
     bool okW = false, okH = false;
-    QSizeF size(QLocale().toDouble(mGenInfoWidthField->text(), &okW), QLocale().toDouble(mGenInfoHeightField->text(), &okH));
+    QSizeF size(QLocale().toDouble(mGenInfoWidthField->text(), &okW),
+                QLocale().toDouble(mGenInfoHeightField->text(), &okH));
     VRDrawing *drawing = object->drawing() ? object->drawing() : currentDrawing();
     if (mConvertCoordinates && drawing)
         size *= drawing->unitToPointsConversionFactor();
@@ -465,17 +475,10 @@ void VKObjectInspector::addMetaItemAction(int tag)
     if (!object || object->isLocked())
         return;
     switch (tag) {
-    case StringType:
-        object->setString(QString(), key);
-        break;
-    case IntegerType:
-        object->setIntValue(0, key);
-        break;
-    case RealType:
-        object->setFloatValue(0.0, key);
-        break;
-    default:
-        break;
+    case StringType: object->setString(QString(), key); break;
+    case IntegerType: object->setIntValue(0, key); break;
+    case RealType: object->setFloatValue(0.0, key); break;
+    default: break;
     }
     reloadMetadataTable();
 }

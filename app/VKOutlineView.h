@@ -16,7 +16,8 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
-    void drawRow(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    void drawRow(QPainter *painter, const QStyleOptionViewItem &option,
+                 const QModelIndex &index) const override;
 
 private:
     bool isOnCheckBox(const QModelIndex &index, const QPoint &position) const;

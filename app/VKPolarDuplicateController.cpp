@@ -24,7 +24,8 @@ QDoubleValidator *numberValidator(QObject *parent)
 
 } // namespace
 
-VKPolarDuplicateController::VKPolarDuplicateController(QWidget *parent) : QDialog(parent)
+VKPolarDuplicateController::VKPolarDuplicateController(QWidget *parent)
+    : QDialog(parent)
 {
     setObjectName(QStringLiteral("polar_duplication"));
     setWindowTitle(tr("Polar Duplication"));
@@ -51,7 +52,8 @@ VKPolarDuplicateController::VKPolarDuplicateController(QWidget *parent) : QDialo
     manualForm->addRow(tr("Angle step (degrees):"), mAngleIncrementTextField);
     manualForm->addRow(QString(), mRotateCopiesCheckbox);
 
-    for (QLineEdit *field : {mCentreXTextField, mCentreYTextField, mCopiesTextField, mAngleIncrementTextField}) {
+    for (QLineEdit *field :
+         {mCentreXTextField, mCentreYTextField, mCopiesTextField, mAngleIncrementTextField}) {
         field->setAlignment(Qt::AlignRight);
         connect(field, &QLineEdit::textChanged, this, [this] { conditionallyEnableOKButton(); });
     }
@@ -72,7 +74,8 @@ VKPolarDuplicateController::VKPolarDuplicateController(QWidget *parent) : QDialo
     layout->addWidget(buttons);
 }
 
-void VKPolarDuplicateController::beginPolarDuplicationDialog(QWidget *parentWindow, VKDuplicationDelegate *delegate)
+void VKPolarDuplicateController::beginPolarDuplicationDialog(QWidget *parentWindow,
+                                                             VKDuplicationDelegate *delegate)
 {
     mDelegateRef = delegate;
     if (parentWindow && parentWidget() != parentWindow)
@@ -114,7 +117,8 @@ void VKPolarDuplicateController::conditionallyEnableOKButton()
     bool ok = mCentreXTextField->hasAcceptableInput() && mCentreYTextField->hasAcceptableInput();
     // Without the automatic fit the count and step must be usable numbers as well.
     if (!mAutoFitCircleCheckbox->isChecked())
-        ok = ok && mCopiesTextField->hasAcceptableInput() && mAngleIncrementTextField->hasAcceptableInput();
+        ok = ok && mCopiesTextField->hasAcceptableInput()
+             && mAngleIncrementTextField->hasAcceptableInput();
     mOKButton->setEnabled(ok);
 }
 
@@ -123,7 +127,8 @@ void VKPolarDuplicateController::sheetDidEnd(int returnCode)
     if (returnCode != 1 || !mDelegateRef || !mOKButton->isEnabled())
         return;
     const QLocale locale;
-    const QPointF centre(locale.toDouble(mCentreXTextField->text()), locale.toDouble(mCentreYTextField->text()));
+    const QPointF centre(locale.toDouble(mCentreXTextField->text()),
+                         locale.toDouble(mCentreYTextField->text()));
     if (mAutoFitCircleCheckbox->isChecked() && mAutoFitCircleCheckbox->isEnabled()) {
         mDelegateRef->doAutoPolarDuplicateWithCentre(centre);
         return;

@@ -44,7 +44,10 @@ constexpr int kColumns = 2;
 
 } // namespace
 
-VKToolPalette::VKToolPalette(QObject *parent) : VRInspectorBase(QStringLiteral("ToolPalette"), parent) {}
+VKToolPalette::VKToolPalette(QObject *parent)
+    : VRInspectorBase(QStringLiteral("ToolPalette"), parent)
+{
+}
 
 VKToolPalette::~VKToolPalette() = default;
 
@@ -68,13 +71,20 @@ QString VKToolPalette::buttonTitle2ToolName(const QString &buttonTitle)
 
 QStringList VKToolPalette::buttonTitles()
 {
-    return {QStringLiteral("Select"),           QStringLiteral("Zoom"),
-            QStringLiteral("Rectangle Tool"),   QStringLiteral("Rounded Rectangle Tool"),
-            QStringLiteral("Circle Tool"),      QStringLiteral("Round End Rectangle Tool"),
-            QStringLiteral("Polygon Tool"),     QStringLiteral("Line Tool"),
-            QStringLiteral("Path Tool"),        QStringLiteral("Freehand Tool"),
-            QStringLiteral("Insert Path Point Tool"), QStringLiteral("Delete Path Point Tool"),
-            QStringLiteral("Text Tool"),        QString()};
+    return {QStringLiteral("Select"),
+            QStringLiteral("Zoom"),
+            QStringLiteral("Rectangle Tool"),
+            QStringLiteral("Rounded Rectangle Tool"),
+            QStringLiteral("Circle Tool"),
+            QStringLiteral("Round End Rectangle Tool"),
+            QStringLiteral("Polygon Tool"),
+            QStringLiteral("Line Tool"),
+            QStringLiteral("Path Tool"),
+            QStringLiteral("Freehand Tool"),
+            QStringLiteral("Insert Path Point Tool"),
+            QStringLiteral("Delete Path Point Tool"),
+            QStringLiteral("Text Tool"),
+            QString()};
 }
 
 QWidget *VKToolPalette::createWindow()
@@ -103,7 +113,8 @@ QWidget *VKToolPalette::createWindow()
         matrix->addWidget(button, i / kColumns, i % kColumns);
         m_buttons << button;
     }
-    connect(mToolMatrix, &QButtonGroup::buttonClicked, this, [this](QAbstractButton *b) { toolButtonMatrixAction(b); });
+    connect(mToolMatrix, &QButtonGroup::buttonClicked, this,
+            [this](QAbstractButton *b) { toolButtonMatrixAction(b); });
 
     mStylePreviewView = new QLabel;
     mStylePreviewView->setFixedSize(kPreviewSize, kPreviewSize);
@@ -124,11 +135,12 @@ QWidget *VKToolPalette::createWindow()
 void VKToolPalette::windowDidLoad()
 {
     NotificationCenter &center = NotificationCenter::defaultCenter();
-    m_observers.push_back(center.addObserver(kVRDidChangeToolNotification, nullptr,
-                                             [this](const Notification &n) { toolChangedNotification(n); }));
-    m_observers.push_back(center.addObserver(kVRStyleRegistryDidFlagPossibleUIChange,
-                                             &VRStyleRegistry::sharedStyleRegistry(),
-                                             [this](const Notification &n) { styleRegistryChanged(n); }));
+    m_observers.push_back(
+        center.addObserver(kVRDidChangeToolNotification, nullptr,
+                           [this](const Notification &n) { toolChangedNotification(n); }));
+    m_observers.push_back(center.addObserver(
+        kVRStyleRegistryDidFlagPossibleUIChange, &VRStyleRegistry::sharedStyleRegistry(),
+        [this](const Notification &n) { styleRegistryChanged(n); }));
     for (QToolButton *button : m_buttons) {
         const QString title = button->property("title").toString();
         const QIcon icon = title.isEmpty() ? QIcon() : ImageResources::imageNamed(title);
@@ -151,7 +163,8 @@ VRDrawingTool *VKToolPalette::toolOfButton(const QAbstractButton *button) const
     if (!button)
         return nullptr;
     const QString title = button->property("title").toString();
-    return title.isEmpty() ? nullptr : VRDrawingTool::drawingToolWithName(buttonTitle2ToolName(title));
+    return title.isEmpty() ? nullptr
+                           : VRDrawingTool::drawingToolWithName(buttonTitle2ToolName(title));
 }
 
 QToolButton *VKToolPalette::selectedButton() const
@@ -192,7 +205,8 @@ void VKToolPalette::selectToolWithName(const QString &toolName)
     if (match) {
         match->setChecked(true);
         // Without a chosen style, a creation tool's new objects look like its prototype.
-        auto *creation = dynamic_cast<VRObjectCreationTool *>(VRDrawingTool::drawingToolWithName(buttonTitle2ToolName(title)));
+        auto *creation = dynamic_cast<VRObjectCreationTool *>(
+            VRDrawingTool::drawingToolWithName(buttonTitle2ToolName(title)));
         if (creation && !style && creation->prototype())
             style = creation->prototype()->style();
     } else {
@@ -209,7 +223,8 @@ void VKToolPalette::updateStylePreviewWithStyle(const VRStyleRef &style)
         mStylePreviewView->setPixmap(QPixmap());
         return;
     }
-    mStylePreviewView->setPixmap(QPixmap::fromImage(style->styleSwatchWithSize(QSizeF(kPreviewSize, kPreviewSize), -1)));
+    mStylePreviewView->setPixmap(
+        QPixmap::fromImage(style->styleSwatchWithSize(QSizeF(kPreviewSize, kPreviewSize), -1)));
 }
 
 void VKToolPalette::populatePopUpButtonWithLibraryStyles()
@@ -252,7 +267,8 @@ void VKToolPalette::libraryItemAction(QAction *item)
 {
     if (!item)
         return;
-    VRObjectCreationTool::setStyleForCreatedObjects(VRStyleRegistry::styleForKeyAddingToRecentlyUsed(item->data().toString()));
+    VRObjectCreationTool::setStyleForCreatedObjects(
+        VRStyleRegistry::styleForKeyAddingToRecentlyUsed(item->data().toString()));
     VRDrawingTool *tool = toolOfButton(selectedButton());
     selectToolWithName(tool ? tool->registeredName() : QStringLiteral("Select"));
     validateMenuItems();
@@ -274,7 +290,8 @@ void VKToolPalette::documentDidChange(const Notification &)
     VRDrawingDocument *document = currentDocument();
     VRDrawingView *view = document ? document->mainView() : nullptr;
     if (VRDrawingTool *tool = view ? view->drawingTool() : nullptr)
-        selectToolWithName(tool->registeredName().isEmpty() ? QStringLiteral("Select") : tool->registeredName());
+        selectToolWithName(tool->registeredName().isEmpty() ? QStringLiteral("Select")
+                                                            : tool->registeredName());
 }
 
 bool VKToolPalette::eventFilter(QObject *watched, QEvent *event)

@@ -70,23 +70,20 @@ const QString kDocumentSuffix = QStringLiteral("quintora");
 tel::PlistValue toPlistValue(const QVariant &value)
 {
     switch (value.typeId()) {
-    case QMetaType::Bool:
-        return tel::PlistValue(value.toBool());
+    case QMetaType::Bool: return tel::PlistValue(value.toBool());
     case QMetaType::Int:
     case QMetaType::LongLong:
     case QMetaType::UInt:
-    case QMetaType::ULongLong:
-        return tel::PlistValue(std::int64_t(value.toLongLong()));
-    case QMetaType::Double:
-        return tel::PlistValue(value.toDouble());
-    case QMetaType::QString:
-        return tel::PlistValue(value.toString().toStdString());
+    case QMetaType::ULongLong: return tel::PlistValue(std::int64_t(value.toLongLong()));
+    case QMetaType::Double: return tel::PlistValue(value.toDouble());
+    case QMetaType::QString: return tel::PlistValue(value.toString().toStdString());
     case QMetaType::QByteArray: {
         const QByteArray bytes = value.toByteArray();
         return tel::PlistValue(tel::PlistValue::Data(bytes.begin(), bytes.end()));
     }
     case QMetaType::QDateTime:
-        return tel::PlistValue(tel::PlistValue::Date{value.toDateTime().toMSecsSinceEpoch() / 1000.0});
+        return tel::PlistValue(
+            tel::PlistValue::Date{value.toDateTime().toMSecsSinceEpoch() / 1000.0});
     case QMetaType::QVariantList:
     case QMetaType::QStringList: {
         tel::PlistValue::Array array;
@@ -107,8 +104,7 @@ tel::PlistValue toPlistValue(const QVariant &value)
         }
         return tel::PlistValue(std::move(dictionary));
     }
-    default:
-        return {};
+    default: return {};
     }
 }
 
@@ -121,8 +117,8 @@ tel::Host::Hooks telemetryHooks()
             QMetaObject::invokeMethod(app, std::move(block), Qt::QueuedConnection);
     };
     hooks.userDefaultsReader = [](const std::string &key) -> std::optional<tel::PlistValue> {
-        tel::PlistValue converted =
-            toPlistValue(UserDefaults::standardUserDefaults().objectForKey(QString::fromStdString(key)));
+        tel::PlistValue converted = toPlistValue(
+            UserDefaults::standardUserDefaults().objectForKey(QString::fromStdString(key)));
         if (converted.isNull())
             return std::nullopt;
         return std::optional<tel::PlistValue>(std::move(converted));
@@ -213,16 +209,19 @@ void VOReruRerAppDelegate::applicationDidFinishLaunching()
     }
 
     NotificationCenter &center = NotificationCenter::defaultCenter();
-    m_observers.push_back(center.addObserver(kVRDrawingToolWasRegisteredNotification, nullptr,
-                                             [this](const Notification &n) { drawingToolRegistrationNote(n); }));
+    m_observers.push_back(
+        center.addObserver(kVRDrawingToolWasRegisteredNotification, nullptr,
+                           [this](const Notification &n) { drawingToolRegistrationNote(n); }));
     m_observers.push_back(center.addObserver(kQntShowInfoPanelNotification, nullptr,
                                              [this](const Notification &n) { openInfoPanel(n); }));
     m_observers.push_back(center.addObserver(kQntHideInfoPanelNotification, nullptr,
                                              [this](const Notification &n) { hideInfoPanel(n); }));
-    m_observers.push_back(center.addObserver(kVRDidChangeToolNotification, nullptr,
-                                             [this](const Notification &n) { toolChangedNotification(n); }));
-    m_observers.push_back(center.addObserver(kQntMultipleChangeStyleModeSelected, nullptr,
-                                             [this](const Notification &n) { openGroupModeInspector(n); }));
+    m_observers.push_back(
+        center.addObserver(kVRDidChangeToolNotification, nullptr,
+                           [this](const Notification &n) { toolChangedNotification(n); }));
+    m_observers.push_back(
+        center.addObserver(kQntMultipleChangeStyleModeSelected, nullptr,
+                           [this](const Notification &n) { openGroupModeInspector(n); }));
 
     ColorPanel::sharedColorPanel().setShowsAlpha(true);
 
@@ -231,7 +230,8 @@ void VOReruRerAppDelegate::applicationDidFinishLaunching()
 
     const VRResult<void> copied = QntNotation::copyNotationsFromBundleToAppSupportFolder();
     if (!copied)
-        qCWarning(lcApp).noquote() << "installing the notation libraries failed:" << copied.errorMessage();
+        qCWarning(lcApp).noquote()
+            << "installing the notation libraries failed:" << copied.errorMessage();
     copyMermaidSrcFromBundleToAppSupportFolderRewriteAll(false);
 
     if (!g_imagesBankController)
@@ -249,14 +249,16 @@ void VOReruRerAppDelegate::applicationDidFinishLaunching()
 
     VRStyleRegistry::loadDefaults();
 
-    for (QAction *item : {_toolsMenuItem.data(), _smartPolylineMenuItem.data(), _smartOrthogonalMenuItem.data()}) {
+    for (QAction *item :
+         {_toolsMenuItem.data(), _smartPolylineMenuItem.data(), _smartOrthogonalMenuItem.data()}) {
         if (item)
             item->setVisible(true);
     }
 
     QXNews::sharedNews().setDelegate(this);
 
-    UserDefaults::standardUserDefaults().registerDefaults({{kNSApplicationCrashOnExceptions, true}});
+    UserDefaults::standardUserDefaults().registerDefaults(
+        {{kNSApplicationCrashOnExceptions, true}});
 
     // The telemetry client starts nothing while no API key is configured; a misconfigured
     // bundle must not stop the launch.
@@ -269,7 +271,8 @@ void VOReruRerAppDelegate::applicationDidFinishLaunching()
     qCInfo(lcApp) << "launch finished";
 }
 
-std::optional<QString> VOReruRerAppDelegate::pathFromURLEventText(const QString &eventText, QString *reason)
+std::optional<QString> VOReruRerAppDelegate::pathFromURLEventText(const QString &eventText,
+                                                                  QString *reason)
 {
     const auto refuse = [reason](const QString &why) -> std::optional<QString> {
         if (reason)
@@ -279,7 +282,8 @@ std::optional<QString> VOReruRerAppDelegate::pathFromURLEventText(const QString 
     const qsizetype start = eventText.indexOf(kURLSchemePrefix, 0, Qt::CaseSensitive);
     if (start < 0)
         return refuse(QStringLiteral("it holds no quintora:// URL"));
-    const QByteArray decoded = QByteArray::fromPercentEncoding(eventText.mid(start + kURLSchemePrefix.size()).toUtf8());
+    const QByteArray decoded =
+        QByteArray::fromPercentEncoding(eventText.mid(start + kURLSchemePrefix.size()).toUtf8());
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString path = utf8.decode(decoded);
     if (utf8.hasError())
@@ -323,7 +327,8 @@ void VOReruRerAppDelegate::handleGetURLEvent(const QString &eventText)
         return;
     }
     if (!isOpenableDocument(*path, &reason)) {
-        qCWarning(lcApp).noquote() << "ignoring the URL" << eventText << "for" << *path << ":" << reason;
+        qCWarning(lcApp).noquote()
+            << "ignoring the URL" << eventText << "for" << *path << ":" << reason;
         return;
     }
     openDocumentAtPath(*path);
@@ -394,7 +399,8 @@ void VOReruRerAppDelegate::applicationWillTerminate()
     setIsTerminating(true);
     VRDrawing::saveDefaults();
     UserDefaults &defaults = UserDefaults::standardUserDefaults();
-    defaults.setBool(DIDizeZoziDocument::defaultQualityModulation(), kDIDizeZoziDefaultQualityModulationFlag);
+    defaults.setBool(DIDizeZoziDocument::defaultQualityModulation(),
+                     kDIDizeZoziDefaultQualityModulationFlag);
     if (!defaults.synchronize())
         qCWarning(lcApp) << "the settings could not be written at termination";
     qCInfo(lcApp) << "terminated";
@@ -491,7 +497,8 @@ void VOReruRerAppDelegate::openElementModeInspector()
 void VOReruRerAppDelegate::openConnectorModeInspector()
 {
     if (!g_connectorModeInspector)
-        g_connectorModeInspector = new QntConnectorModeInspector(QStringLiteral("QntConnectorModeInspector"));
+        g_connectorModeInspector =
+            new QntConnectorModeInspector(QStringLiteral("QntConnectorModeInspector"));
 }
 
 bool VOReruRerAppDelegate::iCloudIsAvailable() const
@@ -604,7 +611,8 @@ QMenu *VOReruRerAppDelegate::importedMenu()
         _menuItemAddImported->setObjectName(QStringLiteral("menuItemAddImported"));
         // Stencils are imported and deleted while the application runs: the menu is filled
         // afresh whenever it opens.
-        connect(_menuItemAddImported, &QMenu::aboutToShow, this, &VOReruRerAppDelegate::populateImportedMenu);
+        connect(_menuItemAddImported, &QMenu::aboutToShow, this,
+                &VOReruRerAppDelegate::populateImportedMenu);
     }
     return _menuItemAddImported;
 }
@@ -645,14 +653,20 @@ void VOReruRerAppDelegate::installApplicationMenus(QMenuBar *menuBar)
         m_helpMenu = new QMenu(tr("&Help"));
         m_helpMenu->setObjectName(QStringLiteral("helpMenu"));
         m_helpMenu->addAction(tr("Quintora Help"), this, &VOReruRerAppDelegate::gotoHelpPageAction);
-        m_helpMenu->addAction(tr("Quintora Website"), this, &VOReruRerAppDelegate::gotoProductPageAction);
-        m_helpMenu->addAction(tr("Graffletopia Stencils"), this, &VOReruRerAppDelegate::gotoGraffletopiaAction);
-        m_helpMenu->addAction(tr("Quintora on Twitter"), this, &VOReruRerAppDelegate::gotoTwitterAction);
-        m_helpMenu->addAction(tr("Cisco Icon Reference"), this, &VOReruRerAppDelegate::ciscoClipartReference);
+        m_helpMenu->addAction(tr("Quintora Website"), this,
+                              &VOReruRerAppDelegate::gotoProductPageAction);
+        m_helpMenu->addAction(tr("Graffletopia Stencils"), this,
+                              &VOReruRerAppDelegate::gotoGraffletopiaAction);
+        m_helpMenu->addAction(tr("Quintora on Twitter"), this,
+                              &VOReruRerAppDelegate::gotoTwitterAction);
+        m_helpMenu->addAction(tr("Cisco Icon Reference"), this,
+                              &VOReruRerAppDelegate::ciscoClipartReference);
         m_helpMenu->addSeparator();
-        m_helpMenu->addAction(tr("Send Feedback…"), this, &VOReruRerAppDelegate::gotoEmailForFeedbackAction);
+        m_helpMenu->addAction(tr("Send Feedback…"), this,
+                              &VOReruRerAppDelegate::gotoEmailForFeedbackAction);
         m_helpMenu->addSeparator();
-        QAction *about = m_helpMenu->addAction(tr("About Quintora"), this, &VOReruRerAppDelegate::showAboutBox);
+        QAction *about =
+            m_helpMenu->addAction(tr("About Quintora"), this, &VOReruRerAppDelegate::showAboutBox);
         about->setMenuRole(QAction::AboutRole);
     }
     menuBar->addMenu(m_notationsMenu);
@@ -686,7 +700,8 @@ void VOReruRerAppDelegate::populateNotationMenu(QMenu *menu, const QString &word
             QFileInfo(notation.value(QStringLiteral("notationName")).toString()).completeBaseName();
         QAction *item = menu->addAction(title);
         item->setData(path);
-        connect(item, &QAction::triggered, this, [this, item, uml] { addNotationIntoCurrentDocument(item, uml); });
+        connect(item, &QAction::triggered, this,
+                [this, item, uml] { addNotationIntoCurrentDocument(item, uml); });
     }
 }
 
@@ -709,7 +724,8 @@ void VOReruRerAppDelegate::addNotationIntoCurrentDocument(QAction *sender, bool 
 {
     // The document is taken now: switching windows during the copy must not send the shapes
     // elsewhere. Without a document there is nothing to copy into.
-    auto *document = qobject_cast<DIDizeZoziDocument *>(DocumentController::sharedDocumentController().currentDocument());
+    auto *document = qobject_cast<DIDizeZoziDocument *>(
+        DocumentController::sharedDocumentController().currentDocument());
     if (!document || !sender)
         return;
     const QString path = sender->data().toString();
@@ -760,7 +776,8 @@ void VOReruRerAppDelegate::addNotationIntoCurrentDocument(QAction *sender, bool 
 }
 
 void VOReruRerAppDelegate::finishCopying(DIDizeZoziDocument *document, const QString &key,
-                                         const VRObjectList &elements, bool uml, QWidget *progressPanel)
+                                         const VRObjectList &elements, bool uml,
+                                         QWidget *progressPanel)
 {
     --m_copiesInProgress;
     // The document may have been closed while its notation was read.
@@ -779,7 +796,8 @@ void VOReruRerAppDelegate::finishCopying(DIDizeZoziDocument *document, const QSt
 
 void VOReruRerAppDelegate::selectDrawingTool(QAction *sender)
 {
-    auto *document = qobject_cast<VRDrawingDocument *>(DocumentController::sharedDocumentController().currentDocument());
+    auto *document = qobject_cast<VRDrawingDocument *>(
+        DocumentController::sharedDocumentController().currentDocument());
     if (document && document->mainView())
         document->mainView()->selectDrawingTool(sender);
 }
@@ -827,8 +845,8 @@ bool replaceFile(const QString &source, const QString &target)
 
 void copyMermaidFolder(const QDir &source, const QString &target, bool rewriteAll, bool top)
 {
-    const QFileInfoList entries =
-        source.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+    const QFileInfoList entries = source.entryInfoList(
+        QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
     for (const QFileInfo &entry : entries) {
         const QString destination = target + QLatin1Char('/') + entry.fileName();
         if (entry.isDir()) {
@@ -839,7 +857,8 @@ void copyMermaidFolder(const QDir &source, const QString &target, bool rewriteAl
             continue;
         }
         // The user may have edited the stylesheet: it stays unless everything is rewritten.
-        if (top && entry.fileName() == kMermaidStylesheet && !rewriteAll && QFileInfo::exists(destination))
+        if (top && entry.fileName() == kMermaidStylesheet && !rewriteAll
+            && QFileInfo::exists(destination))
             continue;
         if (!replaceFile(entry.filePath(), destination))
             qCWarning(lcApp).noquote() << "cannot install the Mermaid file" << destination;
@@ -897,9 +916,11 @@ QUrl VOReruRerAppDelegate::twitterURL()
 
 QUrl VOReruRerAppDelegate::feedbackMailURL()
 {
-    const QString text = QStringLiteral("mailto:%1?%2&").arg(
-        QString::fromLatin1(QUrl::toPercentEncoding(kFeedbackAddress, "@")),
-        QStringLiteral("SUBJECT=%1").arg(QString::fromLatin1(QUrl::toPercentEncoding(kFeedbackSubject))));
+    const QString text =
+        QStringLiteral("mailto:%1?%2&")
+            .arg(QString::fromLatin1(QUrl::toPercentEncoding(kFeedbackAddress, "@")),
+                 QStringLiteral("SUBJECT=%1")
+                     .arg(QString::fromLatin1(QUrl::toPercentEncoding(kFeedbackSubject))));
     return QUrl(text, QUrl::StrictMode);
 }
 
@@ -936,7 +957,8 @@ void VOReruRerAppDelegate::gotoEmailForFeedbackAction()
 
 void VOReruRerAppDelegate::ciscoClipartReference()
 {
-    const QString path = QntPaths::bundleResourcesPath() + QStringLiteral("/Cisco_Icon_Library.pdf");
+    const QString path =
+        QntPaths::bundleResourcesPath() + QStringLiteral("/Cisco_Icon_Library.pdf");
     if (!QFileInfo::exists(path)) {
         qCWarning(lcApp).noquote() << "the Cisco icon reference is not installed:" << path;
         return;

@@ -68,7 +68,8 @@ public:
 
     // The path a quintora:// URL names, or nothing when the text holds no such URL, does not
     // decode as UTF-8 or names no absolute path.
-    static std::optional<QString> pathFromURLEventText(const QString &eventText, QString *reason = nullptr);
+    static std::optional<QString> pathFromURLEventText(const QString &eventText,
+                                                       QString *reason = nullptr);
     // Whether a path is an existing document of this application; the reason when not.
     static bool isOpenableDocument(const QString &path, QString *reason = nullptr);
 
@@ -179,8 +180,8 @@ private:
     void openDocumentAtPath(const QString &path);
     void populateNotationMenu(QMenu *menu, const QString &word, bool uml);
     void addNotationIntoCurrentDocument(QAction *sender, bool uml);
-    void finishCopying(DIDizeZoziDocument *document, const QString &key, const VRObjectList &elements,
-                       bool uml, QWidget *progressPanel);
+    void finishCopying(DIDizeZoziDocument *document, const QString &key,
+                       const VRObjectList &elements, bool uml, QWidget *progressPanel);
     void selectDrawingTool(QAction *sender);
     static void openURL(const QUrl &url);
 

@@ -27,7 +27,8 @@ void VXVerticallyCenteredTextFieldCell::paint(QPainter *painter, const QStyleOpt
                                               const QModelIndex &index) const
 {
     QStyleOptionViewItem centred = option;
-    centred.displayAlignment = (option.displayAlignment & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter;
+    centred.displayAlignment =
+        (option.displayAlignment & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter;
     QStyledItemDelegate::paint(painter, centred, index);
 }
 

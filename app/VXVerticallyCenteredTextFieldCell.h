@@ -13,7 +13,8 @@ public:
     // taller than the text by d > 0, its height shrinks by d and its top moves down by d / 2.
     static QRect drawingRectForBounds(const QRect &bounds, int textHeight);
 
-    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override;
     void updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
                               const QModelIndex &index) const override;
 

@@ -36,12 +36,14 @@ std::unique_ptr<VRDrawing> makeDrawing(int count)
     const int shapes = count * 4 / 5;
     for (int k = 0; k < shapes; ++k) {
         const QRectF frame(20 + (k % cols) * 90.0, 20 + (k / cols) * 70.0, 60, 40);
-        auto style = VRStyle::styleWithFillColour(QColor::fromHsv(k % 360, 90, 240), Qt::black, 1.0);
+        auto style =
+            VRStyle::styleWithFillColour(QColor::fromHsv(k % 360, 90, 240), Qt::black, 1.0);
         if (k % 2 == 0) {
             auto contour = VRDrawableShape::shapeWithRect(frame);
             contour->setID(QStringLiteral("contour"));
             contour->setStyle(style);
-            auto element = QntElement::createWithObjects({contour}, QStringLiteral("e"), frame.size());
+            auto element =
+                QntElement::createWithObjects({contour}, QStringLiteral("e"), frame.size());
             element->addTextShape();
             element->text()->setString(QStringLiteral("Element %1").arg(k));
             elements.append(element);
@@ -123,7 +125,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     benchmark::RegisterBenchmark("BM_SaveDocument", BM_SaveDocument)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("BM_LoadDocument", BM_LoadDocument)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("BM_SerialiseOnly", BM_SerialiseOnly)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_SerialiseOnly", BM_SerialiseOnly)
+        ->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -39,9 +39,11 @@ std::unique_ptr<VRDrawing> makeDrawing(int count)
     VRObjectList objects;
     for (int k = 0; k < count; ++k) {
         const QRectF frame(20 + (k % cols) * 90.0, 20 + (k / cols) * 70.0, 60, 40);
-        auto shape = VRDrawableShape::shapeWithRect(
-            frame, k % 3 == 0 ? VRDrawableShape::unitOvalAtOrigin() : VRDrawableShape::unitRectAtOrigin());
-        shape->setStyle(VRStyle::styleWithFillColour(QColor::fromHsv(k % 360, 90, 240), Qt::black, 1.0));
+        auto shape =
+            VRDrawableShape::shapeWithRect(frame, k % 3 == 0 ? VRDrawableShape::unitOvalAtOrigin()
+                                                             : VRDrawableShape::unitRectAtOrigin());
+        shape->setStyle(
+            VRStyle::styleWithFillColour(QColor::fromHsv(k % 360, 90, 240), Qt::black, 1.0));
         objects.append(shape);
     }
     drawing->activeLayerOfClass<VRObjectDrawingLayer>()->addObjectsFromArray(objects);
@@ -58,8 +60,10 @@ void BM_Export(benchmark::State &state, qint64 type)
     document.setDrawing(makeDrawing(count));
     QntDocumentCommands commands(document);
     const QString path = type == kSVG ? dir.path()
-                                      : dir.filePath(type == kPNG ? QStringLiteral("bench.png") : QStringLiteral("bench.pdf"));
-    QVariantMap options{{kVKExportedFileURL, QUrl::fromLocalFile(path)}, {kVRExportPropertiesResolution, 72}};
+                                      : dir.filePath(type == kPNG ? QStringLiteral("bench.png")
+                                                                  : QStringLiteral("bench.pdf"));
+    QVariantMap options{{kVKExportedFileURL, QUrl::fromLocalFile(path)},
+                        {kVRExportPropertiesResolution, 72}};
     // A fixed pixel width keeps the bitmap at a size a user would export.
     if (type == kPNG)
         options.insert(kQntExportedWidth, 2000.0);
@@ -79,8 +83,9 @@ int main(int argc, char **argv)
     if (qgetenv("QT_QPA_PLATFORM").isEmpty())
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    for (const auto &[name, type] : {std::pair{"BM_ExportPDF", kPDF}, std::pair{"BM_ExportPNG", kPNG},
-                                     std::pair{"BM_ExportSVG", kSVG}}) {
+    for (const auto &[name, type] :
+         {std::pair{"BM_ExportPDF", kPDF}, std::pair{"BM_ExportPNG", kPNG},
+          std::pair{"BM_ExportSVG", kSVG}}) {
         const qint64 t = type;
         benchmark::RegisterBenchmark(name, [t](benchmark::State &state) { BM_Export(state, t); })
             ->Arg(1000)

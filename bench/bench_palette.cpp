@@ -80,7 +80,8 @@ void BM_PaletteCold(benchmark::State &state)
     }
     state.counters["items"] = double(items);
     state.counters["renders/iter"] =
-        double(QntNotationSubGroupItem::renderedImageCount() - renderedBefore) / double(state.iterations());
+        double(QntNotationSubGroupItem::renderedImageCount() - renderedBefore)
+        / double(state.iterations());
 }
 
 void BM_PaletteWarm(benchmark::State &state)
@@ -92,7 +93,8 @@ void BM_PaletteWarm(benchmark::State &state)
         items = buildPalette();
     state.counters["items"] = double(items);
     state.counters["renders/iter"] =
-        double(QntNotationSubGroupItem::renderedImageCount() - renderedBefore) / double(state.iterations());
+        double(QntNotationSubGroupItem::renderedImageCount() - renderedBefore)
+        / double(state.iterations());
 }
 
 BENCHMARK(BM_PaletteCold)->Unit(benchmark::kMillisecond);
@@ -118,7 +120,8 @@ int main(int argc, char **argv)
         fprintf(stderr, "no notation installed\n");
         return 1;
     }
-    fprintf(stderr, "largest notation: %s (%d elements)\n", qPrintable(g_largestNotation), g_largestCount);
+    fprintf(stderr, "largest notation: %s (%d elements)\n", qPrintable(g_largestNotation),
+            g_largestCount);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -43,14 +43,17 @@ std::unique_ptr<VRDrawing> makeDrawing(int count)
     QList<std::shared_ptr<QntElement>> elements;
     objects.reserve(count);
     for (int k = 0; k < count; ++k) {
-        const QRectF frame(20 + (k % cols) * 90.0, 20 + (k / cols) * 70.0, 50 + rng.bounded(20), 30 + rng.bounded(15));
+        const QRectF frame(20 + (k % cols) * 90.0, 20 + (k / cols) * 70.0, 50 + rng.bounded(20),
+                           30 + rng.bounded(15));
         const QColor fill = QColor::fromHsv(int(rng.bounded(360)), 90, 240);
         auto style = VRStyle::styleWithFillColour(fill, fill.darker(180), 1.5);
         if (k % 4 == 0) {
-            auto contour = VRDrawableShape::shapeWithRect(frame, VRDrawableShape::unitOvalAtOrigin());
+            auto contour =
+                VRDrawableShape::shapeWithRect(frame, VRDrawableShape::unitOvalAtOrigin());
             contour->setID(QStringLiteral("contour"));
             contour->setStyle(style);
-            auto element = QntElement::createWithObjects({contour}, QStringLiteral("bench"), frame.size());
+            auto element =
+                QntElement::createWithObjects({contour}, QStringLiteral("bench"), frame.size());
             elements.append(element);
             objects.append(element);
         } else {
@@ -149,15 +152,24 @@ void BM_MemoryPerPlainShape(benchmark::State &state)
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
+                                                                    : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     const QList<int> sizes = smoke() ? QList<int>{50} : QList<int>{1000, 10000};
     for (int n : sizes) {
-        benchmark::RegisterBenchmark("BM_RenderFit", BM_RenderFit)->Arg(n)->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark("BM_RenderVisiblePart", BM_RenderVisiblePart)->Arg(n)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark("BM_RenderFit", BM_RenderFit)
+            ->Arg(n)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark("BM_RenderVisiblePart", BM_RenderVisiblePart)
+            ->Arg(n)
+            ->Unit(benchmark::kMillisecond);
     }
-    benchmark::RegisterBenchmark("BM_MemoryPerObject", BM_MemoryPerObject)->Arg(smoke() ? 50 : 10000)->Iterations(1);
-    benchmark::RegisterBenchmark("BM_MemoryPerPlainShape", BM_MemoryPerPlainShape)->Arg(smoke() ? 50 : 10000)->Iterations(1);
+    benchmark::RegisterBenchmark("BM_MemoryPerObject", BM_MemoryPerObject)
+        ->Arg(smoke() ? 50 : 10000)
+        ->Iterations(1);
+    benchmark::RegisterBenchmark("BM_MemoryPerPlainShape", BM_MemoryPerPlainShape)
+        ->Arg(smoke() ? 50 : 10000)
+        ->Iterations(1);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -62,7 +62,7 @@ Corpus makeCorpus(int shapeCount, int connectorCount, VRRouteKind kind, quint32 
         const int a = rng.bounded(shapeCount);
         int b;
         if (k % 20 == 0) {
-            b = rng.bounded(shapeCount);   // an occasional long connector
+            b = rng.bounded(shapeCount); // an occasional long connector
         } else {
             const int dc = rng.bounded(7) - 3, dr = rng.bounded(7) - 3;
             b = std::clamp(a + dr * cols + dc, 0, shapeCount - 1);
@@ -84,8 +84,14 @@ void load(VRConnectorRouter &router, const Corpus &c)
         router.setConnector(k, c.connectors[k]);
 }
 
-int shapes() { return smoke() ? 50 : 500; }
-int connectors() { return smoke() ? 100 : 1000; }
+int shapes()
+{
+    return smoke() ? 50 : 500;
+}
+int connectors()
+{
+    return smoke() ? 100 : 1000;
+}
 
 void BM_FullRoute(benchmark::State &state, VRRouteKind kind)
 {
@@ -106,7 +112,8 @@ void BM_FullRoute(benchmark::State &state, VRRouteKind kind)
     state.counters["shapes"] = corpus.shapes.size();
     state.counters["connectors"] = corpus.connectors.size();
     state.counters["unrouted"] = double(unrouted);
-    state.counters["expansionsPerConnector"] = double(expansions) / std::max<qsizetype>(1, corpus.connectors.size());
+    state.counters["expansionsPerConnector"] =
+        double(expansions) / std::max<qsizetype>(1, corpus.connectors.size());
 }
 
 // Drags one shape a few points at a time: each step updates its rectangle and the ends of its
@@ -215,8 +222,10 @@ void BM_ModelDragElement(benchmark::State &state)
 
 BENCHMARK_CAPTURE(BM_FullRoute, orthogonal, VRRouteKind::Orthogonal)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_FullRoute, polyline, VRRouteKind::Polyline)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_RerouteMovedShape, orthogonal, VRRouteKind::Orthogonal)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_RerouteMovedShape, polyline, VRRouteKind::Polyline)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RerouteMovedShape, orthogonal, VRRouteKind::Orthogonal)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RerouteMovedShape, polyline, VRRouteKind::Polyline)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ModelFullRoute)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ModelDragElement)->Unit(benchmark::kMillisecond);
 

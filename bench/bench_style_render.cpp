@@ -27,7 +27,8 @@ VRStyleRef styleFor(Look look)
     auto style = VRStyle::styleWithFillColour(QColor(250, 240, 200), QColor(40, 40, 40), 1.0);
     switch (look) {
     case Look::Gradient:
-        style->fill()->setGradient(VRGradient::gradientWithStartingColor(Qt::white, QColor(90, 130, 200), 0, 90));
+        style->fill()->setGradient(
+            VRGradient::gradientWithStartingColor(Qt::white, QColor(90, 130, 200), 0, 90));
         break;
     case Look::DashedShadow:
         style->stroke()->setDash(VRStrokeDash::registeredDashes().at(1));
@@ -46,8 +47,7 @@ VRStyleRef styleFor(Look look)
         style->addRenderer(arrow);
         break;
     }
-    default:
-        break;
+    default: break;
     }
     return style;
 }
@@ -100,11 +100,26 @@ void BM_StyleRecordRoundTrip(benchmark::State &state)
     }
 }
 
-BENCHMARK_CAPTURE(renderShapes, plain, Look::Plain)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(renderShapes, gradient, Look::Gradient)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(renderShapes, dashedShadow, Look::DashedShadow)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(renderShapes, text, Look::Text)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(renderShapes, arrow, Look::Arrow)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(renderShapes, plain, Look::Plain)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(renderShapes, gradient, Look::Gradient)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(renderShapes, dashedShadow, Look::DashedShadow)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(renderShapes, text, Look::Text)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(renderShapes, arrow, Look::Arrow)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StyleCopy)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_StyleRecordRoundTrip)->Unit(benchmark::kMicrosecond);
 

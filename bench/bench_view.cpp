@@ -40,11 +40,15 @@ struct Scene {
         auto *layer = drawing->activeLayerOfClass<VRObjectDrawingLayer>();
         QRandomGenerator rng(7);
         const QList<VRStyleRef> styles{
-            VRStyleBridge::styleWithFillColour(QColor(0xFF, 0xF4, 0xD6), QColor(0x80, 0x60, 0x20), 1.0),
-            VRStyleBridge::styleWithFillColour(QColor(0xDD, 0xEE, 0xFF), QColor(0x20, 0x50, 0x90), 1.5),
-            VRStyleBridge::styleWithFillColour(QColor(0xE4, 0xF7, 0xE4), QColor(0x30, 0x70, 0x30), 1.0),
+            VRStyleBridge::styleWithFillColour(QColor(0xFF, 0xF4, 0xD6), QColor(0x80, 0x60, 0x20),
+                                               1.0),
+            VRStyleBridge::styleWithFillColour(QColor(0xDD, 0xEE, 0xFF), QColor(0x20, 0x50, 0x90),
+                                               1.5),
+            VRStyleBridge::styleWithFillColour(QColor(0xE4, 0xF7, 0xE4), QColor(0x30, 0x70, 0x30),
+                                               1.0),
         };
-        const VRStyleRef lineStyle = VRStyleBridge::styleWithFillColour(Qt::transparent, Qt::darkGray, 1.0);
+        const VRStyleRef lineStyle =
+            VRStyleBridge::styleWithFillColour(Qt::transparent, Qt::darkGray, 1.0);
         VRObjectList all;
         for (int k = 0; k < count; ++k) {
             const double x = 50 + (k % cols) * 120 + rng.bounded(20);
@@ -58,7 +62,8 @@ struct Scene {
             } else {
                 auto shape = VRDrawableShape::shapeWithRect(
                     QRectF(x, y, 70 + rng.bounded(20), 40 + rng.bounded(15)),
-                    k % 3 == 0 ? VRDrawableShape::unitOvalAtOrigin() : VRDrawableShape::unitRectAtOrigin());
+                    k % 3 == 0 ? VRDrawableShape::unitOvalAtOrigin()
+                               : VRDrawableShape::unitRectAtOrigin());
                 shape->setStyle(styles[k % styles.size()]);
                 o = shape;
             }
@@ -74,10 +79,7 @@ struct Scene {
         area->show();
         QApplication::processEvents();
     }
-    ~Scene()
-    {
-        delete area->takeWidget();
-    }
+    ~Scene() { delete area->takeWidget(); }
 
     // One pan step: scroll and repaint what became visible, as a drag of the pan tool does.
     void panStep(int step)
@@ -109,7 +111,8 @@ void BM_PanRedraw(benchmark::State &state)
         scene.panStep(step++);
     state.counters["objects"] = scene.objects;
     state.counters["paintedLastFrame"] = scene.view->lastPaintedObjectCount();
-    state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["fps"] =
+        benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 // Everything on screen drawn again (the drawing changed as a whole: paper, layers, undo).
@@ -122,10 +125,11 @@ void BM_FullRedraw(benchmark::State &state)
     QApplication::processEvents();
     for (auto _ : state) {
         scene.drawing->setNeedsDisplay(true);
-        QApplication::processEvents();   // delivers the change and paints
+        QApplication::processEvents(); // delivers the change and paints
     }
     state.counters["paintedPerFrame"] = scene.view->lastPaintedObjectCount();
-    state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["fps"] =
+        benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 // Dragging one object with the select tool: each mouse move moves it and repaints the view.
@@ -133,7 +137,8 @@ void BM_DragObject(benchmark::State &state)
 {
     Scene scene(objectCount());
     scene.view->setScale(state.range(0) / 100.0);
-    const QPointF centre(scene.drawing->drawingSize().width() / 2, scene.drawing->drawingSize().height() / 2);
+    const QPointF centre(scene.drawing->drawingSize().width() / 2,
+                         scene.drawing->drawingSize().height() / 2);
     scene.view->scrollPointToCentre(centre);
     QApplication::processEvents();
     auto *layer = scene.drawing->activeLayerOfClass<VRObjectDrawingLayer>();
@@ -147,7 +152,8 @@ void BM_DragObject(benchmark::State &state)
     const QPointF start = target->logicalBounds().center();
     auto send = [&](QEvent::Type type, QPointF drawingPoint, Qt::MouseButtons buttons) {
         const QPointF pos = scene.view->mapFromDrawing(drawingPoint);
-        QMouseEvent event(type, pos, scene.view->mapToGlobal(pos), Qt::LeftButton, buttons, Qt::NoModifier);
+        QMouseEvent event(type, pos, scene.view->mapToGlobal(pos), Qt::LeftButton, buttons,
+                          Qt::NoModifier);
         QApplication::sendEvent(scene.view, &event);
     };
     send(QEvent::MouseButtonPress, start, Qt::LeftButton);
@@ -158,7 +164,8 @@ void BM_DragObject(benchmark::State &state)
         QApplication::processEvents();
     }
     send(QEvent::MouseButtonRelease, start, Qt::NoButton);
-    state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["fps"] =
+        benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 BENCHMARK(BM_PanRedraw)->Arg(100)->Arg(25)->Unit(benchmark::kMillisecond);

@@ -10,14 +10,18 @@ QtMessageHandler g_previousHandler = nullptr;
 
 void handler(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    const bool ours = (context.category && qstrcmp(context.category, "vr") == 0) || message.startsWith(QLatin1String("vr:"));
+    const bool ours = (context.category && qstrcmp(context.category, "vr") == 0)
+                      || message.startsWith(QLatin1String("vr:"));
     if (ours && QCoreApplication::instance()) {
         QPointer<LoggingController> controller(&LoggingController::sharedLoggingController());
         // Messages may come from any thread; the list lives on the GUI thread.
-        QMetaObject::invokeMethod(controller, [controller, message] {
-            if (controller)
-                controller->appendMessage(message);
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            controller,
+            [controller, message] {
+                if (controller)
+                    controller->appendMessage(message);
+            },
+            Qt::QueuedConnection);
     }
     if (g_previousHandler)
         g_previousHandler(type, context, message);

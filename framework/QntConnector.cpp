@@ -42,7 +42,8 @@ VRRouteSide sideOfEnd(const QntConnectorEndPoint &end)
 } // namespace
 
 QntConnector::QntConnector()
-    : m_start(std::make_unique<QntConnectorEndPoint>(this)), m_end(std::make_unique<QntConnectorEndPoint>(this))
+    : m_start(std::make_unique<QntConnectorEndPoint>(this))
+    , m_end(std::make_unique<QntConnectorEndPoint>(this))
 {
     QFont font = m_label.font();
     font.setPointSizeF(11);
@@ -59,7 +60,9 @@ void QntConnector::setRouter(Router r)
 
 bool QntConnector::isAttachedTo(const QntElement *element) const
 {
-    return element && (m_start->targetElement().get() == element || m_end->targetElement().get() == element);
+    return element
+           && (m_start->targetElement().get() == element
+               || m_end->targetElement().get() == element);
 }
 
 void QntConnector::reattachEnd(int which, const std::shared_ptr<QntElement> &element, int spotIndex)
@@ -127,14 +130,11 @@ QPainterPath QntConnector::manualRoute() const
     case 3:
         points = VRConnectorGeometry::orthogonal(a, sideOfEnd(*m_start), b, sideOfEnd(*m_end));
         break;
-    case 2:
-        points = VRConnectorGeometry::zigZag(a, b);
-        break;
-    default:
-        points = VRConnectorGeometry::straight(a, b);
-        break;
+    case 2: points = VRConnectorGeometry::zigZag(a, b); break;
+    default: points = VRConnectorGeometry::straight(a, b); break;
     }
-    return VRConnectorGeometry::pathThrough(points, m_curve, sideOfEnd(*m_start), sideOfEnd(*m_end));
+    return VRConnectorGeometry::pathThrough(points, m_curve, sideOfEnd(*m_start),
+                                            sideOfEnd(*m_end));
 }
 
 void QntConnector::endsDidMove()
@@ -167,11 +167,12 @@ void QntConnector::changeRouting(int routing, bool curve)
     const int oldRouting = m_routing;
     const bool oldCurve = m_curve;
     const QPainterPath oldPath = path();
-    recordUndo("setRouting:", QStringLiteral("Change Routing"), [oldRouting, oldCurve, oldPath](VRDrawableObject &o) {
-        auto &c = static_cast<QntConnector &>(o);
-        c.changeRouting(oldRouting, oldCurve);
-        c.setRoutedPath(oldPath);
-    });
+    recordUndo("setRouting:", QStringLiteral("Change Routing"),
+               [oldRouting, oldCurve, oldPath](VRDrawableObject &o) {
+                   auto &c = static_cast<QntConnector &>(o);
+                   c.changeRouting(oldRouting, oldCurve);
+                   c.setRoutedPath(oldPath);
+               });
     m_routing = routing;
     m_curve = curve;
     endsDidMove();
@@ -224,15 +225,15 @@ void QntConnector::addSkin(const QVariantMap &options)
     if (options == m_skinOptions)
         return;
     const QVariantMap old = m_skinOptions;
-    recordUndo("addSkin:", QStringLiteral("Change Connector Skin"), [old](VRDrawableObject &o) {
-        static_cast<QntConnector &>(o).addSkin(old);
-    });
+    recordUndo("addSkin:", QStringLiteral("Change Connector Skin"),
+               [old](VRDrawableObject &o) { static_cast<QntConnector &>(o).addSkin(old); });
     m_skinOptions = options;
     updateStyle();
     notifyVisualChange();
 }
 
-static std::shared_ptr<QntConnectorArrow> makeArrow(const QVariant &id, const QVariant &size, const QString &notationPath)
+static std::shared_ptr<QntConnectorArrow> makeArrow(const QVariant &id, const QVariant &size,
+                                                    const QString &notationPath)
 {
     if (id.metaType().id() != QMetaType::QString || id.toString().isEmpty())
         return nullptr;
@@ -265,16 +266,19 @@ void QntConnector::updateStyle()
     VRDrawing *d = drawing();
     const QString notationPath = d ? d->currentNotationPath() : QString();
     m_start->setArrow(makeArrow(m_skinOptions.value(QStringLiteral("startArrowheadId")),
-                                m_skinOptions.value(QStringLiteral("startArrowheadSize")), notationPath));
+                                m_skinOptions.value(QStringLiteral("startArrowheadSize")),
+                                notationPath));
     m_end->setArrow(makeArrow(m_skinOptions.value(QStringLiteral("endArrowheadId")),
-                              m_skinOptions.value(QStringLiteral("endArrowheadSize")), notationPath));
+                              m_skinOptions.value(QStringLiteral("endArrowheadSize")),
+                              notationPath));
     if (!m_shaft)
         m_shaft = std::make_shared<QntConnectorStylizedPath>();
     // A skin's own shaft style draws the shaft; without one the shaft is drawn by the
     // connector's style itself (its strokes come before the connector renderer), so that
     // edits to that style show at once.
     const QVariant shaftStyle = m_skinOptions.value(QStringLiteral("shaftStyle"));
-    VRStyleRef style = shaftStyle.canConvert<VRStyleRef>() ? shaftStyle.value<VRStyleRef>() : nullptr;
+    VRStyleRef style =
+        shaftStyle.canConvert<VRStyleRef>() ? shaftStyle.value<VRStyleRef>() : nullptr;
     m_shaft->setStyle(style != this->style() ? style : nullptr);
     m_connectorStyle->setShaft(m_shaft);
     m_connectorStyle->setStartArrow(m_start->arrowRef());
@@ -372,22 +376,29 @@ void QntConnector::replaceColorScheme(qint64 schemeId)
 
 void QntConnector::replaceColorScheme(qint64 schemeId, int arrowKind)
 {
-    qint64 *target = arrowKind == 1 ? &m_startSchemeId : arrowKind == 2 ? &m_endSchemeId : &m_colorSchemeId;
+    qint64 *target = arrowKind == 1   ? &m_startSchemeId
+                     : arrowKind == 2 ? &m_endSchemeId
+                                      : &m_colorSchemeId;
     if (*target == schemeId)
         return;
     const qint64 old = *target;
-    recordUndo(arrowKind == 0 ? "replaceColorScheme:" : "replaceColorScheme:arrowKind:", QStringLiteral("Change Colour Scheme"),
-               [old, arrowKind](VRDrawableObject &o) { static_cast<QntConnector &>(o).replaceColorScheme(old, arrowKind); });
+    recordUndo(arrowKind == 0 ? "replaceColorScheme:" : "replaceColorScheme:arrowKind:",
+               QStringLiteral("Change Colour Scheme"), [old, arrowKind](VRDrawableObject &o) {
+                   static_cast<QntConnector &>(o).replaceColorScheme(old, arrowKind);
+               });
     *target = schemeId;
     VRDrawing *d = drawing();
     const QString notationPath = d ? d->currentNotationPath() : QString();
     double alpha = 1.0;
-    QColor c = QntElement::schemeColour(notationPath, schemeId, QStringLiteral("Stroke"), 0, &alpha);
+    QColor c =
+        QntElement::schemeColour(notationPath, schemeId, QStringLiteral("Stroke"), 0, &alpha);
     if (c.isValid()) {
         c.setAlphaF(std::clamp(alpha * m_transparency, 0.0, 1.0));
         if (arrowKind == 0)
             setShaftColor(c);
-        QntConnectorArrow *arrow = arrowKind == 1 ? m_start->arrow() : arrowKind == 2 ? m_end->arrow() : nullptr;
+        QntConnectorArrow *arrow = arrowKind == 1   ? m_start->arrow()
+                                   : arrowKind == 2 ? m_end->arrow()
+                                                    : nullptr;
         if (arrow) {
             for (const auto &part : arrow->groupObjects()) {
                 if (part->style())
@@ -403,9 +414,8 @@ void QntConnector::setShaftColor(const QColor &colour)
     if (colour == m_shaftColour)
         return;
     const QColor old = m_shaftColour;
-    recordUndo("setShaftColor:", QStringLiteral("Change Colour"), [old](VRDrawableObject &o) {
-        static_cast<QntConnector &>(o).setShaftColor(old);
-    });
+    recordUndo("setShaftColor:", QStringLiteral("Change Colour"),
+               [old](VRDrawableObject &o) { static_cast<QntConnector &>(o).setShaftColor(old); });
     m_shaftColour = colour;
     if (style() && colour.isValid())
         VRStyleBridge::setStrokeColour(*style(), colour);
@@ -418,9 +428,10 @@ void QntConnector::changeTransparencyWithCoef(double coef)
         return;
     coef = std::clamp(coef, 0.0, 2.0);
     const double old = m_transparency;
-    recordUndo("changeTransparencyWithCoef:", QStringLiteral("Change Transparency"), [old](VRDrawableObject &o) {
-        static_cast<QntConnector &>(o).changeTransparencyWithCoef(old);
-    });
+    recordUndo("changeTransparencyWithCoef:", QStringLiteral("Change Transparency"),
+               [old](VRDrawableObject &o) {
+                   static_cast<QntConnector &>(o).changeTransparencyWithCoef(old);
+               });
     m_transparency = coef;
     if (m_shaftColour.isValid()) {
         QColor c = m_shaftColour;
@@ -436,9 +447,8 @@ void QntConnector::setLabel(const VRTextBlock &label)
     if (label == m_label)
         return;
     const VRTextBlock old = m_label;
-    recordUndo("setLabel:", QStringLiteral("Changing text attributes"), [old](VRDrawableObject &o) {
-        static_cast<QntConnector &>(o).setLabel(old);
-    });
+    recordUndo("setLabel:", QStringLiteral("Changing text attributes"),
+               [old](VRDrawableObject &o) { static_cast<QntConnector &>(o).setLabel(old); });
     m_label = label;
     notifyVisualChange();
 }
@@ -511,9 +521,9 @@ void QntConnector::setLabelSettings(const LabelSettings &s)
     const LabelSettings old = labelSettings();
     if (old == s)
         return;
-    recordUndo("setLabelSettings:", QStringLiteral("Change Label Position"), [old](VRDrawableObject &o) {
-        static_cast<QntConnector &>(o).setLabelSettings(old);
-    });
+    recordUndo(
+        "setLabelSettings:", QStringLiteral("Change Label Position"),
+        [old](VRDrawableObject &o) { static_cast<QntConnector &>(o).setLabelSettings(old); });
     m_layoutMode = s.layoutMode;
     m_textX = s.x;
     m_textY = s.y;
@@ -687,7 +697,8 @@ static QJsonObject endRecord(const QntConnectorEndPoint &end, VRArchiveWriter &w
 {
     auto element = end.targetElement();
     const bool attached = element && end.targetStickySpot();
-    return {{QStringLiteral("element"), attached ? QJsonValue(writer.uidOf(element.get())) : QJsonValue()},
+    return {{QStringLiteral("element"),
+             attached ? QJsonValue(writer.uidOf(element.get())) : QJsonValue()},
             {QStringLiteral("spot"), attached ? QJsonValue(end.spotIndex()) : QJsonValue()},
             {QStringLiteral("point"), VRArchiveWriter::point(end.location())}};
 }
@@ -705,7 +716,9 @@ void QntConnector::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
     r.insert(QStringLiteral("startSchemeId"), m_startSchemeId);
     r.insert(QStringLiteral("endSchemeId"), m_endSchemeId);
     r.insert(QStringLiteral("transparency"), m_transparency);
-    r.insert(QStringLiteral("shaftColour"), m_shaftColour.isValid() ? QJsonValue(VRArchiveWriter::colour(m_shaftColour)) : QJsonValue());
+    r.insert(QStringLiteral("shaftColour"), m_shaftColour.isValid()
+                                                ? QJsonValue(VRArchiveWriter::colour(m_shaftColour))
+                                                : QJsonValue());
     QJsonObject label;
     m_label.write(label);
     label.insert(QStringLiteral("layoutMode"), m_layoutMode);
@@ -716,8 +729,8 @@ void QntConnector::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
     r.insert(QStringLiteral("label"), label);
 }
 
-static bool readEnd(const QJsonObject &r, const QString &key, QntConnectorEndPoint &end, VRArchiveReader &reader,
-                    const QString &path)
+static bool readEnd(const QJsonObject &r, const QString &key, QntConnectorEndPoint &end,
+                    VRArchiveReader &reader, const QString &path)
 {
     QJsonObject record;
     if (!reader.readObjectRecord(r, key, path, record))
@@ -739,10 +752,12 @@ static bool readEnd(const QJsonObject &r, const QString &key, QntConnectorEndPoi
     reader.defer([target, uid, spot, ep](VRArchiveReader &rd) {
         VRObjectRef object = rd.objectForUid(uid);
         if (!object || !object->isKindOf<QntElement>())
-            return rd.fail(ep + QStringLiteral(".element"), QStringLiteral("names no element of this drawing"));
+            return rd.fail(ep + QStringLiteral(".element"),
+                           QStringLiteral("names no element of this drawing"));
         auto element = std::static_pointer_cast<QntElement>(object);
         if (!element->stickySpotAtIndex(spot))
-            return rd.fail(ep + QStringLiteral(".spot"), QStringLiteral("names no sticky spot of the element"));
+            return rd.fail(ep + QStringLiteral(".spot"),
+                           QStringLiteral("names no sticky spot of the element"));
         const QPointF stored = target->point();
         target->attach(element, spot);
         target->setPoint(stored);
@@ -759,7 +774,8 @@ bool QntConnector::readRecord(const QJsonObject &r, VRArchiveReader &reader, con
     if (!reader.readInt(r, QStringLiteral("mode"), path, m_mode, false, 0, 100)
         || !reader.readInt(r, QStringLiteral("routing"), path, m_routing, false, 0, 4)
         || !reader.readBool(r, QStringLiteral("curve"), path, m_curve)
-        || !readEnd(r, QStringLiteral("start"), *m_start, reader, path) || !readEnd(r, QStringLiteral("end"), *m_end, reader, path)
+        || !readEnd(r, QStringLiteral("start"), *m_start, reader, path)
+        || !readEnd(r, QStringLiteral("end"), *m_end, reader, path)
         || !reader.readMap(r, QStringLiteral("skinOptions"), path, m_skinOptions)
         || !reader.readInt64(r, QStringLiteral("colorSchemeId"), path, m_colorSchemeId)
         || !reader.readInt64(r, QStringLiteral("startSchemeId"), path, m_startSchemeId)
@@ -769,8 +785,10 @@ bool QntConnector::readRecord(const QJsonObject &r, VRArchiveReader &reader, con
         || !reader.readObjectRecord(r, QStringLiteral("label"), path, label))
         return false;
     const QString lp = path + QStringLiteral(".label");
-    return m_label.read(label, reader, lp) && reader.readInt(label, QStringLiteral("layoutMode"), lp, m_layoutMode, false, 0, 1000)
-           && reader.readNumber(label, QStringLiteral("x"), lp, m_textX) && reader.readNumber(label, QStringLiteral("y"), lp, m_textY)
+    return m_label.read(label, reader, lp)
+           && reader.readInt(label, QStringLiteral("layoutMode"), lp, m_layoutMode, false, 0, 1000)
+           && reader.readNumber(label, QStringLiteral("x"), lp, m_textX)
+           && reader.readNumber(label, QStringLiteral("y"), lp, m_textY)
            && reader.readNumber(label, QStringLiteral("reference"), lp, m_reference)
            && reader.readSize(label, QStringLiteral("offset"), lp, m_pointOffset, false, true);
 }

@@ -11,9 +11,10 @@ void QntConnectorDoubleText::setSecondLabel(const VRTextBlock &label)
     if (label == m_label2)
         return;
     const VRTextBlock old = m_label2;
-    recordUndo("setSecondLabel:", QStringLiteral("Changing text attributes"), [old](VRDrawableObject &o) {
-        static_cast<QntConnectorDoubleText &>(o).setSecondLabel(old);
-    });
+    recordUndo("setSecondLabel:", QStringLiteral("Changing text attributes"),
+               [old](VRDrawableObject &o) {
+                   static_cast<QntConnectorDoubleText &>(o).setSecondLabel(old);
+               });
     m_label2 = label;
     notifyVisualChange();
 }
@@ -28,7 +29,8 @@ QPointF QntConnectorDoubleText::secondLabelPosition() const
 {
     // Mirrors the first label's placement about the middle of the line.
     if (layoutMode() == 1 || layoutMode() == 2)
-        return pointAlongPath(0.5 - textXOffset(), layoutMode() == 2 ? -textYOffset() : textYOffset());
+        return pointAlongPath(0.5 - textXOffset(),
+                              layoutMode() == 2 ? -textYOffset() : textYOffset());
     return pointAlongPath(1.0 - textReferencePointRelative(), 0)
            + QPointF(offsetForPointForTextLayout().width(), offsetForPointForTextLayout().height());
 }
@@ -55,9 +57,11 @@ void QntConnectorDoubleText::writeRecord(QJsonObject &r, VRArchiveWriter &writer
     r.insert(QStringLiteral("label2"), label);
 }
 
-bool QntConnectorDoubleText::readRecord(const QJsonObject &r, VRArchiveReader &reader, const QString &path)
+bool QntConnectorDoubleText::readRecord(const QJsonObject &r, VRArchiveReader &reader,
+                                        const QString &path)
 {
     QJsonObject label;
-    return QntConnector::readRecord(r, reader, path) && reader.readObjectRecord(r, QStringLiteral("label2"), path, label)
+    return QntConnector::readRecord(r, reader, path)
+           && reader.readObjectRecord(r, QStringLiteral("label2"), path, label)
            && m_label2.read(label, reader, path + QStringLiteral(".label2"));
 }

@@ -13,7 +13,10 @@ class QntStickySpot;
 class QntConnectorEndPoint
 {
 public:
-    explicit QntConnectorEndPoint(QntConnector *owner) : m_owner(owner) {}
+    explicit QntConnectorEndPoint(QntConnector *owner)
+        : m_owner(owner)
+    {
+    }
 
     QntConnector *owner() const { return m_owner; }
     QntConnectorArrow *arrow() const { return m_arrow.get(); }

@@ -6,7 +6,8 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
-QntContextTextEditorView::QntContextTextEditorView(QWidget *parent) : QWidget(parent)
+QntContextTextEditorView::QntContextTextEditorView(QWidget *parent)
+    : QWidget(parent)
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -32,8 +33,9 @@ void QntContextTextEditorView::editObject(const VRObjectRef &object)
     m_loading = false;
     if (!object)
         return;
-    m_token = NotificationCenter::defaultCenter().addObserver(kVRDrawableDidChangeNotification, object.get(),
-                                                               [this](const Notification &) { objectDidChange(); });
+    m_token = NotificationCenter::defaultCenter().addObserver(
+        kVRDrawableDidChangeNotification, object.get(),
+        [this](const Notification &) { objectDidChange(); });
 }
 
 void QntContextTextEditorView::writeBack()
@@ -58,6 +60,7 @@ void QntContextTextEditorView::objectDidChange()
     m_loading = true;
     m_editor->setHtml(object->textContent().toHtml());
     m_loading = false;
-    NotificationCenter::defaultCenter().post(kQntUpdateTextEditorControlsNotification, object.get(),
-                                             {{QStringLiteral("object"), QVariant::fromValue(object)}});
+    NotificationCenter::defaultCenter().post(
+        kQntUpdateTextEditorControlsNotification, object.get(),
+        {{QStringLiteral("object"), QVariant::fromValue(object)}});
 }

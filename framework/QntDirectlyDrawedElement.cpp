@@ -66,10 +66,12 @@ void QntDirectlyDrawedElement::writeRecord(QJsonObject &r, VRArchiveWriter &writ
     r.insert(QStringLiteral("colors"), colours);
 }
 
-bool QntDirectlyDrawedElement::readRecord(const QJsonObject &r, VRArchiveReader &reader, const QString &path)
+bool QntDirectlyDrawedElement::readRecord(const QJsonObject &r, VRArchiveReader &reader,
+                                          const QString &path)
 {
     QJsonArray colours;
-    if (!QntElement::readRecord(r, reader, path) || !reader.readArray(r, QStringLiteral("colors"), path, colours))
+    if (!QntElement::readRecord(r, reader, path)
+        || !reader.readArray(r, QStringLiteral("colors"), path, colours))
         return false;
     if (colours.size() > 1000)
         return reader.fail(path + QStringLiteral(".colors"), QStringLiteral("too many colours"));
@@ -77,7 +79,8 @@ bool QntDirectlyDrawedElement::readRecord(const QJsonObject &r, VRArchiveReader 
     for (int i = 0; i < colours.size(); ++i) {
         const QColor c = VRArchiveReader::colourFromString(colours.at(i).toString());
         if (!c.isValid())
-            return reader.fail(path + QStringLiteral(".colors[%1]").arg(i), VRArchiveReader::typeError("a colour"));
+            return reader.fail(path + QStringLiteral(".colors[%1]").arg(i),
+                               VRArchiveReader::typeError("a colour"));
         m_colours.append(c);
     }
     return true;

@@ -68,8 +68,8 @@ VRObjectRef QntElement::createWithElementId(const QString &elementId, const QStr
     return element;
 }
 
-std::shared_ptr<QntElement> QntElement::createWithObjects(const VRObjectList &objects, const QString &id,
-                                                          QSizeF originalSize)
+std::shared_ptr<QntElement> QntElement::createWithObjects(const VRObjectList &objects,
+                                                          const QString &id, QSizeF originalSize)
 {
     auto element = std::make_shared<QntElement>();
     element->setGroupObjects(objects);
@@ -89,8 +89,8 @@ void QntElement::setSchemeColourProvider(SchemeColourProvider provider)
     schemeProvider() = std::move(provider);
 }
 
-QColor QntElement::schemeColour(const QString &notationPath, qint64 schemeId, const QString &itemsType, int index,
-                                double *alpha)
+QColor QntElement::schemeColour(const QString &notationPath, qint64 schemeId,
+                                const QString &itemsType, int index, double *alpha)
 {
     if (!schemeProvider())
         return {};
@@ -314,8 +314,10 @@ void QntElement::performAutoSize()
     const double lr = paddingLeftRightAbs(), tb = paddingTopBottomAbs();
     const double maxWidth = m_keepFixedWidth ? std::max(1.0, m_size.width() - 2 * lr) : 0.0;
     const QSizeF text = m_text->textBlock().naturalSize(maxWidth);
-    QSizeF wanted(m_keepFixedWidth ? m_size.width() : text.width() + 2 * lr, text.height() + 2 * tb);
-    const bool mayShrink = UserDefaults::standardUserDefaults().boolForKey(QntAllowAutosizeToMinSizeKey);
+    QSizeF wanted(m_keepFixedWidth ? m_size.width() : text.width() + 2 * lr,
+                  text.height() + 2 * tb);
+    const bool mayShrink =
+        UserDefaults::standardUserDefaults().boolForKey(QntAllowAutosizeToMinSizeKey);
     if (!mayShrink && !m_originalSize.isEmpty())
         wanted = wanted.expandedTo(m_originalSize);
     if (wanted != m_size && wanted.width() > 0 && wanted.height() > 0)
@@ -402,12 +404,14 @@ void QntElement::postMouseDownAtPoint(QPointF point, VRDrawingView *view)
         mouseDownHandler()(*this, point, view);
 }
 
-void QntElement::connectToTargetElement(QntElement *target, const std::shared_ptr<QntConnector> &connector)
+void QntElement::connectToTargetElement(QntElement *target,
+                                        const std::shared_ptr<QntConnector> &connector)
 {
     if (!connector)
         return;
     const QPointF from = transformIncludingParent().map(QPointF(0, 0));
-    const QPointF to = target ? target->transformIncludingParent().map(QPointF(0, 0)) : connector->endEndPoint()->location();
+    const QPointF to = target ? target->transformIncludingParent().map(QPointF(0, 0))
+                              : connector->endEndPoint()->location();
     auto startSpot = nearestStickySpot(to);
     connector->startEndPoint()->attachTo(startSpot.get());
     if (target) {
@@ -451,7 +455,8 @@ void QntElement::setStickySpots(const QList<QPointF> &positions)
 
 void QntElement::insertStickySpot(QPointF relativePosition)
 {
-    if (!std::isfinite(relativePosition.x()) || !std::isfinite(relativePosition.y()) || m_spots.size() >= kMaximumStickySpots)
+    if (!std::isfinite(relativePosition.x()) || !std::isfinite(relativePosition.y())
+        || m_spots.size() >= kMaximumStickySpots)
         return;
     Settings s = settings();
     s.spots.append(relativePosition);
@@ -513,20 +518,25 @@ void QntElement::recolourParts()
     };
     for (const auto &part : allPartsOfClass(VRDrawableObject::staticClass())) {
         const QVariantMap &info = part->userInfo();
-        if (info.contains(QStringLiteral("QntSchemeFill")) && part->style() && !part->hasManuallyAssignedGradient()) {
-            const QColor c = colourFor(QStringLiteral("Fill"), int(part->intValueForKey(QStringLiteral("QntSchemeFill"))));
+        if (info.contains(QStringLiteral("QntSchemeFill")) && part->style()
+            && !part->hasManuallyAssignedGradient()) {
+            const QColor c = colourFor(QStringLiteral("Fill"),
+                                       int(part->intValueForKey(QStringLiteral("QntSchemeFill"))));
             if (c.isValid())
                 VRStyleBridge::setFillColour(*part->style(), c);
         }
         if (info.contains(QStringLiteral("QntSchemeStroke")) && part->style()) {
-            const QColor c = colourFor(QStringLiteral("Stroke"), int(part->intValueForKey(QStringLiteral("QntSchemeStroke"))));
+            const QColor c =
+                colourFor(QStringLiteral("Stroke"),
+                          int(part->intValueForKey(QStringLiteral("QntSchemeStroke"))));
             if (c.isValid())
                 VRStyleBridge::setStrokeColour(*part->style(), c);
         }
         part->notifyVisualChange();
     }
     if (m_text && hasMetadataForKey(QStringLiteral("QntSchemeText"))) {
-        const QColor c = colourFor(QStringLiteral("Text"), int(intValueForKey(QStringLiteral("QntSchemeText"))));
+        const QColor c =
+            colourFor(QStringLiteral("Text"), int(intValueForKey(QStringLiteral("QntSchemeText"))));
         if (c.isValid())
             m_text->setTextColour(c);
     }
@@ -570,7 +580,8 @@ VRObjectRef QntElement::copy() const
 void QntElement::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
 {
     VRShapeGroup::writeRecord(r, writer);
-    r.insert(QStringLiteral("text"), m_text ? QJsonValue(writer.objectRecord(*m_text)) : QJsonValue());
+    r.insert(QStringLiteral("text"),
+             m_text ? QJsonValue(writer.objectRecord(*m_text)) : QJsonValue());
     r.insert(QStringLiteral("notationPath"), m_notationPath);
     r.insert(QStringLiteral("colorSchemeId"), m_colorSchemeId);
     r.insert(QStringLiteral("transparency"), m_transparency);
@@ -578,7 +589,8 @@ void QntElement::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
                                                     {QStringLiteral("lr"), m_paddingLR},
                                                     {QStringLiteral("tb"), m_paddingTB}});
     r.insert(QStringLiteral("originalSize"), VRArchiveWriter::size(m_originalSize));
-    r.insert(QStringLiteral("originalSizeWithoutScale"), VRArchiveWriter::size(m_originalSizeWithoutScale));
+    r.insert(QStringLiteral("originalSizeWithoutScale"),
+             VRArchiveWriter::size(m_originalSizeWithoutScale));
     r.insert(QStringLiteral("autoSize"), m_autoSize);
     r.insert(QStringLiteral("keepFixedWidth"), m_keepFixedWidth);
     r.insert(QStringLiteral("onlyContourMode"), m_onlyContourMode);
@@ -601,11 +613,13 @@ bool QntElement::readRecord(const QJsonObject &r, VRArchiveReader &reader, const
         if (!object)
             return false;
         if (!object->isKindOf<QntTextShape>())
-            return reader.fail(path + QStringLiteral(".text"), QStringLiteral("expected a text part"));
+            return reader.fail(path + QStringLiteral(".text"),
+                               QStringLiteral("expected a text part"));
         m_text = std::static_pointer_cast<QntTextShape>(object);
         m_text->setContainer(this);
     } else if (!text.isUndefined() && !text.isNull()) {
-        return reader.fail(path + QStringLiteral(".text"), VRArchiveReader::typeError("a text record or null"));
+        return reader.fail(path + QStringLiteral(".text"),
+                           VRArchiveReader::typeError("a text record or null"));
     }
     QJsonObject padding;
     if (!reader.readString(r, QStringLiteral("notationPath"), path, m_notationPath)
@@ -613,7 +627,8 @@ bool QntElement::readRecord(const QJsonObject &r, VRArchiveReader &reader, const
         || !reader.readNumber(r, QStringLiteral("transparency"), path, m_transparency, false, 0, 2)
         || !reader.readObjectRecord(r, QStringLiteral("padding"), path, padding)
         || !reader.readSize(r, QStringLiteral("originalSize"), path, m_originalSize)
-        || !reader.readSize(r, QStringLiteral("originalSizeWithoutScale"), path, m_originalSizeWithoutScale)
+        || !reader.readSize(r, QStringLiteral("originalSizeWithoutScale"), path,
+                            m_originalSizeWithoutScale)
         || !reader.readBool(r, QStringLiteral("autoSize"), path, m_autoSize)
         || !reader.readBool(r, QStringLiteral("keepFixedWidth"), path, m_keepFixedWidth)
         || !reader.readBool(r, QStringLiteral("onlyContourMode"), path, m_onlyContourMode)
@@ -631,11 +646,13 @@ bool QntElement::readRecord(const QJsonObject &r, VRArchiveReader &reader, const
         return false;
     if (r.contains(QStringLiteral("stickySpots"))) {
         if (spots.size() > kMaximumStickySpots)
-            return reader.fail(path + QStringLiteral(".stickySpots"), QStringLiteral("too many sticky spots"));
+            return reader.fail(path + QStringLiteral(".stickySpots"),
+                               QStringLiteral("too many sticky spots"));
         QList<QPointF> positions;
         for (int i = 0; i < spots.size(); ++i) {
             QPointF p;
-            if (!reader.readPoint(QJsonObject{{QStringLiteral("p"), spots.at(i)}}, QStringLiteral("p"),
+            if (!reader.readPoint(QJsonObject{{QStringLiteral("p"), spots.at(i)}},
+                                  QStringLiteral("p"),
                                   path + QStringLiteral(".stickySpots[%1]").arg(i), p, true))
                 return false;
             positions.append(p);

@@ -24,17 +24,19 @@ public:
 
     // A fresh copy of the notation's prototype; null when the id is unknown.
     static VRObjectRef createWithElementId(const QString &elementId, const QString &notationPath);
-    static std::shared_ptr<QntElement> createWithObjects(const VRObjectList &objects, const QString &id,
-                                                         QSizeF originalSize);
+    static std::shared_ptr<QntElement> createWithObjects(const VRObjectList &objects,
+                                                         const QString &id, QSizeF originalSize);
     // Where prototypes come from (the notation library installs it).
-    using PrototypeProvider = std::function<VRObjectRef(const QString &elementId, const QString &notationPath)>;
+    using PrototypeProvider =
+        std::function<VRObjectRef(const QString &elementId, const QString &notationPath)>;
     static void setPrototypeProvider(PrototypeProvider provider);
     // Colours of a notation's schemes: items type "Fill", "Stroke", "Text" or "GradientStops".
-    using SchemeColourProvider = std::function<QColor(const QString &notationPath, qint64 schemeId,
-                                                      const QString &itemsType, int index, double *alpha)>;
+    using SchemeColourProvider =
+        std::function<QColor(const QString &notationPath, qint64 schemeId, const QString &itemsType,
+                             int index, double *alpha)>;
     static void setSchemeColourProvider(SchemeColourProvider provider);
-    static QColor schemeColour(const QString &notationPath, qint64 schemeId, const QString &itemsType, int index,
-                               double *alpha = nullptr);
+    static QColor schemeColour(const QString &notationPath, qint64 schemeId,
+                               const QString &itemsType, int index, double *alpha = nullptr);
 
     bool canUngroup() const { return m_canUngroup; }
     void setCanUngroup(bool can) { m_canUngroup = can; }
@@ -96,7 +98,8 @@ public:
     void postMouseDownAtPoint(QPointF point, VRDrawingView *view);
     using MouseDownHandler = std::function<void(QntElement &, QPointF, VRDrawingView *)>;
     static void setMouseDownHandler(MouseDownHandler handler);
-    void connectToTargetElement(QntElement *target, const std::shared_ptr<QntConnector> &preparedConnector);
+    void connectToTargetElement(QntElement *target,
+                                const std::shared_ptr<QntConnector> &preparedConnector);
 
     const QList<std::shared_ptr<QntStickySpot>> &stickySpots() const { return m_spots; }
     std::shared_ptr<QntStickySpot> stickySpotAtIndex(int index) const;
@@ -114,7 +117,8 @@ public:
 
     VRObjectRef copy() const override;
     void writeRecord(QJsonObject &record, VRArchiveWriter &writer) const override;
-    bool readRecord(const QJsonObject &record, VRArchiveReader &reader, const QString &path) override;
+    bool readRecord(const QJsonObject &record, VRArchiveReader &reader,
+                    const QString &path) override;
     void setState(int state) override { VRShapeGroup::setState(state); }
 
 protected:

@@ -23,9 +23,8 @@ void QntElementArrow::setDirection(int direction)
     if (direction == m_direction)
         return;
     const int old = m_direction;
-    recordUndo("setDirection:", QStringLiteral("Change Direction"), [old](VRDrawableObject &o) {
-        static_cast<QntElementArrow &>(o).setDirection(old);
-    });
+    recordUndo("setDirection:", QStringLiteral("Change Direction"),
+               [old](VRDrawableObject &o) { static_cast<QntElementArrow &>(o).setDirection(old); });
     m_direction = direction;
     notifyVisualChange();
 }
@@ -35,9 +34,8 @@ void QntElementArrow::setThickness(double thickness)
     if (!std::isfinite(thickness) || thickness <= 0 || thickness == m_thickness)
         return;
     const double old = m_thickness;
-    recordUndo("setThickness:", QStringLiteral("Change Thickness"), [old](VRDrawableObject &o) {
-        static_cast<QntElementArrow &>(o).setThickness(old);
-    });
+    recordUndo("setThickness:", QStringLiteral("Change Thickness"),
+               [old](VRDrawableObject &o) { static_cast<QntElementArrow &>(o).setThickness(old); });
     m_thickness = thickness;
     notifyVisualChange();
 }
@@ -117,7 +115,10 @@ void QntElementArrow::drawContent(QPainter &painter) const
 QRectF QntElementArrow::computeBounds() const
 {
     const double extra = styleExtraSpace(style().get());
-    return outline().boundingRect().adjusted(-extra, -extra, extra, extra).united(QntConnector::computeBounds());
+    return outline()
+        .boundingRect()
+        .adjusted(-extra, -extra, extra, extra)
+        .united(QntConnector::computeBounds());
 }
 
 std::shared_ptr<QntElement> QntElementArrow::elementFromStyle() const
@@ -152,6 +153,8 @@ void QntElementArrow::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
 
 bool QntElementArrow::readRecord(const QJsonObject &r, VRArchiveReader &reader, const QString &path)
 {
-    return QntConnector::readRecord(r, reader, path) && reader.readInt(r, QStringLiteral("direction"), path, m_direction, false, 0, 5)
-           && reader.readNumber(r, QStringLiteral("thickness"), path, m_thickness, false, 1e-3, 1e5);
+    return QntConnector::readRecord(r, reader, path)
+           && reader.readInt(r, QStringLiteral("direction"), path, m_direction, false, 0, 5)
+           && reader.readNumber(r, QStringLiteral("thickness"), path, m_thickness, false, 1e-3,
+                                1e5);
 }

@@ -27,7 +27,8 @@ public:
 
     VRObjectRef copy() const override;
     void writeRecord(QJsonObject &record, VRArchiveWriter &writer) const override;
-    bool readRecord(const QJsonObject &record, VRArchiveReader &reader, const QString &path) override;
+    bool readRecord(const QJsonObject &record, VRArchiveReader &reader,
+                    const QString &path) override;
 
 protected:
     void drawContent(QPainter &painter) const override;

@@ -21,7 +21,8 @@ constexpr int kMaximumRowsOrColumns = 1000;
 
 QntElementTable::QntElementTable() = default;
 
-std::shared_ptr<QntElementTable> QntElementTable::tableWithRows(int rows, int columns, QSizeF cellSize)
+std::shared_ptr<QntElementTable> QntElementTable::tableWithRows(int rows, int columns,
+                                                                QSizeF cellSize)
 {
     auto table = std::make_shared<QntElementTable>();
     rows = std::clamp(rows, 1, kMaximumRowsOrColumns);
@@ -57,7 +58,8 @@ std::shared_ptr<QntTextCell> QntElementTable::newCell() const
 std::shared_ptr<QntTextCell> QntElementTable::cellAt(int row, int column) const
 {
     for (const auto &p : m_cells) {
-        if (row >= p.row && row < p.row + p.rowSpan && column >= p.column && column < p.column + p.columnSpan)
+        if (row >= p.row && row < p.row + p.rowSpan && column >= p.column
+            && column < p.column + p.columnSpan)
             return p.cell;
     }
     return nullptr;
@@ -116,7 +118,8 @@ void QntElementTable::relayout()
     for (const auto &p : std::as_const(m_cells)) {
         const int r2 = std::min(p.row + p.rowSpan, int(m_rows.size()));
         const int c2 = std::min(p.column + p.columnSpan, int(m_columns.size()));
-        const QRectF rect(QPointF(xs.value(p.column), ys.value(p.row)), QPointF(xs.value(c2), ys.value(r2)));
+        const QRectF rect(QPointF(xs.value(p.column), ys.value(p.row)),
+                          QPointF(xs.value(c2), ys.value(r2)));
         Geometry g = p.cell->saveGeometry();
         g.location = rect.center();
         g.size = rect.size();
@@ -137,9 +140,10 @@ void QntElementTable::postSelectionChanged()
     QVariantList cells;
     for (const auto &c : selectedCells())
         cells.append(QVariant::fromValue(c));
-    NotificationCenter::defaultCenter().post(kQntTextCellSelectionChangedNotification, this,
-                                             {{QStringLiteral("selection"), cells},
-                                              {QStringLiteral("object"), QVariant::fromValue(shared_from_this())}});
+    NotificationCenter::defaultCenter().post(
+        kQntTextCellSelectionChangedNotification, this,
+        {{QStringLiteral("selection"), cells},
+         {QStringLiteral("object"), QVariant::fromValue(shared_from_this())}});
 }
 
 bool QntElementTable::validateAction(const QByteArray &action) const
@@ -195,7 +199,8 @@ void QntElementTable::addRow(QObject *)
     for (int c = 0; c < s.columns.size(); ++c) {
         bool covered = false;
         for (const auto &p : std::as_const(s.cells))
-            covered |= p.row <= after + 1 && after + 1 < p.row + p.rowSpan && p.column <= c && c < p.column + p.columnSpan;
+            covered |= p.row <= after + 1 && after + 1 < p.row + p.rowSpan && p.column <= c
+                       && c < p.column + p.columnSpan;
         if (!covered)
             s.cells.append({after + 1, c, 1, 1, newCell()});
     }
@@ -240,7 +245,8 @@ void QntElementTable::addColumn(QObject *)
     for (int r = 0; r < s.rows.size(); ++r) {
         bool covered = false;
         for (const auto &p : std::as_const(s.cells))
-            covered |= p.column <= after + 1 && after + 1 < p.column + p.columnSpan && p.row <= r && r < p.row + p.rowSpan;
+            covered |= p.column <= after + 1 && after + 1 < p.column + p.columnSpan && p.row <= r
+                       && r < p.row + p.rowSpan;
         if (!covered)
             s.cells.append({r, after + 1, 1, 1, newCell()});
     }
@@ -405,9 +411,8 @@ void QntElementTable::setLook(const Look &look)
     if (look == m_look)
         return;
     const Look old = m_look;
-    recordUndo("setLook:", QStringLiteral("Change Table"), [old](VRDrawableObject &o) {
-        static_cast<QntElementTable &>(o).setLook(old);
-    });
+    recordUndo("setLook:", QStringLiteral("Change Table"),
+               [old](VRDrawableObject &o) { static_cast<QntElementTable &>(o).setLook(old); });
     m_look = look;
     notifyVisualChange();
 }
@@ -535,8 +540,10 @@ void QntElementTable::drawContent(QPainter &painter) const
     }
     if (m_look.showFrame && m_look.gridWidth > 0) {
         QPainterPath frame;
-        frame.addRoundedRect(QRectF(-0.5, -0.5, 1, 1), m_size.width() > 0 ? m_look.cornerRadius / m_size.width() * 100 : 0,
-                             m_size.height() > 0 ? m_look.cornerRadius / m_size.height() * 100 : 0, Qt::RelativeSize);
+        frame.addRoundedRect(QRectF(-0.5, -0.5, 1, 1),
+                             m_size.width() > 0 ? m_look.cornerRadius / m_size.width() * 100 : 0,
+                             m_size.height() > 0 ? m_look.cornerRadius / m_size.height() * 100 : 0,
+                             Qt::RelativeSize);
         painter.drawPath(transformIncludingParent().map(frame));
     }
     // Selected cells are tinted while the table is being edited.
@@ -596,26 +603,35 @@ bool QntElementTable::readRecord(const QJsonObject &r, VRArchiveReader &reader, 
     if (!QntElement::readRecord(r, reader, path))
         return false;
     QJsonArray rows, columns, cells;
-    if (!reader.readArray(r, QStringLiteral("rows"), path, rows, true) || !reader.readArray(r, QStringLiteral("columns"), path, columns, true)
-        || !reader.readArray(r, QStringLiteral("cells"), path, cells, true) || !reader.readBool(r, QStringLiteral("showGrid"), path, m_look.showGrid)
+    if (!reader.readArray(r, QStringLiteral("rows"), path, rows, true)
+        || !reader.readArray(r, QStringLiteral("columns"), path, columns, true)
+        || !reader.readArray(r, QStringLiteral("cells"), path, cells, true)
+        || !reader.readBool(r, QStringLiteral("showGrid"), path, m_look.showGrid)
         || !reader.readBool(r, QStringLiteral("showTableFrame"), path, m_look.showFrame)
         || !reader.readColour(r, QStringLiteral("gridColor"), path, m_look.gridColour)
-        || !reader.readNumber(r, QStringLiteral("gridLineWidth"), path, m_look.gridWidth, false, 0, 1e4)
-        || !reader.readNumber(r, QStringLiteral("cornerRadius"), path, m_look.cornerRadius, false, 0, 1e6))
+        || !reader.readNumber(r, QStringLiteral("gridLineWidth"), path, m_look.gridWidth, false, 0,
+                              1e4)
+        || !reader.readNumber(r, QStringLiteral("cornerRadius"), path, m_look.cornerRadius, false,
+                              0, 1e6))
         return false;
-    if (rows.isEmpty() || columns.isEmpty() || rows.size() > kMaximumRowsOrColumns || columns.size() > kMaximumRowsOrColumns)
-        return reader.fail(path + QStringLiteral(".rows"), QStringLiteral("a table needs 1 to 1000 rows and columns"));
+    if (rows.isEmpty() || columns.isEmpty() || rows.size() > kMaximumRowsOrColumns
+        || columns.size() > kMaximumRowsOrColumns)
+        return reader.fail(path + QStringLiteral(".rows"),
+                           QStringLiteral("a table needs 1 to 1000 rows and columns"));
     auto readExtents = [&](const QJsonArray &array, const QString &key, QList<double> &out) {
         for (int i = 0; i < array.size(); ++i) {
             const double v = array.at(i).toDouble(-1);
-            if (!array.at(i).isDouble() || !std::isfinite(v) || v < 0 || v > VRArchiveReader::kMaximumCoordinate)
-                return reader.fail(path + QStringLiteral(".%1[%2]").arg(key).arg(i), VRArchiveReader::typeError("a non-negative number"));
+            if (!array.at(i).isDouble() || !std::isfinite(v) || v < 0
+                || v > VRArchiveReader::kMaximumCoordinate)
+                return reader.fail(path + QStringLiteral(".%1[%2]").arg(key).arg(i),
+                                   VRArchiveReader::typeError("a non-negative number"));
             out.append(v);
         }
         return true;
     };
     QList<double> heights, widths;
-    if (!readExtents(rows, QStringLiteral("rows"), heights) || !readExtents(columns, QStringLiteral("columns"), widths))
+    if (!readExtents(rows, QStringLiteral("rows"), heights)
+        || !readExtents(columns, QStringLiteral("columns"), widths))
         return false;
     QList<CellPlacement> placements;
     QVector<bool> covered(heights.size() * widths.size(), false);
@@ -626,9 +642,12 @@ bool QntElementTable::readRecord(const QJsonObject &r, VRArchiveReader &reader, 
         const QJsonObject o = cells.at(i).toObject();
         CellPlacement p;
         if (!reader.readInt(o, QStringLiteral("row"), cp, p.row, true, 0, int(heights.size()) - 1)
-            || !reader.readInt(o, QStringLiteral("column"), cp, p.column, true, 0, int(widths.size()) - 1)
-            || !reader.readInt(o, QStringLiteral("rowSpan"), cp, p.rowSpan, false, 1, int(heights.size()) - p.row)
-            || !reader.readInt(o, QStringLiteral("columnSpan"), cp, p.columnSpan, false, 1, int(widths.size()) - p.column))
+            || !reader.readInt(o, QStringLiteral("column"), cp, p.column, true, 0,
+                               int(widths.size()) - 1)
+            || !reader.readInt(o, QStringLiteral("rowSpan"), cp, p.rowSpan, false, 1,
+                               int(heights.size()) - p.row)
+            || !reader.readInt(o, QStringLiteral("columnSpan"), cp, p.columnSpan, false, 1,
+                               int(widths.size()) - p.column))
             return false;
         for (int rr = p.row; rr < p.row + p.rowSpan; ++rr) {
             for (int cc = p.column; cc < p.column + p.columnSpan; ++cc) {
@@ -638,11 +657,13 @@ bool QntElementTable::readRecord(const QJsonObject &r, VRArchiveReader &reader, 
                 slot = true;
             }
         }
-        VRObjectRef cell = reader.readObject(o.value(QStringLiteral("cell")), cp + QStringLiteral(".cell"));
+        VRObjectRef cell =
+            reader.readObject(o.value(QStringLiteral("cell")), cp + QStringLiteral(".cell"));
         if (!cell)
             return false;
         if (!cell->isKindOf<QntTextCell>())
-            return reader.fail(cp + QStringLiteral(".cell"), QStringLiteral("expected a table cell"));
+            return reader.fail(cp + QStringLiteral(".cell"),
+                               QStringLiteral("expected a table cell"));
         p.cell = std::static_pointer_cast<QntTextCell>(cell);
         placements.append(p);
     }

@@ -14,9 +14,8 @@ VR_CLASS_IMPL(QntImageShape, QntElement)
 void QntImageShape::setImage(const QImage &image)
 {
     const QImage old = m_image;
-    recordUndo("setImage:", QStringLiteral("Change Image"), [old](VRDrawableObject &o) {
-        static_cast<QntImageShape &>(o).setImage(old);
-    });
+    recordUndo("setImage:", QStringLiteral("Change Image"),
+               [old](VRDrawableObject &o) { static_cast<QntImageShape &>(o).setImage(old); });
     m_image = image;
     notifyVisualChange();
 }
@@ -26,9 +25,8 @@ void QntImageShape::setLook(const Look &look)
     if (look == m_look)
         return;
     const Look old = m_look;
-    recordUndo("setLook:", QStringLiteral("Change Contour"), [old](VRDrawableObject &o) {
-        static_cast<QntImageShape &>(o).setLook(old);
-    });
+    recordUndo("setLook:", QStringLiteral("Change Contour"),
+               [old](VRDrawableObject &o) { static_cast<QntImageShape &>(o).setLook(old); });
     m_look = look;
     notifyVisualChange();
 }
@@ -70,9 +68,7 @@ QPainterPath QntImageShape::contourPath() const
     const QRectF frame(QPointF(-m_size.width() / 2, -m_size.height() / 2), m_size);
     QPainterPath path;
     switch (m_look.contourType) {
-    case 1:
-        path.addEllipse(frame);
-        break;
+    case 1: path.addEllipse(frame); break;
     case 2:
         path.moveTo(frame.center().x(), frame.top());
         path.lineTo(frame.right(), frame.center().y());
@@ -80,9 +76,7 @@ QPainterPath QntImageShape::contourPath() const
         path.lineTo(frame.left(), frame.center().y());
         path.closeSubpath();
         break;
-    default:
-        path.addRoundedRect(frame, m_look.cornerRadius, m_look.cornerRadius);
-        break;
+    default: path.addRoundedRect(frame, m_look.cornerRadius, m_look.cornerRadius); break;
     }
     QTransform t;
     t.translate(m_location.x(), m_location.y());
@@ -130,7 +124,8 @@ VRObjectRef QntImageShape::copy() const
 void QntImageShape::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
 {
     QntElement::writeRecord(r, writer);
-    r.insert(QStringLiteral("image"), m_image.isNull() ? QJsonValue() : QJsonValue(writer.imageReference(m_image)));
+    r.insert(QStringLiteral("image"),
+             m_image.isNull() ? QJsonValue() : QJsonValue(writer.imageReference(m_image)));
     r.insert(QStringLiteral("showContour"), m_look.showContour);
     r.insert(QStringLiteral("contourType"), m_look.contourType);
     r.insert(QStringLiteral("contourWidth"), m_look.contourWidth);
@@ -139,9 +134,13 @@ void QntImageShape::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
 
 bool QntImageShape::readRecord(const QJsonObject &r, VRArchiveReader &reader, const QString &path)
 {
-    return QntElement::readRecord(r, reader, path) && reader.readImage(r, QStringLiteral("image"), path, m_image)
+    return QntElement::readRecord(r, reader, path)
+           && reader.readImage(r, QStringLiteral("image"), path, m_image)
            && reader.readBool(r, QStringLiteral("showContour"), path, m_look.showContour)
-           && reader.readInt(r, QStringLiteral("contourType"), path, m_look.contourType, false, 0, 2)
-           && reader.readNumber(r, QStringLiteral("contourWidth"), path, m_look.contourWidth, false, 0, 1e4)
-           && reader.readNumber(r, QStringLiteral("cornerRadius"), path, m_look.cornerRadius, false, 0, 1e6);
+           && reader.readInt(r, QStringLiteral("contourType"), path, m_look.contourType, false, 0,
+                             2)
+           && reader.readNumber(r, QStringLiteral("contourWidth"), path, m_look.contourWidth, false,
+                                0, 1e4)
+           && reader.readNumber(r, QStringLiteral("cornerRadius"), path, m_look.cornerRadius, false,
+                                0, 1e6);
 }

@@ -8,7 +8,11 @@ class QntElement;
 class QntStickySpot
 {
 public:
-    QntStickySpot(QntElement *owner, QPointF relativePosition) : m_owner(owner), m_relative(relativePosition) {}
+    QntStickySpot(QntElement *owner, QPointF relativePosition)
+        : m_owner(owner)
+        , m_relative(relativePosition)
+    {
+    }
 
     QntElement *owner() const { return m_owner; }
     void setOwner(QntElement *owner) { m_owner = owner; }

@@ -25,14 +25,14 @@ void QntTextCell::setTextBlock(const VRTextBlock &block)
     if (block == m_text)
         return;
     const VRTextBlock old = m_text;
-    recordUndo("setTextBlock:", QStringLiteral("Changing text attributes"), [old](VRDrawableObject &o) {
-        static_cast<QntTextCell &>(o).setTextBlock(old);
-    });
+    recordUndo("setTextBlock:", QStringLiteral("Changing text attributes"),
+               [old](VRDrawableObject &o) { static_cast<QntTextCell &>(o).setTextBlock(old); });
     m_text = block;
     notifyVisualChange();
     if (QntElementTable *table = owner())
-        NotificationCenter::defaultCenter().post(kQntTextCellChangedNotification, table,
-                                                 {{QStringLiteral("object"), QVariant::fromValue(table->shared_from_this())}});
+        NotificationCenter::defaultCenter().post(
+            kQntTextCellChangedNotification, table,
+            {{QStringLiteral("object"), QVariant::fromValue(table->shared_from_this())}});
 }
 
 void QntTextCell::setString(const QString &text)
@@ -54,21 +54,22 @@ void QntTextCell::fillWithColor(const QColor &colour)
     if (colour == m_fill)
         return;
     const QColor old = m_fill;
-    recordUndo("fillWithColor:", QStringLiteral("Fill Cells"), [old](VRDrawableObject &o) {
-        static_cast<QntTextCell &>(o).fillWithColor(old);
-    });
+    recordUndo("fillWithColor:", QStringLiteral("Fill Cells"),
+               [old](VRDrawableObject &o) { static_cast<QntTextCell &>(o).fillWithColor(old); });
     m_fill = colour;
     notifyVisualChange();
 }
 
 void QntTextCell::setPaddings(double lr, double tb)
 {
-    if (!std::isfinite(lr) || !std::isfinite(tb) || lr < 0 || tb < 0 || (lr == m_paddingLR && tb == m_paddingTB))
+    if (!std::isfinite(lr) || !std::isfinite(tb) || lr < 0 || tb < 0
+        || (lr == m_paddingLR && tb == m_paddingTB))
         return;
     const double oldLR = m_paddingLR, oldTB = m_paddingTB;
-    recordUndo("setPaddings:", QStringLiteral("Change Cell Padding"), [oldLR, oldTB](VRDrawableObject &o) {
-        static_cast<QntTextCell &>(o).setPaddings(oldLR, oldTB);
-    });
+    recordUndo("setPaddings:", QStringLiteral("Change Cell Padding"),
+               [oldLR, oldTB](VRDrawableObject &o) {
+                   static_cast<QntTextCell &>(o).setPaddings(oldLR, oldTB);
+               });
     m_paddingLR = lr;
     m_paddingTB = tb;
     notifyVisualChange();
@@ -96,7 +97,8 @@ void QntTextCell::drawContent(QPainter &painter) const
     VRDrawableShape::drawContent(painter);
     const QTransform t = transformIncludingParent();
     const double w = std::hypot(t.m11(), t.m12()), h = std::hypot(t.m21(), t.m22());
-    QRectF frame(QPointF(), QSizeF(std::max(0.0, w - 2 * m_paddingLR), std::max(0.0, h - 2 * m_paddingTB)));
+    QRectF frame(QPointF(),
+                 QSizeF(std::max(0.0, w - 2 * m_paddingLR), std::max(0.0, h - 2 * m_paddingTB)));
     frame.moveCenter(t.map(QPointF(0, 0)));
     m_text.draw(painter, frame, std::atan2(t.m12(), t.m11()));
 }
@@ -118,7 +120,8 @@ void QntTextCell::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
 {
     VRDrawableShape::writeRecord(r, writer);
     m_text.write(r);
-    r.insert(QStringLiteral("fill"), m_fill.isValid() ? QJsonValue(VRArchiveWriter::colour(m_fill)) : QJsonValue());
+    r.insert(QStringLiteral("fill"),
+             m_fill.isValid() ? QJsonValue(VRArchiveWriter::colour(m_fill)) : QJsonValue());
     r.insert(QStringLiteral("cellPadding"), QJsonArray{m_paddingLR, m_paddingTB});
 }
 

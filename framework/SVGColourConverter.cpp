@@ -17,14 +17,12 @@ QColor SVGColourConverter::colorWithHexRGB(const QString &input)
     if (!ok)
         return {};
     switch (digits.size()) {
-    case 3:
-        return QColor(((value >> 8) & 0xF) * 17, ((value >> 4) & 0xF) * 17, (value & 0xF) * 17);
-    case 6:
-        return QColor((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
+    case 3: return QColor(((value >> 8) & 0xF) * 17, ((value >> 4) & 0xF) * 17, (value & 0xF) * 17);
+    case 6: return QColor((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
     case 8:
-        return QColor((value >> 24) & 0xFF, (value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
-    default:
-        return {};
+        return QColor((value >> 24) & 0xFF, (value >> 16) & 0xFF, (value >> 8) & 0xFF,
+                      value & 0xFF);
+    default: return {};
     }
 }
 

@@ -12,7 +12,8 @@ class VKConcreteUndoTask : public VKUndoTask
     VR_CLASS(VKConcreteUndoTask)
 public:
     VKConcreteUndoTask() = default;
-    VKConcreteUndoTask(const void *target, const QString &selectorName, std::function<void()> inverse);
+    VKConcreteUndoTask(const void *target, const QString &selectorName,
+                       std::function<void()> inverse);
 
     void perform() override;
     QString selectorName() const { return m_selectorName; }

@@ -6,7 +6,8 @@
 
 #include <cmath>
 
-VKInfoFloater::VKInfoFloater() : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint)
+VKInfoFloater::VKInfoFloater()
+    : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint)
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
     auto *layout = new QHBoxLayout(this);

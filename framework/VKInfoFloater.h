@@ -27,7 +27,11 @@ public:
     void setWindowOffset(QSizeF offset) { m_offset = offset; }
     // Places the window near a point of the view (view coordinates).
     void positionNearPoint(QPointF point, QWidget *view);
-    void orderFront() { show(); raise(); }
+    void orderFront()
+    {
+        show();
+        raise();
+    }
     void orderOut() { hide(); }
     // place > 0 above relativeTo, < 0 below, 0 out.
     void orderWindow(int place, QWidget *relativeTo);

@@ -114,8 +114,8 @@ bool VRArchiveReader::resolveReferences()
     return !failed();
 }
 
-bool VRArchiveReader::readNumber(const QJsonObject &o, const QString &key, const QString &path, double &out,
-                                 bool required, double min, double max)
+bool VRArchiveReader::readNumber(const QJsonObject &o, const QString &key, const QString &path,
+                                 double &out, bool required, double min, double max)
 {
     const QJsonValue v = o.value(key);
     if (v.isUndefined())
@@ -129,8 +129,8 @@ bool VRArchiveReader::readNumber(const QJsonObject &o, const QString &key, const
     return true;
 }
 
-bool VRArchiveReader::readInt(const QJsonObject &o, const QString &key, const QString &path, int &out,
-                              bool required, int min, int max)
+bool VRArchiveReader::readInt(const QJsonObject &o, const QString &key, const QString &path,
+                              int &out, bool required, int min, int max)
 {
     double d = out;
     if (!readNumber(o, key, path, d, required, min, max))
@@ -141,8 +141,8 @@ bool VRArchiveReader::readInt(const QJsonObject &o, const QString &key, const QS
     return true;
 }
 
-bool VRArchiveReader::readInt64(const QJsonObject &o, const QString &key, const QString &path, qint64 &out,
-                                bool required)
+bool VRArchiveReader::readInt64(const QJsonObject &o, const QString &key, const QString &path,
+                                qint64 &out, bool required)
 {
     double d = double(out);
     if (!readNumber(o, key, path, d, required, -9007199254740992.0, 9007199254740992.0))
@@ -153,8 +153,8 @@ bool VRArchiveReader::readInt64(const QJsonObject &o, const QString &key, const 
     return true;
 }
 
-bool VRArchiveReader::readBool(const QJsonObject &o, const QString &key, const QString &path, bool &out,
-                               bool required)
+bool VRArchiveReader::readBool(const QJsonObject &o, const QString &key, const QString &path,
+                               bool &out, bool required)
 {
     const QJsonValue v = o.value(key);
     if (v.isUndefined())
@@ -165,8 +165,8 @@ bool VRArchiveReader::readBool(const QJsonObject &o, const QString &key, const Q
     return true;
 }
 
-bool VRArchiveReader::readString(const QJsonObject &o, const QString &key, const QString &path, QString &out,
-                                 bool required, bool nullable)
+bool VRArchiveReader::readString(const QJsonObject &o, const QString &key, const QString &path,
+                                 QString &out, bool required, bool nullable)
 {
     const QJsonValue v = o.value(key);
     if (v.isUndefined())
@@ -193,8 +193,8 @@ static bool twoNumbers(const QJsonValue &v, double &a, double &b, double limit)
     return std::isfinite(a) && std::isfinite(b) && std::abs(a) <= limit && std::abs(b) <= limit;
 }
 
-bool VRArchiveReader::readPoint(const QJsonObject &o, const QString &key, const QString &path, QPointF &out,
-                                bool required)
+bool VRArchiveReader::readPoint(const QJsonObject &o, const QString &key, const QString &path,
+                                QPointF &out, bool required)
 {
     const QJsonValue v = o.value(key);
     if (v.isUndefined())
@@ -206,15 +206,16 @@ bool VRArchiveReader::readPoint(const QJsonObject &o, const QString &key, const 
     return true;
 }
 
-bool VRArchiveReader::readSize(const QJsonObject &o, const QString &key, const QString &path, QSizeF &out,
-                               bool required, bool allowNegative)
+bool VRArchiveReader::readSize(const QJsonObject &o, const QString &key, const QString &path,
+                               QSizeF &out, bool required, bool allowNegative)
 {
     const QJsonValue v = o.value(key);
     if (v.isUndefined())
         return required ? fail(child(path, key), QStringLiteral("missing")) : true;
     double w, h;
     if (!twoNumbers(v, w, h, kMaximumCoordinate) || (!allowNegative && (w < 0 || h < 0)))
-        return fail(child(path, key), allowNegative ? typeError("two numbers") : typeError("two non-negative numbers"));
+        return fail(child(path, key), allowNegative ? typeError("two numbers")
+                                                    : typeError("two non-negative numbers"));
     out = QSizeF(w, h);
     return true;
 }
@@ -232,8 +233,8 @@ QColor VRArchiveReader::colourFromString(const QString &text)
     return QColor((value >> 24) & 0xFF, (value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
 }
 
-bool VRArchiveReader::readColour(const QJsonObject &o, const QString &key, const QString &path, QColor &out,
-                                 bool required, bool nullable)
+bool VRArchiveReader::readColour(const QJsonObject &o, const QString &key, const QString &path,
+                                 QColor &out, bool required, bool nullable)
 {
     const QJsonValue v = o.value(key);
     if (v.isUndefined())
@@ -249,8 +250,8 @@ bool VRArchiveReader::readColour(const QJsonObject &o, const QString &key, const
     return true;
 }
 
-bool VRArchiveReader::readPath(const QJsonObject &o, const QString &key, const QString &path, QPainterPath &out,
-                               bool required)
+bool VRArchiveReader::readPath(const QJsonObject &o, const QString &key, const QString &path,
+                               QPainterPath &out, bool required)
 {
     const QJsonValue v = o.value(key);
     if (v.isUndefined())
@@ -259,12 +260,14 @@ bool VRArchiveReader::readPath(const QJsonObject &o, const QString &key, const Q
         return fail(child(path, key), typeError("path data"));
     auto parsed = VRPath::fromSvgData(v.toString());
     if (!parsed)
-        return fail(child(path, key), typeError("path data (M, L, C, Z with coordinates in range)"));
+        return fail(child(path, key),
+                    typeError("path data (M, L, C, Z with coordinates in range)"));
     out = *parsed;
     return true;
 }
 
-bool VRArchiveReader::readFont(const QJsonObject &o, const QString &key, const QString &path, QFont &out)
+bool VRArchiveReader::readFont(const QJsonObject &o, const QString &key, const QString &path,
+                               QFont &out)
 {
     const QJsonValue v = o.value(key);
     if (v.isUndefined())
@@ -276,8 +279,10 @@ bool VRArchiveReader::readFont(const QJsonObject &o, const QString &key, const Q
     QString family = out.family();
     double size = out.pointSizeF() > 0 ? out.pointSizeF() : 12.0;
     bool bold = out.bold(), italic = out.italic(), underline = out.underline();
-    if (!readString(f, QStringLiteral("family"), fp, family) || !readNumber(f, QStringLiteral("size"), fp, size, false, 0.5, 5000)
-        || !readBool(f, QStringLiteral("bold"), fp, bold) || !readBool(f, QStringLiteral("italic"), fp, italic)
+    if (!readString(f, QStringLiteral("family"), fp, family)
+        || !readNumber(f, QStringLiteral("size"), fp, size, false, 0.5, 5000)
+        || !readBool(f, QStringLiteral("bold"), fp, bold)
+        || !readBool(f, QStringLiteral("italic"), fp, italic)
         || !readBool(f, QStringLiteral("underline"), fp, underline))
         return false;
     QFont font(family);
@@ -289,7 +294,8 @@ bool VRArchiveReader::readFont(const QJsonObject &o, const QString &key, const Q
     return true;
 }
 
-bool VRArchiveReader::readStyle(const QJsonObject &o, const QString &key, const QString &path, VRStyleRef &out)
+bool VRArchiveReader::readStyle(const QJsonObject &o, const QString &key, const QString &path,
+                                VRStyleRef &out)
 {
     const QJsonValue v = o.value(key);
     if (v.isUndefined() || v.isNull()) {
@@ -300,12 +306,14 @@ bool VRArchiveReader::readStyle(const QJsonObject &o, const QString &key, const 
         return fail(child(path, key), typeError("a style key"));
     auto it = m_styles.constFind(v.toString());
     if (it == m_styles.constEnd())
-        return fail(child(path, key), QStringLiteral("unknown style \"%1\"").arg(v.toString().left(80)));
+        return fail(child(path, key),
+                    QStringLiteral("unknown style \"%1\"").arg(v.toString().left(80)));
     out = it.value();
     return true;
 }
 
-bool VRArchiveReader::readImage(const QJsonObject &o, const QString &key, const QString &path, QImage &out)
+bool VRArchiveReader::readImage(const QJsonObject &o, const QString &key, const QString &path,
+                                QImage &out)
 {
     const QJsonValue v = o.value(key);
     if (v.isUndefined() || v.isNull())
@@ -330,8 +338,8 @@ bool VRArchiveReader::readImage(const QJsonObject &o, const QString &key, const 
     return true;
 }
 
-bool VRArchiveReader::readObjectRecord(const QJsonObject &o, const QString &key, const QString &path,
-                                       QJsonObject &out, bool required)
+bool VRArchiveReader::readObjectRecord(const QJsonObject &o, const QString &key,
+                                       const QString &path, QJsonObject &out, bool required)
 {
     const QJsonValue v = o.value(key);
     if (v.isUndefined())
@@ -342,8 +350,8 @@ bool VRArchiveReader::readObjectRecord(const QJsonObject &o, const QString &key,
     return true;
 }
 
-bool VRArchiveReader::readArray(const QJsonObject &o, const QString &key, const QString &path, QJsonArray &out,
-                                bool required)
+bool VRArchiveReader::readArray(const QJsonObject &o, const QString &key, const QString &path,
+                                QJsonArray &out, bool required)
 {
     const QJsonValue v = o.value(key);
     if (v.isUndefined())
@@ -354,7 +362,8 @@ bool VRArchiveReader::readArray(const QJsonObject &o, const QString &key, const 
     return true;
 }
 
-bool VRArchiveReader::readMap(const QJsonObject &o, const QString &key, const QString &path, QVariantMap &out)
+bool VRArchiveReader::readMap(const QJsonObject &o, const QString &key, const QString &path,
+                              QVariantMap &out)
 {
     const QJsonValue v = o.value(key);
     if (v.isUndefined() || v.isNull())
@@ -373,12 +382,8 @@ bool VRArchiveReader::readValue(const QJsonValue &v, const QString &path, QVaria
     if (depth > kMaximumValueDepth)
         return fail(path, QStringLiteral("nested too deeply"));
     switch (v.type()) {
-    case QJsonValue::Null:
-        out = QVariant::fromValue(VRNull{});
-        return true;
-    case QJsonValue::Bool:
-        out = v.toBool();
-        return true;
+    case QJsonValue::Null: out = QVariant::fromValue(VRNull{}); return true;
+    case QJsonValue::Bool: out = v.toBool(); return true;
     case QJsonValue::Double: {
         const double d = v.toDouble();
         if (!std::isfinite(d))
@@ -389,9 +394,7 @@ bool VRArchiveReader::readValue(const QJsonValue &v, const QString &path, QVaria
             out = d;
         return true;
     }
-    case QJsonValue::String:
-        out = v.toString();
-        return true;
+    case QJsonValue::String: out = v.toString(); return true;
     case QJsonValue::Array: {
         QVariantList list;
         const QJsonArray array = v.toArray();
@@ -420,12 +423,14 @@ bool VRArchiveReader::readValue(const QJsonValue &v, const QString &path, QVaria
             if (tag == QLatin1String("size") || tag == QLatin1String("point")) {
                 if (!twoNumbers(tv, a, b, kMaximumCoordinate))
                     return fail(path, typeError("two numbers"));
-                out = tag == QLatin1String("size") ? QVariant(QSizeF(a, b)) : QVariant(QPointF(a, b));
+                out =
+                    tag == QLatin1String("size") ? QVariant(QSizeF(a, b)) : QVariant(QPointF(a, b));
                 return true;
             }
             if (tag == QLatin1String("rect")) {
                 const QJsonArray r = tv.toArray();
-                if (r.size() != 4 || !twoNumbers(QJsonArray{r.at(0), r.at(1)}, a, b, kMaximumCoordinate))
+                if (r.size() != 4
+                    || !twoNumbers(QJsonArray{r.at(0), r.at(1)}, a, b, kMaximumCoordinate))
                     return fail(path, typeError("four numbers"));
                 double w, h;
                 if (!twoNumbers(QJsonArray{r.at(2), r.at(3)}, w, h, kMaximumCoordinate))
@@ -448,7 +453,8 @@ bool VRArchiveReader::readValue(const QJsonValue &v, const QString &path, QVaria
             }
             if (tag == QLatin1String("style")) {
                 VRStyleRef style;
-                if (!readStyle(QJsonObject{{QStringLiteral("v"), tv}}, QStringLiteral("v"), path, style))
+                if (!readStyle(QJsonObject{{QStringLiteral("v"), tv}}, QStringLiteral("v"), path,
+                               style))
                     return false;
                 out = QVariant::fromValue(style);
                 return true;
@@ -467,14 +473,14 @@ bool VRArchiveReader::readValue(const QJsonValue &v, const QString &path, QVaria
             QVariant item;
             if (!readValue(it.value(), child(path, it.key()), item, depth + 1))
                 return false;
-            const QString key = it.key().startsWith(QLatin1String("$$")) ? it.key().mid(1) : it.key();
+            const QString key =
+                it.key().startsWith(QLatin1String("$$")) ? it.key().mid(1) : it.key();
             map.insert(key, item);
         }
         out = map;
         return true;
     }
-    case QJsonValue::Undefined:
-        break;
+    case QJsonValue::Undefined: break;
     }
     return fail(path, typeError("a value"));
 }

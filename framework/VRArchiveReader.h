@@ -46,15 +46,18 @@ public:
 
     // Field readers: `required` fields must be present; absent optional ones leave `out` alone.
     bool readNumber(const QJsonObject &o, const QString &key, const QString &path, double &out,
-                    bool required = false, double min = -kMaximumCoordinate, double max = kMaximumCoordinate);
+                    bool required = false, double min = -kMaximumCoordinate,
+                    double max = kMaximumCoordinate);
     bool readInt(const QJsonObject &o, const QString &key, const QString &path, int &out,
                  bool required = false, int min = -1000000, int max = 1000000);
     bool readInt64(const QJsonObject &o, const QString &key, const QString &path, qint64 &out,
                    bool required = false);
-    bool readBool(const QJsonObject &o, const QString &key, const QString &path, bool &out, bool required = false);
+    bool readBool(const QJsonObject &o, const QString &key, const QString &path, bool &out,
+                  bool required = false);
     bool readString(const QJsonObject &o, const QString &key, const QString &path, QString &out,
                     bool required = false, bool nullable = false);
-    bool readPoint(const QJsonObject &o, const QString &key, const QString &path, QPointF &out, bool required = false);
+    bool readPoint(const QJsonObject &o, const QString &key, const QString &path, QPointF &out,
+                   bool required = false);
     bool readSize(const QJsonObject &o, const QString &key, const QString &path, QSizeF &out,
                   bool required = false, bool allowNegative = false);
     bool readColour(const QJsonObject &o, const QString &key, const QString &path, QColor &out,
@@ -64,8 +67,8 @@ public:
     bool readFont(const QJsonObject &o, const QString &key, const QString &path, QFont &out);
     bool readStyle(const QJsonObject &o, const QString &key, const QString &path, VRStyleRef &out);
     bool readImage(const QJsonObject &o, const QString &key, const QString &path, QImage &out);
-    bool readObjectRecord(const QJsonObject &o, const QString &key, const QString &path, QJsonObject &out,
-                          bool required = false);
+    bool readObjectRecord(const QJsonObject &o, const QString &key, const QString &path,
+                          QJsonObject &out, bool required = false);
     bool readArray(const QJsonObject &o, const QString &key, const QString &path, QJsonArray &out,
                    bool required = false);
     bool readValue(const QJsonValue &v, const QString &path, QVariant &out, int depth = 0);

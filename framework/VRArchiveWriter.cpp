@@ -58,7 +58,8 @@ QString VRArchiveWriter::imageReference(const QImage &image)
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
-    const QString sha = QString::fromLatin1(QCryptographicHash::hash(png, QCryptographicHash::Sha1).toHex());
+    const QString sha =
+        QString::fromLatin1(QCryptographicHash::hash(png, QCryptographicHash::Sha1).toHex());
     if (!m_images.contains(sha))
         m_images.insert(sha, QString::fromLatin1(png.toBase64()));
     return sha;
@@ -99,37 +100,27 @@ QJsonValue VRArchiveWriter::value(const QVariant &v, VRArchiveWriter *writer)
     if (type == QMetaType::fromType<VRNull>())
         return QJsonValue::Null;
     switch (type.id()) {
-    case QMetaType::Bool:
-        return v.toBool();
+    case QMetaType::Bool: return v.toBool();
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::LongLong:
     case QMetaType::ULongLong:
     case QMetaType::Long:
-    case QMetaType::Short:
-        return v.toLongLong();
+    case QMetaType::Short: return v.toLongLong();
     case QMetaType::Double:
-    case QMetaType::Float:
-        return v.toDouble();
-    case QMetaType::QString:
-        return v.toString();
+    case QMetaType::Float: return v.toDouble();
+    case QMetaType::QString: return v.toString();
     case QMetaType::QByteArray:
         return tagged("data", QString::fromLatin1(v.toByteArray().toBase64()));
-    case QMetaType::QDateTime:
-        return tagged("date", v.toDateTime().toString(Qt::ISODateWithMs));
-    case QMetaType::QColor:
-        return tagged("colour", colour(v.value<QColor>()));
+    case QMetaType::QDateTime: return tagged("date", v.toDateTime().toString(Qt::ISODateWithMs));
+    case QMetaType::QColor: return tagged("colour", colour(v.value<QColor>()));
     case QMetaType::QSizeF:
-    case QMetaType::QSize:
-        return tagged("size", size(v.toSizeF()));
+    case QMetaType::QSize: return tagged("size", size(v.toSizeF()));
     case QMetaType::QPointF:
-    case QMetaType::QPoint:
-        return tagged("point", point(v.toPointF()));
+    case QMetaType::QPoint: return tagged("point", point(v.toPointF()));
     case QMetaType::QRectF:
-    case QMetaType::QRect:
-        return tagged("rect", rect(v.toRectF()));
-    case QMetaType::QVariantMap:
-        return map(v.toMap(), writer);
+    case QMetaType::QRect: return tagged("rect", rect(v.toRectF()));
+    case QMetaType::QVariantMap: return map(v.toMap(), writer);
     case QMetaType::QVariantList:
     case QMetaType::QStringList: {
         QJsonArray array;
@@ -137,8 +128,7 @@ QJsonValue VRArchiveWriter::value(const QVariant &v, VRArchiveWriter *writer)
             array.append(value(item, writer));
         return array;
     }
-    default:
-        break;
+    default: break;
     }
     if (type == QMetaType::fromType<VRStyleRef>()) {
         if (!writer)
@@ -159,7 +149,8 @@ QJsonObject VRArchiveWriter::map(const QVariantMap &m, VRArchiveWriter *writer)
 {
     QJsonObject object;
     for (auto it = m.constBegin(); it != m.constEnd(); ++it) {
-        const QString key = it.key().startsWith(QLatin1Char('$')) ? QLatin1Char('$') + it.key() : it.key();
+        const QString key =
+            it.key().startsWith(QLatin1Char('$')) ? QLatin1Char('$') + it.key() : it.key();
         object.insert(key, value(it.value(), writer));
     }
     return object;

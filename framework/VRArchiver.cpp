@@ -60,8 +60,10 @@ QJsonObject layerRecord(const VRLayer &layer, VRArchiveWriter &writer)
     if (layer.isKindOf<VRObjectDrawingLayer>()) {
         const auto &drawingLayer = static_cast<const VRObjectDrawingLayer &>(layer);
         const QColor c = drawingLayer.selectionColour();
-        r.insert(QStringLiteral("selectionColour"), c.isValid() ? QJsonValue(VRArchiveWriter::colour(c)) : QJsonValue());
-        r.insert(QStringLiteral("layoutParams"), VRArchiveWriter::map(drawingLayer.layoutParams(), &writer));
+        r.insert(QStringLiteral("selectionColour"),
+                 c.isValid() ? QJsonValue(VRArchiveWriter::colour(c)) : QJsonValue());
+        r.insert(QStringLiteral("layoutParams"),
+                 VRArchiveWriter::map(drawingLayer.layoutParams(), &writer));
         QJsonArray selection;
         for (const auto &o : drawingLayer.selection())
             selection.append(writer.uidOf(o.get()));
@@ -82,14 +84,17 @@ VRLayerRef readLayer(const QJsonValue &value, VRArchiveReader &reader, const QSt
         return nullptr;
     const VRClassInfo *info = VRClassInfo::byName(className);
     if (!info || !info->create || !info->isSubclassOf(VRLayer::staticClass())) {
-        reader.fail(path + QStringLiteral(".class"), QStringLiteral("unknown layer class \"%1\"").arg(className.left(80)));
+        reader.fail(path + QStringLiteral(".class"),
+                    QStringLiteral("unknown layer class \"%1\"").arg(className.left(80)));
         return nullptr;
     }
     auto layer = std::static_pointer_cast<VRLayer>(info->create());
     QString name = layer->name();
     bool visible = true, locked = false, print = layer->shouldDrawToPrinter();
-    if (!reader.readString(r, QStringLiteral("name"), path, name) || !reader.readBool(r, QStringLiteral("visible"), path, visible)
-        || !reader.readBool(r, QStringLiteral("locked"), path, locked) || !reader.readBool(r, QStringLiteral("print"), path, print))
+    if (!reader.readString(r, QStringLiteral("name"), path, name)
+        || !reader.readBool(r, QStringLiteral("visible"), path, visible)
+        || !reader.readBool(r, QStringLiteral("locked"), path, locked)
+        || !reader.readBool(r, QStringLiteral("print"), path, print))
         return nullptr;
     layer->setName(name);
     layer->setVisible(visible);
@@ -97,7 +102,8 @@ VRLayerRef readLayer(const QJsonValue &value, VRArchiveReader &reader, const QSt
     layer->setShouldDrawToPrinter(print);
     if (layer->isKindOf<VRObjectOwnerLayer>()) {
         auto &owner = static_cast<VRObjectOwnerLayer &>(*layer);
-        const VRObjectList objects = reader.readObjects(r.value(QStringLiteral("objects")), path + QStringLiteral(".objects"));
+        const VRObjectList objects = reader.readObjects(r.value(QStringLiteral("objects")),
+                                                        path + QStringLiteral(".objects"));
         if (reader.failed())
             return nullptr;
         owner.addObjectsFromArray(objects);
@@ -121,9 +127,12 @@ VRLayerRef readLayer(const QJsonValue &value, VRArchiveReader &reader, const QSt
                 return true;
             VRObjectList selected;
             for (const QJsonValue &v : selection) {
-                const VRObjectRef o = v.isDouble() ? rd.objectForUid(qint64(v.toDouble())) : nullptr;
+                const VRObjectRef o =
+                    v.isDouble() ? rd.objectForUid(qint64(v.toDouble())) : nullptr;
                 if (!o || o->container() != l.get())
-                    return rd.fail(selectionPath, QStringLiteral("selection names an object that is not in the layer"));
+                    return rd.fail(
+                        selectionPath,
+                        QStringLiteral("selection names an object that is not in the layer"));
                 selected.append(o);
             }
             l->exchangeSelectionWithObjectsFromArray(selected);
@@ -152,16 +161,18 @@ VRResult<QJsonObject> VRArchiver::parse(const QByteArray &data, const QString &e
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(data, &error);
     if (error.error != QJsonParseError::NoError)
-        return VRError{QStringLiteral("The file is damaged or not a Quintora drawing (%1 at byte %2).")
-                           .arg(error.errorString())
-                           .arg(error.offset)};
+        return VRError{
+            QStringLiteral("The file is damaged or not a Quintora drawing (%1 at byte %2).")
+                .arg(error.errorString())
+                .arg(error.offset)};
     if (!document.isObject())
         return VRError{QStringLiteral("The file is not a Quintora drawing.")};
     const QJsonObject root = document.object();
     if (root.value(QStringLiteral("format")).toString() != expectedFormat)
         return VRError{QStringLiteral("The file is not a Quintora drawing.")};
     const QJsonValue version = root.value(QStringLiteral("version"));
-    if (!version.isDouble() || version.toDouble() != std::floor(version.toDouble()) || version.toDouble() < 1)
+    if (!version.isDouble() || version.toDouble() != std::floor(version.toDouble())
+        || version.toDouble() < 1)
         return VRError{QStringLiteral("version: expected a positive integer")};
     if (version.toDouble() > kFormatVersion)
         return VRError{QStringLiteral("This drawing was made by a newer version of Quintora.")};
@@ -173,37 +184,41 @@ QByteArray VRArchiver::documentData(const VRDrawing &drawing)
     VRArchiveWriter writer;
     QJsonObject d;
     d.insert(QStringLiteral("size"), VRArchiveWriter::size(drawing.drawingSize()));
-    d.insert(QStringLiteral("margins"), QJsonArray{drawing.leftMargin(), drawing.topMargin(), drawing.rightMargin(),
-                                                  drawing.bottomMargin()});
-    d.insert(QStringLiteral("units"), QJsonObject{{QStringLiteral("name"), drawing.drawingUnits()},
-                                                  {QStringLiteral("factor"), drawing.unitToPointsConversionFactor()}});
+    d.insert(QStringLiteral("margins"), QJsonArray{drawing.leftMargin(), drawing.topMargin(),
+                                                   drawing.rightMargin(), drawing.bottomMargin()});
+    d.insert(QStringLiteral("units"),
+             QJsonObject{{QStringLiteral("name"), drawing.drawingUnits()},
+                         {QStringLiteral("factor"), drawing.unitToPointsConversionFactor()}});
     d.insert(QStringLiteral("paper"), VRArchiveWriter::colour(drawing.paperColour()));
     d.insert(QStringLiteral("pagination"), drawing.paginationMode());
     d.insert(QStringLiteral("pageBreaks"), drawing.pageBreaksVisible());
     d.insert(QStringLiteral("snapToGrid"), drawing.snapsToGrid());
     if (const VRGridLayer *grid = drawing.gridLayer()) {
-        d.insert(QStringLiteral("grid"),
-                 QJsonObject{{QStringLiteral("unitDistance"), grid->unitDistance()},
-                             {QStringLiteral("span"), grid->span()},
-                             {QStringLiteral("divisions"), grid->divisions()},
-                             {QStringLiteral("majors"), grid->majors()},
-                             {QStringLiteral("rulerSteps"), grid->rulerSteps()},
-                             {QStringLiteral("colour"), VRArchiveWriter::colour(grid->spanColour())},
-                             {QStringLiteral("visible"), grid->isVisible()},
-                             {QStringLiteral("print"), grid->shouldDrawToPrinter()}});
+        d.insert(
+            QStringLiteral("grid"),
+            QJsonObject{{QStringLiteral("unitDistance"), grid->unitDistance()},
+                        {QStringLiteral("span"), grid->span()},
+                        {QStringLiteral("divisions"), grid->divisions()},
+                        {QStringLiteral("majors"), grid->majors()},
+                        {QStringLiteral("rulerSteps"), grid->rulerSteps()},
+                        {QStringLiteral("colour"), VRArchiveWriter::colour(grid->spanColour())},
+                        {QStringLiteral("visible"), grid->isVisible()},
+                        {QStringLiteral("print"), grid->shouldDrawToPrinter()}});
     }
     if (drawing.currentNotationPath().isEmpty()) {
         d.insert(QStringLiteral("notation"), QJsonValue());
     } else {
-        d.insert(QStringLiteral("notation"), QJsonObject{{QStringLiteral("path"), drawing.currentNotationPath()},
-                                                         {QStringLiteral("name"), drawing.currentNotationName()}});
+        d.insert(QStringLiteral("notation"),
+                 QJsonObject{{QStringLiteral("path"), drawing.currentNotationPath()},
+                             {QStringLiteral("name"), drawing.currentNotationName()}});
     }
     d.insert(QStringLiteral("router"),
              QJsonObject{{QStringLiteral("disabled"), drawing.avoidRouterIsDisabled()},
                          {QStringLiteral("shapeBufferDistance"), drawing.shapeBufferDistance()},
                          {QStringLiteral("segmentPenalty"), drawing.segmentPenalty()},
                          {QStringLiteral("nudge"), drawing.nudgeOrthogonalSegments()},
-                         {QStringLiteral("nudgeChanged"), drawing.wasChangedFromDefaultNudgeOrthogonalSegments()}});
+                         {QStringLiteral("nudgeChanged"),
+                          drawing.wasChangedFromDefaultNudgeOrthogonalSegments()}});
     auto &mutableDrawing = const_cast<VRDrawing &>(drawing);
     if (QSet<int> *tags = mutableDrawing.hiddenGroupTags()) {
         QList<int> sorted(tags->cbegin(), tags->cend());
@@ -220,9 +235,11 @@ QByteArray VRArchiver::documentData(const VRDrawing &drawing)
         imported.insert(key, writer.objectRecords(drawing.importedElementsForKey(key)));
     d.insert(QStringLiteral("importedElements"), imported);
     d.insert(QStringLiteral("sequenceDic"), VRArchiveWriter::map(drawing.sequenceDic(), &writer));
-    d.insert(QStringLiteral("sequenceStyleDic"), VRArchiveWriter::map(mutableDrawing.sequenceStyleDic(), &writer));
-    d.insert(QStringLiteral("mermaidSourceText"),
-             drawing.mermaidSourceText().isNull() ? QJsonValue() : QJsonValue(drawing.mermaidSourceText()));
+    d.insert(QStringLiteral("sequenceStyleDic"),
+             VRArchiveWriter::map(mutableDrawing.sequenceStyleDic(), &writer));
+    d.insert(QStringLiteral("mermaidSourceText"), drawing.mermaidSourceText().isNull()
+                                                      ? QJsonValue()
+                                                      : QJsonValue(drawing.mermaidSourceText()));
     d.insert(QStringLiteral("metadata"), VRArchiveWriter::map(drawing.metadata(), &writer));
     QJsonArray layers;
     for (int i = 0; i < drawing.countOfLayers(); ++i)
@@ -232,7 +249,8 @@ QByteArray VRArchiver::documentData(const VRDrawing &drawing)
 
     QJsonObject root{{QStringLiteral("format"), kDrawingFormat},
                      {QStringLiteral("version"), kFormatVersion},
-                     {QStringLiteral("generator"), QStringLiteral("Quintora ") + QCoreApplication::applicationVersion()},
+                     {QStringLiteral("generator"),
+                      QStringLiteral("Quintora ") + QCoreApplication::applicationVersion()},
                      {QStringLiteral("drawing"), d},
                      {QStringLiteral("styles"), writer.stylesTable()},
                      {QStringLiteral("images"), writer.imagesTable()}};
@@ -246,7 +264,8 @@ VRResult<std::unique_ptr<VRDrawing>> VRArchiver::drawingFromData(const QByteArra
         return VRError{parsed.errorMessage()};
     const QJsonObject &root = parsed.value();
     VRArchiveReader reader;
-    if (!root.value(QStringLiteral("images")).isUndefined() && !root.value(QStringLiteral("images")).isObject())
+    if (!root.value(QStringLiteral("images")).isUndefined()
+        && !root.value(QStringLiteral("images")).isObject())
         return VRError{QStringLiteral("images: expected a dictionary")};
     reader.setImages(root.value(QStringLiteral("images")).toObject());
     if (!reader.readStyles(root.value(QStringLiteral("styles")), QStringLiteral("styles")))
@@ -275,9 +294,10 @@ VRResult<std::unique_ptr<VRDrawing>> VRArchiver::drawingFromData(const QByteArra
         double m[4];
         for (int i = 0; i < 4; ++i) {
             const QJsonValue v = margins.at(i);
-            if (margins.size() != 4 || !v.isDouble() || !std::isfinite(v.toDouble()) || v.toDouble() < 0
-                || v.toDouble() > VRArchiveReader::kMaximumCoordinate) {
-                reader.fail(p + QStringLiteral(".margins"), VRArchiveReader::typeError("four non-negative numbers"));
+            if (margins.size() != 4 || !v.isDouble() || !std::isfinite(v.toDouble())
+                || v.toDouble() < 0 || v.toDouble() > VRArchiveReader::kMaximumCoordinate) {
+                reader.fail(p + QStringLiteral(".margins"),
+                            VRArchiveReader::typeError("four non-negative numbers"));
                 return failure();
             }
             m[i] = v.toDouble();
@@ -290,8 +310,10 @@ VRResult<std::unique_ptr<VRDrawing>> VRArchiver::drawingFromData(const QByteArra
     if (!units.isEmpty()) {
         QString name;
         double factor = 0;
-        if (!reader.readString(units, QStringLiteral("name"), p + QStringLiteral(".units"), name, true)
-            || !reader.readNumber(units, QStringLiteral("factor"), p + QStringLiteral(".units"), factor, true, 1e-9, 1e9))
+        if (!reader.readString(units, QStringLiteral("name"), p + QStringLiteral(".units"), name,
+                               true)
+            || !reader.readNumber(units, QStringLiteral("factor"), p + QStringLiteral(".units"),
+                                  factor, true, 1e-9, 1e9))
             return failure();
         if (!drawing->setDrawingUnits(name, factor)) {
             reader.fail(p + QStringLiteral(".units"), QStringLiteral("invalid units"));
@@ -301,8 +323,10 @@ VRResult<std::unique_ptr<VRDrawing>> VRArchiver::drawingFromData(const QByteArra
     QColor paper = drawing->paperColour();
     int pagination = 0;
     bool pageBreaks = false, snap = drawing->snapsToGrid();
-    if (!reader.readColour(d, QStringLiteral("paper"), p, paper) || !reader.readInt(d, QStringLiteral("pagination"), p, pagination, false, 0, 1)
-        || !reader.readBool(d, QStringLiteral("pageBreaks"), p, pageBreaks) || !reader.readBool(d, QStringLiteral("snapToGrid"), p, snap))
+    if (!reader.readColour(d, QStringLiteral("paper"), p, paper)
+        || !reader.readInt(d, QStringLiteral("pagination"), p, pagination, false, 0, 1)
+        || !reader.readBool(d, QStringLiteral("pageBreaks"), p, pageBreaks)
+        || !reader.readBool(d, QStringLiteral("snapToGrid"), p, snap))
         return failure();
     drawing->setPaperColour(paper);
     drawing->setPaginationMode(pagination);
@@ -319,13 +343,15 @@ VRResult<std::unique_ptr<VRDrawing>> VRArchiver::drawingFromData(const QByteArra
     }
     QList<VRLayerRef> layers;
     for (int i = 0; i < layerRecords.size(); ++i) {
-        auto layer = readLayer(layerRecords.at(i), reader, p + QStringLiteral(".layers[%1]").arg(i));
+        auto layer =
+            readLayer(layerRecords.at(i), reader, p + QStringLiteral(".layers[%1]").arg(i));
         if (!layer)
             return failure();
         layers.append(layer);
     }
     int active = -1;
-    if (!reader.readInt(d, QStringLiteral("activeLayer"), p, active, false, -1, int(layers.size()) - 1))
+    if (!reader.readInt(d, QStringLiteral("activeLayer"), p, active, false, -1,
+                        int(layers.size()) - 1))
         return failure();
     drawing->setLayers(layers, active);
     QJsonObject grid;
@@ -347,7 +373,8 @@ VRResult<std::unique_ptr<VRDrawing>> VRArchiver::drawingFromData(const QByteArra
             || !reader.readBool(grid, QStringLiteral("visible"), gp, visible)
             || !reader.readBool(grid, QStringLiteral("print"), gp, print))
             return failure();
-        if (!g->setDistanceForUnitSpan(unit, drawing->drawingUnits(), span, divisions, majors, steps)) {
+        if (!g->setDistanceForUnitSpan(unit, drawing->drawingUnits(), span, divisions, majors,
+                                       steps)) {
             reader.fail(gp, QStringLiteral("invalid grid spacing"));
             return failure();
         }
@@ -359,12 +386,15 @@ VRResult<std::unique_ptr<VRDrawing>> VRArchiver::drawingFromData(const QByteArra
     const QJsonValue notation = d.value(QStringLiteral("notation"));
     if (notation.isObject()) {
         QString path, name;
-        if (!reader.readString(notation.toObject(), QStringLiteral("path"), p + QStringLiteral(".notation"), path, true)
-            || !reader.readString(notation.toObject(), QStringLiteral("name"), p + QStringLiteral(".notation"), name))
+        if (!reader.readString(notation.toObject(), QStringLiteral("path"),
+                               p + QStringLiteral(".notation"), path, true)
+            || !reader.readString(notation.toObject(), QStringLiteral("name"),
+                                  p + QStringLiteral(".notation"), name))
             return failure();
         drawing->setCurrentNotationPath(path, name);
     } else if (!notation.isUndefined() && !notation.isNull()) {
-        reader.fail(p + QStringLiteral(".notation"), VRArchiveReader::typeError("a notation record or null"));
+        reader.fail(p + QStringLiteral(".notation"),
+                    VRArchiveReader::typeError("a notation record or null"));
         return failure();
     }
     QJsonObject router;
@@ -375,8 +405,10 @@ VRResult<std::unique_ptr<VRDrawing>> VRArchiver::drawingFromData(const QByteArra
         bool disabled = false, nudge = true, nudgeChanged = false;
         double buffer = 0, penalty = 0;
         if (!reader.readBool(router, QStringLiteral("disabled"), rp, disabled)
-            || !reader.readNumber(router, QStringLiteral("shapeBufferDistance"), rp, buffer, false, 0, 1e6)
-            || !reader.readNumber(router, QStringLiteral("segmentPenalty"), rp, penalty, false, 0, 1e9)
+            || !reader.readNumber(router, QStringLiteral("shapeBufferDistance"), rp, buffer, false,
+                                  0, 1e6)
+            || !reader.readNumber(router, QStringLiteral("segmentPenalty"), rp, penalty, false, 0,
+                                  1e9)
             || !reader.readBool(router, QStringLiteral("nudge"), rp, nudge)
             || !reader.readBool(router, QStringLiteral("nudgeChanged"), rp, nudgeChanged))
             return failure();
@@ -390,22 +422,26 @@ VRResult<std::unique_ptr<VRDrawing>> VRArchiver::drawingFromData(const QByteArra
     if (tags.isArray()) {
         QSet<int> set;
         for (const QJsonValue &t : tags.toArray()) {
-            if (!t.isDouble() || t.toDouble() != std::floor(t.toDouble()) || std::abs(t.toDouble()) > 1e9) {
-                reader.fail(p + QStringLiteral(".hiddenGroupTags"), VRArchiveReader::typeError("integers"));
+            if (!t.isDouble() || t.toDouble() != std::floor(t.toDouble())
+                || std::abs(t.toDouble()) > 1e9) {
+                reader.fail(p + QStringLiteral(".hiddenGroupTags"),
+                            VRArchiveReader::typeError("integers"));
                 return failure();
             }
             set.insert(int(t.toDouble()));
         }
         drawing->setHiddenGroupTags(set);
     } else if (!tags.isUndefined() && !tags.isNull()) {
-        reader.fail(p + QStringLiteral(".hiddenGroupTags"), VRArchiveReader::typeError("an array or null"));
+        reader.fail(p + QStringLiteral(".hiddenGroupTags"),
+                    VRArchiveReader::typeError("an array or null"));
         return failure();
     }
     QJsonObject imported;
     if (!reader.readObjectRecord(d, QStringLiteral("importedElements"), p, imported))
         return failure();
     for (auto it = imported.constBegin(); it != imported.constEnd(); ++it) {
-        const VRObjectList elements = reader.readObjects(it.value(), p + QStringLiteral(".importedElements.") + it.key());
+        const VRObjectList elements =
+            reader.readObjects(it.value(), p + QStringLiteral(".importedElements.") + it.key());
         if (reader.failed())
             return failure();
         drawing->setImportedElements(elements, it.key());
@@ -456,7 +492,8 @@ VRResult<VRObjectList> VRArchiver::objectsFromData(const QByteArray &data)
     reader.setImages(root.value(QStringLiteral("images")).toObject());
     if (!reader.readStyles(root.value(QStringLiteral("styles")), QStringLiteral("styles")))
         return VRError{reader.errorMessage()};
-    const VRObjectList objects = reader.readObjects(root.value(QStringLiteral("objects")), QStringLiteral("objects"));
+    const VRObjectList objects =
+        reader.readObjects(root.value(QStringLiteral("objects")), QStringLiteral("objects"));
     if (reader.failed() || !reader.resolveReferences())
         return VRError{reader.errorMessage()};
     updateStyles(objects);

@@ -138,7 +138,8 @@ void VRDrawableObject::setLocation(QPointF location)
     if (!isFinitePoint(location) || location == m_location)
         return;
     const QPointF old = m_location;
-    recordUndo("setLocation:", QStringLiteral("Move"), [old](VRDrawableObject &o) { o.setLocation(old); });
+    recordUndo("setLocation:", QStringLiteral("Move"),
+               [old](VRDrawableObject &o) { o.setLocation(old); });
     m_location = location;
     geometryDidChange();
 }
@@ -149,7 +150,8 @@ void VRDrawableObject::setSize(QSizeF size)
         || size.height() < 0 || size == m_size)
         return;
     const QSizeF old = m_size;
-    recordUndo("setSize:", QStringLiteral("Resize"), [old](VRDrawableObject &o) { o.setSize(old); });
+    recordUndo("setSize:", QStringLiteral("Resize"),
+               [old](VRDrawableObject &o) { o.setSize(old); });
     m_size = size;
     geometryDidChange();
 }
@@ -161,10 +163,11 @@ void VRDrawableObject::setOffset(QSizeF offset)
     // The object stays where it is on the paper: the anchor moves with the offset.
     const QSizeF old = m_offset;
     const QPointF oldLocation = m_location;
-    recordUndo("setOffset:", QStringLiteral("Change Offset"), [old, oldLocation](VRDrawableObject &o) {
-        o.setOffset(old);
-        o.setLocation(oldLocation);
-    });
+    recordUndo("setOffset:", QStringLiteral("Change Offset"),
+               [old, oldLocation](VRDrawableObject &o) {
+                   o.setOffset(old);
+                   o.setLocation(oldLocation);
+               });
     const QTransform t = transform();
     const QPointF newAnchor = t.map(QPointF(offset.width(), offset.height()));
     m_offset = offset;
@@ -185,7 +188,8 @@ void VRDrawableObject::setAngle(double radians)
     if (radians == m_angle)
         return;
     const double old = m_angle;
-    recordUndo("setAngle:", QStringLiteral("Rotate"), [old](VRDrawableObject &o) { o.setAngle(old); });
+    recordUndo("setAngle:", QStringLiteral("Rotate"),
+               [old](VRDrawableObject &o) { o.setAngle(old); });
     m_angle = radians;
     geometryDidChange();
 }
@@ -324,10 +328,12 @@ void VRDrawableObject::setStyle(VRStyleRef style)
         info.insert(QStringLiteral("object"), QVariant::fromValue(shared_from_this()));
         info.insert(kVRDrawableOldStyleKey, QVariant::fromValue(m_style));
         info.insert(kVRDrawableNewStyleKey, QVariant::fromValue(style));
-        NotificationCenter::defaultCenter().post(kVRDrawableStyleWillBeDetachedNotification, this, info);
+        NotificationCenter::defaultCenter().post(kVRDrawableStyleWillBeDetachedNotification, this,
+                                                 info);
     }
     VRStyleRef old = m_style;
-    recordUndo("setStyle:", QStringLiteral("Change Style"), [old](VRDrawableObject &o) { o.setStyle(old); });
+    recordUndo("setStyle:", QStringLiteral("Change Style"),
+               [old](VRDrawableObject &o) { o.setStyle(old); });
     if (m_style)
         VRStyleBridge::removeClient(*m_style, this);
     m_style = std::move(style);
@@ -362,7 +368,8 @@ void VRDrawableObject::setMetadataObject(const QVariant &value, const QString &k
         return;
     }
     auto it = m_userInfo.constFind(key);
-    if (it != m_userInfo.constEnd() && it.value() == value && it.value().metaType() == value.metaType())
+    if (it != m_userInfo.constEnd() && it.value() == value
+        && it.value().metaType() == value.metaType())
         return;
     const QVariantMap old = m_userInfo;
     m_userInfo.insert(key, value);
@@ -446,13 +453,16 @@ void VRDrawableObject::geometryDidChange()
     notifyVisualChange();
 }
 
-void VRDrawableObject::objectWasAddedToLayer(VRObjectOwnerLayer *) {}
+void VRDrawableObject::objectWasAddedToLayer(VRObjectOwnerLayer *)
+{
+}
 
 void VRDrawableObject::objectWillBeRemovedFromLayer(VRObjectOwnerLayer *)
 {
     if (m_editorView) {
         QVariantMap info{{QStringLiteral("object"), QVariant::fromValue(shared_from_this())}};
-        NotificationCenter::defaultCenter().post(kQntCloseAttachedTextEditorNotification, this, info);
+        NotificationCenter::defaultCenter().post(kQntCloseAttachedTextEditorNotification, this,
+                                                 info);
         m_editorView = nullptr;
     }
 }
@@ -574,7 +584,8 @@ void VRDrawableObject::writeRecord(QJsonObject &r, VRArchiveWriter &writer) cons
     r.insert(QStringLiteral("metadata"), VRArchiveWriter::map(m_userInfo, &writer));
 }
 
-bool VRDrawableObject::readRecord(const QJsonObject &r, VRArchiveReader &reader, const QString &path)
+bool VRDrawableObject::readRecord(const QJsonObject &r, VRArchiveReader &reader,
+                                  const QString &path)
 {
     VRStyleRef style;
     if (!reader.readPoint(r, QStringLiteral("location"), path, m_location)
@@ -585,7 +596,8 @@ bool VRDrawableObject::readRecord(const QJsonObject &r, VRArchiveReader &reader,
         || !reader.readBool(r, QStringLiteral("visible"), path, m_visible)
         || !reader.readStyle(r, QStringLiteral("style"), path, style)
         || !reader.readBool(r, QStringLiteral("manualGradient"), path, m_manualGradient)
-        || !reader.readInt(r, QStringLiteral("verticalAlignment"), path, m_verticalAlignment, false, 0, 2)
+        || !reader.readInt(r, QStringLiteral("verticalAlignment"), path, m_verticalAlignment, false,
+                           0, 2)
         || !reader.readMap(r, QStringLiteral("metadata"), path, m_userInfo))
         return false;
     if (std::abs(m_offset.width()) > 1000 || std::abs(m_offset.height()) > 1000)
@@ -639,7 +651,8 @@ void VRDrawableObject::copyDrawingStyle(QObject *) const
     QGuiApplication::clipboard()->setMimeData(data);
 }
 
-VRObjectRef VRDrawableObject::replaceWithObject(const QString &elementId, const QString &notationPath, bool)
+VRObjectRef VRDrawableObject::replaceWithObject(const QString &elementId,
+                                                const QString &notationPath, bool)
 {
     VRObjectOwnerLayer *owner = layer();
     if (!owner || m_container != owner)
@@ -673,7 +686,8 @@ VRObjectRef VRDrawableObject::replaceWithObject(const QString &elementId, const 
         auto newElement = std::static_pointer_cast<QntElement>(fresh);
         for (const auto &connector : oldElement->connectedConnectors()) {
             for (int which = 0; which < 2; ++which) {
-                QntConnectorEndPoint *end = which == 0 ? connector->startEndPoint() : connector->endEndPoint();
+                QntConnectorEndPoint *end =
+                    which == 0 ? connector->startEndPoint() : connector->endEndPoint();
                 if (end->targetElement().get() != oldElement)
                     continue;
                 auto spot = newElement->nearestStickySpot(end->location());

@@ -134,7 +134,8 @@ public:
 
     // A new element of the notation in this object's place: same place and size, colour scheme
     // and text copied, connectors re-attached, same z-index, selected; undoable "Replace Element".
-    VRObjectRef replaceWithObject(const QString &elementId, const QString &notationPath, bool animated);
+    VRObjectRef replaceWithObject(const QString &elementId, const QString &notationPath,
+                                  bool animated);
 
     virtual qint64 colorSchemeId() const { return 0; }
     virtual void replaceColorScheme(qint64) {}
@@ -152,7 +153,8 @@ public:
 
     // Native file record: every class writes and reads its own fields after its base's.
     virtual void writeRecord(QJsonObject &record, VRArchiveWriter &writer) const;
-    virtual bool readRecord(const QJsonObject &record, VRArchiveReader &reader, const QString &path);
+    virtual bool readRecord(const QJsonObject &record, VRArchiveReader &reader,
+                            const QString &path);
 
     // Drawing: the object in drawing coordinates.
     virtual void render(QPainter &painter) const;

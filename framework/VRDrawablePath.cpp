@@ -12,7 +12,8 @@
 
 VR_CLASS_IMPL(VRDrawablePath, VRDrawableObject)
 
-VRDrawablePath::VRDrawablePath(const QPainterPath &path) : m_path(path)
+VRDrawablePath::VRDrawablePath(const QPainterPath &path)
+    : m_path(path)
 {
     syncGeometryFromPath();
 }
@@ -30,7 +31,8 @@ void VRDrawablePath::syncGeometryFromPath()
     m_offset = QSizeF(0, 0);
 }
 
-void VRDrawablePath::changePath(const QPainterPath &path, const char *selector, const QString &actionName)
+void VRDrawablePath::changePath(const QPainterPath &path, const char *selector,
+                                const QString &actionName)
 {
     for (int i = 0; i < path.elementCount(); ++i) {
         const auto e = path.elementAt(i);
@@ -40,9 +42,8 @@ void VRDrawablePath::changePath(const QPainterPath &path, const char *selector, 
     if (path == m_path)
         return;
     const QPainterPath old = m_path;
-    recordUndo(selector, actionName, [old](VRDrawableObject &o) {
-        static_cast<VRDrawablePath &>(o).setPath(old);
-    });
+    recordUndo(selector, actionName,
+               [old](VRDrawableObject &o) { static_cast<VRDrawablePath &>(o).setPath(old); });
     m_path = path;
     syncGeometryFromPath();
     geometryDidChange();
@@ -94,9 +95,8 @@ void VRDrawablePath::setAngle(double radians)
         return;
     const double old = m_angle;
     changePath(VRPath::rotatedPath(m_path, delta), "setAngle:", QStringLiteral("Rotate"));
-    recordUndo("setPathAngle:", QString(), [old](VRDrawableObject &o) {
-        static_cast<VRDrawablePath &>(o).m_angle = old;
-    });
+    recordUndo("setPathAngle:", QString(),
+               [old](VRDrawableObject &o) { static_cast<VRDrawablePath &>(o).m_angle = old; });
     m_angle = std::remainder(radians, 2 * M_PI);
 }
 
@@ -112,8 +112,9 @@ bool VRDrawablePath::hitTest(QPointF p) const
     QPainterPathStroker stroker;
     stroker.setWidth(std::max(6.0, 2 * styleExtraSpace(style().get())));
     const QPainterPath path = renderingPath();
-    return stroker.createStroke(path).contains(p) || (path.elementCount() > 2 && path.contains(p)
-                                                      && path.elementAt(0) == path.elementAt(path.elementCount() - 1));
+    return stroker.createStroke(path).contains(p)
+           || (path.elementCount() > 2 && path.contains(p)
+               && path.elementAt(0) == path.elementAt(path.elementCount() - 1));
 }
 
 VRDrawableObject::Geometry VRDrawablePath::saveGeometry() const
@@ -267,8 +268,7 @@ QString toSvgData(const QPainterPath &path)
             }
             break;
         }
-        case QPainterPath::CurveToDataElement:
-            break;
+        case QPainterPath::CurveToDataElement: break;
         }
     }
     return out;

@@ -32,7 +32,8 @@ public:
 
     VRObjectRef copy() const override;
     void writeRecord(QJsonObject &record, VRArchiveWriter &writer) const override;
-    bool readRecord(const QJsonObject &record, VRArchiveReader &reader, const QString &path) override;
+    bool readRecord(const QJsonObject &record, VRArchiveReader &reader,
+                    const QString &path) override;
 
 protected:
     // Replaces the path, recording the old one for undo under the given names.

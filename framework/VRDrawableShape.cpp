@@ -8,7 +8,8 @@
 
 VR_CLASS_IMPL(VRDrawableShape, VRDrawableObject)
 
-std::shared_ptr<VRDrawableShape> VRDrawableShape::shapeWithRect(const QRectF &rect, const QPainterPath &unitPath)
+std::shared_ptr<VRDrawableShape> VRDrawableShape::shapeWithRect(const QRectF &rect,
+                                                                const QPainterPath &unitPath)
 {
     auto shape = std::make_shared<VRDrawableShape>(unitPath);
     shape->m_location = rect.center();
@@ -38,9 +39,8 @@ QPainterPath VRDrawableShape::unitPath() const
 void VRDrawableShape::setUnitPath(const QPainterPath &path)
 {
     const QPainterPath old = m_unitPath;
-    recordUndo("setUnitPath:", QStringLiteral("Change Path"), [old](VRDrawableObject &o) {
-        static_cast<VRDrawableShape &>(o).setUnitPath(old);
-    });
+    recordUndo("setUnitPath:", QStringLiteral("Change Path"),
+               [old](VRDrawableObject &o) { static_cast<VRDrawableShape &>(o).setUnitPath(old); });
     m_unitPath = path;
     geometryDidChange();
 }

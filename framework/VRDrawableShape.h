@@ -9,9 +9,13 @@ class VRDrawableShape : public VRDrawableObject
     VR_CLASS(VRDrawableShape)
 public:
     VRDrawableShape() = default;
-    explicit VRDrawableShape(const QPainterPath &unitPath) : m_unitPath(unitPath) {}
+    explicit VRDrawableShape(const QPainterPath &unitPath)
+        : m_unitPath(unitPath)
+    {
+    }
     // A shape covering a rectangle of the drawing.
-    static std::shared_ptr<VRDrawableShape> shapeWithRect(const QRectF &rect, const QPainterPath &unitPath = {});
+    static std::shared_ptr<VRDrawableShape> shapeWithRect(const QRectF &rect,
+                                                          const QPainterPath &unitPath = {});
 
     static QPainterPath unitRectAtOrigin();
     static QPainterPath unitOvalAtOrigin();
@@ -23,7 +27,8 @@ public:
 
     VRObjectRef copy() const override;
     void writeRecord(QJsonObject &record, VRArchiveWriter &writer) const override;
-    bool readRecord(const QJsonObject &record, VRArchiveReader &reader, const QString &path) override;
+    bool readRecord(const QJsonObject &record, VRArchiveReader &reader,
+                    const QString &path) override;
 
 protected:
     void copyShapeInto(VRDrawableShape &target) const;

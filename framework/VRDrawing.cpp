@@ -55,11 +55,14 @@ QString formatNumber(double value)
 
 } // namespace
 
-VRDrawing::VRDrawing(QObject *parent) : QObject(parent), m_undoManager(std::make_unique<VRUndoManager>())
+VRDrawing::VRDrawing(QObject *parent)
+    : QObject(parent)
+    , m_undoManager(std::make_unique<VRUndoManager>())
 {
     m_margins[0] = m_margins[2] = 1.225 * kPointsPerCentimetre;
     m_margins[1] = m_margins[3] = 1.025 * kPointsPerCentimetre;
-    m_snapsToGrid = UserDefaults::standardUserDefaults().boolForKey(kVRDrawingSnapToGridUserDefault);
+    m_snapsToGrid =
+        UserDefaults::standardUserDefaults().boolForKey(kVRDrawingSnapToGridUserDefault);
     auto guides = std::make_shared<VRGuideLayer>();
     auto layer = std::make_shared<VRObjectDrawingLayer>();
     layer->setName(QStringLiteral("Layer 1"));
@@ -84,10 +87,11 @@ void VRDrawing::recordUndo(const char *selector, const QString &actionName,
     if (!m_undoManager || !m_undoManager->isUndoRegistrationEnabled())
         return;
     QPointer<VRDrawing> self(this);
-    m_undoManager->registerUndoTask(target ? target : this, QString::fromLatin1(selector), [self, inverse = std::move(inverse)] {
-        if (self)
-            inverse(*self);
-    });
+    m_undoManager->registerUndoTask(target ? target : this, QString::fromLatin1(selector),
+                                    [self, inverse = std::move(inverse)] {
+                                        if (self)
+                                            inverse(*self);
+                                    });
     if (!actionName.isEmpty())
         m_undoManager->setActionName(actionName);
 }
@@ -104,7 +108,9 @@ bool VRDrawing::setActiveLayer(VRLayer *layer)
 {
     if (layer == m_activeLayer)
         return true;
-    if (layer && (indexOfLayer(layer) < 0 || layer->isKindOf<VRGridLayer>() || layer->isKindOf<VRGuideLayer>()))
+    if (layer
+        && (indexOfLayer(layer) < 0 || layer->isKindOf<VRGridLayer>()
+            || layer->isKindOf<VRGuideLayer>()))
         return false;
     m_activeLayer = layer;
     postLayerNotification(kVRDrawingActiveLayerDidChange, layerRef(layer));
@@ -174,10 +180,14 @@ void VRDrawing::insertLayer(VRLayerRef layer, int index, bool andActivateIt)
     index = std::clamp(index, 0, int(m_layers.size()));
     VRLayer *previousActive = m_activeLayer;
     std::weak_ptr<VRLayer> weak = layer;
-    recordUndo("addLayer:", QStringLiteral("Add Layer"), [weak, previousActive](VRDrawing &d) {
-        if (auto l = weak.lock())
-            d.removeLayer(l.get(), d.indexOfLayer(previousActive) >= 0 ? previousActive : nullptr);
-    }, layer.get());
+    recordUndo(
+        "addLayer:", QStringLiteral("Add Layer"),
+        [weak, previousActive](VRDrawing &d) {
+            if (auto l = weak.lock())
+                d.removeLayer(l.get(),
+                              d.indexOfLayer(previousActive) >= 0 ? previousActive : nullptr);
+        },
+        layer.get());
     layer->setDrawing(this);
     m_layers.insert(index, layer);
     postLayerNotification(kVRLayerGroupDidAddLayer, layer);
@@ -193,12 +203,13 @@ bool VRDrawing::removeLayer(VRLayer *layer, VRLayer *andActivateLayer)
         return false;
     VRLayerRef ref = m_layers.at(index);
     const bool wasActive = m_activeLayer == layer;
-    recordUndo("removeLayer:", QStringLiteral("Delete Layer"), [ref, index, wasActive](VRDrawing &d) {
-        d.insertLayer(ref, index, wasActive);
-    }, layer);
+    recordUndo(
+        "removeLayer:", QStringLiteral("Delete Layer"),
+        [ref, index, wasActive](VRDrawing &d) { d.insertLayer(ref, index, wasActive); }, layer);
     m_layers.removeAt(index);
     if (wasActive || m_activeLayer == layer) {
-        VRLayer *next = andActivateLayer && indexOfLayer(andActivateLayer) >= 0 ? andActivateLayer : nullptr;
+        VRLayer *next =
+            andActivateLayer && indexOfLayer(andActivateLayer) >= 0 ? andActivateLayer : nullptr;
         if (!next) {
             // The next object layer below, else above.
             for (int i = index; i < m_layers.size() && !next; ++i) {
@@ -232,9 +243,9 @@ void VRDrawing::moveLayer(VRLayer *layer, int toIndex)
     toIndex = std::clamp(toIndex, 0, int(m_layers.size()) - 1);
     if (from == toIndex)
         return;
-    recordUndo("moveLayer:", QStringLiteral("Reorder Layers"), [layer, from](VRDrawing &d) {
-        d.moveLayer(layer, from);
-    }, layer);
+    recordUndo(
+        "moveLayer:", QStringLiteral("Reorder Layers"),
+        [layer, from](VRDrawing &d) { d.moveLayer(layer, from); }, layer);
     m_layers.move(from, toIndex);
     postLayerNotification(kVRLayerGroupDidReorderLayers, layerRef(layer));
     setNeedsDisplay(true);
@@ -285,14 +296,14 @@ void VRDrawing::setLayers(const QList<VRLayerRef> &layers, int activeIndex)
 
 bool VRDrawing::setDrawingSize(QSizeF size)
 {
-    if (!std::isfinite(size.width()) || !std::isfinite(size.height()) || size.width() < 0 || size.height() < 0
-        || size.width() > kMaximumCoordinate || size.height() > kMaximumCoordinate)
+    if (!std::isfinite(size.width()) || !std::isfinite(size.height()) || size.width() < 0
+        || size.height() < 0 || size.width() > kMaximumCoordinate
+        || size.height() > kMaximumCoordinate)
         return false;
     if (size == m_size)
         return true;
-    recordUndo("setDrawingSize:", QStringLiteral("Change Drawing Size"), [old = m_size](VRDrawing &d) {
-        d.setDrawingSize(old);
-    });
+    recordUndo("setDrawingSize:", QStringLiteral("Change Drawing Size"),
+               [old = m_size](VRDrawing &d) { d.setDrawingSize(old); });
     m_size = size;
     setNeedsDisplay(true);
     return true;
@@ -304,12 +315,12 @@ bool VRDrawing::setMarginsLeft(double left, double top, double right, double bot
         if (!std::isfinite(v) || v < 0 || v > kMaximumCoordinate)
             return false;
     }
-    if (left == m_margins[0] && top == m_margins[1] && right == m_margins[2] && bottom == m_margins[3])
+    if (left == m_margins[0] && top == m_margins[1] && right == m_margins[2]
+        && bottom == m_margins[3])
         return true;
     const double l = m_margins[0], t = m_margins[1], r = m_margins[2], b = m_margins[3];
-    recordUndo("setMarginsLeft:", QStringLiteral("Change Margins"), [=](VRDrawing &d) {
-        d.setMarginsLeft(l, t, r, b);
-    });
+    recordUndo("setMarginsLeft:", QStringLiteral("Change Margins"),
+               [=](VRDrawing &d) { d.setMarginsLeft(l, t, r, b); });
     m_margins[0] = left;
     m_margins[1] = top;
     m_margins[2] = right;
@@ -330,13 +341,12 @@ bool VRDrawing::setDrawingUnits(const QString &units, double factor)
         return false;
     if (units == m_units && factor == m_unitFactor)
         return true;
-    recordUndo("setDrawingUnits:", QStringLiteral("Change Units"), [u = m_units, f = m_unitFactor](VRDrawing &d) {
-        d.setDrawingUnits(u, f);
-    });
+    recordUndo("setDrawingUnits:", QStringLiteral("Change Units"),
+               [u = m_units, f = m_unitFactor](VRDrawing &d) { d.setDrawingUnits(u, f); });
     m_units = units;
     m_unitFactor = factor;
-    NotificationCenter::defaultCenter().post(kVRDrawingUnitsDidChange, this,
-                                             {{QStringLiteral("object"), QVariant::fromValue(this)}});
+    NotificationCenter::defaultCenter().post(
+        kVRDrawingUnitsDidChange, this, {{QStringLiteral("object"), QVariant::fromValue(this)}});
     setNeedsDisplay(true);
     return true;
 }
@@ -367,9 +377,8 @@ void VRDrawing::setPaperColour(const QColor &colour)
 {
     if (!colour.isValid() || colour == m_paperColour)
         return;
-    recordUndo("setPaperColour:", QStringLiteral("Change Paper Colour"), [old = m_paperColour](VRDrawing &d) {
-        d.setPaperColour(old);
-    });
+    recordUndo("setPaperColour:", QStringLiteral("Change Paper Colour"),
+               [old = m_paperColour](VRDrawing &d) { d.setPaperColour(old); });
     m_paperColour = colour;
     setNeedsDisplay(true);
 }
@@ -444,7 +453,8 @@ VRAvoidRouter *VRDrawing::avoidRouter() const
     return m_router.get();
 }
 
-void VRDrawing::setAvoidRouterFactory(std::function<std::shared_ptr<VRAvoidRouter>(VRDrawing &)> factory)
+void VRDrawing::setAvoidRouterFactory(
+    std::function<std::shared_ptr<VRAvoidRouter>(VRDrawing &)> factory)
 {
     routerFactory() = std::move(factory);
 }
@@ -621,7 +631,8 @@ QImage VRDrawing::imageWithProperties(const QVariantMap &properties, bool alpha)
     return image;
 }
 
-static QByteArray writeImage(const QImage &image, const char *format, const std::function<void(QImageWriter &)> &setup)
+static QByteArray writeImage(const QImage &image, const char *format,
+                             const std::function<void(QImageWriter &)> &setup)
 {
     if (image.isNull())
         return {};
@@ -640,12 +651,14 @@ QByteArray VRDrawing::TIFFDataWithProperties(const QVariantMap &properties) cons
 {
     const QImage image = imageWithProperties(properties, properties.value(kQntTIFFAlpha).toBool());
     const int method = properties.value(kNSImageCompressionMethod).toInt();
-    return writeImage(image, "tiff", [method](QImageWriter &w) { w.setCompression(method == 5 ? 1 : 0); });
+    return writeImage(image, "tiff",
+                      [method](QImageWriter &w) { w.setCompression(method == 5 ? 1 : 0); });
 }
 
 QByteArray VRDrawing::JPEGDataWithProperties(const QVariantMap &properties) const
 {
-    const QImage image = imageWithProperties(properties, false).convertToFormat(QImage::Format_RGB32);
+    const QImage image =
+        imageWithProperties(properties, false).convertToFormat(QImage::Format_RGB32);
     double factor = properties.value(kNSImageCompressionFactor, 0.9).toDouble();
     if (!std::isfinite(factor))
         factor = 0.9;
@@ -674,7 +687,8 @@ QByteArray VRDrawing::PDFDataWithProperties(const QVariantMap &properties) const
     QPdfWriter writer(&buffer);
     writer.setCreator(QStringLiteral("Quintora"));
     writer.setResolution(72);
-    writer.setPageSize(QPageSize(source.size(), QPageSize::Point, QString(), QPageSize::ExactMatch));
+    writer.setPageSize(
+        QPageSize(source.size(), QPageSize::Point, QString(), QPageSize::ExactMatch));
     writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
     QPainter painter;
     if (!painter.begin(&writer))

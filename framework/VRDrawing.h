@@ -46,7 +46,10 @@ public:
     VRLayer *activeLayer() const { return m_activeLayer; }
     bool setActiveLayer(VRLayer *layer);
     VRLayer *activeLayerOfClass(const VRClassInfo &cls) const;
-    template <class T> T *activeLayerOfClass() const { return static_cast<T *>(activeLayerOfClass(T::staticClass())); }
+    template <class T> T *activeLayerOfClass() const
+    {
+        return static_cast<T *>(activeLayerOfClass(T::staticClass()));
+    }
     VRLayer *firstActivateableLayerOfClass(const VRClassInfo &cls) const;
     QList<VRLayer *> layersOfClass(const VRClassInfo &cls) const;
     int countOfLayers() const { return int(m_layers.size()); }
@@ -113,13 +116,16 @@ public:
         std::function<QString(const QntNotation &)> path;
         std::function<QString(const QntNotation &)> name;
         std::function<QntNotationRef(const QString &)> open;
-        std::function<void(VRDrawing &)> didChange;       // register tools of the new notation
-        std::function<void(VRDrawing &)> registerExtra;   // registerExtraNotations
+        std::function<void(VRDrawing &)> didChange;     // register tools of the new notation
+        std::function<void(VRDrawing &)> registerExtra; // registerExtraNotations
     };
     static void setNotationAccess(NotationAccess access);
 
     QStringList importedElementsKeys() const { return m_importedElements.keys(); }
-    VRObjectList importedElementsForKey(const QString &key) const { return m_importedElements.value(key); }
+    VRObjectList importedElementsForKey(const QString &key) const
+    {
+        return m_importedElements.value(key);
+    }
     void setImportedElements(const VRObjectList &elements, const QString &forKey);
     void removeImportedElementsForKey(const QString &key) { m_importedElements.remove(key); }
 
@@ -136,7 +142,8 @@ public:
 
     // Router settings as stored values (0 = the router's default).
     VRAvoidRouter *avoidRouter() const;
-    static void setAvoidRouterFactory(std::function<std::shared_ptr<VRAvoidRouter>(VRDrawing &)> factory);
+    static void
+    setAvoidRouterFactory(std::function<std::shared_ptr<VRAvoidRouter>(VRDrawing &)> factory);
     void setAvoidRouterIsDisabled(bool disabled) { m_routerDisabled = disabled; }
     bool avoidRouterIsDisabled() const { return m_routerDisabled; }
     double shapeBufferDistance() const { return m_shapeBufferDistance; }
@@ -180,8 +187,8 @@ signals:
     void scrollRequested(const QRectF &rect);
 
 private:
-    void recordUndo(const char *selector, const QString &actionName, std::function<void(VRDrawing &)> inverse,
-                    const void *target = nullptr);
+    void recordUndo(const char *selector, const QString &actionName,
+                    std::function<void(VRDrawing &)> inverse, const void *target = nullptr);
     void postLayerNotification(const QString &name, const VRLayerRef &layer);
     QRectF exportRect(const QVariantMap &properties) const;
 

@@ -31,7 +31,9 @@ VRDrawingDocument::ViewFactory &viewFactory()
 constexpr double kPasteOffset = 10.0;
 } // namespace
 
-VRDrawingDocument::VRDrawingDocument(QObject *parent) : Document(parent), m_drawing(std::make_unique<VRDrawing>())
+VRDrawingDocument::VRDrawingDocument(QObject *parent)
+    : Document(parent)
+    , m_drawing(std::make_unique<VRDrawing>())
 {
     setFileType(kVRDrawingDocumentType);
     watchUndoManager();
@@ -65,20 +67,24 @@ void VRDrawingDocument::watchUndoManager()
     VRUndoManager *um = undoManager();
     NotificationCenter &center = NotificationCenter::defaultCenter();
     // The edited state follows the undo manager; each step also counts for autosaving.
-    m_tokens.push_back(center.addObserver(kQntUndoRedoChangedNotification, nullptr, [this, um](const Notification &n) {
-        if (n.userInfo.value(QStringLiteral("UndoManager")).value<VRUndoManager *>() != um)
-            return;
-        // Only a newly closed step counts here; undo and redo are counted below.
-        if (n.userInfo.value(QStringLiteral("object")).metaType() != QMetaType::fromType<VKConcreteUndoTask *>())
-            return;
-        if (m_loadingFromNib)
-            return;
-        updateChangeCount(ChangeType::Done);
-    }));
-    m_tokens.push_back(center.addObserver(kVRUndoManagerDidUndoChangeNotification, um,
-                                          [this](const Notification &) { updateChangeCount(ChangeType::Undone); }));
-    m_tokens.push_back(center.addObserver(kVRUndoManagerDidRedoChangeNotification, um,
-                                          [this](const Notification &) { updateChangeCount(ChangeType::Redone); }));
+    m_tokens.push_back(center.addObserver(
+        kQntUndoRedoChangedNotification, nullptr, [this, um](const Notification &n) {
+            if (n.userInfo.value(QStringLiteral("UndoManager")).value<VRUndoManager *>() != um)
+                return;
+            // Only a newly closed step counts here; undo and redo are counted below.
+            if (n.userInfo.value(QStringLiteral("object")).metaType()
+                != QMetaType::fromType<VKConcreteUndoTask *>())
+                return;
+            if (m_loadingFromNib)
+                return;
+            updateChangeCount(ChangeType::Done);
+        }));
+    m_tokens.push_back(center.addObserver(
+        kVRUndoManagerDidUndoChangeNotification, um,
+        [this](const Notification &) { updateChangeCount(ChangeType::Undone); }));
+    m_tokens.push_back(center.addObserver(
+        kVRUndoManagerDidRedoChangeNotification, um,
+        [this](const Notification &) { updateChangeCount(ChangeType::Redone); }));
 }
 
 bool VRDrawingDocument::isDocumentEdited() const
@@ -102,8 +108,9 @@ void VRDrawingDocument::windowControllerDidLoadNib()
     if (!m_mainViewWidget && viewFactory())
         viewFactory()(*this, drawingScrollArea());
     if (m_readFromDisk)
-        NotificationCenter::defaultCenter().post(kQntDocumentStateRestoredNotification, this,
-                                                 {{QStringLiteral("object"), QVariant::fromValue(this)}});
+        NotificationCenter::defaultCenter().post(
+            kQntDocumentStateRestoredNotification, this,
+            {{QStringLiteral("object"), QVariant::fromValue(this)}});
 }
 
 VRObjectDrawingLayer *VRDrawingDocument::activeObjectLayer() const
@@ -133,8 +140,8 @@ bool VRDrawingDocument::validateAction(const QByteArray &action) const
         }
         return false;
     }
-    if (name == "duplicate" || name == "copy" || name == "cut" || name == "deleteSelection" || name == "delete"
-        || name == "bringToFront" || name == "sendToBack")
+    if (name == "duplicate" || name == "copy" || name == "cut" || name == "deleteSelection"
+        || name == "delete" || name == "bringToFront" || name == "sendToBack")
         return selected >= 1;
     if (name == "undo")
         return undoManager()->canUndo();
@@ -150,7 +157,8 @@ bool VRDrawingDocument::validateAction(const QByteArray &action) const
     return index >= 0;
 }
 
-std::optional<QByteArray> VRDrawingDocument::saveToSVG(const QUrl &, const QVariantMap &options) const
+std::optional<QByteArray> VRDrawingDocument::saveToSVG(const QUrl &,
+                                                       const QVariantMap &options) const
 {
     const QByteArray svg = m_drawing->SVGDataWithProperties(options);
     if (svg.isEmpty())
@@ -162,7 +170,8 @@ VRResult<void> VRDrawingDocument::readFromFile(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return VRError{QStringLiteral("The file “%1” could not be opened: %2").arg(path, file.errorString())};
+        return VRError{
+            QStringLiteral("The file “%1” could not be opened: %2").arg(path, file.errorString())};
     if (file.size() > VRArchiver::kMaximumFileSize)
         return VRError{QStringLiteral("The file is too large to be a Quintora drawing.")};
     const QByteArray data = file.readAll();
@@ -180,14 +189,16 @@ VRResult<void> VRDrawingDocument::writeToFile(const QString &path) const
     const QByteArray data = VRArchiver::documentData(*m_drawing);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return VRError{QStringLiteral("The file “%1” could not be written: %2").arg(path, file.errorString())};
+        return VRError{
+            QStringLiteral("The file “%1” could not be written: %2").arg(path, file.errorString())};
     if (file.write(data) != data.size()) {
         const QString error = file.errorString();
         file.cancelWriting();
         return VRError{QStringLiteral("The file “%1” could not be written: %2").arg(path, error)};
     }
     if (!file.commit())
-        return VRError{QStringLiteral("The file “%1” could not be written: %2").arg(path, file.errorString())};
+        return VRError{
+            QStringLiteral("The file “%1” could not be written: %2").arg(path, file.errorString())};
     return {};
 }
 
@@ -242,7 +253,8 @@ bool VRDrawingDocument::forwardToView(const char *action, QObject *sender)
     const int index = view->metaObject()->indexOfMethod(signature.constData());
     if (index < 0)
         return false;
-    return view->metaObject()->method(index).invoke(view, Qt::DirectConnection, Q_ARG(QObject *, sender));
+    return view->metaObject()->method(index).invoke(view, Qt::DirectConnection,
+                                                    Q_ARG(QObject *, sender));
 }
 
 void VRDrawingDocument::enlarge(int dx, int dy, bool shiftContent)
@@ -251,10 +263,12 @@ void VRDrawingDocument::enlarge(int dx, int dy, bool shiftContent)
     const QSizeF grow(dx * page.width(), dy * page.height());
     undoableStep(QStringLiteral("Enlarge Drawing"), [&] {
         const QSizeF size = m_drawing->drawingSize();
-        m_drawing->setDrawingSize(QSizeF(size.width() + grow.width(), size.height() + grow.height()));
+        m_drawing->setDrawingSize(
+            QSizeF(size.width() + grow.width(), size.height() + grow.height()));
         if (shiftContent) {
             for (int i = 0; i < m_drawing->countOfLayers(); ++i) {
-                if (auto *owner = dynamic_cast<VRObjectOwnerLayer *>(m_drawing->objectInLayersAtIndex(i))) {
+                if (auto *owner =
+                        dynamic_cast<VRObjectOwnerLayer *>(m_drawing->objectInLayersAtIndex(i))) {
                     for (const auto &o : owner->objects())
                         o->moveBy(QPointF(grow.width(), grow.height()));
                 }
@@ -293,7 +307,9 @@ void VRDrawingDocument::newLayerWithSelection(QObject *sender)
     const VRObjectList moving = layer->selection();
     undoableStep(QStringLiteral("New Layer With Selection"), [&] {
         auto newLayer = std::make_shared<VRObjectDrawingLayer>();
-        newLayer->setName(QStringLiteral("Layer %1").arg(m_drawing->layersOfClass(VRObjectOwnerLayer::staticClass()).size() + 1));
+        newLayer->setName(
+            QStringLiteral("Layer %1")
+                .arg(m_drawing->layersOfClass(VRObjectOwnerLayer::staticClass()).size() + 1));
         m_drawing->insertLayer(newLayer, std::max(0, m_drawing->indexOfLayer(layer)), false);
         layer->removeObjectsInArray(moving);
         newLayer->addObjectsFromArray(moving);
@@ -338,13 +354,13 @@ void VRDrawingDocument::zoomToActualSize(QObject *sender)
     forwardToView("zoomToActualSize", sender);
 }
 
-#define VR_ALIGN_ACTION(Name, Value)                                                             \
-    void VRDrawingDocument::Name(QObject *sender)                                                \
-    {                                                                                            \
-        if (forwardToView(#Name, sender))                                                        \
-            return;                                                                              \
-        if (auto *layer = activeObjectLayer())                                                   \
-            layer->alignSelection(VRObjectDrawingLayer::Alignment::Value);                       \
+#define VR_ALIGN_ACTION(Name, Value)                                                               \
+    void VRDrawingDocument::Name(QObject *sender)                                                  \
+    {                                                                                              \
+        if (forwardToView(#Name, sender))                                                          \
+            return;                                                                                \
+        if (auto *layer = activeObjectLayer())                                                     \
+            layer->alignSelection(VRObjectDrawingLayer::Alignment::Value);                         \
     }
 
 VR_ALIGN_ACTION(alignLeftEdges, LeftEdges)
@@ -420,7 +436,8 @@ void VRDrawingDocument::paste(QObject *sender)
     VRObjectDrawingLayer *layer = activeObjectLayer();
     if (!layer)
         return;
-    const VRObjectList objects = VRDrawableObject::nativeObjectsFromPasteboard(QGuiApplication::clipboard()->mimeData());
+    const VRObjectList objects =
+        VRDrawableObject::nativeObjectsFromPasteboard(QGuiApplication::clipboard()->mimeData());
     if (objects.isEmpty())
         return;
     // Pasted objects are not in a drawing yet, so moving them records nothing.
@@ -452,7 +469,8 @@ void VRDrawingDocument::duplicate(QObject *sender)
     VRObjectDrawingLayer *layer = activeObjectLayer();
     if (!layer || layer->countOfSelection() == 0)
         return;
-    const VRObjectList copies = layer->linearDuplicate(layer->selection(), QSizeF(kPasteOffset, kPasteOffset), 1);
+    const VRObjectList copies =
+        layer->linearDuplicate(layer->selection(), QSizeF(kPasteOffset, kPasteOffset), 1);
     addAndSelect(layer, copies, QStringLiteral("Duplicate"));
 }
 

@@ -103,7 +103,8 @@ private:
     void undoableStep(const QString &actionName, const std::function<void()> &body,
                       VRObjectDrawingLayer *selectionLayer = nullptr);
     // Adds objects to the layer and selects them, as one undo step.
-    void addAndSelect(VRObjectDrawingLayer *layer, const VRObjectList &objects, const QString &actionName);
+    void addAndSelect(VRObjectDrawingLayer *layer, const VRObjectList &objects,
+                      const QString &actionName);
     void enlarge(int dx, int dy, bool shiftContent);
     void watchUndoManager();
     VRObjectDrawingLayer *activeObjectLayer() const;

@@ -25,25 +25,25 @@ void VRGridLayer::setGridThemeColour(const QColor &colour)
 {
     if (!colour.isValid() || colour == m_colour)
         return;
-    recordLayerUndo("setGridThemeColour:", QStringLiteral("Change Grid Colour"),
-                    [old = m_colour](VRLayer &l) { static_cast<VRGridLayer &>(l).setGridThemeColour(old); });
+    recordLayerUndo(
+        "setGridThemeColour:", QStringLiteral("Change Grid Colour"),
+        [old = m_colour](VRLayer &l) { static_cast<VRGridLayer &>(l).setGridThemeColour(old); });
     m_colour = colour;
     setNeedsDisplay();
 }
 
-bool VRGridLayer::setDistanceForUnitSpan(double pointsPerUnit, const QString &, double span, int divisions,
-                                         int majors, int rulerSteps)
+bool VRGridLayer::setDistanceForUnitSpan(double pointsPerUnit, const QString &, double span,
+                                         int divisions, int majors, int rulerSteps)
 {
     if (!(pointsPerUnit > 0) || !(span > 0) || !std::isfinite(pointsPerUnit) || !std::isfinite(span)
         || divisions <= 0 || majors <= 0 || rulerSteps <= 0 || pointsPerUnit * span > 1e7)
         return false;
     const double oldUnit = m_unitDistance, oldSpan = m_span;
     const int oldDivisions = m_divisions, oldMajors = m_majors, oldSteps = m_rulerSteps;
-    recordLayerUndo("setDistanceForUnitSpan:", QStringLiteral("Change Grid"),
-                    [=](VRLayer &l) {
-                        static_cast<VRGridLayer &>(l).setDistanceForUnitSpan(oldUnit, QString(), oldSpan,
-                                                                             oldDivisions, oldMajors, oldSteps);
-                    });
+    recordLayerUndo("setDistanceForUnitSpan:", QStringLiteral("Change Grid"), [=](VRLayer &l) {
+        static_cast<VRGridLayer &>(l).setDistanceForUnitSpan(oldUnit, QString(), oldSpan,
+                                                             oldDivisions, oldMajors, oldSteps);
+    });
     m_unitDistance = pointsPerUnit;
     m_span = span;
     m_spanDistance = pointsPerUnit * span;
@@ -138,8 +138,10 @@ void VRGridLayer::render(QPainter &painter, bool printing) const
         if (painter.hasClipping()) {
             const QRectF clip = painter.clipBoundingRect();
             span = interior.intersected(clip.adjusted(-1, -1, 1, 1));
-            const double lo = verticalLines ? clip.left() - interior.left() : clip.top() - interior.top();
-            const double hi = verticalLines ? clip.right() - interior.left() : clip.bottom() - interior.top();
+            const double lo =
+                verticalLines ? clip.left() - interior.left() : clip.top() - interior.top();
+            const double hi =
+                verticalLines ? clip.right() - interior.left() : clip.bottom() - interior.top();
             first = std::max(0, int(std::floor(lo / step)));
             last = std::min(count, int(std::ceil(hi / step)));
         }
@@ -149,9 +151,11 @@ void VRGridLayer::render(QPainter &painter, bool printing) const
             const double v = i * step;
             const int kind = i % perMajor == 0 ? 0 : i % perSpan == 0 ? 1 : 2;
             if (verticalLines)
-                lines[kind].push_back(QLineF(interior.left() + v, span.top(), interior.left() + v, span.bottom()));
+                lines[kind].push_back(
+                    QLineF(interior.left() + v, span.top(), interior.left() + v, span.bottom()));
             else
-                lines[kind].push_back(QLineF(span.left(), interior.top() + v, span.right(), interior.top() + v));
+                lines[kind].push_back(
+                    QLineF(span.left(), interior.top() + v, span.right(), interior.top() + v));
         }
         const QColor colours[3] = {m_colour.darker(120), m_colour, minor};
         for (int kind = 0; kind < 3; ++kind) {

@@ -8,7 +8,8 @@
 
 VR_CLASS_IMPL(VRImageShape, VRDrawableShape)
 
-VRImageShape::VRImageShape(const QImage &image) : m_image(image)
+VRImageShape::VRImageShape(const QImage &image)
+    : m_image(image)
 {
     m_size = QSizeF(image.width(), image.height());
 }
@@ -16,9 +17,8 @@ VRImageShape::VRImageShape(const QImage &image) : m_image(image)
 void VRImageShape::setImage(const QImage &image)
 {
     const QImage old = m_image;
-    recordUndo("setImage:", QStringLiteral("Change Image"), [old](VRDrawableObject &o) {
-        static_cast<VRImageShape &>(o).setImage(old);
-    });
+    recordUndo("setImage:", QStringLiteral("Change Image"),
+               [old](VRDrawableObject &o) { static_cast<VRImageShape &>(o).setImage(old); });
     m_image = image;
     notifyVisualChange();
 }
@@ -45,10 +45,12 @@ VRObjectRef VRImageShape::copy() const
 void VRImageShape::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
 {
     VRDrawableShape::writeRecord(r, writer);
-    r.insert(QStringLiteral("image"), m_image.isNull() ? QJsonValue() : QJsonValue(writer.imageReference(m_image)));
+    r.insert(QStringLiteral("image"),
+             m_image.isNull() ? QJsonValue() : QJsonValue(writer.imageReference(m_image)));
 }
 
 bool VRImageShape::readRecord(const QJsonObject &r, VRArchiveReader &reader, const QString &path)
 {
-    return VRDrawableShape::readRecord(r, reader, path) && reader.readImage(r, QStringLiteral("image"), path, m_image);
+    return VRDrawableShape::readRecord(r, reader, path)
+           && reader.readImage(r, QStringLiteral("image"), path, m_image);
 }

@@ -17,12 +17,15 @@ bool g_overrideSet = false;
 } // namespace
 
 VRInspectorBase::VRInspectorBase(const QString &windowName, QObject *parent)
-    : QObject(parent), m_windowName(windowName)
+    : QObject(parent)
+    , m_windowName(windowName)
 {
     registerObservers();
 }
 
-VRInspectorBase::VRInspectorBase(VREmbedded, QWidget *hostWindow) : QObject(hostWindow), m_window(hostWindow)
+VRInspectorBase::VRInspectorBase(VREmbedded, QWidget *hostWindow)
+    : QObject(hostWindow)
+    , m_window(hostWindow)
 {
     m_windowLoaded = hostWindow != nullptr;
 }
@@ -32,26 +35,31 @@ VRInspectorBase::~VRInspectorBase() = default;
 void VRInspectorBase::registerObservers()
 {
     NotificationCenter &center = NotificationCenter::defaultCenter();
-    m_tokens.push_back(center.addObserver(kVRLayerSelectionDidChange, nullptr, [this](const Notification &n) {
-        VRDrawing *drawing = currentDrawing();
-        if (!drawing)
-            return;
-        for (int i = 0; i < drawing->countOfLayers(); ++i) {
-            if (drawing->objectInLayersAtIndex(i) == n.object) {
-                selectedObjectDidChange(n);
+    m_tokens.push_back(
+        center.addObserver(kVRLayerSelectionDidChange, nullptr, [this](const Notification &n) {
+            VRDrawing *drawing = currentDrawing();
+            if (!drawing)
                 return;
+            for (int i = 0; i < drawing->countOfLayers(); ++i) {
+                if (drawing->objectInLayersAtIndex(i) == n.object) {
+                    selectedObjectDidChange(n);
+                    return;
+                }
             }
-        }
-    }));
-    m_tokens.push_back(center.addObserver(kVRDrawingActiveLayerDidChange, nullptr, [this](const Notification &n) {
-        if (n.object && n.object == currentDrawing())
-            layerDidChange(n);
-    }));
+        }));
+    m_tokens.push_back(
+        center.addObserver(kVRDrawingActiveLayerDidChange, nullptr, [this](const Notification &n) {
+            if (n.object && n.object == currentDrawing())
+                layerDidChange(n);
+        }));
     if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-        connect(app, &QGuiApplication::focusWindowChanged, this, [this] { mainDocumentMayHaveChanged(); });
+        connect(app, &QGuiApplication::focusWindowChanged, this,
+                [this] { mainDocumentMayHaveChanged(); });
     DocumentController &controller = DocumentController::sharedDocumentController();
-    connect(&controller, &DocumentController::documentAdded, this, [this] { mainDocumentMayHaveChanged(); });
-    connect(&controller, &DocumentController::documentRemoved, this, [this] { mainDocumentMayHaveChanged(); });
+    connect(&controller, &DocumentController::documentAdded, this,
+            [this] { mainDocumentMayHaveChanged(); });
+    connect(&controller, &DocumentController::documentRemoved, this,
+            [this] { mainDocumentMayHaveChanged(); });
 }
 
 void VRInspectorBase::mainDocumentMayHaveChanged()
@@ -110,7 +118,8 @@ VRDrawingDocument *VRInspectorBase::currentDocument() const
 {
     if (g_overrideSet)
         return g_mainDocumentOverride;
-    return qobject_cast<VRDrawingDocument *>(DocumentController::sharedDocumentController().currentDocument());
+    return qobject_cast<VRDrawingDocument *>(
+        DocumentController::sharedDocumentController().currentDocument());
 }
 
 VRDrawing *VRInspectorBase::currentDrawing() const
@@ -183,7 +192,8 @@ VRObjectList VRInspectorBase::objectsInSelectionOfClass(const VRClassInfo &cls) 
     return objectsInSelectionOfClasses({&cls});
 }
 
-VRObjectList VRInspectorBase::objectsInSelectionOfClasses(const QList<const VRClassInfo *> &classes) const
+VRObjectList
+VRInspectorBase::objectsInSelectionOfClasses(const QList<const VRClassInfo *> &classes) const
 {
     VRDrawing *drawing = currentDrawing();
     auto *layer = drawing ? drawing->activeLayerOfClass<VRObjectDrawingLayer>() : nullptr;
@@ -209,21 +219,29 @@ VRObjectRef VRInspectorBase::firstObjectOfClassInSelection(const VRClassInfo &cl
 
 bool VRInspectorBase::isMemberOfElements(const VRDrawableObject &object) const
 {
-    static const char *const names[] = {"QntElement", "QntText", "QntDirectlyDrawedElement", "QntUMLSequenceElement"};
+    static const char *const names[] = {"QntElement", "QntText", "QntDirectlyDrawedElement",
+                                        "QntUMLSequenceElement"};
     for (const char *name : names) {
-        if (const VRClassInfo *cls = VRClassInfo::byName(QString::fromLatin1(name)); cls && object.isMemberOfClass(*cls))
+        if (const VRClassInfo *cls = VRClassInfo::byName(QString::fromLatin1(name));
+            cls && object.isMemberOfClass(*cls))
             return true;
     }
     return false;
 }
 
-void VRInspectorBase::documentDidChange(const Notification &) {}
+void VRInspectorBase::documentDidChange(const Notification &)
+{
+}
 
 void VRInspectorBase::selectedObjectDidChange(const Notification &)
 {
     redisplayContentForSelection(selectedObjectForCurrentTarget());
 }
 
-void VRInspectorBase::layerDidChange(const Notification &) {}
+void VRInspectorBase::layerDidChange(const Notification &)
+{
+}
 
-void VRInspectorBase::redisplayContentForSelection(const VRObjectList &) {}
+void VRInspectorBase::redisplayContentForSelection(const VRObjectList &)
+{
+}

@@ -15,7 +15,8 @@ class VRDrawingDocument;
 class VRViewController;
 
 // Marks an inspector made inside another window's interface: it registers no observers.
-struct VREmbedded {};
+struct VREmbedded {
+};
 
 // Base of every palette and inspector: tracks the main document, answers selection queries
 // for its target classes, and calls its hooks when the main document, its selection or its

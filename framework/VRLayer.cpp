@@ -21,10 +21,11 @@ void VRLayer::recordLayerUndo(const char *selector, const QString &actionName,
     std::weak_ptr<VRLayer> weak = weak_from_this();
     if (weak.expired())
         return;
-    um->registerUndoTask(target ? target : this, QString::fromLatin1(selector), [weak, inverse = std::move(inverse)] {
-        if (auto self = weak.lock())
-            inverse(*self);
-    });
+    um->registerUndoTask(target ? target : this, QString::fromLatin1(selector),
+                         [weak, inverse = std::move(inverse)] {
+                             if (auto self = weak.lock())
+                                 inverse(*self);
+                         });
     if (!actionName.isEmpty())
         um->setActionName(actionName);
 }
@@ -39,7 +40,8 @@ void VRLayer::setName(const QString &name)
 {
     if (name == m_name)
         return;
-    recordLayerUndo("setName:", QStringLiteral("Rename Layer"), [old = m_name](VRLayer &l) { l.setName(old); });
+    recordLayerUndo("setName:", QStringLiteral("Rename Layer"),
+                    [old = m_name](VRLayer &l) { l.setName(old); });
     m_name = name;
 }
 
@@ -47,26 +49,30 @@ void VRLayer::setVisible(bool visible)
 {
     if (visible == m_visible)
         return;
-    recordLayerUndo("setVisible:", visible ? QStringLiteral("Show Layer") : QStringLiteral("Hide Layer"),
-                    [old = m_visible](VRLayer &l) { l.setVisible(old); });
+    recordLayerUndo(
+        "setVisible:", visible ? QStringLiteral("Show Layer") : QStringLiteral("Hide Layer"),
+        [old = m_visible](VRLayer &l) { l.setVisible(old); });
     m_visible = visible;
     setNeedsDisplay();
-    NotificationCenter::defaultCenter().post(kVRLayerVisibleStateDidChange, this,
-                                             {{QStringLiteral("layer"), QVariant::fromValue(shared_from_this())},
-                                              {QStringLiteral("object"), QVariant::fromValue(shared_from_this())}});
+    NotificationCenter::defaultCenter().post(
+        kVRLayerVisibleStateDidChange, this,
+        {{QStringLiteral("layer"), QVariant::fromValue(shared_from_this())},
+         {QStringLiteral("object"), QVariant::fromValue(shared_from_this())}});
 }
 
 void VRLayer::setLocked(bool locked)
 {
     if (locked == m_locked)
         return;
-    recordLayerUndo("setLocked:", locked ? QStringLiteral("Lock Layer") : QStringLiteral("Unlock Layer"),
-                    [old = m_locked](VRLayer &l) { l.setLocked(old); });
+    recordLayerUndo(
+        "setLocked:", locked ? QStringLiteral("Lock Layer") : QStringLiteral("Unlock Layer"),
+        [old = m_locked](VRLayer &l) { l.setLocked(old); });
     m_locked = locked;
     setNeedsDisplay();
-    NotificationCenter::defaultCenter().post(kVRLayerLockStateDidChange, this,
-                                             {{QStringLiteral("layer"), QVariant::fromValue(shared_from_this())},
-                                              {QStringLiteral("object"), QVariant::fromValue(shared_from_this())}});
+    NotificationCenter::defaultCenter().post(
+        kVRLayerLockStateDidChange, this,
+        {{QStringLiteral("layer"), QVariant::fromValue(shared_from_this())},
+         {QStringLiteral("object"), QVariant::fromValue(shared_from_this())}});
 }
 
 void VRLayer::setShouldDrawToPrinter(bool print)
@@ -112,4 +118,6 @@ bool VRLayer::setValueForKey(const QVariant &value, const QString &key)
     return false;
 }
 
-void VRLayer::render(QPainter &, bool) const {}
+void VRLayer::render(QPainter &, bool) const
+{
+}

@@ -47,8 +47,8 @@ public:
 protected:
     // Records the inverse of a change. `target` identifies the change for coalescing (default:
     // the layer); changes that must never merge name the object they concern.
-    void recordLayerUndo(const char *selector, const QString &actionName, std::function<void(VRLayer &)> inverse,
-                         const void *target = nullptr);
+    void recordLayerUndo(const char *selector, const QString &actionName,
+                         std::function<void(VRLayer &)> inverse, const void *target = nullptr);
     void setNeedsDisplay() const;
 
 private:

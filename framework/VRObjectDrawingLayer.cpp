@@ -77,9 +77,10 @@ void VRObjectDrawingLayer::changeSelection(const VRObjectList &requested, bool u
         return;
     if (undoable) {
         const VRObjectList old = m_selection;
-        recordLayerUndo("exchangeSelectionWithObjectsFromArray:", actionName, [old, actionName](VRLayer &l) {
-            static_cast<VRObjectDrawingLayer &>(l).changeSelection(old, true, actionName);
-        });
+        recordLayerUndo(
+            "exchangeSelectionWithObjectsFromArray:", actionName, [old, actionName](VRLayer &l) {
+                static_cast<VRObjectDrawingLayer &>(l).changeSelection(old, true, actionName);
+            });
     }
     m_selection = selection;
     postSelectionChanged();
@@ -131,7 +132,8 @@ void VRObjectDrawingLayer::deselectAll()
 
 void VRObjectDrawingLayer::selectAll()
 {
-    changeSelection(availableObjects(), g_selectionChangesAreUndoable, QStringLiteral("Selection Change"));
+    changeSelection(availableObjects(), g_selectionChangesAreUndoable,
+                    QStringLiteral("Selection Change"));
 }
 
 void VRObjectDrawingLayer::setSelectionVisible(bool visible)
@@ -184,9 +186,10 @@ void VRObjectDrawingLayer::commitSelectionUndoWithActionName(const QString &acti
         m_recordedSelection.clear();
         if (old != m_selection) {
             // Undo puts back the recorded selection; redo the present one.
-            recordLayerUndo("exchangeSelectionWithObjectsFromArray:", QString(), [old, actionName](VRLayer &l) {
-                static_cast<VRObjectDrawingLayer &>(l).changeSelection(old, true, actionName);
-            });
+            recordLayerUndo(
+                "exchangeSelectionWithObjectsFromArray:", QString(), [old, actionName](VRLayer &l) {
+                    static_cast<VRObjectDrawingLayer &>(l).changeSelection(old, true, actionName);
+                });
         }
     }
     if (VRUndoManager *um = undoManager())
@@ -230,7 +233,8 @@ VRObjectList VRObjectDrawingLayer::polarDuplicate(const VRObjectList &objects, Q
     return result;
 }
 
-VRObjectList VRObjectDrawingLayer::autoPolarDuplicate(const VRObjectRef &object, QPointF centre) const
+VRObjectList VRObjectDrawingLayer::autoPolarDuplicate(const VRObjectRef &object,
+                                                      QPointF centre) const
 {
     if (!object)
         return {};
@@ -310,8 +314,9 @@ bool VRObjectDrawingLayer::distributeSelection(Qt::Orientation orientation)
         const QRectF b = o->logicalBounds();
         return vertical ? b.height() : b.width();
     };
-    std::stable_sort(objects.begin(), objects.end(),
-                     [&](const VRObjectRef &a, const VRObjectRef &b) { return start(a) < start(b); });
+    std::stable_sort(
+        objects.begin(), objects.end(),
+        [&](const VRObjectRef &a, const VRObjectRef &b) { return start(a) < start(b); });
     double first = start(objects.first());
     double last = start(objects.last()) + extent(objects.last());
     for (const auto &o : objects)
@@ -342,8 +347,9 @@ int VRObjectDrawingLayer::sequenceSelectionCount() const
     int count = 0;
     for (const auto &o : m_selection) {
         const auto keys = o->userInfo().keys();
-        if (std::any_of(keys.cbegin(), keys.cend(),
-                        [](const QString &k) { return k.startsWith(QLatin1String("SEQUENCE_DIAGRAM_")); }))
+        if (std::any_of(keys.cbegin(), keys.cend(), [](const QString &k) {
+                return k.startsWith(QLatin1String("SEQUENCE_DIAGRAM_"));
+            }))
             ++count;
     }
     return count;
@@ -367,8 +373,9 @@ QImage VRObjectDrawingLayer::imageOfObject(const VRDrawableObject &object) const
 QStringList VRObjectDrawingLayer::pasteboardTypesForOperation(int operation) const
 {
     if (operation == 8) {
-        return {kVRDrawableObjectPasteboardType, QStringLiteral("image/png"), QStringLiteral("image/tiff"),
-                QStringLiteral("image/jpeg"), QStringLiteral("text/uri-list")};
+        return {kVRDrawableObjectPasteboardType, QStringLiteral("image/png"),
+                QStringLiteral("image/tiff"), QStringLiteral("image/jpeg"),
+                QStringLiteral("text/uri-list")};
     }
     return {kVRDrawableObjectPasteboardType, kVRPasteboardInfoType, QStringLiteral("image/png"),
             QStringLiteral("text/plain")};

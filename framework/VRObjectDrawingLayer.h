@@ -44,10 +44,18 @@ public:
     VRObjectList polarDuplicate(const VRObjectList &objects, QPointF centre, int numberOfCopies,
                                 double incrementAngle, bool rotateCopies) const;
     VRObjectList autoPolarDuplicate(const VRObjectRef &object, QPointF centre) const;
-    VRObjectList linearDuplicate(const VRObjectList &objects, QSizeF offset, int numberOfCopies) const;
+    VRObjectList linearDuplicate(const VRObjectList &objects, QSizeF offset,
+                                 int numberOfCopies) const;
 
     // Alignment of the selected available objects to the selection's bounds; undo "Align".
-    enum class Alignment { LeftEdges, HorizontalCentres, RightEdges, TopEdges, VerticalCentres, BottomEdges };
+    enum class Alignment {
+        LeftEdges,
+        HorizontalCentres,
+        RightEdges,
+        TopEdges,
+        VerticalCentres,
+        BottomEdges
+    };
     bool alignSelection(Alignment alignment);
     // Equal gaps between the selected available objects, ordered by position; undo "Distribute".
     bool distributeSelection(Qt::Orientation orientation);

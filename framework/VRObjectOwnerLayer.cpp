@@ -74,9 +74,11 @@ void VRObjectOwnerLayer::insertObjects(const VRObjectList &objects, int index)
     if (toAdd.isEmpty())
         return;
     index = std::clamp(index, 0, int(m_objects.size()));
-    recordLayerUndo("addObject:", toAdd.size() == 1 ? QStringLiteral("Add Object") : QStringLiteral("Add Objects"),
-                    [toAdd](VRLayer &l) { static_cast<VRObjectOwnerLayer &>(l).removeObjectsInArray(toAdd); },
-                    toAdd.first().get());
+    recordLayerUndo(
+        "addObject:",
+        toAdd.size() == 1 ? QStringLiteral("Add Object") : QStringLiteral("Add Objects"),
+        [toAdd](VRLayer &l) { static_cast<VRObjectOwnerLayer &>(l).removeObjectsInArray(toAdd); },
+        toAdd.first().get());
     for (int i = 0; i < toAdd.size(); ++i) {
         const auto &o = toAdd.at(i);
         if (auto *old = o->layer(); old && old != this)
@@ -114,11 +116,14 @@ void VRObjectOwnerLayer::removeObjectsInArray(const VRObjectList &objects)
     for (const auto &r : std::as_const(removed))
         list.append(r.second);
     objectsWillBeRemoved(list);
-    recordLayerUndo("removeObject:", QStringLiteral("Delete"), [removed](VRLayer &l) {
-        auto &layer = static_cast<VRObjectOwnerLayer &>(l);
-        for (const auto &r : removed)
-            layer.insertObjects({r.second}, r.first);
-    }, removed.first().second.get());
+    recordLayerUndo(
+        "removeObject:", QStringLiteral("Delete"),
+        [removed](VRLayer &l) {
+            auto &layer = static_cast<VRObjectOwnerLayer &>(l);
+            for (const auto &r : removed)
+                layer.insertObjects({r.second}, r.first);
+        },
+        removed.first().second.get());
     for (auto it = removed.crbegin(); it != removed.crend(); ++it) {
         it->second->objectWillBeRemovedFromLayer(this);
         notifyMembership(*it->second, false);
@@ -137,7 +142,9 @@ void VRObjectOwnerLayer::removeObjectsInArray(const VRObjectList &objects)
     setNeedsDisplay();
 }
 
-void VRObjectOwnerLayer::objectsWillBeRemoved(const VRObjectList &) {}
+void VRObjectOwnerLayer::objectsWillBeRemoved(const VRObjectList &)
+{
+}
 
 int VRObjectOwnerLayer::indexOfObject(const VRDrawableObject *object) const
 {
@@ -157,10 +164,13 @@ void VRObjectOwnerLayer::moveObjectToIndex(const VRObjectRef &object, int index)
     if (from == index)
         return;
     std::weak_ptr<VRDrawableObject> weak = object;
-    recordLayerUndo("moveObjectToIndex:", QStringLiteral("Change Stacking Order"), [weak, from](VRLayer &l) {
-        if (auto o = weak.lock())
-            static_cast<VRObjectOwnerLayer &>(l).moveObjectToIndex(o, from);
-    }, object.get());
+    recordLayerUndo(
+        "moveObjectToIndex:", QStringLiteral("Change Stacking Order"),
+        [weak, from](VRLayer &l) {
+            if (auto o = weak.lock())
+                static_cast<VRObjectOwnerLayer &>(l).moveObjectToIndex(o, from);
+        },
+        object.get());
     m_objects.move(from, index);
     setNeedsDisplay();
 }

@@ -45,13 +45,17 @@ public:
     static const VRClassInfo &storageClass();
 
     // Told when objects enter or leave a layer of a drawing (the connector router listens).
-    using MembershipObserver = std::function<void(VRObjectOwnerLayer &, VRDrawableObject &, bool added)>;
+    using MembershipObserver =
+        std::function<void(VRObjectOwnerLayer &, VRDrawableObject &, bool added)>;
     static void setMembershipObserver(MembershipObserver observer);
 
     bool layerMayBeDeleted() const override;
 
     // VRDrawableContainer
-    VRObjectOwnerLayer *containerLayer() const override { return const_cast<VRObjectOwnerLayer *>(this); }
+    VRObjectOwnerLayer *containerLayer() const override
+    {
+        return const_cast<VRObjectOwnerLayer *>(this);
+    }
     QTransform contentTransform() const override { return {}; }
 
     void render(QPainter &painter, bool printing) const override;

@@ -28,9 +28,11 @@ void VRPasteboardInfo::writeToPasteboard(QMimeData *data) const
 {
     if (!data)
         return;
-    const QJsonObject o{{QStringLiteral("count"), m_count},
-                        {QStringLiteral("classes"), QJsonArray::fromStringList(m_classNames)},
-                        {QStringLiteral("bounds"), QJsonArray{m_bounds.x(), m_bounds.y(), m_bounds.width(), m_bounds.height()}}};
+    const QJsonObject o{
+        {QStringLiteral("count"), m_count},
+        {QStringLiteral("classes"), QJsonArray::fromStringList(m_classNames)},
+        {QStringLiteral("bounds"),
+         QJsonArray{m_bounds.x(), m_bounds.y(), m_bounds.width(), m_bounds.height()}}};
     data->setData(kVRPasteboardInfoType, QJsonDocument(o).toJson(QJsonDocument::Compact));
 }
 

@@ -3,7 +3,8 @@
 #include <QPageSize>
 
 VRPrintInfo::VRPrintInfo()
-    : m_layout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(18, 18, 18, 18), QPageLayout::Point)
+    : m_layout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(18, 18, 18, 18),
+               QPageLayout::Point)
 {
 }
 

@@ -9,7 +9,10 @@ class VRPrintInfo
 {
 public:
     VRPrintInfo();
-    explicit VRPrintInfo(const QPageLayout &layout) : m_layout(layout) {}
+    explicit VRPrintInfo(const QPageLayout &layout)
+        : m_layout(layout)
+    {
+    }
 
     static VRPrintInfo defaultPrintInfo();
     QPageLayout pageLayout() const { return m_layout; }

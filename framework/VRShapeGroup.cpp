@@ -35,8 +35,9 @@ void VRShapeGroup::setGroupObjects(const VRObjectList &objects)
 {
     QRectF rect;
     for (const auto &o : objects) {
-        const QRectF r = o->saveGeometry().path.isEmpty() ? o->transform().mapRect(QRectF(-0.5, -0.5, 1, 1))
-                                                          : o->saveGeometry().path.boundingRect();
+        const QRectF r = o->saveGeometry().path.isEmpty()
+                             ? o->transform().mapRect(QRectF(-0.5, -0.5, 1, 1))
+                             : o->saveGeometry().path.boundingRect();
         rect = rect.isNull() ? r : rect.united(r);
     }
     setGroupObjects(objects, rect);
@@ -127,7 +128,8 @@ QRectF VRShapeGroup::computeBounds() const
     for (const auto &m : m_members)
         r = r.isNull() ? m->bounds() : r.united(m->bounds());
     if (style())
-        r = r.isNull() ? VRDrawableShape::computeBounds() : r.united(VRDrawableShape::computeBounds());
+        r = r.isNull() ? VRDrawableShape::computeBounds()
+                       : r.united(VRDrawableShape::computeBounds());
     return r.isNull() ? VRDrawableShape::renderingPath().boundingRect() : r;
 }
 
@@ -190,10 +192,11 @@ void applyMembership(const std::shared_ptr<VRShapeGroup> &group, const QList<Mem
 {
     if (um) {
         std::weak_ptr<VRShapeGroup> weak = group;
-        um->registerUndo(group.get(), "ungroupToLayer:", [weak, state, opposite, content, inGroup, um] {
-            if (auto g = weak.lock())
-                applyMembership(g, opposite, state, content, !inGroup, um);
-        });
+        um->registerUndo(group.get(),
+                         "ungroupToLayer:", [weak, state, opposite, content, inGroup, um] {
+                             if (auto g = weak.lock())
+                                 applyMembership(g, opposite, state, content, !inGroup, um);
+                         });
     }
     VRObjectList objects;
     for (const auto &s : state)
@@ -262,10 +265,12 @@ bool VRShapeGroup::readRecord(const QJsonObject &r, VRArchiveReader &reader, con
             v[i] = a.at(i).toDouble();
         }
         if (!ok || v[2] < 0 || v[3] < 0)
-            return reader.fail(path + QStringLiteral(".contentRect"), VRArchiveReader::typeError("four numbers"));
+            return reader.fail(path + QStringLiteral(".contentRect"),
+                               VRArchiveReader::typeError("four numbers"));
         content = QRectF(v[0], v[1], v[2], v[3]);
     }
-    const VRObjectList members = reader.readObjects(r.value(QStringLiteral("members")), path + QStringLiteral(".members"));
+    const VRObjectList members =
+        reader.readObjects(r.value(QStringLiteral("members")), path + QStringLiteral(".members"));
     if (reader.failed())
         return false;
     if (rect.isUndefined()) {

@@ -34,7 +34,8 @@ public:
     bool hitTest(QPointF drawingPoint) const override;
     VRObjectRef copy() const override;
     void writeRecord(QJsonObject &record, VRArchiveWriter &writer) const override;
-    bool readRecord(const QJsonObject &record, VRArchiveReader &reader, const QString &path) override;
+    bool readRecord(const QJsonObject &record, VRArchiveReader &reader,
+                    const QString &path) override;
 
     // Maps an object's geometry through a transform into new (container) coordinates.
     static void moveGeometryThrough(VRDrawableObject &object, const QTransform &transform);

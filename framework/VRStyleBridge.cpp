@@ -65,7 +65,8 @@ QString VRStyleBridge::uniqueKey(const VRStyle &style)
     return style.uniqueKey();
 }
 
-VRStyleRef VRStyleBridge::styleWithFillColour(const QColor &fill, const QColor &stroke, double strokeWidth)
+VRStyleRef VRStyleBridge::styleWithFillColour(const QColor &fill, const QColor &stroke,
+                                              double strokeWidth)
 {
     return VRStyle::styleWithFillColour(fill, stroke, strokeWidth);
 }

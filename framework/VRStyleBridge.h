@@ -26,7 +26,8 @@ public:
     static VRStyleRef copyForNewClient(const VRStyleRef &style);
     static QString uniqueKey(const VRStyle &style);
     // A simple filled and stroked style (tests, benchmarks, new shapes).
-    static VRStyleRef styleWithFillColour(const QColor &fill, const QColor &stroke, double strokeWidth);
+    static VRStyleRef styleWithFillColour(const QColor &fill, const QColor &stroke,
+                                          double strokeWidth);
 
     // Colours a scheme assigns (the last fill; every stroke).
     static void setFillColour(VRStyle &style, const QColor &colour);

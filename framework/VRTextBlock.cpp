@@ -101,7 +101,8 @@ QTextDocument *VRTextBlock::document(double width) const
         m_document->setDefaultFont(m_font);
         QTextOption option;
         option.setAlignment(qtAlignment(m_alignment));
-        option.setWrapMode(width > 0 ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
+        option.setWrapMode(width > 0 ? QTextOption::WrapAtWordBoundaryOrAnywhere
+                                     : QTextOption::NoWrap);
         m_document->setDefaultTextOption(option);
         m_document->setHtml(m_html);
         m_document->setTextWidth(width > 0 ? width : -1);
@@ -156,10 +157,12 @@ void VRTextBlock::write(QJsonObject &r) const
 bool VRTextBlock::read(const QJsonObject &r, VRArchiveReader &reader, const QString &path)
 {
     QString html;
-    if (!reader.readString(r, QStringLiteral("text"), path, html) || !reader.readFont(r, QStringLiteral("font"), path, m_font)
+    if (!reader.readString(r, QStringLiteral("text"), path, html)
+        || !reader.readFont(r, QStringLiteral("font"), path, m_font)
         || !reader.readColour(r, QStringLiteral("colour"), path, m_colour)
         || !reader.readInt(r, QStringLiteral("alignment"), path, m_alignment, false, 0, 3)
-        || !reader.readInt(r, QStringLiteral("verticalAlignment"), path, m_verticalAlignment, false, 0, 2)
+        || !reader.readInt(r, QStringLiteral("verticalAlignment"), path, m_verticalAlignment, false,
+                           0, 2)
         || !reader.readNumber(r, QStringLiteral("fixedWidth"), path, m_fixedWidth, false, 0, 1e7)
         || !reader.readNumber(r, QStringLiteral("textAngle"), path, m_angle, false, -36000, 36000))
         return false;
@@ -171,8 +174,9 @@ bool VRTextBlock::read(const QJsonObject &r, VRArchiveReader &reader, const QStr
 
 bool VRTextBlock::operator==(const VRTextBlock &o) const
 {
-    return m_html == o.m_html && m_font == o.m_font && m_colour == o.m_colour && m_alignment == o.m_alignment
-           && m_verticalAlignment == o.m_verticalAlignment && m_fixedWidth == o.m_fixedWidth && m_angle == o.m_angle;
+    return m_html == o.m_html && m_font == o.m_font && m_colour == o.m_colour
+           && m_alignment == o.m_alignment && m_verticalAlignment == o.m_verticalAlignment
+           && m_fixedWidth == o.m_fixedWidth && m_angle == o.m_angle;
 }
 
 void VRTextBlock::describeIn(VRTextAdornment &adornment) const

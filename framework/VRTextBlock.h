@@ -46,7 +46,8 @@ public:
 
     // The text's size when laid out at most maxWidth wide (0 = unlimited).
     QSizeF naturalSize(double maxWidth = 0) const;
-    // Draws the text in a frame (drawing coordinates), turned by the object's angle about its centre.
+    // Draws the text in a frame (drawing coordinates), turned by the object's angle about its
+    // centre.
     void draw(QPainter &painter, const QRectF &frame, double objectAngleRadians = 0.0) const;
 
     // Describes this text on a text renderer (label, font, colour, alignments, angle), for

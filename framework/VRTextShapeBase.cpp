@@ -82,7 +82,8 @@ void VRTextShapeBase::drawContent(QPainter &painter) const
 {
     VRDrawableShape::drawContent(painter);
     const QTransform t = transformIncludingParent();
-    const QRectF frame(QPointF(), QSizeF(std::hypot(t.m11(), t.m12()), std::hypot(t.m21(), t.m22())));
+    const QRectF frame(QPointF(),
+                       QSizeF(std::hypot(t.m11(), t.m12()), std::hypot(t.m21(), t.m22())));
     QRectF placed = frame;
     placed.moveCenter(t.map(QPointF(0, 0)));
     m_text.draw(painter, placed, std::atan2(t.m12(), t.m11()));

@@ -12,7 +12,6 @@ class QTextEdit;
 class VRTextShapeBase : public VRDrawableShape
 {
 public:
-
     const VRTextBlock &textBlock() const { return m_text; }
     // The text as a text renderer, refreshed from the text on each call; the text itself
     // is what is drawn, so changes made to the renderer do not reach the object.
@@ -40,7 +39,8 @@ public:
 
     VRObjectRef copy() const override;
     void writeRecord(QJsonObject &record, VRArchiveWriter &writer) const override;
-    bool readRecord(const QJsonObject &record, VRArchiveReader &reader, const QString &path) override;
+    bool readRecord(const QJsonObject &record, VRArchiveReader &reader,
+                    const QString &path) override;
 
 protected:
     VRTextShapeBase() = default;

@@ -32,12 +32,17 @@ struct VRError {
 };
 
 // Expected-style result of an operation that can fail.
-template <class T>
-class VRResult
+template <class T> class VRResult
 {
 public:
-    VRResult(T value) : m_value(std::move(value)) {}
-    VRResult(VRError error) : m_error(std::move(error.message)) {}
+    VRResult(T value)
+        : m_value(std::move(value))
+    {
+    }
+    VRResult(VRError error)
+        : m_error(std::move(error.message))
+    {
+    }
 
     bool ok() const { return m_value.has_value(); }
     explicit operator bool() const { return ok(); }
@@ -52,12 +57,15 @@ private:
     QString m_error;
 };
 
-template <>
-class VRResult<void>
+template <> class VRResult<void>
 {
 public:
     VRResult() = default;
-    VRResult(VRError error) : m_ok(false), m_error(std::move(error.message)) {}
+    VRResult(VRError error)
+        : m_ok(false)
+        , m_error(std::move(error.message))
+    {
+    }
 
     bool ok() const { return m_ok; }
     explicit operator bool() const { return m_ok; }
@@ -69,10 +77,10 @@ private:
 };
 
 // Logs a broken precondition and recovers with the given statement.
-#define VR_ASSERT(cond, action)                                                                  \
-    do {                                                                                         \
-        if (!(cond)) {                                                                           \
-            qWarning("vr: assertion \"%s\" failed at %s:%d", #cond, __FILE__, __LINE__);        \
-            action;                                                                              \
-        }                                                                                        \
+#define VR_ASSERT(cond, action)                                                                    \
+    do {                                                                                           \
+        if (!(cond)) {                                                                             \
+            qWarning("vr: assertion \"%s\" failed at %s:%d", #cond, __FILE__, __LINE__);           \
+            action;                                                                                \
+        }                                                                                          \
     } while (false)

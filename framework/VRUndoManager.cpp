@@ -7,7 +7,10 @@
 #include <QPointer>
 #include <QTimer>
 
-VRUndoManager::VRUndoManager(QObject *parent) : QObject(parent) {}
+VRUndoManager::VRUndoManager(QObject *parent)
+    : QObject(parent)
+{
+}
 
 VRUndoManager::~VRUndoManager() = default;
 
@@ -61,7 +64,7 @@ void VRUndoManager::beginUndoGrouping()
 
 void VRUndoManager::endUndoGrouping()
 {
-    VR_ASSERT(!m_open.isEmpty(), return);
+    VR_ASSERT(!m_open.isEmpty(), return );
     if (m_autoGroupOpen && m_open.size() == 1) {
         // The group of this event-loop turn was not opened by beginUndoGrouping().
         qWarning("vr: endUndoGrouping without a matching beginUndoGrouping");
@@ -160,7 +163,7 @@ bool VRUndoManager::canRedo() const
 
 void VRUndoManager::enableUndoRegistration()
 {
-    VR_ASSERT(m_disableCount > 0, return);
+    VR_ASSERT(m_disableCount > 0, return );
     --m_disableCount;
 }
 

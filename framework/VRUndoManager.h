@@ -30,7 +30,8 @@ public:
         registerUndoTask(static_cast<const void *>(target), QString::fromLatin1(selectorName),
                          std::move(inverse));
     }
-    void registerUndoTask(const void *target, const QString &selectorName, std::function<void()> inverse);
+    void registerUndoTask(const void *target, const QString &selectorName,
+                          std::function<void()> inverse);
 
     void beginUndoGrouping();
     void endUndoGrouping();

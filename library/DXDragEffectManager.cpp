@@ -42,9 +42,11 @@ DXDragEffectManager::DXDragEffectManager()
     _imageViewB->hide();
 }
 
-void DXDragEffectManager::startDragShowFromSourceScreenRect(const QRect &sourceRect, QPoint startingAtPoint,
-                                                            QSize offset, const QImage &insideImage,
-                                                            const QImage &outsideImage, bool slideBack)
+void DXDragEffectManager::startDragShowFromSourceScreenRect(const QRect &sourceRect,
+                                                            QPoint startingAtPoint, QSize offset,
+                                                            const QImage &insideImage,
+                                                            const QImage &outsideImage,
+                                                            bool slideBack)
 {
     if (m_moveAnimation)
         m_moveAnimation->stop();

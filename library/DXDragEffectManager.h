@@ -20,9 +20,9 @@ class DXDragEffectManager : public QObject
 public:
     static DXDragEffectManager &sharedDragEffectManager();
 
-    void startDragShowFromSourceScreenRect(const QRect &sourceRect, QPoint startingAtPoint, QSize offset,
-                                           const QImage &insideImage, const QImage &outsideImage,
-                                           bool slideBack);
+    void startDragShowFromSourceScreenRect(const QRect &sourceRect, QPoint startingAtPoint,
+                                           QSize offset, const QImage &insideImage,
+                                           const QImage &outsideImage, bool slideBack);
     // Follows the pointer.
     void updatePosition();
     void updatePosition(QPoint globalPoint);

@@ -51,13 +51,17 @@ QByteArray pasteboardInfoForObjects(const VRObjectList &objects)
 
 } // namespace
 
-DraggableImageCell::DraggableImageCell(QObject *parent) : ShapeImageCell(parent) {}
+DraggableImageCell::DraggableImageCell(QObject *parent)
+    : ShapeImageCell(parent)
+{
+}
 
 VRDrawingDocument *DraggableImageCell::document() const
 {
     if (m_document)
         return m_document;
-    return qobject_cast<VRDrawingDocument *>(DocumentController::sharedDocumentController().currentDocument());
+    return qobject_cast<VRDrawingDocument *>(
+        DocumentController::sharedDocumentController().currentDocument());
 }
 
 void DraggableImageCell::prepareObjectLayer()
@@ -69,7 +73,8 @@ void DraggableImageCell::prepareObjectLayer()
     VRLayer *active = drawing->activeLayer();
     if (active && active->isKindOf<VRObjectDrawingLayer>())
         return;
-    if (VRLayer *layer = drawing->firstActivateableLayerOfClass(VRObjectDrawingLayer::staticClass()))
+    if (VRLayer *layer =
+            drawing->firstActivateableLayerOfClass(VRObjectDrawingLayer::staticClass()))
         drawing->setActiveLayer(layer);
 }
 
@@ -122,8 +127,8 @@ void DraggableImageCell::stopTracking(bool)
     m_dragOrigin = QPointF();
 }
 
-DraggableImageCell::DragContent DraggableImageCell::dragContentForItem(const QntNotationSubGroupItem &item,
-                                                                       double zoom)
+DraggableImageCell::DragContent
+DraggableImageCell::dragContentForItem(const QntNotationSubGroupItem &item, double zoom)
 {
     DragContent content;
     content.data = new QMimeData;
@@ -135,7 +140,8 @@ DraggableImageCell::DragContent DraggableImageCell::dragContentForItem(const Qnt
         if (prototype) {
             // An independent copy through the object's stored form, so nothing is shared with
             // the library's prototype.
-            VRObjectRef copy = QntNotation::dkObjectWithData(QntNotation::dkObject(prototype, QStringLiteral("root")));
+            VRObjectRef copy = QntNotation::dkObjectWithData(
+                QntNotation::dkObject(prototype, QStringLiteral("root")));
             if (copy) {
                 const bool isGroup = copy->isKindOf<VRShapeGroup>();
                 if (isGroup)
@@ -158,7 +164,8 @@ DraggableImageCell::DragContent DraggableImageCell::dragContentForItem(const Qnt
 
     const QImage picture = item.image();
     if (!picture.isNull()) {
-        content.insideImage = scaleImage(picture, imageRectForFrame(QRectF(0, 0, 68, 44), picture.size()).size());
+        content.insideImage =
+            scaleImage(picture, imageRectForFrame(QRectF(0, 0, 68, 44), picture.size()).size());
         const QImage outside = scaleImage(picture, zoom > 0 ? zoom : 1.0);
         QByteArray tiff;
         QBuffer buffer(&tiff);
@@ -208,7 +215,8 @@ QImage DraggableImageCell::scaleImage(const QImage &image, double scale)
     return scaleImage(image, QSizeF(image.width() * scale, image.height() * scale));
 }
 
-void DraggableImageCell::drawInteriorWithFrame(QPainter &painter, const QRectF &frame, const QImage &image) const
+void DraggableImageCell::drawInteriorWithFrame(QPainter &painter, const QRectF &frame,
+                                               const QImage &image) const
 {
     if (image.isNull())
         return;

@@ -55,7 +55,8 @@ public:
     static QImage scaleImage(const QImage &image, QSizeF toSize);
     static QImage scaleImage(const QImage &image, double scale);
 
-    void drawInteriorWithFrame(QPainter &painter, const QRectF &frame, const QImage &image) const override;
+    void drawInteriorWithFrame(QPainter &painter, const QRectF &frame,
+                               const QImage &image) const override;
 
 private:
     void prepareObjectLayer();

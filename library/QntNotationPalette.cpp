@@ -41,13 +41,15 @@ void ensureCreationTools(const QList<QntElementRecord> &records)
             continue;
         if (registry.drawingToolWithName(record.elementId))
             continue;
-        registry.registerDrawingTool(std::make_shared<VRObjectCreationTool>(record.prototype), record.elementId);
+        registry.registerDrawingTool(std::make_shared<VRObjectCreationTool>(record.prototype),
+                                     record.elementId);
     }
 }
 
 QColor colourFromDefaults()
 {
-    const QVariant value = UserDefaults::standardUserDefaults().objectForKey(QntPaletteBackgroundColorKey);
+    const QVariant value =
+        UserDefaults::standardUserDefaults().objectForKey(QntPaletteBackgroundColorKey);
     if (!value.isValid())
         return kFallbackBackground;
     if (value.canConvert<QColor>() && value.typeId() == QMetaType::QColor)
@@ -60,7 +62,8 @@ QColor colourFromDefaults()
 } // namespace
 
 QntNotationPalette::QntNotationPalette(VRDrawingDocument *document, QWidget *parent)
-    : QWidget(parent), m_document(document)
+    : QWidget(parent)
+    , m_document(document)
 {
     setObjectName(QStringLiteral("notationPalette"));
     auto *layout = new QVBoxLayout(this);
@@ -136,29 +139,36 @@ VRDrawing *QntNotationPalette::drawing() const
 void QntNotationPalette::observeNotifications()
 {
     NotificationCenter &center = NotificationCenter::defaultCenter();
-    m_observers.push_back(center.addObserver(QntShowScrollBarKey, nullptr,
-        [this](const Notification &n) { notationScrollbarNotification(n); }));
-    m_observers.push_back(center.addObserver(QntPaletteBackgroundColorKey, nullptr,
-        [this](const Notification &n) { notationScrollbarBackgroundNotification(n); }));
-    m_observers.push_back(center.addObserver(QntShowBuiltInClipartKey, nullptr,
-        [this](const Notification &n) { reloadNotationNotification(n); }));
-    m_observers.push_back(center.addObserver(kQntDocumentStateRestoredNotification, nullptr,
-        [this](const Notification &n) {
+    m_observers.push_back(
+        center.addObserver(QntShowScrollBarKey, nullptr,
+                           [this](const Notification &n) { notationScrollbarNotification(n); }));
+    m_observers.push_back(
+        center.addObserver(QntPaletteBackgroundColorKey, nullptr, [this](const Notification &n) {
+            notationScrollbarBackgroundNotification(n);
+        }));
+    m_observers.push_back(
+        center.addObserver(QntShowBuiltInClipartKey, nullptr,
+                           [this](const Notification &n) { reloadNotationNotification(n); }));
+    m_observers.push_back(center.addObserver(
+        kQntDocumentStateRestoredNotification, nullptr, [this](const Notification &n) {
             // Only this palette's document was restored.
             if (!n.object || n.object == m_document.data() || n.object == drawing())
                 loadNotationElements();
         }));
-    m_observers.push_back(center.addObserver(kQntElementAddedToImageBankNotification, nullptr,
-        [this](const Notification &) { reloadCustomSubgroup(); }));
-    m_observers.push_back(center.addObserver(QStringLiteral("kQntCustomSubgroupReloadNeededNotification"), nullptr,
-        [this](const Notification &) { reloadCustomSubgroup(); }));
+    m_observers.push_back(
+        center.addObserver(kQntElementAddedToImageBankNotification, nullptr,
+                           [this](const Notification &) { reloadCustomSubgroup(); }));
+    m_observers.push_back(
+        center.addObserver(QStringLiteral("kQntCustomSubgroupReloadNeededNotification"), nullptr,
+                           [this](const Notification &) { reloadCustomSubgroup(); }));
 }
 
 // ---- rebuild ----------------------------------------------------------------------------------
 
 void QntNotationPalette::loadNotationElements()
 {
-    const QVariant scroller = UserDefaults::standardUserDefaults().objectForKey(QntShowScrollBarKey);
+    const QVariant scroller =
+        UserDefaults::standardUserDefaults().objectForKey(QntShowScrollBarKey);
     applyScroller(!scroller.isValid() || scroller.toBool());
     if (_elementMatrixScrollView && _elementMatrixScrollView->width() > 0)
         QntNotationSubgroup::setItemWidth(_elementMatrixScrollView->width());
@@ -169,7 +179,8 @@ void QntNotationPalette::loadNotationElements()
     manageSubgroups();
     _notationOutlineHeight = 0.0;
     for (const GroupRef &group : std::as_const(_notationSubgroups))
-        _notationOutlineHeight += 22.0 + (isGroupExpanded(group.get()) ? group->childrenHeight() : 0.0);
+        _notationOutlineHeight +=
+            22.0 + (isGroupExpanded(group.get()) ? group->childrenHeight() : 0.0);
 }
 
 QSet<int> &QntNotationPalette::hiddenTags()
@@ -196,7 +207,8 @@ void QntNotationPalette::manageSubgroups()
     // Entries of groups the notation cannot have.
     if (notation && notation->flowChartElementsList().isEmpty())
         m_filterMenu->actions().at(FlowChartTag - 1)->setVisible(false);
-    if (notation && notation->arrowElementsList().isEmpty() && notation->shortArrowElementsList().isEmpty())
+    if (notation && notation->arrowElementsList().isEmpty()
+        && notation->shortArrowElementsList().isEmpty())
         m_filterMenu->actions().at(ArrowsTag - 1)->setVisible(false);
 
     const QSet<int> hidden = hiddenTags();
@@ -236,10 +248,12 @@ void QntNotationPalette::manageSubgroups()
 
     m_subgroupImported.reset();
     if (notation) {
-        const QList<QntElementRecord> imported = notation->importedElementsListWithSheet(nullptr, window(), this);
+        const QList<QntElementRecord> imported =
+            notation->importedElementsListWithSheet(nullptr, window(), this);
         if (!imported.isEmpty()) {
             ensureCreationTools(imported);
-            GroupRef group = std::make_shared<QntNotationSubgroup>(tr("Imported"), imported, notation);
+            GroupRef group =
+                std::make_shared<QntNotationSubgroup>(tr("Imported"), imported, notation);
             group->setIsImported(true);
             group->setOrderValue(quint64(_notationSubgroups.size()));
             m_subgroupImported = group;
@@ -261,9 +275,9 @@ void QntNotationPalette::manageSubgroups()
     expandShownGroups();
 }
 
-QntNotationPalette::GroupRef QntNotationPalette::appendGroup(const QString &title,
-                                                             const QList<QntElementRecord> &elements,
-                                                             const QntNotation *notation, quint64 orderValue)
+QntNotationPalette::GroupRef
+QntNotationPalette::appendGroup(const QString &title, const QList<QntElementRecord> &elements,
+                                const QntNotation *notation, quint64 orderValue)
 {
     ensureCreationTools(elements);
     GroupRef group = std::make_shared<QntNotationSubgroup>(title, elements, notation);
@@ -275,29 +289,34 @@ QntNotationPalette::GroupRef QntNotationPalette::appendGroup(const QString &titl
 void QntNotationPalette::addShapesSubgroup(bool)
 {
     const QntNotation *notation = m_notation.get();
-    m_subgroupShapes = appendGroup(tr("Shapes"), notation ? notation->shapeElementsList() : QList<QntElementRecord>{},
-                                   notation, ShapesTag);
+    m_subgroupShapes = appendGroup(
+        tr("Shapes"), notation ? notation->shapeElementsList() : QList<QntElementRecord>{},
+        notation, ShapesTag);
 }
 
 void QntNotationPalette::addTextSubgroup()
 {
     const QntNotation *notation = m_notation.get();
-    m_subgroupText = appendGroup(tr("Text"), notation ? notation->textElementsList() : QList<QntElementRecord>{},
-                                 notation, ShapesTag);
+    m_subgroupText =
+        appendGroup(tr("Text"), notation ? notation->textElementsList() : QList<QntElementRecord>{},
+                    notation, ShapesTag);
 }
 
 void QntNotationPalette::addArrowsSubgroup()
 {
     const QntNotation *notation = m_notation.get();
-    const QList<QntElementRecord> shortArrows = notation ? notation->shortArrowElementsList() : QList<QntElementRecord>{};
-    const QList<QntElementRecord> longArrows = notation ? notation->arrowElementsList() : QList<QntElementRecord>{};
+    const QList<QntElementRecord> shortArrows =
+        notation ? notation->shortArrowElementsList() : QList<QntElementRecord>{};
+    const QList<QntElementRecord> longArrows =
+        notation ? notation->arrowElementsList() : QList<QntElementRecord>{};
     ensureCreationTools(shortArrows);
     ensureCreationTools(longArrows);
     m_subgroupArrows = std::make_shared<QntNotationSubgroup>(tr("Arrows"), shortArrows, notation);
     m_subgroupArrows->setOrderValue(ArrowsTag);
     if (!m_subgroupArrows->children().isEmpty())
         _notationSubgroups.push_back(m_subgroupArrows);
-    m_subgroupLongArrows = std::make_shared<QntNotationSubgroup>(tr("Long Arrows"), longArrows, notation);
+    m_subgroupLongArrows =
+        std::make_shared<QntNotationSubgroup>(tr("Long Arrows"), longArrows, notation);
     m_subgroupLongArrows->setOrderValue(ArrowsTag);
     if (m_subgroupArrows->children().isEmpty())
         m_subgroupLongArrows->setTitle(tr("Arrows"));
@@ -308,14 +327,16 @@ void QntNotationPalette::addArrowsSubgroup()
 void QntNotationPalette::addLinesSubgroup()
 {
     const QntNotation *notation = m_notation.get();
-    m_subgroupLines = appendGroup(tr("Lines"), notation ? notation->separatorElementsList() : QList<QntElementRecord>{},
-                                  notation, LinesTag);
+    m_subgroupLines = appendGroup(
+        tr("Lines"), notation ? notation->separatorElementsList() : QList<QntElementRecord>{},
+        notation, LinesTag);
 }
 
 void QntNotationPalette::addFlowchartSubgroup()
 {
     const QntNotation *notation = m_notation.get();
-    const QList<QntElementRecord> elements = notation ? notation->flowChartElementsList() : QList<QntElementRecord>{};
+    const QList<QntElementRecord> elements =
+        notation ? notation->flowChartElementsList() : QList<QntElementRecord>{};
     if (elements.isEmpty())
         return;
     m_subgroupFlowchart = appendGroup(tr("Flow Chart"), elements, notation, FlowChartTag);
@@ -327,7 +348,8 @@ VRObjectList QntNotationPalette::builtinLibraryPrototypes(const QString &library
     VRObjectList prototypes = registry.prototypesForGroup(library);
     if (!prototypes.isEmpty())
         return prototypes;
-    // The registry fills its built-in libraries from their database the first time they are asked for.
+    // The registry fills its built-in libraries from their database the first time they are asked
+    // for.
     const QntNotationRef libraries = QntNotation::notationWithPath(
         QntNotation::rootNotationsSrcFolderPath() + QStringLiteral("/Misc/BuiltinLibraries.db"));
     if (!libraries || !libraries->isValid())
@@ -342,34 +364,41 @@ VRObjectList QntNotationPalette::builtinLibraryPrototypes(const QString &library
 
 void QntNotationPalette::addOfficeSubgroup()
 {
-    m_subgroupOffice = std::make_shared<QntNotationSubgroup>(tr("Office"), builtinLibraryPrototypes(QStringLiteral("Office")), m_notation.get());
+    m_subgroupOffice = std::make_shared<QntNotationSubgroup>(
+        tr("Office"), builtinLibraryPrototypes(QStringLiteral("Office")), m_notation.get());
     m_subgroupOffice->setOrderValue(OfficeTag);
     _notationSubgroups.push_back(m_subgroupOffice);
 }
 
 void QntNotationPalette::addNetworkSubgroup()
 {
-    m_subgroupNetwork = std::make_shared<QntNotationSubgroup>(tr("Network"), builtinLibraryPrototypes(QStringLiteral("Network")), m_notation.get());
+    m_subgroupNetwork = std::make_shared<QntNotationSubgroup>(
+        tr("Network"), builtinLibraryPrototypes(QStringLiteral("Network")), m_notation.get());
     m_subgroupNetwork->setOrderValue(NetworkTag);
     _notationSubgroups.push_back(m_subgroupNetwork);
 }
 
 void QntNotationPalette::addMiscSubgroup()
 {
-    m_subgroupMisc = std::make_shared<QntNotationSubgroup>(tr("Misc"), builtinLibraryPrototypes(QStringLiteral("Misc")), m_notation.get());
+    m_subgroupMisc = std::make_shared<QntNotationSubgroup>(
+        tr("Misc"), builtinLibraryPrototypes(QStringLiteral("Misc")), m_notation.get());
     m_subgroupMisc->setOrderValue(MiscTag);
     _notationSubgroups.push_back(m_subgroupMisc);
 }
 
 void QntNotationPalette::addAppleSubgroup()
 {
-    m_subgroupApple = std::make_shared<QntNotationSubgroup>(QStringLiteral("Apple"), builtinLibraryPrototypes(QStringLiteral("Apple")), m_notation.get());
+    m_subgroupApple = std::make_shared<QntNotationSubgroup>(
+        QStringLiteral("Apple"), builtinLibraryPrototypes(QStringLiteral("Apple")),
+        m_notation.get());
     m_subgroupApple->setOrderValue(AppleTag);
     _notationSubgroups.push_back(m_subgroupApple);
 }
 
-QntNotationPalette::GroupRef QntNotationPalette::makeExtraGroup(const QString &databasePath, const QString &name,
-                                                                const QString &title, quint64 orderValue)
+QntNotationPalette::GroupRef QntNotationPalette::makeExtraGroup(const QString &databasePath,
+                                                                const QString &name,
+                                                                const QString &title,
+                                                                quint64 orderValue)
 {
     const QntNotationRef notation =
         QntNotation::notationWithPath(QntNotation::rootNotationsSrcFolderPath() + databasePath);
@@ -379,8 +408,8 @@ QntNotationPalette::GroupRef QntNotationPalette::makeExtraGroup(const QString &d
         elements = notation->importedElementsList();
         ensureCreationTools(elements);
     }
-    GroupRef group = std::make_shared<QntNotationSubgroup>(title, elements,
-                                                           notation && notation->isValid() ? notation.get() : nullptr);
+    GroupRef group = std::make_shared<QntNotationSubgroup>(
+        title, elements, notation && notation->isValid() ? notation.get() : nullptr);
     group->setOrderValue(orderValue);
     _notationSubgroups.push_back(group);
     return group;
@@ -388,20 +417,21 @@ QntNotationPalette::GroupRef QntNotationPalette::makeExtraGroup(const QString &d
 
 void QntNotationPalette::addCiscoSubgroup()
 {
-    m_subgroupCisco = makeExtraGroup(QStringLiteral("/Misc/ExtraCisco.db"), QStringLiteral("Extended Network"),
-                                     tr("Ext. Network"), CiscoTag);
+    m_subgroupCisco =
+        makeExtraGroup(QStringLiteral("/Misc/ExtraCisco.db"), QStringLiteral("Extended Network"),
+                       tr("Ext. Network"), CiscoTag);
 }
 
 void QntNotationPalette::addPeopleSubgroup()
 {
-    m_subgroupPeople = makeExtraGroup(QStringLiteral("/Misc/ExtraPeople.db"), QStringLiteral("People"),
-                                      tr("People"), PeopleTag);
+    m_subgroupPeople = makeExtraGroup(QStringLiteral("/Misc/ExtraPeople.db"),
+                                      QStringLiteral("People"), tr("People"), PeopleTag);
 }
 
 void QntNotationPalette::addCustomSubgroup()
 {
-    m_subgroupCustom = makeExtraGroup(QStringLiteral("/ImageBank/imagebank.db"), QStringLiteral("Custom"),
-                                      tr("Custom"), CustomTag);
+    m_subgroupCustom = makeExtraGroup(QStringLiteral("/ImageBank/imagebank.db"),
+                                      QStringLiteral("Custom"), tr("Custom"), CustomTag);
     m_subgroupCustom->setIsEditable(true);
 }
 
@@ -417,7 +447,8 @@ void QntNotationPalette::reloadCustomSubgroup()
         VRToolRegistry &registry = VRToolRegistry::sharedToolRegistry();
         for (const QntElementRecord &record : std::as_const(elements))
             if (!record.elementId.isEmpty() && record.prototype)
-                registry.registerDrawingTool(std::make_shared<VRObjectCreationTool>(record.prototype), record.elementId);
+                registry.registerDrawingTool(
+                    std::make_shared<VRObjectCreationTool>(record.prototype), record.elementId);
     }
     if (!m_subgroupCustom)
         return;
@@ -432,7 +463,10 @@ void QntNotationPalette::reloadCustomSubgroup()
 void QntNotationPalette::buildGroupsOfTag(int tag)
 {
     switch (tag) {
-    case ShapesTag: addShapesSubgroup(false); addTextSubgroup(); break;
+    case ShapesTag:
+        addShapesSubgroup(false);
+        addTextSubgroup();
+        break;
     case ArrowsTag: addArrowsSubgroup(); break;
     case LinesTag: addLinesSubgroup(); break;
     case FlowChartTag: addFlowchartSubgroup(); break;
@@ -469,8 +503,9 @@ void QntNotationPalette::paletteFilterAction(int tag)
             buildGroupsOfTag(tag);
             hidden.remove(tag);
         }
-        std::stable_sort(_notationSubgroups.begin(), _notationSubgroups.end(),
-                         [](const GroupRef &a, const GroupRef &b) { return a->orderValue() < b->orderValue(); });
+        std::stable_sort(
+            _notationSubgroups.begin(), _notationSubgroups.end(),
+            [](const GroupRef &a, const GroupRef &b) { return a->orderValue() < b->orderValue(); });
     } else {
         QList<GroupRef> leaving;
         for (const GroupRef &group : std::as_const(_notationSubgroups))
@@ -517,7 +552,8 @@ void QntNotationPalette::reloadOutline()
         groupRow->setText(0, group->title());
         groupRow->setData(0, ShapeImageCell::groupRole, QVariant::fromValue(quintptr(group.get())));
         if (group->title() == QLatin1String("Custom") || group.get() == m_subgroupCustom.get())
-            groupRow->setToolTip(0, tr("Drag and drop your shapes here. You can also add them to Image Manager."));
+            groupRow->setToolTip(
+                0, tr("Drag and drop your shapes here. You can also add them to Image Manager."));
         for (const QntNotationSubgroup::ItemRef &item : group->children()) {
             auto *row = new QTreeWidgetItem(groupRow);
             row->setText(0, item->title());
@@ -560,8 +596,8 @@ QString QntNotationPalette::toolTipForItem(const QTreeWidgetItem *row) const
 
 void QntNotationPalette::outlineItemExpandedOrCollapsed(QTreeWidgetItem *row, bool expanded)
 {
-    const QntNotationSubgroup *group =
-        reinterpret_cast<QntNotationSubgroup *>(row->data(0, ShapeImageCell::groupRole).value<quintptr>());
+    const QntNotationSubgroup *group = reinterpret_cast<QntNotationSubgroup *>(
+        row->data(0, ShapeImageCell::groupRole).value<quintptr>());
     if (!group || group->children().isEmpty())
         return;
     _notationOutlineHeight += expanded ? group->childrenHeight() : -group->childrenHeight();
@@ -571,7 +607,8 @@ void QntNotationPalette::outlineItemExpandedOrCollapsed(QTreeWidgetItem *row, bo
 
 void QntNotationPalette::applyScroller(bool shown)
 {
-    _notationOutline->setVerticalScrollBarPolicy(shown ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    _notationOutline->setVerticalScrollBarPolicy(shown ? Qt::ScrollBarAsNeeded
+                                                       : Qt::ScrollBarAlwaysOff);
 }
 
 void QntNotationPalette::applyBackground(const QColor &colour)

@@ -21,7 +21,6 @@ class QntNotationSubgroup;
 class QntOutlineView;
 class VRDrawing;
 
-
 // The notation palette of one document window: the drawing's notation, the built-in libraries
 // and the extra databases as titled groups of shapes, with a filter menu that shows and hides
 // whole groups. Which groups are hidden belongs to the drawing (seeded from the defaults).
@@ -33,8 +32,17 @@ public:
 
     // Group tags, one per filter entry (entry index = tag - 1).
     enum Tag {
-        ShapesTag = 1, ArrowsTag, LinesTag, FlowChartTag, OfficeTag, NetworkTag, CiscoTag,
-        PeopleTag, MiscTag, AppleTag, CustomTag
+        ShapesTag = 1,
+        ArrowsTag,
+        LinesTag,
+        FlowChartTag,
+        OfficeTag,
+        NetworkTag,
+        CiscoTag,
+        PeopleTag,
+        MiscTag,
+        AppleTag,
+        CustomTag
     };
     static constexpr int kTagCount = 11;
 
@@ -128,8 +136,8 @@ private:
     double _notationOutlineHeight = 0.0;
     QColor m_background;
     QntNotationRef m_notation;
-    GroupRef m_subgroupShapes, m_subgroupArrows, m_subgroupLongArrows, m_subgroupLines, m_subgroupText,
-        m_subgroupFlowchart, m_subgroupOffice, m_subgroupNetwork, m_subgroupCisco, m_subgroupPeople,
-        m_subgroupMisc, m_subgroupApple, m_subgroupCustom, m_subgroupImported;
+    GroupRef m_subgroupShapes, m_subgroupArrows, m_subgroupLongArrows, m_subgroupLines,
+        m_subgroupText, m_subgroupFlowchart, m_subgroupOffice, m_subgroupNetwork, m_subgroupCisco,
+        m_subgroupPeople, m_subgroupMisc, m_subgroupApple, m_subgroupCustom, m_subgroupImported;
     std::vector<NotificationToken> m_observers;
 };

@@ -35,7 +35,10 @@ QSizeF originalSizeWithoutScale(const VRDrawableObject &object)
 
 } // namespace
 
-QntNotationSubGroupItem::QntNotationSubGroupItem(QntNotationSubgroup *parent) : _parent(parent) {}
+QntNotationSubGroupItem::QntNotationSubGroupItem(QntNotationSubgroup *parent)
+    : _parent(parent)
+{
+}
 
 void QntNotationSubGroupItem::setTitle(const QString &title)
 {
@@ -85,11 +88,13 @@ QImage QntNotationSubGroupItem::updateImageWithNotation(const QntNotation *notat
     VRObjectRef shape = prototype;
     if (prototype->isKindOf<QntElementArrow>()) {
         const auto &arrow = static_cast<const QntElementArrow &>(*prototype);
-        if (prototype->stringForKey(QStringLiteral("Kind")) == QLatin1String("ElementArrowAsAdjustableArrow")) {
+        if (prototype->stringForKey(QStringLiteral("Kind"))
+            == QLatin1String("ElementArrowAsAdjustableArrow")) {
             if (const auto element = arrow.elementFromStyle())
                 shape = element->copy();
         } else if (notation) {
-            if (VRObjectRef element = QntElement::createWithElementId(prototype->ID(), notation->notationPath()))
+            if (VRObjectRef element =
+                    QntElement::createWithElementId(prototype->ID(), notation->notationPath()))
                 shape = element;
         }
     } else if (prototype->isKindOf<QntDecoratedSeparator>()) {

@@ -9,26 +9,32 @@ namespace {
 double g_itemWidth = 180.0;
 }
 
-QntNotationSubgroup::QntNotationSubgroup(const QString &title, const QList<QntElementRecord> &elements,
+QntNotationSubgroup::QntNotationSubgroup(const QString &title,
+                                         const QList<QntElementRecord> &elements,
                                          const QntNotation *notation)
-    : _title(title), _notationPath(notation ? notation->notationPath() : QString())
+    : _title(title)
+    , _notationPath(notation ? notation->notationPath() : QString())
 {
     setElements(elements);
 }
 
 QntNotationSubgroup::QntNotationSubgroup(const QString &title, const VRObjectList &elements,
                                          const QntNotation *notation)
-    : _title(title), _notationPath(notation ? notation->notationPath() : QString())
+    : _title(title)
+    , _notationPath(notation ? notation->notationPath() : QString())
 {
     setElements(elements);
 }
 
-QntNotationSubgroup::QntNotationSubgroup(const QString &title) : _title(title) {}
+QntNotationSubgroup::QntNotationSubgroup(const QString &title)
+    : _title(title)
+{
+}
 
 QntNotationSubgroup::~QntNotationSubgroup() = default;
 
-QList<QntNotationSubgroup::Element> QntNotationSubgroup::elementsFromRecords(
-    const QList<QntElementRecord> &records)
+QList<QntNotationSubgroup::Element>
+QntNotationSubgroup::elementsFromRecords(const QList<QntElementRecord> &records)
 {
     QList<Element> elements;
     elements.reserve(records.size());
@@ -37,7 +43,8 @@ QList<QntNotationSubgroup::Element> QntNotationSubgroup::elementsFromRecords(
     return elements;
 }
 
-QList<QntNotationSubgroup::Element> QntNotationSubgroup::elementsFromObjects(const VRObjectList &objects)
+QList<QntNotationSubgroup::Element>
+QntNotationSubgroup::elementsFromObjects(const VRObjectList &objects)
 {
     QList<Element> elements;
     elements.reserve(objects.size());

@@ -22,7 +22,9 @@ QntOutlineView::DragRunner &dragRunner()
 }
 } // namespace
 
-QntOutlineView::QntOutlineView(QWidget *parent) : QTreeWidget(parent), m_cell(new DraggableImageCell(this))
+QntOutlineView::QntOutlineView(QWidget *parent)
+    : QTreeWidget(parent)
+    , m_cell(new DraggableImageCell(this))
 {
     setObjectName(QStringLiteral("notationOutline"));
     setColumnCount(1);
@@ -127,7 +129,8 @@ void QntOutlineView::mouseMoveEvent(QMouseEvent *event)
 {
     if (!m_pressedItem || !(event->buttons() & Qt::LeftButton))
         return;
-    if ((event->position().toPoint() - m_pressPosition).manhattanLength() < QApplication::startDragDistance())
+    if ((event->position().toPoint() - m_pressPosition).manhattanLength()
+        < QApplication::startDragDistance())
         return;
     QTreeWidgetItem *row = m_pressedItem;
     m_pressedItem = nullptr;

@@ -31,7 +31,8 @@ VRObjectList groupObjectsOf(const VRObjectRef &object)
 
 } // namespace
 
-QntShapePartsSubgroup::QntShapePartsSubgroup(const QString &title, const VRObjectRef &selectedElement)
+QntShapePartsSubgroup::QntShapePartsSubgroup(const QString &title,
+                                             const VRObjectRef &selectedElement)
     : QntNotationSubgroup(title)
 {
     if (!selectedElement)
@@ -66,20 +67,24 @@ QntShapePartsSubgroup::QntShapePartsSubgroup(const QString &title, const VRObjec
     }
     const bool isArrow = selectedElement->isKindOf<QntElementArrow>();
     createSubGroupItemsForObjects(parts, selectedElement,
-                                 isArrow ? QStringLiteral("Part of the arrow in long state") : QString());
+                                  isArrow ? QStringLiteral("Part of the arrow in long state")
+                                          : QString());
     if (!isArrow)
         return;
-    const auto shortForm = static_cast<const QntElementArrow &>(*selectedElement).elementFromStyle();
+    const auto shortForm =
+        static_cast<const QntElementArrow &>(*selectedElement).elementFromStyle();
     if (!shortForm)
         return;
     VRObjectRef parent = shortForm->copy();
     if (!shortForm->originalSize().isEmpty())
         parent->setSize(shortForm->originalSize());
-    createSubGroupItemsForObjects(shortForm->groupObjects(), parent, QStringLiteral("Part of the arrow in short state"));
+    createSubGroupItemsForObjects(shortForm->groupObjects(), parent,
+                                  QStringLiteral("Part of the arrow in short state"));
 }
 
 void QntShapePartsSubgroup::createSubGroupItemsForObjects(const VRObjectList &objects,
-                                                          const VRObjectRef &parentObject, const QString &tooltip,
+                                                          const VRObjectRef &parentObject,
+                                                          const QString &tooltip,
                                                           const VRObjectRef &objectForIcon)
 {
     for (const VRObjectRef &object : objects) {
@@ -92,16 +97,19 @@ void QntShapePartsSubgroup::createSubGroupItemsForObjects(const VRObjectList &ob
     }
 }
 
-QImage QntShapePartsSubgroup::imageForObject(const VRObjectRef &object, const VRObjectRef &parentObject) const
+QImage QntShapePartsSubgroup::imageForObject(const VRObjectRef &object,
+                                             const VRObjectRef &parentObject) const
 {
     if (!object)
         return {};
     // The parent's layer, else the current drawing's; a detached parent draws off-screen.
     VRObjectDrawingLayer *layer = nullptr;
-    if (parentObject && parentObject->layer() && parentObject->layer()->isKindOf<VRObjectDrawingLayer>())
+    if (parentObject && parentObject->layer()
+        && parentObject->layer()->isKindOf<VRObjectDrawingLayer>())
         layer = static_cast<VRObjectDrawingLayer *>(parentObject->layer());
     if (!layer) {
-        auto *document = qobject_cast<VRDrawingDocument *>(DocumentController::sharedDocumentController().currentDocument());
+        auto *document = qobject_cast<VRDrawingDocument *>(
+            DocumentController::sharedDocumentController().currentDocument());
         if (document && document->drawing())
             layer = document->drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
     }
@@ -116,17 +124,21 @@ QImage QntShapePartsSubgroup::imageForObject(const VRObjectRef &object, const VR
     VRObjectRef copy = object->copy();
     if (!copy)
         return {};
-    if (parentObject && (parentObject->isKindOf<QntElement>() || parentObject->isKindOf<QntConnectorArrow>())) {
-        const QTransform transform = object->isKindOf<VRDrawableShape>() && !parentObject->isKindOf<QntConnectorArrow>()
-                                         ? object->transformIncludingParent()
-                                         : parentObject->transformIncludingParent();
-        const QSizeF target = transform.map(VRDrawableShape::unitRectAtOrigin()).boundingRect().size();
+    if (parentObject
+        && (parentObject->isKindOf<QntElement>() || parentObject->isKindOf<QntConnectorArrow>())) {
+        const QTransform transform =
+            object->isKindOf<VRDrawableShape>() && !parentObject->isKindOf<QntConnectorArrow>()
+                ? object->transformIncludingParent()
+                : parentObject->transformIncludingParent();
+        const QSizeF target =
+            transform.map(VRDrawableShape::unitRectAtOrigin()).boundingRect().size();
         if (copy->isMemberOf<VRDrawablePath>()) {
             const auto &path = static_cast<const VRDrawablePath &>(*copy);
             const QRectF bounds = path.path().boundingRect();
             // A straight horizontal or vertical line has no area to become a shape: tilt it.
             if (bounds.width() == 0 || bounds.height() == 0)
-                copy = VRDrawablePath::drawablePathWithBezierPath(VRPath::rotatedPath(path.path(), M_PI / 10));
+                copy = VRDrawablePath::drawablePathWithBezierPath(
+                    VRPath::rotatedPath(path.path(), M_PI / 10));
             if (copy && copy->isMemberOf<VRDrawablePath>())
                 copy = static_cast<const VRDrawablePath &>(*copy).makeShape();
         }

@@ -13,7 +13,8 @@ public:
 
     // One item per part: no tool, no title; the picture of the icon object (or of the part).
     void createSubGroupItemsForObjects(const VRObjectList &objects, const VRObjectRef &parentObject,
-                                       const QString &tooltip, const VRObjectRef &objectForIcon = nullptr);
+                                       const QString &tooltip,
+                                       const VRObjectRef &objectForIcon = nullptr);
     // The part's picture as drawn inside its parent; null when it draws nothing.
     QImage imageForObject(const VRObjectRef &object, const VRObjectRef &parentObject) const;
 };

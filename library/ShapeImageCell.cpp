@@ -7,7 +7,10 @@
 #include <QApplication>
 #include <QPainter>
 
-ShapeImageCell::ShapeImageCell(QObject *parent) : QStyledItemDelegate(parent) {}
+ShapeImageCell::ShapeImageCell(QObject *parent)
+    : QStyledItemDelegate(parent)
+{
+}
 
 QntNotationSubGroupItem *ShapeImageCell::itemForIndex(const QModelIndex &index)
 {
@@ -30,7 +33,8 @@ QRectF ShapeImageCell::imageRectForFrame(const QRectF &frame, QSizeF imageSize)
     return QRectF(inner.center() - QPointF(size.width() / 2, size.height() / 2), size);
 }
 
-void ShapeImageCell::drawInteriorWithFrame(QPainter &painter, const QRectF &frame, const QImage &image) const
+void ShapeImageCell::drawInteriorWithFrame(QPainter &painter, const QRectF &frame,
+                                           const QImage &image) const
 {
     if (image.isNull())
         return;
@@ -56,9 +60,11 @@ void ShapeImageCell::paintGroupRow(QPainter *painter, const QStyleOptionViewItem
     const double cy = r.center().y();
     QPolygonF triangle;
     if (option.state & QStyle::State_Open)
-        triangle << QPointF(r.left() + 5, cy - 3) << QPointF(r.left() + 13, cy - 3) << QPointF(r.left() + 9, cy + 3);
+        triangle << QPointF(r.left() + 5, cy - 3) << QPointF(r.left() + 13, cy - 3)
+                 << QPointF(r.left() + 9, cy + 3);
     else
-        triangle << QPointF(r.left() + 6, cy - 4) << QPointF(r.left() + 12, cy) << QPointF(r.left() + 6, cy + 4);
+        triangle << QPointF(r.left() + 6, cy - 4) << QPointF(r.left() + 12, cy)
+                 << QPointF(r.left() + 6, cy + 4);
     painter->setRenderHint(QPainter::Antialiasing);
     painter->setBrush(option.palette.color(QPalette::Text));
     painter->setPen(Qt::NoPen);

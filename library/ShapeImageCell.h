@@ -32,7 +32,8 @@ public:
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
     // The picture drawn into the rectangle keeping its proportions, only ever scaled down.
-    virtual void drawInteriorWithFrame(QPainter &painter, const QRectF &frame, const QImage &image) const;
+    virtual void drawInteriorWithFrame(QPainter &painter, const QRectF &frame,
+                                       const QImage &image) const;
     // Where the picture goes inside a cell frame (proportional, scaled down, centred).
     static QRectF imageRectForFrame(const QRectF &frame, QSizeF imageSize);
 

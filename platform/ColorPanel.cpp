@@ -4,7 +4,7 @@
 
 ColorPanel &ColorPanel::sharedColorPanel()
 {
-    static ColorPanel *panel = new ColorPanel;   // lives for the process, like its window
+    static ColorPanel *panel = new ColorPanel; // lives for the process, like its window
     return *panel;
 }
 

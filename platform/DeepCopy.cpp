@@ -7,10 +7,8 @@
 QVariant deepCopy(const QVariant &value)
 {
     switch (value.typeId()) {
-    case QMetaType::QVariantMap:
-        return deepCopy(value.toMap());
-    case QMetaType::QVariantList:
-        return deepCopy(value.toList());
+    case QMetaType::QVariantMap: return deepCopy(value.toMap());
+    case QMetaType::QVariantList: return deepCopy(value.toList());
     case QMetaType::QStringList: {
         QStringList copy;
         for (const QString &text : value.toStringList())
@@ -25,8 +23,7 @@ QVariant deepCopy(const QVariant &value)
         const QByteArray bytes = value.toByteArray();
         return QByteArray(bytes.constData(), bytes.size());
     }
-    default:
-        return value;
+    default: return value;
     }
 }
 

@@ -14,7 +14,8 @@ void DelayedPerform::performLater(QObject *context, std::function<void()> block)
     performAfterDelay(context, 0.0, std::move(block));
 }
 
-void DelayedPerform::performAfterDelay(QObject *context, double seconds, std::function<void()> block)
+void DelayedPerform::performAfterDelay(QObject *context, double seconds,
+                                       std::function<void()> block)
 {
     if (!context || !block)
         return;
@@ -35,7 +36,7 @@ void DelayedPerform::cancelPreviousPerformRequests(QObject *context)
     if (!context)
         return;
     const auto timers = context->findChildren<QTimer *>(QLatin1String(kPerformTimerName),
-                                                         Qt::FindDirectChildrenOnly);
+                                                        Qt::FindDirectChildrenOnly);
     for (QTimer *timer : timers) {
         timer->stop();
         timer->setObjectName(QString());
@@ -47,7 +48,8 @@ int DelayedPerform::pendingPerformRequests(QObject *context)
 {
     if (!context)
         return 0;
-    return int(context->findChildren<QTimer *>(QLatin1String(kPerformTimerName),
-                                               Qt::FindDirectChildrenOnly)
-                   .size());
+    return int(
+        context
+            ->findChildren<QTimer *>(QLatin1String(kPerformTimerName), Qt::FindDirectChildrenOnly)
+            .size());
 }

@@ -71,15 +71,9 @@ void Document::updateChangeCount(ChangeType change)
 {
     switch (change) {
     case ChangeType::Done:
-    case ChangeType::Redone:
-        setChangeCount(m_changeCount + 1);
-        break;
-    case ChangeType::Undone:
-        setChangeCount(m_changeCount - 1);
-        break;
-    case ChangeType::Cleared:
-        setChangeCount(0);
-        break;
+    case ChangeType::Redone: setChangeCount(m_changeCount + 1); break;
+    case ChangeType::Undone: setChangeCount(m_changeCount - 1); break;
+    case ChangeType::Cleared: setChangeCount(0); break;
     }
 }
 
@@ -131,7 +125,8 @@ bool Document::save(QWidget *parent)
     if (saveToPath(m_filePath, &error))
         return true;
     qCWarning(lcDocument) << "saving" << m_filePath << "failed:" << error;
-    DocumentController::sharedDocumentController().presentError(error, parent ? parent : windowForSheet());
+    DocumentController::sharedDocumentController().presentError(error,
+                                                                parent ? parent : windowForSheet());
     return false;
 }
 
@@ -179,10 +174,9 @@ bool Document::autosave(QString *errorMessage)
     if (!m_filePath.isEmpty())
         return saveToPath(m_filePath, errorMessage);
     if (m_autosavedContentsPath.isEmpty()) {
-        m_autosavedContentsPath = autosaveFolder() + QLatin1Char('/')
-                                  + QUuid::createUuid().toString(QUuid::WithoutBraces)
-                                  + QLatin1Char('.')
-                                  + DocumentController::sharedDocumentController().fileSuffix();
+        m_autosavedContentsPath =
+            autosaveFolder() + QLatin1Char('/') + QUuid::createUuid().toString(QUuid::WithoutBraces)
+            + QLatin1Char('.') + DocumentController::sharedDocumentController().fileSuffix();
     }
     QDir().mkpath(autosaveFolder());
     QString error;
@@ -254,12 +248,9 @@ bool Document::canClose(QWidget *parent)
         return true;
     DocumentController &controller = DocumentController::sharedDocumentController();
     switch (controller.runClosePrompt(this, parent ? parent : windowForSheet())) {
-    case DocumentController::CloseChoice::Save:
-        return save(parent);
-    case DocumentController::CloseChoice::DontSave:
-        return true;
-    case DocumentController::CloseChoice::Cancel:
-        return false;
+    case DocumentController::CloseChoice::Save: return save(parent);
+    case DocumentController::CloseChoice::DontSave: return true;
+    case DocumentController::CloseChoice::Cancel: return false;
     }
     return false;
 }

@@ -159,8 +159,9 @@ Document *DocumentController::openUntitledDocumentAndDisplay(bool display, QStri
     return document;
 }
 
-Document *DocumentController::makeDocumentWithContentsOfURL(const QString &path, const QString &type,
-                                                             QString *errorMessage)
+Document *DocumentController::makeDocumentWithContentsOfURL(const QString &path,
+                                                            const QString &type,
+                                                            QString *errorMessage)
 {
     Document *document = makeUntitledDocumentOfType(type, errorMessage);
     if (!document)
@@ -169,9 +170,10 @@ Document *DocumentController::makeDocumentWithContentsOfURL(const QString &path,
     if (!document->readFromURL(path, &error)) {
         delete document;
         if (errorMessage) {
-            *errorMessage = error.isEmpty() ? tr("The document “%1” could not be opened.")
-                                                  .arg(QFileInfo(path).fileName())
-                                            : error;
+            *errorMessage =
+                error.isEmpty()
+                    ? tr("The document “%1” could not be opened.").arg(QFileInfo(path).fileName())
+                    : error;
         }
         return nullptr;
     }
@@ -219,7 +221,8 @@ void DocumentController::openDocument(QWidget *parent)
 QStringList DocumentController::recentDocumentURLs() const
 {
     QStringList result;
-    const QVariantList stored = UserDefaults::standardUserDefaults().arrayForKey(kRecentDocumentsKey);
+    const QVariantList stored =
+        UserDefaults::standardUserDefaults().arrayForKey(kRecentDocumentsKey);
     for (const QVariant &value : stored) {
         if (value.typeId() == QMetaType::QString && !value.toString().isEmpty())
             result.append(value.toString());
@@ -285,12 +288,12 @@ int DocumentController::reopenDocumentsFromLastSession()
                 continue;
             }
             delete document;
-            qCWarning(lcDocumentController) << "cannot reopen the unsaved document" << autosave
-                                            << ":" << error;
+            qCWarning(lcDocumentController)
+                << "cannot reopen the unsaved document" << autosave << ":" << error;
             continue;
         }
-        qCInfo(lcDocumentController) << "not reopening" << (path.isEmpty() ? autosave : path)
-                                     << ": the file is gone";
+        qCInfo(lcDocumentController)
+            << "not reopening" << (path.isEmpty() ? autosave : path) << ": the file is gone";
     }
     m_restoring = false;
     noteDocumentsChanged();
@@ -304,8 +307,8 @@ void DocumentController::prepareForTermination()
             continue;
         QString error;
         if (!document->autosave(&error))
-            qCWarning(lcDocumentController) << "cannot autosave" << document->displayName()
-                                            << "before quitting:" << error;
+            qCWarning(lcDocumentController)
+                << "cannot autosave" << document->displayName() << "before quitting:" << error;
     }
     noteDocumentsChanged();
     m_terminating = true;
@@ -366,12 +369,9 @@ DocumentController::CloseChoice DocumentController::runClosePrompt(Document *doc
     box.setStandardButtons(QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
     box.setDefaultButton(QMessageBox::Save);
     switch (box.exec()) {
-    case QMessageBox::Save:
-        return CloseChoice::Save;
-    case QMessageBox::Discard:
-        return CloseChoice::DontSave;
-    default:
-        return CloseChoice::Cancel;
+    case QMessageBox::Save: return CloseChoice::Save;
+    case QMessageBox::Discard: return CloseChoice::DontSave;
+    default: return CloseChoice::Cancel;
     }
 }
 
@@ -384,10 +384,10 @@ void DocumentController::noteDocumentsChanged()
     for (Document *document : documents()) {
         if (document->filePath().isEmpty() && document->autosavedContentsPath().isEmpty())
             continue;
-        entries.append(QVariantMap{{QStringLiteral("path"), document->filePath()},
-                                   {QStringLiteral("autosave"), document->filePath().isEmpty()
-                                                                    ? document->autosavedContentsPath()
-                                                                    : QString()}});
+        entries.append(QVariantMap{
+            {QStringLiteral("path"), document->filePath()},
+            {QStringLiteral("autosave"),
+             document->filePath().isEmpty() ? document->autosavedContentsPath() : QString()}});
     }
     UserDefaults &defaults = UserDefaults::standardUserDefaults();
     if (entries.isEmpty())

@@ -10,11 +10,11 @@ QString ImageResources::pathForImageResource(const QString &name)
         return {};
     const QString root = QntPaths::bundleResourcesPath();
     const QStringList folders{root, root + QStringLiteral("/Images")};
-    const QStringList suffixes = QFileInfo(name).suffix().isEmpty()
-                                     ? QStringList{QStringLiteral(".png"), QStringLiteral(".tiff"),
-                                                   QStringLiteral(".tif"), QStringLiteral(".svg"),
-                                                   QStringLiteral(".jpg")}
-                                     : QStringList{QString()};
+    const QStringList suffixes =
+        QFileInfo(name).suffix().isEmpty()
+            ? QStringList{QStringLiteral(".png"), QStringLiteral(".tiff"), QStringLiteral(".tif"),
+                          QStringLiteral(".svg"), QStringLiteral(".jpg")}
+            : QStringList{QString()};
     for (const QString &folder : folders) {
         for (const QString &suffix : suffixes) {
             const QString path = folder + QLatin1Char('/') + name + suffix;

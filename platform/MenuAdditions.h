@@ -11,7 +11,7 @@ class MenuAdditions
 {
 public:
     static void setTag(QAction *item, int tag);
-    static int tag(const QAction *item);   // 0 when none was set
+    static int tag(const QAction *item); // 0 when none was set
 
     // Disables every item whose tag equals the given tag.
     static void disableItemsWithTag(QMenu *menu, int tag);

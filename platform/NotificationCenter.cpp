@@ -10,7 +10,7 @@ struct Observer {
     QString name;
     const void *object = nullptr;
     std::function<void(const Notification &)> block;
-    bool removed = false;   // guarded by Registry::mutex
+    bool removed = false; // guarded by Registry::mutex
 };
 
 struct Registry {

@@ -10,8 +10,8 @@
 // A message posted by name to whoever observes it.
 struct Notification {
     QString name;
-    const void *object = nullptr;   // identity of the sender, only compared, never dereferenced
-    QVariantMap userInfo;           // model objects also ride here under "object" as a typed QVariant
+    const void *object = nullptr; // identity of the sender, only compared, never dereferenced
+    QVariantMap userInfo;         // model objects also ride here under "object" as a typed QVariant
 };
 
 class NotificationCenter;

@@ -22,21 +22,17 @@ using PlistPtr = std::unique_ptr<void, PlistDeleter>;
 plist_t toNode(const QVariant &value, QString *error)
 {
     switch (value.typeId()) {
-    case QMetaType::Bool:
-        return plist_new_bool(value.toBool() ? 1 : 0);
+    case QMetaType::Bool: return plist_new_bool(value.toBool() ? 1 : 0);
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::Long:
     case QMetaType::LongLong:
     case QMetaType::Short:
     case QMetaType::UShort:
-    case QMetaType::ULong:
-        return plist_new_uint(static_cast<uint64_t>(value.toLongLong()));
-    case QMetaType::ULongLong:
-        return plist_new_uint(value.toULongLong());
+    case QMetaType::ULong: return plist_new_uint(static_cast<uint64_t>(value.toLongLong()));
+    case QMetaType::ULongLong: return plist_new_uint(value.toULongLong());
     case QMetaType::Double:
-    case QMetaType::Float:
-        return plist_new_real(value.toDouble());
+    case QMetaType::Float: return plist_new_real(value.toDouble());
     case QMetaType::QString: {
         const QByteArray utf8 = value.toString().toUtf8();
         return plist_new_string(utf8.constData());
@@ -86,7 +82,7 @@ plist_t toNode(const QVariant &value, QString *error)
         if (error) {
             *error = QStringLiteral("a value of type %1 cannot be stored in a property list")
                          .arg(QString::fromLatin1(value.metaType().name() ? value.metaType().name()
-                                                                           : "invalid"));
+                                                                          : "invalid"));
         }
         return nullptr;
     }
@@ -165,8 +161,7 @@ QVariant fromNode(plist_t node)
             list.append(fromNode(plist_array_get_item(node, i)));
         return list;
     }
-    default:
-        return {};
+    default: return {};
     }
 }
 

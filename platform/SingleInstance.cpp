@@ -45,7 +45,8 @@ QString SingleInstance::serverName()
     // temporary folder, unique per folder.
     if (path.toLocal8Bit().size() < 100)
         return path;
-    const QByteArray digest = QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha1).toHex();
+    const QByteArray digest =
+        QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha1).toHex();
     return QStringLiteral("quintora-%1").arg(QString::fromLatin1(digest.left(16)));
 }
 

@@ -34,7 +34,8 @@ int TagEnablingAdditions::tag(const QWidget *view)
 
 bool TagEnablingAdditions::isControl(const QWidget *view)
 {
-    return qobject_cast<const QAbstractButton *>(view) || qobject_cast<const QAbstractSlider *>(view)
+    return qobject_cast<const QAbstractButton *>(view)
+           || qobject_cast<const QAbstractSlider *>(view)
            || qobject_cast<const QAbstractSpinBox *>(view) || qobject_cast<const QComboBox *>(view)
            || qobject_cast<const QLineEdit *>(view) || qobject_cast<const QAbstractItemView *>(view)
            || qobject_cast<const QTextEdit *>(view) || qobject_cast<const QPlainTextEdit *>(view);

@@ -7,7 +7,7 @@ class TagEnablingAdditions
 {
 public:
     static void setTag(QWidget *view, int tag);
-    static int tag(const QWidget *view);   // 0 when none was set
+    static int tag(const QWidget *view); // 0 when none was set
 
     // A control is a widget that can be enabled on its own (buttons, sliders, fields, lists);
     // containers pass enabling on to their children.

@@ -44,7 +44,9 @@ bool TerminationSignals::install()
 {
     if (m_notifier)
         return true;
-    if (g_signalPipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_signalPipe) != 0) {
+    if (g_signalPipe[0] < 0
+        && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_signalPipe)
+               != 0) {
         qCWarning(lcSignals) << "cannot watch termination signals:" << strerror(errno);
         return false;
     }

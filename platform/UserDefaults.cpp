@@ -53,15 +53,12 @@ bool UserDefaults::boolForKey(const QString &key) const
 {
     const QVariant value = objectForKey(key);
     switch (value.typeId()) {
-    case QMetaType::Bool:
-        return value.toBool();
+    case QMetaType::Bool: return value.toBool();
     case QMetaType::LongLong:
     case QMetaType::Int:
     case QMetaType::UInt:
-    case QMetaType::ULongLong:
-        return value.toLongLong() != 0;
-    case QMetaType::Double:
-        return value.toDouble() != 0.0;
+    case QMetaType::ULongLong: return value.toLongLong() != 0;
+    case QMetaType::Double: return value.toDouble() != 0.0;
     case QMetaType::QString: {
         const QString text = value.toString().trimmed();
         if (text.compare(QLatin1String("YES"), Qt::CaseInsensitive) == 0
@@ -69,8 +66,7 @@ bool UserDefaults::boolForKey(const QString &key) const
             return true;
         return text.toLongLong() != 0;
     }
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -82,14 +78,10 @@ qint64 UserDefaults::integerForKey(const QString &key) const
     case QMetaType::LongLong:
     case QMetaType::Int:
     case QMetaType::UInt:
-    case QMetaType::ULongLong:
-        return value.toLongLong();
-    case QMetaType::Double:
-        return qint64(value.toDouble());
-    case QMetaType::QString:
-        return qint64(value.toString().trimmed().toDouble());
-    default:
-        return 0;
+    case QMetaType::ULongLong: return value.toLongLong();
+    case QMetaType::Double: return qint64(value.toDouble());
+    case QMetaType::QString: return qint64(value.toString().trimmed().toDouble());
+    default: return 0;
     }
 }
 
@@ -102,12 +94,9 @@ double UserDefaults::doubleForKey(const QString &key) const
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::ULongLong:
-    case QMetaType::Double:
-        return value.toDouble();
-    case QMetaType::QString:
-        return value.toString().trimmed().toDouble();
-    default:
-        return 0.0;
+    case QMetaType::Double: return value.toDouble();
+    case QMetaType::QString: return value.toString().trimmed().toDouble();
+    default: return 0.0;
     }
 }
 
@@ -115,18 +104,14 @@ QString UserDefaults::stringForKey(const QString &key) const
 {
     const QVariant value = objectForKey(key);
     switch (value.typeId()) {
-    case QMetaType::QString:
-        return value.toString();
+    case QMetaType::QString: return value.toString();
     case QMetaType::LongLong:
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::ULongLong:
-    case QMetaType::Double:
-        return value.toString();
-    case QMetaType::Bool:
-        return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
-    default:
-        return {};
+    case QMetaType::Double: return value.toString();
+    case QMetaType::Bool: return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+    default: return {};
     }
 }
 
@@ -170,17 +155,10 @@ void UserDefaults::setObject(const QVariant &value, const QString &key)
     case QMetaType::ULong:
     case QMetaType::Short:
     case QMetaType::UShort:
-    case QMetaType::ULongLong:
-        stored = QVariant(value.toLongLong());
-        break;
-    case QMetaType::Float:
-        stored = QVariant(value.toDouble());
-        break;
-    case QMetaType::QStringList:
-        stored = QVariant(value.toList());
-        break;
-    default:
-        break;
+    case QMetaType::ULongLong: stored = QVariant(value.toLongLong()); break;
+    case QMetaType::Float: stored = QVariant(value.toDouble()); break;
+    case QMetaType::QStringList: stored = QVariant(value.toList()); break;
+    default: break;
     }
     // Nested values normalise the same way they would after a round trip through the file.
     if (stored.typeId() == QMetaType::QVariantMap || stored.typeId() == QMetaType::QVariantList) {
@@ -291,12 +269,14 @@ void UserDefaults::loadLocked() const
     if (root)
         error = QStringLiteral("its top level is not a dictionary");
     // Keep the damaged file for the user to inspect instead of overwriting it later.
-    const QString aside = m_filePath + QStringLiteral(".corrupt-")
-                          + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
+    const QString aside =
+        m_filePath + QStringLiteral(".corrupt-")
+        + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
     const bool moved = QFile::rename(m_filePath, aside);
-    qCWarning(lcDefaults).noquote() << "the defaults file" << m_filePath << "is unreadable (" << error
-                                    << "); " << (moved ? "set it aside as " + aside : "could not set it aside")
-                                    << "and using the registered values";
+    qCWarning(lcDefaults).noquote()
+        << "the defaults file" << m_filePath << "is unreadable (" << error << "); "
+        << (moved ? "set it aside as " + aside : "could not set it aside")
+        << "and using the registered values";
 }
 
 void UserDefaults::scheduleWriteLocked()

@@ -27,7 +27,8 @@ public:
     static UserDefaults &standardUserDefaults();
 
     void registerDefaults(const QVariantMap &values);
-    QVariant objectForKey(const QString &key) const;   // persistent wins over registered; invalid if absent
+    QVariant
+    objectForKey(const QString &key) const; // persistent wins over registered; invalid if absent
     bool boolForKey(const QString &key) const;
     qint64 integerForKey(const QString &key) const;
     double doubleForKey(const QString &key) const;

@@ -53,8 +53,8 @@ bool FMDatabase::openWithFlags(int flags)
     const int rc = sqlite3_open_v2(path.constData(), &db, sqliteFlags, nullptr);
     if (rc != SQLITE_OK) {
         m_lastErrorCode = rc;
-        m_lastError = db ? QString::fromUtf8(sqlite3_errmsg(db))
-                         : QString::fromUtf8(sqlite3_errstr(rc));
+        m_lastError =
+            db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
         if (db)
             sqlite3_close(db);
         qCDebug(lcFMDatabase) << "cannot open" << m_path << m_lastError;
@@ -136,8 +136,9 @@ bool FMDatabase::prepare(const QString &sql, const QVariantList &args, sqlite3_s
             }
             case QMetaType::QString: {
                 const QByteArray utf8 = value.toString().toUtf8();
-                rc = sqlite3_bind_text64(*statement, slot, utf8.constData(),
-                                         sqlite3_uint64(utf8.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
+                rc =
+                    sqlite3_bind_text64(*statement, slot, utf8.constData(),
+                                        sqlite3_uint64(utf8.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
                 break;
             }
             case QMetaType::Bool:
@@ -273,7 +274,8 @@ bool FMDatabase::setUserVersion(int version)
 bool FMDatabase::tableExists(const QString &table)
 {
     auto rs = executeQuery(
-        QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND lower(name) = lower(?)"),
+        QStringLiteral(
+            "SELECT 1 FROM sqlite_master WHERE type = 'table' AND lower(name) = lower(?)"),
         {table});
     return rs && rs->next();
 }

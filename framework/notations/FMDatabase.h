@@ -12,7 +12,8 @@ struct sqlite3;
 
 // One SQLite connection. Every statement is fixed text with "?" parameters bound from a value
 // list, never text pasted together from data. One connection per thread.
-class FMDatabase {
+class FMDatabase
+{
 public:
     enum OpenFlag {
         OpenReadOnly = 0x01,

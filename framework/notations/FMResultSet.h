@@ -9,7 +9,8 @@ struct sqlite3_stmt;
 
 // The rows of one query. Move-only; it owns its prepared statement, so it must not outlive the
 // FMDatabase that made it.
-class FMResultSet {
+class FMResultSet
+{
 public:
     FMResultSet(FMResultSet &&other) noexcept;
     FMResultSet &operator=(FMResultSet &&other) noexcept;

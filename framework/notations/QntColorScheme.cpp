@@ -27,7 +27,8 @@ QColor parseHex(const QString &text)
     if (t.size() == 9) {
         bool ok = false;
         const uint v = t.mid(1).toUInt(&ok, 16);
-        return ok ? QColor((v >> 24) & 0xff, (v >> 16) & 0xff, (v >> 8) & 0xff, v & 0xff) : QColor();
+        return ok ? QColor((v >> 24) & 0xff, (v >> 16) & 0xff, (v >> 8) & 0xff, v & 0xff)
+                  : QColor();
     }
     return QColor::fromString(t);
 }
@@ -57,18 +58,20 @@ std::optional<CachedColour> userColour(const QString &notationName, qint64 schem
             const QVariantMap groupMap = groupValue.toMap();
             if (groupMap.value(QStringLiteral("Name")).toString() != group)
                 continue;
-            for (const QVariant &colourValue : groupMap.value(QStringLiteral("Children")).toList()) {
+            for (const QVariant &colourValue :
+                 groupMap.value(QStringLiteral("Children")).toList()) {
                 const QVariantMap colourMap = colourValue.toMap();
                 if (!colourMap.contains(QStringLiteral("HexColorValue")))
                     continue;
                 if (integerOf(colourMap.value(QStringLiteral("Id")), &ok) != index || !ok)
                     continue;
                 CachedColour result;
-                result.colour = parseHex(colourMap.value(QStringLiteral("HexColorValue")).toString());
-                result.alpha = colourMap.contains(QStringLiteral("AlphaValue"))
-                                   ? std::clamp(colourMap.value(QStringLiteral("AlphaValue")).toDouble(),
-                                                0.0, 1.0)
-                                   : 1.0;
+                result.colour =
+                    parseHex(colourMap.value(QStringLiteral("HexColorValue")).toString());
+                result.alpha =
+                    colourMap.contains(QStringLiteral("AlphaValue")) ? std::clamp(
+                        colourMap.value(QStringLiteral("AlphaValue")).toDouble(), 0.0, 1.0)
+                                                                     : 1.0;
                 return result;
             }
         }
@@ -121,8 +124,8 @@ QColor QntColorScheme::colour(const QntNotation &notation, qint64 schemeId,
             auto it = g_cache.constFind(key);
             if (it == g_cache.cend()) {
                 CachedColour fromDatabase;
-                fromDatabase.colour = notation.colorSchemeItemColour(schemeId, group, index,
-                                                                     &fromDatabase.alpha);
+                fromDatabase.colour =
+                    notation.colorSchemeItemColour(schemeId, group, index, &fromDatabase.alpha);
                 it = g_cache.insert(key, fromDatabase);
             }
             found = *it;

@@ -11,7 +11,8 @@ class QntNotation;
 // The colours elements and connectors take from a notation's schemes: the user's customised copy
 // of the schemes first (kept by reference, shared with the colour-scheme section), else the
 // notation database, read once and cached.
-class QntColorScheme {
+class QntColorScheme
+{
 public:
     // notation name → root dictionary ({"Children": [scheme…]}); the live copy is not copied.
     static void setCustomColorSchemePropsRef(std::shared_ptr<QVariantMap> liveCopy);

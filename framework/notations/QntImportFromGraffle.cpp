@@ -64,7 +64,8 @@ std::optional<QByteArray> gunzip(const QByteArray &data, qint64 limit, QString *
         out.append(buffer, qsizetype(sizeof buffer - stream.avail_out));
         if (out.size() > limit) {
             inflateEnd(&stream);
-            *error = QStringLiteral("it is larger than %1 MiB when uncompressed").arg(limit / (1024 * 1024));
+            *error = QStringLiteral("it is larger than %1 MiB when uncompressed")
+                         .arg(limit / (1024 * 1024));
             return std::nullopt;
         }
         if (rc == Z_OK && stream.avail_in == 0 && stream.avail_out != 0) {
@@ -80,7 +81,9 @@ std::optional<QByteArray> gunzip(const QByteArray &data, qint64 limit, QString *
 QByteArray gzip(const QByteArray &data)
 {
     z_stream stream{};
-    if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+    if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8,
+                     Z_DEFAULT_STRATEGY)
+        != Z_OK)
         return {};
     QByteArray out;
     out.resize(qsizetype(deflateBound(&stream, uLong(data.size())) + 32));
@@ -112,7 +115,8 @@ bool checkXml(const QByteArray &data, QString *error)
             sawPlist = true;
             // plist > dict > (key, value): two levels per container of the schema.
             if (++depth > 2 * QntImportFromGraffle::kMaximumDepth + 4) {
-                *error = QStringLiteral("it is nested more than %1 levels deep").arg(QntImportFromGraffle::kMaximumDepth);
+                *error = QStringLiteral("it is nested more than %1 levels deep")
+                             .arg(QntImportFromGraffle::kMaximumDepth);
                 return false;
             }
         } else if (token == QXmlStreamReader::EndElement) {
@@ -126,7 +130,9 @@ bool checkXml(const QByteArray &data, QString *error)
         }
     }
     if (xml.hasError()) {
-        *error = QStringLiteral("the XML is malformed (%1, line %2)").arg(xml.errorString()).arg(xml.lineNumber());
+        *error = QStringLiteral("the XML is malformed (%1, line %2)")
+                     .arg(xml.errorString())
+                     .arg(xml.lineNumber());
         return false;
     }
     if (!sawPlist) {
@@ -140,8 +146,8 @@ QString sanitisedName(const QString &name)
 {
     QString out;
     for (const QChar c : name) {
-        if ((c.isLetterOrNumber() && c.unicode() < 128) || c == QLatin1Char(' ') || c == QLatin1Char('_')
-            || c == QLatin1Char('-') || c == QLatin1Char('.'))
+        if ((c.isLetterOrNumber() && c.unicode() < 128) || c == QLatin1Char(' ')
+            || c == QLatin1Char('_') || c == QLatin1Char('-') || c == QLatin1Char('.'))
             out.append(c);
     }
     while (out.startsWith(QLatin1Char('.')))
@@ -161,7 +167,8 @@ int countObjects(const QVariantList &objects, int depth, bool *tooDeep)
                 *tooDeep = true;
                 return count;
             }
-            count += countObjects(object.value(QStringLiteral("Objects")).toList(), depth + 1, tooDeep);
+            count +=
+                countObjects(object.value(QStringLiteral("Objects")).toList(), depth + 1, tooDeep);
         }
         if (count > QntImportFromGraffle::kMaximumObjects)
             return count;
@@ -177,7 +184,8 @@ QColor colourOf(const QVariant &value)
     if (text.size() == 9) {
         bool ok = false;
         const uint v = text.mid(1).toUInt(&ok, 16);
-        return ok ? QColor((v >> 24) & 0xff, (v >> 16) & 0xff, (v >> 8) & 0xff, v & 0xff) : QColor();
+        return ok ? QColor((v >> 24) & 0xff, (v >> 16) & 0xff, (v >> 8) & 0xff, v & 0xff)
+                  : QColor();
     }
     if (text.size() == 7)
         return QColor::fromString(text);
@@ -238,8 +246,7 @@ QString svgPathData(const QPainterPath &path)
                 i += 2;
             }
             break;
-        case QPainterPath::CurveToDataElement:
-            break;
+        case QPainterPath::CurveToDataElement: break;
         }
     }
     return parts.join(QLatin1Char(' '));
@@ -247,7 +254,8 @@ QString svgPathData(const QPainterPath &path)
 
 #ifdef QNT_STENCIL_OBJECTS
 
-QPainterPath unitPathFor(const QString &shape, const QVariantMap &object, const QRectF &frame, bool *ok)
+QPainterPath unitPathFor(const QString &shape, const QVariantMap &object, const QRectF &frame,
+                         bool *ok)
 {
     *ok = true;
     const QRectF local(0, 0, std::max(frame.width(), 1e-3), std::max(frame.height(), 1e-3));
@@ -297,7 +305,8 @@ void placeIn(VRDrawableObject &object, const QRectF &frame)
     object.setLocation(frame.center());
 }
 
-VRObjectRef convert(const QVariantMap &object, int depth, const QString &folder, const QStringList &images)
+VRObjectRef convert(const QVariantMap &object, int depth, const QString &folder,
+                    const QStringList &images)
 {
     const QString kind = object.value(QStringLiteral("Kind")).toString();
     const auto frame = frameOf(object.value(QStringLiteral("Frame")));
@@ -319,7 +328,8 @@ VRObjectRef convert(const QVariantMap &object, int depth, const QString &folder,
         if (frame->width() <= 0 || frame->height() <= 0)
             return nullptr;
         bool ok = false;
-        const QPainterPath unit = unitPathFor(object.value(QStringLiteral("Shape")).toString(), object, *frame, &ok);
+        const QPainterPath unit =
+            unitPathFor(object.value(QStringLiteral("Shape")).toString(), object, *frame, &ok);
         if (!ok)
             return nullptr;
         auto shape = VRDrawableShape::shapeWithRect(*frame, unit);
@@ -328,7 +338,8 @@ VRObjectRef convert(const QVariantMap &object, int depth, const QString &folder,
     } else if (kind == QLatin1String("line")) {
         QPainterPath path;
         if (object.contains(QStringLiteral("Path"))) {
-            const auto parsed = QntSvgPathData::parse(object.value(QStringLiteral("Path")).toString());
+            const auto parsed =
+                QntSvgPathData::parse(object.value(QStringLiteral("Path")).toString());
             if (!parsed)
                 return nullptr;
             path = parsed->translated(frame->topLeft());
@@ -383,11 +394,13 @@ VRObjectRef convert(const QVariantMap &object, int depth, const QString &folder,
     return result;
 }
 
-QVariantMap recordOf(const VRObjectRef &object, const QString &folder, QVariantList &imageList, int depth)
+QVariantMap recordOf(const VRObjectRef &object, const QString &folder, QVariantList &imageList,
+                     int depth)
 {
     QVariantMap record;
     const QRectF frame = object->logicalBounds();
-    record.insert(QStringLiteral("Frame"), QVariantList{frame.x(), frame.y(), frame.width(), frame.height()});
+    record.insert(QStringLiteral("Frame"),
+                  QVariantList{frame.x(), frame.y(), frame.width(), frame.height()});
     const QString name = object->stringForKey(QStringLiteral("name"));
     if (!name.isEmpty())
         record.insert(QStringLiteral("Name"), name);
@@ -408,12 +421,14 @@ QVariantMap recordOf(const VRObjectRef &object, const QString &folder, QVariantL
         for (const auto &member : static_cast<const VRShapeGroup &>(*object).groupObjects()) {
             // Members are kept in their group's space; write them where they are drawn.
             auto placed = member->copy();
-            VRShapeGroup::moveGeometryThrough(*placed, static_cast<const VRShapeGroup &>(*object).contentTransform());
+            VRShapeGroup::moveGeometryThrough(
+                *placed, static_cast<const VRShapeGroup &>(*object).contentTransform());
             members.append(recordOf(placed, folder, imageList, depth + 1));
         }
         record.insert(QStringLiteral("Objects"), members);
         if (object->isKindOf<QntElement>()) {
-            if (QntTextShape *text = static_cast<const QntElement &>(*object).text(); text && !text->string().isEmpty())
+            if (QntTextShape *text = static_cast<const QntElement &>(*object).text();
+                text && !text->string().isEmpty())
                 record.insert(QStringLiteral("Text"), text->string());
         }
     } else if (object->isKindOf<VRTextShape>()) {
@@ -427,19 +442,22 @@ QVariantMap recordOf(const VRObjectRef &object, const QString &folder, QVariantL
         if (folder.isEmpty())
             return {};
         const QString file = QStringLiteral("image%1.png").arg(imageList.size() + 1);
-        if (!static_cast<const VRImageShape &>(*object).image().save(QDir(folder).filePath(file), "PNG"))
+        if (!static_cast<const VRImageShape &>(*object).image().save(QDir(folder).filePath(file),
+                                                                     "PNG"))
             return {};
         record.insert(QStringLiteral("Kind"), QStringLiteral("image"));
         record.insert(QStringLiteral("Image"), imageList.size());
         imageList.append(file);
     } else if (object->isKindOf<VRDrawablePath>()) {
         record.insert(QStringLiteral("Kind"), QStringLiteral("line"));
-        record.insert(QStringLiteral("Path"), svgPathData(object->renderingPath().translated(-frame.topLeft())));
+        record.insert(QStringLiteral("Path"),
+                      svgPathData(object->renderingPath().translated(-frame.topLeft())));
         addStyle();
     } else {
         record.insert(QStringLiteral("Kind"), QStringLiteral("shape"));
         record.insert(QStringLiteral("Shape"), QStringLiteral("path"));
-        record.insert(QStringLiteral("Path"), svgPathData(object->renderingPath().translated(-frame.topLeft())));
+        record.insert(QStringLiteral("Path"),
+                      svgPathData(object->renderingPath().translated(-frame.topLeft())));
         addStyle();
     }
     return record;
@@ -491,13 +509,15 @@ std::optional<QVariantMap> QntImportFromGraffle::readStencil()
             return refuse(QStringLiteral("the folder holds no stencil.plist"));
     }
     if (QFileInfo(file).size() > kMaximumBytes)
-        return refuse(QStringLiteral("it is larger than %1 MiB").arg(kMaximumBytes / (1024 * 1024)));
+        return refuse(
+            QStringLiteral("it is larger than %1 MiB").arg(kMaximumBytes / (1024 * 1024)));
     QFile in(file);
     if (!in.open(QIODevice::ReadOnly))
         return refuse(in.errorString());
     QByteArray data = in.read(kMaximumBytes + 1);
     if (data.size() > kMaximumBytes)
-        return refuse(QStringLiteral("it is larger than %1 MiB").arg(kMaximumBytes / (1024 * 1024)));
+        return refuse(
+            QStringLiteral("it is larger than %1 MiB").arg(kMaximumBytes / (1024 * 1024)));
     QString error;
     if (isGzip(data)) {
         auto inflated = gunzip(data, kMaximumBytes, &error);
@@ -513,11 +533,14 @@ std::optional<QVariantMap> QntImportFromGraffle::readStencil()
     if (!value || value->metaType().id() != QMetaType::QVariantMap)
         return refuse(QStringLiteral("it is not a property list dictionary"));
     const QVariantMap root = value->toMap();
-    if (root.contains(QStringLiteral("GraphicsList")) || root.contains(QStringLiteral("ApplicationVersion"))
+    if (root.contains(QStringLiteral("GraphicsList"))
+        || root.contains(QStringLiteral("ApplicationVersion"))
         || root.contains(QStringLiteral("Class")))
         return refuse(QStringLiteral("it was made by another program"));
-    if (root.contains(QStringLiteral("Format")) && root.value(QStringLiteral("Format")).toString() != kFormat)
-        return refuse(QStringLiteral("its format “%1” is not %2").arg(root.value(QStringLiteral("Format")).toString(), kFormat));
+    if (root.contains(QStringLiteral("Format"))
+        && root.value(QStringLiteral("Format")).toString() != kFormat)
+        return refuse(QStringLiteral("its format “%1” is not %2")
+                          .arg(root.value(QStringLiteral("Format")).toString(), kFormat));
     if (root.value(QStringLiteral("Version"), 1).toLongLong() > 1)
         return refuse(QStringLiteral("it was made by a newer version of Quintora"));
 
@@ -535,12 +558,14 @@ std::optional<QVariantMap> QntImportFromGraffle::readStencil()
     int total = 0;
     for (const QVariant &sheet : std::as_const(sheets)) {
         if (sheet.metaType().id() != QMetaType::QVariantMap
-            || sheet.toMap().value(QStringLiteral("Objects")).metaType().id() != QMetaType::QVariantList)
+            || sheet.toMap().value(QStringLiteral("Objects")).metaType().id()
+                   != QMetaType::QVariantList)
             return refuse(QStringLiteral("a sheet has no \"Objects\" list"));
         bool tooDeep = false;
         total += countObjects(sheet.toMap().value(QStringLiteral("Objects")).toList(), 0, &tooDeep);
         if (tooDeep)
-            return refuse(QStringLiteral("its groups are nested more than %1 levels deep").arg(kMaximumDepth));
+            return refuse(QStringLiteral("its groups are nested more than %1 levels deep")
+                              .arg(kMaximumDepth));
         if (total > kMaximumObjects)
             return refuse(QStringLiteral("it holds more than %1 objects").arg(kMaximumObjects));
     }
@@ -551,11 +576,13 @@ std::optional<QVariantMap> QntImportFromGraffle::readStencil()
         for (const QVariant &name : root.value(QStringLiteral("ImageList")).toList()) {
             const QString text = name.toString();
             // Pictures come from inside the stencil's own folder, nowhere else.
-            const QString resolved = base.isEmpty() ? QString()
-                                                    : QFileInfo(QDir(base).filePath(text)).canonicalFilePath();
+            const QString resolved = base.isEmpty()
+                                         ? QString()
+                                         : QFileInfo(QDir(base).filePath(text)).canonicalFilePath();
             if (text.isEmpty() || QDir::isAbsolutePath(text) || text.contains(QLatin1String(".."))
                 || (!resolved.isEmpty() && !resolved.startsWith(base + QLatin1Char('/'))))
-                return refuse(QStringLiteral("the picture “%1” lies outside the stencil").arg(text.left(100)));
+                return refuse(QStringLiteral("the picture “%1” lies outside the stencil")
+                                  .arg(text.left(100)));
             images << text;
         }
         m_imageFolder = folder;
@@ -636,8 +663,9 @@ QByteArray QntImportFromGraffle::imageData(const VRObjectList &objects) const
     return png;
 }
 
-VRResult<void> QntImportFromGraffle::writeStencil(const QString &path,
-                                                  const QList<std::pair<QString, VRObjectList>> &sheets)
+VRResult<void>
+QntImportFromGraffle::writeStencil(const QString &path,
+                                   const QList<std::pair<QString, VRObjectList>> &sheets)
 {
 #ifdef QNT_STENCIL_OBJECTS
     const bool folderForm = path.endsWith(QLatin1String(".graffle"), Qt::CaseInsensitive);
@@ -646,8 +674,9 @@ VRResult<void> QntImportFromGraffle::writeStencil(const QString &path,
         return VRError{QStringLiteral("The stencil “%1” cannot be written: %2.").arg(shown, why)};
     };
     // A folder is built beside its target and swapped in whole.
-    const QString staging = folderForm ? path + QStringLiteral(".") + QUuid::createUuid().toString(QUuid::Id128)
-                                       : QString();
+    const QString staging =
+        folderForm ? path + QStringLiteral(".") + QUuid::createUuid().toString(QUuid::Id128)
+                   : QString();
     if (folderForm && !QDir().mkpath(staging))
         return fail(QStringLiteral("its folder cannot be created"));
     QVariantList imageList;
@@ -661,7 +690,8 @@ VRResult<void> QntImportFromGraffle::writeStencil(const QString &path,
             if (!record.isEmpty())
                 records.append(record);
         }
-        sheetRecords.append(QVariantMap{{QStringLiteral("Title"), title}, {QStringLiteral("Objects"), records}});
+        sheetRecords.append(
+            QVariantMap{{QStringLiteral("Title"), title}, {QStringLiteral("Objects"), records}});
     }
     QVariantMap root{{QStringLiteral("Format"), kFormat},
                      {QStringLiteral("Version"), 1},
@@ -678,7 +708,8 @@ VRResult<void> QntImportFromGraffle::writeStencil(const QString &path,
     QByteArray bytes = *xml;
     if (path.endsWith(QLatin1String(".gstencil"), Qt::CaseInsensitive))
         bytes = gzip(bytes);
-    const QString target = folderForm ? QDir(staging).filePath(QStringLiteral("stencil.plist")) : path;
+    const QString target =
+        folderForm ? QDir(staging).filePath(QStringLiteral("stencil.plist")) : path;
     QSaveFile out(target);
     if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
         if (folderForm)
@@ -686,7 +717,8 @@ VRResult<void> QntImportFromGraffle::writeStencil(const QString &path,
         return fail(out.errorString());
     }
     if (folderForm) {
-        const QString old = path + QStringLiteral(".old-") + QUuid::createUuid().toString(QUuid::Id128);
+        const QString old =
+            path + QStringLiteral(".old-") + QUuid::createUuid().toString(QUuid::Id128);
         const bool hadOld = QFileInfo::exists(path);
         if (hadOld && !QDir().rename(path, old)) {
             QDir(staging).removeRecursively();
@@ -704,6 +736,7 @@ VRResult<void> QntImportFromGraffle::writeStencil(const QString &path,
     return {};
 #else
     Q_UNUSED(sheets)
-    return VRError{QStringLiteral("The stencil “%1” cannot be written in this build.").arg(QFileInfo(path).fileName())};
+    return VRError{QStringLiteral("The stencil “%1” cannot be written in this build.")
+                       .arg(QFileInfo(path).fileName())};
 #endif
 }

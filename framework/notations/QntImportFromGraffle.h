@@ -19,7 +19,8 @@
 // "Stroke" ("#RRGGBBAA"), "StrokeWidth", "Text", "Font", "FontSize", "Image" (index into
 // "ImageList"), "Objects" (groups)}. Unknown keys are ignored and unknown kinds skipped; files
 // of other programs are refused with an error naming this schema. Reentrant.
-class QntImportFromGraffle {
+class QntImportFromGraffle
+{
 public:
     static constexpr qint64 kMaximumBytes = qint64(32) * 1024 * 1024;
     static constexpr int kMaximumDepth = 32;
@@ -39,7 +40,8 @@ public:
 
     // The objects of one sheet (a reply without "Sheets" is one sheet).
     VRObjectList all(const QVariantMap &sheet) const;
-    // Each object wrapped as a diagram element with a unique "…IMPORTED" id and its name as tooltip.
+    // Each object wrapped as a diagram element with a unique "…IMPORTED" id and its name as
+    // tooltip.
     VRObjectList all2Elements(const VRObjectList &objects) const;
     // A 64 × 64 PNG of the first object; empty when there is none.
     QByteArray imageData(const VRObjectList &objects) const;

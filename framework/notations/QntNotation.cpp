@@ -50,7 +50,8 @@ QColor colourFromHex(const QString &text)
         const uint value = t.mid(1).toUInt(&ok, 16);
         if (!ok)
             return {};
-        return QColor((value >> 24) & 0xff, (value >> 16) & 0xff, (value >> 8) & 0xff, value & 0xff);
+        return QColor((value >> 24) & 0xff, (value >> 16) & 0xff, (value >> 8) & 0xff,
+                      value & 0xff);
     }
     if (t.size() != 4 && t.size() != 7)
         return {};
@@ -469,8 +470,8 @@ bool QntNotation::isCustomizable() const
 
 bool QntNotation::isEditable() const
 {
-    return stringParamForKey(QStringLiteral("Editable")).compare(QLatin1String("YES"),
-                                                                 Qt::CaseInsensitive)
+    return stringParamForKey(QStringLiteral("Editable"))
+               .compare(QLatin1String("YES"), Qt::CaseInsensitive)
            == 0;
 }
 
@@ -504,8 +505,8 @@ QList<QntElementRecord> QntNotation::readElements(const QString &sql,
         record.direction = rs->columnIsNull(QStringLiteral("Direction"))
                                ? -1
                                : int(rs->intForColumn(QStringLiteral("Direction")));
-        record.prototype = QntNotationArchive::decodeElement(rs->dataForColumn(QStringLiteral("Data")),
-                                                             m_path);
+        record.prototype =
+            QntNotationArchive::decodeElement(rs->dataForColumn(QStringLiteral("Data")), m_path);
         if (!record.prototype) {
             qCWarning(lcNotation) << "skipping an unreadable element" << record.elementId << "of"
                                   << m_path;
@@ -572,7 +573,8 @@ QList<QntElementRecord> QntNotation::shortVerticalArrowElementsListForDirection(
     return arrowsForDirection(QStringLiteral("ShortArrows"), true, direction);
 }
 
-QList<QntElementRecord> QntNotation::shortHorizontalArrowElementsListForDirection(int direction) const
+QList<QntElementRecord>
+QntNotation::shortHorizontalArrowElementsListForDirection(int direction) const
 {
     return arrowsForDirection(QStringLiteral("ShortArrows"), false, direction);
 }
@@ -593,8 +595,8 @@ QList<QntElementRecord> QntNotation::importedElementsList() const
     FMDatabase *db = reader();
     if (!db)
         return result;
-    auto rs = db->executeQuery(
-        QStringLiteral("SELECT _ID, ID, Data FROM ImportedElements ORDER BY _ID"));
+    auto rs =
+        db->executeQuery(QStringLiteral("SELECT _ID, ID, Data FROM ImportedElements ORDER BY _ID"));
     if (!rs) {
         m_lastError = db->lastErrorMessage();
         return result;
@@ -639,8 +641,8 @@ QByteArray QntNotation::elementDataForId(const QString &elementId) const
     FMDatabase *db = reader();
     if (!db)
         return {};
-    if (auto rs = db->executeQuery(QStringLiteral("SELECT Data FROM Elements WHERE ID = ?"),
-                                   {elementId});
+    if (auto rs =
+            db->executeQuery(QStringLiteral("SELECT Data FROM Elements WHERE ID = ?"), {elementId});
         rs && rs->next())
         return rs->dataForColumnIndex(0);
     if (auto rs = db->executeQuery(
@@ -723,9 +725,9 @@ bool QntNotation::insertIntoDB(const QString &databasePath, const VRObjectRef &e
     }
     if (!checkDatabase(db).isEmpty())
         return false;
-    const bool ok = db.executeUpdate(
-        QStringLiteral("INSERT INTO ImportedElements (ID, Data) VALUES (?, ?)"),
-        {id.isEmpty() ? QVariant() : QVariant(id), data});
+    const bool ok =
+        db.executeUpdate(QStringLiteral("INSERT INTO ImportedElements (ID, Data) VALUES (?, ?)"),
+                         {id.isEmpty() ? QVariant() : QVariant(id), data});
     if (!ok)
         qCWarning(lcNotation) << "cannot insert into" << path << db.lastErrorMessage();
     if (ok && imageBank)
@@ -785,15 +787,20 @@ VRResult<QString> QntNotation::importIntoDB(const QString &fileName, const VRObj
             ok = createSchema(db, &error);
         ok = ok && db.beginTransaction();
         ok = ok && db.executeUpdate(QStringLiteral("DELETE FROM ImportedElements"));
-        ok = ok && db.executeUpdate(QStringLiteral("DELETE FROM StringParams WHERE Key IN "
-                                                   "('NotationName', 'Editable')"));
-        ok = ok && db.executeUpdate(QStringLiteral("DELETE FROM BlobParams WHERE Key = ?"),
-                                    {QStringLiteral("notationIcon")});
-        ok = ok && db.executeUpdate(QStringLiteral("INSERT INTO StringParams (Key, Value) VALUES (?, ?)"),
-                                    {QStringLiteral("NotationName"), name});
+        ok = ok
+             && db.executeUpdate(QStringLiteral("DELETE FROM StringParams WHERE Key IN "
+                                                "('NotationName', 'Editable')"));
+        ok = ok
+             && db.executeUpdate(QStringLiteral("DELETE FROM BlobParams WHERE Key = ?"),
+                                 {QStringLiteral("notationIcon")});
+        ok = ok
+             && db.executeUpdate(
+                 QStringLiteral("INSERT INTO StringParams (Key, Value) VALUES (?, ?)"),
+                 {QStringLiteral("NotationName"), name});
         if (ok && !icon.isEmpty())
-            ok = db.executeUpdate(QStringLiteral("INSERT INTO BlobParams (Key, Value) VALUES (?, ?)"),
-                                  {QStringLiteral("notationIcon"), icon});
+            ok = db.executeUpdate(
+                QStringLiteral("INSERT INTO BlobParams (Key, Value) VALUES (?, ?)"),
+                {QStringLiteral("notationIcon"), icon});
         for (const VRObjectRef &object : objects) {
             if (!ok)
                 break;
@@ -801,8 +808,9 @@ VRResult<QString> QntNotation::importIntoDB(const QString &fileName, const VRObj
             if (data.isEmpty())
                 continue;
             const QString id = QntNotationArchive::elementId(object);
-            ok = db.executeUpdate(QStringLiteral("INSERT INTO ImportedElements (ID, Data) VALUES (?, ?)"),
-                                  {id.isEmpty() ? QVariant() : QVariant(id), data});
+            ok = db.executeUpdate(
+                QStringLiteral("INSERT INTO ImportedElements (ID, Data) VALUES (?, ?)"),
+                {id.isEmpty() ? QVariant() : QVariant(id), data});
         }
         if (!ok) {
             error = error.isEmpty() ? db.lastErrorMessage() : error;
@@ -879,7 +887,8 @@ QList<QntElementRecord> QntNotation::builtinLibraryElementsList(const QString &l
 {
     const QntNotationRef notation =
         notationWithPath(rootNotationsFolderPath() + QStringLiteral("/Misc/BuiltinLibraries.db"));
-    return notation && notation->isValid() ? notation->elementsList(listName) : QList<QntElementRecord>();
+    return notation && notation->isValid() ? notation->elementsList(listName)
+                                           : QList<QntElementRecord>();
 }
 
 QByteArray QntNotation::dkObject(const VRObjectRef &object, const QString &asXMLDataForKey)
@@ -900,8 +909,8 @@ QList<QntColorSchemeData> QntNotation::colorSchemesList() const
     FMDatabase *db = reader();
     if (!db)
         return result;
-    auto rs = db->executeQuery(QStringLiteral(
-        "SELECT Id, Name, IconColor FROM ColorSchemes ORDER BY OrderNumber, Id"));
+    auto rs = db->executeQuery(
+        QStringLiteral("SELECT Id, Name, IconColor FROM ColorSchemes ORDER BY OrderNumber, Id"));
     while (rs && rs->next())
         result.append({rs->intForColumnIndex(0), rs->stringForColumnIndex(1),
                        colourFromHex(rs->stringForColumnIndex(2))});
@@ -926,11 +935,11 @@ QList<QntColorSchemeItemRecord> QntNotation::colorSchemesItems(const QString &ta
     if (!db || !isItemTable(tableName))
         return result;
     // The table name is one of four fixed names checked above, never text from data.
-    auto rs = db->executeQuery(
-        QStringLiteral("SELECT ItemIndex, ColorSchemeId, Color, Comment FROM %1 "
-                       "WHERE ColorSchemeId = ? ORDER BY ItemIndex")
-            .arg(tableName),
-        {schemeId});
+    auto rs =
+        db->executeQuery(QStringLiteral("SELECT ItemIndex, ColorSchemeId, Color, Comment FROM %1 "
+                                        "WHERE ColorSchemeId = ? ORDER BY ItemIndex")
+                             .arg(tableName),
+                         {schemeId});
     while (rs && rs->next())
         result.append({rs->intForColumnIndex(0), rs->intForColumnIndex(1),
                        colourFromHex(rs->stringForColumnIndex(2)), rs->stringForColumnIndex(3)});
@@ -985,9 +994,9 @@ QVariantList QntNotation::colorSchemesDic() const
     FMDatabase *db = reader();
     if (!db)
         return schemes;
-    auto rs = db->executeQuery(QStringLiteral(
-        "SELECT Id, Name, IconColor, IsDefault, OrderNumber FROM ColorSchemes "
-        "ORDER BY OrderNumber, Id"));
+    auto rs = db->executeQuery(
+        QStringLiteral("SELECT Id, Name, IconColor, IsDefault, OrderNumber FROM ColorSchemes "
+                       "ORDER BY OrderNumber, Id"));
     while (rs && rs->next()) {
         schemes.append(QVariantMap{
             {QStringLiteral("Id"), rs->intForColumnIndex(0)},
@@ -1027,7 +1036,8 @@ QVariantMap QntNotation::colorSchemes() const
                     {QStringLiteral("Comment"), rs->stringForColumnIndex(3)},
                     {QStringLiteral("TableCellBackgroundColor"), rs->stringForColumnIndex(4)},
                     {QStringLiteral("TableGridColor"), rs->stringForColumnIndex(5)},
-                    {QStringLiteral("Default"), rs->stringForColumnIndex(6) == QLatin1String("YES")},
+                    {QStringLiteral("Default"),
+                     rs->stringForColumnIndex(6) == QLatin1String("YES")},
                 });
             }
             groups.append(QVariantMap{{QStringLiteral("Name"), groupNameForTable(table)},
@@ -1046,10 +1056,10 @@ void QntNotation::populateCache(QVariantMap &cache, const QString &colorType) co
     if (!db || !isItemTable(table))
         return;
     const QString name = notationName();
-    auto rs = db->executeQuery(
-        QStringLiteral("SELECT ColorSchemeId, ItemIndex, Color, Alpha FROM %1 "
-                       "ORDER BY ColorSchemeId, ItemIndex")
-            .arg(table));
+    auto rs =
+        db->executeQuery(QStringLiteral("SELECT ColorSchemeId, ItemIndex, Color, Alpha FROM %1 "
+                                        "ORDER BY ColorSchemeId, ItemIndex")
+                             .arg(table));
     while (rs && rs->next()) {
         QColor colour = colourFromHex(rs->stringForColumnIndex(2));
         if (!colour.isValid())
@@ -1129,7 +1139,8 @@ QList<QColor> QntNotation::paletteColors(const QString &kind) const
     if (!db)
         return result;
     auto rs = db->executeQuery(
-        QStringLiteral("SELECT Color FROM PaletteColors WHERE Kind = ? ORDER BY OrderNumber"), {kind});
+        QStringLiteral("SELECT Color FROM PaletteColors WHERE Kind = ? ORDER BY OrderNumber"),
+        {kind});
     while (rs && rs->next()) {
         const QColor colour = colourFromHex(rs->stringForColumnIndex(0));
         if (colour.isValid())
@@ -1197,9 +1208,10 @@ bool QntNotation::updateColorSchemesItemsTable(const QVariantMap &params)
         where += QStringLiteral(" AND ItemIndex = ?");
         whereArgs << index;
     } else if (params.contains(QStringLiteral("Color"))) {
-        where += QStringLiteral(" AND ItemIndex = (SELECT ItemIndex FROM %1 WHERE ColorSchemeId = ? "
-                                "AND upper(Color) = upper(?) ORDER BY ItemIndex LIMIT 1)")
-                     .arg(table);
+        where +=
+            QStringLiteral(" AND ItemIndex = (SELECT ItemIndex FROM %1 WHERE ColorSchemeId = ? "
+                           "AND upper(Color) = upper(?) ORDER BY ItemIndex LIMIT 1)")
+                .arg(table);
         whereArgs << schemeId << params.value(QStringLiteral("Color")).toString();
     } else {
         m_lastError = QStringLiteral("No colour item was given.");
@@ -1284,7 +1296,8 @@ bool QntNotation::updateColorSchemesTable(const QVariantMap &params)
         args << name;
     }
     if (params.contains(QStringLiteral("paramIconColor"))) {
-        const QColor colour = colourFromHex(params.value(QStringLiteral("paramIconColor")).toString());
+        const QColor colour =
+            colourFromHex(params.value(QStringLiteral("paramIconColor")).toString());
         if (!colour.isValid()) {
             m_lastError = QStringLiteral("The icon colour is not a colour.");
             return false;
@@ -1294,7 +1307,8 @@ bool QntNotation::updateColorSchemesTable(const QVariantMap &params)
     }
     if (params.contains(QStringLiteral("paramDefault"))) {
         sets << QStringLiteral("IsDefault = ?");
-        args << (yesNo(params.value(QStringLiteral("paramDefault"))) == QLatin1String("YES") ? 1 : 0);
+        args << (yesNo(params.value(QStringLiteral("paramDefault"))) == QLatin1String("YES") ? 1
+                                                                                             : 0);
     }
     if (sets.isEmpty()) {
         m_lastError = QStringLiteral("Nothing to change.");
@@ -1327,8 +1341,9 @@ qint64 QntNotation::duplicateColorScheme(qint64 schemeId)
         const QString name = rs->stringForColumnIndex(0);
         const QString icon = rs->stringForColumnIndex(1);
         rs->close();
-        auto max = db.executeQuery(QStringLiteral(
-            "SELECT coalesce(max(Id), 0) + 1, coalesce(max(OrderNumber), 0) + 1 FROM ColorSchemes"));
+        auto max =
+            db.executeQuery(QStringLiteral("SELECT coalesce(max(Id), 0) + 1, "
+                                           "coalesce(max(OrderNumber), 0) + 1 FROM ColorSchemes"));
         if (!max || !max->next())
             return false;
         newId = max->intForColumnIndex(0);
@@ -1340,11 +1355,12 @@ qint64 QntNotation::duplicateColorScheme(qint64 schemeId)
             return false;
         for (const QString &table : colorSchemeItemTables()) {
             if (!db.executeUpdate(
-                    QStringLiteral("INSERT INTO %1 (ColorSchemeId, ItemIndex, ItemId, Color, Alpha, "
-                                   "Comment, TableCellBackgroundColor, TableGridColor, IsDefault) "
-                                   "SELECT ?, ItemIndex, ItemId, Color, Alpha, Comment, "
-                                   "TableCellBackgroundColor, TableGridColor, IsDefault FROM %1 "
-                                   "WHERE ColorSchemeId = ?")
+                    QStringLiteral(
+                        "INSERT INTO %1 (ColorSchemeId, ItemIndex, ItemId, Color, Alpha, "
+                        "Comment, TableCellBackgroundColor, TableGridColor, IsDefault) "
+                        "SELECT ?, ItemIndex, ItemId, Color, Alpha, Comment, "
+                        "TableCellBackgroundColor, TableGridColor, IsDefault FROM %1 "
+                        "WHERE ColorSchemeId = ?")
                         .arg(table),
                     {newId, schemeId}))
                 return false;
@@ -1373,8 +1389,9 @@ bool QntNotation::removeColorScheme(qint64 schemeId)
             return false;
         }
         for (const QString &table : colorSchemeItemTables()) {
-            if (!db.executeUpdate(QStringLiteral("DELETE FROM %1 WHERE ColorSchemeId = ?").arg(table),
-                                  {schemeId}))
+            if (!db.executeUpdate(
+                    QStringLiteral("DELETE FROM %1 WHERE ColorSchemeId = ?").arg(table),
+                    {schemeId}))
                 return false;
         }
         return true;
@@ -1396,10 +1413,11 @@ bool QntNotation::addColorSchemesItems(const QList<qint64> &schemeIds, const QSt
         const qint64 index = max->intForColumnIndex(0);
         max->close();
         for (const qint64 schemeId : schemeIds) {
-            if (!db.executeUpdate(QStringLiteral("INSERT INTO %1 (ColorSchemeId, ItemIndex, ItemId, "
-                                                 "Color, Alpha, Comment) VALUES (?, ?, ?, ?, 1, ?)")
-                                      .arg(tableName),
-                                  {schemeId, index, index, QStringLiteral("#FFFFFF"), QString()}))
+            if (!db.executeUpdate(
+                    QStringLiteral("INSERT INTO %1 (ColorSchemeId, ItemIndex, ItemId, "
+                                   "Color, Alpha, Comment) VALUES (?, ?, ?, ?, 1, ?)")
+                        .arg(tableName),
+                    {schemeId, index, index, QStringLiteral("#FFFFFF"), QString()}))
                 return false;
         }
         return true;
@@ -1441,8 +1459,9 @@ bool QntNotation::updateColorSchemesOrderNumber(const QVariantList &schemes)
                                   .toLongLong(&ok);
             if (!ok)
                 continue;
-            if (!db.executeUpdate(QStringLiteral("UPDATE ColorSchemes SET OrderNumber = ? WHERE Id = ?"),
-                                  {order++, id}))
+            if (!db.executeUpdate(
+                    QStringLiteral("UPDATE ColorSchemes SET OrderNumber = ? WHERE Id = ?"),
+                    {order++, id}))
                 return false;
         }
         return true;
@@ -1453,7 +1472,8 @@ VRResult<void> QntNotation::exportColorSchemes(const QString &path) const
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return VRError{QStringLiteral("The colour schemes cannot be exported: %1").arg(file.errorString())};
+        return VRError{
+            QStringLiteral("The colour schemes cannot be exported: %1").arg(file.errorString())};
     QXmlStreamWriter xml(&file);
     xml.setAutoFormatting(true);
     xml.writeStartDocument();
@@ -1470,7 +1490,7 @@ VRResult<void> QntNotation::exportColorSchemes(const QString &path) const
                            scheme.value(QStringLiteral("IconColor")).toString());
         xml.writeAttribute(QStringLiteral("default"),
                            scheme.value(QStringLiteral("Default")).toBool() ? QStringLiteral("YES")
-                                                                             : QStringLiteral("NO"));
+                                                                            : QStringLiteral("NO"));
         xml.writeAttribute(QStringLiteral("order"),
                            scheme.value(QStringLiteral("OrderNumber")).toString());
         for (const QString &table : colorSchemeItemTables()) {
@@ -1500,7 +1520,8 @@ VRResult<void> QntNotation::exportColorSchemes(const QString &path) const
     xml.writeEndElement();
     xml.writeEndDocument();
     if (xml.hasError() || !file.commit())
-        return VRError{QStringLiteral("The colour schemes cannot be exported: %1").arg(file.errorString())};
+        return VRError{
+            QStringLiteral("The colour schemes cannot be exported: %1").arg(file.errorString())};
     return {};
 }
 
@@ -1532,9 +1553,10 @@ QList<QntArrowheadRecord> QntNotation::arrowheadsList(const QString &connectorId
     FMDatabase *db = reader();
     if (!db)
         return result;
-    auto rs = db->executeQuery(QStringLiteral("SELECT ElementID, Present, Placement FROM Arrowheads "
-                                              "WHERE ConnectorID = ? ORDER BY OrderNumber, ElementID"),
-                               {connectorId});
+    auto rs =
+        db->executeQuery(QStringLiteral("SELECT ElementID, Present, Placement FROM Arrowheads "
+                                        "WHERE ConnectorID = ? ORDER BY OrderNumber, ElementID"),
+                         {connectorId});
     while (rs && rs->next())
         result.append({rs->stringForColumnIndex(0), rs->intForColumnIndex(1) != 0,
                        rs->stringForColumnIndex(2)});
@@ -1580,8 +1602,8 @@ bool QntNotation::existConnectorWithId(const QString &connectorId) const
     FMDatabase *db = reader();
     if (!db)
         return false;
-    auto rs = db->executeQuery(QStringLiteral("SELECT 1 FROM Connectors WHERE ID = ?"),
-                               {connectorId});
+    auto rs =
+        db->executeQuery(QStringLiteral("SELECT 1 FROM Connectors WHERE ID = ?"), {connectorId});
     return rs && rs->next();
 }
 

@@ -62,7 +62,8 @@ struct QntColorSchemeItemRecord {
 // bodies and arrowheads, colour schemes and imported elements. Opened read-only; the writers open
 // their own read-write connection, change the file inside one transaction and leave the reader
 // connection to see the result.
-class QntNotation {
+class QntNotation
+{
 public:
     // The four colour item tables, by the names the colour-scheme editor passes.
     static const QStringList &colorSchemeItemTables();

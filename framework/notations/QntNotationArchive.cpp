@@ -18,12 +18,15 @@ namespace {
 #ifdef QNT_NOTATION_ELEMENTS
 // Elements find their notation's prototypes and scheme colours through the notation library.
 const bool g_providersInstalled = [] {
-    QntElement::setPrototypeProvider([](const QString &elementId, const QString &notationPath) -> VRObjectRef {
-        const QntNotationRef notation = QntNotation::notationWithPath(notationPath);
-        return notation && notation->isValid() ? notation->prototypeForElementId(elementId) : nullptr;
-    });
-    QntElement::setSchemeColourProvider([](const QString &notationPath, qint64 schemeId, const QString &itemsType,
-                                           int index, double *alpha) -> QColor {
+    QntElement::setPrototypeProvider(
+        [](const QString &elementId, const QString &notationPath) -> VRObjectRef {
+            const QntNotationRef notation = QntNotation::notationWithPath(notationPath);
+            return notation && notation->isValid() ? notation->prototypeForElementId(elementId)
+                                                   : nullptr;
+        });
+    QntElement::setSchemeColourProvider([](const QString &notationPath, qint64 schemeId,
+                                           const QString &itemsType, int index,
+                                           double *alpha) -> QColor {
         const QntNotationRef notation = QntNotation::notationWithPath(notationPath);
         if (!notation || !notation->isValid())
             return {};
@@ -55,7 +58,8 @@ VRObjectRef QntNotationArchive::decodeElement(const QByteArray &data, const QStr
         return nullptr;
     // Stored elements answer to the notation they are read from, wherever they were built.
     if (object->isKindOf<QntElement>() && !notationPath.isEmpty())
-        static_cast<QntElement &>(*object).setNotationPath(QntNotation::homeRelativePath(notationPath));
+        static_cast<QntElement &>(*object).setNotationPath(
+            QntNotation::homeRelativePath(notationPath));
     object->setIsPrototype(true);
     return object;
 #else

@@ -7,7 +7,8 @@
 
 // Where notation rows meet the object serialiser: element blobs, object records under a key, and
 // the metadata a row is filed under. Kept apart so the database code stays free of the model.
-class QntNotationArchive {
+class QntNotationArchive
+{
 public:
     // One element's Data blob and back. Null / empty on failure.
     static QByteArray encodeElement(const VRObjectRef &element);

@@ -101,8 +101,9 @@ bool QntNotationCompiler::write(const QntNotationSource &source, const QString &
 
         int order = 1;
         for (const auto &scheme : source.schemes) {
-            exec(QStringLiteral("INSERT INTO ColorSchemes (Id, Name, IconColor, IsDefault, OrderNumber) "
-                                "VALUES (?, ?, ?, ?, ?)"),
+            exec(QStringLiteral(
+                     "INSERT INTO ColorSchemes (Id, Name, IconColor, IsDefault, OrderNumber) "
+                     "VALUES (?, ?, ?, ?, ?)"),
                  {scheme.id, scheme.name, scheme.iconColour, scheme.isDefault ? 1 : 0, order++});
             const QList<std::pair<QString, const QList<QntNotationSource::ColourItem> *>> groups{
                 {QStringLiteral("ColorSchemeItemsFill"), &scheme.fill},
@@ -113,9 +114,10 @@ bool QntNotationCompiler::write(const QntNotationSource &source, const QString &
             for (const auto &[table, items] : groups) {
                 for (int i = 0; i < items->size(); ++i) {
                     const auto &item = items->at(i);
-                    exec(QStringLiteral("INSERT INTO %1 (ColorSchemeId, ItemIndex, ItemId, Color, Alpha, "
-                                        "Comment, TableCellBackgroundColor, TableGridColor, IsDefault) "
-                                        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                    exec(QStringLiteral(
+                             "INSERT INTO %1 (ColorSchemeId, ItemIndex, ItemId, Color, Alpha, "
+                             "Comment, TableCellBackgroundColor, TableGridColor, IsDefault) "
+                             "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)")
                              .arg(table),
                          {scheme.id, i, i, item.colour, item.alpha, item.comment,
                           item.tableCell ? QStringLiteral("YES") : QStringLiteral("NO"),
@@ -136,9 +138,8 @@ bool QntNotationCompiler::write(const QntNotationSource &source, const QString &
         for (const auto &element : source.elements) {
             if (!ok)
                 break;
-            const QByteArray data = QntNotationElementBuilder::elementData(element, source,
-                                                                            defaultScheme, databasePath,
-                                                                            &error);
+            const QByteArray data = QntNotationElementBuilder::elementData(
+                element, source, defaultScheme, databasePath, &error);
             if (data.isEmpty()) {
                 ok = false;
                 error = QStringLiteral("element %1: %2").arg(element.id, error);
@@ -148,10 +149,12 @@ bool QntNotationCompiler::write(const QntNotationSource &source, const QString &
                 exec(QStringLiteral("INSERT INTO ImportedElements (ID, Data) VALUES (?, ?)"),
                      {element.id, data});
             } else {
-                exec(QStringLiteral("INSERT INTO Elements (ID, List, OrderNumber, Title, Tooltip, "
-                                    "Direction, ProportionalResize, Data) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
+                exec(QStringLiteral(
+                         "INSERT INTO Elements (ID, List, OrderNumber, Title, Tooltip, "
+                         "Direction, ProportionalResize, Data) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
                      {element.id, element.list, ++orderInList[element.list], element.title,
-                      element.tooltip, element.direction < 0 ? QVariant() : QVariant(element.direction),
+                      element.tooltip,
+                      element.direction < 0 ? QVariant() : QVariant(element.direction),
                       element.proportional ? 1 : 0, data});
             }
         }
@@ -161,35 +164,40 @@ bool QntNotationCompiler::write(const QntNotationSource &source, const QString &
         for (const auto &connector : source.connectors)
             hasStyled = hasStyled || connector.id == QLatin1String("VRStyledConnector");
         if (!hasStyled)
-            exec(QStringLiteral("INSERT INTO Connectors (ID, Kind, OrderNumber, Title, Thickness, IsDefault) "
-                                "VALUES (?, 2, 0, ?, ?, 0)"),
+            exec(QStringLiteral(
+                     "INSERT INTO Connectors (ID, Kind, OrderNumber, Title, Thickness, IsDefault) "
+                     "VALUES (?, 2, 0, ?, ?, 0)"),
                  {QStringLiteral("VRStyledConnector"), QStringLiteral("Styled Connector"), 1.5});
         order = 1;
         for (const auto &connector : source.connectors) {
-            exec(QStringLiteral("INSERT INTO Connectors (ID, Kind, OrderNumber, Title, Thickness, IsDefault) "
-                                "VALUES (?, ?, ?, ?, ?, ?)"),
+            exec(QStringLiteral(
+                     "INSERT INTO Connectors (ID, Kind, OrderNumber, Title, Thickness, IsDefault) "
+                     "VALUES (?, ?, ?, ?, ?, ?)"),
                  {connector.id, connector.kind, order++, connector.title, connector.thickness,
                   connector.isDefault ? 1 : 0});
             int headOrder = 1;
             for (const auto &head : connector.arrowheads)
-                exec(QStringLiteral("INSERT INTO Arrowheads (ConnectorID, ElementID, Present, Placement, "
-                                    "IsDefaultStart, IsDefaultEnd, LengthKind, OrderNumber) "
-                                    "VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
+                exec(QStringLiteral(
+                         "INSERT INTO Arrowheads (ConnectorID, ElementID, Present, Placement, "
+                         "IsDefaultStart, IsDefaultEnd, LengthKind, OrderNumber) "
+                         "VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
                      {connector.id, head.elementId, head.present ? 1 : 0, head.placement,
-                      head.defaultStart ? 1 : 0, head.defaultEnd ? 1 : 0, head.lengthKind, headOrder++});
+                      head.defaultStart ? 1 : 0, head.defaultEnd ? 1 : 0, head.lengthKind,
+                      headOrder++});
         }
         for (auto it = source.paletteColours.cbegin(); it != source.paletteColours.cend(); ++it) {
             int position = 1;
             for (const QString &colour : it.value())
-                exec(QStringLiteral("INSERT INTO PaletteColors (Kind, OrderNumber, Color) VALUES (?, ?, ?)"),
+                exec(QStringLiteral(
+                         "INSERT INTO PaletteColors (Kind, OrderNumber, Color) VALUES (?, ?, ?)"),
                      {it.key(), position++, colour});
         }
         if (ok && !source.iconElement.isEmpty()) {
             for (const auto &element : source.elements) {
                 if (element.id != source.iconElement)
                     continue;
-                const QByteArray icon = QntNotationElementBuilder::iconData(element, source,
-                                                                            defaultScheme, databasePath);
+                const QByteArray icon = QntNotationElementBuilder::iconData(
+                    element, source, defaultScheme, databasePath);
                 if (!icon.isEmpty())
                     exec(QStringLiteral("INSERT INTO BlobParams (Key, Value) VALUES (?, ?)"),
                          {QStringLiteral("notationIcon"), icon});
@@ -209,7 +217,8 @@ bool QntNotationCompiler::write(const QntNotationSource &source, const QString &
         QFile::remove(temporary);
         return fail(error);
     }
-    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(databasePath).constData())
+    if (std::rename(QFile::encodeName(temporary).constData(),
+                    QFile::encodeName(databasePath).constData())
         != 0) {
         QFile::remove(temporary);
         return fail(QStringLiteral("cannot write %1").arg(databasePath));

@@ -9,7 +9,8 @@
 
 // Turns notation sources (resources/notations/*.json) into notation databases. Used by the build
 // (the notation compiler program) and by developer maintenance; never by a user action.
-class QntNotationCompiler {
+class QntNotationCompiler
+{
 public:
     // Every source of the folder into <outputFolder>/<its file>. Element ids must be unique across
     // all notations (the table and decorator elements every notation has aside). The written

@@ -50,9 +50,9 @@ QColor itemColour(const QList<QntNotationSource::ColourItem> &items, int index)
 
 VRStyleRef partStyle(const QntNotationSource::Part &part, const QntNotationSource::Scheme &scheme)
 {
-    VRStyleRef style = VRStyle::styleWithFillColour(itemColour(scheme.fill, part.fill),
-                                                    itemColour(scheme.stroke, part.stroke),
-                                                    part.strokeWidth);
+    VRStyleRef style =
+        VRStyle::styleWithFillColour(itemColour(scheme.fill, part.fill),
+                                     itemColour(scheme.stroke, part.stroke), part.strokeWidth);
     if (!part.dash.isEmpty() && style->stroke())
         style->stroke()->setDash(VRStrokeDash::create(part.dash));
     return style;
@@ -116,10 +116,23 @@ VRObjectRef buildElementArrow(const QntNotationSource::Element &element,
     const double thickness = vertical ? element.size.width() : element.size.height();
     QPointF start, end;
     switch (arrow->direction()) {
-    case 0: start = QPointF(0, length); end = QPointF(0, 0); break;
-    case 1: case 4: start = QPointF(0, 0); end = QPointF(0, length); break;
-    case 2: start = QPointF(length, 0); end = QPointF(0, 0); break;
-    default: start = QPointF(0, 0); end = QPointF(length, 0); break;
+    case 0:
+        start = QPointF(0, length);
+        end = QPointF(0, 0);
+        break;
+    case 1:
+    case 4:
+        start = QPointF(0, 0);
+        end = QPointF(0, length);
+        break;
+    case 2:
+        start = QPointF(length, 0);
+        end = QPointF(0, 0);
+        break;
+    default:
+        start = QPointF(0, 0);
+        end = QPointF(length, 0);
+        break;
     }
     arrow->setEnds(start, end);
     arrow->setThickness(thickness / 2);
@@ -178,8 +191,10 @@ VRObjectRef QntNotationElementBuilder::buildElement(const QntNotationSource::Ele
 
     std::shared_ptr<QntElement> result;
     if (element.className == QLatin1String("QntElementTable")) {
-        const int rows = std::clamp(int(element.extra.value(QStringLiteral("rows"), 3).toLongLong()), 1, 50);
-        const int columns = std::clamp(int(element.extra.value(QStringLiteral("columns"), 3).toLongLong()), 1, 50);
+        const int rows =
+            std::clamp(int(element.extra.value(QStringLiteral("rows"), 3).toLongLong()), 1, 50);
+        const int columns =
+            std::clamp(int(element.extra.value(QStringLiteral("columns"), 3).toLongLong()), 1, 50);
         result = QntElementTable::tableWithRows(
             rows, columns, QSizeF(element.size.width() / columns, element.size.height() / rows));
         if (!result)
@@ -284,7 +299,8 @@ QByteArray QntNotationElementBuilder::elementData(const QntNotationSource::Eleme
                                      {QStringLiteral("path"), notationPath}})
         .toJson(QJsonDocument::Compact);
 #endif
-    const VRObjectRef object = buildElement(element, notation, schemeId, notationPath, errorMessage);
+    const VRObjectRef object =
+        buildElement(element, notation, schemeId, notationPath, errorMessage);
     if (!object)
         return {};
     const QByteArray data = QntNotationArchive::encodeElement(object);
@@ -317,7 +333,8 @@ QImage QntNotationElementBuilder::renderImage(const VRObjectRef &object, QSize s
     if (bounds.width() <= 0 || bounds.height() <= 0)
         return image;
     const QRectF target(margin, margin, size.width() - 2 * margin, size.height() - 2 * margin);
-    const double scale = std::min(target.width() / bounds.width(), target.height() / bounds.height());
+    const double scale =
+        std::min(target.width() / bounds.width(), target.height() / bounds.height());
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);

@@ -8,7 +8,8 @@
 
 // Builds an element prototype from its source description and stores it the way notation rows
 // hold elements.
-class QntNotationElementBuilder {
+class QntNotationElementBuilder
+{
 public:
     static VRObjectRef buildElement(const QntNotationSource::Element &element,
                                     const QntNotationSource &notation, qint64 schemeId,

@@ -11,7 +11,8 @@
 
 namespace {
 
-class Reader {
+class Reader
+{
 public:
     QString error;
 
@@ -70,7 +71,8 @@ std::optional<int> indexOf(const QJsonValue &value, int fallback)
         return fallback;
     if (value.isNull())
         return -1;
-    if (!value.isDouble() || value.toDouble() < 0 || value.toDouble() != std::floor(value.toDouble()))
+    if (!value.isDouble() || value.toDouble() < 0
+        || value.toDouble() != std::floor(value.toDouble()))
         return std::nullopt;
     return value.toInt();
 }
@@ -84,9 +86,11 @@ bool readParts(Reader &r, const QString &where, const QJsonArray &array, const Q
         QntNotationSource::Part part;
         part.id = o.value(QStringLiteral("id")).toString();
         if (!validPartId(part.id) || part.id == QLatin1String("text"))
-            return r.fail(at, QStringLiteral("part id “%1” must be contour, decor… or p…").arg(part.id));
+            return r.fail(
+                at, QStringLiteral("part id “%1” must be contour, decor… or p…").arg(part.id));
         QString pathError;
-        const auto path = QntSvgPathData::parse(o.value(QStringLiteral("d")).toString(), &pathError);
+        const auto path =
+            QntSvgPathData::parse(o.value(QStringLiteral("d")).toString(), &pathError);
         if (!path)
             return r.fail(at, pathError);
         part.path = *path;
@@ -112,9 +116,8 @@ bool readParts(Reader &r, const QString &where, const QJsonArray &array, const Q
 
 } // namespace
 
-std::optional<QntNotationSource> QntNotationSource::read(const QString &path,
-                                                         const QString &libraryFolder,
-                                                         QString *errorMessage)
+std::optional<QntNotationSource>
+QntNotationSource::read(const QString &path, const QString &libraryFolder, QString *errorMessage)
 {
     Reader r;
     auto finish = [&]() -> std::optional<QntNotationSource> {
@@ -135,8 +138,9 @@ std::optional<QntNotationSource> QntNotationSource::read(const QString &path,
     source.file = root->value(QStringLiteral("file")).toString();
     source.name = root->value(QStringLiteral("name")).toString();
     const QString prefix = root->value(QStringLiteral("prefix")).toString();
-    if (source.file.isEmpty() || source.file.contains(QLatin1String("..")) || !source.file.endsWith(QLatin1String(".db"))
-        || source.name.isEmpty() || prefix.isEmpty()) {
+    if (source.file.isEmpty() || source.file.contains(QLatin1String(".."))
+        || !source.file.endsWith(QLatin1String(".db")) || source.name.isEmpty()
+        || prefix.isEmpty()) {
         r.fail(path, QStringLiteral("needs \"file\" (…/Name.db), \"name\" and \"prefix\""));
         return finish();
     }
@@ -174,7 +178,9 @@ std::optional<QntNotationSource> QntNotationSource::read(const QString &path,
                 const QString text = colours.at(i).toString();
                 // "#RRGGBB" or "#RRGGBB@0.8" for a colour with its opacity.
                 item.colour = text.section(QLatin1Char('@'), 0, 0).toUpper();
-                item.alpha = text.contains(QLatin1Char('@')) ? text.section(QLatin1Char('@'), 1).toDouble() : 1.0;
+                item.alpha = text.contains(QLatin1Char('@'))
+                                 ? text.section(QLatin1Char('@'), 1).toDouble()
+                                 : 1.0;
                 item.comment = notes.at(i).toString();
                 if (QLatin1String(key) == QLatin1String("fill"))
                     item.tableCell = tableCells.contains(i);
@@ -234,14 +240,15 @@ std::optional<QntNotationSource> QntNotationSource::read(const QString &path,
         e.list = o.value(QStringLiteral("list")).toString(QStringLiteral("Shapes"));
         e.title = o.value(QStringLiteral("title")).toString();
         e.tooltip = o.value(QStringLiteral("tooltip")).toString(e.title);
-        e.className = o.value(QStringLiteral("class")).toString(
-            e.list == QLatin1String("Text") ? QStringLiteral("QntText") : QStringLiteral("QntElement"));
+        e.className = o.value(QStringLiteral("class"))
+                          .toString(e.list == QLatin1String("Text") ? QStringLiteral("QntText")
+                                                                    : QStringLiteral("QntElement"));
         e.kind = o.value(QStringLiteral("kind")).toString();
         e.direction = o.value(QStringLiteral("direction")).toInt(-1);
         e.proportional = o.value(QStringLiteral("proportional")).toBool(false);
         e.imported = importedLibrary && e.list != QLatin1String("Arrowheads")
-                     && e.list != QLatin1String("ConnectorBodies") && e.id != QLatin1String("e100TABLE")
-                     && e.id != QLatin1String("e52");
+                     && e.list != QLatin1String("ConnectorBodies")
+                     && e.id != QLatin1String("e100TABLE") && e.id != QLatin1String("e52");
         if (e.id.isEmpty() || ids.contains(e.id)) {
             r.fail(where, QStringLiteral("missing or repeated element id “%1”").arg(e.id));
             return finish();
@@ -251,13 +258,15 @@ std::optional<QntNotationSource> QntNotationSource::read(const QString &path,
         if (o.contains(QStringLiteral("shape"))) {
             shape = shapes.value(o.value(QStringLiteral("shape")).toString()).toObject();
             if (shape.isEmpty()) {
-                r.fail(where, QStringLiteral("unknown shape “%1”").arg(o.value(QStringLiteral("shape")).toString()));
+                r.fail(where, QStringLiteral("unknown shape “%1”")
+                                  .arg(o.value(QStringLiteral("shape")).toString()));
                 return finish();
             }
         }
-        const auto box = boxOf(o.contains(QStringLiteral("box")) ? o.value(QStringLiteral("box"))
-                                                                   : shape.value(QStringLiteral("box")),
-                               QRectF(0, 0, 100, 100));
+        const auto box =
+            boxOf(o.contains(QStringLiteral("box")) ? o.value(QStringLiteral("box"))
+                                                    : shape.value(QStringLiteral("box")),
+                  QRectF(0, 0, 100, 100));
         if (!box) {
             r.fail(where, QStringLiteral("box must be [w, h] or [x, y, w, h]"));
             return finish();
@@ -266,13 +275,15 @@ std::optional<QntNotationSource> QntNotationSource::read(const QString &path,
         const QJsonArray size = o.value(QStringLiteral("size")).toArray();
         e.size = size.size() == 2 ? QSizeF(size[0].toDouble(), size[1].toDouble()) : e.box.size();
         // Icons carry their label in a band below the picture, where it never hides the drawing.
-        const bool labelBelow = o.value(QStringLiteral("label")).toString() == QLatin1String("below");
+        const bool labelBelow =
+            o.value(QStringLiteral("label")).toString() == QLatin1String("below");
         if (labelBelow) {
             const double band = 22.0 * e.box.height() / e.size.height();
             e.box.setHeight(e.box.height() + band);
             e.size.setHeight(e.size.height() + 22.0);
         }
-        if (!(e.size.width() > 0 && e.size.height() > 0 && e.size.width() < 5000 && e.size.height() < 5000)) {
+        if (!(e.size.width() > 0 && e.size.height() > 0 && e.size.width() < 5000
+              && e.size.height() < 5000)) {
             r.fail(where, QStringLiteral("size out of range"));
             return finish();
         }
@@ -289,7 +300,8 @@ std::optional<QntNotationSource> QntNotationSource::read(const QString &path,
             if (o.contains(QStringLiteral("fill")))
                 part.fill = indexOf(o.value(QStringLiteral("fill")), part.fill).value_or(part.fill);
             if (o.contains(QStringLiteral("stroke")))
-                part.stroke = indexOf(o.value(QStringLiteral("stroke")), part.stroke).value_or(part.stroke);
+                part.stroke =
+                    indexOf(o.value(QStringLiteral("stroke")), part.stroke).value_or(part.stroke);
             if (o.contains(QStringLiteral("gradient"))) {
                 part.gradient.clear();
                 for (const QJsonValue &g : o.value(QStringLiteral("gradient")).toArray())
@@ -302,19 +314,24 @@ std::optional<QntNotationSource> QntNotationSource::read(const QString &path,
             if (part.fill >= fillCount || part.stroke >= strokeCount
                 || std::any_of(part.gradient.cbegin(), part.gradient.cend(),
                                [&](int g) { return g < 0 || g >= gradientCount; })) {
-                r.fail(where, QStringLiteral("part “%1” uses a colour the schemes do not have").arg(part.id));
+                r.fail(
+                    where,
+                    QStringLiteral("part “%1” uses a colour the schemes do not have").arg(part.id));
                 return finish();
             }
         }
-        QJsonValue textValue = o.contains(QStringLiteral("text")) ? o.value(QStringLiteral("text"))
-                                                                   : shape.value(QStringLiteral("text"));
+        QJsonValue textValue = o.contains(QStringLiteral("text"))
+                                   ? o.value(QStringLiteral("text"))
+                                   : shape.value(QStringLiteral("text"));
         if (labelBelow && !textValue.isString() && !textValue.isObject())
-            textValue = QJsonObject{{QStringLiteral("string"), QString()}, {QStringLiteral("size"), 11},
+            textValue = QJsonObject{{QStringLiteral("string"), QString()},
+                                    {QStringLiteral("size"), 11},
                                     {QStringLiteral("valign"), 2}};
         if (textValue.isString() || textValue.isObject()) {
             Text text;
             const QJsonObject t = textValue.toObject();
-            text.string = textValue.isString() ? textValue.toString() : t.value(QStringLiteral("string")).toString();
+            text.string = textValue.isString() ? textValue.toString()
+                                               : t.value(QStringLiteral("string")).toString();
             text.colour = t.value(QStringLiteral("colour")).toInt(0);
             text.fontSize = t.value(QStringLiteral("size")).toDouble(12.0);
             text.bold = t.value(QStringLiteral("bold")).toBool(false);
@@ -349,7 +366,8 @@ std::optional<QntNotationSource> QntNotationSource::read(const QString &path,
     }
     for (const char *required : {"e100TABLE", "e52"}) {
         if (!ids.contains(QLatin1String(required))) {
-            r.fail(path, QStringLiteral("every notation defines the element %1").arg(QLatin1String(required)));
+            r.fail(path, QStringLiteral("every notation defines the element %1")
+                             .arg(QLatin1String(required)));
             return finish();
         }
     }
@@ -366,7 +384,8 @@ std::optional<QntNotationSource> QntNotationSource::read(const QString &path,
         c.isDefault = o.value(QStringLiteral("default")).toBool(false);
         if (c.id.isEmpty() || connectorIds.contains(c.id) || (c.kind != 1 && c.kind != 2)
             || (c.kind == 1 && !c.id.endsWith(QLatin1String("Thick")))) {
-            r.fail(where, QStringLiteral("connector id missing or repeated, or kind 1 without “Thick”"));
+            r.fail(where,
+                   QStringLiteral("connector id missing or repeated, or kind 1 without “Thick”"));
             return finish();
         }
         connectorIds.insert(c.id);
@@ -380,7 +399,8 @@ std::optional<QntNotationSource> QntNotationSource::read(const QString &path,
             head.defaultEnd = ao.value(QStringLiteral("defaultEnd")).toBool(false);
             head.lengthKind = ao.value(QStringLiteral("lengthKind")).toInt(1);
             if (!ids.contains(head.elementId)) {
-                r.fail(where, QStringLiteral("arrowhead “%1” is not an element").arg(head.elementId));
+                r.fail(where,
+                       QStringLiteral("arrowhead “%1” is not an element").arg(head.elementId));
                 return finish();
             }
             c.arrowheads.append(head);

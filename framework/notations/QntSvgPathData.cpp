@@ -6,9 +6,13 @@
 
 namespace {
 
-class Scanner {
+class Scanner
+{
 public:
-    explicit Scanner(const QString &text) : m_text(text) {}
+    explicit Scanner(const QString &text)
+        : m_text(text)
+    {
+    }
 
     void skipSeparators()
     {
@@ -27,7 +31,8 @@ public:
         if (m_pos >= m_text.size())
             return false;
         const QChar c = m_text.at(m_pos);
-        return c.isDigit() || c == QLatin1Char('-') || c == QLatin1Char('+') || c == QLatin1Char('.');
+        return c.isDigit() || c == QLatin1Char('-') || c == QLatin1Char('+')
+               || c == QLatin1Char('.');
     }
     QChar command()
     {
@@ -38,7 +43,8 @@ public:
     {
         skipSeparators();
         const int start = m_pos;
-        if (m_pos < m_text.size() && (m_text.at(m_pos) == QLatin1Char('-') || m_text.at(m_pos) == QLatin1Char('+')))
+        if (m_pos < m_text.size()
+            && (m_text.at(m_pos) == QLatin1Char('-') || m_text.at(m_pos) == QLatin1Char('+')))
             ++m_pos;
         bool digits = false;
         bool dot = false;
@@ -56,7 +62,8 @@ public:
         if (digits && m_pos < m_text.size()
             && (m_text.at(m_pos) == QLatin1Char('e') || m_text.at(m_pos) == QLatin1Char('E'))) {
             int p = m_pos + 1;
-            if (p < m_text.size() && (m_text.at(p) == QLatin1Char('-') || m_text.at(p) == QLatin1Char('+')))
+            if (p < m_text.size()
+                && (m_text.at(p) == QLatin1Char('-') || m_text.at(p) == QLatin1Char('+')))
                 ++p;
             if (p < m_text.size() && m_text.at(p).isDigit()) {
                 m_pos = p;
@@ -240,7 +247,8 @@ std::optional<QPainterPath> QntSvgPathData::parse(const QString &data, QString *
         case 'S': {
             if (!numbers(4, v))
                 return fail(QStringLiteral("a smooth curve needs four numbers"));
-            const QPointF c1 = (lastCommand == QLatin1Char('C')) ? 2 * current - lastControl : current;
+            const QPointF c1 =
+                (lastCommand == QLatin1Char('C')) ? 2 * current - lastControl : current;
             const QPointF c2 = base + QPointF(v[0], v[1]);
             current = base + QPointF(v[2], v[3]);
             path.cubicTo(c1, c2, current);
@@ -261,7 +269,8 @@ std::optional<QPainterPath> QntSvgPathData::parse(const QString &data, QString *
         case 'T': {
             if (!numbers(2, v))
                 return fail(QStringLiteral("a smooth quadratic curve needs two numbers"));
-            const QPointF c = (lastCommand == QLatin1Char('Q')) ? 2 * current - lastControl : current;
+            const QPointF c =
+                (lastCommand == QLatin1Char('Q')) ? 2 * current - lastControl : current;
             current = base + QPointF(v[0], v[1]);
             path.quadTo(c, current);
             lastControl = c;

@@ -40,20 +40,19 @@ void VRAvoidRouter::install()
         return;
     done = true;
     (void)kInstalled;
-    VRDrawing::setAvoidRouterFactory([](VRDrawing &drawing) {
-        return std::make_shared<VRAvoidRouter>(drawing);
-    });
-    VRObjectOwnerLayer::setMembershipObserver([](VRObjectOwnerLayer &layer, VRDrawableObject &object,
-                                                 bool added) {
-        VRDrawing *drawing = layer.drawing();
-        VRAvoidRouter *router = drawing ? drawing->avoidRouter() : nullptr;
-        if (!router)
-            return;
-        if (added)
-            router->registerObject(&object);
-        else
-            router->unregisterObject(&object);
-    });
+    VRDrawing::setAvoidRouterFactory(
+        [](VRDrawing &drawing) { return std::make_shared<VRAvoidRouter>(drawing); });
+    VRObjectOwnerLayer::setMembershipObserver(
+        [](VRObjectOwnerLayer &layer, VRDrawableObject &object, bool added) {
+            VRDrawing *drawing = layer.drawing();
+            VRAvoidRouter *router = drawing ? drawing->avoidRouter() : nullptr;
+            if (!router)
+                return;
+            if (added)
+                router->registerObject(&object);
+            else
+                router->unregisterObject(&object);
+        });
     QntConnector::setRouter([](QntConnector &connector) {
         VRDrawing *drawing = connector.drawing();
         if (!drawing || drawing->avoidRouterIsDisabled() || !isAutomatic(connector))
@@ -81,17 +80,10 @@ void VRAvoidRouter::setRoutingParameter(int index, double value)
         return;
     const double v = value > 0 ? value : -1;
     switch (index) {
-    case 0:
-        m_parameters.segmentPenalty = v > 0 ? v : kDefaults.segmentPenalty;
-        break;
-    case 6:
-        m_parameters.bufferDistance = v > 0 ? v : kDefaults.bufferDistance;
-        break;
-    case 7:
-        m_parameters.nudgeDistance = v > 0 ? v : kDefaults.nudgeDistance;
-        break;
-    default:
-        return;
+    case 0: m_parameters.segmentPenalty = v > 0 ? v : kDefaults.segmentPenalty; break;
+    case 6: m_parameters.bufferDistance = v > 0 ? v : kDefaults.bufferDistance; break;
+    case 7: m_parameters.nudgeDistance = v > 0 ? v : kDefaults.nudgeDistance; break;
+    default: return;
     }
     applyParameters();
 }
@@ -99,14 +91,10 @@ void VRAvoidRouter::setRoutingParameter(int index, double value)
 double VRAvoidRouter::routingParameter(int index) const
 {
     switch (index) {
-    case 0:
-        return m_parameters.segmentPenalty;
-    case 6:
-        return m_parameters.bufferDistance;
-    case 7:
-        return m_parameters.nudgeDistance;
-    default:
-        return 0.0;
+    case 0: return m_parameters.segmentPenalty;
+    case 6: return m_parameters.bufferDistance;
+    case 7: return m_parameters.nudgeDistance;
+    default: return 0.0;
     }
 }
 
@@ -190,7 +178,7 @@ void VRAvoidRouter::objectDidChange(const void *identity)
     if (it == m_entries.end())
         return;
     if (it->connector)
-        return;   // connectors report through the hook when their ends move
+        return; // connectors report through the hook when their ends move
     updateObstacle(*it->object);
 }
 

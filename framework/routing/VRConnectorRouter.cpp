@@ -24,7 +24,7 @@ const VRRouteParameters kDefaults;
 bool strictlyInside(const QRectF &r, double x, double y)
 {
     return x > r.left() + kEps && x < r.right() - kEps && y > r.top() + kEps
-        && y < r.bottom() - kEps;
+           && y < r.bottom() - kEps;
 }
 
 // True when the segment a-b passes through the open interior of r (Liang-Barsky clipping).
@@ -78,8 +78,10 @@ QList<QPointF> simplified(const QList<QPointF> &pts)
             continue;
         if (out.size() >= 2) {
             const QPointF &a = out[out.size() - 2], &b = out.last();
-            const double cross = (b.x() - a.x()) * (p.y() - a.y()) - (b.y() - a.y()) * (p.x() - a.x());
-            const double dot = (b.x() - a.x()) * (p.x() - b.x()) + (b.y() - a.y()) * (p.y() - b.y());
+            const double cross =
+                (b.x() - a.x()) * (p.y() - a.y()) - (b.y() - a.y()) * (p.x() - a.x());
+            const double dot =
+                (b.x() - a.x()) * (p.x() - b.x()) + (b.y() - a.y()) * (p.y() - b.y());
             if (std::abs(cross) < 1e-6 && dot >= 0) {
                 out.last() = p;
                 continue;
@@ -244,7 +246,7 @@ struct QueueItem {
     {
         if (f != o.f)
             return f > o.f;
-        return g < o.g;   // deeper first among equals: fewer expansions on open ground
+        return g < o.g; // deeper first among equals: fewer expansions on open ground
     }
 };
 
@@ -338,7 +340,7 @@ void VRConnectorRouter::setConnector(VRRouteId id, const VRRouteRequest &request
 void VRConnectorRouter::removeConnector(VRRouteId id)
 {
     if (m_connectors.erase(id))
-        m_anyDirty = true;   // the remaining routes may nudge differently
+        m_anyDirty = true; // the remaining routes may nudge differently
 }
 
 bool VRConnectorRouter::hasConnector(VRRouteId id) const
@@ -448,15 +450,11 @@ VRConnectorRouter::Port VRConnectorRouter::port(const VRRouteEnd &end) const
     const QRectF &infl = it->second.inflated;
     const QPointF p = end.point;
     switch (resolvedSide(it->second.rect, p, end.side)) {
-    case VRRouteSide::Left:
-        return {p, QPointF(std::min(infl.left(), p.x()), p.y()), 1};
-    case VRRouteSide::Right:
-        return {p, QPointF(std::max(infl.right(), p.x()), p.y()), 0};
-    case VRRouteSide::Top:
-        return {p, QPointF(p.x(), std::min(infl.top(), p.y())), 3};
+    case VRRouteSide::Left: return {p, QPointF(std::min(infl.left(), p.x()), p.y()), 1};
+    case VRRouteSide::Right: return {p, QPointF(std::max(infl.right(), p.x()), p.y()), 0};
+    case VRRouteSide::Top: return {p, QPointF(p.x(), std::min(infl.top(), p.y())), 3};
     case VRRouteSide::Bottom:
-    case VRRouteSide::Any:
-        break;
+    case VRRouteSide::Any: break;
     }
     return {p, QPointF(p.x(), std::max(infl.bottom(), p.y())), 2};
 }
@@ -506,7 +504,7 @@ QList<QPointF> VRConnectorRouter::routeOrthogonal(const VRRouteRequest &request,
         std::vector<double> ys{window.top(), window.bottom()};
         const std::vector<VRRouteId> near = m_index->query(window);
         if (near.size() * 2 >= m_obstacles.size())
-            break;   // the window is most of the drawing already
+            break; // the window is most of the drawing already
         for (VRRouteId id : near) {
             const QRectF &r = m_obstacles.at(id).inflated;
             for (double x : {r.left(), r.right()})
@@ -528,7 +526,7 @@ QList<QPointF> VRConnectorRouter::routeOrthogonal(const VRRouteRequest &request,
     }
     std::vector<double> xs = m_xs, ys = m_ys;
     for (const QPointF &p : {from.exit, to.exit}) {
-        xs.push_back(p.x() - 1e5);   // room to go around everything
+        xs.push_back(p.x() - 1e5); // room to go around everything
         xs.push_back(p.x() + 1e5);
         ys.push_back(p.y() - 1e5);
         ys.push_back(p.y() + 1e5);
@@ -559,7 +557,7 @@ bool VRConnectorRouter::orthogonalSearch(const Port &from, const Port &to,
     const quint64 si = indexOf(xs, from.exit.x()), sj = indexOf(ys, from.exit.y());
     const quint64 gi = indexOf(xs, to.exit.x()), gj = indexOf(ys, to.exit.y());
     const double gx = to.exit.x(), gy = to.exit.y();
-    const int inDir = opposite(to.outDir);   // direction that continues straight into the end
+    const int inDir = opposite(to.outDir); // direction that continues straight into the end
     const double penalty = m_parameters.segmentPenalty;
     const auto stateOf = [ny](quint64 i, quint64 j, int dir) {
         return ((i * ny + j) << 3) | quint64(dir);
@@ -612,7 +610,7 @@ bool VRConnectorRouter::orthogonalSearch(const Port &from, const Port &to,
         }
         for (int nd = 0; nd < 4; ++nd) {
             if (dir != kNoDir && nd == opposite(dir))
-                continue;   // no U-turn on the spot
+                continue; // no U-turn on the spot
             const qint64 ni = qint64(i) + kDi[nd], nj = qint64(j) + kDj[nd];
             if (ni < 0 || nj < 0 || ni >= qint64(xs.size()) || nj >= qint64(ny))
                 continue;
@@ -620,7 +618,7 @@ bool VRConnectorRouter::orthogonalSearch(const Port &from, const Port &to,
             if (blockedAt((x0 + x1) / 2, (y0 + y1) / 2, ignored))
                 continue;
             const double g = item.g + std::abs(x1 - x0) + std::abs(y1 - y0)
-                + ((dir != kNoDir && dir != nd) ? penalty : 0.0);
+                             + ((dir != kNoDir && dir != nd) ? penalty : 0.0);
             const quint64 ns = stateOf(quint64(ni), quint64(nj), nd);
             StateTable::Slot &s = table.at(ns, &inserted);
             if (g >= s.g)
@@ -758,7 +756,9 @@ bool VRConnectorRouter::polylineSearch(const Port &from, const Port &to,
     std::vector<double> g(n, std::numeric_limits<double>::infinity());
     std::vector<int> parent(n, -1);
     std::vector<char> closed(n, 0);
-    const auto dist = [](const QPointF &a, const QPointF &b) { return std::hypot(a.x() - b.x(), a.y() - b.y()); };
+    const auto dist = [](const QPointF &a, const QPointF &b) {
+        return std::hypot(a.x() - b.x(), a.y() - b.y());
+    };
     std::priority_queue<QueueItem> open;
     g[0] = 0;
     open.push({dist(usable[0], usable[1]) + penalty, 0, 0});
@@ -801,7 +801,7 @@ QList<VRRouteId> VRConnectorRouter::nudgeAll()
 {
     struct Seg {
         VRRouteId id;
-        int index;        // segment k runs from point k to point k + 1
+        int index; // segment k runs from point k to point k + 1
         double coord;
         double lo, hi;
         double key;
@@ -817,10 +817,12 @@ QList<VRRouteId> VRConnectorRouter::nudgeAll()
                 const QPointF &a = p[k], &b = p[k + 1];
                 if (std::abs(a.y() - b.y()) < kEps) {
                     const double key = (p[k - 1].y() + p[k + 2].y()) / 2 - a.y();
-                    horizontal.push_back({id, k, a.y(), std::min(a.x(), b.x()), std::max(a.x(), b.x()), key});
+                    horizontal.push_back(
+                        {id, k, a.y(), std::min(a.x(), b.x()), std::max(a.x(), b.x()), key});
                 } else if (std::abs(a.x() - b.x()) < kEps) {
                     const double key = (p[k - 1].x() + p[k + 2].x()) / 2 - a.x();
-                    vertical.push_back({id, k, a.x(), std::min(a.y(), b.y()), std::max(a.y(), b.y()), key});
+                    vertical.push_back(
+                        {id, k, a.x(), std::min(a.y(), b.y()), std::max(a.y(), b.y()), key});
                 }
             }
         }

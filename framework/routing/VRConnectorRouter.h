@@ -78,7 +78,7 @@ private:
     struct Port {
         QPointF spot;
         QPointF exit;
-        int outDir = 4;      // 0 +x, 1 -x, 2 +y, 3 -y, 4 none (free end)
+        int outDir = 4; // 0 +x, 1 -x, 2 +y, 3 -y, 4 none (free end)
     };
 
     void prepare();

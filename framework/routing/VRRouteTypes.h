@@ -16,7 +16,7 @@ enum class VRRouteKind { Orthogonal, Polyline };
 
 struct VRRouteEnd {
     QPointF point;
-    VRRouteId shape = -1;               // obstacle the end sits on; -1 = a free end
+    VRRouteId shape = -1; // obstacle the end sits on; -1 = a free end
     VRRouteSide side = VRRouteSide::Any;
 
     bool operator==(const VRRouteEnd &) const = default;
@@ -31,9 +31,9 @@ struct VRRouteRequest {
 };
 
 struct VRRouteParameters {
-    double segmentPenalty = 10.0;   // cost of one more bend (orthogonal) or segment (polyline)
-    double bufferDistance = 8.0;    // free space kept around every shape
-    double nudgeDistance = 4.0;     // spacing of parallel orthogonal segments sharing a channel
+    double segmentPenalty = 10.0; // cost of one more bend (orthogonal) or segment (polyline)
+    double bufferDistance = 8.0;  // free space kept around every shape
+    double nudgeDistance = 4.0;   // spacing of parallel orthogonal segments sharing a channel
     bool nudgeOrthogonalSegments = true;
 
     bool operator==(const VRRouteParameters &) const = default;

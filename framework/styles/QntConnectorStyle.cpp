@@ -68,5 +68,6 @@ void QntConnectorStyle::writeProperties(QJsonObject &record, QJsonObject &images
 {
     VRRasterizer::writeProperties(record, images);
     const VRStyleRef shaftStyle = m_shaft ? m_shaft->style() : nullptr;
-    record[QStringLiteral("shaftStyle")] = shaftStyle ? QJsonValue(shaftStyle->uniqueKey()) : QJsonValue(QJsonValue::Null);
+    record[QStringLiteral("shaftStyle")] =
+        shaftStyle ? QJsonValue(shaftStyle->uniqueKey()) : QJsonValue(QJsonValue::Null);
 }

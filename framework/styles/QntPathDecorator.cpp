@@ -42,7 +42,8 @@ void QntPathDecorator::writeProperties(QJsonObject &record, QJsonObject &images)
     VRPathDecorator::writeProperties(record, images);
     // The element travels as an objects record of its own, with its styles and images.
     record[QStringLiteral("element")] =
-        m_element ? QJsonDocument::fromJson(VRArchiver::objectData(m_element)).object() : QJsonValue(QJsonValue::Null);
+        m_element ? QJsonDocument::fromJson(VRArchiver::objectData(m_element)).object()
+                  : QJsonValue(QJsonValue::Null);
 }
 
 void QntPathDecorator::readProperties(const QJsonObject &record, VRStyleCoding &coding)
@@ -53,10 +54,12 @@ void QntPathDecorator::readProperties(const QJsonObject &record, VRStyleCoding &
     if (value.isUndefined() || value.isNull())
         return;
     if (!value.isObject()) {
-        coding.fail(QStringLiteral("element"), QStringLiteral("expected an objects record or null"));
+        coding.fail(QStringLiteral("element"),
+                    QStringLiteral("expected an objects record or null"));
         return;
     }
-    auto objects = VRArchiver::objectsFromData(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
+    auto objects =
+        VRArchiver::objectsFromData(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
     if (!objects) {
         coding.fail(QStringLiteral("element"), objects.errorMessage());
         return;

@@ -20,20 +20,20 @@ double headLength(double width)
 
 void VRArrowStroke::setArrowHeadAtStart(int kind)
 {
-    changeProperty(m_arrowHeadAtStart, std::clamp(kind, 0, kLastArrowhead), "setArrowHeadAtStart:",
-                   &VRArrowStroke::setArrowHeadAtStart);
+    changeProperty(m_arrowHeadAtStart, std::clamp(kind, 0, kLastArrowhead),
+                   "setArrowHeadAtStart:", &VRArrowStroke::setArrowHeadAtStart);
 }
 
 void VRArrowStroke::setArrowHeadAtEnd(int kind)
 {
-    changeProperty(m_arrowHeadAtEnd, std::clamp(kind, 0, kLastArrowhead), "setArrowHeadAtEnd:",
-                   &VRArrowStroke::setArrowHeadAtEnd);
+    changeProperty(m_arrowHeadAtEnd, std::clamp(kind, 0, kLastArrowhead),
+                   "setArrowHeadAtEnd:", &VRArrowStroke::setArrowHeadAtEnd);
 }
 
 void VRArrowStroke::setDimensioningLineOptions(int options)
 {
-    changeProperty(m_dimensioningLineOptions, std::clamp(options, 0, 3), "setDimensioningLineOptions:",
-                   &VRArrowStroke::setDimensioningLineOptions);
+    changeProperty(m_dimensioningLineOptions, std::clamp(options, 0, 3),
+                   "setDimensioningLineOptions:", &VRArrowStroke::setDimensioningLineOptions);
 }
 
 QList<int> VRArrowStroke::registeredArrowheads()
@@ -55,20 +55,16 @@ double VRArrowStroke::arrowheadLength(int kind, double width)
     case 10:
     case 12:
     case 13:
-    case 14:
-        return l;
-    case 2:
-        return l * 0.7;
+    case 14: return l;
+    case 2: return l * 0.7;
     case 3:
-    case 9:
-        return h;
-    default:
-        return 0.0;   // open and line-drawn heads meet the line at the tip
+    case 9: return h;
+    default: return 0.0; // open and line-drawn heads meet the line at the tip
     }
 }
 
-void VRArrowStroke::drawArrowhead(QPainter &painter, int kind, const QPointF &tip, double angleInDegrees,
-                                  const QPen &pen) const
+void VRArrowStroke::drawArrowhead(QPainter &painter, int kind, const QPointF &tip,
+                                  double angleInDegrees, const QPen &pen) const
 {
     if (kind <= 0)
         return;
@@ -96,12 +92,8 @@ void VRArrowStroke::drawArrowhead(QPainter &painter, int kind, const QPointF &ti
         painter.strokePath(p, solid);
     };
     switch (kind) {
-    case 1:
-        filled({{0, 0}, {-l, h}, {-l, -h}});
-        break;
-    case 2:
-        filled({{0, 0}, {-l, h}, {-l * 0.7, 0}, {-l, -h}});
-        break;
+    case 1: filled({{0, 0}, {-l, h}, {-l, -h}}); break;
+    case 2: filled({{0, 0}, {-l, h}, {-l * 0.7, 0}, {-l, -h}}); break;
     case 3: {
         QPainterPath p;
         p.addEllipse(QPointF(-h, 0), h, h);
@@ -123,27 +115,14 @@ void VRArrowStroke::drawArrowhead(QPainter &painter, int kind, const QPointF &ti
         outlined({{-l, h}, {0, 0}, {-l, -h}}, false);
         outlined({{0, -h}, {0, h}}, false);
         break;
-    case 8:
-        outlined({{0, -h}, {0, h}}, false);
-        break;
-    case 9:
-        filled({{0, -h}, {0, h}, {-2 * h, h}, {-2 * h, -h}});
-        break;
+    case 8: outlined({{0, -h}, {0, h}}, false); break;
+    case 9: filled({{0, -h}, {0, h}, {-2 * h, h}, {-2 * h, -h}}); break;
     case 10:
-    case 14:
-        filled({{0, 0}, {-l / 2, h}, {-l, 0}, {-l / 2, -h}});
-        break;
-    case 11:
-        outlined({{-l, h}, {0, 0}, {-l, -h}}, false);
-        break;
-    case 12:
-        outlined({{0, 0}, {-l, h}, {-l, -h}}, true);
-        break;
-    case 13:
-        outlined({{0, 0}, {-l / 2, h}, {-l, 0}, {-l / 2, -h}}, true);
-        break;
-    default:
-        break;
+    case 14: filled({{0, 0}, {-l / 2, h}, {-l, 0}, {-l / 2, -h}}); break;
+    case 11: outlined({{-l, h}, {0, 0}, {-l, -h}}, false); break;
+    case 12: outlined({{0, 0}, {-l, h}, {-l, -h}}, true); break;
+    case 13: outlined({{0, 0}, {-l / 2, h}, {-l, 0}, {-l / 2, -h}}, true); break;
+    default: break;
     }
     painter.restore();
 }
@@ -160,7 +139,7 @@ void VRArrowStroke::drawDimension(QPainter &painter, const QPainterPath &path) c
     VRPathGeometry::Placement middle = VRPathGeometry::placementAt(line, total / 2.0);
     double angle = middle.angleInDegrees;
     if (angle > 90.0 || angle < -90.0)
-        angle += 180.0;   // keep the text upright
+        angle += 180.0; // keep the text upright
     const QString text = QString::number(total, 'f', 1);
     QFont font(QStringLiteral("Helvetica"));
     font.setPointSizeF(std::max(8.0, width() * 2.0 + 7.0));
@@ -213,15 +192,17 @@ void VRArrowStroke::render(QPainter &painter, const VRRenderContext &context) co
             qsizetype i = last.size() - 2;
             while (i > 0 && last[i] == last.last())
                 --i;
-            drawArrowhead(p, m_arrowHeadAtEnd, last.last(), direction(last[i], last.last()), linePen);
+            drawArrowhead(p, m_arrowHeadAtEnd, last.last(), direction(last[i], last.last()),
+                          linePen);
         }
     };
     if (shadow()) {
         const double grow = headLength(width()) + width();
-        shadow()->draw(painter, base.boundingRect().adjusted(-grow, -grow, grow, grow), [&](QPainter &p) {
-            p.strokePath(shaft, linePen);
-            heads(p);
-        });
+        shadow()->draw(painter, base.boundingRect().adjusted(-grow, -grow, grow, grow),
+                       [&](QPainter &p) {
+                           p.strokePath(shaft, linePen);
+                           heads(p);
+                       });
     }
     painter.strokePath(shaft, linePen);
     heads(painter);
@@ -286,7 +267,10 @@ void VRArrowStroke::writeProperties(QJsonObject &record, QJsonObject &images) co
 void VRArrowStroke::readProperties(const QJsonObject &record, VRStyleCoding &coding)
 {
     VRStroke::readProperties(record, coding);
-    m_arrowHeadAtStart = coding.integer(record, QStringLiteral("arrowHeadAtStart"), 0, 0, kLastArrowhead);
-    m_arrowHeadAtEnd = coding.integer(record, QStringLiteral("arrowHeadAtEnd"), 1, 0, kLastArrowhead);
-    m_dimensioningLineOptions = coding.integer(record, QStringLiteral("dimensioningLineOptions"), 0, 0, 3);
+    m_arrowHeadAtStart =
+        coding.integer(record, QStringLiteral("arrowHeadAtStart"), 0, 0, kLastArrowhead);
+    m_arrowHeadAtEnd =
+        coding.integer(record, QStringLiteral("arrowHeadAtEnd"), 1, 0, kLastArrowhead);
+    m_dimensioningLineOptions =
+        coding.integer(record, QStringLiteral("dimensioningLineOptions"), 0, 0, 3);
 }

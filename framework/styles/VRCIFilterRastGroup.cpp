@@ -10,7 +10,7 @@ VR_CLASS_IMPL(VRCIFilterRastGroup, VRRastGroup)
 
 QStringList VRCIFilterRastGroup::filterNames()
 {
-    return {QStringLiteral("VRBlur"), QStringLiteral("VRGreyscale"), QStringLiteral("VRInvert"),
+    return {QStringLiteral("VRBlur"),  QStringLiteral("VRGreyscale"), QStringLiteral("VRInvert"),
             QStringLiteral("VRSepia"), QStringLiteral("VRPosterize"), QStringLiteral("VRSharpen")};
 }
 
@@ -63,9 +63,12 @@ void VRCIFilterRastGroup::writeProperties(QJsonObject &record, QJsonObject &imag
 void VRCIFilterRastGroup::readProperties(const QJsonObject &record, VRStyleCoding &coding)
 {
     VRRastGroup::readProperties(record, coding);
-    const QString filter = coding.string(record, QStringLiteral("filter"), QStringLiteral("VRBlur"), 100);
+    const QString filter =
+        coding.string(record, QStringLiteral("filter"), QStringLiteral("VRBlur"), 100);
     if (!filterNames().contains(filter))
-        coding.fail(QStringLiteral("filter"), QStringLiteral("expected one of %1").arg(filterNames().join(QStringLiteral(", "))));
+        coding.fail(
+            QStringLiteral("filter"),
+            QStringLiteral("expected one of %1").arg(filterNames().join(QStringLiteral(", "))));
     else
         m_filter = filter;
     m_clipping = coding.boolean(record, QStringLiteral("clipping"), false);

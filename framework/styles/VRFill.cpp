@@ -71,13 +71,14 @@ void VRFill::setGradientMultiplier(double multiplier)
 {
     if (!std::isfinite(multiplier) || multiplier <= 0.0)
         return;
-    changeProperty(m_gradientMultiplier, std::min(multiplier, 100.0), "setGradientMultiplier:",
-                   &VRFill::setGradientMultiplier);
+    changeProperty(m_gradientMultiplier, std::min(multiplier, 100.0),
+                   "setGradientMultiplier:", &VRFill::setGradientMultiplier);
 }
 
 void VRFill::setTracksObjectAngle(bool tracks)
 {
-    changeProperty(m_tracksObjectAngle, tracks, "setTracksObjectAngle:", &VRFill::setTracksObjectAngle);
+    changeProperty(m_tracksObjectAngle, tracks,
+                   "setTracksObjectAngle:", &VRFill::setTracksObjectAngle);
 }
 
 double VRFill::gradientManualAngleInDegrees() const
@@ -95,13 +96,14 @@ void VRFill::setGradientManualAngleInDegrees(double degrees)
         if (auto self = weak.lock())
             static_cast<VRFill &>(*self).setGradientManualAngleInDegrees(old);
     });
-    m_gradient->setAngleInDegrees(degrees);   // the gradient's change signal repaints
+    m_gradient->setAngleInDegrees(degrees); // the gradient's change signal repaints
 }
 
 QBrush VRFill::brush(const VRRenderContext &context) const
 {
     if (m_gradient) {
-        const QRectF frame = context.bounds.isValid() ? context.bounds : context.path.boundingRect();
+        const QRectF frame =
+            context.bounds.isValid() ? context.bounds : context.path.boundingRect();
         QBrush b = m_gradient->brushForRect(frame, m_gradientMultiplier);
         if (m_tracksObjectAngle && context.angle != 0.0) {
             const QPointF c = frame.center();
@@ -159,7 +161,8 @@ void VRFill::readProperties(const QJsonObject &record, VRStyleCoding &coding)
     m_patternImage = coding.image(record, QStringLiteral("patternImage"));
     m_shadow = coding.shadow(record, QStringLiteral("shadow"));
     m_gradient = coding.gradient(record, QStringLiteral("gradient"));
-    m_gradientMultiplier = coding.number(record, QStringLiteral("gradientMultiplier"), 1.0, 1.0e-3, 100.0);
+    m_gradientMultiplier =
+        coding.number(record, QStringLiteral("gradientMultiplier"), 1.0, 1.0e-3, 100.0);
     m_tracksObjectAngle = coding.boolean(record, QStringLiteral("tracksObjectAngle"), true);
     watchGradient();
 }

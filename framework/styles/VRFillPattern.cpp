@@ -11,27 +11,30 @@ void VRFillPattern::setPatternAlternateOffset(const QSizeF &offset)
 {
     if (!std::isfinite(offset.width()) || !std::isfinite(offset.height()))
         return;
-    const QSizeF clean(std::clamp(offset.width(), -1.0e4, 1.0e4), std::clamp(offset.height(), -1.0e4, 1.0e4));
-    changeProperty(m_patternAlternateOffset, clean, "setPatternAlternateOffset:", &VRFillPattern::setPatternAlternateOffset);
+    const QSizeF clean(std::clamp(offset.width(), -1.0e4, 1.0e4),
+                       std::clamp(offset.height(), -1.0e4, 1.0e4));
+    changeProperty(m_patternAlternateOffset, clean,
+                   "setPatternAlternateOffset:", &VRFillPattern::setPatternAlternateOffset);
 }
 
 void VRFillPattern::setAngleInDegrees(double angle)
 {
     if (std::isfinite(angle))
-        changeProperty(m_angleInDegrees, std::fmod(angle, 360.0), "setAngleInDegrees:", &VRFillPattern::setAngleInDegrees);
+        changeProperty(m_angleInDegrees, std::fmod(angle, 360.0),
+                       "setAngleInDegrees:", &VRFillPattern::setAngleInDegrees);
 }
 
 void VRFillPattern::setAngleIsRelativeToObject(bool relative)
 {
-    changeProperty(m_angleIsRelativeToObject, relative, "setAngleIsRelativeToObject:",
-                   &VRFillPattern::setAngleIsRelativeToObject);
+    changeProperty(m_angleIsRelativeToObject, relative,
+                   "setAngleIsRelativeToObject:", &VRFillPattern::setAngleIsRelativeToObject);
 }
 
 void VRFillPattern::setMotifAngleInDegrees(double angle)
 {
     if (std::isfinite(angle))
-        changeProperty(m_motifAngleInDegrees, std::fmod(angle, 360.0), "setMotifAngleInDegrees:",
-                       &VRFillPattern::setMotifAngleInDegrees);
+        changeProperty(m_motifAngleInDegrees, std::fmod(angle, 360.0),
+                       "setMotifAngleInDegrees:", &VRFillPattern::setMotifAngleInDegrees);
 }
 
 void VRFillPattern::setMotifAngleIsRelativeToPattern(bool relative)
@@ -47,14 +50,17 @@ void VRFillPattern::render(QPainter &painter, const VRRenderContext &context) co
     const QRectF area = context.path.boundingRect();
     const QPointF centre = area.center();
     const QSizeF motif = motifSize();
-    const double radius = std::hypot(area.width(), area.height()) / 2.0 + std::max(motif.width(), motif.height());
+    const double radius =
+        std::hypot(area.width(), area.height()) / 2.0 + std::max(motif.width(), motif.height());
     double step = interval();
     // A grid too fine for the area is coarsened so the motif count stays bounded.
     const double cells = (2.0 * radius / step) * (2.0 * radius / step);
     if (cells > kMaxMotifs)
         step *= std::sqrt(cells / kMaxMotifs);
-    const double patternAngle = m_angleInDegrees + (m_angleIsRelativeToObject ? context.angle * 180.0 / M_PI : 0.0);
-    const double motifAngle = m_motifAngleInDegrees + (m_motifAngleIsRelativeToPattern ? 0.0 : -patternAngle);
+    const double patternAngle =
+        m_angleInDegrees + (m_angleIsRelativeToObject ? context.angle * 180.0 / M_PI : 0.0);
+    const double motifAngle =
+        m_motifAngleInDegrees + (m_motifAngleIsRelativeToPattern ? 0.0 : -patternAngle);
     const int n = static_cast<int>(std::ceil(radius / step)) + 1;
 
     painter.save();
@@ -93,9 +99,14 @@ void VRFillPattern::writeProperties(QJsonObject &record, QJsonObject &images) co
 void VRFillPattern::readProperties(const QJsonObject &record, VRStyleCoding &coding)
 {
     VRPathDecorator::readProperties(record, coding);
-    m_patternAlternateOffset = coding.size(record, QStringLiteral("patternAlternateOffset"), QSizeF(0, 0), -1.0e4, 1.0e4);
-    m_angleInDegrees = coding.number(record, QStringLiteral("angleInDegrees"), 0.0, -3600.0, 3600.0);
-    m_angleIsRelativeToObject = coding.boolean(record, QStringLiteral("angleIsRelativeToObject"), true);
-    m_motifAngleInDegrees = coding.number(record, QStringLiteral("motifAngleInDegrees"), 0.0, -3600.0, 3600.0);
-    m_motifAngleIsRelativeToPattern = coding.boolean(record, QStringLiteral("motifAngleIsRelativeToPattern"), true);
+    m_patternAlternateOffset =
+        coding.size(record, QStringLiteral("patternAlternateOffset"), QSizeF(0, 0), -1.0e4, 1.0e4);
+    m_angleInDegrees =
+        coding.number(record, QStringLiteral("angleInDegrees"), 0.0, -3600.0, 3600.0);
+    m_angleIsRelativeToObject =
+        coding.boolean(record, QStringLiteral("angleIsRelativeToObject"), true);
+    m_motifAngleInDegrees =
+        coding.number(record, QStringLiteral("motifAngleInDegrees"), 0.0, -3600.0, 3600.0);
+    m_motifAngleIsRelativeToPattern =
+        coding.boolean(record, QStringLiteral("motifAngleIsRelativeToPattern"), true);
 }

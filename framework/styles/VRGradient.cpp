@@ -20,7 +20,7 @@
 namespace {
 
 constexpr int kMaxStops = 256;
-constexpr double kMaxRelative = 100.0;   // relative points and radii stay within ±100 rectangles
+constexpr double kMaxRelative = 100.0; // relative points and radii stay within ±100 rectangles
 constexpr int kSampledStops = 48;
 
 QString colourString(const QColor &c)
@@ -58,14 +58,10 @@ QPointF clampedPoint(const QPointF &p)
 double shape(double t, int interpolation)
 {
     switch (interpolation) {
-    case VRGradient::Quadratic:
-        return t * t;
-    case VRGradient::Cubic:
-        return t * t * (3.0 - 2.0 * t);
-    case VRGradient::Sinusoidal:
-        return (1.0 - std::cos(M_PI * t)) / 2.0;
-    default:
-        return t;
+    case VRGradient::Quadratic: return t * t;
+    case VRGradient::Cubic: return t * t * (3.0 - 2.0 * t);
+    case VRGradient::Sinusoidal: return (1.0 - std::cos(M_PI * t)) / 2.0;
+    default: return t;
     }
 }
 
@@ -85,10 +81,12 @@ QColor mix(const QColor &a, const QColor &b, double t, int blending)
             dh += 1.0;
         double h = h0 + dh * t;
         h -= std::floor(h);
-        return QColor::fromHsvF(static_cast<float>(h),
-                                static_cast<float>(ha.hsvSaturationF() + (hb.hsvSaturationF() - ha.hsvSaturationF()) * t),
-                                static_cast<float>(ha.valueF() + (hb.valueF() - ha.valueF()) * t),
-                                static_cast<float>(ha.alphaF() + (hb.alphaF() - ha.alphaF()) * t))
+        return QColor::fromHsvF(
+                   static_cast<float>(h),
+                   static_cast<float>(ha.hsvSaturationF()
+                                      + (hb.hsvSaturationF() - ha.hsvSaturationF()) * t),
+                   static_cast<float>(ha.valueF() + (hb.valueF() - ha.valueF()) * t),
+                   static_cast<float>(ha.alphaF() + (hb.alphaF() - ha.alphaF()) * t))
             .toRgb();
     }
     auto lerp = [t](float x, float y) { return static_cast<float>(x + (y - x) * t); };
@@ -144,10 +142,10 @@ bool VRGradient::isEqual(const VRGradient &o) const
             || m_stops[i]->position() != o.m_stops[i]->position())
             return false;
     }
-    return m_type == o.m_type && m_blending == o.m_blending
-           && m_interpolation == o.m_interpolation && m_angleInDegrees == o.m_angleInDegrees
-           && m_hasLinearPoints == o.m_hasLinearPoints
-           && (!m_hasLinearPoints || (m_linearStart == o.m_linearStart && m_linearEnd == o.m_linearEnd))
+    return m_type == o.m_type && m_blending == o.m_blending && m_interpolation == o.m_interpolation
+           && m_angleInDegrees == o.m_angleInDegrees && m_hasLinearPoints == o.m_hasLinearPoints
+           && (!m_hasLinearPoints
+               || (m_linearStart == o.m_linearStart && m_linearEnd == o.m_linearEnd))
            && m_radialStart == o.m_radialStart && m_radialEnd == o.m_radialEnd
            && m_radialStartRadius == o.m_radialStartRadius
            && m_radialEndRadius == o.m_radialEndRadius && m_elliptical == o.m_elliptical;
@@ -368,13 +366,12 @@ QGradientStops VRGradient::qtStops(bool reversed) const
         stops.append({1.0, QColor(Qt::transparent)});
         return stops;
     }
-    auto add = [&](double pos, const QColor &c) {
-        stops.append({reversed ? 1.0 - pos : pos, c});
-    };
+    auto add = [&](double pos, const QColor &c) { stops.append({reversed ? 1.0 - pos : pos, c}); };
     if (m_blending == RGB && m_interpolation == LinearInterpolation) {
         QList<std::shared_ptr<VRColorStop>> sorted = m_stops;
-        std::stable_sort(sorted.begin(), sorted.end(),
-                         [](const auto &a, const auto &b) { return a->position() < b->position(); });
+        std::stable_sort(sorted.begin(), sorted.end(), [](const auto &a, const auto &b) {
+            return a->position() < b->position();
+        });
         for (const auto &s : std::as_const(sorted))
             add(s->position(), s->color());
     } else {
@@ -423,7 +420,8 @@ QBrush VRGradient::brushFor(const QRectF &rect, QPointF start, double startRadiu
         t.translate(centre.x() + m_elliptical.offsetX * rect.width(),
                     centre.y() + m_elliptical.offsetY * rect.height());
         t.rotate(m_elliptical.angle);
-        t.scale(m_elliptical.scaleX, m_elliptical.scaleY * (rect.width() > 0 ? rect.height() / rect.width() : 1.0));
+        t.scale(m_elliptical.scaleX,
+                m_elliptical.scaleY * (rect.width() > 0 ? rect.height() / rect.width() : 1.0));
         brush.setTransform(t);
         return brush;
     }
@@ -437,7 +435,8 @@ QBrush VRGradient::brushFor(const QRectF &rect, QPointF start, double startRadiu
 
 QBrush VRGradient::brushForRect(const QRectF &rect, double radialMultiplier) const
 {
-    const double multiplier = radialMultiplier > 0 && std::isfinite(radialMultiplier) ? radialMultiplier : 1.0;
+    const double multiplier =
+        radialMultiplier > 0 && std::isfinite(radialMultiplier) ? radialMultiplier : 1.0;
     if (m_type == Radial || m_type == Elliptical) {
         return brushFor(rect, mapPointToRect(m_radialStart, rect),
                         m_radialStartRadius * rect.width() * multiplier,
@@ -507,8 +506,8 @@ VRGradientRef VRGradient::gradientByColorizingWithColor(const QColor &color) con
     const QColor hsl = color.toHsl();
     for (const auto &stop : std::as_const(g->m_stops)) {
         const QColor c = stop->color().toHsl();
-        stop->m_color = QColor::fromHslF(hsl.hslHueF() < 0 ? 0.0f : hsl.hslHueF(), hsl.hslSaturationF(),
-                                         c.lightnessF(), c.alphaF())
+        stop->m_color = QColor::fromHslF(hsl.hslHueF() < 0 ? 0.0f : hsl.hslHueF(),
+                                         hsl.hslSaturationF(), c.lightnessF(), c.alphaF())
                             .toRgb();
     }
     return g;
@@ -519,7 +518,8 @@ void VRGradient::setUpKVOForObserver(QObject *observer, std::function<void()> on
     if (!observer || !onChange)
         return;
     tearDownKVOForObserver(observer);
-    m_observers.insert(observer, connect(this, &VRGradient::changed, observer, std::move(onChange)));
+    m_observers.insert(observer,
+                       connect(this, &VRGradient::changed, observer, std::move(onChange)));
 }
 
 void VRGradient::tearDownKVOForObserver(QObject *observer)
@@ -565,8 +565,9 @@ void VRGradient::encodeWithCoder(VRKeyedCoder &coder) const
         coder.encodeObject(pair(m_linearEnd), QStringLiteral("linearEnd"));
     }
     if (m_type == Elliptical) {
-        coder.encodeObject(QVariantList{m_elliptical.scaleX, m_elliptical.scaleY, m_elliptical.offsetX,
-                                        m_elliptical.offsetY, m_elliptical.angle},
+        coder.encodeObject(QVariantList{m_elliptical.scaleX, m_elliptical.scaleY,
+                                        m_elliptical.offsetX, m_elliptical.offsetY,
+                                        m_elliptical.angle},
                            QStringLiteral("elliptical"));
     }
     QVariantList stops;
@@ -651,7 +652,8 @@ VRGradientRef VRGradient::decodeWithCoder(const VRKeyedCoder &coder, QString *er
         for (int i = 0; ok && i < 5; ++i)
             ok = number(list[i], &v[i]);
         if (!ok || v[0] <= 0 || v[1] <= 0)
-            return fail(QStringLiteral("The elliptical geometry of the gradient is not five usable numbers."));
+            return fail(QStringLiteral(
+                "The elliptical geometry of the gradient is not five usable numbers."));
         g->m_elliptical = {std::min(v[0], kMaxRelative), std::min(v[1], kMaxRelative),
                            std::clamp(v[2], -kMaxRelative, kMaxRelative),
                            std::clamp(v[3], -kMaxRelative, kMaxRelative), std::fmod(v[4], 360.0)};
@@ -668,14 +670,17 @@ VRGradientRef VRGradient::decodeWithCoder(const VRKeyedCoder &coder, QString *er
         if (stops[i].typeId() != QMetaType::QVariantMap)
             return fail(QStringLiteral("Colour stop %1 is not a dictionary.").arg(i + 1));
         const VRPlistCoder stopCoder(stops[i].toMap());
-        if (stopCoder.decodeObjectForKey(QStringLiteral("isa")).toString() != QLatin1String("VRColorStop"))
+        if (stopCoder.decodeObjectForKey(QStringLiteral("isa")).toString()
+            != QLatin1String("VRColorStop"))
             return fail(QStringLiteral("Colour stop %1 is not a colour stop.").arg(i + 1));
         double position = 0;
         if (!number(stopCoder.decodeObjectForKey(QStringLiteral("position")), &position))
             return fail(QStringLiteral("Colour stop %1 has no usable position.").arg(i + 1));
-        const QColor colour = colourFromString(stopCoder.decodeObjectForKey(QStringLiteral("color")).toString());
+        const QColor colour =
+            colourFromString(stopCoder.decodeObjectForKey(QStringLiteral("color")).toString());
         if (!colour.isValid())
-            return fail(QStringLiteral("Colour stop %1 has no colour of the form #RRGGBBAA.").arg(i + 1));
+            return fail(
+                QStringLiteral("Colour stop %1 has no colour of the form #RRGGBBAA.").arg(i + 1));
         auto stop = std::make_shared<VRColorStop>(colour, position);
         stop->m_gradient = g.get();
         g->m_stops.append(stop);
@@ -699,13 +704,15 @@ QByteArray VRGradient::fileRepresentation() const
 bool VRGradient::writeToFile(const QString &path, QString *error) const
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(fileRepresentation()) < 0 || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(fileRepresentation()) < 0
+        || !file.commit()) {
         if (error)
             *error = QStringLiteral("The gradient could not be saved to \"%1\": %2")
                          .arg(path, file.errorString());
         return false;
     }
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
+                                    | QFile::ReadOther);
     return true;
 }
 

@@ -21,7 +21,8 @@ void VRHatching::setColour(const QColor &colour)
 void VRHatching::setSpacing(double spacing)
 {
     if (std::isfinite(spacing))
-        changeProperty(m_spacing, std::clamp(spacing, 0.5, 1000.0), "setSpacing:", &VRHatching::setSpacing);
+        changeProperty(m_spacing, std::clamp(spacing, 0.5, 1000.0),
+                       "setSpacing:", &VRHatching::setSpacing);
 }
 
 void VRHatching::setWidth(double width)
@@ -33,24 +34,27 @@ void VRHatching::setWidth(double width)
 void VRHatching::setAngleInDegrees(double angle)
 {
     if (std::isfinite(angle))
-        changeProperty(m_angleInDegrees, std::fmod(angle, 360.0), "setAngleInDegrees:", &VRHatching::setAngleInDegrees);
+        changeProperty(m_angleInDegrees, std::fmod(angle, 360.0),
+                       "setAngleInDegrees:", &VRHatching::setAngleInDegrees);
 }
 
 void VRHatching::setLeadIn(double leadIn)
 {
     if (std::isfinite(leadIn))
-        changeProperty(m_leadIn, std::clamp(leadIn, -1.0e4, 1.0e4), "setLeadIn:", &VRHatching::setLeadIn);
+        changeProperty(m_leadIn, std::clamp(leadIn, -1.0e4, 1.0e4),
+                       "setLeadIn:", &VRHatching::setLeadIn);
 }
 
 void VRHatching::setLineCapStyle(int style)
 {
-    changeProperty(m_lineCapStyle, std::clamp(style, 0, 2), "setLineCapStyle:", &VRHatching::setLineCapStyle);
+    changeProperty(m_lineCapStyle, std::clamp(style, 0, 2),
+                   "setLineCapStyle:", &VRHatching::setLineCapStyle);
 }
 
 void VRHatching::setAngleIsRelativeToObject(bool relative)
 {
-    changeProperty(m_angleIsRelativeToObject, relative, "setAngleIsRelativeToObject:",
-                   &VRHatching::setAngleIsRelativeToObject);
+    changeProperty(m_angleIsRelativeToObject, relative,
+                   "setAngleIsRelativeToObject:", &VRHatching::setAngleIsRelativeToObject);
 }
 
 void VRHatching::setDash(const VRDashRef &dash)
@@ -72,7 +76,8 @@ void VRHatching::render(QPainter &painter, const VRRenderContext &context) const
     const double radius = std::hypot(area.width(), area.height()) / 2.0 + m_width;
     // Very dense hatching over a huge shape is thinned rather than drawing without end.
     const double spacing = std::max(m_spacing, 2.0 * radius / kMaxLines);
-    const double degrees = m_angleInDegrees + (m_angleIsRelativeToObject ? context.angle * 180.0 / M_PI : 0.0);
+    const double degrees =
+        m_angleInDegrees + (m_angleIsRelativeToObject ? context.angle * 180.0 / M_PI : 0.0);
 
     static constexpr Qt::PenCapStyle caps[] = {Qt::FlatCap, Qt::RoundCap, Qt::SquareCap};
     QPen pen(m_colour, m_width, Qt::SolidLine, caps[m_lineCapStyle]);
@@ -113,9 +118,11 @@ void VRHatching::readProperties(const QJsonObject &record, VRStyleCoding &coding
     m_colour = coding.colour(record, QStringLiteral("colour"), Qt::black);
     m_spacing = coding.number(record, QStringLiteral("spacing"), 8.0, 0.5, 1000.0);
     m_width = coding.number(record, QStringLiteral("width"), 1.0, 0.0, 1000.0);
-    m_angleInDegrees = coding.number(record, QStringLiteral("angleInDegrees"), 45.0, -3600.0, 3600.0);
+    m_angleInDegrees =
+        coding.number(record, QStringLiteral("angleInDegrees"), 45.0, -3600.0, 3600.0);
     m_leadIn = coding.number(record, QStringLiteral("leadIn"), 0.0, -1.0e4, 1.0e4);
     m_lineCapStyle = coding.integer(record, QStringLiteral("lineCapStyle"), 0, 0, 2);
-    m_angleIsRelativeToObject = coding.boolean(record, QStringLiteral("angleIsRelativeToObject"), true);
+    m_angleIsRelativeToObject =
+        coding.boolean(record, QStringLiteral("angleIsRelativeToObject"), true);
     m_dash = coding.dash(record, QStringLiteral("dash"));
 }

@@ -15,20 +15,22 @@ void VRImageAdornment::setImage(const QImage &image)
 void VRImageAdornment::setOpacity(double opacity)
 {
     if (std::isfinite(opacity))
-        changeProperty(m_opacity, std::clamp(opacity, 0.0, 1.0), "setOpacity:", &VRImageAdornment::setOpacity);
+        changeProperty(m_opacity, std::clamp(opacity, 0.0, 1.0),
+                       "setOpacity:", &VRImageAdornment::setOpacity);
 }
 
 void VRImageAdornment::setScale(double scale)
 {
     if (std::isfinite(scale))
-        changeProperty(m_scale, std::clamp(scale, 0.001, 1000.0), "setScale:", &VRImageAdornment::setScale);
+        changeProperty(m_scale, std::clamp(scale, 0.001, 1000.0),
+                       "setScale:", &VRImageAdornment::setScale);
 }
 
 void VRImageAdornment::setAngleInDegrees(double angle)
 {
     if (std::isfinite(angle))
-        changeProperty(m_angleInDegrees, std::fmod(angle, 360.0), "setAngleInDegrees:",
-                       &VRImageAdornment::setAngleInDegrees);
+        changeProperty(m_angleInDegrees, std::fmod(angle, 360.0),
+                       "setAngleInDegrees:", &VRImageAdornment::setAngleInDegrees);
 }
 
 void VRImageAdornment::setClipping(bool clipping)
@@ -38,12 +40,14 @@ void VRImageAdornment::setClipping(bool clipping)
 
 void VRImageAdornment::setImageIdentifier(const QString &identifier)
 {
-    changeProperty(m_imageIdentifier, identifier.left(1000), "setImageIdentifier:", &VRImageAdornment::setImageIdentifier);
+    changeProperty(m_imageIdentifier, identifier.left(1000),
+                   "setImageIdentifier:", &VRImageAdornment::setImageIdentifier);
 }
 
 void VRImageAdornment::setFittingOption(int option)
 {
-    changeProperty(m_fittingOption, std::clamp(option, 0, 2), "setFittingOption:", &VRImageAdornment::setFittingOption);
+    changeProperty(m_fittingOption, std::clamp(option, 0, 2),
+                   "setFittingOption:", &VRImageAdornment::setFittingOption);
 }
 
 void VRImageAdornment::render(QPainter &painter, const VRRenderContext &context) const
@@ -91,7 +95,8 @@ void VRImageAdornment::readProperties(const QJsonObject &record, VRStyleCoding &
     m_image = coding.image(record, QStringLiteral("image"));
     m_opacity = coding.number(record, QStringLiteral("opacity"), 1.0, 0.0, 1.0);
     m_scale = coding.number(record, QStringLiteral("scale"), 1.0, 0.001, 1000.0);
-    m_angleInDegrees = coding.number(record, QStringLiteral("angleInDegrees"), 0.0, -3600.0, 3600.0);
+    m_angleInDegrees =
+        coding.number(record, QStringLiteral("angleInDegrees"), 0.0, -3600.0, 3600.0);
     m_clipping = coding.boolean(record, QStringLiteral("clipping"), false);
     m_imageIdentifier = coding.string(record, QStringLiteral("imageIdentifier"), QString(), 1000);
     m_fittingOption = coding.integer(record, QStringLiteral("fittingOption"), 0, 0, 2);

@@ -39,8 +39,9 @@ void boxPass(QImage &image, int radius, bool horizontal)
             b += in[i] & 0xff;
         }
         for (int i = 0; i < length; ++i) {
-            first[i * along] = (static_cast<quint32>(a / window) << 24) | (static_cast<quint32>(r / window) << 16)
-                               | (static_cast<quint32>(g / window) << 8) | static_cast<quint32>(b / window);
+            first[i * along] =
+                (static_cast<quint32>(a / window) << 24) | (static_cast<quint32>(r / window) << 16)
+                | (static_cast<quint32>(g / window) << 8) | static_cast<quint32>(b / window);
             const quint32 out = in[i];
             const quint32 next = in[i + window];
             a += static_cast<int>(next >> 24) - static_cast<int>(out >> 24);
@@ -51,8 +52,7 @@ void boxPass(QImage &image, int radius, bool horizontal)
     }
 }
 
-template <typename F>
-void forEachPixel(QImage &image, F f)
+template <typename F> void forEachPixel(QImage &image, F f)
 {
     for (int y = 0; y < image.height(); ++y) {
         auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
@@ -135,7 +135,8 @@ void VRImageFilters::sharpen(QImage &image)
         auto *out = reinterpret_cast<QRgb *>(image.scanLine(y));
         const auto *row = reinterpret_cast<const QRgb *>(source.constScanLine(y));
         const auto *up = reinterpret_cast<const QRgb *>(source.constScanLine(std::max(0, y - 1)));
-        const auto *down = reinterpret_cast<const QRgb *>(source.constScanLine(std::min(h - 1, y + 1)));
+        const auto *down =
+            reinterpret_cast<const QRgb *>(source.constScanLine(std::min(h - 1, y + 1)));
         for (int x = 0; x < w; ++x) {
             const QRgb c = row[x], l = row[std::max(0, x - 1)], r = row[std::min(w - 1, x + 1)];
             const QRgb u = up[x], d = down[x];

@@ -16,20 +16,22 @@ constexpr double kDotRadius = 3.0;
 void VRPathDecorator::setInterval(double interval)
 {
     if (std::isfinite(interval))
-        changeProperty(m_interval, std::clamp(interval, 1.0, 1.0e4), "setInterval:", &VRPathDecorator::setInterval);
+        changeProperty(m_interval, std::clamp(interval, 1.0, 1.0e4),
+                       "setInterval:", &VRPathDecorator::setInterval);
 }
 
 void VRPathDecorator::setScale(double scale)
 {
     if (std::isfinite(scale))
-        changeProperty(m_scale, std::clamp(scale, 0.01, 100.0), "setScale:", &VRPathDecorator::setScale);
+        changeProperty(m_scale, std::clamp(scale, 0.01, 100.0),
+                       "setScale:", &VRPathDecorator::setScale);
 }
 
 void VRPathDecorator::setLeaderDistance(double distance)
 {
     if (std::isfinite(distance))
-        changeProperty(m_leaderDistance, std::clamp(distance, 0.0, 1.0e5), "setLeaderDistance:",
-                       &VRPathDecorator::setLeaderDistance);
+        changeProperty(m_leaderDistance, std::clamp(distance, 0.0, 1.0e5),
+                       "setLeaderDistance:", &VRPathDecorator::setLeaderDistance);
 }
 
 void VRPathDecorator::setNormalToPath(bool normal)
@@ -45,8 +47,9 @@ void VRPathDecorator::setImage(const QImage &image)
 void VRPathDecorator::setLeadInAndOutLengthProportion(double proportion)
 {
     if (std::isfinite(proportion))
-        changeProperty(m_leadInAndOutLengthProportion, std::clamp(proportion, 0.0, 0.5),
-                       "setLeadInAndOutLengthProportion:", &VRPathDecorator::setLeadInAndOutLengthProportion);
+        changeProperty(
+            m_leadInAndOutLengthProportion, std::clamp(proportion, 0.0, 0.5),
+            "setLeadInAndOutLengthProportion:", &VRPathDecorator::setLeadInAndOutLengthProportion);
 }
 
 QSizeF VRPathDecorator::motifSize() const
@@ -83,7 +86,8 @@ void VRPathDecorator::render(QPainter &painter, const VRRenderContext &context) 
             double factor = m_scale;
             if (ramp > 0.0)
                 factor *= std::clamp(std::min(d, usable - d) / ramp, 0.1, 1.0);
-            const VRPathGeometry::Placement place = VRPathGeometry::placementAt(line, m_leaderDistance + d);
+            const VRPathGeometry::Placement place =
+                VRPathGeometry::placementAt(line, m_leaderDistance + d);
             painter.save();
             painter.translate(place.point);
             if (m_normalToPath)
@@ -120,5 +124,6 @@ void VRPathDecorator::readProperties(const QJsonObject &record, VRStyleCoding &c
     m_leaderDistance = coding.number(record, QStringLiteral("leaderDistance"), 0.0, 0.0, 1.0e5);
     m_normalToPath = coding.boolean(record, QStringLiteral("normalToPath"), true);
     m_image = coding.image(record, QStringLiteral("image"));
-    m_leadInAndOutLengthProportion = coding.number(record, QStringLiteral("leadInAndOutLengthProportion"), 0.0, 0.0, 0.5);
+    m_leadInAndOutLengthProportion =
+        coding.number(record, QStringLiteral("leadInAndOutLengthProportion"), 0.0, 0.0, 0.5);
 }

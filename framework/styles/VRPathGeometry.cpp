@@ -79,7 +79,8 @@ QPainterPath VRPathGeometry::trimmed(const QPainterPath &path, double fromStart,
     return result;
 }
 
-QPainterPath VRPathGeometry::zigZag(const QPainterPath &path, double wavelength, double amplitude, double spread)
+QPainterPath VRPathGeometry::zigZag(const QPainterPath &path, double wavelength, double amplitude,
+                                    double spread)
 {
     wavelength = std::max(wavelength, 0.5);
     spread = std::clamp(spread, 0.0, 1.0);
@@ -92,13 +93,14 @@ QPainterPath VRPathGeometry::zigZag(const QPainterPath &path, double wavelength,
         const double half = wavelength / 2.0;
         int steps = std::max(2, static_cast<int>(std::round(total / half)));
         if (closed && steps % 2)
-            ++steps;   // closed outlines need an even count to meet themselves
+            ++steps; // closed outlines need an even count to meet themselves
         steps = std::min(steps, kMaxSteps);
         const double step = total / steps;
         QPolygonF peaks;
         for (int i = 0; i <= steps; ++i) {
             const Placement place = placementAt(line, i * step);
-            const double side = (i == 0 || i == steps) && !closed ? 0.0 : (i % 2 ? amplitude : -amplitude);
+            const double side =
+                (i == 0 || i == steps) && !closed ? 0.0 : (i % 2 ? amplitude : -amplitude);
             const double radians = (place.angleInDegrees + 90.0) * M_PI / 180.0;
             peaks.append(place.point + QPointF(std::cos(radians), std::sin(radians)) * side);
         }
@@ -136,8 +138,9 @@ QPainterPath VRPathGeometry::rough(const QPainterPath &path, double roughness, q
         QPointF first;
         for (int i = 0; i <= steps; ++i) {
             const Placement place = placementAt(line, total * i / steps);
-            QPointF p = place.point + QPointF((random.generateDouble() - 0.5) * 2.0 * wobble,
-                                              (random.generateDouble() - 0.5) * 2.0 * wobble);
+            QPointF p = place.point
+                        + QPointF((random.generateDouble() - 0.5) * 2.0 * wobble,
+                                  (random.generateDouble() - 0.5) * 2.0 * wobble);
             if (i == 0) {
                 first = p;
                 result.moveTo(p);
@@ -155,7 +158,8 @@ quint64 VRPathGeometry::seedForPath(const QPainterPath &path)
 {
     const QRectF r = path.boundingRect();
     quint64 h = 1469598103934665603ULL;
-    for (double v : {r.x(), r.y(), r.width(), r.height(), static_cast<double>(path.elementCount())}) {
+    for (double v :
+         {r.x(), r.y(), r.width(), r.height(), static_cast<double>(path.elementCount())}) {
         h ^= static_cast<quint64>(std::llround(v * 16.0));
         h *= 1099511628211ULL;
     }

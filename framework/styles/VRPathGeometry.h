@@ -11,7 +11,7 @@ class VRPathGeometry
 public:
     struct Placement {
         QPointF point;
-        double angleInDegrees = 0.0;   // direction of travel, clockwise on screen
+        double angleInDegrees = 0.0; // direction of travel, clockwise on screen
     };
 
     static QList<QPolygonF> polylines(const QPainterPath &path);
@@ -21,7 +21,8 @@ public:
     static QPainterPath trimmed(const QPainterPath &path, double fromStart, double fromEnd);
     // A zig-zag following the path: peaks every half wavelength, amplitude to each side;
     // spread 0 gives sharp corners, 1 smooth waves.
-    static QPainterPath zigZag(const QPainterPath &path, double wavelength, double amplitude, double spread);
+    static QPainterPath zigZag(const QPainterPath &path, double wavelength, double amplitude,
+                               double spread);
     // A hand-drawn variant of the path, the same for the same seed.
     static QPainterPath rough(const QPainterPath &path, double roughness, quint64 seed);
     // A seed from the geometry itself, so an object's rough look is stable between repaints.

@@ -19,18 +19,15 @@ plist_t toPlist(const QVariant &value, int depth)
     if (depth > kMaxPlistDepth)
         return nullptr;
     switch (value.typeId()) {
-    case QMetaType::Bool:
-        return plist_new_bool(value.toBool() ? 1 : 0);
+    case QMetaType::Bool: return plist_new_bool(value.toBool() ? 1 : 0);
     case QMetaType::Int:
     case QMetaType::LongLong:
     case QMetaType::UInt:
     case QMetaType::ULongLong:
     case QMetaType::Long:
-    case QMetaType::Short:
-        return plist_new_uint(static_cast<uint64_t>(value.toLongLong()));
+    case QMetaType::Short: return plist_new_uint(static_cast<uint64_t>(value.toLongLong()));
     case QMetaType::Double:
-    case QMetaType::Float:
-        return plist_new_real(value.toDouble());
+    case QMetaType::Float: return plist_new_real(value.toDouble());
     case QMetaType::QString: {
         const QByteArray utf8 = value.toString().toUtf8();
         return plist_new_string(utf8.constData());
@@ -57,8 +54,7 @@ plist_t toPlist(const QVariant &value, int depth)
         }
         return dict;
     }
-    default:
-        return nullptr;   // nothing is stored for values a property list cannot hold
+    default: return nullptr; // nothing is stored for values a property list cannot hold
     }
 }
 
@@ -140,7 +136,7 @@ bool fromPlist(plist_t node, int depth, QVariant *out, QString *error)
         return true;
     }
     case PLIST_DATE:
-        *out = QVariant();   // no coded value uses dates; they read as absent
+        *out = QVariant(); // no coded value uses dates; they read as absent
         return true;
     default:
         *error = QStringLiteral("the property list holds a value of an unsupported kind");
@@ -159,7 +155,9 @@ int xmlNestingDepth(const QByteArray &data)
         if (*p != '<')
             continue;
         const qsizetype left = end - p;
-        auto startsWith = [&](const char *tag, qsizetype n) { return left >= n && std::memcmp(p, tag, static_cast<size_t>(n)) == 0; };
+        auto startsWith = [&](const char *tag, qsizetype n) {
+            return left >= n && std::memcmp(p, tag, static_cast<size_t>(n)) == 0;
+        };
         if (startsWith("<dict>", 6) || startsWith("<array>", 7))
             deepest = std::max(deepest, ++depth);
         else if (startsWith("</dict>", 7) || startsWith("</array>", 8))

@@ -14,7 +14,10 @@ class VRPlistCoder : public VRKeyedCoder
 {
 public:
     VRPlistCoder() = default;
-    explicit VRPlistCoder(const QVariantMap &dictionary) : m_dictionary(dictionary) {}
+    explicit VRPlistCoder(const QVariantMap &dictionary)
+        : m_dictionary(dictionary)
+    {
+    }
 
     QVariantMap dictionary() const { return m_dictionary; }
 

@@ -20,13 +20,15 @@ QPainter::CompositionMode VRQuartzBlendRastGroup::compositionMode(int blendMode)
 
 void VRQuartzBlendRastGroup::setBlendMode(int mode)
 {
-    changeProperty(m_blendMode, std::clamp(mode, 0, 11), "setBlendMode:", &VRQuartzBlendRastGroup::setBlendMode);
+    changeProperty(m_blendMode, std::clamp(mode, 0, 11),
+                   "setBlendMode:", &VRQuartzBlendRastGroup::setBlendMode);
 }
 
 void VRQuartzBlendRastGroup::setAlpha(double alpha)
 {
     if (std::isfinite(alpha))
-        changeProperty(m_alpha, std::clamp(alpha, 0.0, 1.0), "setAlpha:", &VRQuartzBlendRastGroup::setAlpha);
+        changeProperty(m_alpha, std::clamp(alpha, 0.0, 1.0),
+                       "setAlpha:", &VRQuartzBlendRastGroup::setAlpha);
 }
 
 void VRQuartzBlendRastGroup::setMaskImage(const QImage &image)
@@ -39,7 +41,7 @@ void VRQuartzBlendRastGroup::render(QPainter &painter, const VRRenderContext &co
     if (m_alpha <= 0.0)
         return;
     if (m_blendMode == 0 && m_alpha >= 1.0 && m_maskImage.isNull()) {
-        renderChildren(painter, context);   // nothing to composite: draw straight through
+        renderChildren(painter, context); // nothing to composite: draw straight through
         return;
     }
     QRect area;
@@ -48,22 +50,24 @@ void VRQuartzBlendRastGroup::render(QPainter &painter, const VRRenderContext &co
         return;
     if (!m_maskImage.isNull()) {
         // The mask covers the object's frame.
-        const QRectF frame = context.bounds.isValid() ? context.bounds : context.path.boundingRect();
+        const QRectF frame =
+            context.bounds.isValid() ? context.bounds : context.path.boundingRect();
         QImage mask(image.size(), QImage::Format_ARGB32_Premultiplied);
         mask.fill(Qt::transparent);
         {
             QPainter p(&mask);
-            p.setTransform(painter.worldTransform() * QTransform::fromTranslate(-area.left(), -area.top()));
+            p.setTransform(painter.worldTransform()
+                           * QTransform::fromTranslate(-area.left(), -area.top()));
             p.drawImage(frame, m_maskImage.convertToFormat(QImage::Format_ARGB32));
         }
         for (int y = 0; y < image.height(); ++y) {
             auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
             const auto *m = reinterpret_cast<const QRgb *>(mask.constScanLine(y));
             for (int x = 0; x < image.width(); ++x) {
-                const int weight = qGray(m[x]);   // premultiplied: lightness × coverage
+                const int weight = qGray(m[x]); // premultiplied: lightness × coverage
                 const QRgb p = row[x];
-                row[x] = qRgba(qRed(p) * weight / 255, qGreen(p) * weight / 255, qBlue(p) * weight / 255,
-                               qAlpha(p) * weight / 255);
+                row[x] = qRgba(qRed(p) * weight / 255, qGreen(p) * weight / 255,
+                               qBlue(p) * weight / 255, qAlpha(p) * weight / 255);
             }
         }
     }

@@ -145,10 +145,12 @@ QImage VRRastGroup::renderChildrenOffscreen(QPainter &painter, const VRRenderCon
 {
     static constexpr int kMaxSide = 4096;
     const double extra = VRRastGroup::extraSpace() + 2.0;
-    const QRectF logical = context.path.boundingRect().united(context.bounds).adjusted(-extra, -extra, extra, extra);
+    const QRectF logical =
+        context.path.boundingRect().united(context.bounds).adjusted(-extra, -extra, extra, extra);
     const QTransform world = painter.worldTransform();
     QRect area = world.mapRect(logical).toAlignedRect();
-    if (QPaintDevice *device = painter.device(); device && device->width() > 0 && device->height() > 0)
+    if (QPaintDevice *device = painter.device();
+        device && device->width() > 0 && device->height() > 0)
         area = area.intersected(QRect(0, 0, device->width(), device->height()));
     if (area.isEmpty())
         return {};
@@ -198,8 +200,9 @@ void VRRastGroup::readProperties(const QJsonObject &record, VRStyleCoding &codin
     if (value.isUndefined())
         return;
     if (!value.isArray() || value.toArray().size() > kMaxRenderers) {
-        coding.fail(QStringLiteral("renderers"),
-                    QStringLiteral("expected a list of at most %1 renderer records").arg(kMaxRenderers));
+        coding.fail(
+            QStringLiteral("renderers"),
+            QStringLiteral("expected a list of at most %1 renderer records").arg(kMaxRenderers));
         return;
     }
     const QJsonArray list = value.toArray();

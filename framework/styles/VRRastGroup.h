@@ -29,8 +29,7 @@ public:
     int indexOfRenderer(const VRRasterizer *renderer) const;
     // Every renderer of the class (kind-of), depth first, in drawing order.
     QList<VRRendererRef> renderersOfClass(const VRClassInfo &classInfo) const;
-    template <class T>
-    QList<std::shared_ptr<T>> renderersOfClass() const
+    template <class T> QList<std::shared_ptr<T>> renderersOfClass() const
     {
         QList<std::shared_ptr<T>> result;
         for (const VRRendererRef &r : renderersOfClass(T::staticClass()))
@@ -48,7 +47,8 @@ protected:
     void renderChildren(QPainter &painter, const VRRenderContext &context) const;
     // Draws the children into a transparent image in device pixels; *deviceRect tells where it
     // belongs on the painter's device. Null when nothing can show.
-    QImage renderChildrenOffscreen(QPainter &painter, const VRRenderContext &context, QRect *deviceRect) const;
+    QImage renderChildrenOffscreen(QPainter &painter, const VRRenderContext &context,
+                                   QRect *deviceRect) const;
     void writeProperties(QJsonObject &record, QJsonObject &images) const override;
     void readProperties(const QJsonObject &record, VRStyleCoding &coding) override;
 

@@ -66,14 +66,16 @@ VRRendererRef VRRasterizer::fromJson(const QJsonObject &record, VRStyleCoding &c
     }
     const QJsonValue name = record.value(QStringLiteral("class"));
     if (!name.isString()) {
-        coding.fail(QStringLiteral("class"), QStringLiteral("expected the name of a renderer class"));
+        coding.fail(QStringLiteral("class"),
+                    QStringLiteral("expected the name of a renderer class"));
         return nullptr;
     }
     const VRClassInfo *info = VRClassInfo::byName(name.toString());
     if (!info || !info->create || !info->isSubclassOf(VRRasterizer::staticClass())
         || info->isSubclassOf(VRStyle::staticClass())) {
-        coding.fail(QStringLiteral("class"),
-                    QStringLiteral("\"%1\" is not a renderer class").arg(name.toString().left(100)));
+        coding.fail(
+            QStringLiteral("class"),
+            QStringLiteral("\"%1\" is not a renderer class").arg(name.toString().left(100)));
         return nullptr;
     }
     VRRendererRef renderer = std::static_pointer_cast<VRRasterizer>(info->create());
@@ -110,7 +112,8 @@ void VRRasterizer::copyToPasteboard(QMimeData *mimeData) const
     document[QStringLiteral("version")] = 1;
     document[QStringLiteral("renderer")] = toJson(images);
     document[QStringLiteral("images")] = images;
-    mimeData->setData(kVRRasterizerPasteboardType, QJsonDocument(document).toJson(QJsonDocument::Compact));
+    mimeData->setData(kVRRasterizerPasteboardType,
+                      QJsonDocument(document).toJson(QJsonDocument::Compact));
 }
 
 VRRendererRef VRRasterizer::rasterizerFromPasteboard(const QMimeData *mimeData)
@@ -126,7 +129,8 @@ VRRendererRef VRRasterizer::rasterizerFromPasteboard(const QMimeData *mimeData)
         return nullptr;
     const QJsonObject root = document.object();
     if (root.value(QStringLiteral("format")).toString() != QLatin1String("quintora.renderer")
-        || root.value(QStringLiteral("version")).toInt(0) > 1 || !root.value(QStringLiteral("renderer")).isObject())
+        || root.value(QStringLiteral("version")).toInt(0) > 1
+        || !root.value(QStringLiteral("renderer")).isObject())
         return nullptr;
     const QJsonObject images = root.value(QStringLiteral("images")).toObject();
     VRStyleCoding coding(&images, QStringLiteral("renderer"));

@@ -12,7 +12,8 @@ VR_CLASS_IMPL(VRRoughStroke, VRStroke)
 void VRRoughStroke::setRoughness(double roughness)
 {
     if (std::isfinite(roughness))
-        changeProperty(m_roughness, std::clamp(roughness, 0.0, 1.0), "setRoughness:", &VRRoughStroke::setRoughness);
+        changeProperty(m_roughness, std::clamp(roughness, 0.0, 1.0),
+                       "setRoughness:", &VRRoughStroke::setRoughness);
 }
 
 void VRRoughStroke::render(QPainter &painter, const VRRenderContext &context) const

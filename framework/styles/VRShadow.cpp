@@ -60,11 +60,12 @@ void VRShadow::drawImpl(QPainter &painter, const QRectF &casterBounds,
     const QTransform world = painter.worldTransform();
     const double scale = std::sqrt(std::abs(world.determinant()));
     const double blur = m_blurRadius * scale;
-    QRectF device = world.mapRect(casterBounds).adjusted(-blur * 2 - 2, -blur * 2 - 2,
-                                                          blur * 2 + 2, blur * 2 + 2);
+    QRectF device = world.mapRect(casterBounds)
+                        .adjusted(-blur * 2 - 2, -blur * 2 - 2, blur * 2 + 2, blur * 2 + 2);
     // Only the part that can land on the device matters; this also bounds the allocation.
     // Devices without a pixel size (some vector generators) are not cut down.
-    if (QPaintDevice *target = painter.device(); target && target->width() > 0 && target->height() > 0) {
+    if (QPaintDevice *target = painter.device();
+        target && target->width() > 0 && target->height() > 0) {
         const QPointF shift = world.map(offset()) - world.map(QPointF(0, 0));
         const QRectF visible = QRectF(0, 0, target->width(), target->height())
                                    .translated(-shift)

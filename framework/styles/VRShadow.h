@@ -49,7 +49,7 @@ private:
 template <typename Caster>
 void VRShadow::draw(QPainter &painter, const QRectF &casterBounds, Caster drawCaster) const
 {
-    drawImpl(painter, casterBounds,
-             [](const void *c, QPainter &p) { (*static_cast<const Caster *>(c))(p); },
-             &drawCaster);
+    drawImpl(
+        painter, casterBounds,
+        [](const void *c, QPainter &p) { (*static_cast<const Caster *>(c))(p); }, &drawCaster);
 }

@@ -61,17 +61,20 @@ void VRStroke::setAutoDash()
 
 void VRStroke::setLineCapStyle(int style)
 {
-    changeProperty(m_lineCapStyle, std::clamp(style, 0, 2), "setLineCapStyle:", &VRStroke::setLineCapStyle);
+    changeProperty(m_lineCapStyle, std::clamp(style, 0, 2),
+                   "setLineCapStyle:", &VRStroke::setLineCapStyle);
 }
 
 void VRStroke::setLineJoinStyle(int style)
 {
-    changeProperty(m_lineJoinStyle, std::clamp(style, 0, 2), "setLineJoinStyle:", &VRStroke::setLineJoinStyle);
+    changeProperty(m_lineJoinStyle, std::clamp(style, 0, 2),
+                   "setLineJoinStyle:", &VRStroke::setLineJoinStyle);
 }
 
 void VRStroke::setTrimLength(double length)
 {
-    changeProperty(m_trimLength, cleanLength(length, 1.0e6), "setTrimLength:", &VRStroke::setTrimLength);
+    changeProperty(m_trimLength, cleanLength(length, 1.0e6),
+                   "setTrimLength:", &VRStroke::setTrimLength);
 }
 
 QPen VRStroke::pen() const

@@ -54,7 +54,7 @@ void VRStrokeDash::applyToPen(QPen &pen, double lineWidth) const
     for (double value : m_pattern)
         dashes.append(std::max(value * factor, 1.0e-3));
     if (dashes.size() % 2 == 1)
-        dashes.append(dashes.constLast());   // an odd pattern repeats its last space
+        dashes.append(dashes.constLast()); // an odd pattern repeats its last space
     pen.setDashPattern(dashes);
     pen.setDashOffset(m_phase * factor);
 }
@@ -91,8 +91,8 @@ VRDashRef VRStrokeDash::defaultDash()
 const QList<VRDashRef> &VRStrokeDash::registeredDashes()
 {
     static const QList<VRDashRef> dashes = {
-        create({5, 5}),         create({10, 5}),        create({2, 2}),  create({1, 3}),
-        create({12, 4, 4, 4}),  create({10, 4, 2, 4}),  create({20, 5}), create({4, 4, 1, 4}),
+        create({5, 5}),        create({10, 5}),       create({2, 2}),  create({1, 3}),
+        create({12, 4, 4, 4}), create({10, 4, 2, 4}), create({20, 5}), create({4, 4, 1, 4}),
     };
     return dashes;
 }

@@ -92,11 +92,13 @@ void VRStyle::postNotification(const QString &name)
     QVariantMap userInfo;
     std::shared_ptr<VRRasterizer> self = weak_from_this().lock();
     if (self)
-        userInfo.insert(QStringLiteral("object"), QVariant::fromValue(std::static_pointer_cast<VRStyle>(self)));
+        userInfo.insert(QStringLiteral("object"),
+                        QVariant::fromValue(std::static_pointer_cast<VRStyle>(self)));
     NotificationCenter::defaultCenter().post(name, this, userInfo);
 }
 
-void VRStyle::registerUndoForChange(const void *target, const char *selector, std::function<void()> inverse)
+void VRStyle::registerUndoForChange(const void *target, const char *selector,
+                                    std::function<void()> inverse)
 {
     for (VRDrawableObject *client : std::as_const(m_clients)) {
         if (VRUndoManager *manager = client->undoManager()) {
@@ -108,7 +110,8 @@ void VRStyle::registerUndoForChange(const void *target, const char *selector, st
 
 void VRStyle::setTextAttributes(const QVariantMap &attributes)
 {
-    changeProperty(m_textAttributes, attributes, "setTextAttributes:", &VRStyle::setTextAttributesValue);
+    changeProperty(m_textAttributes, attributes,
+                   "setTextAttributes:", &VRStyle::setTextAttributesValue);
 }
 
 void VRStyle::setTextAttributesValue(const QVariantMap &attributes)
@@ -140,8 +143,10 @@ QImage VRStyle::styleSwatchWithSize(const QSizeF &size, int type) const
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     const bool rectangle = type == 0 || (type == -1 && isFill());
-    const double inset = std::min(extraSpace() + 2.0, std::min(pixels.width(), pixels.height()) / 4.0);
-    const QRectF frame = QRectF(QPointF(0, 0), QSizeF(pixels)).adjusted(inset, inset, -inset, -inset);
+    const double inset =
+        std::min(extraSpace() + 2.0, std::min(pixels.width(), pixels.height()) / 4.0);
+    const QRectF frame =
+        QRectF(QPointF(0, 0), QSizeF(pixels)).adjusted(inset, inset, -inset, -inset);
     VRRenderContext context;
     if (rectangle) {
         context.path.addRect(frame);
@@ -253,7 +258,8 @@ QJsonObject VRStyle::toJson(QJsonObject &images) const
 void VRStyle::writeProperties(QJsonObject &record, QJsonObject &images) const
 {
     VRRastGroup::writeProperties(record, images);
-    record.remove(QStringLiteral("enabled"));   // "class" stays: it tells pasted styles from renderers
+    record.remove(
+        QStringLiteral("enabled")); // "class" stays: it tells pasted styles from renderers
     record[QStringLiteral("key")] = m_uniqueKey;
     record[QStringLiteral("name")] = m_name;
     record[QStringLiteral("locked")] = m_locked;
@@ -328,7 +334,8 @@ VRShadow VRStyle::defaultShadow()
     return VRShadow(QColor(0, 0, 0, 85), 4.0, 3.0, 45.0);
 }
 
-VRStyleRef VRStyle::styleWithFillColour(const QColor &fill, const QColor &strokeColour, double strokeWidth)
+VRStyleRef VRStyle::styleWithFillColour(const QColor &fill, const QColor &strokeColour,
+                                        double strokeWidth)
 {
     auto style = create();
     if (fill.isValid())

@@ -69,15 +69,15 @@ public:
     VRStyleRef copy() const;
 
     // Conveniences over the renderers.
-    VRStroke *stroke() const;   // the last stroke (kind-of; may be an arrow stroke), may be null
+    VRStroke *stroke() const; // the last stroke (kind-of; may be an arrow stroke), may be null
     bool hasStroke() const { return stroke() != nullptr; }
     QColor strokeColour() const;
-    void setStrokeColour(const QColor &colour);   // every stroke; adds one when there is none
+    void setStrokeColour(const QColor &colour); // every stroke; adds one when there is none
     double strokeWidth() const;
-    void setStrokeWidth(double width);   // every stroke
-    VRFill *fill() const;   // the last fill, may be null
+    void setStrokeWidth(double width); // every stroke
+    VRFill *fill() const;              // the last fill, may be null
     QColor fillColour() const;
-    void setFillColour(const QColor &colour);   // the last fill; adds one when there is none
+    void setFillColour(const QColor &colour); // the last fill; adds one when there is none
 
     void render(QPainter &painter, const VRRenderContext &context) const override;
 
@@ -91,11 +91,13 @@ public:
     static VRStyleRef styleFromPasteboard(const QMimeData *mimeData);
 
     // The undo manager of the clients' drawing records style changes (none when detached).
-    void registerUndoForChange(const void *target, const char *selector, std::function<void()> inverse);
+    void registerUndoForChange(const void *target, const char *selector,
+                               std::function<void()> inverse);
 
     static QString styleNameForFont(const QFont &font);
     static VRShadow defaultShadow();
-    static VRStyleRef styleWithFillColour(const QColor &fill, const QColor &strokeColour, double strokeWidth);
+    static VRStyleRef styleWithFillColour(const QColor &fill, const QColor &strokeColour,
+                                          double strokeWidth);
 
 protected:
     VRRendererRef makeCopy() const override;

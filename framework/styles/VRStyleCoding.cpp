@@ -16,7 +16,8 @@ constexpr int kMaxImageSide = 16384;
 }
 
 VRStyleCoding::VRStyleCoding(const QJsonObject *images, const QString &path)
-    : m_images(images), m_path(path)
+    : m_images(images)
+    , m_path(path)
 {
 }
 
@@ -59,7 +60,8 @@ QJsonValue VRStyleCoding::dashJson(const VRDashRef &dash)
     QJsonArray pattern;
     for (double v : dash->dashPattern())
         pattern.append(v);
-    return QJsonObject{{"pattern", pattern}, {"phase", dash->phase()}, {"scales", dash->scalesToLineWidth()}};
+    return QJsonObject{
+        {"pattern", pattern}, {"phase", dash->phase()}, {"scales", dash->scalesToLineWidth()}};
 }
 
 QJsonValue VRStyleCoding::gradientJson(const VRGradientRef &g)
@@ -72,9 +74,10 @@ QJsonValue VRStyleCoding::gradientJson(const VRGradientRef &g)
     o["blending"] = g->gradientBlending();
     o["interpolation"] = g->gradientInterpolation();
     o["angle"] = g->angleInDegrees();
-    o["linear"] = g->hasLinearPoints()
-                      ? QJsonValue(QJsonArray{pair(g->linearStartingPoint()), pair(g->linearEndingPoint())})
-                      : QJsonValue(QJsonValue::Null);
+    o["linear"] =
+        g->hasLinearPoints()
+            ? QJsonValue(QJsonArray{pair(g->linearStartingPoint()), pair(g->linearEndingPoint())})
+            : QJsonValue(QJsonValue::Null);
     o["radial"] = QJsonObject{{"start", pair(g->radialStartingPoint())},
                               {"end", pair(g->radialEndingPoint())},
                               {"startRadius", g->radialStartingRadius()},
@@ -123,7 +126,8 @@ QJsonValue VRStyleCoding::imageJson(const QImage &image, QJsonObject &images)
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
-    const QString key = QString::fromLatin1(QCryptographicHash::hash(png, QCryptographicHash::Sha1).toHex());
+    const QString key =
+        QString::fromLatin1(QCryptographicHash::hash(png, QCryptographicHash::Sha1).toHex());
     if (!images.contains(key))
         images.insert(key, QString::fromLatin1(png.toBase64()));
     return key;
@@ -150,7 +154,8 @@ void VRStyleCoding::fail(const QString &key, const QString &what)
         m_error = QStringLiteral("%1: %2").arg(key.isEmpty() ? m_path : childPath(key), what);
 }
 
-double VRStyleCoding::number(const QJsonObject &o, const QString &key, double def, double min, double max)
+double VRStyleCoding::number(const QJsonObject &o, const QString &key, double def, double min,
+                             double max)
 {
     const QJsonValue v = o.value(key);
     if (v.isUndefined())
@@ -176,7 +181,8 @@ int VRStyleCoding::integer(const QJsonObject &o, const QString &key, int def, in
     return static_cast<int>(d);
 }
 
-int VRStyleCoding::choice(const QJsonObject &o, const QString &key, int def, std::initializer_list<int> allowed)
+int VRStyleCoding::choice(const QJsonObject &o, const QString &key, int def,
+                          std::initializer_list<int> allowed)
 {
     const QJsonValue v = o.value(key);
     if (v.isUndefined())
@@ -205,7 +211,8 @@ bool VRStyleCoding::boolean(const QJsonObject &o, const QString &key, bool def)
     return v.toBool();
 }
 
-QString VRStyleCoding::string(const QJsonObject &o, const QString &key, const QString &def, int maxLength)
+QString VRStyleCoding::string(const QJsonObject &o, const QString &key, const QString &def,
+                              int maxLength)
 {
     const QJsonValue v = o.value(key);
     if (v.isUndefined() || v.isNull())
@@ -230,7 +237,8 @@ QColor VRStyleCoding::colour(const QJsonObject &o, const QString &key, const QCo
     return *c;
 }
 
-QSizeF VRStyleCoding::size(const QJsonObject &o, const QString &key, const QSizeF &def, double min, double max)
+QSizeF VRStyleCoding::size(const QJsonObject &o, const QString &key, const QSizeF &def, double min,
+                           double max)
 {
     const QJsonValue v = o.value(key);
     if (v.isUndefined())
@@ -276,7 +284,8 @@ VRDashRef VRStyleCoding::dash(const QJsonObject &o, const QString &key)
     VRStyleCoding c = child(key);
     const QJsonObject d = v.toObject();
     const QJsonArray pattern = d.value(QStringLiteral("pattern")).toArray();
-    if (!d.value(QStringLiteral("pattern")).isArray() || pattern.size() > VRStrokeDash::kMaximumCount) {
+    if (!d.value(QStringLiteral("pattern")).isArray()
+        || pattern.size() > VRStrokeDash::kMaximumCount) {
         c.fail(QStringLiteral("pattern"), QStringLiteral("expected a list of at most 8 lengths"));
         setError(c.error());
         return nullptr;
@@ -289,8 +298,9 @@ VRDashRef VRStyleCoding::dash(const QJsonObject &o, const QString &key)
         }
         values.append(p.toDouble());
     }
-    auto dash = VRStrokeDash::create(values, c.number(d, QStringLiteral("phase"), 0.0, -1.0e4, 1.0e4),
-                                     c.boolean(d, QStringLiteral("scales"), false));
+    auto dash =
+        VRStrokeDash::create(values, c.number(d, QStringLiteral("phase"), 0.0, -1.0e4, 1.0e4),
+                             c.boolean(d, QStringLiteral("scales"), false));
     setError(c.error());
     if (!c.ok())
         return nullptr;
@@ -316,7 +326,8 @@ VRGradientRef VRStyleCoding::gradient(const QJsonObject &o, const QString &key)
     auto gradient = VRGradient::create();
     gradient->setGradientType(c.choice(g, QStringLiteral("type"), 0, {0, 1, 2, 4}));
     gradient->setGradientBlending(c.choice(g, QStringLiteral("blending"), 0, {0, 1}));
-    gradient->setGradientInterpolation(c.choice(g, QStringLiteral("interpolation"), 0, {0, 1, 2, 3, 4}));
+    gradient->setGradientInterpolation(
+        c.choice(g, QStringLiteral("interpolation"), 0, {0, 1, 2, 3, 4}));
     gradient->setAngleInDegrees(c.number(g, QStringLiteral("angle"), 0.0, -3600.0, 3600.0));
     auto pointAt = [&](const QJsonValue &pv, const QString &name, QPointF *out) {
         const QJsonArray a = pv.toArray();
@@ -334,7 +345,8 @@ VRGradientRef VRStyleCoding::gradient(const QJsonObject &o, const QString &key)
         QPointF p0, p1;
         if (!linear.isArray() || a.size() != 2)
             c.fail(QStringLiteral("linear"), QStringLiteral("expected two points or null"));
-        else if (pointAt(a[0], QStringLiteral("linear[0]"), &p0) && pointAt(a[1], QStringLiteral("linear[1]"), &p1)) {
+        else if (pointAt(a[0], QStringLiteral("linear[0]"), &p0)
+                 && pointAt(a[1], QStringLiteral("linear[1]"), &p1)) {
             gradient->setLinearStartingPoint(p0);
             gradient->setLinearEndingPoint(p1);
         }
@@ -344,11 +356,14 @@ VRGradientRef VRStyleCoding::gradient(const QJsonObject &o, const QString &key)
         VRStyleCoding rc = c.child(QStringLiteral("radial"));
         const QJsonObject r = radialValue.toObject();
         QPointF p;
-        if (r.contains(QStringLiteral("start")) && pointAt(r.value(QStringLiteral("start")), QStringLiteral("radial.start"), &p))
+        if (r.contains(QStringLiteral("start"))
+            && pointAt(r.value(QStringLiteral("start")), QStringLiteral("radial.start"), &p))
             gradient->setRadialStartingPoint(p);
-        if (r.contains(QStringLiteral("end")) && pointAt(r.value(QStringLiteral("end")), QStringLiteral("radial.end"), &p))
+        if (r.contains(QStringLiteral("end"))
+            && pointAt(r.value(QStringLiteral("end")), QStringLiteral("radial.end"), &p))
             gradient->setRadialEndingPoint(p);
-        gradient->setRadialStartingRadius(rc.number(r, QStringLiteral("startRadius"), 0.0, 0.0, 100.0));
+        gradient->setRadialStartingRadius(
+            rc.number(r, QStringLiteral("startRadius"), 0.0, 0.0, 100.0));
         gradient->setRadialEndingRadius(rc.number(r, QStringLiteral("endRadius"), 0.5, 0.0, 100.0));
         c.setError(rc.error());
     } else if (!radialValue.isUndefined() && !radialValue.isNull()) {
@@ -363,18 +378,21 @@ VRGradientRef VRStyleCoding::gradient(const QJsonObject &o, const QString &key)
         if (!good)
             c.fail(QStringLiteral("elliptical"), QStringLiteral("expected five numbers or null"));
         else
-            gradient->setQntEllipticalGradientParams({a[0].toDouble(), a[1].toDouble(), a[2].toDouble(),
-                                                      a[3].toDouble(), a[4].toDouble()});
+            gradient->setQntEllipticalGradientParams({a[0].toDouble(), a[1].toDouble(),
+                                                      a[2].toDouble(), a[3].toDouble(),
+                                                      a[4].toDouble()});
     }
     const QJsonValue stopsValue = g.value(QStringLiteral("stops"));
     const QJsonArray stops = stopsValue.toArray();
     if (!stopsValue.isArray() || stops.size() > 256) {
-        c.fail(QStringLiteral("stops"), QStringLiteral("expected a list of at most 256 colour stops"));
+        c.fail(QStringLiteral("stops"),
+               QStringLiteral("expected a list of at most 256 colour stops"));
     } else {
         QList<std::pair<double, QColor>> read;
         for (qsizetype i = 0; i < stops.size() && c.ok(); ++i) {
             const QJsonArray s = stops[i].toArray();
-            const auto colour = s.size() == 2 && s[1].isString() ? parseColour(s[1].toString()) : std::nullopt;
+            const auto colour =
+                s.size() == 2 && s[1].isString() ? parseColour(s[1].toString()) : std::nullopt;
             if (!stops[i].isArray() || s.size() != 2 || !s[0].isDouble()
                 || !(s[0].toDouble() >= 0.0 && s[0].toDouble() <= 1.0) || !colour) {
                 c.fail(QStringLiteral("stops[%1]").arg(i),
@@ -404,7 +422,8 @@ QFont VRStyleCoding::font(const QJsonObject &o, const QString &key, const QFont 
     const QString family = c.string(f, QStringLiteral("family"), def.family(), 256);
     if (!family.isEmpty())
         font.setFamily(family);
-    font.setPointSizeF(c.number(f, QStringLiteral("size"), def.pointSizeF() > 0 ? def.pointSizeF() : 12.0, 0.5, 4000.0));
+    font.setPointSizeF(c.number(f, QStringLiteral("size"),
+                                def.pointSizeF() > 0 ? def.pointSizeF() : 12.0, 0.5, 4000.0));
     font.setBold(c.boolean(f, QStringLiteral("bold"), def.bold()));
     font.setItalic(c.boolean(f, QStringLiteral("italic"), def.italic()));
     font.setUnderline(c.boolean(f, QStringLiteral("underline"), def.underline()));
@@ -427,9 +446,11 @@ QVariantMap VRStyleCoding::textAttributes(const QJsonObject &o, const QString &k
     if (t.contains(QStringLiteral("font")))
         attributes.insert(QStringLiteral("font"), c.font(t, QStringLiteral("font"), QFont()));
     if (t.contains(QStringLiteral("colour")))
-        attributes.insert(QStringLiteral("colour"), c.colour(t, QStringLiteral("colour"), Qt::black));
+        attributes.insert(QStringLiteral("colour"),
+                          c.colour(t, QStringLiteral("colour"), Qt::black));
     if (t.contains(QStringLiteral("underline")))
-        attributes.insert(QStringLiteral("underline"), c.boolean(t, QStringLiteral("underline"), false));
+        attributes.insert(QStringLiteral("underline"),
+                          c.boolean(t, QStringLiteral("underline"), false));
     setError(c.error());
     return attributes;
 }
@@ -455,8 +476,10 @@ QImage VRStyleCoding::image(const QJsonObject &o, const QString &key)
     const QSize size = reader.size();
     if (data.size() > kMaxImageBytes || !size.isValid() || size.width() > kMaxImageSide
         || size.height() > kMaxImageSide || !reader.read(&image)) {
-        fail(key, QStringLiteral("the image \"%1\" is not a readable PNG of at most %2 pixels a side")
-                      .arg(name).arg(kMaxImageSide));
+        fail(key,
+             QStringLiteral("the image \"%1\" is not a readable PNG of at most %2 pixels a side")
+                 .arg(name)
+                 .arg(kMaxImageSide));
         return {};
     }
     m_decoded->insert(name, image);

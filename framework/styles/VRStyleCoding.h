@@ -43,11 +43,14 @@ public:
     // default) when it is present with a wrong type or out of range.
     double number(const QJsonObject &o, const QString &key, double def, double min, double max);
     int integer(const QJsonObject &o, const QString &key, int def, int min, int max);
-    int choice(const QJsonObject &o, const QString &key, int def, std::initializer_list<int> allowed);
+    int choice(const QJsonObject &o, const QString &key, int def,
+               std::initializer_list<int> allowed);
     bool boolean(const QJsonObject &o, const QString &key, bool def);
-    QString string(const QJsonObject &o, const QString &key, const QString &def, int maxLength = 4096);
+    QString string(const QJsonObject &o, const QString &key, const QString &def,
+                   int maxLength = 4096);
     QColor colour(const QJsonObject &o, const QString &key, const QColor &def);
-    QSizeF size(const QJsonObject &o, const QString &key, const QSizeF &def, double min, double max);
+    QSizeF size(const QJsonObject &o, const QString &key, const QSizeF &def, double min,
+                double max);
     std::optional<VRShadow> shadow(const QJsonObject &o, const QString &key);
     VRDashRef dash(const QJsonObject &o, const QString &key);
     VRGradientRef gradient(const QJsonObject &o, const QString &key);
@@ -66,7 +69,11 @@ public:
     // Nested records (groups) share the image table and error.
     VRStyleCoding child(const QString &key) const;
     int depth() const { return m_depth; }
-    void setError(const QString &error) { if (m_error.isEmpty()) m_error = error; }
+    void setError(const QString &error)
+    {
+        if (m_error.isEmpty())
+            m_error = error;
+    }
 
 private:
     const QJsonObject *m_images = nullptr;

@@ -11,7 +11,8 @@ class VRStyleMergeDelegate
 public:
     virtual ~VRStyleMergeDelegate() = default;
     // Whether the incoming style replaces the registered one with the same key.
-    virtual std::optional<bool> shouldReplaceStyle(const VRStyleRef &existing, const VRStyleRef &incoming)
+    virtual std::optional<bool> shouldReplaceStyle(const VRStyleRef &existing,
+                                                   const VRStyleRef &incoming)
     {
         (void)existing;
         (void)incoming;

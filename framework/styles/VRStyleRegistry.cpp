@@ -42,7 +42,7 @@ VRStyleRegistry::VRStyleRegistry()
 
 VRStyleRegistry &VRStyleRegistry::sharedStyleRegistry()
 {
-    static VRStyleRegistry *registry = new VRStyleRegistry;   // lives as long as the process
+    static VRStyleRegistry *registry = new VRStyleRegistry; // lives as long as the process
     return *registry;
 }
 
@@ -143,7 +143,8 @@ void VRStyleRegistry::loadDefaults()
         if (read.ok())
             return;
         // The next save would replace the unreadable file: keep it aside instead of losing it.
-        const QString aside = QFileInfo(path).absolutePath() + QStringLiteral("/Registry (unreadable).styles");
+        const QString aside =
+            QFileInfo(path).absolutePath() + QStringLiteral("/Registry (unreadable).styles");
         QFile::remove(aside);
         QFile::rename(path, aside);
         qWarning("vr: the style library could not be read and was kept as \"%s\": %s",
@@ -202,14 +203,15 @@ QList<VRStyleRef> VRStyleRegistry::standardStyles()
     auto blue = make(QStringLiteral("QNT-STANDARD-BLUE-FILL"), QStringLiteral("Blue Fill"));
     blue->addRenderer(VRFill::fillWithColour(QColor(164, 196, 240)));
     blue->addRenderer(VRStroke::strokeWithWidth(1.0, QColor(40, 80, 150)));
-    auto shadowed = make(QStringLiteral("QNT-STANDARD-SHADOWED-BOX"), QStringLiteral("Shadowed Box"));
+    auto shadowed =
+        make(QStringLiteral("QNT-STANDARD-SHADOWED-BOX"), QStringLiteral("Shadowed Box"));
     auto shadowFill = VRFill::fillWithColour(QColor(255, 250, 220));
     shadowFill->setShadow(VRStyle::defaultShadow());
     shadowed->addRenderer(shadowFill);
     shadowed->addRenderer(VRStroke::strokeWithWidth(1.0, QColor(90, 90, 90)));
     auto gradient = make(QStringLiteral("QNT-STANDARD-GRADIENT"), QStringLiteral("Soft Gradient"));
-    gradient->addRenderer(VRFill::fillWithGradient(
-        VRGradient::gradientWithStartingColor(Qt::white, QColor(190, 205, 225), VRGradient::Linear, 90.0)));
+    gradient->addRenderer(VRFill::fillWithGradient(VRGradient::gradientWithStartingColor(
+        Qt::white, QColor(190, 205, 225), VRGradient::Linear, 90.0)));
     gradient->addRenderer(VRStroke::strokeWithWidth(1.0, QColor(80, 90, 110)));
     auto dashed = make(QStringLiteral("QNT-STANDARD-DASHED-LINE"), QStringLiteral("Dashed Line"));
     auto dashStroke = VRStroke::strokeWithWidth(1.0, Qt::black);
@@ -332,7 +334,8 @@ void VRStyleRegistry::removeKey(const QString &key, const QString &fromCategory)
         flagPossibleUIChange();
 }
 
-QMenu *VRStyleRegistry::managedStylesMenu(QWidget *parent, std::function<void(QAction *)> itemAction) const
+QMenu *VRStyleRegistry::managedStylesMenu(QWidget *parent,
+                                          std::function<void(QAction *)> itemAction) const
 {
     auto *menu = new QMenu(parent);
     for (const auto &entry : m_categories) {
@@ -342,10 +345,12 @@ QMenu *VRStyleRegistry::managedStylesMenu(QWidget *parent, std::function<void(QA
             if (!style)
                 continue;
             QAction *action = submenu->addAction(
-                QIcon(QPixmap::fromImage(style->styleSwatchWithSize(QSizeF(22, 22), -1))), style->name());
+                QIcon(QPixmap::fromImage(style->styleSwatchWithSize(QSizeF(22, 22), -1))),
+                style->name());
             action->setData(key);
             if (itemAction)
-                QObject::connect(action, &QAction::triggered, action, [action, itemAction] { itemAction(action); });
+                QObject::connect(action, &QAction::triggered, action,
+                                 [action, itemAction] { itemAction(action); });
         }
     }
     return menu;
@@ -361,7 +366,8 @@ VRResult<void> VRStyleRegistry::writeToFile(const QString &path, bool atomically
     }
     QJsonArray categories;
     for (const auto &entry : m_categories)
-        categories.append(QJsonObject{{"name", entry.first}, {"keys", QJsonArray::fromStringList(entry.second)}});
+        categories.append(
+            QJsonObject{{"name", entry.first}, {"keys", QJsonArray::fromStringList(entry.second)}});
     const QJsonObject root{{"format", "quintora.styles"},
                            {"version", 1},
                            {"categories", categories},
@@ -371,35 +377,41 @@ VRResult<void> VRStyleRegistry::writeToFile(const QString &path, bool atomically
     if (atomically) {
         QSaveFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
-            return error(QStringLiteral("The style library could not be saved to \"%1\": %2").arg(path, file.errorString()));
+            return error(QStringLiteral("The style library could not be saved to \"%1\": %2")
+                             .arg(path, file.errorString()));
         return {};
     }
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(data) != data.size())
-        return error(QStringLiteral("The style library could not be saved to \"%1\": %2").arg(path, file.errorString()));
+        return error(QStringLiteral("The style library could not be saved to \"%1\": %2")
+                         .arg(path, file.errorString()));
     return {};
 }
 
-VRResult<void> VRStyleRegistry::readFromFile(const QString &path, int mergeOptions, VRStyleMergeDelegate *mergeDelegate)
+VRResult<void> VRStyleRegistry::readFromFile(const QString &path, int mergeOptions,
+                                             VRStyleMergeDelegate *mergeDelegate)
 {
     if (mergeOptions < ReplaceRegistry || mergeOptions > KeepExisting)
         return error(QStringLiteral("Unknown merge option %1.").arg(mergeOptions));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return error(QStringLiteral("The style library \"%1\" could not be opened: %2").arg(path, file.errorString()));
+        return error(QStringLiteral("The style library \"%1\" could not be opened: %2")
+                         .arg(path, file.errorString()));
     if (file.size() > kMaxFileBytes)
         return error(QStringLiteral("The style library \"%1\" is too large.").arg(path));
     QJsonParseError parseError{};
     const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
     if (parseError.error != QJsonParseError::NoError || !document.isObject())
         return error(QStringLiteral("The style library \"%1\" is not a readable file: %2")
-                         .arg(path, parseError.error != QJsonParseError::NoError ? parseError.errorString()
-                                                                                 : QStringLiteral("no JSON object")));
+                         .arg(path, parseError.error != QJsonParseError::NoError
+                                        ? parseError.errorString()
+                                        : QStringLiteral("no JSON object")));
     const QJsonObject root = document.object();
     if (root.value(QStringLiteral("format")).toString() != QLatin1String("quintora.styles"))
         return error(QStringLiteral("The file \"%1\" is not a Quintora style library.").arg(path));
     const QJsonValue version = root.value(QStringLiteral("version"));
-    if (!version.isDouble() || version.toDouble() < 1 || version.toDouble() != std::floor(version.toDouble()))
+    if (!version.isDouble() || version.toDouble() < 1
+        || version.toDouble() != std::floor(version.toDouble()))
         return error(QStringLiteral("version: expected a whole number of at least 1"));
     if (version.toDouble() > 1)
         return error(QStringLiteral("This style library was made by a newer version of Quintora."));
@@ -407,7 +419,8 @@ VRResult<void> VRStyleRegistry::readFromFile(const QString &path, int mergeOptio
     const QJsonObject images = root.value(QStringLiteral("images")).toObject();
     const QJsonValue stylesValue = root.value(QStringLiteral("styles"));
     if (!stylesValue.isArray() || stylesValue.toArray().size() > kMaxStyles)
-        return error(QStringLiteral("styles: expected a list of at most %1 style records").arg(kMaxStyles));
+        return error(
+            QStringLiteral("styles: expected a list of at most %1 style records").arg(kMaxStyles));
     QList<VRStyleRef> incoming;
     QHash<QString, VRStyleRef> incomingByKey;
     const QJsonArray styles = stylesValue.toArray();
@@ -416,7 +429,8 @@ VRResult<void> VRStyleRegistry::readFromFile(const QString &path, int mergeOptio
         if (!styles.at(i).isObject())
             return error(where + QStringLiteral(": expected a style record"));
         const QJsonObject record = styles.at(i).toObject();
-        if (!record.value(QStringLiteral("key")).isString() || record.value(QStringLiteral("key")).toString().isEmpty())
+        if (!record.value(QStringLiteral("key")).isString()
+            || record.value(QStringLiteral("key")).toString().isEmpty())
             return error(where + QStringLiteral(".key: expected the style's key"));
         auto style = VRStyle::fromJson(record, images, where);
         if (!style)
@@ -431,13 +445,16 @@ VRResult<void> VRStyleRegistry::readFromFile(const QString &path, int mergeOptio
     if (!categoriesValue.isUndefined()) {
         const QJsonArray list = categoriesValue.toArray();
         if (!categoriesValue.isArray() || list.size() > kMaxCategories)
-            return error(QStringLiteral("categories: expected a list of at most %1 categories").arg(kMaxCategories));
+            return error(QStringLiteral("categories: expected a list of at most %1 categories")
+                             .arg(kMaxCategories));
         for (qsizetype i = 0; i < list.size(); ++i) {
             const QString where = QStringLiteral("categories[%1]").arg(i);
             const QJsonObject entry = list.at(i).toObject();
             const QString name = entry.value(QStringLiteral("name")).toString();
             if (!list.at(i).isObject() || name.isEmpty() || name.size() > kMaxCategoryName)
-                return error(where + QStringLiteral(".name: expected a name of 1 to %1 characters").arg(kMaxCategoryName));
+                return error(where
+                             + QStringLiteral(".name: expected a name of 1 to %1 characters")
+                                   .arg(kMaxCategoryName));
             const QJsonValue keysValue = entry.value(QStringLiteral("keys"));
             if (!keysValue.isArray())
                 return error(where + QStringLiteral(".keys: expected a list of style keys"));
@@ -445,7 +462,10 @@ VRResult<void> VRStyleRegistry::readFromFile(const QString &path, int mergeOptio
             const QJsonArray keyList = keysValue.toArray();
             for (qsizetype k = 0; k < keyList.size(); ++k) {
                 if (!keyList.at(k).isString() || !incomingByKey.contains(keyList.at(k).toString()))
-                    return error(where + QStringLiteral(".keys[%1]: expected the key of a style in the file").arg(k));
+                    return error(
+                        where
+                        + QStringLiteral(".keys[%1]: expected the key of a style in the file")
+                              .arg(k));
                 if (!keys.contains(keyList.at(k).toString()))
                     keys.append(keyList.at(k).toString());
             }
@@ -465,7 +485,8 @@ VRResult<void> VRStyleRegistry::readFromFile(const QString &path, int mergeOptio
     for (const VRStyleRef &style : std::as_const(incoming)) {
         const VRStyleRef existing = m_styles.value(style->uniqueKey());
         if (existing) {
-            std::optional<bool> replace = mergeDelegate ? mergeDelegate->shouldReplaceStyle(existing, style) : std::nullopt;
+            std::optional<bool> replace =
+                mergeDelegate ? mergeDelegate->shouldReplaceStyle(existing, style) : std::nullopt;
             if (!replace.value_or(mergeOptions != KeepExisting))
                 continue;
             existing->setRegistered(false);
@@ -474,7 +495,7 @@ VRResult<void> VRStyleRegistry::readFromFile(const QString &path, int mergeOptio
     }
     for (const auto &entry : std::as_const(categories)) {
         if (entry.first == kVRDefaultCategoryName)
-            continue;   // it holds every registered style anyway
+            continue; // it holds every registered style anyway
         QStringList *keys = keysOf(entry.first);
         if (!keys) {
             m_categories.append({entry.first, {}});

@@ -74,5 +74,5 @@ private:
     const QStringList *keysOf(const QString &category) const;
 
     QHash<QString, VRStyleRef> m_styles;
-    QList<std::pair<QString, QStringList>> m_categories;   // ordered; the default category first
+    QList<std::pair<QString, QStringList>> m_categories; // ordered; the default category first
 };

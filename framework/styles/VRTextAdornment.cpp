@@ -19,14 +19,10 @@ constexpr int kMaxLabel = 100000;
 Qt::Alignment horizontalFlag(int alignment)
 {
     switch (alignment) {
-    case 1:
-        return Qt::AlignRight;
-    case 2:
-        return Qt::AlignHCenter;
-    case 3:
-        return Qt::AlignJustify;
-    default:
-        return Qt::AlignLeft;
+    case 1: return Qt::AlignRight;
+    case 2: return Qt::AlignHCenter;
+    case 3: return Qt::AlignJustify;
+    default: return Qt::AlignLeft;
     }
 }
 } // namespace
@@ -44,20 +40,22 @@ void VRTextAdornment::setLabel(const QString &label)
 
 void VRTextAdornment::setLayoutMode(int mode)
 {
-    if (mode != InBounds && mode != AlongPath && mode != AlongMirroredPath && mode != FlowedInShape && mode != AtPoint)
+    if (mode != InBounds && mode != AlongPath && mode != AlongMirroredPath && mode != FlowedInShape
+        && mode != AtPoint)
         mode = InBounds;
     changeProperty(m_layoutMode, mode, "setLayoutMode:", &VRTextAdornment::setLayoutMode);
 }
 
 void VRTextAdornment::setAlignment(int alignment)
 {
-    changeProperty(m_alignment, std::clamp(alignment, 0, 3), "setAlignment:", &VRTextAdornment::setAlignment);
+    changeProperty(m_alignment, std::clamp(alignment, 0, 3),
+                   "setAlignment:", &VRTextAdornment::setAlignment);
 }
 
 void VRTextAdornment::setVerticalAlignment(int alignment)
 {
-    changeProperty(m_verticalAlignment, std::clamp(alignment, 0, 2), "setVerticalAlignment:",
-                   &VRTextAdornment::setVerticalAlignment);
+    changeProperty(m_verticalAlignment, std::clamp(alignment, 0, 2),
+                   "setVerticalAlignment:", &VRTextAdornment::setVerticalAlignment);
 }
 
 void VRTextAdornment::setWrapsLines(bool wraps)
@@ -72,21 +70,22 @@ void VRTextAdornment::setClipping(bool clipping)
 
 void VRTextAdornment::setAppliesObjectAngle(bool applies)
 {
-    changeProperty(m_appliesObjectAngle, applies, "setAppliesObjectAngle:", &VRTextAdornment::setAppliesObjectAngle);
+    changeProperty(m_appliesObjectAngle, applies,
+                   "setAppliesObjectAngle:", &VRTextAdornment::setAppliesObjectAngle);
 }
 
 void VRTextAdornment::setAngleInDegrees(double angle)
 {
     if (std::isfinite(angle))
-        changeProperty(m_angleInDegrees, std::fmod(angle, 360.0), "setAngleInDegrees:",
-                       &VRTextAdornment::setAngleInDegrees);
+        changeProperty(m_angleInDegrees, std::fmod(angle, 360.0),
+                       "setAngleInDegrees:", &VRTextAdornment::setAngleInDegrees);
 }
 
 void VRTextAdornment::setFlowedTextPathInset(double inset)
 {
     if (std::isfinite(inset))
-        changeProperty(m_flowedTextPathInset, std::clamp(inset, 0.0, 1000.0), "setFlowedTextPathInset:",
-                       &VRTextAdornment::setFlowedTextPathInset);
+        changeProperty(m_flowedTextPathInset, std::clamp(inset, 0.0, 1000.0),
+                       "setFlowedTextPathInset:", &VRTextAdornment::setFlowedTextPathInset);
 }
 
 void VRTextAdornment::setColour(const QColor &colour)
@@ -102,7 +101,8 @@ void VRTextAdornment::setFont(const QFont &font)
 
 void VRTextAdornment::setTextAttributes(const QVariantMap &attributes)
 {
-    changeProperty(m_textAttributes, attributes, "setTextAttributes:", &VRTextAdornment::setTextAttributes);
+    changeProperty(m_textAttributes, attributes,
+                   "setTextAttributes:", &VRTextAdornment::setTextAttributes);
 }
 
 QFont VRTextAdornment::effectiveFont() const
@@ -134,7 +134,8 @@ void VRTextAdornment::render(QPainter &painter, const VRRenderContext &context) 
         renderInFrame(painter, context, text);
 }
 
-void VRTextAdornment::renderInFrame(QPainter &painter, const VRRenderContext &context, const QString &text) const
+void VRTextAdornment::renderInFrame(QPainter &painter, const VRRenderContext &context,
+                                    const QString &text) const
 {
     QRectF frame = context.bounds.isValid() ? context.bounds : context.path.boundingRect();
     if (m_layoutMode == FlowedInShape)
@@ -147,7 +148,8 @@ void VRTextAdornment::renderInFrame(QPainter &painter, const VRRenderContext &co
     if (m_clipping || m_layoutMode == FlowedInShape)
         painter.setClipPath(context.path, Qt::IntersectClip);
     const QPointF centre = frame.center();
-    const double degrees = m_angleInDegrees + (m_appliesObjectAngle ? context.angle * 180.0 / M_PI : 0.0);
+    const double degrees =
+        m_angleInDegrees + (m_appliesObjectAngle ? context.angle * 180.0 / M_PI : 0.0);
     if (degrees != 0.0) {
         painter.translate(centre);
         painter.rotate(degrees);
@@ -217,7 +219,8 @@ void VRTextAdornment::renderInFrame(QPainter &painter, const VRRenderContext &co
     painter.restore();
 }
 
-void VRTextAdornment::renderAlongPath(QPainter &painter, const VRRenderContext &context, const QString &text) const
+void VRTextAdornment::renderAlongPath(QPainter &painter, const VRRenderContext &context,
+                                      const QString &text) const
 {
     const QList<QPolygonF> lines = VRPathGeometry::polylines(context.path);
     if (lines.isEmpty())
@@ -238,7 +241,8 @@ void VRTextAdornment::renderAlongPath(QPainter &painter, const VRRenderContext &
     else if (m_alignment == 2 || m_alignment == 3)
         start = (total - width) / 2.0;
     // The text's middle sits the standard offset above the line.
-    const double baseline = -defaultMaximumVerticalOffset() + (metrics.ascent() - metrics.descent()) / 2.0;
+    const double baseline =
+        -defaultMaximumVerticalOffset() + (metrics.ascent() - metrics.descent()) / 2.0;
 
     painter.save();
     painter.setFont(font);
@@ -296,8 +300,10 @@ void VRTextAdornment::readProperties(const QJsonObject &record, VRStyleCoding &c
     m_wrapsLines = coding.boolean(record, QStringLiteral("wrapsLines"), true);
     m_clipping = coding.boolean(record, QStringLiteral("clipping"), false);
     m_appliesObjectAngle = coding.boolean(record, QStringLiteral("appliesObjectAngle"), true);
-    m_angleInDegrees = coding.number(record, QStringLiteral("angleInDegrees"), 0.0, -3600.0, 3600.0);
-    m_flowedTextPathInset = coding.number(record, QStringLiteral("flowedTextPathInset"), 0.0, 0.0, 1000.0);
+    m_angleInDegrees =
+        coding.number(record, QStringLiteral("angleInDegrees"), 0.0, -3600.0, 3600.0);
+    m_flowedTextPathInset =
+        coding.number(record, QStringLiteral("flowedTextPathInset"), 0.0, 0.0, 1000.0);
     m_colour = coding.colour(record, QStringLiteral("colour"), Qt::black);
     m_font = coding.font(record, QStringLiteral("font"), m_font);
     m_textAttributes = coding.textAttributes(record, QStringLiteral("textAttributes"));

@@ -13,7 +13,13 @@ class VRTextAdornment : public VRRasterizer
     VR_CLASS(VRTextAdornment)
 
 public:
-    enum LayoutMode { InBounds = 0, AlongPath = 1, AlongMirroredPath = 2, FlowedInShape = 3, AtPoint = 40 };
+    enum LayoutMode {
+        InBounds = 0,
+        AlongPath = 1,
+        AlongMirroredPath = 2,
+        FlowedInShape = 3,
+        AtPoint = 40
+    };
 
     VRTextAdornment();
 
@@ -60,8 +66,10 @@ protected:
 private:
     QFont effectiveFont() const;
     QColor effectiveColour() const;
-    void renderInFrame(QPainter &painter, const VRRenderContext &context, const QString &text) const;
-    void renderAlongPath(QPainter &painter, const VRRenderContext &context, const QString &text) const;
+    void renderInFrame(QPainter &painter, const VRRenderContext &context,
+                       const QString &text) const;
+    void renderAlongPath(QPainter &painter, const VRRenderContext &context,
+                         const QString &text) const;
 
     QString m_label;
     int m_layoutMode = InBounds;

@@ -10,19 +10,22 @@ VR_CLASS_IMPL(VRZigZagFill, VRFill)
 void VRZigZagFill::setWavelength(double wavelength)
 {
     if (std::isfinite(wavelength))
-        changeProperty(m_wavelength, std::clamp(wavelength, 0.5, 1000.0), "setWavelength:", &VRZigZagFill::setWavelength);
+        changeProperty(m_wavelength, std::clamp(wavelength, 0.5, 1000.0),
+                       "setWavelength:", &VRZigZagFill::setWavelength);
 }
 
 void VRZigZagFill::setAmplitude(double amplitude)
 {
     if (std::isfinite(amplitude))
-        changeProperty(m_amplitude, std::clamp(amplitude, 0.0, 1000.0), "setAmplitude:", &VRZigZagFill::setAmplitude);
+        changeProperty(m_amplitude, std::clamp(amplitude, 0.0, 1000.0),
+                       "setAmplitude:", &VRZigZagFill::setAmplitude);
 }
 
 void VRZigZagFill::setSpread(double spread)
 {
     if (std::isfinite(spread))
-        changeProperty(m_spread, std::clamp(spread, 0.0, 1.0), "setSpread:", &VRZigZagFill::setSpread);
+        changeProperty(m_spread, std::clamp(spread, 0.0, 1.0),
+                       "setSpread:", &VRZigZagFill::setSpread);
 }
 
 double VRZigZagFill::extraSpace() const

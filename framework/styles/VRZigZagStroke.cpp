@@ -10,19 +10,22 @@ VR_CLASS_IMPL(VRZigZagStroke, VRStroke)
 void VRZigZagStroke::setWavelength(double wavelength)
 {
     if (std::isfinite(wavelength))
-        changeProperty(m_wavelength, std::clamp(wavelength, 0.5, 1000.0), "setWavelength:", &VRZigZagStroke::setWavelength);
+        changeProperty(m_wavelength, std::clamp(wavelength, 0.5, 1000.0),
+                       "setWavelength:", &VRZigZagStroke::setWavelength);
 }
 
 void VRZigZagStroke::setAmplitude(double amplitude)
 {
     if (std::isfinite(amplitude))
-        changeProperty(m_amplitude, std::clamp(amplitude, 0.0, 1000.0), "setAmplitude:", &VRZigZagStroke::setAmplitude);
+        changeProperty(m_amplitude, std::clamp(amplitude, 0.0, 1000.0),
+                       "setAmplitude:", &VRZigZagStroke::setAmplitude);
 }
 
 void VRZigZagStroke::setSpread(double spread)
 {
     if (std::isfinite(spread))
-        changeProperty(m_spread, std::clamp(spread, 0.0, 1.0), "setSpread:", &VRZigZagStroke::setSpread);
+        changeProperty(m_spread, std::clamp(spread, 0.0, 1.0),
+                       "setSpread:", &VRZigZagStroke::setSpread);
 }
 
 double VRZigZagStroke::extraSpace() const
@@ -32,7 +35,8 @@ double VRZigZagStroke::extraSpace() const
 
 QPainterPath VRZigZagStroke::strokedPath(const VRRenderContext &context) const
 {
-    return VRPathGeometry::zigZag(VRStroke::strokedPath(context), m_wavelength, m_amplitude, m_spread);
+    return VRPathGeometry::zigZag(VRStroke::strokedPath(context), m_wavelength, m_amplitude,
+                                  m_spread);
 }
 
 void VRZigZagStroke::writeProperties(QJsonObject &record, QJsonObject &images) const

@@ -103,7 +103,8 @@ void QntConnectorTool::setHover(VRDrawingView &view, const std::shared_ptr<QntEl
 
 void QntConnectorTool::beginDragFromElement(VRDrawingView &view, QntElement &element, QPointF point)
 {
-    std::shared_ptr<QntElement> source = std::static_pointer_cast<QntElement>(element.shared_from_this());
+    std::shared_ptr<QntElement> source =
+        std::static_pointer_cast<QntElement>(element.shared_from_this());
     std::shared_ptr<QntStickySpot> spot = source->nearestStickySpot(point);
     m_source = source;
     m_sourceSpot = spot ? spot->index() : -1;
@@ -237,11 +238,13 @@ void QntConnectorTool::finish(VRDrawingView &view, QPointF point)
     cancel(view);
     view.updateDrawingRect(connector->bounds());
     QVariantMap info{{QStringLiteral("object"), QVariant::fromValue(VRObjectRef(connector))}};
-    NotificationCenter::defaultCenter().post(kQntDidCreateConnectorNotification, connector.get(), info);
+    NotificationCenter::defaultCenter().post(kQntDidCreateConnectorNotification, connector.get(),
+                                             info);
     finishedUse(view);
 }
 
-std::pair<int, int> QntConnectorTool::bestSpotPair(const QntElement *source, const QntElement &target) const
+std::pair<int, int> QntConnectorTool::bestSpotPair(const QntElement *source,
+                                                   const QntElement &target) const
 {
     // Spots that face each other along the shortest orthogonal path win: length plus a
     // charge per bend the route will need, and a heavy charge for a spot facing away.

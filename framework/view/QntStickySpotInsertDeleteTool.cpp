@@ -72,9 +72,7 @@ void QntStickySpotInsertDeleteTool::mousePressed(VRDrawingView &view, const VRTo
         view.updateDrawingRect(element->bounds());
         break;
     }
-    case Mode::Select:
-        m_dragSpot = spotNear(view, *element, event.rawPoint);
-        break;
+    case Mode::Select: m_dragSpot = spotNear(view, *element, event.rawPoint); break;
     }
 }
 

@@ -17,7 +17,10 @@ class QntStickySpotInsertDeleteTool : public VRDrawingTool
 public:
     enum class Mode { Select, Insert, InsertOne, Delete };
 
-    explicit QntStickySpotInsertDeleteTool(Mode mode) : m_mode(mode) {}
+    explicit QntStickySpotInsertDeleteTool(Mode mode)
+        : m_mode(mode)
+    {
+    }
     Mode mode() const { return m_mode; }
 
     void mousePressed(VRDrawingView &view, const VRToolEvent &event) override;

@@ -28,7 +28,8 @@ void QntStyleCopyingTool::mousePressed(VRDrawingView &view, const VRToolEvent &e
     QVariantMap info{{QStringLiteral("object"), QVariant::fromValue(hit)}};
     if (m_mode == 1) {
         m_lastSource = hit;
-        NotificationCenter::defaultCenter().post(kQntStyleShouldBeCopiedNotification, hit.get(), info);
+        NotificationCenter::defaultCenter().post(kQntStyleShouldBeCopiedNotification, hit.get(),
+                                                 info);
         showInfoWindowForObject(hit, event.globalPosition);
         return;
     }
@@ -36,7 +37,8 @@ void QntStyleCopyingTool::mousePressed(VRDrawingView &view, const VRToolEvent &e
         if (VRObjectDrawingLayer *layer = view.activeObjectLayer())
             layer->replaceSelectionWithObject(hit);
         QVariantMap applied{{QStringLiteral("style"), m_options}};
-        NotificationCenter::defaultCenter().post(kQntStyleShouldBeAppliedNotification, this, applied);
+        NotificationCenter::defaultCenter().post(kQntStyleShouldBeAppliedNotification, this,
+                                                 applied);
     }
 }
 

@@ -16,7 +16,8 @@ VRDrawingTool *VRDrawingTool::drawingToolWithName(const QString &name)
     return VRToolRegistry::sharedToolRegistry().drawingToolWithName(name);
 }
 
-void VRDrawingTool::registerDrawingTool(std::shared_ptr<VRDrawingTool> tool, const QString &withName)
+void VRDrawingTool::registerDrawingTool(std::shared_ptr<VRDrawingTool> tool,
+                                        const QString &withName)
 {
     VRToolRegistry::sharedToolRegistry().registerDrawingTool(std::move(tool), withName);
 }
@@ -59,16 +60,38 @@ int VRDrawingTool::qtKeyForKeyCode(int keyCode)
     return table.value(keyCode, 0);
 }
 
-void VRDrawingTool::mousePressed(VRDrawingView &, const VRToolEvent &) {}
-void VRDrawingTool::mouseDragged(VRDrawingView &, const VRToolEvent &) {}
-void VRDrawingTool::mouseReleased(VRDrawingView &, const VRToolEvent &) {}
-void VRDrawingTool::mouseMoved(VRDrawingView &, const VRToolEvent &) {}
-void VRDrawingTool::mouseDoubleClicked(VRDrawingView &, const VRToolEvent &) {}
-bool VRDrawingTool::keyPressed(VRDrawingView &, QKeyEvent *) { return false; }
-void VRDrawingTool::paintOverlay(VRDrawingView &, QPainter &) const {}
-QCursor VRDrawingTool::cursor() const { return QCursor(Qt::CrossCursor); }
-void VRDrawingTool::toolDidBecomeCurrent(VRDrawingView &) {}
-void VRDrawingTool::toolWillResign(VRDrawingView &) {}
+void VRDrawingTool::mousePressed(VRDrawingView &, const VRToolEvent &)
+{
+}
+void VRDrawingTool::mouseDragged(VRDrawingView &, const VRToolEvent &)
+{
+}
+void VRDrawingTool::mouseReleased(VRDrawingView &, const VRToolEvent &)
+{
+}
+void VRDrawingTool::mouseMoved(VRDrawingView &, const VRToolEvent &)
+{
+}
+void VRDrawingTool::mouseDoubleClicked(VRDrawingView &, const VRToolEvent &)
+{
+}
+bool VRDrawingTool::keyPressed(VRDrawingView &, QKeyEvent *)
+{
+    return false;
+}
+void VRDrawingTool::paintOverlay(VRDrawingView &, QPainter &) const
+{
+}
+QCursor VRDrawingTool::cursor() const
+{
+    return QCursor(Qt::CrossCursor);
+}
+void VRDrawingTool::toolDidBecomeCurrent(VRDrawingView &)
+{
+}
+void VRDrawingTool::toolWillResign(VRDrawingView &)
+{
+}
 
 void VRDrawingTool::finishedUse(VRDrawingView &view)
 {

@@ -68,7 +68,7 @@ const bool kViewFactoryInstalled = [] {
         auto *view = new VRDrawingView(document.drawing());
         if (area) {
             area->setWidgetResizable(false);
-            area->setAlignment(Qt::AlignCenter);   // a drawing smaller than the window sits centred
+            area->setAlignment(Qt::AlignCenter); // a drawing smaller than the window sits centred
             area->setWidget(view);
         } else {
             QObject::connect(&document, &QObject::destroyed, view, &QObject::deleteLater);
@@ -150,11 +150,12 @@ void VRDrawingView::observeDrawing()
         m_drawing = nullptr;
     });
     NotificationCenter &nc = NotificationCenter::defaultCenter();
-    m_tokens.push_back(nc.addObserver(kVRDrawableDidChangeNotification, nullptr,
-                                      [this](const Notification &n) {
-        const VRObjectRef object = n.userInfo.value(QStringLiteral("object")).value<VRObjectRef>();
-        objectDidChange(object, n.object);
-    }));
+    m_tokens.push_back(
+        nc.addObserver(kVRDrawableDidChangeNotification, nullptr, [this](const Notification &n) {
+            const VRObjectRef object =
+                n.userInfo.value(QStringLiteral("object")).value<VRObjectRef>();
+            objectDidChange(object, n.object);
+        }));
     const auto repaintForLayer = [this](const Notification &n) {
         if (n.object == m_drawing) {
             invalidateAllContent();
@@ -173,10 +174,10 @@ void VRDrawingView::observeDrawing()
             }
         }
     };
-    for (const QString &name : {kVRLayerSelectionDidChange, kVRDrawingActiveLayerDidChange,
-                                kVRLayerVisibleStateDidChange, kVRLayerLockStateDidChange,
-                                kVRLayerGroupDidAddLayer, kVRLayerGroupDidRemoveLayer,
-                                kVRLayerGroupDidReorderLayers})
+    for (const QString &name :
+         {kVRLayerSelectionDidChange, kVRDrawingActiveLayerDidChange, kVRLayerVisibleStateDidChange,
+          kVRLayerLockStateDidChange, kVRLayerGroupDidAddLayer, kVRLayerGroupDidRemoveLayer,
+          kVRLayerGroupDidReorderLayers})
         m_tokens.push_back(nc.addObserver(name, nullptr, repaintForLayer));
 }
 
@@ -282,8 +283,10 @@ void VRDrawingView::scrollByPixels(QPointF delta)
     QScrollArea *area = scrollArea();
     if (!area)
         return;
-    area->horizontalScrollBar()->setValue(area->horizontalScrollBar()->value() + int(std::lround(delta.x())));
-    area->verticalScrollBar()->setValue(area->verticalScrollBar()->value() + int(std::lround(delta.y())));
+    area->horizontalScrollBar()->setValue(area->horizontalScrollBar()->value()
+                                          + int(std::lround(delta.x())));
+    area->verticalScrollBar()->setValue(area->verticalScrollBar()->value()
+                                        + int(std::lround(delta.y())));
 }
 
 QRectF VRDrawingView::visibleDrawingRect() const
@@ -342,7 +345,8 @@ QPointF VRDrawingView::snapToGuides(const QRectF &moving, const VRObjectList &ex
     if (!guides || !layer || !VRGuideLayer::showSmartGuides())
         return {};
     // Only objects near the moving ones take part: a guide to something far away is noise.
-    const QRectF near = moving.adjusted(-400, -400, 400, 400) & visibleDrawingRect().adjusted(-50, -50, 50, 50);
+    const QRectF near =
+        moving.adjusted(-400, -400, 400, 400) & visibleDrawingRect().adjusted(-50, -50, 50, 50);
     QList<QRectF> others;
     for (const VRObjectRef &o : layer->objectsInRect(near)) {
         if (std::find(exclude.begin(), exclude.end(), o) != exclude.end())
@@ -445,7 +449,8 @@ void VRDrawingView::paintContent(QPainter &painter, const QRect &viewRect)
     const QRectF paper(QPointF(), m_drawing->drawingSize());
     const QRectF paperView = mapRectFromDrawing(paper);
     painter.fillRect(paperView.translated(2, 3).intersected(QRectF(viewRect)), QColor(0, 0, 0, 45));
-    const QRectF area = mapRectToDrawing(QRectF(viewRect)).adjusted(-1, -1, 1, 1).intersected(paper);
+    const QRectF area =
+        mapRectToDrawing(QRectF(viewRect)).adjusted(-1, -1, 1, 1).intersected(paper);
     if (area.isEmpty())
         return;
     painter.save();
@@ -492,7 +497,7 @@ void VRDrawingView::paintEvent(QPaintEvent *event)
                            .intersected(rect())
                            .united(clip);
         if (qint64(wanted.width()) * wanted.height() > kMaxCachePixels)
-            wanted = clip;   // a huge widget without a scroll area: no larger cache than needed
+            wanted = clip; // a huge widget without a scroll area: no larger cache than needed
         QImage image(wanted.size() * dpr, QImage::Format_ARGB32_Premultiplied);
         image.setDevicePixelRatio(dpr);
         QRegion toRender(wanted);
@@ -501,9 +506,10 @@ void VRDrawingView::paintEvent(QPaintEvent *event)
             if (!keep.isEmpty()) {
                 QPainter copy(&image);
                 copy.setCompositionMode(QPainter::CompositionMode_Source);
-                copy.drawImage(QRectF(keep.translated(-wanted.topLeft())), m_cache,
-                               QRectF(QRectF(keep.translated(-m_cacheRect.topLeft())).topLeft() * dpr,
-                                      QSizeF(keep.size()) * dpr));
+                copy.drawImage(
+                    QRectF(keep.translated(-wanted.topLeft())), m_cache,
+                    QRectF(QRectF(keep.translated(-m_cacheRect.topLeft())).topLeft() * dpr,
+                           QSizeF(keep.size()) * dpr));
                 toRender -= QRegion(keep).subtracted(m_cacheDirty);
             }
         }
@@ -525,8 +531,9 @@ void VRDrawingView::paintEvent(QPaintEvent *event)
     m_cacheDirty = QRegion();
 
     QPainter painter(this);
-    painter.drawImage(QRectF(clip), m_cache,
-                      QRectF(QPointF(clip.topLeft() - m_cacheRect.topLeft()) * dpr, QSizeF(clip.size()) * dpr));
+    painter.drawImage(
+        QRectF(clip), m_cache,
+        QRectF(QPointF(clip.topLeft() - m_cacheRect.topLeft()) * dpr, QSizeF(clip.size()) * dpr));
     painter.save();
     painter.translate(kPasteboardMargin, kPasteboardMargin);
     painter.scale(m_scale, m_scale);
@@ -555,9 +562,8 @@ void VRDrawingView::paintPageBreaks(QPainter &painter, const QRectF &area) const
 
 QPointF VRDrawingView::handleUnitPosition(int handle)
 {
-    static const QPointF units[9] = {{-0.5, -0.5}, {0, -0.5}, {0.5, -0.5}, {0.5, 0},
-                                     {0.5, 0.5},   {0, 0.5},  {-0.5, 0.5}, {-0.5, 0},
-                                     {0, -0.5}};
+    static const QPointF units[9] = {{-0.5, -0.5}, {0, -0.5},   {0.5, -0.5}, {0.5, 0}, {0.5, 0.5},
+                                     {0, 0.5},     {-0.5, 0.5}, {-0.5, 0},   {0, -0.5}};
     return handle >= 0 && handle < 9 ? units[handle] : QPointF();
 }
 
@@ -581,7 +587,7 @@ int VRDrawingView::handleAtViewPoint(QPointF viewPoint, VRObjectRef *object) con
         return -1;
     VRObjectRef single = layer->singleSelection();
     if (!single || single->isLocked() || !single->isVisible() || single->isKindOf<QntConnector>())
-        return -1;   // connectors follow their ends; they have no box to resize or turn
+        return -1; // connectors follow their ends; they have no box to resize or turn
     for (int k = 8; k >= 0; --k) {
         const QPointF v = mapFromDrawing(handleDrawingPosition(*single, k));
         if (std::hypot(v.x() - viewPoint.x(), v.y() - viewPoint.y()) <= kHandleRadius + 2) {
@@ -603,7 +609,8 @@ void VRDrawingView::paintSelection(QPainter &painter) const
     }
     if (!layer || !layer->isSelectionVisible() || layer->countOfSelection() == 0)
         return;
-    const QColor colour = layer->selectionColour().isValid() ? layer->selectionColour() : kSelectionBlue;
+    const QColor colour =
+        layer->selectionColour().isValid() ? layer->selectionColour() : kSelectionBlue;
     const bool single = layer->countOfSelection() == 1;
     const QRectF visible = visibleDrawingRect();
     for (const VRObjectRef &o : layer->selection()) {
@@ -622,7 +629,8 @@ void VRDrawingView::paintSelection(QPainter &painter) const
             painter.setPen(QPen(colour, 1));
             painter.setBrush(Qt::white);
             const auto &connector = static_cast<const QntConnector &>(*o);
-            for (const QPointF &end : {connector.startEndPoint()->location(), connector.endEndPoint()->location()})
+            for (const QPointF &end :
+                 {connector.startEndPoint()->location(), connector.endEndPoint()->location()})
                 painter.drawEllipse(mapFromDrawing(end), kHandleRadius, kHandleRadius);
             continue;
         }
@@ -634,7 +642,8 @@ void VRDrawingView::paintSelection(QPainter &painter) const
         painter.setBrush(Qt::NoBrush);
         painter.drawPolygon(outline);
         const bool locked = o->isLocked();
-        const QList<int> handles = single ? QList<int>{0, 1, 2, 3, 4, 5, 6, 7} : QList<int>{0, 2, 4, 6};
+        const QList<int> handles =
+            single ? QList<int>{0, 1, 2, 3, 4, 5, 6, 7} : QList<int>{0, 2, 4, 6};
         painter.setPen(QPen(locked ? Qt::gray : colour, 1));
         painter.setBrush(locked ? QColor(Qt::lightGray) : QColor(Qt::white));
         for (int k : handles) {
@@ -655,7 +664,8 @@ void VRDrawingView::paintSelection(QPainter &painter) const
 
 // ---- hit testing and notifications ---------------------------------------------------------
 
-VRObjectRef VRDrawingView::objectAtPoint(QPointF drawingPoint, VRObjectDrawingLayer **layerOut) const
+VRObjectRef VRDrawingView::objectAtPoint(QPointF drawingPoint,
+                                         VRObjectDrawingLayer **layerOut) const
 {
     if (!m_drawing)
         return nullptr;
@@ -698,17 +708,19 @@ void VRDrawingView::postShapeInfo(const VRObjectRef &object)
     const double y = m_drawing->convertLength(b.top() - m_drawing->topMargin());
     const double w = m_drawing->convertLength(b.width());
     const double h = m_drawing->convertLength(b.height());
-    const QString info = QStringLiteral("W:%1 H:%2 X:%3 Y:%4")
-                             .arg(m_drawing->formattedConvertedLength(b.width()),
-                                  m_drawing->formattedConvertedLength(b.height()),
-                                  m_drawing->formattedConvertedLength(b.left() - m_drawing->leftMargin()),
-                                  m_drawing->formattedConvertedLength(b.top() - m_drawing->topMargin()));
-    QVariantMap userInfo{{QStringLiteral("sender"), QVariant::fromValue(static_cast<QObject *>(this))},
-                         {QStringLiteral("info"), info},
-                         {QStringLiteral("x"), x},
-                         {QStringLiteral("y"), y},
-                         {QStringLiteral("width"), w},
-                         {QStringLiteral("height"), h}};
+    const QString info =
+        QStringLiteral("W:%1 H:%2 X:%3 Y:%4")
+            .arg(m_drawing->formattedConvertedLength(b.width()),
+                 m_drawing->formattedConvertedLength(b.height()),
+                 m_drawing->formattedConvertedLength(b.left() - m_drawing->leftMargin()),
+                 m_drawing->formattedConvertedLength(b.top() - m_drawing->topMargin()));
+    QVariantMap userInfo{
+        {QStringLiteral("sender"), QVariant::fromValue(static_cast<QObject *>(this))},
+        {QStringLiteral("info"), info},
+        {QStringLiteral("x"), x},
+        {QStringLiteral("y"), y},
+        {QStringLiteral("width"), w},
+        {QStringLiteral("height"), h}};
     NotificationCenter::defaultCenter().post(kQntShapeInfoUpdated, this, userInfo);
 }
 
@@ -723,7 +735,8 @@ void VRDrawingView::postObjectsMoved(const VRObjectList &objects)
             break;
         }
     }
-    NotificationCenter::defaultCenter().post(kQntElementMovedNotification, first.get(), objectInfo(first));
+    NotificationCenter::defaultCenter().post(kQntElementMovedNotification, first.get(),
+                                             objectInfo(first));
 }
 
 void VRDrawingView::rightMouseUp(QPointF drawingPoint)
@@ -779,7 +792,8 @@ void VRDrawingView::editTextOfObject(const VRObjectRef &object)
         beginInlineEditing(object);
         return;
     }
-    NotificationCenter::defaultCenter().post(kQntShowTextEditorNotification, this, objectInfo(object));
+    NotificationCenter::defaultCenter().post(kQntShowTextEditorNotification, this,
+                                             objectInfo(object));
 }
 
 QTextEdit *VRDrawingView::inlineEditor() const
@@ -970,27 +984,16 @@ void VRDrawingView::keyPressEvent(QKeyEvent *event)
     const double step = (mods & Qt::ShiftModifier) ? 10.0 : 1.0;
     switch (key) {
     case Qt::Key_Delete:
-    case Qt::Key_Backspace:
-        deleteSelection();
-        return;
-    case Qt::Key_Left:
-        nudgeSelection({-step, 0});
-        return;
-    case Qt::Key_Right:
-        nudgeSelection({step, 0});
-        return;
-    case Qt::Key_Up:
-        nudgeSelection({0, -step});
-        return;
-    case Qt::Key_Down:
-        nudgeSelection({0, step});
-        return;
+    case Qt::Key_Backspace: deleteSelection(); return;
+    case Qt::Key_Left: nudgeSelection({-step, 0}); return;
+    case Qt::Key_Right: nudgeSelection({step, 0}); return;
+    case Qt::Key_Up: nudgeSelection({0, -step}); return;
+    case Qt::Key_Down: nudgeSelection({0, step}); return;
     case Qt::Key_Escape:
         m_controller->setDrawingTool(nullptr);
         setHighlightedObject(nullptr);
         return;
-    default:
-        break;
+    default: break;
     }
     if (key == Qt::Key_I && mods == Qt::ControlModifier) {
         VRObjectDrawingLayer *layer = activeObjectLayer();
@@ -1029,7 +1032,7 @@ void VRDrawingView::keyPressEvent(QKeyEvent *event)
 void VRDrawingView::wheelEvent(QWheelEvent *event)
 {
     if (!(event->modifiers() & Qt::ControlModifier)) {
-        event->ignore();   // the scroll area scrolls
+        event->ignore(); // the scroll area scrolls
         return;
     }
     const QPointF anchor = mapToDrawing(event->position());
@@ -1252,7 +1255,7 @@ void VRDrawingView::bringToFront(QObject *)
     for (const VRObjectRef &o : layer->selectedAvailableObjects())
         layer->moveObjectToTop(o);
     invalidateAllContent();
-        update();
+    update();
 }
 
 void VRDrawingView::sendToBack(QObject *)
@@ -1264,7 +1267,7 @@ void VRDrawingView::sendToBack(QObject *)
     for (auto it = objects.crbegin(); it != objects.crend(); ++it)
         layer->moveObjectToBottom(*it);
     invalidateAllContent();
-        update();
+    update();
 }
 
 void VRDrawingView::switchOnAutoRevertAction(QObject *)
@@ -1293,9 +1296,12 @@ QMenu *VRDrawingView::objectMenu()
         QString connector;
     };
     const QList<Verb> verbs{
-        {tr("Save Defaults"), kQntSaveElementDefaultsNotification, kQntSaveConnectorDefaultsNotification},
-        {tr("Apply Defaults"), kQntApplyElementDefaultsNotification, kQntApplyConnectorDefaultsNotification},
-        {tr("Reset Defaults"), kQntResetDefaultsForElementNotification, kQntResetDefaultsForConnectorNotification},
+        {tr("Save Defaults"), kQntSaveElementDefaultsNotification,
+         kQntSaveConnectorDefaultsNotification},
+        {tr("Apply Defaults"), kQntApplyElementDefaultsNotification,
+         kQntApplyConnectorDefaultsNotification},
+        {tr("Reset Defaults"), kQntResetDefaultsForElementNotification,
+         kQntResetDefaultsForConnectorNotification},
         {tr("Reset for This Only"), kQntResetDefaultsForCurrentOnlyElementNotification,
          kQntResetDefaultsForCurrentOnlyConnectorNotification},
     };
@@ -1305,7 +1311,8 @@ QMenu *VRDrawingView::objectMenu()
             VRObjectRef single = layer ? layer->singleSelection() : nullptr;
             if (!single)
                 return;
-            const QString &name = isKindOfNamed(*single, u"QntConnector") ? verb.connector : verb.element;
+            const QString &name =
+                isKindOfNamed(*single, u"QntConnector") ? verb.connector : verb.element;
             NotificationCenter::defaultCenter().post(name, single.get(), objectInfo(single));
         });
     }

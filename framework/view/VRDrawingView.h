@@ -116,7 +116,10 @@ public slots:
     void undo(QObject *sender = nullptr);
     void redo(QObject *sender = nullptr);
     // Inserts dropped or pasted data centred on a drawing point (undo "Drop").
-    VRObjectList insertDroppedData(const QMimeData *data, QPointF drawingPoint) { return dropData(data, drawingPoint); }
+    VRObjectList insertDroppedData(const QMimeData *data, QPointF drawingPoint)
+    {
+        return dropData(data, drawingPoint);
+    }
     void bringToFront(QObject *sender = nullptr);
     void sendToBack(QObject *sender = nullptr);
     void switchOnAutoRevertAction(QObject *sender = nullptr);

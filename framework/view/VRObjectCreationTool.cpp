@@ -86,8 +86,8 @@ VRObjectRef VRObjectCreationTool::createObject(VRDrawingView &view, const QRectF
         object->setStyle(createdStyle());
     }
     const QSizeF size = rect.width() >= kMinimumDrag && rect.height() >= kMinimumDrag
-        ? rect.size()
-        : (object->size().isEmpty() ? QSizeF(100, 60) : object->size());
+                            ? rect.size()
+                            : (object->size().isEmpty() ? QSizeF(100, 60) : object->size());
     object->setSize(size);
     const QSizeF offset = object->offset();
     object->setLocation(rect.center()
@@ -175,8 +175,7 @@ void VRObjectCreationTool::mouseReleased(VRDrawingView &view, const VRToolEvent 
         if (m_points.size() >= 2)
             created = createPath(view, m_points);
         break;
-    case Gesture::Polyline:
-        break;
+    case Gesture::Polyline: break;
     }
     m_points.clear();
     view.update();
@@ -231,12 +230,8 @@ void VRObjectCreationTool::paintOverlay(VRDrawingView &view, QPainter &painter) 
     painter.setPen(QPen(QColor(40, 110, 220), 1.0 / view.scale(), Qt::DashLine));
     painter.setBrush(Qt::NoBrush);
     switch (m_gesture) {
-    case Gesture::Box:
-        painter.drawRect(QRectF(m_start, m_current).normalized());
-        break;
-    case Gesture::Line:
-        painter.drawLine(m_start, m_current);
-        break;
+    case Gesture::Box: painter.drawRect(QRectF(m_start, m_current).normalized()); break;
+    case Gesture::Line: painter.drawLine(m_start, m_current); break;
     case Gesture::Freehand:
     case Gesture::Polyline:
         if (m_points.size() >= 2)

@@ -7,7 +7,10 @@ class VRPathEditTool : public VRDrawingTool
 {
     VR_CLASS(VRPathEditTool)
 public:
-    explicit VRPathEditTool(bool inserts) : m_inserts(inserts) {}
+    explicit VRPathEditTool(bool inserts)
+        : m_inserts(inserts)
+    {
+    }
 
     bool inserts() const { return m_inserts; }
     void mousePressed(VRDrawingView &view, const VRToolEvent &event) override;

@@ -34,9 +34,10 @@ void setConnectorEnd(const std::shared_ptr<QntConnector> &connector, int which,
         std::weak_ptr<QntElement> oldElement = end->targetElement();
         const int oldSpot = end->spotIndex();
         const QPointF oldPoint = end->location();
-        undo->registerUndo(connector.get(), "setConnectorEnd:", [connector, which, oldElement, oldSpot, oldPoint] {
-            setConnectorEnd(connector, which, oldElement.lock(), oldSpot, oldPoint);
-        });
+        undo->registerUndo(
+            connector.get(), "setConnectorEnd:", [connector, which, oldElement, oldSpot, oldPoint] {
+                setConnectorEnd(connector, which, oldElement.lock(), oldSpot, oldPoint);
+            });
     }
     end->attachTo(nullptr);
     end->setPoint(point);
@@ -75,9 +76,11 @@ void VRSelectAndEditTool::mousePressed(VRDrawingView &view, const VRToolEvent &e
         single && single->isKindOf<QntConnector>() && !single->isLocked()) {
         auto connector = std::static_pointer_cast<QntConnector>(single);
         for (int which = 0; which < 2; ++which) {
-            QntConnectorEndPoint *end = which == 0 ? connector->startEndPoint() : connector->endEndPoint();
+            QntConnectorEndPoint *end =
+                which == 0 ? connector->startEndPoint() : connector->endEndPoint();
             const QPointF v = view.mapFromDrawing(end->location());
-            if (std::hypot(v.x() - event.viewPosition.x(), v.y() - event.viewPosition.y()) <= kEndPickDistance) {
+            if (std::hypot(v.x() - event.viewPosition.x(), v.y() - event.viewPosition.y())
+                <= kEndPickDistance) {
                 m_connector = connector;
                 m_connectorEnd = which;
                 m_endElement = end->targetElement();
@@ -153,18 +156,10 @@ void VRSelectAndEditTool::mouseDragged(VRDrawingView &view, const VRToolEvent &e
             beginGesture(view);
     }
     switch (m_drag) {
-    case Drag::Move:
-        moveTo(view, event);
-        break;
-    case Drag::Resize:
-        resizeTo(view, event);
-        break;
-    case Drag::Rotate:
-        rotateTo(view, event);
-        break;
-    case Drag::ConnectorEnd:
-        dragConnectorEnd(view, event);
-        break;
+    case Drag::Move: moveTo(view, event); break;
+    case Drag::Resize: resizeTo(view, event); break;
+    case Drag::Rotate: rotateTo(view, event); break;
+    case Drag::ConnectorEnd: dragConnectorEnd(view, event); break;
     case Drag::RubberBand: {
         const QRectF old = m_band;
         m_band = QRectF(m_start, event.rawPoint).normalized();
@@ -172,8 +167,7 @@ void VRSelectAndEditTool::mouseDragged(VRDrawingView &view, const VRToolEvent &e
         break;
     }
     case Drag::None:
-    case Drag::Pending:
-        break;
+    case Drag::Pending: break;
     }
 }
 
@@ -200,9 +194,7 @@ void VRSelectAndEditTool::mouseReleased(VRDrawingView &view, const VRToolEvent &
         if (!m_saved.isEmpty())
             view.postShapeInfo(m_saved.first().object);
         break;
-    case Drag::Rotate:
-        endGesture(view, QStringLiteral("Rotate"));
-        break;
+    case Drag::Rotate: endGesture(view, QStringLiteral("Rotate")); break;
     case Drag::ConnectorEnd:
         dropConnectorEnd(view, event);
         endGesture(view, QStringLiteral("Reconnect"));
@@ -216,7 +208,7 @@ void VRSelectAndEditTool::mouseReleased(VRDrawingView &view, const VRToolEvent &
         VRObjectList inside;
         for (const VRObjectRef &o : m_layer->objectsInRect(band)) {
             if (!o->isLocked() && band.contains(o->logicalBounds()))
-                inside.push_front(o);   // objectsInRect is topmost first; keep z order
+                inside.push_front(o); // objectsInRect is topmost first; keep z order
         }
         if (event.modifiers & Qt::ShiftModifier) {
             for (const VRObjectRef &o : std::as_const(inside))
@@ -230,8 +222,7 @@ void VRSelectAndEditTool::mouseReleased(VRDrawingView &view, const VRToolEvent &
         break;
     }
     case Drag::None:
-    case Drag::Pending:
-        break;
+    case Drag::Pending: break;
     }
     m_saved.clear();
     m_handle = -1;
@@ -343,7 +334,8 @@ void VRSelectAndEditTool::resizeTo(VRDrawingView &view, const VRToolEvent &event
     const QPointF newCentre = anchor + rotated(centreLocal, s.angle);
     QRectF dirty = s.object->bounds();
     s.object->setSize(QSizeF(w, h));
-    const QPointF offsetShift = rotated(QPointF(s.offset.width() * w, s.offset.height() * h), s.angle);
+    const QPointF offsetShift =
+        rotated(QPointF(s.offset.width() * w, s.offset.height() * h), s.angle);
     s.object->setLocation(newCentre + offsetShift);
     dirty |= s.object->bounds();
     m_changed = true;
@@ -352,8 +344,8 @@ void VRSelectAndEditTool::resizeTo(VRDrawingView &view, const VRToolEvent &event
         if (!m_sizeInfo)
             m_sizeInfo = VKInfoFloater::infoFloater();
         VRDrawing *drawing = view.drawing();
-        m_sizeInfo->setStringValue(QStringLiteral("%1 × %2").arg(drawing->formattedConvertedLength(w),
-                                                                drawing->formattedConvertedLength(h)));
+        m_sizeInfo->setStringValue(QStringLiteral("%1 × %2").arg(
+            drawing->formattedConvertedLength(w), drawing->formattedConvertedLength(h)));
         m_sizeInfo->setWindowOffset(QSizeF(16, 16));
         m_sizeInfo->positionNearPoint(QPointF(event.viewPosition), &view);
         m_sizeInfo->orderFront();
@@ -389,7 +381,7 @@ void VRSelectAndEditTool::rotateTo(VRDrawingView &view, const VRToolEvent &event
 }
 
 std::shared_ptr<QntElement> VRSelectAndEditTool::elementForConnectorEnd(VRDrawingView &view,
-                                                                       QPointF point) const
+                                                                        QPointF point) const
 {
     VRObjectRef hit = view.objectAtPoint(point);
     if (!hit || hit == m_connector || !hit->isKindOf<QntElement>())
@@ -401,7 +393,8 @@ void VRSelectAndEditTool::dragConnectorEnd(VRDrawingView &view, const VRToolEven
 {
     if (!m_connector)
         return;
-    QntConnectorEndPoint *end = m_connectorEnd == 0 ? m_connector->startEndPoint() : m_connector->endEndPoint();
+    QntConnectorEndPoint *end =
+        m_connectorEnd == 0 ? m_connector->startEndPoint() : m_connector->endEndPoint();
     const QRectF before = m_connector->bounds();
     // While dragged the end is free; the element under the pointer shows it would take it.
     end->attachTo(nullptr);
@@ -427,7 +420,8 @@ void VRSelectAndEditTool::dropConnectorEnd(VRDrawingView &view, const VRToolEven
     if (std::shared_ptr<QntElement> hover = m_endHover.lock())
         hover->setHighlightedForConnectorSnapping(false);
     m_endHover.reset();
-    QntConnectorEndPoint *end = m_connectorEnd == 0 ? m_connector->startEndPoint() : m_connector->endEndPoint();
+    QntConnectorEndPoint *end =
+        m_connectorEnd == 0 ? m_connector->startEndPoint() : m_connector->endEndPoint();
     // Put the end back as it was first, so the one recorded step leads from there.
     end->setPoint(m_endPoint);
     if (std::shared_ptr<QntElement> element = m_endElement.lock(); element && m_endSpot >= 0)

@@ -89,7 +89,8 @@ void VRToolRegistry::registerStandardTools()
     add(std::make_shared<QntConnectorTool>(QntConnectorTool::Kind::Sequence),
         kVRQntUMLSequenceConnectorToolName);
     using SpotMode = QntStickySpotInsertDeleteTool::Mode;
-    add(std::make_shared<QntStickySpotInsertDeleteTool>(SpotMode::Select), kVRQntSelectStickySpotToolName);
+    add(std::make_shared<QntStickySpotInsertDeleteTool>(SpotMode::Select),
+        kVRQntSelectStickySpotToolName);
     add(std::make_shared<QntStickySpotInsertDeleteTool>(SpotMode::Insert),
         QStringLiteral("Insert Sticky Spot"));
     add(std::make_shared<QntStickySpotInsertDeleteTool>(SpotMode::InsertOne),
@@ -105,9 +106,11 @@ void VRToolRegistry::registerStandardTools()
 
     using Gesture = VRObjectCreationTool::Gesture;
     const QSizeF box(100, 60);
-    add(std::make_shared<VRObjectCreationTool>(shapePrototype(VRDrawableShape::unitRectAtOrigin(), box)),
+    add(std::make_shared<VRObjectCreationTool>(
+            shapePrototype(VRDrawableShape::unitRectAtOrigin(), box)),
         QStringLiteral("Rectangle"));
-    add(std::make_shared<VRObjectCreationTool>(shapePrototype(VRDrawableShape::unitOvalAtOrigin(), box)),
+    add(std::make_shared<VRObjectCreationTool>(
+            shapePrototype(VRDrawableShape::unitOvalAtOrigin(), box)),
         QStringLiteral("Oval"));
     add(std::make_shared<VRObjectCreationTool>(shapePrototype(roundedUnitRect(0.12), box)),
         QStringLiteral("Round Rectangle"));
@@ -115,7 +118,8 @@ void VRToolRegistry::registerStandardTools()
         QStringLiteral("Round End Rectangle"));
     add(std::make_shared<VRObjectCreationTool>(shapePrototype(regularPolygon(6), QSizeF(80, 80))),
         QStringLiteral("Polygon"));
-    add(std::make_shared<VRObjectCreationTool>(pathPrototype(), Gesture::Line), QStringLiteral("Line"));
+    add(std::make_shared<VRObjectCreationTool>(pathPrototype(), Gesture::Line),
+        QStringLiteral("Line"));
     add(std::make_shared<VRObjectCreationTool>(pathPrototype(), Gesture::Freehand),
         QStringLiteral("Freehand"));
     add(std::make_shared<VRObjectCreationTool>(pathPrototype(), Gesture::Polyline),
@@ -139,7 +143,8 @@ std::shared_ptr<VRDrawingTool> VRToolRegistry::toolRefWithName(const QString &na
     return m_tools.value(name);
 }
 
-void VRToolRegistry::registerDrawingTool(std::shared_ptr<VRDrawingTool> tool, const QString &withName)
+void VRToolRegistry::registerDrawingTool(std::shared_ptr<VRDrawingTool> tool,
+                                         const QString &withName)
 {
     if (!tool || withName.isEmpty())
         return;
@@ -190,8 +195,8 @@ QStringList VRToolRegistry::registerCreationToolsForPrototypes(const VRObjectLis
         // Plain lines are drawn end to end; every notation element (arrows and separators
         // included) is placed whole and may be stretched by dragging.
         const auto gesture = prototype->isMemberOf<VRDrawablePath>()
-            ? VRObjectCreationTool::Gesture::Line
-            : VRObjectCreationTool::Gesture::Box;
+                                 ? VRObjectCreationTool::Gesture::Line
+                                 : VRObjectCreationTool::Gesture::Box;
         registerDrawingTool(std::make_shared<VRObjectCreationTool>(prototype, gesture), id);
         names.push_back(id);
     }
@@ -267,7 +272,8 @@ void VRToolRegistry::removeNotationFromRegistered(const QntNotation &notation)
     registry.m_records.remove(key);
 }
 
-QList<QntElementRecord> VRToolRegistry::importedElementsForNotation(const QntNotation &notation) const
+QList<QntElementRecord>
+VRToolRegistry::importedElementsForNotation(const QntNotation &notation) const
 {
     return m_records.value(groupKeyForNotation(notation));
 }

@@ -47,10 +47,22 @@ public:
     static void removeNotationFromRegistered(const QntNotation &notation);
     QList<QntElementRecord> importedElementsForNotation(const QntNotation &notation) const;
 
-    VRObjectList officePrototypesObjects() const { return prototypesForGroup(QStringLiteral("Office")); }
-    VRObjectList networkPrototypesObjects() const { return prototypesForGroup(QStringLiteral("Network")); }
-    VRObjectList miscPrototypesObjects() const { return prototypesForGroup(QStringLiteral("Misc")); }
-    VRObjectList applePrototypesObjects() const { return prototypesForGroup(QStringLiteral("Apple")); }
+    VRObjectList officePrototypesObjects() const
+    {
+        return prototypesForGroup(QStringLiteral("Office"));
+    }
+    VRObjectList networkPrototypesObjects() const
+    {
+        return prototypesForGroup(QStringLiteral("Network"));
+    }
+    VRObjectList miscPrototypesObjects() const
+    {
+        return prototypesForGroup(QStringLiteral("Misc"));
+    }
+    VRObjectList applePrototypesObjects() const
+    {
+        return prototypesForGroup(QStringLiteral("Apple"));
+    }
 
 private:
     VRToolRegistry();

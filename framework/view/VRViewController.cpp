@@ -33,7 +33,8 @@ VRDrawingTool *VRViewController::drawingTool() const
 
 void VRViewController::setDrawingTool(VRDrawingTool *tool)
 {
-    VRDrawingTool *select = VRToolRegistry::sharedToolRegistry().drawingToolWithName(kVRSelectToolName);
+    VRDrawingTool *select =
+        VRToolRegistry::sharedToolRegistry().drawingToolWithName(kVRSelectToolName);
     if (!tool)
         tool = select;
     VRDrawingTool *old = drawingTool();

@@ -9,7 +9,10 @@ class VRZoomTool : public VRDrawingTool
 {
     VR_CLASS(VRZoomTool)
 public:
-    explicit VRZoomTool(bool zoomsOut = false) : m_zoomsOut(zoomsOut) {}
+    explicit VRZoomTool(bool zoomsOut = false)
+        : m_zoomsOut(zoomsOut)
+    {
+    }
 
     bool zoomsOut() const { return m_zoomsOut; }
     void setZoomsOut(bool zoomsOut) { m_zoomsOut = zoomsOut; }

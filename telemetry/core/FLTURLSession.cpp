@@ -77,49 +77,37 @@ void ensureCurlInitialised()
 std::int64_t urlErrorCodeForCurlCode(CURLcode code)
 {
     switch (code) {
-    case CURLE_OPERATION_TIMEDOUT:
-        return FLTURLErrorTimedOut;
+    case CURLE_OPERATION_TIMEDOUT: return FLTURLErrorTimedOut;
     case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_RESOLVE_PROXY:
-        return FLTURLErrorCannotFindHost;
-    case CURLE_COULDNT_CONNECT:
-        return FLTURLErrorCannotConnectToHost;
+    case CURLE_COULDNT_RESOLVE_PROXY: return FLTURLErrorCannotFindHost;
+    case CURLE_COULDNT_CONNECT: return FLTURLErrorCannotConnectToHost;
     case CURLE_SEND_ERROR:
     case CURLE_RECV_ERROR:
     case CURLE_GOT_NOTHING:
-    case CURLE_PARTIAL_FILE:
-        return FLTURLErrorNetworkConnectionLost;
-    case CURLE_PEER_FAILED_VERIFICATION:
-        return FLTURLErrorServerCertificateUntrusted;
+    case CURLE_PARTIAL_FILE: return FLTURLErrorNetworkConnectionLost;
+    case CURLE_PEER_FAILED_VERIFICATION: return FLTURLErrorServerCertificateUntrusted;
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_SSL_CERTPROBLEM:
     case CURLE_SSL_CIPHER:
     case CURLE_SSL_CACERT_BADFILE:
     case CURLE_SSL_ENGINE_NOTFOUND:
-    case CURLE_SSL_ENGINE_SETFAILED:
-        return FLTURLErrorSecureConnectionFailed;
-    case CURLE_URL_MALFORMAT:
-        return FLTURLErrorBadURL;
-    case CURLE_UNSUPPORTED_PROTOCOL:
-        return FLTURLErrorUnsupportedURL;
-    case CURLE_TOO_MANY_REDIRECTS:
-        return FLTURLErrorHTTPTooManyRedirects;
-    case CURLE_WRITE_ERROR:
-        return FLTURLErrorCannotWriteToFile;
-    case CURLE_ABORTED_BY_CALLBACK:
-        return FLTURLErrorCancelled;
-    case CURLE_WEIRD_SERVER_REPLY:
-        return FLTURLErrorBadServerResponse;
-    default:
-        return FLTURLErrorUnknown;
+    case CURLE_SSL_ENGINE_SETFAILED: return FLTURLErrorSecureConnectionFailed;
+    case CURLE_URL_MALFORMAT: return FLTURLErrorBadURL;
+    case CURLE_UNSUPPORTED_PROTOCOL: return FLTURLErrorUnsupportedURL;
+    case CURLE_TOO_MANY_REDIRECTS: return FLTURLErrorHTTPTooManyRedirects;
+    case CURLE_WRITE_ERROR: return FLTURLErrorCannotWriteToFile;
+    case CURLE_ABORTED_BY_CALLBACK: return FLTURLErrorCancelled;
+    case CURLE_WEIRD_SERVER_REPLY: return FLTURLErrorBadServerResponse;
+    default: return FLTURLErrorUnknown;
     }
 }
 
-tel::TelemetryError urlError(std::int64_t code, const std::string &url, const std::string &description)
+tel::TelemetryError urlError(std::int64_t code, const std::string &url,
+                             const std::string &description)
 {
-    return PLNMakeError(kFLTURLErrorDomain, code,
-                    {{kFLTURLErrorFailingURLStringErrorKey, url},
-                     {kFLTLocalizedDescriptionKey, description}});
+    return PLNMakeError(
+        kFLTURLErrorDomain, code,
+        {{kFLTURLErrorFailingURLStringErrorKey, url}, {kFLTLocalizedDescriptionKey, description}});
 }
 
 bool isTransferOf(const Transfer *transfer, const std::shared_ptr<FLTURLSessionTask> &task)
@@ -218,8 +206,9 @@ CURLcode sslContextCallback(CURL *, void *sslContext, void *userData)
     FLTURLAuthenticationChallenge challenge;
     challenge.sslContext = sslContext;
     CURLU *url = curl_url();
-    if (url && curl_url_set(url, CURLUPART_URL, transfer->task->originalRequest().URL.c_str(),
-                            0) == CURLUE_OK) {
+    if (url
+        && curl_url_set(url, CURLUPART_URL, transfer->task->originalRequest().URL.c_str(), 0)
+               == CURLUE_OK) {
         char *host = nullptr;
         if (curl_url_get(url, CURLUPART_HOST, &host, 0) == CURLUE_OK && host) {
             challenge.host = host;
@@ -231,10 +220,10 @@ CURLcode sslContextCallback(CURL *, void *sslContext, void *userData)
                                    : FLTURLSessionAuthChallengeDisposition::PerformDefaultHandling;
     switch (disposition) {
     case FLTURLSessionAuthChallengeDisposition::UseCredential:
-    case FLTURLSessionAuthChallengeDisposition::TrustSystemAuthorities:
-        return CURLE_OK;
+    case FLTURLSessionAuthChallengeDisposition::TrustSystemAuthorities: return CURLE_OK;
     case FLTURLSessionAuthChallengeDisposition::PerformDefaultHandling: {
-        auto pinner = std::make_unique<PLNCertificatePinner>(PLNCertificatePinner::pinnedCertificates());
+        auto pinner =
+            std::make_unique<PLNCertificatePinner>(PLNCertificatePinner::pinnedCertificates());
         const bool installed = pinner->handleChallenge(challenge);
         std::lock_guard lock(core->mutex);
         core->defaultPinners.push_back(std::move(pinner));
@@ -242,8 +231,7 @@ CURLcode sslContextCallback(CURL *, void *sslContext, void *userData)
             return CURLE_OK;
         break;
     }
-    case FLTURLSessionAuthChallengeDisposition::CancelAuthenticationChallenge:
-        break;
+    case FLTURLSessionAuthChallengeDisposition::CancelAuthenticationChallenge: break;
     }
     transfer->trustCancelled = true;
     return CURLE_SSL_CERTPROBLEM;
@@ -347,8 +335,8 @@ void SessionCore::beginTransfer(const std::shared_ptr<FLTURLSessionTask> &task)
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, std::max(1L, static_cast<long>(timeout)));
 
-    const std::string &method = request.HTTPMethod.empty() ? std::string("GET")
-                                                           : request.HTTPMethod;
+    const std::string &method =
+        request.HTTPMethod.empty() ? std::string("GET") : request.HTTPMethod;
     if (!request.HTTPBodyFile.empty()) {
         transfer->bodyFile = std::fopen(request.HTTPBodyFile.c_str(), "rb");
         if (!transfer->bodyFile) {
@@ -416,8 +404,8 @@ void SessionCore::finishTransfer(Transfer *transfer, int curlCode)
         error = urlError(FLTURLErrorServerCertificateUntrusted, url,
                          "The server's certificate is not trusted");
     } else if (code != CURLE_OK) {
-        std::string description = transfer->errorBuffer[0] ? transfer->errorBuffer
-                                                           : curl_easy_strerror(code);
+        std::string description =
+            transfer->errorBuffer[0] ? transfer->errorBuffer : curl_easy_strerror(code);
         error = urlError(urlErrorCodeForCurlCode(code), url, description);
     }
     if (response && !error)
@@ -511,8 +499,7 @@ void SessionCore::run()
                     data = std::move(transfer->data);
                 running.erase(it);
                 complete(keep, std::move(data), std::nullopt,
-                         urlError(FLTURLErrorCancelled, keep->originalRequest().URL,
-                                  "cancelled"));
+                         urlError(FLTURLErrorCancelled, keep->originalRequest().URL, "cancelled"));
                 continue;
             }
             complete(task, std::nullopt, std::nullopt,
@@ -547,10 +534,10 @@ using flt::detail::SessionCore;
 FLTURLSessionDownloadTask::FLTURLSessionDownloadTask(FLTURLRequest request)
     : FLTURLSessionDataTask(Kind::Download, std::move(request))
 {
-    std::string pattern = (std::string(std::getenv("TMPDIR") && *std::getenv("TMPDIR")
-                                           ? std::getenv("TMPDIR")
-                                           : "/tmp")) +
-                          "/FLTURLSessionDownload-XXXXXX";
+    std::string pattern =
+        (std::string(std::getenv("TMPDIR") && *std::getenv("TMPDIR") ? std::getenv("TMPDIR")
+                                                                     : "/tmp"))
+        + "/FLTURLSessionDownload-XXXXXX";
     m_fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (m_fd >= 0)
         m_targetURL = pattern;
@@ -566,7 +553,8 @@ FLTURLSessionDownloadTask::~FLTURLSessionDownloadTask()
 
 FLTURLSession::FLTURLSession(const FLTURLSessionConfiguration &configuration,
                              std::shared_ptr<FLTURLSessionDelegate> delegate)
-    : m_configuration(configuration), m_core(std::make_shared<SessionCore>())
+    : m_configuration(configuration)
+    , m_core(std::make_shared<SessionCore>())
 {
     m_core->owner = this;
     m_core->delegate = delegate;
@@ -575,9 +563,9 @@ FLTURLSession::FLTURLSession(const FLTURLSessionConfiguration &configuration,
     m_core->thread = std::thread([core] { core->run(); });
 }
 
-std::unique_ptr<FLTURLSession>
-FLTURLSession::sessionWithConfiguration(const std::optional<FLTURLSessionConfiguration> &configuration,
-                                        std::shared_ptr<FLTURLSessionDelegate> delegate)
+std::unique_ptr<FLTURLSession> FLTURLSession::sessionWithConfiguration(
+    const std::optional<FLTURLSessionConfiguration> &configuration,
+    std::shared_ptr<FLTURLSessionDelegate> delegate)
 {
     if (!configuration)
         return nullptr;
@@ -657,7 +645,8 @@ FLTURLSession::downloadTaskWithRequest(const FLTURLRequest &request,
     return task;
 }
 
-std::shared_ptr<FLTURLSessionDownloadTask> FLTURLSession::downloadTaskWithURL(const std::string &url)
+std::shared_ptr<FLTURLSessionDownloadTask>
+FLTURLSession::downloadTaskWithURL(const std::string &url)
 {
     return downloadTaskWithRequest(FLTURLRequest(url));
 }
@@ -706,15 +695,9 @@ void FLTURLSession::getTasksWithCompletionHandler(
         std::vector<std::shared_ptr<FLTURLSessionTask>> data, upload, download;
         for (const auto &task : live) {
             switch (task->kind()) {
-            case FLTURLSessionTask::Kind::Data:
-                data.push_back(task);
-                break;
-            case FLTURLSessionTask::Kind::Upload:
-                upload.push_back(task);
-                break;
-            case FLTURLSessionTask::Kind::Download:
-                download.push_back(task);
-                break;
+            case FLTURLSessionTask::Kind::Data: data.push_back(task); break;
+            case FLTURLSessionTask::Kind::Upload: upload.push_back(task); break;
+            case FLTURLSessionTask::Kind::Download: download.push_back(task); break;
             }
         }
         completionHandler(std::move(data), std::move(upload), std::move(download));

@@ -26,7 +26,8 @@ struct SessionCore;
 // the connection is pinned to the client's certificates, so no request goes out unpinned
 // unless its delegate chose the system's authorities.
 // Thread-safe. Destroying the session cancels what still runs, without completions.
-class FLTURLSession {
+class FLTURLSession
+{
 public:
     // There is no platform session to prefer.
     static bool NSURLSessionShouldBeUsed() { return false; }

@@ -8,13 +8,17 @@
 
 // Settings of an FLTURLSession. Only HTTPAdditionalHeaders and the request time-out take
 // effect; the others are kept and answered.
-class FLTURLSessionConfiguration {
+class FLTURLSessionConfiguration
+{
 public:
     static FLTURLSessionConfiguration defaultSessionConfiguration() { return {}; }
     static FLTURLSessionConfiguration ephemeralSessionConfiguration() { return {}; }
     // There are no background sessions here.
     static std::optional<FLTURLSessionConfiguration>
-    backgroundSessionConfigurationWithIdentifier(const std::string &) { return std::nullopt; }
+    backgroundSessionConfigurationWithIdentifier(const std::string &)
+    {
+        return std::nullopt;
+    }
     static std::optional<FLTURLSessionConfiguration>
     backgroundSessionConfiguration(const std::string &identifier)
     {

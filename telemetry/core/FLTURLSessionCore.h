@@ -36,7 +36,8 @@ struct SessionCore : std::enable_shared_from_this<SessionCore> {
     void beginTransfer(const std::shared_ptr<FLTURLSessionTask> &task);
     void finishTransfer(Transfer *transfer, int curlCode);
     void complete(const std::shared_ptr<FLTURLSessionTask> &task, std::optional<std::string> data,
-                  std::optional<FLTHTTPURLResponse> response, std::optional<tel::TelemetryError> error);
+                  std::optional<FLTHTTPURLResponse> response,
+                  std::optional<tel::TelemetryError> error);
     std::shared_ptr<FLTURLSessionDelegate> currentDelegate();
 
     std::mutex mutex;

@@ -3,7 +3,8 @@
 #include "telemetry/core/FLTURLSessionTask.h"
 
 // A task whose response body is collected in memory.
-class FLTURLSessionDataTask : public FLTURLSessionTask {
+class FLTURLSessionDataTask : public FLTURLSessionTask
+{
 public:
     explicit FLTURLSessionDataTask(FLTURLRequest request)
         : FLTURLSessionTask(Kind::Data, std::move(request))

@@ -23,20 +23,30 @@ enum class FLTURLSessionAuthChallengeDisposition {
 // Receives what happens to the tasks of a session that have no completion block, and the
 // server-trust challenges of every task. All calls come on the session's own thread, one at
 // a time. A challenge handler must not block.
-class FLTURLSessionDelegate {
+class FLTURLSessionDelegate
+{
 public:
     virtual ~FLTURLSessionDelegate() = default;
 
     virtual void URLSessionDidReceiveResponse(FLTURLSession *, FLTURLSessionTask *,
-                                              const FLTHTTPURLResponse &) {}
-    virtual void URLSessionDidReceiveData(FLTURLSession *, FLTURLSessionTask *,
-                                          const std::string &) {}
+                                              const FLTHTTPURLResponse &)
+    {
+    }
+    virtual void URLSessionDidReceiveData(FLTURLSession *, FLTURLSessionTask *, const std::string &)
+    {
+    }
     virtual void URLSessionDidFinishDownloadingToURL(FLTURLSession *, FLTURLSessionTask *,
-                                                     const std::string &) {}
+                                                     const std::string &)
+    {
+    }
     virtual void URLSessionDidCompleteWithError(FLTURLSession *, FLTURLSessionTask *,
-                                                const std::optional<tel::TelemetryError> &) {}
+                                                const std::optional<tel::TelemetryError> &)
+    {
+    }
     virtual void URLSessionDidBecomeInvalidWithError(FLTURLSession *,
-                                                     const std::optional<tel::TelemetryError> &) {}
+                                                     const std::optional<tel::TelemetryError> &)
+    {
+    }
     // Asked for every TLS connection, also after the session dropped its delegate, so that
     // pinning never lapses for tasks still running. A session without a delegate, or one that
     // does not answer, pins to the client's certificates.

@@ -8,7 +8,8 @@ struct Transfer;
 
 // A task whose response body goes to a new temporary file. The file is removed once the
 // completion block (or the delegate's file-finished call) has returned.
-class FLTURLSessionDownloadTask : public FLTURLSessionDataTask {
+class FLTURLSessionDownloadTask : public FLTURLSessionDataTask
+{
 public:
     explicit FLTURLSessionDownloadTask(FLTURLRequest request);
     ~FLTURLSessionDownloadTask() override;

@@ -11,10 +11,10 @@ namespace {
 
 bool equalsIgnoringCase(const std::string &a, const std::string &b)
 {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
+    return a.size() == b.size()
+           && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+                  return std::tolower(x) == std::tolower(y);
+              });
 }
 
 std::uint64_t nextTaskIdentifier()
@@ -41,7 +41,8 @@ std::string PLNErrorString(const tel::TelemetryError &error, const std::string &
     return it->second.description();
 }
 
-std::optional<std::int64_t> PLNErrorInteger(const tel::TelemetryError &error, const std::string &key)
+std::optional<std::int64_t> PLNErrorInteger(const tel::TelemetryError &error,
+                                            const std::string &key)
 {
     const auto it = error.userInfo.find(key);
     if (it == error.userInfo.end())
@@ -84,11 +85,10 @@ std::optional<std::string> FLTURLRequest::valueForHTTPHeaderField(const std::str
 void FLTURLRequest::setValue(const std::string &value, const std::string &field)
 {
     auto &fields = allHTTPHeaderFields;
-    fields.erase(std::remove_if(fields.begin(), fields.end(),
-                                [&](const auto &entry) {
-                                    return equalsIgnoringCase(entry.first, field);
-                                }),
-                 fields.end());
+    fields.erase(
+        std::remove_if(fields.begin(), fields.end(),
+                       [&](const auto &entry) { return equalsIgnoringCase(entry.first, field); }),
+        fields.end());
     fields.emplace_back(field, value);
 }
 
@@ -104,7 +104,9 @@ void FLTURLRequest::addValue(const std::string &value, const std::string &field)
 }
 
 FLTURLSessionTask::FLTURLSessionTask(Kind kind, FLTURLRequest request)
-    : m_kind(kind), m_identifier(nextTaskIdentifier()), m_originalRequest(std::move(request))
+    : m_kind(kind)
+    , m_identifier(nextTaskIdentifier())
+    , m_originalRequest(std::move(request))
 {
 }
 

@@ -22,7 +22,8 @@ std::string PLNErrorDescription(const tel::TelemetryError &error);
 // A user-info entry as text (numbers in decimal); empty when absent.
 std::string PLNErrorString(const tel::TelemetryError &error, const std::string &key);
 // A user-info entry as a number (text parsed as decimal); nothing when absent or not numeric.
-std::optional<std::int64_t> PLNErrorInteger(const tel::TelemetryError &error, const std::string &key);
+std::optional<std::int64_t> PLNErrorInteger(const tel::TelemetryError &error,
+                                            const std::string &key);
 tel::TelemetryError PLNMakeError(std::string domain, std::int64_t code,
                                  tel::PlistValue::Dictionary userInfo = {});
 
@@ -64,7 +65,10 @@ struct FLTURLRequest {
     double timeoutInterval = 60.0;
 
     FLTURLRequest() = default;
-    explicit FLTURLRequest(std::string url) : URL(std::move(url)) {}
+    explicit FLTURLRequest(std::string url)
+        : URL(std::move(url))
+    {
+    }
 
     std::optional<std::string> valueForHTTPHeaderField(const std::string &field) const;
     // Replaces every value of the field.
@@ -90,7 +94,8 @@ struct SessionCore;
 
 // One request of an FLTURLSession. Made by the session, started by resume().
 // Thread-safe; callbacks come on the session's own thread.
-class FLTURLSessionTask : public std::enable_shared_from_this<FLTURLSessionTask> {
+class FLTURLSessionTask : public std::enable_shared_from_this<FLTURLSessionTask>
+{
 public:
     enum class Kind { Data, Upload, Download };
     using DataCompletion = std::function<void(std::optional<std::string> data,

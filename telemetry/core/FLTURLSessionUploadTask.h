@@ -3,7 +3,8 @@
 #include "telemetry/core/FLTURLSessionDataTask.h"
 
 // A data task whose request body streams from a file.
-class FLTURLSessionUploadTask : public FLTURLSessionDataTask {
+class FLTURLSessionUploadTask : public FLTURLSessionDataTask
+{
 public:
     explicit FLTURLSessionUploadTask(FLTURLRequest request)
         : FLTURLSessionDataTask(Kind::Upload, std::move(request))

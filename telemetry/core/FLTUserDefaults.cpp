@@ -25,9 +25,10 @@ std::string FLTUserDefaults::defaultDirectory()
 }
 
 FLTUserDefaults::FLTUserDefaults(std::string directory)
-    : m_directory(std::move(directory)), m_file(m_directory + "/FLTUserDefaults.plist"),
-      m_accessQueue(std::make_unique<tel::DispatchQueue>("com.faultline.FLTUserDefaults.access")),
-      m_ioQueue(std::make_unique<tel::DispatchQueue>("com.faultline.FLTUserDefaults.io"))
+    : m_directory(std::move(directory))
+    , m_file(m_directory + "/FLTUserDefaults.plist")
+    , m_accessQueue(std::make_unique<tel::DispatchQueue>("com.faultline.FLTUserDefaults.access"))
+    , m_ioQueue(std::make_unique<tel::DispatchQueue>("com.faultline.FLTUserDefaults.io"))
 {
     m_accessQueue->sync([this] { m_ioQueue->sync([this] { load(); }); });
 }
@@ -42,7 +43,8 @@ void FLTUserDefaults::load()
         fs::remove_all(m_file, ec);
         if (ec)
             tel::SystemLog::log("[Plinth:UserDefaults] error removing conflicting directory: "
-                                "{error = " + ec.message() + "}");
+                                "{error = "
+                                + ec.message() + "}");
         return;
     }
     if (!fs::exists(status))

@@ -45,7 +45,8 @@ public:
     // Moves values of the host application's user defaults (read through the host's reader)
     // into this store.
     void migrateFromNSUserDefaults(const std::vector<std::string> &keys);
-    std::optional<tel::PlistValue> objectForKeyByMigratingFromNSUserDefaults(const std::string &key);
+    std::optional<tel::PlistValue>
+    objectForKeyByMigratingFromNSUserDefaults(const std::string &key);
 
 private:
     void load();

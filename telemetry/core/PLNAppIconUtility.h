@@ -9,7 +9,8 @@
 // Finds the application's icon: the PNG named by the configuration's "CFBundleIconFile" in
 // the bundle's resources (its size read from the PNG header, one pixel per point). Fetched
 // once and cached. Thread-safe.
-class PLNAppIconUtility {
+class PLNAppIconUtility
+{
 public:
     std::optional<PLNIcon> applicationIcon();
     static std::optional<PLNIcon> fetchApplicationIcon();

@@ -14,8 +14,7 @@ std::string formatVersion(const PLNApplicationIdentiferModel::SDKVersion &v)
     return std::to_string(v.major) + "." + std::to_string(v.minor) + "." + std::to_string(v.bugfix);
 }
 
-struct BuildIDSearch
-{
+struct BuildIDSearch {
     std::optional<std::vector<std::uint8_t>> buildID;
 };
 
@@ -144,7 +143,8 @@ std::optional<std::vector<std::uint8_t>> PLNApplicationIdentiferModel::currentEx
     return search.buildID;
 }
 
-std::string PLNApplicationIdentiferModel::uuidStringFromBuildID(const std::vector<std::uint8_t> &buildID)
+std::string
+PLNApplicationIdentiferModel::uuidStringFromBuildID(const std::vector<std::uint8_t> &buildID)
 {
     std::uint8_t bytes[16] = {};
     std::memcpy(bytes, buildID.data(), std::min<std::size_t>(16, buildID.size()));
@@ -153,7 +153,7 @@ std::string PLNApplicationIdentiferModel::uuidStringFromBuildID(const std::vecto
 
 std::string PLNApplicationIdentiferModel::currentArchitectureName()
 {
-    utsname name {};
+    utsname name{};
     if (::uname(&name) != 0)
         return "unknown";
     const std::string machine = name.machine;

@@ -17,15 +17,15 @@
 class PLNApplicationIdentiferModel
 {
 public:
-    struct SDKVersion
-    {
+    struct SDKVersion {
         std::uint32_t major = 0;
         std::uint32_t minor = 0;
         std::uint32_t bugfix = 0;
     };
 
     // Nothing when the running executable cannot be read.
-    static std::unique_ptr<PLNApplicationIdentiferModel> initWithInstallID(const std::string &installID);
+    static std::unique_ptr<PLNApplicationIdentiferModel>
+    initWithInstallID(const std::string &installID);
     // The same from a Mach-O file on disk.
     static std::unique_ptr<PLNApplicationIdentiferModel>
     initWithInstallIDAndMachOPath(const std::string &installID, const std::string &path);
@@ -34,7 +34,10 @@ public:
     bool computeExecutableInfoFromMachOFile(const PLNMachOFile &file);
     bool computeInstanceIdentifier();
 
-    const std::map<std::string, std::string> &architectureUUIDMap() const { return m_architectureUUIDMap; }
+    const std::map<std::string, std::string> &architectureUUIDMap() const
+    {
+        return m_architectureUUIDMap;
+    }
     const std::string &installID() const { return m_installID; }
     const std::string &bundleIdentifier() const { return m_bundleIdentifier; }
     const std::string &instanceIdentifier() const { return m_instanceIdentifier; }

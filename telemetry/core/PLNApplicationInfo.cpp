@@ -96,7 +96,8 @@ bool PLNApplicationHasAppStoreReceipt()
 {
     if (PLNOperatingSystemVersionCode() < 1070)
         return false;
-    struct stat st {};
+    struct stat st {
+    };
     const std::string receipt = tel::AppInfo::bundleFolder() + "/_MASReceipt/receipt";
     return ::stat(receipt.c_str(), &st) == 0;
 }
@@ -133,7 +134,7 @@ bool PLNShouldCollectDeviceIdentifiers()
 PLNOperatingSystemVersion PLNOperatingSystemVersionGet()
 {
     PLNOperatingSystemVersion version;
-    utsname name {};
+    utsname name{};
     if (::uname(&name) != 0)
         return version;
     long long major = 0, minor = 0, patch = 0;
@@ -147,24 +148,15 @@ PLNOperatingSystemVersion PLNOperatingSystemVersionGet()
 std::int64_t PLNOperatingSystemVersionCodeForMinor(std::int64_t minor)
 {
     switch (minor) {
-    case 6:
-        return 1060;
-    case 7:
-        return 1070;
-    case 8:
-        return 1080;
-    case 9:
-        return 1090;
-    case 10:
-        return 101000;
-    case 11:
-        return 101100;
-    case 12:
-        return 101200;
-    case 13:
-        return 101300;
-    default:
-        return 0;
+    case 6: return 1060;
+    case 7: return 1070;
+    case 8: return 1080;
+    case 9: return 1090;
+    case 10: return 101000;
+    case 11: return 101100;
+    case 12: return 101200;
+    case 13: return 101300;
+    default: return 0;
     }
 }
 
@@ -182,7 +174,7 @@ std::string PLNOperatingSystemDisplayVersion()
 std::optional<std::string> PLNSysctlString(const std::string &name)
 {
     std::string value;
-    utsname uts {};
+    utsname uts{};
     const bool haveUname = ::uname(&uts) == 0;
     if (name == "hw.model") {
         value = firstLine("/sys/class/dmi/id/product_name");

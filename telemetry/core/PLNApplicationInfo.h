@@ -12,8 +12,7 @@
 #include <string>
 #include <vector>
 
-struct PLNOperatingSystemVersion
-{
+struct PLNOperatingSystemVersion {
     std::int64_t major = 0;
     std::int64_t minor = 0;
     std::int64_t patch = 0;
@@ -62,7 +61,6 @@ std::string PLNSHA256HexString(const std::string &data);
 // A new random UUID, upper-case with "-" (8-4-4-4-12).
 std::string PLNGenerateUUIDString();
 // Calls the block once per contiguous range (one range: our buffers are contiguous).
-void PLNEnumerateByteRangesInData(
-    const std::string &data,
-    const std::function<void(const char *bytes, std::size_t offset, std::size_t length, bool &stop)>
-        &block);
+void PLNEnumerateByteRangesInData(const std::string &data,
+                                  const std::function<void(const char *bytes, std::size_t offset,
+                                                           std::size_t length, bool &stop)> &block);

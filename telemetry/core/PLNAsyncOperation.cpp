@@ -66,7 +66,8 @@ void PLNAsyncOperation::lock(const std::function<void()> &block) const
         block();
 }
 
-void PLNAsyncOperation::changeValueForKey(const std::string &key, const std::function<void()> &block)
+void PLNAsyncOperation::changeValueForKey(const std::string &key,
+                                          const std::function<void()> &block)
 {
     willChangeValueForKey(key);
     if (block)

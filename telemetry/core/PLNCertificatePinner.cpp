@@ -21,13 +21,10 @@ X509 *parseCertificate(const PLNCertificate &der)
 PLNTrustResult trustResultForVerifyError(int error)
 {
     switch (error) {
-    case X509_V_OK:
-        return PLNTrustResult::Unspecified;
+    case X509_V_OK: return PLNTrustResult::Unspecified;
     case X509_V_ERR_CERT_HAS_EXPIRED:
-    case X509_V_ERR_CERT_NOT_YET_VALID:
-        return PLNTrustResult::RecoverableTrustFailure;
-    default:
-        return PLNTrustResult::FatalTrustFailure;
+    case X509_V_ERR_CERT_NOT_YET_VALID: return PLNTrustResult::RecoverableTrustFailure;
+    default: return PLNTrustResult::FatalTrustFailure;
     }
 }
 
@@ -103,15 +100,17 @@ int PLNCertificatePinner::evaluateTrust(const std::vector<PLNCertificate> &chain
     if (!leaf)
         return -1;
     std::unique_ptr<STACK_OF(X509), void (*)(STACK_OF(X509) *)> untrusted(
-        sk_X509_new_null(), [](STACK_OF(X509) *stack) { sk_X509_pop_free(stack, X509_free); });
+        sk_X509_new_null(), [](STACK_OF(X509) * stack) { sk_X509_pop_free(stack, X509_free); });
     for (size_t i = 1; i < chain.size(); ++i) {
         if (X509 *certificate = parseCertificate(chain[i]))
             sk_X509_push(untrusted.get(), certificate);
     }
-    std::unique_ptr<X509_STORE_CTX, decltype(&X509_STORE_CTX_free)> context(
-        X509_STORE_CTX_new(), X509_STORE_CTX_free);
-    if (!context || X509_STORE_CTX_init(context.get(), static_cast<X509_STORE *>(m_store),
-                                        leaf.get(), untrusted.get()) != 1)
+    std::unique_ptr<X509_STORE_CTX, decltype(&X509_STORE_CTX_free)> context(X509_STORE_CTX_new(),
+                                                                            X509_STORE_CTX_free);
+    if (!context
+        || X509_STORE_CTX_init(context.get(), static_cast<X509_STORE *>(m_store), leaf.get(),
+                               untrusted.get())
+               != 1)
         return -1;
     X509_STORE_CTX_set_purpose(context.get(), X509_PURPOSE_SSL_SERVER);
     const int verified = X509_verify_cert(context.get());
@@ -132,10 +131,12 @@ int PLNCertificatePinner::verifyServerChain(void *storeContext, void *pinnerPoin
     // store the TLS library was given.
     X509 *leaf = X509_STORE_CTX_get0_cert(handshake);
     STACK_OF(X509) *untrusted = X509_STORE_CTX_get0_untrusted(handshake);
-    std::unique_ptr<X509_STORE_CTX, decltype(&X509_STORE_CTX_free)> context(
-        X509_STORE_CTX_new(), X509_STORE_CTX_free);
-    if (!context || X509_STORE_CTX_init(context.get(), static_cast<X509_STORE *>(pinner->m_store),
-                                        leaf, untrusted) != 1) {
+    std::unique_ptr<X509_STORE_CTX, decltype(&X509_STORE_CTX_free)> context(X509_STORE_CTX_new(),
+                                                                            X509_STORE_CTX_free);
+    if (!context
+        || X509_STORE_CTX_init(context.get(), static_cast<X509_STORE *>(pinner->m_store), leaf,
+                               untrusted)
+               != 1) {
         X509_STORE_CTX_set_error(handshake, X509_V_ERR_UNSPECIFIED);
         return 0;
     }

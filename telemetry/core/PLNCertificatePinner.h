@@ -24,7 +24,8 @@ enum class PLNTrustResult {
 // Trusts a server only when its chain ends in one of a fixed set of certificates, which are
 // the only anchors: the system's certificate authorities play no part. Host names are still
 // checked by the session. Thread-safe once made.
-class PLNCertificatePinner {
+class PLNCertificatePinner
+{
 public:
     explicit PLNCertificatePinner(std::vector<PLNCertificate> certificates);
     ~PLNCertificatePinner();
@@ -35,7 +36,7 @@ public:
 
     // The DER bytes when they parse as a certificate.
     static std::optional<PLNCertificate> createCertificationWithData(const unsigned char *bytes,
-                                                                    std::size_t length);
+                                                                     std::size_t length);
     // The pinned set of every client: the public roots built into the program, or the set a
     // test put in their place.
     static std::vector<PLNCertificate> pinnedCertificates();

@@ -152,7 +152,9 @@ const unsigned char kEntrustRootCertificationAuthority[] = {
 std::vector<PLNCertificate> PLNCertificatePinner::builtInCertificates()
 {
     std::vector<PLNCertificate> result;
-    result.emplace_back(std::begin(kDigiCertHighAssuranceEVRootCA), std::end(kDigiCertHighAssuranceEVRootCA));
-    result.emplace_back(std::begin(kEntrustRootCertificationAuthority), std::end(kEntrustRootCertificationAuthority));
+    result.emplace_back(std::begin(kDigiCertHighAssuranceEVRootCA),
+                        std::end(kDigiCertHighAssuranceEVRootCA));
+    result.emplace_back(std::begin(kEntrustRootCertificationAuthority),
+                        std::end(kEntrustRootCertificationAuthority));
     return result;
 }

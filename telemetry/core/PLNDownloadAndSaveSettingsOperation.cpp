@@ -30,7 +30,8 @@ bool writeAll(int fd, const std::string &bytes)
 
 tel::TelemetryError settingsError(std::int64_t code, const std::string &description)
 {
-    return PLNMakeError(kPLNSettingsErrorDomain, code, {{kFLTLocalizedDescriptionKey, description}});
+    return PLNMakeError(kPLNSettingsErrorDomain, code,
+                        {{kFLTLocalizedDescriptionKey, description}});
 }
 
 } // namespace
@@ -38,9 +39,8 @@ tel::TelemetryError settingsError(std::int64_t code, const std::string &descript
 std::shared_ptr<PLNDownloadAndSaveSettingsOperation> PLNDownloadAndSaveSettingsOperation::create(
     const std::optional<std::string> &APIKey,
     std::weak_ptr<PLNDownloadAndSaveSettingsOperationDelegate> delegate, std::string settingsURL,
-    std::string settingsDirectoryPath, std::string settingsFilePath,
-    std::string installIdentifier, std::string advertisingToken,
-    std::weak_ptr<PLNNetworkClient> networkClient)
+    std::string settingsDirectoryPath, std::string settingsFilePath, std::string installIdentifier,
+    std::string advertisingToken, std::weak_ptr<PLNNetworkClient> networkClient)
 {
     if (!APIKey)
         return nullptr;
@@ -61,7 +61,8 @@ std::shared_ptr<PLNDownloadAndSaveSettingsOperation> PLNDownloadAndSaveSettingsO
 
 FLTURLRequest PLNDownloadAndSaveSettingsOperation::settingsRequest() const
 {
-    FLTURLRequest request = mutableRequestWithDefaultHTTPHeaderFieldsAndTimeoutForURL(m_settingsURL);
+    FLTURLRequest request =
+        mutableRequestWithDefaultHTTPHeaderFieldsAndTimeoutForURL(m_settingsURL);
     request.HTTPMethod = "GET";
     request.setValue("application/json", "Accept");
     request.setValue(m_installIdentifier, "X-Faultline-Installation-ID");
@@ -85,29 +86,32 @@ void PLNDownloadAndSaveSettingsOperation::main()
         return;
     }
     auto self = std::static_pointer_cast<PLNDownloadAndSaveSettingsOperation>(shared_from_this());
-    client->startDownloadTaskWithRequest(
-        settingsRequest(), 1,
-        [self](std::optional<std::string> location, std::optional<FLTHTTPURLResponse>,
-               std::optional<tel::TelemetryError> error) { self->downloadFinished(location, error); });
+    client->startDownloadTaskWithRequest(settingsRequest(), 1,
+                                         [self](std::optional<std::string> location,
+                                                std::optional<FLTHTTPURLResponse>,
+                                                std::optional<tel::TelemetryError> error) {
+                                             self->downloadFinished(location, error);
+                                         });
 }
 
-void PLNDownloadAndSaveSettingsOperation::downloadFinished(const std::optional<std::string> &location,
-                                                           const std::optional<tel::TelemetryError> &error)
+void PLNDownloadAndSaveSettingsOperation::downloadFinished(
+    const std::optional<std::string> &location, const std::optional<tel::TelemetryError> &error)
 {
     std::optional<tel::TelemetryError> outcome = error;
     if (!outcome) {
         outcome = location ? saveSettings(*location)
                            : settingsError(PLNSettingsErrorNotSaved, "Nothing was downloaded");
         if (outcome)
-            tel::SystemLog::log("[Plinth] Unable to complete settings download " +
-                                PLNErrorDescription(*outcome));
+            tel::SystemLog::log("[Plinth] Unable to complete settings download "
+                                + PLNErrorDescription(*outcome));
     }
     if (auto delegate = m_delegate.lock())
         delegate->operationDidDownloadAndSaveSettings(this, outcome);
     finish(outcome);
 }
 
-std::optional<tel::TelemetryError> PLNDownloadAndSaveSettingsOperation::saveSettings(const std::string &location) const
+std::optional<tel::TelemetryError>
+PLNDownloadAndSaveSettingsOperation::saveSettings(const std::string &location) const
 {
     std::ifstream in(location, std::ios::binary);
     if (!in)

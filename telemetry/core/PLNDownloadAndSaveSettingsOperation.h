@@ -16,26 +16,29 @@ enum PLNSettingsErrorCode : std::int64_t {
     PLNSettingsErrorNoClient = -3,    // the network client is gone
 };
 
-class PLNDownloadAndSaveSettingsOperationDelegate {
+class PLNDownloadAndSaveSettingsOperationDelegate
+{
 public:
     virtual ~PLNDownloadAndSaveSettingsOperationDelegate() = default;
     // Called once, on the network client's thread, before the operation finishes.
-    virtual void operationDidDownloadAndSaveSettings(PLNDownloadAndSaveSettingsOperation *operation,
-                                                     const std::optional<tel::TelemetryError> &error) = 0;
+    virtual void
+    operationDidDownloadAndSaveSettings(PLNDownloadAndSaveSettingsOperation *operation,
+                                        const std::optional<tel::TelemetryError> &error) = 0;
 };
 
 // Downloads the settings (GET, retry limit 1) and keeps them as "settings.json". The body is
 // checked first and replaces the previous file in one rename, so a failed or bad download
 // leaves the previous settings as they were.
-class PLNDownloadAndSaveSettingsOperation : public PLNNetworkOperation {
+class PLNDownloadAndSaveSettingsOperation : public PLNNetworkOperation
+{
 public:
     // Nullptr without an API key.
     static std::shared_ptr<PLNDownloadAndSaveSettingsOperation>
     create(const std::optional<std::string> &APIKey,
            std::weak_ptr<PLNDownloadAndSaveSettingsOperationDelegate> delegate,
-           std::string settingsURL, std::string settingsDirectoryPath,
-           std::string settingsFilePath, std::string installIdentifier,
-           std::string advertisingToken, std::weak_ptr<PLNNetworkClient> networkClient);
+           std::string settingsURL, std::string settingsDirectoryPath, std::string settingsFilePath,
+           std::string installIdentifier, std::string advertisingToken,
+           std::weak_ptr<PLNNetworkClient> networkClient);
 
     void main() override;
     // The settings request: the common fields plus the device's.
@@ -51,7 +54,10 @@ protected:
     std::string className() const override { return "PLNDownloadAndSaveSettingsOperation"; }
 
 private:
-    PLNDownloadAndSaveSettingsOperation(std::string APIKey) : PLNNetworkOperation(std::move(APIKey)) {}
+    PLNDownloadAndSaveSettingsOperation(std::string APIKey)
+        : PLNNetworkOperation(std::move(APIKey))
+    {
+    }
     void downloadFinished(const std::optional<std::string> &location,
                           const std::optional<tel::TelemetryError> &error);
     // Checks the downloaded body and renames it over the settings file.

@@ -8,7 +8,10 @@
 class PLNException : public std::runtime_error
 {
 public:
-    explicit PLNException(const std::string &reason) : std::runtime_error(reason) {}
+    explicit PLNException(const std::string &reason)
+        : std::runtime_error(reason)
+    {
+    }
     static const char *name() { return "PLNException"; }
     std::string reason() const { return what(); }
 };

@@ -8,7 +8,10 @@
 class PLNFileOutputStream : public PLNOutputStream
 {
 public:
-    explicit PLNFileOutputStream(std::string path) : m_path(std::move(path)) {}
+    explicit PLNFileOutputStream(std::string path)
+        : m_path(std::move(path))
+    {
+    }
     ~PLNFileOutputStream() override;
     PLNFileOutputStream(const PLNFileOutputStream &) = delete;
     PLNFileOutputStream &operator=(const PLNFileOutputStream &) = delete;

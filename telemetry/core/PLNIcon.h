@@ -3,17 +3,24 @@
 #include <string>
 
 // The application's icon as sent at onboarding: PNG bytes, their SHA-1 and the size in points.
-class PLNIcon {
+class PLNIcon
+{
 public:
     PLNIcon(std::string data, std::string dataHash, double width, double height, bool prerendered)
-        : m_data(std::move(data)), m_dataHash(std::move(dataHash)), m_width(width),
-          m_height(height), m_prerendered(prerendered)
+        : m_data(std::move(data))
+        , m_dataHash(std::move(dataHash))
+        , m_width(width)
+        , m_height(height)
+        , m_prerendered(prerendered)
     {
     }
     // Computes the hash.
     PLNIcon(std::string data, double width, double height, bool prerendered);
     // Prerendered.
-    PLNIcon(std::string data, double width, double height) : PLNIcon(std::move(data), width, height, true) {}
+    PLNIcon(std::string data, double width, double height)
+        : PLNIcon(std::move(data), width, height, true)
+    {
+    }
 
     const std::string &data() const { return m_data; }
     const std::string &dataHash() const { return m_dataHash; }

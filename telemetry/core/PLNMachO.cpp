@@ -40,22 +40,31 @@ std::uint64_t read64(const void *p)
 std::uint32_t readBig32(const unsigned char *p)
 {
     return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8)
-        | std::uint32_t(p[3]);
+           | std::uint32_t(p[3]);
 }
 
-struct ArchName
-{
+struct ArchName {
     std::int32_t cputype;
     std::int32_t cpusubtype; // -1 = any
     const char *name;
 };
 
 constexpr ArchName kArchitectures[] = {
-    {0x01000007, 8, "x86_64h"}, {0x01000007, -1, "x86_64"}, {7, -1, "i386"},
-    {0x0100000C, 2, "arm64e"},  {0x0100000C, 1, "arm64v8"}, {0x0100000C, -1, "arm64"},
-    {0x0200000C, -1, "arm64_32"}, {12, 6, "armv6"},         {12, 9, "armv7"},
-    {12, 10, "armv7f"},         {12, 14, "armv6m"},         {12, 15, "armv7m"},
-    {12, 16, "armv7em"},        {12, -1, "arm"},            {18, -1, "ppc"},
+    {0x01000007, 8, "x86_64h"},
+    {0x01000007, -1, "x86_64"},
+    {7, -1, "i386"},
+    {0x0100000C, 2, "arm64e"},
+    {0x0100000C, 1, "arm64v8"},
+    {0x0100000C, -1, "arm64"},
+    {0x0200000C, -1, "arm64_32"},
+    {12, 6, "armv6"},
+    {12, 9, "armv7"},
+    {12, 10, "armv7f"},
+    {12, 14, "armv6m"},
+    {12, 15, "armv7m"},
+    {12, 16, "armv7em"},
+    {12, -1, "arm"},
+    {18, -1, "ppc"},
     {0x01000012, -1, "ppc64"},
 };
 
@@ -69,13 +78,14 @@ bool PLNMachOFileInitWithPath(PLNMachOFile *file, const char *path)
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    struct stat st {};
+    struct stat st {
+    };
     if (::fstat(fd, &st) != 0 || st.st_size < 16 || !(st.st_mode & 0x8000)) {
         ::close(fd);
         return false;
     }
-    void *mapping = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_SHARED,
-                           fd, 0);
+    void *mapping =
+        ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_SHARED, fd, 0);
     if (!mapping || mapping == MAP_FAILED) {
         ::close(fd);
         return false;
@@ -178,8 +188,8 @@ void PLNMachOSliceEnumerateLoadCommands(PLNMachOSlice *slice, const PLNMachOLoad
     slice->cpusubtype = static_cast<std::int32_t>(read32(base + 8));
     const std::uint32_t ncmds = read32(base + 16);
     const std::uint64_t sizeofcmds = read32(base + 20);
-    const std::uint64_t limit = bounded ? std::min(slice->size, headerSize + sizeofcmds)
-                                        : headerSize + sizeofcmds;
+    const std::uint64_t limit =
+        bounded ? std::min(slice->size, headerSize + sizeofcmds) : headerSize + sizeofcmds;
     std::uint64_t offset = headerSize;
     for (std::uint32_t i = 0; i < ncmds; ++i) {
         if (offset + 8 > limit)
@@ -222,44 +232,45 @@ bool PLNMachOSliceGetSection(PLNMachOSlice *slice, const char *segment, const ch
     if (!slice || !slice->header || !segment || !section || !out)
         return false;
     bool found = false;
-    PLNMachOSliceEnumerateLoadCommands(slice, [&](std::uint32_t type, std::uint32_t size,
-                                                  const void *command) {
-        if (found)
-            return;
-        const auto *cmd = static_cast<const unsigned char *>(command);
-        const bool is64 = type == PLNMachOLoadCommandSegment64;
-        if (!is64 && type != PLNMachOLoadCommandSegment)
-            return;
-        const std::uint32_t headerSize = is64 ? 72 : 56;
-        const std::uint32_t sectionSize = is64 ? 80 : 68;
-        if (size < headerSize || std::strncmp(reinterpret_cast<const char *>(cmd + 8), segment, 16) != 0)
-            return;
-        const std::uint32_t nsects = read32(cmd + (is64 ? 64 : 48));
-        for (std::uint32_t i = 0; i < nsects; ++i) {
-            const std::uint64_t at = headerSize + std::uint64_t(i) * sectionSize;
-            if (at + sectionSize > size)
+    PLNMachOSliceEnumerateLoadCommands(
+        slice, [&](std::uint32_t type, std::uint32_t size, const void *command) {
+            if (found)
                 return;
-            const unsigned char *sect = cmd + at;
-            if (std::strncmp(reinterpret_cast<const char *>(sect), section, 16) != 0)
-                continue;
-            if (is64) {
-                out->address = read64(sect + 32);
-                out->size = read64(sect + 40);
-                out->offset = read32(sect + 48);
-            } else {
-                out->address = read32(sect + 32);
-                out->size = read32(sect + 36);
-                out->offset = read32(sect + 40);
+            const auto *cmd = static_cast<const unsigned char *>(command);
+            const bool is64 = type == PLNMachOLoadCommandSegment64;
+            if (!is64 && type != PLNMachOLoadCommandSegment)
+                return;
+            const std::uint32_t headerSize = is64 ? 72 : 56;
+            const std::uint32_t sectionSize = is64 ? 80 : 68;
+            if (size < headerSize
+                || std::strncmp(reinterpret_cast<const char *>(cmd + 8), segment, 16) != 0)
+                return;
+            const std::uint32_t nsects = read32(cmd + (is64 ? 64 : 48));
+            for (std::uint32_t i = 0; i < nsects; ++i) {
+                const std::uint64_t at = headerSize + std::uint64_t(i) * sectionSize;
+                if (at + sectionSize > size)
+                    return;
+                const unsigned char *sect = cmd + at;
+                if (std::strncmp(reinterpret_cast<const char *>(sect), section, 16) != 0)
+                    continue;
+                if (is64) {
+                    out->address = read64(sect + 32);
+                    out->size = read64(sect + 40);
+                    out->offset = read32(sect + 48);
+                } else {
+                    out->address = read32(sect + 32);
+                    out->size = read32(sect + 36);
+                    out->offset = read32(sect + 40);
+                }
+                found = true;
+                return;
             }
-            found = true;
-            return;
-        }
-    });
+        });
     return found;
 }
 
-bool PLNMachOSliceGetSectionAddress(PLNMachOSlice *slice, const char *segment,
-                                    const char *section, const void **address)
+bool PLNMachOSliceGetSectionAddress(PLNMachOSlice *slice, const char *segment, const char *section,
+                                    const void **address)
 {
     PLNMachOSection info;
     if (!address || !PLNMachOSliceGetSection(slice, segment, section, &info))
@@ -351,7 +362,7 @@ std::optional<std::string> PLNMachOFormatVersion(const PLNMachOVersion *version)
     if (!version)
         return std::nullopt;
     return std::to_string(version->major) + "." + std::to_string(version->minor) + "."
-        + std::to_string(version->bugfix);
+           + std::to_string(version->bugfix);
 }
 
 bool PLNMachOFileInitWithCurrentExecutable(PLNMachOFile *file)
@@ -380,8 +391,7 @@ int findMainHeader(dl_phdr_info *info, size_t, void *data)
     return 1;
 }
 
-struct UnwindSearch
-{
+struct UnwindSearch {
     PLNMachOSlice *slice;
     bool found = false;
     std::uintptr_t slide = 0;
@@ -410,7 +420,7 @@ PLNMachOSlice PLNMachOSliceGetCurrent()
 {
     PLNMachOSlice slice;
     dl_iterate_phdr(findMainHeader, &slice.header);
-    utsname name {};
+    utsname name{};
     if (::uname(&name) == 0) {
         const std::string machine = name.machine;
         if (machine == "x86_64") {
@@ -428,7 +438,7 @@ const char *PLNMachOSliceGetImagePath(const PLNMachOSlice *slice)
 {
     if (!slice || !slice->header)
         return nullptr;
-    Dl_info info {};
+    Dl_info info{};
     if (::dladdr(slice->header, &info) == 0 || !info.dli_fname)
         return nullptr;
     // The loader names the main executable "" on some systems.
@@ -439,7 +449,8 @@ const char *PLNMachOSliceGetImagePath(const PLNMachOSlice *slice)
     return info.dli_fname;
 }
 
-bool PLNMachOSliceGetUnwindSections(PLNMachOSlice *slice, const void **ehFrame, const void **unwindInfo)
+bool PLNMachOSliceGetUnwindSections(PLNMachOSlice *slice, const void **ehFrame,
+                                    const void **unwindInfo)
 {
     if (!ehFrame && !unwindInfo)
         return false;

@@ -11,15 +11,13 @@
 #include <optional>
 #include <string>
 
-struct PLNMachOFile
-{
+struct PLNMachOFile {
     std::int32_t descriptor = -1;
     std::int64_t size = 0;
     const void *mapping = nullptr;
 };
 
-struct PLNMachOSlice
-{
+struct PLNMachOSlice {
     const void *header = nullptr;
     std::int32_t cputype = 0;
     std::int32_t cpusubtype = 0;
@@ -28,22 +26,19 @@ struct PLNMachOSlice
     std::uint64_t size = 0;
 };
 
-struct PLNMachOSection
-{
+struct PLNMachOSection {
     std::uint64_t address = 0;
     std::uint64_t size = 0;
     std::uint32_t offset = 0;
 };
 
-struct PLNMachOSegment
-{
+struct PLNMachOSegment {
     char name[16] = {};
     std::uint64_t vmaddr = 0;
     std::uint64_t vmsize = 0;
 };
 
-struct PLNMachOVersion
-{
+struct PLNMachOVersion {
     std::uint32_t major = 0;
     std::uint32_t minor = 0;
     std::uint32_t bugfix = 0;
@@ -83,16 +78,18 @@ const char *PLNMachOSliceGetImagePath(const PLNMachOSlice *slice);
 // Addresses (slide applied) of "__TEXT,__eh_frame" and "__TEXT,__unwind_info" of the loaded
 // Mach-O image whose header is the slice's. False when no loaded image has that header or the
 // sections are missing (always so for the ELF images of this platform).
-bool PLNMachOSliceGetUnwindSections(PLNMachOSlice *slice, const void **ehFrame, const void **unwindInfo);
+bool PLNMachOSliceGetUnwindSections(PLNMachOSlice *slice, const void **ehFrame,
+                                    const void **unwindInfo);
 // One call per load command that lies inside the slice (and inside sizeofcmds); stops at the
 // first command whose size is below 8 or runs out of bounds. Byte-swapped (big-endian)
 // headers are refused.
-void PLNMachOSliceEnumerateLoadCommands(PLNMachOSlice *slice, const PLNMachOLoadCommandBlock &block);
+void PLNMachOSliceEnumerateLoadCommands(PLNMachOSlice *slice,
+                                        const PLNMachOLoadCommandBlock &block);
 std::string PLNMachOSliceGetArchitectureName(const PLNMachOSlice *slice);
 bool PLNMachOSliceIs64Bit(const PLNMachOSlice *slice);
 // Section "segment,section" of the slice; address = header + the section's file offset.
-bool PLNMachOSliceGetSectionAddress(PLNMachOSlice *slice, const char *segment,
-                                    const char *section, const void **address);
+bool PLNMachOSliceGetSectionAddress(PLNMachOSlice *slice, const char *segment, const char *section,
+                                    const void **address);
 bool PLNMachOSliceGetSection(PLNMachOSlice *slice, const char *segment, const char *section,
                              PLNMachOSection *out);
 

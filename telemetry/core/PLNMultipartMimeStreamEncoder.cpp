@@ -6,8 +6,10 @@
 #include <fstream>
 #include <sstream>
 
-PLNMultipartMimeStreamEncoder::PLNMultipartMimeStreamEncoder(PLNOutputStream &stream, std::string boundary)
-    : m_outputStream(stream), m_boundary(boundary.empty() ? generateBoundary() : std::move(boundary))
+PLNMultipartMimeStreamEncoder::PLNMultipartMimeStreamEncoder(PLNOutputStream &stream,
+                                                             std::string boundary)
+    : m_outputStream(stream)
+    , m_boundary(boundary.empty() ? generateBoundary() : std::move(boundary))
 {
 }
 
@@ -16,7 +18,8 @@ std::string PLNMultipartMimeStreamEncoder::generateBoundary()
     return PLNGenerateUUIDString();
 }
 
-std::string PLNMultipartMimeStreamEncoder::contentTypeHTTPHeaderValueWithBoundary(const std::string &boundary)
+std::string
+PLNMultipartMimeStreamEncoder::contentTypeHTTPHeaderValueWithBoundary(const std::string &boundary)
 {
     return "multipart/form-data; boundary=" + boundary;
 }
@@ -71,7 +74,8 @@ std::string PLNMultipartMimeStreamEncoder::escapedName(const std::string &name)
     return out;
 }
 
-void PLNMultipartMimeStreamEncoder::addValue(const tel::PlistValue &value, const std::string &fieldName)
+void PLNMultipartMimeStreamEncoder::addValue(const tel::PlistValue &value,
+                                             const std::string &fieldName)
 {
     if (value.isNull() || fieldName.empty()) {
         tel::SystemLog::log("[Plinth] name (" + fieldName + ") or value ("
@@ -79,25 +83,32 @@ void PLNMultipartMimeStreamEncoder::addValue(const tel::PlistValue &value, const
                             + ") is invalid");
         return;
     }
-    writeData("--" + m_boundary + "\r\nContent-Disposition: form-data; name=\"" + escapedName(fieldName)
-              + "\"\r\nContent-Type: text/plain\r\n\r\n" + value.description() + "\r\n");
+    writeData("--" + m_boundary + "\r\nContent-Disposition: form-data; name=\""
+              + escapedName(fieldName) + "\"\r\nContent-Type: text/plain\r\n\r\n"
+              + value.description() + "\r\n");
 }
 
-void PLNMultipartMimeStreamEncoder::addFileData(const std::string &data, const std::string &fileName,
-                                                const std::string &mimeType, const std::string &fieldName)
+void PLNMultipartMimeStreamEncoder::addFileData(const std::string &data,
+                                                const std::string &fileName,
+                                                const std::string &mimeType,
+                                                const std::string &fieldName)
 {
     if (data.empty()) {
-        tel::SystemLog::log("[Plinth] Unable to MIME encode data with zero length (" + fieldName + ")");
+        tel::SystemLog::log("[Plinth] Unable to MIME encode data with zero length (" + fieldName
+                            + ")");
         return;
     }
     if (fieldName.empty() || fileName.empty()) {
-        tel::SystemLog::log("[Plinth] name (" + fieldName + ") or fieldname (" + fileName + ") is invalid");
+        tel::SystemLog::log("[Plinth] name (" + fieldName + ") or fieldname (" + fileName
+                            + ") is invalid");
         return;
     }
     std::string head = "--" + m_boundary + "\r\nContent-Disposition: form-data; name=\""
-        + escapedName(fieldName) + "\"; filename=\"" + escapedName(fileName) + "\"\r\n";
+                       + escapedName(fieldName) + "\"; filename=\"" + escapedName(fileName)
+                       + "\"\r\n";
     if (!mimeType.empty())
-        head += "Content-Type: " + escapedName(mimeType) + "\r\nContent-Transfer-Encoding: binary\r\n\r\n";
+        head += "Content-Type: " + escapedName(mimeType)
+                + "\r\nContent-Transfer-Encoding: binary\r\n\r\n";
     else
         head += "Content-Type: application/octet-stream\r\n\r\n";
     writeData(head);
@@ -106,7 +117,8 @@ void PLNMultipartMimeStreamEncoder::addFileData(const std::string &data, const s
 }
 
 void PLNMultipartMimeStreamEncoder::addFile(const std::string &path, const std::string &fileName,
-                                            const std::string &mimeType, const std::string &fieldName)
+                                            const std::string &mimeType,
+                                            const std::string &fieldName)
 {
     std::string data;
     std::ifstream in(path, std::ios::binary);
@@ -121,21 +133,22 @@ void PLNMultipartMimeStreamEncoder::addFile(const std::string &path, const std::
 bool PLNMultipartMimeStreamEncoder::writeData(const std::string &data)
 {
     bool complete = true;
-    PLNEnumerateByteRangesInData(data, [&](const char *bytes, std::size_t, std::size_t length, bool &stop) {
-        std::size_t written = 0;
-        while (written < length) {
-            const ssize_t n = m_outputStream.write(bytes + written, length - written);
-            if (n <= 0)
-                break;
-            written += static_cast<std::size_t>(n);
-            m_length += static_cast<std::uint64_t>(n);
-        }
-        if (written < length) {
-            tel::SystemLog::log("[Plinth] Failed to write data to stream");
-            complete = false;
-            stop = true;
-        }
-    });
+    PLNEnumerateByteRangesInData(
+        data, [&](const char *bytes, std::size_t, std::size_t length, bool &stop) {
+            std::size_t written = 0;
+            while (written < length) {
+                const ssize_t n = m_outputStream.write(bytes + written, length - written);
+                if (n <= 0)
+                    break;
+                written += static_cast<std::size_t>(n);
+                m_length += static_cast<std::uint64_t>(n);
+            }
+            if (written < length) {
+                tel::SystemLog::log("[Plinth] Failed to write data to stream");
+                complete = false;
+                stop = true;
+            }
+        });
     if (!complete)
         m_failed = true;
     return complete;
@@ -153,8 +166,8 @@ bool PLNMultipartMimeStreamEncoder::writeBytes(const void *bytes, std::size_t le
     return false;
 }
 
-PLNMultipartMimeStreamEncoder::EncodedBody
-PLNMultipartMimeStreamEncoder::encodedBodyWithBlock(const std::function<void(PLNMultipartMimeStreamEncoder &)> &block)
+PLNMultipartMimeStreamEncoder::EncodedBody PLNMultipartMimeStreamEncoder::encodedBodyWithBlock(
+    const std::function<void(PLNMultipartMimeStreamEncoder &)> &block)
 {
     PLNMemoryOutputStream stream;
     PLNMultipartMimeStreamEncoder encoder(stream, generateBoundary());
@@ -162,6 +175,6 @@ PLNMultipartMimeStreamEncoder::encodedBodyWithBlock(const std::function<void(PLN
         if (block)
             block(encoder);
     });
-    return {encoder.contentTypeHTTPHeaderValue(), encoder.contentLengthHTTPHeaderValue(), stream.data(),
-            !encoder.failed()};
+    return {encoder.contentTypeHTTPHeaderValue(), encoder.contentLengthHTTPHeaderValue(),
+            stream.data(), !encoder.failed()};
 }

@@ -37,8 +37,8 @@ public:
     void addFileData(const std::string &data, const std::string &fileName,
                      const std::string &mimeType, const std::string &fieldName);
     // Reads the whole file; an unreadable file counts as empty data.
-    void addFile(const std::string &path, const std::string &fileName,
-                 const std::string &mimeType, const std::string &fieldName);
+    void addFile(const std::string &path, const std::string &fileName, const std::string &mimeType,
+                 const std::string &fieldName);
 
     std::string contentTypeHTTPHeaderValue() const;
     std::string contentLengthHTTPHeaderValue() const;
@@ -52,14 +52,14 @@ public:
     bool writeBytes(const void *bytes, std::size_t length);
 
     // Encodes into memory with a new boundary: the block adds the parts.
-    struct EncodedBody
-    {
+    struct EncodedBody {
         std::string contentType;
         std::string contentLength;
         std::string body;
         bool complete = true;
     };
-    static EncodedBody encodedBodyWithBlock(const std::function<void(PLNMultipartMimeStreamEncoder &)> &block);
+    static EncodedBody
+    encodedBodyWithBlock(const std::function<void(PLNMultipartMimeStreamEncoder &)> &block);
 
 private:
     static std::string escapedName(const std::string &name);

@@ -11,7 +11,8 @@ namespace {
 
 // Pins every connection of the client's session, or leaves trust to the system's
 // certificate authorities when the client was made without certificates.
-class PinningSessionDelegate : public FLTURLSessionDelegate {
+class PinningSessionDelegate : public FLTURLSessionDelegate
+{
 public:
     explicit PinningSessionDelegate(std::shared_ptr<PLNCertificatePinner> pinner)
         : m_pinner(std::move(pinner))
@@ -19,7 +20,8 @@ public:
     }
 
     FLTURLSessionAuthChallengeDisposition
-    URLSessionDidReceiveChallenge(FLTURLSession *, FLTURLAuthenticationChallenge &challenge) override
+    URLSessionDidReceiveChallenge(FLTURLSession *,
+                                  FLTURLAuthenticationChallenge &challenge) override
     {
         if (!m_pinner)
             return FLTURLSessionAuthChallengeDisposition::TrustSystemAuthorities;
@@ -64,7 +66,8 @@ PLNNetworkClient::create(const std::optional<FLTURLSessionConfiguration> &config
 {
     std::shared_ptr<PLNNetworkClient> client(new PLNNetworkClient());
     if (pinnedCertificates)
-        client->m_certPinner = std::make_shared<PLNCertificatePinner>(std::move(*pinnedCertificates));
+        client->m_certPinner =
+            std::make_shared<PLNCertificatePinner>(std::move(*pinnedCertificates));
     client->m_session = FLTURLSession::sessionWithConfiguration(
         configuration, std::make_shared<PinningSessionDelegate>(client->m_certPinner));
     if (!client->m_session)
@@ -99,17 +102,19 @@ void PLNNetworkClient::startDataTaskWithRequest(const FLTURLRequest &request, un
                      std::optional<std::string> data, std::optional<FLTHTTPURLResponse> response,
                      std::optional<tel::TelemetryError> error) {
             PLNNetworkResponseHandler::handleCompletedResponse(
-                response, request, error, [&](bool retry, std::optional<tel::TelemetryError> finalError) {
+                response, request, error,
+                [&](bool retry, std::optional<tel::TelemetryError> finalError) {
                     if (!retry) {
                         completionHandler(std::move(data), response, std::move(finalError));
                         return;
                     }
                     if (tries >= retryLimit) {
-                        completionHandler(std::nullopt, std::nullopt,
-                                          PLNNetworkResponseHandler::errorForCode(
-                                              PLNNetworkErrorRetryLimitReached,
-                                              {{"retryLimit", static_cast<std::int64_t>(retryLimit)},
-                                               {kFLTURLErrorFailingURLStringErrorKey, request.URL}}));
+                        completionHandler(
+                            std::nullopt, std::nullopt,
+                            PLNNetworkResponseHandler::errorForCode(
+                                PLNNetworkErrorRetryLimitReached,
+                                {{"retryLimit", static_cast<std::int64_t>(retryLimit)},
+                                 {kFLTURLErrorFailingURLStringErrorKey, request.URL}}));
                         return;
                     }
                     self->runAfterRetryValueFromResponse(response, tries, [=] {
@@ -145,22 +150,25 @@ void PLNNetworkClient::startDownloadTaskWithRequest(const FLTURLRequest &request
 {
     auto self = shared_from_this();
     auto task = m_session->downloadTaskWithRequest(
-        request, [self, request, retryLimit, tries, completionHandler](
-                     std::optional<std::string> location,
-                     std::optional<FLTHTTPURLResponse> response, std::optional<tel::TelemetryError> error) {
+        request, [self, request, retryLimit, tries,
+                  completionHandler](std::optional<std::string> location,
+                                     std::optional<FLTHTTPURLResponse> response,
+                                     std::optional<tel::TelemetryError> error) {
             PLNNetworkResponseHandler::handleCompletedResponse(
-                response, request, error, [&](bool retry, std::optional<tel::TelemetryError> finalError) {
+                response, request, error,
+                [&](bool retry, std::optional<tel::TelemetryError> finalError) {
                     if (!retry) {
                         completionHandler(finalError ? std::nullopt : location, response,
                                           std::move(finalError));
                         return;
                     }
                     if (tries >= retryLimit) {
-                        completionHandler(std::nullopt, std::nullopt,
-                                          PLNNetworkResponseHandler::errorForCode(
-                                              PLNNetworkErrorRetryLimitReached,
-                                              {{"retryLimit", static_cast<std::int64_t>(retryLimit)},
-                                               {kFLTURLErrorFailingURLStringErrorKey, request.URL}}));
+                        completionHandler(
+                            std::nullopt, std::nullopt,
+                            PLNNetworkResponseHandler::errorForCode(
+                                PLNNetworkErrorRetryLimitReached,
+                                {{"retryLimit", static_cast<std::int64_t>(retryLimit)},
+                                 {kFLTURLErrorFailingURLStringErrorKey, request.URL}}));
                         return;
                     }
                     self->runAfterRetryValueFromResponse(response, tries, [=] {

@@ -17,7 +17,8 @@
 // handler's final error, PLNNetworkErrorNoTask or PLNNetworkErrorRetryLimitReached. Blocks
 // run on the session's thread or, after a back-off wait, on the scheduler's thread.
 // Thread-safe. A retry holds the client until its delayed attempt has started.
-class PLNNetworkClient : public std::enable_shared_from_this<PLNNetworkClient> {
+class PLNNetworkClient : public std::enable_shared_from_this<PLNNetworkClient>
+{
 public:
     using DataCompletion = FLTURLSessionTask::DataCompletion;
     using DownloadCompletion = FLTURLSessionTask::DownloadCompletion;
@@ -43,8 +44,8 @@ public:
     void startDataTaskWithRequest(const FLTURLRequest &request, DataCompletion completionHandler);
     void startDataTaskWithRequest(const FLTURLRequest &request, unsigned retryLimit,
                                   DataCompletion completionHandler);
-    void startDataTaskWithRequest(const FLTURLRequest &request, unsigned retryLimit,
-                                  unsigned tries, DataCompletion completionHandler);
+    void startDataTaskWithRequest(const FLTURLRequest &request, unsigned retryLimit, unsigned tries,
+                                  DataCompletion completionHandler);
     // The block gets the downloaded file, which is removed once the block returns.
     void startDownloadTaskWithRequest(const FLTURLRequest &request,
                                       DownloadCompletion completionHandler);

@@ -2,14 +2,15 @@
 
 #include <cstdlib>
 
-FLTURLRequest
-PLNNetworkOperation::mutableRequestWithDefaultHTTPHeaderFieldsAndTimeoutForURL(const std::string &url) const
+FLTURLRequest PLNNetworkOperation::mutableRequestWithDefaultHTTPHeaderFieldsAndTimeoutForURL(
+    const std::string &url) const
 {
     return mutableRequestWithDefaultHTTPHeadersForURL(url, kDefaultTimeout);
 }
 
-FLTURLRequest PLNNetworkOperation::mutableRequestWithDefaultHTTPHeadersForURL(const std::string &url,
-                                                                            double timeout) const
+FLTURLRequest
+PLNNetworkOperation::mutableRequestWithDefaultHTTPHeadersForURL(const std::string &url,
+                                                                double timeout) const
 {
     FLTURLRequest request(url);
     request.timeoutInterval = timeout;
@@ -28,8 +29,8 @@ FLTURLRequest PLNNetworkOperation::mutableRequestWithDefaultHTTPHeadersForURL(co
 
 std::string PLNNetworkOperation::userAgentString()
 {
-    return std::string(kUserAgentProduct) + "/" + kClientDisplayVersion + " (" +
-           kClientBuildVersion + ")";
+    return std::string(kUserAgentProduct) + "/" + kClientDisplayVersion + " (" + kClientBuildVersion
+           + ")";
 }
 
 std::string PLNNetworkOperation::localeIdentifier()

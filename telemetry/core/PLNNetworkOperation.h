@@ -10,7 +10,8 @@
 // Base of the core's request operations: the API key and the header fields every request of
 // the client carries. The work ends later, when the network client answers; finish() records
 // the outcome and ends the operation (once). Thread-safe.
-class PLNNetworkOperation : public PLNAsyncOperation {
+class PLNNetworkOperation : public PLNAsyncOperation
+{
 public:
     static constexpr const char *kUserAgentProduct = "io.plinth.sdk.mac";
     static constexpr const char *kClientDisplayVersion = "1.7.2";
@@ -23,7 +24,8 @@ public:
 
     // A request that ignores local caches, with the common header fields and a 10-second
     // time-out.
-    FLTURLRequest mutableRequestWithDefaultHTTPHeaderFieldsAndTimeoutForURL(const std::string &url) const;
+    FLTURLRequest
+    mutableRequestWithDefaultHTTPHeaderFieldsAndTimeoutForURL(const std::string &url) const;
     FLTURLRequest mutableRequestWithDefaultHTTPHeadersForURL(const std::string &url,
                                                              double timeout) const;
     static std::string userAgentString();
@@ -34,7 +36,10 @@ public:
     std::optional<tel::TelemetryError> error() const;
 
 protected:
-    explicit PLNNetworkOperation(std::string APIKey) : m_APIKey(std::move(APIKey)) {}
+    explicit PLNNetworkOperation(std::string APIKey)
+        : m_APIKey(std::move(APIKey))
+    {
+    }
     std::string className() const override { return "PLNNetworkOperation"; }
     // Records the outcome and ends the operation; later calls do nothing.
     void finish(const std::optional<tel::TelemetryError> &error);

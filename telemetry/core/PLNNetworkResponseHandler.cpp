@@ -68,8 +68,8 @@ bool acceptsMediaType(const std::string &accept, const std::string &type)
         const std::string wanted = parseMediaType(range).type;
         if (wanted == type || wanted == "*/*")
             return true;
-        if (wanted.size() > 2 && wanted.compare(wanted.size() - 2, 2, "/*") == 0 &&
-            type.compare(0, wanted.size() - 1, wanted, 0, wanted.size() - 1) == 0)
+        if (wanted.size() > 2 && wanted.compare(wanted.size() - 2, 2, "/*") == 0
+            && type.compare(0, wanted.size() - 1, wanted, 0, wanted.size() - 1) == 0)
             return true;
     }
     return false;
@@ -108,9 +108,7 @@ void PLNNetworkResponseHandler::handleCompletedResponse(
         case PLNClientResponseTypeClientError:
             block(false, errorForResponse(response, type, status));
             return;
-        default:
-            block(true, errorForResponse(response, type, status));
-            return;
+        default: block(true, errorForResponse(response, type, status)); return;
         }
     });
 }
@@ -125,21 +123,26 @@ void PLNNetworkResponseHandler::clientResponseType(
     }
     const long status = response->statusCode;
     switch (status) {
-    case 400: case 401: case 403: case 404: case 406: case 410:
-    case 411: case 413: case 419: case 422: case 431:
-        handler(PLNClientResponseTypeClientError, status);
-        return;
-    case 420: case 429:
-        handler(PLNClientResponseTypeRateLimited, status);
-        return;
-    case 408:
-        handler(PLNClientResponseTypeServerError, status);
-        return;
-    case 200: case 201: case 202: case 204: case 304:
-        handler(PLNClientResponseTypeSuccess, status);
-        return;
-    default:
-        break;
+    case 400:
+    case 401:
+    case 403:
+    case 404:
+    case 406:
+    case 410:
+    case 411:
+    case 413:
+    case 419:
+    case 422:
+    case 431: handler(PLNClientResponseTypeClientError, status); return;
+    case 420:
+    case 429: handler(PLNClientResponseTypeRateLimited, status); return;
+    case 408: handler(PLNClientResponseTypeServerError, status); return;
+    case 200:
+    case 201:
+    case 202:
+    case 204:
+    case 304: handler(PLNClientResponseTypeSuccess, status); return;
+    default: break;
     }
     if (status >= 500 && status <= 599) {
         handler(PLNClientResponseTypeServerError, status);
@@ -156,12 +159,25 @@ bool PLNNetworkResponseHandler::retryableURLError(const tel::TelemetryError &err
     // A cancelled request was meant to stop, and a refused server certificate will not be
     // trusted on the next attempt either.
     case FLTURLErrorCancelled:
-    case -1206: case -1205: case -1204: case -1203: case -1202: case -1201: case -1200:
-    case -1103: case -1101: case -1100: case -1022: case -1013: case -1012: case -1010:
-    case -1007: case -1002: case -1000: case -995:
-        return false;
-    default:
-        return true;
+    case -1206:
+    case -1205:
+    case -1204:
+    case -1203:
+    case -1202:
+    case -1201:
+    case -1200:
+    case -1103:
+    case -1101:
+    case -1100:
+    case -1022:
+    case -1013:
+    case -1012:
+    case -1010:
+    case -1007:
+    case -1002:
+    case -1000:
+    case -995: return false;
+    default: return true;
     }
 }
 
@@ -182,15 +198,16 @@ PLNNetworkResponseHandler::errorForResponse(const std::optional<FLTHTTPURLRespon
                               : type == PLNClientResponseTypeClientError
                                   ? PLNNetworkErrorClientError
                                   : PLNNetworkErrorRetryable;
-    return errorForCode(code, {{"type", type},
-                               {"status_code", static_cast<std::int64_t>(status)},
-                               {"request_id", requestIdForResponse(response).value_or("")},
-                               {"content_type", headerForResponse(response, "Content-Type")
-                                                    .value_or("")}});
+    return errorForCode(
+        code, {{"type", type},
+               {"status_code", static_cast<std::int64_t>(status)},
+               {"request_id", requestIdForResponse(response).value_or("")},
+               {"content_type", headerForResponse(response, "Content-Type").value_or("")}});
 }
 
-tel::TelemetryError PLNNetworkResponseHandler::errorForCode(std::int64_t code,
-                                                 std::map<std::string, tel::PlistValue> userInfo)
+tel::TelemetryError
+PLNNetworkResponseHandler::errorForCode(std::int64_t code,
+                                        std::map<std::string, tel::PlistValue> userInfo)
 {
     return PLNMakeError(kPLNNetworkErrorDomain, code, std::move(userInfo));
 }

@@ -29,7 +29,8 @@ enum PLNNetworkErrorCode : std::int64_t {
 
 // Decides for each finished request whether it succeeded, failed for good or should be
 // retried, and builds the client's errors. Stateless and thread-safe.
-class PLNNetworkResponseHandler {
+class PLNNetworkResponseHandler
+{
 public:
     using Decision = std::function<void(bool retry, std::optional<tel::TelemetryError> error)>;
 
@@ -39,14 +40,16 @@ public:
                                         const FLTURLRequest &originalRequest,
                                         const std::optional<tel::TelemetryError> &error,
                                         const Decision &block);
-    static void clientResponseType(const std::optional<FLTHTTPURLResponse> &response,
-                                   const std::function<void(std::int64_t type, long status)> &handler);
+    static void
+    clientResponseType(const std::optional<FLTHTTPURLResponse> &response,
+                       const std::function<void(std::int64_t type, long status)> &handler);
     static bool retryableURLError(const tel::TelemetryError &error);
     static std::int64_t cancelReasonFromURLError(const tel::TelemetryError &error);
-    static std::optional<tel::TelemetryError> errorForResponse(const std::optional<FLTHTTPURLResponse> &response,
-                                                    std::int64_t type, long status);
+    static std::optional<tel::TelemetryError>
+    errorForResponse(const std::optional<FLTHTTPURLResponse> &response, std::int64_t type,
+                     long status);
     static tel::TelemetryError errorForCode(std::int64_t code,
-                                 std::map<std::string, tel::PlistValue> userInfo = {});
+                                            std::map<std::string, tel::PlistValue> userInfo = {});
     static std::optional<std::string>
     headerForResponse(const std::optional<FLTHTTPURLResponse> &response, const std::string &key);
     // "Retry-After" in seconds (a number or an HTTP date); 2 when missing, negative or

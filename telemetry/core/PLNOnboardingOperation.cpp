@@ -33,11 +33,12 @@ PLNOnboardingOperation::identityFromModel(const PLNApplicationIdentiferModel *mo
     return identity;
 }
 
-std::shared_ptr<PLNOnboardingOperation> PLNOnboardingOperation::create(
-    std::weak_ptr<PLNOnboardingOperationDelegate> delegate, bool shouldCreate,
-    const std::optional<std::string> &APIKey,
-    std::map<std::string, std::string> kitVersionsByKitBundleIdentifier, Identity identity,
-    std::string endpointString, std::weak_ptr<PLNNetworkClient> networkClient)
+std::shared_ptr<PLNOnboardingOperation>
+PLNOnboardingOperation::create(std::weak_ptr<PLNOnboardingOperationDelegate> delegate,
+                               bool shouldCreate, const std::optional<std::string> &APIKey,
+                               std::map<std::string, std::string> kitVersionsByKitBundleIdentifier,
+                               Identity identity, std::string endpointString,
+                               std::weak_ptr<PLNNetworkClient> networkClient)
 {
     if (!APIKey)
         return nullptr;
@@ -95,8 +96,9 @@ int PLNOnboardingOperation::appInstallSource()
     return PLNApplicationInstallSource();
 }
 
-tel::TelemetryError PLNOnboardingOperation::errorForCode(std::int64_t code,
-                                              std::map<std::string, tel::PlistValue> userInfo)
+tel::TelemetryError
+PLNOnboardingOperation::errorForCode(std::int64_t code,
+                                     std::map<std::string, tel::PlistValue> userInfo)
 {
     return PLNMakeError(kPLNSDKOnboardingErrorDomain, code, std::move(userInfo));
 }
@@ -124,21 +126,22 @@ void PLNOnboardingOperation::addParts(PLNMultipartMimeStreamEncoder &encoder) co
                          "app[icon][prerendered]");
         encoder.addValue(tel::PlistValue(std::to_string(static_cast<unsigned long>(icon->width()))),
                          "app[icon][width]");
-        encoder.addValue(tel::PlistValue(std::to_string(static_cast<unsigned long>(icon->height()))),
-                         "app[icon][height]");
+        encoder.addValue(
+            tel::PlistValue(std::to_string(static_cast<unsigned long>(icon->height()))),
+            "app[icon][height]");
         encoder.addFileData(icon->data(), "icon.png", "image/png", "app[icon][data]");
     }
 }
 
-std::optional<FLTURLRequest> PLNOnboardingOperation::onboardingRequestForAppCreate(bool create) const
+std::optional<FLTURLRequest>
+PLNOnboardingOperation::onboardingRequestForAppCreate(bool create) const
 {
     const auto encoded = PLNMultipartMimeStreamEncoder::encodedBodyWithBlock(
         [this](PLNMultipartMimeStreamEncoder &encoder) { addParts(encoder); });
     if (!encoded.complete)
         return std::nullopt;
-    FLTURLRequest request =
-        mutableRequestWithDefaultHTTPHeaderFieldsAndTimeoutForURL(create ? appCreateURL()
-                                                                         : appUpdateURL());
+    FLTURLRequest request = mutableRequestWithDefaultHTTPHeaderFieldsAndTimeoutForURL(
+        create ? appCreateURL() : appUpdateURL());
     request.HTTPMethod = create ? "POST" : "PUT";
     request.setValue(encoded.contentType, "Content-Type");
     request.setValue(encoded.contentLength, "Content-Length");
@@ -151,14 +154,14 @@ void PLNOnboardingOperation::beginAppConfigure()
     const auto request = onboardingRequestForAppCreate(m_shouldCreate);
     if (!request) {
         tel::SystemLog::log("[Plinth] configure failed during onboarding");
-        completed(errorForCode(0, {{kFLTLocalizedDescriptionKey,
-                                    std::string("Multipart mime encoder was nil")}}));
+        completed(errorForCode(
+            0, {{kFLTLocalizedDescriptionKey, std::string("Multipart mime encoder was nil")}}));
         return;
     }
     auto client = m_networkClient.lock();
     if (!client) {
-        completed(errorForCode(0, {{kFLTLocalizedDescriptionKey,
-                                    std::string("The network client is gone")}}));
+        completed(errorForCode(
+            0, {{kFLTLocalizedDescriptionKey, std::string("The network client is gone")}}));
         return;
     }
     auto self = std::static_pointer_cast<PLNOnboardingOperation>(shared_from_this());

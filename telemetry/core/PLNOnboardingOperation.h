@@ -16,20 +16,24 @@ class PLNOnboardingOperation;
 
 inline constexpr const char *kPLNSDKOnboardingErrorDomain = "PLNSDKOnboardingErrorDomain";
 
-class PLNOnboardingOperationDelegate {
+class PLNOnboardingOperationDelegate
+{
 public:
     virtual ~PLNOnboardingOperationDelegate() = default;
     // One of the two is called once, on the network client's thread, before the operation
     // finishes.
-    virtual void onboardingOperationDidCompleteAppCreation(PLNOnboardingOperation *operation,
-                                                           const std::optional<tel::TelemetryError> &error) = 0;
-    virtual void onboardingOperationDidCompleteAppUpdate(PLNOnboardingOperation *operation,
-                                                         const std::optional<tel::TelemetryError> &error) = 0;
+    virtual void
+    onboardingOperationDidCompleteAppCreation(PLNOnboardingOperation *operation,
+                                              const std::optional<tel::TelemetryError> &error) = 0;
+    virtual void
+    onboardingOperationDidCompleteAppUpdate(PLNOnboardingOperation *operation,
+                                            const std::optional<tel::TelemetryError> &error) = 0;
 };
 
 // Creates (POST) or updates (PUT) the application's record on the web service with a
 // multipart form of its identity, versions, kits, architecture slices and icon.
-class PLNOnboardingOperation : public PLNNetworkOperation {
+class PLNOnboardingOperation : public PLNNetworkOperation
+{
 public:
     // What the operation sends of the build's identity (copied, so the operation owns it).
     struct Identity {
@@ -62,7 +66,8 @@ public:
     static std::string appBuildVersion();
     static std::string appDisplayVersion();
     static int appInstallSource();
-    static tel::TelemetryError errorForCode(std::int64_t code, std::map<std::string, tel::PlistValue> userInfo = {});
+    static tel::TelemetryError errorForCode(std::int64_t code,
+                                            std::map<std::string, tel::PlistValue> userInfo = {});
 
     bool shouldCreate() const { return m_shouldCreate; }
     const std::string &appEndpoint() const { return m_appEndpoint; }
@@ -71,7 +76,10 @@ protected:
     std::string className() const override { return "PLNOnboardingOperation"; }
 
 private:
-    explicit PLNOnboardingOperation(std::string APIKey) : PLNNetworkOperation(std::move(APIKey)) {}
+    explicit PLNOnboardingOperation(std::string APIKey)
+        : PLNNetworkOperation(std::move(APIKey))
+    {
+    }
     void addParts(PLNMultipartMimeStreamEncoder &encoder) const;
     void completed(const std::optional<tel::TelemetryError> &error);
 

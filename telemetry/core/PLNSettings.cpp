@@ -19,7 +19,10 @@ std::optional<std::string> nonEmpty(std::string text)
 
 } // namespace
 
-PLNSettings::PLNSettings(std::string settingsPath) : m_settingsPath(std::move(settingsPath)) {}
+PLNSettings::PLNSettings(std::string settingsPath)
+    : m_settingsPath(std::move(settingsPath))
+{
+}
 
 std::optional<nlohmann::json> PLNSettings::settingsDictionary()
 {
@@ -113,9 +116,10 @@ int PLNSettings::appSource()
     return PLNApplicationInstallSource();
 }
 
-std::string PLNSettings::settingsURLForEndpoint(const std::string &endpoint,
-                                                const std::optional<std::string> &appInstanceIdentifer,
-                                                const std::optional<std::string> &appIconHash)
+std::string
+PLNSettings::settingsURLForEndpoint(const std::string &endpoint,
+                                    const std::optional<std::string> &appInstanceIdentifer,
+                                    const std::optional<std::string> &appIconHash)
 {
     PLNURLBuilder builder = PLNURLBuilder::URLWithBase(endpoint);
     builder.appendComponent("/spi/v2/platforms/");

@@ -8,7 +8,8 @@
 
 // The downloaded telemetry settings ("settings.json"), read lazily and cached. A file that is
 // not a JSON object is deleted on the first read. Thread-safe.
-class PLNSettings {
+class PLNSettings
+{
 public:
     explicit PLNSettings(std::string settingsPath);
 
@@ -31,9 +32,10 @@ public:
     static int appSource();
     // <endpoint>/spi/v2/platforms/mac/apps/<escaped bundle id>/settings with the query
     // build_version, display_version, instance, icon_hash, source (missing values left out).
-    static std::string settingsURLForEndpoint(const std::string &endpoint,
-                                              const std::optional<std::string> &appInstanceIdentifer,
-                                              const std::optional<std::string> &appIconHash);
+    static std::string
+    settingsURLForEndpoint(const std::string &endpoint,
+                           const std::optional<std::string> &appInstanceIdentifer,
+                           const std::optional<std::string> &appIconHash);
 
     // Whether a downloaded body may become the settings: a JSON object.
     static bool isValidSettingsBody(const std::string &body);

@@ -33,9 +33,10 @@ PLNSettingsOnboardingManager::create(const PLNApplicationIdentiferModel *appIden
         new PLNSettingsOnboardingManager(appIdentifierModel));
 }
 
-PLNSettingsOnboardingManager::PLNSettingsOnboardingManager(const PLNApplicationIdentiferModel *model)
-    : m_appIdentifierModel(model),
-      m_networkClient(PLNNetworkClient::create(PLNCertificatePinner::pinnedCertificates()))
+PLNSettingsOnboardingManager::PLNSettingsOnboardingManager(
+    const PLNApplicationIdentiferModel *model)
+    : m_appIdentifierModel(model)
+    , m_networkClient(PLNNetworkClient::create(PLNCertificatePinner::pinnedCertificates()))
 {
 }
 
@@ -60,8 +61,8 @@ void PLNSettingsOnboardingManager::beginSettingsDownload()
         std::lock_guard lock(m_mutex);
         key = m_APIKey;
     }
-    std::string installID = m_appIdentifierModel ? m_appIdentifierModel->installID()
-                                                 : Plinth::sharedSDK().installID();
+    std::string installID =
+        m_appIdentifierModel ? m_appIdentifierModel->installID() : Plinth::sharedSDK().installID();
     auto operation = PLNDownloadAndSaveSettingsOperation::create(
         key, weak_from_this(), settingsURL(), settingsDirectoryPath(), settingsPath(),
         std::move(installID), advertisingToken(), m_networkClient);
@@ -87,10 +88,11 @@ void PLNSettingsOnboardingManager::beginOnboarding(bool create, const std::strin
     }
     if (previous)
         previous->cancel();
-    auto operation = PLNOnboardingOperation::create(
-        weak_from_this(), create, key, std::move(kits),
-        PLNOnboardingOperation::identityFromModel(m_appIdentifierModel, m_iconUtility.applicationIcon()),
-        endpointString, m_networkClient);
+    auto operation =
+        PLNOnboardingOperation::create(weak_from_this(), create, key, std::move(kits),
+                                       PLNOnboardingOperation::identityFromModel(
+                                           m_appIdentifierModel, m_iconUtility.applicationIcon()),
+                                       endpointString, m_networkClient);
     if (!operation)
         return;
     {
@@ -156,7 +158,8 @@ std::optional<std::string> PLNSettingsOnboardingManager::appIconHash()
     return icon->dataHash();
 }
 
-std::optional<std::string> PLNSettingsOnboardingManager::valueForConfigurationKey(const std::string &key)
+std::optional<std::string>
+PLNSettingsOnboardingManager::valueForConfigurationKey(const std::string &key)
 {
     if (const char *value = std::getenv(key.c_str()))
         return std::string(value);
@@ -226,8 +229,8 @@ void PLNSettingsOnboardingManager::onboardingOperationDidCompleteAppCreation(
     PLNOnboardingOperation *, const std::optional<tel::TelemetryError> &error)
 {
     if (error) {
-        tel::SystemLog::log("[Plinth] unable to complete application configure: " +
-                            PLNErrorDescription(*error));
+        tel::SystemLog::log("[Plinth] unable to complete application configure: "
+                            + PLNErrorDescription(*error));
         finishNetworkingSession();
         return;
     }
@@ -244,8 +247,8 @@ void PLNSettingsOnboardingManager::onboardingOperationDidCompleteAppUpdate(
 {
     finishNetworkingSession();
     if (error) {
-        tel::SystemLog::log("[Plinth] unable to complete application update: " +
-                            PLNErrorDescription(*error));
+        tel::SystemLog::log("[Plinth] unable to complete application update: "
+                            + PLNErrorDescription(*error));
         return;
     }
     {

@@ -22,17 +22,20 @@ inline constexpr const char *PLNSettingsAvailableNotification = "PLNSettingsAvai
 // it, and announces the settings. All its requests go through one network client pinned to
 // the client's certificates; the client is invalidated once the chain ends, so there are no
 // further requests in this launch. Thread-safe.
-class PLNSettingsOnboardingManager : public PLNDownloadAndSaveSettingsOperationDelegate,
-                                     public PLNOnboardingOperationDelegate,
-                                     public std::enable_shared_from_this<PLNSettingsOnboardingManager> {
+class PLNSettingsOnboardingManager
+    : public PLNDownloadAndSaveSettingsOperationDelegate,
+      public PLNOnboardingOperationDelegate,
+      public std::enable_shared_from_this<PLNSettingsOnboardingManager>
+{
 public:
     // The model is not owned and must outlive the manager (Plinth's lives for the process).
     static std::shared_ptr<PLNSettingsOnboardingManager>
     create(const PLNApplicationIdentiferModel *appIdentifierModel);
     ~PLNSettingsOnboardingManager() override;
 
-    void beginSettingsAndOnboardingOperations(const std::optional<std::string> &APIKey,
-                                              std::map<std::string, std::string> kitVersionsByKitBundleIdentifier);
+    void beginSettingsAndOnboardingOperations(
+        const std::optional<std::string> &APIKey,
+        std::map<std::string, std::string> kitVersionsByKitBundleIdentifier);
     void beginSettingsDownload();
     void beginOnboarding(bool create, const std::string &endpointString);
     void finishNetworkingSession();
@@ -52,12 +55,15 @@ public:
     const std::shared_ptr<PLNNetworkClient> &networkClient() const { return m_networkClient; }
     bool hasAttemptedAppConfigure() const;
 
-    void operationDidDownloadAndSaveSettings(PLNDownloadAndSaveSettingsOperation *operation,
-                                             const std::optional<tel::TelemetryError> &error) override;
-    void onboardingOperationDidCompleteAppCreation(PLNOnboardingOperation *operation,
-                                                   const std::optional<tel::TelemetryError> &error) override;
-    void onboardingOperationDidCompleteAppUpdate(PLNOnboardingOperation *operation,
-                                                 const std::optional<tel::TelemetryError> &error) override;
+    void
+    operationDidDownloadAndSaveSettings(PLNDownloadAndSaveSettingsOperation *operation,
+                                        const std::optional<tel::TelemetryError> &error) override;
+    void onboardingOperationDidCompleteAppCreation(
+        PLNOnboardingOperation *operation,
+        const std::optional<tel::TelemetryError> &error) override;
+    void onboardingOperationDidCompleteAppUpdate(
+        PLNOnboardingOperation *operation,
+        const std::optional<tel::TelemetryError> &error) override;
 
 private:
     explicit PLNSettingsOnboardingManager(const PLNApplicationIdentiferModel *model);

@@ -10,8 +10,8 @@ std::string PLNURLBuilder::escapeString(const std::string &text)
     result.reserve(text.size());
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        const bool alphanumeric = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
-                                  (byte >= '0' && byte <= '9');
+        const bool alphanumeric = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z')
+                                  || (byte >= '0' && byte <= '9');
         if (alphanumeric || (byte != 0 && std::strchr(kKept, byte))) {
             result += c;
             continue;

@@ -6,10 +6,14 @@
 #include <type_traits>
 
 // Builds request URLs by plain appending: no separators are added between components.
-class PLNURLBuilder {
+class PLNURLBuilder
+{
 public:
     static PLNURLBuilder URLWithBase(const std::string &base) { return PLNURLBuilder(base); }
-    explicit PLNURLBuilder(std::string base) : m_URLString(std::move(base)) {}
+    explicit PLNURLBuilder(std::string base)
+        : m_URLString(std::move(base))
+    {
+    }
 
     void appendComponent(const std::string &component) { m_URLString += component; }
     void escapeAndAppendComponent(const std::string &component)

@@ -193,12 +193,14 @@ std::string Plinth::instanceIdentifier() const
     return m_identifierModel ? m_identifierModel->instanceIdentifier() : std::string();
 }
 
-std::optional<tel::PlistValue::Dictionary> Plinth::configurationDictionaryForKit(const PLNKitInstance &kit)
+std::optional<tel::PlistValue::Dictionary>
+Plinth::configurationDictionaryForKit(const PLNKitInstance &kit)
 {
     return configurationDictionaryForKitClass(kit.kitClass());
 }
 
-std::optional<tel::PlistValue::Dictionary> Plinth::configurationDictionaryForKitClass(const PLNKit &kit)
+std::optional<tel::PlistValue::Dictionary>
+Plinth::configurationDictionaryForKitClass(const PLNKit &kit)
 {
     const tel::PlistValue::Dictionary config = sharedSDK().plinthConfig();
     const auto kits = config.find("Kits");
@@ -216,7 +218,8 @@ std::optional<tel::PlistValue::Dictionary> Plinth::configurationDictionaryForKit
     return std::nullopt;
 }
 
-std::vector<const PLNKit *> Plinth::convertToKitClassesIfNeeded(const std::vector<KitArgument> &kits)
+std::vector<const PLNKit *>
+Plinth::convertToKitClassesIfNeeded(const std::vector<KitArgument> &kits)
 {
     std::vector<const PLNKit *> classes;
     for (const KitArgument &kit : kits) {
@@ -237,10 +240,12 @@ void Plinth::validatePLNKitConformance(const std::vector<const PLNKit *> &kits)
         if (kit->conformsToPLNKit())
             continue;
         if (PLNLegacyKitInstance *instance = kit->sharedInstance()) {
-            const bool complete = instance->respondsToStart() && instance->respondsToBundleIdentifier()
-                && instance->respondsToVersion();
-            tel::SystemLog::log(std::string("[") + kClassName + "] Please upgrade to the latest version of \""
-                                + kit->className() + "\"");
+            const bool complete = instance->respondsToStart()
+                                  && instance->respondsToBundleIdentifier()
+                                  && instance->respondsToVersion();
+            tel::SystemLog::log(std::string("[") + kClassName
+                                + "] Please upgrade to the latest version of \"" + kit->className()
+                                + "\"");
             if (complete)
                 continue;
         }
@@ -250,7 +255,8 @@ void Plinth::validatePLNKitConformance(const std::vector<const PLNKit *> &kits)
     }
 }
 
-std::vector<const PLNKit *> Plinth::kitClassesByAddingDialpadIfFound(std::vector<const PLNKit *> kits)
+std::vector<const PLNKit *>
+Plinth::kitClassesByAddingDialpadIfFound(std::vector<const PLNKit *> kits)
 {
     const PLNKit *dialpad = PLNKit::classNamed("Dialpad");
     if (dialpad && !contains(kits, dialpad))
@@ -268,7 +274,8 @@ std::vector<const PLNKit *> Plinth::kitClassesByAddingTallyIfFound(std::vector<c
     return kits;
 }
 
-std::vector<const PLNKit *> Plinth::kitClassesByEnsuringScreenlyIsFirst(std::vector<const PLNKit *> kits)
+std::vector<const PLNKit *>
+Plinth::kitClassesByEnsuringScreenlyIsFirst(std::vector<const PLNKit *> kits)
 {
     const PLNKit *screenly = PLNKit::classNamed("Screenly");
     const auto it = std::find(kits.begin(), kits.end(), screenly);
@@ -350,7 +357,8 @@ std::string Plinth::generateInstallationUUID()
     return uuid;
 }
 
-tel::PlistValue::Dictionary Plinth::validPlinthConfigFromInfoPlist(const std::optional<tel::PlistValue> &info)
+tel::PlistValue::Dictionary
+Plinth::validPlinthConfigFromInfoPlist(const std::optional<tel::PlistValue> &info)
 {
     if (hearthMode())
         return {};
@@ -358,11 +366,12 @@ tel::PlistValue::Dictionary Plinth::validPlinthConfigFromInfoPlist(const std::op
         throw PLNException(std::string("[") + kClassName + "] Cannot find Info.plist.");
     const tel::PlistValue *plinth = info->find("Plinth");
     if (!plinth || !plinth->isDictionary())
-        throw PLNException(std::string("[") + kClassName + "] Value of Info.plist key \"Plinth\" must be a NSDictionary.");
+        throw PLNException(std::string("[") + kClassName
+                           + "] Value of Info.plist key \"Plinth\" must be a NSDictionary.");
     const tel::PlistValue *kits = plinth->find("Kits");
     if (!kits || !kits->isArray())
-        tel::SystemLog::log(std::string("[Plinth] [") + kClassName + "] Value of Info.plist[" + kClassName
-                            + "][Kits] should be a NSArray.");
+        tel::SystemLog::log(std::string("[Plinth] [") + kClassName + "] Value of Info.plist["
+                            + kClassName + "][Kits] should be a NSArray.");
     const tel::PlistValue *key = plinth->find("APIKey");
     if (!key || !key->isString())
         throw PLNException(std::string("[") + kClassName + "] Value of Info.plist[" + kClassName
@@ -384,14 +393,16 @@ void Plinth::hostReadyToConfigureSDK()
     const std::string key = "hearth_faultline_collection_enabled";
     if (const auto enabled = tel::AppInfo::objectForInfoDictionaryKey(key)) {
         if ((enabled->isString() || enabled->isNumber()) && !enabled->toBool()) {
-            tel::SystemLog::debug("[Plinth] Faultline initialization disabled via Info.plist key " + key);
+            tel::SystemLog::debug("[Plinth] Faultline initialization disabled via Info.plist key "
+                                  + key);
             return;
         }
     }
     const PLNKit *faultline = PLNKit::classNamed("Faultline");
     if (!faultline) {
-        tel::SystemLog::log(std::string("[Plinth] [") + kClassName
-                            + "] Attempting to initialize Faultline via Hearth but could not find Faultline.");
+        tel::SystemLog::log(
+            std::string("[Plinth] [") + kClassName
+            + "] Attempting to initialize Faultline via Hearth but could not find Faultline.");
         return;
     }
     with({faultline});

@@ -58,7 +58,10 @@ public:
     void setPlinthConfig(tel::PlistValue::Dictionary config);
     PLNSettingsOnboardingManager *settingsAndOnboardingManager() const { return m_settingsManager; }
     void setSettingsAndOnboardingManager(PLNSettingsOnboardingManager *manager);
-    const PLNApplicationIdentiferModel *applicationIdentifierModel() const { return m_identifierModel.get(); }
+    const PLNApplicationIdentiferModel *applicationIdentifierModel() const
+    {
+        return m_identifierModel.get();
+    }
     std::string instanceIdentifier() const;
     // The downloaded settings (the cached "settings.json"); nothing before the first download.
     std::optional<nlohmann::json> settings() const;
@@ -66,16 +69,23 @@ public:
     void setInstallationMode(std::uint64_t mode) { m_installationMode.store(mode); }
     bool hearthMode() const { return installationMode() == 2; }
 
-    std::optional<tel::PlistValue::Dictionary> configurationDictionaryForKit(const PLNKitInstance &kit);
-    static std::optional<tel::PlistValue::Dictionary> configurationDictionaryForKitClass(const PLNKit &kit);
+    std::optional<tel::PlistValue::Dictionary>
+    configurationDictionaryForKit(const PLNKitInstance &kit);
+    static std::optional<tel::PlistValue::Dictionary>
+    configurationDictionaryForKitClass(const PLNKit &kit);
 
     // Steps of the start, each on a list of kits.
-    static std::vector<const PLNKit *> convertToKitClassesIfNeeded(const std::vector<KitArgument> &kits);
+    static std::vector<const PLNKit *>
+    convertToKitClassesIfNeeded(const std::vector<KitArgument> &kits);
     static void validatePLNKitConformance(const std::vector<const PLNKit *> &kits);
-    static std::vector<const PLNKit *> kitClassesByAddingDialpadIfFound(std::vector<const PLNKit *> kits);
-    static std::vector<const PLNKit *> kitClassesByAddingTallyIfFound(std::vector<const PLNKit *> kits);
-    static std::vector<const PLNKit *> kitClassesByEnsuringScreenlyIsFirst(std::vector<const PLNKit *> kits);
-    static std::vector<const PLNKit *> kitClassesByAddingAdNetIfFound(std::vector<const PLNKit *> kits);
+    static std::vector<const PLNKit *>
+    kitClassesByAddingDialpadIfFound(std::vector<const PLNKit *> kits);
+    static std::vector<const PLNKit *>
+    kitClassesByAddingTallyIfFound(std::vector<const PLNKit *> kits);
+    static std::vector<const PLNKit *>
+    kitClassesByEnsuringScreenlyIsFirst(std::vector<const PLNKit *> kits);
+    static std::vector<const PLNKit *>
+    kitClassesByAddingAdNetIfFound(std::vector<const PLNKit *> kits);
     static void initializeKit(const PLNKit *kit);
 
     std::map<std::string, std::string> kitVersionsByKitBundleIdentifier() const;
@@ -83,7 +93,8 @@ public:
 
     std::optional<std::string> readInstallationUUID();
     std::string generateInstallationUUID();
-    tel::PlistValue::Dictionary validPlinthConfigFromInfoPlist(const std::optional<tel::PlistValue> &info);
+    tel::PlistValue::Dictionary
+    validPlinthConfigFromInfoPlist(const std::optional<tel::PlistValue> &info);
 
     // The Hearth way in: the host announces that Hearth is ready to configure its SDKs (the
     // notification "HRTAppReadyToConfigureSDKNotification" on the client's bus does the same).

@@ -45,7 +45,8 @@ FLTAllocator *FLTAllocatorCreate(uint64_t writableSize, uint64_t readOnlySize)
     const uint64_t writable = FLTAllocatorRoundedSize(writableSize);
     const uint64_t readOnly = FLTAllocatorRoundedSize(readOnlySize + kAllocatorRecordSize);
     const uint64_t total = writable + readOnly + 3 * page;
-    void *mapping = mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void *mapping =
+        mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapping == MAP_FAILED) {
         FLT_ERROR("ERROR [%s:%d] Mapping failed %s\n", strerror(errno));
         return nullptr;
@@ -123,5 +124,6 @@ bool FLTAllocatorProtect(FLTAllocator *allocator)
     }
     allocator->isProtected = true;
     return mprotect(reinterpret_cast<void *>(FLTAllocatorReadOnlyStart(allocator)),
-                    allocator->readOnly.size, PROT_READ) == 0;
+                    allocator->readOnly.size, PROT_READ)
+           == 0;
 }

@@ -19,7 +19,7 @@ namespace {
 // A slot being filled holds this marker: below 4096, so no reader takes it for an image.
 constexpr uintptr_t kSlotBusy = 1;
 
-std::mutex g_recordLock;                  // serialises the record file and the known-image list
+std::mutex g_recordLock;                    // serialises the record file and the known-image list
 std::vector<FLTBinaryImageDetails> g_known; // images reported to the record file and table
 unsigned long long g_adds = 0;
 unsigned long long g_subs = 0;
@@ -49,8 +49,8 @@ void readBuildId(const dl_phdr_info *info, FLTBinaryImageDetails *details)
             const unsigned char *next = desc + ((note->n_descsz + 3) & ~3u);
             if (next > end)
                 break;
-            if (note->n_type == NT_GNU_BUILD_ID && note->n_namesz == 4 &&
-                memcmp(name, "GNU", 4) == 0 && note->n_descsz > 0) {
+            if (note->n_type == NT_GNU_BUILD_ID && note->n_namesz == 4
+                && memcmp(name, "GNU", 4) == 0 && note->n_descsz > 0) {
                 const size_t count = note->n_descsz < 64 ? note->n_descsz : 64;
                 hexInto(details->buildId, desc, count);
                 unsigned char uuid[16] = {};
@@ -198,8 +198,8 @@ void FLTBinaryImageStoreNode(bool loaded, const FLTBinaryImageDetails &details)
         }
     }
     if (!updated)
-        FLT_WARN("WARN  [%s:%d] Error: Unable to track a %s node %p\n", loaded ? "loaded" : "unloaded",
-                 reinterpret_cast<void *>(details.base));
+        FLT_WARN("WARN  [%s:%d] Error: Unable to track a %s node %p\n",
+                 loaded ? "loaded" : "unloaded", reinterpret_cast<void *>(details.base));
 }
 
 void FLTBinaryImageInit()
@@ -344,8 +344,8 @@ bool safeDetails(uintptr_t bias, uintptr_t header, FLTBinaryImageDetails *detail
                     break;
                 const uintptr_t desc = at + sizeof note + ((note.n_namesz + 3) & ~3u);
                 char name[4];
-                if (note.n_type == NT_GNU_BUILD_ID && note.n_namesz == 4 && safeRead(at + sizeof note, name, 4)
-                    && memcmp(name, "GNU", 4) == 0) {
+                if (note.n_type == NT_GNU_BUILD_ID && note.n_namesz == 4
+                    && safeRead(at + sizeof note, name, 4) && memcmp(name, "GNU", 4) == 0) {
                     unsigned char id[64] = {};
                     const size_t count = note.n_descsz < 64 ? note.n_descsz : 64;
                     if (safeRead(desc, id, count)) {

@@ -12,8 +12,8 @@ constexpr int kFLTBinaryImageSlotCount = 512;
 // busy marker, writes the other words and publishes `base` last, so a crash-time reader never
 // pairs a new base with an old size.
 struct FLTBinaryImageSlot {
-    uintptr_t base;          // load address of the ELF header; 0 = free
-    uint64_t size;           // from the header to the end of the last executable segment
+    uintptr_t base;              // load address of the ELF header; 0 = free
+    uint64_t size;               // from the header to the end of the last executable segment
     uintptr_t ehFrameAddress;    // the image's .eh_frame_hdr (binary search table), or 0
     uintptr_t unwindInfoAddress; // compact unwind information (Mach-O images only), or 0
     uintptr_t crashInfoAddress;  // crash annotations; ELF images carry none, so 0
@@ -21,15 +21,15 @@ struct FLTBinaryImageSlot {
 
 // Details of one image, filled from its program headers.
 struct FLTBinaryImageDetails {
-    char uuid[33];           // first 16 bytes of the build-id as 32 lower-case hex digits
-    char buildId[129];       // the whole build-id in hex
+    char uuid[33];     // first 16 bytes of the build-id as 32 lower-case hex digits
+    char buildId[129]; // the whole build-id in hex
     bool encrypted;
     uintptr_t base;
     uint64_t size;
     uintptr_t ehFrameAddress;
     uintptr_t unwindInfoAddress;
     uintptr_t crashInfoAddress;
-    uintptr_t slide;         // load bias: run-time address - link-time address
+    uintptr_t slide; // load bias: run-time address - link-time address
     char path[512];
 };
 

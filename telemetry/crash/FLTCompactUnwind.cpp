@@ -39,7 +39,8 @@ bool lookupCompressedPage(FLTCompactUnwindContext *context, uintptr_t page, uint
 {
     uint16_t entriesOffset, entryCount, encodingsOffset, encodingsCount;
     if (!read16(page + 4, &entriesOffset) || !read16(page + 6, &entryCount)
-        || !read16(page + 8, &encodingsOffset) || !read16(page + 10, &encodingsCount) || entryCount == 0)
+        || !read16(page + 8, &encodingsOffset) || !read16(page + 10, &encodingsCount)
+        || entryCount == 0)
         return false;
     const uintptr_t entries = page + entriesOffset;
     const uint32_t relativeTarget = target - context->firstLevelFunctionOffset;
@@ -79,7 +80,8 @@ bool lookupCompressedPage(FLTCompactUnwindContext *context, uintptr_t page, uint
     } else {
         if (index - context->commonEncodingsCount >= encodingsCount)
             return false;
-        if (!read32(page + encodingsOffset + (index - context->commonEncodingsCount) * 4, &encoding))
+        if (!read32(page + encodingsOffset + (index - context->commonEncodingsCount) * 4,
+                    &encoding))
             return false;
     }
     if (encoding == 0) {
@@ -187,7 +189,8 @@ bool FLTCompactUnwindLookupAndCompute(FLTCompactUnwindContext *context, FLTThrea
                                       uintptr_t pc)
 {
     if (!FLTCompactUnwindLookup(context, pc)) {
-        FLT_INFO("INFO  [%s:%d] Unable to lookup compact unwind for pc %p\n", reinterpret_cast<void *>(pc));
+        FLT_INFO("INFO  [%s:%d] Unable to lookup compact unwind for pc %p\n",
+                 reinterpret_cast<void *>(pc));
         return false;
     }
     if (!FLTCompactUnwindComputeRegisters(context, state)) {
@@ -202,16 +205,12 @@ bool FLTCompactUnwindComputeRegisters(FLTCompactUnwindContext *context, FLTThrea
     const uint32_t encoding = context->encoding;
     FLT_DEBUG("DEBUG [%s:%d] Computing registers for encoding %x\n", encoding);
     switch ((encoding & kModeMask) >> 24) {
-    case FLTCompactUnwindModeFrame:
-        return FLTCompactUnwindBPFrame(state);
+    case FLTCompactUnwindModeFrame: return FLTCompactUnwindBPFrame(state);
     case FLTCompactUnwindModeStackImmediate:
-    case FLTCompactUnwindModeStackIndirect:
-        return FLTCompactUnwindFrameless(context, state);
+    case FLTCompactUnwindModeStackIndirect: return FLTCompactUnwindFrameless(context, state);
     case FLTCompactUnwindModeDwarf:
         return FLTCompactUnwindDwarfFrame(context, encoding & 0x00ffffff, state);
-    default:
-        FLT_ERROR("ERROR [%s:%d] Invalid encoding %x\n", encoding);
-        return false;
+    default: FLT_ERROR("ERROR [%s:%d] Invalid encoding %x\n", encoding); return false;
     }
 }
 
@@ -220,7 +219,8 @@ bool FLTCompactUnwindBPFrame(FLTThreadState *state)
     const uint64_t fp = FLTRegisterStateGetFP(state);
     uint64_t record[2];
     if (!FLTUnwindReadMemory(fp, record, sizeof record)) {
-        FLT_WARN("WARN  [%s:%d] Error: failed to read memory at address %p\n", reinterpret_cast<void *>(fp));
+        FLT_WARN("WARN  [%s:%d] Error: failed to read memory at address %p\n",
+                 reinterpret_cast<void *>(fp));
         return false;
     }
     FLTRegisterStateSetPC(state, record[1]);
@@ -229,7 +229,8 @@ bool FLTCompactUnwindBPFrame(FLTThreadState *state)
     return true;
 }
 
-bool FLTCompactUnwindDecompressPermutation(uint32_t permutation, uint32_t count, uint32_t registers[6])
+bool FLTCompactUnwindDecompressPermutation(uint32_t permutation, uint32_t count,
+                                           uint32_t registers[6])
 {
     if (count > 6)
         return false;
@@ -237,32 +238,39 @@ bool FLTCompactUnwindDecompressPermutation(uint32_t permutation, uint32_t count,
     switch (count) {
     case 6:
     case 5:
-        digits[0] = permutation / 120; permutation -= digits[0] * 120;
-        digits[1] = permutation / 24; permutation -= digits[1] * 24;
-        digits[2] = permutation / 6; permutation -= digits[2] * 6;
-        digits[3] = permutation / 2; permutation -= digits[3] * 2;
+        digits[0] = permutation / 120;
+        permutation -= digits[0] * 120;
+        digits[1] = permutation / 24;
+        permutation -= digits[1] * 24;
+        digits[2] = permutation / 6;
+        permutation -= digits[2] * 6;
+        digits[3] = permutation / 2;
+        permutation -= digits[3] * 2;
         digits[4] = permutation;
         break;
     case 4:
-        digits[0] = permutation / 60; permutation -= digits[0] * 60;
-        digits[1] = permutation / 12; permutation -= digits[1] * 12;
-        digits[2] = permutation / 3; permutation -= digits[2] * 3;
+        digits[0] = permutation / 60;
+        permutation -= digits[0] * 60;
+        digits[1] = permutation / 12;
+        permutation -= digits[1] * 12;
+        digits[2] = permutation / 3;
+        permutation -= digits[2] * 3;
         digits[3] = permutation;
         break;
     case 3:
-        digits[0] = permutation / 20; permutation -= digits[0] * 20;
-        digits[1] = permutation / 4; permutation -= digits[1] * 4;
+        digits[0] = permutation / 20;
+        permutation -= digits[0] * 20;
+        digits[1] = permutation / 4;
+        permutation -= digits[1] * 4;
         digits[2] = permutation;
         break;
     case 2:
-        digits[0] = permutation / 5; permutation -= digits[0] * 5;
+        digits[0] = permutation / 5;
+        permutation -= digits[0] * 5;
         digits[1] = permutation;
         break;
-    case 1:
-        digits[0] = permutation;
-        break;
-    default:
-        break;
+    case 1: digits[0] = permutation; break;
+    default: break;
     }
     bool used[7] = {};
     for (uint32_t i = 0; i < count; ++i) {
@@ -294,7 +302,8 @@ bool FLTCompactUnwindFrameless(FLTCompactUnwindContext *context, FLTThreadState 
         uint32_t sub;
         if (!read32(context->functionStart + ((encoding >> 16) & 0xff), &sub)) {
             FLT_WARN("WARN  [%s:%d] Error: unable to read subl value\n");
-            FLT_WARN("WARN  [%s:%d] Error: unable to compute stack size for encoding %x\n", encoding);
+            FLT_WARN("WARN  [%s:%d] Error: unable to compute stack size for encoding %x\n",
+                     encoding);
             return false;
         }
         stackSize = sub + ((encoding >> 13) & 7) * 8;
@@ -339,7 +348,8 @@ bool FLTCompactUnwindFrameless(FLTCompactUnwindContext *context, FLTThreadState 
     return true;
 }
 
-bool FLTCompactUnwindDwarfFrame(FLTCompactUnwindContext *context, uint32_t offset, FLTThreadState *state)
+bool FLTCompactUnwindDwarfFrame(FLTCompactUnwindContext *context, uint32_t offset,
+                                FLTThreadState *state)
 {
     FLT_INFO("INFO  [%s:%d] Trying to read dwarf data with offset %x\n", offset);
     if (context->ehFrame < 4096)

@@ -54,4 +54,5 @@ bool FLTCompactUnwindDwarfFrame(FLTCompactUnwindContext *context, uint32_t offse
 
 // Decodes the factorial-base permutation of the saved registers (1 rbx, 2 r12, 3 r13, 4 r14,
 // 5 r15, 6 rbp) in save order.
-bool FLTCompactUnwindDecompressPermutation(uint32_t permutation, uint32_t count, uint32_t registers[6]);
+bool FLTCompactUnwindDecompressPermutation(uint32_t permutation, uint32_t count,
+                                           uint32_t registers[6]);

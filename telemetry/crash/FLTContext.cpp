@@ -54,8 +54,10 @@ void setUpUserLogging(FLTContext *context, const FLTContextInitData *data)
     FLTWritableState *state = context->writable;
     const char *folder = context->reportPath;
 
-    context->userKVStore.incrementalPath = FLTContextAppendPath(folder, "user_incremental_kv.fltrecord");
-    context->userKVStore.compactedPath = FLTContextAppendPath(folder, "user_compacted_kv.fltrecord");
+    context->userKVStore.incrementalPath =
+        FLTContextAppendPath(folder, "user_incremental_kv.fltrecord");
+    context->userKVStore.compactedPath =
+        FLTContextAppendPath(folder, "user_compacted_kv.fltrecord");
     context->userKVStore.compactionThreshold = 64;
     context->userKVStore.maxKeys = data->maxCustomKeys;
     context->userKVStore.incrementalCount = &state->userKVCount;
@@ -106,7 +108,8 @@ bool initialize(const FLTContextInitData *data, bool installHandlers)
     context->allocator = allocator;
     context->machExceptionStack =
         FLTAllocatorSafeAllocate(allocator, kFLTSignalStackSize, FLTAllocationWritable);
-    context->signalStack = FLTAllocatorSafeAllocate(allocator, kFLTSignalStackSize, FLTAllocationWritable);
+    context->signalStack =
+        FLTAllocatorSafeAllocate(allocator, kFLTSignalStackSize, FLTAllocationWritable);
     memset(context->machExceptionStack, 0, kFLTSignalStackSize);
     memset(context->signalStack, 0, kFLTSignalStackSize);
     auto *state = static_cast<FLTWritableState *>(
@@ -123,8 +126,9 @@ bool initialize(const FLTContextInitData *data, bool installHandlers)
     context->reportPath = FLTDuplicateString(data->reportPath);
     context->sdkLogPath = FLTContextAppendPath(context->reportPath, "sdk.log");
     if (!unlinkIfExists(context->sdkLogPath))
-        tel::SystemLog::log(std::string("[Faultline:Crash] Unable to write initialize SDK write paths ")
-                            + strerror(errno));
+        tel::SystemLog::log(
+            std::string("[Faultline:Crash] Unable to write initialize SDK write paths ")
+            + strerror(errno));
 
     context->debuggerAttached = FLTProcessDebuggerAttached();
     context->crashCallback = data->crashCallback;
@@ -135,7 +139,8 @@ bool initialize(const FLTContextInitData *data, bool installHandlers)
     // alternate signal stack, and the handlers go in last, once everything they read is ready.
     FLTHostInitialize();
     setUpUserLogging(context, data);
-    context->binaryImagesPath = FLTContextAppendPath(context->reportPath, "binary_images.fltrecord");
+    context->binaryImagesPath =
+        FLTContextAppendPath(context->reportPath, "binary_images.fltrecord");
     FLTBinaryImageInit();
     context->metadataPath = FLTContextAppendPath(context->reportPath, "metadata.fltrecord");
     FLTContextRecordMetadata(data);
@@ -341,8 +346,10 @@ void FLTContextRecordMetadata(const FLTContextInitData *data)
             c = '_';
     FLTFileWriteHashEntryString(&file, "bundle_id", bundle.c_str());
     FLTFileWriteHashEntryString(&file, "custom_bundle_id", data->customBundleIdentifier);
-    FLTFileWriteHashEntryString(&file, "build_version", data->buildVersion ? data->buildVersion : "");
-    FLTFileWriteHashEntryString(&file, "display_version", data->displayVersion ? data->displayVersion : "");
+    FLTFileWriteHashEntryString(&file, "build_version",
+                                data->buildVersion ? data->buildVersion : "");
+    FLTFileWriteHashEntryString(&file, "display_version",
+                                data->displayVersion ? data->displayVersion : "");
     FLTFileWriteHashEntryString(&file, "extension_id", nullptr);
     FLTFileWriteHashEnd(&file);
     FLTFileWriteSectionEnd(&file);

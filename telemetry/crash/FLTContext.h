@@ -57,11 +57,11 @@ enum FLTThreadSlotState : int32_t {
 
 // Changes at crash time; zero-filled at start-up.
 struct FLTWritableState {
-    int32_t sdkLogDescriptor;   // -1 until "sdk.log" is first written
-    int32_t logThreshold;       // kit log lines below this level are dropped
+    int32_t sdkLogDescriptor; // -1 until "sdk.log" is first written
+    int32_t logThreshold;     // kit log lines below this level are dropped
     uint8_t crashOccurred;
-    int32_t crashingThread;     // thread id of the one thread allowed to record, 0 = none yet
-    int32_t crashRecorded;      // futex word: 1 once the recording thread is done
+    int32_t crashingThread; // thread id of the one thread allowed to record, 0 = none yet
+    int32_t crashRecorded;  // futex word: 1 once the recording thread is done
     FLTBinaryImageSlot images[kFLTBinaryImageSlotCount];
     const char *logActivePath;
     const char *errorsActivePath;
@@ -70,7 +70,7 @@ struct FLTWritableState {
     uint32_t customExceptionCount;
     uint32_t userKVCount;
     uint32_t internalKVCount;
-    int32_t captureCount;       // slots in use during a capture
+    int32_t captureCount; // slots in use during a capture
     FLTThreadSlot threads[kFLTMaxRecordedThreads];
 };
 

@@ -81,11 +81,8 @@ bool savedRegister(const FLTDwarfRule &rule, uint64_t cfa, const FLTThreadState 
             return false;
         }
         return true;
-    case FLTDwarfRuleValOffset:
-        *value = cfa + static_cast<uint64_t>(rule.offset);
-        return true;
-    case FLTDwarfRuleRegister:
-        return FLTDwarfUnwindGetRegisterValue(state, rule.reg, value);
+    case FLTDwarfRuleValOffset: *value = cfa + static_cast<uint64_t>(rule.offset); return true;
+    case FLTDwarfRuleRegister: return FLTDwarfUnwindGetRegisterValue(state, rule.reg, value);
     case FLTDwarfRuleExpression: {
         uint64_t address;
         if (!FLTDwarfEvalulateExpression(rule.expression, rule.expressionLength, state, &cfa,
@@ -149,7 +146,8 @@ bool FLTDwarfParseCIERecord(uintptr_t address, FLTDwarfCIE *cie)
     if (!cursor.u8(&version))
         return false;
     if (version != 1 && version != 3) {
-        FLT_WARN("WARN  [%s:%d] Error: CIE version %u unsupported\n", static_cast<unsigned>(version));
+        FLT_WARN("WARN  [%s:%d] Error: CIE version %u unsupported\n",
+                 static_cast<unsigned>(version));
         return false;
     }
     char augmentation[16];
@@ -203,9 +201,7 @@ bool FLTDwarfParseCIERecord(uintptr_t address, FLTDwarfCIE *cie)
                 if (!cursor.u8(&cie->pointerEncoding))
                     return false;
                 break;
-            case 'S':
-                cie->signalFrame = true;
-                break;
+            case 'S': cie->signalFrame = true; break;
             default:
                 FLT_WARN("WARN  [%s:%d] Error: Unhandled augmentation string entry %c\n",
                          static_cast<int>(augmentation[i]));
@@ -359,9 +355,27 @@ bool FLTDwarfInstructionsEnumerate(uintptr_t start, uintptr_t end, const FLTDwar
                 }
                 break;
             }
-            case 0x02: { uint8_t d; ok = cursor.u8(&d); if (ok && !advance(d)) return true; break; }
-            case 0x03: { uint16_t d; ok = cursor.u16(&d); if (ok && !advance(d)) return true; break; }
-            case 0x04: { uint32_t d; ok = cursor.u32(&d); if (ok && !advance(d)) return true; break; }
+            case 0x02: {
+                uint8_t d;
+                ok = cursor.u8(&d);
+                if (ok && !advance(d))
+                    return true;
+                break;
+            }
+            case 0x03: {
+                uint16_t d;
+                ok = cursor.u16(&d);
+                if (ok && !advance(d))
+                    return true;
+                break;
+            }
+            case 0x04: {
+                uint32_t d;
+                ok = cursor.u32(&d);
+                if (ok && !advance(d))
+                    return true;
+                break;
+            }
             case 0x05: // DW_CFA_offset_extended
                 ok = cursor.uleb128(&a) && cursor.uleb128(&b)
                      && setRule(a, FLTDwarfRuleOffset, static_cast<int64_t>(b) * dataAlign,
@@ -419,7 +433,8 @@ bool FLTDwarfInstructionsEnumerate(uintptr_t start, uintptr_t end, const FLTDwar
             case 0x10: // DW_CFA_expression
             case 0x16: // DW_CFA_val_expression
                 ok = cursor.uleb128(&a) && cursor.uleb128(&b)
-                     && setRule(a, opcode == 0x10 ? FLTDwarfRuleExpression : FLTDwarfRuleValExpression,
+                     && setRule(a,
+                                opcode == 0x10 ? FLTDwarfRuleExpression : FLTDwarfRuleValExpression,
                                 0, "DW_CFA_expression");
                 if (ok) {
                     state->registers[a].expression = cursor.position();
@@ -521,9 +536,8 @@ bool FLTDwarfUnwindComputeRegisters(const FLTDwarfFDE &fde, const FLTThreadState
     return true;
 }
 
-bool FLTDwarfEvalulateExpression(uintptr_t expression, uint64_t length,
-                                 const FLTThreadState *state, const uint64_t *initial,
-                                 uint64_t *result)
+bool FLTDwarfEvalulateExpression(uintptr_t expression, uint64_t length, const FLTThreadState *state,
+                                 const uint64_t *initial, uint64_t *result)
 {
     if (length == 0) {
         FLT_WARN("WARN  [%s:%d] Error: DWARF expression length is zero\n");
@@ -567,31 +581,98 @@ bool FLTDwarfEvalulateExpression(uintptr_t expression, uint64_t length,
             int64_t s = 0;
             switch (op) {
             case 0x03: ok = cursor.u64(&u) && push(u); break; // DW_OP_addr
-            case 0x06: // DW_OP_deref
+            case 0x06:                                        // DW_OP_deref
                 if (!need(1) || !FLTUnwindReadWord(stack[depth - 1], &stack[depth - 1])) {
                     FLT_WARN("WARN  [%s:%d] Error: DW_OP_deref failed to read memory\n");
                     return false;
                 }
                 break;
-            case 0x08: { uint8_t v; ok = cursor.u8(&v) && push(v); break; }
-            case 0x09: { int8_t v; ok = cursor.read(&v, 1) && push(static_cast<uint64_t>(static_cast<int64_t>(v))); break; }
-            case 0x0a: { uint16_t v; ok = cursor.u16(&v) && push(v); break; }
-            case 0x0b: { int16_t v; ok = cursor.read(&v, 2) && push(static_cast<uint64_t>(static_cast<int64_t>(v))); break; }
-            case 0x0c: { uint32_t v; ok = cursor.u32(&v) && push(v); break; }
-            case 0x0d: { int32_t v; ok = cursor.read(&v, 4) && push(static_cast<uint64_t>(static_cast<int64_t>(v))); break; }
-            case 0x0e: case 0x0f: ok = cursor.u64(&u) && push(u); break;
+            case 0x08: {
+                uint8_t v;
+                ok = cursor.u8(&v) && push(v);
+                break;
+            }
+            case 0x09: {
+                int8_t v;
+                ok = cursor.read(&v, 1) && push(static_cast<uint64_t>(static_cast<int64_t>(v)));
+                break;
+            }
+            case 0x0a: {
+                uint16_t v;
+                ok = cursor.u16(&v) && push(v);
+                break;
+            }
+            case 0x0b: {
+                int16_t v;
+                ok = cursor.read(&v, 2) && push(static_cast<uint64_t>(static_cast<int64_t>(v)));
+                break;
+            }
+            case 0x0c: {
+                uint32_t v;
+                ok = cursor.u32(&v) && push(v);
+                break;
+            }
+            case 0x0d: {
+                int32_t v;
+                ok = cursor.read(&v, 4) && push(static_cast<uint64_t>(static_cast<int64_t>(v)));
+                break;
+            }
+            case 0x0e:
+            case 0x0f: ok = cursor.u64(&u) && push(u); break;
             case 0x10: ok = cursor.uleb128(&u) && push(u); break; // DW_OP_constu
             case 0x11: ok = cursor.sleb128(&s) && push(static_cast<uint64_t>(s)); break;
             case 0x12: ok = need(1) && push(stack[depth - 1]); break; // DW_OP_dup
-            case 0x13: ok = need(1); if (ok) --depth; break;          // DW_OP_drop
+            case 0x13:
+                ok = need(1);
+                if (ok)
+                    --depth;
+                break;                                                // DW_OP_drop
             case 0x14: ok = need(2) && push(stack[depth - 2]); break; // DW_OP_over
-            case 0x15: { uint8_t i; ok = cursor.u8(&i) && need(i + 1) && push(stack[depth - 1 - i]); break; }
-            case 0x16: ok = need(2); if (ok) { const uint64_t t = stack[depth - 1]; stack[depth - 1] = stack[depth - 2]; stack[depth - 2] = t; } break;
-            case 0x17: ok = need(3); if (ok) { const uint64_t t = stack[depth - 1]; stack[depth - 1] = stack[depth - 2]; stack[depth - 2] = stack[depth - 3]; stack[depth - 3] = t; } break;
-            case 0x19: ok = need(1); if (ok) stack[depth - 1] = static_cast<uint64_t>(static_cast<int64_t>(stack[depth - 1]) < 0 ? -static_cast<int64_t>(stack[depth - 1]) : static_cast<int64_t>(stack[depth - 1])); break;
-            case 0x1f: ok = need(1); if (ok) stack[depth - 1] = 0 - stack[depth - 1]; break; // neg
-            case 0x20: ok = need(1); if (ok) stack[depth - 1] = ~stack[depth - 1]; break;    // not
-            case 0x23: ok = cursor.uleb128(&u) && need(1); if (ok) stack[depth - 1] += u; break; // plus_uconst
+            case 0x15: {
+                uint8_t i;
+                ok = cursor.u8(&i) && need(i + 1) && push(stack[depth - 1 - i]);
+                break;
+            }
+            case 0x16:
+                ok = need(2);
+                if (ok) {
+                    const uint64_t t = stack[depth - 1];
+                    stack[depth - 1] = stack[depth - 2];
+                    stack[depth - 2] = t;
+                }
+                break;
+            case 0x17:
+                ok = need(3);
+                if (ok) {
+                    const uint64_t t = stack[depth - 1];
+                    stack[depth - 1] = stack[depth - 2];
+                    stack[depth - 2] = stack[depth - 3];
+                    stack[depth - 3] = t;
+                }
+                break;
+            case 0x19:
+                ok = need(1);
+                if (ok)
+                    stack[depth - 1] =
+                        static_cast<uint64_t>(static_cast<int64_t>(stack[depth - 1]) < 0
+                                                  ? -static_cast<int64_t>(stack[depth - 1])
+                                                  : static_cast<int64_t>(stack[depth - 1]));
+                break;
+            case 0x1f:
+                ok = need(1);
+                if (ok)
+                    stack[depth - 1] = 0 - stack[depth - 1];
+                break; // neg
+            case 0x20:
+                ok = need(1);
+                if (ok)
+                    stack[depth - 1] = ~stack[depth - 1];
+                break; // not
+            case 0x23:
+                ok = cursor.uleb128(&u) && need(1);
+                if (ok)
+                    stack[depth - 1] += u;
+                break;   // plus_uconst
             case 0x94: { // DW_OP_deref_size
                 uint8_t size;
                 if (!cursor.u8(&size) || !need(1))
@@ -610,7 +691,7 @@ bool FLTDwarfEvalulateExpression(uintptr_t expression, uint64_t length,
                 break;
             }
             case 0x96: break; // DW_OP_nop
-            case 0x2f: { // DW_OP_skip
+            case 0x2f: {      // DW_OP_skip
                 int16_t offset;
                 ok = cursor.read(&offset, 2);
                 if (ok)
@@ -637,9 +718,17 @@ bool FLTDwarfEvalulateExpression(uintptr_t expression, uint64_t length,
                 uint64_t r;
                 switch (op) {
                 case 0x1a: r = a & b; break;
-                case 0x1b: if (sb == 0) return false; r = static_cast<uint64_t>(sa / sb); break;
+                case 0x1b:
+                    if (sb == 0)
+                        return false;
+                    r = static_cast<uint64_t>(sa / sb);
+                    break;
                 case 0x1c: r = a - b; break;
-                case 0x1d: if (b == 0) return false; r = a % b; break;
+                case 0x1d:
+                    if (b == 0)
+                        return false;
+                    r = a % b;
+                    break;
                 case 0x1e: r = a * b; break;
                 case 0x21: r = a | b; break;
                 case 0x22: r = a + b; break;

@@ -12,16 +12,16 @@ constexpr int kFLTDwarfRegisterCount = 17; // rax..r15 and the return address (1
 constexpr uint64_t kFLTDwarfReturnAddressRegister = 16;
 
 struct FLTDwarfCIE {
-    uintptr_t start;             // first byte of the length field
-    uintptr_t end;               // one past the last byte
+    uintptr_t start; // first byte of the length field
+    uintptr_t end;   // one past the last byte
     uintptr_t instructionsStart;
     uint64_t codeAlignmentFactor;
     int64_t dataAlignmentFactor;
     uint64_t returnAddressRegister;
-    uint8_t pointerEncoding;     // of the FDE addresses ('R')
+    uint8_t pointerEncoding; // of the FDE addresses ('R')
     uint8_t lsdaEncoding;
-    bool hasAugmentationData;    // 'z'
-    bool signalFrame;            // 'S'
+    bool hasAugmentationData; // 'z'
+    bool signalFrame;         // 'S'
 };
 
 struct FLTDwarfFDE {
@@ -34,13 +34,13 @@ struct FLTDwarfFDE {
 };
 
 enum FLTDwarfRuleType : uint8_t {
-    FLTDwarfRuleUnused = 0,     // same value
+    FLTDwarfRuleUnused = 0, // same value
     FLTDwarfRuleUndefined,
-    FLTDwarfRuleOffset,         // saved at CFA + offset
-    FLTDwarfRuleValOffset,      // value is CFA + offset
-    FLTDwarfRuleRegister,       // in another register
-    FLTDwarfRuleExpression,     // saved at the address an expression yields
-    FLTDwarfRuleValExpression,  // value an expression yields
+    FLTDwarfRuleOffset,        // saved at CFA + offset
+    FLTDwarfRuleValOffset,     // value is CFA + offset
+    FLTDwarfRuleRegister,      // in another register
+    FLTDwarfRuleExpression,    // saved at the address an expression yields
+    FLTDwarfRuleValExpression, // value an expression yields
 };
 
 struct FLTDwarfRule {
@@ -81,6 +81,5 @@ bool FLTDwarfUnwindGetRegisterValue(const FLTThreadState *state, uint64_t reg, u
 bool FLTDwarfUnwindSetRegisterValue(FLTThreadState *state, uint64_t reg, uint64_t value);
 
 // Evaluates a DWARF expression; `initial` (when given) is pushed first.
-bool FLTDwarfEvalulateExpression(uintptr_t expression, uint64_t length,
-                                 const FLTThreadState *state, const uint64_t *initial,
-                                 uint64_t *result);
+bool FLTDwarfEvalulateExpression(uintptr_t expression, uint64_t length, const FLTThreadState *state,
+                                 const uint64_t *initial, uint64_t *result);

@@ -101,11 +101,13 @@ void FLTExceptionRecord(int kind, const char *name, const char *reason,
         return;
     FLTContext *context = FLTContextGet();
     const bool fatal = kind == FLTExceptionKindObjectiveC || kind == FLTExceptionKindCpp;
-    FLT_WARN("WARN  [%s:%d] Recording an exception structure (%d, %d)\n", notify ? 1 : 0, fatal ? 1 : 0);
+    FLT_WARN("WARN  [%s:%d] Recording an exception structure (%d, %d)\n", notify ? 1 : 0,
+             fatal ? 1 : 0);
     if (fatal) {
         std::lock_guard lock(g_exceptionLock);
         FLTFile file;
-        if (context->exceptionStore.path && FLTFileInitWithPath(&file, context->exceptionStore.path, false)) {
+        if (context->exceptionStore.path
+            && FLTFileInitWithPath(&file, context->exceptionStore.path, false)) {
             writeExceptionSection(&file, kind, name, reason, frames);
             FLTHandler(&file, FLTCurrentThreadId(), nullptr);
             FLTFileClose(&file);
@@ -146,8 +148,8 @@ void FLTCatchAndRecordActiveException(const char *type)
     } catch (const std::exception &exception) {
         FLTExceptionRecord(FLTExceptionKindCpp, readable.c_str(), exception.what(), {}, true);
     } catch (const std::exception *exception) {
-        FLTExceptionRecord(FLTExceptionKindCpp, readable.c_str(), exception ? exception->what() : "",
-                           {}, true);
+        FLTExceptionRecord(FLTExceptionKindCpp, readable.c_str(),
+                           exception ? exception->what() : "", {}, true);
     } catch (...) {
         FLTExceptionRecord(FLTExceptionKindCpp, readable.c_str(), "", {}, true);
     }
@@ -157,7 +159,8 @@ void FLTTerminateHandler()
 {
     FLT_WARN("WARN  [%s:%d] C++ terminate handler invoked\n");
     FLTContext *context = FLTContextGet();
-    std::terminate_handler previous = context ? context->exceptionStore.previousTerminateHandler : nullptr;
+    std::terminate_handler previous =
+        context ? context->exceptionStore.previousTerminateHandler : nullptr;
     if (previous == FLTTerminateHandler) {
         FLT_WARN("WARN  [%s:%d] Error: original handler was set recursively\n");
         previous = nullptr;

@@ -24,10 +24,10 @@ enum FLTExceptionKind : int {
 
 struct FLTExceptionFrame {
     uint64_t address = 0;
-    std::string symbol;     // empty when unknown
+    std::string symbol; // empty when unknown
     uint64_t offset = 0;
-    std::string library;    // empty when unknown
-    std::string fileName;   // empty when unknown
+    std::string library;  // empty when unknown
+    std::string fileName; // empty when unknown
     uint32_t lineNumber = 0;
 };
 

@@ -44,7 +44,8 @@ public:
         char digits[21];
         if (value < 0) {
             append("-");
-            const int first = FLTFileFormatUInt64(digits, 0 - static_cast<std::uint64_t>(value), false);
+            const int first =
+                FLTFileFormatUInt64(digits, 0 - static_cast<std::uint64_t>(value), false);
             return append(digits + first);
         }
         const int first = FLTFileFormatUInt64(digits, static_cast<std::uint64_t>(value), false);
@@ -77,30 +78,18 @@ private:
 const char *errorText(int error)
 {
     switch (error) {
-    case EBADF:
-        return "Bad file descriptor";
-    case EINTR:
-        return "Interrupted system call";
-    case EIO:
-        return "Input/output error";
-    case ENOSPC:
-        return "No space left on device";
-    case EDQUOT:
-        return "Disk quota exceeded";
-    case EFBIG:
-        return "File too large";
-    case EPIPE:
-        return "Broken pipe";
-    case EACCES:
-        return "Permission denied";
-    case ENOENT:
-        return "No such file or directory";
-    case EISDIR:
-        return "Is a directory";
-    case EROFS:
-        return "Read-only file system";
-    default:
-        return "Unknown error";
+    case EBADF: return "Bad file descriptor";
+    case EINTR: return "Interrupted system call";
+    case EIO: return "Input/output error";
+    case ENOSPC: return "No space left on device";
+    case EDQUOT: return "Disk quota exceeded";
+    case EFBIG: return "File too large";
+    case EPIPE: return "Broken pipe";
+    case EACCES: return "Permission denied";
+    case ENOENT: return "No such file or directory";
+    case EISDIR: return "Is a directory";
+    case EROFS: return "Read-only file system";
+    default: return "Unknown error";
     }
 }
 
@@ -160,8 +149,13 @@ bool FLTFileInitWithPathMode(FLTFile *file, const char *path, bool append, bool 
             descriptor = ::open(path, flags, 0644);
         } while (descriptor < 0 && errno == EINTR);
         if (descriptor < 0)
-            FLT_LOG("WARN ").append("Error: Unable to open file ").append(path).append(" (")
-                .append(errorText(errno)).append(")").emit();
+            FLT_LOG("WARN ")
+                .append("Error: Unable to open file ")
+                .append(path)
+                .append(" (")
+                .append(errorText(errno))
+                .append(")")
+                .emit();
     }
     if (descriptor < 0) {
         FLT_LOG("WARN ").append("Error: file descriptor invalid").emit();
@@ -175,7 +169,8 @@ bool FLTFileInitWithPathMode(FLTFile *file, const char *path, bool append, bool 
             file->buffered = false;
     }
     if (append) {
-        struct stat st {};
+        struct stat st {
+        };
         if (::fstat(descriptor, &st) == 0 && st.st_size > 0)
             file->offset = static_cast<std::uint64_t>(st.st_size);
     }
@@ -340,7 +335,8 @@ void FLTFileWriteHashEntryNSString(FLTFile *file, const char *key, const std::st
     file->needsSeparator = true;
 }
 
-void FLTFileWriteHashEntryNonEmptyNSString(FLTFile *file, const char *key, const std::string *string)
+void FLTFileWriteHashEntryNonEmptyNSString(FLTFile *file, const char *key,
+                                           const std::string *string)
 {
     if (!string || string->empty())
         return;
@@ -525,8 +521,13 @@ bool FLTFileLoopWithWriteBlock(int descriptor, const void *bytes, std::size_t le
         if (result == static_cast<ssize_t>(remaining))
             return true;
         if (result > static_cast<ssize_t>(remaining)) {
-            FLT_LOG("ERROR").append("Error: length doesn't make sense (").appendSigned(result)
-                .append(", ").appendUnsigned(remaining).append(")").emit();
+            FLT_LOG("ERROR")
+                .append("Error: length doesn't make sense (")
+                .appendSigned(result)
+                .append(", ")
+                .appendUnsigned(remaining)
+                .append(")")
+                .emit();
             return false;
         }
         if (result < 0 && errno == EINTR)
@@ -596,7 +597,8 @@ std::string FLTFileHexDecodeString(const std::string &text)
 }
 
 std::optional<std::vector<nlohmann::json>>
-FLTFileReadSections(const char *path, bool deleteIfUnreadable, const FLTFileSectionTransform &transform)
+FLTFileReadSections(const char *path, bool deleteIfUnreadable,
+                    const FLTFileSectionTransform &transform)
 {
     if (!path) {
         FLT_LOG("ERROR").append("Error: input path is invalid").emit();

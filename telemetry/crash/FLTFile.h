@@ -23,8 +23,7 @@
 #include <sys/types.h>
 #include <vector>
 
-struct FLTFile
-{
+struct FLTFile {
     std::int32_t descriptor = -1;
     std::int32_t depth = 0;
     bool needsSeparator = false;
@@ -67,7 +66,8 @@ void FLTFileWriteHashEntryString(FLTFile *file, const char *key, const char *tex
 // holds a std::string; the write itself allocates nothing.
 void FLTFileWriteHashEntryNSString(FLTFile *file, const char *key, const std::string *string);
 // Nothing at all when the string is absent or empty.
-void FLTFileWriteHashEntryNonEmptyNSString(FLTFile *file, const char *key, const std::string *string);
+void FLTFileWriteHashEntryNonEmptyNSString(FLTFile *file, const char *key,
+                                           const std::string *string);
 void FLTFileWriteHashEntryHexEncodedString(FLTFile *file, const char *key, const char *text);
 void FLTFileWriteArrayEntryUInt64(FLTFile *file, std::uint64_t value);
 void FLTFileWriteArrayEntryString(FLTFile *file, const char *text);

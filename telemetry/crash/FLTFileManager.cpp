@@ -20,7 +20,8 @@ FLTFileManager::FLTFileManager(const std::string &bundleIdentifier)
     for (char &c : escaped)
         if (c == '/')
             c = '_';
-    m_rootPath = (fs::path(tel::TelemetryPaths::cachesFolder()) / "com.faultline.data" / escaped).string();
+    m_rootPath =
+        (fs::path(tel::TelemetryPaths::cachesFolder()) / "com.faultline.data" / escaped).string();
 }
 
 std::string FLTFileManager::structurePath() const
@@ -58,7 +59,8 @@ bool FLTFileManager::createDirectoryAtPath(const std::string &path) const
         return false;
     }
     // Every folder of the tree gets 0755, the intermediate ones included.
-    for (fs::path folder = path; folder.string().size() >= m_rootPath.size(); folder = folder.parent_path()) {
+    for (fs::path folder = path; folder.string().size() >= m_rootPath.size();
+         folder = folder.parent_path()) {
         fs::permissions(folder, fs::perms(0755), fs::perm_options::replace, error);
         if (folder == folder.parent_path())
             break;
@@ -72,7 +74,8 @@ bool FLTFileManager::prepareForNewLaunch() const
            && createDirectoryAtPath(preparedPath());
 }
 
-std::optional<std::string> FLTFileManager::setupNewPathForExecutionIdentifier(const std::string &identifier) const
+std::optional<std::string>
+FLTFileManager::setupNewPathForExecutionIdentifier(const std::string &identifier) const
 {
     if (identifier.empty() || identifier.find('/') != std::string::npos || identifier == "."
         || identifier == "..")

@@ -9,7 +9,8 @@
 #include <optional>
 #include <string>
 
-class FLTFileManager {
+class FLTFileManager
+{
 public:
     // The root for the main bundle's identifier.
     FLTFileManager();
@@ -27,7 +28,8 @@ public:
     // Creates active, then processing, then prepared, stopping at the first failure.
     bool prepareForNewLaunch() const;
     // Creates active/<identifier> and answers its path.
-    std::optional<std::string> setupNewPathForExecutionIdentifier(const std::string &identifier) const;
+    std::optional<std::string>
+    setupNewPathForExecutionIdentifier(const std::string &identifier) const;
 
 private:
     std::string m_rootPath;

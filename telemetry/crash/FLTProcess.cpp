@@ -18,8 +18,8 @@
 namespace {
 
 constexpr int kRepeatCollapseThreshold = 10;
-constexpr int64_t kParkTimeoutNanoseconds = 2'000'000'000;       // for all threads together
-constexpr int64_t kReleaseTimeoutNanoseconds = 30'000'000'000;   // a parked thread's longest wait
+constexpr int64_t kParkTimeoutNanoseconds = 2'000'000'000;     // for all threads together
+constexpr int64_t kReleaseTimeoutNanoseconds = 30'000'000'000; // a parked thread's longest wait
 
 int64_t monotonicNanoseconds()
 {
@@ -116,10 +116,10 @@ void writeRegisters(FLTFile *file, const FLTThreadState &s)
         const char *name;
         uint64_t value;
     } registers[] = {
-        {"rax", s.rax}, {"rbx", s.rbx}, {"rcx", s.rcx}, {"rdx", s.rdx}, {"rdi", s.rdi},
-        {"rsi", s.rsi}, {"rbp", s.rbp}, {"rsp", s.rsp}, {"r8", s.r8},   {"r9", s.r9},
-        {"r10", s.r10}, {"r11", s.r11}, {"r12", s.r12}, {"r13", s.r13}, {"r14", s.r14},
-        {"r15", s.r15}, {"rip", s.rip}, {"rflags", s.rflags}, {"cs", s.cs}, {"fs", s.fs},
+        {"rax", s.rax}, {"rbx", s.rbx}, {"rcx", s.rcx},       {"rdx", s.rdx}, {"rdi", s.rdi},
+        {"rsi", s.rsi}, {"rbp", s.rbp}, {"rsp", s.rsp},       {"r8", s.r8},   {"r9", s.r9},
+        {"r10", s.r10}, {"r11", s.r11}, {"r12", s.r12},       {"r13", s.r13}, {"r14", s.r14},
+        {"r15", s.r15}, {"rip", s.rip}, {"rflags", s.rflags}, {"cs", s.cs},   {"fs", s.fs},
         {"gs", s.gs},
     };
     for (const auto &reg : registers)
@@ -247,7 +247,9 @@ bool FLTProcessSuspendAllOtherThreads(FLTProcess *process)
     process->parked = true;
     bool ok = true;
     for (int32_t i = 0; i < count; ++i) {
-        if (syscall(SYS_tgkill, process->pid, state->threads[i].tid, context->signalStore.captureSignal) != 0)
+        if (syscall(SYS_tgkill, process->pid, state->threads[i].tid,
+                    context->signalStore.captureSignal)
+            != 0)
             ok = false;
     }
     const int64_t deadline = monotonicNanoseconds() + kParkTimeoutNanoseconds;
@@ -397,7 +399,8 @@ void FLTProcessRecordStats(const FLTProcess *, FLTFile *file)
 {
     FLTContext *context = FLTContextGet();
     const uint64_t page = context && context->pageSize ? context->pageSize : 4096;
-    const uint64_t ticks = context && context->clockTicksPerSecond ? context->clockTicksPerSecond : 100;
+    const uint64_t ticks =
+        context && context->clockTicksPerSecond ? context->clockTicksPerSecond : 100;
     char meminfo[4096];
     if (readSmallFile("/proc/meminfo", meminfo, sizeof meminfo) <= 0) {
         FLT_WARN("WARN  [%s:%d] Failed to get vm statistics\n");
@@ -463,8 +466,10 @@ void FLTHostRecordStorage(FLTFile *file)
     FLTFileWriteHashStart(file);
     struct statfs info;
     if (context && context->documentsPath && statfs(context->documentsPath, &info) == 0) {
-        FLTFileWriteHashEntryUInt64(file, "free", static_cast<uint64_t>(info.f_bsize) * info.f_bavail);
-        FLTFileWriteHashEntryUInt64(file, "total", static_cast<uint64_t>(info.f_bsize) * info.f_blocks);
+        FLTFileWriteHashEntryUInt64(file, "free",
+                                    static_cast<uint64_t>(info.f_bsize) * info.f_bavail);
+        FLTFileWriteHashEntryUInt64(file, "total",
+                                    static_cast<uint64_t>(info.f_bsize) * info.f_blocks);
     }
     FLTFileWriteHashEnd(file);
     FLTFileWriteSectionEnd(file);

@@ -70,12 +70,8 @@ uint64_t formatInto(char *buffer, uint64_t capacity, const char *format, va_list
             }
             break;
         }
-        case 'u':
-            putUnsigned(out, va_arg(args, unsigned), 10);
-            break;
-        case 'x':
-            putUnsigned(out, va_arg(args, unsigned), 16);
-            break;
+        case 'u': putUnsigned(out, va_arg(args, unsigned), 10); break;
+        case 'x': putUnsigned(out, va_arg(args, unsigned), 16); break;
         default:
             out.put('%');
             out.put(conversion);
@@ -108,7 +104,8 @@ int logDescriptor()
     FLTWritableState *state = context->writable;
     int fd = __atomic_load_n(&state->sdkLogDescriptor, __ATOMIC_ACQUIRE);
     if (fd < 0) {
-        const int opened = open(context->sdkLogPath, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+        const int opened =
+            open(context->sdkLogPath, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
         if (opened < 0)
             return -1;
         int expected = -1;

@@ -171,7 +171,8 @@ std::string FLTSettings::promptValueForSettingsKey(const std::string &settingsKe
                                                    const std::string &defaultValue) const
 {
     std::string text = defaultValue;
-    if (const nlohmann::json *value = find("prompt", settingsKey.c_str()); value && value->is_string())
+    if (const nlohmann::json *value = find("prompt", settingsKey.c_str());
+        value && value->is_string())
         text = value->get<std::string>();
     // The application's own table, a property list "Faultline.strings" in its bundle, wins.
     const std::string table = tel::AppInfo::bundleFolder() + "/Faultline.strings";

@@ -10,7 +10,8 @@
 // its own configuration keys (endpoints and reporting switches), which the environment
 // ("Faultline" + key) and then the configuration's "Faultline" entry override.
 // Not signal-safe (allocates). Thread-safe.
-class FLTSettings {
+class FLTSettings
+{
 public:
     explicit FLTSettings(std::optional<nlohmann::json> settingsDictionary)
         : m_settingsDictionary(std::move(settingsDictionary))
@@ -55,7 +56,8 @@ public:
 private:
     const nlohmann::json *find(const char *section, const char *key) const;
     bool boolSetting(const char *section, const char *key, bool fallback) const;
-    std::uint32_t unsignedSetting(const char *section, const char *key, std::uint32_t fallback) const;
+    std::uint32_t unsignedSetting(const char *section, const char *key,
+                                  std::uint32_t fallback) const;
 
     std::optional<nlohmann::json> m_settingsDictionary;
 };

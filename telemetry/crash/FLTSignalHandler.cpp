@@ -18,7 +18,7 @@
 #include <unistd.h>
 
 const int kFLTHandledSignals[kFLTHandledSignalCount] = {SIGABRT, SIGBUS, SIGFPE, SIGILL,
-                                                          SIGSEGV, SIGSYS, SIGTRAP};
+                                                        SIGSEGV, SIGSYS, SIGTRAP};
 
 namespace {
 
@@ -27,8 +27,7 @@ constexpr size_t kGuardPageSize = 4096;
 
 // The alternate stack a thread mapped for itself. Threads come and go (queue workers end with
 // their queue), so the mapping goes with the thread instead of staying behind for good.
-struct ThreadAltStack
-{
+struct ThreadAltStack {
     void *mapping = nullptr;
     ~ThreadAltStack() { FLTSignalReleaseAltStackForCurrentThread(); }
 };
@@ -40,7 +39,8 @@ void installAltStackOnLibraryThread()
 }
 constexpr int64_t kWaitForRecorderSeconds = 30;
 
-void installHandler(int signal, void (*handler)(int, siginfo_t *, void *), struct sigaction *previous)
+void installHandler(int signal, void (*handler)(int, siginfo_t *, void *),
+                    struct sigaction *previous)
 {
     struct sigaction action;
     memset(&action, 0, sizeof action);
@@ -86,8 +86,10 @@ void writeSignalSection(FLTFile *file, int signal, const siginfo_t *info, int sa
         const char *name = nullptr;
         const char *codeName = nullptr;
         FLTSignalNameLookup(info->si_signo, &name, &codeName);
-        FLTFileWriteHashEntryUInt64(file, "number", static_cast<uint64_t>(static_cast<int64_t>(info->si_signo)));
-        FLTFileWriteHashEntryUInt64(file, "code", static_cast<uint64_t>(static_cast<int64_t>(info->si_code)));
+        FLTFileWriteHashEntryUInt64(file, "number",
+                                    static_cast<uint64_t>(static_cast<int64_t>(info->si_signo)));
+        FLTFileWriteHashEntryUInt64(file, "code",
+                                    static_cast<uint64_t>(static_cast<int64_t>(info->si_code)));
         FLTFileWriteHashEntryUInt64(file, "address", reinterpret_cast<uint64_t>(info->si_addr));
         FLTFileWriteHashEntryString(file, "name", name);
         FLTFileWriteHashEntryString(file, "code_name", codeName);
@@ -107,7 +109,10 @@ void FLTSignalNameLookup(int signal, const char **name, const char **codeName)
     switch (signal) {
     case SIGILL: *name = "SIGILL"; break;
     case SIGTRAP: *name = "SIGTRAP"; break;
-    case SIGABRT: *name = "SIGABRT"; *codeName = "ABORT"; break;
+    case SIGABRT:
+        *name = "SIGABRT";
+        *codeName = "ABORT";
+        break;
     case SIGFPE: *name = "SIGFPE"; break;
     case SIGBUS: *name = "SIGBUS"; break;
     case SIGSEGV: *name = "SIGSEGV"; break;
@@ -127,7 +132,8 @@ bool FLTSignalInstallAltStackForCurrentThread()
                          MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (mapping == MAP_FAILED)
         return false;
-    mprotect(mapping, kGuardPageSize, PROT_NONE); // an overflow of the handler itself faults, not corrupts
+    mprotect(mapping, kGuardPageSize,
+             PROT_NONE); // an overflow of the handler itself faults, not corrupts
     stack_t stack;
     stack.ss_sp = static_cast<char *>(mapping) + kGuardPageSize;
     stack.ss_size = kThreadAltStackSize;
@@ -208,7 +214,8 @@ void FLTSignalSafeRemoveHandlers(bool includingAbort)
         action.sa_handler = SIG_DFL;
         sigemptyset(&action.sa_mask);
         if (sigaction(signal, &action, nullptr) != 0)
-            FLT_WARN("WARN  [%s:%d] Unable to set default handler for %d (%s)\n", signal, strerror(errno));
+            FLT_WARN("WARN  [%s:%d] Unable to set default handler for %d (%s)\n", signal,
+                     strerror(errno));
     });
 }
 
@@ -223,7 +230,8 @@ bool FLTSignalSafeInstallPreexistingHandlers(const FLTSignalStore *store)
         if (!store->hasPreviousAction[index])
             return;
         if (sigaction(signal, &store->previousActions[index], nullptr) != 0) {
-            FLT_WARN("WARN  [%s:%d] Unable to install handler for %d (%s)\n", signal, strerror(errno));
+            FLT_WARN("WARN  [%s:%d] Unable to install handler for %d (%s)\n", signal,
+                     strerror(errno));
             ok = false;
         }
     });
@@ -259,7 +267,8 @@ void FLTSignalHandler(int signal, siginfo_t *info, void *userContext)
             errno = savedErrno;
             return;
         }
-        FLT_WARN("WARN  [%s:%d] Error: aborting signal handler because crash has already occurred\n");
+        FLT_WARN(
+            "WARN  [%s:%d] Error: aborting signal handler because crash has already occurred\n");
         // Another thread is recording: wait for it, then fall through to the restored handlers.
         waitForRecorder(state);
         errno = savedErrno;
@@ -270,7 +279,8 @@ void FLTSignalHandler(int signal, siginfo_t *info, void *userContext)
 
     if (context) {
         FLTFile file;
-        if (context->signalStore.path && FLTFileInitWithPath(&file, context->signalStore.path, false)) {
+        if (context->signalStore.path
+            && FLTFileInitWithPath(&file, context->signalStore.path, false)) {
             writeSignalSection(&file, signal, info, savedErrno);
             FLTHandler(&file, FLTCurrentThreadId(), userContext);
             FLTFileClose(&file);
@@ -279,7 +289,8 @@ void FLTSignalHandler(int signal, siginfo_t *info, void *userContext)
         }
         FLTSignalSafeInstallPreexistingHandlers(&context->signalStore);
         __atomic_store_n(&context->writable->crashRecorded, 1, __ATOMIC_SEQ_CST);
-        syscall(SYS_futex, &context->writable->crashRecorded, FUTEX_WAKE, INT_MAX, nullptr, nullptr, 0);
+        syscall(SYS_futex, &context->writable->crashRecorded, FUTEX_WAKE, INT_MAX, nullptr, nullptr,
+                0);
     } else {
         FLTSignalSafeRemoveHandlers(true);
     }

@@ -31,16 +31,14 @@ void FLTSignalHandler(int signal, siginfo_t *info, void *userContext);
 void FLTSignalSafeRemoveHandlers(bool includingAbort);
 bool FLTSignalSafeInstallPreexistingHandlers(const FLTSignalStore *store);
 void FLTSignalNameLookup(int signal, const char **name, const char **codeName);
-template <typename Block>
-void FLTSignalEnumerateHandledSignals(Block block);
+template <typename Block> void FLTSignalEnumerateHandledSignals(Block block);
 
 // Prints a warning for every handled signal whose handler is no longer ours. Not signal-safe.
 void FLTSignalCheckHandlers();
 
 extern const int kFLTHandledSignals[kFLTHandledSignalCount];
 
-template <typename Block>
-void FLTSignalEnumerateHandledSignals(Block block)
+template <typename Block> void FLTSignalEnumerateHandledSignals(Block block)
 {
     for (int i = 0; i < kFLTHandledSignalCount; ++i)
         block(i, kFLTHandledSignals[i]);

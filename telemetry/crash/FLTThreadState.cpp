@@ -44,8 +44,8 @@ FLTThreadStateCaptureCurrent:
     .size FLTThreadStateCaptureCurrent, .-FLTThreadStateCaptureCurrent
 )");
 
-static_assert(offsetof(FLTThreadState, rsp) == 56 && offsetof(FLTThreadState, rip) == 128 &&
-              offsetof(FLTThreadState, gs) == 160);
+static_assert(offsetof(FLTThreadState, rsp) == 56 && offsetof(FLTThreadState, rip) == 128
+              && offsetof(FLTThreadState, gs) == 160);
 
 void FLTThreadStateFromUserContext(FLTThreadState *state, const void *userContext)
 {

@@ -153,7 +153,8 @@ bool FLTUnwindNextFrameUsingAllStrategies(FLTUnwindContext *context)
         if (!done && image.ehFrameAddress)
             done = unwindWithDwarf(image, state, lookupPC, &signalFrame);
     } else {
-        FLT_WARN("WARN  [%s:%d] Unable to find binary for %p\n", reinterpret_cast<void *>(lookupPC));
+        FLT_WARN("WARN  [%s:%d] Unable to find binary for %p\n",
+                 reinterpret_cast<void *>(lookupPC));
     }
     if (!done) {
         if (FLTRegisterStateGetFP(state) == 0 && context->frameCount != 1) {
@@ -204,9 +205,8 @@ bool FLTUnwindNextFrame(FLTUnwindContext *context)
                  reinterpret_cast<void *>(FLTUnwindGetSP(context)));
         return false;
     }
-    context->repeatCount = (context->frameCount > 0 && pc == context->previousPC)
-                               ? context->repeatCount + 1
-                               : 0;
+    context->repeatCount =
+        (context->frameCount > 0 && pc == context->previousPC) ? context->repeatCount + 1 : 0;
     context->frameCount += 1;
     context->previousPC = pc;
     return true;

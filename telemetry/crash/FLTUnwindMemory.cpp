@@ -92,24 +92,73 @@ bool FLTSafeCursor::encodedPointer(uint8_t encoding, uint64_t *value, uintptr_t 
     const uintptr_t fieldAddress = m_position;
     uint64_t result = 0;
     switch (encoding & 0x0f) {
-    case 0x00: { uint64_t v; if (!u64(&v)) return false; result = v; break; }
-    case 0x01: if (!uleb128(&result)) return false; break;
-    case 0x02: { uint16_t v; if (!u16(&v)) return false; result = v; break; }
-    case 0x03: { uint32_t v; if (!u32(&v)) return false; result = v; break; }
-    case 0x04: { uint64_t v; if (!u64(&v)) return false; result = v; break; }
-    case 0x09: { int64_t v; if (!sleb128(&v)) return false; result = static_cast<uint64_t>(v); break; }
-    case 0x0a: { int16_t v; if (!read(&v, 2)) return false; result = static_cast<uint64_t>(static_cast<int64_t>(v)); break; }
-    case 0x0b: { int32_t v; if (!read(&v, 4)) return false; result = static_cast<uint64_t>(static_cast<int64_t>(v)); break; }
-    case 0x0c: { int64_t v; if (!read(&v, 8)) return false; result = static_cast<uint64_t>(v); break; }
-    default:
-        return false;
+    case 0x00: {
+        uint64_t v;
+        if (!u64(&v))
+            return false;
+        result = v;
+        break;
+    }
+    case 0x01:
+        if (!uleb128(&result))
+            return false;
+        break;
+    case 0x02: {
+        uint16_t v;
+        if (!u16(&v))
+            return false;
+        result = v;
+        break;
+    }
+    case 0x03: {
+        uint32_t v;
+        if (!u32(&v))
+            return false;
+        result = v;
+        break;
+    }
+    case 0x04: {
+        uint64_t v;
+        if (!u64(&v))
+            return false;
+        result = v;
+        break;
+    }
+    case 0x09: {
+        int64_t v;
+        if (!sleb128(&v))
+            return false;
+        result = static_cast<uint64_t>(v);
+        break;
+    }
+    case 0x0a: {
+        int16_t v;
+        if (!read(&v, 2))
+            return false;
+        result = static_cast<uint64_t>(static_cast<int64_t>(v));
+        break;
+    }
+    case 0x0b: {
+        int32_t v;
+        if (!read(&v, 4))
+            return false;
+        result = static_cast<uint64_t>(static_cast<int64_t>(v));
+        break;
+    }
+    case 0x0c: {
+        int64_t v;
+        if (!read(&v, 8))
+            return false;
+        result = static_cast<uint64_t>(v);
+        break;
+    }
+    default: return false;
     }
     switch (encoding & 0x70) {
     case 0x00: break;
     case 0x10: result += fieldAddress; break;
     case 0x30: result += dataBase; break;
-    default:
-        return false;
+    default: return false;
     }
     if (encoding & 0x80) {
         uint64_t target;

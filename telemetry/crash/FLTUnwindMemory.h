@@ -10,9 +10,14 @@
 bool FLTUnwindReadMemory(uintptr_t address, void *destination, size_t length);
 bool FLTUnwindReadWord(uintptr_t address, uint64_t *value);
 
-class FLTSafeCursor {
+class FLTSafeCursor
+{
 public:
-    FLTSafeCursor(uintptr_t position, uintptr_t end) : m_position(position), m_end(end) {}
+    FLTSafeCursor(uintptr_t position, uintptr_t end)
+        : m_position(position)
+        , m_end(end)
+    {
+    }
 
     uintptr_t position() const { return m_position; }
     void setPosition(uintptr_t position) { m_position = position; }

@@ -97,9 +97,10 @@ void FLTNSLogv(const char *format, va_list args)
 void FLTUserLoggingRecordLogMessage(const std::string &message)
 {
     if (!FLTContextIsInitialized()) {
-        tel::SystemLog::log("[Faultline:Crash] WARNING: FLTLog has been used before (or concurrently "
-                            "with) Faultline initialization and cannot be recorded. The message was: \n"
-                            + message);
+        tel::SystemLog::log(
+            "[Faultline:Crash] WARNING: FLTLog has been used before (or concurrently "
+            "with) Faultline initialization and cannot be recorded. The message was: \n"
+            + message);
         return;
     }
     FLTContext *context = FLTContextGet();
@@ -154,7 +155,8 @@ void FLTUserLoggingCheckAndSwapABFiles(FLTUserLoggingABStore *store, const char 
     if (store->sizeLimited) {
         swap = fileSize > store->maxSize;
     } else if (!store->entryCount) {
-        FLT_ERROR("ERROR [%s:%d] Error: storage has invalid pointer, but is restricted by entry count\n");
+        FLT_ERROR(
+            "ERROR [%s:%d] Error: storage has invalid pointer, but is restricted by entry count\n");
         return;
     } else if (*store->entryCount >= store->maxEntries) {
         swap = true;
@@ -188,7 +190,8 @@ void FLTUserLoggingRecordUserKeyValue(const std::optional<std::string> &key,
     FLTContext *context = FLTContextGet();
     if (!context)
         return;
-    FLTUserLoggingRecordKeyValue(key, value, &context->userKVStore, context->userKVStore.incrementalCount);
+    FLTUserLoggingRecordKeyValue(key, value, &context->userKVStore,
+                                 context->userKVStore.incrementalCount);
 }
 
 void FLTUserLoggingRecordInternalKeyValue(const std::optional<std::string> &key,
@@ -238,7 +241,8 @@ FLTKeyValueMap FLTUserLoggingGetCompactedKVEntries(FLTUserLoggingKVStore *store,
     if (!FLTContextIsInitialized())
         return entries;
     std::lock_guard lock(g_loggingLock);
-    for (const auto &line : FLTFileReadSections(store->compactedPath, true).value_or(std::vector<nlohmann::json>{})) {
+    for (const auto &line :
+         FLTFileReadSections(store->compactedPath, true).value_or(std::vector<nlohmann::json>{})) {
         const auto kv = line.find("kv");
         if (kv == line.end() || !kv->is_object() || !kv->contains("key") || !kv->contains("value")
             || !(*kv)["key"].is_string() || !(*kv)["value"].is_string()) {
@@ -247,7 +251,8 @@ FLTKeyValueMap FLTUserLoggingGetCompactedKVEntries(FLTUserLoggingKVStore *store,
         }
         entries[(*kv)["key"].get<std::string>()] = (*kv)["value"].get<std::string>();
     }
-    for (const auto &line : FLTFileReadSections(store->incrementalPath, true).value_or(std::vector<nlohmann::json>{})) {
+    for (const auto &line : FLTFileReadSections(store->incrementalPath, true)
+                                .value_or(std::vector<nlohmann::json>{})) {
         const auto kv = line.find("kv");
         if (kv == line.end() || !kv->is_object() || !kv->contains("key") || !kv->contains("value")
             || !(*kv)["key"].is_string()) {
@@ -265,7 +270,8 @@ FLTKeyValueMap FLTUserLoggingGetCompactedKVEntries(FLTUserLoggingKVStore *store,
         return entries;
     FLTKeyValueMap decoded;
     for (const auto &[key, value] : entries)
-        decoded[FLTFileHexDecodeString(key)] = value ? std::optional<std::string>(FLTFileHexDecodeString(*value)) : std::nullopt;
+        decoded[FLTFileHexDecodeString(key)] =
+            value ? std::optional<std::string>(FLTFileHexDecodeString(*value)) : std::nullopt;
     return decoded;
 }
 
@@ -284,7 +290,8 @@ void FLTUserLoggingCompactKVEntries(FLTUserLoggingKVStore *store)
         return;
     }
     if (entries.size() > store->maxKeys)
-        FLT_INFO("INFO  [%s:%d] Truncating KV set, which is above max %d\n", static_cast<int>(store->maxKeys));
+        FLT_INFO("INFO  [%s:%d] Truncating KV set, which is above max %d\n",
+                 static_cast<int>(store->maxKeys));
     uint32_t written = 0;
     for (const auto &[key, value] : entries) {
         if (written == store->maxKeys)

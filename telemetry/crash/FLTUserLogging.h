@@ -20,10 +20,10 @@ struct FLTFile;
 struct FLTUserLoggingABStore {
     const char *pathA = nullptr;
     const char *pathB = nullptr;
-    int64_t maxSize = 0;       // size-limited stores
-    uint32_t maxEntries = 0;   // entry-limited stores
+    int64_t maxSize = 0;     // size-limited stores
+    uint32_t maxEntries = 0; // entry-limited stores
     bool sizeLimited = false;
-    uint32_t *entryCount = nullptr;   // in the writable crash state
+    uint32_t *entryCount = nullptr;    // in the writable crash state
     const char **activePath = nullptr; // in the writable crash state
 };
 

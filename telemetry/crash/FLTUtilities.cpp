@@ -159,7 +159,7 @@ void FLTLookupSymbolInfo(const void *address,
 {
     if (!block)
         return;
-    Dl_info info {};
+    Dl_info info{};
     if (!address || ::dladdr(address, &info) == 0) {
         block(nullptr, nullptr);
         return;
@@ -179,7 +179,8 @@ void FLTDispatchAfter(tel::DispatchQueue &queue, std::function<void()> block, fl
     queue.asyncAfter(static_cast<double>(delay), std::move(block));
 }
 
-void FLTAddOperationAfterDelay(tel::OperationQueue &queue, std::function<void()> block, double delay)
+void FLTAddOperationAfterDelay(tel::OperationQueue &queue, std::function<void()> block,
+                               double delay)
 {
     tel::DispatchQueue::global().asyncAfter(delay, [&queue, block = std::move(block)]() mutable {
         queue.addOperationWithBlock(std::move(block));

@@ -46,4 +46,5 @@ bool FLTUnlinkIfExists(const char *path);
 void FLTDispatchAfter(tel::DispatchQueue &queue, std::function<void()> block, float delay);
 // After `delay` seconds, on the default-priority global queue, adds the block to the operation
 // queue. The operation queue must outlive the delay. Not signal-safe.
-void FLTAddOperationAfterDelay(tel::OperationQueue &queue, std::function<void()> block, double delay);
+void FLTAddOperationAfterDelay(tel::OperationQueue &queue, std::function<void()> block,
+                               double delay);

@@ -8,8 +8,7 @@ namespace tel {
 
 namespace {
 
-struct BundleState
-{
+struct BundleState {
     std::mutex mutex;
     bool loaded = false;
     std::string folder;

@@ -12,7 +12,8 @@ thread_local DispatchQueue *t_currentQueue = nullptr;
 }
 
 DispatchQueue::DispatchQueue(std::string label, int width)
-    : m_label(std::move(label)), m_width(width < 1 ? 1 : width)
+    : m_label(std::move(label))
+    , m_width(width < 1 ? 1 : width)
 {
 }
 
@@ -99,7 +100,8 @@ void DispatchQueue::workerLoop()
     ThreadStartHook::prepareCurrentThread();
     t_currentQueue = this;
     {
-        const std::string name = m_label.size() > 15 ? m_label.substr(m_label.size() - 15) : m_label;
+        const std::string name =
+            m_label.size() > 15 ? m_label.substr(m_label.size() - 15) : m_label;
         pthread_setname_np(pthread_self(), name.c_str());
     }
     std::unique_lock lock(m_mutex);

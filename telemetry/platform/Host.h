@@ -15,8 +15,7 @@ namespace tel {
 class Host
 {
 public:
-    struct Hooks
-    {
+    struct Hooks {
         // Runs the block on the host's main thread, later (never synchronously inside the call).
         std::function<void(std::function<void()>)> mainThreadExecutor;
         // Value of one of the host's user defaults; nothing when unset.

@@ -3,7 +3,8 @@
 namespace tel {
 
 NotificationToken::NotificationToken(NotificationToken &&other) noexcept
-    : m_bus(other.m_bus), m_id(other.m_id)
+    : m_bus(other.m_bus)
+    , m_id(other.m_id)
 {
     other.m_bus = nullptr;
     other.m_id = 0;

@@ -10,8 +10,7 @@
 
 namespace tel {
 
-struct TelemetryNotification
-{
+struct TelemetryNotification {
     std::string name;
     const void *object = nullptr; // identity for filtering; may be null
     std::map<std::string, std::any> userInfo;
@@ -34,7 +33,11 @@ public:
 
 private:
     friend class NotificationBus;
-    NotificationToken(class NotificationBus *bus, std::uint64_t id) : m_bus(bus), m_id(id) {}
+    NotificationToken(class NotificationBus *bus, std::uint64_t id)
+        : m_bus(bus)
+        , m_id(id)
+    {
+    }
     NotificationBus *m_bus = nullptr;
     std::uint64_t m_id = 0;
 };
@@ -57,8 +60,7 @@ public:
 
 private:
     friend class NotificationToken;
-    struct Observer
-    {
+    struct Observer {
         std::uint64_t id = 0;
         std::string name;
         const void *object = nullptr;

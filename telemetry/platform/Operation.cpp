@@ -153,7 +153,8 @@ void Operation::notifyIfFinished()
     // Queues learn of the finish on a queue of their own, and completion blocks run on
     // another: neither runs inside the finishing thread's locks.
     static DispatchQueue *scheduling = new DispatchQueue("com.quintora.telemetry.operation-finish");
-    static DispatchQueue *completions = new DispatchQueue("com.quintora.telemetry.operation-completion", 4);
+    static DispatchQueue *completions =
+        new DispatchQueue("com.quintora.telemetry.operation-completion", 4);
     if (completion)
         completions->async(std::move(completion));
     if (!listeners.empty())

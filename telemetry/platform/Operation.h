@@ -78,7 +78,10 @@ private:
 class BlockOperation : public Operation
 {
 public:
-    explicit BlockOperation(std::function<void()> block) : m_block(std::move(block)) {}
+    explicit BlockOperation(std::function<void()> block)
+        : m_block(std::move(block))
+    {
+    }
     void main() override
     {
         if (m_block)

@@ -10,8 +10,7 @@ namespace {
 thread_local OperationQueue *t_currentOperationQueue = nullptr;
 }
 
-struct OperationQueue::State
-{
+struct OperationQueue::State {
     OperationQueue *owner = nullptr;
     std::string name;
     int width = 4;
@@ -23,7 +22,8 @@ struct OperationQueue::State
 };
 
 OperationQueue::OperationQueue(std::string name, int maxConcurrentOperationCount)
-    : m_maxConcurrent(maxConcurrentOperationCount), m_state(std::make_shared<State>())
+    : m_maxConcurrent(maxConcurrentOperationCount)
+    , m_state(std::make_shared<State>())
 {
     m_state->owner = this;
     m_state->name = std::move(name);
@@ -133,8 +133,9 @@ void OperationQueue::schedule(const std::shared_ptr<State> &state)
         while (static_cast<int>(state->running.size()) < state->width) {
             // The oldest ready operation goes first, so a serial queue keeps the order of
             // addition among operations that do not wait for others.
-            auto it = std::find_if(state->pending.begin(), state->pending.end(),
-                                   [](const auto &op) { return op->isCancelled() || op->isReady(); });
+            auto it =
+                std::find_if(state->pending.begin(), state->pending.end(),
+                             [](const auto &op) { return op->isCancelled() || op->isReady(); });
             if (it == state->pending.end())
                 break;
             std::shared_ptr<Operation> operation = *it;

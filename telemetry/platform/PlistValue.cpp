@@ -80,24 +80,19 @@ PlistValue fromNode(plist_t node)
         std::free(it);
         return PlistValue(std::move(dict));
     }
-    default:
-        return PlistValue();
+    default: return PlistValue();
     }
 }
 
 plist_t toNode(const PlistValue &value)
 {
     switch (value.type()) {
-    case PlistValue::Type::Null:
-        return plist_new_string("");
-    case PlistValue::Type::Boolean:
-        return plist_new_bool(value.toBool() ? 1 : 0);
+    case PlistValue::Type::Null: return plist_new_string("");
+    case PlistValue::Type::Boolean: return plist_new_bool(value.toBool() ? 1 : 0);
     case PlistValue::Type::Integer:
         return plist_new_uint(static_cast<std::uint64_t>(value.toInteger()));
-    case PlistValue::Type::Real:
-        return plist_new_real(value.toReal());
-    case PlistValue::Type::String:
-        return plist_new_string(value.string()->c_str());
+    case PlistValue::Type::Real: return plist_new_real(value.toReal());
+    case PlistValue::Type::String: return plist_new_string(value.string()->c_str());
     case PlistValue::Type::Data: {
         const auto *d = value.data();
         return plist_new_data(reinterpret_cast<const char *>(d->data()), d->size());
@@ -135,12 +130,9 @@ bool PlistValue::isNumber() const
 bool PlistValue::toBool() const
 {
     switch (type()) {
-    case Type::Boolean:
-        return std::get<bool>(m_value);
-    case Type::Integer:
-        return std::get<std::int64_t>(m_value) != 0;
-    case Type::Real:
-        return std::get<double>(m_value) != 0.0;
+    case Type::Boolean: return std::get<bool>(m_value);
+    case Type::Integer: return std::get<std::int64_t>(m_value) != 0;
+    case Type::Real: return std::get<double>(m_value) != 0.0;
     case Type::String: {
         const std::string &s = std::get<std::string>(m_value);
         if (s == "YES" || s == "yes" || s == "true" || s == "TRUE" || s == "Y" || s == "y"
@@ -148,38 +140,28 @@ bool PlistValue::toBool() const
             return true;
         return std::atoll(s.c_str()) != 0;
     }
-    default:
-        return false;
+    default: return false;
     }
 }
 
 std::int64_t PlistValue::toInteger() const
 {
     switch (type()) {
-    case Type::Boolean:
-        return std::get<bool>(m_value) ? 1 : 0;
-    case Type::Integer:
-        return std::get<std::int64_t>(m_value);
-    case Type::Real:
-        return static_cast<std::int64_t>(std::get<double>(m_value));
-    case Type::String:
-        return std::atoll(std::get<std::string>(m_value).c_str());
-    default:
-        return 0;
+    case Type::Boolean: return std::get<bool>(m_value) ? 1 : 0;
+    case Type::Integer: return std::get<std::int64_t>(m_value);
+    case Type::Real: return static_cast<std::int64_t>(std::get<double>(m_value));
+    case Type::String: return std::atoll(std::get<std::string>(m_value).c_str());
+    default: return 0;
     }
 }
 
 double PlistValue::toReal() const
 {
     switch (type()) {
-    case Type::Real:
-        return std::get<double>(m_value);
-    case Type::Date:
-        return std::get<Date>(m_value).secondsSince1970;
-    case Type::String:
-        return std::atof(std::get<std::string>(m_value).c_str());
-    default:
-        return static_cast<double>(toInteger());
+    case Type::Real: return std::get<double>(m_value);
+    case Type::Date: return std::get<Date>(m_value).secondsSince1970;
+    case Type::String: return std::atof(std::get<std::string>(m_value).c_str());
+    default: return static_cast<double>(toInteger());
     }
 }
 
@@ -193,18 +175,15 @@ std::string PlistValue::toString() const
 std::string PlistValue::description() const
 {
     switch (type()) {
-    case Type::String:
-        return *string();
+    case Type::String: return *string();
     case Type::Boolean:
-    case Type::Integer:
-        return std::to_string(toInteger());
+    case Type::Integer: return std::to_string(toInteger());
     case Type::Real: {
         std::ostringstream out;
         out << toReal();
         return out.str();
     }
-    default:
-        return toXml();
+    default: return toXml();
     }
 }
 

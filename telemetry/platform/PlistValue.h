@@ -19,24 +19,53 @@ public:
     using Dictionary = std::map<std::string, PlistValue>;
     using Data = std::vector<std::uint8_t>;
     // Seconds since 1970.
-    struct Date
-    {
+    struct Date {
         double secondsSince1970 = 0;
         bool operator==(const Date &) const = default;
     };
     enum class Type { Null, Boolean, Integer, Real, String, Data, Date, Array, Dictionary };
 
     PlistValue() = default;
-    PlistValue(bool value) : m_value(value) {}
-    PlistValue(int value) : m_value(std::int64_t(value)) {}
-    PlistValue(std::int64_t value) : m_value(value) {}
-    PlistValue(double value) : m_value(value) {}
-    PlistValue(const char *value) : m_value(std::string(value ? value : "")) {}
-    PlistValue(std::string value) : m_value(std::move(value)) {}
-    PlistValue(Data value) : m_value(std::move(value)) {}
-    PlistValue(Date value) : m_value(value) {}
-    PlistValue(Array value) : m_value(std::move(value)) {}
-    PlistValue(Dictionary value) : m_value(std::move(value)) {}
+    PlistValue(bool value)
+        : m_value(value)
+    {
+    }
+    PlistValue(int value)
+        : m_value(std::int64_t(value))
+    {
+    }
+    PlistValue(std::int64_t value)
+        : m_value(value)
+    {
+    }
+    PlistValue(double value)
+        : m_value(value)
+    {
+    }
+    PlistValue(const char *value)
+        : m_value(std::string(value ? value : ""))
+    {
+    }
+    PlistValue(std::string value)
+        : m_value(std::move(value))
+    {
+    }
+    PlistValue(Data value)
+        : m_value(std::move(value))
+    {
+    }
+    PlistValue(Date value)
+        : m_value(value)
+    {
+    }
+    PlistValue(Array value)
+        : m_value(std::move(value))
+    {
+    }
+    PlistValue(Dictionary value)
+        : m_value(std::move(value))
+    {
+    }
 
     Type type() const { return static_cast<Type>(m_value.index()); }
     bool isNull() const { return type() == Type::Null; }

@@ -9,8 +9,7 @@ namespace tel {
 
 // An error handed to completion blocks: a domain ("PLNNetworkError", ...), a code and
 // information about the failure.
-struct TelemetryError
-{
+struct TelemetryError {
     std::string domain;
     std::int64_t code = 0;
     PlistValue::Dictionary userInfo;

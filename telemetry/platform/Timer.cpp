@@ -69,8 +69,9 @@ private:
             if (!timer->isValid())
                 continue;
             if (timer->m_repeatSeconds > 0)
-                m_timers.emplace(next + std::chrono::duration_cast<Clock::duration>(
-                                            std::chrono::duration<double>(timer->m_repeatSeconds)),
+                m_timers.emplace(next
+                                     + std::chrono::duration_cast<Clock::duration>(
+                                         std::chrono::duration<double>(timer->m_repeatSeconds)),
                                  timer);
             lock.unlock();
             ThreadStartHook::prepareCurrentThread();
@@ -86,7 +87,9 @@ private:
 };
 
 Timer::Timer(double repeatSeconds, DispatchQueue *queue, std::function<void()> block)
-    : m_repeatSeconds(repeatSeconds), m_queue(queue), m_block(std::move(block))
+    : m_repeatSeconds(repeatSeconds)
+    , m_queue(queue)
+    , m_block(std::move(block))
 {
 }
 
@@ -101,7 +104,8 @@ std::shared_ptr<Timer> Timer::schedule(double delaySeconds, double repeatSeconds
     // Cap absurd delays so the deadline arithmetic cannot overflow.
     if (delaySeconds > 1e9)
         delaySeconds = 1e9;
-    const auto when = Clock::now()
+    const auto when =
+        Clock::now()
         + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(delaySeconds));
     TimerThread::instance().add(when, timer);
     return timer;

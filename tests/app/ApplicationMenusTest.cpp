@@ -117,18 +117,23 @@ protected:
     static QStringList notationsFolderEntries()
     {
         QStringList entries;
-        QDirIterator it(QntNotation::rootNotationsFolderPath(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+        QDirIterator it(QntNotation::rootNotationsFolderPath(),
+                        QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
                         QDirIterator::Subdirectories);
         while (it.hasNext())
             entries << it.next();
         return entries;
     }
-    static QString kQntToolPaletteIsVisibleKey() { return QStringLiteral("kQntToolPaletteIsVisible"); }
+    static QString kQntToolPaletteIsVisibleKey()
+    {
+        return QStringLiteral("kQntToolPaletteIsVisible");
+    }
 
     static DIDizeZoziDocument *openDocument()
     {
         QString error;
-        Document *document = controller().makeUntitledDocumentOfType(controller().defaultType(), &error);
+        Document *document =
+            controller().makeUntitledDocumentOfType(controller().defaultType(), &error);
         EXPECT_NE(document, nullptr) << error.toStdString();
         controller().addDocument(document);
         document->makeWindowControllers();
@@ -157,7 +162,8 @@ TEST_F(ApplicationMenus, NotationMenusListTheInstalledImportedAndUMLNotations)
     QStringList expectedUML;
     for (const QVariantMap &notation : QntNotation::notations()) {
         const QString path = notation.value("notationPath").toString();
-        const QString title = QFileInfo(notation.value("notationName").toString()).completeBaseName();
+        const QString title =
+            QFileInfo(notation.value("notationName").toString()).completeBaseName();
         if (path.contains("Imported"))
             expectedImported << title;
         if (path.contains("UML"))
@@ -195,7 +201,9 @@ TEST_F(ApplicationMenus, ImportedNotationIsCopiedIntoTheDocumentCurrentAtTheComm
     const VRObjectList shapes{VRDrawableShape::shapeWithRect(QRectF(0, 0, 40, 20)),
                               VRDrawableShape::shapeWithRect(QRectF(0, 0, 30, 30)),
                               VRDrawableShape::shapeWithRect(QRectF(0, 0, 10, 50))};
-    ASSERT_TRUE(QntNotation::importIntoDB(QStringLiteral("Office Kit.db"), shapes, QByteArray(), QString()).ok());
+    ASSERT_TRUE(
+        QntNotation::importIntoDB(QStringLiteral("Office Kit.db"), shapes, QByteArray(), QString())
+            .ok());
 
     VOReruRerAppDelegate delegate;
     delegate.populateImportedMenu();
@@ -222,13 +230,17 @@ TEST_F(ApplicationMenus, ImportedNotationIsCopiedIntoTheDocumentCurrentAtTheComm
     EXPECT_EQ(delegate.notationCopiesInProgress(), 0);
     EXPECT_EQ(target->drawing()->importedElementsForKey("Office Kit").size(), 3);
     EXPECT_TRUE(other->drawing()->importedElementsForKey("Office Kit").isEmpty());
-    EXPECT_TRUE(waitUntil([&] { return target->windowForSheet()->findChild<QDialog *>("progressPanel") == nullptr; }));
+    EXPECT_TRUE(waitUntil([&] {
+        return target->windowForSheet()->findChild<QDialog *>("progressPanel") == nullptr;
+    }));
 }
 
 TEST_F(ApplicationMenus, ClosingTheDocumentDuringACopyLosesNothingElse)
 {
     const VRObjectList shapes{VRDrawableShape::shapeWithRect(QRectF(0, 0, 40, 20))};
-    ASSERT_TRUE(QntNotation::importIntoDB(QStringLiteral("Short Kit.db"), shapes, QByteArray(), QString()).ok());
+    ASSERT_TRUE(
+        QntNotation::importIntoDB(QStringLiteral("Short Kit.db"), shapes, QByteArray(), QString())
+            .ok());
     VOReruRerAppDelegate delegate;
     delegate.populateImportedMenu();
     QAction *item = itemTitled(delegate.importedMenu(), "Short Kit");
@@ -351,7 +363,8 @@ TEST_F(ApplicationMenus, ToolPaletteFollowsTheDocumentsAndLayersPaletteClosesWit
     int opened = 0, hidden = 0, layersHidden = 0;
     QObject::connect(&delegate, &VOReruRerAppDelegate::toolPaletteOpened, [&] { ++opened; });
     QObject::connect(&delegate, &VOReruRerAppDelegate::toolPaletteHidden, [&] { ++hidden; });
-    QObject::connect(&delegate, &VOReruRerAppDelegate::layersPaletteHidden, [&] { ++layersHidden; });
+    QObject::connect(&delegate, &VOReruRerAppDelegate::layersPaletteHidden,
+                     [&] { ++layersHidden; });
 
     // Key off: adding a document opens nothing.
     DIDizeZoziDocument *first = openDocument();
@@ -419,8 +432,9 @@ TEST_F(ApplicationMenus, UndoInspectorIsMadeOnceAndToggles)
 TEST_F(ApplicationMenus, LinksNameTheProductsPagesAndTheFeedbackMailbox)
 {
     // Opening them would start the desktop's browser: only the addresses are checked here.
-    for (const QUrl &url : {VOReruRerAppDelegate::helpPageURL(), VOReruRerAppDelegate::productPageURL(),
-                            VOReruRerAppDelegate::graffletopiaURL(), VOReruRerAppDelegate::twitterURL()}) {
+    for (const QUrl &url :
+         {VOReruRerAppDelegate::helpPageURL(), VOReruRerAppDelegate::productPageURL(),
+          VOReruRerAppDelegate::graffletopiaURL(), VOReruRerAppDelegate::twitterURL()}) {
         EXPECT_TRUE(url.isValid());
         EXPECT_EQ(url.scheme(), "https");
     }
@@ -471,8 +485,8 @@ TEST_F(ApplicationMenus, RestoredWindowShowsTheDocumentNamedInTheState)
         restored = window;
         error = message;
     };
-    QntDocumentController::restoreWindowWithIdentifier("DocumentWindow", {{"MyDocumentAutoreopenURL", QUrl::fromLocalFile(path)}},
-                                                       handler);
+    QntDocumentController::restoreWindowWithIdentifier(
+        "DocumentWindow", {{"MyDocumentAutoreopenURL", QUrl::fromLocalFile(path)}}, handler);
     ASSERT_TRUE(called);
     ASSERT_NE(restored, nullptr) << error.toStdString();
     ASSERT_EQ(controller().documents().size(), 1);
@@ -482,7 +496,8 @@ TEST_F(ApplicationMenus, RestoredWindowShowsTheDocumentNamedInTheState)
 
     // Already open: no second window.
     called = false;
-    QntDocumentController::restoreWindowWithIdentifier("DocumentWindow", {{"MyDocumentAutoreopenURL", path}}, handler);
+    QntDocumentController::restoreWindowWithIdentifier(
+        "DocumentWindow", {{"MyDocumentAutoreopenURL", path}}, handler);
     ASSERT_TRUE(called);
     EXPECT_EQ(restored, nullptr);
     EXPECT_EQ(controller().documents().size(), 1);
@@ -496,8 +511,8 @@ TEST_F(ApplicationMenus, RestoredWindowShowsTheDocumentNamedInTheState)
 
     // A file that cannot be read gives no window.
     called = false;
-    QntDocumentController::restoreWindowWithIdentifier("DocumentWindow",
-                                                       {{"MyDocumentAutoreopenURL", folder.filePath("gone.quintora")}}, handler);
+    QntDocumentController::restoreWindowWithIdentifier(
+        "DocumentWindow", {{"MyDocumentAutoreopenURL", folder.filePath("gone.quintora")}}, handler);
     ASSERT_TRUE(called);
     EXPECT_EQ(restored, nullptr);
     EXPECT_FALSE(error.isEmpty());

@@ -59,7 +59,7 @@ TEST_F(CXAnimatingOutlineViewTest, SectionsStackWithTheDelegatesSeparation)
     EXPECT_EQ(b->y(), a->geometry().bottom() + 1 + 1);
     EXPECT_EQ(b->height(), 21);
     EXPECT_FALSE(b->expanded());
-    EXPECT_EQ(b->detailView()->y(), 21 - 40);   // hidden behind the bar
+    EXPECT_EQ(b->detailView()->y(), 21 - 40); // hidden behind the bar
     EXPECT_EQ(c->y(), b->geometry().bottom() + 1 + 1);
     EXPECT_EQ(outline.height(), (1 + 71) + (1 + 21) + (1 + 51));
     EXPECT_EQ(outline.numberOfRows(), 3);
@@ -77,7 +77,7 @@ TEST_F(CXAnimatingOutlineViewTest, ExpandAndCollapsePostOnlyWhenTheStateChanges)
     outline.setDelegate(&delegate);
     CXCollapsibleView *a = outline.addView(detail(50), QIcon(), "A", true);
     CXCollapsibleView *b = outline.addView(detail(40), QIcon(), "B", true);
-    outline.expandItem(a);   // already expanded
+    outline.expandItem(a); // already expanded
     EXPECT_TRUE(delegate.events.isEmpty());
     outline.collapseItem(a);
     EXPECT_EQ(delegate.events, (QStringList{"willCollapse:A", "didCollapse:A"}));
@@ -105,7 +105,8 @@ TEST_F(CXAnimatingOutlineViewTest, InsertRemoveAndLookups)
     EXPECT_EQ(outline.insertView(nullptr, 1, QIcon(), "X", true), nullptr);
     CXCollapsibleView *b = outline.insertView(detail(10), 1, QIcon(), "B", true);
     b->setViewID(345);
-    CXCollapsibleView *d = outline.insertView(detail(10), 9, QIcon(), "D", true);   // past the end appends
+    CXCollapsibleView *d =
+        outline.insertView(detail(10), 9, QIcon(), "D", true); // past the end appends
     EXPECT_EQ(outline.rowForItem(d), 3);
     EXPECT_EQ(outline.itemWithViewID(345), b);
     EXPECT_EQ(outline.itemWithViewID(7), nullptr);
@@ -127,18 +128,21 @@ TEST_F(CXAnimatingOutlineViewTest, ClickOnTheBarTogglesUnlessReleasedOutside)
     outline.setDelegate(&delegate);
     CXCollapsibleView *a = outline.addView(detail(30), QIcon(), "A", true);
     CXDisclosureBar *bar = a->disclosureBar();
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(100, 10), bar->mapToGlobal(QPointF(100, 10)), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(100, 10),
+                      bar->mapToGlobal(QPointF(100, 10)), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
     QApplication::sendEvent(bar, &press);
     EXPECT_EQ(bar->fillOption(), CXGradientView::ClickedFill);
-    QMouseEvent outside(QEvent::MouseButtonRelease, QPointF(100, 300), bar->mapToGlobal(QPointF(100, 300)),
-                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent outside(QEvent::MouseButtonRelease, QPointF(100, 300),
+                        bar->mapToGlobal(QPointF(100, 300)), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
     QApplication::sendEvent(bar, &outside);
     EXPECT_EQ(bar->fillOption(), CXGradientView::NormalFill);
     EXPECT_TRUE(a->expanded());
     QApplication::sendEvent(bar, &press);
-    QMouseEvent inside(QEvent::MouseButtonRelease, QPointF(100, 10), bar->mapToGlobal(QPointF(100, 10)),
-                       Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent inside(QEvent::MouseButtonRelease, QPointF(100, 10),
+                       bar->mapToGlobal(QPointF(100, 10)), Qt::LeftButton, Qt::NoButton,
+                       Qt::NoModifier);
     QApplication::sendEvent(bar, &inside);
     EXPECT_FALSE(a->expanded());
 }
@@ -154,7 +158,7 @@ TEST_F(CXAnimatingOutlineViewTest, ADetailViewThatGrowsWhileCollapsedIsUsedAtThe
     EXPECT_EQ(a->height(), 21);
     outline.expandItem(a);
     EXPECT_EQ(a->height(), 81);
-    a->detailView()->resize(200, 40);   // grows or shrinks while open: the section follows
+    a->detailView()->resize(200, 40); // grows or shrinks while open: the section follows
     EXPECT_EQ(a->height(), 61);
     EXPECT_EQ(outline.height(), 62);
 }

@@ -36,7 +36,10 @@ protected:
         layer->addObject(shape);
         return shape;
     }
-    void select(const VRObjectList &objects) { layer->exchangeSelectionWithObjectsFromArray(objects); }
+    void select(const VRObjectList &objects)
+    {
+        layer->exchangeSelectionWithObjectsFromArray(objects);
+    }
     VRUndoManager *undo() const { return document->drawing()->undoManager(); }
 
     std::unique_ptr<VRDrawingDocument> document;
@@ -48,16 +51,19 @@ protected:
 
 TEST_F(DocumentArrangement, AlignLeftGivesOneLeftEdge)
 {
-    const VRObjectList shapes{addShape({50, 10, 40, 20}), addShape({120, 60, 80, 30}), addShape({30, 140, 20, 20})};
+    const VRObjectList shapes{addShape({50, 10, 40, 20}), addShape({120, 60, 80, 30}),
+                              addShape({30, 140, 20, 20})};
     select(shapes);
     commands->alignButtonMatrixAction(QStringLiteral("Align Left Edges"));
     for (const VRObjectRef &shape : shapes)
         EXPECT_NEAR(shape->bounds().left(), 30.0, 1e-6);
     // Unknown titles do nothing.
     commands->alignButtonMatrixAction(QStringLiteral("Align Diagonally"));
-    EXPECT_EQ(QntDocumentCommands::arrangementActionForCellTitle(QStringLiteral("Align Vertical Centers")),
+    EXPECT_EQ(QntDocumentCommands::arrangementActionForCellTitle(
+                  QStringLiteral("Align Vertical Centers")),
               "alignHorizontalCentres");
-    EXPECT_EQ(QntDocumentCommands::arrangementActionForCellTitle(QStringLiteral("Distribute Horizontal Space")),
+    EXPECT_EQ(QntDocumentCommands::arrangementActionForCellTitle(
+                  QStringLiteral("Distribute Horizontal Space")),
               "distributeHorizontalSpace");
 }
 
@@ -135,7 +141,8 @@ TEST_F(DocumentArrangement, PolarDuplicationPlacesCopiesOnTheCircle)
 
     const VRObjectList copies = layer->selection();
     ASSERT_EQ(copies.size(), 3);
-    const QPointF expected[] = {centre + QPointF(0, 100), centre + QPointF(-100, 0), centre + QPointF(0, -100)};
+    const QPointF expected[] = {centre + QPointF(0, 100), centre + QPointF(-100, 0),
+                                centre + QPointF(0, -100)};
     for (int i = 0; i < 3; ++i) {
         const QPointF d = copies[i]->location() - centre;
         EXPECT_NEAR(std::hypot(d.x(), d.y()), 100.0, 1e-6);
@@ -206,5 +213,6 @@ TEST_F(DocumentArrangement, ToolMatrixSetsTheZoomDirection)
     EXPECT_FALSE(zoom->zoomsOut());
     EXPECT_EQ(QntDocumentCommands::toolbarItemIdentifierForToolName(QStringLiteral("Zoom In")),
               QStringLiteral("ZoomToolbarItemId"));
-    EXPECT_TRUE(QntDocumentCommands::toolbarItemIdentifierForToolName(QStringLiteral("Zoom Out")).isEmpty());
+    EXPECT_TRUE(QntDocumentCommands::toolbarItemIdentifierForToolName(QStringLiteral("Zoom Out"))
+                    .isEmpty());
 }

@@ -38,8 +38,8 @@ class DocumentExport : public ::testing::Test
 protected:
     void SetUp() override
     {
-        for (const QString &key : {kQntFileType, kVRExportPropertiesResolution, kQntCropExportedFile, kQntPNGAlpha,
-                                   kQntTIFFAlpha})
+        for (const QString &key : {kQntFileType, kVRExportPropertiesResolution,
+                                   kQntCropExportedFile, kQntPNGAlpha, kQntTIFFAlpha})
             UserDefaults::standardUserDefaults().removeObjectForKey(key);
         document = std::make_unique<VRDrawingDocument>();
         document->setFilePath(folder.filePath(QStringLiteral("Plan.qnt")));
@@ -101,7 +101,8 @@ TEST_F(DocumentExport, PNGWidthTypedAt72DotsPerInchKeepsTheAspectRatio)
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(image.width(), 400);
     EXPECT_EQ(image.height(), 200);
-    EXPECT_TRUE(run(QStringLiteral("file"), {path}).contains(QStringLiteral("PNG image data, 400 x 200")));
+    EXPECT_TRUE(
+        run(QStringLiteral("file"), {path}).contains(QStringLiteral("PNG image data, 400 x 200")));
 
     // Typing the height works the other way round.
     controller = openDialogWithFormat(VKExportOptionsController::PNG);
@@ -121,7 +122,8 @@ TEST_F(DocumentExport, ResolutionScalesThePointSize)
     EXPECT_EQ(image.width(), qRound(800 * 300 / 72.0));
     EXPECT_EQ(image.height(), qRound(400 * 300 / 72.0));
     // The next dialog starts at the resolution used.
-    EXPECT_EQ(UserDefaults::standardUserDefaults().integerForKey(kVRExportPropertiesResolution), 300);
+    EXPECT_EQ(UserDefaults::standardUserDefaults().integerForKey(kVRExportPropertiesResolution),
+              300);
 }
 
 TEST_F(DocumentExport, PDFJPEGAndTIFFOpenInOutsideToolsWithTheirOptions)
@@ -134,8 +136,10 @@ TEST_F(DocumentExport, PDFJPEGAndTIFFOpenInOutsideToolsWithTheirOptions)
     EXPECT_TRUE(info.contains(QStringLiteral("Pages:"))) << info.toStdString();
     EXPECT_TRUE(info.contains(QStringLiteral("800 x 400 pts"))) << info.toStdString();
     // Looking at PDF does not change the remembered bitmap resolution.
-    EXPECT_FALSE(UserDefaults::standardUserDefaults().objectForKey(kVRExportPropertiesResolution).isValid()
-                 && UserDefaults::standardUserDefaults().integerForKey(kVRExportPropertiesResolution) == 300);
+    EXPECT_FALSE(
+        UserDefaults::standardUserDefaults().objectForKey(kVRExportPropertiesResolution).isValid()
+        && UserDefaults::standardUserDefaults().integerForKey(kVRExportPropertiesResolution)
+               == 300);
 
     controller = openDialogWithFormat(VKExportOptionsController::JPEG);
     EXPECT_EQ(controller->jpegQualitySlider()->value(), 67);
@@ -158,7 +162,8 @@ TEST_F(DocumentExport, PDFJPEGAndTIFFOpenInOutsideToolsWithTheirOptions)
     const QImage tiffImage(tiff);
     EXPECT_TRUE(tiffImage.hasAlphaChannel());
     EXPECT_EQ(qAlpha(tiffImage.pixel(5, 5)), 0);
-    EXPECT_EQ(UserDefaults::standardUserDefaults().integerForKey(kQntFileType), VKExportOptionsController::TIFF);
+    EXPECT_EQ(UserDefaults::standardUserDefaults().integerForKey(kQntFileType),
+              VKExportOptionsController::TIFF);
 }
 
 TEST_F(DocumentExport, SVGIsNamedAfterTheDocumentAndLeavesTheGridOptionAvailable)
@@ -171,16 +176,21 @@ TEST_F(DocumentExport, SVGIsNamedAfterTheDocumentAndLeavesTheGridOptionAvailable
     controller->exportPanelDidEnd(1, QUrl::fromLocalFile(folder.path()));
     const QString svg = folder.filePath(QStringLiteral("Plan.svg"));
     ASSERT_TRUE(QFile::exists(svg));
-    const QString parsed = run(QStringLiteral("python3"),
-                               {QStringLiteral("-c"),
-                                QStringLiteral("import sys, xml.etree.ElementTree as E; r = E.parse(sys.argv[1]).getroot(); "
-                                               "print(r.tag, r.get('viewBox'))"),
-                                svg});
-    EXPECT_TRUE(parsed.startsWith(QStringLiteral("{http://www.w3.org/2000/svg}svg"))) << parsed.toStdString();
+    const QString parsed =
+        run(QStringLiteral("python3"),
+            {QStringLiteral("-c"),
+             QStringLiteral(
+                 "import sys, xml.etree.ElementTree as E; r = E.parse(sys.argv[1]).getroot(); "
+                 "print(r.tag, r.get('viewBox'))"),
+             svg});
+    EXPECT_TRUE(parsed.startsWith(QStringLiteral("{http://www.w3.org/2000/svg}svg")))
+        << parsed.toStdString();
     EXPECT_TRUE(parsed.contains(QStringLiteral("0 0 800 400"))) << parsed.toStdString();
-    EXPECT_EQ(UserDefaults::standardUserDefaults().integerForKey(kQntFileType), VKExportOptionsController::SVG);
+    EXPECT_EQ(UserDefaults::standardUserDefaults().integerForKey(kQntFileType),
+              VKExportOptionsController::SVG);
 
-    // The next save dialog offers no SVG: it starts on its own first format with the grid box usable.
+    // The next save dialog offers no SVG: it starts on its own first format with the grid box
+    // usable.
     commands->exportAction();
     EXPECT_NE(controller->fileType(), VKExportOptionsController::SVG);
     EXPECT_TRUE(controller->includeGridCheckbox()->isEnabled());
@@ -223,7 +233,8 @@ TEST_F(DocumentExport, AFolderThatCannotBeWrittenShowsAnError)
     blocker.close();
     VKExportOptionsController *controller = openDialogWithFormat(VKExportOptionsController::PNG);
     controller->panel()->hide();
-    controller->exportPanelDidEnd(1, QUrl::fromLocalFile(folder.filePath(QStringLiteral("not-a-folder/plan.png"))));
+    controller->exportPanelDidEnd(
+        1, QUrl::fromLocalFile(folder.filePath(QStringLiteral("not-a-folder/plan.png"))));
     QMessageBox *alert = commands->errorAlert();
     ASSERT_NE(alert, nullptr);
     EXPECT_TRUE(alert->isVisible());
@@ -231,8 +242,9 @@ TEST_F(DocumentExport, AFolderThatCannotBeWrittenShowsAnError)
     alert->close();
 
     // Nothing to export is not reported as success either.
-    QVariantMap options{{kVKExportedFileURL, QUrl::fromLocalFile(folder.filePath(QStringLiteral("empty.png")))},
-                        {kQntCropExportedFile, true}};
+    QVariantMap options{
+        {kVKExportedFileURL, QUrl::fromLocalFile(folder.filePath(QStringLiteral("empty.png")))},
+        {kQntCropExportedFile, true}};
     auto *layer = drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
     layer->removeObjectsInArray(VRObjectList(layer->objects()));
     EXPECT_FALSE(commands->performExportType(VKExportOptionsController::PNG, options));

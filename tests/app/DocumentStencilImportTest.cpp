@@ -19,7 +19,8 @@ TEST(DocumentStencilImport, AllSheetsBecomeOneImportedNotation)
     const VRObjectList first{VRDrawableShape::shapeWithRect(QRectF(0, 0, 40, 20)),
                              VRDrawableShape::shapeWithRect(QRectF(50, 0, 40, 20))};
     const VRObjectList second{VRDrawableShape::shapeWithRect(QRectF(0, 0, 30, 30))};
-    ASSERT_TRUE(QntImportFromGraffle::writeStencil(path, {{QStringLiteral("One"), first}, {QStringLiteral("Two"), second}})
+    ASSERT_TRUE(QntImportFromGraffle::writeStencil(
+                    path, {{QStringLiteral("One"), first}, {QStringLiteral("Two"), second}})
                     .ok());
 
     VRDrawingDocument document;
@@ -32,8 +33,8 @@ TEST(DocumentStencilImport, AllSheetsBecomeOneImportedNotation)
     const QString name = imported.first();
     EXPECT_FALSE(name.isEmpty());
     EXPECT_EQ(document.drawing()->importedElementsForKey(name).size(), 3);
-    EXPECT_TRUE(QFile::exists(QntNotation::rootNotationsFolderPath() + QStringLiteral("/Imported/") + name
-                              + QStringLiteral(".db")));
+    EXPECT_TRUE(QFile::exists(QntNotation::rootNotationsFolderPath() + QStringLiteral("/Imported/")
+                              + name + QStringLiteral(".db")));
     EXPECT_EQ(commands.errorAlert(), nullptr);
 }
 

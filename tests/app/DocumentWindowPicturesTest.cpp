@@ -74,7 +74,8 @@ TEST(DocumentWindowPictures, StartUpAndDocumentWindows)
                             {"fcTerminator", {260, 510}, "Ship"}};
     std::vector<std::shared_ptr<QntElement>> elements;
     for (const Place &place : places) {
-        auto element = std::dynamic_pointer_cast<QntElement>(notation->prototypeForElementId(place.id));
+        auto element =
+            std::dynamic_pointer_cast<QntElement>(notation->prototypeForElementId(place.id));
         if (!element)
             continue;
         element->setSize(QSizeF(150, place.id == QByteArray("fcDecision") ? 90 : 64));
@@ -108,8 +109,10 @@ TEST(DocumentWindowPictures, StartUpAndDocumentWindows)
         text->toggleExpansionState();
     UserDefaults::standardUserDefaults().setBool(true, QntDisplayHelpMessagesKey);
     QntInfoPanelController::sharedController().openInfoPanel(
-        {kQntShowInfoPanelNotification, nullptr,
-         {{"msg", "Drag a shape from the library onto the drawing, or double-click it to place it in the middle."}}});
+        {kQntShowInfoPanelNotification,
+         nullptr,
+         {{"msg", "Drag a shape from the library onto the drawing, or double-click it to place it "
+                  "in the middle."}}});
     settle(600);
     QPixmap screen = document->window()->screen()->grabWindow(0);
     ASSERT_TRUE(screen.save(folder + "/document-window-help.png"));

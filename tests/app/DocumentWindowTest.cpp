@@ -124,12 +124,18 @@ protected:
     }
 
     static constexpr DIDizeZoziDocument::Section allSections[] = {
-        DIDizeZoziDocument::Section::Text, DIDizeZoziDocument::Section::Geometry,
-        DIDizeZoziDocument::Section::CustomElement, DIDizeZoziDocument::Section::CustomConnector,
-        DIDizeZoziDocument::Section::NoncustomElement, DIDizeZoziDocument::Section::NoncustomConnector,
-        DIDizeZoziDocument::Section::Layers, DIDizeZoziDocument::Section::ColorScheme,
-        DIDizeZoziDocument::Section::Layout, DIDizeZoziDocument::Section::Table,
-        DIDizeZoziDocument::Section::Style, DIDizeZoziDocument::Section::SmartConnectors,
+        DIDizeZoziDocument::Section::Text,
+        DIDizeZoziDocument::Section::Geometry,
+        DIDizeZoziDocument::Section::CustomElement,
+        DIDizeZoziDocument::Section::CustomConnector,
+        DIDizeZoziDocument::Section::NoncustomElement,
+        DIDizeZoziDocument::Section::NoncustomConnector,
+        DIDizeZoziDocument::Section::Layers,
+        DIDizeZoziDocument::Section::ColorScheme,
+        DIDizeZoziDocument::Section::Layout,
+        DIDizeZoziDocument::Section::Table,
+        DIDizeZoziDocument::Section::Style,
+        DIDizeZoziDocument::Section::SmartConnectors,
         DIDizeZoziDocument::Section::Sequence};
 };
 
@@ -164,16 +170,20 @@ struct ColumnCase {
 TEST_F(DocumentWindow, PickingANotationOpensAWindowWhoseColumnListsItsSections)
 {
     const ColumnCase cases[] = {
-        {"FlowChart", "Flow Chart",
-         {"Text", "Geometry", "Element", "Connector", "Layers", "Color Scheme", "Layout", "Table", "Style",
+        {"FlowChart",
+         "Flow Chart",
+         {"Text", "Geometry", "Element", "Connector", "Layers", "Color Scheme", "Layout", "Table",
+          "Style", "Smart Connectors"},
+         false},
+        {"Misc",
+         "Customizable Style",
+         {"Text", "Geometry", "Element", "Connector", "Layers", "Layout", "Table", "Style",
           "Smart Connectors"},
          false},
-        {"Misc", "Customizable Style",
-         {"Text", "Geometry", "Element", "Connector", "Layers", "Layout", "Table", "Style", "Smart Connectors"},
-         false},
-        {"UML", "UML Sequence Diagram",
-         {"Sequence Diagram", "Text", "Geometry", "Element", "Connector", "Layers", "Color Scheme", "Layout",
-          "Table", "Style", "Smart Connectors"},
+        {"UML",
+         "UML Sequence Diagram",
+         {"Sequence Diagram", "Text", "Geometry", "Element", "Connector", "Layers", "Color Scheme",
+          "Layout", "Table", "Style", "Smart Connectors"},
          true},
     };
     for (const ColumnCase &c : cases) {
@@ -259,7 +269,9 @@ TEST_F(DocumentWindow, AnEditMarksTheWindowAutosavesAndUndoClearsTheMarkOfThatWi
     EXPECT_TRUE(a->isDocumentEdited());
     EXPECT_TRUE(a->window()->isWindowModified());
     EXPECT_TRUE(b->isDocumentEdited());
-    ASSERT_TRUE(waitUntil([&] { return !a->autosavedContentsPath().isEmpty() && QFile::exists(a->autosavedContentsPath()); }));
+    ASSERT_TRUE(waitUntil([&] {
+        return !a->autosavedContentsPath().isEmpty() && QFile::exists(a->autosavedContentsPath());
+    }));
 
     a->undoManager()->undo();
     EXPECT_FALSE(a->isDocumentEdited());
@@ -279,18 +291,21 @@ TEST_F(DocumentWindow, MovingOrResizingTheWindowClosesAttachedWindowsAndHidesThe
     NotificationCenter &center = NotificationCenter::defaultCenter();
     auto closeToken = center.addObserver(kQntCloseAttachedWindowsNotification, document,
                                          [&](const Notification &) { ++closes; });
-    auto hideToken = center.addObserver(kQntHideInfoPanelNotification, nullptr, [&](const Notification &n) {
-        ++hides;
-        QntInfoPanelController::sharedController().hideInfoPanel(n);
-    });
+    auto hideToken =
+        center.addObserver(kQntHideInfoPanelNotification, nullptr, [&](const Notification &n) {
+            ++hides;
+            QntInfoPanelController::sharedController().hideInfoPanel(n);
+        });
 
     UserDefaults &defaults = UserDefaults::standardUserDefaults();
     defaults.setBool(false, QntDisplayHelpMessagesKey);
     QntInfoPanelController &info = QntInfoPanelController::sharedController();
-    info.openInfoPanel({kQntShowInfoPanelNotification, nullptr, {{"msg", "Drag a shape from the library."}}});
+    info.openInfoPanel(
+        {kQntShowInfoPanelNotification, nullptr, {{"msg", "Drag a shape from the library."}}});
     EXPECT_TRUE(!info.panel() || !info.panel()->isVisible());
     defaults.setBool(true, QntDisplayHelpMessagesKey);
-    info.openInfoPanel({kQntShowInfoPanelNotification, nullptr, {{"msg", "Drag a shape from the library."}}});
+    info.openInfoPanel(
+        {kQntShowInfoPanelNotification, nullptr, {{"msg", "Drag a shape from the library."}}});
     ASSERT_NE(info.panel(), nullptr);
     EXPECT_TRUE(info.panel()->isVisible());
     EXPECT_EQ(info.textView()->text(), "Drag a shape from the library.");
@@ -326,7 +341,7 @@ TEST_F(DocumentWindow, OverlayShowsOverTheDrawingUntilEnded)
     EXPECT_FALSE(overlay->isOverlay());
     document->showOverlayMessage("Importing…");
     EXPECT_TRUE(overlay->isOverlay());
-    document->showOverlayMessage("Again");   // the first is ended, never left behind
+    document->showOverlayMessage("Again"); // the first is ended, never left behind
     EXPECT_TRUE(overlay->isOverlay());
     overlay->endOverlay();
     EXPECT_FALSE(overlay->isOverlay());
@@ -357,12 +372,15 @@ TEST_F(DocumentWindow, AnUnreadableStencilShowsTheMessageAndChangesNothing)
     controller().newDocument();
     QntStartUpController *startUp = QntDocumentController::startUpController();
     QntStartUpController::setFailureMessageDelay(0.1);
-    const QStringList before = QDir(QntNotation::rootNotationsFolderPath() + "/Imported").entryList(QDir::Files);
+    const QStringList before =
+        QDir(QntNotation::rootNotationsFolderPath() + "/Imported").entryList(QDir::Files);
     startUp->importStencilFromPath(path);
-    ASSERT_TRUE(waitUntil([&] { return startUp->progressLabelText() == "Could not import this file."; }));
+    ASSERT_TRUE(
+        waitUntil([&] { return startUp->progressLabelText() == "Could not import this file."; }));
     ASSERT_TRUE(waitUntil([&] { return !startUp->isImporting(); }));
     EXPECT_TRUE(controller().documents().isEmpty());
-    EXPECT_EQ(QDir(QntNotation::rootNotationsFolderPath() + "/Imported").entryList(QDir::Files), before);
+    EXPECT_EQ(QDir(QntNotation::rootNotationsFolderPath() + "/Imported").entryList(QDir::Files),
+              before);
     EXPECT_FALSE(QntStartUpController::importedShapes().has_value());
 }
 
@@ -404,7 +422,8 @@ TEST_F(DocumentWindow, ImportingAValidStencilAddsAnImportedNotationAndOpensADocu
     auto second = std::make_shared<VRDrawableShape>();
     second->setSize(QSizeF(50, 50));
     second->setLocation(QPointF(200, 60));
-    ASSERT_TRUE(QntImportFromGraffle::writeStencil(path, {{"Desks", {first}}, {"Chairs", {second}}}).ok());
+    ASSERT_TRUE(
+        QntImportFromGraffle::writeStencil(path, {{"Desks", {first}}, {"Chairs", {second}}}).ok());
 
     controller().newDocument();
     QntStartUpController *startUp = QntDocumentController::startUpController();
@@ -414,7 +433,7 @@ TEST_F(DocumentWindow, ImportingAValidStencilAddsAnImportedNotationAndOpensADocu
     auto *document = qobject_cast<DIDizeZoziDocument *>(controller().documents().first());
     ASSERT_NE(document, nullptr);
     auto *layer = document->drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
-    EXPECT_EQ(layer->objects().size(), 2);   // both sheets, in sheet order
+    EXPECT_EQ(layer->objects().size(), 2); // both sheets, in sheet order
     ASSERT_NE(document->drawing()->currentNotation(), nullptr);
     EXPECT_TRUE(document->drawing()->currentNotation()->absolutePath().contains("/Imported/"));
     EXPECT_FALSE(QntStartUpController::importedShapes().has_value());
@@ -429,7 +448,10 @@ TEST_F(DocumentWindow, ImportingAValidStencilAddsAnImportedNotationAndOpensADocu
     EXPECT_TRUE(startUp->canDeleteSelectedCollectionItem());
     const QString imported = document->drawing()->currentNotation()->absolutePath();
     bool asked = false;
-    QntStartUpController::setConfirmation([&](QWidget *, const QString &) { asked = true; return false; });
+    QntStartUpController::setConfirmation([&](QWidget *, const QString &) {
+        asked = true;
+        return false;
+    });
     startUp->deleteSelectedCollectionItem();
     EXPECT_TRUE(asked);
     EXPECT_TRUE(QFile::exists(imported));
@@ -453,7 +475,8 @@ TEST_F(DocumentWindow, AQuintoraUrlOpensThatDocumentInAWindow)
         ASSERT_TRUE(saved.writeToFile(path).ok());
     }
     VOReruRerAppDelegate delegate;
-    delegate.handleGetURLEvent("quintora://" + QString::fromLatin1(QUrl::toPercentEncoding(path, "/")));
+    delegate.handleGetURLEvent("quintora://"
+                               + QString::fromLatin1(QUrl::toPercentEncoding(path, "/")));
     ASSERT_EQ(controller().documents().size(), 1);
     auto *document = qobject_cast<DIDizeZoziDocument *>(controller().documents().first());
     ASSERT_NE(document, nullptr);
@@ -466,8 +489,8 @@ TEST_F(DocumentWindow, AQuintoraUrlOpensThatDocumentInAWindow)
 TEST_F(DocumentWindow, ACustomisableNotationInsertsTheColoursSectionOnceForADirectlyDrawnElement)
 {
     int created = 0;
-    auto token = NotificationCenter::defaultCenter().addObserver(kQntNewDocumentCreatedNotification, nullptr,
-                                                                 [&](const Notification &) { ++created; });
+    auto token = NotificationCenter::defaultCenter().addObserver(
+        kQntNewDocumentCreatedNotification, nullptr, [&](const Notification &) { ++created; });
     DIDizeZoziDocument *document = newDocumentWithNotation("Misc", "Customizable Style");
     ASSERT_NE(document, nullptr);
     EXPECT_EQ(created, 1);
@@ -517,7 +540,8 @@ TEST_F(DocumentWindow, AMultipleSelectionShowsTheSizeAndOriginOfItsUnion)
     EXPECT_EQ(document->infoLabel()->text(),
               QString("W:%1 H:%2 X0:%3 Y0:%4")
                   .arg(document->drawing()->formattedConvertedLength(r.width()),
-                       document->drawing()->formattedConvertedLength(r.height()), origin.value(0), origin.value(1)));
+                       document->drawing()->formattedConvertedLength(r.height()), origin.value(0),
+                       origin.value(1)));
 }
 
 TEST_F(DocumentWindow, TheSequencePaneComesWithTheSequenceNotationAndSwitchesBack)
@@ -560,7 +584,7 @@ TEST_F(DocumentWindow, TheZoomSliderFollowsTheDrawingViewAndZoomsIt)
     document->mainView()->setScale(1.5);
     EXPECT_EQ(document->zoomSlider()->value(), 150);
     EXPECT_EQ(document->zoomLabel()->text(), "150.0%");
-    EXPECT_EQ(other->zoomSlider()->value(), 100);   // another window's view is not followed
+    EXPECT_EQ(other->zoomSlider()->value(), 100); // another window's view is not followed
     document->zoomSlider()->setValue(200);
     document->zoomToPercentageWithTag(200);
     EXPECT_DOUBLE_EQ(document->mainView()->scale(), 2.0);
@@ -574,8 +598,8 @@ TEST_F(DocumentWindow, ClosingTheWindowClosesItsDocument)
     QPointer<DIDizeZoziDocument> watched(document);
     addRectangle(*document, QRectF(10, 10, 40, 40));
     int closes = 0;
-    auto token = NotificationCenter::defaultCenter().addObserver(kQntCloseAttachedWindowsNotification, document,
-                                                                 [&](const Notification &) { ++closes; });
+    auto token = NotificationCenter::defaultCenter().addObserver(
+        kQntCloseAttachedWindowsNotification, document, [&](const Notification &) { ++closes; });
     document->window()->close();
     ASSERT_TRUE(waitUntil([&] { return controller().documents().isEmpty(); }));
     EXPECT_GE(closes, 1);
@@ -592,7 +616,8 @@ TEST_F(DocumentWindow, OpeningAnExistingFileFromTheStartUpWindowGrowsItsWindowOn
     QntWindowAnimation::setTimeScale(0.0);
     int grown = 0;
     auto token = NotificationCenter::defaultCenter().addObserver(
-        QntWindowAnimation::kAnimationFromFrameDidFinishedNotification, nullptr, [&](const Notification &) { ++grown; });
+        QntWindowAnimation::kAnimationFromFrameDidFinishedNotification, nullptr,
+        [&](const Notification &) { ++grown; });
     controller().setOpenPanel([path](QWidget *) { return QStringList{path}; });
     controller().newDocument();
     QntStartUpController *startUp = QntDocumentController::startUpController();
@@ -600,7 +625,7 @@ TEST_F(DocumentWindow, OpeningAnExistingFileFromTheStartUpWindowGrowsItsWindowOn
     ASSERT_EQ(controller().documents().size(), 1);
     EXPECT_EQ(grown, 1);
     EXPECT_FALSE(startUp->isOpeningExistingFile());
-    startUp->openExistingFileAction();   // already open: no new window, no animation
+    startUp->openExistingFileAction(); // already open: no new window, no animation
     EXPECT_EQ(controller().documents().size(), 1);
     EXPECT_EQ(grown, 1);
     controller().setOpenPanel({});

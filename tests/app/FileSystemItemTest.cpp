@@ -26,7 +26,7 @@ TEST(FileSystemItem, ListsFoldersOnlyWithoutTheImageBankAndImportedLast)
     EXPECT_EQ(tree->childAtIndex(2)->fullPath(), QDir::cleanPath(root + "/Imported"));
     EXPECT_EQ(tree->childAtIndex(3), nullptr);
     FileSystemItem *basic = tree->childAtIndex(0);
-    ASSERT_EQ(basic->numberOfChildren(), 1);   // the database is a file: folders only
+    ASSERT_EQ(basic->numberOfChildren(), 1); // the database is a file: folders only
     EXPECT_EQ(basic->childAtIndex(0)->numberOfChildren(), 0);
 
     // A new folder appears after clean().

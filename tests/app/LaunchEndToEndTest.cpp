@@ -97,7 +97,8 @@ protected:
         ASSERT_TRUE(QFile::exists(kBinary)) << kBinary.toStdString();
         home = m_dir.path() + "/home";
         QDir().mkpath(home + "/run");
-        QFile::setPermissions(home + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(home + "/run",
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
     QString defaultsPath() const { return home + "/.config/Quintora/Quintora.plist"; }
@@ -193,7 +194,8 @@ TEST_F(LaunchEndToEnd, DamagedSettingsFileIsSetAsideAndFactoryValuesApply)
     {
         QFile damaged(defaultsPath());
         ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
-        damaged.write("<?xml version=\"1.0\"?><plist><dict><key>QntShowStyleSchooserAfterStart</key><integ");
+        damaged.write(
+            "<?xml version=\"1.0\"?><plist><dict><key>QntShowStyleSchooserAfterStart</key><integ");
     }
     QuintoraProcess app(home);
     app.start();
@@ -203,7 +205,12 @@ TEST_F(LaunchEndToEnd, DamagedSettingsFileIsSetAsideAndFactoryValuesApply)
     app.terminate();
     ASSERT_TRUE(app.finish());
     EXPECT_EQ(app.exitCode(), 0);
-    EXPECT_EQ(QDir(home + "/.config/Quintora").entryList({"Quintora.plist.corrupt-*"}, QDir::Files).size(), 1);
-    EXPECT_EQ(UserDefaults(defaultsPath()).objectForKey("DIDizeZozi_defaultQualityModulationFlag").typeId(),
+    EXPECT_EQ(QDir(home + "/.config/Quintora")
+                  .entryList({"Quintora.plist.corrupt-*"}, QDir::Files)
+                  .size(),
+              1);
+    EXPECT_EQ(UserDefaults(defaultsPath())
+                  .objectForKey("DIDizeZozi_defaultQualityModulationFlag")
+                  .typeId(),
               QMetaType::Bool);
 }

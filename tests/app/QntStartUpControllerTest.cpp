@@ -27,7 +27,8 @@ TEST(QntStartUpController, ListsTheInstalledNotationsWithMiscChosenFirst)
     EXPECT_GT(items->count(), 0);
     EXPECT_EQ(controller.notationsItems().size(), items->count());
     for (const auto &notation : controller.notationsItems())
-        EXPECT_TRUE(QFileInfo(notation->absolutePath()).isFile()) << notation->absolutePath().toStdString();
+        EXPECT_TRUE(QFileInfo(notation->absolutePath()).isFile())
+            << notation->absolutePath().toStdString();
     EXPECT_TRUE(controller.window()->isVisible());
     controller.cancelAction();
     EXPECT_FALSE(controller.window()->isVisible());

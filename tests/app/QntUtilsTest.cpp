@@ -18,7 +18,7 @@ enum class Kind { Integer, Real, Boolean, String, IntegerArray, ColourData };
 struct Entry {
     const char *key;
     Kind kind;
-    QVariant value;   // the colour entry compares colours instead
+    QVariant value; // the colour entry compares colours instead
 };
 
 const std::vector<Entry> &factoryTable()

@@ -15,7 +15,8 @@ QntDocumentController *makeController()
 {
     auto *controller = new QntDocumentController(qApp);
     controller->setErrorPresenter([](const QString &, QWidget *) {});
-    controller->setClosePrompt([](Document *, QWidget *) { return DocumentController::CloseChoice::DontSave; });
+    controller->setClosePrompt(
+        [](Document *, QWidget *) { return DocumentController::CloseChoice::DontSave; });
     return controller;
 }
 

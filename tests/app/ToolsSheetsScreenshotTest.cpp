@@ -56,7 +56,8 @@ TEST(ToolsSheetsScreenshots, ExportDialogSheetsAndUndoInspector)
     VRDrawingDocument document;
     auto *layer = document.drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
     VRUndoManager *undo = document.drawing()->undoManager();
-    for (const QString &name : {QStringLiteral("Add Rectangle"), QStringLiteral("Move"), QStringLiteral("Add Oval")}) {
+    for (const QString &name :
+         {QStringLiteral("Add Rectangle"), QStringLiteral("Move"), QStringLiteral("Add Oval")}) {
         undo->beginUndoGrouping();
         layer->addObject(VRDrawableShape::shapeWithRect(QRectF(10, 10, 50, 30)));
         undo->setActionName(name);
@@ -72,14 +73,19 @@ TEST(ToolsSheetsScreenshots, ExportDialogSheetsAndUndoInspector)
     panel->hide();
 
     commands.openDrawingSizePanel();
-    expectDrawn(saveGrab(commands.drawingSizeController(), QStringLiteral("drawing-size-sheet.png")), 300);
+    expectDrawn(
+        saveGrab(commands.drawingSizeController(), QStringLiteral("drawing-size-sheet.png")), 300);
     commands.drawingSizeController()->cancelAction();
 
     commands.linearDuplicate();
-    expectDrawn(saveGrab(commands.linearDuplicateController(), QStringLiteral("linear-duplication.png")), 150);
+    expectDrawn(
+        saveGrab(commands.linearDuplicateController(), QStringLiteral("linear-duplication.png")),
+        150);
     commands.linearDuplicateController()->cancelAction();
     commands.polarDuplicate();
-    expectDrawn(saveGrab(commands.polarDuplicateController(), QStringLiteral("polar-duplication.png")), 150);
+    expectDrawn(
+        saveGrab(commands.polarDuplicateController(), QStringLiteral("polar-duplication.png")),
+        150);
     commands.polarDuplicateController()->cancelAction();
 
     VRInspectorBase::setMainDocumentOverride(&document);

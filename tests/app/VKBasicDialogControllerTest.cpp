@@ -21,10 +21,14 @@ TEST(VKBasicDialogController, SheetHandsTheCodeAndItselfToTheDelegate)
     QWidget parent;
     VKBasicDialogController dialog;
     QList<std::pair<int, VKBasicDialogController *>> ends;
-    dialog.runAsSheetInParentWindow(&parent, [&ends](int code, VKBasicDialogController *d) { ends.append({code, d}); });
+    dialog.runAsSheetInParentWindow(&parent, [&ends](int code, VKBasicDialogController *d) {
+        ends.append({code, d});
+    });
     EXPECT_TRUE(dialog.isRunningAsSheet());
     dialog.ok();
-    dialog.runAsSheetInParentWindow(&parent, [&ends](int code, VKBasicDialogController *d) { ends.append({code, d}); });
+    dialog.runAsSheetInParentWindow(&parent, [&ends](int code, VKBasicDialogController *d) {
+        ends.append({code, d});
+    });
     dialog.cancel();
     ASSERT_EQ(ends.size(), 2);
     EXPECT_EQ(ends[0].first, 1);

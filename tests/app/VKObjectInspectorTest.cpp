@@ -92,7 +92,8 @@ TEST_F(ObjectInspectorTest, GeometryEditsAreUndoableAndNamed)
 
     type(inspector->locationXField(), QStringLiteral("200"));
     undo->closeOpenGroups();
-    EXPECT_DOUBLE_EQ(shape->location().x(), drawing()->gridLayer()->pointForGridLocation(QPointF(200, 0)).x());
+    EXPECT_DOUBLE_EQ(shape->location().x(),
+                     drawing()->gridLayer()->pointForGridLocation(QPointF(200, 0)).x());
     EXPECT_EQ(undo->undoActionName(), QStringLiteral("Position Object"));
 
     type(inspector->angleField(), QStringLiteral("90"));

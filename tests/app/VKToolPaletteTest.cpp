@@ -13,16 +13,21 @@
 
 TEST(VKToolPalette, ToolNamesAndButtonTitles)
 {
-    EXPECT_EQ(VKToolPalette::toolName2ButtonTitle(QStringLiteral("Oval")), QStringLiteral("Circle Tool"));
-    EXPECT_EQ(VKToolPalette::toolName2ButtonTitle(QStringLiteral("Round Rectangle")), QStringLiteral("Rounded Rectangle Tool"));
-    EXPECT_EQ(VKToolPalette::toolName2ButtonTitle(QStringLiteral("Select")), QStringLiteral("Select"));
-    EXPECT_EQ(VKToolPalette::buttonTitle2ToolName(QStringLiteral("Text Tool")), QStringLiteral("Text"));
+    EXPECT_EQ(VKToolPalette::toolName2ButtonTitle(QStringLiteral("Oval")),
+              QStringLiteral("Circle Tool"));
+    EXPECT_EQ(VKToolPalette::toolName2ButtonTitle(QStringLiteral("Round Rectangle")),
+              QStringLiteral("Rounded Rectangle Tool"));
+    EXPECT_EQ(VKToolPalette::toolName2ButtonTitle(QStringLiteral("Select")),
+              QStringLiteral("Select"));
+    EXPECT_EQ(VKToolPalette::buttonTitle2ToolName(QStringLiteral("Text Tool")),
+              QStringLiteral("Text"));
 }
 
 TEST(VKToolPalette, FollowsTheToolAndOffersLibraryStyles)
 {
     // The shared registry registers the standard tools when it is first made.
-    ASSERT_NE(VRToolRegistry::sharedToolRegistry().drawingToolWithName(QStringLiteral("Oval")), nullptr);
+    ASSERT_NE(VRToolRegistry::sharedToolRegistry().drawingToolWithName(QStringLiteral("Oval")),
+              nullptr);
     VRStyleRegistry::resetRegistry();
     for (const VRStyleRef &style : VRStyleRegistry::standardStyles())
         VRStyleRegistry::registerStyle(style);
@@ -34,7 +39,8 @@ TEST(VKToolPalette, FollowsTheToolAndOffersLibraryStyles)
     changed.userInfo.insert(QStringLiteral("name"), QStringLiteral("Oval"));
     palette.toolChangedNotification(changed);
     ASSERT_NE(palette.selectedButton(), nullptr);
-    EXPECT_EQ(palette.selectedButton()->property("title").toString(), QStringLiteral("Circle Tool"));
+    EXPECT_EQ(palette.selectedButton()->property("title").toString(),
+              QStringLiteral("Circle Tool"));
     // Without a chosen style the preview shows the tool's own prototype.
     EXPECT_FALSE(palette.stylePreviewView()->pixmap().isNull());
 
@@ -50,7 +56,8 @@ TEST(VKToolPalette, FollowsTheToolAndOffersLibraryStyles)
             for (QAction *a : m->actions()) {
                 if (a->menu())
                     find(a->menu());
-                else if (!found && a->data().isValid() && (key.isEmpty() || a->data().toString() == key))
+                else if (!found && a->data().isValid()
+                         && (key.isEmpty() || a->data().toString() == key))
                     found = a;
             }
         };

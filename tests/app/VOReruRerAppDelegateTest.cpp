@@ -57,7 +57,7 @@ public:
 
 struct UrlCase {
     const char *text;
-    const char *path;   // null: ignored
+    const char *path; // null: ignored
 };
 
 } // namespace
@@ -77,7 +77,8 @@ TEST(AppDelegateUrl, TextAfterTheSchemeIsAPercentDecodedPath)
     };
     for (const UrlCase &c : cases) {
         QString reason;
-        const std::optional<QString> path = VOReruRerAppDelegate::pathFromURLEventText(c.text, &reason);
+        const std::optional<QString> path =
+            VOReruRerAppDelegate::pathFromURLEventText(c.text, &reason);
         if (c.path) {
             ASSERT_TRUE(path) << c.text;
             EXPECT_EQ(*path, QString::fromUtf8(c.path)) << c.text;
@@ -99,7 +100,8 @@ TEST(AppDelegateUrl, OnlyExistingDocumentsOfThisApplicationOpen)
     QStringList requested;
     QObject::connect(&delegate, &VOReruRerAppDelegate::documentOpenRequested,
                      [&](const QString &path) { requested << path; });
-    const QString base = "quintora://" + QString::fromLatin1(QUrl::toPercentEncoding(dir.path(), "/"));
+    const QString base =
+        "quintora://" + QString::fromLatin1(QUrl::toPercentEncoding(dir.path(), "/"));
     testing::internal::CaptureStderr();
     delegate.handleGetURLEvent(base + "/Folder.quintora");
     delegate.handleGetURLEvent(base + "/Missing.quintora");
@@ -124,7 +126,7 @@ TEST(AppDelegateLaunch, LaunchMakesItsObjectsAndFollowsTheStartUpRule)
 
     VOReruRerAppDelegate delegate;
     EXPECT_FALSE(delegate.applicationShouldOpenUntitledFile());
-    EXPECT_FALSE(startUpWindowVisible());   // before launch, nothing is shown
+    EXPECT_FALSE(startUpWindowVisible()); // before launch, nothing is shown
 
     delegate.applicationWillFinishLaunching();
     EXPECT_TRUE(DIDizeZoziDocument::defaultQualityModulation());
@@ -134,13 +136,15 @@ TEST(AppDelegateLaunch, LaunchMakesItsObjectsAndFollowsTheStartUpRule)
     ASSERT_NE(delegate.elementModeInspector(), nullptr);
     EXPECT_EQ(delegate.elementModeInspector()->windowNibName(), "ElementModeInspector");
     ASSERT_NE(VOReruRerAppDelegate::sharedConnectorModeInspector(), nullptr);
-    EXPECT_EQ(VOReruRerAppDelegate::sharedConnectorModeInspector()->windowNibName(), "QntConnectorModeInspector");
+    EXPECT_EQ(VOReruRerAppDelegate::sharedConnectorModeInspector()->windowNibName(),
+              "QntConnectorModeInspector");
     ASSERT_NE(VOReruRerAppDelegate::sharedImagesBankController(), nullptr);
     EXPECT_EQ(VOReruRerAppDelegate::sharedImagesBankController()->windowNibName(), "QntImagesBank");
     EXPECT_FALSE(defaults.objectForKey("iCloudIsAvailable").isValid());
     EXPECT_TRUE(defaults.boolForKey("NSApplicationCrashOnExceptions"));
     // The telemetry client reads the application's settings through the hooks launch gave it.
-    const std::optional<tel::PlistValue> crashOnExceptions = tel::Host::userDefault("NSApplicationCrashOnExceptions");
+    const std::optional<tel::PlistValue> crashOnExceptions =
+        tel::Host::userDefault("NSApplicationCrashOnExceptions");
     ASSERT_TRUE(crashOnExceptions.has_value());
     EXPECT_TRUE(crashOnExceptions->isBoolean() && crashOnExceptions->toBool());
     defaults.setObject(QVariantMap{{"list", QVariantList{1, "two"}}}, "QntTestNested");
@@ -177,7 +181,8 @@ TEST(AppDelegateLaunch, ClosingTheLastWindowLeavesTheApplicationRunning)
     documentController();
     VOReruRerAppDelegate delegate;
     EXPECT_FALSE(delegate.applicationShouldTerminateAfterLastWindowClosed());
-    QApplication::setQuitOnLastWindowClosed(delegate.applicationShouldTerminateAfterLastWindowClosed());
+    QApplication::setQuitOnLastWindowClosed(
+        delegate.applicationShouldTerminateAfterLastWindowClosed());
     QuitEventCounter counter;
     qApp->installEventFilter(&counter);
     QntDocumentController::showStartUpPanel();
@@ -193,7 +198,8 @@ TEST(AppDelegateLaunch, StartUpWindowOffersQuit)
 {
     documentController();
     QntDocumentController::showStartUpPanel();
-    auto *quit = QntDocumentController::startUpController()->window()->findChild<QAction *>("quitAction");
+    auto *quit =
+        QntDocumentController::startUpController()->window()->findChild<QAction *>("quitAction");
     ASSERT_NE(quit, nullptr);
     EXPECT_EQ(quit->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
     hideStartUpWindow();
@@ -204,14 +210,16 @@ TEST(AppDelegateTermination, QuitCommandEndsTheEventLoopThroughTermination)
     VOReruRerAppDelegate delegate;
     installTerminationHandling(documentController(), delegate);
     QntDocumentController::showStartUpPanel();
-    auto *quit = QntDocumentController::startUpController()->window()->findChild<QAction *>("quitAction");
+    auto *quit =
+        QntDocumentController::startUpController()->window()->findChild<QAction *>("quitAction");
     ASSERT_NE(quit, nullptr);
     QTimer::singleShot(0, quit, &QAction::trigger);
     EXPECT_EQ(QApplication::exec(), 0);
     EXPECT_TRUE(delegate.isTerminating());
     EXPECT_TRUE(documentController().isTerminating());
     UserDefaults onDisk(QntPaths::configFolder() + "/Quintora.plist");
-    EXPECT_EQ(onDisk.objectForKey("DIDizeZozi_defaultQualityModulationFlag").typeId(), QMetaType::Bool);
+    EXPECT_EQ(onDisk.objectForKey("DIDizeZozi_defaultQualityModulationFlag").typeId(),
+              QMetaType::Bool);
     hideStartUpWindow();
 }
 

@@ -22,7 +22,8 @@ std::shared_ptr<QntElement> addElement(ViewHarness &h, const QRectF &rect, const
 {
     auto contour = VRDrawableShape::shapeWithRect(rect, VRDrawableShape::unitRectAtOrigin());
     contour->setID(QStringLiteral("contour"));
-    contour->setStyle(VRStyleBridge::styleWithFillColour(QColor(230, 240, 255), QColor(30, 60, 120), 1.5));
+    contour->setStyle(
+        VRStyleBridge::styleWithFillColour(QColor(230, 240, 255), QColor(30, 60, 120), 1.5));
     auto element = QntElement::createWithObjects({contour}, id, rect.size());
     h.layer()->addObject(element);
     return element;
@@ -72,7 +73,8 @@ TEST(ConnectorRouting, ToolConnectsTwoElementsAtFacingSpots)
     ViewHarness h;
     QList<Notification> created;
     NotificationToken token = NotificationCenter::defaultCenter().addObserver(
-        kQntDidCreateConnectorNotification, nullptr, [&](const Notification &n) { created.push_back(n); });
+        kQntDidCreateConnectorNotification, nullptr,
+        [&](const Notification &n) { created.push_back(n); });
     auto a = addElement(h, {100, 200, 100, 60}, "eA");
     auto b = addElement(h, {500, 200, 100, 60}, "eB");
     auto c = connectWithTool(h, a, b);
@@ -86,10 +88,10 @@ TEST(ConnectorRouting, ToolConnectsTwoElementsAtFacingSpots)
     EXPECT_EQ(created.first().object, c.get());
     const QList<QPointF> pts = pointsOf(*c);
     ASSERT_GE(pts.size(), 2);
-    EXPECT_TRUE(near(pts.first(), QPointF(200, 230)));   // A's right spot
-    EXPECT_TRUE(near(pts.last(), QPointF(500, 230)));    // B's left spot
+    EXPECT_TRUE(near(pts.first(), QPointF(200, 230))); // A's right spot
+    EXPECT_TRUE(near(pts.last(), QPointF(500, 230)));  // B's left spot
     EXPECT_TRUE(h.drawing->avoidRouter()->isRegistered(c.get()));
-    EXPECT_TRUE(h.view->drawingTool()->registeredName() != kVRQntConnectorToolName);   // reverted
+    EXPECT_TRUE(h.view->drawingTool()->registeredName() != kVRQntConnectorToolName); // reverted
 
     h.undoStep();
     EXPECT_FALSE(h.layer()->objects().contains(c));
@@ -119,7 +121,7 @@ TEST(ConnectorRouting, ConnectorFollowsAMovedElementAndAvoidsAThirdShape)
     QApplication::processEvents();
     pts = pointsOf(*c);
     const QPointF spot = c->endEndPoint()->location();
-    EXPECT_NEAR(spot.y(), b->logicalBounds().center().y(), 31);   // a spot of B where it is now
+    EXPECT_NEAR(spot.y(), b->logicalBounds().center().y(), 31); // a spot of B where it is now
     EXPECT_TRUE(near(pts.last(), spot));
     EXPECT_FALSE(crosses(pts, wall->logicalBounds()));
     EXPECT_FALSE(crosses(pts, a->logicalBounds()));
@@ -151,7 +153,7 @@ TEST(ConnectorRouting, RouterParametersAndDisabling)
 
     auto a = addElement(h, {100, 200, 100, 60}, "eA");
     auto b = addElement(h, {500, 200, 100, 60}, "eB");
-    auto wall = addElement(h, {300, 170, 60, 160}, "eWall");   // nearer its top
+    auto wall = addElement(h, {300, 170, 60, 160}, "eWall"); // nearer its top
     auto c = connectWithTool(h, a, b);
     ASSERT_NE(c, nullptr);
     QApplication::processEvents();
@@ -182,7 +184,8 @@ TEST(ConnectorRouting, RightMouseUpOnAConnectorNotifies)
     ViewHarness h;
     QList<Notification> seen;
     NotificationToken token = NotificationCenter::defaultCenter().addObserver(
-        kQntConnectorRightMouseUpNotification, nullptr, [&](const Notification &n) { seen.push_back(n); });
+        kQntConnectorRightMouseUpNotification, nullptr,
+        [&](const Notification &n) { seen.push_back(n); });
     auto a = addElement(h, {100, 200, 100, 60}, "eA");
     auto b = addElement(h, {500, 200, 100, 60}, "eB");
     auto c = connectWithTool(h, a, b);
@@ -202,7 +205,7 @@ TEST(ConnectorRouting, StickySpotToolsInsertAndDelete)
     auto a = addElement(h, {100, 200, 100, 60}, "eA");
     ASSERT_EQ(a->stickySpots().size(), 4);
     h.useTool("Insert Sticky Spot");
-    h.click(QPointF(125, 200));   // on the top edge, a quarter along
+    h.click(QPointF(125, 200)); // on the top edge, a quarter along
     ASSERT_EQ(a->stickySpots().size(), 5);
     EXPECT_TRUE(near(a->stickySpots().last()->location(), QPointF(125, 200)));
     h.useTool("Delete Sticky Spot");
@@ -220,7 +223,7 @@ TEST(ConnectorRouting, ConnectorKeyArmsTheSelectedElement)
     auto a = addElement(h, {100, 200, 100, 60}, "eA");
     auto b = addElement(h, {500, 200, 100, 60}, "eB");
     VRDrawingTool *tool = VRDrawingTool::drawingToolWithName(kVRQntConnectorToolName);
-    tool->setKeyCode(8);   // C
+    tool->setKeyCode(8); // C
     h.layer()->replaceSelectionWithObject(a);
     QTest::keyClick(h.view, Qt::Key_C);
     EXPECT_EQ(a->state(), 6);
@@ -255,7 +258,9 @@ TEST(ConnectorRouting, PolylineAndManualRoutingsThroughTheConnector)
     EXPECT_FALSE(crosses(pts, wall->logicalBounds()));
     bool diagonal = false;
     for (qsizetype k = 0; k + 1 < pts.size(); ++k)
-        diagonal = diagonal || (std::abs(pts[k].x() - pts[k + 1].x()) > 0.5 && std::abs(pts[k].y() - pts[k + 1].y()) > 0.5);
+        diagonal = diagonal
+                   || (std::abs(pts[k].x() - pts[k + 1].x()) > 0.5
+                       && std::abs(pts[k].y() - pts[k + 1].y()) > 0.5);
     EXPECT_TRUE(diagonal);
     // Back to a straight line through the wall: manual routings ignore obstacles.
     c->makeStraight();
@@ -316,7 +321,7 @@ TEST(ConnectorRouting, DraggingAConnectorEndReconnectsIt)
     EXPECT_EQ(c->endEndPoint()->targetElement(), c3);
     EXPECT_EQ(c->startEndPoint()->targetElement(), a);
     EXPECT_TRUE(near(c->path().currentPosition(), c->endEndPoint()->location()));
-    EXPECT_NEAR(c->endEndPoint()->location().y(), 450, 0.5);   // c3's top spot, nearest the drop
+    EXPECT_NEAR(c->endEndPoint()->location().y(), 450, 0.5); // c3's top spot, nearest the drop
 
     h.undoStep();
     QApplication::processEvents();
@@ -347,7 +352,8 @@ TEST(ConnectorRouting, DoubleClickTypesElementAndConnectorLabelsInPlace)
         QPointF at;
         QString text;
     };
-    for (const Row &row : {Row{a, QPointF(150, 230), "Order received"}, Row{c, QPointF(350, 230), "yes"}}) {
+    for (const Row &row :
+         {Row{a, QPointF(150, 230), "Order received"}, Row{c, QPointF(350, 230), "yes"}}) {
         h.useTool(kVRSelectToolName);
         h.send(QEvent::MouseButtonDblClick, h.at(row.at), Qt::LeftButton, Qt::LeftButton);
         ASSERT_NE(h.view->inlineEditor(), nullptr) << row.text.toStdString();
@@ -356,7 +362,7 @@ TEST(ConnectorRouting, DoubleClickTypesElementAndConnectorLabelsInPlace)
         QTest::keyClick(h.view->inlineEditor(), Qt::Key_Return, Qt::ControlModifier);
         EXPECT_EQ(h.view->inlineEditor(), nullptr);
         EXPECT_EQ(row.object->textContent().toPlainText(), row.text);
-        QApplication::processEvents();   // each edit is its own user action
+        QApplication::processEvents(); // each edit is its own user action
     }
     h.undoStep();
     EXPECT_NE(c->textContent().toPlainText(), QStringLiteral("yes"));

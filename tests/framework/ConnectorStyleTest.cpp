@@ -28,7 +28,8 @@ std::shared_ptr<QntConnector> redConnector()
 
 QList<VRRendererRef> connectorRenderers(const VRDrawableObject &object)
 {
-    return object.style() ? object.style()->renderersOfClass(QntConnectorStyle::staticClass()) : QList<VRRendererRef>();
+    return object.style() ? object.style()->renderersOfClass(QntConnectorStyle::staticClass())
+                          : QList<VRRendererRef>();
 }
 
 QImage rendered(const VRDrawableObject &object)
@@ -60,8 +61,8 @@ bool isBlue(QRgb p)
 }
 
 // Every renderer record of the given class anywhere in a file's JSON.
-void collectRecordsOfClass(QJsonValue &value, const QString &className, const std::function<void(QJsonObject &)> &edit,
-                           int &count)
+void collectRecordsOfClass(QJsonValue &value, const QString &className,
+                           const std::function<void(QJsonObject &)> &edit, int &count)
 {
     if (value.isArray()) {
         QJsonArray array = value.toArray();
@@ -106,7 +107,8 @@ TEST(ConnectorStyleTest, AConnectorsStyleEndsWithItsConnectorRenderer)
     EXPECT_EQ(renderer->startArrow(), nullptr);
     ASSERT_NE(renderer->endArrow(), nullptr);
     EXPECT_EQ(renderer->endArrow(), connector->endEndPoint()->arrow());
-    EXPECT_EQ(renderer->endArrow()->userInfo().value(QStringLiteral("ID")).toString(), QStringLiteral("a1"));
+    EXPECT_EQ(renderer->endArrow()->userInfo().value(QStringLiteral("ID")).toString(),
+              QStringLiteral("a1"));
 }
 
 TEST(ConnectorStyleTest, RebuildingAndCopyingKeepExactlyOneRendererOfTheirOwn)
@@ -167,7 +169,10 @@ TEST(ConnectorStyleTest, FilesWithAnyStoredShaftStyleKeyReadAndRebuildTheRendere
     int records = 0;
     collectRecordsOfClass(
         file, QStringLiteral("QntConnectorStyle"),
-        [](QJsonObject &record) { record[QStringLiteral("shaftStyle")] = QStringLiteral("no-such-style"); }, records);
+        [](QJsonObject &record) {
+            record[QStringLiteral("shaftStyle")] = QStringLiteral("no-such-style");
+        },
+        records);
     ASSERT_GT(records, 0);
 
     auto read = VRArchiver::drawingFromData(QJsonDocument(file.toObject()).toJson());

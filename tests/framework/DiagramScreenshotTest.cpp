@@ -52,7 +52,6 @@ QHash<QString, QString> toolsByTitle(const QntNotation &notation, const QStringL
     return byTitle;
 }
 
-
 // Local stand-ins used when a notation's prototypes cannot be read: outlines in unit
 // coordinates, drawn as element contours with a light fill.
 QPainterPath unitPolygon(std::initializer_list<QPointF> points)
@@ -97,8 +96,8 @@ QPainterPath unitOutline(const QString &kind)
         path.cubicTo(-0.5, -0.22, 0.5, -0.22, 0.5, -0.38);
     } else if (kind == "Cloud") {
         const QList<QRectF> puffs{{-0.5, -0.15, 0.4, 0.55}, {-0.3, -0.45, 0.45, 0.6},
-                                  {0.02, -0.5, 0.4, 0.55}, {0.12, -0.2, 0.38, 0.55},
-                                  {-0.25, 0.0, 0.55, 0.5}, {-0.3, -0.3, 0.6, 0.6}};
+                                  {0.02, -0.5, 0.4, 0.55},  {0.12, -0.2, 0.38, 0.55},
+                                  {-0.25, 0.0, 0.55, 0.5},  {-0.3, -0.3, 0.6, 0.6}};
         for (const QRectF &r : puffs) {
             QPainterPath puff;
             puff.addEllipse(r);
@@ -137,7 +136,8 @@ QHash<QString, QString> localTools(const QList<std::tuple<QString, QString, QSiz
     return byTitle;
 }
 
-std::shared_ptr<QntElement> place(ViewHarness &h, const QString &tool, QPointF at, const QString &label)
+std::shared_ptr<QntElement> place(ViewHarness &h, const QString &tool, QPointF at,
+                                  const QString &label)
 {
     h.useTool(tool);
     h.click(at);
@@ -156,7 +156,8 @@ std::shared_ptr<QntElement> place(ViewHarness &h, const QString &tool, QPointF a
     return element;
 }
 
-void connect(ViewHarness &h, const std::shared_ptr<QntElement> &a, const std::shared_ptr<QntElement> &b)
+void connect(ViewHarness &h, const std::shared_ptr<QntElement> &a,
+             const std::shared_ptr<QntElement> &b)
 {
     h.useTool(kVRQntConnectorToolName);
     h.drag(a->logicalBounds().center(), b->logicalBounds().center());
@@ -187,8 +188,8 @@ QImage snapshot(ViewHarness &h, const QRectF &drawingRect, const QString &name)
 TEST(DiagramScreenshot, FlowChart)
 {
     QntNotationRef notation = QntNotation::notationWithPath(notationPath("FlowChart/FlowChart.db"));
-    QHash<QString, QString> tools = notation ? toolsByTitle(*notation, {"FlowChart", "Shapes"})
-                                             : QHash<QString, QString>();
+    QHash<QString, QString> tools =
+        notation ? toolsByTitle(*notation, {"FlowChart", "Shapes"}) : QHash<QString, QString>();
     if (!tools.contains("Process")) {
         const QColor blue(0xDC, 0xE9, 0xF8), green(0xDD, 0xF2, 0xDD), amber(0xFD, 0xEB, 0xC8),
             rose(0xF8, 0xDE, 0xE0), paper(0xFF, 0xF8, 0xC4);
@@ -227,7 +228,8 @@ TEST(DiagramScreenshot, FlowChart)
 TEST(DiagramScreenshot, Network)
 {
     QntNotationRef notation = QntNotation::notationWithPath(notationPath("Network/Network.db"));
-    QHash<QString, QString> tools = notation ? toolsByTitle(*notation, {"Shapes"}) : QHash<QString, QString>();
+    QHash<QString, QString> tools =
+        notation ? toolsByTitle(*notation, {"Shapes"}) : QHash<QString, QString>();
     if (!tools.contains("Server")) {
         const QColor blue(0xDC, 0xE9, 0xF8), grey(0xE6, 0xE8, 0xEC), red(0xF8, 0xD8, 0xD4),
             green(0xDD, 0xF2, 0xDD), sky(0xE8, 0xF4, 0xFF);
@@ -272,7 +274,7 @@ TEST(DiagramScreenshot, Network)
     h.click(router->logicalBounds().center());
     const QImage element = h.area.grab().toImage();
     element.save(QDir(outputFolder()).filePath("network-element-selected.png"));
-    h.click(QPointF(340, 370));   // on the router-to-web-server connector
+    h.click(QPointF(340, 370)); // on the router-to-web-server connector
     ASSERT_NE(h.layer()->singleSelection(), nullptr);
     EXPECT_TRUE(h.layer()->singleSelection()->isKindOf<QntConnector>());
     const QImage connector = h.area.grab().toImage();

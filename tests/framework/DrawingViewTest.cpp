@@ -36,7 +36,7 @@ struct Recorder {
     NotificationToken token;
     explicit Recorder(const QString &name)
         : token(NotificationCenter::defaultCenter().addObserver(
-              name, nullptr, [this](const Notification &n) { seen.push_back(n); }))
+            name, nullptr, [this](const Notification &n) { seen.push_back(n); }))
     {
     }
 };
@@ -88,11 +88,11 @@ TEST(DrawingView, ClickShiftClickAndRubberBandSelect)
     EXPECT_EQ(h.layer()->selection(), VRObjectList{a});
     h.click(QPointF(250, 120), Qt::ShiftModifier);
     EXPECT_EQ(h.layer()->countOfSelection(), 2);
-    h.click(QPointF(130, 120), Qt::ShiftModifier);   // toggles a off
+    h.click(QPointF(130, 120), Qt::ShiftModifier); // toggles a off
     EXPECT_EQ(h.layer()->selection(), VRObjectList{b});
-    h.click(QPointF(600, 500));                       // paper deselects
+    h.click(QPointF(600, 500)); // paper deselects
     EXPECT_EQ(h.layer()->countOfSelection(), 0);
-    h.drag(QPointF(80, 80), QPointF(300, 160));       // band around a and b only
+    h.drag(QPointF(80, 80), QPointF(300, 160)); // band around a and b only
     EXPECT_EQ(h.layer()->countOfSelection(), 2);
     EXPECT_TRUE(h.layer()->isSelectedObject(*a));
     EXPECT_TRUE(h.layer()->isSelectedObject(*b));
@@ -187,7 +187,7 @@ TEST(DrawingView, ZoomScaleClampAndZoomTools)
     h.click(QPointF(500, 400));
     EXPECT_DOUBLE_EQ(h.view->scale(), 1.0);
     h.useTool("Zoom");
-    h.drag(QPointF(300, 300), QPointF(500, 400));   // zoom to the rectangle
+    h.drag(QPointF(300, 300), QPointF(500, 400)); // zoom to the rectangle
     EXPECT_GT(h.view->scale(), 2.5);
     EXPECT_NEAR(h.view->centredPointInDocView().x(), 400, 3);
 }
@@ -263,7 +263,7 @@ TEST(DrawingView, KeysDeleteNudgeAndSelectTools)
     EXPECT_EQ(h.layer()->countOfObjects(), 1);
 
     VRDrawingTool *zoom = VRDrawingTool::drawingToolWithName("Zoom");
-    zoom->setKeyCode(6);   // Z
+    zoom->setKeyCode(6); // Z
     QTest::keyClick(h.view, Qt::Key_Z);
     EXPECT_EQ(h.view->drawingTool(), zoom);
     QTest::keyClick(h.view, Qt::Key_Escape);
@@ -379,10 +379,10 @@ TEST(DrawingView, SmartGuidesSnapAMovingObjectToAnother)
     VRObjectRef a = addBox(h, {100, 100, 60, 40});
     VRObjectRef b = addBox(h, {300, 100, 60, 40});
     h.click(QPointF(330, 120));
-    h.drag(QPointF(330, 120), QPointF(132, 260));   // b's left edge ends 2 points off a's
+    h.drag(QPointF(330, 120), QPointF(132, 260)); // b's left edge ends 2 points off a's
     EXPECT_NEAR(b->logicalBounds().left(), 100, 1e-6);
     EXPECT_NEAR(b->logicalBounds().top(), 240, 1e-6);
-    EXPECT_TRUE(h.drawing->guideLayer()->verticalGuides().isEmpty());   // cleared after the drag
+    EXPECT_TRUE(h.drawing->guideLayer()->verticalGuides().isEmpty()); // cleared after the drag
     VRGuideLayer::setShowSmartGuides(shown);
 }
 
@@ -441,7 +441,7 @@ TEST(DrawingView, SizeReadOutWhileResizing)
     const QPoint handle = h.view->mapFromDrawing(h.view->handleDrawingPosition(*a, 4)).toPoint();
     h.send(QEvent::MouseButtonPress, handle, Qt::LeftButton, Qt::LeftButton);
     h.send(QEvent::MouseMove, handle + QPoint(20, 10), Qt::NoButton, Qt::LeftButton);
-    h.send(QEvent::MouseMove, handle + QPoint(41, 21), Qt::NoButton, Qt::LeftButton);   // 141 x 71 pt
+    h.send(QEvent::MouseMove, handle + QPoint(41, 21), Qt::NoButton, Qt::LeftButton); // 141 x 71 pt
     auto *tool = static_cast<VRSelectAndEditTool *>(h.view->drawingTool());
     ASSERT_NE(tool->sizeInfoFloater(), nullptr);
     EXPECT_TRUE(tool->sizeInfoFloater()->isVisible());

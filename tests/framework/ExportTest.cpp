@@ -62,14 +62,19 @@ TEST_F(Export, PdfIsOneVectorPageOfTheDrawingSize)
 {
     const QByteArray pdf = m_drawing->PDFDataWithProperties({});
     ASSERT_TRUE(pdf.startsWith("%PDF"));
-    const QString info = run(QStringLiteral("pdfinfo"), {save(m_dir, QStringLiteral("d.pdf"), pdf)});
-    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n")))) << info.toStdString();
-    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Page size:\\s+800 x 600 pts")))) << info.toStdString();
+    const QString info =
+        run(QStringLiteral("pdfinfo"), {save(m_dir, QStringLiteral("d.pdf"), pdf)});
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))))
+        << info.toStdString();
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Page size:\\s+800 x 600 pts"))))
+        << info.toStdString();
     // Cropped to the objects.
     const QSizeF crop = m_drawing->sourceImageSizeWithCropping(true);
     EXPECT_LT(crop.width(), 800);
-    const QString cropped = run(QStringLiteral("pdfinfo"),
-                                {save(m_dir, QStringLiteral("c.pdf"), m_drawing->PDFDataWithProperties({{kQntCropExportedFile, true}}))});
+    const QString cropped =
+        run(QStringLiteral("pdfinfo"),
+            {save(m_dir, QStringLiteral("c.pdf"),
+                  m_drawing->PDFDataWithProperties({{kQntCropExportedFile, true}}))});
     const QRegularExpression size(QStringLiteral("Page size:\\s+([0-9.]+) x ([0-9.]+) pts"));
     const auto match = size.match(cropped);
     ASSERT_TRUE(match.hasMatch()) << cropped.toStdString();
@@ -90,7 +95,8 @@ TEST_F(Export, PngHasTheResolutionSizeAndAlphaAsked)
     const QImage alpha = decode(m_drawing->PNGDataWithProperties({{kQntPNGAlpha, true}}));
     EXPECT_EQ(alpha.pixelColor(2, 2).alpha(), 0);
 
-    const QImage sized = decode(m_drawing->PNGDataWithProperties({{kQntExportedWidth, 400}, {kQntExportedHeight, 100}}));
+    const QImage sized = decode(
+        m_drawing->PNGDataWithProperties({{kQntExportedWidth, 400}, {kQntExportedHeight, 100}}));
     EXPECT_EQ(sized.size(), QSize(400, 100));
     const QImage widthOnly = decode(m_drawing->PNGDataWithProperties({{kQntExportedWidth, 400}}));
     EXPECT_EQ(widthOnly.size(), QSize(400, 300));
@@ -101,17 +107,20 @@ TEST_F(Export, JpegQualityAndProgressive)
     const QByteArray low = m_drawing->JPEGDataWithProperties({{kNSImageCompressionFactor, 0.1}});
     const QByteArray high = m_drawing->JPEGDataWithProperties({{kNSImageCompressionFactor, 1.0}});
     EXPECT_LT(low.size(), high.size());
-    const QString baseline = run(QStringLiteral("file"), {save(m_dir, QStringLiteral("b.jpg"), high)});
+    const QString baseline =
+        run(QStringLiteral("file"), {save(m_dir, QStringLiteral("b.jpg"), high)});
     EXPECT_TRUE(baseline.contains(QStringLiteral("JPEG image data"))) << baseline.toStdString();
     EXPECT_TRUE(baseline.contains(QStringLiteral("800x600"))) << baseline.toStdString();
     const QByteArray progressive = m_drawing->JPEGDataWithProperties({{kNSImageProgressive, true}});
-    const QString info = run(QStringLiteral("file"), {save(m_dir, QStringLiteral("p.jpg"), progressive)});
+    const QString info =
+        run(QStringLiteral("file"), {save(m_dir, QStringLiteral("p.jpg"), progressive)});
     EXPECT_TRUE(info.contains(QStringLiteral("progressive"))) << info.toStdString();
 }
 
 TEST_F(Export, TiffCompressionAndAlpha)
 {
-    const QByteArray lzw = m_drawing->TIFFDataWithProperties({{kNSImageCompressionMethod, 5}, {kQntTIFFAlpha, true}});
+    const QByteArray lzw =
+        m_drawing->TIFFDataWithProperties({{kNSImageCompressionMethod, 5}, {kQntTIFFAlpha, true}});
     const QByteArray plain = m_drawing->TIFFDataWithProperties({});
     EXPECT_LT(lzw.size(), plain.size());
     const QString info = run(QStringLiteral("file"), {save(m_dir, QStringLiteral("d.tiff"), lzw)});
@@ -125,16 +134,19 @@ TEST_F(Export, SvgParsesAndHasNoForeignObject)
 {
     VRDrawingDocument document;
     document.setDrawing(drawingWithEveryKind());
-    const auto svg = document.saveToSVG(QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("d.svg"))), {});
+    const auto svg =
+        document.saveToSVG(QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("d.svg"))), {});
     ASSERT_TRUE(svg.has_value());
     EXPECT_FALSE(svg->contains("foreignObject"));
     const QString path = save(m_dir, QStringLiteral("d.svg"), *svg);
-    const QString out = run(QStringLiteral("python3"),
-                            {QStringLiteral("-c"),
-                             QStringLiteral("import sys,xml.etree.ElementTree as E;r=E.parse(sys.argv[1]).getroot();"
-                                            "print(r.tag, r.get('width'), r.get('height'), r.get('viewBox'))"),
-                             path});
-    EXPECT_TRUE(out.startsWith(QStringLiteral("{http://www.w3.org/2000/svg}svg"))) << out.toStdString();
+    const QString out = run(
+        QStringLiteral("python3"),
+        {QStringLiteral("-c"),
+         QStringLiteral("import sys,xml.etree.ElementTree as E;r=E.parse(sys.argv[1]).getroot();"
+                        "print(r.tag, r.get('width'), r.get('height'), r.get('viewBox'))"),
+         path});
+    EXPECT_TRUE(out.startsWith(QStringLiteral("{http://www.w3.org/2000/svg}svg")))
+        << out.toStdString();
     EXPECT_TRUE(out.contains(QStringLiteral("0 0 800 600"))) << out.toStdString();
 }
 
@@ -142,7 +154,8 @@ TEST_F(Export, GridOnlyWhenAsked)
 {
     m_drawing->gridLayer()->setVisible(true);
     const QImage without = decode(m_drawing->PNGDataWithProperties({}));
-    const QImage with = decode(m_drawing->PNGDataWithProperties({{kVKIncludeGridInExportedFile, true}}));
+    const QImage with =
+        decode(m_drawing->PNGDataWithProperties({{kVKIncludeGridInExportedFile, true}}));
     EXPECT_GT(differingPixels(without, with), 1000);
     EXPECT_FALSE(m_drawing->gridLayer()->shouldDrawToPrinter()); // restored after the export
 }

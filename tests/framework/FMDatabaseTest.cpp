@@ -7,7 +7,8 @@
 
 namespace {
 
-class FMDatabaseTest : public ::testing::Test {
+class FMDatabaseTest : public ::testing::Test
+{
 protected:
     QString path(const QString &name) const { return m_dir.filePath(name); }
     QTemporaryDir m_dir;
@@ -26,7 +27,8 @@ TEST_F(FMDatabaseTest, BoundValuesRoundTripWithTheirTypes)
 {
     FMDatabase db(path(QStringLiteral("t.db")));
     ASSERT_TRUE(db.openWithFlags(FMDatabase::OpenReadWrite | FMDatabase::OpenCreate));
-    ASSERT_TRUE(db.executeUpdate(QStringLiteral("CREATE TABLE T (S TEXT, I INTEGER, R REAL, B BLOB, N TEXT)")));
+    ASSERT_TRUE(db.executeUpdate(
+        QStringLiteral("CREATE TABLE T (S TEXT, I INTEGER, R REAL, B BLOB, N TEXT)")));
     const QByteArray blob("\x00\x01\xffzz", 5);
     // Text that would break a statement pasted together from data is stored as it stands.
     const QString tricky = QStringLiteral("it's \"quoted\"; DROP TABLE T; --");

@@ -23,10 +23,13 @@ TEST(SVGColourConverter, ReadsAndWritesHexColours)
 {
     EXPECT_EQ(SVGColourConverter::colorWithHexRGB(QStringLiteral("#F0A")), QColor(255, 0, 170));
     EXPECT_EQ(SVGColourConverter::colorWithHexRGB(QStringLiteral("#102030")), QColor(16, 32, 48));
-    EXPECT_EQ(SVGColourConverter::colorWithHexRGB(QStringLiteral("#10203040")), QColor(16, 32, 48, 64));
+    EXPECT_EQ(SVGColourConverter::colorWithHexRGB(QStringLiteral("#10203040")),
+              QColor(16, 32, 48, 64));
     for (const char *bad : {"", "#", "102030", "#12345", "#GG0000", "#1234567890"})
-        EXPECT_FALSE(SVGColourConverter::colorWithHexRGB(QString::fromLatin1(bad)).isValid()) << bad;
-    EXPECT_EQ(SVGColourConverter::hexadecimalValueOfAnNSColor(QColor(171, 205, 239, 10)), QStringLiteral("#ABCDEF"));
+        EXPECT_FALSE(SVGColourConverter::colorWithHexRGB(QString::fromLatin1(bad)).isValid())
+            << bad;
+    EXPECT_EQ(SVGColourConverter::hexadecimalValueOfAnNSColor(QColor(171, 205, 239, 10)),
+              QStringLiteral("#ABCDEF"));
     EXPECT_EQ(SVGColourConverter::contrastingColor(Qt::yellow), QColor(Qt::black));
     EXPECT_EQ(SVGColourConverter::contrastingColor(Qt::darkBlue), QColor(Qt::white));
 }
@@ -47,10 +50,12 @@ TEST(FrameworkUtilities, KeysFloaterShapesAndPasteboardInfo)
     floater->setDoubleValue(1.26);
     EXPECT_EQ(floater->text(), QStringLiteral("1.3"));
 
-    EXPECT_EQ(VRShapeFactory::roundRectInRect(QRectF(0, 0, 10, 20), 50).boundingRect(), QRectF(0, 0, 10, 20));
+    EXPECT_EQ(VRShapeFactory::roundRectInRect(QRectF(0, 0, 10, 20), 50).boundingRect(),
+              QRectF(0, 0, 10, 20));
 
     auto a = VRDrawableShape::shapeWithRect(QRectF(0, 0, 10, 10));
-    auto b = VRDrawableShape::shapeWithRect(QRectF(20, 20, 10, 10), VRDrawableShape::unitOvalAtOrigin());
+    auto b =
+        VRDrawableShape::shapeWithRect(QRectF(20, 20, 10, 10), VRDrawableShape::unitOvalAtOrigin());
     QMimeData data;
     VRPasteboardInfo::pasteboardInfoForObjects({a, b}).writeToPasteboard(&data);
     auto info = VRPasteboardInfo::fromPasteboard(&data);
@@ -85,8 +90,9 @@ TEST(ContextTextEditor, EditsGoToTheObjectAndUndoReloadsTheEditor)
     EXPECT_EQ(drawing.undoManager()->undoActionName(), QStringLiteral("Changing text attributes"));
 
     int updates = 0;
-    auto token = NotificationCenter::defaultCenter().addObserver(kQntUpdateTextEditorControlsNotification, element.get(),
-                                                                  [&](const Notification &) { ++updates; });
+    auto token = NotificationCenter::defaultCenter().addObserver(
+        kQntUpdateTextEditorControlsNotification, element.get(),
+        [&](const Notification &) { ++updates; });
     drawing.undoManager()->undo();
     EXPECT_EQ(element->textContent().toPlainText(), QStringLiteral("before"));
     EXPECT_EQ(view.textEditingView()->toPlainText(), QStringLiteral("before"));
@@ -99,13 +105,19 @@ namespace {
 class RecordingInspector : public VRInspectorBase
 {
 public:
-    RecordingInspector() : VRInspectorBase(QStringLiteral("Test")) {}
+    RecordingInspector()
+        : VRInspectorBase(QStringLiteral("Test"))
+    {
+    }
     QList<VRObjectList> shown;
     int documentChanges = 0;
 
 protected:
     void documentDidChange(const Notification &) override { ++documentChanges; }
-    void redisplayContentForSelection(const VRObjectList &selection) override { shown.append(selection); }
+    void redisplayContentForSelection(const VRObjectList &selection) override
+    {
+        shown.append(selection);
+    }
 };
 } // namespace
 
@@ -120,7 +132,8 @@ TEST(VRInspectorBase, FollowsTheMainDocumentAndItsSelectionOnly)
     EXPECT_EQ(inspector.currentDrawing(), main.drawing());
     auto *layer = main.drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
     auto shape = VRDrawableShape::shapeWithRect(QRectF(0, 0, 10, 10));
-    auto element = QntElement::createWithObjects({VRDrawableShape::shapeWithRect(QRectF(0, 0, 5, 5))}, QStringLiteral("e"), QSizeF(5, 5));
+    auto element = QntElement::createWithObjects(
+        {VRDrawableShape::shapeWithRect(QRectF(0, 0, 5, 5))}, QStringLiteral("e"), QSizeF(5, 5));
     layer->addObjectsFromArray({shape, element});
     inspector.shown.clear();
     layer->exchangeSelectionWithObjectsFromArray({shape, element});

@@ -26,7 +26,8 @@ QColor pixel(const QImage &image, int x, int y)
 bool near(const QColor &a, const QColor &b, int tolerance = 3)
 {
     return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance
-           && std::abs(a.blue() - b.blue()) <= tolerance && std::abs(a.alpha() - b.alpha()) <= tolerance;
+           && std::abs(a.blue() - b.blue()) <= tolerance
+           && std::abs(a.alpha() - b.alpha()) <= tolerance;
 }
 
 QImage filled(const VRGradient &gradient, int w = 100, int h = 100)
@@ -46,9 +47,9 @@ TEST(GradientTest, ColourAtValueInterpolatesBetweenSortedStops)
     EXPECT_TRUE(near(g->colorAtValue(0.0), QColor(200, 100, 0)));
     EXPECT_TRUE(near(g->colorAtValue(0.5), QColor(100, 50, 0)));
     EXPECT_TRUE(near(g->colorAtValue(2.0), QColor(0, 0, 0)));
-    g->setGradientInterpolation(2);   // quadratic: a quarter of the way at the middle
+    g->setGradientInterpolation(2); // quadratic: a quarter of the way at the middle
     EXPECT_TRUE(near(g->colorAtValue(0.5), QColor(150, 75, 0)));
-    g->setGradientInterpolation(1);   // reads as linear
+    g->setGradientInterpolation(1); // reads as linear
     EXPECT_EQ(g->gradientInterpolation(), 0);
 }
 
@@ -58,7 +59,7 @@ TEST(GradientTest, HsvBlendingGoesRoundTheHueCircle)
     EXPECT_TRUE(near(g->colorAtValue(0.5), QColor(128, 0, 128), 2));
     g->setGradientBlending(VRGradient::HSV);
     const QColor middle = g->colorAtValue(0.5).toHsv();
-    EXPECT_NEAR(middle.hsvHueF(), 300.0 / 360.0, 0.01);   // red → magenta → blue, the short way
+    EXPECT_NEAR(middle.hsvHueF(), 300.0 / 360.0, 0.01); // red → magenta → blue, the short way
     EXPECT_NEAR(middle.valueF(), 1.0, 0.01);
 }
 
@@ -74,7 +75,7 @@ TEST(GradientTest, StopsAddRemoveSortReverseAndNotify)
     EXPECT_EQ(changes, 2);
     b->setPosition(0.1);
     EXPECT_EQ(changes, 3);
-    b->setColor(QColor());   // refused
+    b->setColor(QColor()); // refused
     EXPECT_EQ(b->color(), QColor(Qt::blue));
     EXPECT_EQ(changes, 3);
     b->setPosition(7.0);
@@ -95,16 +96,19 @@ TEST(GradientTest, AddingAndRemovingStopsPostWillAndDid)
     auto g = VRGradient::create();
     QStringList seen;
     std::shared_ptr<VRColorStop> announced;
-    auto token = NotificationCenter::defaultCenter().addObserver({}, g.get(), [&](const Notification &n) {
-        seen.append(n.name);
-        announced = n.userInfo.value("stop").value<std::shared_ptr<VRColorStop>>();
-        EXPECT_EQ(n.userInfo.value("object").value<VRGradientRef>(), g);
-    });
+    auto token =
+        NotificationCenter::defaultCenter().addObserver({}, g.get(), [&](const Notification &n) {
+            seen.append(n.name);
+            announced = n.userInfo.value("stop").value<std::shared_ptr<VRColorStop>>();
+            EXPECT_EQ(n.userInfo.value("object").value<VRGradientRef>(), g);
+        });
     auto stop = g->addColor(Qt::red, 0.5);
     EXPECT_EQ(announced, stop);
     g->removeColorStop(stop);
-    EXPECT_EQ(seen, QStringList({kVRNotificationGradientWillAddColorStop, kVRNotificationGradientDidAddColorStop,
-                                 kVRNotificationGradientWillRemoveColorStop, kVRNotificationGradientDidRemoveColorStop}));
+    EXPECT_EQ(seen, QStringList({kVRNotificationGradientWillAddColorStop,
+                                 kVRNotificationGradientDidAddColorStop,
+                                 kVRNotificationGradientWillRemoveColorStop,
+                                 kVRNotificationGradientDidRemoveColorStop}));
 }
 
 TEST(GradientTest, DefaultGradientRunsWhiteAtTopToBlackAtBottom)
@@ -117,7 +121,8 @@ TEST(GradientTest, DefaultGradientRunsWhiteAtTopToBlackAtBottom)
 
 TEST(GradientTest, LinearPointsReplaceTheAngle)
 {
-    auto g = VRGradient::gradientWithStartingColor(QColor(255, 0, 0), QColor(0, 0, 255), VRGradient::Linear, 90.0);
+    auto g = VRGradient::gradientWithStartingColor(QColor(255, 0, 0), QColor(0, 0, 255),
+                                                   VRGradient::Linear, 90.0);
     g->setLinearStartingPoint(QPointF(0.5, 0.0));
     g->setLinearEndingPoint(QPointF(-0.5, 0.0));
     const QImage image = filled(*g);
@@ -127,23 +132,28 @@ TEST(GradientTest, LinearPointsReplaceTheAngle)
 
 TEST(GradientTest, RadialAndSweepKinds)
 {
-    auto radial = VRGradient::gradientWithStartingColor(QColor(255, 255, 255), QColor(0, 0, 0), VRGradient::Radial, 0);
+    auto radial = VRGradient::gradientWithStartingColor(QColor(255, 255, 255), QColor(0, 0, 0),
+                                                        VRGradient::Radial, 0);
     radial->setRadialEndingRadius(0.5);
     QImage image = filled(*radial);
     EXPECT_TRUE(near(pixel(image, 50, 50), QColor(Qt::white), 8));
     EXPECT_TRUE(near(pixel(image, 0, 0), QColor(Qt::black), 2));
 
-    auto sweep = VRGradient::gradientWithStartingColor(QColor(255, 0, 0), QColor(0, 0, 255), VRGradient::Sweep, 0);
+    auto sweep = VRGradient::gradientWithStartingColor(QColor(255, 0, 0), QColor(0, 0, 255),
+                                                       VRGradient::Sweep, 0);
     image = filled(*sweep);
     // Clockwise from the right: just below the axis is near the start, just above near the end.
     EXPECT_GT(pixel(image, 95, 53).red(), 200);
     EXPECT_GT(pixel(image, 95, 47).blue(), 200);
     QString message;
-    auto elliptical = VRGradient::gradientWithStartingColor(Qt::yellow, Qt::darkGreen, VRGradient::Elliptical, 0);
+    auto elliptical =
+        VRGradient::gradientWithStartingColor(Qt::yellow, Qt::darkGreen, VRGradient::Elliptical, 0);
     elliptical->setQntEllipticalGradientParams({1.0, 0.5, 0.1, 0.0, 30.0});
-    EXPECT_TRUE(styletest::matchesGolden(filled(*elliptical, 120, 80), "gradient-elliptical", &message))
+    EXPECT_TRUE(
+        styletest::matchesGolden(filled(*elliptical, 120, 80), "gradient-elliptical", &message))
         << message.toStdString();
-    EXPECT_TRUE(styletest::matchesGolden(filled(*sweep, 80, 80), "gradient-sweep", &message)) << message.toStdString();
+    EXPECT_TRUE(styletest::matchesGolden(filled(*sweep, 80, 80), "gradient-sweep", &message))
+        << message.toStdString();
 }
 
 TEST(GradientTest, MapPointsBetweenRelativeAndRectangle)
@@ -152,7 +162,8 @@ TEST(GradientTest, MapPointsBetweenRelativeAndRectangle)
     const QRectF rect(10, 20, 100, 50);
     EXPECT_EQ(g.mapPointToRect(QPointF(0, 0), rect), QPointF(60, 45));
     EXPECT_EQ(g.mapPointFromRect(QPointF(110, 70), rect), QPointF(0.5, 0.5));
-    EXPECT_EQ(g.mapPointFromRect(g.mapPointToRect(QPointF(-0.3, 0.2), rect), rect), QPointF(-0.3, 0.2));
+    EXPECT_EQ(g.mapPointFromRect(g.mapPointToRect(QPointF(-0.3, 0.2), rect), rect),
+              QPointF(-0.3, 0.2));
 }
 
 TEST(GradientTest, ColorizingKeepsLightness)
@@ -169,7 +180,8 @@ TEST(GradientTest, ColorizingKeepsLightness)
 
 TEST(GradientTest, CoderRoundTripKeepsEverything)
 {
-    auto g = VRGradient::gradientWithStartingColor(QColor(10, 20, 30, 40), QColor(200, 100, 50), VRGradient::Elliptical, 45);
+    auto g = VRGradient::gradientWithStartingColor(QColor(10, 20, 30, 40), QColor(200, 100, 50),
+                                                   VRGradient::Elliptical, 45);
     g->addColor(QColor(1, 2, 3), 0.25);
     g->setGradientBlending(VRGradient::HSV);
     g->setGradientInterpolation(VRGradient::Sinusoidal);
@@ -180,7 +192,8 @@ TEST(GradientTest, CoderRoundTripKeepsEverything)
     g->setQntEllipticalGradientParams({2.0, 0.5, 0.25, -0.25, 15.0});
     VRPlistCoder coder;
     g->encodeWithCoder(coder);
-    EXPECT_EQ(coder.dictionary().value("stops").toList().first().toMap().value("isa").toString(), "VRColorStop");
+    EXPECT_EQ(coder.dictionary().value("stops").toList().first().toMap().value("isa").toString(),
+              "VRColorStop");
     QString error;
     auto back = VRGradient::decodeWithCoder(coder, &error);
     ASSERT_TRUE(back) << error.toStdString();
@@ -192,7 +205,7 @@ TEST(GradientTest, GradientFileRoundTrips)
     QTemporaryDir dir;
     const QString path = dir.filePath("untitled gradient.gradient");
     auto g = VRGradient::gradientWithStartingColor(Qt::cyan, Qt::magenta, VRGradient::Radial, 30);
-    g->addColor(QColor(10, 200, 30, 128), 0.375);   // the file keeps floats
+    g->addColor(QColor(10, 200, 30, 128), 0.375); // the file keeps floats
     QString error;
     ASSERT_TRUE(g->writeToFile(path, &error)) << error.toStdString();
     QFile file(path);
@@ -210,7 +223,9 @@ struct CorruptGradient {
     QByteArray content;
 };
 
-class GradientCorruptFileTest : public testing::TestWithParam<CorruptGradient> {};
+class GradientCorruptFileTest : public testing::TestWithParam<CorruptGradient>
+{
+};
 
 TEST_P(GradientCorruptFileTest, IsRefusedWithAReason)
 {
@@ -237,7 +252,8 @@ QByteArray replaced(QByteArray data, const QByteArray &from, const QByteArray &t
 
 QByteArray deeplyNested()
 {
-    QByteArray data = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>isa</key><string>VRGradient</string><key>x</key>";
+    QByteArray data = "<?xml version=\"1.0\"?><plist "
+                      "version=\"1.0\"><dict><key>isa</key><string>VRGradient</string><key>x</key>";
     for (int i = 0; i < 5000; ++i)
         data += "<array>";
     for (int i = 0; i < 5000; ++i)
@@ -247,17 +263,25 @@ QByteArray deeplyNested()
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, GradientCorruptFileTest,
-    testing::Values(CorruptGradient{"Empty", QByteArray()},
-                    CorruptGradient{"Truncated", validXml().left(validXml().size() / 2)},
-                    CorruptGradient{"NotAPlist", "hello world"},
-                    CorruptGradient{"ArrayRoot", "<?xml version=\"1.0\"?><plist version=\"1.0\"><array/></plist>"},
-                    CorruptGradient{"WrongIsa", replaced(validXml(), "<string>VRGradient</string>", "<string>NSTask</string>")},
-                    CorruptGradient{"StopNotAStop", replaced(validXml(), "<string>VRColorStop</string>", "<string>VRGradient</string>")},
-                    CorruptGradient{"BadColour", replaced(validXml(), "<string>#FFFFFFFF</string>", "<string>white</string>")},
-                    CorruptGradient{"BadType", replaced(validXml(), "<key>type</key>\n\t<integer>0</integer>", "<key>type</key>\n\t<integer>9</integer>")},
-                    CorruptGradient{"Binary", QByteArray("bplist00\xd1\x01\x02", 11)},
-                    CorruptGradient{"DeepNesting", deeplyNested()}),
-    [](const testing::TestParamInfo<CorruptGradient> &info) { return std::string(info.param.name); });
+    testing::Values(
+        CorruptGradient{"Empty", QByteArray()},
+        CorruptGradient{"Truncated", validXml().left(validXml().size() / 2)},
+        CorruptGradient{"NotAPlist", "hello world"},
+        CorruptGradient{"ArrayRoot",
+                        "<?xml version=\"1.0\"?><plist version=\"1.0\"><array/></plist>"},
+        CorruptGradient{"WrongIsa", replaced(validXml(), "<string>VRGradient</string>",
+                                             "<string>NSTask</string>")},
+        CorruptGradient{"StopNotAStop", replaced(validXml(), "<string>VRColorStop</string>",
+                                                 "<string>VRGradient</string>")},
+        CorruptGradient{"BadColour", replaced(validXml(), "<string>#FFFFFFFF</string>",
+                                              "<string>white</string>")},
+        CorruptGradient{"BadType", replaced(validXml(), "<key>type</key>\n\t<integer>0</integer>",
+                                            "<key>type</key>\n\t<integer>9</integer>")},
+        CorruptGradient{"Binary", QByteArray("bplist00\xd1\x01\x02", 11)},
+        CorruptGradient{"DeepNesting", deeplyNested()}),
+    [](const testing::TestParamInfo<CorruptGradient> &info) {
+        return std::string(info.param.name);
+    });
 
 TEST(GradientTest, PlistCoderValueForms)
 {

@@ -15,7 +15,8 @@
 namespace {
 std::shared_ptr<VRDrawableShape> square(QPointF centre, double side = 10)
 {
-    return VRDrawableShape::shapeWithRect(QRectF(centre - QPointF(side / 2, side / 2), QSizeF(side, side)));
+    return VRDrawableShape::shapeWithRect(
+        QRectF(centre - QPointF(side / 2, side / 2), QSizeF(side, side)));
 }
 } // namespace
 
@@ -82,7 +83,8 @@ TEST(LayerOperations, LayersPaletteKeysAndLayerRules)
     EXPECT_TRUE(layer->setValueForKey(QStringLiteral("Top"), QStringLiteral("name")));
     EXPECT_EQ(layer->name(), QStringLiteral("Top"));
     EXPECT_TRUE(layer->setValueForKey(QColor(Qt::red), QStringLiteral("selectionColour")));
-    EXPECT_EQ(layer->valueForKey(QStringLiteral("selectionColour")).value<QColor>(), QColor(Qt::red));
+    EXPECT_EQ(layer->valueForKey(QStringLiteral("selectionColour")).value<QColor>(),
+              QColor(Qt::red));
     EXPECT_FALSE(layer->setValueForKey(1, QStringLiteral("bogus")));
     EXPECT_FALSE(layer->valueForKey(QStringLiteral("bogus")).isValid());
     // The last object layer, the grid and the guides stay.

@@ -39,14 +39,16 @@ QImage checkerImage()
     QImage image(16, 12, QImage::Format_ARGB32);
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x)
-            image.setPixelColor(x, y, (x / 4 + y / 4) % 2 ? QColor(200, 40, 40) : QColor(40, 40, 200, 180));
+            image.setPixelColor(
+                x, y, (x / 4 + y / 4) % 2 ? QColor(200, 40, 40) : QColor(40, 40, 200, 180));
     }
     return image;
 }
 
 std::shared_ptr<QntElement> element(QRectF frame, const QString &text)
 {
-    auto contour = VRDrawableShape::shapeWithRect(QRectF(0, 0, 100, 60), VRDrawableShape::unitOvalAtOrigin());
+    auto contour =
+        VRDrawableShape::shapeWithRect(QRectF(0, 0, 100, 60), VRDrawableShape::unitOvalAtOrigin());
     contour->setID(QStringLiteral("contour"));
     contour->setStyle(style(QColor(255, 240, 200), QColor(120, 80, 0), 2));
     contour->setIntValue(0, QStringLiteral("QntSchemeFill"));
@@ -81,30 +83,38 @@ std::unique_ptr<VRDrawing> drawingWithEveryKind()
     rect->setMetadataObject(QPointF(5, 6), QStringLiteral("point"));
     rect->setMetadataObject(QRectF(1, 2, 3, 4), QStringLiteral("rect"));
     rect->setMetadataObject(QByteArray("\x01\x02", 2), QStringLiteral("data"));
-    rect->setMetadataObject(QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9), Qt::UTC), QStringLiteral("date"));
-    rect->setMetadataObject(QVariantList{1, QStringLiteral("two"), QVariant::fromValue(VRNull{})}, QStringLiteral("list"));
-    rect->setMetadataObject(QVariantMap{{QStringLiteral("$dollar"), 1}, {QStringLiteral("nested"), QVariantMap{{QStringLiteral("a"), 1.5}}}},
-                            QStringLiteral("map"));
+    rect->setMetadataObject(QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9), Qt::UTC),
+                            QStringLiteral("date"));
+    rect->setMetadataObject(QVariantList{1, QStringLiteral("two"), QVariant::fromValue(VRNull{})},
+                            QStringLiteral("list"));
+    rect->setMetadataObject(
+        QVariantMap{{QStringLiteral("$dollar"), 1},
+                    {QStringLiteral("nested"), QVariantMap{{QStringLiteral("a"), 1.5}}}},
+        QStringLiteral("map"));
 
-    auto oval = VRDrawableShape::shapeWithRect(QRectF(200, 40, 100, 100), VRDrawableShape::unitOvalAtOrigin());
+    auto oval = VRDrawableShape::shapeWithRect(QRectF(200, 40, 100, 100),
+                                               VRDrawableShape::unitOvalAtOrigin());
     oval->setStyle(style(QColor(255, 200, 200), QColor(150, 0, 0), 1));
 
     QPainterPath p;
     p.moveTo(320, 60);
     p.lineTo(380, 120);
     p.cubicTo(400, 140, 420, 60, 460, 80);
-    auto path = std::static_pointer_cast<VRDrawablePath>(VRDrawablePath::drawablePathWithBezierPath(p));
+    auto path =
+        std::static_pointer_cast<VRDrawablePath>(VRDrawablePath::drawablePathWithBezierPath(p));
     path->setStyle(style(QColor(), QColor(0, 120, 0), 2));
 
     auto a = VRDrawableShape::shapeWithRect(QRectF(500, 40, 40, 40));
     a->setStyle(style(QColor(200, 255, 200), QColor(0, 0, 0), 1));
-    auto b = VRDrawableShape::shapeWithRect(QRectF(560, 60, 40, 60), VRDrawableShape::unitOvalAtOrigin());
+    auto b = VRDrawableShape::shapeWithRect(QRectF(560, 60, 40, 60),
+                                            VRDrawableShape::unitOvalAtOrigin());
     b->setStyle(style(QColor(255, 255, 160), QColor(0, 0, 0), 1));
     auto group = VRShapeGroup::groupWithObjects({a, b});
     group->setAngle(-0.2);
 
     auto textShape = std::make_shared<VRTextShape>();
-    textShape->restoreGeometry({QPointF(120, 180), QSizeF(160, 40), QSizeF(0, 0), 0.0, QPainterPath()});
+    textShape->restoreGeometry(
+        {QPointF(120, 180), QSizeF(160, 40), QSizeF(0, 0), 0.0, QPainterPath()});
     textShape->setString(QStringLiteral("Free text\nsecond line"));
 
     auto image = std::make_shared<VRImageShape>(checkerImage());
@@ -121,12 +131,14 @@ std::unique_ptr<VRDrawing> drawingWithEveryKind()
     auto table = QntElementTable::tableWithRows(2, 3, QSizeF(50, 24));
     table->setLocation(QPointF(600, 300));
     std::static_pointer_cast<QntTextCell>(table->cells().at(0))->setString(QStringLiteral("A1"));
-    std::static_pointer_cast<QntTextCell>(table->cells().at(4))->fillWithColor(QColor(255, 220, 220));
+    std::static_pointer_cast<QntTextCell>(table->cells().at(4))
+        ->fillWithColor(QColor(255, 220, 220));
     table->setGridColor(QColor(60, 60, 60));
 
     auto picture = std::make_shared<QntImageShape>();
     picture->setImage(checkerImage());
-    picture->restoreGeometry({QPointF(100, 420), QSizeF(64, 48), QSizeF(0, 0), 0.0, QPainterPath()});
+    picture->restoreGeometry(
+        {QPointF(100, 420), QSizeF(64, 48), QSizeF(0, 0), 0.0, QPainterPath()});
     picture->setShowContour(true);
     picture->setContourType(1);
 
@@ -135,11 +147,13 @@ std::unique_ptr<VRDrawing> drawingWithEveryKind()
     direct->setColors({QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 0, 255)});
 
     auto participant = std::make_shared<QntUMLSequenceElement>();
-    participant->restoreGeometry({QPointF(340, 420), QSizeF(80, 40), QSizeF(0, 0), 0.0, QPainterPath()});
+    participant->restoreGeometry(
+        {QPointF(340, 420), QSizeF(80, 40), QSizeF(0, 0), 0.0, QPainterPath()});
     participant->addTextShape();
     participant->text()->setString(QStringLiteral("Actor"));
 
-    layer->addObjectsFromArray({rect, oval, path, group, textShape, image, e1, e2, qtext, table, picture, direct, participant});
+    layer->addObjectsFromArray({rect, oval, path, group, textShape, image, e1, e2, qtext, table,
+                                picture, direct, participant});
 
     auto connector = std::make_shared<QntConnector>();
     connector->setStyle(style(QColor(), QColor(20, 20, 20), 1.5));
@@ -166,7 +180,8 @@ std::unique_ptr<VRDrawing> drawingWithEveryKind()
     arrowPath.moveTo(620, 400);
     arrowPath.lineTo(740, 400);
     arrow->setPath(arrowPath);
-    arrow->setMetadataObject(QStringLiteral("ElementArrowAsAdjustableArrow"), QStringLiteral("Kind"));
+    arrow->setMetadataObject(QStringLiteral("ElementArrowAsAdjustableArrow"),
+                             QStringLiteral("Kind"));
     layer->addObjectsFromArray({free, separator, twoLabels, arrow});
     layer->exchangeSelectionWithObjectsFromArray({rect, e1});
 
@@ -180,7 +195,8 @@ std::unique_ptr<VRDrawing> drawingWithEveryKind()
     drawing->setHiddenGroupTags({7, 5});
     drawing->setMermaidSourceText(QStringLiteral("graph TD; A-->B"));
     drawing->setSequenceDic({{QStringLiteral("timelines"), QVariantList{QStringLiteral("t1")}}});
-    drawing->setImportedElements({element(QRectF(0, 0, 50, 30), QStringLiteral("imported"))}, QStringLiteral("Imported"));
+    drawing->setImportedElements({element(QRectF(0, 0, 50, 30), QStringLiteral("imported"))},
+                                 QStringLiteral("Imported"));
 
     drawing->undoManager()->enableUndoRegistration();
     drawing->undoManager()->removeAllActions();
@@ -203,14 +219,17 @@ int differingPixels(const QImage &a, const QImage &b, int tolerance)
 {
     if (a.size() != b.size())
         return a.width() * a.height() + 1;
-    const QImage x = a.convertToFormat(QImage::Format_ARGB32), y = b.convertToFormat(QImage::Format_ARGB32);
+    const QImage x = a.convertToFormat(QImage::Format_ARGB32),
+                 y = b.convertToFormat(QImage::Format_ARGB32);
     int count = 0;
     for (int row = 0; row < x.height(); ++row) {
         const QRgb *p = reinterpret_cast<const QRgb *>(x.constScanLine(row));
         const QRgb *q = reinterpret_cast<const QRgb *>(y.constScanLine(row));
         for (int col = 0; col < x.width(); ++col) {
-            if (std::abs(qRed(p[col]) - qRed(q[col])) > tolerance || std::abs(qGreen(p[col]) - qGreen(q[col])) > tolerance
-                || std::abs(qBlue(p[col]) - qBlue(q[col])) > tolerance || std::abs(qAlpha(p[col]) - qAlpha(q[col])) > tolerance)
+            if (std::abs(qRed(p[col]) - qRed(q[col])) > tolerance
+                || std::abs(qGreen(p[col]) - qGreen(q[col])) > tolerance
+                || std::abs(qBlue(p[col]) - qBlue(q[col])) > tolerance
+                || std::abs(qAlpha(p[col]) - qAlpha(q[col])) > tolerance)
                 ++count;
         }
     }

@@ -82,9 +82,13 @@ TEST(NativeFormat, ReloadKeepsModelState)
     const auto rect = layer->objects().first();
     EXPECT_EQ(rect->intValueForKey(QStringLiteral("int")), 42);
     EXPECT_DOUBLE_EQ(rect->floatValueForKey(QStringLiteral("real")), 2.5);
-    EXPECT_EQ(rect->metadataObjectForKey(QStringLiteral("colour")).value<QColor>(), QColor(1, 2, 3, 4));
-    EXPECT_EQ(rect->metadataObjectForKey(QStringLiteral("data")).toByteArray(), QByteArray("\x01\x02", 2));
-    EXPECT_TRUE(rect->metadataObjectForKey(QStringLiteral("map")).toMap().contains(QStringLiteral("$dollar")));
+    EXPECT_EQ(rect->metadataObjectForKey(QStringLiteral("colour")).value<QColor>(),
+              QColor(1, 2, 3, 4));
+    EXPECT_EQ(rect->metadataObjectForKey(QStringLiteral("data")).toByteArray(),
+              QByteArray("\x01\x02", 2));
+    EXPECT_TRUE(rect->metadataObjectForKey(QStringLiteral("map"))
+                    .toMap()
+                    .contains(QStringLiteral("$dollar")));
     const QVariantList list = rect->metadataObjectForKey(QStringLiteral("list")).toList();
     ASSERT_EQ(list.size(), 3);
     EXPECT_EQ(list.at(2).metaType(), QMetaType::fromType<VRNull>());
@@ -98,7 +102,8 @@ TEST(NativeFormat, ReloadKeepsModelState)
     ASSERT_NE(connector->startEndPoint()->targetStickySpot(), nullptr);
     EXPECT_TRUE(connector->startEndPoint()->targetStickySpot()->owner()->isKindOf<QntElement>());
     EXPECT_EQ(connector->routing(), 1);
-    EXPECT_EQ(connector->skinOptions().value(QStringLiteral("startArrowheadId")).metaType(), QMetaType::fromType<VRNull>());
+    EXPECT_EQ(connector->skinOptions().value(QStringLiteral("startArrowheadId")).metaType(),
+              QMetaType::fromType<VRNull>());
     EXPECT_EQ(d.mermaidSourceText(), QStringLiteral("graph TD; A-->B"));
     ASSERT_NE(d.hiddenGroupTags(), nullptr);
     EXPECT_EQ(*d.hiddenGroupTags(), QSet<int>({5, 7}));
@@ -144,7 +149,8 @@ QByteArray editJson(const QByteArray &good, const std::function<void(QJsonObject
     return QJsonDocument(root).toJson(QJsonDocument::Compact);
 }
 
-QJsonObject firstObject(QJsonObject &root, QJsonObject *drawing, QJsonArray *layers, QJsonObject *layer, QJsonArray *objects)
+QJsonObject firstObject(QJsonObject &root, QJsonObject *drawing, QJsonArray *layers,
+                        QJsonObject *layer, QJsonArray *objects)
 {
     *drawing = root.value(QStringLiteral("drawing")).toObject();
     *layers = drawing->value(QStringLiteral("layers")).toArray();
@@ -153,8 +159,8 @@ QJsonObject firstObject(QJsonObject &root, QJsonObject *drawing, QJsonArray *lay
     return objects->at(0).toObject();
 }
 
-void putFirstObject(QJsonObject &root, QJsonObject drawing, QJsonArray layers, QJsonObject layer, QJsonArray objects,
-                    const QJsonObject &object)
+void putFirstObject(QJsonObject &root, QJsonObject drawing, QJsonArray layers, QJsonObject layer,
+                    QJsonArray objects, const QJsonObject &object)
 {
     objects[0] = object;
     layer[QStringLiteral("objects")] = objects;
@@ -163,7 +169,8 @@ void putFirstObject(QJsonObject &root, QJsonObject drawing, QJsonArray layers, Q
     root[QStringLiteral("drawing")] = drawing;
 }
 
-std::function<QByteArray(const QByteArray &)> editFirstObject(std::function<void(QJsonObject &)> edit)
+std::function<QByteArray(const QByteArray &)>
+editFirstObject(std::function<void(QJsonObject &)> edit)
 {
     return [edit](const QByteArray &good) {
         return editJson(good, [edit](QJsonObject &root) {
@@ -198,34 +205,49 @@ TEST_P(NativeFormatHostile, RefusedWithAClearErrorAndTheFileUntouched)
 INSTANTIATE_TEST_SUITE_P(
     Cases, NativeFormatHostile,
     ::testing::Values(
-        HostileCase{"Truncated", [](const QByteArray &g) { return g.left(g.size() / 3); }, "damaged"},
+        HostileCase{"Truncated", [](const QByteArray &g) { return g.left(g.size() / 3); },
+                    "damaged"},
         HostileCase{"Empty", [](const QByteArray &) { return QByteArray(); }, "empty"},
-        HostileCase{"Garbage", [](const QByteArray &) { return QByteArray("\x89PNG\r\n\x1a\n garbage", 17); }, "damaged"},
-        HostileCase{"NotOurs", [](const QByteArray &) { return QByteArray("{\"format\":\"other\",\"version\":1}"); },
-                    "not a Quintora drawing"},
+        HostileCase{"Garbage",
+                    [](const QByteArray &) { return QByteArray("\x89PNG\r\n\x1a\n garbage", 17); },
+                    "damaged"},
+        HostileCase{
+            "NotOurs",
+            [](const QByteArray &) { return QByteArray("{\"format\":\"other\",\"version\":1}"); },
+            "not a Quintora drawing"},
         HostileCase{"NewerVersion",
-                    [](const QByteArray &g) { return editJson(g, [](QJsonObject &r) { r[QStringLiteral("version")] = 2; }); },
+                    [](const QByteArray &g) {
+                        return editJson(g,
+                                        [](QJsonObject &r) { r[QStringLiteral("version")] = 2; });
+                    },
                     "newer version of Quintora"},
-        HostileCase{"UnknownClass",
-                    editFirstObject([](QJsonObject &o) { o[QStringLiteral("class")] = QStringLiteral("QProcess"); }),
+        HostileCase{"UnknownClass", editFirstObject([](QJsonObject &o) {
+                        o[QStringLiteral("class")] = QStringLiteral("QProcess");
+                    }),
                     "drawing.layers[1].objects[0].class: unknown object class \"QProcess\""},
-        HostileCase{"LayerClassAsObject",
-                    editFirstObject([](QJsonObject &o) { o[QStringLiteral("class")] = QStringLiteral("VRGridLayer"); }),
+        HostileCase{"LayerClassAsObject", editFirstObject([](QJsonObject &o) {
+                        o[QStringLiteral("class")] = QStringLiteral("VRGridLayer");
+                    }),
                     "unknown object class"},
-        HostileCase{"HugeNumber",
-                    editFirstObject([](QJsonObject &o) { o[QStringLiteral("size")] = QJsonArray{1e300, 5}; }),
+        HostileCase{"HugeNumber", editFirstObject([](QJsonObject &o) {
+                        o[QStringLiteral("size")] = QJsonArray{1e300, 5};
+                    }),
                     "drawing.layers[1].objects[0].size: expected two non-negative numbers"},
-        HostileCase{"NegativeSize",
-                    editFirstObject([](QJsonObject &o) { o[QStringLiteral("size")] = QJsonArray{-4, 5}; }),
+        HostileCase{"NegativeSize", editFirstObject([](QJsonObject &o) {
+                        o[QStringLiteral("size")] = QJsonArray{-4, 5};
+                    }),
                     "drawing.layers[1].objects[0].size"},
-        HostileCase{"WrongType",
-                    editFirstObject([](QJsonObject &o) { o[QStringLiteral("locked")] = QStringLiteral("yes"); }),
+        HostileCase{"WrongType", editFirstObject([](QJsonObject &o) {
+                        o[QStringLiteral("locked")] = QStringLiteral("yes");
+                    }),
                     "locked: expected true or false"},
-        HostileCase{"UnknownStyle",
-                    editFirstObject([](QJsonObject &o) { o[QStringLiteral("style")] = QStringLiteral("NO-SUCH-KEY"); }),
+        HostileCase{"UnknownStyle", editFirstObject([](QJsonObject &o) {
+                        o[QStringLiteral("style")] = QStringLiteral("NO-SUCH-KEY");
+                    }),
                     "unknown style"},
-        HostileCase{"BadPath",
-                    editFirstObject([](QJsonObject &o) { o[QStringLiteral("unitPath")] = QStringLiteral("M 0 0 Q 1"); }),
+        HostileCase{"BadPath", editFirstObject([](QJsonObject &o) {
+                        o[QStringLiteral("unitPath")] = QStringLiteral("M 0 0 Q 1");
+                    }),
                     "unitPath"},
         HostileCase{"DeepNesting",
                     [](const QByteArray &g) {
@@ -235,8 +257,7 @@ INSTANTIATE_TEST_SUITE_P(
                         return out;
                     },
                     "nested too deeply"},
-        HostileCase{"DeepMetadata",
-                    editFirstObject([](QJsonObject &o) {
+        HostileCase{"DeepMetadata", editFirstObject([](QJsonObject &o) {
                         QJsonValue v = 1;
                         for (int i = 0; i < 70; ++i)
                             v = QJsonObject{{QStringLiteral("k"), v}};

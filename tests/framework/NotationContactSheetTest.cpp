@@ -22,15 +22,18 @@ TEST(NotationContactSheetTest, EveryPrototypeDraws)
         GTEST_SKIP() << "diagram elements are not part of this build";
     {
         // The model draws through its styles only once they are wired to it.
-        auto probe = VRDrawableShape::shapeWithRect(QRectF(0, 0, 10, 10), VRDrawableShape::unitRectAtOrigin());
+        auto probe = VRDrawableShape::shapeWithRect(QRectF(0, 0, 10, 10),
+                                                    VRDrawableShape::unitRectAtOrigin());
         probe->setStyle(VRStyle::styleWithFillColour(Qt::black, QColor(), 0));
-        if (qAlpha(QntNotationElementBuilder::renderImage(probe, QSize(20, 20), 0).pixel(10, 10)) == 0)
+        if (qAlpha(QntNotationElementBuilder::renderImage(probe, QSize(20, 20), 0).pixel(10, 10))
+            == 0)
             GTEST_SKIP() << "objects do not draw their styles in this build";
     }
     QTemporaryDir out;
     QString error;
     const auto written = QntNotationCompiler::compileAll(
-        QDir::cleanPath(QStringLiteral(QNT_TEST_DATA_DIR "/../../resources/notations")), out.path(), &error);
+        QDir::cleanPath(QStringLiteral(QNT_TEST_DATA_DIR "/../../resources/notations")), out.path(),
+        &error);
     ASSERT_TRUE(written.has_value()) << error.toStdString();
     const QString keep = qEnvironmentVariable("QNT_CONTACT_SHEETS");
     for (const QString &path : *written) {
@@ -45,7 +48,8 @@ TEST(NotationContactSheetTest, EveryPrototypeDraws)
         sheet.fill(Qt::white);
         QPainter painter(&sheet);
         for (int i = 0; i < records.size(); ++i) {
-            const QImage image = QntNotationElementBuilder::renderImage(records.at(i).prototype, QSize(cell, cell), 10);
+            const QImage image = QntNotationElementBuilder::renderImage(records.at(i).prototype,
+                                                                        QSize(cell, cell), 10);
             int opaque = 0;
             for (int y = 0; y < image.height(); y += 2)
                 for (int x = 0; x < image.width(); x += 2)
@@ -55,12 +59,14 @@ TEST(NotationContactSheetTest, EveryPrototypeDraws)
             painter.drawImage(at, image);
             painter.setPen(Qt::darkGray);
             painter.setFont(QFont(QStringLiteral("DejaVu Sans"), 6));
-            painter.drawText(QRect(at.x(), at.y() + cell, cell, 16), Qt::AlignCenter, records.at(i).elementId);
+            painter.drawText(QRect(at.x(), at.y() + cell, cell, 16), Qt::AlignCenter,
+                             records.at(i).elementId);
         }
         painter.end();
         if (!keep.isEmpty()) {
             QDir().mkpath(keep);
-            sheet.save(keep + QLatin1Char('/') + QFileInfo(path).completeBaseName() + QStringLiteral(".png"));
+            sheet.save(keep + QLatin1Char('/') + QFileInfo(path).completeBaseName()
+                       + QStringLiteral(".png"));
         }
     }
 }

@@ -16,8 +16,8 @@ namespace {
 QStringList builtInNotations()
 {
     QStringList paths;
-    QDirIterator it(QStringLiteral(QNT_BIN_DIR "/../share/quintora/Notations"), {"*.db"}, QDir::Files,
-                    QDirIterator::Subdirectories);
+    QDirIterator it(QStringLiteral(QNT_BIN_DIR "/../share/quintora/Notations"), {"*.db"},
+                    QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext())
         paths << it.next();
     paths.sort();
@@ -31,7 +31,8 @@ TEST(NotationPlacement, EveryPaletteElementOfEveryBuiltInNotationCanBePlaced)
     const QStringList paths = builtInNotations();
     if (paths.isEmpty())
         GTEST_SKIP() << "the notation databases are not built";
-    const QStringList lists{"Shapes", "FlowChart", "Text", "ShortArrows", "Arrows", "Separators", "Tables"};
+    const QStringList lists{"Shapes", "FlowChart",  "Text",  "ShortArrows",
+                            "Arrows", "Separators", "Tables"};
     int placed = 0;
     for (const QString &path : paths) {
         QntNotationRef notation = QntNotation::notationWithPath(path);
@@ -52,9 +53,11 @@ TEST(NotationPlacement, EveryPaletteElementOfEveryBuiltInNotationCanBePlaced)
                     << path.toStdString() << " " << record.elementId.toStdString();
                 VRObjectRef made = h.layer()->objects().last();
                 EXPECT_EQ(h.layer()->singleSelection(), made);
-                EXPECT_EQ(made->className(), record.prototype->className()) << record.elementId.toStdString();
+                EXPECT_EQ(made->className(), record.prototype->className())
+                    << record.elementId.toStdString();
                 EXPECT_FALSE(made->isPrototype());
-                // The object's box (not its outline, which may be lopsided) is centred on the click.
+                // The object's box (not its outline, which may be lopsided) is centred on the
+                // click.
                 const QPointF centre = made->transformIncludingParent().map(QPointF(0, 0));
                 EXPECT_NEAR(centre.x(), 300, 1) << record.elementId.toStdString();
                 EXPECT_NEAR(centre.y(), 250, 1) << record.elementId.toStdString();

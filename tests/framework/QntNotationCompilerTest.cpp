@@ -21,12 +21,18 @@ TEST(QntNotationCompilerTest, EveryShippedSourceCompiles)
     QString error;
     const auto written = QntNotationCompiler::compileAll(sourceFolder(), out.path(), &error);
     ASSERT_TRUE(written.has_value()) << error.toStdString();
-    const QStringList expected{QStringLiteral("Misc/CustomizableStyle.db"), QStringLiteral("FlowChart/FlowChart.db"),
-                               QStringLiteral("UML/UMLClass.db"), QStringLiteral("UML/UMLUseCase.db"),
-                               QStringLiteral("UML/UMLSequence.db"), QStringLiteral("Network/Network.db"),
-                               QStringLiteral("Misc/ExtraCisco.db"), QStringLiteral("Misc/ExtraPeople.db"),
-                               QStringLiteral("Office/Office.db"), QStringLiteral("Misc/Misc.db"),
-                               QStringLiteral("Misc/BuiltinLibraries.db"), QStringLiteral("CommandDriven/CommandDriven.db")};
+    const QStringList expected{QStringLiteral("Misc/CustomizableStyle.db"),
+                               QStringLiteral("FlowChart/FlowChart.db"),
+                               QStringLiteral("UML/UMLClass.db"),
+                               QStringLiteral("UML/UMLUseCase.db"),
+                               QStringLiteral("UML/UMLSequence.db"),
+                               QStringLiteral("Network/Network.db"),
+                               QStringLiteral("Misc/ExtraCisco.db"),
+                               QStringLiteral("Misc/ExtraPeople.db"),
+                               QStringLiteral("Office/Office.db"),
+                               QStringLiteral("Misc/Misc.db"),
+                               QStringLiteral("Misc/BuiltinLibraries.db"),
+                               QStringLiteral("CommandDriven/CommandDriven.db")};
     for (const QString &file : expected) {
         const QString path = out.filePath(file);
         ASSERT_TRUE(QFile::exists(path)) << file.toStdString();
@@ -35,15 +41,19 @@ TEST(QntNotationCompilerTest, EveryShippedSourceCompiles)
         EXPECT_FALSE(notation.colorSchemesList().isEmpty()) << file.toStdString();
         EXPECT_TRUE(notation.existElementWithId(QStringLiteral("e100TABLE"))) << file.toStdString();
         EXPECT_TRUE(notation.existElementWithId(QStringLiteral("e52"))) << file.toStdString();
-        EXPECT_EQ(notation.connectorsList(2).value(0).connectorId, QStringLiteral("VRStyledConnector"));
+        EXPECT_EQ(notation.connectorsList(2).value(0).connectorId,
+                  QStringLiteral("VRStyledConnector"));
         EXPECT_FALSE(notation.defaultConnectorId().isEmpty());
     }
     EXPECT_EQ(QntNotation(out.filePath(QStringLiteral("UML/UMLSequence.db"))).notationName(),
               QStringLiteral("UML Sequence Diagram"));
-    EXPECT_EQ(QntNotation(out.filePath(QStringLiteral("CommandDriven/CommandDriven.db"))).notationName(),
-              QStringLiteral("Command Driven Style"));
-    EXPECT_TRUE(QntNotation(out.filePath(QStringLiteral("Misc/CustomizableStyle.db"))).isCustomizable());
-    EXPECT_FALSE(QntNotation(out.filePath(QStringLiteral("FlowChart/FlowChart.db"))).isCustomizable());
+    EXPECT_EQ(
+        QntNotation(out.filePath(QStringLiteral("CommandDriven/CommandDriven.db"))).notationName(),
+        QStringLiteral("Command Driven Style"));
+    EXPECT_TRUE(
+        QntNotation(out.filePath(QStringLiteral("Misc/CustomizableStyle.db"))).isCustomizable());
+    EXPECT_FALSE(
+        QntNotation(out.filePath(QStringLiteral("FlowChart/FlowChart.db"))).isCustomizable());
 }
 
 TEST(QntNotationCompilerTest, BrokenSourcesAreRefusedWithTheirPlace)
@@ -60,15 +70,20 @@ TEST(QntNotationCompilerTest, BrokenSourcesAreRefusedWithTheirPlace)
     };
     const Case cases[] = {
         {"{", "not a JSON object"},
-        {R"({"file":"A/A.db","name":"A","prefix":"a","schemes":["Nope"]})", "unknown colour scheme"},
+        {R"({"file":"A/A.db","name":"A","prefix":"a","schemes":["Nope"]})",
+         "unknown colour scheme"},
         {R"({"file":"A/A.db","name":"A","prefix":"a","schemes":["Ocean"],
-             "elements":[{"id":"{P}X","shape":"nope"}]})", "unknown shape"},
+             "elements":[{"id":"{P}X","shape":"nope"}]})",
+         "unknown shape"},
         {R"({"file":"A/A.db","name":"A","prefix":"a","schemes":["Ocean"],
-             "elements":[{"id":"{P}X","parts":[{"id":"body","d":"M0 0H1V1Z"}]}]})", "must be contour"},
+             "elements":[{"id":"{P}X","parts":[{"id":"body","d":"M0 0H1V1Z"}]}]})",
+         "must be contour"},
         {R"({"file":"A/A.db","name":"A","prefix":"a","schemes":["Ocean"],
-             "elements":[{"id":"{P}X","parts":[{"id":"contour","d":"M0 0 Q"}]}]})", "path data"},
+             "elements":[{"id":"{P}X","parts":[{"id":"contour","d":"M0 0 Q"}]}]})",
+         "path data"},
         {R"({"file":"A/A.db","name":"A","prefix":"a","schemes":["Ocean"],
-             "elements":[{"id":"{P}X","shape":"rect","fill":9}]})", "colour the schemes do not have"},
+             "elements":[{"id":"{P}X","shape":"rect","fill":9}]})",
+         "colour the schemes do not have"},
         {R"({"file":"../A.db","name":"A","prefix":"a","schemes":["Ocean"]})", "needs \"file\""},
     };
     for (const Case &c : cases) {
@@ -77,7 +92,8 @@ TEST(QntNotationCompilerTest, BrokenSourcesAreRefusedWithTheirPlace)
         f.write(c.json);
         f.close();
         QString error;
-        EXPECT_FALSE(QntNotationCompiler::compileAll(src.path(), out.path(), &error).has_value()) << c.json;
+        EXPECT_FALSE(QntNotationCompiler::compileAll(src.path(), out.path(), &error).has_value())
+            << c.json;
         EXPECT_TRUE(error.contains(QLatin1String(c.expected))) << error.toStdString();
         EXPECT_FALSE(QFile::exists(out.filePath(QStringLiteral("A/A.db"))));
     }

@@ -27,13 +27,15 @@ QString sourceFolder()
     return QDir::cleanPath(QStringLiteral(QNT_TEST_DATA_DIR "/../../resources/notations"));
 }
 
-class QntNotationElementsTest : public ::testing::Test {
+class QntNotationElementsTest : public ::testing::Test
+{
 protected:
     static void SetUpTestSuite()
     {
         s_dir = new QTemporaryDir;
         QString error;
-        ASSERT_TRUE(QntNotationCompiler::compileAll(sourceFolder(), s_dir->path(), &error).has_value())
+        ASSERT_TRUE(
+            QntNotationCompiler::compileAll(sourceFolder(), s_dir->path(), &error).has_value())
             << error.toStdString();
     }
     static void TearDownTestSuite()
@@ -69,7 +71,8 @@ TEST_F(QntNotationElementsTest, ColourSchemesRecolourElements)
         if (probe->fillColour() != QColor(Qt::white))
             GTEST_SKIP() << "the model does not reach styles in this build";
     }
-    const QString path = copyOf(QStringLiteral("FlowChart/FlowChart.db"), m_dir.filePath(QStringLiteral("FlowChart.db")));
+    const QString path = copyOf(QStringLiteral("FlowChart/FlowChart.db"),
+                                m_dir.filePath(QStringLiteral("FlowChart.db")));
     QntNotation notation(path);
     ASSERT_TRUE(notation.isValid());
     QHash<QString, qint64> ids;
@@ -101,7 +104,10 @@ TEST_F(QntNotationElementsTest, ColourSchemesRecolourElements)
             if (!part->hasMetadataForKey(QStringLiteral("QntSchemeFill")))
                 continue;
             const int index = int(part->intValueForKey(QStringLiteral("QntSchemeFill")));
-            EXPECT_EQ(fillOf(part).rgb(), notation.colorSchemesItemsFill(ids.value(QStringLiteral("Forest"))).at(index).colour.rgb());
+            EXPECT_EQ(fillOf(part).rgb(),
+                      notation.colorSchemesItemsFill(ids.value(QStringLiteral("Forest")))
+                          .at(index)
+                          .colour.rgb());
             ++recoloured;
         }
     }
@@ -109,13 +115,17 @@ TEST_F(QntNotationElementsTest, ColourSchemesRecolourElements)
 
     // The user's customised colours win over the database.
     auto live = std::make_shared<QVariantMap>();
-    QVariantMap root{{QStringLiteral("Children"), QVariantList{QVariantMap{
-        {QStringLiteral("Id"), ids.value(QStringLiteral("Forest"))},
-        {QStringLiteral("Children"), QVariantList{QVariantMap{
-            {QStringLiteral("Name"), QStringLiteral("Fill")},
-            {QStringLiteral("Children"), QVariantList{QVariantMap{{QStringLiteral("Id"), 0},
-                                                                  {QStringLiteral("HexColorValue"), QStringLiteral("#123456")},
-                                                                  {QStringLiteral("AlphaValue"), 1.0}}}}}}}}}}};
+    QVariantMap root{{QStringLiteral("Children"),
+                      QVariantList{QVariantMap{
+                          {QStringLiteral("Id"), ids.value(QStringLiteral("Forest"))},
+                          {QStringLiteral("Children"),
+                           QVariantList{QVariantMap{
+                               {QStringLiteral("Name"), QStringLiteral("Fill")},
+                               {QStringLiteral("Children"),
+                                QVariantList{QVariantMap{
+                                    {QStringLiteral("Id"), 0},
+                                    {QStringLiteral("HexColorValue"), QStringLiteral("#123456")},
+                                    {QStringLiteral("AlphaValue"), 1.0}}}}}}}}}}};
     live->insert(notation.notationName(), root);
     QntColorScheme::setCustomColorSchemePropsRef(live);
     element->replaceColorScheme(ids.value(QStringLiteral("Forest")));
@@ -134,9 +144,11 @@ TEST_F(QntNotationElementsTest, StoredElementsRoundTripThroughTheWriters)
         objects.append(record.prototype->copy());
     ASSERT_GE(objects.size(), 10);
 
-    const auto imported = QntNotation::importIntoDB(QStringLiteral("My:Stencil?"), objects, QByteArray("icon"), QString());
+    const auto imported = QntNotation::importIntoDB(QStringLiteral("My:Stencil?"), objects,
+                                                    QByteArray("icon"), QString());
     ASSERT_TRUE(imported.ok()) << imported.errorMessage().toStdString();
-    EXPECT_TRUE(imported.value().endsWith(QStringLiteral("/Imported/MyStencil.db"))) << imported.value().toStdString();
+    EXPECT_TRUE(imported.value().endsWith(QStringLiteral("/Imported/MyStencil.db")))
+        << imported.value().toStdString();
     QntNotation copy(imported.value());
     ASSERT_TRUE(copy.isValid());
     EXPECT_EQ(copy.notationName(), QStringLiteral("MyStencil"));
@@ -145,7 +157,8 @@ TEST_F(QntNotationElementsTest, StoredElementsRoundTripThroughTheWriters)
     ASSERT_EQ(list.size(), objects.size());
     for (int i = 0; i < list.size(); ++i) {
         EXPECT_EQ(list.at(i).elementId, objects.at(i)->ID());
-        // Written, read and written again: the same record (read elements answer to their notation).
+        // Written, read and written again: the same record (read elements answer to their
+        // notation).
         auto original = std::static_pointer_cast<QntElement>(objects.at(i));
         original->setNotationPath(copy.notationPath());
         original->setIsPrototype(true);
@@ -164,14 +177,16 @@ TEST_F(QntNotationElementsTest, StoredElementsRoundTripThroughTheWriters)
     EXPECT_EQ(after.importedElementsList().size(), objects.size() + 1);
     extra->setString(QStringLiteral("Renamed"), QStringLiteral("TITLE"));
     EXPECT_TRUE(after.updateImportedElement(extra));
-    EXPECT_EQ(after.prototypeForElementId(QStringLiteral("EXTRA-1"))->stringForKey(QStringLiteral("TITLE")),
+    EXPECT_EQ(after.prototypeForElementId(QStringLiteral("EXTRA-1"))
+                  ->stringForKey(QStringLiteral("TITLE")),
               QStringLiteral("Renamed"));
     EXPECT_TRUE(after.removeImportedElement(extra));
     EXPECT_FALSE(after.removeImportedElement(extra));
     EXPECT_FALSE(after.existElementWithId(QStringLiteral("EXTRA-1")));
 
     // A second import of the same name replaces the first whole.
-    const auto again = QntNotation::importIntoDB(QStringLiteral("MyStencil.db"), {objects.first()}, {}, QString());
+    const auto again =
+        QntNotation::importIntoDB(QStringLiteral("MyStencil.db"), {objects.first()}, {}, QString());
     ASSERT_TRUE(again.ok());
     EXPECT_EQ(again.value(), imported.value());
     EXPECT_EQ(QntNotation(again.value()).importedElementsList().size(), 1);
@@ -179,16 +194,19 @@ TEST_F(QntNotationElementsTest, StoredElementsRoundTripThroughTheWriters)
 
 TEST_F(QntNotationElementsTest, UnreadableRowsAreSkipped)
 {
-    const QString path = copyOf(QStringLiteral("Office/Office.db"), m_dir.filePath(QStringLiteral("Office.db")));
+    const QString path =
+        copyOf(QStringLiteral("Office/Office.db"), m_dir.filePath(QStringLiteral("Office.db")));
     const int before = int(QntNotation(path).shapeElementsList().size());
     {
         FMDatabase db(path);
         ASSERT_TRUE(db.open());
-        ASSERT_TRUE(db.executeUpdate(QStringLiteral("UPDATE Elements SET Data = ? WHERE ID = ?"),
-                                     {QByteArray("{\"format\":\"quintora.objects\",\"objects\":[{\"class\":\"NSObject\"}]}"),
-                                      QStringLiteral("ofFolder")}));
-        ASSERT_TRUE(db.executeUpdate(QStringLiteral("UPDATE Elements SET Data = ? WHERE ID = ?"),
-                                     {QByteArray("\x00\x01garbage", 9), QStringLiteral("ofClock")}));
+        ASSERT_TRUE(db.executeUpdate(
+            QStringLiteral("UPDATE Elements SET Data = ? WHERE ID = ?"),
+            {QByteArray("{\"format\":\"quintora.objects\",\"objects\":[{\"class\":\"NSObject\"}]}"),
+             QStringLiteral("ofFolder")}));
+        ASSERT_TRUE(
+            db.executeUpdate(QStringLiteral("UPDATE Elements SET Data = ? WHERE ID = ?"),
+                             {QByteArray("\x00\x01garbage", 9), QStringLiteral("ofClock")}));
     }
     QntNotation notation(path);
     EXPECT_EQ(notation.shapeElementsList().size(), before - 2);

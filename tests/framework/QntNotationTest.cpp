@@ -33,7 +33,8 @@ QByteArray fileDigest(const QString &path)
 }
 
 // The shipped notations, compiled once for the whole test program.
-class QntNotationTest : public ::testing::Test {
+class QntNotationTest : public ::testing::Test
+{
 protected:
     static void SetUpTestSuite()
     {
@@ -82,19 +83,26 @@ TEST_F(QntNotationTest, SchemeReadersAgreeWithTheUserCopyShape)
         groupNames << g.toMap().value(QStringLiteral("Name")).toString();
     EXPECT_EQ(groupNames, (QStringList{QStringLiteral("Fill"), QStringLiteral("Stroke"),
                                        QStringLiteral("GradientStops"), QStringLiteral("Text")}));
-    const QVariantMap fill0 = groups.first().toMap().value(QStringLiteral("Children")).toList().first().toMap();
+    const QVariantMap fill0 =
+        groups.first().toMap().value(QStringLiteral("Children")).toList().first().toMap();
     EXPECT_EQ(fill0.value(QStringLiteral("HexColorValue")).toString(), QStringLiteral("#DCEBFA"));
-    EXPECT_EQ(fill0.value(QStringLiteral("TableCellBackgroundColor")).toString(), QStringLiteral("YES"));
+    EXPECT_EQ(fill0.value(QStringLiteral("TableCellBackgroundColor")).toString(),
+              QStringLiteral("YES"));
 
     QVariantMap cache;
     notation.populateCache(cache, QStringLiteral("Fill"));
-    EXPECT_EQ(cache.value(QStringLiteral("Flow Chart.%1.ColorSchemeItemsFill.2").arg(schemes.first().schemeId))
+    EXPECT_EQ(cache
+                  .value(QStringLiteral("Flow Chart.%1.ColorSchemeItemsFill.2")
+                             .arg(schemes.first().schemeId))
                   .value<QColor>(),
               QColor(QStringLiteral("#2B6CB0")));
     EXPECT_EQ(notation.colorSchemesItemsStroke(schemes.first().schemeId).size(), 3);
-    EXPECT_TRUE(notation.isFillTableCellBackgroundColor(QStringLiteral("#dcebfa"), schemes.first().schemeId));
-    EXPECT_TRUE(notation.isStrokeTableGridColor(QStringLiteral("#2B6CB0"), schemes.first().schemeId));
-    EXPECT_EQ(notation.defaultColorText(schemes.first().schemeId), QColor(QStringLiteral("#1A202C")));
+    EXPECT_TRUE(notation.isFillTableCellBackgroundColor(QStringLiteral("#dcebfa"),
+                                                        schemes.first().schemeId));
+    EXPECT_TRUE(
+        notation.isStrokeTableGridColor(QStringLiteral("#2B6CB0"), schemes.first().schemeId));
+    EXPECT_EQ(notation.defaultColorText(schemes.first().schemeId),
+              QColor(QStringLiteral("#1A202C")));
     EXPECT_FALSE(notation.connectorColors().isEmpty());
     EXPECT_FALSE(notation.tableGridColors().isEmpty());
     EXPECT_FALSE(notation.colorSchemesColors().isEmpty());
@@ -108,26 +116,30 @@ TEST_F(QntNotationTest, SchemeWritersRoundTrip)
     const qint64 id = notation.colorSchemesList().first().schemeId;
     const QString fill = QStringLiteral("ColorSchemeItemsFill");
 
-    EXPECT_TRUE(notation.updateColorSchemesItemsTable({{QStringLiteral("tableName"), fill},
-                                                       {QStringLiteral("index"), QStringLiteral("2")},
-                                                       {QStringLiteral("colorSchemeId"), QString::number(id)},
-                                                       {QStringLiteral("Color"), QStringLiteral("#2B6CB0")},
-                                                       {QStringLiteral("paramColor"), QStringLiteral("#aa0011")}}));
+    EXPECT_TRUE(notation.updateColorSchemesItemsTable(
+        {{QStringLiteral("tableName"), fill},
+         {QStringLiteral("index"), QStringLiteral("2")},
+         {QStringLiteral("colorSchemeId"), QString::number(id)},
+         {QStringLiteral("Color"), QStringLiteral("#2B6CB0")},
+         {QStringLiteral("paramColor"), QStringLiteral("#aa0011")}}));
     EXPECT_EQ(notation.colorSchemesItemsFill(id).at(2).colour, QColor(QStringLiteral("#AA0011")));
     // The item editor names the item by its colour instead of its index.
-    EXPECT_TRUE(notation.updateColorSchemesItemsTable({{QStringLiteral("tableName"), fill},
-                                                       {QStringLiteral("colorSchemeId"), id},
-                                                       {QStringLiteral("Color"), QStringLiteral("#AA0011")},
-                                                       {QStringLiteral("paramComment"), QStringLiteral("Alarm")}}));
+    EXPECT_TRUE(notation.updateColorSchemesItemsTable(
+        {{QStringLiteral("tableName"), fill},
+         {QStringLiteral("colorSchemeId"), id},
+         {QStringLiteral("Color"), QStringLiteral("#AA0011")},
+         {QStringLiteral("paramComment"), QStringLiteral("Alarm")}}));
     EXPECT_EQ(notation.colorSchemesItemsFill(id).at(2).comment, QStringLiteral("Alarm"));
-    EXPECT_TRUE(notation.updateColorSchemesTable({{QStringLiteral("colorSchemeId"), id},
-                                                  {QStringLiteral("paramName"), QStringLiteral("Harbour")},
-                                                  {QStringLiteral("paramIconColor"), QStringLiteral("#102030")}}));
+    EXPECT_TRUE(notation.updateColorSchemesTable(
+        {{QStringLiteral("colorSchemeId"), id},
+         {QStringLiteral("paramName"), QStringLiteral("Harbour")},
+         {QStringLiteral("paramIconColor"), QStringLiteral("#102030")}}));
     EXPECT_EQ(notation.colorSchemesList().first().name, QStringLiteral("Harbour"));
 
     const qint64 copy = notation.duplicateColorScheme(id);
     ASSERT_GT(copy, 0);
-    EXPECT_EQ(notation.colorSchemesItemsFill(copy).size(), notation.colorSchemesItemsFill(id).size());
+    EXPECT_EQ(notation.colorSchemesItemsFill(copy).size(),
+              notation.colorSchemesItemsFill(id).size());
     EXPECT_EQ(notation.colorSchemesItemsFill(copy).at(2).colour, QColor(QStringLiteral("#AA0011")));
     ASSERT_TRUE(notation.addColorSchemesItems({id, copy}, fill));
     const int count = int(notation.colorSchemesItemsFill(id).size());
@@ -155,7 +167,8 @@ TEST_F(QntNotationTest, SchemeWritersRoundTrip)
     QXmlStreamReader reader(&file);
     int schemeElements = 0;
     while (!reader.atEnd()) {
-        if (reader.readNext() == QXmlStreamReader::StartElement && reader.name() == QLatin1String("scheme"))
+        if (reader.readNext() == QXmlStreamReader::StartElement
+            && reader.name() == QLatin1String("scheme"))
             ++schemeElements;
     }
     EXPECT_FALSE(reader.hasError());
@@ -169,18 +182,21 @@ TEST_F(QntNotationTest, BadWriterRequestsChangeNothing)
     QntNotation notation(path);
     const qint64 id = notation.colorSchemesList().first().schemeId;
     // The table name is checked against the four item tables, never pasted into SQL as given.
-    EXPECT_FALSE(notation.updateColorSchemesItemsTable({{QStringLiteral("tableName"), QStringLiteral("ColorSchemes; DROP TABLE Elements")},
-                                                        {QStringLiteral("index"), 0},
-                                                        {QStringLiteral("colorSchemeId"), id},
-                                                        {QStringLiteral("paramColor"), QStringLiteral("#000000")}}));
-    EXPECT_FALSE(notation.updateColorSchemesItemsTable({{QStringLiteral("tableName"), QStringLiteral("ColorSchemeItemsFill")},
-                                                        {QStringLiteral("index"), 0},
-                                                        {QStringLiteral("colorSchemeId"), id},
-                                                        {QStringLiteral("paramColor"), QStringLiteral("not a colour")}}));
-    EXPECT_FALSE(notation.updateColorSchemesItemsTable({{QStringLiteral("tableName"), QStringLiteral("ColorSchemeItemsFill")},
-                                                        {QStringLiteral("index"), 99},
-                                                        {QStringLiteral("colorSchemeId"), id},
-                                                        {QStringLiteral("paramColor"), QStringLiteral("#000000")}}));
+    EXPECT_FALSE(notation.updateColorSchemesItemsTable(
+        {{QStringLiteral("tableName"), QStringLiteral("ColorSchemes; DROP TABLE Elements")},
+         {QStringLiteral("index"), 0},
+         {QStringLiteral("colorSchemeId"), id},
+         {QStringLiteral("paramColor"), QStringLiteral("#000000")}}));
+    EXPECT_FALSE(notation.updateColorSchemesItemsTable(
+        {{QStringLiteral("tableName"), QStringLiteral("ColorSchemeItemsFill")},
+         {QStringLiteral("index"), 0},
+         {QStringLiteral("colorSchemeId"), id},
+         {QStringLiteral("paramColor"), QStringLiteral("not a colour")}}));
+    EXPECT_FALSE(notation.updateColorSchemesItemsTable(
+        {{QStringLiteral("tableName"), QStringLiteral("ColorSchemeItemsFill")},
+         {QStringLiteral("index"), 99},
+         {QStringLiteral("colorSchemeId"), id},
+         {QStringLiteral("paramColor"), QStringLiteral("#000000")}}));
     EXPECT_FALSE(notation.addColorSchemesItems({id}, QStringLiteral("Elements")));
     EXPECT_EQ(notation.duplicateColorScheme(12345), 0);
     EXPECT_FALSE(notation.removeColorScheme(12345));
@@ -217,11 +233,13 @@ TEST_F(QntNotationTest, CorruptDatabasesAreRefusedAndLeftAlone)
         const QByteArray before = fileDigest(path);
         QntNotation notation(path);
         EXPECT_FALSE(notation.isValid()) << c.name;
-        EXPECT_TRUE(notation.errorMessage().contains(QLatin1String("bad.db"))) << notation.errorMessage().toStdString();
+        EXPECT_TRUE(notation.errorMessage().contains(QLatin1String("bad.db")))
+            << notation.errorMessage().toStdString();
         EXPECT_TRUE(notation.shapeElementsList().isEmpty());
         EXPECT_TRUE(notation.colorSchemesList().isEmpty());
-        EXPECT_FALSE(notation.updateColorSchemesTable({{QStringLiteral("colorSchemeId"), 1},
-                                                       {QStringLiteral("paramName"), QStringLiteral("x")}}));
+        EXPECT_FALSE(
+            notation.updateColorSchemesTable({{QStringLiteral("colorSchemeId"), 1},
+                                              {QStringLiteral("paramName"), QStringLiteral("x")}}));
         EXPECT_EQ(fileDigest(path), before) << c.name;
     }
     // A database of another kind.
@@ -261,8 +279,9 @@ TEST_F(QntNotationTest, BundleCopyInstallsMissingAndOlderDatabasesOnly)
     // The user's changes to a current copy survive the next launch.
     {
         QntNotation notation(installed);
-        ASSERT_TRUE(notation.updateColorSchemesTable({{QStringLiteral("colorSchemeId"), notation.colorSchemesList().first().schemeId},
-                                                      {QStringLiteral("paramName"), QStringLiteral("Mine")}}));
+        ASSERT_TRUE(notation.updateColorSchemesTable(
+            {{QStringLiteral("colorSchemeId"), notation.colorSchemesList().first().schemeId},
+             {QStringLiteral("paramName"), QStringLiteral("Mine")}}));
     }
     ASSERT_TRUE(QntNotation::copyNotationsFromBundleToAppSupportFolder().ok());
     EXPECT_EQ(QntNotation(installed).colorSchemesList().first().name, QStringLiteral("Mine"));
@@ -278,7 +297,8 @@ TEST_F(QntNotationTest, BundleCopyInstallsMissingAndOlderDatabasesOnly)
 
     const auto listed = QntNotation::notations();
     ASSERT_EQ(listed.size(), 1);
-    EXPECT_EQ(listed.first().value(QStringLiteral("notationName")).toString(), QStringLiteral("Misc.db"));
+    EXPECT_EQ(listed.first().value(QStringLiteral("notationName")).toString(),
+              QStringLiteral("Misc.db"));
     const QString relative = listed.first().value(QStringLiteral("notationPath")).toString();
     EXPECT_FALSE(QDir::isAbsolutePath(relative));
     EXPECT_EQ(QntNotation::absolutePathForNotationPath(relative), installed);
@@ -302,11 +322,14 @@ TEST_F(QntNotationTest, InstallingRegistersTheBuiltInLibraries)
     qunsetenv("QNT_BUNDLE_DIR");
 #if __has_include("framework/view/VRToolRegistry.h") && __has_include("framework/QntElement.h")
     const auto &registry = VRToolRegistry::sharedToolRegistry();
-    EXPECT_EQ(registry.officePrototypesObjects().size(), QntNotation::builtinLibraryElementsList(QStringLiteral("Office")).size());
+    EXPECT_EQ(registry.officePrototypesObjects().size(),
+              QntNotation::builtinLibraryElementsList(QStringLiteral("Office")).size());
     EXPECT_GE(registry.networkPrototypesObjects().size(), 10);
     EXPECT_GE(registry.miscPrototypesObjects().size(), 10);
     EXPECT_GE(registry.applePrototypesObjects().size(), 4);
-    EXPECT_TRUE(VRToolRegistry::sharedToolRegistry().drawingToolWithName(QStringLiteral("blOfBriefcase")) != nullptr);
+    EXPECT_TRUE(
+        VRToolRegistry::sharedToolRegistry().drawingToolWithName(QStringLiteral("blOfBriefcase"))
+        != nullptr);
 #endif
 }
 
@@ -316,7 +339,8 @@ TEST_F(QntNotationTest, UserSchemesWinOverTheDatabase)
     const qint64 id = notation.colorSchemesList().first().schemeId;
     QntColorScheme::setCustomColorSchemePropsRef(nullptr);
     QntColorScheme::releaseColorSchemeCache();
-    EXPECT_EQ(QntColorScheme::colour(notation, id, QStringLiteral("Fill"), 2), QColor(QStringLiteral("#2B6CB0")));
+    EXPECT_EQ(QntColorScheme::colour(notation, id, QStringLiteral("Fill"), 2),
+              QColor(QStringLiteral("#2B6CB0")));
     EXPECT_EQ(QntColorScheme::colour(notation, id, QStringLiteral("ColorSchemeItemsStroke"), 0),
               QColor(QStringLiteral("#2B6CB0")));
     EXPECT_FALSE(QntColorScheme::colour(notation, id, QStringLiteral("Fill"), 42).isValid());
@@ -345,7 +369,8 @@ TEST_F(QntNotationTest, UserSchemesWinOverTheDatabase)
     EXPECT_DOUBLE_EQ(alpha, 0.5);
     // The live copy is shared, not copied: later edits are seen at once.
     (*live)[notation.notationName()] = QVariantMap();
-    EXPECT_EQ(QntColorScheme::colour(notation, id, QStringLiteral("Fill"), 2), QColor(QStringLiteral("#2B6CB0")));
+    EXPECT_EQ(QntColorScheme::colour(notation, id, QStringLiteral("Fill"), 2),
+              QColor(QStringLiteral("#2B6CB0")));
     QntColorScheme::setCustomColorSchemePropsRef(nullptr);
 }
 

@@ -56,7 +56,8 @@ struct Scene {
     }
     VRRouteRequest request(VRRouteKind kind = VRRouteKind::Orthogonal) const
     {
-        return {kind, {QPointF(80, 125), 1, VRRouteSide::Right},
+        return {kind,
+                {QPointF(80, 125), 1, VRRouteSide::Right},
                 {QPointF(400, 125), 2, VRRouteSide::Left}};
     }
 };
@@ -68,7 +69,8 @@ TEST(Router, StraightWhenNothingIsInTheWay)
     VRConnectorRouter router;
     router.setObstacle(1, {0, 0, 50, 50});
     router.setObstacle(2, {200, 0, 50, 50});
-    router.setConnector(7, {VRRouteKind::Orthogonal, {QPointF(50, 25), 1, VRRouteSide::Right},
+    router.setConnector(7, {VRRouteKind::Orthogonal,
+                            {QPointF(50, 25), 1, VRRouteSide::Right},
                             {QPointF(200, 25), 2, VRRouteSide::Left}});
     EXPECT_EQ(router.update(), QList<VRRouteId>{7});
     EXPECT_EQ(router.route(7), (QList<QPointF>{{50, 25}, {200, 25}}));
@@ -102,14 +104,15 @@ TEST(Router, SegmentPenaltyTradesLengthForBends)
     VRConnectorRouter router;
     router.setObstacle(1, {0, 0, 40, 40});
     router.setObstacle(2, {300, 300, 40, 40});
-    const VRRouteRequest req{VRRouteKind::Orthogonal, {QPointF(40, 20), 1, VRRouteSide::Right},
+    const VRRouteRequest req{VRRouteKind::Orthogonal,
+                             {QPointF(40, 20), 1, VRRouteSide::Right},
                              {QPointF(320, 300), 2, VRRouteSide::Top}};
     VRRouteParameters p;
     p.segmentPenalty = 1000;
     router.setParameters(p);
     router.setConnector(1, req);
     router.update();
-    EXPECT_EQ(bends(router.route(1)), 1);   // one elbow: right, then down into the top side
+    EXPECT_EQ(bends(router.route(1)), 1); // one elbow: right, then down into the top side
     EXPECT_TRUE(isOrthogonal(router.route(1)));
 }
 
@@ -123,8 +126,8 @@ TEST(Router, BufferDistanceIsKeptAroundShapes)
         s.router.setConnector(1, s.request());
         s.router.update();
         const QList<QPointF> path = s.router.route(1);
-        EXPECT_FALSE(pathCrosses(path, s.wall.adjusted(-buffer + 0.1, -buffer + 0.1, buffer - 0.1,
-                                                       buffer - 0.1)))
+        EXPECT_FALSE(pathCrosses(
+            path, s.wall.adjusted(-buffer + 0.1, -buffer + 0.1, buffer - 0.1, buffer - 0.1)))
             << buffer;
         // It hugs the inflated wall: the detour is as short as the buffer allows.
         double minY = 1e9;
@@ -173,7 +176,8 @@ TEST(Router, UpdateReroutesOnlyAffectedConnectors)
     s.router.setObstacle(10, {1000, 1000, 50, 50});
     s.router.setObstacle(11, {1200, 1000, 50, 50});
     s.router.setConnector(1, s.request());
-    s.router.setConnector(2, {VRRouteKind::Orthogonal, {QPointF(1050, 1025), 10, VRRouteSide::Right},
+    s.router.setConnector(2, {VRRouteKind::Orthogonal,
+                              {QPointF(1050, 1025), 10, VRRouteSide::Right},
                               {QPointF(1200, 1025), 11, VRRouteSide::Left}});
     EXPECT_EQ(s.router.update().size(), 2);
     EXPECT_FALSE(s.router.hasPendingChanges());
@@ -223,7 +227,8 @@ TEST(Router, EnclosedEndFallsBackToStraightSegment)
     router.setObstacle(5, {80, -100, 40, 220});
     router.setObstacle(6, {400, 0, 20, 20});
     for (VRRouteKind kind : {VRRouteKind::Orthogonal, VRRouteKind::Polyline}) {
-        router.setConnector(1, {kind, {QPointF(20, 10), 1, VRRouteSide::Right},
+        router.setConnector(1, {kind,
+                                {QPointF(20, 10), 1, VRRouteSide::Right},
                                 {QPointF(400, 10), 6, VRRouteSide::Left}});
         router.update();
         EXPECT_FALSE(router.wasRouted(1));
@@ -244,7 +249,8 @@ TEST(Router, NonPositiveParametersTakeDefaults)
 TEST(Router, FreeEndsRouteWithoutPorts)
 {
     Scene s;
-    s.router.setConnector(1, {VRRouteKind::Orthogonal, {QPointF(150, 60), -1, VRRouteSide::Any},
+    s.router.setConnector(1, {VRRouteKind::Orthogonal,
+                              {QPointF(150, 60), -1, VRRouteSide::Any},
                               {QPointF(300, 180), -1, VRRouteSide::Any}});
     s.router.update();
     const QList<QPointF> path = s.router.route(1);
@@ -268,9 +274,9 @@ TEST(ConnectorGeometry, ManualRoutings)
     EXPECT_EQ(zig.size(), 7);
     EXPECT_EQ(zig.last(), b);
     EXPECT_TRUE(isOrthogonal(zig));
-    const QPainterPath curve = VRConnectorGeometry::pathThrough({a, b}, true, VRRouteSide::Right,
-                                                                VRRouteSide::Left);
-    EXPECT_EQ(curve.elementCount(), 4);   // moveTo + one cubic
+    const QPainterPath curve =
+        VRConnectorGeometry::pathThrough({a, b}, true, VRRouteSide::Right, VRRouteSide::Left);
+    EXPECT_EQ(curve.elementCount(), 4); // moveTo + one cubic
     EXPECT_EQ(curve.currentPosition(), b);
     EXPECT_EQ(VRConnectorGeometry::pointsOf(curve), (QList<QPointF>{a, b}));
     EXPECT_EQ(VRConnectorGeometry::sideOf({0, 0, 100, 50}, {100, 25}), VRRouteSide::Right);
@@ -309,7 +315,8 @@ TEST(Router, RandomDiagramsRouteClearOfEveryShape)
                 default: return QPointF(r.center().x(), r.bottom());
                 }
             };
-            router.setConnector(k, {kind, {spot(shapes[a], sa), a, sa}, {spot(shapes[b], sb), b, sb}});
+            router.setConnector(k,
+                                {kind, {spot(shapes[a], sa), a, sa}, {spot(shapes[b], sb), b, sb}});
         }
         router.update();
         int routed = 0;
@@ -323,7 +330,8 @@ TEST(Router, RandomDiagramsRouteClearOfEveryShape)
                 EXPECT_TRUE(isOrthogonal(path)) << seed << " " << k;
             }
             for (int s = 0; s < shapes.size(); ++s)
-                EXPECT_FALSE(pathCrosses(path, shapes[s])) << seed << " connector " << k << " shape " << s;
+                EXPECT_FALSE(pathCrosses(path, shapes[s]))
+                    << seed << " connector " << k << " shape " << s;
         }
         EXPECT_GE(routed, 58) << seed;
     }

@@ -40,20 +40,23 @@ QByteArray gzipped(const QByteArray &data)
 
 QByteArray plist(const QByteArray &body)
 {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">" + body + "</plist>\n";
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">" + body
+           + "</plist>\n";
 }
 
 QStringList listing(const QString &folder)
 {
     QStringList names;
-    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
     while (it.hasNext())
         names << it.next();
     names.sort();
     return names;
 }
 
-class StencilImportTest : public ::testing::Test {
+class StencilImportTest : public ::testing::Test
+{
 protected:
     QString write(const QString &name, const QByteArray &content)
     {
@@ -85,7 +88,8 @@ TEST_F(StencilImportTest, DocumentedExampleReads)
     QntImportFromGraffle reader;
     const auto stencil = reader.readStencil();
     ASSERT_TRUE(stencil.has_value()) << reader.errorMessage().toStdString();
-    EXPECT_EQ(stencil->value(QStringLiteral("LastImportedFilename")).toString(), QStringLiteral("Basic Shapes"));
+    EXPECT_EQ(stencil->value(QStringLiteral("LastImportedFilename")).toString(),
+              QStringLiteral("Basic Shapes"));
     EXPECT_FALSE(stencil->contains(QStringLiteral("Sheets")));
 #ifdef QNT_TEST_STENCIL_OBJECTS
     const VRObjectList objects = reader.all(*stencil);
@@ -111,10 +115,12 @@ TEST_F(StencilImportTest, DocumentedExampleReads)
 #ifdef QNT_TEST_STENCIL_OBJECTS
 TEST_F(StencilImportTest, WrittenStencilsReadBack)
 {
-    auto box = VRDrawableShape::shapeWithRect(QRectF(10, 10, 80, 40), VRDrawableShape::unitRectAtOrigin());
+    auto box =
+        VRDrawableShape::shapeWithRect(QRectF(10, 10, 80, 40), VRDrawableShape::unitRectAtOrigin());
     box->setStyle(VRStyle::styleWithFillColour(QColor(10, 20, 30), QColor(200, 100, 50), 3));
     box->setString(QStringLiteral("Box"), QStringLiteral("name"));
-    auto oval = VRDrawableShape::shapeWithRect(QRectF(100, 10, 60, 60), VRDrawableShape::unitOvalAtOrigin());
+    auto oval = VRDrawableShape::shapeWithRect(QRectF(100, 10, 60, 60),
+                                               VRDrawableShape::unitOvalAtOrigin());
     oval->setStyle(VRStyle::styleWithFillColour(QColor(Qt::yellow), QColor(Qt::black), 1));
     QPainterPath zig;
     zig.moveTo(0, 100);
@@ -126,8 +132,10 @@ TEST_F(StencilImportTest, WrittenStencilsReadBack)
     text->setSize(QSizeF(120, 30));
     text->setLocation(QPointF(300, 50));
     text->setString(QStringLiteral("Label text"));
-    auto a = VRDrawableShape::shapeWithRect(QRectF(200, 200, 20, 20), VRDrawableShape::unitRectAtOrigin());
-    auto b = VRDrawableShape::shapeWithRect(QRectF(240, 220, 20, 20), VRDrawableShape::unitOvalAtOrigin());
+    auto a = VRDrawableShape::shapeWithRect(QRectF(200, 200, 20, 20),
+                                            VRDrawableShape::unitRectAtOrigin());
+    auto b = VRDrawableShape::shapeWithRect(QRectF(240, 220, 20, 20),
+                                            VRDrawableShape::unitOvalAtOrigin());
     a->setStyle(VRStyle::styleWithFillColour(QColor(Qt::green), QColor(Qt::black), 1));
     b->setStyle(VRStyle::styleWithFillColour(QColor(Qt::blue), QColor(Qt::black), 1));
     auto group = VRShapeGroup::groupWithObjects({a, b});
@@ -137,10 +145,11 @@ TEST_F(StencilImportTest, WrittenStencilsReadBack)
     image->setLocation(QPointF(400, 400));
     const VRObjectList objects{box, oval, line, text, group, image};
 
-    for (const QString &name : {QStringLiteral("out.plist"), QStringLiteral("out.gstencil"), QStringLiteral("Out.graffle")}) {
+    for (const QString &name : {QStringLiteral("out.plist"), QStringLiteral("out.gstencil"),
+                                QStringLiteral("Out.graffle")}) {
         const QString path = m_dir.filePath(name);
-        const auto written = QntImportFromGraffle::writeStencil(path, {{QStringLiteral("One"), objects},
-                                                                       {QStringLiteral("Two"), {box}}});
+        const auto written = QntImportFromGraffle::writeStencil(
+            path, {{QStringLiteral("One"), objects}, {QStringLiteral("Two"), {box}}});
         ASSERT_TRUE(written.ok()) << written.errorMessage().toStdString();
         QntImportFromGraffle::setImportedFilepath(path);
         QntImportFromGraffle reader;
@@ -190,7 +199,8 @@ TEST_F(StencilImportTest, ForeignAndDamagedFilesAreRefusedClearly)
         many += "<dict><key>Kind</key><string>shape</string></dict>";
     many += "</array></dict>";
     const QByteArray valid = plist("<dict><key>Objects</key><array/></dict>");
-    QByteArray bomb = "<?xml version=\"1.0\"?><plist><dict><key>Objects</key><array/><key>Pad</key><string>";
+    QByteArray bomb =
+        "<?xml version=\"1.0\"?><plist><dict><key>Objects</key><array/><key>Pad</key><string>";
     bomb += QByteArray(40 * 1024 * 1024, 'a');
     bomb += "</string></dict></plist>";
     struct Case {
@@ -199,7 +209,9 @@ TEST_F(StencilImportTest, ForeignAndDamagedFilesAreRefusedClearly)
         const char *reason;
     };
     const Case cases[] = {
-        {"other.graffle.plist", plist("<dict><key>GraphicsList</key><array/><key>ApplicationVersion</key><array/></dict>"), "another program"},
+        {"other.graffle.plist",
+         plist("<dict><key>GraphicsList</key><array/><key>ApplicationVersion</key><array/></dict>"),
+         "another program"},
         {"binary.plist", QByteArray("bplist00\xd0\x08\x00\x00", 12), "binary"},
         {"junk.plist", QByteArray("\x01\x02\x03 not a stencil"), "malformed"},
         {"truncated.plist", valid.left(valid.size() / 2), "malformed"},
@@ -207,12 +219,23 @@ TEST_F(StencilImportTest, ForeignAndDamagedFilesAreRefusedClearly)
         {"bomb.gstencil", gzipped(bomb), "larger than 32 MiB"},
         {"deep.plist", plist(deep), "nested"},
         {"many.plist", plist(many), "more than 10000 objects"},
-        {"format.plist", plist("<dict><key>Format</key><string>acme.stencil</string><key>Objects</key><array/></dict>"), "acme.stencil"},
-        {"newer.plist", plist("<dict><key>Version</key><integer>9</integer><key>Objects</key><array/></dict>"), "newer version"},
+        {"format.plist",
+         plist("<dict><key>Format</key><string>acme.stencil</string><key>Objects</key><array/></"
+               "dict>"),
+         "acme.stencil"},
+        {"newer.plist",
+         plist("<dict><key>Version</key><integer>9</integer><key>Objects</key><array/></dict>"),
+         "newer version"},
         {"empty.plist", plist("<dict/>"), "neither"},
         {"array.plist", plist("<array/>"), "dictionary"},
-        {"entity.plist", QByteArray("<?xml version=\"1.0\"?><!DOCTYPE plist [<!ENTITY x \"y\">]><plist><dict><key>&x;</key><string/></dict></plist>"), ""},
-        {"escape.graffle/stencil.plist", plist("<dict><key>ImageList</key><array><string>../../secret.png</string></array><key>Objects</key><array/></dict>"), "outside the stencil"},
+        {"entity.plist",
+         QByteArray("<?xml version=\"1.0\"?><!DOCTYPE plist [<!ENTITY x "
+                    "\"y\">]><plist><dict><key>&x;</key><string/></dict></plist>"),
+         ""},
+        {"escape.graffle/stencil.plist",
+         plist("<dict><key>ImageList</key><array><string>../../secret.png</string></"
+               "array><key>Objects</key><array/></dict>"),
+         "outside the stencil"},
     };
     for (const Case &c : cases) {
         const QString path = write(QString::fromLatin1(c.name), c.content);
@@ -225,8 +248,10 @@ TEST_F(StencilImportTest, ForeignAndDamagedFilesAreRefusedClearly)
         EXPECT_FALSE(reader.readStencil().has_value()) << c.name;
         const QString message = reader.errorMessage();
         EXPECT_TRUE(message.contains(QFileInfo(opened).fileName())) << message.toStdString();
-        EXPECT_TRUE(message.contains(QLatin1String(c.reason))) << c.name << ": " << message.toStdString();
-        EXPECT_TRUE(message.contains(QLatin1String("Quintora imports stencils in its own format"))) << c.name;
+        EXPECT_TRUE(message.contains(QLatin1String(c.reason)))
+            << c.name << ": " << message.toStdString();
+        EXPECT_TRUE(message.contains(QLatin1String("Quintora imports stencils in its own format")))
+            << c.name;
         EXPECT_EQ(listing(m_dir.path()), before) << c.name;
     }
     QntImportFromGraffle::setImportedFilepath(m_dir.filePath(QStringLiteral("missing.plist")));

@@ -41,7 +41,8 @@ TEST(StyleCodingTest, WholeStyleRoundTripsThroughJsonText)
     const QJsonObject record = style->toJson(images);
     // Through text, as in a file.
     const QJsonObject reread = QJsonDocument::fromJson(QJsonDocument(record).toJson()).object();
-    const QJsonObject rereadImages = QJsonDocument::fromJson(QJsonDocument(images).toJson()).object();
+    const QJsonObject rereadImages =
+        QJsonDocument::fromJson(QJsonDocument(images).toJson()).object();
     auto back = VRStyle::fromJson(reread, rereadImages);
     ASSERT_TRUE(back.ok()) << back.errorMessage().toStdString();
     EXPECT_EQ(back.value()->uniqueKey(), style->uniqueKey());
@@ -79,7 +80,8 @@ TEST(StyleCodingTest, RendererTravelsOnThePasteboard)
     EXPECT_TRUE(back->isEqual(*stroke));
 
     QMimeData garbage;
-    garbage.setData(kVRRasterizerPasteboardType, "{\"format\":\"quintora.renderer\",\"renderer\":{\"class\":\"VRDrawing\"}}");
+    garbage.setData(kVRRasterizerPasteboardType,
+                    "{\"format\":\"quintora.renderer\",\"renderer\":{\"class\":\"VRDrawing\"}}");
     EXPECT_FALSE(VRRasterizer::rasterizerFromPasteboard(&garbage));
     QMimeData empty;
     EXPECT_FALSE(VRRasterizer::rasterizerFromPasteboard(&empty));
@@ -91,7 +93,9 @@ struct HostileCase {
     const char *expectedInError;
 };
 
-class StyleHostileInputTest : public testing::TestWithParam<HostileCase> {};
+class StyleHostileInputTest : public testing::TestWithParam<HostileCase>
+{
+};
 
 TEST_P(StyleHostileInputTest, IsRefusedWithItsPath)
 {
@@ -104,7 +108,8 @@ TEST_P(StyleHostileInputTest, IsRefusedWithItsPath)
 
 const HostileCase kHostileCases[] = {
     {"UnknownClass", R"({"renderers":[{"class":"QProcess"}]})", "styles[0].renderers[0].class"},
-    {"NonRendererClass", R"({"renderers":[{"class":"VRDrawableShape"}]})", "is not a renderer class"},
+    {"NonRendererClass", R"({"renderers":[{"class":"VRDrawableShape"}]})",
+     "is not a renderer class"},
     {"AbstractClass", R"({"renderers":[{"class":"VRRasterizer"}]})", "is not a renderer class"},
     {"NestedStyle", R"({"renderers":[{"class":"VRStyle"}]})", "is not a renderer class"},
     {"MissingClass", R"({"renderers":[{"width":1}]})", "renderers[0].class"},
@@ -115,20 +120,29 @@ const HostileCase kHostileCases[] = {
     {"BadColour", R"({"renderers":[{"class":"VRFill","colour":"red"}]})", "renderers[0].colour"},
     {"BadCap", R"({"renderers":[{"class":"VRStroke","lineCapStyle":7}]})", "lineCapStyle"},
     {"FractionalCap", R"({"renderers":[{"class":"VRStroke","lineCapStyle":1.5}]})", "lineCapStyle"},
-    {"LongDash", R"({"renderers":[{"class":"VRStroke","dash":{"pattern":[1,2,3,4,5,6,7,8,9]}}]})", "dash.pattern"},
+    {"LongDash", R"({"renderers":[{"class":"VRStroke","dash":{"pattern":[1,2,3,4,5,6,7,8,9]}}]})",
+     "dash.pattern"},
     {"BadShadow", R"({"renderers":[{"class":"VRStroke","shadow":{"blur":"x"}}]})", "shadow.blur"},
-    {"BadGradientStop", R"({"renderers":[{"class":"VRFill","gradient":{"stops":[[2,"#FFFFFFFF"]]}}]})", "gradient.stops[0]"},
-    {"BadGradientType", R"({"renderers":[{"class":"VRFill","gradient":{"type":3,"stops":[]}}]})", "gradient.type"},
-    {"MissingImage", R"({"renderers":[{"class":"VRImageAdornment","image":"0123"}]})", "renderers[0].image"},
-    {"UnknownFilter", R"({"renderers":[{"class":"VRCIFilterRastGroup","filter":"rm -rf"}]})", "filter"},
-    {"BadLayoutMode", R"({"renderers":[{"class":"VRTextAdornment","layoutMode":5}]})", "layoutMode"},
+    {"BadGradientStop",
+     R"({"renderers":[{"class":"VRFill","gradient":{"stops":[[2,"#FFFFFFFF"]]}}]})",
+     "gradient.stops[0]"},
+    {"BadGradientType", R"({"renderers":[{"class":"VRFill","gradient":{"type":3,"stops":[]}}]})",
+     "gradient.type"},
+    {"MissingImage", R"({"renderers":[{"class":"VRImageAdornment","image":"0123"}]})",
+     "renderers[0].image"},
+    {"UnknownFilter", R"({"renderers":[{"class":"VRCIFilterRastGroup","filter":"rm -rf"}]})",
+     "filter"},
+    {"BadLayoutMode", R"({"renderers":[{"class":"VRTextAdornment","layoutMode":5}]})",
+     "layoutMode"},
     {"RenderersNotList", R"({"renderers":{"class":"VRStroke"}})", "styles[0].renderers"},
     {"NameNotText", R"({"name":12})", "styles[0].name"},
     {"LockedNotBool", R"({"locked":"yes"})", "styles[0].locked"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, StyleHostileInputTest, testing::ValuesIn(kHostileCases),
-                         [](const testing::TestParamInfo<HostileCase> &info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<HostileCase> &info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST(StyleCodingTest, DeepNestingIsRefusedWithoutCrashing)
 {
@@ -138,22 +152,25 @@ TEST(StyleCodingTest, DeepNestingIsRefusedWithoutCrashing)
     const QJsonObject record{{"renderers", QJsonArray{innermost}}};
     auto result = VRStyle::fromJson(record, QJsonObject());
     ASSERT_FALSE(result.ok());
-    EXPECT_TRUE(result.errorMessage().contains(QLatin1String("nested"))) << result.errorMessage().toStdString();
+    EXPECT_TRUE(result.errorMessage().contains(QLatin1String("nested")))
+        << result.errorMessage().toStdString();
 }
 
 TEST(StyleCodingTest, CorruptImageDataIsRefused)
 {
     const QJsonObject images{{"abc", QStringLiteral("bm90IGEgcG5n")}};
-    const QJsonObject record{{"renderers", QJsonArray{QJsonObject{{"class", "VRFill"}, {"patternImage", "abc"}}}}};
+    const QJsonObject record{
+        {"renderers", QJsonArray{QJsonObject{{"class", "VRFill"}, {"patternImage", "abc"}}}}};
     auto result = VRStyle::fromJson(record, images);
     ASSERT_FALSE(result.ok());
-    EXPECT_TRUE(result.errorMessage().contains(QLatin1String("patternImage"))) << result.errorMessage().toStdString();
+    EXPECT_TRUE(result.errorMessage().contains(QLatin1String("patternImage")))
+        << result.errorMessage().toStdString();
 }
 
 TEST(StyleCodingTest, UnknownKeysAreIgnoredAndAbsentOnesTakeDefaults)
 {
-    auto result = VRStyle::fromJson(parse(R"({"future":1,"renderers":[{"class":"VRStroke","sparkle":true}]})"),
-                                    QJsonObject());
+    auto result = VRStyle::fromJson(
+        parse(R"({"future":1,"renderers":[{"class":"VRStroke","sparkle":true}]})"), QJsonObject());
     ASSERT_TRUE(result.ok()) << result.errorMessage().toStdString();
     ASSERT_TRUE(result.value()->stroke());
     EXPECT_DOUBLE_EQ(result.value()->stroke()->width(), 1.0);
@@ -172,7 +189,7 @@ TEST(StyleCodingTest, StylesTravelOnThePasteboardToo)
     const VRStyleRef back = VRStyle::styleFromPasteboard(&mime);
     ASSERT_TRUE(back);
     EXPECT_TRUE(back->isEqual(*style));
-    EXPECT_FALSE(VRRasterizer::rasterizerFromPasteboard(&mime));   // a style is not a renderer
+    EXPECT_FALSE(VRRasterizer::rasterizerFromPasteboard(&mime)); // a style is not a renderer
     QMimeData strokeOnly;
     VRStroke::strokeWithWidth(1.0, Qt::red)->copyToPasteboard(&strokeOnly);
     EXPECT_FALSE(VRStyle::styleFromPasteboard(&strokeOnly));

@@ -61,11 +61,13 @@ TEST(StyleElementDecoratorTest, ElementSurvivesTheRecord)
     EXPECT_EQ(copy->toJson(images2), record);
 
     QJsonObject hostile = record;
-    hostile["element"] = QJsonObject{{"format", "quintora.objects"}, {"version", 1},
+    hostile["element"] = QJsonObject{{"format", "quintora.objects"},
+                                     {"version", 1},
                                      {"objects", QJsonArray{QJsonObject{{"class", "QProcess"}}}}};
     auto refused = VRRasterizer::fromJson(hostile, images);
     ASSERT_FALSE(refused.ok());
-    EXPECT_TRUE(refused.errorMessage().contains(QLatin1String("element"))) << refused.errorMessage().toStdString();
+    EXPECT_TRUE(refused.errorMessage().contains(QLatin1String("element")))
+        << refused.errorMessage().toStdString();
 }
 
 } // namespace

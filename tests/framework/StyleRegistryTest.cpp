@@ -36,8 +36,8 @@ TEST_F(StyleRegistryTest, RegisteringLocksSharesAndFilesInTheDefaultCategory)
 {
     auto style = named("B");
     int posts = 0;
-    auto token = NotificationCenter::defaultCenter().addObserver(kVRStyleRegistryDidFlagPossibleUIChange, nullptr,
-                                                                  [&](const Notification &) { ++posts; });
+    auto token = NotificationCenter::defaultCenter().addObserver(
+        kVRStyleRegistryDidFlagPossibleUIChange, nullptr, [&](const Notification &) { ++posts; });
     VRStyleRegistry::registerStyle(style);
     EXPECT_GE(posts, 1);
     EXPECT_TRUE(style->isLocked());
@@ -60,7 +60,7 @@ TEST_F(StyleRegistryTest, CategoriesFollowTheRules)
     VRStyleRegistry::registerStyle(b);
     registry().addCategory("Mine");
     registry().addKey(a->uniqueKey(), "Mine", false);
-    registry().addKey(b->uniqueKey(), "Other", false);   // no such category, not created
+    registry().addKey(b->uniqueKey(), "Other", false); // no such category, not created
     EXPECT_FALSE(registry().allCategories().contains("Other"));
     registry().addKey(b->uniqueKey(), "Other", true);
     EXPECT_TRUE(registry().keyExistsInCategory(b->uniqueKey(), "Other"));
@@ -89,7 +89,8 @@ TEST_F(StyleRegistryTest, RecentlyUsedKeepsTheLastTenNewestFirst)
     for (const auto &s : styles)
         EXPECT_EQ(VRStyleRegistry::styleForKeyAddingToRecentlyUsed(s->uniqueKey()), s);
     VRStyleRegistry::styleForKeyAddingToRecentlyUsed(styles.at(5)->uniqueKey());
-    const QStringList recent = registry().allKeysInCategory(VRStyleRegistry::recentlyUsedCategoryName());
+    const QStringList recent =
+        registry().allKeysInCategory(VRStyleRegistry::recentlyUsedCategoryName());
     ASSERT_EQ(recent.size(), 10);
     EXPECT_EQ(recent.first(), styles.at(5)->uniqueKey());
     EXPECT_EQ(recent.at(1), styles.at(11)->uniqueKey());
@@ -136,7 +137,10 @@ struct BadLibrary {
     const char *expected;
 };
 
-class StyleRegistryBadFileTest : public StyleRegistryTest, public testing::WithParamInterface<BadLibrary> {};
+class StyleRegistryBadFileTest : public StyleRegistryTest,
+                                 public testing::WithParamInterface<BadLibrary>
+{
+};
 
 TEST_P(StyleRegistryBadFileTest, LeavesTheRegistryAsItWas)
 {
@@ -161,13 +165,27 @@ TEST_P(StyleRegistryBadFileTest, LeavesTheRegistryAsItWas)
 INSTANTIATE_TEST_SUITE_P(
     Cases, StyleRegistryBadFileTest,
     testing::Values(
-        BadLibrary{"Truncated", R"({"format":"quintora.styles","version":1,"styles":[)", "not a readable file"},
-        BadLibrary{"OtherFormat", R"({"format":"quintora.drawing","version":1})", "not a Quintora style library"},
-        BadLibrary{"NewerVersion", R"({"format":"quintora.styles","version":2,"styles":[]})", "newer version"},
-        BadLibrary{"HostileClass", R"({"format":"quintora.styles","version":1,"styles":[{"key":"k","renderers":[{"class":"QFile"}]}]})", "styles[0].renderers[0].class"},
-        BadLibrary{"DuplicateKey", R"({"format":"quintora.styles","version":1,"styles":[{"key":"k"},{"key":"k"}]})", "styles[1].key"},
-        BadLibrary{"DanglingKey", R"({"format":"quintora.styles","version":1,"styles":[],"categories":[{"name":"X","keys":["zz"]}]})", "categories[0].keys[0]"},
-        BadLibrary{"HugeNumber", R"({"format":"quintora.styles","version":1,"styles":[{"key":"k","renderers":[{"class":"VRStroke","width":1e308}]}]})", "width"}),
+        BadLibrary{"Truncated", R"({"format":"quintora.styles","version":1,"styles":[)",
+                   "not a readable file"},
+        BadLibrary{"OtherFormat", R"({"format":"quintora.drawing","version":1})",
+                   "not a Quintora style library"},
+        BadLibrary{"NewerVersion", R"({"format":"quintora.styles","version":2,"styles":[]})",
+                   "newer version"},
+        BadLibrary{
+            "HostileClass",
+            R"({"format":"quintora.styles","version":1,"styles":[{"key":"k","renderers":[{"class":"QFile"}]}]})",
+            "styles[0].renderers[0].class"},
+        BadLibrary{"DuplicateKey",
+                   R"({"format":"quintora.styles","version":1,"styles":[{"key":"k"},{"key":"k"}]})",
+                   "styles[1].key"},
+        BadLibrary{
+            "DanglingKey",
+            R"({"format":"quintora.styles","version":1,"styles":[],"categories":[{"name":"X","keys":["zz"]}]})",
+            "categories[0].keys[0]"},
+        BadLibrary{
+            "HugeNumber",
+            R"({"format":"quintora.styles","version":1,"styles":[{"key":"k","renderers":[{"class":"VRStroke","width":1e308}]}]})",
+            "width"}),
     [](const testing::TestParamInfo<BadLibrary> &info) { return std::string(info.param.name); });
 
 TEST_F(StyleRegistryTest, DefaultsLoadTheStandardLibraryAndSaveToTheUserFolder)
@@ -198,7 +216,8 @@ TEST_F(StyleRegistryTest, AnUnreadableRegistryFileIsKeptAside)
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("{\"format\":\"quintora.styles\",\"version\":1,\"styles\":[{\"key\":\"k\",\"renderers\":[{\"class\":\"QFile\"}]}]}");
+    file.write("{\"format\":\"quintora.styles\",\"version\":1,\"styles\":[{\"key\":\"k\","
+               "\"renderers\":[{\"class\":\"QFile\"}]}]}");
     file.close();
     VRStyleRegistry::loadDefaults();
     EXPECT_TRUE(registry().styleForKey("QNT-STANDARD-BASIC-SHAPE"));
@@ -221,7 +240,7 @@ TEST(StrokeDashTest, PatternRulesAndRegisteredDashes)
     QPen pen(Qt::black, 2.0);
     VRStrokeDash scaled({4, 2}, 0.0, true);
     scaled.applyToPen(pen, 2.0);
-    EXPECT_EQ(pen.dashPattern(), QList<qreal>({4, 2}));   // × width 2, in pen widths of 2
+    EXPECT_EQ(pen.dashPattern(), QList<qreal>({4, 2})); // × width 2, in pen widths of 2
     VRStrokeDash plain({4, 2});
     plain.applyToPen(pen, 2.0);
     EXPECT_EQ(pen.dashPattern(), QList<qreal>({2, 1}));

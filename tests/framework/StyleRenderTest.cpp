@@ -29,7 +29,7 @@ TEST(StyleRenderTest, FillPaintsTheInteriorOnly)
     const QImage image = styletest::renderSample(*fill);
     EXPECT_EQ(pixel(image, 80, 60), QColor(255, 0, 0));
     EXPECT_EQ(pixel(image, 5, 5), QColor(Qt::white));
-    EXPECT_EQ(pixel(image, 21, 21), QColor(Qt::white));   // outside the rounded corner
+    EXPECT_EQ(pixel(image, 21, 21), QColor(Qt::white)); // outside the rounded corner
 }
 
 TEST(StyleRenderTest, StrokePaintsTheOutlineWithItsWidth)
@@ -47,7 +47,7 @@ TEST(StyleRenderTest, StyleDrawsItsRenderersInOrder)
     auto style = VRStyle::styleWithFillColour(QColor(0, 255, 0), QColor(0, 0, 0), 4.0);
     const QImage image = styletest::renderSample(*style);
     EXPECT_EQ(pixel(image, 80, 60), QColor(0, 255, 0));
-    EXPECT_EQ(pixel(image, 80, 20), QColor(0, 0, 0));   // the stroke lies on the fill
+    EXPECT_EQ(pixel(image, 80, 20), QColor(0, 0, 0)); // the stroke lies on the fill
     style->rendererAtIndex(1)->setEnabled(false);
     EXPECT_EQ(pixel(styletest::renderSample(*style), 80, 20), QColor(0, 255, 0));
 }
@@ -62,7 +62,8 @@ TEST(StyleRenderTest, EveryRendererMatchesItsGolden)
                                  .arg(renderer->className(), line ? "-line" : "");
         SCOPED_TRACE(name.toStdString());
         QString message;
-        EXPECT_TRUE(styletest::matchesGolden(styletest::renderSample(*renderer, line), name, &message))
+        EXPECT_TRUE(
+            styletest::matchesGolden(styletest::renderSample(*renderer, line), name, &message))
             << message.toStdString();
     }
 }
@@ -71,9 +72,11 @@ TEST(StyleRenderTest, WholeStyleAndSwatchesMatchTheirGoldens)
 {
     QString message;
     const VRStyleRef style = styletest::everyRendererStyle();
-    EXPECT_TRUE(styletest::matchesGolden(styletest::renderSample(*style, false, 200, 150), "style-everything", &message))
+    EXPECT_TRUE(styletest::matchesGolden(styletest::renderSample(*style, false, 200, 150),
+                                         "style-everything", &message))
         << message.toStdString();
-    EXPECT_TRUE(styletest::matchesGolden(style->standardStyleSwatch(), "swatch-everything", &message))
+    EXPECT_TRUE(
+        styletest::matchesGolden(style->standardStyleSwatch(), "swatch-everything", &message))
         << message.toStdString();
     auto arrows = std::make_shared<VRArrowStroke>();
     arrows->setWidth(1.5);
@@ -101,7 +104,7 @@ TEST(StyleRenderTest, TextAdornmentUsesTheObjectTextWithoutALabel)
         p.addRect(20, 20, 120, 80);
         return p;
     }());
-    text.render(painter, context);   // no label, no object text: nothing
+    text.render(painter, context); // no label, no object text: nothing
     painter.end();
     int red = 0;
     for (int y = 0; y < 120; ++y)
@@ -141,7 +144,8 @@ namespace {
 TEST(StyleRenderTest, RotatedObjectsTurnTheirFrameRenderers)
 {
     auto style = VRStyle::create();
-    auto fill = VRFill::fillWithGradient(VRGradient::gradientWithStartingColor(Qt::white, QColor(200, 60, 60), 0, 0));
+    auto fill = VRFill::fillWithGradient(
+        VRGradient::gradientWithStartingColor(Qt::white, QColor(200, 60, 60), 0, 0));
     style->addRenderer(fill);
     auto hatch = std::make_shared<VRHatching>();
     hatch->setAngleInDegrees(0.0);
@@ -173,7 +177,8 @@ TEST(StyleRenderTest, RotatedObjectsTurnTheirFrameRenderers)
     style->render(painter, context);
     painter.end();
     QString message;
-    EXPECT_TRUE(styletest::matchesGolden(image, "style-rotated", &message)) << message.toStdString();
+    EXPECT_TRUE(styletest::matchesGolden(image, "style-rotated", &message))
+        << message.toStdString();
 }
 
 } // namespace
@@ -185,7 +190,9 @@ struct FilterCase {
     QRgb expected;
 };
 
-class StyleEffectFilterTest : public testing::TestWithParam<FilterCase> {};
+class StyleEffectFilterTest : public testing::TestWithParam<FilterCase>
+{
+};
 
 TEST_P(StyleEffectFilterTest, FiltersTheChildrensPicture)
 {
@@ -208,13 +215,15 @@ INSTANTIATE_TEST_SUITE_P(Filters, StyleEffectFilterTest,
                                          FilterCase{"VRSepia", qRgb(165, 147, 114)},
                                          FilterCase{"VRPosterize", qRgb(170, 85, 85)},
                                          FilterCase{"VRSharpen", qRgb(200, 100, 50)}),
-                         [](const testing::TestParamInfo<FilterCase> &info) { return std::string(info.param.filter); });
+                         [](const testing::TestParamInfo<FilterCase> &info) {
+                             return std::string(info.param.filter);
+                         });
 
 TEST(StyleRenderTest, BlendGroupCompositesWithItsModeAlphaAndMask)
 {
     auto blend = std::make_shared<VRQuartzBlendRastGroup>();
     blend->addRenderer(VRFill::fillWithColour(QColor(0, 0, 255)));
-    blend->setBlendMode(10);   // difference against white gives yellow
+    blend->setBlendMode(10); // difference against white gives yellow
     QImage image = styletest::renderSample(*blend);
     EXPECT_EQ(image.pixel(80, 60), qRgb(255, 255, 0));
     blend->setBlendMode(0);
@@ -228,7 +237,7 @@ TEST(StyleRenderTest, BlendGroupCompositesWithItsModeAlphaAndMask)
     blend->setAlpha(1.0);
     blend->setMaskImage(mask);
     image = styletest::renderSample(*blend);
-    EXPECT_EQ(image.pixel(40, 60), qRgb(255, 255, 255));   // masked off on the left
+    EXPECT_EQ(image.pixel(40, 60), qRgb(255, 255, 255)); // masked off on the left
     EXPECT_EQ(image.pixel(120, 60), qRgb(0, 0, 255));
     EXPECT_EQ(VRQuartzBlendRastGroup::compositionMode(1), QPainter::CompositionMode_Multiply);
     EXPECT_EQ(VRCIFilterRastGroup::localizedFilterName("VRGreyscale"), "Greyscale");
@@ -253,7 +262,7 @@ TEST(StyleRenderTest, VectorDevicesGetEveryRenderer)
         QPainter painter(&generator);
         style->render(painter, context);
     }
-    EXPECT_TRUE(svg.data().contains("<image"));   // off-screen effects arrive as pictures
+    EXPECT_TRUE(svg.data().contains("<image")); // off-screen effects arrive as pictures
     EXPECT_TRUE(svg.data().contains("<path"));
     QBuffer pdf;
     pdf.open(QIODevice::WriteOnly);

@@ -67,8 +67,8 @@ QList<VRRendererRef> everyRenderer()
     fill->setShadow(VRShadow(QColor(0, 0, 0, 100), 5.0, 5.0, 60.0));
     list.append(fill);
 
-    auto gradientFill = VRFill::fillWithGradient(
-        VRGradient::gradientWithStartingColor(QColor(255, 255, 255), QColor(40, 110, 200), VRGradient::Radial, 0.0));
+    auto gradientFill = VRFill::fillWithGradient(VRGradient::gradientWithStartingColor(
+        QColor(255, 255, 255), QColor(40, 110, 200), VRGradient::Radial, 0.0));
     gradientFill->gradient()->setRadialStartingPoint(QPointF(-0.2, -0.2));
     gradientFill->setGradientMultiplier(1.5);
     gradientFill->setTracksObjectAngle(false);
@@ -174,8 +174,9 @@ QImage renderSample(const VRRasterizer &renderer, bool line, int w, int h)
     const QRectF frame(20, 20, w - 40, h - 40);
     if (line) {
         context.path.moveTo(frame.left(), frame.bottom());
-        context.path.cubicTo(frame.left() + frame.width() * 0.3, frame.top(), frame.left() + frame.width() * 0.7,
-                             frame.bottom(), frame.right(), frame.top());
+        context.path.cubicTo(frame.left() + frame.width() * 0.3, frame.top(),
+                             frame.left() + frame.width() * 0.7, frame.bottom(), frame.right(),
+                             frame.top());
     } else {
         context.path.addRoundedRect(frame, 12, 12);
     }
@@ -212,13 +213,16 @@ bool matchesGolden(const QImage &actualImage, const QString &name, QString *mess
         const auto *g = reinterpret_cast<const QRgb *>(golden.constScanLine(y));
         for (int x = 0; x < actual.width(); ++x) {
             if (std::abs(qRed(a[x]) - qRed(g[x])) > 2 || std::abs(qGreen(a[x]) - qGreen(g[x])) > 2
-                || std::abs(qBlue(a[x]) - qBlue(g[x])) > 2 || std::abs(qAlpha(a[x]) - qAlpha(g[x])) > 2)
+                || std::abs(qBlue(a[x]) - qBlue(g[x])) > 2
+                || std::abs(qAlpha(a[x]) - qAlpha(g[x])) > 2)
                 ++differing;
         }
     }
     const qint64 allowed = static_cast<qint64>(actual.width()) * actual.height() / 200;
     if (differing > allowed)
-        return failWith(QStringLiteral("%1 pixels differ from the golden, at most %2 may").arg(differing).arg(allowed));
+        return failWith(QStringLiteral("%1 pixels differ from the golden, at most %2 may")
+                            .arg(differing)
+                            .arg(allowed));
     QFile::remove(actualPath);
     return true;
 }

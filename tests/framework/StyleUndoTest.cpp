@@ -115,7 +115,7 @@ TEST(StyleUndoTest, LockedStyleRefusesNameSharingAndTextAttributes)
     EXPECT_EQ(style->name(), QStringLiteral("Before"));
     EXPECT_FALSE(style->isStyleSharable());
     EXPECT_TRUE(style->hasTextAttributes());
-    style->setStrokeColour(Qt::red);   // renderer edits stay possible
+    style->setStrokeColour(Qt::red); // renderer edits stay possible
     EXPECT_EQ(style->strokeColour(), QColor(Qt::red));
 }
 
@@ -128,7 +128,8 @@ TEST(StyleUndoTest, ConveniencesAddRenderersWhenMissing)
     ASSERT_TRUE(style->fill());
     ASSERT_TRUE(style->stroke());
     EXPECT_EQ(style->rendererAtIndex(0)->className(), QStringLiteral("VRFill"));
-    EXPECT_EQ(VRStyle::styleNameForFont(QFont(QStringLiteral("Helvetica"), 12)), QStringLiteral("Helvetica 12 pt"));
+    EXPECT_EQ(VRStyle::styleNameForFont(QFont(QStringLiteral("Helvetica"), 12)),
+              QStringLiteral("Helvetica 12 pt"));
 }
 
 } // namespace

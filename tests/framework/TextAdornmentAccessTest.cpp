@@ -42,8 +42,7 @@ struct TextOwnerCase {
     std::function<VRTextAdornment *(const VRDrawableObject &)> adornment;
 };
 
-template <class T>
-std::shared_ptr<VRDrawableObject> shapeWithText()
+template <class T> std::shared_ptr<VRDrawableObject> shapeWithText()
 {
     auto shape = std::make_shared<T>();
     VRDrawableObject::Geometry g = shape->saveGeometry();
@@ -54,8 +53,7 @@ std::shared_ptr<VRDrawableObject> shapeWithText()
     return shape;
 }
 
-template <class T>
-VRTextAdornment *adornmentOf(const VRDrawableObject &object)
+template <class T> VRTextAdornment *adornmentOf(const VRDrawableObject &object)
 {
     return static_cast<const T &>(object).textAdornment();
 }
@@ -95,18 +93,21 @@ TEST_P(TextAdornmentAccess, DescribesTheObjectsTextWithoutChangingTheDrawing)
 
 INSTANTIATE_TEST_SUITE_P(
     TextOwners, TextAdornmentAccess,
-    ::testing::Values(TextOwnerCase{"QntTextShape", shapeWithText<QntTextShape>, adornmentOf<QntTextShape>},
-                      TextOwnerCase{"VRTextShape", shapeWithText<VRTextShape>, adornmentOf<VRTextShape>},
-                      TextOwnerCase{"QntTextCell", shapeWithText<QntTextCell>, adornmentOf<QntTextCell>},
-                      TextOwnerCase{"QntConnector",
-                                    [] {
-                                        auto connector = std::make_shared<QntConnector>();
-                                        connector->setEnds(QPointF(20, 80), QPointF(220, 80));
-                                        connector->setLabel(sampleText());
-                                        return std::static_pointer_cast<VRDrawableObject>(connector);
-                                    },
-                                    adornmentOf<QntConnector>}),
-    [](const ::testing::TestParamInfo<TextOwnerCase> &info) { return std::string(info.param.name); });
+    ::testing::Values(
+        TextOwnerCase{"QntTextShape", shapeWithText<QntTextShape>, adornmentOf<QntTextShape>},
+        TextOwnerCase{"VRTextShape", shapeWithText<VRTextShape>, adornmentOf<VRTextShape>},
+        TextOwnerCase{"QntTextCell", shapeWithText<QntTextCell>, adornmentOf<QntTextCell>},
+        TextOwnerCase{"QntConnector",
+                      [] {
+                          auto connector = std::make_shared<QntConnector>();
+                          connector->setEnds(QPointF(20, 80), QPointF(220, 80));
+                          connector->setLabel(sampleText());
+                          return std::static_pointer_cast<VRDrawableObject>(connector);
+                      },
+                      adornmentOf<QntConnector>}),
+    [](const ::testing::TestParamInfo<TextOwnerCase> &info) {
+        return std::string(info.param.name);
+    });
 
 TEST(TextAdornmentAccess, AConnectorsLabelPlacementMapsToTheRenderersLayout)
 {

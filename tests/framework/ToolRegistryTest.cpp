@@ -49,7 +49,8 @@ TEST(ToolRegistry, EveryStandardToolNameIsRegisteredWithItsClass)
     }
     EXPECT_EQ(kVRStandardZoomToolName, QStringLiteral("Zoom"));
     EXPECT_FALSE(static_cast<VRZoomTool *>(VRDrawingTool::drawingToolWithName("Zoom"))->zoomsOut());
-    EXPECT_TRUE(static_cast<VRZoomTool *>(VRDrawingTool::drawingToolWithName("Zoom Out"))->zoomsOut());
+    EXPECT_TRUE(
+        static_cast<VRZoomTool *>(VRDrawingTool::drawingToolWithName("Zoom Out"))->zoomsOut());
     EXPECT_EQ(VRDrawingTool::drawingToolWithName("Zoom")->registeredName(), QStringLiteral("Zoom"));
     EXPECT_EQ(VRDrawingTool::drawingToolWithName("No Such Tool"), nullptr);
     const QStringList names = VRDrawingTool::toolNames();
@@ -103,8 +104,9 @@ TEST(ToolRegistry, KeyCodesMapToQtKeys)
         int code;
         int key;
     };
-    for (const Row &row : {Row{8, Qt::Key_C}, Row{17, Qt::Key_T}, Row{35, Qt::Key_P}, Row{1, Qt::Key_S},
-                           Row{6, Qt::Key_Z}, Row{7, Qt::Key_X}, Row{18, Qt::Key_1}, Row{999, 0}})
+    for (const Row &row :
+         {Row{8, Qt::Key_C}, Row{17, Qt::Key_T}, Row{35, Qt::Key_P}, Row{1, Qt::Key_S},
+          Row{6, Qt::Key_Z}, Row{7, Qt::Key_X}, Row{18, Qt::Key_1}, Row{999, 0}})
         EXPECT_EQ(VRDrawingTool::qtKeyForKeyCode(row.code), row.key) << row.code;
 }
 

@@ -33,8 +33,7 @@ VRObjectDrawingLayer *objectLayer(VRDrawingDocument &d)
     return d.drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
 }
 
-template <class T>
-std::shared_ptr<T> first(VRDrawingDocument &d)
+template <class T> std::shared_ptr<T> first(VRDrawingDocument &d)
 {
     for (const auto &o : objectLayer(d)->objects()) {
         if (o->isMemberOf<T>())
@@ -224,8 +223,8 @@ TEST(VRUndoManager, GroupsByEventLoopTurnAndNotifies)
     um->removeAllActions();
 
     QList<Notification> seen;
-    auto token = NotificationCenter::defaultCenter().addObserver(kQntUndoRedoChangedNotification, nullptr,
-                                                                  [&](const Notification &n) { seen.append(n); });
+    auto token = NotificationCenter::defaultCenter().addObserver(
+        kQntUndoRedoChangedNotification, nullptr, [&](const Notification &n) { seen.append(n); });
     shape->moveBy(QPointF(1, 0));
     shape->moveBy(QPointF(1, 0)); // coalesced: the group keeps the oldest state
     shape->setSize(QSizeF(20, 20));
@@ -237,14 +236,16 @@ TEST(VRUndoManager, GroupsByEventLoopTurnAndNotifies)
     ASSERT_EQ(seen.size(), 1);
     const void *firstTask = um->undoStack().first()->tasks().first().get();
     EXPECT_EQ(seen.first().object, firstTask);
-    EXPECT_EQ(seen.first().userInfo.value(QStringLiteral("UndoManager")).value<VRUndoManager *>(), um);
+    EXPECT_EQ(seen.first().userInfo.value(QStringLiteral("UndoManager")).value<VRUndoManager *>(),
+              um);
     auto *task = static_cast<VKUndoTask *>(const_cast<void *>(firstTask));
     EXPECT_TRUE(task->isMemberOf<VKConcreteUndoTask>());
-    EXPECT_EQ(static_cast<VKConcreteUndoTask *>(task)->selectorName(), QStringLiteral("setLocation:"));
+    EXPECT_EQ(static_cast<VKConcreteUndoTask *>(task)->selectorName(),
+              QStringLiteral("setLocation:"));
 
     bool didUndo = false;
-    auto undoToken = NotificationCenter::defaultCenter().addObserver(kVRUndoManagerDidUndoChangeNotification, um,
-                                                                      [&](const Notification &) { didUndo = true; });
+    auto undoToken = NotificationCenter::defaultCenter().addObserver(
+        kVRUndoManagerDidUndoChangeNotification, um, [&](const Notification &) { didUndo = true; });
     um->undo();
     EXPECT_TRUE(didUndo);
     EXPECT_EQ(shape->location(), QPointF(5, 5));

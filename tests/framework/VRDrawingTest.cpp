@@ -46,9 +46,11 @@ TEST(VRDrawing, FactoryValuesOfANewDrawing)
 
 TEST(VRDrawing, UnitsTableAndFormatting)
 {
-    EXPECT_DOUBLE_EQ(VRDrawing::standardFactorForUnits(QStringLiteral("Kilometres")), 2834645.6692913);
+    EXPECT_DOUBLE_EQ(VRDrawing::standardFactorForUnits(QStringLiteral("Kilometres")),
+                     2834645.6692913);
     EXPECT_DOUBLE_EQ(VRDrawing::standardFactorForUnits(QStringLiteral("Furlongs")), 1.0);
-    EXPECT_EQ(VRDrawing::abbreviationForUnits(QStringLiteral("Furlongs")), QStringLiteral("Furlongs"));
+    EXPECT_EQ(VRDrawing::abbreviationForUnits(QStringLiteral("Furlongs")),
+              QStringLiteral("Furlongs"));
     VRDrawing drawing;
     EXPECT_FALSE(drawing.setDrawingUnits(QStringLiteral("Bad"), 0));
     EXPECT_FALSE(drawing.setDrawingUnits(QStringLiteral("Bad"), qQNaN()));
@@ -79,8 +81,8 @@ TEST(VRDrawing, SelectionPostsOnceAndFollowsRemoval)
     auto b = rectShape(QRectF(20, 0, 10, 10));
     layer->addObjectsFromArray({a, b});
     int posts = 0;
-    auto token = NotificationCenter::defaultCenter().addObserver(kVRLayerSelectionDidChange, layer,
-                                                                  [&](const Notification &) { ++posts; });
+    auto token = NotificationCenter::defaultCenter().addObserver(
+        kVRLayerSelectionDidChange, layer, [&](const Notification &) { ++posts; });
     layer->exchangeSelectionWithObjectsFromArray({a, b});
     EXPECT_EQ(posts, 1);
     layer->exchangeSelectionWithObjectsFromArray({a, b});

@@ -45,14 +45,17 @@ struct ViewHarness {
     void send(QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons,
               Qt::KeyboardModifiers mods = Qt::NoModifier)
     {
-        QMouseEvent event(type, QPointF(pos), view->mapToGlobal(QPointF(pos)), button, buttons, mods);
+        QMouseEvent event(type, QPointF(pos), view->mapToGlobal(QPointF(pos)), button, buttons,
+                          mods);
         QApplication::sendEvent(view, &event);
     }
-    void press(QPointF p, Qt::KeyboardModifiers mods = Qt::NoModifier, Qt::MouseButton b = Qt::LeftButton)
+    void press(QPointF p, Qt::KeyboardModifiers mods = Qt::NoModifier,
+               Qt::MouseButton b = Qt::LeftButton)
     {
         send(QEvent::MouseButtonPress, at(p), b, b, mods);
     }
-    void release(QPointF p, Qt::KeyboardModifiers mods = Qt::NoModifier, Qt::MouseButton b = Qt::LeftButton)
+    void release(QPointF p, Qt::KeyboardModifiers mods = Qt::NoModifier,
+                 Qt::MouseButton b = Qt::LeftButton)
     {
         send(QEvent::MouseButtonRelease, at(p), b, Qt::NoButton, mods);
     }
@@ -84,8 +87,8 @@ struct ViewHarness {
         for (int k = 1; k <= steps; ++k)
             send(QEvent::MouseMove, view->mapFrom(viewport, va + (vb - va) * k / steps),
                  Qt::NoButton, Qt::LeftButton, mods);
-        send(QEvent::MouseButtonRelease, view->mapFrom(viewport, vb), Qt::LeftButton,
-             Qt::NoButton, mods);
+        send(QEvent::MouseButtonRelease, view->mapFrom(viewport, vb), Qt::LeftButton, Qt::NoButton,
+             mods);
         QApplication::processEvents();
     }
     void useTool(const QString &name) { view->controller()->selectDrawingToolWithName(name); }

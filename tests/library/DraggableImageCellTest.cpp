@@ -26,7 +26,8 @@ namespace {
 
 struct NotificationCount {
     explicit NotificationCount(const QString &name)
-        : token(NotificationCenter::defaultCenter().addObserver(name, nullptr, [this](const Notification &) { ++count; }))
+        : token(NotificationCenter::defaultCenter().addObserver(
+            name, nullptr, [this](const Notification &) { ++count; }))
     {
     }
     int count = 0;
@@ -88,7 +89,9 @@ TEST(DraggableImageCell, DroppedShapeLandsAtItsOriginalSizeWhereItWasDroppedAndU
     VRObjectRef selectedWhenAdded;
     const NotificationToken defaults = NotificationCenter::defaultCenter().addObserver(
         kQntElementAddedToLayerNotification, nullptr,
-        [&h, &selectedWhenAdded](const Notification &) { selectedWhenAdded = h.layer()->singleSelection(); });
+        [&h, &selectedWhenAdded](const Notification &) {
+            selectedWhenAdded = h.layer()->singleSelection();
+        });
     DragRunnerScope scope([&h, dropPoint](QMimeData *data) {
         return deliverDrop(h.view.get(), h.view->mapFromDrawing(dropPoint).toPoint(), data);
     });
@@ -111,7 +114,8 @@ TEST(DraggableImageCell, DroppedShapeLandsAtItsOriginalSizeWhereItWasDroppedAndU
     EXPECT_EQ(selectedWhenAdded, dropped);
     EXPECT_EQ(text.count, 0);
     EXPECT_TRUE(h.palette->outlineView()->cell()->dragOrigin().isNull());
-    h.view->grab().save(QDir(screenshotDir()).filePath(QStringLiteral("palette-dropped-shape.png")));
+    h.view->grab().save(
+        QDir(screenshotDir()).filePath(QStringLiteral("palette-dropped-shape.png")));
 
     QApplication::processEvents();
     h.drawing()->undoManager()->undo();
@@ -132,7 +136,8 @@ TEST(DraggableImageCell, DropOutsideTheDrawingSlidesBackAndChangesNothing)
     elsewhere.resize(200, 200);
     QntNotationSubGroupItem *item = h.palette->subgroupFlowchart()->children().first().get();
     NotificationCount added(kQntElementAddedToLayerNotification);
-    DragRunnerScope scope([&elsewhere](QMimeData *data) { return deliverDrop(&elsewhere, QPoint(50, 50), data); });
+    DragRunnerScope scope(
+        [&elsewhere](QMimeData *data) { return deliverDrop(&elsewhere, QPoint(50, 50), data); });
     dragItem(h, item);
 
     EXPECT_EQ(h.layer()->countOfObjects(), 1);
@@ -210,7 +215,8 @@ TEST(DXDragEffectManager, SwapsPicturesAtThePaletteEdgeAndSlidesBackWhenRefused)
     QImage outside(120, 80, QImage::Format_ARGB32_Premultiplied);
     outside.fill(Qt::red);
     const QRect source(0, 0, 200, 600);
-    feedback.startDragShowFromSourceScreenRect(source, QPoint(50, 50), QSize(0, 0), inside, outside, true);
+    feedback.startDragShowFromSourceScreenRect(source, QPoint(50, 50), QSize(0, 0), inside, outside,
+                                               true);
     EXPECT_TRUE(feedback.window()->isVisible());
     EXPECT_EQ(feedback.alphaValue(), 1.0);
     EXPECT_EQ(feedback.window()->size(), QSize(120, 80));
@@ -246,7 +252,8 @@ TEST(QntOutlineView, PressAndMoveOnAShapeRowDragsItAndAGroupRowToggles)
     });
     auto send = [&outline](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
         QMouseEvent event(type, QPointF(at), outline.viewport()->mapToGlobal(QPointF(at)),
-                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, Qt::NoModifier);
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
+                          Qt::NoModifier);
         QApplication::sendEvent(outline.viewport(), &event);
     };
     send(QEvent::MouseButtonPress, press, Qt::LeftButton);

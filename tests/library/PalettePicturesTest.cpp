@@ -55,7 +55,10 @@ QImage contactSheet(const QntNotationPalette &palette, const QString &title)
             if (!image.isNull()) {
                 QSizeF size = image.size();
                 size.scale(QSizeF(frame.size()) * 0.9, Qt::KeepAspectRatio);
-                painter.drawImage(QRectF(QPointF(frame.center()) - QPointF(size.width() / 2, size.height() / 2), size), image);
+                painter.drawImage(
+                    QRectF(QPointF(frame.center()) - QPointF(size.width() / 2, size.height() / 2),
+                           size),
+                    image);
             }
             if (++column == columns) {
                 column = 0;
@@ -79,7 +82,8 @@ TEST(PalettePictures, EveryBuiltInNotationRendersItsItems)
     int checked = 0;
     for (const QVariantMap &entry : notations) {
         const QString path = entry.value(QStringLiteral("notationPath")).toString();
-        if (path.contains(QLatin1String("/Imported/")) || path.contains(QLatin1String("/ImageBank/")))
+        if (path.contains(QLatin1String("/Imported/"))
+            || path.contains(QLatin1String("/ImageBank/")))
             continue;
         SCOPED_TRACE(path.toStdString());
         auto document = std::make_unique<VRDrawingDocument>();
@@ -93,7 +97,8 @@ TEST(PalettePictures, EveryBuiltInNotationRendersItsItems)
                     continue;
                 ++items;
                 const QImage image = item->image();
-                ASSERT_FALSE(image.isNull()) << group->title().toStdString() << " " << item->title().toStdString();
+                ASSERT_FALSE(image.isNull())
+                    << group->title().toStdString() << " " << item->title().toStdString();
                 EXPECT_GE(image.width(), 4) << item->title().toStdString();
                 EXPECT_GE(image.height(), 2) << item->title().toStdString();
                 EXPECT_GT(coverage(image), 0.01) << item->title().toStdString();
@@ -101,7 +106,8 @@ TEST(PalettePictures, EveryBuiltInNotationRendersItsItems)
         }
         EXPECT_GT(items, 0);
         const QString name = QFileInfo(path).completeBaseName();
-        contactSheet(*h.palette, name).save(QDir(screenshotDir()).filePath(QStringLiteral("palette-%1.png").arg(name)));
+        contactSheet(*h.palette, name)
+            .save(QDir(screenshotDir()).filePath(QStringLiteral("palette-%1.png").arg(name)));
         ++checked;
     }
     EXPECT_GE(checked, 5);

@@ -39,13 +39,15 @@ inline QString notationFile(const QString &relative)
 
 // A document with a view on its drawing and a palette beside it.
 struct PaletteHarness {
-    explicit PaletteHarness(const QString &notationRelativePath = QStringLiteral("FlowChart/FlowChart.db"),
-                            std::unique_ptr<VRDrawingDocument> doc = nullptr)
+    explicit PaletteHarness(
+        const QString &notationRelativePath = QStringLiteral("FlowChart/FlowChart.db"),
+        std::unique_ptr<VRDrawingDocument> doc = nullptr)
     {
         preparePaletteEnvironment();
         document = doc ? std::move(doc) : std::make_unique<VRDrawingDocument>();
         if (!notationRelativePath.isEmpty() && !document->drawing()->currentNotation())
-            document->drawing()->setCurrentNotation(QntNotation::notationWithPath(notationFile(notationRelativePath)));
+            document->drawing()->setCurrentNotation(
+                QntNotation::notationWithPath(notationFile(notationRelativePath)));
         view = std::make_unique<VRDrawingView>(document->drawing());
         view->resize(900, 700);
         document->setMainView(view.get(), view.get());
@@ -60,7 +62,10 @@ struct PaletteHarness {
         view.reset();
     }
     VRDrawing *drawing() const { return document->drawing(); }
-    VRObjectDrawingLayer *layer() const { return drawing()->activeLayerOfClass<VRObjectDrawingLayer>(); }
+    VRObjectDrawingLayer *layer() const
+    {
+        return drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    }
 
     std::unique_ptr<VRDrawingDocument> document;
     std::unique_ptr<VRDrawingView> view;

@@ -24,7 +24,8 @@ QStringList expectedDefaultTitles(const QntNotation &notation)
     if (!notation.shortArrowElementsList().isEmpty())
         titles << QStringLiteral("Arrows");
     if (!notation.arrowElementsList().isEmpty())
-        titles << (notation.shortArrowElementsList().isEmpty() ? QStringLiteral("Arrows") : QStringLiteral("Long Arrows"));
+        titles << (notation.shortArrowElementsList().isEmpty() ? QStringLiteral("Arrows")
+                                                               : QStringLiteral("Long Arrows"));
     titles << QStringLiteral("Lines") << QStringLiteral("Text");
     if (!notation.flowChartElementsList().isEmpty())
         titles << QStringLiteral("Flow Chart");
@@ -45,7 +46,8 @@ TEST(QntNotationPalette, NewFlowChartDrawingShowsTheDefaultGroupsExpanded)
         EXPECT_TRUE(h.palette->isGroupExpanded(group.get())) << group->title().toStdString();
     // The flow-chart group holds the notation's flow-chart shapes, each with a picture.
     ASSERT_TRUE(h.palette->subgroupFlowchart());
-    EXPECT_EQ(h.palette->subgroupFlowchart()->children().size(), notation.flowChartElementsList().size());
+    EXPECT_EQ(h.palette->subgroupFlowchart()->children().size(),
+              notation.flowChartElementsList().size());
     for (const auto &item : h.palette->subgroupFlowchart()->children()) {
         EXPECT_TRUE(item->drawingTool()) << item->title().toStdString();
         EXPECT_FALSE(item->image().isNull()) << item->title().toStdString();
@@ -83,7 +85,8 @@ TEST(QntNotationPalette, HiddenGroupIsKeptWithTheDrawingButNotInTheDefaults)
     }
     // A new document starts from the defaults again.
     PaletteHarness fresh;
-    EXPECT_EQ(fresh.palette->shownGroupTitles(), expectedDefaultTitles(*fresh.drawing()->currentNotation()));
+    EXPECT_EQ(fresh.palette->shownGroupTitles(),
+              expectedDefaultTitles(*fresh.drawing()->currentNotation()));
     EXPECT_EQ(UserDefaults::standardUserDefaults().arrayForKey(QntHiddenGroupsKey).size(), 6);
 }
 
@@ -118,17 +121,21 @@ TEST(QntNotationPalette, ScrollerAndBackgroundPreferences)
 {
     PaletteHarness h;
     const QColor chosen(12, 34, 56);
-    UserDefaults::standardUserDefaults().setObject(KeyedArchiver::archivedDataWithColor(chosen), QntPaletteBackgroundColorKey);
-    NotificationCenter::defaultCenter().post(QntPaletteBackgroundColorKey, nullptr,
-                                             {{QStringLiteral("object"), QVariant::fromValue(chosen)}});
+    UserDefaults::standardUserDefaults().setObject(KeyedArchiver::archivedDataWithColor(chosen),
+                                                   QntPaletteBackgroundColorKey);
+    NotificationCenter::defaultCenter().post(
+        QntPaletteBackgroundColorKey, nullptr,
+        {{QStringLiteral("object"), QVariant::fromValue(chosen)}});
     EXPECT_EQ(h.palette->backgroundColour(), chosen);
     EXPECT_EQ(h.palette->outlineView()->palette().color(QPalette::Base), chosen);
 
     UserDefaults::standardUserDefaults().setBool(false, QntShowScrollBarKey);
-    NotificationCenter::defaultCenter().post(QntShowScrollBarKey, nullptr, {{QStringLiteral("object"), false}});
+    NotificationCenter::defaultCenter().post(QntShowScrollBarKey, nullptr,
+                                             {{QStringLiteral("object"), false}});
     EXPECT_EQ(h.palette->outlineView()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
     UserDefaults::standardUserDefaults().setBool(true, QntShowScrollBarKey);
-    NotificationCenter::defaultCenter().post(QntShowScrollBarKey, nullptr, {{QStringLiteral("object"), true}});
+    NotificationCenter::defaultCenter().post(QntShowScrollBarKey, nullptr,
+                                             {{QStringLiteral("object"), true}});
     EXPECT_EQ(h.palette->outlineView()->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
     UserDefaults::standardUserDefaults().removeObjectForKey(QntPaletteBackgroundColorKey);
     UserDefaults::standardUserDefaults().removeObjectForKey(QntShowScrollBarKey);
@@ -137,7 +144,8 @@ TEST(QntNotationPalette, ScrollerAndBackgroundPreferences)
 TEST(QntNotationPalette, FollowsTheDrawingsNotationAndItsImportedLists)
 {
     PaletteHarness h;
-    const QntNotationRef office = QntNotation::notationWithPath(notationFile(QStringLiteral("Office/Office.db")));
+    const QntNotationRef office =
+        QntNotation::notationWithPath(notationFile(QStringLiteral("Office/Office.db")));
     ASSERT_TRUE(office && office->isValid());
     h.drawing()->setCurrentNotation(office);
     VRObjectList mine;
@@ -147,9 +155,11 @@ TEST(QntNotationPalette, FollowsTheDrawingsNotationAndItsImportedLists)
     ASSERT_FALSE(mine.isEmpty());
     h.drawing()->setImportedElements(mine, QStringLiteral("Mine"));
     // A restored document state rebuilds the palette from the drawing as it is now.
-    NotificationCenter::defaultCenter().post(kQntDocumentStateRestoredNotification, h.document.get());
+    NotificationCenter::defaultCenter().post(kQntDocumentStateRestoredNotification,
+                                             h.document.get());
     const QStringList titles = h.palette->shownGroupTitles();
-    EXPECT_EQ(titles.contains(QStringLiteral("Flow Chart")), !office->flowChartElementsList().isEmpty());
+    EXPECT_EQ(titles.contains(QStringLiteral("Flow Chart")),
+              !office->flowChartElementsList().isEmpty());
     EXPECT_EQ(titles.last(), QStringLiteral("Mine"));
     const auto imported = h.palette->subgroupImported();
     ASSERT_TRUE(imported);
@@ -167,6 +177,7 @@ TEST(QntNotationPalette, FollowsTheDrawingsNotationAndItsImportedLists)
     VRDrawingDocument other;
     NotificationCenter::defaultCenter().post(kQntDocumentStateRestoredNotification, &other);
     EXPECT_EQ(h.palette->shownGroupTitles(), before);
-    NotificationCenter::defaultCenter().post(QntShowBuiltInClipartKey, nullptr, {{QStringLiteral("object"), true}});
+    NotificationCenter::defaultCenter().post(QntShowBuiltInClipartKey, nullptr,
+                                             {{QStringLiteral("object"), true}});
     EXPECT_FALSE(h.palette->shownGroupTitles().contains(QStringLiteral("Mine")));
 }

@@ -25,7 +25,8 @@ VRObjectRef boxPrototype(const QString &id, const QString &tooltip)
 TEST(QntNotationSubgroup, GroupsSharingAnIdentifierRenderThePictureOnce)
 {
     preparePaletteEnvironment();
-    const QntNotationRef notation = QntNotation::notationWithPath(notationFile(QStringLiteral("FlowChart/FlowChart.db")));
+    const QntNotationRef notation =
+        QntNotation::notationWithPath(notationFile(QStringLiteral("FlowChart/FlowChart.db")));
     ASSERT_TRUE(notation && notation->isValid());
     QList<QntElementRecord> records = notation->flowChartElementsList();
     ASSERT_GE(records.size(), 2);
@@ -37,11 +38,15 @@ TEST(QntNotationSubgroup, GroupsSharingAnIdentifierRenderThePictureOnce)
     const qint64 before = QntNotationSubGroupItem::renderedImageCount();
     QntNotationSubgroup first(QStringLiteral("First"), records, notation.get());
     EXPECT_EQ(QntNotationSubGroupItem::renderedImageCount() - before, 2);
-    QntNotationSubgroup second(QStringLiteral("Second"), QList<QntElementRecord>{records.at(1), records.at(0)}, notation.get());
+    QntNotationSubgroup second(QStringLiteral("Second"),
+                               QList<QntElementRecord>{records.at(1), records.at(0)},
+                               notation.get());
     EXPECT_EQ(QntNotationSubGroupItem::renderedImageCount() - before, 2);
     ASSERT_EQ(second.children().size(), 2);
-    EXPECT_EQ(first.children().at(0)->image().cacheKey(), second.children().at(1)->image().cacheKey());
-    EXPECT_EQ(first.children().at(1)->image().cacheKey(), second.children().at(0)->image().cacheKey());
+    EXPECT_EQ(first.children().at(0)->image().cacheKey(),
+              second.children().at(1)->image().cacheKey());
+    EXPECT_EQ(first.children().at(1)->image().cacheKey(),
+              second.children().at(0)->image().cacheKey());
     EXPECT_FALSE(first.children().at(0)->image().isNull());
     EXPECT_EQ(first.notationPath(), notation->notationPath());
 }
@@ -62,7 +67,8 @@ TEST(QntNotationSubgroup, ItemsFromRecordsAndPrototypes)
     EXPECT_TRUE(item->image().isNull());
     EXPECT_EQ(item->parent(), &group);
 
-    const VRObjectRef prototype = boxPrototype(QStringLiteral("test.box"), QStringLiteral("Box tip"));
+    const VRObjectRef prototype =
+        boxPrototype(QStringLiteral("test.box"), QStringLiteral("Box tip"));
     VRToolRegistry::sharedToolRegistry().registerCreationToolsForPrototypes({prototype});
     QntNotationSubgroup objects(QStringLiteral("Objects"), VRObjectList{prototype}, nullptr);
     ASSERT_EQ(objects.children().size(), 1);

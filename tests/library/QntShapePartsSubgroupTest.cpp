@@ -20,7 +20,8 @@ TEST(QntShapePartsSubgroup, AStraightLinePartStillGetsAPicture)
     line.moveTo(0, 30);
     line.lineTo(100, 30);
     auto rule = std::make_shared<VRDrawablePath>(line);
-    auto element = QntElement::createWithObjects({box, rule}, QStringLiteral("parts.test"), QSizeF(100, 60));
+    auto element =
+        QntElement::createWithObjects({box, rule}, QStringLiteral("parts.test"), QSizeF(100, 60));
     ASSERT_TRUE(element);
     QntShapePartsSubgroup group(QStringLiteral("Parts"), element);
     ASSERT_EQ(group.children().size(), element->groupObjects().size());
@@ -36,10 +37,12 @@ TEST(QntShapePartsSubgroup, AStraightLinePartStillGetsAPicture)
 TEST(QntShapePartsSubgroup, ArrowPartsListLongStateThenShortState)
 {
     preparePaletteEnvironment();
-    const QntNotationRef notation = QntNotation::notationWithPath(notationFile(QStringLiteral("FlowChart/FlowChart.db")));
+    const QntNotationRef notation =
+        QntNotation::notationWithPath(notationFile(QStringLiteral("FlowChart/FlowChart.db")));
     ASSERT_TRUE(notation && notation->isValid());
     VRObjectRef arrow;
-    for (const QntElementRecord &record : notation->arrowElementsList() + notation->shortArrowElementsList())
+    for (const QntElementRecord &record :
+         notation->arrowElementsList() + notation->shortArrowElementsList())
         if (record.prototype && record.prototype->isKindOf<QntElementArrow>()) {
             arrow = record.prototype;
             break;

@@ -40,7 +40,7 @@ TEST(MenuAdditions, TagsDisableUncheckAndRemove)
     EXPECT_FALSE(a->isChecked() || b->isChecked() || c->isChecked());
     MenuAdditions::removeAllItems(&menu);
     EXPECT_TRUE(menu.actions().isEmpty());
-    MenuAdditions::removeAllItems(&menu);   // an empty menu stays empty
+    MenuAdditions::removeAllItems(&menu); // an empty menu stays empty
     EXPECT_TRUE(menu.actions().isEmpty());
 }
 
@@ -74,12 +74,12 @@ TEST(TagEnablingAdditions, MatchingContainerIsHiddenAloneButPassesEnabling)
 
     TagEnablingAdditions::setSubviewsWithTag(&root, 7, true);
     EXPECT_TRUE(container->isHidden());
-    EXPECT_FALSE(button->isHidden());   // left alone below a matching view
+    EXPECT_FALSE(button->isHidden()); // left alone below a matching view
     EXPECT_FALSE(label->isHidden());
     EXPECT_TRUE(other->isHidden());
 
     TagEnablingAdditions::setSubviewsWithTagEnabled(&root, 7, false);
-    EXPECT_TRUE(container->isEnabled());   // a container cannot be enabled on its own
+    EXPECT_TRUE(container->isEnabled()); // a container cannot be enabled on its own
     EXPECT_FALSE(button->isEnabled());
     EXPECT_FALSE(other->isEnabled());
     EXPECT_TRUE(label->isEnabled());
@@ -97,7 +97,8 @@ TEST(OutlineViewAdditions, SelectedItemsComeInRowOrder)
     second->setSelected(true);
     top->setSelected(true);
     child->setSelected(true);
-    EXPECT_EQ(OutlineViewAdditions::selectedItems(&outline), (QList<QTreeWidgetItem *>{top, child, second}));
+    EXPECT_EQ(OutlineViewAdditions::selectedItems(&outline),
+              (QList<QTreeWidgetItem *>{top, child, second}));
 
     QStandardItemModel model;
     model.appendRow(new QStandardItem("a"));
@@ -106,8 +107,10 @@ TEST(OutlineViewAdditions, SelectedItemsComeInRowOrder)
     QTreeView view;
     view.setModel(&model);
     view.setSelectionMode(QAbstractItemView::MultiSelection);
-    view.selectionModel()->select(model.index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    view.selectionModel()->select(model.index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    view.selectionModel()->select(model.index(2, 0),
+                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    view.selectionModel()->select(model.index(0, 0),
+                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
     const QModelIndexList rows = OutlineViewAdditions::selectedItems(&view);
     ASSERT_EQ(rows.size(), 2);
     EXPECT_EQ(rows[0].row(), 0);
@@ -139,15 +142,15 @@ TEST(ColorPanel, SendsPickedColoursToItsTargetOnly)
     {
         QObject target;
         panel.setTarget(&target, [&](const QColor &c) { received << c; });
-        panel.setColor(Qt::blue);   // shown, not sent
+        panel.setColor(Qt::blue); // shown, not sent
         EXPECT_TRUE(received.isEmpty());
-        panel.dialog()->setCurrentColor(QColor(10, 20, 30, 40));   // as the user picks
+        panel.dialog()->setCurrentColor(QColor(10, 20, 30, 40)); // as the user picks
         ASSERT_FALSE(received.isEmpty());
         EXPECT_EQ(received.last(), QColor(10, 20, 30, 40));
         EXPECT_EQ(panel.color(), QColor(10, 20, 30, 40));
     }
     const qsizetype before = received.size();
-    panel.dialog()->setCurrentColor(Qt::green);   // the target is gone
+    panel.dialog()->setCurrentColor(Qt::green); // the target is gone
     EXPECT_EQ(received.size(), before);
     EXPECT_EQ(panel.target(), nullptr);
 }

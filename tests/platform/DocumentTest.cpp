@@ -62,7 +62,8 @@ protected:
     {
         controller().setDocumentFactory("Quintora Drawing", "quintora",
                                         [] { return std::make_unique<TextDocument>(); });
-        controller().setErrorPresenter([this](const QString &message, QWidget *) { m_errors << message; });
+        controller().setErrorPresenter(
+            [this](const QString &message, QWidget *) { m_errors << message; });
         controller().setClosePrompt([this](Document *, QWidget *) { return m_closeChoice; });
         controller().setSavePanel([this](QWidget *, const QString &) { return m_savePanelAnswer; });
         controller().setOpenPanel([this](QWidget *) { return m_openPanelAnswer; });
@@ -74,15 +75,20 @@ protected:
         for (Document *document : controller().documents())
             controller().removeDocument(document);
         QCoreApplication::processEvents();
-        UserDefaults::standardUserDefaults().removeObjectForKey(DocumentController::kOpenDocumentsKey);
+        UserDefaults::standardUserDefaults().removeObjectForKey(
+            DocumentController::kOpenDocumentsKey);
     }
 
-    static DocumentController &controller() { return DocumentController::sharedDocumentController(); }
+    static DocumentController &controller()
+    {
+        return DocumentController::sharedDocumentController();
+    }
 
     TextDocument *newDocument()
     {
         QString error;
-        auto *document = static_cast<TextDocument *>(controller().openUntitledDocumentAndDisplay(false, &error));
+        auto *document =
+            static_cast<TextDocument *>(controller().openUntitledDocumentAndDisplay(false, &error));
         EXPECT_NE(document, nullptr) << error.toStdString();
         return document;
     }
@@ -205,12 +211,14 @@ TEST_F(DocumentTest, UntitledDocumentAutosavesAfterTheDelayAndClosingDiscardsIt)
     document->text = "draft";
     document->updateChangeCount(Document::ChangeType::Done);
     EXPECT_TRUE(document->isAutosaveScheduled());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !document->autosavedContentsPath().isEmpty(); }, 5000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !document->autosavedContentsPath().isEmpty(); }, 5000));
     const QString autosave = document->autosavedContentsPath();
     EXPECT_TRUE(autosave.startsWith(Document::autosaveFolder()));
     EXPECT_EQ(readText(autosave), "draft");
     EXPECT_TRUE(document->isDocumentEdited());
-    EXPECT_EQ(controller().restorationList().value(0).toMap().value("autosave").toString(), autosave);
+    EXPECT_EQ(controller().restorationList().value(0).toMap().value("autosave").toString(),
+              autosave);
 
     m_closeChoice = DocumentController::CloseChoice::Cancel;
     EXPECT_FALSE(document->canClose());
@@ -241,7 +249,8 @@ TEST_F(DocumentTest, OpeningAFileTwiceGivesTheSameDocument)
     writeText(path("d.quintora"), "d");
     QString error;
     Document *first = controller().openDocumentWithContentsOfURL(path("d.quintora"), false, &error);
-    Document *second = controller().openDocumentWithContentsOfURL(m_dir.path() + "/./d.quintora", false, &error);
+    Document *second =
+        controller().openDocumentWithContentsOfURL(m_dir.path() + "/./d.quintora", false, &error);
     EXPECT_EQ(first, second);
     EXPECT_EQ(controller().documents().size(), 1);
 }
@@ -249,7 +258,8 @@ TEST_F(DocumentTest, OpeningAFileTwiceGivesTheSameDocument)
 TEST_F(DocumentTest, OpeningAMissingFileFailsWithAMessage)
 {
     QString error;
-    EXPECT_EQ(controller().openDocumentWithContentsOfURL(path("missing.quintora"), false, &error), nullptr);
+    EXPECT_EQ(controller().openDocumentWithContentsOfURL(path("missing.quintora"), false, &error),
+              nullptr);
     EXPECT_FALSE(error.isEmpty());
     EXPECT_TRUE(controller().documents().isEmpty());
     m_openPanelAnswer = {path("missing.quintora")};
@@ -300,5 +310,6 @@ TEST_F(DocumentTest, QuittingKeepsTheOpenDocumentsForTheNextLaunch)
     const QString autosave = document->autosavedContentsPath();
     EXPECT_EQ(readText(autosave), "keep me");
     controller().removeDocument(document);
-    EXPECT_EQ(controller().restorationList().value(0).toMap().value("autosave").toString(), autosave);
+    EXPECT_EQ(controller().restorationList().value(0).toMap().value("autosave").toString(),
+              autosave);
 }

@@ -9,7 +9,8 @@ TEST(NotificationCenter, DeliversByNameWithUserInfo)
 {
     NotificationCenter center;
     std::vector<Notification> seen;
-    auto token = center.addObserver("A", nullptr, [&](const Notification &n) { seen.push_back(n); });
+    auto token =
+        center.addObserver("A", nullptr, [&](const Notification &n) { seen.push_back(n); });
     center.post("B");
     center.post("A", nullptr, {{"k", 7}});
     ASSERT_EQ(seen.size(), 1u);
@@ -62,7 +63,8 @@ TEST(NotificationCenter, ResetMoveAndReassignRemoveExactlyOnce)
 {
     NotificationCenter center;
     int first = 0, second = 0;
-    NotificationToken token = center.addObserver("N", nullptr, [&](const Notification &) { ++first; });
+    NotificationToken token =
+        center.addObserver("N", nullptr, [&](const Notification &) { ++first; });
     NotificationToken moved = std::move(token);
     EXPECT_FALSE(token.isActive());
     EXPECT_TRUE(moved.isActive());

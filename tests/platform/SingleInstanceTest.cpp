@@ -13,7 +13,8 @@
 
 TEST(SingleInstance, NameComesFromTheRuntimeFolder)
 {
-    EXPECT_EQ(SingleInstance::serverName(), qEnvironmentVariable("XDG_RUNTIME_DIR") + "/quintora-instance");
+    EXPECT_EQ(SingleInstance::serverName(),
+              qEnvironmentVariable("XDG_RUNTIME_DIR") + "/quintora-instance");
     const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
     qunsetenv("XDG_RUNTIME_DIR");
     EXPECT_EQ(SingleInstance::serverName(), QDir::homePath() + "/.quintora-instance");
@@ -25,16 +26,22 @@ TEST(SingleInstance, SecondInstanceHandsItsMessagesToTheFirst)
     SingleInstance first;
     ASSERT_TRUE(first.listen());
     QStringList received;
-    QObject::connect(&first, &SingleInstance::messageReceived, [&](const QString &m) { received << m; });
+    QObject::connect(&first, &SingleInstance::messageReceived,
+                     [&](const QString &m) { received << m; });
 
     SingleInstance second;
     EXPECT_FALSE(second.listen());
-    EXPECT_EQ(QFileInfo(SingleInstance::serverName()).permissions() & (QFile::ReadOther | QFile::WriteOther | QFile::ReadGroup | QFile::WriteGroup), 0);
+    EXPECT_EQ(QFileInfo(SingleInstance::serverName()).permissions()
+                  & (QFile::ReadOther | QFile::WriteOther | QFile::ReadGroup | QFile::WriteGroup),
+              0);
 
     // The sender blocks, so it runs on another thread while this one serves.
     std::atomic<int> result{-1};
     QThread *sender = QThread::create([&] {
-        result = SingleInstance::sendToRunningInstance({"quintora:///tmp/My%20Diagram.quintora", "ü"}) ? 1 : 0;
+        result =
+            SingleInstance::sendToRunningInstance({"quintora:///tmp/My%20Diagram.quintora", "ü"})
+                ? 1
+                : 0;
     });
     sender->start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return result.load() != -1; }, 10000));

@@ -12,7 +12,8 @@
 
 TEST(DeepCopy, NestedContainersShareNothing)
 {
-    QVariantMap original{{"list", QVariantList{QVariantMap{{"k", "v"}}, QByteArray("b")}}, {"n", 1}};
+    QVariantMap original{{"list", QVariantList{QVariantMap{{"k", "v"}}, QByteArray("b")}},
+                         {"n", 1}};
     QVariantMap copy = deepCopy(original);
     EXPECT_EQ(copy, original);
     QVariantList list = copy["list"].toList();
@@ -65,8 +66,8 @@ TEST(KeyedArchiver, ColourRoundTripsAndForeignDataIsRefused)
     EXPECT_EQ(back->rgba(), colour.rgba());
     EXPECT_FALSE(KeyedArchiver::unarchiveColor(QByteArray("garbage")));
     EXPECT_FALSE(KeyedArchiver::unarchiveColor(KeyedArchiver::archivedDataWithFont(QFont("Sans"))));
-    EXPECT_FALSE(KeyedArchiver::unarchiveColor(*PropertyList::toXml(
-        QVariantMap{{"$class", "NSColor"}, {"red", 2.0}, {"green", 0.0}, {"blue", 0.0}, {"alpha", 1.0}})));
+    EXPECT_FALSE(KeyedArchiver::unarchiveColor(*PropertyList::toXml(QVariantMap{
+        {"$class", "NSColor"}, {"red", 2.0}, {"green", 0.0}, {"blue", 0.0}, {"alpha", 1.0}})));
 }
 
 TEST(KeyedArchiver, FontRoundTrips)
@@ -75,7 +76,8 @@ TEST(KeyedArchiver, FontRoundTrips)
     font.setPointSizeF(13.5);
     font.setWeight(QFont::Bold);
     font.setItalic(true);
-    const std::optional<QFont> back = KeyedArchiver::unarchiveFont(KeyedArchiver::archivedDataWithFont(font));
+    const std::optional<QFont> back =
+        KeyedArchiver::unarchiveFont(KeyedArchiver::archivedDataWithFont(font));
     ASSERT_TRUE(back);
     EXPECT_EQ(back->family(), "DejaVu Sans");
     EXPECT_DOUBLE_EQ(back->pointSizeF(), 13.5);
@@ -85,7 +87,8 @@ TEST(KeyedArchiver, FontRoundTrips)
 
 TEST(PropertyList, TruncatedAndForeignBytesAreRefused)
 {
-    const QByteArray xml = *PropertyList::toXml(QVariantMap{{"a", QVariantList{1, 2, 3}}, {"b", "text"}});
+    const QByteArray xml =
+        *PropertyList::toXml(QVariantMap{{"a", QVariantList{1, 2, 3}}, {"b", "text"}});
     for (int cut = 0; cut < xml.size(); cut += 7) {
         const auto result = PropertyList::fromData(xml.left(cut));
         if (result) {

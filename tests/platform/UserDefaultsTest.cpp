@@ -96,7 +96,8 @@ TEST_F(UserDefaultsTest, TypesSurviveARoundTripThroughTheFile)
 TEST_F(UserDefaultsTest, TypedGettersConvertLikeTheUserExpects)
 {
     UserDefaults defaults(path());
-    defaults.registerDefaults({{"I", qint64(3)}, {"D", 2.75}, {"S", "YES"}, {"N", "42"}, {"B", true}});
+    defaults.registerDefaults(
+        {{"I", qint64(3)}, {"D", 2.75}, {"S", "YES"}, {"N", "42"}, {"B", true}});
     EXPECT_TRUE(defaults.boolForKey("I"));
     EXPECT_EQ(defaults.integerForKey("D"), 2);
     EXPECT_DOUBLE_EQ(defaults.doubleForKey("I"), 3.0);

@@ -16,11 +16,16 @@ using namespace qnt::test;
 
 namespace {
 
-class PinnedDelegate : public FLTURLSessionDelegate {
+class PinnedDelegate : public FLTURLSessionDelegate
+{
 public:
-    explicit PinnedDelegate(PLNCertificate anchor) : m_pinner({std::move(anchor)}) {}
+    explicit PinnedDelegate(PLNCertificate anchor)
+        : m_pinner({std::move(anchor)})
+    {
+    }
     FLTURLSessionAuthChallengeDisposition
-    URLSessionDidReceiveChallenge(FLTURLSession *, FLTURLAuthenticationChallenge &challenge) override
+    URLSessionDidReceiveChallenge(FLTURLSession *,
+                                  FLTURLAuthenticationChallenge &challenge) override
     {
         ++challenges;
         return m_pinner.handleChallenge(challenge)
@@ -48,7 +53,8 @@ private:
     PLNCertificatePinner m_pinner;
 };
 
-class FLTURLSessionTest : public ::testing::Test {
+class FLTURLSessionTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -62,10 +68,10 @@ protected:
             waitFor([this] { return release.load(); }, 10.0);
             response.set_content("late", "text/plain");
         });
-        server->on("POST", "/upload", [](const RecordedRequest &request,
-                                         httplib::Response &response) {
-            response.set_content("got " + std::to_string(request.body.size()), "text/plain");
-        });
+        server->on(
+            "POST", "/upload", [](const RecordedRequest &request, httplib::Response &response) {
+                response.set_content("got " + std::to_string(request.body.size()), "text/plain");
+            });
         server->start();
         delegate = std::make_shared<PinnedDelegate>(certificates.caDER);
     }
@@ -155,16 +161,16 @@ TEST_F(FLTURLSessionTest, DownloadFileExistsOnlyWhileTheBlockRuns)
     std::atomic<int> calls{0};
     std::string location;
     std::string contents;
-    auto task = session->downloadTaskWithRequest(
-        FLTURLRequest(server->baseURL() + "/hello"),
-        [&](std::optional<std::string> file, std::optional<FLTHTTPURLResponse>,
-            std::optional<tel::TelemetryError> error) {
-            EXPECT_FALSE(error);
-            location = file.value_or("");
-            std::ifstream in(location);
-            std::getline(in, contents);
-            ++calls;
-        });
+    auto task = session->downloadTaskWithRequest(FLTURLRequest(server->baseURL() + "/hello"),
+                                                 [&](std::optional<std::string> file,
+                                                     std::optional<FLTHTTPURLResponse>,
+                                                     std::optional<tel::TelemetryError> error) {
+                                                     EXPECT_FALSE(error);
+                                                     location = file.value_or("");
+                                                     std::ifstream in(location);
+                                                     std::getline(in, contents);
+                                                     ++calls;
+                                                 });
     ASSERT_TRUE(task);
     task->resume();
     ASSERT_TRUE(waitFor([&] { return calls == 1; }));
@@ -224,8 +230,8 @@ TEST_F(FLTURLSessionTest, CancelCompletesOnceWithCancelledAndLeavesTheTaskSet)
     auto session = FLTURLSession::sessionWithConfiguration(
         FLTURLSessionConfiguration::defaultSessionConfiguration(), delegate);
     Outcome outcome;
-    auto task = session->dataTaskWithRequest(FLTURLRequest(server->baseURL() + "/slow"),
-                                             outcome.block());
+    auto task =
+        session->dataTaskWithRequest(FLTURLRequest(server->baseURL() + "/slow"), outcome.block());
     task->resume();
     ASSERT_TRUE(waitFor([&] { return server->requestCount() == 1; }));
 

@@ -21,7 +21,8 @@ protected:
     void SetUp() override
     {
         static int counter = 0;
-        folder = fs::path(qnt::test::isolatedHome()) / ("defaults-" + std::to_string(++counter)) / "com.faultline";
+        folder = fs::path(qnt::test::isolatedHome()) / ("defaults-" + std::to_string(++counter))
+                 / "com.faultline";
         tel::SystemLog::setSink([this](const std::string &line) { logs.push_back(line); });
     }
     void TearDown() override
@@ -65,7 +66,8 @@ TEST_F(FLTUserDefaultsTest, UnreadableFileIsLoggedAndKeptAside)
     std::ofstream(folder / "FLTUserDefaults.plist") << "garbage, not a property list";
     FLTUserDefaults store(folder.string());
     EXPECT_TRUE(store.dictionaryRepresentation().empty());
-    EXPECT_EQ(logs, std::vector<std::string>{"[Plinth:UserDefaults] failed to read existing UserDefaults file"});
+    EXPECT_EQ(logs, std::vector<std::string>{
+                        "[Plinth:UserDefaults] failed to read existing UserDefaults file"});
     EXPECT_TRUE(fs::exists(folder / "FLTUserDefaults.plist.unreadable"));
     store.setString("x", "k");
     EXPECT_TRUE(store.synchronize());
@@ -79,7 +81,8 @@ TEST_F(FLTUserDefaultsTest, AFolderWhereTheFileBelongsIsRemoved)
     fs::create_directories(folder / "FLTUserDefaults.plist" / "inner");
     FLTUserDefaults store(folder.string());
     EXPECT_FALSE(fs::exists(folder / "FLTUserDefaults.plist"));
-    EXPECT_EQ(logs.front(), "[Plinth:UserDefaults] found directory where file expected. Removing conflicting directory");
+    EXPECT_EQ(logs.front(), "[Plinth:UserDefaults] found directory where file expected. Removing "
+                            "conflicting directory");
     store.setBool(false, "b");
     EXPECT_TRUE(store.synchronize());
     EXPECT_TRUE(fs::is_regular_file(folder / "FLTUserDefaults.plist"));
@@ -99,7 +102,8 @@ TEST_F(FLTUserDefaultsTest, MigratesFromTheHostsUserDefaults)
     FLTUserDefaults store(folder.string());
     EXPECT_FALSE(store.objectForKeyByMigratingFromNSUserDefaults(""));
     EXPECT_FALSE(store.objectForKeyByMigratingFromNSUserDefaults("absent"));
-    EXPECT_EQ(store.objectForKeyByMigratingFromNSUserDefaults("com.faultline.iuuid")->toString(), "HOST-UUID");
+    EXPECT_EQ(store.objectForKeyByMigratingFromNSUserDefaults("com.faultline.iuuid")->toString(),
+              "HOST-UUID");
     EXPECT_EQ(host.count("com.faultline.iuuid"), 0u);
     EXPECT_EQ(FLTUserDefaults(folder.string()).stringForKey("com.faultline.iuuid"), "HOST-UUID");
 
@@ -132,9 +136,11 @@ TEST_F(FLTUserDefaultsTest, UsableFromManyThreads)
 
 TEST_F(FLTUserDefaultsTest, DefaultFolderEscapesTheBundleIdentifier)
 {
-    tel::AppInfo::setInfoDictionary(tel::PlistValue(tel::PlistValue::Dictionary{{"CFBundleIdentifier", "a/b"}}));
+    tel::AppInfo::setInfoDictionary(
+        tel::PlistValue(tel::PlistValue::Dictionary{{"CFBundleIdentifier", "a/b"}}));
     EXPECT_EQ(FLTUserDefaults::defaultDirectory(),
               qnt::test::isolatedHome() + "/.local/share/a_b/com.faultline");
     tel::AppInfo::setInfoDictionary(tel::PlistValue(tel::PlistValue::Dictionary{}));
-    EXPECT_EQ(FLTUserDefaults::defaultDirectory(), qnt::test::isolatedHome() + "/.local/share/com.faultline");
+    EXPECT_EQ(FLTUserDefaults::defaultDirectory(),
+              qnt::test::isolatedHome() + "/.local/share/com.faultline");
 }

@@ -62,13 +62,14 @@ TestCertificates makeTestCertificates(const std::string &folder, const std::stri
                "extendedKeyUsage=serverAuth\nkeyUsage=digitalSignature\n";
     }
     const std::string curve = "-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
-    run("openssl req -x509 " + curve + " -keyout " + caKey + " -out " + result.caFile +
-        " -days 2 -subj '/CN=Quintora Test CA " + name + "'" +
-        " -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign");
-    run("openssl req " + curve + " -keyout " + result.keyFile + " -out " + request +
-        " -subj /CN=127.0.0.1");
-    run("openssl x509 -req -in " + request + " -CA " + result.caFile + " -CAkey " + caKey +
-        " -CAcreateserial -out " + result.certificateFile + " -days 2 -extfile " + extensions);
+    run("openssl req -x509 " + curve + " -keyout " + caKey + " -out " + result.caFile
+        + " -days 2 -subj '/CN=Quintora Test CA " + name + "'"
+        + " -addext basicConstraints=critical,CA:TRUE -addext "
+          "keyUsage=critical,keyCertSign,cRLSign");
+    run("openssl req " + curve + " -keyout " + result.keyFile + " -out " + request
+        + " -subj /CN=127.0.0.1");
+    run("openssl x509 -req -in " + request + " -CA " + result.caFile + " -CAkey " + caKey
+        + " -CAcreateserial -out " + result.certificateFile + " -days 2 -extfile " + extensions);
     const std::string der = base + "-ca.der";
     run("openssl x509 -in " + result.caFile + " -outform DER -out " + der);
     const std::string bytes = readFile(der);

@@ -58,7 +58,8 @@ struct RecordedRequest {
 
 // An HTTPS server on 127.0.0.1 with a free port, for the length of one test. Every request is
 // recorded (with its raw body) before the handler answers it.
-class NetTestServer {
+class NetTestServer
+{
 public:
     using Handler = std::function<void(const RecordedRequest &, httplib::Response &)>;
 

@@ -17,7 +17,10 @@ namespace {
 class DelayedOperation : public PLNAsyncOperation
 {
 public:
-    explicit DelayedOperation(std::optional<tel::TelemetryError> error = {}) : m_error(std::move(error)) {}
+    explicit DelayedOperation(std::optional<tel::TelemetryError> error = {})
+        : m_error(std::move(error))
+    {
+    }
     void main() override
     {
         ++mainRuns;
@@ -44,7 +47,8 @@ TEST(PLNAsyncOperation, CancelledBeforeStartNeverRunsAndFinishesWithoutCompletio
     bool completed = false;
     operation->setAsyncCompletion([&](const auto &) { completed = true; });
     std::vector<std::pair<std::string, bool>> changes;
-    operation->addKeyObserver([&](const std::string &key, bool prior) { changes.emplace_back(key, prior); });
+    operation->addKeyObserver(
+        [&](const std::string &key, bool prior) { changes.emplace_back(key, prior); });
     operation->cancel();
     operation->start();
     EXPECT_EQ(operation->mainRuns.load(), 0);
@@ -52,11 +56,11 @@ TEST(PLNAsyncOperation, CancelledBeforeStartNeverRunsAndFinishesWithoutCompletio
     EXPECT_FALSE(operation->isExecuting());
     EXPECT_FALSE(completed);
     EXPECT_EQ(changes, (std::vector<std::pair<std::string, bool>>{{"isCancelled", true},
-                                                                 {"isCancelled", false},
-                                                                 {"isExecuting", true},
-                                                                 {"isExecuting", false},
-                                                                 {"isFinished", true},
-                                                                 {"isFinished", false}}));
+                                                                  {"isCancelled", false},
+                                                                  {"isExecuting", true},
+                                                                  {"isExecuting", false},
+                                                                  {"isFinished", true},
+                                                                  {"isFinished", false}}));
     EXPECT_EQ(operation->lockName(), "com.quintora.telemetry.DelayedOperation-lock");
 }
 
@@ -82,7 +86,8 @@ TEST(PLNAsyncOperation, FinishHandsOverTheErrorThenReportsExecutingOffBeforeFini
     });
     tel::OperationQueue queue("com.quintora.test.async", 1);
     std::atomic<bool> followerSawFinished{false};
-    auto follower = std::make_shared<tel::BlockOperation>([&] { followerSawFinished = operation->isFinished(); });
+    auto follower = std::make_shared<tel::BlockOperation>(
+        [&] { followerSawFinished = operation->isFinished(); });
     queue.addOperation(operation);
     queue.addOperation(follower);
     queue.waitUntilAllOperationsAreFinished();
@@ -90,7 +95,8 @@ TEST(PLNAsyncOperation, FinishHandsOverTheErrorThenReportsExecutingOffBeforeFini
     EXPECT_TRUE(followerSawFinished);
     EXPECT_EQ(operation->mainRuns.load(), 1);
     std::lock_guard lock(mutex);
-    EXPECT_EQ(events, (std::vector<std::string>{"executing", "completion with error", "not executing", "finished"}));
+    EXPECT_EQ(events, (std::vector<std::string>{"executing", "completion with error",
+                                                "not executing", "finished"}));
     // Finishing again changes nothing.
     operation->finishWithError(std::nullopt);
     EXPECT_EQ(events.size(), 4u);

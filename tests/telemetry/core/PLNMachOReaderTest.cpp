@@ -41,8 +41,7 @@ std::string run(const std::string &command)
     return output;
 }
 
-struct OracleSlice
-{
+struct OracleSlice {
     std::string uuid;    // 32 lower-case hex digits
     std::string minimum; // "10.13.0"
     std::string sdk;
@@ -52,7 +51,8 @@ struct OracleSlice
 std::map<std::string, OracleSlice> oracle(const std::string &path)
 {
     std::map<std::string, OracleSlice> slices;
-    const std::string text = run(std::string(QNT_LLVM_OBJDUMP) + " --macho --private-headers --arch=all '" + path + "'");
+    const std::string text =
+        run(std::string(QNT_LLVM_OBJDUMP) + " --macho --private-headers --arch=all '" + path + "'");
     std::istringstream in(text);
     std::string line, arch, command;
     const std::regex archLine(R"(\(architecture (\w+)\):)");
@@ -91,8 +91,7 @@ std::map<std::string, OracleSlice> oracle(const std::string &path)
 
 // A file record over a heap copy of exactly `bytes`, so any read outside them is caught by the
 // address sanitizer.
-struct HeapFile
-{
+struct HeapFile {
     explicit HeapFile(const std::string &bytes)
         : storage(new unsigned char[bytes.size() ? bytes.size() : 1])
     {
@@ -111,17 +110,19 @@ int walkEverything(const PLNMachOFile &file)
     PLNMachOFileEnumerateSlices(&file, [&](const PLNMachOSlice &s) {
         PLNMachOSlice slice = s;
         PLNMachOSliceGetArchitectureName(&slice);
-        PLNMachOSliceEnumerateLoadCommands(&slice, [&](std::uint32_t type, std::uint32_t size, const void *cmd) {
-            ++commands;
-            std::uint8_t uuid[16];
-            PLNMachOGetUUIDFromCommand(cmd, size, uuid);
-            PLNMachOGetStringFromCommand(cmd, size);
-            PLNMachOGetSegmentFromCommand(cmd, size);
-            if (type == PLNMachOLoadCommandVersionMinMacOSX || type == PLNMachOLoadCommandBuildVersion) {
-                PLNMachOGetMinimumOSVersionFromCommand(cmd, size);
-                PLNMachOGetSDKVersionFromCommand(cmd, size);
-            }
-        });
+        PLNMachOSliceEnumerateLoadCommands(
+            &slice, [&](std::uint32_t type, std::uint32_t size, const void *cmd) {
+                ++commands;
+                std::uint8_t uuid[16];
+                PLNMachOGetUUIDFromCommand(cmd, size, uuid);
+                PLNMachOGetStringFromCommand(cmd, size);
+                PLNMachOGetSegmentFromCommand(cmd, size);
+                if (type == PLNMachOLoadCommandVersionMinMacOSX
+                    || type == PLNMachOLoadCommandBuildVersion) {
+                    PLNMachOGetMinimumOSVersionFromCommand(cmd, size);
+                    PLNMachOGetSDKVersionFromCommand(cmd, size);
+                }
+            });
         PLNMachOSection section;
         PLNMachOSliceGetSection(&slice, "__TEXT", "__text", &section);
         const void *address = nullptr;
@@ -130,8 +131,8 @@ int walkEverything(const PLNMachOFile &file)
     return commands;
 }
 
-#define REQUIRE_FIXTURES()                                                                     \
-    if (kFixtures.empty())                                                                     \
+#define REQUIRE_FIXTURES()                                                                         \
+    if (kFixtures.empty())                                                                         \
     GTEST_SKIP() << "the LLVM tools for Mach-O fixtures are not installed"
 
 } // namespace
@@ -153,11 +154,13 @@ TEST(PLNMachOReader, ThinAndFatFixturesMatchTheOracle)
             const std::string arch = PLNMachOSliceGetArchitectureName(&slice);
             order.push_back(arch);
             EXPECT_TRUE(PLNMachOSliceIs64Bit(&slice));
-            PLNMachOSliceEnumerateLoadCommands(&slice, [&](std::uint32_t type, std::uint32_t size, const void *cmd) {
+            PLNMachOSliceEnumerateLoadCommands(&slice, [&](std::uint32_t type, std::uint32_t size,
+                                                           const void *cmd) {
                 std::uint8_t uuid[16];
                 if (PLNMachOGetUUIDFromCommand(cmd, size, uuid))
                     seen[arch].uuid = PLNMachOFormatUUID(uuid);
-                if (type == PLNMachOLoadCommandVersionMinMacOSX || type == PLNMachOLoadCommandBuildVersion) {
+                if (type == PLNMachOLoadCommandVersionMinMacOSX
+                    || type == PLNMachOLoadCommandBuildVersion) {
                     const PLNMachOVersion min = PLNMachOGetMinimumOSVersionFromCommand(cmd, size);
                     const PLNMachOVersion sdk = PLNMachOGetSDKVersionFromCommand(cmd, size);
                     seen[arch].minimum = *PLNMachOFormatVersion(&min);
@@ -194,7 +197,8 @@ TEST(PLNMachOReader, IdentityFromAFatFileUsesSortedArchitectures)
 {
     REQUIRE_FIXTURES();
     const auto expected = oracle(kFixtures + "/fat.dylib");
-    const auto model = PLNApplicationIdentiferModel::initWithInstallIDAndMachOPath("ID", kFixtures + "/fat.dylib");
+    const auto model =
+        PLNApplicationIdentiferModel::initWithInstallIDAndMachOPath("ID", kFixtures + "/fat.dylib");
     ASSERT_TRUE(model);
     EXPECT_EQ(model->architectureUUIDMap().size(), 2u);
     EXPECT_EQ(model->architectureUUIDMap().at("x86_64"), expected.at("x86_64").uuid);
@@ -246,7 +250,8 @@ TEST(PLNMachOReader, TruncatedAndCorruptedCopiesAreReadSafely)
         }
         std::mt19937 random(1234);
         for (int round = 0; round < 300; ++round) {
-            std::string damaged = bytes.substr(0, std::min<std::size_t>(bytes.size(), 4096 + random() % 4096));
+            std::string damaged =
+                bytes.substr(0, std::min<std::size_t>(bytes.size(), 4096 + random() % 4096));
             for (int flips = 0; flips < 8; ++flips) {
                 const std::size_t at = random() % std::min<std::size_t>(damaged.size(), 1024);
                 damaged[at] = static_cast<char>(random());
@@ -259,8 +264,7 @@ TEST(PLNMachOReader, TruncatedAndCorruptedCopiesAreReadSafely)
 
 TEST(PLNMachOReader, HostileHeadersStayInBounds)
 {
-    struct Case
-    {
+    struct Case {
         const char *what;
         std::string bytes;
     };
@@ -272,16 +276,18 @@ TEST(PLNMachOReader, HostileHeadersStayInBounds)
     const std::string header64 = le32(0xfeedfacf) + le32(0x01000007) + le32(3) + le32(6);
     const Case cases[] = {
         {"fat with a huge count", be32(0xcafebabe) + be32(0xffffffff) + std::string(40, '\0')},
-        {"fat slice past the end", be32(0xcafebabe) + be32(1) + be32(0x01000007) + be32(3) + be32(0x7fffffff)
-                                       + be32(64) + be32(0) + std::string(16, '\0')},
-        {"huge ncmds", header64 + le32(0xffffffff) + le32(0xffffffff) + le32(0) + le32(0) + le32(0x1b) + le32(24)
-                           + std::string(16, '\x11')},
-        {"zero cmdsize", header64 + le32(3) + le32(64) + le32(0) + le32(0) + le32(0x1b) + le32(0) + std::string(56, '\0')},
-        {"cmdsize past the end", header64 + le32(1) + le32(16) + le32(0) + le32(0) + le32(0x19) + le32(4000)
-                                     + std::string(8, '\0')},
-        {"segment with too many sections", header64 + le32(1) + le32(72) + le32(0) + le32(0) + le32(0x19) + le32(72)
-                                               + "__TEXT" + std::string(10, '\0') + std::string(40, '\0')
-                                               + le32(1000) + le32(0)},
+        {"fat slice past the end", be32(0xcafebabe) + be32(1) + be32(0x01000007) + be32(3)
+                                       + be32(0x7fffffff) + be32(64) + be32(0)
+                                       + std::string(16, '\0')},
+        {"huge ncmds", header64 + le32(0xffffffff) + le32(0xffffffff) + le32(0) + le32(0)
+                           + le32(0x1b) + le32(24) + std::string(16, '\x11')},
+        {"zero cmdsize", header64 + le32(3) + le32(64) + le32(0) + le32(0) + le32(0x1b) + le32(0)
+                             + std::string(56, '\0')},
+        {"cmdsize past the end", header64 + le32(1) + le32(16) + le32(0) + le32(0) + le32(0x19)
+                                     + le32(4000) + std::string(8, '\0')},
+        {"segment with too many sections",
+         header64 + le32(1) + le32(72) + le32(0) + le32(0) + le32(0x19) + le32(72) + "__TEXT"
+             + std::string(10, '\0') + std::string(40, '\0') + le32(1000) + le32(0)},
         {"swapped header", le32(0xcffaedfe) + std::string(60, '\x01')},
     };
     for (const Case &c : cases) {
@@ -296,12 +302,16 @@ TEST(PLNMachOReader, HostileHeadersStayInBounds)
 
 TEST(PLNMachOReader, NamesAndFormats)
 {
-    struct Case
-    {
+    struct Case {
         std::int32_t type, subtype;
         const char *name;
-    } cases[] = {{0x0100000C, 0, "arm64"},  {12, 11, "armv7s"}, {12, 12, "armv7k"}, {0x01000007, 3, "x86_64"},
-                 {0x01000007, 8, "x86_64h"}, {7, 3, "i386"},     {0x0100000C, static_cast<std::int32_t>(0x80000002), "arm64e"},
+    } cases[] = {{0x0100000C, 0, "arm64"},
+                 {12, 11, "armv7s"},
+                 {12, 12, "armv7k"},
+                 {0x01000007, 3, "x86_64"},
+                 {0x01000007, 8, "x86_64h"},
+                 {7, 3, "i386"},
+                 {0x0100000C, static_cast<std::int32_t>(0x80000002), "arm64e"},
                  {99, 0, "unknown"}};
     for (const Case &c : cases) {
         PLNMachOSlice slice;
@@ -313,7 +323,8 @@ TEST(PLNMachOReader, NamesAndFormats)
     EXPECT_FALSE(PLNMachOFormatVersion(nullptr));
     const PLNMachOVersion v = PLNMachOVersionFromPacked(0x000a0d02);
     EXPECT_EQ(*PLNMachOFormatVersion(&v), "10.13.2");
-    const std::uint8_t uuid[16] = {0x4c, 0x4c, 0x44, 0x63, 0x55, 0x55, 0x31, 0x44, 0xa1, 0xdf, 0xcc, 0x8d, 0x0d, 0x68, 0xe5, 0x01};
+    const std::uint8_t uuid[16] = {0x4c, 0x4c, 0x44, 0x63, 0x55, 0x55, 0x31, 0x44,
+                                   0xa1, 0xdf, 0xcc, 0x8d, 0x0d, 0x68, 0xe5, 0x01};
     EXPECT_EQ(PLNMachOFormatUUID(uuid), "4c4c446355553144a1dfcc8d0d68e501");
     const PLNMachOSegment none = PLNMachOGetSegmentFromCommand(nullptr, 0);
     EXPECT_EQ(none.vmsize, 0u);
@@ -323,7 +334,11 @@ TEST(PLNMachOReader, TheRunningExecutableIsNoMachOImage)
 {
     PLNMachOSlice current = PLNMachOSliceGetCurrent();
     ASSERT_NE(current.header, nullptr);
-    EXPECT_EQ(std::memcmp(current.header, "\x7f" "ELF", 4), 0);
+    EXPECT_EQ(std::memcmp(current.header,
+                          "\x7f"
+                          "ELF",
+                          4),
+              0);
     const char *path = PLNMachOSliceGetImagePath(&current);
     ASSERT_NE(path, nullptr);
     EXPECT_EQ(fs::canonical(path), fs::canonical("/proc/self/exe"));

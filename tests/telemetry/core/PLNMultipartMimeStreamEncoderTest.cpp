@@ -51,7 +51,8 @@ for part in msg.get_payload():
 print(json.dumps({'multipart': msg.is_multipart(), 'parts': parts}))
 )";
     std::string output;
-    FILE *pipe = popen(("python3 " + script + " '" + packagePath + "' '" + contentType + "'").c_str(), "r");
+    FILE *pipe =
+        popen(("python3 " + script + " '" + packagePath + "' '" + contentType + "'").c_str(), "r");
     char buffer[65536];
     size_t n;
     while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
@@ -115,11 +116,15 @@ TEST_F(MultipartTest, FieldsAndFilesAreLaidOutByteForByte)
     const std::string b = "--" + kBoundary + "\r\n";
     EXPECT_EQ(stream.data(),
               "MIME-Version: 1.0\r\n" + b
-                  + "Content-Disposition: form-data; name=\"api_key\"\r\nContent-Type: text/plain\r\n\r\nabc\r\n"
-                  + b + "Content-Disposition: form-data; name=\"count\"\r\nContent-Type: text/plain\r\n\r\n42\r\n"
+                  + "Content-Disposition: form-data; name=\"api_key\"\r\nContent-Type: "
+                    "text/plain\r\n\r\nabc\r\n"
+                  + b
+                  + "Content-Disposition: form-data; name=\"count\"\r\nContent-Type: "
+                    "text/plain\r\n\r\n42\r\n"
                   + b + "Content-Disposition: form-data; name=\"blob\"; filename=\"a.bin\"\r\n"
-                  + "Content-Type: application/octet-stream\r\n\r\n" + std::string("\x00\x01", 2) + "\r\n"
-                  + b + "Content-Disposition: form-data; name=\"icon\"; filename=\"icon.png\"\r\n"
+                  + "Content-Type: application/octet-stream\r\n\r\n" + std::string("\x00\x01", 2)
+                  + "\r\n" + b
+                  + "Content-Disposition: form-data; name=\"icon\"; filename=\"icon.png\"\r\n"
                   + "Content-Type: image/png\r\nContent-Transfer-Encoding: binary\r\n\r\nPNG\r\n"
                   + "--" + kBoundary + "--\r\n");
     EXPECT_EQ(encoder.length(), stream.data().size());
@@ -145,7 +150,7 @@ TEST_F(MultipartTest, PackagesParseBackWithAnOutsideMimeParser)
         encoder.addValue("line one\r\nline two", "text");
         encoder.addFile(source, "report.gz", "application/x-gzip", "report");
         encoder.addFileData("plain bytes", "notes.txt", "", "notes");
-        encoder.addFileData("", "empty.bin", "", "empty");                // no part
+        encoder.addFileData("", "empty.bin", "", "empty");                   // no part
         encoder.addFile((dir / "missing").string(), "m.bin", "", "missing"); // no part
         encoder.addFileData("x", "quote\"d.bin", "", "bad\"name\r\nX-Injected: 1");
     });
@@ -175,9 +180,11 @@ TEST_F(MultipartTest, PackagesParseBackWithAnOutsideMimeParser)
     EXPECT_EQ(parts[4]["filename"], "quote%22d.bin");
     EXPECT_EQ(parts[4]["payload"], hexOf("x"));
 
-    EXPECT_NE(std::find(logs.begin(), logs.end(), "[Plinth] Unable to MIME encode data with zero length (empty)"),
+    EXPECT_NE(std::find(logs.begin(), logs.end(),
+                        "[Plinth] Unable to MIME encode data with zero length (empty)"),
               logs.end());
-    EXPECT_NE(std::find(logs.begin(), logs.end(), "[Plinth] Unable to MIME encode data with zero length (missing)"),
+    EXPECT_NE(std::find(logs.begin(), logs.end(),
+                        "[Plinth] Unable to MIME encode data with zero length (missing)"),
               logs.end());
 }
 
@@ -192,10 +199,11 @@ TEST_F(MultipartTest, InvalidInputWritesNothing)
     encoder.addFileData("", "", "", "");
     encoder.addFileData("data", "", "", "field");
     EXPECT_EQ(stream.data(), before);
-    EXPECT_EQ(logs, (std::vector<std::string>{"[Plinth] name (field) or value ((null)) is invalid",
-                                              "[Plinth] name () or value (v) is invalid",
-                                              "[Plinth] Unable to MIME encode data with zero length ()",
-                                              "[Plinth] name (field) or fieldname () is invalid"}));
+    EXPECT_EQ(logs,
+              (std::vector<std::string>{"[Plinth] name (field) or value ((null)) is invalid",
+                                        "[Plinth] name () or value (v) is invalid",
+                                        "[Plinth] Unable to MIME encode data with zero length ()",
+                                        "[Plinth] name (field) or fieldname () is invalid"}));
 }
 
 TEST_F(MultipartTest, ShortAndRefusedWritesKeepTheLengthTrue)
@@ -212,7 +220,8 @@ TEST_F(MultipartTest, ShortAndRefusedWritesKeepTheLengthTrue)
     failing.encode([&] { failing.addValue("value", "field"); });
     EXPECT_TRUE(failing.failed());
     EXPECT_EQ(failing.length(), refusing.data.size());
-    EXPECT_NE(std::find(logs.begin(), logs.end(), "[Plinth] Failed to write data to stream"), logs.end());
+    EXPECT_NE(std::find(logs.begin(), logs.end(), "[Plinth] Failed to write data to stream"),
+              logs.end());
 }
 
 TEST_F(MultipartTest, EncodesIntoMemoryWithANewBoundary)

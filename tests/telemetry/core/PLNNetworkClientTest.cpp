@@ -34,7 +34,8 @@ struct Outcome {
     }
 };
 
-class PLNNetworkClientTest : public ::testing::Test {
+class PLNNetworkClientTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -266,9 +267,9 @@ struct ContentTypeCase {
     bool succeeds;
 };
 
-class PLNNetworkClientContentTypeTest
-    : public PLNNetworkClientTest,
-      public ::testing::WithParamInterface<ContentTypeCase> {
+class PLNNetworkClientContentTypeTest : public PLNNetworkClientTest,
+                                        public ::testing::WithParamInterface<ContentTypeCase>
+{
 };
 
 TEST_P(PLNNetworkClientContentTypeTest, MediaTypeIsParsed)
@@ -302,8 +303,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ContentTypeCase{201, "Application/JSON ; charset=\"utf-8\"; v=2", true},
                       ContentTypeCase{200, "application/json; v=2", true},
                       ContentTypeCase{200, "application/json; charset=iso-8859-1", false},
-                      ContentTypeCase{200, "text/html", false},
-                      ContentTypeCase{200, "", false},
+                      ContentTypeCase{200, "text/html", false}, ContentTypeCase{200, "", false},
                       ContentTypeCase{203, "application/json", false}),
     [](const ::testing::TestParamInfo<ContentTypeCase> &info) {
         return "case" + std::to_string(info.index);
@@ -315,30 +315,30 @@ TEST_F(PLNNetworkClientTest, DownloadGivesTheFileAndRetriesLikeData)
     std::atomic<int> calls{0};
     std::string contents;
     std::optional<tel::TelemetryError> error;
-    client->startDownloadTaskWithRequest(
-        jsonRequest("/typed"), 1,
-        [&](std::optional<std::string> file, std::optional<FLTHTTPURLResponse>,
-            std::optional<tel::TelemetryError> e) {
-            error = e;
-            if (file) {
-                std::ifstream in(*file);
-                std::getline(in, contents);
-            }
-            ++calls;
-        });
+    client->startDownloadTaskWithRequest(jsonRequest("/typed"), 1,
+                                         [&](std::optional<std::string> file,
+                                             std::optional<FLTHTTPURLResponse>,
+                                             std::optional<tel::TelemetryError> e) {
+                                             error = e;
+                                             if (file) {
+                                                 std::ifstream in(*file);
+                                                 std::getline(in, contents);
+                                             }
+                                             ++calls;
+                                         });
     ASSERT_TRUE(waitFor([&] { return calls == 1; }));
     EXPECT_FALSE(error);
     EXPECT_EQ(contents, "{\"ok\":true}");
 
     calls = 0;
-    client->startDownloadTaskWithRequest(
-        jsonRequest("/busy"), 1,
-        [&](std::optional<std::string> file, std::optional<FLTHTTPURLResponse>,
-            std::optional<tel::TelemetryError> e) {
-            EXPECT_FALSE(file);
-            error = e;
-            ++calls;
-        });
+    client->startDownloadTaskWithRequest(jsonRequest("/busy"), 1,
+                                         [&](std::optional<std::string> file,
+                                             std::optional<FLTHTTPURLResponse>,
+                                             std::optional<tel::TelemetryError> e) {
+                                             EXPECT_FALSE(file);
+                                             error = e;
+                                             ++calls;
+                                         });
     ASSERT_TRUE(waitFor([&] { return calls == 1; }));
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code, PLNNetworkErrorRetryLimitReached);

@@ -25,10 +25,9 @@ std::int64_t typeOf(std::optional<FLTHTTPURLResponse> response)
 TEST(PLNNetworkResponseHandler, StatusTable)
 {
     const std::vector<std::pair<long, std::int64_t>> table = {
-        {200, 0}, {201, 0}, {202, 0}, {204, 0}, {304, 0}, {203, 1}, {302, 1}, {100, 1},
-        {400, 2}, {401, 2}, {403, 2}, {404, 2}, {406, 2}, {410, 2}, {411, 2}, {413, 2},
-        {419, 2}, {422, 2}, {431, 2}, {405, 1}, {420, 4}, {429, 4}, {408, 3}, {500, 3},
-        {503, 3}, {599, 3}, {600, 1}};
+        {200, 0}, {201, 0}, {202, 0}, {204, 0}, {304, 0}, {203, 1}, {302, 1}, {100, 1}, {400, 2},
+        {401, 2}, {403, 2}, {404, 2}, {406, 2}, {410, 2}, {411, 2}, {413, 2}, {419, 2}, {422, 2},
+        {431, 2}, {405, 1}, {420, 4}, {429, 4}, {408, 3}, {500, 3}, {503, 3}, {599, 3}, {600, 1}};
     for (const auto &[status, type] : table)
         EXPECT_EQ(typeOf(responseWith(status)), type) << status;
     EXPECT_EQ(typeOf(std::nullopt), PLNClientResponseTypeInvalid);
@@ -36,13 +35,15 @@ TEST(PLNNetworkResponseHandler, StatusTable)
 
 TEST(PLNNetworkResponseHandler, TransportErrorsThatAreFinal)
 {
-    for (std::int64_t code : {-999, -1200, -1202, -1206, -1103, -1100, -1022, -1013, -1012,
-                              -1010, -1007, -1002, -1000, -995}) {
-        EXPECT_FALSE(PLNNetworkResponseHandler::retryableURLError(PLNMakeError(kFLTURLErrorDomain, code)))
+    for (std::int64_t code : {-999, -1200, -1202, -1206, -1103, -1100, -1022, -1013, -1012, -1010,
+                              -1007, -1002, -1000, -995}) {
+        EXPECT_FALSE(
+            PLNNetworkResponseHandler::retryableURLError(PLNMakeError(kFLTURLErrorDomain, code)))
             << code;
     }
     for (std::int64_t code : {-1001, -1003, -1004, -1005, -1})
-        EXPECT_TRUE(PLNNetworkResponseHandler::retryableURLError(PLNMakeError(kFLTURLErrorDomain, code)))
+        EXPECT_TRUE(
+            PLNNetworkResponseHandler::retryableURLError(PLNMakeError(kFLTURLErrorDomain, code)))
             << code;
     EXPECT_FALSE(PLNNetworkResponseHandler::retryableURLError(PLNMakeError("Other", -1001)));
 
@@ -62,12 +63,13 @@ TEST(PLNNetworkResponseHandler, TransportErrorsThatAreFinal)
 
 TEST(PLNNetworkResponseHandler, CancelReason)
 {
-    tel::TelemetryError cancelled(kFLTURLErrorDomain, -999, {{kFLTURLErrorBackgroundTaskCancelledReasonKey,
-                                                   std::int64_t{2}}});
+    tel::TelemetryError cancelled(
+        kFLTURLErrorDomain, -999,
+        {{kFLTURLErrorBackgroundTaskCancelledReasonKey, std::int64_t{2}}});
     EXPECT_EQ(PLNNetworkResponseHandler::cancelReasonFromURLError(cancelled), 2);
-    EXPECT_EQ(PLNNetworkResponseHandler::cancelReasonFromURLError(
-                  PLNMakeError(kFLTURLErrorDomain, -999)),
-              -1);
+    EXPECT_EQ(
+        PLNNetworkResponseHandler::cancelReasonFromURLError(PLNMakeError(kFLTURLErrorDomain, -999)),
+        -1);
     EXPECT_EQ(PLNNetworkResponseHandler::cancelReasonFromURLError(
                   PLNMakeError(kFLTURLErrorDomain, -1001)),
               -1);

@@ -40,7 +40,8 @@ std::string tinyPNG()
     return png;
 }
 
-class PLNSettingsOnboardingManagerTest : public ::testing::Test {
+class PLNSettingsOnboardingManagerTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -48,11 +49,12 @@ protected:
         PLNCertificatePinner::setPinnedCertificatesForTesting(
             std::vector<PLNCertificate>{certificates.caDER});
         server = std::make_unique<NetTestServer>(certificates);
-        server->on("GET", kSettingsPath, [this](const RecordedRequest &, httplib::Response &response) {
-            std::lock_guard lock(mutex);
-            response.status = settingsStatus;
-            response.set_content(settingsBody, "application/json");
-        });
+        server->on("GET", kSettingsPath,
+                   [this](const RecordedRequest &, httplib::Response &response) {
+                       std::lock_guard lock(mutex);
+                       response.status = settingsStatus;
+                       response.set_content(settingsBody, "application/json");
+                   });
         server->on("POST", "/spi/v1/platforms/mac/apps",
                    [this](const RecordedRequest &, httplib::Response &response) {
                        std::lock_guard lock(mutex);
@@ -71,7 +73,8 @@ protected:
         fs::create_directories(bundle);
         tel::AppInfo::setBundleFolder(bundle);
         setInfo(false);
-        model = PLNApplicationIdentiferModel::initWithInstallID("11111111-2222-3333-4444-555555555555");
+        model =
+            PLNApplicationIdentiferModel::initWithInstallID("11111111-2222-3333-4444-555555555555");
         ASSERT_TRUE(model);
         token = tel::NotificationBus::defaultBus().addObserver(
             PLNSettingsAvailableNotification, nullptr,
@@ -121,7 +124,8 @@ protected:
     std::atomic<int> notifications{0};
     std::mutex mutex;
     int settingsStatus = 200;
-    std::string settingsBody = R"({"app":{"status":"activated"},"features":{"collect_reports":true}})";
+    std::string settingsBody =
+        R"({"app":{"status":"activated"},"features":{"collect_reports":true}})";
 };
 
 } // namespace
@@ -133,15 +137,16 @@ TEST_F(PLNSettingsOnboardingManagerTest, DownloadsSettingsWithTheRequestFieldsAn
     ASSERT_EQ(requests.size(), 1u);
     const RecordedRequest &get = requests[0];
     EXPECT_EQ(get.method, "GET");
-    EXPECT_EQ(get.target, std::string(kSettingsPath) + "?build_version=42&display_version=1.2.3" +
-                              "&instance=" + model->instanceIdentifier() +
-                              "&source=" + std::to_string(PLNApplicationInstallSource()));
+    EXPECT_EQ(get.target, std::string(kSettingsPath) + "?build_version=42&display_version=1.2.3"
+                              + "&instance=" + model->instanceIdentifier()
+                              + "&source=" + std::to_string(PLNApplicationInstallSource()));
     EXPECT_EQ(get.header("User-Agent"), "io.plinth.sdk.mac/1.7.2 (66)");
     EXPECT_EQ(get.header("Accept"), "application/json");
     EXPECT_EQ(get.header("Accept-Charset"), "utf-8");
     EXPECT_FALSE(get.header("Accept-Language").empty());
     EXPECT_EQ(get.header("Content-Language"), get.header("Accept-Language"));
-    EXPECT_EQ(get.header("X-Faultline-Developer-Token"), "3c9e1a7b5d2f4086ae1b7c3d9f5e2a4b6c8d0e1f");
+    EXPECT_EQ(get.header("X-Faultline-Developer-Token"),
+              "3c9e1a7b5d2f4086ae1b7c3d9f5e2a4b6c8d0e1f");
     EXPECT_EQ(get.header("X-Faultline-API-Client-Id"), "io.plinth.sdk.mac");
     EXPECT_EQ(get.header("X-Faultline-API-Client-Display-Version"), "1.7.2");
     EXPECT_EQ(get.header("X-Faultline-API-Client-Build-Version"), "66");
@@ -152,11 +157,12 @@ TEST_F(PLNSettingsOnboardingManagerTest, DownloadsSettingsWithTheRequestFieldsAn
     EXPECT_FALSE(get.hasHeader("X-Faultline-Advertising-Token"));
 
     EXPECT_EQ(readFile(manager->settingsPath()), settingsBody);
-    EXPECT_EQ(manager->settingsPath(), isolatedHome() +
-                                           "/.cache/io.plinth.sdk.mac.data/com.quintora.test/app/"
-                                           "settings.json");
+    EXPECT_EQ(manager->settingsPath(), isolatedHome()
+                                           + "/.cache/io.plinth.sdk.mac.data/com.quintora.test/app/"
+                                             "settings.json");
     ASSERT_TRUE(manager->settingsModel().settingsDictionary());
-    EXPECT_EQ((*manager->settingsModel().settingsDictionary())["features"]["collect_reports"], true);
+    EXPECT_EQ((*manager->settingsModel().settingsDictionary())["features"]["collect_reports"],
+              true);
     EXPECT_FALSE(manager->hasAttemptedAppConfigure());
     EXPECT_EQ(notifications.load(), 1);
 }
@@ -165,7 +171,8 @@ TEST_F(PLNSettingsOnboardingManagerTest, ServerOutsideThePinnedSetLeavesTheCache
 {
     const std::string previous = R"({"old":true})";
     fs::create_directories(PLNSettingsOnboardingManager::settingsDirectoryPath());
-    std::ofstream(PLNSettingsOnboardingManager::settingsDirectoryPath() + "/settings.json") << previous;
+    std::ofstream(PLNSettingsOnboardingManager::settingsDirectoryPath() + "/settings.json")
+        << previous;
 
     const TestCertificates rogue = makeTestCertificates(isolatedHome() + "/certs", "rogue");
     NetTestServer rogueServer(rogue);
@@ -185,7 +192,8 @@ TEST_F(PLNSettingsOnboardingManagerTest, BadBodyKeepsThePreviousCache)
 {
     const std::string previous = R"({"old":true})";
     fs::create_directories(PLNSettingsOnboardingManager::settingsDirectoryPath());
-    std::ofstream(PLNSettingsOnboardingManager::settingsDirectoryPath() + "/settings.json") << previous;
+    std::ofstream(PLNSettingsOnboardingManager::settingsDirectoryPath() + "/settings.json")
+        << previous;
     for (const std::string body : {"<html>proxy login</html>", "", "[1,2]"}) {
         setSettings(200, body);
         run();
@@ -214,12 +222,22 @@ TEST_F(PLNSettingsOnboardingManagerTest, NewAppIsCreatedWithTheFormFieldsInOrder
     std::vector<std::string> names;
     for (const FormPart &part : post.parts)
         names.push_back(part.name);
-    const std::vector<std::string> expected = {
-        "app[identifier]", "app[instance_identifier]", "app[name]", "app[build_version]",
-        "app[display_version]", "app[source]", "app[minimum_sdk_version]",
-        "app[built_sdk_version]", "app[build][libraries][io.faultline.mac]",
-        "app[slices][][arch]", "app[slices][][uuid]", "app[icon][hash]",
-        "app[icon][prerendered]", "app[icon][width]", "app[icon][height]", "app[icon][data]"};
+    const std::vector<std::string> expected = {"app[identifier]",
+                                               "app[instance_identifier]",
+                                               "app[name]",
+                                               "app[build_version]",
+                                               "app[display_version]",
+                                               "app[source]",
+                                               "app[minimum_sdk_version]",
+                                               "app[built_sdk_version]",
+                                               "app[build][libraries][io.faultline.mac]",
+                                               "app[slices][][arch]",
+                                               "app[slices][][uuid]",
+                                               "app[icon][hash]",
+                                               "app[icon][prerendered]",
+                                               "app[icon][width]",
+                                               "app[icon][height]",
+                                               "app[icon][data]"};
     ASSERT_EQ(names, expected);
     EXPECT_EQ(post.parts[0].content, "com.quintora.test_app");
     EXPECT_EQ(post.parts[1].content, model->instanceIdentifier());
@@ -242,8 +260,9 @@ TEST_F(PLNSettingsOnboardingManagerTest, UpdateRequiredAnnouncesThenPutsTheApp)
     setSettings(200, R"({"app":{"status":"activated","update_required":true}})");
     std::atomic<size_t> requestsAtNotification{0};
     auto early = tel::NotificationBus::defaultBus().addObserver(
-        PLNSettingsAvailableNotification, nullptr,
-        [&](const tel::TelemetryNotification &) { requestsAtNotification = server->requestCount(); });
+        PLNSettingsAvailableNotification, nullptr, [&](const tel::TelemetryNotification &) {
+            requestsAtNotification = server->requestCount();
+        });
     run();
     const auto requests = server->requests();
     ASSERT_EQ(requests.size(), 2u);

@@ -10,7 +10,11 @@ namespace {
 class NamedKit : public PLNKit
 {
 public:
-    explicit NamedKit(std::string name, bool conforms = true) : m_name(std::move(name)), m_conforms(conforms) {}
+    explicit NamedKit(std::string name, bool conforms = true)
+        : m_name(std::move(name))
+        , m_conforms(conforms)
+    {
+    }
     std::string className() const override { return m_name; }
     bool conformsToPLNKit() const override { return m_conforms; }
     std::string bundleIdentifier() const override { return "test." + m_name; }
@@ -24,7 +28,10 @@ private:
 class LegacyInstance : public PLNLegacyKitInstance
 {
 public:
-    explicit LegacyInstance(bool complete) : m_complete(complete) {}
+    explicit LegacyInstance(bool complete)
+        : m_complete(complete)
+    {
+    }
     bool respondsToVersion() const override { return m_complete; }
     void start() override { ++starts; }
     std::string bundleIdentifier() const override { return "legacy.kit"; }
@@ -38,7 +45,11 @@ private:
 class LegacyKit : public NamedKit
 {
 public:
-    LegacyKit(std::string name, PLNLegacyKitInstance *instance) : NamedKit(std::move(name), false), m_instance(instance) {}
+    LegacyKit(std::string name, PLNLegacyKitInstance *instance)
+        : NamedKit(std::move(name), false)
+        , m_instance(instance)
+    {
+    }
     PLNLegacyKitInstance *sharedInstance() const override { return m_instance; }
 
 private:
@@ -48,7 +59,10 @@ private:
 class KitInstance : public PLNKitInstance
 {
 public:
-    explicit KitInstance(const PLNKit &kit) : m_kit(kit) {}
+    explicit KitInstance(const PLNKit &kit)
+        : m_kit(kit)
+    {
+    }
     const PLNKit &kitClass() const override { return m_kit; }
 
 private:
@@ -99,19 +113,25 @@ TEST_F(PlinthKitList, ScreenlyMovesToTheFrontOthersKeepTheirOrder)
     PLNKit::registerClass(&screenly);
     EXPECT_EQ(names(Plinth::kitClassesByEnsuringScreenlyIsFirst({&a, &b, &screenly})),
               (std::vector<std::string>{"Screenly", "A", "B"}));
-    EXPECT_EQ(names(Plinth::kitClassesByEnsuringScreenlyIsFirst({&a, &b})), (std::vector<std::string>{"A", "B"}));
+    EXPECT_EQ(names(Plinth::kitClassesByEnsuringScreenlyIsFirst({&a, &b})),
+              (std::vector<std::string>{"A", "B"}));
 }
 
 TEST_F(PlinthKitList, OptionalKitsAreAddedByName)
 {
-    NamedKit faultline("Faultline"), tally("Tally"), dialpad("Dialpad"), ads("ADNMobileAds"), a("A");
-    EXPECT_EQ(names(Plinth::kitClassesByAddingDialpadIfFound({&a})), (std::vector<std::string>{"A"}));
+    NamedKit faultline("Faultline"), tally("Tally"), dialpad("Dialpad"), ads("ADNMobileAds"),
+        a("A");
+    EXPECT_EQ(names(Plinth::kitClassesByAddingDialpadIfFound({&a})),
+              (std::vector<std::string>{"A"}));
     PLNKit::registerClass(&dialpad);
-    EXPECT_EQ(names(Plinth::kitClassesByAddingDialpadIfFound({&a})), (std::vector<std::string>{"A", "Dialpad"}));
-    EXPECT_EQ(names(Plinth::kitClassesByAddingDialpadIfFound({&dialpad})), (std::vector<std::string>{"Dialpad"}));
+    EXPECT_EQ(names(Plinth::kitClassesByAddingDialpadIfFound({&a})),
+              (std::vector<std::string>{"A", "Dialpad"}));
+    EXPECT_EQ(names(Plinth::kitClassesByAddingDialpadIfFound({&dialpad})),
+              (std::vector<std::string>{"Dialpad"}));
 
     PLNKit::registerClass(&faultline);
-    EXPECT_EQ(names(Plinth::kitClassesByAddingTallyIfFound({&faultline})), (std::vector<std::string>{"Faultline"}));
+    EXPECT_EQ(names(Plinth::kitClassesByAddingTallyIfFound({&faultline})),
+              (std::vector<std::string>{"Faultline"}));
     PLNKit::registerClass(&tally);
     EXPECT_EQ(names(Plinth::kitClassesByAddingTallyIfFound({&faultline})),
               (std::vector<std::string>{"Faultline", "Tally"}));
@@ -135,13 +155,16 @@ TEST_F(PlinthKitList, ValidationAcceptsKitsAndCompleteOlderKitsOnly)
     LegacyInstance complete(true), incomplete(false);
     LegacyKit older("Older", &complete), broken("Broken", &incomplete), bare("Bare", nullptr);
     EXPECT_NO_THROW(Plinth::validatePLNKitConformance({&good, &older}));
-    EXPECT_EQ(logs, std::vector<std::string>{"[Plinth] Please upgrade to the latest version of \"Older\""});
+    EXPECT_EQ(logs, std::vector<std::string>{
+                        "[Plinth] Please upgrade to the latest version of \"Older\""});
     try {
         Plinth::validatePLNKitConformance({&broken});
         FAIL() << "no exception";
     } catch (const PLNException &e) {
-        EXPECT_EQ(e.reason(), "[Plinth] It appears that \"Broken\" is not a valid Plinth Kit. Please make sure you "
-                              "only pass Plinth Kits to [Plinth with:].");
+        EXPECT_EQ(
+            e.reason(),
+            "[Plinth] It appears that \"Broken\" is not a valid Plinth Kit. Please make sure you "
+            "only pass Plinth Kits to [Plinth with:].");
     }
     EXPECT_EQ(logs.size(), 2u); // the upgrade line comes whatever the result
     EXPECT_THROW(Plinth::validatePLNKitConformance({&bare}), PLNException);
@@ -159,15 +182,18 @@ TEST_F(PlinthKitList, KitVersionsAndConfiguration)
     LegacyKit older("Older", &complete);
     sdk.setKitClasses({&a, &older});
     EXPECT_EQ(sdk.kitVersionsByKitBundleIdentifier(),
-              (std::map<std::string, std::string>{{"test.A", "2.0"}, {"legacy.kit", "0.9"}, {"io.plinth.sdk.mac", "1.7.2"}}));
+              (std::map<std::string, std::string>{
+                  {"test.A", "2.0"}, {"legacy.kit", "0.9"}, {"io.plinth.sdk.mac", "1.7.2"}}));
     sdk.setKitClasses({});
 
-    sdk.setPlinthConfig({{"APIKey", "k"},
-                         {"Kits", tel::PlistValue::Array{
-                                      tel::PlistValue::Dictionary{{"KitName", "A"},
-                                                                  {"KitInfo", tel::PlistValue::Dictionary{{"x", 1}}}},
-                                      tel::PlistValue::Dictionary{{"KitName", "Older"}}}}});
-    EXPECT_EQ(Plinth::configurationDictionaryForKitClass(a), (tel::PlistValue::Dictionary{{"x", 1}}));
+    sdk.setPlinthConfig(
+        {{"APIKey", "k"},
+         {"Kits", tel::PlistValue::Array{
+                      tel::PlistValue::Dictionary{
+                          {"KitName", "A"}, {"KitInfo", tel::PlistValue::Dictionary{{"x", 1}}}},
+                      tel::PlistValue::Dictionary{{"KitName", "Older"}}}}});
+    EXPECT_EQ(Plinth::configurationDictionaryForKitClass(a),
+              (tel::PlistValue::Dictionary{{"x", 1}}));
     EXPECT_EQ(Plinth::configurationDictionaryForKitClass(older), tel::PlistValue::Dictionary{});
     EXPECT_FALSE(Plinth::configurationDictionaryForKitClass(NamedKit("Missing")));
 }
@@ -191,7 +217,9 @@ TEST_F(PlinthKitList, ConfigurationValidationReasons)
               "[Plinth] Value of Info.plist[Plinth][APIKey] must contain your Plinth API Key.");
     logs.clear();
     EXPECT_EQ(reason(tel::PlistValue(D{{"Plinth", D{{"APIKey", "key"}}}})), "valid");
-    EXPECT_EQ(logs, std::vector<std::string>{"[Plinth] [Plinth] Value of Info.plist[Plinth][Kits] should be a NSArray."});
+    EXPECT_EQ(logs,
+              std::vector<std::string>{
+                  "[Plinth] [Plinth] Value of Info.plist[Plinth][Kits] should be a NSArray."});
     EXPECT_EQ(sdk.installationMode(), 1u);
     EXPECT_FALSE(sdk.hearthMode());
 }

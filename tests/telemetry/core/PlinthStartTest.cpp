@@ -17,8 +17,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct HostRun
-{
+struct HostRun {
     std::vector<std::string> lines;
     std::string value(const std::string &key) const
     {
@@ -53,8 +52,9 @@ std::string runCommand(const std::string &command)
 
 HostRun runHost(const fs::path &bundle, const fs::path &dataHome, const std::string &mode = "twice")
 {
-    const std::string command = "XDG_DATA_HOME='" + dataHome.string() + "' " QNT_BIN_DIR
-                                "/plinth_host_helper '" + bundle.string() + "' " + mode + " 2>/dev/null";
+    const std::string command = "XDG_DATA_HOME='" + dataHome.string()
+                                + "' " QNT_BIN_DIR "/plinth_host_helper '" + bundle.string() + "' "
+                                + mode + " 2>/dev/null";
     HostRun run;
     std::istringstream in(runCommand(command));
     for (std::string line; std::getline(in, line);)
@@ -79,8 +79,8 @@ fs::path makeBundle(const std::string &name, const tel::PlistValue::Dictionary &
 
 TEST(PlinthStart, StartsKitsOnceInOrderWithAnAPIKeyAndKeepsTheInstallation)
 {
-    const fs::path bundle = makeBundle("keyed", {{"APIKey", "0123456789abcdef"},
-                                                 {"Kits", tel::PlistValue::Array{}}});
+    const fs::path bundle =
+        makeBundle("keyed", {{"APIKey", "0123456789abcdef"}, {"Kits", tel::PlistValue::Array{}}});
     const fs::path data = fs::path(qnt::test::isolatedHome()) / "keyed-data";
 
     const HostRun first = runHost(bundle, data);
@@ -95,7 +95,8 @@ TEST(PlinthStart, StartsKitsOnceInOrderWithAnAPIKeyAndKeepsTheInstallation)
                                         "initialize"}));
     EXPECT_EQ(first.value("first"), "1");
     const std::string install = first.value("install");
-    EXPECT_TRUE(std::regex_match(install, std::regex("[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}")))
+    EXPECT_TRUE(std::regex_match(
+        install, std::regex("[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}")))
         << install;
     const fs::path store = data / "com.quintora_Test" / "com.faultline" / "FLTUserDefaults.plist";
     const auto stored = tel::PlistValue::readFile(store.string());
@@ -122,8 +123,8 @@ TEST(PlinthStart, StartsKitsOnceInOrderWithAnAPIKeyAndKeepsTheInstallation)
 
 TEST(PlinthStart, WithoutAnAPIKeyNothingStarts)
 {
-    const fs::path bundle = makeBundle("unkeyed", {{"APIKey", ""},
-                                                   {"Kits", tel::PlistValue::Array{}}});
+    const fs::path bundle =
+        makeBundle("unkeyed", {{"APIKey", ""}, {"Kits", tel::PlistValue::Array{}}});
     const HostRun run = runHost(bundle, fs::path(qnt::test::isolatedHome()) / "unkeyed-data");
     ASSERT_FALSE(run.lines.empty());
     EXPECT_TRUE(run.all("init").empty());
@@ -143,8 +144,10 @@ TEST(PlinthStart, AConfigurationWithoutPlinthDictionaryRaises)
 
 TEST(PlinthStart, CallsFromManyThreadsStartOnce)
 {
-    const fs::path bundle = makeBundle("threads", {{"APIKey", "key"}, {"Kits", tel::PlistValue::Array{}}});
-    const HostRun run = runHost(bundle, fs::path(qnt::test::isolatedHome()) / "threads-data", "threads");
+    const fs::path bundle =
+        makeBundle("threads", {{"APIKey", "key"}, {"Kits", tel::PlistValue::Array{}}});
+    const HostRun run =
+        runHost(bundle, fs::path(qnt::test::isolatedHome()) / "threads-data", "threads");
     EXPECT_EQ(run.all("init"), (std::vector<std::string>{"OtherKit", "Tally"}));
     EXPECT_EQ(run.all("log").size(), 7u);
     EXPECT_EQ(run.value("kits"), "Faultline,OtherKit,Tally");
@@ -155,7 +158,8 @@ TEST(PlinthStart, HearthStartsTheCrashKitWithTheBeaconKey)
     const fs::path bundle = makeBundle("hearth", {});
     ASSERT_TRUE(tel::PlistValue(tel::PlistValue::Dictionary{{"BEACON_APP_ID", "1:2345:mac:abc"}})
                     .writeFileAtomically((bundle / "BeaconService-Info.plist").string()));
-    const HostRun run = runHost(bundle, fs::path(qnt::test::isolatedHome()) / "hearth-data", "hearth");
+    const HostRun run =
+        runHost(bundle, fs::path(qnt::test::isolatedHome()) / "hearth-data", "hearth");
     EXPECT_EQ(run.value("faultline-started"), "1");
     EXPECT_EQ(run.value("mode"), "2");
     EXPECT_EQ(run.value("apikey"), PLNSHA256HexString("1:2345:mac:abc").substr(0, 40));
@@ -167,7 +171,8 @@ TEST(PlinthStart, HearthWithoutBeaconKeyStartsNothing)
     const fs::path bundle = makeBundle("hearth-empty", {});
     ASSERT_TRUE(tel::PlistValue(tel::PlistValue::Dictionary{{"BEACON_APP_ID", ""}})
                     .writeFileAtomically((bundle / "BeaconService-Info.plist").string()));
-    const HostRun run = runHost(bundle, fs::path(qnt::test::isolatedHome()) / "hearth-empty-data", "hearth");
+    const HostRun run =
+        runHost(bundle, fs::path(qnt::test::isolatedHome()) / "hearth-empty-data", "hearth");
     EXPECT_EQ(run.value("faultline-started"), "0");
     EXPECT_EQ(run.value("apikey"), "(none)");
     EXPECT_NE(std::find(run.lines.begin(), run.lines.end(),

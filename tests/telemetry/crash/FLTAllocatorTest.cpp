@@ -71,7 +71,8 @@ TEST(Allocator, ProtectionMakesTheReadOnlyPartReadOnlyAndLaterAllocationsUseTheH
 {
     FLTAllocator *allocator = FLTAllocatorCreate(4096, 4096);
     ASSERT_NE(allocator, nullptr);
-    auto *text = static_cast<char *>(FLTAllocatorSafeAllocate(allocator, 16, FLTAllocationReadOnly));
+    auto *text =
+        static_cast<char *>(FLTAllocatorSafeAllocate(allocator, 16, FLTAllocationReadOnly));
     text[0] = 'x';
     EXPECT_TRUE(FLTAllocatorProtect(allocator));
     EXPECT_TRUE(FLTAllocatorProtect(allocator)); // already protected

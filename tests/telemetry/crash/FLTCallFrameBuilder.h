@@ -7,7 +7,8 @@
 #include <initializer_list>
 #include <vector>
 
-class FLTCallFrameBuilder {
+class FLTCallFrameBuilder
+{
 public:
     // CIE: code alignment 1, data alignment -8, return address in register 16, initial rule
     // CFA = rsp + 8 and the return address at CFA - 8; `signalFrame` adds the 'S' augmentation.
@@ -38,7 +39,10 @@ public:
     }
 
     const std::vector<uint8_t> &bytes() const { return m_bytes; }
-    uintptr_t address(size_t offset) const { return reinterpret_cast<uintptr_t>(m_bytes.data()) + offset; }
+    uintptr_t address(size_t offset) const
+    {
+        return reinterpret_cast<uintptr_t>(m_bytes.data()) + offset;
+    }
 
 private:
     size_t beginRecord()

@@ -44,7 +44,8 @@ struct Entry {
     uint32_t encoding;
 };
 
-class CompactUnwind : public ::testing::Test {
+class CompactUnwind : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -65,8 +66,10 @@ protected:
         m_ehFrame = m_base + eh.offset;
         m_ehFrameSize = eh.size;
 
-        const std::string dump = run(std::string(FLT_LLVM_OBJDUMP) + " --macho --unwind-info " + path);
-        const std::regex entry(R"(\[\d+\]: function offset=0x([0-9a-f]+), encoding\[(\d+)\]=0x([0-9a-f]+))");
+        const std::string dump =
+            run(std::string(FLT_LLVM_OBJDUMP) + " --macho --unwind-info " + path);
+        const std::regex entry(
+            R"(\[\d+\]: function offset=0x([0-9a-f]+), encoding\[(\d+)\]=0x([0-9a-f]+))");
         for (std::sregex_iterator it(dump.begin(), dump.end(), entry), end; it != end; ++it)
             m_entries.push_back({static_cast<uint32_t>(std::stoul((*it)[1], nullptr, 16)),
                                  static_cast<uint32_t>(std::stoul((*it)[2])),
@@ -113,7 +116,8 @@ TEST_F(CompactUnwind, LookupMatchesObjdumpForEveryFunction)
     FLTCompactUnwindContext lookup = context();
     for (size_t i = 0; i < m_entries.size(); ++i) {
         const Entry &entry = m_entries[i];
-        const uint32_t end = i + 1 < m_entries.size() ? m_entries[i + 1].offset : lookup.firstLevelNextFunctionOffset;
+        const uint32_t end = i + 1 < m_entries.size() ? m_entries[i + 1].offset
+                                                      : lookup.firstLevelNextFunctionOffset;
         std::vector<uint32_t> offsets = {entry.offset};
         if (i + 1 < m_entries.size())
             offsets.insert(offsets.end(), {entry.offset + 1, end - 1});
@@ -193,19 +197,21 @@ TEST_F(CompactUnwind, DwarfModeRunsTheFDEItPointsAt)
     // describes: push rbx (CFA = rsp + 16, rbx at CFA - 16), then r12 kept in r11.
     const uintptr_t start = function("frameless_small");
     FLTCallFrameBuilder frames;
-    const size_t fdeOffset = frames.addFDE(start, 16, {0x41, 0x0e, 16, 0x83, 2, 0x43, 0x09, 12, 11});
+    const size_t fdeOffset =
+        frames.addFDE(start, 16, {0x41, 0x0e, 16, 0x83, 2, 0x43, 0x09, 12, 11});
     const auto entry = std::find_if(m_entries.begin(), m_entries.end(),
                                     [&](const Entry &e) { return m_base + e.offset == start; });
     ASSERT_NE(entry, m_entries.end());
     uint32_t commonOffset;
     memcpy(&commonOffset, reinterpret_cast<void *>(m_unwindInfo + 4), 4);
     const uint32_t encoding = 0x04000000 | static_cast<uint32_t>(fdeOffset);
-    memcpy(reinterpret_cast<void *>(m_unwindInfo + commonOffset + 4 * entry->encodingIndex), &encoding, 4);
+    memcpy(reinterpret_cast<void *>(m_unwindInfo + commonOffset + 4 * entry->encodingIndex),
+           &encoding, 4);
 
     FLTCompactUnwindContext lookup;
     ASSERT_TRUE(FLTCompactUnwindInit(&lookup, m_unwindInfo, frames.address(0), m_base));
-    m_stack[0] = 0xb0b2;      // rbx, pushed
-    m_stack[1] = 0xaaaa4000;  // return address
+    m_stack[0] = 0xb0b2;                       // rbx, pushed
+    m_stack[1] = 0xaaaa4000;                   // return address
     FLTThreadState state = stateAt(start + 5); // past the move: r12 kept in r11
     state.r11 = 0x1212;
     ASSERT_TRUE(FLTCompactUnwindLookupAndCompute(&lookup, &state, state.rip));
@@ -220,15 +226,15 @@ TEST(CompactUnwindPages, RegularSecondLevelPagesAreNotSearched)
 {
     // Header, two index entries, one regular page with one entry.
     alignas(8) uint32_t info[64] = {};
-    info[0] = 1;             // version
-    info[1] = 28;            // common encodings (none)
-    info[3] = 28;            // personalities (none)
-    info[5] = 28;            // index
+    info[0] = 1;  // version
+    info[1] = 28; // common encodings (none)
+    info[3] = 28; // personalities (none)
+    info[5] = 28; // index
     info[6] = 2;
-    info[7] = 0x1000;        // index[0]: function offset
-    info[8] = 52;            //           second-level page
-    info[10] = 0x2000;       // index[1]: end of the table
-    info[13] = 2;            // regular page kind
+    info[7] = 0x1000;         // index[0]: function offset
+    info[8] = 52;             //           second-level page
+    info[10] = 0x2000;        // index[1]: end of the table
+    info[13] = 2;             // regular page kind
     info[14] = 8 | (1 << 16); // entries at +8, one entry
     info[15] = 0x1000;
     info[16] = 0x02020000;

@@ -199,14 +199,20 @@ const json *crashedThread(const json &threads)
 
 std::string describe(const ChildResult &result)
 {
-    return "signaled=" + std::to_string(result.signaled) + " signal=" + std::to_string(result.signal)
-           + " exited=" + std::to_string(result.exited) + " code=" + std::to_string(result.exitCode)
+    return "signaled=" + std::to_string(result.signaled)
+           + " signal=" + std::to_string(result.signal) + " exited=" + std::to_string(result.exited)
+           + " code=" + std::to_string(result.exitCode)
            + " timedOut=" + std::to_string(result.timedOut) + "\nstderr:\n" + result.errors;
 }
 
-class CrashCapture : public ::testing::TestWithParam<std::string> {
+class CrashCapture : public ::testing::TestWithParam<std::string>
+{
 protected:
-    void SetUp() override { m_folder = makeFolder(); ASSERT_FALSE(m_folder.empty()); }
+    void SetUp() override
+    {
+        m_folder = makeFolder();
+        ASSERT_FALSE(m_folder.empty());
+    }
     void TearDown() override
     {
         if (!HasFailure())
@@ -233,8 +239,8 @@ TEST_P(CrashCapture, SegmentationFaultIsRecordedWithTheCallerChainAndImages)
     EXPECT_TRUE(signal->contains("time"));
     EXPECT_TRUE(signal->contains("errno"));
 
-    for (const char *name : {"threads", "runtime", "dispatch_queue_names", "thread_names",
-                             "process_stats", "storage"})
+    for (const char *name :
+         {"threads", "runtime", "dispatch_queue_names", "thread_names", "process_stats", "storage"})
         EXPECT_TRUE(section(lines, name)) << name;
 
     const auto threads = section(lines, "threads");
@@ -338,7 +344,8 @@ TEST_P(CrashCapture, ALibraryOpenedAfterStartIsAddedAtCrashTime)
 {
     const std::string helper = helperPath(GetParam());
     const std::string plugin = fs::canonical(FLT_CRASH_PLUGIN).string();
-    const ChildResult result = runChild(helper, "late-library", m_folder, {"FLT_CRASH_PLUGIN=" + plugin});
+    const ChildResult result =
+        runChild(helper, "late-library", m_folder, {"FLT_CRASH_PLUGIN=" + plugin});
     ASSERT_TRUE(result.signaled) << describe(result);
     EXPECT_EQ(result.signal, SIGSEGV);
     const auto images = loadedImages(m_folder);
@@ -490,7 +497,9 @@ struct ThrownCase {
     const char *reason;
 };
 
-class ThrownToTerminate : public ::testing::TestWithParam<ThrownCase> {};
+class ThrownToTerminate : public ::testing::TestWithParam<ThrownCase>
+{
+};
 
 TEST_P(ThrownToTerminate, IsRecordedByWhatWasThrown)
 {
@@ -506,10 +515,11 @@ TEST_P(ThrownToTerminate, IsRecordedByWhatWasThrown)
     fs::remove_all(folder);
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, ThrownToTerminate,
-                         ::testing::Values(ThrownCase{"terminate-c-string", "const char *", "a C string"},
-                                           ThrownCase{"terminate-string", "std::string", "a string object"},
-                                           ThrownCase{"terminate-int", "int", ""}));
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, ThrownToTerminate,
+    ::testing::Values(ThrownCase{"terminate-c-string", "const char *", "a C string"},
+                      ThrownCase{"terminate-string", "std::string", "a string object"},
+                      ThrownCase{"terminate-int", "int", ""}));
 
 struct SignalCase {
     const char *mode;
@@ -517,7 +527,9 @@ struct SignalCase {
     const char *name;
 };
 
-class FatalSignal : public ::testing::TestWithParam<SignalCase> {};
+class FatalSignal : public ::testing::TestWithParam<SignalCase>
+{
+};
 
 // Faults that repeat when the handler returns and signals that do not (traps, sent signals,
 // abort) all end the process by the same signal, after one record.
@@ -528,7 +540,9 @@ TEST_P(FatalSignal, EndsTheProcessAsItWouldHaveAfterTheRecord)
     ASSERT_TRUE(result.signaled) << describe(result);
     EXPECT_EQ(result.signal, GetParam().signal);
     const auto lines = readRecord(folder / "signal.fltrecord");
-    ASSERT_EQ(std::count_if(lines.begin(), lines.end(), [](const json &l) { return l.contains("signal"); }), 1);
+    ASSERT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const json &l) { return l.contains("signal"); }),
+              1);
     const auto signal = section(lines, "signal");
     EXPECT_EQ((*signal)["number"], GetParam().signal);
     EXPECT_EQ((*signal)["name"], GetParam().name);

@@ -24,13 +24,16 @@ TEST(FileManager, NewLaunchGetsItsOwnActiveFolder)
     EXPECT_EQ(manager.activePath(), manager.rootPath() + "/v3/active");
     EXPECT_EQ(manager.pendingPath(), manager.rootPath() + "/v3/pending");
     ASSERT_TRUE(manager.prepareForNewLaunch());
-    for (const auto &folder : {manager.activePath(), manager.processingPath(), manager.preparedPath()}) {
-        struct stat info {};
+    for (const auto &folder :
+         {manager.activePath(), manager.processingPath(), manager.preparedPath()}) {
+        struct stat info {
+        };
         ASSERT_EQ(stat(folder.c_str(), &info), 0) << folder;
         EXPECT_EQ(info.st_mode & 0777, 0755u) << folder;
     }
     EXPECT_FALSE(fs::exists(manager.pendingPath()));
-    const auto launch = manager.setupNewPathForExecutionIdentifier("0123456789abcdef0123456789abcdef");
+    const auto launch =
+        manager.setupNewPathForExecutionIdentifier("0123456789abcdef0123456789abcdef");
     ASSERT_TRUE(launch);
     EXPECT_TRUE(fs::is_directory(*launch));
     EXPECT_EQ(fs::path(*launch).parent_path(), fs::path(manager.activePath()));

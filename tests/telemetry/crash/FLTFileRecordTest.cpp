@@ -50,7 +50,8 @@ std::string parseWithPython(const std::string &path)
     const std::string scriptPath = tempPath("parse.py");
     std::ofstream(scriptPath) << script;
     std::string output;
-    FILE *pipe = popen(("python3 " + scriptPath + " " + path + " 2>&1; echo status=$?").c_str(), "r");
+    FILE *pipe =
+        popen(("python3 " + scriptPath + " " + path + " 2>&1; echo status=$?").c_str(), "r");
     char buffer[4096];
     size_t n;
     while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
@@ -96,7 +97,10 @@ ssize_t interruptedOnceWrite(int fd, const void *bytes, size_t length)
 class SilentLog : public ::testing::Test
 {
 protected:
-    void SetUp() override { FLTFileSetLogSink([](const char *, std::size_t) {}); }
+    void SetUp() override
+    {
+        FLTFileSetLogSink([](const char *, std::size_t) {});
+    }
     void TearDown() override
     {
         FLTFileSetLogSink(nullptr);
@@ -170,7 +174,8 @@ TEST_F(FLTFileRecord, RandomNestedRecordsRoundTripThroughTwoParsers)
         nlohmann::json section = nlohmann::json::object();
         FLTFileWriteSectionStart(&file, "section");
         FLTFileWriteHashStart(&file);
-        const std::uint64_t u = random() % 3 == 0 ? std::numeric_limits<std::uint64_t>::max() : random();
+        const std::uint64_t u =
+            random() % 3 == 0 ? std::numeric_limits<std::uint64_t>::max() : random();
         const std::int64_t i = random() % 3 == 0 ? std::numeric_limits<std::int64_t>::min()
                                                  : static_cast<std::int64_t>(random());
         FLTFileWriteHashEntryUInt64(&file, "u", u);
@@ -338,12 +343,11 @@ TEST_F(FLTFileRecord, ReaderDropsACutLastLineAndBadBytesLineByLine)
 
 TEST_F(FLTFileRecord, HexDecoding)
 {
-    struct Case
-    {
+    struct Case {
         const char *in;
         const char *out;
-    } cases[] = {{"616263", "abc"}, {"61zz63", "a"}, {"4A4b", "JK"}, {"616", "a"}, {"", ""},
-                 {"610062", "a"}};
+    } cases[] = {{"616263", "abc"}, {"61zz63", "a"}, {"4A4b", "JK"},
+                 {"616", "a"},      {"", ""},        {"610062", "a"}};
     for (const Case &c : cases)
         EXPECT_EQ(FLTFileHexDecodeString(c.in), c.out) << c.in;
 }

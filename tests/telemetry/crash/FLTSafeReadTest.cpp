@@ -16,8 +16,7 @@ constexpr std::size_t kPage = 4096;
 
 // Runs `body` in a child process with the default fatal-signal actions; the child's exit code
 // is the number of the first failed check (0 = all passed), so a fault shows as a signal.
-template<typename Body>
-void expectInChild(Body body)
+template <typename Body> void expectInChild(Body body)
 {
     const pid_t pid = fork();
     ASSERT_GE(pid, 0);
@@ -104,7 +103,8 @@ TEST_P(FLTSafeReadPaths, SurvivesPagesUnmappedWhileReading)
         std::thread flipper([&] {
             while (!stop.load()) {
                 munmap(page, kPage);
-                mmap(page, kPage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
+                mmap(page, kPage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED,
+                     -1, 0);
             }
         });
         char buffer[kPage];

@@ -52,8 +52,8 @@ TEST(FLTSettings, ApplicationTranslationWins)
     const std::string bundle = qnt::test::isolatedHome() + "/bundle";
     std::filesystem::create_directories(bundle);
     tel::AppInfo::setBundleFolder(bundle);
-    ASSERT_TRUE(tel::PlistValue(tel::PlistValue::Dictionary{
-                                    {"FaultlineCrashSubmissionPromptTitle", "Absturzbericht senden?"}})
+    ASSERT_TRUE(tel::PlistValue(tel::PlistValue::Dictionary{{"FaultlineCrashSubmissionPromptTitle",
+                                                             "Absturzbericht senden?"}})
                     .writeFileAtomically(bundle + "/Faultline.strings"));
     const FLTSettings settings(nlohmann::json::parse(R"({"prompt": {"title": "Oops"}})"));
     EXPECT_EQ(settings.interactivePromptTitle(), "Absturzbericht senden?");

@@ -34,7 +34,8 @@ bool isMapped(void *address)
 {
     unsigned char residency = 0;
     const long page = sysconf(_SC_PAGESIZE);
-    void *start = reinterpret_cast<void *>(reinterpret_cast<uintptr_t>(address) & ~uintptr_t(page - 1));
+    void *start =
+        reinterpret_cast<void *>(reinterpret_cast<uintptr_t>(address) & ~uintptr_t(page - 1));
     return mincore(start, static_cast<size_t>(page), &residency) == 0 || errno != ENOMEM;
 }
 

@@ -93,8 +93,10 @@ TEST(Unwind, CurrentThreadGivesItsCallers)
 TEST(Unwind, SignalFramesLeadBackToTheInterruptedCode)
 {
     startContext();
-    struct sigaction action {};
-    struct sigaction previous {};
+    struct sigaction action {
+    };
+    struct sigaction previous {
+    };
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     sigaction(SIGUSR1, &action, &previous);
@@ -103,7 +105,8 @@ TEST(Unwind, SignalFramesLeadBackToTheInterruptedCode)
     sigaction(SIGUSR1, &previous, nullptr);
     ASSERT_GE(g_frameCount, 4u);
     EXPECT_TRUE(returnsInto(g_frames[0], innermost));
-    // innermost <- onSignal <- the signal trampoline <- raise (in libc) ... <- raiser <- raiserCaller
+    // innermost <- onSignal <- the signal trampoline <- raise (in libc) ... <- raiser <-
+    // raiserCaller
     bool sawRaiser = false;
     bool sawCaller = false;
     for (uint32_t i = 1; i < g_frameCount; ++i) {
@@ -162,8 +165,8 @@ TEST(Unwind, StackScanOfTheCrashedFrameTakesOnlyReturnAddresses)
     ASSERT_GE(g_frameCount, 3u);
     const uintptr_t returnAddress = g_frames[2];
     uint64_t stack[6] = {};
-    stack[0] = self.base + 0x40;                                   // program headers: data
-    stack[1] = reinterpret_cast<uintptr_t>(&innermost);             // code, but not after a call
+    stack[0] = self.base + 0x40;                        // program headers: data
+    stack[1] = reinterpret_cast<uintptr_t>(&innermost); // code, but not after a call
     stack[2] = 7;
     stack[3] = returnAddress;
     FLTThreadState state{};
@@ -190,8 +193,8 @@ TEST(DwarfUnwind, RowsApplyUpToAndIncludingThePC)
     // epilogue (CFA = rsp + 8) at +5 and restore the remembered row at +6.
     FLTCallFrameBuilder frames;
     const uint64_t begin = 0x100000;
-    const size_t offset = frames.addFDE(begin, 16,
-                                        {0x41, 0x0e, 16, 0x86, 2, 0x43, 0x0a, 0x41, 0x0e, 8, 0x41, 0x0b});
+    const size_t offset =
+        frames.addFDE(begin, 16, {0x41, 0x0e, 16, 0x86, 2, 0x43, 0x0a, 0x41, 0x0e, 8, 0x41, 0x0b});
     FLTDwarfFDE fde;
     ASSERT_TRUE(FLTDwarfParseFDERecord(frames.address(offset), &fde));
     EXPECT_EQ(fde.pcBegin, begin);
@@ -206,10 +209,10 @@ TEST(DwarfUnwind, RowsApplyUpToAndIncludingThePC)
         uintptr_t callerSP;
         uint64_t callerPC;
     } cases[] = {
-        {begin, f.at(1), 0x5555},      // before the push: the return address is at rsp
-        {begin + 1, f.at(2), 0xaaaa},  // right after the push: its row applies at once
-        {begin + 5, f.at(1), 0x5555},  // in the "epilogue"
-        {begin + 6, f.at(2), 0xaaaa},  // row restored
+        {begin, f.at(1), 0x5555},     // before the push: the return address is at rsp
+        {begin + 1, f.at(2), 0xaaaa}, // right after the push: its row applies at once
+        {begin + 5, f.at(1), 0x5555}, // in the "epilogue"
+        {begin + 6, f.at(2), 0xaaaa}, // row restored
     };
     for (const auto &c : cases) {
         FLTThreadState result;
@@ -230,10 +233,10 @@ TEST(DwarfUnwind, ExpressionMachine)
         std::vector<uint8_t> program;
         uint64_t expected;
     } cases[] = {
-        {{0x77, 8}, 0x7008},                   // DW_OP_breg7 8
-        {{0x73, 0, 0x06}, 0x1234},             // DW_OP_breg3 0; DW_OP_deref
-        {{0x73, 0, 0x94, 2}, 0x1234},          // DW_OP_deref_size 2
-        {{0x31, 0x32, 0x22, 0x23, 4}, 7},      // 1 + 2, plus_uconst 4
+        {{0x77, 8}, 0x7008},              // DW_OP_breg7 8
+        {{0x73, 0, 0x06}, 0x1234},        // DW_OP_breg3 0; DW_OP_deref
+        {{0x73, 0, 0x94, 2}, 0x1234},     // DW_OP_deref_size 2
+        {{0x31, 0x32, 0x22, 0x23, 4}, 7}, // 1 + 2, plus_uconst 4
         // The PLT entry expression: rsp + 8 + ((rip & 15) >= 11) << 3
         {{0x77, 8, 0x80, 0, 0x3f, 0x1a, 0x3b, 0x2a, 0x33, 0x24, 0x22}, 0x7010},
     };
@@ -269,11 +272,13 @@ TEST(BinaryImages, TableFindsLoadedImagesOnly)
 {
     startContext();
     FLTBinaryImageSlot slot;
-    EXPECT_TRUE(FLTBinaryImageSafeFindImageForAddress(reinterpret_cast<uintptr_t>(&innermost), &slot));
+    EXPECT_TRUE(
+        FLTBinaryImageSafeFindImageForAddress(reinterpret_cast<uintptr_t>(&innermost), &slot));
     EXPECT_NE(slot.ehFrameAddress, 0u);
     EXPECT_FALSE(FLTBinaryImageHasUnwindInfo(&slot));
     int onStack = 0;
-    EXPECT_FALSE(FLTBinaryImageSafeFindImageForAddress(reinterpret_cast<uintptr_t>(&onStack), &slot));
+    EXPECT_FALSE(
+        FLTBinaryImageSafeFindImageForAddress(reinterpret_cast<uintptr_t>(&onStack), &slot));
     Dl_info info;
     ASSERT_TRUE(dladdr(reinterpret_cast<void *>(&abort), &info));
     EXPECT_TRUE(FLTBinaryImageSafeFindImageForAddress(reinterpret_cast<uintptr_t>(&abort), &slot));
@@ -294,7 +299,9 @@ TEST(BinaryImages, ConcurrentLoadsTakeDistinctSlots)
     startContext();
     constexpr int kThreads = 8;
     constexpr int kPerThread = 40;
-    auto baseOf = [](int thread, int i) { return uintptr_t(0x20000000) + (thread * kPerThread + i) * 0x10000; };
+    auto baseOf = [](int thread, int i) {
+        return uintptr_t(0x20000000) + (thread * kPerThread + i) * 0x10000;
+    };
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)
         threads.emplace_back([&, t] {

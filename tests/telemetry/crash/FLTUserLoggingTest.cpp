@@ -26,7 +26,8 @@ std::vector<json> lines(const fs::path &path)
     return FLTFileReadSections(path.c_str(), false).value_or(std::vector<json>{});
 }
 
-class UserLogging : public ::testing::Test {
+class UserLogging : public ::testing::Test
+{
 protected:
     void start(const FLTContextInitData &limits)
     {
@@ -82,7 +83,8 @@ TEST_F(UserLogging, LogLinesCarryMillisecondTimesAndRotateBySize)
     EXPECT_FALSE(a.empty() && b.empty());
     EXPECT_LE(fs::file_size(m_folder / "log_a.fltrecord"), 300u + 200u);
     EXPECT_LT(a.size() + b.size(), 40u);
-    const auto &last = b.empty() ? a.back() : (a.empty() ? b.back() : (a.size() < b.size() ? a.back() : b.back()));
+    const auto &last =
+        b.empty() ? a.back() : (a.empty() ? b.back() : (a.size() < b.size() ? a.back() : b.back()));
     EXPECT_GT(last["log"]["time"].get<uint64_t>(), 1'600'000'000'000ull);
 }
 
@@ -104,8 +106,8 @@ TEST_F(UserLogging, ErrorsRotateByCount)
     data.maxCustomExceptions = 3;
     start(data);
     for (int i = 0; i < 7; ++i)
-        FLTUserLoggingRecordError({"org.quintora.test", -i, {{"key", "value " + std::to_string(i)}}},
-                                  {{"extra", "x"}});
+        FLTUserLoggingRecordError(
+            {"org.quintora.test", -i, {{"key", "value " + std::to_string(i)}}}, {{"extra", "x"}});
     // 0-2 filled A, 3-5 filled B (A kept as the previous file), then A was deleted for 6.
     const auto a = lines(m_folder / "errors_a.fltrecord");
     const auto b = lines(m_folder / "errors_b.fltrecord");
@@ -125,7 +127,8 @@ TEST_F(UserLogging, CustomExceptionsGoToTheirOwnRotatingFiles)
     FLTContextInitData data;
     data.maxCustomExceptions = 2;
     start(data);
-    FLTExceptionRecord(FLTExceptionKindCustom, "MyError", "it went wrong", {{0x1234, "f", 4, "lib", "", 0}}, false);
+    FLTExceptionRecord(FLTExceptionKindCustom, "MyError", "it went wrong",
+                       {{0x1234, "f", 4, "lib", "", 0}}, false);
     const auto a = lines(m_folder / "custom_exception_a.fltrecord");
     ASSERT_EQ(a.size(), 1u);
     EXPECT_EQ(a[0]["exception"]["type"], "custom");
@@ -141,7 +144,8 @@ TEST_F(UserLogging, SixtyFourthKeyCompactsAndNoValueRemovesTheKey)
     start(data);
     FLTContext *context = FLTContextGet();
     for (int i = 0; i < 63; ++i)
-        FLTUserLoggingRecordUserKeyValue("key" + std::to_string(i % 10), "value" + std::to_string(i));
+        FLTUserLoggingRecordUserKeyValue("key" + std::to_string(i % 10),
+                                         "value" + std::to_string(i));
     EXPECT_TRUE(fs::exists(m_folder / "user_incremental_kv.fltrecord"));
     EXPECT_EQ(lines(m_folder / "user_incremental_kv.fltrecord").size(), 63u);
     FLTUserLoggingRecordUserKeyValue("key3", std::nullopt); // the 64th entry removes key3
@@ -173,7 +177,8 @@ TEST_F(UserLogging, CompactionKeepsAtMostTheMaximumNumberOfKeys)
     EXPECT_EQ(lines(m_folder / "user_compacted_kv.fltrecord").size(), 5u);
     // The kit's own keys are limited to 32 and kept apart.
     FLTUserLoggingRecordInternalKeyValue("com.faultline.user-id", "someone");
-    const auto internal = FLTUserLoggingGetCompactedKVEntries(&FLTContextGet()->internalKVStore, true);
+    const auto internal =
+        FLTUserLoggingGetCompactedKVEntries(&FLTContextGet()->internalKVStore, true);
     EXPECT_EQ(internal.at("com.faultline.user-id"), "someone");
     EXPECT_EQ(FLTContextGet()->internalKVStore.maxKeys, 32u);
 }
@@ -189,7 +194,8 @@ TEST_F(UserLogging, SystemLogVariantAlsoRecordsAndForeignTerminateHandlersAreRep
     tel::SystemLog::setSink({});
     ASSERT_EQ(system.size(), 2u);
     EXPECT_EQ(system[0], "hello 5");
-    EXPECT_NE(system[1].find("[Faultline:Crash] Warning: std::get_terminate is '"), std::string::npos);
+    EXPECT_NE(system[1].find("[Faultline:Crash] Warning: std::get_terminate is '"),
+              std::string::npos);
     const auto logLines = lines(m_folder / "log_a.fltrecord");
     ASSERT_EQ(logLines.size(), 1u);
     EXPECT_EQ(FLTFileHexDecodeString(logLines[0]["log"]["msg"].get<std::string>()), "hello 5");

@@ -24,7 +24,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-template<typename Predicate>
+template <typename Predicate>
 bool eventually(Predicate predicate, std::chrono::milliseconds limit = 5000ms)
 {
     const auto end = std::chrono::steady_clock::now() + limit;
@@ -90,7 +90,8 @@ TEST(TelemetryTimer, OneShotRepeatingAndCancelled)
     queue.asyncAfter(0.05, [&] {
         ++once;
         firedAfterMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-                           std::chrono::steady_clock::now() - start).count();
+                           std::chrono::steady_clock::now() - start)
+                           .count();
     });
     auto repeating = tel::Timer::schedule(0.01, 0.01, &queue, [&] { ++repeated; });
     auto dropped = tel::Timer::schedule(0.02, 0, &queue, [&] { ++cancelled; });
@@ -117,8 +118,10 @@ TEST(TelemetryNotificationBus, FiltersByNameAndObjectAndTokensRemoveObservers)
         ++a;
         EXPECT_EQ(std::any_cast<int>(n.userInfo.at("value")), 5);
     });
-    auto tokenAny = bus.addObserver("", nullptr, [&](const tel::TelemetryNotification &) { ++any; });
-    auto tokenObject = bus.addObserver("A", &sender, [&](const tel::TelemetryNotification &) { ++forObject; });
+    auto tokenAny =
+        bus.addObserver("", nullptr, [&](const tel::TelemetryNotification &) { ++any; });
+    auto tokenObject =
+        bus.addObserver("A", &sender, [&](const tel::TelemetryNotification &) { ++forObject; });
     bus.post("A", nullptr, {{"value", 5}});
     bus.post("A", &sender, {{"value", 5}});
     bus.post("B");
@@ -186,8 +189,10 @@ TEST(TelemetryOperationQueue, CancelledOperationsNeverRunAndStillFinish)
     EXPECT_FALSE(victim->isExecuting());
     EXPECT_TRUE(eventually([&] { return completed.load(); }));
     std::lock_guard lock(mutex);
-    EXPECT_EQ(changes, (std::vector<std::pair<std::string, bool>>{
-                           {"isCancelled", true}, {"isCancelled", false}, {"isFinished", true}, {"isFinished", false}}));
+    EXPECT_EQ(changes, (std::vector<std::pair<std::string, bool>>{{"isCancelled", true},
+                                                                  {"isCancelled", false},
+                                                                  {"isFinished", true},
+                                                                  {"isFinished", false}}));
 }
 
 TEST(TelemetryOperationQueue, WideQueueRespectsItsLimitAndKnowsItsThreads)
@@ -240,9 +245,10 @@ TEST(TelemetryAppInfo, ReadsTheBundleConfigurationAndResources)
 {
     const fs::path bundle = fs::path(qnt::test::isolatedHome()) / "bundle";
     fs::create_directories(bundle);
-    ASSERT_TRUE(tel::PlistValue(tel::PlistValue::Dictionary{{"CFBundleIdentifier", "com.example/app"},
-                                                            {"Plinth", tel::PlistValue::Dictionary{}}})
-                    .writeFileAtomically((bundle / "Info.plist").string()));
+    ASSERT_TRUE(
+        tel::PlistValue(tel::PlistValue::Dictionary{{"CFBundleIdentifier", "com.example/app"},
+                                                    {"Plinth", tel::PlistValue::Dictionary{}}})
+            .writeFileAtomically((bundle / "Info.plist").string()));
     std::ofstream(bundle / "BeaconService-Info.plist") << "x";
     tel::AppInfo::setBundleFolder(bundle.string());
     EXPECT_EQ(tel::AppInfo::bundleIdentifier(), "com.example/app");
@@ -280,7 +286,9 @@ TEST(TelemetryHost, HooksReachTheHost)
     std::vector<std::function<void()>> mainQueue;
     std::vector<std::string> removed;
     tel::Host::Hooks hooks;
-    hooks.mainThreadExecutor = [&](std::function<void()> block) { mainQueue.push_back(std::move(block)); };
+    hooks.mainThreadExecutor = [&](std::function<void()> block) {
+        mainQueue.push_back(std::move(block));
+    };
     hooks.userDefaultsReader = [](const std::string &key) -> std::optional<tel::PlistValue> {
         if (key == "NSApplicationCrashOnExceptions")
             return tel::PlistValue(true);

@@ -22,7 +22,8 @@ void countingHook()
     ++t_runsHere;
 }
 
-class ThreadStartHookTest : public ::testing::Test {
+class ThreadStartHookTest : public ::testing::Test
+{
 protected:
     void SetUp() override { g_runs = 0; }
     void TearDown() override { tel::ThreadStartHook::setHook(nullptr); }

@@ -27,7 +27,10 @@ void print(const std::string &line)
 class RecordingKit : public PLNKit
 {
 public:
-    explicit RecordingKit(std::string name) : m_name(std::move(name)) {}
+    explicit RecordingKit(std::string name)
+        : m_name(std::move(name))
+    {
+    }
     std::string className() const override { return m_name; }
     std::string bundleIdentifier() const override { return "test." + m_name; }
     std::string kitDisplayVersion() const override { return "1.0"; }
@@ -64,7 +67,8 @@ int main(int argc, char **argv)
         // The host announces Hearth instead of calling with().
         tel::NotificationBus::defaultBus().post(Plinth::kHearthReadyNotification);
         tel::NotificationBus::defaultBus().post(Plinth::kHearthReadyNotification);
-        print(std::string("faultline-started ") + (Faultline::sharedInstance().hasStarted() ? "1" : "0"));
+        print(std::string("faultline-started ")
+              + (Faultline::sharedInstance().hasStarted() ? "1" : "0"));
         print("mode " + std::to_string(Plinth::sharedSDK().installationMode()));
         print("apikey " + Plinth::sharedSDK().APIKey().value_or("(none)"));
     } else if (mode == "threads") {
@@ -73,14 +77,16 @@ int main(int argc, char **argv)
             threads.emplace_back([&] { Plinth::with({&faultlineInstance, &other}, hooks); });
         for (auto &thread : threads)
             thread.join();
-    } else try {
-        Plinth &first = Plinth::with({&faultlineInstance, &other}, hooks);
-        print(std::string("faultline-started ") + (Faultline::sharedInstance().hasStarted() ? "1" : "0"));
-        Plinth::with({&other});
-        print(std::string("same ") + (&first == &Plinth::sharedSDK() ? "1" : "0"));
-    } catch (const PLNException &e) {
-        print(std::string("exception ") + e.reason());
-    }
+    } else
+        try {
+            Plinth &first = Plinth::with({&faultlineInstance, &other}, hooks);
+            print(std::string("faultline-started ")
+                  + (Faultline::sharedInstance().hasStarted() ? "1" : "0"));
+            Plinth::with({&other});
+            print(std::string("same ") + (&first == &Plinth::sharedSDK() ? "1" : "0"));
+        } catch (const PLNException &e) {
+            print(std::string("exception ") + e.reason());
+        }
     Plinth &sdk = Plinth::sharedSDK();
     std::string kits;
     for (const PLNKit *kit : sdk.kitClasses())

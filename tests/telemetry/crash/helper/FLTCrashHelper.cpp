@@ -238,7 +238,8 @@ void *spinningThread(void *)
     // A known value in a callee-saved register, kept there while spinning.
     asm volatile("movabs $0x5a5a5a5a12121212, %%r12\n"
                  "1: pause\n"
-                 "jmp 1b\n" ::: "r12");
+                 "jmp 1b\n" ::
+                     : "r12");
     return nullptr;
 }
 
@@ -302,7 +303,11 @@ pthread_t spawn(void *(*body)(void *), void *argument)
 int main(int argc, char **argv)
 {
     if (argc < 3) {
-        fprintf(stderr, "usage: %s check-handlers|segv|segv-chained|threads|stubborn-threads|late-library|allocating-handler|recursion-main|recursion-thread|recursion-queue[-early]|two-threads|terminate FOLDER\n",
+        fprintf(stderr,
+                "usage: %s "
+                "check-handlers|segv|segv-chained|threads|stubborn-threads|late-library|allocating-"
+                "handler|recursion-main|recursion-thread|recursion-queue[-early]|two-threads|"
+                "terminate FOLDER\n",
                 argv[0]);
         return 2;
     }
@@ -311,7 +316,8 @@ int main(int argc, char **argv)
         std::set_terminate(previousTerminate);
     if (mode == "segv-chained") {
         // A handler that was there first: it leaves a mark and lets the default action end us.
-        struct sigaction action {};
+        struct sigaction action {
+        };
         action.sa_handler = [](int signal) {
             const char *marker = getenv("FLT_PREVIOUS_HANDLER_MARKER");
             const int fd = marker ? open(marker, O_WRONLY | O_CREAT | O_TRUNC, 0644) : -1;
@@ -325,7 +331,8 @@ int main(int argc, char **argv)
         // Shows that the interposed allocator notices allocation inside a handler.
         g_realMutexLock = reinterpret_cast<MutexLock>(dlsym(RTLD_NEXT, "pthread_mutex_lock"));
         FLTSignalInstallAltStackForCurrentThread();
-        struct sigaction action {};
+        struct sigaction action {
+        };
         action.sa_handler = [](int) { free(malloc(16)); };
         action.sa_flags = SA_ONSTACK;
         sigaction(SIGSEGV, &action, nullptr);
@@ -369,13 +376,16 @@ int main(int argc, char **argv)
         return 0;
     } else if (mode == "late-library") {
         void *plugin = dlopen(getenv("FLT_CRASH_PLUGIN"), RTLD_NOW);
-        auto fault = plugin ? reinterpret_cast<void (*)(int)>(dlsym(plugin, "flt_plugin_fault")) : nullptr;
+        auto fault =
+            plugin ? reinterpret_cast<void (*)(int)>(dlsym(plugin, "flt_plugin_fault")) : nullptr;
         if (!fault)
             return 4;
         callPlugin(fault);
     } else if (mode == "recursion-main") {
         // The main stack grows up to the limit: keep it at 8 MiB even where it is unlimited.
-        struct rlimit limit {kStackSize, kStackSize};
+        struct rlimit limit {
+            kStackSize, kStackSize
+        };
         setrlimit(RLIMIT_STACK, &limit);
         recurse(0);
     } else if (mode == "recursion-thread") {

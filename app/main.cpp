@@ -1,4 +1,4 @@
-#include "app/QntApplicationMain.h"
+#include "app/launch/QntApplicationMain.h"
 
 int main(int argc, char **argv)
 {

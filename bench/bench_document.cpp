@@ -1,13 +1,13 @@
 // Saving and reading a native document of 10,000 styled objects (shapes, elements and
 // connectors), through the same serialiser and atomic file writes the application uses.
-#include "framework/QntConnector.h"
-#include "framework/QntElement.h"
-#include "framework/VRArchiver.h"
-#include "framework/VRDrawableShape.h"
-#include "framework/VRDrawing.h"
-#include "framework/VRDrawingDocument.h"
-#include "framework/VRObjectDrawingLayer.h"
-#include "framework/VRUndoManager.h"
+#include "framework/model/QntConnector.h"
+#include "framework/model/QntElement.h"
+#include "framework/archive/VRArchiver.h"
+#include "framework/model/VRDrawableShape.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/document/VRDrawingDocument.h"
+#include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/undo/VRUndoManager.h"
 #include "framework/styles/VRStyle.h"
 
 #include <QApplication>

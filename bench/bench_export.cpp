@@ -1,12 +1,12 @@
 // Exporting drawings of 1,000 and 10,000 styled shapes as PDF, PNG and SVG through the
 // document's export command, which writes the file atomically; the file size is reported.
-#include "app/QntDocumentCommands.h"
-#include "framework/VRConstants.h"
-#include "framework/VRDrawableShape.h"
-#include "framework/VRDrawing.h"
-#include "framework/VRDrawingDocument.h"
-#include "framework/VRObjectDrawingLayer.h"
-#include "framework/VRUndoManager.h"
+#include "app/window/QntDocumentCommands.h"
+#include "framework/base/VRConstants.h"
+#include "framework/model/VRDrawableShape.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/document/VRDrawingDocument.h"
+#include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/undo/VRUndoManager.h"
 #include "framework/styles/VRStyle.h"
 
 #include <QApplication>

@@ -5,9 +5,9 @@
 #include "library/QntNotationSubGroupItem.h"
 #include "library/QntNotationSubgroup.h"
 
-#include "app/QntUtils.h"
-#include "framework/VRDrawing.h"
-#include "framework/VRDrawingDocument.h"
+#include "app/common/QntUtils.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/document/VRDrawingDocument.h"
 #include "framework/notations/QntNotation.h"
 #include "framework/view/VRObjectCreationTool.h"
 #include "framework/view/VRToolRegistry.h"

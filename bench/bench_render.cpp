@@ -1,13 +1,13 @@
 // Rendering speed of a drawing of styled shapes joined by connectors, drawn into a 1920 x 1080
 // picture (the whole drawing scaled to fit, and 1:1 on the visible part), and the memory one
 // drawable costs.
-#include "framework/QntConnector.h"
-#include "framework/QntElement.h"
-#include "framework/VRDrawableShape.h"
-#include "framework/VRDrawing.h"
-#include "framework/VRGridLayer.h"
-#include "framework/VRObjectDrawingLayer.h"
-#include "framework/VRUndoManager.h"
+#include "framework/model/QntConnector.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/VRDrawableShape.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/model/VRGridLayer.h"
+#include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/undo/VRUndoManager.h"
 #include "framework/styles/VRStyle.h"
 
 #include <QApplication>

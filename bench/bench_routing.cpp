@@ -2,13 +2,13 @@
 // sizes, joined by connectors between nearby shapes (and a few long ones across the drawing).
 #include "framework/routing/VRAvoidRouter.h"
 #include "framework/routing/VRConnectorRouter.h"
-#include "framework/QntConnector.h"
-#include "framework/QntElement.h"
-#include "framework/QntStickySpot.h"
-#include "framework/VRDrawableShape.h"
-#include "framework/VRDrawing.h"
-#include "framework/VRObjectDrawingLayer.h"
-#include "framework/VRUndoManager.h"
+#include "framework/model/QntConnector.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/QntStickySpot.h"
+#include "framework/model/VRDrawableShape.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/undo/VRUndoManager.h"
 
 #include <QApplication>
 #include <QRandomGenerator>

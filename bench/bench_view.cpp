@@ -2,12 +2,12 @@
 // drawing of 10,000 objects (boxes, ovals, lines), the view scrolled step by step and repainted
 // synchronously each step, at 100 % and zoomed out to 25 %.
 #include "framework/view/VRDrawingView.h"
-#include "framework/VRDrawablePath.h"
-#include "framework/VRDrawableShape.h"
-#include "framework/VRDrawing.h"
-#include "framework/VRGridLayer.h"
-#include "framework/VRObjectDrawingLayer.h"
-#include "framework/VRStyleBridge.h"
+#include "framework/model/VRDrawablePath.h"
+#include "framework/model/VRDrawableShape.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/model/VRGridLayer.h"
+#include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/model/VRStyleBridge.h"
 
 #include <QApplication>
 #include <QMouseEvent>

@@ -2,7 +2,7 @@
 
 #include "library/ShapeImageCell.h"
 
-#include "framework/VRDrawingDocument.h"
+#include "framework/document/VRDrawingDocument.h"
 
 #include <QImage>
 #include <QPointF>

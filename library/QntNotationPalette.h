@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/VRDrawingDocument.h"
+#include "framework/document/VRDrawingDocument.h"
 #include "framework/notations/QntNotation.h"
 #include "platform/NotificationCenter.h"
 

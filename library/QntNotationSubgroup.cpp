@@ -2,7 +2,7 @@
 
 #include "library/QntNotationSubGroupItem.h"
 
-#include "framework/VRDrawableObject.h"
+#include "framework/model/VRDrawableObject.h"
 #include "framework/view/VRToolRegistry.h"
 
 namespace {

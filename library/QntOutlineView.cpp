@@ -3,7 +3,7 @@
 #include "library/DXDragEffectManager.h"
 #include "library/DraggableImageCell.h"
 
-#include "framework/VRObjectDrawingLayer.h"
+#include "framework/model/VRObjectDrawingLayer.h"
 
 #include <QApplication>
 #include <QCursor>

@@ -17,14 +17,14 @@
 
 #include <zlib.h>
 
-#if __has_include("framework/QntElement.h") && __has_include("framework/VRTextShape.h")
+#if __has_include("framework/model/QntElement.h") && __has_include("framework/model/VRTextShape.h")
 #define QNT_STENCIL_OBJECTS 1
-#include "framework/QntElement.h"
-#include "framework/VRDrawablePath.h"
-#include "framework/VRDrawableShape.h"
-#include "framework/VRImageShape.h"
-#include "framework/VRShapeGroup.h"
-#include "framework/VRTextShape.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/VRDrawablePath.h"
+#include "framework/model/VRDrawableShape.h"
+#include "framework/model/VRImageShape.h"
+#include "framework/model/VRShapeGroup.h"
+#include "framework/model/VRTextShape.h"
 #include "framework/styles/VRStyle.h"
 #endif
 

@@ -5,11 +5,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#if __has_include("framework/QntElement.h") && __has_include("framework/VRArchiver.h")
+#if __has_include("framework/model/QntElement.h") && __has_include("framework/archive/VRArchiver.h")
 #define QNT_NOTATION_ELEMENTS 1
-#include "framework/QntElement.h"
-#include "framework/VRArchiver.h"
-#include "framework/VRConstants.h"
+#include "framework/model/QntElement.h"
+#include "framework/archive/VRArchiver.h"
+#include "framework/base/VRConstants.h"
 #include "platform/NotificationCenter.h"
 #endif
 

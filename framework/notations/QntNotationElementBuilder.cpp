@@ -8,18 +8,18 @@
 #include <QJsonObject>
 #include <QPainter>
 
-#if __has_include("framework/QntElement.h") && __has_include("framework/VRArchiver.h")
+#if __has_include("framework/model/QntElement.h") && __has_include("framework/archive/VRArchiver.h")
 #define QNT_NOTATION_ELEMENTS 1
-#include "framework/QntDecoratedSeparator.h"
-#include "framework/QntElement.h"
-#include "framework/QntElementArrow.h"
-#include "framework/QntElementTable.h"
-#include "framework/QntFreeConnector.h"
-#include "framework/QntText.h"
-#include "framework/QntTextCell.h"
-#include "framework/QntUMLSequenceElement.h"
-#include "framework/VRArchiver.h"
-#include "framework/VRDrawableShape.h"
+#include "framework/model/QntDecoratedSeparator.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/QntElementArrow.h"
+#include "framework/model/QntElementTable.h"
+#include "framework/model/QntFreeConnector.h"
+#include "framework/model/QntText.h"
+#include "framework/model/QntTextCell.h"
+#include "framework/model/QntUMLSequenceElement.h"
+#include "framework/archive/VRArchiver.h"
+#include "framework/model/VRDrawableShape.h"
 #include "framework/styles/VRStroke.h"
 #include "framework/styles/VRStrokeDash.h"
 #include "framework/styles/VRStyle.h"

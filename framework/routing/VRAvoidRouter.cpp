@@ -1,13 +1,13 @@
 #include "framework/routing/VRAvoidRouter.h"
 
 #include "framework/routing/VRConnectorGeometry.h"
-#include "framework/QntConnector.h"
-#include "framework/QntElement.h"
-#include "framework/QntStickySpot.h"
-#include "framework/VRConstants.h"
-#include "framework/VRDrawableShape.h"
-#include "framework/VRDrawing.h"
-#include "framework/VRObjectOwnerLayer.h"
+#include "framework/model/QntConnector.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/QntStickySpot.h"
+#include "framework/base/VRConstants.h"
+#include "framework/model/VRDrawableShape.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/model/VRObjectOwnerLayer.h"
 
 #include <QObject>
 #include <QTimer>

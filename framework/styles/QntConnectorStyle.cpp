@@ -1,7 +1,7 @@
 #include "framework/styles/QntConnectorStyle.h"
 
-#include "framework/QntConnectorArrow.h"
-#include "framework/QntConnectorStylizedPath.h"
+#include "framework/model/QntConnectorArrow.h"
+#include "framework/model/QntConnectorStylizedPath.h"
 #include "framework/styles/VRStyle.h"
 
 #include <QPainter>

@@ -1,7 +1,7 @@
 #include "framework/styles/QntPathDecorator.h"
 
-#include "framework/QntElement.h"
-#include "framework/VRArchiver.h"
+#include "framework/model/QntElement.h"
+#include "framework/archive/VRArchiver.h"
 
 #include <QJsonDocument>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #include "framework/styles/VRRasterizer.h"
 
-#include "framework/VRConstants.h"
+#include "framework/base/VRConstants.h"
 #include "framework/styles/VRRastGroup.h"
 #include "framework/styles/VRStyle.h"
 

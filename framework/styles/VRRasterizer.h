@@ -1,7 +1,7 @@
 #pragma once
 
-#include "framework/VRClassInfo.h"
-#include "framework/VRTypes.h"
+#include "framework/base/VRClassInfo.h"
+#include "framework/base/VRTypes.h"
 #include "framework/styles/VRRenderContext.h"
 #include "framework/styles/VRStyleCoding.h"
 

@@ -1,8 +1,8 @@
 #include "framework/styles/VRStyle.h"
 
-#include "framework/VRConstants.h"
-#include "framework/VRDrawableObject.h"
-#include "framework/VRUndoManager.h"
+#include "framework/base/VRConstants.h"
+#include "framework/model/VRDrawableObject.h"
+#include "framework/undo/VRUndoManager.h"
 #include "framework/styles/VRFill.h"
 #include "framework/styles/VRStroke.h"
 #include "platform/NotificationCenter.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/VRTypes.h"
+#include "framework/base/VRTypes.h"
 
 #include <optional>
 

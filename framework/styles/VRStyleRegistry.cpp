@@ -1,6 +1,6 @@
 #include "framework/styles/VRStyleRegistry.h"
 
-#include "framework/VRConstants.h"
+#include "framework/base/VRConstants.h"
 #include "framework/styles/VRArrowStroke.h"
 #include "framework/styles/VRFill.h"
 #include "framework/styles/VRHatching.h"

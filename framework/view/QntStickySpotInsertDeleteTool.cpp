@@ -2,8 +2,8 @@
 
 #include "framework/view/VRDrawingView.h"
 #include "framework/view/VRViewController.h"
-#include "framework/QntElement.h"
-#include "framework/QntStickySpot.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/QntStickySpot.h"
 
 #include <QPainter>
 

@@ -2,9 +2,9 @@
 
 #include "framework/view/VRDrawingView.h"
 #include "framework/view/VRViewController.h"
-#include "framework/VRConstants.h"
-#include "framework/VRDrawableObject.h"
-#include "framework/VRObjectDrawingLayer.h"
+#include "framework/base/VRConstants.h"
+#include "framework/model/VRDrawableObject.h"
+#include "framework/model/VRObjectDrawingLayer.h"
 #include "platform/NotificationCenter.h"
 
 #include <QKeyEvent>

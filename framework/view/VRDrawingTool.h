@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/VRClassInfo.h"
+#include "framework/base/VRClassInfo.h"
 
 #include <QCursor>
 #include <QPoint>

@@ -1,13 +1,13 @@
 #include "framework/view/VRObjectCreationTool.h"
 
 #include "framework/view/VRDrawingView.h"
-#include "framework/QntElement.h"
-#include "framework/VRDrawableObject.h"
-#include "framework/VRDrawablePath.h"
-#include "framework/VRDrawableShape.h"
-#include "framework/VRDrawing.h"
-#include "framework/VRObjectDrawingLayer.h"
-#include "framework/VRUndoManager.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/VRDrawableObject.h"
+#include "framework/model/VRDrawablePath.h"
+#include "framework/model/VRDrawableShape.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/undo/VRUndoManager.h"
 
 #include <QKeyEvent>
 #include <QPainter>

@@ -1,7 +1,7 @@
 #include "framework/view/VRPathEditTool.h"
 
 #include "framework/view/VRDrawingView.h"
-#include "framework/VRDrawablePath.h"
+#include "framework/model/VRDrawablePath.h"
 
 VR_CLASS_IMPL_WITH(VRPathEditTool, &VRDrawingTool::staticClass(), nullptr)
 

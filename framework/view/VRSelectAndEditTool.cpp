@@ -2,14 +2,14 @@
 
 #include "framework/view/VRDrawingView.h"
 #include "framework/view/VRViewController.h"
-#include "framework/QntConnector.h"
-#include "framework/QntElement.h"
-#include "framework/QntStickySpot.h"
-#include "framework/VKInfoFloater.h"
-#include "framework/VRDrawableObject.h"
-#include "framework/VRDrawing.h"
-#include "framework/VRObjectDrawingLayer.h"
-#include "framework/VRUndoManager.h"
+#include "framework/model/QntConnector.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/QntStickySpot.h"
+#include "framework/view/VKInfoFloater.h"
+#include "framework/model/VRDrawableObject.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/undo/VRUndoManager.h"
 
 #include <QPainter>
 #include <QtMath>

@@ -9,11 +9,11 @@
 #include "framework/view/VRPathEditTool.h"
 #include "framework/view/VRSelectAndEditTool.h"
 #include "framework/view/VRZoomTool.h"
-#include "framework/VRConstants.h"
-#include "framework/VRDrawablePath.h"
-#include "framework/VRDrawableShape.h"
-#include "framework/VRStyleBridge.h"
-#include "framework/VRTextShape.h"
+#include "framework/base/VRConstants.h"
+#include "framework/model/VRDrawablePath.h"
+#include "framework/model/VRDrawableShape.h"
+#include "framework/model/VRStyleBridge.h"
+#include "framework/model/VRTextShape.h"
 #include "platform/NotificationCenter.h"
 
 #include <QPainterPath>

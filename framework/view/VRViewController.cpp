@@ -3,8 +3,8 @@
 #include "framework/view/VRDrawingTool.h"
 #include "framework/view/VRDrawingView.h"
 #include "framework/view/VRToolRegistry.h"
-#include "framework/VRConstants.h"
-#include "framework/VRDrawing.h"
+#include "framework/base/VRConstants.h"
+#include "framework/model/VRDrawing.h"
 #include "platform/NotificationCenter.h"
 
 QPointer<VRViewController> VRViewController::s_current;

@@ -1,8 +1,8 @@
-#include "app/CXAnimatingOutlineView.h"
-#include "app/CXAnimatingOutlineViewDelegate.h"
-#include "app/CXCollapsibleView.h"
-#include "app/CXDisclosureBar.h"
-#include "app/CXViewAnimation.h"
+#include "app/window/CXAnimatingOutlineView.h"
+#include "app/window/CXAnimatingOutlineViewDelegate.h"
+#include "app/window/CXCollapsibleView.h"
+#include "app/window/CXDisclosureBar.h"
+#include "app/common/CXViewAnimation.h"
 
 #include <QApplication>
 #include <QMouseEvent>

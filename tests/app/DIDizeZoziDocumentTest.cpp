@@ -1,7 +1,7 @@
-#include "app/DIDizeZoziDocument.h"
+#include "app/window/DIDizeZoziDocument.h"
 
-#include "framework/VRDrawing.h"
-#include "framework/VRDrawingDocument.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/document/VRDrawingDocument.h"
 #include "platform/DocumentController.h"
 
 #include <QCoreApplication>

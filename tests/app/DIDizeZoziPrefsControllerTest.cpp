@@ -1,7 +1,7 @@
-#include "app/DIDizeZoziPrefsController.h"
-#include "framework/VRConstants.h"
-#include "framework/VRObjectDrawingLayer.h"
-#include "framework/VRObjectOwnerLayer.h"
+#include "app/panels/DIDizeZoziPrefsController.h"
+#include "framework/base/VRConstants.h"
+#include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/model/VRObjectOwnerLayer.h"
 #include "platform/UserDefaults.h"
 
 #include <QCheckBox>

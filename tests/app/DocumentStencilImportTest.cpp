@@ -1,7 +1,7 @@
-#include "app/QntDocumentCommands.h"
-#include "framework/VRDrawableShape.h"
-#include "framework/VRDrawing.h"
-#include "framework/VRDrawingDocument.h"
+#include "app/window/QntDocumentCommands.h"
+#include "framework/model/VRDrawableShape.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/document/VRDrawingDocument.h"
 #include "framework/notations/QntImportFromGraffle.h"
 #include "framework/notations/QntNotation.h"
 

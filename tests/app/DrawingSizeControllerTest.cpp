@@ -1,6 +1,6 @@
-#include "app/DrawingSizeController.h"
-#include "framework/VRDrawing.h"
-#include "framework/VRGridLayer.h"
+#include "app/sheets/DrawingSizeController.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/model/VRGridLayer.h"
 
 #include <QCheckBox>
 #include <QComboBox>

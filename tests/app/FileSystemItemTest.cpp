@@ -1,5 +1,5 @@
-#include "app/FileSystemItem.h"
-#include "app/FileSystemItem2.h"
+#include "app/launch/FileSystemItem.h"
+#include "app/launch/FileSystemItem2.h"
 #include "framework/notations/QntNotation.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "app/QntStartUpController.h"
+#include "app/launch/QntStartUpController.h"
 
-#include "app/QntDocumentController.h"
+#include "app/launch/QntDocumentController.h"
 #include "framework/notations/QntNotation.h"
 #include "platform/DocumentController.h"
 

@@ -1,12 +1,12 @@
-#include "app/QntUndoInspector.h"
-#include "app/RedoDataSource.h"
-#include "app/UndoDataSource.h"
-#include "framework/VRConstants.h"
-#include "framework/VRDrawableShape.h"
-#include "framework/VRDrawing.h"
-#include "framework/VRDrawingDocument.h"
-#include "framework/VRObjectDrawingLayer.h"
-#include "framework/VRUndoManager.h"
+#include "app/undo/QntUndoInspector.h"
+#include "app/undo/RedoDataSource.h"
+#include "app/undo/UndoDataSource.h"
+#include "framework/base/VRConstants.h"
+#include "framework/model/VRDrawableShape.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/document/VRDrawingDocument.h"
+#include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/undo/VRUndoManager.h"
 
 #include <QPushButton>
 #include <QTreeView>

@@ -1,6 +1,6 @@
-#include "app/QntUtils.h"
+#include "app/common/QntUtils.h"
 
-#include "framework/VRDrawableObject.h"
+#include "framework/model/VRDrawableObject.h"
 #include "framework/styles/VRTextAdornment.h"
 #include "platform/KeyedArchiver.h"
 #include "platform/UserDefaults.h"

@@ -1,8 +1,8 @@
-#include "app/QntDocumentConstants.h"
-#include "app/QntUndoInspector.h"
-#include "app/VKObjectInspector.h"
-#include "app/VKToolPalette.h"
-#include "app/VOReruRerAppDelegate.h"
+#include "app/window/QntDocumentConstants.h"
+#include "app/undo/QntUndoInspector.h"
+#include "app/panels/VKObjectInspector.h"
+#include "app/panels/VKToolPalette.h"
+#include "app/launch/VOReruRerAppDelegate.h"
 #include "platform/UserDefaults.h"
 
 #include <QCloseEvent>

@@ -1,6 +1,6 @@
-#include "app/SnappingWindow.h"
-#include "app/VKOutlineView.h"
-#include "app/VXVerticallyCenteredTextFieldCell.h"
+#include "app/panels/SnappingWindow.h"
+#include "app/common/VKOutlineView.h"
+#include "app/common/VXVerticallyCenteredTextFieldCell.h"
 
 #include <QApplication>
 #include <QMouseEvent>

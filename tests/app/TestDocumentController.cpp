@@ -1,6 +1,6 @@
 #include "TestDocumentController.h"
 
-#include "app/QntDocumentController.h"
+#include "app/launch/QntDocumentController.h"
 #include "platform/Document.h"
 
 #include <QApplication>

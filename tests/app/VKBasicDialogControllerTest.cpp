@@ -1,4 +1,4 @@
-#include "app/VKBasicDialogController.h"
+#include "app/sheets/VKBasicDialogController.h"
 
 #include <QPushButton>
 #include <QTimer>

@@ -1,11 +1,11 @@
-#include "app/VKObjectInspector.h"
-#include "framework/VRDrawablePath.h"
-#include "framework/VRDrawableShape.h"
-#include "framework/VRDrawing.h"
-#include "framework/VRDrawingDocument.h"
-#include "framework/VRGridLayer.h"
-#include "framework/VRObjectDrawingLayer.h"
-#include "framework/VRUndoManager.h"
+#include "app/panels/VKObjectInspector.h"
+#include "framework/model/VRDrawablePath.h"
+#include "framework/model/VRDrawableShape.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/document/VRDrawingDocument.h"
+#include "framework/model/VRGridLayer.h"
+#include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/undo/VRUndoManager.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "app/VKToolPalette.h"
+#include "app/panels/VKToolPalette.h"
 #include "framework/styles/VRStyle.h"
 #include "framework/styles/VRStyleRegistry.h"
 #include "framework/view/VRObjectCreationTool.h"

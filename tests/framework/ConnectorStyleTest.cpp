@@ -1,11 +1,11 @@
 #include "ModelFixtures.h"
 
-#include "framework/QntConnector.h"
-#include "framework/QntConnectorArrow.h"
-#include "framework/QntConnectorStylizedPath.h"
-#include "framework/VRArchiver.h"
-#include "framework/VRDrawing.h"
-#include "framework/VRObjectDrawingLayer.h"
+#include "framework/model/QntConnector.h"
+#include "framework/model/QntConnectorArrow.h"
+#include "framework/model/QntConnectorStylizedPath.h"
+#include "framework/archive/VRArchiver.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/styles/QntConnectorStyle.h"
 #include "framework/styles/VRStyle.h"
 

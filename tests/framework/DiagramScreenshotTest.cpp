@@ -7,11 +7,11 @@
 #include "framework/notations/QntNotation.h"
 #include "framework/view/VRObjectCreationTool.h"
 #include "framework/view/VRToolRegistry.h"
-#include "framework/QntConnector.h"
-#include "framework/QntElement.h"
-#include "framework/VRConstants.h"
-#include "framework/VRDrawableShape.h"
-#include "framework/VRStyleBridge.h"
+#include "framework/model/QntConnector.h"
+#include "framework/model/QntElement.h"
+#include "framework/base/VRConstants.h"
+#include "framework/model/VRDrawableShape.h"
+#include "framework/model/VRStyleBridge.h"
 
 #include <QDir>
 #include <QSet>

@@ -1,12 +1,12 @@
 #include "ModelFixtures.h"
 
-#include "framework/VRConstants.h"
-#include "framework/VRDrawableShape.h"
-#include "framework/VRDrawing.h"
-#include "framework/VRDrawingDocument.h"
-#include "framework/VRGridLayer.h"
-#include "framework/VRObjectDrawingLayer.h"
-#include "framework/VRStyleBridge.h"
+#include "framework/base/VRConstants.h"
+#include "framework/model/VRDrawableShape.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/document/VRDrawingDocument.h"
+#include "framework/model/VRGridLayer.h"
+#include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/model/VRStyleBridge.h"
 
 #include <gtest/gtest.h>
 

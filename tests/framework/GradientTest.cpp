@@ -1,6 +1,6 @@
 #include "StyleTestSupport.h"
 
-#include "framework/VRConstants.h"
+#include "framework/base/VRConstants.h"
 #include "framework/styles/VRColorStop.h"
 #include "framework/styles/VRGradient.h"
 #include "framework/styles/VRPlistCoder.h"

@@ -1,15 +1,15 @@
 #include "ModelFixtures.h"
 
-#include "framework/QntConnector.h"
-#include "framework/QntElement.h"
-#include "framework/QntElementTable.h"
-#include "framework/VRArchiver.h"
-#include "framework/VRConstants.h"
-#include "framework/VRDrawableShape.h"
-#include "framework/VRDrawing.h"
-#include "framework/VRDrawingDocument.h"
-#include "framework/VRObjectDrawingLayer.h"
-#include "framework/VRUndoManager.h"
+#include "framework/model/QntConnector.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/QntElementTable.h"
+#include "framework/archive/VRArchiver.h"
+#include "framework/base/VRConstants.h"
+#include "framework/model/VRDrawableShape.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/document/VRDrawingDocument.h"
+#include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/undo/VRUndoManager.h"
 
 #include <gtest/gtest.h>
 

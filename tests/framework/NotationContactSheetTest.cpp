@@ -2,7 +2,7 @@
 #include "framework/notations/QntNotationCompiler.h"
 #include "framework/notations/QntNotationElementBuilder.h"
 
-#include "framework/VRDrawableShape.h"
+#include "framework/model/VRDrawableShape.h"
 #include "framework/styles/VRStyle.h"
 
 #include <QDir>

@@ -5,7 +5,7 @@
 
 #include "framework/notations/QntNotation.h"
 #include "framework/view/VRToolRegistry.h"
-#include "framework/VRDrawableObject.h"
+#include "framework/model/VRDrawableObject.h"
 
 #include <QDirIterator>
 

@@ -4,11 +4,11 @@
 #include "framework/notations/QntNotationCompiler.h"
 #include "framework/notations/QntNotationElementBuilder.h"
 
-#if __has_include("framework/QntElement.h") && __has_include("framework/VRArchiver.h")
-#include "framework/QntElement.h"
-#include "framework/VRArchiver.h"
-#include "framework/VRDrawableShape.h"
-#include "framework/VRStyleBridge.h"
+#if __has_include("framework/model/QntElement.h") && __has_include("framework/archive/VRArchiver.h")
+#include "framework/model/QntElement.h"
+#include "framework/archive/VRArchiver.h"
+#include "framework/model/VRDrawableShape.h"
+#include "framework/model/VRStyleBridge.h"
 #include "framework/styles/VRStyle.h"
 #define QNT_TEST_ELEMENTS 1
 #endif

@@ -1,12 +1,12 @@
 #include "framework/notations/QntImportFromGraffle.h"
 
-#if __has_include("framework/QntElement.h") && __has_include("framework/VRTextShape.h")
-#include "framework/QntElement.h"
-#include "framework/VRDrawablePath.h"
-#include "framework/VRDrawableShape.h"
-#include "framework/VRImageShape.h"
-#include "framework/VRShapeGroup.h"
-#include "framework/VRTextShape.h"
+#if __has_include("framework/model/QntElement.h") && __has_include("framework/model/VRTextShape.h")
+#include "framework/model/QntElement.h"
+#include "framework/model/VRDrawablePath.h"
+#include "framework/model/VRDrawableShape.h"
+#include "framework/model/VRImageShape.h"
+#include "framework/model/VRShapeGroup.h"
+#include "framework/model/VRTextShape.h"
 #include "framework/styles/VRStyle.h"
 #define QNT_TEST_STENCIL_OBJECTS 1
 #endif

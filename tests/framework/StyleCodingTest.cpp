@@ -1,6 +1,6 @@
 #include "StyleTestSupport.h"
 
-#include "framework/VRConstants.h"
+#include "framework/base/VRConstants.h"
 #include "framework/styles/VRFill.h"
 #include "framework/styles/VRStroke.h"
 #include "framework/styles/VRStyle.h"

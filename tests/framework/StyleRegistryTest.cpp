@@ -1,4 +1,4 @@
-#include "framework/VRConstants.h"
+#include "framework/base/VRConstants.h"
 #include "framework/styles/VRStroke.h"
 #include "framework/styles/VRStrokeDash.h"
 #include "framework/styles/VRStyle.h"

@@ -1,7 +1,7 @@
-#include "framework/QntConnector.h"
-#include "framework/QntTextCell.h"
-#include "framework/QntTextShape.h"
-#include "framework/VRTextShape.h"
+#include "framework/model/QntConnector.h"
+#include "framework/model/QntTextCell.h"
+#include "framework/model/QntTextShape.h"
+#include "framework/model/VRTextShape.h"
 #include "framework/styles/VRTextAdornment.h"
 
 #include <QPainter>

@@ -6,8 +6,8 @@
 #include "framework/view/VRSelectAndEditTool.h"
 #include "framework/view/VRToolRegistry.h"
 #include "framework/view/VRZoomTool.h"
-#include "framework/VRConstants.h"
-#include "framework/VRDrawableShape.h"
+#include "framework/base/VRConstants.h"
+#include "framework/model/VRDrawableShape.h"
 #include "platform/NotificationCenter.h"
 
 #include <QDir>

@@ -5,9 +5,9 @@
 
 #include "framework/view/VRDrawingView.h"
 #include "framework/view/VRViewController.h"
-#include "framework/VRDrawing.h"
-#include "framework/VRObjectDrawingLayer.h"
-#include "framework/VRUndoManager.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/undo/VRUndoManager.h"
 
 #include <QApplication>
 #include <QMouseEvent>

@@ -3,9 +3,9 @@
 #include "library/QntNotationSubgroup.h"
 #include "library/QntOutlineView.h"
 
-#include "app/DIDizeZoziDocument.h"
-#include "app/QntDocumentController.h"
-#include "app/QntStartUpController.h"
+#include "app/window/DIDizeZoziDocument.h"
+#include "app/launch/QntDocumentController.h"
+#include "app/launch/QntStartUpController.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -6,12 +6,12 @@
 #include "library/QntNotationSubgroup.h"
 #include "library/QntOutlineView.h"
 
-#include "framework/QntElement.h"
-#include "framework/QntText.h"
-#include "framework/VRDrawableShape.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/QntText.h"
+#include "framework/model/VRDrawableShape.h"
 #include "framework/view/VRObjectCreationTool.h"
-#include "framework/VRConstants.h"
-#include "framework/VRUndoManager.h"
+#include "framework/base/VRConstants.h"
+#include "framework/undo/VRUndoManager.h"
 #include "platform/NotificationCenter.h"
 
 #include <QApplication>

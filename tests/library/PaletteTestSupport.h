@@ -2,10 +2,10 @@
 
 #include "library/QntNotationPalette.h"
 
-#include "app/QntUtils.h"
-#include "framework/VRDrawing.h"
-#include "framework/VRDrawingDocument.h"
-#include "framework/VRObjectDrawingLayer.h"
+#include "app/common/QntUtils.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/document/VRDrawingDocument.h"
+#include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/notations/QntNotation.h"
 #include "framework/view/VRDrawingView.h"
 #include "platform/UserDefaults.h"

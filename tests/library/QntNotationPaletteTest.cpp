@@ -4,9 +4,9 @@
 #include "library/QntNotationSubgroup.h"
 #include "library/QntOutlineView.h"
 
-#include "app/QntConstants.h"
-#include "framework/VRConstants.h"
-#include "framework/VRDrawableObject.h"
+#include "app/common/QntConstants.h"
+#include "framework/base/VRConstants.h"
+#include "framework/model/VRDrawableObject.h"
 #include "platform/KeyedArchiver.h"
 #include "platform/NotificationCenter.h"
 

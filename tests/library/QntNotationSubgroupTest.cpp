@@ -3,7 +3,7 @@
 #include "library/QntNotationSubGroupItem.h"
 #include "library/QntNotationSubgroup.h"
 
-#include "framework/VRDrawableShape.h"
+#include "framework/model/VRDrawableShape.h"
 #include "framework/view/VRObjectCreationTool.h"
 #include "framework/view/VRToolRegistry.h"
 

@@ -3,10 +3,10 @@
 #include "library/QntNotationSubGroupItem.h"
 #include "library/QntShapePartsSubgroup.h"
 
-#include "framework/QntElement.h"
-#include "framework/QntElementArrow.h"
-#include "framework/VRDrawablePath.h"
-#include "framework/VRDrawableShape.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/QntElementArrow.h"
+#include "framework/model/VRDrawablePath.h"
+#include "framework/model/VRDrawableShape.h"
 
 #include <QPainterPath>
 

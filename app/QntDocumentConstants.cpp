@@ -1,7 +1,0 @@
-#include "app/QntDocumentConstants.h"
-
-const QString kQntInspectorSwitchedOff = QStringLiteral("kQntInspectorSwitchedOff");
-const QString kQntSmartConnectorsViewCollapsed = QStringLiteral("kQntSmartConnectorsViewCollapsed");
-const QString kQntToolPaletteIsVisible = QStringLiteral("kQntToolPaletteIsVisible");
-const QString kQntNewDocumentCreatedNotification =
-    QStringLiteral("kQntNewDocumentCreatedNotification");

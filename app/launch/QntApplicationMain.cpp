@@ -1,0 +1,96 @@
+#include "app/launch/QntApplicationMain.h"
+
+#include "app/launch/QntDocumentController.h"
+#include "app/launch/VOReruRerAppDelegate.h"
+#include "platform/SingleInstance.h"
+#include "platform/TerminationSignals.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QTextStream>
+#include <QUrl>
+
+#include <cstring>
+
+Q_LOGGING_CATEGORY(lcMain, "quintora.main")
+
+namespace {
+
+// Arguments as the running instance must see them: URLs as they are, files as absolute paths.
+QStringList instanceMessages(const QStringList &arguments)
+{
+    QStringList messages;
+    for (const QString &argument : arguments) {
+        if (argument.isEmpty())
+            continue;
+        if (argument.contains(QLatin1String("://")) || argument.startsWith(QLatin1String("file:")))
+            messages.append(argument);
+        else
+            messages.append(QFileInfo(argument).absoluteFilePath());
+    }
+    return messages;
+}
+
+} // namespace
+
+void installTerminationHandling(QntDocumentController &documentController,
+                                VOReruRerAppDelegate &delegate)
+{
+    QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, &delegate,
+                     [&documentController, &delegate] {
+                         documentController.prepareForTermination();
+                         delegate.applicationWillTerminate();
+                     });
+}
+
+int QntApplicationMain(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            QTextStream(stdout) << "Quintora " << QNT_VERSION << Qt::endl;
+            return 0;
+        }
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Quintora"));
+    QApplication::setApplicationName(QStringLiteral("Quintora"));
+    QApplication::setApplicationVersion(QStringLiteral(QNT_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("quintora"));
+
+    const QStringList messages = instanceMessages(QApplication::arguments().mid(1));
+    SingleInstance instance;
+    if (!instance.listen()) {
+        // An empty message stands for a plain relaunch, which reactivates the running instance.
+        if (SingleInstance::sendToRunningInstance(messages.isEmpty() ? QStringList{QString()}
+                                                                     : messages)) {
+            qCInfo(lcMain) << "handed" << messages << "to the running instance";
+            return 0;
+        }
+        qCWarning(lcMain) << "another instance holds" << SingleInstance::serverName()
+                          << "but does not answer; starting without URL forwarding";
+    }
+
+    // The document controller comes first, so it is the shared one.
+    QntDocumentController documentController(&app);
+    VOReruRerAppDelegate::initialize();
+    VOReruRerAppDelegate delegate;
+    delegate.setInstanceServer(&instance);
+    QApplication::setQuitOnLastWindowClosed(
+        delegate.applicationShouldTerminateAfterLastWindowClosed());
+
+    TerminationSignals terminationSignals;
+    terminationSignals.install();
+    QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, &app,
+                     [] { QCoreApplication::quit(); });
+    installTerminationHandling(documentController, delegate);
+
+    delegate.applicationWillFinishLaunching();
+    delegate.applicationDidFinishLaunching();
+    documentController.reopenDocumentsFromLastSession();
+    for (const QString &message : messages)
+        delegate.handleInstanceMessage(message);
+
+    return QApplication::exec();
+}

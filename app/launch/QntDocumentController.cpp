@@ -1,0 +1,228 @@
+#include "app/launch/QntDocumentController.h"
+
+#include "app/window/DIDizeZoziDocument.h"
+#include "app/window/QntDocumentConstants.h"
+#include "app/launch/QntStartUpController.h"
+#include "app/launch/VOReruRerAppDelegate.h"
+#include "framework/base/VRConstants.h"
+#include "framework/model/VRDrawableObject.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/notations/QntNotation.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+
+#include <QLoggingCategory>
+#include <QUrl>
+#include <QWidget>
+
+Q_LOGGING_CATEGORY(lcStartUp, "quintora.startup")
+
+namespace {
+
+QntStartUpController *g_startUpController = nullptr;
+
+} // namespace
+
+const QString QntDocumentController::kAutoreopenURLKey = QStringLiteral("MyDocumentAutoreopenURL");
+
+QntDocumentController::QntDocumentController(QObject *parent)
+    : DocumentController(parent)
+{
+    setDocumentFactory(VRDrawingDocument::kVRDrawingDocumentType, QStringLiteral("quintora"),
+                       [] { return std::make_unique<DIDizeZoziDocument>(); });
+    // Drawings keep their notation by path, so a reopened document finds it again.
+    VRDrawing::NotationAccess access;
+    access.path = [](const QntNotation &notation) { return notation.notationPath(); };
+    access.name = [](const QntNotation &notation) { return notation.notationName(); };
+    access.open = [](const QString &path) -> QntNotationRef {
+        QntNotationRef notation = QntNotation::notationWithPath(path);
+        return notation && notation->isValid() ? notation : nullptr;
+    };
+    VRDrawing::setNotationAccess(std::move(access));
+}
+
+Document *QntDocumentController::makeUntitledDocumentOfType(const QString &type,
+                                                            QString *errorMessage)
+{
+    Document *document = DocumentController::makeUntitledDocumentOfType(type, errorMessage);
+    auto *drawingDocument = qobject_cast<VRDrawingDocument *>(document);
+    if (!drawingDocument)
+        return document;
+    VRDrawing *drawing = drawingDocument->drawing();
+    if (const auto notation = QntStartUpController::selectedNotation())
+        drawing->setCurrentNotation(notation);
+    if (const auto shapes = QntStartUpController::importedShapes()) {
+        drawing->setAvoidRouterIsDisabled(true);
+        if (auto *layer = drawing->activeLayerOfClass<VRObjectDrawingLayer>())
+            layer->addObjectsFromArray(deepCopy(*shapes));
+        QntStartUpController::cleanImportedShapes();
+        // Routing stays off only while the imported shapes are placed.
+        drawing->setAvoidRouterIsDisabled(false);
+    }
+    NotificationCenter::defaultCenter().post(
+        kQntNewDocumentCreatedNotification, document,
+        {{QStringLiteral("object"), QVariant::fromValue<QObject *>(document)}});
+    return document;
+}
+
+QntDocumentController *QntDocumentController::sharedQntDocumentController()
+{
+    return qobject_cast<QntDocumentController *>(&sharedDocumentController());
+}
+
+QntStartUpController *QntDocumentController::startUpController()
+{
+    return g_startUpController;
+}
+
+void QntDocumentController::showStartUpPanel()
+{
+    if (!g_startUpController) {
+        // Kept for the life of the process.
+        g_startUpController = new QntStartUpController(QCoreApplication::instance());
+    }
+    qCInfo(lcStartUp) << "showing the start-up window";
+    QWidget *window = g_startUpController->window();
+    window->setWindowOpacity(1.0);
+    g_startUpController->populateControls();
+}
+
+void QntDocumentController::orderOutStartUpWindow()
+{
+    if (g_startUpController && g_startUpController->window())
+        g_startUpController->window()->hide();
+}
+
+void QntDocumentController::newDocument()
+{
+    showStartUpPanel();
+}
+
+Document *QntDocumentController::openUntitledDocumentAndDisplay(bool, QString *errorMessage)
+{
+    showStartUpPanel();
+    if (errorMessage)
+        errorMessage->clear();
+    return nullptr;
+}
+
+void QntDocumentController::openDocument(QWidget *parent)
+{
+    orderOutStartUpWindow();
+    DocumentController::openDocument(parent);
+}
+
+Document *QntDocumentController::openDocumentWithContentsOfURL(const QString &path, bool display,
+                                                               QString *errorMessage)
+{
+    orderOutStartUpWindow();
+    return DocumentController::openDocumentWithContentsOfURL(path, display, errorMessage);
+}
+
+Document *QntDocumentController::makeDocumentWithContentsOfURL(const QString &path,
+                                                               const QString &type,
+                                                               QString *errorMessage)
+{
+    orderOutStartUpWindow();
+    return DocumentController::makeDocumentWithContentsOfURL(path, type, errorMessage);
+}
+
+void QntDocumentController::addDocument(Document *document)
+{
+    orderOutStartUpWindow();
+    if (UserDefaults::standardUserDefaults().boolForKey(kQntToolPaletteIsVisible)) {
+        if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
+            delegate->openToolPalette();
+    }
+    DocumentController::addDocument(document);
+}
+
+void QntDocumentController::removeDocument(Document *document)
+{
+    if (auto *drawingDocument = qobject_cast<VRDrawingDocument *>(document)) {
+        for (VRLayer *layer :
+             drawingDocument->drawing()->layersOfClass(VRObjectDrawingLayer::staticClass()))
+            static_cast<VRObjectDrawingLayer *>(layer)->unregisterObjectsFromAvoidRouter();
+    }
+    NotificationCenter::defaultCenter().post(kQntCloseAttachedWindowsNotification);
+    DocumentController::removeDocument(document);
+    VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate();
+    if (!delegate)
+        return;
+    if (documents().isEmpty())
+        delegate->hideToolPalette();
+    delegate->hideLayersPalette();
+}
+
+void QntDocumentController::reopenDocumentForURL(const QString &path, const QString &contentsPath,
+                                                 bool display,
+                                                 const ReopenHandler &completionHandler)
+{
+    if (Document *open = documentForPath(path)) {
+        if (completionHandler)
+            completionHandler(open, true,
+                              tr("The document “%1” is already open.").arg(open->displayName()));
+        return;
+    }
+    QString error;
+    Document *document = makeDocumentWithContentsOfURL(contentsPath.isEmpty() ? path : contentsPath,
+                                                       defaultType(), &error);
+    if (document) {
+        document->setFilePath(path);
+        addDocument(document);
+        noteNewRecentDocumentURL(path);
+        if (display) {
+            document->makeWindowControllers();
+            document->showWindows();
+        }
+    }
+    if (completionHandler)
+        completionHandler(document, false, error);
+}
+
+void QntDocumentController::restoreWindowWithIdentifier(const QString &identifier,
+                                                        const QVariantMap &state,
+                                                        const RestorationHandler &completionHandler)
+{
+    const QVariant stored = state.value(kAutoreopenURLKey);
+    const QString path =
+        stored.typeId() == QMetaType::QUrl ? stored.toUrl().toLocalFile() : stored.toString();
+    if (path.isEmpty()) {
+        // The last session's documents are reopened from the controller's own list.
+        if (completionHandler)
+            completionHandler(nullptr, tr("There is no document to restore in this window."));
+        return;
+    }
+    QntDocumentController *controller = sharedQntDocumentController();
+    if (!controller) {
+        if (completionHandler)
+            completionHandler(nullptr, tr("Documents cannot be reopened yet."));
+        return;
+    }
+    controller->reopenDocumentForURL(path, path, false,
+                                     [identifier, completionHandler](Document *document,
+                                                                     bool wasAlreadyOpen,
+                                                                     const QString &error) {
+                                         if (!completionHandler)
+                                             return;
+                                         if (!document || wasAlreadyOpen) {
+                                             completionHandler(nullptr, error);
+                                             return;
+                                         }
+                                         if (document->windows().isEmpty())
+                                             document->makeWindowControllers();
+                                         const QList<QWidget *> windows = document->windows();
+                                         if (windows.size() == 1) {
+                                             completionHandler(windows.constFirst(), error);
+                                             return;
+                                         }
+                                         for (QWidget *window : windows) {
+                                             if (window->objectName() == identifier) {
+                                                 completionHandler(window, error);
+                                                 return;
+                                             }
+                                         }
+                                         completionHandler(nullptr, error);
+                                     });
+}

@@ -1,0 +1,979 @@
+#include "app/launch/VOReruRerAppDelegate.h"
+
+#include "app/window/QntDocumentConstants.h"
+#include "app/undo/QntUndoInspector.h"
+#include "app/panels/VKObjectInspector.h"
+#include "app/panels/VKToolPalette.h"
+
+#include "app/window/DIDizeZoziDocument.h"
+#include "app/panels/QXNews.h"
+#include "app/common/QntConstants.h"
+#include "app/launch/QntDocumentController.h"
+#include "app/panels/QntInfoPanelController.h"
+#include "app/common/QntUtils.h"
+#include "connectors/QntConnectorModeInspector.h"
+#include "framework/base/VRConstants.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/notations/QntNotation.h"
+#include "framework/styles/VRStyleRegistry.h"
+#include "framework/view/VRDrawingTool.h"
+#include "framework/view/VRDrawingView.h"
+#include "inspectors/QntElementModeInspector.h"
+#include "library/QntImagesBankController.h"
+#include "platform/ColorPanel.h"
+#include "platform/DocumentController.h"
+#include "platform/PropertyList.h"
+#include "platform/QntPaths.h"
+#include "platform/SingleInstance.h"
+#include "platform/UserDefaults.h"
+#include "telemetry/core/Plinth.h"
+#include "telemetry/crash/Faultline.h"
+#include "telemetry/platform/AppInfo.h"
+#include "telemetry/platform/Host.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLoggingCategory>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QThread>
+#include <QUrl>
+#include <QUrlQuery>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include <exception>
+
+Q_LOGGING_CATEGORY(lcApp, "quintora.app")
+
+namespace {
+
+VOReruRerAppDelegate *g_delegate = nullptr;
+QntConnectorModeInspector *g_connectorModeInspector = nullptr;
+QntImagesBankController *g_imagesBankController = nullptr;
+
+const QString kURLSchemePrefix = QStringLiteral("quintora://");
+const QString kDocumentSuffix = QStringLiteral("quintora");
+
+// Null for a value the telemetry client cannot take.
+tel::PlistValue toPlistValue(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Bool: return tel::PlistValue(value.toBool());
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong: return tel::PlistValue(std::int64_t(value.toLongLong()));
+    case QMetaType::Double: return tel::PlistValue(value.toDouble());
+    case QMetaType::QString: return tel::PlistValue(value.toString().toStdString());
+    case QMetaType::QByteArray: {
+        const QByteArray bytes = value.toByteArray();
+        return tel::PlistValue(tel::PlistValue::Data(bytes.begin(), bytes.end()));
+    }
+    case QMetaType::QDateTime:
+        return tel::PlistValue(
+            tel::PlistValue::Date{value.toDateTime().toMSecsSinceEpoch() / 1000.0});
+    case QMetaType::QVariantList:
+    case QMetaType::QStringList: {
+        tel::PlistValue::Array array;
+        for (const QVariant &item : value.toList()) {
+            tel::PlistValue converted = toPlistValue(item);
+            if (!converted.isNull())
+                array.push_back(std::move(converted));
+        }
+        return tel::PlistValue(std::move(array));
+    }
+    case QMetaType::QVariantMap: {
+        tel::PlistValue::Dictionary dictionary;
+        const QVariantMap map = value.toMap();
+        for (auto it = map.cbegin(); it != map.cend(); ++it) {
+            tel::PlistValue converted = toPlistValue(it.value());
+            if (!converted.isNull())
+                dictionary.emplace(it.key().toStdString(), std::move(converted));
+        }
+        return tel::PlistValue(std::move(dictionary));
+    }
+    default: return {};
+    }
+}
+
+// The telemetry client runs its own threads; it reaches this application only through these.
+tel::Host::Hooks telemetryHooks()
+{
+    tel::Host::Hooks hooks;
+    hooks.mainThreadExecutor = [](std::function<void()> block) {
+        if (QCoreApplication *app = QCoreApplication::instance())
+            QMetaObject::invokeMethod(app, std::move(block), Qt::QueuedConnection);
+    };
+    hooks.userDefaultsReader = [](const std::string &key) -> std::optional<tel::PlistValue> {
+        tel::PlistValue converted = toPlistValue(
+            UserDefaults::standardUserDefaults().objectForKey(QString::fromStdString(key)));
+        if (converted.isNull())
+            return std::nullopt;
+        return std::optional<tel::PlistValue>(std::move(converted));
+    };
+    hooks.userDefaultsRemover = [](const std::string &key) {
+        UserDefaults &defaults = UserDefaults::standardUserDefaults();
+        defaults.removeObjectForKey(QString::fromStdString(key));
+        defaults.synchronize();
+    };
+    return hooks;
+}
+
+} // namespace
+
+void VOReruRerAppDelegate::initialize()
+{
+    static bool registered = false;
+    if (registered)
+        return;
+    registered = true;
+    registerQntDefaults(UserDefaults::standardUserDefaults());
+}
+
+VOReruRerAppDelegate::VOReruRerAppDelegate(QObject *parent)
+    : QObject(parent)
+{
+    initialize();
+    _applicationHasStarted = false;
+    mPrefsController = nullptr;
+    if (!g_delegate)
+        g_delegate = this;
+}
+
+VOReruRerAppDelegate::~VOReruRerAppDelegate()
+{
+    m_observers.clear();
+    // The menus have no parent window: every window's menu bar only shows them.
+    delete m_notationsMenu.data();
+    delete _menuItemAddImported.data();
+    delete _menuItemAddUML.data();
+    delete mUserToolMenu.data();
+    delete m_helpMenu.data();
+    if (QXNews::sharedNews().delegate() == this)
+        QXNews::sharedNews().setDelegate(nullptr);
+    delete mElementModeInspector;
+    delete mToolPalette;
+    delete mObjectInspector;
+    delete mUndoInspector;
+    if (g_delegate == this) {
+        g_delegate = nullptr;
+        delete g_connectorModeInspector;
+        g_connectorModeInspector = nullptr;
+        delete g_imagesBankController;
+        g_imagesBankController = nullptr;
+    }
+}
+
+VOReruRerAppDelegate *VOReruRerAppDelegate::sharedDelegate()
+{
+    return g_delegate;
+}
+
+void VOReruRerAppDelegate::setInstanceServer(SingleInstance *server)
+{
+    m_instanceServer = server;
+}
+
+void VOReruRerAppDelegate::applicationWillFinishLaunching()
+{
+    VRDrawing::loadDefaults();
+    DIDizeZoziDocument::setDefaultQualityModulation(
+        UserDefaults::standardUserDefaults().boolForKey(kDIDizeZoziDefaultQualityModulationFlag));
+    // URLs reach the running instance from later launches through its local socket.
+    if (m_instanceServer) {
+        // Queued: opening a document may show a modal error box, which must not run inside
+        // the socket's own read handler (the socket can go away under it).
+        connect(m_instanceServer, &SingleInstance::messageReceived, this,
+                &VOReruRerAppDelegate::handleInstanceMessage,
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
+    }
+}
+
+void VOReruRerAppDelegate::applicationDidFinishLaunching()
+{
+    if (qEnvironmentVariableIsSet("NSZombieEnabled")
+        || qEnvironmentVariableIsSet("NSAutoreleaseFreedObjectCheckEnabled")) {
+        qCWarning(lcApp) << "NSZombieEnabled/NSAutoreleaseFreedObjectCheckEnabled enabled!";
+    }
+
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    m_observers.push_back(
+        center.addObserver(kVRDrawingToolWasRegisteredNotification, nullptr,
+                           [this](const Notification &n) { drawingToolRegistrationNote(n); }));
+    m_observers.push_back(center.addObserver(kQntShowInfoPanelNotification, nullptr,
+                                             [this](const Notification &n) { openInfoPanel(n); }));
+    m_observers.push_back(center.addObserver(kQntHideInfoPanelNotification, nullptr,
+                                             [this](const Notification &n) { hideInfoPanel(n); }));
+    m_observers.push_back(
+        center.addObserver(kVRDidChangeToolNotification, nullptr,
+                           [this](const Notification &n) { toolChangedNotification(n); }));
+    m_observers.push_back(
+        center.addObserver(kQntMultipleChangeStyleModeSelected, nullptr,
+                           [this](const Notification &n) { openGroupModeInspector(n); }));
+
+    ColorPanel::sharedColorPanel().setShowsAlpha(true);
+
+    openElementModeInspector();
+    openConnectorModeInspector();
+
+    const VRResult<void> copied = QntNotation::copyNotationsFromBundleToAppSupportFolder();
+    if (!copied)
+        qCWarning(lcApp).noquote()
+            << "installing the notation libraries failed:" << copied.errorMessage();
+    copyMermaidSrcFromBundleToAppSupportFolderRewriteAll(false);
+
+    if (!g_imagesBankController)
+        g_imagesBankController = new QntImagesBankController(QStringLiteral("QntImagesBank"));
+
+    _applicationHasStarted = true;
+
+    const bool showStartUp = startUpWindowWanted();
+    UserDefaults::standardUserDefaults().removeObjectForKey(kICloudIsAvailable);
+    if (showStartUp)
+        QntDocumentController::showStartUpPanel();
+
+    populateImportedMenu();
+    populateUMLMenu();
+
+    VRStyleRegistry::loadDefaults();
+
+    for (QAction *item :
+         {_toolsMenuItem.data(), _smartPolylineMenuItem.data(), _smartOrthogonalMenuItem.data()}) {
+        if (item)
+            item->setVisible(true);
+    }
+
+    QXNews::sharedNews().setDelegate(this);
+
+    UserDefaults::standardUserDefaults().registerDefaults(
+        {{kNSApplicationCrashOnExceptions, true}});
+
+    // The telemetry client starts nothing while no API key is configured; a misconfigured
+    // bundle must not stop the launch.
+    tel::AppInfo::setBundleFolder(QntPaths::bundleResourcesPath().toStdString());
+    try {
+        Plinth::with({&Faultline::metaClass()}, telemetryHooks());
+    } catch (const std::exception &error) {
+        qCWarning(lcApp) << "the telemetry client did not start:" << error.what();
+    }
+    qCInfo(lcApp) << "launch finished";
+}
+
+std::optional<QString> VOReruRerAppDelegate::pathFromURLEventText(const QString &eventText,
+                                                                  QString *reason)
+{
+    const auto refuse = [reason](const QString &why) -> std::optional<QString> {
+        if (reason)
+            *reason = why;
+        return std::nullopt;
+    };
+    const qsizetype start = eventText.indexOf(kURLSchemePrefix, 0, Qt::CaseSensitive);
+    if (start < 0)
+        return refuse(QStringLiteral("it holds no quintora:// URL"));
+    const QByteArray decoded =
+        QByteArray::fromPercentEncoding(eventText.mid(start + kURLSchemePrefix.size()).toUtf8());
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString path = utf8.decode(decoded);
+    if (utf8.hasError())
+        return refuse(QStringLiteral("its path does not decode as UTF-8"));
+    if (path.contains(QChar(0)))
+        return refuse(QStringLiteral("its path holds a NUL character"));
+    if (!path.startsWith(QLatin1Char('/')))
+        return refuse(QStringLiteral("it names no absolute path"));
+    return QDir::cleanPath(path);
+}
+
+bool VOReruRerAppDelegate::isOpenableDocument(const QString &path, QString *reason)
+{
+    const auto refuse = [reason](const QString &why) {
+        if (reason)
+            *reason = why;
+        return false;
+    };
+    const QFileInfo info(path);
+    if (!info.exists())
+        return refuse(QStringLiteral("there is no such file"));
+    if (info.isDir())
+        return refuse(QStringLiteral("it is a folder"));
+    if (!info.isFile())
+        return refuse(QStringLiteral("it is not a regular file"));
+    if (info.suffix().compare(kDocumentSuffix, Qt::CaseInsensitive) != 0)
+        return refuse(QStringLiteral("it is not a Quintora document"));
+    if (!info.isReadable())
+        return refuse(QStringLiteral("it cannot be read"));
+    return true;
+}
+
+void VOReruRerAppDelegate::handleGetURLEvent(const QString &eventText)
+{
+    // Only documents of this application are opened: a web page must not be able to make
+    // the desktop open any file or program through this URL scheme.
+    QString reason;
+    const std::optional<QString> path = pathFromURLEventText(eventText, &reason);
+    if (!path) {
+        qCWarning(lcApp).noquote() << "ignoring the URL" << eventText << ":" << reason;
+        return;
+    }
+    if (!isOpenableDocument(*path, &reason)) {
+        qCWarning(lcApp).noquote()
+            << "ignoring the URL" << eventText << "for" << *path << ":" << reason;
+        return;
+    }
+    openDocumentAtPath(*path);
+}
+
+void VOReruRerAppDelegate::handleOpenFile(const QString &path)
+{
+    QString reason;
+    if (!isOpenableDocument(path, &reason)) {
+        qCWarning(lcApp).noquote() << "ignoring the file" << path << ":" << reason;
+        return;
+    }
+    openDocumentAtPath(QFileInfo(path).absoluteFilePath());
+}
+
+void VOReruRerAppDelegate::handleInstanceMessage(const QString &message)
+{
+    if (message.isEmpty()) {
+        // A plain relaunch: like reactivating the application.
+        bool anyVisible = false;
+        for (QWidget *window : QApplication::topLevelWidgets())
+            anyVisible = anyVisible || window->isVisible();
+        if (!anyVisible)
+            applicationShouldOpenUntitledFile();
+        else if (QWidget *active = QApplication::activeWindow())
+            active->raise();
+        return;
+    }
+    if (message.contains(kURLSchemePrefix)) {
+        handleGetURLEvent(message);
+        return;
+    }
+    if (message.startsWith(QLatin1String("file:"))) {
+        handleOpenFile(QUrl(message).toLocalFile());
+        return;
+    }
+    handleOpenFile(message);
+}
+
+void VOReruRerAppDelegate::openDocumentAtPath(const QString &path)
+{
+    qCInfo(lcApp).noquote() << "opening the document" << path;
+    emit documentOpenRequested(path);
+    DocumentController &controller = DocumentController::sharedDocumentController();
+    if (controller.defaultType().isEmpty()) {
+        qCWarning(lcApp).noquote() << "no document window can show" << path << "yet";
+        return;
+    }
+    QString error;
+    if (!controller.openDocumentWithContentsOfURL(path, true, &error))
+        controller.presentError(error, nullptr);
+}
+
+bool VOReruRerAppDelegate::applicationShouldOpenUntitledFile()
+{
+    if (_applicationHasStarted && startUpWindowWanted())
+        QntDocumentController::showStartUpPanel();
+    return false;
+}
+
+bool VOReruRerAppDelegate::applicationShouldTerminateAfterLastWindowClosed() const
+{
+    return false;
+}
+
+void VOReruRerAppDelegate::applicationWillTerminate()
+{
+    setIsTerminating(true);
+    VRDrawing::saveDefaults();
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    defaults.setBool(DIDizeZoziDocument::defaultQualityModulation(),
+                     kDIDizeZoziDefaultQualityModulationFlag);
+    if (!defaults.synchronize())
+        qCWarning(lcApp) << "the settings could not be written at termination";
+    qCInfo(lcApp) << "terminated";
+}
+
+namespace {
+
+bool panelIsVisible(VRInspectorBase *panel)
+{
+    // A panel not made yet counts as hidden.
+    return panel && panel->window() && panel->window()->isVisible();
+}
+
+} // namespace
+
+void VOReruRerAppDelegate::showToolPalette()
+{
+    if (panelIsVisible(mToolPalette)) {
+        mToolPalette->window()->hide();
+        return;
+    }
+    openToolPalette();
+}
+
+void VOReruRerAppDelegate::showObjectInspector()
+{
+    if (panelIsVisible(mObjectInspector)) {
+        mObjectInspector->window()->hide();
+        return;
+    }
+    openObjectInspector();
+}
+
+void VOReruRerAppDelegate::showUndoInspector()
+{
+    if (panelIsVisible(mUndoInspector)) {
+        mUndoInspector->window()->hide();
+        return;
+    }
+    openUndoInspector();
+}
+
+void VOReruRerAppDelegate::openObjectInspector()
+{
+    if (!mObjectInspector)
+        mObjectInspector = new VKObjectInspector;
+    mObjectInspector->showWindow();
+}
+
+void VOReruRerAppDelegate::openUndoInspector()
+{
+    if (!mUndoInspector)
+        mUndoInspector = new QntUndoInspector;
+    mUndoInspector->reloadData();
+    mUndoInspector->showWindow();
+}
+
+bool VOReruRerAppDelegate::isTerminating() const
+{
+    return m_isTerminating;
+}
+
+void VOReruRerAppDelegate::setIsTerminating(bool terminating)
+{
+    m_isTerminating = terminating;
+}
+
+bool VOReruRerAppDelegate::applicationHasStarted() const
+{
+    return _applicationHasStarted;
+}
+
+QntConnectorModeInspector *VOReruRerAppDelegate::sharedConnectorModeInspector()
+{
+    return g_connectorModeInspector;
+}
+
+QntImagesBankController *VOReruRerAppDelegate::sharedImagesBankController()
+{
+    return g_imagesBankController;
+}
+
+QntElementModeInspector *VOReruRerAppDelegate::elementModeInspector() const
+{
+    return mElementModeInspector;
+}
+
+void VOReruRerAppDelegate::openElementModeInspector()
+{
+    if (!mElementModeInspector)
+        mElementModeInspector = new QntElementModeInspector(QStringLiteral("ElementModeInspector"));
+}
+
+void VOReruRerAppDelegate::openConnectorModeInspector()
+{
+    if (!g_connectorModeInspector)
+        g_connectorModeInspector =
+            new QntConnectorModeInspector(QStringLiteral("QntConnectorModeInspector"));
+}
+
+bool VOReruRerAppDelegate::iCloudIsAvailable() const
+{
+    return false;
+}
+
+QString VOReruRerAppDelegate::OSVersion() const
+{
+    QFile file(QStringLiteral("/System/Library/CoreServices/SystemVersion.plist"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const std::optional<QVariant> root = PropertyList::fromData(file.readAll());
+    if (!root || root->typeId() != QMetaType::QVariantMap)
+        return {};
+    const QVariant version = root->toMap().value(QStringLiteral("ProductVersion"));
+    return version.typeId() == QMetaType::QString ? version.toString() : QString();
+}
+
+bool VOReruRerAppDelegate::isAppSandboxed() const
+{
+    // No application sandbox exists here: exports write straight into the folder the user chose.
+    return false;
+}
+
+QString VOReruRerAppDelegate::optionsForQXNews()
+{
+    return QStringLiteral("S");
+}
+
+bool VOReruRerAppDelegate::startUpWindowWanted()
+{
+    const UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    if (!defaults.objectForKey(QntShowStyleSchooserAfterStart).isValid())
+        return true;
+    return defaults.integerForKey(QntShowStyleSchooserAfterStart) != 0;
+}
+
+void VOReruRerAppDelegate::drawingToolRegistrationNote(const Notification &)
+{
+    QMenu *menu = mUserToolMenu.data();
+    if (!menu || menu->actions().isEmpty())
+        return;
+    const QList<QAction *> old = menu->actions();
+    for (qsizetype i = old.size() - 1; i >= 0; --i) {
+        menu->removeAction(old.at(i));
+        if (old.at(i)->parent() == menu)
+            delete old.at(i);
+    }
+    for (const QString &name : VRDrawingTool::toolNames()) {
+        QAction *item = menu->addAction(name);
+        connect(item, &QAction::triggered, this, [this, item] { selectDrawingTool(item); });
+    }
+}
+
+void VOReruRerAppDelegate::openInfoPanel(const Notification &notification)
+{
+    QntInfoPanelController::sharedController().openInfoPanel(notification);
+}
+
+void VOReruRerAppDelegate::hideInfoPanel(const Notification &notification)
+{
+    if (_infoPanel)
+        _infoPanel->hide();
+    QntInfoPanelController::sharedController().hideInfoPanel(notification);
+}
+
+void VOReruRerAppDelegate::toolChangedNotification(const Notification &)
+{
+    // The user-tool menu follows the current tool once the application's menus exist.
+}
+
+void VOReruRerAppDelegate::openGroupModeInspector(const Notification &)
+{
+    // The group-mode inspector arrives with the selection inspectors.
+}
+
+// ---- shared panels -------------------------------------------------------------------------
+
+void VOReruRerAppDelegate::openToolPalette()
+{
+    if (!mToolPalette)
+        mToolPalette = new VKToolPalette;
+    mToolPalette->showWindow();
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    defaults.setBool(true, kQntToolPaletteIsVisible);
+    defaults.synchronize();
+    emit toolPaletteOpened();
+}
+
+void VOReruRerAppDelegate::hideToolPalette()
+{
+    // The palette records its own closing; putting it away for want of documents does not.
+    if (mToolPalette && mToolPalette->window())
+        mToolPalette->window()->hide();
+    emit toolPaletteHidden();
+}
+
+void VOReruRerAppDelegate::hideLayersPalette()
+{
+    emit layersPaletteHidden();
+}
+
+// ---- menus ---------------------------------------------------------------------------------
+
+QMenu *VOReruRerAppDelegate::importedMenu()
+{
+    if (!_menuItemAddImported) {
+        _menuItemAddImported = new QMenu(tr("Add Imported"));
+        _menuItemAddImported->setObjectName(QStringLiteral("menuItemAddImported"));
+        // Stencils are imported and deleted while the application runs: the menu is filled
+        // afresh whenever it opens.
+        connect(_menuItemAddImported, &QMenu::aboutToShow, this,
+                &VOReruRerAppDelegate::populateImportedMenu);
+    }
+    return _menuItemAddImported;
+}
+
+QMenu *VOReruRerAppDelegate::umlMenu()
+{
+    if (!_menuItemAddUML) {
+        _menuItemAddUML = new QMenu(tr("Add UML"));
+        _menuItemAddUML->setObjectName(QStringLiteral("menuItemAddUML"));
+        connect(_menuItemAddUML, &QMenu::aboutToShow, this, &VOReruRerAppDelegate::populateUMLMenu);
+    }
+    return _menuItemAddUML;
+}
+
+QMenu *VOReruRerAppDelegate::userToolMenu()
+{
+    if (!mUserToolMenu) {
+        mUserToolMenu = new QMenu(tr("Tools"));
+        mUserToolMenu->setObjectName(QStringLiteral("userToolMenu"));
+        // Stands in until the first tool registration fills the menu.
+        mUserToolMenu->addAction(tr("No Tools"))->setEnabled(false);
+        drawingToolRegistrationNote(Notification{});
+    }
+    return mUserToolMenu;
+}
+
+void VOReruRerAppDelegate::installApplicationMenus(QMenuBar *menuBar)
+{
+    if (!menuBar)
+        return;
+    if (!m_notationsMenu) {
+        m_notationsMenu = new QMenu(tr("&Notations"));
+        m_notationsMenu->setObjectName(QStringLiteral("notationsMenu"));
+        m_notationsMenu->addMenu(importedMenu());
+        m_notationsMenu->addMenu(umlMenu());
+    }
+    if (!m_helpMenu) {
+        m_helpMenu = new QMenu(tr("&Help"));
+        m_helpMenu->setObjectName(QStringLiteral("helpMenu"));
+        m_helpMenu->addAction(tr("Quintora Help"), this, &VOReruRerAppDelegate::gotoHelpPageAction);
+        m_helpMenu->addAction(tr("Quintora Website"), this,
+                              &VOReruRerAppDelegate::gotoProductPageAction);
+        m_helpMenu->addAction(tr("Graffletopia Stencils"), this,
+                              &VOReruRerAppDelegate::gotoGraffletopiaAction);
+        m_helpMenu->addAction(tr("Quintora on Twitter"), this,
+                              &VOReruRerAppDelegate::gotoTwitterAction);
+        m_helpMenu->addAction(tr("Cisco Icon Reference"), this,
+                              &VOReruRerAppDelegate::ciscoClipartReference);
+        m_helpMenu->addSeparator();
+        m_helpMenu->addAction(tr("Send Feedback…"), this,
+                              &VOReruRerAppDelegate::gotoEmailForFeedbackAction);
+        m_helpMenu->addSeparator();
+        QAction *about =
+            m_helpMenu->addAction(tr("About Quintora"), this, &VOReruRerAppDelegate::showAboutBox);
+        about->setMenuRole(QAction::AboutRole);
+    }
+    menuBar->addMenu(m_notationsMenu);
+    menuBar->addMenu(userToolMenu());
+    menuBar->addMenu(m_helpMenu);
+}
+
+void VOReruRerAppDelegate::populateImportedMenu()
+{
+    populateNotationMenu(importedMenu(), QStringLiteral("Imported"), false);
+}
+
+void VOReruRerAppDelegate::populateUMLMenu()
+{
+    populateNotationMenu(umlMenu(), QStringLiteral("UML"), true);
+}
+
+void VOReruRerAppDelegate::populateNotationMenu(QMenu *menu, const QString &word, bool uml)
+{
+    while (!menu->actions().isEmpty()) {
+        QAction *item = menu->actions().constFirst();
+        menu->removeAction(item);
+        if (item->parent() == menu)
+            delete item;
+    }
+    for (const QVariantMap &notation : QntNotation::notations()) {
+        const QString path = notation.value(QStringLiteral("notationPath")).toString();
+        if (!path.contains(word, Qt::CaseSensitive) || !path.endsWith(QLatin1String(".db")))
+            continue;
+        const QString title =
+            QFileInfo(notation.value(QStringLiteral("notationName")).toString()).completeBaseName();
+        QAction *item = menu->addAction(title);
+        item->setData(path);
+        connect(item, &QAction::triggered, this,
+                [this, item, uml] { addNotationIntoCurrentDocument(item, uml); });
+    }
+}
+
+void VOReruRerAppDelegate::addImportedIntoCurrentDocument(QAction *sender)
+{
+    addNotationIntoCurrentDocument(sender, false);
+}
+
+void VOReruRerAppDelegate::addUMLIntoCurrentDocument(QAction *sender)
+{
+    addNotationIntoCurrentDocument(sender, true);
+}
+
+int VOReruRerAppDelegate::notationCopiesInProgress() const
+{
+    return m_copiesInProgress;
+}
+
+void VOReruRerAppDelegate::addNotationIntoCurrentDocument(QAction *sender, bool uml)
+{
+    // The document is taken now: switching windows during the copy must not send the shapes
+    // elsewhere. Without a document there is nothing to copy into.
+    auto *document = qobject_cast<DIDizeZoziDocument *>(
+        DocumentController::sharedDocumentController().currentDocument());
+    if (!document || !sender)
+        return;
+    const QString path = sender->data().toString();
+    const QString key = sender->text();
+
+    auto *panel = new QDialog(document->windowForSheet());
+    panel->setObjectName(QStringLiteral("progressPanel"));
+    panel->setWindowModality(document->windowForSheet() ? Qt::WindowModal : Qt::ApplicationModal);
+    auto *layout = new QVBoxLayout(panel);
+    auto *label = new QLabel(tr("Adding “%1”…").arg(key), panel);
+    auto *indicator = new QProgressBar(panel);
+    indicator->setRange(0, 0);
+    layout->addWidget(label);
+    layout->addWidget(indicator);
+    _progressPanel = panel;
+    _progressPanelLabel = label;
+    _progressPanelIndicator = indicator;
+    panel->open();
+    ++m_copiesInProgress;
+
+    QPointer<DIDizeZoziDocument> target(document);
+    QPointer<QWidget> progress(panel);
+    QPointer<VOReruRerAppDelegate> self(this);
+    QThread *thread = QThread::create([self, target, progress, path, key, uml] {
+        VRObjectList elements;
+        {
+            // A notation that cannot be read gives an empty list.
+            QntNotation notation(path);
+            const QList<QntElementRecord> records =
+                uml ? notation.allElementsAsPrototypesList() : notation.importedElementsList();
+            for (const QntElementRecord &record : records) {
+                if (record.prototype)
+                    elements.append(record.prototype);
+            }
+        }
+        if (!self)
+            return;
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, target, progress, key, elements, uml] {
+                if (self)
+                    self->finishCopying(target.data(), key, elements, uml, progress.data());
+            },
+            Qt::BlockingQueuedConnection);
+    });
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    thread->start();
+}
+
+void VOReruRerAppDelegate::finishCopying(DIDizeZoziDocument *document, const QString &key,
+                                         const VRObjectList &elements, bool uml,
+                                         QWidget *progressPanel)
+{
+    --m_copiesInProgress;
+    // The document may have been closed while its notation was read.
+    if (document && document->drawing()) {
+        if (uml)
+            document->drawing()->registerExtraNotations();
+        document->drawing()->setImportedElements(elements, key);
+        document->loadNotationElements();
+    }
+    if (progressPanel) {
+        progressPanel->hide();
+        progressPanel->deleteLater();
+    }
+    emit notationCopyFinished(document, key);
+}
+
+void VOReruRerAppDelegate::selectDrawingTool(QAction *sender)
+{
+    auto *document = qobject_cast<VRDrawingDocument *>(
+        DocumentController::sharedDocumentController().currentDocument());
+    if (document && document->mainView())
+        document->mainView()->selectDrawingTool(sender);
+}
+
+void VOReruRerAppDelegate::setHiddenSwitchSequenceDiagramMenuItem(bool hidden)
+{
+    if (_switchSequenceDiagramMenuItem)
+        _switchSequenceDiagramMenuItem->setVisible(!hidden);
+}
+
+void VOReruRerAppDelegate::setHiddenSwitchSequenceDiagramMenuItemTitle(const QString &title)
+{
+    if (_switchSequenceDiagramMenuItem)
+        _switchSequenceDiagramMenuItem->setText(title);
+}
+
+// ---- Mermaid resources ---------------------------------------------------------------------
+
+namespace {
+
+const QString kMermaidStylesheet = QStringLiteral("mermaid.forest.css");
+
+// The new copy replaces the old file only once it is whole.
+bool replaceFile(const QString &source, const QString &target)
+{
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    QSaveFile out(target);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    while (!in.atEnd()) {
+        const QByteArray chunk = in.read(1 << 20);
+        if (chunk.isEmpty() && in.error() != QFileDevice::NoError) {
+            out.cancelWriting();
+            return false;
+        }
+        if (out.write(chunk) != chunk.size()) {
+            out.cancelWriting();
+            return false;
+        }
+    }
+    return out.commit();
+}
+
+void copyMermaidFolder(const QDir &source, const QString &target, bool rewriteAll, bool top)
+{
+    const QFileInfoList entries = source.entryInfoList(
+        QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+    for (const QFileInfo &entry : entries) {
+        const QString destination = target + QLatin1Char('/') + entry.fileName();
+        if (entry.isDir()) {
+            if (QDir().mkpath(destination))
+                copyMermaidFolder(QDir(entry.filePath()), destination, rewriteAll, false);
+            else
+                qCWarning(lcApp).noquote() << "cannot make the Mermaid folder" << destination;
+            continue;
+        }
+        // The user may have edited the stylesheet: it stays unless everything is rewritten.
+        if (top && entry.fileName() == kMermaidStylesheet && !rewriteAll
+            && QFileInfo::exists(destination))
+            continue;
+        if (!replaceFile(entry.filePath(), destination))
+            qCWarning(lcApp).noquote() << "cannot install the Mermaid file" << destination;
+    }
+}
+
+} // namespace
+
+QString VOReruRerAppDelegate::mermaidSupportFolder()
+{
+    return QntPaths::applicationSupportFolder() + QStringLiteral("/Mermaid");
+}
+
+void VOReruRerAppDelegate::copyMermaidSrcFromBundleToAppSupportFolderRewriteAll(bool rewriteAll)
+{
+    const QString target = mermaidSupportFolder();
+    if (!QDir().mkpath(target)) {
+        qCWarning(lcApp).noquote() << "cannot make the Mermaid folder" << target;
+        return;
+    }
+    const QDir source(QntPaths::bundleResourcesPath() + QStringLiteral("/Mermaid"));
+    if (!source.exists())
+        return;
+    copyMermaidFolder(source, target, rewriteAll, true);
+}
+
+// ---- links ---------------------------------------------------------------------------------
+
+namespace {
+
+const QString kFeedbackAddress = QStringLiteral("support@quintora.app");
+const QString kFeedbackSubject = QStringLiteral("Quintora Feedback");
+
+} // namespace
+
+QUrl VOReruRerAppDelegate::helpPageURL()
+{
+    return QUrl(QStringLiteral("https://quintora.app/help"));
+}
+
+QUrl VOReruRerAppDelegate::productPageURL()
+{
+    return QUrl(QStringLiteral("https://quintora.app"));
+}
+
+QUrl VOReruRerAppDelegate::graffletopiaURL()
+{
+    return QUrl(QStringLiteral("https://www.graffletopia.com"));
+}
+
+QUrl VOReruRerAppDelegate::twitterURL()
+{
+    return QUrl(QStringLiteral("https://twitter.com/quintoraapp"));
+}
+
+QUrl VOReruRerAppDelegate::feedbackMailURL()
+{
+    const QString text =
+        QStringLiteral("mailto:%1?%2&")
+            .arg(QString::fromLatin1(QUrl::toPercentEncoding(kFeedbackAddress, "@")),
+                 QStringLiteral("SUBJECT=%1")
+                     .arg(QString::fromLatin1(QUrl::toPercentEncoding(kFeedbackSubject))));
+    return QUrl(text, QUrl::StrictMode);
+}
+
+void VOReruRerAppDelegate::openURL(const QUrl &url)
+{
+    if (!QDesktopServices::openUrl(url))
+        qCWarning(lcApp).noquote() << "cannot open" << url.toString();
+}
+
+void VOReruRerAppDelegate::gotoHelpPageAction()
+{
+    openURL(helpPageURL());
+}
+
+void VOReruRerAppDelegate::gotoProductPageAction()
+{
+    openURL(productPageURL());
+}
+
+void VOReruRerAppDelegate::gotoGraffletopiaAction()
+{
+    openURL(graffletopiaURL());
+}
+
+void VOReruRerAppDelegate::gotoTwitterAction()
+{
+    openURL(twitterURL());
+}
+
+void VOReruRerAppDelegate::gotoEmailForFeedbackAction()
+{
+    openURL(feedbackMailURL());
+}
+
+void VOReruRerAppDelegate::ciscoClipartReference()
+{
+    const QString path =
+        QntPaths::bundleResourcesPath() + QStringLiteral("/Cisco_Icon_Library.pdf");
+    if (!QFileInfo::exists(path)) {
+        qCWarning(lcApp).noquote() << "the Cisco icon reference is not installed:" << path;
+        return;
+    }
+    openURL(QUrl::fromLocalFile(path));
+}
+
+void VOReruRerAppDelegate::showAboutBox()
+{
+    const QString version = QCoreApplication::applicationVersion();
+    QMessageBox::about(QApplication::activeWindow(), tr("About Quintora"),
+                       version.isEmpty() ? tr("Quintora") : tr("Quintora %1").arg(version));
+}
+
+void VOReruRerAppDelegate::addElementToDB()
+{
+    QntNotation::loadAllToDB(false);
+}

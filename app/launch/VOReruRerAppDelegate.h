@@ -1,0 +1,223 @@
+#pragma once
+
+#include "app/panels/QXNewsDelegate.h"
+#include "framework/base/VRTypes.h"
+#include "platform/NotificationCenter.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QProgressBar;
+class QScrollArea;
+class QTextEdit;
+class QUrl;
+class QWidget;
+class DIDizeZoziDocument;
+class QntColorSchemeEditor;
+class QntConnectorModeInspector;
+class QntElementModeInspector;
+class QntGroupModeInspector;
+class QntImagesBankController;
+class QntPreferenceController;
+class QntUndoInspector;
+class SingleInstance;
+class VKLayersPaletteController;
+class VKObjectInspector;
+class VKStyleInspector;
+class VKStyleManagerDialog;
+class VKToolPalette;
+
+// The application delegate: launch, the quintora:// URL handler, the answers that keep the
+// application free of untitled documents and alive without windows, and termination.
+// One instance, on the GUI thread.
+class VOReruRerAppDelegate : public QObject, public QXNewsDelegate
+{
+    Q_OBJECT
+public:
+    // Registers the application's defaults (once per process), before any setting is read.
+    static void initialize();
+
+    explicit VOReruRerAppDelegate(QObject *parent = nullptr);
+    ~VOReruRerAppDelegate() override;
+
+    // The one delegate of the running application; null before it is made.
+    static VOReruRerAppDelegate *sharedDelegate();
+
+    // The local socket that other instances hand their URLs to (not owned); set before launch.
+    void setInstanceServer(SingleInstance *server);
+
+    void applicationWillFinishLaunching();
+    void applicationDidFinishLaunching();
+
+    // A URL event: the text after the first "quintora://" is the percent-encoded path of a
+    // document of this application. Anything else is ignored with a log line.
+    void handleGetURLEvent(const QString &eventText);
+    // A file handed to the application (from the desktop or another instance).
+    void handleOpenFile(const QString &path);
+    // One message from another instance: a URL, a file, or nothing (a plain relaunch).
+    void handleInstanceMessage(const QString &message);
+
+    // The path a quintora:// URL names, or nothing when the text holds no such URL, does not
+    // decode as UTF-8 or names no absolute path.
+    static std::optional<QString> pathFromURLEventText(const QString &eventText,
+                                                       QString *reason = nullptr);
+    // Whether a path is an existing document of this application; the reason when not.
+    static bool isOpenableDocument(const QString &path, QString *reason = nullptr);
+
+    bool applicationShouldOpenUntitledFile();
+    bool applicationShouldTerminateAfterLastWindowClosed() const;
+    void applicationWillTerminate();
+
+    bool isTerminating() const;
+    void setIsTerminating(bool terminating);
+    bool applicationHasStarted() const;
+
+    static QntConnectorModeInspector *sharedConnectorModeInspector();
+    static QntImagesBankController *sharedImagesBankController();
+    QntElementModeInspector *elementModeInspector() const;
+    void openElementModeInspector();
+    void openConnectorModeInspector();
+    // Shared panels, made on first use. The show… commands toggle: a visible panel is put
+    // away, else it is opened; open… makes the panel if needed and shows it.
+    void showToolPalette();
+    void showObjectInspector();
+    void showUndoInspector();
+    void openObjectInspector();
+    void openUndoInspector();
+    VKToolPalette *toolPalette() const { return mToolPalette; }
+    VKObjectInspector *objectInspector() const { return mObjectInspector; }
+    QntUndoInspector *undoInspector() const { return mUndoInspector; }
+
+    bool iCloudIsAvailable() const;
+    QString OSVersion() const;
+    bool isAppSandboxed() const;
+    QString optionsForQXNews() override;
+
+    // The start-up rule: QntShowStyleSchooserAfterStart absent, or present and non-zero.
+    static bool startUpWindowWanted();
+
+    // Notification handlers of the application's panels.
+    void drawingToolRegistrationNote(const Notification &notification);
+    void openInfoPanel(const Notification &notification);
+    void hideInfoPanel(const Notification &notification);
+    void toolChangedNotification(const Notification &notification);
+    void openGroupModeInspector(const Notification &notification);
+
+    // ---- palettes that follow the open documents ----
+    // Shows the tool palette and remembers it as open.
+    void openToolPalette();
+    // Puts the tool palette away without recording it as closed.
+    void hideToolPalette();
+    // The layers palette does not exist here yet: only announced.
+    void hideLayersPalette();
+
+    // ---- menus ----
+    // The Imported and UML notation menus and the menu of registered drawing tools, made on
+    // first use and owned by the delegate; every window's menu bar shows the same menus.
+    QMenu *importedMenu();
+    QMenu *umlMenu();
+    QMenu *userToolMenu();
+    // Adds the application's own menus (notations, panels, help) to a window's menu bar.
+    void installApplicationMenus(QMenuBar *menuBar);
+    // Rebuilt from scratch from the installed notations.
+    void populateImportedMenu();
+    void populateUMLMenu();
+    // Copy the chosen notation's shapes into the current document: the database is read on a
+    // worker thread while a progress sheet covers the window; the drawing and its library
+    // change on this thread only, and always in the document that was current at the command.
+    void addImportedIntoCurrentDocument(QAction *sender);
+    void addUMLIntoCurrentDocument(QAction *sender);
+    // How many notation copies are still running.
+    int notationCopiesInProgress() const;
+
+    void setHiddenSwitchSequenceDiagramMenuItem(bool hidden);
+    void setHiddenSwitchSequenceDiagramMenuItemTitle(const QString &title);
+
+    // ---- Mermaid resources ----
+    // The user's Mermaid folder: <Application Support>/Mermaid.
+    static QString mermaidSupportFolder();
+    // Installs the bundle's Mermaid files in the user's folder. Every file is replaced, except
+    // the user's stylesheet "mermaid.forest.css", which is only replaced when rewriteAll is set
+    // (or written when missing). A file is replaced only once its new copy is complete.
+    static void copyMermaidSrcFromBundleToAppSupportFolderRewriteAll(bool rewriteAll);
+
+    // ---- links ----
+    static QUrl helpPageURL();
+    static QUrl productPageURL();
+    static QUrl graffletopiaURL();
+    static QUrl twitterURL();
+    static QUrl feedbackMailURL();
+    void gotoHelpPageAction();
+    void gotoProductPageAction();
+    void gotoGraffletopiaAction();
+    void gotoTwitterAction();
+    void gotoEmailForFeedbackAction();
+    void ciscoClipartReference();
+    void showAboutBox();
+    // Developer maintenance: rebuilds the user's notation databases from their sources.
+    void addElementToDB();
+
+signals:
+    // A document of this application was asked for by URL or file; emitted before it opens.
+    void documentOpenRequested(const QString &path);
+    // The shared palettes were opened or put away.
+    void toolPaletteOpened();
+    void toolPaletteHidden();
+    void layersPaletteHidden();
+    // A notation copy ended and its shapes are in the document's drawing under the key.
+    void notationCopyFinished(DIDizeZoziDocument *document, const QString &key);
+
+private:
+    void openDocumentAtPath(const QString &path);
+    void populateNotationMenu(QMenu *menu, const QString &word, bool uml);
+    void addNotationIntoCurrentDocument(QAction *sender, bool uml);
+    void finishCopying(DIDizeZoziDocument *document, const QString &key,
+                       const VRObjectList &elements, bool uml, QWidget *progressPanel);
+    void selectDrawingTool(QAction *sender);
+    static void openURL(const QUrl &url);
+
+    // Fields in the order the application's panels need them; panels are made on first use.
+    VKStyleInspector *mStyleInspector = nullptr;
+    QntElementModeInspector *mElementModeInspector = nullptr;
+    QntGroupModeInspector *mGroupModeInspector = nullptr;
+    QntColorSchemeEditor *mColorSchemeEditor = nullptr;
+    QntUndoInspector *mUndoInspector = nullptr;
+    VKToolPalette *mToolPalette = nullptr;
+    VKObjectInspector *mObjectInspector = nullptr;
+    VKLayersPaletteController *mLayersController = nullptr;
+    VKStyleManagerDialog *mStyleManager = nullptr;
+    QntPreferenceController *mPrefsController = nullptr;
+    QPointer<QMenu> mUserToolMenu;
+    bool _applicationHasStarted = false;
+    QPointer<QWidget> _infoPanel;
+    QPointer<QTextEdit> _infoPanelText;
+    QPointer<QScrollArea> _infoPanelBWTransparentScrollView;
+    QPointer<QCheckBox> _infoPanelDontShowCheckbox;
+    QPointer<QAction> _menuItemCheckForUpdates;
+    QPointer<QMenu> _menuItemAddImported;
+    QPointer<QMenu> _menuItemAddUML;
+    QPointer<QWidget> _progressPanel;
+    QPointer<QProgressBar> _progressPanelIndicator;
+    QPointer<QLabel> _progressPanelLabel;
+    bool m_isTerminating = false;
+    QPointer<QAction> _toolsMenuItem;
+    QPointer<QAction> _smartPolylineMenuItem;
+    QPointer<QAction> _smartOrthogonalMenuItem;
+    QPointer<QAction> _switchSequenceDiagramMenuItem;
+    QPointer<QAction> _checkNewsMenuItem;
+
+    int m_copiesInProgress = 0;
+    QPointer<QMenu> m_notationsMenu;
+    QPointer<QMenu> m_helpMenu;
+    QPointer<SingleInstance> m_instanceServer;
+    std::vector<NotificationToken> m_observers;
+};

@@ -1,0 +1,1185 @@
+#include "app/window/DIDizeZoziDocument.h"
+#include "app/launch/VOReruRerAppDelegate.h"
+
+#include "app/window/QntDocumentCommands.h"
+
+#include "app/window/CXAnimatingOutlineView.h"
+#include "app/window/CXCollapsibleView.h"
+#include "app/window/CXDisclosureBar.h"
+#include "app/window/OXOverlayController.h"
+#include "app/common/QntConstants.h"
+#include "app/window/QntDocumentConstants.h"
+#include "app/common/ToolbarIcons.h"
+#include "framework/model/QntDirectlyDrawedElement.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/QntElementArrow.h"
+#include "framework/model/QntText.h"
+#include "framework/base/VRConstants.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/undo/VRUndoManager.h"
+#include "framework/notations/QntNotation.h"
+#include "framework/view/VRDrawingTool.h"
+#include "framework/view/VRDrawingView.h"
+#include "framework/view/VRViewController.h"
+#include "library/QntNotationPalette.h"
+#include "platform/DocumentController.h"
+#include "platform/UserDefaults.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QEvent>
+#include <QFontComboBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSlider>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QVariantAnimation>
+
+#include <map>
+
+bool DIDizeZoziDocument::s_defaultQualityModulation = false;
+
+namespace {
+
+double g_autosaveDelay = 10.0;
+double g_switchAnimationScale = 1.0;
+double g_elementMatrixViewWidth = 0.0;
+
+std::map<DIDizeZoziDocument::Section, DIDizeZoziDocument::SectionViewFactory> &sectionFactories()
+{
+    static std::map<DIDizeZoziDocument::Section, DIDizeZoziDocument::SectionViewFactory> factories;
+    return factories;
+}
+
+struct ToolItem {
+    const char *identifier;
+    const char *title;
+    const char *toolName;
+};
+
+// The toolbar's tools, by the framework's tool names.
+constexpr ToolItem kToolItems[] = {
+    {"SelectToolbarItemId", "Select", "Select"},
+    {"TextToolbarItemId", "Text", "Text"},
+    {"RectangleToolbarItemId", "Rectangle", "Rectangle"},
+    {"OvalToolbarItemId", "Oval", "Oval"},
+    {"LineToolbarItemId", "Line", "Line"},
+    {"ConnectorToolItemId", "Connector", "Connector"},
+    {"PanToolbarItemId", "Pan", "Pan"},
+    {"ZoomToolbarItemId", "Zoom", "Zoom"},
+};
+
+QLabel *captionLabel(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setStyleSheet(QStringLiteral("QLabel { color: #444444; }"));
+    return label;
+}
+
+} // namespace
+
+DIDizeZoziDocument::DIDizeZoziDocument(QObject *parent)
+    : VRDrawingDocument(parent)
+{
+}
+
+DIDizeZoziDocument::~DIDizeZoziDocument()
+{
+    // Observations end with the document.
+    m_observers.clear();
+    if (_inspectorOutlineView)
+        _inspectorOutlineView->setDelegate(nullptr);
+    // The window's children die one by one inside the window's destructor and still send events
+    // (resizes, child removals); this object must not hear them once its members are gone.
+    // The content and inspector views live inside the window, so they exist only while it does.
+    if (m_window) {
+        m_window->removeEventFilter(this);
+        if (_contentView)
+            _contentView->removeEventFilter(this);
+        if (_inspectorView)
+            _inspectorView->viewport()->removeEventFilter(this);
+    }
+    if (!QCoreApplication::closingDown())
+        delete m_window;
+}
+
+void DIDizeZoziDocument::setDefaultQualityModulation(bool enabled)
+{
+    s_defaultQualityModulation = enabled;
+    for (Document *document : DocumentController::sharedDocumentController().documents()) {
+        if (auto *drawingDocument = qobject_cast<VRDrawingDocument *>(document))
+            drawingDocument->drawing()->setDynamicQualityModulationEnabled(enabled);
+    }
+}
+
+bool DIDizeZoziDocument::defaultQualityModulation()
+{
+    return s_defaultQualityModulation;
+}
+
+void DIDizeZoziDocument::setAutosaveDelayForNewWindows(double seconds)
+{
+    g_autosaveDelay = seconds;
+}
+
+double DIDizeZoziDocument::autosaveDelayForNewWindows()
+{
+    return g_autosaveDelay;
+}
+
+void DIDizeZoziDocument::setSwitchAnimationScale(double scale)
+{
+    g_switchAnimationScale = std::max(0.0, scale);
+}
+
+void DIDizeZoziDocument::setSectionViewFactory(Section section, SectionViewFactory factory)
+{
+    sectionFactories()[section] = std::move(factory);
+}
+
+double DIDizeZoziDocument::elementMatrixViewWidth()
+{
+    return g_elementMatrixViewWidth;
+}
+
+QStringList DIDizeZoziDocument::toolbarSelectableItemIdentifiers()
+{
+    return {QStringLiteral("InspectorToolbarItem"), QStringLiteral("InspectorOffToolbarItem")};
+}
+
+QString DIDizeZoziDocument::sectionLabel(Section section)
+{
+    switch (section) {
+    case Section::Text: return QStringLiteral("Text");
+    case Section::Geometry: return QStringLiteral("Geometry");
+    case Section::CustomElement:
+    case Section::NoncustomElement: return QStringLiteral("Element");
+    case Section::CustomConnector:
+    case Section::NoncustomConnector: return QStringLiteral("Connector");
+    case Section::Layers: return QStringLiteral("Layers");
+    case Section::ColorScheme: return QStringLiteral("Color Scheme");
+    case Section::Layout: return QStringLiteral("Layout");
+    case Section::Table: return QStringLiteral("Table");
+    case Section::Style: return QStringLiteral("Style");
+    case Section::SmartConnectors: return QStringLiteral("Smart Connectors");
+    case Section::Sequence: return QStringLiteral("Sequence Diagram");
+    }
+    return {};
+}
+
+QString DIDizeZoziDocument::collapseKey(Section section)
+{
+    switch (section) {
+    case Section::Text: return kQntElementTextViewCollapsed;
+    case Section::Geometry: return kQntGeometryViewCollapsed;
+    case Section::CustomElement: return kQntCustomElementStyleViewCollapsed;
+    case Section::CustomConnector: return kQntCustomConnectorStyleViewCollapsed;
+    case Section::NoncustomElement: return kQntNoncustomElementStyleViewCollapsed;
+    case Section::NoncustomConnector: return kQntNoncustomConnectorStyleViewCollapsed;
+    case Section::Layers: return kQntLayersViewCollapsed;
+    case Section::ColorScheme: return kQntColorSchemeViewCollapsed;
+    case Section::Layout: return kQntLayoutViewCollapsed;
+    case Section::Table: return kQntTableViewCollapsed;
+    case Section::Style: return kQntStyleViewCollapsed;
+    case Section::SmartConnectors: return kQntSmartConnectorsViewCollapsed;
+    case Section::Sequence: return kQntSeqViewCollapsed;
+    }
+    return {};
+}
+
+void DIDizeZoziDocument::makeWindowControllers()
+{
+    if (m_window)
+        return;
+    buildWindow();
+    addWindow(m_window);
+    windowControllerDidLoadNib();
+    updateTitle();
+}
+
+QScrollArea *DIDizeZoziDocument::drawingScrollArea()
+{
+    return _scrollView;
+}
+
+QWidget *DIDizeZoziDocument::inspectorView() const
+{
+    return _inspectorView;
+}
+
+QMainWindow *DIDizeZoziDocument::window() const
+{
+    return m_window;
+}
+
+QWidget *DIDizeZoziDocument::splitView() const
+{
+    return _splitView;
+}
+
+QWidget *DIDizeZoziDocument::libraryView() const
+{
+    return _elementMatrixScrollView;
+}
+
+QntDocumentCommands *DIDizeZoziDocument::commands()
+{
+    if (!m_commands)
+        m_commands = new QntDocumentCommands(*this, this);
+    return m_commands;
+}
+
+void DIDizeZoziDocument::buildWindow()
+{
+    auto *window = new QMainWindow;
+    window->setObjectName(windowNibName());
+    window->setAttribute(Qt::WA_DeleteOnClose, false);
+    window->resize(1200, 800);
+
+    // Menus: the commands of this window.
+    QMenu *fileMenu = window->menuBar()->addMenu(tr("&File"));
+    QAction *newAction = fileMenu->addAction(
+        tr("&New…"), this, [] { DocumentController::sharedDocumentController().newDocument(); });
+    newAction->setShortcut(QKeySequence::New);
+    QAction *openAction = fileMenu->addAction(tr("&Open…"), this, [this] {
+        DocumentController::sharedDocumentController().openDocument(m_window);
+    });
+    openAction->setShortcut(QKeySequence::Open);
+    fileMenu->addSeparator();
+    QAction *saveAction = fileMenu->addAction(tr("&Save"), this, [this] { save(m_window); });
+    saveAction->setShortcut(QKeySequence::Save);
+    QAction *saveAsAction =
+        fileMenu->addAction(tr("Save &As…"), this, [this] { saveAs(m_window); });
+    saveAsAction->setShortcut(QKeySequence::SaveAs);
+    fileMenu->addSeparator();
+    QAction *closeAction =
+        fileMenu->addAction(tr("&Close"), m_window, [this] { m_window->close(); });
+    closeAction->setShortcut(QKeySequence::Close);
+    QMenu *editMenu = window->menuBar()->addMenu(tr("&Edit"));
+    QAction *undoAction = editMenu->addAction(tr("&Undo"), this, [this] { undo(); });
+    undoAction->setShortcut(QKeySequence::Undo);
+    QAction *redoAction = editMenu->addAction(tr("&Redo"), this, [this] { redo(); });
+    redoAction->setShortcut(QKeySequence::Redo);
+    editMenu->addSeparator();
+    editMenu->addAction(tr("Cu&t"), this, [this] { cut(); })->setShortcut(QKeySequence::Cut);
+    editMenu->addAction(tr("&Copy"), this, [this] { copy(); })->setShortcut(QKeySequence::Copy);
+    editMenu->addAction(tr("&Paste"), this, [this] { paste(); })->setShortcut(QKeySequence::Paste);
+    editMenu->addAction(tr("Select &All"), this, [this] { selectAll(); })
+        ->setShortcut(QKeySequence::SelectAll);
+    QMenu *viewMenu = window->menuBar()->addMenu(tr("&View"));
+    viewMenu->addAction(tr("Show/Hide &Inspector"), this, &DIDizeZoziDocument::switchInspector);
+    m_switchSequenceDiagramMenuItem = viewMenu->addAction(
+        tr("Sequence Diagram"), this, &DIDizeZoziDocument::switchSequenceInspector);
+    m_switchSequenceDiagramMenuItem->setObjectName(QStringLiteral("switchSequenceDiagramMenuItem"));
+    m_switchSequenceDiagramMenuItem->setVisible(false);
+    viewMenu->addAction(tr("Scroll to &Selection"), this, &DIDizeZoziDocument::scrollToSelection);
+    viewMenu->addAction(tr("Actual &Size"), this, [this] { zoomToActualSize(); });
+    commands()->addMenus(window->menuBar());
+    if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
+        delegate->installApplicationMenus(window->menuBar());
+
+    // Toolbar: the tools, then the inspector switch on the right.
+    _toolbar = window->addToolBar(tr("Tools"));
+    _toolbar->setObjectName(QStringLiteral("toolbar"));
+    _toolbar->setMovable(false);
+    _toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    _toolbar->setIconSize(QSize(20, 20));
+    m_toolActions = new QActionGroup(window);
+    m_toolActions->setExclusive(true);
+    for (const ToolItem &item : kToolItems) {
+        QAction *action = _toolbar->addAction(ToolbarIcons::icon(QString::fromLatin1(item.title)),
+                                              tr(item.title));
+        action->setObjectName(QString::fromLatin1(item.identifier));
+        action->setData(QString::fromLatin1(item.toolName));
+        action->setCheckable(true);
+        m_toolActions->addAction(action);
+        const QString toolName = QString::fromLatin1(item.toolName);
+        connect(action, &QAction::triggered, this, [this, toolName] { selectToolNamed(toolName); });
+    }
+    m_toolActions->actions().first()->setChecked(true);
+    auto *spacer = new QWidget(_toolbar);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    _toolbar->addWidget(spacer);
+    _inspectorSwitchToolbarItem =
+        _toolbar->addAction(ToolbarIcons::icon(QStringLiteral("Inspector")), tr("Inspector"));
+    _inspectorSwitchToolbarItem->setObjectName(QStringLiteral("InspectorToolbarItem"));
+    _inspectorSwitchToolbarItem->setCheckable(true);
+    _inspectorSwitchToolbarItem->setChecked(true);
+    connect(_inspectorSwitchToolbarItem, &QAction::triggered, this,
+            &DIDizeZoziDocument::switchInspector);
+
+    // Content: the drawing side (library + drawing), the sequence pane below it and the
+    // inspector column on the right; laid out by hand so the switches can slide them.
+    _contentView = new QWidget(window);
+    _contentView->setObjectName(QStringLiteral("contentView"));
+    _splitView = new QSplitter(Qt::Horizontal, _contentView);
+    _splitView->setObjectName(QStringLiteral("splitView"));
+    _splitView->setChildrenCollapsible(false);
+    _elementMatrixScrollView = new QScrollArea(_splitView);
+    _elementMatrixScrollView->setObjectName(QStringLiteral("elementMatrixScrollView"));
+    _elementMatrixScrollView->setMinimumWidth(180);
+    _scrollView = new QScrollArea(_splitView);
+    _scrollView->setObjectName(QStringLiteral("scrollView"));
+    _scrollView->setAlignment(Qt::AlignCenter);
+    _scrollView->setBackgroundRole(QPalette::Dark);
+    _splitView->addWidget(_elementMatrixScrollView);
+    _splitView->addWidget(_scrollView);
+    _splitView->setStretchFactor(0, 0);
+    _splitView->setStretchFactor(1, 1);
+    _splitView->setSizes({210, 700});
+
+    _sequenceView = new QWidget(_contentView);
+    _sequenceView->setObjectName(QStringLiteral("sequenceView"));
+    auto *sequenceLayout = new QVBoxLayout(_sequenceView);
+    sequenceLayout->setContentsMargins(6, 6, 6, 6);
+    _commandView = placeholderSection(tr("Mermaid commands"),
+                                      tr("Type Mermaid text here and build the diagram."), 200);
+    _commandView->setParent(_sequenceView);
+    _commandView->setObjectName(QStringLiteral("commandView"));
+    _sequenceScrollView = placeholderSection(tr("Sequence outline"),
+                                             tr("Participants and messages of the diagram."), 200);
+    _sequenceScrollView->setParent(_sequenceView);
+    _sequenceScrollView->setObjectName(QStringLiteral("sequenceScrollView"));
+    sequenceLayout->addWidget(_commandView);
+    sequenceLayout->addWidget(_sequenceScrollView);
+    _sequenceView->hide();
+
+    _inspectorView = new QScrollArea(_contentView);
+    _inspectorView->setObjectName(QStringLiteral("inspectorView"));
+    _inspectorView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    _inspectorView->setFrameShape(QFrame::NoFrame);
+    _inspectorView->setBackgroundRole(QPalette::Window);
+    _inspectorView->viewport()->installEventFilter(this);
+    _contentView->installEventFilter(this);
+    window->setCentralWidget(_contentView);
+
+    // Status line: the selection's size and position, and the zoom.
+    _infoLabel = new QLabel(window);
+    _infoLabel->setObjectName(QStringLiteral("infoLabel"));
+    _infoLabel->setMinimumWidth(300);
+    window->statusBar()->addWidget(_infoLabel, 1);
+    _zoomSlider = new QSlider(Qt::Horizontal, window);
+    _zoomSlider->setObjectName(QStringLiteral("zoomSlider"));
+    _zoomSlider->setRange(10, 400);
+    _zoomSlider->setFixedWidth(160);
+    _zoomLabel = new QLabel(window);
+    _zoomLabel->setObjectName(QStringLiteral("zoomLabel"));
+    _zoomLabel->setMinimumWidth(56);
+    window->statusBar()->addPermanentWidget(new QLabel(tr("Zoom"), window));
+    window->statusBar()->addPermanentWidget(_zoomSlider);
+    window->statusBar()->addPermanentWidget(_zoomLabel);
+    connect(_zoomSlider, &QSlider::sliderMoved, this,
+            [this](int value) { zoomToPercentageWithTag(value); });
+
+    window->installEventFilter(this);
+    m_window = window;
+}
+
+QWidget *DIDizeZoziDocument::placeholderSection(const QString &title, const QString &text,
+                                                int height)
+{
+    auto *view = new QWidget;
+    auto *layout = new QVBoxLayout(view);
+    layout->setContentsMargins(12, 8, 12, 8);
+    auto *heading = new QLabel(title, view);
+    QFont bold = heading->font();
+    bold.setBold(true);
+    heading->setFont(bold);
+    layout->addWidget(heading);
+    auto *body = new QLabel(text, view);
+    body->setWordWrap(true);
+    body->setStyleSheet(QStringLiteral("QLabel { color: #777777; }"));
+    layout->addWidget(body);
+    layout->addStretch(1);
+    view->resize(int(kInspectorWidth), height);
+    return view;
+}
+
+QWidget *DIDizeZoziDocument::makeSectionView(Section section)
+{
+    auto found = sectionFactories().find(section);
+    if (found != sectionFactories().end() && found->second) {
+        if (QWidget *view = found->second(*this))
+            return view;
+    }
+    const int width = int(kInspectorWidth);
+    auto *view = new QWidget;
+    view->setObjectName(QStringLiteral("section") + sectionLabel(section).remove(QLatin1Char(' ')));
+    auto *form = new QFormLayout(view);
+    form->setContentsMargins(12, 8, 12, 8);
+    form->setHorizontalSpacing(8);
+    form->setVerticalSpacing(6);
+    form->setLabelAlignment(Qt::AlignRight);
+    auto swatch = [view](const QColor &color) {
+        auto *button = new QToolButton(view);
+        button->setFixedSize(44, 20);
+        button->setStyleSheet(
+            QStringLiteral(
+                "QToolButton { background: %1; border: 1px solid #888888; border-radius: 3px; }")
+                .arg(color.name()));
+        return button;
+    };
+    switch (section) {
+    case Section::Text: {
+        auto *font = new QFontComboBox(view);
+        font->setMaximumWidth(180);
+        form->addRow(captionLabel(tr("Font"), view), font);
+        auto *size = new QSpinBox(view);
+        size->setRange(4, 288);
+        size->setValue(12);
+        size->setSuffix(QStringLiteral(" pt"));
+        form->addRow(captionLabel(tr("Size"), view), size);
+        auto *align = new QComboBox(view);
+        align->addItems({tr("Left"), tr("Centre"), tr("Right")});
+        align->setCurrentIndex(1);
+        form->addRow(captionLabel(tr("Alignment"), view), align);
+        view->resize(width, 100);
+        break;
+    }
+    case Section::Geometry: {
+        auto *grid = new QWidget(view);
+        auto *g = new QGridLayout(grid);
+        g->setContentsMargins(0, 0, 0, 0);
+        const QStringList names{QStringLiteral("X"), QStringLiteral("Y"), QStringLiteral("W"),
+                                QStringLiteral("H")};
+        for (int k = 0; k < names.size(); ++k) {
+            auto *field = new QLineEdit(grid);
+            field->setObjectName(QStringLiteral("geometry") + names.at(k));
+            field->setReadOnly(true);
+            field->setMaximumWidth(80);
+            g->addWidget(captionLabel(names.at(k), grid), k / 2, (k % 2) * 2);
+            g->addWidget(field, k / 2, (k % 2) * 2 + 1);
+        }
+        form->addRow(grid);
+        view->resize(width, 76);
+        break;
+    }
+    case Section::CustomElement:
+    case Section::NoncustomElement:
+        form->addRow(captionLabel(tr("Fill"), view), swatch(QColor(0xcfe3f7)));
+        form->addRow(captionLabel(tr("Stroke"), view), swatch(QColor(0x35618f)));
+        form->addRow(captionLabel(tr("Shadow"), view), new QCheckBox(view));
+        view->resize(width, 92);
+        break;
+    case Section::CustomConnector:
+    case Section::NoncustomConnector: {
+        auto *kind = new QComboBox(view);
+        kind->addItems({tr("Orthogonal"), tr("Straight"), tr("Curved"), tr("Polyline")});
+        form->addRow(captionLabel(tr("Type"), view), kind);
+        form->addRow(captionLabel(tr("Colour"), view), swatch(QColor(0x333333)));
+        auto *heads = new QComboBox(view);
+        heads->addItems({tr("End arrow"), tr("Both ends"), tr("None")});
+        form->addRow(captionLabel(tr("Arrowheads"), view), heads);
+        view->resize(width, 96);
+        break;
+    }
+    case Section::Layers: {
+        auto *list = new QListWidget(view);
+        list->setObjectName(QStringLiteral("layersList"));
+        list->setMaximumHeight(72);
+        for (int k = drawing()->countOfLayers() - 1; k >= 0; --k) {
+            if (VRLayer *layer = drawing()->objectInLayersAtIndex(k))
+                list->addItem(layer->name());
+        }
+        form->addRow(list);
+        view->resize(width, 90);
+        break;
+    }
+    case Section::ColorScheme: {
+        auto *list = new QListWidget(view);
+        list->setObjectName(QStringLiteral("colorSchemeOutline"));
+        list->setMaximumHeight(84);
+        if (const QntNotationRef notation = drawing()->currentNotation()) {
+            for (const QntColorSchemeData &scheme : notation->colorSchemesList()) {
+                QPixmap chip(12, 12);
+                chip.fill(scheme.colour.isValid() ? scheme.colour : QColor(Qt::white));
+                list->addItem(new QListWidgetItem(QIcon(chip), scheme.name));
+            }
+        }
+        form->addRow(list);
+        view->resize(width, 102);
+        break;
+    }
+    case Section::Layout: {
+        _vertexDistanceTextfield = new QLineEdit(view);
+        _layerDistanceTextfield = new QLineEdit(view);
+        _layoutOffsetTextfield = new QLineEdit(view);
+        _edgeRoutingType = new QComboBox(view);
+        _edgeRoutingType->addItem(tr("Orthogonal"), 0);
+        _edgeRoutingType->addItem(tr("Polyline"), 1);
+        _edgeRoutingType->addItem(tr("Spline"), 2);
+        form->addRow(captionLabel(tr("Vertex distance"), view), _vertexDistanceTextfield);
+        form->addRow(captionLabel(tr("Layer distance"), view), _layerDistanceTextfield);
+        form->addRow(captionLabel(tr("Edge routing"), view), _edgeRoutingType);
+        form->addRow(captionLabel(tr("Offset"), view), _layoutOffsetTextfield);
+        view->resize(width, 128);
+        break;
+    }
+    case Section::Table: {
+        auto *buttons = new QWidget(view);
+        auto *row = new QHBoxLayout(buttons);
+        row->setContentsMargins(0, 0, 0, 0);
+        for (const QString &title : {tr("+ Row"), tr("+ Column"), tr("Merge")}) {
+            auto *button = new QPushButton(title, buttons);
+            button->setEnabled(false);
+            row->addWidget(button);
+        }
+        form->addRow(buttons);
+        view->resize(width, 44);
+        break;
+    }
+    case Section::Style:
+    case Section::Sequence: {
+        delete view;
+        return section == Section::Style
+                   ? placeholderSection(
+                       tr("Style"), tr("Strokes, fills and effects of the selected object."), 70)
+                   : placeholderSection(
+                       tr("Sequence"), tr("Entity size, padding and font of the sequence diagram."),
+                       70);
+    }
+    case Section::SmartConnectors: {
+        m_bufferDistanceField = new QDoubleSpinBox(view);
+        m_bufferDistanceField->setRange(0, 1000);
+        m_segmentPenaltyField = new QDoubleSpinBox(view);
+        m_segmentPenaltyField->setRange(0, 1000);
+        m_nudgeCheckBox = new QCheckBox(tr("Nudge orthogonal segments"), view);
+        form->addRow(captionLabel(tr("Buffer distance"), view), m_bufferDistanceField);
+        form->addRow(captionLabel(tr("Segment penalty"), view), m_segmentPenaltyField);
+        form->addRow(m_nudgeCheckBox);
+        view->resize(width, 96);
+        break;
+    }
+    }
+    return view;
+}
+
+bool DIDizeZoziDocument::isCollapsed(Section section) const
+{
+    return UserDefaults::standardUserDefaults().boolForKey(collapseKey(section));
+}
+
+bool DIDizeZoziDocument::isCustomizableNotation() const
+{
+    const QntNotationRef notation = drawing()->currentNotation();
+    return notation && notation->isCustomizable();
+}
+
+QString DIDizeZoziDocument::notationName() const
+{
+    const QntNotationRef notation = drawing()->currentNotation();
+    return notation ? notation->notationName() : drawing()->currentNotationName();
+}
+
+CXCollapsibleView *DIDizeZoziDocument::addSection(Section section, int row)
+{
+    QWidget *view = m_sectionViews[section];
+    if (!view) {
+        view = makeSectionView(section);
+        m_sectionViews[section] = view;
+    }
+    const QString label = QCoreApplication::translate("DIDizeZoziDocument",
+                                                      sectionLabel(section).toUtf8().constData());
+    if (row >= 0)
+        return _inspectorOutlineView->insertView(view, row, QIcon(), label, !isCollapsed(section));
+    return _inspectorOutlineView->addView(view, QIcon(), label, !isCollapsed(section));
+}
+
+QWidget *DIDizeZoziDocument::sectionView(Section section) const
+{
+    auto found = m_sectionViews.find(section);
+    return found == m_sectionViews.end() ? nullptr : found->second.data();
+}
+
+CXCollapsibleView *DIDizeZoziDocument::sectionForView(Section section) const
+{
+    if (!_inspectorOutlineView)
+        return nullptr;
+    return _inspectorOutlineView->itemAtRow(
+        _inspectorOutlineView->rowForDetailView(sectionView(section)));
+}
+
+QStringList DIDizeZoziDocument::inspectorSectionLabels() const
+{
+    QStringList labels;
+    if (!_inspectorOutlineView)
+        return labels;
+    for (CXCollapsibleView *item : _inspectorOutlineView->items())
+        labels << item->disclosureBar()->label();
+    return labels;
+}
+
+void DIDizeZoziDocument::windowControllerDidLoadNib()
+{
+    if (m_windowLoaded || !m_window)
+        return;
+    m_windowLoaded = true;
+
+    // 1-2: the inspector column and its sections, each expanded unless its key says so.
+    _inspectorOutlineView = new CXAnimatingOutlineView(QRect(0, 0, int(kInspectorWidth), 10));
+    _inspectorOutlineView->setObjectName(QStringLiteral("inspectorOutlineView"));
+    _inspectorOutlineView->setDelegate(this);
+    _inspectorView->setWidget(_inspectorOutlineView);
+    _inspectorView->setWidgetResizable(false);
+    const bool customizable = isCustomizableNotation();
+    addSection(Section::Text);
+    addSection(Section::Geometry);
+    if (customizable) {
+        addSection(Section::CustomElement);
+        addSection(Section::CustomConnector);
+    } else {
+        _insertedColorsSection = addSection(Section::NoncustomElement);
+        if (_insertedColorsSection)
+            _insertedColorsSection->setViewID(kColorsSectionViewID);
+        addSection(Section::NoncustomConnector);
+    }
+    addSection(Section::Layers);
+    if (!customizable)
+        addSection(Section::ColorScheme);
+    setupLayoutView();
+    setupTableView();
+    addStyleInspectorView();
+    addSmartConnectoresView();
+
+    // 3-4: the framework connects the drawing and its view.
+    setIsLoadingFromNib(true);
+    VRDrawingDocument::windowControllerDidLoadNib();
+    if (!mainView()) {
+        auto *view = new VRDrawingView(drawing());
+        view->setObjectName(QStringLiteral("mainView"));
+        _scrollView->setWidget(view);
+        setMainView(view, view);
+    }
+    if (VRDrawingView *view = mainView()) {
+        connect(view, &VRDrawingView::visibleRectChanged, this,
+                &DIDizeZoziDocument::scrollingInProgressNotification);
+        drawing()->setDynamicQualityModulationEnabled(s_defaultQualityModulation);
+    }
+
+    // 5: fill the work area of the first screen.
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect visible = screen->availableGeometry();
+        m_window->resize(visible.size());
+        m_window->move(visible.topLeft());
+    } else {
+        m_window->move(0, 0);
+    }
+    _toolbarAndTitleHeight =
+        _toolbar && _toolbar->isVisibleTo(m_window) ? _toolbar->sizeHint().height() : 0.0;
+
+    // 6: zoom controls.
+    const double scale = mainView() ? mainView()->scale() : 1.0;
+    _zoomSlider->setValue(int(std::lround(scale * 100.0)));
+    _zoomLabel->setText(QString::asprintf("%.1f%%", double(_zoomSlider->value())));
+
+    // 8, 10: observers.
+    observeNotifications();
+    // 9: autosave.
+    setAutosavingDelay(g_autosaveDelay);
+    // 11: the element-matrix width, shared by every document.
+    g_elementMatrixViewWidth = _elementMatrixScrollView ? _elementMatrixScrollView->width() : 0.0;
+    // 13: the shape library.
+    loadNotationElements();
+
+    // 14: the column's switch.
+    _inspectorSwitchedOff =
+        UserDefaults::standardUserDefaults().boolForKey(kQntInspectorSwitchedOff);
+    m_inspectorWidth = _inspectorSwitchedOff ? 0.0 : kInspectorWidth;
+    _inspectorSwitchToolbarItem->setChecked(!_inspectorSwitchedOff);
+
+    // 15: the pane chosen by the notation.
+    const QString name = notationName();
+    if (name == QLatin1String("UML Sequence Diagram")) {
+        _sequenceViewSwitchedOff = false;
+        _commandViewSwitchedOff = true;
+        m_switchSequenceDiagramMenuItem->setVisible(true);
+        addSeqView();
+    } else if (name == QLatin1String("Command Driven Style")) {
+        _sequenceViewSwitchedOff = false;
+        _commandViewSwitchedOff = false;
+        m_switchSequenceDiagramMenuItem->setVisible(true);
+        m_switchSequenceDiagramMenuItem->setText(tr("Commands editor"));
+    } else {
+        _sequenceViewSwitchedOff = true;
+        _commandViewSwitchedOff = true;
+        m_switchSequenceDiagramMenuItem->setVisible(false);
+    }
+    if (!_sequenceViewSwitchedOff) {
+        m_sequenceHeight = kSequencePaneHeight;
+        _sequenceView->show();
+        _commandView->setVisible(!_commandViewSwitchedOff);
+        _sequenceScrollView->setVisible(_commandViewSwitchedOff);
+    }
+
+    // 18: the message overlay.
+    _overlayController = new OXOverlayController(this);
+    layoutContent();
+    setIsLoadingFromNib(false);
+}
+
+void DIDizeZoziDocument::setupLayoutView()
+{
+    addSection(Section::Layout);
+    if (auto *layer = drawing()->activeLayerOfClass<VRObjectDrawingLayer>()) {
+        const QVariantMap params = layer->layoutParams();
+        if (_vertexDistanceTextfield)
+            _vertexDistanceTextfield->setText(
+                QString::number(params.value(QStringLiteral("VertexDistance")).toDouble()));
+        if (_layerDistanceTextfield)
+            _layerDistanceTextfield->setText(
+                QString::number(params.value(QStringLiteral("LayerDistance")).toDouble()));
+        if (_edgeRoutingType) {
+            const int index = _edgeRoutingType->findData(
+                params.value(QStringLiteral("EdgeRoutingsType")).toInt());
+            _edgeRoutingType->setCurrentIndex(std::max(0, index));
+        }
+        if (_layoutOffsetTextfield)
+            _layoutOffsetTextfield->setText(
+                QString::number(params.value(QStringLiteral("LayoutOffset")).toLongLong()));
+    }
+}
+
+void DIDizeZoziDocument::setupTableView()
+{
+    addSection(Section::Table);
+}
+
+void DIDizeZoziDocument::addStyleInspectorView()
+{
+    if (sectionView(Section::Style))
+        return;
+    addSection(Section::Style);
+}
+
+void DIDizeZoziDocument::addSmartConnectoresView()
+{
+    // The drawing's stored routing settings, as the router would be given them.
+    _shapeBufferDistance = drawing()->shapeBufferDistance();
+    _segmentPenalty = drawing()->segmentPenalty();
+    _nudgeOrthogonalSegments = drawing()->nudgeOrthogonalSegments();
+    addSection(Section::SmartConnectors);
+    if (m_bufferDistanceField) {
+        m_bufferDistanceField->setValue(_shapeBufferDistance);
+        m_segmentPenaltyField->setValue(_segmentPenalty);
+        m_nudgeCheckBox->setChecked(_nudgeOrthogonalSegments);
+    }
+}
+
+void DIDizeZoziDocument::addSeqView()
+{
+    if (sectionView(Section::Sequence))
+        return;
+    addSection(Section::Sequence, 0);
+}
+
+void DIDizeZoziDocument::observeNotifications()
+{
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    m_observers.push_back(
+        center.addObserver(kVRDidChangeToolNotification, nullptr,
+                           [this](const Notification &n) { toolChangedNotification(n); }));
+    m_observers.push_back(
+        center.addObserver(kVRDrawingViewDidChangeScale, nullptr,
+                           [this](const Notification &n) { updateZoomSlider(n); }));
+    m_observers.push_back(
+        center.addObserver(kVRLayerSelectionDidChange, nullptr,
+                           [this](const Notification &n) { selectedObjectDidChange(n); }));
+    m_observers.push_back(
+        center.addObserver(kQntShapeInfoUpdated, nullptr,
+                           [this](const Notification &n) { selectedShapeInfoDidChange(n); }));
+    m_observers.push_back(
+        center.addObserver(kQntUndoRedoChangedNotification, nullptr,
+                           [this](const Notification &n) { undoRedoChangedNotification(n); }));
+    m_observers.push_back(center.addObserver(kVRUndoManagerDidUndoChangeNotification, nullptr,
+                                             [this](const Notification &n) { didUndo(n); }));
+    connect(this, &Document::editedChanged, this, [this](bool) { updateTitle(); });
+    connect(this, &Document::filePathChanged, this, [this](const QString &) { updateTitle(); });
+}
+
+void DIDizeZoziDocument::updateTitle()
+{
+    if (!m_window)
+        return;
+    m_window->setWindowTitle(displayName() + QStringLiteral("[*] — Quintora"));
+    m_window->setWindowModified(isDocumentEdited());
+}
+
+void DIDizeZoziDocument::layoutContent()
+{
+    if (!_contentView)
+        return;
+    const int w = _contentView->width();
+    const int h = _contentView->height();
+    const int inspector = int(std::lround(m_inspectorWidth));
+    const int sequence = int(std::lround(m_sequenceHeight));
+    _splitView->setGeometry(0, 0, std::max(0, w - inspector), std::max(0, h - sequence));
+    _sequenceView->setGeometry(0, h - sequence, std::max(0, w - inspector), sequence);
+    _inspectorView->setGeometry(w - inspector, 0, inspector, h);
+    _inspectorView->setVisible(inspector > 0);
+    if (_inspectorOutlineView) {
+        const int columnWidth =
+            std::max(int(kInspectorWidth) - _inspectorView->verticalScrollBar()->sizeHint().width(),
+                     _inspectorView->viewport()->width());
+        if (_inspectorOutlineView->width() != columnWidth)
+            _inspectorOutlineView->resize(std::min(columnWidth, int(kInspectorWidth)),
+                                          _inspectorOutlineView->height());
+    }
+}
+
+bool DIDizeZoziDocument::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == _contentView && event->type() == QEvent::Resize)
+        layoutContent();
+    if (_inspectorView && watched == _inspectorView->viewport() && event->type() == QEvent::Resize)
+        layoutContent();
+    if (watched == m_window) {
+        switch (event->type()) {
+        case QEvent::Move:
+        case QEvent::Resize:
+        case QEvent::WindowStateChange:
+        case QEvent::Expose: windowDidMoveOrResize(); break;
+        case QEvent::Close:
+            windowDidMoveOrResize();
+            if (!canClose(m_window)) {
+                event->ignore();
+                return true;
+            }
+            // The window goes with its document.
+            QTimer::singleShot(0, this, [this] { close(); });
+            break;
+        default: break;
+        }
+    }
+    return VRDrawingDocument::eventFilter(watched, event);
+}
+
+void DIDizeZoziDocument::windowDidMoveOrResize()
+{
+    postCloseAttachedAndHideInfo();
+}
+
+void DIDizeZoziDocument::postCloseAttachedAndHideInfo()
+{
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    center.post(kQntCloseAttachedWindowsNotification, this);
+    center.post(kQntHideInfoPanelNotification, this);
+}
+
+void DIDizeZoziDocument::scrollingInProgressNotification()
+{
+    if (m_keepAttachedWindowWhenScrolling)
+        return;
+    NotificationCenter::defaultCenter().post(kQntCloseAttachedWindowsNotification, this);
+}
+
+void DIDizeZoziDocument::selectedShapeInfoDidChange(const Notification &notification)
+{
+    const QVariant sender = notification.userInfo.value(QStringLiteral("sender"));
+    auto *view = sender.value<VRDrawingView *>();
+    if (!view && notification.object)
+        view = qobject_cast<VRDrawingView *>(
+            static_cast<QObject *>(const_cast<void *>(notification.object)));
+    if (!view || view->drawing() != drawing())
+        return;
+    _infoLabel->setText(notification.userInfo.value(QStringLiteral("info")).toString());
+    if (QWidget *geometry = sectionView(Section::Geometry)) {
+        const std::pair<const char *, const char *> fields[] = {{"geometryX", "x"},
+                                                                {"geometryY", "y"},
+                                                                {"geometryW", "width"},
+                                                                {"geometryH", "height"}};
+        for (const auto &[objectName, key] : fields) {
+            if (auto *field = geometry->findChild<QLineEdit *>(QString::fromLatin1(objectName)))
+                field->setText(QString::number(
+                    notification.userInfo.value(QString::fromLatin1(key)).toDouble(), 'f', 2));
+        }
+    }
+}
+
+void DIDizeZoziDocument::selectedObjectDidChange(const Notification &)
+{
+    auto *layer = drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    if (!layer || !_inspectorOutlineView)
+        return;
+    const VRObjectList selection = layer->selection();
+    if (selection.size() >= 2) {
+        // The union's origin: a coordinate pair, not half its size.
+        const QRectF r = layer->unionOfAllObjectBounds();
+        const QStringList origin = drawing()->formattedConvertedPoint(r.topLeft());
+        _infoLabel->setText(QStringLiteral("W:%1 H:%2 X0:%3 Y0:%4")
+                                .arg(drawing()->formattedConvertedLength(r.width()),
+                                     drawing()->formattedConvertedLength(r.height()),
+                                     origin.value(0), origin.value(1)));
+    } else if (selection.isEmpty()) {
+        _infoLabel->clear();
+    }
+    const VRObjectRef s = layer->singleSelection();
+    const bool directlyDrawn = s && s->isKindOf<QntDirectlyDrawedElement>();
+    const bool text = s && s->isKindOf<QntText>();
+    if (!isCustomizableNotation()) {
+        if (!text && !directlyDrawn && _insertedCustomElementStyleSection) {
+            _inspectorOutlineView->removeItem(_insertedCustomElementStyleSection);
+            _insertedCustomElementStyleSection = nullptr;
+            _addedCustomElementStyleSection = false;
+        }
+        if (directlyDrawn || text) {
+            if (_insertedColorsSection)
+                _insertedColorsSection->disclosureBar()->setLabel(
+                    QStringLiteral("Element Color Components"));
+            if (!_insertedCustomElementStyleSection) {
+                QWidget *view = m_sectionViews[Section::CustomElement];
+                if (!view)
+                    view = m_sectionViews[Section::CustomElement] =
+                        makeSectionView(Section::CustomElement);
+                _insertedCustomElementStyleSection = _inspectorOutlineView->insertView(
+                    view, 2, QIcon(), QStringLiteral("Contour style"), true);
+                _addedCustomElementStyleSection = true;
+            }
+            return;
+        }
+        if (s && (s->isKindOf<QntElement>() || s->isKindOf<QntElementArrow>())) {
+            if (_insertedColorsSection)
+                _insertedColorsSection->disclosureBar()->setLabel(
+                    QStringLiteral("Element Color Presets"));
+            return;
+        }
+        if (!selection.isEmpty() && _insertedColorsSection)
+            _insertedColorsSection->disclosureBar()->setLabel(
+                QStringLiteral("Element Color Components"));
+        return;
+    }
+    if (!directlyDrawn) {
+        if (_insertedColorsSection) {
+            _inspectorOutlineView->removeItem(_insertedColorsSection);
+            _insertedColorsSection = nullptr;
+            _addedElementColorsSection = false;
+        }
+        return;
+    }
+    if (!_insertedColorsSection) {
+        QWidget *view = m_sectionViews[Section::NoncustomElement];
+        if (!view)
+            view = m_sectionViews[Section::NoncustomElement] =
+                makeSectionView(Section::NoncustomElement);
+        _insertedColorsSection = _inspectorOutlineView->insertView(
+            view, 2, QIcon(), QStringLiteral("Element Color Components"), true);
+        if (_insertedColorsSection)
+            _insertedColorsSection->setViewID(kColorsSectionViewID);
+        _addedElementColorsSection = true;
+    }
+}
+
+void DIDizeZoziDocument::updateZoomSlider(const Notification &notification)
+{
+    VRDrawingView *view = mainView();
+    if (!view || notification.object != view)
+        return;
+    _zoomSlider->setValue(int(std::lround(view->scale() * 100.0)));
+    _zoomLabel->setText(QString::asprintf("%.1f%%", double(_zoomSlider->value())));
+}
+
+void DIDizeZoziDocument::zoomToPercentageWithTag(int percent)
+{
+    VRDrawingView *view = mainView();
+    if (!view)
+        return;
+    view->zoomToPercentageWithTag(percent, view->centredPointInDocView());
+    _zoomLabel->setText(QString::asprintf("%.1f%%", double(_zoomSlider->value())));
+}
+
+void DIDizeZoziDocument::scrollToSelection()
+{
+    auto *layer = drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    if (!mainView() || !layer || layer->selection().isEmpty())
+        return;
+    QRectF bounds;
+    for (const VRObjectRef &object : layer->selection())
+        bounds = bounds.united(object->bounds());
+    // The middle of the selection comes to the middle of the window.
+    mainView()->scrollPointToCentre(bounds.center());
+}
+
+void DIDizeZoziDocument::undoRedoChangedNotification(const Notification &notification)
+{
+    // Only this document's own undo manager counts; the edited state itself follows that
+    // manager's clean point (kept by the drawing document), so every recorded step counts,
+    // whatever class of task recorded it.
+    if (notification.userInfo.value(QStringLiteral("UndoManager")).value<VRUndoManager *>()
+        != undoManager())
+        return;
+    if (isLoadingFromNib())
+        return;
+    // Schedules the autosave and marks the window whatever task class recorded the step.
+    noteEditedStateChanged();
+    updateTitle();
+}
+
+void DIDizeZoziDocument::didUndo(const Notification &notification)
+{
+    if (notification.object != undoManager())
+        return;
+    noteEditedStateChanged();
+    updateTitle();
+}
+
+void DIDizeZoziDocument::toolChangedNotification(const Notification &)
+{
+    updateToolbarSelection();
+}
+
+void DIDizeZoziDocument::selectToolNamed(const QString &name)
+{
+    VRDrawingTool *tool = VRDrawingTool::drawingToolWithName(name);
+    if (!tool || !mainView() || !mainView()->controller())
+        return;
+    mainView()->controller()->setDrawingTool(tool);
+}
+
+void DIDizeZoziDocument::updateToolbarSelection()
+{
+    if (!m_toolActions || !mainView())
+        return;
+    VRDrawingTool *tool = mainView()->drawingTool();
+    for (QAction *action : m_toolActions->actions()) {
+        if (VRDrawingTool::drawingToolWithName(action->data().toString()) == tool) {
+            action->setChecked(true);
+            return;
+        }
+    }
+}
+
+QntNotationPalette *DIDizeZoziDocument::notationPalette() const
+{
+    return m_notationPalette;
+}
+
+void DIDizeZoziDocument::loadNotationElements()
+{
+    if (!_elementMatrixScrollView)
+        return;
+    if (!m_notationPalette) {
+        m_notationPalette = new QntNotationPalette(this);
+        m_notationPalette->installInScrollArea(_elementMatrixScrollView);
+    }
+    m_notationPalette->loadNotationElements();
+}
+
+void DIDizeZoziDocument::showOverlayMessage(const QString &message)
+{
+    if (!_overlayController || !mainView())
+        return;
+    _overlayController->endOverlay();
+    _overlayController->beginOverlayToView(_scrollView, message, 4.0, QSizeF(200, 50));
+}
+
+void DIDizeZoziDocument::outlineViewItemDidExpand(const Notification &notification)
+{
+    storeSectionCollapse(notification, false);
+}
+
+void DIDizeZoziDocument::outlineViewItemDidCollapse(const Notification &notification)
+{
+    storeSectionCollapse(notification, true);
+}
+
+void DIDizeZoziDocument::storeSectionCollapse(const Notification &notification, bool collapsed)
+{
+    if (notification.object != _inspectorOutlineView)
+        return;
+    auto *item =
+        notification.userInfo.value(QStringLiteral("NSObject")).value<CXCollapsibleView *>();
+    if (!item)
+        return;
+    QWidget *detail = item->detailView();
+    for (const auto &[section, view] : m_sectionViews) {
+        if (view && view == detail) {
+            UserDefaults &defaults = UserDefaults::standardUserDefaults();
+            defaults.setBool(collapsed, collapseKey(section));
+            defaults.synchronize();
+            return;
+        }
+    }
+}
+
+void DIDizeZoziDocument::switchInspector()
+{
+    if (m_switchAnimation)
+        return;
+    const double from = m_inspectorWidth;
+    const double to = _inspectorSwitchedOff ? kInspectorWidth : 0.0;
+    _inspectorSwitchedOff = !_inspectorSwitchedOff;
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    defaults.setBool(_inspectorSwitchedOff, kQntInspectorSwitchedOff);
+    defaults.synchronize();
+    _inspectorSwitchToolbarItem->setChecked(!_inspectorSwitchedOff);
+    const int duration = int(500 * g_switchAnimationScale);
+    if (duration <= 0) {
+        m_inspectorWidth = to;
+        layoutContent();
+        return;
+    }
+    auto *animation = new QVariantAnimation(this);
+    animation->setStartValue(from);
+    animation->setEndValue(to);
+    animation->setDuration(duration);
+    animation->setEasingCurve(QEasingCurve::InOutQuad);
+    connect(animation, &QVariantAnimation::valueChanged, this, [this](const QVariant &value) {
+        m_inspectorWidth = value.toDouble();
+        layoutContent();
+    });
+    m_switchAnimation = animation;
+    animation->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+void DIDizeZoziDocument::switchSequenceInspector()
+{
+    const bool switchingOff = _sequenceView->isVisible();
+    _sequenceViewSwitchedOff = switchingOff;
+    if (switchingOff)
+        _sequenceView->hide();
+    const double from = m_sequenceHeight;
+    const double to = switchingOff ? 0.0 : kSequencePaneHeight;
+    const int duration = int(250 * g_switchAnimationScale);
+    auto finish = [this, switchingOff] {
+        if (!switchingOff)
+            _sequenceView->show();
+        layoutContent();
+    };
+    if (duration <= 0) {
+        m_sequenceHeight = to;
+        finish();
+        return;
+    }
+    auto *animation = new QVariantAnimation(this);
+    animation->setStartValue(from);
+    animation->setEndValue(to);
+    animation->setDuration(duration);
+    connect(animation, &QVariantAnimation::valueChanged, this, [this](const QVariant &value) {
+        m_sequenceHeight = value.toDouble();
+        layoutContent();
+    });
+    connect(animation, &QAbstractAnimation::finished, this, finish);
+    animation->start(QAbstractAnimation::DeleteWhenStopped);
+}

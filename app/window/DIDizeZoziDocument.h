@@ -1,0 +1,230 @@
+#pragma once
+
+#include "app/window/CXAnimatingOutlineViewDelegate.h"
+#include "framework/document/VRDrawingDocument.h"
+#include "platform/NotificationCenter.h"
+
+#include <QPointer>
+#include <QRect>
+
+#include <functional>
+#include <vector>
+
+class CXAnimatingOutlineView;
+class CXCollapsibleView;
+class OXOverlayController;
+class QntDocumentCommands;
+class QAction;
+class QActionGroup;
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+class QLineEdit;
+class QMainWindow;
+class QScrollArea;
+class QSlider;
+class QntNotationPalette;
+class QSpinBox;
+class QSplitter;
+class QToolBar;
+class QVariantAnimation;
+
+// The document and window controller of one drawing: the window with its tool controls,
+// zoom, the drawing, the shape-library area, the sequence or Mermaid pane chosen by the
+// notation, the message overlay and the inspector column of collapsible sections whose
+// collapse state is kept in the user defaults. Changes are counted from the framework's undo
+// notifications; the document autosaves 10 seconds after a change.
+class DIDizeZoziDocument : public VRDrawingDocument, public CXAnimatingOutlineViewDelegate
+{
+    Q_OBJECT
+public:
+    // One section of the inspector column: the view, its collapse key and the label.
+    enum class Section {
+        Text,
+        Geometry,
+        CustomElement,
+        CustomConnector,
+        NoncustomElement,
+        NoncustomConnector,
+        Layers,
+        ColorScheme,
+        Layout,
+        Table,
+        Style,
+        SmartConnectors,
+        Sequence
+    };
+    // Makes the content of a section that a later part of the application fills in (Style,
+    // Layers, Color Scheme, the shape library). Null leaves the built-in placeholder.
+    using SectionViewFactory = std::function<QWidget *(DIDizeZoziDocument &document)>;
+
+    static constexpr double kInspectorWidth = 300.0;
+    static constexpr double kSequencePaneHeight = 250.0;
+    static constexpr qint64 kColorsSectionViewID = 345;
+
+    explicit DIDizeZoziDocument(QObject *parent = nullptr);
+    ~DIDizeZoziDocument() override;
+
+    // Whether drawings draw with reduced quality while a drag is live; one flag for the
+    // whole application, initially off, applied at once to every open drawing document.
+    static void setDefaultQualityModulation(bool enabled);
+    static bool defaultQualityModulation();
+
+    // The autosave delay every document window sets (10 s; tests shorten it).
+    static void setAutosaveDelayForNewWindows(double seconds);
+    static double autosaveDelayForNewWindows();
+    static void setSectionViewFactory(Section section, SectionViewFactory factory);
+    // The label and collapse key of a section.
+    static QString sectionLabel(Section section);
+    static QString collapseKey(Section section);
+    // The element-matrix width recorded by the last window set-up.
+    static double elementMatrixViewWidth();
+
+    QString windowNibName() const { return QStringLiteral("DIDizeZoziDocument"); }
+    void makeWindowControllers() override;
+    QScrollArea *drawingScrollArea() override;
+    // The set-up of the window, once per document.
+    void windowControllerDidLoadNib() override;
+    QMainWindow *window() const;
+
+    // The inspector column and what it holds.
+    CXAnimatingOutlineView *inspectorOutlineView() const { return _inspectorOutlineView; }
+    QStringList inspectorSectionLabels() const;
+    CXCollapsibleView *sectionForView(Section section) const;
+    QWidget *sectionView(Section section) const;
+    bool isInspectorSwitchedOff() const { return _inspectorSwitchedOff; }
+    bool isSequenceViewSwitchedOff() const { return _sequenceViewSwitchedOff; }
+    bool isCommandViewSwitchedOff() const { return _commandViewSwitchedOff; }
+    QWidget *splitView() const;
+    QWidget *sequenceView() const { return _sequenceView; }
+    QWidget *inspectorView() const;
+    QWidget *libraryView() const;
+    // The shape library in the library area; null before the window has loaded.
+    QntNotationPalette *notationPalette() const;
+    QLabel *infoLabel() const { return _infoLabel; }
+    // The menu command that switches the sequence or Mermaid pane; shown only with one.
+    QAction *switchSequenceDiagramMenuItem() const { return m_switchSequenceDiagramMenuItem; }
+    QSlider *zoomSlider() const { return _zoomSlider; }
+    QLabel *zoomLabel() const { return _zoomLabel; }
+    OXOverlayController *overlayController() const { return _overlayController; }
+    // Tools, arrangement, duplication, drawing size, export and import; made on first use.
+    QntDocumentCommands *commands();
+    bool keepAttachedWindowWhenScrolling() const { return m_keepAttachedWindowWhenScrolling; }
+    void setKeepAttachedWindowWhenScrolling(bool keep) { m_keepAttachedWindowWhenScrolling = keep; }
+    quint64 zoomValue() const { return m_zoomValue; }
+    void setZoomValue(quint64 value) { m_zoomValue = value; }
+    double shapeBufferDistance() const { return _shapeBufferDistance; }
+    double segmentPenalty() const { return _segmentPenalty; }
+    bool nudgeOrthogonalSegments() const { return _nudgeOrthogonalSegments; }
+    bool addedElementColorsSection() const { return _addedElementColorsSection; }
+    bool addedCustomElementStyleSection() const { return _addedCustomElementStyleSection; }
+    double toolbarAndTitleHeight() const { return _toolbarAndTitleHeight; }
+    static QStringList toolbarSelectableItemIdentifiers();
+
+    // CXAnimatingOutlineViewDelegate
+    double rowSeparation() const override { return 1.0; }
+    void outlineViewItemDidExpand(const Notification &notification) override;
+    void outlineViewItemDidCollapse(const Notification &notification) override;
+
+    // Notification handlers.
+    void selectedShapeInfoDidChange(const Notification &notification);
+    void selectedObjectDidChange(const Notification &notification);
+    void scrollingInProgressNotification();
+    void updateZoomSlider(const Notification &notification);
+    void undoRedoChangedNotification(const Notification &notification);
+    void didUndo(const Notification &notification);
+    void toolChangedNotification(const Notification &notification);
+
+    // Window events that move the window's contents away from attached windows.
+    void windowDidMoveOrResize();
+
+    // Actions.
+    void switchInspector();
+    void switchSequenceInspector();
+    void zoomToPercentageWithTag(int percent);
+    void scrollToSelection();
+    void selectToolNamed(const QString &name);
+    // Rebuilds the shape-library area (filled by the library; here its placeholder).
+    void loadNotationElements();
+    // Shows a short message over the drawing (radius 4, 200 × 50).
+    void showOverlayMessage(const QString &message);
+
+    // Section builders.
+    void addStyleInspectorView();
+    void addSmartConnectoresView();
+    void addSeqView();
+    void setupLayoutView();
+    void setupTableView();
+
+    // Duration of the column and pane switches (tests use 0 for immediate).
+    static void setSwitchAnimationScale(double scale);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildWindow();
+    QWidget *makeSectionView(Section section);
+    QWidget *placeholderSection(const QString &title, const QString &text, int height);
+    CXCollapsibleView *addSection(Section section, int row = -1);
+    bool isCollapsed(Section section) const;
+    bool isCustomizableNotation() const;
+    QString notationName() const;
+    void layoutContent();
+    void observeNotifications();
+    void postCloseAttachedAndHideInfo();
+    void storeSectionCollapse(const Notification &notification, bool collapsed);
+    void updateTitle();
+    void updateToolbarSelection();
+
+    QPointer<QMainWindow> m_window;
+    QWidget *_contentView = nullptr;
+    QSplitter *_splitView = nullptr;
+    QScrollArea *_scrollView = nullptr;
+    QScrollArea *_inspectorView = nullptr;
+    CXAnimatingOutlineView *_inspectorOutlineView = nullptr;
+    QWidget *_sequenceView = nullptr;
+    QWidget *_commandView = nullptr;
+    QWidget *_sequenceScrollView = nullptr;
+    QScrollArea *_elementMatrixScrollView = nullptr;
+    QToolBar *_toolbar = nullptr;
+    QActionGroup *m_toolActions = nullptr;
+    QAction *_inspectorSwitchToolbarItem = nullptr;
+    QAction *m_switchSequenceDiagramMenuItem = nullptr;
+    QLabel *_infoLabel = nullptr;
+    QSlider *_zoomSlider = nullptr;
+    QLabel *_zoomLabel = nullptr;
+    QComboBox *_edgeRoutingType = nullptr;
+    QLineEdit *_layoutOffsetTextfield = nullptr;
+    QLineEdit *_layerDistanceTextfield = nullptr;
+    QLineEdit *_vertexDistanceTextfield = nullptr;
+    QDoubleSpinBox *m_bufferDistanceField = nullptr;
+    QDoubleSpinBox *m_segmentPenaltyField = nullptr;
+    QCheckBox *m_nudgeCheckBox = nullptr;
+    std::map<Section, QPointer<QWidget>> m_sectionViews;
+    QPointer<CXCollapsibleView> _insertedColorsSection;
+    QPointer<CXCollapsibleView> _insertedCustomElementStyleSection;
+    bool _addedElementColorsSection = false;
+    bool _addedCustomElementStyleSection = false;
+    bool _inspectorSwitchedOff = false;
+    bool _sequenceViewSwitchedOff = true;
+    bool _commandViewSwitchedOff = true;
+    bool m_keepAttachedWindowWhenScrolling = false;
+    quint64 m_zoomValue = 0;
+    double _toolbarAndTitleHeight = 0.0;
+    double _shapeBufferDistance = 0.0;
+    double _segmentPenalty = 0.0;
+    bool _nudgeOrthogonalSegments = false;
+    // The width the inspector column has now; the switch animates it between 0 and 300.
+    double m_inspectorWidth = kInspectorWidth;
+    double m_sequenceHeight = 0.0;
+    QPointer<QVariantAnimation> m_switchAnimation;
+    OXOverlayController *_overlayController = nullptr;
+    QntDocumentCommands *m_commands = nullptr;
+    std::vector<NotificationToken> m_observers;
+    bool m_windowLoaded = false;
+    QPointer<QntNotationPalette> m_notationPalette;
+
+    static bool s_defaultQualityModulation;
+};

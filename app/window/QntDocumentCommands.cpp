@@ -1,0 +1,528 @@
+#include "app/window/QntDocumentCommands.h"
+
+#include "app/sheets/DrawingSizeController.h"
+#include "app/launch/VOReruRerAppDelegate.h"
+#include "app/sheets/VKExportOptionsController.h"
+#include "app/sheets/VKLinearDuplicateController.h"
+#include "app/sheets/VKPolarDuplicateController.h"
+#include "framework/base/VRConstants.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/document/VRDrawingDocument.h"
+#include "framework/model/VRGridLayer.h"
+#include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/undo/VRUndoManager.h"
+#include "framework/notations/QntImportFromGraffle.h"
+#include "framework/notations/QntNotation.h"
+#include "framework/view/VRDrawingTool.h"
+#include "framework/view/VRZoomTool.h"
+
+#include <QApplication>
+#include <QDebug>
+#include <QFileDialog>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMetaObject>
+#include <QSaveFile>
+#include <QUrl>
+
+#include <cmath>
+
+namespace {
+
+constexpr qint64 kTIFFType = 0;
+constexpr qint64 kJPEGType = 3;
+constexpr qint64 kPNGType = 4;
+constexpr qint64 kSVGType = 5;
+
+} // namespace
+
+QntDocumentCommands::QntDocumentCommands(VRDrawingDocument &document, QObject *parent)
+    : QObject(parent)
+    , m_document(document)
+{
+}
+
+QntDocumentCommands::~QntDocumentCommands()
+{
+    delete m_drawingSizeController.data();
+    delete m_linearController.data();
+    delete m_polarController.data();
+    delete m_exportController.data();
+    delete m_errorAlert.data();
+}
+
+VKExportOptionsController *QntDocumentCommands::exportController() const
+{
+    return m_exportController;
+}
+VKLinearDuplicateController *QntDocumentCommands::linearDuplicateController() const
+{
+    return m_linearController;
+}
+VKPolarDuplicateController *QntDocumentCommands::polarDuplicateController() const
+{
+    return m_polarController;
+}
+DrawingSizeController *QntDocumentCommands::drawingSizeController() const
+{
+    return m_drawingSizeController;
+}
+QMessageBox *QntDocumentCommands::errorAlert() const
+{
+    return m_errorAlert;
+}
+
+QWidget *QntDocumentCommands::windowForSheet() const
+{
+    return m_document.windowForSheet();
+}
+
+VRObjectDrawingLayer *QntDocumentCommands::activeObjectLayer() const
+{
+    return m_document.drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+}
+
+void QntDocumentCommands::addMenus(QMenuBar *menuBar)
+{
+    if (!menuBar)
+        return;
+    QMenu *fileMenu = nullptr;
+    for (QAction *action : menuBar->actions()) {
+        if (action->menu() && action->text().remove(QLatin1Char('&')) == QLatin1String("File"))
+            fileMenu = action->menu();
+    }
+    if (!fileMenu)
+        fileMenu = menuBar->addMenu(tr("&File"));
+    fileMenu->addSeparator();
+    fileMenu->addAction(tr("&Import Stencil…"), this, &QntDocumentCommands::importAction)
+        ->setObjectName(QStringLiteral("importStencilAction"));
+    QAction *exportItem =
+        fileMenu->addAction(tr("&Export…"), this, &QntDocumentCommands::exportAction);
+    exportItem->setObjectName(QStringLiteral("exportAction"));
+    exportItem->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    fileMenu->addAction(tr("Export as S&VG…"), this, &QntDocumentCommands::exportSVGAction)
+        ->setObjectName(QStringLiteral("exportSVGAction"));
+
+    QMenu *arrange = menuBar->addMenu(tr("&Arrange"));
+    arrange->setObjectName(QStringLiteral("arrangeMenu"));
+    QMenu *align = arrange->addMenu(tr("&Align"));
+    for (const char *title :
+         {"Align Left Edges", "Align Vertical Centers", "Align Right Edges", "Align Top Edges",
+          "Align Horizontal Centers", "Align Bottom Edges"}) {
+        const QString cell = QString::fromLatin1(title);
+        align->addAction(tr(title), this, [this, cell] { alignButtonMatrixAction(cell); });
+    }
+    QMenu *distribute = arrange->addMenu(tr("&Distribute"));
+    for (const char *title : {"Distribute Vertical Space", "Distribute Horizontal Space"}) {
+        const QString cell = QString::fromLatin1(title);
+        distribute->addAction(tr(title), this,
+                              [this, cell] { distributeButtonMatrixAction(cell); });
+    }
+    arrange->addSeparator();
+    arrange->addAction(tr("&Linear Duplication…"), this, &QntDocumentCommands::linearDuplicate);
+    arrange->addAction(tr("&Polar Duplication…"), this, &QntDocumentCommands::polarDuplicate);
+    arrange->addSeparator();
+    arrange->addAction(tr("Drawing &Size…"), this, &QntDocumentCommands::openDrawingSizePanel);
+
+    // The application's shared panels.
+    QMenu *panels = menuBar->addMenu(tr("&Window"));
+    panels->setObjectName(QStringLiteral("panelsMenu"));
+    panels->addAction(tr("&Tool Palette"), this, [] {
+        if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
+            delegate->showToolPalette();
+    });
+    panels->addAction(tr("&Object Inspector"), this, [] {
+        if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
+            delegate->showObjectInspector();
+    });
+    panels->addAction(tr("&Undo Inspector"), this, [] {
+        if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
+            delegate->showUndoInspector();
+    });
+}
+
+// --- tools ---------------------------------------------------------------------------------
+
+void QntDocumentCommands::sendAutoRevert(bool on, QObject *sender)
+{
+    if (on)
+        m_document.switchOnAutoRevertAction(sender);
+    else
+        m_document.switchOffAutoRevertAction(sender);
+}
+
+void QntDocumentCommands::useTool(const QString &name, bool autoRevert, QObject *sender)
+{
+    VRDrawingTool *tool = VRDrawingTool::drawingToolWithName(name);
+    sendAutoRevert(autoRevert, sender);
+    if (tool)
+        tool->set();
+}
+
+void QntDocumentCommands::selectToolAction(const QString &senderLabel, QObject *sender)
+{
+    useTool(senderLabel, true, sender);
+}
+
+void QntDocumentCommands::moveStickySpotToolAction(QObject *sender)
+{
+    useTool(QStringLiteral("Select Sticky Spot"), false, sender);
+}
+
+void QntDocumentCommands::zoomToolAction(QObject *sender)
+{
+    VRDrawingTool *tool = VRDrawingTool::drawingToolWithName(QStringLiteral("Zoom"));
+    if (auto *zoom = dynamic_cast<VRZoomTool *>(tool)) {
+        zoom->setZoomsOut(false);
+        m_document.drawing()->invalidateCursors();
+    }
+    sendAutoRevert(false, sender);
+    if (tool)
+        tool->set();
+}
+
+void QntDocumentCommands::panToolAction(const QString &senderLabel, QObject *sender)
+{
+    useTool(senderLabel, false, sender);
+}
+
+void QntDocumentCommands::tableToolAction(QObject *sender)
+{
+    useTool(QStringLiteral("e100TABLE"), true, sender);
+}
+
+void QntDocumentCommands::styleCopyToolAction(QObject *sender)
+{
+    useTool(QStringLiteral("Style Copy Tool"), false, sender);
+}
+
+void QntDocumentCommands::connectorToolAction(const QString &itemIdentifier, QObject *sender)
+{
+    const QString name = itemIdentifier == QLatin1String("ConnectorDoubleToolItemId")
+                             ? kVRQntDoubleTextConnectorToolName
+                             : kVRQntConnectorToolName;
+    useTool(name, true, sender);
+}
+
+void QntDocumentCommands::toolButtonMatrixAction(const QString &cellTitle, VRDrawingTool *tool,
+                                                 QObject *sender)
+{
+    if (!tool)
+        return;
+    const QString name = tool->registeredName();
+    sendAutoRevert(name == QLatin1String("Select") || name == QLatin1String("e100TABLE"), sender);
+    if (auto *zoom = dynamic_cast<VRZoomTool *>(tool)) {
+        if (cellTitle == QLatin1String("Zoom In") || cellTitle == QLatin1String("Zoom Out")) {
+            zoom->setZoomsOut(cellTitle == QLatin1String("Zoom Out"));
+            m_document.drawing()->invalidateCursors();
+        }
+    }
+    tool->set();
+}
+
+QString QntDocumentCommands::toolbarItemIdentifierForToolName(const QString &name)
+{
+    static const QHash<QString, QString> items{
+        {QStringLiteral("Select"), QStringLiteral("SelectToolbarItemId")},
+        {QStringLiteral("Select Sticky Spot"), QStringLiteral("MoveStickySpotToolbarItemId")},
+        {QStringLiteral("Zoom In"), QStringLiteral("ZoomToolbarItemId")},
+        {QStringLiteral("Pan"), QStringLiteral("PanToolbarItemId")},
+        {QStringLiteral("e100TABLE"), QStringLiteral("TableToolbarItemId")},
+        {QStringLiteral("Connector"), QStringLiteral("ConnectorToolItemId")},
+    };
+    return items.value(name);
+}
+
+// --- button matrices -----------------------------------------------------------------------
+
+void QntDocumentCommands::undoredoButtonMatrixAction(const QString &cellTitle, QObject *sender)
+{
+    if (cellTitle == QLatin1String("Undo"))
+        m_document.undo(sender);
+    else if (cellTitle == QLatin1String("Redo"))
+        m_document.redo(sender);
+}
+
+QByteArray QntDocumentCommands::arrangementActionForCellTitle(const QString &cellTitle)
+{
+    // The vertical/horizontal naming of the centre commands is crossed on purpose: a
+    // "vertical centres" cell lines the centres up on one vertical line.
+    static const QHash<QString, QByteArray> actions{
+        {QStringLiteral("Align Left Edges"), "alignLeftEdges"},
+        {QStringLiteral("Align Vertical Centers"), "alignHorizontalCentres"},
+        {QStringLiteral("Align Right Edges"), "alignRightEdges"},
+        {QStringLiteral("Align Top Edges"), "alignTopEdges"},
+        {QStringLiteral("Align Horizontal Centers"), "alignVerticalCentres"},
+        {QStringLiteral("Align Bottom Edges"), "alignBottomEdges"},
+        {QStringLiteral("Distribute Vertical Space"), "distributeVerticalSpace"},
+        {QStringLiteral("Distribute Horizontal Space"), "distributeHorizontalSpace"},
+    };
+    return actions.value(cellTitle);
+}
+
+void QntDocumentCommands::alignButtonMatrixAction(const QString &cellTitle, QObject *sender)
+{
+    const QByteArray action = arrangementActionForCellTitle(cellTitle);
+    if (!action.isEmpty())
+        QMetaObject::invokeMethod(&m_document, action.constData(), Qt::DirectConnection,
+                                  Q_ARG(QObject *, sender));
+}
+
+void QntDocumentCommands::distributeButtonMatrixAction(const QString &cellTitle, QObject *sender)
+{
+    alignButtonMatrixAction(cellTitle, sender);
+}
+
+// --- duplication ---------------------------------------------------------------------------
+
+void QntDocumentCommands::polarDuplicate()
+{
+    if (!m_polarController)
+        m_polarController = new VKPolarDuplicateController;
+    m_polarController->beginPolarDuplicationDialog(windowForSheet(), this);
+}
+
+void QntDocumentCommands::linearDuplicate()
+{
+    if (!m_linearController)
+        m_linearController = new VKLinearDuplicateController;
+    m_linearController->beginLinearDuplicationDialog(windowForSheet(), this);
+}
+
+int QntDocumentCommands::countOfItemsInSelection() const
+{
+    VRObjectDrawingLayer *layer = activeObjectLayer();
+    return layer ? int(layer->selectedAvailableObjects().size()) : 0;
+}
+
+void QntDocumentCommands::finishDuplication(VRObjectDrawingLayer &layer, const VRObjectList &copies,
+                                            const QString &actionName)
+{
+    if (copies.isEmpty())
+        return;
+    VRUndoManager *undo = layer.undoManager();
+    if (undo)
+        undo->beginUndoGrouping();
+    layer.recordSelectionForUndo();
+    layer.addObjectsFromArray(copies);
+    layer.exchangeSelectionWithObjectsFromArray(copies);
+    layer.commitSelectionUndoWithActionName(actionName);
+    if (undo)
+        undo->endUndoGrouping();
+}
+
+void QntDocumentCommands::doPolarDuplicateCopies(int copies, QPointF centre, double incAngle,
+                                                 bool rotateCopies)
+{
+    VRObjectDrawingLayer *layer = activeObjectLayer();
+    if (!layer)
+        return;
+    const VRObjectList selection = layer->selectedAvailableObjects();
+    if (selection.isEmpty())
+        return;
+    const double radians = incAngle * M_PI / 180.0;
+    VRGridLayer *grid = m_document.drawing()->gridLayer();
+    const QPointF point = grid ? grid->pointForGridLocation(centre) : centre;
+    const VRObjectList made =
+        layer->polarDuplicate(selection, point, copies, radians, rotateCopies);
+    finishDuplication(*layer, made, tr("Polar Duplication"));
+}
+
+void QntDocumentCommands::doAutoPolarDuplicateWithCentre(QPointF centre)
+{
+    VRObjectDrawingLayer *layer = activeObjectLayer();
+    if (!layer)
+        return;
+    const VRObjectRef single = layer->singleSelection();
+    if (!single)
+        return;
+    VRGridLayer *grid = m_document.drawing()->gridLayer();
+    const QPointF point = grid ? grid->pointForGridLocation(centre) : centre;
+    finishDuplication(*layer, layer->autoPolarDuplicate(single, point),
+                      tr("Auto Polar Duplication"));
+}
+
+void QntDocumentCommands::doLinearDuplicateCopies(int copies, QSizeF offset)
+{
+    VRObjectDrawingLayer *layer = activeObjectLayer();
+    if (!layer)
+        return;
+    const VRObjectList selection = layer->selectedAvailableObjects();
+    if (selection.isEmpty())
+        return;
+    VRGridLayer *grid = m_document.drawing()->gridLayer();
+    const QSizeF distance = grid ? grid->quartzDistanceForGridDistance(offset) : offset;
+    finishDuplication(*layer, layer->linearDuplicate(selection, distance, copies),
+                      tr("Linear Duplication"));
+}
+
+// --- drawing size --------------------------------------------------------------------------
+
+void QntDocumentCommands::openDrawingSizePanel()
+{
+    if (!m_drawingSizeController)
+        m_drawingSizeController = new DrawingSizeController;
+    m_drawingSizeController->beginDrawingSizeDialog(windowForSheet(), m_document.drawing());
+}
+
+// --- export --------------------------------------------------------------------------------
+
+void QntDocumentCommands::exportAction()
+{
+    if (!m_exportController)
+        m_exportController = new VKExportOptionsController;
+    m_exportController->beginExportDialogWithParentWindow(windowForSheet(), this);
+}
+
+void QntDocumentCommands::exportSVGAction()
+{
+    if (!m_exportController)
+        m_exportController = new VKExportOptionsController;
+    m_exportController->beginSVGExportDialogWithParentWindow(windowForSheet(), this);
+}
+
+QString QntDocumentCommands::displayName() const
+{
+    return m_document.displayName();
+}
+
+QSizeF QntDocumentCommands::sourceImageSize(qint64, const QVariantMap &options) const
+{
+    const bool crop = (options.value(kQntCropExportedFile).toLongLong() & 0xff) != 0;
+    return m_document.drawing()->sourceImageSizeWithCropping(crop);
+}
+
+bool QntDocumentCommands::performExportType(qint64 type, const QVariantMap &options)
+{
+    const QUrl url = options.value(kVKExportedFileURL).toUrl();
+    if (!url.isLocalFile()) {
+        showExportError(url.toString(), tr("Only files on this computer can be written."));
+        return false;
+    }
+
+    VRDrawing *drawing = m_document.drawing();
+    VRGridLayer *grid = drawing->gridLayer();
+    const bool includeGrid = options.value(kVKIncludeGridInExportedFile).toBool();
+    const bool gridPrinted = grid && grid->shouldDrawToPrinter();
+    if (grid && includeGrid)
+        grid->setShouldDrawToPrinterSilently(true);
+
+    QByteArray data;
+    switch (type) {
+    case kTIFFType: data = drawing->TIFFDataWithProperties(options); break;
+    case kJPEGType: data = drawing->JPEGDataWithProperties(options); break;
+    case kPNGType: data = drawing->PNGDataWithProperties(options); break;
+    case kSVGType: data = m_document.saveToSVG(url, options).value_or(QByteArray()); break;
+    default: data = drawing->PDFDataWithProperties(options); break;
+    }
+
+    if (grid && includeGrid)
+        grid->setShouldDrawToPrinterSilently(gridPrinted);
+
+    // The SVG goes, named after the document, into the folder just chosen.
+    QString path = url.toLocalFile();
+    if (type == kSVGType)
+        path = QDir(path).filePath(QFileInfo(m_document.displayName()).completeBaseName()
+                                   + QStringLiteral(".svg"));
+
+    if (data.isEmpty()) {
+        showExportError(path, tr("The drawing has nothing to export at this size."));
+        return false;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
+        showExportError(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+void QntDocumentCommands::showExportError(const QString &path, const QString &reason)
+{
+    qWarning().noquote() << "Export to" << path << "failed:" << reason;
+    delete m_errorAlert.data();
+    auto *alert = new QMessageBox(
+        QMessageBox::Warning, tr("Export failed"),
+        tr("The drawing could not be exported to “%1”.").arg(QDir::toNativeSeparators(path)),
+        QMessageBox::Ok, windowForSheet());
+    alert->setInformativeText(reason);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setWindowModality(windowForSheet() ? Qt::WindowModal : Qt::ApplicationModal);
+    m_errorAlert = alert;
+    alert->open();
+}
+
+// --- stencil import ------------------------------------------------------------------------
+
+void QntDocumentCommands::importAction()
+{
+    auto *chooser = new QFileDialog(windowForSheet(), tr("Import Stencil"));
+    chooser->setAttribute(Qt::WA_DeleteOnClose);
+    chooser->setFileMode(QFileDialog::ExistingFiles);
+    chooser->setNameFilter(tr("Stencils (*.gstencil *.graffle *.plist)"));
+    chooser->setLabelText(QFileDialog::Accept, tr("Import"));
+    chooser->setWindowModality(windowForSheet() ? Qt::WindowModal : Qt::ApplicationModal);
+    connect(chooser, &QFileDialog::filesSelected, this, [this](const QStringList &paths) {
+        for (const QString &path : paths)
+            performImportFilepath(path);
+    });
+    chooser->open();
+}
+
+bool QntDocumentCommands::performImportFilepath(const QString &path, const QVariantMap &)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QntImportFromGraffle reader;
+    QntImportFromGraffle::setImportedFilepath(path);
+    const std::optional<QVariantMap> stencil = reader.readStencil();
+    if (!stencil) {
+        QApplication::restoreOverrideCursor();
+        showImportError(path, reader.errorMessage());
+        return false;
+    }
+    VRObjectList objects;
+    const QVariantList sheets = stencil->value(QStringLiteral("Sheets")).toList();
+    if (stencil->contains(QStringLiteral("Sheets"))) {
+        for (const QVariant &sheet : sheets)
+            objects.append(reader.all(sheet.toMap()));
+    } else {
+        objects = reader.all(*stencil);
+    }
+    if (objects.isEmpty()) {
+        QApplication::restoreOverrideCursor();
+        showImportError(path, tr("The file holds no shapes."));
+        return false;
+    }
+    const VRObjectList elements = reader.all2Elements(objects);
+    const QByteArray icon = reader.imageData(objects);
+    const QString name = stencil->value(QStringLiteral("LastImportedFilename")).toString();
+    const VRResult<QString> database =
+        QntNotation::importIntoDB(name + QStringLiteral(".db"), elements, icon, QString());
+    QApplication::restoreOverrideCursor();
+    if (!database) {
+        showImportError(path, database.errorMessage());
+        return false;
+    }
+    m_document.drawing()->setImportedElements(elements, name);
+    emit notationElementsImported(name);
+    return true;
+}
+
+void QntDocumentCommands::showImportError(const QString &path, const QString &reason)
+{
+    qWarning().noquote() << "Could not import this file" << path;
+    delete m_errorAlert.data();
+    auto *alert = new QMessageBox(
+        QMessageBox::Warning, tr("Import failed"),
+        tr("Could not import this file: %1. Please, write to %2.")
+            .arg(QDir::toNativeSeparators(path), QStringLiteral("support@quintora.app")),
+        QMessageBox::Ok, windowForSheet());
+    alert->setInformativeText(reason);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setWindowModality(windowForSheet() ? Qt::WindowModal : Qt::ApplicationModal);
+    m_errorAlert = alert;
+    alert->open();
+}

@@ -1,0 +1,114 @@
+#pragma once
+
+#include "app/sheets/VKDuplicationDelegate.h"
+#include "app/sheets/VKExportOptionsDelegate.h"
+#include "framework/base/VRTypes.h"
+
+#include <QObject>
+#include <QPointer>
+
+class DrawingSizeController;
+class QMenuBar;
+class QMessageBox;
+class QWidget;
+class VKExportOptionsController;
+class VKLinearDuplicateController;
+class VKPolarDuplicateController;
+class VRDrawingDocument;
+class VRDrawingTool;
+class VRObjectDrawingLayer;
+
+// The tool, arrangement, duplication, drawing-size and export commands of a document window.
+// The window hands its toolbar items, button matrices and menu commands to it; it drives the
+// framework's tools and layers and owns the sheets and dialogs, made on first use.
+class QntDocumentCommands : public QObject,
+                            public VKExportOptionsDelegate,
+                            public VKDuplicationDelegate
+{
+    Q_OBJECT
+public:
+    explicit QntDocumentCommands(VRDrawingDocument &document, QObject *parent = nullptr);
+    ~QntDocumentCommands() override;
+
+    VRDrawingDocument &document() const { return m_document; }
+
+    // Adds the export and import commands to the File menu and an Arrange menu with
+    // alignment, distribution, duplication and the drawing size.
+    void addMenus(QMenuBar *menuBar);
+
+    // Tools. The string arguments are what the sending control carries: its label, its
+    // identifier or the title of its selected cell.
+    void selectToolAction(const QString &senderLabel, QObject *sender = nullptr);
+    void moveStickySpotToolAction(QObject *sender = nullptr);
+    void zoomToolAction(QObject *sender = nullptr);
+    void panToolAction(const QString &senderLabel, QObject *sender = nullptr);
+    void tableToolAction(QObject *sender = nullptr);
+    void styleCopyToolAction(QObject *sender = nullptr);
+    void connectorToolAction(const QString &itemIdentifier, QObject *sender = nullptr);
+    // The tool matrix: the selected cell's title and the tool it represents.
+    void toolButtonMatrixAction(const QString &cellTitle, VRDrawingTool *tool,
+                                QObject *sender = nullptr);
+    // The toolbar item that shows a tool name; empty for names without an item.
+    static QString toolbarItemIdentifierForToolName(const QString &name);
+
+    // Button matrices: the selected cell's title picks the command; other titles do nothing.
+    void undoredoButtonMatrixAction(const QString &cellTitle, QObject *sender = nullptr);
+    void alignButtonMatrixAction(const QString &cellTitle, QObject *sender = nullptr);
+    void distributeButtonMatrixAction(const QString &cellTitle, QObject *sender = nullptr);
+    // The framework action a cell title of the align or distribute matrix sends; empty if none.
+    static QByteArray arrangementActionForCellTitle(const QString &cellTitle);
+
+    // Menu commands that open sheets on the document's window.
+    void polarDuplicate();
+    void linearDuplicate();
+    void openDrawingSizePanel();
+    void exportAction();
+    void exportSVGAction();
+    // Stencil import into this document: a file chooser for stencil files, then each file.
+    void importAction();
+    // Reads a stencil into a new Imported notation and stores its elements in the drawing;
+    // false (after telling the user) when the file cannot be imported.
+    bool performImportFilepath(const QString &path, const QVariantMap &options = {});
+
+    // VKDuplicationDelegate
+    int countOfItemsInSelection() const override;
+    void doPolarDuplicateCopies(int copies, QPointF centre, double incAngle,
+                                bool rotateCopies) override;
+    void doAutoPolarDuplicateWithCentre(QPointF centre) override;
+    void doLinearDuplicateCopies(int copies, QSizeF offset) override;
+
+    // VKExportOptionsDelegate
+    QString displayName() const override;
+    QSizeF sourceImageSize(qint64 type, const QVariantMap &options) const override;
+    bool performExportType(qint64 type, const QVariantMap &options) override;
+
+    // The sheets, null until first used.
+    VKExportOptionsController *exportController() const;
+    VKLinearDuplicateController *linearDuplicateController() const;
+    VKPolarDuplicateController *polarDuplicateController() const;
+    DrawingSizeController *drawingSizeController() const;
+    // The last error shown to the user, while it is open.
+    QMessageBox *errorAlert() const;
+
+signals:
+    // A stencil became a notation of that name: the shape library shows the new group.
+    void notationElementsImported(const QString &name);
+
+private:
+    VRObjectDrawingLayer *activeObjectLayer() const;
+    void showImportError(const QString &path, const QString &reason);
+    void finishDuplication(VRObjectDrawingLayer &layer, const VRObjectList &copies,
+                           const QString &actionName);
+    void sendAutoRevert(bool on, QObject *sender);
+    // Looks the tool up by name, sets auto-revert as asked and makes the tool current.
+    void useTool(const QString &name, bool autoRevert, QObject *sender);
+    void showExportError(const QString &path, const QString &reason);
+    QWidget *windowForSheet() const;
+
+    VRDrawingDocument &m_document;
+    QPointer<VKExportOptionsController> m_exportController;
+    QPointer<VKLinearDuplicateController> m_linearController;
+    QPointer<VKPolarDuplicateController> m_polarController;
+    QPointer<DrawingSizeController> m_drawingSizeController;
+    QPointer<QMessageBox> m_errorAlert;
+};

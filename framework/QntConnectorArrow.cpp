@@ -1,3 +1,0 @@
-#include "framework/QntConnectorArrow.h"
-
-VR_CLASS_IMPL(QntConnectorArrow, VRShapeGroup)

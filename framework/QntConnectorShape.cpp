@@ -1,3 +1,0 @@
-#include "framework/QntConnectorShape.h"
-
-VR_CLASS_IMPL(QntConnectorShape, VRDrawableShape)

@@ -1,3 +1,0 @@
-#include "framework/QntConnectorSkin.h"
-
-VR_CLASS_IMPL(QntConnectorSkin, VRShapeGroup)

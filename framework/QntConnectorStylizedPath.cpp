@@ -1,3 +1,0 @@
-#include "framework/QntConnectorStylizedPath.h"
-
-VR_CLASS_IMPL(QntConnectorStylizedPath, VRDrawablePath)

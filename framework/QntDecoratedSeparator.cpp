@@ -1,3 +1,0 @@
-#include "framework/QntDecoratedSeparator.h"
-
-VR_CLASS_IMPL(QntDecoratedSeparator, QntFreeConnector)

@@ -1,3 +1,0 @@
-#include "framework/QntFreeConnector.h"
-
-VR_CLASS_IMPL(QntFreeConnector, QntConnector)

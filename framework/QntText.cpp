@@ -1,8 +1,0 @@
-#include "framework/QntText.h"
-
-VR_CLASS_IMPL(QntText, QntElement)
-
-QntText::QntText()
-{
-    addTextShape();
-}

@@ -1,3 +1,0 @@
-#include "framework/QntTextShape.h"
-
-VR_CLASS_IMPL(QntTextShape, VRDrawableShape)

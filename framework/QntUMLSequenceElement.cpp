@@ -1,3 +1,0 @@
-#include "framework/QntUMLSequenceElement.h"
-
-VR_CLASS_IMPL(QntUMLSequenceElement, QntElement)

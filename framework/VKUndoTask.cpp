@@ -1,3 +1,0 @@
-#include "framework/VKUndoTask.h"
-
-VR_ROOT_CLASS_IMPL(VKUndoTask, nullptr)

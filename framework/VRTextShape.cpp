@@ -1,3 +1,0 @@
-#include "framework/VRTextShape.h"
-
-VR_CLASS_IMPL(VRTextShape, VRDrawableShape)

@@ -1,8 +1,0 @@
-#include "framework/VRUniqueID.h"
-
-#include <QUuid>
-
-QString VRUniqueID::uniqueKey()
-{
-    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-}

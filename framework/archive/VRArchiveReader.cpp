@@ -1,0 +1,486 @@
+#include "framework/archive/VRArchiveReader.h"
+
+#include "framework/base/VRClassInfo.h"
+#include "framework/model/VRDrawableObject.h"
+#include "framework/model/VRDrawablePath.h"
+#include "framework/model/VRStyleBridge.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+
+#include <cmath>
+
+bool VRArchiveReader::fail(const QString &path, const QString &message)
+{
+    if (m_error.isEmpty())
+        m_error = path + QStringLiteral(": ") + message;
+    return false;
+}
+
+QString VRArchiveReader::typeError(const char *expected)
+{
+    return QStringLiteral("expected ") + QLatin1String(expected);
+}
+
+static QString child(const QString &path, const QString &key)
+{
+    return path.isEmpty() ? key : path + QLatin1Char('.') + key;
+}
+
+bool VRArchiveReader::readStyles(const QJsonValue &styles, const QString &path)
+{
+    if (styles.isUndefined() || styles.isNull())
+        return true;
+    if (!styles.isArray())
+        return fail(path, typeError("an array of styles"));
+    const QJsonArray array = styles.toArray();
+    for (int i = 0; i < array.size(); ++i) {
+        const QString itemPath = path + QStringLiteral("[%1]").arg(i);
+        if (!array.at(i).isObject())
+            return fail(itemPath, typeError("a style record"));
+        auto style = VRStyleBridge::fromJson(array.at(i).toObject(), m_images);
+        if (!style.ok())
+            return fail(itemPath, style.errorMessage());
+        const QString key = VRStyleBridge::uniqueKey(*style.value());
+        if (key.isEmpty())
+            return fail(itemPath, QStringLiteral("the style has no key"));
+        m_styles.insert(key, style.value());
+    }
+    return true;
+}
+
+VRObjectRef VRArchiveReader::readObject(const QJsonValue &value, const QString &path)
+{
+    if (failed())
+        return nullptr;
+    if (!value.isObject()) {
+        fail(path, typeError("an object record"));
+        return nullptr;
+    }
+    const QJsonObject record = value.toObject();
+    const QJsonValue classValue = record.value(QStringLiteral("class"));
+    if (!classValue.isString()) {
+        fail(child(path, QStringLiteral("class")), typeError("a class name"));
+        return nullptr;
+    }
+    const VRClassInfo *info = VRClassInfo::byName(classValue.toString());
+    if (!info || !info->create || !info->isSubclassOf(VRDrawableObject::staticClass())) {
+        fail(child(path, QStringLiteral("class")),
+             QStringLiteral("unknown object class \"%1\"").arg(classValue.toString().left(80)));
+        return nullptr;
+    }
+    auto object = std::static_pointer_cast<VRDrawableObject>(info->create());
+    qint64 uid = 0;
+    if (!readInt64(record, QStringLiteral("uid"), path, uid))
+        return nullptr;
+    if (uid != 0) {
+        if (m_objects.contains(uid)) {
+            fail(child(path, QStringLiteral("uid")), QStringLiteral("duplicate uid %1").arg(uid));
+            return nullptr;
+        }
+        m_objects.insert(uid, object);
+    }
+    if (!object->readRecord(record, *this, path))
+        return nullptr;
+    return object;
+}
+
+VRObjectList VRArchiveReader::readObjects(const QJsonValue &records, const QString &path)
+{
+    VRObjectList objects;
+    if (records.isUndefined() || records.isNull())
+        return objects;
+    if (!records.isArray()) {
+        fail(path, typeError("an array of objects"));
+        return objects;
+    }
+    const QJsonArray array = records.toArray();
+    for (int i = 0; i < array.size(); ++i) {
+        auto object = readObject(array.at(i), path + QStringLiteral("[%1]").arg(i));
+        if (!object)
+            return {};
+        objects.append(object);
+    }
+    return objects;
+}
+
+bool VRArchiveReader::resolveReferences()
+{
+    for (int i = 0; i < m_fixUps.size() && !failed(); ++i) {
+        if (!m_fixUps[i](*this))
+            return fail(QStringLiteral("references"), QStringLiteral("unresolved reference"));
+    }
+    m_fixUps.clear();
+    return !failed();
+}
+
+bool VRArchiveReader::readNumber(const QJsonObject &o, const QString &key, const QString &path,
+                                 double &out, bool required, double min, double max)
+{
+    const QJsonValue v = o.value(key);
+    if (v.isUndefined())
+        return required ? fail(child(path, key), QStringLiteral("missing")) : true;
+    if (!v.isDouble() || !std::isfinite(v.toDouble()))
+        return fail(child(path, key), typeError("a finite number"));
+    const double d = v.toDouble();
+    if (d < min || d > max)
+        return fail(child(path, key), QStringLiteral("number out of range"));
+    out = d;
+    return true;
+}
+
+bool VRArchiveReader::readInt(const QJsonObject &o, const QString &key, const QString &path,
+                              int &out, bool required, int min, int max)
+{
+    double d = out;
+    if (!readNumber(o, key, path, d, required, min, max))
+        return false;
+    if (d != std::floor(d))
+        return fail(child(path, key), typeError("an integer"));
+    out = int(d);
+    return true;
+}
+
+bool VRArchiveReader::readInt64(const QJsonObject &o, const QString &key, const QString &path,
+                                qint64 &out, bool required)
+{
+    double d = double(out);
+    if (!readNumber(o, key, path, d, required, -9007199254740992.0, 9007199254740992.0))
+        return false;
+    if (d != std::floor(d))
+        return fail(child(path, key), typeError("an integer"));
+    out = qint64(d);
+    return true;
+}
+
+bool VRArchiveReader::readBool(const QJsonObject &o, const QString &key, const QString &path,
+                               bool &out, bool required)
+{
+    const QJsonValue v = o.value(key);
+    if (v.isUndefined())
+        return required ? fail(child(path, key), QStringLiteral("missing")) : true;
+    if (!v.isBool())
+        return fail(child(path, key), typeError("true or false"));
+    out = v.toBool();
+    return true;
+}
+
+bool VRArchiveReader::readString(const QJsonObject &o, const QString &key, const QString &path,
+                                 QString &out, bool required, bool nullable)
+{
+    const QJsonValue v = o.value(key);
+    if (v.isUndefined())
+        return required ? fail(child(path, key), QStringLiteral("missing")) : true;
+    if (nullable && v.isNull()) {
+        out = QString();
+        return true;
+    }
+    if (!v.isString())
+        return fail(child(path, key), typeError("a string"));
+    out = v.toString();
+    return true;
+}
+
+static bool twoNumbers(const QJsonValue &v, double &a, double &b, double limit)
+{
+    if (!v.isArray())
+        return false;
+    const QJsonArray array = v.toArray();
+    if (array.size() != 2 || !array.at(0).isDouble() || !array.at(1).isDouble())
+        return false;
+    a = array.at(0).toDouble();
+    b = array.at(1).toDouble();
+    return std::isfinite(a) && std::isfinite(b) && std::abs(a) <= limit && std::abs(b) <= limit;
+}
+
+bool VRArchiveReader::readPoint(const QJsonObject &o, const QString &key, const QString &path,
+                                QPointF &out, bool required)
+{
+    const QJsonValue v = o.value(key);
+    if (v.isUndefined())
+        return required ? fail(child(path, key), QStringLiteral("missing")) : true;
+    double x, y;
+    if (!twoNumbers(v, x, y, kMaximumCoordinate))
+        return fail(child(path, key), typeError("two numbers within the drawing range"));
+    out = QPointF(x, y);
+    return true;
+}
+
+bool VRArchiveReader::readSize(const QJsonObject &o, const QString &key, const QString &path,
+                               QSizeF &out, bool required, bool allowNegative)
+{
+    const QJsonValue v = o.value(key);
+    if (v.isUndefined())
+        return required ? fail(child(path, key), QStringLiteral("missing")) : true;
+    double w, h;
+    if (!twoNumbers(v, w, h, kMaximumCoordinate) || (!allowNegative && (w < 0 || h < 0)))
+        return fail(child(path, key), allowNegative ? typeError("two numbers")
+                                                    : typeError("two non-negative numbers"));
+    out = QSizeF(w, h);
+    return true;
+}
+
+QColor VRArchiveReader::colourFromString(const QString &text)
+{
+    if (!text.startsWith(QLatin1Char('#')) || (text.size() != 7 && text.size() != 9))
+        return {};
+    bool ok = false;
+    const uint value = text.mid(1).toUInt(&ok, 16);
+    if (!ok)
+        return {};
+    if (text.size() == 7)
+        return QColor((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
+    return QColor((value >> 24) & 0xFF, (value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
+}
+
+bool VRArchiveReader::readColour(const QJsonObject &o, const QString &key, const QString &path,
+                                 QColor &out, bool required, bool nullable)
+{
+    const QJsonValue v = o.value(key);
+    if (v.isUndefined())
+        return required ? fail(child(path, key), QStringLiteral("missing")) : true;
+    if (nullable && v.isNull()) {
+        out = QColor();
+        return true;
+    }
+    const QColor c = v.isString() ? colourFromString(v.toString()) : QColor();
+    if (!c.isValid())
+        return fail(child(path, key), typeError("a colour \"#RRGGBBAA\""));
+    out = c;
+    return true;
+}
+
+bool VRArchiveReader::readPath(const QJsonObject &o, const QString &key, const QString &path,
+                               QPainterPath &out, bool required)
+{
+    const QJsonValue v = o.value(key);
+    if (v.isUndefined())
+        return required ? fail(child(path, key), QStringLiteral("missing")) : true;
+    if (!v.isString())
+        return fail(child(path, key), typeError("path data"));
+    auto parsed = VRPath::fromSvgData(v.toString());
+    if (!parsed)
+        return fail(child(path, key),
+                    typeError("path data (M, L, C, Z with coordinates in range)"));
+    out = *parsed;
+    return true;
+}
+
+bool VRArchiveReader::readFont(const QJsonObject &o, const QString &key, const QString &path,
+                               QFont &out)
+{
+    const QJsonValue v = o.value(key);
+    if (v.isUndefined())
+        return true;
+    if (!v.isObject())
+        return fail(child(path, key), typeError("a font record"));
+    const QJsonObject f = v.toObject();
+    const QString fp = child(path, key);
+    QString family = out.family();
+    double size = out.pointSizeF() > 0 ? out.pointSizeF() : 12.0;
+    bool bold = out.bold(), italic = out.italic(), underline = out.underline();
+    if (!readString(f, QStringLiteral("family"), fp, family)
+        || !readNumber(f, QStringLiteral("size"), fp, size, false, 0.5, 5000)
+        || !readBool(f, QStringLiteral("bold"), fp, bold)
+        || !readBool(f, QStringLiteral("italic"), fp, italic)
+        || !readBool(f, QStringLiteral("underline"), fp, underline))
+        return false;
+    QFont font(family);
+    font.setPointSizeF(size);
+    font.setBold(bold);
+    font.setItalic(italic);
+    font.setUnderline(underline);
+    out = font;
+    return true;
+}
+
+bool VRArchiveReader::readStyle(const QJsonObject &o, const QString &key, const QString &path,
+                                VRStyleRef &out)
+{
+    const QJsonValue v = o.value(key);
+    if (v.isUndefined() || v.isNull()) {
+        out = nullptr;
+        return true;
+    }
+    if (!v.isString())
+        return fail(child(path, key), typeError("a style key"));
+    auto it = m_styles.constFind(v.toString());
+    if (it == m_styles.constEnd())
+        return fail(child(path, key),
+                    QStringLiteral("unknown style \"%1\"").arg(v.toString().left(80)));
+    out = it.value();
+    return true;
+}
+
+bool VRArchiveReader::readImage(const QJsonObject &o, const QString &key, const QString &path,
+                                QImage &out)
+{
+    const QJsonValue v = o.value(key);
+    if (v.isUndefined() || v.isNull())
+        return true;
+    if (!v.isString())
+        return fail(child(path, key), typeError("an image reference"));
+    const QString sha = v.toString();
+    auto cached = m_decodedImages.constFind(sha);
+    if (cached != m_decodedImages.constEnd()) {
+        out = cached.value();
+        return true;
+    }
+    const QJsonValue data = m_images.value(sha);
+    if (!data.isString())
+        return fail(child(path, key), QStringLiteral("unknown image \"%1\"").arg(sha.left(80)));
+    const QByteArray png = QByteArray::fromBase64(data.toString().toLatin1());
+    QImage image;
+    if (!image.loadFromData(png, "PNG"))
+        return fail(child(path, key), QStringLiteral("the image data cannot be read"));
+    m_decodedImages.insert(sha, image);
+    out = image;
+    return true;
+}
+
+bool VRArchiveReader::readObjectRecord(const QJsonObject &o, const QString &key,
+                                       const QString &path, QJsonObject &out, bool required)
+{
+    const QJsonValue v = o.value(key);
+    if (v.isUndefined())
+        return required ? fail(child(path, key), QStringLiteral("missing")) : true;
+    if (!v.isObject())
+        return fail(child(path, key), typeError("an object"));
+    out = v.toObject();
+    return true;
+}
+
+bool VRArchiveReader::readArray(const QJsonObject &o, const QString &key, const QString &path,
+                                QJsonArray &out, bool required)
+{
+    const QJsonValue v = o.value(key);
+    if (v.isUndefined())
+        return required ? fail(child(path, key), QStringLiteral("missing")) : true;
+    if (!v.isArray())
+        return fail(child(path, key), typeError("an array"));
+    out = v.toArray();
+    return true;
+}
+
+bool VRArchiveReader::readMap(const QJsonObject &o, const QString &key, const QString &path,
+                              QVariantMap &out)
+{
+    const QJsonValue v = o.value(key);
+    if (v.isUndefined() || v.isNull())
+        return true;
+    if (!v.isObject())
+        return fail(child(path, key), typeError("a dictionary"));
+    QVariant value;
+    if (!readValue(v, child(path, key), value))
+        return false;
+    out = value.toMap();
+    return true;
+}
+
+bool VRArchiveReader::readValue(const QJsonValue &v, const QString &path, QVariant &out, int depth)
+{
+    if (depth > kMaximumValueDepth)
+        return fail(path, QStringLiteral("nested too deeply"));
+    switch (v.type()) {
+    case QJsonValue::Null: out = QVariant::fromValue(VRNull{}); return true;
+    case QJsonValue::Bool: out = v.toBool(); return true;
+    case QJsonValue::Double: {
+        const double d = v.toDouble();
+        if (!std::isfinite(d))
+            return fail(path, typeError("a finite number"));
+        if (d == std::floor(d) && std::abs(d) <= 9007199254740992.0)
+            out = QVariant::fromValue(qint64(d));
+        else
+            out = d;
+        return true;
+    }
+    case QJsonValue::String: out = v.toString(); return true;
+    case QJsonValue::Array: {
+        QVariantList list;
+        const QJsonArray array = v.toArray();
+        for (int i = 0; i < array.size(); ++i) {
+            QVariant item;
+            if (!readValue(array.at(i), path + QStringLiteral("[%1]").arg(i), item, depth + 1))
+                return false;
+            list.append(item);
+        }
+        out = list;
+        return true;
+    }
+    case QJsonValue::Object: {
+        const QJsonObject o = v.toObject();
+        if (o.contains(QStringLiteral("$t"))) {
+            const QString tag = o.value(QStringLiteral("$t")).toString();
+            const QJsonValue tv = o.value(QStringLiteral("v"));
+            if (tag == QLatin1String("colour")) {
+                const QColor c = colourFromString(tv.toString());
+                if (!c.isValid())
+                    return fail(path, typeError("a colour"));
+                out = c;
+                return true;
+            }
+            double a, b;
+            if (tag == QLatin1String("size") || tag == QLatin1String("point")) {
+                if (!twoNumbers(tv, a, b, kMaximumCoordinate))
+                    return fail(path, typeError("two numbers"));
+                out =
+                    tag == QLatin1String("size") ? QVariant(QSizeF(a, b)) : QVariant(QPointF(a, b));
+                return true;
+            }
+            if (tag == QLatin1String("rect")) {
+                const QJsonArray r = tv.toArray();
+                if (r.size() != 4
+                    || !twoNumbers(QJsonArray{r.at(0), r.at(1)}, a, b, kMaximumCoordinate))
+                    return fail(path, typeError("four numbers"));
+                double w, h;
+                if (!twoNumbers(QJsonArray{r.at(2), r.at(3)}, w, h, kMaximumCoordinate))
+                    return fail(path, typeError("four numbers"));
+                out = QRectF(a, b, w, h);
+                return true;
+            }
+            if (tag == QLatin1String("data")) {
+                if (!tv.isString())
+                    return fail(path, typeError("base64 data"));
+                out = QByteArray::fromBase64(tv.toString().toLatin1());
+                return true;
+            }
+            if (tag == QLatin1String("date")) {
+                const QDateTime date = QDateTime::fromString(tv.toString(), Qt::ISODateWithMs);
+                if (!date.isValid())
+                    return fail(path, typeError("an ISO date"));
+                out = date;
+                return true;
+            }
+            if (tag == QLatin1String("style")) {
+                VRStyleRef style;
+                if (!readStyle(QJsonObject{{QStringLiteral("v"), tv}}, QStringLiteral("v"), path,
+                               style))
+                    return false;
+                out = QVariant::fromValue(style);
+                return true;
+            }
+            if (tag == QLatin1String("object")) {
+                auto object = readObject(tv, path + QStringLiteral(".v"));
+                if (!object)
+                    return false;
+                out = QVariant::fromValue(object);
+                return true;
+            }
+            return fail(path, QStringLiteral("unknown value tag \"%1\"").arg(tag.left(40)));
+        }
+        QVariantMap map;
+        for (auto it = o.constBegin(); it != o.constEnd(); ++it) {
+            QVariant item;
+            if (!readValue(it.value(), child(path, it.key()), item, depth + 1))
+                return false;
+            const QString key =
+                it.key().startsWith(QLatin1String("$$")) ? it.key().mid(1) : it.key();
+            map.insert(key, item);
+        }
+        out = map;
+        return true;
+    }
+    case QJsonValue::Undefined: break;
+    }
+    return fail(path, typeError("a value"));
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "framework/base/VRTypes.h"
+
+#include <QColor>
+#include <QFont>
+#include <QHash>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QPainterPath>
+#include <QStringList>
+#include <QVariant>
+
+#include <functional>
+
+// Reads object records of the native format, checking every field: type, range (finite
+// numbers, non-negative sizes, coordinates within +-1e7), classes through the allow-list,
+// references to uids, styles and images. The first violation stops reading and is reported
+// with its JSON path ("drawing.layers[0].objects[3].size: expected two non-negative numbers").
+class VRArchiveReader
+{
+public:
+    static constexpr double kMaximumCoordinate = 1e7;
+    static constexpr int kMaximumValueDepth = 64;
+
+    VRArchiveReader() = default;
+
+    // Shared tables of the file. Styles are read at once; images on demand.
+    bool readStyles(const QJsonValue &styles, const QString &path);
+    void setImages(const QJsonObject &images) { m_images = images; }
+
+    // An object made through the allow-list from its record; null after a failure.
+    VRObjectRef readObject(const QJsonValue &record, const QString &path);
+    VRObjectList readObjects(const QJsonValue &records, const QString &path);
+    // Runs the deferred reference fix-ups (connector ends, selections); false on failure.
+    bool resolveReferences();
+    void defer(std::function<bool(VRArchiveReader &)> fixUp) { m_fixUps.append(std::move(fixUp)); }
+    VRObjectRef objectForUid(qint64 uid) const { return m_objects.value(uid); }
+
+    bool failed() const { return !m_error.isEmpty(); }
+    QString errorMessage() const { return m_error; }
+    // Records the first failure; always returns false.
+    bool fail(const QString &path, const QString &message);
+
+    // Field readers: `required` fields must be present; absent optional ones leave `out` alone.
+    bool readNumber(const QJsonObject &o, const QString &key, const QString &path, double &out,
+                    bool required = false, double min = -kMaximumCoordinate,
+                    double max = kMaximumCoordinate);
+    bool readInt(const QJsonObject &o, const QString &key, const QString &path, int &out,
+                 bool required = false, int min = -1000000, int max = 1000000);
+    bool readInt64(const QJsonObject &o, const QString &key, const QString &path, qint64 &out,
+                   bool required = false);
+    bool readBool(const QJsonObject &o, const QString &key, const QString &path, bool &out,
+                  bool required = false);
+    bool readString(const QJsonObject &o, const QString &key, const QString &path, QString &out,
+                    bool required = false, bool nullable = false);
+    bool readPoint(const QJsonObject &o, const QString &key, const QString &path, QPointF &out,
+                   bool required = false);
+    bool readSize(const QJsonObject &o, const QString &key, const QString &path, QSizeF &out,
+                  bool required = false, bool allowNegative = false);
+    bool readColour(const QJsonObject &o, const QString &key, const QString &path, QColor &out,
+                    bool required = false, bool nullable = false);
+    bool readPath(const QJsonObject &o, const QString &key, const QString &path, QPainterPath &out,
+                  bool required = false);
+    bool readFont(const QJsonObject &o, const QString &key, const QString &path, QFont &out);
+    bool readStyle(const QJsonObject &o, const QString &key, const QString &path, VRStyleRef &out);
+    bool readImage(const QJsonObject &o, const QString &key, const QString &path, QImage &out);
+    bool readObjectRecord(const QJsonObject &o, const QString &key, const QString &path,
+                          QJsonObject &out, bool required = false);
+    bool readArray(const QJsonObject &o, const QString &key, const QString &path, QJsonArray &out,
+                   bool required = false);
+    bool readValue(const QJsonValue &v, const QString &path, QVariant &out, int depth = 0);
+    bool readMap(const QJsonObject &o, const QString &key, const QString &path, QVariantMap &out);
+
+    static QColor colourFromString(const QString &text);
+    static QString typeError(const char *expected);
+
+private:
+    QHash<qint64, VRObjectRef> m_objects;
+    QHash<QString, VRStyleRef> m_styles;
+    QHash<QString, QImage> m_decodedImages;
+    QJsonObject m_images;
+    QList<std::function<bool(VRArchiveReader &)>> m_fixUps;
+    QString m_error;
+};

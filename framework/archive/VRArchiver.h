@@ -1,0 +1,33 @@
+#pragma once
+
+#include "framework/base/VRTypes.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+
+#include <memory>
+
+// The one serialiser of the native format: documents, the objects pasteboard, stored element
+// data and copies all use the same object records. Reading is all-or-nothing and never makes
+// an object of a class outside the allow-list.
+class VRArchiver
+{
+public:
+    static constexpr int kFormatVersion = 1;
+    static constexpr qint64 kMaximumFileSize = qint64(256) * 1024 * 1024;
+    static constexpr int kMaximumNesting = 64;
+
+    // A whole document.
+    static QByteArray documentData(const VRDrawing &drawing);
+    static VRResult<std::unique_ptr<VRDrawing>> drawingFromData(const QByteArray &data);
+
+    // Objects with their styles and images ({"format": "quintora.objects", ...}).
+    static QByteArray objectsData(const VRObjectList &objects);
+    static VRResult<VRObjectList> objectsFromData(const QByteArray &data);
+    // One object; an independent copy round-trips.
+    static QByteArray objectData(const VRObjectRef &object) { return objectsData({object}); }
+    static VRObjectRef objectFromData(const QByteArray &data);
+
+    // Checks size and nesting before parsing, then parses; the error names what is wrong.
+    static VRResult<QJsonObject> parse(const QByteArray &data, const QString &expectedFormat);
+};

@@ -1,0 +1,558 @@
+#include "framework/document/VRDrawingDocument.h"
+
+#include "framework/view/VRDrawingView.h"
+
+#include "framework/archive/VRArchiver.h"
+#include "framework/base/VRConstants.h"
+#include "framework/model/VRDrawableObject.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/model/VRGridLayer.h"
+#include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/model/VRShapeGroup.h"
+#include "framework/undo/VRUndoManager.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMetaMethod>
+#include <QMimeData>
+#include <QSaveFile>
+#include <QScrollArea>
+
+const QString VRDrawingDocument::kVRDrawingDocumentType = QStringLiteral("Quintora Drawing");
+
+namespace {
+VRDrawingDocument::ViewFactory &viewFactory()
+{
+    static VRDrawingDocument::ViewFactory factory;
+    return factory;
+}
+constexpr double kPasteOffset = 10.0;
+} // namespace
+
+VRDrawingDocument::VRDrawingDocument(QObject *parent)
+    : Document(parent)
+    , m_drawing(std::make_unique<VRDrawing>())
+{
+    setFileType(kVRDrawingDocumentType);
+    watchUndoManager();
+    connect(this, &Document::saved, this, [this](const QString &) { undoManager()->markClean(); });
+    connect(this, &Document::autosaved, this, [this](const QString &path) {
+        if (!filePath().isEmpty() && path == filePath())
+            undoManager()->markClean();
+    });
+}
+
+VRDrawingDocument::~VRDrawingDocument() = default;
+
+void VRDrawingDocument::setDrawing(std::unique_ptr<VRDrawing> drawing)
+{
+    if (!drawing)
+        return;
+    m_drawing = std::move(drawing);
+    if (m_mainView)
+        m_mainView->setDrawing(m_drawing.get());
+    watchUndoManager();
+}
+
+VRUndoManager *VRDrawingDocument::undoManager() const
+{
+    return m_drawing->undoManager();
+}
+
+void VRDrawingDocument::watchUndoManager()
+{
+    m_tokens.clear();
+    VRUndoManager *um = undoManager();
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    // The edited state follows the undo manager; each step also counts for autosaving.
+    m_tokens.push_back(center.addObserver(
+        kQntUndoRedoChangedNotification, nullptr, [this, um](const Notification &n) {
+            if (n.userInfo.value(QStringLiteral("UndoManager")).value<VRUndoManager *>() != um)
+                return;
+            // Only a newly closed step counts here; undo and redo are counted below.
+            if (n.userInfo.value(QStringLiteral("object")).metaType()
+                != QMetaType::fromType<VKConcreteUndoTask *>())
+                return;
+            if (m_loadingFromNib)
+                return;
+            updateChangeCount(ChangeType::Done);
+        }));
+    m_tokens.push_back(center.addObserver(
+        kVRUndoManagerDidUndoChangeNotification, um,
+        [this](const Notification &) { updateChangeCount(ChangeType::Undone); }));
+    m_tokens.push_back(center.addObserver(
+        kVRUndoManagerDidRedoChangeNotification, um,
+        [this](const Notification &) { updateChangeCount(ChangeType::Redone); }));
+}
+
+bool VRDrawingDocument::isDocumentEdited() const
+{
+    return !undoManager()->isClean() || Document::isDocumentEdited();
+}
+
+void VRDrawingDocument::setMainView(VRDrawingView *view, QWidget *asWidget)
+{
+    m_mainView = view;
+    m_mainViewWidget = asWidget;
+}
+
+void VRDrawingDocument::setViewFactory(ViewFactory factory)
+{
+    viewFactory() = std::move(factory);
+}
+
+void VRDrawingDocument::windowControllerDidLoadNib()
+{
+    if (!m_mainViewWidget && viewFactory())
+        viewFactory()(*this, drawingScrollArea());
+    if (m_readFromDisk)
+        NotificationCenter::defaultCenter().post(
+            kQntDocumentStateRestoredNotification, this,
+            {{QStringLiteral("object"), QVariant::fromValue(this)}});
+}
+
+VRObjectDrawingLayer *VRDrawingDocument::activeObjectLayer() const
+{
+    return m_drawing->activeLayerOfClass<VRObjectDrawingLayer>();
+}
+
+bool VRDrawingDocument::validateAction(const QByteArray &action) const
+{
+    const VRObjectDrawingLayer *layer = activeObjectLayer();
+    const int selected = layer ? int(layer->selectedAvailableObjects().size()) : 0;
+    QByteArray name = action;
+    if (name.endsWith(':'))
+        name.chop(1);
+    if (name.startsWith("align"))
+        return selected >= 2;
+    if (name.startsWith("distribute"))
+        return selected >= 3;
+    if (name == "group")
+        return selected >= 2;
+    if (name == "ungroup") {
+        if (!layer)
+            return false;
+        for (const auto &o : layer->selectedAvailableObjects()) {
+            if (o->isMemberOf<VRShapeGroup>())
+                return true;
+        }
+        return false;
+    }
+    if (name == "duplicate" || name == "copy" || name == "cut" || name == "deleteSelection"
+        || name == "delete" || name == "bringToFront" || name == "sendToBack")
+        return selected >= 1;
+    if (name == "undo")
+        return undoManager()->canUndo();
+    if (name == "redo")
+        return undoManager()->canRedo();
+    if (name == "paste") {
+        const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+        return layer && data && data->hasFormat(kVRDrawableObjectPasteboardType);
+    }
+    if (name == "newLayerWithSelection")
+        return selected >= 1;
+    const int index = metaObject()->indexOfSlot(name + "(QObject*)");
+    return index >= 0;
+}
+
+std::optional<QByteArray> VRDrawingDocument::saveToSVG(const QUrl &,
+                                                       const QVariantMap &options) const
+{
+    const QByteArray svg = m_drawing->SVGDataWithProperties(options);
+    if (svg.isEmpty())
+        return std::nullopt;
+    return svg;
+}
+
+VRResult<void> VRDrawingDocument::readFromFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return VRError{
+            QStringLiteral("The file “%1” could not be opened: %2").arg(path, file.errorString())};
+    if (file.size() > VRArchiver::kMaximumFileSize)
+        return VRError{QStringLiteral("The file is too large to be a Quintora drawing.")};
+    const QByteArray data = file.readAll();
+    auto drawing = VRArchiver::drawingFromData(data);
+    if (!drawing.ok())
+        return VRError{drawing.errorMessage()};
+    setDrawing(std::move(drawing.value()));
+    undoManager()->markClean();
+    m_readFromDisk = true;
+    return {};
+}
+
+VRResult<void> VRDrawingDocument::writeToFile(const QString &path) const
+{
+    const QByteArray data = VRArchiver::documentData(*m_drawing);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return VRError{
+            QStringLiteral("The file “%1” could not be written: %2").arg(path, file.errorString())};
+    if (file.write(data) != data.size()) {
+        const QString error = file.errorString();
+        file.cancelWriting();
+        return VRError{QStringLiteral("The file “%1” could not be written: %2").arg(path, error)};
+    }
+    if (!file.commit())
+        return VRError{
+            QStringLiteral("The file “%1” could not be written: %2").arg(path, file.errorString())};
+    return {};
+}
+
+bool VRDrawingDocument::readFromURL(const QString &path, QString *errorMessage)
+{
+    const auto result = readFromFile(path);
+    if (!result.ok() && errorMessage)
+        *errorMessage = result.errorMessage();
+    return result.ok();
+}
+
+bool VRDrawingDocument::writeToURL(const QString &path, QString *errorMessage)
+{
+    const auto result = writeToFile(path);
+    if (!result.ok() && errorMessage)
+        *errorMessage = result.errorMessage();
+    return result.ok();
+}
+
+void VRDrawingDocument::undoableStep(const QString &actionName, const std::function<void()> &body,
+                                     VRObjectDrawingLayer *selectionLayer)
+{
+    VRUndoManager *um = undoManager();
+    um->beginUndoGrouping();
+    if (selectionLayer)
+        selectionLayer->recordSelectionForUndo();
+    body();
+    if (selectionLayer)
+        selectionLayer->commitSelectionUndoWithActionName(actionName);
+    um->endUndoGrouping();
+    um->setActionName(actionName);
+}
+
+void VRDrawingDocument::addAndSelect(VRObjectDrawingLayer *layer, const VRObjectList &objects,
+                                     const QString &actionName)
+{
+    undoableStep(
+        actionName,
+        [&] {
+            layer->addObjectsFromArray(objects);
+            layer->exchangeSelectionWithObjectsFromArray(objects);
+        },
+        layer);
+}
+
+bool VRDrawingDocument::forwardToView(const char *action, QObject *sender)
+{
+    QWidget *view = m_mainViewWidget;
+    if (!view)
+        return false;
+    const QByteArray signature = QByteArray(action) + "(QObject*)";
+    const int index = view->metaObject()->indexOfMethod(signature.constData());
+    if (index < 0)
+        return false;
+    return view->metaObject()->method(index).invoke(view, Qt::DirectConnection,
+                                                    Q_ARG(QObject *, sender));
+}
+
+void VRDrawingDocument::enlarge(int dx, int dy, bool shiftContent)
+{
+    const QRectF page = m_drawing->printInfo().imageablePageBounds();
+    const QSizeF grow(dx * page.width(), dy * page.height());
+    undoableStep(QStringLiteral("Enlarge Drawing"), [&] {
+        const QSizeF size = m_drawing->drawingSize();
+        m_drawing->setDrawingSize(
+            QSizeF(size.width() + grow.width(), size.height() + grow.height()));
+        if (shiftContent) {
+            for (int i = 0; i < m_drawing->countOfLayers(); ++i) {
+                if (auto *owner =
+                        dynamic_cast<VRObjectOwnerLayer *>(m_drawing->objectInLayersAtIndex(i))) {
+                    for (const auto &o : owner->objects())
+                        o->moveBy(QPointF(grow.width(), grow.height()));
+                }
+            }
+        }
+    });
+}
+
+void VRDrawingDocument::enlargeRightAction(QObject *)
+{
+    enlarge(1, 0, false);
+}
+
+void VRDrawingDocument::enlargeLeftAction(QObject *)
+{
+    enlarge(1, 0, true);
+}
+
+void VRDrawingDocument::enlargeDownAction(QObject *)
+{
+    enlarge(0, 1, false);
+}
+
+void VRDrawingDocument::enlargeUpAction(QObject *)
+{
+    enlarge(0, 1, true);
+}
+
+void VRDrawingDocument::newLayerWithSelection(QObject *sender)
+{
+    if (forwardToView("newLayerWithSelection", sender))
+        return;
+    VRObjectDrawingLayer *layer = activeObjectLayer();
+    if (!layer || layer->countOfSelection() == 0)
+        return;
+    const VRObjectList moving = layer->selection();
+    undoableStep(QStringLiteral("New Layer With Selection"), [&] {
+        auto newLayer = std::make_shared<VRObjectDrawingLayer>();
+        newLayer->setName(
+            QStringLiteral("Layer %1")
+                .arg(m_drawing->layersOfClass(VRObjectOwnerLayer::staticClass()).size() + 1));
+        m_drawing->insertLayer(newLayer, std::max(0, m_drawing->indexOfLayer(layer)), false);
+        layer->removeObjectsInArray(moving);
+        newLayer->addObjectsFromArray(moving);
+        m_drawing->setActiveLayer(newLayer.get());
+        newLayer->exchangeSelectionWithObjectsFromArray(moving);
+    });
+}
+
+void VRDrawingDocument::toggleGridVisible(QObject *sender)
+{
+    if (forwardToView("toggleGridVisible", sender))
+        return;
+    if (VRGridLayer *grid = m_drawing->gridLayer())
+        grid->setVisible(!grid->isVisible());
+}
+
+void VRDrawingDocument::setShowPageBreaks(QObject *sender)
+{
+    if (forwardToView("setShowPageBreaks", sender))
+        return;
+    auto *action = qobject_cast<QAction *>(sender);
+    m_drawing->setPageBreaksVisible(action ? action->isChecked() : !m_drawing->pageBreaksVisible());
+}
+
+void VRDrawingDocument::switchOnAutoRevertAction(QObject *sender)
+{
+    forwardToView("switchOnAutoRevertAction", sender);
+}
+
+void VRDrawingDocument::switchOffAutoRevertAction(QObject *sender)
+{
+    forwardToView("switchOffAutoRevertAction", sender);
+}
+
+void VRDrawingDocument::toggleAutoRevertAction(QObject *sender)
+{
+    forwardToView("toggleAutoRevertAction", sender);
+}
+
+void VRDrawingDocument::zoomToActualSize(QObject *sender)
+{
+    forwardToView("zoomToActualSize", sender);
+}
+
+#define VR_ALIGN_ACTION(Name, Value)                                                               \
+    void VRDrawingDocument::Name(QObject *sender)                                                  \
+    {                                                                                              \
+        if (forwardToView(#Name, sender))                                                          \
+            return;                                                                                \
+        if (auto *layer = activeObjectLayer())                                                     \
+            layer->alignSelection(VRObjectDrawingLayer::Alignment::Value);                         \
+    }
+
+VR_ALIGN_ACTION(alignLeftEdges, LeftEdges)
+VR_ALIGN_ACTION(alignHorizontalCentres, HorizontalCentres)
+VR_ALIGN_ACTION(alignRightEdges, RightEdges)
+VR_ALIGN_ACTION(alignTopEdges, TopEdges)
+VR_ALIGN_ACTION(alignVerticalCentres, VerticalCentres)
+VR_ALIGN_ACTION(alignBottomEdges, BottomEdges)
+
+void VRDrawingDocument::distributeVerticalSpace(QObject *sender)
+{
+    if (forwardToView("distributeVerticalSpace", sender))
+        return;
+    if (auto *layer = activeObjectLayer())
+        layer->distributeSelection(Qt::Vertical);
+}
+
+void VRDrawingDocument::distributeHorizontalSpace(QObject *sender)
+{
+    if (forwardToView("distributeHorizontalSpace", sender))
+        return;
+    if (auto *layer = activeObjectLayer())
+        layer->distributeSelection(Qt::Horizontal);
+}
+
+void VRDrawingDocument::selectDrawingTool(QObject *sender)
+{
+    forwardToView("selectDrawingTool", sender);
+}
+
+void VRDrawingDocument::undo(QObject *sender)
+{
+    if (!forwardToView("undo", sender))
+        undoManager()->undo();
+}
+
+void VRDrawingDocument::redo(QObject *sender)
+{
+    if (!forwardToView("redo", sender))
+        undoManager()->redo();
+}
+
+void VRDrawingDocument::copy(QObject *sender)
+{
+    if (forwardToView("copy", sender))
+        return;
+    VRObjectDrawingLayer *layer = activeObjectLayer();
+    if (!layer || layer->countOfSelection() == 0)
+        return;
+    auto *data = new QMimeData;
+    const VRObjectList selection = layer->selection();
+    data->setData(kVRDrawableObjectPasteboardType, VRArchiver::objectsData(selection));
+    if (selection.size() == 1)
+        selection.first()->writeSupplementaryDataToPasteboard(data);
+    QGuiApplication::clipboard()->setMimeData(data);
+}
+
+void VRDrawingDocument::cut(QObject *sender)
+{
+    if (forwardToView("cut", sender))
+        return;
+    copy(nullptr);
+    if (VRObjectDrawingLayer *layer = activeObjectLayer()) {
+        layer->deleteSelection();
+        undoManager()->setActionName(QStringLiteral("Cut"));
+    }
+}
+
+void VRDrawingDocument::paste(QObject *sender)
+{
+    if (forwardToView("paste", sender))
+        return;
+    VRObjectDrawingLayer *layer = activeObjectLayer();
+    if (!layer)
+        return;
+    const VRObjectList objects =
+        VRDrawableObject::nativeObjectsFromPasteboard(QGuiApplication::clipboard()->mimeData());
+    if (objects.isEmpty())
+        return;
+    // Pasted objects are not in a drawing yet, so moving them records nothing.
+    for (const auto &o : objects)
+        o->moveBy(QPointF(kPasteOffset, kPasteOffset));
+    addAndSelect(layer, objects, QStringLiteral("Paste"));
+}
+
+void VRDrawingDocument::deleteSelection(QObject *sender)
+{
+    if (forwardToView("deleteSelection", sender))
+        return;
+    if (VRObjectDrawingLayer *layer = activeObjectLayer())
+        layer->deleteSelection();
+}
+
+void VRDrawingDocument::selectAll(QObject *sender)
+{
+    if (forwardToView("selectAll", sender))
+        return;
+    if (VRObjectDrawingLayer *layer = activeObjectLayer())
+        layer->selectAll();
+}
+
+void VRDrawingDocument::duplicate(QObject *sender)
+{
+    if (forwardToView("duplicate", sender))
+        return;
+    VRObjectDrawingLayer *layer = activeObjectLayer();
+    if (!layer || layer->countOfSelection() == 0)
+        return;
+    const VRObjectList copies =
+        layer->linearDuplicate(layer->selection(), QSizeF(kPasteOffset, kPasteOffset), 1);
+    addAndSelect(layer, copies, QStringLiteral("Duplicate"));
+}
+
+void VRDrawingDocument::group(QObject *sender)
+{
+    if (forwardToView("group", sender))
+        return;
+    VRObjectDrawingLayer *layer = activeObjectLayer();
+    if (!layer)
+        return;
+    VRObjectList members;
+    int top = -1;
+    for (const auto &o : layer->objects()) {
+        if (layer->isSelectedObject(*o) && o->isVisible() && !o->isLocked()) {
+            members.append(o);
+            top = layer->indexOfObject(o.get());
+        }
+    }
+    if (members.size() < 2)
+        return;
+    undoableStep(
+        QStringLiteral("Group"),
+        [&] {
+            layer->removeObjectsInArray(members);
+            auto group = VRShapeGroup::groupWithObjects(members);
+            layer->insertObjects({group}, top - int(members.size()) + 1);
+            layer->exchangeSelectionWithObjectsFromArray({group});
+        },
+        layer);
+}
+
+void VRDrawingDocument::ungroup(QObject *sender)
+{
+    if (forwardToView("ungroup", sender))
+        return;
+    VRObjectDrawingLayer *layer = activeObjectLayer();
+    if (!layer)
+        return;
+    VRObjectList groups;
+    for (const auto &o : layer->selectedAvailableObjects()) {
+        if (o->isMemberOf<VRShapeGroup>())
+            groups.append(o);
+    }
+    if (groups.isEmpty())
+        return;
+    undoableStep(
+        QStringLiteral("Ungroup"),
+        [&] {
+            VRObjectList members;
+            for (const auto &g : groups) {
+                auto group = std::static_pointer_cast<VRShapeGroup>(g);
+                members.append(group->groupObjects());
+                group->ungroupToLayer(*layer);
+            }
+            layer->exchangeSelectionWithObjectsFromArray(members);
+        },
+        layer);
+}
+
+void VRDrawingDocument::bringToFront(QObject *sender)
+{
+    if (forwardToView("bringToFront", sender))
+        return;
+    VRObjectDrawingLayer *layer = activeObjectLayer();
+    if (!layer)
+        return;
+    undoableStep(QStringLiteral("Bring to Front"), [&] {
+        for (const auto &o : layer->selectedAvailableObjects())
+            layer->moveObjectToTop(o);
+    });
+}
+
+void VRDrawingDocument::sendToBack(QObject *sender)
+{
+    if (forwardToView("sendToBack", sender))
+        return;
+    VRObjectDrawingLayer *layer = activeObjectLayer();
+    if (!layer)
+        return;
+    undoableStep(QStringLiteral("Send to Back"), [&] {
+        const VRObjectList selected = layer->selectedAvailableObjects();
+        for (auto it = selected.crbegin(); it != selected.crend(); ++it)
+            layer->moveObjectToBottom(*it);
+    });
+}

@@ -1,0 +1,247 @@
+#include "framework/document/VRInspectorBase.h"
+
+#include "framework/base/VRConstants.h"
+#include "framework/model/VRDrawableObject.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/document/VRDrawingDocument.h"
+#include "framework/model/VRObjectDrawingLayer.h"
+#include "platform/DocumentController.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWindow>
+
+namespace {
+QPointer<VRDrawingDocument> g_mainDocumentOverride;
+bool g_overrideSet = false;
+} // namespace
+
+VRInspectorBase::VRInspectorBase(const QString &windowName, QObject *parent)
+    : QObject(parent)
+    , m_windowName(windowName)
+{
+    registerObservers();
+}
+
+VRInspectorBase::VRInspectorBase(VREmbedded, QWidget *hostWindow)
+    : QObject(hostWindow)
+    , m_window(hostWindow)
+{
+    m_windowLoaded = hostWindow != nullptr;
+}
+
+VRInspectorBase::~VRInspectorBase() = default;
+
+void VRInspectorBase::registerObservers()
+{
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    m_tokens.push_back(
+        center.addObserver(kVRLayerSelectionDidChange, nullptr, [this](const Notification &n) {
+            VRDrawing *drawing = currentDrawing();
+            if (!drawing)
+                return;
+            for (int i = 0; i < drawing->countOfLayers(); ++i) {
+                if (drawing->objectInLayersAtIndex(i) == n.object) {
+                    selectedObjectDidChange(n);
+                    return;
+                }
+            }
+        }));
+    m_tokens.push_back(
+        center.addObserver(kVRDrawingActiveLayerDidChange, nullptr, [this](const Notification &n) {
+            if (n.object && n.object == currentDrawing())
+                layerDidChange(n);
+        }));
+    if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        connect(app, &QGuiApplication::focusWindowChanged, this,
+                [this] { mainDocumentMayHaveChanged(); });
+    DocumentController &controller = DocumentController::sharedDocumentController();
+    connect(&controller, &DocumentController::documentAdded, this,
+            [this] { mainDocumentMayHaveChanged(); });
+    connect(&controller, &DocumentController::documentRemoved, this,
+            [this] { mainDocumentMayHaveChanged(); });
+}
+
+void VRInspectorBase::mainDocumentMayHaveChanged()
+{
+    VRDrawingDocument *document = currentDocument();
+    if (document == m_lastDocument)
+        return;
+    m_lastDocument = document;
+    QWidget *window = document ? document->windowForSheet() : nullptr;
+    Notification n;
+    n.name = document ? QStringLiteral("NSWindowDidBecomeMainNotification")
+                      : QStringLiteral("NSWindowDidResignMainNotification");
+    n.object = window;
+    documentDidChange(n);
+    redisplayContentForSelection(selectedObjectForCurrentTarget());
+}
+
+void VRInspectorBase::setMainDocumentOverride(VRDrawingDocument *document)
+{
+    g_mainDocumentOverride = document;
+    g_overrideSet = document != nullptr;
+}
+
+QWidget *VRInspectorBase::window()
+{
+    if (!m_window && !m_windowLoaded) {
+        m_window = createWindow();
+        m_windowLoaded = true;
+        windowDidLoad();
+    }
+    return m_window;
+}
+
+void VRInspectorBase::setWindow(QWidget *window)
+{
+    m_window = window;
+    m_windowLoaded = true;
+}
+
+void VRInspectorBase::showWindow()
+{
+    if (QWidget *w = window()) {
+        w->show();
+        w->raise();
+    }
+}
+
+QWidget *VRInspectorBase::createWindow()
+{
+    auto *w = new QWidget(nullptr, Qt::Tool);
+    w->setWindowTitle(m_windowName);
+    return w;
+}
+
+VRDrawingDocument *VRInspectorBase::currentDocument() const
+{
+    if (g_overrideSet)
+        return g_mainDocumentOverride;
+    return qobject_cast<VRDrawingDocument *>(
+        DocumentController::sharedDocumentController().currentDocument());
+}
+
+VRDrawing *VRInspectorBase::currentDrawing() const
+{
+    VRDrawingDocument *document = currentDocument();
+    return document ? document->drawing() : nullptr;
+}
+
+VRLayer *VRInspectorBase::currentActiveLayer() const
+{
+    VRDrawing *drawing = currentDrawing();
+    return drawing ? drawing->activeLayer() : nullptr;
+}
+
+VRDrawing *VRInspectorBase::drawingForTargetWindow(QWidget *window) const
+{
+    if (!window)
+        return nullptr;
+    for (Document *d : DocumentController::sharedDocumentController().documents()) {
+        auto *document = qobject_cast<VRDrawingDocument *>(d);
+        if (!document)
+            continue;
+        for (QWidget *w : document->windows()) {
+            if (w == window || w->isAncestorOf(window))
+                return document->drawing();
+        }
+    }
+    return nullptr;
+}
+
+VRViewController *VRInspectorBase::currentMainViewController() const
+{
+    VRDrawing *drawing = currentDrawing();
+    return drawing ? drawing->owner() : nullptr;
+}
+
+double VRInspectorBase::totalScreensWidth() const
+{
+    double right = 0;
+    for (QScreen *screen : QGuiApplication::screens())
+        right = std::max(right, double(screen->geometry().right() + 1));
+    return right;
+}
+
+void VRInspectorBase::setObjectsClass(const VRClassInfo *cls)
+{
+    m_classes.clear();
+    if (cls)
+        m_classes.append(cls);
+}
+
+const VRClassInfo *VRInspectorBase::objectsClass() const
+{
+    return m_classes.isEmpty() ? nullptr : m_classes.first();
+}
+
+VRObjectList VRInspectorBase::selectedObjectForCurrentTarget() const
+{
+    VRDrawing *drawing = currentDrawing();
+    auto *layer = drawing ? drawing->activeLayerOfClass<VRObjectDrawingLayer>() : nullptr;
+    if (!layer)
+        return {};
+    if (m_classes.isEmpty())
+        return layer->selection();
+    return objectsInSelectionOfClasses(m_classes);
+}
+
+VRObjectList VRInspectorBase::objectsInSelectionOfClass(const VRClassInfo &cls) const
+{
+    return objectsInSelectionOfClasses({&cls});
+}
+
+VRObjectList
+VRInspectorBase::objectsInSelectionOfClasses(const QList<const VRClassInfo *> &classes) const
+{
+    VRDrawing *drawing = currentDrawing();
+    auto *layer = drawing ? drawing->activeLayerOfClass<VRObjectDrawingLayer>() : nullptr;
+    if (!layer)
+        return {};
+    VRObjectList result;
+    for (const auto &o : layer->selection()) {
+        for (const VRClassInfo *cls : classes) {
+            if (cls && o->isKindOfClass(*cls)) {
+                result.append(o);
+                break;
+            }
+        }
+    }
+    return result;
+}
+
+VRObjectRef VRInspectorBase::firstObjectOfClassInSelection(const VRClassInfo &cls) const
+{
+    const VRObjectList objects = objectsInSelectionOfClass(cls);
+    return objects.isEmpty() ? nullptr : objects.first();
+}
+
+bool VRInspectorBase::isMemberOfElements(const VRDrawableObject &object) const
+{
+    static const char *const names[] = {"QntElement", "QntText", "QntDirectlyDrawedElement",
+                                        "QntUMLSequenceElement"};
+    for (const char *name : names) {
+        if (const VRClassInfo *cls = VRClassInfo::byName(QString::fromLatin1(name));
+            cls && object.isMemberOfClass(*cls))
+            return true;
+    }
+    return false;
+}
+
+void VRInspectorBase::documentDidChange(const Notification &)
+{
+}
+
+void VRInspectorBase::selectedObjectDidChange(const Notification &)
+{
+    redisplayContentForSelection(selectedObjectForCurrentTarget());
+}
+
+void VRInspectorBase::layerDidChange(const Notification &)
+{
+}
+
+void VRInspectorBase::redisplayContentForSelection(const VRObjectList &)
+{
+}

@@ -1,0 +1,803 @@
+#include "framework/model/QntConnector.h"
+
+#include "framework/styles/VRTextAdornment.h"
+
+#include "framework/model/QntConnectorArrow.h"
+#include "framework/model/QntConnectorStylizedPath.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/QntStickySpot.h"
+#include "framework/archive/VRArchiveReader.h"
+#include "framework/archive/VRArchiveWriter.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/model/VRObjectOwnerLayer.h"
+#include "framework/model/VRStyleBridge.h"
+#include "framework/undo/VRUndoManager.h"
+#include "framework/routing/VRConnectorGeometry.h"
+#include "framework/styles/QntConnectorStyle.h"
+#include "framework/styles/VRRenderContext.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QPainter>
+#include <QtMath>
+
+#include <cmath>
+
+VR_CLASS_IMPL(QntConnector, VRDrawablePath)
+
+namespace {
+QntConnector::Router &router()
+{
+    static QntConnector::Router r;
+    return r;
+}
+
+VRRouteSide sideOfEnd(const QntConnectorEndPoint &end)
+{
+    auto element = end.targetElement();
+    if (!element || !end.targetStickySpot())
+        return VRRouteSide::Any;
+    return VRConnectorGeometry::sideOf(element->logicalBounds(), end.location());
+}
+} // namespace
+
+QntConnector::QntConnector()
+    : m_start(std::make_unique<QntConnectorEndPoint>(this))
+    , m_end(std::make_unique<QntConnectorEndPoint>(this))
+{
+    QFont font = m_label.font();
+    font.setPointSizeF(11);
+    m_label.setFont(font);
+    m_connectorStyle = std::make_shared<QntConnectorStyle>();
+}
+
+QntConnector::~QntConnector() = default;
+
+void QntConnector::setRouter(Router r)
+{
+    router() = std::move(r);
+}
+
+bool QntConnector::isAttachedTo(const QntElement *element) const
+{
+    return element
+           && (m_start->targetElement().get() == element
+               || m_end->targetElement().get() == element);
+}
+
+void QntConnector::reattachEnd(int which, const std::shared_ptr<QntElement> &element, int spotIndex)
+{
+    QntConnectorEndPoint *end = which == 0 ? m_start.get() : m_end.get();
+    const std::shared_ptr<QntElement> oldElement = end->targetElement();
+    const int oldSpot = end->targetStickySpot() ? end->spotIndex() : -1;
+    const QPointF oldPoint = end->location();
+    std::weak_ptr<QntElement> weakOld = oldElement;
+    recordUndo(which == 0 ? "reattachStart:" : "reattachEnd:", QStringLiteral("Connect"),
+               [which, weakOld, oldSpot, oldPoint](VRDrawableObject &o) {
+                   auto &c = static_cast<QntConnector &>(o);
+                   auto old = weakOld.lock();
+                   if (!old || oldSpot < 0) {
+                       (which == 0 ? c.m_start : c.m_end)->setPoint(oldPoint);
+                       c.reattachEnd(which, nullptr, -1);
+                   } else {
+                       c.reattachEnd(which, old, oldSpot);
+                   }
+               });
+    if (element && element->stickySpotAtIndex(spotIndex)) {
+        end->attach(element, spotIndex);
+    } else {
+        end->setPoint(end->location());
+        end->attachTo(nullptr);
+    }
+    endsDidMove();
+}
+
+void QntConnector::setEnds(QPointF start, QPointF end)
+{
+    m_start->setPoint(start);
+    m_end->setPoint(end);
+    const QPainterPath old = path();
+    recordUndo("setEnds:", QStringLiteral("Move"), [old](VRDrawableObject &o) {
+        auto &c = static_cast<QntConnector &>(o);
+        c.setPath(old);
+        c.m_start->setPoint(VRPath::firstPoint(old));
+        c.m_end->setPoint(VRPath::lastPoint(old));
+    });
+    endsDidMove();
+}
+
+QPointF QntConnector::endPoint() const
+{
+    return VRPath::lastPoint(renderingPath());
+}
+
+double QntConnector::lastSegmentAngle() const
+{
+    const QList<QPointF> points = VRConnectorGeometry::pointsOf(renderingPath());
+    if (points.size() < 2)
+        return 0.0;
+    const QPointF a = points.at(points.size() - 2), b = points.last();
+    // y up, counter-clockwise: the one y-up value of the framework.
+    return std::atan2(-(b.y() - a.y()), b.x() - a.x());
+}
+
+QPainterPath QntConnector::manualRoute() const
+{
+    const QPointF a = m_start->location(), b = m_end->location();
+    QList<QPointF> points;
+    switch (m_routing) {
+    case 1:
+    case 3:
+        points = VRConnectorGeometry::orthogonal(a, sideOfEnd(*m_start), b, sideOfEnd(*m_end));
+        break;
+    case 2: points = VRConnectorGeometry::zigZag(a, b); break;
+    default: points = VRConnectorGeometry::straight(a, b); break;
+    }
+    return VRConnectorGeometry::pathThrough(points, m_curve, sideOfEnd(*m_start),
+                                            sideOfEnd(*m_end));
+}
+
+void QntConnector::endsDidMove()
+{
+    if (isPrototype())
+        return;
+    const bool automatic = m_routing == 3 || m_routing == 4;
+    if (automatic && router() && router()(*this))
+        return;
+    if (automatic) {
+        VRDrawing *d = drawing();
+        if (d && d->avoidRouterIsDisabled() && !path().isEmpty())
+            return; // keeps its last path while the router is off
+    }
+    setRoutedPath(manualRoute());
+}
+
+void QntConnector::setRoutedPath(const QPainterPath &path)
+{
+    Geometry g = saveGeometry();
+    g.path = path;
+    restoreGeometry(g);
+    placeArrows();
+}
+
+void QntConnector::changeRouting(int routing, bool curve)
+{
+    if (routing == m_routing && curve == m_curve)
+        return;
+    const int oldRouting = m_routing;
+    const bool oldCurve = m_curve;
+    const QPainterPath oldPath = path();
+    recordUndo("setRouting:", QStringLiteral("Change Routing"),
+               [oldRouting, oldCurve, oldPath](VRDrawableObject &o) {
+                   auto &c = static_cast<QntConnector &>(o);
+                   c.changeRouting(oldRouting, oldCurve);
+                   c.setRoutedPath(oldPath);
+               });
+    m_routing = routing;
+    m_curve = curve;
+    endsDidMove();
+}
+
+void QntConnector::setRouting(int routing)
+{
+    if (routing < 0 || routing > 4)
+        return;
+    changeRouting(routing, m_curve);
+}
+
+void QntConnector::setCurve(bool curve)
+{
+    changeRouting(m_routing, curve);
+}
+
+void QntConnector::makeZigZag()
+{
+    changeRouting(2, false);
+}
+
+void QntConnector::makeCurve()
+{
+    changeRouting(m_routing, true);
+}
+
+void QntConnector::routeOrthogonal()
+{
+    changeRouting(1, false);
+}
+
+void QntConnector::makeStraight()
+{
+    changeRouting(0, false);
+}
+
+void QntConnector::makeRoutingColaPolyline()
+{
+    changeRouting(4, false);
+}
+
+void QntConnector::makeRoutingColaOrthogonal()
+{
+    changeRouting(3, false);
+}
+
+void QntConnector::addSkin(const QVariantMap &options)
+{
+    if (options == m_skinOptions)
+        return;
+    const QVariantMap old = m_skinOptions;
+    recordUndo("addSkin:", QStringLiteral("Change Connector Skin"),
+               [old](VRDrawableObject &o) { static_cast<QntConnector &>(o).addSkin(old); });
+    m_skinOptions = options;
+    updateStyle();
+    notifyVisualChange();
+}
+
+static std::shared_ptr<QntConnectorArrow> makeArrow(const QVariant &id, const QVariant &size,
+                                                    const QString &notationPath)
+{
+    if (id.metaType().id() != QMetaType::QString || id.toString().isEmpty())
+        return nullptr;
+    auto arrow = std::make_shared<QntConnectorArrow>();
+    arrow->setUserInfo({{QStringLiteral("ID"), id.toString()}});
+    if (VRObjectRef prototype = QntElement::createWithElementId(id.toString(), notationPath)) {
+        if (prototype->isKindOf<VRShapeGroup>()) {
+            auto group = std::static_pointer_cast<VRShapeGroup>(prototype);
+            const VRObjectList members = group->groupObjects();
+            group->setGroupObjects({}, group->contentRect());
+            arrow->setGroupObjects(members, group->contentRect());
+        } else {
+            arrow->setGroupObjects({prototype});
+        }
+        arrow->restoreGeometry({QPointF(), prototype->size(), QSizeF(0, 0), 0.0, QPainterPath()});
+    } else {
+        arrow->restoreGeometry({QPointF(), QSizeF(10, 10), QSizeF(0, 0), 0.0, QPainterPath()});
+    }
+    const QSizeF wanted = size.toSizeF();
+    if (size.isValid() && wanted.width() > 0 && wanted.height() > 0) {
+        VRDrawableObject::Geometry g = arrow->saveGeometry();
+        g.size = wanted;
+        arrow->restoreGeometry(g);
+    }
+    return arrow;
+}
+
+void QntConnector::updateStyle()
+{
+    VRDrawing *d = drawing();
+    const QString notationPath = d ? d->currentNotationPath() : QString();
+    m_start->setArrow(makeArrow(m_skinOptions.value(QStringLiteral("startArrowheadId")),
+                                m_skinOptions.value(QStringLiteral("startArrowheadSize")),
+                                notationPath));
+    m_end->setArrow(makeArrow(m_skinOptions.value(QStringLiteral("endArrowheadId")),
+                              m_skinOptions.value(QStringLiteral("endArrowheadSize")),
+                              notationPath));
+    if (!m_shaft)
+        m_shaft = std::make_shared<QntConnectorStylizedPath>();
+    // A skin's own shaft style draws the shaft; without one the shaft is drawn by the
+    // connector's style itself (its strokes come before the connector renderer), so that
+    // edits to that style show at once.
+    const QVariant shaftStyle = m_skinOptions.value(QStringLiteral("shaftStyle"));
+    VRStyleRef style =
+        shaftStyle.canConvert<VRStyleRef>() ? shaftStyle.value<VRStyleRef>() : nullptr;
+    m_shaft->setStyle(style != this->style() ? style : nullptr);
+    m_connectorStyle->setShaft(m_shaft);
+    m_connectorStyle->setStartArrow(m_start->arrowRef());
+    m_connectorStyle->setEndArrow(m_end->arrowRef());
+    attachConnectorStyle();
+    placeArrows();
+    invalidateBoundsCache();
+}
+
+void QntConnector::setStyle(VRStyleRef style)
+{
+    VRDrawablePath::setStyle(std::move(style));
+    updateStyle();
+}
+
+void QntConnector::attachConnectorStyle()
+{
+    // Rebuilt from the skin, never a user's edit: keeps the undo history clean.
+    VRUndoManager *um = undoManager();
+    if (um)
+        um->disableUndoRegistration();
+    const VRStyleRef own = style();
+    if (!own) {
+        VRStyleBridge::detachRenderer(*m_connectorStyle);
+    } else if (VRStyleBridge::isSharable(*own) && VRStyleBridge::clientCount(*own) > 1) {
+        // A style shared by several objects cannot hold one connector's parts: each
+        // connector then draws its arrowheads itself.
+        VRStyleBridge::detachRenderer(*m_connectorStyle);
+        VRStyleBridge::removeRenderersOfClass(*own, QntConnectorStyle::staticClass());
+    } else {
+        // Stale connector renderers (read from a file or copied with the style) have no parts.
+        VRStyleBridge::makeSoleLastRenderer(*own, m_connectorStyle);
+    }
+    if (um)
+        um->enableUndoRegistration();
+}
+
+void QntConnector::placeArrows()
+{
+    const QList<QPointF> points = VRConnectorGeometry::pointsOf(renderingPath());
+    if (m_shaft) {
+        Geometry g = m_shaft->saveGeometry();
+        g.path = renderingPath();
+        m_shaft->restoreGeometry(g);
+    }
+    if (points.size() < 2)
+        return;
+    auto place = [](QntConnectorArrow *arrow, QPointF tip, QPointF from) {
+        if (!arrow)
+            return;
+        const double angle = std::atan2(tip.y() - from.y(), tip.x() - from.x());
+        VRDrawableObject::Geometry g = arrow->saveGeometry();
+        // The arrowhead's tip (its right edge) sits on the end of the line.
+        g.offset = QSizeF(0.5, 0);
+        g.location = tip;
+        g.angle = angle;
+        arrow->restoreGeometry(g);
+    };
+    place(m_start->arrow(), points.first(), points.at(1));
+    place(m_end->arrow(), points.last(), points.at(points.size() - 2));
+}
+
+VRObjectList QntConnector::parts() const
+{
+    VRObjectList result;
+    if (m_start->arrow())
+        result.append(m_start->arrowRef());
+    if (m_end->arrow())
+        result.append(m_end->arrowRef());
+    return result;
+}
+
+qint64 QntConnector::colorSchemeIdArrowKind(int kind) const
+{
+    if (kind == 1)
+        return m_startSchemeId;
+    if (kind == 2)
+        return m_endSchemeId;
+    return m_colorSchemeId;
+}
+
+void QntConnector::replaceColorScheme(qint64 schemeId)
+{
+    VRUndoManager *um = undoManager();
+    if (um)
+        um->beginUndoGrouping();
+    replaceColorScheme(schemeId, 0);
+    replaceColorScheme(schemeId, 1);
+    replaceColorScheme(schemeId, 2);
+    if (um) {
+        um->endUndoGrouping();
+        um->setActionName(QStringLiteral("Change Colour Scheme"));
+    }
+}
+
+void QntConnector::replaceColorScheme(qint64 schemeId, int arrowKind)
+{
+    qint64 *target = arrowKind == 1   ? &m_startSchemeId
+                     : arrowKind == 2 ? &m_endSchemeId
+                                      : &m_colorSchemeId;
+    if (*target == schemeId)
+        return;
+    const qint64 old = *target;
+    recordUndo(arrowKind == 0 ? "replaceColorScheme:" : "replaceColorScheme:arrowKind:",
+               QStringLiteral("Change Colour Scheme"), [old, arrowKind](VRDrawableObject &o) {
+                   static_cast<QntConnector &>(o).replaceColorScheme(old, arrowKind);
+               });
+    *target = schemeId;
+    VRDrawing *d = drawing();
+    const QString notationPath = d ? d->currentNotationPath() : QString();
+    double alpha = 1.0;
+    QColor c =
+        QntElement::schemeColour(notationPath, schemeId, QStringLiteral("Stroke"), 0, &alpha);
+    if (c.isValid()) {
+        c.setAlphaF(std::clamp(alpha * m_transparency, 0.0, 1.0));
+        if (arrowKind == 0)
+            setShaftColor(c);
+        QntConnectorArrow *arrow = arrowKind == 1   ? m_start->arrow()
+                                   : arrowKind == 2 ? m_end->arrow()
+                                                    : nullptr;
+        if (arrow) {
+            for (const auto &part : arrow->groupObjects()) {
+                if (part->style())
+                    VRStyleBridge::setFillColour(*part->style(), c);
+            }
+        }
+    }
+    notifyVisualChange();
+}
+
+void QntConnector::setShaftColor(const QColor &colour)
+{
+    if (colour == m_shaftColour)
+        return;
+    const QColor old = m_shaftColour;
+    recordUndo("setShaftColor:", QStringLiteral("Change Colour"),
+               [old](VRDrawableObject &o) { static_cast<QntConnector &>(o).setShaftColor(old); });
+    m_shaftColour = colour;
+    if (style() && colour.isValid())
+        VRStyleBridge::setStrokeColour(*style(), colour);
+    notifyVisualChange();
+}
+
+void QntConnector::changeTransparencyWithCoef(double coef)
+{
+    if (!std::isfinite(coef))
+        return;
+    coef = std::clamp(coef, 0.0, 2.0);
+    const double old = m_transparency;
+    recordUndo("changeTransparencyWithCoef:", QStringLiteral("Change Transparency"),
+               [old](VRDrawableObject &o) {
+                   static_cast<QntConnector &>(o).changeTransparencyWithCoef(old);
+               });
+    m_transparency = coef;
+    if (m_shaftColour.isValid()) {
+        QColor c = m_shaftColour;
+        c.setAlphaF(std::clamp(coef, 0.0, 1.0));
+        if (style())
+            VRStyleBridge::setStrokeColour(*style(), c);
+    }
+    notifyVisualChange();
+}
+
+void QntConnector::setLabel(const VRTextBlock &label)
+{
+    if (label == m_label)
+        return;
+    const VRTextBlock old = m_label;
+    recordUndo("setLabel:", QStringLiteral("Changing text attributes"),
+               [old](VRDrawableObject &o) { static_cast<QntConnector &>(o).setLabel(old); });
+    m_label = label;
+    notifyVisualChange();
+}
+
+void QntConnector::setFontSize(double size)
+{
+    if (!(size > 0) || size > 5000)
+        return;
+    VRTextBlock label = m_label;
+    QFont font = label.font();
+    font.setPointSizeF(size);
+    label.setFont(font);
+    setLabel(label);
+}
+
+void QntConnector::setTextColour(const QColor &colour)
+{
+    VRTextBlock label = m_label;
+    label.setColour(colour);
+    setLabel(label);
+}
+
+void QntConnector::setTextFontFamily(const QString &family)
+{
+    VRTextBlock label = m_label;
+    QFont font = label.font();
+    font.setFamily(family);
+    label.setFont(font);
+    setLabel(label);
+}
+
+void QntConnector::setTextFontTypeface(int traitMask, bool underlined)
+{
+    VRTextBlock label = m_label;
+    QFont font = label.font();
+    if (traitMask & 1)
+        font.setItalic(true);
+    if (traitMask & 0x01000000)
+        font.setItalic(false);
+    if (traitMask & 2)
+        font.setBold(true);
+    if (traitMask & 4)
+        font.setBold(false);
+    font.setUnderline(underlined);
+    label.setFont(font);
+    setLabel(label);
+}
+
+void QntConnector::setTextAlign(int alignment)
+{
+    VRTextBlock label = m_label;
+    label.setAlignment(alignment);
+    setLabel(label);
+}
+
+void QntConnector::setTextContent(const QTextDocumentFragment &content)
+{
+    VRTextBlock label = m_label;
+    label.setFragment(content);
+    setLabel(label);
+}
+
+QntConnector::LabelSettings QntConnector::labelSettings() const
+{
+    return {m_layoutMode, m_textX, m_textY, m_reference, m_pointOffset};
+}
+
+void QntConnector::setLabelSettings(const LabelSettings &s)
+{
+    const LabelSettings old = labelSettings();
+    if (old == s)
+        return;
+    recordUndo(
+        "setLabelSettings:", QStringLiteral("Change Label Position"),
+        [old](VRDrawableObject &o) { static_cast<QntConnector &>(o).setLabelSettings(old); });
+    m_layoutMode = s.layoutMode;
+    m_textX = s.x;
+    m_textY = s.y;
+    m_reference = s.reference;
+    m_pointOffset = s.offset;
+    notifyVisualChange();
+}
+
+void QntConnector::setLayoutMode(int mode)
+{
+    LabelSettings s = labelSettings();
+    s.layoutMode = mode;
+    setLabelSettings(s);
+}
+
+void QntConnector::setTextXOffset(double x)
+{
+    if (!std::isfinite(x))
+        return;
+    LabelSettings s = labelSettings();
+    s.x = x;
+    setLabelSettings(s);
+}
+
+void QntConnector::setTextYOffset(double y)
+{
+    if (!std::isfinite(y))
+        return;
+    LabelSettings s = labelSettings();
+    s.y = y;
+    setLabelSettings(s);
+}
+
+void QntConnector::setTextReferencePointRelative(double r)
+{
+    if (!std::isfinite(r))
+        return;
+    LabelSettings s = labelSettings();
+    s.reference = r;
+    setLabelSettings(s);
+}
+
+void QntConnector::setOffsetForPointForTextLayout(QSizeF offset)
+{
+    if (!std::isfinite(offset.width()) || !std::isfinite(offset.height()))
+        return;
+    LabelSettings s = labelSettings();
+    s.offset = offset;
+    setLabelSettings(s);
+}
+
+QPointF QntConnector::pointAlongPath(double fraction, double normalOffset) const
+{
+    const QPainterPath p = renderingPath();
+    if (p.isEmpty())
+        return {};
+    fraction = std::clamp(fraction, 0.0, 1.0);
+    const double t = p.percentAtLength(p.length() * fraction);
+    const QPointF at = p.pointAtPercent(t);
+    const double angle = qDegreesToRadians(p.angleAtPercent(t)); // counter-clockwise, y up
+    const QPointF normal(-std::sin(angle), -std::cos(angle));
+    return at + normal * normalOffset;
+}
+
+QPointF QntConnector::labelPosition() const
+{
+    if (m_layoutMode == 1 || m_layoutMode == 2)
+        return pointAlongPath(m_textX + 0.5, m_layoutMode == 2 ? -m_textY : m_textY);
+    return pointAlongPath(m_reference, 0) + QPointF(m_pointOffset.width(), m_pointOffset.height());
+}
+
+void QntConnector::drawLabel(QPainter &painter, const VRTextBlock &label, QPointF centre) const
+{
+    if (label.isEmpty())
+        return;
+    const QSizeF size = label.naturalSize(0);
+    QRectF frame(QPointF(), size);
+    frame.moveCenter(centre);
+    painter.save();
+    // Keeps the line from running through the text.
+    painter.fillRect(frame.adjusted(-2, -1, 2, 1), QColor(255, 255, 255, 200));
+    painter.restore();
+    label.draw(painter, frame);
+}
+
+void QntConnector::drawContent(QPainter &painter) const
+{
+    const QPainterPath path = renderingPath();
+    const VRStyle *own = style().get();
+    const bool hasShaftStyle = m_shaft && m_shaft->style();
+    const bool rendererAttached = own && m_connectorStyle->style() == own;
+    if (hasShaftStyle) {
+        // The skin's shaft style replaces the connector's own strokes.
+        VRRenderContext context;
+        context.path = path;
+        context.bounds = path.boundingRect();
+        m_connectorStyle->render(painter, context);
+        drawLabel(painter, m_label, labelPosition());
+        return;
+    }
+    if (own) {
+        // Strokes first, then the connector renderer with the arrowheads.
+        renderStyle(painter, own, *this, path);
+    } else {
+        QPen pen(m_shaftColour.isValid() ? m_shaftColour : QColor(Qt::black));
+        pen.setWidthF(1.0);
+        painter.save();
+        painter.setPen(pen);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(path);
+        painter.restore();
+    }
+    if (!rendererAttached) {
+        if (m_start->arrow())
+            m_start->arrow()->render(painter);
+        if (m_end->arrow())
+            m_end->arrow()->render(painter);
+    }
+    drawLabel(painter, m_label, labelPosition());
+}
+
+QRectF QntConnector::computeBounds() const
+{
+    QRectF r = VRDrawablePath::computeBounds();
+    if (r.isEmpty())
+        r = r.adjusted(-1, -1, 1, 1);
+    for (auto *arrow : {m_start->arrow(), m_end->arrow()}) {
+        if (arrow)
+            r = r.united(arrow->bounds());
+    }
+    if (!m_label.isEmpty()) {
+        QRectF frame(QPointF(), m_label.naturalSize(0));
+        frame.moveCenter(labelPosition());
+        r = r.united(frame.adjusted(-2, -1, 2, 1));
+    }
+    return r;
+}
+
+void QntConnector::copyConnectorInto(QntConnector &t) const
+{
+    t.m_mode = m_mode;
+    t.m_routing = m_routing;
+    t.m_curve = m_curve;
+    t.m_skinOptions = m_skinOptions;
+    t.m_label = m_label;
+    t.m_shaftColour = m_shaftColour;
+    t.m_pointOffset = m_pointOffset;
+    t.m_colorSchemeId = m_colorSchemeId;
+    t.m_startSchemeId = m_startSchemeId;
+    t.m_endSchemeId = m_endSchemeId;
+    t.m_textX = m_textX;
+    t.m_textY = m_textY;
+    t.m_reference = m_reference;
+    t.m_transparency = m_transparency;
+    t.m_layoutMode = m_layoutMode;
+    // A copy is not attached: its ends stay where they are.
+    t.m_start->setPoint(m_start->location());
+    t.m_end->setPoint(m_end->location());
+    t.updateStyle();
+}
+
+VRObjectRef QntConnector::copy() const
+{
+    auto object = VRDrawablePath::copy();
+    if (object)
+        copyConnectorInto(static_cast<QntConnector &>(*object));
+    return object;
+}
+
+static QJsonObject endRecord(const QntConnectorEndPoint &end, VRArchiveWriter &writer)
+{
+    auto element = end.targetElement();
+    const bool attached = element && end.targetStickySpot();
+    return {{QStringLiteral("element"),
+             attached ? QJsonValue(writer.uidOf(element.get())) : QJsonValue()},
+            {QStringLiteral("spot"), attached ? QJsonValue(end.spotIndex()) : QJsonValue()},
+            {QStringLiteral("point"), VRArchiveWriter::point(end.location())}};
+}
+
+void QntConnector::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
+{
+    VRDrawablePath::writeRecord(r, writer);
+    r.insert(QStringLiteral("mode"), m_mode);
+    r.insert(QStringLiteral("routing"), m_routing);
+    r.insert(QStringLiteral("curve"), m_curve);
+    r.insert(QStringLiteral("start"), endRecord(*m_start, writer));
+    r.insert(QStringLiteral("end"), endRecord(*m_end, writer));
+    r.insert(QStringLiteral("skinOptions"), VRArchiveWriter::map(m_skinOptions, &writer));
+    r.insert(QStringLiteral("colorSchemeId"), m_colorSchemeId);
+    r.insert(QStringLiteral("startSchemeId"), m_startSchemeId);
+    r.insert(QStringLiteral("endSchemeId"), m_endSchemeId);
+    r.insert(QStringLiteral("transparency"), m_transparency);
+    r.insert(QStringLiteral("shaftColour"), m_shaftColour.isValid()
+                                                ? QJsonValue(VRArchiveWriter::colour(m_shaftColour))
+                                                : QJsonValue());
+    QJsonObject label;
+    m_label.write(label);
+    label.insert(QStringLiteral("layoutMode"), m_layoutMode);
+    label.insert(QStringLiteral("x"), m_textX);
+    label.insert(QStringLiteral("y"), m_textY);
+    label.insert(QStringLiteral("reference"), m_reference);
+    label.insert(QStringLiteral("offset"), VRArchiveWriter::size(m_pointOffset));
+    r.insert(QStringLiteral("label"), label);
+}
+
+static bool readEnd(const QJsonObject &r, const QString &key, QntConnectorEndPoint &end,
+                    VRArchiveReader &reader, const QString &path)
+{
+    QJsonObject record;
+    if (!reader.readObjectRecord(r, key, path, record))
+        return false;
+    const QString ep = path + QLatin1Char('.') + key;
+    QPointF point;
+    if (!reader.readPoint(record, QStringLiteral("point"), ep, point))
+        return false;
+    end.setPoint(point);
+    const QJsonValue element = record.value(QStringLiteral("element"));
+    if (element.isUndefined() || element.isNull())
+        return true;
+    qint64 uid = 0;
+    int spot = 0;
+    if (!reader.readInt64(record, QStringLiteral("element"), ep, uid, true)
+        || !reader.readInt(record, QStringLiteral("spot"), ep, spot, true, 0, 100000))
+        return false;
+    QntConnectorEndPoint *target = &end;
+    reader.defer([target, uid, spot, ep](VRArchiveReader &rd) {
+        VRObjectRef object = rd.objectForUid(uid);
+        if (!object || !object->isKindOf<QntElement>())
+            return rd.fail(ep + QStringLiteral(".element"),
+                           QStringLiteral("names no element of this drawing"));
+        auto element = std::static_pointer_cast<QntElement>(object);
+        if (!element->stickySpotAtIndex(spot))
+            return rd.fail(ep + QStringLiteral(".spot"),
+                           QStringLiteral("names no sticky spot of the element"));
+        const QPointF stored = target->point();
+        target->attach(element, spot);
+        target->setPoint(stored);
+        return true;
+    });
+    return true;
+}
+
+bool QntConnector::readRecord(const QJsonObject &r, VRArchiveReader &reader, const QString &path)
+{
+    if (!VRDrawablePath::readRecord(r, reader, path))
+        return false;
+    QJsonObject label;
+    if (!reader.readInt(r, QStringLiteral("mode"), path, m_mode, false, 0, 100)
+        || !reader.readInt(r, QStringLiteral("routing"), path, m_routing, false, 0, 4)
+        || !reader.readBool(r, QStringLiteral("curve"), path, m_curve)
+        || !readEnd(r, QStringLiteral("start"), *m_start, reader, path)
+        || !readEnd(r, QStringLiteral("end"), *m_end, reader, path)
+        || !reader.readMap(r, QStringLiteral("skinOptions"), path, m_skinOptions)
+        || !reader.readInt64(r, QStringLiteral("colorSchemeId"), path, m_colorSchemeId)
+        || !reader.readInt64(r, QStringLiteral("startSchemeId"), path, m_startSchemeId)
+        || !reader.readInt64(r, QStringLiteral("endSchemeId"), path, m_endSchemeId)
+        || !reader.readNumber(r, QStringLiteral("transparency"), path, m_transparency, false, 0, 2)
+        || !reader.readColour(r, QStringLiteral("shaftColour"), path, m_shaftColour, false, true)
+        || !reader.readObjectRecord(r, QStringLiteral("label"), path, label))
+        return false;
+    const QString lp = path + QStringLiteral(".label");
+    return m_label.read(label, reader, lp)
+           && reader.readInt(label, QStringLiteral("layoutMode"), lp, m_layoutMode, false, 0, 1000)
+           && reader.readNumber(label, QStringLiteral("x"), lp, m_textX)
+           && reader.readNumber(label, QStringLiteral("y"), lp, m_textY)
+           && reader.readNumber(label, QStringLiteral("reference"), lp, m_reference)
+           && reader.readSize(label, QStringLiteral("offset"), lp, m_pointOffset, false, true);
+}
+
+VRTextAdornment *QntConnector::textAdornment() const
+{
+    if (!m_textAdornment)
+        m_textAdornment = std::make_shared<VRTextAdornment>();
+    m_label.describeIn(*m_textAdornment);
+    m_textAdornment->setLayoutMode(m_layoutMode == 1 || m_layoutMode == 2 ? m_layoutMode : 40);
+    return m_textAdornment.get();
+}

@@ -1,0 +1,168 @@
+#pragma once
+
+#include "framework/model/QntConnectorEndPoint.h"
+#include "framework/model/VRDrawablePath.h"
+#include "framework/model/VRTextBlock.h"
+
+#include <QList>
+#include <QVariantMap>
+
+#include <functional>
+#include <memory>
+
+class VRTextAdornment;
+class QntConnectorArrow;
+class QntConnectorStyle;
+class QntConnectorStylizedPath;
+class QntElement;
+
+// A line between elements whose ends sit on sticky spots. It keeps its points, routing kind
+// and label; manual routings (straight, orthogonal, zig-zag, curve) are computed here, the
+// automatic ones (3 orthogonal, 4 polyline) by the router installed with setRouter().
+class QntConnector : public VRDrawablePath
+{
+    VR_CLASS(QntConnector)
+public:
+    QntConnector();
+    ~QntConnector() override;
+
+    // 0 between elements, 1 free-standing, 2 sequence message.
+    int mode() const { return m_mode; }
+    void setMode(int mode) { m_mode = mode; }
+
+    QntConnectorEndPoint *startEndPoint() const { return m_start.get(); }
+    QntConnectorEndPoint *endEndPoint() const { return m_end.get(); }
+    QntConnectorEndPoint *connectorEndPoint1() const { return m_start.get(); }
+    QntConnectorEndPoint *connectorEndPoint2() const { return m_end.get(); }
+    bool isAttachedTo(const QntElement *element) const;
+    // Attaches one end (0 start, 1 end) to a spot of an element, or frees it (null); undoable.
+    void reattachEnd(int which, const std::shared_ptr<QntElement> &element, int spotIndex);
+    // Places both ends and routes (free ends at the given points).
+    void setEnds(QPointF start, QPointF end);
+
+    QPointF endPoint() const;
+    double lastSegmentAngle() const;
+    QPointF lastClickedPointAtAdornment() const { return m_lastClicked; }
+    void setLastClickedPointAtAdornment(QPointF p) { m_lastClicked = p; }
+
+    // 0 straight, 1 orthogonal, 2 zig-zag, 3 automatic orthogonal, 4 automatic polyline.
+    int routing() const { return m_routing; }
+    void setRouting(int routing);
+    bool isCurve() const { return m_curve; }
+    void setCurve(bool curve);
+    void makeZigZag();
+    void makeCurve();
+    void routeOrthogonal();
+    void makeStraight();
+    void makeRoutingColaPolyline();
+    void makeRoutingColaOrthogonal();
+    // The ends moved (an attached element moved or resized): route again, without undo.
+    void endsDidMove();
+    // Sets the routed path (the router's answer), without undo.
+    void setRoutedPath(const QPainterPath &path);
+    using Router = std::function<bool(QntConnector &)>;
+    // Returns true when it routed the connector (automatic routings); false leaves the
+    // connector to its manual routing.
+    static void setRouter(Router router);
+
+    QVariantMap skinOptions() const { return m_skinOptions; }
+    void addSkin(const QVariantMap &options);
+    void updateStyle() override;
+    void setStyle(VRStyleRef style) override;
+    // The renderer that draws the shaft and arrowheads; the last renderer of style() unless
+    // that style is shared by several objects.
+    QntConnectorStyle *connectorStyle() const { return m_connectorStyle.get(); }
+    VRObjectList parts() const override;
+    QntConnectorStylizedPath *shaft() const { return m_shaft.get(); }
+
+    qint64 colorSchemeId() const override { return m_colorSchemeId; }
+    qint64 colorSchemeIdArrowKind(int kind) const;
+    void replaceColorScheme(qint64 schemeId) override;
+    void replaceColorScheme(qint64 schemeId, int arrowKind);
+    QColor shaftColor() const { return m_shaftColour; }
+    void setShaftColor(const QColor &colour);
+    void changeTransparencyWithCoef(double coef) override;
+
+    // The label.
+    const VRTextBlock &label() const { return m_label; }
+    // The text as a text renderer, refreshed from the text on each call; the text itself
+    // is what is drawn, so changes made to the renderer do not reach the object.
+    VRTextAdornment *textAdornment() const;
+    void setLabel(const VRTextBlock &label);
+    QFont font() const { return m_label.font(); }
+    double fontSize() const { return m_label.font().pointSizeF(); }
+    void setFontSize(double size);
+    QColor textColour() const { return m_label.colour(); }
+    void setTextColour(const QColor &colour);
+    int alignment() const { return m_label.alignment(); }
+    void setTextFontFamily(const QString &family);
+    void setTextFontTypeface(int traitMask, bool underlined);
+    void setTextAlign(int alignment);
+    QTextDocumentFragment textContent() const override { return m_label.fragment(); }
+    void setTextContent(const QTextDocumentFragment &content) override;
+
+    // Label placement: modes 1 along, 2 along mirrored (X -0.5 ... 0.5 along, Y points off the
+    // line); any other mode puts it at the reference point plus the offset.
+    int layoutMode() const { return m_layoutMode; }
+    virtual void setLayoutMode(int mode);
+    virtual bool fixedLayoutMode() const { return false; }
+    double textXOffset() const { return m_textX; }
+    void setTextXOffset(double x);
+    double textYOffset() const { return m_textY; }
+    void setTextYOffset(double y);
+    double textReferencePointRelative() const { return m_reference; }
+    void setTextReferencePointRelative(double r);
+    QSizeF offsetForPointForTextLayout() const { return m_pointOffset; }
+    void setOffsetForPointForTextLayout(QSizeF offset);
+    void textDidChange() { notifyVisualChange(); }
+    // Where the label's centre sits, in drawing coordinates.
+    QPointF labelPosition() const;
+
+    VRObjectRef copy() const override;
+    void writeRecord(QJsonObject &record, VRArchiveWriter &writer) const override;
+    bool readRecord(const QJsonObject &record, VRArchiveReader &reader,
+                    const QString &path) override;
+
+protected:
+    void drawContent(QPainter &painter) const override;
+    QRectF computeBounds() const override;
+    // Label placement and settings, restored together by undo.
+    struct LabelSettings {
+        int layoutMode = 1;
+        double x = 0, y = 0, reference = 0.5;
+        QSizeF offset{0, 0};
+        bool operator==(const LabelSettings &) const = default;
+    };
+    void setLabelSettings(const LabelSettings &settings);
+    LabelSettings labelSettings() const;
+    void drawLabel(QPainter &painter, const VRTextBlock &label, QPointF centre) const;
+    QPointF pointAlongPath(double fraction, double normalOffset) const;
+    void copyConnectorInto(QntConnector &target) const;
+    void changeRouting(int routing, bool curve);
+    QPainterPath manualRoute() const;
+    void placeArrows();
+    void attachConnectorStyle();
+
+private:
+    std::unique_ptr<QntConnectorEndPoint> m_start;
+    std::unique_ptr<QntConnectorEndPoint> m_end;
+    std::shared_ptr<QntConnectorStylizedPath> m_shaft;
+    std::shared_ptr<QntConnectorStyle> m_connectorStyle;
+    QVariantMap m_skinOptions;
+    VRTextBlock m_label;
+    mutable std::shared_ptr<VRTextAdornment> m_textAdornment;
+    QColor m_shaftColour;
+    QPointF m_lastClicked;
+    QSizeF m_pointOffset{0, 0};
+    qint64 m_colorSchemeId = 0;
+    qint64 m_startSchemeId = 0;
+    qint64 m_endSchemeId = 0;
+    double m_textX = 0;
+    double m_textY = 0;
+    double m_reference = 0.5;
+    double m_transparency = 1.0;
+    int m_mode = 0;
+    int m_routing = 0;
+    int m_layoutMode = 1;
+    bool m_curve = false;
+};

@@ -1,0 +1,3 @@
+#include "framework/model/QntConnectorArrow.h"
+
+VR_CLASS_IMPL(QntConnectorArrow, VRShapeGroup)

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "framework/model/QntConnector.h"
+
+// A connector with a label near each end; the second label sits near the end point.
+class QntConnectorDoubleText : public QntConnector
+{
+    VR_CLASS(QntConnectorDoubleText)
+public:
+    QntConnectorDoubleText() = default;
+
+    const VRTextBlock &secondLabel() const { return m_label2; }
+    void setSecondLabel(const VRTextBlock &label);
+    // Applies to both labels.
+    void setLayoutMode(int mode) override;
+    QPointF secondLabelPosition() const;
+
+    VRObjectRef copy() const override;
+    void writeRecord(QJsonObject &record, VRArchiveWriter &writer) const override;
+    bool readRecord(const QJsonObject &record, VRArchiveReader &reader,
+                    const QString &path) override;
+
+protected:
+    void drawContent(QPainter &painter) const override;
+
+private:
+    VRTextBlock m_label2;
+};

@@ -1,0 +1,3 @@
+#include "framework/model/QntConnectorShape.h"
+
+VR_CLASS_IMPL(QntConnectorShape, VRDrawableShape)

@@ -1,0 +1,3 @@
+#include "framework/model/QntConnectorSkin.h"
+
+VR_CLASS_IMPL(QntConnectorSkin, VRShapeGroup)

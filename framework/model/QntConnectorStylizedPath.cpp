@@ -1,0 +1,3 @@
+#include "framework/model/QntConnectorStylizedPath.h"
+
+VR_CLASS_IMPL(QntConnectorStylizedPath, VRDrawablePath)

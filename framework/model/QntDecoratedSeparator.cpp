@@ -1,0 +1,3 @@
+#include "framework/model/QntDecoratedSeparator.h"
+
+VR_CLASS_IMPL(QntDecoratedSeparator, QntFreeConnector)

@@ -1,0 +1,663 @@
+#include "framework/model/QntElement.h"
+
+#include "framework/model/QntConnector.h"
+#include "framework/archive/VRArchiveReader.h"
+#include "framework/archive/VRArchiveWriter.h"
+#include "framework/base/VRConstants.h"
+#include "framework/model/VRObjectOwnerLayer.h"
+#include "framework/model/VRStyleBridge.h"
+#include "framework/undo/VRUndoManager.h"
+#include "platform/UserDefaults.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QPainter>
+
+#include <cmath>
+
+VR_CLASS_IMPL(QntElement, VRShapeGroup)
+
+namespace {
+QntElement::PrototypeProvider &prototypeProvider()
+{
+    static QntElement::PrototypeProvider provider;
+    return provider;
+}
+QntElement::SchemeColourProvider &schemeProvider()
+{
+    static QntElement::SchemeColourProvider provider;
+    return provider;
+}
+QntElement::MouseDownHandler &mouseDownHandler()
+{
+    static QntElement::MouseDownHandler handler;
+    return handler;
+}
+constexpr int kMaximumStickySpots = 1000;
+} // namespace
+
+QntElement::QntElement()
+{
+    const UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    bool ok = false;
+    const double lr = defaults.objectForKey(kQntElementRightLeftPaddingCoef).toDouble(&ok);
+    if (ok && lr >= 0 && lr < 0.5)
+        m_paddingLR = lr;
+    const double tb = defaults.objectForKey(kQntElementTopBottomPaddingCoef).toDouble(&ok);
+    if (ok && tb >= 0 && tb < 0.5)
+        m_paddingTB = tb;
+    setStickySpots({QPointF(0, -0.5), QPointF(0.5, 0), QPointF(0, 0.5), QPointF(-0.5, 0)});
+}
+
+QntElement::~QntElement()
+{
+    if (m_text && m_text->container() == this)
+        m_text->setContainer(nullptr);
+}
+
+VRObjectRef QntElement::createWithElementId(const QString &elementId, const QString &notationPath)
+{
+    if (!prototypeProvider())
+        return nullptr;
+    VRObjectRef prototype = prototypeProvider()(elementId, notationPath);
+    if (!prototype)
+        return nullptr;
+    VRObjectRef element = prototype->copy();
+    if (element && element->isKindOf<QntElement>())
+        static_cast<QntElement &>(*element).m_notationPath = notationPath;
+    return element;
+}
+
+std::shared_ptr<QntElement> QntElement::createWithObjects(const VRObjectList &objects,
+                                                          const QString &id, QSizeF originalSize)
+{
+    auto element = std::make_shared<QntElement>();
+    element->setGroupObjects(objects);
+    element->setUserInfo({{QStringLiteral("ID"), id}});
+    element->m_originalSize = originalSize;
+    element->m_originalSizeWithoutScale = originalSize;
+    return element;
+}
+
+void QntElement::setPrototypeProvider(PrototypeProvider provider)
+{
+    prototypeProvider() = std::move(provider);
+}
+
+void QntElement::setSchemeColourProvider(SchemeColourProvider provider)
+{
+    schemeProvider() = std::move(provider);
+}
+
+QColor QntElement::schemeColour(const QString &notationPath, qint64 schemeId,
+                                const QString &itemsType, int index, double *alpha)
+{
+    if (!schemeProvider())
+        return {};
+    return schemeProvider()(notationPath, schemeId, itemsType, index, alpha);
+}
+
+void QntElement::setMouseDownHandler(MouseDownHandler handler)
+{
+    mouseDownHandler() = std::move(handler);
+}
+
+void QntElement::setupAfterDraggingFromPalette()
+{
+    VRUndoManager *um = undoManager();
+    if (um)
+        um->disableUndoRegistration();
+    const UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    bool ok = false;
+    double scale = defaults.objectForKey(QntElementScaleKey).toDouble(&ok);
+    if (!ok || !(scale > 0) || scale > 100)
+        scale = 1.0;
+    if (m_originalSizeWithoutScale.isEmpty())
+        m_originalSizeWithoutScale = m_size;
+    m_originalSize = m_originalSizeWithoutScale * scale;
+    if (!m_originalSize.isEmpty())
+        setSize(m_originalSize);
+    if (defaults.boolForKey(QntGlobalAutosizeElementsKey))
+        m_autoSize = true;
+    if (m_autoSize)
+        performAutoSize();
+    if (um)
+        um->enableUndoRegistration();
+}
+
+void QntElement::addTextShape()
+{
+    if (m_text)
+        return;
+    m_text = std::make_shared<QntTextShape>();
+    m_text->setUserInfo({{QStringLiteral("ID"), QStringLiteral("text")}});
+    m_text->setContainer(this);
+    layoutText();
+}
+
+VRObjectList QntElement::parts() const
+{
+    VRObjectList all = m_members;
+    if (m_text)
+        all.append(m_text);
+    return all;
+}
+
+VRObjectRef QntElement::contourObject() const
+{
+    for (const auto &m : m_members) {
+        if (m->ID() == QLatin1String("contour"))
+            return m;
+    }
+    return nullptr;
+}
+
+QList<std::shared_ptr<QntElement>> QntElement::allElements() const
+{
+    QList<std::shared_ptr<QntElement>> result;
+    for (const auto &m : m_members) {
+        if (m->isKindOf<QntElement>()) {
+            auto element = std::static_pointer_cast<QntElement>(m);
+            result.append(element);
+            result.append(element->allElements());
+        }
+    }
+    return result;
+}
+
+QTextDocumentFragment QntElement::textContent() const
+{
+    return m_text ? m_text->textContent() : QTextDocumentFragment();
+}
+
+void QntElement::setTextContent(const QTextDocumentFragment &content)
+{
+    addTextShape();
+    m_text->setTextContent(content);
+    if (m_autoSize)
+        performAutoSize();
+    notifyVisualChange();
+}
+
+void QntElement::setTextFontFamily(const QString &family)
+{
+    addTextShape();
+    QFont font = m_text->font();
+    font.setFamily(family);
+    m_text->setFont(font);
+    notifyVisualChange();
+}
+
+void QntElement::setTextFontTypeface(int traitMask, bool underlined)
+{
+    addTextShape();
+    QFont font = m_text->font();
+    if (traitMask & 1)
+        font.setItalic(true);
+    if (traitMask & 0x01000000)
+        font.setItalic(false);
+    if (traitMask & 2)
+        font.setBold(true);
+    if (traitMask & 4)
+        font.setBold(false);
+    font.setUnderline(underlined);
+    m_text->setFont(font);
+    notifyVisualChange();
+}
+
+void QntElement::setTextFontSize(double size)
+{
+    addTextShape();
+    m_text->setFontSize(size);
+    if (m_autoSize)
+        performAutoSize();
+    notifyVisualChange();
+}
+
+void QntElement::setTextColor(const QColor &colour)
+{
+    addTextShape();
+    m_text->setTextColour(colour);
+    notifyVisualChange();
+}
+
+void QntElement::setTextAlign(int alignment)
+{
+    addTextShape();
+    m_text->setAlignment(alignment);
+    notifyVisualChange();
+}
+
+QntElement::Settings QntElement::settings() const
+{
+    Settings s;
+    s.paddingMode = m_paddingMode;
+    s.paddingLR = m_paddingLR;
+    s.paddingTB = m_paddingTB;
+    s.autoSize = m_autoSize;
+    s.colorSchemeId = m_colorSchemeId;
+    s.transparency = m_transparency;
+    for (const auto &spot : m_spots)
+        s.spots.append(spot->relativePosition());
+    return s;
+}
+
+void QntElement::setSettings(const Settings &s, const QString &actionName)
+{
+    const Settings old = settings();
+    recordUndo("setSettings:", actionName, [old, actionName](VRDrawableObject &o) {
+        static_cast<QntElement &>(o).setSettings(old, actionName);
+    });
+    m_paddingMode = s.paddingMode;
+    m_paddingLR = s.paddingLR;
+    m_paddingTB = s.paddingTB;
+    m_autoSize = s.autoSize;
+    m_colorSchemeId = s.colorSchemeId;
+    m_transparency = s.transparency;
+    QList<QPointF> current;
+    for (const auto &spot : std::as_const(m_spots))
+        current.append(spot->relativePosition());
+    if (current != s.spots)
+        setStickySpots(s.spots);
+    layoutText();
+    notifyVisualChange();
+}
+
+void QntElement::setPaddingMode(int mode)
+{
+    Settings s = settings();
+    s.paddingMode = mode == 1 ? 1 : 0;
+    setSettings(s, QStringLiteral("Change Paddings"));
+}
+
+double QntElement::paddingTopBottomAbs() const
+{
+    return m_paddingMode == 1 ? m_paddingTB : m_paddingTB * m_size.height();
+}
+
+double QntElement::paddingLeftRightAbs() const
+{
+    return m_paddingMode == 1 ? m_paddingLR : m_paddingLR * m_size.width();
+}
+
+void QntElement::setPaddingTopBottom(double padding)
+{
+    if (!std::isfinite(padding) || padding < 0)
+        return;
+    Settings s = settings();
+    s.paddingTB = padding;
+    setSettings(s, QStringLiteral("Change Paddings"));
+}
+
+void QntElement::setPaddingLeftRight(double padding)
+{
+    if (!std::isfinite(padding) || padding < 0)
+        return;
+    Settings s = settings();
+    s.paddingLR = padding;
+    setSettings(s, QStringLiteral("Change Paddings"));
+}
+
+void QntElement::setAutoSize(bool autoSize)
+{
+    Settings s = settings();
+    s.autoSize = autoSize;
+    setSettings(s, QStringLiteral("Change Autosize"));
+    if (autoSize)
+        performAutoSize();
+}
+
+void QntElement::performAutoSize()
+{
+    if (!m_text || m_text->textBlock().isEmpty())
+        return;
+    const double lr = paddingLeftRightAbs(), tb = paddingTopBottomAbs();
+    const double maxWidth = m_keepFixedWidth ? std::max(1.0, m_size.width() - 2 * lr) : 0.0;
+    const QSizeF text = m_text->textBlock().naturalSize(maxWidth);
+    QSizeF wanted(m_keepFixedWidth ? m_size.width() : text.width() + 2 * lr,
+                  text.height() + 2 * tb);
+    const bool mayShrink =
+        UserDefaults::standardUserDefaults().boolForKey(QntAllowAutosizeToMinSizeKey);
+    if (!mayShrink && !m_originalSize.isEmpty())
+        wanted = wanted.expandedTo(m_originalSize);
+    if (wanted != m_size && wanted.width() > 0 && wanted.height() > 0)
+        setSize(wanted);
+}
+
+void QntElement::layoutText()
+{
+    if (!m_text)
+        return;
+    QRectF content = m_contentRect;
+    if (content.isEmpty())
+        content = QRectF(QPointF(m_size.width() / -2, m_size.height() / -2), m_size);
+    const double sx = m_size.width() > 0 ? content.width() / m_size.width() : 1.0;
+    const double sy = m_size.height() > 0 ? content.height() / m_size.height() : 1.0;
+    const double lr = paddingLeftRightAbs() * sx, tb = paddingTopBottomAbs() * sy;
+    const QRectF frame = content.adjusted(lr, tb, -lr, -tb);
+    Geometry g = m_text->saveGeometry();
+    g.location = frame.center();
+    g.size = QSizeF(std::max(0.0, frame.width()), std::max(0.0, frame.height()));
+    g.offset = QSizeF(0, 0);
+    g.angle = 0;
+    m_text->restoreGeometry(g);
+}
+
+void QntElement::geometryDidChange()
+{
+    layoutText();
+    VRShapeGroup::geometryDidChange();
+    updateConnectedConnectors();
+}
+
+void QntElement::drawContent(QPainter &painter) const
+{
+    VRShapeGroup::drawContent(painter);
+    if (m_text)
+        m_text->render(painter);
+    if (m_highlighted) {
+        painter.save();
+        QPen pen(QColor(0, 120, 255));
+        pen.setWidthF(2);
+        painter.setPen(pen);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(VRDrawableShape::renderingPath());
+        painter.restore();
+    }
+}
+
+QList<std::shared_ptr<QntConnector>> QntElement::connectedConnectors() const
+{
+    QList<std::shared_ptr<QntConnector>> result;
+    VRObjectOwnerLayer *l = layer();
+    if (!l)
+        return result;
+    for (const auto &o : l->objects()) {
+        if (!o->isKindOf<QntConnector>())
+            continue;
+        auto connector = std::static_pointer_cast<QntConnector>(o);
+        if (connector->isAttachedTo(this))
+            result.append(connector);
+    }
+    return result;
+}
+
+void QntElement::updateConnectedConnectors()
+{
+    if (state() == 1)
+        return; // members are being scaled programmatically
+    for (const auto &connector : connectedConnectors())
+        connector->endsDidMove();
+}
+
+void QntElement::setHighlightedForConnectorSnapping(bool highlighted)
+{
+    if (highlighted == m_highlighted)
+        return;
+    m_highlighted = highlighted;
+    notifyVisualChange();
+}
+
+void QntElement::postMouseDownAtPoint(QPointF point, VRDrawingView *view)
+{
+    if (mouseDownHandler())
+        mouseDownHandler()(*this, point, view);
+}
+
+void QntElement::connectToTargetElement(QntElement *target,
+                                        const std::shared_ptr<QntConnector> &connector)
+{
+    if (!connector)
+        return;
+    const QPointF from = transformIncludingParent().map(QPointF(0, 0));
+    const QPointF to = target ? target->transformIncludingParent().map(QPointF(0, 0))
+                              : connector->endEndPoint()->location();
+    auto startSpot = nearestStickySpot(to);
+    connector->startEndPoint()->attachTo(startSpot.get());
+    if (target) {
+        auto endSpot = target->nearestStickySpot(from);
+        connector->endEndPoint()->attachTo(endSpot.get());
+    }
+    connector->endsDidMove();
+}
+
+std::shared_ptr<QntStickySpot> QntElement::stickySpotAtIndex(int index) const
+{
+    return index >= 0 && index < m_spots.size() ? m_spots.at(index) : nullptr;
+}
+
+std::shared_ptr<QntStickySpot> QntElement::nearestStickySpot(QPointF point) const
+{
+    std::shared_ptr<QntStickySpot> best;
+    double bestDistance = 0;
+    for (const auto &spot : m_spots) {
+        const QPointF d = spot->location() - point;
+        const double distance = d.x() * d.x() + d.y() * d.y();
+        if (!best || distance < bestDistance) {
+            best = spot;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+void QntElement::setStickySpots(const QList<QPointF> &positions)
+{
+    for (const auto &spot : std::as_const(m_spots))
+        spot->setOwner(nullptr);
+    m_spots.clear();
+    for (const QPointF &p : positions) {
+        if (m_spots.size() >= kMaximumStickySpots)
+            break;
+        m_spots.append(std::make_shared<QntStickySpot>(this, p));
+    }
+}
+
+void QntElement::insertStickySpot(QPointF relativePosition)
+{
+    if (!std::isfinite(relativePosition.x()) || !std::isfinite(relativePosition.y())
+        || m_spots.size() >= kMaximumStickySpots)
+        return;
+    Settings s = settings();
+    s.spots.append(relativePosition);
+    setSettings(s, QStringLiteral("Insert Sticky Spot"));
+}
+
+void QntElement::removeStickySpot(QntStickySpot *spot)
+{
+    const int index = spot ? spot->index() : -1;
+    if (index < 0 || spot->owner() != this)
+        return;
+    Settings s = settings();
+    s.spots.removeAt(index);
+    setSettings(s, QStringLiteral("Delete Sticky Spot"));
+}
+
+void QntElement::replaceColorScheme(qint64 schemeId)
+{
+    VRUndoManager *um = undoManager();
+    if (um)
+        um->beginUndoGrouping();
+    Settings s = settings();
+    s.colorSchemeId = schemeId;
+    setSettings(s, QStringLiteral("Change Colour Scheme"));
+    recolourParts();
+    if (um) {
+        um->endUndoGrouping();
+        um->setActionName(QStringLiteral("Change Colour Scheme"));
+    }
+}
+
+void QntElement::changeTransparencyWithCoef(double coef)
+{
+    if (!std::isfinite(coef))
+        return;
+    Settings s = settings();
+    s.transparency = std::clamp(coef, 0.0, 2.0);
+    VRUndoManager *um = undoManager();
+    if (um)
+        um->beginUndoGrouping();
+    setSettings(s, QStringLiteral("Change Transparency"));
+    recolourParts();
+    if (um) {
+        um->endUndoGrouping();
+        um->setActionName(QStringLiteral("Change Transparency"));
+    }
+}
+
+void QntElement::recolourParts()
+{
+    if (m_mode == 2)
+        return; // image-bank pictures keep their own colours
+    auto colourFor = [this](const QString &type, int index) {
+        double alpha = 1.0;
+        QColor c = schemeColour(m_notationPath, m_colorSchemeId, type, index, &alpha);
+        if (c.isValid())
+            c.setAlphaF(std::clamp(alpha * m_transparency, 0.0, 1.0));
+        return c;
+    };
+    for (const auto &part : allPartsOfClass(VRDrawableObject::staticClass())) {
+        const QVariantMap &info = part->userInfo();
+        if (info.contains(QStringLiteral("QntSchemeFill")) && part->style()
+            && !part->hasManuallyAssignedGradient()) {
+            const QColor c = colourFor(QStringLiteral("Fill"),
+                                       int(part->intValueForKey(QStringLiteral("QntSchemeFill"))));
+            if (c.isValid())
+                VRStyleBridge::setFillColour(*part->style(), c);
+        }
+        if (info.contains(QStringLiteral("QntSchemeStroke")) && part->style()) {
+            const QColor c =
+                colourFor(QStringLiteral("Stroke"),
+                          int(part->intValueForKey(QStringLiteral("QntSchemeStroke"))));
+            if (c.isValid())
+                VRStyleBridge::setStrokeColour(*part->style(), c);
+        }
+        part->notifyVisualChange();
+    }
+    if (m_text && hasMetadataForKey(QStringLiteral("QntSchemeText"))) {
+        const QColor c =
+            colourFor(QStringLiteral("Text"), int(intValueForKey(QStringLiteral("QntSchemeText"))));
+        if (c.isValid())
+            m_text->setTextColour(c);
+    }
+    notifyVisualChange();
+}
+
+void QntElement::copyElementInto(QntElement &t) const
+{
+    t.m_notationPath = m_notationPath;
+    t.m_originalSize = m_originalSize;
+    t.m_originalSizeWithoutScale = m_originalSizeWithoutScale;
+    t.m_colorSchemeId = m_colorSchemeId;
+    t.m_transparency = m_transparency;
+    t.m_paddingLR = m_paddingLR;
+    t.m_paddingTB = m_paddingTB;
+    t.m_paddingMode = m_paddingMode;
+    t.m_mode = m_mode;
+    t.m_canUngroup = m_canUngroup;
+    t.m_editAllPartsAtOnce = m_editAllPartsAtOnce;
+    t.m_onlyContourMode = m_onlyContourMode;
+    t.m_autoSize = m_autoSize;
+    t.m_keepFixedWidth = m_keepFixedWidth;
+    QList<QPointF> spots;
+    for (const auto &spot : m_spots)
+        spots.append(spot->relativePosition());
+    t.setStickySpots(spots);
+    if (m_text) {
+        t.m_text = std::static_pointer_cast<QntTextShape>(m_text->copy());
+        t.m_text->setContainer(&t);
+    }
+}
+
+VRObjectRef QntElement::copy() const
+{
+    auto object = VRShapeGroup::copy();
+    if (object)
+        copyElementInto(static_cast<QntElement &>(*object));
+    return object;
+}
+
+void QntElement::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
+{
+    VRShapeGroup::writeRecord(r, writer);
+    r.insert(QStringLiteral("text"),
+             m_text ? QJsonValue(writer.objectRecord(*m_text)) : QJsonValue());
+    r.insert(QStringLiteral("notationPath"), m_notationPath);
+    r.insert(QStringLiteral("colorSchemeId"), m_colorSchemeId);
+    r.insert(QStringLiteral("transparency"), m_transparency);
+    r.insert(QStringLiteral("padding"), QJsonObject{{QStringLiteral("mode"), m_paddingMode},
+                                                    {QStringLiteral("lr"), m_paddingLR},
+                                                    {QStringLiteral("tb"), m_paddingTB}});
+    r.insert(QStringLiteral("originalSize"), VRArchiveWriter::size(m_originalSize));
+    r.insert(QStringLiteral("originalSizeWithoutScale"),
+             VRArchiveWriter::size(m_originalSizeWithoutScale));
+    r.insert(QStringLiteral("autoSize"), m_autoSize);
+    r.insert(QStringLiteral("keepFixedWidth"), m_keepFixedWidth);
+    r.insert(QStringLiteral("onlyContourMode"), m_onlyContourMode);
+    r.insert(QStringLiteral("editAllPartsAtOnce"), m_editAllPartsAtOnce);
+    r.insert(QStringLiteral("canUngroup"), m_canUngroup);
+    r.insert(QStringLiteral("mode"), m_mode);
+    QJsonArray spots;
+    for (const auto &spot : m_spots)
+        spots.append(VRArchiveWriter::point(spot->relativePosition()));
+    r.insert(QStringLiteral("stickySpots"), spots);
+}
+
+bool QntElement::readRecord(const QJsonObject &r, VRArchiveReader &reader, const QString &path)
+{
+    if (!VRShapeGroup::readRecord(r, reader, path))
+        return false;
+    const QJsonValue text = r.value(QStringLiteral("text"));
+    if (text.isObject()) {
+        auto object = reader.readObject(text, path + QStringLiteral(".text"));
+        if (!object)
+            return false;
+        if (!object->isKindOf<QntTextShape>())
+            return reader.fail(path + QStringLiteral(".text"),
+                               QStringLiteral("expected a text part"));
+        m_text = std::static_pointer_cast<QntTextShape>(object);
+        m_text->setContainer(this);
+    } else if (!text.isUndefined() && !text.isNull()) {
+        return reader.fail(path + QStringLiteral(".text"),
+                           VRArchiveReader::typeError("a text record or null"));
+    }
+    QJsonObject padding;
+    if (!reader.readString(r, QStringLiteral("notationPath"), path, m_notationPath)
+        || !reader.readInt64(r, QStringLiteral("colorSchemeId"), path, m_colorSchemeId)
+        || !reader.readNumber(r, QStringLiteral("transparency"), path, m_transparency, false, 0, 2)
+        || !reader.readObjectRecord(r, QStringLiteral("padding"), path, padding)
+        || !reader.readSize(r, QStringLiteral("originalSize"), path, m_originalSize)
+        || !reader.readSize(r, QStringLiteral("originalSizeWithoutScale"), path,
+                            m_originalSizeWithoutScale)
+        || !reader.readBool(r, QStringLiteral("autoSize"), path, m_autoSize)
+        || !reader.readBool(r, QStringLiteral("keepFixedWidth"), path, m_keepFixedWidth)
+        || !reader.readBool(r, QStringLiteral("onlyContourMode"), path, m_onlyContourMode)
+        || !reader.readBool(r, QStringLiteral("editAllPartsAtOnce"), path, m_editAllPartsAtOnce)
+        || !reader.readBool(r, QStringLiteral("canUngroup"), path, m_canUngroup)
+        || !reader.readInt(r, QStringLiteral("mode"), path, m_mode, false, 0, 100))
+        return false;
+    const QString pp = path + QStringLiteral(".padding");
+    if (!reader.readInt(padding, QStringLiteral("mode"), pp, m_paddingMode, false, 0, 1)
+        || !reader.readNumber(padding, QStringLiteral("lr"), pp, m_paddingLR, false, 0, 1e6)
+        || !reader.readNumber(padding, QStringLiteral("tb"), pp, m_paddingTB, false, 0, 1e6))
+        return false;
+    QJsonArray spots;
+    if (!reader.readArray(r, QStringLiteral("stickySpots"), path, spots))
+        return false;
+    if (r.contains(QStringLiteral("stickySpots"))) {
+        if (spots.size() > kMaximumStickySpots)
+            return reader.fail(path + QStringLiteral(".stickySpots"),
+                               QStringLiteral("too many sticky spots"));
+        QList<QPointF> positions;
+        for (int i = 0; i < spots.size(); ++i) {
+            QPointF p;
+            if (!reader.readPoint(QJsonObject{{QStringLiteral("p"), spots.at(i)}},
+                                  QStringLiteral("p"),
+                                  path + QStringLiteral(".stickySpots[%1]").arg(i), p, true))
+                return false;
+            positions.append(p);
+        }
+        setStickySpots(positions);
+    }
+    return true;
+}

@@ -1,0 +1,3 @@
+#include "framework/model/QntFreeConnector.h"
+
+VR_CLASS_IMPL(QntFreeConnector, QntConnector)

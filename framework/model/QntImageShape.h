@@ -1,0 +1,49 @@
+#pragma once
+
+#include "framework/model/QntElement.h"
+
+#include <QImage>
+
+// A picture element with an optional contour: 0 rectangle (the only type using the corner
+// radius), 1 oval, 2 diamond.
+class QntImageShape : public QntElement
+{
+    VR_CLASS(QntImageShape)
+public:
+    QntImageShape() = default;
+
+    QImage image() const { return m_image; }
+    void setImage(const QImage &image);
+    bool showContour() const { return m_look.showContour; }
+    void setShowContour(bool show);
+    int contourType() const { return m_look.contourType; }
+    void setContourType(int type);
+    double contourWidth() const { return m_look.contourWidth; }
+    void setContourWidth(double width);
+    double rectangleCornerRaduis() const { return m_look.cornerRadius; }
+    void setRectangleCornerRaduis(double radius);
+    // The contour part (its style's stroke colour is the contour's colour).
+    VRObjectRef contour() const { return contourObject(); }
+    QPainterPath contourPath() const;
+
+    VRObjectRef copy() const override;
+    void writeRecord(QJsonObject &record, VRArchiveWriter &writer) const override;
+    bool readRecord(const QJsonObject &record, VRArchiveReader &reader,
+                    const QString &path) override;
+
+protected:
+    void drawContent(QPainter &painter) const override;
+
+private:
+    struct Look {
+        bool showContour = false;
+        int contourType = 0;
+        double contourWidth = 1.0;
+        double cornerRadius = 0.0;
+        bool operator==(const Look &) const = default;
+    };
+    void setLook(const Look &look);
+
+    QImage m_image;
+    Look m_look;
+};

@@ -1,0 +1,8 @@
+#include "framework/model/QntText.h"
+
+VR_CLASS_IMPL(QntText, QntElement)
+
+QntText::QntText()
+{
+    addTextShape();
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "framework/model/VRDrawableShape.h"
+#include "framework/model/VRTextBlock.h"
+
+class VRTextAdornment;
+class QntElementTable;
+
+// One cell of a table: its text, background colour and paddings.
+class QntTextCell : public VRDrawableShape
+{
+    VR_CLASS(QntTextCell)
+public:
+    QntTextCell() = default;
+
+    QntElementTable *owner() const;
+    const VRTextBlock &textBlock() const { return m_text; }
+    // The text as a text renderer, refreshed from the text on each call; the text itself
+    // is what is drawn, so changes made to the renderer do not reach the object.
+    VRTextAdornment *textAdornment() const;
+    void setTextBlock(const VRTextBlock &block);
+    QString string() const { return m_text.plainText(); }
+    void setString(const QString &text);
+    QTextDocumentFragment textContent() const override { return m_text.fragment(); }
+    void setTextContent(const QTextDocumentFragment &content) override;
+
+    QColor fillColour() const { return m_fill; }
+    void fillWithColor(const QColor &colour);
+    double paddingLeftRight() const { return m_paddingLR; }
+    double paddingTopBottom() const { return m_paddingTB; }
+    void setPaddings(double leftRight, double topBottom);
+    double textAngle() const { return m_text.angleInDegrees(); }
+    void setTextAngle(double degrees);
+
+    VRObjectRef copy() const override;
+    void writeRecord(QJsonObject &record, VRArchiveWriter &writer) const override;
+    bool readRecord(const QJsonObject &record, VRArchiveReader &reader,
+                    const QString &path) override;
+
+protected:
+    void drawContent(QPainter &painter) const override;
+
+private:
+    VRTextBlock m_text;
+    mutable std::shared_ptr<VRTextAdornment> m_textAdornment;
+    QColor m_fill;
+    double m_paddingLR = 5.0;
+    double m_paddingTB = 5.0;
+};

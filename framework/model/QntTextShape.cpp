@@ -1,0 +1,3 @@
+#include "framework/model/QntTextShape.h"
+
+VR_CLASS_IMPL(QntTextShape, VRDrawableShape)

@@ -1,0 +1,3 @@
+#include "framework/model/QntUMLSequenceElement.h"
+
+VR_CLASS_IMPL(QntUMLSequenceElement, QntElement)

@@ -1,0 +1,77 @@
+#include "framework/model/VRDrawableShape.h"
+
+#include "framework/archive/VRArchiveReader.h"
+#include "framework/archive/VRArchiveWriter.h"
+#include "framework/model/VRDrawablePath.h"
+
+#include <QJsonObject>
+
+VR_CLASS_IMPL(VRDrawableShape, VRDrawableObject)
+
+std::shared_ptr<VRDrawableShape> VRDrawableShape::shapeWithRect(const QRectF &rect,
+                                                                const QPainterPath &unitPath)
+{
+    auto shape = std::make_shared<VRDrawableShape>(unitPath);
+    shape->m_location = rect.center();
+    shape->m_size = rect.size();
+    return shape;
+}
+
+QPainterPath VRDrawableShape::unitRectAtOrigin()
+{
+    QPainterPath path;
+    path.addRect(QRectF(-0.5, -0.5, 1, 1));
+    return path;
+}
+
+QPainterPath VRDrawableShape::unitOvalAtOrigin()
+{
+    QPainterPath path;
+    path.addEllipse(QRectF(-0.5, -0.5, 1, 1));
+    return path;
+}
+
+QPainterPath VRDrawableShape::unitPath() const
+{
+    return m_unitPath.isEmpty() ? unitRectAtOrigin() : m_unitPath;
+}
+
+void VRDrawableShape::setUnitPath(const QPainterPath &path)
+{
+    const QPainterPath old = m_unitPath;
+    recordUndo("setUnitPath:", QStringLiteral("Change Path"),
+               [old](VRDrawableObject &o) { static_cast<VRDrawableShape &>(o).setUnitPath(old); });
+    m_unitPath = path;
+    geometryDidChange();
+}
+
+QPainterPath VRDrawableShape::renderingPath() const
+{
+    return transformIncludingParent().map(unitPath());
+}
+
+VRObjectRef VRDrawableShape::copy() const
+{
+    auto object = VRDrawableObject::copy();
+    if (object)
+        copyShapeInto(static_cast<VRDrawableShape &>(*object));
+    return object;
+}
+
+void VRDrawableShape::copyShapeInto(VRDrawableShape &target) const
+{
+    target.m_unitPath = m_unitPath;
+}
+
+void VRDrawableShape::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
+{
+    VRDrawableObject::writeRecord(r, writer);
+    if (!m_unitPath.isEmpty() && m_unitPath != unitRectAtOrigin())
+        r.insert(QStringLiteral("unitPath"), VRPath::toSvgData(m_unitPath));
+}
+
+bool VRDrawableShape::readRecord(const QJsonObject &r, VRArchiveReader &reader, const QString &path)
+{
+    return VRDrawableObject::readRecord(r, reader, path)
+           && reader.readPath(r, QStringLiteral("unitPath"), path, m_unitPath);
+}

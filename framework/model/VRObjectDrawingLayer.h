@@ -1,0 +1,103 @@
+#pragma once
+
+#include "framework/model/VRObjectOwnerLayer.h"
+
+#include <QColor>
+#include <QImage>
+#include <QSizeF>
+#include <QStringList>
+#include <QVariantMap>
+
+// The object layer users draw in: selection (with undo), duplication, alignment and
+// distribution, pictures of objects and drag support.
+class VRObjectDrawingLayer : public VRObjectOwnerLayer
+{
+    VR_CLASS(VRObjectDrawingLayer)
+public:
+    VRObjectDrawingLayer() = default;
+
+    // Selection, in selection order.
+    const VRObjectList &selection() const { return m_selection; }
+    VRObjectRef singleSelection() const;
+    int countOfSelection() const { return int(m_selection.size()); }
+    VRObjectList selectedAvailableObjects() const;
+    bool isSelectedObject(const VRDrawableObject &object) const;
+    QRectF selectionBounds() const;
+
+    void addObjectToSelection(VRObjectRef object);
+    void addObjectsToSelectionFromArray(const VRObjectList &objects);
+    void removeObjectFromSelection(const VRObjectRef &object);
+    void exchangeSelectionWithObjectsFromArray(const VRObjectList &objects);
+    void replaceSelectionWithObject(VRObjectRef object);
+    void deselectAll();
+    void selectAll();
+    bool isSelectionVisible() const { return m_selectionVisible; }
+    void setSelectionVisible(bool visible);
+    void deleteSelection(QObject *sender = nullptr);
+
+    void recordSelectionForUndo();
+    void commitSelectionUndoWithActionName(const QString &actionName);
+    static void setDefaultSelectionChangesAreUndoable(bool undoable);
+    static bool defaultSelectionChangesAreUndoable();
+
+    // Duplication: copies are returned, not added (the caller adds them).
+    VRObjectList polarDuplicate(const VRObjectList &objects, QPointF centre, int numberOfCopies,
+                                double incrementAngle, bool rotateCopies) const;
+    VRObjectList autoPolarDuplicate(const VRObjectRef &object, QPointF centre) const;
+    VRObjectList linearDuplicate(const VRObjectList &objects, QSizeF offset,
+                                 int numberOfCopies) const;
+
+    // Alignment of the selected available objects to the selection's bounds; undo "Align".
+    enum class Alignment {
+        LeftEdges,
+        HorizontalCentres,
+        RightEdges,
+        TopEdges,
+        VerticalCentres,
+        BottomEdges
+    };
+    bool alignSelection(Alignment alignment);
+    // Equal gaps between the selected available objects, ordered by position; undo "Distribute".
+    bool distributeSelection(Qt::Orientation orientation);
+
+    int sequenceSelectionCount() const;
+    QImage imageOfObject(const VRDrawableObject &object) const;
+    QStringList pasteboardTypesForOperation(int operation) const;
+
+    void setDragPendingObjects(const VRObjectList &objects) { m_dragPending = objects; }
+    VRObjectList dragPendingObjects() const { return m_dragPending; }
+    void removeDragPendingObjects();
+    void restoreAfterRemovingPengingDrag();
+
+    QVariantMap &layoutParams() { return m_layoutParams; }
+    const QVariantMap &layoutParams() const { return m_layoutParams; }
+    void setLayoutParams(const QVariantMap &params) { m_layoutParams = params; }
+    // Automatic layout (the layout engine installs itself here).
+    bool layout(QObject *sender = nullptr);
+    using LayoutEngine = std::function<bool(VRObjectDrawingLayer &)>;
+    static void setLayoutEngine(LayoutEngine engine);
+
+    QColor selectionColour() const { return m_selectionColour; }
+    void setSelectionColour(const QColor &colour) { m_selectionColour = colour; }
+
+    QVariant valueForKey(const QString &key) const override;
+    bool setValueForKey(const QVariant &value, const QString &key) override;
+    bool layerMayBeDeleted() const override;
+
+protected:
+    void objectsWillBeRemoved(const VRObjectList &objects) override;
+
+private:
+    // Replaces the selection; when undoable, records the old one under the action name.
+    void changeSelection(const VRObjectList &selection, bool undoable, const QString &actionName);
+    void postSelectionChanged();
+
+    VRObjectList m_selection;
+    VRObjectList m_recordedSelection;
+    VRObjectList m_dragPending;
+    QList<QPair<int, VRObjectRef>> m_removedDragPending;
+    QVariantMap m_layoutParams;
+    QColor m_selectionColour;
+    bool m_selectionVisible = true;
+    bool m_selectionRecorded = false;
+};

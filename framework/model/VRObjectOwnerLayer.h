@@ -1,0 +1,87 @@
+#pragma once
+
+#include "framework/model/VRDrawableContainer.h"
+#include "framework/model/VRLayer.h"
+
+#include <QList>
+#include <QRectF>
+
+#include <functional>
+
+// A layer that owns drawable objects in z-order (bottom first) and hit-tests them. It may
+// also stand alone (no drawing) as a container for objects being built.
+class VRObjectOwnerLayer : public VRLayer, public VRDrawableContainer
+{
+    VR_CLASS(VRObjectOwnerLayer)
+public:
+    VRObjectOwnerLayer() = default;
+    ~VRObjectOwnerLayer() override;
+
+    const VRObjectList &objects() const { return m_objects; }
+    // Visible and unlocked objects.
+    VRObjectList availableObjects() const;
+    int countOfObjects() const { return int(m_objects.size()); }
+
+    void addObject(VRObjectRef object);
+    void addObjectsFromArray(const VRObjectList &objects);
+    // Inserts at a z-index (0 = bottom).
+    void insertObjects(const VRObjectList &objects, int index);
+    void removeObject(const VRObjectRef &object);
+    void removeObjectsInArray(const VRObjectList &objects);
+    void moveObjectToBottom(const VRObjectRef &object);
+    void moveObjectToTop(const VRObjectRef &object);
+    void moveObjectToIndex(const VRObjectRef &object, int index);
+    int indexOfObject(const VRDrawableObject *object) const;
+
+    VRObjectList objectsWithStyle(const VRStyleRef &style) const;
+    QRectF unionOfAllObjectBounds() const;
+    void unregisterObjectsFromAvoidRouter();
+
+    // Topmost first.
+    VRObjectRef hitTest(QPointF point) const;
+    VRObjectList objectsInRect(const QRectF &rect) const;
+
+    static void setStorageClass(const VRClassInfo &storageClass);
+    static const VRClassInfo &storageClass();
+
+    // Told when objects enter or leave a layer of a drawing (the connector router listens).
+    using MembershipObserver =
+        std::function<void(VRObjectOwnerLayer &, VRDrawableObject &, bool added)>;
+    static void setMembershipObserver(MembershipObserver observer);
+
+    bool layerMayBeDeleted() const override;
+
+    // VRDrawableContainer
+    VRObjectOwnerLayer *containerLayer() const override
+    {
+        return const_cast<VRObjectOwnerLayer *>(this);
+    }
+    QTransform contentTransform() const override { return {}; }
+
+    void render(QPainter &painter, bool printing) const override;
+
+protected:
+    // Objects are about to leave the layer (the drawing layer drops them from the selection).
+    virtual void objectsWillBeRemoved(const VRObjectList &objects);
+    void notifyMembership(VRDrawableObject &object, bool added);
+
+    VRObjectList m_objects;
+};
+
+// Object storage classes a layer may be told to use (linear list or spatial index).
+class VRObjectStorage
+{
+    VR_ROOT_CLASS(VRObjectStorage)
+public:
+    virtual ~VRObjectStorage() = default;
+};
+
+class VRLinearObjectStorage : public VRObjectStorage
+{
+    VR_CLASS(VRLinearObjectStorage)
+};
+
+class VRBSPObjectStorage : public VRObjectStorage
+{
+    VR_CLASS(VRBSPObjectStorage)
+};

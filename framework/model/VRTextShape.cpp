@@ -1,0 +1,3 @@
+#include "framework/model/VRTextShape.h"
+
+VR_CLASS_IMPL(VRTextShape, VRDrawableShape)

@@ -1,0 +1,117 @@
+#include "framework/model/VRTextShapeBase.h"
+
+#include "framework/styles/VRTextAdornment.h"
+
+#include "framework/archive/VRArchiveReader.h"
+
+#include <QJsonObject>
+#include <QPainter>
+
+void VRTextShapeBase::setTextBlock(const VRTextBlock &block)
+{
+    if (block == m_text)
+        return;
+    const VRTextBlock old = m_text;
+    recordUndo("setTextBlock:", QStringLiteral("Changing text attributes"),
+               [old](VRDrawableObject &o) { static_cast<VRTextShapeBase &>(o).setTextBlock(old); });
+    m_text = block;
+    notifyVisualChange();
+}
+
+void VRTextShapeBase::setString(const QString &text)
+{
+    VRTextBlock block = m_text;
+    block.setPlainText(text);
+    setTextBlock(block);
+}
+
+void VRTextShapeBase::setFont(const QFont &font)
+{
+    VRTextBlock block = m_text;
+    block.setFont(font);
+    setTextBlock(block);
+}
+
+void VRTextShapeBase::setFontSize(double size)
+{
+    if (!(size > 0) || size > 5000)
+        return;
+    QFont font = m_text.font();
+    font.setPointSizeF(size);
+    setFont(font);
+}
+
+void VRTextShapeBase::setTextColour(const QColor &colour)
+{
+    VRTextBlock block = m_text;
+    block.setColour(colour);
+    setTextBlock(block);
+}
+
+void VRTextShapeBase::setAlignment(int alignment)
+{
+    VRTextBlock block = m_text;
+    block.setAlignment(alignment);
+    setTextBlock(block);
+}
+
+void VRTextShapeBase::setFixedWidth(double width)
+{
+    VRTextBlock block = m_text;
+    block.setFixedWidth(width);
+    setTextBlock(block);
+}
+
+void VRTextShapeBase::setTextAngle(double degrees)
+{
+    if (!std::isfinite(degrees))
+        return;
+    VRTextBlock block = m_text;
+    block.setAngleInDegrees(degrees);
+    setTextBlock(block);
+}
+
+void VRTextShapeBase::setTextContent(const QTextDocumentFragment &content)
+{
+    VRTextBlock block = m_text;
+    block.setFragment(content);
+    setTextBlock(block);
+}
+
+void VRTextShapeBase::drawContent(QPainter &painter) const
+{
+    VRDrawableShape::drawContent(painter);
+    const QTransform t = transformIncludingParent();
+    const QRectF frame(QPointF(),
+                       QSizeF(std::hypot(t.m11(), t.m12()), std::hypot(t.m21(), t.m22())));
+    QRectF placed = frame;
+    placed.moveCenter(t.map(QPointF(0, 0)));
+    m_text.draw(painter, placed, std::atan2(t.m12(), t.m11()));
+}
+
+VRObjectRef VRTextShapeBase::copy() const
+{
+    auto object = VRDrawableShape::copy();
+    if (object)
+        static_cast<VRTextShapeBase &>(*object).m_text = m_text;
+    return object;
+}
+
+void VRTextShapeBase::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
+{
+    VRDrawableShape::writeRecord(r, writer);
+    m_text.write(r);
+}
+
+bool VRTextShapeBase::readRecord(const QJsonObject &r, VRArchiveReader &reader, const QString &path)
+{
+    return VRDrawableShape::readRecord(r, reader, path) && m_text.read(r, reader, path);
+}
+
+VRTextAdornment *VRTextShapeBase::textAdornment() const
+{
+    if (!m_textAdornment)
+        m_textAdornment = std::make_shared<VRTextAdornment>();
+    m_text.describeIn(*m_textAdornment);
+    return m_textAdornment.get();
+}

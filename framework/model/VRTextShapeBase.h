@@ -1,0 +1,53 @@
+#pragma once
+
+#include "framework/model/VRDrawableShape.h"
+#include "framework/model/VRTextBlock.h"
+
+class VRTextAdornment;
+class QTextEdit;
+
+// What the free text shape and an element's text part share: a shape whose content is a block
+// of rich text. Every text setter records undo as "Changing text attributes". Not a class of its
+// own in the class registry: the two shapes stay siblings below VRDrawableShape there.
+class VRTextShapeBase : public VRDrawableShape
+{
+public:
+    const VRTextBlock &textBlock() const { return m_text; }
+    // The text as a text renderer, refreshed from the text on each call; the text itself
+    // is what is drawn, so changes made to the renderer do not reach the object.
+    VRTextAdornment *textAdornment() const;
+    void setTextBlock(const VRTextBlock &block);
+
+    QString string() const { return m_text.plainText(); }
+    void setString(const QString &text);
+    QFont font() const { return m_text.font(); }
+    void setFont(const QFont &font);
+    double fontSize() const { return m_text.font().pointSizeF(); }
+    void setFontSize(double size);
+    QColor textColour() const { return m_text.colour(); }
+    void setTextColour(const QColor &colour);
+    int alignment() const { return m_text.alignment(); }
+    void setAlignment(int alignment);
+    double fixedWidth() const { return m_text.fixedWidth(); }
+    void setFixedWidth(double width);
+    double textAngle() const { return m_text.angleInDegrees(); }
+    void setTextAngle(double degrees);
+    bool isEditingInInlineEditor() const { return isEditing(); }
+
+    QTextDocumentFragment textContent() const override { return m_text.fragment(); }
+    void setTextContent(const QTextDocumentFragment &content) override;
+
+    VRObjectRef copy() const override;
+    void writeRecord(QJsonObject &record, VRArchiveWriter &writer) const override;
+    bool readRecord(const QJsonObject &record, VRArchiveReader &reader,
+                    const QString &path) override;
+
+protected:
+    VRTextShapeBase() = default;
+
+    void drawContent(QPainter &painter) const override;
+
+private:
+    VRTextBlock m_text;
+    mutable std::shared_ptr<VRTextAdornment> m_textAdornment;
+};

@@ -1,0 +1,3 @@
+#include "framework/undo/VKUndoTask.h"
+
+VR_ROOT_CLASS_IMPL(VKUndoTask, nullptr)

@@ -3,6 +3,7 @@
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 bash "$here/scripts/build.sh"
+bash "$here/scripts/check-format.sh"
 cd "$here/build"
 export QT_QPA_PLATFORM=offscreen
 ctest -j "$(nproc)" --timeout 120 --output-on-failure

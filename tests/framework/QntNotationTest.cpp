@@ -320,7 +320,8 @@ TEST_F(QntNotationTest, InstallingRegistersTheBuiltInLibraries)
     QDir(QntNotation::rootNotationsFolderPath()).removeRecursively();
     ASSERT_TRUE(QntNotation::copyNotationsFromBundleToAppSupportFolder().ok());
     qunsetenv("QNT_BUNDLE_DIR");
-#if __has_include("framework/view/VRToolRegistry.h") && __has_include("framework/model/QntElement.h")
+#if __has_include("framework/view/VRToolRegistry.h")                                               \
+                  && __has_include("framework/model/QntElement.h")
     const auto &registry = VRToolRegistry::sharedToolRegistry();
     EXPECT_EQ(registry.officePrototypesObjects().size(),
               QntNotation::builtinLibraryElementsList(QStringLiteral("Office")).size());

@@ -10,10 +10,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
-#if __has_include("framework/notations/QntImportFromGraffle.h")
 #include "framework/notations/QntImportFromGraffle.h"
-#define QNT_HAS_STENCIL_IMPORTER 1
-#endif
 
 #include <QAction>
 #include <QApplication>
@@ -510,7 +507,6 @@ void QntStartUpController::importStencilFromPath(const QString &path)
     QThread *worker = QThread::create([self, path] {
         auto result = std::make_shared<ImportResult>();
         result->lastImportedFilename = QFileInfo(path).completeBaseName();
-#ifdef QNT_HAS_STENCIL_IMPORTER
         QntImportFromGraffle::setImportedFilepath(path);
         QntImportFromGraffle importer;
         const std::optional<QVariantMap> reply = importer.readStencil();
@@ -544,7 +540,6 @@ void QntStartUpController::importStencilFromPath(const QString &path)
             }
             result->ok = result->ok || result->shapes.isEmpty();
         }
-#endif
         // Widgets are touched on the GUI thread only.
         QMetaObject::invokeMethod(
             qApp,

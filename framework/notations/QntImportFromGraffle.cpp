@@ -2,6 +2,13 @@
 
 #include "framework/notations/QntNotationElementBuilder.h"
 #include "framework/notations/QntSvgPathData.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/VRDrawablePath.h"
+#include "framework/model/VRDrawableShape.h"
+#include "framework/model/VRImageShape.h"
+#include "framework/model/VRShapeGroup.h"
+#include "framework/model/VRTextShape.h"
+#include "framework/styles/VRStyle.h"
 #include "platform/PropertyList.h"
 
 #include <QBuffer>
@@ -16,17 +23,6 @@
 #include <cmath>
 
 #include <zlib.h>
-
-#if __has_include("framework/model/QntElement.h") && __has_include("framework/model/VRTextShape.h")
-#define QNT_STENCIL_OBJECTS 1
-#include "framework/model/QntElement.h"
-#include "framework/model/VRDrawablePath.h"
-#include "framework/model/VRDrawableShape.h"
-#include "framework/model/VRImageShape.h"
-#include "framework/model/VRShapeGroup.h"
-#include "framework/model/VRTextShape.h"
-#include "framework/styles/VRStyle.h"
-#endif
 
 namespace {
 
@@ -252,8 +248,6 @@ QString svgPathData(const QPainterPath &path)
     return parts.join(QLatin1Char(' '));
 }
 
-#ifdef QNT_STENCIL_OBJECTS
-
 QPainterPath unitPathFor(const QString &shape, const QVariantMap &object, const QRectF &frame,
                          bool *ok)
 {
@@ -463,8 +457,6 @@ QVariantMap recordOf(const VRObjectRef &object, const QString &folder, QVariantL
     return record;
 }
 
-#endif
-
 } // namespace
 
 void QntImportFromGraffle::setImportedFilepath(const QString &path)
@@ -609,23 +601,18 @@ std::optional<QVariantMap> QntImportFromGraffle::readStencil()
 VRObjectList QntImportFromGraffle::all(const QVariantMap &sheet) const
 {
     VRObjectList result;
-#ifdef QNT_STENCIL_OBJECTS
     for (const QVariant &value : sheet.value(QStringLiteral("Objects")).toList()) {
         if (result.size() >= kMaximumObjects)
             break;
         if (auto object = convert(value.toMap(), 0, m_imageFolder, m_imageList))
             result.append(object);
     }
-#else
-    Q_UNUSED(sheet)
-#endif
     return result;
 }
 
 VRObjectList QntImportFromGraffle::all2Elements(const VRObjectList &objects) const
 {
     VRObjectList result;
-#ifdef QNT_STENCIL_OBJECTS
     for (const VRObjectRef &object : objects) {
         if (!object)
             continue;
@@ -645,9 +632,6 @@ VRObjectList QntImportFromGraffle::all2Elements(const VRObjectList &objects) con
         }
         result.append(element);
     }
-#else
-    Q_UNUSED(objects)
-#endif
     return result;
 }
 
@@ -667,7 +651,6 @@ VRResult<void>
 QntImportFromGraffle::writeStencil(const QString &path,
                                    const QList<std::pair<QString, VRObjectList>> &sheets)
 {
-#ifdef QNT_STENCIL_OBJECTS
     const bool folderForm = path.endsWith(QLatin1String(".graffle"), Qt::CaseInsensitive);
     const QString shown = QFileInfo(path).fileName();
     auto fail = [&](const QString &why) -> VRResult<void> {
@@ -734,9 +717,4 @@ QntImportFromGraffle::writeStencil(const QString &path,
             QDir(old).removeRecursively();
     }
     return {};
-#else
-    Q_UNUSED(sheets)
-    return VRError{QStringLiteral("The stencil “%1” cannot be written in this build.")
-                       .arg(QFileInfo(path).fileName())};
-#endif
 }

@@ -5,9 +5,7 @@
 #include "framework/notations/QntNotationCompiler.h"
 #include "platform/QntPaths.h"
 
-#if __has_include("framework/view/VRToolRegistry.h")
 #include "framework/view/VRToolRegistry.h"
-#endif
 
 #include <QBuffer>
 #include <QDir>
@@ -873,14 +871,12 @@ void QntNotation::loadAllToDB(bool rewriteAll)
 
 void QntNotation::registerBuiltinLibraries()
 {
-#if __has_include("framework/view/VRToolRegistry.h")
     for (const char *list : {"Office", "Network", "Misc", "Apple"}) {
         VRObjectList prototypes;
         for (const QntElementRecord &record : builtinLibraryElementsList(QLatin1String(list)))
             prototypes.append(record.prototype);
         VRToolRegistry::sharedToolRegistry().setPrototypesForGroup(QLatin1String(list), prototypes);
     }
-#endif
 }
 
 QList<QntElementRecord> QntNotation::builtinLibraryElementsList(const QString &listName)

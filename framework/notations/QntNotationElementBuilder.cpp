@@ -1,15 +1,7 @@
 #include "framework/notations/QntNotationElementBuilder.h"
 
 #include "framework/notations/QntNotationArchive.h"
-
-#include <QBuffer>
-#include <QImage>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QPainter>
-
-#if __has_include("framework/model/QntElement.h") && __has_include("framework/archive/VRArchiver.h")
-#define QNT_NOTATION_ELEMENTS 1
+#include "framework/archive/VRArchiver.h"
 #include "framework/model/QntDecoratedSeparator.h"
 #include "framework/model/QntElement.h"
 #include "framework/model/QntElementArrow.h"
@@ -18,16 +10,18 @@
 #include "framework/model/QntText.h"
 #include "framework/model/QntTextCell.h"
 #include "framework/model/QntUMLSequenceElement.h"
-#include "framework/archive/VRArchiver.h"
 #include "framework/model/VRDrawableShape.h"
 #include "framework/styles/VRStroke.h"
 #include "framework/styles/VRStrokeDash.h"
 #include "framework/styles/VRStyle.h"
-#endif
+
+#include <QBuffer>
+#include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPainter>
 
 namespace {
-
-#ifdef QNT_NOTATION_ELEMENTS
 
 const QntNotationSource::Scheme *schemeWithId(const QntNotationSource &notation, qint64 id)
 {
@@ -165,8 +159,6 @@ std::shared_ptr<QntElement> makeElementOfClass(const QString &className)
     return nullptr;
 }
 
-#endif
-
 } // namespace
 
 VRObjectRef QntNotationElementBuilder::buildElement(const QntNotationSource::Element &element,
@@ -174,7 +166,6 @@ VRObjectRef QntNotationElementBuilder::buildElement(const QntNotationSource::Ele
                                                     qint64 schemeId, const QString &notationPath,
                                                     QString *errorMessage)
 {
-#ifdef QNT_NOTATION_ELEMENTS
     auto fail = [&](const QString &why) -> VRObjectRef {
         if (errorMessage)
             *errorMessage = why;
@@ -273,15 +264,6 @@ VRObjectRef QntNotationElementBuilder::buildElement(const QntNotationSource::Ele
     // Records the scheme; the colours above stay where the database cannot be read yet.
     result->replaceColorScheme(schemeId);
     return result;
-#else
-    Q_UNUSED(element)
-    Q_UNUSED(notation)
-    Q_UNUSED(schemeId)
-    Q_UNUSED(notationPath)
-    if (errorMessage)
-        *errorMessage = QStringLiteral("diagram elements are not available in this build");
-    return {};
-#endif
 }
 
 QByteArray QntNotationElementBuilder::elementData(const QntNotationSource::Element &element,
@@ -289,16 +271,6 @@ QByteArray QntNotationElementBuilder::elementData(const QntNotationSource::Eleme
                                                   qint64 schemeId, const QString &notationPath,
                                                   QString *errorMessage)
 {
-#ifndef QNT_NOTATION_ELEMENTS
-    // Without the diagram classes the rows hold a description the readers skip.
-    Q_UNUSED(errorMessage)
-    return QJsonDocument(QJsonObject{{QStringLiteral("id"), element.id},
-                                     {QStringLiteral("class"), element.className},
-                                     {QStringLiteral("colorSchemeId"), schemeId},
-                                     {QStringLiteral("notation"), notation.name},
-                                     {QStringLiteral("path"), notationPath}})
-        .toJson(QJsonDocument::Compact);
-#endif
     const VRObjectRef object =
         buildElement(element, notation, schemeId, notationPath, errorMessage);
     if (!object)
@@ -313,20 +285,10 @@ QByteArray QntNotationElementBuilder::elementData(const QntNotationSource::Eleme
     return data;
 }
 
-bool QntNotationElementBuilder::elementsAvailable()
-{
-#ifdef QNT_NOTATION_ELEMENTS
-    return true;
-#else
-    return false;
-#endif
-}
-
 QImage QntNotationElementBuilder::renderImage(const VRObjectRef &object, QSize size, int margin)
 {
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
-#ifdef QNT_NOTATION_ELEMENTS
     if (!object)
         return image;
     const QRectF bounds = object->bounds();
@@ -342,10 +304,6 @@ QImage QntNotationElementBuilder::renderImage(const VRObjectRef &object, QSize s
     painter.scale(scale, scale);
     painter.translate(-bounds.center());
     object->render(painter);
-#else
-    Q_UNUSED(object)
-    Q_UNUSED(margin)
-#endif
     return image;
 }
 

@@ -17,8 +17,6 @@ public:
     static QByteArray elementData(const QntNotationSource::Element &element,
                                   const QntNotationSource &notation, qint64 schemeId,
                                   const QString &notationPath, QString *errorMessage = nullptr);
-    // False in a build without the diagram element classes (rows then hold descriptions only).
-    static bool elementsAvailable();
     // The object drawn alone, scaled to fit the picture inside the margin; transparent around.
     static QImage renderImage(const VRObjectRef &object, QSize size, int margin);
     // A PNG icon (64 x 64) of the element.

@@ -2,9 +2,6 @@
 #include "framework/notations/QntNotationCompiler.h"
 #include "framework/notations/QntNotationElementBuilder.h"
 
-#include "framework/model/VRDrawableShape.h"
-#include "framework/styles/VRStyle.h"
-
 #include <QDir>
 #include <QFileInfo>
 #include <QPainter>
@@ -18,17 +15,6 @@ namespace {
 // something inside its cell; QNT_CONTACT_SHEETS=<folder> keeps the sheets for a look.
 TEST(NotationContactSheetTest, EveryPrototypeDraws)
 {
-    if (!QntNotationElementBuilder::elementsAvailable())
-        GTEST_SKIP() << "diagram elements are not part of this build";
-    {
-        // The model draws through its styles only once they are wired to it.
-        auto probe = VRDrawableShape::shapeWithRect(QRectF(0, 0, 10, 10),
-                                                    VRDrawableShape::unitRectAtOrigin());
-        probe->setStyle(VRStyle::styleWithFillColour(Qt::black, QColor(), 0));
-        if (qAlpha(QntNotationElementBuilder::renderImage(probe, QSize(20, 20), 0).pixel(10, 10))
-            == 0)
-            GTEST_SKIP() << "objects do not draw their styles in this build";
-    }
     QTemporaryDir out;
     QString error;
     const auto written = QntNotationCompiler::compileAll(

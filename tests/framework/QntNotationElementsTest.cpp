@@ -4,14 +4,10 @@
 #include "framework/notations/QntNotationCompiler.h"
 #include "framework/notations/QntNotationElementBuilder.h"
 
-#if __has_include("framework/model/QntElement.h") && __has_include("framework/archive/VRArchiver.h")
 #include "framework/model/QntElement.h"
 #include "framework/archive/VRArchiver.h"
 #include "framework/model/VRDrawableShape.h"
-#include "framework/model/VRStyleBridge.h"
 #include "framework/styles/VRStyle.h"
-#define QNT_TEST_ELEMENTS 1
-#endif
 
 #include <QDir>
 #include <QFile>
@@ -19,7 +15,6 @@
 
 #include <gtest/gtest.h>
 
-#ifdef QNT_TEST_ELEMENTS
 namespace {
 
 QString sourceFolder()
@@ -64,13 +59,6 @@ QTemporaryDir *QntNotationElementsTest::s_dir = nullptr;
 
 TEST_F(QntNotationElementsTest, ColourSchemesRecolourElements)
 {
-    {
-        // Elements recolour their parts' styles through the model's style bridge.
-        VRStyleRef probe = VRStyle::styleWithFillColour(Qt::black, Qt::black, 1);
-        VRStyleBridge::setFillColour(*probe, Qt::white);
-        if (probe->fillColour() != QColor(Qt::white))
-            GTEST_SKIP() << "the model does not reach styles in this build";
-    }
     const QString path = copyOf(QStringLiteral("FlowChart/FlowChart.db"),
                                 m_dir.filePath(QStringLiteral("FlowChart.db")));
     QntNotation notation(path);
@@ -215,4 +203,3 @@ TEST_F(QntNotationElementsTest, UnreadableRowsAreSkipped)
 }
 
 } // namespace
-#endif

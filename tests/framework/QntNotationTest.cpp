@@ -5,9 +5,7 @@
 
 #include "platform/QntPaths.h"
 
-#if __has_include("framework/view/VRToolRegistry.h")
 #include "framework/view/VRToolRegistry.h"
-#endif
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -320,8 +318,6 @@ TEST_F(QntNotationTest, InstallingRegistersTheBuiltInLibraries)
     QDir(QntNotation::rootNotationsFolderPath()).removeRecursively();
     ASSERT_TRUE(QntNotation::copyNotationsFromBundleToAppSupportFolder().ok());
     qunsetenv("QNT_BUNDLE_DIR");
-#if __has_include("framework/view/VRToolRegistry.h")                                               \
-                  && __has_include("framework/model/QntElement.h")
     const auto &registry = VRToolRegistry::sharedToolRegistry();
     EXPECT_EQ(registry.officePrototypesObjects().size(),
               QntNotation::builtinLibraryElementsList(QStringLiteral("Office")).size());
@@ -331,7 +327,6 @@ TEST_F(QntNotationTest, InstallingRegistersTheBuiltInLibraries)
     EXPECT_TRUE(
         VRToolRegistry::sharedToolRegistry().drawingToolWithName(QStringLiteral("blOfBriefcase"))
         != nullptr);
-#endif
 }
 
 TEST_F(QntNotationTest, UserSchemesWinOverTheDatabase)

@@ -1,6 +1,5 @@
 #include "framework/notations/QntImportFromGraffle.h"
 
-#if __has_include("framework/model/QntElement.h") && __has_include("framework/model/VRTextShape.h")
 #include "framework/model/QntElement.h"
 #include "framework/model/VRDrawablePath.h"
 #include "framework/model/VRDrawableShape.h"
@@ -8,8 +7,6 @@
 #include "framework/model/VRShapeGroup.h"
 #include "framework/model/VRTextShape.h"
 #include "framework/styles/VRStyle.h"
-#define QNT_TEST_STENCIL_OBJECTS 1
-#endif
 
 #include <QDir>
 #include <QDirIterator>
@@ -91,7 +88,6 @@ TEST_F(StencilImportTest, DocumentedExampleReads)
     EXPECT_EQ(stencil->value(QStringLiteral("LastImportedFilename")).toString(),
               QStringLiteral("Basic Shapes"));
     EXPECT_FALSE(stencil->contains(QStringLiteral("Sheets")));
-#ifdef QNT_TEST_STENCIL_OBJECTS
     const VRObjectList objects = reader.all(*stencil);
     ASSERT_EQ(objects.size(), 2); // the unknown kind is skipped
     EXPECT_TRUE(objects.at(0)->isMemberOf<VRDrawableShape>());
@@ -109,10 +105,8 @@ TEST_F(StencilImportTest, DocumentedExampleReads)
     QImage icon;
     ASSERT_TRUE(icon.loadFromData(reader.imageData(objects)));
     EXPECT_EQ(icon.size(), QSize(64, 64));
-#endif
 }
 
-#ifdef QNT_TEST_STENCIL_OBJECTS
 TEST_F(StencilImportTest, WrittenStencilsReadBack)
 {
     auto box =
@@ -184,7 +178,6 @@ TEST_F(StencilImportTest, WrittenStencilsReadBack)
         }
     }
 }
-#endif
 
 TEST_F(StencilImportTest, ForeignAndDamagedFilesAreRefusedClearly)
 {

@@ -8,6 +8,7 @@
 #include <QRegion>
 #include <QPointer>
 #include <QRectF>
+#include <QVariantMap>
 #include <QWidget>
 
 #include <memory>
@@ -165,6 +166,11 @@ private:
     // Inserts what the data holds centred on a drawing point; returns the inserted objects.
     VRObjectList dropData(const QMimeData *data, QPointF drawingPoint);
     void observeDrawing();
+    static bool isKindOfNamed(const VRDrawableObject &object, QStringView className);
+    static QVariantMap objectInfo(const VRObjectRef &object);
+
+    // Grey pasteboard around the paper, in view pixels at every scale.
+    static constexpr int kPasteboardMargin = 48;
 
     VRDrawing *m_drawing;
     VRViewController *m_controller;

@@ -1,0 +1,255 @@
+// QntNotation: element lists, element prototypes, imported elements and object records.
+#include "framework/notations/QntNotation.h"
+
+#include "framework/notations/FMDatabase.h"
+#include "framework/notations/QntNotationArchive.h"
+
+#include <QLoggingCategory>
+
+Q_DECLARE_LOGGING_CATEGORY(lcNotation)
+
+namespace {
+
+// Directions 0 up, 1 down and 4 up-down are vertical; 2, 3 and 5 horizontal.
+bool isVerticalDirection(int direction)
+{
+    return direction == 0 || direction == 1 || direction == 4;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- elements
+
+QList<QntElementRecord> QntNotation::readElements(const QString &sql,
+                                                  const QVariantList &args) const
+{
+    QList<QntElementRecord> result;
+    FMDatabase *db = reader();
+    if (!db)
+        return result;
+    auto rs = db->executeQuery(sql, args);
+    if (!rs) {
+        m_lastError = db->lastErrorMessage();
+        return result;
+    }
+    while (rs->next()) {
+        QntElementRecord record;
+        record.elementId = rs->stringForColumn(QStringLiteral("ID"));
+        record.list = rs->stringForColumn(QStringLiteral("List"));
+        record.title = rs->stringForColumn(QStringLiteral("Title"));
+        record.tooltip = rs->stringForColumn(QStringLiteral("Tooltip"));
+        record.direction = rs->columnIsNull(QStringLiteral("Direction"))
+                               ? -1
+                               : int(rs->intForColumn(QStringLiteral("Direction")));
+        record.prototype =
+            QntNotationArchive::decodeElement(rs->dataForColumn(QStringLiteral("Data")), m_path);
+        if (!record.prototype) {
+            qCWarning(lcNotation) << "skipping an unreadable element" << record.elementId << "of"
+                                  << m_path;
+            continue;
+        }
+        QntNotationArchive::completeRecord(record);
+        result.append(record);
+    }
+    return result;
+}
+
+QList<QntElementRecord> QntNotation::elementsList(const QString &listName) const
+{
+    return readElements(QStringLiteral("SELECT ID, List, Title, Tooltip, Direction, Data FROM "
+                                       "Elements WHERE List = ? ORDER BY OrderNumber, ID"),
+                        {listName});
+}
+
+QList<QntElementRecord> QntNotation::shapeElementsList() const
+{
+    return elementsList(QStringLiteral("Shapes"));
+}
+
+QList<QntElementRecord> QntNotation::textElementsList() const
+{
+    return elementsList(QStringLiteral("Text"));
+}
+
+QList<QntElementRecord> QntNotation::flowChartElementsList() const
+{
+    return elementsList(QStringLiteral("FlowChart"));
+}
+
+QList<QntElementRecord> QntNotation::separatorElementsList() const
+{
+    return elementsList(QStringLiteral("Separators"));
+}
+
+QList<QntElementRecord> QntNotation::shortArrowElementsList() const
+{
+    return elementsList(QStringLiteral("ShortArrows"));
+}
+
+QList<QntElementRecord> QntNotation::arrowElementsList() const
+{
+    return elementsList(QStringLiteral("Arrows"));
+}
+
+QList<QntElementRecord> QntNotation::arrowsForDirection(const QString &list, bool vertical,
+                                                        int direction) const
+{
+    QList<QntElementRecord> same;
+    QList<QntElementRecord> others;
+    for (const QntElementRecord &record : elementsList(list)) {
+        if (record.direction < 0 || isVerticalDirection(record.direction) != vertical)
+            continue;
+        (record.direction == direction ? same : others).append(record);
+    }
+    return same + others;
+}
+
+QList<QntElementRecord> QntNotation::shortVerticalArrowElementsListForDirection(int direction) const
+{
+    return arrowsForDirection(QStringLiteral("ShortArrows"), true, direction);
+}
+
+QList<QntElementRecord>
+QntNotation::shortHorizontalArrowElementsListForDirection(int direction) const
+{
+    return arrowsForDirection(QStringLiteral("ShortArrows"), false, direction);
+}
+
+QList<QntElementRecord> QntNotation::verticalArrowElementsListForDirection(int direction) const
+{
+    return arrowsForDirection(QStringLiteral("Arrows"), true, direction);
+}
+
+QList<QntElementRecord> QntNotation::horizontalArrowElementsListForDirection(int direction) const
+{
+    return arrowsForDirection(QStringLiteral("Arrows"), false, direction);
+}
+
+QList<QntElementRecord> QntNotation::importedElementsList() const
+{
+    QList<QntElementRecord> result;
+    FMDatabase *db = reader();
+    if (!db)
+        return result;
+    auto rs =
+        db->executeQuery(QStringLiteral("SELECT _ID, ID, Data FROM ImportedElements ORDER BY _ID"));
+    if (!rs) {
+        m_lastError = db->lastErrorMessage();
+        return result;
+    }
+    while (rs->next()) {
+        QntElementRecord record;
+        record.elementId = rs->stringForColumnIndex(1);
+        record.list = QStringLiteral("Imported");
+        record.prototype = QntNotationArchive::decodeElement(rs->dataForColumnIndex(2), m_path);
+        if (!record.prototype) {
+            qCWarning(lcNotation) << "skipping an unreadable imported element" << record.elementId
+                                  << "of" << m_path;
+            continue;
+        }
+        QntNotationArchive::completeRecord(record);
+        result.append(record);
+    }
+    return result;
+}
+
+QList<QntElementRecord> QntNotation::importedElementsListWithSheet(QWidget *sheet,
+                                                                   QWidget *parentWindow,
+                                                                   QObject *delegate) const
+{
+    // Reading is quick enough to run in place; the sheet is the caller's to show and hide.
+    Q_UNUSED(sheet)
+    Q_UNUSED(parentWindow)
+    Q_UNUSED(delegate)
+    return importedElementsList();
+}
+
+QList<QntElementRecord> QntNotation::allElementsAsPrototypesList() const
+{
+    return readElements(QStringLiteral("SELECT ID, List, Title, Tooltip, Direction, Data FROM "
+                                       "Elements ORDER BY List, OrderNumber, ID"),
+                        {})
+           + importedElementsList();
+}
+
+QByteArray QntNotation::elementDataForId(const QString &elementId) const
+{
+    FMDatabase *db = reader();
+    if (!db)
+        return {};
+    if (auto rs =
+            db->executeQuery(QStringLiteral("SELECT Data FROM Elements WHERE ID = ?"), {elementId});
+        rs && rs->next())
+        return rs->dataForColumnIndex(0);
+    if (auto rs = db->executeQuery(
+            QStringLiteral("SELECT Data FROM ImportedElements WHERE ID = ? ORDER BY _ID LIMIT 1"),
+            {elementId});
+        rs && rs->next())
+        return rs->dataForColumnIndex(0);
+    return {};
+}
+
+VRObjectRef QntNotation::prototypeForElementId(const QString &elementId) const
+{
+    const QByteArray data = elementDataForId(elementId);
+    if (data.isEmpty())
+        return {};
+    return QntNotationArchive::decodeElement(data, m_path);
+}
+
+bool QntNotation::existElementWithId(const QString &elementId) const
+{
+    return !elementDataForId(elementId).isEmpty();
+}
+
+bool QntNotation::removeImportedElement(const VRObjectRef &prototype)
+{
+    const QString id = QntNotationArchive::elementId(prototype);
+    if (id.isEmpty())
+        return false;
+    bool removed = false;
+    const bool ok = write([&](FMDatabase &db) {
+        if (!db.executeUpdate(QStringLiteral("DELETE FROM ImportedElements WHERE ID = ?"), {id}))
+            return false;
+        removed = db.changes() > 0;
+        return true;
+    });
+    return ok && removed;
+}
+
+bool QntNotation::updateImportedElement(const VRObjectRef &prototype)
+{
+    const QString id = QntNotationArchive::elementId(prototype);
+    const QByteArray data = QntNotationArchive::encodeElement(prototype);
+    if (id.isEmpty() || data.isEmpty())
+        return false;
+    bool updated = false;
+    const bool ok = write([&](FMDatabase &db) {
+        if (!db.executeUpdate(QStringLiteral("UPDATE ImportedElements SET Data = ? WHERE ID = ?"),
+                              {data, id}))
+            return false;
+        updated = db.changes() > 0;
+        return true;
+    });
+    return ok && updated;
+}
+
+bool QntNotation::proportionalReziseForElementId(const QString &elementId) const
+{
+    FMDatabase *db = reader();
+    if (!db)
+        return false;
+    auto rs = db->executeQuery(
+        QStringLiteral("SELECT ProportionalResize FROM Elements WHERE ID = ?"), {elementId});
+    return rs && rs->next() && rs->intForColumnIndex(0) != 0;
+}
+
+QByteArray QntNotation::dkObject(const VRObjectRef &object, const QString &asXMLDataForKey)
+{
+    return QntNotationArchive::encodeObjectForKey(object, asXMLDataForKey);
+}
+
+VRObjectRef QntNotation::dkObjectWithData(const QByteArray &data)
+{
+    return QntNotationArchive::decodeObjectForKey(data);
+}

@@ -1,0 +1,165 @@
+// VRDrawingView: the menu and toolbar actions and the object menu.
+#include "framework/view/VRDrawingView.h"
+
+#include "framework/view/VRViewController.h"
+#include "framework/base/VRConstants.h"
+#include "framework/model/VRDrawableObject.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/model/VRGridLayer.h"
+#include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/undo/VRUndoManager.h"
+
+#include <QAction>
+#include <QMenu>
+
+void VRDrawingView::deleteSelection(QObject *)
+{
+    VRObjectDrawingLayer *layer = activeObjectLayer();
+    if (!layer || layer->countOfSelection() == 0)
+        return;
+    const QRectF dirty = layer->selectionBounds();
+    layer->deleteSelection();
+    updateDrawingRect(dirty);
+    NotificationCenter::defaultCenter().post(kQntCloseAttachedWindowsWithKindNotification, this,
+                                             {{QStringLiteral("mask"), 0x1FF}});
+}
+
+void VRDrawingView::selectAll(QObject *)
+{
+    if (VRObjectDrawingLayer *layer = activeObjectLayer())
+        layer->selectAll();
+}
+
+void VRDrawingView::zoomToActualSize(QObject *)
+{
+    setScale(1.0);
+}
+
+void VRDrawingView::toggleGridVisible(QObject *)
+{
+    if (VRGridLayer *grid = m_drawing ? m_drawing->gridLayer() : nullptr) {
+        grid->setVisible(!grid->isVisible());
+        invalidateAllContent();
+        update();
+    }
+}
+
+void VRDrawingView::setShowPageBreaks(QObject *sender)
+{
+    if (auto *action = qobject_cast<QAction *>(sender); action && action->isCheckable())
+        setPageBreaksVisible(action->isChecked());
+    else
+        setPageBreaksVisible(!pageBreaksVisible());
+}
+
+void VRDrawingView::selectDrawingTool(QObject *sender)
+{
+    if (auto *action = qobject_cast<QAction *>(sender))
+        m_controller->selectDrawingToolWithName(action->text());
+}
+
+void VRDrawingView::undo(QObject *)
+{
+    if (VRUndoManager *undo = m_drawing ? m_drawing->undoManager() : nullptr) {
+        undo->closeOpenGroups();
+        undo->undo();
+        invalidateAllContent();
+        update();
+    }
+}
+
+void VRDrawingView::redo(QObject *)
+{
+    if (VRUndoManager *undo = m_drawing ? m_drawing->undoManager() : nullptr) {
+        undo->closeOpenGroups();
+        undo->redo();
+        invalidateAllContent();
+        update();
+    }
+}
+
+void VRDrawingView::bringToFront(QObject *)
+{
+    VRObjectDrawingLayer *layer = activeObjectLayer();
+    if (!layer)
+        return;
+    for (const VRObjectRef &o : layer->selectedAvailableObjects())
+        layer->moveObjectToTop(o);
+    invalidateAllContent();
+    update();
+}
+
+void VRDrawingView::sendToBack(QObject *)
+{
+    VRObjectDrawingLayer *layer = activeObjectLayer();
+    if (!layer)
+        return;
+    const VRObjectList objects = layer->selectedAvailableObjects();
+    for (auto it = objects.crbegin(); it != objects.crend(); ++it)
+        layer->moveObjectToBottom(*it);
+    invalidateAllContent();
+    update();
+}
+
+void VRDrawingView::switchOnAutoRevertAction(QObject *)
+{
+    m_controller->setAutoRevert(true);
+}
+
+void VRDrawingView::switchOffAutoRevertAction(QObject *)
+{
+    m_controller->setAutoRevert(false);
+}
+
+void VRDrawingView::toggleAutoRevertAction(QObject *)
+{
+    m_controller->setAutoRevert(!m_controller->autoRevert());
+}
+
+QMenu *VRDrawingView::objectMenu()
+{
+    if (m_objectMenu)
+        return m_objectMenu;
+    auto *menu = new QMenu(tr("Object"), this);
+    struct Verb {
+        QString title;
+        QString element;
+        QString connector;
+    };
+    const QList<Verb> verbs{
+        {tr("Save Defaults"), kQntSaveElementDefaultsNotification,
+         kQntSaveConnectorDefaultsNotification},
+        {tr("Apply Defaults"), kQntApplyElementDefaultsNotification,
+         kQntApplyConnectorDefaultsNotification},
+        {tr("Reset Defaults"), kQntResetDefaultsForElementNotification,
+         kQntResetDefaultsForConnectorNotification},
+        {tr("Reset for This Only"), kQntResetDefaultsForCurrentOnlyElementNotification,
+         kQntResetDefaultsForCurrentOnlyConnectorNotification},
+    };
+    for (const Verb &verb : verbs) {
+        menu->addAction(verb.title, this, [this, verb] {
+            VRObjectDrawingLayer *layer = activeObjectLayer();
+            VRObjectRef single = layer ? layer->singleSelection() : nullptr;
+            if (!single)
+                return;
+            const QString &name =
+                isKindOfNamed(*single, u"QntConnector") ? verb.connector : verb.element;
+            NotificationCenter::defaultCenter().post(name, single.get(), objectInfo(single));
+        });
+    }
+    menu->addSeparator();
+    menu->addAction(tr("Copy Style"), this, [this] {
+        VRObjectDrawingLayer *layer = activeObjectLayer();
+        VRObjectRef single = layer ? layer->singleSelection() : nullptr;
+        NotificationCenter::defaultCenter().post(kQntStyleShouldBeCopiedNotification, single.get(),
+                                                 single ? objectInfo(single) : QVariantMap());
+    });
+    menu->addAction(tr("Properties…"), this, [this] {
+        VRObjectDrawingLayer *layer = activeObjectLayer();
+        VRObjectRef single = layer ? layer->singleSelection() : nullptr;
+        NotificationCenter::defaultCenter().post(kQntShowContextObjectPropertiesNotification, this,
+                                                 single ? objectInfo(single) : QVariantMap());
+    });
+    m_objectMenu = menu;
+    return menu;
+}

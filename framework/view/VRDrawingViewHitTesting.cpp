@@ -1,0 +1,126 @@
+// VRDrawingView: finding objects under a point, the highlight, and what the view tells others.
+#include "framework/view/VRDrawingView.h"
+
+#include "framework/view/VRViewController.h"
+#include "framework/base/VRConstants.h"
+#include "framework/model/VRDrawableObject.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/model/VRObjectDrawingLayer.h"
+
+VRObjectRef VRDrawingView::objectAtPoint(QPointF drawingPoint,
+                                         VRObjectDrawingLayer **layerOut) const
+{
+    if (!m_drawing)
+        return nullptr;
+    auto usable = [](VRLayer *l) {
+        return l && l->isVisible() && !l->isLocked() && l->isKindOf<VRObjectDrawingLayer>();
+    };
+    auto hitIn = [&](VRObjectDrawingLayer *layer) -> VRObjectRef {
+        VRObjectRef hit = layer->hitTest(drawingPoint);
+        return hit && hit->isVisible() ? hit : nullptr;
+    };
+    VRObjectDrawingLayer *active = activeObjectLayer();
+    if (usable(active)) {
+        if (VRObjectRef hit = hitIn(active)) {
+            if (layerOut)
+                *layerOut = active;
+            return hit;
+        }
+    }
+    if (!m_controller->activatesLayersAutomatically())
+        return nullptr;
+    for (int k = 0; k < m_drawing->countOfLayers(); ++k) {
+        VRLayer *l = m_drawing->objectInLayersAtIndex(k);
+        if (l == active || !usable(l))
+            continue;
+        if (VRObjectRef hit = hitIn(static_cast<VRObjectDrawingLayer *>(l))) {
+            if (layerOut)
+                *layerOut = static_cast<VRObjectDrawingLayer *>(l);
+            return hit;
+        }
+    }
+    return nullptr;
+}
+
+void VRDrawingView::postShapeInfo(const VRObjectRef &object)
+{
+    if (!object || !m_drawing)
+        return;
+    const QRectF b = object->logicalBounds();
+    const double x = m_drawing->convertLength(b.left() - m_drawing->leftMargin());
+    const double y = m_drawing->convertLength(b.top() - m_drawing->topMargin());
+    const double w = m_drawing->convertLength(b.width());
+    const double h = m_drawing->convertLength(b.height());
+    const QString info =
+        QStringLiteral("W:%1 H:%2 X:%3 Y:%4")
+            .arg(m_drawing->formattedConvertedLength(b.width()),
+                 m_drawing->formattedConvertedLength(b.height()),
+                 m_drawing->formattedConvertedLength(b.left() - m_drawing->leftMargin()),
+                 m_drawing->formattedConvertedLength(b.top() - m_drawing->topMargin()));
+    QVariantMap userInfo{
+        {QStringLiteral("sender"), QVariant::fromValue(static_cast<QObject *>(this))},
+        {QStringLiteral("info"), info},
+        {QStringLiteral("x"), x},
+        {QStringLiteral("y"), y},
+        {QStringLiteral("width"), w},
+        {QStringLiteral("height"), h}};
+    NotificationCenter::defaultCenter().post(kQntShapeInfoUpdated, this, userInfo);
+}
+
+void VRDrawingView::postObjectsMoved(const VRObjectList &objects)
+{
+    if (objects.isEmpty())
+        return;
+    VRObjectRef first = objects.first();
+    for (const VRObjectRef &o : objects) {
+        if (isKindOfNamed(*o, u"QntElement")) {
+            first = o;
+            break;
+        }
+    }
+    NotificationCenter::defaultCenter().post(kQntElementMovedNotification, first.get(),
+                                             objectInfo(first));
+}
+
+void VRDrawingView::rightMouseUp(QPointF drawingPoint)
+{
+    VRObjectDrawingLayer *layer = nullptr;
+    VRObjectRef hit = objectAtPoint(drawingPoint, &layer);
+    VRObjectDrawingLayer *active = activeObjectLayer();
+    if (!hit || !layer) {
+        if (active)
+            active->deselectAll();
+        return;
+    }
+    if (layer != active)
+        m_drawing->setActiveLayer(layer);
+    if (!(layer->isSelectedObject(*hit) && layer->countOfSelection() > 1))
+        layer->replaceSelectionWithObject(hit);
+    NotificationCenter &nc = NotificationCenter::defaultCenter();
+    if (layer->countOfSelection() > 1) {
+        nc.post(kQntMultipleChangeStyleModeSelected, this,
+                {{QStringLiteral("selection"), QVariant::fromValue(layer->selection())}});
+        return;
+    }
+    if (isKindOfNamed(*hit, u"QntConnector"))
+        nc.post(kQntConnectorRightMouseUpNotification, hit.get(), objectInfo(hit));
+    else
+        nc.post(kQntElementRightMouseUpNotification, hit.get(), objectInfo(hit));
+}
+
+void VRDrawingView::setHighlightedObject(const VRObjectRef &object)
+{
+    if (object == m_highlighted)
+        return;
+    if (m_highlighted)
+        updateDrawingRect(m_highlighted->bounds());
+    m_highlighted = object;
+    NotificationCenter &nc = NotificationCenter::defaultCenter();
+    if (object) {
+        updateDrawingRect(object->bounds());
+        nc.post(kQntHighlightChangedNotification, object.get(), objectInfo(object));
+    } else {
+        nc.post(kQntHighlightChangedNotification, nullptr);
+        nc.post(kQntNoHighlightNotification, this);
+    }
+}

@@ -1,0 +1,296 @@
+// VRDrawingView: what needs repainting, the picture cache, painting, and the selection handles.
+#include "framework/view/VRDrawingView.h"
+
+#include "framework/view/VRDrawingTool.h"
+#include "framework/model/QntConnector.h"
+#include "framework/model/VRDrawableObject.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/model/VRObjectDrawingLayer.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollArea>
+
+#include <cmath>
+
+namespace {
+
+constexpr double kHandleRadius = 4.0;
+constexpr double kRotationHandleDistance = 22.0;
+// Pixels drawn beyond the visible part in each direction, so short scrolls need no drawing.
+constexpr int kCacheMargin = 256;
+constexpr qint64 kMaxCachePixels = 16 * 1024 * 1024;
+
+const QColor kSelectionBlue(40, 110, 220);
+
+} // namespace
+
+void VRDrawingView::updateDrawingRect(const QRectF &rect)
+{
+    if (rect.isNull())
+        return;
+    // Room for handles, the rotation handle and antialiasing.
+    const double pad = kRotationHandleDistance + kHandleRadius + 3;
+    const QRect r = mapRectFromDrawing(rect).adjusted(-pad, -pad, pad, pad).toAlignedRect();
+    invalidateContent(r);
+    update(r);
+}
+
+void VRDrawingView::updateObjects(const VRObjectList &objects)
+{
+    for (const VRObjectRef &o : objects)
+        if (o)
+            updateDrawingRect(o->bounds());
+}
+
+void VRDrawingView::objectDidChange(const VRObjectRef &object, const void *identity)
+{
+    if (!m_drawing || !object || object->drawing() != m_drawing)
+        return;
+    const QRectF now = object->bounds();
+    auto it = m_paintedBounds.find(identity);
+    if (it != m_paintedBounds.end()) {
+        updateDrawingRect(it.value() | now);
+        it.value() = now;
+    } else {
+        updateDrawingRect(now);
+    }
+}
+
+QRect VRDrawingView::visibleViewRect() const
+{
+    if (QScrollArea *area = scrollArea())
+        return QRect(-pos(), area->viewport()->size()).intersected(rect());
+    return rect();
+}
+
+void VRDrawingView::invalidateContent(const QRect &viewRect)
+{
+    m_cacheDirty += viewRect;
+}
+
+void VRDrawingView::invalidateAllContent()
+{
+    m_cacheDirty = QRegion(m_cacheRect);
+}
+
+void VRDrawingView::paintContent(QPainter &painter, const QRect &viewRect)
+{
+    painter.fillRect(viewRect, QColor(0xC9, 0xCD, 0xD3));
+    if (!m_drawing)
+        return;
+    const QRectF paper(QPointF(), m_drawing->drawingSize());
+    const QRectF paperView = mapRectFromDrawing(paper);
+    painter.fillRect(paperView.translated(2, 3).intersected(QRectF(viewRect)), QColor(0, 0, 0, 45));
+    const QRectF area =
+        mapRectToDrawing(QRectF(viewRect)).adjusted(-1, -1, 1, 1).intersected(paper);
+    if (area.isEmpty())
+        return;
+    painter.save();
+    painter.setClipRect(viewRect);
+    painter.translate(kPasteboardMargin, kPasteboardMargin);
+    painter.scale(m_scale, m_scale);
+    if (!m_drawing->dynamicQualityModulationEnabled())
+        painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing
+                               | QPainter::SmoothPixmapTransform);
+    m_drawing->render(painter, area, false, true);
+    // Remember where visible objects were painted, to repaint that spot when they move.
+    if (m_paintedBounds.size() > 50000)
+        m_paintedBounds.clear();
+    for (int k = 0; k < m_drawing->countOfLayers(); ++k) {
+        VRLayer *layer = m_drawing->objectInLayersAtIndex(k);
+        if (!layer->isVisible() || !layer->isKindOf<VRObjectOwnerLayer>())
+            continue;
+        for (const VRObjectRef &o : static_cast<VRObjectOwnerLayer *>(layer)->objects()) {
+            if (!o->isVisible())
+                continue;
+            const QRectF b = o->bounds();
+            if (!b.intersects(area))
+                continue;
+            m_paintedBounds.insert(o.get(), b);
+            ++m_lastPainted;
+        }
+    }
+    if (pageBreaksVisible())
+        paintPageBreaks(painter, area);
+    painter.restore();
+}
+
+void VRDrawingView::paintEvent(QPaintEvent *event)
+{
+    const QRect clip = event->rect();
+    m_lastPainted = 0;
+    // The drawing is kept in an image a little larger than the visible part: scrolling and
+    // repainting handles or tool feedback then only copies pixels, and only what changed or
+    // scrolled into view is drawn again.
+    const qreal dpr = devicePixelRatioF();
+    if (m_cache.isNull() || !m_cacheRect.contains(clip) || m_cache.devicePixelRatio() != dpr) {
+        const QRect visible = visibleViewRect();
+        QRect wanted = visible.adjusted(-kCacheMargin, -kCacheMargin, kCacheMargin, kCacheMargin)
+                           .intersected(rect())
+                           .united(clip);
+        if (qint64(wanted.width()) * wanted.height() > kMaxCachePixels)
+            wanted = clip; // a huge widget without a scroll area: no larger cache than needed
+        QImage image(wanted.size() * dpr, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(dpr);
+        QRegion toRender(wanted);
+        if (!m_cache.isNull() && m_cache.devicePixelRatio() == dpr) {
+            const QRect keep = wanted.intersected(m_cacheRect);
+            if (!keep.isEmpty()) {
+                QPainter copy(&image);
+                copy.setCompositionMode(QPainter::CompositionMode_Source);
+                copy.drawImage(
+                    QRectF(keep.translated(-wanted.topLeft())), m_cache,
+                    QRectF(QRectF(keep.translated(-m_cacheRect.topLeft())).topLeft() * dpr,
+                           QSizeF(keep.size()) * dpr));
+                toRender -= QRegion(keep).subtracted(m_cacheDirty);
+            }
+        }
+        m_cache = image;
+        m_cacheRect = wanted;
+        m_cacheDirty = toRender;
+    }
+    const QRegion dirty = m_cacheDirty.intersected(m_cacheRect);
+    if (!dirty.isEmpty()) {
+        QPainter cachePainter(&m_cache);
+        cachePainter.translate(-m_cacheRect.topLeft());
+        if (dirty.rectCount() > 6) {
+            paintContent(cachePainter, dirty.boundingRect());
+        } else {
+            for (const QRect &r : dirty)
+                paintContent(cachePainter, r);
+        }
+    }
+    m_cacheDirty = QRegion();
+
+    QPainter painter(this);
+    painter.drawImage(
+        QRectF(clip), m_cache,
+        QRectF(QPointF(clip.topLeft() - m_cacheRect.topLeft()) * dpr, QSizeF(clip.size()) * dpr));
+    painter.save();
+    painter.translate(kPasteboardMargin, kPasteboardMargin);
+    painter.scale(m_scale, m_scale);
+    painter.setRenderHint(QPainter::Antialiasing);
+    drawingTool()->paintOverlay(*this, painter);
+    painter.restore();
+    painter.setRenderHint(QPainter::Antialiasing);
+    paintSelection(painter);
+}
+
+void VRDrawingView::paintPageBreaks(QPainter &painter, const QRectF &area) const
+{
+    const QRectF page = m_drawing->printInfo().imageablePageBounds();
+    if (page.width() <= 1 || page.height() <= 1)
+        return;
+    QPen pen(QColor(90, 90, 200, 160), 0, Qt::DashLine);
+    painter.setPen(pen);
+    const QSizeF size = m_drawing->drawingSize();
+    for (double x = page.width(); x < size.width(); x += page.width())
+        if (x >= area.left() && x <= area.right())
+            painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+    for (double y = page.height(); y < size.height(); y += page.height())
+        if (y >= area.top() && y <= area.bottom())
+            painter.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
+}
+
+QPointF VRDrawingView::handleUnitPosition(int handle)
+{
+    static const QPointF units[9] = {{-0.5, -0.5}, {0, -0.5},   {0.5, -0.5}, {0.5, 0}, {0.5, 0.5},
+                                     {0, 0.5},     {-0.5, 0.5}, {-0.5, 0},   {0, -0.5}};
+    return handle >= 0 && handle < 9 ? units[handle] : QPointF();
+}
+
+QPointF VRDrawingView::handleDrawingPosition(const VRDrawableObject &object, int handle) const
+{
+    const QTransform t = object.transformIncludingParent();
+    const QPointF p = t.map(handleUnitPosition(handle));
+    if (handle != 8)
+        return p;
+    const QPointF centre = t.map(QPointF(0, 0));
+    QPointF dir = p - centre;
+    const double len = std::hypot(dir.x(), dir.y());
+    dir = len > 1e-9 ? dir / len : QPointF(0, -1);
+    return p + dir * (kRotationHandleDistance / m_scale);
+}
+
+int VRDrawingView::handleAtViewPoint(QPointF viewPoint, VRObjectRef *object) const
+{
+    VRObjectDrawingLayer *layer = activeObjectLayer();
+    if (!layer || layer->countOfSelection() != 1)
+        return -1;
+    VRObjectRef single = layer->singleSelection();
+    if (!single || single->isLocked() || !single->isVisible() || single->isKindOf<QntConnector>())
+        return -1; // connectors follow their ends; they have no box to resize or turn
+    for (int k = 8; k >= 0; --k) {
+        const QPointF v = mapFromDrawing(handleDrawingPosition(*single, k));
+        if (std::hypot(v.x() - viewPoint.x(), v.y() - viewPoint.y()) <= kHandleRadius + 2) {
+            if (object)
+                *object = single;
+            return k;
+        }
+    }
+    return -1;
+}
+
+void VRDrawingView::paintSelection(QPainter &painter) const
+{
+    VRObjectDrawingLayer *layer = activeObjectLayer();
+    if (m_highlighted) {
+        painter.setPen(QPen(QColor(255, 140, 0), 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(mapRectFromDrawing(m_highlighted->logicalBounds()));
+    }
+    if (!layer || !layer->isSelectionVisible() || layer->countOfSelection() == 0)
+        return;
+    const QColor colour =
+        layer->selectionColour().isValid() ? layer->selectionColour() : kSelectionBlue;
+    const bool single = layer->countOfSelection() == 1;
+    const QRectF visible = visibleDrawingRect();
+    for (const VRObjectRef &o : layer->selection()) {
+        if (!o->isVisible() || !o->bounds().intersects(visible.adjusted(-50, -50, 50, 50)))
+            continue;
+        if (o->isKindOf<QntConnector>()) {
+            // A connector shows its own line and its two ends.
+            const QPainterPath path = o->renderingPath();
+            QTransform toView;
+            toView.translate(kPasteboardMargin, kPasteboardMargin);
+            toView.scale(m_scale, m_scale);
+            painter.setPen(QPen(QColor(colour.red(), colour.green(), colour.blue(), 110), 5,
+                                Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawPath(toView.map(path));
+            painter.setPen(QPen(colour, 1));
+            painter.setBrush(Qt::white);
+            const auto &connector = static_cast<const QntConnector &>(*o);
+            for (const QPointF &end :
+                 {connector.startEndPoint()->location(), connector.endEndPoint()->location()})
+                painter.drawEllipse(mapFromDrawing(end), kHandleRadius, kHandleRadius);
+            continue;
+        }
+        const QTransform t = o->transformIncludingParent();
+        QPolygonF outline;
+        for (int k : {0, 2, 4, 6})
+            outline << mapFromDrawing(t.map(handleUnitPosition(k)));
+        painter.setPen(QPen(colour, 1, Qt::DashLine));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPolygon(outline);
+        const bool locked = o->isLocked();
+        const QList<int> handles =
+            single ? QList<int>{0, 1, 2, 3, 4, 5, 6, 7} : QList<int>{0, 2, 4, 6};
+        painter.setPen(QPen(locked ? Qt::gray : colour, 1));
+        painter.setBrush(locked ? QColor(Qt::lightGray) : QColor(Qt::white));
+        for (int k : handles) {
+            const QPointF c = mapFromDrawing(t.map(handleUnitPosition(k)));
+            painter.drawRect(QRectF(c.x() - kHandleRadius, c.y() - kHandleRadius, 2 * kHandleRadius,
+                                    2 * kHandleRadius));
+        }
+        if (single && !locked) {
+            const QPointF top = mapFromDrawing(t.map(handleUnitPosition(1)));
+            const QPointF rot = mapFromDrawing(handleDrawingPosition(*o, 8));
+            painter.setPen(QPen(colour, 1));
+            painter.drawLine(top, rot);
+            painter.setBrush(colour);
+            painter.drawEllipse(rot, kHandleRadius, kHandleRadius);
+        }
+    }
+}

@@ -22,7 +22,7 @@
 #include "framework/notations/QntNotation.h"
 #include "framework/view/VRDrawingView.h"
 #include "platform/UserDefaults.h"
-#include "TestDocumentController.h"
+#include "app/TestDocumentController.h"
 
 #include <QAction>
 #include <QApplication>

@@ -2,7 +2,7 @@
 // notations, typed labels, the connector tool) and writes the view as PNG files: into
 // $QNT_SCREENSHOT_DIR when set (to look at them), else into the test's temporary folder.
 
-#include "ViewTestSupport.h"
+#include "framework/ViewTestSupport.h"
 
 #include "framework/notations/QntNotation.h"
 #include "framework/view/VRObjectCreationTool.h"

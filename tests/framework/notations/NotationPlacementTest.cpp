@@ -1,7 +1,7 @@
 // Every element a user can pick from a built-in notation's palette lists can be placed with its
 // creation tool: it lands at the click, of its stored class, selected, and undo takes it away.
 
-#include "ViewTestSupport.h"
+#include "framework/ViewTestSupport.h"
 
 #include "framework/notations/QntNotation.h"
 #include "framework/view/VRToolRegistry.h"

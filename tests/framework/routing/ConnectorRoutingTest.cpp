@@ -1,4 +1,4 @@
-#include "ViewTestSupport.h"
+#include "framework/ViewTestSupport.h"
 
 #include "framework/routing/VRAvoidRouter.h"
 #include "framework/view/QntConnectorTool.h"

@@ -12,7 +12,7 @@
 #include "platform/QntPaths.h"
 #include "platform/UserDefaults.h"
 #include "telemetry/platform/Host.h"
-#include "TestDocumentController.h"
+#include "app/TestDocumentController.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "ViewTestSupport.h"
+#include "framework/ViewTestSupport.h"
 
 #include "framework/view/VRDrawingTool.h"
 #include "framework/view/VRSelectAndEditTool.h"

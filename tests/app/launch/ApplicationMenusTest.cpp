@@ -11,7 +11,7 @@
 #include "framework/view/VRDrawingTool.h"
 #include "platform/QntPaths.h"
 #include "platform/UserDefaults.h"
-#include "TestDocumentController.h"
+#include "app/TestDocumentController.h"
 
 #include <QAction>
 #include <QApplication>

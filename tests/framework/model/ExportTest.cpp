@@ -1,4 +1,4 @@
-#include "ModelFixtures.h"
+#include "framework/ModelFixtures.h"
 
 #include "framework/base/VRConstants.h"
 #include "framework/model/VRDrawableShape.h"

@@ -14,7 +14,7 @@
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/notations/QntNotation.h"
 #include "framework/view/VRDrawingView.h"
-#include "TestDocumentController.h"
+#include "app/TestDocumentController.h"
 
 #include <QApplication>
 #include <QDir>

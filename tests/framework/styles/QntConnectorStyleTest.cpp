@@ -1,4 +1,4 @@
-#include "ModelFixtures.h"
+#include "framework/ModelFixtures.h"
 
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntConnectorArrow.h"

@@ -160,7 +160,6 @@ struct ModelScene {
 
     explicit ModelScene(const Corpus &corpus)
     {
-        VRAvoidRouter::install();
         drawing->undoManager()->disableUndoRegistration();
         drawing->setDrawingSize(QSizeF(6000, 6000));
         auto *layer = drawing->activeLayerOfClass<VRObjectDrawingLayer>();

@@ -23,11 +23,6 @@
 const QString VRDrawingDocument::kVRDrawingDocumentType = QStringLiteral("Quintora Drawing");
 
 namespace {
-VRDrawingDocument::ViewFactory &viewFactory()
-{
-    static VRDrawingDocument::ViewFactory factory;
-    return factory;
-}
 constexpr double kPasteOffset = 10.0;
 } // namespace
 
@@ -98,19 +93,27 @@ void VRDrawingDocument::setMainView(VRDrawingView *view, QWidget *asWidget)
     m_mainViewWidget = asWidget;
 }
 
-void VRDrawingDocument::setViewFactory(ViewFactory factory)
-{
-    viewFactory() = std::move(factory);
-}
-
 void VRDrawingDocument::windowControllerDidLoadNib()
 {
-    if (!m_mainViewWidget && viewFactory())
-        viewFactory()(*this, drawingScrollArea());
+    if (!m_mainViewWidget)
+        makeMainView();
     if (m_readFromDisk)
         NotificationCenter::defaultCenter().post(
             kQntDocumentStateRestoredNotification, this,
             {{QStringLiteral("object"), QVariant::fromValue(this)}});
+}
+
+void VRDrawingDocument::makeMainView()
+{
+    auto *view = new VRDrawingView(drawing());
+    if (QScrollArea *area = drawingScrollArea()) {
+        area->setWidgetResizable(false);
+        area->setAlignment(Qt::AlignCenter); // a drawing smaller than the window sits centred
+        area->setWidget(view);
+    } else {
+        connect(this, &QObject::destroyed, view, &QObject::deleteLater);
+    }
+    setMainView(view, view);
 }
 
 VRObjectDrawingLayer *VRDrawingDocument::activeObjectLayer() const

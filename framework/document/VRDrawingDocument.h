@@ -42,9 +42,6 @@ public:
     // for a document read from disk.
     virtual void windowControllerDidLoadNib();
     virtual QScrollArea *drawingScrollArea() { return nullptr; }
-    using ViewFactory = std::function<void(VRDrawingDocument &, QScrollArea *)>;
-    // The view library installs how a document's main view is made.
-    static void setViewFactory(ViewFactory factory);
 
     void setIsLoadingFromNib(bool loading) { m_loadingFromNib = loading; }
     bool isLoadingFromNib() const { return m_loadingFromNib; }
@@ -107,6 +104,8 @@ private:
                       const QString &actionName);
     void enlarge(int dx, int dy, bool shiftContent);
     void watchUndoManager();
+    // A drawing view in drawingScrollArea(), or a free one that lives as long as the document.
+    void makeMainView();
     VRObjectDrawingLayer *activeObjectLayer() const;
 
     std::unique_ptr<VRDrawing> m_drawing;

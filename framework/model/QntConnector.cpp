@@ -12,6 +12,7 @@
 #include "framework/model/VRObjectOwnerLayer.h"
 #include "framework/model/VRStyleBridge.h"
 #include "framework/undo/VRUndoManager.h"
+#include "framework/routing/VRAvoidRouter.h"
 #include "framework/routing/VRConnectorGeometry.h"
 #include "framework/styles/QntConnectorStyle.h"
 #include "framework/styles/VRRenderContext.h"
@@ -26,12 +27,6 @@
 VR_CLASS_IMPL(QntConnector, VRDrawablePath)
 
 namespace {
-QntConnector::Router &router()
-{
-    static QntConnector::Router r;
-    return r;
-}
-
 VRRouteSide sideOfEnd(const QntConnectorEndPoint &end)
 {
     auto element = end.targetElement();
@@ -52,11 +47,6 @@ QntConnector::QntConnector()
 }
 
 QntConnector::~QntConnector() = default;
-
-void QntConnector::setRouter(Router r)
-{
-    router() = std::move(r);
-}
 
 bool QntConnector::isAttachedTo(const QntElement *element) const
 {
@@ -142,10 +132,13 @@ void QntConnector::endsDidMove()
     if (isPrototype())
         return;
     const bool automatic = m_routing == 3 || m_routing == 4;
-    if (automatic && router() && router()(*this))
-        return;
     if (automatic) {
         VRDrawing *d = drawing();
+        if (d && !d->avoidRouterIsDisabled()) {
+            VRAvoidRouter *router = d->avoidRouter();
+            if (router && router->routeConnector(*this))
+                return;
+        }
         if (d && d->avoidRouterIsDisabled() && !path().isEmpty())
             return; // keeps its last path while the router is off
     }

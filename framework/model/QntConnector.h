@@ -18,7 +18,7 @@ class QntElement;
 
 // A line between elements whose ends sit on sticky spots. It keeps its points, routing kind
 // and label; manual routings (straight, orthogonal, zig-zag, curve) are computed here, the
-// automatic ones (3 orthogonal, 4 polyline) by the router installed with setRouter().
+// automatic ones (3 orthogonal, 4 polyline) by the drawing's VRAvoidRouter.
 class QntConnector : public VRDrawablePath
 {
     VR_CLASS(QntConnector)
@@ -60,10 +60,6 @@ public:
     void endsDidMove();
     // Sets the routed path (the router's answer), without undo.
     void setRoutedPath(const QPainterPath &path);
-    using Router = std::function<bool(QntConnector &)>;
-    // Returns true when it routed the connector (automatic routings); false leaves the
-    // connector to its manual routing.
-    static void setRouter(Router router);
 
     QVariantMap skinOptions() const { return m_skinOptions; }
     void addSkin(const QVariantMap &options);

@@ -7,6 +7,8 @@
 #include "framework/model/VRObjectOwnerLayer.h"
 #include "framework/model/VRStyleBridge.h"
 #include "framework/undo/VRUndoManager.h"
+#include "framework/view/QntConnectorTool.h"
+#include "framework/view/VRDrawingView.h"
 #include "platform/UserDefaults.h"
 
 #include <QJsonArray>
@@ -27,11 +29,6 @@ QntElement::SchemeColourProvider &schemeProvider()
 {
     static QntElement::SchemeColourProvider provider;
     return provider;
-}
-QntElement::MouseDownHandler &mouseDownHandler()
-{
-    static QntElement::MouseDownHandler handler;
-    return handler;
 }
 constexpr int kMaximumStickySpots = 1000;
 } // namespace
@@ -95,11 +92,6 @@ QColor QntElement::schemeColour(const QString &notationPath, qint64 schemeId,
     if (!schemeProvider())
         return {};
     return schemeProvider()(notationPath, schemeId, itemsType, index, alpha);
-}
-
-void QntElement::setMouseDownHandler(MouseDownHandler handler)
-{
-    mouseDownHandler() = std::move(handler);
 }
 
 void QntElement::setupAfterDraggingFromPalette()
@@ -400,8 +392,11 @@ void QntElement::setHighlightedForConnectorSnapping(bool highlighted)
 
 void QntElement::postMouseDownAtPoint(QPointF point, VRDrawingView *view)
 {
-    if (mouseDownHandler())
-        mouseDownHandler()(*this, point, view);
+    if (!view)
+        return;
+    // Elements armed for a connector start the drag through the current connector tool.
+    if (auto *tool = dynamic_cast<QntConnectorTool *>(view->drawingTool()))
+        tool->beginDragFromElement(*view, *this, point);
 }
 
 void QntElement::connectToTargetElement(QntElement *target,

@@ -96,8 +96,6 @@ public:
     bool isHighlightedForConnectorSnapping() const { return m_highlighted; }
     void setHighlightedForConnectorSnapping(bool highlighted);
     void postMouseDownAtPoint(QPointF point, VRDrawingView *view);
-    using MouseDownHandler = std::function<void(QntElement &, QPointF, VRDrawingView *)>;
-    static void setMouseDownHandler(MouseDownHandler handler);
     void connectToTargetElement(QntElement *target,
                                 const std::shared_ptr<QntConnector> &preparedConnector);
 

@@ -5,6 +5,7 @@
 #include "framework/model/VRGridLayer.h"
 #include "framework/model/VRGuideLayer.h"
 #include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/routing/VRAvoidRouter.h"
 #include "framework/undo/VRUndoManager.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
@@ -29,12 +30,6 @@ VRDrawing::NotationAccess &notationAccess()
 {
     static VRDrawing::NotationAccess access;
     return access;
-}
-
-std::function<std::shared_ptr<VRAvoidRouter>(VRDrawing &)> &routerFactory()
-{
-    static std::function<std::shared_ptr<VRAvoidRouter>(VRDrawing &)> factory;
-    return factory;
 }
 
 QString formatNumber(double value)
@@ -448,15 +443,9 @@ void VRDrawing::setImportedElements(const VRObjectList &elements, const QString 
 
 VRAvoidRouter *VRDrawing::avoidRouter() const
 {
-    if (!m_router && routerFactory())
-        m_router = routerFactory()(const_cast<VRDrawing &>(*this));
+    if (!m_router)
+        m_router = std::make_shared<VRAvoidRouter>(const_cast<VRDrawing &>(*this));
     return m_router.get();
-}
-
-void VRDrawing::setAvoidRouterFactory(
-    std::function<std::shared_ptr<VRAvoidRouter>(VRDrawing &)> factory)
-{
-    routerFactory() = std::move(factory);
 }
 
 void VRDrawing::setUndoManager(std::unique_ptr<VRUndoManager> manager)

@@ -142,8 +142,6 @@ public:
 
     // Router settings as stored values (0 = the router's default).
     VRAvoidRouter *avoidRouter() const;
-    static void
-    setAvoidRouterFactory(std::function<std::shared_ptr<VRAvoidRouter>(VRDrawing &)> factory);
     void setAvoidRouterIsDisabled(bool disabled) { m_routerDisabled = disabled; }
     bool avoidRouterIsDisabled() const { return m_routerDisabled; }
     double shapeBufferDistance() const { return m_shapeBufferDistance; }

@@ -2,6 +2,7 @@
 
 #include "framework/model/VRDrawableObject.h"
 #include "framework/model/VRDrawing.h"
+#include "framework/routing/VRAvoidRouter.h"
 #include "framework/undo/VRUndoManager.h"
 
 #include <QPainter>
@@ -14,11 +15,6 @@ VR_CLASS_IMPL(VRBSPObjectStorage, VRObjectStorage)
 
 namespace {
 const VRClassInfo *g_storageClass = nullptr;
-VRObjectOwnerLayer::MembershipObserver &membershipObserver()
-{
-    static VRObjectOwnerLayer::MembershipObserver observer;
-    return observer;
-}
 } // namespace
 
 VRObjectOwnerLayer::~VRObjectOwnerLayer()
@@ -52,8 +48,17 @@ void VRObjectOwnerLayer::addObjectsFromArray(const VRObjectList &objects)
 
 void VRObjectOwnerLayer::notifyMembership(VRDrawableObject &object, bool added)
 {
-    if (drawing() && membershipObserver() && !object.isPrototype())
-        membershipObserver()(*this, object, added);
+    VRDrawing *d = drawing();
+    if (!d || object.isPrototype())
+        return;
+    // The drawing's router keeps every object of its layers as an obstacle or a connector.
+    VRAvoidRouter *router = d->avoidRouter();
+    if (!router)
+        return;
+    if (added)
+        router->registerObject(&object);
+    else
+        router->unregisterObject(&object);
 }
 
 void VRObjectOwnerLayer::insertObjects(const VRObjectList &objects, int index)
@@ -237,11 +242,6 @@ void VRObjectOwnerLayer::setStorageClass(const VRClassInfo &storageClass)
 const VRClassInfo &VRObjectOwnerLayer::storageClass()
 {
     return g_storageClass ? *g_storageClass : VRBSPObjectStorage::staticClass();
-}
-
-void VRObjectOwnerLayer::setMembershipObserver(MembershipObserver observer)
-{
-    membershipObserver() = std::move(observer);
 }
 
 bool VRObjectOwnerLayer::layerMayBeDeleted() const

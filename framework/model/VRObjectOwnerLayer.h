@@ -44,11 +44,6 @@ public:
     static void setStorageClass(const VRClassInfo &storageClass);
     static const VRClassInfo &storageClass();
 
-    // Told when objects enter or leave a layer of a drawing (the connector router listens).
-    using MembershipObserver =
-        std::function<void(VRObjectOwnerLayer &, VRDrawableObject &, bool added)>;
-    static void setMembershipObserver(MembershipObserver observer);
-
     bool layerMayBeDeleted() const override;
 
     // VRDrawableContainer

@@ -28,39 +28,7 @@ bool isAutomatic(const QntConnector &connector)
     return connector.routing() == 3 || connector.routing() == 4;
 }
 
-// Registered at start-up of every program that links the router.
-const bool kInstalled = (VRAvoidRouter::install(), true);
-
 } // namespace
-
-void VRAvoidRouter::install()
-{
-    static bool done = false;
-    if (done)
-        return;
-    done = true;
-    (void)kInstalled;
-    VRDrawing::setAvoidRouterFactory(
-        [](VRDrawing &drawing) { return std::make_shared<VRAvoidRouter>(drawing); });
-    VRObjectOwnerLayer::setMembershipObserver(
-        [](VRObjectOwnerLayer &layer, VRDrawableObject &object, bool added) {
-            VRDrawing *drawing = layer.drawing();
-            VRAvoidRouter *router = drawing ? drawing->avoidRouter() : nullptr;
-            if (!router)
-                return;
-            if (added)
-                router->registerObject(&object);
-            else
-                router->unregisterObject(&object);
-        });
-    QntConnector::setRouter([](QntConnector &connector) {
-        VRDrawing *drawing = connector.drawing();
-        if (!drawing || drawing->avoidRouterIsDisabled() || !isAutomatic(connector))
-            return false;
-        VRAvoidRouter *router = drawing->avoidRouter();
-        return router && router->routeConnector(connector);
-    });
-}
 
 VRAvoidRouter::VRAvoidRouter(VRDrawing &drawing)
     : m_drawing(drawing)

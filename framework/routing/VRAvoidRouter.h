@@ -24,10 +24,6 @@ public:
     VRAvoidRouter(const VRAvoidRouter &) = delete;
     VRAvoidRouter &operator=(const VRAvoidRouter &) = delete;
 
-    // Installs the router into the model: every drawing gets one, layers register their
-    // objects, and automatic connectors route through it. Idempotent.
-    static void install();
-
     // 0 segment penalty (default 10), 6 shape buffer distance (8 pt), 7 ideal nudging distance
     // (4 pt); other indices read 0 and ignore writes. Non-positive values restore the default.
     void setRoutingParameter(int index, double value);

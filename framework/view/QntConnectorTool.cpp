@@ -30,17 +30,6 @@ int &newRouting()
     return routing;
 }
 
-// Elements armed for a connector start the drag through the current connector tool.
-const bool kHandlerInstalled = [] {
-    QntElement::setMouseDownHandler([](QntElement &element, QPointF point, VRDrawingView *view) {
-        if (!view)
-            return;
-        if (auto *tool = dynamic_cast<QntConnectorTool *>(view->drawingTool()))
-            tool->beginDragFromElement(*view, element, point);
-    });
-    return true;
-}();
-
 constexpr int kMinimumDrag = 4;
 
 // Connectors drawn without a notation skin: a dark line with an arrowhead at the end.
@@ -62,7 +51,6 @@ constexpr double kSpotPickDistance = 8.0;
 QntConnectorTool::QntConnectorTool(Kind kind)
     : m_kind(kind)
 {
-    (void)kHandlerInstalled;
 }
 
 int QntConnectorTool::routingForNewConnectors()

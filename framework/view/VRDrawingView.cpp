@@ -3,42 +3,16 @@
 
 #include "framework/view/VRDrawingTool.h"
 #include "framework/view/VRViewController.h"
-#include "framework/routing/VRAvoidRouter.h"
 #include "framework/base/VRConstants.h"
 #include "framework/model/VRDrawableObject.h"
 #include "framework/model/VRDrawing.h"
-#include "framework/document/VRDrawingDocument.h"
 #include "framework/model/VRObjectDrawingLayer.h"
-
-#include <QScrollArea>
-
-namespace {
-
-// Documents make their main view here when their window loads.
-const bool kViewFactoryInstalled = [] {
-    VRDrawingDocument::setViewFactory([](VRDrawingDocument &document, QScrollArea *area) {
-        auto *view = new VRDrawingView(document.drawing());
-        if (area) {
-            area->setWidgetResizable(false);
-            area->setAlignment(Qt::AlignCenter); // a drawing smaller than the window sits centred
-            area->setWidget(view);
-        } else {
-            QObject::connect(&document, &QObject::destroyed, view, &QObject::deleteLater);
-        }
-        document.setMainView(view, view);
-    });
-    return true;
-}();
-
-} // namespace
 
 VRDrawingView::VRDrawingView(VRDrawing *drawing, QWidget *parent)
     : QWidget(parent)
     , m_drawing(drawing)
     , m_controller(new VRViewController(this))
 {
-    VRAvoidRouter::install();
-    (void)kViewFactoryInstalled;
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);

@@ -140,8 +140,8 @@ DraggableImageCell::dragContentForItem(const QntNotationSubGroupItem &item, doub
         if (prototype) {
             // An independent copy through the object's stored form, so nothing is shared with
             // the library's prototype.
-            VRObjectRef copy = QntNotation::dkObjectWithData(
-                QntNotation::dkObject(prototype, QStringLiteral("root")));
+            VRObjectRef copy = QntNotation::vrObjectWithData(
+                QntNotation::vrObject(prototype, QStringLiteral("root")));
             if (copy) {
                 const bool isGroup = copy->isKindOf<VRShapeGroup>();
                 if (isGroup)

@@ -107,8 +107,8 @@ public:
     static void registerBuiltinLibraries();
 
     // The object record under the key (the pasteboard's object format) and back.
-    static QByteArray dkObject(const VRObjectRef &object, const QString &asXMLDataForKey);
-    static VRObjectRef dkObjectWithData(const QByteArray &data);
+    static QByteArray vrObject(const VRObjectRef &object, const QString &asXMLDataForKey);
+    static VRObjectRef vrObjectWithData(const QByteArray &data);
 
     // ---- schema ----
     // Creates every table of the notation schema in an empty database and sets user_version.

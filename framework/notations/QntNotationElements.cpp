@@ -244,12 +244,12 @@ bool QntNotation::proportionalReziseForElementId(const QString &elementId) const
     return rs && rs->next() && rs->intForColumnIndex(0) != 0;
 }
 
-QByteArray QntNotation::dkObject(const VRObjectRef &object, const QString &asXMLDataForKey)
+QByteArray QntNotation::vrObject(const VRObjectRef &object, const QString &asXMLDataForKey)
 {
     return QntNotationArchive::encodeObjectForKey(object, asXMLDataForKey);
 }
 
-VRObjectRef QntNotation::dkObjectWithData(const QByteArray &data)
+VRObjectRef QntNotation::vrObjectWithData(const QByteArray &data)
 {
     return QntNotationArchive::decodeObjectForKey(data);
 }

@@ -48,15 +48,11 @@ CREATE TABLE PaletteColors (Kind TEXT NOT NULL, OrderNumber INTEGER, Color TEXT 
 
 // ---------------------------------------------------------------- schema
 
-bool QntNotation::createSchema(FMDatabase &db, QString *errorMessage)
+VRResult<void> QntNotation::createSchema(FMDatabase &db)
 {
-    if (!db.executeStatements(QString::fromUtf8(kSchemaSql))
-        || !db.setUserVersion(kSchemaVersion)) {
-        if (errorMessage)
-            *errorMessage = db.lastErrorMessage();
-        return false;
-    }
-    return true;
+    if (!db.executeStatements(QString::fromUtf8(kSchemaSql)) || !db.setUserVersion(kSchemaVersion))
+        return VRError{db.lastErrorMessage()};
+    return {};
 }
 
 QString QntNotation::checkDatabase(FMDatabase &db)
@@ -114,34 +110,24 @@ void QntNotation::invalidateCaches()
     m_stringParams.reset();
 }
 
-bool QntNotation::write(const std::function<bool(FMDatabase &)> &fn)
+VRResult<void> QntNotation::write(const std::function<VRResult<void>(FMDatabase &)> &fn)
 {
-    if (!m_valid) {
-        m_lastError = m_error;
-        return false;
-    }
+    if (!m_valid)
+        return VRError{m_error};
     FMDatabase db(m_path);
-    if (!db.open()) {
-        m_lastError = db.lastErrorMessage();
-        return false;
-    }
-    if (!db.beginTransaction()) {
-        m_lastError = db.lastErrorMessage();
-        return false;
-    }
-    if (!fn(db)) {
-        if (m_lastError.isEmpty())
-            m_lastError = db.lastErrorMessage();
+    if (!db.open() || !db.beginTransaction())
+        return VRError{db.lastErrorMessage()};
+    if (VRResult<void> written = fn(db); !written) {
         db.rollback();
-        return false;
+        return written;
     }
     if (!db.commit()) {
-        m_lastError = db.lastErrorMessage();
+        const QString message = db.lastErrorMessage();
         db.rollback();
-        return false;
+        return VRError{message};
     }
     invalidateCaches();
-    return true;
+    return {};
 }
 
 QString QntNotation::notationName() const

@@ -94,7 +94,8 @@ public:
     static VRResult<QString> importIntoDB(const QString &fileName, const VRObjectList &objects,
                                           const QByteArray &icon,
                                           const QString &baseNotationFilename);
-    static bool insertIntoDB(const QString &databasePath, const VRObjectRef &element);
+    // Adds one element to the imported elements of an existing notation database.
+    static VRResult<void> insertIntoDB(const QString &databasePath, const VRObjectRef &element);
     // Developer maintenance: rebuilds the user's copies of the shipped databases from the notation
     // sources named by QNT_NOTATION_SOURCE_DIR (only in debug builds; rewriteAll also replaces
     // copies the user changed). Does nothing otherwise.
@@ -112,7 +113,7 @@ public:
 
     // ---- schema ----
     // Creates every table of the notation schema in an empty database and sets user_version.
-    static bool createSchema(FMDatabase &db, QString *errorMessage = nullptr);
+    static VRResult<void> createSchema(FMDatabase &db);
     // Empty when the open database is a readable notation; else a sentence saying why not.
     static QString checkDatabase(FMDatabase &db);
 
@@ -159,8 +160,9 @@ public:
     QByteArray elementDataForId(const QString &elementId) const;
     bool existElementWithId(const QString &elementId) const;
 
-    bool removeImportedElement(const VRObjectRef &prototype);
-    bool updateImportedElement(const VRObjectRef &prototype);
+    // Both fail when the notation has no imported element with the prototype's id.
+    VRResult<void> removeImportedElement(const VRObjectRef &prototype);
+    VRResult<void> updateImportedElement(const VRObjectRef &prototype);
     bool proportionalReziseForElementId(const QString &elementId) const;
 
     // ---- colour schemes: readers ----
@@ -188,15 +190,15 @@ public:
     QList<QColor> tableColors() const;
     QList<QColor> connectorColors() const;
 
-    // ---- colour schemes: writers ----
-    bool updateColorSchemesItemsTable(const QVariantMap &params);
-    bool updateColorSchemesTable(const QVariantMap &params);
-    qint64 duplicateColorScheme(qint64 schemeId); // the new id, 0 on failure
-    bool removeColorScheme(qint64 schemeId);
-    bool addColorSchemesItems(const QList<qint64> &schemeIds, const QString &tableName);
-    bool removeColorSchemesItems(const QString &tableName, qint64 colorSchemeId,
-                                 const QString &colorValue);
-    bool updateColorSchemesOrderNumber(const QVariantList &schemes);
+    // ---- colour schemes: writers (each one transaction; a failure changes nothing) ----
+    VRResult<void> updateColorSchemesItemsTable(const QVariantMap &params);
+    VRResult<void> updateColorSchemesTable(const QVariantMap &params);
+    VRResult<qint64> duplicateColorScheme(qint64 schemeId); // the new scheme's id
+    VRResult<void> removeColorScheme(qint64 schemeId);
+    VRResult<void> addColorSchemesItems(const QList<qint64> &schemeIds, const QString &tableName);
+    VRResult<void> removeColorSchemesItems(const QString &tableName, qint64 colorSchemeId,
+                                           const QString &colorValue);
+    VRResult<void> updateColorSchemesOrderNumber(const QVariantList &schemes);
     VRResult<void> exportColorSchemes(const QString &path) const;
 
     // ---- connectors ----
@@ -208,13 +210,10 @@ public:
     bool existConnectorWithId(const QString &connectorId) const;
     double connectorThickness(const QString &connectorId) const;
 
-    // The last writer or reader error, for logs and messages.
-    QString lastErrorMessage() const { return m_lastError; }
-
 private:
     FMDatabase *reader() const;
     // Runs fn inside a transaction on a fresh read-write connection; rolls back when it fails.
-    bool write(const std::function<bool(FMDatabase &)> &fn);
+    VRResult<void> write(const std::function<VRResult<void>(FMDatabase &)> &fn);
     QList<QntElementRecord> readElements(const QString &sql, const QVariantList &args) const;
     QList<QntElementRecord> arrowsForDirection(const QString &list, bool vertical,
                                                int direction) const;
@@ -225,7 +224,6 @@ private:
     QString m_name;
     bool m_valid = false;
     QString m_error;
-    mutable QString m_lastError;
     mutable std::unique_ptr<FMDatabase> m_db;
     mutable QMutex m_paramsMutex;
     mutable std::optional<QVariantMap> m_stringParams;

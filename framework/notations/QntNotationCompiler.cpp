@@ -84,8 +84,13 @@ bool QntNotationCompiler::write(const QntNotationSource &source, const QString &
     QString error;
     {
         FMDatabase db(temporary);
-        ok = db.openWithFlags(FMDatabase::OpenReadWrite | FMDatabase::OpenCreate)
-             && QntNotation::createSchema(db, &error) && db.beginTransaction();
+        ok = db.openWithFlags(FMDatabase::OpenReadWrite | FMDatabase::OpenCreate);
+        if (ok) {
+            const VRResult<void> schema = QntNotation::createSchema(db);
+            ok = schema.ok();
+            error = schema.errorMessage();
+        }
+        ok = ok && db.beginTransaction();
         auto exec = [&](const QString &sql, const QVariantList &args) {
             if (ok && !db.executeUpdate(sql, args)) {
                 ok = false;

@@ -29,7 +29,7 @@ QList<QntElementRecord> QntNotation::readElements(const QString &sql,
         return result;
     auto rs = db->executeQuery(sql, args);
     if (!rs) {
-        m_lastError = db->lastErrorMessage();
+        qCWarning(lcNotation) << "cannot read the elements of" << m_path << db->lastErrorMessage();
         return result;
     }
     while (rs->next()) {
@@ -134,7 +134,8 @@ QList<QntElementRecord> QntNotation::importedElementsList() const
     auto rs =
         db->executeQuery(QStringLiteral("SELECT _ID, ID, Data FROM ImportedElements ORDER BY _ID"));
     if (!rs) {
-        m_lastError = db->lastErrorMessage();
+        qCWarning(lcNotation) << "cannot read the imported elements of" << m_path
+                              << db->lastErrorMessage();
         return result;
     }
     while (rs->next()) {
@@ -202,36 +203,36 @@ bool QntNotation::existElementWithId(const QString &elementId) const
     return !elementDataForId(elementId).isEmpty();
 }
 
-bool QntNotation::removeImportedElement(const VRObjectRef &prototype)
+VRResult<void> QntNotation::removeImportedElement(const VRObjectRef &prototype)
 {
     const QString id = QntNotationArchive::elementId(prototype);
     if (id.isEmpty())
-        return false;
-    bool removed = false;
-    const bool ok = write([&](FMDatabase &db) {
+        return VRError{QStringLiteral("The element has no id.")};
+    return write([&](FMDatabase &db) -> VRResult<void> {
         if (!db.executeUpdate(QStringLiteral("DELETE FROM ImportedElements WHERE ID = ?"), {id}))
-            return false;
-        removed = db.changes() > 0;
-        return true;
+            return VRError{db.lastErrorMessage()};
+        if (db.changes() == 0)
+            return VRError{QStringLiteral("No imported element has the id “%1”.").arg(id)};
+        return {};
     });
-    return ok && removed;
 }
 
-bool QntNotation::updateImportedElement(const VRObjectRef &prototype)
+VRResult<void> QntNotation::updateImportedElement(const VRObjectRef &prototype)
 {
     const QString id = QntNotationArchive::elementId(prototype);
+    if (id.isEmpty())
+        return VRError{QStringLiteral("The element has no id.")};
     const QByteArray data = QntNotationArchive::encodeElement(prototype);
-    if (id.isEmpty() || data.isEmpty())
-        return false;
-    bool updated = false;
-    const bool ok = write([&](FMDatabase &db) {
+    if (data.isEmpty())
+        return VRError{QStringLiteral("The element “%1” cannot be encoded.").arg(id)};
+    return write([&](FMDatabase &db) -> VRResult<void> {
         if (!db.executeUpdate(QStringLiteral("UPDATE ImportedElements SET Data = ? WHERE ID = ?"),
                               {data, id}))
-            return false;
-        updated = db.changes() > 0;
-        return true;
+            return VRError{db.lastErrorMessage()};
+        if (db.changes() == 0)
+            return VRError{QStringLiteral("No imported element has the id “%1”.").arg(id)};
+        return {};
     });
-    return ok && updated;
 }
 
 bool QntNotation::proportionalReziseForElementId(const QString &elementId) const

@@ -199,31 +199,33 @@ QntNotationRef QntNotation::notationWithPath(const QString &path)
     return notation;
 }
 
-bool QntNotation::insertIntoDB(const QString &databasePath, const VRObjectRef &element)
+VRResult<void> QntNotation::insertIntoDB(const QString &databasePath, const VRObjectRef &element)
 {
+    auto fail = [](const QString &message) -> VRResult<void> {
+        qCWarning(lcNotation).noquote() << message;
+        return VRError{message};
+    };
     const QString id = QntNotationArchive::elementId(element);
     const QByteArray data = QntNotationArchive::encodeElement(element);
     if (data.isEmpty())
-        return false;
+        return VRError{QStringLiteral("The element cannot be encoded.")};
     const QString path = absolutePathForNotationPath(databasePath);
     const bool imageBank = QFileInfo(path).fileName() == QLatin1String("imagebank.db");
     if (imageBank)
         QntNotationArchive::postImageBankNotification(true, element);
     FMDatabase db(path);
-    if (!QFileInfo(path).isFile() || !db.open()) {
-        qCWarning(lcNotation) << "cannot open" << path << db.lastErrorMessage();
-        return false;
-    }
-    if (!checkDatabase(db).isEmpty())
-        return false;
-    const bool ok =
-        db.executeUpdate(QStringLiteral("INSERT INTO ImportedElements (ID, Data) VALUES (?, ?)"),
-                         {id.isEmpty() ? QVariant() : QVariant(id), data});
-    if (!ok)
-        qCWarning(lcNotation) << "cannot insert into" << path << db.lastErrorMessage();
-    if (ok && imageBank)
+    if (!QFileInfo(path).isFile() || !db.open())
+        return fail(QStringLiteral("The notation %1 cannot be opened: %2")
+                        .arg(path, db.lastErrorMessage()));
+    if (const QString problem = checkDatabase(db); !problem.isEmpty())
+        return VRError{QStringLiteral("The notation %1 cannot be read: %2").arg(path, problem)};
+    if (!db.executeUpdate(QStringLiteral("INSERT INTO ImportedElements (ID, Data) VALUES (?, ?)"),
+                          {id.isEmpty() ? QVariant() : QVariant(id), data}))
+        return fail(QStringLiteral("The element cannot be added to %1: %2")
+                        .arg(path, db.lastErrorMessage()));
+    if (imageBank)
         QntNotationArchive::postImageBankNotification(false, element);
-    return ok;
+    return {};
 }
 
 VRResult<QString> QntNotation::importIntoDB(const QString &fileName, const VRObjectList &objects,
@@ -274,8 +276,11 @@ VRResult<QString> QntNotation::importIntoDB(const QString &fileName, const VRObj
         }
         QString error;
         bool ok = true;
-        if (fresh)
-            ok = createSchema(db, &error);
+        if (fresh) {
+            const VRResult<void> schema = createSchema(db);
+            ok = schema.ok();
+            error = schema.errorMessage();
+        }
         ok = ok && db.beginTransaction();
         ok = ok && db.executeUpdate(QStringLiteral("DELETE FROM ImportedElements"));
         ok = ok

@@ -59,6 +59,11 @@ QString groupNameForTable(const QString &table)
     return table.mid(QStringLiteral("ColorSchemeItems").size());
 }
 
+VRError sqlError(const FMDatabase &db)
+{
+    return VRError{db.lastErrorMessage()};
+}
+
 QString yesNo(const QVariant &value)
 {
     if (value.metaType().id() == QMetaType::QString) {
@@ -360,28 +365,22 @@ QList<QColor> QntNotation::connectorColors() const
 
 // ---------------------------------------------------------------- colour schemes: writers
 
-bool QntNotation::updateColorSchemesItemsTable(const QVariantMap &params)
+VRResult<void> QntNotation::updateColorSchemesItemsTable(const QVariantMap &params)
 {
     const QString table = params.value(QStringLiteral("tableName")).toString();
-    if (!isItemTable(table)) {
-        m_lastError = QStringLiteral("Unknown colour table “%1”.").arg(table);
-        return false;
-    }
+    if (!isItemTable(table))
+        return VRError{QStringLiteral("Unknown colour table “%1”.").arg(table)};
     bool ok = false;
     const qint64 schemeId = params.value(QStringLiteral("colorSchemeId")).toLongLong(&ok);
-    if (!ok) {
-        m_lastError = QStringLiteral("No colour scheme was given.");
-        return false;
-    }
+    if (!ok)
+        return VRError{QStringLiteral("No colour scheme was given.")};
     // Either the item's index, or (the item editor) the colour it has now.
     QString where = QStringLiteral("ColorSchemeId = ?");
     QVariantList whereArgs{schemeId};
     if (params.contains(QStringLiteral("index"))) {
         const qint64 index = params.value(QStringLiteral("index")).toLongLong(&ok);
-        if (!ok) {
-            m_lastError = QStringLiteral("The colour index is not a number.");
-            return false;
-        }
+        if (!ok)
+            return VRError{QStringLiteral("The colour index is not a number.")};
         where += QStringLiteral(" AND ItemIndex = ?");
         whereArgs << index;
     } else if (params.contains(QStringLiteral("Color"))) {
@@ -391,18 +390,15 @@ bool QntNotation::updateColorSchemesItemsTable(const QVariantMap &params)
                 .arg(table);
         whereArgs << schemeId << params.value(QStringLiteral("Color")).toString();
     } else {
-        m_lastError = QStringLiteral("No colour item was given.");
-        return false;
+        return VRError{QStringLiteral("No colour item was given.")};
     }
 
     QStringList sets;
     QVariantList setArgs;
     if (params.contains(QStringLiteral("paramColor"))) {
         const QString hex = params.value(QStringLiteral("paramColor")).toString().trimmed();
-        if (hex != QLatin1String("#") && !colourFromHex(hex).isValid()) {
-            m_lastError = QStringLiteral("“%1” is not a colour.").arg(hex);
-            return false;
-        }
+        if (hex != QLatin1String("#") && !colourFromHex(hex).isValid())
+            return VRError{QStringLiteral("“%1” is not a colour.").arg(hex)};
         sets << QStringLiteral("Color = ?");
         setArgs << (hex == QLatin1String("#") ? hex : hexOf(colourFromHex(hex)));
     }
@@ -428,57 +424,46 @@ bool QntNotation::updateColorSchemesItemsTable(const QVariantMap &params)
         sets << QStringLiteral("IsDefault = ?");
         setArgs << defaultValue;
     }
-    if (sets.isEmpty()) {
-        m_lastError = QStringLiteral("Nothing to change.");
-        return false;
-    }
-    bool changed = false;
-    const bool written = write([&](FMDatabase &db) {
+    if (sets.isEmpty())
+        return VRError{QStringLiteral("Nothing to change.")};
+    return write([&](FMDatabase &db) -> VRResult<void> {
         // One default text colour per scheme.
         if (setsDefault && defaultValue == QLatin1String("YES")
             && !db.executeUpdate(QStringLiteral("UPDATE %1 SET IsDefault = 'NO' WHERE "
                                                 "ColorSchemeId = ?")
                                      .arg(table),
                                  {schemeId}))
-            return false;
+            return sqlError(db);
         if (!db.executeUpdate(QStringLiteral("UPDATE %1 SET %2 WHERE %3")
                                   .arg(table, sets.join(QStringLiteral(", ")), where),
                               setArgs + whereArgs))
-            return false;
-        changed = db.changes() > 0;
-        if (!changed)
-            m_lastError = QStringLiteral("No such colour.");
-        return changed;
+            return sqlError(db);
+        if (db.changes() == 0)
+            return VRError{QStringLiteral("No such colour.")};
+        return {};
     });
-    return written && changed;
 }
 
-bool QntNotation::updateColorSchemesTable(const QVariantMap &params)
+VRResult<void> QntNotation::updateColorSchemesTable(const QVariantMap &params)
 {
     bool ok = false;
     const qint64 schemeId = params.value(QStringLiteral("colorSchemeId")).toLongLong(&ok);
-    if (!ok) {
-        m_lastError = QStringLiteral("No colour scheme was given.");
-        return false;
-    }
+    if (!ok)
+        return VRError{QStringLiteral("No colour scheme was given.")};
     QStringList sets;
     QVariantList args;
     if (params.contains(QStringLiteral("paramName"))) {
         const QString name = params.value(QStringLiteral("paramName")).toString().trimmed();
-        if (name.isEmpty()) {
-            m_lastError = QStringLiteral("A colour scheme needs a name.");
-            return false;
-        }
+        if (name.isEmpty())
+            return VRError{QStringLiteral("A colour scheme needs a name.")};
         sets << QStringLiteral("Name = ?");
         args << name;
     }
     if (params.contains(QStringLiteral("paramIconColor"))) {
         const QColor colour =
             colourFromHex(params.value(QStringLiteral("paramIconColor")).toString());
-        if (!colour.isValid()) {
-            m_lastError = QStringLiteral("The icon colour is not a colour.");
-            return false;
-        }
+        if (!colour.isValid())
+            return VRError{QStringLiteral("The icon colour is not a colour.")};
         sets << QStringLiteral("IconColor = ?");
         args << hexOf(colour);
     }
@@ -487,34 +472,29 @@ bool QntNotation::updateColorSchemesTable(const QVariantMap &params)
         args << (yesNo(params.value(QStringLiteral("paramDefault"))) == QLatin1String("YES") ? 1
                                                                                              : 0);
     }
-    if (sets.isEmpty()) {
-        m_lastError = QStringLiteral("Nothing to change.");
-        return false;
-    }
-    bool changed = false;
-    const bool written = write([&](FMDatabase &db) {
+    if (sets.isEmpty())
+        return VRError{QStringLiteral("Nothing to change.")};
+    return write([&](FMDatabase &db) -> VRResult<void> {
         if (!db.executeUpdate(QStringLiteral("UPDATE ColorSchemes SET %1 WHERE Id = ?")
                                   .arg(sets.join(QStringLiteral(", "))),
                               args + QVariantList{schemeId}))
-            return false;
-        changed = db.changes() > 0;
-        if (!changed)
-            m_lastError = QStringLiteral("No such colour scheme.");
-        return changed;
+            return sqlError(db);
+        if (db.changes() == 0)
+            return VRError{QStringLiteral("No such colour scheme.")};
+        return {};
     });
-    return written && changed;
 }
 
-qint64 QntNotation::duplicateColorScheme(qint64 schemeId)
+VRResult<qint64> QntNotation::duplicateColorScheme(qint64 schemeId)
 {
     qint64 newId = 0;
-    const bool ok = write([&](FMDatabase &db) {
+    const VRResult<void> written = write([&](FMDatabase &db) -> VRResult<void> {
         auto rs = db.executeQuery(
             QStringLiteral("SELECT Name, IconColor FROM ColorSchemes WHERE Id = ?"), {schemeId});
-        if (!rs || !rs->next()) {
-            m_lastError = QStringLiteral("No such colour scheme.");
-            return false;
-        }
+        if (!rs)
+            return sqlError(db);
+        if (!rs->next())
+            return VRError{QStringLiteral("No such colour scheme.")};
         const QString name = rs->stringForColumnIndex(0);
         const QString icon = rs->stringForColumnIndex(1);
         rs->close();
@@ -522,14 +502,14 @@ qint64 QntNotation::duplicateColorScheme(qint64 schemeId)
             db.executeQuery(QStringLiteral("SELECT coalesce(max(Id), 0) + 1, "
                                            "coalesce(max(OrderNumber), 0) + 1 FROM ColorSchemes"));
         if (!max || !max->next())
-            return false;
+            return sqlError(db);
         newId = max->intForColumnIndex(0);
         const qint64 order = max->intForColumnIndex(1);
         max->close();
         if (!db.executeUpdate(QStringLiteral("INSERT INTO ColorSchemes (Id, Name, IconColor, "
                                              "IsDefault, OrderNumber) VALUES (?, ?, ?, 0, ?)"),
                               {newId, name + QStringLiteral(" Copy"), icon, order}))
-            return false;
+            return sqlError(db);
         for (const QString &table : colorSchemeItemTables()) {
             if (!db.executeUpdate(
                     QStringLiteral(
@@ -540,53 +520,52 @@ qint64 QntNotation::duplicateColorScheme(qint64 schemeId)
                         "WHERE ColorSchemeId = ?")
                         .arg(table),
                     {newId, schemeId}))
-                return false;
+                return sqlError(db);
         }
-        return true;
+        return {};
     });
-    return ok ? newId : 0;
+    if (!written)
+        return VRError{written.errorMessage()};
+    return newId;
 }
 
-bool QntNotation::removeColorScheme(qint64 schemeId)
+VRResult<void> QntNotation::removeColorScheme(qint64 schemeId)
 {
-    return write([&](FMDatabase &db) {
+    return write([&](FMDatabase &db) -> VRResult<void> {
         auto count = db.executeQuery(QStringLiteral("SELECT count(*) FROM ColorSchemes"));
         if (!count || !count->next())
-            return false;
+            return sqlError(db);
         // Elements always need a scheme to take their colours from.
-        if (count->intForColumnIndex(0) <= 1) {
-            m_lastError = QStringLiteral("The last colour scheme cannot be removed.");
-            return false;
-        }
+        if (count->intForColumnIndex(0) <= 1)
+            return VRError{QStringLiteral("The last colour scheme cannot be removed.")};
         count->close();
         if (!db.executeUpdate(QStringLiteral("DELETE FROM ColorSchemes WHERE Id = ?"), {schemeId}))
-            return false;
-        if (db.changes() == 0) {
-            m_lastError = QStringLiteral("No such colour scheme.");
-            return false;
-        }
+            return sqlError(db);
+        if (db.changes() == 0)
+            return VRError{QStringLiteral("No such colour scheme.")};
         for (const QString &table : colorSchemeItemTables()) {
             if (!db.executeUpdate(
                     QStringLiteral("DELETE FROM %1 WHERE ColorSchemeId = ?").arg(table),
                     {schemeId}))
-                return false;
+                return sqlError(db);
         }
-        return true;
+        return {};
     });
 }
 
-bool QntNotation::addColorSchemesItems(const QList<qint64> &schemeIds, const QString &tableName)
+VRResult<void> QntNotation::addColorSchemesItems(const QList<qint64> &schemeIds,
+                                                 const QString &tableName)
 {
-    if (!isItemTable(tableName) || schemeIds.isEmpty()) {
-        m_lastError = QStringLiteral("Unknown colour table “%1”.").arg(tableName);
-        return false;
-    }
-    return write([&](FMDatabase &db) {
+    if (!isItemTable(tableName))
+        return VRError{QStringLiteral("Unknown colour table “%1”.").arg(tableName)};
+    if (schemeIds.isEmpty())
+        return VRError{QStringLiteral("No colour scheme was given.")};
+    return write([&](FMDatabase &db) -> VRResult<void> {
         // One index for the new row of every scheme keeps the schemes' items in step.
         auto max = db.executeQuery(
             QStringLiteral("SELECT coalesce(max(ItemIndex), -1) + 1 FROM %1").arg(tableName));
         if (!max || !max->next())
-            return false;
+            return sqlError(db);
         const qint64 index = max->intForColumnIndex(0);
         max->close();
         for (const qint64 schemeId : schemeIds) {
@@ -595,37 +574,34 @@ bool QntNotation::addColorSchemesItems(const QList<qint64> &schemeIds, const QSt
                                    "Color, Alpha, Comment) VALUES (?, ?, ?, ?, 1, ?)")
                         .arg(tableName),
                     {schemeId, index, index, QStringLiteral("#FFFFFF"), QString()}))
-                return false;
+                return sqlError(db);
         }
-        return true;
+        return {};
     });
 }
 
-bool QntNotation::removeColorSchemesItems(const QString &tableName, qint64 colorSchemeId,
-                                          const QString &colorValue)
+VRResult<void> QntNotation::removeColorSchemesItems(const QString &tableName, qint64 colorSchemeId,
+                                                    const QString &colorValue)
 {
-    if (!isItemTable(tableName)) {
-        m_lastError = QStringLiteral("Unknown colour table “%1”.").arg(tableName);
-        return false;
-    }
-    bool removed = false;
-    const bool ok = write([&](FMDatabase &db) {
+    if (!isItemTable(tableName))
+        return VRError{QStringLiteral("Unknown colour table “%1”.").arg(tableName)};
+    return write([&](FMDatabase &db) -> VRResult<void> {
         if (!db.executeUpdate(
                 QStringLiteral("DELETE FROM %1 WHERE ColorSchemeId = ? AND ItemIndex = (SELECT "
                                "ItemIndex FROM %1 WHERE ColorSchemeId = ? AND upper(Color) = "
                                "upper(?) ORDER BY ItemIndex LIMIT 1)")
                     .arg(tableName),
                 {colorSchemeId, colorSchemeId, colorValue}))
-            return false;
-        removed = db.changes() > 0;
-        return true;
+            return sqlError(db);
+        if (db.changes() == 0)
+            return VRError{QStringLiteral("No such colour.")};
+        return {};
     });
-    return ok && removed;
 }
 
-bool QntNotation::updateColorSchemesOrderNumber(const QVariantList &schemes)
+VRResult<void> QntNotation::updateColorSchemesOrderNumber(const QVariantList &schemes)
 {
-    return write([&](FMDatabase &db) {
+    return write([&](FMDatabase &db) -> VRResult<void> {
         int order = 1;
         for (const QVariant &value : schemes) {
             const QVariantMap scheme = value.toMap();
@@ -639,9 +615,9 @@ bool QntNotation::updateColorSchemesOrderNumber(const QVariantList &schemes)
             if (!db.executeUpdate(
                     QStringLiteral("UPDATE ColorSchemes SET OrderNumber = ? WHERE Id = ?"),
                     {order++, id}))
-                return false;
+                return sqlError(db);
         }
-        return true;
+        return {};
     });
 }
 

@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -134,7 +136,9 @@ TEST_F(QntNotationTest, SchemeWritersRoundTrip)
          {QStringLiteral("paramIconColor"), QStringLiteral("#102030")}}));
     EXPECT_EQ(notation.colorSchemesList().first().name, QStringLiteral("Harbour"));
 
-    const qint64 copy = notation.duplicateColorScheme(id);
+    const VRResult<qint64> duplicated = notation.duplicateColorScheme(id);
+    ASSERT_TRUE(duplicated.ok()) << duplicated.errorMessage().toStdString();
+    const qint64 copy = duplicated.value();
     ASSERT_GT(copy, 0);
     EXPECT_EQ(notation.colorSchemesItemsFill(copy).size(),
               notation.colorSchemesItemsFill(id).size());
@@ -179,25 +183,62 @@ TEST_F(QntNotationTest, BadWriterRequestsChangeNothing)
     const QByteArray before = fileDigest(path);
     QntNotation notation(path);
     const qint64 id = notation.colorSchemesList().first().schemeId;
-    // The table name is checked against the four item tables, never pasted into SQL as given.
-    EXPECT_FALSE(notation.updateColorSchemesItemsTable(
-        {{QStringLiteral("tableName"), QStringLiteral("ColorSchemes; DROP TABLE Elements")},
-         {QStringLiteral("index"), 0},
-         {QStringLiteral("colorSchemeId"), id},
-         {QStringLiteral("paramColor"), QStringLiteral("#000000")}}));
-    EXPECT_FALSE(notation.updateColorSchemesItemsTable(
-        {{QStringLiteral("tableName"), QStringLiteral("ColorSchemeItemsFill")},
-         {QStringLiteral("index"), 0},
-         {QStringLiteral("colorSchemeId"), id},
-         {QStringLiteral("paramColor"), QStringLiteral("not a colour")}}));
-    EXPECT_FALSE(notation.updateColorSchemesItemsTable(
-        {{QStringLiteral("tableName"), QStringLiteral("ColorSchemeItemsFill")},
-         {QStringLiteral("index"), 99},
-         {QStringLiteral("colorSchemeId"), id},
-         {QStringLiteral("paramColor"), QStringLiteral("#000000")}}));
-    EXPECT_FALSE(notation.addColorSchemesItems({id}, QStringLiteral("Elements")));
-    EXPECT_EQ(notation.duplicateColorScheme(12345), 0);
-    EXPECT_FALSE(notation.removeColorScheme(12345));
+    // Each refusal says why in its own words (a message from an earlier failure never lingers).
+    const struct {
+        const char *name;
+        std::function<VRResult<void>()> write;
+        const char *message;
+    } cases[] = {
+        // The table name is checked against the four item tables, never pasted into SQL as given.
+        {"table name",
+         [&] {
+             return notation.updateColorSchemesItemsTable(
+                 {{QStringLiteral("tableName"),
+                   QStringLiteral("ColorSchemes; DROP TABLE Elements")},
+                  {QStringLiteral("index"), 0},
+                  {QStringLiteral("colorSchemeId"), id},
+                  {QStringLiteral("paramColor"), QStringLiteral("#000000")}});
+         },
+         "Unknown colour table"},
+        {"colour",
+         [&] {
+             return notation.updateColorSchemesItemsTable(
+                 {{QStringLiteral("tableName"), QStringLiteral("ColorSchemeItemsFill")},
+                  {QStringLiteral("index"), 0},
+                  {QStringLiteral("colorSchemeId"), id},
+                  {QStringLiteral("paramColor"), QStringLiteral("not a colour")}});
+         },
+         "is not a colour"},
+        {"item index",
+         [&] {
+             return notation.updateColorSchemesItemsTable(
+                 {{QStringLiteral("tableName"), QStringLiteral("ColorSchemeItemsFill")},
+                  {QStringLiteral("index"), 99},
+                  {QStringLiteral("colorSchemeId"), id},
+                  {QStringLiteral("paramColor"), QStringLiteral("#000000")}});
+         },
+         "No such colour."},
+        {"added items",
+         [&] { return notation.addColorSchemesItems({id}, QStringLiteral("Elements")); },
+         "Unknown colour table"},
+        {"removed scheme", [&] { return notation.removeColorScheme(12345); },
+         "No such colour scheme."},
+        {"removed item",
+         [&] {
+             return notation.removeColorSchemesItems(QStringLiteral("ColorSchemeItemsFill"), id,
+                                                     QStringLiteral("#123456"));
+         },
+         "No such colour."},
+    };
+    for (const auto &c : cases) {
+        const VRResult<void> written = c.write();
+        EXPECT_FALSE(written.ok()) << c.name;
+        EXPECT_TRUE(written.errorMessage().contains(QLatin1String(c.message)))
+            << c.name << ": " << written.errorMessage().toStdString();
+    }
+    const VRResult<qint64> duplicated = notation.duplicateColorScheme(12345);
+    EXPECT_FALSE(duplicated.ok());
+    EXPECT_EQ(duplicated.errorMessage(), QStringLiteral("No such colour scheme."));
     EXPECT_EQ(fileDigest(path), before);
 }
 

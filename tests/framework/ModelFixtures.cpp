@@ -215,25 +215,4 @@ QImage renderDrawing(const VRDrawing &drawing)
     return image;
 }
 
-int differingPixels(const QImage &a, const QImage &b, int tolerance)
-{
-    if (a.size() != b.size())
-        return a.width() * a.height() + 1;
-    const QImage x = a.convertToFormat(QImage::Format_ARGB32),
-                 y = b.convertToFormat(QImage::Format_ARGB32);
-    int count = 0;
-    for (int row = 0; row < x.height(); ++row) {
-        const QRgb *p = reinterpret_cast<const QRgb *>(x.constScanLine(row));
-        const QRgb *q = reinterpret_cast<const QRgb *>(y.constScanLine(row));
-        for (int col = 0; col < x.width(); ++col) {
-            if (std::abs(qRed(p[col]) - qRed(q[col])) > tolerance
-                || std::abs(qGreen(p[col]) - qGreen(q[col])) > tolerance
-                || std::abs(qBlue(p[col]) - qBlue(q[col])) > tolerance
-                || std::abs(qAlpha(p[col]) - qAlpha(q[col])) > tolerance)
-                ++count;
-        }
-    }
-    return count;
-}
-
 } // namespace qnt::test

@@ -17,7 +17,4 @@ std::unique_ptr<VRDrawing> drawingWithEveryKind();
 // The drawing rendered at 1:1 on its paper.
 QImage renderDrawing(const VRDrawing &drawing);
 
-// Number of pixels whose channels differ by more than `tolerance`.
-int differingPixels(const QImage &a, const QImage &b, int tolerance = 2);
-
 } // namespace qnt::test

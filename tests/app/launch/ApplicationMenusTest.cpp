@@ -12,13 +12,13 @@
 #include "platform/QntPaths.h"
 #include "platform/UserDefaults.h"
 #include "app/TestDocumentController.h"
+#include "common/WaitUntil.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
 #include <QDirIterator>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
@@ -31,19 +31,9 @@
 #include <algorithm>
 #include <functional>
 
-namespace {
+using qnt::test::waitUntil;
 
-bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 10000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
+namespace {
 
 QntDocumentController &controller()
 {

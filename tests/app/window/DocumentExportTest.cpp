@@ -7,6 +7,7 @@
 #include "framework/model/VRGridLayer.h"
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "platform/UserDefaults.h"
+#include "common/QtChildProcess.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,22 +17,15 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QProcess>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QUrl>
 
 #include <gtest/gtest.h>
 
-namespace {
+using qnt::test::childOutput;
 
-QString run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    process.waitForFinished(30000);
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
+namespace {
 
 class DocumentExport : public ::testing::Test
 {
@@ -101,8 +95,8 @@ TEST_F(DocumentExport, PNGWidthTypedAt72DotsPerInchKeepsTheAspectRatio)
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(image.width(), 400);
     EXPECT_EQ(image.height(), 200);
-    EXPECT_TRUE(
-        run(QStringLiteral("file"), {path}).contains(QStringLiteral("PNG image data, 400 x 200")));
+    EXPECT_TRUE(childOutput(QStringLiteral("file"), {path})
+                    .contains(QStringLiteral("PNG image data, 400 x 200")));
 
     // Typing the height works the other way round.
     controller = openDialogWithFormat(VKExportOptionsController::PNG);
@@ -132,7 +126,7 @@ TEST_F(DocumentExport, PDFJPEGAndTIFFOpenInOutsideToolsWithTheirOptions)
     EXPECT_EQ(controller->resolutionPopUpButton()->currentData().toInt(), 300);
     EXPECT_FALSE(controller->resolutionPopUpButton()->isEnabled());
     const QString pdf = finish(controller, QStringLiteral("plan.pdf"));
-    const QString info = run(QStringLiteral("pdfinfo"), {pdf});
+    const QString info = childOutput(QStringLiteral("pdfinfo"), {pdf});
     EXPECT_TRUE(info.contains(QStringLiteral("Pages:"))) << info.toStdString();
     EXPECT_TRUE(info.contains(QStringLiteral("800 x 400 pts"))) << info.toStdString();
     // Looking at PDF does not change the remembered bitmap resolution.
@@ -145,7 +139,7 @@ TEST_F(DocumentExport, PDFJPEGAndTIFFOpenInOutsideToolsWithTheirOptions)
     EXPECT_EQ(controller->jpegQualitySlider()->value(), 67);
     controller->jpegProgressiveCheckbox()->click();
     const QString jpeg = finish(controller, QStringLiteral("plan.jpg"));
-    const QString jpegInfo = run(QStringLiteral("file"), {jpeg});
+    const QString jpegInfo = childOutput(QStringLiteral("file"), {jpeg});
     EXPECT_TRUE(jpegInfo.contains(QStringLiteral("JPEG image data"))) << jpegInfo.toStdString();
     EXPECT_TRUE(jpegInfo.contains(QStringLiteral("progressive"))) << jpegInfo.toStdString();
     EXPECT_TRUE(jpegInfo.contains(QStringLiteral("800x400"))) << jpegInfo.toStdString();
@@ -156,7 +150,7 @@ TEST_F(DocumentExport, PDFJPEGAndTIFFOpenInOutsideToolsWithTheirOptions)
     controller->tiffCompressionAction();
     controller->tiffAlphaCheckbox()->click();
     const QString tiff = finish(controller, QStringLiteral("plan.tiff"));
-    const QString tiffInfo = run(QStringLiteral("file"), {tiff});
+    const QString tiffInfo = childOutput(QStringLiteral("file"), {tiff});
     EXPECT_TRUE(tiffInfo.contains(QStringLiteral("TIFF image data"))) << tiffInfo.toStdString();
     EXPECT_TRUE(tiffInfo.contains(QStringLiteral("LZW"))) << tiffInfo.toStdString();
     const QImage tiffImage(tiff);
@@ -176,13 +170,13 @@ TEST_F(DocumentExport, SVGIsNamedAfterTheDocumentAndLeavesTheGridOptionAvailable
     controller->exportPanelDidEnd(1, QUrl::fromLocalFile(folder.path()));
     const QString svg = folder.filePath(QStringLiteral("Plan.svg"));
     ASSERT_TRUE(QFile::exists(svg));
-    const QString parsed =
-        run(QStringLiteral("python3"),
-            {QStringLiteral("-c"),
-             QStringLiteral(
-                 "import sys, xml.etree.ElementTree as E; r = E.parse(sys.argv[1]).getroot(); "
-                 "print(r.tag, r.get('viewBox'))"),
-             svg});
+    const QString parsed = childOutput(
+        QStringLiteral("python3"),
+        {QStringLiteral("-c"),
+         QStringLiteral(
+             "import sys, xml.etree.ElementTree as E; r = E.parse(sys.argv[1]).getroot(); "
+             "print(r.tag, r.get('viewBox'))"),
+         svg});
     EXPECT_TRUE(parsed.startsWith(QStringLiteral("{http://www.w3.org/2000/svg}svg")))
         << parsed.toStdString();
     EXPECT_TRUE(parsed.contains(QStringLiteral("0 0 800 400"))) << parsed.toStdString();

@@ -23,11 +23,11 @@
 #include "framework/view/VRDrawingView.h"
 #include "platform/UserDefaults.h"
 #include "app/TestDocumentController.h"
+#include "common/WaitUntil.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
@@ -39,19 +39,9 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+using qnt::test::waitUntil;
 
-bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 5000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
+namespace {
 
 QntDocumentController &controller()
 {

@@ -1,4 +1,6 @@
 #include "framework/ModelFixtures.h"
+#include "common/FileSizeLimit.h"
+#include "common/GoldenPicture.h"
 
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntElement.h"
@@ -20,9 +22,6 @@
 #include <QJsonObject>
 #include <QMimeData>
 #include <QTemporaryDir>
-
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace qnt::test;
 
@@ -300,14 +299,12 @@ TEST(NativeFormat, SavingIsAtomicAndAFailedSaveKeepsThePreviousFile)
     VRDrawingDocument big;
     big.setDrawing(drawingWithEveryKind());
     // Writes past this size fail as on a full disk.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    rlimit limited = old;
-    limited.rlim_cur = rlim_t(previous.size() + 100);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const auto result = big.writeToFile(path);
-    setrlimit(RLIMIT_FSIZE, &old);
+    VRResult<void> result;
+    {
+        qnt::test::FileSizeLimit limit(previous.size() + 100);
+        ASSERT_TRUE(limit.isSet());
+        result = big.writeToFile(path);
+    }
     EXPECT_FALSE(result.ok());
     EXPECT_TRUE(result.errorMessage().contains(QStringLiteral("could not be written")));
     EXPECT_EQ(readAll(path), previous);

@@ -1,4 +1,5 @@
 #include "framework/ModelFixtures.h"
+#include "common/GoldenPicture.h"
 
 #include "framework/base/VRConstants.h"
 #include "framework/model/VRDrawableShape.h"
@@ -7,6 +8,7 @@
 #include "framework/model/VRGridLayer.h"
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/model/VRStyleBridge.h"
+#include "common/QtChildProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -14,22 +16,12 @@
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 using namespace qnt::test;
 
 namespace {
-
-QString run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(30000))
-        return QString();
-    return QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
-}
 
 QString save(const QTemporaryDir &dir, const QString &name, const QByteArray &data)
 {
@@ -63,7 +55,7 @@ TEST_F(Export, PdfIsOneVectorPageOfTheDrawingSize)
     const QByteArray pdf = m_drawing->PDFDataWithProperties({});
     ASSERT_TRUE(pdf.startsWith("%PDF"));
     const QString info =
-        run(QStringLiteral("pdfinfo"), {save(m_dir, QStringLiteral("d.pdf"), pdf)});
+        childOutput(QStringLiteral("pdfinfo"), {save(m_dir, QStringLiteral("d.pdf"), pdf)});
     EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))))
         << info.toStdString();
     EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Page size:\\s+800 x 600 pts"))))
@@ -72,9 +64,9 @@ TEST_F(Export, PdfIsOneVectorPageOfTheDrawingSize)
     const QSizeF crop = m_drawing->sourceImageSizeWithCropping(true);
     EXPECT_LT(crop.width(), 800);
     const QString cropped =
-        run(QStringLiteral("pdfinfo"),
-            {save(m_dir, QStringLiteral("c.pdf"),
-                  m_drawing->PDFDataWithProperties({{kQntCropExportedFile, true}}))});
+        childOutput(QStringLiteral("pdfinfo"),
+                    {save(m_dir, QStringLiteral("c.pdf"),
+                          m_drawing->PDFDataWithProperties({{kQntCropExportedFile, true}}))});
     const QRegularExpression size(QStringLiteral("Page size:\\s+([0-9.]+) x ([0-9.]+) pts"));
     const auto match = size.match(cropped);
     ASSERT_TRUE(match.hasMatch()) << cropped.toStdString();
@@ -85,7 +77,8 @@ TEST_F(Export, PdfIsOneVectorPageOfTheDrawingSize)
 TEST_F(Export, PngHasTheResolutionSizeAndAlphaAsked)
 {
     const QByteArray png = m_drawing->PNGDataWithProperties({{kVRExportPropertiesResolution, 144}});
-    const QString info = run(QStringLiteral("file"), {save(m_dir, QStringLiteral("d.png"), png)});
+    const QString info =
+        childOutput(QStringLiteral("file"), {save(m_dir, QStringLiteral("d.png"), png)});
     EXPECT_TRUE(info.contains(QStringLiteral("PNG image data, 1600 x 1200"))) << info.toStdString();
     const QImage image = decode(png);
     EXPECT_EQ(image.size(), QSize(1600, 1200));
@@ -108,12 +101,12 @@ TEST_F(Export, JpegQualityAndProgressive)
     const QByteArray high = m_drawing->JPEGDataWithProperties({{kNSImageCompressionFactor, 1.0}});
     EXPECT_LT(low.size(), high.size());
     const QString baseline =
-        run(QStringLiteral("file"), {save(m_dir, QStringLiteral("b.jpg"), high)});
+        childOutput(QStringLiteral("file"), {save(m_dir, QStringLiteral("b.jpg"), high)});
     EXPECT_TRUE(baseline.contains(QStringLiteral("JPEG image data"))) << baseline.toStdString();
     EXPECT_TRUE(baseline.contains(QStringLiteral("800x600"))) << baseline.toStdString();
     const QByteArray progressive = m_drawing->JPEGDataWithProperties({{kNSImageProgressive, true}});
     const QString info =
-        run(QStringLiteral("file"), {save(m_dir, QStringLiteral("p.jpg"), progressive)});
+        childOutput(QStringLiteral("file"), {save(m_dir, QStringLiteral("p.jpg"), progressive)});
     EXPECT_TRUE(info.contains(QStringLiteral("progressive"))) << info.toStdString();
 }
 
@@ -123,7 +116,8 @@ TEST_F(Export, TiffCompressionAndAlpha)
         m_drawing->TIFFDataWithProperties({{kNSImageCompressionMethod, 5}, {kQntTIFFAlpha, true}});
     const QByteArray plain = m_drawing->TIFFDataWithProperties({});
     EXPECT_LT(lzw.size(), plain.size());
-    const QString info = run(QStringLiteral("file"), {save(m_dir, QStringLiteral("d.tiff"), lzw)});
+    const QString info =
+        childOutput(QStringLiteral("file"), {save(m_dir, QStringLiteral("d.tiff"), lzw)});
     EXPECT_TRUE(info.contains(QStringLiteral("TIFF image data"))) << info.toStdString();
     EXPECT_TRUE(info.contains(QStringLiteral("LZW"))) << info.toStdString();
     EXPECT_EQ(decode(lzw).pixelColor(1, 1).alpha(), 0);
@@ -139,7 +133,7 @@ TEST_F(Export, SvgParsesAndHasNoForeignObject)
     ASSERT_TRUE(svg.has_value());
     EXPECT_FALSE(svg->contains("foreignObject"));
     const QString path = save(m_dir, QStringLiteral("d.svg"), *svg);
-    const QString out = run(
+    const QString out = childOutput(
         QStringLiteral("python3"),
         {QStringLiteral("-c"),
          QStringLiteral("import sys,xml.etree.ElementTree as E;r=E.parse(sys.argv[1]).getroot();"

@@ -1,4 +1,5 @@
 #include "framework/ViewTestSupport.h"
+#include "common/SegmentChecks.h"
 
 #include "framework/routing/VRAvoidRouter.h"
 #include "framework/view/QntConnectorTool.h"
@@ -15,6 +16,8 @@
 #include <QTextEdit>
 
 #include <gtest/gtest.h>
+
+using qnt::test::pathCrossesInterior;
 
 namespace {
 
@@ -36,18 +39,6 @@ QList<QPointF> pointsOf(const QntConnector &c)
     for (int k = 0; k < p.elementCount(); ++k)
         pts.push_back(QPointF(p.elementAt(k).x, p.elementAt(k).y));
     return pts;
-}
-
-bool crosses(const QList<QPointF> &path, const QRectF &r)
-{
-    for (qsizetype k = 0; k + 1 < path.size(); ++k) {
-        for (int s = 1; s < 200; ++s) {
-            const QPointF p = path[k] + (path[k + 1] - path[k]) * (s / 200.0);
-            if (r.adjusted(0.5, 0.5, -0.5, -0.5).contains(p))
-                return true;
-        }
-    }
-    return false;
 }
 
 bool near(QPointF a, QPointF b, double tolerance = 0.5)
@@ -110,7 +101,7 @@ TEST(ConnectorRouting, ConnectorFollowsAMovedElementAndAvoidsAThirdShape)
     auto wall = addElement(h, {300, 150, 60, 160}, "eWall");
     QApplication::processEvents();
     QList<QPointF> pts = pointsOf(*c);
-    EXPECT_FALSE(crosses(pts, wall->logicalBounds()));
+    EXPECT_FALSE(pathCrossesInterior(pts, wall->logicalBounds()));
     EXPECT_TRUE(near(pts.first(), QPointF(200, 230)));
     EXPECT_TRUE(near(pts.last(), QPointF(500, 230)));
 
@@ -123,9 +114,9 @@ TEST(ConnectorRouting, ConnectorFollowsAMovedElementAndAvoidsAThirdShape)
     const QPointF spot = c->endEndPoint()->location();
     EXPECT_NEAR(spot.y(), b->logicalBounds().center().y(), 31); // a spot of B where it is now
     EXPECT_TRUE(near(pts.last(), spot));
-    EXPECT_FALSE(crosses(pts, wall->logicalBounds()));
-    EXPECT_FALSE(crosses(pts, a->logicalBounds()));
-    EXPECT_FALSE(crosses(pts, b->logicalBounds()));
+    EXPECT_FALSE(pathCrossesInterior(pts, wall->logicalBounds()));
+    EXPECT_FALSE(pathCrossesInterior(pts, a->logicalBounds()));
+    EXPECT_FALSE(pathCrossesInterior(pts, b->logicalBounds()));
 
     // Undo the move: B and the connector go back.
     h.undoStep();
@@ -255,7 +246,7 @@ TEST(ConnectorRouting, PolylineAndManualRoutingsThroughTheConnector)
     QApplication::processEvents();
     EXPECT_EQ(c->routing(), 4);
     QList<QPointF> pts = pointsOf(*c);
-    EXPECT_FALSE(crosses(pts, wall->logicalBounds()));
+    EXPECT_FALSE(pathCrossesInterior(pts, wall->logicalBounds()));
     bool diagonal = false;
     for (qsizetype k = 0; k + 1 < pts.size(); ++k)
         diagonal = diagonal
@@ -390,7 +381,7 @@ TEST(ConnectorRouting, DeletedShapesLeaveTheRouter)
     h.undoStep();
     QApplication::processEvents();
     EXPECT_TRUE(router->isRegistered(wall.get()));
-    EXPECT_FALSE(crosses(pointsOf(*c), wall->logicalBounds()));
+    EXPECT_FALSE(pathCrossesInterior(pointsOf(*c), wall->logicalBounds()));
     // Deleting an element and the connector together leaves nothing behind in the router.
     h.layer()->exchangeSelectionWithObjectsFromArray({b, c});
     h.view->deleteSelection();

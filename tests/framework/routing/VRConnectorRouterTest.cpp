@@ -1,32 +1,15 @@
 #include "framework/routing/VRConnectorGeometry.h"
 #include "framework/routing/VRConnectorRouter.h"
 
+#include "common/SegmentChecks.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
+using qnt::test::pathCrossesInterior;
+
 namespace {
-
-bool crossesInterior(const QPointF &a, const QPointF &b, const QRectF &r)
-{
-    // Sample the segment densely: simple and independent of the router's own clipping.
-    const int n = 400;
-    for (int k = 1; k < n; ++k) {
-        const QPointF p = a + (b - a) * (double(k) / n);
-        if (p.x() > r.left() + 0.01 && p.x() < r.right() - 0.01 && p.y() > r.top() + 0.01
-            && p.y() < r.bottom() - 0.01)
-            return true;
-    }
-    return false;
-}
-
-bool pathCrosses(const QList<QPointF> &path, const QRectF &r)
-{
-    for (qsizetype k = 0; k + 1 < path.size(); ++k)
-        if (crossesInterior(path[k], path[k + 1], r))
-            return true;
-    return false;
-}
 
 bool isOrthogonal(const QList<QPointF> &path)
 {
@@ -88,9 +71,9 @@ TEST(Router, OrthogonalRouteAvoidsObstaclesWithBuffer)
     EXPECT_EQ(path.last(), QPointF(400, 125));
     EXPECT_TRUE(isOrthogonal(path));
     const double b = s.router.parameters().bufferDistance;
-    EXPECT_FALSE(pathCrosses(path, s.wall.adjusted(-b + 0.5, -b + 0.5, b - 0.5, b - 0.5)));
-    EXPECT_FALSE(pathCrosses(path, s.left));
-    EXPECT_FALSE(pathCrosses(path, s.right));
+    EXPECT_FALSE(pathCrossesInterior(path, s.wall.adjusted(-b + 0.5, -b + 0.5, b - 0.5, b - 0.5)));
+    EXPECT_FALSE(pathCrossesInterior(path, s.left));
+    EXPECT_FALSE(pathCrossesInterior(path, s.right));
     // Ends leave perpendicular to their side.
     EXPECT_DOUBLE_EQ(path[1].y(), 125);
     EXPECT_GT(path[1].x(), 80);
@@ -126,7 +109,7 @@ TEST(Router, BufferDistanceIsKeptAroundShapes)
         s.router.setConnector(1, s.request());
         s.router.update();
         const QList<QPointF> path = s.router.route(1);
-        EXPECT_FALSE(pathCrosses(
+        EXPECT_FALSE(pathCrossesInterior(
             path, s.wall.adjusted(-buffer + 0.1, -buffer + 0.1, buffer - 0.1, buffer - 0.1)))
             << buffer;
         // It hugs the inflated wall: the detour is as short as the buffer allows.
@@ -165,8 +148,8 @@ TEST(Router, NudgingSpreadsParallelSegments)
             EXPECT_DOUBLE_EQ(top(a), top(b));
         EXPECT_TRUE(isOrthogonal(a));
         EXPECT_TRUE(isOrthogonal(b));
-        EXPECT_FALSE(pathCrosses(a, s.wall));
-        EXPECT_FALSE(pathCrosses(b, s.wall));
+        EXPECT_FALSE(pathCrossesInterior(a, s.wall));
+        EXPECT_FALSE(pathCrossesInterior(b, s.wall));
     }
 }
 
@@ -196,7 +179,7 @@ TEST(Router, UpdateReroutesOnlyAffectedConnectors)
     // A shape dropped onto the second route makes it go around.
     s.router.setObstacle(13, {1110, 990, 30, 70});
     EXPECT_EQ(s.router.update(), QList<VRRouteId>{2});
-    EXPECT_FALSE(pathCrosses(s.router.route(2), QRectF(1110, 990, 30, 70)));
+    EXPECT_FALSE(pathCrossesInterior(s.router.route(2), QRectF(1110, 990, 30, 70)));
 }
 
 TEST(Router, PolylineAvoidsObstacles)
@@ -209,9 +192,9 @@ TEST(Router, PolylineAvoidsObstacles)
     EXPECT_EQ(path.first(), QPointF(80, 125));
     EXPECT_EQ(path.last(), QPointF(400, 125));
     const double b = s.router.parameters().bufferDistance;
-    EXPECT_FALSE(pathCrosses(path, s.wall.adjusted(-b + 0.5, -b + 0.5, b - 0.5, b - 0.5)));
-    EXPECT_FALSE(pathCrosses(path, s.left));
-    EXPECT_FALSE(pathCrosses(path, s.right));
+    EXPECT_FALSE(pathCrossesInterior(path, s.wall.adjusted(-b + 0.5, -b + 0.5, b - 0.5, b - 0.5)));
+    EXPECT_FALSE(pathCrossesInterior(path, s.left));
+    EXPECT_FALSE(pathCrossesInterior(path, s.right));
     EXPECT_FALSE(isOrthogonal(path));
     EXPECT_TRUE(s.router.wasRouted(1));
 }
@@ -257,7 +240,7 @@ TEST(Router, FreeEndsRouteWithoutPorts)
     EXPECT_EQ(path.first(), QPointF(150, 60));
     EXPECT_EQ(path.last(), QPointF(300, 180));
     EXPECT_TRUE(isOrthogonal(path));
-    EXPECT_FALSE(pathCrosses(path, s.wall));
+    EXPECT_FALSE(pathCrossesInterior(path, s.wall));
 }
 
 TEST(ConnectorGeometry, ManualRoutings)
@@ -330,7 +313,7 @@ TEST(Router, RandomDiagramsRouteClearOfEveryShape)
                 EXPECT_TRUE(isOrthogonal(path)) << seed << " " << k;
             }
             for (int s = 0; s < shapes.size(); ++s)
-                EXPECT_FALSE(pathCrosses(path, shapes[s]))
+                EXPECT_FALSE(pathCrossesInterior(path, shapes[s]))
                     << seed << " connector " << k << " shape " << s;
         }
         EXPECT_GE(routed, 58) << seed;

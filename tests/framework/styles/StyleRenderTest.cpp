@@ -8,6 +8,7 @@
 #include "framework/styles/VRStroke.h"
 #include "framework/styles/VRStyle.h"
 #include "framework/styles/VRTextAdornment.h"
+#include "common/GoldenPicture.h"
 
 #include <QBuffer>
 #include <QPainter>
@@ -61,23 +62,17 @@ TEST(StyleRenderTest, EveryRendererMatchesItsGolden)
                                  .arg(++index, 2, 10, QLatin1Char('0'))
                                  .arg(renderer->className(), line ? "-line" : "");
         SCOPED_TRACE(name.toStdString());
-        QString message;
-        EXPECT_TRUE(
-            styletest::matchesGolden(styletest::renderSample(*renderer, line), name, &message))
-            << message.toStdString();
+        EXPECT_TRUE(qnt::test::matchesGolden(styletest::renderSample(*renderer, line),
+                                             QStringLiteral("styles/") + name));
     }
 }
 
 TEST(StyleRenderTest, WholeStyleAndSwatchesMatchTheirGoldens)
 {
-    QString message;
     const VRStyleRef style = styletest::everyRendererStyle();
-    EXPECT_TRUE(styletest::matchesGolden(styletest::renderSample(*style, false, 200, 150),
-                                         "style-everything", &message))
-        << message.toStdString();
-    EXPECT_TRUE(
-        styletest::matchesGolden(style->standardStyleSwatch(), "swatch-everything", &message))
-        << message.toStdString();
+    EXPECT_TRUE(qnt::test::matchesGolden(styletest::renderSample(*style, false, 200, 150),
+                                         "styles/style-everything"));
+    EXPECT_TRUE(qnt::test::matchesGolden(style->standardStyleSwatch(), "styles/swatch-everything"));
     auto arrows = std::make_shared<VRArrowStroke>();
     arrows->setWidth(1.5);
     QImage sheet(60, 16 * 15, QImage::Format_ARGB32_Premultiplied);
@@ -86,7 +81,7 @@ TEST(StyleRenderTest, WholeStyleAndSwatchesMatchTheirGoldens)
     for (int kind = 0; kind <= VRArrowStroke::kLastArrowhead; ++kind)
         painter.drawImage(QPoint(10, kind * 16), VRArrowStroke::standardArrowheadSwatchImage(kind));
     painter.end();
-    EXPECT_TRUE(styletest::matchesGolden(sheet, "arrowheads", &message)) << message.toStdString();
+    EXPECT_TRUE(qnt::test::matchesGolden(sheet, "styles/arrowheads"));
 }
 
 TEST(StyleRenderTest, TextAdornmentUsesTheObjectTextWithoutALabel)
@@ -176,9 +171,7 @@ TEST(StyleRenderTest, RotatedObjectsTurnTheirFrameRenderers)
     context.path = turn.map(frame);
     style->render(painter, context);
     painter.end();
-    QString message;
-    EXPECT_TRUE(styletest::matchesGolden(image, "style-rotated", &message))
-        << message.toStdString();
+    EXPECT_TRUE(qnt::test::matchesGolden(image, "styles/style-rotated"));
 }
 
 } // namespace

@@ -186,45 +186,4 @@ QImage renderSample(const VRRasterizer &renderer, bool line, int w, int h)
     return image;
 }
 
-bool matchesGolden(const QImage &actualImage, const QString &name, QString *message)
-{
-    const QString folder = QStringLiteral(QNT_TEST_DATA_DIR) + QStringLiteral("/styles");
-    const QString goldenPath = folder + QLatin1Char('/') + name + QStringLiteral(".png");
-    const QString actualPath = folder + QLatin1Char('/') + name + QStringLiteral(".actual.png");
-    const QImage actual = actualImage.convertToFormat(QImage::Format_ARGB32);
-    if (qEnvironmentVariableIntValue("QNT_UPDATE_GOLDENS") == 1) {
-        QDir().mkpath(folder);
-        actual.save(goldenPath);
-        return true;
-    }
-    const QImage golden = QImage(goldenPath).convertToFormat(QImage::Format_ARGB32);
-    auto failWith = [&](const QString &why) {
-        actual.save(actualPath);
-        *message = why + QStringLiteral(" (actual picture: ") + actualPath + QLatin1Char(')');
-        return false;
-    };
-    if (golden.isNull())
-        return failWith(QStringLiteral("no golden picture ") + goldenPath);
-    if (golden.size() != actual.size())
-        return failWith(QStringLiteral("size differs from the golden"));
-    qint64 differing = 0;
-    for (int y = 0; y < actual.height(); ++y) {
-        const auto *a = reinterpret_cast<const QRgb *>(actual.constScanLine(y));
-        const auto *g = reinterpret_cast<const QRgb *>(golden.constScanLine(y));
-        for (int x = 0; x < actual.width(); ++x) {
-            if (std::abs(qRed(a[x]) - qRed(g[x])) > 2 || std::abs(qGreen(a[x]) - qGreen(g[x])) > 2
-                || std::abs(qBlue(a[x]) - qBlue(g[x])) > 2
-                || std::abs(qAlpha(a[x]) - qAlpha(g[x])) > 2)
-                ++differing;
-        }
-    }
-    const qint64 allowed = static_cast<qint64>(actual.width()) * actual.height() / 200;
-    if (differing > allowed)
-        return failWith(QStringLiteral("%1 pixels differ from the golden, at most %2 may")
-                            .arg(differing)
-                            .arg(allowed));
-    QFile::remove(actualPath);
-    return true;
-}
-
 } // namespace styletest

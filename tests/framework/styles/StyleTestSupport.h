@@ -5,8 +5,8 @@
 #include <QImage>
 #include <QString>
 
-// Shared helpers of the style tests: a style holding every renderer kind, and picture
-// comparison against goldens in tests/data/styles.
+// Shared helpers of the style tests: a style holding every renderer kind and a way to draw a
+// renderer on a sample shape (their goldens are in tests/data/styles).
 namespace styletest {
 
 // A style with one renderer of every kind, each with non-default properties.
@@ -18,10 +18,5 @@ QImage patternImage();
 // Renders a style on a rounded rectangle (or a line when line is true) into a w × h image
 // on white.
 QImage renderSample(const VRRasterizer &renderer, bool line = false, int w = 160, int h = 120);
-
-// Per-channel difference ≤ 2 on ≤ 0.5 % of the pixels. On a mismatch (or a missing golden)
-// the actual picture is written next to the golden as <name>.actual.png and the reason goes
-// to *message. QNT_UPDATE_GOLDENS=1 writes the golden instead.
-bool matchesGolden(const QImage &actual, const QString &name, QString *message);
 
 } // namespace styletest

@@ -5,6 +5,7 @@
 #include "framework/styles/VRGradient.h"
 #include "framework/styles/VRPlistCoder.h"
 #include "platform/NotificationCenter.h"
+#include "common/GoldenPicture.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -145,15 +146,12 @@ TEST(GradientTest, RadialAndSweepKinds)
     // Clockwise from the right: just below the axis is near the start, just above near the end.
     EXPECT_GT(pixel(image, 95, 53).red(), 200);
     EXPECT_GT(pixel(image, 95, 47).blue(), 200);
-    QString message;
     auto elliptical =
         VRGradient::gradientWithStartingColor(Qt::yellow, Qt::darkGreen, VRGradient::Elliptical, 0);
     elliptical->setQntEllipticalGradientParams({1.0, 0.5, 0.1, 0.0, 30.0});
     EXPECT_TRUE(
-        styletest::matchesGolden(filled(*elliptical, 120, 80), "gradient-elliptical", &message))
-        << message.toStdString();
-    EXPECT_TRUE(styletest::matchesGolden(filled(*sweep, 80, 80), "gradient-sweep", &message))
-        << message.toStdString();
+        qnt::test::matchesGolden(filled(*elliptical, 120, 80), "styles/gradient-elliptical"));
+    EXPECT_TRUE(qnt::test::matchesGolden(filled(*sweep, 80, 80), "styles/gradient-sweep"));
 }
 
 TEST(GradientTest, MapPointsBetweenRelativeAndRectangle)

@@ -1,14 +1,14 @@
 #include "telemetry/core/FLTURLSession.h"
 
 #include "NetTestServer.h"
+#include "common/WaitUntil.h"
+#include "common/FileSizeLimit.h"
 #include "common/TestEnvironment.h"
 #include "telemetry/core/PLNCertificatePinner.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <csignal>
-#include <sys/resource.h>
 #include <filesystem>
 #include <fstream>
 
@@ -65,7 +65,7 @@ protected:
             response.set_content("hello world", "text/plain");
         });
         server->on("GET", "/slow", [this](const RecordedRequest &, httplib::Response &response) {
-            waitFor([this] { return release.load(); }, 10.0);
+            waitUntil([this] { return release.load(); }, std::chrono::seconds(10));
             response.set_content("late", "text/plain");
         });
         server->on(
@@ -126,7 +126,7 @@ TEST_F(FLTURLSessionTest, DataTaskCompletesWithBodyResponseAndMergedHeaders)
               "from-request,from-configuration");
     task->resume();
     task->resume();
-    ASSERT_TRUE(waitFor([&] { return outcome.calls == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return outcome.calls == 1; }));
 
     std::lock_guard lock(outcome.mutex);
     EXPECT_FALSE(outcome.error) << PLNErrorDescription(*outcome.error);
@@ -149,7 +149,7 @@ TEST_F(FLTURLSessionTest, TaskWithoutBlockReportsToTheDelegate)
     auto task = session->dataTaskWithRequest(FLTURLRequest(server->baseURL() + "/hello"));
     EXPECT_TRUE(task->invokesDelegate());
     task->resume();
-    ASSERT_TRUE(waitFor([&] { return delegate->completions == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return delegate->completions == 1; }));
     std::lock_guard lock(delegate->mutex);
     EXPECT_EQ(delegate->received, "hello world");
 }
@@ -173,10 +173,10 @@ TEST_F(FLTURLSessionTest, DownloadFileExistsOnlyWhileTheBlockRuns)
                                                  });
     ASSERT_TRUE(task);
     task->resume();
-    ASSERT_TRUE(waitFor([&] { return calls == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return calls == 1; }));
     EXPECT_EQ(contents, "hello world");
     EXPECT_FALSE(location.empty());
-    EXPECT_TRUE(waitFor([&] { return !std::filesystem::exists(location); }));
+    EXPECT_TRUE(waitUntil([&] { return !std::filesystem::exists(location); }));
 }
 
 TEST_F(FLTURLSessionTest, DownloadThatCannotBeWrittenFailsWithItsOwnError)
@@ -193,14 +193,16 @@ TEST_F(FLTURLSessionTest, DownloadThatCannotBeWrittenFailsWithItsOwnError)
     auto finishing = std::make_shared<Finished>(certificates.caDER);
     auto session = FLTURLSession::sessionWithConfiguration(
         FLTURLSessionConfiguration::defaultSessionConfiguration(), finishing);
-    // Every file of this process may hold 4 bytes from now on: the body does not fit.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit{4, 4};
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
     auto task = session->downloadTaskWithRequest(FLTURLRequest(server->baseURL() + "/hello"));
     ASSERT_TRUE(task);
-    task->resume();
-    ASSERT_TRUE(waitFor([&] { return finishing->completions == 1; }));
+    {
+        // While the download runs, every file of this process may hold 4 bytes: the body does
+        // not fit.
+        FileSizeLimit limit(4);
+        ASSERT_TRUE(limit.isSet());
+        task->resume();
+        ASSERT_TRUE(waitUntil([&] { return finishing->completions == 1; }));
+    }
     ASSERT_TRUE(task->error());
     EXPECT_EQ(task->error()->domain, "FLTURLSessionDownloadTaskError");
     EXPECT_EQ(task->error()->code, -1);
@@ -220,7 +222,7 @@ TEST_F(FLTURLSessionTest, UploadStreamsTheFile)
     request.setValue("application/octet-stream", "Content-Type");
     Outcome outcome;
     session->uploadTaskWithRequest(request, file, outcome.block())->resume();
-    ASSERT_TRUE(waitFor([&] { return outcome.calls == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return outcome.calls == 1; }));
     std::lock_guard lock(outcome.mutex);
     EXPECT_EQ(outcome.data, "got 100000");
 }
@@ -233,17 +235,17 @@ TEST_F(FLTURLSessionTest, CancelCompletesOnceWithCancelledAndLeavesTheTaskSet)
     auto task =
         session->dataTaskWithRequest(FLTURLRequest(server->baseURL() + "/slow"), outcome.block());
     task->resume();
-    ASSERT_TRUE(waitFor([&] { return server->requestCount() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return server->requestCount() == 1; }));
 
     std::atomic<size_t> live{99};
     session->getTasksWithCompletionHandler([&](auto data, auto upload, auto download) {
         live = data.size() + upload.size() + download.size();
     });
-    ASSERT_TRUE(waitFor([&] { return live != 99; }));
+    ASSERT_TRUE(waitUntil([&] { return live != 99; }));
     EXPECT_EQ(live.load(), 1u);
 
     task->cancel();
-    ASSERT_TRUE(waitFor([&] { return outcome.calls == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return outcome.calls == 1; }));
     {
         std::lock_guard lock(outcome.mutex);
         ASSERT_TRUE(outcome.error);
@@ -255,7 +257,7 @@ TEST_F(FLTURLSessionTest, CancelCompletesOnceWithCancelledAndLeavesTheTaskSet)
     session->getTasksWithCompletionHandler([&](auto data, auto upload, auto download) {
         live = data.size() + upload.size() + download.size();
     });
-    ASSERT_TRUE(waitFor([&] { return live != 99; }));
+    ASSERT_TRUE(waitUntil([&] { return live != 99; }));
     EXPECT_EQ(live.load(), 0u);
     EXPECT_EQ(outcome.calls.load(), 1);
 }
@@ -278,7 +280,7 @@ TEST_F(FLTURLSessionTest, SessionWithoutDelegatePinsToTheClientCertificates)
         Outcome outcome;
         session->dataTaskWithRequest(FLTURLRequest(server->baseURL() + "/hello"), outcome.block())
             ->resume();
-        ASSERT_TRUE(waitFor([&] { return outcome.calls == 1; }));
+        ASSERT_TRUE(waitUntil([&] { return outcome.calls == 1; }));
         std::lock_guard lock(outcome.mutex);
         ASSERT_TRUE(outcome.error);
         EXPECT_EQ(outcome.error->code, FLTURLErrorServerCertificateUntrusted);
@@ -291,7 +293,7 @@ TEST_F(FLTURLSessionTest, SessionWithoutDelegatePinsToTheClientCertificates)
     Outcome outcome;
     session->dataTaskWithRequest(FLTURLRequest(server->baseURL() + "/hello"), outcome.block())
         ->resume();
-    ASSERT_TRUE(waitFor([&] { return outcome.calls == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return outcome.calls == 1; }));
     PLNCertificatePinner::setPinnedCertificatesForTesting(std::nullopt);
     std::lock_guard lock(outcome.mutex);
     EXPECT_FALSE(outcome.error);
@@ -313,7 +315,7 @@ TEST_F(FLTURLSessionTest, SystemAuthoritiesOnlyWhenTheDelegateChoosesThem)
     Outcome outcome;
     session->dataTaskWithRequest(FLTURLRequest(server->baseURL() + "/hello"), outcome.block())
         ->resume();
-    ASSERT_TRUE(waitFor([&] { return outcome.calls == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return outcome.calls == 1; }));
     std::lock_guard lock(outcome.mutex);
     ASSERT_TRUE(outcome.error);
     EXPECT_EQ(outcome.error->code, FLTURLErrorServerCertificateUntrusted);

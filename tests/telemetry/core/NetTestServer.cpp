@@ -1,5 +1,8 @@
 #include "NetTestServer.h"
 
+#include "common/ChildProcess.h"
+#include "common/WaitUntil.h"
+
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -13,8 +16,7 @@ namespace {
 
 void run(const std::string &command)
 {
-    const std::string quiet = command + " >/dev/null 2>&1";
-    if (std::system(quiet.c_str()) != 0)
+    if (runShell(command + " >/dev/null 2>&1").exitCode != 0)
         throw std::runtime_error("command failed: " + command);
 }
 
@@ -205,7 +207,7 @@ void NetTestServer::start()
     if (m_port <= 0)
         throw std::runtime_error("could not bind the test server");
     m_thread = std::thread([this] { m_server.listen_after_bind(); });
-    waitFor([this] { return m_server.is_running(); }, 5.0);
+    waitUntil([this] { return m_server.is_running(); }, std::chrono::seconds(5));
 }
 
 std::vector<RecordedRequest> NetTestServer::requests() const
@@ -224,17 +226,6 @@ void NetTestServer::record(const RecordedRequest &request)
 {
     std::lock_guard lock(m_mutex);
     m_requests.push_back(request);
-}
-
-bool waitFor(const std::function<bool()> &condition, double seconds)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return condition();
 }
 
 } // namespace qnt::test

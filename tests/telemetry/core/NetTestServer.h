@@ -85,7 +85,4 @@ private:
     std::vector<RecordedRequest> m_requests;
 };
 
-// Polls `condition` until it holds or `seconds` pass.
-bool waitFor(const std::function<bool()> &condition, double seconds = 10.0);
-
 } // namespace qnt::test

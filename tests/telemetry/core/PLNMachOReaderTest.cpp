@@ -1,3 +1,4 @@
+#include "common/ChildProcess.h"
 #include "common/TestEnvironment.h"
 #include "telemetry/core/PLNApplicationIdentiferModel.h"
 #include "telemetry/core/PLNApplicationInfo.h"
@@ -17,6 +18,8 @@
 
 namespace fs = std::filesystem;
 
+using qnt::test::runShell;
+
 namespace {
 
 const std::string kFixtures = QNT_MACHO_FIXTURE_DIR;
@@ -29,18 +32,6 @@ std::string readFile(const std::string &path)
     return out.str();
 }
 
-std::string run(const std::string &command)
-{
-    std::string output;
-    FILE *pipe = popen(command.c_str(), "r");
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        output.append(buffer, n);
-    pclose(pipe);
-    return output;
-}
-
 struct OracleSlice {
     std::string uuid;    // 32 lower-case hex digits
     std::string minimum; // "10.13.0"
@@ -51,8 +42,9 @@ struct OracleSlice {
 std::map<std::string, OracleSlice> oracle(const std::string &path)
 {
     std::map<std::string, OracleSlice> slices;
-    const std::string text =
-        run(std::string(QNT_LLVM_OBJDUMP) + " --macho --private-headers --arch=all '" + path + "'");
+    const std::string text = runShell(std::string(QNT_LLVM_OBJDUMP)
+                                      + " --macho --private-headers --arch=all '" + path + "'")
+                                 .output;
     std::istringstream in(text);
     std::string line, arch, command;
     const std::regex archLine(R"(\(architecture (\w+)\):)");

@@ -1,3 +1,4 @@
+#include "common/ChildProcess.h"
 #include "common/TestEnvironment.h"
 #include "telemetry/core/PLNFileOutputStream.h"
 #include "telemetry/core/PLNMultipartMimeStreamEncoder.h"
@@ -50,14 +51,8 @@ for part in msg.get_payload():
     })
 print(json.dumps({'multipart': msg.is_multipart(), 'parts': parts}))
 )";
-    std::string output;
-    FILE *pipe =
-        popen(("python3 " + script + " '" + packagePath + "' '" + contentType + "'").c_str(), "r");
-    char buffer[65536];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        output.append(buffer, n);
-    pclose(pipe);
+    const std::string output =
+        qnt::test::runChild({"python3", script, packagePath, contentType}).output;
     return nlohmann::json::parse(output, nullptr, false);
 }
 

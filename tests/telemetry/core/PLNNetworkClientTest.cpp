@@ -1,6 +1,7 @@
 #include "telemetry/core/PLNNetworkClient.h"
 
 #include "NetTestServer.h"
+#include "common/WaitUntil.h"
 #include "common/TestEnvironment.h"
 #include "telemetry/core/Plinth.h"
 
@@ -63,7 +64,7 @@ protected:
             response.set_content("{\"error\":1}", "application/json");
         });
         server->on("GET", "/slow", [this](const RecordedRequest &, httplib::Response &response) {
-            waitFor([this] { return release.load(); }, 10.0);
+            waitUntil([this] { return release.load(); }, std::chrono::seconds(10));
             response.set_content("{}", "application/json");
         });
         server->on("GET", "/typed", [this](const RecordedRequest &, httplib::Response &response) {
@@ -123,7 +124,7 @@ TEST_F(PLNNetworkClientTest, RetryAfterIsTheLeastWaitAndTheLimitEndsWithMinusSix
 {
     Outcome outcome;
     client->startDataTaskWithRequest(jsonRequest("/busy"), 1, outcome.block());
-    ASSERT_TRUE(waitFor([&] { return outcome.calls == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return outcome.calls == 1; }));
     EXPECT_EQ(server->requestCount(), 2u);
     ASSERT_EQ(recordedDelays().size(), 1u);
     EXPECT_NEAR(recordedDelays()[0], 3.0, 1e-6);
@@ -142,7 +143,7 @@ TEST_F(PLNNetworkClientTest, WithoutRetryAfterTheWaitsDouble)
 {
     Outcome outcome;
     client->startDataTaskWithRequest(jsonRequest("/down"), 4, outcome.block());
-    ASSERT_TRUE(waitFor([&] { return outcome.calls == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return outcome.calls == 1; }));
     EXPECT_EQ(server->requestCount(), 5u);
     EXPECT_EQ(recordedDelays(), (std::vector<double>{2, 2, 4, 8}));
     std::lock_guard lock(outcome.mutex);
@@ -153,7 +154,7 @@ TEST_F(PLNNetworkClientTest, RetryAfterIsNeverRaisedToAPower)
 {
     Outcome outcome;
     client->startDataTaskWithRequest(jsonRequest("/patient"), 6, outcome.block());
-    ASSERT_TRUE(waitFor([&] { return outcome.calls == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return outcome.calls == 1; }));
     // max(30, 2, 2, 4, 8, 16, 32)
     EXPECT_EQ(recordedDelays(), (std::vector<double>{30, 30, 30, 30, 30, 32}));
 }
@@ -162,7 +163,7 @@ TEST_F(PLNNetworkClientTest, EveryWaitIsCappedAtAnHour)
 {
     Outcome outcome;
     client->startDataTaskWithRequest(jsonRequest("/away"), 2, outcome.block());
-    ASSERT_TRUE(waitFor([&] { return outcome.calls == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return outcome.calls == 1; }));
     EXPECT_EQ(recordedDelays(), (std::vector<double>{3600, 3600}));
     std::lock_guard lock(outcome.mutex);
     EXPECT_EQ(outcome.error->code, PLNNetworkErrorRetryLimitReached);
@@ -172,7 +173,7 @@ TEST_F(PLNNetworkClientTest, ClientErrorIsNotRetried)
 {
     Outcome outcome;
     client->startDataTaskWithRequest(jsonRequest("/bad"), outcome.block());
-    ASSERT_TRUE(waitFor([&] { return outcome.calls == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return outcome.calls == 1; }));
     EXPECT_EQ(server->requestCount(), 1u);
     EXPECT_TRUE(recordedDelays().empty());
     std::lock_guard lock(outcome.mutex);
@@ -190,9 +191,9 @@ TEST_F(PLNNetworkClientTest, CancelledRequestIsFinalWithTheOriginalError)
 {
     Outcome outcome;
     client->startDataTaskWithRequest(jsonRequest("/slow"), outcome.block());
-    ASSERT_TRUE(waitFor([&] { return server->requestCount() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return server->requestCount() == 1; }));
     client->invalidateAndCancel();
-    ASSERT_TRUE(waitFor([&] { return outcome.calls == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return outcome.calls == 1; }));
     EXPECT_TRUE(recordedDelays().empty());
     std::lock_guard lock(outcome.mutex);
     ASSERT_TRUE(outcome.error);
@@ -220,7 +221,7 @@ TEST_F(PLNNetworkClientTest, ServerOutsideThePinnedSetIsRefusedOnceWithTheTrustE
     Outcome outcome;
     FLTURLRequest request(rogueServer.baseURL() + "/typed");
     client->startDataTaskWithRequest(request, outcome.block());
-    ASSERT_TRUE(waitFor([&] { return outcome.calls == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return outcome.calls == 1; }));
     EXPECT_EQ(rogueServer.requestCount(), 0u);
     EXPECT_TRUE(recordedDelays().empty());
     std::lock_guard lock(outcome.mutex);
@@ -241,7 +242,7 @@ TEST_F(PLNNetworkClientTest, DebugFlagDoesNotTurnPinningOff)
     Outcome outcome;
     client->startDataTaskWithRequest(FLTURLRequest(rogueServer.baseURL() + "/typed"),
                                      outcome.block());
-    ASSERT_TRUE(waitFor([&] { return outcome.calls == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return outcome.calls == 1; }));
     Plinth::sharedSDK().setDebug(false);
     EXPECT_FALSE(Plinth::sharedSDK().debug());
     EXPECT_EQ(rogueServer.requestCount(), 0u);
@@ -255,7 +256,7 @@ TEST_F(PLNNetworkClientTest, EmptyPinnedSetTrustsNoServer)
     auto strict = PLNNetworkClient::create(std::vector<PLNCertificate>{});
     Outcome outcome;
     strict->startDataTaskWithRequest(jsonRequest("/typed"), outcome.block());
-    ASSERT_TRUE(waitFor([&] { return outcome.calls == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return outcome.calls == 1; }));
     EXPECT_EQ(server->requestCount(), 0u);
     std::lock_guard lock(outcome.mutex);
     EXPECT_EQ(outcome.error->code, FLTURLErrorServerCertificateUntrusted);
@@ -282,7 +283,7 @@ TEST_P(PLNNetworkClientContentTypeTest, MediaTypeIsParsed)
     }
     Outcome outcome;
     client->startDataTaskWithRequest(jsonRequest("/typed"), outcome.block());
-    ASSERT_TRUE(waitFor([&] { return outcome.calls == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return outcome.calls == 1; }));
     std::lock_guard lock(outcome.mutex);
     if (param.succeeds) {
         EXPECT_FALSE(outcome.error) << PLNErrorDescription(*outcome.error);
@@ -326,7 +327,7 @@ TEST_F(PLNNetworkClientTest, DownloadGivesTheFileAndRetriesLikeData)
                                              }
                                              ++calls;
                                          });
-    ASSERT_TRUE(waitFor([&] { return calls == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return calls == 1; }));
     EXPECT_FALSE(error);
     EXPECT_EQ(contents, "{\"ok\":true}");
 
@@ -339,7 +340,7 @@ TEST_F(PLNNetworkClientTest, DownloadGivesTheFileAndRetriesLikeData)
                                              error = e;
                                              ++calls;
                                          });
-    ASSERT_TRUE(waitFor([&] { return calls == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return calls == 1; }));
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code, PLNNetworkErrorRetryLimitReached);
 }

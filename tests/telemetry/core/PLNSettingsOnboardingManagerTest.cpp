@@ -1,6 +1,7 @@
 #include "telemetry/core/PLNSettingsOnboardingManager.h"
 
 #include "NetTestServer.h"
+#include "common/WaitUntil.h"
 #include "common/TestEnvironment.h"
 #include "telemetry/core/PLNApplicationIdentiferModel.h"
 #include "telemetry/core/PLNApplicationInfo.h"
@@ -112,7 +113,8 @@ protected:
         manager->beginSettingsAndOnboardingOperations(std::string("key-123"),
                                                       {{"io.faultline.mac", "3.9.3"}});
         // The chain ends by invalidating the client.
-        ASSERT_TRUE(waitFor([&] { return manager->networkClient()->session()->isInvalidated(); }));
+        ASSERT_TRUE(
+            waitUntil([&] { return manager->networkClient()->session()->isInvalidated(); }));
     }
 
     TestCertificates certificates;

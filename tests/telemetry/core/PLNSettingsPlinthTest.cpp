@@ -1,6 +1,7 @@
 #include "telemetry/core/Plinth.h"
 
 #include "NetTestServer.h"
+#include "common/WaitUntil.h"
 #include "common/TestEnvironment.h"
 #include "telemetry/core/PLNSettingsOnboardingManager.h"
 #include "telemetry/platform/AppInfo.h"
@@ -43,7 +44,7 @@ TEST(PLNSettingsFromPlinth, StartDownloadsTheSettingsOnce)
 
     EXPECT_FALSE(Plinth::sharedSDK().settings());
     Plinth::with({});
-    ASSERT_TRUE(waitFor([&] { return notifications == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return notifications == 1; }));
     ASSERT_EQ(server.requestCount(), 1u);
     EXPECT_EQ(server.requests()[0].header("X-Faultline-API-Key"), "start-key");
     const auto settings = Plinth::sharedSDK().settings();

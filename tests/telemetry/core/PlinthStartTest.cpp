@@ -1,3 +1,4 @@
+#include "common/ChildProcess.h"
 #include "common/TestEnvironment.h"
 #include "telemetry/core/PLNApplicationInfo.h"
 #include "telemetry/core/Plinth.h"
@@ -14,6 +15,8 @@
 #include <sstream>
 
 namespace fs = std::filesystem;
+
+using qnt::test::runShell;
 
 namespace {
 
@@ -36,27 +39,13 @@ struct HostRun {
     }
 };
 
-std::string runCommand(const std::string &command)
-{
-    std::string output;
-    FILE *pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return output;
-    std::array<char, 4096> buffer;
-    size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        output.append(buffer.data(), n);
-    pclose(pipe);
-    return output;
-}
-
 HostRun runHost(const fs::path &bundle, const fs::path &dataHome, const std::string &mode = "twice")
 {
     const std::string command = "XDG_DATA_HOME='" + dataHome.string()
                                 + "' " QNT_BIN_DIR "/plinth_host_helper '" + bundle.string() + "' "
                                 + mode + " 2>/dev/null";
     HostRun run;
-    std::istringstream in(runCommand(command));
+    std::istringstream in(runShell(command).output);
     for (std::string line; std::getline(in, line);)
         run.lines.push_back(line);
     return run;
@@ -113,7 +102,7 @@ TEST(PlinthStart, StartsKitsOnceInOrderWithAnAPIKeyAndKeepsTheInstallation)
     EXPECT_NE(first.value("execution"), second.value("execution"));
 
     // The instance identifier is the SHA-1 of the executable's build-id (as 32 hex digits).
-    const std::string notes = runCommand("readelf -n " QNT_BIN_DIR "/plinth_host_helper");
+    const std::string notes = runShell("readelf -n " QNT_BIN_DIR "/plinth_host_helper").output;
     std::smatch match;
     ASSERT_TRUE(std::regex_search(notes, match, std::regex("Build ID: ([0-9a-f]+)")));
     const std::string uuid = match[1].str().substr(0, 32);

@@ -1,6 +1,7 @@
 // Compact unwind information of a Mach-O dylib built here with the LLVM tools, read from a copy
 // of the file in memory and checked against llvm-objdump's reading of it.
 
+#include "common/ChildProcess.h"
 #include "telemetry/core/PLNMachO.h"
 #include "telemetry/crash/FLTBinaryImage.h"
 #include "telemetry/crash/FLTCompactUnwind.h"
@@ -22,21 +23,9 @@
 
 namespace fs = std::filesystem;
 
-namespace {
+using qnt::test::runShell;
 
-std::string run(const std::string &command)
-{
-    std::string output;
-    FILE *pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return output;
-    std::array<char, 4096> buffer;
-    size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        output.append(buffer.data(), n);
-    pclose(pipe);
-    return output;
-}
+namespace {
 
 struct Entry {
     uint32_t offset;
@@ -67,14 +56,15 @@ protected:
         m_ehFrameSize = eh.size;
 
         const std::string dump =
-            run(std::string(FLT_LLVM_OBJDUMP) + " --macho --unwind-info " + path);
+            runShell(std::string(FLT_LLVM_OBJDUMP) + " --macho --unwind-info " + path).output;
         const std::regex entry(
             R"(\[\d+\]: function offset=0x([0-9a-f]+), encoding\[(\d+)\]=0x([0-9a-f]+))");
         for (std::sregex_iterator it(dump.begin(), dump.end(), entry), end; it != end; ++it)
             m_entries.push_back({static_cast<uint32_t>(std::stoul((*it)[1], nullptr, 16)),
                                  static_cast<uint32_t>(std::stoul((*it)[2])),
                                  static_cast<uint32_t>(std::stoul((*it)[3], nullptr, 16))});
-        const std::string symbols = run(std::string(FLT_LLVM_OBJDUMP) + " --macho --syms " + path);
+        const std::string symbols =
+            runShell(std::string(FLT_LLVM_OBJDUMP) + " --macho --syms " + path).output;
         const std::regex symbol(R"(([0-9a-f]{16}) g\s+F __TEXT,__text _(\w+))");
         for (std::sregex_iterator it(symbols.begin(), symbols.end(), symbol), end; it != end; ++it)
             m_symbols[(*it)[2]] = static_cast<uint32_t>(std::stoul((*it)[1], nullptr, 16));

@@ -1,6 +1,8 @@
 // Crashes a real child process (the crash helper) in several ways and checks how it ended and
 // the record files it left in its launch folder.
 
+#include "common/ChildProcess.h"
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -20,16 +22,12 @@
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-namespace {
+using qnt::test::ChildOptions;
+using qnt::test::ChildResult;
+using qnt::test::runChild;
+using qnt::test::runShell;
 
-struct ChildResult {
-    bool signaled = false;
-    int signal = 0;
-    bool exited = false;
-    int exitCode = 0;
-    bool timedOut = false;
-    std::string errors;
-};
+namespace {
 
 std::string helperPath(const std::string &variant)
 {
@@ -43,42 +41,15 @@ fs::path makeFolder()
     return made ? fs::path(made) : fs::path();
 }
 
-ChildResult runChild(const std::string &helper, const std::string &mode, const fs::path &folder,
-                     const std::vector<std::string> &environment = {}, int timeoutSeconds = 45)
+// Runs the crash helper in a mode, with its launch folder; its standard error is kept.
+ChildResult runHelper(const std::string &helper, const std::string &mode, const fs::path &folder,
+                      const std::vector<std::string> &environment = {})
 {
-    ChildResult result;
-    const fs::path errorsPath = folder / "child-stderr.txt";
-    const pid_t pid = fork();
-    if (pid == 0) {
-        FILE *errors = fopen(errorsPath.c_str(), "w");
-        if (errors)
-            dup2(fileno(errors), 2);
-        for (const auto &entry : environment)
-            putenv(const_cast<char *>(entry.c_str()));
-        execl(helper.c_str(), helper.c_str(), mode.c_str(), folder.c_str(), nullptr);
-        _exit(127);
-    }
-    int status = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
-    for (;;) {
-        const pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid)
-            break;
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            result.timedOut = true;
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    result.signaled = WIFSIGNALED(status);
-    result.signal = result.signaled ? WTERMSIG(status) : 0;
-    result.exited = WIFEXITED(status);
-    result.exitCode = result.exited ? WEXITSTATUS(status) : 0;
-    std::ifstream in(errorsPath);
-    result.errors.assign(std::istreambuf_iterator<char>(in), {});
-    return result;
+    ChildOptions options;
+    options.standardError = ChildOptions::StandardError::Captured;
+    options.environment = environment;
+    options.timeout = std::chrono::seconds(45);
+    return runChild({helper, mode, folder.string()}, options);
 }
 
 std::vector<json> readRecord(const fs::path &path)
@@ -111,20 +82,6 @@ std::string hex(const std::string &text)
         out += digits[c & 15];
     }
     return out;
-}
-
-std::string run(const std::string &command)
-{
-    std::string output;
-    FILE *pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return output;
-    std::array<char, 4096> buffer;
-    size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        output.append(buffer.data(), n);
-    pclose(pipe);
-    return output;
 }
 
 struct Image {
@@ -171,7 +128,8 @@ std::vector<std::string> functionNames(const std::string &helper, const std::vec
         const uint64_t lookup = pc - image->base - ((i == 0 && firstIsExact) ? 0 : 1);
         char address[32];
         snprintf(address, sizeof address, "0x%llx", static_cast<unsigned long long>(lookup));
-        std::string name = run("addr2line -C -f -e " + helper + " " + address + " | head -1");
+        std::string name =
+            runShell("addr2line -C -f -e " + helper + " " + address + " | head -1").output;
         while (!name.empty() && (name.back() == '\n' || name.back() == '\r'))
             name.pop_back();
         names.push_back(name);
@@ -181,7 +139,7 @@ std::vector<std::string> functionNames(const std::string &helper, const std::vec
 
 std::string readelfBuildId(const std::string &path)
 {
-    const std::string out = run("readelf -n " + path + " 2>/dev/null");
+    const std::string out = runShell("readelf -n " + path + " 2>/dev/null").output;
     const auto at = out.find("Build ID: ");
     if (at == std::string::npos)
         return {};
@@ -226,7 +184,7 @@ protected:
 TEST_P(CrashCapture, SegmentationFaultIsRecordedWithTheCallerChainAndImages)
 {
     const std::string helper = helperPath(GetParam());
-    const ChildResult result = runChild(helper, "segv", m_folder);
+    const ChildResult result = runHelper(helper, "segv", m_folder);
     ASSERT_TRUE(result.signaled) << describe(result);
     EXPECT_EQ(result.signal, SIGSEGV) << describe(result);
 
@@ -284,7 +242,7 @@ TEST_P(CrashCapture, SegmentationFaultIsRecordedWithTheCallerChainAndImages)
 TEST_P(CrashCapture, BlockedNamedThreadsAreRecordedWithRegistersAndStacks)
 {
     const std::string helper = helperPath(GetParam());
-    const ChildResult result = runChild(helper, "threads", m_folder);
+    const ChildResult result = runHelper(helper, "threads", m_folder);
     ASSERT_TRUE(result.signaled) << describe(result);
     EXPECT_EQ(result.signal, SIGSEGV);
 
@@ -318,7 +276,7 @@ TEST_P(CrashCapture, BlockedNamedThreadsAreRecordedWithRegistersAndStacks)
 TEST_P(CrashCapture, ThreadsThatCannotBeParkedAreListedWithoutHangingAndSpinnersKeepTheirRegisters)
 {
     const auto started = std::chrono::steady_clock::now();
-    const ChildResult result = runChild(helperPath(GetParam()), "stubborn-threads", m_folder);
+    const ChildResult result = runHelper(helperPath(GetParam()), "stubborn-threads", m_folder);
     ASSERT_TRUE(result.signaled) << describe(result);
     EXPECT_EQ(result.signal, SIGSEGV);
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
@@ -345,7 +303,7 @@ TEST_P(CrashCapture, ALibraryOpenedAfterStartIsAddedAtCrashTime)
     const std::string helper = helperPath(GetParam());
     const std::string plugin = fs::canonical(FLT_CRASH_PLUGIN).string();
     const ChildResult result =
-        runChild(helper, "late-library", m_folder, {"FLT_CRASH_PLUGIN=" + plugin});
+        runHelper(helper, "late-library", m_folder, {"FLT_CRASH_PLUGIN=" + plugin});
     ASSERT_TRUE(result.signaled) << describe(result);
     EXPECT_EQ(result.signal, SIGSEGV);
     const auto images = loadedImages(m_folder);
@@ -368,7 +326,7 @@ TEST_P(CrashCapture, ALibraryOpenedAfterStartIsAddedAtCrashTime)
 TEST_P(CrashCapture, RecursionOnTheMainThreadIsCollapsed)
 {
     const std::string helper = helperPath(GetParam());
-    const ChildResult result = runChild(helper, "recursion-main", m_folder);
+    const ChildResult result = runHelper(helper, "recursion-main", m_folder);
     ASSERT_TRUE(result.signaled) << describe(result);
     EXPECT_EQ(result.signal, SIGSEGV);
     const auto threads = section(readRecord(m_folder / "signal.fltrecord"), "threads");
@@ -389,7 +347,7 @@ TEST_P(CrashCapture, RecursionOnTheMainThreadIsCollapsed)
 TEST_P(CrashCapture, RecursionOnAWorkerThreadIsCollapsed)
 {
     const std::string helper = helperPath(GetParam());
-    const ChildResult result = runChild(helper, "recursion-thread", m_folder);
+    const ChildResult result = runHelper(helper, "recursion-thread", m_folder);
     ASSERT_TRUE(result.signaled) << describe(result);
     EXPECT_EQ(result.signal, SIGSEGV);
     const auto lines = readRecord(m_folder / "signal.fltrecord");
@@ -411,7 +369,7 @@ TEST_P(CrashCapture, StackOverflowOnALibraryQueueWorkerIsRecorded)
         SCOPED_TRACE(mode);
         const fs::path folder = m_folder / mode;
         fs::create_directories(folder);
-        const ChildResult result = runChild(helper, mode, folder);
+        const ChildResult result = runHelper(helper, mode, folder);
         ASSERT_TRUE(result.signaled) << describe(result);
         EXPECT_EQ(result.signal, SIGSEGV);
         const auto lines = readRecord(folder / "signal.fltrecord");
@@ -430,7 +388,7 @@ TEST_P(CrashCapture, StackOverflowOnALibraryQueueWorkerIsRecorded)
 TEST_P(CrashCapture, TwoThreadsFaultingAtOnceGiveOneRecord)
 {
     const std::string helper = helperPath(GetParam());
-    const ChildResult result = runChild(helper, "two-threads", m_folder);
+    const ChildResult result = runHelper(helper, "two-threads", m_folder);
     ASSERT_FALSE(result.timedOut) << describe(result);
     ASSERT_TRUE(result.signaled) << describe(result);
     EXPECT_EQ(result.signal, SIGSEGV);
@@ -448,7 +406,7 @@ TEST_P(CrashCapture, UncaughtExceptionIsRecordedAndThePreviousTerminateHandlerRu
     const std::string helper = helperPath(GetParam());
     const fs::path marker = m_folder / "previous-terminate";
     const ChildResult result =
-        runChild(helper, "terminate", m_folder, {"FLT_TERMINATE_MARKER=" + marker.string()});
+        runHelper(helper, "terminate", m_folder, {"FLT_TERMINATE_MARKER=" + marker.string()});
     ASSERT_TRUE(result.signaled) << describe(result);
     EXPECT_EQ(result.signal, SIGABRT);
     EXPECT_TRUE(fs::exists(marker));
@@ -464,8 +422,8 @@ TEST_P(CrashCapture, UncaughtExceptionIsRecordedAndThePreviousTerminateHandlerRu
 TEST_P(CrashCapture, PreviousSignalHandlerRunsAfterTheRecord)
 {
     const fs::path marker = m_folder / "previous-handler";
-    const ChildResult result = runChild(helperPath(GetParam()), "segv-chained", m_folder,
-                                        {"FLT_PREVIOUS_HANDLER_MARKER=" + marker.string()});
+    const ChildResult result = runHelper(helperPath(GetParam()), "segv-chained", m_folder,
+                                         {"FLT_PREVIOUS_HANDLER_MARKER=" + marker.string()});
     ASSERT_TRUE(result.signaled) << describe(result);
     EXPECT_EQ(result.signal, SIGSEGV);
     EXPECT_TRUE(fs::exists(marker));
@@ -474,7 +432,7 @@ TEST_P(CrashCapture, PreviousSignalHandlerRunsAfterTheRecord)
 
 TEST_P(CrashCapture, ForeignSignalHandlersAreReportedAtStart)
 {
-    const ChildResult result = runChild(helperPath(GetParam()), "check-handlers", m_folder);
+    const ChildResult result = runHelper(helperPath(GetParam()), "check-handlers", m_folder);
     ASSERT_TRUE(result.exited) << describe(result);
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_NE(result.errors.find("[Faultline] The signal SIGBUS has a non-Faultline handler"),
@@ -485,7 +443,7 @@ TEST_P(CrashCapture, ForeignSignalHandlersAreReportedAtStart)
 
 TEST_P(CrashCapture, InterposedAllocatorCatchesAllocationInAHandler)
 {
-    const ChildResult result = runChild(helperPath(GetParam()), "allocating-handler", m_folder);
+    const ChildResult result = runHelper(helperPath(GetParam()), "allocating-handler", m_folder);
     ASSERT_TRUE(result.exited) << describe(result);
     EXPECT_EQ(result.exitCode, 97);
     EXPECT_NE(result.errors.find("crash handler called malloc"), std::string::npos);
@@ -504,7 +462,7 @@ class ThrownToTerminate : public ::testing::TestWithParam<ThrownCase>
 TEST_P(ThrownToTerminate, IsRecordedByWhatWasThrown)
 {
     const fs::path folder = makeFolder();
-    const ChildResult result = runChild(helperPath("nofp"), GetParam().mode, folder);
+    const ChildResult result = runHelper(helperPath("nofp"), GetParam().mode, folder);
     ASSERT_TRUE(result.signaled) << describe(result);
     EXPECT_EQ(result.signal, SIGABRT);
     const auto exception = section(readRecord(folder / "exception.fltrecord"), "exception");
@@ -536,7 +494,7 @@ class FatalSignal : public ::testing::TestWithParam<SignalCase>
 TEST_P(FatalSignal, EndsTheProcessAsItWouldHaveAfterTheRecord)
 {
     const fs::path folder = makeFolder();
-    const ChildResult result = runChild(helperPath("nofp"), GetParam().mode, folder);
+    const ChildResult result = runHelper(helperPath("nofp"), GetParam().mode, folder);
     ASSERT_TRUE(result.signaled) << describe(result);
     EXPECT_EQ(result.signal, GetParam().signal);
     const auto lines = readRecord(folder / "signal.fltrecord");

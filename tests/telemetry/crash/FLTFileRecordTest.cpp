@@ -1,3 +1,4 @@
+#include "common/ChildProcess.h"
 #include "common/TestEnvironment.h"
 #include "telemetry/crash/FLTFile.h"
 
@@ -49,15 +50,11 @@ std::string parseWithPython(const std::string &path)
                                "    if line: print(json.dumps(json.loads(line), sort_keys=True))\n";
     const std::string scriptPath = tempPath("parse.py");
     std::ofstream(scriptPath) << script;
-    std::string output;
-    FILE *pipe =
-        popen(("python3 " + scriptPath + " " + path + " 2>&1; echo status=$?").c_str(), "r");
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        output.append(buffer, n);
-    pclose(pipe);
-    return output;
+    qnt::test::ChildOptions options;
+    options.standardError = qnt::test::ChildOptions::StandardError::Merged;
+    const qnt::test::ChildResult result =
+        qnt::test::runChild({"python3", scriptPath, path}, options);
+    return result.output + "status=" + std::to_string(result.exitCode) + "\n";
 }
 
 std::vector<std::size_t> g_writeSizes;

@@ -6,6 +6,8 @@
 #include "framework/base/VRConstants.h"
 #include "framework/model/VRObjectOwnerLayer.h"
 #include "framework/model/VRStyleBridge.h"
+#include "framework/notations/QntColorScheme.h"
+#include "framework/notations/QntNotation.h"
 #include "framework/undo/VRUndoManager.h"
 #include "framework/view/QntConnectorTool.h"
 #include "framework/view/VRDrawingView.h"
@@ -20,15 +22,11 @@
 VR_CLASS_IMPL(QntElement, VRShapeGroup)
 
 namespace {
-QntElement::PrototypeProvider &prototypeProvider()
+// The notation at that path, when it can be read.
+QntNotationRef validNotation(const QString &notationPath)
 {
-    static QntElement::PrototypeProvider provider;
-    return provider;
-}
-QntElement::SchemeColourProvider &schemeProvider()
-{
-    static QntElement::SchemeColourProvider provider;
-    return provider;
+    QntNotationRef notation = QntNotation::notationWithPath(notationPath);
+    return notation && notation->isValid() ? notation : nullptr;
 }
 constexpr int kMaximumStickySpots = 1000;
 } // namespace
@@ -54,9 +52,8 @@ QntElement::~QntElement()
 
 VRObjectRef QntElement::createWithElementId(const QString &elementId, const QString &notationPath)
 {
-    if (!prototypeProvider())
-        return nullptr;
-    VRObjectRef prototype = prototypeProvider()(elementId, notationPath);
+    const QntNotationRef notation = validNotation(notationPath);
+    const VRObjectRef prototype = notation ? notation->prototypeForElementId(elementId) : nullptr;
     if (!prototype)
         return nullptr;
     VRObjectRef element = prototype->copy();
@@ -76,22 +73,12 @@ std::shared_ptr<QntElement> QntElement::createWithObjects(const VRObjectList &ob
     return element;
 }
 
-void QntElement::setPrototypeProvider(PrototypeProvider provider)
-{
-    prototypeProvider() = std::move(provider);
-}
-
-void QntElement::setSchemeColourProvider(SchemeColourProvider provider)
-{
-    schemeProvider() = std::move(provider);
-}
-
 QColor QntElement::schemeColour(const QString &notationPath, qint64 schemeId,
                                 const QString &itemsType, int index, double *alpha)
 {
-    if (!schemeProvider())
-        return {};
-    return schemeProvider()(notationPath, schemeId, itemsType, index, alpha);
+    const QntNotationRef notation = validNotation(notationPath);
+    return notation ? QntColorScheme::colour(*notation, schemeId, itemsType, index, alpha)
+                    : QColor();
 }
 
 void QntElement::setupAfterDraggingFromPalette()

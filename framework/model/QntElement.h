@@ -26,15 +26,8 @@ public:
     static VRObjectRef createWithElementId(const QString &elementId, const QString &notationPath);
     static std::shared_ptr<QntElement> createWithObjects(const VRObjectList &objects,
                                                          const QString &id, QSizeF originalSize);
-    // Where prototypes come from (the notation library installs it).
-    using PrototypeProvider =
-        std::function<VRObjectRef(const QString &elementId, const QString &notationPath)>;
-    static void setPrototypeProvider(PrototypeProvider provider);
-    // Colours of a notation's schemes: items type "Fill", "Stroke", "Text" or "GradientStops".
-    using SchemeColourProvider =
-        std::function<QColor(const QString &notationPath, qint64 schemeId, const QString &itemsType,
-                             int index, double *alpha)>;
-    static void setSchemeColourProvider(SchemeColourProvider provider);
+    // Colours of a notation's schemes: items type "Fill", "Stroke", "Text" or "GradientStops";
+    // invalid when the notation cannot be read.
     static QColor schemeColour(const QString &notationPath, qint64 schemeId,
                                const QString &itemsType, int index, double *alpha = nullptr);
 

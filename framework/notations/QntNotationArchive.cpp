@@ -1,6 +1,5 @@
 #include "framework/notations/QntNotationArchive.h"
 
-#include "framework/notations/QntColorScheme.h"
 #include "framework/archive/VRArchiver.h"
 #include "framework/base/VRConstants.h"
 #include "framework/model/QntElement.h"
@@ -8,29 +7,6 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
-
-namespace {
-
-// Elements find their notation's prototypes and scheme colours through the notation library.
-const bool g_providersInstalled = [] {
-    QntElement::setPrototypeProvider(
-        [](const QString &elementId, const QString &notationPath) -> VRObjectRef {
-            const QntNotationRef notation = QntNotation::notationWithPath(notationPath);
-            return notation && notation->isValid() ? notation->prototypeForElementId(elementId)
-                                                   : nullptr;
-        });
-    QntElement::setSchemeColourProvider([](const QString &notationPath, qint64 schemeId,
-                                           const QString &itemsType, int index,
-                                           double *alpha) -> QColor {
-        const QntNotationRef notation = QntNotation::notationWithPath(notationPath);
-        if (!notation || !notation->isValid())
-            return {};
-        return QntColorScheme::colour(*notation, schemeId, itemsType, index, alpha);
-    });
-    return true;
-}();
-
-} // namespace
 
 QByteArray QntNotationArchive::encodeElement(const VRObjectRef &element)
 {

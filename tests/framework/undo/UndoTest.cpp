@@ -11,12 +11,16 @@
 #include "framework/model/VRGridLayer.h"
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/model/VRStyleBridge.h"
+#include "framework/notations/FMDatabase.h"
+#include "framework/notations/QntNotation.h"
 #include "framework/undo/VRUndoManager.h"
 #include "platform/NotificationCenter.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonDocument>
 
 using namespace qnt::test;
@@ -50,6 +54,25 @@ void duplicateAndAdd(VRDrawingDocument &d, const VRObjectList &copies, const QSt
     layer->addObjectsFromArray(copies);
     layer->exchangeSelectionWithObjectsFromArray(copies);
     layer->commitSelectionUndoWithActionName(name);
+}
+
+// A notation database in the test's home holding one element, "e2": a 40 x 40 contour.
+QString replacementNotationPath()
+{
+    const QString path = QDir::home().filePath(QStringLiteral("Replacement.db"));
+    if (QFileInfo::exists(path))
+        return path;
+    {
+        FMDatabase db(path);
+        if (!db.openWithFlags(FMDatabase::OpenReadWrite | FMDatabase::OpenCreate)
+            || !QntNotation::createSchema(db))
+            return {};
+    }
+    auto part = VRDrawableShape::shapeWithRect(QRectF(0, 0, 40, 40));
+    part->setID(QStringLiteral("contour"));
+    const auto element =
+        QntElement::createWithObjects({part}, QStringLiteral("e2"), QSizeF(40, 40));
+    return QntNotation::insertIntoDB(path, element) ? path : QString();
 }
 
 struct UndoCase {
@@ -189,20 +212,13 @@ INSTANTIATE_TEST_SUITE_P(
                  }},
         UndoCase{"ReplaceElement", "Replace Element",
                  [](VRDrawingDocument &d) {
-                     auto replaced = first<QntElement>(d)->replaceWithObject(QStringLiteral("e2"), QStringLiteral("n.db"), false);
+                     const QString notation = replacementNotationPath();
+                     ASSERT_FALSE(notation.isEmpty());
+                     auto replaced = first<QntElement>(d)->replaceWithObject(QStringLiteral("e2"), notation, false);
                      ASSERT_TRUE(replaced);
                      EXPECT_EQ(objectLayer(d)->selection(), VRObjectList({replaced}));
                      EXPECT_EQ(replaced->textContent().toPlainText(), QStringLiteral("Element one"));
                      EXPECT_TRUE(first<QntConnector>(d)->isAttachedTo(static_cast<QntElement *>(replaced.get())));
-                 },
-                 [](VRDrawingDocument &) {
-                     QntElement::setPrototypeProvider([](const QString &id, const QString &) -> VRObjectRef {
-                         auto part = VRDrawableShape::shapeWithRect(QRectF(0, 0, 40, 40));
-                         part->setID(QStringLiteral("contour"));
-                         auto element = QntElement::createWithObjects({part}, id, QSizeF(40, 40));
-                         element->setIsPrototype(true);
-                         return element;
-                     });
                  }},
         UndoCase{"UndoableSelection", "Selection Change",
                  [](VRDrawingDocument &d) {

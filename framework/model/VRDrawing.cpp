@@ -568,6 +568,19 @@ QSizeF VRDrawing::sourceImageSizeWithCropping(bool crop) const
     return r.isNull() ? QSizeF(0, 0) : r.size();
 }
 
+void VRDrawing::renderForExport(QPainter &painter, const QRectF &source,
+                                const QVariantMap &properties) const
+{
+    VRGridLayer *grid = gridLayer();
+    const bool includeGrid = grid && properties.value(kVKIncludeGridInExportedFile).toBool();
+    const bool gridPrint = grid && grid->shouldDrawToPrinter();
+    if (includeGrid)
+        grid->setShouldDrawToPrinterSilently(true);
+    render(painter, source, true, false);
+    if (includeGrid)
+        grid->setShouldDrawToPrinterSilently(gridPrint);
+}
+
 QRectF VRDrawing::exportRect(const QVariantMap &properties) const
 {
     if (properties.value(kQntCropExportedFile).toBool()) {
@@ -608,14 +621,7 @@ QImage VRDrawing::imageWithProperties(const QVariantMap &properties, bool alpha)
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.scale(pixels.width() / source.width(), pixels.height() / source.height());
     painter.translate(-source.topLeft());
-    const bool includeGrid = properties.value(kVKIncludeGridInExportedFile).toBool();
-    VRGridLayer *grid = gridLayer();
-    const bool gridPrint = grid && grid->shouldDrawToPrinter();
-    if (grid && includeGrid)
-        grid->setShouldDrawToPrinterSilently(true);
-    render(painter, source, true, false);
-    if (grid && includeGrid)
-        grid->setShouldDrawToPrinterSilently(gridPrint);
+    renderForExport(painter, source, properties);
     painter.end();
     return image;
 }
@@ -685,14 +691,7 @@ QByteArray VRDrawing::PDFDataWithProperties(const QVariantMap &properties) const
     painter.translate(-source.topLeft());
     if (!properties.value(kQntPNGAlpha).toBool())
         painter.fillRect(source, m_paperColour);
-    VRGridLayer *grid = gridLayer();
-    const bool includeGrid = properties.value(kVKIncludeGridInExportedFile).toBool();
-    const bool gridPrint = grid && grid->shouldDrawToPrinter();
-    if (grid && includeGrid)
-        grid->setShouldDrawToPrinterSilently(true);
-    render(painter, source, true, false);
-    if (grid && includeGrid)
-        grid->setShouldDrawToPrinterSilently(gridPrint);
+    renderForExport(painter, source, properties);
     painter.end();
     return bytes;
 }
@@ -716,14 +715,7 @@ QByteArray VRDrawing::SVGDataWithProperties(const QVariantMap &properties) const
         return {};
     painter.translate(-source.topLeft());
     painter.fillRect(source, m_paperColour);
-    VRGridLayer *grid = gridLayer();
-    const bool includeGrid = properties.value(kVKIncludeGridInExportedFile).toBool();
-    const bool gridPrint = grid && grid->shouldDrawToPrinter();
-    if (grid && includeGrid)
-        grid->setShouldDrawToPrinterSilently(true);
-    render(painter, source, true, false);
-    if (grid && includeGrid)
-        grid->setShouldDrawToPrinterSilently(gridPrint);
+    renderForExport(painter, source, properties);
     painter.end();
     return bytes;
 }

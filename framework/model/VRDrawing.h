@@ -189,6 +189,9 @@ private:
                     std::function<void(VRDrawing &)> inverse, const void *target = nullptr);
     void postLayerNotification(const QString &name, const VRLayerRef &layer);
     QRectF exportRect(const QVariantMap &properties) const;
+    // Renders the export area as printed; the grid too when the properties ask for it.
+    void renderForExport(QPainter &painter, const QRectF &source,
+                         const QVariantMap &properties) const;
 
     QList<VRLayerRef> m_layers;
     VRLayer *m_activeLayer = nullptr;

@@ -476,17 +476,7 @@ void QntConnector::setTextFontFamily(const QString &family)
 void QntConnector::setTextFontTypeface(int traitMask, bool underlined)
 {
     VRTextBlock label = m_label;
-    QFont font = label.font();
-    if (traitMask & 1)
-        font.setItalic(true);
-    if (traitMask & 0x01000000)
-        font.setItalic(false);
-    if (traitMask & 2)
-        font.setBold(true);
-    if (traitMask & 4)
-        font.setBold(false);
-    font.setUnderline(underlined);
-    label.setFont(font);
+    label.setFont(VRTextBlock::fontWithTraits(label.font(), traitMask, underlined));
     setLabel(label);
 }
 

@@ -5,6 +5,7 @@
 #include "framework/archive/VRArchiveWriter.h"
 #include "framework/base/VRConstants.h"
 #include "framework/model/VRObjectOwnerLayer.h"
+#include "framework/model/VRTextBlock.h"
 #include "framework/model/VRStyleBridge.h"
 #include "framework/notations/QntColorScheme.h"
 #include "framework/notations/QntNotation.h"
@@ -170,17 +171,7 @@ void QntElement::setTextFontFamily(const QString &family)
 void QntElement::setTextFontTypeface(int traitMask, bool underlined)
 {
     addTextShape();
-    QFont font = m_text->font();
-    if (traitMask & 1)
-        font.setItalic(true);
-    if (traitMask & 0x01000000)
-        font.setItalic(false);
-    if (traitMask & 2)
-        font.setBold(true);
-    if (traitMask & 4)
-        font.setBold(false);
-    font.setUnderline(underlined);
-    m_text->setFont(font);
+    m_text->setFont(VRTextBlock::fontWithTraits(m_text->font(), traitMask, underlined));
     notifyVisualChange();
 }
 

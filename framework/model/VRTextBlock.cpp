@@ -70,6 +70,20 @@ void VRTextBlock::setFragment(const QTextDocumentFragment &fragment)
     setHtml(fragment.isEmpty() ? QString() : fragment.toHtml());
 }
 
+QFont VRTextBlock::fontWithTraits(QFont font, int traitMask, bool underlined)
+{
+    if (traitMask & 1)
+        font.setItalic(true);
+    if (traitMask & 0x01000000)
+        font.setItalic(false);
+    if (traitMask & 2)
+        font.setBold(true);
+    if (traitMask & 4)
+        font.setBold(false);
+    font.setUnderline(underlined);
+    return font;
+}
+
 void VRTextBlock::setFont(const QFont &font)
 {
     m_font = font;

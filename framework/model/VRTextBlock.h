@@ -32,6 +32,9 @@ public:
 
     QFont font() const { return m_font; }
     void setFont(const QFont &font);
+    // The font after a typeface change from the font panel: trait mask bit 1 italic,
+    // 0x01000000 upright, 2 bold, 4 not bold; underlined as given.
+    static QFont fontWithTraits(QFont font, int traitMask, bool underlined);
     QColor colour() const { return m_colour; }
     void setColour(const QColor &colour);
     int alignment() const { return m_alignment; }

@@ -46,4 +46,20 @@ QString configFolder()
     return xdgFolder("XDG_CONFIG_HOME", QStringLiteral(".config"));
 }
 
+QString safeFileName(const QString &name)
+{
+    QString out;
+    for (const QChar c : name) {
+        if ((c.isLetterOrNumber() && c.unicode() < 128) || c == QLatin1Char(' ')
+            || c == QLatin1Char('_') || c == QLatin1Char('-') || c == QLatin1Char('.'))
+            out.append(c);
+    }
+    // Dots and spaces go together: " .x" must not become the hidden ".x".
+    qsizetype start = 0;
+    while (start < out.size()
+           && (out.at(start) == QLatin1Char('.') || out.at(start) == QLatin1Char(' ')))
+        ++start;
+    return out.mid(start, 100).trimmed();
+}
+
 } // namespace QntPaths

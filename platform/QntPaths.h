@@ -18,4 +18,9 @@ QString cachesFolder();
 // The user's configuration folder: ~/.config/Quintora (XDG_CONFIG_HOME).
 QString configFolder();
 
+// A name safe to use as a file name in one of our folders: only ASCII letters and digits, spaces,
+// '_', '-' and '.', at most 100 characters, no surrounding spaces, and never hidden (no leading
+// dot, even after leading spaces). Empty when nothing usable is left.
+QString safeFileName(const QString &name);
+
 } // namespace QntPaths

@@ -10,6 +10,7 @@
 #include "framework/model/VRTextShape.h"
 #include "framework/styles/VRStyle.h"
 #include "platform/PropertyList.h"
+#include "platform/QntPaths.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -136,20 +137,6 @@ bool checkXml(const QByteArray &data, QString *error)
         return false;
     }
     return true;
-}
-
-QString sanitisedName(const QString &name)
-{
-    QString out;
-    for (const QChar c : name) {
-        if ((c.isLetterOrNumber() && c.unicode() < 128) || c == QLatin1Char(' ')
-            || c == QLatin1Char('_') || c == QLatin1Char('-') || c == QLatin1Char('.'))
-            out.append(c);
-    }
-    while (out.startsWith(QLatin1Char('.')))
-        out.remove(0, 1);
-    out = out.left(100).trimmed();
-    return out.isEmpty() ? QStringLiteral("Stencil") : out;
 }
 
 int countObjects(const QVariantList &objects, int depth, bool *tooDeep)
@@ -585,7 +572,9 @@ std::optional<QVariantMap> QntImportFromGraffle::readStencil()
     if (baseName.endsWith(QLatin1String(".graffle"), Qt::CaseInsensitive))
         baseName.chop(8);
     QVariantMap reply;
-    reply.insert(QStringLiteral("LastImportedFilename"), sanitisedName(baseName));
+    const QString safeName = QntPaths::safeFileName(baseName);
+    reply.insert(QStringLiteral("LastImportedFilename"),
+                 safeName.isEmpty() ? QStringLiteral("Stencil") : safeName);
     if (multi) {
         reply.insert(QStringLiteral("Sheets"), sheets);
     } else {

@@ -33,22 +33,6 @@ QHash<QString, std::weak_ptr<QntNotation>> &notationCache()
     return cache;
 }
 
-QString sanitisedFileName(const QString &name)
-{
-    QString out;
-    for (const QChar c : name) {
-        if (c.isLetterOrNumber() && c.unicode() < 128)
-            out.append(c);
-        else if (c == QLatin1Char(' ') || c == QLatin1Char('_') || c == QLatin1Char('-')
-                 || c == QLatin1Char('.'))
-            out.append(c);
-    }
-    while (out.startsWith(QLatin1Char('.')))
-        out.remove(0, 1);
-    out = out.left(100).trimmed();
-    return out;
-}
-
 int userVersionOfFile(const QString &path)
 {
     FMDatabase db(path);
@@ -236,7 +220,7 @@ VRResult<QString> QntNotation::importIntoDB(const QString &fileName, const VRObj
         qCWarning(lcNotation).noquote() << message;
         return VRError{message};
     };
-    QString name = sanitisedFileName(QFileInfo(fileName).fileName());
+    QString name = QntPaths::safeFileName(QFileInfo(fileName).fileName());
     if (name.endsWith(QLatin1String(".db"), Qt::CaseInsensitive))
         name.chop(3);
     name = name.trimmed();

@@ -27,3 +27,25 @@ TEST(QntPaths, BundleSitsBesideTheBinFolder)
     qputenv("QNT_BUNDLE_DIR", "/opt/q/share//quintora/");
     EXPECT_EQ(QntPaths::bundleResourcesPath(), "/opt/q/share/quintora");
 }
+
+TEST(QntPaths, SafeFileNamesAreNeverHidden)
+{
+    const struct {
+        QString name;
+        QString safe;
+    } cases[] = {
+        {"My:Stencil?", "MyStencil"},
+        {" .x", "x"}, // spaces before a dot once left the hidden file ".x"
+        {". .x", "x"},
+        {"...x", "x"},
+        {"../../etc", "etc"},
+        {"  name.db  ", "name.db"},
+        {"a.b - c_d.", "a.b - c_d."},
+        {"Ünïcödé", "ncd"},
+        {" . ", ""},
+        {"", ""},
+        {QString(150, 'a'), QString(100, 'a')},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(QntPaths::safeFileName(c.name), c.safe) << c.name.toStdString();
+}

@@ -67,6 +67,27 @@ protected:
     QTemporaryDir m_dir;
 };
 
+TEST_F(StencilImportTest, StencilNamesNeverNameHiddenFiles)
+{
+    const QByteArray stencil = plist(R"(<dict><key>Objects</key><array>
+        <dict><key>Kind</key><string>shape</string>
+              <key>Frame</key><array><real>0</real><real>0</real><real>20</real><real>20</real></array></dict>
+      </array></dict>)");
+    const struct {
+        const char *file;
+        const char *name;
+    } cases[] = {{" .Hidden.plist", "Hidden"}, {". .plist", "Stencil"}};
+    for (const auto &c : cases) {
+        QntImportFromGraffle::setImportedFilepath(write(QString::fromUtf8(c.file), stencil));
+        QntImportFromGraffle reader;
+        const auto read = reader.readStencil();
+        ASSERT_TRUE(read.has_value()) << c.file << ": " << reader.errorMessage().toStdString();
+        EXPECT_EQ(read->value(QStringLiteral("LastImportedFilename")).toString(),
+                  QString::fromUtf8(c.name))
+            << c.file;
+    }
+}
+
 TEST_F(StencilImportTest, DocumentedExampleReads)
 {
     const QString path = write(QStringLiteral("Basic Shapes!.plist"), plist(R"(<dict>

@@ -180,6 +180,30 @@ TEST_F(QntNotationElementsTest, StoredElementsRoundTripThroughTheWriters)
     EXPECT_EQ(QntNotation(again.value()).importedElementsList().size(), 1);
 }
 
+TEST_F(QntNotationElementsTest, ImportedNotationsAreNeverHiddenFiles)
+{
+    copyOf(QStringLiteral("Misc/CustomizableStyle.db"),
+           QntNotation::rootNotationsFolderPath() + QStringLiteral("/Misc/CustomizableStyle.db"));
+    QntNotation source(s_dir->filePath(QStringLiteral("Network/Network.db")));
+    const VRObjectList objects{source.shapeElementsList().first().prototype->copy()};
+    const QString folder = QntNotation::rootNotationsFolderPath() + QStringLiteral("/Imported");
+    const QString names[] = {QStringLiteral(" .x"), QStringLiteral(". .x.db"),
+                             QStringLiteral("..x")};
+    for (const QString &name : names) {
+        const auto imported = QntNotation::importIntoDB(name, objects, {}, QString());
+        ASSERT_TRUE(imported.ok()) << imported.errorMessage().toStdString();
+        EXPECT_EQ(imported.value(), folder + QStringLiteral("/x.db")) << name.toStdString();
+        EXPECT_TRUE(QntNotation(imported.value()).isValid());
+    }
+    const QStringList files = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+    EXPECT_TRUE(files.contains(QStringLiteral("x.db")));
+    for (const QString &file : files)
+        EXPECT_FALSE(file.startsWith(QLatin1Char('.'))) << file.toStdString();
+    const auto unnamed = QntNotation::importIntoDB(QStringLiteral(" . "), objects, {}, QString());
+    EXPECT_FALSE(unnamed.ok());
+    QFile::remove(folder + QStringLiteral("/x.db"));
+}
+
 TEST_F(QntNotationElementsTest, UnreadableRowsAreSkipped)
 {
     const QString path =

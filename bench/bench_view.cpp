@@ -7,7 +7,7 @@
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRGridLayer.h"
 #include "framework/model/VRObjectDrawingLayer.h"
-#include "framework/model/VRStyleBridge.h"
+#include "framework/styles/VRStyle.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -40,15 +40,12 @@ struct Scene {
         auto *layer = drawing->activeLayerOfClass<VRObjectDrawingLayer>();
         QRandomGenerator rng(7);
         const QList<VRStyleRef> styles{
-            VRStyleBridge::styleWithFillColour(QColor(0xFF, 0xF4, 0xD6), QColor(0x80, 0x60, 0x20),
-                                               1.0),
-            VRStyleBridge::styleWithFillColour(QColor(0xDD, 0xEE, 0xFF), QColor(0x20, 0x50, 0x90),
-                                               1.5),
-            VRStyleBridge::styleWithFillColour(QColor(0xE4, 0xF7, 0xE4), QColor(0x30, 0x70, 0x30),
-                                               1.0),
+            VRStyle::styleWithFillColour(QColor(0xFF, 0xF4, 0xD6), QColor(0x80, 0x60, 0x20), 1.0),
+            VRStyle::styleWithFillColour(QColor(0xDD, 0xEE, 0xFF), QColor(0x20, 0x50, 0x90), 1.5),
+            VRStyle::styleWithFillColour(QColor(0xE4, 0xF7, 0xE4), QColor(0x30, 0x70, 0x30), 1.0),
         };
         const VRStyleRef lineStyle =
-            VRStyleBridge::styleWithFillColour(Qt::transparent, Qt::darkGray, 1.0);
+            VRStyle::styleWithFillColour(Qt::transparent, Qt::darkGray, 1.0);
         VRObjectList all;
         for (int k = 0; k < count; ++k) {
             const double x = 50 + (k % cols) * 120 + rng.bounded(20);

@@ -65,12 +65,6 @@ QString VRStyleBridge::uniqueKey(const VRStyle &style)
     return style.uniqueKey();
 }
 
-VRStyleRef VRStyleBridge::styleWithFillColour(const QColor &fill, const QColor &stroke,
-                                              double strokeWidth)
-{
-    return VRStyle::styleWithFillColour(fill, stroke, strokeWidth);
-}
-
 QJsonObject VRStyleBridge::toJson(const VRStyle &style, QJsonObject &images)
 {
     return style.toJson(images);

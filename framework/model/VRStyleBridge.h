@@ -25,9 +25,6 @@ public:
     // The style a new client gets: the same one when sharable, else a copy.
     static VRStyleRef copyForNewClient(const VRStyleRef &style);
     static QString uniqueKey(const VRStyle &style);
-    // A simple filled and stroked style (tests, benchmarks, new shapes).
-    static VRStyleRef styleWithFillColour(const QColor &fill, const QColor &stroke,
-                                          double strokeWidth);
 
     // Colours a scheme assigns (the last fill; every stroke).
     static void setFillColour(VRStyle &style, const QColor &colour);

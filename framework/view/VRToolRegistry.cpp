@@ -12,7 +12,7 @@
 #include "framework/base/VRConstants.h"
 #include "framework/model/VRDrawablePath.h"
 #include "framework/model/VRDrawableShape.h"
-#include "framework/model/VRStyleBridge.h"
+#include "framework/styles/VRStyle.h"
 #include "framework/model/VRTextShape.h"
 #include "platform/NotificationCenter.h"
 
@@ -48,7 +48,7 @@ QPainterPath regularPolygon(int corners)
 VRObjectRef shapePrototype(const QPainterPath &unitPath, QSizeF size)
 {
     auto shape = VRDrawableShape::shapeWithRect(QRectF(QPointF(), size), unitPath);
-    shape->setStyle(VRStyleBridge::styleWithFillColour(Qt::white, Qt::black, 1.0));
+    shape->setStyle(VRStyle::styleWithFillColour(Qt::white, Qt::black, 1.0));
     return shape;
 }
 
@@ -57,7 +57,7 @@ VRObjectRef pathPrototype()
     QPainterPath line(QPointF(0, 0));
     line.lineTo(100, 0);
     VRObjectRef path = VRDrawablePath::drawablePathWithBezierPath(line);
-    path->setStyle(VRStyleBridge::styleWithFillColour(Qt::transparent, Qt::black, 1.0));
+    path->setStyle(VRStyle::styleWithFillColour(Qt::transparent, Qt::black, 1.0));
     return path;
 }
 

@@ -18,7 +18,7 @@
 #include "framework/model/VRImageShape.h"
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/model/VRShapeGroup.h"
-#include "framework/model/VRStyleBridge.h"
+#include "framework/styles/VRStyle.h"
 #include "framework/model/VRTextShape.h"
 #include "framework/undo/VRUndoManager.h"
 
@@ -31,7 +31,7 @@ namespace {
 
 VRStyleRef style(QColor fill, QColor stroke, double width)
 {
-    return VRStyleBridge::styleWithFillColour(fill, stroke, width);
+    return VRStyle::styleWithFillColour(fill, stroke, width);
 }
 
 QImage checkerImage()

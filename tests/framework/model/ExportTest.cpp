@@ -7,7 +7,7 @@
 #include "framework/document/VRDrawingDocument.h"
 #include "framework/model/VRGridLayer.h"
 #include "framework/model/VRObjectDrawingLayer.h"
-#include "framework/model/VRStyleBridge.h"
+#include "framework/styles/VRStyle.h"
 #include "common/QtChildProcess.h"
 
 #include <gtest/gtest.h>
@@ -163,7 +163,7 @@ TEST(ExportSizes, CroppingAndEmptyDrawings)
     EXPECT_TRUE(drawing.PNGDataWithProperties({{kQntCropExportedFile, true}}).isEmpty());
     auto *layer = drawing.activeLayerOfClass<VRObjectDrawingLayer>();
     auto shape = VRDrawableShape::shapeWithRect(QRectF(10, 20, 30, 40));
-    shape->setStyle(VRStyleBridge::styleWithFillColour(Qt::red, Qt::black, 2));
+    shape->setStyle(VRStyle::styleWithFillColour(Qt::red, Qt::black, 2));
     layer->addObject(shape);
     const QSizeF crop = drawing.sourceImageSizeWithCropping(true);
     // The stroke is included: at least half its width on each side.

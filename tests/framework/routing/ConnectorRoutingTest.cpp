@@ -9,7 +9,7 @@
 #include "framework/model/QntStickySpot.h"
 #include "framework/base/VRConstants.h"
 #include "framework/model/VRDrawableShape.h"
-#include "framework/model/VRStyleBridge.h"
+#include "framework/styles/VRStyle.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
@@ -26,7 +26,7 @@ std::shared_ptr<QntElement> addElement(ViewHarness &h, const QRectF &rect, const
     auto contour = VRDrawableShape::shapeWithRect(rect, VRDrawableShape::unitRectAtOrigin());
     contour->setID(QStringLiteral("contour"));
     contour->setStyle(
-        VRStyleBridge::styleWithFillColour(QColor(230, 240, 255), QColor(30, 60, 120), 1.5));
+        VRStyle::styleWithFillColour(QColor(230, 240, 255), QColor(30, 60, 120), 1.5));
     auto element = QntElement::createWithObjects({contour}, id, rect.size());
     h.layer()->addObject(element);
     return element;

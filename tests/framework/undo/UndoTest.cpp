@@ -13,6 +13,7 @@
 #include "framework/model/VRStyleBridge.h"
 #include "framework/notations/FMDatabase.h"
 #include "framework/notations/QntNotation.h"
+#include "framework/styles/VRStyle.h"
 #include "framework/undo/VRUndoManager.h"
 #include "platform/NotificationCenter.h"
 
@@ -131,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
                  [](VRDrawingDocument &d) { first<QntElement>(d)->moveBy(QPointF(0, 40)); }},
         UndoCase{"ChangeStyle", "Change Style",
                  [](VRDrawingDocument &d) {
-                     objectLayer(d)->objects().first()->setStyle(VRStyleBridge::styleWithFillColour(Qt::red, Qt::blue, 4));
+                     objectLayer(d)->objects().first()->setStyle(VRStyle::styleWithFillColour(Qt::red, Qt::blue, 4));
                  }},
         UndoCase{"StyleRendererEdit", "setFillColour:",
                  [](VRDrawingDocument &d) {

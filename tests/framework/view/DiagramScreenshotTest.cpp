@@ -11,7 +11,7 @@
 #include "framework/model/QntElement.h"
 #include "framework/base/VRConstants.h"
 #include "framework/model/VRDrawableShape.h"
-#include "framework/model/VRStyleBridge.h"
+#include "framework/styles/VRStyle.h"
 
 #include <QDir>
 #include <QSet>
@@ -115,7 +115,7 @@ VRObjectRef localPrototype(const QString &kind, QSizeF size, QColor fill, QColor
 {
     auto contour = VRDrawableShape::shapeWithRect(QRectF(QPointF(), size), unitOutline(kind));
     contour->setID(QStringLiteral("contour"));
-    contour->setStyle(VRStyleBridge::styleWithFillColour(fill, stroke, 1.5));
+    contour->setStyle(VRStyle::styleWithFillColour(fill, stroke, 1.5));
     auto element = QntElement::createWithObjects({contour}, QStringLiteral("local") + kind, size);
     element->addTextShape();
     element->setIsPrototype(true);

@@ -8,7 +8,7 @@
 #include "framework/model/VRDrawableShape.h"
 #include "framework/model/VRGridLayer.h"
 #include "framework/model/VRGuideLayer.h"
-#include "framework/model/VRStyleBridge.h"
+#include "framework/styles/VRStyle.h"
 #include "framework/model/VRTextShape.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
@@ -26,7 +26,7 @@ namespace {
 VRObjectRef addBox(ViewHarness &h, const QRectF &rect)
 {
     auto shape = VRDrawableShape::shapeWithRect(rect, VRDrawableShape::unitRectAtOrigin());
-    shape->setStyle(VRStyleBridge::styleWithFillColour(Qt::white, Qt::black, 1));
+    shape->setStyle(VRStyle::styleWithFillColour(Qt::white, Qt::black, 1));
     h.layer()->addObject(shape);
     return shape;
 }

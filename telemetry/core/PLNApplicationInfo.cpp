@@ -1,6 +1,5 @@
 #include "PLNApplicationInfo.h"
 
-#include "Plinth.h"
 #include "telemetry/platform/AppInfo.h"
 
 #include <openssl/evp.h>
@@ -117,9 +116,9 @@ int PLNApplicationInstallSource()
     return PLNInstallSourceOther;
 }
 
-bool PLNShouldCollectDeviceIdentifiers()
+bool PLNShouldCollectDeviceIdentifiers(bool hearthMode)
 {
-    if (Plinth::sharedSDK().hearthMode())
+    if (hearthMode)
         return false;
     if (const auto plinth = tel::AppInfo::objectForInfoDictionaryKey("Plinth")) {
         if (const tel::PlistValue *report = plinth->find("ReportIdentifiers"))

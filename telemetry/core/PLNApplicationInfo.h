@@ -34,7 +34,9 @@ std::string PLNApplicationDisplayName();
 bool PLNApplicationHasAppStoreReceipt();
 bool PLNApplicationSignedForDistribution();
 int PLNApplicationInstallSource();
-bool PLNShouldCollectDeviceIdentifiers();
+// Never in Hearth mode (the caller says whether the client runs in it); else as the Info.plist
+// asks ("Plinth" > "ReportIdentifiers", then "FaultlineCollectDeviceIdentifiers"); else yes.
+bool PLNShouldCollectDeviceIdentifiers(bool hearthMode);
 
 // Operating system and host.
 PLNOperatingSystemVersion PLNOperatingSystemVersionGet();

@@ -40,7 +40,7 @@ std::shared_ptr<PLNDownloadAndSaveSettingsOperation> PLNDownloadAndSaveSettingsO
     const std::optional<std::string> &APIKey,
     std::weak_ptr<PLNDownloadAndSaveSettingsOperationDelegate> delegate, std::string settingsURL,
     std::string settingsDirectoryPath, std::string settingsFilePath, std::string installIdentifier,
-    std::string advertisingToken, std::weak_ptr<PLNNetworkClient> networkClient)
+    std::string advertisingToken, std::weak_ptr<PLNNetworkClient> networkClient, bool hearthMode)
 {
     if (!APIKey)
         return nullptr;
@@ -52,7 +52,7 @@ std::shared_ptr<PLNDownloadAndSaveSettingsOperation> PLNDownloadAndSaveSettingsO
     operation->m_settingsFilePath = std::move(settingsFilePath);
     operation->m_installIdentifier = std::move(installIdentifier);
     operation->m_networkClient = std::move(networkClient);
-    if (PLNShouldCollectDeviceIdentifiers())
+    if (PLNShouldCollectDeviceIdentifiers(hearthMode))
         operation->m_advertisingToken = std::move(advertisingToken);
     else
         tel::SystemLog::debug("[Plinth] Suppressing device identifier reporting");

@@ -32,13 +32,14 @@ public:
 class PLNDownloadAndSaveSettingsOperation : public PLNNetworkOperation
 {
 public:
-    // Nullptr without an API key.
+    // Nullptr without an API key. The advertising token is kept only when device identifiers
+    // may be reported (never in Hearth mode).
     static std::shared_ptr<PLNDownloadAndSaveSettingsOperation>
     create(const std::optional<std::string> &APIKey,
            std::weak_ptr<PLNDownloadAndSaveSettingsOperationDelegate> delegate,
            std::string settingsURL, std::string settingsDirectoryPath, std::string settingsFilePath,
            std::string installIdentifier, std::string advertisingToken,
-           std::weak_ptr<PLNNetworkClient> networkClient);
+           std::weak_ptr<PLNNetworkClient> networkClient, bool hearthMode);
 
     void main() override;
     // The settings request: the common fields plus the device's.

@@ -65,7 +65,8 @@ void PLNSettingsOnboardingManager::beginSettingsDownload()
         m_appIdentifierModel ? m_appIdentifierModel->installID() : Plinth::sharedSDK().installID();
     auto operation = PLNDownloadAndSaveSettingsOperation::create(
         key, weak_from_this(), settingsURL(), settingsDirectoryPath(), settingsPath(),
-        std::move(installID), advertisingToken(), m_networkClient);
+        std::move(installID), advertisingToken(), m_networkClient,
+        Plinth::sharedSDK().hearthMode());
     if (!operation)
         return;
     {

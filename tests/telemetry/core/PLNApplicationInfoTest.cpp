@@ -57,21 +57,23 @@ TEST(PLNApplicationInfo, ApplicationValuesComeFromTheConfiguration)
     EXPECT_EQ(PLNApplicationDisplayName(), "42"); // neither display name nor name
     EXPECT_FALSE(PLNApplicationSignedForDistribution());
     EXPECT_EQ(PLNApplicationInstallSource(), PLNInstallSourceOther);
-    EXPECT_TRUE(PLNShouldCollectDeviceIdentifiers());
+    EXPECT_TRUE(PLNShouldCollectDeviceIdentifiers(false));
 
     useInfo({{"CFBundleName", "Name"},
              {"FaultlineSignedForDistribution", true},
              {"FaultlineCollectDeviceIdentifiers", false}});
     EXPECT_EQ(PLNApplicationDisplayName(), "Name");
     EXPECT_EQ(PLNApplicationInstallSource(), PLNInstallSourceSignedForDistribution);
-    EXPECT_FALSE(PLNShouldCollectDeviceIdentifiers());
+    EXPECT_FALSE(PLNShouldCollectDeviceIdentifiers(false));
 
     useInfo({{"CFBundleDisplayName", "Shown"},
              {"CFBundleName", "Name"},
              {"FaultlineCollectDeviceIdentifiers", false},
              {"Plinth", tel::PlistValue::Dictionary{{"ReportIdentifiers", true}}}});
     EXPECT_EQ(PLNApplicationDisplayName(), "Shown");
-    EXPECT_TRUE(PLNShouldCollectDeviceIdentifiers());
+    EXPECT_TRUE(PLNShouldCollectDeviceIdentifiers(false));
+    // Hearth mode wins over the configuration.
+    EXPECT_FALSE(PLNShouldCollectDeviceIdentifiers(true));
 }
 
 TEST(PLNApplicationInfo, OperatingSystemAndHost)

@@ -671,7 +671,10 @@ QByteArray VRDrawing::PNGDataWithProperties(const QVariantMap &properties) const
     return writeImage(image, "png", {});
 }
 
-QByteArray VRDrawing::PDFDataWithProperties(const QVariantMap &properties) const
+QByteArray VRDrawing::vectorExport(
+    const QVariantMap &properties, bool paperBackground,
+    const std::function<std::unique_ptr<QPaintDevice>(QIODevice &, const QRectF &)> &makeDevice)
+    const
 {
     const QRectF source = exportRect(properties);
     if (source.isEmpty())
@@ -679,43 +682,43 @@ QByteArray VRDrawing::PDFDataWithProperties(const QVariantMap &properties) const
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    writer.setCreator(QStringLiteral("Quintora"));
-    writer.setResolution(72);
-    writer.setPageSize(
-        QPageSize(source.size(), QPageSize::Point, QString(), QPageSize::ExactMatch));
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
-    QPainter painter;
-    if (!painter.begin(&writer))
-        return {};
-    painter.translate(-source.topLeft());
-    if (!properties.value(kQntPNGAlpha).toBool())
-        painter.fillRect(source, m_paperColour);
-    renderForExport(painter, source, properties);
-    painter.end();
+    {
+        const std::unique_ptr<QPaintDevice> device = makeDevice(buffer, source);
+        QPainter painter;
+        if (!painter.begin(device.get()))
+            return {};
+        painter.translate(-source.topLeft());
+        if (paperBackground)
+            painter.fillRect(source, m_paperColour);
+        renderForExport(painter, source, properties);
+        painter.end();
+    }
     return bytes;
+}
+
+QByteArray VRDrawing::PDFDataWithProperties(const QVariantMap &properties) const
+{
+    return vectorExport(properties, !properties.value(kQntPNGAlpha).toBool(),
+                        [](QIODevice &buffer, const QRectF &source) {
+                            auto writer = std::make_unique<QPdfWriter>(&buffer);
+                            writer->setCreator(QStringLiteral("Quintora"));
+                            writer->setResolution(72);
+                            writer->setPageSize(QPageSize(source.size(), QPageSize::Point,
+                                                          QString(), QPageSize::ExactMatch));
+                            writer->setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+                            return writer;
+                        });
 }
 
 QByteArray VRDrawing::SVGDataWithProperties(const QVariantMap &properties) const
 {
-    const QRectF source = exportRect(properties);
-    if (source.isEmpty())
-        return {};
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QSvgGenerator generator;
-    generator.setOutputDevice(&buffer);
-    generator.setSize(source.size().toSize());
-    generator.setViewBox(QRectF(QPointF(), source.size()));
-    generator.setResolution(72);
-    generator.setTitle(QStringLiteral("Quintora drawing"));
-    QPainter painter;
-    if (!painter.begin(&generator))
-        return {};
-    painter.translate(-source.topLeft());
-    painter.fillRect(source, m_paperColour);
-    renderForExport(painter, source, properties);
-    painter.end();
-    return bytes;
+    return vectorExport(properties, true, [](QIODevice &buffer, const QRectF &source) {
+        auto generator = std::make_unique<QSvgGenerator>();
+        generator->setOutputDevice(&buffer);
+        generator->setSize(source.size().toSize());
+        generator->setViewBox(QRectF(QPointF(), source.size()));
+        generator->setResolution(72);
+        generator->setTitle(QStringLiteral("Quintora drawing"));
+        return generator;
+    });
 }

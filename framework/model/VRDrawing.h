@@ -15,7 +15,9 @@
 #include <functional>
 #include <memory>
 
+class QIODevice;
 class QPainter;
+class QPaintDevice;
 class QntNotation;
 class VRAvoidRouter;
 class VRGridLayer;
@@ -192,6 +194,12 @@ private:
     // Renders the export area as printed; the grid too when the properties ask for it.
     void renderForExport(QPainter &painter, const QRectF &source,
                          const QVariantMap &properties) const;
+    // A vector export: the export area painted on the device made for the buffer (the paper
+    // first when asked); the bytes written, empty when nothing could be painted.
+    QByteArray
+    vectorExport(const QVariantMap &properties, bool paperBackground,
+                 const std::function<std::unique_ptr<QPaintDevice>(QIODevice &, const QRectF &)>
+                     &makeDevice) const;
 
     QList<VRLayerRef> m_layers;
     VRLayer *m_activeLayer = nullptr;

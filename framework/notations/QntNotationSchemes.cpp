@@ -59,6 +59,20 @@ QString groupNameForTable(const QString &table)
     return table.mid(QStringLiteral("ColorSchemeItems").size());
 }
 
+// Whether the scheme has the colour among the items of the table whose flag column says "YES".
+// Table and column are our own fixed names, never text from data.
+bool hasFlaggedColour(FMDatabase *db, const QString &table, const QString &flag, const QString &hex,
+                      qint64 schemeId)
+{
+    if (!db)
+        return false;
+    auto rs = db->executeQuery(QStringLiteral("SELECT 1 FROM %1 WHERE ColorSchemeId = ? AND "
+                                              "upper(Color) = upper(?) AND %2 = 'YES'")
+                                   .arg(table, flag),
+                               {schemeId, hex});
+    return rs && rs->next();
+}
+
 VRError sqlError(const FMDatabase &db)
 {
     return VRError{db.lastErrorMessage()};
@@ -258,26 +272,13 @@ void QntNotation::populateCache(QVariantMap &cache, const QString &colorType) co
 
 bool QntNotation::isFillTableCellBackgroundColor(const QString &hex, qint64 schemeId) const
 {
-    FMDatabase *db = reader();
-    if (!db)
-        return false;
-    auto rs = db->executeQuery(
-        QStringLiteral("SELECT 1 FROM ColorSchemeItemsFill WHERE ColorSchemeId = ? AND "
-                       "upper(Color) = upper(?) AND TableCellBackgroundColor = 'YES'"),
-        {schemeId, hex});
-    return rs && rs->next();
+    return hasFlaggedColour(reader(), kFill, QStringLiteral("TableCellBackgroundColor"), hex,
+                            schemeId);
 }
 
 bool QntNotation::isStrokeTableGridColor(const QString &hex, qint64 schemeId) const
 {
-    FMDatabase *db = reader();
-    if (!db)
-        return false;
-    auto rs = db->executeQuery(
-        QStringLiteral("SELECT 1 FROM ColorSchemeItemsStroke WHERE ColorSchemeId = ? AND "
-                       "upper(Color) = upper(?) AND TableGridColor = 'YES'"),
-        {schemeId, hex});
-    return rs && rs->next();
+    return hasFlaggedColour(reader(), kStroke, QStringLiteral("TableGridColor"), hex, schemeId);
 }
 
 QColor QntNotation::defaultColorText(qint64 schemeId) const

@@ -8,7 +8,6 @@
 #include "framework/model/VRDrawableObject.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRObjectDrawingLayer.h"
-#include "framework/notations/QntNotation.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
@@ -31,15 +30,6 @@ QntDocumentController::QntDocumentController(QObject *parent)
 {
     setDocumentFactory(VRDrawingDocument::kVRDrawingDocumentType, QStringLiteral("quintora"),
                        [] { return std::make_unique<DIDizeZoziDocument>(); });
-    // Drawings keep their notation by path, so a reopened document finds it again.
-    VRDrawing::NotationAccess access;
-    access.path = [](const QntNotation &notation) { return notation.notationPath(); };
-    access.name = [](const QntNotation &notation) { return notation.notationName(); };
-    access.open = [](const QString &path) -> QntNotationRef {
-        QntNotationRef notation = QntNotation::notationWithPath(path);
-        return notation && notation->isValid() ? notation : nullptr;
-    };
-    VRDrawing::setNotationAccess(std::move(access));
 }
 
 Document *QntDocumentController::makeUntitledDocumentOfType(const QString &type,

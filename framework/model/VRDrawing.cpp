@@ -5,6 +5,7 @@
 #include "framework/model/VRGridLayer.h"
 #include "framework/model/VRGuideLayer.h"
 #include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/notations/QntNotation.h"
 #include "framework/routing/VRAvoidRouter.h"
 #include "framework/undo/VRUndoManager.h"
 #include "platform/NotificationCenter.h"
@@ -25,12 +26,6 @@ namespace {
 
 constexpr double kPointsPerCentimetre = 28.346456692913;
 constexpr double kMaximumCoordinate = 1e7;
-
-VRDrawing::NotationAccess &notationAccess()
-{
-    static VRDrawing::NotationAccess access;
-    return access;
-}
 
 QString formatNumber(double value)
 {
@@ -402,36 +397,24 @@ void VRDrawing::setNeedsDisplay(bool needs)
 void VRDrawing::setCurrentNotation(QntNotationRef notation)
 {
     m_notation = std::move(notation);
-    if (m_notation && notationAccess().path)
-        m_notationPath = notationAccess().path(*m_notation);
-    if (m_notation && notationAccess().name)
-        m_notationName = notationAccess().name(*m_notation);
-    if (!m_notation) {
-        m_notationPath.clear();
-        m_notationName.clear();
-    }
-    if (notationAccess().didChange)
-        notationAccess().didChange(*this);
+    m_notationPath = m_notation ? m_notation->notationPath() : QString();
+    m_notationName = m_notation ? m_notation->notationName() : QString();
 }
 
 void VRDrawing::setCurrentNotationPath(const QString &path, const QString &name)
 {
     m_notationPath = path;
     m_notationName = name;
-    m_notation = path.isEmpty() || !notationAccess().open ? nullptr : notationAccess().open(path);
-    if (notationAccess().didChange)
-        notationAccess().didChange(*this);
+    // Drawings keep their notation by path, so a reopened document finds it again.
+    m_notation = path.isEmpty() ? nullptr : QntNotation::notationWithPath(path);
+    if (m_notation && !m_notation->isValid())
+        m_notation.reset();
 }
 
 void VRDrawing::registerExtraNotations()
 {
-    if (notationAccess().registerExtra)
-        notationAccess().registerExtra(*this);
-}
-
-void VRDrawing::setNotationAccess(NotationAccess access)
-{
-    notationAccess() = std::move(access);
+    // TODO: register the tools of Misc/ExtraCisco.db, Misc/ExtraPeople.db and the UML notations
+    // here; until then the notation palette registers the tools of the elements it shows.
 }
 
 void VRDrawing::setImportedElements(const VRObjectList &elements, const QString &forKey)

@@ -114,14 +114,6 @@ public:
     QString currentNotationName() const { return m_notationName; }
     void setCurrentNotationPath(const QString &path, const QString &name);
     void registerExtraNotations();
-    struct NotationAccess {
-        std::function<QString(const QntNotation &)> path;
-        std::function<QString(const QntNotation &)> name;
-        std::function<QntNotationRef(const QString &)> open;
-        std::function<void(VRDrawing &)> didChange;     // register tools of the new notation
-        std::function<void(VRDrawing &)> registerExtra; // registerExtraNotations
-    };
-    static void setNotationAccess(NotationAccess access);
 
     QStringList importedElementsKeys() const { return m_importedElements.keys(); }
     VRObjectList importedElementsForKey(const QString &key) const

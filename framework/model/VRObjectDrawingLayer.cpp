@@ -17,12 +17,6 @@ VR_CLASS_IMPL(VRObjectDrawingLayer, VRObjectOwnerLayer)
 namespace {
 bool g_selectionChangesAreUndoable = false;
 constexpr int kMaximumCopies = 1000;
-
-VRObjectDrawingLayer::LayoutEngine &layoutEngine()
-{
-    static VRObjectDrawingLayer::LayoutEngine engine;
-    return engine;
-}
 } // namespace
 
 VRObjectRef VRObjectDrawingLayer::singleSelection() const
@@ -416,14 +410,8 @@ void VRObjectDrawingLayer::restoreAfterRemovingPengingDrag()
 
 bool VRObjectDrawingLayer::layout(QObject *)
 {
-    if (!layoutEngine())
-        return false;
-    return layoutEngine()(*this);
-}
-
-void VRObjectDrawingLayer::setLayoutEngine(LayoutEngine engine)
-{
-    layoutEngine() = std::move(engine);
+    // TODO: call the automatic layout here once it exists; until then nothing is laid out.
+    return false;
 }
 
 QVariant VRObjectDrawingLayer::valueForKey(const QString &key) const

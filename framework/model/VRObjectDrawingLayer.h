@@ -72,10 +72,8 @@ public:
     QVariantMap &layoutParams() { return m_layoutParams; }
     const QVariantMap &layoutParams() const { return m_layoutParams; }
     void setLayoutParams(const QVariantMap &params) { m_layoutParams = params; }
-    // Automatic layout (the layout engine installs itself here).
+    // Automatic layout; false when nothing was laid out.
     bool layout(QObject *sender = nullptr);
-    using LayoutEngine = std::function<bool(VRObjectDrawingLayer &)>;
-    static void setLayoutEngine(LayoutEngine engine);
 
     QColor selectionColour() const { return m_selectionColour; }
     void setSelectionColour(const QColor &colour) { m_selectionColour = colour; }

@@ -23,12 +23,6 @@ inline void preparePaletteEnvironment()
         return;
     prepared = true;
     registerQntDefaults(UserDefaults::standardUserDefaults());
-    // Drawings remember their notation by path, so a reopened drawing gets it back.
-    VRDrawing::NotationAccess access;
-    access.path = [](const QntNotation &notation) { return notation.notationPath(); };
-    access.name = [](const QntNotation &notation) { return notation.notationName(); };
-    access.open = [](const QString &path) { return QntNotation::notationWithPath(path); };
-    VRDrawing::setNotationAccess(std::move(access));
     (void)QntNotation::copyNotationsFromBundleToAppSupportFolder();
 }
 

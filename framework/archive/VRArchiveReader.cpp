@@ -3,7 +3,7 @@
 #include "framework/base/VRClassInfo.h"
 #include "framework/model/VRDrawableObject.h"
 #include "framework/model/VRDrawablePath.h"
-#include "framework/model/VRStyleBridge.h"
+#include "framework/styles/VRStyle.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -38,10 +38,10 @@ bool VRArchiveReader::readStyles(const QJsonValue &styles, const QString &path)
         const QString itemPath = path + QStringLiteral("[%1]").arg(i);
         if (!array.at(i).isObject())
             return fail(itemPath, typeError("a style record"));
-        auto style = VRStyleBridge::fromJson(array.at(i).toObject(), m_images);
+        auto style = VRStyle::fromJson(array.at(i).toObject(), m_images);
         if (!style.ok())
             return fail(itemPath, style.errorMessage());
-        const QString key = VRStyleBridge::uniqueKey(*style.value());
+        const QString key = style.value()->uniqueKey();
         if (key.isEmpty())
             return fail(itemPath, QStringLiteral("the style has no key"));
         m_styles.insert(key, style.value());

@@ -1,7 +1,7 @@
 #include "framework/archive/VRArchiveWriter.h"
 
 #include "framework/model/VRDrawableObject.h"
-#include "framework/model/VRStyleBridge.h"
+#include "framework/styles/VRStyle.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -40,12 +40,12 @@ QJsonValue VRArchiveWriter::styleReference(const VRStyleRef &style)
 {
     if (!style)
         return QJsonValue::Null;
-    const QString key = VRStyleBridge::uniqueKey(*style);
+    const QString key = style->uniqueKey();
     if (key.isEmpty())
         return QJsonValue::Null;
     if (!m_styleKeys.contains(key)) {
         m_styleKeys.insert(key, true);
-        m_styles.append(VRStyleBridge::toJson(*style, m_images));
+        m_styles.append(style->toJson(m_images));
     }
     return key;
 }

@@ -10,12 +10,12 @@
 #include "framework/archive/VRArchiveWriter.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRObjectOwnerLayer.h"
-#include "framework/model/VRStyleBridge.h"
 #include "framework/undo/VRUndoManager.h"
 #include "framework/routing/VRAvoidRouter.h"
 #include "framework/routing/VRConnectorGeometry.h"
 #include "framework/styles/QntConnectorStyle.h"
 #include "framework/styles/VRRenderContext.h"
+#include "framework/styles/VRStyle.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -27,6 +27,29 @@
 VR_CLASS_IMPL(QntConnector, VRDrawablePath)
 
 namespace {
+// Takes the renderer out of the group it sits in, if any.
+void detachRenderer(VRRasterizer &renderer)
+{
+    if (VRRastGroup *group = renderer.container())
+        group->removeRenderer(&renderer);
+}
+
+// Makes the renderer the style's last one and the only one of its class.
+void makeSoleLastRenderer(VRStyle &style, const VRRendererRef &renderer)
+{
+    if (!renderer)
+        return;
+    const QList<VRRendererRef> found = style.renderersOfClass(renderer->classInfo());
+    if (found.size() == 1 && found.first() == renderer
+        && style.indexOfRenderer(renderer.get()) == style.countOfRenderList() - 1)
+        return;
+    for (const VRRendererRef &r : found) {
+        if (r != renderer && r->container())
+            r->container()->removeRenderer(r.get());
+    }
+    style.addRenderer(renderer);
+}
+
 VRRouteSide sideOfEnd(const QntConnectorEndPoint &end)
 {
     auto element = end.targetElement();
@@ -295,15 +318,16 @@ void QntConnector::attachConnectorStyle()
         um->disableUndoRegistration();
     const VRStyleRef own = style();
     if (!own) {
-        VRStyleBridge::detachRenderer(*m_connectorStyle);
-    } else if (VRStyleBridge::isSharable(*own) && VRStyleBridge::clientCount(*own) > 1) {
+        detachRenderer(*m_connectorStyle);
+    } else if (own->isStyleSharable() && own->countOfClients() > 1) {
         // A style shared by several objects cannot hold one connector's parts: each
         // connector then draws its arrowheads itself.
-        VRStyleBridge::detachRenderer(*m_connectorStyle);
-        VRStyleBridge::removeRenderersOfClass(*own, QntConnectorStyle::staticClass());
+        detachRenderer(*m_connectorStyle);
+        if (!own->renderersOfClass(QntConnectorStyle::staticClass()).isEmpty())
+            own->removeRenderersOfClass(QntConnectorStyle::staticClass(), true);
     } else {
         // Stale connector renderers (read from a file or copied with the style) have no parts.
-        VRStyleBridge::makeSoleLastRenderer(*own, m_connectorStyle);
+        makeSoleLastRenderer(*own, m_connectorStyle);
     }
     if (um)
         um->enableUndoRegistration();
@@ -395,7 +419,7 @@ void QntConnector::replaceColorScheme(qint64 schemeId, int arrowKind)
         if (arrow) {
             for (const auto &part : arrow->groupObjects()) {
                 if (part->style())
-                    VRStyleBridge::setFillColour(*part->style(), c);
+                    part->style()->setFillColour(c);
             }
         }
     }
@@ -411,7 +435,7 @@ void QntConnector::setShaftColor(const QColor &colour)
                [old](VRDrawableObject &o) { static_cast<QntConnector &>(o).setShaftColor(old); });
     m_shaftColour = colour;
     if (style() && colour.isValid())
-        VRStyleBridge::setStrokeColour(*style(), colour);
+        style()->setStrokeColour(colour);
     notifyVisualChange();
 }
 
@@ -430,7 +454,7 @@ void QntConnector::changeTransparencyWithCoef(double coef)
         QColor c = m_shaftColour;
         c.setAlphaF(std::clamp(coef, 0.0, 1.0));
         if (style())
-            VRStyleBridge::setStrokeColour(*style(), c);
+            style()->setStrokeColour(c);
     }
     notifyVisualChange();
 }

@@ -6,9 +6,9 @@
 #include "framework/base/VRConstants.h"
 #include "framework/model/VRObjectOwnerLayer.h"
 #include "framework/model/VRTextBlock.h"
-#include "framework/model/VRStyleBridge.h"
 #include "framework/notations/QntColorScheme.h"
 #include "framework/notations/QntNotation.h"
+#include "framework/styles/VRStyle.h"
 #include "framework/undo/VRUndoManager.h"
 #include "framework/view/QntConnectorTool.h"
 #include "framework/view/VRDrawingView.h"
@@ -496,14 +496,14 @@ void QntElement::recolourParts()
             const QColor c = colourFor(QStringLiteral("Fill"),
                                        int(part->intValueForKey(QStringLiteral("QntSchemeFill"))));
             if (c.isValid())
-                VRStyleBridge::setFillColour(*part->style(), c);
+                part->style()->setFillColour(c);
         }
         if (info.contains(QStringLiteral("QntSchemeStroke")) && part->style()) {
             const QColor c =
                 colourFor(QStringLiteral("Stroke"),
                           int(part->intValueForKey(QStringLiteral("QntSchemeStroke"))));
             if (c.isValid())
-                VRStyleBridge::setStrokeColour(*part->style(), c);
+                part->style()->setStrokeColour(c);
         }
         part->notifyVisualChange();
     }

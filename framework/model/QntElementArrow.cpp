@@ -3,7 +3,6 @@
 #include "framework/model/QntElement.h"
 #include "framework/archive/VRArchiveReader.h"
 #include "framework/model/VRDrawableShape.h"
-#include "framework/model/VRStyleBridge.h"
 
 #include <QJsonObject>
 #include <QPainter>

@@ -2,7 +2,7 @@
 
 #include "framework/archive/VRArchiveReader.h"
 #include "framework/archive/VRArchiveWriter.h"
-#include "framework/model/VRStyleBridge.h"
+#include "framework/styles/VRStyle.h"
 
 #include <QJsonObject>
 #include <QPainter>
@@ -99,7 +99,8 @@ void QntImageShape::drawContent(QPainter &painter) const
     if (m_look.showContour && m_look.contourWidth > 0) {
         QColor colour = Qt::black;
         if (VRObjectRef c = contour(); c && c->style())
-            colour = VRStyleBridge::strokeColour(*c->style(), colour);
+            if (c->style()->hasStroke())
+                colour = c->style()->strokeColour();
         QPen pen(colour);
         pen.setWidthF(m_look.contourWidth);
         painter.save();

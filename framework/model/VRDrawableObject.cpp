@@ -1,6 +1,8 @@
 #include "framework/model/VRDrawableObject.h"
 
 #include "framework/model/QntConnector.h"
+#include "framework/styles/VRRenderContext.h"
+#include "framework/styles/VRStyle.h"
 #include "framework/view/QntContextTextEditorView.h"
 #include "framework/model/QntElement.h"
 #include "framework/model/QntStickySpot.h"
@@ -12,7 +14,6 @@
 #include "framework/model/VRDrawableContainer.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRObjectOwnerLayer.h"
-#include "framework/model/VRStyleBridge.h"
 #include "framework/undo/VRUndoManager.h"
 #include "platform/NotificationCenter.h"
 
@@ -45,7 +46,7 @@ VRDrawableObject::~VRDrawableObject()
 {
     // The style keeps plain pointers to its clients.
     if (m_style)
-        VRStyleBridge::removeClient(*m_style, this);
+        m_style->removeClient(this);
 }
 
 VRObjectRef VRDrawableObject::copy() const
@@ -66,7 +67,7 @@ void VRDrawableObject::copyBaseInto(VRDrawableObject &target) const
     target.m_angle = m_angle;
     target.m_style = styleForCopy(m_style);
     if (target.m_style)
-        VRStyleBridge::addClient(*target.m_style, &target);
+        target.m_style->addClient(&target);
     target.m_userInfo = m_userInfo;
     target.m_verticalAlignment = m_verticalAlignment;
     target.m_locked = m_locked;
@@ -78,7 +79,10 @@ void VRDrawableObject::copyBaseInto(VRDrawableObject &target) const
 
 VRStyleRef VRDrawableObject::styleForCopy(const VRStyleRef &style)
 {
-    return VRStyleBridge::copyForNewClient(style);
+    // A sharable style is shared; any other is copied for its new client.
+    if (!style || style->isStyleSharable())
+        return style;
+    return style->copy();
 }
 
 QString VRDrawableObject::ID() const
@@ -321,8 +325,8 @@ void VRDrawableObject::setStyle(VRStyleRef style)
     if (style == m_style)
         return;
     // A style that is not sharable belongs to one client: another client gets a copy.
-    if (style && !VRStyleBridge::isSharable(*style) && VRStyleBridge::clientCount(*style) > 0)
-        style = VRStyleBridge::copyForNewClient(style);
+    if (style && !style->isStyleSharable() && style->countOfClients() > 0)
+        style = styleForCopy(style);
     if (layer()) {
         QVariantMap info;
         info.insert(QStringLiteral("object"), QVariant::fromValue(shared_from_this()));
@@ -335,10 +339,10 @@ void VRDrawableObject::setStyle(VRStyleRef style)
     recordUndo("setStyle:", QStringLiteral("Change Style"),
                [old](VRDrawableObject &o) { o.setStyle(old); });
     if (m_style)
-        VRStyleBridge::removeClient(*m_style, this);
+        m_style->removeClient(this);
     m_style = std::move(style);
     if (m_style)
-        VRStyleBridge::addClient(*m_style, this);
+        m_style->addClient(this);
     m_boundsValid = false;
     notifyVisualChange();
 }
@@ -538,13 +542,26 @@ void VRDrawableObject::drawContent(QPainter &painter) const
 void VRDrawableObject::renderStyle(QPainter &painter, const VRStyle *style,
                                    const VRDrawableObject &object, const QPainterPath &path)
 {
-    if (style)
-        VRStyleBridge::render(*style, painter, object, path);
+    if (!style)
+        return;
+    const QTransform t = object.transformIncludingParent();
+    VRRenderContext context;
+    context.path = path;
+    QRectF frame(QPointF(), QSizeF(std::hypot(t.m11(), t.m12()), std::hypot(t.m21(), t.m22())));
+    frame.moveCenter(t.map(QPointF(0, 0)));
+    context.bounds = frame;
+    context.angle = std::atan2(t.m12(), t.m11());
+    const QTransform device = painter.deviceTransform();
+    context.scale = std::max(1e-3, std::hypot(device.m11(), device.m12()));
+    // Stable across saving and reading: derived from where the object is, not its address.
+    context.seed = qHash(qRound64(frame.x() * 16)) ^ (qHash(qRound64(frame.y() * 16)) << 1)
+                   ^ (qHash(qRound64(frame.width() * 16)) << 2);
+    style->render(painter, context);
 }
 
 double VRDrawableObject::styleExtraSpace(const VRStyle *style)
 {
-    return style ? VRStyleBridge::extraSpace(*style) : 0.0;
+    return style ? style->extraSpace() : 0.0;
 }
 
 bool VRDrawableObject::displaysSizeInfoWhenDragging()
@@ -604,7 +621,7 @@ bool VRDrawableObject::readRecord(const QJsonObject &r, VRArchiveReader &reader,
         return reader.fail(path + QStringLiteral(".offset"), QStringLiteral("offset out of range"));
     m_style = std::move(style);
     if (m_style)
-        VRStyleBridge::addClient(*m_style, this);
+        m_style->addClient(this);
     m_boundsValid = false;
     return true;
 }
@@ -647,7 +664,7 @@ void VRDrawableObject::copyDrawingStyle(QObject *) const
     if (!m_style)
         return;
     auto *data = new QMimeData;
-    data->setData(kVRRasterizerPasteboardType, VRStyleBridge::pasteboardData(*m_style));
+    m_style->copyToPasteboard(data);
     QGuiApplication::clipboard()->setMimeData(data);
 }
 

@@ -10,7 +10,6 @@
 #include "framework/document/VRDrawingDocument.h"
 #include "framework/model/VRGridLayer.h"
 #include "framework/model/VRObjectDrawingLayer.h"
-#include "framework/model/VRStyleBridge.h"
 #include "framework/notations/FMDatabase.h"
 #include "framework/notations/QntNotation.h"
 #include "framework/styles/VRStyle.h"
@@ -136,7 +135,7 @@ INSTANTIATE_TEST_SUITE_P(
                  }},
         UndoCase{"StyleRendererEdit", "setFillColour:",
                  [](VRDrawingDocument &d) {
-                     VRStyleBridge::setFillColour(*objectLayer(d)->objects().first()->style(), QColor(1, 2, 3));
+                     objectLayer(d)->objects().first()->style()->setFillColour(QColor(1, 2, 3));
                      d.undoManager()->setActionName(QStringLiteral("setFillColour:"));
                  }},
         UndoCase{"Metadata", "Change Metadata",

@@ -38,7 +38,8 @@ void QntDirectlyDrawedElement::drawContent(QPainter &painter) const
         const double band = 1.0 / m_colours.size();
         QPainterPath outline;
         outline.addRoundedRect(QRectF(-0.5, -0.5, 1, 1), 0.08, 0.08);
-        painter.setClipPath(outline);
+        // Within whatever area the caller limits painting to.
+        painter.setClipPath(outline, Qt::IntersectClip);
         painter.setPen(Qt::NoPen);
         for (int i = 0; i < m_colours.size(); ++i) {
             painter.setBrush(m_colours.at(i));

@@ -446,7 +446,8 @@ void VRDrawableObject::notifyVisualChange()
     VRDrawing *d = l ? l->drawing() : nullptr;
     if (!d)
         return;
-    d->setNeedsDisplay(true);
+    // Views repaint just this object's old and new area from the notification; the whole
+    // drawing is not redrawn for one object.
     QVariantMap info;
     info.insert(QStringLiteral("object"), QVariant::fromValue(shared_from_this()));
     NotificationCenter::defaultCenter().post(kVRDrawableDidChangeNotification, this, info);

@@ -45,6 +45,7 @@ void VRDrawingView::setDrawing(VRDrawing *drawing)
     m_drawing = drawing;
     m_highlighted.reset();
     m_paintedBounds.clear();
+    m_paintedBoundsComplete = true;
     m_cache = QImage();
     if (m_drawing)
         m_drawing->setOwner(m_controller);

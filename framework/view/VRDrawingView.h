@@ -149,6 +149,8 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    friend struct VRDrawingViewTestAccess; // tests compare a partial repaint with a full one
+
     VRToolEvent toolEvent(QMouseEvent *event) const;
     QScrollArea *scrollArea() const;
     void updateGeometryForScale();
@@ -181,7 +183,10 @@ private:
     VRObjectRef m_inlineObject;
     VRObjectRef m_highlighted;
     QPointer<QMenu> m_objectMenu;
+    // Where each top-level object was last painted (drawing coordinates), so a change repaints
+    // its old area as well as its new one.
     QHash<const void *, QRectF> m_paintedBounds;
+    bool m_paintedBoundsComplete = true;
     QImage m_cache;
     QRect m_cacheRect;
     QRegion m_cacheDirty;

@@ -52,9 +52,15 @@ void VRDrawingView::objectDidChange(const VRObjectRef &object, const void *ident
     if (it != m_paintedBounds.end()) {
         updateDrawingRect(it.value() | now);
         it.value() = now;
-    } else {
-        updateDrawingRect(now);
+        return;
     }
+    // Unknown: not painted yet, unless the record was dropped; then where it was is unknown too.
+    if (!m_paintedBoundsComplete) {
+        invalidateAllContent();
+        update();
+        return;
+    }
+    updateDrawingRect(now);
 }
 
 QRect VRDrawingView::visibleViewRect() const
@@ -72,6 +78,8 @@ void VRDrawingView::invalidateContent(const QRect &viewRect)
 void VRDrawingView::invalidateAllContent()
 {
     m_cacheDirty = QRegion(m_cacheRect);
+    // Everything on screen is painted again, and recorded as it is painted.
+    m_paintedBoundsComplete = true;
 }
 
 void VRDrawingView::paintContent(QPainter &painter, const QRect &viewRect)
@@ -95,8 +103,10 @@ void VRDrawingView::paintContent(QPainter &painter, const QRect &viewRect)
                                | QPainter::SmoothPixmapTransform);
     m_drawing->render(painter, area, false, true);
     // Remember where visible objects were painted, to repaint that spot when they move.
-    if (m_paintedBounds.size() > 50000)
+    if (m_paintedBounds.size() > 50000) {
         m_paintedBounds.clear();
+        m_paintedBoundsComplete = false;
+    }
     for (int k = 0; k < m_drawing->countOfLayers(); ++k) {
         VRLayer *layer = m_drawing->objectInLayersAtIndex(k);
         if (!layer->isVisible() || !layer->isKindOf<VRObjectOwnerLayer>())

@@ -1,18 +1,24 @@
 #include "framework/ViewTestSupport.h"
+#include "framework/ModelFixtures.h"
+#include "common/GoldenPicture.h"
 
 #include "framework/view/VRDrawingTool.h"
 #include "framework/view/VRSelectAndEditTool.h"
 #include "framework/base/VRConstants.h"
 #include "framework/document/VRDrawingDocument.h"
 #include "framework/view/VKInfoFloater.h"
+#include "framework/model/QntElement.h"
 #include "framework/model/VRDrawableShape.h"
 #include "framework/model/VRGridLayer.h"
 #include "framework/model/VRGuideLayer.h"
+#include "framework/model/VRShapeGroup.h"
+#include "framework/styles/VRFill.h"
 #include "framework/styles/VRStyle.h"
 #include "framework/model/VRTextShape.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
+#include <QDir>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTextEdit>
@@ -20,8 +26,23 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+
+struct VRDrawingViewTestAccess {
+    // Forgets every painted pixel, as when the whole drawing changed.
+    static void forceFullRepaint(VRDrawingView &view) { view.invalidateAllContent(); }
+};
 
 namespace {
+
+template <class T> std::shared_ptr<T> firstOf(VRObjectDrawingLayer &layer)
+{
+    for (const VRObjectRef &o : layer.objects()) {
+        if (o->isKindOf<T>())
+            return std::static_pointer_cast<T>(o);
+    }
+    return nullptr;
+}
 
 VRObjectRef addBox(ViewHarness &h, const QRectF &rect)
 {
@@ -451,4 +472,68 @@ TEST(DrawingView, SizeReadOutWhileResizing)
     h.send(QEvent::MouseButtonRelease, handle + QPoint(41, 21), Qt::LeftButton, Qt::NoButton);
     EXPECT_FALSE(tool->sizeInfoFloater()->isVisible());
     VRDrawableObject::setDisplaysSizeInfoWhenDragging(shows);
+}
+
+// A change to an object repaints its old and new area only, and what the view then shows is what
+// a full repaint of the whole drawing shows.
+TEST(DrawingView, ChangedObjectsRepaintTheirOwnAreaLikeAFullRepaint)
+{
+    const std::unique_ptr<VRDrawing> drawing = qnt::test::drawingWithEveryKind();
+    VRDrawingView view(drawing.get());
+    VRObjectDrawingLayer &layer = *view.activeObjectLayer();
+    QApplication::processEvents();
+    VRDrawingViewTestAccess::forceFullRepaint(view);
+    (void)view.grab();
+    const int everything = view.lastPaintedObjectCount();
+    ASSERT_GT(everything, 10);
+
+    const struct {
+        const char *name;
+        std::function<void()> change;
+    } changes[] = {
+        // The element drags its connector along.
+        {"move", [&] { firstOf<QntElement>(layer)->moveBy(QPointF(90, 70)); }},
+        {"move-text", [&] { firstOf<VRTextShape>(layer)->moveBy(QPointF(-30, 25)); }},
+        {"resize",
+         [&] {
+             const VRObjectRef oval = layer.objects().at(1);
+             oval->setSize(oval->size() * 1.6);
+         }},
+        {"wider-stroke",
+         [&] {
+             layer.objects().first()->setStyle(
+                 VRStyle::styleWithFillColour(QColor(40, 200, 90), QColor(200, 0, 0), 14));
+         }},
+        {"shadow",
+         [&] {
+             const VRStyleRef style = layer.objects().at(1)->style();
+             for (const VRRendererRef &r : style->renderersOfClass(VRFill::staticClass()))
+                 std::static_pointer_cast<VRFill>(r)->setShadow(VRStyle::defaultShadow());
+         }},
+        {"group-member",
+         [&] {
+             firstOf<VRShapeGroup>(layer)->groupObjects().first()->setStyle(
+                 VRStyle::styleWithFillColour(QColor(0, 0, 160), QColor(0, 0, 0), 6));
+         }},
+    };
+    for (const auto &c : changes) {
+        c.change();
+        // Deferred work (connector routing) is done before the picture is taken.
+        QApplication::processEvents();
+        const QImage partial = view.grab().toImage();
+        EXPECT_LT(view.lastPaintedObjectCount(), everything)
+            << c.name << ": the whole drawing was painted again";
+
+        VRDrawingViewTestAccess::forceFullRepaint(view);
+        const QImage full = view.grab().toImage();
+        EXPECT_EQ(view.lastPaintedObjectCount(), everything) << c.name;
+        const qint64 differing = qnt::test::differingPixels(partial, full, 0);
+        EXPECT_EQ(differing, 0) << c.name;
+        if (differing != 0) {
+            const QDir folder(qnt::test::picturesFolder(QStringLiteral("repaint")));
+            partial.save(
+                folder.filePath(QString::fromLatin1(c.name) + QStringLiteral(".partial.png")));
+            full.save(folder.filePath(QString::fromLatin1(c.name) + QStringLiteral(".full.png")));
+        }
+    }
 }

@@ -76,11 +76,13 @@ private:
     QString m_error;
 };
 
-// Logs a broken precondition and recovers with the given statement.
+// Logs a broken precondition and recovers with the given statement, which may be `return`,
+// `continue` or `break` of the enclosing function or loop (no do-while of its own to capture them).
 #define VR_ASSERT(cond, action)                                                                    \
+    if (Q_LIKELY(cond)) {                                                                          \
+    } else {                                                                                       \
+        qWarning("vr: assertion \"%s\" failed at %s:%d", #cond, __FILE__, __LINE__);               \
+        action;                                                                                    \
+    }                                                                                              \
     do {                                                                                           \
-        if (!(cond)) {                                                                             \
-            qWarning("vr: assertion \"%s\" failed at %s:%d", #cond, __FILE__, __LINE__);           \
-            action;                                                                                \
-        }                                                                                          \
     } while (false)

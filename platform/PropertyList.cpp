@@ -7,6 +7,7 @@
 #include <plist/plist.h>
 
 #include <cstdlib>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -19,18 +20,51 @@ struct PlistDeleter {
 };
 using PlistPtr = std::unique_ptr<void, PlistDeleter>;
 
+constexpr quint64 kLargestSigned = quint64(std::numeric_limits<qint64>::max());
+
+// libplist writes an integer above the signed 64-bit range as a negative number unless the node
+// was read from unsigned text, so such a value is made from its decimal text.
+plist_t newUnsigned(quint64 value)
+{
+    if (value <= kLargestSigned)
+        return plist_new_uint(value);
+    const QByteArray xml =
+        "<plist version=\"1.0\"><integer>" + QByteArray::number(value) + "</integer></plist>";
+    plist_t node = nullptr;
+    plist_from_xml(xml.constData(), uint32_t(xml.size()), &node);
+    return node ? node : plist_new_uint(value);
+}
+
+// Whether an integer node whose top bit is set holds an unsigned value above the signed range
+// rather than a negative one; libplist shows the difference only in the node's written form.
+bool holdsLargeUnsigned(plist_t node)
+{
+    char *xml = nullptr;
+    uint32_t length = 0;
+    plist_to_xml(node, &xml, &length);
+    if (!xml)
+        return false;
+    const QByteArray text = QByteArray::fromRawData(xml, qsizetype(length));
+    const QByteArray tag = "<integer>";
+    const qsizetype at = text.indexOf(tag);
+    const bool unsignedText =
+        at >= 0 && at + tag.size() < text.size() && text.at(at + tag.size()) != '-';
+    plist_to_xml_free(xml);
+    return unsignedText;
+}
+
 plist_t toNode(const QVariant &value, QString *error)
 {
     switch (value.typeId()) {
     case QMetaType::Bool: return plist_new_bool(value.toBool() ? 1 : 0);
     case QMetaType::Int:
-    case QMetaType::UInt:
     case QMetaType::Long:
     case QMetaType::LongLong:
-    case QMetaType::Short:
+    case QMetaType::Short: return plist_new_uint(static_cast<uint64_t>(value.toLongLong()));
+    case QMetaType::UInt:
     case QMetaType::UShort:
-    case QMetaType::ULong: return plist_new_uint(static_cast<uint64_t>(value.toLongLong()));
-    case QMetaType::ULongLong: return plist_new_uint(value.toULongLong());
+    case QMetaType::ULong:
+    case QMetaType::ULongLong: return newUnsigned(value.toULongLong());
     case QMetaType::Double:
     case QMetaType::Float: return plist_new_real(value.toDouble());
     case QMetaType::QString: {
@@ -99,6 +133,8 @@ QVariant fromNode(plist_t node)
     case PLIST_UINT: {
         uint64_t v = 0;
         plist_get_uint_val(node, &v);
+        if (v > kLargestSigned && holdsLargeUnsigned(node))
+            return QVariant(quint64(v));
         return QVariant(qint64(v));
     }
     case PLIST_REAL: {
@@ -194,11 +230,28 @@ std::optional<QVariant> PropertyList::fromData(const QByteArray &data, QString *
             *error = QStringLiteral("the data is not a property list");
         return std::nullopt;
     }
+    if (!binary)
+        return fromXml(data, error);
     plist_t root = nullptr;
-    if (binary)
-        plist_from_bin(data.constData(), uint32_t(data.size()), &root);
-    else
-        plist_from_xml(data.constData(), uint32_t(data.size()), &root);
+    plist_from_bin(data.constData(), uint32_t(data.size()), &root);
+    if (!root) {
+        if (error)
+            *error = QStringLiteral("the property list is damaged");
+        return std::nullopt;
+    }
+    PlistPtr owner(root);
+    return fromNode(root);
+}
+
+std::optional<QVariant> PropertyList::fromXml(const QByteArray &data, QString *error)
+{
+    if (data.isEmpty() || data.size() > 0x7fffffff) {
+        if (error)
+            *error = QStringLiteral("the data is not a property list");
+        return std::nullopt;
+    }
+    plist_t root = nullptr;
+    plist_from_xml(data.constData(), uint32_t(data.size()), &root);
     if (!root) {
         if (error)
             *error = QStringLiteral("the property list is damaged");

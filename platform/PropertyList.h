@@ -7,7 +7,8 @@
 #include <optional>
 
 // Typed property lists through libplist. Values map one to one:
-//   bool <-> <true/>/<false/>, qint64 (and int/uint) <-> <integer>, double <-> <real>,
+//   bool <-> <true/>/<false/>, qint64 (and the other integer types) <-> <integer>, quint64
+//   above the qint64 range <-> <integer> in unsigned form, double <-> <real>,
 //   QString <-> <string>, QByteArray <-> <data>, QDateTime <-> <date> (whole seconds in XML),
 //   QVariantMap <-> <dict>, QVariantList/QStringList <-> <array>.
 // Anything else cannot be stored and is reported, never guessed.
@@ -21,6 +22,9 @@ public:
     // Reads XML or binary property-list bytes; nothing (with a reason in *error) when the
     // bytes are not a property list.
     static std::optional<QVariant> fromData(const QByteArray &data, QString *error = nullptr);
+    // Reads XML property-list bytes (also a bare root element without <plist>), for callers that
+    // choose which texts they accept; nothing (with a reason in *error) when unreadable.
+    static std::optional<QVariant> fromXml(const QByteArray &data, QString *error = nullptr);
 
     // Whether a value (recursively) consists only of storable types.
     static bool isStorable(const QVariant &value);

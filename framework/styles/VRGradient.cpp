@@ -581,13 +581,9 @@ void VRGradient::encodeWithCoder(VRKeyedCoder &coder) const
     coder.encodeObject(stops, QStringLiteral("stops"));
 }
 
-VRGradientRef VRGradient::decodeWithCoder(const VRKeyedCoder &coder, QString *error)
+VRResult<VRGradientRef> VRGradient::decodeWithCoder(const VRKeyedCoder &coder)
 {
-    auto fail = [error](const QString &why) -> VRGradientRef {
-        if (error)
-            *error = why;
-        return nullptr;
-    };
+    auto fail = [](const QString &why) -> VRResult<VRGradientRef> { return VRError{why}; };
     auto number = [](const QVariant &v, double *out) {
         const int t = v.typeId();
         if (t != QMetaType::Double && t != QMetaType::LongLong && t != QMetaType::Int
@@ -698,52 +694,45 @@ QVariantMap VRGradient::plistRepresentation() const
 
 QByteArray VRGradient::fileRepresentation() const
 {
-    return VRPlistCoder::xmlData(plistRepresentation());
+    // A gradient codes only strings, numbers and lists of them, which a property list holds.
+    const VRResult<QByteArray> xml = VRPlistCoder::xmlData(plistRepresentation());
+    VR_ASSERT(xml.ok(), return {});
+    return *xml;
 }
 
-bool VRGradient::writeToFile(const QString &path, QString *error) const
+VRResult<void> VRGradient::writeToFile(const QString &path) const
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(fileRepresentation()) < 0
         || !file.commit()) {
-        if (error)
-            *error = QStringLiteral("The gradient could not be saved to \"%1\": %2")
-                         .arg(path, file.errorString());
-        return false;
+        return VRError{QStringLiteral("The gradient could not be saved to \"%1\": %2")
+                           .arg(path, file.errorString())};
     }
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
                                     | QFile::ReadOther);
-    return true;
+    return {};
 }
 
-VRGradientRef VRGradient::gradientWithPlist(const QVariantMap &plist, QString *error)
+VRResult<VRGradientRef> VRGradient::gradientWithPlist(const QVariantMap &plist)
 {
-    if (plist.value(QStringLiteral("isa")).toString() != QLatin1String("VRGradient")) {
-        if (error)
-            *error = QStringLiteral("The property list does not hold a gradient.");
-        return nullptr;
-    }
-    return decodeWithCoder(VRPlistCoder(plist), error);
+    if (plist.value(QStringLiteral("isa")).toString() != QLatin1String("VRGradient"))
+        return VRError{QStringLiteral("The property list does not hold a gradient.")};
+    return decodeWithCoder(VRPlistCoder(plist));
 }
 
-VRGradientRef VRGradient::gradientWithContentsOfFile(const QString &path, QString *error)
+VRResult<VRGradientRef> VRGradient::gradientWithContentsOfFile(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QStringLiteral("The gradient file \"%1\" could not be opened: %2")
-                         .arg(path, file.errorString());
-        return nullptr;
+        return VRError{QStringLiteral("The gradient file \"%1\" could not be opened: %2")
+                           .arg(path, file.errorString())};
     }
-    if (file.size() > 16 * 1024 * 1024) {
-        if (error)
-            *error = QStringLiteral("The gradient file \"%1\" is too large.").arg(path);
-        return nullptr;
-    }
-    const auto dictionary = VRPlistCoder::dictionaryFromData(file.readAll(), error);
+    if (file.size() > 16 * 1024 * 1024)
+        return VRError{QStringLiteral("The gradient file \"%1\" is too large.").arg(path)};
+    const VRResult<QVariantMap> dictionary = VRPlistCoder::dictionaryFromData(file.readAll());
     if (!dictionary)
-        return nullptr;
-    return gradientWithPlist(*dictionary, error);
+        return VRError{dictionary.errorMessage()};
+    return gradientWithPlist(*dictionary);
 }
 
 VRGradientRef VRGradient::defaultGradient()

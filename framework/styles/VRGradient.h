@@ -1,5 +1,7 @@
 #pragma once
 
+#include "framework/base/VRTypes.h"
+
 #include <QColor>
 #include <QGradient>
 #include <QHash>
@@ -121,15 +123,15 @@ public:
 
     // Dictionary coding (.gradient files and other property-list exchanges).
     void encodeWithCoder(VRKeyedCoder &coder) const;
-    // Null, with the reason in *error, when the values are not a sound gradient.
-    static VRGradientRef decodeWithCoder(const VRKeyedCoder &coder, QString *error = nullptr);
+    // Fails with the reason when the values are not a sound gradient; never null on success.
+    static VRResult<VRGradientRef> decodeWithCoder(const VRKeyedCoder &coder);
     static bool supportsSimpleDictionaryKeyValueCoding() { return true; }
 
     // .gradient files: an XML property list of the coded gradient under "isa" = "VRGradient".
     QByteArray fileRepresentation() const;
-    bool writeToFile(const QString &path, QString *error = nullptr) const;
-    static VRGradientRef gradientWithPlist(const QVariantMap &plist, QString *error = nullptr);
-    static VRGradientRef gradientWithContentsOfFile(const QString &path, QString *error = nullptr);
+    VRResult<void> writeToFile(const QString &path) const;
+    static VRResult<VRGradientRef> gradientWithPlist(const QVariantMap &plist);
+    static VRResult<VRGradientRef> gradientWithContentsOfFile(const QString &path);
     QVariantMap plistRepresentation() const;
 
     // Stock looks.

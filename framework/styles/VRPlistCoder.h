@@ -1,15 +1,14 @@
 #pragma once
 
+#include "framework/base/VRTypes.h"
 #include "framework/styles/VRKeyedCoder.h"
 
 #include <QByteArray>
 #include <QVariantMap>
 
-#include <optional>
-
 // The dictionary coder over a property-list dictionary: Booleans as "YES"/"NO", floats as
 // reals, integers as integers, objects as themselves. Also converts such dictionaries to and
-// from XML property-list data.
+// from XML property-list data through the platform property-list reader and writer.
 class VRPlistCoder : public VRKeyedCoder
 {
 public:
@@ -31,12 +30,12 @@ public:
     qint32 decodeIntForKey(const QString &key) const override;
     QVariant decodeObjectForKey(const QString &key) const override;
 
-    // XML property list of a dictionary (strings, numbers, Booleans, data, lists, maps).
-    static QByteArray xmlData(const QVariantMap &dictionary);
-    // Reads XML or binary property-list data whose root is a dictionary; nullopt with the
-    // reason in *error otherwise (also for data over 16 MiB or nested deeper than 32).
-    static std::optional<QVariantMap> dictionaryFromData(const QByteArray &data,
-                                                         QString *error = nullptr);
+    // XML property list of a dictionary (strings, numbers, Booleans, data, lists, maps); fails
+    // for a value no property list can hold.
+    static VRResult<QByteArray> xmlData(const QVariantMap &dictionary);
+    // Reads XML property-list data whose root is a dictionary; fails with the reason otherwise
+    // (also for binary lists and for data over 16 MiB or nested deeper than 32).
+    static VRResult<QVariantMap> dictionaryFromData(const QByteArray &data);
 
 private:
     QVariantMap m_dictionary;

@@ -192,10 +192,9 @@ TEST(GradientTest, CoderRoundTripKeepsEverything)
     g->encodeWithCoder(coder);
     EXPECT_EQ(coder.dictionary().value("stops").toList().first().toMap().value("isa").toString(),
               "VRColorStop");
-    QString error;
-    auto back = VRGradient::decodeWithCoder(coder, &error);
-    ASSERT_TRUE(back) << error.toStdString();
-    EXPECT_TRUE(back->isEqual(*g));
+    auto back = VRGradient::decodeWithCoder(coder);
+    ASSERT_TRUE(back.ok()) << back.errorMessage().toStdString();
+    EXPECT_TRUE((*back)->isEqual(*g));
 }
 
 TEST(GradientTest, GradientFileRoundTrips)
@@ -204,16 +203,16 @@ TEST(GradientTest, GradientFileRoundTrips)
     const QString path = dir.filePath("untitled gradient.gradient");
     auto g = VRGradient::gradientWithStartingColor(Qt::cyan, Qt::magenta, VRGradient::Radial, 30);
     g->addColor(QColor(10, 200, 30, 128), 0.375); // the file keeps floats
-    QString error;
-    ASSERT_TRUE(g->writeToFile(path, &error)) << error.toStdString();
+    const auto written = g->writeToFile(path);
+    ASSERT_TRUE(written.ok()) << written.errorMessage().toStdString();
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray data = file.readAll();
     EXPECT_TRUE(data.contains("<key>isa</key>"));
     EXPECT_TRUE(data.contains("<string>VRGradient</string>"));
-    auto back = VRGradient::gradientWithContentsOfFile(path, &error);
-    ASSERT_TRUE(back) << error.toStdString();
-    EXPECT_TRUE(back->isEqual(*g));
+    auto back = VRGradient::gradientWithContentsOfFile(path);
+    ASSERT_TRUE(back.ok()) << back.errorMessage().toStdString();
+    EXPECT_TRUE((*back)->isEqual(*g));
 }
 
 struct CorruptGradient {
@@ -233,9 +232,9 @@ TEST_P(GradientCorruptFileTest, IsRefusedWithAReason)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(GetParam().content);
     file.close();
-    QString error;
-    EXPECT_FALSE(VRGradient::gradientWithContentsOfFile(path, &error));
-    EXPECT_FALSE(error.isEmpty());
+    const auto read = VRGradient::gradientWithContentsOfFile(path);
+    EXPECT_FALSE(read.ok());
+    EXPECT_FALSE(read.errorMessage().isEmpty());
 }
 
 QByteArray validXml()
@@ -291,8 +290,10 @@ TEST(GradientTest, PlistCoderValueForms)
     const QVariantMap dictionary = coder.dictionary();
     EXPECT_EQ(dictionary.value("b").toString(), "YES");
     EXPECT_FALSE(dictionary.contains("nil"));
-    const auto back = VRPlistCoder::dictionaryFromData(VRPlistCoder::xmlData(dictionary));
-    ASSERT_TRUE(back);
+    const auto xml = VRPlistCoder::xmlData(dictionary);
+    ASSERT_TRUE(xml.ok()) << xml.errorMessage().toStdString();
+    const auto back = VRPlistCoder::dictionaryFromData(*xml);
+    ASSERT_TRUE(back.ok()) << back.errorMessage().toStdString();
     const VRPlistCoder reader(*back);
     EXPECT_TRUE(reader.decodeBoolForKey("b"));
     EXPECT_EQ(reader.decodeIntForKey("i"), -7);

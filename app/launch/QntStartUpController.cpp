@@ -509,7 +509,7 @@ void QntStartUpController::importStencilFromPath(const QString &path)
         result->lastImportedFilename = QFileInfo(path).completeBaseName();
         QntImportFromGraffle::setImportedFilepath(path);
         QntImportFromGraffle importer;
-        const std::optional<QVariantMap> reply = importer.readStencil();
+        const VRResult<QVariantMap> reply = importer.readStencil();
         if (reply) {
             result->lastImportedFilename =
                 reply->value(QStringLiteral("LastImportedFilename"), result->lastImportedFilename)

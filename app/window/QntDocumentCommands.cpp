@@ -477,10 +477,10 @@ bool QntDocumentCommands::performImportFilepath(const QString &path, const QVari
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QntImportFromGraffle reader;
     QntImportFromGraffle::setImportedFilepath(path);
-    const std::optional<QVariantMap> stencil = reader.readStencil();
+    const VRResult<QVariantMap> stencil = reader.readStencil();
     if (!stencil) {
         QApplication::restoreOverrideCursor();
-        showImportError(path, reader.errorMessage());
+        showImportError(path, stencil.errorMessage());
         return false;
     }
     VRObjectList objects;

@@ -11,7 +11,9 @@
 struct sqlite3;
 
 // One SQLite connection. Every statement is fixed text with "?" parameters bound from a value
-// list, never text pasted together from data. One connection per thread.
+// list, never text pasted together from data. One connection per thread. Calls answer bool and
+// the connection keeps its last error, as SQLite's own connection does and as the image-bank code
+// written against this class expects; the callers turn that into a VRResult where they fail.
 class FMDatabase
 {
 public:

@@ -37,12 +37,11 @@ bool isGzip(const QByteArray &data)
 }
 
 // Inflates gzip data, refusing anything that grows past the limit (compression bombs).
-std::optional<QByteArray> gunzip(const QByteArray &data, qint64 limit, QString *error)
+VRResult<QByteArray> gunzip(const QByteArray &data, qint64 limit)
 {
     z_stream stream{};
     if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK) {
-        *error = QStringLiteral("the compressed data cannot be read");
-        return std::nullopt;
+        return VRError{QStringLiteral("the compressed data cannot be read")};
     }
     QByteArray out;
     stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
@@ -55,20 +54,17 @@ std::optional<QByteArray> gunzip(const QByteArray &data, qint64 limit, QString *
         rc = inflate(&stream, Z_NO_FLUSH);
         if (rc != Z_OK && rc != Z_STREAM_END) {
             inflateEnd(&stream);
-            *error = QStringLiteral("the compressed data is damaged");
-            return std::nullopt;
+            return VRError{QStringLiteral("the compressed data is damaged")};
         }
         out.append(buffer, qsizetype(sizeof buffer - stream.avail_out));
         if (out.size() > limit) {
             inflateEnd(&stream);
-            *error = QStringLiteral("it is larger than %1 MiB when uncompressed")
-                         .arg(limit / (1024 * 1024));
-            return std::nullopt;
+            return VRError{QStringLiteral("it is larger than %1 MiB when uncompressed")
+                               .arg(limit / (1024 * 1024))};
         }
         if (rc == Z_OK && stream.avail_in == 0 && stream.avail_out != 0) {
             inflateEnd(&stream);
-            *error = QStringLiteral("the compressed data is truncated");
-            return std::nullopt;
+            return VRError{QStringLiteral("the compressed data is truncated")};
         }
     }
     inflateEnd(&stream);
@@ -97,7 +93,7 @@ QByteArray gzip(const QByteArray &data)
 }
 
 // Checks well-formedness and nesting before the property-list parser sees the text.
-bool checkXml(const QByteArray &data, QString *error)
+VRResult<void> checkXml(const QByteArray &data)
 {
     QXmlStreamReader xml(data);
     int depth = 0;
@@ -106,37 +102,31 @@ bool checkXml(const QByteArray &data, QString *error)
         const auto token = xml.readNext();
         if (token == QXmlStreamReader::StartElement) {
             if (!sawPlist && xml.name() != QLatin1String("plist")) {
-                *error = QStringLiteral("it is not a property list");
-                return false;
+                return VRError{QStringLiteral("it is not a property list")};
             }
             sawPlist = true;
             // plist > dict > (key, value): two levels per container of the schema.
             if (++depth > 2 * QntImportFromGraffle::kMaximumDepth + 4) {
-                *error = QStringLiteral("it is nested more than %1 levels deep")
-                             .arg(QntImportFromGraffle::kMaximumDepth);
-                return false;
+                return VRError{QStringLiteral("it is nested more than %1 levels deep")
+                                   .arg(QntImportFromGraffle::kMaximumDepth)};
             }
         } else if (token == QXmlStreamReader::EndElement) {
             --depth;
         } else if (token == QXmlStreamReader::DTD || token == QXmlStreamReader::EntityReference) {
             // Entities other than the predefined ones are never expanded.
             if (token == QXmlStreamReader::EntityReference) {
-                *error = QStringLiteral("it uses XML entities");
-                return false;
+                return VRError{QStringLiteral("it uses XML entities")};
             }
         }
     }
     if (xml.hasError()) {
-        *error = QStringLiteral("the XML is malformed (%1, line %2)")
-                     .arg(xml.errorString())
-                     .arg(xml.lineNumber());
-        return false;
+        return VRError{QStringLiteral("the XML is malformed (%1, line %2)")
+                           .arg(xml.errorString())
+                           .arg(xml.lineNumber())};
     }
-    if (!sawPlist) {
-        *error = QStringLiteral("it is not a property list");
-        return false;
-    }
-    return true;
+    if (!sawPlist)
+        return VRError{QStringLiteral("it is not a property list")};
+    return {};
 }
 
 int countObjects(const QVariantList &objects, int depth, bool *tooDeep)
@@ -464,18 +454,16 @@ QString QntImportFromGraffle::supportedFormatDescription()
         "\"Sheets\" or \"Objects\" as described in the README.");
 }
 
-std::optional<QVariantMap> QntImportFromGraffle::readStencil()
+VRResult<QVariantMap> QntImportFromGraffle::readStencil()
 {
-    m_error.clear();
     m_imageFolder.clear();
     m_imageList.clear();
     const QString path = t_importedFilepath;
     const QFileInfo info(path);
     const QString shown = info.fileName().isEmpty() ? path : info.fileName();
-    auto refuse = [&](const QString &why) -> std::optional<QVariantMap> {
-        m_error = QStringLiteral("The stencil “%1” cannot be imported: %2. %3")
-                      .arg(shown, why, supportedFormatDescription());
-        return std::nullopt;
+    auto refuse = [&](const QString &why) -> VRResult<QVariantMap> {
+        return VRError{QStringLiteral("The stencil “%1” cannot be imported: %2. %3")
+                           .arg(shown, why, supportedFormatDescription())};
     };
     if (path.isEmpty() || !info.exists())
         return refuse(QStringLiteral("the file does not exist"));
@@ -497,18 +485,17 @@ std::optional<QVariantMap> QntImportFromGraffle::readStencil()
     if (data.size() > kMaximumBytes)
         return refuse(
             QStringLiteral("it is larger than %1 MiB").arg(kMaximumBytes / (1024 * 1024)));
-    QString error;
     if (isGzip(data)) {
-        auto inflated = gunzip(data, kMaximumBytes, &error);
+        auto inflated = gunzip(data, kMaximumBytes);
         if (!inflated)
-            return refuse(error);
+            return refuse(inflated.errorMessage());
         data = *inflated;
     }
     if (data.startsWith("bplist"))
         return refuse(QStringLiteral("it is a binary property list"));
-    if (!checkXml(data, &error))
-        return refuse(error);
-    const auto value = PropertyList::fromData(data, &error);
+    if (const VRResult<void> checked = checkXml(data); !checked)
+        return refuse(checked.errorMessage());
+    const auto value = PropertyList::fromData(data);
     if (!value || value->metaType().id() != QMetaType::QVariantMap)
         return refuse(QStringLiteral("it is not a property list dictionary"));
     const QVariantMap root = value->toMap();

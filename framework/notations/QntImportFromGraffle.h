@@ -7,7 +7,6 @@
 #include <QString>
 #include <QVariantMap>
 
-#include <optional>
 #include <utility>
 
 // Reads and writes stencils in Quintora's own schema: an XML property list, optionally
@@ -33,10 +32,9 @@ public:
     static QString supportedFormatDescription();
 
     // {"LastImportedFilename": the file's base name, sanitised; "Sheets"?; "ImageList"?, plus
-    // the internal "ImageFolder"}. nullopt when the file is unreadable, not in our schema or over
-    // a limit; errorMessage() then says why.
-    std::optional<QVariantMap> readStencil();
-    QString errorMessage() const { return m_error; }
+    // the internal "ImageFolder"}. Fails, saying why, when the file is unreadable, not in our
+    // schema or over a limit.
+    VRResult<QVariantMap> readStencil();
 
     // The objects of one sheet (a reply without "Sheets" is one sheet).
     VRObjectList all(const QVariantMap &sheet) const;
@@ -53,7 +51,6 @@ public:
                                        const QList<std::pair<QString, VRObjectList>> &sheets);
 
 private:
-    QString m_error;
     QString m_imageFolder;
     QStringList m_imageList;
 };

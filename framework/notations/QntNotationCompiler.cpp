@@ -21,24 +21,18 @@ QStringList QntNotationCompiler::sourceFiles(const QString &sourceFolder)
     return files;
 }
 
-std::optional<QStringList> QntNotationCompiler::compileAll(const QString &sourceFolder,
-                                                           const QString &outputFolder,
-                                                           QString *errorMessage)
+VRResult<QStringList> QntNotationCompiler::compileAll(const QString &sourceFolder,
+                                                      const QString &outputFolder)
 {
-    auto fail = [&](const QString &message) -> std::optional<QStringList> {
-        if (errorMessage)
-            *errorMessage = message;
-        return std::nullopt;
-    };
+    auto fail = [](const QString &message) -> VRResult<QStringList> { return VRError{message}; };
     const QString library = sourceFolder + QStringLiteral("/lib");
     QList<QntNotationSource> sources;
     QHash<QString, QString> owners; // element id → notation file
     QHash<QString, QString> files;
     for (const QString &path : sourceFiles(sourceFolder)) {
-        QString error;
-        auto source = QntNotationSource::read(path, library, &error);
+        auto source = QntNotationSource::read(path, library);
         if (!source)
-            return fail(error);
+            return fail(source.errorMessage());
         if (files.contains(source->file))
             return fail(QStringLiteral("%1 and %2 both write %3")
                             .arg(files.value(source->file), path, source->file));
@@ -60,21 +54,18 @@ std::optional<QStringList> QntNotationCompiler::compileAll(const QString &source
     QStringList written;
     for (const QntNotationSource &source : std::as_const(sources)) {
         const QString target = outputFolder + QLatin1Char('/') + source.file;
-        QString error;
-        if (!write(source, target, &error))
-            return fail(error);
+        if (const VRResult<void> wrote = write(source, target); !wrote)
+            return fail(wrote.errorMessage());
         written << target;
     }
     return written;
 }
 
-bool QntNotationCompiler::write(const QntNotationSource &source, const QString &databasePath,
-                                QString *errorMessage)
+VRResult<void> QntNotationCompiler::write(const QntNotationSource &source,
+                                          const QString &databasePath)
 {
-    auto fail = [&](const QString &message) {
-        if (errorMessage)
-            *errorMessage = QStringLiteral("%1: %2").arg(source.sourcePath, message);
-        return false;
+    auto fail = [&](const QString &message) -> VRResult<void> {
+        return VRError{QStringLiteral("%1: %2").arg(source.sourcePath, message)};
     };
     if (!QDir().mkpath(QFileInfo(databasePath).absolutePath()))
         return fail(QStringLiteral("cannot create the folder of %1").arg(databasePath));
@@ -143,16 +134,16 @@ bool QntNotationCompiler::write(const QntNotationSource &source, const QString &
         for (const auto &element : source.elements) {
             if (!ok)
                 break;
-            const QByteArray data = QntNotationElementBuilder::elementData(
-                element, source, defaultScheme, databasePath, &error);
-            if (data.isEmpty()) {
+            const VRResult<QByteArray> data = QntNotationElementBuilder::elementData(
+                element, source, defaultScheme, databasePath);
+            if (!data) {
                 ok = false;
-                error = QStringLiteral("element %1: %2").arg(element.id, error);
+                error = QStringLiteral("element %1: %2").arg(element.id, data.errorMessage());
                 break;
             }
             if (element.imported) {
                 exec(QStringLiteral("INSERT INTO ImportedElements (ID, Data) VALUES (?, ?)"),
-                     {element.id, data});
+                     {element.id, *data});
             } else {
                 exec(QStringLiteral(
                          "INSERT INTO Elements (ID, List, OrderNumber, Title, Tooltip, "
@@ -160,7 +151,7 @@ bool QntNotationCompiler::write(const QntNotationSource &source, const QString &
                      {element.id, element.list, ++orderInList[element.list], element.title,
                       element.tooltip,
                       element.direction < 0 ? QVariant() : QVariant(element.direction),
-                      element.proportional ? 1 : 0, data});
+                      element.proportional ? 1 : 0, *data});
             }
         }
 
@@ -228,5 +219,5 @@ bool QntNotationCompiler::write(const QntNotationSource &source, const QString &
         QFile::remove(temporary);
         return fail(QStringLiteral("cannot write %1").arg(databasePath));
     }
-    return true;
+    return {};
 }

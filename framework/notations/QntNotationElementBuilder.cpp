@@ -161,16 +161,12 @@ std::shared_ptr<QntElement> makeElementOfClass(const QString &className)
 
 } // namespace
 
-VRObjectRef QntNotationElementBuilder::buildElement(const QntNotationSource::Element &element,
-                                                    const QntNotationSource &notation,
-                                                    qint64 schemeId, const QString &notationPath,
-                                                    QString *errorMessage)
+VRResult<VRObjectRef>
+QntNotationElementBuilder::buildElement(const QntNotationSource::Element &element,
+                                        const QntNotationSource &notation, qint64 schemeId,
+                                        const QString &notationPath)
 {
-    auto fail = [&](const QString &why) -> VRObjectRef {
-        if (errorMessage)
-            *errorMessage = why;
-        return nullptr;
-    };
+    auto fail = [](const QString &why) -> VRResult<VRObjectRef> { return VRError{why}; };
     const auto *scheme = schemeWithId(notation, schemeId);
     if (!scheme)
         return fail(QStringLiteral("the notation has no colour scheme"));
@@ -263,25 +259,21 @@ VRObjectRef QntNotationElementBuilder::buildElement(const QntNotationSource::Ele
     setCommonMetadata(*result, element);
     // Records the scheme; the colours above stay where the database cannot be read yet.
     result->replaceColorScheme(schemeId);
-    return result;
+    return VRObjectRef(result);
 }
 
-QByteArray QntNotationElementBuilder::elementData(const QntNotationSource::Element &element,
-                                                  const QntNotationSource &notation,
-                                                  qint64 schemeId, const QString &notationPath,
-                                                  QString *errorMessage)
+VRResult<QByteArray>
+QntNotationElementBuilder::elementData(const QntNotationSource::Element &element,
+                                       const QntNotationSource &notation, qint64 schemeId,
+                                       const QString &notationPath)
 {
-    const VRObjectRef object =
-        buildElement(element, notation, schemeId, notationPath, errorMessage);
+    const VRResult<VRObjectRef> object = buildElement(element, notation, schemeId, notationPath);
     if (!object)
-        return {};
-    const QByteArray data = QntNotationArchive::encodeElement(object);
+        return VRError{object.errorMessage()};
+    const QByteArray data = QntNotationArchive::encodeElement(*object);
     // What the compiler writes must read back: a row nobody can read is refused here.
-    if (data.isEmpty() || !QntNotationArchive::decodeElement(data, notationPath)) {
-        if (errorMessage)
-            *errorMessage = QStringLiteral("the element does not read back from its stored form");
-        return {};
-    }
+    if (data.isEmpty() || !QntNotationArchive::decodeElement(data, notationPath))
+        return VRError{QStringLiteral("the element does not read back from its stored form")};
     return data;
 }
 
@@ -311,10 +303,10 @@ QByteArray QntNotationElementBuilder::iconData(const QntNotationSource::Element 
                                                const QntNotationSource &notation, qint64 schemeId,
                                                const QString &notationPath)
 {
-    const VRObjectRef object = buildElement(element, notation, schemeId, notationPath);
+    const VRResult<VRObjectRef> object = buildElement(element, notation, schemeId, notationPath);
     if (!object)
         return {};
-    const QImage image = renderImage(object, QSize(64, 64), 4);
+    const QImage image = renderImage(*object, QSize(64, 64), 4);
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);

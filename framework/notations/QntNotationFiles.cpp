@@ -330,10 +330,9 @@ void QntNotation::loadAllToDB(bool rewriteAll)
         return;
     }
     QTemporaryDir staging;
-    QString error;
-    const auto written = QntNotationCompiler::compileAll(sources, staging.path(), &error);
+    const auto written = QntNotationCompiler::compileAll(sources, staging.path());
     if (!written) {
-        qCWarning(lcNotation).noquote() << "notation sources:" << error;
+        qCWarning(lcNotation).noquote() << "notation sources:" << written.errorMessage();
         return;
     }
     for (const QString &path : *written) {

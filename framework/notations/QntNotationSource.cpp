@@ -88,11 +88,9 @@ bool readParts(Reader &r, const QString &where, const QJsonArray &array, const Q
         if (!validPartId(part.id) || part.id == QLatin1String("text"))
             return r.fail(
                 at, QStringLiteral("part id “%1” must be contour, decor… or p…").arg(part.id));
-        QString pathError;
-        const auto path =
-            QntSvgPathData::parse(o.value(QStringLiteral("d")).toString(), &pathError);
+        const auto path = QntSvgPathData::parse(o.value(QStringLiteral("d")).toString());
         if (!path)
-            return r.fail(at, pathError);
+            return r.fail(at, path.errorMessage());
         part.path = *path;
         part.box = box;
         part.closed = !o.value(QStringLiteral("line")).toBool(false);
@@ -116,15 +114,11 @@ bool readParts(Reader &r, const QString &where, const QJsonArray &array, const Q
 
 } // namespace
 
-std::optional<QntNotationSource>
-QntNotationSource::read(const QString &path, const QString &libraryFolder, QString *errorMessage)
+VRResult<QntNotationSource> QntNotationSource::read(const QString &path,
+                                                    const QString &libraryFolder)
 {
     Reader r;
-    auto finish = [&]() -> std::optional<QntNotationSource> {
-        if (errorMessage)
-            *errorMessage = r.error;
-        return std::nullopt;
-    };
+    auto finish = [&]() -> VRResult<QntNotationSource> { return VRError{r.error}; };
     const auto root = r.load(path);
     const auto shapesFile = r.load(libraryFolder + QStringLiteral("/shapes.json"));
     const auto schemesFile = r.load(libraryFolder + QStringLiteral("/schemes.json"));
@@ -288,11 +282,8 @@ QntNotationSource::read(const QString &path, const QString &libraryFolder, QStri
             return finish();
         }
         if (!readParts(r, where, shape.value(QStringLiteral("parts")).toArray(), e.box, e.parts)
-            || !readParts(r, where, o.value(QStringLiteral("parts")).toArray(), e.box, e.parts)) {
-            if (errorMessage)
-                *errorMessage = r.error;
-            return std::nullopt;
-        }
+            || !readParts(r, where, o.value(QStringLiteral("parts")).toArray(), e.box, e.parts))
+            return finish();
         // Recolouring the contour is the common variation between notations.
         for (Part &part : e.parts) {
             if (part.id != QLatin1String("contour"))

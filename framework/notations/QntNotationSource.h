@@ -90,9 +90,8 @@ public:
     };
 
     // Reads a notation source; the library folder holds the shared shapes, scheme sets and
-    // common elements. nullopt with the reason (file and JSON path) in errorMessage.
-    static std::optional<QntNotationSource> read(const QString &path, const QString &libraryFolder,
-                                                 QString *errorMessage);
+    // common elements. Fails with the reason (file and JSON path).
+    static VRResult<QntNotationSource> read(const QString &path, const QString &libraryFolder);
 
     QString sourcePath;
     QString file; // output path below the Notations folder

@@ -166,7 +166,7 @@ void arcTo(QPainterPath &path, QPointF from, double rx, double ry, double xAxisR
 
 } // namespace
 
-std::optional<QPainterPath> QntSvgPathData::parse(const QString &data, QString *errorMessage)
+VRResult<QPainterPath> QntSvgPathData::parse(const QString &data)
 {
     Scanner scanner(data);
     QPainterPath path;
@@ -174,10 +174,8 @@ std::optional<QPainterPath> QntSvgPathData::parse(const QString &data, QString *
     QPointF subpathStart;
     QPointF lastControl;
     QChar lastCommand;
-    auto fail = [&](const QString &why) -> std::optional<QPainterPath> {
-        if (errorMessage)
-            *errorMessage = QStringLiteral("path data at %1: %2").arg(scanner.position()).arg(why);
-        return std::nullopt;
+    auto fail = [&](const QString &why) -> VRResult<QPainterPath> {
+        return VRError{QStringLiteral("path data at %1: %2").arg(scanner.position()).arg(why)};
     };
     QChar command;
     bool first = true;

@@ -18,10 +18,9 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: qnt_notationc <source folder> <output folder>\n");
         return 2;
     }
-    QString error;
-    const auto written = QntNotationCompiler::compileAll(args.at(1), args.at(2), &error);
+    const auto written = QntNotationCompiler::compileAll(args.at(1), args.at(2));
     if (!written) {
-        std::fprintf(stderr, "qnt_notationc: %s\n", qPrintable(error));
+        std::fprintf(stderr, "qnt_notationc: %s\n", qPrintable(written.errorMessage()));
         return 1;
     }
     std::printf("qnt_notationc: %lld notation databases written to %s\n",

@@ -81,7 +81,7 @@ TEST_F(StencilImportTest, StencilNamesNeverNameHiddenFiles)
         QntImportFromGraffle::setImportedFilepath(write(QString::fromUtf8(c.file), stencil));
         QntImportFromGraffle reader;
         const auto read = reader.readStencil();
-        ASSERT_TRUE(read.has_value()) << c.file << ": " << reader.errorMessage().toStdString();
+        ASSERT_TRUE(read.ok()) << c.file << ": " << read.errorMessage().toStdString();
         EXPECT_EQ(read->value(QStringLiteral("LastImportedFilename")).toString(),
                   QString::fromUtf8(c.name))
             << c.file;
@@ -105,7 +105,7 @@ TEST_F(StencilImportTest, DocumentedExampleReads)
     QntImportFromGraffle::setImportedFilepath(path);
     QntImportFromGraffle reader;
     const auto stencil = reader.readStencil();
-    ASSERT_TRUE(stencil.has_value()) << reader.errorMessage().toStdString();
+    ASSERT_TRUE(stencil.ok()) << stencil.errorMessage().toStdString();
     EXPECT_EQ(stencil->value(QStringLiteral("LastImportedFilename")).toString(),
               QStringLiteral("Basic Shapes"));
     EXPECT_FALSE(stencil->contains(QStringLiteral("Sheets")));
@@ -169,7 +169,7 @@ TEST_F(StencilImportTest, WrittenStencilsReadBack)
         QntImportFromGraffle::setImportedFilepath(path);
         QntImportFromGraffle reader;
         const auto stencil = reader.readStencil();
-        ASSERT_TRUE(stencil.has_value()) << reader.errorMessage().toStdString();
+        ASSERT_TRUE(stencil.ok()) << stencil.errorMessage().toStdString();
         const QVariantList sheets = stencil->value(QStringLiteral("Sheets")).toList();
         ASSERT_EQ(sheets.size(), 2);
         const VRObjectList back = reader.all(sheets.first().toMap());
@@ -259,8 +259,9 @@ TEST_F(StencilImportTest, ForeignAndDamagedFilesAreRefusedClearly)
         const QStringList before = listing(m_dir.path());
         QntImportFromGraffle::setImportedFilepath(opened);
         QntImportFromGraffle reader;
-        EXPECT_FALSE(reader.readStencil().has_value()) << c.name;
-        const QString message = reader.errorMessage();
+        const auto stencil = reader.readStencil();
+        EXPECT_FALSE(stencil.ok()) << c.name;
+        const QString message = stencil.errorMessage();
         EXPECT_TRUE(message.contains(QFileInfo(opened).fileName())) << message.toStdString();
         EXPECT_TRUE(message.contains(QLatin1String(c.reason)))
             << c.name << ": " << message.toStdString();
@@ -270,8 +271,9 @@ TEST_F(StencilImportTest, ForeignAndDamagedFilesAreRefusedClearly)
     }
     QntImportFromGraffle::setImportedFilepath(m_dir.filePath(QStringLiteral("missing.plist")));
     QntImportFromGraffle reader;
-    EXPECT_FALSE(reader.readStencil().has_value());
-    EXPECT_TRUE(reader.errorMessage().contains(QLatin1String("does not exist")));
+    const auto stencil = reader.readStencil();
+    EXPECT_FALSE(stencil.ok());
+    EXPECT_TRUE(stencil.errorMessage().contains(QLatin1String("does not exist")));
 }
 
 } // namespace

@@ -18,9 +18,8 @@ QString sourceFolder()
 TEST(QntNotationCompilerTest, EveryShippedSourceCompiles)
 {
     QTemporaryDir out;
-    QString error;
-    const auto written = QntNotationCompiler::compileAll(sourceFolder(), out.path(), &error);
-    ASSERT_TRUE(written.has_value()) << error.toStdString();
+    const auto written = QntNotationCompiler::compileAll(sourceFolder(), out.path());
+    ASSERT_TRUE(written.ok()) << written.errorMessage().toStdString();
     const QStringList expected{QStringLiteral("Misc/CustomizableStyle.db"),
                                QStringLiteral("FlowChart/FlowChart.db"),
                                QStringLiteral("UML/UMLClass.db"),
@@ -91,9 +90,9 @@ TEST(QntNotationCompilerTest, BrokenSourcesAreRefusedWithTheirPlace)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(c.json);
         f.close();
-        QString error;
-        EXPECT_FALSE(QntNotationCompiler::compileAll(src.path(), out.path(), &error).has_value())
-            << c.json;
+        const auto written = QntNotationCompiler::compileAll(src.path(), out.path());
+        EXPECT_FALSE(written.ok()) << c.json;
+        const QString error = written.errorMessage();
         EXPECT_TRUE(error.contains(QLatin1String(c.expected))) << error.toStdString();
         EXPECT_FALSE(QFile::exists(out.filePath(QStringLiteral("A/A.db"))));
     }

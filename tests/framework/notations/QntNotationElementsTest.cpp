@@ -28,10 +28,8 @@ protected:
     static void SetUpTestSuite()
     {
         s_dir = new QTemporaryDir;
-        QString error;
-        ASSERT_TRUE(
-            QntNotationCompiler::compileAll(sourceFolder(), s_dir->path(), &error).has_value())
-            << error.toStdString();
+        const auto written = QntNotationCompiler::compileAll(sourceFolder(), s_dir->path());
+        ASSERT_TRUE(written.ok()) << written.errorMessage().toStdString();
     }
     static void TearDownTestSuite()
     {

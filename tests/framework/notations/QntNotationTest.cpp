@@ -39,9 +39,8 @@ protected:
     static void SetUpTestSuite()
     {
         s_dir = new QTemporaryDir;
-        QString error;
-        const auto written = QntNotationCompiler::compileAll(sourceFolder(), s_dir->path(), &error);
-        ASSERT_TRUE(written.has_value()) << error.toStdString();
+        const auto written = QntNotationCompiler::compileAll(sourceFolder(), s_dir->path());
+        ASSERT_TRUE(written.ok()) << written.errorMessage().toStdString();
     }
     static void TearDownTestSuite()
     {

@@ -232,6 +232,8 @@ void VOReruRerAppDelegate::applicationDidFinishLaunching()
     if (!copied)
         qCWarning(lcApp).noquote()
             << "installing the notation libraries failed:" << copied.errorMessage();
+    // The tool registry's built-in libraries are read from the notations just installed.
+    QntNotation::registerBuiltinLibraries();
     copyMermaidSrcFromBundleToAppSupportFolderRewriteAll(false);
 
     if (!g_imagesBankController)

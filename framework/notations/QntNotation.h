@@ -75,9 +75,8 @@ public:
     // The shipped databases: the bundle's Notations folder.
     static QString bundleNotationsFolderPath();
     // Copies every shipped database into the user's folder when missing there or older
-    // (PRAGMA user_version); Imported/ and ImageBank/ are never touched; then the built-in
-    // libraries are registered. A failure names what could not be copied (the rest is still
-    // copied).
+    // (PRAGMA user_version); Imported/ and ImageBank/ are never touched. A failure names what
+    // could not be copied (the rest is still copied).
     static VRResult<void> copyNotationsFromBundleToAppSupportFolder();
     // Every .db below the root, sorted; "notationPath" (home-relative), "notationName" (file name).
     static QList<QVariantMap> notations();
@@ -100,11 +99,12 @@ public:
     // sources named by QNT_NOTATION_SOURCE_DIR (only in debug builds; rewriteAll also replaces
     // copies the user changed). Does nothing otherwise.
     static void loadAllToDB(bool rewriteAll);
-    // The built-in libraries' elements of one list ("Office", "Network", "Misc", "Apple"), from
-    // Misc/BuiltinLibraries.db below the root.
+    // The built-in libraries: "Office", "Network", "Misc", "Apple".
+    static QStringList builtinLibraryNames();
+    // The built-in libraries' elements of one list, from Misc/BuiltinLibraries.db below the root.
     static QList<QntElementRecord> builtinLibraryElementsList(const QString &listName);
     // Hands those lists to the shared tool registry as its Office, Network, Misc and Apple
-    // prototypes (done after installing the notations). GUI thread.
+    // prototypes. The application does it at launch, after installing the notations. GUI thread.
     static void registerBuiltinLibraries();
 
     // The object record under the key (the pasteboard's object format) and back.

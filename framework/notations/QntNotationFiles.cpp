@@ -103,7 +103,6 @@ VRResult<void> QntNotation::copyNotationsFromBundleToAppSupportFolder()
         QMutexLocker lock(&g_cacheMutex);
         notationCache().clear();
     }
-    registerBuiltinLibraries();
     if (!failures.isEmpty()) {
         const QString message = QStringLiteral("Some notations could not be installed: %1.")
                                     .arg(failures.join(QStringLiteral("; ")));
@@ -352,12 +351,18 @@ void QntNotation::loadAllToDB(bool rewriteAll)
 
 void QntNotation::registerBuiltinLibraries()
 {
-    for (const char *list : {"Office", "Network", "Misc", "Apple"}) {
+    for (const QString &list : builtinLibraryNames()) {
         VRObjectList prototypes;
-        for (const QntElementRecord &record : builtinLibraryElementsList(QLatin1String(list)))
+        for (const QntElementRecord &record : builtinLibraryElementsList(list))
             prototypes.append(record.prototype);
-        VRToolRegistry::sharedToolRegistry().setPrototypesForGroup(QLatin1String(list), prototypes);
+        VRToolRegistry::sharedToolRegistry().setPrototypesForGroup(list, prototypes);
     }
+}
+
+QStringList QntNotation::builtinLibraryNames()
+{
+    return {QStringLiteral("Office"), QStringLiteral("Network"), QStringLiteral("Misc"),
+            QStringLiteral("Apple")};
 }
 
 QList<QntElementRecord> QntNotation::builtinLibraryElementsList(const QString &listName)

@@ -8,11 +8,13 @@
 #include "connectors/QntConnectorModeInspector.h"
 #include "inspectors/QntElementModeInspector.h"
 #include "library/QntImagesBankController.h"
+#include "framework/notations/QntNotation.h"
 #include "platform/ColorPanel.h"
 #include "platform/QntPaths.h"
 #include "platform/UserDefaults.h"
 #include "telemetry/platform/Host.h"
 #include "app/TestDocumentController.h"
+#include "common/ScopedBuiltinLibraries.h"
 
 #include <QAction>
 #include <QApplication>
@@ -124,6 +126,10 @@ TEST(AppDelegateLaunch, LaunchMakesItsObjectsAndFollowsTheStartUpRule)
     defaults.setBool(true, "iCloudIsAvailable");
     defaults.setBool(true, "DIDizeZozi_defaultQualityModulationFlag");
 
+    const qnt::test::BuiltinLibrariesKeeper libraries;
+    for (const QString &name : QntNotation::builtinLibraryNames())
+        libraries.registry().removeGroup(name);
+
     VOReruRerAppDelegate delegate;
     EXPECT_FALSE(delegate.applicationShouldOpenUntitledFile());
     EXPECT_FALSE(startUpWindowVisible()); // before launch, nothing is shown
@@ -133,6 +139,13 @@ TEST(AppDelegateLaunch, LaunchMakesItsObjectsAndFollowsTheStartUpRule)
     delegate.applicationDidFinishLaunching();
     EXPECT_TRUE(delegate.applicationHasStarted());
     EXPECT_TRUE(ColorPanel::sharedColorPanel().showsAlpha());
+    // The notations are installed and the tool registry has the built-in libraries.
+    for (const QString &name : QntNotation::builtinLibraryNames()) {
+        const qsizetype shipped = QntNotation::builtinLibraryElementsList(name).size();
+        EXPECT_GT(shipped, 0) << name.toStdString();
+        EXPECT_EQ(libraries.registry().prototypesForGroup(name).size(), shipped)
+            << name.toStdString();
+    }
     ASSERT_NE(delegate.elementModeInspector(), nullptr);
     EXPECT_EQ(delegate.elementModeInspector()->windowNibName(), "ElementModeInspector");
     ASSERT_NE(VOReruRerAppDelegate::sharedConnectorModeInspector(), nullptr);

@@ -7,6 +7,8 @@
 
 #include "framework/view/VRToolRegistry.h"
 
+#include "common/ScopedBuiltinLibraries.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -348,7 +350,7 @@ TEST_F(QntNotationTest, BundleCopyInstallsMissingAndOlderDatabasesOnly)
     qunsetenv("QNT_BUNDLE_DIR");
 }
 
-TEST_F(QntNotationTest, InstallingRegistersTheBuiltInLibraries)
+TEST_F(QntNotationTest, InstalledBuiltInLibrariesFillTheToolRegistryWhenRegistered)
 {
     QTemporaryDir bundle;
     qputenv("QNT_BUNDLE_DIR", bundle.path().toUtf8());
@@ -358,6 +360,7 @@ TEST_F(QntNotationTest, InstallingRegistersTheBuiltInLibraries)
     QDir(QntNotation::rootNotationsFolderPath()).removeRecursively();
     ASSERT_TRUE(QntNotation::copyNotationsFromBundleToAppSupportFolder().ok());
     qunsetenv("QNT_BUNDLE_DIR");
+    const qnt::test::ScopedBuiltinLibraries libraries;
     const auto &registry = VRToolRegistry::sharedToolRegistry();
     EXPECT_EQ(registry.officePrototypesObjects().size(),
               QntNotation::builtinLibraryElementsList(QStringLiteral("Office")).size());

@@ -73,6 +73,18 @@ bool hasFlaggedColour(FMDatabase *db, const QString &table, const QString &flag,
     return rs && rs->next();
 }
 
+// Every item of one scheme in an item table, in index order: index, colour, alpha, comment and
+// the three flags.
+std::optional<FMResultSet> itemRows(FMDatabase &db, const QString &table, qint64 schemeId)
+{
+    return db.executeQuery(
+        QStringLiteral("SELECT ItemIndex, Color, Alpha, Comment, TableCellBackgroundColor, "
+                       "TableGridColor, IsDefault FROM %1 WHERE ColorSchemeId = ? "
+                       "ORDER BY ItemIndex")
+            .arg(table),
+        {schemeId});
+}
+
 VRError sqlError(const FMDatabase &db)
 {
     return VRError{db.lastErrorMessage()};
@@ -216,12 +228,7 @@ QVariantMap QntNotation::colorSchemes() const
         QVariantList groups;
         for (const QString &table : colorSchemeItemTables()) {
             QVariantList colours;
-            auto rs = db->executeQuery(
-                QStringLiteral("SELECT ItemIndex, Color, Alpha, Comment, TableCellBackgroundColor, "
-                               "TableGridColor, IsDefault FROM %1 WHERE ColorSchemeId = ? "
-                               "ORDER BY ItemIndex")
-                    .arg(table),
-                {id});
+            auto rs = itemRows(*db, table, id);
             while (rs && rs->next()) {
                 const QString hex = rs->stringForColumnIndex(1);
                 colours.append(QVariantMap{
@@ -650,12 +657,7 @@ VRResult<void> QntNotation::exportColorSchemes(const QString &path) const
         for (const QString &table : colorSchemeItemTables()) {
             xml.writeStartElement(QStringLiteral("items"));
             xml.writeAttribute(QStringLiteral("type"), groupNameForTable(table));
-            auto rs = db->executeQuery(
-                QStringLiteral("SELECT ItemIndex, Color, Alpha, Comment, TableCellBackgroundColor, "
-                               "TableGridColor, IsDefault FROM %1 WHERE ColorSchemeId = ? "
-                               "ORDER BY ItemIndex")
-                    .arg(table),
-                {id});
+            auto rs = itemRows(*db, table, id);
             while (rs && rs->next()) {
                 xml.writeEmptyElement(QStringLiteral("item"));
                 xml.writeAttribute(QStringLiteral("index"), rs->stringForColumnIndex(0));

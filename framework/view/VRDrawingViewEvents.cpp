@@ -14,6 +14,7 @@
 #include <QMouseEvent>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTextEdit>
 #include <QWheelEvent>
 
 #include <cmath>

@@ -7,3 +7,6 @@ bash "$here/scripts/check-format.sh"
 cd "$here/build"
 export QT_QPA_PLATFORM=offscreen
 ctest -j "$(nproc)" --timeout 120 --output-on-failure
+# Every test program once more in one process, shuffled and repeated: no test may depend on
+# another's leftovers.
+python3 "$here/scripts/run-shuffled.py" "$here/build"

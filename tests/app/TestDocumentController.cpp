@@ -32,13 +32,16 @@ public:
     }
 };
 
-// Quitting is for good: a controller that went through it no longer keeps the list of open
-// documents, so the tests after one that quits get a fresh controller.
+// After each test the application's shared windows are as a fresh launch has them: the
+// start-up window (made once, kept by the controller) hidden. Quitting is for good: a
+// controller that went through it no longer keeps the list of open documents, so the tests
+// after one that quits get a fresh controller.
 class ControllerAfterTermination : public ::testing::EmptyTestEventListener
 {
 public:
     void OnTestEnd(const ::testing::TestInfo &) override
     {
+        QntDocumentController::orderOutStartUpWindow();
         if (!g_controller || !g_controller->isTerminating())
             return;
         for (Document *document : g_controller->documents()) {

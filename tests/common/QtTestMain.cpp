@@ -1,3 +1,4 @@
+#include "common/ProcessStateCheck.h"
 #include "common/TestEnvironment.h"
 
 #include <QApplication>
@@ -12,6 +13,7 @@ int main(int argc, char **argv)
     if (testing::GTEST_FLAG(list_tests))
         return RUN_ALL_TESTS();
     qnt::test::isolateUserFolders();
+    testing::UnitTest::GetInstance()->listeners().Append(new qnt::test::ProcessStateCheck);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     int result = 0;
@@ -19,6 +21,9 @@ int main(int argc, char **argv)
         QApplication app(argc, argv);
         QApplication::setOrganizationName(QStringLiteral("Quintora"));
         QApplication::setApplicationName(QStringLiteral("Quintora"));
+        // As in the application, closing the last window does not quit: a quit posted when a
+        // test closes its last window would end the next test's modal loops at once.
+        QApplication::setQuitOnLastWindowClosed(false);
         result = RUN_ALL_TESTS();
     }
     return result;

@@ -1,28 +1,36 @@
 #include "PaletteTestSupport.h"
 
+#include "app/TestDocumentController.h"
+#include "common/GoldenPicture.h"
+
 #include "library/QntNotationSubgroup.h"
 #include "library/QntOutlineView.h"
 
 #include "app/window/DIDizeZoziDocument.h"
 #include "app/launch/QntDocumentController.h"
 #include "app/launch/QntStartUpController.h"
+#include "platform/Document.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QScrollArea>
+#include <QtWidgets/qtestsupport_widgets.h>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-void settle(int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-}
+// Closes what the test opened, however it ends.
+struct DocumentsClosedAtTheEnd {
+    ~DocumentsClosedAtTheEnd()
+    {
+        QntDocumentController &controller = testDocumentController();
+        for (Document *document : controller.documents()) {
+            controller.removeDocument(document);
+            delete document;
+        }
+    }
+};
 
 } // namespace
 
@@ -30,15 +38,17 @@ void settle(int ms)
 TEST(DocumentWindowPalette, NewFlowChartDocumentShowsItsPaletteBesideTheDrawing)
 {
     preparePaletteEnvironment();
-    auto *controller = new QntDocumentController(qApp);
-    controller->newDocument();
+    const DocumentsClosedAtTheEnd closing;
+    QntDocumentController &controller = testDocumentController();
+    controller.newDocument();
     QntStartUpController *startUp = QntDocumentController::startUpController();
     ASSERT_NE(startUp, nullptr);
     ASSERT_TRUE(startUp->selectGroupNamed("FlowChart"));
     startUp->outlineViewAction();
     ASSERT_TRUE(startUp->selectNotationNamed("Flow Chart"));
     startUp->okAction();
-    auto *document = qobject_cast<DIDizeZoziDocument *>(controller->documents().last());
+    ASSERT_EQ(controller.documents().size(), 1);
+    auto *document = qobject_cast<DIDizeZoziDocument *>(controller.documents().last());
     ASSERT_NE(document, nullptr);
     QntNotationPalette *palette = document->notationPalette();
     ASSERT_NE(palette, nullptr);
@@ -55,9 +65,11 @@ TEST(DocumentWindowPalette, NewFlowChartDocumentShowsItsPaletteBesideTheDrawing)
 
     document->window()->resize(1200, 800);
     document->window()->show();
-    settle(300);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(document->window()));
+    QApplication::processEvents();
     const QImage shot = document->window()->grab().toImage();
     ASSERT_FALSE(shot.isNull());
-    shot.save(QDir(screenshotDir()).filePath(QStringLiteral("document-window-palette.png")));
+    shot.save(QDir(qnt::test::picturesFolder(QStringLiteral("library")))
+                  .filePath(QStringLiteral("document-window-palette.png")));
     document->window()->close();
 }

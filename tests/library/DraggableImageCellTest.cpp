@@ -1,5 +1,7 @@
 #include "PaletteTestSupport.h"
 
+#include "common/GoldenPicture.h"
+
 #include "library/DXDragEffectManager.h"
 #include "library/DraggableImageCell.h"
 #include "library/QntNotationSubGroupItem.h"
@@ -114,8 +116,8 @@ TEST(DraggableImageCell, DroppedShapeLandsAtItsOriginalSizeWhereItWasDroppedAndU
     EXPECT_EQ(selectedWhenAdded, dropped);
     EXPECT_EQ(text.count, 0);
     EXPECT_TRUE(h.palette->outlineView()->cell()->dragOrigin().isNull());
-    h.view->grab().save(
-        QDir(screenshotDir()).filePath(QStringLiteral("palette-dropped-shape.png")));
+    h.view->grab().save(QDir(qnt::test::picturesFolder(QStringLiteral("library")))
+                            .filePath(QStringLiteral("palette-dropped-shape.png")));
 
     QApplication::processEvents();
     h.drawing()->undoManager()->undo();

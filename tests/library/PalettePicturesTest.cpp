@@ -1,5 +1,7 @@
 #include "PaletteTestSupport.h"
 
+#include "common/GoldenPicture.h"
+
 #include "library/QntNotationSubGroupItem.h"
 #include "library/QntNotationSubgroup.h"
 #include "library/QntOutlineView.h"
@@ -107,7 +109,8 @@ TEST(PalettePictures, EveryBuiltInNotationRendersItsItems)
         EXPECT_GT(items, 0);
         const QString name = QFileInfo(path).completeBaseName();
         contactSheet(*h.palette, name)
-            .save(QDir(screenshotDir()).filePath(QStringLiteral("palette-%1.png").arg(name)));
+            .save(QDir(qnt::test::picturesFolder(QStringLiteral("library")))
+                      .filePath(QStringLiteral("palette-%1.png").arg(name)));
         ++checked;
     }
     EXPECT_GE(checked, 5);
@@ -122,5 +125,6 @@ TEST(PalettePictures, DefaultFlowChartPaletteAsShown)
     const QImage shot = h.palette->grab().toImage();
     ASSERT_FALSE(shot.isNull());
     EXPECT_GT(coverage(shot), 0.5);
-    shot.save(QDir(screenshotDir()).filePath(QStringLiteral("palette-default-flowchart.png")));
+    shot.save(QDir(qnt::test::picturesFolder(QStringLiteral("library")))
+                  .filePath(QStringLiteral("palette-default-flowchart.png")));
 }

@@ -65,12 +65,3 @@ struct PaletteHarness {
     std::unique_ptr<VRDrawingView> view;
     std::unique_ptr<QntNotationPalette> palette;
 };
-
-inline QString screenshotDir()
-{
-    QString dir = qEnvironmentVariable("QNT_SCREENSHOT_DIR");
-    if (dir.isEmpty())
-        dir = QDir::temp().filePath(QStringLiteral("quintora-screens"));
-    QDir().mkpath(dir);
-    return dir;
-}

@@ -1,3 +1,4 @@
+#include "common/ScopedEnvironment.h"
 #include "platform/ColorPanel.h"
 #include "platform/ImageResources.h"
 #include "platform/MenuAdditions.h"
@@ -124,13 +125,13 @@ TEST(ImageResources, FindsImagesInTheResourcesFolder)
     QImage image(4, 4, QImage::Format_ARGB32);
     image.fill(Qt::red);
     ASSERT_TRUE(image.save(bundle.path() + "/Images/dial.png"));
-    qputenv("QNT_BUNDLE_DIR", bundle.path().toUtf8());
+    const qnt::test::ScopedEnvironmentVariable bundleFolder("QNT_BUNDLE_DIR",
+                                                            bundle.path().toStdString());
     EXPECT_EQ(ImageResources::pathForImageResource("dial"), bundle.path() + "/Images/dial.png");
     EXPECT_EQ(ImageResources::pathForImageResource("dial.png"), bundle.path() + "/Images/dial.png");
     EXPECT_FALSE(ImageResources::imageNamed("dial").isNull());
     EXPECT_TRUE(ImageResources::imageNamed("missing").isNull());
     EXPECT_TRUE(ImageResources::pathForImageResource("../etc/passwd").isEmpty());
-    qunsetenv("QNT_BUNDLE_DIR");
 }
 
 TEST(ColorPanel, SendsPickedColoursToItsTargetOnly)

@@ -55,11 +55,16 @@ void writeText(const QString &path, const QString &text)
     file.write(text.toUtf8());
 }
 
+// Each test has a document controller of its own, the shared one while it lives (documents
+// reach their controller as the shared one), and leaves no documents, autosaves or stored lists.
 class DocumentTest : public testing::Test
 {
 protected:
     void SetUp() override
     {
+        m_controller = std::make_unique<DocumentController>();
+        ASSERT_EQ(&DocumentController::sharedDocumentController(), m_controller.get())
+            << "an earlier test left a shared document controller behind";
         controller().setDocumentFactory("Quintora Drawing", "quintora",
                                         [] { return std::make_unique<TextDocument>(); });
         controller().setErrorPresenter(
@@ -72,17 +77,20 @@ protected:
 
     void TearDown() override
     {
-        for (Document *document : controller().documents())
-            controller().removeDocument(document);
-        QCoreApplication::processEvents();
-        UserDefaults::standardUserDefaults().removeObjectForKey(
-            DocumentController::kOpenDocumentsKey);
+        if (m_controller) {
+            for (Document *document : controller().documents())
+                controller().removeDocument(document);
+            QCoreApplication::processEvents();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            m_controller.reset();
+        }
+        UserDefaults &defaults = UserDefaults::standardUserDefaults();
+        defaults.removeObjectForKey(DocumentController::kOpenDocumentsKey);
+        defaults.removeObjectForKey(DocumentController::kRecentDocumentsKey);
+        QDir(Document::autosaveFolder()).removeRecursively();
     }
 
-    static DocumentController &controller()
-    {
-        return DocumentController::sharedDocumentController();
-    }
+    DocumentController &controller() { return *m_controller; }
 
     TextDocument *newDocument()
     {
@@ -100,6 +108,7 @@ protected:
     DocumentController::CloseChoice m_closeChoice = DocumentController::CloseChoice::Cancel;
     QString m_savePanelAnswer;
     QStringList m_openPanelAnswer;
+    std::unique_ptr<DocumentController> m_controller;
 };
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "platform/QntPaths.h"
 
+#include "common/ScopedEnvironment.h"
 #include "common/TestEnvironment.h"
 
 #include <QDir>
@@ -16,15 +17,17 @@ TEST(QntPaths, UserFoldersFollowXdgVariables)
 
 TEST(QntPaths, RelativeXdgValueFallsBackToHome)
 {
-    qputenv("XDG_CACHE_HOME", "relative/cache");
+    const qnt::test::ScopedEnvironmentVariable cache("XDG_CACHE_HOME", "relative/cache");
     EXPECT_EQ(QntPaths::cachesFolder(), QDir::homePath() + "/.cache/Quintora");
 }
 
 TEST(QntPaths, BundleSitsBesideTheBinFolder)
 {
-    qunsetenv("QNT_BUNDLE_DIR");
-    EXPECT_TRUE(QntPaths::bundleResourcesPath().endsWith("/share/quintora"));
-    qputenv("QNT_BUNDLE_DIR", "/opt/q/share//quintora/");
+    {
+        const qnt::test::ScopedEnvironmentVariable unset("QNT_BUNDLE_DIR", std::nullopt);
+        EXPECT_TRUE(QntPaths::bundleResourcesPath().endsWith("/share/quintora"));
+    }
+    const qnt::test::ScopedEnvironmentVariable bundle("QNT_BUNDLE_DIR", "/opt/q/share//quintora/");
     EXPECT_EQ(QntPaths::bundleResourcesPath(), "/opt/q/share/quintora");
 }
 

@@ -1,5 +1,7 @@
 #include "platform/SingleInstance.h"
 
+#include "common/ScopedEnvironment.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,10 +17,8 @@ TEST(SingleInstance, NameComesFromTheRuntimeFolder)
 {
     EXPECT_EQ(SingleInstance::serverName(),
               qEnvironmentVariable("XDG_RUNTIME_DIR") + "/quintora-instance");
-    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
-    qunsetenv("XDG_RUNTIME_DIR");
+    const qnt::test::ScopedEnvironmentVariable unset("XDG_RUNTIME_DIR", std::nullopt);
     EXPECT_EQ(SingleInstance::serverName(), QDir::homePath() + "/.quintora-instance");
-    qputenv("XDG_RUNTIME_DIR", saved);
 }
 
 TEST(SingleInstance, SecondInstanceHandsItsMessagesToTheFirst)

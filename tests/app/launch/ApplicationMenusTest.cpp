@@ -12,6 +12,8 @@
 #include "platform/QntPaths.h"
 #include "platform/UserDefaults.h"
 #include "app/TestDocumentController.h"
+#include "common/FolderSetAside.h"
+#include "common/ScopedEnvironment.h"
 #include "common/WaitUntil.h"
 
 #include <QAction>
@@ -300,9 +302,11 @@ TEST_F(ApplicationMenus, MermaidFilesAreInstalledAndTheEditedStylesheetSurvives)
 {
     QTemporaryDir bundle;
     ASSERT_TRUE(bundle.isValid());
-    qputenv("QNT_BUNDLE_DIR", bundle.path().toUtf8());
+    const qnt::test::ScopedEnvironmentVariable bundleFolder("QNT_BUNDLE_DIR",
+                                                            bundle.path().toStdString());
     const QString source = bundle.path() + "/Mermaid";
     const QString target = VOReruRerAppDelegate::mermaidSupportFolder();
+    const qnt::test::FolderSetAside installed(target.toStdString());
     EXPECT_EQ(target, QntPaths::applicationSupportFolder() + "/Mermaid");
 
     // No Mermaid folder in the bundle: not an error, the user's folder is still made.
@@ -343,7 +347,6 @@ TEST_F(ApplicationMenus, MermaidFilesAreInstalledAndTheEditedStylesheetSurvives)
         EXPECT_EQ(readFile(target + "/seq.html"), "user html");
     }
     QFile::setPermissions(source + "/seq.html", QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    qunsetenv("QNT_BUNDLE_DIR");
 }
 
 TEST_F(ApplicationMenus, ToolPaletteFollowsTheDocumentsAndLayersPaletteClosesWithEach)

@@ -1,5 +1,6 @@
 #include "app/launch/FileSystemItem.h"
 #include "app/launch/FileSystemItem2.h"
+#include "common/FolderSetAside.h"
 #include "framework/notations/QntNotation.h"
 
 #include <QDir>
@@ -7,10 +8,21 @@
 
 #include <gtest/gtest.h>
 
+namespace {
+
+// The notations folder of this process is set aside while a test fills its place with folders
+// of its own; then the shared tree forgets what it read meanwhile.
+struct OwnNotationsFolder {
+    ~OwnNotationsFolder() { FileSystemItem::rootItem()->clean(); }
+    qnt::test::FolderSetAside aside{QntNotation::rootNotationsFolderPath().toStdString()};
+};
+
+} // namespace
+
 TEST(FileSystemItem, ListsFoldersOnlyWithoutTheImageBankAndImportedLast)
 {
+    const OwnNotationsFolder own;
     const QString root = QntNotation::rootNotationsFolderPath();
-    QDir(root).removeRecursively();
     ASSERT_TRUE(QDir().mkpath(root + "/Basic/Empty"));
     ASSERT_TRUE(QDir().mkpath(root + "/ImageBank"));
     ASSERT_TRUE(QDir().mkpath(root + "/Zoo"));
@@ -41,8 +53,8 @@ TEST(FileSystemItem, ListsFoldersOnlyWithoutTheImageBankAndImportedLast)
 
 TEST(FileSystemItem, AFileInThePlaceOfTheImportedFolderIsMovedAsideNotDeleted)
 {
+    const OwnNotationsFolder own;
     const QString root = QntNotation::rootNotationsFolderPath();
-    QDir(root).removeRecursively();
     ASSERT_TRUE(QDir().mkpath(root));
     QFile blocker(root + "/Imported");
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));

@@ -14,6 +14,7 @@
 #include "platform/UserDefaults.h"
 #include "telemetry/platform/Host.h"
 #include "app/TestDocumentController.h"
+#include "common/ScopeExit.h"
 #include "common/ScopedBuiltinLibraries.h"
 
 #include <QAction>
@@ -194,6 +195,9 @@ TEST(AppDelegateLaunch, ClosingTheLastWindowLeavesTheApplicationRunning)
     documentController();
     VOReruRerAppDelegate delegate;
     EXPECT_FALSE(delegate.applicationShouldTerminateAfterLastWindowClosed());
+    const bool quitOnLastWindowClosed = QApplication::quitOnLastWindowClosed();
+    const qnt::test::ScopeExit restore(
+        [&] { QApplication::setQuitOnLastWindowClosed(quitOnLastWindowClosed); });
     QApplication::setQuitOnLastWindowClosed(
         delegate.applicationShouldTerminateAfterLastWindowClosed());
     QuitEventCounter counter;

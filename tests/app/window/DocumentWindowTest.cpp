@@ -23,6 +23,7 @@
 #include "framework/view/VRDrawingView.h"
 #include "platform/UserDefaults.h"
 #include "app/TestDocumentController.h"
+#include "common/ScopeExit.h"
 #include "common/WaitUntil.h"
 
 #include <QAction>
@@ -58,6 +59,7 @@ protected:
             ASSERT_TRUE(QntNotation::copyNotationsFromBundleToAppSupportFolder().ok());
             copied = true;
         }
+        m_timeScale = CXViewAnimation::timeScale();
         CXViewAnimation::setTimeScale(0.0);
         DIDizeZoziDocument::setSwitchAnimationScale(0.0);
         UserDefaults &defaults = UserDefaults::standardUserDefaults();
@@ -73,6 +75,8 @@ protected:
             controller().removeDocument(document);
             delete document;
         }
+        CXViewAnimation::setTimeScale(m_timeScale);
+        DIDizeZoziDocument::setSwitchAnimationScale(1.0);
     }
 
     // Picks the notation in the start-up window as a user would, and answers its document:
@@ -127,6 +131,9 @@ protected:
         DIDizeZoziDocument::Section::Style,
         DIDizeZoziDocument::Section::SmartConnectors,
         DIDizeZoziDocument::Section::Sequence};
+
+private:
+    double m_timeScale = 1.0;
 };
 
 } // namespace
@@ -245,12 +252,13 @@ TEST_F(DocumentWindow, SwitchingTheColumnOffAndOnRestoresTheLayout)
 
 TEST_F(DocumentWindow, AnEditMarksTheWindowAutosavesAndUndoClearsTheMarkOfThatWindowOnly)
 {
+    const double delay = DIDizeZoziDocument::autosaveDelayForNewWindows();
     DIDizeZoziDocument::setAutosaveDelayForNewWindows(0.2);
     DIDizeZoziDocument *a = newDocumentWithNotation("FlowChart", "Flow Chart");
-    ASSERT_NE(a, nullptr);
     DIDizeZoziDocument *b = newDocumentWithNotation("FlowChart", "Flow Chart");
+    DIDizeZoziDocument::setAutosaveDelayForNewWindows(delay);
+    ASSERT_NE(a, nullptr);
     ASSERT_NE(b, nullptr);
-    DIDizeZoziDocument::setAutosaveDelayForNewWindows(10.0);
     EXPECT_DOUBLE_EQ(a->autosavingDelay(), 0.2);
     EXPECT_FALSE(a->isDocumentEdited());
 
@@ -604,6 +612,10 @@ TEST_F(DocumentWindow, OpeningAnExistingFileFromTheStartUpWindowGrowsItsWindowOn
         ASSERT_TRUE(saved.writeToFile(path).ok());
     }
     QntWindowAnimation::setTimeScale(0.0);
+    const qnt::test::ScopeExit restore([] {
+        QntWindowAnimation::setTimeScale(1.0);
+        controller().setOpenPanel({});
+    });
     int grown = 0;
     auto token = NotificationCenter::defaultCenter().addObserver(
         QntWindowAnimation::kAnimationFromFrameDidFinishedNotification, nullptr,
@@ -618,6 +630,4 @@ TEST_F(DocumentWindow, OpeningAnExistingFileFromTheStartUpWindowGrowsItsWindowOn
     startUp->openExistingFileAction(); // already open: no new window, no animation
     EXPECT_EQ(controller().documents().size(), 1);
     EXPECT_EQ(grown, 1);
-    controller().setOpenPanel({});
-    QntWindowAnimation::setTimeScale(1.0);
 }

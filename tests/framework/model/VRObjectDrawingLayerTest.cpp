@@ -8,6 +8,8 @@
 #include "framework/undo/VRUndoManager.h"
 #include "platform/UserDefaults.h"
 
+#include "common/ScopeExit.h"
+
 #include <gtest/gtest.h>
 
 #include <QtMath>
@@ -101,6 +103,17 @@ TEST(LayerOperations, LayersPaletteKeysAndLayerRules)
 
 TEST(LayerOperations, ClassSettingsAreSavedAndLoaded)
 {
+    const bool undoable = VRObjectDrawingLayer::defaultSelectionChangesAreUndoable();
+    const bool guides = VRGuideLayer::showSmartGuides();
+    const VRClassInfo &storage = VRObjectOwnerLayer::storageClass();
+    const qnt::test::ScopeExit restore([&] {
+        VRObjectDrawingLayer::setDefaultSelectionChangesAreUndoable(undoable);
+        VRGuideLayer::setShowSmartGuides(guides);
+        VRObjectOwnerLayer::setStorageClass(storage);
+        for (const QString &key : {kVRObjectStorageClassKey,
+                                   kVRDefaultSelectionChangesAreUndoableKey, kVRShowSmartGuidesKey})
+            UserDefaults::standardUserDefaults().removeObjectForKey(key);
+    });
     VRObjectDrawingLayer::setDefaultSelectionChangesAreUndoable(true);
     VRGuideLayer::setShowSmartGuides(false);
     VRObjectOwnerLayer::setStorageClass(VRLinearObjectStorage::staticClass());
@@ -114,8 +127,6 @@ TEST(LayerOperations, ClassSettingsAreSavedAndLoaded)
     EXPECT_TRUE(VRObjectDrawingLayer::defaultSelectionChangesAreUndoable());
     EXPECT_FALSE(VRGuideLayer::showSmartGuides());
     EXPECT_EQ(&VRObjectOwnerLayer::storageClass(), &VRLinearObjectStorage::staticClass());
-    VRObjectDrawingLayer::setDefaultSelectionChangesAreUndoable(false);
-    VRGuideLayer::setShowSmartGuides(true);
 }
 
 TEST(ElementTable, CommandsFollowTheirPreconditions)

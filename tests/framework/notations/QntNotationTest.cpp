@@ -3,6 +3,8 @@
 #include "framework/notations/QntNotation.h"
 #include "framework/notations/QntNotationCompiler.h"
 
+#include "common/FolderSetAside.h"
+#include "common/ScopedEnvironment.h"
 #include "platform/QntPaths.h"
 
 #include "framework/view/VRToolRegistry.h"
@@ -299,7 +301,10 @@ TEST_F(QntNotationTest, CorruptDatabasesAreRefusedAndLeftAlone)
 TEST_F(QntNotationTest, BundleCopyInstallsMissingAndOlderDatabasesOnly)
 {
     QTemporaryDir bundle;
-    qputenv("QNT_BUNDLE_DIR", bundle.path().toUtf8());
+    const qnt::test::ScopedEnvironmentVariable bundleFolder("QNT_BUNDLE_DIR",
+                                                            bundle.path().toStdString());
+    const qnt::test::FolderSetAside ownNotations(
+        QntNotation::rootNotationsFolderPath().toStdString());
     ASSERT_TRUE(QDir().mkpath(bundle.filePath(QStringLiteral("Notations/Misc"))));
     ASSERT_TRUE(QDir().mkpath(bundle.filePath(QStringLiteral("Notations/Imported"))));
     ASSERT_TRUE(QFile::copy(s_dir->filePath(QStringLiteral("Misc/Misc.db")),
@@ -309,7 +314,6 @@ TEST_F(QntNotationTest, BundleCopyInstallsMissingAndOlderDatabasesOnly)
     const QString root = QntNotation::rootNotationsFolderPath();
     EXPECT_EQ(root, QntPaths::applicationSupportFolder() + QStringLiteral("/Notations"));
     EXPECT_EQ(QntNotation::rootNotationsSrcFolderPath(), root);
-    QDir(root).removeRecursively();
 
     ASSERT_TRUE(QntNotation::copyNotationsFromBundleToAppSupportFolder().ok());
     const QString installed = root + QStringLiteral("/Misc/Misc.db");
@@ -347,19 +351,19 @@ TEST_F(QntNotationTest, BundleCopyInstallsMissingAndOlderDatabasesOnly)
     ASSERT_TRUE(cached && cached->isValid());
     EXPECT_EQ(cached, QntNotation::notationWithPath(installed));
     EXPECT_EQ(cached->notationName(), QStringLiteral("Misc"));
-    qunsetenv("QNT_BUNDLE_DIR");
 }
 
 TEST_F(QntNotationTest, InstalledBuiltInLibrariesFillTheToolRegistryWhenRegistered)
 {
     QTemporaryDir bundle;
-    qputenv("QNT_BUNDLE_DIR", bundle.path().toUtf8());
+    const qnt::test::ScopedEnvironmentVariable bundleFolder("QNT_BUNDLE_DIR",
+                                                            bundle.path().toStdString());
+    const qnt::test::FolderSetAside ownNotations(
+        QntNotation::rootNotationsFolderPath().toStdString());
     ASSERT_TRUE(QDir().mkpath(bundle.filePath(QStringLiteral("Notations/Misc"))));
     ASSERT_TRUE(QFile::copy(s_dir->filePath(QStringLiteral("Misc/BuiltinLibraries.db")),
                             bundle.filePath(QStringLiteral("Notations/Misc/BuiltinLibraries.db"))));
-    QDir(QntNotation::rootNotationsFolderPath()).removeRecursively();
     ASSERT_TRUE(QntNotation::copyNotationsFromBundleToAppSupportFolder().ok());
-    qunsetenv("QNT_BUNDLE_DIR");
     const qnt::test::ScopedBuiltinLibraries libraries;
     const auto &registry = VRToolRegistry::sharedToolRegistry();
     EXPECT_EQ(registry.officePrototypesObjects().size(),

@@ -1,9 +1,9 @@
 #include "telemetry/core/FLTURLSession.h"
 
 #include "NetTestServer.h"
-#include "common/WaitUntil.h"
 #include "common/FileSizeLimit.h"
 #include "common/TestEnvironment.h"
+#include "common/WaitUntil.h"
 #include "telemetry/core/PLNCertificatePinner.h"
 
 #include <gtest/gtest.h>
@@ -286,15 +286,13 @@ TEST_F(FLTURLSessionTest, SessionWithoutDelegatePinsToTheClientCertificates)
         EXPECT_EQ(outcome.error->code, FLTURLErrorServerCertificateUntrusted);
         EXPECT_EQ(server->requestCount(), 0u);
     }
-    PLNCertificatePinner::setPinnedCertificatesForTesting(
-        std::vector<PLNCertificate>{certificates.caDER});
+    const ScopedPinnedCertificates pinned({certificates.caDER});
     auto session = FLTURLSession::sessionWithConfiguration(
         FLTURLSessionConfiguration::defaultSessionConfiguration());
     Outcome outcome;
     session->dataTaskWithRequest(FLTURLRequest(server->baseURL() + "/hello"), outcome.block())
         ->resume();
     ASSERT_TRUE(waitUntil([&] { return outcome.calls == 1; }));
-    PLNCertificatePinner::setPinnedCertificatesForTesting(std::nullopt);
     std::lock_guard lock(outcome.mutex);
     EXPECT_FALSE(outcome.error);
     EXPECT_EQ(outcome.data, "hello world");

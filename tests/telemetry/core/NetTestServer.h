@@ -27,6 +27,23 @@ TestCertificates makeTestCertificates(const std::string &folder, const std::stri
 // The DER bytes of a PEM certificate file.
 PLNCertificate certificateDER(const std::string &pemFile);
 
+// Pins the client to the given certificates instead of its built-in set for as long as it
+// lives; then the built-in set is back.
+class ScopedPinnedCertificates
+{
+public:
+    explicit ScopedPinnedCertificates(std::vector<PLNCertificate> certificates)
+    {
+        PLNCertificatePinner::setPinnedCertificatesForTesting(std::move(certificates));
+    }
+    ~ScopedPinnedCertificates()
+    {
+        PLNCertificatePinner::setPinnedCertificatesForTesting(std::nullopt);
+    }
+    ScopedPinnedCertificates(const ScopedPinnedCertificates &) = delete;
+    ScopedPinnedCertificates &operator=(const ScopedPinnedCertificates &) = delete;
+};
+
 // One part of a multipart/form-data body, as the test server reads it.
 struct FormPart {
     std::string name;

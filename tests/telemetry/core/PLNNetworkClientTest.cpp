@@ -1,8 +1,8 @@
 #include "telemetry/core/PLNNetworkClient.h"
 
 #include "NetTestServer.h"
-#include "common/WaitUntil.h"
 #include "common/TestEnvironment.h"
+#include "common/WaitUntil.h"
 #include "telemetry/core/Plinth.h"
 
 #include <gtest/gtest.h>

@@ -1,13 +1,15 @@
 #include "telemetry/core/PLNSettingsOnboardingManager.h"
 
 #include "NetTestServer.h"
-#include "common/WaitUntil.h"
+#include "common/ScopedEnvironment.h"
 #include "common/TestEnvironment.h"
+#include "common/WaitUntil.h"
 #include "telemetry/core/PLNApplicationIdentiferModel.h"
 #include "telemetry/core/PLNApplicationInfo.h"
 #include "telemetry/core/PLNNetworkClient.h"
 #include "telemetry/platform/AppInfo.h"
 #include "telemetry/platform/NotificationBus.h"
+#include "telemetry/ScopedAppInfo.h"
 
 #include <gtest/gtest.h>
 
@@ -67,9 +69,10 @@ protected:
                        response.set_content("{}", "application/json");
                    });
         server->start();
-        setenv("SettingsEndpoint", server->baseURL().c_str(), 1);
-        setenv("ConfigureEndpoint", server->baseURL().c_str(), 1);
+        settingsEndpoint.emplace("SettingsEndpoint", server->baseURL());
+        configureEndpoint.emplace("ConfigureEndpoint", server->baseURL());
 
+        appInfo.emplace();
         bundle = isolatedHome() + "/bundle";
         fs::create_directories(bundle);
         tel::AppInfo::setBundleFolder(bundle);
@@ -86,6 +89,9 @@ protected:
         token.reset();
         manager.reset();
         server.reset();
+        appInfo.reset();
+        configureEndpoint.reset();
+        settingsEndpoint.reset();
         PLNCertificatePinner::setPinnedCertificatesForTesting(std::nullopt);
     }
 
@@ -119,6 +125,9 @@ protected:
 
     TestCertificates certificates;
     std::unique_ptr<NetTestServer> server;
+    std::optional<ScopedEnvironmentVariable> settingsEndpoint;
+    std::optional<ScopedEnvironmentVariable> configureEndpoint;
+    std::optional<ScopedAppInfo> appInfo;
     std::string bundle;
     std::unique_ptr<PLNApplicationIdentiferModel> model;
     std::shared_ptr<PLNSettingsOnboardingManager> manager;
@@ -182,7 +191,7 @@ TEST_F(PLNSettingsOnboardingManagerTest, ServerOutsideThePinnedSetLeavesTheCache
         response.set_content(R"({"new":true})", "application/json");
     });
     rogueServer.start();
-    setenv("SettingsEndpoint", rogueServer.baseURL().c_str(), 1);
+    const ScopedEnvironmentVariable rogueEndpoint("SettingsEndpoint", rogueServer.baseURL());
 
     run();
     EXPECT_EQ(rogueServer.requestCount(), 0u);
@@ -305,16 +314,21 @@ TEST(PLNSettings, URLLeavesOutMissingValues)
 
 TEST(PLNSettingsOnboardingManagerConfiguration, EnvironmentWinsOverConfigurationAndDefaults)
 {
-    unsetenv("SettingsEndpoint");
-    tel::AppInfo::setInfoDictionary(tel::PlistValue(tel::PlistValue::Dictionary{
-        {"Faultline", tel::PlistValue::Dictionary{{"SettingsEndpoint", "https://from-plist"}}}}));
-    EXPECT_EQ(PLNSettingsOnboardingManager::valueForConfigurationKey("SettingsEndpoint"),
-              "https://from-plist");
-    setenv("SettingsEndpoint", "https://from-env", 1);
-    EXPECT_EQ(PLNSettingsOnboardingManager::valueForConfigurationKey("SettingsEndpoint"),
-              "https://from-env");
+    {
+        const ScopedAppInfo appInfo;
+        const ScopedEnvironmentVariable unset("SettingsEndpoint", std::nullopt);
+        tel::AppInfo::setInfoDictionary(tel::PlistValue(tel::PlistValue::Dictionary{
+            {"Faultline",
+             tel::PlistValue::Dictionary{{"SettingsEndpoint", "https://from-plist"}}}}));
+        EXPECT_EQ(PLNSettingsOnboardingManager::valueForConfigurationKey("SettingsEndpoint"),
+                  "https://from-plist");
+        const ScopedEnvironmentVariable set("SettingsEndpoint", "https://from-env");
+        EXPECT_EQ(PLNSettingsOnboardingManager::valueForConfigurationKey("SettingsEndpoint"),
+                  "https://from-env");
+    }
+    const ScopedAppInfo appInfo;
     tel::AppInfo::setInfoDictionary(std::nullopt);
-    unsetenv("SettingsEndpoint");
+    const ScopedEnvironmentVariable unset("SettingsEndpoint", std::nullopt);
     EXPECT_EQ(PLNSettingsOnboardingManager::valueForConfigurationKey("ConfigureEndpoint")
                   ->rfind("https://", 0),
               0u);

@@ -1,11 +1,13 @@
 #include "telemetry/core/Plinth.h"
 
 #include "NetTestServer.h"
-#include "common/WaitUntil.h"
+#include "common/ScopedEnvironment.h"
 #include "common/TestEnvironment.h"
+#include "common/WaitUntil.h"
 #include "telemetry/core/PLNSettingsOnboardingManager.h"
 #include "telemetry/platform/AppInfo.h"
 #include "telemetry/platform/NotificationBus.h"
+#include "telemetry/ScopedAppInfo.h"
 
 #include <gtest/gtest.h>
 
@@ -15,12 +17,12 @@
 using namespace qnt::test;
 
 // The start of the client hands over to the settings manager, whose settings then answer
-// Plinth::settings(). (Each test runs in a process of its own, so the one start is this one.)
+// Plinth::settings(). The client starts once per process, so this test needs a process of its
+// own (as each test gets under ctest); the shuffled repeat of the test command leaves it out.
 TEST(PLNSettingsFromPlinth, StartDownloadsTheSettingsOnce)
 {
     const TestCertificates certificates = makeTestCertificates(isolatedHome() + "/certs", "start");
-    PLNCertificatePinner::setPinnedCertificatesForTesting(
-        std::vector<PLNCertificate>{certificates.caDER});
+    const ScopedPinnedCertificates pinned({certificates.caDER});
     NetTestServer server(certificates);
     server.on("GET", "/spi/v2/platforms/mac/apps/com.quintora.start/settings",
               [](const RecordedRequest &, httplib::Response &response) {
@@ -28,7 +30,8 @@ TEST(PLNSettingsFromPlinth, StartDownloadsTheSettingsOnce)
                                        "application/json; charset=utf-8");
               });
     server.start();
-    setenv("SettingsEndpoint", server.baseURL().c_str(), 1);
+    const ScopedEnvironmentVariable endpoint("SettingsEndpoint", server.baseURL());
+    const ScopedAppInfo appInfo;
     const std::string bundle = isolatedHome() + "/start-bundle";
     std::filesystem::create_directories(bundle);
     tel::AppInfo::setBundleFolder(bundle);
@@ -50,5 +53,4 @@ TEST(PLNSettingsFromPlinth, StartDownloadsTheSettingsOnce)
     const auto settings = Plinth::sharedSDK().settings();
     ASSERT_TRUE(settings);
     EXPECT_EQ((*settings)["features"]["collect_reports"], false);
-    PLNCertificatePinner::setPinnedCertificatesForTesting(std::nullopt);
 }

@@ -51,10 +51,19 @@ HostRun runHost(const fs::path &bundle, const fs::path &dataHome, const std::str
     return run;
 }
 
-fs::path makeBundle(const std::string &name, const tel::PlistValue::Dictionary &plinth)
+// An empty folder of this process: what an earlier test, or an earlier repeat of the same one,
+// left there is removed.
+fs::path freshFolder(const std::string &name)
 {
     const fs::path folder = fs::path(qnt::test::isolatedHome()) / name;
+    fs::remove_all(folder);
     fs::create_directories(folder);
+    return folder;
+}
+
+fs::path makeBundle(const std::string &name, const tel::PlistValue::Dictionary &plinth)
+{
+    const fs::path folder = freshFolder(name);
     tel::PlistValue::Dictionary info{{"CFBundleIdentifier", "com.quintora/Test"},
                                      {"CFBundleVersion", "7"},
                                      {"CFBundleShortVersionString", "1.2.3"}};
@@ -70,7 +79,7 @@ TEST(PlinthStart, StartsKitsOnceInOrderWithAnAPIKeyAndKeepsTheInstallation)
 {
     const fs::path bundle =
         makeBundle("keyed", {{"APIKey", "0123456789abcdef"}, {"Kits", tel::PlistValue::Array{}}});
-    const fs::path data = fs::path(qnt::test::isolatedHome()) / "keyed-data";
+    const fs::path data = freshFolder("keyed-data");
 
     const HostRun first = runHost(bundle, data);
     ASSERT_FALSE(first.lines.empty());
@@ -114,7 +123,7 @@ TEST(PlinthStart, WithoutAnAPIKeyNothingStarts)
 {
     const fs::path bundle =
         makeBundle("unkeyed", {{"APIKey", ""}, {"Kits", tel::PlistValue::Array{}}});
-    const HostRun run = runHost(bundle, fs::path(qnt::test::isolatedHome()) / "unkeyed-data");
+    const HostRun run = runHost(bundle, freshFolder("unkeyed-data"));
     ASSERT_FALSE(run.lines.empty());
     EXPECT_TRUE(run.all("init").empty());
     EXPECT_EQ(run.value("faultline-started"), "0");
@@ -126,7 +135,7 @@ TEST(PlinthStart, WithoutAnAPIKeyNothingStarts)
 TEST(PlinthStart, AConfigurationWithoutPlinthDictionaryRaises)
 {
     const fs::path bundle = makeBundle("noplinth", {});
-    const HostRun run = runHost(bundle, fs::path(qnt::test::isolatedHome()) / "noplinth-data");
+    const HostRun run = runHost(bundle, freshFolder("noplinth-data"));
     EXPECT_EQ(run.value("exception"),
               "[Plinth] Value of Info.plist key \"Plinth\" must be a NSDictionary.");
 }
@@ -135,8 +144,7 @@ TEST(PlinthStart, CallsFromManyThreadsStartOnce)
 {
     const fs::path bundle =
         makeBundle("threads", {{"APIKey", "key"}, {"Kits", tel::PlistValue::Array{}}});
-    const HostRun run =
-        runHost(bundle, fs::path(qnt::test::isolatedHome()) / "threads-data", "threads");
+    const HostRun run = runHost(bundle, freshFolder("threads-data"), "threads");
     EXPECT_EQ(run.all("init"), (std::vector<std::string>{"OtherKit", "Tally"}));
     EXPECT_EQ(run.all("log").size(), 7u);
     EXPECT_EQ(run.value("kits"), "Faultline,OtherKit,Tally");
@@ -147,8 +155,7 @@ TEST(PlinthStart, HearthStartsTheCrashKitWithTheBeaconKey)
     const fs::path bundle = makeBundle("hearth", {});
     ASSERT_TRUE(tel::PlistValue(tel::PlistValue::Dictionary{{"BEACON_APP_ID", "1:2345:mac:abc"}})
                     .writeFileAtomically((bundle / "BeaconService-Info.plist").string()));
-    const HostRun run =
-        runHost(bundle, fs::path(qnt::test::isolatedHome()) / "hearth-data", "hearth");
+    const HostRun run = runHost(bundle, freshFolder("hearth-data"), "hearth");
     EXPECT_EQ(run.value("faultline-started"), "1");
     EXPECT_EQ(run.value("mode"), "2");
     EXPECT_EQ(run.value("apikey"), PLNSHA256HexString("1:2345:mac:abc").substr(0, 40));
@@ -160,8 +167,7 @@ TEST(PlinthStart, HearthWithoutBeaconKeyStartsNothing)
     const fs::path bundle = makeBundle("hearth-empty", {});
     ASSERT_TRUE(tel::PlistValue(tel::PlistValue::Dictionary{{"BEACON_APP_ID", ""}})
                     .writeFileAtomically((bundle / "BeaconService-Info.plist").string()));
-    const HostRun run =
-        runHost(bundle, fs::path(qnt::test::isolatedHome()) / "hearth-empty-data", "hearth");
+    const HostRun run = runHost(bundle, freshFolder("hearth-empty-data"), "hearth");
     EXPECT_EQ(run.value("faultline-started"), "0");
     EXPECT_EQ(run.value("apikey"), "(none)");
     EXPECT_NE(std::find(run.lines.begin(), run.lines.end(),

@@ -2,6 +2,8 @@
 
 #include "telemetry/crash/FLTFileManager.h"
 
+#include "common/ScopedEnvironment.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -16,9 +18,7 @@ TEST(FileManager, NewLaunchGetsItsOwnActiveFolder)
 {
     std::string pattern = (fs::temp_directory_path() / "flt-store-XXXXXX").string();
     const fs::path caches = mkdtemp(pattern.data());
-    const char *previous = getenv("XDG_CACHE_HOME");
-    const std::string saved = previous ? previous : "";
-    setenv("XDG_CACHE_HOME", caches.c_str(), 1);
+    const qnt::test::ScopedEnvironmentVariable cache("XDG_CACHE_HOME", caches.string());
     FLTFileManager manager("org.quintora/app");
     EXPECT_EQ(manager.rootPath(), (caches / "com.faultline.data" / "org.quintora_app").string());
     EXPECT_EQ(manager.activePath(), manager.rootPath() + "/v3/active");
@@ -39,10 +39,6 @@ TEST(FileManager, NewLaunchGetsItsOwnActiveFolder)
     EXPECT_EQ(fs::path(*launch).parent_path(), fs::path(manager.activePath()));
     EXPECT_FALSE(manager.setupNewPathForExecutionIdentifier("../escape"));
     EXPECT_FALSE(manager.setupNewPathForExecutionIdentifier(""));
-    if (previous)
-        setenv("XDG_CACHE_HOME", saved.c_str(), 1);
-    else
-        unsetenv("XDG_CACHE_HOME");
     fs::remove_all(caches);
 }
 

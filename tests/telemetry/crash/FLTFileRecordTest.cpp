@@ -16,10 +16,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// A path in this process's folder where nothing is yet: what an earlier test, or an earlier
+// repeat of the same one, left under that name is removed.
 std::string tempPath(const std::string &name)
 {
     const fs::path dir = fs::path(qnt::test::isolatedHome()) / "records";
     fs::create_directories(dir);
+    fs::remove_all(dir / name);
     return (dir / name).string();
 }
 

@@ -1,6 +1,8 @@
 #include "telemetry/crash/FLTSettings.h"
 
+#include "common/ScopedEnvironment.h"
 #include "common/TestEnvironment.h"
+#include "telemetry/ScopedAppInfo.h"
 #include "telemetry/platform/AppInfo.h"
 #include "telemetry/platform/SystemLog.h"
 
@@ -49,6 +51,7 @@ TEST(FLTSettings, ServerValuesWin)
 
 TEST(FLTSettings, ApplicationTranslationWins)
 {
+    const qnt::test::ScopedAppInfo appInfo;
     const std::string bundle = qnt::test::isolatedHome() + "/bundle";
     std::filesystem::create_directories(bundle);
     tel::AppInfo::setBundleFolder(bundle);
@@ -63,6 +66,7 @@ TEST(FLTSettings, ApplicationTranslationWins)
 
 TEST(FLTSettings, EnvironmentOverridesConfigurationAndIsLoggedEachRead)
 {
+    const qnt::test::ScopedAppInfo appInfo;
     std::vector<std::string> lines;
     tel::SystemLog::setSink([&](const std::string &line) { lines.push_back(line); });
     tel::AppInfo::setInfoDictionary(tel::PlistValue(tel::PlistValue::Dictionary{
@@ -74,17 +78,17 @@ TEST(FLTSettings, EnvironmentOverridesConfigurationAndIsLoggedEachRead)
     EXPECT_EQ(FLTSettings::betaEndpoint().rfind("https://", 0), 0u);
     EXPECT_TRUE(lines.empty());
 
-    setenv("FaultlineReportsEndpoint", "https://127.0.0.1:9", 1);
-    setenv("FaultlineUrgentReports", "NO", 1);
-    EXPECT_EQ(FLTSettings::reportsEndpoint(), "https://127.0.0.1:9");
-    EXPECT_EQ(FLTSettings::reportsEndpoint(), "https://127.0.0.1:9");
-    EXPECT_FALSE(FLTSettings::canProcessUrgentReports());
+    {
+        const qnt::test::ScopedEnvironmentVariable endpoint("FaultlineReportsEndpoint",
+                                                            "https://127.0.0.1:9");
+        const qnt::test::ScopedEnvironmentVariable urgent("FaultlineUrgentReports", "NO");
+        EXPECT_EQ(FLTSettings::reportsEndpoint(), "https://127.0.0.1:9");
+        EXPECT_EQ(FLTSettings::reportsEndpoint(), "https://127.0.0.1:9");
+        EXPECT_FALSE(FLTSettings::canProcessUrgentReports());
+    }
+    tel::SystemLog::setSink({});
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0], "[Faultline:Crash] override: 'ReportsEndpoint' => 'https://127.0.0.1:9'");
-    tel::SystemLog::setSink({});
-    unsetenv("FaultlineReportsEndpoint");
-    unsetenv("FaultlineUrgentReports");
-    tel::AppInfo::setInfoDictionary(std::nullopt);
 }
 
 TEST(FLTSettings, BoolValueReadsLikeThePlatform)

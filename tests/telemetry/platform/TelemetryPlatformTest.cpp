@@ -1,4 +1,6 @@
+#include "common/ScopedEnvironment.h"
 #include "common/TestEnvironment.h"
+#include "common/WaitUntil.h"
 #include "telemetry/platform/AppInfo.h"
 #include "telemetry/platform/DispatchQueue.h"
 #include "telemetry/platform/Host.h"
@@ -8,6 +10,7 @@
 #include "telemetry/platform/SystemLog.h"
 #include "telemetry/platform/TelemetryPaths.h"
 #include "telemetry/platform/Timer.h"
+#include "telemetry/ScopedAppInfo.h"
 
 #include <gtest/gtest.h>
 
@@ -21,22 +24,7 @@
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-namespace {
-
-template <typename Predicate>
-bool eventually(Predicate predicate, std::chrono::milliseconds limit = 5000ms)
-{
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-        if (predicate())
-            return true;
-        std::this_thread::sleep_for(1ms);
-    }
-    return predicate();
-}
-
-} // namespace
+using qnt::test::waitUntil;
 
 TEST(TelemetryDispatchQueue, SerialQueueRunsBlocksInOrderOnItsOwnThread)
 {
@@ -94,9 +82,10 @@ TEST(TelemetryTimer, OneShotRepeatingAndCancelled)
                            .count();
     });
     auto repeating = tel::Timer::schedule(0.01, 0.01, &queue, [&] { ++repeated; });
-    auto dropped = tel::Timer::schedule(0.02, 0, &queue, [&] { ++cancelled; });
+    // Due with the one-shot block, so by the time that has run this one would have too.
+    auto dropped = tel::Timer::schedule(0.05, 0, &queue, [&] { ++cancelled; });
     dropped->cancel();
-    EXPECT_TRUE(eventually([&] { return once.load() == 1 && repeated.load() >= 3; }));
+    EXPECT_TRUE(waitUntil([&] { return once.load() == 1 && repeated.load() >= 3; }));
     repeating->cancel();
     EXPECT_GE(firedAfterMs.load(), 45);
     std::this_thread::sleep_for(50ms);
@@ -169,8 +158,10 @@ TEST(TelemetryOperationQueue, SerialQueueRunsOneAtATimeAndHonoursDependencies)
 TEST(TelemetryOperationQueue, CancelledOperationsNeverRunAndStillFinish)
 {
     tel::OperationQueue queue("com.quintora.test.cancel", 1);
-    std::atomic<bool> ran{false}, completed{false};
-    auto blocker = std::make_shared<tel::BlockOperation>([] { std::this_thread::sleep_for(20ms); });
+    std::atomic<bool> ran{false}, completed{false}, released{false};
+    // Holds the queue until the victim is cancelled (or, should that never happen, a while).
+    auto blocker = std::make_shared<tel::BlockOperation>(
+        [&] { waitUntil([&] { return released.load(); }, 5s); });
     auto victim = std::make_shared<tel::BlockOperation>([&] { ran = true; });
     victim->setCompletionBlock([&] { completed = true; });
     std::vector<std::pair<std::string, bool>> changes;
@@ -182,12 +173,13 @@ TEST(TelemetryOperationQueue, CancelledOperationsNeverRunAndStillFinish)
     queue.addOperation(blocker);
     queue.addOperation(victim);
     victim->cancel();
+    released = true;
     victim->waitUntilFinished();
     queue.waitUntilAllOperationsAreFinished();
     EXPECT_FALSE(ran);
     EXPECT_TRUE(victim->isFinished());
     EXPECT_FALSE(victim->isExecuting());
-    EXPECT_TRUE(eventually([&] { return completed.load(); }));
+    EXPECT_TRUE(waitUntil([&] { return completed.load(); }));
     std::lock_guard lock(mutex);
     EXPECT_EQ(changes, (std::vector<std::pair<std::string, bool>>{{"isCancelled", true},
                                                                   {"isCancelled", false},
@@ -208,7 +200,9 @@ TEST(TelemetryOperationQueue, WideQueueRespectsItsLimitAndKnowsItsThreads)
             }
             if (tel::OperationQueue::currentQueue() == &queue)
                 ++sawQueue;
-            std::this_thread::sleep_for(2ms);
+            // Two at a time must be possible: each waits for a second one to run beside it
+            // (a queue that ran one at a time would keep it waiting until the limit here).
+            waitUntil([&] { return peak.load() >= 2; }, 5s);
             --running;
         });
     queue.waitUntilAllOperationsAreFinished();
@@ -243,6 +237,7 @@ TEST(TelemetryPlist, ValuesKeepTheirTypesThroughXml)
 
 TEST(TelemetryAppInfo, ReadsTheBundleConfigurationAndResources)
 {
+    const qnt::test::ScopedAppInfo appInfo;
     const fs::path bundle = fs::path(qnt::test::isolatedHome()) / "bundle";
     fs::create_directories(bundle);
     ASSERT_TRUE(
@@ -269,10 +264,8 @@ TEST(TelemetryPaths, FollowTheXdgFolders)
     const std::string home = qnt::test::isolatedHome();
     EXPECT_EQ(tel::TelemetryPaths::applicationSupportFolder(), home + "/.local/share");
     EXPECT_EQ(tel::TelemetryPaths::cachesFolder(), home + "/.cache");
-    const std::string saved = std::getenv("XDG_CACHE_HOME");
-    setenv("XDG_CACHE_HOME", "relative/ignored", 1);
+    const qnt::test::ScopedEnvironmentVariable cache("XDG_CACHE_HOME", "relative/ignored");
     EXPECT_EQ(tel::TelemetryPaths::cachesFolder(), home + "/.cache");
-    setenv("XDG_CACHE_HOME", saved.c_str(), 1);
 }
 
 TEST(TelemetryHost, HooksReachTheHost)
@@ -328,7 +321,7 @@ TEST(TelemetryTimer, TimeScaleShortensLongDelays)
     tel::DispatchQueue queue("com.quintora.test.scaled");
     std::atomic<bool> fired{false};
     queue.asyncAfter(10.0, [&] { fired = true; }); // 10 ms at this scale
-    EXPECT_TRUE(eventually([&] { return fired.load(); }, 2000ms));
+    EXPECT_TRUE(waitUntil([&] { return fired.load(); }, 2000ms));
     tel::Timer::setTimeScale(1.0);
     EXPECT_EQ(tel::Timer::timeScale(), 1.0);
 }

@@ -3,7 +3,6 @@
 #include "telemetry/core/PLNApplicationIdentiferModel.h"
 #include "telemetry/core/PLNCertificatePinner.h"
 #include "telemetry/core/PLNNetworkClient.h"
-#include "telemetry/core/Plinth.h"
 #include "telemetry/platform/AppInfo.h"
 #include "telemetry/platform/NotificationBus.h"
 #include "telemetry/platform/SystemLog.h"
@@ -27,15 +26,17 @@ const std::map<std::string, std::string> &defaultConfiguration()
 } // namespace
 
 std::shared_ptr<PLNSettingsOnboardingManager>
-PLNSettingsOnboardingManager::create(const PLNApplicationIdentiferModel *appIdentifierModel)
+PLNSettingsOnboardingManager::create(const PLNApplicationIdentiferModel *appIdentifierModel,
+                                     PLNClientValues values)
 {
     return std::shared_ptr<PLNSettingsOnboardingManager>(
-        new PLNSettingsOnboardingManager(appIdentifierModel));
+        new PLNSettingsOnboardingManager(appIdentifierModel, std::move(values)));
 }
 
 PLNSettingsOnboardingManager::PLNSettingsOnboardingManager(
-    const PLNApplicationIdentiferModel *model)
+    const PLNApplicationIdentiferModel *model, PLNClientValues values)
     : m_appIdentifierModel(model)
+    , m_clientValues(std::move(values))
     , m_networkClient(PLNNetworkClient::create(PLNCertificatePinner::pinnedCertificates()))
 {
 }
@@ -61,12 +62,13 @@ void PLNSettingsOnboardingManager::beginSettingsDownload()
         std::lock_guard lock(m_mutex);
         key = m_APIKey;
     }
-    std::string installID =
-        m_appIdentifierModel ? m_appIdentifierModel->installID() : Plinth::sharedSDK().installID();
+    std::string installID = m_appIdentifierModel       ? m_appIdentifierModel->installID()
+                            : m_clientValues.installID ? m_clientValues.installID()
+                                                       : std::string();
     auto operation = PLNDownloadAndSaveSettingsOperation::create(
         key, weak_from_this(), settingsURL(), settingsDirectoryPath(), settingsPath(),
         std::move(installID), advertisingToken(), m_networkClient,
-        Plinth::sharedSDK().hearthMode());
+        m_clientValues.hearthMode && m_clientValues.hearthMode());
     if (!operation)
         return;
     {
@@ -148,7 +150,7 @@ std::string PLNSettingsOnboardingManager::settingsPath()
 
 std::string PLNSettingsOnboardingManager::advertisingToken()
 {
-    return Plinth::sharedSDK().advertisingToken();
+    return m_clientValues.advertisingToken ? m_clientValues.advertisingToken() : std::string();
 }
 
 std::optional<std::string> PLNSettingsOnboardingManager::appIconHash()

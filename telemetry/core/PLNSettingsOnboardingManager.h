@@ -5,6 +5,7 @@
 #include "telemetry/core/PLNOnboardingOperation.h"
 #include "telemetry/core/PLNSettings.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -22,6 +23,16 @@ inline constexpr const char *PLNSettingsAvailableNotification = "PLNSettingsAvai
 // it, and announces the settings. All its requests go through one network client pinned to
 // the client's certificates; the client is invalidated once the chain ends, so there are no
 // further requests in this launch. Thread-safe.
+// Values of the running client that the manager sends with its requests. The client (Plinth)
+// supplies them when it makes the manager, so the manager never reaches back up to it. Each
+// callback may be empty: the installation identifier then comes from the identifier model, the
+// advertising token is empty and the Hearth mode is off. Called on the network client's threads.
+struct PLNClientValues {
+    std::function<std::string()> installID;
+    std::function<std::string()> advertisingToken;
+    std::function<bool()> hearthMode;
+};
+
 class PLNSettingsOnboardingManager
     : public PLNDownloadAndSaveSettingsOperationDelegate,
       public PLNOnboardingOperationDelegate,
@@ -30,7 +41,7 @@ class PLNSettingsOnboardingManager
 public:
     // The model is not owned and must outlive the manager (Plinth's lives for the process).
     static std::shared_ptr<PLNSettingsOnboardingManager>
-    create(const PLNApplicationIdentiferModel *appIdentifierModel);
+    create(const PLNApplicationIdentiferModel *appIdentifierModel, PLNClientValues values = {});
     ~PLNSettingsOnboardingManager() override;
 
     void beginSettingsAndOnboardingOperations(
@@ -66,9 +77,10 @@ public:
         const std::optional<tel::TelemetryError> &error) override;
 
 private:
-    explicit PLNSettingsOnboardingManager(const PLNApplicationIdentiferModel *model);
+    PLNSettingsOnboardingManager(const PLNApplicationIdentiferModel *model, PLNClientValues values);
 
     const PLNApplicationIdentiferModel *m_appIdentifierModel = nullptr;
+    const PLNClientValues m_clientValues;
     std::shared_ptr<PLNNetworkClient> m_networkClient;
     PLNAppIconUtility m_iconUtility;
     mutable std::mutex m_mutex;

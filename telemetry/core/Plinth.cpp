@@ -54,7 +54,10 @@ Plinth::Plinth()
     m_identifierModel = PLNApplicationIdentiferModel::initWithInstallID(m_installID);
     // Lives as long as the singleton: for the process.
     static const std::shared_ptr<PLNSettingsOnboardingManager> manager =
-        PLNSettingsOnboardingManager::create(m_identifierModel.get());
+        PLNSettingsOnboardingManager::create(m_identifierModel.get(),
+                                             {[this] { return installID(); },
+                                              [this] { return advertisingToken(); },
+                                              [this] { return hearthMode(); }});
     m_settingsManager = manager.get();
 }
 

@@ -1,17 +1,5 @@
 #include "framework/base/VRClassInfo.h"
 
-#include <QHash>
-
-namespace {
-
-QHash<QString, const VRClassInfo *> &registry()
-{
-    static QHash<QString, const VRClassInfo *> table;
-    return table;
-}
-
-} // namespace
-
 bool VRClassInfo::isSubclassOf(const VRClassInfo &other) const
 {
     for (const VRClassInfo *c = this; c; c = c->super) {
@@ -23,20 +11,12 @@ bool VRClassInfo::isSubclassOf(const VRClassInfo &other) const
 
 const VRClassInfo *VRClassInfo::byName(QStringView name)
 {
-    return registry().value(name.toString(), nullptr);
+    return allowList().value(name.toString(), nullptr);
 }
 
 QStringList VRClassInfo::registeredClassNames()
 {
-    QStringList names = registry().keys();
+    QStringList names = allowList().keys();
     names.sort();
     return names;
-}
-
-bool VRClassInfo::registerClass(const VRClassInfo *info)
-{
-    if (!info || !info->name)
-        return false;
-    registry().insert(QString::fromLatin1(info->name), info);
-    return true;
 }

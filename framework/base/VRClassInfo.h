@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -9,7 +10,7 @@
 // Run-time class identity for the framework's class trees (drawables, layers, renderers, undo
 // tasks). It answers the two tests the application makes: exact class ("member of") and
 // kind-of, and it is the allow-list through which readers create objects from a class name
-// found in data: only classes registered here can ever be made from a name.
+// found in data: only the classes of allowList() can ever be made from a name.
 struct VRClassInfo {
     const char *name = nullptr;                  // the class name as stored in files
     const VRClassInfo *super = nullptr;          // null for a root
@@ -17,12 +18,13 @@ struct VRClassInfo {
 
     bool isSubclassOf(const VRClassInfo &other) const; // reflexive
     QString className() const { return QString::fromLatin1(name); }
-    // The registered class of that name, or null: the allow-list.
+    // The class of that name on the allow-list, or null. Any thread.
     static const VRClassInfo *byName(QStringView name);
     static QStringList registeredClassNames();
 
-    // Adds a class to the allow-list (done once per class by VR_CLASS_IMPL).
-    static bool registerClass(const VRClassInfo *info);
+private:
+    // Every class of the framework (VRClassInfoAllowList.cpp); a new class is added there.
+    static const QHash<QString, const VRClassInfo *> &allowList();
 };
 
 // Every root of a class tree declares `using VRRootType = Root;` so the factory stores a pointer
@@ -76,15 +78,12 @@ private:
     const VRClassInfo &Name::staticClass()                                                         \
     {                                                                                              \
         static const VRClassInfo info{#Name, SuperExpr, Factory};                                  \
-        static const bool registered = VRClassInfo::registerClass(&info);                          \
-        (void)registered;                                                                          \
         return info;                                                                               \
     }                                                                                              \
     const VRClassInfo &Name::classInfo() const                                                     \
     {                                                                                              \
         return staticClass();                                                                      \
-    }                                                                                              \
-    static const bool vr_class_touch_##Name = (Name::staticClass(), true);
+    }
 
 #define VR_CLASS_IMPL(Name, Super)                                                                 \
     VR_CLASS_IMPL_WITH(Name, &Super::staticClass(), &vrCreateInstance<Name>)

@@ -1,10 +1,15 @@
 #include "app/window/DIDizeZoziDocument.h"
 
+#include "framework/model/VRDrawableShape.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/document/VRDrawingDocument.h"
+#include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/styles/VRStyle.h"
 #include "platform/DocumentController.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -32,4 +37,41 @@ TEST(DIDizeZoziDocument, QualityFlagReachesEveryOpenDrawing)
     }
     DIDizeZoziDocument::setDefaultQualityModulation(before);
     QCoreApplication::processEvents();
+}
+
+// The application reads every renderer a file may name, also those none of its own commands
+// makes: here a drawing whose stroke became a rough stroke and whose fill a zig-zag fill.
+TEST(DIDizeZoziDocument, ReadsStylesWithRenderersTheApplicationNeverMakes)
+{
+    VRDrawingDocument written;
+    auto shape =
+        VRDrawableShape::shapeWithRect(QRectF(10, 10, 80, 40), VRDrawableShape::unitRectAtOrigin());
+    shape->setStyle(VRStyle::styleWithFillColour(Qt::yellow, Qt::black, 2));
+    written.drawing()->activeLayerOfClass<VRObjectDrawingLayer>()->addObject(shape);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("rough.quintora"));
+    ASSERT_TRUE(written.writeToFile(path).ok());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray data = file.readAll();
+    file.close();
+    ASSERT_TRUE(data.contains("\"VRStroke\"") && data.contains("\"VRFill\""));
+    data.replace("\"VRStroke\"", "\"VRRoughStroke\"").replace("\"VRFill\"", "\"VRZigZagFill\"");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(data);
+    file.close();
+
+    DIDizeZoziDocument document;
+    const VRResult<void> read = document.readFromFile(path);
+    ASSERT_TRUE(read.ok()) << read.errorMessage().toStdString();
+    const VRObjectList objects =
+        document.drawing()->activeLayerOfClass<VRObjectDrawingLayer>()->objects();
+    ASSERT_EQ(objects.size(), 1);
+    QStringList classes;
+    for (const VRRendererRef &renderer : objects.first()->style()->renderList())
+        classes << renderer->className();
+    EXPECT_TRUE(classes.contains(QStringLiteral("VRRoughStroke")))
+        << classes.join(' ').toStdString();
+    EXPECT_TRUE(classes.contains(QStringLiteral("VRZigZagFill")))
+        << classes.join(' ').toStdString();
 }

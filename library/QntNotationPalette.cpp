@@ -39,10 +39,15 @@ void ensureCreationTools(const QList<QntElementRecord> &records)
     for (const QntElementRecord &record : records) {
         if (record.elementId.isEmpty() || !record.prototype)
             continue;
-        if (registry.drawingToolWithName(record.elementId))
+        if (VRDrawingTool *existing = registry.drawingToolWithName(record.elementId)) {
+            if (existing->givenTitle().isEmpty())
+                existing->setTitle(record.title);
             continue;
-        registry.registerDrawingTool(std::make_shared<VRObjectCreationTool>(record.prototype),
-                                     record.elementId);
+        }
+        auto tool = std::make_shared<VRObjectCreationTool>(record.prototype);
+        // Menus show the element's title, never its identifier.
+        tool->setTitle(record.title);
+        registry.registerDrawingTool(std::move(tool), record.elementId);
     }
 }
 
@@ -446,9 +451,11 @@ void QntNotationPalette::reloadCustomSubgroup()
         // The rows changed: their tools are made again from the database.
         VRToolRegistry &registry = VRToolRegistry::sharedToolRegistry();
         for (const QntElementRecord &record : std::as_const(elements))
-            if (!record.elementId.isEmpty() && record.prototype)
-                registry.registerDrawingTool(
-                    std::make_shared<VRObjectCreationTool>(record.prototype), record.elementId);
+            if (!record.elementId.isEmpty() && record.prototype) {
+                auto tool = std::make_shared<VRObjectCreationTool>(record.prototype);
+                tool->setTitle(record.title);
+                registry.registerDrawingTool(std::move(tool), record.elementId);
+            }
     }
     if (!m_subgroupCustom)
         return;

@@ -104,12 +104,14 @@ bool Document::saveToPath(const QString &path, QString *errorMessage)
             *errorMessage = error.isEmpty() ? tr("The document could not be saved.") : error;
         return false;
     }
-    // The untitled autosave is no longer needed once the contents have a home.
-    if (m_autosavedContentsPath != path)
-        removeAutosaveFile();
-    setFilePath(path);
+    // The recovery copy is no longer needed once the file holds the contents.
+    removeAutosaveFile();
     m_autosaveTimer.stop();
+    // Cleared before the path changes, so every window shows the new name without the mark.
     updateChangeCount(ChangeType::Cleared);
+    setFilePath(path);
+    for (QWidget *window : windows())
+        window->setWindowFilePath(m_filePath);
     DocumentController &controller = DocumentController::sharedDocumentController();
     controller.noteNewRecentDocumentURL(m_filePath);
     controller.noteDocumentsChanged();
@@ -171,21 +173,22 @@ bool Document::autosave(QString *errorMessage)
     m_autosaveTimer.stop();
     if (!isDocumentEdited())
         return true;
-    if (!m_filePath.isEmpty())
-        return saveToPath(m_filePath, errorMessage);
     if (m_autosavedContentsPath.isEmpty()) {
         m_autosavedContentsPath =
             autosaveFolder() + QLatin1Char('/') + QUuid::createUuid().toString(QUuid::WithoutBraces)
             + QLatin1Char('.') + DocumentController::sharedDocumentController().fileSuffix();
     }
     QDir().mkpath(autosaveFolder());
+    // Written whole or not at all (the subclass writes through a save file), so a crash
+    // during the write leaves the previous copy.
     QString error;
     if (!writeToURL(m_autosavedContentsPath, &error)) {
         if (errorMessage)
-            *errorMessage = error;
+            *errorMessage = error.isEmpty() ? tr("The recovery copy could not be written.") : error;
         return false;
     }
     DocumentController::sharedDocumentController().noteDocumentsChanged();
+    qCInfo(lcDocument).noquote() << "autosaved" << displayName() << "to" << m_autosavedContentsPath;
     emit autosaved(m_autosavedContentsPath);
     return true;
 }

@@ -8,6 +8,8 @@
 
 // One document: its file, its edited state (a change count), autosaving and saving through
 // the save panel. Subclasses read and write the contents and make the windows.
+// Autosaving never writes the user's file: it writes a recovery copy in the Autosave folder,
+// which the next launch reopens after a crash; the file changes on Save and Save As only.
 // GUI thread only.
 class Document : public QObject
 {
@@ -41,8 +43,9 @@ public:
     virtual bool readFromURL(const QString &path, QString *errorMessage);
     virtual bool writeToURL(const QString &path, QString *errorMessage);
 
-    // Saves to the given path (not a panel); the document takes that path unless it is
-    // only a copy. False, with a message, when writing failed: nothing of the old file is lost.
+    // Saves to the given path (not a panel) and takes that path; the recovery copy goes and
+    // the edited mark is cleared. False, with a message, when writing failed: nothing of the
+    // old file is lost.
     bool saveToPath(const QString &path, QString *errorMessage = nullptr);
     // Save: to the document's file, or through the save panel when it has none.
     // False when cancelled or failed (failures are shown to the user).
@@ -53,12 +56,14 @@ public:
     void setAutosavingDelay(double seconds);
     double autosavingDelay() const;
     bool isAutosaveScheduled() const;
-    // A saved document autosaves in place; an untitled one into the Autosave folder of the
-    // user's data (the file stays until the document is saved or closed without saving).
+    // Writes an edited document, titled or untitled, atomically to its recovery copy in the
+    // Autosave folder (never to its file); the copy stays until the document is saved or
+    // closed without saving. The edited mark stays.
     bool autosave(QString *errorMessage = nullptr);
+    // The recovery copy; empty before the first autosave.
     QString autosavedContentsPath() const;
     void setAutosavedContentsPath(const QString &path);
-    // Folder of the untitled documents' autosaves.
+    // Folder of the recovery copies.
     static QString autosaveFolder();
 
     // Windows: the subclass makes them; the document shows them and sheets use the first.
@@ -71,9 +76,10 @@ public:
     // Asks about unsaved changes (Save / Don't Save / Cancel); false when the user cancels
     // or the save failed.
     bool canClose(QWidget *parent = nullptr);
-    // Closes the windows and leaves the document controller. Closing an edited document
-    // without saving removes its autosave file.
+    // Closes the windows and leaves the document controller. The recovery copy goes with it:
+    // an edited document closed without saving leaves its file as last saved.
     void close();
+    bool isClosing() const { return m_closing; }
 
 signals:
     void editedChanged(bool edited);

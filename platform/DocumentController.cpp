@@ -4,6 +4,8 @@
 #include "platform/UserDefaults.h"
 
 #include <QApplication>
+#include <QDateTime>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLoggingCategory>
@@ -266,38 +268,89 @@ int DocumentController::reopenDocumentsFromLastSession()
     int reopened = 0;
     for (const QVariant &entry : entries) {
         const QVariantMap map = entry.toMap();
-        const QString path = map.value(QStringLiteral("path")).toString();
-        const QString autosave = map.value(QStringLiteral("autosave")).toString();
         QString error;
-        if (!path.isEmpty() && QFileInfo(path).isFile()) {
-            if (openDocumentWithContentsOfURL(path, true, &error))
-                ++reopened;
-            else
-                qCWarning(lcDocumentController) << "cannot reopen" << path << ":" << error;
-            continue;
-        }
-        if (path.isEmpty() && !autosave.isEmpty() && QFileInfo(autosave).isFile()) {
-            Document *document = makeUntitledDocumentOfType(m_type, &error);
-            if (document && document->readFromURL(autosave, &error)) {
-                document->setAutosavedContentsPath(autosave);
-                document->updateChangeCount(Document::ChangeType::Done);
-                addDocument(document);
-                document->makeWindowControllers();
-                document->showWindows();
-                ++reopened;
-                continue;
-            }
-            delete document;
-            qCWarning(lcDocumentController)
-                << "cannot reopen the unsaved document" << autosave << ":" << error;
-            continue;
-        }
-        qCInfo(lcDocumentController)
-            << "not reopening" << (path.isEmpty() ? autosave : path) << ": the file is gone";
+        if (reopenDocument(map.value(QStringLiteral("path")).toString(),
+                           map.value(QStringLiteral("autosave")).toString(), &error))
+            ++reopened;
+        else if (!error.isEmpty())
+            qCWarning(lcDocumentController).noquote() << error;
     }
     m_restoring = false;
     noteDocumentsChanged();
     return reopened;
+}
+
+Document *DocumentController::reopenDocument(const QString &path, const QString &recoveryCopy,
+                                             QString *errorMessage)
+{
+    const QFileInfo file(path);
+    const QFileInfo recovery(recoveryCopy);
+    const bool hasFile = !path.isEmpty() && file.isFile();
+    // A recovery copy older than its file is stale: the file was saved after it.
+    const bool useRecovery = !recoveryCopy.isEmpty() && recovery.isFile()
+                             && (!hasFile || recovery.lastModified() >= file.lastModified());
+    if (!useRecovery && !recoveryCopy.isEmpty() && recovery.isFile() && hasFile) {
+        qCInfo(lcDocumentController).noquote()
+            << "the recovery copy" << recoveryCopy << "is older than" << path << ": removed";
+        QFile::remove(recoveryCopy);
+    }
+    if (!useRecovery) {
+        if (!hasFile) {
+            qCInfo(lcDocumentController).noquote()
+                << "not reopening" << (path.isEmpty() ? recoveryCopy : path) << ": the file is gone";
+            return nullptr;
+        }
+        return openDocumentWithContentsOfURL(path, true, errorMessage);
+    }
+    if (Document *open = documentForPath(path)) {
+        open->showWindows();
+        return open;
+    }
+    Document *document = makeUntitledDocumentOfType(m_type, errorMessage);
+    if (!document)
+        return nullptr;
+    QString error;
+    if (!document->readFromURL(recoveryCopy, &error)) {
+        delete document;
+        if (errorMessage)
+            *errorMessage = tr("The unsaved changes in “%1” could not be read: %2")
+                                .arg(recoveryCopy, error);
+        return nullptr;
+    }
+    // The file keeps what was last saved; the edits come back marked as unsaved.
+    if (!path.isEmpty())
+        document->setFilePath(path);
+    document->setAutosavedContentsPath(recoveryCopy);
+    document->updateChangeCount(Document::ChangeType::Done);
+    addDocument(document);
+    if (!path.isEmpty())
+        noteNewRecentDocumentURL(document->filePath());
+    document->makeWindowControllers();
+    document->showWindows();
+    qCInfo(lcDocumentController).noquote()
+        << "reopened" << document->displayName() << "with its unsaved changes from" << recoveryCopy;
+    return document;
+}
+
+bool DocumentController::reviewUnsavedDocuments(QWidget *parent)
+{
+    // Each edited document is asked about once; "Don't Save" closes it at once, so its file
+    // stays as last saved and it is not asked about again.
+    for (Document *document : documents()) {
+        if (!document || document->isClosing() || !document->isDocumentEdited())
+            continue;
+        document->showWindows();
+        QWidget *sheetParent = document->windowForSheet();
+        switch (runClosePrompt(document, sheetParent ? sheetParent : parent)) {
+        case CloseChoice::Save:
+            if (!document->save(sheetParent ? sheetParent : parent))
+                return false;
+            break;
+        case CloseChoice::DontSave: document->close(); break;
+        case CloseChoice::Cancel: return false;
+        }
+    }
+    return true;
 }
 
 void DocumentController::prepareForTermination()
@@ -384,16 +437,18 @@ void DocumentController::noteDocumentsChanged()
     for (Document *document : documents()) {
         if (document->filePath().isEmpty() && document->autosavedContentsPath().isEmpty())
             continue;
-        entries.append(QVariantMap{
-            {QStringLiteral("path"), document->filePath()},
-            {QStringLiteral("autosave"),
-             document->filePath().isEmpty() ? document->autosavedContentsPath() : QString()}});
+        entries.append(QVariantMap{{QStringLiteral("path"), document->filePath()},
+                                   {QStringLiteral("autosave"), document->autosavedContentsPath()}});
     }
     UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    if (defaults.arrayForKey(kOpenDocumentsKey) == entries)
+        return;
     if (entries.isEmpty())
         defaults.removeObjectForKey(kOpenDocumentsKey);
     else
         defaults.setObject(entries, kOpenDocumentsKey);
+    // Written at once: after a crash the next launch finds the recovery copies through it.
+    defaults.synchronize();
 }
 
 void DocumentController::presentError(const QString &message, QWidget *parent) const

@@ -67,12 +67,21 @@ public:
     void clearRecentDocuments();
     int maximumRecentDocumentCount() const;
 
-    // The open documents as stored for the next launch: maps of "path" and "autosave".
+    // The open documents as stored for the next launch: maps of "path" (the file, empty for
+    // an untitled document) and "autosave" (the recovery copy, empty before the first one).
     QVariantList restorationList() const;
-    // Reopens what the last session left open (files, and untitled documents from their
-    // autosaves); returns how many were reopened. Entries that cannot be reopened yet
-    // (no document type) are kept.
+    // Reopens what the last session left open; returns how many were reopened. Entries that
+    // cannot be reopened yet (no document type) are kept.
     int reopenDocumentsFromLastSession();
+    // Reopens one document and shows it: from its recovery copy, marked edited, when that copy
+    // is not older than the file (or there is no file), else from the file. A stale recovery
+    // copy is removed. Null with a message when nothing could be read.
+    Document *reopenDocument(const QString &path, const QString &recoveryCopy,
+                             QString *errorMessage);
+    // Before quitting by command: asks about each edited document once (Save / Don't Save /
+    // Cancel). "Don't Save" closes that document. False when the user cancelled or a save
+    // failed; the quit then stops.
+    bool reviewUnsavedDocuments(QWidget *parent = nullptr);
     // Before quitting: autosave every edited document and keep the list for the next launch.
     void prepareForTermination();
     bool isTerminating() const;

@@ -2,6 +2,7 @@
 
 #include "app/launch/QntDocumentController.h"
 #include "app/launch/VOReruRerAppDelegate.h"
+#include "app/window/DIDizeZoziDocument.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignals.h"
 
@@ -71,6 +72,13 @@ int QntApplicationMain(int argc, char **argv)
         qCWarning(lcMain) << "another instance holds" << SingleInstance::serverName()
                           << "but does not answer; starting without URL forwarding";
     }
+
+    // QNT_AUTOSAVE_DELAY (seconds) shortens the autosave delay, so end-to-end checks of the
+    // recovery copies need not wait the real 10 seconds.
+    bool delayGiven = false;
+    const double autosaveDelay = qEnvironmentVariable("QNT_AUTOSAVE_DELAY").toDouble(&delayGiven);
+    if (delayGiven && autosaveDelay > 0)
+        DIDizeZoziDocument::setAutosaveDelayForNewWindows(autosaveDelay);
 
     // The document controller comes first, so it is the shared one.
     QntDocumentController documentController(&app);

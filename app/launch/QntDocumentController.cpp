@@ -12,6 +12,7 @@
 #include "platform/UserDefaults.h"
 
 #include <QLoggingCategory>
+#include <QTimer>
 #include <QUrl>
 #include <QWidget>
 
@@ -101,13 +102,35 @@ void QntDocumentController::openDocument(QWidget *parent)
 {
     orderOutStartUpWindow();
     DocumentController::openDocument(parent);
+    showStartUpPanelWhenNoDocumentIsLeft();
 }
 
 Document *QntDocumentController::openDocumentWithContentsOfURL(const QString &path, bool display,
                                                                QString *errorMessage)
 {
     orderOutStartUpWindow();
-    return DocumentController::openDocumentWithContentsOfURL(path, display, errorMessage);
+    Document *document =
+        DocumentController::openDocumentWithContentsOfURL(path, display, errorMessage);
+    if (!document)
+        showStartUpPanelWhenNoDocumentIsLeft();
+    return document;
+}
+
+void QntDocumentController::showStartUpPanelWhenNoDocumentIsLeft()
+{
+    // The application keeps running without documents; the start-up window is then the one
+    // window a user can reach. Checked on the next turn of the loop, after the document that
+    // is closing or opening has settled, and never while quitting.
+    QTimer::singleShot(0, this, [this] {
+        VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate();
+        if (!delegate || !delegate->applicationHasStarted() || delegate->isQuitting()
+            || delegate->isTerminating() || isTerminating() || !documents().isEmpty())
+            return;
+        if (g_startUpController && g_startUpController->window()
+            && g_startUpController->window()->isVisible())
+            return;
+        showStartUpPanel();
+    });
 }
 
 Document *QntDocumentController::makeDocumentWithContentsOfURL(const QString &path,
@@ -143,6 +166,7 @@ void QntDocumentController::removeDocument(Document *document)
     if (documents().isEmpty())
         delegate->hideToolPalette();
     delegate->hideLayersPalette();
+    showStartUpPanelWhenNoDocumentIsLeft();
 }
 
 void QntDocumentController::reopenDocumentForURL(const QString &path, const QString &contentsPath,

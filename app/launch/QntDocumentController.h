@@ -41,7 +41,11 @@ public:
     void addDocument(Document *document) override;
     // Takes the document's objects out of its drawing's connector router, closes attached
     // windows, and puts the layers palette (and with the last document the tool palette) away.
+    // After the last document the start-up window appears.
     void removeDocument(Document *document) override;
+    // Once the application has started and unless it is quitting: shows the start-up window
+    // when no document is open (checked on the next turn of the event loop).
+    void showStartUpPanelWhenNoDocumentIsLeft();
 
     // The state key that names the document a restored window shows.
     static const QString kAutoreopenURLKey; // "MyDocumentAutoreopenURL"

@@ -3,6 +3,7 @@
 #include "app/launch/FileSystemItem.h"
 #include "app/launch/QntDocumentController.h"
 #include "app/launch/QntWindowAnimation.h"
+#include "app/launch/VOReruRerAppDelegate.h"
 #include "framework/base/VRConstants.h"
 #include "framework/notations/QntNotation.h"
 #include "platform/Document.h"
@@ -17,6 +18,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
+#include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -147,7 +149,16 @@ void QntStartUpController::buildWindow()
     fileMenu->addAction(tr("&Import Stencil as Notation…"), this,
                         &QntStartUpController::importStencil);
     fileMenu->addSeparator();
-    QAction *quit = fileMenu->addAction(tr("&Quit Quintora"), qApp, &QCoreApplication::quit);
+    QAction *close = fileMenu->addAction(tr("&Close"), this, [this] {
+        if (m_window)
+            m_window->close();
+    });
+    close->setObjectName(QStringLiteral("closeAction"));
+    close->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
+    QAction *quit = fileMenu->addAction(tr("&Quit Quintora"), this, [] {
+        if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
+            delegate->terminate();
+    });
     quit->setObjectName(QStringLiteral("quitAction"));
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setMenuRole(QAction::QuitRole);
@@ -243,7 +254,26 @@ void QntStartUpController::buildWindow()
         window->move(visible.x() + (visible.width() - window->width()) / 2,
                      visible.y() + (visible.height() - window->height()) / 2);
     }
+    window->installEventFilter(this);
     m_window = window;
+}
+
+bool QntStartUpController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_window && event->type() == QEvent::Close)
+        QTimer::singleShot(0, this, &QntStartUpController::windowWasPutAway);
+    return QObject::eventFilter(watched, event);
+}
+
+void QntStartUpController::windowWasPutAway()
+{
+    // Put away by the user with no document open, the last window a user could reach is
+    // gone: the application quits, as closing its last window does on this desktop.
+    VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate();
+    if (!delegate || !delegate->applicationHasStarted() || (m_window && m_window->isVisible())
+        || !DocumentController::sharedDocumentController().documents().isEmpty())
+        return;
+    delegate->terminate();
 }
 
 void QntStartUpController::beginStartUpDialog(VRDrawing *drawing)
@@ -397,6 +427,7 @@ void QntStartUpController::okAction()
 void QntStartUpController::cancelAction()
 {
     m_window->hide();
+    windowWasPutAway();
 }
 
 void QntStartUpController::openExistingFileAction()

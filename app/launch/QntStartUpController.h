@@ -87,8 +87,13 @@ public:
     // How long a failure message stays up before the sheet closes (seconds).
     static void setFailureMessageDelay(double seconds);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     struct ImportResult;
+    // After the user closed or cancelled the window: quits when no document is open.
+    void windowWasPutAway();
     void buildWindow();
     void updateButtons();
     void addGroupItems(QTreeWidgetItem *parent, FileSystemItem *node);

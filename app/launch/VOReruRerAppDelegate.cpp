@@ -53,6 +53,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include <algorithm>
 #include <exception>
 
 Q_LOGGING_CATEGORY(lcApp, "quintora.app")
@@ -460,6 +461,21 @@ void VOReruRerAppDelegate::openUndoInspector()
     mUndoInspector->showWindow();
 }
 
+bool VOReruRerAppDelegate::terminate()
+{
+    if (m_quitting)
+        return true;
+    if (!DocumentController::sharedDocumentController().reviewUnsavedDocuments(
+            QApplication::activeWindow())) {
+        qCInfo(lcApp) << "quitting was cancelled";
+        return false;
+    }
+    m_quitting = true;
+    qCInfo(lcApp) << "quitting";
+    QCoreApplication::quit();
+    return true;
+}
+
 bool VOReruRerAppDelegate::isTerminating() const
 {
     return m_isTerminating;
@@ -550,8 +566,23 @@ void VOReruRerAppDelegate::drawingToolRegistrationNote(const Notification &)
         if (old.at(i)->parent() == menu)
             delete old.at(i);
     }
+    // Listed by title, as users know the tools; the item keeps the registered name.
+    struct Entry {
+        QString title;
+        QString name;
+    };
+    std::vector<Entry> entries;
     for (const QString &name : VRDrawingTool::toolNames()) {
-        QAction *item = menu->addAction(name);
+        const VRDrawingTool *tool = VRDrawingTool::drawingToolWithName(name);
+        const QString title = tool ? tool->title() : QString();
+        entries.push_back({title.isEmpty() ? name : title, name});
+    }
+    std::stable_sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
+        return QString::localeAwareCompare(a.title, b.title) < 0;
+    });
+    for (const Entry &entry : entries) {
+        QAction *item = menu->addAction(entry.title);
+        item->setData(entry.name);
         connect(item, &QAction::triggered, this, [this, item] { selectDrawingTool(item); });
     }
 }
@@ -637,6 +668,9 @@ QMenu *VOReruRerAppDelegate::userToolMenu()
         // Stands in until the first tool registration fills the menu.
         mUserToolMenu->addAction(tr("No Tools"))->setEnabled(false);
         drawingToolRegistrationNote(Notification{});
+        // Titles may arrive after a tool was registered: the menu is filled afresh on opening.
+        connect(mUserToolMenu, &QMenu::aboutToShow, this,
+                [this] { drawingToolRegistrationNote(Notification{}); });
     }
     return mUserToolMenu;
 }

@@ -77,6 +77,13 @@ public:
     bool applicationShouldTerminateAfterLastWindowClosed() const;
     void applicationWillTerminate();
 
+    // The Quit command of every window: asks about each edited document once (Save / Don't
+    // Save / Cancel) and quits unless the user cancelled or a save failed. True when the
+    // application quits.
+    bool terminate();
+    // Set from the moment a quit was agreed on.
+    bool isQuitting() const { return m_quitting; }
+
     bool isTerminating() const;
     void setIsTerminating(bool terminating);
     bool applicationHasStarted() const;
@@ -209,6 +216,7 @@ private:
     QPointer<QProgressBar> _progressPanelIndicator;
     QPointer<QLabel> _progressPanelLabel;
     bool m_isTerminating = false;
+    bool m_quitting = false;
     QPointer<QAction> _toolsMenuItem;
     QPointer<QAction> _smartPolylineMenuItem;
     QPointer<QAction> _smartOrthogonalMenuItem;

@@ -1,4 +1,5 @@
 #include "app/window/DIDizeZoziDocument.h"
+#include "app/launch/QntWindowAnimation.h"
 #include "app/launch/VOReruRerAppDelegate.h"
 
 #include "app/window/QntDocumentCommands.h"
@@ -57,6 +58,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
+#include <QWindow>
 
 #include <map>
 
@@ -275,9 +277,19 @@ void DIDizeZoziDocument::buildWindow()
         fileMenu->addAction(tr("Save &As…"), this, [this] { saveAs(m_window); });
     saveAsAction->setShortcut(QKeySequence::SaveAs);
     fileMenu->addSeparator();
-    QAction *closeAction =
-        fileMenu->addAction(tr("&Close"), m_window, [this] { m_window->close(); });
-    closeAction->setShortcut(QKeySequence::Close);
+    QAction *closeAction = fileMenu->addAction(tr("&Close"), this, [this] {
+        if (m_window)
+            m_window->close();
+    });
+    closeAction->setObjectName(QStringLiteral("closeAction"));
+    closeAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
+    QAction *quitAction = fileMenu->addAction(tr("&Quit Quintora"), this, [] {
+        if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
+            delegate->terminate();
+    });
+    quitAction->setObjectName(QStringLiteral("quitAction"));
+    quitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quitAction->setMenuRole(QAction::QuitRole);
     QMenu *editMenu = window->menuBar()->addMenu(tr("&Edit"));
     QAction *undoAction = editMenu->addAction(tr("&Undo"), this, [this] { undo(); });
     undoAction->setShortcut(QKeySequence::Undo);
@@ -679,14 +691,10 @@ void DIDizeZoziDocument::windowControllerDidLoadNib()
         drawing()->setDynamicQualityModulationEnabled(s_defaultQualityModulation);
     }
 
-    // 5: fill the work area of the first screen.
-    if (QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect visible = screen->availableGeometry();
-        m_window->resize(visible.size());
-        m_window->move(visible.topLeft());
-    } else {
-        m_window->move(0, 0);
-    }
+    // 5: fill the work area of the first screen, frame included; the frame's size is known
+    // only once the window manager framed the window, so the fit is made again then.
+    fitWindowToAvailableArea();
+    m_fitPending = true;
     _toolbarAndTitleHeight =
         _toolbar && _toolbar->isVisibleTo(m_window) ? _toolbar->sizeHint().height() : 0.0;
 
@@ -815,6 +823,14 @@ void DIDizeZoziDocument::observeNotifications()
                            [this](const Notification &n) { undoRedoChangedNotification(n); }));
     m_observers.push_back(center.addObserver(kVRUndoManagerDidUndoChangeNotification, nullptr,
                                              [this](const Notification &n) { didUndo(n); }));
+    // A window grown out of the start-up window ends where its animation started from,
+    // which may predate the frame: it is fitted again.
+    m_observers.push_back(center.addObserver(
+        QntWindowAnimation::kAnimationFromFrameDidFinishedNotification, nullptr,
+        [this](const Notification &n) {
+            if (m_window && n.object == m_window.data())
+                fitWindowToAvailableArea();
+        }));
     connect(this, &Document::editedChanged, this, [this](bool) { updateTitle(); });
     connect(this, &Document::filePathChanged, this, [this](const QString &) { updateTitle(); });
 }
@@ -860,7 +876,14 @@ bool DIDizeZoziDocument::eventFilter(QObject *watched, QEvent *event)
         case QEvent::Move:
         case QEvent::Resize:
         case QEvent::WindowStateChange:
-        case QEvent::Expose: windowDidMoveOrResize(); break;
+        case QEvent::Expose:
+            if (m_fitPending && m_window->windowHandle()
+                && !m_window->windowHandle()->frameMargins().isNull()) {
+                m_fitPending = false;
+                fitWindowToAvailableArea();
+            }
+            windowDidMoveOrResize();
+            break;
         case QEvent::Close:
             windowDidMoveOrResize();
             if (!canClose(m_window)) {
@@ -874,6 +897,21 @@ bool DIDizeZoziDocument::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return VRDrawingDocument::eventFilter(watched, event);
+}
+
+void DIDizeZoziDocument::fitWindowToAvailableArea()
+{
+    QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        m_window->move(0, 0);
+        return;
+    }
+    const QMargins frame =
+        m_window->windowHandle() ? m_window->windowHandle()->frameMargins() : QMargins();
+    const QRect content = screen->availableGeometry().marginsRemoved(frame);
+    // A top-level widget's position is its frame's; its size is the content's.
+    m_window->move(content.topLeft() - QPoint(frame.left(), frame.top()));
+    m_window->resize(content.size());
 }
 
 void DIDizeZoziDocument::windowDidMoveOrResize()

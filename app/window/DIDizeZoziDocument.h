@@ -174,6 +174,8 @@ private:
     void layoutContent();
     void observeNotifications();
     void postCloseAttachedAndHideInfo();
+    // Places the window so that its frame fills the first screen's available area.
+    void fitWindowToAvailableArea();
     void storeSectionCollapse(const Notification &notification, bool collapsed);
     void updateTitle();
     void updateToolbarSelection();
@@ -224,6 +226,8 @@ private:
     QntDocumentCommands *m_commands = nullptr;
     std::vector<NotificationToken> m_observers;
     bool m_windowLoaded = false;
+    // The first fit knew no frame; it is made again once the frame is known.
+    bool m_fitPending = false;
     QPointer<QntNotationPalette> m_notationPalette;
 
     static bool s_defaultQualityModulation;

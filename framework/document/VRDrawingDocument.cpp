@@ -32,11 +32,6 @@ VRDrawingDocument::VRDrawingDocument(QObject *parent)
 {
     setFileType(kVRDrawingDocumentType);
     watchUndoManager();
-    connect(this, &Document::saved, this, [this](const QString &) { undoManager()->markClean(); });
-    connect(this, &Document::autosaved, this, [this](const QString &path) {
-        if (!filePath().isEmpty() && path == filePath())
-            undoManager()->markClean();
-    });
 }
 
 VRDrawingDocument::~VRDrawingDocument() = default;
@@ -80,6 +75,15 @@ void VRDrawingDocument::watchUndoManager()
     m_tokens.push_back(center.addObserver(
         kVRUndoManagerDidRedoChangeNotification, um,
         [this](const Notification &) { updateChangeCount(ChangeType::Redone); }));
+}
+
+void VRDrawingDocument::updateChangeCount(ChangeType change)
+{
+    // Saving clears the edited state at the undo manager's clean point too; an autosave
+    // never does.
+    if (change == ChangeType::Cleared)
+        undoManager()->markClean();
+    Document::updateChangeCount(change);
 }
 
 bool VRDrawingDocument::isDocumentEdited() const

@@ -56,6 +56,7 @@ public:
     VRResult<void> writeToFile(const QString &path) const;
     bool readFromURL(const QString &path, QString *errorMessage) override;
     bool writeToURL(const QString &path, QString *errorMessage) override;
+    void updateChangeCount(ChangeType change) override;
     bool isDocumentEdited() const override;
 
 public slots:

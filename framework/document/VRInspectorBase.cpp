@@ -5,6 +5,7 @@
 #include "framework/model/VRDrawing.h"
 #include "framework/document/VRDrawingDocument.h"
 #include "framework/model/VRObjectDrawingLayer.h"
+#include "platform/Document.h"
 #include "platform/DocumentController.h"
 
 #include <QGuiApplication>
@@ -53,8 +54,10 @@ void VRInspectorBase::registerObservers()
                 layerDidChange(n);
         }));
     if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-        connect(app, &QGuiApplication::focusWindowChanged, this,
-                [this] { mainDocumentMayHaveChanged(); });
+        connect(app, &QGuiApplication::focusWindowChanged, this, [this] {
+            mainDocumentMayHaveChanged();
+            keepAboveDocumentWindow();
+        });
     DocumentController &controller = DocumentController::sharedDocumentController();
     connect(&controller, &DocumentController::documentAdded, this,
             [this] { mainDocumentMayHaveChanged(); });
@@ -102,8 +105,54 @@ void VRInspectorBase::setWindow(QWidget *window)
 void VRInspectorBase::showWindow()
 {
     if (QWidget *w = window()) {
+        keepAboveDocumentWindow();
         w->show();
         w->raise();
+    }
+}
+
+QWindow *VRInspectorBase::documentWindowToFloatAbove() const
+{
+    const QList<Document *> documents = DocumentController::sharedDocumentController().documents();
+    const auto handleOfDocumentWindow = [&documents](QWindow *candidate) -> QWindow * {
+        for (Document *document : documents) {
+            for (QWidget *window : document->windows()) {
+                if (window->windowHandle() && window->windowHandle() == candidate)
+                    return candidate;
+            }
+        }
+        return nullptr;
+    };
+    if (QWindow *focused = handleOfDocumentWindow(QGuiApplication::focusWindow()))
+        return focused;
+    VRDrawingDocument *document = currentDocument();
+    QWidget *window = document ? document->windowForSheet() : nullptr;
+    return window && window->isVisible() ? window->windowHandle() : nullptr;
+}
+
+void VRInspectorBase::keepAboveDocumentWindow()
+{
+    // Only a floating panel of its own follows the document windows.
+    QWidget *panel = m_window;
+    if (!panel || !panel->isWindow() || panel->windowType() != Qt::Tool)
+        return;
+    QWindow *target = documentWindowToFloatAbove();
+    if (!target)
+        return;
+    panel->winId();
+    QWindow *handle = panel->windowHandle();
+    if (!handle || handle->transientParent() == target)
+        return;
+    // Window managers keep a transient window above its parent, and read the parent when the
+    // window is mapped: a visible panel is mapped again, where it was.
+    const bool visible = panel->isVisible();
+    const QPoint position = panel->pos();
+    if (visible)
+        panel->hide();
+    handle->setTransientParent(target);
+    if (visible) {
+        panel->move(position);
+        panel->show();
     }
 }
 

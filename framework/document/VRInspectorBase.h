@@ -13,6 +13,7 @@
 
 class VRDrawingDocument;
 class VRViewController;
+class QWindow;
 
 // Marks an inspector made inside another window's interface: it registers no observers.
 struct VREmbedded {
@@ -33,7 +34,11 @@ public:
     // The window, made on first use by createWindow() and then windowDidLoad().
     QWidget *window();
     void setWindow(QWidget *window);
+    // Shows the window; a floating panel (a tool window) floats above the document windows.
     void showWindow();
+    // A floating panel's window becomes a transient of the active document window (else the
+    // current document's), which window managers keep it above; called as the focus moves.
+    void keepAboveDocumentWindow();
 
     VRDrawingDocument *currentDocument() const;
     VRDrawing *currentDrawing() const;
@@ -78,6 +83,7 @@ protected:
 
 private:
     void registerObservers();
+    QWindow *documentWindowToFloatAbove() const;
 
     QString m_windowName;
     QPointer<QWidget> m_window;

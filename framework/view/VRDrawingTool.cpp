@@ -32,6 +32,11 @@ QString VRDrawingTool::registeredName() const
     return VRToolRegistry::sharedToolRegistry().nameOfTool(this);
 }
 
+QString VRDrawingTool::title() const
+{
+    return m_title.isEmpty() ? registeredName() : m_title;
+}
+
 void VRDrawingTool::set()
 {
     if (VRViewController *controller = VRViewController::current())

@@ -46,6 +46,12 @@ public:
     // Makes the tool current in the current view controller.
     void set();
 
+    // The name users see (menus); the registered name unless a title was given.
+    virtual QString title() const;
+    void setTitle(const QString &title) { m_title = title; }
+    // The title given with setTitle(); empty when none was.
+    QString givenTitle() const { return m_title; }
+
     // Shortcut code as the original platform numbered keys; 0 = none.
     void setKeyCode(int keyCode) { m_keyCode = keyCode; }
     int keyCode() const { return m_keyCode; }
@@ -77,4 +83,5 @@ protected:
 
 private:
     int m_keyCode = 0;
+    QString m_title;
 };

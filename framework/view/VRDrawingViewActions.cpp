@@ -54,8 +54,11 @@ void VRDrawingView::setShowPageBreaks(QObject *sender)
 
 void VRDrawingView::selectDrawingTool(QObject *sender)
 {
-    if (auto *action = qobject_cast<QAction *>(sender))
-        m_controller->selectDrawingToolWithName(action->text());
+    // A menu item shows the tool's title and may carry its registered name as data.
+    if (auto *action = qobject_cast<QAction *>(sender)) {
+        const QString name = action->data().toString();
+        m_controller->selectDrawingToolWithName(name.isEmpty() ? action->text() : name);
+    }
 }
 
 void VRDrawingView::undo(QObject *)

@@ -36,6 +36,14 @@ VRObjectCreationTool::VRObjectCreationTool(VRObjectRef prototypeObject, Gesture 
         m_prototype->setIsPrototype(true);
 }
 
+QString VRObjectCreationTool::title() const
+{
+    if (!givenTitle().isEmpty())
+        return givenTitle();
+    const QString own = m_prototype ? m_prototype->stringForKey(QStringLiteral("TITLE")) : QString();
+    return own.isEmpty() ? VRDrawingTool::title() : own;
+}
+
 VRStyleRef VRObjectCreationTool::styleForCreatedObjects()
 {
     return createdStyle();

@@ -20,6 +20,8 @@ public:
     explicit VRObjectCreationTool(VRObjectRef prototypeObject, Gesture gesture = Gesture::Box);
 
     VRObjectRef prototype() const { return m_prototype; }
+    // The given title, else the prototype's own ("TITLE"), else the registered name.
+    QString title() const override;
     void setPrototype(VRObjectRef prototype) { m_prototype = std::move(prototype); }
     Gesture gesture() const { return m_gesture; }
     // Rendered once per tool by the palette.

@@ -297,7 +297,8 @@ Document *DocumentController::reopenDocument(const QString &path, const QString 
     if (!useRecovery) {
         if (!hasFile) {
             qCInfo(lcDocumentController).noquote()
-                << "not reopening" << (path.isEmpty() ? recoveryCopy : path) << ": the file is gone";
+                << "not reopening" << (path.isEmpty() ? recoveryCopy : path)
+                << ": the file is gone";
             return nullptr;
         }
         return openDocumentWithContentsOfURL(path, true, errorMessage);
@@ -313,8 +314,8 @@ Document *DocumentController::reopenDocument(const QString &path, const QString 
     if (!document->readFromURL(recoveryCopy, &error)) {
         delete document;
         if (errorMessage)
-            *errorMessage = tr("The unsaved changes in “%1” could not be read: %2")
-                                .arg(recoveryCopy, error);
+            *errorMessage =
+                tr("The unsaved changes in “%1” could not be read: %2").arg(recoveryCopy, error);
         return nullptr;
     }
     // The file keeps what was last saved; the edits come back marked as unsaved.
@@ -437,8 +438,9 @@ void DocumentController::noteDocumentsChanged()
     for (Document *document : documents()) {
         if (document->filePath().isEmpty() && document->autosavedContentsPath().isEmpty())
             continue;
-        entries.append(QVariantMap{{QStringLiteral("path"), document->filePath()},
-                                   {QStringLiteral("autosave"), document->autosavedContentsPath()}});
+        entries.append(
+            QVariantMap{{QStringLiteral("path"), document->filePath()},
+                        {QStringLiteral("autosave"), document->autosavedContentsPath()}});
     }
     UserDefaults &defaults = UserDefaults::standardUserDefaults();
     if (defaults.arrayForKey(kOpenDocumentsKey) == entries)

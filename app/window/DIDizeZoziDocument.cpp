@@ -825,12 +825,12 @@ void DIDizeZoziDocument::observeNotifications()
                                              [this](const Notification &n) { didUndo(n); }));
     // A window grown out of the start-up window ends where its animation started from,
     // which may predate the frame: it is fitted again.
-    m_observers.push_back(center.addObserver(
-        QntWindowAnimation::kAnimationFromFrameDidFinishedNotification, nullptr,
-        [this](const Notification &n) {
-            if (m_window && n.object == m_window.data())
-                fitWindowToAvailableArea();
-        }));
+    m_observers.push_back(
+        center.addObserver(QntWindowAnimation::kAnimationFromFrameDidFinishedNotification, nullptr,
+                           [this](const Notification &n) {
+                               if (m_window && n.object == m_window.data())
+                                   fitWindowToAvailableArea();
+                           }));
     connect(this, &Document::editedChanged, this, [this](bool) { updateTitle(); });
     connect(this, &Document::filePathChanged, this, [this](const QString &) { updateTitle(); });
 }

@@ -40,7 +40,8 @@ QString VRObjectCreationTool::title() const
 {
     if (!givenTitle().isEmpty())
         return givenTitle();
-    const QString own = m_prototype ? m_prototype->stringForKey(QStringLiteral("TITLE")) : QString();
+    const QString own =
+        m_prototype ? m_prototype->stringForKey(QStringLiteral("TITLE")) : QString();
     return own.isEmpty() ? VRDrawingTool::title() : own;
 }
 

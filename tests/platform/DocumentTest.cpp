@@ -2,9 +2,13 @@
 #include "platform/DocumentController.h"
 #include "platform/UserDefaults.h"
 
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
+#include <QWidget>
 #include <QTemporaryDir>
 #include <QtCore/qtestsupport_core.h>
 
@@ -41,6 +45,14 @@ public:
         return true;
     }
 };
+
+QByteArray checksum(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
 
 QString readText(const QString &path)
 {
@@ -238,9 +250,10 @@ TEST_F(DocumentTest, UntitledDocumentAutosavesAfterTheDelayAndClosingDiscardsIt)
     EXPECT_TRUE(controller().restorationList().isEmpty());
 }
 
-TEST_F(DocumentTest, SavedDocumentAutosavesInPlace)
+TEST_F(DocumentTest, AutosaveWritesARecoveryCopyAndOnlySaveChangesTheFile)
 {
     writeText(path("c.quintora"), "old");
+    const QByteArray saved = checksum(path("c.quintora"));
     QString error;
     auto *document = static_cast<TextDocument *>(
         controller().openDocumentWithContentsOfURL(path("c.quintora"), false, &error));
@@ -248,9 +261,179 @@ TEST_F(DocumentTest, SavedDocumentAutosavesInPlace)
     document->setAutosavingDelay(0.01);
     document->text = "new";
     document->updateChangeCount(Document::ChangeType::Done);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !document->isDocumentEdited(); }, 5000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !document->autosavedContentsPath().isEmpty(); }, 5000));
+    const QString recovery = document->autosavedContentsPath();
+    EXPECT_TRUE(recovery.startsWith(Document::autosaveFolder() + "/"));
+    EXPECT_EQ(readText(recovery), "new");
+    EXPECT_EQ(checksum(path("c.quintora")), saved);
+    EXPECT_TRUE(document->isDocumentEdited());
+    const QVariantMap entry = controller().restorationList().value(0).toMap();
+    EXPECT_EQ(entry.value("path").toString(), path("c.quintora"));
+    EXPECT_EQ(entry.value("autosave").toString(), recovery);
+
+    ASSERT_TRUE(document->save());
     EXPECT_EQ(readText(path("c.quintora")), "new");
-    EXPECT_TRUE(QDir(Document::autosaveFolder()).entryList(QDir::Files).isEmpty());
+    EXPECT_FALSE(QFile::exists(recovery));
+    EXPECT_FALSE(document->isDocumentEdited());
+    EXPECT_TRUE(
+        controller().restorationList().value(0).toMap().value("autosave").toString().isEmpty());
+}
+
+TEST_F(DocumentTest, DontSaveLeavesTheFileAsLastSavedAndRemovesTheRecoveryCopy)
+{
+    writeText(path("f.quintora"), "as saved");
+    const QByteArray saved = checksum(path("f.quintora"));
+    QString error;
+    auto *document = static_cast<TextDocument *>(
+        controller().openDocumentWithContentsOfURL(path("f.quintora"), false, &error));
+    ASSERT_NE(document, nullptr);
+    document->text = "unwanted";
+    document->updateChangeCount(Document::ChangeType::Done);
+    ASSERT_TRUE(document->autosave());
+    const QString recovery = document->autosavedContentsPath();
+    ASSERT_TRUE(QFile::exists(recovery));
+    m_closeChoice = DocumentController::CloseChoice::DontSave;
+    ASSERT_TRUE(document->canClose());
+    document->close();
+    EXPECT_EQ(checksum(path("f.quintora")), saved);
+    EXPECT_FALSE(QFile::exists(recovery));
+    EXPECT_TRUE(controller().restorationList().isEmpty());
+}
+
+TEST_F(DocumentTest, SaveAndSaveAsClearTheEditedMarkAndAutosaveNever)
+{
+    for (const bool saveAs : {false, true}) {
+        SCOPED_TRACE(saveAs ? "Save As" : "Save");
+        TextDocument *document = newDocument();
+        QWidget window;
+        window.setWindowTitle("w[*]");
+        document->addWindow(&window);
+        document->text = "marked";
+        document->updateChangeCount(Document::ChangeType::Done);
+        ASSERT_TRUE(window.isWindowModified());
+        ASSERT_TRUE(document->autosave());
+        EXPECT_TRUE(window.isWindowModified());
+        EXPECT_TRUE(document->isDocumentEdited());
+        const QString name = saveAs ? "as.quintora" : "plain.quintora";
+        if (saveAs) {
+            m_savePanelAnswer = path(name);
+            ASSERT_TRUE(document->saveAs());
+        } else {
+            ASSERT_TRUE(document->saveToPath(path(name)));
+        }
+        EXPECT_FALSE(window.isWindowModified());
+        EXPECT_FALSE(document->isDocumentEdited());
+        EXPECT_EQ(readText(path(name)), "marked");
+        // Editing again after Save As marks the window again; another Save As clears it.
+        document->updateChangeCount(Document::ChangeType::Done);
+        EXPECT_TRUE(window.isWindowModified());
+        m_savePanelAnswer = path("again-" + name);
+        ASSERT_TRUE(document->saveAs());
+        EXPECT_FALSE(window.isWindowModified());
+        controller().removeDocument(document);
+    }
+}
+
+namespace {
+
+struct RecoveryCase {
+    const char *name;
+    bool fileExists;
+    bool recoveryNewer;
+    const char *reopenedText;
+    bool edited;
+    bool recoveryKept;
+};
+
+} // namespace
+
+TEST_F(DocumentTest, ReopeningTakesTheRecoveryCopyWhenItIsNewerAndMarksItEdited)
+{
+    const RecoveryCase cases[] = {
+        {"newer copy", true, true, "recovered", true, true},
+        {"stale copy", true, false, "on disk", false, false},
+        {"file gone", false, true, "recovered", true, true},
+    };
+    QDir().mkpath(Document::autosaveFolder());
+    for (const RecoveryCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString file = path(QString("%1.quintora").arg(c.name));
+        const QString recovery = Document::autosaveFolder() + "/" + c.name + ".quintora";
+        writeText(recovery, "recovered");
+        QByteArray onDisk;
+        if (c.fileExists) {
+            writeText(file, "on disk");
+            onDisk = checksum(file);
+            const QDateTime now = QDateTime::currentDateTime();
+            QFile f(c.recoveryNewer ? recovery : file);
+            ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+            ASSERT_TRUE(f.setFileTime(now.addSecs(60), QFileDevice::FileModificationTime));
+        }
+        QString error;
+        Document *document = controller().reopenDocument(file, recovery, &error);
+        ASSERT_NE(document, nullptr) << error.toStdString();
+        EXPECT_EQ(static_cast<TextDocument *>(document)->text, c.reopenedText);
+        EXPECT_EQ(document->isDocumentEdited(), c.edited);
+        EXPECT_EQ(document->filePath(), file);
+        EXPECT_EQ(QFile::exists(recovery), c.recoveryKept);
+        if (c.fileExists) {
+            EXPECT_EQ(checksum(file), onDisk);
+        }
+        controller().removeDocument(document);
+        QFile::remove(recovery);
+    }
+}
+
+TEST_F(DocumentTest, QuittingAsksAboutEachEditedDocumentOnce)
+{
+    struct Case {
+        const char *name;
+        QList<DocumentController::CloseChoice> answers;
+        bool quits;
+        int prompts;
+    };
+    using Choice = DocumentController::CloseChoice;
+    const Case cases[] = {
+        {"save and discard", {Choice::Save, Choice::DontSave}, true, 2},
+        {"cancel first", {Choice::Cancel}, false, 1},
+        {"discard then cancel", {Choice::DontSave, Choice::Cancel}, false, 2},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        writeText(path("one.quintora"), "one");
+        writeText(path("two.quintora"), "two");
+        const QByteArray one = checksum(path("one.quintora"));
+        const QByteArray two = checksum(path("two.quintora"));
+        QString error;
+        auto *first = static_cast<TextDocument *>(
+            controller().openDocumentWithContentsOfURL(path("one.quintora"), false, &error));
+        auto *second = static_cast<TextDocument *>(
+            controller().openDocumentWithContentsOfURL(path("two.quintora"), false, &error));
+        TextDocument *clean = newDocument();
+        ASSERT_TRUE(first && second && clean);
+        first->text = "one edited";
+        first->updateChangeCount(Document::ChangeType::Done);
+        second->text = "two edited";
+        second->updateChangeCount(Document::ChangeType::Done);
+        QList<Document *> asked;
+        int next = 0;
+        controller().setClosePrompt([&](Document *document, QWidget *) {
+            asked << document;
+            return c.answers.value(next++, Choice::Cancel);
+        });
+        EXPECT_EQ(controller().reviewUnsavedDocuments(), c.quits);
+        EXPECT_EQ(asked.size(), c.prompts);
+        EXPECT_EQ(QSet<Document *>(asked.begin(), asked.end()).size(), asked.size());
+        EXPECT_FALSE(asked.contains(clean));
+        const bool firstSaved = c.answers.value(0) == Choice::Save;
+        EXPECT_EQ(checksum(path("one.quintora")) == one, !firstSaved);
+        EXPECT_EQ(checksum(path("two.quintora")), two);
+        QCoreApplication::processEvents();
+        for (Document *document : controller().documents())
+            controller().removeDocument(document);
+        QCoreApplication::processEvents();
+    }
 }
 
 TEST_F(DocumentTest, OpeningAFileTwiceGivesTheSameDocument)

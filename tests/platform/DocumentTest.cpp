@@ -495,13 +495,23 @@ TEST_F(DocumentTest, LastSessionIsReopenedFromFilesAndAutosaves)
 
 TEST_F(DocumentTest, QuittingKeepsTheOpenDocumentsForTheNextLaunch)
 {
-    TextDocument *document = newDocument();
+    // Quitting cannot be undone: a controller of its own quits, so the shared one goes on
+    // keeping its list for the other tests.
+    DocumentController quitting;
+    quitting.setDocumentFactory("Quintora Drawing", "quintora",
+                                [] { return std::make_unique<TextDocument>(); });
+    QString error;
+    auto *document =
+        static_cast<TextDocument *>(quitting.openUntitledDocumentAndDisplay(false, &error));
+    ASSERT_NE(document, nullptr) << error.toStdString();
     document->text = "keep me";
     document->updateChangeCount(Document::ChangeType::Done);
-    controller().prepareForTermination();
+    quitting.prepareForTermination();
     const QString autosave = document->autosavedContentsPath();
     EXPECT_EQ(readText(autosave), "keep me");
-    controller().removeDocument(document);
-    EXPECT_EQ(controller().restorationList().value(0).toMap().value("autosave").toString(),
+    quitting.removeDocument(document);
+    EXPECT_EQ(quitting.restorationList().value(0).toMap().value("autosave").toString(),
               autosave);
+    QCoreApplication::processEvents();
+    QFile::remove(autosave);
 }

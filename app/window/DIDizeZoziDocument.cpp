@@ -272,6 +272,7 @@ void DIDizeZoziDocument::buildWindow()
     openAction->setShortcut(QKeySequence::Open);
     fileMenu->addSeparator();
     QAction *saveAction = fileMenu->addAction(tr("&Save"), this, [this] { save(m_window); });
+    saveAction->setObjectName(QStringLiteral("saveAction"));
     saveAction->setShortcut(QKeySequence::Save);
     QAction *saveAsAction =
         fileMenu->addAction(tr("Save &As…"), this, [this] { saveAs(m_window); });
@@ -886,6 +887,9 @@ bool DIDizeZoziDocument::eventFilter(QObject *watched, QEvent *event)
             break;
         case QEvent::Close:
             windowDidMoveOrResize();
+            // A document that is closing (after its question was answered) is not asked again.
+            if (isClosing())
+                break;
             if (!canClose(m_window)) {
                 event->ignore();
                 return true;

@@ -56,7 +56,9 @@ void VRInspectorBase::registerObservers()
     if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
         connect(app, &QGuiApplication::focusWindowChanged, this, [this] {
             mainDocumentMayHaveChanged();
-            keepAboveDocumentWindow();
+            // Only a document window taking the focus moves the panels; the focus moving to a
+            // panel or a dialog leaves them where they float.
+            keepAboveDocumentWindow(true);
         });
     DocumentController &controller = DocumentController::sharedDocumentController();
     connect(&controller, &DocumentController::documentAdded, this,
@@ -105,13 +107,13 @@ void VRInspectorBase::setWindow(QWidget *window)
 void VRInspectorBase::showWindow()
 {
     if (QWidget *w = window()) {
-        keepAboveDocumentWindow();
+        keepAboveDocumentWindow(false);
         w->show();
         w->raise();
     }
 }
 
-QWindow *VRInspectorBase::documentWindowToFloatAbove() const
+QWindow *VRInspectorBase::documentWindowToFloatAbove(bool focusedOnly) const
 {
     const QList<Document *> documents = DocumentController::sharedDocumentController().documents();
     const auto handleOfDocumentWindow = [&documents](QWindow *candidate) -> QWindow * {
@@ -125,18 +127,20 @@ QWindow *VRInspectorBase::documentWindowToFloatAbove() const
     };
     if (QWindow *focused = handleOfDocumentWindow(QGuiApplication::focusWindow()))
         return focused;
+    if (focusedOnly)
+        return nullptr;
     VRDrawingDocument *document = currentDocument();
     QWidget *window = document ? document->windowForSheet() : nullptr;
     return window && window->isVisible() ? window->windowHandle() : nullptr;
 }
 
-void VRInspectorBase::keepAboveDocumentWindow()
+void VRInspectorBase::keepAboveDocumentWindow(bool focusedOnly)
 {
     // Only a floating panel of its own follows the document windows.
     QWidget *panel = m_window;
     if (!panel || !panel->isWindow() || panel->windowType() != Qt::Tool)
         return;
-    QWindow *target = documentWindowToFloatAbove();
+    QWindow *target = documentWindowToFloatAbove(focusedOnly);
     if (!target)
         return;
     panel->winId();
@@ -151,8 +155,12 @@ void VRInspectorBase::keepAboveDocumentWindow()
         panel->hide();
     handle->setTransientParent(target);
     if (visible) {
+        // The document window the user just clicked keeps the focus.
+        const bool withoutActivating = panel->testAttribute(Qt::WA_ShowWithoutActivating);
+        panel->setAttribute(Qt::WA_ShowWithoutActivating, true);
         panel->move(position);
         panel->show();
+        panel->setAttribute(Qt::WA_ShowWithoutActivating, withoutActivating);
     }
 }
 

@@ -36,9 +36,10 @@ public:
     void setWindow(QWidget *window);
     // Shows the window; a floating panel (a tool window) floats above the document windows.
     void showWindow();
-    // A floating panel's window becomes a transient of the active document window (else the
-    // current document's), which window managers keep it above; called as the focus moves.
-    void keepAboveDocumentWindow();
+    // A floating panel's window becomes a transient of the focused document window (or, unless
+    // focusedOnly, of the current document's window), which window managers keep it above;
+    // called on showing and as the focus moves.
+    void keepAboveDocumentWindow(bool focusedOnly);
 
     VRDrawingDocument *currentDocument() const;
     VRDrawing *currentDrawing() const;
@@ -83,7 +84,7 @@ protected:
 
 private:
     void registerObservers();
-    QWindow *documentWindowToFloatAbove() const;
+    QWindow *documentWindowToFloatAbove(bool focusedOnly) const;
 
     QString m_windowName;
     QPointer<QWidget> m_window;

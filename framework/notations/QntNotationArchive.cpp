@@ -57,6 +57,9 @@ void QntNotationArchive::completeRecord(QntElementRecord &record)
         record.tooltip = record.prototype->stringForKey(QStringLiteral("tooltip"));
     if (record.title.isEmpty())
         record.title = record.prototype->stringForKey(QStringLiteral("TITLE"));
+    // The built-in libraries keep an imported element's title in its own "title" entry.
+    if (record.title.isEmpty())
+        record.title = record.prototype->stringForKey(QStringLiteral("title"));
 }
 
 void QntNotationArchive::postImageBankNotification(bool willAdd, const VRObjectRef &element)

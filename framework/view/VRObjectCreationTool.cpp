@@ -40,9 +40,12 @@ QString VRObjectCreationTool::title() const
 {
     if (!givenTitle().isEmpty())
         return givenTitle();
-    const QString own =
-        m_prototype ? m_prototype->stringForKey(QStringLiteral("TITLE")) : QString();
-    return own.isEmpty() ? VRDrawingTool::title() : own;
+    for (const QString &key : {QStringLiteral("TITLE"), QStringLiteral("title")}) {
+        const QString own = m_prototype ? m_prototype->stringForKey(key) : QString();
+        if (!own.isEmpty())
+            return own;
+    }
+    return VRDrawingTool::title();
 }
 
 VRStyleRef VRObjectCreationTool::styleForCreatedObjects()

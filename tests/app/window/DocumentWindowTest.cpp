@@ -12,6 +12,9 @@
 #include "app/launch/QntWindowAnimation.h"
 #include "app/launch/VOReruRerAppDelegate.h"
 #include "app/panels/TransparentPanel.h"
+#include "app/panels/VKObjectInspector.h"
+#include "app/panels/VKToolPalette.h"
+#include "app/undo/QntUndoInspector.h"
 #include "framework/model/QntDirectlyDrawedElement.h"
 #include "framework/base/VRConstants.h"
 #include "framework/model/VRDrawableShape.h"
@@ -27,6 +30,11 @@
 #include "common/WaitUntil.h"
 
 #include <QAction>
+#include <QCryptographicHash>
+#include <QMenu>
+#include <QScreen>
+#include <QWindow>
+#include <QtTest/QTest>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -630,4 +638,305 @@ TEST_F(DocumentWindow, OpeningAnExistingFileFromTheStartUpWindowGrowsItsWindowOn
     startUp->openExistingFileAction(); // already open: no new window, no animation
     EXPECT_EQ(controller().documents().size(), 1);
     EXPECT_EQ(grown, 1);
+}
+
+// ---- closing, quitting, autosave, floating panels ---------------------------------------------
+
+namespace {
+
+QByteArray checksum(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+bool startUpWindowVisible()
+{
+    QntStartUpController *startUp = QntDocumentController::startUpController();
+    return startUp && startUp->window() && startUp->window()->isVisible();
+}
+
+// A launched application: the start-up window follows the last document window and Quit
+// reviews the edited documents. The close prompt answers from a script (Cancel once spent).
+class LaunchedDocumentWindow : public DocumentWindow
+{
+protected:
+    void SetUp() override
+    {
+        DocumentWindow::SetUp();
+        m_delegate = std::make_unique<VOReruRerAppDelegate>();
+        m_delegate->applicationWillFinishLaunching();
+        m_delegate->applicationDidFinishLaunching();
+        QntDocumentController::orderOutStartUpWindow();
+        controller().setClosePrompt([this](Document *document, QWidget *) {
+            m_asked << document;
+            return m_answers.isEmpty() ? DocumentController::CloseChoice::Cancel
+                                       : m_answers.takeFirst();
+        });
+    }
+    void TearDown() override
+    {
+        controller().setClosePrompt(
+            [](Document *, QWidget *) { return DocumentController::CloseChoice::DontSave; });
+        controller().setSavePanel({});
+        DocumentWindow::TearDown();
+        QApplication::processEvents();
+        QntDocumentController::orderOutStartUpWindow();
+        m_delegate.reset();
+    }
+
+    // A Flow Chart document saved as name, with one shape.
+    DIDizeZoziDocument *savedDocument(const QString &name)
+    {
+        DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+        if (!document)
+            return nullptr;
+        addRectangle(*document, QRectF(60, 60, 100, 50));
+        EXPECT_TRUE(document->saveToPath(m_dir.path() + "/" + name));
+        return document;
+    }
+
+    static QAction *action(DIDizeZoziDocument *document, const char *name)
+    {
+        return document->window()->findChild<QAction *>(QString::fromLatin1(name));
+    }
+
+    std::unique_ptr<VOReruRerAppDelegate> m_delegate;
+    QList<DocumentController::CloseChoice> m_answers;
+    QList<Document *> m_asked;
+    QTemporaryDir m_dir;
+};
+
+} // namespace
+
+TEST_F(LaunchedDocumentWindow, CloseAndCtrlWCloseTheWindowAndTheStartUpWindowFollowsTheLast)
+{
+    DIDizeZoziDocument *first = newDocumentWithNotation("FlowChart", "Flow Chart");
+    DIDizeZoziDocument *second = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_TRUE(first && second);
+    QPointer<QMainWindow> firstWindow = first->window();
+    QAction *close = action(first, "closeAction");
+    ASSERT_NE(close, nullptr);
+    EXPECT_EQ(close->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_W));
+    close->trigger();
+    ASSERT_TRUE(waitUntil([&] { return controller().documents().size() == 1; }));
+    EXPECT_TRUE(!firstWindow || !firstWindow->isVisible());
+    QApplication::processEvents();
+    EXPECT_FALSE(startUpWindowVisible());
+
+    QMainWindow *window = second->window();
+    window->activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == window; }));
+    QTest::keyClick(window, Qt::Key_W, Qt::ControlModifier);
+    ASSERT_TRUE(waitUntil([&] { return controller().documents().isEmpty(); }));
+    EXPECT_TRUE(waitUntil([] { return startUpWindowVisible(); }));
+    EXPECT_TRUE(m_asked.isEmpty());
+}
+
+TEST_F(LaunchedDocumentWindow, ClosingAnEditedDocumentAsksAndDontSaveLeavesTheFileAsSaved)
+{
+    using Choice = DocumentController::CloseChoice;
+    struct Case {
+        const char *name;
+        Choice answer;
+        bool closes;
+        bool fileChanges;
+    };
+    const Case cases[] = {{"cancel", Choice::Cancel, false, false},
+                          {"dont-save", Choice::DontSave, true, false},
+                          {"save", Choice::Save, true, true}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString file = m_dir.path() + "/" + c.name + ".quintora";
+        DIDizeZoziDocument *document = savedDocument(QString::fromLatin1(c.name) + ".quintora");
+        ASSERT_NE(document, nullptr);
+        const QByteArray saved = checksum(file);
+        addRectangle(*document, QRectF(200, 200, 80, 80));
+        ASSERT_TRUE(document->autosave());
+        const QString recovery = document->autosavedContentsPath();
+        ASSERT_TRUE(QFile::exists(recovery));
+        EXPECT_EQ(checksum(file), saved);
+        m_asked.clear();
+        m_answers = {c.answer};
+        action(document, "closeAction")->trigger();
+        QApplication::processEvents();
+        QApplication::processEvents();
+        EXPECT_EQ(m_asked.size(), 1);
+        EXPECT_EQ(controller().documents().contains(document), !c.closes);
+        EXPECT_EQ(checksum(file) != saved, c.fileChanges);
+        EXPECT_EQ(QFile::exists(recovery), !c.closes);
+        if (!c.closes) {
+            EXPECT_TRUE(document->window()->isVisible());
+            controller().removeDocument(document);
+        }
+        QApplication::processEvents();
+    }
+}
+
+TEST_F(LaunchedDocumentWindow, QuitAsksAboutEachEditedDocumentOnceAndCancelStopsIt)
+{
+    using Choice = DocumentController::CloseChoice;
+    DIDizeZoziDocument *clean = newDocumentWithNotation("FlowChart", "Flow Chart");
+    DIDizeZoziDocument *kept = savedDocument("kept.quintora");
+    DIDizeZoziDocument *dropped = savedDocument("dropped.quintora");
+    ASSERT_TRUE(clean && kept && dropped);
+    QAction *quit = action(clean, "quitAction");
+    ASSERT_NE(quit, nullptr);
+    EXPECT_EQ(quit->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    // Without edited documents, Quit asks nothing.
+    quit->trigger();
+    EXPECT_TRUE(m_asked.isEmpty());
+    EXPECT_TRUE(m_delegate->isQuitting());
+    // The quit was agreed on; the test goes on with a delegate that has not quit.
+    m_delegate.reset();
+    m_delegate = std::make_unique<VOReruRerAppDelegate>();
+    m_delegate->applicationWillFinishLaunching();
+    m_delegate->applicationDidFinishLaunching();
+    QntDocumentController::orderOutStartUpWindow();
+
+    const QByteArray keptOnDisk = checksum(m_dir.path() + "/kept.quintora");
+    const QByteArray droppedOnDisk = checksum(m_dir.path() + "/dropped.quintora");
+    addRectangle(*kept, QRectF(300, 300, 40, 40));
+    addRectangle(*dropped, QRectF(300, 300, 40, 40));
+    // Cancel on the first question stops the quit; nothing changes.
+    m_answers = {Choice::Cancel};
+    action(clean, "quitAction")->trigger();
+    EXPECT_EQ(m_asked.size(), 1);
+    EXPECT_FALSE(m_delegate->isQuitting());
+    EXPECT_EQ(controller().documents().size(), 3);
+    EXPECT_TRUE(kept->isDocumentEdited() && dropped->isDocumentEdited());
+
+    // Save the one, discard the other: each is asked about once, then the application quits.
+    m_asked.clear();
+    m_answers = {Choice::Save, Choice::DontSave};
+    EXPECT_TRUE(m_delegate->terminate());
+    EXPECT_EQ(m_asked, (QList<Document *>{kept, dropped}));
+    EXPECT_TRUE(m_delegate->isQuitting());
+    EXPECT_NE(checksum(m_dir.path() + "/kept.quintora"), keptOnDisk);
+    EXPECT_FALSE(kept->isDocumentEdited());
+    EXPECT_EQ(checksum(m_dir.path() + "/dropped.quintora"), droppedOnDisk);
+    QApplication::processEvents();
+    EXPECT_FALSE(controller().documents().contains(dropped));
+    // Quitting shows no start-up window on the way out.
+    QApplication::processEvents();
+    EXPECT_FALSE(startUpWindowVisible());
+}
+
+TEST_F(LaunchedDocumentWindow, SaveAsClearsTheTitleMarkAndAnAutosaveNever)
+{
+    DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(document, nullptr);
+    addRectangle(*document, QRectF(60, 60, 100, 50));
+    QMainWindow *window = document->window();
+    EXPECT_TRUE(window->isWindowModified());
+    ASSERT_TRUE(document->autosave());
+    EXPECT_TRUE(window->isWindowModified());
+    EXPECT_TRUE(document->isDocumentEdited());
+
+    const QString file = m_dir.path() + "/Named.quintora";
+    controller().setSavePanel([&](QWidget *, const QString &) { return file; });
+    ASSERT_TRUE(document->saveAs(window));
+    EXPECT_FALSE(window->isWindowModified());
+    EXPECT_FALSE(document->isDocumentEdited());
+    EXPECT_TRUE(window->windowTitle().startsWith("Named")) << window->windowTitle().toStdString();
+    const QByteArray saved = checksum(file);
+
+    addRectangle(*document, QRectF(200, 60, 100, 50));
+    EXPECT_TRUE(window->isWindowModified());
+    ASSERT_TRUE(document->autosave());
+    EXPECT_EQ(checksum(file), saved);
+    EXPECT_TRUE(window->isWindowModified());
+    ASSERT_NE(action(document, "saveAction"), nullptr);
+    action(document, "saveAction")->trigger();
+    EXPECT_FALSE(window->isWindowModified());
+    EXPECT_NE(checksum(file), saved);
+}
+
+TEST_F(LaunchedDocumentWindow, NewWindowFrameLiesWithinTheAvailableArea)
+{
+    DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(document, nullptr);
+    QApplication::processEvents();
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_TRUE(available.contains(document->window()->frameGeometry()))
+        << document->window()->frameGeometry().height() << " " << available.height();
+    EXPECT_TRUE(available.contains(
+        QRect(document->zoomSlider()->mapToGlobal(QPoint(0, 0)), document->zoomSlider()->size())));
+}
+
+TEST_F(LaunchedDocumentWindow, FloatingPanelsFloatAboveTheActiveDocumentWindow)
+{
+    DIDizeZoziDocument *first = newDocumentWithNotation("FlowChart", "Flow Chart");
+    DIDizeZoziDocument *second = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_TRUE(first && second);
+    second->window()->activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == second->window(); }));
+    m_delegate->openToolPalette();
+    m_delegate->openObjectInspector();
+    m_delegate->openUndoInspector();
+    const QList<QWidget *> panels = {m_delegate->toolPalette()->window(),
+                                     m_delegate->objectInspector()->window(),
+                                     m_delegate->undoInspector()->window()};
+    for (QWidget *panel : panels) {
+        ASSERT_NE(panel, nullptr);
+        EXPECT_EQ(panel->windowType(), Qt::Tool);
+        EXPECT_TRUE(panel->isVisible());
+        ASSERT_NE(panel->windowHandle(), nullptr);
+        EXPECT_EQ(panel->windowHandle()->transientParent(), second->window()->windowHandle());
+    }
+    // A click in the other document's drawing makes that window active: the panels follow it,
+    // visible and where they were.
+    const QPoint where = panels.first()->pos();
+    first->window()->activateWindow();
+    ASSERT_TRUE(waitUntil([&] {
+        return panels.last()->windowHandle()->transientParent() == first->window()->windowHandle();
+    }));
+    for (QWidget *panel : panels) {
+        EXPECT_TRUE(panel->isVisible());
+        EXPECT_EQ(panel->windowHandle()->transientParent(), first->window()->windowHandle());
+    }
+    EXPECT_EQ(panels.first()->pos(), where);
+    m_delegate->hideToolPalette();
+    m_delegate->showObjectInspector();
+    m_delegate->showUndoInspector();
+}
+
+TEST_F(LaunchedDocumentWindow, ToolsMenuNamesNotationElementsByTitleInEveryBuiltInNotation)
+{
+    QMenu *tools = m_delegate->userToolMenu();
+    int notations = 0;
+    for (const QVariantMap &entry : QntNotation::notations()) {
+        const QString path = entry.value("notationPath").toString();
+        const QntNotationRef notation = QntNotation::notationWithPath(path);
+        if (!notation || !notation->isValid())
+            continue;
+        SCOPED_TRACE(path.toStdString());
+        ++notations;
+        QntStartUpController::setSelectedNotation(notation);
+        QString error;
+        Document *made =
+            controller().makeUntitledDocumentOfType(controller().defaultType(), &error);
+        QntStartUpController::setSelectedNotation(nullptr);
+        ASSERT_NE(made, nullptr) << error.toStdString();
+        made->makeWindowControllers();
+        controller().addDocument(made);
+        QMap<QString, QString> titleOfId;
+        for (const QntElementRecord &record : notation->allElementsAsPrototypesList())
+            titleOfId.insert(record.elementId, record.title);
+        emit tools->aboutToShow();
+        QStringList shown;
+        for (QAction *item : tools->actions())
+            shown << item->text();
+        for (auto it = titleOfId.cbegin(); it != titleOfId.cend(); ++it) {
+            if (it.key() != it.value()) {
+                EXPECT_FALSE(shown.contains(it.key())) << "the id " << it.key().toStdString();
+            }
+        }
+        controller().removeDocument(made);
+        QApplication::processEvents();
+    }
+    EXPECT_GT(notations, 5);
 }

@@ -10,6 +10,7 @@ packages=(
   libsqlite3-dev zlib1g-dev libcurl4-openssl-dev libssl-dev libplist-dev nlohmann-json3-dev
   libgraphviz-dev graphviz libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
   fonts-dejavu fonts-liberation2 fonts-urw-base35 xvfb xauth
+  openbox xdotool x11-utils
   poppler-utils sqlite3 file binutils gdb clang-14 lld-14 llvm-14 clang-format-14
 )
 

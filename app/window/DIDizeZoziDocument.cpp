@@ -276,7 +276,9 @@ void DIDizeZoziDocument::buildWindow()
     saveAction->setShortcut(QKeySequence::Save);
     QAction *saveAsAction =
         fileMenu->addAction(tr("Save &As…"), this, [this] { saveAs(m_window); });
-    saveAsAction->setShortcut(QKeySequence::SaveAs);
+    saveAsAction->setObjectName(QStringLiteral("saveAsAction"));
+    // Spelled out: the generic desktop theme binds no key to the standard Save As.
+    saveAsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     fileMenu->addSeparator();
     QAction *closeAction = fileMenu->addAction(tr("&Close"), this, [this] {
         if (m_window)

@@ -8,6 +8,7 @@
 #include "platform/Document.h"
 #include "platform/DocumentController.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWindow>
@@ -108,9 +109,31 @@ void VRInspectorBase::showWindow()
 {
     if (QWidget *w = window()) {
         keepAboveDocumentWindow(false);
+        placeOverDocumentWindow();
         w->show();
         w->raise();
     }
+}
+
+void VRInspectorBase::placeOverDocumentWindow()
+{
+    // A panel the user never placed opens over the drawing, clear of the document window's
+    // menus and toolbar, a step away from the panels already open there.
+    QWidget *panel = m_window;
+    if (!panel || !panel->isWindow() || panel->windowType() != Qt::Tool
+        || panel->testAttribute(Qt::WA_Moved) || !panel->windowHandle())
+        return;
+    QWindow *parent = panel->windowHandle()->transientParent();
+    if (!parent)
+        return;
+    int open = 0;
+    for (QWidget *other : QApplication::topLevelWidgets()) {
+        if (other != panel && other->isVisible() && other->windowType() == Qt::Tool
+            && other->windowHandle() && other->windowHandle()->transientParent() == parent)
+            ++open;
+    }
+    const QPoint origin = parent->geometry().topLeft() + QPoint(240, 120) + QPoint(30, 30) * open;
+    panel->move(origin);
 }
 
 QWindow *VRInspectorBase::documentWindowToFloatAbove(bool focusedOnly) const

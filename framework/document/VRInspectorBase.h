@@ -85,6 +85,7 @@ protected:
 private:
     void registerObservers();
     QWindow *documentWindowToFloatAbove(bool focusedOnly) const;
+    void placeOverDocumentWindow();
 
     QString m_windowName;
     QPointer<QWidget> m_window;

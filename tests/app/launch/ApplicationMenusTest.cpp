@@ -454,7 +454,17 @@ TEST_F(ApplicationMenus, WindowMenuBarsShowTheSharedMenusAndToolsAreListed)
     ASSERT_EQ(first.actions().size(), second.actions().size());
     for (qsizetype i = 0; i < first.actions().size(); ++i)
         EXPECT_EQ(first.actions().at(i)->menu(), second.actions().at(i)->menu());
-    EXPECT_EQ(titles(delegate.userToolMenu()), VRDrawingTool::toolNames());
+    // Every registered tool is listed once, by its title, and its item names the tool.
+    QStringList listed;
+    for (QAction *action : delegate.userToolMenu()->actions()) {
+        const QString name = action->data().toString();
+        listed << name;
+        const VRDrawingTool *tool = VRDrawingTool::drawingToolWithName(name);
+        ASSERT_NE(tool, nullptr) << name.toStdString();
+        EXPECT_EQ(action->text(), tool->title());
+    }
+    listed.sort();
+    EXPECT_EQ(listed, VRDrawingTool::toolNames());
 }
 
 TEST_F(ApplicationMenus, RestoredWindowShowsTheDocumentNamedInTheState)

@@ -1,13 +1,21 @@
 // Starts the real quintora binary offscreen with a private HOME and talks to it the way the
 // desktop does: launch, a second launch with a URL, SIGTERM.
 
+#include "framework/document/VRDrawingDocument.h"
+#include "framework/model/VRDrawableShape.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/model/VRObjectDrawingLayer.h"
 #include "platform/UserDefaults.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRect>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -22,15 +30,18 @@ constexpr int kTimeoutMs = 30000;
 class QuintoraProcess
 {
 public:
-    explicit QuintoraProcess(const QString &home)
+    explicit QuintoraProcess(const QString &home,
+                             QProcessEnvironment env = QProcessEnvironment::systemEnvironment())
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        // The X server checks run the real platform; all others run offscreen.
+        const bool ownPlatform = env.value("QT_QPA_PLATFORM") == "xcb";
         env.insert("HOME", home);
         env.insert("XDG_CONFIG_HOME", home + "/.config");
         env.insert("XDG_DATA_HOME", home + "/.local/share");
         env.insert("XDG_CACHE_HOME", home + "/.cache");
         env.insert("XDG_RUNTIME_DIR", home + "/run");
-        env.insert("QT_QPA_PLATFORM", "offscreen");
+        if (!ownPlatform)
+            env.insert("QT_QPA_PLATFORM", "offscreen");
         env.remove("QNT_BUNDLE_DIR");
         m_process.setProcessEnvironment(env);
         m_process.setProgram(kBinary);
@@ -80,6 +91,11 @@ public:
     }
 
     void terminate() { ::kill(pid_t(m_process.processId()), SIGTERM); }
+    void kill()
+    {
+        ::kill(pid_t(m_process.processId()), SIGKILL);
+        m_process.waitForFinished(kTimeoutMs);
+    }
     bool isRunning() const { return m_process.state() == QProcess::Running; }
     int exitCode() const { return m_process.exitCode(); }
     QProcess::ExitStatus exitStatus() const { return m_process.exitStatus(); }
@@ -213,4 +229,348 @@ TEST_F(LaunchEndToEnd, DamagedSettingsFileIsSetAsideAndFactoryValuesApply)
                   .objectForKey("DIDizeZozi_defaultQualityModulationFlag")
                   .typeId(),
               QMetaType::Bool);
+}
+
+// ---- under a real X server with a window manager ----------------------------------------------
+// The user's roads that depend on the window system: keys and clicks reach the real binary
+// through xdotool, the window manager (openbox) frames and stacks the windows, and xprop tells
+// the stacking order.
+
+namespace {
+
+QByteArray fileChecksum(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+// Xvfb on a display it picks itself, with openbox managing its windows.
+class XSession
+{
+public:
+    XSession()
+    {
+        m_server.setProgram("Xvfb");
+        m_server.setArguments(
+            {"-displayfd", "1", "-screen", "0", "1600x1000x24", "-nolisten", "tcp"});
+        m_server.start();
+        if (!m_server.waitForStarted(kTimeoutMs))
+            return;
+        QElapsedTimer timer;
+        timer.start();
+        while (!m_server.canReadLine() && timer.elapsed() < kTimeoutMs)
+            m_server.waitForReadyRead(200);
+        const QByteArray number = m_server.readLine().trimmed();
+        if (number.isEmpty())
+            return;
+        m_display = ":" + QString::fromLatin1(number);
+        m_manager.setProcessEnvironment(environment());
+        m_manager.setProgram("openbox");
+        m_manager.start();
+        if (!m_manager.waitForStarted(kTimeoutMs))
+            return;
+        // The window manager is up once it announces itself on the root window.
+        while (timer.elapsed() < kTimeoutMs) {
+            if (run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).contains("window id"))
+                return;
+            QThread::msleep(100);
+        }
+    }
+
+    ~XSession()
+    {
+        for (QProcess *process : {&m_manager, &m_server}) {
+            if (process->state() != QProcess::NotRunning) {
+                process->terminate();
+                if (!process->waitForFinished(5000)) {
+                    process->kill();
+                    process->waitForFinished(5000);
+                }
+            }
+        }
+    }
+
+    bool isUp() const { return !m_display.isEmpty() && m_manager.state() == QProcess::Running; }
+    QString display() const { return m_display; }
+
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DISPLAY", m_display);
+        env.remove("XAUTHORITY");
+        return env;
+    }
+
+    // Runs an X client to its end and answers what it printed.
+    QString run(const QString &program, const QStringList &arguments) const
+    {
+        QProcess process;
+        process.setProcessEnvironment(environment());
+        process.start(program, arguments);
+        if (!process.waitForFinished(kTimeoutMs)) {
+            process.kill();
+            process.waitForFinished();
+        }
+        return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    }
+
+    // The application's visible windows whose title matches the pattern.
+    QStringList windows(const QString &titlePattern) const
+    {
+        const QRegularExpression pattern(titlePattern);
+        QStringList found;
+        const QStringList all = run("xdotool", {"search", "--onlyvisible", "--class", "Quintora"})
+                                    .split('\n', Qt::SkipEmptyParts);
+        for (const QString &window : all) {
+            if (pattern.match(title(window)).hasMatch())
+                found << window;
+        }
+        return found;
+    }
+
+    // Waits until exactly one visible window matches; its id, else empty.
+    QString waitForWindow(const QString &titlePattern) const
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < kTimeoutMs) {
+            const QStringList found = windows(titlePattern);
+            if (found.size() == 1)
+                return found.first();
+            QThread::msleep(100);
+        }
+        return {};
+    }
+
+    bool waitForNoWindow(const QString &titlePattern) const
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < kTimeoutMs) {
+            if (windows(titlePattern).isEmpty())
+                return true;
+            QThread::msleep(100);
+        }
+        return false;
+    }
+
+    QString title(const QString &window) const { return run("xdotool", {"getwindowname", window}); }
+
+    void activate(const QString &window) const
+    {
+        run("xdotool", {"windowactivate", "--sync", window});
+    }
+
+    void keys(const QString &window, const QStringList &keys) const
+    {
+        activate(window);
+        for (const QString &key : keys)
+            run("xdotool", {"key", "--clearmodifiers", key});
+    }
+
+    // Clicks at a point of the window, given from its top-left corner.
+    void click(const QString &window, int x, int y) const
+    {
+        activate(window);
+        run("xdotool", {"mousemove", "--window", window, QString::number(x), QString::number(y),
+                        "click", "1"});
+    }
+
+    // Window ids, bottom first, as the window manager stacks its frames' clients.
+    QStringList stacking() const
+    {
+        const QString line = run("xprop", {"-root", "_NET_CLIENT_LIST_STACKING"});
+        QStringList ids;
+        for (const QString &part : line.mid(line.indexOf('#') + 1).split(',', Qt::SkipEmptyParts))
+            ids << QString::number(part.trimmed().toULongLong(nullptr, 16));
+        return ids;
+    }
+
+    // The frame's rectangle: the window's own geometry grown by the frame the manager drew.
+    QRect frameGeometry(const QString &window) const
+    {
+        const QString info = run("xwininfo", {"-id", window});
+        const auto value = [&info](const QString &label) {
+            const qsizetype at = info.indexOf(label);
+            return at < 0 ? 0 : info.mid(at + label.size()).section('\n', 0, 0).trimmed().toInt();
+        };
+        const QRect inner(value("Absolute upper-left X:"), value("Absolute upper-left Y:"),
+                          value("Width:"), value("Height:"));
+        const QString extents = run("xprop", {"-id", window, "_NET_FRAME_EXTENTS"});
+        const QStringList numbers = extents.mid(extents.indexOf('=') + 1).split(',');
+        if (numbers.size() != 4)
+            return inner;
+        return inner.adjusted(-numbers[0].trimmed().toInt(), -numbers[2].trimmed().toInt(),
+                              numbers[1].trimmed().toInt(), numbers[3].trimmed().toInt());
+    }
+
+private:
+    QProcess m_server;
+    QProcess m_manager;
+    QString m_display;
+};
+
+class XSessionEndToEnd : public LaunchEndToEnd
+{
+protected:
+    void SetUp() override
+    {
+        LaunchEndToEnd::SetUp();
+        ASSERT_TRUE(m_x.isUp()) << "Xvfb and openbox are needed (scripts/install-deps.sh)";
+        document = home + "/Plan.quintora";
+        VRDrawingDocument drawing;
+        auto *layer = drawing.drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+        ASSERT_NE(layer, nullptr);
+        layer->addObject(VRDrawableShape::shapeWithRect(QRectF(100, 100, 200, 100)));
+        QString error;
+        ASSERT_TRUE(drawing.writeToURL(document, &error)) << error.toStdString();
+        saved = fileChecksum(document);
+        // The tool palette was open in the last session, so it opens with the document.
+        UserDefaults defaults(defaultsPath());
+        defaults.setBool(true, "kQntToolPaletteIsVisible");
+        ASSERT_TRUE(defaults.synchronize());
+    }
+
+    std::unique_ptr<QuintoraProcess> launch(const QStringList &arguments = {})
+    {
+        QProcessEnvironment env = m_x.environment();
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        env.insert("QNT_AUTOSAVE_DELAY", "0.3");
+        auto app = std::make_unique<QuintoraProcess>(home, env);
+        app->start(arguments);
+        return app;
+    }
+
+    QStringList recoveryCopies() const
+    {
+        return QDir(home + "/.local/share/Quintora/Autosave").entryList(QDir::Files);
+    }
+
+    // A click in the middle of the drawing, away from the library and the inspector column.
+    void clickDrawing(const QString &window) { m_x.click(window, 700, 500); }
+
+    XSession m_x;
+    QString document;
+    QByteArray saved;
+};
+
+} // namespace
+
+TEST_F(XSessionEndToEnd, AfterAKillBetweenEditAndSaveTheEditsComeBackMarkedAndOnlySaveWritesTheFile)
+{
+    auto app = launch({document});
+    const QString window = m_x.waitForWindow("^Plan — Quintora$");
+    ASSERT_FALSE(window.isEmpty()) << app->log().toStdString();
+    clickDrawing(window);
+    m_x.keys(window, {"ctrl+a", "ctrl+x"});
+    ASSERT_TRUE(app->waitForLog("autosaved Plan")) << app->log().toStdString();
+    EXPECT_EQ(m_x.waitForWindow("^Plan\\* — Quintora$"), window);
+    EXPECT_EQ(fileChecksum(document), saved);
+    ASSERT_EQ(recoveryCopies().size(), 1);
+    const QVariantMap entry =
+        UserDefaults(defaultsPath()).arrayForKey("QntOpenDocuments").value(0).toMap();
+    EXPECT_EQ(entry.value("path").toString(), document);
+    EXPECT_TRUE(entry.value("autosave").toString().endsWith(recoveryCopies().first()));
+
+    app->kill();
+    EXPECT_EQ(fileChecksum(document), saved);
+
+    auto again = launch();
+    ASSERT_TRUE(again->waitForLog("reopened Plan with its unsaved changes"))
+        << again->log().toStdString();
+    const QString reopened = m_x.waitForWindow("^Plan\\* — Quintora$");
+    ASSERT_FALSE(reopened.isEmpty()) << again->log().toStdString();
+    EXPECT_EQ(fileChecksum(document), saved);
+
+    m_x.keys(reopened, {"ctrl+s"});
+    EXPECT_FALSE(m_x.waitForWindow("^Plan — Quintora$").isEmpty());
+    EXPECT_NE(fileChecksum(document), saved);
+    EXPECT_TRUE(recoveryCopies().isEmpty());
+    const QByteArray written = fileChecksum(document);
+
+    // Nothing is edited now: Quit asks nothing and keeps the document for the next launch.
+    m_x.keys(reopened, {"ctrl+q"});
+    ASSERT_TRUE(again->finish());
+    EXPECT_EQ(again->exitCode(), 0) << again->log().toStdString();
+    EXPECT_EQ(fileChecksum(document), written);
+}
+
+TEST_F(XSessionEndToEnd, PanelsStayAboveTheDrawingAndClosingTheLastWindowShowsTheStartUpWindow)
+{
+    auto app = launch({document});
+    const QString window = m_x.waitForWindow("^Plan — Quintora$");
+    ASSERT_FALSE(window.isEmpty()) << app->log().toStdString();
+    // The window's frame, zoom slider included, lies within the screen.
+    QElapsedTimer timer;
+    timer.start();
+    QRect frame;
+    do {
+        QThread::msleep(100);
+        frame = m_x.frameGeometry(window);
+    } while (!QRect(0, 0, 1600, 1000).contains(frame) && timer.elapsed() < 5000);
+    EXPECT_TRUE(QRect(0, 0, 1600, 1000).contains(frame))
+        << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height();
+
+    const QString palette = m_x.waitForWindow("^Tools$");
+    ASSERT_FALSE(palette.isEmpty()) << app->log().toStdString();
+    m_x.keys(window, {"alt+w", "o"});
+    const QString inspector = m_x.waitForWindow("^Object Inspector$");
+    ASSERT_FALSE(inspector.isEmpty()) << app->log().toStdString();
+
+    clickDrawing(window);
+    QThread::msleep(300);
+    const QStringList stack = m_x.stacking();
+    const qsizetype drawingAt = stack.indexOf(window);
+    ASSERT_GE(drawingAt, 0);
+    EXPECT_GT(stack.indexOf(palette), drawingAt);
+    EXPECT_GT(stack.indexOf(inspector), drawingAt);
+    EXPECT_EQ(m_x.windows("^Tools$"), QStringList{palette});
+    EXPECT_EQ(m_x.windows("^Object Inspector$"), QStringList{inspector});
+    EXPECT_EQ(m_x.run("xdotool", {"getactivewindow"}), window);
+
+    // Ctrl+W closes the last document window; the start-up window takes over.
+    m_x.keys(window, {"ctrl+w"});
+    ASSERT_TRUE(m_x.waitForNoWindow("^Plan — Quintora$"));
+    const QString startUp = m_x.waitForWindow("^New Drawing — Quintora$");
+    ASSERT_FALSE(startUp.isEmpty()) << app->log().toStdString();
+    EXPECT_TRUE(app->isRunning());
+
+    // Its own Ctrl+Q quits.
+    m_x.keys(startUp, {"ctrl+q"});
+    ASSERT_TRUE(app->finish());
+    EXPECT_EQ(app->exitCode(), 0) << app->log().toStdString();
+    EXPECT_EQ(fileChecksum(document), saved);
+}
+
+TEST_F(XSessionEndToEnd, QuittingWithAnEditedDocumentAsksOnceAndCancelKeepsItRunning)
+{
+    auto app = launch({document});
+    const QString window = m_x.waitForWindow("^Plan — Quintora$");
+    ASSERT_FALSE(window.isEmpty()) << app->log().toStdString();
+    clickDrawing(window);
+    m_x.keys(window, {"ctrl+a", "ctrl+x"});
+    ASSERT_FALSE(m_x.waitForWindow("^Plan\\* — Quintora$").isEmpty());
+
+    // Cancel (Escape) stops the quit.
+    m_x.keys(window, {"ctrl+q"});
+    const QString question = m_x.waitForWindow("^Quintora$");
+    ASSERT_FALSE(question.isEmpty()) << app->log().toStdString();
+    m_x.keys(question, {"Escape"});
+    ASSERT_TRUE(m_x.waitForNoWindow("^Quintora$"));
+    ASSERT_TRUE(app->waitForLog("quitting was cancelled")) << app->log().toStdString();
+    EXPECT_TRUE(app->isRunning());
+    EXPECT_EQ(fileChecksum(document), saved);
+
+    // Save (the default button) saves and the application quits without asking again.
+    m_x.keys(window, {"ctrl+q"});
+    const QString again = m_x.waitForWindow("^Quintora$");
+    ASSERT_FALSE(again.isEmpty()) << app->log().toStdString();
+    m_x.keys(again, {"Return"});
+    ASSERT_TRUE(app->finish());
+    EXPECT_EQ(app->exitCode(), 0) << app->log().toStdString();
+    EXPECT_NE(fileChecksum(document), saved);
+    EXPECT_TRUE(recoveryCopies().isEmpty());
+    EXPECT_EQ(app->log().count("quitting was cancelled"), 1);
 }

@@ -510,8 +510,7 @@ TEST_F(DocumentTest, QuittingKeepsTheOpenDocumentsForTheNextLaunch)
     const QString autosave = document->autosavedContentsPath();
     EXPECT_EQ(readText(autosave), "keep me");
     quitting.removeDocument(document);
-    EXPECT_EQ(quitting.restorationList().value(0).toMap().value("autosave").toString(),
-              autosave);
+    EXPECT_EQ(quitting.restorationList().value(0).toMap().value("autosave").toString(), autosave);
     QCoreApplication::processEvents();
     QFile::remove(autosave);
 }

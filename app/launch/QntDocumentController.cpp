@@ -11,6 +11,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
+#include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QTimer>
 #include <QUrl>

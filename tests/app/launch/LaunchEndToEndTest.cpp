@@ -304,12 +304,13 @@ public:
     }
 
     // Runs an X client to its end and answers what it printed.
-    QString run(const QString &program, const QStringList &arguments) const
+    QString run(const QString &program, const QStringList &arguments,
+                int timeoutMs = kTimeoutMs) const
     {
         QProcess process;
         process.setProcessEnvironment(environment());
         process.start(program, arguments);
-        if (!process.waitForFinished(kTimeoutMs)) {
+        if (!process.waitForFinished(timeoutMs)) {
             process.kill();
             process.waitForFinished();
         }
@@ -358,9 +359,12 @@ public:
 
     QString title(const QString &window) const { return run("xdotool", {"getwindowname", window}); }
 
+    // Asks the window manager to activate the window and waits a while for it; the input
+    // focus is set directly too, so a busy window manager cannot hold the test up.
     void activate(const QString &window) const
     {
-        run("xdotool", {"windowactivate", "--sync", window});
+        run("xdotool", {"windowactivate", "--sync", window}, 5000);
+        run("xdotool", {"windowfocus", window}, 5000);
     }
 
     void keys(const QString &window, const QStringList &keys) const

@@ -138,9 +138,11 @@ QPainterPath VRPathGeometry::rough(const QPainterPath &path, double roughness, q
         QPointF first;
         for (int i = 0; i <= steps; ++i) {
             const Placement place = placementAt(line, total * i / steps);
-            QPointF p = place.point
-                        + QPointF((random.generateDouble() - 0.5) * 2.0 * wobble,
-                                  (random.generateDouble() - 0.5) * 2.0 * wobble);
+            // Two statements: the order of calls within one argument list is unspecified, and
+            // every compiler must draw the same stroke.
+            const double dx = (random.generateDouble() - 0.5) * 2.0 * wobble;
+            const double dy = (random.generateDouble() - 0.5) * 2.0 * wobble;
+            QPointF p = place.point + QPointF(dx, dy);
             if (i == 0) {
                 first = p;
                 result.moveTo(p);

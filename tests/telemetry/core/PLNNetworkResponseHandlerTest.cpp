@@ -63,9 +63,10 @@ TEST(PLNNetworkResponseHandler, TransportErrorsThatAreFinal)
 
 TEST(PLNNetworkResponseHandler, CancelReason)
 {
-    tel::TelemetryError cancelled(
-        kFLTURLErrorDomain, -999,
-        {{kFLTURLErrorBackgroundTaskCancelledReasonKey, std::int64_t{2}}});
+    tel::TelemetryError cancelled{
+        kFLTURLErrorDomain,
+        -999,
+        {{kFLTURLErrorBackgroundTaskCancelledReasonKey, std::int64_t{2}}}};
     EXPECT_EQ(PLNNetworkResponseHandler::cancelReasonFromURLError(cancelled), 2);
     EXPECT_EQ(
         PLNNetworkResponseHandler::cancelReasonFromURLError(PLNMakeError(kFLTURLErrorDomain, -999)),

@@ -333,7 +333,12 @@ int main(int argc, char **argv)
         FLTSignalInstallAltStackForCurrentThread();
         struct sigaction action {
         };
-        action.sa_handler = [](int) { free(malloc(16)); };
+        action.sa_handler = [](int) {
+            // Called through volatile pointers: a compiler may drop a plain free(malloc(n)).
+            static void *(*volatile allocate)(size_t) = malloc;
+            static void (*volatile release)(void *) = free;
+            release(allocate(16));
+        };
         action.sa_flags = SA_ONSTACK;
         sigaction(SIGSEGV, &action, nullptr);
         g_armed = true;

@@ -6,6 +6,7 @@
 
 #include <plist/plist.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
 #include <memory>
@@ -143,11 +144,10 @@ QVariant fromNode(plist_t node)
         return QVariant(d);
     }
     case PLIST_STRING: {
-        char *s = nullptr;
-        plist_get_string_val(node, &s);
-        QString text = QString::fromUtf8(s ? s : "");
-        std::free(s);
-        return QVariant(text);
+        // libplist's copying getter asserts that the text holds no NUL; the pointer form does not.
+        uint64_t length = 0;
+        const char *s = plist_get_string_ptr(node, &length);
+        return QVariant(s ? QString::fromUtf8(s, qsizetype(length)) : QString());
     }
     case PLIST_KEY: {
         char *s = nullptr;
@@ -201,6 +201,26 @@ QVariant fromNode(plist_t node)
     }
 }
 
+// Deepest nesting of <dict> and <array> elements, counted over the raw text before the
+// (recursive) parser and tree walk see it.
+int nestingDepth(const QByteArray &data)
+{
+    int depth = 0;
+    int deepest = 0;
+    const char *p = data.constData();
+    const char *end = p + data.size();
+    for (; p < end; ++p) {
+        if (*p != '<')
+            continue;
+        const QByteArrayView rest(p, end - p);
+        if (rest.startsWith("<dict>") || rest.startsWith("<array>"))
+            deepest = std::max(deepest, ++depth);
+        else if (rest.startsWith("</dict>") || rest.startsWith("</array>"))
+            --depth;
+    }
+    return deepest;
+}
+
 } // namespace
 
 std::optional<QByteArray> PropertyList::toXml(const QVariant &value, QString *error)
@@ -223,31 +243,32 @@ std::optional<QByteArray> PropertyList::toXml(const QVariant &value, QString *er
 
 std::optional<QVariant> PropertyList::fromData(const QByteArray &data, QString *error)
 {
-    const bool binary = data.startsWith("bplist00");
-    const bool xml = !binary && data.contains("<plist");
-    if (data.isEmpty() || data.size() > 0x7fffffff || (!binary && !xml)) {
+    // Only the XML form is read: it is the only one written here, and libplist aborts the process
+    // on a binary key or string that holds a NUL character.
+    if (!data.contains("<plist")) {
         if (error)
-            *error = QStringLiteral("the data is not a property list");
+            *error = QStringLiteral("the data is not an XML property list");
         return std::nullopt;
     }
-    if (!binary)
-        return fromXml(data, error);
-    plist_t root = nullptr;
-    plist_from_bin(data.constData(), uint32_t(data.size()), &root);
-    if (!root) {
-        if (error)
-            *error = QStringLiteral("the property list is damaged");
-        return std::nullopt;
-    }
-    PlistPtr owner(root);
-    return fromNode(root);
+    return fromXml(data, error);
 }
 
 std::optional<QVariant> PropertyList::fromXml(const QByteArray &data, QString *error)
 {
-    if (data.isEmpty() || data.size() > 0x7fffffff) {
+    if (data.isEmpty() || data.size() > kMaximumBytes) {
         if (error)
             *error = QStringLiteral("the data is not a property list");
+        return std::nullopt;
+    }
+    // A NUL byte is never part of a well-formed XML document.
+    if (data.contains('\0')) {
+        if (error)
+            *error = QStringLiteral("the property list holds a NUL character");
+        return std::nullopt;
+    }
+    if (nestingDepth(data) > kMaximumDepth) {
+        if (error)
+            *error = QStringLiteral("the property list is nested too deeply");
         return std::nullopt;
     }
     plist_t root = nullptr;

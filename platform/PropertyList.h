@@ -19,11 +19,15 @@ public:
     // that a property list cannot carry.
     static std::optional<QByteArray> toXml(const QVariant &value, QString *error = nullptr);
 
-    // Reads XML or binary property-list bytes; nothing (with a reason in *error) when the
-    // bytes are not a property list.
+    static constexpr qsizetype kMaximumBytes = qsizetype(64) * 1024 * 1024;
+    static constexpr int kMaximumDepth = 64;
+
+    // Reads XML property-list bytes; nothing (with a reason in *error) when the bytes are not
+    // one, hold a NUL character, or nest containers deeper than kMaximumDepth.
     static std::optional<QVariant> fromData(const QByteArray &data, QString *error = nullptr);
     // Reads XML property-list bytes (also a bare root element without <plist>), for callers that
-    // choose which texts they accept; nothing (with a reason in *error) when unreadable.
+    // choose which texts they accept; nothing (with a reason in *error) when unreadable, holding a
+    // NUL character or nested deeper than kMaximumDepth.
     static std::optional<QVariant> fromXml(const QByteArray &data, QString *error = nullptr);
 
     // Whether a value (recursively) consists only of storable types.

@@ -1,5 +1,6 @@
 #include "platform/UserDefaults.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/PropertyList.h"
 #include "platform/QntPaths.h"
 
@@ -9,10 +10,31 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <QSaveFile>
 #include <QTimer>
 
+#include <cmath>
+#include <limits>
+
 Q_LOGGING_CATEGORY(lcDefaults, "quintora.defaults")
+
+namespace {
+
+// A stored real as an integer: truncated, saturated at the ends of the range (a file may hold
+// inf or 1e300, whose plain conversion is undefined), and 0 for NaN.
+qint64 clampedInteger(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    // 2^63 is exact as a double; every double below it converts without overflow.
+    constexpr double kLimit = 9223372036854775808.0;
+    if (value >= kLimit)
+        return std::numeric_limits<qint64>::max();
+    if (value < -kLimit)
+        return std::numeric_limits<qint64>::min();
+    return qint64(value);
+}
+
+} // namespace
 
 UserDefaults::UserDefaults(const QString &filePath)
     : m_filePath(filePath)
@@ -79,8 +101,8 @@ qint64 UserDefaults::integerForKey(const QString &key) const
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::ULongLong: return value.toLongLong();
-    case QMetaType::Double: return qint64(value.toDouble());
-    case QMetaType::QString: return qint64(value.toString().trimmed().toDouble());
+    case QMetaType::Double: return clampedInteger(value.toDouble());
+    case QMetaType::QString: return clampedInteger(value.toString().trimmed().toDouble());
     default: return 0;
     }
 }
@@ -254,8 +276,7 @@ void UserDefaults::loadLocked() const
     if (!file.exists())
         return;
     if (!file.open(QIODevice::ReadOnly)) {
-        qCWarning(lcDefaults) << "cannot read the defaults file" << m_filePath << ":"
-                              << file.errorString();
+        setAsideLocked(file.errorString());
         return;
     }
     const QByteArray bytes = file.readAll();
@@ -268,13 +289,18 @@ void UserDefaults::loadLocked() const
     }
     if (root)
         error = QStringLiteral("its top level is not a dictionary");
+    setAsideLocked(error);
+}
+
+void UserDefaults::setAsideLocked(const QString &reason) const
+{
     // Keep the damaged file for the user to inspect instead of overwriting it later.
     const QString aside =
         m_filePath + QStringLiteral(".corrupt-")
         + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
     const bool moved = QFile::rename(m_filePath, aside);
     qCWarning(lcDefaults).noquote()
-        << "the defaults file" << m_filePath << "is unreadable (" << error << "); "
+        << "the defaults file" << m_filePath << "is unreadable (" << reason << "); "
         << (moved ? "set it aside as " + aside : "could not set it aside")
         << "and using the registered values";
 }
@@ -310,10 +336,8 @@ bool UserDefaults::writeLocked()
         return false;
     }
     QDir().mkpath(QFileInfo(m_filePath).absolutePath());
-    QSaveFile file(m_filePath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(*xml) != xml->size() || !file.commit()) {
-        qCWarning(lcDefaults) << "cannot write the defaults file" << m_filePath << ":"
-                              << file.errorString();
+    if (const auto error = AtomicFile::write(m_filePath, *xml)) {
+        qCWarning(lcDefaults) << "cannot write the defaults file" << m_filePath << ":" << *error;
         return false;
     }
     m_dirty = false;

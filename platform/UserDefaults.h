@@ -30,6 +30,7 @@ public:
     QVariant
     objectForKey(const QString &key) const; // persistent wins over registered; invalid if absent
     bool boolForKey(const QString &key) const;
+    // Reals (and numeric text) are truncated and saturate at the ends of the qint64 range.
     qint64 integerForKey(const QString &key) const;
     double doubleForKey(const QString &key) const;
     QString stringForKey(const QString &key) const;
@@ -61,6 +62,8 @@ public:
 private:
     void ensureLoadedLocked() const;
     void loadLocked() const;
+    // Renames an unreadable file to <file>.corrupt-<time> so it is neither lost nor overwritten.
+    void setAsideLocked(const QString &reason) const;
     void scheduleWriteLocked();
     bool writeLocked();
 

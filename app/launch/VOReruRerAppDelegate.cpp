@@ -20,6 +20,7 @@
 #include "framework/view/VRDrawingView.h"
 #include "inspectors/QntElementModeInspector.h"
 #include "library/QntImagesBankController.h"
+#include "platform/AtomicFile.h"
 #include "platform/ColorPanel.h"
 #include "platform/DocumentController.h"
 #include "platform/PropertyList.h"
@@ -876,7 +877,10 @@ bool replaceFile(const QString &source, const QString &target)
             return false;
         }
     }
-    return out.commit();
+    if (!out.commit())
+        return false;
+    AtomicFile::syncFolder(QFileInfo(target).absolutePath());
+    return true;
 }
 
 void copyMermaidFolder(const QDir &source, const QString &target, bool rewriteAll, bool top)

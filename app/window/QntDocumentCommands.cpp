@@ -15,6 +15,7 @@
 #include "framework/notations/QntNotation.h"
 #include "framework/view/VRDrawingTool.h"
 #include "framework/view/VRZoomTool.h"
+#include "platform/AtomicFile.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -25,7 +26,6 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMetaObject>
-#include <QSaveFile>
 #include <QUrl>
 
 #include <cmath>
@@ -432,9 +432,8 @@ bool QntDocumentCommands::performExportType(qint64 type, const QVariantMap &opti
         showExportError(path, tr("The drawing has nothing to export at this size."));
         return false;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
-        showExportError(path, file.errorString());
+    if (const auto error = AtomicFile::write(path, data)) {
+        showExportError(path, *error);
         return false;
     }
     return true;

@@ -38,7 +38,8 @@ bool VRArchiveReader::readStyles(const QJsonValue &styles, const QString &path)
         const QString itemPath = path + QStringLiteral("[%1]").arg(i);
         if (!array.at(i).isObject())
             return fail(itemPath, typeError("a style record"));
-        auto style = VRStyle::fromJson(array.at(i).toObject(), m_images);
+        auto style =
+            VRStyle::fromJson(array.at(i).toObject(), m_images, QStringLiteral("style"), m_decoded);
         if (!style.ok())
             return fail(itemPath, style.errorMessage());
         const QString key = style.value()->uniqueKey();
@@ -321,8 +322,8 @@ bool VRArchiveReader::readImage(const QJsonObject &o, const QString &key, const 
     if (!v.isString())
         return fail(child(path, key), typeError("an image reference"));
     const QString sha = v.toString();
-    auto cached = m_decodedImages.constFind(sha);
-    if (cached != m_decodedImages.constEnd()) {
+    auto cached = m_decoded->images.constFind(sha);
+    if (cached != m_decoded->images.constEnd()) {
         out = cached.value();
         return true;
     }
@@ -330,10 +331,11 @@ bool VRArchiveReader::readImage(const QJsonObject &o, const QString &key, const 
     if (!data.isString())
         return fail(child(path, key), QStringLiteral("unknown image \"%1\"").arg(sha.left(80)));
     const QByteArray png = QByteArray::fromBase64(data.toString().toLatin1());
-    QImage image;
-    if (!image.loadFromData(png, "PNG"))
-        return fail(child(path, key), QStringLiteral("the image data cannot be read"));
-    m_decodedImages.insert(sha, image);
+    QString why;
+    const QImage image = VRStyleCoding::decodeImage(png, *m_decoded, &why);
+    if (image.isNull())
+        return fail(child(path, key), QStringLiteral("the image %1").arg(why));
+    m_decoded->images.insert(sha, image);
     out = image;
     return true;
 }

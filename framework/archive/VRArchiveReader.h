@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/base/VRTypes.h"
+#include "framework/styles/VRStyleCoding.h"
 
 #include <QColor>
 #include <QFont>
@@ -80,7 +81,8 @@ public:
 private:
     QHash<qint64, VRObjectRef> m_objects;
     QHash<QString, VRStyleRef> m_styles;
-    QHash<QString, QImage> m_decodedImages;
+    // Pictures of shapes and styles alike, within one budget (VRStyleCoding::kMaxDecodedPixels).
+    VRStyleCoding::DecodedImagesRef m_decoded = std::make_shared<VRStyleCoding::DecodedImages>();
     QJsonObject m_images;
     QList<std::function<bool(VRArchiveReader &)>> m_fixUps;
     QString m_error;

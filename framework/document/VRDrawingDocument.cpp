@@ -10,6 +10,7 @@
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/model/VRShapeGroup.h"
 #include "framework/undo/VRUndoManager.h"
+#include "platform/AtomicFile.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -17,7 +18,6 @@
 #include <QGuiApplication>
 #include <QMetaMethod>
 #include <QMimeData>
-#include <QSaveFile>
 #include <QScrollArea>
 
 const QString VRDrawingDocument::kVRDrawingDocumentType = QStringLiteral("Quintora Drawing");
@@ -194,18 +194,8 @@ VRResult<void> VRDrawingDocument::readFromFile(const QString &path)
 VRResult<void> VRDrawingDocument::writeToFile(const QString &path) const
 {
     const QByteArray data = VRArchiver::documentData(*m_drawing);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return VRError{
-            QStringLiteral("The file “%1” could not be written: %2").arg(path, file.errorString())};
-    if (file.write(data) != data.size()) {
-        const QString error = file.errorString();
-        file.cancelWriting();
-        return VRError{QStringLiteral("The file “%1” could not be written: %2").arg(path, error)};
-    }
-    if (!file.commit())
-        return VRError{
-            QStringLiteral("The file “%1” could not be written: %2").arg(path, file.errorString())};
+    if (const auto error = AtomicFile::write(path, data))
+        return VRError{QStringLiteral("The file “%1” could not be written: %2").arg(path, *error)};
     return {};
 }
 

@@ -9,6 +9,7 @@
 #include "framework/model/VRShapeGroup.h"
 #include "framework/model/VRTextShape.h"
 #include "framework/styles/VRStyle.h"
+#include "platform/AtomicFile.h"
 #include "platform/PropertyList.h"
 #include "platform/QntPaths.h"
 
@@ -17,7 +18,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QSaveFile>
+#include <QSet>
 #include <QUuid>
 #include <QXmlStreamReader>
 
@@ -276,8 +277,9 @@ void placeIn(VRDrawableObject &object, const QRectF &frame)
     object.setLocation(frame.center());
 }
 
+// `decoded` keeps each picture decoded once, however many objects show it.
 VRObjectRef convert(const QVariantMap &object, int depth, const QString &folder,
-                    const QStringList &images)
+                    const QStringList &images, QHash<int, QImage> &decoded)
 {
     const QString kind = object.value(QStringLiteral("Kind")).toString();
     const auto frame = frameOf(object.value(QStringLiteral("Frame")));
@@ -287,7 +289,7 @@ VRObjectRef convert(const QVariantMap &object, int depth, const QString &folder,
             return nullptr;
         VRObjectList members;
         for (const QVariant &child : object.value(QStringLiteral("Objects")).toList()) {
-            if (auto converted = convert(child.toMap(), depth + 1, folder, images))
+            if (auto converted = convert(child.toMap(), depth + 1, folder, images, decoded))
                 members.append(converted);
         }
         if (members.isEmpty())
@@ -342,9 +344,13 @@ VRObjectRef convert(const QVariantMap &object, int depth, const QString &folder,
         const int index = object.value(QStringLiteral("Image")).toInt(&ok);
         if (!ok || index < 0 || index >= images.size() || folder.isEmpty())
             return nullptr;
-        QImageReader reader(QDir(folder).filePath(images.at(index)));
-        reader.setAllocationLimit(256);
-        const QImage image = reader.read();
+        auto cached = decoded.find(index);
+        if (cached == decoded.end()) {
+            QImageReader reader(QDir(folder).filePath(images.at(index)));
+            reader.setAllocationLimit(256);
+            cached = decoded.insert(index, reader.read());
+        }
+        const QImage image = cached.value();
         if (image.isNull())
             return nullptr;
         auto shape = std::make_shared<VRImageShape>(image);
@@ -458,6 +464,7 @@ VRResult<QVariantMap> QntImportFromGraffle::readStencil()
 {
     m_imageFolder.clear();
     m_imageList.clear();
+    m_decodedImages.clear();
     const QString path = t_importedFilepath;
     const QFileInfo info(path);
     const QString shown = info.fileName().isEmpty() ? path : info.fileName();
@@ -551,6 +558,20 @@ VRResult<QVariantMap> QntImportFromGraffle::readStencil()
                                   .arg(text.left(100)));
             images << text;
         }
+        // The pictures' sizes are read from their headers and added up before any is decoded.
+        if (!folder.isEmpty()) {
+            qint64 pixels = 0;
+            for (const QString &name : QSet<QString>(images.cbegin(), images.cend())) {
+                const QSize size = QImageReader(QDir(folder).filePath(name)).size();
+                if (size.isValid())
+                    pixels += qint64(size.width()) * size.height();
+            }
+            if (pixels > kMaximumDecodedPixels)
+                return refuse(QStringLiteral("its pictures are too large: together they hold more "
+                                             "than %1 million pixels, the most a stencil may "
+                                             "decode")
+                                  .arg(kMaximumDecodedPixels / 1000000));
+        }
         m_imageFolder = folder;
         m_imageList = images;
     }
@@ -580,7 +601,7 @@ VRObjectList QntImportFromGraffle::all(const QVariantMap &sheet) const
     for (const QVariant &value : sheet.value(QStringLiteral("Objects")).toList()) {
         if (result.size() >= kMaximumObjects)
             break;
-        if (auto object = convert(value.toMap(), 0, m_imageFolder, m_imageList))
+        if (auto object = convert(value.toMap(), 0, m_imageFolder, m_imageList, m_decodedImages))
             result.append(object);
     }
     return result;
@@ -667,30 +688,22 @@ QntImportFromGraffle::writeStencil(const QString &path,
     QByteArray bytes = *xml;
     if (path.endsWith(QLatin1String(".gstencil"), Qt::CaseInsensitive))
         bytes = gzip(bytes);
-    const QString target =
-        folderForm ? QDir(staging).filePath(QStringLiteral("stencil.plist")) : path;
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
-        if (folderForm)
-            QDir(staging).removeRecursively();
-        return fail(out.errorString());
+    if (!folderForm) {
+        if (const auto error = AtomicFile::write(path, bytes))
+            return fail(*error);
+        return {};
     }
-    if (folderForm) {
-        const QString old =
-            path + QStringLiteral(".old-") + QUuid::createUuid().toString(QUuid::Id128);
-        const bool hadOld = QFileInfo::exists(path);
-        if (hadOld && !QDir().rename(path, old)) {
-            QDir(staging).removeRecursively();
-            return fail(QStringLiteral("the earlier stencil cannot be replaced"));
-        }
-        if (!QDir().rename(staging, path)) {
-            if (hadOld)
-                QDir().rename(old, path);
-            QDir(staging).removeRecursively();
-            return fail(QStringLiteral("the stencil folder cannot be put in place"));
-        }
-        if (hadOld)
-            QDir(old).removeRecursively();
-    }
+    // The folder is complete and on the disk before it is swapped with the old one in a single
+    // step; the old one goes only afterwards.
+    auto failure =
+        AtomicFile::write(QDir(staging).filePath(QStringLiteral("stencil.plist")), bytes);
+    if (!failure)
+        failure = AtomicFile::syncTree(staging);
+    if (!failure)
+        failure = AtomicFile::replace(path, staging);
+    // After the swap the staging name holds the previous stencil.
+    QDir(staging).removeRecursively();
+    if (failure)
+        return fail(*failure);
     return {};
 }

@@ -3,6 +3,8 @@
 #include "framework/base/VRTypes.h"
 
 #include <QByteArray>
+#include <QHash>
+#include <QImage>
 #include <QList>
 #include <QString>
 #include <QVariantMap>
@@ -24,6 +26,8 @@ public:
     static constexpr qint64 kMaximumBytes = qint64(32) * 1024 * 1024;
     static constexpr int kMaximumDepth = 32;
     static constexpr int kMaximumObjects = 10000;
+    // All pictures of one stencil together, as 32-bit pixels 512 MiB.
+    static constexpr qint64 kMaximumDecodedPixels = qint64(128) * 1024 * 1024;
 
     // The file the next readStencil() on this thread reads.
     static void setImportedFilepath(const QString &path);
@@ -53,4 +57,5 @@ public:
 private:
     QString m_imageFolder;
     QStringList m_imageList;
+    mutable QHash<int, QImage> m_decodedImages;
 };

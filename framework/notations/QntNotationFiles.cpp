@@ -4,6 +4,7 @@
 #include "framework/notations/FMDatabase.h"
 #include "framework/notations/QntNotationArchive.h"
 #include "framework/notations/QntNotationCompiler.h"
+#include "platform/AtomicFile.h"
 #include "platform/QntPaths.h"
 
 #include "framework/view/VRToolRegistry.h"
@@ -93,11 +94,14 @@ VRResult<void> QntNotation::copyNotationsFromBundleToAppSupportFolder()
         }
         QFile::setPermissions(temporary, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
                                              | QFile::ReadOther);
+        AtomicFile::syncFile(temporary);
         QFile::remove(to);
         if (!QFile::rename(temporary, to)) {
             QFile::remove(temporary);
             failures << QStringLiteral("cannot install %1").arg(relative);
+            continue;
         }
+        AtomicFile::syncFolder(QFileInfo(to).absolutePath());
     }
     {
         QMutexLocker lock(&g_cacheMutex);
@@ -311,6 +315,7 @@ VRResult<QString> QntNotation::importIntoDB(const QString &fileName, const VRObj
         QFile::remove(temporary);
         return fail(QStringLiteral("The imported notation cannot be saved as %1.").arg(target));
     }
+    AtomicFile::syncFolder(QFileInfo(target).absolutePath());
     {
         QMutexLocker lock(&g_cacheMutex);
         notationCache().remove(QFileInfo(target).canonicalFilePath());

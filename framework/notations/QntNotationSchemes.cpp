@@ -2,7 +2,9 @@
 #include "framework/notations/QntNotation.h"
 
 #include "framework/notations/FMDatabase.h"
+#include "platform/AtomicFile.h"
 
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QSet>
 #include <QXmlStreamWriter>
@@ -678,5 +680,6 @@ VRResult<void> QntNotation::exportColorSchemes(const QString &path) const
     if (xml.hasError() || !file.commit())
         return VRError{
             QStringLiteral("The colour schemes cannot be exported: %1").arg(file.errorString())};
+    AtomicFile::syncFolder(QFileInfo(path).absolutePath());
     return {};
 }

@@ -5,6 +5,7 @@
 #include "framework/styles/VRKeyedCoder.h"
 #include "framework/styles/VRPlistCoder.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/NotificationCenter.h"
 
 #include <QCoreApplication>
@@ -12,7 +13,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -702,11 +702,9 @@ QByteArray VRGradient::fileRepresentation() const
 
 VRResult<void> VRGradient::writeToFile(const QString &path) const
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(fileRepresentation()) < 0
-        || !file.commit()) {
-        return VRError{QStringLiteral("The gradient could not be saved to \"%1\": %2")
-                           .arg(path, file.errorString())};
+    if (const auto why = AtomicFile::write(path, fileRepresentation())) {
+        return VRError{
+            QStringLiteral("The gradient could not be saved to \"%1\": %2").arg(path, *why)};
     }
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
                                     | QFile::ReadOther);

@@ -287,9 +287,12 @@ VRStyleRef VRStyle::fromJson(const QJsonObject &record, VRStyleCoding &coding)
 }
 
 VRResult<VRStyleRef> VRStyle::fromJson(const QJsonObject &record, const QJsonObject &images,
-                                       const QString &jsonPath)
+                                       const QString &jsonPath,
+                                       VRStyleCoding::DecodedImagesRef decoded)
 {
     VRStyleCoding coding(&images, jsonPath);
+    if (decoded)
+        coding.shareDecodedImages(std::move(decoded));
     VRStyleRef style = fromJson(record, coding);
     if (!style)
         return VRError{coding.error()};

@@ -3,6 +3,7 @@
 #include "framework/base/VRTypes.h"
 #include "framework/styles/VRRastGroup.h"
 #include "framework/styles/VRShadow.h"
+#include "framework/styles/VRStyleCoding.h"
 
 #include <QColor>
 #include <QFont>
@@ -83,8 +84,10 @@ public:
 
     // Native record: {"key", "name", "locked", "sharable", "textAttributes", "renderers"}.
     QJsonObject toJson(QJsonObject &images) const;
+    // `decoded` shares decoded pictures and their budget with other records of the same file.
     static VRResult<VRStyleRef> fromJson(const QJsonObject &record, const QJsonObject &images,
-                                         const QString &jsonPath = QStringLiteral("style"));
+                                         const QString &jsonPath = QStringLiteral("style"),
+                                         VRStyleCoding::DecodedImagesRef decoded = nullptr);
     static VRStyleRef fromJson(const QJsonObject &record, VRStyleCoding &coding);
     bool isEqual(const VRStyle &other) const;
     // A style put on the pasteboard with copyToPasteboard(); null when there is none.

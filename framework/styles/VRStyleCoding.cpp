@@ -465,23 +465,50 @@ QImage VRStyleCoding::image(const QJsonObject &o, const QString &key)
         fail(key, QStringLiteral("expected the key of an image in the file's image table"));
         return {};
     }
-    if (const auto it = m_decoded->constFind(name); it != m_decoded->constEnd())
+    if (const auto it = m_decoded->images.constFind(name); it != m_decoded->images.constEnd())
         return it.value();
     const QByteArray data = QByteArray::fromBase64(m_images->value(name).toString().toLatin1());
-    QImage image;
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, "PNG");
-    const QSize size = reader.size();
-    if (data.size() > kMaxImageBytes || !size.isValid() || size.width() > kMaxImageSide
-        || size.height() > kMaxImageSide || !reader.read(&image)) {
-        fail(key,
-             QStringLiteral("the image \"%1\" is not a readable PNG of at most %2 pixels a side")
-                 .arg(name)
-                 .arg(kMaxImageSide));
+    QString why;
+    const QImage image = decodeImage(data, *m_decoded, &why);
+    if (image.isNull()) {
+        fail(key, QStringLiteral("the image \"%1\" %2").arg(name, why));
         return {};
     }
-    m_decoded->insert(name, image);
+    m_decoded->images.insert(name, image);
     return image;
+}
+
+QImage VRStyleCoding::decodeImage(const QByteArray &png, DecodedImages &decoded, QString *error)
+{
+    QBuffer buffer;
+    buffer.setData(png);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "PNG");
+    // The header's size is checked before any pixel is decoded.
+    const QSize size = reader.size();
+    QImage image;
+    if (png.size() > kMaxImageBytes || !size.isValid() || size.width() > kMaxImageSide
+        || size.height() > kMaxImageSide) {
+        *error =
+            QStringLiteral("is not a readable PNG of at most %1 pixels a side").arg(kMaxImageSide);
+        return {};
+    }
+    if (qint64(size.width()) * size.height() > kMaxDecodedPixels - decoded.pixels) {
+        *error = picturesTooLargeMessage();
+        return {};
+    }
+    if (!reader.read(&image)) {
+        *error =
+            QStringLiteral("is not a readable PNG of at most %1 pixels a side").arg(kMaxImageSide);
+        return {};
+    }
+    decoded.pixels += qint64(image.width()) * image.height();
+    return image;
+}
+
+QString VRStyleCoding::picturesTooLargeMessage()
+{
+    return QStringLiteral("makes the pictures of this file too large: together they would hold "
+                          "more than %1 million pixels, the most one file may decode")
+        .arg(kMaxDecodedPixels / 1000000);
 }

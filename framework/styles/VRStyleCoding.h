@@ -26,6 +26,17 @@ public:
     // Limits every reader enforces.
     static constexpr int kMaxDepth = 64;
     static constexpr double kMaxCoordinate = 1.0e7;
+    // All pictures one file (a document, a style library, a pasteboard record) may decode
+    // together: 512 MiB as 32-bit pixels. Qt's own limit applies to one picture only.
+    static constexpr qint64 kMaxDecodedPixels = qint64(128) * 1024 * 1024;
+
+    // The pictures decoded from one file's image table: each decoded once, all counted against
+    // kMaxDecodedPixels. Shared by every coding that reads from the same file.
+    struct DecodedImages {
+        QHash<QString, QImage> images;
+        qint64 pixels = 0;
+    };
+    using DecodedImagesRef = std::shared_ptr<DecodedImages>;
 
     explicit VRStyleCoding(const QJsonObject *images = nullptr, const QString &path = {});
 
@@ -57,6 +68,12 @@ public:
     QFont font(const QJsonObject &o, const QString &key, const QFont &def);
     QVariantMap textAttributes(const QJsonObject &o, const QString &key);
     QImage image(const QJsonObject &o, const QString &key);
+    // Decodes the PNG of a table entry within the shared budget; a null image and *error set
+    // when it is unreadable, too large on its own or past the budget.
+    static QImage decodeImage(const QByteArray &png, DecodedImages &decoded, QString *error);
+    static QString picturesTooLargeMessage();
+    // Reads with the pictures another coding of the same file has decoded.
+    void shareDecodedImages(DecodedImagesRef decoded) { m_decoded = std::move(decoded); }
 
     static std::optional<QColor> parseColour(const QString &text);
 
@@ -77,7 +94,7 @@ public:
 
 private:
     const QJsonObject *m_images = nullptr;
-    std::shared_ptr<QHash<QString, QImage>> m_decoded = std::make_shared<QHash<QString, QImage>>();
+    DecodedImagesRef m_decoded = std::make_shared<DecodedImages>();
     QString m_path;
     QString m_error;
     int m_depth = 0;

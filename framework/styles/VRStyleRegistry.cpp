@@ -6,6 +6,7 @@
 #include "framework/styles/VRHatching.h"
 #include "framework/styles/VRStroke.h"
 #include "framework/styles/VRStyle.h"
+#include "platform/AtomicFile.h"
 #include "platform/NotificationCenter.h"
 #include "platform/QntPaths.h"
 
@@ -18,7 +19,6 @@
 #include <QJsonDocument>
 #include <QMenu>
 #include <QPixmap>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -375,10 +375,9 @@ VRResult<void> VRStyleRegistry::writeToFile(const QString &path, bool atomically
                            {"images", images}};
     const QByteArray data = QJsonDocument(root).toJson(QJsonDocument::Indented);
     if (atomically) {
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
+        if (const auto why = AtomicFile::write(path, data))
             return error(QStringLiteral("The style library could not be saved to \"%1\": %2")
-                             .arg(path, file.errorString()));
+                             .arg(path, *why));
         return {};
     }
     QFile file(path);
@@ -423,6 +422,7 @@ VRResult<void> VRStyleRegistry::readFromFile(const QString &path, int mergeOptio
             QStringLiteral("styles: expected a list of at most %1 style records").arg(kMaxStyles));
     QList<VRStyleRef> incoming;
     QHash<QString, VRStyleRef> incomingByKey;
+    const auto decoded = std::make_shared<VRStyleCoding::DecodedImages>();
     const QJsonArray styles = stylesValue.toArray();
     for (qsizetype i = 0; i < styles.size(); ++i) {
         const QString where = QStringLiteral("styles[%1]").arg(i);
@@ -432,7 +432,7 @@ VRResult<void> VRStyleRegistry::readFromFile(const QString &path, int mergeOptio
         if (!record.value(QStringLiteral("key")).isString()
             || record.value(QStringLiteral("key")).toString().isEmpty())
             return error(where + QStringLiteral(".key: expected the style's key"));
-        auto style = VRStyle::fromJson(record, images, where);
+        auto style = VRStyle::fromJson(record, images, where, decoded);
         if (!style)
             return error(style.errorMessage());
         if (incomingByKey.contains(style.value()->uniqueKey()))

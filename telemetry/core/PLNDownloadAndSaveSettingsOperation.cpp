@@ -134,5 +134,11 @@ PLNDownloadAndSaveSettingsOperation::saveSettings(const std::string &location) c
         ::unlink(temporary.c_str());
         return settingsError(PLNSettingsErrorNotSaved, "The settings file cannot be written");
     }
+    // The rename itself reaches the disk only with the folder.
+    const int folder = ::open(m_settingsDirectoryPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
     return std::nullopt;
 }

@@ -37,11 +37,10 @@ PlistValue fromNode(plist_t node)
         return PlistValue(v);
     }
     case PLIST_STRING: {
-        char *s = nullptr;
-        plist_get_string_val(node, &s);
-        PlistValue result(std::string(s ? s : ""));
-        std::free(s);
-        return result;
+        // libplist's copying getter asserts that the text holds no NUL; the pointer form does not.
+        std::uint64_t length = 0;
+        const char *s = plist_get_string_ptr(node, &length);
+        return PlistValue(s ? std::string(s, length) : std::string());
     }
     case PLIST_DATA: {
         char *d = nullptr;
@@ -82,6 +81,64 @@ PlistValue fromNode(plist_t node)
     }
     default: return PlistValue();
     }
+}
+
+std::uint64_t bigEndian(const unsigned char *p, std::size_t width)
+{
+    std::uint64_t value = 0;
+    for (std::size_t i = 0; i < width; ++i)
+        value = (value << 8) | p[i];
+    return value;
+}
+
+// Whether a binary property list holds a string (or dictionary key) with a NUL character in it.
+// libplist aborts the process when such a key is read, so these lists are refused before parsing.
+// Walks the offset table as libplist does; a malformed table is left to libplist to refuse.
+bool binaryHasNulCharacter(const std::string &bytes)
+{
+    constexpr std::size_t kHeader = 8;
+    constexpr std::size_t kTrailer = 32;
+    if (bytes.size() < kHeader + kTrailer)
+        return false;
+    const auto *data = reinterpret_cast<const unsigned char *>(bytes.data());
+    const std::size_t size = bytes.size();
+    const unsigned char *trailer = data + size - kTrailer;
+    const std::size_t offsetWidth = trailer[6];
+    const std::uint64_t objectCount = bigEndian(trailer + 8, 8);
+    const std::uint64_t tableOffset = bigEndian(trailer + 24, 8);
+    if (offsetWidth < 1 || offsetWidth > 8 || tableOffset >= size
+        || objectCount > (size - tableOffset) / offsetWidth)
+        return false;
+    const std::size_t objectsEnd = size - kTrailer;
+    for (std::uint64_t i = 0; i < objectCount; ++i) {
+        const std::uint64_t offset = bigEndian(data + tableOffset + i * offsetWidth, offsetWidth);
+        if (offset < kHeader || offset >= objectsEnd)
+            continue;
+        const unsigned kind = data[offset] >> 4;
+        if (kind != 0x5 && kind != 0x6)
+            continue;
+        std::uint64_t count = data[offset] & 0x0f;
+        std::uint64_t start = offset + 1;
+        if (count == 0x0f) {
+            // The length follows as an integer object: 0x1N and 2^N big-endian bytes.
+            if (start >= objectsEnd || (data[start] >> 4) != 0x1)
+                continue;
+            const std::size_t width = std::size_t(1) << (data[start] & 0x0f);
+            if (width > 8 || width > objectsEnd - start - 1)
+                continue;
+            count = bigEndian(data + start + 1, width);
+            start += 1 + width;
+        }
+        const std::uint64_t unit = kind == 0x5 ? 1 : 2;
+        if (count > (objectsEnd - start) / unit)
+            continue;
+        for (std::uint64_t c = 0; c < count; ++c) {
+            const unsigned char *character = data + start + c * unit;
+            if (character[0] == 0 && (unit == 1 || character[1] == 0))
+                return true;
+        }
+    }
+    return false;
 }
 
 plist_t toNode(const PlistValue &value)
@@ -201,10 +258,16 @@ std::optional<PlistValue> PlistValue::fromBytes(const std::string &bytes)
     if (bytes.empty() || bytes.size() > 0xffffffffu)
         return std::nullopt;
     plist_t root = nullptr;
-    if (bytes.compare(0, 6, "bplist") == 0)
+    if (bytes.compare(0, 6, "bplist") == 0) {
+        if (binaryHasNulCharacter(bytes))
+            return std::nullopt;
         plist_from_bin(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &root);
-    else
+    } else {
+        // A NUL byte is never part of a well-formed XML document.
+        if (bytes.find('\0') != std::string::npos)
+            return std::nullopt;
         plist_from_xml(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &root);
+    }
     if (!root)
         return std::nullopt;
     PlistValue result = fromNode(root);
@@ -258,6 +321,14 @@ bool PlistValue::writeFileAtomically(const std::string &path) const
     if (::close(fd) != 0 || !synced || std::rename(temp.c_str(), path.c_str()) != 0) {
         ::unlink(temp.c_str());
         return false;
+    }
+    // The rename itself reaches the disk only with the folder.
+    const std::string::size_type slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd >= 0) {
+        ::fsync(folderFd);
+        ::close(folderFd);
     }
     return true;
 }

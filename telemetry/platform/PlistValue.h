@@ -99,7 +99,8 @@ public:
 
     bool operator==(const PlistValue &other) const = default;
 
-    // Parses XML or binary property-list bytes; nothing on malformed input.
+    // Parses XML or binary property-list bytes; nothing on malformed input and on a string or
+    // key holding a NUL character.
     static std::optional<PlistValue> fromBytes(const std::string &bytes);
     static std::optional<PlistValue> readFile(const std::string &path);
     std::string toXml() const;

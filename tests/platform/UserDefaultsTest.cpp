@@ -7,11 +7,14 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPointF>
 #include <QTemporaryDir>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
+
+#include <limits>
 
 namespace {
 
@@ -151,6 +154,101 @@ TEST_F(UserDefaultsTest, CorruptFileIsSetAsideAndRegisteredValuesApply)
     UserDefaults reread(path());
     EXPECT_EQ(reread.integerForKey("Size"), 5);
 }
+
+namespace {
+
+// Text with every '@' made a NUL byte.
+QByteArray withNul(const char *text)
+{
+    return QByteArray(text).replace('@', '\0');
+}
+
+struct UnreadableFile {
+    const char *name;
+    QByteArray content; // empty: a folder stands where the file should be
+};
+
+class UnreadableDefaultsFile : public testing::TestWithParam<UnreadableFile>
+{
+protected:
+    QTemporaryDir m_dir;
+};
+
+// None of these may end the process: each file is set aside and the registered values apply.
+TEST_P(UnreadableDefaultsFile, IsSetAsideAndRegisteredValuesApply)
+{
+    const QString path = m_dir.path() + "/Prefs.plist";
+    if (GetParam().content.isEmpty()) {
+        ASSERT_TRUE(QDir().mkpath(path));
+    } else {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(GetParam().content);
+    }
+    UserDefaults defaults(path);
+    defaults.registerDefaults({{"Name", "factory"}});
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(defaults.stringForKey("Name"), "factory");
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("set it aside"), std::string::npos) << log;
+    EXPECT_FALSE(QFileInfo::exists(path));
+    EXPECT_EQ(QDir(m_dir.path()).entryList({"Prefs.plist.corrupt-*"}, QDir::AllEntries).size(), 1);
+    defaults.setObject(QString("mine"), "Name");
+    ASSERT_TRUE(defaults.synchronize());
+    EXPECT_EQ(UserDefaults(path).stringForKey("Name"), "mine");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, UnreadableDefaultsFile,
+    testing::Values(
+        UnreadableFile{"NulInString", withNul("<?xml version=\"1.0\"?><plist version=\"1.0\">"
+                                              "<dict><key>Name</key><string>a@b</string>"
+                                              "</dict></plist>")},
+        UnreadableFile{"NulInKey", withNul("<?xml version=\"1.0\"?><plist version=\"1.0\">"
+                                           "<dict><key>N@</key><string>ab</string>"
+                                           "</dict></plist>")},
+        UnreadableFile{"DeepNesting", "<?xml version=\"1.0\"?><plist version=\"1.0\">"
+                                          + QByteArray(5000, 'x').replace("x", "<array>")
+                                          + QByteArray("</plist>")},
+        UnreadableFile{"Folder", QByteArray()}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+struct StoredNumber {
+    const char *name;
+    QVariant stored;
+    qint64 expected;
+};
+
+class IntegerFromStoredNumber : public testing::TestWithParam<StoredNumber>
+{
+protected:
+    QTemporaryDir m_dir;
+};
+
+// Converting these with a plain cast is undefined; they saturate instead.
+TEST_P(IntegerFromStoredNumber, SaturatesAtTheEndsOfTheRange)
+{
+    UserDefaults defaults(m_dir.path() + "/Prefs.plist");
+    defaults.registerDefaults({{"K", GetParam().stored}});
+    EXPECT_EQ(defaults.integerForKey("K"), GetParam().expected);
+}
+
+constexpr qint64 kMax = std::numeric_limits<qint64>::max();
+constexpr qint64 kMin = std::numeric_limits<qint64>::min();
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, IntegerFromStoredNumber,
+    testing::Values(StoredNumber{"Infinity", std::numeric_limits<double>::infinity(), kMax},
+                    StoredNumber{"MinusInfinity", -std::numeric_limits<double>::infinity(), kMin},
+                    StoredNumber{"Huge", 1e300, kMax}, StoredNumber{"MinusHuge", -1e300, kMin},
+                    StoredNumber{"TwoToThe63", 9223372036854775808.0, kMax},
+                    StoredNumber{"NaN", std::numeric_limits<double>::quiet_NaN(), 0},
+                    StoredNumber{"HugeText", QString("1e300"), kMax},
+                    StoredNumber{"InfText", QString("-inf"), kMin},
+                    StoredNumber{"Ordinary", -2.75, -2}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace
 
 TEST_F(UserDefaultsTest, NonDictionaryRootCountsAsCorrupt)
 {

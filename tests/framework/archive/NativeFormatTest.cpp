@@ -9,6 +9,7 @@
 #include "framework/base/VRConstants.h"
 #include "framework/model/VRDrawableShape.h"
 #include "framework/model/VRDrawing.h"
+#include "framework/model/VRImageShape.h"
 #include "framework/document/VRDrawingDocument.h"
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/undo/VRUndoManager.h"
@@ -22,6 +23,11 @@
 #include <QJsonObject>
 #include <QMimeData>
 #include <QTemporaryDir>
+
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace qnt::test;
 
@@ -306,13 +312,100 @@ TEST(NativeFormat, SavingIsAtomicAndAFailedSaveKeepsThePreviousFile)
         result = big.writeToFile(path);
     }
     EXPECT_FALSE(result.ok());
-    EXPECT_TRUE(result.errorMessage().contains(QStringLiteral("could not be written")));
+    EXPECT_TRUE(
+        result.errorMessage().contains(QStringLiteral("could not be written: File too large")))
+        << result.errorMessage().toStdString();
     EXPECT_EQ(readAll(path), previous);
     const QStringList leftovers = QDir(dir.path()).entryList(QDir::Files);
     EXPECT_EQ(leftovers, QStringList{QStringLiteral("doc.quintora")});
 
     // A folder that does not exist gives an error, not a crash.
     EXPECT_FALSE(big.writeToFile(dir.filePath(QStringLiteral("missing/doc.quintora"))).ok());
+}
+
+// A drawing of `count` distinct 8000 × 4000 pictures: one bit a pixel, so small in memory and in
+// the file, yet 32 million pixels each.
+std::unique_ptr<VRDrawing> drawingWithLargePictures(int count)
+{
+    auto drawing = std::make_unique<VRDrawing>();
+    drawing->undoManager()->disableUndoRegistration();
+    auto *layer = drawing->activeLayerOfClass<VRObjectDrawingLayer>();
+    for (int i = 0; i < count; ++i) {
+        QImage picture(8000, 4000, QImage::Format_Mono);
+        picture.fill(0);
+        picture.setPixel(i, 0, 1);
+        layer->addObject(std::make_shared<VRImageShape>(picture));
+    }
+    return drawing;
+}
+
+// The pictures of one document share one budget of decoded pixels (128 Mi): four such pictures
+// fit, five are refused with a message that says why, before the fifth is decoded.
+TEST(NativeFormat, PicturesPastTheDocumentBudgetAreRefused)
+{
+    const auto four =
+        VRArchiver::drawingFromData(VRArchiver::documentData(*drawingWithLargePictures(4)));
+    EXPECT_TRUE(four.ok()) << four.errorMessage().toStdString();
+    const QByteArray data = VRArchiver::documentData(*drawingWithLargePictures(5));
+    EXPECT_LT(data.size(), 5 * 1024 * 1024);
+    const auto five = VRArchiver::drawingFromData(data);
+    ASSERT_FALSE(five.ok());
+    EXPECT_TRUE(five.errorMessage().contains(QStringLiteral("too large: together they would hold "
+                                                            "more than 134 million pixels")))
+        << five.errorMessage().toStdString();
+}
+
+// On a full disk (a 16 KiB file system mounted in a child's own mount namespace) the save says
+// so and the previous file stays.
+TEST(NativeFormat, SaveToAFullDiskSaysTheDiskIsFull)
+{
+    QTemporaryDir dir;
+    const QString mountPoint = dir.filePath(QStringLiteral("small"));
+    ASSERT_TRUE(QDir().mkpath(mountPoint));
+    const QString path = mountPoint + QStringLiteral("/doc.quintora");
+    VRDrawingDocument big;
+    big.setDrawing(drawingWithEveryKind());
+    ASSERT_GT(VRArchiver::documentData(*big.drawing()).size(), 16 * 1024);
+    VRDrawingDocument small;
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        auto answer = [&](const QByteArray &text) {
+            [[maybe_unused]] const auto n = ::write(pipeFds[1], text.constData(), text.size());
+            ::_exit(0);
+        };
+        const QByteArray target = QFile::encodeName(mountPoint);
+        if (::unshare(CLONE_NEWNS) != 0
+            || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
+            || ::mount("tmpfs", target.constData(), "tmpfs", 0, "size=16k") != 0)
+            answer("skip");
+        if (!small.writeToFile(path).ok())
+            answer("the small document could not be written");
+        const QByteArray previous = readAll(path);
+        const auto result = big.writeToFile(path);
+        if (result.ok())
+            answer("the save succeeded");
+        if (readAll(path) != previous)
+            answer("the previous file changed");
+        if (QDir(mountPoint).entryList(QDir::Files) != QStringList{QStringLiteral("doc.quintora")})
+            answer("a temporary file was left behind");
+        answer(result.errorMessage().toUtf8());
+    }
+    ::close(pipeFds[1]);
+    QByteArray message;
+    char buffer[512];
+    ssize_t n = 0;
+    while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0)
+        message.append(buffer, n);
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (message == "skip")
+        GTEST_SKIP() << "this machine does not let the test mount a small file system";
+    EXPECT_TRUE(message.contains("could not be written: No space left on device"))
+        << message.toStdString();
 }
 
 TEST(NativeFormat, DocumentOpenMarksCleanAndEditsMakeItEdited)

@@ -276,4 +276,42 @@ TEST_F(StencilImportTest, ForeignAndDamagedFilesAreRefusedClearly)
     EXPECT_TRUE(stencil.errorMessage().contains(QLatin1String("does not exist")));
 }
 
+// The pictures of one stencil share one budget of decoded pixels: five pictures of 8000 × 4000
+// (small files, one bit a pixel) are refused before any is decoded; four are read.
+TEST_F(StencilImportTest, PicturesPastTheStencilBudgetAreRefused)
+{
+    for (const int count : {4, 5}) {
+        const QString folder = m_dir.filePath(QStringLiteral("Pictures%1.graffle").arg(count));
+        QByteArray names;
+        QByteArray objects;
+        for (int i = 0; i < count; ++i) {
+            QImage picture(8000, 4000, QImage::Format_Mono);
+            picture.fill(0);
+            picture.setPixel(i, 0, 1);
+            const QString name = QStringLiteral("p%1.png").arg(i);
+            QDir().mkpath(folder);
+            ASSERT_TRUE(picture.save(QDir(folder).filePath(name)));
+            names += "<string>" + name.toUtf8() + "</string>";
+            objects += "<dict><key>Kind</key><string>image</string><key>Image</key><integer>"
+                       + QByteArray::number(i)
+                       + "</integer><key>Frame</key><array><real>0</real><real>0</real>"
+                         "<real>80</real><real>40</real></array></dict>";
+        }
+        write(QStringLiteral("Pictures%1.graffle/stencil.plist").arg(count),
+              plist("<dict><key>ImageList</key><array>" + names
+                    + "</array><key>Objects</key><array>" + objects + "</array></dict>"));
+        QntImportFromGraffle::setImportedFilepath(folder);
+        QntImportFromGraffle reader;
+        const auto stencil = reader.readStencil();
+        if (count == 4) {
+            EXPECT_TRUE(stencil.ok()) << stencil.errorMessage().toStdString();
+            continue;
+        }
+        ASSERT_FALSE(stencil.ok());
+        EXPECT_TRUE(stencil.errorMessage().contains(
+            QLatin1String("its pictures are too large: together they hold more than 134 million")))
+            << stencil.errorMessage().toStdString();
+    }
+}
+
 } // namespace

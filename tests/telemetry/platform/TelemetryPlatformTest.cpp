@@ -54,10 +54,11 @@ TEST(TelemetryDispatchQueue, SerialQueueRunsBlocksInOrderOnItsOwnThread)
 
 TEST(TelemetryDispatchQueue, ConcurrentQueueUsesSeveralWorkers)
 {
-    tel::DispatchQueue queue("com.quintora.test.concurrent", 3);
+    // Declared before the queue: its workers still read them until its destructor joins them.
     std::atomic<int> running{0};
     std::promise<void> allThree;
     std::atomic<bool> released{false};
+    tel::DispatchQueue queue("com.quintora.test.concurrent", 3);
     for (int i = 0; i < 3; ++i)
         queue.async([&] {
             if (++running == 3)
@@ -71,10 +72,11 @@ TEST(TelemetryDispatchQueue, ConcurrentQueueUsesSeveralWorkers)
 
 TEST(TelemetryTimer, OneShotRepeatingAndCancelled)
 {
-    tel::DispatchQueue queue("com.quintora.test.timers");
+    // Declared before the queue, which joins its worker when it goes.
     std::atomic<int> once{0}, repeated{0}, cancelled{0};
-    const auto start = std::chrono::steady_clock::now();
     std::atomic<long long> firedAfterMs{-1};
+    const auto start = std::chrono::steady_clock::now();
+    tel::DispatchQueue queue("com.quintora.test.timers");
     queue.asyncAfter(0.05, [&] {
         ++once;
         firedAfterMs = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -235,6 +237,34 @@ TEST(TelemetryPlist, ValuesKeepTheirTypesThroughXml)
     EXPECT_EQ(tel::PlistValue(std::int64_t(42)).description(), "42");
 }
 
+// libplist aborts the process when it copies out a key or string that holds a NUL character;
+// such lists are refused instead. The binary ones were written by Python's plistlib.
+TEST(TelemetryPlist, NulCharactersInKeysAndStringsAreRefused)
+{
+    const std::string utf16Key(
+        "\x62\x70\x6c\x69\x73\x74\x30\x30\xd1\x01\x02\x63\x00\x61\x00\x00\x00\xe9\x52\x78"
+        "\x79\x08\x0b\x12\x00\x00\x00\x00\x00\x00\x01\x01\x00\x00\x00\x00\x00\x00\x00\x03"
+        "\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x15",
+        56);
+    const std::string utf16String(
+        "\x62\x70\x6c\x69\x73\x74\x30\x30\xd1\x01\x02\x51\x61\x63\x00\x78\x00\x00\x00\xe9"
+        "\x08\x0b\x0d\x00\x00\x00\x00\x00\x00\x01\x01\x00\x00\x00\x00\x00\x00\x00\x03\x00"
+        "\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x14",
+        55);
+    const std::string xml = std::string("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict>"
+                                        "<key>a</key><string>x")
+                            + '\0' + "y</string></dict></plist>";
+    for (const std::string &bytes : {utf16Key, utf16String, xml})
+        EXPECT_FALSE(tel::PlistValue::fromBytes(bytes).has_value());
+    // The same lists without the NUL still read.
+    std::string clean = utf16String;
+    clean[17] = 'z'; // the second UTF-16 unit, U+0000, becomes U+007A
+    const auto value = tel::PlistValue::fromBytes(clean);
+    ASSERT_TRUE(value.has_value());
+    ASSERT_NE(value->find("a"), nullptr);
+    EXPECT_EQ(value->find("a")->toString(), "xz\u00e9");
+}
+
 TEST(TelemetryAppInfo, ReadsTheBundleConfigurationAndResources)
 {
     const qnt::test::ScopedAppInfo appInfo;
@@ -318,8 +348,8 @@ TEST(TelemetrySystemLog, DebugLinesNeedTheDebugFlag)
 TEST(TelemetryTimer, TimeScaleShortensLongDelays)
 {
     tel::Timer::setTimeScale(0.001);
-    tel::DispatchQueue queue("com.quintora.test.scaled");
     std::atomic<bool> fired{false};
+    tel::DispatchQueue queue("com.quintora.test.scaled");
     queue.asyncAfter(10.0, [&] { fired = true; }); // 10 ms at this scale
     EXPECT_TRUE(waitUntil([&] { return fired.load(); }, 2000ms));
     tel::Timer::setTimeScale(1.0);

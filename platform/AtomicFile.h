@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// Replaces files and folders so that a crash or a power loss leaves either the old content or
+// the new one, never a mix or nothing: new content is written beside its target and synced to
+// the disk, then renamed (or swapped) into place, then the folder holding it is synced so the
+// rename itself lasts. Failures answer the system's own reason ("No space left on device").
+// Reentrant.
+class AtomicFile
+{
+public:
+    // Writes `data` to `path`. Nothing on success; otherwise the reason, with the previous file
+    // untouched and no temporary file left behind. A new file gets the permissions the user's
+    // umask gives; a replaced one keeps its own.
+    static std::optional<QString> write(const QString &path, const QByteArray &data);
+
+    // Syncs a file's data to the disk. Nothing on success.
+    static std::optional<QString> syncFile(const QString &path);
+    // Syncs the entries of a folder (after a rename or a new file in it). Nothing on success.
+    static std::optional<QString> syncFolder(const QString &folder);
+    // Syncs every file and folder inside `folder`, and the folder itself. Nothing on success.
+    static std::optional<QString> syncTree(const QString &folder);
+
+    // Puts the complete folder (or file) `replacement` in place of `path`, keeping what was at
+    // `path` until the new one is there: an atomic exchange of the two names, so `path` always
+    // exists. Afterwards `replacement` names the previous content (for the caller to remove);
+    // if nothing was at `path`, the replacement is simply renamed. Syncs the parent folder.
+    static std::optional<QString> replace(const QString &path, const QString &replacement);
+};

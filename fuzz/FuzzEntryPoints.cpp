@@ -1,0 +1,252 @@
+#include "fuzz/FuzzEntryPoints.h"
+
+#include "framework/archive/VRArchiver.h"
+#include "framework/archive/VRPasteboardInfo.h"
+#include "framework/base/VRConstants.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/notations/QntImportFromGraffle.h"
+#include "framework/notations/QntNotation.h"
+#include "framework/styles/VRGradient.h"
+#include "framework/styles/VRStyle.h"
+#include "framework/styles/VRStyleRegistry.h"
+#include "platform/PropertyList.h"
+#include "platform/UserDefaults.h"
+#include "telemetry/core/FLTUserDefaults.h"
+#include "telemetry/core/PLNSettings.h"
+#include "telemetry/crash/FLTFile.h"
+#include "telemetry/crash/FLTSettings.h"
+#include "telemetry/platform/PlistValue.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QMimeData>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+
+namespace qnt::fuzz {
+
+namespace {
+
+QTemporaryDir &scratch()
+{
+    static QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/quintora-fuzz-XXXXXX"));
+    return folder;
+}
+
+QByteArray bytes(const std::uint8_t *data, std::size_t size)
+{
+    return QByteArray(reinterpret_cast<const char *>(data), qsizetype(size));
+}
+
+// Writes the input where a reader expects a file and answers the path.
+QString writeInput(const QString &relative, const std::uint8_t *data, std::size_t size)
+{
+    const QString path = scratch().filePath(relative);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(reinterpret_cast<const char *>(data), qint64(size));
+    return path;
+}
+
+} // namespace
+
+void initialise()
+{
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    const QByteArray home = QFile::encodeName(scratch().filePath(QStringLiteral("home")));
+    QDir().mkpath(QString::fromLocal8Bit(home));
+    if (!QCoreApplication::instance()) {
+        // Only a process of our own: the test suite already has its home and its application.
+        setenv("HOME", home.constData(), 1);
+        setenv("XDG_CONFIG_HOME", (home + "/.config").constData(), 1);
+        setenv("XDG_DATA_HOME", (home + "/.local/share").constData(), 1);
+        setenv("XDG_CACHE_HOME", (home + "/.cache").constData(), 1);
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        static int argc = 1;
+        static char name[] = "quintora-fuzz";
+        static char *argv[] = {name, nullptr};
+        new QApplication(argc, argv); // lives as long as the process
+    }
+    // The stencil folder always holds one picture for "image" objects to name.
+    QImage picture(4, 3, QImage::Format_ARGB32);
+    picture.fill(Qt::darkCyan);
+    QDir().mkpath(scratch().filePath(QStringLiteral("Input.graffle")));
+    picture.save(scratch().filePath(QStringLiteral("Input.graffle/image1.png")));
+}
+
+const std::vector<Target> &targets()
+{
+    static const std::vector<Target> all{
+        {"document", document},
+        {"pasteboard", pasteboard},
+        {"stencil", stencil},
+        {"gradient", gradient},
+        {"styles", styles},
+        {"defaults", defaults},
+        {"notation", notation},
+        {"record", record},
+        {"telemetry_settings", telemetrySettings},
+    };
+    return all;
+}
+
+const Target *target(std::string_view name)
+{
+    for (const Target &t : targets()) {
+        if (name == t.name)
+            return &t;
+    }
+    return nullptr;
+}
+
+int document(const std::uint8_t *data, std::size_t size)
+{
+    auto drawing = VRArchiver::drawingFromData(bytes(data, size));
+    if (drawing.ok())
+        VRArchiver::documentData(*drawing.value()); // what the next save writes
+    return 0;
+}
+
+int pasteboard(const std::uint8_t *data, std::size_t size)
+{
+    const QByteArray input = bytes(data, size);
+    auto objects = VRArchiver::objectsFromData(input);
+    if (objects.ok())
+        VRArchiver::objectsData(objects.value());
+    QMimeData mime;
+    mime.setData(kVRPasteboardInfoType, input);
+    mime.setData(kVRRasterizerPasteboardType, input);
+    VRPasteboardInfo::fromPasteboard(&mime);
+    VRStyle::styleFromPasteboard(&mime);
+    return 0;
+}
+
+int stencil(const std::uint8_t *data, std::size_t size)
+{
+    writeInput(QStringLiteral("Input.graffle/stencil.plist"), data, size);
+    QntImportFromGraffle::setImportedFilepath(scratch().filePath(QStringLiteral("Input.graffle")));
+    QntImportFromGraffle reader;
+    const auto stencil = reader.readStencil();
+    if (!stencil)
+        return 0;
+    QVariantList sheets = stencil->value(QStringLiteral("Sheets")).toList();
+    if (!stencil->contains(QStringLiteral("Sheets")))
+        sheets = {*stencil};
+    for (const QVariant &sheet : std::as_const(sheets)) {
+        const VRObjectList objects = reader.all(sheet.toMap());
+        reader.all2Elements(objects);
+        reader.imageData(objects);
+    }
+    return 0;
+}
+
+int gradient(const std::uint8_t *data, std::size_t size)
+{
+    const QString path = writeInput(QStringLiteral("Input.gradient"), data, size);
+    if (const auto gradient = VRGradient::gradientWithContentsOfFile(path))
+        (*gradient)->fileRepresentation();
+    return 0;
+}
+
+int styles(const std::uint8_t *data, std::size_t size)
+{
+    const QString path = writeInput(QStringLiteral("Input.styles"), data, size);
+    VRStyleRegistry &registry = VRStyleRegistry::sharedStyleRegistry();
+    if (registry.readFromFile(path, VRStyleRegistry::ReplaceSameKeys).ok())
+        VRStyleRegistry::resetRegistry(); // every input starts from the same registry
+    return 0;
+}
+
+int defaults(const std::uint8_t *data, std::size_t size)
+{
+    PropertyList::fromData(bytes(data, size));
+    // As at launch: the file is read on first use (and set aside when unreadable).
+    const QString path = writeInput(QStringLiteral("Preferences/Quintora.plist"), data, size);
+    UserDefaults userDefaults(path);
+    const QVariantMap values = userDefaults.persistentDomain();
+    for (auto it = values.cbegin(); it != values.cend(); ++it) {
+        userDefaults.boolForKey(it.key());
+        userDefaults.integerForKey(it.key());
+        userDefaults.doubleForKey(it.key());
+        userDefaults.stringForKey(it.key());
+    }
+    QDir(QFileInfo(path).absolutePath()).removeRecursively();
+    return 0;
+}
+
+int notation(const std::uint8_t *data, std::size_t size)
+{
+    const QString path = writeInput(QStringLiteral("Input.qntnotation"), data, size);
+    QntNotation notation(path);
+    if (!notation.isValid())
+        return 0;
+    notation.notationName();
+    notation.icon();
+    for (const QntElementRecord &record : notation.allElementsAsPrototypesList())
+        notation.prototypeForElementId(record.elementId);
+    notation.importedElementsList();
+    for (const QntColorSchemeData &scheme : notation.colorSchemesList())
+        notation.colorSchemesItemsFill(scheme.schemeId);
+    notation.connectorsList(0);
+    notation.connectorsList(1);
+    return 0;
+}
+
+int record(const std::uint8_t *data, std::size_t size)
+{
+    const QString path = writeInput(QStringLiteral("Input.fltrecord"), data, size);
+    const auto sections = FLTFileReadSections(QFile::encodeName(path).constData(), false);
+    if (!sections)
+        return 0;
+    for (const nlohmann::json &line : *sections) {
+        // Strings in records are hexadecimal; the report builder decodes them.
+        for (const auto &item : line.items()) {
+            if (item.value().is_string())
+                FLTFileHexDecodeString(item.value().get<std::string>());
+        }
+    }
+    return 0;
+}
+
+int telemetrySettings(const std::uint8_t *data, std::size_t size)
+{
+    const std::string input(reinterpret_cast<const char *>(data), size);
+    const QString folder = scratch().filePath(QStringLiteral("telemetry"));
+    QDir().mkpath(folder);
+    const std::string settingsPath = QFile::encodeName(folder + "/settings.json").toStdString();
+    std::ofstream(settingsPath, std::ios::binary | std::ios::trunc) << input;
+    PLNSettings settings(settingsPath);
+    settings.appSettings();
+    settings.appStatus();
+    settings.appNeedsOnboarding();
+    settings.appUpdateRequired();
+    const FLTSettings crashSettings(settings.settingsDictionary());
+    crashSettings.crashReportingEnabled();
+    crashSettings.logBufferSize();
+    crashSettings.maxCustomExceptions();
+    crashSettings.maxCustomKeys();
+    crashSettings.betaSuspendDuration();
+    crashSettings.interactivePromptTitle();
+    // The same bytes as a property list (the configuration and the defaults store).
+    if (const auto value = tel::PlistValue::fromBytes(input)) {
+        value->description();
+        value->toXml();
+    }
+    const std::string store = QFile::encodeName(folder + "/store").toStdString();
+    QDir().mkpath(QString::fromStdString(store));
+    std::ofstream(store + "/FLTUserDefaults.plist", std::ios::binary | std::ios::trunc) << input;
+    FLTUserDefaults userDefaults(store);
+    userDefaults.dictionaryRepresentation();
+    return 0;
+}
+
+} // namespace qnt::fuzz

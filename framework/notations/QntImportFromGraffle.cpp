@@ -22,6 +22,7 @@
 #include <QUuid>
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <cmath>
 
 #include <zlib.h>
@@ -488,7 +489,9 @@ VRResult<QVariantMap> QntImportFromGraffle::readStencil()
     QFile in(file);
     if (!in.open(QIODevice::ReadOnly))
         return refuse(in.errorString());
-    QByteArray data = in.read(kMaximumBytes + 1);
+    // As much as the file holds (QIODevice::read reserves all it is asked for), and one byte more
+    // to notice a file that grew past the limit since it was measured.
+    QByteArray data = in.read(std::min(in.size(), kMaximumBytes) + 1);
     if (data.size() > kMaximumBytes)
         return refuse(
             QStringLiteral("it is larger than %1 MiB").arg(kMaximumBytes / (1024 * 1024)));

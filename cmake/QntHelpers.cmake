@@ -1,10 +1,12 @@
 # Shared helpers for the Quintora build.
 
-# qnt_add_gtest(<name> SOURCES ... LIBS ... [QT] [ENV ...])
+# qnt_add_gtest(<name> SOURCES ... LIBS ... [QT] [ENV ...] [NO_SANITIZER <gtest filter> WHY <text>])
 # One GoogleTest executable, discovered into CTest. QT tests use the Qt test main
-# (QApplication offscreen, a private HOME per process).
+# (QApplication offscreen, a private HOME per process). Tests matching NO_SANITIZER cannot run
+# under a sanitizer by design (WHY says why, in one line): they get the label "no-sanitizer",
+# which scripts/sanitize.sh skips.
 function(qnt_add_gtest name)
-  cmake_parse_arguments(T "QT" "" "SOURCES;LIBS;ENV" ${ARGN})
+  cmake_parse_arguments(T "QT" "NO_SANITIZER;WHY" "SOURCES;LIBS;ENV" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock)
   if(T_QT)
@@ -18,7 +20,20 @@ function(qnt_add_gtest name)
   target_compile_definitions(${name} PRIVATE
     QNT_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data"
     QNT_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
-  gtest_discover_tests(${name}
-    DISCOVERY_TIMEOUT 120
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${T_ENV}" TIMEOUT 120)
+  if(T_NO_SANITIZER)
+    if(NOT T_WHY)
+      message(FATAL_ERROR "${name}: NO_SANITIZER needs WHY")
+    endif()
+    gtest_discover_tests(${name}
+      DISCOVERY_TIMEOUT 120 TEST_FILTER "-${T_NO_SANITIZER}"
+      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${T_ENV}" TIMEOUT 120)
+    gtest_discover_tests(${name}
+      DISCOVERY_TIMEOUT 120 TEST_FILTER "${T_NO_SANITIZER}"
+      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${T_ENV}" TIMEOUT 120
+                 LABELS no-sanitizer)
+  else()
+    gtest_discover_tests(${name}
+      DISCOVERY_TIMEOUT 120
+      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${T_ENV}" TIMEOUT 120)
+  endif()
 endfunction()

@@ -275,7 +275,10 @@ INSTANTIATE_TEST_SUITE_P(
         CorruptGradient{"BadType", replaced(validXml(), "<key>type</key>\n\t<integer>0</integer>",
                                             "<key>type</key>\n\t<integer>9</integer>")},
         CorruptGradient{"Binary", QByteArray("bplist00\xd1\x01\x02", 11)},
-        CorruptGradient{"DeepNesting", deeplyNested()}),
+        CorruptGradient{"DeepNesting", deeplyNested()},
+        // libplist aborted the process on a string holding a NUL character.
+        CorruptGradient{"NulInString", replaced(validXml(), "<string>#FFFFFFFF</string>",
+                                                QByteArray("<string>#FF\0FFFFFF</string>", 27))}),
     [](const testing::TestParamInfo<CorruptGradient> &info) {
         return std::string(info.param.name);
     });

@@ -82,7 +82,11 @@ QByteArray parentOf(const QString &path)
 
 std::optional<QString> AtomicFile::write(const QString &path, const QByteArray &data)
 {
-    const QByteArray target = QFile::encodeName(QFileInfo(path).absoluteFilePath());
+    // A link keeps pointing where it did: the file it names is replaced.
+    const QFileInfo info(path);
+    const QString resolved =
+        info.isSymLink() && info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
+    const QByteArray target = QFile::encodeName(resolved);
     QByteArray temporary = target + ".XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0)
@@ -115,7 +119,7 @@ std::optional<QString> AtomicFile::write(const QString &path, const QByteArray &
         return fail(error);
     if (::rename(temporary.constData(), target.constData()) != 0)
         return fail(errno);
-    return syncPath(parentOf(path), true);
+    return syncPath(parentOf(resolved), true);
 }
 
 std::optional<QString> AtomicFile::syncFile(const QString &path)

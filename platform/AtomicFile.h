@@ -15,7 +15,7 @@ class AtomicFile
 public:
     // Writes `data` to `path`. Nothing on success; otherwise the reason, with the previous file
     // untouched and no temporary file left behind. A new file gets the permissions the user's
-    // umask gives; a replaced one keeps its own.
+    // umask gives; a replaced one keeps its own. A symbolic link stays: its target is replaced.
     static std::optional<QString> write(const QString &path, const QByteArray &data);
 
     // Syncs a file's data to the disk. Nothing on success.

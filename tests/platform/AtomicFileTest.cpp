@@ -77,6 +77,18 @@ TEST(AtomicFile, FailedWriteSaysWhyAndKeepsTheOldFile)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"a.txt"});
 }
 
+TEST(AtomicFile, ALinkKeepsPointingAtTheReplacedFile)
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath("real.txt");
+    const QString link = dir.filePath("link.txt");
+    writePlain(target, "old");
+    ASSERT_TRUE(QFile::link(target, link));
+    ASSERT_FALSE(AtomicFile::write(link, "new"));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(readAll(target), "new");
+}
+
 TEST(AtomicFile, MissingFolderIsReported)
 {
     QTemporaryDir dir;

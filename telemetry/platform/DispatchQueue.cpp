@@ -38,12 +38,12 @@ void DispatchQueue::async(std::function<void()> block)
 {
     if (!block)
         return;
-    {
-        std::lock_guard lock(m_mutex);
-        m_blocks.push_back(std::move(block));
-        if (m_idle == 0 && static_cast<int>(m_workers.size()) < m_width)
-            m_workers.emplace_back([this] { workerLoop(); });
-    }
+    std::lock_guard lock(m_mutex);
+    m_blocks.push_back(std::move(block));
+    if (m_idle == 0 && static_cast<int>(m_workers.size()) < m_width)
+        m_workers.emplace_back([this] { workerLoop(); });
+    // Signalled under the lock: once a worker can see the block, the queue may be destroyed
+    // (its last block has run), and this thread must no longer touch the condition then.
     m_wake.notify_one();
 }
 

@@ -11,6 +11,7 @@
 #include "framework/document/VRDrawingDocument.h"
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/undo/VRUndoManager.h"
+#include "common/GoldenPicture.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -22,13 +23,10 @@
 
 namespace {
 
-// Pictures go to QNT_SCREENSHOT_DIR when it is set (to look at them), else to a temporary folder.
+// Pictures go to the test pictures, to look at them.
 QString saveGrab(QWidget *widget, const QString &name)
 {
-    static QTemporaryDir fallback;
-    const QByteArray dir = qgetenv("QNT_SCREENSHOT_DIR");
-    const QString folder = dir.isEmpty() ? fallback.path() : QString::fromLocal8Bit(dir);
-    QDir().mkpath(folder);
+    const QString folder = qnt::test::picturesFolder(QStringLiteral("sheets"));
     widget->adjustSize();
     const QString path = QDir(folder).filePath(name);
     widget->grab().save(path);

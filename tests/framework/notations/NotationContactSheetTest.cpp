@@ -1,6 +1,7 @@
 #include "framework/notations/QntNotation.h"
 #include "framework/notations/QntNotationCompiler.h"
 #include "framework/notations/QntNotationElementBuilder.h"
+#include "common/GoldenPicture.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -12,7 +13,7 @@
 namespace {
 
 // Draws every prototype of every shipped notation on one sheet per notation. Each must draw
-// something inside its cell; QNT_CONTACT_SHEETS=<folder> keeps the sheets for a look.
+// something inside its cell; the sheets go to the test pictures for a look.
 TEST(NotationContactSheetTest, EveryPrototypeDraws)
 {
     QTemporaryDir out;
@@ -20,7 +21,7 @@ TEST(NotationContactSheetTest, EveryPrototypeDraws)
         QDir::cleanPath(QStringLiteral(QNT_TEST_DATA_DIR "/../../resources/notations")),
         out.path());
     ASSERT_TRUE(written.ok()) << written.errorMessage().toStdString();
-    const QString keep = qEnvironmentVariable("QNT_CONTACT_SHEETS");
+    const QString keep = qnt::test::picturesFolder(QStringLiteral("contact-sheets"));
     for (const QString &path : *written) {
         QntNotation notation(path);
         ASSERT_TRUE(notation.isValid());
@@ -48,11 +49,8 @@ TEST(NotationContactSheetTest, EveryPrototypeDraws)
                              records.at(i).elementId);
         }
         painter.end();
-        if (!keep.isEmpty()) {
-            QDir().mkpath(keep);
-            sheet.save(keep + QLatin1Char('/') + QFileInfo(path).completeBaseName()
-                       + QStringLiteral(".png"));
-        }
+        sheet.save(keep + QLatin1Char('/') + QFileInfo(path).completeBaseName()
+                   + QStringLiteral(".png"));
     }
 }
 

@@ -2,6 +2,7 @@
 // creation tool: it lands at the click, of its stored class, selected, and undo takes it away.
 
 #include "framework/ViewTestSupport.h"
+#include "common/ScopedCreationTools.h"
 
 #include "framework/notations/QntNotation.h"
 #include "framework/view/VRToolRegistry.h"
@@ -41,9 +42,8 @@ TEST(NotationPlacement, EveryPaletteElementOfEveryBuiltInNotationCanBePlaced)
             for (const QntElementRecord &record : notation->elementsList(list)) {
                 if (!record.prototype)
                     continue;
-                const QString tool = VRToolRegistry::sharedToolRegistry()
-                                         .registerCreationToolsForPrototypes({record.prototype})
-                                         .value(0);
+                const qnt::test::ScopedCreationTools tools({record.prototype});
+                const QString tool = tools.names().value(0);
                 ASSERT_FALSE(tool.isEmpty()) << record.elementId.toStdString();
                 const int before = h.layer()->countOfObjects();
                 h.useTool(tool);

@@ -685,6 +685,8 @@ protected:
         QApplication::processEvents();
         QntDocumentController::orderOutStartUpWindow();
         m_delegate.reset();
+        // Opening the tool palette is remembered for the next launch: the next test's.
+        UserDefaults::standardUserDefaults().removeObjectForKey(kQntToolPaletteIsVisible);
     }
 
     // A Flow Chart document saved as name, with one shape.

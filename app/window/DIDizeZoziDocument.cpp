@@ -17,6 +17,7 @@
 #include "framework/model/QntText.h"
 #include "framework/base/VRConstants.h"
 #include "framework/model/VRDrawing.h"
+#include "framework/routing/VRAvoidRouter.h"
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/undo/VRUndoManager.h"
 #include "framework/notations/QntNotation.h"
@@ -106,6 +107,20 @@ QLabel *captionLabel(const QString &text, QWidget *parent)
 DIDizeZoziDocument::DIDizeZoziDocument(QObject *parent)
     : VRDrawingDocument(parent)
 {
+    drawing()->setDynamicQualityModulationEnabled(s_defaultQualityModulation);
+}
+
+void DIDizeZoziDocument::setDrawing(std::unique_ptr<VRDrawing> drawing)
+{
+    VRDrawingDocument::setDrawing(std::move(drawing));
+    this->drawing()->setDynamicQualityModulationEnabled(s_defaultQualityModulation);
+    if (m_windowLoaded) {
+        // The new drawing's router takes its stored settings as in a new window.
+        _shapeBufferDistance = 0.0;
+        _segmentPenalty = 0.0;
+        mirrorRouterSettings();
+        showRouterSettings();
+    }
 }
 
 DIDizeZoziDocument::~DIDizeZoziDocument()
@@ -578,8 +593,10 @@ QWidget *DIDizeZoziDocument::makeSectionView(Section section)
     }
     case Section::SmartConnectors: {
         m_bufferDistanceField = new QDoubleSpinBox(view);
+        m_bufferDistanceField->setObjectName(QStringLiteral("bufferDistanceField"));
         m_bufferDistanceField->setRange(0, 1000);
         m_segmentPenaltyField = new QDoubleSpinBox(view);
+        m_segmentPenaltyField->setObjectName(QStringLiteral("segmentPenaltyField"));
         m_segmentPenaltyField->setRange(0, 1000);
         m_nudgeCheckBox = new QCheckBox(tr("Nudge orthogonal segments"), view);
         form->addRow(captionLabel(tr("Buffer distance"), view), m_bufferDistanceField);
@@ -787,16 +804,48 @@ void DIDizeZoziDocument::addStyleInspectorView()
 
 void DIDizeZoziDocument::addSmartConnectoresView()
 {
-    // The drawing's stored routing settings, as the router would be given them.
-    _shapeBufferDistance = drawing()->shapeBufferDistance();
-    _segmentPenalty = drawing()->segmentPenalty();
-    _nudgeOrthogonalSegments = drawing()->nudgeOrthogonalSegments();
+    mirrorRouterSettings();
     addSection(Section::SmartConnectors);
-    if (m_bufferDistanceField) {
-        m_bufferDistanceField->setValue(_shapeBufferDistance);
-        m_segmentPenaltyField->setValue(_segmentPenalty);
-        m_nudgeCheckBox->setChecked(_nudgeOrthogonalSegments);
+    showRouterSettings();
+}
+
+void DIDizeZoziDocument::mirrorRouterSettings()
+{
+    VRDrawing *d = drawing();
+    VRAvoidRouter *router = d->avoidRouter();
+    // The router's value stands unless the drawing stores its own; a stored value goes to the
+    // router, so a drawing read from a file routes with the settings it was saved with.
+    const auto mirror = [router](double &property, int parameter, double stored) {
+        const double r = router->routingParameter(parameter);
+        if (r > 0 && property != r) {
+            property = stored;
+            if (stored > 0) {
+                router->setRoutingParameter(parameter, stored);
+            } else {
+                router->setRoutingParameter(parameter, r);
+                property = r;
+            }
+        } else {
+            property = r;
+        }
+    };
+    mirror(_shapeBufferDistance, kRouterShapeBufferDistance, d->shapeBufferDistance());
+    mirror(_segmentPenalty, kRouterSegmentPenalty, d->segmentPenalty());
+    if (d->wasChangedFromDefaultNudgeOrthogonalSegments()) {
+        _nudgeOrthogonalSegments = d->nudgeOrthogonalSegments();
+        router->setRoutingOption(kRouterNudgeOrthogonalSegments, _nudgeOrthogonalSegments);
+    } else {
+        _nudgeOrthogonalSegments = router->routingOption(kRouterNudgeOrthogonalSegments);
     }
+}
+
+void DIDizeZoziDocument::showRouterSettings()
+{
+    if (!m_bufferDistanceField)
+        return;
+    m_bufferDistanceField->setValue(_shapeBufferDistance);
+    m_segmentPenaltyField->setValue(_segmentPenalty);
+    m_nudgeCheckBox->setChecked(_nudgeOrthogonalSegments);
 }
 
 void DIDizeZoziDocument::addSeqView()

@@ -70,6 +70,8 @@ public:
     // whole application, initially off, applied at once to every open drawing document.
     static void setDefaultQualityModulation(bool enabled);
     static bool defaultQualityModulation();
+    // Every drawing the document takes on follows the quality flag.
+    void setDrawing(std::unique_ptr<VRDrawing> drawing) override;
 
     // The autosave delay every document window sets (10 s; tests shorten it).
     static void setAutosaveDelayForNewWindows(double seconds);
@@ -179,6 +181,13 @@ private:
     void storeSectionCollapse(const Notification &notification, bool collapsed);
     void updateTitle();
     void updateToolbarSelection();
+    // Settles the router's shape buffer distance, segment penalty and nudging between the
+    // drawing's stored values and the router, and keeps the settled values.
+    void mirrorRouterSettings();
+    void showRouterSettings();
+    static constexpr int kRouterSegmentPenalty = 0;
+    static constexpr int kRouterShapeBufferDistance = 6;
+    static constexpr int kRouterNudgeOrthogonalSegments = 0;
 
     QPointer<QMainWindow> m_window;
     QWidget *_contentView = nullptr;

@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <memory>
+
 #include <gtest/gtest.h>
 
 TEST(DIDizeZoziDocument, QualityFlagReachesEveryOpenDrawing)
@@ -74,4 +76,20 @@ TEST(DIDizeZoziDocument, ReadsStylesWithRenderersTheApplicationNeverMakes)
         << classes.join(' ').toStdString();
     EXPECT_TRUE(classes.contains(QStringLiteral("VRZigZagFill")))
         << classes.join(' ').toStdString();
+}
+
+TEST(DIDizeZoziDocument, EveryDrawingTheDocumentTakesOnFollowsTheQualityFlag)
+{
+    const bool before = DIDizeZoziDocument::defaultQualityModulation();
+    for (const bool flag : {true, false}) {
+        DIDizeZoziDocument::setDefaultQualityModulation(flag);
+        DIDizeZoziDocument document;
+        EXPECT_EQ(document.drawing()->dynamicQualityModulationEnabled(), flag);
+        auto replacement = std::make_unique<VRDrawing>();
+        replacement->setDynamicQualityModulationEnabled(!flag);
+        document.setDrawing(std::move(replacement));
+        EXPECT_EQ(document.drawing()->dynamicQualityModulationEnabled(), flag);
+    }
+    DIDizeZoziDocument::setDefaultQualityModulation(before);
+    QCoreApplication::processEvents();
 }

@@ -4,6 +4,8 @@
 #include "app/common/CXViewAnimation.h"
 #include "app/window/DIDizeZoziDocument.h"
 #include "app/window/OXOverlayController.h"
+#include "app/window/QntDocumentCommands.h"
+#include "library/QntNotationPalette.h"
 #include "app/common/QntConstants.h"
 #include "app/window/QntDocumentConstants.h"
 #include "app/launch/QntDocumentController.h"
@@ -23,7 +25,11 @@
 #include "framework/undo/VRUndoManager.h"
 #include "framework/notations/QntImportFromGraffle.h"
 #include "framework/notations/QntNotation.h"
+#include "framework/routing/VRAvoidRouter.h"
+#include "framework/view/VRDrawingTool.h"
 #include "framework/view/VRDrawingView.h"
+#include "framework/view/VRViewController.h"
+#include "framework/view/VRZoomTool.h"
 #include "platform/UserDefaults.h"
 #include "app/TestDocumentController.h"
 #include "common/ScopeExit.h"
@@ -37,13 +43,18 @@
 #include <QtTest/QTest>
 #include <QApplication>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
 #include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QSlider>
 #include <QPointer>
 #include <QTemporaryDir>
+#include <QToolBar>
+#include <QToolButton>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -944,4 +955,39 @@ TEST_F(LaunchedDocumentWindow, ToolsMenuNamesNotationElementsByTitleInEveryBuilt
         QApplication::processEvents();
     }
     EXPECT_GT(notations, 5);
+}
+
+TEST_F(DocumentWindow, TheSmartConnectorsSectionShowsTheRouterValuesAndAReadFileRoutesWithItsOwn)
+{
+    const auto field = [](DIDizeZoziDocument &document, const char *name) {
+        auto *box = document.window()->findChild<QDoubleSpinBox *>(name);
+        return box ? box->value() : -1.0;
+    };
+    DIDizeZoziDocument *drawn = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(drawn, nullptr);
+    VRAvoidRouter *router = drawn->drawing()->avoidRouter();
+    // A new drawing stores nothing: the section shows what the router uses.
+    EXPECT_EQ(field(*drawn, "bufferDistanceField"), router->routingParameter(6));
+    EXPECT_EQ(field(*drawn, "segmentPenaltyField"), router->routingParameter(0));
+    EXPECT_EQ(drawn->shapeBufferDistance(), 8.0);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Routed.quintora");
+    drawn->drawing()->setShapeBufferDistance(30);
+    drawn->drawing()->setSegmentPenalty(25);
+    ASSERT_TRUE(drawn->writeToURL(path, nullptr));
+
+    // Read into a document before its window, and into one whose window is open.
+    auto *fresh = new DIDizeZoziDocument;
+    QString error;
+    ASSERT_TRUE(fresh->readFromURL(path, &error)) << error.toStdString();
+    controller().addDocument(fresh);
+    fresh->makeWindowControllers();
+    ASSERT_TRUE(drawn->readFromURL(path, &error)) << error.toStdString();
+    for (DIDizeZoziDocument *document : {fresh, drawn}) {
+        EXPECT_EQ(document->drawing()->avoidRouter()->routingParameter(6), 30.0);
+        EXPECT_EQ(document->drawing()->avoidRouter()->routingParameter(0), 25.0);
+        EXPECT_EQ(field(*document, "bufferDistanceField"), 30.0);
+        EXPECT_EQ(field(*document, "segmentPenaltyField"), 25.0);
+    }
 }

@@ -264,8 +264,12 @@ QWidget *DIDizeZoziDocument::libraryView() const
 
 QntDocumentCommands *DIDizeZoziDocument::commands()
 {
-    if (!m_commands)
+    if (!m_commands) {
         m_commands = new QntDocumentCommands(*this, this);
+        // A stencil imported into this drawing shows up in its shape library at once.
+        connect(m_commands, &QntDocumentCommands::notationElementsImported, this,
+                [this] { loadNotationElements(); });
+    }
     return m_commands;
 }
 

@@ -957,6 +957,23 @@ TEST_F(LaunchedDocumentWindow, ToolsMenuNamesNotationElementsByTitleInEveryBuilt
     EXPECT_GT(notations, 5);
 }
 
+TEST_F(DocumentWindow, AStencilImportedIntoAnOpenDrawingShowsUpInItsShapeLibrary)
+{
+    DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(document, nullptr);
+    ASSERT_NE(document->notationPalette(), nullptr);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Garden Kit.gstencil"));
+    ASSERT_TRUE(
+        QntImportFromGraffle::writeStencil(
+            path, {{QStringLiteral("One"), {VRDrawableShape::shapeWithRect(QRectF(0, 0, 40, 20))}}})
+            .ok());
+    ASSERT_TRUE(document->commands()->performImportFilepath(path));
+    const QStringList keys = document->drawing()->importedElementsKeys();
+    ASSERT_EQ(keys.size(), 1);
+    EXPECT_TRUE(document->notationPalette()->shownGroupTitles().contains(keys.first()));
+}
+
 TEST_F(DocumentWindow, TheSmartConnectorsSectionShowsTheRouterValuesAndAReadFileRoutesWithItsOwn)
 {
     const auto field = [](DIDizeZoziDocument &document, const char *name) {

@@ -84,6 +84,43 @@ void draw(QPainter &p, const QString &name)
         p.setPen(QPen(ink, 1.4));
         p.drawLine(QPointF(7, 9.5), QPointF(12, 9.5));
         p.drawLine(QPointF(9.5, 7), QPointF(9.5, 12));
+    } else if (name == QLatin1String("Zoom Out")) {
+        p.drawEllipse(QRectF(4, 4, 11, 11));
+        p.setPen(QPen(ink, 2.4, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(13.5, 13.5), QPointF(20, 20));
+        p.setPen(QPen(ink, 1.4));
+        p.drawLine(QPointF(7, 9.5), QPointF(12, 9.5));
+    } else if (name == QLatin1String("Sticky Spot")) {
+        // A box with its connection spots, one of them picked.
+        p.setBrush(QColor(0xd6, 0xe6, 0xf7));
+        p.setPen(QPen(accent, 1.4));
+        p.drawRect(QRectF(5.5, 6.5, 13, 11));
+        p.setPen(QPen(ink, 1.2));
+        p.setBrush(Qt::white);
+        for (const QPointF &spot : {QPointF(12, 6.5), QPointF(5.5, 12), QPointF(12, 17.5)})
+            p.drawEllipse(spot, 1.8, 1.8);
+        p.setBrush(accent);
+        p.drawEllipse(QPointF(18.5, 12), 2.6, 2.6);
+    } else if (name == QLatin1String("Table")) {
+        p.setBrush(QColor(0xd6, 0xe6, 0xf7));
+        p.setPen(QPen(accent, 1.4));
+        p.drawRect(QRectF(3.5, 5.5, 17, 13));
+        p.setPen(QPen(ink, 1.1));
+        p.drawLine(QPointF(3.5, 9.8), QPointF(20.5, 9.8));
+        p.drawLine(QPointF(3.5, 14.2), QPointF(20.5, 14.2));
+        p.drawLine(QPointF(9.2, 5.5), QPointF(9.2, 18.5));
+        p.drawLine(QPointF(14.8, 5.5), QPointF(14.8, 18.5));
+    } else if (name == QLatin1String("Double Connector")) {
+        // Two boxes joined by a line with a label on each end.
+        p.setBrush(QColor(0xd6, 0xe6, 0xf7));
+        p.setPen(QPen(accent, 1.4));
+        p.drawRect(QRectF(1.5, 9.5, 5, 5));
+        p.drawRect(QRectF(17.5, 9.5, 5, 5));
+        p.setPen(QPen(ink, 1.4));
+        p.drawLine(QPointF(6.5, 12), QPointF(17.5, 12));
+        p.setPen(QPen(ink, 1.0));
+        p.drawLine(QPointF(8, 8), QPointF(11, 8));
+        p.drawLine(QPointF(13, 16), QPointF(16, 16));
     } else if (name == QLatin1String("Inspector")) {
         p.setBrush(Qt::NoBrush);
         p.drawRoundedRect(QRectF(3.5, 4.5, 17, 15), 2, 2);

@@ -29,6 +29,7 @@
 #include "platform/UserDefaults.h"
 
 #include <QAction>
+#include <QButtonGroup>
 #include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
@@ -77,23 +78,47 @@ std::map<DIDizeZoziDocument::Section, DIDizeZoziDocument::SectionViewFactory> &s
     return factories;
 }
 
+// How a toolbar tool item asks for its tool.
+enum class ToolAction { Select, StickySpot, Zoom, ZoomOut, Pan, Table, Connector };
+
 struct ToolItem {
     const char *identifier;
     const char *title;
+    const char *icon;
     const char *toolName;
+    ToolAction action;
 };
 
 // The toolbar's tools, by the framework's tool names.
 constexpr ToolItem kToolItems[] = {
-    {"SelectToolbarItemId", "Select", "Select"},
-    {"TextToolbarItemId", "Text", "Text"},
-    {"RectangleToolbarItemId", "Rectangle", "Rectangle"},
-    {"OvalToolbarItemId", "Oval", "Oval"},
-    {"LineToolbarItemId", "Line", "Line"},
-    {"ConnectorToolItemId", "Connector", "Connector"},
-    {"PanToolbarItemId", "Pan", "Pan"},
-    {"ZoomToolbarItemId", "Zoom", "Zoom"},
+    {"SelectToolbarItemId", "Select", "Select", "Select", ToolAction::Select},
+    {"MoveStickySpotToolbarItemId", "Sticky Spot", "Sticky Spot", "Select Sticky Spot",
+     ToolAction::StickySpot},
+    {"TextToolbarItemId", "Text", "Text", "Text", ToolAction::Select},
+    {"RectangleToolbarItemId", "Rectangle", "Rectangle", "Rectangle", ToolAction::Select},
+    {"OvalToolbarItemId", "Oval", "Oval", "Oval", ToolAction::Select},
+    {"LineToolbarItemId", "Line", "Line", "Line", ToolAction::Select},
+    {"TableToolbarItemId", "Table", "Table", "e100TABLE", ToolAction::Table},
+    {"ConnectorToolItemId", "Connector", "Connector", "Connector", ToolAction::Connector},
+    {"ConnectorDoubleToolItemId", "Double Connector", "Double Connector", "Double Text Connector",
+     ToolAction::Connector},
+    {"PanToolbarItemId", "Pan", "Pan", "Pan", ToolAction::Pan},
+    {"ZoomToolbarItemId", "Zoom", "Zoom", "Zoom", ToolAction::Zoom},
+    {"ZoomOutToolbarItemId", "Zoom Out", "Zoom Out", "Zoom Out", ToolAction::ZoomOut},
 };
+
+struct MatrixCell {
+    const char *title; // the tool name, or "Zoom In" / "Zoom Out"
+    const char *label;
+};
+
+// The tool matrix under the drawing.
+constexpr MatrixCell kToolMatrixCells[] = {
+    {"Select", "Select"},   {"Select Sticky Spot", "Spots"}, {"Pan", "Pan"},
+    {"Zoom In", "Zoom In"}, {"Zoom Out", "Zoom Out"},        {"Style Copy Tool", "Copy Style"},
+};
+
+const char *const kCellTitleProperty = "cellTitle";
 
 QLabel *captionLabel(const QString &text, QWidget *parent)
 {
@@ -344,14 +369,31 @@ void DIDizeZoziDocument::buildWindow()
     m_toolActions = new QActionGroup(window);
     m_toolActions->setExclusive(true);
     for (const ToolItem &item : kToolItems) {
-        QAction *action = _toolbar->addAction(ToolbarIcons::icon(QString::fromLatin1(item.title)),
-                                              tr(item.title));
+        QAction *action =
+            _toolbar->addAction(ToolbarIcons::icon(QString::fromLatin1(item.icon)), tr(item.title));
         action->setObjectName(QString::fromLatin1(item.identifier));
         action->setData(QString::fromLatin1(item.toolName));
         action->setCheckable(true);
         m_toolActions->addAction(action);
         const QString toolName = QString::fromLatin1(item.toolName);
-        connect(action, &QAction::triggered, this, [this, toolName] { selectToolNamed(toolName); });
+        const QString identifier = QString::fromLatin1(item.identifier);
+        const ToolAction kind = item.action;
+        connect(action, &QAction::triggered, this, [this, action, toolName, identifier, kind] {
+            QntDocumentCommands *c = commands();
+            switch (kind) {
+            case ToolAction::Select: c->selectToolAction(toolName, action); break;
+            case ToolAction::StickySpot: c->moveStickySpotToolAction(action); break;
+            case ToolAction::Zoom: c->zoomToolAction(action); break;
+            case ToolAction::ZoomOut:
+                c->toolButtonMatrixAction(QStringLiteral("Zoom Out"),
+                                          VRDrawingTool::drawingToolWithName(toolName), action);
+                break;
+            case ToolAction::Pan: c->panToolAction(toolName, action); break;
+            case ToolAction::Table: c->tableToolAction(action); break;
+            case ToolAction::Connector: c->connectorToolAction(identifier, action); break;
+            }
+            updateToolbarSelection();
+        });
     }
     m_toolActions->actions().first()->setChecked(true);
     auto *spacer = new QWidget(_toolbar);
@@ -422,6 +464,29 @@ void DIDizeZoziDocument::buildWindow()
     _zoomLabel = new QLabel(window);
     _zoomLabel->setObjectName(QStringLiteral("zoomLabel"));
     _zoomLabel->setMinimumWidth(56);
+    _toolMatrix = new QWidget(window);
+    _toolMatrix->setObjectName(QStringLiteral("toolMatrix"));
+    auto *matrixLayout = new QHBoxLayout(_toolMatrix);
+    matrixLayout->setContentsMargins(0, 0, 0, 0);
+    matrixLayout->setSpacing(2);
+    auto *cells = new QButtonGroup(_toolMatrix);
+    cells->setExclusive(true);
+    for (const MatrixCell &cell : kToolMatrixCells) {
+        auto *button = new QToolButton(_toolMatrix);
+        button->setText(tr(cell.label));
+        button->setToolTip(QString::fromLatin1(cell.title));
+        button->setProperty(kCellTitleProperty, QString::fromLatin1(cell.title));
+        button->setCheckable(true);
+        button->setAutoRaise(true);
+        cells->addButton(button);
+        matrixLayout->addWidget(button);
+        connect(button, &QToolButton::clicked, this, [this, button] {
+            commands()->toolButtonMatrixAction(button->property(kCellTitleProperty).toString(),
+                                               m_toolMatrixTools.value(button), button);
+            updateToolbarSelection();
+        });
+    }
+    window->statusBar()->addPermanentWidget(_toolMatrix);
     window->statusBar()->addPermanentWidget(new QLabel(tr("Zoom"), window));
     window->statusBar()->addPermanentWidget(_zoomSlider);
     window->statusBar()->addPermanentWidget(_zoomLabel);
@@ -714,6 +779,9 @@ void DIDizeZoziDocument::windowControllerDidLoadNib()
                 &DIDizeZoziDocument::scrollingInProgressNotification);
         drawing()->setDynamicQualityModulationEnabled(s_defaultQualityModulation);
     }
+
+    // 7: each matrix cell gets the tool its title names.
+    prepareToolMatrix();
 
     // 5: fill the work area of the first screen, frame included; the frame's size is known
     // only once the window manager framed the window, so the fit is made again then.
@@ -1154,11 +1222,55 @@ void DIDizeZoziDocument::selectToolNamed(const QString &name)
     mainView()->controller()->setDrawingTool(tool);
 }
 
+void DIDizeZoziDocument::prepareToolMatrix()
+{
+    m_toolMatrixTools.clear();
+    if (!_toolMatrix)
+        return;
+    for (QToolButton *cell : _toolMatrix->findChildren<QToolButton *>()) {
+        const QString title = cell->property(kCellTitleProperty).toString();
+        if (title.isEmpty()) {
+            cell->setEnabled(false);
+            continue;
+        }
+        const QString toolName = title == QLatin1String("Zoom In") ? QStringLiteral("Zoom") : title;
+        m_toolMatrixTools.insert(cell, VRDrawingTool::drawingToolWithName(toolName));
+    }
+}
+
+VRDrawingTool *DIDizeZoziDocument::toolMatrixTool(const QString &cellTitle) const
+{
+    for (auto it = m_toolMatrixTools.cbegin(); it != m_toolMatrixTools.cend(); ++it) {
+        if (it.key()->property(kCellTitleProperty).toString() == cellTitle)
+            return it.value();
+    }
+    return nullptr;
+}
+
+QToolButton *DIDizeZoziDocument::toolMatrixCell(const QString &cellTitle) const
+{
+    if (!_toolMatrix)
+        return nullptr;
+    for (QToolButton *cell : _toolMatrix->findChildren<QToolButton *>()) {
+        if (cell->property(kCellTitleProperty).toString() == cellTitle)
+            return cell;
+    }
+    return nullptr;
+}
+
 void DIDizeZoziDocument::updateToolbarSelection()
 {
     if (!m_toolActions || !mainView())
         return;
     VRDrawingTool *tool = mainView()->drawingTool();
+    if (_toolMatrix) {
+        for (auto it = m_toolMatrixTools.cbegin(); it != m_toolMatrixTools.cend(); ++it) {
+            if (it.value() == tool) {
+                it.key()->setChecked(true);
+                break;
+            }
+        }
+    }
     for (QAction *action : m_toolActions->actions()) {
         if (VRDrawingTool::drawingToolWithName(action->data().toString()) == tool) {
             action->setChecked(true);

@@ -4,6 +4,7 @@
 #include "framework/document/VRDrawingDocument.h"
 #include "platform/NotificationCenter.h"
 
+#include <QHash>
 #include <QPointer>
 #include <QRect>
 
@@ -28,6 +29,8 @@ class QntNotationPalette;
 class QSpinBox;
 class QSplitter;
 class QToolBar;
+class QToolButton;
+class VRDrawingTool;
 class QVariantAnimation;
 
 // The document and window controller of one drawing: the window with its tool controls,
@@ -108,6 +111,12 @@ public:
     // The menu command that switches the sequence or Mermaid pane; shown only with one.
     QAction *switchSequenceDiagramMenuItem() const { return m_switchSequenceDiagramMenuItem; }
     QSlider *zoomSlider() const { return _zoomSlider; }
+    // The tool matrix: one cell per tool, titled by its tool name ("Zoom In" and "Zoom Out"
+    // for the zoom tool's two directions); a cell's tool is looked up when the window loads.
+    QWidget *toolMatrix() const { return _toolMatrix; }
+    QToolButton *toolMatrixCell(const QString &cellTitle) const;
+    VRDrawingTool *toolMatrixTool(const QString &cellTitle) const;
+    QToolBar *toolbar() const { return _toolbar; }
     QLabel *zoomLabel() const { return _zoomLabel; }
     OXOverlayController *overlayController() const { return _overlayController; }
     // Tools, arrangement, duplication, drawing size, export and import; made on first use.
@@ -181,6 +190,7 @@ private:
     void storeSectionCollapse(const Notification &notification, bool collapsed);
     void updateTitle();
     void updateToolbarSelection();
+    void prepareToolMatrix();
     // Settles the router's shape buffer distance, segment penalty and nudging between the
     // drawing's stored values and the router, and keeps the settled values.
     void mirrorRouterSettings();
@@ -200,6 +210,8 @@ private:
     QWidget *_sequenceScrollView = nullptr;
     QScrollArea *_elementMatrixScrollView = nullptr;
     QToolBar *_toolbar = nullptr;
+    QWidget *_toolMatrix = nullptr;
+    QHash<QToolButton *, VRDrawingTool *> m_toolMatrixTools;
     QActionGroup *m_toolActions = nullptr;
     QAction *_inspectorSwitchToolbarItem = nullptr;
     QAction *m_switchSequenceDiagramMenuItem = nullptr;

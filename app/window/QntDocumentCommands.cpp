@@ -14,6 +14,8 @@
 #include "framework/notations/QntImportFromGraffle.h"
 #include "framework/notations/QntNotation.h"
 #include "framework/view/VRDrawingTool.h"
+#include "framework/view/VRObjectCreationTool.h"
+#include "framework/view/VRToolRegistry.h"
 #include "framework/view/VRZoomTool.h"
 #include "platform/AtomicFile.h"
 
@@ -191,7 +193,22 @@ void QntDocumentCommands::panToolAction(const QString &senderLabel, QObject *sen
 
 void QntDocumentCommands::tableToolAction(QObject *sender)
 {
-    useTool(QStringLiteral("e100TABLE"), true, sender);
+    // The table tool draws the table element of the drawing's notation; it is registered the
+    // first time a drawing asks for it.
+    const QString name = QStringLiteral("e100TABLE");
+    if (!VRDrawingTool::drawingToolWithName(name)) {
+        if (const QntNotationRef notation = m_document.drawing()->currentNotation()) {
+            for (const QntElementRecord &record :
+                 notation->elementsList(QStringLiteral("Tables"))) {
+                if (record.elementId == name && record.prototype) {
+                    VRToolRegistry::sharedToolRegistry().registerDrawingTool(
+                        std::make_shared<VRObjectCreationTool>(record.prototype), name);
+                    break;
+                }
+            }
+        }
+    }
+    useTool(name, true, sender);
 }
 
 void QntDocumentCommands::styleCopyToolAction(QObject *sender)

@@ -1008,3 +1008,70 @@ TEST_F(DocumentWindow, TheSmartConnectorsSectionShowsTheRouterValuesAndAReadFile
         EXPECT_EQ(field(*document, "segmentPenaltyField"), 25.0);
     }
 }
+
+TEST_F(DocumentWindow, ToolbarItemsAndToolMatrixCellsChooseTheirToolsAndAutoRevert)
+{
+    DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(document, nullptr);
+    ASSERT_NE(document->toolbar(), nullptr);
+    VRViewController *controller = document->mainView()->controller();
+    const auto item = [document](const QString &identifier) {
+        return document->toolbar()->findChild<QAction *>(identifier);
+    };
+    const struct {
+        const char *identifier;
+        const char *tool;
+        bool autoRevert;
+    } items[] = {
+        {"SelectToolbarItemId", "Select", true},
+        {"MoveStickySpotToolbarItemId", "Select Sticky Spot", false},
+        {"TableToolbarItemId", "e100TABLE", true},
+        {"ConnectorToolItemId", "Connector", true},
+        {"ConnectorDoubleToolItemId", "Double Text Connector", true},
+        {"PanToolbarItemId", "Pan", false},
+        {"ZoomToolbarItemId", "Zoom", false},
+        {"ZoomOutToolbarItemId", "Zoom Out", false},
+        {"RectangleToolbarItemId", "Rectangle", true},
+    };
+    for (const auto &c : items) {
+        SCOPED_TRACE(c.identifier);
+        QAction *action = item(c.identifier);
+        ASSERT_NE(action, nullptr);
+        controller->setAutoRevert(!c.autoRevert);
+        action->trigger();
+        ASSERT_NE(VRDrawingTool::drawingToolWithName(c.tool), nullptr);
+        ASSERT_NE(controller->drawingTool(), nullptr);
+        EXPECT_EQ(controller->drawingTool()->registeredName(), c.tool);
+        EXPECT_EQ(controller->autoRevert(), c.autoRevert);
+        EXPECT_TRUE(action->isChecked());
+    }
+
+    const struct {
+        const char *title;
+        const char *tool;
+        bool autoRevert;
+    } cells[] = {
+        {"Select", "Select", true},      {"Select Sticky Spot", "Select Sticky Spot", false},
+        {"Pan", "Pan", false},           {"Zoom In", "Zoom", false},
+        {"Zoom Out", "Zoom Out", false}, {"Style Copy Tool", "Style Copy Tool", false},
+    };
+    for (const auto &c : cells) {
+        SCOPED_TRACE(c.title);
+        QToolButton *cell = document->toolMatrixCell(c.title);
+        ASSERT_NE(cell, nullptr);
+        EXPECT_EQ(document->toolMatrixTool(c.title), VRDrawingTool::drawingToolWithName(c.tool));
+        controller->setAutoRevert(!c.autoRevert);
+        cell->click();
+        ASSERT_NE(controller->drawingTool(), nullptr);
+        EXPECT_EQ(controller->drawingTool()->registeredName(), c.tool);
+        EXPECT_EQ(controller->autoRevert(), c.autoRevert);
+        EXPECT_TRUE(cell->isChecked());
+    }
+    // "Zoom In" picks the one zoom tool and makes it zoom in again.
+    auto *zoom = dynamic_cast<VRZoomTool *>(VRDrawingTool::drawingToolWithName("Zoom"));
+    ASSERT_NE(zoom, nullptr);
+    zoom->setZoomsOut(true);
+    document->toolMatrixCell("Zoom In")->click();
+    EXPECT_FALSE(zoom->zoomsOut());
+    VRDrawingTool::drawingToolWithName("Select")->set();
+}

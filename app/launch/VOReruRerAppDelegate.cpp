@@ -6,6 +6,7 @@
 #include "app/panels/VKToolPalette.h"
 
 #include "app/window/DIDizeZoziDocument.h"
+#include "app/window/QntDocumentCommands.h"
 #include "app/panels/QXNews.h"
 #include "app/common/QntConstants.h"
 #include "app/launch/QntDocumentController.h"
@@ -16,6 +17,7 @@
 #include "framework/model/VRDrawing.h"
 #include "framework/notations/QntNotation.h"
 #include "framework/styles/VRStyleRegistry.h"
+#include "framework/view/QntConnectorTool.h"
 #include "framework/view/VRDrawingTool.h"
 #include "framework/view/VRDrawingView.h"
 #include "inspectors/QntElementModeInspector.h"
@@ -253,6 +255,7 @@ void VOReruRerAppDelegate::applicationDidFinishLaunching()
 
     VRStyleRegistry::loadDefaults();
 
+    toolsMenu();
     for (QAction *item :
          {_toolsMenuItem.data(), _smartPolylineMenuItem.data(), _smartOrthogonalMenuItem.data()}) {
         if (item)
@@ -661,10 +664,56 @@ QMenu *VOReruRerAppDelegate::umlMenu()
     return _menuItemAddUML;
 }
 
+QMenu *VOReruRerAppDelegate::toolsMenu()
+{
+    if (!m_toolsMenu) {
+        m_toolsMenu = new QMenu(tr("&Tools"));
+        m_toolsMenu->setObjectName(QStringLiteral("toolsMenu"));
+        _toolsMenuItem = m_toolsMenu->menuAction();
+        _smartPolylineMenuItem = m_toolsMenu->addAction(tr("Smart Polyline Connector"));
+        _smartPolylineMenuItem->setObjectName(QStringLiteral("smartPolylineMenuItem"));
+        _smartOrthogonalMenuItem = m_toolsMenu->addAction(tr("Smart Orthogonal Connector"));
+        _smartOrthogonalMenuItem->setObjectName(QStringLiteral("smartOrthogonalMenuItem"));
+        const std::pair<QAction *, int> smart[] = {
+            {_smartPolylineMenuItem.data(), kSmartPolylineRouting},
+            {_smartOrthogonalMenuItem.data(), kSmartOrthogonalRouting}};
+        for (const auto &[item, routing] : smart) {
+            item->setCheckable(true);
+            connect(item, &QAction::triggered, this,
+                    [this, routing] { selectSmartConnectorTool(routing); });
+        }
+        // The check marks show the routing new connectors get.
+        connect(m_toolsMenu, &QMenu::aboutToShow, this, [this] {
+            const int routing = QntConnectorTool::routingForNewConnectors();
+            _smartPolylineMenuItem->setChecked(routing == kSmartPolylineRouting);
+            _smartOrthogonalMenuItem->setChecked(routing == kSmartOrthogonalRouting);
+        });
+        m_toolsMenu->addSeparator();
+        m_toolsMenu->addMenu(userToolMenu());
+        // Shown once the launch has finished.
+        for (QAction *item : {_toolsMenuItem.data(), _smartPolylineMenuItem.data(),
+                              _smartOrthogonalMenuItem.data()})
+            item->setVisible(_applicationHasStarted);
+    }
+    return m_toolsMenu;
+}
+
+void VOReruRerAppDelegate::selectSmartConnectorTool(int routing)
+{
+    QntConnectorTool::setRoutingForNewConnectors(routing);
+    auto *document = qobject_cast<DIDizeZoziDocument *>(
+        DocumentController::sharedDocumentController().currentDocument());
+    if (document) {
+        document->commands()->connectorToolAction(QStringLiteral("ConnectorToolItemId"), sender());
+    } else if (VRDrawingTool *tool = VRDrawingTool::drawingToolWithName(kVRQntConnectorToolName)) {
+        tool->set();
+    }
+}
+
 QMenu *VOReruRerAppDelegate::userToolMenu()
 {
     if (!mUserToolMenu) {
-        mUserToolMenu = new QMenu(tr("Tools"));
+        mUserToolMenu = new QMenu(tr("All Tools"));
         mUserToolMenu->setObjectName(QStringLiteral("userToolMenu"));
         // Stands in until the first tool registration fills the menu.
         mUserToolMenu->addAction(tr("No Tools"))->setEnabled(false);
@@ -707,7 +756,7 @@ void VOReruRerAppDelegate::installApplicationMenus(QMenuBar *menuBar)
         about->setMenuRole(QAction::AboutRole);
     }
     menuBar->addMenu(m_notationsMenu);
-    menuBar->addMenu(userToolMenu());
+    menuBar->addMenu(toolsMenu());
     menuBar->addMenu(m_helpMenu);
 }
 

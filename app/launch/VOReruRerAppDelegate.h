@@ -133,6 +133,16 @@ public:
     QMenu *importedMenu();
     QMenu *umlMenu();
     QMenu *userToolMenu();
+    // The Tools menu: the smart polyline and smart orthogonal connector tools (they choose the
+    // connector tool with automatic routing 4 or 3) and the menu of registered drawing tools;
+    // hidden until the launch has finished.
+    QMenu *toolsMenu();
+    QAction *toolsMenuItem() const { return _toolsMenuItem; }
+    QAction *smartPolylineMenuItem() const { return _smartPolylineMenuItem; }
+    QAction *smartOrthogonalMenuItem() const { return _smartOrthogonalMenuItem; }
+    static constexpr int kSmartOrthogonalRouting = 3;
+    static constexpr int kSmartPolylineRouting = 4;
+    void selectSmartConnectorTool(int routing);
     // Adds the application's own menus (notations, panels, help) to a window's menu bar.
     void installApplicationMenus(QMenuBar *menuBar);
     // Rebuilt from scratch from the installed notations.
@@ -204,6 +214,7 @@ private:
     VKStyleManagerDialog *mStyleManager = nullptr;
     QntPreferenceController *mPrefsController = nullptr;
     QPointer<QMenu> mUserToolMenu;
+    QPointer<QMenu> m_toolsMenu;
     bool _applicationHasStarted = false;
     QPointer<QWidget> _infoPanel;
     QPointer<QTextEdit> _infoPanelText;

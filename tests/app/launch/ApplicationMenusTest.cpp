@@ -8,7 +8,10 @@
 #include "framework/model/VRDrawableShape.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/notations/QntNotation.h"
+#include "framework/view/QntConnectorTool.h"
 #include "framework/view/VRDrawingTool.h"
+#include "framework/view/VRDrawingView.h"
+#include "framework/view/VRViewController.h"
 #include "platform/QntPaths.h"
 #include "platform/UserDefaults.h"
 #include "app/TestDocumentController.h"
@@ -24,6 +27,7 @@
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QUrlQuery>
@@ -519,4 +523,35 @@ TEST_F(ApplicationMenus, RestoredWindowShowsTheDocumentNamedInTheState)
     ASSERT_TRUE(called);
     EXPECT_EQ(restored, nullptr);
     EXPECT_FALSE(error.isEmpty());
+}
+
+TEST_F(ApplicationMenus, SmartRoutingItemsChooseTheConnectorToolWithTheirRouting)
+{
+    VOReruRerAppDelegate delegate;
+    QMenuBar bar;
+    delegate.installApplicationMenus(&bar);
+    ASSERT_NE(delegate.toolsMenuItem(), nullptr);
+    ASSERT_NE(delegate.smartPolylineMenuItem(), nullptr);
+    ASSERT_NE(delegate.smartOrthogonalMenuItem(), nullptr);
+    EXPECT_TRUE(bar.actions().contains(delegate.toolsMenuItem()));
+    EXPECT_EQ(delegate.smartPolylineMenuItem()->text(), "Smart Polyline Connector");
+    EXPECT_EQ(delegate.smartOrthogonalMenuItem()->text(), "Smart Orthogonal Connector");
+
+    DIDizeZoziDocument *document = openDocument();
+    ASSERT_NE(document->mainView(), nullptr);
+    const int before = QntConnectorTool::routingForNewConnectors();
+    const struct {
+        QAction *item;
+        int routing;
+    } cases[] = {{delegate.smartPolylineMenuItem(), 4}, {delegate.smartOrthogonalMenuItem(), 3}};
+    for (const auto &c : cases) {
+        VRDrawingTool::drawingToolWithName("Select")->set();
+        c.item->trigger();
+        EXPECT_EQ(QntConnectorTool::routingForNewConnectors(), c.routing);
+        ASSERT_NE(document->mainView()->controller()->drawingTool(), nullptr);
+        EXPECT_EQ(document->mainView()->controller()->drawingTool()->registeredName(), "Connector");
+        emit delegate.toolsMenu()->aboutToShow();
+        EXPECT_TRUE(c.item->isChecked());
+    }
+    QntConnectorTool::setRoutingForNewConnectors(before);
 }

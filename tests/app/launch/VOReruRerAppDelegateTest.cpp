@@ -18,6 +18,7 @@
 #include "common/ScopedBuiltinLibraries.h"
 
 #include <QAction>
+#include <QMenu>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -134,11 +135,17 @@ TEST(AppDelegateLaunch, LaunchMakesItsObjectsAndFollowsTheStartUpRule)
     VOReruRerAppDelegate delegate;
     EXPECT_FALSE(delegate.applicationShouldOpenUntitledFile());
     EXPECT_FALSE(startUpWindowVisible()); // before launch, nothing is shown
+    EXPECT_FALSE(delegate.toolsMenu()->menuAction()->isVisible());
 
     delegate.applicationWillFinishLaunching();
     EXPECT_TRUE(DIDizeZoziDocument::defaultQualityModulation());
     delegate.applicationDidFinishLaunching();
     EXPECT_TRUE(delegate.applicationHasStarted());
+    for (QAction *item : {delegate.toolsMenuItem(), delegate.smartPolylineMenuItem(),
+                          delegate.smartOrthogonalMenuItem()}) {
+        ASSERT_NE(item, nullptr);
+        EXPECT_TRUE(item->isVisible());
+    }
     EXPECT_TRUE(ColorPanel::sharedColorPanel().showsAlpha());
     // The notations are installed and the tool registry has the built-in libraries.
     for (const QString &name : QntNotation::builtinLibraryNames()) {

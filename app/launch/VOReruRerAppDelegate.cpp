@@ -1013,10 +1013,56 @@ QUrl VOReruRerAppDelegate::feedbackMailURL()
     return QUrl(text, QUrl::StrictMode);
 }
 
+namespace {
+
+VOReruRerAppDelegate::URLOpener &urlOpener()
+{
+    static VOReruRerAppDelegate::URLOpener opener = [](const QUrl &url) {
+        return QDesktopServices::openUrl(url);
+    };
+    return opener;
+}
+
+} // namespace
+
+QPointer<QMessageBox> VOReruRerAppDelegate::s_urlFailureAlert;
+
+void VOReruRerAppDelegate::setURLOpener(URLOpener opener)
+{
+    urlOpener() =
+        opener ? std::move(opener) : [](const QUrl &url) { return QDesktopServices::openUrl(url); };
+}
+
 void VOReruRerAppDelegate::openURL(const QUrl &url)
 {
-    if (!QDesktopServices::openUrl(url))
-        qCWarning(lcApp).noquote() << "cannot open" << url.toString();
+    if (urlOpener()(url))
+        return;
+    qCWarning(lcApp).noquote() << "cannot open" << url.toString();
+    // Without a browser, mail program or viewer the user is told instead of nothing happening.
+    const QString what = url.isLocalFile() ? QDir::toNativeSeparators(url.toLocalFile())
+                         : url.scheme() == QLatin1String("mailto") ? url.path()
+                                                                   : url.toString();
+    const QString reason = url.scheme() == QLatin1String("mailto")
+                               ? tr("No mail program is set up to write to %1.")
+                           : url.isLocalFile() ? tr("No program is set up to show %1.")
+                                               : tr("No web browser is set up to open %1.");
+    reportLinkFailure(reason.arg(what));
+}
+
+void VOReruRerAppDelegate::reportLinkFailure(const QString &text)
+{
+    delete s_urlFailureAlert.data();
+    auto *alert = new QMessageBox(QMessageBox::Warning, tr("Cannot open the link"), text,
+                                  QMessageBox::Ok, QApplication::activeWindow());
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setWindowModality(alert->parentWidget() ? Qt::WindowModal : Qt::ApplicationModal);
+    s_urlFailureAlert = alert;
+    alert->open();
+}
+
+QMessageBox *VOReruRerAppDelegate::urlFailureAlert()
+{
+    return s_urlFailureAlert;
 }
 
 void VOReruRerAppDelegate::gotoHelpPageAction()
@@ -1050,6 +1096,7 @@ void VOReruRerAppDelegate::ciscoClipartReference()
         QntPaths::bundleResourcesPath() + QStringLiteral("/Cisco_Icon_Library.pdf");
     if (!QFileInfo::exists(path)) {
         qCWarning(lcApp).noquote() << "the Cisco icon reference is not installed:" << path;
+        reportLinkFailure(tr("The Cisco icon reference is not installed."));
         return;
     }
     openURL(QUrl::fromLocalFile(path));

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -16,6 +17,7 @@ class QCheckBox;
 class QLabel;
 class QMenu;
 class QMenuBar;
+class QMessageBox;
 class QProgressBar;
 class QScrollArea;
 class QTextEdit;
@@ -179,6 +181,13 @@ public:
     void gotoTwitterAction();
     void gotoEmailForFeedbackAction();
     void ciscoClipartReference();
+    // How links are handed to the desktop (a browser, mail program or viewer); answers whether
+    // one took the link. A link nobody takes is reported in a message box. Null restores the
+    // desktop's handler.
+    using URLOpener = std::function<bool(const QUrl &)>;
+    static void setURLOpener(URLOpener opener);
+    // The message about the last link that could not be opened, while it is shown.
+    static QMessageBox *urlFailureAlert();
     void showAboutBox();
     // Developer maintenance: rebuilds the user's notation databases from their sources.
     void addElementToDB();
@@ -201,6 +210,8 @@ private:
                        const VRObjectList &elements, bool uml, QWidget *progressPanel);
     void selectDrawingTool(QAction *sender);
     static void openURL(const QUrl &url);
+    static void reportLinkFailure(const QString &text);
+    static QPointer<QMessageBox> s_urlFailureAlert;
 
     // Fields in the order the application's panels need them; panels are made on first use.
     VKStyleInspector *mStyleInspector = nullptr;

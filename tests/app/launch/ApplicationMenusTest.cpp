@@ -555,3 +555,35 @@ TEST_F(ApplicationMenus, SmartRoutingItemsChooseTheConnectorToolWithTheirRouting
     }
     QntConnectorTool::setRoutingForNewConnectors(before);
 }
+
+TEST_F(ApplicationMenus, ALinkNoProgramTakesIsReportedToTheUser)
+{
+    VOReruRerAppDelegate delegate;
+    QList<QUrl> offered;
+    VOReruRerAppDelegate::setURLOpener([&offered](const QUrl &url) {
+        offered << url;
+        return false;
+    });
+    const struct {
+        void (VOReruRerAppDelegate::*action)();
+        QString expected;
+    } cases[] = {
+        {&VOReruRerAppDelegate::gotoHelpPageAction, "No web browser is set up to open"},
+        {&VOReruRerAppDelegate::gotoTwitterAction, "No web browser is set up to open"},
+        {&VOReruRerAppDelegate::gotoEmailForFeedbackAction, "No mail program is set up"},
+    };
+    for (const auto &c : cases) {
+        (delegate.*c.action)();
+        QMessageBox *alert = VOReruRerAppDelegate::urlFailureAlert();
+        ASSERT_NE(alert, nullptr);
+        EXPECT_TRUE(alert->text().startsWith(c.expected)) << alert->text().toStdString();
+        alert->close();
+    }
+    EXPECT_EQ(offered.size(), 3);
+    // A link that opens says nothing.
+    VOReruRerAppDelegate::setURLOpener([](const QUrl &) { return true; });
+    delegate.gotoProductPageAction();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(VOReruRerAppDelegate::urlFailureAlert(), nullptr);
+    VOReruRerAppDelegate::setURLOpener(nullptr);
+}

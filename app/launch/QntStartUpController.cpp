@@ -4,6 +4,7 @@
 #include "app/launch/QntDocumentController.h"
 #include "app/launch/QntWindowAnimation.h"
 #include "app/launch/VOReruRerAppDelegate.h"
+#include "app/window/DIDizeZoziDocument.h"
 #include "framework/base/VRConstants.h"
 #include "framework/notations/QntNotation.h"
 #include "platform/Document.h"
@@ -81,6 +82,11 @@ QntStartUpController::QntStartUpController(QObject *parent)
     : QObject(parent)
 {
     buildWindow();
+    m_animationObserver = NotificationCenter::defaultCenter().addObserver(
+        QntWindowAnimation::kAnimationFromFrameDidFinishedNotification, nullptr,
+        [this](const Notification &notification) {
+            newDocumentWindowAnimationFinished(notification);
+        });
 }
 
 QntStartUpController::~QntStartUpController()
@@ -462,6 +468,19 @@ void QntStartUpController::startNewDocumentWindowAnimation(Document *document)
         if (window)
             window->hide();
     });
+}
+
+void QntStartUpController::newDocumentWindowAnimationFinished(const Notification &)
+{
+    if (m_window)
+        m_window->hide();
+    auto *document = qobject_cast<DIDizeZoziDocument *>(
+        DocumentController::sharedDocumentController().currentDocument());
+    if (!document)
+        return;
+    document->loadNotationElements();
+    if (QWidget *view = document->mainViewWidget())
+        view->setFocus(Qt::OtherFocusReason);
 }
 
 void QntStartUpController::openRecentAction(int index)

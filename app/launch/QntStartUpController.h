@@ -67,6 +67,9 @@ public:
     void openExistingFileAction();
     // Grows the new document's window out of the chosen notation's cell.
     void startNewDocumentWindowAnimation(Document *document);
+    // A window finished growing: the start-up window goes, and the current document shows its
+    // shape library and takes the keyboard.
+    void newDocumentWindowAnimationFinished(const Notification &notification);
     void openRecentAction(int index);
     void importStencil();
     // Imports a stencil file as a notation on a worker thread; the window's progress sheet
@@ -114,4 +117,5 @@ private:
     QPointer<QProgressBar> _progressPanelIndicator;
     QPointer<QLabel> _progressPanelLabel;
     bool m_importing = false;
+    NotificationToken m_animationObserver;
 };

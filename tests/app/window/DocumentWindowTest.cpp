@@ -1075,3 +1075,17 @@ TEST_F(DocumentWindow, ToolbarItemsAndToolMatrixCellsChooseTheirToolsAndAutoReve
     EXPECT_FALSE(zoom->zoomsOut());
     VRDrawingTool::drawingToolWithName("Select")->set();
 }
+
+TEST_F(DocumentWindow, WhenAWindowHasGrownTheStartUpWindowGoesAndTheDrawingTakesTheKeyboard)
+{
+    DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(document, nullptr);
+    QntStartUpController *startUp = QntDocumentController::startUpController();
+    startUp->window()->show();
+    document->window()->setFocus();
+    NotificationCenter::defaultCenter().post(
+        QntWindowAnimation::kAnimationFromFrameDidFinishedNotification, document->window());
+    EXPECT_FALSE(startUp->window()->isVisible());
+    EXPECT_NE(document->notationPalette(), nullptr);
+    EXPECT_EQ(document->window()->focusWidget(), document->mainViewWidget());
+}

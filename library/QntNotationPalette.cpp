@@ -18,6 +18,7 @@
 #include "platform/KeyedArchiver.h"
 #include "platform/UserDefaults.h"
 
+#include <QFileInfo>
 #include <QAction>
 #include <QMenu>
 #include <QScrollArea>
@@ -559,8 +560,7 @@ void QntNotationPalette::reloadOutline()
         groupRow->setText(0, group->title());
         groupRow->setData(0, ShapeImageCell::groupRole, QVariant::fromValue(quintptr(group.get())));
         if (group->title() == QLatin1String("Custom") || group.get() == m_subgroupCustom.get())
-            groupRow->setToolTip(
-                0, tr("Drag and drop your shapes here. You can also add them to Image Manager."));
+            groupRow->setToolTip(0, customGroupToolTip());
         for (const QntNotationSubgroup::ItemRef &item : group->children()) {
             auto *row = new QTreeWidgetItem(groupRow);
             row->setText(0, item->title());
@@ -570,6 +570,16 @@ void QntNotationPalette::reloadOutline()
             row->setSizeHint(0, QSize(int(width), int(item->size().height())));
         }
     }
+}
+
+QString QntNotationPalette::customGroupToolTip()
+{
+    // Shapes reach the Custom group through the image bank; until its database exists the
+    // group can only be empty.
+    if (!QFileInfo::exists(QntNotation::rootNotationsSrcFolderPath()
+                           + QStringLiteral("/ImageBank/imagebank.db")))
+        return tr("Custom is empty: there is no image bank with your shapes yet.");
+    return tr("Drag and drop your shapes here. You can also add them to Image Manager.");
 }
 
 void QntNotationPalette::expandShownGroups()

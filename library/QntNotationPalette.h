@@ -91,6 +91,9 @@ public:
     QColor backgroundColour() const { return m_background; }
     double notationOutlineHeight() const { return _notationOutlineHeight; }
     QString toolTipForItem(const QTreeWidgetItem *row) const;
+    // The Custom group's tooltip: an invitation to drop shapes once the image bank exists,
+    // else that the group is empty.
+    static QString customGroupToolTip();
 
     GroupRef subgroupShapes() const { return m_subgroupShapes; }
     GroupRef subgroupArrows() const { return m_subgroupArrows; }

@@ -11,8 +11,12 @@
 #include "platform/NotificationCenter.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QTemporaryDir>
+#include <QTreeWidgetItem>
 
 #include <gtest/gtest.h>
 
@@ -180,4 +184,34 @@ TEST(QntNotationPalette, FollowsTheDrawingsNotationAndItsImportedLists)
     NotificationCenter::defaultCenter().post(QntShowBuiltInClipartKey, nullptr,
                                              {{QStringLiteral("object"), true}});
     EXPECT_FALSE(h.palette->shownGroupTitles().contains(QStringLiteral("Mine")));
+}
+
+TEST(QntNotationPalette, TheCustomGroupSaysItIsEmptyUntilTheImageBankExists)
+{
+    const QString bank =
+        QntNotation::rootNotationsSrcFolderPath() + QStringLiteral("/ImageBank/imagebank.db");
+    ASSERT_FALSE(QFileInfo::exists(bank));
+    PaletteHarness h;
+    QTreeWidgetItem *custom = nullptr;
+    for (int i = 0; i < h.palette->outlineView()->topLevelItemCount(); ++i) {
+        if (h.palette->outlineView()->topLevelItem(i)->text(0) == QLatin1String("Custom"))
+            custom = h.palette->outlineView()->topLevelItem(i);
+    }
+    ASSERT_NE(custom, nullptr);
+    EXPECT_EQ(custom->toolTip(0), "Custom is empty: there is no image bank with your shapes yet.");
+
+    // Once the image bank's database is there, the group invites drops again.
+    const QString folder = QFileInfo(bank).absolutePath();
+    const bool madeFolder = !QFileInfo::exists(folder);
+    ASSERT_TRUE(QDir().mkpath(folder));
+    {
+        QFile file(bank);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    EXPECT_EQ(QntNotationPalette::customGroupToolTip(),
+              "Drag and drop your shapes here. You can also add them to Image Manager.");
+    QFile::remove(bank);
+    if (madeFolder)
+        QDir().rmdir(folder);
+    EXPECT_FALSE(QntNotationPalette::customGroupToolTip().startsWith("Drag"));
 }

@@ -132,9 +132,6 @@ void VKExportOptionsController::buildAccessoryView()
     auto *pngTab = new QWidget;
     mPNGAlphaCheckbox = new QCheckBox(tr("Transparent background"));
     mPNGInterlaceCheckbox = new QCheckBox(tr("Interlaced"));
-    // The image writer cannot interlace PNG files; the choice is kept but cannot be made.
-    mPNGInterlaceCheckbox->setEnabled(false);
-    mPNGInterlaceCheckbox->setToolTip(tr("Interlaced PNG files cannot be written"));
     auto *pngLayout = new QVBoxLayout(pngTab);
     pngLayout->addWidget(mPNGAlphaCheckbox);
     pngLayout->addWidget(mPNGInterlaceCheckbox);

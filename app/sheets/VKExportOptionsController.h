@@ -60,6 +60,7 @@ public:
     QCheckBox *includeGridCheckbox() const { return mExportIncludeGridCheckbox; }
     QCheckBox *cropCheckbox() const { return mExportCropCheckbox; }
     QCheckBox *pngAlphaCheckbox() const { return mPNGAlphaCheckbox; }
+    QCheckBox *pngInterlaceCheckbox() const { return mPNGInterlaceCheckbox; }
     QCheckBox *tiffAlphaCheckbox() const { return mTIFFAlphaCheckbox; }
     QCheckBox *jpegProgressiveCheckbox() const { return mJPEGProgressiveCheckbox; }
     QComboBox *tiffCompressionPopUpButton() const { return mTIFFCompressionTypePopUpButton; }

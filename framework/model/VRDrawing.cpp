@@ -4,6 +4,7 @@
 #include "framework/model/VRDrawableObject.h"
 #include "framework/model/VRGridLayer.h"
 #include "framework/model/VRGuideLayer.h"
+#include "framework/model/VRInterlacedPNG.h"
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/notations/QntNotation.h"
 #include "framework/routing/VRAvoidRouter.h"
@@ -651,6 +652,8 @@ QByteArray VRDrawing::JPEGDataWithProperties(const QVariantMap &properties) cons
 QByteArray VRDrawing::PNGDataWithProperties(const QVariantMap &properties) const
 {
     const QImage image = imageWithProperties(properties, properties.value(kQntPNGAlpha).toBool());
+    if (properties.value(kNSImageInterlaced).toBool())
+        return VRInterlacedPNGData(image);
     return writeImage(image, "png", {});
 }
 

@@ -254,3 +254,24 @@ TEST_F(DocumentExport, OtherFormatTagsExportPDF)
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_TRUE(file.read(5) == "%PDF-");
 }
+
+TEST_F(DocumentExport, TheInterlacedBoxWritesAnInterlacedPNG)
+{
+    for (const bool interlaced : {true, false}) {
+        SCOPED_TRACE(interlaced);
+        VKExportOptionsController *controller =
+            openDialogWithFormat(VKExportOptionsController::PNG);
+        QCheckBox *box = controller->pngInterlaceCheckbox();
+        ASSERT_NE(box, nullptr);
+        EXPECT_TRUE(box->isEnabled());
+        if (box->isChecked() != interlaced)
+            box->click();
+        const QString path = finish(controller, QStringLiteral("plan-%1.png").arg(interlaced));
+        const QString info = childOutput(QStringLiteral("file"), {path});
+        EXPECT_TRUE(info.contains(interlaced ? QStringLiteral(", interlaced")
+                                             : QStringLiteral(", non-interlaced")))
+            << info.toStdString();
+        const QImage image(path);
+        EXPECT_EQ(image.size(), QSize(800, 400));
+    }
+}

@@ -174,3 +174,29 @@ TEST(ExportSizes, CroppingAndEmptyDrawings)
     // Absurd sizes are refused instead of exhausting memory.
     EXPECT_TRUE(drawing.PNGDataWithProperties({{kVRExportPropertiesResolution, 1e6}}).isEmpty());
 }
+
+TEST_F(Export, InterlacedPngHoldsTheSamePicture)
+{
+    // The interlace method is byte 28 of the file: signature (8), IHDR length and type (8),
+    // width, height, depth, colour type, compression and filter (12).
+    for (const bool alpha : {false, true}) {
+        SCOPED_TRACE(alpha);
+        const QVariantMap plain{{kVRExportPropertiesResolution, 144}, {kQntPNGAlpha, alpha}};
+        QVariantMap interlacedOptions = plain;
+        interlacedOptions.insert(kNSImageInterlaced, true);
+        const QByteArray interlaced = m_drawing->PNGDataWithProperties(interlacedOptions);
+        const QByteArray flat = m_drawing->PNGDataWithProperties(plain);
+        ASSERT_GT(interlaced.size(), 29);
+        ASSERT_GT(flat.size(), 29);
+        EXPECT_EQ(interlaced.mid(12, 4), "IHDR");
+        EXPECT_EQ(int(interlaced.at(28)), 1);
+        EXPECT_EQ(int(flat.at(28)), 0);
+        const QImage a = decode(interlaced);
+        const QImage b = decode(flat);
+        ASSERT_EQ(a.size(), QSize(1600, 1200));
+        EXPECT_EQ(a.convertToFormat(QImage::Format_ARGB32),
+                  b.convertToFormat(QImage::Format_ARGB32));
+        EXPECT_EQ(qRound(a.dotsPerMeterX() * 0.0254), 144);
+        EXPECT_EQ(a.hasAlphaChannel(), b.hasAlphaChannel());
+    }
+}

@@ -26,9 +26,12 @@ void PLNAsyncOperation::finishWithError(const std::optional<tel::TelemetryError>
 {
     Completion completion;
     {
+        // The first call claims the finish; a second one, even while the first is still running
+        // the completion on another thread, does nothing.
         std::lock_guard guard(m_lock);
-        if (internalFinished)
+        if (internalFinished || finishClaimed)
             return;
+        finishClaimed = true;
         completion = asyncCompletion;
     }
     if (completion)

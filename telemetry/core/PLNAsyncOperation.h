@@ -12,7 +12,8 @@
 // A subclass puts its work in main() and ends every run with finishWithError (or markDone).
 // The executing and finished flags live under a recursive lock; their changes are announced
 // to key observers ("isExecuting", then "isFinished") while the lock is held.
-// Finishing twice has no further effect: the completion runs once, the flags change once.
+// Finishing twice, even from two threads at once, has no further effect: the completion runs once
+// (for the first call), the flags change once.
 class PLNAsyncOperation : public tel::Operation
 {
 public:
@@ -46,5 +47,6 @@ private:
     mutable std::recursive_mutex m_lock;
     bool internalExecuting = false;
     bool internalFinished = false;
+    bool finishClaimed = false; // a finishWithError call is under way or done
     Completion asyncCompletion;
 };

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -104,4 +105,46 @@ TEST(PLNAsyncOperation, FinishHandsOverTheErrorThenReportsExecutingOffBeforeFini
     std::lock_guard lock(mutex);
     EXPECT_EQ(events, (std::vector<std::string>{"executing", "completion with error",
                                                 "not executing", "finished"}));
+}
+
+namespace {
+
+// Does nothing by itself: the test finishes it.
+class ManualOperation : public PLNAsyncOperation
+{
+public:
+    void main() override {}
+};
+
+} // namespace
+
+TEST(PLNAsyncOperation, TwoConcurrentFinishesRunTheCompletionOnceWithTheFirstError)
+{
+    auto operation = std::make_shared<ManualOperation>();
+    const tel::TelemetryError first{"PLNNetworkError", -1, {}};
+    std::promise<void> firstInside;
+    std::promise<void> secondReturned;
+    std::shared_future<void> secondDone = secondReturned.get_future().share();
+    std::atomic<int> runs{0};
+    std::optional<tel::TelemetryError> handedOver;
+    operation->setAsyncCompletion([&](const std::optional<tel::TelemetryError> &error) {
+        if (runs.fetch_add(1) != 0)
+            return;
+        handedOver = error;
+        // The first completion is still running while the second call is made and returns.
+        firstInside.set_value();
+        secondDone.wait();
+    });
+    operation->start();
+    ASSERT_TRUE(operation->isExecuting());
+    std::thread finisher([&] { operation->finishWithError(first); });
+    firstInside.get_future().wait();
+    operation->finishWithError(std::nullopt);
+    secondReturned.set_value();
+    finisher.join();
+    EXPECT_EQ(runs.load(), 1);
+    ASSERT_TRUE(handedOver);
+    EXPECT_EQ(*handedOver, first);
+    EXPECT_TRUE(operation->isFinished());
+    EXPECT_FALSE(operation->isExecuting());
 }

@@ -193,14 +193,20 @@ void PLNNetworkClient::invalidateAndCancel()
 double PLNNetworkClient::computeDelayForResponse(const std::optional<FLTHTTPURLResponse> &response,
                                                  unsigned retryCount) const
 {
-    const double retryAfter = PLNNetworkResponseHandler::retryValueForResponse(response);
     const unsigned n = std::max(1u, retryCount);
-    // Retry-After is the least wait the server asks for; growth is our own, base 2.
+    // Our own growth, base 2, jittered and capped.
     const double exponential = 2.0 * std::pow(2.0, static_cast<double>(n - 1));
-    const double delay = std::max(retryAfter, exponential) * generateRandomJitter();
+    double delay = std::min(exponential * generateRandomJitter(), kMaximumDelay);
     if (std::isnan(delay))
-        return kMaximumDelay;
-    return std::min(delay, kMaximumDelay);
+        delay = kMaximumDelay;
+    // A server's Retry-After is the least wait it asks for: the jitter never takes a wait below
+    // it. Only a value beyond any sensible wait is held to a day.
+    if (!PLNNetworkResponseHandler::headerForResponse(response, "Retry-After"))
+        return delay;
+    double retryAfter = PLNNetworkResponseHandler::retryValueForResponse(response);
+    if (std::isnan(retryAfter) || retryAfter > kMaximumRetryAfter)
+        retryAfter = kMaximumRetryAfter;
+    return std::max(delay, retryAfter);
 }
 
 double PLNNetworkClient::generateRandomJitter() const

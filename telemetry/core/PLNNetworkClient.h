@@ -28,7 +28,9 @@ public:
     using RandomSource = std::function<double()>;
 
     static constexpr unsigned kDefaultRetryLimit = 10;
+    // Our own back-off grows to at most an hour; a server's Retry-After is honoured up to a day.
     static constexpr double kMaximumDelay = 3600.0;
+    static constexpr double kMaximumRetryAfter = 86400.0;
 
     // No certificates: no pinner. Given certificates (even none): every connection is pinned
     // to them. Nullptr when no session could be made.
@@ -59,7 +61,8 @@ public:
     void invalidateAndCancel();
 
     // Seconds before the next attempt after `retryCount` tries (0 counts as 1):
-    // max(Retry-After, 2 s x 2^(n-1)) with +/-10 % jitter, at most one hour.
+    // max(Retry-After, min(2 s x 2^(n-1) with +/-10 % jitter, one hour)). The jitter never takes
+    // a wait below the server's Retry-After, which counts up to a day.
     double computeDelayForResponse(const std::optional<FLTHTTPURLResponse> &response,
                                    unsigned retryCount) const;
     double generateRandomJitter() const;

@@ -159,12 +159,12 @@ TEST_F(PLNNetworkClientTest, RetryAfterIsNeverRaisedToAPower)
     EXPECT_EQ(recordedDelays(), (std::vector<double>{30, 30, 30, 30, 30, 32}));
 }
 
-TEST_F(PLNNetworkClientTest, EveryWaitIsCappedAtAnHour)
+TEST_F(PLNNetworkClientTest, AServerWaitBeyondOurOwnHourIsHonoured)
 {
     Outcome outcome;
     client->startDataTaskWithRequest(jsonRequest("/away"), 2, outcome.block());
     ASSERT_TRUE(waitUntil([&] { return outcome.calls == 1; }));
-    EXPECT_EQ(recordedDelays(), (std::vector<double>{3600, 3600}));
+    EXPECT_EQ(recordedDelays(), (std::vector<double>{86400, 86400}));
     std::lock_guard lock(outcome.mutex);
     EXPECT_EQ(outcome.error->code, PLNNetworkErrorRetryLimitReached);
 }
@@ -358,6 +358,34 @@ TEST(PLNNetworkClientDelay, JitterStaysWithinTenPercent)
     client->setRandomSource([] { return 0.5; });
     EXPECT_NEAR(client->computeDelayForResponse(response, 0), 2.0, 1e-6);
     EXPECT_NEAR(client->computeDelayForResponse(response, 1000), 3600.0, 1e-6);
+    // A wait no server can mean is held to a day.
     response.allHeaderFields = {{"Retry-After", "1e400"}};
-    EXPECT_NEAR(client->computeDelayForResponse(response, 1), 3600.0, 1e-6);
+    EXPECT_NEAR(client->computeDelayForResponse(response, 1), 86400.0, 1e-6);
+}
+
+TEST(PLNNetworkClientDelay, JitterNeverTakesAWaitBelowRetryAfter)
+{
+    struct Case {
+        const char *retryAfter;
+        unsigned tries;
+        double unit; // the random draw: 0 gives jitter 0.9, almost 1 gives 1.1
+        double expected;
+    };
+    const Case cases[] = {
+        {"30", 0, 0.0, 30.0},   {"30", 0, 0.999999, 30.0}, {"3", 1, 0.0, 3.0},
+        {"3", 2, 0.0, 4 * 0.9}, {"5", 3, 0.0, 8 * 0.9},    {"7.5", 3, 0.0, 7.5},
+        {"900", 8, 0.0, 900.0}, {"7200", 4, 0.0, 7200.0},  {"86400", 1, 0.5, 86400.0},
+        {"1", 0, 0.0, 2 * 0.9}, {"-4", 1, 0.0, 2.0},
+    };
+    auto client = PLNNetworkClient::create();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.retryAfter) + " after " + std::to_string(c.tries));
+        FLTHTTPURLResponse response;
+        response.statusCode = 503;
+        response.allHeaderFields = {{"Retry-After", c.retryAfter}};
+        client->setRandomSource([unit = c.unit] { return unit; });
+        const double delay = client->computeDelayForResponse(response, c.tries);
+        EXPECT_NEAR(delay, c.expected, 1e-4);
+        EXPECT_GE(delay, PLNNetworkResponseHandler::retryValueForResponse(response));
+    }
 }

@@ -114,15 +114,64 @@ void writeSeparatorIfNeeded(FLTFile *file)
         FLTFileWriteBytes(file, ",", 1);
 }
 
-// Escape of one byte inside a raw string, or null when it goes out unchanged.
-const char *escapeFor(unsigned char c, char scratch[7])
+// Length of the well-formed UTF-8 sequence at `bytes` (at most `length` bytes), or 0 when the
+// first byte does not start one. Well-formed as JSON readers take it: no overlong forms, no
+// surrogates, nothing above U+10FFFF. Signal-safe.
+std::size_t utf8SequenceLength(const unsigned char *bytes, std::size_t length)
 {
+    const unsigned char first = bytes[0];
+    if (first < 0x80)
+        return 1;
+    std::size_t count = 0;
+    unsigned char low = 0x80; // bounds of the second byte (Unicode table 3-7)
+    unsigned char high = 0xbf;
+    if (first >= 0xc2 && first <= 0xdf) {
+        count = 2;
+    } else if (first >= 0xe0 && first <= 0xef) {
+        count = 3;
+        if (first == 0xe0)
+            low = 0xa0;
+        else if (first == 0xed)
+            high = 0x9f;
+    } else if (first >= 0xf0 && first <= 0xf4) {
+        count = 4;
+        if (first == 0xf0)
+            low = 0x90;
+        else if (first == 0xf4)
+            high = 0x8f;
+    } else {
+        return 0;
+    }
+    if (length < count || bytes[1] < low || bytes[1] > high)
+        return 0;
+    for (std::size_t i = 2; i < count; ++i)
+        if (bytes[i] < 0x80 || bytes[i] > 0xbf)
+            return 0;
+    return count;
+}
+
+// Escape of the text at `bytes` inside a raw string, or null when it goes out unchanged; `span`
+// is set to the number of bytes that the answer covers. A byte that is not part of well-formed
+// UTF-8 (a name cut in the middle of a character, a path in another encoding) is written as the
+// code point of the same number, so the line stays valid JSON. Signal-safe.
+const char *escapeAt(const char *bytes, std::size_t length, char scratch[7], std::size_t *span)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes);
+    const unsigned char c = p[0];
+    *span = 1;
     if (c == '"')
         return "\\\"";
     if (c == '\\')
         return "\\\\";
-    if (c >= 0x20 && c != 0x7f)
+    if (c >= 0x20 && c < 0x7f)
         return nullptr;
+    if (c >= 0x80) {
+        const std::size_t sequence = utf8SequenceLength(p, length);
+        if (sequence > 0) {
+            *span = sequence;
+            return nullptr;
+        }
+    }
     scratch[0] = '\\';
     scratch[1] = 'u';
     scratch[2] = '0';
@@ -409,9 +458,9 @@ void FLTFileWriteQuotedBytes(FLTFile *file, const char *bytes, std::size_t lengt
         return;
     // Short strings without anything to escape go out in one write.
     bool plain = true;
-    for (std::size_t i = 0; i < length && plain; ++i) {
+    for (std::size_t i = 0, span = 0; i < length && plain; i += span) {
         char scratch[7];
-        plain = escapeFor(static_cast<unsigned char>(bytes[i]), scratch) == nullptr;
+        plain = escapeAt(bytes + i, length - i, scratch, &span) == nullptr;
     }
     if (plain && ((withColon && length < 12) || (!withColon && length < 13))) {
         char local[16];
@@ -427,14 +476,14 @@ void FLTFileWriteQuotedBytes(FLTFile *file, const char *bytes, std::size_t lengt
     }
     FLTFileWriteBytes(file, "\"", 1);
     std::size_t runStart = 0;
-    for (std::size_t i = 0; i < length; ++i) {
+    for (std::size_t i = 0, span = 0; i < length; i += span) {
         char scratch[7];
-        const char *escape = escapeFor(static_cast<unsigned char>(bytes[i]), scratch);
+        const char *escape = escapeAt(bytes + i, length - i, scratch, &span);
         if (!escape)
             continue;
         FLTFileWriteBytes(file, bytes + runStart, i - runStart);
         FLTFileWriteBytes(file, escape, std::strlen(escape));
-        runStart = i + 1;
+        runStart = i + span;
     }
     FLTFileWriteBytes(file, bytes + runStart, length - runStart);
     FLTFileWriteBytes(file, withColon ? "\":" : "\"", withColon ? 2 : 1);

@@ -10,8 +10,10 @@
 // buffered record allocates its buffer; closing it frees it (not signal-safe).
 // A record (FLTFile) is used by one thread at a time.
 //
-// Raw strings are JSON-escaped on the way out ('"', '\\' and control bytes), so a path or a
-// thread name holding such a byte still gives a parseable line; ordinary text is unchanged.
+// Raw strings are JSON-escaped on the way out ('"', '\\' and control bytes), and every byte that is
+// not part of well-formed UTF-8 is written as the code point of the same number (0xff becomes
+// \u00ff), so a path or a thread name holding such bytes still gives a line that parses; ordinary
+// text, UTF-8 included, is unchanged.
 
 #include <nlohmann/json.hpp>
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -339,6 +340,65 @@ TEST_F(FLTFileRecord, ReaderDropsACutLastLineAndBadBytesLineByLine)
     const std::string missing = tempPath("missing.fltrecord");
     EXPECT_FALSE(FLTFileReadSections(missing.c_str(), true));
     EXPECT_FALSE(FLTFileReadSections(nullptr, false));
+}
+
+TEST_F(FLTFileRecord, RawStringsThatAreNotUTF8StillGiveLinesThatParse)
+{
+    struct Case {
+        std::string written;
+        std::string read; // UTF-8 of what a JSON reader gets back
+    };
+    // A byte outside well-formed UTF-8 comes back as the code point of the same number.
+    const Case cases[] = {
+        {"worker", "worker"},
+        {"caf\xc3\xa9 \xf0\x9f\x98\x80", "caf\xc3\xa9 \xf0\x9f\x98\x80"}, // well-formed: as is
+        {"\xff", "\xc3\xbf"},
+        {"name-cut-\xc3", "name-cut-\xc3\x83"},                   // a character torn at the end
+        {"\xe2\x82", "\xc3\xa2\xc2\x82"},                         // torn three-byte character
+        {"\xc0\xaf", "\xc3\x80\xc2\xaf"},                         // overlong slash
+        {"\xed\xa0\x80", "\xc3\xad\xc2\xa0\xc2\x80"},             // surrogate
+        {"\xf4\x90\x80\x80", "\xc3\xb4\xc2\x90\xc2\x80\xc2\x80"}, // above U+10FFFF
+        {"\xf5", "\xc3\xb5"},
+        {"a\"b\\c\x01\xfe", "a\"b\\c\x01\xc3\xbe"},
+        {"/opt/lib/\xe9t\xe9/libplugin-with-a-long-name.so", // Latin-1 folder name
+         "/opt/lib/\xc3\xa9t\xc3\xa9/libplugin-with-a-long-name.so"},
+    };
+    const std::string path = tempPath("names.fltrecord");
+    FLTFile file;
+    ASSERT_TRUE(FLTFileInitWithPathMode(&file, path.c_str(), false, false));
+    for (const Case &c : cases) {
+        FLTFileWriteSectionStart(&file, "thread_names");
+        FLTFileWriteArrayStart(&file);
+        FLTFileWriteArrayEntryString(&file, c.written.c_str());
+        FLTFileWriteArrayEntryString(&file, "next");
+        FLTFileWriteArrayEnd(&file);
+        FLTFileWriteSectionEnd(&file);
+        FLTFileWriteSectionStart(&file, "load");
+        FLTFileWriteHashStart(&file);
+        FLTFileWriteHashEntryString(&file, "path", c.written.c_str());
+        FLTFileWriteHashEntryNSString(&file, "bundle_id", &c.written);
+        FLTFileWriteHashEntryString(&file, c.written.c_str(), "key");
+        FLTFileWriteHashEnd(&file);
+        FLTFileWriteSectionEnd(&file);
+    }
+    ASSERT_TRUE(FLTFileClose(&file));
+
+    const auto sections = FLTFileReadSections(path.c_str(), false);
+    ASSERT_TRUE(sections);
+    ASSERT_EQ(sections->size(), 2 * std::size(cases));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(hexOf(cases[i].written));
+        const nlohmann::json &names = (*sections)[2 * i]["thread_names"];
+        EXPECT_EQ(names, nlohmann::json::array({cases[i].read, "next"}));
+        const nlohmann::json &load = (*sections)[2 * i + 1]["load"];
+        EXPECT_EQ(load["path"], cases[i].read);
+        EXPECT_EQ(load["bundle_id"], cases[i].read);
+        EXPECT_EQ(load[cases[i].read], "key");
+    }
+    // A strict reader of another kind takes every line too.
+    const std::string python = parseWithPython(path);
+    EXPECT_NE(python.find("status=0"), std::string::npos) << python;
+    EXPECT_EQ(std::count(python.begin(), python.end(), '\n'), 2 * std::size(cases) + 1) << python;
 }
 
 TEST_F(FLTFileRecord, HexDecoding)

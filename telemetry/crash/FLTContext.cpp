@@ -15,6 +15,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <fstream>
+#include <linux/futex.h>
 #include <string>
 #include <sys/syscall.h>
 #include <sys/utsname.h>
@@ -199,6 +200,15 @@ bool FLTContextMarkAndCheckIfCrashed()
         return false;
     }
     return true;
+}
+
+void FLTContextMarkCrashRecorded()
+{
+    FLTContext *context = FLTContextGet();
+    if (!context || !context->writable)
+        return;
+    __atomic_store_n(&context->writable->crashRecorded, 1, __ATOMIC_SEQ_CST);
+    syscall(SYS_futex, &context->writable->crashRecorded, FUTEX_WAKE, INT_MAX, nullptr, nullptr, 0);
 }
 
 const char *FLTDuplicateString(const char *text)

@@ -81,6 +81,7 @@ struct FLTSignalStore {
     stack_t previousAltStack;
     bool hasPreviousAltStack;
     int captureSignal; // the real-time signal that parks other threads
+    bool installed;    // the fatal signal handlers went in
 };
 
 struct FLTExceptionStore {
@@ -135,6 +136,11 @@ bool FLTContextIsInitialized();
 // Claims the crash for the calling thread: false for the first caller (who records), true for
 // every later one. Works whether or not start-up has finished. Safe to call from a signal handler.
 bool FLTContextMarkAndCheckIfCrashed();
+
+// Told by the thread that claimed the crash once its record is complete: threads that fault
+// meanwhile wait for this before they go on to the previous handlers. Safe to call from a signal
+// handler.
+void FLTContextMarkCrashRecorded();
 
 // Copies into the read-only part. Not signal-safe.
 const char *FLTDuplicateString(const char *text);

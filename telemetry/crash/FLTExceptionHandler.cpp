@@ -3,6 +3,7 @@
 #include "FLTFile.h"
 #include "FLTProcess.h"
 #include "FLTSDKLog.h"
+#include "FLTSignalHandler.h"
 #include "FLTUserLogging.h"
 #include "telemetry/platform/SystemLog.h"
 
@@ -105,6 +106,13 @@ void FLTExceptionRecord(int kind, const char *name, const char *reason,
              fatal ? 1 : 0);
     if (fatal) {
         std::lock_guard lock(g_exceptionLock);
+        // One crash, one report: the exception claims the crash before the abort that follows
+        // it can, and a crash already being recorded elsewhere is not recorded twice.
+        if (FLTContextMarkAndCheckIfCrashed()) {
+            FLT_WARN("WARN  [%s:%d] Error: aborting exception handler because crash has already "
+                     "occurred\n");
+            return;
+        }
         FLTFile file;
         if (context->exceptionStore.path
             && FLTFileInitWithPath(&file, context->exceptionStore.path, false)) {
@@ -116,7 +124,15 @@ void FLTExceptionRecord(int kind, const char *name, const char *reason,
         } else {
             FLT_WARN("WARN  [%s:%d] Unable to open exception file\n");
         }
+        // The crash is on record: the abort that ends the process goes to the handlers that were
+        // there before ours, as after a recorded signal.
+        if (context->signalStore.installed)
+            FLTSignalSafeInstallPreexistingHandlers(&context->signalStore);
+        FLTContextMarkCrashRecorded();
     } else {
+        // Frames are symbolicated at a later launch from the image log: bring it up to date.
+        if (!frames.empty())
+            FLTBinaryImageRefresh();
         const std::string nameCopy = name ? name : "";
         const std::string reasonCopy = reason ? reason : "";
         const bool hasName = name != nullptr;

@@ -5,6 +5,10 @@
 // (uncaught exceptions of its own runtime, script errors, custom ones) go to the same file as a
 // crash or, for the non-fatal kinds, to the rotating custom exception files.
 //
+// A fatal exception claims the crash before it records it: one crash gives one report, so the
+// abort that follows is not recorded again as a signal but goes to the signal handlers that were
+// there before ours.
+//
 // Terminate runs outside signal context, so the rule here is "no deadlock" rather than "no
 // allocation": recording is serialised by the exception lock, and the crash path it runs is the
 // signal-safe one.

@@ -189,6 +189,7 @@ void FLTSignalInitialize(FLTSignalStore *store)
     store->captureSignal = SIGRTMAX - 3;
     installHandler(store->captureSignal, FLTProcessCaptureSignalHandler, nullptr);
 
+    store->installed = true;
     FLTSignalEnumerateHandledSignals([store](int index, int signal) {
         struct sigaction previous;
         memset(&previous, 0, sizeof previous);
@@ -288,9 +289,7 @@ void FLTSignalHandler(int signal, siginfo_t *info, void *userContext)
             FLT_WARN("WARN  [%s:%d] Unable to open signal file\n");
         }
         FLTSignalSafeInstallPreexistingHandlers(&context->signalStore);
-        __atomic_store_n(&context->writable->crashRecorded, 1, __ATOMIC_SEQ_CST);
-        syscall(SYS_futex, &context->writable->crashRecorded, FUTEX_WAKE, INT_MAX, nullptr, nullptr,
-                0);
+        FLTContextMarkCrashRecorded();
     } else {
         FLTSignalSafeRemoveHandlers(true);
     }

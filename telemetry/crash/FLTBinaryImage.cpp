@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <elf.h>
+#include <memory>
 #include <link.h>
 #include <mutex>
 #include <string>
@@ -19,8 +20,10 @@ namespace {
 // A slot being filled holds this marker: below 4096, so no reader takes it for an image.
 constexpr uintptr_t kSlotBusy = 1;
 
-std::mutex g_recordLock;                    // serialises the record file and the known-image list
-std::vector<FLTBinaryImageDetails> g_known; // images reported to the record file and table
+std::mutex g_recordLock; // serialises the record file and the known-image list
+// Images reported to the record file and the table; the table points at these details, so each
+// keeps its address until its image has been dropped from the table.
+std::vector<std::unique_ptr<FLTBinaryImageDetails>> g_known;
 unsigned long long g_adds = 0;
 unsigned long long g_subs = 0;
 
@@ -82,6 +85,8 @@ void fillDetails(const dl_phdr_info *info, bool first, FLTBinaryImageDetails *de
                 textEnd = start + ph.p_memsz;
         } else if (ph.p_type == PT_GNU_EH_FRAME) {
             details->ehFrameAddress = start;
+        } else if (ph.p_type == PT_DYNAMIC) {
+            details->dynamicAddress = start;
         }
     }
     details->base = header ? header : (lowest == UINTPTR_MAX ? info->dlpi_addr : lowest);
@@ -131,21 +136,103 @@ void recordSlice(FLTFile *file, const FLTBinaryImageDetails &details, bool loade
 {
     FLTFileWriteSectionStart(file, loaded ? "load" : "unload");
     FLTFileWriteHashStart(file);
-    FLTFileWriteHashEntryString(file, "path", details.path);
+    // An image added and dropped at crash time has no path on record for its unload line.
+    FLTFileWriteHashEntryString(file, "path", loaded || details.path[0] ? details.path : nullptr);
     recordDetails(file, details);
     FLTFileWriteHashEnd(file);
     FLTFileWriteSectionEnd(file);
 }
 
-// Table update and record line for a batch; the caller holds the record lock.
-void storeBatch(const std::vector<FLTBinaryImageDetails> &loads,
-                const std::vector<FLTBinaryImageDetails> &unloads)
+// Takes a free slot for the image: busy marker first, the other words, the base last. Answers
+// the slot's index, or -1 when the table is full. Signal-safe.
+int claimSlot(FLTBinaryImageSlot *slots, const FLTBinaryImageDetails &details,
+              const FLTBinaryImageDetails *stable)
+{
+    for (int i = 0; i < kFLTBinaryImageSlotCount; ++i) {
+        FLTBinaryImageSlot &slot = slots[i];
+        uintptr_t expected = 0;
+        if (!__atomic_compare_exchange_n(&slot.base, &expected, kSlotBusy, false, __ATOMIC_SEQ_CST,
+                                         __ATOMIC_SEQ_CST))
+            continue;
+        slot.size = details.size;
+        slot.ehFrameAddress = details.ehFrameAddress;
+        slot.unwindInfoAddress = details.unwindInfoAddress;
+        slot.crashInfoAddress = details.crashInfoAddress;
+        slot.slide = details.slide;
+        slot.dynamicAddress = details.dynamicAddress;
+        __atomic_store_n(&slot.details, stable, __ATOMIC_SEQ_CST);
+        __atomic_store_n(&slot.base, details.base, __ATOMIC_SEQ_CST);
+        return i;
+    }
+    return -1;
+}
+
+// Frees the slot if it still holds `base`. Signal-safe.
+bool releaseSlot(FLTBinaryImageSlot &slot, uintptr_t base)
+{
+    __atomic_store_n(&slot.details, nullptr, __ATOMIC_SEQ_CST);
+    uintptr_t expected = base;
+    return __atomic_compare_exchange_n(&slot.base, &expected, 0, false, __ATOMIC_SEQ_CST,
+                                       __ATOMIC_SEQ_CST);
+}
+
+FLTBinaryImageSlot *writableSlots()
 {
     FLTContext *context = FLTContextGet();
-    for (const auto &details : loads)
-        FLTBinaryImageStoreNode(true, details);
-    for (const auto &details : unloads)
-        FLTBinaryImageStoreNode(false, details);
+    if (!context || !context->writable) {
+        FLT_WARN("WARN  [%s:%d] Error: Writable context is NULL\n");
+        return nullptr;
+    }
+    return context->writable->images;
+}
+
+void trackLoad(const FLTBinaryImageDetails &details, const FLTBinaryImageDetails *stable)
+{
+    FLTBinaryImageSlot *slots = writableSlots();
+    if (slots && claimSlot(slots, details, stable) < 0)
+        FLT_WARN("WARN  [%s:%d] Error: Unable to track a %s node %p\n", "loaded",
+                 reinterpret_cast<void *>(details.base));
+}
+
+// Frees the slot that points at `known`; a slot made without details is matched by its base.
+void trackUnload(const FLTBinaryImageDetails &known)
+{
+    FLTBinaryImageSlot *slots = writableSlots();
+    if (!slots)
+        return;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int i = 0; i < kFLTBinaryImageSlotCount; ++i) {
+            FLTBinaryImageSlot &slot = slots[i];
+            if (__atomic_load_n(&slot.base, __ATOMIC_SEQ_CST) != known.base)
+                continue;
+            const FLTBinaryImageDetails *details = __atomic_load_n(&slot.details, __ATOMIC_SEQ_CST);
+            if (pass == 0 ? details != &known : details != nullptr)
+                continue;
+            if (!releaseSlot(slot, known.base))
+                FLT_WARN("WARN  [%s:%d] Error: Failed to swap during image unload\n");
+            return;
+        }
+    }
+    FLT_WARN("WARN  [%s:%d] Error: Unable to track a %s node %p\n", "unloaded",
+             reinterpret_cast<void *>(known.base));
+}
+
+bool sameImage(const FLTBinaryImageDetails &a, const FLTBinaryImageDetails &b)
+{
+    return a.base == b.base && a.slide == b.slide && a.dynamicAddress == b.dynamicAddress
+           && strcmp(a.path, b.path) == 0;
+}
+
+// Table updates and record lines for a change: unloads first, so an image that took the place of
+// a closed one never meets that one's slot. The caller holds the record lock.
+void storeChange(const std::vector<const FLTBinaryImageDetails *> &unloads,
+                 const std::vector<const FLTBinaryImageDetails *> &loads)
+{
+    for (const FLTBinaryImageDetails *details : unloads)
+        trackUnload(*details);
+    for (const FLTBinaryImageDetails *details : loads)
+        trackLoad(*details, details);
+    FLTContext *context = FLTContextGet();
     if (!context || !context->binaryImagesPath || (loads.empty() && unloads.empty()))
         return;
     // Lines are written at once, unbuffered: a crash soon after a load must still find it.
@@ -154,10 +241,10 @@ void storeBatch(const std::vector<FLTBinaryImageDetails> &loads,
         FLT_WARN("WARN  [%s:%d] Error: unable to open binary image log file\n");
         return;
     }
-    for (const auto &details : loads)
-        recordSlice(&file, details, true);
-    for (const auto &details : unloads)
-        recordSlice(&file, details, false);
+    for (const FLTBinaryImageDetails *details : unloads)
+        recordSlice(&file, *details, false);
+    for (const FLTBinaryImageDetails *details : loads)
+        recordSlice(&file, *details, true);
     FLTFileClose(&file);
 }
 
@@ -165,41 +252,22 @@ void storeBatch(const std::vector<FLTBinaryImageDetails> &loads,
 
 void FLTBinaryImageStoreNode(bool loaded, const FLTBinaryImageDetails &details)
 {
-    FLTContext *context = FLTContextGet();
-    if (!context || !context->writable) {
-        FLT_WARN("WARN  [%s:%d] Error: Writable context is NULL\n");
+    if (loaded) {
+        trackLoad(details, nullptr);
         return;
     }
-    FLTBinaryImageSlot *slots = context->writable->images;
-    bool updated = false;
-    for (int i = 0; i < kFLTBinaryImageSlotCount && !updated; ++i) {
-        FLTBinaryImageSlot &slot = slots[i];
-        if (loaded) {
-            uintptr_t expected = 0;
-            if (!__atomic_compare_exchange_n(&slot.base, &expected, kSlotBusy, false,
-                                             __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST))
-                continue;
-            slot.size = details.size;
-            slot.ehFrameAddress = details.ehFrameAddress;
-            slot.unwindInfoAddress = details.unwindInfoAddress;
-            slot.crashInfoAddress = details.crashInfoAddress;
-            __atomic_store_n(&slot.base, details.base, __ATOMIC_SEQ_CST);
-            updated = true;
-        } else {
-            uintptr_t expected = details.base;
-            if (__atomic_load_n(&slot.base, __ATOMIC_SEQ_CST) != expected)
-                continue;
-            if (!__atomic_compare_exchange_n(&slot.base, &expected, 0, false, __ATOMIC_SEQ_CST,
-                                             __ATOMIC_SEQ_CST)) {
-                FLT_WARN("WARN  [%s:%d] Error: Failed to swap during image unload\n");
-                return;
-            }
-            updated = true;
-        }
+    FLTBinaryImageSlot *slots = writableSlots();
+    if (!slots)
+        return;
+    for (int i = 0; i < kFLTBinaryImageSlotCount; ++i) {
+        if (__atomic_load_n(&slots[i].base, __ATOMIC_SEQ_CST) != details.base)
+            continue;
+        if (!releaseSlot(slots[i], details.base))
+            FLT_WARN("WARN  [%s:%d] Error: Failed to swap during image unload\n");
+        return;
     }
-    if (!updated)
-        FLT_WARN("WARN  [%s:%d] Error: Unable to track a %s node %p\n",
-                 loaded ? "loaded" : "unloaded", reinterpret_cast<void *>(details.base));
+    FLT_WARN("WARN  [%s:%d] Error: Unable to track a %s node %p\n", "unloaded",
+             reinterpret_cast<void *>(details.base));
 }
 
 void FLTBinaryImageInit()
@@ -214,12 +282,19 @@ void FLTBinaryImageInit()
     ScanResult scan;
     dl_iterate_phdr(collect, &scan);
     dl_iterate_phdr(readCounters, nullptr);
-    g_known = scan.images;
-    storeBatch(scan.images, {});
+    g_known.clear();
+    std::vector<const FLTBinaryImageDetails *> loads;
+    for (const auto &image : scan.images) {
+        g_known.push_back(std::make_unique<FLTBinaryImageDetails>(image));
+        loads.push_back(g_known.back().get());
+    }
+    storeChange({}, loads);
 }
 
 void FLTBinaryImageRefresh()
 {
+    if (!FLTContextIsInitialized())
+        return;
     std::lock_guard lock(g_recordLock);
     const auto adds = g_adds;
     const auto subs = g_subs;
@@ -228,24 +303,31 @@ void FLTBinaryImageRefresh()
         return;
     ScanResult scan;
     dl_iterate_phdr(collect, &scan);
-    std::vector<FLTBinaryImageDetails> loads;
-    std::vector<FLTBinaryImageDetails> unloads;
-    for (const auto &now : scan.images) {
-        bool known = false;
-        for (const auto &before : g_known)
-            known = known || (before.base == now.base && strcmp(before.path, now.path) == 0);
-        if (!known)
-            loads.push_back(now);
-    }
-    for (const auto &before : g_known) {
+    std::vector<const FLTBinaryImageDetails *> unloads;
+    std::vector<std::unique_ptr<FLTBinaryImageDetails>> kept;
+    std::vector<std::unique_ptr<FLTBinaryImageDetails>> gone;
+    for (auto &before : g_known) {
         bool present = false;
         for (const auto &now : scan.images)
-            present = present || (before.base == now.base && strcmp(before.path, now.path) == 0);
+            present = present || sameImage(*before, now);
         if (!present)
-            unloads.push_back(before);
+            unloads.push_back(before.get());
+        (present ? kept : gone).push_back(std::move(before));
     }
-    g_known = scan.images;
-    storeBatch(loads, unloads);
+    std::vector<const FLTBinaryImageDetails *> loads;
+    for (const auto &now : scan.images) {
+        bool known = false;
+        for (const auto &before : kept)
+            known = known || sameImage(*before, now);
+        if (known)
+            continue;
+        kept.push_back(std::make_unique<FLTBinaryImageDetails>(now));
+        loads.push_back(kept.back().get());
+    }
+    g_known = std::move(kept);
+    storeChange(unloads, loads);
+    // The slots of the images that went no longer point at their details: let them go.
+    gone.clear();
 }
 
 bool FLTBinaryImageSafeFindImageForAddress(uintptr_t address, FLTBinaryImageSlot *out)
@@ -265,6 +347,9 @@ bool FLTBinaryImageSafeFindImageForAddress(uintptr_t address, FLTBinaryImageSlot
             out->ehFrameAddress = slots[i].ehFrameAddress;
             out->unwindInfoAddress = slots[i].unwindInfoAddress;
             out->crashInfoAddress = slots[i].crashInfoAddress;
+            out->slide = slots[i].slide;
+            out->dynamicAddress = slots[i].dynamicAddress;
+            out->details = nullptr; // not the caller's to follow
             return true;
         }
     }
@@ -310,12 +395,17 @@ bool safeRead(uintptr_t address, void *destination, size_t length)
     return FLTReadMemory(reinterpret_cast<const void *>(address), destination, length);
 }
 
-bool tableHasBase(const FLTBinaryImageSlot *slots, uintptr_t base)
+// Index of the slot that holds the image the loader lists with this bias and dynamic section,
+// or -1. Signal-safe.
+int slotForLoaderEntry(const FLTBinaryImageSlot *slots, uintptr_t bias, uintptr_t dynamic)
 {
-    for (int i = 0; i < kFLTBinaryImageSlotCount; ++i)
-        if (__atomic_load_n(&slots[i].base, __ATOMIC_SEQ_CST) == base)
-            return true;
-    return false;
+    for (int i = 0; i < kFLTBinaryImageSlotCount; ++i) {
+        const uintptr_t base = __atomic_load_n(&slots[i].base, __ATOMIC_SEQ_CST);
+        if (base >= kFLTMinimumValidAddress && slots[i].slide == bias
+            && slots[i].dynamicAddress == dynamic)
+            return i;
+    }
+    return -1;
 }
 
 // Details of the image whose ELF header is at `header`, read crash-safely; false when it does
@@ -337,6 +427,8 @@ bool safeDetails(uintptr_t bias, uintptr_t header, FLTBinaryImageDetails *detail
             textEnd = start + ph.p_memsz;
         if (ph.p_type == PT_GNU_EH_FRAME)
             details->ehFrameAddress = start;
+        if (ph.p_type == PT_DYNAMIC)
+            details->dynamicAddress = start;
         if (ph.p_type == PT_NOTE) {
             for (uintptr_t at = start; at + sizeof(ElfW(Nhdr)) <= start + ph.p_memsz;) {
                 ElfW(Nhdr) note;
@@ -365,44 +457,133 @@ bool safeDetails(uintptr_t bias, uintptr_t header, FLTBinaryImageDetails *detail
 
 } // namespace
 
-void FLTBinaryImageSafeAddLateImages()
+namespace {
+
+// One namespace of the loader: its state word, its list, and the next namespace (0 for none).
+struct LoaderNamespace {
+    int state;
+    uintptr_t firstMap;
+    uintptr_t next;
+};
+
+bool readNamespace(uintptr_t address, LoaderNamespace *out)
+{
+    r_debug debug;
+    if (!safeRead(address, &debug, sizeof debug))
+        return false;
+    out->state = debug.r_state;
+    out->firstMap = reinterpret_cast<uintptr_t>(debug.r_map);
+    out->next = 0;
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 35))
+    // Version 2 links the namespaces of dlmopen behind the default one.
+    r_debug_extended extended;
+    if (debug.r_version >= 2 && safeRead(address, &extended, sizeof extended))
+        out->next = reinterpret_cast<uintptr_t>(extended.r_next);
+#endif
+    return true;
+}
+
+// Whether every namespace of the loader is at rest (no load or unload half-way).
+bool loaderAtRest()
+{
+    LoaderNamespace space;
+    uintptr_t address = reinterpret_cast<uintptr_t>(&_r_debug);
+    for (int guard = 0; address != 0 && guard < 64; ++guard) {
+        if (!readNamespace(address, &space) || space.state != r_debug::RT_CONSISTENT)
+            return false;
+        address = space.next;
+    }
+    return address == 0;
+}
+
+} // namespace
+
+void FLTBinaryImageSafeUpdateFromLoader()
 {
     FLTContext *context = FLTContextGet();
     if (!context || !context->writable)
         return;
     FLTBinaryImageSlot *slots = context->writable->images;
-    r_debug debug;
-    if (!safeRead(reinterpret_cast<uintptr_t>(&_r_debug), &debug, sizeof debug))
-        return;
+    bool listed[kFLTBinaryImageSlotCount] = {};
     FLTFile file;
     bool fileOpen = false;
-    uintptr_t next = reinterpret_cast<uintptr_t>(debug.r_map);
-    for (int guard = 0; next >= 4096 && guard < 4096; ++guard) {
-        link_map map;
-        if (!safeRead(next, &map, sizeof map))
-            break;
-        next = reinterpret_cast<uintptr_t>(map.l_next);
-        // Shared objects are linked at 0, so their header sits at the load bias.
-        const uintptr_t header = map.l_addr;
-        if (header < 4096 || tableHasBase(slots, header))
-            continue;
-        FLTBinaryImageDetails details;
-        memset(&details, 0, sizeof details);
-        memset(details.uuid, '0', 32);
-        if (!safeDetails(map.l_addr, header, &details))
-            continue;
-        const char *name = nullptr;
-        if (map.l_name && FLTReadString(map.l_name, &name, sizeof details.path - 1)) {
-            size_t i = 0;
-            for (; i < sizeof details.path - 1 && name[i]; ++i)
-                details.path[i] = name[i];
-            details.path[i] = '\0';
-        }
-        FLTBinaryImageStoreNode(true, details);
+    const auto openFile = [&] {
         if (!fileOpen && context->binaryImagesPath)
             fileOpen = FLTFileInitWithPath(&file, context->binaryImagesPath, false);
-        if (fileOpen)
-            recordSlice(&file, details, true);
+        return fileOpen;
+    };
+    const bool restingBefore = loaderAtRest();
+    bool walkedEverything = true;
+    uintptr_t space = reinterpret_cast<uintptr_t>(&_r_debug);
+    int spaces = 0;
+    for (; space != 0 && spaces < 64; ++spaces) {
+        LoaderNamespace current;
+        if (!readNamespace(space, &current)) {
+            walkedEverything = false;
+            break;
+        }
+        space = current.next;
+        uintptr_t next = current.firstMap;
+        int guard = 0;
+        for (; next != 0 && guard < 4096; ++guard) {
+            link_map map;
+            if (next < kFLTMinimumValidAddress || !safeRead(next, &map, sizeof map))
+                break;
+            next = reinterpret_cast<uintptr_t>(map.l_next);
+            const int known =
+                slotForLoaderEntry(slots, map.l_addr, reinterpret_cast<uintptr_t>(map.l_ld));
+            if (known >= 0) {
+                listed[known] = true;
+                continue;
+            }
+            // Shared objects are linked at 0, so their header sits at the load bias.
+            const uintptr_t header = map.l_addr;
+            if (header < kFLTMinimumValidAddress)
+                continue;
+            FLTBinaryImageDetails details;
+            memset(&details, 0, sizeof details);
+            memset(details.uuid, '0', 32);
+            if (!safeDetails(map.l_addr, header, &details))
+                continue;
+            const char *name = nullptr;
+            if (map.l_name && FLTReadString(map.l_name, &name, sizeof details.path - 1)) {
+                size_t i = 0;
+                for (; i < sizeof details.path - 1 && name[i]; ++i)
+                    details.path[i] = name[i];
+                details.path[i] = '\0';
+            }
+            const int claimed = claimSlot(slots, details, nullptr);
+            if (claimed >= 0)
+                listed[claimed] = true;
+            if (openFile())
+                recordSlice(&file, details, true);
+        }
+        walkedEverything = walkedEverything && next == 0;
+    }
+    walkedEverything = walkedEverything && space == 0;
+    // Only whole lists, taken while the loader was at rest, tell which images are gone.
+    if (walkedEverything && restingBefore && loaderAtRest()) {
+        for (int i = 0; i < kFLTBinaryImageSlotCount; ++i) {
+            const uintptr_t base = __atomic_load_n(&slots[i].base, __ATOMIC_SEQ_CST);
+            if (listed[i] || base < kFLTMinimumValidAddress)
+                continue;
+            FLTBinaryImageDetails details;
+            const FLTBinaryImageDetails *known =
+                __atomic_load_n(&slots[i].details, __ATOMIC_SEQ_CST);
+            if (!known || !safeRead(reinterpret_cast<uintptr_t>(known), &details, sizeof details)
+                || details.base != base) {
+                memset(&details, 0, sizeof details);
+                memset(details.uuid, '0', 32);
+                details.base = base;
+                details.size = slots[i].size;
+            }
+            details.path[sizeof details.path - 1] = '\0';
+            details.uuid[sizeof details.uuid - 1] = '\0';
+            details.buildId[sizeof details.buildId - 1] = '\0';
+            releaseSlot(slots[i], base);
+            if (openFile())
+                recordSlice(&file, details, false);
+        }
     }
     if (fileOpen)
         FLTFileClose(&file);

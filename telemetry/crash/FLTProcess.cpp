@@ -477,9 +477,10 @@ void FLTHostRecordStorage(FLTFile *file)
 
 void FLTHandler(FLTFile *file, int32_t crashedThread, const void *userContext)
 {
-    // Libraries opened since the last scan are only in the loader's list: add them first, so
-    // their frames unwind and the next launch can symbolicate them.
-    FLTBinaryImageSafeAddLateImages();
+    // Libraries opened or closed since the last scan are known to the loader only: bring the table
+    // up to date first, so frames unwind through the right images and the next launch can
+    // symbolicate them.
+    FLTBinaryImageSafeUpdateFromLoader();
     FLTProcess process;
     FLTProcessInit(&process, crashedThread, userContext);
     FLTProcessSuspendAllOtherThreads(&process);

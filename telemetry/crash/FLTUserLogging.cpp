@@ -1,5 +1,6 @@
 #include "FLTUserLogging.h"
 
+#include "FLTBinaryImage.h"
 #include "FLTContext.h"
 #include "FLTFile.h"
 #include "FLTSDKLog.h"
@@ -317,6 +318,9 @@ void FLTUserLoggingRecordError(const FLTError &error, const FLTErrorInfo &additi
     if (!FLTContextIsInitialized())
         return;
     FLTContext *context = FLTContextGet();
+    // The stack is symbolicated at a later launch from the image log: bring it up to date with
+    // the libraries opened or closed since the last look.
+    FLTBinaryImageRefresh();
     uintptr_t frames[kErrorStackCapacity];
     const uint32_t count = FLTUnwindCurrentThread(frames, kErrorStackCapacity);
     const auto time = static_cast<uint64_t>(::time(nullptr));

@@ -12,6 +12,7 @@
 #include "app/launch/QntDocumentController.h"
 #include "app/panels/QntInfoPanelController.h"
 #include "app/common/QntUtils.h"
+#include "app/launch/QntThreadPreparation.h"
 #include "connectors/QntConnectorModeInspector.h"
 #include "framework/base/VRConstants.h"
 #include "framework/model/VRDrawing.h"
@@ -266,6 +267,10 @@ void VOReruRerAppDelegate::applicationDidFinishLaunching()
 
     UserDefaults::standardUserDefaults().registerDefaults(
         {{kNSApplicationCrashOnExceptions, true}});
+
+    // Qt's threads are prepared for crash capture as the telemetry library's own threads are.
+    if (!QntThreadPreparation::install())
+        qCWarning(lcApp) << "Qt offers no object-creation hook: its threads get no signal stack";
 
     // The telemetry client starts nothing while no API key is configured; a misconfigured
     // bundle must not stop the launch.

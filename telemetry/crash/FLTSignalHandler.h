@@ -16,7 +16,8 @@ void FLTSignalInitialize(FLTSignalStore *store);
 
 // Gives the calling thread its own alternate signal stack (mapped with a guard page), so a stack
 // overflow on it can still be recorded. Threads that may recurse deeply call this once; the
-// threads the telemetry library starts get one by themselves once the handlers are installed.
+// threads the telemetry library starts get one by themselves once the handlers are installed, and
+// the application's threads through Faultline::prepareCurrentThread.
 // The stack is unmapped when the thread ends. Not signal-safe (maps memory). Returns false when
 // the thread already has one or mapping failed.
 bool FLTSignalInstallAltStackForCurrentThread();

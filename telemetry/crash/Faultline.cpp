@@ -1,5 +1,7 @@
 #include "Faultline.h"
 
+#include "telemetry/platform/ThreadStartHook.h"
+
 namespace {
 
 class FaultlineClass : public PLNKit
@@ -41,4 +43,10 @@ void Faultline::start()
         return;
     // The crash kit's launch sequence (report folders, crash context, handlers, earlier
     // reports, analytics start) runs from here.
+}
+
+void Faultline::prepareCurrentThread()
+{
+    // The same hook the library's own threads run: the crash handlers set it when they go in.
+    tel::ThreadStartHook::prepareCurrentThread();
 }

@@ -26,6 +26,14 @@ public:
 
     // Once-only start of the crash kit.
     void start();
+
+    // Prepares the calling thread for crash capture as the kit prepares the threads of the
+    // telemetry library: once the crash handlers are installed the thread gets an alternate
+    // signal stack, so a stack overflow on it is still recorded. For the threads the application
+    // makes: call it first thing on each, and again now and then on a long-lived one (the kit may
+    // start after the thread did). Calling it again is cheap and changes nothing; before the
+    // handlers are installed it does nothing at all. Not signal-safe.
+    static void prepareCurrentThread();
     bool hasStarted() const { return m_started.load(); }
 
 private:

@@ -5,6 +5,7 @@
 #include "app/launch/QntApplicationMain.h"
 #include "app/launch/QntDocumentController.h"
 #include "app/launch/QntStartUpController.h"
+#include "app/launch/QntThreadPreparation.h"
 #include "connectors/QntConnectorModeInspector.h"
 #include "inspectors/QntElementModeInspector.h"
 #include "library/QntImagesBankController.h"
@@ -168,6 +169,8 @@ TEST(AppDelegateLaunch, LaunchMakesItsObjectsAndFollowsTheStartUpRule)
         tel::Host::userDefault("NSApplicationCrashOnExceptions");
     ASSERT_TRUE(crashOnExceptions.has_value());
     EXPECT_TRUE(crashOnExceptions->isBoolean() && crashOnExceptions->toBool());
+    // Qt's threads get the crash kit's thread preparation from launch on.
+    EXPECT_TRUE(QntThreadPreparation::isInstalled());
     defaults.setObject(QVariantMap{{"list", QVariantList{1, "two"}}}, "QntTestNested");
     const std::optional<tel::PlistValue> nested = tel::Host::userDefault("QntTestNested");
     ASSERT_TRUE(nested && nested->isDictionary());

@@ -417,6 +417,83 @@ TEST_P(CrashCapture, UncaughtExceptionIsRecordedAndThePreviousTerminateHandlerRu
     EXPECT_EQ((*exception)["name"], hex("std::runtime_error"));
     EXPECT_EQ((*exception)["reason"], hex("boom"));
     EXPECT_TRUE(section(lines, "threads"));
+    // One crash, one report: the abort that follows is not recorded as a signal too.
+    EXPECT_FALSE(section(readRecord(m_folder / "signal.fltrecord"), "signal"));
+}
+
+TEST_P(CrashCapture, AfterAnUncaughtExceptionTheAbortGoesToTheApplicationsOwnHandler)
+{
+    const fs::path marker = m_folder / "previous-abort-handler";
+    const ChildResult result =
+        runHelper(helperPath(GetParam()), "terminate-abort-handler", m_folder,
+                  {"FLT_PREVIOUS_HANDLER_MARKER=" + marker.string()});
+    ASSERT_TRUE(result.signaled) << describe(result);
+    EXPECT_EQ(result.signal, SIGABRT);
+    EXPECT_TRUE(fs::exists(marker));
+    const auto lines = readRecord(m_folder / "exception.fltrecord");
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const json &line) { return line.contains("exception"); }),
+              1);
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const json &line) { return line.contains("threads"); }),
+              1);
+    EXPECT_FALSE(section(readRecord(m_folder / "signal.fltrecord"), "signal"));
+}
+
+TEST_P(CrashCapture, NamesAndPathsThatAreNotUTF8KeepTheirLines)
+{
+    const std::string plugin = fs::canonical(FLT_CRASH_PLUGIN).string();
+    const ChildResult result =
+        runHelper(helperPath(GetParam()), "odd-names", m_folder, {"FLT_CRASH_PLUGIN=" + plugin});
+    ASSERT_TRUE(result.signaled) << describe(result);
+    EXPECT_EQ(result.signal, SIGSEGV);
+    // Each byte that is not UTF-8 comes back as the code point of the same number.
+    const auto names = section(readRecord(m_folder / "signal.fltrecord"), "thread_names");
+    ASSERT_TRUE(names);
+    EXPECT_EQ(names->size(), 2u);
+    EXPECT_NE(std::find(names->begin(), names->end(), "odd\xc3\xbf\xc3\xbename"), names->end())
+        << names->dump();
+    const std::string copied = m_folder.string() + "/lib\xc3\xa9\xc3\xbf/plugin.so";
+    const auto images = loadedImages(m_folder);
+    EXPECT_NE(std::find_if(images.begin(), images.end(),
+                           [&](const Image &image) { return image.path == copied; }),
+              images.end());
+}
+
+TEST_P(CrashCapture, ALibraryClosedAfterStartIsDroppedAtCrashTimeWithAnUnloadLine)
+{
+    const std::string plugin = fs::canonical(FLT_CRASH_PLUGIN).string();
+    const ChildResult result = runHelper(helperPath(GetParam()), "unloaded-library", m_folder,
+                                         {"FLT_CRASH_PLUGIN=" + plugin});
+    ASSERT_TRUE(result.signaled) << describe(result);
+    EXPECT_EQ(result.signal, SIGSEGV);
+    std::vector<std::string> kinds;
+    for (const auto &line : readRecord(m_folder / "binary_images.fltrecord"))
+        for (const char *kind : {"load", "unload"})
+            if (line.contains(kind) && line[kind]["path"] == plugin)
+                kinds.push_back(kind);
+    EXPECT_EQ(kinds, (std::vector<std::string>{"load", "unload"}));
+    // The crash itself is still recorded in full.
+    const auto threads = section(readRecord(m_folder / "signal.fltrecord"), "threads");
+    ASSERT_TRUE(threads);
+    ASSERT_NE(crashedThread(*threads), nullptr);
+    const auto names = functionNames(helperPath(GetParam()), loadedImages(m_folder),
+                                     (*crashedThread(*threads))["stacktrace"], 2);
+    EXPECT_NE(names[0].find("leaf"), std::string::npos) << names[0];
+}
+
+TEST_P(CrashCapture, StackOverflowOnAnApplicationThreadThatPreparedItselfIsRecorded)
+{
+    const ChildResult result = runHelper(helperPath(GetParam()), "app-thread", m_folder);
+    ASSERT_TRUE(result.signaled) << describe(result);
+    EXPECT_EQ(result.signal, SIGSEGV);
+    const auto lines = readRecord(m_folder / "signal.fltrecord");
+    const auto threads = section(lines, "threads");
+    ASSERT_TRUE(threads) << describe(result);
+    const json *crashed = crashedThread(*threads);
+    ASSERT_NE(crashed, nullptr);
+    ASSERT_TRUE(crashed->contains("repeated_pc"));
+    EXPECT_GT((*crashed)["repeat_count"].get<uint64_t>(), 1000u);
 }
 
 TEST_P(CrashCapture, PreviousSignalHandlerRunsAfterTheRecord)
@@ -470,6 +547,7 @@ TEST_P(ThrownToTerminate, IsRecordedByWhatWasThrown)
     EXPECT_EQ((*exception)["type"], "c++");
     EXPECT_EQ((*exception)["name"], hex(GetParam().name));
     EXPECT_EQ((*exception)["reason"], hex(GetParam().reason));
+    EXPECT_FALSE(section(readRecord(folder / "signal.fltrecord"), "signal"));
     fs::remove_all(folder);
 }
 

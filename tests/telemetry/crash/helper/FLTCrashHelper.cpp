@@ -8,6 +8,7 @@
 
 #include "telemetry/crash/FLTContext.h"
 #include "telemetry/crash/FLTSignalHandler.h"
+#include "telemetry/crash/Faultline.h"
 #include "telemetry/platform/DispatchQueue.h"
 
 #include <atomic>
@@ -24,7 +25,9 @@
 #include <pthread.h>
 #include <stdexcept>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -87,7 +90,13 @@ extern "C" void free(void *pointer)
 extern "C" int pthread_mutex_lock(pthread_mutex_t *mutex)
 {
     checkNotInHandler("pthread_mutex_lock");
-    return g_realMutexLock(mutex);
+    // Static initialisers of the libraries may lock before main has looked the real one up.
+    MutexLock real = __atomic_load_n(&g_realMutexLock, __ATOMIC_ACQUIRE);
+    if (!real) {
+        real = reinterpret_cast<MutexLock>(dlsym(RTLD_NEXT, "pthread_mutex_lock"));
+        __atomic_store_n(&g_realMutexLock, real, __ATOMIC_RELEASE);
+    }
+    return real(mutex);
 }
 
 namespace {
@@ -262,6 +271,53 @@ void previousTerminate()
     abort();
 }
 
+bool hasAltStack()
+{
+    stack_t stack;
+    return sigaltstack(nullptr, &stack) == 0 && !(stack.ss_flags & SS_DISABLE);
+}
+
+// A thread of the application's own, prepared for crash capture through the kit's public call.
+void *appThread(void *)
+{
+    Faultline::prepareCurrentThread();
+    Faultline::prepareCurrentThread(); // again: changes nothing
+    if (!hasAltStack()) {
+        fprintf(stderr, "no alternate stack after preparing\n");
+        _exit(6);
+    }
+    recurse(0);
+    return nullptr;
+}
+
+// A thread whose name, as the kernel keeps it, is not UTF-8.
+void *oddlyNamedThread(void *)
+{
+    prctl(PR_SET_NAME, "odd\xff\xfename", 0, 0, 0);
+    g_ready.fetch_add(1);
+    blockInSleep();
+    return nullptr;
+}
+
+// Copies the test plugin into `folder` under a name that is not UTF-8 and opens it there.
+void *openPluginUnderAnOddName(const char *folder)
+{
+    const std::string directory = std::string(folder) + "/lib\xe9\xff";
+    const std::string copy = directory + "/plugin.so";
+    const char *plugin = getenv("FLT_CRASH_PLUGIN");
+    if (!plugin || mkdir(directory.c_str(), 0755) != 0)
+        return nullptr;
+    const int in = open(plugin, O_RDONLY);
+    const int out = open(copy.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0755);
+    char buffer[65536];
+    ssize_t n;
+    while (in >= 0 && out >= 0 && (n = read(in, buffer, sizeof buffer)) > 0)
+        (void)!write(out, buffer, static_cast<size_t>(n));
+    close(in);
+    close(out);
+    return dlopen(copy.c_str(), RTLD_NOW);
+}
+
 constexpr size_t kStackSize = 8 << 20;
 
 pthread_t spawn(void *(*body)(void *), void *argument)
@@ -307,7 +363,7 @@ int main(int argc, char **argv)
                 "usage: %s "
                 "check-handlers|segv|segv-chained|threads|stubborn-threads|late-library|allocating-"
                 "handler|recursion-main|recursion-thread|recursion-queue[-early]|two-threads|"
-                "terminate FOLDER\n",
+                "terminate[-abort-handler]|app-thread|odd-names|unloaded-library FOLDER\n",
                 argv[0]);
         return 2;
     }
@@ -347,6 +403,36 @@ int main(int argc, char **argv)
     }
     if (mode == "recursion-queue" || mode == "recursion-queue-early")
         recurseOnQueue(argv[2], mode == "recursion-queue-early");
+    if (mode == "terminate-abort-handler") {
+        // The application's own abort handler, there before the kit: it leaves a mark and lets
+        // the default action end us.
+        struct sigaction action {
+        };
+        action.sa_handler = [](int signal) {
+            const char *marker = getenv("FLT_PREVIOUS_HANDLER_MARKER");
+            const int fd = marker ? open(marker, O_WRONLY | O_CREAT | O_TRUNC, 0644) : -1;
+            if (fd >= 0)
+                close(fd);
+            ::signal(signal, SIG_DFL);
+        };
+        sigaction(SIGABRT, &action, nullptr);
+    }
+    if (mode == "app-thread") {
+        // Before the kit starts, preparing a thread does nothing.
+        Faultline::prepareCurrentThread();
+        if (hasAltStack()) {
+            fprintf(stderr, "an alternate stack before the kit started\n");
+            return 5;
+        }
+    }
+    void *closedLater = nullptr;
+    if (mode == "unloaded-library") {
+        // Opened before the kit starts, so the start-up scan lists it; closed before the crash.
+        g_realMutexLock = reinterpret_cast<MutexLock>(dlsym(RTLD_NEXT, "pthread_mutex_lock"));
+        closedLater = dlopen(getenv("FLT_CRASH_PLUGIN"), RTLD_NOW);
+        if (!closedLater)
+            return 4;
+    }
     start(argv[2]);
 
     if (mode == "segv" || mode == "segv-chained") {
@@ -403,7 +489,19 @@ int main(int argc, char **argv)
         g_go = true;
         for (;;)
             pause(); // the capture signal wakes this thread too: keep waiting for the end
-    } else if (mode == "terminate") {
+    } else if (mode == "app-thread") {
+        pthread_join(spawn(appThread, nullptr), nullptr);
+    } else if (mode == "odd-names") {
+        spawn(oddlyNamedThread, nullptr);
+        while (g_ready.load() < 1) {
+        }
+        if (!openPluginUnderAnOddName(argv[2]))
+            return 4;
+        outer(1);
+    } else if (mode == "unloaded-library") {
+        dlclose(closedLater);
+        outer(1);
+    } else if (mode == "terminate" || mode == "terminate-abort-handler") {
         throw std::runtime_error("boom");
     } else if (mode == "terminate-c-string") {
         throw "a C string";

@@ -1,18 +1,24 @@
 # Shared helpers for the Quintora build.
 
-# qnt_add_gtest(<name> SOURCES ... LIBS ... [QT] [ENV ...] [NO_SANITIZER <gtest filter> WHY <text>])
+# qnt_add_gtest(<name> SOURCES ... LIBS ... [QT [OWN_MAIN]] [ENV ...]
+#               [NO_SANITIZER <gtest filter> WHY <text>])
 # One GoogleTest executable, discovered into CTest. QT tests use the Qt test main
-# (QApplication offscreen, a private HOME per process). Tests matching NO_SANITIZER cannot run
-# under a sanitizer by design (WHY says why, in one line): they get the label "no-sanitizer",
-# which scripts/sanitize.sh skips.
+# (QApplication offscreen, a private HOME per process); with OWN_MAIN the sources bring a main
+# that calls qnt::test::runQtTestProgram with the program's set-up. Tests matching NO_SANITIZER
+# cannot run under a sanitizer by design (WHY says why, in one line): they get the label
+# "no-sanitizer", which scripts/sanitize.sh skips.
 function(qnt_add_gtest name)
-  cmake_parse_arguments(T "QT" "NO_SANITIZER;WHY" "SOURCES;LIBS;ENV" ${ARGN})
+  cmake_parse_arguments(T "QT;OWN_MAIN" "NO_SANITIZER;WHY" "SOURCES;LIBS;ENV" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock)
   if(T_QT)
     # Tests may declare their own QObject helpers.
     set_target_properties(${name} PROPERTIES AUTOMOC ON)
-    target_link_libraries(${name} PRIVATE qnt_test_qt_main)
+    if(T_OWN_MAIN)
+      target_link_libraries(${name} PRIVATE qnt_test_qt)
+    else()
+      target_link_libraries(${name} PRIVATE qnt_test_qt_main)
+    endif()
   else()
     target_link_libraries(${name} PRIVATE qnt_test_main)
   endif()

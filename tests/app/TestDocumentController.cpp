@@ -53,15 +53,13 @@ public:
     }
 };
 
-[[maybe_unused]] ::testing::Environment *const environment =
-    ::testing::AddGlobalTestEnvironment(new DocumentControllerEnvironment);
-
-[[maybe_unused]] const bool listening = [] {
-    ::testing::UnitTest::GetInstance()->listeners().Append(new ControllerAfterTermination);
-    return true;
-}();
-
 } // namespace
+
+void installTestDocumentController()
+{
+    ::testing::AddGlobalTestEnvironment(new DocumentControllerEnvironment);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new ControllerAfterTermination);
+}
 
 QntDocumentController &testDocumentController()
 {

@@ -9,3 +9,7 @@ class QntDocumentController;
 // Errors are not shown and closing never asks (closes without saving). A test that quits
 // leaves the next test a fresh controller, as quitting cannot be undone.
 QntDocumentController &testDocumentController();
+
+// The program's set-up, called by its main before the first test: the controller is made
+// before any test runs, and after each test the shared windows are as a fresh launch has them.
+void installTestDocumentController();

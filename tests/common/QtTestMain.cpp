@@ -1,30 +1,7 @@
-#include "common/ProcessStateCheck.h"
-#include "common/TestEnvironment.h"
+#include "common/QtTestProgram.h"
 
-#include <QApplication>
-#include <QtGlobal>
-
-#include <gtest/gtest.h>
-
+// The main of the test programs with a Qt application that need no set-up of their own.
 int main(int argc, char **argv)
 {
-    testing::InitGoogleTest(&argc, argv);
-    // Listing tests must not need a display or touch the user's folders.
-    if (testing::GTEST_FLAG(list_tests))
-        return RUN_ALL_TESTS();
-    qnt::test::isolateUserFolders();
-    testing::UnitTest::GetInstance()->listeners().Append(new qnt::test::ProcessStateCheck);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    int result = 0;
-    {
-        QApplication app(argc, argv);
-        QApplication::setOrganizationName(QStringLiteral("Quintora"));
-        QApplication::setApplicationName(QStringLiteral("Quintora"));
-        // As in the application, closing the last window does not quit: a quit posted when a
-        // test closes its last window would end the next test's modal loops at once.
-        QApplication::setQuitOnLastWindowClosed(false);
-        result = RUN_ALL_TESTS();
-    }
-    return result;
+    return qnt::test::runQtTestProgram(argc, argv);
 }

@@ -1,0 +1,10 @@
+#include "TestDocumentController.h"
+
+#include "common/QtTestProgram.h"
+
+// The application's test program: every test finds the one document controller the
+// application would make first.
+int main(int argc, char **argv)
+{
+    return qnt::test::runQtTestProgram(argc, argv, installTestDocumentController);
+}

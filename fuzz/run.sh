@@ -44,7 +44,7 @@ cmake --build "$build" -j "$(nproc)" --target $(printf 'fuzz_%s ' "${targets[@]}
 export ASAN_OPTIONS="${ASAN_OPTIONS:-allocator_may_return_null=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 # Leaks inside system libraries we do not build (fontconfig's caches) are not ours to fix.
-export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$here/fuzz/lsan.supp:print_suppressions=0}"
+export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$here/scripts/lsan.supp:print_suppressions=0}"
 
 run_one() {
   local name="$1" seconds="$2" build="$3"

@@ -33,6 +33,7 @@ for pass in "${passes[@]}"; do
     # No alternate signal stacks from ASan: the crash reporter gives threads its own, and its
     # tests check that a thread starts without one.
     export ASAN_OPTIONS="use_sigaltstack=0:${ASAN_OPTIONS:-}"
+    export LSAN_OPTIONS="suppressions=$here/scripts/lsan.supp:print_suppressions=0:${LSAN_OPTIONS:-}"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:${UBSAN_OPTIONS:-}"
     configure "$build" "$flags"
     cmake --build "$build" -j "$(nproc)"

@@ -2,8 +2,8 @@
 
 #include "common/QtTestProgram.h"
 
-// The application's test program: every test finds the one document controller the
-// application would make first.
+// The main of the application's test programs (the app and library tests): every test finds
+// the one document controller the application would make first.
 int main(int argc, char **argv)
 {
     return qnt::test::runQtTestProgram(argc, argv, installTestDocumentController);

@@ -1,5 +1,7 @@
 #include "common/GoldenPicture.h"
 
+#include "common/TestFonts.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -45,6 +47,10 @@ testing::AssertionResult matchesGolden(const QImage &actualImage, const QString 
     const QString goldenPath =
         QStringLiteral(QNT_TEST_DATA_DIR "/") + name + QStringLiteral(".png");
     const QImage actual = actualImage.convertToFormat(QImage::Format_ARGB32);
+    // Text drawn with a fallback font differs everywhere: name the missing font instead, and
+    // never make a golden from it.
+    if (const QString fonts = missingFonts(); !fonts.isEmpty())
+        return testing::AssertionFailure() << name.toStdString() << ": " << fonts.toStdString();
     if (qEnvironmentVariableIntValue("QNT_UPDATE_GOLDENS") == 1) {
         QDir().mkpath(QFileInfo(goldenPath).path());
         if (!actual.save(goldenPath))

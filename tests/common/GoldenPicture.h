@@ -19,7 +19,8 @@ QString picturesFolder(const QString &subfolder = QString());
 // the pixels differ by more than 2 in some channel. On a mismatch, or when the golden is
 // missing, the actual picture is written to the same place below picturesFolder(), as
 // <name>.actual.png, and the failure names it. QNT_UPDATE_GOLDENS=1 writes the golden instead
-// (to accept a deliberate change of look).
+// (to accept a deliberate change of look). Fails first, naming it, when a font the pictures
+// use is missing.
 testing::AssertionResult matchesGolden(const QImage &actual, const QString &name);
 
 } // namespace qnt::test

@@ -2,6 +2,7 @@
 
 #include "common/ProcessStateCheck.h"
 #include "common/TestEnvironment.h"
+#include "common/TestFonts.h"
 
 #include <QApplication>
 #include <QtGlobal>
@@ -17,6 +18,7 @@ int runQtTestProgram(int argc, char **argv, const std::function<void()> &prepare
     if (testing::GTEST_FLAG(list_tests))
         return RUN_ALL_TESTS();
     isolateUserFolders();
+    pinInstalledFonts();
     testing::UnitTest::GetInstance()->listeners().Append(new ProcessStateCheck);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -1,5 +1,7 @@
 #include "StyleTestSupport.h"
 
+#include "common/TestFonts.h"
+
 #include "framework/styles/VRArrowStroke.h"
 #include "framework/styles/VRCIFilterRastGroup.h"
 #include "framework/styles/VRFill.h"
@@ -11,6 +13,7 @@
 #include "common/GoldenPicture.h"
 
 #include <QBuffer>
+#include <QFontDatabase>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSvgGenerator>
@@ -51,6 +54,25 @@ TEST(StyleRenderTest, StyleDrawsItsRenderersInOrder)
     EXPECT_EQ(pixel(image, 80, 20), QColor(0, 0, 0)); // the stroke lies on the fill
     style->rendererAtIndex(1)->setEnabled(false);
     EXPECT_EQ(pixel(styletest::renderSample(*style), 80, 20), QColor(0, 255, 0));
+}
+
+TEST(StyleRenderTest, PicturesSeeOnlyTheInstalledFonts)
+{
+    // The test main pins fontconfig to the fonts the install script installs: every family the
+    // code names resolves to its pinned font, and no other font on the machine takes part.
+    EXPECT_EQ(qnt::test::missingFonts().toStdString(), "");
+    static const QStringList kPinnedPrefixes = {"DejaVu",   "Liberation", "Nimbus",
+                                                "URW",      "C059",       "P052",
+                                                "D050000L", "Z003",       "Standard Symbols PS"};
+    // Qt adds the generic names as families of their own.
+    static const QStringList kGenericFamilies = {"Serif", "Sans Serif", "Monospace"};
+    for (const QString &family : QFontDatabase::families()) {
+        if (kGenericFamilies.contains(family))
+            continue;
+        const bool pinned = std::any_of(kPinnedPrefixes.begin(), kPinnedPrefixes.end(),
+                                        [&](const QString &p) { return family.startsWith(p); });
+        EXPECT_TRUE(pinned) << family.toStdString();
+    }
 }
 
 TEST(StyleRenderTest, EveryRendererMatchesItsGolden)

@@ -6,3 +6,10 @@ QntText::QntText()
 {
     addTextShape();
 }
+
+bool QntText::hitTest(QPointF p) const
+{
+    if (!isVisible() || !bounds().contains(p))
+        return false;
+    return QntElement::hitTest(p) || VRDrawableShape::renderingPath().contains(p);
+}

@@ -8,4 +8,7 @@ class QntText : public QntElement
     VR_CLASS(QntText)
 public:
     QntText();
+
+    // Its whole text frame answers, not only its (often absent) parts.
+    bool hitTest(QPointF drawingPoint) const override;
 };

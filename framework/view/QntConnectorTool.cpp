@@ -7,6 +7,8 @@
 #include "framework/model/QntConnectorDoubleText.h"
 #include "framework/model/QntElement.h"
 #include "framework/model/QntStickySpot.h"
+#include "framework/model/QntText.h"
+#include "framework/model/VRTextShapeBase.h"
 #include "framework/base/VRConstants.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRObjectDrawingLayer.h"
@@ -64,12 +66,33 @@ void QntConnectorTool::setRoutingForNewConnectors(int routing)
         newRouting() = routing;
 }
 
-std::shared_ptr<QntElement> QntConnectorTool::elementAt(VRDrawingView &view, QPointF point) const
+std::shared_ptr<QntElement> QntConnectorTool::elementForConnectorEnd(VRDrawingView &view,
+                                                                     QPointF point,
+                                                                     const VRDrawableObject *ignore)
 {
-    VRObjectRef hit = view.objectAtPoint(point);
-    if (!hit || !hit->isKindOf<QntElement>())
+    VRObjectDrawingLayer *layer = nullptr;
+    const VRObjectRef top = view.objectAtPoint(point, &layer);
+    if (!top || !layer)
         return nullptr;
-    return std::static_pointer_cast<QntElement>(hit);
+    const auto isText = [](const VRDrawableObject &o) {
+        return o.isKindOf<QntText>() || dynamic_cast<const VRTextShapeBase *>(&o);
+    };
+    std::shared_ptr<QntElement> text;
+    const VRObjectList &objects = layer->objects();
+    for (int i = layer->indexOfObject(top.get()); i >= 0; --i) {
+        const VRObjectRef &o = objects.at(i);
+        if (o.get() == ignore || !o->isVisible() || !o->hitTest(point))
+            continue;
+        if (isText(*o)) {
+            if (!text && o->isKindOf<QntElement>())
+                text = std::static_pointer_cast<QntElement>(o);
+            continue;
+        }
+        if (o->isKindOf<QntElement>())
+            return std::static_pointer_cast<QntElement>(o);
+        break; // any other object hides what lies beneath
+    }
+    return text;
 }
 
 void QntConnectorTool::setHover(VRDrawingView &view, const std::shared_ptr<QntElement> &element)
@@ -112,7 +135,7 @@ void QntConnectorTool::mousePressed(VRDrawingView &view, const VRToolEvent &even
         return;
     }
     m_pressView = event.viewPosition;
-    std::shared_ptr<QntElement> source = elementAt(view, event.rawPoint);
+    std::shared_ptr<QntElement> source = elementForConnectorEnd(view, event.rawPoint);
     m_source = source;
     m_sourceSpot = -1;
     m_from = event.point;
@@ -139,7 +162,7 @@ void QntConnectorTool::mouseDragged(VRDrawingView &view, const VRToolEvent &even
         return;
     const QRectF old = QRectF(m_from, m_to).normalized();
     m_to = event.point;
-    std::shared_ptr<QntElement> over = elementAt(view, event.rawPoint);
+    std::shared_ptr<QntElement> over = elementForConnectorEnd(view, event.rawPoint);
     setHover(view, over == m_source.lock() ? nullptr : over);
     updateSourceSpot(m_hover.lock() ? m_hover.lock()->logicalBounds().center() : m_to);
     if (std::shared_ptr<QntElement> target = m_hover.lock()) {
@@ -157,7 +180,7 @@ void QntConnectorTool::mouseMoved(VRDrawingView &view, const VRToolEvent &event)
     }
     // Show which element a press would start from.
     if (!m_active)
-        setHover(view, elementAt(view, event.rawPoint));
+        setHover(view, elementForConnectorEnd(view, event.rawPoint));
 }
 
 void QntConnectorTool::mouseReleased(VRDrawingView &view, const VRToolEvent &event)
@@ -174,7 +197,7 @@ void QntConnectorTool::mouseReleased(VRDrawingView &view, const VRToolEvent &eve
 void QntConnectorTool::finish(VRDrawingView &view, QPointF point)
 {
     std::shared_ptr<QntElement> source = m_source.lock();
-    std::shared_ptr<QntElement> target = elementAt(view, point);
+    std::shared_ptr<QntElement> target = elementForConnectorEnd(view, point);
     if (target == source)
         target = nullptr;
     VRObjectDrawingLayer *layer = view.activeObjectLayer();

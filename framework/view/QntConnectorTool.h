@@ -9,6 +9,7 @@
 
 class QntElement;
 class QntStickySpot;
+class VRDrawableObject;
 
 // Draws connectors: press on an element (its nearest sticky spot; the element is highlighted),
 // drag, release on another element (attached to its nearest spot) or on paper (a free end).
@@ -27,6 +28,14 @@ public:
     static int routingForNewConnectors();
     static void setRoutingForNewConnectors(int routing);
 
+    // The element a connector end put down at a drawing point attaches to: the topmost element
+    // there, except that a text lying on a shape's area is passed over for the shape (the
+    // user meant the shape; the text is a label on it). A text element standing alone is a
+    // target itself. `ignore` (the connector being reconnected) is looked through.
+    static std::shared_ptr<QntElement>
+    elementForConnectorEnd(VRDrawingView &view, QPointF point,
+                           const VRDrawableObject *ignore = nullptr);
+
     // Starts a connector from an element as if the mouse went down there (an armed element);
     // the next click ends it.
     void beginDragFromElement(VRDrawingView &view, QntElement &element, QPointF point);
@@ -40,7 +49,6 @@ public:
     bool isBusy() const override { return m_active; }
 
 private:
-    std::shared_ptr<QntElement> elementAt(VRDrawingView &view, QPointF point) const;
     void setHover(VRDrawingView &view, const std::shared_ptr<QntElement> &element);
     void finish(VRDrawingView &view, QPointF point);
     void updateSourceSpot(QPointF towards);

@@ -1,5 +1,6 @@
 #include "framework/view/VRSelectAndEditTool.h"
 
+#include "framework/view/QntConnectorTool.h"
 #include "framework/view/VRDrawingView.h"
 #include "framework/view/VRViewController.h"
 #include "framework/model/QntConnector.h"
@@ -380,15 +381,6 @@ void VRSelectAndEditTool::rotateTo(VRDrawingView &view, const VRToolEvent &event
     view.updateDrawingRect(dirty);
 }
 
-std::shared_ptr<QntElement> VRSelectAndEditTool::elementForConnectorEnd(VRDrawingView &view,
-                                                                        QPointF point) const
-{
-    VRObjectRef hit = view.objectAtPoint(point);
-    if (!hit || hit == m_connector || !hit->isKindOf<QntElement>())
-        return nullptr;
-    return std::static_pointer_cast<QntElement>(hit);
-}
-
 void VRSelectAndEditTool::dragConnectorEnd(VRDrawingView &view, const VRToolEvent &event)
 {
     if (!m_connector)
@@ -400,7 +392,8 @@ void VRSelectAndEditTool::dragConnectorEnd(VRDrawingView &view, const VRToolEven
     end->attachTo(nullptr);
     end->setPoint(event.point);
     m_connector->endsDidMove();
-    std::shared_ptr<QntElement> over = elementForConnectorEnd(view, event.rawPoint);
+    std::shared_ptr<QntElement> over =
+        QntConnectorTool::elementForConnectorEnd(view, event.rawPoint, m_connector.get());
     std::shared_ptr<QntElement> old = m_endHover.lock();
     if (old != over) {
         if (old)
@@ -427,7 +420,8 @@ void VRSelectAndEditTool::dropConnectorEnd(VRDrawingView &view, const VRToolEven
     if (std::shared_ptr<QntElement> element = m_endElement.lock(); element && m_endSpot >= 0)
         end->attach(element, m_endSpot);
     const QRectF before = m_connector->bounds();
-    std::shared_ptr<QntElement> target = elementForConnectorEnd(view, event.rawPoint);
+    std::shared_ptr<QntElement> target =
+        QntConnectorTool::elementForConnectorEnd(view, event.rawPoint, m_connector.get());
     int spot = -1;
     if (target) {
         if (std::shared_ptr<QntStickySpot> s = target->nearestStickySpot(event.rawPoint))

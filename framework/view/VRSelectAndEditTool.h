@@ -56,7 +56,6 @@ private:
     void rotateTo(VRDrawingView &view, const VRToolEvent &event);
     void dragConnectorEnd(VRDrawingView &view, const VRToolEvent &event);
     void dropConnectorEnd(VRDrawingView &view, const VRToolEvent &event);
-    std::shared_ptr<QntElement> elementForConnectorEnd(VRDrawingView &view, QPointF point) const;
 
     Drag m_drag = Drag::None;
     Drag m_pendingKind = Drag::None;

@@ -7,12 +7,15 @@
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntElement.h"
 #include "framework/model/QntStickySpot.h"
+#include "framework/model/QntText.h"
+#include "framework/model/VRTextShape.h"
 #include "framework/base/VRConstants.h"
 #include "framework/model/VRDrawableShape.h"
 #include "framework/styles/VRStyle.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
+#include <QTextDocumentFragment>
 #include <QTextEdit>
 
 #include <gtest/gtest.h>
@@ -55,6 +58,24 @@ std::shared_ptr<QntConnector> connectWithTool(ViewHarness &h, const std::shared_
         if (o->isKindOf<QntConnector>())
             return std::static_pointer_cast<QntConnector>(o);
     return nullptr;
+}
+
+// A loose text object as a library text (an element) or the Text tool makes it (a text shape).
+VRObjectRef addText(ViewHarness &h, const QRectF &rect, bool element)
+{
+    VRObjectRef text;
+    if (element) {
+        auto libraryText = std::make_shared<QntText>();
+        libraryText->setGroupObjects({}, QRectF(QPointF(0, 0), rect.size()));
+        text = libraryText;
+    } else {
+        text = std::make_shared<VRTextShape>();
+    }
+    text->setSize(rect.size());
+    text->setLocation(rect.center());
+    text->setTextContent(QTextDocumentFragment::fromPlainText(QStringLiteral("Label")));
+    h.layer()->addObject(text);
+    return text;
 }
 
 } // namespace
@@ -392,4 +413,54 @@ TEST(ConnectorRouting, DeletedShapesLeaveTheRouter)
     // Moving what is left still works.
     a->setLocation(a->location() + QPointF(10, 10));
     QApplication::processEvents();
+}
+
+TEST(ConnectorRouting, ATextLyingOnAShapeLeavesTheConnectorToTheShape)
+{
+    // Dragged from, or dropped on, a loose text over a shape: the connector takes the shape.
+    for (const bool libraryText : {true, false}) {
+        SCOPED_TRACE(libraryText ? "library text" : "text tool's text");
+        ViewHarness h;
+        auto a = addElement(h, {100, 200, 100, 60}, "eA");
+        auto b = addElement(h, {500, 200, 100, 60}, "eB");
+        addText(h, {110, 215, 80, 30}, libraryText);
+        addText(h, {510, 215, 80, 30}, libraryText);
+        auto c = connectWithTool(h, a, b);
+        ASSERT_NE(c, nullptr);
+        EXPECT_EQ(c->startEndPoint()->targetElement(), a);
+        EXPECT_EQ(c->endEndPoint()->targetElement(), b);
+        EXPECT_FALSE(pathCrossesInterior(pointsOf(*c), a->logicalBounds()));
+        EXPECT_FALSE(pathCrossesInterior(pointsOf(*c), b->logicalBounds()));
+
+        // Reconnecting the end onto a text over a third shape takes that shape too.
+        auto c3 = addElement(h, {300, 450, 100, 60}, "eC");
+        addText(h, {310, 465, 80, 30}, libraryText);
+        h.useTool(kVRSelectToolName);
+        h.layer()->replaceSelectionWithObject(c);
+        h.drag(c->endEndPoint()->location(), QPointF(350, 480));
+        EXPECT_EQ(c->endEndPoint()->targetElement(), c3);
+    }
+}
+
+TEST(ConnectorRouting, ATextStandingAloneIsATargetItself)
+{
+    ViewHarness h;
+    auto a = addElement(h, {100, 200, 100, 60}, "eA");
+    auto text = std::static_pointer_cast<QntElement>(addText(h, {480, 215, 120, 30}, true));
+    // Part of the text also lies over a shape: where it stands alone it is the target.
+    auto under = addElement(h, {560, 150, 100, 140}, "eUnder");
+    h.layer()->moveObjectToBottom(under);
+    auto c = connectWithTool(h, a, text);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->endEndPoint()->targetElement(), text);
+    // A library text without parts answers a click anywhere on its frame.
+    h.useTool(kVRSelectToolName);
+    h.click(QPointF(500, 220));
+    EXPECT_EQ(h.layer()->singleSelection(), text);
+    h.useTool(kVRQntConnectorToolName);
+    h.drag(a->logicalBounds().center(), QPointF(580, 230));
+    VRObjectRef second = h.layer()->singleSelection();
+    ASSERT_TRUE(second && second->isKindOf<QntConnector>());
+    EXPECT_EQ(std::static_pointer_cast<QntConnector>(second)->endEndPoint()->targetElement(),
+              under);
 }

@@ -32,6 +32,8 @@ VRDrawingDocument::VRDrawingDocument(QObject *parent)
 {
     setFileType(kVRDrawingDocumentType);
     watchUndoManager();
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
+            [this] { m_pastesOfClipboard = 0; });
 }
 
 VRDrawingDocument::~VRDrawingDocument() = default;
@@ -147,9 +149,21 @@ bool VRDrawingDocument::validateAction(const QByteArray &action) const
         }
         return false;
     }
-    if (name == "duplicate" || name == "copy" || name == "cut" || name == "deleteSelection"
-        || name == "delete" || name == "bringToFront" || name == "sendToBack")
+    if (name == "copy")
+        return layer && layer->countOfSelection() >= 1;
+    if (name == "duplicate" || name == "cut" || name == "deleteSelection" || name == "delete"
+        || name == "bringToFront" || name == "sendToBack" || name == "bringForward"
+        || name == "sendBackward")
         return selected >= 1;
+    if (name == "lock" || name == "unlock") {
+        if (!layer)
+            return false;
+        for (const auto &o : layer->selection()) {
+            if (o->isVisible() && o->isLocked() == (name == "unlock"))
+                return true;
+        }
+        return false;
+    }
     if (name == "undo")
         return undoManager()->canUndo();
     if (name == "redo")
@@ -400,6 +414,17 @@ void VRDrawingDocument::redo(QObject *sender)
         undoManager()->redo();
 }
 
+namespace {
+void putOnClipboard(const VRObjectList &objects)
+{
+    auto *data = new QMimeData;
+    data->setData(kVRDrawableObjectPasteboardType, VRArchiver::objectsData(objects));
+    if (objects.size() == 1)
+        objects.first()->writeSupplementaryDataToPasteboard(data);
+    QGuiApplication::clipboard()->setMimeData(data);
+}
+} // namespace
+
 void VRDrawingDocument::copy(QObject *sender)
 {
     if (forwardToView("copy", sender))
@@ -407,23 +432,20 @@ void VRDrawingDocument::copy(QObject *sender)
     VRObjectDrawingLayer *layer = activeObjectLayer();
     if (!layer || layer->countOfSelection() == 0)
         return;
-    auto *data = new QMimeData;
-    const VRObjectList selection = layer->selection();
-    data->setData(kVRDrawableObjectPasteboardType, VRArchiver::objectsData(selection));
-    if (selection.size() == 1)
-        selection.first()->writeSupplementaryDataToPasteboard(data);
-    QGuiApplication::clipboard()->setMimeData(data);
+    putOnClipboard(layer->selection());
 }
 
 void VRDrawingDocument::cut(QObject *sender)
 {
     if (forwardToView("cut", sender))
         return;
-    copy(nullptr);
-    if (VRObjectDrawingLayer *layer = activeObjectLayer()) {
-        layer->deleteSelection();
-        undoManager()->setActionName(QStringLiteral("Cut"));
-    }
+    VRObjectDrawingLayer *layer = activeObjectLayer();
+    // Locked objects stay, so only what goes away goes onto the clipboard.
+    const VRObjectList leaving = layer ? layer->selectedAvailableObjects() : VRObjectList();
+    if (leaving.isEmpty())
+        return;
+    putOnClipboard(leaving);
+    undoableStep(QStringLiteral("Cut"), [&] { layer->deleteSelection(); });
 }
 
 void VRDrawingDocument::paste(QObject *sender)
@@ -438,8 +460,9 @@ void VRDrawingDocument::paste(QObject *sender)
     if (objects.isEmpty())
         return;
     // Pasted objects are not in a drawing yet, so moving them records nothing.
+    const double offset = kPasteOffset * ++m_pastesOfClipboard;
     for (const auto &o : objects)
-        o->moveBy(QPointF(kPasteOffset, kPasteOffset));
+        o->moveBy(QPointF(offset, offset));
     addAndSelect(layer, objects, QStringLiteral("Paste"));
 }
 
@@ -464,10 +487,11 @@ void VRDrawingDocument::duplicate(QObject *sender)
     if (forwardToView("duplicate", sender))
         return;
     VRObjectDrawingLayer *layer = activeObjectLayer();
-    if (!layer || layer->countOfSelection() == 0)
+    const VRObjectList originals = layer ? layer->selectedAvailableObjects() : VRObjectList();
+    if (originals.isEmpty())
         return;
     const VRObjectList copies =
-        layer->linearDuplicate(layer->selection(), QSizeF(kPasteOffset, kPasteOffset), 1);
+        layer->linearDuplicate(originals, QSizeF(kPasteOffset, kPasteOffset), 1);
     addAndSelect(layer, copies, QStringLiteral("Duplicate"));
 }
 
@@ -531,25 +555,61 @@ void VRDrawingDocument::bringToFront(QObject *sender)
 {
     if (forwardToView("bringToFront", sender))
         return;
-    VRObjectDrawingLayer *layer = activeObjectLayer();
-    if (!layer)
+    if (VRObjectDrawingLayer *layer = activeObjectLayer())
+        layer->restackSelection(VRObjectDrawingLayer::Restacking::ToFront);
+}
+
+void VRDrawingDocument::bringForward(QObject *sender)
+{
+    if (forwardToView("bringForward", sender))
         return;
-    undoableStep(QStringLiteral("Bring to Front"), [&] {
-        for (const auto &o : layer->selectedAvailableObjects())
-            layer->moveObjectToTop(o);
-    });
+    if (VRObjectDrawingLayer *layer = activeObjectLayer())
+        layer->restackSelection(VRObjectDrawingLayer::Restacking::Forward);
+}
+
+void VRDrawingDocument::sendBackward(QObject *sender)
+{
+    if (forwardToView("sendBackward", sender))
+        return;
+    if (VRObjectDrawingLayer *layer = activeObjectLayer())
+        layer->restackSelection(VRObjectDrawingLayer::Restacking::Backward);
 }
 
 void VRDrawingDocument::sendToBack(QObject *sender)
 {
     if (forwardToView("sendToBack", sender))
         return;
-    VRObjectDrawingLayer *layer = activeObjectLayer();
-    if (!layer)
+    if (VRObjectDrawingLayer *layer = activeObjectLayer())
+        layer->restackSelection(VRObjectDrawingLayer::Restacking::ToBack);
+}
+
+void VRDrawingDocument::lock(QObject *sender)
+{
+    if (forwardToView("lock", sender))
         return;
-    undoableStep(QStringLiteral("Send to Back"), [&] {
-        const VRObjectList selected = layer->selectedAvailableObjects();
-        for (auto it = selected.crbegin(); it != selected.crend(); ++it)
-            layer->moveObjectToBottom(*it);
-    });
+    if (VRObjectDrawingLayer *layer = activeObjectLayer())
+        layer->setSelectionLocked(true);
+}
+
+void VRDrawingDocument::unlock(QObject *sender)
+{
+    if (forwardToView("unlock", sender))
+        return;
+    if (VRObjectDrawingLayer *layer = activeObjectLayer())
+        layer->setSelectionLocked(false);
+}
+
+void VRDrawingDocument::zoomIn(QObject *sender)
+{
+    forwardToView("zoomIn", sender);
+}
+
+void VRDrawingDocument::zoomOut(QObject *sender)
+{
+    forwardToView("zoomOut", sender);
+}
+
+void VRDrawingDocument::zoomToFit(QObject *sender)
+{
+    forwardToView("zoomToFit", sender);
 }

@@ -91,7 +91,14 @@ public slots:
     void group(QObject *sender = nullptr);
     void ungroup(QObject *sender = nullptr);
     void bringToFront(QObject *sender = nullptr);
+    void bringForward(QObject *sender = nullptr);
+    void sendBackward(QObject *sender = nullptr);
     void sendToBack(QObject *sender = nullptr);
+    void lock(QObject *sender = nullptr);
+    void unlock(QObject *sender = nullptr);
+    void zoomIn(QObject *sender = nullptr);
+    void zoomOut(QObject *sender = nullptr);
+    void zoomToFit(QObject *sender = nullptr);
 
 private:
     // Hands an action to the main view when it implements it; true when it did.
@@ -113,6 +120,8 @@ private:
     VRDrawingView *m_mainView = nullptr;
     QPointer<QWidget> m_mainViewWidget;
     std::vector<NotificationToken> m_tokens;
+    // Pastes since the clipboard last changed: each lands one offset further than the last.
+    int m_pastesOfClipboard = 0;
     bool m_loadingFromNib = false;
     bool m_readFromDisk = false;
 };

@@ -336,6 +336,87 @@ bool VRObjectDrawingLayer::distributeSelection(Qt::Orientation orientation)
     return true;
 }
 
+bool VRObjectDrawingLayer::restackSelection(Restacking restacking)
+{
+    const VRObjectList selected = selectedAvailableObjects();
+    if (selected.isEmpty())
+        return false;
+    // The selected objects bottom to top, so they keep their order among themselves.
+    VRObjectList ordered;
+    for (const auto &o : std::as_const(m_objects)) {
+        if (selected.contains(o))
+            ordered.append(o);
+    }
+    const bool up = restacking == Restacking::ToFront || restacking == Restacking::Forward;
+    if (up)
+        std::reverse(ordered.begin(), ordered.end());
+    // Where an object goes: the end of the list, or the place of the nearest unselected object
+    // it overlaps in the direction of the move.
+    const auto targetIndex = [&](const VRObjectRef &o) {
+        const int from = indexOfObject(o.get());
+        if (restacking == Restacking::ToFront)
+            return int(m_objects.size()) - 1;
+        if (restacking == Restacking::ToBack)
+            return 0;
+        const QRectF area = o->bounds();
+        const int step = up ? 1 : -1;
+        for (int i = from + step; i >= 0 && i < int(m_objects.size()); i += step) {
+            const VRObjectRef &other = m_objects.at(i);
+            if (!isSelectedObject(*other) && other->isVisible() && other->bounds().intersects(area))
+                return i;
+        }
+        return from;
+    };
+    static const char *const kNames[] = {"Bring to Front", "Bring Forward", "Send Backward",
+                                         "Send to Back"};
+    const QString name = QString::fromLatin1(kNames[int(restacking)]);
+    VRUndoManager *um = undoManager();
+    if (um)
+        um->beginUndoGrouping();
+    bool moved = false;
+    int edge = up ? int(m_objects.size()) - 1 : 0;
+    for (const auto &o : std::as_const(ordered)) {
+        const int from = indexOfObject(o.get());
+        int to = targetIndex(o);
+        // To the front or back the selection stacks up below or above what went first.
+        if (restacking == Restacking::ToFront || restacking == Restacking::ToBack)
+            to = up ? edge-- : edge++;
+        if (to != from) {
+            moveObjectToIndex(o, to);
+            moved = true;
+        }
+    }
+    if (um) {
+        um->endUndoGrouping();
+        if (moved)
+            um->setActionName(name);
+    }
+    return moved;
+}
+
+bool VRObjectDrawingLayer::setSelectionLocked(bool locked)
+{
+    VRObjectList changing;
+    for (const auto &o : std::as_const(m_selection)) {
+        if (o->isVisible() && o->isLocked() != locked)
+            changing.append(o);
+    }
+    if (changing.isEmpty())
+        return false;
+    VRUndoManager *um = undoManager();
+    if (um)
+        um->beginUndoGrouping();
+    for (const auto &o : std::as_const(changing))
+        o->setLocked(locked);
+    if (um) {
+        um->endUndoGrouping();
+        um->setActionName(locked ? QStringLiteral("Lock") : QStringLiteral("Unlock"));
+    }
+    // The handles of a locked object look different.
+    setNeedsDisplay();
+    return true;
+}
+
 int VRObjectDrawingLayer::sequenceSelectionCount() const
 {
     int count = 0;

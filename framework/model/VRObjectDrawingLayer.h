@@ -60,6 +60,16 @@ public:
     // Equal gaps between the selected available objects, ordered by position; undo "Distribute".
     bool distributeSelection(Qt::Orientation orientation);
 
+    // Stacking order of the selected available objects, each one named undo step ("Bring to
+    // Front", "Bring Forward", "Send Backward", "Send to Back"); the selection keeps its own
+    // order. Forward and backward pass the nearest unselected object the moved one overlaps.
+    // False when nothing moved.
+    enum class Restacking { ToFront, Forward, Backward, ToBack };
+    bool restackSelection(Restacking restacking);
+    // Locks or unlocks the selected visible objects; one undo step "Lock" / "Unlock". False when
+    // none changed.
+    bool setSelectionLocked(bool locked);
+
     int sequenceSelectionCount() const;
     QImage imageOfObject(const VRDrawableObject &object) const;
     QStringList pasteboardTypesForOperation(int operation) const;

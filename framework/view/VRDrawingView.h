@@ -111,6 +111,11 @@ public slots:
     void deleteSelection(QObject *sender = nullptr);
     void selectAll(QObject *sender = nullptr);
     void zoomToActualSize(QObject *sender = nullptr);
+    // One step up or down the ladder of zoom levels (percent: 5 ... 1600), keeping the centre.
+    void zoomIn(QObject *sender = nullptr);
+    void zoomOut(QObject *sender = nullptr);
+    // The whole paper in the visible area.
+    void zoomToFit(QObject *sender = nullptr);
     void toggleGridVisible(QObject *sender = nullptr);
     void setShowPageBreaks(QObject *sender = nullptr);
     void selectDrawingTool(QObject *sender = nullptr);

@@ -12,6 +12,8 @@
 #include <QAction>
 #include <QMenu>
 
+#include <iterator>
+
 void VRDrawingView::deleteSelection(QObject *)
 {
     VRObjectDrawingLayer *layer = activeObjectLayer();
@@ -33,6 +35,38 @@ void VRDrawingView::selectAll(QObject *)
 void VRDrawingView::zoomToActualSize(QObject *)
 {
     setScale(1.0);
+}
+
+namespace {
+constexpr int kZoomLevels[] = {5, 10, 25, 33, 50, 67, 75, 100, 125, 150, 200, 300, 400, 800, 1600};
+}
+
+void VRDrawingView::zoomIn(QObject *)
+{
+    const double percent = m_scale * 100.0;
+    for (int level : kZoomLevels) {
+        if (level > percent + 0.5) {
+            zoomToPercentageWithTag(level, centredPointInDocView());
+            return;
+        }
+    }
+}
+
+void VRDrawingView::zoomOut(QObject *)
+{
+    const double percent = m_scale * 100.0;
+    for (auto it = std::rbegin(kZoomLevels); it != std::rend(kZoomLevels); ++it) {
+        if (*it < percent - 0.5) {
+            zoomToPercentageWithTag(*it, centredPointInDocView());
+            return;
+        }
+    }
+}
+
+void VRDrawingView::zoomToFit(QObject *)
+{
+    if (m_drawing)
+        zoomToRect(QRectF(QPointF(0, 0), m_drawing->drawingSize()));
 }
 
 void VRDrawingView::toggleGridVisible(QObject *)
@@ -84,10 +118,8 @@ void VRDrawingView::redo(QObject *)
 void VRDrawingView::bringToFront(QObject *)
 {
     VRObjectDrawingLayer *layer = activeObjectLayer();
-    if (!layer)
+    if (!layer || !layer->restackSelection(VRObjectDrawingLayer::Restacking::ToFront))
         return;
-    for (const VRObjectRef &o : layer->selectedAvailableObjects())
-        layer->moveObjectToTop(o);
     invalidateAllContent();
     update();
 }
@@ -95,11 +127,8 @@ void VRDrawingView::bringToFront(QObject *)
 void VRDrawingView::sendToBack(QObject *)
 {
     VRObjectDrawingLayer *layer = activeObjectLayer();
-    if (!layer)
+    if (!layer || !layer->restackSelection(VRObjectDrawingLayer::Restacking::ToBack))
         return;
-    const VRObjectList objects = layer->selectedAvailableObjects();
-    for (auto it = objects.crbegin(); it != objects.crend(); ++it)
-        layer->moveObjectToBottom(*it);
     invalidateAllContent();
     update();
 }

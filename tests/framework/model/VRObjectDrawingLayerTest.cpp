@@ -77,6 +77,88 @@ TEST(LayerOperations, AlignmentAndDistributionUseTheSelection)
     EXPECT_NEAR(b->location().x(), 50, 1e-9); // equal gaps of 40 between 10-wide squares
 }
 
+TEST(LayerOperations, RestackingKeepsTheSelectionsOrderAndPassesOverlappingObjects)
+{
+    using R = VRObjectDrawingLayer::Restacking;
+    // a, b, c overlap each other; far overlaps nothing; bottom to top: a far b c.
+    struct Case {
+        const char *name;
+        QList<int> selected; // indices into a, far, b, c
+        R restacking;
+        QList<int> expected; // stacking order afterwards, bottom to top
+        const char *undoName;
+    };
+    const Case cases[] = {
+        {"front", {0}, R::ToFront, {1, 2, 3, 0}, "Bring to Front"},
+        {"front keeps order", {2, 0}, R::ToFront, {1, 3, 0, 2}, "Bring to Front"},
+        {"back", {3}, R::ToBack, {3, 0, 1, 2}, "Send to Back"},
+        {"back keeps order", {3, 2}, R::ToBack, {2, 3, 0, 1}, "Send to Back"},
+        {"forward skips what it does not overlap", {0}, R::Forward, {1, 2, 0, 3}, "Bring Forward"},
+        {"backward", {3}, R::Backward, {0, 1, 3, 2}, "Send Backward"},
+        {"backward skips what it does not overlap",
+         {2},
+         R::Backward,
+         {2, 0, 1, 3},
+         "Send Backward"},
+        {"forward together", {0, 2}, R::Forward, {1, 3, 0, 2}, "Bring Forward"},
+        {"nothing above to pass", {3}, R::Forward, {0, 1, 2, 3}, nullptr},
+        {"already at the back", {0}, R::ToBack, {0, 1, 2, 3}, nullptr},
+    };
+    for (const Case &row : cases) {
+        SCOPED_TRACE(row.name);
+        VRDrawing drawing;
+        auto *layer = drawing.activeLayerOfClass<VRObjectDrawingLayer>();
+        const VRObjectList objects{square(QPointF(10, 10), 20), square(QPointF(300, 300), 20),
+                                   square(QPointF(20, 15), 20), square(QPointF(25, 5), 20)};
+        layer->addObjectsFromArray(objects);
+        drawing.undoManager()->closeOpenGroups();
+        VRObjectList selection;
+        for (int k : row.selected)
+            selection << objects.at(k);
+        layer->exchangeSelectionWithObjectsFromArray(selection);
+        const VRObjectList before = layer->objects();
+        EXPECT_EQ(layer->restackSelection(row.restacking), row.undoName != nullptr);
+        VRObjectList expected;
+        for (int k : row.expected)
+            expected << objects.at(k);
+        EXPECT_EQ(layer->objects(), expected);
+        drawing.undoManager()->closeOpenGroups();
+        if (!row.undoName)
+            continue;
+        EXPECT_EQ(drawing.undoManager()->undoActionName(), QLatin1String(row.undoName));
+        drawing.undoManager()->undo();
+        EXPECT_EQ(layer->objects(), before);
+        drawing.undoManager()->redo();
+        EXPECT_EQ(layer->objects(), expected);
+    }
+}
+
+TEST(LayerOperations, LockingTheSelectionIsOneStepAndLockedObjectsStayPut)
+{
+    VRDrawing drawing;
+    auto *layer = drawing.activeLayerOfClass<VRObjectDrawingLayer>();
+    auto a = square(QPointF(10, 10), 20), b = square(QPointF(20, 15), 20);
+    layer->addObjectsFromArray({a, b});
+    drawing.undoManager()->closeOpenGroups();
+    layer->exchangeSelectionWithObjectsFromArray({a, b});
+    EXPECT_TRUE(layer->setSelectionLocked(true));
+    EXPECT_TRUE(a->isLocked() && b->isLocked());
+    EXPECT_FALSE(layer->setSelectionLocked(true)); // nothing left to lock
+    drawing.undoManager()->closeOpenGroups();
+    EXPECT_EQ(drawing.undoManager()->undoActionName(), QStringLiteral("Lock"));
+    // Locked objects keep their place in the stack.
+    EXPECT_FALSE(layer->restackSelection(VRObjectDrawingLayer::Restacking::ToBack));
+    drawing.undoManager()->undo();
+    EXPECT_FALSE(a->isLocked() || b->isLocked());
+    drawing.undoManager()->redo();
+    layer->exchangeSelectionWithObjectsFromArray({b});
+    EXPECT_TRUE(layer->setSelectionLocked(false));
+    drawing.undoManager()->closeOpenGroups();
+    EXPECT_EQ(drawing.undoManager()->undoActionName(), QStringLiteral("Unlock"));
+    EXPECT_TRUE(a->isLocked());
+    EXPECT_FALSE(b->isLocked());
+}
+
 TEST(LayerOperations, LayersPaletteKeysAndLayerRules)
 {
     VRDrawing drawing;

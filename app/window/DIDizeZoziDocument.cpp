@@ -338,24 +338,43 @@ void DIDizeZoziDocument::buildWindow()
     quitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quitAction->setMenuRole(QAction::QuitRole);
     QMenu *editMenu = window->menuBar()->addMenu(tr("&Edit"));
-    QAction *undoAction = editMenu->addAction(tr("&Undo"), this, [this] { undo(); });
-    undoAction->setShortcut(QKeySequence::Undo);
-    QAction *redoAction = editMenu->addAction(tr("&Redo"), this, [this] { redo(); });
-    redoAction->setShortcut(QKeySequence::Redo);
+    editMenu->setObjectName(QStringLiteral("editMenu"));
+    using Commands = QntDocumentCommands;
+    Commands::addDocumentAction(editMenu, *this, tr("&Undo"), "undo",
+                                QKeySequence::keyBindings(QKeySequence::Undo));
+    Commands::addDocumentAction(editMenu, *this, tr("&Redo"), "redo",
+                                QKeySequence::keyBindings(QKeySequence::Redo));
     editMenu->addSeparator();
-    editMenu->addAction(tr("Cu&t"), this, [this] { cut(); })->setShortcut(QKeySequence::Cut);
-    editMenu->addAction(tr("&Copy"), this, [this] { copy(); })->setShortcut(QKeySequence::Copy);
-    editMenu->addAction(tr("&Paste"), this, [this] { paste(); })->setShortcut(QKeySequence::Paste);
-    editMenu->addAction(tr("Select &All"), this, [this] { selectAll(); })
-        ->setShortcut(QKeySequence::SelectAll);
+    Commands::addDocumentAction(editMenu, *this, tr("Cu&t"), "cut",
+                                QKeySequence::keyBindings(QKeySequence::Cut));
+    Commands::addDocumentAction(editMenu, *this, tr("&Copy"), "copy",
+                                QKeySequence::keyBindings(QKeySequence::Copy));
+    Commands::addDocumentAction(editMenu, *this, tr("&Paste"), "paste",
+                                QKeySequence::keyBindings(QKeySequence::Paste));
+    Commands::addDocumentAction(editMenu, *this, tr("&Duplicate"), "duplicate",
+                                {QKeySequence(Qt::CTRL | Qt::Key_D)});
+    Commands::addDocumentAction(editMenu, *this, tr("&Delete"), "deleteSelection",
+                                {QKeySequence(Qt::Key_Delete)});
+    editMenu->addSeparator();
+    Commands::addDocumentAction(editMenu, *this, tr("Select &All"), "selectAll",
+                                QKeySequence::keyBindings(QKeySequence::SelectAll));
+    Commands::validateItemsWhenShown(editMenu, *this);
     QMenu *viewMenu = window->menuBar()->addMenu(tr("&View"));
+    viewMenu->setObjectName(QStringLiteral("viewMenu"));
+    Commands::addDocumentAction(
+        viewMenu, *this, tr("Zoom &In"), "zoomIn",
+        {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    Commands::addDocumentAction(viewMenu, *this, tr("Zoom &Out"), "zoomOut",
+                                {QKeySequence(Qt::CTRL | Qt::Key_Minus)});
+    Commands::addDocumentAction(viewMenu, *this, tr("Actual &Size"), "zoomToActualSize");
+    Commands::addDocumentAction(viewMenu, *this, tr("Zoom to &Fit"), "zoomToFit");
+    viewMenu->addSeparator();
     viewMenu->addAction(tr("Show/Hide &Inspector"), this, &DIDizeZoziDocument::switchInspector);
     m_switchSequenceDiagramMenuItem = viewMenu->addAction(
         tr("Sequence Diagram"), this, &DIDizeZoziDocument::switchSequenceInspector);
     m_switchSequenceDiagramMenuItem->setObjectName(QStringLiteral("switchSequenceDiagramMenuItem"));
     m_switchSequenceDiagramMenuItem->setVisible(false);
     viewMenu->addAction(tr("Scroll to &Selection"), this, &DIDizeZoziDocument::scrollToSelection);
-    viewMenu->addAction(tr("Actual &Size"), this, [this] { zoomToActualSize(); });
     commands()->addMenus(window->menuBar());
     if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
         delegate->installApplicationMenus(window->menuBar());

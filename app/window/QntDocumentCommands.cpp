@@ -110,6 +110,20 @@ void QntDocumentCommands::addMenus(QMenuBar *menuBar)
 
     QMenu *arrange = menuBar->addMenu(tr("&Arrange"));
     arrange->setObjectName(QStringLiteral("arrangeMenu"));
+    addDocumentAction(arrange, m_document, tr("&Group"), "group",
+                      {QKeySequence(Qt::CTRL | Qt::Key_G)});
+    addDocumentAction(arrange, m_document, tr("&Ungroup"), "ungroup",
+                      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_G)});
+    arrange->addSeparator();
+    addDocumentAction(arrange, m_document, tr("Bring to &Front"), "bringToFront");
+    addDocumentAction(arrange, m_document, tr("Bring For&ward"), "bringForward");
+    addDocumentAction(arrange, m_document, tr("Send Back&ward"), "sendBackward");
+    addDocumentAction(arrange, m_document, tr("Send to &Back"), "sendToBack");
+    arrange->addSeparator();
+    addDocumentAction(arrange, m_document, tr("&Lock"), "lock");
+    addDocumentAction(arrange, m_document, tr("U&nlock"), "unlock");
+    arrange->addSeparator();
+    validateItemsWhenShown(arrange, m_document);
     QMenu *align = arrange->addMenu(tr("&Align"));
     for (const char *title :
          {"Align Left Edges", "Align Vertical Centers", "Align Right Edges", "Align Top Edges",
@@ -143,6 +157,48 @@ void QntDocumentCommands::addMenus(QMenuBar *menuBar)
     panels->addAction(tr("&Undo Inspector"), this, [] {
         if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
             delegate->showUndoInspector();
+    });
+}
+
+QAction *QntDocumentCommands::addDocumentAction(QMenu *menu, VRDrawingDocument &document,
+                                                const QString &title, const char *action,
+                                                const QList<QKeySequence> &shortcuts)
+{
+    QAction *item = menu->addAction(title);
+    item->setObjectName(QString::fromLatin1(action));
+    item->setProperty("documentAction", QByteArray(action));
+    item->setShortcuts(shortcuts);
+    QPointer<VRDrawingDocument> target(&document);
+    const QByteArray slot(action);
+    QObject::connect(item, &QAction::triggered, &document, [target, slot, item] {
+        if (target)
+            QMetaObject::invokeMethod(target, slot.constData(), Q_ARG(QObject *, item));
+    });
+    return item;
+}
+
+void QntDocumentCommands::validateItemsWhenShown(QMenu *menu, VRDrawingDocument &document)
+{
+    QPointer<VRDrawingDocument> target(&document);
+    QObject::connect(menu, &QMenu::aboutToShow, &document, [menu, target] {
+        if (!target)
+            return;
+        for (QAction *item : menu->actions()) {
+            const QByteArray action = item->property("documentAction").toByteArray();
+            if (action.isEmpty())
+                continue;
+            item->setEnabled(target->validateAction(action));
+            if (action == "undo")
+                item->setText(target->undoManager()->undoMenuItemTitle());
+            else if (action == "redo")
+                item->setText(target->undoManager()->redoMenuItemTitle());
+        }
+    });
+    QObject::connect(menu, &QMenu::aboutToHide, menu, [menu] {
+        for (QAction *item : menu->actions()) {
+            if (!item->property("documentAction").isNull())
+                item->setEnabled(true);
+        }
     });
 }
 

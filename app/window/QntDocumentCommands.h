@@ -8,6 +8,9 @@
 #include <QPointer>
 
 class DrawingSizeController;
+class QAction;
+class QKeySequence;
+class QMenu;
 class QMenuBar;
 class QMessageBox;
 class QWidget;
@@ -32,9 +35,19 @@ public:
 
     VRDrawingDocument &document() const { return m_document; }
 
-    // Adds the export and import commands to the File menu and an Arrange menu with
-    // alignment, distribution, duplication and the drawing size.
+    // Adds the export and import commands to the File menu and an Arrange menu with grouping,
+    // stacking order, locking, alignment, distribution, duplication and the drawing size.
     void addMenus(QMenuBar *menuBar);
+
+    // A menu item that sends a framework action (a slot `action(QObject *)` of the document)
+    // with its shortcuts; its object name is the action's name.
+    static QAction *addDocumentAction(QMenu *menu, VRDrawingDocument &document,
+                                      const QString &title, const char *action,
+                                      const QList<QKeySequence> &shortcuts = {});
+    // While the menu is open its document actions are enabled only where they apply and Undo
+    // and Redo name the step; closed, every item stays enabled so shortcuts always reach the
+    // document, which ignores what does not apply.
+    static void validateItemsWhenShown(QMenu *menu, VRDrawingDocument &document);
 
     // Tools. The string arguments are what the sending control carries: its label, its
     // identifier or the title of its selected cell.

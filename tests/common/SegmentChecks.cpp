@@ -1,6 +1,7 @@
 #include "common/SegmentChecks.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace qnt::test {
 
@@ -46,6 +47,15 @@ bool pathCrossesInterior(const QList<QPointF> &path, const QRectF &r, double mar
         if (segmentCrossesInterior(path[k], path[k + 1], r, margin))
             return true;
     return false;
+}
+
+bool isOrthogonal(const QList<QPointF> &path)
+{
+    for (qsizetype k = 0; k + 1 < path.size(); ++k)
+        if (std::abs(path[k].x() - path[k + 1].x()) > 1e-6
+            && std::abs(path[k].y() - path[k + 1].y()) > 1e-6)
+            return false;
+    return true;
 }
 
 } // namespace qnt::test

@@ -14,4 +14,7 @@ bool segmentCrossesInterior(QPointF a, QPointF b, const QRectF &r, double margin
 // Whether any segment of the polyline does.
 bool pathCrossesInterior(const QList<QPointF> &path, const QRectF &r, double margin = 0.01);
 
+// Whether every segment of the polyline is horizontal or vertical (within a millionth).
+bool isOrthogonal(const QList<QPointF> &path);
+
 } // namespace qnt::test

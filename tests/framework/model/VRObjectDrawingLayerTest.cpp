@@ -1,4 +1,3 @@
-#include "framework/model/QntElementTable.h"
 #include "framework/base/VRConstants.h"
 #include "framework/model/VRDrawableShape.h"
 #include "framework/model/VRDrawing.h"
@@ -209,27 +208,4 @@ TEST(LayerOperations, ClassSettingsAreSavedAndLoaded)
     EXPECT_TRUE(VRObjectDrawingLayer::defaultSelectionChangesAreUndoable());
     EXPECT_FALSE(VRGuideLayer::showSmartGuides());
     EXPECT_EQ(&VRObjectOwnerLayer::storageClass(), &VRLinearObjectStorage::staticClass());
-}
-
-TEST(ElementTable, CommandsFollowTheirPreconditions)
-{
-    auto table = QntElementTable::tableWithRows(2, 2, QSizeF(40, 20));
-    EXPECT_TRUE(table->validateAction("addRow:"));
-    EXPECT_TRUE(table->validateAction("removeColumn:"));
-    EXPECT_FALSE(table->validateAction("joinCells:"));
-    const VRObjectList cells = table->cells();
-    table->selectCells({cells.at(0), cells.at(3)}); // diagonal: not a rectangle
-    EXPECT_FALSE(table->validateAction("joinCells:"));
-    table->selectCells({cells.at(0), cells.at(1), cells.at(2), cells.at(3)});
-    EXPECT_TRUE(table->validateAction("joinCells:"));
-    table->joinCells();
-    EXPECT_EQ(table->cells().size(), 1);
-    EXPECT_TRUE(table->validateAction("splitCells:"));
-    table->splitCells();
-    EXPECT_EQ(table->cells().size(), 4);
-    table->selectCells({});
-    table->removeRow();
-    EXPECT_EQ(table->rowCount(), 1);
-    EXPECT_FALSE(table->validateAction("removeRow:"));
-    EXPECT_EQ(table->size(), QSizeF(80, 20));
 }

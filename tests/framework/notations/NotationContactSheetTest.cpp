@@ -3,6 +3,8 @@
 #include "framework/notations/QntNotationElementBuilder.h"
 #include "common/GoldenPicture.h"
 
+#include "CompiledNotations.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QPainter>
@@ -17,9 +19,7 @@ namespace {
 TEST(NotationContactSheetTest, EveryPrototypeDraws)
 {
     QTemporaryDir out;
-    const auto written = QntNotationCompiler::compileAll(
-        QDir::cleanPath(QStringLiteral(QNT_TEST_DATA_DIR "/../../resources/notations")),
-        out.path());
+    const auto written = QntNotationCompiler::compileAll(notationSourceFolder(), out.path());
     ASSERT_TRUE(written.ok()) << written.errorMessage().toStdString();
     const QString keep = qnt::test::picturesFolder(QStringLiteral("contact-sheets"));
     for (const QString &path : *written) {

@@ -2,6 +2,8 @@
 #include "framework/notations/QntNotation.h"
 #include "framework/notations/QntNotationCompiler.h"
 
+#include "CompiledNotations.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -10,15 +12,10 @@
 
 namespace {
 
-QString sourceFolder()
-{
-    return QDir::cleanPath(QStringLiteral(QNT_TEST_DATA_DIR "/../../resources/notations"));
-}
-
 TEST(QntNotationCompilerTest, EveryShippedSourceCompiles)
 {
     QTemporaryDir out;
-    const auto written = QntNotationCompiler::compileAll(sourceFolder(), out.path());
+    const auto written = QntNotationCompiler::compileAll(notationSourceFolder(), out.path());
     ASSERT_TRUE(written.ok()) << written.errorMessage().toStdString();
     const QStringList expected{QStringLiteral("Misc/CustomizableStyle.db"),
                                QStringLiteral("FlowChart/FlowChart.db"),
@@ -61,8 +58,9 @@ TEST(QntNotationCompilerTest, BrokenSourcesAreRefusedWithTheirPlace)
     QTemporaryDir out;
     ASSERT_TRUE(QDir().mkpath(src.filePath(QStringLiteral("lib"))));
     for (const char *name : {"shapes.json", "schemes.json", "common.json"})
-        ASSERT_TRUE(QFile::copy(sourceFolder() + QStringLiteral("/lib/") + QLatin1String(name),
-                                src.filePath(QStringLiteral("lib/") + QLatin1String(name))));
+        ASSERT_TRUE(
+            QFile::copy(notationSourceFolder() + QStringLiteral("/lib/") + QLatin1String(name),
+                        src.filePath(QStringLiteral("lib/") + QLatin1String(name))));
     struct Case {
         const char *json;
         const char *expected;

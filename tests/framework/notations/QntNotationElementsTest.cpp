@@ -2,6 +2,8 @@
 #include "framework/notations/QntColorScheme.h"
 #include "framework/notations/QntNotation.h"
 #include "framework/notations/QntNotationCompiler.h"
+
+#include "CompiledNotations.h"
 #include "framework/notations/QntNotationElementBuilder.h"
 
 #include "framework/model/QntElement.h"
@@ -17,43 +19,16 @@
 
 namespace {
 
-QString sourceFolder()
-{
-    return QDir::cleanPath(QStringLiteral(QNT_TEST_DATA_DIR "/../../resources/notations"));
-}
-
-class QntNotationElementsTest : public ::testing::Test
+class QntNotationElementsTest : public CompiledNotationsTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_dir = new QTemporaryDir;
-        const auto written = QntNotationCompiler::compileAll(sourceFolder(), s_dir->path());
-        ASSERT_TRUE(written.ok()) << written.errorMessage().toStdString();
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_dir;
-        s_dir = nullptr;
-    }
     void SetUp() override
     {
         QntColorScheme::setCustomColorSchemePropsRef(nullptr);
         QntColorScheme::releaseColorSchemeCache();
     }
-    QString copyOf(const QString &file, const QString &target)
-    {
-        QDir().mkpath(QFileInfo(target).absolutePath());
-        QFile::remove(target);
-        EXPECT_TRUE(QFile::copy(s_dir->filePath(file), target));
-        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
-        return target;
-    }
     static QColor fillOf(const VRObjectRef &part) { return part->style()->fillColour(); }
-    static QTemporaryDir *s_dir;
-    QTemporaryDir m_dir;
 };
-QTemporaryDir *QntNotationElementsTest::s_dir = nullptr;
 
 TEST_F(QntNotationElementsTest, ColourSchemesRecolourElements)
 {
@@ -124,7 +99,7 @@ TEST_F(QntNotationElementsTest, StoredElementsRoundTripThroughTheWriters)
     // importIntoDB starts from the template in the user's notations folder.
     copyOf(QStringLiteral("Misc/CustomizableStyle.db"),
            QntNotation::rootNotationsFolderPath() + QStringLiteral("/Misc/CustomizableStyle.db"));
-    QntNotation source(s_dir->filePath(QStringLiteral("Network/Network.db")));
+    QntNotation source(compiledPath(QStringLiteral("Network/Network.db")));
     VRObjectList objects;
     for (const auto &record : source.shapeElementsList())
         objects.append(record.prototype->copy());
@@ -182,7 +157,7 @@ TEST_F(QntNotationElementsTest, ImportedNotationsAreNeverHiddenFiles)
 {
     copyOf(QStringLiteral("Misc/CustomizableStyle.db"),
            QntNotation::rootNotationsFolderPath() + QStringLiteral("/Misc/CustomizableStyle.db"));
-    QntNotation source(s_dir->filePath(QStringLiteral("Network/Network.db")));
+    QntNotation source(compiledPath(QStringLiteral("Network/Network.db")));
     const VRObjectList objects{source.shapeElementsList().first().prototype->copy()};
     const QString folder = QntNotation::rootNotationsFolderPath() + QStringLiteral("/Imported");
     const QString names[] = {QStringLiteral(" .x"), QStringLiteral(". .x.db"),

@@ -3,6 +3,8 @@
 #include "framework/notations/QntNotation.h"
 #include "framework/notations/QntNotationCompiler.h"
 
+#include "CompiledNotations.h"
+
 #include "common/FolderSetAside.h"
 #include "common/ScopedEnvironment.h"
 #include "platform/QntPaths.h"
@@ -23,11 +25,6 @@
 
 namespace {
 
-QString sourceFolder()
-{
-    return QDir::cleanPath(QStringLiteral(QNT_TEST_DATA_DIR "/../../resources/notations"));
-}
-
 QByteArray fileDigest(const QString &path)
 {
     QFile f(path);
@@ -36,34 +33,10 @@ QByteArray fileDigest(const QString &path)
     return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1);
 }
 
-// The shipped notations, compiled once for the whole test program.
-class QntNotationTest : public ::testing::Test
+// The shipped notations, compiled once for the suite.
+class QntNotationTest : public CompiledNotationsTest
 {
-protected:
-    static void SetUpTestSuite()
-    {
-        s_dir = new QTemporaryDir;
-        const auto written = QntNotationCompiler::compileAll(sourceFolder(), s_dir->path());
-        ASSERT_TRUE(written.ok()) << written.errorMessage().toStdString();
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_dir;
-        s_dir = nullptr;
-    }
-    // A private writable copy of a compiled notation.
-    QString copyOf(const QString &file)
-    {
-        const QString target = m_dir.filePath(QFileInfo(file).fileName());
-        QFile::remove(target);
-        EXPECT_TRUE(QFile::copy(s_dir->filePath(file), target));
-        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
-        return target;
-    }
-    static QTemporaryDir *s_dir;
-    QTemporaryDir m_dir;
 };
-QTemporaryDir *QntNotationTest::s_dir = nullptr;
 
 TEST_F(QntNotationTest, SchemeReadersAgreeWithTheUserCopyShape)
 {
@@ -307,9 +280,9 @@ TEST_F(QntNotationTest, BundleCopyInstallsMissingAndOlderDatabasesOnly)
         QntNotation::rootNotationsFolderPath().toStdString());
     ASSERT_TRUE(QDir().mkpath(bundle.filePath(QStringLiteral("Notations/Misc"))));
     ASSERT_TRUE(QDir().mkpath(bundle.filePath(QStringLiteral("Notations/Imported"))));
-    ASSERT_TRUE(QFile::copy(s_dir->filePath(QStringLiteral("Misc/Misc.db")),
+    ASSERT_TRUE(QFile::copy(compiledPath(QStringLiteral("Misc/Misc.db")),
                             bundle.filePath(QStringLiteral("Notations/Misc/Misc.db"))));
-    ASSERT_TRUE(QFile::copy(s_dir->filePath(QStringLiteral("Misc/Misc.db")),
+    ASSERT_TRUE(QFile::copy(compiledPath(QStringLiteral("Misc/Misc.db")),
                             bundle.filePath(QStringLiteral("Notations/Imported/Shipped.db"))));
     const QString root = QntNotation::rootNotationsFolderPath();
     EXPECT_EQ(root, QntPaths::applicationSupportFolder() + QStringLiteral("/Notations"));
@@ -361,7 +334,7 @@ TEST_F(QntNotationTest, InstalledBuiltInLibrariesFillTheToolRegistryWhenRegister
     const qnt::test::FolderSetAside ownNotations(
         QntNotation::rootNotationsFolderPath().toStdString());
     ASSERT_TRUE(QDir().mkpath(bundle.filePath(QStringLiteral("Notations/Misc"))));
-    ASSERT_TRUE(QFile::copy(s_dir->filePath(QStringLiteral("Misc/BuiltinLibraries.db")),
+    ASSERT_TRUE(QFile::copy(compiledPath(QStringLiteral("Misc/BuiltinLibraries.db")),
                             bundle.filePath(QStringLiteral("Notations/Misc/BuiltinLibraries.db"))));
     ASSERT_TRUE(QntNotation::copyNotationsFromBundleToAppSupportFolder().ok());
     const qnt::test::ScopedBuiltinLibraries libraries;

@@ -7,18 +7,10 @@
 
 #include <cmath>
 
+using qnt::test::isOrthogonal;
 using qnt::test::pathCrossesInterior;
 
 namespace {
-
-bool isOrthogonal(const QList<QPointF> &path)
-{
-    for (qsizetype k = 0; k + 1 < path.size(); ++k)
-        if (std::abs(path[k].x() - path[k + 1].x()) > 1e-6
-            && std::abs(path[k].y() - path[k + 1].y()) > 1e-6)
-            return false;
-    return true;
-}
 
 int bends(const QList<QPointF> &path)
 {
@@ -241,29 +233,6 @@ TEST(Router, FreeEndsRouteWithoutPorts)
     EXPECT_EQ(path.last(), QPointF(300, 180));
     EXPECT_TRUE(isOrthogonal(path));
     EXPECT_FALSE(pathCrossesInterior(path, s.wall));
-}
-
-TEST(ConnectorGeometry, ManualRoutings)
-{
-    const QPointF a(0, 0), b(100, 50);
-    EXPECT_EQ(VRConnectorGeometry::straight(a, b), (QList<QPointF>{a, b}));
-    EXPECT_EQ(VRConnectorGeometry::orthogonal(a, VRRouteSide::Right, b, VRRouteSide::Left),
-              (QList<QPointF>{a, {50, 0}, {50, 50}, b}));
-    EXPECT_EQ(VRConnectorGeometry::orthogonal(a, VRRouteSide::Bottom, b, VRRouteSide::Top),
-              (QList<QPointF>{a, {0, 25}, {100, 25}, b}));
-    EXPECT_EQ(VRConnectorGeometry::orthogonal(a, VRRouteSide::Right, b, VRRouteSide::Top),
-              (QList<QPointF>{a, {100, 0}, b}));
-    const QList<QPointF> zig = VRConnectorGeometry::zigZag(a, b, 3);
-    EXPECT_EQ(zig.size(), 7);
-    EXPECT_EQ(zig.last(), b);
-    EXPECT_TRUE(isOrthogonal(zig));
-    const QPainterPath curve =
-        VRConnectorGeometry::pathThrough({a, b}, true, VRRouteSide::Right, VRRouteSide::Left);
-    EXPECT_EQ(curve.elementCount(), 4); // moveTo + one cubic
-    EXPECT_EQ(curve.currentPosition(), b);
-    EXPECT_EQ(VRConnectorGeometry::pointsOf(curve), (QList<QPointF>{a, b}));
-    EXPECT_EQ(VRConnectorGeometry::sideOf({0, 0, 100, 50}, {100, 25}), VRRouteSide::Right);
-    EXPECT_EQ(VRConnectorGeometry::sideOf({0, 0, 100, 50}, {50, 0}), VRRouteSide::Top);
 }
 
 TEST(Router, RandomDiagramsRouteClearOfEveryShape)

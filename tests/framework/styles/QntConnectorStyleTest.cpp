@@ -190,3 +190,30 @@ TEST(ConnectorStyleTest, FilesWithAnyStoredShaftStyleKeyReadAndRebuildTheRendere
     }
     EXPECT_EQ(connectors, records);
 }
+
+TEST(ConnectorStyleTest, DrawsTheShaftThenTheArrowsAndSurvivesTheRecord)
+{
+    QPainterPath route;
+    route.moveTo(10, 20);
+    route.lineTo(190, 20);
+    auto shaft = std::make_shared<QntConnectorStylizedPath>();
+    shaft->setPath(route);
+    shaft->setStyle(VRStyle::styleWithFillColour(QColor(), QColor(0, 0, 255), 4.0));
+    auto connectorStyle = std::make_shared<QntConnectorStyle>();
+    connectorStyle->setShaft(shaft);
+    EXPECT_EQ(connectorStyle->adornment(), connectorStyle->shaft());
+    EXPECT_FALSE(connectorStyle->startArrow());
+    QImage image(200, 40, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    connectorStyle->render(painter, VRRenderContext::forPath(route));
+    painter.end();
+    EXPECT_EQ(image.pixel(100, 20), qRgb(0, 0, 255));
+
+    QJsonObject images;
+    const QJsonObject record = connectorStyle->toJson(images);
+    EXPECT_EQ(record.value("shaftStyle").toString(), shaft->style()->uniqueKey());
+    auto back = VRRasterizer::fromJson(record, images);
+    ASSERT_TRUE(back.ok()) << back.errorMessage().toStdString();
+    EXPECT_TRUE(back.value()->isMemberOf<QntConnectorStyle>());
+}

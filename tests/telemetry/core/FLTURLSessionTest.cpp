@@ -87,26 +87,6 @@ protected:
     std::atomic<bool> release{false};
 };
 
-struct Outcome {
-    std::mutex mutex;
-    std::atomic<int> calls{0};
-    std::optional<std::string> data;
-    std::optional<FLTHTTPURLResponse> response;
-    std::optional<tel::TelemetryError> error;
-
-    FLTURLSessionTask::DataCompletion block()
-    {
-        return [this](std::optional<std::string> d, std::optional<FLTHTTPURLResponse> r,
-                      std::optional<tel::TelemetryError> e) {
-            std::lock_guard lock(mutex);
-            data = std::move(d);
-            response = std::move(r);
-            error = std::move(e);
-            ++calls;
-        };
-    }
-};
-
 } // namespace
 
 TEST_F(FLTURLSessionTest, DataTaskCompletesWithBodyResponseAndMergedHeaders)

@@ -1,12 +1,15 @@
 #pragma once
 
+#include "telemetry/core/FLTURLSessionTask.h"
 #include "telemetry/core/PLNCertificatePinner.h"
 
 #include <httplib.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -42,6 +45,27 @@ public:
     }
     ScopedPinnedCertificates(const ScopedPinnedCertificates &) = delete;
     ScopedPinnedCertificates &operator=(const ScopedPinnedCertificates &) = delete;
+};
+
+// What a data task's completion block was given, and how often it was called.
+struct Outcome {
+    std::mutex mutex;
+    std::atomic<int> calls{0};
+    std::optional<std::string> data;
+    std::optional<FLTHTTPURLResponse> response;
+    std::optional<tel::TelemetryError> error;
+
+    FLTURLSessionTask::DataCompletion block()
+    {
+        return [this](std::optional<std::string> d, std::optional<FLTHTTPURLResponse> r,
+                      std::optional<tel::TelemetryError> e) {
+            std::lock_guard lock(mutex);
+            data = std::move(d);
+            response = std::move(r);
+            error = std::move(e);
+            ++calls;
+        };
+    }
 };
 
 // One part of a multipart/form-data body, as the test server reads it.

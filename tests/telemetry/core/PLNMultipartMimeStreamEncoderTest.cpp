@@ -1,3 +1,4 @@
+#include "common/Bytes.h"
 #include "common/ChildProcess.h"
 #include "common/TestEnvironment.h"
 #include "telemetry/core/PLNFileOutputStream.h"
@@ -15,20 +16,11 @@
 
 namespace fs = std::filesystem;
 
+using qnt::test::hexOf;
+
 namespace {
 
 const std::string kBoundary = "0F1E2D3C-4B5A-4978-8695-A4B3C2D1E0F9";
-
-std::string hexOf(const std::string &bytes)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : bytes) {
-        out.push_back(digits[c >> 4]);
-        out.push_back(digits[c & 15]);
-    }
-    return out;
-}
 
 // Parses the package with Python's email parser (the HTTP content type put in front) and
 // answers one JSON object per part: name, filename, content type, payload as hex.

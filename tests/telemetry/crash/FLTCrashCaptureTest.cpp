@@ -1,6 +1,7 @@
 // Crashes a real child process (the crash helper) in several ways and checks how it ended and
 // the record files it left in its launch folder.
 
+#include "common/Bytes.h"
 #include "common/ChildProcess.h"
 
 #include <gtest/gtest.h>
@@ -26,6 +27,8 @@ using qnt::test::ChildOptions;
 using qnt::test::ChildResult;
 using qnt::test::runChild;
 using qnt::test::runShell;
+
+using qnt::test::hexOf;
 
 namespace {
 
@@ -71,17 +74,6 @@ std::optional<json> section(const std::vector<json> &lines, const std::string &n
         if (line.contains(name))
             return line[name];
     return std::nullopt;
-}
-
-std::string hex(const std::string &text)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : text) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
 }
 
 struct Image {
@@ -414,8 +406,8 @@ TEST_P(CrashCapture, UncaughtExceptionIsRecordedAndThePreviousTerminateHandlerRu
     const auto exception = section(lines, "exception");
     ASSERT_TRUE(exception);
     EXPECT_EQ((*exception)["type"], "c++");
-    EXPECT_EQ((*exception)["name"], hex("std::runtime_error"));
-    EXPECT_EQ((*exception)["reason"], hex("boom"));
+    EXPECT_EQ((*exception)["name"], hexOf("std::runtime_error"));
+    EXPECT_EQ((*exception)["reason"], hexOf("boom"));
     EXPECT_TRUE(section(lines, "threads"));
     // One crash, one report: the abort that follows is not recorded as a signal too.
     EXPECT_FALSE(section(readRecord(m_folder / "signal.fltrecord"), "signal"));
@@ -545,8 +537,8 @@ TEST_P(ThrownToTerminate, IsRecordedByWhatWasThrown)
     const auto exception = section(readRecord(folder / "exception.fltrecord"), "exception");
     ASSERT_TRUE(exception);
     EXPECT_EQ((*exception)["type"], "c++");
-    EXPECT_EQ((*exception)["name"], hex(GetParam().name));
-    EXPECT_EQ((*exception)["reason"], hex(GetParam().reason));
+    EXPECT_EQ((*exception)["name"], hexOf(GetParam().name));
+    EXPECT_EQ((*exception)["reason"], hexOf(GetParam().reason));
     EXPECT_FALSE(section(readRecord(folder / "signal.fltrecord"), "signal"));
     fs::remove_all(folder);
 }

@@ -1,3 +1,4 @@
+#include "common/Bytes.h"
 #include "common/ChildProcess.h"
 #include "common/TestEnvironment.h"
 #include "telemetry/crash/FLTFile.h"
@@ -14,6 +15,8 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
+
+using qnt::test::hexOf;
 
 namespace {
 
@@ -33,17 +36,6 @@ std::string readAll(const std::string &path)
     std::ostringstream out;
     out << in.rdbuf();
     return out.str();
-}
-
-std::string hexOf(const std::string &bytes)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : bytes) {
-        out.push_back(digits[c >> 4]);
-        out.push_back(digits[c & 15]);
-    }
-    return out;
 }
 
 // Every line of the file through Python's json module; answers its re-serialised lines.

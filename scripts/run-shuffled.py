@@ -39,7 +39,7 @@ for test in json.loads(listing)["tests"]:
 
 def run(program, environment, workdir):
     name = os.path.basename(program)
-    arguments = [program, "--gtest_shuffle", "--gtest_repeat=3", "--gtest_brief=1"]
+    arguments = [program, "--gtest_shuffle", "--gtest_repeat=3"]
     if os.environ.get("QNT_SHUFFLE_SEED"):
         arguments.append("--gtest_random_seed=" + os.environ["QNT_SHUFFLE_SEED"])
     if name in SEPARATE_PROCESS:
@@ -48,6 +48,10 @@ def run(program, environment, workdir):
     result = subprocess.run(arguments, cwd=workdir, env={**os.environ, **environment},
                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
                             errors="replace")
+    log = os.path.join(build, "test-logs", name + ".shuffled.log")
+    os.makedirs(os.path.dirname(log), exist_ok=True)
+    with open(log, "w", encoding="utf-8") as out:
+        out.write(result.stdout)
     return name, result, time.monotonic() - started
 
 
@@ -62,7 +66,8 @@ with concurrent.futures.ThreadPoolExecutor(max_workers=os.cpu_count() or 1) as p
         if result.returncode != 0:
             failed.append(name)
             lines = result.stdout.splitlines()
+            print(f"(the whole output: build/test-logs/{name}.shuffled.log)")
             print("\n".join(l for l in lines if "Randomizing tests' orders" in l))
-            print("\n".join(l for l in lines if "Failure" in l or "FAILED" in l
-                            or "left the process" in l or l.startswith(("/", "../")))[-20000:])
+            print("\n".join(l for l in lines if l.endswith(": Failure") or l.startswith("[  FAILED")
+                            or "left the process" in l)[-20000:])
 sys.exit(1 if failed else 0)

@@ -34,6 +34,7 @@ namespace {
 // Lets the windows lay themselves out and paint, with every animation at its end at once.
 void settle(QWidget *window)
 {
+    ASSERT_TRUE(window->isVisible()) << window->windowTitle().toStdString() << " is hidden";
     EXPECT_TRUE(QTest::qWaitForWindowExposed(window));
     for (int i = 0; i < 5; ++i)
         QApplication::processEvents();
@@ -46,6 +47,9 @@ void settle(QWidget *window)
 TEST(DocumentWindowPictures, StartUpAndDocumentWindows)
 {
     const QString folder = qnt::test::picturesFolder(QStringLiteral("window"));
+    // Whatever earlier tests left queued happens now, not while the windows are shown.
+    QApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     const double timeScale = CXViewAnimation::timeScale();
     CXViewAnimation::setTimeScale(0.0);
     QntWindowAnimation::setTimeScale(0.0);

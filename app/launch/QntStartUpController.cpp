@@ -327,6 +327,7 @@ void QntStartUpController::populateControls()
     }
     outlineViewAction();
     populateRecentMenu();
+    ++m_showings;
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
@@ -461,17 +462,24 @@ void QntStartUpController::startNewDocumentWindowAnimation(Document *document)
         const QRect cell = m_notationsItemsView->visualItemRect(item);
         from = QRect(m_notationsItemsView->viewport()->mapToGlobal(cell.topLeft()), cell.size());
     }
+    m_showingsWhenGrown = m_showings;
     QntWindowAnimation::animateFromFrame(target, from, target->geometry());
-    // The start-up window fades away meanwhile.
+    // The start-up window fades away meanwhile, unless it was asked for again (File ▸ New at
+    // once).
     QPointer<QWidget> window = m_window;
-    QTimer::singleShot(500, this, [window] {
-        if (window)
+    QTimer::singleShot(500, this, [this, window, showings = m_showings] {
+        if (window && showings == m_showings)
             window->hide();
     });
 }
 
 void QntStartUpController::newDocumentWindowAnimationFinished(const Notification &)
 {
+    // Shown again since the growing began: the user wants it.
+    const bool askedForAgain = m_showingsWhenGrown >= 0 && m_showings != m_showingsWhenGrown;
+    m_showingsWhenGrown = -1;
+    if (askedForAgain)
+        return;
     if (m_window)
         m_window->hide();
     auto *document = qobject_cast<DIDizeZoziDocument *>(

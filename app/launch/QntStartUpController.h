@@ -112,6 +112,10 @@ private:
     QPushButton *m_okButton = nullptr;
     QList<std::shared_ptr<QntNotation>> m_notationsItems;
     bool _isOpeningExistingFile = false;
+    // Times the window was shown: a window that began to grow out of it before its last
+    // showing neither hides it nor takes the keyboard (-1: no growing of ours under way).
+    int m_showings = 0;
+    int m_showingsWhenGrown = -1;
     QString _lastImportedFilename;
     QPointer<QWidget> _progressPanel;
     QPointer<QProgressBar> _progressPanelIndicator;

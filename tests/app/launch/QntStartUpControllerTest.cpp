@@ -1,13 +1,17 @@
 #include "app/launch/QntStartUpController.h"
 
 #include "app/launch/QntDocumentController.h"
+#include "app/launch/QntWindowAnimation.h"
+#include "common/ScopeExit.h"
 #include "framework/notations/QntNotation.h"
+#include "platform/Document.h"
 #include "platform/DocumentController.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QListWidget>
+#include <QTest>
 #include <QTreeWidget>
 #include <QWidget>
 
@@ -49,4 +53,30 @@ TEST(QntStartUpController, RecentMenuListsRecentDocumentsAfterItsTitle)
     EXPECT_EQ(recent->itemText(1), "two.quintora");
     EXPECT_EQ(recent->itemText(2), "one.quintora");
     documents.clearRecentDocuments();
+}
+
+// A window growing out of the start-up window puts it away, unless it was asked for again
+// meanwhile (File ▸ New right after choosing a notation): then it stays, however late the
+// growing ends.
+TEST(QntStartUpController, AskedForAgainWhileAWindowGrowsOutOfItItStays)
+{
+    ASSERT_TRUE(QntNotation::copyNotationsFromBundleToAppSupportFolder().ok());
+    const qnt::test::ScopeExit restore([] { QntWindowAnimation::setTimeScale(1.0); });
+    QntWindowAnimation::setTimeScale(0.0); // the growing ends at once
+    for (const bool askedAgain : {false, true}) {
+        SCOPED_TRACE(askedAgain ? "asked for again" : "left alone");
+        QntStartUpController controller;
+        controller.populateControls();
+        Document document;
+        QWidget grown;
+        grown.resize(300, 200);
+        document.addWindow(&grown);
+        grown.show();
+        controller.startNewDocumentWindowAnimation(&document);
+        if (askedAgain)
+            controller.populateControls();
+        QTest::qWait(700); // past the start-up window's fade-out
+        EXPECT_EQ(controller.window()->isVisible(), askedAgain);
+        controller.window()->hide();
+    }
 }

@@ -107,10 +107,11 @@ TEST(PalettePictures, EveryBuiltInNotationRendersItsItems)
             }
         }
         EXPECT_GT(items, 0);
-        const QString name = QFileInfo(path).completeBaseName();
-        contactSheet(*h.palette, name)
-            .save(QDir(qnt::test::picturesFolder(QStringLiteral("library")))
-                      .filePath(QStringLiteral("palette-%1.png").arg(name)));
+        const QString name = QStringLiteral("palette-") + QFileInfo(path).completeBaseName();
+        const QImage sheet = contactSheet(*h.palette, QFileInfo(path).completeBaseName());
+        sheet.save(QDir(qnt::test::picturesFolder(QStringLiteral("library")))
+                       .filePath(name + QStringLiteral(".png")));
+        EXPECT_TRUE(qnt::test::matchesGolden(sheet, QStringLiteral("library/") + name));
         ++checked;
     }
     EXPECT_GE(checked, 5);
@@ -127,4 +128,6 @@ TEST(PalettePictures, DefaultFlowChartPaletteAsShown)
     EXPECT_GT(coverage(shot), 0.5);
     shot.save(QDir(qnt::test::picturesFolder(QStringLiteral("library")))
                   .filePath(QStringLiteral("palette-default-flowchart.png")));
+    EXPECT_TRUE(
+        qnt::test::matchesGolden(shot, QStringLiteral("library/palette-default-flowchart")));
 }

@@ -58,7 +58,11 @@ TEST(DocumentWindowPictures, StartUpAndDocumentWindows)
         CXViewAnimation::setTimeScale(timeScale);
         QntWindowAnimation::setTimeScale(1.0);
         DIDizeZoziDocument::setSwitchAnimationScale(1.0);
-        UserDefaults::standardUserDefaults().removeObjectForKey(QntDisplayHelpMessagesKey);
+        UserDefaults &defaults = UserDefaults::standardUserDefaults();
+        defaults.removeObjectForKey(QntDisplayHelpMessagesKey);
+        // The next window would open with the section closed.
+        defaults.removeObjectForKey(
+            DIDizeZoziDocument::collapseKey(DIDizeZoziDocument::Section::Text));
         QntInfoPanelController::sharedController().closeInfoPanel();
         QntDocumentController &controller = testDocumentController();
         for (Document *document : controller.documents()) {
@@ -75,7 +79,9 @@ TEST(DocumentWindowPictures, StartUpAndDocumentWindows)
     startUp->outlineViewAction();
     ASSERT_TRUE(startUp->selectNotationNamed("Flow Chart"));
     settle(startUp->window());
-    ASSERT_TRUE(startUp->window()->grab().save(folder + "/startup-window.png"));
+    const QImage startUpWindow = startUp->window()->grab().toImage();
+    ASSERT_TRUE(startUpWindow.save(folder + "/startup-window.png"));
+    EXPECT_TRUE(qnt::test::matchesGolden(startUpWindow, QStringLiteral("window/startup-window")));
 
     startUp->okAction();
     auto *document = qobject_cast<DIDizeZoziDocument *>(controller->documents().last());
@@ -118,7 +124,9 @@ TEST(DocumentWindowPictures, StartUpAndDocumentWindows)
     layer->addObjectToSelection(elements[1]);
     document->window()->show();
     settle(document->window());
-    ASSERT_TRUE(document->window()->grab().save(folder + "/document-window.png"));
+    const QImage documentWindow = document->window()->grab().toImage();
+    ASSERT_TRUE(documentWindow.save(folder + "/document-window.png"));
+    EXPECT_TRUE(qnt::test::matchesGolden(documentWindow, QStringLiteral("window/document-window")));
 
     // The column with a section closed, and a help message on the window's bottom edge.
     if (CXCollapsibleView *text = document->sectionForView(DIDizeZoziDocument::Section::Text))

@@ -15,7 +15,8 @@
 namespace {
 
 // Draws every prototype of every shipped notation on one sheet per notation. Each must draw
-// something inside its cell; the sheets go to the test pictures for a look.
+// something inside its cell, and each sheet matches its golden (the sheets also go to the test
+// pictures for a look).
 TEST(NotationContactSheetTest, EveryPrototypeDraws)
 {
     QTemporaryDir out;
@@ -49,8 +50,9 @@ TEST(NotationContactSheetTest, EveryPrototypeDraws)
                              records.at(i).elementId);
         }
         painter.end();
-        sheet.save(keep + QLatin1Char('/') + QFileInfo(path).completeBaseName()
-                   + QStringLiteral(".png"));
+        const QString name = QFileInfo(path).completeBaseName();
+        sheet.save(keep + QLatin1Char('/') + name + QStringLiteral(".png"));
+        EXPECT_TRUE(qnt::test::matchesGolden(sheet, QStringLiteral("contact-sheets/") + name));
     }
 }
 

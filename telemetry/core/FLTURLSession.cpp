@@ -441,6 +441,8 @@ void SessionCore::complete(const std::shared_ptr<FLTURLSessionTask> &task,
     if (task->kind() == FLTURLSessionTask::Kind::Download) {
         auto *download = static_cast<FLTURLSessionDownloadTask *>(task.get());
         std::optional<std::string> location;
+        if (!error && !download->publishFile())
+            error = PLNMakeError("FLTURLSessionDownloadTaskError", -1);
         if (!error)
             location = download->targetURL();
         if (task->m_downloadCompletionHandler)
@@ -449,11 +451,7 @@ void SessionCore::complete(const std::shared_ptr<FLTURLSessionTask> &task,
             delegate->URLSessionDidFinishDownloadingToURL(sessionOwner, task.get(),
                                                           download->targetURL());
         // The file lives only while the block or the delegate call runs.
-        if (download->m_fd >= 0) {
-            ::close(download->m_fd);
-            download->m_fd = -1;
-        }
-        ::unlink(download->targetURL().c_str());
+        download->discardFile();
     } else if (task->m_completionHandler) {
         task->m_completionHandler(std::move(data), response, error);
     }
@@ -534,20 +532,57 @@ using flt::detail::SessionCore;
 FLTURLSessionDownloadTask::FLTURLSessionDownloadTask(FLTURLRequest request)
     : FLTURLSessionDataTask(Kind::Download, std::move(request))
 {
-    std::string pattern =
-        (std::string(std::getenv("TMPDIR") && *std::getenv("TMPDIR") ? std::getenv("TMPDIR")
-                                                                     : "/tmp"))
-        + "/FLTURLSessionDownload-XXXXXX";
-    m_fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (m_fd >= 0)
-        m_targetURL = pattern;
+    const char *tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/FLTURLSessionDownload-XXXXXX";
+    // The name is reserved now, but the body goes to a file without a name until the transfer
+    // has finished: a process that ends mid-transfer leaves nothing behind.
+    const int named = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (named < 0)
+        return;
+    ::close(named);
+    const std::string folder = pattern.substr(0, pattern.rfind('/'));
+    m_fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (m_fd >= 0) {
+        ::unlink(pattern.c_str());
+    } else {
+        // No unnamed files in this folder: write the named one directly.
+        m_fd = ::open(pattern.c_str(), O_RDWR | O_CLOEXEC);
+        if (m_fd < 0) {
+            ::unlink(pattern.c_str());
+            return;
+        }
+        m_published = true;
+    }
+    m_targetURL = pattern;
 }
 
 FLTURLSessionDownloadTask::~FLTURLSessionDownloadTask()
 {
+    discardFile();
+}
+
+bool FLTURLSessionDownloadTask::publishFile()
+{
+    if (m_published)
+        return true;
+    if (m_fd < 0)
+        return false;
+    const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, m_targetURL.c_str(), AT_SYMLINK_FOLLOW) != 0)
+        return false;
+    m_published = true;
+    return true;
+}
+
+void FLTURLSessionDownloadTask::discardFile()
+{
     if (m_fd >= 0) {
         ::close(m_fd);
+        m_fd = -1;
+    }
+    if (m_published) {
         ::unlink(m_targetURL.c_str());
+        m_published = false;
     }
 }
 

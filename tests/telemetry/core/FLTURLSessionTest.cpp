@@ -152,6 +152,9 @@ TEST_F(FLTURLSessionTest, DownloadFileExistsOnlyWhileTheBlockRuns)
                                                      ++calls;
                                                  });
     ASSERT_TRUE(task);
+    // Until the body is complete the file has no name, so a process ending mid-transfer leaves
+    // nothing behind.
+    EXPECT_FALSE(std::filesystem::exists(task->targetURL()));
     task->resume();
     ASSERT_TRUE(waitUntil([&] { return calls == 1; }));
     EXPECT_EQ(contents, "hello world");

@@ -164,6 +164,7 @@ VOReruRerAppDelegate::~VOReruRerAppDelegate()
     delete m_notationsMenu.data();
     delete _menuItemAddImported.data();
     delete _menuItemAddUML.data();
+    delete m_toolsMenu.data();
     delete mUserToolMenu.data();
     delete m_helpMenu.data();
     if (QXNews::sharedNews().delegate() == this)

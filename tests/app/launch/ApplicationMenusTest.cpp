@@ -28,6 +28,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QUrlQuery>
@@ -36,6 +37,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <vector>
 
 using qnt::test::waitUntil;
 
@@ -554,6 +556,22 @@ TEST_F(ApplicationMenus, SmartRoutingItemsChooseTheConnectorToolWithTheirRouting
         EXPECT_TRUE(c.item->isChecked());
     }
     QntConnectorTool::setRoutingForNewConnectors(before);
+}
+
+TEST_F(ApplicationMenus, TheSharedMenusGoWithTheDelegate)
+{
+    std::vector<QPointer<QMenu>> menus;
+    {
+        VOReruRerAppDelegate delegate;
+        QMenuBar bar;
+        delegate.installApplicationMenus(&bar);
+        menus = {delegate.importedMenu(), delegate.umlMenu(), delegate.userToolMenu(),
+                 delegate.toolsMenu()};
+        for (const QPointer<QMenu> &menu : menus)
+            ASSERT_FALSE(menu.isNull());
+    }
+    for (const QPointer<QMenu> &menu : menus)
+        EXPECT_TRUE(menu.isNull()) << menu->objectName().toStdString();
 }
 
 TEST_F(ApplicationMenus, ALinkNoProgramTakesIsReportedToTheUser)

@@ -145,6 +145,9 @@ void DIDizeZoziDocument::setDrawing(std::unique_ptr<VRDrawing> drawing)
         _segmentPenalty = 0.0;
         mirrorRouterSettings();
         showRouterSettings();
+        // The sequence outline shows the outline the new drawing keeps.
+        if (m_sequenceController)
+            m_sequenceController->setupWithDrawing(this->drawing());
     }
 }
 
@@ -152,6 +155,9 @@ DIDizeZoziDocument::~DIDizeZoziDocument()
 {
     // Observations end with the document.
     m_observers.clear();
+    // The outline's undo steps name the controller; both go before the drawing does.
+    delete m_sequenceController;
+    m_sequenceController = nullptr;
     if (_inspectorOutlineView)
         _inspectorOutlineView->setDelegate(nullptr);
     // The window's children die one by one inside the window's destructor and still send events
@@ -454,9 +460,10 @@ void DIDizeZoziDocument::buildWindow()
                                       tr("Type Mermaid text here and build the diagram."), 200);
     _commandView->setParent(_sequenceView);
     _commandView->setObjectName(QStringLiteral("commandView"));
-    _sequenceScrollView = placeholderSection(tr("Sequence outline"),
-                                             tr("Participants and messages of the diagram."), 200);
-    _sequenceScrollView->setParent(_sequenceView);
+    m_sequenceController = new QntSequenceDiagramController(this);
+    _sequenceScrollView = m_sequenceController->createPane(_sequenceView);
+    connect(m_sequenceController, &QntSequenceDiagramController::layoutRequested, this,
+            &DIDizeZoziDocument::sequenceLayoutAction);
     _sequenceScrollView->setObjectName(QStringLiteral("sequenceScrollView"));
     sequenceLayout->addWidget(_commandView);
     sequenceLayout->addWidget(_sequenceScrollView);
@@ -669,15 +676,14 @@ QWidget *DIDizeZoziDocument::makeSectionView(Section section)
         view->resize(width, 44);
         break;
     }
-    case Section::Style:
+    case Section::Style: {
+        delete view;
+        return placeholderSection(tr("Style"),
+                                  tr("Strokes, fills and effects of the selected object."), 70);
+    }
     case Section::Sequence: {
         delete view;
-        return section == Section::Style
-                   ? placeholderSection(
-                       tr("Style"), tr("Strokes, fills and effects of the selected object."), 70)
-                   : placeholderSection(
-                       tr("Sequence"), tr("Entity size, padding and font of the sequence diagram."),
-                       70);
+        return makeSequenceSectionView();
     }
     case Section::SmartConnectors: {
         m_bufferDistanceField = new QDoubleSpinBox(view);
@@ -852,6 +858,10 @@ void DIDizeZoziDocument::windowControllerDidLoadNib()
         _commandView->setVisible(!_commandViewSwitchedOff);
         _sequenceScrollView->setVisible(_commandViewSwitchedOff);
     }
+
+    // 16: the sequence outline gets its delegate and the drawing it keeps its outline in.
+    m_sequenceController->setDelegate(this);
+    m_sequenceController->setupWithDrawing(drawing());
 
     // 18: the message overlay.
     _overlayController = new OXOverlayController(this);

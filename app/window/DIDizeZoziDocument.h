@@ -2,6 +2,7 @@
 
 #include "app/window/CXAnimatingOutlineViewDelegate.h"
 #include "framework/document/VRDrawingDocument.h"
+#include "library/QntSequenceDiagramController.h"
 #include "platform/NotificationCenter.h"
 
 #include <QHash>
@@ -22,6 +23,7 @@ class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QMainWindow;
 class QScrollArea;
 class QSlider;
@@ -38,7 +40,9 @@ class QVariantAnimation;
 // notation, the message overlay and the inspector column of collapsible sections whose
 // collapse state is kept in the user defaults. Changes are counted from the framework's undo
 // notifications; the document autosaves 10 seconds after a change.
-class DIDizeZoziDocument : public VRDrawingDocument, public CXAnimatingOutlineViewDelegate
+class DIDizeZoziDocument : public VRDrawingDocument,
+                           public CXAnimatingOutlineViewDelegate,
+                           public QntSequenceDiagramControllerDelegate
 {
     Q_OBJECT
 public:
@@ -161,6 +165,31 @@ public:
     // Shows a short message over the drawing (radius 4, 200 × 50).
     void showOverlayMessage(const QString &message);
 
+    // The sequence pane (DIDizeZoziDocumentSequence.cpp): the outline's controller, the
+    // layout that builds the diagram from it and the layout parameters of the Sequence
+    // Diagram section.
+    QntSequenceDiagramController *sequenceDiagramController() const { return m_sequenceController; }
+    void sequenceLayoutAction();
+    int entityWidth() const;
+    int entityHeight() const;
+    int paddingLeft() const;
+    int paddingTop() const;
+    int containerMargin() const;
+    int containerLedge() const;
+    int fontSize() const;
+    QString fontName() const;
+    void fontFamilyAction(const QString &family);
+    void fontSizeTextFieldAction();
+    void fontSizeMenuAction();
+    void fontSizeMenuItemChanged(QAction *item);
+    QMenu *fontSizeMenu() const { return _fontSizeMenu; }
+    QLineEdit *fontSizeTextField() const { return _fontSizeTextField; }
+    QComboBox *fontFamilyPopUp() const { return _fontFamilyPopUp; }
+    QLineEdit *sequenceParameterField(const QString &optionKey) const;
+    // QntSequenceDiagramControllerDelegate
+    void onTreeNodeDeleted(QntSeqTreeNode &node) override;
+    void onTableColumnDeleted(const QString &columnIdentifier) override;
+
     // Section builders.
     void addStyleInspectorView();
     void addSmartConnectoresView();
@@ -176,6 +205,7 @@ protected:
 
 private:
     void buildWindow();
+    QWidget *makeSequenceSectionView();
     QWidget *makeSectionView(Section section);
     QWidget *placeholderSection(const QString &title, const QString &text, int height);
     CXCollapsibleView *addSection(Section section, int row = -1);
@@ -225,6 +255,12 @@ private:
     QDoubleSpinBox *m_bufferDistanceField = nullptr;
     QDoubleSpinBox *m_segmentPenaltyField = nullptr;
     QCheckBox *m_nudgeCheckBox = nullptr;
+    QntSequenceDiagramController *m_sequenceController = nullptr;
+    QHash<QString, QLineEdit *> m_sequenceParameterFields;
+    QLineEdit *_fontSizeTextField = nullptr;
+    QComboBox *_fontFamilyPopUp = nullptr;
+    QToolButton *_fontSizeMenuButton = nullptr;
+    QMenu *_fontSizeMenu = nullptr;
     std::map<Section, QPointer<QWidget>> m_sectionViews;
     QPointer<CXCollapsibleView> _insertedColorsSection;
     QPointer<CXCollapsibleView> _insertedCustomElementStyleSection;

@@ -1,0 +1,274 @@
+#include "app/window/DIDizeZoziDocument.h"
+
+#include "app/TestDocumentController.h"
+#include "app/launch/QntDocumentController.h"
+#include "app/launch/QntStartUpController.h"
+#include "app/window/OXOverlayController.h"
+#include "framework/base/VRConstants.h"
+#include "framework/model/QntConnector.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/VRDrawableShape.h"
+#include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/notations/QntNotation.h"
+#include "framework/styles/VRArrowStroke.h"
+#include "framework/styles/VRStyle.h"
+#include "framework/undo/VRUndoManager.h"
+#include "library/QntSeqOutlineView.h"
+#include "platform/UserDefaults.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QntDocumentController &controller()
+{
+    return testDocumentController();
+}
+
+class DocumentSequence : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        static bool copied = false;
+        if (!copied) {
+            ASSERT_TRUE(QntNotation::copyNotationsFromBundleToAppSupportFolder().ok());
+            copied = true;
+        }
+        controller();
+    }
+    void TearDown() override
+    {
+        for (Document *document : controller().documents()) {
+            controller().removeDocument(document);
+            delete document;
+        }
+        UserDefaults &defaults = UserDefaults::standardUserDefaults();
+        defaults.removeObjectForKey(QntSeqFontNameKey);
+        defaults.removeObjectForKey(QntSeqFontSizeKey);
+        defaults.removeObjectForKey("QntLastNotationItem");
+    }
+
+    DIDizeZoziDocument *sequenceDocument()
+    {
+        controller().newDocument();
+        QntStartUpController *startUp = QntDocumentController::startUpController();
+        if (!startUp || !startUp->selectGroupNamed("UML"))
+            return nullptr;
+        startUp->outlineViewAction();
+        if (!startUp->selectNotationNamed("UML Sequence Diagram"))
+            return nullptr;
+        startUp->okAction();
+        return qobject_cast<DIDizeZoziDocument *>(controller().documents().last());
+    }
+
+    // Two timelines, a call from the first to the second and the response back.
+    static void callAndResponse(DIDizeZoziDocument &document)
+    {
+        QntSequenceDiagramController &c = *document.sequenceDiagramController();
+        c.addTimeline();
+        c.addTimeline();
+        c.setTimelineTitle(3, "Client");
+        c.setTimelineTitle(4, "Server");
+        c.outlineView()->clearSelection();
+        c.addMessage();
+        c.outlineView()->clearSelection();
+        c.addResponse();
+        QntSeqTreeNode &call = *c.rootNode()->childNodes()[0];
+        QntSeqTreeNode &reply = *c.rootNode()->childNodes()[1];
+        c.setText(call, "ask()");
+        c.setText(reply, "answer");
+        const QStringList t = c.timelineIdentifiersOrdered();
+        c.setRole(call, t[0], SimpleNodeData::Source);
+        c.setRole(call, t[1], SimpleNodeData::Target);
+        c.setRole(reply, t[1], SimpleNodeData::Source);
+        c.setRole(reply, t[0], SimpleNodeData::Target);
+        document.undoManager()->closeOpenGroups();
+    }
+
+    static VRObjectDrawingLayer *layer(DIDizeZoziDocument &document)
+    {
+        return document.drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    }
+    static std::shared_ptr<QntConnector> tagged(DIDizeZoziDocument &document, const QString &key,
+                                                const QString &id)
+    {
+        for (const VRObjectRef &o : layer(document)->objects())
+            if (o->stringForKey(key) == id)
+                return std::dynamic_pointer_cast<QntConnector>(o);
+        return nullptr;
+    }
+    static QString idOf(DIDizeZoziDocument &document, int row)
+    {
+        return document.sequenceDiagramController()
+            ->rootNode()
+            ->childNodes()[row]
+            ->representedObject()
+            ->ID();
+    }
+    static void build(DIDizeZoziDocument &document)
+    {
+        document.sequenceDiagramController()
+            ->outlineView()
+            ->window()
+            ->findChild<QPushButton *>("buildSequenceButton")
+            ->click();
+        document.undoManager()->closeOpenGroups();
+    }
+};
+
+} // namespace
+
+TEST_F(DocumentSequence, BuildsLifelinesACallAndADashedResponse)
+{
+    DIDizeZoziDocument *document = sequenceDocument();
+    ASSERT_NE(document, nullptr);
+    callAndResponse(*document);
+    // A drawing of the user's own stays through every build.
+    auto own = VRDrawableShape::shapeWithRect(QRectF(600, 600, 40, 40));
+    layer(*document)->addObject(own);
+    build(*document);
+
+    const QStringList timelines =
+        document->sequenceDiagramController()->timelineIdentifiersOrdered();
+    for (const QString &t : timelines)
+        EXPECT_NE(tagged(*document, "SEQUENCE_DIAGRAM_TIMELINE_ID", t), nullptr);
+    auto call = tagged(*document, "SEQUENCE_DIAGRAM_CONNECTOR_ID", idOf(*document, 0));
+    auto reply = tagged(*document, "SEQUENCE_DIAGRAM_CONNECTOR_ID", idOf(*document, 1));
+    ASSERT_NE(call, nullptr);
+    ASSERT_NE(reply, nullptr);
+    EXPECT_EQ(call->label().plainText(), "ask()");
+    const auto *replyStroke = dynamic_cast<VRArrowStroke *>(reply->style()->stroke());
+    ASSERT_NE(replyStroke, nullptr);
+    EXPECT_NE(replyStroke->dash(), nullptr);
+    EXPECT_EQ(replyStroke->arrowHeadAtEnd(), 11);
+    EXPECT_EQ(document->undoManager()->undoActionName(), "Sequence Layout");
+
+    const int count = int(layer(*document)->objects().size());
+    build(*document);
+    EXPECT_EQ(int(layer(*document)->objects().size()), count);
+    EXPECT_TRUE(layer(*document)->objects().contains(own));
+    EXPECT_NE(tagged(*document, "SEQUENCE_DIAGRAM_CONNECTOR_ID", idOf(*document, 0)), call);
+    // Undo brings the first build's objects back in one step.
+    document->undoManager()->undo();
+    EXPECT_EQ(int(layer(*document)->objects().size()), count);
+    EXPECT_EQ(tagged(*document, "SEQUENCE_DIAGRAM_CONNECTOR_ID", idOf(*document, 0)), call);
+}
+
+TEST_F(DocumentSequence, RestyledMessagesKeepTheirLookUntilTheirKindOrRolesChange)
+{
+    DIDizeZoziDocument *document = sequenceDocument();
+    ASSERT_NE(document, nullptr);
+    callAndResponse(*document);
+    build(*document);
+    const QString id = idOf(*document, 0);
+    auto call = tagged(*document, "SEQUENCE_DIAGRAM_CONNECTOR_ID", id);
+    ASSERT_NE(call, nullptr);
+    call->style()->setStrokeColour(Qt::red);
+    call->setTextXOffset(0.3);
+    auto line = tagged(*document, "SEQUENCE_DIAGRAM_TIMELINE_ID",
+                       document->sequenceDiagramController()->timelineIdentifiersOrdered()[0]);
+    line->style()->setStrokeColour(Qt::blue);
+    build(*document);
+    call = tagged(*document, "SEQUENCE_DIAGRAM_CONNECTOR_ID", id);
+    EXPECT_EQ(call->style()->strokeColour(), QColor(Qt::red));
+    EXPECT_EQ(call->textXOffset(), 0.3);
+    line = tagged(*document, "SEQUENCE_DIAGRAM_TIMELINE_ID",
+                  document->sequenceDiagramController()->timelineIdentifiersOrdered()[0]);
+    EXPECT_EQ(line->style()->strokeColour(), QColor(Qt::blue));
+
+    // A new source: the line keeps its look, the label its default place, once.
+    QntSequenceDiagramController &c = *document->sequenceDiagramController();
+    QntSeqTreeNode &node = *c.rootNode()->childNodes()[0];
+    const QStringList t = c.timelineIdentifiersOrdered();
+    c.setRole(node, t[1], SimpleNodeData::Source);
+    c.setRole(node, t[0], SimpleNodeData::Target);
+    build(*document);
+    call = tagged(*document, "SEQUENCE_DIAGRAM_CONNECTOR_ID", id);
+    EXPECT_EQ(call->style()->strokeColour(), QColor(Qt::red));
+    EXPECT_EQ(call->textXOffset(), 0.0);
+    call->setTextXOffset(-0.2);
+    build(*document);
+    EXPECT_EQ(tagged(*document, "SEQUENCE_DIAGRAM_CONNECTOR_ID", id)->textXOffset(), -0.2);
+
+    // A new kind: everything starts from the defaults.
+    c.setKind(node, SimpleNodeData::Response);
+    build(*document);
+    call = tagged(*document, "SEQUENCE_DIAGRAM_CONNECTOR_ID", id);
+    EXPECT_NE(call->style()->strokeColour(), QColor(Qt::red));
+    EXPECT_EQ(call->textXOffset(), 0.0);
+}
+
+TEST_F(DocumentSequence, AnOutlineThatCannotBuildKeepsTheDrawingAndItsLooks)
+{
+    DIDizeZoziDocument *document = sequenceDocument();
+    ASSERT_NE(document, nullptr);
+    document->drawing()->sequenceStyleDic().insert("kept", "look");
+    document->sequenceDiagramController()->addMessage();
+    build(*document);
+    EXPECT_TRUE(layer(*document)->objects().isEmpty());
+    EXPECT_TRUE(document->drawing()->sequenceStyleDic().contains("kept"));
+    EXPECT_TRUE(document->overlayController()->isOverlay());
+}
+
+TEST_F(DocumentSequence, TheOutlineComesBackWithTheDrawing)
+{
+    DIDizeZoziDocument *document = sequenceDocument();
+    ASSERT_NE(document, nullptr);
+    callAndResponse(*document);
+    QntSequenceDiagramController &c = *document->sequenceDiagramController();
+    const QVariantMap outline = c.sequenceDictionary();
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Sequence.quintora");
+    // Saved without a build: the outline is in the drawing all the same.
+    ASSERT_TRUE(document->saveToPath(path));
+    controller().removeDocument(document);
+    delete document;
+
+    QString error;
+    auto *reopened = qobject_cast<DIDizeZoziDocument *>(
+        controller().openDocumentWithContentsOfURL(path, true, &error));
+    ASSERT_NE(reopened, nullptr) << error.toStdString();
+    QntSequenceDiagramController &again = *reopened->sequenceDiagramController();
+    EXPECT_EQ(again.sequenceDictionary(), outline);
+    EXPECT_EQ(again.timelineTitle(3), "Client");
+    EXPECT_EQ(again.timelineTitle(4), "Server");
+    EXPECT_EQ(again.rowCount(), 2);
+}
+
+TEST_F(DocumentSequence, FontChoicesGoToTheDefaultsAndMenuSizesStayInTheirWindow)
+{
+    DIDizeZoziDocument *first = sequenceDocument();
+    DIDizeZoziDocument *second = sequenceDocument();
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    EXPECT_EQ(first->fontName(), "Helvetica");
+    EXPECT_EQ(first->fontSize(), 14);
+
+    first->fontFamilyAction("DejaVu Serif");
+    EXPECT_EQ(defaults.stringForKey(QntSeqFontNameKey), "DejaVu Serif");
+    EXPECT_EQ(first->fontName(), "DejaVu Serif");
+
+    QAction *size = first->fontSizeMenu()->actions().at(3);
+    size->trigger();
+    EXPECT_EQ(first->fontSizeTextField()->text(), size->text());
+    EXPECT_EQ(second->fontSizeTextField()->text(), "14");
+    EXPECT_EQ(defaults.integerForKey(QntSeqFontSizeKey), 14);
+
+    first->fontSizeTextField()->setText("22");
+    first->fontSizeTextFieldAction();
+    EXPECT_EQ(defaults.integerForKey(QntSeqFontSizeKey), 22);
+    first->sequenceParameterField(QntSeqMinEntityWidthKey)->setText("200px");
+    EXPECT_EQ(first->entityWidth(), 200);
+    first->sequenceParameterField(QntSeqMinEntityWidthKey)->setText("wide");
+    EXPECT_EQ(first->entityWidth(), 0);
+}

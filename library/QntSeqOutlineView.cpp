@@ -28,6 +28,20 @@ QntSeqOutlineView::QntSeqOutlineView(QntSequenceDiagramController *controller, Q
     setAllColumnsShowFocus(true);
 }
 
+bool QntSeqOutlineView::event(QEvent *event)
+{
+    // Delete belongs to the outline while it has the focus, not to the window's Delete command
+    // for the drawing.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Delete || key == Qt::Key_Backspace) {
+            event->accept();
+            return true;
+        }
+    }
+    return QTreeView::event(event);
+}
+
 void QntSeqOutlineView::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace) {

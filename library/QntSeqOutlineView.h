@@ -18,6 +18,7 @@ public:
     QMenu *contextMenu() const { return m_menu; }
 
 protected:
+    bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void startDrag(Qt::DropActions supportedActions) override;
     void contextMenuEvent(QContextMenuEvent *event) override;

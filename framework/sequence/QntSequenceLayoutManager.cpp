@@ -206,7 +206,7 @@ public:
                 if (a == b) {
                     row.loopHeight = std::max(m_m.fontSize, label.height()) + 8;
                     row.y = y + kLabelGap;
-                    y += row.loopHeight + 2 * kLabelGap + m_m.fontSize * 0.5;
+                    y += row.loopHeight + 2 * kLabelGap + m_m.fontSize;
                     extend(x(a), x(a) + kSelfLoopWidth + 2 * kLabelGap + label.width());
                 } else {
                     row.y = y + label.height() + kLabelGap;
@@ -253,7 +253,7 @@ public:
                     right = std::max(right, left + w + 2 * kLabelGap);
                 }
                 m_frames[index].rect = QRectF(QPointF(left, top), QPointF(right, y));
-                y += m_m.fontSize * 0.5;
+                y += m_m.fontSize;
                 extend(left, right);
                 alternatives = frameIndex >= 0 ? &m_frames[frameIndex] : nullptr;
                 break;

@@ -20,9 +20,11 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QtTest/QTest>
 
 #include <gtest/gtest.h>
 
@@ -205,6 +207,31 @@ TEST_F(DocumentSequence, RestyledMessagesKeepTheirLookUntilTheirKindOrRolesChang
     call = tagged(*document, "SEQUENCE_DIAGRAM_CONNECTOR_ID", id);
     EXPECT_NE(call->style()->strokeColour(), QColor(Qt::red));
     EXPECT_EQ(call->textXOffset(), 0.0);
+}
+
+TEST_F(DocumentSequence, DeleteInTheOutlineRemovesEntitiesNotDrawingObjects)
+{
+    DIDizeZoziDocument *document = sequenceDocument();
+    ASSERT_NE(document, nullptr);
+    callAndResponse(*document);
+    build(*document);
+    const int objects = int(layer(*document)->objects().size());
+    layer(*document)->selectAll();
+    QntSequenceDiagramController &c = *document->sequenceDiagramController();
+    QntSeqOutlineView *outline = c.outlineView();
+    document->window()->show();
+    QApplication::setActiveWindow(document->window());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(document->window()));
+    outline->setFocus();
+    outline->selectionModel()->select(c.indexForNode(c.rootNode()->childNodes()[0].get()),
+                                      QItemSelectionModel::ClearAndSelect
+                                          | QItemSelectionModel::Rows);
+    QTest::keyClick(outline, Qt::Key_Delete);
+    EXPECT_EQ(c.rowCount(), 1);
+    EXPECT_EQ(int(layer(*document)->objects().size()), objects);
+    document->undoManager()->closeOpenGroups();
+    document->undoManager()->undo();
+    EXPECT_EQ(c.rowCount(), 2);
 }
 
 TEST_F(DocumentSequence, AnOutlineThatCannotBuildKeepsTheDrawingAndItsLooks)

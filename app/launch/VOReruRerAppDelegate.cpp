@@ -2,6 +2,7 @@
 
 #include "app/window/QntDocumentConstants.h"
 #include "app/undo/QntUndoInspector.h"
+#include "app/panels/VKLayersPaletteController.h"
 #include "app/panels/VKObjectInspector.h"
 #include "app/panels/VKToolPalette.h"
 
@@ -173,6 +174,7 @@ VOReruRerAppDelegate::~VOReruRerAppDelegate()
     delete mToolPalette;
     delete mObjectInspector;
     delete mUndoInspector;
+    delete mLayersController;
     if (g_delegate == this) {
         g_delegate = nullptr;
         delete g_connectorModeInspector;
@@ -456,6 +458,22 @@ void VOReruRerAppDelegate::showUndoInspector()
     openUndoInspector();
 }
 
+void VOReruRerAppDelegate::showLayersPalette()
+{
+    if (panelIsVisible(mLayersController)) {
+        mLayersController->window()->hide();
+        return;
+    }
+    openLayersPalette();
+}
+
+void VOReruRerAppDelegate::openLayersPalette()
+{
+    if (!mLayersController)
+        mLayersController = new VKLayersPaletteController;
+    mLayersController->showWindow();
+}
+
 void VOReruRerAppDelegate::openObjectInspector()
 {
     if (!mObjectInspector)
@@ -642,6 +660,8 @@ void VOReruRerAppDelegate::hideToolPalette()
 
 void VOReruRerAppDelegate::hideLayersPalette()
 {
+    if (mLayersController && mLayersController->window())
+        mLayersController->window()->hide();
     emit layersPaletteHidden();
 }
 

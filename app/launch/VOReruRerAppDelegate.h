@@ -100,11 +100,14 @@ public:
     void showToolPalette();
     void showObjectInspector();
     void showUndoInspector();
+    void showLayersPalette();
     void openObjectInspector();
+    void openLayersPalette();
     void openUndoInspector();
     VKToolPalette *toolPalette() const { return mToolPalette; }
     VKObjectInspector *objectInspector() const { return mObjectInspector; }
     QntUndoInspector *undoInspector() const { return mUndoInspector; }
+    VKLayersPaletteController *layersPalette() const { return mLayersController; }
 
     bool iCloudIsAvailable() const;
     QString OSVersion() const;

@@ -1,4 +1,6 @@
 #include "app/window/DIDizeZoziDocument.h"
+
+#include "app/panels/VKLayersPaletteController.h"
 #include "app/launch/QntWindowAnimation.h"
 #include "app/launch/VOReruRerAppDelegate.h"
 
@@ -622,16 +624,14 @@ QWidget *DIDizeZoziDocument::makeSectionView(Section section)
         break;
     }
     case Section::Layers: {
-        auto *list = new QListWidget(view);
-        list->setObjectName(QStringLiteral("layersList"));
-        list->setMaximumHeight(72);
-        for (int k = drawing()->countOfLayers() - 1; k >= 0; --k) {
-            if (VRLayer *layer = drawing()->objectInLayersAtIndex(k))
-                list->addItem(layer->name());
-        }
-        form->addRow(list);
-        view->resize(width, 90);
-        break;
+        delete view;
+        auto *palette = new VKLayersPaletteController(VREmbedded{}, m_window.data(), drawing());
+        QWidget *content = palette->contentView();
+        content->setObjectName(QStringLiteral("sectionLayers"));
+        // The section's view owns its controller.
+        palette->setParent(content);
+        content->resize(width, 170);
+        return content;
     }
     case Section::ColorScheme: {
         auto *list = new QListWidget(view);

@@ -154,6 +154,13 @@ void QntDocumentCommands::addMenus(QMenuBar *menuBar)
         if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
             delegate->showObjectInspector();
     });
+    panels
+        ->addAction(tr("&Layers"), this,
+                    [] {
+                        if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
+                            delegate->showLayersPalette();
+                    })
+        ->setObjectName(QStringLiteral("layersPaletteAction"));
     panels->addAction(tr("&Undo Inspector"), this, [] {
         if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
             delegate->showUndoInspector();

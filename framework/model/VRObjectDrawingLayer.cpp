@@ -511,6 +511,18 @@ bool VRObjectDrawingLayer::setValueForKey(const QVariant &value, const QString &
     return VRObjectOwnerLayer::setValueForKey(value, key);
 }
 
+void VRObjectDrawingLayer::setSelectionColour(const QColor &colour)
+{
+    if (colour == m_selectionColour)
+        return;
+    recordLayerUndo("setSelectionColour:", QStringLiteral("Change Selection Colour"),
+                    [old = m_selectionColour](VRLayer &l) {
+                        static_cast<VRObjectDrawingLayer &>(l).setSelectionColour(old);
+                    });
+    m_selectionColour = colour;
+    setNeedsDisplay();
+}
+
 bool VRObjectDrawingLayer::layerMayBeDeleted() const
 {
     return VRObjectOwnerLayer::layerMayBeDeleted();

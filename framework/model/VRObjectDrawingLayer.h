@@ -85,8 +85,11 @@ public:
     // Automatic layout; false when nothing was laid out.
     bool layout(QObject *sender = nullptr);
 
+    // Null = the view's default selection colour.
     QColor selectionColour() const { return m_selectionColour; }
-    void setSelectionColour(const QColor &colour) { m_selectionColour = colour; }
+    // Undoable; the drawing redraws its selection in the new colour.
+    void setSelectionColour(const QColor &colour);
+    static QColor defaultSelectionColour() { return QColor(40, 110, 220); }
 
     QVariant valueForKey(const QString &key) const override;
     bool setValueForKey(const QVariant &value, const QString &key) override;

@@ -28,7 +28,9 @@ void VRDrawingView::deleteSelection(QObject *)
 
 void VRDrawingView::selectAll(QObject *)
 {
-    if (VRObjectDrawingLayer *layer = activeObjectLayer())
+    // Nothing of a locked layer can be selected.
+    VRObjectDrawingLayer *layer = activeObjectLayer();
+    if (layer && !layer->isLocked())
         layer->selectAll();
 }
 

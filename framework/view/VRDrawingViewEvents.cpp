@@ -87,7 +87,7 @@ void VRDrawingView::mouseDoubleClickEvent(QMouseEvent *event)
 void VRDrawingView::nudgeSelection(QPointF delta)
 {
     VRObjectDrawingLayer *layer = activeObjectLayer();
-    if (!layer)
+    if (!layer || layer->isLocked())
         return;
     const VRObjectList objects = layer->selectedAvailableObjects();
     if (objects.isEmpty())

@@ -21,8 +21,6 @@ constexpr double kRotationHandleDistance = 22.0;
 constexpr int kCacheMargin = 256;
 constexpr qint64 kMaxCachePixels = 16 * 1024 * 1024;
 
-const QColor kSelectionBlue(40, 110, 220);
-
 } // namespace
 
 void VRDrawingView::updateDrawingRect(const QRectF &rect)
@@ -252,8 +250,9 @@ void VRDrawingView::paintSelection(QPainter &painter) const
     }
     if (!layer || !layer->isSelectionVisible() || layer->countOfSelection() == 0)
         return;
-    const QColor colour =
-        layer->selectionColour().isValid() ? layer->selectionColour() : kSelectionBlue;
+    const QColor colour = layer->selectionColour().isValid()
+                              ? layer->selectionColour()
+                              : VRObjectDrawingLayer::defaultSelectionColour();
     const bool single = layer->countOfSelection() == 1;
     const QRectF visible = visibleDrawingRect();
     for (const VRObjectRef &o : layer->selection()) {

@@ -204,7 +204,7 @@ void VRSelectAndEditTool::mouseReleased(VRDrawingView &view, const VRToolEvent &
         const QRectF band = QRectF(m_start, event.rawPoint).normalized();
         m_band = QRectF();
         view.updateDrawingRect(band);
-        if (!m_layer)
+        if (!m_layer || m_layer->isLocked())
             break;
         VRObjectList inside;
         for (const VRObjectRef &o : m_layer->objectsInRect(band)) {

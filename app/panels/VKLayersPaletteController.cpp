@@ -227,7 +227,8 @@ QWidget *VKLayersPaletteController::contentView()
     m_removeButton->setObjectName(QStringLiteral("removeLayerButton"));
     m_removeButton->setToolTip(tr("Delete the active layer"));
     m_removeButton->setFixedWidth(32);
-    mAutoActivateCheckbox = new QCheckBox(tr("Clicking an object activates its layer"), view);
+    mAutoActivateCheckbox = new QCheckBox(tr("Auto-activate"), view);
+    mAutoActivateCheckbox->setToolTip(tr("Clicking an object makes its layer the active layer"));
     mAutoActivateCheckbox->setObjectName(QStringLiteral("autoActivateCheckbox"));
     buttons->addWidget(m_addButton);
     buttons->addWidget(m_removeButton);

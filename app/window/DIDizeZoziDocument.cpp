@@ -150,6 +150,7 @@ void DIDizeZoziDocument::setDrawing(std::unique_ptr<VRDrawing> drawing)
         // The sequence outline shows the outline the new drawing keeps.
         if (m_sequenceController)
             m_sequenceController->setupWithDrawing(this->drawing());
+        showLayoutParameters();
     }
 }
 
@@ -384,6 +385,7 @@ void DIDizeZoziDocument::buildWindow()
     m_switchSequenceDiagramMenuItem->setVisible(false);
     viewMenu->addAction(tr("Scroll to &Selection"), this, &DIDizeZoziDocument::scrollToSelection);
     commands()->addMenus(window->menuBar());
+    addLayoutMenuItems(window->menuBar()->findChild<QMenu *>(QStringLiteral("arrangeMenu")));
     if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
         delegate->installApplicationMenus(window->menuBar());
 
@@ -653,14 +655,21 @@ QWidget *DIDizeZoziDocument::makeSectionView(Section section)
         _layerDistanceTextfield = new QLineEdit(view);
         _layoutOffsetTextfield = new QLineEdit(view);
         _edgeRoutingType = new QComboBox(view);
-        _edgeRoutingType->addItem(tr("Orthogonal"), 0);
-        _edgeRoutingType->addItem(tr("Polyline"), 1);
-        _edgeRoutingType->addItem(tr("Spline"), 2);
+        // Each item's tag is its index.
+        _edgeRoutingType->addItem(tr("Straight"), 0);
+        _edgeRoutingType->addItem(tr("Orthogonal"), 1);
+        _edgeRoutingType->addItem(tr("Polyline"), 2);
+        _edgeRoutingType->addItem(tr("Curved"), 3);
         form->addRow(captionLabel(tr("Vertex distance"), view), _vertexDistanceTextfield);
         form->addRow(captionLabel(tr("Layer distance"), view), _layerDistanceTextfield);
         form->addRow(captionLabel(tr("Edge routing"), view), _edgeRoutingType);
         form->addRow(captionLabel(tr("Offset"), view), _layoutOffsetTextfield);
-        view->resize(width, 128);
+        auto *layoutButton = new QPushButton(tr("Layout"), view);
+        layoutButton->setObjectName(QStringLiteral("layoutButton"));
+        form->addRow(QString(), layoutButton);
+        connectLayoutControls();
+        connect(layoutButton, &QPushButton::clicked, this, [this] { layoutAction(); });
+        view->resize(width, 160);
         break;
     }
     case Section::Table: {
@@ -688,14 +697,18 @@ QWidget *DIDizeZoziDocument::makeSectionView(Section section)
     case Section::SmartConnectors: {
         m_bufferDistanceField = new QDoubleSpinBox(view);
         m_bufferDistanceField->setObjectName(QStringLiteral("bufferDistanceField"));
-        m_bufferDistanceField->setRange(0, 1000);
+        // The router takes only values above 0; 0 would silently mean its default.
+        m_bufferDistanceField->setRange(1, 500);
+        m_bufferDistanceField->setKeyboardTracking(false);
         m_segmentPenaltyField = new QDoubleSpinBox(view);
         m_segmentPenaltyField->setObjectName(QStringLiteral("segmentPenaltyField"));
-        m_segmentPenaltyField->setRange(0, 1000);
+        m_segmentPenaltyField->setRange(0.1, 1000);
+        m_segmentPenaltyField->setKeyboardTracking(false);
         m_nudgeCheckBox = new QCheckBox(tr("Nudge orthogonal segments"), view);
         form->addRow(captionLabel(tr("Buffer distance"), view), m_bufferDistanceField);
         form->addRow(captionLabel(tr("Segment penalty"), view), m_segmentPenaltyField);
         form->addRow(m_nudgeCheckBox);
+        connectSmartConnectorsControls();
         view->resize(width, 96);
         break;
     }
@@ -872,23 +885,7 @@ void DIDizeZoziDocument::windowControllerDidLoadNib()
 void DIDizeZoziDocument::setupLayoutView()
 {
     addSection(Section::Layout);
-    if (auto *layer = drawing()->activeLayerOfClass<VRObjectDrawingLayer>()) {
-        const QVariantMap params = layer->layoutParams();
-        if (_vertexDistanceTextfield)
-            _vertexDistanceTextfield->setText(
-                QString::number(params.value(QStringLiteral("VertexDistance")).toDouble()));
-        if (_layerDistanceTextfield)
-            _layerDistanceTextfield->setText(
-                QString::number(params.value(QStringLiteral("LayerDistance")).toDouble()));
-        if (_edgeRoutingType) {
-            const int index = _edgeRoutingType->findData(
-                params.value(QStringLiteral("EdgeRoutingsType")).toInt());
-            _edgeRoutingType->setCurrentIndex(std::max(0, index));
-        }
-        if (_layoutOffsetTextfield)
-            _layoutOffsetTextfield->setText(
-                QString::number(params.value(QStringLiteral("LayoutOffset")).toLongLong()));
-    }
+    showLayoutParameters();
 }
 
 void DIDizeZoziDocument::setupTableView()
@@ -944,6 +941,9 @@ void DIDizeZoziDocument::showRouterSettings()
 {
     if (!m_bufferDistanceField)
         return;
+    const QSignalBlocker blockBuffer(m_bufferDistanceField);
+    const QSignalBlocker blockPenalty(m_segmentPenaltyField);
+    const QSignalBlocker blockNudge(m_nudgeCheckBox);
     m_bufferDistanceField->setValue(_shapeBufferDistance);
     m_segmentPenaltyField->setValue(_segmentPenalty);
     m_nudgeCheckBox->setChecked(_nudgeOrthogonalSegments);

@@ -6,10 +6,13 @@
 #include "platform/NotificationCenter.h"
 
 #include <QHash>
+#include <QPainterPath>
+#include <QPointF>
 #include <QPointer>
 #include <QRect>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class CXAnimatingOutlineView;
@@ -23,8 +26,8 @@ class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
-class QMenu;
 class QMainWindow;
+class QMenu;
 class QScrollArea;
 class QSlider;
 class QntNotationPalette;
@@ -32,7 +35,9 @@ class QSpinBox;
 class QSplitter;
 class QToolBar;
 class QToolButton;
+class VRAutomaticLayout;
 class VRDrawingTool;
+class VRObjectDrawingLayer;
 class QVariantAnimation;
 
 // The document and window controller of one drawing: the window with its tool controls,
@@ -129,9 +134,13 @@ public:
     void setKeepAttachedWindowWhenScrolling(bool keep) { m_keepAttachedWindowWhenScrolling = keep; }
     quint64 zoomValue() const { return m_zoomValue; }
     void setZoomValue(quint64 value) { m_zoomValue = value; }
+    // The router settings the Smart Connectors section shows; plain values, set by its controls.
     double shapeBufferDistance() const { return _shapeBufferDistance; }
+    void setShapeBufferDistance(double distance) { _shapeBufferDistance = distance; }
     double segmentPenalty() const { return _segmentPenalty; }
+    void setSegmentPenalty(double penalty) { _segmentPenalty = penalty; }
     bool nudgeOrthogonalSegments() const { return _nudgeOrthogonalSegments; }
+    void setNudgeOrthogonalSegments(bool nudge) { _nudgeOrthogonalSegments = nudge; }
     bool addedElementColorsSection() const { return _addedElementColorsSection; }
     bool addedCustomElementStyleSection() const { return _addedCustomElementStyleSection; }
     double toolbarAndTitleHeight() const { return _toolbarAndTitleHeight; }
@@ -190,6 +199,48 @@ public:
     void onTreeNodeDeleted(QntSeqTreeNode &node) override;
     void onTableColumnDeleted(const QString &columnIdentifier) override;
 
+    // Layout section (DIDizeZoziDocumentLayout.cpp): each control stores its value in the active
+    // layer's layout parameters and lays the layer out; a distance that is not a number above 0
+    // (an offset below 0) is refused with a message and the stored value stays.
+    void vertexDistanceAction();
+    void layerDistanceAction();
+    void offsetDistanceAction();
+    void edgeRoutingAction();
+    void layoutAction();
+    QLineEdit *vertexDistanceTextfield() const { return _vertexDistanceTextfield; }
+    QLineEdit *layerDistanceTextfield() const { return _layerDistanceTextfield; }
+    QLineEdit *layoutOffsetTextfield() const { return _layoutOffsetTextfield; }
+    QComboBox *edgeRoutingPopUp() const { return _edgeRoutingType; }
+    // Graphs with at least this many elements are laid out on a worker thread behind a
+    // cancellable progress dialog (tests lower it).
+    static void setLayoutProgressThreshold(int nodes);
+    static int layoutProgressThreshold();
+    bool isLayoutRunning() const { return m_layoutRunning; }
+    // Worker threads still computing a layout, cancelled ones included.
+    static int runningLayoutComputations();
+    // Smart Connectors section: the document's value goes to the router, then to the drawing.
+    void shapeBufferDistanceAction();
+    void segmentPenaltyAction();
+    void nudgeOrthogonalSegmentsAction();
+    QDoubleSpinBox *bufferDistanceField() const { return m_bufferDistanceField; }
+    QDoubleSpinBox *segmentPenaltyField() const { return m_segmentPenaltyField; }
+    QCheckBox *nudgeCheckBox() const { return m_nudgeCheckBox; }
+
+    // Timeline layout (DIDizeZoziDocumentTimeline.cpp): the active layer's objects with a "year"
+    // go to the grid column of their year, stacked upward without overlaps, each joined to the
+    // axis by one gray leader line; one undo step "Timeline Layout". The axis stays where the
+    // drawing's first run put it, so running it again changes nothing.
+    void timelineAction();
+    // False (with a message) when nothing was laid out.
+    bool performTimelineLayoutWithLayer(VRObjectDrawingLayer *layer, bool showAsYouGo);
+    static VRStyleRef leaderLineStyle();
+    // Moves to a, runs vertically to b's height, then horizontally to b.
+    static QPainterPath leaderLinePathFromPoint(QPointF a, QPointF b);
+    static VRObjectRef leaderLineFromPoint(QPointF a, QPointF b);
+    // Drawing metadata: the axis of the drawing's timeline; object metadata: a leader line.
+    static const QString kTimelineBaseLineKey;
+    static const QString kTimelineLeaderLineKey;
+
     // Section builders.
     void addStyleInspectorView();
     void addSmartConnectoresView();
@@ -225,6 +276,17 @@ private:
     // drawing's stored values and the router, and keeps the settled values.
     void mirrorRouterSettings();
     void showRouterSettings();
+    // Layout section plumbing (DIDizeZoziDocumentLayout.cpp).
+    void connectLayoutControls();
+    void addLayoutMenuItems(QMenu *menu);
+    // Fills the Layout section from the active layer's parameters (the defaults where unset).
+    void showLayoutParameters();
+    void connectSmartConnectorsControls();
+    bool storeLayoutField(QLineEdit *field, const QString &key, bool zeroAllowed);
+    void storeEdgeRouting();
+    void layOutActiveLayer();
+    void runLayoutWithProgress(std::shared_ptr<VRAutomaticLayout> layout);
+    void finishLayout(VRAutomaticLayout &layout);
     static constexpr int kRouterSegmentPenalty = 0;
     static constexpr int kRouterShapeBufferDistance = 6;
     static constexpr int kRouterNudgeOrthogonalSegments = 0;
@@ -275,6 +337,7 @@ private:
     double _shapeBufferDistance = 0.0;
     double _segmentPenalty = 0.0;
     bool _nudgeOrthogonalSegments = false;
+    bool m_layoutRunning = false;
     // The width the inspector column has now; the switch animates it between 0 and 300.
     double m_inspectorWidth = kInspectorWidth;
     double m_sequenceHeight = 0.0;

@@ -1,6 +1,7 @@
 #include "framework/model/VRDrawing.h"
 
 #include "framework/base/VRConstants.h"
+#include "framework/model/QntConnector.h"
 #include "framework/model/VRDrawableObject.h"
 #include "framework/model/VRGridLayer.h"
 #include "framework/model/VRGuideLayer.h"
@@ -181,6 +182,7 @@ void VRDrawing::insertLayer(VRLayerRef layer, int index, bool andActivateIt)
         layer.get());
     layer->setDrawing(this);
     m_layers.insert(index, layer);
+    registerObjectsWithAvoidRouter(*layer);
     postLayerNotification(kVRLayerGroupDidAddLayer, layer);
     if (andActivateIt)
         setActiveLayer(layer.get());
@@ -262,11 +264,16 @@ VRGuideLayer *VRDrawing::guideLayer() const
 
 void VRDrawing::setLayers(const QList<VRLayerRef> &layers, int activeIndex)
 {
-    for (const auto &l : std::as_const(m_layers))
+    for (const auto &l : std::as_const(m_layers)) {
+        if (l->isKindOf<VRObjectOwnerLayer>())
+            static_cast<VRObjectOwnerLayer &>(*l).unregisterObjectsFromAvoidRouter();
         l->setDrawing(nullptr);
+    }
     m_layers = layers;
-    for (const auto &l : std::as_const(m_layers))
+    for (const auto &l : std::as_const(m_layers)) {
         l->setDrawing(this);
+        registerObjectsWithAvoidRouter(*l);
+    }
     if (!guideLayer()) {
         auto guides = std::make_shared<VRGuideLayer>();
         guides->setDrawing(this);
@@ -283,6 +290,24 @@ void VRDrawing::setLayers(const QList<VRLayerRef> &layers, int activeIndex)
     if (!active || active->isKindOf<VRGridLayer>() || active->isKindOf<VRGuideLayer>())
         active = firstActivateableLayerOfClass(VRObjectOwnerLayer::staticClass());
     setActiveLayer(active);
+}
+
+void VRDrawing::registerObjectsWithAvoidRouter(VRLayer &layer)
+{
+    // A layer that comes with objects (read from a file, or a deleted layer coming back)
+    // brings them to the router: shapes first, so the connectors find their ends' shapes.
+    if (!layer.isKindOf<VRObjectOwnerLayer>())
+        return;
+    const VRObjectList &objects = static_cast<VRObjectOwnerLayer &>(layer).objects();
+    if (objects.isEmpty())
+        return;
+    VRAvoidRouter *router = avoidRouter();
+    for (const VRObjectRef &o : objects)
+        if (!o->isKindOf<QntConnector>())
+            router->registerObject(o.get());
+    for (const VRObjectRef &o : objects)
+        if (o->isKindOf<QntConnector>())
+            router->registerObject(o.get());
 }
 
 bool VRDrawing::setDrawingSize(QSizeF size)

@@ -182,6 +182,7 @@ private:
     void recordUndo(const char *selector, const QString &actionName,
                     std::function<void(VRDrawing &)> inverse, const void *target = nullptr);
     void postLayerNotification(const QString &name, const VRLayerRef &layer);
+    void registerObjectsWithAvoidRouter(VRLayer &layer);
     QRectF exportRect(const QVariantMap &properties) const;
     // Renders the export area as printed; the grid too when the properties ask for it.
     void renderForExport(QPainter &painter, const QRectF &source,

@@ -1,5 +1,7 @@
 #include "framework/model/VRObjectDrawingLayer.h"
 
+#include "framework/routing/VRAutomaticLayout.h"
+
 #include "framework/base/VRConstants.h"
 #include "framework/model/VRDrawableObject.h"
 #include "framework/model/VRDrawing.h"
@@ -491,8 +493,15 @@ void VRObjectDrawingLayer::restoreAfterRemovingPengingDrag()
 
 bool VRObjectDrawingLayer::layout(QObject *)
 {
-    // TODO: call the automatic layout here once it exists; until then nothing is laid out.
-    return false;
+    VRAutomaticLayout layout(*this);
+    if (layout.emptiness() != VRAutomaticLayout::Emptiness::None)
+        return false;
+    const VRResult<void> computed = layout.compute();
+    if (!computed) {
+        qWarning("vr: automatic layout: %s", qPrintable(computed.errorMessage()));
+        return false;
+    }
+    return layout.apply();
 }
 
 QVariant VRObjectDrawingLayer::valueForKey(const QString &key) const

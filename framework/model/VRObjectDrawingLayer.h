@@ -82,7 +82,8 @@ public:
     QVariantMap &layoutParams() { return m_layoutParams; }
     const QVariantMap &layoutParams() const { return m_layoutParams; }
     void setLayoutParams(const QVariantMap &params) { m_layoutParams = params; }
-    // Automatic layout; false when nothing was laid out.
+    // Automatic layered layout of the connected elements (VRAutomaticLayout), one undo step;
+    // false when nothing was laid out.
     bool layout(QObject *sender = nullptr);
 
     // Null = the view's default selection colour.

@@ -10,6 +10,7 @@
 #include "framework/model/VRObjectOwnerLayer.h"
 
 #include <QObject>
+#include <QPair>
 #include <QTimer>
 
 #include <cmath>
@@ -21,6 +22,12 @@ const VRRouteParameters kDefaults;
 VRRouteId idOf(const VRDrawableObject *object)
 {
     return VRRouteId(reinterpret_cast<quintptr>(object));
+}
+
+// Elements are known by their identity as drawables, as the entries are.
+QPair<const void *, int> keyOf(const QntElement &element, int spot)
+{
+    return {static_cast<const void *>(static_cast<const VRDrawableObject *>(&element)), spot};
 }
 
 bool isAutomatic(const QntConnector &connector)
@@ -38,6 +45,9 @@ VRAvoidRouter::VRAvoidRouter(VRDrawing &drawing)
     m_changeToken = NotificationCenter::defaultCenter().addObserver(
         kVRDrawableDidChangeNotification, nullptr,
         [this](const Notification &n) { objectDidChange(n.object); });
+    m_layerToken = NotificationCenter::defaultCenter().addObserver(
+        kVRLayerVisibleStateDidChange, nullptr,
+        [this](const Notification &n) { layerVisibilityDidChange(n.object); });
 }
 
 VRAvoidRouter::~VRAvoidRouter() = default;
@@ -105,11 +115,19 @@ void VRAvoidRouter::unregisterObject(VRDrawableObject *object)
     auto it = m_entries.find(object);
     if (it == m_entries.end())
         return;
-    if (it->connector)
-        m_engine.removeConnector(idOf(object));
-    else
-        m_engine.removeObstacle(idOf(object));
+    const bool connector = it->connector;
     m_entries.erase(it);
+    if (connector) {
+        m_engine.removeConnector(idOf(object));
+        // The ends that shared its spots close up.
+        const QList<SpotKey> changed =
+            updateSpotMembership(static_cast<QntConnector &>(*object), false);
+        for (const SpotKey &key : changed)
+            for (QntConnector *member : m_spotMembers.value(key))
+                submitRequest(*member);
+    } else {
+        m_engine.removeObstacle(idOf(object));
+    }
     schedule();
 }
 
@@ -150,9 +168,19 @@ void VRAvoidRouter::objectDidChange(const void *identity)
     updateObstacle(*it->object);
 }
 
+void VRAvoidRouter::layerVisibilityDidChange(const void *layer)
+{
+    for (const Entry &e : std::as_const(m_entries)) {
+        const VRObjectOwnerLayer *owner = e.object->layer();
+        if (!e.connector && owner && static_cast<const VRLayer *>(owner) == layer)
+            updateObstacle(*e.object);
+    }
+}
+
 void VRAvoidRouter::updateObstacle(VRDrawableObject &object)
 {
-    if (!object.isVisible()) {
+    const VRObjectOwnerLayer *layer = object.layer();
+    if (!object.isVisible() || (layer && !layer->isVisible())) {
         m_engine.removeObstacle(idOf(&object));
     } else {
         const QRectF r = object.logicalBounds();
@@ -166,26 +194,120 @@ void VRAvoidRouter::updateObstacle(VRDrawableObject &object)
 
 void VRAvoidRouter::updateConnector(QntConnector &connector)
 {
-    if (!isAutomatic(connector)) {
+    const bool routed = isAutomatic(connector);
+    if (!routed)
         m_engine.removeConnector(idOf(&connector));
-        return;
+    const QList<SpotKey> changed = updateSpotMembership(connector, routed);
+    if (routed)
+        submitRequest(connector);
+    for (const SpotKey &key : changed) {
+        for (QntConnector *member : m_spotMembers.value(key))
+            if (member != &connector)
+                submitRequest(*member);
     }
-    const auto end = [this](const QntConnectorEndPoint &point) {
+    schedule();
+}
+
+QList<VRAvoidRouter::SpotKey> VRAvoidRouter::updateSpotMembership(QntConnector &connector,
+                                                                  bool routed)
+{
+    QList<SpotKey> keys;
+    if (routed) {
+        for (const QntConnectorEndPoint *end :
+             {connector.startEndPoint(), connector.endEndPoint()}) {
+            std::shared_ptr<QntElement> element = end->targetElement();
+            if (element && end->targetStickySpot() && m_entries.contains(element.get()))
+                keys.append(keyOf(*element, end->spotIndex()));
+        }
+    }
+    const QList<SpotKey> old = m_connectorSpots.value(&connector);
+    if (old == keys)
+        return keys; // the members' order may follow the moved other end
+    for (const SpotKey &key : old) {
+        auto it = m_spotMembers.find(key);
+        if (it == m_spotMembers.end())
+            continue;
+        it->removeAll(&connector);
+        if (it->isEmpty())
+            m_spotMembers.erase(it);
+    }
+    for (const SpotKey &key : std::as_const(keys)) {
+        QList<QntConnector *> &members = m_spotMembers[key];
+        if (!members.contains(&connector))
+            members.append(&connector);
+    }
+    if (keys.isEmpty())
+        m_connectorSpots.remove(&connector);
+    else
+        m_connectorSpots.insert(&connector, keys);
+    QList<SpotKey> changed = old;
+    for (const SpotKey &key : std::as_const(keys))
+        if (!changed.contains(key))
+            changed.append(key);
+    return changed;
+}
+
+QPointF VRAvoidRouter::spreadEndPoint(const QntConnector &connector, QPointF spot,
+                                      const SpotKey &key) const
+{
+    const QList<QntConnector *> members = m_spotMembers.value(key);
+    if (members.size() < 2)
+        return spot;
+    const auto *element = static_cast<const VRDrawableObject *>(key.first);
+    const QRectF bounds = element->logicalBounds();
+    const VRRouteSide side = VRConnectorGeometry::sideOf(bounds, spot);
+    const bool horizontal = side == VRRouteSide::Top || side == VRRouteSide::Bottom;
+    // Members in the order of where their other ends lie along the side, so they do not cross.
+    const auto otherEnd = [&key](const QntConnector *c) {
+        const QntConnectorEndPoint *s = c->startEndPoint();
+        const std::shared_ptr<QntElement> element = s->targetElement();
+        const bool startHere = element && keyOf(*element, s->spotIndex()) == key;
+        return (startHere ? c->endEndPoint() : s)->location();
+    };
+    QList<QPair<double, int>> order;
+    for (int i = 0; i < members.size(); ++i) {
+        const QPointF p = otherEnd(members.at(i));
+        order.append({horizontal ? p.x() : p.y(), i});
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    int rank = 0;
+    for (int i = 0; i < order.size(); ++i)
+        if (members.at(order.at(i).second) == &connector)
+            rank = i;
+    const int n = int(members.size());
+    const double length = horizontal ? bounds.width() : bounds.height();
+    const double gap = std::min(kEndSpacing, length * 0.8 / std::max(1, n - 1));
+    double shift = (rank - (n - 1) / 2.0) * gap;
+    const double lo = horizontal ? bounds.left() : bounds.top();
+    const double hi = horizontal ? bounds.right() : bounds.bottom();
+    const double at = (horizontal ? spot.x() : spot.y()) + shift;
+    shift = std::clamp(at, lo + 1, hi - 1) - (horizontal ? spot.x() : spot.y());
+    return horizontal ? QPointF(spot.x() + shift, spot.y()) : QPointF(spot.x(), spot.y() + shift);
+}
+
+void VRAvoidRouter::submitRequest(QntConnector &connector)
+{
+    if (!isAutomatic(connector) || !m_entries.contains(&connector))
+        return;
+    const auto end = [this, &connector](int which) {
+        const QntConnectorEndPoint &point =
+            which == 0 ? *connector.startEndPoint() : *connector.endEndPoint();
         VRRouteEnd e;
         e.point = point.location();
         std::shared_ptr<QntElement> element = point.targetElement();
         if (element && point.targetStickySpot() && m_entries.contains(element.get())) {
             e.shape = idOf(element.get());
             e.side = VRConnectorGeometry::sideOf(element->logicalBounds(), e.point);
+            e.point = spreadEndPoint(connector, e.point, keyOf(*element, point.spotIndex()));
         }
         return e;
     };
     VRRouteRequest request;
     request.kind = connector.routing() == 4 ? VRRouteKind::Polyline : VRRouteKind::Orthogonal;
-    request.start = end(*connector.startEndPoint());
-    request.end = end(*connector.endEndPoint());
+    request.start = end(0);
+    request.end = end(1);
     m_engine.setConnector(idOf(&connector), request);
-    schedule();
 }
 
 bool VRAvoidRouter::routeConnector(QntConnector &connector)

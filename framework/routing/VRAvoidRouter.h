@@ -15,7 +15,9 @@ class VRDrawing;
 // The drawing's obstacle-avoiding router: connectors with automatic routing (3 orthogonal,
 // 4 polyline) are routed around the drawing's shapes. Layers register their objects; moves,
 // resizes, additions and removals are collected and the affected connectors are re-routed at
-// the end of the event-loop turn.
+// the end of the event-loop turn. Shapes that are hidden, or lie on a hidden layer, are no
+// obstacles. Several connector ends on one sticky spot are spread along the spot's side, in the
+// order of where their other ends lie, so that they neither overlap nor cross near the shape.
 class VRAvoidRouter
 {
 public:
@@ -46,15 +48,26 @@ public:
 
     VRConnectorRouter &engine() { return m_engine; }
 
+    // Preferred spacing of connector ends spread along one side of a shape.
+    static constexpr double kEndSpacing = 12.0;
+
 private:
     struct Entry {
         VRDrawableObject *object = nullptr;
         bool connector = false;
     };
 
+    // An attached connector end: the element's identity and the sticky spot's index.
+    using SpotKey = QPair<const void *, int>;
+
     void objectDidChange(const void *identity);
+    void layerVisibilityDidChange(const void *layer);
     void updateObstacle(VRDrawableObject &object);
     void updateConnector(QntConnector &connector);
+    // Records the spots the connector's ends sit on; answers the spots whose members change.
+    QList<SpotKey> updateSpotMembership(QntConnector &connector, bool routed);
+    void submitRequest(QntConnector &connector);
+    QPointF spreadEndPoint(const QntConnector &connector, QPointF spot, const SpotKey &key) const;
     void schedule();
     void applyParameters();
 
@@ -62,7 +75,10 @@ private:
     VRConnectorRouter m_engine;
     VRRouteParameters m_parameters;
     QHash<const void *, Entry> m_entries;
+    QHash<SpotKey, QList<QntConnector *>> m_spotMembers;
+    QHash<const void *, QList<SpotKey>> m_connectorSpots;
     NotificationToken m_changeToken;
+    NotificationToken m_layerToken;
     std::unique_ptr<QObject> m_timerContext;
     bool m_scheduled = false;
 };

@@ -59,6 +59,9 @@ void VRDrawingView::observeDrawing()
     if (!m_drawing)
         return;
     connect(m_drawing, &VRDrawing::needsDisplay, this, [this] {
+        // A page that grew or shrank (drawing size, automatic layout) resizes the view.
+        if (size() != sizeHint())
+            updateGeometryForScale();
         // During a drag the objects that change report their own areas; drawing everything on
         // each mouse move would make large drawings sluggish. Catch up when the drag ends.
         if (m_pressed) {

@@ -1,0 +1,310 @@
+// DIDizeZoziDocument: the Layout and Smart Connectors sections of the inspector column.
+#include "app/window/DIDizeZoziDocument.h"
+
+#include "framework/model/VRDrawing.h"
+#include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/routing/VRAutomaticLayout.h"
+#include "framework/routing/VRAvoidRouter.h"
+#include "framework/view/VRDrawingView.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QThread>
+
+#include <atomic>
+#include <cmath>
+#include <optional>
+
+namespace {
+
+int g_layoutProgressThreshold = 200;
+std::atomic<int> g_runningComputations{0};
+
+// A number typed in the user's locale or with a point.
+std::optional<double> numberFromText(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    bool ok = false;
+    double value = QLocale().toDouble(trimmed, &ok);
+    if (!ok)
+        value = QLocale::c().toDouble(trimmed, &ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+// The work a worker thread shares with the window: the thread may outlive the document.
+struct LayoutJob {
+    std::shared_ptr<VRAutomaticLayout> layout;
+    VRResult<void> result = VRError{QString()};
+    std::atomic<bool> cancelled{false};
+};
+
+} // namespace
+
+void DIDizeZoziDocument::setLayoutProgressThreshold(int nodes)
+{
+    g_layoutProgressThreshold = std::max(1, nodes);
+}
+
+int DIDizeZoziDocument::layoutProgressThreshold()
+{
+    return g_layoutProgressThreshold;
+}
+
+int DIDizeZoziDocument::runningLayoutComputations()
+{
+    return g_runningComputations;
+}
+
+void DIDizeZoziDocument::showLayoutParameters()
+{
+    auto *layer = drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    if (!layer || !_vertexDistanceTextfield)
+        return;
+    // Unset or unusable values show what the layout will use; the offset keeps its fraction,
+    // so that pressing Layout never truncates it.
+    const VRAutomaticLayout::Parameters p =
+        VRAutomaticLayout::parametersFrom(layer->layoutParams());
+    _vertexDistanceTextfield->setText(QString::number(p.vertexDistance));
+    _layerDistanceTextfield->setText(QString::number(p.layerDistance));
+    _layoutOffsetTextfield->setText(QString::number(p.layoutOffset));
+    const int index = _edgeRoutingType->findData(p.edgeRouting);
+    _edgeRoutingType->setCurrentIndex(std::max(0, index));
+}
+
+void DIDizeZoziDocument::connectLayoutControls()
+{
+    const auto onField = [this](QLineEdit *field, void (DIDizeZoziDocument::*action)()) {
+        // Leaving a field that was not edited lays nothing out; Return always does.
+        connect(field, &QLineEdit::editingFinished, this, [this, field, action] {
+            if (field->isModified())
+                (this->*action)();
+        });
+        connect(field, &QLineEdit::returnPressed, this, [this, field, action] {
+            if (!field->isModified())
+                (this->*action)();
+        });
+    };
+    onField(_vertexDistanceTextfield, &DIDizeZoziDocument::vertexDistanceAction);
+    onField(_layerDistanceTextfield, &DIDizeZoziDocument::layerDistanceAction);
+    onField(_layoutOffsetTextfield, &DIDizeZoziDocument::offsetDistanceAction);
+    connect(_edgeRoutingType, &QComboBox::activated, this, [this] { edgeRoutingAction(); });
+}
+
+void DIDizeZoziDocument::addLayoutMenuItems(QMenu *menu)
+{
+    if (!menu)
+        return;
+    menu->addSeparator();
+    QAction *layout =
+        menu->addAction(tr("Automatic La&yout"), this, &DIDizeZoziDocument::layoutAction);
+    layout->setObjectName(QStringLiteral("automaticLayoutAction"));
+    layout->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
+    menu->addAction(tr("&Timeline Layout"), this, &DIDizeZoziDocument::timelineAction)
+        ->setObjectName(QStringLiteral("timelineLayoutAction"));
+}
+
+void DIDizeZoziDocument::connectSmartConnectorsControls()
+{
+    connect(m_bufferDistanceField, &QDoubleSpinBox::valueChanged, this, [this](double value) {
+        setShapeBufferDistance(value);
+        shapeBufferDistanceAction();
+    });
+    connect(m_segmentPenaltyField, &QDoubleSpinBox::valueChanged, this, [this](double value) {
+        setSegmentPenalty(value);
+        segmentPenaltyAction();
+    });
+    connect(m_nudgeCheckBox, &QCheckBox::toggled, this, [this](bool checked) {
+        setNudgeOrthogonalSegments(checked);
+        nudgeOrthogonalSegmentsAction();
+    });
+}
+
+bool DIDizeZoziDocument::storeLayoutField(QLineEdit *field, const QString &key, bool zeroAllowed)
+{
+    auto *layer = drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    if (!field || !layer)
+        return false;
+    field->setModified(false);
+    const std::optional<double> value = numberFromText(field->text());
+    const bool accepted = value && (zeroAllowed ? *value >= 0 : *value > 0);
+    if (!accepted) {
+        // A refused value would collapse the diagram onto one spot: the stored one stays.
+        const VRAutomaticLayout::Parameters stored =
+            VRAutomaticLayout::parametersFrom(layer->layoutParams());
+        const double shown = key == VRAutomaticLayout::kVertexDistanceKey  ? stored.vertexDistance
+                             : key == VRAutomaticLayout::kLayerDistanceKey ? stored.layerDistance
+                                                                           : stored.layoutOffset;
+        field->setText(QString::number(shown));
+        showOverlayMessage(zeroAllowed ? tr("The offset must be 0 or more")
+                                       : tr("Distances must be above 0"));
+        return false;
+    }
+    layer->layoutParams().insert(key, *value);
+    updateChangeCount(ChangeType::Done);
+    return true;
+}
+
+void DIDizeZoziDocument::storeEdgeRouting()
+{
+    auto *layer = drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    if (!layer || !_edgeRoutingType)
+        return;
+    layer->layoutParams().insert(VRAutomaticLayout::kEdgeRoutingKey,
+                                 qlonglong(std::max(0, _edgeRoutingType->currentIndex())));
+    updateChangeCount(ChangeType::Done);
+}
+
+void DIDizeZoziDocument::vertexDistanceAction()
+{
+    if (storeLayoutField(_vertexDistanceTextfield, VRAutomaticLayout::kVertexDistanceKey, false))
+        layOutActiveLayer();
+}
+
+void DIDizeZoziDocument::layerDistanceAction()
+{
+    if (storeLayoutField(_layerDistanceTextfield, VRAutomaticLayout::kLayerDistanceKey, false))
+        layOutActiveLayer();
+}
+
+void DIDizeZoziDocument::offsetDistanceAction()
+{
+    if (storeLayoutField(_layoutOffsetTextfield, VRAutomaticLayout::kLayoutOffsetKey, true))
+        layOutActiveLayer();
+}
+
+void DIDizeZoziDocument::edgeRoutingAction()
+{
+    storeEdgeRouting();
+    layOutActiveLayer();
+}
+
+void DIDizeZoziDocument::layoutAction()
+{
+    // All four values as the single actions store them; any refused value stops the layout.
+    const bool vertex =
+        storeLayoutField(_vertexDistanceTextfield, VRAutomaticLayout::kVertexDistanceKey, false);
+    const bool layer =
+        storeLayoutField(_layerDistanceTextfield, VRAutomaticLayout::kLayerDistanceKey, false);
+    const bool offset =
+        storeLayoutField(_layoutOffsetTextfield, VRAutomaticLayout::kLayoutOffsetKey, true);
+    storeEdgeRouting();
+    if (vertex && layer && offset)
+        layOutActiveLayer();
+}
+
+void DIDizeZoziDocument::layOutActiveLayer()
+{
+    if (m_layoutRunning)
+        return;
+    auto *layer = drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    if (!layer)
+        return;
+    auto layout = std::make_shared<VRAutomaticLayout>(*layer);
+    switch (layout->emptiness()) {
+    case VRAutomaticLayout::Emptiness::NoElements:
+        showOverlayMessage(tr("Nothing to lay out"));
+        return;
+    case VRAutomaticLayout::Emptiness::NoConnectors:
+        showOverlayMessage(tr("No connectors to lay out"));
+        return;
+    case VRAutomaticLayout::Emptiness::None: break;
+    }
+    if (layout->nodeCount() >= g_layoutProgressThreshold && window()) {
+        runLayoutWithProgress(std::move(layout));
+        return;
+    }
+    const VRResult<void> computed = layout->compute();
+    if (!computed) {
+        QMessageBox::warning(windowForSheet(), tr("Layout failed"), computed.errorMessage());
+        return;
+    }
+    finishLayout(*layout);
+}
+
+void DIDizeZoziDocument::runLayoutWithProgress(std::shared_ptr<VRAutomaticLayout> layout)
+{
+    m_layoutRunning = true;
+    auto job = std::make_shared<LayoutJob>();
+    job->layout = std::move(layout);
+    auto *progress =
+        new QProgressDialog(tr("Laying out %n element(s)…", nullptr, job->layout->nodeCount()),
+                            tr("Cancel"), 0, 0, windowForSheet());
+    progress->setObjectName(QStringLiteral("layoutProgress"));
+    progress->setWindowTitle(tr("Automatic Layout"));
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setMinimumDuration(0);
+    progress->setAutoClose(false);
+    progress->setAutoReset(false);
+    // Graphviz cannot be interrupted: a cancelled computation finishes unseen and is dropped.
+    ++g_runningComputations;
+    QThread *thread = QThread::create([job] {
+        job->result = job->layout->compute();
+        --g_runningComputations;
+    });
+    connect(progress, &QProgressDialog::canceled, this, [this, job, progress] {
+        job->cancelled = true;
+        m_layoutRunning = false;
+        progress->deleteLater();
+        showOverlayMessage(tr("Layout cancelled"));
+    });
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    connect(thread, &QThread::finished, this, [this, job, progress] {
+        if (job->cancelled)
+            return;
+        m_layoutRunning = false;
+        if (!job->result) {
+            progress->deleteLater();
+            QMessageBox::warning(windowForSheet(), tr("Layout failed"), job->result.errorMessage());
+            return;
+        }
+        progress->setLabelText(tr("Routing connectors…"));
+        progress->setCancelButton(nullptr);
+        finishLayout(*job->layout);
+        progress->deleteLater();
+    });
+    progress->show();
+    thread->start();
+}
+
+void DIDizeZoziDocument::finishLayout(VRAutomaticLayout &layout)
+{
+    if (!layout.apply()) {
+        showOverlayMessage(tr("The drawing changed meanwhile"));
+        return;
+    }
+    if (VRDrawingView *view = mainView())
+        view->update();
+}
+
+void DIDizeZoziDocument::shapeBufferDistanceAction()
+{
+    drawing()->avoidRouter()->setRoutingParameter(kRouterShapeBufferDistance, _shapeBufferDistance);
+    drawing()->setShapeBufferDistance(_shapeBufferDistance);
+    updateChangeCount(ChangeType::Done);
+}
+
+void DIDizeZoziDocument::segmentPenaltyAction()
+{
+    drawing()->avoidRouter()->setRoutingParameter(kRouterSegmentPenalty, _segmentPenalty);
+    drawing()->setSegmentPenalty(_segmentPenalty);
+    updateChangeCount(ChangeType::Done);
+}
+
+void DIDizeZoziDocument::nudgeOrthogonalSegmentsAction()
+{
+    drawing()->avoidRouter()->setRoutingOption(kRouterNudgeOrthogonalSegments,
+                                               _nudgeOrthogonalSegments);
+    drawing()->setNudgeOrthogonalSegments(_nudgeOrthogonalSegments);
+    drawing()->setWasChangedFromDefaultNudgeOrthogonalSegments(true);
+    updateChangeCount(ChangeType::Done);
+}

@@ -14,6 +14,11 @@
 #include "telemetry/core/FLTUserDefaults.h"
 #include "telemetry/core/PLNSettings.h"
 #include "telemetry/crash/FLTFile.h"
+#include "telemetry/crash/FLTFileManager.h"
+#include "telemetry/crash/FLTInternalReport.h"
+#include "telemetry/crash/FLTPackageReportOperation.h"
+#include "telemetry/crash/FLTProcessReportOperation.h"
+#include "telemetry/crash/FLTReportsController.h"
 #include "telemetry/crash/FLTSettings.h"
 #include "telemetry/platform/PlistValue.h"
 
@@ -101,6 +106,7 @@ const std::vector<Target> &targets()
         {"notation", notation},
         {"record", record},
         {"telemetry_settings", telemetrySettings},
+        {"crash_report", crashReport},
     };
     return all;
 }
@@ -220,6 +226,37 @@ int record(const std::uint8_t *data, std::size_t size)
                 FLTFileHexDecodeString(item.value().get<std::string>());
         }
     }
+    return 0;
+}
+
+int crashReport(const std::uint8_t *data, std::size_t size)
+{
+    const std::string input(reinterpret_cast<const char *>(data), size);
+    auto manager = std::make_shared<const FLTFileManager>("org.quintora.fuzz");
+    manager->removeContentsOfAllPaths();
+    if (!manager->prepareForNewLaunch())
+        return 0;
+    const std::string folder = manager->processingPath() + "/report";
+    manager->createDirectoryAtPath(folder);
+    for (const char *name : {"metadata.fltrecord", "binary_images.fltrecord", "signal.fltrecord"})
+        std::ofstream(folder + "/" + name, std::ios::binary | std::ios::trunc) << input;
+    auto report = FLTInternalReport::reportWithPath(folder);
+    if (!report)
+        report = FLTInternalReport::reportWithPath(folder, "report");
+    report->isCrash();
+    report->needsToBeSubmitted();
+    report->crashedOnDate();
+    report->dateCreated();
+    FLTProcessReportOperation processing(report, std::make_shared<FLTSymbolResolver>());
+    processing.start();
+    FLTPackageReportOperation packaging(report, manager);
+    packaging.start();
+    // The same bytes as a package left in prepared.
+    const std::string package =
+        manager->preparedPath() + "/0F3C2B1A-0000-4000-8000-000000000001.multipartmime";
+    std::ofstream(package, std::ios::binary | std::ios::trunc) << input;
+    FLTReportsController::isWellFormedPackage(package);
+    manager->removeContentsOfAllPaths();
     return 0;
 }
 

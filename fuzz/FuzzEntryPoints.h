@@ -44,6 +44,9 @@ int defaults(const std::uint8_t *data, std::size_t size);
 int notation(const std::uint8_t *data, std::size_t size);
 // Crash-reporter record files (one JSON object a line).
 int record(const std::uint8_t *data, std::size_t size);
+// Crash report folders of an earlier launch (metadata, image list and crash file, all the same
+// bytes) through symbolication and packaging, and the bytes as a package waiting for upload.
+int crashReport(const std::uint8_t *data, std::size_t size);
 // Telemetry settings (JSON), its property lists and its defaults store.
 int telemetrySettings(const std::uint8_t *data, std::size_t size);
 

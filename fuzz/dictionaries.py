@@ -26,6 +26,7 @@ targets = {
  'defaults': (g('platform/UserDefaults.cpp','platform/PropertyList.cpp'), plist),
  'notation': (g('framework/notations/QntNotation.cpp','framework/notations/QntNotationArchive.cpp','framework/notations/FMDatabase.cpp'), ['SQLite format 3\x00','CREATE TABLE','INTEGER','BLOB','TEXT']+json),
  'record': (g('telemetry/crash/FLTFile.cpp','telemetry/crash/FLTUserLogging.cpp','telemetry/crash/FLTExceptionHandler.cpp'), json),
+ 'crash_report': (g('telemetry/crash/FLTInternalReport.cpp','telemetry/crash/FLTSymbolResolver.cpp','telemetry/crash/FLTProcessReportOperation.cpp','telemetry/crash/FLTReportsController.cpp','telemetry/crash/FLTFile.cpp'), json),
  'telemetry_settings': (g('telemetry/crash/FLTSettings.cpp','telemetry/core/PLNSettings.cpp','telemetry/core/FLTUserDefaults.cpp','telemetry/platform/PlistValue.cpp'), json+plist),
 }
 def esc(v):

@@ -193,7 +193,10 @@ bool FLTFileInitWithPathMode(FLTFile *file, const char *path, bool append, bool 
     *file = FLTFile{};
     int descriptor = -1;
     if (path) {
-        const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
+        // Rewriting from the start (the next launch's companion files) never follows a link: a
+        // report folder cannot make it write outside itself.
+        const int flags =
+            O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC | O_NOFOLLOW);
         do {
             descriptor = ::open(path, flags, 0644);
         } while (descriptor < 0 && errno == EINTR);

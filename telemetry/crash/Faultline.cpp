@@ -1,6 +1,34 @@
 #include "Faultline.h"
 
+#include "FLTBetaController.h"
+#include "FLTCrashReportingController.h"
+#include "telemetry/core/Plinth.h"
+#include "telemetry/platform/SystemLog.h"
 #include "telemetry/platform/ThreadStartHook.h"
+
+// Answers the kit's controllers from Plinth: its API key and its downloaded settings.
+class Faultline::ControllerDelegate : public FLTCrashReportingControllerDelegate,
+                                      public FLTBetaControllerDelegate
+{
+public:
+    std::optional<std::string>
+    APIKeyForCrashReportingController(FLTCrashReportingController *) override
+    {
+        return Plinth::sharedSDK().APIKey();
+    }
+    FLTSettings settingsForCrashReportingController(FLTCrashReportingController *) override
+    {
+        return FLTSettings(Plinth::sharedSDK().settings());
+    }
+    FLTSettings settingsForBetaController(FLTBetaController *) override
+    {
+        return FLTSettings(Plinth::sharedSDK().settings());
+    }
+    std::optional<std::string> APIKeyForBetaController(FLTBetaController *) override
+    {
+        return Plinth::sharedSDK().APIKey();
+    }
+};
 
 namespace {
 
@@ -41,8 +69,27 @@ void Faultline::start()
 {
     if (m_started.exchange(true))
         return;
-    // The crash kit's launch sequence (report folders, crash context, handlers, earlier
-    // reports, analytics start) runs from here.
+    m_controllerDelegate = std::make_shared<ControllerDelegate>();
+    auto fileManager = std::make_shared<const FLTFileManager>();
+    if (FLTBetaController::isBetaSupported()) {
+        m_betaController = std::make_shared<FLTBetaController>(m_controllerDelegate);
+        if (!m_betaController->start())
+            tel::SystemLog::log("[Faultline] Beta could not be initialized");
+    }
+    m_crashReportingController =
+        FLTCrashReportingController::create(fileManager, m_controllerDelegate);
+    if (!m_crashReportingController->startWithEarlierReports())
+        tel::SystemLog::log("[Faultline] Crash reporting could not be initialized");
+}
+
+std::shared_ptr<FLTCrashReportingController> Faultline::crashReportingController() const
+{
+    return m_crashReportingController;
+}
+
+std::shared_ptr<FLTBetaController> Faultline::betaController() const
+{
+    return m_betaController;
 }
 
 void Faultline::prepareCurrentThread()

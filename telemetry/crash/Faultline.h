@@ -3,7 +3,11 @@
 #include "telemetry/core/PLNKit.h"
 
 #include <atomic>
+#include <memory>
 #include <string>
+
+class FLTBetaController;
+class FLTCrashReportingController;
 
 // The crash-reporting kit. The application hands its class to Plinth::with at launch:
 //     Plinth::with({&Faultline::metaClass()}, hooks);
@@ -24,8 +28,13 @@ public:
     std::string bundleIdentifier() const { return kBundleIdentifier; }
     std::string version() const { return kDisplayVersion; }
 
-    // Once-only start of the crash kit.
+    // Once-only start of the crash kit: the beta check (where beta is supported) and the report
+    // store, whose earlier launches' reports are symbolicated, packaged and uploaded in the
+    // background (FLTCrashReportingController).
     void start();
+    // Made by start.
+    std::shared_ptr<FLTCrashReportingController> crashReportingController() const;
+    std::shared_ptr<FLTBetaController> betaController() const;
 
     // Prepares the calling thread for crash capture as the kit prepares the threads of the
     // telemetry library: once the crash handlers are installed the thread gets an alternate
@@ -37,6 +46,10 @@ public:
     bool hasStarted() const { return m_started.load(); }
 
 private:
+    class ControllerDelegate;
     Faultline() = default;
     std::atomic<bool> m_started{false};
+    std::shared_ptr<ControllerDelegate> m_controllerDelegate;
+    std::shared_ptr<FLTCrashReportingController> m_crashReportingController;
+    std::shared_ptr<FLTBetaController> m_betaController;
 };

@@ -1,14 +1,18 @@
 // A child process for the crash capture tests: it starts the crash context in the folder it is
 // given, then fails in the way its first argument names. The tests check how it ended and the
-// record files it left behind.
+// record files it left behind. Started again in the mode "next-launch", it hands the reports of
+// its earlier launches to symbolication, packaging and upload, as the next launch does.
 //
 // The allocation functions and pthread_mutex_lock are interposed: called on an alternate signal
 // stack (that is, from a crash handler) they end the process with exit status 97, so a child that
 // dies by its signal has recorded its crash without allocating or locking.
 
+#include "telemetry/core/PLNCertificatePinner.h"
 #include "telemetry/crash/FLTContext.h"
+#include "telemetry/crash/FLTCrashReportingController.h"
 #include "telemetry/crash/FLTSignalHandler.h"
 #include "telemetry/crash/Faultline.h"
+#include "telemetry/platform/AppInfo.h"
 #include "telemetry/platform/DispatchQueue.h"
 
 #include <atomic>
@@ -20,6 +24,8 @@
 #include <ctime>
 #include <dlfcn.h>
 #include <exception>
+#include <fstream>
+#include <iterator>
 #include <fcntl.h>
 #include <linux/futex.h>
 #include <pthread.h>
@@ -98,6 +104,31 @@ extern "C" int pthread_mutex_lock(pthread_mutex_t *mutex)
     }
     return real(mutex);
 }
+
+namespace quintora_crash {
+
+int *volatile g_target = nullptr; // volatile: the compiler must not prove the store away
+
+// A crash inside C++ names with a namespace and a template, for symbolication to spell out.
+template <typename T> struct Walker {
+    __attribute__((noinline)) static void leaf(T depth)
+    {
+        *g_target = static_cast<int>(depth);
+        asm volatile("" ::: "memory");
+    }
+    __attribute__((noinline)) static void mid(T depth)
+    {
+        leaf(depth + 1);
+        asm volatile("" ::: "memory");
+    }
+    __attribute__((noinline)) static void outer(T depth)
+    {
+        mid(depth + 1);
+        asm volatile("" ::: "memory");
+    }
+};
+
+} // namespace quintora_crash
 
 namespace {
 
@@ -354,6 +385,50 @@ pthread_t spawn(void *(*body)(void *), void *argument)
         pause(); // the capture signal wakes this thread too: keep waiting for the end
 }
 
+// The reports' next launch: the store of this program under XDG_CACHE_HOME, uploads pinned to the
+// certificate in the DER file given, the endpoint from FaultlineReportsEndpoint. Ends with 0 once
+// the store is empty.
+class HelperDelegate : public FLTCrashReportingControllerDelegate
+{
+public:
+    std::optional<std::string>
+    APIKeyForCrashReportingController(FLTCrashReportingController *) override
+    {
+        return "0123456789abcdef0123456789abcdef01234567";
+    }
+    FLTSettings settingsForCrashReportingController(FLTCrashReportingController *) override
+    {
+        return FLTSettings(std::nullopt);
+    }
+};
+
+int nextLaunch(const char *certificateFile)
+{
+    tel::PlistValue::Dictionary info;
+    info["CFBundleIdentifier"] = tel::PlistValue(std::string("org.quintora.crash-helper"));
+    tel::AppInfo::setInfoDictionary(tel::PlistValue(info));
+    std::ifstream in(certificateFile, std::ios::binary);
+    const std::vector<unsigned char> der((std::istreambuf_iterator<char>(in)),
+                                         std::istreambuf_iterator<char>());
+    PLNCertificatePinner::setPinnedCertificatesForTesting(std::vector<PLNCertificate>{der});
+    auto fileManager = std::make_shared<FLTFileManager>("org.quintora.crash-helper");
+    auto delegate = std::make_shared<HelperDelegate>();
+    auto controller = FLTCrashReportingController::create(fileManager, delegate);
+    if (!controller->startWithEarlierReports())
+        return 2;
+    for (int tries = 0; tries < 3000; ++tries) {
+        if (fileManager->activePathContents().empty()
+            && fileManager->processingPathContents().empty()
+            && fileManager->preparedPathContents().empty()) {
+            controller->operationQueue()->waitUntilAllOperationsAreFinished();
+            printf("store-empty\n");
+            return 0;
+        }
+        usleep(10000);
+    }
+    return 3;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -361,13 +436,16 @@ int main(int argc, char **argv)
     if (argc < 3) {
         fprintf(stderr,
                 "usage: %s "
-                "check-handlers|segv|segv-chained|threads|stubborn-threads|late-library|allocating-"
+                "check-handlers|segv|segv-chained|segv-template|next-launch|threads|stubborn-"
+                "threads|late-library|allocating-"
                 "handler|recursion-main|recursion-thread|recursion-queue[-early]|two-threads|"
                 "terminate[-abort-handler]|app-thread|odd-names|unloaded-library FOLDER\n",
                 argv[0]);
         return 2;
     }
     const std::string mode = argv[1];
+    if (mode == "next-launch")
+        return nextLaunch(argv[2]);
     if (mode.rfind("terminate", 0) == 0)
         std::set_terminate(previousTerminate);
     if (mode == "segv-chained") {
@@ -437,6 +515,8 @@ int main(int argc, char **argv)
 
     if (mode == "segv" || mode == "segv-chained") {
         outer(1);
+    } else if (mode == "segv-template") {
+        quintora_crash::Walker<long>::outer(1);
     } else if (mode == "threads") {
         if (pipe(g_pipe) != 0)
             return 3;

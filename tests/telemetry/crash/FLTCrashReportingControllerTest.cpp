@@ -1,0 +1,213 @@
+// A real crash reaches the reports endpoint at the next launch: the crash helper crashes by
+// SIGSEGV inside templated functions of a namespace, is started again, and its report arrives
+// once at an HTTPS server of the test's own, symbolicated and demangled; the store ends empty.
+// A launch killed during its upload leaves the package for the next one, which sends it once.
+
+#include "GzipText.h"
+#include "ReportStoreFixture.h"
+#include "common/ChildProcess.h"
+#include "common/ScopedEnvironment.h"
+#include "common/WaitUntil.h"
+#include "tests/telemetry/core/NetTestServer.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <atomic>
+#include <condition_variable>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using qnt::test::ChildOptions;
+using qnt::test::NetTestServer;
+using qnt::test::RecordedRequest;
+
+namespace {
+
+constexpr const char *kHelperBundle = "org.quintora.crash-helper";
+
+class NextLaunch : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_folder = qnt::test::makeTemporaryFolder("flt-next-launch");
+        m_certificates = qnt::test::makeTestCertificates((m_folder / "certs").string(), "next");
+        m_der = m_folder / "certs" / "next-ca.der";
+        m_store = m_folder / "cache" / "com.faultline.data" / kHelperBundle / "v3";
+    }
+    void TearDown() override { fs::remove_all(m_folder); }
+
+    std::vector<std::string> environment() const
+    {
+        return {"XDG_CACHE_HOME=" + (m_folder / "cache").string(),
+                "FaultlineReportsEndpoint=" + m_server->baseURL()};
+    }
+
+    // Crashes the helper into a launch folder of its store.
+    void crashOnce(const std::string &identifier)
+    {
+        const fs::path launch = m_store / "active" / identifier;
+        fs::create_directories(launch);
+        ChildOptions options;
+        options.standardError = ChildOptions::StandardError::Captured;
+        options.environment = environment();
+        const auto result = qnt::test::runChild(
+            {std::string(QNT_BIN_DIR) + "/flt_crash_helper_nofp", "segv-template", launch.string()},
+            options);
+        ASSERT_TRUE(result.signaled) << result.errors;
+        ASSERT_EQ(result.signal, SIGSEGV);
+        ASSERT_TRUE(fs::exists(launch / "signal.fltrecord"));
+    }
+
+    std::vector<std::string> helperArguments() const
+    {
+        return {std::string(QNT_BIN_DIR) + "/flt_crash_helper_nofp", "next-launch", m_der.string()};
+    }
+
+    bool storeIsEmpty() const
+    {
+        for (const char *stage : {"active", "processing", "prepared"})
+            if (fs::exists(m_store / stage) && !fs::is_empty(m_store / stage))
+                return false;
+        return true;
+    }
+
+    fs::path m_folder;
+    fs::path m_der;
+    fs::path m_store;
+    qnt::test::TestCertificates m_certificates;
+    std::unique_ptr<NetTestServer> m_server;
+};
+
+TEST_F(NextLaunch, CrashReportArrivesOnceSymbolicatedAndTheStoreEndsEmpty)
+{
+    std::atomic<int> uploads{0};
+    m_server = std::make_unique<NetTestServer>(m_certificates);
+    m_server->on("POST", "/sdk-api/v1/platforms/mac/apps/.*/reports",
+                 [&](const RecordedRequest &, httplib::Response &response) {
+                     ++uploads;
+                     response.status = 200;
+                     response.set_content("{}", "application/json");
+                 });
+    m_server->start();
+    crashOnce("f00dfeed");
+
+    ChildOptions options;
+    options.standardError = ChildOptions::StandardError::Captured;
+    options.environment = environment();
+    const auto result = qnt::test::runChild(helperArguments(), options);
+    ASSERT_TRUE(result.exited) << result.errors;
+    EXPECT_EQ(result.exitCode, 0) << result.errors;
+    EXPECT_TRUE(storeIsEmpty());
+    EXPECT_EQ(uploads, 1);
+
+    const auto requests = m_server->requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].path,
+              std::string("/sdk-api/v1/platforms/mac/apps/") + kHelperBundle + "/reports");
+    std::string symbolicated;
+    for (const auto &part : requests[0].parts)
+        if (part.name == "signal.fltrecord.symbolicated")
+            symbolicated = qnt::test::gunzip(part.content).value_or("");
+    const json parsed = json::parse(symbolicated, nullptr, false);
+    ASSERT_FALSE(parsed.is_discarded()) << symbolicated;
+    // The crashed thread comes first in the recording: its innermost frames, by position.
+    const json &frames = parsed["threads"][0];
+    ASSERT_GE(frames.size(), 4u) << symbolicated;
+    const char *expected[] = {"quintora_crash::Walker<long>::leaf(long)",
+                              "quintora_crash::Walker<long>::mid(long)",
+                              "quintora_crash::Walker<long>::outer(long)"};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(frames[i]["symbol"], expected[i]) << symbolicated;
+        EXPECT_EQ(frames[i]["library"], "flt_crash_helper_nofp");
+        EXPECT_TRUE(frames[i].contains("raw_symbol"));
+    }
+    bool sawMain = false;
+    for (const auto &frame : frames)
+        sawMain = sawMain || frame["symbol"] == "main";
+    EXPECT_TRUE(sawMain) << symbolicated;
+}
+
+TEST_F(NextLaunch, ALaunchKilledDuringItsUploadLeavesThePackageForTheNextOne)
+{
+    std::mutex gate;
+    std::condition_variable released;
+    bool release = false;
+    std::atomic<int> requests{0};
+    std::atomic<int> accepted{0};
+    m_server = std::make_unique<NetTestServer>(m_certificates);
+    m_server->on("POST", "/sdk-api/v1/platforms/mac/apps/.*/reports",
+                 [&](const RecordedRequest &, httplib::Response &response) {
+                     if (requests.fetch_add(1) == 0) {
+                         // The first launch is killed while it waits for this answer.
+                         std::unique_lock lock(gate);
+                         released.wait(lock, [&] { return release; });
+                         response.status = 503;
+                         return;
+                     }
+                     ++accepted;
+                     response.status = 200;
+                     response.set_content("{}", "application/json");
+                 });
+    m_server->start();
+    crashOnce("0ddba11");
+
+    const auto arguments = helperArguments();
+    const auto variables = environment();
+    // Everything the child needs is made before the fork: after it only exec follows.
+    std::vector<std::string> childEnvironment(variables);
+    for (char **entry = environ; *entry; ++entry)
+        if (std::string(*entry).rfind("XDG_CACHE_HOME=", 0) != 0
+            && std::string(*entry).rfind("FaultlineReportsEndpoint=", 0) != 0)
+            childEnvironment.emplace_back(*entry);
+    std::vector<char *> argv, envp;
+    for (const auto &argument : arguments)
+        argv.push_back(const_cast<char *>(argument.c_str()));
+    argv.push_back(nullptr);
+    for (const auto &variable : childEnvironment)
+        envp.push_back(const_cast<char *>(variable.c_str()));
+    envp.push_back(nullptr);
+    const int devnull = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        dup2(devnull, 1);
+        dup2(devnull, 2);
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    close(devnull);
+    const bool uploading =
+        qnt::test::waitUntil([&] { return requests == 1; }, std::chrono::seconds(60));
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    {
+        std::lock_guard lock(gate);
+        release = true;
+    }
+    released.notify_all();
+    ASSERT_TRUE(uploading);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_FALSE(storeIsEmpty());
+
+    ChildOptions options;
+    options.standardError = ChildOptions::StandardError::Captured;
+    options.environment = variables;
+    const auto result = qnt::test::runChild(arguments, options);
+    EXPECT_EQ(result.exitCode, 0) << result.errors;
+    EXPECT_EQ(accepted, 1);
+    EXPECT_EQ(requests, 2);
+    EXPECT_TRUE(storeIsEmpty());
+}
+
+} // namespace

@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <map>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -85,20 +84,6 @@ TEST(FileManager, RemovingALinkNeverTouchesWhatItNames)
     EXPECT_EQ(qnt::test::readWholeFile(outside / "keep.txt"), "precious");
     EXPECT_FALSE(manager.fileSizeAtPath((fs::path(manager.activePath()) / "link").string()));
     fs::remove_all(outside);
-}
-
-TEST(FileManager, RemovingAllPathsGoesOnPastAFailure)
-{
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root removes entries of a read-only folder";
-    qnt::test::TemporaryStore store;
-    const FLTFileManager &manager = *store.manager();
-    qnt::test::writeFile(fs::path(manager.processingPath()) / "stuck", "x");
-    qnt::test::writeFile(fs::path(manager.activePath()) / "gone", "x");
-    fs::permissions(manager.processingPath(), fs::perms(0555));
-    EXPECT_FALSE(manager.removeContentsOfAllPaths());
-    EXPECT_TRUE(manager.activePathContents().empty());
-    fs::permissions(manager.processingPath(), fs::perms(0755));
 }
 
 TEST(FileManager, LegacyLayoutIsRemovedWhole)

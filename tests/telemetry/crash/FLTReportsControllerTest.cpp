@@ -387,6 +387,9 @@ TEST_F(ReportsUpload, APackageIsNotUploadedTwiceAtOnce)
     }
     opened.notify_all();
     ASSERT_TRUE(waitUntil([&] { return storeIsEmpty(); }));
+    // Sent and removed: starting it again sends nothing.
+    EXPECT_FALSE(reports->uploadPackagedReportAtPath(*packaging.finalPath(), false));
+    controller->operationQueue()->waitUntilAllOperationsAreFinished();
     controller.reset();
     EXPECT_EQ(m_uploads, 1);
 }
@@ -412,6 +415,19 @@ TEST_F(ReportsUpload, RepeatedFailuresGiveThePackageUp)
               1u);
     std::lock_guard lock(m_mutex);
     EXPECT_EQ(m_laterRetries.size(), FLTReportsController::kMaxFailedUploads - 1);
+}
+
+TEST_F(ReportsUpload, AnUrgentReportIsSentBeforeTheCallReturns)
+{
+    startServer([](int, httplib::Response &response) { accept(response); });
+    const fs::path folder = m_store.addReport(m_store.manager()->activePath(), "urgent",
+                                              {{"signal.fltrecord", "{}\n"}});
+    auto controller = makeController();
+    EXPECT_TRUE(controller->reportsController()->prepareAndSubmitReport(
+        FLTInternalReport::reportWithPath(folder.string()), true, true));
+    EXPECT_EQ(m_uploads, 1);
+    EXPECT_TRUE(storeIsEmpty());
+    controller.reset();
 }
 
 TEST_F(ReportsUpload, WithSubmissionSwitchedOffPackagesWait)

@@ -554,12 +554,13 @@ void VRGradient::encodeWithCoder(VRKeyedCoder &coder) const
     coder.encodeInt(m_type, QStringLiteral("type"));
     coder.encodeInt(m_blending, QStringLiteral("blending"));
     coder.encodeInt(m_interpolation, QStringLiteral("interpolation"));
-    coder.encodeFloat(static_cast<float>(m_angleInDegrees), QStringLiteral("angle"));
+    // Reals at full precision, so that a gradient copied and pasted keeps its exact values.
+    coder.encodeObject(m_angleInDegrees, QStringLiteral("angle"));
     auto pair = [](const QPointF &p) { return QVariantList{p.x(), p.y()}; };
     coder.encodeObject(pair(m_radialStart), QStringLiteral("radialStart"));
     coder.encodeObject(pair(m_radialEnd), QStringLiteral("radialEnd"));
-    coder.encodeFloat(static_cast<float>(m_radialStartRadius), QStringLiteral("radialStartRadius"));
-    coder.encodeFloat(static_cast<float>(m_radialEndRadius), QStringLiteral("radialEndRadius"));
+    coder.encodeObject(m_radialStartRadius, QStringLiteral("radialStartRadius"));
+    coder.encodeObject(m_radialEndRadius, QStringLiteral("radialEndRadius"));
     if (m_hasLinearPoints) {
         coder.encodeObject(pair(m_linearStart), QStringLiteral("linearStart"));
         coder.encodeObject(pair(m_linearEnd), QStringLiteral("linearEnd"));
@@ -574,7 +575,7 @@ void VRGradient::encodeWithCoder(VRKeyedCoder &coder) const
     for (const auto &stop : m_stops) {
         VRPlistCoder stopCoder;
         stopCoder.encodeObject(QStringLiteral("VRColorStop"), QStringLiteral("isa"));
-        stopCoder.encodeFloat(static_cast<float>(stop->position()), QStringLiteral("position"));
+        stopCoder.encodeObject(stop->position(), QStringLiteral("position"));
         stopCoder.encodeObject(colourString(stop->color()), QStringLiteral("color"));
         stops.append(stopCoder.dictionary());
     }
@@ -605,17 +606,34 @@ VRResult<VRGradientRef> VRGradient::decodeWithCoder(const VRKeyedCoder &coder)
         return true;
     };
 
-    const int type = coder.decodeIntForKey(QStringLiteral("type"));
-    if (type != Linear && type != Radial && type != Sweep && type != Elliptical)
-        return fail(QStringLiteral("The gradient kind %1 is unknown.").arg(type));
-    const int blending = coder.decodeIntForKey(QStringLiteral("blending"));
-    if (blending != RGB && blending != HSV)
-        return fail(QStringLiteral("The gradient blending %1 is unknown.").arg(blending));
-    const int interpolation = coder.decodeIntForKey(QStringLiteral("interpolation"));
-    if (interpolation < 0 || interpolation > Sinusoidal)
-        return fail(QStringLiteral("The gradient interpolation %1 is unknown.").arg(interpolation));
-    const float angle = coder.decodeFloatForKey(QStringLiteral("angle"));
-    if (!std::isfinite(angle) || std::abs(angle) > 1.0e6f)
+    // Every number must be a number: text where one belongs refuses the whole gradient.
+    auto optionalNumber = [&](const QString &key, double fallback, double *out) {
+        const QVariant v = coder.decodeObjectForKey(key);
+        if (!v.isValid()) {
+            *out = fallback;
+            return true;
+        }
+        return number(v, out);
+    };
+    double typeValue = 0, blendingValue = 0, interpolationValue = 0, angleValue = 0;
+    if (!optionalNumber(QStringLiteral("type"), 0, &typeValue)
+        || !optionalNumber(QStringLiteral("blending"), 0, &blendingValue)
+        || !optionalNumber(QStringLiteral("interpolation"), 0, &interpolationValue)
+        || !optionalNumber(QStringLiteral("angle"), 0, &angleValue))
+        return fail(QStringLiteral("A setting of the gradient is not a number."));
+    const int type = int(typeValue);
+    if (type != typeValue
+        || (type != Linear && type != Radial && type != Sweep && type != Elliptical))
+        return fail(QStringLiteral("The gradient kind %1 is unknown.").arg(typeValue));
+    const int blending = int(blendingValue);
+    if (blending != blendingValue || (blending != RGB && blending != HSV))
+        return fail(QStringLiteral("The gradient blending %1 is unknown.").arg(blendingValue));
+    const int interpolation = int(interpolationValue);
+    if (interpolation != interpolationValue || interpolation < 0 || interpolation > Sinusoidal)
+        return fail(
+            QStringLiteral("The gradient interpolation %1 is unknown.").arg(interpolationValue));
+    const double angle = angleValue;
+    if (!std::isfinite(angle) || std::abs(angle) > 1.0e6)
         return fail(QStringLiteral("The gradient angle is not a usable number."));
 
     auto g = create();
@@ -626,9 +644,10 @@ VRResult<VRGradientRef> VRGradient::decodeWithCoder(const VRKeyedCoder &coder)
     if (!point(QStringLiteral("radialStart"), false, &g->m_radialStart)
         || !point(QStringLiteral("radialEnd"), false, &g->m_radialEnd))
         return fail(QStringLiteral("A radial point of the gradient is not a pair of numbers."));
-    const float r0 = coder.decodeFloatForKey(QStringLiteral("radialStartRadius"));
-    const float r1 = coder.decodeFloatForKey(QStringLiteral("radialEndRadius"));
-    if (!(r0 >= 0 && r0 <= kMaxRelative) || !(r1 >= 0 && r1 <= kMaxRelative))
+    double r0 = 0, r1 = 0;
+    if (!optionalNumber(QStringLiteral("radialStartRadius"), 0, &r0)
+        || !optionalNumber(QStringLiteral("radialEndRadius"), 0, &r1)
+        || !(r0 >= 0 && r0 <= kMaxRelative) || !(r1 >= 0 && r1 <= kMaxRelative))
         return fail(QStringLiteral("A radial radius of the gradient is out of range."));
     g->m_radialStartRadius = r0;
     g->m_radialEndRadius = r1;

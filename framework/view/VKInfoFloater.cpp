@@ -32,11 +32,17 @@ QString VKInfoFloater::formatValue(double value, const QString &format)
         pattern.chop(1);
         value *= 100.0;
     }
+    // A unit after the digits ("0.0\u00B0") is shown after the number.
+    qsizetype end = pattern.size();
+    while (end > 0 && !QStringLiteral("0#.").contains(pattern.at(end - 1)))
+        --end;
+    const QString unit = pattern.mid(end);
+    pattern.truncate(end);
     const int dot = pattern.indexOf(QLatin1Char('.'));
     const int decimals = dot < 0 ? 0 : int(pattern.size()) - dot - 1;
     if (!std::isfinite(value))
         return QString();
-    QString text = QLocale().toString(value, 'f', std::clamp(decimals, 0, 6));
+    QString text = QLocale().toString(value, 'f', std::clamp(decimals, 0, 6)) + unit;
     if (percent)
         text += QLatin1Char('%');
     return text;

@@ -12,7 +12,6 @@
 #include <numbers>
 
 namespace {
-constexpr int kGrid = 16;
 // Scroll units (degrees of wheel turn) for the whole brightness range.
 constexpr double kScrollRange = 150.0;
 
@@ -111,7 +110,7 @@ QColor VKColourPickerView::color() const
 {
     if (mMode != SwatchMode)
         return colorForSpectrumPoint(mSel);
-    if (mSel.x() >= 0 && mSel.x() < kGrid && mSel.y() >= 0 && mSel.y() < kGrid)
+    if (mSel.x() >= 0 && mSel.x() < gridColumns() && mSel.y() >= 0 && mSel.y() < gridRows())
         return colorForSwatchX(int(mSel.x()), int(mSel.y()));
     return mNonSelectColour;
 }
@@ -121,21 +120,21 @@ QColor VKColourPickerView::colorForSwatchX(int x, int y) const
     const QList<QColor> &colours = swatchColours();
     if (colours.isEmpty())
         return Qt::gray;
-    return colours.at((kGrid * y + x) % colours.size());
+    return colours.at((gridColumns() * y + x) % colours.size());
 }
 
 QPointF VKColourPickerView::swatchAtPoint(QPointF p) const
 {
     if (!rect().contains(p.toPoint()) || p.x() < 0 || p.y() < 0)
         return {-1, -1};
-    return {std::trunc(p.x() * kGrid / width()), std::trunc(p.y() * kGrid / height())};
+    return {std::trunc(p.x() * gridColumns() / width()), std::trunc(p.y() * gridRows() / height())};
 }
 
 QRectF VKColourPickerView::rectForSwatch(QPointF swatch) const
 {
     if (mMode != SwatchMode)
         return rectForSpectrumPoint(swatch);
-    const int cw = width() / kGrid, ch = height() / kGrid;
+    const int cw = width() / gridColumns(), ch = height() / gridRows();
     return {1 + swatch.x() * cw, 1 + swatch.y() * ch, double(cw), double(ch)};
 }
 
@@ -215,9 +214,9 @@ void VKColourPickerView::paintEvent(QPaintEvent *event)
 void VKColourPickerView::drawSwatches(QPainter &painter, const QRect &dirty)
 {
     painter.fillRect(rect(), palette().window());
-    const int cw = width() / kGrid, ch = height() / kGrid;
-    for (int y = 0; y < kGrid; ++y) {
-        for (int x = 0; x < kGrid; ++x) {
+    const int cw = width() / gridColumns(), ch = height() / gridRows();
+    for (int y = 0; y < gridRows(); ++y) {
+        for (int x = 0; x < gridColumns(); ++x) {
             const QRect swatch(1 + x * cw, 1 + y * ch, cw - 1, ch - 1);
             if (!swatch.intersects(dirty))
                 continue;

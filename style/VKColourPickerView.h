@@ -41,6 +41,9 @@ public:
     QColor color() const;
     QPointF selection() const { return mSel; }
     virtual QColor colorForSwatchX(int x, int y) const;
+    // The swatch grid: 16 x 16 here; pickers of fewer colours use fewer.
+    virtual int gridColumns() const { return 16; }
+    virtual int gridRows() const { return 16; }
 
     // Geometry.
     QPointF swatchAtPoint(QPointF point) const;

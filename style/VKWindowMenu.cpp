@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -100,7 +101,15 @@ void VKWindowMenu::popUpWindowMenu(VKWindowMenu *menu, QPoint point, const QMous
     if (!menu)
         menu = windowMenu();
     QPointer<VKWindowMenu> guard(menu);
-    const QPoint topLeft = view ? view->window()->mapToGlobal(point) : point;
+    QPoint topLeft = view ? view->window()->mapToGlobal(point) : point;
+    // Kept on the screen, as menus are.
+    if (QScreen *screen = QGuiApplication::screenAt(topLeft)) {
+        const QRect room = screen->availableGeometry();
+        topLeft.setX(
+            std::max(room.left(), std::min(topLeft.x(), room.right() + 1 - menu->width())));
+        topLeft.setY(
+            std::max(room.top(), std::min(topLeft.y(), room.bottom() + 1 - menu->height())));
+    }
     menu->move(topLeft);
     menu->show();
     menu->raise();

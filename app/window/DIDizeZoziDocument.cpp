@@ -1,6 +1,8 @@
 #include "app/window/DIDizeZoziDocument.h"
 
 #include "app/panels/VKLayersPaletteController.h"
+#include "style/QntColorPicker.h"
+#include "style/VKGradientFillEditor.h"
 #include "app/launch/QntWindowAnimation.h"
 #include "app/launch/VOReruRerAppDelegate.h"
 
@@ -20,7 +22,9 @@
 #include "framework/base/VRConstants.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/routing/VRAvoidRouter.h"
+#include "framework/model/VRDrawableObject.h"
 #include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/styles/VRStyle.h"
 #include "framework/undo/VRUndoManager.h"
 #include "framework/notations/QntNotation.h"
 #include "framework/view/VRDrawingTool.h"
@@ -547,6 +551,69 @@ QWidget *DIDizeZoziDocument::placeholderSection(const QString &title, const QStr
     return view;
 }
 
+namespace {
+// The Element section's fill and stroke buttons: they show the selected object's colour and
+// give it each colour picked from its scheme's Text colours.
+class SelectionColourDelegate : public QObject, public QntColorPickerDelegate
+{
+public:
+    SelectionColourDelegate(QntColorPicker *button, VRDrawing *drawing, bool fill)
+        : QObject(button)
+        , m_button(button)
+        , m_drawing(drawing)
+        , m_fill(fill)
+    {
+        m_token = NotificationCenter::defaultCenter().addObserver(
+            kVRLayerSelectionDidChange, nullptr, [this](const Notification &) { showColour(); });
+        showColour();
+    }
+    VRDrawing *currentDrawing() const override { return m_drawing; }
+    VRObjectRef contextObject() const override
+    {
+        auto *layer = m_drawing ? m_drawing->activeLayerOfClass<VRObjectDrawingLayer>() : nullptr;
+        return layer && !layer->isLocked() ? layer->singleSelection() : nullptr;
+    }
+    bool respondsToChangeColor() const override { return true; }
+    void changeColor(QntColorPicker &picker) override
+    {
+        const VRObjectRef object = contextObject();
+        if (!object || !object->style())
+            return;
+        if (m_fill)
+            object->style()->setFillColour(picker.color());
+        else
+            object->style()->setStrokeColour(picker.color());
+        if (VRUndoManager *undo = m_drawing->undoManager())
+            undo->setActionName(m_fill ? QObject::tr("Fill Colour") : QObject::tr("Stroke Colour"));
+    }
+
+private:
+    void showColour()
+    {
+        const VRObjectRef object = contextObject();
+        m_button->setEnabled(object && object->style());
+        if (object && object->style())
+            m_button->setColor(m_fill ? object->style()->fillColour()
+                                      : object->style()->strokeColour());
+    }
+
+    QntColorPicker *m_button;
+    QPointer<VRDrawing> m_drawing;
+    bool m_fill;
+    NotificationToken m_token;
+};
+} // namespace
+
+QWidget *DIDizeZoziDocument::selectionColourPicker(QWidget *parent, bool fill)
+{
+    auto *button = new QntColorPicker(parent);
+    button->setObjectName(fill ? QStringLiteral("fillColourPicker")
+                               : QStringLiteral("strokeColourPicker"));
+    button->setFixedSize(44, 20);
+    button->setDelegate(new SelectionColourDelegate(button, drawing(), fill));
+    return button;
+}
+
 QWidget *DIDizeZoziDocument::makeSectionView(Section section)
 {
     auto found = sectionFactories().find(section);
@@ -608,8 +675,8 @@ QWidget *DIDizeZoziDocument::makeSectionView(Section section)
     }
     case Section::CustomElement:
     case Section::NoncustomElement:
-        form->addRow(captionLabel(tr("Fill"), view), swatch(QColor(0xcfe3f7)));
-        form->addRow(captionLabel(tr("Stroke"), view), swatch(QColor(0x35618f)));
+        form->addRow(captionLabel(tr("Fill"), view), selectionColourPicker(view, true));
+        form->addRow(captionLabel(tr("Stroke"), view), selectionColourPicker(view, false));
         form->addRow(captionLabel(tr("Shadow"), view), new QCheckBox(view));
         view->resize(width, 92);
         break;
@@ -687,8 +754,10 @@ QWidget *DIDizeZoziDocument::makeSectionView(Section section)
     }
     case Section::Style: {
         delete view;
-        return placeholderSection(tr("Style"),
-                                  tr("Strokes, fills and effects of the selected object."), 70);
+        auto *editor = new VKGradientFillEditor(drawing());
+        editor->setObjectName(QStringLiteral("sectionStyle"));
+        editor->resize(width, 112);
+        return editor;
     }
     case Section::Sequence: {
         delete view;

@@ -258,6 +258,7 @@ private:
     void buildWindow();
     QWidget *makeSequenceSectionView();
     QWidget *makeSectionView(Section section);
+    QWidget *selectionColourPicker(QWidget *parent, bool fill);
     QWidget *placeholderSection(const QString &title, const QString &text, int height);
     CXCollapsibleView *addSection(Section section, int row = -1);
     bool isCollapsed(Section section) const;

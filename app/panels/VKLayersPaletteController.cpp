@@ -340,6 +340,9 @@ void VKLayersPaletteController::selectActiveLayerRow()
     const int row = _drawing->indexOfActiveLayer();
     VRLayer *active = _drawing->activeLayer();
     m_removeButton->setEnabled(active && active->layerMayBeDeleted());
+    // The drawing's view may come after the table.
+    if (VRViewController *controller = viewController())
+        mAutoActivateCheckbox->setChecked(controller->activatesLayersAutomatically());
     m_settingSelection = true;
     if (row >= 0) {
         mLayersTable->selectRow(row);

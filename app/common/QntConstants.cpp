@@ -53,3 +53,10 @@ const QString kDIDizeZoziDefaultQualityModulationFlag =
     QStringLiteral("DIDizeZozi_defaultQualityModulationFlag");
 const QString kICloudIsAvailable = QStringLiteral("iCloudIsAvailable");
 const QString kNSApplicationCrashOnExceptions = QStringLiteral("NSApplicationCrashOnExceptions");
+const QString kQntImageBankReloadNeededNotification =
+    QStringLiteral("kQntImageBankReloadNeededNotification");
+const QString kQntCustomSubgroupReloadNeededNotification =
+    QStringLiteral("kQntCustomSubgroupReloadNeededNotification");
+const QString kQntImageBankShowAllImportedImages =
+    QStringLiteral("kQntImageBankShowAllImportedImages");
+const QString kQntImageBankShowCustomImages = QStringLiteral("kQntImageBankShowCustomImages");

@@ -55,3 +55,9 @@ extern const QString kNSApplicationCrashOnExceptions; // "NSApplicationCrashOnEx
 
 // Notifications the application posts and observes.
 extern const QString kQntShowInfoPanelNotification;
+
+// The image bank and the shape library's Custom group.
+extern const QString kQntImageBankReloadNeededNotification;
+extern const QString kQntCustomSubgroupReloadNeededNotification;
+extern const QString kQntImageBankShowAllImportedImages;
+extern const QString kQntImageBankShowCustomImages;

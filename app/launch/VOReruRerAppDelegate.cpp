@@ -529,6 +529,15 @@ QntImagesBankController *VOReruRerAppDelegate::sharedImagesBankController()
     return g_imagesBankController;
 }
 
+void VOReruRerAppDelegate::openImageBankManager()
+{
+    if (!g_imagesBankController)
+        g_imagesBankController = new QntImagesBankController(QStringLiteral("QntImagesBank"));
+    g_imagesBankController->showWindow();
+    if (!g_imagesBankController->images())
+        g_imagesBankController->setupBrowsing();
+}
+
 QntElementModeInspector *VOReruRerAppDelegate::elementModeInspector() const
 {
     return mElementModeInspector;

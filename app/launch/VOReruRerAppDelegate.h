@@ -92,6 +92,8 @@ public:
 
     static QntConnectorModeInspector *sharedConnectorModeInspector();
     static QntImagesBankController *sharedImagesBankController();
+    // Shows the image bank's window, loading its pictures when it has none yet.
+    void openImageBankManager();
     QntElementModeInspector *elementModeInspector() const;
     void openElementModeInspector();
     void openConnectorModeInspector();

@@ -165,6 +165,13 @@ void QntDocumentCommands::addMenus(QMenuBar *menuBar)
         if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
             delegate->showUndoInspector();
     });
+    panels
+        ->addAction(tr("&Image Bank"), this,
+                    [] {
+                        if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
+                            delegate->openImageBankManager();
+                    })
+        ->setObjectName(QStringLiteral("imageBankAction"));
 }
 
 QAction *QntDocumentCommands::addDocumentAction(QMenu *menu, VRDrawingDocument &document,

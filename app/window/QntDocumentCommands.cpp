@@ -13,6 +13,7 @@
 #include "framework/undo/VRUndoManager.h"
 #include "framework/notations/QntImportFromGraffle.h"
 #include "framework/notations/QntNotation.h"
+#include "library/QntStencilImport.h"
 #include "framework/view/VRDrawingTool.h"
 #include "framework/view/VRObjectCreationTool.h"
 #include "framework/view/VRToolRegistry.h"
@@ -545,55 +546,47 @@ void QntDocumentCommands::showExportError(const QString &path, const QString &re
 
 void QntDocumentCommands::importAction()
 {
-    auto *chooser = new QFileDialog(windowForSheet(), tr("Import Stencil"));
-    chooser->setAttribute(Qt::WA_DeleteOnClose);
-    chooser->setFileMode(QFileDialog::ExistingFiles);
-    chooser->setNameFilter(tr("Stencils (*.gstencil *.graffle *.plist)"));
-    chooser->setLabelText(QFileDialog::Accept, tr("Import"));
-    chooser->setWindowModality(windowForSheet() ? Qt::WindowModal : Qt::ApplicationModal);
-    connect(chooser, &QFileDialog::filesSelected, this, [this](const QStringList &paths) {
-        for (const QString &path : paths)
-            performImportFilepath(path);
-    });
-    chooser->open();
+    importOptionsController()->beginImportDialogWithParentWindow(windowForSheet(), this);
+}
+
+QntImportOptionsController *QntDocumentCommands::importOptionsController()
+{
+    if (!m_importOptionsController)
+        m_importOptionsController = new QntImportOptionsController(this);
+    return m_importOptionsController;
+}
+
+QntStencilImport *QntDocumentCommands::stencilImport() const
+{
+    return m_stencilImport;
 }
 
 bool QntDocumentCommands::performImportFilepath(const QString &path, const QVariantMap &)
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    QntImportFromGraffle reader;
-    QntImportFromGraffle::setImportedFilepath(path);
-    const VRResult<QVariantMap> stencil = reader.readStencil();
-    if (!stencil) {
-        QApplication::restoreOverrideCursor();
-        showImportError(path, stencil.errorMessage());
+    if (m_stencilImport)
         return false;
-    }
-    VRObjectList objects;
-    const QVariantList sheets = stencil->value(QStringLiteral("Sheets")).toList();
-    if (stencil->contains(QStringLiteral("Sheets"))) {
-        for (const QVariant &sheet : sheets)
-            objects.append(reader.all(sheet.toMap()));
-    } else {
-        objects = reader.all(*stencil);
-    }
-    if (objects.isEmpty()) {
-        QApplication::restoreOverrideCursor();
-        showImportError(path, tr("The file holds no shapes."));
+    QntStencilImport import;
+    m_stencilImport = &import;
+    emit stencilImportStarted();
+    const QntStencilImport::Result result = import.exec(path, windowForSheet());
+    m_stencilImport = nullptr;
+    switch (result.outcome) {
+    case QntStencilImport::Result::Outcome::Cancelled: return false;
+    case QntStencilImport::Result::Outcome::Failed:
+        showImportError(path, result.error);
         return false;
+    case QntStencilImport::Result::Outcome::Imported: break;
     }
-    const VRObjectList elements = reader.all2Elements(objects);
-    const QByteArray icon = reader.imageData(objects);
-    const QString name = stencil->value(QStringLiteral("LastImportedFilename")).toString();
-    const VRResult<QString> database =
-        QntNotation::importIntoDB(name + QStringLiteral(".db"), elements, icon, QString());
-    QApplication::restoreOverrideCursor();
-    if (!database) {
-        showImportError(path, database.errorMessage());
-        return false;
-    }
-    m_document.drawing()->setImportedElements(elements, name);
-    emit notationElementsImported(name);
+    // The drawing gets elements made on this thread, read back from the new notation.
+    VRObjectList elements;
+    if (const QntNotationRef notation = QntNotation::notationWithPath(result.database);
+        notation && notation->isValid())
+        for (const QntElementRecord &record : notation->importedElementsList())
+            elements.push_back(record.prototype);
+    if (elements.isEmpty())
+        elements = result.elements;
+    m_document.drawing()->setImportedElements(elements, result.name);
+    emit notationElementsImported(result.name);
     return true;
 }
 

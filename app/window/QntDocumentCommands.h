@@ -3,6 +3,7 @@
 #include "app/sheets/VKDuplicationDelegate.h"
 #include "app/sheets/VKExportOptionsDelegate.h"
 #include "framework/base/VRTypes.h"
+#include "library/QntImportOptionsController.h"
 
 #include <QObject>
 #include <QPointer>
@@ -14,6 +15,8 @@ class QMenu;
 class QMenuBar;
 class QMessageBox;
 class QWidget;
+class QntImportOptionsController;
+class QntStencilImport;
 class VKExportOptionsController;
 class VKLinearDuplicateController;
 class VKPolarDuplicateController;
@@ -26,7 +29,8 @@ class VRObjectDrawingLayer;
 // framework's tools and layers and owns the sheets and dialogs, made on first use.
 class QntDocumentCommands : public QObject,
                             public VKExportOptionsDelegate,
-                            public VKDuplicationDelegate
+                            public VKDuplicationDelegate,
+                            public QntImportOptionsDelegate
 {
     Q_OBJECT
 public:
@@ -77,11 +81,16 @@ public:
     void openDrawingSizePanel();
     void exportAction();
     void exportSVGAction();
-    // Stencil import into this document: a file chooser for stencil files, then each file.
+    // Stencil import into this document: the import dialog, then the chosen file.
     void importAction();
-    // Reads a stencil into a new Imported notation and stores its elements in the drawing;
-    // false (after telling the user) when the file cannot be imported.
-    bool performImportFilepath(const QString &path, const QVariantMap &options = {});
+    // Reads a stencil into a new Imported notation and stores its elements in the drawing. The
+    // work runs on a worker thread behind a progress dialog with Cancel; this returns when it is
+    // over. False when the file cannot be imported (after telling the user), when the user
+    // cancelled (nothing is left behind) or while another import of this window runs.
+    bool performImportFilepath(const QString &path, const QVariantMap &options = {}) override;
+    QntImportOptionsController *importOptionsController();
+    // The import running now, else null.
+    QntStencilImport *stencilImport() const;
 
     // VKDuplicationDelegate
     int countOfItemsInSelection() const override;
@@ -106,6 +115,8 @@ public:
 signals:
     // A stencil became a notation of that name: the shape library shows the new group.
     void notationElementsImported(const QString &name);
+    // An import began; stencilImport() reports its progress.
+    void stencilImportStarted();
 
 private:
     VRObjectDrawingLayer *activeObjectLayer() const;
@@ -124,4 +135,6 @@ private:
     QPointer<VKPolarDuplicateController> m_polarController;
     QPointer<DrawingSizeController> m_drawingSizeController;
     QPointer<QMessageBox> m_errorAlert;
+    QPointer<QntImportOptionsController> m_importOptionsController;
+    QPointer<QntStencilImport> m_stencilImport;
 };

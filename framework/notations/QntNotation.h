@@ -90,9 +90,14 @@ public:
     // Imported/<sanitised name>.db made from the base notation (or the template
     // Misc/CustomizableStyle.db), holding the objects as imported elements. Replaces an earlier
     // import of that name atomically. The path of the new database.
+    // progress, when given, is told each element written (done of total) and is asked once
+    // more, with done = total, right before the new file takes its place; a false answer at any
+    // call cancels the import and leaves no file behind. Any thread.
+    using ImportProgress = std::function<bool(qsizetype done, qsizetype total)>;
     static VRResult<QString> importIntoDB(const QString &fileName, const VRObjectList &objects,
                                           const QByteArray &icon,
-                                          const QString &baseNotationFilename);
+                                          const QString &baseNotationFilename,
+                                          const ImportProgress &progress = {});
     // Adds one element to the imported elements of an existing notation database.
     static VRResult<void> insertIntoDB(const QString &databasePath, const VRObjectRef &element);
     // Developer maintenance: rebuilds the user's copies of the shipped databases from the notation

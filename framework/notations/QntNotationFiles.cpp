@@ -217,7 +217,8 @@ VRResult<void> QntNotation::insertIntoDB(const QString &databasePath, const VROb
 
 VRResult<QString> QntNotation::importIntoDB(const QString &fileName, const VRObjectList &objects,
                                             const QByteArray &icon,
-                                            const QString &baseNotationFilename)
+                                            const QString &baseNotationFilename,
+                                            const ImportProgress &progress)
 {
     auto fail = [&](const QString &message) -> VRResult<QString> {
         qCWarning(lcNotation).noquote() << message;
@@ -284,16 +285,28 @@ VRResult<QString> QntNotation::importIntoDB(const QString &fileName, const VRObj
             ok = db.executeUpdate(
                 QStringLiteral("INSERT INTO BlobParams (Key, Value) VALUES (?, ?)"),
                 {QStringLiteral("notationIcon"), icon});
-        for (const VRObjectRef &object : objects) {
+        bool cancelled = false;
+        for (qsizetype i = 0; i < objects.size(); ++i) {
             if (!ok)
                 break;
+            const VRObjectRef &object = objects.at(i);
             const QByteArray data = QntNotationArchive::encodeElement(object);
-            if (data.isEmpty())
-                continue;
-            const QString id = QntNotationArchive::elementId(object);
-            ok = db.executeUpdate(
-                QStringLiteral("INSERT INTO ImportedElements (ID, Data) VALUES (?, ?)"),
-                {id.isEmpty() ? QVariant() : QVariant(id), data});
+            if (!data.isEmpty()) {
+                const QString id = QntNotationArchive::elementId(object);
+                ok = db.executeUpdate(
+                    QStringLiteral("INSERT INTO ImportedElements (ID, Data) VALUES (?, ?)"),
+                    {id.isEmpty() ? QVariant() : QVariant(id), data});
+            }
+            if (ok && progress && !progress(i + 1, objects.size())) {
+                cancelled = true;
+                ok = false;
+            }
+        }
+        if (cancelled) {
+            db.rollback();
+            db.close();
+            QFile::remove(temporary);
+            return VRError{QStringLiteral("The import was cancelled.")};
         }
         if (!ok) {
             error = error.isEmpty() ? db.lastErrorMessage() : error;
@@ -309,6 +322,11 @@ VRResult<QString> QntNotation::importIntoDB(const QString &fileName, const VRObj
             return fail(QStringLiteral("The imported notation cannot be written: %1").arg(error));
         }
         db.setUserVersion(kSchemaVersion);
+    }
+    // The last moment to give up: after the rename the import is done.
+    if (progress && !progress(objects.size(), objects.size())) {
+        QFile::remove(temporary);
+        return VRError{QStringLiteral("The import was cancelled.")};
     }
     if (::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(target).constData())
         != 0) {

@@ -121,7 +121,7 @@ QString QntImagesBankController::templatePath()
 
 // ---- the database file ---------------------------------------------------------------------
 
-bool QntImagesBankController::imageBankFileIsUsable(QString *problem) const
+bool QntImagesBankController::imageBankFileIsUsable(QString *problem)
 {
     FMDatabase db(imageBankFilePath());
     if (!db.openReadOnly()) {
@@ -134,28 +134,35 @@ bool QntImagesBankController::imageBankFileIsUsable(QString *problem) const
 
 bool QntImagesBankController::initImageBank()
 {
-    m_imageBankProblem.clear();
+    return ensureImageBank(&m_imageBankProblem);
+}
+
+bool QntImagesBankController::ensureImageBank(QString *problemOut)
+{
+    QString ignored;
+    QString &problem = problemOut ? *problemOut : ignored;
+    problem.clear();
     const QString path = imageBankFilePath();
     const QFileInfo info(path);
     if (info.exists() && info.isFile() && info.size() == 0)
         QFile::remove(path);
     if (QFileInfo::exists(path)) {
         // An existing bank is never changed; one we cannot read is reported, not replaced.
-        QString problem;
-        if (imageBankFileIsUsable(&problem))
+        QString why;
+        if (imageBankFileIsUsable(&why))
             return true;
-        m_imageBankProblem = tr("The image bank “%1” cannot be read: %2.")
-                                 .arg(QDir::toNativeSeparators(path), problem);
-        qCWarning(lcImageBank).noquote() << m_imageBankProblem;
+        problem =
+            tr("The image bank “%1” cannot be read: %2.").arg(QDir::toNativeSeparators(path), why);
+        qCWarning(lcImageBank).noquote() << problem;
         return false;
     }
 
     // The new file is made beside its place and renamed into it once complete, so a bank is
     // either whole or absent, whatever happens meanwhile.
     if (!QDir().mkpath(imageBankFolderPath())) {
-        m_imageBankProblem = tr("The folder “%1” cannot be made.")
-                                 .arg(QDir::toNativeSeparators(imageBankFolderPath()));
-        qCWarning(lcImageBank).noquote() << m_imageBankProblem;
+        problem = tr("The folder “%1” cannot be made.")
+                      .arg(QDir::toNativeSeparators(imageBankFolderPath()));
+        qCWarning(lcImageBank).noquote() << problem;
         return false;
     }
     const QString temporary = imageBankFolderPath() + QStringLiteral(".imagebank.")
@@ -168,7 +175,7 @@ bool QntImagesBankController::initImageBank()
         FMDatabase db(temporary);
         if (!db.openWithFlags(FMDatabase::OpenReadWrite | FMDatabase::OpenCreate)) {
             qCWarning(lcImageBank).noquote() << "Could not open db" << path;
-            m_imageBankProblem = tr("Could not open db %1").arg(path);
+            problem = tr("Could not open db %1").arg(path);
             QFile::remove(temporary);
             return false;
         }
@@ -221,19 +228,19 @@ bool QntImagesBankController::initImageBank()
         db.close();
         if (!ok) {
             QFile::remove(temporary);
-            m_imageBankProblem = tr("The image bank cannot be made: %1").arg(error);
-            qCWarning(lcImageBank).noquote() << m_imageBankProblem;
+            problem = tr("The image bank cannot be made: %1").arg(error);
+            qCWarning(lcImageBank).noquote() << problem;
             return false;
         }
     }
     if (!QFile::rename(temporary, path)) {
         QFile::remove(temporary);
         // Another process made the bank meanwhile: use that one.
-        QString problem;
-        if (QFileInfo::exists(path) && imageBankFileIsUsable(&problem))
+        QString why;
+        if (QFileInfo::exists(path) && imageBankFileIsUsable(&why))
             return true;
-        m_imageBankProblem = tr("The image bank cannot be saved as “%1”.").arg(path);
-        qCWarning(lcImageBank).noquote() << m_imageBankProblem;
+        problem = tr("The image bank cannot be saved as “%1”.").arg(path);
+        qCWarning(lcImageBank).noquote() << problem;
         return false;
     }
     return true;

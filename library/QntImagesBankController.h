@@ -64,6 +64,8 @@ public:
     // Makes "imagebank.db" when it is missing or empty; an existing file is never changed.
     // False (after logging why) when the file cannot be made or is no readable notation.
     bool initImageBank();
+    // The same for anyone who stores into the bank (the shape library's Custom group).
+    static bool ensureImageBank(QString *problem = nullptr);
     // The problem initImageBank met last; empty after success.
     QString imageBankProblem() const { return m_imageBankProblem; }
     // A new entry for a picture file, identified by its file name made unique among the entries,
@@ -146,7 +148,7 @@ private:
     QString uniqueIdentifier(const QString &base) const;
     ItemRef itemForElement(const VRObjectRef &element, const QString &identifier) const;
     int indexOfItem(const QString &identifier, const QString &sourceDatabase) const;
-    bool imageBankFileIsUsable(QString *problem) const;
+    static bool imageBankFileIsUsable(QString *problem);
     void forgetUnloadedRows();
 
     QString m_windowNibName;

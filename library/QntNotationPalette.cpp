@@ -52,6 +52,14 @@ void ensureCreationTools(const QList<QntElementRecord> &records)
     }
 }
 
+// Shapes the user named (pictures of the image bank, Custom shapes) show their name.
+void showTitlesAsTooltips(QList<QntElementRecord> &records)
+{
+    for (QntElementRecord &record : records)
+        if (record.tooltip.isEmpty() && record.prototype)
+            record.tooltip = record.prototype->stringForKey(QStringLiteral("TITLE"));
+}
+
 QColor colourFromDefaults()
 {
     const QVariant value =
@@ -99,6 +107,32 @@ QntNotationPalette::QntNotationPalette(VRDrawingDocument *document, QWidget *par
     connect(_notationOutline, &QTreeWidget::itemCollapsed, this,
             [this](QTreeWidgetItem *row) { outlineItemExpandedOrCollapsed(row, false); });
     layout->addWidget(_notationOutline, 1);
+
+    // Editing: drops of drawing objects, the rows' context menu and double-click insertion.
+    _notationOutline->setAcceptDrops(true);
+    _notationOutline->viewport()->setAcceptDrops(true);
+    _notationOutline->setDropHandler(
+        [this](const QMimeData *data, QPoint point, const QObject *source, bool perform) {
+            DropTarget target = dropTargetAt(point);
+            const Qt::DropAction action = validateDrop(data, target, source);
+            if (!perform || action == Qt::IgnoreAction)
+                return action;
+            return acceptDrop(data, dropTargetAt(point), source) ? action : Qt::IgnoreAction;
+        });
+    _notationOutline->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(_notationOutline, &QWidget::customContextMenuRequested, this, [this](QPoint point) {
+        QMenu *menu = contextMenuForRow(_notationOutline->itemAt(point));
+        bool any = false;
+        for (QAction *entry : menu->actions())
+            any = any || entry->isVisible();
+        if (!any) {
+            menu->deleteLater();
+            return;
+        }
+        menu->popup(_notationOutline->viewport()->mapToGlobal(point));
+    });
+    connect(_notationOutline, &QntOutlineView::itemDoubleClicked, this,
+            [this](QTreeWidgetItem *row) { notationOutlineDoubleClick(row); });
 
     observeNotifications();
 }
@@ -161,9 +195,10 @@ void QntNotationPalette::observeNotifications()
             if (!n.object || n.object == m_document.data() || n.object == drawing())
                 loadNotationElements();
         }));
+    // Added one by one, pictures would rebuild the group once each: once is enough.
     m_observers.push_back(
         center.addObserver(kQntElementAddedToImageBankNotification, nullptr,
-                           [this](const Notification &) { reloadCustomSubgroup(); }));
+                           [this](const Notification &) { scheduleCustomReload(); }));
     m_observers.push_back(
         center.addObserver(QStringLiteral("kQntCustomSubgroupReloadNeededNotification"), nullptr,
                            [this](const Notification &) { reloadCustomSubgroup(); }));
@@ -412,6 +447,7 @@ QntNotationPalette::GroupRef QntNotationPalette::makeExtraGroup(const QString &d
     if (notation && notation->isValid()) {
         notation->setNotationName(name);
         elements = notation->importedElementsList();
+        showTitlesAsTooltips(elements);
         ensureCreationTools(elements);
     }
     GroupRef group = std::make_shared<QntNotationSubgroup>(
@@ -443,12 +479,14 @@ void QntNotationPalette::addCustomSubgroup()
 
 void QntNotationPalette::reloadCustomSubgroup()
 {
+    m_customReloadScheduled = false;
     const QntNotationRef notation = QntNotation::notationWithPath(
         QntNotation::rootNotationsSrcFolderPath() + QStringLiteral("/ImageBank/imagebank.db"));
     QList<QntElementRecord> elements;
     if (notation && notation->isValid()) {
         notation->setNotationName(QStringLiteral("Custom"));
         elements = notation->importedElementsList();
+        showTitlesAsTooltips(elements);
         // The rows changed: their tools are made again from the database.
         VRToolRegistry &registry = VRToolRegistry::sharedToolRegistry();
         for (const QntElementRecord &record : std::as_const(elements))

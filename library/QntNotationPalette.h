@@ -14,9 +14,12 @@
 #include <vector>
 
 class QMenu;
+#include <QMessageBox>
+class QMimeData;
 class QScrollArea;
 class QToolButton;
 class QTreeWidgetItem;
+class QntNotationSubGroupItem;
 class QntNotationSubgroup;
 class QntOutlineView;
 class VRDrawing;
@@ -112,6 +115,42 @@ public:
 
     static QString filterEntryTitle(int tag);
 
+    // ---- editing: drops onto the palette, replacement, deletion, renaming, insertion ----
+    // Where a drop goes: onto an item (childIndex -1), onto a group row (-1), into a group's
+    // gap (childIndex ≥ 0), or the top level (no group, no item).
+    struct DropTarget {
+        QntNotationSubgroup *group = nullptr;
+        QntNotationSubGroupItem *item = nullptr;
+        int childIndex = -1;
+    };
+    DropTarget dropTargetAt(QPoint viewportPoint) const;
+    // The drag operation a drop would get: Qt::IgnoreAction (refused), Qt::CopyAction (a new or
+    // replaced shape) or Qt::MoveAction (into or within an editable group). A top-level drop is
+    // retargeted to the start of the Custom group. source is the drag's source widget.
+    Qt::DropAction validateDrop(const QMimeData *data, DropTarget &target,
+                                const QObject *source) const;
+    // Takes the drop; true when the drop was taken.
+    bool acceptDrop(const QMimeData *data, DropTarget target, const QObject *source);
+    // The replacement question's answer (1 Replace, else Cancel).
+    void alertDidEnd(int returnCode);
+    QMessageBox *replaceAlert() const { return m_replaceAlert; }
+    // The outline's context menu for a row (null when nothing applies to it).
+    QMenu *contextMenuForRow(QTreeWidgetItem *row);
+    // The entries of the context menu shown for the clicked row.
+    void menuNeedsUpdate(QMenu *menu);
+    // Asks first, then deletes the clicked row's shape or imported group.
+    void deleteOutlineSelections();
+    // The deletion itself, once agreed.
+    bool deleteClickedRow();
+    QMessageBox *deleteAlert() const { return m_deleteAlert; }
+    // Renames the clicked row's shape of an editable group (its "TITLE").
+    bool renameClickedItem(const QString &title);
+    void setClickedRow(QTreeWidgetItem *row);
+    // Places a copy of the row's shape in the middle of the visible drawing and selects it.
+    void notationOutlineDoubleClick(QTreeWidgetItem *row);
+    QTreeWidgetItem *rowForItem(const QntNotationSubGroupItem *item) const;
+    QTreeWidgetItem *rowForGroup(const QntNotationSubgroup *group) const;
+
 private:
     QSet<int> &hiddenTags();
     void buildGroupsOfTag(int tag);
@@ -127,6 +166,14 @@ private:
     void applyScroller(bool shown);
     void outlineItemExpandedOrCollapsed(QTreeWidgetItem *row, bool expanded);
     void observeNotifications();
+    std::shared_ptr<QntNotationSubGroupItem> itemRef(const QntNotationSubGroupItem *item) const;
+    GroupRef groupRef(const QntNotationSubgroup *group) const;
+    QntNotationRef notationOfGroup(const QntNotationSubgroup *group) const;
+    bool insertNewShape(const VRObjectRef &object, const GroupRef &group, int index);
+    bool moveShapeWithinGroup(const GroupRef &group, const QString &elementId, int index);
+    void removePendingDragObjects(const QObject *source);
+    void showEditingError(const QString &text, const QString &informative);
+    void scheduleCustomReload();
 
     QPointer<VRDrawingDocument> m_document;
     QntOutlineView *_notationOutline = nullptr;
@@ -143,4 +190,15 @@ private:
         m_subgroupText, m_subgroupFlowchart, m_subgroupOffice, m_subgroupNetwork, m_subgroupCisco,
         m_subgroupPeople, m_subgroupMisc, m_subgroupApple, m_subgroupCustom, m_subgroupImported;
     std::vector<NotificationToken> m_observers;
+    // The row the context menu was opened on.
+    std::weak_ptr<QntNotationSubGroupItem> m_clickedItem;
+    std::weak_ptr<QntNotationSubgroup> m_clickedGroup;
+    // The replacement question's context: the objects dropped (read at the drop), the item
+    // dropped on and whether the drawing's objects wait for the answer.
+    QPointer<QMessageBox> m_replaceAlert;
+    QPointer<QMessageBox> m_deleteAlert;
+    VRObjectList m_replaceObjects;
+    std::weak_ptr<QntNotationSubGroupItem> m_replaceItem;
+    bool m_replacePendingDrag = false;
+    bool m_customReloadScheduled = false;
 };

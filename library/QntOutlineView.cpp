@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QDrag>
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -152,4 +153,42 @@ void QntOutlineView::mouseDoubleClickEvent(QMouseEvent *event)
 {
     if (QTreeWidgetItem *row = itemAt(event->position().toPoint()))
         emit itemDoubleClicked(row);
+}
+
+void QntOutlineView::dragEnterEvent(QDragEnterEvent *event)
+{
+    dragMoveEvent(event);
+}
+
+void QntOutlineView::dragMoveEvent(QDragMoveEvent *event)
+{
+    const Qt::DropAction action =
+        m_dropHandler
+            ? m_dropHandler(event->mimeData(), event->position().toPoint(), event->source(), false)
+            : Qt::IgnoreAction;
+    if (action == Qt::IgnoreAction) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(action);
+    event->accept();
+}
+
+void QntOutlineView::dragLeaveEvent(QDragLeaveEvent *event)
+{
+    event->accept();
+}
+
+void QntOutlineView::dropEvent(QDropEvent *event)
+{
+    const Qt::DropAction action =
+        m_dropHandler
+            ? m_dropHandler(event->mimeData(), event->position().toPoint(), event->source(), true)
+            : Qt::IgnoreAction;
+    if (action == Qt::IgnoreAction) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(action);
+    event->accept();
 }

@@ -47,6 +47,12 @@ public:
     using DragRunner = std::function<Qt::DropAction(QMimeData *data)>;
     static void setDragRunner(DragRunner runner);
 
+    // Drops onto the outline: asked for the operation at a point (perform false) and to take the
+    // drop (perform true, answering Qt::IgnoreAction when it was not taken).
+    using DropHandler = std::function<Qt::DropAction(const QMimeData *data, QPoint viewportPoint,
+                                                     const QObject *source, bool perform)>;
+    void setDropHandler(DropHandler handler) { m_dropHandler = std::move(handler); }
+
 signals:
     void itemDoubleClicked(QTreeWidgetItem *item);
 
@@ -55,6 +61,10 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     DraggableImageCell *m_cell;
@@ -63,4 +73,5 @@ private:
     QStringList m_draggedTypes;
     QTreeWidgetItem *m_pressedItem = nullptr;
     QPoint m_pressPosition;
+    DropHandler m_dropHandler;
 };

@@ -168,6 +168,9 @@ public:
     // Both fail when the notation has no imported element with the prototype's id.
     VRResult<void> removeImportedElement(const VRObjectRef &prototype);
     VRResult<void> updateImportedElement(const VRObjectRef &prototype);
+    // Puts the imported elements in the order of the ids (ids not named keep their order after
+    // them); one transaction.
+    VRResult<void> reorderImportedElements(const QStringList &ids);
     bool proportionalReziseForElementId(const QString &elementId) const;
 
     // ---- colour schemes: readers ----

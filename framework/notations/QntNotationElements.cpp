@@ -4,6 +4,7 @@
 #include "framework/notations/FMDatabase.h"
 #include "framework/notations/QntNotationArchive.h"
 
+#include <QHash>
 #include <QLoggingCategory>
 
 Q_DECLARE_LOGGING_CATEGORY(lcNotation)
@@ -231,6 +232,46 @@ VRResult<void> QntNotation::updateImportedElement(const VRObjectRef &prototype)
             return VRError{db.lastErrorMessage()};
         if (db.changes() == 0)
             return VRError{QStringLiteral("No imported element has the id “%1”.").arg(id)};
+        return {};
+    });
+}
+
+VRResult<void> QntNotation::reorderImportedElements(const QStringList &ids)
+{
+    return write([&](FMDatabase &db) -> VRResult<void> {
+        auto rows =
+            db.executeQuery(QStringLiteral("SELECT ID, Data FROM ImportedElements ORDER BY _ID"));
+        if (!rows)
+            return VRError{db.lastErrorMessage()};
+        QList<std::pair<QVariant, QByteArray>> named;
+        QList<std::pair<QVariant, QByteArray>> others;
+        QHash<QString, qsizetype> rank;
+        for (qsizetype i = 0; i < ids.size(); ++i)
+            rank.insert(ids.at(i), i);
+        QList<std::pair<qsizetype, std::pair<QVariant, QByteArray>>> ranked;
+        while (rows->next()) {
+            const QVariant id =
+                rows->columnIndexIsNull(0) ? QVariant() : QVariant(rows->stringForColumnIndex(0));
+            auto row = std::make_pair(id, rows->dataForColumnIndex(1));
+            if (const auto it = rank.constFind(id.toString()); id.isValid() && it != rank.cend())
+                ranked.push_back({it.value(), row});
+            else
+                others.push_back(row);
+        }
+        if (rows->hadError())
+            return VRError{rows->lastErrorMessage()};
+        rows->close();
+        std::stable_sort(ranked.begin(), ranked.end(),
+                         [](const auto &a, const auto &b) { return a.first < b.first; });
+        for (const auto &entry : std::as_const(ranked))
+            named.push_back(entry.second);
+        if (!db.executeUpdate(QStringLiteral("DELETE FROM ImportedElements")))
+            return VRError{db.lastErrorMessage()};
+        for (const auto &row : named + others)
+            if (!db.executeUpdate(
+                    QStringLiteral("INSERT INTO ImportedElements (ID, Data) VALUES (?, ?)"),
+                    {row.first, row.second}))
+                return VRError{db.lastErrorMessage()};
         return {};
     });
 }

@@ -31,6 +31,11 @@ bool VRDrawingView::canAcceptDrop(const QMimeData *data) const
 
 void VRDrawingView::dragEnterEvent(QDragEnterEvent *event)
 {
+    // The view's own drag out comes back: nothing to add.
+    if (event->source() == this) {
+        event->ignore();
+        return;
+    }
     if (canAcceptDrop(event->mimeData()))
         event->acceptProposedAction();
     else
@@ -39,6 +44,10 @@ void VRDrawingView::dragEnterEvent(QDragEnterEvent *event)
 
 void VRDrawingView::dragMoveEvent(QDragMoveEvent *event)
 {
+    if (event->source() == this) {
+        event->ignore();
+        return;
+    }
     if (canAcceptDrop(event->mimeData()))
         event->acceptProposedAction();
     else
@@ -47,7 +56,7 @@ void VRDrawingView::dragMoveEvent(QDragMoveEvent *event)
 
 void VRDrawingView::dropEvent(QDropEvent *event)
 {
-    if (!canAcceptDrop(event->mimeData())) {
+    if (event->source() == this || !canAcceptDrop(event->mimeData())) {
         event->ignore();
         return;
     }

@@ -11,7 +11,11 @@
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/undo/VRUndoManager.h"
+#include "framework/archive/VRArchiver.h"
+#include "framework/base/VRConstants.h"
 
+#include <QDrag>
+#include <QMimeData>
 #include <QPainter>
 #include <QtMath>
 
@@ -157,7 +161,15 @@ void VRSelectAndEditTool::mouseDragged(VRDrawingView &view, const VRToolEvent &e
             beginGesture(view);
     }
     switch (m_drag) {
-    case Drag::Move: moveTo(view, event); break;
+    case Drag::Move:
+        // Leaving the visible drawing takes the selection out, for another window to take.
+        if (const QRect visible = view.visibleRegion().boundingRect();
+            !visible.isEmpty() && !visible.contains(event.viewPosition)) {
+            dragOut(view);
+            return;
+        }
+        moveTo(view, event);
+        break;
     case Drag::Resize: resizeTo(view, event); break;
     case Drag::Rotate: rotateTo(view, event); break;
     case Drag::ConnectorEnd: dragConnectorEnd(view, event); break;
@@ -258,6 +270,67 @@ void VRSelectAndEditTool::paintOverlay(VRDrawingView &view, QPainter &painter) c
     painter.setPen(pen);
     painter.setBrush(QColor(40, 110, 220, 40));
     painter.drawRect(m_band);
+}
+
+void VRSelectAndEditTool::dragOut(VRDrawingView &view)
+{
+    VRObjectDrawingLayer *layer = m_layer;
+    VRObjectList objects;
+    for (const Saved &s : std::as_const(m_saved))
+        objects.push_back(s.object);
+    // The objects go back where they were; the drag carries copies of them.
+    const bool moved = m_changed;
+    endGesture(view, QStringLiteral("Move"));
+    if (moved) {
+        if (VRUndoManager *undo = view.drawing()->undoManager(); undo && undo->canUndo())
+            undo->undo();
+        else
+            for (const Saved &s : std::as_const(m_saved))
+                s.object->setLocation(s.location);
+    }
+    view.clearGuides();
+    m_drag = Drag::None;
+    m_saved.clear();
+    if (!layer || objects.isEmpty())
+        return;
+    VRObjectList copies;
+    for (const VRObjectRef &object : std::as_const(objects))
+        if (VRObjectRef copy = object->copy())
+            copies.push_back(copy);
+    if (copies.isEmpty())
+        return;
+    auto *data = new QMimeData;
+    data->setData(kVRDrawableObjectPasteboardType, VRArchiver::objectsData(copies));
+    if (copies.size() == 1)
+        copies.first()->writeSupplementaryDataToPasteboard(data);
+    QRectF bounds;
+    for (const VRObjectRef &object : std::as_const(objects))
+        bounds |= object->bounds();
+    QPixmap picture;
+    if (!bounds.isEmpty() && bounds.width() < 4096 && bounds.height() < 4096) {
+        QImage image(bounds.size().toSize().expandedTo(QSize(1, 1)),
+                     QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.translate(-bounds.topLeft());
+        for (const VRObjectRef &object : std::as_const(objects))
+            object->render(painter);
+        painter.end();
+        data->setImageData(image);
+        picture = QPixmap::fromImage(image.scaled(QSize(160, 160).boundedTo(image.size()),
+                                                  Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    }
+    // Whoever takes the drop may ask the layer to remove the originals.
+    layer->setDragPendingObjects(objects);
+    auto *drag = new QDrag(&view);
+    drag->setMimeData(data);
+    if (!picture.isNull())
+        drag->setPixmap(picture);
+    const Qt::DropAction result = drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
+    drag->deleteLater();
+    if (result == Qt::IgnoreAction)
+        layer->setDragPendingObjects({});
 }
 
 void VRSelectAndEditTool::beginGesture(VRDrawingView &view)

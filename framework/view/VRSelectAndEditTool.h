@@ -52,6 +52,9 @@ private:
     void beginGesture(VRDrawingView &view);
     void endGesture(VRDrawingView &view, const QString &actionName);
     void moveTo(VRDrawingView &view, const VRToolEvent &event);
+    // The pointer left the visible drawing while moving: the move is undone and the selection
+    // is dragged out (the layer keeps it as pending for the drop target).
+    void dragOut(VRDrawingView &view);
     void resizeTo(VRDrawingView &view, const VRToolEvent &event);
     void rotateTo(VRDrawingView &view, const VRToolEvent &event);
     void dragConnectorEnd(VRDrawingView &view, const VRToolEvent &event);

@@ -474,6 +474,7 @@ int QntImagesBankController::addImagesFromPaths(const QStringList &paths, int at
         postCustomSubgroupReload();
     if (m_imageBrowser)
         m_imageBrowser->reloadData();
+    updateCount();
     if (!refusals.isEmpty())
         showRefusals(refusals);
     return added;

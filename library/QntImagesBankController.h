@@ -142,6 +142,7 @@ public:
 private:
     void loadWindow();
     void showRefusals(const QStringList &refusals);
+    void updateCount();
     void showMessage(const QString &text, const QString &informative);
     void postCustomSubgroupReload();
     std::optional<QImage> readPicture(const QString &path, QString *whyNot) const;

@@ -237,6 +237,12 @@ void QntImagesBankController::setupBrowsing()
     }
 }
 
+void QntImagesBankController::updateCount()
+{
+    if (m_countLabel)
+        m_countLabel->setText(tr("%n picture(s)", nullptr, numberOfItemsInImageBrowser()));
+}
+
 void QntImagesBankController::finishLoading()
 {
     if (_searchField && !_searchField->text().isEmpty())
@@ -245,10 +251,7 @@ void QntImagesBankController::finishLoading()
         _progressPanel->close();
     if (m_imageBrowser)
         m_imageBrowser->reloadData();
-    if (m_countLabel) {
-        const int shown = numberOfItemsInImageBrowser();
-        m_countLabel->setText(tr("%n picture(s)", nullptr, shown));
-    }
+    updateCount();
 }
 
 void QntImagesBankController::elementAddedToImageBankNotification(const Notification &)
@@ -343,8 +346,7 @@ void QntImagesBankController::searchFieldChanged()
     }
     if (m_imageBrowser)
         m_imageBrowser->reloadData();
-    if (m_countLabel)
-        m_countLabel->setText(tr("%n picture(s)", nullptr, int(m_images->size())));
+    updateCount();
 }
 
 // ---- data source -----------------------------------------------------------------------------
@@ -565,8 +567,7 @@ bool QntImagesBankController::imageBrowserRemoveItemsAtIndexes(const QList<int> 
     }
     if (m_imageBrowser)
         m_imageBrowser->reloadData();
-    if (m_countLabel)
-        m_countLabel->setText(tr("%n picture(s)", nullptr, int(m_images->size())));
+    updateCount();
     if (!failures.isEmpty())
         showMessage(tr("Some pictures could not be removed."), failures.join(QLatin1Char('\n')));
     return failures.isEmpty();

@@ -174,6 +174,7 @@ private:
     void removePendingDragObjects(const QObject *source);
     void showEditingError(const QString &text, const QString &informative);
     void scheduleCustomReload();
+    void repaintDrawing();
 
     QPointer<VRDrawingDocument> m_document;
     QntOutlineView *_notationOutline = nullptr;

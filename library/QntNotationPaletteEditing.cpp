@@ -202,6 +202,7 @@ bool QntNotationPalette::acceptDrop(const QMimeData *data, DropTarget target, co
                 if (auto *layer = d->activeLayerOfClass<VRObjectDrawingLayer>()) {
                     layer->removeDragPendingObjects();
                     m_replacePendingDrag = true;
+                    repaintDrawing();
                 }
         }
         auto *alert = new QMessageBox(QMessageBox::Question, tr("Replace"),
@@ -328,6 +329,13 @@ void QntNotationPalette::removePendingDragObjects(const QObject *source)
     if (VRDrawing *d = drawing())
         if (auto *layer = d->activeLayerOfClass<VRObjectDrawingLayer>())
             layer->removeDragPendingObjects();
+    repaintDrawing();
+}
+
+void QntNotationPalette::repaintDrawing()
+{
+    if (m_document && m_document->mainView())
+        m_document->mainView()->update();
 }
 
 void QntNotationPalette::alertDidEnd(int returnCode)
@@ -343,6 +351,7 @@ void QntNotationPalette::alertDidEnd(int returnCode)
     if (returnCode != 1) {
         if (pending && layer)
             layer->restoreAfterRemovingPengingDrag();
+        repaintDrawing();
         return;
     }
     VRObjectCreationTool *tool = creationTool(item.get());
@@ -622,6 +631,10 @@ void QntNotationPalette::notationOutlineDoubleClick(QTreeWidgetItem *row)
         undo->endUndoGrouping();
         if (undo->groupingLevel() == 0)
             undo->setActionName(tr("Insert Shape"));
+    }
+    if (VRDrawingView *view = m_document->mainView()) {
+        view->postShapeInfo(copy);
+        view->update();
     }
     NotificationCenter::defaultCenter().post(kQntElementAddedToLayerNotification, nullptr, {});
 }

@@ -157,7 +157,17 @@ void QntOutlineView::mouseDoubleClickEvent(QMouseEvent *event)
 
 void QntOutlineView::dragEnterEvent(QDragEnterEvent *event)
 {
+    // Whether a drop is taken depends on the row under the pointer: the drag is followed over
+    // the whole outline, each position answered by dragMoveEvent.
+    if (!m_dropHandler) {
+        event->ignore();
+        return;
+    }
     dragMoveEvent(event);
+    if (!event->isAccepted()) {
+        event->setDropAction(Qt::IgnoreAction);
+        event->accept();
+    }
 }
 
 void QntOutlineView::dragMoveEvent(QDragMoveEvent *event)

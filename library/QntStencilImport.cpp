@@ -126,9 +126,25 @@ QntStencilImport::Result QntStencilImport::exec(const QString &path, QWidget *wi
     loop.exec();
     worker.join();
     m_running = false;
-    dialog->close();
-    dialog->deleteLater();
+    if (result.outcome == Result::Outcome::Imported) {
+        // The caller adds the shapes to the library next; the dialog says so until finish().
+        dialog->setLabelText(
+            tr("Adding the shapes of “%1” to the shape library…").arg(QFileInfo(path).fileName()));
+        dialog->setCancelButton(nullptr);
+        dialog->setValue(100);
+        dialog->repaint();
+    } else {
+        finish();
+    }
     return result;
+}
+
+void QntStencilImport::finish()
+{
+    if (m_dialog) {
+        m_dialog->close();
+        m_dialog->deleteLater();
+    }
 }
 
 void QntStencilImport::cancel()

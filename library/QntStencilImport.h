@@ -40,6 +40,9 @@ public:
     // returns its result once the worker is done (the window's events keep flowing meanwhile).
     // One import per object; a cancel before it starts stops it at once.
     Result exec(const QString &path, QWidget *window);
+    // Closes the progress dialog (kept open after a successful import while the caller adds
+    // the shapes).
+    void finish();
     // Asks the running import to stop; too late once the database is being put in place.
     void cancel();
     bool isRunning() const { return m_running; }

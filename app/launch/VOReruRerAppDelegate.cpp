@@ -53,6 +53,7 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
 #include <QUrlQuery>
 #include <QVBoxLayout>
@@ -217,9 +218,17 @@ void VOReruRerAppDelegate::applicationDidFinishLaunching()
     }
 
     NotificationCenter &center = NotificationCenter::defaultCenter();
-    m_observers.push_back(
-        center.addObserver(kVRDrawingToolWasRegisteredNotification, nullptr,
-                           [this](const Notification &n) { drawingToolRegistrationNote(n); }));
+    // Libraries register their tools by the thousand: the menu is made once they are done.
+    m_observers.push_back(center.addObserver(kVRDrawingToolWasRegisteredNotification, nullptr,
+                                             [this](const Notification &) {
+                                                 if (m_toolMenuRebuildScheduled)
+                                                     return;
+                                                 m_toolMenuRebuildScheduled = true;
+                                                 QTimer::singleShot(0, this, [this] {
+                                                     m_toolMenuRebuildScheduled = false;
+                                                     drawingToolRegistrationNote(Notification{});
+                                                 });
+                                             }));
     m_observers.push_back(center.addObserver(kQntShowInfoPanelNotification, nullptr,
                                              [this](const Notification &n) { openInfoPanel(n); }));
     m_observers.push_back(center.addObserver(kQntHideInfoPanelNotification, nullptr,
@@ -246,6 +255,9 @@ void VOReruRerAppDelegate::applicationDidFinishLaunching()
 
     if (!g_imagesBankController)
         g_imagesBankController = new QntImagesBankController(QStringLiteral("QntImagesBank"));
+    // The Custom group of the shape library keeps its shapes in the image bank from the start.
+    if (!g_imagesBankController->initImageBank())
+        qCWarning(lcApp).noquote() << g_imagesBankController->imageBankProblem();
 
     _applicationHasStarted = true;
 

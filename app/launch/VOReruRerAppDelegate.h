@@ -244,6 +244,7 @@ private:
     QPointer<QLabel> _progressPanelLabel;
     bool m_isTerminating = false;
     bool m_quitting = false;
+    bool m_toolMenuRebuildScheduled = false;
     QPointer<QAction> _toolsMenuItem;
     QPointer<QAction> _smartPolylineMenuItem;
     QPointer<QAction> _smartOrthogonalMenuItem;

@@ -587,6 +587,7 @@ bool QntDocumentCommands::performImportFilepath(const QString &path, const QVari
         elements = result.elements;
     m_document.drawing()->setImportedElements(elements, result.name);
     emit notationElementsImported(result.name);
+    import.finish();
     return true;
 }
 

@@ -7,6 +7,7 @@
 
 #include <QHash>
 #include <QPainterPath>
+#include <QPair>
 #include <QPointF>
 #include <QPointer>
 #include <QRect>
@@ -225,6 +226,11 @@ public:
     QDoubleSpinBox *bufferDistanceField() const { return m_bufferDistanceField; }
     QDoubleSpinBox *segmentPenaltyField() const { return m_segmentPenaltyField; }
     QCheckBox *nudgeCheckBox() const { return m_nudgeCheckBox; }
+    // Diagnostic: the shortest routes through the active layer's objects by nearest neighbour
+    // (magenta) and simulated annealing (red), left in the layer as paths without undo; the
+    // previous ones go first. Answers the two lengths, nearest neighbour first.
+    QPair<double, double> computeShortestRoute();
+    static const QString kShortestRouteKey;
 
     // Timeline layout (DIDizeZoziDocumentTimeline.cpp): the active layer's objects with a "year"
     // go to the grid column of their year, stacked upward without overlaps, each joined to the

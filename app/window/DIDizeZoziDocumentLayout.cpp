@@ -5,6 +5,10 @@
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/routing/VRAutomaticLayout.h"
 #include "framework/routing/VRAvoidRouter.h"
+#include "framework/routing/VRRouteFinder.h"
+#include "framework/model/VRDrawablePath.h"
+#include "framework/styles/VRStyle.h"
+#include "framework/undo/VRUndoManager.h"
 #include "framework/view/VRDrawingView.h"
 
 #include <QAction>
@@ -22,6 +26,8 @@
 #include <atomic>
 #include <cmath>
 #include <optional>
+
+const QString DIDizeZoziDocument::kShortestRouteKey = QStringLiteral("ShortestRoute");
 
 namespace {
 
@@ -111,6 +117,42 @@ void DIDizeZoziDocument::addLayoutMenuItems(QMenu *menu)
     layout->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
     menu->addAction(tr("&Timeline Layout"), this, &DIDizeZoziDocument::timelineAction)
         ->setObjectName(QStringLiteral("timelineLayoutAction"));
+    menu->addAction(tr("Compute Shortest &Route"), this, [this] { computeShortestRoute(); })
+        ->setObjectName(QStringLiteral("computeShortestRouteAction"));
+}
+
+QPair<double, double> DIDizeZoziDocument::computeShortestRoute()
+{
+    auto *layer = drawing()->activeLayerOfClass<VRObjectOwnerLayer>();
+    if (!layer)
+        return {};
+    VRUndoManager *um = undoManager();
+    if (um)
+        um->disableUndoRegistration();
+    VRObjectList previous, objects;
+    for (const VRObjectRef &o : layer->objects())
+        (o->hasMetadataForKey(kShortestRouteKey) ? previous : objects).append(o);
+    if (!previous.isEmpty())
+        layer->removeObjectsInArray(previous);
+    VRRouteFinder finder = VRRouteFinder::routeFinderWithObjects(objects);
+    double lengths[2] = {0, 0};
+    for (int algorithm : {VRRouteFinder::kNearestNeighbour, VRRouteFinder::kSimulatedAnnealing}) {
+        finder.shortestRoute(algorithm);
+        lengths[algorithm == VRRouteFinder::kNearestNeighbour ? 0 : 1] = finder.pathLength();
+        if (objects.size() < 2)
+            continue;
+        VRObjectRef path = VRDrawablePath::drawablePathWithBezierPath(finder.routePath());
+        const QColor colour =
+            algorithm == VRRouteFinder::kSimulatedAnnealing ? QColor(Qt::red) : QColor(Qt::magenta);
+        path->setStyle(VRStyle::styleWithFillColour(QColor(), colour, 3));
+        path->setMetadataObject(algorithm, kShortestRouteKey);
+        layer->addObject(path);
+    }
+    if (um)
+        um->enableUndoRegistration();
+    qInfo("path lengths: NN = %f; SA = %f; diff = %f", lengths[0], lengths[1],
+          lengths[0] - lengths[1]);
+    return {lengths[0], lengths[1]};
 }
 
 void DIDizeZoziDocument::connectSmartConnectorsControls()

@@ -340,3 +340,28 @@ TEST_F(DocumentLayout, NudgingSeparatesParallelSegmentsAndItsAbsenceMergesThem)
     ASSERT_EQ(spread.size(), 2);
     EXPECT_NE(spread[0], spread[1]);
 }
+
+TEST_F(DocumentLayout, ShortestRoutesAreDrawnWithoutUndoAndReplacedOnTheNextRun)
+{
+    for (int i = 0; i < 6; ++i)
+        addElement({50.0 + (i * 37) % 200, 50.0 + (i * 71) % 300, 30, 30});
+    document->undoManager()->closeOpenGroups();
+    document->undoManager()->removeAllActions();
+    auto *action =
+        document->window()->findChild<QAction *>(QStringLiteral("computeShortestRouteAction"));
+    ASSERT_NE(action, nullptr);
+    action->trigger();
+    const auto [nearest, annealed] = document->computeShortestRoute();
+    EXPECT_GT(nearest, 0);
+    EXPECT_LE(annealed, nearest);
+    int routes = 0;
+    for (const VRObjectRef &o : layer->objects()) {
+        if (!o->hasMetadataForKey(DIDizeZoziDocument::kShortestRouteKey))
+            continue;
+        ++routes;
+        EXPECT_TRUE(o->isKindOf<VRDrawablePath>());
+    }
+    EXPECT_EQ(routes, 2);
+    document->undoManager()->closeOpenGroups();
+    EXPECT_TRUE(document->undoManager()->undoStack().isEmpty());
+}

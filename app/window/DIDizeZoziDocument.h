@@ -286,6 +286,9 @@ private:
     // Layout section plumbing (DIDizeZoziDocumentLayout.cpp).
     void connectLayoutControls();
     void addLayoutMenuItems(QMenu *menu);
+    // A message of the layouts over the drawing, as wide as its text needs.
+    void showLayoutMessage(const QString &message);
+    static constexpr int kLayoutMessageDuration = 2500; // milliseconds
     // Fills the Layout section from the active layer's parameters (the defaults where unset).
     void showLayoutParameters();
     void connectSmartConnectorsControls();

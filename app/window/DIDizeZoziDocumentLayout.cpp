@@ -1,6 +1,10 @@
 // DIDizeZoziDocument: the Layout and Smart Connectors sections of the inspector column.
 #include "app/window/DIDizeZoziDocument.h"
 
+#include "app/window/OXOverlayController.h"
+#include "app/window/OXOverlayView.h"
+#include "app/window/OXOverlayWindow.h"
+
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/routing/VRAutomaticLayout.h"
@@ -15,6 +19,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QFontMetricsF>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
@@ -22,6 +27,7 @@
 #include <QPointer>
 #include <QProgressDialog>
 #include <QThread>
+#include <QTimer>
 
 #include <atomic>
 #include <cmath>
@@ -55,6 +61,25 @@ struct LayoutJob {
 };
 
 } // namespace
+
+void DIDizeZoziDocument::showLayoutMessage(const QString &message)
+{
+    if (!_overlayController || !mainView() || !_scrollView)
+        return;
+    // The overlay's standard 200 points hold only a few words of its 24-pixel text.
+    QFont font;
+    font.setPixelSize(24);
+    const double width = std::max(200.0, QFontMetricsF(font).horizontalAdvance(message) + 48.0);
+    _overlayController->endOverlay();
+    _overlayController->beginOverlayToView(_scrollView, message, 4.0, QSizeF(width, 50));
+    // The message goes after a while unless another one took its place.
+    QPointer<OXOverlayController> overlay(_overlayController);
+    QTimer::singleShot(kLayoutMessageDuration, this, [overlay, message] {
+        if (overlay && overlay->isOverlay() && overlay->overlayWindow()
+            && overlay->overlayWindow()->overlayView()->label() == message)
+            overlay->endOverlay();
+    });
+}
 
 void DIDizeZoziDocument::setLayoutProgressThreshold(int nodes)
 {
@@ -187,8 +212,8 @@ bool DIDizeZoziDocument::storeLayoutField(QLineEdit *field, const QString &key, 
                              : key == VRAutomaticLayout::kLayerDistanceKey ? stored.layerDistance
                                                                            : stored.layoutOffset;
         field->setText(QString::number(shown));
-        showOverlayMessage(zeroAllowed ? tr("The offset must be 0 or more")
-                                       : tr("Distances must be above 0"));
+        showLayoutMessage(zeroAllowed ? tr("The offset must be 0 or more")
+                                      : tr("Distances must be above 0"));
         return false;
     }
     layer->layoutParams().insert(key, *value);
@@ -254,10 +279,10 @@ void DIDizeZoziDocument::layOutActiveLayer()
     auto layout = std::make_shared<VRAutomaticLayout>(*layer);
     switch (layout->emptiness()) {
     case VRAutomaticLayout::Emptiness::NoElements:
-        showOverlayMessage(tr("Nothing to lay out"));
+        showLayoutMessage(tr("Nothing to lay out"));
         return;
     case VRAutomaticLayout::Emptiness::NoConnectors:
-        showOverlayMessage(tr("No connectors to lay out"));
+        showLayoutMessage(tr("No connectors to lay out"));
         return;
     case VRAutomaticLayout::Emptiness::None: break;
     }
@@ -297,7 +322,7 @@ void DIDizeZoziDocument::runLayoutWithProgress(std::shared_ptr<VRAutomaticLayout
         job->cancelled = true;
         m_layoutRunning = false;
         progress->deleteLater();
-        showOverlayMessage(tr("Layout cancelled"));
+        showLayoutMessage(tr("Layout cancelled"));
     });
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     connect(thread, &QThread::finished, this, [this, job, progress] {
@@ -321,7 +346,7 @@ void DIDizeZoziDocument::runLayoutWithProgress(std::shared_ptr<VRAutomaticLayout
 void DIDizeZoziDocument::finishLayout(VRAutomaticLayout &layout)
 {
     if (!layout.apply()) {
-        showOverlayMessage(tr("The drawing changed meanwhile"));
+        showLayoutMessage(tr("The drawing changed meanwhile"));
         return;
     }
     if (VRDrawingView *view = mainView())

@@ -85,7 +85,7 @@ bool DIDizeZoziDocument::performTimelineLayoutWithLayer(VRObjectDrawingLayer *la
     const double step = grid ? grid->divisionDistance() : 0.0;
     if (!(step > 0) || !std::isfinite(step)) {
         // A grid without spacing would stack objects upward forever.
-        showOverlayMessage(tr("The grid has no spacing"));
+        showLayoutMessage(tr("The grid has no spacing"));
         return false;
     }
 
@@ -107,7 +107,7 @@ bool DIDizeZoziDocument::performTimelineLayoutWithLayer(VRObjectDrawingLayer *la
         baseLine = std::max(baseLine, o->location().y());
     }
     if (dated.empty()) {
-        showOverlayMessage(tr("No object has a year"));
+        showLayoutMessage(tr("No object has a year"));
         return false;
     }
     // 2. By year as a number, so that 999 comes before 1000; equal years keep their order.

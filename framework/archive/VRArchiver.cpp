@@ -2,11 +2,13 @@
 
 #include "framework/archive/VRArchiveReader.h"
 #include "framework/archive/VRArchiveWriter.h"
+#include "framework/model/QntConnector.h"
 #include "framework/model/VRDrawableObject.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRGridLayer.h"
 #include "framework/model/VRGuideLayer.h"
 #include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/routing/VRAvoidRouter.h"
 #include "framework/undo/VRUndoManager.h"
 
 #include <QCoreApplication>
@@ -463,6 +465,19 @@ VRResult<std::unique_ptr<VRDrawing>> VRArchiver::drawingFromData(const QByteArra
     for (int i = 0; i < drawing->countOfLayers(); ++i) {
         if (auto *owner = dynamic_cast<VRObjectOwnerLayer *>(drawing->objectInLayersAtIndex(i)))
             updateStyles(owner->objects());
+    }
+    // The router met the connectors before their ends were attached: it learns the ends now.
+    for (int i = 0; i < drawing->countOfLayers(); ++i) {
+        auto *owner = dynamic_cast<VRObjectOwnerLayer *>(drawing->objectInLayersAtIndex(i));
+        if (!owner)
+            continue;
+        for (const VRObjectRef &o : owner->objects()) {
+            if (!o->isKindOf<QntConnector>())
+                continue;
+            auto &connector = static_cast<QntConnector &>(*o);
+            if (connector.routing() == 3 || connector.routing() == 4)
+                drawing->avoidRouter()->routeConnector(connector);
+        }
     }
     um->enableUndoRegistration();
     um->removeAllActions();

@@ -143,16 +143,21 @@ TEST(VRAvoidRouter, ADrawingReadFromAFileRoutesAroundItsShapesButNotItsHiddenOne
     auto hiddenWall = element(*wallLayer, {40, 180, 200, 20});
     hiddenWall->setVisible(false);
     connect(*layer, *a, kBottom, b, kTop);
+    connect(*layer, *a, kBottom, b, kTop);
 
     auto read = VRArchiver::drawingFromData(VRArchiver::documentData(drawing));
     ASSERT_TRUE(read.ok()) << read.errorMessage().toStdString();
     VRDrawing &reread = *read.value();
     VRAvoidRouter *router = reread.avoidRouter();
     EXPECT_EQ(router->engine().obstacleCount(), 3); // a, b and the visible wall
-    std::shared_ptr<QntConnector> c;
+    QList<std::shared_ptr<QntConnector>> connectors;
     for (const VRObjectRef &o : reread.activeLayerOfClass<VRObjectDrawingLayer>()->objects())
         if (o->isKindOf<QntConnector>())
-            c = std::static_pointer_cast<QntConnector>(o);
-    ASSERT_TRUE(c);
-    EXPECT_FALSE(pathCrossesInterior(routed(reread, *c), wall->logicalBounds()));
+            connectors.append(std::static_pointer_cast<QntConnector>(o));
+    ASSERT_EQ(connectors.size(), 2);
+    for (const auto &c : connectors)
+        EXPECT_FALSE(pathCrossesInterior(routed(reread, *c), wall->logicalBounds()));
+    // The two ends sharing each spot are spread, as before saving.
+    EXPECT_NE(routed(reread, *connectors[0]).front(), routed(reread, *connectors[1]).front());
+    EXPECT_NE(routed(reread, *connectors[0]).back(), routed(reread, *connectors[1]).back());
 }

@@ -216,8 +216,17 @@ bool DIDizeZoziDocument::storeLayoutField(QLineEdit *field, const QString &key, 
                                       : tr("Distances must be above 0"));
         return false;
     }
-    layer->layoutParams().insert(key, *value);
-    updateChangeCount(ChangeType::Done);
+    // The values are kept with the drawing: a new one makes the document edited. An unset
+    // value stands for the default the field showed.
+    const VRAutomaticLayout::Parameters effective =
+        VRAutomaticLayout::parametersFrom(layer->layoutParams());
+    const double current = key == VRAutomaticLayout::kVertexDistanceKey  ? effective.vertexDistance
+                           : key == VRAutomaticLayout::kLayerDistanceKey ? effective.layerDistance
+                                                                         : effective.layoutOffset;
+    if (current != *value) {
+        layer->layoutParams().insert(key, *value);
+        updateChangeCount(ChangeType::Done);
+    }
     return true;
 }
 
@@ -226,8 +235,10 @@ void DIDizeZoziDocument::storeEdgeRouting()
     auto *layer = drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
     if (!layer || !_edgeRoutingType)
         return;
-    layer->layoutParams().insert(VRAutomaticLayout::kEdgeRoutingKey,
-                                 qlonglong(std::max(0, _edgeRoutingType->currentIndex())));
+    const qlonglong routing = std::max(0, _edgeRoutingType->currentIndex());
+    if (VRAutomaticLayout::parametersFrom(layer->layoutParams()).edgeRouting == routing)
+        return;
+    layer->layoutParams().insert(VRAutomaticLayout::kEdgeRoutingKey, routing);
     updateChangeCount(ChangeType::Done);
 }
 
@@ -304,7 +315,7 @@ void DIDizeZoziDocument::runLayoutWithProgress(std::shared_ptr<VRAutomaticLayout
     auto job = std::make_shared<LayoutJob>();
     job->layout = std::move(layout);
     auto *progress =
-        new QProgressDialog(tr("Laying out %n element(s)…", nullptr, job->layout->nodeCount()),
+        new QProgressDialog(tr("Laying out %1 elements…").arg(job->layout->nodeCount()),
                             tr("Cancel"), 0, 0, windowForSheet());
     progress->setObjectName(QStringLiteral("layoutProgress"));
     progress->setWindowTitle(tr("Automatic Layout"));

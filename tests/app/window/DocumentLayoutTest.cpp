@@ -210,6 +210,8 @@ TEST_F(DocumentLayout, AnEmptyDrawingOrOneWithoutConnectorsIsLeftAloneWithAMessa
 {
     document->layoutAction();
     EXPECT_EQ(overlayText(), QStringLiteral("Nothing to lay out"));
+    // The values shown were stored as they were: nothing to save.
+    EXPECT_FALSE(document->isDocumentEdited());
     addElement({10, 10, 50, 50});
     addElement({15, 15, 50, 50});
     document->undoManager()->closeOpenGroups();

@@ -31,10 +31,13 @@
 #include "platform/QntPaths.h"
 #include "platform/SingleInstance.h"
 #include "platform/UserDefaults.h"
+#include "telemetry/TallyKit/TLYTallyController.h"
+#include "telemetry/TallyKit/Tally.h"
 #include "telemetry/core/Plinth.h"
 #include "telemetry/crash/Faultline.h"
 #include "telemetry/platform/AppInfo.h"
 #include "telemetry/platform/Host.h"
+#include "telemetry/platform/NotificationBus.h"
 
 #include <QAction>
 #include <QApplication>
@@ -295,6 +298,7 @@ void VOReruRerAppDelegate::applicationDidFinishLaunching()
     } catch (const std::exception &error) {
         qCWarning(lcApp) << "the telemetry client did not start:" << error.what();
     }
+    followActivationForAnalytics();
     qCInfo(lcApp) << "launch finished";
 }
 
@@ -421,9 +425,34 @@ bool VOReruRerAppDelegate::applicationShouldTerminateAfterLastWindowClosed() con
     return false;
 }
 
+void VOReruRerAppDelegate::followActivationForAnalytics()
+{
+    // Usage analytics hears of the application becoming active and giving that up, as the
+    // platform's application notifications tell it elsewhere.
+    auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
+    if (!app)
+        return;
+    const auto post = [](const char *name) { tel::NotificationBus::defaultBus().post(name); };
+    m_applicationWasActive = app->applicationState() == Qt::ApplicationActive;
+    if (m_applicationWasActive)
+        post(TLYTallyController::kApplicationDidBecomeActive);
+    connect(app, &QGuiApplication::applicationStateChanged, this,
+            [this, post](Qt::ApplicationState state) {
+                const bool active = state == Qt::ApplicationActive;
+                if (active == m_applicationWasActive)
+                    return;
+                m_applicationWasActive = active;
+                post(active ? TLYTallyController::kApplicationDidBecomeActive
+                            : TLYTallyController::kApplicationWillResignActive);
+            });
+}
+
 void VOReruRerAppDelegate::applicationWillTerminate()
 {
     setIsTerminating(true);
+    tel::NotificationBus::defaultBus().post(TLYTallyController::kApplicationWillTerminate);
+    // The last events reach their log before the process goes.
+    Tally::waitUntilRecorded();
     VRDrawing::saveDefaults();
     UserDefaults &defaults = UserDefaults::standardUserDefaults();
     defaults.setBool(DIDizeZoziDocument::defaultQualityModulation(),

@@ -209,6 +209,7 @@ signals:
 
 private:
     void openDocumentAtPath(const QString &path);
+    void followActivationForAnalytics();
     void populateNotationMenu(QMenu *menu, const QString &word, bool uml);
     void addNotationIntoCurrentDocument(QAction *sender, bool uml);
     void finishCopying(DIDizeZoziDocument *document, const QString &key,
@@ -243,6 +244,7 @@ private:
     QPointer<QProgressBar> _progressPanelIndicator;
     QPointer<QLabel> _progressPanelLabel;
     bool m_isTerminating = false;
+    bool m_applicationWasActive = false;
     bool m_quitting = false;
     bool m_toolMenuRebuildScheduled = false;
     QPointer<QAction> _toolsMenuItem;

@@ -2,6 +2,7 @@
 
 #include "FLTBetaController.h"
 #include "FLTCrashReportingController.h"
+#include "telemetry/TallyKit/Tally.h"
 #include "telemetry/core/Plinth.h"
 #include "telemetry/platform/SystemLog.h"
 #include "telemetry/platform/ThreadStartHook.h"
@@ -80,6 +81,9 @@ void Faultline::start()
         FLTCrashReportingController::create(fileManager, m_controllerDelegate);
     if (!m_crashReportingController->startWithEarlierReports())
         tel::SystemLog::log("[Faultline] Crash reporting could not be initialized");
+    // Usage analytics starts with the crash kit's beta token, which this platform never has.
+    Tally::startWithBetaToken(m_betaController ? m_betaController->betaToken()
+                                               : FLTBetaController::platformBetaToken());
 }
 
 std::shared_ptr<FLTCrashReportingController> Faultline::crashReportingController() const

@@ -155,20 +155,32 @@ TLYCleanupFilesOperation::pruneMultipartFiles(const std::set<std::string> &packa
     if (maximum >= 0 && packages.size() <= static_cast<std::uint64_t>(maximum))
         return packages;
     const auto distantPast = std::chrono::system_clock::time_point::min();
-    std::vector<std::pair<std::chrono::system_clock::time_point, std::string>> dated;
+    struct Dated {
+        std::chrono::system_clock::time_point created;
+        std::chrono::system_clock::time_point modified;
+        std::string path;
+    };
+    std::vector<Dated> dated;
     for (const std::string &package : packages)
-        dated.emplace_back(TLYFileUtils::fileCreatedDateAtURL(package, distantPast), package);
-    // Newest first; equal dates in name order, so the outcome does not depend on listing order.
-    std::sort(dated.begin(), dated.end(), [](const auto &a, const auto &b) {
-        return a.first != b.first ? a.first > b.first : a.second < b.second;
+        dated.push_back({TLYFileUtils::fileCreatedDateAtURL(package, distantPast),
+                         TLYFileUtils::fileModifiedDateAtURL(package, distantPast), package});
+    // Newest first. Creation times are coarse on some file systems, so equal ones are told
+    // apart by the modification time, then by name, and the outcome never depends on the
+    // listing order.
+    std::sort(dated.begin(), dated.end(), [](const Dated &a, const Dated &b) {
+        if (a.created != b.created)
+            return a.created > b.created;
+        if (a.modified != b.modified)
+            return a.modified > b.modified;
+        return a.path < b.path;
     });
     std::set<std::string> kept;
     const std::size_t keep = maximum > 0 ? static_cast<std::size_t>(maximum) : 0;
     for (std::size_t i = 0; i < dated.size(); ++i) {
         if (i < keep)
-            kept.insert(dated[i].second);
+            kept.insert(dated[i].path);
         else
-            ::unlink(dated[i].second.c_str());
+            ::unlink(dated[i].path.c_str());
     }
     return kept;
 }

@@ -60,6 +60,19 @@ TLYFileUtils::fileCreatedDateAtURL(const std::string &path,
         duration_cast<system_clock::duration>(seconds(stamp.tv_sec) + nanoseconds(stamp.tv_nsec)));
 }
 
+std::chrono::system_clock::time_point
+TLYFileUtils::fileModifiedDateAtURL(const std::string &path,
+                                    std::chrono::system_clock::time_point fallback)
+{
+    using namespace std::chrono;
+    struct stat info {
+    };
+    if (::stat(path.c_str(), &info) != 0)
+        return fallback;
+    return system_clock::time_point(duration_cast<system_clock::duration>(
+        seconds(info.st_mtim.tv_sec) + nanoseconds(info.st_mtim.tv_nsec)));
+}
+
 std::string TLYFileUtils::lastPathComponent(const std::string &path)
 {
     const std::size_t slash = path.find_last_of('/');

@@ -22,6 +22,10 @@ public:
     static std::chrono::system_clock::time_point
     fileCreatedDateAtURL(const std::string &path, std::chrono::system_clock::time_point fallback);
 
+    // The modification time; `fallback` when the file cannot be examined.
+    static std::chrono::system_clock::time_point
+    fileModifiedDateAtURL(const std::string &path, std::chrono::system_clock::time_point fallback);
+
     // The last path component.
     static std::string lastPathComponent(const std::string &path);
     // The extension of the last component ("log" of "A.log"); empty when there is none.

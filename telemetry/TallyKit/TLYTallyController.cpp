@@ -209,11 +209,12 @@ void TLYTallyController::recordEvent(const TLYEventPointer &event)
         return;
     }
     logEventToHearth(*event);
-    m_eventQueue->addOperation(
-        std::make_shared<TLYWriteEventOperation>(event, m_metadata, m_currentLogURL));
-    // The size seen here is the log's before this event; the write above still goes into the
-    // log being rolled, as its compression runs after it.
-    if (shouldSubmitLogAtURL(m_currentLogURL) || event->triggersFlush())
+    // The size test sees the log as it was before this event, and the event still goes into
+    // the log being rolled. The write runs here, in the same operation, so that a burst of
+    // events queued at once still rolls at the limit instead of all passing an empty log.
+    const bool full = shouldSubmitLogAtURL(m_currentLogURL);
+    TLYWriteEventOperation(event, m_metadata, m_currentLogURL).main();
+    if (full || event->triggersFlush())
         rotateAndSubmitCurrentLog();
 }
 
@@ -237,8 +238,7 @@ void TLYTallyController::recordCrashEvent(const std::shared_ptr<const TLYCrashEv
     }
     if (::access(m_currentLogURL.c_str(), R_OK) == 0)
         rotateAndSubmitCurrentLog();
-    m_eventQueue->addOperation(std::make_shared<TLYWriteEventOperation>(
-        event, m_previousExecutionMetadata, m_currentLogURL));
+    TLYWriteEventOperation(event, m_previousExecutionMetadata, m_currentLogURL).main();
     rotateAndSubmitCurrentLog();
 }
 
@@ -348,12 +348,18 @@ std::shared_ptr<tel::Operation>
 TLYTallyController::uploadOperationForFileAtURL(const std::string &package,
                                                 const std::string &boundary)
 {
-    auto upload = std::make_shared<TLYUploadOperation>(m_uploader, m_settings.tallyURL(),
-                                                       m_metadata->APIKey(), package, boundary);
-    // Without settings nothing is sent; the package waits for them (or for a later launch).
-    if (!m_settings.valid())
-        upload->cancel();
-    return upload;
+    // Whether settings are known is asked when the upload is due, not when the chain is built:
+    // settings that arrive in between still send the package. Without them the package waits
+    // on disk for the settings (or a later launch).
+    std::weak_ptr<TLYTallyController> weak = weak_from_this();
+    return std::make_shared<tel::BlockOperation>([weak, package, boundary] {
+        const auto self = weak.lock();
+        if (!self || !self->m_settings.valid() || !self->m_settings.shouldCollectAnalytics())
+            return;
+        TLYUploadOperation(self->m_uploader, self->m_settings.tallyURL(),
+                           self->m_metadata->APIKey(), package, boundary)
+            .main();
+    });
 }
 
 void TLYTallyController::limitPendingPackages()
@@ -385,8 +391,11 @@ void TLYTallyController::cleanupAndProcessExistingFiles()
         const auto self = weak.lock();
         if (!self)
             return;
+        self->m_cleanupDone = true;
+        // This launch's own log may already hold its first events: it stays current.
         for (const std::string &log : logs)
-            self->m_eventQueue->addOperations(self->operationsForUncompressedLog(log), false);
+            if (log != self->m_currentLogURL)
+                self->m_eventQueue->addOperations(self->operationsForUncompressedLog(log), false);
         for (const std::string &gz : compressed)
             self->m_eventQueue->addOperations(self->operationsForCompressedLog(gz), false);
         self->m_uploader->attemptToReconnectBackgroundSessionWithCompletionBlock([weak, packages] {
@@ -399,6 +408,8 @@ void TLYTallyController::cleanupAndProcessExistingFiles()
 
 void TLYTallyController::uploadAllMultipartFiles()
 {
+    if (!m_cleanupDone)
+        return;
     uploadMultipartFiles(TLYFileUtils::filesWithExtension("multipartmime", m_rootEventDirectory));
 }
 

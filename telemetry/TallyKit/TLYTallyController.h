@@ -154,4 +154,6 @@ private:
     TLYSettings m_settings;
     std::unique_ptr<TLYTimer> m_flushTimer;
     std::unique_ptr<TLYHearthAnalyticsBridge> m_hearthAnalyticsBridge;
+    // The start-up clean-up has sorted the folder (before, it sends what it keeps itself).
+    bool m_cleanupDone = false;
 };

@@ -2,6 +2,7 @@
 
 #include "TLYLogger.h"
 
+#include <algorithm>
 #include <unistd.h>
 
 class TLYUploader::SessionDelegate : public FLTURLSessionDelegate
@@ -122,6 +123,7 @@ void TLYUploader::invalidate()
     onQueue([weak] {
         if (const auto self = weak.lock()) {
             self->m_invalidated = true;
+            self->m_waiting.clear();
             self->m_session.reset();
         }
     });
@@ -148,9 +150,16 @@ void TLYUploader::startUploadRequest(const FLTURLRequest &request, const std::st
         const auto self = weak.lock();
         if (!self || self->m_invalidated)
             return;
-        if (self->m_liveNames.count(uniqueName)) {
+        const bool waiting =
+            std::any_of(self->m_waiting.begin(), self->m_waiting.end(),
+                        [&](const Waiting &w) { return w.uniqueName == uniqueName; });
+        if (self->m_liveNames.count(uniqueName) || waiting) {
             TLYLogger::sharedLogger().logWithLabel("TLYUploader", "A task currently exists for '"
                                                                       + uniqueName + "', skipping");
+            return;
+        }
+        if (self->m_liveNames.size() >= kMaximumConcurrentUploads) {
+            self->m_waiting.push_back({request, filePath, uniqueName});
             return;
         }
         self->startNewUploadRequest(request, filePath, uniqueName);
@@ -195,6 +204,11 @@ void TLYUploader::taskCompleted(const FLTURLRequest &request,
     m_liveNames.erase(name);
     if (m_invalidated)
         return;
+    while (!m_waiting.empty() && m_liveNames.size() < kMaximumConcurrentUploads) {
+        Waiting next = std::move(m_waiting.front());
+        m_waiting.pop_front();
+        startNewUploadRequest(next.request, next.filePath, next.uniqueName);
+    }
     const auto delegate = m_delegate.lock();
     if (!delegate)
         return;

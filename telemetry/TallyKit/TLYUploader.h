@@ -3,6 +3,7 @@
 #include "telemetry/core/FLTURLSession.h"
 #include "telemetry/platform/OperationQueue.h"
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -46,6 +47,9 @@ public:
     static constexpr const char *kUniqueNameKey = "TLYUploaderUniqueName";
     static constexpr const char *kFilePathKey = "NSFilePathErrorKey";
     enum : std::int64_t { ErrorMissingParts = -2, ErrorUnreadableFile = -8 };
+    // Uploads run a few at a time; the others wait their turn, so a backlog of packages does
+    // not open a connection each.
+    static constexpr std::size_t kMaximumConcurrentUploads = 2;
 
     static std::shared_ptr<TLYUploader> create(std::weak_ptr<tel::OperationQueue> queue,
                                                std::weak_ptr<TLYUploaderDelegate> delegate);
@@ -58,7 +62,7 @@ public:
     double lowPowerUploadTimeout() const { return m_lowPowerUploadTimeout; }
     // There are no background sessions: the block runs on the queue.
     void attemptToReconnectBackgroundSessionWithCompletionBlock(std::function<void()> block);
-    // Skipped (with a log line) while a task of that name is alive.
+    // Skipped (with a log line) while a task of that name is alive or waiting its turn.
     void startUploadRequest(const FLTURLRequest &request, const std::string &filePath,
                             const std::string &uniqueName);
     // Cancels the running tasks without reporting them and makes no new ones.
@@ -86,6 +90,12 @@ private:
     double m_lowPowerUploadTimeout = 21600.0;
     // On the queue only.
     std::unique_ptr<FLTURLSession> m_session;
+    struct Waiting {
+        FLTURLRequest request;
+        std::string filePath;
+        std::string uniqueName;
+    };
     std::set<std::string> m_liveNames;
+    std::deque<Waiting> m_waiting;
     bool m_invalidated = false;
 };

@@ -11,6 +11,9 @@
 #include "framework/styles/VRStyleRegistry.h"
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
+#include "telemetry/TallyKit/TLYCleanupFilesOperation.h"
+#include "telemetry/TallyKit/TLYMetadata.h"
+#include "telemetry/TallyKit/TLYSettings.h"
 #include "telemetry/core/FLTUserDefaults.h"
 #include "telemetry/core/PLNSettings.h"
 #include "telemetry/crash/FLTFile.h"
@@ -107,6 +110,7 @@ const std::vector<Target> &targets()
         {"record", record},
         {"telemetry_settings", telemetrySettings},
         {"crash_report", crashReport},
+        {"analytics_files", analyticsFiles},
     };
     return all;
 }
@@ -289,6 +293,41 @@ int telemetrySettings(const std::uint8_t *data, std::size_t size)
     std::ofstream(store + "/FLTUserDefaults.plist", std::ios::binary | std::ios::trunc) << input;
     FLTUserDefaults userDefaults(store);
     userDefaults.dictionaryRepresentation();
+    return 0;
+}
+
+int analyticsFiles(const std::uint8_t *data, std::size_t size)
+{
+    const QString folder = scratch().filePath(QStringLiteral("analytics"));
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+    const auto put = [&](const char *name) {
+        return QFile::encodeName(
+                   writeInput(QStringLiteral("analytics/") + QLatin1String(name), data, size))
+            .toStdString();
+    };
+    const std::string log = put("A.log");
+    const std::string gz = put("B.gz");
+    const std::string package = put("C.multipartmime");
+    const std::string metadata = put("crash_metadata");
+    // The clean-up reads, mends or deletes each kind, as at a launch after a crash.
+    TLYCleanupFilesOperation cleanup(QFile::encodeName(folder).toStdString(), 100);
+    cleanup.main();
+    TLYCleanupFilesOperation::repairLog(log);
+    TLYCrashMetadata::readSerializedDictionaryFromURL(metadata);
+    const auto json = nlohmann::json::parse(std::string(reinterpret_cast<const char *>(data), size),
+                                            nullptr, false);
+    if (!json.is_discarded()) {
+        const TLYSettings settings(json);
+        settings.shouldCollectAnalytics();
+        settings.maximumPayloadSize();
+        settings.maxPendingSendFiles();
+        settings.flushInterval();
+        settings.samplingRate();
+        settings.tallyURL();
+    }
+    (void)gz;
+    (void)package;
     return 0;
 }
 

@@ -50,4 +50,9 @@ int crashReport(const std::uint8_t *data, std::size_t size);
 // Telemetry settings (JSON), its property lists and its defaults store.
 int telemetrySettings(const std::uint8_t *data, std::size_t size);
 
+// Usage-analytics files left on disk: an event log, a compressed log, a package and the
+// stored launch metadata, each read back as the start-up clean-up does, and the bytes as
+// analytics settings.
+int analyticsFiles(const std::uint8_t *data, std::size_t size);
+
 } // namespace qnt::fuzz

@@ -19,6 +19,10 @@
 #include "framework/styles/VRStyleRegistry.h"
 #include "framework/undo/VRUndoManager.h"
 #include "platform/UserDefaults.h"
+#include "telemetry/TallyKit/TLYCompressLogOperation.h"
+#include "telemetry/TallyKit/TLYCustomEvent.h"
+#include "telemetry/TallyKit/TLYPackageLogOperation.h"
+#include "telemetry/TallyKit/TLYWriteEventOperation.h"
 #include "telemetry/core/FLTUserDefaults.h"
 #include "telemetry/crash/FLTFile.h"
 #include "telemetry/platform/PlistValue.h"
@@ -222,6 +226,34 @@ void telemetrySettings(const QString &scratch)
         readAll(QString::fromStdString(store + "/FLTUserDefaults.plist")));
 }
 
+void analyticsFiles(const QString &scratch)
+{
+    const std::string folder = QFile::encodeName(scratch + QStringLiteral("/events")).toStdString();
+    QDir().mkpath(QString::fromStdString(folder));
+    TLYMetadata::Fields fields;
+    fields.APIKey = "key";
+    fields.sessionId = "session";
+    fields.installationId = "install";
+    const auto metadata = std::make_shared<TLYMetadata>(fields, std::string("2:beta"));
+    const std::string log = folder + "/A.log";
+    TLYWriteEventOperation(std::make_shared<TLYCustomEvent>(
+                               "opened", nlohmann::ordered_json{{"kind", "flowchart"}, {"n", 3}}),
+                           metadata, log)
+        .main();
+    put("analytics_files", "event.log", readAll(QString::fromStdString(log)));
+    TLYCompressLogOperation(log, folder + "/A.gz").main();
+    put("analytics_files", "event.gz", readAll(QString::fromStdString(folder + "/A.gz")));
+    TLYPackageLogOperation(folder + "/A.gz", folder + "/C.multipartmime", "C").main();
+    put("analytics_files", "package.multipartmime",
+        readAll(QString::fromStdString(folder + "/C.multipartmime")));
+    put("analytics_files", "crash_metadata",
+        QByteArray::fromStdString(metadata->dictionaryRepresentationWithStartTime(1)->dump()));
+    put("analytics_files", "settings.json",
+        R"({"features":{"collect_analytics":true},"analytics":{"url":"https://127.0.0.1/spi/v2/events",)"
+        R"("max_byte_size_per_file":8000,"max_pending_send_file_count":100,"flush_interval_secs":600,)"
+        R"("sampling_rate":2,"forward_to_beacon_analytics":true}})");
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -248,5 +280,6 @@ int main(int argc, char **argv)
     notations(scratch.path());
     records(scratch.path());
     telemetrySettings(scratch.path());
+    analyticsFiles(scratch.path());
     return 0;
 }

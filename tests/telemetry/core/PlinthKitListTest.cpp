@@ -1,5 +1,6 @@
 #include "telemetry/core/AdNetKit.h"
 #include "telemetry/core/Plinth.h"
+#include "telemetry/TallyKit/Tally.h"
 #include "telemetry/crash/Faultline.h"
 #include "telemetry/platform/SystemLog.h"
 
@@ -75,6 +76,8 @@ protected:
     void SetUp() override
     {
         tel::SystemLog::setSink([this](const std::string &line) { logs.push_back(line); });
+        // The analytics kit is linked in and registered by name; these tests register their own.
+        PLNKit::unregisterClass("Tally");
     }
     void TearDown() override
     {
@@ -82,6 +85,7 @@ protected:
         for (const char *name : {"Screenly", "Dialpad", "ADNMobileAds", "Faultline", "Tally"})
             PLNKit::unregisterClass(name);
         PLNKit::registerClass(&Faultline::metaClass());
+        PLNKit::registerClass(&Tally::metaClass());
     }
     std::vector<std::string> logs;
 };

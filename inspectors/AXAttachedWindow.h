@@ -1,0 +1,159 @@
+#pragma once
+
+#include <QColor>
+#include <QPainterPath>
+#include <QPointF>
+#include <QPointer>
+#include <QRectF>
+#include <QString>
+#include <QWidget>
+
+// Posted with the window as object when a popover closes itself.
+extern const QString kQXPopoverDidCloseNotification;
+
+// A borderless top-level bubble with an arrow whose tip points at a point on screen (the attach
+// point). It carries one content view. It chooses its side when asked to, can be dragged by its
+// background with the arrow stretching to keep pointing at the attach point, has an arrowless
+// mode, and as a popover closes itself when it stops being the active window.
+//
+// Points and rectangles are in AXScreen geometry (y up, bottom-left origins); the window's own
+// coordinates (content frame, bubble path, arrow tip) are y up from its bottom-left corner.
+class AXAttachedWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    // Sides: where the bubble lies relative to the attach point.
+    static constexpr int kLeft = 0;
+    static constexpr int kBelow = 1;
+    static constexpr int kRight = 2;
+    static constexpr int kAbove = 3;
+    static constexpr int kAutomatic = 12;
+    enum class Family { Left, Below, Right, Above, None };
+    static Family familyOfSide(int side);
+
+    // The window around the view; null when there is no view. With a parent window the point
+    // is in that window's coordinates (Qt's, y down), else on screen. Side 12 picks the best.
+    static AXAttachedWindow *create(QWidget *view, QPointF point, QWidget *inWindow, int side,
+                                    double distance);
+    static AXAttachedWindow *create(QWidget *view, QPointF point, int side, double distance)
+    {
+        return create(view, point, nullptr, side, distance);
+    }
+    ~AXAttachedWindow() override;
+
+    // Look. The colours are kept as copies.
+    QColor windowBackgroundColor() const { return _MABackgroundColor; }
+    void setBackgroundColor(const QColor &colour);
+    QColor borderColor() const { return m_borderColor; }
+    void setBorderColor(const QColor &colour);
+    double borderWidth() const { return m_borderWidth; }
+    void setBorderWidth(double width);
+    double viewMargin() const { return m_viewMargin; }
+    void setViewMargin(double margin);
+    double arrowBaseWidth() const { return m_arrowBaseWidth; }
+    void setArrowBaseWidth(double width);
+    double arrowHeight() const { return m_arrowHeight; }
+    void setArrowHeight(double height);
+    // Exchanged as numbers: 1.0 on, 0.0 off (truncated when set).
+    double hasArrow() const { return m_hasArrow ? 1.0 : 0.0; }
+    void setHasArrow(double flag);
+    double cornerRadius() const { return m_cornerRadius; }
+    void setCornerRadius(double radius);
+    double drawsRoundCornerBesideArrow() const { return m_drawsRoundCornerBesideArrow ? 1.0 : 0.0; }
+    void setDrawsRoundCornerBesideArrow(double flag);
+    // Fills the bubble with the picture tiled; a null picture is ignored.
+    void setBackgroundImage(const QImage &image);
+
+    // The standard look of the inspectors' attached toolbars (white rim, half-black fill,
+    // margin 1, radius 5, arrow base 10) with the given arrow height.
+    void setAttachedToolbarLook(double arrowHeight = 10.0);
+
+    QPointF point() const { return _point; }
+    int side() const { return _side; }
+    double distance() const { return _distance; }
+    // New attach point and side; geometry and bubble are recomputed in one step.
+    void setPoint(QPointF point, int side);
+
+    // Popover behaviour: close as a popover when the window stops being active.
+    void setCloseOnResignKeyWindow(bool close) { releaseOnResign = close; }
+    bool closesOnResignKeyWindow() const { return releaseOnResign; }
+    // Closes the window once: hides it, posts QXPopoverDidClose and deletes it later.
+    void closePopover();
+    bool isReleased() const { return released; }
+
+    bool isArrowlessMode() const { return _isArrowlessMode; }
+    void setIsArrowlessMode(bool arrowless) { _isArrowlessMode = arrowless; }
+    bool isSimpleReposition() const { return _isSimpleReposition; }
+    void setIsSimpleReposition(bool simple) { _isSimpleReposition = simple; }
+
+    // A drag by program: where it starts and where the pointer is now (screen points).
+    void prepareMovingFromPoint(QPointF point);
+    void moveToPoint(QPointF point);
+
+    // A rectangle kept for the owner; the window's geometry does not use it.
+    void setHostBounds(const QRectF &bounds) { hostBounds = bounds; }
+    QRectF hostBoundsRect() const { return hostBounds; }
+
+    // Recomputes geometry and bubble unless already doing so.
+    void redisplay();
+    // Deferred redisplay on the next turn of the event loop.
+    void redisplayLater();
+
+    // The window's frame on screen and the content frame inside it.
+    QRectF frame() const { return m_frame; }
+    QRectF viewFrame() const { return _viewFrame; }
+    QWidget *contentView() const { return _view; }
+    // The arrow's tip on screen, as last drawn (the attach point once drawn).
+    QPointF arrowTipOnScreen() const;
+    // The bubble outline in window coordinates.
+    QPainterPath backgroundPath() const;
+    int bestSideForAutomaticPosition() const;
+    double arrowInset() const;
+
+    // Makes the window a child window of a document window: it stays above it and goes with it.
+    void addToParentWindow(QWidget *parentWindow);
+    // Shows the window above its parent; with makeKey it also takes the keyboard focus.
+    void orderFront(bool makeKey);
+
+protected:
+    bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+
+private:
+    AXAttachedWindow(QWidget *view, QPointF point, QWidget *inWindow, int side, double distance);
+    void updateWindowGeometry();
+    void updateBackground();
+    void appendArrowToPath(QPainterPath &path) const;
+    QPointF attachPointOnScreen() const;
+    QSizeF contentSize() const;
+    void applyFrame();
+
+    QColor m_borderColor = Qt::white;
+    double m_borderWidth = 2.0;
+    double m_viewMargin = 2.0;
+    double m_arrowBaseWidth = 20.0;
+    double m_arrowHeight = 16.0;
+    bool m_hasArrow = true;
+    double m_cornerRadius = 8.0;
+    bool m_drawsRoundCornerBesideArrow = true;
+    QColor _MABackgroundColor;
+    QImage m_backgroundImage;
+    QPointer<QWidget> _view;
+    QPointer<QWidget> _window;
+    QPointF _point;
+    int _side = kAutomatic;
+    double _distance = 0.0;
+    QRectF _viewFrame;
+    QRectF m_frame;
+    bool _resizing = false;
+    QPointF initialLocation;
+    QPointF currentOriginLocation;
+    mutable QPointF savedTipPt;
+    QRectF hostBounds;
+    bool releaseOnResign = false;
+    bool released = false;
+    bool _isArrowlessMode = false;
+    bool _isSimpleReposition = false;
+};

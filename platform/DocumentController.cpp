@@ -87,7 +87,8 @@ QList<Document *> DocumentController::documents() const
 Document *DocumentController::currentDocument() const
 {
     const QList<Document *> all = documents();
-    if (QWidget *active = QApplication::activeWindow()) {
+    // A tool window that a document window owns (an attached toolbar) belongs to that document.
+    for (QWidget *active = QApplication::activeWindow(); active; active = active->parentWidget()) {
         for (Document *document : all) {
             for (QWidget *window : document->windows()) {
                 if (window == active || window->isAncestorOf(active))

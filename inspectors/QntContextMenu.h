@@ -1,0 +1,266 @@
+#pragma once
+
+#include "framework/base/VRClassInfo.h"
+#include "framework/base/VRTypes.h"
+#include "framework/document/VRInspectorBase.h"
+#include "inspectors/AXAttachedWindow.h"
+#include "inspectors/QntEscapedView.h"
+
+#include <QColor>
+#include <QList>
+#include <QPointF>
+#include <QPointer>
+#include <QString>
+#include <QVariantMap>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QTreeWidget;
+class QTreeWidgetItem;
+class QntButtonMatrix;
+class QntColorWell;
+class QntDoubleSlider;
+class QntElement;
+class QntNotationSubgroup;
+class QntTextFieldCell;
+class VRStroke;
+class VRStrokeDash;
+class VRStyle;
+class VRUndoManager;
+
+// Posted for each plain shape or path that the simple-style toolbar restyles.
+extern const QString kQntUpdateSubGroupItemNotification;
+
+// Base of the single-selection inspectors (element mode, connector mode): the redisplay hub that
+// a right mouse-up on an object ends in, the vertical tool-button column shown beside the object
+// in an attached window, keeping attached windows on screen, closing them by kind, the
+// simple-style toolbar with its fills and dashes, and the replace-element outline. What depends
+// on the kind of object is a hook of the subclasses; the base's own versions are neutral.
+class QntContextMenu : public VRInspectorBase
+{
+    Q_OBJECT
+public:
+    // Bits of closeAttachedWindowsWithKind's mask.
+    enum WindowKind : int {
+        kConnectorStyleWindowKind = 1,
+        kConnectorSimpleStyleWindowKind = 2,
+        kSeparatorWindowKind = 4,
+        kSimpleStyleWindowKind = 8,
+        kTextEditorWindowKind = 16,
+        kStickySpotWindowKind = 32,
+        kTableStyleWindowKind = 64,
+        kCellStyleWindowKind = 128,
+        kImageShapeStyleWindowKind = 256,
+    };
+    // Fill kinds of the simple-style toolbar's fill pop-up (item tags).
+    enum FillKind : int {
+        kFlatFill = 0,
+        kLinearTwoColourFill = 1,
+        kLinearThreeColourFill = 2,
+        kEllipticalFill = 3,
+    };
+    // Tags of the line-type pop-up's items.
+    static constexpr int kSolidLineTag = -1;
+    static constexpr int kAutomaticDashTag = -2;
+    static constexpr int kLeaveDashAloneTag = -3;
+
+    explicit QntContextMenu(const QString &windowNibName, QObject *parent = nullptr);
+    ~QntContextMenu() override;
+
+    // Hooks.
+    virtual VRObjectRef contextObject() const { return {}; }
+    virtual std::shared_ptr<QntElement> contextElement() const { return {}; }
+    virtual void setContextObject(const VRObjectRef &) {}
+    virtual const VRClassInfo *contextObjectClass() const { return nullptr; }
+    virtual QString contextObjectID() const { return {}; }
+    // The screen point of the column beside the context object; sets arrowPosition too.
+    virtual QPointF menuPosition() { return {}; }
+    QPointF contextMenuPositionOnScreen() const { return _contextMenuPositionOnScreen; }
+    virtual void contextMenuDidClose() {}
+    virtual void extractStyleForObject(const VRObjectRef &) {}
+    virtual bool areAttachedWindows() const { return false; }
+    virtual void updateSelectColorButton() {}
+    virtual void createVerticalToolbarAtPoint(QPointF) {}
+    virtual void toolButtonMatrixAction(QntButtonMatrix *) {}
+    virtual void populateToolMatrix() {}
+    virtual bool canShowAttachedWindow() const { return true; }
+    virtual void closeAttachedWindows();
+    virtual void closeAttachedWindowsWithKind(int mask);
+
+    // The hub: shows the column for a single object of the inspector's class, else closes.
+    void redisplayContentForSelection(const VRObjectList &selection) override;
+
+    AXAttachedWindow *attachedWindow() const { return _attachedWindow; }
+    AXAttachedWindow *attachedWindowMatrixbar() const { return _attachedWindowMatrixbar; }
+    QntButtonMatrix *toolMatrix() const { return mToolMatrix; }
+    // The container of the tool-button column.
+    QntEscapedView *parentMatrixbarView();
+    int arrowPosition() const { return _arrowPosition; }
+    void setArrowPosition(int side) { _arrowPosition = side; }
+
+    // Keeps a window inside the visible frame of the screen that holds the attach point, moving
+    // it as a drag so that its arrow keeps pointing at its attach point.
+    void placeAttachedWindowInScreenFrame(AXAttachedWindow *window, QPointF point, int arrowPos);
+    void closeAttachedWindow();
+    void closeAttachedWindowsImpl();
+
+    bool limitSelectedObjectForCurrentTargetToContextObject() const
+    {
+        return _limitSelectedObjectForCurrentTargetToContextObject;
+    }
+    void setLimitSelectedObjectForCurrentTargetToContextObject(bool limit)
+    {
+        _limitSelectedObjectForCurrentTargetToContextObject = limit;
+    }
+
+    // The parent window of the attached windows: the current document's window.
+    QWidget *attachedWindowsHost() const;
+
+    // Simple-style toolbar.
+    void createSimpleStyleToolbar(QntButtonMatrix *sender);
+    void closeAttachedSimpleStyleWindow();
+    void populateSimpleStyleToolbar();
+    AXAttachedWindow *attachedSimpleStyleWindow() const { return _attachedSimpleStyleWindow; }
+    QWidget *simpleStyleView();
+    void simpleStyleContourSetWidth(double width);
+    void simpleStyleContourSetTransparency(double alpha);
+    void simpleStyleContourSetBackgroundTransparency(double alpha);
+    void simpleStyleSetFillKind(int kind, const QColor &startColor, const QColor &endColor,
+                                const QColor &midColor, double midColorPosition,
+                                double transparency, double angle);
+    void simpleStyleSetFillKindBody(int kind, const QColor &startColor, const QColor &endColor,
+                                    const QColor &midColor, double midColorPosition,
+                                    double transparency, double angle, const VRObjectList &array,
+                                    const VRObjectRef &object);
+    // Control actions.
+    void simpleStyleContourWidthAction();
+    void simpleStyleContourWidthTextboxAction();
+    void simpleStyleContourTransparencyAction();
+    void simpleStyleContourTransparencyTextboxAction();
+    void simpleStyleBackgroundTransparencyAction();
+    void simpleStyleBackgroundTransparencyTextboxAction();
+    void simpleStyleContourColorAction();
+    void simpleStyleContourShadowAction();
+    void simpleStyleFillTypeAction();
+    void simpleStyleFillColorAction();
+    void simpleStyleGradientColorStopPositionSliderAction();
+    void simpleStyleGradientColorStopPositionTextboxAction();
+
+    // Dashes.
+    int populateMenuWithDashes(QComboBox *popUp);
+    void simpleStyleContourLineTypeComboboxAction();
+    void updateContourLineTypeMenuWithDashes(QComboBox *popUp);
+    static bool hasStroke(const VRStroke *stroke, const VRStrokeDash *dash);
+
+    // Replace-element outline.
+    void createReplaceElementToolbar(QntButtonMatrix *sender);
+    void populateReplaceElementToolbar();
+    void closeAttachedReplaceElementWindow();
+    AXAttachedWindow *attachedReplaceElementWindow() const { return _attachedReplaceElementWindow; }
+    QTreeWidget *notationOutline() const;
+    // The choice of an outline row; false for rows that cannot be selected.
+    bool outlineShouldSelectItem(QTreeWidgetItem *item);
+
+    // Controls of the simple-style toolbar (made with the toolbar's view).
+    struct SimpleStyleControls {
+        QntColorWell *contourColorWell = nullptr;
+        QntDoubleSlider *contourWidthSlider = nullptr;
+        QntTextFieldCell *contourWidthTextbox = nullptr;
+        QLabel *contourWidthLabel = nullptr;
+        QntDoubleSlider *contourTransparencySlider = nullptr;
+        QntTextFieldCell *contourTransparencyTextbox = nullptr;
+        QCheckBox *contourShadowCheckbox = nullptr;
+        QComboBox *contourLineTypeCombobox = nullptr;
+        QComboBox *fillTypesCombobox = nullptr;
+        QntColorWell *fillColorWell = nullptr;
+        QntColorWell *gradientMiddleColorWell = nullptr;
+        QntColorWell *gradientEndColorWell = nullptr;
+        QntDoubleSlider *gradientAngleSlider = nullptr;
+        QLabel *gradientAngleLabel = nullptr;
+        QntDoubleSlider *gradientColorStopPositionSlider = nullptr;
+        QntTextFieldCell *gradientColorStopPositionTextbox = nullptr;
+        QLabel *gradientColorStopPositionTextboxLabel = nullptr;
+        QLabel *gradientColorStopPositionLabel = nullptr;
+        QntDoubleSlider *backgroundTransparencySlider = nullptr;
+        QntTextFieldCell *backgroundTransparencyTextbox = nullptr;
+        QLabel *backgroundTransparencyTextboxLabel = nullptr;
+        QLabel *backgroundTransparencyLabel = nullptr;
+        QCheckBox *onlyContourModeCheckbox = nullptr;
+    };
+    const SimpleStyleControls &simpleStyleControls();
+
+protected:
+    void documentDidChange(const Notification &notification) override;
+    void selectedObjectDidChange(const Notification &notification) override;
+    // A numbered text field: the number typed, or nothing (and the field shows `previous`
+    // again) when the text is not a number.
+    static std::optional<double> numberFromField(QntTextFieldCell *field, double previous);
+    static QString formattedNumber(double value);
+    // The anchor point beside the selected cell of a column, and the side a toolbar takes there.
+    void attachPointBesideSelectedCell(QntButtonMatrix *sender, QPointF *point, int *side) const;
+    // Opens a toolbar window beside the column's selected cell with the standard look.
+    AXAttachedWindow *openToolbarBesideSelectedCell(QntButtonMatrix *sender, QWidget *content);
+    // Hook for the contour-only switch shown in the simple-style toolbar.
+    virtual void onlyContourModeAction() {}
+    // Continuous controls record one undo step per drag.
+    void beginContinuousChange();
+    void endContinuousChange();
+    VRUndoManager *currentUndoManager() const;
+
+    QntButtonMatrix *mToolMatrix = nullptr;
+    QPointer<QntEscapedView> _viewVertical;
+    QPointer<AXAttachedWindow> _attachedWindow;
+    int _arrowPosition = 2;
+    QPointF _contextMenuPosition;
+    QPointF _contextMenuPositionOnScreen;
+    QPointer<AXAttachedWindow> _attachedWindowMatrixbar;
+    QPointer<QntEscapedView> _viewSimpleStyle;
+    QPointer<AXAttachedWindow> _attachedSimpleStyleWindow;
+    SimpleStyleControls m_simple;
+    bool _supressActions = false;
+    QPointer<QntEscapedView> _viewReplaceElement;
+    QPointer<AXAttachedWindow> _attachedReplaceElementWindow;
+    QPointer<QTreeWidget> _notationOutline;
+    std::vector<std::unique_ptr<QntNotationSubgroup>> _notationSubgroups;
+    double _notationOutlineHeight = 0.0;
+    bool _limitSelectedObjectForCurrentTargetToContextObject = false;
+
+private:
+    enum class PartSource { Decor, AllShapes, AllShapesAndFreeConnectors, Contour, Named };
+    struct Walk {
+        // Whether O is restyled through its parts.
+        std::function<bool(const VRDrawableObject &)> elementTest;
+        std::vector<PartSource> sources;
+        // Applies the change to the style of one part of the target; false when the style was
+        // left alone.
+        std::function<bool(VRStyle &, VRDrawableObject &part, VRDrawableObject &target)> change;
+        // After an element's parts changed.
+        std::function<void(VRDrawableObject &)> followUp;
+        // Whether a path is restyled directly.
+        bool pathsOnlyWithoutConnectorSelection = false;
+        bool separatorSelectionUpdates = false;
+    };
+    void walkTargets(const Walk &walk);
+    VRObjectList partList(const VRDrawableObject &object,
+                          const std::vector<PartSource> &sources) const;
+    static VRStyle *styleOfPart(const VRDrawableObject &part);
+    bool isElementOrElementArrow(const VRDrawableObject &object) const;
+    bool isMemberOfElementsOrElementArrow(const VRDrawableObject &object) const;
+    void buildSimpleStyleView();
+    void showFillControlsForKind(int kind, bool elementArrow);
+    void applyFill();
+    void contourColorChanged(const QColor &colour);
+    void addReplaceGroups();
+    void resizeOutlineContent();
+
+    std::vector<NotificationToken> m_observers;
+    QPointer<VRUndoManager> m_continuousUndoManager;
+    bool m_documentChanged = false;
+    QPointer<QLabel> m_angleNameLabel;
+};

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QWidget>
+
+// A container that closes every attached window of the inspectors when Escape is pressed in it
+// (or in a child that leaves Escape alone). The content view of the attached toolbars.
+class QntEscapedView : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit QntEscapedView(QWidget *parent = nullptr);
+    explicit QntEscapedView(const QRect &frame, QWidget *parent = nullptr);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+};

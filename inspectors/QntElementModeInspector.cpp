@@ -1,12 +1,198 @@
 #include "inspectors/QntElementModeInspector.h"
 
+#include "inspectors/AXAttachedWindow.h"
+#include "inspectors/AXScreen.h"
+#include "inspectors/QntButtonMatrix.h"
+#include "inspectors/QntEscapedView.h"
+
+#include "framework/base/VRConstants.h"
+#include "framework/document/VRDrawingDocument.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/QntElementTable.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/notations/QntNotation.h"
+#include "framework/view/VRDrawingView.h"
+
+#include <QCheckBox>
+
 QntElementModeInspector::QntElementModeInspector(const QString &windowNibName, QObject *parent)
-    : QObject(parent)
-    , m_windowNibName(windowNibName)
+    : QntContextMenu(windowNibName, parent)
 {
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    m_elementObservers.push_back(
+        center.addObserver(kQntElementRightMouseUpNotification, nullptr,
+                           [this](const Notification &n) { rightMouseUpOnElement(n); }));
+    m_elementObservers.push_back(
+        center.addObserver(kQntShowContextObjectPropertiesNotification, nullptr,
+                           [this](const Notification &n) { openStylePropertiesPanel(n); }));
 }
 
-QString QntElementModeInspector::windowNibName() const
+QntElementModeInspector::~QntElementModeInspector()
 {
-    return m_windowNibName;
+    m_elementObservers.clear();
+    closeAttachedWindows();
+}
+
+std::shared_ptr<QntElement> QntElementModeInspector::contextElement() const
+{
+    if (!_contextObject || !_contextObject->isKindOf<QntElement>())
+        return {};
+    return std::static_pointer_cast<QntElement>(_contextObject);
+}
+
+void QntElementModeInspector::setContextObject(const VRObjectRef &object)
+{
+    _contextObject = object;
+}
+
+const VRClassInfo *QntElementModeInspector::contextObjectClass() const
+{
+    const std::shared_ptr<QntElement> element = contextElement();
+    return element ? &element->classInfo() : nullptr;
+}
+
+QString QntElementModeInspector::contextObjectID() const
+{
+    const std::shared_ptr<QntElement> element = contextElement();
+    return element ? element->ID() : QString();
+}
+
+QPointF QntElementModeInspector::menuPosition()
+{
+    // The outline's bounds, so that the arrow touches the drawn shape and not its shadow.
+    const QRectF bounds = _contextObject ? _contextObject->logicalBounds() : QRectF();
+    VRDrawingDocument *document = currentDocument();
+    VRDrawingView *view = document ? document->mainView() : nullptr;
+    if (!view) {
+        _contextMenuPositionOnScreen = QPointF();
+        return _contextMenuPositionOnScreen;
+    }
+    const QPointF centre = view->mapFromDrawing(bounds.center());
+    _contextMenuPositionOnScreen = AXScreen::fromGlobal(QPointF(view->mapToGlobal(centre)));
+    const double scale = view->scale();
+    _contextMenuPositionOnScreen.rx() += scale * bounds.width() * 0.5;
+    setArrowPosition(AXAttachedWindow::kRight);
+    const double columnWidth = _viewVertical ? _viewVertical->width() : 34 + 2 * 6;
+    const QRectF screen = AXScreen::frameForPoint(_contextMenuPositionOnScreen);
+    if (_contextMenuPositionOnScreen.x() + 10 + columnWidth > screen.right()) {
+        setArrowPosition(AXAttachedWindow::kLeft);
+        _contextMenuPositionOnScreen.rx() -= scale * bounds.width();
+    }
+    return _contextMenuPositionOnScreen;
+}
+
+void QntElementModeInspector::createVerticalToolbarAtPoint(QPointF point)
+{
+    // A second right-click on the element keeps the column it shows.
+    if (_attachedWindow)
+        return;
+    _viewVertical = parentMatrixbarView();
+    mToolMatrix->setParent(_viewVertical);
+    mToolMatrix->move(6, 5);
+    mToolMatrix->show();
+    int side = arrowPosition();
+    // A column that would pass the top or the bottom of the screen extends the other way.
+    const QRectF visible = AXScreen::visibleFrameForPoint(point);
+    const double height = _viewVertical->height() + 2.0;
+    if (!visible.isEmpty()) {
+        const bool left = side == AXAttachedWindow::kLeft;
+        if (point.y() + height / 2 > visible.bottom())
+            side = left ? 5 : 7;
+        else if (point.y() - height / 2 < visible.top())
+            side = left ? 4 : 6;
+    }
+    AXAttachedWindow *window = AXAttachedWindow::create(_viewVertical, point, side, 0.0);
+    if (!window)
+        return;
+    window->setObjectName(QStringLiteral("elementToolColumn"));
+    window->setAttachedToolbarLook(10.0);
+    window->addToParentWindow(attachedWindowsHost());
+    placeAttachedWindowInScreenFrame(window, point, side);
+    _attachedWindow = window;
+    window->orderFront(true);
+    mToolMatrix->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+void QntElementModeInspector::contextMenuDidClose()
+{
+    if (const std::shared_ptr<QntElement> element = contextElement()) {
+        element->setHighlightedForConnectorSnapping(false);
+        element->notifyVisualChange();
+    }
+    _contextObject.reset();
+}
+
+void QntElementModeInspector::closeAttachedWindows()
+{
+    closeAttachedSimpleStyleWindow();
+    QntContextMenu::closeAttachedWindows();
+}
+
+void QntElementModeInspector::closeAttachedWindowsWithKind(int mask)
+{
+    if (mask & kSimpleStyleWindowKind)
+        closeAttachedSimpleStyleWindow();
+    QntContextMenu::closeAttachedWindowsWithKind(mask);
+}
+
+VRObjectList QntElementModeInspector::selectedObjectForCurrentTarget() const
+{
+    const VRObjectList base = VRInspectorBase::selectedObjectForCurrentTarget();
+    if (base.size() == 1 && shapePartsEditingMode() == 1 && _contextObject)
+        return {_contextObject};
+    if (limitSelectedObjectForCurrentTargetToContextObject() && _contextObject)
+        return {_contextObject};
+    if (base.size() == 1) {
+        if (const std::shared_ptr<QntElement> element = contextElement();
+            element && element->onlyContourMode()) {
+            const VRObjectRef contour = element->contourObject();
+            return contour ? VRObjectList{contour} : VRObjectList{};
+        }
+    }
+    if (multipleTextCellsSelectionMode() != 1)
+        return base;
+    VRObjectList cells;
+    for (const VRObjectRef &object : base) {
+        if (object && object->isKindOf<QntElementTable>())
+            cells += static_cast<QntElementTable *>(object.get())->cells();
+    }
+    return cells;
+}
+
+void QntElementModeInspector::rightMouseUpOnElement(const Notification &notification)
+{
+    const VRObjectRef object =
+        notification.userInfo.value(QStringLiteral("object")).value<VRObjectRef>();
+    if (!object)
+        return;
+    redisplayContentForSelection({object});
+}
+
+void QntElementModeInspector::openStylePropertiesPanel(const Notification &)
+{
+    VRDrawing *drawing = currentDrawing();
+    auto *layer = drawing ? drawing->activeLayerOfClass<VRObjectDrawingLayer>() : nullptr;
+    const VRObjectRef object = layer ? layer->singleSelection() : nullptr;
+    if (!object || !object->isKindOf<QntElement>())
+        return;
+    redisplayContentForSelection({object});
+    if (!mToolMatrix->selectCellWithTag(11))
+        return;
+    const QntNotationRef notation = drawing->currentNotation();
+    if (notation && notation->isCustomizable())
+        createSimpleStyleToolbar(mToolMatrix);
+}
+
+void QntElementModeInspector::closeAction()
+{
+    closeAttachedWindows();
+}
+
+void QntElementModeInspector::onlyContourModeAction()
+{
+    if (const std::shared_ptr<QntElement> element = contextElement()) {
+        element->setOnlyContourMode(simpleStyleControls().onlyContourModeCheckbox->isChecked());
+        element->notifyVisualChange();
+    }
 }

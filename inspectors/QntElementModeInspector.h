@@ -1,18 +1,48 @@
 #pragma once
 
-#include <QObject>
+#include "inspectors/QntContextMenu.h"
+
 #include <QString>
 
-// The inspector of a single selected element. Made once at launch; it shows no window of
-// its own until an element asks for it.
-class QntElementModeInspector : public QObject
+#include <memory>
+#include <vector>
+
+class QntElement;
+
+// The inspector of a single selected element. Made once at launch; a right mouse-up on an
+// element shows the element's tool column beside it, whose buttons open the attached toolbars.
+class QntElementModeInspector : public QntContextMenu
 {
     Q_OBJECT
 public:
     explicit QntElementModeInspector(const QString &windowNibName, QObject *parent = nullptr);
+    ~QntElementModeInspector() override;
 
-    QString windowNibName() const;
+    QString windowNibName() const { return windowName(); }
+
+    VRObjectRef contextObject() const override { return _contextObject; }
+    std::shared_ptr<QntElement> contextElement() const override;
+    void setContextObject(const VRObjectRef &object) override;
+    const VRClassInfo *contextObjectClass() const override;
+    QString contextObjectID() const override;
+    QPointF menuPosition() override;
+    void createVerticalToolbarAtPoint(QPointF point) override;
+    void contextMenuDidClose() override;
+    void closeAttachedWindows() override;
+    void closeAttachedWindowsWithKind(int mask) override;
+    VRObjectList selectedObjectForCurrentTarget() const override;
+    void populateToolMatrix() override;
+    void populateMatrix(QntButtonMatrix *matrix);
+    void toolButtonMatrixAction(QntButtonMatrix *matrix) override;
+
+    void rightMouseUpOnElement(const Notification &notification);
+    void openStylePropertiesPanel(const Notification &notification);
+    void closeAction();
+
+protected:
+    void onlyContourModeAction() override;
 
 private:
-    QString m_windowNibName;
+    VRObjectRef _contextObject;
+    std::vector<NotificationToken> m_elementObservers;
 };

@@ -1,0 +1,407 @@
+#include "inspectors/QntElementModeInspector.h"
+
+#include "inspectors/AXAttachedWindow.h"
+#include "inspectors/AXScreen.h"
+#include "inspectors/QntButtonMatrix.h"
+#include "inspectors/QntColorWell.h"
+#include "inspectors/QntDoubleSlider.h"
+#include "inspectors/QntTextFieldCell.h"
+
+#include "library/PaletteTestSupport.h"
+
+#include "framework/base/VRConstants.h"
+#include "framework/model/QntElement.h"
+#include "framework/styles/VRColorStop.h"
+#include "framework/styles/VRFill.h"
+#include "framework/styles/VRGradient.h"
+#include "framework/styles/VRStroke.h"
+#include "framework/styles/VRStrokeDash.h"
+#include "framework/styles/VRStyle.h"
+#include "framework/undo/VRUndoManager.h"
+#include "platform/NotificationCenter.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+const QString kSkinNotation = QStringLiteral("FlowChart/FlowChart.db");
+const QString kCustomizableNotation = QStringLiteral("Misc/CustomizableStyle.db");
+
+void flushEvents()
+{
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// A document in a notation, shown in a view, with the element inspector following it.
+struct InspectorHarness {
+    explicit InspectorHarness(const QString &notation)
+        : palette(notation)
+    {
+        VRInspectorBase::setMainDocumentOverride(palette.document.get());
+        inspector =
+            std::make_unique<QntElementModeInspector>(QStringLiteral("ElementModeInspector"));
+    }
+    ~InspectorHarness()
+    {
+        inspector.reset();
+        VRInspectorBase::setMainDocumentOverride(nullptr);
+        flushEvents();
+    }
+
+    VRObjectRef placeElement(QPointF at, int index = 0)
+    {
+        const QntNotationRef notation = palette.drawing()->currentNotation();
+        const QList<QntElementRecord> shapes = notation->shapeElementsList();
+        VRObjectRef element = shapes.at(index).prototype->copy();
+        element->setIsPrototype(false);
+        element->setLocation(at);
+        palette.layer()->addObject(element);
+        palette.layer()->replaceSelectionWithObject(element);
+        return element;
+    }
+    void rightClick(const VRObjectRef &object)
+    {
+        NotificationCenter::defaultCenter().post(
+            kQntElementRightMouseUpNotification, object.get(),
+            {{QStringLiteral("object"), QVariant::fromValue(object)}});
+    }
+    QStringList columnTitles() const
+    {
+        QStringList titles;
+        for (const QntButtonMatrix::Cell &cell : inspector->toolMatrix()->cells())
+            titles << cell.title;
+        return titles;
+    }
+    void clickColumn(const QString &title)
+    {
+        const QList<QntButtonMatrix::Cell> cells = inspector->toolMatrix()->cells();
+        for (int row = 0; row < cells.size(); ++row) {
+            if (cells.at(row).title == title) {
+                inspector->toolMatrix()->performClickOnRow(row);
+                return;
+            }
+        }
+        ADD_FAILURE() << "no button " << title.toStdString();
+    }
+    VRStyle *contourStyle(const VRObjectRef &element) const
+    {
+        VRObjectRef contour = static_cast<QntElement *>(element.get())->contourObject();
+        return contour ? contour->style().get() : nullptr;
+    }
+    VRUndoManager *undo() const { return palette.drawing()->undoManager(); }
+    void type(QntTextFieldCell *field, const QString &text)
+    {
+        field->setText(text);
+        field->setModified(true);
+        emit field->editingFinished();
+    }
+
+    PaletteHarness palette;
+    std::unique_ptr<QntElementModeInspector> inspector;
+};
+
+} // namespace
+
+struct ColumnCase {
+    QString notation;
+    QStringList buttons;
+};
+
+class QntElementModeInspectorColumnTest : public testing::TestWithParam<ColumnCase>
+{
+};
+
+TEST_P(QntElementModeInspectorColumnTest, RightClickShowsTheButtonsOfTheNotation)
+{
+    InspectorHarness h(GetParam().notation);
+    const VRObjectRef element = h.placeElement({200, 150});
+    h.rightClick(element);
+    ASSERT_NE(h.inspector->attachedWindow(), nullptr);
+    EXPECT_EQ(h.columnTitles(), GetParam().buttons);
+    EXPECT_EQ(h.inspector->contextObject(), element);
+    // A second right-click keeps the column it shows.
+    AXAttachedWindow *column = h.inspector->attachedWindow();
+    h.rightClick(element);
+    EXPECT_EQ(h.inspector->attachedWindow(), column);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Notations, QntElementModeInspectorColumnTest,
+    testing::Values(ColumnCase{kCustomizableNotation,
+                               {QStringLiteral("Connector"), QStringLiteral("Replace Element"),
+                                QStringLiteral("Element Style")}},
+                    ColumnCase{kSkinNotation,
+                               {QStringLiteral("Connector"), QStringLiteral("Replace Element"),
+                                QStringLiteral("Contour Style")}}));
+
+TEST(QntElementModeInspectorTest, ArrowTouchesTheElementAtEveryZoom)
+{
+    InspectorHarness h(kCustomizableNotation);
+    const VRObjectRef element = h.placeElement({150, 120});
+    for (double scale : {0.25, 1.0, 4.0}) {
+        h.palette.view->setScale(scale);
+        h.rightClick(element);
+        AXAttachedWindow *column = h.inspector->attachedWindow();
+        ASSERT_NE(column, nullptr);
+        column->backgroundPath();
+        const QRectF bounds = element->logicalBounds();
+        const bool left = column->side() == 0 || column->side() == 4 || column->side() == 5;
+        const QPointF edge(left ? bounds.left() : bounds.right(), bounds.center().y());
+        const QPointF expected = AXScreen::fromGlobal(
+            QPointF(h.palette.view->mapToGlobal(h.palette.view->mapFromDrawing(edge))));
+        EXPECT_NEAR(column->arrowTipOnScreen().x(), expected.x(), 1.5) << "scale " << scale;
+        EXPECT_NEAR(column->arrowTipOnScreen().y(), expected.y(), 1.5) << "scale " << scale;
+        // The whole column stays on the screen.
+        const QRectF screen = AXScreen::visibleFrameForPoint(expected);
+        EXPECT_TRUE(screen.contains(column->frame())) << "scale " << scale;
+        h.palette.layer()->deselectAll();
+        EXPECT_EQ(h.inspector->attachedWindow(), nullptr);
+        h.palette.layer()->replaceSelectionWithObject(element);
+    }
+}
+
+struct CloseCase {
+    const char *name;
+    std::function<void(InspectorHarness &, const VRObjectRef &)> close;
+};
+
+class QntElementModeInspectorCloseTest : public testing::TestWithParam<CloseCase>
+{
+};
+
+TEST_P(QntElementModeInspectorCloseTest, EveryWindowCloses)
+{
+    InspectorHarness h(kCustomizableNotation);
+    const VRObjectRef element = h.placeElement({200, 150});
+    h.rightClick(element);
+    h.clickColumn(QStringLiteral("Element Style"));
+    ASSERT_NE(h.inspector->attachedSimpleStyleWindow(), nullptr);
+    GetParam().close(h, element);
+    EXPECT_EQ(h.inspector->attachedWindow(), nullptr);
+    EXPECT_EQ(h.inspector->attachedSimpleStyleWindow(), nullptr);
+    flushEvents();
+    // Nothing is left that shows the element.
+    for (QWidget *w : QApplication::topLevelWidgets())
+        EXPECT_FALSE(qobject_cast<AXAttachedWindow *>(w) && w->isVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Roads, QntElementModeInspectorCloseTest,
+    testing::Values(
+        CloseCase{"Escape",
+                  [](InspectorHarness &h, const VRObjectRef &) {
+                      QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+                      QCoreApplication::sendEvent(h.inspector->simpleStyleView(), &escape);
+                  }},
+        CloseCase{"DocumentWindowMoved",
+                  [](InspectorHarness &h, const VRObjectRef &) {
+                      NotificationCenter::defaultCenter().post(kQntCloseAttachedWindowsNotification,
+                                                               h.palette.document.get());
+                  }},
+        CloseCase{
+            "EmptyCanvasClicked",
+            [](InspectorHarness &h, const VRObjectRef &) { h.palette.layer()->deselectAll(); }},
+        CloseCase{"ElementDeleted",
+                  [](InspectorHarness &h, const VRObjectRef &) {
+                      h.palette.layer()->deleteSelection();
+                      EXPECT_EQ(h.inspector->contextObject(), nullptr);
+                  }},
+        CloseCase{"ElementMoved",
+                  [](InspectorHarness &, const VRObjectRef &element) {
+                      NotificationCenter::defaultCenter().post(kQntElementMovedNotification,
+                                                               element.get());
+                  }}),
+    [](const testing::TestParamInfo<CloseCase> &info) { return info.param.name; });
+
+TEST(QntElementModeInspectorTest, ContourChangesDrawAtOnceAndUndoInOneStep)
+{
+    InspectorHarness h(kCustomizableNotation);
+    const VRObjectRef element = h.placeElement({200, 150});
+    h.rightClick(element);
+    h.clickColumn(QStringLiteral("Element Style"));
+    const QntContextMenu::SimpleStyleControls &c = h.inspector->simpleStyleControls();
+    VRStyle *style = h.contourStyle(element);
+    ASSERT_NE(style, nullptr);
+    const double width = style->strokeWidth();
+    const QColor colour = style->strokeColour();
+    flushEvents();
+
+    h.type(c.contourWidthTextbox, QStringLiteral("0.2")); // drawing units: cm
+    EXPECT_NEAR(style->strokeWidth(), h.palette.drawing()->convertLengthFromDrawingToBase(0.2),
+                1e-9);
+    flushEvents();
+    h.type(c.contourTransparencyTextbox, QStringLiteral("50"));
+    EXPECT_NEAR(style->strokeColour().alphaF(), 0.5, 1e-3);
+    EXPECT_EQ(style->strokeColour().rgb(), colour.rgb());
+    flushEvents();
+    c.contourShadowCheckbox->click();
+    EXPECT_TRUE(style->stroke()->shadow().has_value());
+    flushEvents();
+
+    h.undo()->undo();
+    EXPECT_FALSE(style->stroke()->shadow().has_value());
+    EXPECT_NEAR(style->strokeColour().alphaF(), 0.5, 1e-3);
+    h.undo()->undo();
+    EXPECT_EQ(style->strokeColour(), colour);
+    h.undo()->undo();
+    EXPECT_DOUBLE_EQ(style->strokeWidth(), width);
+}
+
+TEST(QntElementModeInspectorTest, BadNumbersAreRefusedOrClamped)
+{
+    InspectorHarness h(kCustomizableNotation);
+    const VRObjectRef element = h.placeElement({200, 150});
+    h.rightClick(element);
+    h.clickColumn(QStringLiteral("Element Style"));
+    const QntContextMenu::SimpleStyleControls &c = h.inspector->simpleStyleControls();
+    VRStyle *style = h.contourStyle(element);
+    const double width = style->strokeWidth();
+    const QString shown = c.contourWidthTextbox->text();
+    for (const QString &bad : {QStringLiteral("abc"), QStringLiteral("-3"), QStringLiteral("")}) {
+        h.type(c.contourWidthTextbox, bad);
+        EXPECT_EQ(style->strokeWidth(), width) << bad.toStdString();
+        EXPECT_EQ(c.contourWidthTextbox->text(), shown) << bad.toStdString();
+    }
+    h.type(c.contourWidthTextbox, QStringLiteral("1e12"));
+    EXPECT_EQ(style->strokeWidth(), 1000.0);
+    h.type(c.contourTransparencyTextbox, QStringLiteral("250"));
+    EXPECT_DOUBLE_EQ(style->strokeColour().alphaF(), 1.0);
+    h.type(c.contourTransparencyTextbox, QStringLiteral("x1"));
+    EXPECT_EQ(c.contourTransparencyTextbox->text(), QStringLiteral("100"));
+    h.type(c.backgroundTransparencyTextbox, QStringLiteral("-20"));
+    EXPECT_DOUBLE_EQ(c.backgroundTransparencySlider->doubleValue(), 0.0);
+}
+
+TEST(QntElementModeInspectorTest, DashIsAppliedAndMarked)
+{
+    InspectorHarness h(kSkinNotation);
+    const VRObjectRef element = h.placeElement({200, 150});
+    h.rightClick(element);
+    h.clickColumn(QStringLiteral("Contour Style"));
+    const QntContextMenu::SimpleStyleControls &c = h.inspector->simpleStyleControls();
+    EXPECT_TRUE(c.onlyContourModeCheckbox->isVisibleTo(h.inspector->simpleStyleView()));
+    QComboBox *dashes = c.contourLineTypeCombobox;
+    EXPECT_EQ(dashes->count(), 1 + VRStrokeDash::registeredDashes().size());
+    EXPECT_EQ(dashes->itemText(0), QStringLiteral("Solid Line"));
+    dashes->setCurrentIndex(3);
+    h.inspector->simpleStyleContourLineTypeComboboxAction();
+    const VRStroke *stroke = h.contourStyle(element)->stroke();
+    ASSERT_TRUE(stroke->dash());
+    EXPECT_TRUE(QntContextMenu::hasStroke(stroke, VRStrokeDash::registeredDashes().at(2).get()));
+    dashes->setCurrentIndex(0);
+    h.inspector->updateContourLineTypeMenuWithDashes(dashes);
+    EXPECT_EQ(dashes->currentIndex(), 3);
+}
+
+TEST(QntElementModeInspectorTest, FillKindAndStopAreReadBackAfterSaveAndReopen)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString path = folder.filePath(QStringLiteral("fill.quintora"));
+    {
+        InspectorHarness h(kCustomizableNotation);
+        const VRObjectRef element = h.placeElement({200, 150});
+        h.rightClick(element);
+        h.clickColumn(QStringLiteral("Element Style"));
+        const QntContextMenu::SimpleStyleControls &c = h.inspector->simpleStyleControls();
+        c.gradientColorStopPositionSlider->setDoubleValue(0.25);
+        c.fillTypesCombobox->setCurrentIndex(
+            c.fillTypesCombobox->findData(QntContextMenu::kLinearThreeColourFill));
+        h.inspector->simpleStyleFillTypeAction();
+        const QList<VRRendererRef> fills =
+            h.contourStyle(element)->renderersOfClass(VRFill::staticClass());
+        ASSERT_EQ(fills.size(), 1); // never two fills
+        const VRGradientRef gradient = static_cast<VRFill *>(fills.first().get())->gradient();
+        ASSERT_TRUE(gradient);
+        ASSERT_EQ(gradient->countOfColorStops(), 3);
+        EXPECT_DOUBLE_EQ(gradient->colorStops().at(1)->position(), 0.25);
+        EXPECT_TRUE(c.gradientMiddleColorWell->isVisibleTo(h.inspector->simpleStyleView()));
+        EXPECT_FALSE(c.backgroundTransparencySlider->isVisibleTo(h.inspector->simpleStyleView()));
+        ASSERT_TRUE(h.palette.document->writeToFile(path));
+    }
+    InspectorHarness h(QString{});
+    ASSERT_TRUE(h.palette.document->readFromFile(path));
+    const VRObjectList objects = h.palette.layer()->objects();
+    ASSERT_EQ(objects.size(), 1);
+    h.palette.layer()->replaceSelectionWithObject(objects.first());
+    h.rightClick(objects.first());
+    h.clickColumn(QStringLiteral("Element Style"));
+    const QntContextMenu::SimpleStyleControls &c = h.inspector->simpleStyleControls();
+    EXPECT_EQ(c.fillTypesCombobox->currentData().toInt(), QntContextMenu::kLinearThreeColourFill);
+    EXPECT_EQ(c.gradientColorStopPositionTextbox->text(), QStringLiteral("25"));
+}
+
+TEST(QntElementModeInspectorTest, EllipticalAndFlatFills)
+{
+    InspectorHarness h(kCustomizableNotation);
+    const VRObjectRef element = h.placeElement({200, 150});
+    h.rightClick(element);
+    h.clickColumn(QStringLiteral("Element Style"));
+    const QntContextMenu::SimpleStyleControls &c = h.inspector->simpleStyleControls();
+    c.fillTypesCombobox->setCurrentIndex(
+        c.fillTypesCombobox->findData(QntContextMenu::kEllipticalFill));
+    h.inspector->simpleStyleFillTypeAction();
+    VRFill *fill = h.contourStyle(element)->fill();
+    ASSERT_TRUE(fill && fill->gradient());
+    EXPECT_EQ(fill->gradient()->gradientType(), 4);
+    EXPECT_EQ(fill->gradient()->radialEndingRadius(), 1.0);
+
+    c.fillTypesCombobox->setCurrentIndex(c.fillTypesCombobox->findData(QntContextMenu::kFlatFill));
+    h.inspector->simpleStyleFillTypeAction();
+    h.type(c.backgroundTransparencyTextbox, QStringLiteral("40"));
+    fill = h.contourStyle(element)->fill();
+    ASSERT_TRUE(fill);
+    EXPECT_FALSE(fill->gradient());
+    EXPECT_NEAR(fill->colour().alphaF(), 0.4, 1e-3);
+    EXPECT_EQ(h.contourStyle(element)->renderersOfClass(VRFill::staticClass()).size(), 1);
+}
+
+TEST(QntElementModeInspectorTest, ReplaceElementSwapsInPlaceAsOneStep)
+{
+    InspectorHarness h(kCustomizableNotation);
+    const VRObjectRef element = h.placeElement({200, 150}, 0);
+    const QRectF frame = element->logicalBounds();
+    flushEvents();
+    h.rightClick(element);
+    h.clickColumn(QStringLiteral("Replace Element"));
+    ASSERT_NE(h.inspector->attachedReplaceElementWindow(), nullptr);
+    QTreeWidget *outline = h.inspector->notationOutline();
+    ASSERT_NE(outline, nullptr);
+    QStringList groups;
+    for (int i = 0; i < outline->topLevelItemCount(); ++i) {
+        groups << outline->topLevelItem(i)->text(0);
+        EXPECT_TRUE(outline->topLevelItem(i)->isExpanded());
+        EXPECT_FALSE(h.inspector->outlineShouldSelectItem(outline->topLevelItem(i)));
+    }
+    EXPECT_TRUE(groups.contains(QStringLiteral("Shapes")));
+    EXPECT_TRUE(groups.contains(QStringLiteral("Text")));
+    QTreeWidgetItem *shapes = outline->topLevelItem(groups.indexOf(QStringLiteral("Shapes")));
+    ASSERT_GE(shapes->childCount(), 2);
+    EXPECT_TRUE(h.inspector->outlineShouldSelectItem(shapes->child(1)));
+    const VRObjectList objects = h.palette.layer()->objects();
+    ASSERT_EQ(objects.size(), 1);
+    EXPECT_NE(objects.first(), element);
+    EXPECT_EQ(objects.first()->logicalBounds().center(), frame.center());
+    flushEvents();
+    h.undo()->undo();
+    ASSERT_EQ(h.palette.layer()->objects().size(), 1);
+    EXPECT_EQ(h.palette.layer()->objects().first(), element);
+    // A second press of the button closes the outline.
+    h.palette.layer()->replaceSelectionWithObject(element);
+    h.rightClick(element);
+    h.clickColumn(QStringLiteral("Replace Element"));
+    h.clickColumn(QStringLiteral("Replace Element"));
+    EXPECT_EQ(h.inspector->attachedReplaceElementWindow(), nullptr);
+}

@@ -50,6 +50,12 @@ QntContextMenu::QntContextMenu(const QString &windowNibName, QObject *parent)
         }));
 }
 
+QntContextMenu::QntContextMenu(VREmbedded, QWidget *hostWindow)
+    : VRInspectorBase(VREmbedded{}, hostWindow)
+    , mToolMatrix(new QntButtonMatrix)
+{
+}
+
 QntContextMenu::~QntContextMenu()
 {
     m_observers.clear();

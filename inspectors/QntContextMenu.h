@@ -71,6 +71,9 @@ public:
     static constexpr int kLeaveDashAloneTag = -3;
 
     explicit QntContextMenu(const QString &windowNibName, QObject *parent = nullptr);
+    // An inspector inside another window (the document's inspector column): it observes
+    // nothing by itself.
+    QntContextMenu(VREmbedded, QWidget *hostWindow);
     ~QntContextMenu() override;
 
     // Hooks.

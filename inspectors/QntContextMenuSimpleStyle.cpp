@@ -208,7 +208,7 @@ void QntContextMenu::buildSimpleStyleView()
     const auto field = [view](const QString &name) {
         auto *f = new QntTextFieldCell(view);
         f->setObjectName(name);
-        f->setFixedWidth(54);
+        f->setFixedWidth(50);
         f->setAlignment(Qt::AlignRight);
         return f;
     };
@@ -217,7 +217,7 @@ void QntContextMenu::buildSimpleStyleView()
         s->setObjectName(name);
         s->setMinValue(min);
         s->setMaxValue(max);
-        s->setMinimumWidth(130);
+        s->setMinimumWidth(110);
         return s;
     };
     const auto well = [view](const QString &name) {
@@ -749,6 +749,8 @@ void QntContextMenu::simpleStyleFillTypeAction()
         } else {
             c.fillColorWell->setColor(fill ? fill->colour() : QColor(Qt::gray));
         }
+        c.gradientColorStopPositionTextbox->setText(
+            formattedNumber(c.gradientColorStopPositionSlider->doubleValue() * 100));
         if (!_supressActions)
             applyFill();
     }

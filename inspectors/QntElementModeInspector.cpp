@@ -13,8 +13,10 @@
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/notations/QntNotation.h"
 #include "framework/view/VRDrawingView.h"
+#include "platform/DelayedPerform.h"
 
 #include <QCheckBox>
+#include <QVBoxLayout>
 
 QntElementModeInspector::QntElementModeInspector(const QString &windowNibName, QObject *parent)
     : QntContextMenu(windowNibName, parent)
@@ -26,6 +28,11 @@ QntElementModeInspector::QntElementModeInspector(const QString &windowNibName, Q
     m_elementObservers.push_back(
         center.addObserver(kQntShowContextObjectPropertiesNotification, nullptr,
                            [this](const Notification &n) { openStylePropertiesPanel(n); }));
+}
+
+QntElementModeInspector::QntElementModeInspector(VREmbedded, QWidget *hostWindow)
+    : QntContextMenu(VREmbedded{}, hostWindow)
+{
 }
 
 QntElementModeInspector::~QntElementModeInspector()
@@ -195,4 +202,68 @@ void QntElementModeInspector::onlyContourModeAction()
         element->setOnlyContourMode(simpleStyleControls().onlyContourModeCheckbox->isChecked());
         element->notifyVisualChange();
     }
+}
+
+QWidget *QntElementModeInspector::makeSimpleStyleSection(VRDrawingDocument *document)
+{
+    auto *section = new QWidget;
+    section->setObjectName(QStringLiteral("sectionContourStyle"));
+    auto *inspector = new QntElementModeInspector(VREmbedded{}, section);
+    QWidget *view = inspector->simpleStyleView();
+    // The dark controls keep their look on a dark panel inside the light column.
+    view->setAttribute(Qt::WA_StyledBackground);
+    view->setStyleSheet(view->styleSheet()
+                        + QStringLiteral("QntEscapedView#simpleStyleView { background: "
+                                         "rgb(64, 64, 66); border-radius: 6px; }"));
+    auto *layout = new QVBoxLayout(section);
+    layout->setContentsMargins(8, 4, 8, 4);
+    layout->addWidget(view);
+    view->show();
+    inspector->followSelection(document);
+    section->adjustSize();
+    return section;
+}
+
+void QntElementModeInspector::followSelection(VRDrawingDocument *document)
+{
+    m_followedDocument = document;
+    m_elementObservers.clear();
+    if (!document)
+        return;
+    const auto refresh = [this] {
+        VRDrawingDocument *followed = m_followedDocument;
+        VRDrawing *drawing = followed ? followed->drawing() : nullptr;
+        auto *layer = drawing ? drawing->activeLayerOfClass<VRObjectDrawingLayer>() : nullptr;
+        const VRObjectRef single = layer ? layer->singleSelection() : nullptr;
+        const bool element = single && single->isKindOf<QntElement>();
+        setContextObject(element ? single : VRObjectRef());
+        if (element)
+            populateSimpleStyleToolbar();
+        simpleStyleView()->setEnabled(element);
+    };
+    m_elementObservers.push_back(NotificationCenter::defaultCenter().addObserver(
+        kVRLayerSelectionDidChange, nullptr, [this, refresh](const Notification &n) {
+            VRDrawingDocument *followed = m_followedDocument;
+            VRDrawing *drawing = followed ? followed->drawing() : nullptr;
+            if (!drawing)
+                return;
+            for (int i = 0; i < drawing->countOfLayers(); ++i) {
+                if (drawing->objectInLayersAtIndex(i) == n.object) {
+                    refresh();
+                    return;
+                }
+            }
+        }));
+    // Edits made elsewhere (the attached toolbar, undo) show here too, once per turn.
+    m_elementObservers.push_back(NotificationCenter::defaultCenter().addObserver(
+        kVRStyleDidChangeNotification, nullptr, [this, refresh](const Notification &) {
+            if (!_contextObject || m_refreshPending)
+                return;
+            m_refreshPending = true;
+            DelayedPerform::performLater(this, [this, refresh] {
+                m_refreshPending = false;
+                refresh();
+            });
+        }));
+    refresh();
 }

@@ -2,12 +2,14 @@
 
 #include "inspectors/QntContextMenu.h"
 
+#include <QPointer>
 #include <QString>
 
 #include <memory>
 #include <vector>
 
 class QntElement;
+class VRDrawingDocument;
 
 // The inspector of a single selected element. Made once at launch; a right mouse-up on an
 // element shows the element's tool column beside it, whose buttons open the attached toolbars.
@@ -16,6 +18,7 @@ class QntElementModeInspector : public QntContextMenu
     Q_OBJECT
 public:
     explicit QntElementModeInspector(const QString &windowNibName, QObject *parent = nullptr);
+    QntElementModeInspector(VREmbedded, QWidget *hostWindow);
     ~QntElementModeInspector() override;
 
     QString windowNibName() const { return windowName(); }
@@ -39,10 +42,19 @@ public:
     void openStylePropertiesPanel(const Notification &notification);
     void closeAction();
 
+    // The contour and fill controls of the document window's inspector column: the simple-style
+    // controls of an inspector embedded in the section, following the document's single
+    // selected element.
+    static QWidget *makeSimpleStyleSection(VRDrawingDocument *document);
+    // Reads the single selected element of the document into the section's controls.
+    void followSelection(VRDrawingDocument *document);
+
 protected:
     void onlyContourModeAction() override;
 
 private:
     VRObjectRef _contextObject;
     std::vector<NotificationToken> m_elementObservers;
+    QPointer<VRDrawingDocument> m_followedDocument;
+    bool m_refreshPending = false;
 };

@@ -174,6 +174,8 @@ VOReruRerAppDelegate::~VOReruRerAppDelegate()
     delete m_helpMenu.data();
     if (QXNews::sharedNews().delegate() == this)
         QXNews::sharedNews().setDelegate(nullptr);
+    if (mElementModeInspector)
+        DIDizeZoziDocument::setSectionViewFactory(DIDizeZoziDocument::Section::CustomElement, {});
     delete mElementModeInspector;
     delete mToolPalette;
     delete mObjectInspector;
@@ -586,8 +588,15 @@ QntElementModeInspector *VOReruRerAppDelegate::elementModeInspector() const
 
 void VOReruRerAppDelegate::openElementModeInspector()
 {
-    if (!mElementModeInspector)
-        mElementModeInspector = new QntElementModeInspector(QStringLiteral("ElementModeInspector"));
+    if (mElementModeInspector)
+        return;
+    mElementModeInspector = new QntElementModeInspector(QStringLiteral("ElementModeInspector"));
+    // The document windows' contour section is made of the same controls as the inspector's
+    // simple-style toolbar.
+    DIDizeZoziDocument::setSectionViewFactory(
+        DIDizeZoziDocument::Section::CustomElement, [](DIDizeZoziDocument &document) {
+            return QntElementModeInspector::makeSimpleStyleSection(&document);
+        });
 }
 
 void VOReruRerAppDelegate::openConnectorModeInspector()

@@ -25,6 +25,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
@@ -404,4 +405,26 @@ TEST(QntElementModeInspectorTest, ReplaceElementSwapsInPlaceAsOneStep)
     h.clickColumn(QStringLiteral("Replace Element"));
     h.clickColumn(QStringLiteral("Replace Element"));
     EXPECT_EQ(h.inspector->attachedReplaceElementWindow(), nullptr);
+}
+
+TEST(QntElementModeInspectorTest, DocumentSectionShowsAndEditsTheSelectedElement)
+{
+    InspectorHarness h(kCustomizableNotation);
+    std::unique_ptr<QWidget> section(
+        QntElementModeInspector::makeSimpleStyleSection(h.palette.document.get()));
+    auto *widthField =
+        section->findChild<QntTextFieldCell *>(QStringLiteral("contourWidthTextbox"));
+    ASSERT_NE(widthField, nullptr);
+    QWidget *controls = widthField->parentWidget();
+    EXPECT_FALSE(controls->isEnabled());
+    const VRObjectRef element = h.placeElement({200, 150});
+    EXPECT_TRUE(controls->isEnabled());
+    VRStyle *style = h.contourStyle(element);
+    EXPECT_NEAR(QLocale().toDouble(widthField->text()),
+                h.palette.drawing()->convertLength(style->strokeWidth()), 0.01);
+    h.type(widthField, QStringLiteral("0.1"));
+    EXPECT_NEAR(style->strokeWidth(), h.palette.drawing()->convertLengthFromDrawingToBase(0.1),
+                1e-9);
+    h.palette.layer()->deselectAll();
+    EXPECT_FALSE(controls->isEnabled());
 }

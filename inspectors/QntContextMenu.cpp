@@ -248,7 +248,9 @@ AXAttachedWindow *QntContextMenu::openToolbarBesideSelectedCell(QntButtonMatrix 
     QPointF point;
     int side = AXAttachedWindow::kRight;
     attachPointBesideSelectedCell(sender, &point, &side);
-    content->adjustSize();
+    // The size its layout asks for (adjustSize would widen a parentless view to a window's
+    // minimum).
+    content->resize(content->sizeHint());
     AXAttachedWindow *window = AXAttachedWindow::create(content, point, side, 0.0);
     if (!window)
         return nullptr;

@@ -187,7 +187,7 @@ void QntContextMenu::resizeOutlineContent()
     const int scrollerWidth =
         scroller ? _notationOutline->verticalScrollBar()->sizeHint().width() : 0;
     _notationOutline->setFixedSize(int(kOutlineWidth) + scrollerWidth, int(shown));
-    _viewReplaceElement->adjustSize();
+    _viewReplaceElement->resize(_viewReplaceElement->sizeHint());
     if (_attachedReplaceElementWindow)
         _attachedReplaceElementWindow->redisplayLater();
 }

@@ -755,7 +755,7 @@ void QntContextMenu::simpleStyleFillTypeAction()
             applyFill();
     }
     if (_viewSimpleStyle)
-        _viewSimpleStyle->adjustSize();
+        _viewSimpleStyle->resize(_viewSimpleStyle->sizeHint());
     if (_attachedSimpleStyleWindow)
         _attachedSimpleStyleWindow->redisplayLater();
 }

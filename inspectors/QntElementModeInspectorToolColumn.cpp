@@ -165,7 +165,7 @@ void QntElementModeInspector::toolButtonMatrixAction(QntButtonMatrix *matrix)
             controls.onlyContourModeCheckbox->setChecked(element->onlyContourMode());
         controls.onlyContourModeCheckbox->show();
         if (_viewSimpleStyle)
-            _viewSimpleStyle->adjustSize();
+            _viewSimpleStyle->resize(_viewSimpleStyle->sizeHint());
         if (_attachedSimpleStyleWindow)
             _attachedSimpleStyleWindow->redisplay();
     }

@@ -380,6 +380,8 @@ TEST(QntElementModeInspectorTest, ReplaceElementSwapsInPlaceAsOneStep)
     ASSERT_NE(h.inspector->attachedReplaceElementWindow(), nullptr);
     QTreeWidget *outline = h.inspector->notationOutline();
     ASSERT_NE(outline, nullptr);
+    // The window is as wide as the outline it shows.
+    EXPECT_LE(h.inspector->attachedReplaceElementWindow()->width(), outline->width() + 30);
     QStringList groups;
     for (int i = 0; i < outline->topLevelItemCount(); ++i) {
         groups << outline->topLevelItem(i)->text(0);

@@ -6,6 +6,9 @@
 #include "framework/model/VRDrawing.h"
 #include "framework/notations/QntImportFromGraffle.h"
 #include "framework/notations/QntNotation.h"
+#include "framework/model/VRDrawableObject.h"
+#include "framework/model/VRObjectOwnerLayer.h"
+#include "framework/svg/SVGKImage.h"
 #include "framework/styles/VRGradient.h"
 #include "framework/styles/VRStyle.h"
 #include "framework/styles/VRStyleRegistry.h"
@@ -111,6 +114,7 @@ const std::vector<Target> &targets()
         {"telemetry_settings", telemetrySettings},
         {"crash_report", crashReport},
         {"analytics_files", analyticsFiles},
+        {"svg", svg},
     };
     return all;
 }
@@ -328,6 +332,18 @@ int analyticsFiles(const std::uint8_t *data, std::size_t size)
     }
     (void)gz;
     (void)package;
+    return 0;
+}
+
+int svg(const std::uint8_t *data, std::size_t size)
+{
+    const auto image =
+        SVGKImage::imageWithData(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
+    if (!image)
+        return 0;
+    const auto tree = (*image)->newVRTree();
+    for (const VRObjectRef &object : tree->objects())
+        object->bounds();
     return 0;
 }
 

@@ -49,6 +49,8 @@ int record(const std::uint8_t *data, std::size_t size);
 int crashReport(const std::uint8_t *data, std::size_t size);
 // Telemetry settings (JSON), its property lists and its defaults store.
 int telemetrySettings(const std::uint8_t *data, std::size_t size);
+// SVG pictures as Mermaid draws them, turned into drawing objects.
+int svg(const std::uint8_t *data, std::size_t size);
 
 // Usage-analytics files left on disk: an event log, a compressed log, a package and the
 // stored launch metadata, each read back as the start-up clean-up does, and the bytes as

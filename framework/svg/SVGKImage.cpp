@@ -1,0 +1,1164 @@
+#include "framework/svg/SVGKImage.h"
+
+#include "framework/model/QntConnector.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/QntText.h"
+#include "framework/model/VRDrawablePath.h"
+#include "framework/model/VRDrawableShape.h"
+#include "framework/model/VRObjectOwnerLayer.h"
+#include "framework/notations/QntSvgPathData.h"
+#include "framework/styles/VRStroke.h"
+#include "framework/styles/VRStrokeDash.h"
+#include "framework/styles/VRStyle.h"
+
+#include <QFontDatabase>
+#include <QHash>
+#include <QRegularExpression>
+#include <QXmlStreamReader>
+
+#include <cmath>
+#include <vector>
+
+// One element of the picture with its attributes and children; character data lives in
+// children with an empty tag.
+struct SVGKImage::Node {
+    QString tag;
+    QHash<QString, QString> attributes;
+    QStringList classes;
+    QString text;
+    Node *parent = nullptr;
+    std::vector<std::unique_ptr<Node>> children;
+
+    QString attribute(const QString &name) const { return attributes.value(name); }
+    bool hasClass(const QString &name) const { return classes.contains(name); }
+};
+
+namespace {
+
+using Node = SVGKImage::Node;
+
+// ---- stylesheet -------------------------------------------------------------------------
+
+struct Compound {
+    QString tag;
+    QString id;
+    QStringList classes;
+    bool child = false; // joined to the compound before it by ">"
+};
+
+struct Rule {
+    QList<Compound> selector; // leftmost first
+    int specificity = 0;
+    int order = 0;
+    QList<std::pair<QString, QString>> declarations;
+    QList<bool> important;
+};
+
+QList<std::pair<QString, QString>> parseDeclarations(const QString &block, QList<bool> *important)
+{
+    QList<std::pair<QString, QString>> result;
+    for (const QString &item : block.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const int colon = item.indexOf(QLatin1Char(':'));
+        if (colon <= 0)
+            continue;
+        QString value = item.mid(colon + 1).trimmed();
+        bool isImportant = false;
+        if (value.endsWith(QLatin1String("!important"))) {
+            isImportant = true;
+            value.chop(10);
+            value = value.trimmed();
+        }
+        result.append({item.left(colon).trimmed().toLower(), value});
+        if (important)
+            important->append(isImportant);
+    }
+    return result;
+}
+
+std::optional<QList<Compound>> parseSelector(const QString &text, int *specificity)
+{
+    static const QRegularExpression unsupported(QStringLiteral("[:\\[\\*+~]"));
+    if (text.contains(unsupported))
+        return std::nullopt;
+    QString spaced = text;
+    spaced.replace(QLatin1Char('>'), QLatin1String(" > "));
+    QList<Compound> compounds;
+    bool nextIsChild = false;
+    int a = 0, b = 0, c = 0;
+    for (const QString &token : spaced.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (token == QLatin1String(">")) {
+            nextIsChild = true;
+            continue;
+        }
+        Compound compound;
+        compound.child = nextIsChild;
+        nextIsChild = false;
+        static const QRegularExpression part(QStringLiteral("([#.]?)([^#.]+)"));
+        auto it = part.globalMatch(token);
+        while (it.hasNext()) {
+            const auto m = it.next();
+            if (m.captured(1) == QLatin1String("#")) {
+                compound.id = m.captured(2);
+                ++a;
+            } else if (m.captured(1) == QLatin1String(".")) {
+                compound.classes.append(m.captured(2));
+                ++b;
+            } else {
+                compound.tag = m.captured(2).toLower();
+                ++c;
+            }
+        }
+        compounds.append(compound);
+    }
+    // Long selectors cost a walk up the tree per compound; Mermaid's have a few.
+    if (compounds.isEmpty() || compounds.first().child || compounds.size() > 8)
+        return std::nullopt;
+    *specificity = a * 10000 + b * 100 + c;
+    return compounds;
+}
+
+QList<Rule> parseStylesheet(QString css, int &order)
+{
+    static const QRegularExpression comments(QStringLiteral("/\\*.*?\\*/"),
+                                             QRegularExpression::DotMatchesEverythingOption);
+    css.remove(comments);
+    QList<Rule> rules;
+    qsizetype i = 0;
+    const qsizetype n = css.size();
+    while (i < n) {
+        while (i < n && css.at(i).isSpace())
+            ++i;
+        if (i >= n)
+            break;
+        if (css.at(i) == QLatin1Char('@')) {
+            // At-rules (keyframes, media, font faces) say nothing about the shapes: skip them.
+            qsizetype j = i;
+            while (j < n && css.at(j) != QLatin1Char('{') && css.at(j) != QLatin1Char(';'))
+                ++j;
+            if (j < n && css.at(j) == QLatin1Char('{')) {
+                int depth = 0;
+                for (; j < n; ++j) {
+                    if (css.at(j) == QLatin1Char('{'))
+                        ++depth;
+                    else if (css.at(j) == QLatin1Char('}') && --depth == 0)
+                        break;
+                }
+            }
+            i = j + 1;
+            continue;
+        }
+        const qsizetype open = css.indexOf(QLatin1Char('{'), i);
+        if (open < 0)
+            break;
+        const qsizetype close = css.indexOf(QLatin1Char('}'), open);
+        if (close < 0)
+            break;
+        const QString prelude = css.mid(i, open - i);
+        const QString body = css.mid(open + 1, close - open - 1);
+        i = close + 1;
+        QList<bool> important;
+        const auto declarations = parseDeclarations(body, &important);
+        for (const QString &selectorText : prelude.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            int specificity = 0;
+            auto selector = parseSelector(selectorText.trimmed(), &specificity);
+            if (!selector)
+                continue;
+            rules.append(Rule{*selector, specificity, order++, declarations, important});
+        }
+    }
+    return rules;
+}
+
+bool matchesCompound(const Node &node, const Compound &compound)
+{
+    if (!compound.tag.isEmpty() && node.tag != compound.tag)
+        return false;
+    if (!compound.id.isEmpty() && node.attribute(QStringLiteral("id")) != compound.id)
+        return false;
+    for (const QString &cls : compound.classes) {
+        if (!node.hasClass(cls))
+            return false;
+    }
+    return true;
+}
+
+bool matchesFrom(const Node *node, const QList<Compound> &selector, int index)
+{
+    if (!node || !matchesCompound(*node, selector.at(index)))
+        return false;
+    if (index == 0)
+        return true;
+    if (selector.at(index).child)
+        return matchesFrom(node->parent, selector, index - 1);
+    for (const Node *up = node->parent; up; up = up->parent) {
+        if (matchesFrom(up, selector, index - 1))
+            return true;
+    }
+    return false;
+}
+
+// ---- computed style ---------------------------------------------------------------------
+
+struct Paint {
+    QColor fill = Qt::black;
+    QColor stroke; // invalid: none
+    double strokeWidth = 1.0;
+    QList<double> dash;
+    double opacity = 1.0;
+    double fillOpacity = 1.0;
+    double strokeOpacity = 1.0;
+    double fontSize = 16.0;
+    QString fontFamily = QStringLiteral("sans-serif");
+    bool bold = false;
+    bool italic = false;
+    QString anchor = QStringLiteral("start");
+    // Where y puts the text: on its baseline, or its middle ("central", "middle").
+    bool centralBaseline = false;
+    bool hidden = false;
+};
+
+QColor parseColour(QString text)
+{
+    text = text.trimmed();
+    if (text.isEmpty() || text == QLatin1String("none") || text == QLatin1String("transparent"))
+        return {};
+    if (text.startsWith(QLatin1String("url(")))
+        return {};
+    static const QRegularExpression functional(QStringLiteral("^(rgba?|hsla?)\\(([^)]*)\\)$"),
+                                               QRegularExpression::CaseInsensitiveOption);
+    const auto m = functional.match(text);
+    if (m.hasMatch()) {
+        const QString kind = m.captured(1).toLower();
+        QStringList parts =
+            m.captured(2).split(QRegularExpression(QStringLiteral("[,\\s/]+")), Qt::SkipEmptyParts);
+        if (parts.size() < 3)
+            return {};
+        auto number = [](QString s, double full) {
+            if (s.endsWith(QLatin1Char('%'))) {
+                s.chop(1);
+                return s.toDouble() / 100.0 * full;
+            }
+            return s.toDouble();
+        };
+        const double alpha = parts.size() > 3 ? number(parts.at(3), 1.0) : 1.0;
+        QColor colour;
+        if (kind.startsWith(QLatin1String("rgb"))) {
+            colour = QColor::fromRgbF(std::clamp(number(parts.at(0), 255) / 255.0, 0.0, 1.0),
+                                      std::clamp(number(parts.at(1), 255) / 255.0, 0.0, 1.0),
+                                      std::clamp(number(parts.at(2), 255) / 255.0, 0.0, 1.0));
+        } else {
+            QString hue = parts.at(0);
+            hue.remove(QLatin1String("deg"));
+            double h = std::fmod(hue.toDouble(), 360.0);
+            if (h < 0)
+                h += 360.0;
+            colour = QColor::fromHslF(float(h / 360.0),
+                                      float(std::clamp(number(parts.at(1), 1.0), 0.0, 1.0)),
+                                      float(std::clamp(number(parts.at(2), 1.0), 0.0, 1.0)));
+        }
+        colour.setAlphaF(float(std::clamp(alpha, 0.0, 1.0)));
+        return colour;
+    }
+    const QColor colour = QColor::fromString(text);
+    return colour.isValid() ? colour : QColor();
+}
+
+double parseLength(QString text, double fontSize, double fallback)
+{
+    text = text.trimmed();
+    if (text.isEmpty())
+        return fallback;
+    double scale = 1.0;
+    if (text.endsWith(QLatin1String("px")) || text.endsWith(QLatin1String("pt"))) {
+        text.chop(2);
+    } else if (text.endsWith(QLatin1String("em"))) {
+        text.chop(2);
+        scale = fontSize;
+    } else if (text.endsWith(QLatin1Char('%'))) {
+        return fallback;
+    }
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    return ok && std::isfinite(value) ? value * scale : fallback;
+}
+
+QString installedFamily(const QString &list)
+{
+    static QHash<QString, QString> cache;
+    const auto cached = cache.constFind(list);
+    if (cached != cache.constEnd())
+        return cached.value();
+    const QStringList families = QFontDatabase::families();
+    QString chosen = QStringLiteral("sans-serif");
+    for (QString family : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        family = family.trimmed();
+        family.remove(QLatin1Char('"'));
+        family.remove(QLatin1Char('\''));
+        if (family.compare(QLatin1String("sans-serif"), Qt::CaseInsensitive) == 0)
+            break;
+        const auto found = std::find_if(families.begin(), families.end(), [&](const QString &f) {
+            return f.compare(family, Qt::CaseInsensitive) == 0;
+        });
+        if (found != families.end()) {
+            chosen = *found;
+            break;
+        }
+    }
+    cache.insert(list, chosen);
+    return chosen;
+}
+
+void applyProperty(Paint &paint, const QString &name, const QString &value, bool &displayNone)
+{
+    if (value == QLatin1String("inherit"))
+        return;
+    if (name == QLatin1String("fill")) {
+        paint.fill = parseColour(value);
+    } else if (name == QLatin1String("stroke")) {
+        paint.stroke = parseColour(value);
+    } else if (name == QLatin1String("stroke-width")) {
+        paint.strokeWidth = std::max(0.0, parseLength(value, paint.fontSize, paint.strokeWidth));
+    } else if (name == QLatin1String("stroke-dasharray")) {
+        paint.dash.clear();
+        if (value != QLatin1String("none")) {
+            for (const QString &part :
+                 value.split(QRegularExpression(QStringLiteral("[,\\s]+")), Qt::SkipEmptyParts))
+                paint.dash.append(std::max(0.0, parseLength(part, paint.fontSize, 0.0)));
+            // One number repeats; all zeros (or "1, 0") draw a solid line.
+            if (paint.dash.size() == 1)
+                paint.dash.append(paint.dash.first());
+            bool gaps = false;
+            for (int i = 1; i < paint.dash.size(); i += 2)
+                gaps = gaps || paint.dash.at(i) > 0;
+            if (!gaps)
+                paint.dash.clear();
+        }
+    } else if (name == QLatin1String("opacity")) {
+        paint.opacity *= std::clamp(value.toDouble(), 0.0, 1.0);
+    } else if (name == QLatin1String("fill-opacity")) {
+        paint.fillOpacity = std::clamp(value.toDouble(), 0.0, 1.0);
+    } else if (name == QLatin1String("stroke-opacity")) {
+        paint.strokeOpacity = std::clamp(value.toDouble(), 0.0, 1.0);
+    } else if (name == QLatin1String("font-size")) {
+        paint.fontSize = std::clamp(parseLength(value, paint.fontSize, paint.fontSize), 1.0, 400.0);
+    } else if (name == QLatin1String("font-family")) {
+        paint.fontFamily = installedFamily(value);
+    } else if (name == QLatin1String("font-weight")) {
+        paint.bold = value == QLatin1String("bold") || value == QLatin1String("bolder")
+                     || value.toInt() >= 600;
+    } else if (name == QLatin1String("font-style")) {
+        paint.italic = value == QLatin1String("italic") || value == QLatin1String("oblique");
+    } else if (name == QLatin1String("text-anchor")) {
+        paint.anchor = value;
+    } else if (name == QLatin1String("dominant-baseline")
+               || name == QLatin1String("alignment-baseline")) {
+        paint.centralBaseline =
+            value == QLatin1String("central") || value == QLatin1String("middle");
+    } else if (name == QLatin1String("display")) {
+        displayNone = value == QLatin1String("none");
+    } else if (name == QLatin1String("visibility")) {
+        paint.hidden = value == QLatin1String("hidden") || value == QLatin1String("collapse");
+    }
+}
+
+// ---- transforms and geometry --------------------------------------------------------------
+
+QTransform parseTransform(const QString &text)
+{
+    QTransform result;
+    static const QRegularExpression item(QStringLiteral("(\\w+)\\s*\\(([^)]*)\\)"));
+    auto it = item.globalMatch(text);
+    while (it.hasNext()) {
+        const auto m = it.next();
+        QList<double> v;
+        for (const QString &s :
+             m.captured(2).split(QRegularExpression(QStringLiteral("[,\\s]+")), Qt::SkipEmptyParts))
+            v.append(s.toDouble());
+        const QString kind = m.captured(1);
+        QTransform t;
+        if (kind == QLatin1String("translate") && !v.isEmpty()) {
+            t.translate(v.at(0), v.size() > 1 ? v.at(1) : 0.0);
+        } else if (kind == QLatin1String("scale") && !v.isEmpty()) {
+            t.scale(v.at(0), v.size() > 1 ? v.at(1) : v.at(0));
+        } else if (kind == QLatin1String("rotate") && !v.isEmpty()) {
+            if (v.size() >= 3) {
+                t.translate(v.at(1), v.at(2));
+                t.rotate(v.at(0));
+                t.translate(-v.at(1), -v.at(2));
+            } else {
+                t.rotate(v.at(0));
+            }
+        } else if (kind == QLatin1String("matrix") && v.size() == 6) {
+            t = QTransform(v.at(0), v.at(1), v.at(2), v.at(3), v.at(4), v.at(5));
+        } else if (kind == QLatin1String("skewX") && !v.isEmpty()) {
+            t.shear(std::tan(qDegreesToRadians(v.at(0))), 0);
+        } else if (kind == QLatin1String("skewY") && !v.isEmpty()) {
+            t.shear(0, std::tan(qDegreesToRadians(v.at(0))));
+        }
+        // SVG applies the list right to left: the rightmost transform is innermost.
+        result = t * result;
+    }
+    return result;
+}
+
+double number(const Node &node, const char *name, double fallback = 0.0)
+{
+    bool ok = false;
+    QString text = node.attribute(QString::fromLatin1(name)).trimmed();
+    if (text.endsWith(QLatin1String("px")))
+        text.chop(2);
+    const double value = text.toDouble(&ok);
+    return ok && std::isfinite(value) ? value : fallback;
+}
+
+QList<QPointF> parsePoints(const QString &text)
+{
+    QList<double> values;
+    for (const QString &s :
+         text.split(QRegularExpression(QStringLiteral("[,\\s]+")), Qt::SkipEmptyParts))
+        values.append(s.toDouble());
+    QList<QPointF> points;
+    for (int i = 0; i + 1 < values.size(); i += 2)
+        points.append(QPointF(values.at(i), values.at(i + 1)));
+    return points;
+}
+
+// The outline of a basic shape in its own coordinates; closed tells whether it encloses.
+std::optional<QPainterPath> outlineOf(const Node &node, bool &closed)
+{
+    QPainterPath path;
+    closed = true;
+    if (node.tag == QLatin1String("rect")) {
+        const double w = number(node, "width"), h = number(node, "height");
+        if (w <= 0 || h <= 0)
+            return std::nullopt;
+        const double rx = number(node, "rx", number(node, "ry")),
+                     ry = number(node, "ry", number(node, "rx"));
+        const QRectF r(number(node, "x"), number(node, "y"), w, h);
+        if (rx > 0 || ry > 0)
+            path.addRoundedRect(r, std::min(rx, w / 2), std::min(ry, h / 2));
+        else
+            path.addRect(r);
+    } else if (node.tag == QLatin1String("circle")) {
+        const double r = number(node, "r");
+        if (r <= 0)
+            return std::nullopt;
+        path.addEllipse(QPointF(number(node, "cx"), number(node, "cy")), r, r);
+    } else if (node.tag == QLatin1String("ellipse")) {
+        const double rx = number(node, "rx"), ry = number(node, "ry");
+        if (rx <= 0 || ry <= 0)
+            return std::nullopt;
+        path.addEllipse(QPointF(number(node, "cx"), number(node, "cy")), rx, ry);
+    } else if (node.tag == QLatin1String("line")) {
+        closed = false;
+        path.moveTo(number(node, "x1"), number(node, "y1"));
+        path.lineTo(number(node, "x2"), number(node, "y2"));
+    } else if (node.tag == QLatin1String("polygon") || node.tag == QLatin1String("polyline")) {
+        const QList<QPointF> points = parsePoints(node.attribute(QStringLiteral("points")));
+        if (points.size() < 2)
+            return std::nullopt;
+        path.moveTo(points.first());
+        for (int i = 1; i < points.size(); ++i)
+            path.lineTo(points.at(i));
+        closed = node.tag == QLatin1String("polygon");
+        if (closed)
+            path.closeSubpath();
+    } else if (node.tag == QLatin1String("path")) {
+        const QString data = node.attribute(QStringLiteral("d"));
+        if (data.trimmed().isEmpty())
+            return std::nullopt;
+        const auto parsed = QntSvgPathData::parse(data);
+        if (!parsed)
+            return std::nullopt;
+        path = *parsed;
+        closed = data.trimmed().endsWith(QLatin1Char('z'), Qt::CaseInsensitive);
+    } else {
+        return std::nullopt;
+    }
+    if (path.isEmpty())
+        return std::nullopt;
+    // SVG fills by the non-zero rule (a subroutine's outline crosses itself).
+    path.setFillRule(Qt::WindingFill);
+    return path;
+}
+
+bool isShapeTag(const QString &tag)
+{
+    static const QStringList tags{QStringLiteral("rect"),    QStringLiteral("circle"),
+                                  QStringLiteral("ellipse"), QStringLiteral("line"),
+                                  QStringLiteral("polygon"), QStringLiteral("polyline"),
+                                  QStringLiteral("path")};
+    return tags.contains(tag);
+}
+
+bool isSkippedTag(const QString &tag)
+{
+    static const QStringList tags{QStringLiteral("defs"),     QStringLiteral("marker"),
+                                  QStringLiteral("style"),    QStringLiteral("title"),
+                                  QStringLiteral("desc"),     QStringLiteral("filter"),
+                                  QStringLiteral("clipPath"), QStringLiteral("mask"),
+                                  QStringLiteral("symbol"),   QStringLiteral("metadata"),
+                                  QStringLiteral("pattern"),  QStringLiteral("linearGradient"),
+                                  QStringLiteral("script"),   QStringLiteral("radialGradient")};
+    return tags.contains(tag);
+}
+
+// Mermaid writes some characters of labels as entities that the picture keeps as text.
+QString decodeLabelEntities(QString text)
+{
+    if (!text.contains(QLatin1Char('&')))
+        return text;
+    static const QRegularExpression numeric(QStringLiteral("&#(x?)([0-9a-fA-F]{1,6});"));
+    QString out;
+    qsizetype last = 0;
+    auto it = numeric.globalMatch(text);
+    while (it.hasNext()) {
+        const auto m = it.next();
+        out += text.mid(last, m.capturedStart() - last);
+        bool ok = false;
+        const uint code = m.captured(2).toUInt(&ok, m.captured(1).isEmpty() ? 10 : 16);
+        if (ok && code > 0 && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF))
+            out += QString::fromUcs4(reinterpret_cast<const char32_t *>(&code), 1);
+        else
+            out += m.captured(0);
+        last = m.capturedEnd();
+    }
+    out += text.mid(last);
+    out.replace(QLatin1String("&quot;"), QLatin1String("\""));
+    out.replace(QLatin1String("&apos;"), QLatin1String("'"));
+    out.replace(QLatin1String("&lt;"), QLatin1String("<"));
+    out.replace(QLatin1String("&gt;"), QLatin1String(">"));
+    out.replace(QLatin1String("&amp;"), QLatin1String("&"));
+    return out;
+}
+
+QColor withAlpha(QColor colour, double alpha)
+{
+    if (colour.isValid())
+        colour.setAlphaF(float(std::clamp(colour.alphaF() * alpha, 0.0, 1.0)));
+    return colour;
+}
+
+// ---- the walk ---------------------------------------------------------------------------
+
+struct TextRow {
+    QString text;
+    QPointF anchor; // the row's anchor point in picture coordinates (baseline)
+};
+
+struct TextInfo {
+    QList<TextRow> rows;
+    Paint paint;
+};
+
+class Builder
+{
+public:
+    Builder(const Node &root, VRObjectOwnerLayer &layer)
+        : m_root(root)
+        , m_layer(layer)
+    {
+        int order = 0;
+        collectStyles(root, order);
+    }
+
+    void build(QPointF origin)
+    {
+        // Flowcharts have nodes and edges; other diagrams come through as what they draw.
+        m_flowchart = m_root.attribute(QStringLiteral("aria-roledescription"))
+                          .startsWith(QLatin1String("flowchart"))
+                      || m_root.hasClass(QStringLiteral("flowchart"));
+        QTransform base;
+        base.translate(origin.x(), origin.y());
+        const QString viewBox = m_root.attribute(QStringLiteral("viewBox"));
+        const QStringList v =
+            viewBox.split(QRegularExpression(QStringLiteral("[,\\s]+")), Qt::SkipEmptyParts);
+        if (v.size() == 4)
+            base = QTransform::fromTranslate(-v.at(0).toDouble(), -v.at(1).toDouble()) * base;
+        collectEdgeLabels(m_root, base, Paint());
+        walk(m_root, base, Paint());
+    }
+
+private:
+    void collectStyles(const Node &node, int &order)
+    {
+        if (node.tag == QLatin1String("style")) {
+            QString css;
+            for (const auto &child : node.children)
+                css += child->text;
+            m_rules += parseStylesheet(css, order);
+            return;
+        }
+        for (const auto &child : node.children)
+            collectStyles(*child, order);
+    }
+
+    // The style of a node given its parent's; false when the node is not displayed.
+    bool computeStyle(const Node &node, const Paint &parent, Paint &paint) const
+    {
+        paint = parent;
+        paint.opacity = 1.0;
+        bool displayNone = false;
+        static const QStringList presentation{QStringLiteral("fill"),
+                                              QStringLiteral("stroke"),
+                                              QStringLiteral("stroke-width"),
+                                              QStringLiteral("stroke-dasharray"),
+                                              QStringLiteral("opacity"),
+                                              QStringLiteral("fill-opacity"),
+                                              QStringLiteral("stroke-opacity"),
+                                              QStringLiteral("font-size"),
+                                              QStringLiteral("font-family"),
+                                              QStringLiteral("font-weight"),
+                                              QStringLiteral("font-style"),
+                                              QStringLiteral("text-anchor"),
+                                              QStringLiteral("display"),
+                                              QStringLiteral("visibility"),
+                                              QStringLiteral("dominant-baseline"),
+                                              QStringLiteral("alignment-baseline")};
+        for (const QString &name : presentation) {
+            const auto it = node.attributes.constFind(name);
+            if (it != node.attributes.constEnd())
+                applyProperty(paint, name, it.value(), displayNone);
+        }
+        // Stylesheet rules by specificity, then order; important declarations last.
+        QList<const Rule *> matched;
+        for (const Rule &rule : m_rules) {
+            if (matchesFrom(&node, rule.selector, int(rule.selector.size()) - 1))
+                matched.append(&rule);
+        }
+        std::stable_sort(matched.begin(), matched.end(), [](const Rule *a, const Rule *b) {
+            return a->specificity != b->specificity ? a->specificity < b->specificity
+                                                    : a->order < b->order;
+        });
+        const auto inlineDeclarations =
+            parseDeclarations(node.attribute(QStringLiteral("style")), nullptr);
+        for (int pass = 0; pass < 2; ++pass) {
+            for (const Rule *rule : std::as_const(matched)) {
+                for (int i = 0; i < rule->declarations.size(); ++i) {
+                    if (rule->important.at(i) == (pass == 1))
+                        applyProperty(paint, rule->declarations.at(i).first,
+                                      rule->declarations.at(i).second, displayNone);
+                }
+            }
+            if (pass == 0) {
+                for (const auto &[name, value] : inlineDeclarations)
+                    applyProperty(paint, name, value, displayNone);
+            }
+        }
+        paint.opacity *= parent.opacity;
+        return !displayNone;
+    }
+
+    QTransform transformOf(const Node &node, const QTransform &parent) const
+    {
+        const QString text = node.attribute(QStringLiteral("transform"));
+        return text.isEmpty() ? parent : parseTransform(text) * parent;
+    }
+
+    // Edge labels, by the "data-id" of their edge.
+    void collectEdgeLabels(const Node &node, const QTransform &parent, const Paint &inherited)
+    {
+        Paint paint;
+        if (!computeStyle(node, inherited, paint))
+            return;
+        const QTransform ctm = transformOf(node, parent);
+        if (node.tag == QLatin1String("g") && node.hasClass(QStringLiteral("edgeLabel"))) {
+            TextInfo info;
+            collectTexts(node, parent, inherited, info);
+            QString id;
+            for (const auto &child : node.children) {
+                if (child->hasClass(QStringLiteral("label")))
+                    id = child->attribute(QStringLiteral("data-id"));
+            }
+            QStringList rows;
+            for (const TextRow &row : std::as_const(info.rows))
+                rows.append(row.text);
+            const QString text = rows.join(QLatin1Char('\n')).trimmed();
+            if (!id.isEmpty() && !text.isEmpty())
+                m_edgeLabels.insert(id, {text, info});
+            return;
+        }
+        for (const auto &child : node.children)
+            collectEdgeLabels(*child, ctm, paint);
+    }
+
+    // Every text below a node, as rows in picture coordinates.
+    void collectTexts(const Node &node, const QTransform &parent, const Paint &inherited,
+                      TextInfo &info)
+    {
+        Paint paint;
+        if (!computeStyle(node, inherited, paint))
+            return;
+        const QTransform ctm = transformOf(node, parent);
+        if (node.tag == QLatin1String("text")) {
+            readText(node, ctm, paint, info);
+            return;
+        }
+        for (const auto &child : node.children)
+            collectTexts(*child, ctm, paint, info);
+    }
+
+    void readText(const Node &text, const QTransform &ctm, const Paint &paint, TextInfo &info)
+    {
+        if (info.rows.isEmpty())
+            info.paint = paint;
+        const double fontSize = paint.fontSize;
+        double x = number(text, "x");
+        double y = number(text, "y");
+        y += parseLength(text.attribute(QStringLiteral("dy")), fontSize, 0.0);
+        x += parseLength(text.attribute(QStringLiteral("dx")), fontSize, 0.0);
+        QString direct;
+        bool hasRows = false;
+        for (const auto &child : text.children) {
+            if (child->tag.isEmpty()) {
+                direct += child->text;
+                continue;
+            }
+            if (child->tag != QLatin1String("tspan"))
+                continue;
+            Paint rowPaint;
+            if (!computeStyle(*child, paint, rowPaint))
+                continue;
+            // A tspan with its own x, y or dy starts a row; its inner spans are words.
+            double rx = x, ry = y;
+            if (child->attributes.contains(QStringLiteral("x")))
+                rx = parseLength(child->attribute(QStringLiteral("x")), fontSize, x);
+            if (child->attributes.contains(QStringLiteral("y")))
+                ry = parseLength(child->attribute(QStringLiteral("y")), fontSize, y);
+            ry += parseLength(child->attribute(QStringLiteral("dy")), fontSize, 0.0);
+            rx += parseLength(child->attribute(QStringLiteral("dx")), fontSize, 0.0);
+            const QString content = decodeLabelEntities(allText(*child));
+            if (content.trimmed().isEmpty())
+                continue;
+            hasRows = true;
+            info.rows.append({content, ctm.map(QPointF(rx, ry))});
+            x = rx;
+            y = ry;
+        }
+        if (!hasRows && !direct.trimmed().isEmpty())
+            info.rows.append({decodeLabelEntities(direct.trimmed()), ctm.map(QPointF(x, y))});
+    }
+
+    static QString allText(const Node &node)
+    {
+        if (node.tag.isEmpty())
+            return node.text;
+        QString text;
+        for (const auto &child : node.children)
+            text += allText(*child);
+        return text;
+    }
+
+    VRStyleRef styleFor(const Paint &paint, bool closed) const
+    {
+        const QColor fill =
+            closed ? withAlpha(paint.fill, paint.fillOpacity * paint.opacity) : QColor();
+        const QColor stroke = withAlpha(paint.stroke, paint.strokeOpacity * paint.opacity);
+        VRStyleRef style =
+            VRStyle::styleWithFillColour(fill, stroke, stroke.isValid() ? paint.strokeWidth : 0);
+        if (!paint.dash.isEmpty() && style->stroke())
+            style->stroke()->setDash(VRStrokeDash::create(paint.dash));
+        return style;
+    }
+
+    static std::shared_ptr<VRDrawableShape> shapeFromPath(const QPainterPath &path)
+    {
+        QRectF bounds = path.boundingRect();
+        if (bounds.width() < 0.01)
+            bounds.adjust(-0.5, 0, 0.5, 0);
+        if (bounds.height() < 0.01)
+            bounds.adjust(0, -0.5, 0, 0.5);
+        QTransform toUnit;
+        toUnit.translate(-0.5, -0.5);
+        toUnit.scale(1.0 / bounds.width(), 1.0 / bounds.height());
+        toUnit.translate(-bounds.left(), -bounds.top());
+        return VRDrawableShape::shapeWithRect(bounds, toUnit.map(path));
+    }
+
+    // A visible outline in picture coordinates with its style, or nothing.
+    VRObjectRef plainShape(const Node &node, const QTransform &ctm, const Paint &paint,
+                           QPainterPath *outline = nullptr) const
+    {
+        bool closed = true;
+        const auto local = outlineOf(node, closed);
+        if (!local || paint.hidden)
+            return nullptr;
+        const bool filled = closed && paint.fill.isValid() && paint.fill.alpha() > 0
+                            && paint.fillOpacity * paint.opacity > 0;
+        const bool stroked = paint.stroke.isValid() && paint.stroke.alpha() > 0
+                             && paint.strokeWidth > 0 && paint.strokeOpacity * paint.opacity > 0;
+        if (!filled && !stroked)
+            return nullptr;
+        const QPainterPath path = ctm.map(*local);
+        if (outline)
+            *outline = path;
+        if (closed) {
+            auto shape = shapeFromPath(path);
+            shape->setStyle(styleFor(paint, true));
+            return shape;
+        }
+        auto open = std::make_shared<VRDrawablePath>(path);
+        open->setStyle(styleFor(paint, false));
+        return open;
+    }
+
+    QFont fontFor(const Paint &paint) const
+    {
+        QFont font(paint.fontFamily);
+        // Picture units are CSS pixels; the drawing's text sizes are points at 96 per inch.
+        font.setPointSizeF(paint.fontSize * 0.75);
+        font.setBold(paint.bold);
+        font.setItalic(paint.italic);
+        return font;
+    }
+
+    static int alignmentFor(const QString &anchor)
+    {
+        if (anchor == QLatin1String("middle"))
+            return 2;
+        if (anchor == QLatin1String("end"))
+            return 1;
+        return 0;
+    }
+
+    void setText(QntTextShape &text, const QString &string, const Paint &paint) const
+    {
+        text.setFont(fontFor(paint));
+        text.setString(string);
+        text.setAlignment(2);
+        const QColor colour = withAlpha(paint.fill, paint.fillOpacity * paint.opacity);
+        text.setTextColour(colour.isValid() ? colour : QColor(Qt::black));
+    }
+
+    // Free text placed where the picture puts it: the row's anchor on the same side, the first
+    // baseline at the anchor's height.
+    void addText(const TextInfo &info)
+    {
+        if (info.rows.isEmpty())
+            return;
+        QStringList rows;
+        for (const TextRow &row : info.rows)
+            rows.append(row.text);
+        const QString string = rows.join(QLatin1Char('\n'));
+        auto text = std::make_shared<QntText>();
+        text->addTextShape();
+        QntTextShape *part = text->text();
+        setText(*part, string, info.paint);
+        const int alignment = alignmentFor(info.paint.anchor);
+        part->setAlignment(alignment);
+        VRTextBlock block = part->textBlock();
+        block.setVerticalAlignment(0);
+        part->setTextBlock(block);
+        const QFontMetricsF metrics(fontFor(info.paint));
+        const QSizeF natural = block.naturalSize();
+        const double width = std::max(natural.width(), 1.0) + 2.0;
+        const double height = std::max(natural.height(), metrics.height());
+        const QPointF anchor = info.rows.first().anchor;
+        double left = anchor.x();
+        if (alignment == 2)
+            left -= width / 2;
+        else if (alignment == 1)
+            left -= width;
+        const double top = info.paint.centralBaseline
+                               ? anchor.y() - (metrics.ascent() + metrics.descent()) / 2
+                               : anchor.y() - metrics.ascent();
+        const QRectF frame(left, top, width, height);
+        text->setPaddingMode(1);
+        text->setPaddingLeftRight(0);
+        text->setPaddingTopBottom(0);
+        text->setGroupObjects({}, QRectF(QPointF(0, 0), frame.size()));
+        text->setLocation(frame.center());
+        text->setSize(frame.size());
+        text->setOriginalSize(frame.size());
+        m_layer.addObject(text);
+    }
+
+    static QList<QPointF> defaultSpots()
+    {
+        return {QPointF(0, -0.5),    QPointF(0.5, 0),    QPointF(0, 0.5),   QPointF(-0.5, 0),
+                QPointF(-0.5, -0.5), QPointF(0.5, -0.5), QPointF(0.5, 0.5), QPointF(-0.5, 0.5)};
+    }
+
+    // A node or a subgraph: its outlines become the parts, its texts the label.
+    void addElement(const Node &node, const QTransform &parent, const Paint &inherited,
+                    bool cluster)
+    {
+        Paint paint;
+        if (!computeStyle(node, inherited, paint))
+            return;
+        const QTransform ctm = transformOf(node, parent);
+        VRObjectList parts;
+        QRectF bounds;
+        collectParts(node, ctm, paint, parts, bounds);
+        TextInfo info;
+        collectTexts(node, parent, inherited, info);
+        if (parts.isEmpty() && info.rows.isEmpty())
+            return;
+        auto element = std::make_shared<QntElement>();
+        if (!parts.isEmpty()) {
+            parts.first()->setString(QStringLiteral("contour"), QStringLiteral("ID"));
+        } else {
+            // A label with no outline: its text rows make the box.
+            for (const TextRow &row : std::as_const(info.rows))
+                bounds |=
+                    QRectF(row.anchor - QPointF(20, paint.fontSize), QSizeF(40, paint.fontSize));
+        }
+        if (bounds.width() < 1)
+            bounds.adjust(-0.5, 0, 0.5, 0);
+        if (bounds.height() < 1)
+            bounds.adjust(0, -0.5, 0, 0.5);
+        element->setGroupObjects(parts, bounds);
+        element->setLocation(bounds.center());
+        element->setSize(bounds.size());
+        element->setOriginalSize(bounds.size());
+        element->setOriginalSizeWithoutScale(bounds.size());
+        element->setPaddingMode(1);
+        element->setPaddingLeftRight(2);
+        element->setPaddingTopBottom(2);
+        if (!info.rows.isEmpty()) {
+            element->addTextShape();
+            QStringList rows;
+            for (const TextRow &row : std::as_const(info.rows))
+                rows.append(row.text);
+            setText(*element->text(), rows.join(QLatin1Char('\n')), info.paint);
+            if (cluster) {
+                // A subgraph's title sits at its top.
+                VRTextBlock block = element->text()->textBlock();
+                block.setVerticalAlignment(0);
+                element->text()->setTextBlock(block);
+            }
+        }
+        element->setStickySpots(defaultSpots());
+        const QString id = node.attribute(QStringLiteral("id"));
+        const QString name = node.attribute(QStringLiteral("data-qnt-name"));
+        element->setString(name.isEmpty() ? id : name, QStringLiteral("name"));
+        if (!id.isEmpty())
+            element->setString(id, QStringLiteral("uid"));
+        element->setString(node.attribute(QStringLiteral("class")), QStringLiteral("class"));
+        m_layer.addObject(element);
+    }
+
+    void collectParts(const Node &node, const QTransform &ctm, const Paint &paint,
+                      VRObjectList &parts, QRectF &bounds)
+    {
+        for (const auto &child : node.children) {
+            if (child->tag.isEmpty() || isSkippedTag(child->tag)
+                || child->tag == QLatin1String("text"))
+                continue;
+            Paint childPaint;
+            if (!computeStyle(*child, paint, childPaint))
+                continue;
+            const QTransform childCtm = transformOf(*child, ctm);
+            // Labels bring only text; their background boxes are not outlines.
+            if (child->hasClass(QStringLiteral("label"))
+                || child->hasClass(QStringLiteral("cluster-label"))
+                || child->hasClass(QStringLiteral("background")))
+                continue;
+            if (isShapeTag(child->tag)) {
+                QPainterPath outline;
+                if (VRObjectRef shape = plainShape(*child, childCtm, childPaint, &outline)) {
+                    if (shape->isKindOf<VRDrawablePath>()) {
+                        // Open strokes inside a node (a cylinder's rim) keep their look as shapes.
+                        auto closedShape = shapeFromPath(outline);
+                        closedShape->setStyle(styleFor(childPaint, false));
+                        shape = closedShape;
+                    }
+                    parts.append(shape);
+                    bounds |= outline.boundingRect();
+                }
+                continue;
+            }
+            collectParts(*child, childCtm, childPaint, parts, bounds);
+        }
+    }
+
+    void addEdge(const Node &node, const QTransform &ctm, const Paint &paint)
+    {
+        bool closed = false;
+        const auto local = outlineOf(node, closed);
+        if (!local)
+            return;
+        const QPainterPath path = ctm.map(*local);
+        auto connector = std::make_shared<QntConnector>();
+        const QColor stroke = withAlpha(paint.stroke.isValid() ? paint.stroke : QColor(Qt::black),
+                                        paint.strokeOpacity * paint.opacity);
+        connector->setStyle(styleFor(paint, false));
+        connector->setShaftColor(stroke);
+        connector->setEnds(VRPath::firstPoint(path), VRPath::lastPoint(path));
+        QVariantMap skin;
+        skin.insert(QStringLiteral("startArrowheadId"),
+                    arrowheadFor(node.attribute(QStringLiteral("marker-start"))));
+        skin.insert(QStringLiteral("endArrowheadId"),
+                    arrowheadFor(node.attribute(QStringLiteral("marker-end"))));
+        connector->addSkin(skin);
+        const QString from = node.attribute(QStringLiteral("data-qnt-from"));
+        const QString to = node.attribute(QStringLiteral("data-qnt-to"));
+        if (!from.isEmpty())
+            connector->setString(from, QStringLiteral("from"));
+        if (!to.isEmpty())
+            connector->setString(to, QStringLiteral("to"));
+        const QString id = node.attribute(QStringLiteral("data-id"));
+        if (!id.isEmpty())
+            connector->setString(id, QStringLiteral("uid"));
+        const auto label = m_edgeLabels.constFind(id);
+        if (!id.isEmpty() && label != m_edgeLabels.constEnd()) {
+            VRTextBlock block = connector->label();
+            block.setPlainText(label->first);
+            block.setFont(fontFor(label->second.paint));
+            const QColor colour =
+                withAlpha(label->second.paint.fill, label->second.paint.fillOpacity);
+            block.setColour(colour.isValid() ? colour : QColor(Qt::black));
+            block.setAlignment(2);
+            connector->setLabel(block);
+            // The label sits on the line, as Mermaid draws it.
+            connector->setLayoutMode(0);
+        }
+        m_layer.addObject(connector);
+    }
+
+    static QVariant arrowheadFor(const QString &marker)
+    {
+        if (marker.isEmpty())
+            return QVariant::fromValue(VRNull{});
+        if (marker.contains(QLatin1String("circle")))
+            return QStringLiteral("cdHeadCircleFilled");
+        if (marker.contains(QLatin1String("cross")))
+            return QStringLiteral("cdHeadBar");
+        return QStringLiteral("cdHeadFilled");
+    }
+
+    static bool isEdge(const Node &node)
+    {
+        return node.attributes.contains(QStringLiteral("data-qnt-from"))
+               || node.hasClass(QStringLiteral("flowchart-link"));
+    }
+
+    void walk(const Node &node, const QTransform &parent, const Paint &inherited)
+    {
+        if (node.tag.isEmpty() || isSkippedTag(node.tag))
+            return;
+        if (node.tag == QLatin1String("foreignObject"))
+            return addForeignText(node, parent, inherited);
+        if (m_flowchart && node.tag == QLatin1String("g")
+            && node.hasClass(QStringLiteral("edgeLabel")))
+            return; // drawn with its edge
+        if (node.tag == QLatin1String("g")
+            && (node.hasClass(QStringLiteral("node")) || node.hasClass(QStringLiteral("cluster")))
+            && (m_flowchart || node.attributes.contains(QStringLiteral("data-qnt-name"))))
+            return addElement(
+                node, parent, inherited,
+                node.attribute(QStringLiteral("class")).startsWith(QLatin1String("cluster")));
+        Paint paint;
+        if (!computeStyle(node, inherited, paint))
+            return;
+        const QTransform ctm = transformOf(node, parent);
+        if (node.tag == QLatin1String("text")) {
+            TextInfo info;
+            readText(node, ctm, paint, info);
+            if (!paint.hidden)
+                addText(info);
+            return;
+        }
+        if (isShapeTag(node.tag)) {
+            if (isEdge(node))
+                return addEdge(node, ctm, paint);
+            if (VRObjectRef shape = plainShape(node, ctm, paint))
+                m_layer.addObject(shape);
+            return;
+        }
+        for (const auto &child : node.children)
+            walk(*child, ctm, paint);
+    }
+
+    // HTML labels (when a diagram kind ignores the plain-label setting): their text only.
+    void addForeignText(const Node &node, const QTransform &parent, const Paint &inherited)
+    {
+        Paint paint;
+        if (!computeStyle(node, inherited, paint))
+            return;
+        const QTransform ctm = transformOf(node, parent);
+        const QString content = allText(node).simplified();
+        if (content.isEmpty())
+            return;
+        TextInfo info;
+        info.paint = paint;
+        info.paint.anchor = QStringLiteral("middle");
+        const double x = number(node, "x") + number(node, "width") / 2;
+        const double y = number(node, "y") + QFontMetricsF(fontFor(paint)).ascent();
+        info.rows.append({decodeLabelEntities(content), ctm.map(QPointF(x, y))});
+        addText(info);
+    }
+
+    const Node &m_root;
+    VRObjectOwnerLayer &m_layer;
+    QList<Rule> m_rules;
+    QHash<QString, std::pair<QString, TextInfo>> m_edgeLabels;
+    bool m_flowchart = false;
+};
+
+} // namespace
+
+SVGKImage::SVGKImage() = default;
+SVGKImage::~SVGKImage() = default;
+
+VRResult<std::shared_ptr<SVGKImage>> SVGKImage::imageWithData(const QByteArray &data)
+{
+    auto fail = [](const QString &why) -> VRResult<std::shared_ptr<SVGKImage>> {
+        return VRError{why};
+    };
+    if (data.size() > kMaxBytes)
+        return fail(QStringLiteral("the picture is larger than %1 MB").arg(kMaxBytes >> 20));
+    QXmlStreamReader reader(data);
+    auto root = std::make_unique<Node>();
+    Node *current = root.get();
+    int depth = 0;
+    int count = 0;
+    while (!reader.atEnd()) {
+        const auto token = reader.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            if (++depth > kMaxDepth)
+                return fail(QStringLiteral("the picture is nested too deeply"));
+            if (++count > kMaxElements)
+                return fail(QStringLiteral("the picture has too many elements"));
+            auto node = std::make_unique<Node>();
+            node->tag = reader.name().toString();
+            for (const QXmlStreamAttribute &a : reader.attributes())
+                node->attributes.insert(a.qualifiedName().toString(), a.value().toString());
+            node->classes = node->attribute(QStringLiteral("class"))
+                                .split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            node->parent = current;
+            Node *raw = node.get();
+            current->children.push_back(std::move(node));
+            current = raw;
+        } else if (token == QXmlStreamReader::EndElement) {
+            --depth;
+            current = current->parent ? current->parent : current;
+        } else if (token == QXmlStreamReader::Characters && depth > 0) {
+            if (++count > kMaxElements)
+                return fail(QStringLiteral("the picture has too many elements"));
+            auto text = std::make_unique<Node>();
+            text->text = reader.text().toString();
+            text->parent = current;
+            current->children.push_back(std::move(text));
+        }
+    }
+    if (reader.hasError())
+        return fail(QStringLiteral("the picture is not well-formed XML: %1 (line %2)")
+                        .arg(reader.errorString())
+                        .arg(reader.lineNumber()));
+    if (root->children.size() != 1 || root->children.front()->tag != QLatin1String("svg"))
+        return fail(QStringLiteral("the picture is not an SVG document"));
+    auto image = std::shared_ptr<SVGKImage>(new SVGKImage);
+    std::unique_ptr<Node> svg = std::move(root->children.front());
+    svg->parent = nullptr;
+    image->m_root = std::move(svg);
+    return image;
+}
+
+std::unique_ptr<VRObjectOwnerLayer> SVGKImage::newVRTree(QPointF origin) const
+{
+    auto layer = std::make_unique<VRObjectOwnerLayer>();
+    Builder builder(*m_root, *layer);
+    builder.build(origin);
+    return layer;
+}

@@ -1,0 +1,361 @@
+#include "library/webengine/QntWebMermaidRenderer.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLoggingCategory>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInfo>
+#include <QWebEngineUrlRequestInterceptor>
+
+#include <atomic>
+
+#include <unistd.h>
+
+Q_LOGGING_CATEGORY(lcMermaidPage, "quintora.mermaid.page")
+
+// Refuses every request of the page except the files of the host page's own folder: the
+// page never reaches the network, whatever a diagram text holds.
+class QntMermaidRequestGuard : public QWebEngineUrlRequestInterceptor
+{
+public:
+    explicit QntMermaidRequestGuard(QObject *parent)
+        : QWebEngineUrlRequestInterceptor(parent)
+    {
+    }
+    void setFolder(const QString &folder) { m_folder = folder; }
+    int refused() const { return m_refused.load(); }
+
+    void interceptRequest(QWebEngineUrlRequestInfo &info) override
+    {
+        const QUrl url = info.requestUrl();
+        if (url.isLocalFile() && !m_folder.isEmpty()) {
+            const QString path = QFileInfo(url.toLocalFile()).absoluteFilePath();
+            if (path.startsWith(m_folder + QLatin1Char('/'))
+                && !path.contains(QLatin1String("/../")))
+                return;
+        }
+        ++m_refused;
+        qCInfo(lcMermaidPage).noquote()
+            << "refused a request of the Mermaid page:" << url.toDisplayString().left(200);
+        info.block(true);
+    }
+
+private:
+    QString m_folder;
+    std::atomic<int> m_refused{0};
+};
+
+namespace {
+
+// The page follows no link and opens no window: only the host page itself loads.
+class HostPage : public QWebEnginePage
+{
+public:
+    HostPage(QWebEngineProfile *profile, QObject *parent)
+        : QWebEnginePage(profile, parent)
+    {
+    }
+    void setHostUrl(const QUrl &url) { m_hostUrl = url; }
+
+protected:
+    bool acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame) override
+    {
+        return isMainFrame && url.adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment) == m_hostUrl;
+    }
+    QWebEnginePage *createWindow(WebWindowType) override { return nullptr; }
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &message, int line,
+                                  const QString &) override
+    {
+        qCDebug(lcMermaidPage).noquote() << "page:" << line << message.left(300);
+    }
+
+private:
+    QUrl m_hostUrl;
+};
+
+QString jsString(const QString &text)
+{
+    // A JSON string is a JavaScript string literal; the text never becomes markup or code.
+    const QByteArray json =
+        QJsonDocument(QJsonObject{{QStringLiteral("s"), text}}).toJson(QJsonDocument::Compact);
+    // {"s":"..."} -> "..."
+    QString literal = QString::fromUtf8(json.mid(5, json.size() - 6));
+    // U+2028 and U+2029 end lines in older JavaScript; escape them as well.
+    literal.replace(QChar(0x2028), QLatin1String("\\u2028"));
+    literal.replace(QChar(0x2029), QLatin1String("\\u2029"));
+    return literal;
+}
+
+constexpr int kMaxEdges = 500;
+
+const char kRenderScript[] = R"JS(
+(function () {
+  var serial = %1;
+  var done = function (payload) {
+    window.__qntResult = JSON.stringify(payload);
+    document.title = 'qnt-done-' + serial;
+  };
+  try {
+    if (typeof mermaid === 'undefined') { done({ error: 'no-script' }); return; }
+    var text = %2;
+    var input = document.getElementById('mermaid_input');
+    if (input) { input.textContent = text; }
+    mermaid.initialize({
+      startOnLoad: false, securityLevel: 'strict', theme: 'forest', htmlLabels: false,
+      deterministicIds: true, suppressErrorRendering: true, themeCSS: %3,
+      maxTextSize: %4, maxEdges: %5,
+      flowchart: { htmlLabels: false, useMaxWidth: false },
+      sequence: { useMaxWidth: false }, class: { htmlLabels: false, useMaxWidth: false },
+      state: { useMaxWidth: false }, gantt: { useMaxWidth: false }
+    });
+    var clear = function () { if (input) { input.textContent = ''; } };
+    var svgId = 'qnt-svg-' + serial;
+    // Names the nodes, subgraphs and edge ends in the picture from the diagram's own model,
+    // so the reader need not guess them from Mermaid's element ids.
+    var annotate = function (svg) {
+      return mermaid.mermaidAPI.getDiagramFromText(text).then(function (d) {
+        var db = d && d.db;
+        if (!db || typeof db.getVertices !== 'function' || typeof db.getEdges !== 'function') {
+          return svg;
+        }
+        var doc = new DOMParser().parseFromString(svg, 'image/svg+xml');
+        var vertices = db.getVertices();
+        var list = vertices instanceof Map ? Array.from(vertices.values()) : Object.values(vertices);
+        var byDomId = {};
+        list.forEach(function (v) { if (v.domId) { byDomId[v.domId] = v.id; } });
+        var prefix = svgId + '-';
+        doc.querySelectorAll('g.node').forEach(function (n) {
+          var id = n.getAttribute('id') || '';
+          var key = id.indexOf(prefix) === 0 ? id.substring(prefix.length) : id;
+          if (Object.prototype.hasOwnProperty.call(byDomId, key)) {
+            n.setAttribute('data-qnt-name', byDomId[key]);
+          }
+        });
+        if (typeof db.getSubGraphs === 'function') {
+          db.getSubGraphs().forEach(function (g) {
+            var c = doc.getElementById(prefix + g.id);
+            if (c) { c.setAttribute('data-qnt-name', g.id); }
+          });
+        }
+        var edges = {};
+        doc.querySelectorAll('path[data-id]').forEach(function (p) {
+          edges[p.getAttribute('data-id')] = p;
+        });
+        db.getEdges().forEach(function (e) {
+          var p = e.id && edges[e.id];
+          if (p) { p.setAttribute('data-qnt-from', e.start); p.setAttribute('data-qnt-to', e.end); }
+        });
+        return new XMLSerializer().serializeToString(doc);
+      }, function () { return svg; });
+    };
+    mermaid.render(svgId, text).then(function (r) {
+      return annotate(r.svg).then(function (svg) { clear(); done({ svg: svg }); });
+    }).catch(function (e) {
+      clear(); done({ error: String((e && e.message) || e) });
+    });
+  } catch (e) {
+    done({ error: String((e && e.message) || e) });
+  }
+})();
+)JS";
+
+qint64 pageStamp(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() ? info.lastModified().toMSecsSinceEpoch() * 1000 + info.size() % 1000 : -1;
+}
+
+} // namespace
+
+QntWebMermaidRenderer::QntWebMermaidRenderer()
+{
+    m_timeout = new QTimer(this);
+    m_timeout->setSingleShot(true);
+    m_timeout->setInterval(kRenderTimeoutMs);
+    connect(m_timeout, &QTimer::timeout, this, [this] {
+        // A page that does not answer is dropped; the next render starts a fresh one.
+        delete m_page;
+        m_page = nullptr;
+        m_pageLoaded = false;
+        finish(
+            {QString(), Result::Failure::Page, QStringLiteral("Mermaid did not answer in time")});
+    });
+}
+
+QntWebMermaidRenderer::~QntWebMermaidRenderer()
+{
+    // The page goes before its profile.
+    delete m_page;
+    m_page = nullptr;
+    delete m_profile;
+}
+
+void QntWebMermaidRenderer::prepareApplication()
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    for (const char *flag :
+         {"--disable-background-networking", "--disable-component-update", "--no-first-run"}) {
+        if (!flags.contains(flag))
+            flags += (flags.isEmpty() ? "" : " ") + QByteArray(flag);
+    }
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+    // Chromium's sandbox refuses to start as root; without this the page would not run at all.
+    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+}
+
+std::unique_ptr<QntMermaidRenderer> QntWebMermaidRenderer::create()
+{
+    return std::make_unique<QntWebMermaidRenderer>();
+}
+
+int QntWebMermaidRenderer::refusedRequestCount() const
+{
+    return m_guard ? m_guard->refused() : 0;
+}
+
+void QntWebMermaidRenderer::ensurePage(const QString &hostPagePath)
+{
+    const QString path = QFileInfo(hostPagePath).absoluteFilePath();
+    const qint64 stamp = pageStamp(path);
+    if (m_page && path == m_pagePath && stamp == m_pageStamp && (m_pageLoaded || !m_pageFailed))
+        return;
+    if (!m_profile) {
+        // Off the record: no cache, cookies or storage on disk.
+        m_profile = new QWebEngineProfile(this);
+        m_profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+        m_profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+        m_guard = new QntMermaidRequestGuard(this);
+        m_profile->setUrlRequestInterceptor(m_guard);
+    }
+    m_guard->setFolder(QFileInfo(path).absolutePath());
+    delete m_page;
+    auto *page = new HostPage(m_profile, this);
+    m_page = page;
+    QWebEngineSettings *settings = page->settings();
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    settings->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
+    settings->setAttribute(QWebEngineSettings::AutoLoadImages, false);
+    settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    settings->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
+    settings->setAttribute(QWebEngineSettings::WebGLEnabled, false);
+    settings->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
+    settings->setAttribute(QWebEngineSettings::DnsPrefetchEnabled, false);
+    m_pagePath = path;
+    m_pageStamp = stamp;
+    m_pageLoaded = false;
+    m_pageFailed = false;
+    const QUrl url = QUrl::fromLocalFile(path);
+    page->setHostUrl(url);
+    connect(page, &QWebEnginePage::loadFinished, this, [this, page](bool ok) {
+        if (page != m_page)
+            return;
+        m_pageLoaded = ok;
+        m_pageFailed = !ok;
+        if (!m_running)
+            return;
+        if (ok)
+            start();
+        else
+            finish({QString(), Result::Failure::Page,
+                    QStringLiteral("The Mermaid page did not load")});
+    });
+    connect(page, &QWebEnginePage::titleChanged, this, [this, page](const QString &title) {
+        static const QString prefix = QStringLiteral("qnt-done-");
+        if (page != m_page || !title.startsWith(prefix))
+            return;
+        fetchResult(title.mid(prefix.size()).toInt());
+    });
+    page->load(url);
+}
+
+void QntWebMermaidRenderer::render(const QString &hostPagePath, const QString &text,
+                                   const QString &stylesheet, Completion completion)
+{
+    if (m_running) {
+        Job old = std::move(m_job);
+        m_running = false;
+        m_timeout->stop();
+        if (old.completion)
+            old.completion(
+                {QString(), Result::Failure::Page, QStringLiteral("Superseded by a newer build")});
+    }
+    if (text.size() > kMaxTextLength) {
+        const Result refused{QString(), Result::Failure::TooLarge,
+                             QStringLiteral("The diagram text is too long")};
+        QTimer::singleShot(0, this, [completion, refused] { completion(refused); });
+        return;
+    }
+    if (!QFileInfo::exists(hostPagePath)) {
+        const Result missing{QString(), Result::Failure::Page,
+                             QStringLiteral("The Mermaid page is missing")};
+        QTimer::singleShot(0, this, [completion, missing] { completion(missing); });
+        return;
+    }
+    m_job = Job{text, stylesheet, std::move(completion), ++m_serial};
+    m_running = true;
+    m_timeout->start();
+    ensurePage(hostPagePath);
+    if (m_pageLoaded)
+        start();
+}
+
+void QntWebMermaidRenderer::start()
+{
+    const QString script = QString::fromLatin1(kRenderScript)
+                               .arg(m_job.serial)
+                               .arg(jsString(m_job.text), jsString(m_job.stylesheet))
+                               .arg(kMaxTextLength)
+                               .arg(kMaxEdges);
+    m_page->runJavaScript(script);
+}
+
+void QntWebMermaidRenderer::fetchResult(int serial)
+{
+    if (!m_running || serial != m_job.serial || !m_page)
+        return;
+    QPointer<QntWebMermaidRenderer> self(this);
+    m_page->runJavaScript(
+        QStringLiteral("window.__qntResult || ''"), [self, serial](const QVariant &value) {
+            if (!self || !self->m_running || serial != self->m_job.serial)
+                return;
+            const QJsonObject payload = QJsonDocument::fromJson(value.toString().toUtf8()).object();
+            const QString error = payload.value(QStringLiteral("error")).toString();
+            const QString svg = payload.value(QStringLiteral("svg")).toString();
+            if (error == QLatin1String("no-script")) {
+                self->finish({QString(), Result::Failure::Page,
+                              QStringLiteral("The Mermaid script is missing")});
+            } else if (!error.isEmpty()) {
+                const bool large = error.contains(QLatin1String("Maximum text size"))
+                                   || error.contains(QLatin1String("Edge limit"));
+                self->finish({QString(),
+                              large ? Result::Failure::TooLarge : Result::Failure::Syntax, error});
+            } else if (svg.isEmpty()) {
+                self->finish(
+                    {QString(), Result::Failure::Page, QStringLiteral("Mermaid gave no picture")});
+            } else {
+                self->finish({svg, Result::Failure::None, QString()});
+            }
+        });
+}
+
+void QntWebMermaidRenderer::finish(const Result &result)
+{
+    if (!m_running)
+        return;
+    m_running = false;
+    m_timeout->stop();
+    Completion completion = std::move(m_job.completion);
+    m_job = Job{};
+    if (completion)
+        completion(result);
+}

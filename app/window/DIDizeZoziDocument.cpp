@@ -464,8 +464,7 @@ void DIDizeZoziDocument::buildWindow()
     _sequenceView->setObjectName(QStringLiteral("sequenceView"));
     auto *sequenceLayout = new QVBoxLayout(_sequenceView);
     sequenceLayout->setContentsMargins(6, 6, 6, 6);
-    _commandView = placeholderSection(tr("Mermaid commands"),
-                                      tr("Type Mermaid text here and build the diagram."), 200);
+    _commandView = makeCommandView();
     _commandView->setParent(_sequenceView);
     _commandView->setObjectName(QStringLiteral("commandView"));
     m_sequenceController = new QntSequenceDiagramController(this);
@@ -947,6 +946,7 @@ void DIDizeZoziDocument::windowControllerDidLoadNib()
 
     // 18: the message overlay.
     _overlayController = new OXOverlayController(this);
+    setUpCommandView();
     layoutContent();
     setIsLoadingFromNib(false);
 }

@@ -3,6 +3,7 @@
 #include "app/window/CXAnimatingOutlineViewDelegate.h"
 #include "framework/document/VRDrawingDocument.h"
 #include "library/QntSequenceDiagramController.h"
+#include "library/mermaid/QntMermaidRenderer.h"
 #include "platform/NotificationCenter.h"
 
 #include <QHash>
@@ -18,6 +19,12 @@
 
 class CXAnimatingOutlineView;
 class CXCollapsibleView;
+class CommandsHelpWindowController;
+class QntElement;
+class QPlainTextEdit;
+class QPushButton;
+class QTabBar;
+class VRObjectOwnerLayer;
 class OXOverlayController;
 class QntDocumentCommands;
 class QAction;
@@ -254,6 +261,43 @@ public:
     void setupLayoutView();
     void setupTableView();
 
+    // ---- Mermaid commands pane (shown for the "Command Driven Style" notation) ----
+    QPlainTextEdit *commandEditor() const { return m_commandEditor; }
+    QPlainTextEdit *stylesheetEditor() const { return m_stylesheetEditor; }
+    QWidget *commandView() const { return _commandView; }
+    QTabBar *commandsOrStyleControl() const { return m_commandsOrStyleControl; }
+    QPushButton *buildButton() const { return m_buildButton; }
+    QPushButton *restoreStylesheetButton() const { return m_restoreStylesheetButton; }
+    QPushButton *helpButton() const { return m_helpButton; }
+    // The renderer of Mermaid text; made on the first build, never with the document.
+    QntMermaidRenderer *webView() const { return m_webView.get(); }
+    CommandsHelpWindowController *commandsHelpWindowController() const;
+    void setCommandsHelpWindowController(CommandsHelpWindowController *controller);
+    // Build: stores the command text in the drawing and renders it; the drawing changes when
+    // the picture arrives (webView with the result).
+    void reload();
+    // The rendered picture arrives: it replaces the objects of the previous build as one undo
+    // step "Build Diagram", or a message says why nothing changed.
+    void webView(const QntMermaidRenderer::Result &result);
+    // Attaches each connector to the elements its "from" and "to" name and sends subgraph
+    // boxes behind everything else.
+    static void connectElements(VRObjectOwnerLayer &layer);
+    // The first element whose "name" or "uid" is the name; null for an empty name.
+    static std::shared_ptr<QntElement> findObjectWithName(const QString &name,
+                                                          const VRObjectOwnerLayer &layer);
+    // An edit in one of the two editors.
+    void textDidChange(QObject *editor);
+    // Segment 0 shows the command editor, any other the stylesheet editor and Restore.
+    void commandsOrStyleAction(int segment);
+    void loadCSSFromFile();
+    void restoreDefaultCSSAction();
+    // A short message over the commands pane; a second call while one shows ends it.
+    void showMessageInOverlay(const QString &message);
+    void commandsHelp();
+    void openCommandsHelp();
+    // Where the objects of a build start in the drawing.
+    static constexpr double kBuildMargin = 36.0;
+
     // Duration of the column and pane switches (tests use 0 for immediate).
     static void setSwitchAnimationScale(double scale);
 
@@ -263,6 +307,8 @@ protected:
 private:
     void buildWindow();
     QWidget *makeSequenceSectionView();
+    QWidget *makeCommandView();
+    void setUpCommandView();
     QWidget *makeSectionView(Section section);
     QWidget *selectionColourPicker(QWidget *parent, bool fill);
     QWidget *placeholderSection(const QString &title, const QString &text, int height);
@@ -359,6 +405,16 @@ private:
     // The first fit knew no frame; it is made again once the frame is known.
     bool m_fitPending = false;
     QPointer<QntNotationPalette> m_notationPalette;
+    QPlainTextEdit *m_commandEditor = nullptr;
+    QPlainTextEdit *m_stylesheetEditor = nullptr;
+    QTabBar *m_commandsOrStyleControl = nullptr;
+    QPushButton *m_buildButton = nullptr;
+    QPushButton *m_restoreStylesheetButton = nullptr;
+    QPushButton *m_helpButton = nullptr;
+    std::unique_ptr<QntMermaidRenderer> m_webView;
+    QPointer<CommandsHelpWindowController> m_commandsHelpWindowController;
+    // Set while the stylesheet editor is filled from the file, so the fill writes nothing.
+    bool m_loadingStylesheet = false;
 
     static bool s_defaultQualityModulation;
 };

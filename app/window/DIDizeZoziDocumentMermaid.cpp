@@ -1,0 +1,380 @@
+// DIDizeZoziDocument: the Mermaid commands pane, building a diagram from Mermaid text, the
+// stylesheet editor and the commands help window.
+#include "app/window/DIDizeZoziDocument.h"
+
+#include "app/launch/VOReruRerAppDelegate.h"
+#include "app/window/OXOverlayController.h"
+#include "framework/model/QntConnector.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/model/VRShapeGroup.h"
+#include "framework/undo/VRUndoManager.h"
+#include "library/mermaid/CommandsHelpWindowController.h"
+#include "framework/svg/SVGKImage.h"
+#include "platform/AtomicFile.h"
+#include "platform/NotificationCenter.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QLoggingCategory>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+Q_LOGGING_CATEGORY(lcMermaid, "quintora.mermaid")
+
+namespace {
+
+const QString kNotationName = QStringLiteral("Command Driven Style");
+const QString kGenerated = QStringLiteral("GENERATED");
+// Every document's stylesheet editor reloads when one of them saved the shared stylesheet.
+const QString kStylesheetSavedNotification = QStringLiteral("QntMermaidStylesheetSaved");
+const QString kLinkStart = QStringLiteral("<link rel=\"stylesheet\" href=\"mermaid.forest.css?");
+const QString kLinkEnd = QStringLiteral("\"/><!-- -->");
+
+QString supportFile(const QString &name)
+{
+    return VOReruRerAppDelegate::mermaidSupportFolder() + QLatin1Char('/') + name;
+}
+
+QString readUtf8(const QString &path, bool *ok = nullptr)
+{
+    QFile file(path);
+    const bool opened = file.open(QIODevice::ReadOnly);
+    if (ok)
+        *ok = opened;
+    return opened ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+QPlainTextEdit *makeEditor(QWidget *parent, const QString &name)
+{
+    auto *editor = new QPlainTextEdit(parent);
+    editor->setObjectName(name);
+    editor->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    editor->setLineWrapMode(QPlainTextEdit::NoWrap);
+    editor->setTabChangesFocus(false);
+    QTextOption option = editor->document()->defaultTextOption();
+    option.setFlags(option.flags() | QTextOption::ShowTabsAndSpaces);
+    editor->document()->setDefaultTextOption(option);
+    return editor;
+}
+
+} // namespace
+
+QWidget *DIDizeZoziDocument::makeCommandView()
+{
+    auto *view = new QWidget;
+    auto *layout = new QVBoxLayout(view);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(4);
+    auto *bar = new QHBoxLayout;
+    m_commandsOrStyleControl = new QTabBar(view);
+    m_commandsOrStyleControl->setObjectName(QStringLiteral("commandsOrStyleControl"));
+    m_commandsOrStyleControl->addTab(tr("Commands"));
+    m_commandsOrStyleControl->addTab(tr("Stylesheet"));
+    m_commandsOrStyleControl->setExpanding(false);
+    m_commandsOrStyleControl->setDrawBase(false);
+    m_buildButton = new QPushButton(tr("Build"), view);
+    m_buildButton->setObjectName(QStringLiteral("buildButton"));
+    m_buildButton->setToolTip(tr("Build the diagram from the Mermaid text (Ctrl+B)"));
+    m_buildButton->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+    m_restoreStylesheetButton = new QPushButton(tr("Restore Stylesheet"), view);
+    m_restoreStylesheetButton->setObjectName(QStringLiteral("restoreStylesheetButton"));
+    m_helpButton = new QPushButton(tr("Help"), view);
+    m_helpButton->setObjectName(QStringLiteral("helpButton"));
+    m_helpButton->setToolTip(tr("Show or hide the Mermaid commands help"));
+    bar->addWidget(m_commandsOrStyleControl);
+    bar->addStretch(1);
+    bar->addWidget(m_restoreStylesheetButton);
+    bar->addWidget(m_helpButton);
+    bar->addWidget(m_buildButton);
+    layout->addLayout(bar);
+    m_commandEditor = makeEditor(view, QStringLiteral("commandEditor"));
+    m_commandEditor->setPlaceholderText(tr("graph TD\n  A[Start] --> B{Decide}"));
+    m_stylesheetEditor = makeEditor(view, QStringLiteral("stylesheetEditor"));
+    layout->addWidget(m_commandEditor, 1);
+    layout->addWidget(m_stylesheetEditor, 1);
+    m_stylesheetEditor->hide();
+    m_restoreStylesheetButton->hide();
+    m_helpButton->hide();
+    return view;
+}
+
+void DIDizeZoziDocument::setUpCommandView()
+{
+    if (!m_commandEditor)
+        return;
+    if (notationName() == kNotationName) {
+        m_helpButton->show();
+        m_restoreStylesheetButton->show();
+        connect(m_buildButton, &QPushButton::clicked, this, &DIDizeZoziDocument::reload);
+        connect(m_restoreStylesheetButton, &QPushButton::clicked, this,
+                &DIDizeZoziDocument::restoreDefaultCSSAction);
+        connect(m_helpButton, &QPushButton::clicked, this, &DIDizeZoziDocument::commandsHelp);
+        connect(m_commandEditor, &QPlainTextEdit::textChanged, this,
+                [this] { textDidChange(m_commandEditor); });
+        connect(m_stylesheetEditor, &QPlainTextEdit::textChanged, this,
+                [this] { textDidChange(m_stylesheetEditor); });
+        connect(m_commandsOrStyleControl, &QTabBar::currentChanged, this,
+                &DIDizeZoziDocument::commandsOrStyleAction);
+        loadCSSFromFile();
+        m_observers.push_back(NotificationCenter::defaultCenter().addObserver(
+            kStylesheetSavedNotification, nullptr, [this](const Notification &notification) {
+                if (notification.object != this)
+                    loadCSSFromFile();
+            }));
+    }
+    // Typing Mermaid is not prose: no smart quotes or dashes (a plain editor has none).
+    {
+        const QSignalBlocker blocker(m_commandsOrStyleControl);
+        m_commandsOrStyleControl->setCurrentIndex(0);
+    }
+    commandsOrStyleAction(0);
+    const QString text = drawing() ? drawing()->mermaidSourceText() : QString();
+    if (!text.isNull()) {
+        const QSignalBlocker blocker(m_commandEditor);
+        m_commandEditor->setPlainText(text);
+    }
+}
+
+CommandsHelpWindowController *DIDizeZoziDocument::commandsHelpWindowController() const
+{
+    return m_commandsHelpWindowController;
+}
+
+void DIDizeZoziDocument::setCommandsHelpWindowController(CommandsHelpWindowController *controller)
+{
+    m_commandsHelpWindowController = controller;
+}
+
+void DIDizeZoziDocument::commandsOrStyleAction(int segment)
+{
+    if (!m_commandEditor)
+        return;
+    const bool commands = segment == 0;
+    m_commandEditor->setVisible(commands);
+    m_stylesheetEditor->setVisible(!commands);
+    m_restoreStylesheetButton->setVisible(!commands && notationName() == kNotationName);
+}
+
+void DIDizeZoziDocument::loadCSSFromFile()
+{
+    if (!m_stylesheetEditor)
+        return;
+    const QString css = readUtf8(supportFile(QStringLiteral("mermaid.forest.css")));
+    if (css == m_stylesheetEditor->toPlainText())
+        return;
+    m_loadingStylesheet = true;
+    m_stylesheetEditor->setPlainText(css);
+    m_loadingStylesheet = false;
+}
+
+void DIDizeZoziDocument::restoreDefaultCSSAction()
+{
+    VOReruRerAppDelegate::copyMermaidSrcFromBundleToAppSupportFolderRewriteAll(true);
+    loadCSSFromFile();
+    NotificationCenter::defaultCenter().post(kStylesheetSavedNotification, this);
+}
+
+void DIDizeZoziDocument::textDidChange(QObject *editor)
+{
+    if (editor == m_commandEditor) {
+        updateChangeCount(ChangeType::Done);
+        return;
+    }
+    if (editor != m_stylesheetEditor || m_loadingStylesheet)
+        return;
+    // The stylesheet is shared by every document: write it, then give the host page's link a
+    // new query so the next build reads it afresh.
+    if (const auto error = AtomicFile::write(supportFile(QStringLiteral("mermaid.forest.css")),
+                                             m_stylesheetEditor->toPlainText().toUtf8()))
+        qCWarning(lcMermaid).noquote() << "Error" << *error;
+    NotificationCenter::defaultCenter().post(kStylesheetSavedNotification, this);
+    const QString pagePath = supportFile(QStringLiteral("seq.html"));
+    bool ok = false;
+    QString page = readUtf8(pagePath, &ok);
+    if (!ok)
+        return;
+    const qsizetype start = page.indexOf(kLinkStart);
+    if (start < 0)
+        return;
+    const qsizetype from = start + kLinkStart.size();
+    const qsizetype end = page.indexOf(kLinkEnd, from);
+    if (end < 0)
+        return;
+    const double now = double(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
+    page.replace(from, end - from, QString::asprintf("%f", now));
+    if (const auto error = AtomicFile::write(pagePath, page.toUtf8()))
+        qCWarning(lcMermaid).noquote() << "Error" << *error;
+}
+
+void DIDizeZoziDocument::showMessageInOverlay(const QString &message)
+{
+    if (!_overlayController)
+        return;
+    if (_overlayController->isOverlay()) {
+        _overlayController->endOverlay();
+        return;
+    }
+    _overlayController->beginOverlayToView(_commandView, message, 4.0, QSizeF(200, 50));
+}
+
+void DIDizeZoziDocument::commandsHelp()
+{
+    if (m_commandsHelpWindowController && m_commandsHelpWindowController->isVisible()) {
+        m_commandsHelpWindowController->hide();
+        return;
+    }
+    openCommandsHelp();
+}
+
+void DIDizeZoziDocument::openCommandsHelp()
+{
+    if (!m_commandsHelpWindowController)
+        setCommandsHelpWindowController(new CommandsHelpWindowController(window()));
+    m_commandsHelpWindowController->show();
+    m_commandsHelpWindowController->raise();
+}
+
+void DIDizeZoziDocument::reload()
+{
+    if (!m_commandEditor || !drawing())
+        return;
+    const QString text = m_commandEditor->toPlainText();
+    drawing()->setMermaidSourceText(text);
+    if (text.trimmed().isEmpty())
+        return;
+    if (!m_webView)
+        m_webView = QntMermaidRenderer::create();
+    if (!m_webView) {
+        showMessageInOverlay(tr("Mermaid is not available"));
+        return;
+    }
+    // The text goes to Mermaid as it is: its own syntax needs the line breaks.
+    const QString stylesheet = readUtf8(supportFile(QStringLiteral("mermaid.forest.css")));
+    QPointer<DIDizeZoziDocument> self(this);
+    m_webView->render(supportFile(QStringLiteral("seq.html")), text, stylesheet,
+                      [self](const QntMermaidRenderer::Result &result) {
+                          if (self)
+                              self->webView(result);
+                      });
+}
+
+void DIDizeZoziDocument::webView(const QntMermaidRenderer::Result &result)
+{
+    auto fail = [this](const QString &message) {
+        if (_overlayController && _overlayController->isOverlay())
+            _overlayController->endOverlay();
+        showMessageInOverlay(message);
+        QPointer<OXOverlayController> overlay(_overlayController);
+        QTimer::singleShot(1000, this, [overlay] {
+            if (overlay)
+                overlay->endOverlay();
+        });
+    };
+    if (!result.ok()) {
+        qCInfo(lcMermaid).noquote() << "Mermaid did not build:" << result.message;
+        switch (result.failure) {
+        case QntMermaidRenderer::Result::Failure::Syntax: return fail(tr("Syntax error"));
+        case QntMermaidRenderer::Result::Failure::TooLarge: return fail(tr("Diagram too large"));
+        default: return fail(tr("Mermaid failed"));
+        }
+    }
+    const auto image = SVGKImage::imageWithData(result.svg.toUtf8());
+    if (!image) {
+        qCWarning(lcMermaid).noquote() << "cannot read Mermaid's picture:" << image.errorMessage();
+        return fail(tr("Unreadable picture"));
+    }
+    std::unique_ptr<VRObjectOwnerLayer> tree =
+        (*image)->newVRTree(QPointF(kBuildMargin, kBuildMargin));
+    if (tree->countOfObjects() == 1
+        && tree->objects().first()->stringForKey(QStringLiteral("type"))
+               == QLatin1String("rootGroup")
+        && tree->objects().first()->isKindOf<VRShapeGroup>()) {
+        const auto group = std::static_pointer_cast<VRShapeGroup>(tree->objects().first());
+        group->ungroupToLayer(*tree);
+        tree->removeObject(group);
+    }
+    connectElements(*tree);
+    // An empty picture replaces nothing: the previous build stays.
+    if (tree->countOfObjects() == 0)
+        return fail(tr("Empty diagram"));
+    auto *layer = drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    if (!layer)
+        return;
+    const VRObjectList built = tree->objects();
+    for (const VRObjectRef &object : built)
+        tree->removeObject(object);
+    VRObjectList previous;
+    for (const VRObjectRef &object : layer->objects()) {
+        if (object->hasMetadataForKey(kGenerated))
+            previous.append(object);
+    }
+    VRUndoManager *undo = drawing()->undoManager();
+    if (undo)
+        undo->beginUndoGrouping();
+    layer->recordSelectionForUndo();
+    layer->exchangeSelectionWithObjectsFromArray({});
+    layer->removeObjectsInArray(previous);
+    for (const VRObjectRef &object : built) {
+        object->setString(QStringLiteral("YES"), kGenerated);
+        layer->addObject(object);
+        // Arrowheads come from the drawing's notation, known only inside the drawing.
+        if (object->isKindOf<QntConnector>())
+            object->updateStyle();
+    }
+    layer->commitSelectionUndoWithActionName(tr("Build Diagram"));
+    if (undo) {
+        undo->setActionName(tr("Build Diagram"));
+        undo->endUndoGrouping();
+    }
+    updateChangeCount(ChangeType::Done);
+}
+
+void DIDizeZoziDocument::connectElements(VRObjectOwnerLayer &layer)
+{
+    const VRObjectList objects = layer.objects();
+    for (const VRObjectRef &object : objects) {
+        if (object->isKindOf<QntConnector>()) {
+            if (!object->hasMetadataForKey(QStringLiteral("from"))
+                || !object->hasMetadataForKey(QStringLiteral("to")))
+                continue;
+            const auto from =
+                findObjectWithName(object->stringForKey(QStringLiteral("from")), layer);
+            const auto to = findObjectWithName(object->stringForKey(QStringLiteral("to")), layer);
+            // A connector with an end that names no element stays where it was drawn, free.
+            if (!from || !to) {
+                qCInfo(lcMermaid).noquote()
+                    << "an edge names no element:" << object->stringForKey(QStringLiteral("from"))
+                    << object->stringForKey(QStringLiteral("to"));
+                continue;
+            }
+            from->connectToTargetElement(to.get(), std::static_pointer_cast<QntConnector>(object));
+        } else if (object->isKindOf<QntElement>()
+                   && object->stringForKey(QStringLiteral("class"))
+                          .startsWith(QLatin1String("cluster"))) {
+            layer.moveObjectToBottom(object);
+        }
+    }
+}
+
+std::shared_ptr<QntElement> DIDizeZoziDocument::findObjectWithName(const QString &name,
+                                                                   const VRObjectOwnerLayer &layer)
+{
+    if (name.isEmpty())
+        return nullptr;
+    for (const VRObjectRef &object : layer.objects()) {
+        if (!object->isKindOf<QntElement>())
+            continue;
+        if (object->stringForKey(QStringLiteral("name")) == name
+            || object->stringForKey(QStringLiteral("uid")) == name)
+            return std::static_pointer_cast<QntElement>(object);
+    }
+    return nullptr;
+}

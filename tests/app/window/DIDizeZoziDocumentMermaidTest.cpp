@@ -1,0 +1,399 @@
+#include "app/window/DIDizeZoziDocument.h"
+
+#include "app/common/CXViewAnimation.h"
+#include "app/launch/QntDocumentController.h"
+#include "app/launch/QntStartUpController.h"
+#include "app/launch/VOReruRerAppDelegate.h"
+#include "app/window/OXOverlayController.h"
+#include "app/window/OXOverlayView.h"
+#include "app/window/OXOverlayWindow.h"
+#include "framework/model/QntConnector.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/VRDrawableShape.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/notations/QntNotation.h"
+#include "framework/undo/VRUndoManager.h"
+#include "library/mermaid/CommandsHelpWindowController.h"
+#include "app/TestDocumentController.h"
+#include "common/WaitUntil.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using qnt::test::waitUntil;
+
+namespace {
+
+// Answers each render with the next prepared result, later on the event loop, as the web page
+// does; records what it was asked.
+class ScriptedRenderer : public QntMermaidRenderer
+{
+public:
+    struct Call {
+        QString hostPage, text, stylesheet;
+    };
+    static inline QList<Result> results;
+    static inline QList<Call> calls;
+
+    void render(const QString &hostPagePath, const QString &text, const QString &stylesheet,
+                Completion completion) override
+    {
+        calls.append({hostPagePath, text, stylesheet});
+        const Result result = results.isEmpty() ? Result{} : results.takeFirst();
+        QTimer::singleShot(0, [completion, result] { completion(result); });
+    }
+};
+
+QString picture(const QString &name)
+{
+    QFile file(QStringLiteral(QNT_TEST_DATA_DIR "/mermaid/") + name);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    return QString::fromUtf8(file.readAll());
+}
+
+QntMermaidRenderer::Result rendered(const QString &name)
+{
+    return {picture(name), QntMermaidRenderer::Result::Failure::None, {}};
+}
+
+QString readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+class DocumentMermaid : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        static bool copied = false;
+        if (!copied) {
+            ASSERT_TRUE(QntNotation::copyNotationsFromBundleToAppSupportFolder().ok());
+            copied = true;
+        }
+        m_timeScale = CXViewAnimation::timeScale();
+        CXViewAnimation::setTimeScale(0.0);
+        DIDizeZoziDocument::setSwitchAnimationScale(0.0);
+        VOReruRerAppDelegate::copyMermaidSrcFromBundleToAppSupportFolderRewriteAll(true);
+        m_factory = QntMermaidRenderer::factory();
+        QntMermaidRenderer::setFactory([] { return std::make_unique<ScriptedRenderer>(); });
+        ScriptedRenderer::results.clear();
+        ScriptedRenderer::calls.clear();
+    }
+    void TearDown() override
+    {
+        for (Document *document : testDocumentController().documents()) {
+            testDocumentController().removeDocument(document);
+            delete document;
+        }
+        QntMermaidRenderer::setFactory(m_factory);
+        ScriptedRenderer::results.clear();
+        ScriptedRenderer::calls.clear();
+        CXViewAnimation::setTimeScale(m_timeScale);
+        DIDizeZoziDocument::setSwitchAnimationScale(1.0);
+        VOReruRerAppDelegate::copyMermaidSrcFromBundleToAppSupportFolderRewriteAll(true);
+    }
+
+    DIDizeZoziDocument *newMermaidDocument()
+    {
+        testDocumentController().newDocument();
+        QntStartUpController *startUp = QntDocumentController::startUpController();
+        EXPECT_TRUE(startUp && startUp->selectGroupNamed("CommandDriven"));
+        startUp->outlineViewAction();
+        EXPECT_TRUE(startUp->selectNotationNamed("Command Driven Style"));
+        startUp->okAction();
+        auto *document =
+            qobject_cast<DIDizeZoziDocument *>(testDocumentController().documents().last());
+        EXPECT_NE(document, nullptr);
+        return document;
+    }
+
+    static VRObjectDrawingLayer &layerOf(DIDizeZoziDocument &document)
+    {
+        return *document.drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    }
+    static VRObjectList generated(DIDizeZoziDocument &document)
+    {
+        VRObjectList result;
+        for (const VRObjectRef &object : layerOf(document).objects()) {
+            if (object->stringForKey("GENERATED") == "YES")
+                result.append(object);
+        }
+        return result;
+    }
+    // Types the text and presses Build, then waits for the picture to arrive.
+    static void build(DIDizeZoziDocument &document, const QString &text)
+    {
+        document.commandEditor()->setPlainText(text);
+        const int before = int(ScriptedRenderer::calls.size());
+        document.buildButton()->click();
+        ASSERT_EQ(int(ScriptedRenderer::calls.size()), before + 1);
+        // The completion is queued: let it run.
+        ASSERT_TRUE(waitUntil([&] { return ScriptedRenderer::results.isEmpty(); }));
+        QCoreApplication::processEvents();
+    }
+    static QString overlayLabel(DIDizeZoziDocument &document)
+    {
+        OXOverlayController *overlay = document.overlayController();
+        return overlay && overlay->isOverlay() ? overlay->overlayWindow()->overlayView()->label()
+                                               : QString();
+    }
+
+private:
+    double m_timeScale = 1.0;
+    QntMermaidRenderer::Factory m_factory;
+};
+
+} // namespace
+
+TEST_F(DocumentMermaid, ThePaneOffersEditorsAndButtonsOnlyForTheCommandNotation)
+{
+    DIDizeZoziDocument *document = newMermaidDocument();
+    ASSERT_NE(document, nullptr);
+    EXPECT_TRUE(document->commandView()->isVisibleTo(document->window()));
+    EXPECT_TRUE(document->commandEditor()->isVisibleTo(document->window()));
+    EXPECT_FALSE(document->stylesheetEditor()->isVisibleTo(document->window()));
+    EXPECT_TRUE(document->helpButton()->isVisibleTo(document->window()));
+    EXPECT_FALSE(document->restoreStylesheetButton()->isVisibleTo(document->window()));
+    // The web page is made on the first build, not with the document.
+    EXPECT_EQ(document->webView(), nullptr);
+    // The stylesheet editor holds the installed stylesheet.
+    EXPECT_EQ(document->stylesheetEditor()->toPlainText(),
+              readFile(VOReruRerAppDelegate::mermaidSupportFolder() + "/mermaid.forest.css"));
+
+    document->commandsOrStyleControl()->setCurrentIndex(1);
+    EXPECT_FALSE(document->commandEditor()->isVisibleTo(document->window()));
+    EXPECT_TRUE(document->stylesheetEditor()->isVisibleTo(document->window()));
+    EXPECT_TRUE(document->restoreStylesheetButton()->isVisibleTo(document->window()));
+    document->commandsOrStyleControl()->setCurrentIndex(0);
+    EXPECT_TRUE(document->commandEditor()->isVisibleTo(document->window()));
+
+    // The help button toggles the help window, made once.
+    document->helpButton()->click();
+    CommandsHelpWindowController *help = document->commandsHelpWindowController();
+    ASSERT_NE(help, nullptr);
+    EXPECT_TRUE(help->isVisible());
+    document->helpButton()->click();
+    EXPECT_FALSE(help->isVisible());
+    document->helpButton()->click();
+    EXPECT_EQ(document->commandsHelpWindowController(), help);
+    EXPECT_TRUE(help->isVisible());
+}
+
+TEST_F(DocumentMermaid, BuildMakesAttachedShapesAndReplacesOnlyItsOwnObjects)
+{
+    DIDizeZoziDocument *document = newMermaidDocument();
+    ASSERT_NE(document, nullptr);
+    VRObjectDrawingLayer &layer = layerOf(*document);
+    auto handDrawn = VRDrawableShape::shapeWithRect(QRectF(600, 600, 40, 40));
+    layer.addObject(handDrawn);
+
+    const QString text = "graph TD\n  A[Rectangle] --> B(Round)\n";
+    ScriptedRenderer::results = {rendered("flow-TD.svg")};
+    build(*document, text);
+    // The text goes to Mermaid unchanged and is kept with the drawing.
+    EXPECT_EQ(ScriptedRenderer::calls.last().text, text);
+    EXPECT_TRUE(ScriptedRenderer::calls.last().hostPage.endsWith("/Mermaid/seq.html"));
+    EXPECT_EQ(document->drawing()->mermaidSourceText(), text);
+    EXPECT_EQ(document->undoManager()->undoActionName(), "Build Diagram");
+
+    const VRObjectList first = generated(*document);
+    int elements = 0, connectors = 0;
+    for (const VRObjectRef &object : first) {
+        elements += object->isMemberOf<QntElement>() ? 1 : 0;
+        connectors += object->isKindOf<QntConnector>() ? 1 : 0;
+    }
+    EXPECT_EQ(elements, 9); // eight nodes and the subgraph
+    EXPECT_EQ(connectors, 8);
+    // Every edge is attached to the two elements it names.
+    for (const VRObjectRef &object : first) {
+        if (!object->isKindOf<QntConnector>())
+            continue;
+        auto connector = std::static_pointer_cast<QntConnector>(object);
+        const auto from =
+            DIDizeZoziDocument::findObjectWithName(connector->stringForKey("from"), layer);
+        const auto to =
+            DIDizeZoziDocument::findObjectWithName(connector->stringForKey("to"), layer);
+        ASSERT_TRUE(from && to);
+        EXPECT_TRUE(connector->isAttachedTo(from.get()));
+        EXPECT_TRUE(connector->isAttachedTo(to.get()));
+    }
+    // Moving a node drags its connectors' ends along.
+    const auto a = DIDizeZoziDocument::findObjectWithName("A", layer);
+    std::shared_ptr<QntConnector> fromA;
+    for (const auto &connector : a->connectedConnectors())
+        fromA = connector;
+    ASSERT_NE(fromA, nullptr);
+    const QPointF before = VRPath::firstPoint(fromA->path());
+    a->moveBy(QPointF(-120, 0));
+    const QPointF after = VRPath::firstPoint(fromA->path());
+    EXPECT_LT(after.x(), before.x() - 60);
+    EXPECT_TRUE(a->logicalBounds().adjusted(-3, -3, 3, 3).contains(after));
+    // The subgraph box lies behind every other generated object.
+    const auto cluster = DIDizeZoziDocument::findObjectWithName("S1", layer);
+    ASSERT_NE(cluster, nullptr);
+    for (const VRObjectRef &object : first) {
+        if (object != cluster) {
+            EXPECT_LT(layer.indexOfObject(cluster.get()), layer.indexOfObject(object.get()));
+        }
+    }
+
+    // A second build replaces the first build's objects only.
+    ScriptedRenderer::results = {rendered("labels.svg")};
+    build(*document, "graph TD\n  Q --> R\n");
+    const VRObjectList second = generated(*document);
+    EXPECT_EQ(DIDizeZoziDocument::findObjectWithName("A", layer), nullptr);
+    EXPECT_NE(DIDizeZoziDocument::findObjectWithName("Q", layer), nullptr);
+    for (const VRObjectRef &object : first)
+        EXPECT_EQ(layer.indexOfObject(object.get()), -1);
+    EXPECT_NE(layer.indexOfObject(handDrawn.get()), -1);
+    EXPECT_EQ(int(layer.objects().size()), int(second.size()) + 1);
+
+    // One undo brings the first build back whole.
+    document->undoManager()->undo();
+    EXPECT_NE(DIDizeZoziDocument::findObjectWithName("A", layer), nullptr);
+    EXPECT_EQ(DIDizeZoziDocument::findObjectWithName("Q", layer), nullptr);
+    EXPECT_EQ(int(generated(*document).size()), int(first.size()));
+    EXPECT_NE(layer.indexOfObject(handDrawn.get()), -1);
+}
+
+TEST_F(DocumentMermaid, FailuresShowTheirMessageAndLeaveTheDrawing)
+{
+    DIDizeZoziDocument *document = newMermaidDocument();
+    ASSERT_NE(document, nullptr);
+    ScriptedRenderer::results = {rendered("flow-LR.svg")};
+    build(*document, "graph LR\n A-->B");
+    const VRObjectList built = layerOf(*document).objects();
+    using Failure = QntMermaidRenderer::Result::Failure;
+    const std::pair<QntMermaidRenderer::Result, const char *> cases[] = {
+        {{QString(), Failure::Syntax, "Parse error on line 1"}, "Syntax error"},
+        {{QString(), Failure::TooLarge, "Edge limit exceeded"}, "Diagram too large"},
+        {{QString(), Failure::Page, "did not answer"}, "Mermaid failed"},
+        {{"<svg xmlns=\"http://www.w3.org/2000/svg\"/>", Failure::None, {}}, "Empty diagram"},
+        {{"<svg><g>", Failure::None, {}}, "Unreadable picture"}};
+    for (const auto &[result, message] : cases) {
+        SCOPED_TRACE(message);
+        ScriptedRenderer::results = {result};
+        build(*document, "graph LR\n A-->");
+        EXPECT_EQ(overlayLabel(*document), QString::fromLatin1(message));
+        EXPECT_EQ(layerOf(*document).objects(), built);
+        // The message goes away by itself.
+        EXPECT_TRUE(waitUntil([&] { return !document->overlayController()->isOverlay(); }));
+    }
+
+    // An empty text asks nothing of Mermaid and changes nothing.
+    const int calls = int(ScriptedRenderer::calls.size());
+    document->commandEditor()->setPlainText("  \n ");
+    document->buildButton()->click();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(int(ScriptedRenderer::calls.size()), calls);
+    EXPECT_EQ(layerOf(*document).objects(), built);
+}
+
+TEST_F(DocumentMermaid, TheStylesheetIsSharedEditedAndRestored)
+{
+    DIDizeZoziDocument *document = newMermaidDocument();
+    DIDizeZoziDocument *other = newMermaidDocument();
+    ASSERT_TRUE(document && other);
+    const QString folder = VOReruRerAppDelegate::mermaidSupportFolder();
+    const QString shipped = readFile(folder + "/mermaid.forest.css");
+    ASSERT_FALSE(shipped.isEmpty());
+    document->commandsOrStyleControl()->setCurrentIndex(1);
+    const QString edited = ".node rect { fill: #ff0000; }\n";
+    document->stylesheetEditor()->setPlainText(edited);
+    EXPECT_EQ(readFile(folder + "/mermaid.forest.css"), edited);
+    // The host page's link gets a fresh query: seconds since 1970 with six decimals.
+    static const QRegularExpression link(
+        R"re(<link rel="stylesheet" href="mermaid\.forest\.css\?\d+\.\d{6}"/><!-- -->)re");
+    EXPECT_TRUE(link.match(readFile(folder + "/seq.html")).hasMatch());
+    // The other window's editor follows, so its next edit keeps this one.
+    EXPECT_EQ(other->stylesheetEditor()->toPlainText(), edited);
+    EXPECT_FALSE(other->isDocumentEdited());
+
+    // The next build renders with the edited stylesheet.
+    ScriptedRenderer::results = {rendered("flow-TD.svg")};
+    build(*document, "graph TD\n A-->B");
+    EXPECT_EQ(ScriptedRenderer::calls.last().stylesheet, edited);
+
+    document->restoreStylesheetButton()->click();
+    EXPECT_EQ(readFile(folder + "/mermaid.forest.css"), shipped);
+    EXPECT_EQ(document->stylesheetEditor()->toPlainText(), shipped);
+    EXPECT_EQ(other->stylesheetEditor()->toPlainText(), shipped);
+}
+
+TEST_F(DocumentMermaid, TheTextIsSavedWithTheDrawing)
+{
+    DIDizeZoziDocument *document = newMermaidDocument();
+    ASSERT_NE(document, nullptr);
+    const QString text = "graph TD\n  A[\"Fish & Chips\"] --> B[日本]\n";
+    document->commandEditor()->setPlainText(text);
+    EXPECT_TRUE(document->isDocumentEdited());
+    ScriptedRenderer::results = {rendered("flow-TD.svg")};
+    build(*document, text);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Mermaid.quintora");
+    QString error;
+    ASSERT_TRUE(document->writeToURL(path, &error)) << error.toStdString();
+
+    auto *reopened = new DIDizeZoziDocument;
+    ASSERT_TRUE(reopened->readFromURL(path, &error)) << error.toStdString();
+    testDocumentController().addDocument(reopened);
+    reopened->makeWindowControllers();
+    EXPECT_EQ(reopened->commandEditor()->toPlainText(), text);
+    EXPECT_EQ(generated(*reopened).size(), generated(*document).size());
+}
+
+TEST(DocumentMermaidNames, FindObjectWithNameTakesTheFirstElementByNameOrUid)
+{
+    VRObjectOwnerLayer layer;
+    auto plain = VRDrawableShape::shapeWithRect(QRectF(0, 0, 10, 10));
+    plain->setString("A", "name");
+    auto byUid = std::make_shared<QntElement>();
+    byUid->setString("A", "uid");
+    auto byName = std::make_shared<QntElement>();
+    byName->setString("A", "name");
+    auto other = std::make_shared<QntElement>();
+    other->setString("B", "name");
+    layer.addObjectsFromArray({plain, byUid, byName, other});
+    EXPECT_EQ(DIDizeZoziDocument::findObjectWithName("A", layer), byUid);
+    EXPECT_EQ(DIDizeZoziDocument::findObjectWithName("B", layer), other);
+    EXPECT_EQ(DIDizeZoziDocument::findObjectWithName("C", layer), nullptr);
+    EXPECT_EQ(DIDizeZoziDocument::findObjectWithName("", layer), nullptr);
+
+    // Connectors attach to the elements they name; one naming no element stays free. Subgraph
+    // boxes go to the back.
+    for (const auto &element : {byUid, other}) {
+        element->setGroupObjects({}, QRectF(0, 0, 40, 20));
+        element->setSize(QSizeF(40, 20));
+        element->setStickySpots({QPointF(0, -0.5), QPointF(0, 0.5)});
+    }
+    other->setLocation(QPointF(100, 100));
+    auto good = std::make_shared<QntConnector>();
+    good->setEnds(QPointF(100, 90), QPointF(0, 10));
+    good->setString("B", "from");
+    good->setString("A", "to");
+    auto stray = std::make_shared<QntConnector>();
+    stray->setEnds(QPointF(100, 90), QPointF(300, 300));
+    stray->setString("B", "from");
+    stray->setString("Missing", "to");
+    auto cluster = std::make_shared<QntElement>();
+    cluster->setString("cluster default", "class");
+    layer.addObjectsFromArray({good, stray, cluster});
+    DIDizeZoziDocument::connectElements(layer);
+    EXPECT_TRUE(good->isAttachedTo(other.get()));
+    EXPECT_TRUE(good->isAttachedTo(byUid.get()));
+    EXPECT_FALSE(stray->isAttachedTo(other.get()));
+    EXPECT_EQ(VRPath::lastPoint(stray->path()), QPointF(300, 300));
+    EXPECT_EQ(layer.indexOfObject(cluster.get()), 0);
+}

@@ -7,6 +7,7 @@
 #include "framework/model/VRDrawableShape.h"
 #include "framework/model/VRObjectOwnerLayer.h"
 #include "framework/notations/QntSvgPathData.h"
+#include "framework/styles/VRArrowStroke.h"
 #include "framework/styles/VRStroke.h"
 #include "framework/styles/VRStrokeDash.h"
 #include "framework/styles/VRStyle.h"
@@ -730,6 +731,9 @@ private:
             const QString content = decodeLabelEntities(allText(*child));
             if (content.trimmed().isEmpty())
                 continue;
+            // The first row's own style gives the colour (a sheet may colour the spans only).
+            if (!hasRows && info.rows.isEmpty())
+                info.paint = rowPaint;
             hasRows = true;
             info.rows.append({content, ctm.map(QPointF(rx, ry))});
             x = rx;
@@ -775,31 +779,92 @@ private:
         return VRDrawableShape::shapeWithRect(bounds, toUnit.map(path));
     }
 
-    // A visible outline in picture coordinates with its style, or nothing.
-    VRObjectRef plainShape(const Node &node, const QTransform &ctm, const Paint &paint,
-                           QPainterPath *outline = nullptr) const
+    static bool hasCurves(const QPainterPath &path)
+    {
+        for (int i = 0; i < path.elementCount(); ++i) {
+            if (path.elementAt(i).isCurveTo())
+                return true;
+        }
+        return false;
+    }
+
+    // An enclosing outline as shapes. One that overlaps itself (a subroutine's box with its
+    // side bars) becomes its filled union and, above it, its strokes: the look no longer
+    // depends on a fill rule, which files do not keep.
+    VRObjectList enclosingShapes(const QPainterPath &path, const Paint &paint) const
+    {
+        if (!hasCurves(path)) {
+            QPainterPath nonZero = path;
+            nonZero.setFillRule(Qt::WindingFill);
+            QPainterPath evenOdd = path;
+            evenOdd.setFillRule(Qt::OddEvenFill);
+            const QRectF differs = nonZero.subtracted(evenOdd).boundingRect();
+            const QPainterPath union_ = nonZero.simplified();
+            if (differs.width() * differs.height() > 1.0 && !union_.isEmpty()) {
+                Paint fillOnly = paint;
+                fillOnly.stroke = QColor();
+                Paint strokeOnly = paint;
+                strokeOnly.fill = QColor();
+                auto body = shapeFromPath(union_);
+                body->setStyle(styleFor(fillOnly, true));
+                auto lines = shapeFromPath(path);
+                lines->setStyle(styleFor(strokeOnly, true));
+                VRObjectList shapes;
+                if (fillOnly.fill.isValid())
+                    shapes.append(body);
+                if (strokeOnly.stroke.isValid())
+                    shapes.append(lines);
+                return shapes;
+            }
+        }
+        auto shape = shapeFromPath(path);
+        shape->setStyle(styleFor(paint, true));
+        return {shape};
+    }
+
+    // The visible outline of a basic shape in picture coordinates with its style: nothing, one
+    // object, or two for an outline that overlaps itself. In a node, open outlines are filled
+    // too, as SVG fills every path.
+    VRObjectList plainShape(const Node &node, const QTransform &ctm, const Paint &paint,
+                            QPainterPath *outline = nullptr, bool fillOpen = false) const
     {
         bool closed = true;
         const auto local = outlineOf(node, closed);
         if (!local || paint.hidden)
-            return nullptr;
-        const bool filled = closed && paint.fill.isValid() && paint.fill.alpha() > 0
+            return {};
+        const bool filled = (closed || fillOpen) && paint.fill.isValid() && paint.fill.alpha() > 0
                             && paint.fillOpacity * paint.opacity > 0;
         const bool stroked = paint.stroke.isValid() && paint.stroke.alpha() > 0
                              && paint.strokeWidth > 0 && paint.strokeOpacity * paint.opacity > 0;
         if (!filled && !stroked)
-            return nullptr;
+            return {};
         const QPainterPath path = ctm.map(*local);
         if (outline)
             *outline = path;
-        if (closed) {
-            auto shape = shapeFromPath(path);
-            shape->setStyle(styleFor(paint, true));
-            return shape;
+        if (closed || fillOpen) {
+            Paint visible = paint;
+            if (!filled)
+                visible.fill = QColor();
+            return enclosingShapes(path, visible);
         }
         auto open = std::make_shared<VRDrawablePath>(path);
         open->setStyle(styleFor(paint, false));
-        return open;
+        // Marked ends (a sequence message's arrow) keep an arrowhead of their kind.
+        const int start = arrowKindFor(node.attribute(QStringLiteral("marker-start")));
+        const int end = arrowKindFor(node.attribute(QStringLiteral("marker-end")));
+        if ((start || end) && stroked) {
+            auto arrow = std::make_shared<VRArrowStroke>();
+            arrow->setColour(withAlpha(paint.stroke, paint.strokeOpacity * paint.opacity));
+            arrow->setWidth(std::max(paint.strokeWidth, 1.0));
+            if (!paint.dash.isEmpty())
+                arrow->setDash(VRStrokeDash::create(paint.dash));
+            arrow->setArrowHeadAtStart(start);
+            arrow->setArrowHeadAtEnd(end);
+            VRStyleRef style = VRStyle::create();
+            style->addRenderer(arrow);
+            open->setStyle(style);
+        }
+        return {open};
     }
 
     QFont fontFor(const Paint &paint) const
@@ -956,14 +1021,10 @@ private:
                 continue;
             if (isShapeTag(child->tag)) {
                 QPainterPath outline;
-                if (VRObjectRef shape = plainShape(*child, childCtm, childPaint, &outline)) {
-                    if (shape->isKindOf<VRDrawablePath>()) {
-                        // Open strokes inside a node (a cylinder's rim) keep their look as shapes.
-                        auto closedShape = shapeFromPath(outline);
-                        closedShape->setStyle(styleFor(childPaint, false));
-                        shape = closedShape;
-                    }
-                    parts.append(shape);
+                const VRObjectList shapes =
+                    plainShape(*child, childCtm, childPaint, &outline, true);
+                if (!shapes.isEmpty()) {
+                    parts += shapes;
                     bounds |= outline.boundingRect();
                 }
                 continue;
@@ -1016,6 +1077,30 @@ private:
         m_layer.addObject(connector);
     }
 
+    // The arrow stroke's head for a marker: open heads stay open, crosses become bars.
+    static int arrowKindFor(const QString &marker)
+    {
+        if (marker.isEmpty())
+            return 0;
+        if (marker.contains(QLatin1String("open"), Qt::CaseInsensitive))
+            return 11;
+        if (marker.contains(QLatin1String("circle"), Qt::CaseInsensitive))
+            return 3;
+        if (marker.contains(QLatin1String("cross"), Qt::CaseInsensitive))
+            return 7;
+        if (marker.contains(QLatin1String("extension"), Qt::CaseInsensitive))
+            return 12;
+        if (marker.contains(QLatin1String("composition"), Qt::CaseInsensitive))
+            return 14;
+        if (marker.contains(QLatin1String("aggregation"), Qt::CaseInsensitive))
+            return 13;
+        if (marker.contains(QLatin1String("dependency"), Qt::CaseInsensitive))
+            return 11;
+        if (marker.contains(QLatin1String("lollipop"), Qt::CaseInsensitive))
+            return 3;
+        return 1;
+    }
+
     static QVariant arrowheadFor(const QString &marker)
     {
         if (marker.isEmpty())
@@ -1062,7 +1147,7 @@ private:
         if (isShapeTag(node.tag)) {
             if (isEdge(node))
                 return addEdge(node, ctm, paint);
-            if (VRObjectRef shape = plainShape(node, ctm, paint))
+            for (const VRObjectRef &shape : plainShape(node, ctm, paint))
                 m_layer.addObject(shape);
             return;
         }

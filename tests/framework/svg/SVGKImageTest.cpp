@@ -5,6 +5,7 @@
 #include "framework/model/QntText.h"
 #include "framework/model/VRDrawablePath.h"
 #include "framework/model/VRObjectOwnerLayer.h"
+#include "framework/styles/VRArrowStroke.h"
 #include "framework/styles/VRStroke.h"
 #include "framework/styles/VRStrokeDash.h"
 #include "framework/styles/VRStyle.h"
@@ -377,4 +378,56 @@ TEST(SVGKImage, BrokenShapesAreLeftOutAndTheRestStays)
     ASSERT_EQ(tree->countOfObjects(), 2);
     EXPECT_TRUE(tree->objects().at(0)->isMemberOf<VRDrawablePath>());
     EXPECT_TRUE(tree->objects().at(1)->isMemberOf<QntText>());
+}
+
+TEST(SVGKImage, SequenceMessagesKeepArrowheadsAndNamesTheirOwnColour)
+{
+    const auto tree = treeOf(picture("sequence.svg"));
+    int arrows = 0;
+    for (const VRObjectRef &object : tree->objects()) {
+        if (!object->isMemberOf<VRDrawablePath>() || !object->style())
+            continue;
+        const auto heads = object->style()->renderersOfClass(VRArrowStroke::staticClass());
+        if (!heads.isEmpty()
+            && static_cast<const VRArrowStroke &>(*heads.first()).arrowHeadAtEnd() != 0)
+            ++arrows;
+    }
+    EXPECT_EQ(arrows, 3); // the three messages
+    // The participants' names are drawn in their spans' colour, not in their boxes' fill.
+    int names = 0;
+    for (const VRObjectRef &object : tree->objects()) {
+        if (!object->isMemberOf<QntText>())
+            continue;
+        const QntTextShape *text = static_cast<QntText &>(*object).text();
+        if (text->string() != "Alice" && text->string() != "Bob")
+            continue;
+        ++names;
+        EXPECT_LT(text->textColour().lightness(), 80);
+    }
+    EXPECT_EQ(names, 4);
+}
+
+TEST(SVGKImage, AnOutlineOverlappingItselfKeepsItsFillWithoutAFillRule)
+{
+    // A subroutine's box: the inner rectangle drawn again inside the outer one.
+    const QByteArray svg = R"svg(<svg xmlns="http://www.w3.org/2000/svg" class="flowchart">
+  <g class="node" data-qnt-name="S" transform="translate(50, 20)">
+    <polygon points="0,0 40,0 40,-20 0,-20 0,0 -8,0 48,0 48,-20 -8,-20 -8,0" fill="#ffcc00" stroke="#000"/>
+    <path d="M0,5 a20,5 0,0,0 40,0 l0,20 a20,5 0,0,1 -40,0 l0,-20" fill="#00ccff" stroke="#000"/>
+  </g>
+</svg>)svg";
+    const auto tree = treeOf(svg);
+    const auto node = element(*tree, "S");
+    ASSERT_NE(node, nullptr);
+    const VRObjectList parts = node->groupObjects();
+    ASSERT_EQ(parts.size(), 3);
+    // The body is the filled union, even-odd or not; the strokes lie above it unfilled.
+    QPainterPath body = parts.at(0)->renderingPath();
+    body.setFillRule(Qt::OddEvenFill);
+    EXPECT_TRUE(body.contains(parts.at(0)->logicalBounds().center()));
+    EXPECT_EQ(parts.at(0)->style()->fillColour().name(), "#ffcc00");
+    EXPECT_EQ(parts.at(0)->style()->stroke(), nullptr);
+    EXPECT_EQ(parts.at(1)->style()->fill(), nullptr);
+    // An open path in a node is filled, as SVG fills every path.
+    EXPECT_EQ(parts.at(2)->style()->fillColour().name(), "#00ccff");
 }

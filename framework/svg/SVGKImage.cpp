@@ -938,10 +938,11 @@ private:
         m_layer.addObject(text);
     }
 
+    // The middles of the box's sides: on or near the outline of the node shapes Mermaid draws,
+    // where the box's corners lie well outside a rhombus or a circle.
     static QList<QPointF> defaultSpots()
     {
-        return {QPointF(0, -0.5),    QPointF(0.5, 0),    QPointF(0, 0.5),   QPointF(-0.5, 0),
-                QPointF(-0.5, -0.5), QPointF(0.5, -0.5), QPointF(0.5, 0.5), QPointF(-0.5, 0.5)};
+        return {QPointF(0, -0.5), QPointF(0.5, 0), QPointF(0, 0.5), QPointF(-0.5, 0)};
     }
 
     // A node or a subgraph: its outlines become the parts, its texts the label.

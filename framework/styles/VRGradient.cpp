@@ -400,6 +400,14 @@ QBrush VRGradient::brushFor(const QRectF &rect, QPointF start, double startRadiu
     const QPointF centre = rect.center();
     switch (m_type) {
     case Radial: {
+        // A starting circle larger than the ending one is the same gradient run backwards (the
+        // platform draws nothing for a focal circle larger than the outer one).
+        if (startRadius > endRadius) {
+            QRadialGradient g(start, startRadius, end, std::max(endRadius, 0.0));
+            g.setStops(qtStops(true));
+            g.setSpread(QGradient::PadSpread);
+            return QBrush(g);
+        }
         QRadialGradient g(end, std::max(endRadius, 0.0), start, std::max(startRadius, 0.0));
         g.setStops(qtStops());
         g.setSpread(QGradient::PadSpread);

@@ -120,6 +120,18 @@ TEST(GradientTest, DefaultGradientRunsWhiteAtTopToBlackAtBottom)
     EXPECT_TRUE(near(pixel(image, 0, 50), pixel(image, 99, 50), 2));
 }
 
+TEST(GradientTest, AStartingCircleLargerThanTheEndingOneStillPaints)
+{
+    auto g = VRGradient::gradientWithStartingColor(QColor(255, 0, 0), QColor(0, 0, 255),
+                                                   VRGradient::Radial, 0.0);
+    g->setRadialStartingRadius(0.5);
+    g->setRadialEndingRadius(0.1);
+    const QImage image = filled(*g);
+    // Inside the small ending circle the ending colour, out at the starting circle the first.
+    EXPECT_TRUE(near(pixel(image, 50, 50), QColor(0, 0, 255), 8));
+    EXPECT_TRUE(near(pixel(image, 99, 50), QColor(255, 0, 0), 12));
+}
+
 TEST(GradientTest, LinearPointsReplaceTheAngle)
 {
     auto g = VRGradient::gradientWithStartingColor(QColor(255, 0, 0), QColor(0, 0, 255),

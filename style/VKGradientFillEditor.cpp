@@ -46,7 +46,13 @@ VKGradientFillEditor::VKGradientFillEditor(VRDrawing *drawing, QWidget *parent)
             m_stops->setGradient(m_well->gradient());
         m_updating = false;
         showControlsForKind();
-        apply(m_well->gradient());
+        // A drag of an on-swatch control is one change, applied when it ends.
+        if (!m_well->isTrackingControls())
+            apply(m_well->gradient());
+    });
+    connect(m_well, &VKGradientWell::controlTrackingFinished, this, [this] {
+        if (!m_updating)
+            apply(m_well->gradient());
     });
     connect(m_stops, &VKGradientWell::gradientAction, this, [this] {
         showControlsForKind();
@@ -88,7 +94,7 @@ void VKGradientFillEditor::reloadLater()
         this,
         [this] {
             m_reloadPending = false;
-            if (!m_stops->isTracking())
+            if (!m_stops->isTracking() && !m_well->isTrackingControls())
                 reload();
         },
         Qt::QueuedConnection);

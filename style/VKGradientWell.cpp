@@ -227,6 +227,7 @@ void VKGradientWell::mouseMoveEvent(QMouseEvent *event)
             const bool dragGradient = controls->hitPart() == VKGradientCell::NothingHit;
             controls->stopTrackingAt(event->position(), event->modifiers());
             m_trackingControls = false;
+            emit controlTrackingFinished();
             if (dragGradient) {
                 controls->setControlVisible(false);
                 initiateGradientDrag();
@@ -249,6 +250,7 @@ void VKGradientWell::mouseReleaseEvent(QMouseEvent *event)
         m_trackingControls = false;
         if (auto *controls = qobject_cast<VKGradientCell *>(m_cell))
             controls->stopTrackingAt(event->position(), event->modifiers());
+        emit controlTrackingFinished();
         return;
     }
     if (!m_pressed || event->button() != Qt::LeftButton)

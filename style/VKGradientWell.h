@@ -69,8 +69,13 @@ public:
     // The message shown when a dropped or pasted gradient is refused (tests read it).
     QString lastRefusal() const { return m_lastRefusal; }
 
+    // Whether the mouse is dragging one of the on-swatch controls.
+    bool isTrackingControls() const { return m_trackingControls; }
+
 signals:
     void gradientAction();
+    // A drag of an on-swatch control has ended.
+    void controlTrackingFinished();
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 class QntColorPicker;
+class QntColorSchemePicker;
 class VKColourPickerView;
 
 // The inspector behind a colour picker button: the drawing and the object being inspected, and
@@ -19,6 +20,9 @@ public:
     virtual VRObjectRef contextObject() const = 0;
     virtual bool respondsToChangeColor() const { return false; }
     virtual void changeColor(QntColorPicker &) {}
+    // A colour scheme picked in a scheme picker.
+    virtual bool respondsToChangeColorScheme() const { return false; }
+    virtual void changeColorScheme(QntColorSchemePicker &, qint64) {}
 };
 
 // What the button's cell keeps from the last click: the colour shown, the notation and the
@@ -62,13 +66,13 @@ protected:
     QntColorPickerDelegate *m_delegate = nullptr;
 };
 
-// The same button offering the notation's colour schemes, one swatch per scheme.
+// The same button offering the notation's colour schemes, one swatch per scheme; the scheme
+// picked goes to the delegate.
 class QntColorSchemePicker : public QntColorPicker
 {
     Q_OBJECT
 public:
     explicit QntColorSchemePicker(QWidget *parent = nullptr);
-    // Picks change nothing here.
     void colourChangeFromPicker(VKColourPickerView &picker) override;
 
 protected:

@@ -601,7 +601,61 @@ private:
     bool m_fill;
     NotificationToken m_token;
 };
+// The Element section's scheme button: it shows the selected element's colour scheme and gives
+// it the scheme picked.
+class SelectionSchemeDelegate : public QObject, public QntColorPickerDelegate
+{
+public:
+    SelectionSchemeDelegate(QntColorSchemePicker *button, VRDrawing *drawing)
+        : QObject(button)
+        , m_button(button)
+        , m_drawing(drawing)
+    {
+        m_token = NotificationCenter::defaultCenter().addObserver(
+            kVRLayerSelectionDidChange, nullptr, [this](const Notification &) { showScheme(); });
+        showScheme();
+    }
+    VRDrawing *currentDrawing() const override { return m_drawing; }
+    VRObjectRef contextObject() const override
+    {
+        auto *layer = m_drawing ? m_drawing->activeLayerOfClass<VRObjectDrawingLayer>() : nullptr;
+        const VRObjectRef object = layer && !layer->isLocked() ? layer->singleSelection() : nullptr;
+        return object && object->colorSchemeId() != 0 ? object : nullptr;
+    }
+    bool respondsToChangeColorScheme() const override { return true; }
+    void changeColorScheme(QntColorSchemePicker &, qint64 schemeId) override
+    {
+        if (const VRObjectRef object = contextObject())
+            object->replaceColorScheme(schemeId);
+    }
+
+private:
+    void showScheme()
+    {
+        const VRObjectRef object = contextObject();
+        m_button->setEnabled(object != nullptr);
+        if (!object || !m_drawing || !m_drawing->currentNotation())
+            return;
+        for (const QntColorSchemeData &scheme : m_drawing->currentNotation()->colorSchemesList()) {
+            if (scheme.schemeId == object->colorSchemeId())
+                m_button->setColor(scheme.colour);
+        }
+    }
+
+    QntColorSchemePicker *m_button;
+    QPointer<VRDrawing> m_drawing;
+    NotificationToken m_token;
+};
 } // namespace
+
+QWidget *DIDizeZoziDocument::selectionSchemePicker(QWidget *parent)
+{
+    auto *button = new QntColorSchemePicker(parent);
+    button->setObjectName(QStringLiteral("schemePicker"));
+    button->setFixedSize(44, 20);
+    button->setDelegate(new SelectionSchemeDelegate(button, drawing()));
+    return button;
+}
 
 QWidget *DIDizeZoziDocument::selectionColourPicker(QWidget *parent, bool fill)
 {
@@ -676,8 +730,9 @@ QWidget *DIDizeZoziDocument::makeSectionView(Section section)
     case Section::NoncustomElement:
         form->addRow(captionLabel(tr("Fill"), view), selectionColourPicker(view, true));
         form->addRow(captionLabel(tr("Stroke"), view), selectionColourPicker(view, false));
+        form->addRow(captionLabel(tr("Scheme"), view), selectionSchemePicker(view));
         form->addRow(captionLabel(tr("Shadow"), view), new QCheckBox(view));
-        view->resize(width, 92);
+        view->resize(width, 118);
         break;
     case Section::CustomConnector:
     case Section::NoncustomConnector: {

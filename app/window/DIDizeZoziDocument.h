@@ -311,6 +311,7 @@ private:
     void setUpCommandView();
     QWidget *makeSectionView(Section section);
     QWidget *selectionColourPicker(QWidget *parent, bool fill);
+    QWidget *selectionSchemePicker(QWidget *parent);
     QWidget *placeholderSection(const QString &title, const QString &text, int height);
     CXCollapsibleView *addSection(Section section, int row = -1);
     bool isCollapsed(Section section) const;

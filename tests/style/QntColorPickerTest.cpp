@@ -42,9 +42,10 @@ TEST(ColorPicker, PickedColoursGoToADelegateThatTakesThem)
     button.colourChangeFromPicker(view);
     EXPECT_EQ(inspector.picked.size(), 1);
     EXPECT_EQ(button.color(), QColor(Qt::cyan));
-    // The scheme picker's picks change nothing.
+    // A scheme picker off its swatches picks no scheme and changes nothing.
     QntColorSchemePicker schemes;
-    schemes.colourChangeFromPicker(view);
+    QntColorSchemePickerView schemeView;
+    schemes.colourChangeFromPicker(schemeView);
     EXPECT_EQ(schemes.color(), QColor(Qt::black));
 }
 

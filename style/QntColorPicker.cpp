@@ -92,8 +92,16 @@ QntColorSchemePicker::QntColorSchemePicker(QWidget *parent)
     setObjectName(QStringLiteral("colorSchemePicker"));
 }
 
-void QntColorSchemePicker::colourChangeFromPicker(VKColourPickerView &)
+void QntColorSchemePicker::colourChangeFromPicker(VKColourPickerView &picker)
 {
+    auto *schemes = dynamic_cast<QntColorSchemePickerView *>(&picker);
+    const qint64 schemeId = schemes ? schemes->colorSchemeId() : 0;
+    // Off the swatches no scheme is picked and nothing changes.
+    if (schemeId == 0)
+        return;
+    setColor(picker.color());
+    if (m_delegate && m_delegate->respondsToChangeColorScheme())
+        m_delegate->changeColorScheme(*this, schemeId);
 }
 
 VKColourPickerView *QntColorSchemePicker::makePickerView()

@@ -53,10 +53,12 @@ std::optional<double> numberFromText(const QString &text)
     return value;
 }
 
-// The work a worker thread shares with the window: the thread may outlive the document.
+// The work a worker thread shares with the window. The thread may outlive the document, so it
+// holds only a copy of the graph: model objects are never touched, nor released, off the main
+// thread.
 struct LayoutJob {
-    std::shared_ptr<VRAutomaticLayout> layout;
-    VRResult<void> result = VRError{QString()};
+    VRAutomaticLayout::Graph graph;
+    std::optional<VRResult<VRAutomaticLayout::Placement>> result;
     std::atomic<bool> cancelled{false};
 };
 
@@ -313,10 +315,9 @@ void DIDizeZoziDocument::runLayoutWithProgress(std::shared_ptr<VRAutomaticLayout
 {
     m_layoutRunning = true;
     auto job = std::make_shared<LayoutJob>();
-    job->layout = std::move(layout);
-    auto *progress =
-        new QProgressDialog(tr("Laying out %1 elements…").arg(job->layout->nodeCount()),
-                            tr("Cancel"), 0, 0, windowForSheet());
+    job->graph = layout->graph();
+    auto *progress = new QProgressDialog(tr("Laying out %1 elements…").arg(layout->nodeCount()),
+                                         tr("Cancel"), 0, 0, windowForSheet());
     progress->setObjectName(QStringLiteral("layoutProgress"));
     progress->setWindowTitle(tr("Automatic Layout"));
     progress->setWindowModality(Qt::WindowModal);
@@ -326,7 +327,7 @@ void DIDizeZoziDocument::runLayoutWithProgress(std::shared_ptr<VRAutomaticLayout
     // Graphviz cannot be interrupted: a cancelled computation finishes unseen and is dropped.
     ++g_runningComputations;
     QThread *thread = QThread::create([job] {
-        job->result = job->layout->compute();
+        job->result = VRAutomaticLayout::computePlacement(job->graph);
         --g_runningComputations;
     });
     connect(progress, &QProgressDialog::canceled, this, [this, job, progress] {
@@ -336,18 +337,20 @@ void DIDizeZoziDocument::runLayoutWithProgress(std::shared_ptr<VRAutomaticLayout
         showLayoutMessage(tr("Layout cancelled"));
     });
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    connect(thread, &QThread::finished, this, [this, job, progress] {
+    connect(thread, &QThread::finished, this, [this, job, layout, progress] {
         if (job->cancelled)
             return;
         m_layoutRunning = false;
-        if (!job->result) {
+        if (!job->result || !*job->result) {
             progress->deleteLater();
-            QMessageBox::warning(windowForSheet(), tr("Layout failed"), job->result.errorMessage());
+            QMessageBox::warning(windowForSheet(), tr("Layout failed"),
+                                 job->result ? job->result->errorMessage() : QString());
             return;
         }
         progress->setLabelText(tr("Routing connectors…"));
         progress->setCancelButton(nullptr);
-        finishLayout(*job->layout);
+        layout->setPlacement(std::move(job->result->value()));
+        finishLayout(*layout);
         progress->deleteLater();
     });
     progress->show();

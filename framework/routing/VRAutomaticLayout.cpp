@@ -264,6 +264,11 @@ VRResult<void> VRAutomaticLayout::compute()
     return {};
 }
 
+void VRAutomaticLayout::setPlacement(Placement placement)
+{
+    m_placement = std::make_unique<Placement>(std::move(placement));
+}
+
 bool VRAutomaticLayout::apply()
 {
     if (!m_placement || m_placement->centres.size() != m_nodes.size())

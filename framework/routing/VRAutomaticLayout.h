@@ -83,6 +83,8 @@ public:
     // Runs Graphviz; no model object is touched.
     VRResult<void> compute();
     bool isComputed() const { return m_placement != nullptr; }
+    // Takes the result of computePlacement(graph()) made elsewhere, on a worker thread.
+    void setPlacement(Placement placement);
     // Moves the nodes and re-routes the edges (one undo step); false when nothing was computed
     // or an object left the layer since prepare().
     bool apply();

@@ -367,3 +367,20 @@ TEST_F(DocumentLayout, ShortestRoutesAreDrawnWithoutUndoAndReplacedOnTheNextRun)
     document->undoManager()->closeOpenGroups();
     EXPECT_TRUE(document->undoManager()->undoStack().isEmpty());
 }
+
+TEST_F(DocumentLayout, ClosingTheWindowDuringALayoutLeavesTheComputationHarmless)
+{
+    DIDizeZoziDocument::setLayoutProgressThreshold(3);
+    addTree(40);
+    document->layoutAction();
+    ASSERT_TRUE(document->isLayoutRunning());
+    testDocumentController().removeDocument(document);
+    delete document;
+    elements.clear();
+    connectors.clear();
+    // The computation ends on its own; the next document starts clean.
+    EXPECT_TRUE(waitUntil([] { return DIDizeZoziDocument::runningLayoutComputations() == 0; }));
+    QCoreApplication::processEvents();
+    document = new DIDizeZoziDocument;
+    testDocumentController().addDocument(document);
+}

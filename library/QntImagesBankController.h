@@ -143,6 +143,7 @@ private:
     void loadWindow();
     void showRefusals(const QStringList &refusals);
     void updateCount();
+    void storeOrder();
     void showMessage(const QString &text, const QString &informative);
     void postCustomSubgroupReload();
     std::optional<QImage> readPicture(const QString &path, QString *whyNot) const;

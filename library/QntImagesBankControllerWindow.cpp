@@ -12,6 +12,7 @@
 #include "framework/model/VRDrawableObject.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/notations/QntNotation.h"
 #include "platform/DocumentController.h"
 #include "platform/UserDefaults.h"
 
@@ -384,6 +385,7 @@ bool QntImagesBankController::imageBrowserMoveItemsAtIndexes(const QList<int> &i
     const int at = std::clamp(toIndex - below, 0, int(m_images->size()));
     for (qsizetype i = 0; i < moved.size(); ++i)
         m_images->insert(at + i, moved.at(i));
+    storeOrder();
     if (m_imageBrowser) {
         m_imageBrowser->reloadData();
         QList<int> selection;
@@ -392,6 +394,26 @@ bool QntImagesBankController::imageBrowserMoveItemsAtIndexes(const QList<int> &i
         m_imageBrowser->setSelectionIndexes(selection);
     }
     return true;
+}
+
+void QntImagesBankController::storeOrder()
+{
+    // The bank keeps the order its pictures are shown in, and so does the Custom group; during
+    // a search only part of the pictures is shown, so nothing is stored then.
+    if (!m_images || !m_filteredOutImages.isEmpty())
+        return;
+    QStringList order;
+    for (const ItemRef &item : std::as_const(*m_images))
+        if (item->sourceName() == QLatin1String("ImageBank"))
+            order.push_back(item->id());
+    const QntNotationRef bank = QntNotation::notationWithPath(imageBankFilePath());
+    if (!bank || !bank->isValid())
+        return;
+    if (const VRResult<void> stored = bank->reorderImportedElements(order); !stored) {
+        qCWarning(lcImageBank).noquote() << stored.errorMessage();
+        return;
+    }
+    postCustomSubgroupReload();
 }
 
 int QntImagesBankController::imageBrowserWriteItemsAtIndexes(const QList<int> &indexes,
@@ -426,10 +448,11 @@ Qt::DropAction QntImagesBankController::draggingEntered(const QMimeData *data, b
         return Qt::MoveAction;
     if (!data)
         return Qt::IgnoreAction;
+    // Picture files are taken; bare picture data has no name to keep and is refused.
     for (const QUrl &url : data->urls())
         if (url.isLocalFile())
             return Qt::CopyAction;
-    return data->hasImage() ? Qt::CopyAction : Qt::IgnoreAction;
+    return Qt::IgnoreAction;
 }
 
 bool QntImagesBankController::performDragOperation(const QMimeData *data, int dropIndex,

@@ -457,7 +457,17 @@ TEST(QntImagesBankController, DraggingInsideTheBrowserReordersWithoutNewRows)
         EXPECT_TRUE(bank.imageBrowserMoveItemsAtIndexes(move.rows, move.to));
         EXPECT_EQ(titles(bank), move.after);
     }
+    // The order is kept: the bank read again shows it.
+    EXPECT_EQ(storedIds(QntImagesBankController::imageBankFilePath()),
+              QStringList({"a.png", "b.png", "c.png", "d.png"}));
+    EXPECT_TRUE(bank.imageBrowserMoveItemsAtIndexes({0}, 2));
+    QntImagesBankController again(QStringLiteral("QntImagesBank"));
+    again.setupBrowsing();
+    EXPECT_EQ(titles(again), QStringList({"b.png", "a.png", "c.png", "d.png"}));
     EXPECT_EQ(bank.draggingEntered(nullptr, true), Qt::MoveAction);
+    QMimeData picture;
+    picture.setImageData(QImage(4, 4, QImage::Format_RGB32));
+    EXPECT_EQ(bank.draggingEntered(&picture, false), Qt::IgnoreAction);
     QMimeData data;
     EXPECT_FALSE(bank.performDragOperation(&data, 0, true));
     EXPECT_EQ(storedIds(QntImagesBankController::imageBankFilePath()).size(), 4);

@@ -89,6 +89,8 @@ ImageBrowserView::ImageBrowserView(QWidget *parent)
     setAcceptDrops(true);
     setDropIndicatorShown(false);
     setDragDropMode(QAbstractItemView::DragDrop);
+    // Drops arrive at the viewport, which must take them itself.
+    viewport()->setAcceptDrops(true);
     setSpacing(0);
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setZoomValue(m_zoom);

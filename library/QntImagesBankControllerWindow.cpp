@@ -529,8 +529,10 @@ void QntImagesBankController::removeImageButtonClicked()
                            : tr("Remove %1 pictures from the image bank?").arg(chosen.size()),
         QMessageBox::NoButton, m_window);
     question->setObjectName(QStringLiteral("removeQuestion"));
-    question->setInformativeText(tr("They are also removed from the Custom group of the shape "
-                                    "library. This cannot be undone."));
+    question->setInformativeText(
+        chosen.size() == 1
+            ? tr("It leaves the Custom group of the shape library too. This cannot be undone.")
+            : tr("They leave the Custom group of the shape library too. This cannot be undone."));
     QPushButton *remove = question->addButton(tr("Remove"), QMessageBox::DestructiveRole);
     question->addButton(QMessageBox::Cancel);
     question->setDefaultButton(remove);

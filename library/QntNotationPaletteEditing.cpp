@@ -334,12 +334,18 @@ void QntNotationPalette::removePendingDragObjects(const QObject *source)
 
 void QntNotationPalette::repaintDrawing()
 {
-    if (m_document && m_document->mainView())
-        m_document->mainView()->update();
+    // Objects left or came back without the view being told: the whole drawing is drawn again.
+    if (m_document && m_document->mainView() && drawing())
+        m_document->mainView()->updateDrawingRect(QRectF(QPointF(0, 0), drawing()->drawingSize()));
 }
 
 void QntNotationPalette::alertDidEnd(int returnCode)
 {
+    // Whatever the answer, the drawing shows its objects as they now are.
+    struct Repaint {
+        QntNotationPalette *palette;
+        ~Repaint() { palette->repaintDrawing(); }
+    } repaint{this};
     const VRObjectList objects = m_replaceObjects;
     const auto item = m_replaceItem.lock();
     const bool pending = m_replacePendingDrag;
@@ -351,7 +357,6 @@ void QntNotationPalette::alertDidEnd(int returnCode)
     if (returnCode != 1) {
         if (pending && layer)
             layer->restoreAfterRemovingPengingDrag();
-        repaintDrawing();
         return;
     }
     VRObjectCreationTool *tool = creationTool(item.get());
@@ -634,7 +639,7 @@ void QntNotationPalette::notationOutlineDoubleClick(QTreeWidgetItem *row)
     }
     if (VRDrawingView *view = m_document->mainView()) {
         view->postShapeInfo(copy);
-        view->update();
+        view->updateDrawingRect(copy->bounds());
     }
     NotificationCenter::defaultCenter().post(kQntElementAddedToLayerNotification, nullptr, {});
 }

@@ -465,6 +465,8 @@ TEST(QntImagesBankController, DraggingInsideTheBrowserReordersWithoutNewRows)
     again.setupBrowsing();
     EXPECT_EQ(titles(again), QStringList({"b.png", "a.png", "c.png", "d.png"}));
     EXPECT_EQ(bank.draggingEntered(nullptr, true), Qt::MoveAction);
+    // Drops reach the browser's viewport, which takes them.
+    EXPECT_TRUE(bank.window() && bank.imageBrowser()->viewport()->acceptDrops());
     QMimeData picture;
     picture.setImageData(QImage(4, 4, QImage::Format_RGB32));
     EXPECT_EQ(bank.draggingEntered(&picture, false), Qt::IgnoreAction);

@@ -21,6 +21,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDropEvent>
 #include <QDir>
 #include <QMenu>
 #include <QMessageBox>
@@ -350,4 +351,34 @@ TEST(QntNotationPaletteEditing, ADoubleClickPlacesACopyInTheMiddleOfTheVisibleDr
     f.palette().notationOutlineDoubleClick(f.palette().rowForGroup(&f.custom()));
     EXPECT_EQ(layer->countOfObjects(), before);
     EXPECT_EQ(posted, 1);
+}
+
+TEST(QntNotationPaletteEditing, TheOutlineFollowsADragOverRowsThatRefuseIt)
+{
+    EditingFixture f(1);
+    f.palette().resize(200, 2000);
+    QntOutlineView *outline = f.palette().outlineView();
+    ASSERT_TRUE(outline->viewport()->acceptDrops());
+    const auto data = f.dragOf({f.element()});
+    const QPoint refused = outline
+                               ->visualItemRect(f.palette().rowForItem(
+                                   f.palette().subgroupShapes()->children().first().get()))
+                               .center();
+    const QPoint taken = outline->visualItemRect(f.palette().rowForGroup(&f.custom())).center();
+    // Entering over a built-in shape: the drag is followed, but no drop there.
+    QDragEnterEvent enter(refused, Qt::CopyAction | Qt::MoveAction, data.get(), Qt::LeftButton,
+                          Qt::NoModifier);
+    QApplication::sendEvent(outline->viewport(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    EXPECT_EQ(enter.dropAction(), Qt::IgnoreAction);
+    QDragMoveEvent over(taken, Qt::CopyAction | Qt::MoveAction, data.get(), Qt::LeftButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(outline->viewport(), &over);
+    EXPECT_TRUE(over.isAccepted());
+    EXPECT_EQ(over.dropAction(), Qt::CopyAction);
+    QDropEvent drop(QPointF(taken), Qt::CopyAction | Qt::MoveAction, data.get(), Qt::LeftButton,
+                    Qt::NoModifier);
+    QApplication::sendEvent(outline->viewport(), &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_EQ(f.customIds().size(), 2);
 }

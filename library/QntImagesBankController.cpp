@@ -470,7 +470,10 @@ int QntImagesBankController::addImagesFromPaths(const QStringList &paths, int at
                 m_images->move(m_images->size() - 1, atIndex);
         }
     }
-    if (added > 0)
+    // Dropped pictures keep the place they were dropped at.
+    if (added > 0 && atIndex >= 0)
+        storeOrder();
+    else if (added > 0)
         postCustomSubgroupReload();
     if (m_imageBrowser)
         m_imageBrowser->reloadData();

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <memory>
+#include <mutex>
 #include <string>
 
 // Event names shared by the events and the analytics controller.
@@ -36,7 +37,9 @@ public:
 
     virtual std::string name() const { return "unknown"; }
     virtual TLYClock::time_point timestamp() const { return m_timestamp; }
-    const std::string &identifier() const { return m_identifier; }
+    // A new UUID string, made on first use (on the analytics queue, not on the recording thread)
+    // and fixed from then on.
+    const std::string &identifier() const;
     virtual nlohmann::ordered_json dictionaryRepresentation() const
     {
         return nlohmann::ordered_json::object();
@@ -47,7 +50,8 @@ public:
 
 private:
     TLYClock::time_point m_timestamp;
-    std::string m_identifier;
+    mutable std::once_flag m_identifierMade;
+    mutable std::string m_identifier;
 };
 
 using TLYEventPointer = std::shared_ptr<const TLYEvent>;

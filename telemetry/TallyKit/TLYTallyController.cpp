@@ -190,7 +190,27 @@ void TLYTallyController::logEvent(TLYEventPointer event)
 
 void TLYTallyController::enqueueEvent(TLYEventPointer event)
 {
-    enqueue([event = std::move(event)](TLYTallyController &self) { self.recordEvent(event); });
+    bool schedule = false;
+    {
+        std::lock_guard lock(m_incomingMutex);
+        m_incoming.push_back(std::move(event));
+        schedule = !m_drainQueued;
+        m_drainQueued = true;
+    }
+    if (schedule)
+        enqueue([](TLYTallyController &self) { self.drainIncomingEvents(); });
+}
+
+void TLYTallyController::drainIncomingEvents()
+{
+    std::vector<TLYEventPointer> events;
+    {
+        std::lock_guard lock(m_incomingMutex);
+        events.swap(m_incoming);
+        m_drainQueued = false;
+    }
+    for (const TLYEventPointer &event : events)
+        recordEvent(event);
 }
 
 bool TLYTallyController::shouldLogEvent() const

@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -110,6 +111,7 @@ private:
     void setUp();
     bool shouldLogEvent() const;
     void enqueueEvent(TLYEventPointer event);
+    void drainIncomingEvents();
     void recordEvent(const TLYEventPointer &event);
     void recordCrashEvent(const std::shared_ptr<const TLYCrashEvent> &event);
     void logEventToHearth(const TLYEvent &event);
@@ -142,6 +144,11 @@ private:
     Context m_context;
     std::shared_ptr<tel::OperationQueue> m_eventQueue;
     std::vector<tel::NotificationToken> m_observers;
+    // Events handed in and not yet taken by the queue: one queue operation takes them all, so
+    // recording costs the caller a lock and an append rather than a new operation each.
+    std::mutex m_incomingMutex;
+    std::vector<TLYEventPointer> m_incoming;
+    bool m_drainQueued = false;
 
     // Set once by setUp, then read on the event queue only.
     std::string m_rootEventDirectory;

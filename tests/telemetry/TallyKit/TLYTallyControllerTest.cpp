@@ -468,4 +468,19 @@ TEST_F(TLYTallyControllerTest, TheFolderStaysBoundedWhileTheServerIsDown)
     EXPECT_GT(lastDay.size(), 150u);
 }
 
+TEST_F(TLYTallyControllerTest, DamagedSettingsCountAsTheDefaults)
+{
+    // Keys of the wrong kind read as absent; the pipeline records and sends as by default.
+    start(nlohmann::json{{"features", "on"},
+                         {"analytics",
+                          {{"url", url},
+                           {"max_byte_size_per_file", "huge"},
+                           {"sampling_rate", nlohmann::json::array({2})},
+                           {"flush_interval_secs", nullptr}}}});
+    controller->logEvent(std::make_shared<TLYCustomEvent>("kept", json::object()));
+    controller->applicationLifecycleEvent(TLYTallyController::kApplicationWillResignActive);
+    ASSERT_TRUE(waitUntil([&] { return received().count("custom") == 1 && noPackagesLeft(); }));
+    EXPECT_EQ(received().count("app_launched"), 1u);
+}
+
 } // namespace

@@ -14,6 +14,7 @@
 #include "app/panels/QntInfoPanelController.h"
 #include "app/common/QntUtils.h"
 #include "app/launch/QntThreadPreparation.h"
+#include "app/launch/QntCrashReporting.h"
 #include "connectors/QntConnectorModeInspector.h"
 #include "framework/base/VRConstants.h"
 #include "framework/model/VRDrawing.h"
@@ -295,6 +296,7 @@ void VOReruRerAppDelegate::applicationDidFinishLaunching()
     // The telemetry client starts nothing while no API key is configured; a misconfigured
     // bundle must not stop the launch.
     tel::AppInfo::setBundleFolder(QntPaths::bundleResourcesPath().toStdString());
+    QntCrashReporting::install();
     try {
         Plinth::with({&Faultline::metaClass()}, telemetryHooks());
     } catch (const std::exception &error) {
@@ -835,6 +837,11 @@ void VOReruRerAppDelegate::installApplicationMenus(QMenuBar *menuBar)
         m_helpMenu->addSeparator();
         m_helpMenu->addAction(tr("Send Feedback…"), this,
                               &VOReruRerAppDelegate::gotoEmailForFeedbackAction);
+        m_helpMenu->addSeparator();
+        QMenu *crashReporting = QntCrashReporting::makeMenu(m_helpMenu);
+        m_helpMenu->addMenu(crashReporting);
+        connect(m_helpMenu.data(), &QMenu::aboutToShow, crashReporting,
+                [crashReporting] { QntCrashReporting::updateMenu(crashReporting); });
         m_helpMenu->addSeparator();
         QAction *about =
             m_helpMenu->addAction(tr("About Quintora"), this, &VOReruRerAppDelegate::showAboutBox);

@@ -1,9 +1,52 @@
 #include "FLTCrashReportingController.h"
 
+#include "FLTContext.h"
+#include "FLTExceptionHandler.h"
 #include "FLTSDKLog.h"
+#include "FLTUserLogging.h"
 #include "Faultline.h"
 #include "telemetry/core/PLNApplicationInfo.h"
+#include "telemetry/platform/Host.h"
 #include "telemetry/platform/SystemLog.h"
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sstream>
+#include <unistd.h>
+
+namespace {
+
+// Crash time: the context calls this with the controller as its target.
+void deliverCrashCallback(void *target)
+{
+    static_cast<FLTCrashReportingController *>(target)->deliverCrashDelegateCallback();
+}
+
+std::string millisecondsText(double milliseconds)
+{
+    std::ostringstream text;
+    text << milliseconds;
+    return text.str();
+}
+
+// The mask bit the signal's delivery stands for (0 outside the handled range).
+uint32_t exceptionMaskForSignal(int signal)
+{
+    switch (signal) {
+    case SIGILL: return 0x4;
+    case SIGTRAP: return 0x40;
+    case SIGABRT:
+    case SIGSYS: return 0x400;
+    case SIGFPE: return 0x8;
+    case SIGBUS:
+    case SIGSEGV: return 0x2;
+    default: return 0;
+    }
+}
+
+} // namespace
 
 FLTCrashReportingController::FLTCrashReportingController(
     std::shared_ptr<const FLTFileManager> fileManager,
@@ -12,7 +55,203 @@ FLTCrashReportingController::FLTCrashReportingController(
     , m_delegate(std::move(delegate))
     , m_operationQueue(std::make_shared<tel::OperationQueue>(
           std::string(Faultline::kBundleIdentifier) + ".work-queue", 1))
+    , m_contextStarter([](const FLTContextInitData &data) { return FLTContextInitialize(&data); })
 {
+}
+
+double FLTCrashReportingController::monotonicMilliseconds()
+{
+    return std::chrono::duration<double, std::milli>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void FLTCrashReportingController::setContextStarter(ContextStarter starter)
+{
+    m_contextStarter = std::move(starter);
+}
+
+std::string FLTCrashReportingController::launchMarkerPath() const
+{
+    return m_fileManager->structurePath() + "/launchmarker";
+}
+
+bool FLTCrashReportingController::prepareStore()
+{
+    if (PLNApplicationEscapedBundleIdentifier().empty()) {
+        tel::SystemLog::log(
+            "[Faultline] An application must have a valid bundle idenifier in its Info.plist");
+        return false;
+    }
+    if (!settings().crashReportingEnabled()) {
+        tel::SystemLog::log("[Faultline:Crash] Reporting is disabled");
+        m_fileManager->removeContentsOfAllPaths();
+        return false;
+    }
+    // The legacy clean-up runs before the stage folders are made, never after: it removes the
+    // whole tree, and with it this launch's folder and marker.
+    m_fileManager->removeLegacyDirectories();
+    return m_fileManager->prepareForNewLaunch();
+}
+
+namespace {
+
+bool createMarker(const std::string &path)
+{
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+}
+
+} // namespace
+
+bool FLTCrashReportingController::startWithProfilingMark(
+    double markMilliseconds, const std::optional<std::string> &betaToken)
+{
+    m_mark = markMilliseconds;
+    if (!prepareStore())
+        return false;
+
+    const std::string marker = launchMarkerPath();
+    struct stat info {
+    };
+    if (::lstat(marker.c_str(), &info) == 0) {
+        tel::SystemLog::debug("[Faultline:Crash] Last launch failed: this may indicate a crash "
+                              "shortly after app launch.");
+        m_lastLaunchFailed = true;
+    } else {
+        createMarker(marker);
+    }
+
+    // The earlier launches' folders, read before this launch's exists.
+    const std::vector<std::string> earlier = m_fileManager->activePathContents();
+
+    const bool reportSetUp = setupNewReport();
+    if (!reportSetUp)
+        tel::SystemLog::log("[Faultline:Crash] Unable to setup a new report");
+    const bool reporterStarted = reportSetUp && startCrashReporter(betaToken);
+    if (reportSetUp && !reporterStarted)
+        tel::SystemLog::log("[Faultline:Crash] Unable to start crash reporter");
+
+    processExistingReportPaths(earlier, m_lastLaunchFailed);
+    handleContentsInOtherReportingDirectories();
+
+    if (reporterStarted)
+        FLTUserLoggingRecordInternalKeyValue("com.faultline.kit-start-time",
+                                             millisecondsText(monotonicMilliseconds() - m_mark));
+    return reportSetUp && reporterStarted;
+}
+
+bool FLTCrashReportingController::setupNewReport()
+{
+    createMarker(launchMarkerPath());
+    auto delegate = m_delegate.lock();
+    const std::optional<std::string> identifier =
+        delegate ? delegate->executionIdentifierForCrashReportingController(this) : std::nullopt;
+    if (!identifier || identifier->empty())
+        return false;
+    const std::optional<std::string> path =
+        m_fileManager->setupNewPathForExecutionIdentifier(*identifier);
+    if (!path)
+        return false;
+    m_currentReport = FLTInternalReport::reportWithPath(*path, *identifier);
+    return m_currentReport != nullptr;
+}
+
+bool FLTCrashReportingController::startCrashReporter(const std::optional<std::string> &betaToken)
+{
+    auto delegate = m_delegate.lock();
+    if (!m_currentReport || !delegate)
+        return false;
+    const FLTSettings current = settings();
+    const std::string apiKey = delegate->APIKeyForCrashReportingController(this).value_or("");
+    const std::string installID = delegate->installIDForCrashReportingController(this);
+    const std::string bundle = PLNApplicationEscapedBundleIdentifier();
+    const std::string build = PLNApplicationBuildVersion();
+    const std::string display = PLNApplicationDisplayVersion();
+    const std::string model = PLNHostModel().value_or("");
+
+    FLTContextInitData data;
+    data.apiKey = apiKey.c_str();
+    data.firstInstall = delegate->isFirstInstallForCrashReportingController(this);
+    if (delegate->shouldInstallCrashCallback()) {
+        data.crashCallback = deliverCrashCallback;
+        data.crashCallbackTarget = this;
+    }
+    data.bundleIdentifier = bundle.c_str();
+    data.buildVersion = build.c_str();
+    data.displayVersion = display.c_str();
+    data.hostModel = model.empty() ? nullptr : model.c_str();
+    data.reportPath = m_currentReport->path().c_str();
+    data.sessionIdentifier = m_currentReport->identifier().c_str();
+    data.installIdentifier = installID.c_str();
+    data.betaToken = betaToken ? betaToken->c_str() : nullptr;
+    for (int signal : {SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGSEGV, SIGSYS, SIGTRAP})
+        if (delegate->reportingControllerEnsureDeliveryOfUnixSignal(this, signal))
+            data.machExceptionMask |= exceptionMaskForSignal(signal);
+    data.errorReportingEnabled = current.errorReportingEnabled();
+    data.customExceptionsEnabled = current.customExceptionsEnabled();
+    data.maxCustomExceptions = current.maxCustomExceptions();
+    data.errorLogBufferSize = current.errorLogBufferSize();
+    data.logBufferSize = current.logBufferSize();
+    data.maxCustomKeys = current.maxCustomKeys();
+    // Crash time reads the delegate through this raw pointer: no reference counting there.
+    m_crashDelegate = delegate.get();
+    m_crashDelegateOwner = delegate;
+    if (!m_contextStarter(data))
+        return false;
+    FLTUserLoggingRecordInternalKeyValue("com.faultline.in-background", "0");
+    crashReportingSetupCompleted();
+    return true;
+}
+
+void FLTCrashReportingController::applicationActiveStateChanged(bool active)
+{
+    FLTUserLoggingRecordInternalKeyValue("com.faultline.in-background", active ? "0" : "1");
+}
+
+void FLTCrashReportingController::deliverCrashDelegateCallback()
+{
+    if (m_crashDelegate)
+        m_crashDelegate->detectedCrash();
+}
+
+void FLTCrashReportingController::crashReportingSetupCompleted()
+{
+    // The first turn of the main thread's loop: the launch got that far.
+    tel::Host::runOnMainThread([weak = weak_from_this()] {
+        auto self = weak.lock();
+        if (!self)
+            return;
+        ::unlink(self->launchMarkerPath().c_str());
+        FLTUserLoggingRecordInternalKeyValue(
+            "com.faultline.first-run-loop-time",
+            millisecondsText(monotonicMilliseconds() - self->m_mark));
+    });
+    auto check = [weak = weak_from_this()] {
+        tel::Host::runOnMainThread([weak] {
+            auto self = weak.lock();
+            if (!self)
+                return;
+            FLTExceptionCheckHandlers();
+            auto delegate = self->m_delegate.lock();
+            if (self->settings().userPromptEnabled() && delegate
+                && !delegate->reportingControllerMustInformDelegateOfReports(self.get()))
+                tel::SystemLog::log(
+                    "[Faultline:Crash] WARNING: the user prompt feature is enabled. As of "
+                    "Faultline 3.0.0, implementing a user prompt is the application's "
+                    "responsibility. See Faultline.h's notes about "
+                    "-faultlineDidDetectReportForLastExecution:completionHandler:");
+        });
+    };
+    std::lock_guard lock(m_mutex);
+    if (m_scheduler)
+        m_scheduler(2.0, std::move(check));
+    else
+        m_retryTimers.push_back(tel::Timer::schedule(2.0, 0, nullptr, std::move(check)));
 }
 
 std::shared_ptr<FLTCrashReportingController>
@@ -72,29 +311,26 @@ std::shared_ptr<FLTReportsController> FLTCrashReportingController::reportsContro
 
 bool FLTCrashReportingController::startWithEarlierReports()
 {
-    if (PLNApplicationEscapedBundleIdentifier().empty()) {
-        tel::SystemLog::log(
-            "[Faultline] An application must have a valid bundle idenifier in its Info.plist");
-        return false;
-    }
-    if (!settings().crashReportingEnabled()) {
-        tel::SystemLog::log("[Faultline:Crash] Reporting is disabled");
-        m_fileManager->removeContentsOfAllPaths();
-        return false;
-    }
-    // The legacy clean-up runs before the stage folders are made, never after: it removes the
-    // whole tree.
-    m_fileManager->removeLegacyDirectories();
-    if (!m_fileManager->prepareForNewLaunch())
+    if (!prepareStore())
         return false;
     processExistingReportPaths(m_fileManager->activePathContents(), false);
     handleContentsInOtherReportingDirectories();
     return true;
 }
 
+bool FLTCrashReportingController::needsToPrompt()
+{
+    const int choice = m_promptChoice.load();
+    if (choice == 2 || choice == 3)
+        return false;
+    return settings().userPromptEnabled();
+}
+
 bool FLTCrashReportingController::canProcessUrgentReports()
 {
-    return FLTSettings::canProcessUrgentReports() && !settings().userPromptEnabled();
+    auto delegate = m_delegate.lock();
+    return FLTSettings::canProcessUrgentReports() && !needsToPrompt()
+           && !(delegate && delegate->reportingControllerMustInformDelegateOfReports(this));
 }
 
 void FLTCrashReportingController::processExistingReportPaths(const std::vector<std::string> &paths,
@@ -114,11 +350,22 @@ void FLTCrashReportingController::processExistingReportPaths(const std::vector<s
                 [fileManager = m_fileManager, path] { fileManager->removeItemAtPath(path); });
             continue;
         }
+        auto delegate = m_delegate.lock();
+        if (delegate)
+            delegate->reportingControllerInternalDidDetectReportForLastExecution(this, report);
         if (urgent && canProcessUrgentReports()) {
             reportsController()->prepareAndSubmitReport(report, true, true);
             continue;
         }
-        handleDelegateCompletionForReport(report, true);
+        if (!delegate) {
+            handleDelegateCompletionForReport(report, true);
+            continue;
+        }
+        delegate->reportingControllerDidDetectReportForLastExecution(
+            this, report, [weak = weak_from_this(), report](bool submit) {
+                if (auto self = weak.lock())
+                    self->handleDelegateCompletionForReport(report, submit);
+            });
     }
 }
 
@@ -134,7 +381,98 @@ void FLTCrashReportingController::handleDelegateCompletionForReport(
             self->m_fileManager->removeItemAtPath(report->path());
             return;
         }
+        if (self->needsToPrompt()) {
+            self->displayPermissionAlertForReport(report);
+            return;
+        }
         self->reportsController()->prepareAndSubmitReport(report, false, true);
+    });
+}
+
+void FLTCrashReportingController::displayPermissionAlertForReport(
+    const std::shared_ptr<FLTInternalReport> &report)
+{
+    const FLTSettings current = settings();
+    FLTPromptTexts texts;
+    texts.title = current.interactivePromptTitle();
+    texts.message = current.interactivePromptMessage();
+    texts.cancel = current.interactivePromptCancelTitle();
+    texts.send = current.interactivePromptSendTitle();
+    texts.alwaysSend = current.interactivePromptAlwaysSendTitle();
+    if (texts.alwaysSend && texts.alwaysSend->empty())
+        texts.alwaysSend.reset();
+    tel::SystemLog::debug("[Faultline:Crash] Displaying permission alert");
+    tel::Host::runOnMainThread([weak = weak_from_this(), report, texts] {
+        auto self = weak.lock();
+        if (!self)
+            return;
+        const int choice = self->m_promptChoice.load();
+        if (choice == 2 || choice == 3) {
+            self->handlePromptAnswer(report, FLTPromptAnswer::Send);
+            return;
+        }
+        if (choice == 1) {
+            self->handlePromptAnswer(report, FLTPromptAnswer::DoNotSend);
+            return;
+        }
+        // One prompt at a time: reports that come up while it is shown (a modal dialog runs a
+        // loop of its own) wait for its answer, which then holds for them too.
+        if (self->m_promptInProgress) {
+            self->m_waitingForPrompt.push_back(report);
+            return;
+        }
+        self->m_promptInProgress = true;
+        auto answered = [weak, report](FLTPromptAnswer answer) {
+            auto controller = weak.lock();
+            if (!controller)
+                return;
+            controller->handlePromptAnswer(report, answer);
+            tel::Host::runOnMainThread([weak, answer] {
+                auto owner = weak.lock();
+                if (!owner)
+                    return;
+                owner->m_promptInProgress = false;
+                std::vector<std::shared_ptr<FLTInternalReport>> waiting;
+                waiting.swap(owner->m_waitingForPrompt);
+                for (const auto &other : waiting)
+                    owner->handlePromptAnswer(other, answer == FLTPromptAnswer::DoNotSend
+                                                         ? FLTPromptAnswer::DoNotSend
+                                                         : FLTPromptAnswer::Send);
+            });
+        };
+        auto delegate = self->m_delegate.lock();
+        const bool shown =
+            delegate
+            && delegate->reportingControllerDisplayPermissionPrompt(self.get(), texts, answered);
+        // With no one to ask the report goes, as it would from a process that cannot show an
+        // alert.
+        if (!shown)
+            answered(FLTPromptAnswer::Send);
+    });
+}
+
+void FLTCrashReportingController::handlePromptAnswer(
+    const std::shared_ptr<FLTInternalReport> &report, FLTPromptAnswer answer)
+{
+    // The choice holds from the moment it is made, for every report asked about later.
+    if (answer == FLTPromptAnswer::DoNotSend)
+        m_promptChoice.store(1);
+    else if (answer == FLTPromptAnswer::AlwaysSend)
+        m_promptChoice.store(3);
+    else if (m_promptChoice.load() != 3)
+        m_promptChoice.store(2);
+    m_operationQueue->addOperationWithBlock([weak = weak_from_this(), report, answer] {
+        auto self = weak.lock();
+        if (!self)
+            return;
+        if (answer == FLTPromptAnswer::DoNotSend) {
+            tel::SystemLog::debug("[Faultline:Crash] Removing report at request of user");
+            self->m_fileManager->removeItemAtPath(report->path());
+            return;
+        }
+        self->reportsController()->prepareAndSubmitReport(report, false, true);
+        if (answer == FLTPromptAnswer::AlwaysSend)
+            tel::SystemLog::debug("should set always submit here");
     });
 }
 

@@ -1,18 +1,52 @@
 #pragma once
 
+#include "FLTCrashReportingController.h"
+#include "FLTStackFrame.h"
+#include "FLTUserLogging.h"
 #include "telemetry/core/PLNKit.h"
 
 #include <atomic>
+#include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <vector>
 
 class FLTBetaController;
-class FLTCrashReportingController;
+class FLTReport;
+class Faultline;
+
+// What an application may want to hear from the crash kit. Every member is optional: an empty one
+// is as if the application did not implement it.
+struct FaultlineDelegate {
+    // An earlier launch's report, read-only with everything read up front; on the main thread.
+    std::function<void(std::shared_ptr<FLTReport>)> didDetectReportForLastExecution;
+    // An earlier launch's report and the question whether to send it: call the completion once,
+    // from any thread, with false to remove the report unsent.
+    std::function<void(std::shared_ptr<FLTReport>, std::function<void(bool submit)>)>
+        didDetectReportForLastExecutionWithCompletion;
+    // Older forms of the same news, without a say; on the main thread.
+    std::function<void(Faultline &, std::shared_ptr<FLTReport>)>
+        didDetectCrashDuringPreviousExecutionWithReport;
+    std::function<void(Faultline &)> didDetectCrashDuringPreviousExecution;
+    std::function<bool(Faultline &)> canUseBackgroundSessions;
+    // Crash time, on the crashed thread inside the signal handler, after the crash is on record.
+    // It must be async-signal-safe: no allocation, no locks, no stdio.
+    void (*didDetectCrash)() = nullptr;
+    // Whether the signal is to reach the handlers that were there before the kit's.
+    std::function<bool(Faultline &, int signal)> ensureDeliveryOfUnixSignal;
+    // The send prompt, where the settings ask for one: show it (on the main thread, where this is
+    // called) and answer once through the completion, from any thread.
+    std::function<void(const FLTPromptTexts &, std::function<void(FLTPromptAnswer)>)>
+        permissionPrompt;
+};
 
 // The crash-reporting kit. The application hands its class to Plinth::with at launch:
 //     Plinth::with({&Faultline::metaClass()}, hooks);
 // Plinth then initialises it (initializeIfNeeded: sharedInstance, then start) when an API key
-// is configured.
+// is configured. Unless said otherwise its operations are thread-safe and not signal-safe.
 class Faultline : public PLNKitInstance
 {
 public:
@@ -28,13 +62,68 @@ public:
     std::string bundleIdentifier() const { return kBundleIdentifier; }
     std::string version() const { return kDisplayVersion; }
 
-    // Once-only start of the crash kit: the beta check (where beta is supported) and the report
-    // store, whose earlier launches' reports are symbolicated, packaged and uploaded in the
-    // background (FLTCrashReportingController).
+    // Once-only start of the crash kit, on the main thread: the beta check (where beta is
+    // supported), then the crash controller, which installs the crash handlers over this
+    // launch's report folder and deals with the reports earlier launches left.
     void start();
-    // Made by start.
+    // Made by start; the kit counts as started while the crash controller is set.
     std::shared_ptr<FLTCrashReportingController> crashReportingController() const;
     std::shared_ptr<FLTBetaController> betaController() const;
+    bool isFaultlineStarted() const;
+
+    // Starting from code: sets the delegate when given, then the API key, and starts the
+    // telemetry core with this kit. After the core was configured through Hearth it logs a
+    // warning and starts nothing.
+    static Faultline &startWithAPIKey(const std::string &apiKey);
+    static Faultline &startWithAPIKey(const std::string &apiKey,
+                                      std::shared_ptr<FaultlineDelegate> delegate);
+    // The delay is not used: the kit starts at once (logged).
+    static Faultline &startWithAPIKey(const std::string &apiKey, double delay);
+    static Faultline &startWithAPIKey(const std::string &apiKey,
+                                      std::shared_ptr<FaultlineDelegate> delegate, double delay);
+
+    std::optional<std::string> APIKey() const;
+    // The installation identifier of an older version of the kit when one was left, else the
+    // telemetry core's.
+    std::string installID() const;
+    bool isFirstInstall() const;
+    // Turns the telemetry core's debug mode on, whatever the argument.
+    void setDebugMode(bool debugMode);
+    bool debugMode() const;
+    void setDelegate(std::shared_ptr<FaultlineDelegate> delegate);
+    std::shared_ptr<FaultlineDelegate> delegate() const;
+
+    // Test crashes. crash stops the process with a trap instruction (SIGILL on x86-64);
+    // throwException records an uncaught exception named "FaultlineTestException", then traps.
+    [[noreturn]] static void crash();
+    [[noreturn]] static void throwException();
+
+    // Values that go into this launch's report: user identity, custom keys, the platform the
+    // application was made with. Nothing is recorded before the kit has started.
+    void setUserIdentifier(const std::optional<std::string> &identifier);
+    void setUserName(const std::optional<std::string> &name);
+    void setUserEmail(const std::optional<std::string> &email);
+    void setObjectValue(const std::optional<std::string> &value, const std::string &key);
+    void setIntValue(long long value, const std::string &key);
+    void setBoolValue(bool value, const std::string &key);
+    void setFloatValue(float value, const std::string &key);
+    void setDevelopmentPlatformName(const std::string &name);
+    void setDevelopmentPlatformVersion(const std::string &version);
+    // Write-only: log and answer nothing.
+    std::optional<std::string> developmentPlatformName() const;
+    std::optional<std::string> developmentPlatformVersion() const;
+
+    // Non-fatal records of this launch: errors with their information, custom exceptions with
+    // their frames, and script errors of a web view (a message with "msg", "url", "line" and
+    // "column"; false when it cannot be recorded).
+    void recordError(const FLTError &error);
+    void recordError(const FLTError &error, const FLTErrorInfo &additionalUserInfo);
+    void recordCustomExceptionName(const std::string &name, const std::string &reason,
+                                   const std::vector<FLTStackFrame> &frameArray);
+    bool recordJavaScriptErrorMessage(const std::map<std::string, std::string> &message);
+
+    // The host's application became active or resigned; recorded with the report.
+    void applicationActiveStateChanged(bool active);
 
     // Prepares the calling thread for crash capture as the kit prepares the threads of the
     // telemetry library: once the crash handlers are installed the thread gets an alternate
@@ -47,8 +136,11 @@ public:
 
 private:
     class ControllerDelegate;
+    friend class ControllerDelegate;
     Faultline() = default;
     std::atomic<bool> m_started{false};
+    mutable std::mutex m_mutex;
+    std::shared_ptr<FaultlineDelegate> m_delegate;
     std::shared_ptr<ControllerDelegate> m_controllerDelegate;
     std::shared_ptr<FLTCrashReportingController> m_crashReportingController;
     std::shared_ptr<FLTBetaController> m_betaController;

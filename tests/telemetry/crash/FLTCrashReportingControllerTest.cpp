@@ -2,6 +2,9 @@
 // SIGSEGV inside templated functions of a namespace, is started again, and its report arrives
 // once at an HTTPS server of the test's own, symbolicated and demangled; the store ends empty.
 // A launch killed during its upload leaves the package for the next one, which sends it once.
+// Whole launches of the kit: this launch's folder and crash handlers, the launch marker, user
+// values in the report, the urgent path after a crash before the first turn of the main loop, the
+// application's delegate that declines and the send prompt.
 
 #include "GzipText.h"
 #include "ReportStoreFixture.h"
@@ -208,6 +211,158 @@ TEST_F(NextLaunch, ALaunchKilledDuringItsUploadLeavesThePackageForTheNextOne)
     EXPECT_EQ(accepted, 1);
     EXPECT_EQ(requests, 2);
     EXPECT_TRUE(storeIsEmpty());
+}
+
+// The kit's own launches, in the crash helper: one crashes, the next one reports.
+class KitLaunch : public NextLaunch
+{
+protected:
+    void SetUp() override
+    {
+        NextLaunch::SetUp();
+        m_server = std::make_unique<NetTestServer>(m_certificates);
+        m_server->on("POST", "/sdk-api/v1/platforms/mac/apps/.*/reports",
+                     [this](const RecordedRequest &, httplib::Response &response) {
+                         ++m_uploads;
+                         response.status = 200;
+                         response.set_content("{}", "application/json");
+                     });
+        m_server->start();
+    }
+
+    qnt::test::ChildResult launch(const std::string &identifier, const std::string &action,
+                                  const std::vector<std::string> &extra = {}) const
+    {
+        ChildOptions options;
+        options.standardError = ChildOptions::StandardError::Captured;
+        options.environment = environment();
+        options.environment.push_back("FLT_TEST_CA=" + m_der.string());
+        for (const auto &variable : extra)
+            options.environment.push_back(variable);
+        return qnt::test::runChild(
+            {std::string(QNT_BIN_DIR) + "/flt_crash_helper_nofp", "kit-launch", identifier, action},
+            options);
+    }
+
+    std::string part(const RecordedRequest &request, const std::string &name) const
+    {
+        for (const auto &item : request.parts)
+            if (item.name == name)
+                return qnt::test::gunzip(item.content).value_or(item.content);
+        return {};
+    }
+
+    static std::string hex(const std::string &text)
+    {
+        static const char digits[] = "0123456789abcdef";
+        std::string out;
+        for (unsigned char c : text) {
+            out += digits[c >> 4];
+            out += digits[c & 15];
+        }
+        return out;
+    }
+
+    static std::string readFile(const fs::path &path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    std::atomic<int> m_uploads{0};
+};
+
+TEST_F(KitLaunch, ACrashWithUserValuesIsRecordedAndTheNextLaunchUploadsItOnce)
+{
+    const auto crashed = launch("launch-one", "crash");
+    ASSERT_TRUE(crashed.signaled) << crashed.output << crashed.errors;
+    EXPECT_EQ(crashed.signal, SIGILL); // the kit's test crash is a trap instruction
+    EXPECT_NE(crashed.output.find("started 1 last-launch-failed 0"), std::string::npos);
+    const fs::path folder = m_store / "active" / "launch-one";
+    ASSERT_TRUE(fs::exists(folder / "signal.fltrecord"));
+    // The loop turned once before the crash: the marker is gone, both times are on record.
+    EXPECT_FALSE(fs::exists(m_store / "launchmarker"));
+    const std::string internal = readFile(folder / "internal_incremental_kv.fltrecord");
+    for (const char *key : {"com.faultline.kit-start-time", "com.faultline.first-run-loop-time",
+                            "com.faultline.in-background", "com.faultline.user-id"})
+        EXPECT_NE(internal.find(hex(key)), std::string::npos) << key;
+
+    const auto next = launch("launch-two", "turn");
+    ASSERT_TRUE(next.exited) << next.errors;
+    EXPECT_EQ(next.exitCode, 0) << next.errors;
+    EXPECT_NE(next.output.find("started 1 last-launch-failed 0"), std::string::npos);
+    EXPECT_EQ(m_uploads, 1);
+    const auto requests = m_server->requests();
+    ASSERT_EQ(requests.size(), 1u);
+    const RecordedRequest &request = requests[0];
+    EXPECT_EQ(part(request, "report_id"), "launch-one");
+    const std::string internalPart = part(request, "internal_incremental_kv.fltrecord");
+    EXPECT_NE(internalPart.find(hex("com.faultline.user-id")), std::string::npos);
+    EXPECT_NE(internalPart.find(hex("user-31")), std::string::npos);
+    EXPECT_NE(internalPart.find(hex("com.faultline.user-name")), std::string::npos);
+    const std::string userPart = part(request, "user_incremental_kv.fltrecord");
+    for (const char *text : {"diagram", "flowchart", "shapes", "42"})
+        EXPECT_NE(userPart.find(hex(text)), std::string::npos) << text << " in " << userPart;
+    const std::string errors = part(request, "errors_a.fltrecord");
+    EXPECT_NE(errors.find("\"error\""), std::string::npos) << errors;
+    EXPECT_NE(errors.find(hex("layout")), std::string::npos) << errors;
+    const std::string custom = part(request, "custom_exception_a.fltrecord");
+    EXPECT_NE(custom.find("\"type\":\"custom\""), std::string::npos) << custom;
+    const json symbolicated =
+        json::parse(part(request, "signal.fltrecord.symbolicated"), nullptr, false);
+    ASSERT_FALSE(symbolicated.is_discarded());
+    EXPECT_EQ(symbolicated["threads"][0][0]["symbol"], "Faultline::crash()");
+    // Only the launch that is running is left.
+    EXPECT_EQ(fs::directory_iterator(m_store / "active")->path().filename(), "launch-two");
+}
+
+TEST_F(KitLaunch, ACrashBeforeTheLoopTurnedIsSentBeforeTheNextStartReturns)
+{
+    const auto crashed = launch("early", "crash-early");
+    ASSERT_TRUE(crashed.signaled) << crashed.output << crashed.errors;
+    EXPECT_EQ(crashed.signal, SIGSEGV);
+    EXPECT_TRUE(fs::exists(m_store / "launchmarker"));
+
+    const auto next = launch("after", "turn");
+    ASSERT_TRUE(next.exited) << next.errors;
+    EXPECT_EQ(next.exitCode, 0) << next.errors;
+    // "left 0": by the time start returned the report had been sent and removed.
+    EXPECT_NE(next.output.find("started 1 last-launch-failed 1 left 0"), std::string::npos)
+        << next.output;
+    EXPECT_EQ(m_uploads, 1);
+    EXPECT_FALSE(fs::exists(m_store / "launchmarker"));
+}
+
+TEST_F(KitLaunch, ADelegateThatDeclinesRemovesTheReportUnsent)
+{
+    const auto crashed = launch("declined", "crash-early");
+    ASSERT_TRUE(crashed.signaled) << crashed.output << crashed.errors;
+    const auto next = launch("later", "turn", {"FLT_DELEGATE=decline"});
+    EXPECT_EQ(next.exitCode, 0) << next.errors;
+    EXPECT_EQ(m_uploads, 0);
+    EXPECT_FALSE(fs::exists(m_store / "active" / "declined"));
+}
+
+TEST_F(KitLaunch, TheSendPromptIsShownOnceAndItsAnswerHoldsForTheOtherReports)
+{
+    struct Case {
+        const char *answer;
+        int uploads;
+    };
+    for (const Case &c : {Case{"always", 2}, Case{"never", 0}}) {
+        SCOPED_TRACE(c.answer);
+        m_uploads = 0;
+        crashOnce(std::string("first-") + c.answer);
+        crashOnce(std::string("second-") + c.answer);
+        const auto next = launch(std::string("asking-") + c.answer, "turn",
+                                 {std::string("FLT_PROMPT=") + c.answer});
+        EXPECT_EQ(next.exitCode, 0) << next.errors;
+        EXPECT_NE(next.output.find("settled prompts 1"), std::string::npos) << next.output;
+        EXPECT_EQ(m_uploads, c.uploads);
+        for (const char *stage : {"first-", "second-"})
+            EXPECT_FALSE(fs::exists(m_store / "active" / (std::string(stage) + c.answer)));
+        fs::remove_all(m_store / "active");
+    }
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include "telemetry/crash/Faultline.h"
 #include "telemetry/platform/AppInfo.h"
 #include "telemetry/platform/DispatchQueue.h"
+#include "telemetry/platform/Host.h"
 
 #include <atomic>
 #include <cerrno>
@@ -26,6 +27,8 @@
 #include <exception>
 #include <fstream>
 #include <iterator>
+#include <mutex>
+#include <vector>
 #include <fcntl.h>
 #include <linux/futex.h>
 #include <pthread.h>
@@ -429,6 +432,160 @@ int nextLaunch(const char *certificateFile)
     return 3;
 }
 
+// A whole launch of the kit: this launch's folder, the crash context with its handlers, the
+// earlier launches' reports. The main thread's loop is this program's own: blocks handed to it
+// wait until the program turns it. The launch identifier is the folder argument; the action
+// follows it:
+//   turn           turn the loop until the store holds only this launch, then end with 0
+//   crash          turn the loop once, record user values, then the kit's test crash
+//   crash-early    crash (SIGSEGV) before the loop ever turns
+// FLT_TEST_CA names the DER certificate uploads are pinned to; FLT_DELEGATE=decline answers
+// "do not send" to every earlier report; FLT_PROMPT=always|never answers the send prompt (the
+// settings then ask for one), and the number of prompts shown is printed.
+std::mutex g_mainQueueMutex;
+std::vector<std::function<void()>> g_mainQueue;
+std::atomic<int> g_prompts{0};
+
+void turnMainLoop()
+{
+    std::vector<std::function<void()>> blocks;
+    {
+        std::lock_guard lock(g_mainQueueMutex);
+        blocks.swap(g_mainQueue);
+    }
+    for (auto &block : blocks)
+        block();
+}
+
+class KitDelegate : public FLTCrashReportingControllerDelegate
+{
+public:
+    explicit KitDelegate(std::string identifier)
+        : m_identifier(std::move(identifier))
+    {
+    }
+    std::optional<std::string>
+    APIKeyForCrashReportingController(FLTCrashReportingController *) override
+    {
+        return "0123456789abcdef0123456789abcdef01234567";
+    }
+    FLTSettings settingsForCrashReportingController(FLTCrashReportingController *) override
+    {
+        if (!getenv("FLT_PROMPT"))
+            return FLTSettings(std::nullopt);
+        return FLTSettings(nlohmann::json{{"features", {{"prompt_enabled", true}}}});
+    }
+    std::optional<std::string>
+    executionIdentifierForCrashReportingController(FLTCrashReportingController *) override
+    {
+        return m_identifier;
+    }
+    bool reportingControllerMustInformDelegateOfReports(FLTCrashReportingController *) override
+    {
+        return declines();
+    }
+    void reportingControllerDidDetectReportForLastExecution(
+        FLTCrashReportingController *, const std::shared_ptr<FLTInternalReport> &,
+        std::function<void(bool)> completion) override
+    {
+        completion(!declines());
+    }
+    bool reportingControllerDisplayPermissionPrompt(
+        FLTCrashReportingController *, const FLTPromptTexts &texts,
+        std::function<void(FLTPromptAnswer)> completion) override
+    {
+        ++g_prompts;
+        const char *answer = getenv("FLT_PROMPT");
+        if (texts.title != "Send Crash Report?")
+            return false;
+        completion(answer && std::string(answer) == "always" ? FLTPromptAnswer::AlwaysSend
+                                                             : FLTPromptAnswer::DoNotSend);
+        return true;
+    }
+
+private:
+    static bool declines()
+    {
+        const char *value = getenv("FLT_DELEGATE");
+        return value && std::string(value) == "decline";
+    }
+    std::string m_identifier;
+};
+
+__attribute__((noinline)) void crashBeforeTheLoop()
+{
+    *g_nowhere = 7;
+    asm volatile("" ::: "memory");
+}
+
+int kitLaunch(const char *identifier, const std::string &action)
+{
+    g_realMutexLock = reinterpret_cast<MutexLock>(dlsym(RTLD_NEXT, "pthread_mutex_lock"));
+    tel::PlistValue::Dictionary info;
+    info["CFBundleIdentifier"] = tel::PlistValue(std::string("org.quintora.crash-helper"));
+    tel::AppInfo::setInfoDictionary(tel::PlistValue(info));
+    if (const char *certificate = getenv("FLT_TEST_CA")) {
+        std::ifstream in(certificate, std::ios::binary);
+        const std::vector<unsigned char> der((std::istreambuf_iterator<char>(in)),
+                                             std::istreambuf_iterator<char>());
+        PLNCertificatePinner::setPinnedCertificatesForTesting(std::vector<PLNCertificate>{der});
+    }
+    tel::Host::Hooks hooks;
+    hooks.mainThreadExecutor = [](std::function<void()> block) {
+        std::lock_guard lock(g_mainQueueMutex);
+        g_mainQueue.push_back(std::move(block));
+    };
+    tel::Host::install(hooks);
+    auto fileManager = std::make_shared<FLTFileManager>("org.quintora.crash-helper");
+    auto delegate = std::make_shared<KitDelegate>(identifier);
+    auto controller = FLTCrashReportingController::create(fileManager, delegate);
+    controller->setScheduler([](double, std::function<void()>) {});
+    const bool started = controller->startWithProfilingMark(
+        FLTCrashReportingController::monotonicMilliseconds(), std::nullopt);
+    // What start left of the earlier launches: an urgent report is gone before it returns.
+    const auto leftOver = [&] {
+        size_t count = fileManager->processingPathContents().size()
+                       + fileManager->preparedPathContents().size();
+        for (const auto &path : fileManager->activePathContents())
+            count += path.substr(path.rfind('/') + 1) != identifier;
+        return count;
+    };
+    printf("started %d last-launch-failed %d left %zu\n", started ? 1 : 0,
+           controller->lastLaunchFailed() ? 1 : 0, leftOver());
+    fflush(stdout);
+    if (!started)
+        return 2;
+    g_armed = true;
+    if (action == "crash-early")
+        crashBeforeTheLoop();
+    turnMainLoop();
+    if (action == "crash") {
+        Faultline &kit = Faultline::sharedInstance();
+        kit.setUserIdentifier("user-31");
+        kit.setUserName("Ada");
+        kit.setObjectValue("flowchart", "diagram");
+        kit.setIntValue(42, "shapes");
+        FLTError error;
+        error.domain = "org.quintora.test";
+        error.code = 7;
+        kit.recordError(error, {{"step", "layout"}});
+        kit.recordCustomExceptionName("LayoutStalled", "no progress",
+                                      {FLTStackFrame::stackFrameWithSymbol("layoutPass")});
+        Faultline::crash();
+    }
+    for (int tries = 0; tries < 3000; ++tries) {
+        turnMainLoop();
+        if (leftOver() == 0) {
+            controller->operationQueue()->waitUntilAllOperationsAreFinished();
+            turnMainLoop();
+            printf("settled prompts %d\n", g_prompts.load());
+            return 0;
+        }
+        usleep(10000);
+    }
+    return 3;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -439,13 +596,16 @@ int main(int argc, char **argv)
                 "check-handlers|segv|segv-chained|segv-template|next-launch|threads|stubborn-"
                 "threads|late-library|allocating-"
                 "handler|recursion-main|recursion-thread|recursion-queue[-early]|two-threads|"
-                "terminate[-abort-handler]|app-thread|odd-names|unloaded-library FOLDER\n",
-                argv[0]);
+                "terminate[-abort-handler]|app-thread|odd-names|unloaded-library FOLDER\n"
+                "       %s kit-launch IDENTIFIER [turn|crash|crash-early]\n",
+                argv[0], argv[0]);
         return 2;
     }
     const std::string mode = argv[1];
     if (mode == "next-launch")
         return nextLaunch(argv[2]);
+    if (mode == "kit-launch")
+        return kitLaunch(argv[2], argc > 3 ? argv[3] : "turn");
     if (mode.rfind("terminate", 0) == 0)
         std::set_terminate(previousTerminate);
     if (mode == "segv-chained") {

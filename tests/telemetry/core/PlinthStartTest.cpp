@@ -88,7 +88,8 @@ TEST(PlinthStart, StartsKitsOnceInOrderWithAnAPIKeyAndKeepsTheInstallation)
     EXPECT_EQ(first.value("kits"), "Faultline,OtherKit,Tally");
     EXPECT_EQ(first.value("same"), "1");
     EXPECT_EQ(first.all("log"),
-              (std::vector<std::string>{"[Plinth] [Plinth +with] called multiple times. Only the "
+              (std::vector<std::string>{"[Faultline] Version 3.9.3 (128)",
+                                        "[Plinth] [Plinth +with] called multiple times. Only the "
                                         "first call is honored, please pass all kits you wish to "
                                         "initialize"}));
     EXPECT_EQ(first.value("first"), "1");
@@ -146,7 +147,8 @@ TEST(PlinthStart, CallsFromManyThreadsStartOnce)
         makeBundle("threads", {{"APIKey", "key"}, {"Kits", tel::PlistValue::Array{}}});
     const HostRun run = runHost(bundle, freshFolder("threads-data"), "threads");
     EXPECT_EQ(run.all("init"), (std::vector<std::string>{"OtherKit", "Tally"}));
-    EXPECT_EQ(run.all("log").size(), 7u);
+    // The crash kit's version line, then one line for each later call.
+    EXPECT_EQ(run.all("log").size(), 8u);
     EXPECT_EQ(run.value("kits"), "Faultline,OtherKit,Tally");
 }
 

@@ -238,8 +238,10 @@ void FLTCrashReportingController::crashReportingSetupCompleted()
                 return;
             FLTExceptionCheckHandlers();
             auto delegate = self->m_delegate.lock();
+            // An application that shows the prompt itself needs no warning.
             if (self->settings().userPromptEnabled() && delegate
-                && !delegate->reportingControllerMustInformDelegateOfReports(self.get()))
+                && !delegate->reportingControllerMustInformDelegateOfReports(self.get())
+                && !delegate->reportingControllerCanDisplayPermissionPrompt(self.get()))
                 tel::SystemLog::log(
                     "[Faultline:Crash] WARNING: the user prompt feature is enabled. As of "
                     "Faultline 3.0.0, implementing a user prompt is the application's "

@@ -95,6 +95,12 @@ public:
         FLTCrashReportingController *, const std::shared_ptr<FLTInternalReport> &)
     {
     }
+    // Whether the application shows the send prompt itself
+    // (reportingControllerDisplayPermissionPrompt).
+    virtual bool reportingControllerCanDisplayPermissionPrompt(FLTCrashReportingController *)
+    {
+        return false;
+    }
     // Shows the send prompt on the main thread and answers through the completion (once, on any
     // thread). False when there is no one to ask: the report is then sent.
     virtual bool

@@ -117,6 +117,11 @@ public:
                 app->didDetectCrashDuringPreviousExecution(kit);
         });
     }
+    bool reportingControllerCanDisplayPermissionPrompt(FLTCrashReportingController *) override
+    {
+        auto app = m_kit.delegate();
+        return app && app->permissionPrompt;
+    }
     bool reportingControllerDisplayPermissionPrompt(
         FLTCrashReportingController *, const FLTPromptTexts &texts,
         std::function<void(FLTPromptAnswer)> completion) override

@@ -575,11 +575,15 @@ int kitLaunch(const char *identifier, const std::string &action)
     }
     for (int tries = 0; tries < 3000; ++tries) {
         turnMainLoop();
+        // A package is written under a hidden name before it shows: the store is settled only
+        // when it is still empty once the work queue has run dry.
         if (leftOver() == 0) {
             controller->operationQueue()->waitUntilAllOperationsAreFinished();
             turnMainLoop();
-            printf("settled prompts %d\n", g_prompts.load());
-            return 0;
+            if (leftOver() == 0) {
+                printf("settled prompts %d\n", g_prompts.load());
+                return 0;
+            }
         }
         usleep(10000);
     }

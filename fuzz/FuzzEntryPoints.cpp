@@ -9,9 +9,12 @@
 #include "framework/model/VRDrawableObject.h"
 #include "framework/model/VRObjectOwnerLayer.h"
 #include "framework/svg/SVGKImage.h"
+#include "framework/sequence/ISDiagram.h"
+#include "framework/sequence/QntSequenceLayoutManager.h"
 #include "framework/styles/VRGradient.h"
 #include "framework/styles/VRStyle.h"
 #include "framework/styles/VRStyleRegistry.h"
+#include "library/QntSequenceDiagramController.h"
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
 #include "telemetry/TallyKit/TLYCleanupFilesOperation.h"
@@ -32,6 +35,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QJsonDocument>
 #include <QMimeData>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -115,6 +119,7 @@ const std::vector<Target> &targets()
         {"crash_report", crashReport},
         {"analytics_files", analyticsFiles},
         {"svg", svg},
+        {"sequence_outline", sequenceOutline},
     };
     return all;
 }
@@ -344,6 +349,25 @@ int svg(const std::uint8_t *data, std::size_t size)
     const auto tree = (*image)->newVRTree();
     for (const VRObjectRef &object : tree->objects())
         object->bounds();
+    return 0;
+}
+
+int sequenceOutline(const std::uint8_t *data, std::size_t size)
+{
+    // Outlines are a few kilobytes; larger inputs only make every layout slower.
+    if (size > 64 * 1024)
+        return 0;
+    const QJsonDocument json = QJsonDocument::fromJson(bytes(data, size));
+    if (!json.isObject())
+        return 0;
+    VRDrawing drawing;
+    drawing.setSequenceDic(json.object().toVariantMap());
+    QntSequenceDiagramController outline;
+    outline.setupWithDrawing(&drawing);
+    QntSequenceLayoutManager manager;
+    manager.setDiagram(outline.sequenceDiagram());
+    manager.performDrawingOnDrawing(&drawing, outline.timelineIdentifiersAndNames(), {});
+    outline.saveSequenceToDrawing(&drawing);
     return 0;
 }
 

@@ -51,6 +51,9 @@ int crashReport(const std::uint8_t *data, std::size_t size);
 int telemetrySettings(const std::uint8_t *data, std::size_t size);
 // SVG pictures as Mermaid draws them, turned into drawing objects.
 int svg(const std::uint8_t *data, std::size_t size);
+// The sequence outline a drawing keeps (its JSON), read into the outline, built into a diagram,
+// laid out and stored again.
+int sequenceOutline(const std::uint8_t *data, std::size_t size);
 
 // Usage-analytics files left on disk: an event log, a compressed log, a package and the
 // stored launch metadata, each read back as the start-up clean-up does, and the bytes as

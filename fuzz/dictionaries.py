@@ -28,6 +28,7 @@ targets = {
  'record': (g('telemetry/crash/FLTFile.cpp','telemetry/crash/FLTUserLogging.cpp','telemetry/crash/FLTExceptionHandler.cpp'), json),
  'crash_report': (g('telemetry/crash/FLTInternalReport.cpp','telemetry/crash/FLTSymbolResolver.cpp','telemetry/crash/FLTProcessReportOperation.cpp','telemetry/crash/FLTReportsController.cpp','telemetry/crash/FLTFile.cpp'), json),
  'svg': (g('framework/svg/*.cpp'), ['<svg','</svg>','<g','</g>','<style>','</style>','<text','</text>','<tspan','<rect','<path','<polygon','<circle','<ellipse','<line','<polyline','transform="','translate(','matrix(','rotate(','scale(','class="','style="','d="','points="','viewBox="','{','}',':',';','>','#','.','&amp;','&quot;','&#x41;','<![CDATA[']),
+ 'sequence_outline': (g('library/SimpleNodeData.cpp','library/QntSequenceDiagramController.cpp'), json),
  'telemetry_settings': (g('telemetry/crash/FLTSettings.cpp','telemetry/core/PLNSettings.cpp','telemetry/core/FLTUserDefaults.cpp','telemetry/platform/PlistValue.cpp'), json+plist),
  'analytics_files': (g('telemetry/TallyKit/TLYCleanupFilesOperation.cpp','telemetry/TallyKit/TLYSettings.cpp','telemetry/TallyKit/TLYMetadata.cpp'), json+['\t','\n','metadata','\x1f\x8b\x08','MIME-Version: 1.0\r\n','--C--\r\n','--C\r\n']),
 }

@@ -646,6 +646,8 @@ void QntSequenceDiagramController::deleteSequencePropertiesOfNode(const QntSeqTr
     if (!id.isEmpty()) {
         looks.remove(id);
         looks.remove(id + QStringLiteral("-CONNECTOR_PROPERTIES"));
+        // The paddings of the entity's frame would otherwise stay in the document for good.
+        looks.remove(id + QStringLiteral("_PROPERTIES"));
     }
     for (const auto &child : node.childNodes())
         deleteSequencePropertiesOfNode(*child);

@@ -293,12 +293,15 @@ TEST(QntSequenceDiagramController, UndoesAndRedoesEntitiesAndTimelines)
     o.add(SimpleNodeData::Response);
     const QString loopId = loop->representedObject()->ID();
     o.drawing->sequenceStyleDic().insert(loopId, "look");
+    o.drawing->sequenceStyleDic().insert(loopId + "_PROPERTIES",
+                                         QVariantMap{{"PaddingLeftRight", 4}});
 
     o.select(loop.get());
     o.controller.deleteSelections();
     o.commit();
     EXPECT_EQ(names(o.root()), (QStringList{"Message", "Response"}));
     EXPECT_FALSE(o.drawing->sequenceStyleDic().contains(loopId));
+    EXPECT_FALSE(o.drawing->sequenceStyleDic().contains(loopId + "_PROPERTIES"));
     EXPECT_EQ(o.undo()->undoActionName(), "Remove Entity");
     o.undo()->undo();
     EXPECT_EQ(names(o.root()), (QStringList{"Message", "Loop", "Response"}));

@@ -16,7 +16,6 @@
 #include "framework/styles/VRStyle.h"
 #include "framework/undo/VRUndoManager.h"
 
-#include <QFontMetricsF>
 #include <QHash>
 
 #include <algorithm>
@@ -62,7 +61,6 @@ struct Metrics {
     double margin = 20, ledge = 30, fontSize = 14;
     QString fontName = QStringLiteral("Helvetica");
     QFont font;
-    QFontMetricsF metrics{QFont()};
 
     explicit Metrics(const QVariantMap &options)
     {
@@ -83,7 +81,6 @@ struct Metrics {
             fontName = name;
         font = QFont(fontName);
         font.setPointSizeF(fontSize);
-        metrics = QFontMetricsF(font);
     }
 
     VRTextBlock block(const QString &text, int alignment = 2, int vertical = 1) const
@@ -95,17 +92,12 @@ struct Metrics {
         b.setVerticalAlignment(vertical);
         return b;
     }
-    // The size of a line of text as a label draws it.
+    // The size of a text as labels and element texts draw it.
     QSizeF textSize(const QString &text) const
     {
         if (text.isEmpty())
             return {0, 0};
-        QSizeF size(0, 0);
-        const QStringList lines = text.split(QLatin1Char('\n'));
-        for (const QString &line : lines)
-            size.setWidth(std::max(size.width(), metrics.horizontalAdvance(line)));
-        size.setHeight(metrics.height() * lines.size());
-        return size + QSizeF(4, 2);
+        return block(text).naturalSize(0);
     }
 };
 

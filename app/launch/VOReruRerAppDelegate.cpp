@@ -767,7 +767,7 @@ QMenu *VOReruRerAppDelegate::toolsMenu()
         for (const auto &[item, routing] : smart) {
             item->setCheckable(true);
             connect(item, &QAction::triggered, this,
-                    [this, routing] { selectSmartConnectorTool(routing); });
+                    [this, routing = routing] { selectSmartConnectorTool(routing); });
         }
         // The check marks show the routing new connectors get.
         connect(m_toolsMenu, &QMenu::aboutToShow, this, [this] {

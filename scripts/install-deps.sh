@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what Quintora needs to build, run and test on Debian 12. Safe to run again:
-# only missing packages are installed, and npm runs only when the lock file changed.
+# only missing packages are installed.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
@@ -22,24 +22,10 @@ for p in "${packages[@]}"; do
   fi
 done
 
-# Node.js may come from another repository that bundles npm; ask for Debian's only when absent.
-command -v node >/dev/null 2>&1 || missing+=(nodejs)
-command -v npm >/dev/null 2>&1 || missing+=(npm)
-
 if [ "${#missing[@]}" -gt 0 ]; then
   sudo_cmd=""
   [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
   echo "Installing: ${missing[*]}"
   $sudo_cmd apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
-
-# Mermaid's script comes from the npm registry, pinned by the lock file.
-mermaid_dir="$here/resources/mermaid"
-if [ -f "$mermaid_dir/package-lock.json" ]; then
-  stamp="$mermaid_dir/node_modules/.lock-stamp"
-  if [ ! -f "$stamp" ] || ! cmp -s "$mermaid_dir/package-lock.json" "$stamp"; then
-    (cd "$mermaid_dir" && npm ci --no-audit --no-fund --loglevel=error)
-    cp "$mermaid_dir/package-lock.json" "$stamp"
-  fi
 fi

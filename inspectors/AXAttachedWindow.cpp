@@ -3,6 +3,7 @@
 #include "inspectors/AXScreen.h"
 #include "platform/DelayedPerform.h"
 #include "platform/NotificationCenter.h"
+#include "platform/WindowTranslucency.h"
 
 #include <QCursor>
 #include <QEvent>
@@ -65,8 +66,11 @@ AXAttachedWindow::AXAttachedWindow(QWidget *view, QPointF point, QWidget *inWind
     , _point(point)
     , _side(side)
     , _distance(distance)
+    , m_translucent(WindowTranslucency::isAvailable())
 {
-    setAttribute(Qt::WA_TranslucentBackground);
+    // Without blending, an alpha-carrying window shows its transparent pixels as black: such a
+    // window is opaque, cut to the bubble and painted in opaque colours.
+    setAttribute(Qt::WA_TranslucentBackground, m_translucent);
     setAttribute(Qt::WA_DeleteOnClose, false);
     setWindowOpacity(1.0);
     if (view->size().isEmpty())
@@ -335,16 +339,22 @@ QPointF AXAttachedWindow::arrowTipOnScreen() const
     return m_frame.topLeft() + savedTipPt;
 }
 
+QRegion AXAttachedWindow::windowMask(bool translucency) const
+{
+    const QTransform flip(1, 0, 0, -1, 0, m_frame.height());
+    QPainterPath outline = flip.map(backgroundPath());
+    if (translucency) {
+        QPainterPathStroker stroker;
+        stroker.setWidth(1.0);
+        outline = outline.united(stroker.createStroke(outline));
+    }
+    return QRegion(outline.toFillPolygon().toPolygon(), Qt::WindingFill);
+}
+
 void AXAttachedWindow::updateBackground()
 {
-    const QPainterPath path = backgroundPath();
     // The window shows only the bubble, also where no compositor blends transparent pixels.
-    const QTransform flip(1, 0, 0, -1, 0, m_frame.height());
-    QPainterPath outline = flip.map(path);
-    QPainterPathStroker stroker;
-    stroker.setWidth(1.0);
-    outline = outline.united(stroker.createStroke(outline));
-    setMask(QRegion(outline.toFillPolygon().toPolygon(), Qt::WindingFill));
+    setMask(windowMask(m_translucent));
     update();
 }
 
@@ -352,18 +362,29 @@ void AXAttachedWindow::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
+    const bool rim = m_borderWidth > 0;
+    QColor fill = _MABackgroundColor;
+    QColor border = m_borderColor;
+    if (!m_translucent) {
+        fill = WindowTranslucency::opaqueOverLight(fill);
+        border = WindowTranslucency::opaqueOverLight(border);
+    }
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.fillRect(rect(), Qt::transparent);
+    // Unblended, the pixels the bubble's edge only partly covers take the rim's colour.
+    painter.fillRect(rect(), m_translucent ? QColor(Qt::transparent) : (rim ? border : fill));
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     painter.setTransform(QTransform(1, 0, 0, -1, 0, m_frame.height()));
     const QPainterPath path = backgroundPath();
     painter.setClipPath(path);
-    if (!m_backgroundImage.isNull())
+    if (!m_backgroundImage.isNull()) {
+        if (!m_translucent)
+            painter.fillPath(path, fill);
         painter.fillPath(path, QBrush(m_backgroundImage));
-    else
-        painter.fillPath(path, _MABackgroundColor);
-    if (m_borderWidth > 0) {
-        QPen pen(m_borderColor, 2 * m_borderWidth);
+    } else {
+        painter.fillPath(path, fill);
+    }
+    if (rim) {
+        QPen pen(border, 2 * m_borderWidth);
         pen.setJoinStyle(Qt::RoundJoin);
         painter.strokePath(path, pen);
     }

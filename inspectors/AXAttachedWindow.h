@@ -5,6 +5,7 @@
 #include <QPointF>
 #include <QPointer>
 #include <QRectF>
+#include <QRegion>
 #include <QString>
 #include <QWidget>
 
@@ -107,6 +108,12 @@ public:
     QPointF arrowTipOnScreen() const;
     // The bubble outline in window coordinates.
     QPainterPath backgroundPath() const;
+    // The shape the window is cut to (Qt's coordinates): the bubble, with a half-pixel rim for
+    // the antialiased edge where the window's pixels are blended; exactly the bubble where
+    // they are not, so no unblended pixel around it shows.
+    QRegion windowMask(bool translucency) const;
+    // Whether the window blends its pixels with what lies beneath (decided when it is made).
+    bool isTranslucent() const { return m_translucent; }
     int bestSideForAutomaticPosition() const;
     double arrowInset() const;
 
@@ -156,4 +163,5 @@ private:
     bool released = false;
     bool _isArrowlessMode = false;
     bool _isSimpleReposition = false;
+    bool m_translucent = true;
 };

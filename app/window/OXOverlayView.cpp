@@ -1,5 +1,7 @@
 #include "app/window/OXOverlayView.h"
 
+#include "platform/WindowTranslucency.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
@@ -12,6 +14,13 @@ OXOverlayView::OXOverlayView(QWidget *parent)
 void OXOverlayView::setBezelRadius(double radius)
 {
     m_bezelRadius = radius;
+    update();
+    emit bezelRadiusChanged();
+}
+
+void OXOverlayView::setTranslucent(bool translucent)
+{
+    m_translucent = translucent;
     update();
 }
 
@@ -27,7 +36,8 @@ void OXOverlayView::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath bezel;
     bezel.addRoundedRect(QRectF(rect()), m_bezelRadius, m_bezelRadius);
-    painter.fillPath(bezel, QColor::fromRgbF(0.0f, 0.0f, 0.0f, 0.75f));
+    const QColor colour = QColor::fromRgbF(0.0f, 0.0f, 0.0f, 0.75f);
+    painter.fillPath(bezel, m_translucent ? colour : WindowTranslucency::opaqueOverLight(colour));
     if (m_label.isEmpty())
         return;
     QFont font = painter.font();

@@ -13,6 +13,12 @@ public:
     void setBezelRadius(double radius);
     QString label() const { return m_label; }
     void setLabel(const QString &label);
+    // Off where the window's pixels are not blended: the bezel is then painted opaque.
+    bool isTranslucent() const { return m_translucent; }
+    void setTranslucent(bool translucent);
+
+signals:
+    void bezelRadiusChanged();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -20,4 +26,5 @@ protected:
 private:
     double m_bezelRadius = 10.0;
     QString m_label;
+    bool m_translucent = true;
 };

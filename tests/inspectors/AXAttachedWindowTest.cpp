@@ -5,6 +5,9 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QPainterPath>
+#include <QPainterPathStroker>
+#include <QRegion>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -177,4 +180,65 @@ TEST(AXAttachedWindowTest, WindowWithoutCloseOnResignStays)
     QEvent deactivate(QEvent::WindowDeactivate);
     QCoreApplication::sendEvent(window.get(), &deactivate);
     EXPECT_FALSE(window->isReleased());
+}
+
+// Where the window's pixels are not blended, the mask is the bubble itself: every pixel the
+// bubble covers is shown, none farther than a pixel outside its outline, and no more than where
+// they are blended. With blending the window keeps a half-pixel rim for the antialiased edge.
+class AXAttachedWindowMaskTest : public testing::TestWithParam<int>
+{
+};
+
+TEST_P(AXAttachedWindowMaskTest, UnblendedMaskFollowsTheBubble)
+{
+    WindowPtr window = toolbarAt(screenMiddle(), GetParam());
+    const QRegion mask = window->windowMask(false);
+    const QRegion blended = window->windowMask(true);
+    const QPainterPath bubble =
+        QTransform(1, 0, 0, -1, 0, window->frame().height()).map(window->backgroundPath());
+    QPainterPathStroker stroker;
+    stroker.setWidth(2.0);
+    const QPainterPath nearBubble = bubble.united(stroker.createStroke(bubble));
+    int inside = 0;
+    for (int y = 0; y < window->height(); ++y) {
+        for (int x = 0; x < window->width(); ++x) {
+            const QRectF pixel(x, y, 1, 1);
+            if (bubble.contains(pixel)) {
+                EXPECT_TRUE(mask.contains(QPoint(x, y))) << x << "," << y;
+                ++inside;
+            }
+            if (mask.contains(QPoint(x, y))) {
+                EXPECT_TRUE(nearBubble.contains(pixel.center())) << x << "," << y;
+                EXPECT_TRUE(blended.contains(QPoint(x, y))) << x << "," << y;
+            }
+        }
+    }
+    // The content view, 120 by 60, lies inside the bubble.
+    EXPECT_GT(inside, 110 * 55);
+    // The arrow is part of the shape; the window's corners beside it are not.
+    const QPointF tip = window->arrowTipOnScreen() - window->frame().topLeft();
+    const QPointF tipInQt(tip.x(), window->frame().height() - tip.y());
+    // Five pixels from the tip towards the bubble, along the arrow (Qt's y points down).
+    QPointF inwards;
+    switch (AXAttachedWindow::familyOfSide(GetParam())) {
+    case AXAttachedWindow::Family::Left: inwards = {-1, 0}; break;
+    case AXAttachedWindow::Family::Below: inwards = {0, 1}; break;
+    case AXAttachedWindow::Family::Right: inwards = {1, 0}; break;
+    case AXAttachedWindow::Family::Above: inwards = {0, -1}; break;
+    case AXAttachedWindow::Family::None: break;
+    }
+    const QPointF nearTip = tipInQt + 5.0 * inwards;
+    EXPECT_TRUE(mask.contains(nearTip.toPoint()));
+    EXPECT_FALSE(mask.contains(QPoint(0, 0)));
+    EXPECT_FALSE(mask.contains(QPoint(window->width() - 1, window->height() - 1)));
+}
+
+INSTANTIATE_TEST_SUITE_P(EverySide, AXAttachedWindowMaskTest, testing::Range(0, 12));
+
+TEST(AXAttachedWindowTest, OffscreenWindowsBlendAndKeepTheirMask)
+{
+    WindowPtr window = toolbarAt(screenMiddle(), 2);
+    EXPECT_TRUE(window->isTranslucent());
+    EXPECT_TRUE(window->testAttribute(Qt::WA_TranslucentBackground));
+    EXPECT_EQ(window->mask(), window->windowMask(true));
 }

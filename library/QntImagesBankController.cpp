@@ -187,10 +187,11 @@ bool QntImagesBankController::ensureImageBank(QString *problemOut)
             error = schema.errorMessage();
         }
         ok = ok && db.beginTransaction();
+        const char *const createImported = "CREATE TABLE ImportedElements(_ID INTEGER NOT NULL "
+                                           "PRIMARY KEY AUTOINCREMENT, ID TEXT NULL, Data BLOB)";
         const char *const statements[] = {
             "DROP TABLE IF EXISTS ImportedElements",
-            "CREATE TABLE ImportedElements(_ID INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT, ID "
-            "TEXT NULL, Data BLOB)",
+            createImported,
             "DROP TABLE IF EXISTS StringParams",
             "CREATE TABLE StringParams (Key TEXT, Value TEXT)",
             "DROP TABLE IF EXISTS BlobParams",

@@ -12,6 +12,7 @@ packages=(
   fonts-dejavu fonts-liberation2 fonts-urw-base35 xvfb xauth
   openbox xdotool x11-utils
   poppler-utils sqlite3 file binutils gdb clang-14 lld-14 llvm-14 clang-format-14
+  openssl ca-certificates
   libclang-rt-14-dev
 )
 

@@ -231,8 +231,10 @@ VRAutomaticLayout::VRAutomaticLayout(VRObjectDrawingLayer &layer)
         index.insert(b.get(), -1);
     }
     for (const VRObjectRef &o : available) {
+        if (!o->isKindOf<QntElement>())
+            continue;
         auto it = index.find(static_cast<const QntElement *>(o.get()));
-        if (it == index.end() || !o->isKindOf<QntElement>())
+        if (it == index.end())
             continue;
         it.value() = int(m_nodes.size());
         m_nodes.push_back(std::static_pointer_cast<QntElement>(o));

@@ -177,6 +177,9 @@ void QntContextMenu::closeAttachedWindowsImpl()
 {
     closeAttachedWindow();
     closeAttachedReplaceElementWindow();
+    // A popover left open would outlive the column it was chosen from.
+    if (_attachedWindowMatrixbar)
+        _attachedWindowMatrixbar->closePopover();
 }
 
 void QntContextMenu::closeAttachedWindows()

@@ -5,6 +5,7 @@
 #include "framework/document/VRInspectorBase.h"
 #include "inspectors/AXAttachedWindow.h"
 #include "inspectors/QntEscapedView.h"
+#include "inspectors/VRInspectorBaseColorPopover.h"
 
 #include <QColor>
 #include <QList>
@@ -40,9 +41,10 @@ extern const QString kQntUpdateSubGroupItemNotification;
 // Base of the single-selection inspectors (element mode, connector mode): the redisplay hub that
 // a right mouse-up on an object ends in, the vertical tool-button column shown beside the object
 // in an attached window, keeping attached windows on screen, closing them by kind, the
-// simple-style toolbar with its fills and dashes, and the replace-element outline. What depends
-// on the kind of object is a hook of the subclasses; the base's own versions are neutral.
-class QntContextMenu : public VRInspectorBase
+// simple-style toolbar with its fills and dashes, the replace-element outline, and the colour
+// popovers (at most one open, _attachedWindowMatrixbar). What depends on the kind of object is a
+// hook of the subclasses; the base's own versions are neutral.
+class QntContextMenu : public VRInspectorBase, public VRInspectorBaseColorPopover
 {
     Q_OBJECT
 public:
@@ -109,7 +111,9 @@ public:
 
     // Keeps a window inside the visible frame of the screen that holds the attach point, moving
     // it as a drag so that its arrow keeps pointing at its attach point.
-    void placeAttachedWindowInScreenFrame(AXAttachedWindow *window, QPointF point, int arrowPos);
+    void placeAttachedWindowInScreenFrame(AXAttachedWindow *window, QPointF point,
+                                          int arrowPos) override;
+    QWidget *colorPopoverHostWindow() const override { return attachedWindowsHost(); }
     void closeAttachedWindow();
     void closeAttachedWindowsImpl();
 

@@ -23,9 +23,6 @@
 
 #include <cmath>
 
-const QString kQntUpdateSubGroupItemNotification =
-    QStringLiteral("kQntUpdateSubGroupItemNotification");
-
 QntContextMenu::QntContextMenu(const QString &windowNibName, QObject *parent)
     : VRInspectorBase(windowNibName, parent)
     , mToolMatrix(new QntButtonMatrix)

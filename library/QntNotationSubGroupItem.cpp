@@ -1,5 +1,11 @@
 #include "library/QntNotationSubGroupItem.h"
 
+#include "library/QntShapePartsSubgroup.h"
+
+#include "app/common/QntConstants.h"
+#include "framework/document/VRDrawingDocument.h"
+#include "framework/model/QntConnector.h"
+
 #include "framework/model/QntDecoratedSeparator.h"
 #include "framework/model/QntElement.h"
 #include "framework/model/QntElementArrow.h"
@@ -11,6 +17,7 @@
 #include "framework/notations/QntNotation.h"
 #include "framework/view/VRDrawingTool.h"
 #include "framework/view/VRObjectCreationTool.h"
+#include "platform/DocumentController.h"
 
 #include <QPainter>
 
@@ -141,4 +148,47 @@ QImage QntNotationSubGroupItem::updateImageWithNotation(const QntNotation *notat
 qint64 QntNotationSubGroupItem::renderedImageCount()
 {
     return g_renderedImages.load();
+}
+
+void QntNotationSubGroupItem::observeRepresentedObjectRestyling(bool observe)
+{
+    m_restyleObserver.reset();
+    if (!observe || !_representedObject)
+        return;
+    m_restyleObserver = NotificationCenter::defaultCenter().addObserver(
+        kQntUpdateSubGroupItemNotification, _representedObject.get(),
+        [this](const Notification &notification) { updateImageNotification(notification); });
+}
+
+void QntNotationSubGroupItem::updateImageNotification(const Notification &notification)
+{
+    if (!_representedObject || notification.object != _representedObject.get())
+        return;
+    auto *parts = dynamic_cast<QntShapePartsSubgroup *>(_parent);
+    if (!parts)
+        return;
+    auto *document = qobject_cast<VRDrawingDocument *>(
+        DocumentController::sharedDocumentController().currentDocument());
+    VRDrawing *drawing = document ? document->drawing() : nullptr;
+    auto *layer = drawing ? drawing->activeLayerOfClass<VRObjectDrawingLayer>() : nullptr;
+    VRObjectRef selection = layer ? layer->singleSelection() : nullptr;
+    if (!selection || selection->isMemberOf<QntConnector>())
+        return;
+    if (selection->isKindOf<QntElementArrow>()) {
+        // An arrow's parts are drawn inside its short form, at that form's own size.
+        const auto shortForm = static_cast<const QntElementArrow &>(*selection).elementFromStyle();
+        if (!shortForm)
+            return;
+        VRObjectRef copy = shortForm->copy();
+        if (!copy)
+            return;
+        if (!shortForm->originalSize().isEmpty())
+            copy->setSize(shortForm->originalSize());
+        selection = copy;
+    }
+    const QImage picture = parts->imageForObject(_representedObject, selection);
+    if (picture.isNull())
+        return;
+    _icon = picture;
+    parts->itemImageDidChange(this);
 }

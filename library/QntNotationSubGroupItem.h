@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/base/VRTypes.h"
+#include "platform/NotificationCenter.h"
 
 #include <QImage>
 #include <QSizeF>
@@ -46,6 +47,14 @@ public:
     // How many pictures have been rendered in this process (the cache's effect is measurable).
     static qint64 renderedImageCount();
 
+    // An item of a parts group draws its part again when the inspectors restyle that part
+    // (kQntUpdateSubGroupItemNotification with the part as object): as it now looks inside the
+    // current document's single selection. Items of other groups, other objects, no selection
+    // or a selected plain connector leave the picture as it is.
+    void updateImageNotification(const Notification &notification);
+    // Starts (or stops) following the restyling of the represented object.
+    void observeRepresentedObjectRestyling(bool observe);
+
 private:
     std::shared_ptr<VRDrawingTool> _tool;
     VRObjectRef _representedObject;
@@ -54,4 +63,5 @@ private:
     QString _tooltip;
     QSizeF _size{0, 0};
     QntNotationSubgroup *_parent = nullptr;
+    NotificationToken m_restyleObserver;
 };

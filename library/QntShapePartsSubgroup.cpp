@@ -82,6 +82,12 @@ QntShapePartsSubgroup::QntShapePartsSubgroup(const QString &title,
                                   QStringLiteral("Part of the arrow in short state"));
 }
 
+QntShapePartsSubgroup::~QntShapePartsSubgroup()
+{
+    for (const ItemRef &item : children())
+        item->observeRepresentedObjectRestyling(false);
+}
+
 void QntShapePartsSubgroup::createSubGroupItemsForObjects(const VRObjectList &objects,
                                                           const VRObjectRef &parentObject,
                                                           const QString &tooltip,
@@ -93,8 +99,15 @@ void QntShapePartsSubgroup::createSubGroupItemsForObjects(const VRObjectList &ob
         item->setTooltip(tooltip);
         item->setImage(imageForObject(objectForIcon ? objectForIcon : object, parentObject));
         item->setSize(QSizeF(itemWidth(), QntNotationSubGroupItem::kItemHeight));
+        item->observeRepresentedObjectRestyling(true);
         addItem(item);
     }
+}
+
+void QntShapePartsSubgroup::itemImageDidChange(QntNotationSubGroupItem *item) const
+{
+    if (m_itemImageHandler)
+        m_itemImageHandler(item);
 }
 
 QImage QntShapePartsSubgroup::imageForObject(const VRObjectRef &object,

@@ -57,6 +57,8 @@ const QString kQntImageBankReloadNeededNotification =
     QStringLiteral("kQntImageBankReloadNeededNotification");
 const QString kQntCustomSubgroupReloadNeededNotification =
     QStringLiteral("kQntCustomSubgroupReloadNeededNotification");
+const QString kQntUpdateSubGroupItemNotification =
+    QStringLiteral("kQntUpdateSubGroupItemNotification");
 const QString kQntImageBankShowAllImportedImages =
     QStringLiteral("kQntImageBankShowAllImportedImages");
 const QString kQntImageBankShowCustomImages = QStringLiteral("kQntImageBankShowCustomImages");

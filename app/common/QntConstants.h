@@ -59,5 +59,7 @@ extern const QString kQntShowInfoPanelNotification;
 // The image bank and the shape library's Custom group.
 extern const QString kQntImageBankReloadNeededNotification;
 extern const QString kQntCustomSubgroupReloadNeededNotification;
+// Posted with the object that the inspectors' simple-style actions restyled.
+extern const QString kQntUpdateSubGroupItemNotification;
 extern const QString kQntImageBankShowAllImportedImages;
 extern const QString kQntImageBankShowCustomImages;

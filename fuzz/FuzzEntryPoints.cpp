@@ -14,6 +14,8 @@
 #include "framework/styles/VRGradient.h"
 #include "framework/styles/VRStyle.h"
 #include "framework/styles/VRStyleRegistry.h"
+#include "library/ImagesBankItem.h"
+#include "library/QntImagesBankController.h"
 #include "library/QntSequenceDiagramController.h"
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
@@ -114,6 +116,8 @@ const std::vector<Target> &targets()
         {"styles", styles},
         {"defaults", defaults},
         {"notation", notation},
+        {"image_bank", imageBank},
+        {"image_bank_picture", imageBankPicture},
         {"record", record},
         {"telemetry_settings", telemetrySettings},
         {"crash_report", crashReport},
@@ -223,6 +227,50 @@ int notation(const std::uint8_t *data, std::size_t size)
         notation.colorSchemesItemsFill(scheme.schemeId);
     notation.connectorsList(0);
     notation.connectorsList(1);
+    return 0;
+}
+
+int imageBank(const std::uint8_t *data, std::size_t size)
+{
+    const QString path = QntImagesBankController::imageBankFilePath();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    {
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            file.write(reinterpret_cast<const char *>(data), qint64(size));
+    }
+    {
+        QntImagesBankController bank(QStringLiteral("QntImagesBank"));
+        // An existing bank is checked and never changed; an empty one is made anew.
+        if (bank.initImageBank()) {
+            bank.addImportedFromDirectory(QntImagesBankController::imageBankFolderPath());
+            const QList<QntImagesBankController::ItemRef> items =
+                bank.images() ? *bank.images() : QList<QntImagesBankController::ItemRef>();
+            QList<int> rows;
+            for (int row = 0; row < std::min<int>(int(items.size()), 64); ++row)
+                rows.push_back(row);
+            QMimeData drag;
+            if (bank.imageBrowserWriteItemsAtIndexes(rows, &drag) > 0)
+                VRArchiver::objectsFromData(drag.data(kVRDrawableObjectPasteboardType));
+            if (!items.isEmpty()) {
+                const QntImagesBankController::ItemRef &item = items.first();
+                item->setImageTitle(item->imageTitle() + QStringLiteral(" (renamed)"));
+                bank.updateElementInImageBankDB(*item);
+                bank.removeElementFromImageBankDB(*item);
+            }
+        }
+    }
+    QDir(QntImagesBankController::imageBankFolderPath()).removeRecursively();
+    return 0;
+}
+
+int imageBankPicture(const std::uint8_t *data, std::size_t size)
+{
+    const QString path = writeInput(QStringLiteral("Pictures/picture"), data, size);
+    QntImagesBankController bank(QStringLiteral("QntImagesBank"));
+    QString whyNot;
+    if (const QntImagesBankController::ItemRef item = bank.elementWithPath(path, &whyNot))
+        VRArchiver::objectsData({item->element()}); // what the bank stores and drags
     return 0;
 }
 

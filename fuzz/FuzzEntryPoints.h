@@ -42,6 +42,11 @@ int styles(const std::uint8_t *data, std::size_t size);
 int defaults(const std::uint8_t *data, std::size_t size);
 // Notation databases (SQLite files).
 int notation(const std::uint8_t *data, std::size_t size);
+// The image bank's database as the image bank finds it: checked, its rows loaded into entries
+// with their pictures, dragged out, renamed and removed as the window does.
+int imageBank(const std::uint8_t *data, std::size_t size);
+// A picture file added to the image bank: refused or made into an entry and its element.
+int imageBankPicture(const std::uint8_t *data, std::size_t size);
 // Crash-reporter record files (one JSON object a line).
 int record(const std::uint8_t *data, std::size_t size);
 // Crash report folders of an earlier launch (metadata, image list and crash file, all the same

@@ -18,6 +18,7 @@
 #include "framework/styles/VRStyle.h"
 #include "framework/styles/VRStyleRegistry.h"
 #include "framework/undo/VRUndoManager.h"
+#include "library/QntImagesBankController.h"
 #include "platform/UserDefaults.h"
 #include "telemetry/TallyKit/TLYCompressLogOperation.h"
 #include "telemetry/TallyKit/TLYCustomEvent.h"
@@ -167,6 +168,32 @@ void notations(const QString &scratch)
     Q_UNUSED(scratch)
 }
 
+void imageBanks(const QString &scratch)
+{
+    const QString bankPath = QntImagesBankController::imageBankFilePath();
+    QntImagesBankController bank(QStringLiteral("QntImagesBank"));
+    if (!bank.initImageBank())
+        return;
+    put("image_bank", "empty.db", readAll(bankPath));
+    QImage sky(24, 16, QImage::Format_ARGB32);
+    sky.fill(QColor(90, 160, 230));
+    QImage sea(16, 24, QImage::Format_RGB32);
+    sea.fill(QColor(20, 60, 120));
+    const QString png = scratch + QStringLiteral("/sky.png");
+    const QString jpeg = scratch + QStringLiteral("/sea.jpg");
+    const QString bmp = scratch + QStringLiteral("/sand.bmp");
+    sky.save(png);
+    sea.save(jpeg);
+    sea.save(bmp);
+    bank.addElementWithPath(png);
+    bank.addElementWithPath(jpeg);
+    put("image_bank", "two-pictures.db", readAll(bankPath));
+    put("image_bank_picture", "sky.png", readAll(png));
+    put("image_bank_picture", "sea.jpg", readAll(jpeg));
+    put("image_bank_picture", "sand.bmp", readAll(bmp));
+    put("image_bank_picture", "cut-short.png", readAll(png).left(60));
+}
+
 void records(const QString &scratch)
 {
     const QByteArray path = QFile::encodeName(scratch + QStringLiteral("/seed.fltrecord"));
@@ -278,6 +305,7 @@ int main(int argc, char **argv)
     styleLibraries(scratch.path());
     userDefaults(scratch.path());
     notations(scratch.path());
+    imageBanks(scratch.path());
     records(scratch.path());
     telemetrySettings(scratch.path());
     analyticsFiles(scratch.path());

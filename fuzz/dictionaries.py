@@ -25,6 +25,8 @@ targets = {
  'styles': (g('framework/styles/*.cpp'), json),
  'defaults': (g('platform/UserDefaults.cpp','platform/PropertyList.cpp'), plist),
  'notation': (g('framework/notations/QntNotation.cpp','framework/notations/QntNotationArchive.cpp','framework/notations/FMDatabase.cpp'), ['SQLite format 3\x00','CREATE TABLE','INTEGER','BLOB','TEXT']+json),
+ 'image_bank': (g('library/QntImagesBankController.cpp','framework/notations/QntNotation.cpp','framework/notations/QntNotationArchive.cpp','framework/notations/FMDatabase.cpp'), ['SQLite format 3\x00','CREATE TABLE','INTEGER','BLOB','TEXT','ImportedElements','StringParams','BlobParams']+json),
+ 'image_bank_picture': ([], ['\x89PNG\r\n\x1a\n','IHDR','IDAT','IEND','\xff\xd8\xff','\xff\xd9','GIF89a','BM','II*\x00','MM\x00*','\x00\x00\x01\x00','<svg','%PDF-']),
  'record': (g('telemetry/crash/FLTFile.cpp','telemetry/crash/FLTUserLogging.cpp','telemetry/crash/FLTExceptionHandler.cpp'), json),
  'crash_report': (g('telemetry/crash/FLTInternalReport.cpp','telemetry/crash/FLTSymbolResolver.cpp','telemetry/crash/FLTProcessReportOperation.cpp','telemetry/crash/FLTReportsController.cpp','telemetry/crash/FLTFile.cpp'), json),
  'svg': (g('framework/svg/*.cpp'), ['<svg','</svg>','<g','</g>','<style>','</style>','<text','</text>','<tspan','<rect','<path','<polygon','<circle','<ellipse','<line','<polyline','transform="','translate(','matrix(','rotate(','scale(','class="','style="','d="','points="','viewBox="','{','}',':',';','>','#','.','&amp;','&quot;','&#x41;','<![CDATA[']),
@@ -34,7 +36,11 @@ targets = {
 }
 def esc(v):
     o=''
-    for ch in v.encode('utf-8'):
+    try:
+        raw = v.encode('latin-1')  # binary tokens (magic numbers) byte for byte
+    except UnicodeEncodeError:
+        raw = v.encode('utf-8')
+    for ch in raw:
         c=chr(ch)
         if c in '"\\': o+='\\'+c
         elif 32<=ch<127: o+=c

@@ -15,7 +15,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$here"
 bash scripts/install-deps.sh
 
-targets_all=(document pasteboard stencil gradient styles defaults notation record telemetry_settings crash_report analytics_files svg sequence_outline)
+targets_all=(document pasteboard stencil gradient styles defaults notation image_bank image_bank_picture record telemetry_settings crash_report analytics_files svg sequence_outline)
 build=build-fuzz
 jobs="${QNT_FUZZ_JOBS:-4}"
 

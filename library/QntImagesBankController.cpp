@@ -275,8 +275,10 @@ std::optional<QImage> QntImagesBankController::readPicture(const QString &path,
                           .arg(size.height())
                           .arg(kMaximumPixels / 1000000));
     // Pictures without a size in their header are held to the same limit while decoding.
+    const int allocationLimit = QImageReader::allocationLimit();
     QImageReader::setAllocationLimit(int((kMaximumPixels * 4) / (1024 * 1024)) + 1);
     const QImage image = reader.read();
+    QImageReader::setAllocationLimit(allocationLimit);
     if (image.isNull())
         return refuse(tr("“%1” cannot be read as a picture: %2.").arg(name, reader.errorString()));
     if (image.width() > kMaximumSide || image.height() > kMaximumSide
@@ -513,6 +515,14 @@ void QntImagesBankController::forgetUnloadedRows()
     QHash<QByteArray, LoadedRow> &cache = loadedRows();
     for (auto it = cache.begin(); it != cache.end();)
         it = m_loadedKeys.contains(it.key()) ? std::next(it) : cache.erase(it);
+}
+
+void QntImagesBankController::forgetLoadedRows()
+{
+    QHash<QByteArray, LoadedRow> &cache = loadedRows();
+    for (const QByteArray &key : std::as_const(m_loadedKeys))
+        cache.remove(key);
+    m_loadedKeys.clear();
 }
 
 void QntImagesBankController::addImportedFromDirectory(const QString &path)

@@ -152,6 +152,8 @@ private:
     int indexOfItem(const QString &identifier, const QString &sourceDatabase) const;
     static bool imageBankFileIsUsable(QString *problem);
     void forgetUnloadedRows();
+    // Lets go of the rows this bank kept (when it goes).
+    void forgetLoadedRows();
 
     QString m_windowNibName;
     QPointer<QWidget> m_window;

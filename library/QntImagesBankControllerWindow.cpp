@@ -79,6 +79,7 @@ QntImagesBankController::~QntImagesBankController()
 {
     m_observers.clear();
     delete m_window.data();
+    forgetLoadedRows();
 }
 
 QString QntImagesBankController::windowNibName() const

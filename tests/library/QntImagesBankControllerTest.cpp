@@ -25,6 +25,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLineEdit>
@@ -270,6 +271,7 @@ TEST(QntImagesBankController, FilesThatAreNoUsablePicturesAreRefusedAndNothingIs
         {"huge.png", pngHeaderOnly(20000, 20000), "too large"},
         {"empty.png", QByteArray(), "not a picture"},
     };
+    const int limitBefore = QImageReader::allocationLimit();
     QntImagesBankController bank(QStringLiteral("QntImagesBank"));
     ASSERT_TRUE(bank.initImageBank());
     for (const Case &c : cases) {
@@ -284,6 +286,7 @@ TEST(QntImagesBankController, FilesThatAreNoUsablePicturesAreRefusedAndNothingIs
     }
     EXPECT_TRUE(storedIds(QntImagesBankController::imageBankFilePath()).isEmpty());
     EXPECT_EQ(bank.numberOfItemsInImageBrowser(), 0);
+    EXPECT_EQ(QImageReader::allocationLimit(), limitBefore) << "the decoder's limit is put back";
 
     // The window tells the user which files were refused.
     const int added =

@@ -1,6 +1,7 @@
 #include "app/window/DIDizeZoziDocument.h"
 
 #include "app/panels/VKLayersPaletteController.h"
+#include "style/ColorSchemeController.h"
 #include "style/QntColorPicker.h"
 #include "style/VKGradientFillEditor.h"
 #include "app/launch/QntWindowAnimation.h"
@@ -757,19 +758,12 @@ QWidget *DIDizeZoziDocument::makeSectionView(Section section)
         return content;
     }
     case Section::ColorScheme: {
-        auto *list = new QListWidget(view);
-        list->setObjectName(QStringLiteral("colorSchemeOutline"));
-        list->setMaximumHeight(84);
-        if (const QntNotationRef notation = drawing()->currentNotation()) {
-            for (const QntColorSchemeData &scheme : notation->colorSchemesList()) {
-                QPixmap chip(12, 12);
-                chip.fill(scheme.colour.isValid() ? scheme.colour : QColor(Qt::white));
-                list->addItem(new QListWidgetItem(QIcon(chip), scheme.name));
-            }
-        }
-        form->addRow(list);
-        view->resize(width, 102);
-        break;
+        delete view;
+        auto *schemes = new ColorSchemeController;
+        schemes->setObjectName(QStringLiteral("sectionColorScheme"));
+        schemes->setupWithDrawing(drawing());
+        schemes->resize(width, 330);
+        return schemes;
     }
     case Section::Layout: {
         _vertexDistanceTextfield = new QLineEdit(view);

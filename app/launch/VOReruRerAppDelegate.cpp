@@ -9,6 +9,8 @@
 #include "app/window/DIDizeZoziDocument.h"
 #include "app/window/QntDocumentCommands.h"
 #include "app/panels/QXNews.h"
+#include "app/panels/QntPreferenceController.h"
+#include "app/panels/SUUpdater.h"
 #include "app/common/QntConstants.h"
 #include "app/launch/QntDocumentController.h"
 #include "app/panels/QntInfoPanelController.h"
@@ -182,6 +184,7 @@ VOReruRerAppDelegate::~VOReruRerAppDelegate()
     delete mObjectInspector;
     delete mUndoInspector;
     delete mLayersController;
+    delete mPrefsController;
     if (g_delegate == this) {
         g_delegate = nullptr;
         delete g_connectorModeInspector;
@@ -285,6 +288,10 @@ void VOReruRerAppDelegate::applicationDidFinishLaunching()
     }
 
     QXNews::sharedNews().setDelegate(this);
+    // Recorded tool shortcuts are in force from the start.
+    QntPreferenceController::applyStoredShortcuts();
+    // The preferences follow new documents (document defaults) from the first one on.
+    initPrefsController(nullptr);
 
     UserDefaults::standardUserDefaults().registerDefaults(
         {{kNSApplicationCrashOnExceptions, true}});
@@ -631,6 +638,28 @@ bool VOReruRerAppDelegate::isAppSandboxed() const
     return false;
 }
 
+QntPreferenceController *VOReruRerAppDelegate::initPrefsController(DIDizeZoziDocument *document)
+{
+    VRDrawing *drawing = document ? document->drawing() : nullptr;
+    if (mPrefsController)
+        mPrefsController->prepareDialogWithDrawing(drawing);
+    else
+        mPrefsController = new QntPreferenceController(drawing);
+    return mPrefsController;
+}
+
+void VOReruRerAppDelegate::openPreferences()
+{
+    initPrefsController(qobject_cast<DIDizeZoziDocument *>(
+        QntDocumentController::sharedDocumentController().currentDocument()));
+    mPrefsController->showWindow();
+}
+
+void VOReruRerAppDelegate::checkForUpdatesAction()
+{
+    SUUpdater::sharedUpdater().checkForUpdates(QApplication::activeWindow());
+}
+
 QString VOReruRerAppDelegate::optionsForQXNews()
 {
     return QStringLiteral("S");
@@ -838,6 +867,10 @@ void VOReruRerAppDelegate::installApplicationMenus(QMenuBar *menuBar)
         m_helpMenu->addAction(tr("Send Feedback…"), this,
                               &VOReruRerAppDelegate::gotoEmailForFeedbackAction);
         m_helpMenu->addSeparator();
+        _menuItemCheckForUpdates = m_helpMenu->addAction(
+            tr("Check for Updates…"), this, &VOReruRerAppDelegate::checkForUpdatesAction);
+        _menuItemCheckForUpdates->setObjectName(QStringLiteral("checkForUpdatesAction"));
+        m_helpMenu->addSeparator();
         QMenu *crashReporting = QntCrashReporting::makeMenu(m_helpMenu);
         m_helpMenu->addMenu(crashReporting);
         connect(m_helpMenu.data(), &QMenu::aboutToShow, crashReporting,
@@ -846,6 +879,15 @@ void VOReruRerAppDelegate::installApplicationMenus(QMenuBar *menuBar)
         QAction *about =
             m_helpMenu->addAction(tr("About Quintora"), this, &VOReruRerAppDelegate::showAboutBox);
         about->setMenuRole(QAction::AboutRole);
+    }
+    // Preferences at the foot of the window's Edit menu, the shared editors in its Window menu.
+    if (QMenu *edit = menuBar->findChild<QMenu *>(QStringLiteral("editMenu"))) {
+        edit->addSeparator();
+        QAction *preferences =
+            edit->addAction(tr("Preferences…"), this, &VOReruRerAppDelegate::openPreferences);
+        preferences->setObjectName(QStringLiteral("preferencesAction"));
+        preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+        preferences->setMenuRole(QAction::PreferencesRole);
     }
     menuBar->addMenu(m_notationsMenu);
     menuBar->addMenu(toolsMenu());

@@ -111,6 +111,13 @@ public:
     QntUndoInspector *undoInspector() const { return mUndoInspector; }
     VKLayersPaletteController *layersPalette() const { return mLayersController; }
 
+    // The preferences window: made with the document's drawing the first time, afterwards
+    // prepared with it. openPreferences shows it for the current document.
+    QntPreferenceController *initPrefsController(DIDizeZoziDocument *document);
+    QntPreferenceController *prefsController() const { return mPrefsController; }
+    void openPreferences();
+    void checkForUpdatesAction();
+
     bool iCloudIsAvailable() const;
     QString OSVersion() const;
     bool isAppSandboxed() const;

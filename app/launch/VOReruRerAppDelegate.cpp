@@ -292,6 +292,11 @@ void VOReruRerAppDelegate::applicationDidFinishLaunching()
     QntPreferenceController::applyStoredShortcuts();
     // The preferences follow new documents (document defaults) from the first one on.
     initPrefsController(nullptr);
+    // After each new document, the weekly news check (it asks the server at most once a week).
+    m_observers.push_back(center.addObserver(
+        kQntNewDocumentCreatedNotification, nullptr, [this](const Notification &) {
+            QTimer::singleShot(0, this, [] { QXNews::sharedNews().checkNewsInBackgroundIfNeed(); });
+        }));
 
     UserDefaults::standardUserDefaults().registerDefaults(
         {{kNSApplicationCrashOnExceptions, true}});
@@ -867,6 +872,9 @@ void VOReruRerAppDelegate::installApplicationMenus(QMenuBar *menuBar)
         m_helpMenu->addAction(tr("Send Feedback…"), this,
                               &VOReruRerAppDelegate::gotoEmailForFeedbackAction);
         m_helpMenu->addSeparator();
+        _checkNewsMenuItem = m_helpMenu->addAction(tr("Check for News…"), this,
+                                                   [] { QXNews::sharedNews().checkNews(); });
+        _checkNewsMenuItem->setObjectName(QStringLiteral("checkNewsAction"));
         _menuItemCheckForUpdates = m_helpMenu->addAction(
             tr("Check for Updates…"), this, &VOReruRerAppDelegate::checkForUpdatesAction);
         _menuItemCheckForUpdates->setObjectName(QStringLiteral("checkForUpdatesAction"));

@@ -112,6 +112,14 @@ void QXNews::setAllowedState(bool allowed)
     store().synchronize();
 }
 
+void QXNews::updateAllowed()
+{
+    if (!m_allowed)
+        return;
+    m_allowed->setChecked(allowedState());
+    m_showAll->setChecked(showAllState());
+}
+
 bool QXNews::showAllState() const
 {
     return !store().boolForKey(kNotShowAll);
@@ -380,8 +388,7 @@ void QXNews::makeWindow()
     m_showAll->setObjectName(QStringLiteral("showAllCheckbox"));
     layout->addWidget(m_allowed);
     layout->addWidget(m_showAll);
-    m_allowed->setChecked(allowedState());
-    m_showAll->setChecked(showAllState());
+    updateAllowed();
     connect(m_allowed, &QCheckBox::clicked, this, [this](bool on) { setAllowedState(on); });
     connect(m_showAll, &QCheckBox::clicked, this, [this](bool on) { setShowAllState(on); });
     connect(m_table, &QTableWidget::itemSelectionChanged, this, [this] {
@@ -521,6 +528,7 @@ void QXNews::showNews()
         const QSignalBlocker block(m_table);
         m_table->clearSelection();
     }
+    updateAllowed();
     w->show();
     w->raise();
     w->activateWindow();

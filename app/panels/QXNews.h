@@ -45,6 +45,8 @@ public:
 
     bool allowedState() const;
     void setAllowedState(bool allowed);
+    // The window's switches show the stored states.
+    void updateAllowed();
     bool showAllState() const;
     void setShowAllState(bool showAll);
 

@@ -167,6 +167,7 @@ TEST_F(News, TheAutomaticCheckAsksAtMostOnceAWeek)
 
     // Eight days later, with checks switched off: no request, but the week starts again.
     store().setObject(QDateTime::currentDateTime().addDays(-8), "QXNewsPrevCheck");
+    news.updateAllowed();
     news.allowedCheckbox()->click();
     EXPECT_FALSE(news.allowedState());
     news.checkNewsInBackgroundIfNeed();

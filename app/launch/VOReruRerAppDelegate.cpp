@@ -11,6 +11,7 @@
 #include "app/panels/QXNews.h"
 #include "app/panels/QntPreferenceController.h"
 #include "app/panels/SUUpdater.h"
+#include "style/QntColorSchemeEditor.h"
 #include "app/common/QntConstants.h"
 #include "app/launch/QntDocumentController.h"
 #include "app/panels/QntInfoPanelController.h"
@@ -185,6 +186,7 @@ VOReruRerAppDelegate::~VOReruRerAppDelegate()
     delete mUndoInspector;
     delete mLayersController;
     delete mPrefsController;
+    delete mColorSchemeEditor;
     if (g_delegate == this) {
         g_delegate = nullptr;
         delete g_connectorModeInspector;
@@ -660,6 +662,22 @@ void VOReruRerAppDelegate::openPreferences()
     mPrefsController->showWindow();
 }
 
+void VOReruRerAppDelegate::showColorSchemeEditor()
+{
+    if (mColorSchemeEditor && mColorSchemeEditor->isVisible()) {
+        mColorSchemeEditor->hide();
+        return;
+    }
+    openColorSchemeEditor();
+}
+
+void VOReruRerAppDelegate::openColorSchemeEditor()
+{
+    if (!mColorSchemeEditor)
+        mColorSchemeEditor = new QntColorSchemeEditor;
+    mColorSchemeEditor->showWindow();
+}
+
 void VOReruRerAppDelegate::checkForUpdatesAction()
 {
     SUUpdater::sharedUpdater().checkForUpdates(QApplication::activeWindow());
@@ -896,6 +914,11 @@ void VOReruRerAppDelegate::installApplicationMenus(QMenuBar *menuBar)
         preferences->setObjectName(QStringLiteral("preferencesAction"));
         preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
         preferences->setMenuRole(QAction::PreferencesRole);
+    }
+    if (QMenu *panels = menuBar->findChild<QMenu *>(QStringLiteral("panelsMenu"))) {
+        panels->addAction(tr("Colour Scheme &Editor"), this,
+                          &VOReruRerAppDelegate::showColorSchemeEditor)
+            ->setObjectName(QStringLiteral("colorSchemeEditorAction"));
     }
     menuBar->addMenu(m_notationsMenu);
     menuBar->addMenu(toolsMenu());

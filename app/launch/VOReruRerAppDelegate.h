@@ -116,6 +116,10 @@ public:
     QntPreferenceController *initPrefsController(DIDizeZoziDocument *document);
     QntPreferenceController *prefsController() const { return mPrefsController; }
     void openPreferences();
+    // The colour-scheme editor of the notation databases, made on first use.
+    void showColorSchemeEditor();
+    void openColorSchemeEditor();
+    QntColorSchemeEditor *colorSchemeEditor() const { return mColorSchemeEditor; }
     void checkForUpdatesAction();
 
     bool iCloudIsAvailable() const;

@@ -101,7 +101,8 @@ QntColorSchemeEditor::QntColorSchemeEditor(QWidget *parent)
     leftLayout->addWidget(_colorSchemesTableViewObj, 1);
     _exportButton = new QPushButton(tr("Export…"), left);
     _exportButton->setObjectName(QStringLiteral("exportButton"));
-    _exportButton->setToolTip(tr("Write the schemes as %1 beside the database").arg(exportFileName()));
+    _exportButton->setToolTip(
+        tr("Write the schemes as %1 beside the database").arg(exportFileName()));
     _exportButton->setEnabled(false);
     leftLayout->addWidget(_exportButton);
     splitter->addWidget(left);
@@ -234,10 +235,8 @@ QList<QVariantMap> QntColorSchemeEditor::colorColumnForType(const QString &type,
                                                             qint64 schemeId) const
 {
     const QString itemsType = itemsTypeFor(type);
-    const QString prefix = QStringLiteral("%1.%2.%3.")
-                               .arg(_notation->notationName())
-                               .arg(schemeId)
-                               .arg(itemsType);
+    const QString prefix =
+        QStringLiteral("%1.%2.%3.").arg(_notation->notationName()).arg(schemeId).arg(itemsType);
     QList<std::pair<qint64, QString>> keys;
     for (auto it = m_colorCache.cbegin(); it != m_colorCache.cend(); ++it) {
         if (!it.key().startsWith(prefix, Qt::CaseInsensitive))
@@ -270,7 +269,8 @@ void QntColorSchemeEditor::populateMatrix(const QString &type)
     QWidget *host = m_matrixHosts.value(type);
     if (columns.isEmpty() || columns.first().isEmpty()) {
         // A group without colours keeps what it showed; a new notation shows an empty matrix.
-        if (QWidget *old = m_matrices.value(type); old && old->property("notation") != _notation->absolutePath()) {
+        if (QWidget *old = m_matrices.value(type);
+            old && old->property("notation") != _notation->absolutePath()) {
             delete old;
             m_matrices.remove(type);
             m_cells.remove(type);
@@ -306,9 +306,8 @@ void QntColorSchemeEditor::populateMatrix(const QString &type)
         const QColor background = scheme.colour.isValid() ? scheme.colour : QColor(Qt::white);
         header->setStyleSheet(
             QStringLiteral("QToolButton { background: %1; color: %2; border: none; }")
-                .arg(background.name(),
-                     background.lightnessF() > 0.55 ? QStringLiteral("black")
-                                                    : QStringLiteral("white")));
+                .arg(background.name(), background.lightnessF() > 0.55 ? QStringLiteral("black")
+                                                                       : QStringLiteral("white")));
         header->setProperty(kRepresented,
                             QVariantMap{{QStringLiteral("colorSchemeId"), scheme.schemeId},
                                         {QStringLiteral("Name"), scheme.name},
@@ -386,6 +385,11 @@ int QntColorSchemeEditor::columnCount(const QString &type) const
     return cells.isEmpty() ? 0 : int(cells.first().size());
 }
 
+AXAttachedWindow *QntColorSchemeEditor::attachedEditorWindow() const
+{
+    return _attachedEditorWindow;
+}
+
 QString QntColorSchemeEditor::matrixTypeOf(const QAbstractButton *cell) const
 {
     return cell ? cell->property(kMatrixType).toString() : QString();
@@ -404,7 +408,8 @@ void QntColorSchemeEditor::createEditorWithView(QWidget *view, QAbstractButton *
     _selectedCell = cell;
     view->adjustSize();
     const QPoint anchor = cell->mapTo(this, QPoint(cell->width(), cell->height() / 2));
-    AXAttachedWindow *window = AXAttachedWindow::create(view, anchor, this, AXAttachedWindow::kRight, 0.0);
+    AXAttachedWindow *window =
+        AXAttachedWindow::create(view, anchor, this, AXAttachedWindow::kRight, 0.0);
     if (!window)
         return;
     window->setBorderColor(Qt::white);
@@ -480,7 +485,8 @@ QWidget *QntColorSchemeEditor::makeColorEditor(const QVariantMap &cell, const QS
     row->addWidget(_colorHexTextField);
     form->addRow(tr("Colour"), row);
     form->addRow(tr("Scheme"), new QLabel(cell.value(QStringLiteral("colorSchemeId")).toString()));
-    form->addRow(tr("Group"), new QLabel(cell.value(QStringLiteral("ColorSchemeItemsType")).toString()));
+    form->addRow(tr("Group"),
+                 new QLabel(cell.value(QStringLiteral("ColorSchemeItemsType")).toString()));
     form->addRow(tr("Index"), new QLabel(cell.value(QStringLiteral("index")).toString()));
     _TableCellBackgroundColorCheckbox = new QCheckBox(tr("Table cell background"), view);
     _TableGridColorCheckbox = new QCheckBox(tr("Table grid"), view);
@@ -526,7 +532,8 @@ QWidget *QntColorSchemeEditor::makeSchemeEditor(const QVariantMap &cell)
     view->setObjectName(QStringLiteral("viewSchemeEditor"));
     auto *form = new QFormLayout(view);
     form->addRow(tr("Scheme"), new QLabel(cell.value(QStringLiteral("colorSchemeId")).toString()));
-    _csColorSchemeNameTextField = new QLineEdit(cell.value(QStringLiteral("Name")).toString(), view);
+    _csColorSchemeNameTextField =
+        new QLineEdit(cell.value(QStringLiteral("Name")).toString(), view);
     form->addRow(tr("Name"), _csColorSchemeNameTextField);
     const QColor colour = cell.value(QStringLiteral("Color")).value<QColor>();
     auto *well = new QntColorWell(view);
@@ -561,7 +568,8 @@ QWidget *QntColorSchemeEditor::makeSchemeItemEditor(const QVariantMap &cell)
     auto *view = new QWidget;
     view->setObjectName(QStringLiteral("viewSchemeItemEditor"));
     auto *form = new QFormLayout(view);
-    form->addRow(tr("Item"), new QLabel(cell.value(QStringLiteral("colorSchemeItemId")).toString()));
+    form->addRow(tr("Item"),
+                 new QLabel(cell.value(QStringLiteral("colorSchemeItemId")).toString()));
     _siSchemeItemCommentTextField =
         new QLineEdit(cell.value(QStringLiteral("comment")).toString(), view);
     form->addRow(tr("Comment"), _siSchemeItemCommentTextField);
@@ -769,8 +777,10 @@ void QntColorSchemeEditor::addSchemeItemAction()
     QList<qint64> ids;
     for (const QntColorSchemeData &scheme : _notation->colorSchemesList())
         ids << scheme.schemeId;
-    const QString itemsType = _selectedCell->property(kRepresented).toMap().value(
-        QStringLiteral("ColorSchemeItemsType")).toString();
+    const QString itemsType = _selectedCell->property(kRepresented)
+                                  .toMap()
+                                  .value(QStringLiteral("ColorSchemeItemsType"))
+                                  .toString();
     if (!written(_notation->addColorSchemesItems(ids, itemsType)))
         return;
     setStatus(tr("Updated"));
@@ -824,12 +834,12 @@ void QntColorSchemeEditor::exportAction()
 {
     if (!_notation)
         return;
-    const QString path = QFileInfo(_notation->absolutePath()).absolutePath() + QLatin1Char('/')
-                         + exportFileName();
+    const QString path =
+        QFileInfo(_notation->absolutePath()).absolutePath() + QLatin1Char('/') + exportFileName();
     const VRResult<void> result = _notation->exportColorSchemes(path);
     if (!result) {
-        const QString message = tr("The colour schemes could not be exported: %1")
-                                    .arg(result.errorMessage());
+        const QString message =
+            tr("The colour schemes could not be exported: %1").arg(result.errorMessage());
         setStatus(message);
         if (m_alert)
             m_alert(message);

@@ -4,6 +4,8 @@
 
 #include "platform/NotificationCenter.h"
 
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QPointer>
 #include <QVariantList>
 #include <QVariantMap>
@@ -13,9 +15,7 @@
 
 class AXAttachedWindow;
 class QAbstractButton;
-class QCheckBox;
 class QLabel;
-class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QTabWidget;
@@ -60,14 +60,17 @@ public:
     void schemeMatrixAction(QAbstractButton *cell);
     void schemeItemMatrixAction(QAbstractButton *cell);
     void closeAttachedEditorWindow();
-    AXAttachedWindow *attachedEditorWindow() const { return _attachedEditorWindow; }
+    AXAttachedWindow *attachedEditorWindow() const;
     QAbstractButton *selectedCell() const { return _selectedCell; }
 
     // Colour editor.
     void applyColorAction();
     void checkboxAction(QCheckBox *box);
     QLineEdit *colorHexTextField() const { return _colorHexTextField; }
-    QCheckBox *tableCellBackgroundColorCheckbox() const { return _TableCellBackgroundColorCheckbox; }
+    QCheckBox *tableCellBackgroundColorCheckbox() const
+    {
+        return _TableCellBackgroundColorCheckbox;
+    }
     QCheckBox *tableGridColorCheckbox() const { return _TableGridColorCheckbox; }
     QCheckBox *defaultCheckbox() const { return _DefaultCheckbox; }
     // Scheme editor.

@@ -916,8 +916,9 @@ void VOReruRerAppDelegate::installApplicationMenus(QMenuBar *menuBar)
         preferences->setMenuRole(QAction::PreferencesRole);
     }
     if (QMenu *panels = menuBar->findChild<QMenu *>(QStringLiteral("panelsMenu"))) {
-        panels->addAction(tr("Colour Scheme &Editor"), this,
-                          &VOReruRerAppDelegate::showColorSchemeEditor)
+        panels
+            ->addAction(tr("Colour Scheme &Editor"), this,
+                        &VOReruRerAppDelegate::showColorSchemeEditor)
             ->setObjectName(QStringLiteral("colorSchemeEditorAction"));
     }
     menuBar->addMenu(m_notationsMenu);

@@ -178,21 +178,10 @@ std::optional<FLTURLRequest> FLTBetaController::updateRequest()
     builder.appendValue(std::to_string(PLNApplicationInstallSource()), "source");
     debugLine("Beta Update-Check url string: '" + builder.URL() + "'");
 
-    FLTURLRequest request(builder.URL());
-    request.timeoutInterval = 10;
-    const std::string locale = PLNNetworkOperation::localeIdentifier();
-    request.setValue(kUserAgent, "User-Agent");
-    request.setValue("application/json", "Accept");
-    request.setValue("utf-8", "Accept-Charset");
-    request.setValue(locale, "Accept-Language");
-    request.setValue(locale, "Content-Language");
-    request.setValue(PLNNetworkOperation::kDeveloperToken, "X-Faultline-Developer-Token");
-    request.setValue(Faultline::kBundleIdentifier, "X-Faultline-API-Client-Id");
-    request.setValue(Faultline::kDisplayVersion, "X-Faultline-API-Client-Display-Version");
-    request.setValue(Faultline::kBuildVersion, "X-Faultline-API-Client-Build-Version");
+    std::optional<std::string> APIKey;
     if (auto delegate = m_delegate.lock())
-        if (auto key = delegate->APIKeyForBetaController(this))
-            request.setValue(*key, "X-Faultline-API-Key");
+        APIKey = delegate->APIKeyForBetaController(this);
+    FLTURLRequest request = FLTKitRequest::requestWithURL(builder.URL(), 10, APIKey);
     request.setValue(*token, "X-Faultline-Beta-Token");
     return request;
 }

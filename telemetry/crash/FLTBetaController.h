@@ -7,6 +7,7 @@
 // update becomes activeUpdate(); checks then pause for the settings' suspension time.
 // Thread-safe: work runs on the controller's serial queue.
 
+#include "FLTKitRequest.h"
 #include "FLTSettings.h"
 #include "telemetry/core/PLNNetworkClient.h"
 #include "telemetry/platform/DispatchQueue.h"
@@ -46,7 +47,7 @@ class FLTBetaController
 {
 public:
     using TokenSource = std::function<std::optional<std::string>()>;
-    static constexpr const char *kUserAgent = "Faultline Mac SDK/3.9.3";
+    static constexpr const char *kUserAgent = FLTKitRequest::kUserAgent;
 
     // Not an application extension, and signed for distribution outside the store.
     static bool isBetaSupported();

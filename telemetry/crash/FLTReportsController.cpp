@@ -1,5 +1,7 @@
 #include "FLTReportsController.h"
 
+#include "FLTHRTAnalytics.h"
+#include "FLTKitRequest.h"
 #include "FLTPackageReportOperation.h"
 #include "FLTProcessReportOperation.h"
 #include "FLTSymbolResolver.h"
@@ -145,10 +147,19 @@ bool FLTReportsController::prepareAndSubmitReport(const std::shared_ptr<FLTInter
         logLine("Unable to package report");
         return false;
     }
+    // Read before the folder goes: whether it was a crash, and when (the launch's start when the
+    // crash record has no time).
+    const bool isCrash = report->isCrash();
+    const std::optional<std::int64_t> crashTime =
+        isCrash ? (report->crashedOnDate() ? report->crashedOnDate() : report->dateCreated())
+                : std::nullopt;
     if (!m_fileManager->removeItemAtPath(report->path()))
         logLine("Unable to remove a processing item");
     logLine("Packaged report with id '" + report->identifier() + "' for submission");
-    return uploadPackagedReportAtPath(*packaging.finalPath(), urgent);
+    const bool started = uploadPackagedReportAtPath(*packaging.finalPath(), urgent);
+    if (started && crashTime)
+        FLTHRTAnalytics::logCrashWithTimeStamp(static_cast<double>(*crashTime));
+    return started;
 }
 
 bool FLTReportsController::uploadPackagedReportAtPath(const std::string &path, bool urgent)
@@ -226,21 +237,8 @@ std::string FLTReportsController::reportURL() const
 FLTURLRequest FLTReportsController::mutableRequestWithURL(const std::string &url,
                                                           double timeout) const
 {
-    FLTURLRequest request(url);
+    FLTURLRequest request = FLTKitRequest::requestWithURL(url, timeout, APIKey());
     request.HTTPMethod = "POST";
-    request.timeoutInterval = timeout;
-    const std::string locale = PLNNetworkOperation::localeIdentifier();
-    request.setValue(kUserAgent, "User-Agent");
-    request.setValue("application/json", "Accept");
-    request.setValue("utf-8", "Accept-Charset");
-    request.setValue(locale, "Accept-Language");
-    request.setValue(locale, "Content-Language");
-    request.setValue(PLNNetworkOperation::kDeveloperToken, "X-Faultline-Developer-Token");
-    request.setValue(Faultline::kBundleIdentifier, "X-Faultline-API-Client-Id");
-    request.setValue(Faultline::kDisplayVersion, "X-Faultline-API-Client-Display-Version");
-    request.setValue(Faultline::kBuildVersion, "X-Faultline-API-Client-Build-Version");
-    if (auto key = APIKey())
-        request.setValue(*key, "X-Faultline-API-Key");
     return request;
 }
 

@@ -10,6 +10,7 @@
 // quarantine with a log line.
 // Thread-safe; meant to run on the crash kit's work queue.
 
+#include "FLTKitRequest.h"
 #include "FLTFileManager.h"
 #include "FLTInternalReport.h"
 #include "FLTNetworkClient.h"
@@ -37,7 +38,7 @@ public:
 class FLTReportsController
 {
 public:
-    static constexpr const char *kUserAgent = "Faultline Mac SDK/3.9.3";
+    static constexpr const char *kUserAgent = FLTKitRequest::kUserAgent;
     // Failed uploads of one package, counted across launches, before it is given up.
     static constexpr unsigned kMaxFailedUploads = 6;
 
@@ -47,7 +48,8 @@ public:
                          std::shared_ptr<const FLTFileManager> fileManager);
 
     // Symbolicates (with processing), packages and starts the upload of a report; answers
-    // whether the upload was started.
+    // whether the upload was started. A crash whose upload started is also told to Hearth
+    // Analytics (FLTHRTAnalytics), which does nothing outside Hearth mode.
     bool prepareAndSubmitReport(const std::shared_ptr<FLTInternalReport> &report, bool urgent,
                                 bool withProcessing);
     bool uploadPackagedReportAtPath(const std::string &path, bool urgent);

@@ -4,43 +4,17 @@
 #include "telemetry/TallyKit/TLYCustomEvent.h"
 #include "telemetry/TallyKit/TLYLifecycleEvent.h"
 #include "telemetry/TallyKit/TLYPredefinedEvent.h"
-#include "telemetry/platform/SystemLog.h"
+#include "common/LogCapture.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <mutex>
-#include <vector>
 
 namespace {
 
 using json = nlohmann::ordered_json;
 
-// Collects the system log's lines for the length of a test.
-class LogCapture
-{
-public:
-    LogCapture()
-    {
-        tel::SystemLog::setSink([this](const std::string &line) {
-            std::lock_guard lock(m_mutex);
-            m_lines.push_back(line);
-        });
-    }
-    ~LogCapture() { tel::SystemLog::setSink({}); }
-    bool contains(const std::string &text) const
-    {
-        std::lock_guard lock(m_mutex);
-        for (const auto &line : m_lines)
-            if (line.find(text) != std::string::npos)
-                return true;
-        return false;
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    std::vector<std::string> m_lines;
-};
+using qnt::test::LogCapture;
 
 TEST(TLYAttributeDictionaryTest, KeepsTwentyOneEntriesAndDropsTheNextEvenForAKnownKey)
 {

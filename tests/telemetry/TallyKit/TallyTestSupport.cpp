@@ -6,8 +6,6 @@
 #include "telemetry/TallyKit/TLYPackageLogOperation.h"
 #include "telemetry/TallyKit/TLYWriteEventOperation.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <atomic>
 #include <dirent.h>
@@ -30,30 +28,6 @@ void writeFile(const std::string &path, const std::string &bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;
-}
-
-std::optional<std::string> gunzip(const std::string &bytes)
-{
-    z_stream stream{};
-    if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK)
-        return std::nullopt;
-    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(bytes.data()));
-    stream.avail_in = static_cast<uInt>(bytes.size());
-    std::string out;
-    char buffer[16384];
-    int result = Z_OK;
-    do {
-        stream.next_out = reinterpret_cast<Bytef *>(buffer);
-        stream.avail_out = sizeof buffer;
-        result = inflate(&stream, Z_NO_FLUSH);
-        if (result != Z_OK && result != Z_STREAM_END)
-            break;
-        out.append(buffer, sizeof buffer - stream.avail_out);
-    } while (result != Z_STREAM_END);
-    inflateEnd(&stream);
-    if (result != Z_STREAM_END)
-        return std::nullopt;
-    return out;
 }
 
 std::vector<LogLine> parseLog(const std::string &text)

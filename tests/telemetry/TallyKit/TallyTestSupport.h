@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Gzip.h"
 #include "telemetry/TallyKit/TLYMetadata.h"
 
 #include <nlohmann/json.hpp>
@@ -21,8 +22,6 @@ struct LogLine {
 
 std::string readFile(const std::string &path);
 void writeFile(const std::string &path, const std::string &bytes);
-// The bytes of a gzip stream; nothing when it does not inflate whole.
-std::optional<std::string> gunzip(const std::string &bytes);
 // The lines of an event log (each ended by "\n"); a line without its four fields is kept with
 // an empty name.
 std::vector<LogLine> parseLog(const std::string &text);

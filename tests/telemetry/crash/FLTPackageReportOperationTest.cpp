@@ -2,7 +2,7 @@
 
 #include "telemetry/crash/FLTPackageReportOperation.h"
 
-#include "GzipText.h"
+#include "common/Gzip.h"
 #include "ReportStoreFixture.h"
 #include "tests/telemetry/core/NetTestServer.h"
 

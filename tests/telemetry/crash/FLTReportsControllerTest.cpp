@@ -6,13 +6,16 @@
 #include "telemetry/crash/FLTPackageReportOperation.h"
 #include "telemetry/crash/FLTReportsController.h"
 
-#include "GzipText.h"
 #include "RecordedImages.h"
 #include "ReportStoreFixture.h"
+#include "common/Gzip.h"
+#include "common/LogCapture.h"
+#include "common/ScopeExit.h"
 #include "common/ScopedEnvironment.h"
 #include "common/WaitUntil.h"
+#include "telemetry/core/Plinth.h"
+#include "tests/telemetry/TallyKit/TLYFakeHearthAnalytics.h"
 #include "tests/telemetry/core/NetTestServer.h"
-#include "telemetry/platform/SystemLog.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -49,31 +52,7 @@ public:
     }
 };
 
-// Collects the client's log lines for the length of a test.
-class LogCapture
-{
-public:
-    LogCapture()
-    {
-        tel::SystemLog::setSink([this](const std::string &line) {
-            std::lock_guard lock(m_mutex);
-            m_lines.push_back(line);
-        });
-    }
-    ~LogCapture() { tel::SystemLog::setSink({}); }
-    bool contains(const std::string &text) const
-    {
-        std::lock_guard lock(m_mutex);
-        for (const auto &line : m_lines)
-            if (line.find(text) != std::string::npos)
-                return true;
-        return false;
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    std::vector<std::string> m_lines;
-};
+using qnt::test::LogCapture;
 
 class ReportsUpload : public ::testing::Test
 {
@@ -428,6 +407,47 @@ TEST_F(ReportsUpload, AnUrgentReportIsSentBeforeTheCallReturns)
     EXPECT_EQ(m_uploads, 1);
     EXPECT_TRUE(storeIsEmpty());
     controller.reset();
+}
+
+TEST_F(ReportsUpload, ASentCrashIsToldToHearthWithItsTimeInHearthMode)
+{
+    startServer([](int, httplib::Response &response) { accept(response); });
+    const std::uint64_t mode = Plinth::sharedSDK().installationMode();
+    auto hearth = std::make_shared<qnt::test::TLYFakeHearthAnalytics>();
+    TLYHearthAnalytics::registerLibrary(hearth);
+    Plinth::sharedSDK().setInstallationMode(2);
+    const qnt::test::ScopeExit restore([mode] {
+        Plinth::sharedSDK().setInstallationMode(mode);
+        TLYHearthAnalytics::registerLibrary(nullptr);
+    });
+    struct Case {
+        const char *file;
+        std::string content;
+        std::optional<std::int64_t> milliseconds;
+    };
+    // Without a crash time the launch's start stands in for it; errors alone are no crash.
+    for (const Case &c : {Case{"signal.fltrecord",
+                               "{\"signal\":{\"number\":11,\"time\":1767225700}}\n", 1767225700000},
+                          Case{"signal.fltrecord", "{}\n", 1767225600000},
+                          Case{"errors_a.fltrecord", "{\"error\":{}}\n", std::nullopt}}) {
+        SCOPED_TRACE(c.file + (" " + c.content));
+        const std::size_t before = hearth->calls().size();
+        const fs::path folder =
+            m_store.addReport(m_store.manager()->activePath(), "hearth", {{c.file, c.content}});
+        auto controller = makeController();
+        EXPECT_TRUE(controller->reportsController()->prepareAndSubmitReport(
+            FLTInternalReport::reportWithPath(folder.string()), true, true));
+        controller.reset();
+        const auto calls = hearth->calls();
+        ASSERT_EQ(calls.size(), before + (c.milliseconds ? 1 : 0));
+        if (c.milliseconds) {
+            EXPECT_EQ(
+                calls.back().parameters.dump(),
+                nlohmann::ordered_json({{"timestamp", *c.milliseconds}, {"_r", 1}, {"fatal", 1}})
+                    .dump());
+        }
+    }
+    EXPECT_EQ(m_uploads, 3);
 }
 
 TEST_F(ReportsUpload, WithSubmissionSwitchedOffPackagesWait)

@@ -1,21 +1,16 @@
-#pragma once
-
-// Inflates gzip data (one or more members) for checking what the crash kit compressed.
+#include "Gzip.h"
 
 #include <zlib.h>
 
-#include <optional>
-#include <string>
-
 namespace qnt::test {
 
-inline std::optional<std::string> gunzip(const std::string &data)
+std::optional<std::string> gunzip(const std::string &bytes)
 {
     z_stream stream{};
     if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK)
         return std::nullopt;
-    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.data()));
-    stream.avail_in = static_cast<uInt>(data.size());
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(bytes.data()));
+    stream.avail_in = static_cast<uInt>(bytes.size());
     std::string out;
     char buffer[16384];
     int result = Z_OK;
@@ -23,8 +18,10 @@ inline std::optional<std::string> gunzip(const std::string &data)
         stream.next_out = reinterpret_cast<Bytef *>(buffer);
         stream.avail_out = sizeof buffer;
         result = inflate(&stream, Z_NO_FLUSH);
+        if (result != Z_OK && result != Z_STREAM_END)
+            break;
         out.append(buffer, sizeof buffer - stream.avail_out);
-    } while (result == Z_OK);
+    } while (result != Z_STREAM_END);
     inflateEnd(&stream);
     if (result != Z_STREAM_END)
         return std::nullopt;

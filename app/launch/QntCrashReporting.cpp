@@ -1,9 +1,11 @@
 #include "app/launch/QntCrashReporting.h"
 
+#include "telemetry/crash/FLTReport.h"
 #include "telemetry/crash/Faultline.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDateTime>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QLoggingCategory>
@@ -11,6 +13,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QThread>
+#include <QTimeZone>
 
 Q_LOGGING_CATEGORY(lcCrashReporting, "quintora.crashreporting")
 
@@ -50,12 +53,39 @@ void askToSend(const FLTPromptTexts &texts, std::function<void(FLTPromptAnswer)>
         completion(FLTPromptAnswer::DoNotSend);
 }
 
+QString dateText(const std::optional<std::int64_t> &seconds)
+{
+    if (!seconds)
+        return QStringLiteral("unknown");
+    return QDateTime::fromSecsSinceEpoch(*seconds, QTimeZone::utc()).toString(Qt::ISODate);
+}
+
+// Every report an earlier launch left goes to the diagnostics log, with what it says of that
+// launch; it is read-only here, the kit decides about sending it.
+void noteEarlierReport(const std::shared_ptr<FLTReport> &report)
+{
+    const QString text =
+        QStringLiteral(
+            "Report %1 of an earlier launch: %2, version %3 (%4), started %5, crashed %6, "
+            "on %7 (%8), %9 custom keys")
+            .arg(QString::fromStdString(report->identifier()),
+                 report->isCrash() ? QStringLiteral("a crash") : QStringLiteral("recorded errors"),
+                 QString::fromStdString(report->bundleShortVersionString().value_or("?")),
+                 QString::fromStdString(report->bundleVersion().value_or("?")),
+                 dateText(report->dateCreated()), dateText(report->crashedOnDate()),
+                 QString::fromStdString(report->OSVersion().value_or("?")),
+                 QString::fromStdString(report->OSBuildVersion().value_or("?")))
+            .arg(report->customKeys().size());
+    qCInfo(lcCrashReporting).noquote() << text;
+}
+
 } // namespace
 
 void QntCrashReporting::install()
 {
     auto delegate = std::make_shared<FaultlineDelegate>();
     delegate->permissionPrompt = askToSend;
+    delegate->didDetectReportForLastExecution = noteEarlierReport;
     Faultline::sharedInstance().setDelegate(delegate);
     if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
         QObject::connect(app, &QGuiApplication::applicationStateChanged, app,

@@ -5,7 +5,8 @@
 class QMenu;
 
 // Quintora's side of the crash kit: the delegate that asks the user, in a dialog, whether to send
-// an earlier launch's crash report (where the downloaded settings ask for a prompt), the
+// an earlier launch's crash report (where the downloaded settings ask for a prompt) and notes each
+// earlier launch's report in the diagnostics log (category quintora.crashreporting), the
 // application's active state for the reports, and the Help menu's Crash Reporting submenu, which
 // is shown only while the kit runs (a build configured with an API key).
 class QntCrashReporting : public QObject

@@ -3,7 +3,7 @@
 // An earlier launch's report as an application sees it (handed to an application delegate of
 // the crash kit, when it has one): its identifier, versions, dates and custom keys read back from
 // the report folder, and, while the report is not read-only, user identity fields and keys
-// recorded into that folder. Quintora itself installs no such delegate. Not signal-safe.
+// recorded into that folder. Not signal-safe.
 
 #include "FLTInternalReport.h"
 #include "FLTUserLogging.h"

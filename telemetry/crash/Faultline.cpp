@@ -11,7 +11,10 @@
 #include "telemetry/platform/PlistValue.h"
 #include "telemetry/platform/TelemetryPaths.h"
 
+#include <chrono>
+#include <cstdint>
 #include <sstream>
+#include <vector>
 #include <sys/stat.h>
 #include "telemetry/platform/SystemLog.h"
 #include "telemetry/platform/ThreadStartHook.h"
@@ -117,6 +120,44 @@ public:
                 app->didDetectCrashDuringPreviousExecution(kit);
         });
     }
+    // An earlier launch's crash is the previous session's crash for usage analytics, dated with
+    // that launch's start. It is handed over on the main thread once the analytics kit has
+    // started, which it does after the crash controller.
+    void reportingControllerInternalDidDetectReportForLastExecution(
+        FLTCrashReportingController *, const std::shared_ptr<FLTInternalReport> &report) override
+    {
+        if (!report || !report->isCrash())
+            return;
+        const std::optional<std::int64_t> created = report->dateCreated();
+        using Clock = std::chrono::system_clock;
+        const auto latest =
+            std::chrono::duration_cast<std::chrono::seconds>(Clock::duration::max());
+        if (!created || *created < 0 || *created > latest.count())
+            return;
+        const Clock::time_point date{std::chrono::seconds(*created)};
+        std::lock_guard lock(m_mutex);
+        if (!m_analyticsStarted) {
+            m_crashDatesForAnalytics.push_back(date);
+            return;
+        }
+        tel::Host::runOnMainThread([date] { Tally::logPreviousSessionCrashedOnDate(date); });
+    }
+    // The analytics kit has started: what waited for it goes now.
+    void analyticsStarted()
+    {
+        std::vector<std::chrono::system_clock::time_point> dates;
+        {
+            std::lock_guard lock(m_mutex);
+            m_analyticsStarted = true;
+            dates.swap(m_crashDatesForAnalytics);
+        }
+        if (dates.empty())
+            return;
+        tel::Host::runOnMainThread([dates = std::move(dates)] {
+            for (const auto &date : dates)
+                Tally::logPreviousSessionCrashedOnDate(date);
+        });
+    }
     bool reportingControllerCanDisplayPermissionPrompt(FLTCrashReportingController *) override
     {
         auto app = m_kit.delegate();
@@ -136,6 +177,9 @@ public:
 private:
     Faultline &m_kit;
     void (*m_crashCallback)() = nullptr;
+    std::mutex m_mutex;
+    bool m_analyticsStarted = false;
+    std::vector<std::chrono::system_clock::time_point> m_crashDatesForAnalytics;
 };
 
 namespace {
@@ -215,6 +259,7 @@ void Faultline::start()
     // Usage analytics starts with the crash kit's beta token, which this platform never has.
     Tally::startWithBetaToken(m_betaController ? m_betaController->betaToken()
                                                : FLTBetaController::platformBetaToken());
+    controllerDelegate->analyticsStarted();
 }
 
 std::shared_ptr<FLTCrashReportingController> Faultline::crashReportingController() const
@@ -301,7 +346,7 @@ bool Faultline::isFirstInstall() const
 void Faultline::setDebugMode(bool)
 {
     Plinth::sharedSDK().setDebug(true);
-    if (isFaultlineStarted())
+    if (sharedInstance().isFaultlineStarted())
         tel::SystemLog::log(
             "[Faultline] Warning, consider enabling debug mode before starting Faultline");
 }
@@ -313,11 +358,12 @@ bool Faultline::debugMode() const
 
 void Faultline::setDelegate(std::shared_ptr<FaultlineDelegate> delegate)
 {
+    Faultline &kit = sharedInstance();
     {
-        std::lock_guard lock(m_mutex);
-        m_delegate = std::move(delegate);
+        std::lock_guard lock(kit.m_mutex);
+        kit.m_delegate = std::move(delegate);
     }
-    if (isFaultlineStarted())
+    if (kit.isFaultlineStarted())
         tel::SystemLog::log("[Faultline] Warning, setting delegate after start. Make sure to set "
                             "the Faultline delegate before calling startWithAPIKey:.., or +[Plinth "
                             "with...] to avoid missing some delegate callbacks.");
@@ -438,6 +484,16 @@ bool Faultline::recordJavaScriptErrorMessage(const std::map<std::string, std::st
     }
     FLTExceptionRecord(FLTExceptionKindJavaScript, "exception", text->second.c_str(), {}, false);
     return true;
+}
+
+void Faultline::logEvent(const std::string &name)
+{
+    Tally::logCustomEventWithName(name);
+}
+
+void Faultline::logEvent(const std::string &name, const nlohmann::ordered_json &attributes)
+{
+    Tally::logCustomEventWithName(name, attributes);
 }
 
 void Faultline::applicationActiveStateChanged(bool active)

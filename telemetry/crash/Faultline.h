@@ -5,6 +5,8 @@
 #include "FLTUserLogging.h"
 #include "telemetry/core/PLNKit.h"
 
+#include <nlohmann/json.hpp>
+
 #include <atomic>
 #include <functional>
 #include <map>
@@ -87,10 +89,14 @@ public:
     // telemetry core's.
     std::string installID() const;
     bool isFirstInstall() const;
+
+    // The setters and records below act on the one instance. They are static, so they can be
+    // called on the class (Faultline::setUserIdentifier(...)) as well as on sharedInstance().
+
     // Turns the telemetry core's debug mode on, whatever the argument.
-    void setDebugMode(bool debugMode);
+    static void setDebugMode(bool debugMode);
     bool debugMode() const;
-    void setDelegate(std::shared_ptr<FaultlineDelegate> delegate);
+    static void setDelegate(std::shared_ptr<FaultlineDelegate> delegate);
     std::shared_ptr<FaultlineDelegate> delegate() const;
 
     // Test crashes. crash stops the process with a trap instruction (SIGILL on x86-64);
@@ -100,15 +106,15 @@ public:
 
     // Values that go into this launch's report: user identity, custom keys, the platform the
     // application was made with. Nothing is recorded before the kit has started.
-    void setUserIdentifier(const std::optional<std::string> &identifier);
-    void setUserName(const std::optional<std::string> &name);
-    void setUserEmail(const std::optional<std::string> &email);
-    void setObjectValue(const std::optional<std::string> &value, const std::string &key);
-    void setIntValue(long long value, const std::string &key);
-    void setBoolValue(bool value, const std::string &key);
-    void setFloatValue(float value, const std::string &key);
-    void setDevelopmentPlatformName(const std::string &name);
-    void setDevelopmentPlatformVersion(const std::string &version);
+    static void setUserIdentifier(const std::optional<std::string> &identifier);
+    static void setUserName(const std::optional<std::string> &name);
+    static void setUserEmail(const std::optional<std::string> &email);
+    static void setObjectValue(const std::optional<std::string> &value, const std::string &key);
+    static void setIntValue(long long value, const std::string &key);
+    static void setBoolValue(bool value, const std::string &key);
+    static void setFloatValue(float value, const std::string &key);
+    static void setDevelopmentPlatformName(const std::string &name);
+    static void setDevelopmentPlatformVersion(const std::string &version);
     // Write-only: log and answer nothing.
     std::optional<std::string> developmentPlatformName() const;
     std::optional<std::string> developmentPlatformVersion() const;
@@ -116,11 +122,16 @@ public:
     // Non-fatal records of this launch: errors with their information, custom exceptions with
     // their frames, and script errors of a web view (a message with "msg", "url", "line" and
     // "column"; false when it cannot be recorded).
-    void recordError(const FLTError &error);
-    void recordError(const FLTError &error, const FLTErrorInfo &additionalUserInfo);
-    void recordCustomExceptionName(const std::string &name, const std::string &reason,
-                                   const std::vector<FLTStackFrame> &frameArray);
+    static void recordError(const FLTError &error);
+    static void recordError(const FLTError &error, const FLTErrorInfo &additionalUserInfo);
+    static void recordCustomExceptionName(const std::string &name, const std::string &reason,
+                                          const std::vector<FLTStackFrame> &frameArray);
     bool recordJavaScriptErrorMessage(const std::map<std::string, std::string> &message);
+
+    // A custom usage event, handed to the analytics kit (Tally), which checks the name and the
+    // attributes and drops the event while analytics is off.
+    static void logEvent(const std::string &name);
+    static void logEvent(const std::string &name, const nlohmann::ordered_json &attributes);
 
     // The host's application became active or resigned; recorded with the report.
     void applicationActiveStateChanged(bool active);

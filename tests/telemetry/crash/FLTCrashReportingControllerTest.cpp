@@ -4,9 +4,10 @@
 // A launch killed during its upload leaves the package for the next one, which sends it once.
 // Whole launches of the kit: this launch's folder and crash handlers, the launch marker, user
 // values in the report, the urgent path after a crash before the first turn of the main loop, the
-// application's delegate that declines and the send prompt.
+// application's delegate that declines and the send prompt. Launches of the whole client: the
+// crash reaches usage analytics too, and analytics switched off leaves crash reporting on.
 
-#include "GzipText.h"
+#include "common/Gzip.h"
 #include "ReportStoreFixture.h"
 #include "common/ChildProcess.h"
 #include "common/ScopedEnvironment.h"
@@ -362,6 +363,102 @@ TEST_F(KitLaunch, TheSendPromptIsShownOnceAndItsAnswerHoldsForTheOtherReports)
         for (const char *stage : {"first-", "second-"})
             EXPECT_FALSE(fs::exists(m_store / "active" / (std::string(stage) + c.answer)));
         fs::remove_all(m_store / "active");
+    }
+}
+
+// Two launches of the whole client as an application starts it (Plinth::with the crash kit, which
+// starts usage analytics), with settings, reports and analytics uploads on the test's server.
+class ClientLaunch : public NextLaunch
+{
+protected:
+    void serve(bool collectAnalytics)
+    {
+        m_server = std::make_unique<NetTestServer>(m_certificates);
+        m_server->on(
+            "GET", "/spi/v2/platforms/mac/apps/org.quintora.crash-helper/settings",
+            [this, collectAnalytics](const RecordedRequest &, httplib::Response &response) {
+                const json settings = {{"features", {{"collect_analytics", collectAnalytics}}},
+                                       {"analytics", {{"url", m_server->baseURL() + "/events"}}}};
+                response.set_content(settings.dump(), "application/json");
+            });
+        for (const char *path : {"/sdk-api/v1/platforms/mac/apps/.*/reports", "/events"})
+            m_server->on("POST", path, [](const RecordedRequest &, httplib::Response &response) {
+                response.status = 200;
+                response.set_content("{}", "application/json");
+            });
+        m_server->start();
+    }
+
+    qnt::test::ChildResult launch(const std::string &action) const
+    {
+        ChildOptions options;
+        options.standardError = ChildOptions::StandardError::Captured;
+        options.environment = environment();
+        for (const std::string &variable :
+             {"XDG_DATA_HOME=" + (m_folder / "data").string(),
+              "XDG_CONFIG_HOME=" + (m_folder / "config").string(),
+              "SettingsEndpoint=" + m_server->baseURL(), "FLT_TEST_CA=" + m_der.string()})
+            options.environment.push_back(variable);
+        return qnt::test::runChild(
+            {std::string(QNT_BIN_DIR) + "/flt_crash_helper_nofp", "plinth-launch", action},
+            options);
+    }
+
+    std::vector<RecordedRequest> requestsTo(const std::string &pathStart) const
+    {
+        std::vector<RecordedRequest> found;
+        for (const RecordedRequest &request : m_server->requests())
+            if (request.method == "POST" && request.path.rfind(pathStart, 0) == 0)
+                found.push_back(request);
+        return found;
+    }
+};
+
+// Usage analytics hears of the earlier launch's crash (in a log of that launch's own) and of the
+// crash kit's custom event; analytics switched off by the settings stops analytics, not crash
+// reporting.
+TEST_F(ClientLaunch, TheCrashReachesReportsAndAnalyticsAndAnalyticsOffLeavesCrashReportsOn)
+{
+    for (const bool analytics : {true, false}) {
+        SCOPED_TRACE(analytics ? "analytics on" : "analytics off");
+        fs::remove_all(m_folder / "cache");
+        fs::remove_all(m_folder / "data");
+        serve(analytics);
+        const auto crashed = launch("crash");
+        ASSERT_TRUE(crashed.signaled) << crashed.output << crashed.errors;
+        EXPECT_EQ(crashed.signal, SIGILL);
+        const auto next = launch("turn");
+        ASSERT_TRUE(next.exited) << next.errors;
+        ASSERT_EQ(next.exitCode, 0) << next.output << next.errors;
+
+        const auto reports = requestsTo("/sdk-api/");
+        ASSERT_EQ(reports.size(), 1u);
+        std::string crashedLaunch;
+        for (const auto &part : reports[0].parts)
+            if (part.name == "report_id")
+                crashedLaunch = part.content;
+        ASSERT_EQ(crashedLaunch.size(), 32u);
+        // Only the launch that ran last is left.
+        EXPECT_EQ(std::distance(fs::directory_iterator(m_store / "active"), {}), 1);
+        EXPECT_FALSE(fs::exists(m_store / "active" / crashedLaunch));
+
+        const auto uploads = requestsTo("/events");
+        if (!analytics) {
+            EXPECT_TRUE(uploads.empty());
+            continue;
+        }
+        std::string crashLog, exported;
+        for (const auto &upload : uploads)
+            for (const auto &part : upload.parts) {
+                const std::string log = qnt::test::gunzip(part.content).value_or("");
+                if (log.find("\tapp_crashed\t") != std::string::npos)
+                    crashLog += log;
+                if (log.find("\"diagram_exported\"") != std::string::npos)
+                    exported += log;
+            }
+        EXPECT_NE(crashLog.find("\"session_id\":\"" + crashedLaunch + "\""), std::string::npos)
+            << crashLog;
+        EXPECT_NE(exported.find("\"svg\""), std::string::npos) << exported;
     }
 }
 

@@ -1,15 +1,24 @@
 // The kit's public operations that need no running crash context: the debug switch, write-only
-// values, starting by key after the Hearth start, script errors without a message.
+// values, starting by key after the Hearth start, script errors without a message, and events
+// handed to usage analytics.
 
-#include "telemetry/core/Plinth.h"
 #include "telemetry/crash/Faultline.h"
+
+#include "ReportStoreFixture.h"
+#include "common/ScopeExit.h"
+#include "telemetry/TallyKit/TLYTallyController.h"
+#include "telemetry/TallyKit/Tally.h"
+#include "telemetry/core/Plinth.h"
 #include "telemetry/platform/SystemLog.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <vector>
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -76,6 +85,37 @@ TEST_F(FaultlineTest, AScriptErrorWithoutAMessageIsNotRecorded)
 {
     EXPECT_FALSE(Faultline::sharedInstance().recordJavaScriptErrorMessage({{"url", "x.js"}}));
     EXPECT_TRUE(logged("[Faultline] Unable to record exception from WKWebView"));
+}
+
+TEST_F(FaultlineTest, EventsGoToUsageAnalyticsAsCustomEvents)
+{
+    const fs::path root = qnt::test::makeTemporaryFolder("flt-events");
+    TLYTallyController::Context context;
+    TLYMetadata::Fields fields;
+    fields.APIKey = "events-key";
+    fields.sessionId = "events-session";
+    fields.installationId = "events-install";
+    context.metadataFields = fields;
+    context.firstInstall = false;
+    context.settingsProvider = [] { return std::optional<nlohmann::json>(); };
+    auto previous = Tally::sharedInstance().setTallyController(
+        TLYTallyController::create(std::nullopt, root.string(), context));
+    const qnt::test::ScopeExit restore([&] {
+        Tally::sharedInstance().setTallyController(previous);
+        fs::remove_all(root);
+    });
+
+    Faultline::logEvent("diagram_exported");
+    Faultline::sharedInstance().logEvent("diagram_printed", {{"format", "pdf"}});
+    Tally::waitUntilRecorded();
+
+    std::string logs;
+    for (const auto &entry :
+         fs::directory_iterator(TLYTallyController::eventDirectoryForRootDirectory(root.string())))
+        if (entry.path().extension() == ".log")
+            logs += qnt::test::readWholeFile(entry.path());
+    for (const char *text : {"\"diagram_exported\"", "\"diagram_printed\"", "\"pdf\""})
+        EXPECT_NE(logs.find(text), std::string::npos) << text << " in " << logs;
 }
 
 } // namespace

@@ -7,7 +7,12 @@
 // stack (that is, from a crash handler) they end the process with exit status 97, so a child that
 // dies by its signal has recorded its crash without allocating or locking.
 
+#include "telemetry/TallyKit/TLYFileUtils.h"
+#include "telemetry/TallyKit/TLYTallyController.h"
+#include "telemetry/TallyKit/Tally.h"
 #include "telemetry/core/PLNCertificatePinner.h"
+#include "telemetry/core/PLNSettingsOnboardingManager.h"
+#include "telemetry/core/Plinth.h"
 #include "telemetry/crash/FLTContext.h"
 #include "telemetry/crash/FLTCrashReportingController.h"
 #include "telemetry/crash/FLTSignalHandler.h"
@@ -15,6 +20,7 @@
 #include "telemetry/platform/AppInfo.h"
 #include "telemetry/platform/DispatchQueue.h"
 #include "telemetry/platform/Host.h"
+#include "telemetry/platform/NotificationBus.h"
 
 #include <atomic>
 #include <cerrno>
@@ -590,6 +596,86 @@ int kitLaunch(const char *identifier, const std::string &action)
     return 3;
 }
 
+// A launch of the whole telemetry client the way an application starts it: Plinth::with the
+// crash kit (which starts usage analytics), an Info.plist with an API key, the settings and the
+// reports endpoints from the environment (SettingsEndpoint, FaultlineReportsEndpoint), uploads
+// pinned to FLT_TEST_CA. The main thread's loop is this program's own. Actions:
+//   crash   wait for the settings, log a custom event through the crash kit, wait until it is
+//           written, then the kit's test crash
+//   turn    turn the loop until the earlier launches' reports are sent and analytics has nothing
+//           left to send, then end with 0
+int plinthLaunch(const std::string &action)
+{
+    g_realMutexLock = reinterpret_cast<MutexLock>(dlsym(RTLD_NEXT, "pthread_mutex_lock"));
+    tel::PlistValue::Dictionary plinth;
+    plinth["APIKey"] = tel::PlistValue(std::string("0123456789abcdef0123456789abcdef01234567"));
+    tel::PlistValue::Dictionary info;
+    info["CFBundleIdentifier"] = tel::PlistValue(std::string("org.quintora.crash-helper"));
+    info["CFBundleVersion"] = tel::PlistValue(std::string("7"));
+    info["CFBundleShortVersionString"] = tel::PlistValue(std::string("0.7"));
+    info["Plinth"] = tel::PlistValue(plinth);
+    tel::AppInfo::setInfoDictionary(tel::PlistValue(info));
+    if (const char *certificate = getenv("FLT_TEST_CA")) {
+        std::ifstream in(certificate, std::ios::binary);
+        const std::vector<unsigned char> der((std::istreambuf_iterator<char>(in)),
+                                             std::istreambuf_iterator<char>());
+        PLNCertificatePinner::setPinnedCertificatesForTesting(std::vector<PLNCertificate>{der});
+    }
+    tel::Host::Hooks hooks;
+    hooks.mainThreadExecutor = [](std::function<void()> block) {
+        std::lock_guard lock(g_mainQueueMutex);
+        g_mainQueue.push_back(std::move(block));
+    };
+    std::atomic<bool> settingsArrived{false};
+    auto observer = tel::NotificationBus::defaultBus().addObserver(
+        PLNSettingsAvailableNotification, nullptr,
+        [&](const tel::TelemetryNotification &) { settingsArrived = true; });
+    Plinth::with({&Faultline::metaClass()}, hooks);
+    auto controller = Faultline::sharedInstance().crashReportingController();
+    if (!controller)
+        return 2;
+    g_armed = true;
+    const std::string events =
+        TLYTallyController::eventDirectoryForRootDirectory(TLYTallyController::rootDirectory());
+    if (action == "crash") {
+        for (int tries = 0; tries < 3000 && !settingsArrived; ++tries) {
+            turnMainLoop();
+            usleep(10000);
+        }
+        turnMainLoop();
+        Faultline::logEvent("diagram_exported", {{"format", "svg"}});
+        Tally::waitUntilRecorded();
+        Faultline::crash();
+    }
+    const std::string identifier = Plinth::sharedSDK().executionIdentifier();
+    const auto &fileManager = *controller->fileManager();
+    const auto settled = [&] {
+        for (const auto &path : fileManager.activePathContents())
+            if (path.substr(path.rfind('/') + 1) != identifier)
+                return false;
+        return settingsArrived && fileManager.processingPathContents().empty()
+               && fileManager.preparedPathContents().empty()
+               && TLYFileUtils::filesWithExtension("multipartmime", events).empty()
+               && TLYFileUtils::filesWithExtension("gz", events).empty()
+               && TLYFileUtils::filesWithExtension("log", events).size() <= 1;
+    };
+    for (int tries = 0; tries < 3000; ++tries) {
+        turnMainLoop();
+        Tally::waitUntilRecorded();
+        if (settled()) {
+            controller->operationQueue()->waitUntilAllOperationsAreFinished();
+            turnMainLoop();
+            Tally::waitUntilRecorded();
+            if (settled()) {
+                printf("settled\n");
+                return 0;
+            }
+        }
+        usleep(10000);
+    }
+    return 3;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -601,8 +687,9 @@ int main(int argc, char **argv)
                 "threads|late-library|allocating-"
                 "handler|recursion-main|recursion-thread|recursion-queue[-early]|two-threads|"
                 "terminate[-abort-handler]|app-thread|odd-names|unloaded-library FOLDER\n"
-                "       %s kit-launch IDENTIFIER [turn|crash|crash-early]\n",
-                argv[0], argv[0]);
+                "       %s kit-launch IDENTIFIER [turn|crash|crash-early]\n"
+                "       %s plinth-launch turn|crash\n",
+                argv[0], argv[0], argv[0]);
         return 2;
     }
     const std::string mode = argv[1];
@@ -610,6 +697,8 @@ int main(int argc, char **argv)
         return nextLaunch(argv[2]);
     if (mode == "kit-launch")
         return kitLaunch(argv[2], argc > 3 ? argv[3] : "turn");
+    if (mode == "plinth-launch")
+        return plinthLaunch(argv[2]);
     if (mode.rfind("terminate", 0) == 0)
         std::set_terminate(previousTerminate);
     if (mode == "segv-chained") {

@@ -94,6 +94,37 @@ QString jsString(const QString &text)
 
 constexpr int kMaxEdges = 500;
 
+// Run once in every freshly loaded page, before its first render. Mermaid copies its whole
+// configuration (some eight hundred properties, most of them theme colours) on every read of it,
+// hundreds of times per diagram, defining each property with Object.defineProperty, which is
+// several times slower than assigning it. Defining a new, plain, writable, enumerable and
+// configurable data property of an ordinary extensible object whose prototype is Object.prototype
+// and which neither has nor inherits a property of that name is the same as assigning it; only
+// that case is taken the quick way, every other call goes to the engine's own function.
+const char kPageSetUpScript[] = R"JS(
+(function () {
+  var define = Object.defineProperty;
+  var plain = Object.prototype;
+  var hasOwn = plain.hasOwnProperty;
+  var prototypeOf = Object.getPrototypeOf;
+  var isExtensible = Object.isExtensible;
+  var defineProperty = function defineProperty(object, key, descriptor) {
+    if (typeof key === 'string' && typeof object === 'object' && object !== null
+        && typeof descriptor === 'object' && descriptor !== null
+        && descriptor.writable === true && descriptor.enumerable === true
+        && descriptor.configurable === true && !('get' in descriptor) && !('set' in descriptor)
+        && prototypeOf(object) === plain && !(key in plain) && !hasOwn.call(object, key)
+        && isExtensible(object)) {
+      object[key] = descriptor.value;
+      return object;
+    }
+    return define(object, key, descriptor);
+  };
+  define(Object, 'defineProperty', { value: defineProperty, writable: true, enumerable: false,
+                                     configurable: true });
+})();
+)JS";
+
 const char kRenderScript[] = R"JS(
 (function () {
   var serial = %1;
@@ -200,8 +231,10 @@ void QntWebMermaidRenderer::prepareApplication()
 {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-    for (const char *flag :
-         {"--disable-background-networking", "--disable-component-update", "--no-first-run"}) {
+    // The page is never shown: without the last flag Chromium would run it as a background tab,
+    // at a lower process priority, and a build would wait on everything else the machine does.
+    for (const char *flag : {"--disable-background-networking", "--disable-component-update",
+                             "--no-first-run", "--disable-renderer-backgrounding"}) {
         if (!flags.contains(flag))
             flags += (flags.isEmpty() ? "" : " ") + QByteArray(flag);
     }
@@ -209,6 +242,11 @@ void QntWebMermaidRenderer::prepareApplication()
     // Chromium's sandbox refuses to start as root; without this the page would not run at all.
     if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+}
+
+QString QntWebMermaidRenderer::pageSetUpScript()
+{
+    return QString::fromLatin1(kPageSetUpScript);
 }
 
 std::unique_ptr<QntMermaidRenderer> QntWebMermaidRenderer::create()
@@ -261,6 +299,8 @@ void QntWebMermaidRenderer::ensurePage(const QString &hostPagePath)
             return;
         m_pageLoaded = ok;
         m_pageFailed = !ok;
+        if (ok)
+            page->runJavaScript(pageSetUpScript());
         if (!m_running)
             return;
         if (ok)

@@ -147,20 +147,64 @@ const char kRenderScript[] = R"JS(
     });
     var clear = function () { if (input) { input.textContent = ''; } };
     var svgId = 'qnt-svg-' + serial;
+    var prefix = svgId + '-';
+    var isFlowModel = function (db) {
+      return !!db && typeof db.getVertices === 'function' && typeof db.getEdges === 'function';
+    };
+    var listOf = function (items) {
+      return items instanceof Map ? Array.from(items.values()) : Object.values(items || {});
+    };
+    // True when the model is exactly the one the picture was drawn from: every node and edge of
+    // the picture is in the model and every node and edge of the model in the picture.
+    var fits = function (db, doc) {
+      var domIds = {};
+      var vertices = listOf(db.getVertices());
+      vertices.forEach(function (v) { domIds[v.domId] = true; });
+      var nodes = doc.querySelectorAll('g.node');
+      var drawn = 0;
+      for (var i = 0; i < nodes.length; ++i) {
+        var id = nodes[i].getAttribute('id') || '';
+        if (id.indexOf(prefix) !== 0 || domIds[id.substring(prefix.length)] !== true) {
+          return false;
+        }
+        ++drawn;
+      }
+      var edgeIds = {};
+      var edges = db.getEdges();
+      edges.forEach(function (e) { edgeIds[e.id] = true; });
+      var paths = doc.querySelectorAll('path[data-id]');
+      for (var j = 0; j < paths.length; ++j) {
+        if (edgeIds[paths[j].getAttribute('data-id')] !== true) { return false; }
+      }
+      return drawn === vertices.length && paths.length === edges.length;
+    };
+    // The model of the diagram the picture shows. Mermaid's parser for a kind of diagram keeps
+    // the model of the text it parsed last, which is this render's; a parser is known once the
+    // text of its kind has been parsed here, and the text is parsed again when it is not known
+    // yet or its model does not fit the picture.
+    var parsers = window.qntParsers || (window.qntParsers = {});
+    var modelOf = function (type, doc) {
+      var known = parsers[type];
+      if (known && !known.flow) { return Promise.resolve(null); }
+      var kept = known && known.parser.parser && known.parser.parser.yy;
+      if (isFlowModel(kept) && fits(kept, doc)) { return Promise.resolve(kept); }
+      return mermaid.mermaidAPI.getDiagramFromText(text).then(function (d) {
+        if (d && d.parser && d.type === type) {
+          parsers[type] = { parser: d.parser, flow: isFlowModel(d.db) };
+        }
+        return d && d.db;
+      });
+    };
     // Names the nodes, subgraphs and edge ends in the picture from the diagram's own model,
     // so the reader need not guess them from Mermaid's element ids.
-    var annotate = function (svg) {
-      return mermaid.mermaidAPI.getDiagramFromText(text).then(function (d) {
-        var db = d && d.db;
-        if (!db || typeof db.getVertices !== 'function' || typeof db.getEdges !== 'function') {
-          return svg;
-        }
-        var doc = new DOMParser().parseFromString(svg, 'image/svg+xml');
-        var vertices = db.getVertices();
-        var list = vertices instanceof Map ? Array.from(vertices.values()) : Object.values(vertices);
+    var annotate = function (svg, type) {
+      var known = parsers[type];
+      if (known && !known.flow) { return Promise.resolve(svg); }
+      var doc = new DOMParser().parseFromString(svg, 'image/svg+xml');
+      return modelOf(type, doc).then(function (db) {
+        if (!isFlowModel(db)) { return svg; }
         var byDomId = {};
-        list.forEach(function (v) { if (v.domId) { byDomId[v.domId] = v.id; } });
-        var prefix = svgId + '-';
+        listOf(db.getVertices()).forEach(function (v) { if (v.domId) { byDomId[v.domId] = v.id; } });
         doc.querySelectorAll('g.node').forEach(function (n) {
           var id = n.getAttribute('id') || '';
           var key = id.indexOf(prefix) === 0 ? id.substring(prefix.length) : id;
@@ -186,7 +230,7 @@ const char kRenderScript[] = R"JS(
       }, function () { return svg; });
     };
     mermaid.render(svgId, text).then(function (r) {
-      return annotate(r.svg).then(function (svg) { clear(); done({ svg: svg }); });
+      return annotate(r.svg, r.diagramType).then(function (svg) { clear(); done({ svg: svg }); });
     }).catch(function (e) {
       clear(); done({ error: String((e && e.message) || e) });
     });

@@ -108,16 +108,16 @@ private:
 
 } // namespace
 
-TEST_F(WebMermaid, AFlowchartComesBackWithNamedNodesAndEdgeEnds)
+// The names of the elements and the ends of the connectors a picture reads into, sorted.
+std::pair<QStringList, QStringList> namesAndEnds(const QntMermaidRenderer::Result &result)
 {
-    const auto result = render(mermaidText("flow-TD.mmd"));
-    ASSERT_TRUE(result.ok()) << result.message.toStdString();
-    EXPECT_FALSE(result.svg.contains("foreignObject")); // plain SVG labels
-    const auto image = SVGKImage::imageWithData(result.svg.toUtf8());
-    ASSERT_TRUE(image.ok()) << image.errorMessage().toStdString();
-    const auto tree = (*image)->newVRTree();
     QStringList names;
     QStringList edges;
+    const auto image = SVGKImage::imageWithData(result.svg.toUtf8());
+    EXPECT_TRUE(image.ok()) << image.errorMessage().toStdString();
+    if (!image.ok())
+        return {};
+    const auto tree = (*image)->newVRTree();
     for (const VRObjectRef &object : tree->objects()) {
         if (object->isMemberOf<QntElement>())
             names.append(object->stringForKey("name"));
@@ -126,8 +126,45 @@ TEST_F(WebMermaid, AFlowchartComesBackWithNamedNodesAndEdgeEnds)
     }
     names.sort();
     edges.sort();
+    return {names, edges};
+}
+
+TEST_F(WebMermaid, AFlowchartComesBackWithNamedNodesAndEdgeEnds)
+{
+    const auto result = render(mermaidText("flow-TD.mmd"));
+    ASSERT_TRUE(result.ok()) << result.message.toStdString();
+    EXPECT_FALSE(result.svg.contains("foreignObject")); // plain SVG labels
+    const auto [names, edges] = namesAndEnds(result);
     EXPECT_EQ(names, QStringList({"A", "B", "C", "D", "E", "F", "G", "H", "S1"}));
     EXPECT_EQ(edges, QStringList({"A>B", "B>C", "C>D", "D>E", "E>F", "E>G", "F>H", "G>H"}));
+}
+
+// Each build names the nodes and edge ends of its own text, whatever was built before it in
+// the page: other flowcharts, the same nodes joined otherwise, other kinds of diagram.
+TEST_F(WebMermaid, EveryBuildNamesItsOwnNodesAndEdgeEnds)
+{
+    const struct {
+        QString text;
+        QStringList names;
+        QStringList edges;
+    } builds[] = {
+        {"graph LR\n  a --> b\n  b --> c\n", {"a", "b", "c"}, {"a>b", "b>c"}},
+        {"graph LR\n  a --> c\n  c --> b\n", {"a", "b", "c"}, {"a>c", "c>b"}},
+        {"sequenceDiagram\n  Alice->>Bob: Hi\n", {}, {}},
+        {"graph TD\n  x_1 --> y_2\n  x_1 e1@--> z\n  subgraph G\n    z\n  end\n",
+         {"G", "x_1", "y_2", "z"},
+         {"x_1>y_2", "x_1>z"}},
+        {"graph LR\n  a --> b\n  b --> c\n", {"a", "b", "c"}, {"a>b", "b>c"}},
+        {"graph LR\n  a --> b\n  b --> c\n  c --> a\n", {"a", "b", "c"}, {"a>b", "b>c", "c>a"}},
+    };
+    for (const auto &build : builds) {
+        SCOPED_TRACE(build.text.toStdString());
+        const auto result = render(build.text);
+        ASSERT_TRUE(result.ok()) << result.message.toStdString();
+        const auto [names, edges] = namesAndEnds(result);
+        EXPECT_EQ(names, build.names);
+        EXPECT_EQ(edges, build.edges);
+    }
 }
 
 TEST_F(WebMermaid, TheStylesheetReachesThePicture)

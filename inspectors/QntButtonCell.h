@@ -39,3 +39,12 @@ public:
     using QntButtonCell::QntButtonCell;
     QString keyEquivalent() const override { return QStringLiteral("c"); }
 };
+
+// The tool column's Text Editor button: "t" opens the element's text bar.
+class TextEditorButtonCell : public QntButtonCell
+{
+    Q_OBJECT
+public:
+    using QntButtonCell::QntButtonCell;
+    QString keyEquivalent() const override { return QStringLiteral("t"); }
+};

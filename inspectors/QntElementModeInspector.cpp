@@ -9,6 +9,7 @@
 #include "framework/document/VRDrawingDocument.h"
 #include "framework/model/QntElement.h"
 #include "framework/model/QntElementTable.h"
+#include "framework/model/QntImageShape.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/notations/QntNotation.h"
@@ -28,6 +29,12 @@ QntElementModeInspector::QntElementModeInspector(const QString &windowNibName, Q
     m_elementObservers.push_back(
         center.addObserver(kQntShowContextObjectPropertiesNotification, nullptr,
                            [this](const Notification &n) { openStylePropertiesPanel(n); }));
+    m_elementObservers.push_back(
+        center.addObserver(kQntShowTextEditorNotification, nullptr,
+                           [this](const Notification &n) { openTextEditor(n); }));
+    m_elementObservers.push_back(center.addObserver(
+        kQntTextCellSelectionChangedNotification, nullptr,
+        [this](const Notification &n) { elementTableTextCellSelectionChanged(n); }));
 }
 
 QntElementModeInspector::QntElementModeInspector(VREmbedded, QWidget *hostWindow)
@@ -39,6 +46,10 @@ QntElementModeInspector::~QntElementModeInspector()
 {
     m_elementObservers.clear();
     closeAttachedWindows();
+    delete _viewTableStyleHorizontal;
+    delete _viewCellStyleHorizontal;
+    delete _viewImageShapeStyleHorizontal;
+    delete _viewStickyPointToolbar;
 }
 
 std::shared_ptr<QntElement> QntElementModeInspector::contextElement() const
@@ -91,9 +102,12 @@ QPointF QntElementModeInspector::menuPosition()
 
 void QntElementModeInspector::createVerticalToolbarAtPoint(QPointF point)
 {
-    // A second right-click on the element keeps the column it shows.
-    if (_attachedWindow)
+    // A second right-click on the element opens its text bar.
+    if (_attachedWindow) {
+        openElementTextEditor();
         return;
+    }
+    closeAttachedTextEditorWindow();
     _viewVertical = parentMatrixbarView();
     mToolMatrix->setParent(_viewVertical);
     mToolMatrix->move(6, 5);
@@ -132,14 +146,29 @@ void QntElementModeInspector::contextMenuDidClose()
 
 void QntElementModeInspector::closeAttachedWindows()
 {
+    closeAttachedStickyPointWindow();
+    closeAttachedTextEditorWindow();
+    closeAttachedTableStyleWindow();
+    closeAttachedCellStyleWindow();
+    closeAttachedImageShapeStyleWindow();
     closeAttachedSimpleStyleWindow();
     QntContextMenu::closeAttachedWindows();
 }
 
 void QntElementModeInspector::closeAttachedWindowsWithKind(int mask)
 {
+    if (mask & kStickySpotWindowKind)
+        closeAttachedStickyPointWindow();
+    if (mask & kTableStyleWindowKind)
+        closeAttachedTableStyleWindow();
+    if (mask & kCellStyleWindowKind)
+        closeAttachedCellStyleWindow();
+    if (mask & kImageShapeStyleWindowKind)
+        closeAttachedImageShapeStyleWindow();
     if (mask & kSimpleStyleWindowKind)
         closeAttachedSimpleStyleWindow();
+    if (mask & kTextEditorWindowKind)
+        closeAttachedTextEditorWindow();
     QntContextMenu::closeAttachedWindowsWithKind(mask);
 }
 
@@ -186,6 +215,10 @@ void QntElementModeInspector::openStylePropertiesPanel(const Notification &)
     redisplayContentForSelection({object});
     if (!mToolMatrix->selectCellWithTag(11))
         return;
+    if (object->isKindOf<QntImageShape>()) {
+        createImageShapeStyleToolbar(mToolMatrix);
+        return;
+    }
     const QntNotationRef notation = drawing->currentNotation();
     if (notation && notation->isCustomizable())
         createSimpleStyleToolbar(mToolMatrix);

@@ -5,10 +5,22 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
+#include <optional>
+
 #include <memory>
 #include <vector>
 
+class QCheckBox;
+class QLabel;
+class QToolButton;
+class QntButtonCell;
+class QntColorWell;
+class QntDoubleSlider;
 class QntElement;
+class QntElementTextEditor;
+class QntEscapedView;
+class QntTextFieldCell;
 class VRDrawingDocument;
 
 // The inspector of a single selected element. Made once at launch; a right mouse-up on an
@@ -39,6 +51,131 @@ public:
     void toolButtonMatrixAction(QntButtonMatrix *matrix) override;
 
     void rightMouseUpOnElement(const Notification &notification);
+    bool areAttachedWindows() const override { return _attachedStickyPointWindow; }
+
+    // Element text bar.
+    void openElementTextEditor();
+    void closeAttachedTextEditorWindow();
+    void openTextEditor(const Notification &notification);
+    QntElementTextEditor *elementTextEditor() const { return mElementTextEditor; }
+    void elementTableTextCellSelectionChanged(const Notification &notification);
+
+    // Rotation, contour-only and padding modes.
+    void setAngleValue(double degrees);
+    void angleAction();
+    void angleTextboxAction();
+    int paddingMode() const { return _paddingMode; }
+    void setPaddingMode(int mode);
+    void updatePaddingControlsForElement(QntElement *element);
+
+    // Table-, cell- and image-shape-style toolbars.
+    void createTableStyleToolbar(QntButtonMatrix *matrix);
+    void createCellStyleToolbar(QntButtonMatrix *matrix);
+    void createImageShapeStyleToolbar(QntButtonMatrix *matrix);
+    void populateTableStyleToolbar();
+    void populateCellStyleToolbar();
+    void populateImageShapeStyleToolbar();
+    void closeAttachedTableStyleWindow();
+    void closeAttachedCellStyleWindow();
+    void closeAttachedImageShapeStyleWindow();
+    AXAttachedWindow *attachedTableStyleWindow() const { return _attachedTableStyleWindow; }
+    AXAttachedWindow *attachedCellStyleWindow() const { return _attachedCellStyleWindow; }
+    AXAttachedWindow *attachedImageShapeStyleWindow() const
+    {
+        return _attachedImageShapeStyleWindow;
+    }
+
+    // Table and cell actions.
+    void tableSelectAllCells();
+    void tableFontFamilyAction(const QString &fontName);
+    void tableFontSizeTextFieldAction();
+    void tableFontTypefaceAction();
+    void tableAlignAction(int column);
+    void tableTextColorAction(const QColor &colour);
+    void tableShowGridAction();
+    void tableShowTableFrameAction();
+    void tableSetGridLineWidth(double width);
+    void tableGridLineWidthAction();
+    void tableGridLineWidthTextboxAction();
+    void tableSetRectangleCornerRaduis(double radius);
+    void tableRectangleCornerRaduisAction();
+    void tableRectangleCornerRaduisTextboxAction();
+    void tableSetTopBottomPadding(double padding);
+    void tableSetLeftRightPadding(double padding);
+    void tableTopBottomPaddingSliderAction();
+    void tableLeftRightPaddingSliderAction();
+    void tableTopBottomPaddingTextboxAction();
+    void tableLeftRightPaddingTextboxAction();
+    void tableTextAngleSliderAction();
+    void setTableApplyToAllCellsCheckboxValue(qint64 value);
+    void tableGridColorMatrixAction(const QColor &colour);
+    void tableCellsColorAction(const QColor &colour);
+    void setAutosize(bool on);
+
+    // Image-shape actions.
+    void imageRectangleCornerSetRaduis(double radius);
+    void imageRectangleCornerRaduisAction();
+    void imageRectangleCornerRaduisTextboxAction();
+    void imageContourSetWidth(double width);
+    void imageContourWidthAction();
+    void imageContourWidthTextboxAction();
+    void imageContourColorAction();
+    void imageShowContourAction();
+    void imageContourTypeAction(int type);
+
+    // Colour palette and sticky spots.
+    void updateSelectColorButton() override;
+    void createColorToolbar(QntButtonMatrix *matrix);
+    void colorSchemeAction(qint64 schemeId);
+    void transparencyAction(double coef);
+    void createStickyPointToolbar(QntButtonMatrix *matrix);
+    void closeAttachedStickyPointWindow();
+    void toolButtonStickyPointMatrixAction(const QString &toolName);
+
+    // Controls of the toolbars, made with their views.
+    struct TableControls {
+        QCheckBox *showGrid = nullptr;
+        QCheckBox *showFrame = nullptr;
+        QntColorWell *gridColorWell = nullptr;
+        QntDoubleSlider *gridLineWidthSlider = nullptr;
+        QntTextFieldCell *gridLineWidthTextbox = nullptr;
+        QLabel *gridLineWidthTextboxLabel = nullptr;
+        QntDoubleSlider *cornerRadiusSlider = nullptr;
+        QntTextFieldCell *cornerRadiusTextbox = nullptr;
+        QLabel *cornerRadiusTextboxLabel = nullptr;
+        QToolButton *fontFamilyPopUpButton = nullptr;
+        QntTextFieldCell *fontSizeTextField = nullptr;
+        QntButtonCell *typeface[3] = {};
+        QntButtonCell *align[3] = {};
+        QntColorWell *textColorWell = nullptr;
+        QntColorWell *cellsColorWell = nullptr;
+        QCheckBox *applyToAllCells = nullptr;
+        QntDoubleSlider *topBottomPaddingSlider = nullptr;
+        QntTextFieldCell *topBottomPaddingTextbox = nullptr;
+        QntDoubleSlider *leftRightPaddingSlider = nullptr;
+        QntTextFieldCell *leftRightPaddingTextbox = nullptr;
+        QLabel *topBottomPaddingUnit = nullptr;
+        QLabel *leftRightPaddingUnit = nullptr;
+        QntDoubleSlider *textAngleSlider = nullptr;
+        QCheckBox *percentPaddings = nullptr;
+    };
+    struct ImageControls {
+        QCheckBox *showContour = nullptr;
+        QntButtonCell *contourType[3] = {};
+        QntDoubleSlider *contourWidthSlider = nullptr;
+        QntTextFieldCell *contourWidthTextbox = nullptr;
+        QLabel *contourWidthTextboxLabel = nullptr;
+        QntColorWell *contourColorWell = nullptr;
+        QWidget *cornerRadiusView = nullptr;
+        QntDoubleSlider *cornerRadiusSlider = nullptr;
+        QntTextFieldCell *cornerRadiusTextbox = nullptr;
+        QLabel *cornerRadiusTextboxLabel = nullptr;
+    };
+    const TableControls &tableControls();
+    const ImageControls &imageControls();
+    QntDoubleSlider *angleSlider() const { return _angleSlider; }
+    QntTextFieldCell *angleTextbox() const { return _angleTextbox; }
+    QWidget *colorPaletteView() const { return _colorPaletteView; }
     void openStylePropertiesPanel(const Notification &notification);
     void closeAction();
 
@@ -53,7 +190,36 @@ protected:
     void onlyContourModeAction() override;
 
 private:
+    void buildTableViews();
+    void buildImageShapeView();
+    void addRotationControls();
+    // The cell actions first select every cell when apply-to-all is on.
+    void applyToAllCellsStep();
+    QntElementTextEditor *tableTextEditor();
+    void forwardToTableTextEditor(const std::function<void(QntElementTextEditor &)> &action);
+    void showLength(QntDoubleSlider *slider, QntTextFieldCell *box, QLabel *unit) const;
+    std::optional<double> typedLength(QntTextFieldCell *box, QntDoubleSlider *slider) const;
+    void showTablePadding(QntDoubleSlider *slider, QntTextFieldCell *box) const;
+    std::optional<double> typedTablePadding(QntTextFieldCell *box, QntDoubleSlider *slider) const;
+
     VRObjectRef _contextObject;
+    QntElementTextEditor *mElementTextEditor = nullptr;
+    QntElementTextEditor *_tableTextEditor = nullptr;
+    QPointer<QntEscapedView> _viewTableStyleHorizontal;
+    QPointer<QntEscapedView> _viewCellStyleHorizontal;
+    QPointer<QntEscapedView> _viewImageShapeStyleHorizontal;
+    QPointer<AXAttachedWindow> _attachedTableStyleWindow;
+    QPointer<AXAttachedWindow> _attachedCellStyleWindow;
+    QPointer<AXAttachedWindow> _attachedImageShapeStyleWindow;
+    QPointer<QntEscapedView> _viewStickyPointToolbar;
+    QPointer<AXAttachedWindow> _attachedStickyPointWindow;
+    QPointer<QWidget> _colorPaletteView;
+    QntDoubleSlider *_angleSlider = nullptr;
+    QntTextFieldCell *_angleTextbox = nullptr;
+    TableControls m_table;
+    ImageControls m_image;
+    int _paddingMode = 0;
+    bool m_populating = false;
     std::vector<NotificationToken> m_elementObservers;
     QPointer<VRDrawingDocument> m_followedDocument;
     bool m_refreshPending = false;

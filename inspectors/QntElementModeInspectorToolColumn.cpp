@@ -8,6 +8,8 @@
 #include "framework/base/VRConstants.h"
 #include "framework/document/VRDrawingDocument.h"
 #include "framework/model/QntElement.h"
+#include "framework/model/QntElementTable.h"
+#include "framework/model/QntImageShape.h"
 #include "framework/model/QntText.h"
 #include "framework/model/QntUMLSequenceElement.h"
 #include "framework/model/VRDrawing.h"
@@ -54,6 +56,33 @@ QIcon columnIcon(const QString &name)
         p.drawLine(QPointF(10, 44), QPointF(10, 32));
     } else if (name == QStringLiteral("RoundedRect")) {
         p.drawRoundedRect(QRectF(8, 12, 40, 32), 8, 8);
+    } else if (name == QStringLiteral("Qnt Text Editor")) {
+        p.drawLine(QPointF(12, 12), QPointF(44, 12));
+        p.drawLine(QPointF(28, 12), QPointF(28, 46));
+    } else if (name.startsWith(QStringLiteral("Table"))) {
+        p.drawRect(QRectF(6, 10, 44, 36));
+        p.drawLine(QPointF(6, 22), QPointF(50, 22));
+        p.drawLine(QPointF(28, 10), QPointF(28, 46));
+        p.setPen(QPen(QColor(250, 210, 90), 4, Qt::SolidLine, Qt::RoundCap));
+        if (name == QStringLiteral("TableAddRow") || name == QStringLiteral("TableAddColumn")) {
+            p.drawLine(QPointF(38, 34), QPointF(50, 34));
+            p.drawLine(QPointF(44, 28), QPointF(44, 40));
+        } else if (name == QStringLiteral("TableRemoveRow")
+                   || name == QStringLiteral("TableRemoveColumn")) {
+            p.drawLine(QPointF(38, 34), QPointF(50, 34));
+        } else if (name == QStringLiteral("TableJoinCells")) {
+            p.drawLine(QPointF(18, 34), QPointF(38, 34));
+        } else if (name == QStringLiteral("TableSplitCell")) {
+            p.drawLine(QPointF(28, 26), QPointF(28, 42));
+        } else if (name == QStringLiteral("TableCellStyle")) {
+            p.setBrush(QColor(250, 210, 90));
+            p.drawRect(QRectF(30, 24, 18, 20));
+        }
+    } else if (name == QStringLiteral("StickySpot")) {
+        p.drawRoundedRect(QRectF(8, 12, 40, 32), 4, 4);
+        p.setBrush(QColor(250, 210, 90));
+        p.drawEllipse(QPointF(48, 28), 5, 5);
+        p.drawEllipse(QPointF(28, 12), 5, 5);
     } else {
         p.setBrush(QColor(120, 170, 230));
         p.drawRoundedRect(QRectF(8, 12, 40, 32), 4, 4);
@@ -110,6 +139,12 @@ void QntElementModeInspector::populateMatrix(QntButtonMatrix *matrix)
         QStringLiteral("Connector"), 0,
         object->isKindOf<QntUMLSequenceElement>() ? kVRQntUMLSequenceConnectorToolName
                                                   : QStringLiteral("Connector"));
+    const bool table = object->isKindOf<QntElementTable>();
+    const auto *asTable = table ? static_cast<const QntElementTable *>(object.get()) : nullptr;
+    if (!table || asTable->selection().size() <= 1)
+        add(columnCell(new TextEditorButtonCell, QStringLiteral("Text Editor"),
+                       QStringLiteral("Qnt Text Editor"), tr("Text Editor (t)")),
+            QStringLiteral("Text Editor"), 0, QStringLiteral("Text Editor"));
     if (plain || object->isMemberOf<QntText>())
         add(columnCell(new QntButtonCell, QStringLiteral("Replace Element"),
                        QStringLiteral("ReplaceElement"), tr("Replace Element")),
@@ -118,6 +153,38 @@ void QntElementModeInspector::populateMatrix(QntButtonMatrix *matrix)
         add(columnCell(new QntButtonCell, QStringLiteral("Contour Style"),
                        QStringLiteral("RoundedRect"), tr("Contour Style")),
             QStringLiteral("Contour Style"), 0, QStringLiteral("Contour Style"));
+    if (plain && !customizable)
+        add(columnCell(new QntButtonCell, QStringLiteral("Sticky Spot"),
+                       QStringLiteral("StickySpot"), tr("Sticky Spot")),
+            QStringLiteral("Sticky Spot"), 0, QString());
+    if (table) {
+        add(columnCell(new QntButtonCell, QStringLiteral("Table Style"),
+                       QStringLiteral("TableStyle"), tr("Table Style")),
+            QStringLiteral("Table Style"), 0, QString());
+        add(columnCell(new QntButtonCell, QStringLiteral("Cell Style"),
+                       QStringLiteral("TableCellStyle"), tr("Cell Style")),
+            QStringLiteral("Cell Style"), 0, QString());
+        const struct {
+            const char *title, *image, *action;
+        } operations[] = {{"Add Row", "TableAddRow", "addRow:"},
+                          {"Remove Row", "TableRemoveRow", "removeRow:"},
+                          {"Add Column", "TableAddColumn", "addColumn:"},
+                          {"Remove Column", "TableRemoveColumn", "removeColumn:"},
+                          {"Join Cells", "TableJoinCells", "joinCells:"},
+                          {"Split Cells", "TableSplitCell", "splitCells:"}};
+        for (const auto &operation : operations) {
+            if (!asTable->validateAction(QByteArray(operation.action)))
+                continue;
+            const QString title = QString::fromLatin1(operation.title);
+            add(columnCell(new QntButtonCell, title, QString::fromLatin1(operation.image),
+                           tr(operation.title)),
+                title, 0, QString());
+        }
+    }
+    if (object->isKindOf<QntImageShape>())
+        add(columnCell(new QntButtonCell, QStringLiteral("Image Shape Style"),
+                       QStringLiteral("RoundedRect"), tr("Image Shape Style")),
+            QStringLiteral("Image Shape Style"), 11, QString());
     if (customizable && plain)
         add(columnCell(new QntButtonCell, QStringLiteral("Element Style"),
                        QStringLiteral("CustomElementStyle"), tr("Element Style")),
@@ -151,8 +218,55 @@ void QntElementModeInspector::toolButtonMatrixAction(QntButtonMatrix *matrix)
         return;
     }
     const QString title = cell->title;
-    if (title == QStringLiteral("Element Style")) {
+    const auto tableCommand = [this](void (QntElementTable::*command)(QObject *)) {
+        closeAttachedTextEditorWindow();
+        closeAttachedTableStyleWindow();
+        if (_contextObject && _contextObject->isKindOf<QntElementTable>()) {
+            const VRObjectRef keep = _contextObject;
+            (static_cast<QntElementTable *>(keep.get())->*command)(nullptr);
+            // The column shows what the table allows now.
+            populateMatrix(mToolMatrix);
+            if (_viewVertical)
+                _viewVertical->resize(_viewVertical->sizeHint());
+            if (_attachedWindow)
+                _attachedWindow->redisplay();
+        }
+    };
+    if (title == QStringLiteral("Sticky Spot")) {
+        createStickyPointToolbar(matrix);
+    } else if (title == QStringLiteral("Text Editor")) {
         closeAttachedReplaceElementWindow();
+        closeAttachedTableStyleWindow();
+        closeAttachedCellStyleWindow();
+        if (contextElement())
+            openElementTextEditor();
+        return;
+    } else if (title == QStringLiteral("Table Style")) {
+        closeAttachedTextEditorWindow();
+        closeAttachedCellStyleWindow();
+        createTableStyleToolbar(matrix);
+    } else if (title == QStringLiteral("Cell Style")) {
+        closeAttachedTextEditorWindow();
+        closeAttachedTableStyleWindow();
+        createCellStyleToolbar(matrix);
+    } else if (title == QStringLiteral("Add Row")) {
+        tableCommand(&QntElementTable::addRow);
+    } else if (title == QStringLiteral("Remove Row")) {
+        tableCommand(&QntElementTable::removeRow);
+    } else if (title == QStringLiteral("Add Column")) {
+        tableCommand(&QntElementTable::addColumn);
+    } else if (title == QStringLiteral("Remove Column")) {
+        tableCommand(&QntElementTable::removeColumn);
+    } else if (title == QStringLiteral("Join Cells")) {
+        tableCommand(&QntElementTable::joinCells);
+    } else if (title == QStringLiteral("Split Cells")) {
+        tableCommand(&QntElementTable::splitCells);
+    } else if (title == QStringLiteral("Image Shape Style")) {
+        closeAttachedTextEditorWindow();
+        createImageShapeStyleToolbar(matrix);
+    } else if (title == QStringLiteral("Element Style")) {
+        closeAttachedReplaceElementWindow();
+        closeAttachedTextEditorWindow();
         createSimpleStyleToolbar(matrix);
     } else if (title == QStringLiteral("Replace Element")) {
         closeAttachedSimpleStyleWindow();

@@ -519,6 +519,8 @@ void VRDrawableObject::endEditingInContextEditor(bool commit)
         return;
     if (commit)
         setTextContent(QTextDocumentFragment(view->textEditingView()->document()));
+    else
+        view->discardChanges();
     m_editorView = nullptr;
     view->editObject(nullptr);
 }

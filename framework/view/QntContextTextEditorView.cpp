@@ -2,7 +2,9 @@
 
 #include "framework/base/VRConstants.h"
 #include "framework/model/VRDrawableObject.h"
+#include "framework/undo/VRUndoManager.h"
 
+#include <QTextDocumentFragment>
 #include <QTextEdit>
 #include <QVBoxLayout>
 
@@ -12,6 +14,7 @@ QntContextTextEditorView::QntContextTextEditorView(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     m_editor = new QTextEdit(this);
+    m_editor->setAcceptRichText(true);
     layout->addWidget(m_editor);
     connect(m_editor, &QTextEdit::textChanged, this, [this] { writeBack(); });
 }
@@ -22,15 +25,36 @@ QntContextTextEditorView::~QntContextTextEditorView()
         object->clearTextEditorRef();
 }
 
+VRUndoManager *QntContextTextEditorView::undoManager() const
+{
+    auto object = m_object.lock();
+    return object ? object->undoManager() : nullptr;
+}
+
 void QntContextTextEditorView::editObject(const VRObjectRef &object)
 {
     if (auto old = m_object.lock(); old && old != object)
         old->clearTextEditorRef();
     m_object = object;
     m_token.reset();
+    m_typingRun = false;
     m_loading = true;
-    m_editor->setHtml(object ? object->textContent().toHtml() : QString());
+    m_originalHtml = object ? object->textContent().toHtml() : QString();
+    if (object && !object->textContent().isEmpty())
+        m_editor->setHtml(m_originalHtml);
+    else
+        m_editor->clear();
     m_loading = false;
+    m_undoManager = object ? object->undoManager() : nullptr;
+    m_topGroupAtStart.reset();
+    m_hadGroupAtStart = false;
+    if (m_undoManager) {
+        m_undoManager->closeOpenGroups();
+        const auto stack = m_undoManager->undoStack();
+        m_hadGroupAtStart = !stack.isEmpty();
+        if (m_hadGroupAtStart)
+            m_topGroupAtStart = stack.last();
+    }
     if (!object)
         return;
     m_token = NotificationCenter::defaultCenter().addObserver(
@@ -38,14 +62,66 @@ void QntContextTextEditorView::editObject(const VRObjectRef &object)
         [this](const Notification &) { objectDidChange(); });
 }
 
+void QntContextTextEditorView::applyFormattingChange(const QString &actionName,
+                                                     const std::function<void()> &change)
+{
+    m_typingRun = false;
+    m_formattingActionName = actionName;
+    change();
+    m_formattingActionName.clear();
+    m_typingRun = false;
+}
+
 void QntContextTextEditorView::writeBack()
 {
     if (m_loading)
         return;
-    if (auto object = m_object.lock()) {
-        m_loading = true;
-        object->setTextContent(QTextDocumentFragment(m_editor->document()));
-        m_loading = false;
+    auto object = m_object.lock();
+    if (!object)
+        return;
+    VRUndoManager *undo = undoManager();
+    const bool formatting = !m_formattingActionName.isEmpty();
+    // Later keystrokes of a typing run join the run's step.
+    const bool quiet = !formatting && m_typingRun && undo && undo->isUndoRegistrationEnabled();
+    if (quiet)
+        undo->disableUndoRegistration();
+    m_loading = true;
+    object->setTextContent(QTextDocumentFragment(m_editor->document()));
+    m_loading = false;
+    if (quiet) {
+        undo->enableUndoRegistration();
+    } else if (undo && undo->isUndoRegistrationEnabled()) {
+        if (formatting)
+            undo->setActionName(m_formattingActionName);
+        m_typingRun = !formatting;
+    }
+}
+
+void QntContextTextEditorView::discardChanges()
+{
+    auto object = m_object.lock();
+    VRUndoManager *undo = m_undoManager;
+    if (undo) {
+        undo->closeOpenGroups();
+        // Take back the steps of this session, newest first.
+        for (int guard = 0; guard < VRUndoManager::kMaximumGroups && undo->canUndo(); ++guard) {
+            const auto stack = undo->undoStack();
+            const bool atStart = m_hadGroupAtStart ? stack.last() == m_topGroupAtStart.lock()
+                                                   : stack.isEmpty();
+            if (atStart)
+                break;
+            undo->undo();
+        }
+    }
+    // Whatever was not recorded goes back too.
+    if (object && object->textContent().toHtml() != m_originalHtml) {
+        if (undo)
+            undo->disableUndoRegistration();
+        object->setTextContent(m_originalHtml.isEmpty()
+                                   ? QTextDocumentFragment()
+                                   : QTextDocumentFragment::fromHtml(m_originalHtml));
+        if (undo)
+            undo->enableUndoRegistration();
     }
 }
 
@@ -54,12 +130,14 @@ void QntContextTextEditorView::objectDidChange()
     auto object = m_object.lock();
     if (!object || m_loading)
         return;
-    const QString current = QTextDocumentFragment(m_editor->document()).toPlainText();
-    if (object->textContent().toPlainText() == current)
+    const QString current = QTextDocumentFragment(m_editor->document()).toHtml();
+    if (object->textContent().toHtml() == current)
         return;
+    // Undo or redo replaced the text (or its attributes): show it, and start a new typing run.
     m_loading = true;
     m_editor->setHtml(object->textContent().toHtml());
     m_loading = false;
+    m_typingRun = false;
     NotificationCenter::defaultCenter().post(
         kQntUpdateTextEditorControlsNotification, object.get(),
         {{QStringLiteral("object"), QVariant::fromValue(object)}});

@@ -185,6 +185,8 @@ private:
     bool m_pressed = false;
     Qt::MouseButton m_pressButton = Qt::NoButton;
     QPointer<QTextEdit> m_inlineEditor;
+    // The zoom the inline editor shows its text at.
+    double m_inlineScale = 1.0;
     VRObjectRef m_inlineObject;
     VRObjectRef m_highlighted;
     QPointer<QMenu> m_objectMenu;

@@ -157,10 +157,13 @@ void VRDrawingView::keyPressEvent(QKeyEvent *event)
             return;
         }
         if (key == Qt::Key_T) {
+            // The text of the single selection: in place or in the text bar.
             VRObjectDrawingLayer *layer = activeObjectLayer();
             VRObjectRef single = layer ? layer->singleSelection() : nullptr;
-            NotificationCenter::defaultCenter().post(kQntShowTextEditorNotification, this,
-                                                     single ? objectInfo(single) : QVariantMap());
+            if (single)
+                editTextOfObject(single);
+            else
+                NotificationCenter::defaultCenter().post(kQntShowTextEditorNotification, this, {});
             return;
         }
     }

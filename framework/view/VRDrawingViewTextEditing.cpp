@@ -2,7 +2,12 @@
 #include "framework/view/VRDrawingView.h"
 
 #include "framework/base/VRConstants.h"
+#include "framework/model/QntConnector.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/QntTextCell.h"
 #include "framework/model/VRDrawableObject.h"
+#include "framework/model/VRTextShapeBase.h"
+#include "framework/styles/VRTextAdornment.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/undo/VRUndoManager.h"
 #include "platform/UserDefaults.h"
@@ -11,7 +16,83 @@
 #include <QTextDocumentFragment>
 #include <QTextEdit>
 
+#include <QTextBlock>
+#include <QTextCursor>
+
 #include <algorithm>
+#include <functional>
+
+namespace {
+// The font and alignment an object draws its text with.
+bool textLookOfObject(const VRDrawableObject &object, QFont *font, int *alignment)
+{
+    if (object.isKindOf<QntElement>()) {
+        const auto &element = static_cast<const QntElement &>(object);
+        if (const QntTextShape *text = element.text()) {
+            *font = text->font();
+            *alignment = text->alignment();
+            return true;
+        }
+        return false;
+    }
+    if (object.isKindOf<QntTextCell>()) {
+        const VRTextBlock &block = static_cast<const QntTextCell &>(object).textBlock();
+        *font = block.font();
+        *alignment = block.alignment();
+        return true;
+    }
+    if (object.isKindOf<QntConnector>()) {
+        const auto &connector = static_cast<const QntConnector &>(object);
+        *font = connector.font();
+        *alignment = connector.textAdornment() ? connector.textAdornment()->alignment() : 2;
+        return true;
+    }
+    if (const auto *text = dynamic_cast<const VRTextShapeBase *>(&object)) {
+        *font = text->font();
+        *alignment = text->alignment();
+        return true;
+    }
+    return false;
+}
+
+Qt::Alignment qtAlignmentOf(int alignment)
+{
+    switch (alignment) {
+    case 0: return Qt::AlignLeft;
+    case 1: return Qt::AlignRight;
+    case 3: return Qt::AlignJustify;
+    default: return Qt::AlignHCenter;
+    }
+}
+
+// Multiplies every explicit font size of a document (the editor shows the text at the zoom).
+void scaleFontSizes(QTextDocument *document, double factor)
+{
+    if (factor == 1.0 || !(factor > 0))
+        return;
+    struct Run {
+        int from, to;
+        QTextCharFormat format;
+    };
+    std::vector<Run> runs;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (fragment.charFormat().fontPointSize() > 0)
+                runs.push_back({fragment.position(), fragment.position() + fragment.length(),
+                                fragment.charFormat()});
+        }
+    }
+    for (Run &run : runs) {
+        QTextCursor cursor(document);
+        cursor.setPosition(run.from);
+        cursor.setPosition(run.to, QTextCursor::KeepAnchor);
+        QTextCharFormat format;
+        format.setFontPointSize(run.format.fontPointSize() * factor);
+        cursor.mergeCharFormat(format);
+    }
+}
+} // namespace
 
 void VRDrawingView::editTextOfObject(const VRObjectRef &object)
 {
@@ -41,13 +122,27 @@ void VRDrawingView::beginInlineEditing(const VRObjectRef &object)
     editor->setAcceptRichText(true);
     editor->setStyleSheet(QStringLiteral("QTextEdit { background: rgba(255,255,255,230);"
                                          " border: 1px solid rgb(40,110,220); }"));
-    const QTextDocumentFragment text = object->textContent();
-    if (!text.isEmpty())
-        editor->document()->setHtml(text.toHtml());
+    // The object's own font, size and alignment, at the zoom of the view.
     QFont font = editor->font();
-    font.setPointSizeF(std::max(4.0, 12.0 * m_scale));
-    editor->document()->setDefaultFont(font);
-    editor->setAlignment(Qt::AlignCenter);
+    int alignment = 2;
+    if (!textLookOfObject(*object, &font, &alignment))
+        font.setPointSizeF(12.0);
+    m_inlineScale = m_scale > 0 ? m_scale : 1.0;
+    QFont shown = font;
+    shown.setPointSizeF(std::max(1.0, font.pointSizeF() * m_inlineScale));
+    editor->document()->setDefaultFont(shown);
+    const QTextDocumentFragment text = object->textContent();
+    if (!text.isEmpty()) {
+        editor->document()->setHtml(text.toHtml());
+        scaleFontSizes(editor->document(), m_inlineScale);
+    }
+    if (text.isEmpty()) {
+        QTextCursor all(editor->document());
+        QTextBlockFormat block;
+        block.setAlignment(qtAlignmentOf(alignment));
+        all.mergeBlockFormat(block);
+    }
+    editor->document()->setModified(false);
     QRectF r = mapRectFromDrawing(object->logicalBounds());
     r.setWidth(std::max(r.width(), 120.0));
     r.setHeight(std::max(r.height(), 28.0));
@@ -71,7 +166,12 @@ void VRDrawingView::endInlineEditing(bool commit)
     m_inlineEditor = nullptr;
     m_inlineObject.reset();
     editor->removeEventFilter(this);
-    if (commit && object) {
+    if (commit && object && editor->document()->isModified()) {
+        // Back from the zoom of the view to the text's own sizes.
+        scaleFontSizes(editor->document(), 1.0 / m_inlineScale);
+        QFont font = editor->document()->defaultFont();
+        font.setPointSizeF(std::max(1.0, font.pointSizeF() / m_inlineScale));
+        editor->document()->setDefaultFont(font);
         const QTextDocumentFragment fragment(editor->document());
         if (fragment.toHtml() != object->textContent().toHtml()) {
             object->setTextContent(fragment);

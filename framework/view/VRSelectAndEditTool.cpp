@@ -5,6 +5,8 @@
 #include "framework/view/VRViewController.h"
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntElement.h"
+#include "framework/model/QntElementTable.h"
+#include "framework/model/QntTextCell.h"
 #include "framework/model/QntStickySpot.h"
 #include "framework/view/VKInfoFloater.h"
 #include "framework/model/VRDrawableObject.h"
@@ -57,6 +59,43 @@ QPointF rotated(QPointF v, double radians)
     return {v.x() * c - v.y() * s, v.x() * s + v.y() * c};
 }
 
+} // namespace
+
+namespace {
+// The cell of a table under a drawing point.
+std::shared_ptr<QntTextCell> cellAtPoint(QntElementTable &table, QPointF point)
+{
+    for (const VRObjectRef &cell : table.cells()) {
+        if (cell && cell->hitTest(point))
+            return std::static_pointer_cast<QntTextCell>(cell);
+    }
+    return nullptr;
+}
+
+// A click in a table that is already the single selection picks the cell under it; with
+// Shift the cell joins or leaves the cell selection. False when no cell was picked.
+bool pickCell(VRObjectDrawingLayer &layer, const VRObjectRef &hit, QPointF point, bool shift)
+{
+    if (!hit || !hit->isKindOf<QntElementTable>() || layer.singleSelection() != hit)
+        return false;
+    auto &table = static_cast<QntElementTable &>(*hit);
+    const std::shared_ptr<QntTextCell> cell = cellAtPoint(table, point);
+    if (!cell)
+        return false;
+    VRObjectList cells;
+    if (shift) {
+        cells = table.selectedCells();
+        if (cells.contains(cell))
+            cells.removeAll(cell);
+        else
+            cells.append(cell);
+    } else {
+        cells = {cell};
+    }
+    table.selectCells(cells);
+    table.notifyVisualChange();
+    return true;
+}
 } // namespace
 
 VRSelectAndEditTool::VRSelectAndEditTool() = default;
@@ -117,6 +156,10 @@ void VRSelectAndEditTool::mousePressed(VRDrawingView &view, const VRToolEvent &e
         m_layer = hitLayer;
     }
     const bool shift = event.modifiers & Qt::ShiftModifier;
+    if (pickCell(*m_layer, hit, event.rawPoint, shift) && shift) {
+        m_drag = Drag::None;
+        return;
+    }
     if (!hit) {
         if (!shift)
             m_layer->deselectAll();
@@ -259,6 +302,15 @@ void VRSelectAndEditTool::mouseDoubleClicked(VRDrawingView &view, const VRToolEv
         }
     }
     hit->setDblClickCount(2);
+    // In a table the cell under the pointer is edited.
+    if (hit->isKindOf<QntElementTable>()) {
+        auto &table = static_cast<QntElementTable &>(*hit);
+        if (const std::shared_ptr<QntTextCell> cell = cellAtPoint(table, event.rawPoint)) {
+            table.selectCells({cell});
+            view.editTextOfObject(cell);
+            return;
+        }
+    }
     view.editTextOfObject(hit);
 }
 

@@ -1,0 +1,193 @@
+// QntElementModeInspector: the element text bar, and the rotation and padding modes.
+#include "inspectors/QntElementModeInspector.h"
+
+#include "inspectors/QntButtonMatrix.h"
+#include "inspectors/QntDoubleSlider.h"
+#include "inspectors/QntElementTextEditor.h"
+#include "inspectors/QntTextFieldCell.h"
+
+#include "app/common/QntConstants.h"
+#include "framework/base/VRConstants.h"
+#include "framework/document/VRDrawingDocument.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/QntElementArrow.h"
+#include "framework/model/QntElementTable.h"
+#include "framework/model/QntTextCell.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/view/QntContextTextEditorView.h"
+#include "framework/view/VRDrawingView.h"
+
+#include <QTextEdit>
+
+#include <cmath>
+
+namespace {
+// The object whose text the bar edits: a table edits its active cell.
+VRObjectRef editedTextObject(const std::shared_ptr<QntElement> &element)
+{
+    if (element && element->isKindOf<QntElementTable>()) {
+        auto *table = static_cast<QntElementTable *>(element.get());
+        if (QntTextCell *cell = table->activeTextCell())
+            return cell->shared_from_this();
+    }
+    return element;
+}
+} // namespace
+
+void QntElementModeInspector::openElementTextEditor()
+{
+    const std::shared_ptr<QntElement> element = contextElement();
+    if (!element)
+        return;
+    VRDrawingDocument *document = currentDocument();
+    VRDrawingView *view = document ? document->mainView() : nullptr;
+    if (view && view->inlineEditor())
+        return;
+    if (!mElementTextEditor || !mElementTextEditor->attachedWindow()) {
+        if (mElementTextEditor) {
+            mElementTextEditor->closeAttachedWindows();
+            mElementTextEditor->deleteLater();
+        }
+        mElementTextEditor = new QntElementTextEditor(this);
+    }
+    setPaddingMode(0);
+    mElementTextEditor->setPaddingMode(0);
+    mElementTextEditor->setParentModeInspector(this);
+    const VRObjectRef edited = editedTextObject(element);
+    edited->startEditingInContextEditorWithView(mElementTextEditor->editorView());
+    closeAttachedWindow();
+    mElementTextEditor->showEditorForSelection({element});
+    mElementTextEditor->setupTextAttributesControls();
+    NotificationCenter::defaultCenter().post(
+        kQntShowInfoPanelNotification, this,
+        {{QStringLiteral("msg"),
+          tr("Type the text; OK keeps it, Cancel discards every change.")}});
+    if (AXAttachedWindow *window = mElementTextEditor->attachedWindow()) {
+        window->orderFront(true);
+        QTextEdit *text = mElementTextEditor->editorView()->textEditingView();
+        text->setFocus(Qt::ActiveWindowFocusReason);
+        text->selectAll();
+    }
+}
+
+void QntElementModeInspector::closeAttachedTextEditorWindow()
+{
+    if (mElementTextEditor && mElementTextEditor->attachedWindow()) {
+        // Closing by other means than Cancel keeps what was typed.
+        const VRObjectRef edited = mElementTextEditor->editorView()->editedObject();
+        mElementTextEditor->closeAttachedWindows();
+        if (edited)
+            edited->endEditingInContextEditor(true);
+        mElementTextEditor->contextMenuDidClose();
+    }
+    if (const std::shared_ptr<QntElement> element = contextElement())
+        element->endEditingInContextEditor(true);
+}
+
+void QntElementModeInspector::openTextEditor(const Notification &notification)
+{
+    VRObjectRef object = notification.userInfo.value(QStringLiteral("object")).value<VRObjectRef>();
+    if (!object) {
+        VRDrawing *drawing = currentDrawing();
+        auto *layer = drawing ? drawing->activeLayerOfClass<VRObjectDrawingLayer>() : nullptr;
+        object = layer ? layer->singleSelection() : nullptr;
+    }
+    if (!object)
+        return;
+    // A cell double-clicked in a table edits the table with that cell active.
+    if (object->isKindOf<QntTextCell>()) {
+        if (QntElementTable *table = static_cast<QntTextCell *>(object.get())->owner())
+            object = table->shared_from_this();
+    }
+    if (!object->isKindOf<QntElement>())
+        return;
+    closeAttachedWindows();
+    setContextObject(object);
+    menuPosition();
+    openElementTextEditor();
+}
+
+void QntElementModeInspector::elementTableTextCellSelectionChanged(const Notification &notification)
+{
+    if (!_attachedWindow || !canShowAttachedWindow())
+        return;
+    const VRObjectRef table =
+        notification.userInfo.value(QStringLiteral("object")).value<VRObjectRef>();
+    closeAttachedWindows();
+    if (table)
+        redisplayContentForSelection({table});
+}
+
+void QntElementModeInspector::setPaddingMode(int mode)
+{
+    _paddingMode = mode;
+    if (mElementTextEditor)
+        mElementTextEditor->setPaddingMode(mode);
+    if (_tableTextEditor)
+        _tableTextEditor->setPaddingMode(mode);
+}
+
+void QntElementModeInspector::setAngleValue(double degrees)
+{
+    if (!std::isfinite(degrees))
+        return;
+    const double radians = degrees * 0.017453292519943295;
+    for (const VRObjectRef &object : selectedObjectForCurrentTarget()) {
+        if (!object)
+            continue;
+        if (object->isKindOf<QntElementTable>()) {
+            auto *table = static_cast<QntElementTable *>(object.get());
+            table->setCellTextAngle(degrees, false);
+            table->notifyVisualChange();
+        } else if (object->isKindOf<QntTextCell>()) {
+            auto *cell = static_cast<QntTextCell *>(object.get());
+            cell->setTextAngle(degrees);
+            if (QntElementTable *table = cell->owner())
+                table->notifyVisualChange();
+        } else if (object->isKindOf<QntElement>()) {
+            auto *element = static_cast<QntElement *>(object.get());
+            element->setAngle(radians);
+            element->updateConnectedConnectors();
+        } else if (object->isKindOf<QntElementArrow>()) {
+            object->setAngle(radians);
+            object->notifyVisualChange();
+        }
+    }
+}
+
+void QntElementModeInspector::angleAction()
+{
+    if (m_populating)
+        return;
+    setAngleValue(_angleSlider->doubleValue());
+    _angleTextbox->setText(formattedNumber(_angleSlider->doubleValue()));
+}
+
+void QntElementModeInspector::angleTextboxAction()
+{
+    const std::optional<double> typed = numberFromField(_angleTextbox, _angleSlider->doubleValue());
+    if (!typed)
+        return;
+    const double degrees = std::clamp(*typed, _angleSlider->minValue(), _angleSlider->maxValue());
+    setAngleValue(degrees);
+    _angleSlider->setDoubleValue(degrees);
+}
+
+void QntElementModeInspector::updatePaddingControlsForElement(QntElement *element)
+{
+    if (!m_table.leftRightPaddingSlider)
+        return;
+    if (_paddingMode == 1 && element) {
+        QSizeF size = element->size();
+        if (element->isKindOf<QntElementTable>()) {
+            if (QntTextCell *cell = static_cast<QntElementTable *>(element)->activeTextCell())
+                size = cell->size();
+        }
+        m_table.leftRightPaddingSlider->setMaxValue(size.width());
+        m_table.topBottomPaddingSlider->setMaxValue(size.height());
+    } else {
+        m_table.leftRightPaddingSlider->setMaxValue(1.0);
+        m_table.topBottomPaddingSlider->setMaxValue(1.0);
+    }
+}

@@ -48,7 +48,9 @@ void QntButtonCell::paintEvent(QPaintEvent *)
     QPainterPath outline;
     outline.addRoundedRect(inset, 3, 3);
     QColor fill = qntBackgroundColor();
-    if (isDown() || isChecked())
+    if (isChecked())
+        fill = QColor(70, 120, 200, 230);
+    else if (isDown())
         fill = fill.lighter(180);
     else if (underMouse() && isEnabled())
         fill = fill.lighter(130);

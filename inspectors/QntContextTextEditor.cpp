@@ -25,10 +25,12 @@
 
 #include <QCheckBox>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QPainter>
 #include <QSignalBlocker>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -89,6 +91,26 @@ int alignmentOfQt(Qt::Alignment alignment)
     return 0;
 }
 
+} // namespace
+
+// Lines of text set left, centred or right, in white.
+QIcon QntContextTextEditor::alignmentIcon(int column)
+{
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setPen(QPen(Qt::white, 2.5, Qt::SolidLine, Qt::RoundCap));
+    const double widths[4] = {24, 16, 24, 12};
+    for (int line = 0; line < 4; ++line) {
+        const double w = widths[line];
+        const double x = column == 0 ? 4 : column == 1 ? 16 - w / 2 : 28 - w;
+        const double y = 7 + line * 6;
+        p.drawLine(QPointF(x, y), QPointF(x + w, y));
+    }
+    return QIcon(pixmap);
+}
+
+namespace {
 QntButtonCell *toggleCell(QWidget *parent, const QString &title, const QString &text,
                           const QFont &font)
 {
@@ -247,10 +269,11 @@ int QntContextTextEditor::buildView(const QString &sizeMenuTitle)
     controls->addWidget(_showColorMatrixButton);
 
     static const char *const alignTitles[3] = {"Left", "Center", "Right"};
-    static const char *const alignGlyphs[3] = {"\u2AF7", "\u2261", "\u2AF8"};
     for (int column = 0; column < 3; ++column) {
         _alignCells[column] = toggleCell(view, QString::fromLatin1(alignTitles[column]),
-                                         QString::fromUtf8(alignGlyphs[column]), view->font());
+                                         QString(), view->font());
+        _alignCells[column]->setIcon(alignmentIcon(column));
+        _alignCells[column]->setIconSize(QSize(16, 16));
         controls->addWidget(_alignCells[column]);
         connect(_alignCells[column], &QAbstractButton::clicked, this,
                 [this, column] { alignAction(column); });
@@ -331,7 +354,16 @@ bool QntContextTextEditor::fontForName(const QString &name, double size, QFont *
             f.setPointSizeF(size);
         return f;
     };
-    if (families.contains(name)) {
+    // A family, or a name the system's font configuration stands in for (Helvetica, Times).
+    const auto known = [&families](const QString &family) {
+        if (families.contains(family))
+            return true;
+        static const QString fallback =
+            QFontInfo(QFont(QStringLiteral("qnt-no-such-family"))).family();
+        const QString resolved = QFontInfo(QFont(family)).family();
+        return !resolved.isEmpty() && resolved != fallback;
+    };
+    if (known(name)) {
         *font = withSize(QFont(name));
         return true;
     }
@@ -346,7 +378,7 @@ bool QntContextTextEditor::fontForName(const QString &name, double size, QFont *
         }
     }
     const qsizetype first = name.indexOf(QLatin1Char('-'));
-    if (first > 0 && families.contains(name.left(first))) {
+    if (first > 0 && known(name.left(first))) {
         *font = withSize(QFont(name.left(first)));
         return true;
     }
@@ -391,6 +423,7 @@ void QntContextTextEditor::closeAttachedWindows()
         _view->setParent(nullptr);
     window->hide();
     window->deleteLater();
+    NotificationCenter::defaultCenter().post(kQntHideInfoPanelNotification, this, {});
 }
 
 void QntContextTextEditor::contextMenuDidClose()

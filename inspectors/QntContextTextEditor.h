@@ -7,6 +7,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QIcon>
 #include <QPointer>
 #include <QString>
 #include <QTextCharFormat>
@@ -97,6 +98,8 @@ public:
     // The font of a name (a family, or a family and a typeface joined by "-") at a size; false
     // when no such font is installed.
     static bool fontForName(const QString &name, double size, QFont *font);
+    // The picture of an alignment cell (column 0 left, 1 centre, 2 right).
+    static QIcon alignmentIcon(int column);
 
     // Controls, for the owner and for tests.
     QWidget *view() const { return _view; }

@@ -193,6 +193,7 @@ private:
     void buildTableViews();
     void buildImageShapeView();
     void addRotationControls();
+    void populateRotationControls();
     // The cell actions first select every cell when apply-to-all is on.
     void applyToAllCellsStep();
     QntElementTextEditor *tableTextEditor();

@@ -198,10 +198,10 @@ void QntElementModeInspector::buildTableViews()
     onEdited(c.fontSizeTextField, this, [this] { tableFontSizeTextFieldAction(); });
     text->addWidget(c.fontSizeTextField);
     static const char *const aligns[3] = {"Left", "Center", "Right"};
-    static const char *const alignGlyphs[3] = {"\u2AF7", "\u2261", "\u2AF8"};
     for (int i = 0; i < 3; ++i) {
-        c.align[i] = makeToggle(cell, QString::fromLatin1(aligns[i]),
-                                QString::fromUtf8(alignGlyphs[i]));
+        c.align[i] = makeToggle(cell, QString::fromLatin1(aligns[i]), QString());
+        c.align[i]->setIcon(QntContextTextEditor::alignmentIcon(i));
+        c.align[i]->setIconSize(QSize(16, 16));
         text->addWidget(c.align[i]);
         connect(c.align[i], &QAbstractButton::clicked, this, [this, i] { tableAlignAction(i); });
     }

@@ -18,6 +18,8 @@
 #include "framework/view/QntContextTextEditorView.h"
 #include "framework/view/VRDrawingView.h"
 
+#include <QGridLayout>
+#include <QLabel>
 #include <QTextEdit>
 
 #include <cmath>
@@ -67,7 +69,9 @@ void QntElementModeInspector::openElementTextEditor()
         window->orderFront(true);
         QTextEdit *text = mElementTextEditor->editorView()->textEditingView();
         text->setFocus(Qt::ActiveWindowFocusReason);
-        text->selectAll();
+        // Existing text is selected; an empty one keeps the typing attributes just prepared.
+        if (!text->document()->isEmpty())
+            text->selectAll();
     }
 }
 
@@ -190,4 +194,53 @@ void QntElementModeInspector::updatePaddingControlsForElement(QntElement *elemen
         m_table.leftRightPaddingSlider->setMaxValue(1.0);
         m_table.topBottomPaddingSlider->setMaxValue(1.0);
     }
+}
+
+void QntElementModeInspector::addRotationControls()
+{
+    if (_angleSlider)
+        return;
+    QWidget *view = simpleStyleView();
+    auto *grid = qobject_cast<QGridLayout *>(view->layout());
+    if (!grid)
+        return;
+    _angleSlider = new QntDoubleSlider(view);
+    _angleSlider->setObjectName(QStringLiteral("angleSlider"));
+    _angleSlider->setMinValue(-180);
+    _angleSlider->setMaxValue(180);
+    _angleTextbox = new QntTextFieldCell(view);
+    _angleTextbox->setObjectName(QStringLiteral("angleTextbox"));
+    _angleTextbox->setFixedWidth(50);
+    _angleTextbox->setAlignment(Qt::AlignRight);
+    const int row = grid->rowCount();
+    auto *label = new QLabel(tr("Rotation"), view);
+    label->setStyleSheet(QStringLiteral("color: white;"));
+    grid->addWidget(label, row, 0);
+    grid->addWidget(_angleSlider, row, 1);
+    grid->addWidget(_angleTextbox, row, 2);
+    auto *unit = new QLabel(QStringLiteral("\u00B0"), view);
+    unit->setStyleSheet(QStringLiteral("color: white;"));
+    grid->addWidget(unit, row, 3);
+    connect(_angleSlider, &QntDoubleSlider::doubleValueChanged, this, [this] { angleAction(); });
+    connect(_angleTextbox, &QLineEdit::editingFinished, this, [this] {
+        if (!_angleTextbox->isModified())
+            return;
+        _angleTextbox->setModified(false);
+        angleTextboxAction();
+    });
+    connect(_angleTextbox, &QLineEdit::returnPressed, this, [this] { angleTextboxAction(); });
+}
+
+void QntElementModeInspector::populateRotationControls()
+{
+    addRotationControls();
+    if (!_angleSlider)
+        return;
+    m_populating = true;
+    const std::shared_ptr<QntElement> element = contextElement();
+    double degrees = element ? element->angle() / 0.017453292519943295 : 0.0;
+    degrees = std::remainder(degrees, 360.0);
+    _angleSlider->setDoubleValue(degrees);
+    _angleTextbox->setText(formattedNumber(degrees));
+    m_populating = false;
 }

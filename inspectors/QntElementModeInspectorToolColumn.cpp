@@ -267,6 +267,7 @@ void QntElementModeInspector::toolButtonMatrixAction(QntButtonMatrix *matrix)
     } else if (title == QStringLiteral("Element Style")) {
         closeAttachedReplaceElementWindow();
         closeAttachedTextEditorWindow();
+        populateRotationControls();
         createSimpleStyleToolbar(matrix);
     } else if (title == QStringLiteral("Replace Element")) {
         closeAttachedSimpleStyleWindow();
@@ -274,6 +275,8 @@ void QntElementModeInspector::toolButtonMatrixAction(QntButtonMatrix *matrix)
     } else if (title == QStringLiteral("Contour Style")) {
         closeAttachedReplaceElementWindow();
         closeAttachedSimpleStyleWindow();
+        closeAttachedTextEditorWindow();
+        populateRotationControls();
         createSimpleStyleToolbar(matrix);
         if (const std::shared_ptr<QntElement> element = contextElement())
             controls.onlyContourModeCheckbox->setChecked(element->onlyContourMode());

@@ -5,6 +5,7 @@
 #include "inspectors/QntButtonMatrix.h"
 #include "inspectors/QntColorWell.h"
 #include "inspectors/QntDoubleSlider.h"
+#include "inspectors/QntElementTextEditor.h"
 #include "inspectors/QntTextFieldCell.h"
 
 #include "library/PaletteTestSupport.h"
@@ -132,20 +133,24 @@ TEST_P(QntElementModeInspectorColumnTest, RightClickShowsTheButtonsOfTheNotation
     ASSERT_NE(h.inspector->attachedWindow(), nullptr);
     EXPECT_EQ(h.columnTitles(), GetParam().buttons);
     EXPECT_EQ(h.inspector->contextObject(), element);
-    // A second right-click keeps the column it shows.
-    AXAttachedWindow *column = h.inspector->attachedWindow();
+    // A second right-click opens the element's text bar in place of the column.
     h.rightClick(element);
-    EXPECT_EQ(h.inspector->attachedWindow(), column);
+    EXPECT_EQ(h.inspector->attachedWindow(), nullptr);
+    ASSERT_NE(h.inspector->elementTextEditor(), nullptr);
+    EXPECT_NE(h.inspector->elementTextEditor()->attachedWindow(), nullptr);
+    h.inspector->closeAttachedWindows();
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Notations, QntElementModeInspectorColumnTest,
     testing::Values(ColumnCase{kCustomizableNotation,
-                               {QStringLiteral("Connector"), QStringLiteral("Replace Element"),
+                               {QStringLiteral("Connector"), QStringLiteral("Text Editor"),
+                                QStringLiteral("Replace Element"),
                                 QStringLiteral("Element Style")}},
                     ColumnCase{kSkinNotation,
-                               {QStringLiteral("Connector"), QStringLiteral("Replace Element"),
-                                QStringLiteral("Contour Style")}}));
+                               {QStringLiteral("Connector"), QStringLiteral("Text Editor"),
+                                QStringLiteral("Replace Element"), QStringLiteral("Contour Style"),
+                                QStringLiteral("Sticky Spot")}}));
 
 TEST(QntElementModeInspectorTest, ArrowTouchesTheElementAtEveryZoom)
 {

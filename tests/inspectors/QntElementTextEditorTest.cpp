@@ -1,0 +1,415 @@
+#include "inspectors/QntElementTextEditor.h"
+
+#include "inspectors/AXAttachedWindow.h"
+#include "inspectors/QntButtonCell.h"
+#include "inspectors/QntButtonMatrix.h"
+#include "inspectors/QntDoubleSlider.h"
+#include "inspectors/QntElementModeInspector.h"
+#include "inspectors/QntTextFieldCell.h"
+
+#include "library/PaletteTestSupport.h"
+
+#include "app/common/QntConstants.h"
+#include "framework/base/VRConstants.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/QntElementTable.h"
+#include "framework/model/QntImageShape.h"
+#include "framework/model/QntTextCell.h"
+#include "framework/undo/VRUndoManager.h"
+#include "framework/view/QntContextTextEditorView.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QPushButton>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextEdit>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+const QString kSkinNotation = QStringLiteral("FlowChart/FlowChart.db");
+
+void flushEvents()
+{
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// Puts the text-bar defaults a test changes back to their registered values.
+struct DefaultsGuard {
+    ~DefaultsGuard()
+    {
+        for (const QString &key :
+             {QntContextTextEditorSaveTextProperties, QntContextTextEditorFontFamily,
+              QntContextTextEditorFontSize, QntContextTextEditorAlign,
+              QntContextTextEditorFontBold, QntContextTextEditorFontItalic,
+              QntContextTextEditorFontUnderline, kQntContextTextEditorEnableBlackBackground,
+              kQntEnableInlineEditor})
+            UserDefaults::standardUserDefaults().removeObjectForKey(key);
+    }
+};
+
+struct Harness {
+    Harness()
+        : palette(kSkinNotation)
+    {
+        VRInspectorBase::setMainDocumentOverride(palette.document.get());
+        inspector =
+            std::make_unique<QntElementModeInspector>(QStringLiteral("ElementModeInspector"));
+    }
+    ~Harness()
+    {
+        inspector.reset();
+        VRInspectorBase::setMainDocumentOverride(nullptr);
+        flushEvents();
+    }
+    std::shared_ptr<QntElement> placeElement(QPointF at)
+    {
+        const QList<QntElementRecord> shapes =
+            palette.drawing()->currentNotation()->shapeElementsList();
+        VRObjectRef element = shapes.at(0).prototype->copy();
+        element->setIsPrototype(false);
+        element->setLocation(at);
+        return std::static_pointer_cast<QntElement>(add(element));
+    }
+    VRObjectRef add(const VRObjectRef &object)
+    {
+        palette.layer()->addObject(object);
+        palette.layer()->replaceSelectionWithObject(object);
+        undo()->closeOpenGroups();
+        return object;
+    }
+    void rightClick(const VRObjectRef &object)
+    {
+        NotificationCenter::defaultCenter().post(
+            kQntElementRightMouseUpNotification, object.get(),
+            {{QStringLiteral("object"), QVariant::fromValue(object)}});
+    }
+    // The text bar opened as "t" opens it.
+    QntElementTextEditor *openBar(const VRObjectRef &object)
+    {
+        NotificationCenter::defaultCenter().post(
+            kQntShowTextEditorNotification, palette.view.get(),
+            {{QStringLiteral("object"), QVariant::fromValue(object)}});
+        return inspector->elementTextEditor();
+    }
+    QStringList columnTitles() const
+    {
+        QStringList titles;
+        for (const QntButtonMatrix::Cell &cell : inspector->toolMatrix()->cells())
+            titles << cell.title;
+        return titles;
+    }
+    void clickColumn(const QString &title)
+    {
+        const QList<QntButtonMatrix::Cell> cells = inspector->toolMatrix()->cells();
+        for (int row = 0; row < cells.size(); ++row) {
+            if (cells.at(row).title == title) {
+                inspector->toolMatrix()->performClickOnRow(row);
+                return;
+            }
+        }
+        ADD_FAILURE() << "no button " << title.toStdString();
+    }
+    // Each character as one keystroke in its own turn of the event loop.
+    void type(QTextEdit *edit, const QString &text)
+    {
+        for (const QChar ch : text) {
+            QTextCursor cursor = edit->textCursor();
+            cursor.insertText(QString(ch));
+            edit->setTextCursor(cursor);
+            undo()->closeOpenGroups();
+        }
+    }
+    static void typeIn(QntTextFieldCell *field, const QString &text)
+    {
+        field->setText(text);
+        field->setModified(true);
+        emit field->editingFinished();
+        emit field->returnPressed();
+    }
+    VRUndoManager *undo() const { return palette.drawing()->undoManager(); }
+
+    DefaultsGuard defaults;
+    PaletteHarness palette;
+    std::unique_ptr<QntElementModeInspector> inspector;
+};
+
+void selectRange(QTextEdit *edit, int from, int to)
+{
+    QTextCursor cursor(edit->document());
+    cursor.setPosition(from);
+    cursor.setPosition(to, QTextCursor::KeepAnchor);
+    edit->setTextCursor(cursor);
+}
+
+// Whether the characters [from, to) of a fragment's text are bold.
+QList<bool> boldness(const QTextDocumentFragment &fragment)
+{
+    QTextDocument document;
+    QTextCursor(&document).insertFragment(fragment);
+    QList<bool> result;
+    for (int i = 0; i < document.characterCount() - 1; ++i) {
+        QTextCursor at(&document);
+        at.setPosition(i + 1);
+        result << (at.charFormat().fontWeight() >= QFont::Bold);
+    }
+    return result;
+}
+
+} // namespace
+
+TEST(QntElementTextEditorTest, TAndASecondRightClickOpenTheBarAndOkKeepsTextAndNotes)
+{
+    Harness h;
+    const auto element = h.placeElement({200, 150});
+    h.rightClick(element);
+    EXPECT_TRUE(h.columnTitles().contains(QStringLiteral("Text Editor")));
+    h.rightClick(element);
+    QntElementTextEditor *bar = h.inspector->elementTextEditor();
+    ASSERT_NE(bar, nullptr);
+    ASSERT_NE(bar->attachedWindow(), nullptr);
+    // The column gives way to the bar.
+    EXPECT_EQ(h.inspector->attachedWindow(), nullptr);
+    QTextEdit *text = bar->editorView()->textEditingView();
+    h.type(text, QStringLiteral("Start"));
+    EXPECT_EQ(element->textContent().toPlainText(), QStringLiteral("Start"));
+    bar->notesTextField()->setPlainText(QStringLiteral("first step"));
+    bar->okAction();
+    EXPECT_EQ(bar->attachedWindow(), nullptr);
+    EXPECT_EQ(element->textContent().toPlainText(), QStringLiteral("Start"));
+    EXPECT_EQ(element->stringForKey(QStringLiteral("Notes")), QStringLiteral("first step"));
+    // The text is the shape's own: it goes with a copy.
+    const VRObjectRef copy = element->copy();
+    EXPECT_EQ(copy->textContent().toPlainText(), QStringLiteral("Start"));
+}
+
+TEST(QntElementTextEditorTest, BoldOnOneWordIsOneUndoStepThatTheEditorFollows)
+{
+    Harness h;
+    const auto element = h.placeElement({200, 150});
+    QntElementTextEditor *bar = h.openBar(element);
+    ASSERT_NE(bar, nullptr);
+    QTextEdit *text = bar->editorView()->textEditingView();
+    h.type(text, QStringLiteral("Hello big world"));
+    // A whole run of typing is one step.
+    const auto stepsBefore = h.undo()->undoStack().size();
+    selectRange(text, 6, 9);
+    bar->typefaceCell(QntContextTextEditor::kBoldCell)->setChecked(true);
+    bar->fontTypefaceAction();
+    h.undo()->closeOpenGroups();
+    EXPECT_EQ(h.undo()->undoStack().size(), stepsBefore + 1);
+    EXPECT_EQ(h.undo()->undoActionName(), QStringLiteral("Changing text attributes"));
+    const QList<bool> bold = boldness(element->textContent());
+    ASSERT_EQ(bold.size(), 15);
+    for (int i = 0; i < bold.size(); ++i)
+        EXPECT_EQ(bold.at(i), i >= 6 && i < 9) << i;
+
+    h.undo()->undo();
+    EXPECT_FALSE(boldness(element->textContent()).contains(true));
+    // The editor shows what the undo left.
+    EXPECT_FALSE(boldness(QTextDocumentFragment(text->document())).contains(true));
+    EXPECT_EQ(text->toPlainText(), QStringLiteral("Hello big world"));
+    // And the typing is one step more.
+    h.undo()->undo();
+    EXPECT_TRUE(element->textContent().toPlainText().isEmpty());
+    bar->cancelAction();
+}
+
+TEST(QntElementTextEditorTest, CancelDiscardsEveryChangeSinceTheBarOpened)
+{
+    Harness h;
+    const auto element = h.placeElement({200, 150});
+    element->setTextContent(QTextDocumentFragment::fromPlainText(QStringLiteral("Before")));
+    h.undo()->closeOpenGroups();
+    const auto steps = h.undo()->undoStack().size();
+    QntElementTextEditor *bar = h.openBar(element);
+    ASSERT_NE(bar, nullptr);
+    QTextEdit *text = bar->editorView()->textEditingView();
+    text->moveCursor(QTextCursor::End);
+    h.type(text, QStringLiteral(" and after"));
+    text->selectAll();
+    bar->typefaceCell(QntContextTextEditor::kItalicCell)->setChecked(true);
+    bar->fontTypefaceAction();
+    h.undo()->closeOpenGroups();
+    bar->cancelAction();
+    EXPECT_EQ(element->textContent().toPlainText(), QStringLiteral("Before"));
+    EXPECT_EQ(h.undo()->undoStack().size(), steps);
+    EXPECT_EQ(bar->attachedWindow(), nullptr);
+}
+
+TEST(QntElementTextEditorTest, NewTextStartsFromTheSavedPropertiesOrTheBuiltInOnes)
+{
+    Harness h;
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    defaults.setObject(qint64(1), QntContextTextEditorAlign);
+    defaults.setObject(20.5, QntContextTextEditorFontSize);
+    for (const bool save : {true, false}) {
+        defaults.setBool(save, QntContextTextEditorSaveTextProperties);
+        const auto element = h.placeElement({200, 150});
+        QntElementTextEditor *bar = h.openBar(element);
+        ASSERT_NE(bar, nullptr);
+        QTextEdit *text = bar->editorView()->textEditingView();
+        h.type(text, QStringLiteral("x"));
+        const QTextBlock block = text->document()->begin();
+        EXPECT_EQ(block.blockFormat().alignment() & Qt::AlignHorizontal_Mask,
+                  save ? Qt::AlignRight : Qt::AlignHCenter);
+        EXPECT_DOUBLE_EQ(text->currentCharFormat().font().pointSizeF(), save ? 20.5 : 14.0);
+        EXPECT_EQ(bar->fontSizeTextField()->text(), QLocale().toString(save ? 20.5 : 14.0));
+        EXPECT_TRUE(bar->alignCell(save ? 2 : 1)->isChecked());
+        bar->cancelAction();
+    }
+}
+
+TEST(QntElementTextEditorTest, TurningSavingOffPutsBackOnlyWhatWasRead)
+{
+    Harness h;
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    defaults.setBool(true, QntContextTextEditorSaveTextProperties);
+    defaults.setObject(18.0, QntContextTextEditorFontSize);
+    const auto element = h.placeElement({200, 150});
+    QntElementTextEditor *bar = h.openBar(element);
+    ASSERT_NE(bar, nullptr);
+    h.type(bar->editorView()->textEditingView(), QStringLiteral("abc"));
+    Harness::typeIn(bar->fontSizeTextField(), QStringLiteral("30"));
+    EXPECT_DOUBLE_EQ(defaults.doubleForKey(QntContextTextEditorFontSize), 30.0);
+    bar->saveTextPropertiesCheckbox()->setChecked(false);
+    bar->saveTextPropertiesCheckboxAction();
+    EXPECT_FALSE(defaults.boolForKey(QntContextTextEditorSaveTextProperties));
+    EXPECT_DOUBLE_EQ(defaults.doubleForKey(QntContextTextEditorFontSize), 18.0);
+    bar->cancelAction();
+
+    // A bar that read nothing writes nothing back: the stored size stays.
+    defaults.setObject(22.0, QntContextTextEditorFontSize);
+    QntElementTextEditor fresh;
+    fresh.saveTextPropertiesCheckbox()->setChecked(false);
+    fresh.saveTextPropertiesCheckboxAction();
+    EXPECT_DOUBLE_EQ(defaults.doubleForKey(QntContextTextEditorFontSize), 22.0);
+}
+
+TEST(QntElementTextEditorTest, FontSizeKeepsFractionsAndRefusesWords)
+{
+    Harness h;
+    const auto element = h.placeElement({200, 150});
+    QntElementTextEditor *bar = h.openBar(element);
+    ASSERT_NE(bar, nullptr);
+    QTextEdit *text = bar->editorView()->textEditingView();
+    h.type(text, QStringLiteral("size"));
+    text->selectAll();
+    Harness::typeIn(bar->fontSizeTextField(), QLocale().toString(10.5));
+    QTextCursor at(text->document());
+    at.setPosition(2);
+    EXPECT_DOUBLE_EQ(at.charFormat().fontPointSize(), 10.5);
+    h.undo()->closeOpenGroups();
+    const auto steps = h.undo()->undoStack().size();
+    Harness::typeIn(bar->fontSizeTextField(), QStringLiteral("big"));
+    h.undo()->closeOpenGroups();
+    EXPECT_EQ(h.undo()->undoStack().size(), steps);
+    EXPECT_EQ(bar->fontSizeTextField()->text(), QLocale().toString(10.5));
+    bar->cancelAction();
+}
+
+TEST(QntElementTextEditorTest, PaddingBoxesFollowThePaddingModeBothWays)
+{
+    Harness h;
+    const auto element = h.placeElement({200, 150});
+    QntElementTextEditor *bar = h.openBar(element);
+    ASSERT_NE(bar, nullptr);
+    Harness::typeIn(bar->topBottomPaddingTextbox(), QStringLiteral("12"));
+    EXPECT_DOUBLE_EQ(element->paddingTopBottom(), 0.12);
+    EXPECT_EQ(bar->topBottomPaddingTextbox()->text(), QStringLiteral("12"));
+    bar->setPaddingMode(1);
+    Harness::typeIn(bar->leftRightPaddingTextbox(), QStringLiteral("0.3"));
+    EXPECT_DOUBLE_EQ(element->paddingLeftRight(), 0.3);
+    EXPECT_EQ(bar->leftRightPaddingTextbox()->text(), QLocale().toString(0.3));
+    bar->cancelAction();
+}
+
+TEST(QntElementTextEditorTest, TableColumnCellColoursAndPaddings)
+{
+    Harness h;
+    auto table = QntElementTable::tableWithRows(1, 2, QSizeF(80, 40));
+    table->setLocation({300, 200});
+    h.add(table);
+    h.rightClick(table);
+    QStringList titles = h.columnTitles();
+    EXPECT_TRUE(titles.contains(QStringLiteral("Add Row")));
+    EXPECT_FALSE(titles.contains(QStringLiteral("Remove Row")));
+    h.clickColumn(QStringLiteral("Add Row"));
+    EXPECT_EQ(table->rowCount(), 2);
+    EXPECT_TRUE(h.columnTitles().contains(QStringLiteral("Remove Row")));
+
+    const VRObjectList cells = table->cells();
+    table->selectCells({cells.at(0)});
+    h.clickColumn(QStringLiteral("Cell Style"));
+    ASSERT_NE(h.inspector->attachedCellStyleWindow(), nullptr);
+    const auto &c = h.inspector->tableControls();
+    // Only the selected cell takes the colour.
+    h.inspector->tableCellsColorAction(QColor(255, 0, 0));
+    EXPECT_EQ(static_cast<QntTextCell *>(cells.at(0).get())->fillColour(), QColor(255, 0, 0));
+    EXPECT_NE(static_cast<QntTextCell *>(cells.at(1).get())->fillColour(), QColor(255, 0, 0));
+    c.applyToAllCells->setChecked(true);
+    h.inspector->tableCellsColorAction(QColor(0, 0, 255));
+    for (const VRObjectRef &cell : table->cells())
+        EXPECT_EQ(static_cast<QntTextCell *>(cell.get())->fillColour(), QColor(0, 0, 255));
+    c.applyToAllCells->setChecked(false);
+
+    // 25 % of the 40-point-high cell, then 6 points.
+    table->selectCells({cells.at(0)});
+    Harness::typeIn(c.topBottomPaddingTextbox, QStringLiteral("25"));
+    EXPECT_DOUBLE_EQ(static_cast<QntTextCell *>(cells.at(0).get())->paddingTopBottom(), 10.0);
+    EXPECT_EQ(c.topBottomPaddingTextbox->text(), QStringLiteral("25"));
+    c.percentPaddings->click();
+    EXPECT_EQ(h.inspector->paddingMode(), 1);
+    Harness::typeIn(c.leftRightPaddingTextbox, QStringLiteral("6"));
+    EXPECT_DOUBLE_EQ(static_cast<QntTextCell *>(cells.at(0).get())->paddingLeftRight(), 6.0);
+    EXPECT_EQ(c.leftRightPaddingTextbox->text(), QStringLiteral("6"));
+    h.inspector->setPaddingMode(0);
+}
+
+TEST(QntElementTextEditorTest, ImageShapeCornerRadiusShowsForRectanglesOnly)
+{
+    Harness h;
+    auto picture = std::make_shared<QntImageShape>();
+    picture->restoreGeometry({QPointF(100, 100), QSizeF(64, 48), QSizeF(0, 0), 0.0, {}});
+    picture->setShowContour(true);
+    picture->setContourType(1);
+    h.add(picture);
+    h.rightClick(picture);
+    h.clickColumn(QStringLiteral("Image Shape Style"));
+    ASSERT_NE(h.inspector->attachedImageShapeStyleWindow(), nullptr);
+    const auto &c = h.inspector->imageControls();
+    EXPECT_TRUE(c.cornerRadiusView->isHidden());
+    h.inspector->imageContourTypeAction(0);
+    EXPECT_EQ(picture->contourType(), 0);
+    EXPECT_FALSE(c.cornerRadiusView->isHidden());
+    // Reopened on a rectangle after another type, the control is there.
+    h.inspector->imageContourTypeAction(2);
+    h.inspector->closeAttachedWindows();
+    picture->setContourType(0);
+    h.rightClick(picture);
+    h.clickColumn(QStringLiteral("Image Shape Style"));
+    EXPECT_FALSE(c.cornerRadiusView->isHidden());
+    Harness::typeIn(c.contourWidthTextbox, QStringLiteral("2"));
+    EXPECT_NEAR(picture->contourWidth(),
+                h.palette.drawing()->convertLengthFromDrawingToBase(2.0), 1e-9);
+}
+
+TEST(QntElementTextEditorTest, RotationBoxTurnsTheElement)
+{
+    Harness h;
+    const auto element = h.placeElement({200, 150});
+    h.rightClick(element);
+    h.clickColumn(QStringLiteral("Contour Style"));
+    ASSERT_NE(h.inspector->angleTextbox(), nullptr);
+    Harness::typeIn(h.inspector->angleTextbox(), QStringLiteral("90"));
+    EXPECT_NEAR(element->angle(), M_PI / 2, 1e-9);
+    EXPECT_DOUBLE_EQ(h.inspector->angleSlider()->doubleValue(), 90.0);
+}

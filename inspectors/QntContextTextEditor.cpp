@@ -165,10 +165,9 @@ QntContextTextEditor::QntContextTextEditor(const QString &windowNibName, QObject
             if (_contextObject && n.object == _contextObject.get() && _attachedWindow)
                 setupTextAttributesControls();
         }));
-    m_observers.push_back(center.addObserver(kQntCloseAttachedTextEditorNotification, nullptr,
-                                             [this](const Notification &) {
-                                                 closeAttachedWindows();
-                                             }));
+    m_observers.push_back(
+        center.addObserver(kQntCloseAttachedTextEditorNotification, nullptr,
+                           [this](const Notification &) { closeAttachedWindows(); }));
 }
 
 QntContextTextEditor::~QntContextTextEditor()
@@ -248,8 +247,8 @@ int QntContextTextEditor::buildView(const QString &sizeMenuTitle)
     _fontSizeMenuButton->setBordered(true);
     _fontSizeMenuButton->setFixedSize(20, 22);
     connect(_fontSizeMenuButton, &QAbstractButton::clicked, this, [this] {
-        _fontSizeMenu->popup(_fontSizeMenuButton->mapToGlobal(
-            QPoint(0, _fontSizeMenuButton->height())));
+        _fontSizeMenu->popup(
+            _fontSizeMenuButton->mapToGlobal(QPoint(0, _fontSizeMenuButton->height())));
     });
     controls->addWidget(_fontSizeMenuButton);
 
@@ -270,8 +269,8 @@ int QntContextTextEditor::buildView(const QString &sizeMenuTitle)
 
     static const char *const alignTitles[3] = {"Left", "Center", "Right"};
     for (int column = 0; column < 3; ++column) {
-        _alignCells[column] = toggleCell(view, QString::fromLatin1(alignTitles[column]),
-                                         QString(), view->font());
+        _alignCells[column] =
+            toggleCell(view, QString::fromLatin1(alignTitles[column]), QString(), view->font());
         _alignCells[column]->setIcon(alignmentIcon(column));
         _alignCells[column]->setIconSize(QSize(16, 16));
         controls->addWidget(_alignCells[column]);
@@ -288,7 +287,8 @@ int QntContextTextEditor::buildView(const QString &sizeMenuTitle)
     grid->addWidget(_editorView, 1, 0, 1, 4);
     QTextEdit *text = _editorView->textEditingView();
     connect(text, &QTextEdit::cursorPositionChanged, this, [this] {
-        if (!_updating && _attachedWindow && !_editorView->textEditingView()->toPlainText().isEmpty())
+        if (!_updating && _attachedWindow
+            && !_editorView->textEditingView()->toPlainText().isEmpty())
             updateTextAttributesControls();
     });
 
@@ -402,8 +402,8 @@ void QntContextTextEditor::showEditorForSelection(const VRObjectList &selection)
     createAttachedWindowAtPoint(point);
 }
 
-void QntContextTextEditor::placeAttachedWindowInScreenFrame(AXAttachedWindow *window,
-                                                            QPointF point, int)
+void QntContextTextEditor::placeAttachedWindowInScreenFrame(AXAttachedWindow *window, QPointF point,
+                                                            int)
 {
     // The mode inspector's placement keeps the bar inside the screen that holds the point.
     if (window && _parentModeInspector)
@@ -521,7 +521,8 @@ void QntContextTextEditor::changeAttributesOfTarget(const QString &actionName,
     if (!target)
         return;
     if (_editorView && target == _editorView->textEditingView())
-        _editorView->applyFormattingChange(actionName, [this, target] { applyFormatToTarget(target); });
+        _editorView->applyFormattingChange(actionName,
+                                           [this, target] { applyFormatToTarget(target); });
     else
         applyFormatToTarget(target);
 }
@@ -533,12 +534,13 @@ void QntContextTextEditor::applyFormatToTarget(QTextEdit *target)
     cursor.beginEditBlock();
     if (cursor.hasSelection()) {
         convertRuns(cursor, convert);
-    } else {
-        // No selection: the whole text and what is typed next.
-        QTextCursor all(target->document());
-        all.select(QTextCursor::Document);
-        convertRuns(all, convert);
+        cursor.endEditBlock();
+        return;
     }
+    // No selection: the whole text and what is typed next.
+    QTextCursor all(target->document());
+    all.select(QTextCursor::Document);
+    convertRuns(all, convert);
     cursor.endEditBlock();
     target->setCurrentCharFormat(convertAttributes(target->currentCharFormat()));
 }
@@ -549,8 +551,8 @@ QTextCharFormat QntContextTextEditor::convertAttributes(const QTextCharFormat &a
     switch (_formattingAction) {
     case kFamily: {
         QFont font;
-        const double size = attributes.fontPointSize() > 0 ? attributes.fontPointSize()
-                                                           : QFont().pointSizeF();
+        const double size =
+            attributes.fontPointSize() > 0 ? attributes.fontPointSize() : QFont().pointSizeF();
         if (!_fontName.isEmpty() && fontForName(_fontName, size, &font)) {
             format.setFontFamilies(QStringList{font.family()});
             format.setFontStyleName(font.styleName());
@@ -597,9 +599,9 @@ void QntContextTextEditor::typefaceAttributesForMatrix(int *traitMask, bool *und
 {
     int mask = 0;
     bool flag = false;
-    const bool store = oneObjectPath()
-                       && UserDefaults::standardUserDefaults().boolForKey(
-                           QntContextTextEditorSaveTextProperties);
+    const bool store =
+        oneObjectPath()
+        && UserDefaults::standardUserDefaults().boolForKey(QntContextTextEditorSaveTextProperties);
     if (_typefaceCells[kBoldCell]) {
         const bool bold = _typefaceCells[kBoldCell]->isChecked();
         const bool italic = _typefaceCells[kItalicCell]->isChecked();
@@ -630,17 +632,16 @@ void QntContextTextEditor::fontFamilyAction(const QString &fontName)
         QFont font;
         const QString family = fontForName(_fontName, 0, &font) ? font.family() : _fontName;
         const auto convert = [this](const QTextCharFormat &f) { return convertAttributes(f); };
-        applySeveral(
-            objectsForSeveralPath(),
-            {[family](QntElement &e) { e.setTextFontFamily(family); },
-             [family, convert](VRTextBlock &b) {
-                 QFont f = b.font();
-                 f.setFamily(family);
-                 b.setFont(f);
-                 convertBlockText(b, convert);
-             },
-             [family](QntConnector &c) { c.setTextFontFamily(family); }},
-            currentDrawing() ? currentDrawing()->undoManager() : nullptr);
+        applySeveral(objectsForSeveralPath(),
+                     {[family](QntElement &e) { e.setTextFontFamily(family); },
+                      [family, convert](VRTextBlock &b) {
+                          QFont f = b.font();
+                          f.setFamily(family);
+                          b.setFont(f);
+                          convertBlockText(b, convert);
+                      },
+                      [family](QntConnector &c) { c.setTextFontFamily(family); }},
+                     currentDrawing() ? currentDrawing()->undoManager() : nullptr);
     }
     updateTextAttributesControls();
 }
@@ -663,9 +664,7 @@ void QntContextTextEditor::fontTypefaceAction()
                       b.setFont(VRTextBlock::fontWithTraits(b.font(), mask, underlined));
                       convertBlockText(b, convert);
                   },
-                  [mask, underlined](QntConnector &c) {
-                      c.setTextFontTypeface(mask, underlined);
-                  }},
+                  [mask, underlined](QntConnector &c) { c.setTextFontTypeface(mask, underlined); }},
                  currentDrawing() ? currentDrawing()->undoManager() : nullptr);
 }
 
@@ -908,8 +907,8 @@ void QntContextTextEditor::setupTextAttributesControls()
     _savedFontBold = defaults.integerForKey(QntContextTextEditorFontBold);
     _savedCaptured = true;
 
-    const QString family = save && !_savedFontName.isEmpty() ? _savedFontName
-                                                             : QStringLiteral("Helvetica");
+    const QString family =
+        save && !_savedFontName.isEmpty() ? _savedFontName : QStringLiteral("Helvetica");
     const double size = save && _savedFontSize > 0 ? std::min(_savedFontSize, 1000.0) : 14.0;
     const qint64 align = save ? _savedAlign : 2;
     const bool underline = save && _savedFontUnderline == 1;

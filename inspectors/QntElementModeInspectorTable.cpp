@@ -187,8 +187,8 @@ void QntElementModeInspector::buildTableViews()
     static const char *const faces[3] = {"Bold", "Italic", "Underline"};
     static const char *const faceGlyphs[3] = {"B", "I", "U"};
     for (int i = 0; i < 3; ++i) {
-        c.typeface[i] = makeToggle(cell, QString::fromLatin1(faces[i]),
-                                   QString::fromLatin1(faceGlyphs[i]));
+        c.typeface[i] =
+            makeToggle(cell, QString::fromLatin1(faces[i]), QString::fromLatin1(faceGlyphs[i]));
         text->addWidget(c.typeface[i]);
         connect(c.typeface[i], &QAbstractButton::clicked, this,
                 [this] { tableFontTypefaceAction(); });
@@ -231,14 +231,16 @@ void QntElementModeInspector::buildTableViews()
     fill->addWidget(c.percentPaddings);
     cellGrid->addLayout(fill, row++, 0, 1, 4);
 
-    c.topBottomPaddingSlider = makeSlider(cell, QStringLiteral("tableTopBottomPaddingSlider"), 0, 1);
+    c.topBottomPaddingSlider =
+        makeSlider(cell, QStringLiteral("tableTopBottomPaddingSlider"), 0, 1);
     c.topBottomPaddingTextbox = makeField(cell, QStringLiteral("tableTopBottomPaddingTextbox"));
     c.topBottomPaddingUnit = new QLabel(QStringLiteral("%"), cell);
     cellGrid->addWidget(new QLabel(tr("Top and bottom padding"), cell), row, 0);
     cellGrid->addWidget(c.topBottomPaddingSlider, row, 1);
     cellGrid->addWidget(c.topBottomPaddingTextbox, row, 2);
     cellGrid->addWidget(c.topBottomPaddingUnit, row++, 3);
-    c.leftRightPaddingSlider = makeSlider(cell, QStringLiteral("tableLeftRightPaddingSlider"), 0, 1);
+    c.leftRightPaddingSlider =
+        makeSlider(cell, QStringLiteral("tableLeftRightPaddingSlider"), 0, 1);
     c.leftRightPaddingTextbox = makeField(cell, QStringLiteral("tableLeftRightPaddingTextbox"));
     c.leftRightPaddingUnit = new QLabel(QStringLiteral("%"), cell);
     cellGrid->addWidget(new QLabel(tr("Left and right padding"), cell), row, 0);
@@ -604,7 +606,8 @@ void QntElementModeInspector::tableShowGridAction()
 {
     for (const VRObjectRef &object : selectedObjectForCurrentTarget())
         if (object && object->isKindOf<QntElementTable>())
-            static_cast<QntElementTable *>(object.get())->setShowGrid(m_table.showGrid->isChecked());
+            static_cast<QntElementTable *>(object.get())
+                ->setShowGrid(m_table.showGrid->isChecked());
 }
 
 void QntElementModeInspector::tableShowTableFrameAction()
@@ -825,8 +828,7 @@ void QntElementModeInspector::setAutosize(bool on)
 // Image-shape actions.
 
 namespace {
-template <class F>
-void forEachImageShape(const VRObjectList &objects, F &&f)
+template <class F> void forEachImageShape(const VRObjectList &objects, F &&f)
 {
     for (const VRObjectRef &object : objects)
         if (object && object->isKindOf<QntImageShape>())

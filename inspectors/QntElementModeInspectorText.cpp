@@ -63,8 +63,7 @@ void QntElementModeInspector::openElementTextEditor()
     mElementTextEditor->setupTextAttributesControls();
     NotificationCenter::defaultCenter().post(
         kQntShowInfoPanelNotification, this,
-        {{QStringLiteral("msg"),
-          tr("Type the text; OK keeps it, Cancel discards every change.")}});
+        {{QStringLiteral("msg"), tr("Type the text; OK keeps it, Cancel discards every change.")}});
     if (AXAttachedWindow *window = mElementTextEditor->attachedWindow()) {
         window->orderFront(true);
         QTextEdit *text = mElementTextEditor->editorView()->textEditingView();

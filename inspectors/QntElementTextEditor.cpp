@@ -145,8 +145,7 @@ QntElementTextEditor::QntElementTextEditor(QObject *parent)
 
     m_editorObservers.push_back(NotificationCenter::defaultCenter().addObserver(
         kQntTextCellChangedNotification, nullptr, [this](const Notification &n) {
-            if (_attachedWindow && !_updating && _contextObject
-                && n.object == _contextObject.get())
+            if (_attachedWindow && !_updating && _contextObject && n.object == _contextObject.get())
                 setupTextPaddingsControls();
         }));
 }
@@ -159,7 +158,7 @@ QntElementTextEditor::~QntElementTextEditor()
 VRObjectRef QntElementTextEditor::contextObject() const
 {
     return _contextObject && _contextObject->isKindOf<QntElement>() ? _contextObject
-                                                                     : VRObjectRef();
+                                                                    : VRObjectRef();
 }
 
 std::shared_ptr<QntElement> QntElementTextEditor::contextElement() const
@@ -176,8 +175,8 @@ QFont QntElementTextEditor::contextObjectFont() const
 
 QPointF QntElementTextEditor::menuPosition()
 {
-    const QPointF p = _parentModeInspector ? _parentModeInspector->contextMenuPositionOnScreen()
-                                           : QPointF();
+    const QPointF p =
+        _parentModeInspector ? _parentModeInspector->contextMenuPositionOnScreen() : QPointF();
     setArrowPosition(AXAttachedWindow::kRight);
     const double width = _view ? _view->sizeHint().width() : 0;
     const double height = _view ? _view->sizeHint().height() : 0;
@@ -187,7 +186,7 @@ QPointF QntElementTextEditor::menuPosition()
         const double half = element ? element->bounds().height() * 0.5 : 0.0;
         // y-up: room below the element.
         setArrowPosition(p.y() - half - height > screen.top() ? AXAttachedWindow::kBelow
-                                                               : AXAttachedWindow::kAbove);
+                                                              : AXAttachedWindow::kAbove);
     }
     return p;
 }
@@ -355,8 +354,8 @@ std::optional<double> typedPadding(QntTextFieldCell *box, QntDoubleSlider *slide
 
 void QntElementTextEditor::elementTopBottomPaddingTextboxAction()
 {
-    const auto value = typedPadding(_topBottomPaddingTextbox, _topBottomPaddingSlider,
-                                    paddingScale());
+    const auto value =
+        typedPadding(_topBottomPaddingTextbox, _topBottomPaddingSlider, paddingScale());
     if (value) {
         elementSetTopBottomPadding(*value);
         _topBottomPaddingSlider->setDoubleValue(*value);
@@ -366,8 +365,8 @@ void QntElementTextEditor::elementTopBottomPaddingTextboxAction()
 
 void QntElementTextEditor::elementLeftRightPaddingTextboxAction()
 {
-    const auto value = typedPadding(_leftRightPaddingTextbox, _leftRightPaddingSlider,
-                                    paddingScale());
+    const auto value =
+        typedPadding(_leftRightPaddingTextbox, _leftRightPaddingSlider, paddingScale());
     if (value) {
         elementSetLeftRightPadding(*value);
         _leftRightPaddingSlider->setDoubleValue(*value);

@@ -1,12 +1,62 @@
 #include "framework/view/QntContextTextEditorView.h"
 
 #include "framework/base/VRConstants.h"
+#include "framework/model/QntConnector.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/QntTextCell.h"
 #include "framework/model/VRDrawableObject.h"
+#include "framework/model/VRTextShapeBase.h"
+#include "framework/styles/VRTextAdornment.h"
 #include "framework/undo/VRUndoManager.h"
 
 #include <QTextDocumentFragment>
+#include <QTextCursor>
 #include <QTextEdit>
 #include <QVBoxLayout>
+
+bool QntContextTextEditorView::textLookOfObject(const VRDrawableObject &object, QFont *font,
+                                                int *alignment)
+{
+    if (object.isKindOf<QntElement>()) {
+        const auto &element = static_cast<const QntElement &>(object);
+        if (const QntTextShape *text = element.text()) {
+            *font = text->font();
+            *alignment = text->alignment();
+            return true;
+        }
+        return false;
+    }
+    if (object.isKindOf<QntTextCell>()) {
+        const VRTextBlock &block = static_cast<const QntTextCell &>(object).textBlock();
+        *font = block.font();
+        *alignment = block.alignment();
+        return true;
+    }
+    if (object.isKindOf<QntConnector>()) {
+        const auto &connector = static_cast<const QntConnector &>(object);
+        *font = connector.font();
+        *alignment = connector.textAdornment() ? connector.textAdornment()->alignment() : 2;
+        return true;
+    }
+    if (const auto *text = dynamic_cast<const VRTextShapeBase *>(&object)) {
+        *font = text->font();
+        *alignment = text->alignment();
+        return true;
+    }
+    return false;
+}
+
+namespace {
+Qt::Alignment qtAlignmentOfNumber(int alignment)
+{
+    switch (alignment) {
+    case 0: return Qt::AlignLeft;
+    case 1: return Qt::AlignRight;
+    case 3: return Qt::AlignJustify;
+    default: return Qt::AlignHCenter;
+    }
+}
+} // namespace
 
 QntContextTextEditorView::QntContextTextEditorView(QWidget *parent)
     : QWidget(parent)
@@ -40,10 +90,9 @@ void QntContextTextEditorView::editObject(const VRObjectRef &object)
     m_typingRun = false;
     m_loading = true;
     m_originalHtml = object ? object->textContent().toHtml() : QString();
-    if (object && !object->textContent().isEmpty())
-        m_editor->setHtml(m_originalHtml);
-    else
-        m_editor->clear();
+    m_editor->clear();
+    if (object)
+        loadText(*object);
     m_loading = false;
     m_undoManager = object ? object->undoManager() : nullptr;
     m_topGroupAtStart.reset();
@@ -60,6 +109,27 @@ void QntContextTextEditorView::editObject(const VRObjectRef &object)
     m_token = NotificationCenter::defaultCenter().addObserver(
         kVRDrawableDidChangeNotification, object.get(),
         [this](const Notification &) { objectDidChange(); });
+}
+
+void QntContextTextEditorView::loadText(const VRDrawableObject &object)
+{
+    // The object's own font and alignment for text that does not name its own.
+    QFont font = m_editor->font();
+    int alignment = 2;
+    if (textLookOfObject(object, &font, &alignment))
+        m_editor->document()->setDefaultFont(font);
+    QTextOption option = m_editor->document()->defaultTextOption();
+    option.setAlignment(qtAlignmentOfNumber(alignment));
+    m_editor->document()->setDefaultTextOption(option);
+    const QTextDocumentFragment text = object.textContent();
+    if (text.isEmpty())
+        m_editor->clear();
+    else
+        m_editor->setHtml(text.toHtml());
+    // A fresh cursor at the end: no typing attributes of the text that was there before.
+    QTextCursor end(m_editor->document());
+    end.movePosition(QTextCursor::End);
+    m_editor->setTextCursor(end);
 }
 
 void QntContextTextEditorView::applyFormattingChange(const QString &actionName,
@@ -106,8 +176,8 @@ void QntContextTextEditorView::discardChanges()
         // Take back the steps of this session, newest first.
         for (int guard = 0; guard < VRUndoManager::kMaximumGroups && undo->canUndo(); ++guard) {
             const auto stack = undo->undoStack();
-            const bool atStart = m_hadGroupAtStart ? stack.last() == m_topGroupAtStart.lock()
-                                                   : stack.isEmpty();
+            const bool atStart =
+                m_hadGroupAtStart ? stack.last() == m_topGroupAtStart.lock() : stack.isEmpty();
             if (atStart)
                 break;
             undo->undo();
@@ -135,7 +205,7 @@ void QntContextTextEditorView::objectDidChange()
         return;
     // Undo or redo replaced the text (or its attributes): show it, and start a new typing run.
     m_loading = true;
-    m_editor->setHtml(object->textContent().toHtml());
+    loadText(*object);
     m_loading = false;
     m_typingRun = false;
     NotificationCenter::defaultCenter().post(

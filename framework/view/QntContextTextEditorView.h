@@ -4,6 +4,7 @@
 #include "platform/NotificationCenter.h"
 
 #include <QPointer>
+#include <QFont>
 #include <QWidget>
 
 #include <functional>
@@ -37,10 +38,14 @@ public:
     // Puts the object's text back as it was when editing began and takes back the undo steps
     // recorded since then, so that nothing of the session stays behind.
     void discardChanges();
+    // The font and alignment (0 left, 1 right, 2 centre, 3 justified) an object draws its text
+    // with; false for objects without text.
+    static bool textLookOfObject(const VRDrawableObject &object, QFont *font, int *alignment);
 
 private:
     void writeBack();
     void objectDidChange();
+    void loadText(const VRDrawableObject &object);
     VRUndoManager *undoManager() const;
 
     QTextEdit *m_editor = nullptr;

@@ -1,6 +1,8 @@
 // VRDrawingView: editing an object's text in place.
 #include "framework/view/VRDrawingView.h"
 
+#include "framework/view/QntContextTextEditorView.h"
+
 #include "framework/base/VRConstants.h"
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntElement.h"
@@ -23,38 +25,6 @@
 #include <functional>
 
 namespace {
-// The font and alignment an object draws its text with.
-bool textLookOfObject(const VRDrawableObject &object, QFont *font, int *alignment)
-{
-    if (object.isKindOf<QntElement>()) {
-        const auto &element = static_cast<const QntElement &>(object);
-        if (const QntTextShape *text = element.text()) {
-            *font = text->font();
-            *alignment = text->alignment();
-            return true;
-        }
-        return false;
-    }
-    if (object.isKindOf<QntTextCell>()) {
-        const VRTextBlock &block = static_cast<const QntTextCell &>(object).textBlock();
-        *font = block.font();
-        *alignment = block.alignment();
-        return true;
-    }
-    if (object.isKindOf<QntConnector>()) {
-        const auto &connector = static_cast<const QntConnector &>(object);
-        *font = connector.font();
-        *alignment = connector.textAdornment() ? connector.textAdornment()->alignment() : 2;
-        return true;
-    }
-    if (const auto *text = dynamic_cast<const VRTextShapeBase *>(&object)) {
-        *font = text->font();
-        *alignment = text->alignment();
-        return true;
-    }
-    return false;
-}
-
 Qt::Alignment qtAlignmentOf(int alignment)
 {
     switch (alignment) {
@@ -125,7 +95,7 @@ void VRDrawingView::beginInlineEditing(const VRObjectRef &object)
     // The object's own font, size and alignment, at the zoom of the view.
     QFont font = editor->font();
     int alignment = 2;
-    if (!textLookOfObject(*object, &font, &alignment))
+    if (!QntContextTextEditorView::textLookOfObject(*object, &font, &alignment))
         font.setPointSizeF(12.0);
     m_inlineScale = m_scale > 0 ? m_scale : 1.0;
     QFont shown = font;
@@ -142,7 +112,6 @@ void VRDrawingView::beginInlineEditing(const VRObjectRef &object)
         block.setAlignment(qtAlignmentOf(alignment));
         all.mergeBlockFormat(block);
     }
-    editor->document()->setModified(false);
     QRectF r = mapRectFromDrawing(object->logicalBounds());
     r.setWidth(std::max(r.width(), 120.0));
     r.setHeight(std::max(r.height(), 28.0));
@@ -166,7 +135,7 @@ void VRDrawingView::endInlineEditing(bool commit)
     m_inlineEditor = nullptr;
     m_inlineObject.reset();
     editor->removeEventFilter(this);
-    if (commit && object && editor->document()->isModified()) {
+    if (commit && object) {
         // Back from the zoom of the view to the text's own sizes.
         scaleFontSizes(editor->document(), 1.0 / m_inlineScale);
         QFont font = editor->document()->defaultFont();

@@ -48,10 +48,9 @@ struct DefaultsGuard {
     {
         for (const QString &key :
              {QntContextTextEditorSaveTextProperties, QntContextTextEditorFontFamily,
-              QntContextTextEditorFontSize, QntContextTextEditorAlign,
-              QntContextTextEditorFontBold, QntContextTextEditorFontItalic,
-              QntContextTextEditorFontUnderline, kQntContextTextEditorEnableBlackBackground,
-              kQntEnableInlineEditor})
+              QntContextTextEditorFontSize, QntContextTextEditorAlign, QntContextTextEditorFontBold,
+              QntContextTextEditorFontItalic, QntContextTextEditorFontUnderline,
+              kQntContextTextEditorEnableBlackBackground, kQntEnableInlineEditor})
             UserDefaults::standardUserDefaults().removeObjectForKey(key);
     }
 };
@@ -150,6 +149,15 @@ void selectRange(QTextEdit *edit, int from, int to)
     edit->setTextCursor(cursor);
 }
 
+// The alignment a block is laid out with.
+Qt::Alignment effectiveAlignment(const QTextBlock &block)
+{
+    const Qt::Alignment own = block.blockFormat().hasProperty(QTextFormat::BlockAlignment)
+                                  ? block.blockFormat().alignment()
+                                  : block.document()->defaultTextOption().alignment();
+    return own & Qt::AlignHorizontal_Mask;
+}
+
 // Whether the characters [from, to) of a fragment's text are bold.
 QList<bool> boldness(const QTextDocumentFragment &fragment)
 {
@@ -217,6 +225,8 @@ TEST(QntElementTextEditorTest, BoldOnOneWordIsOneUndoStepThatTheEditorFollows)
     // The editor shows what the undo left.
     EXPECT_FALSE(boldness(QTextDocumentFragment(text->document())).contains(true));
     EXPECT_EQ(text->toPlainText(), QStringLiteral("Hello big world"));
+    EXPECT_FALSE(bar->typefaceCell(QntContextTextEditor::kBoldCell)->isChecked());
+    EXPECT_EQ(effectiveAlignment(text->document()->begin()), Qt::AlignHCenter);
     // And the typing is one step more.
     h.undo()->undo();
     EXPECT_TRUE(element->textContent().toPlainText().isEmpty());
@@ -259,8 +269,7 @@ TEST(QntElementTextEditorTest, NewTextStartsFromTheSavedPropertiesOrTheBuiltInOn
         QTextEdit *text = bar->editorView()->textEditingView();
         h.type(text, QStringLiteral("x"));
         const QTextBlock block = text->document()->begin();
-        EXPECT_EQ(block.blockFormat().alignment() & Qt::AlignHorizontal_Mask,
-                  save ? Qt::AlignRight : Qt::AlignHCenter);
+        EXPECT_EQ(effectiveAlignment(block), save ? Qt::AlignRight : Qt::AlignHCenter);
         EXPECT_DOUBLE_EQ(text->currentCharFormat().font().pointSizeF(), save ? 20.5 : 14.0);
         EXPECT_EQ(bar->fontSizeTextField()->text(), QLocale().toString(save ? 20.5 : 14.0));
         EXPECT_TRUE(bar->alignCell(save ? 2 : 1)->isChecked());
@@ -398,8 +407,8 @@ TEST(QntElementTextEditorTest, ImageShapeCornerRadiusShowsForRectanglesOnly)
     h.clickColumn(QStringLiteral("Image Shape Style"));
     EXPECT_FALSE(c.cornerRadiusView->isHidden());
     Harness::typeIn(c.contourWidthTextbox, QStringLiteral("2"));
-    EXPECT_NEAR(picture->contourWidth(),
-                h.palette.drawing()->convertLengthFromDrawingToBase(2.0), 1e-9);
+    EXPECT_NEAR(picture->contourWidth(), h.palette.drawing()->convertLengthFromDrawingToBase(2.0),
+                1e-9);
 }
 
 TEST(QntElementTextEditorTest, RotationBoxTurnsTheElement)

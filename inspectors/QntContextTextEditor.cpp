@@ -955,10 +955,11 @@ void QntContextTextEditor::setupTextAttributesControls()
 
 void QntContextTextEditor::switchControlsForCustomNotation()
 {
-    // The colour well opens the application's colour panel; the notations' text colours show
-    // on the matrix button beside it.
-    _colorWell->setVisible(true);
-    _showColorMatrixButton->setVisible(false);
+    VRDrawing *drawing = currentDrawing();
+    const QntNotationRef notation = drawing ? drawing->currentNotation() : nullptr;
+    const bool customizable = notation && notation->isCustomizable();
+    _colorWell->setVisible(customizable);
+    _showColorMatrixButton->setVisible(!customizable);
 }
 
 void QntContextTextEditor::blackBackgroundCheckboxAction()
@@ -1021,5 +1022,45 @@ void QntContextTextEditor::updateSelectColorButton(const QColor &colour)
 
 void QntContextTextEditor::showColorMatrixAction()
 {
-    _colorWell->activate();
+    showColorMatrixFrom(_showColorMatrixButton);
+}
+
+void QntContextTextEditor::showColorMatrixFrom(QWidget *sender)
+{
+    VRDrawing *drawing = currentDrawing();
+    const QntNotationRef notation = drawing ? drawing->currentNotation() : nullptr;
+    if (!notation || !sender)
+        return;
+    QList<QColor> colours;
+    if (oneObjectPath()) {
+        colours =
+            notation->colorSchemesTextColors(_contextObject ? _contextObject->colorSchemeId() : 0);
+    } else {
+        colours = notation->colorSchemesColors();
+        colours << QColor(Qt::black) << QColor(Qt::white);
+    }
+    if (colours.isEmpty())
+        colours << QColor(Qt::black) << QColor(Qt::white);
+    QntColorMatrix *grid =
+        populateColorMatrix(colours, 1, QColor::fromRgbF(0.0f, 0.0f, 0.0f, 0.5f));
+    grid->sizeToCells();
+    _attachedWindowMatrixbar =
+        createMatrixbarAtPoint(attachPointOfWidget(sender, AXAttachedWindow::kAbove), grid,
+                               _attachedWindowMatrixbar, AXAttachedWindow::kAbove, false);
+    if (_attachedWindowMatrixbar)
+        _attachedWindowMatrixbar->orderFront(true);
+}
+
+void QntContextTextEditor::colorMatrixAction(QntColorMatrix *sender)
+{
+    const QntColorMatrix::Cell *cell = sender ? sender->selectedCell() : nullptr;
+    if (cell && cell->representedObject.metaType() == QMetaType::fromType<QColor>())
+        colorMatrixAction(cell->representedObject.value<QColor>());
+}
+
+QWidget *QntContextTextEditor::colorPopoverHostWindow() const
+{
+    if (_parentModeInspector)
+        return _parentModeInspector->attachedWindowsHost();
+    return VRInspectorBaseColorPopover::colorPopoverHostWindow();
 }

@@ -4,6 +4,7 @@
 #include "framework/document/VRInspectorBase.h"
 #include "inspectors/AXAttachedWindow.h"
 #include "inspectors/QntEscapedView.h"
+#include "inspectors/VRInspectorBaseColorPopover.h"
 
 #include <QColor>
 #include <QFont>
@@ -36,7 +37,7 @@ extern const QString kQntContextTextEditorEnableBlackBackground;
 // each change goes to the text being edited (the bar's view, or the drawing's inline editor)
 // and is one undo step; in multiple-selection mode it is set on every selected element and
 // connector through their text setters.
-class QntContextTextEditor : public VRInspectorBase
+class QntContextTextEditor : public VRInspectorBase, public VRInspectorBaseColorPopover
 {
     Q_OBJECT
 public:
@@ -52,7 +53,9 @@ public:
     void showEditorForSelection(const VRObjectList &selection);
     virtual QPointF menuPosition() { return {}; }
     virtual void createAttachedWindowAtPoint(QPointF) {}
-    void placeAttachedWindowInScreenFrame(AXAttachedWindow *window, QPointF point, int arrowPos);
+    void placeAttachedWindowInScreenFrame(AXAttachedWindow *window, QPointF point,
+                                          int arrowPos) override;
+    QWidget *colorPopoverHostWindow() const override;
 
     AXAttachedWindow *attachedWindow() const { return _attachedWindow; }
     void setAttachedWindow(AXAttachedWindow *window) { _attachedWindow = window; }
@@ -79,6 +82,9 @@ public:
     void fontTypefaceAction();
     void fontSizeTextFieldAction();
     void colorMatrixAction(const QColor &colour);
+    void colorMatrixAction(QntColorMatrix *sender) override;
+    // Opens the text colours in a popover under a button.
+    void showColorMatrixFrom(QWidget *sender);
     void alignAction(int column);
     // The attributes of one run after the change in progress.
     QTextCharFormat convertAttributes(const QTextCharFormat &attributes) const;

@@ -126,8 +126,13 @@ public:
     // Colour palette and sticky spots.
     void updateSelectColorButton() override;
     void createColorToolbar(QntButtonMatrix *matrix);
-    void colorSchemeAction(qint64 schemeId);
-    void transparencyAction(double coef);
+    void colorMatrixAction(QntColorMatrix *sender) override;
+    // A scheme number (an element's colour scheme) or a colour (a text cell's fill).
+    void applyColorValue(const QVariant &value);
+    void transparencyAction(BWTransparentSlider *sender) override;
+    void applyTransparency(double coef);
+    void showTableGridColorMatrixAction(QWidget *sender);
+    void showCellsColorMatrixAction(QWidget *sender);
     void createStickyPointToolbar(QntButtonMatrix *matrix);
     void closeAttachedStickyPointWindow();
     void toolButtonStickyPointMatrixAction(const QString &toolName);
@@ -148,7 +153,10 @@ public:
         QntButtonCell *typeface[3] = {};
         QntButtonCell *align[3] = {};
         QntColorWell *textColorWell = nullptr;
+        QntButtonCell *textColorButton = nullptr;
         QntColorWell *cellsColorWell = nullptr;
+        QntButtonCell *cellsColorButton = nullptr;
+        QntButtonCell *gridColorButton = nullptr;
         QCheckBox *applyToAllCells = nullptr;
         QntDoubleSlider *topBottomPaddingSlider = nullptr;
         QntTextFieldCell *topBottomPaddingTextbox = nullptr;
@@ -191,11 +199,14 @@ protected:
 
 private:
     void buildTableViews();
+    bool isCustomizableNotation() const;
     void buildImageShapeView();
     void addRotationControls();
     void populateRotationControls();
     // The cell actions first select every cell when apply-to-all is on.
     void applyToAllCellsStep();
+    // The objects a colour or transparency goes to.
+    VRObjectList colorTargets();
     QntElementTextEditor *tableTextEditor();
     void forwardToTableTextEditor(const std::function<void(QntElementTextEditor &)> &action);
     void showLength(QntDoubleSlider *slider, QntTextFieldCell *box, QLabel *unit) const;

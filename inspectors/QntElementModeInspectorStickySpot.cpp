@@ -72,7 +72,3 @@ void QntElementModeInspector::toolButtonStickyPointMatrixAction(const QString &t
         view->setFocus(Qt::OtherFocusReason);
     }
 }
-
-void QntElementModeInspector::updateSelectColorButton()
-{
-}

@@ -15,6 +15,7 @@
 #include "framework/model/QntText.h"
 #include "framework/model/QntTextCell.h"
 #include "framework/model/VRDrawing.h"
+#include "framework/notations/QntNotation.h"
 #include "framework/styles/VRStyle.h"
 
 #include <QCheckBox>
@@ -69,6 +70,17 @@ QntButtonCell *makeToggle(QWidget *view, const QString &title, const QString &te
     cell->setBordered(true);
     cell->setFixedSize(26, 22);
     return cell;
+}
+
+// A button that opens a colour popover and shows the colour chosen.
+QntButtonCell *makeColourButton(QWidget *view, const QString &name)
+{
+    auto *button = new QntButtonCell(view);
+    button->setObjectName(name);
+    button->setBordered(true);
+    button->setFixedSize(40, 24);
+    button->setToolTip(QObject::tr("Colours"));
+    return button;
 }
 
 // Typed text, when it is a number.
@@ -135,6 +147,10 @@ void QntElementModeInspector::buildTableViews()
     switches->addStretch(1);
     switches->addWidget(new QLabel(tr("Grid colour"), table));
     switches->addWidget(c.gridColorWell);
+    c.gridColorButton = makeColourButton(table, QStringLiteral("tableGridColorButton"));
+    switches->addWidget(c.gridColorButton);
+    connect(c.gridColorButton, &QAbstractButton::clicked, this,
+            [this] { showTableGridColorMatrixAction(m_table.gridColorButton); });
     grid->addLayout(switches, row++, 0, 1, 4);
     c.gridLineWidthSlider = makeSlider(table, QStringLiteral("tableGridLineWidthSlider"), 0, 10);
     c.gridLineWidthTextbox = makeField(table, QStringLiteral("tableGridLineWidthTextbox"));
@@ -210,6 +226,13 @@ void QntElementModeInspector::buildTableViews()
     connect(c.textColorWell, &QntColorWell::colorChanged, this,
             [this](const QColor &colour) { tableTextColorAction(colour); });
     text->addWidget(c.textColorWell);
+    c.textColorButton = makeColourButton(cell, QStringLiteral("tableTextColorButton"));
+    c.textColorButton->setQntBackgroundColor(Qt::black);
+    text->addWidget(c.textColorButton);
+    connect(c.textColorButton, &QAbstractButton::clicked, this, [this] {
+        forwardToTableTextEditor(
+            [this](QntElementTextEditor &e) { e.showColorMatrixFrom(m_table.textColorButton); });
+    });
     cellGrid->addLayout(text, row++, 0, 1, 4);
 
     auto *fill = new QHBoxLayout;
@@ -226,6 +249,10 @@ void QntElementModeInspector::buildTableViews()
     });
     fill->addWidget(new QLabel(tr("Cell colour"), cell));
     fill->addWidget(c.cellsColorWell);
+    c.cellsColorButton = makeColourButton(cell, QStringLiteral("tableCellsColorButton"));
+    fill->addWidget(c.cellsColorButton);
+    connect(c.cellsColorButton, &QAbstractButton::clicked, this,
+            [this] { showCellsColorMatrixAction(m_table.cellsColorButton); });
     fill->addWidget(c.applyToAllCells);
     fill->addStretch(1);
     fill->addWidget(c.percentPaddings);
@@ -436,6 +463,10 @@ void QntElementModeInspector::populateTableStyleToolbar()
         return;
     auto *table = static_cast<QntElementTable *>(object.get());
     m_populating = true;
+    const bool customizable = isCustomizableNotation();
+    c.gridColorWell->setVisible(customizable);
+    c.gridColorButton->setVisible(!customizable);
+    c.gridColorButton->setQntBackgroundColor(table->gridColor());
     c.showGrid->setChecked(table->showGrid());
     c.showFrame->setChecked(table->showTableFrame());
     c.gridColorWell->setColor(table->gridColor());
@@ -457,6 +488,11 @@ void QntElementModeInspector::populateCellStyleToolbar()
         return;
     auto *table = static_cast<QntElementTable *>(object.get());
     m_populating = true;
+    const bool customizable = isCustomizableNotation();
+    c.cellsColorWell->setVisible(customizable);
+    c.textColorWell->setVisible(customizable);
+    c.cellsColorButton->setVisible(!customizable);
+    c.textColorButton->setVisible(!customizable);
     tableTextEditor()->setMultipleSelectionMode(1);
     for (QntButtonCell *cell : c.typeface)
         cell->setChecked(false);
@@ -794,6 +830,8 @@ void QntElementModeInspector::tableGridColorMatrixAction(const QColor &colour)
 {
     if (!colour.isValid())
         return;
+    if (m_table.gridColorButton)
+        m_table.gridColorButton->setQntBackgroundColor(colour);
     for (const VRObjectRef &object : selectedObjectForCurrentTarget())
         if (object && object->isKindOf<QntElementTable>())
             static_cast<QntElementTable *>(object.get())->setGridColor(colour);
@@ -801,18 +839,8 @@ void QntElementModeInspector::tableGridColorMatrixAction(const QColor &colour)
 
 void QntElementModeInspector::tableCellsColorAction(const QColor &colour)
 {
-    if (!colour.isValid())
-        return;
-    const VRObjectRef object = _contextObject;
-    if (!object || !object->isKindOf<QntElementTable>())
-        return;
-    auto *table = static_cast<QntElementTable *>(object.get());
-    if (m_table.applyToAllCells && m_table.applyToAllCells->isChecked())
-        table->selectAllTextCells();
-    for (const VRObjectRef &cell : table->selection())
-        if (cell && cell->isKindOf<QntTextCell>())
-            static_cast<QntTextCell *>(cell.get())->fillWithColor(colour);
-    table->notifyVisualChange();
+    if (colour.isValid())
+        applyColorValue(QVariant::fromValue(colour));
 }
 
 void QntElementModeInspector::setAutosize(bool on)
@@ -940,4 +968,11 @@ void QntElementModeInspector::imageContourTypeAction(int type)
     }
     for (int tag = 0; tag < 3; ++tag)
         m_image.contourType[tag]->setBordered(tag == type);
+}
+
+bool QntElementModeInspector::isCustomizableNotation() const
+{
+    VRDrawing *drawing = currentDrawing();
+    const QntNotationRef notation = drawing ? drawing->currentNotation() : nullptr;
+    return notation && notation->isCustomizable();
 }

@@ -153,6 +153,11 @@ void QntElementModeInspector::populateMatrix(QntButtonMatrix *matrix)
         add(columnCell(new QntButtonCell, QStringLiteral("Contour Style"),
                        QStringLiteral("RoundedRect"), tr("Contour Style")),
             QStringLiteral("Contour Style"), 0, QStringLiteral("Contour Style"));
+    if (object->isMemberOf<QntElement>() && !customizable
+        && !element->ID().endsWith(QStringLiteral("IMPORTED")))
+        add(columnCell(new QntButtonCell, QStringLiteral("Color Palette"), QString(),
+                       tr("Color Palette")),
+            QStringLiteral("Color Palette"), 0, QString());
     if (plain && !customizable)
         add(columnCell(new QntButtonCell, QStringLiteral("Sticky Spot"),
                        QStringLiteral("StickySpot"), tr("Sticky Spot")),
@@ -234,6 +239,9 @@ void QntElementModeInspector::toolButtonMatrixAction(QntButtonMatrix *matrix)
     };
     if (title == QStringLiteral("Sticky Spot")) {
         createStickyPointToolbar(matrix);
+    } else if (title == QStringLiteral("Color Palette") || title.isEmpty()) {
+        closeAttachedReplaceElementWindow();
+        createColorToolbar(matrix);
     } else if (title == QStringLiteral("Text Editor")) {
         closeAttachedReplaceElementWindow();
         closeAttachedTableStyleWindow();

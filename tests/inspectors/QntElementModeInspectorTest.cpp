@@ -150,7 +150,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ColumnCase{kSkinNotation,
                                {QStringLiteral("Connector"), QStringLiteral("Text Editor"),
                                 QStringLiteral("Replace Element"), QStringLiteral("Contour Style"),
-                                QStringLiteral("Sticky Spot")}}));
+                                QStringLiteral("Color Palette"), QStringLiteral("Sticky Spot")}}));
 
 TEST(QntElementModeInspectorTest, ArrowTouchesTheElementAtEveryZoom)
 {

@@ -3,6 +3,7 @@
 #include "inspectors/AXAttachedWindow.h"
 #include "inspectors/QntButtonCell.h"
 #include "inspectors/QntButtonMatrix.h"
+#include "inspectors/QntColorMatrix.h"
 #include "inspectors/QntDoubleSlider.h"
 #include "inspectors/QntElementModeInspector.h"
 #include "inspectors/QntTextFieldCell.h"
@@ -15,6 +16,7 @@
 #include "framework/model/QntElementTable.h"
 #include "framework/model/QntImageShape.h"
 #include "framework/model/QntTextCell.h"
+#include "framework/notations/QntNotation.h"
 #include "framework/undo/VRUndoManager.h"
 #include "framework/view/QntContextTextEditorView.h"
 #include "platform/NotificationCenter.h"
@@ -421,4 +423,58 @@ TEST(QntElementTextEditorTest, RotationBoxTurnsTheElement)
     Harness::typeIn(h.inspector->angleTextbox(), QStringLiteral("90"));
     EXPECT_NEAR(element->angle(), M_PI / 2, 1e-9);
     EXPECT_DOUBLE_EQ(h.inspector->angleSlider()->doubleValue(), 90.0);
+}
+
+TEST(QntElementTextEditorTest, PaletteSchemeRecoloursTheElementAndItsButton)
+{
+    Harness h;
+    const auto element = h.placeElement({200, 150});
+    h.rightClick(element);
+    h.clickColumn(QStringLiteral("Color Palette"));
+    AXAttachedWindow *popover = h.inspector->attachedWindowMatrixbar();
+    ASSERT_NE(popover, nullptr);
+    auto *grid = popover->findChild<QntColorMatrix *>();
+    ASSERT_NE(grid, nullptr);
+    const QList<QntColorMatrix::Cell> cells = grid->cells();
+    const QntNotationRef notation = h.palette.drawing()->currentNotation();
+    const QList<QntColorSchemeData> schemes = notation->colorSchemesList();
+    ASSERT_GE(schemes.size(), 2);
+    const qint64 before = element->colorSchemeId();
+    const int pick = schemes.at(0).schemeId == before ? 1 : 0;
+    grid->performClickOnCell(pick / grid->numberOfColumns(), pick % grid->numberOfColumns());
+    EXPECT_EQ(element->colorSchemeId(), schemes.at(pick).schemeId);
+    // The placeholders filling the last line do nothing.
+    if (cells.size() > schemes.size()) {
+        const int last = int(cells.size()) - 1;
+        grid->performClickOnCell(last / grid->numberOfColumns(), last % grid->numberOfColumns());
+        EXPECT_EQ(element->colorSchemeId(), schemes.at(pick).schemeId);
+    }
+    // A colour value is not a scheme: an element ignores it.
+    h.inspector->applyColorValue(QVariant::fromValue(QColor(Qt::red)));
+    EXPECT_EQ(element->colorSchemeId(), schemes.at(pick).schemeId);
+}
+
+TEST(QntElementTextEditorTest, TextColourComesFromTheSchemePopover)
+{
+    Harness h;
+    const auto element = h.placeElement({200, 150});
+    element->setTextContent(QTextDocumentFragment::fromPlainText(QStringLiteral("tint")));
+    QntElementTextEditor *bar = h.openBar(element);
+    ASSERT_NE(bar, nullptr);
+    ASSERT_FALSE(bar->showColorMatrixButton()->isHidden());
+    bar->editorView()->textEditingView()->selectAll();
+    bar->showColorMatrixButton()->click();
+    AXAttachedWindow *popover = bar->attachedWindowMatrixbar();
+    ASSERT_NE(popover, nullptr);
+    auto *grid = popover->findChild<QntColorMatrix *>();
+    ASSERT_NE(grid, nullptr);
+    grid->performClickOnCell(0, 0);
+    const QColor chosen = grid->cells().first().representedObject.value<QColor>();
+    QTextDocument document;
+    QTextCursor(&document).insertFragment(element->textContent());
+    QTextCursor at(&document);
+    at.setPosition(2);
+    EXPECT_EQ(at.charFormat().foreground().color(), chosen);
+    EXPECT_EQ(bar->appliedColor(), chosen);
+    bar->okAction();
 }

@@ -806,7 +806,11 @@ void QntContextTextEditor::updateTextAttributesControls()
     bool keepSize = false;
     if (source) {
         const QTextCursor cursor = source->textCursor();
-        alignment = alignmentOfQt(source->alignment());
+        // A paragraph without an alignment of its own takes the text's.
+        const QTextBlockFormat block = cursor.blockFormat();
+        alignment = alignmentOfQt(block.hasProperty(QTextFormat::BlockAlignment)
+                                      ? block.alignment()
+                                      : source->document()->defaultTextOption().alignment());
         if (!source->document()->isEmpty()) {
             QTextCharFormat format;
             if (cursor.hasSelection() && cursor.selectionStart() > 0) {

@@ -279,10 +279,17 @@ void Document::setChangeCount(int count)
 void Document::noteEditedStateChanged()
 {
     const bool edited = isDocumentEdited();
-    if (edited)
+    if (edited) {
         scheduleAutosave();
-    else
+    } else {
+        // Back at what its file holds (undone, or edits discarded): a recovery copy would bring
+        // the discarded edits back at the next launch.
         m_autosaveTimer.stop();
+        if (!m_autosavedContentsPath.isEmpty()) {
+            removeAutosaveFile();
+            DocumentController::sharedDocumentController().noteDocumentsChanged();
+        }
+    }
     for (QWidget *window : windows())
         window->setWindowModified(edited);
     if (edited != m_wasEdited) {

@@ -280,6 +280,27 @@ TEST_F(DocumentTest, AutosaveWritesARecoveryCopyAndOnlySaveChangesTheFile)
         controller().restorationList().value(0).toMap().value("autosave").toString().isEmpty());
 }
 
+TEST_F(DocumentTest, UndoingBackToTheFileRemovesTheRecoveryCopy)
+{
+    writeText(path("u.quintora"), "as saved");
+    QString error;
+    auto *document = static_cast<TextDocument *>(
+        controller().openDocumentWithContentsOfURL(path("u.quintora"), false, &error));
+    ASSERT_NE(document, nullptr);
+    document->text = "discarded";
+    document->updateChangeCount(Document::ChangeType::Done);
+    ASSERT_TRUE(document->autosave());
+    const QString recovery = document->autosavedContentsPath();
+    ASSERT_TRUE(QFile::exists(recovery));
+    document->text = "as saved";
+    document->updateChangeCount(Document::ChangeType::Undone);
+    EXPECT_FALSE(document->isDocumentEdited());
+    EXPECT_FALSE(QFile::exists(recovery));
+    EXPECT_TRUE(document->autosavedContentsPath().isEmpty());
+    EXPECT_TRUE(
+        controller().restorationList().value(0).toMap().value("autosave").toString().isEmpty());
+}
+
 TEST_F(DocumentTest, DontSaveLeavesTheFileAsLastSavedAndRemovesTheRecoveryCopy)
 {
     writeText(path("f.quintora"), "as saved");

@@ -38,6 +38,21 @@ class VRUndoManager;
 // Posted for each plain shape or path that the simple-style toolbar restyles.
 extern const QString kQntUpdateSubGroupItemNotification;
 
+// Keys of the simple-style part of an element style dictionary. Colours are archived data
+// (KeyedArchiver), everything else numbers.
+extern const QString kQntCustomNotationElementContourColor;
+extern const QString kQntCustomNotationElementContouWidth;
+extern const QString kQntCustomNotationElementContourOpacity;
+extern const QString kQntCustomNotationElementContourShadow;
+extern const QString kQntCustomNotationElementBackgroundFill;
+extern const QString kQntCustomNotationElementLineType;
+extern const QString kQntCustomNotationElementBackgroundColor1;
+extern const QString kQntCustomNotationElementBackgroundColor2;
+extern const QString kQntCustomNotationElementBackgroundColor3;
+extern const QString kQntCustomNotationElementBackgroundOpacity;
+extern const QString kQntCustomNotationElementBackgroundGradientPosition;
+extern const QString kQntCustomNotationElementBackgroundGradientAngle;
+
 // Base of the single-selection inspectors (element mode, connector mode): the redisplay hub that
 // a right mouse-up on an object ends in, the vertical tool-button column shown beside the object
 // in an attached window, keeping attached windows on screen, closing them by kind, the
@@ -165,6 +180,16 @@ public:
     void updateContourLineTypeMenuWithDashes(QComboBox *popUp);
     static bool hasStroke(const VRStroke *stroke, const VRStrokeDash *dash);
 
+    // Stored simple styles. Applies the dictionary to the element as one undoable step (its
+    // inverse applies the element's style as it was); the actions are limited to the element
+    // meanwhile, which becomes the context object.
+    void applyDefaultsToSimpleElement(const QVariantMap &dictionary, const VRObjectRef &element);
+    // Sets the simple-style controls from the dictionary and runs their actions on the current
+    // target objects. Keys that are absent or unreadable leave their part of the style alone.
+    void applyDefaultsToSimpleElement(const std::optional<QVariantMap> &dictionary);
+    // The context object's style as a defaults dictionary; none from the base.
+    virtual std::optional<QVariantMap> styleForContextObject() { return std::nullopt; }
+
     // Replace-element outline.
     void createReplaceElementToolbar(QntButtonMatrix *sender);
     void populateReplaceElementToolbar();
@@ -213,6 +238,8 @@ protected:
     void attachPointBesideSelectedCell(QntButtonMatrix *sender, QPointF *point, int *side) const;
     // Opens a toolbar window beside the column's selected cell with the standard look.
     AXAttachedWindow *openToolbarBesideSelectedCell(QntButtonMatrix *sender, QWidget *content);
+    // The simple-style keys read from the toolbar's controls as they stand.
+    QVariantMap simpleStyleDictionaryFromControls();
     // Hook for the contour-only switch shown in the simple-style toolbar.
     virtual void onlyContourModeAction() {}
     // Continuous controls record one undo step per drag.

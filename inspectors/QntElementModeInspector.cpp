@@ -172,6 +172,19 @@ void QntElementModeInspector::closeAttachedWindowsWithKind(int mask)
     QntContextMenu::closeAttachedWindowsWithKind(mask);
 }
 
+std::optional<QVariantMap> QntElementModeInspector::styleForContextObject()
+{
+    if (!contextElement())
+        return std::nullopt;
+    // The fill controls are read from the target objects: here the context element alone,
+    // whatever else is selected.
+    const bool limited = limitSelectedObjectForCurrentTargetToContextObject();
+    setLimitSelectedObjectForCurrentTargetToContextObject(true);
+    populateSimpleStyleToolbar();
+    setLimitSelectedObjectForCurrentTargetToContextObject(limited);
+    return simpleStyleDictionaryFromControls();
+}
+
 VRObjectList QntElementModeInspector::selectedObjectForCurrentTarget() const
 {
     const VRObjectList base = VRInspectorBase::selectedObjectForCurrentTarget();

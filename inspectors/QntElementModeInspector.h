@@ -47,6 +47,8 @@ public:
     void closeAttachedWindowsWithKind(int mask) override;
     VRObjectList selectedObjectForCurrentTarget() const override;
     void populateToolMatrix() override;
+    // The simple style of the context element, read through the simple-style controls.
+    std::optional<QVariantMap> styleForContextObject() override;
     void populateMatrix(QntButtonMatrix *matrix);
     void toolButtonMatrixAction(QntButtonMatrix *matrix) override;
 

@@ -19,6 +19,7 @@
 #include "framework/styles/VRStrokeDash.h"
 #include "framework/styles/VRStyle.h"
 #include "framework/undo/VRUndoManager.h"
+#include "platform/KeyedArchiver.h"
 #include "platform/NotificationCenter.h"
 
 #include <QApplication>
@@ -434,4 +435,169 @@ TEST(QntElementModeInspectorTest, DocumentSectionShowsAndEditsTheSelectedElement
                 1e-9);
     h.palette.layer()->deselectAll();
     EXPECT_FALSE(controls->isEnabled());
+}
+
+namespace {
+
+QVariantMap storedStyle(int fillKind)
+{
+    return {
+        {kQntCustomNotationElementContourColor,
+         KeyedArchiver::archivedDataWithColor(QColor(200, 10, 20))},
+        {kQntCustomNotationElementContouWidth, 3.0},
+        {kQntCustomNotationElementLineType, 2},
+        {kQntCustomNotationElementContourOpacity, 0.5},
+        {kQntCustomNotationElementContourShadow, 1},
+        {kQntCustomNotationElementBackgroundFill, fillKind},
+        {kQntCustomNotationElementBackgroundColor1,
+         KeyedArchiver::archivedDataWithColor(QColor(0, 0, 255))},
+        {kQntCustomNotationElementBackgroundColor2,
+         KeyedArchiver::archivedDataWithColor(QColor(0, 255, 0))},
+        {kQntCustomNotationElementBackgroundColor3,
+         KeyedArchiver::archivedDataWithColor(QColor(255, 255, 0))},
+        {kQntCustomNotationElementBackgroundOpacity, 0.4},
+        {kQntCustomNotationElementBackgroundGradientPosition, 0.25},
+        {kQntCustomNotationElementBackgroundGradientAngle, 90.0},
+    };
+}
+
+// What a stored style touches, read from the contour's style.
+struct Look {
+    double width;
+    QRgb rgb;
+    double alpha;
+    bool shadow;
+    bool dashed;
+    int stops;
+    bool operator==(const Look &) const = default;
+};
+
+Look lookOf(const VRStyle &style)
+{
+    const VRFill *fill = style.fill();
+    return {style.strokeWidth(),
+            style.strokeColour().rgb(),
+            style.strokeColour().alphaF(),
+            style.stroke() && style.stroke()->shadow().has_value(),
+            style.stroke() && style.stroke()->dash() != nullptr,
+            fill && fill->gradient() ? fill->gradient()->countOfColorStops() : 0};
+}
+
+} // namespace
+
+TEST(QntElementModeInspectorTest, StoredStyleIsAppliedAsOneUndoStep)
+{
+    InspectorHarness h(kCustomizableNotation);
+    const VRObjectRef element = h.placeElement({200, 150});
+    const VRObjectRef other = h.placeElement({400, 150});
+    // Both selected: the stored style still reaches only the element it is applied to.
+    h.palette.layer()->exchangeSelectionWithObjectsFromArray({element, other});
+    VRStyle *style = h.contourStyle(element);
+    ASSERT_NE(style, nullptr);
+    const Look before = lookOf(*style);
+    const Look otherBefore = lookOf(*h.contourStyle(other));
+    flushEvents();
+
+    h.inspector->applyDefaultsToSimpleElement(storedStyle(QntContextMenu::kLinearThreeColourFill),
+                                              element);
+    EXPECT_FALSE(h.inspector->limitSelectedObjectForCurrentTargetToContextObject());
+    EXPECT_EQ(h.inspector->contextObject(), element);
+    EXPECT_DOUBLE_EQ(style->strokeWidth(), 3.0);
+    EXPECT_EQ(style->strokeColour().rgb(), QColor(200, 10, 20).rgb());
+    EXPECT_NEAR(style->strokeColour().alphaF(), 0.5, 1e-3);
+    EXPECT_TRUE(style->stroke()->shadow().has_value());
+    EXPECT_TRUE(
+        QntContextMenu::hasStroke(style->stroke(), VRStrokeDash::registeredDashes().at(1).get()));
+    ASSERT_EQ(style->renderersOfClass(VRFill::staticClass()).size(), 1);
+    const VRGradientRef gradient = style->fill()->gradient();
+    ASSERT_TRUE(gradient);
+    ASSERT_EQ(gradient->countOfColorStops(), 3);
+    EXPECT_EQ(gradient->colorStops().at(1)->color().rgb(), QColor(0, 255, 0).rgb());
+    EXPECT_DOUBLE_EQ(gradient->colorStops().at(1)->position(), 0.25);
+    EXPECT_DOUBLE_EQ(gradient->angleInDegrees(), 90.0);
+    EXPECT_EQ(lookOf(*h.contourStyle(other)), otherBefore);
+    const Look applied = lookOf(*style);
+    flushEvents();
+
+    h.undo()->undo();
+    EXPECT_EQ(lookOf(*style), before);
+    flushEvents();
+    h.undo()->redo();
+    EXPECT_EQ(lookOf(*style), applied);
+    flushEvents();
+    h.undo()->undo();
+    EXPECT_EQ(lookOf(*style), before);
+}
+
+struct PartialCase {
+    const char *name;
+    std::function<void(QVariantMap &)> edit;
+    std::function<void(const Look &before, const Look &after)> check;
+};
+
+class QntElementModeInspectorStoredStyleTest : public testing::TestWithParam<PartialCase>
+{
+};
+
+TEST_P(QntElementModeInspectorStoredStyleTest, MissingOrBadValuesLeaveTheirPartAlone)
+{
+    InspectorHarness h(kCustomizableNotation);
+    const VRObjectRef element = h.placeElement({200, 150});
+    VRStyle *style = h.contourStyle(element);
+    const Look before = lookOf(*style);
+    QVariantMap stored = storedStyle(QntContextMenu::kFlatFill);
+    GetParam().edit(stored);
+    h.inspector->applyDefaultsToSimpleElement(stored, element);
+    GetParam().check(before, lookOf(*style));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dictionaries, QntElementModeInspectorStoredStyleTest,
+    testing::Values(
+        PartialCase{"Empty", [](QVariantMap &d) { d.clear(); },
+                    [](const Look &b, const Look &a) { EXPECT_EQ(a, b); }},
+        PartialCase{"NegativeLineType",
+                    [](QVariantMap &d) { d[kQntCustomNotationElementLineType] = -2; },
+                    [](const Look &b, const Look &a) { EXPECT_EQ(a.dashed, b.dashed); }},
+        PartialCase{"LineTypeBeyondTheMenu",
+                    [](QVariantMap &d) { d[kQntCustomNotationElementLineType] = 999; },
+                    [](const Look &b, const Look &a) { EXPECT_EQ(a.dashed, b.dashed); }},
+        PartialCase{
+            "UnreadableColour",
+            [](QVariantMap &d) { d[kQntCustomNotationElementContourColor] = QByteArray("junk"); },
+            [](const Look &b, const Look &a) {
+                EXPECT_EQ(a.rgb, b.rgb);
+                EXPECT_DOUBLE_EQ(a.width, 3.0);
+            }},
+        PartialCase{"WidthAsText",
+                    [](QVariantMap &d) {
+                        d[kQntCustomNotationElementContouWidth] = QStringLiteral("wide");
+                    },
+                    [](const Look &b, const Look &a) { EXPECT_EQ(a.width, b.width); }},
+        PartialCase{"UnknownFillKind",
+                    [](QVariantMap &d) { d[kQntCustomNotationElementBackgroundFill] = 7; },
+                    [](const Look &b, const Look &a) {
+                        EXPECT_EQ(a.stops, b.stops);
+                        EXPECT_TRUE(a.shadow);
+                    }}),
+    [](const testing::TestParamInfo<PartialCase> &info) { return info.param.name; });
+
+TEST(QntElementModeInspectorTest, StyleOfOneElementCarriesOverToAnother)
+{
+    InspectorHarness h(kCustomizableNotation);
+    const VRObjectRef source = h.placeElement({200, 150});
+    const VRObjectRef target = h.placeElement({400, 150});
+    h.inspector->applyDefaultsToSimpleElement(storedStyle(QntContextMenu::kFlatFill), source);
+    h.inspector->setContextObject(source);
+    const std::optional<QVariantMap> style = h.inspector->styleForContextObject();
+    ASSERT_TRUE(style);
+    EXPECT_EQ(style->value(kQntCustomNotationElementBackgroundFill).toInt(),
+              QntContextMenu::kFlatFill);
+    EXPECT_NEAR(style->value(kQntCustomNotationElementBackgroundOpacity).toDouble(), 0.4, 1e-3);
+    h.inspector->applyDefaultsToSimpleElement(*style, target);
+    EXPECT_EQ(lookOf(*h.contourStyle(target)), lookOf(*h.contourStyle(source)));
+    const VRFill *fill = h.contourStyle(target)->fill();
+    ASSERT_TRUE(fill);
+    EXPECT_EQ(fill->colour().rgb(), QColor(0, 0, 255).rgb());
+    EXPECT_NEAR(fill->colour().alphaF(), 0.4, 1e-3);
 }

@@ -281,6 +281,27 @@ private:
         bool separatorSelectionUpdates = false;
     };
     void walkTargets(const Walk &walk);
+    // The four sliders that have a text field showing their value: moving the slider applies
+    // its value and shows it; typing a number sets the slider and applies, a refused number
+    // shows the previous value again.
+    enum class PairedControl {
+        ContourWidth,
+        ContourTransparency,
+        GradientStopPosition,
+        BackgroundTransparency
+    };
+    struct SliderField {
+        QntDoubleSlider *slider = nullptr;
+        QntTextFieldCell *field = nullptr;
+        std::function<double(double)> shown;                    // slider value -> shown
+        std::function<std::optional<double>(double)> fromShown; // typed -> value, or refused
+        std::function<void(double)> apply;
+    };
+    // The controls of a pair, once the toolbar's view is built.
+    SliderField sliderField(PairedControl pair);
+    void connectSliderField(PairedControl pair);
+    void sliderFieldSliderAction(PairedControl pair);
+    void sliderFieldTextboxAction(PairedControl pair);
     VRObjectList partList(const VRDrawableObject &object,
                           const std::vector<PartSource> &sources) const;
     static VRStyle *styleOfPart(const VRDrawableObject &part);

@@ -318,24 +318,12 @@ void QntContextMenu::buildSimpleStyleView()
     grid->addWidget(c.backgroundTransparencyTextbox, row, 2);
     grid->addWidget(c.backgroundTransparencyTextboxLabel, row++, 3);
 
-    const auto begin = &QntContextMenu::beginContinuousChange;
-    const auto end = &QntContextMenu::endContinuousChange;
-    connect(c.contourWidthSlider, &QntDoubleSlider::doubleValueChanged, this,
-            [this] { simpleStyleContourWidthAction(); });
-    connectSliderUndo(c.contourWidthSlider, this, begin, end);
-    connect(c.contourWidthTextbox, &QLineEdit::editingFinished, this, [this] {
-        if (m_simple.contourWidthTextbox->isModified())
-            simpleStyleContourWidthTextboxAction();
-    });
+    for (PairedControl pair :
+         {PairedControl::ContourWidth, PairedControl::ContourTransparency,
+          PairedControl::GradientStopPosition, PairedControl::BackgroundTransparency})
+        connectSliderField(pair);
     connect(c.contourColorWell, &QntColorWell::colorChanged, this,
             [this] { simpleStyleContourColorAction(); });
-    connect(c.contourTransparencySlider, &QntDoubleSlider::doubleValueChanged, this,
-            [this] { simpleStyleContourTransparencyAction(); });
-    connectSliderUndo(c.contourTransparencySlider, this, begin, end);
-    connect(c.contourTransparencyTextbox, &QLineEdit::editingFinished, this, [this] {
-        if (m_simple.contourTransparencyTextbox->isModified())
-            simpleStyleContourTransparencyTextboxAction();
-    });
     connect(c.contourShadowCheckbox, &QCheckBox::clicked, this,
             [this] { simpleStyleContourShadowAction(); });
     connect(c.contourLineTypeCombobox, &QComboBox::activated, this,
@@ -351,21 +339,8 @@ void QntContextMenu::buildSimpleStyleView()
             formattedNumber(m_simple.gradientAngleSlider->doubleValue()) + QStringLiteral("°"));
         simpleStyleFillColorAction();
     });
-    connectSliderUndo(c.gradientAngleSlider, this, begin, end);
-    connect(c.gradientColorStopPositionSlider, &QntDoubleSlider::doubleValueChanged, this,
-            [this] { simpleStyleGradientColorStopPositionSliderAction(); });
-    connectSliderUndo(c.gradientColorStopPositionSlider, this, begin, end);
-    connect(c.gradientColorStopPositionTextbox, &QLineEdit::editingFinished, this, [this] {
-        if (m_simple.gradientColorStopPositionTextbox->isModified())
-            simpleStyleGradientColorStopPositionTextboxAction();
-    });
-    connect(c.backgroundTransparencySlider, &QntDoubleSlider::doubleValueChanged, this,
-            [this] { simpleStyleBackgroundTransparencyAction(); });
-    connectSliderUndo(c.backgroundTransparencySlider, this, begin, end);
-    connect(c.backgroundTransparencyTextbox, &QLineEdit::editingFinished, this, [this] {
-        if (m_simple.backgroundTransparencyTextbox->isModified())
-            simpleStyleBackgroundTransparencyTextboxAction();
-    });
+    connectSliderUndo(c.gradientAngleSlider, this, &QntContextMenu::beginContinuousChange,
+                      &QntContextMenu::endContinuousChange);
     _viewSimpleStyle = view;
     showFillControlsForKind(kFlatFill, false);
 }
@@ -539,81 +514,117 @@ void QntContextMenu::simpleStyleContourSetBackgroundTransparency(double alpha)
     walkTargets(walk);
 }
 
+QntContextMenu::SliderField QntContextMenu::sliderField(PairedControl pair)
+{
+    const SimpleStyleControls &c = m_simple;
+    const auto percent = [](double value) { return value * 100; };
+    // Percentages are held to 0-100.
+    const auto fromPercent = [](double typed) -> std::optional<double> {
+        return std::clamp(typed / 100.0, 0.0, 1.0);
+    };
+    switch (pair) {
+    case PairedControl::ContourWidth:
+        return {c.contourWidthSlider, c.contourWidthTextbox,
+                [this](double width) {
+                    VRDrawing *drawing = currentDrawing();
+                    return drawing ? drawing->convertLength(width) : width;
+                },
+                [this](double typed) -> std::optional<double> {
+                    VRDrawing *drawing = currentDrawing();
+                    const double width =
+                        drawing ? drawing->convertLengthFromDrawingToBase(typed) : typed;
+                    // A negative width is refused; a huge one is held at the largest a contour
+                    // can be.
+                    if (width < 0)
+                        return std::nullopt;
+                    return std::min(width, kMaxStrokeWidth);
+                },
+                [this](double width) { simpleStyleContourSetWidth(width); }};
+    case PairedControl::ContourTransparency:
+        return {c.contourTransparencySlider, c.contourTransparencyTextbox, percent, fromPercent,
+                [this](double alpha) { simpleStyleContourSetTransparency(alpha); }};
+    case PairedControl::BackgroundTransparency:
+        return {c.backgroundTransparencySlider, c.backgroundTransparencyTextbox, percent,
+                fromPercent,
+                [this](double alpha) { simpleStyleContourSetBackgroundTransparency(alpha); }};
+    case PairedControl::GradientStopPosition:
+        // The fill reads the position from the slider.
+        return {c.gradientColorStopPositionSlider, c.gradientColorStopPositionTextbox, percent,
+                fromPercent, [this](double) { applyFill(); }};
+    }
+    return {};
+}
+
+void QntContextMenu::connectSliderField(PairedControl pair)
+{
+    const SliderField controls = sliderField(pair);
+    connect(controls.slider, &QntDoubleSlider::doubleValueChanged, this,
+            [this, pair] { sliderFieldSliderAction(pair); });
+    connectSliderUndo(controls.slider, this, &QntContextMenu::beginContinuousChange,
+                      &QntContextMenu::endContinuousChange);
+    QntTextFieldCell *field = controls.field;
+    connect(field, &QLineEdit::editingFinished, this, [this, pair, field] {
+        if (field->isModified())
+            sliderFieldTextboxAction(pair);
+    });
+}
+
+void QntContextMenu::sliderFieldSliderAction(PairedControl pair)
+{
+    simpleStyleView();
+    const SliderField controls = sliderField(pair);
+    const double value = controls.slider->doubleValue();
+    controls.apply(value);
+    controls.field->setText(formattedNumber(controls.shown(value)));
+}
+
+void QntContextMenu::sliderFieldTextboxAction(PairedControl pair)
+{
+    simpleStyleView();
+    const SliderField controls = sliderField(pair);
+    controls.field->setModified(false);
+    const double previousShown = controls.shown(controls.slider->doubleValue());
+    const std::optional<double> typed = numberFromField(controls.field, previousShown);
+    if (!typed)
+        return;
+    const std::optional<double> value = controls.fromShown(*typed);
+    if (!value) {
+        controls.field->setText(formattedNumber(previousShown));
+        return;
+    }
+    controls.slider->setDoubleValue(*value);
+    controls.apply(*value);
+    controls.field->setText(formattedNumber(controls.shown(*value)));
+}
+
 void QntContextMenu::simpleStyleContourWidthAction()
 {
-    SimpleStyleControls &c = m_simple;
-    const double width = c.contourWidthSlider->doubleValue();
-    simpleStyleContourSetWidth(width);
-    VRDrawing *drawing = currentDrawing();
-    c.contourWidthTextbox->setText(
-        formattedNumber(drawing ? drawing->convertLength(width) : width));
+    sliderFieldSliderAction(PairedControl::ContourWidth);
 }
 
 void QntContextMenu::simpleStyleContourWidthTextboxAction()
 {
-    SimpleStyleControls &c = m_simple;
-    VRDrawing *drawing = currentDrawing();
-    const double previous = c.contourWidthSlider->doubleValue();
-    const double previousShown = drawing ? drawing->convertLength(previous) : previous;
-    c.contourWidthTextbox->setModified(false);
-    const std::optional<double> typed = numberFromField(c.contourWidthTextbox, previousShown);
-    if (!typed)
-        return;
-    double width = drawing ? drawing->convertLengthFromDrawingToBase(*typed) : *typed;
-    // A negative width is refused; a huge one is held at the largest a contour can be.
-    if (width < 0) {
-        c.contourWidthTextbox->setText(formattedNumber(previousShown));
-        return;
-    }
-    width = std::min(width, kMaxStrokeWidth);
-    simpleStyleContourSetWidth(width);
-    c.contourWidthSlider->setDoubleValue(width);
-    c.contourWidthTextbox->setText(
-        formattedNumber(drawing ? drawing->convertLength(width) : width));
+    sliderFieldTextboxAction(PairedControl::ContourWidth);
 }
 
 void QntContextMenu::simpleStyleContourTransparencyAction()
 {
-    SimpleStyleControls &c = m_simple;
-    const double alpha = c.contourTransparencySlider->doubleValue();
-    simpleStyleContourSetTransparency(alpha);
-    c.contourTransparencyTextbox->setText(formattedNumber(alpha * 100));
+    sliderFieldSliderAction(PairedControl::ContourTransparency);
 }
 
 void QntContextMenu::simpleStyleContourTransparencyTextboxAction()
 {
-    SimpleStyleControls &c = m_simple;
-    c.contourTransparencyTextbox->setModified(false);
-    const std::optional<double> typed = numberFromField(
-        c.contourTransparencyTextbox, c.contourTransparencySlider->doubleValue() * 100);
-    if (!typed)
-        return;
-    const double alpha = std::clamp(*typed / 100.0, 0.0, 1.0);
-    simpleStyleContourSetTransparency(alpha);
-    c.contourTransparencySlider->setDoubleValue(alpha);
-    c.contourTransparencyTextbox->setText(formattedNumber(alpha * 100));
+    sliderFieldTextboxAction(PairedControl::ContourTransparency);
 }
 
 void QntContextMenu::simpleStyleBackgroundTransparencyAction()
 {
-    SimpleStyleControls &c = m_simple;
-    const double alpha = c.backgroundTransparencySlider->doubleValue();
-    simpleStyleContourSetBackgroundTransparency(alpha);
-    c.backgroundTransparencyTextbox->setText(formattedNumber(alpha * 100));
+    sliderFieldSliderAction(PairedControl::BackgroundTransparency);
 }
 
 void QntContextMenu::simpleStyleBackgroundTransparencyTextboxAction()
 {
-    SimpleStyleControls &c = m_simple;
-    c.backgroundTransparencyTextbox->setModified(false);
-    const std::optional<double> typed = numberFromField(
-        c.backgroundTransparencyTextbox, c.backgroundTransparencySlider->doubleValue() * 100);
-    if (!typed)
-        return;
-    const double alpha = std::clamp(*typed / 100.0, 0.0, 1.0);
-    simpleStyleContourSetBackgroundTransparency(alpha);
-    c.backgroundTransparencySlider->setDoubleValue(alpha);
-    c.backgroundTransparencyTextbox->setText(formattedNumber(alpha * 100));
+    sliderFieldTextboxAction(PairedControl::BackgroundTransparency);
 }
 
 void QntContextMenu::simpleStyleContourColorAction()
@@ -777,23 +788,12 @@ void QntContextMenu::simpleStyleFillColorAction()
 
 void QntContextMenu::simpleStyleGradientColorStopPositionSliderAction()
 {
-    applyFill();
-    m_simple.gradientColorStopPositionTextbox->setText(
-        formattedNumber(m_simple.gradientColorStopPositionSlider->doubleValue() * 100));
+    sliderFieldSliderAction(PairedControl::GradientStopPosition);
 }
 
 void QntContextMenu::simpleStyleGradientColorStopPositionTextboxAction()
 {
-    SimpleStyleControls &c = m_simple;
-    c.gradientColorStopPositionTextbox->setModified(false);
-    const std::optional<double> typed = numberFromField(
-        c.gradientColorStopPositionTextbox, c.gradientColorStopPositionSlider->doubleValue() * 100);
-    if (!typed)
-        return;
-    const double position = std::clamp(*typed / 100.0, 0.0, 1.0);
-    c.gradientColorStopPositionSlider->setDoubleValue(position);
-    c.gradientColorStopPositionTextbox->setText(formattedNumber(position * 100));
-    applyFill();
+    sliderFieldTextboxAction(PairedControl::GradientStopPosition);
 }
 
 void QntContextMenu::simpleStyleSetFillKind(int kind, const QColor &startColor,

@@ -1,13 +1,8 @@
 #include "inspectors/QntColorWell.h"
 
-#include "platform/ColorPanel.h"
-
 #include <QPainter>
-#include <QPointer>
 
 namespace {
-QPointer<QntColorWell> g_activeWell;
-
 QLinearGradient wellGradient(const QRectF &rect, float from, float to)
 {
     // Drawn at 270 degrees: the first colour at the top.
@@ -20,62 +15,11 @@ QLinearGradient wellGradient(const QRectF &rect, float from, float to)
 } // namespace
 
 QntColorWell::QntColorWell(QWidget *parent)
-    : QAbstractButton(parent)
+    : VKSpecialColorWell(parent)
 {
-    setFocusPolicy(Qt::NoFocus);
-    connect(this, &QAbstractButton::clicked, this, [this] {
-        if (isActive())
-            deactivate();
-        else
-            activate();
-    });
 }
 
-QntColorWell::~QntColorWell()
-{
-    if (isActive())
-        ColorPanel::sharedColorPanel().setTarget(nullptr, {});
-}
-
-void QntColorWell::setColor(const QColor &colour)
-{
-    m_color = colour.isValid() ? colour : QColor(Qt::gray);
-    if (isActive())
-        ColorPanel::sharedColorPanel().setColor(m_color);
-    update();
-}
-
-bool QntColorWell::isActive() const
-{
-    return g_activeWell == this && ColorPanel::sharedColorPanel().target() == this;
-}
-
-void QntColorWell::activate()
-{
-    QntColorWell *previous = g_activeWell;
-    g_activeWell = this;
-    ColorPanel &panel = ColorPanel::sharedColorPanel();
-    panel.setShowsAlpha(true);
-    panel.setColor(m_color);
-    panel.setTarget(this, [this](const QColor &colour) {
-        m_color = colour;
-        update();
-        emit colorChanged(colour);
-    });
-    panel.orderFront();
-    if (previous && previous != this)
-        previous->update();
-    update();
-}
-
-void QntColorWell::deactivate()
-{
-    if (!isActive())
-        return;
-    ColorPanel::sharedColorPanel().setTarget(nullptr, {});
-    g_activeWell = nullptr;
-    update();
-}
+QntColorWell::~QntColorWell() = default;
 
 void QntColorWell::setBordered(bool bordered)
 {
@@ -119,7 +63,7 @@ void QntColorWell::drawWellInside(QPainter &painter, const QRectF &rect) const
     const double inset = m_bordered ? 5.0 : 2.0;
     const QRectF inside = rect.adjusted(inset, inset, -inset, -inset);
     painter.fillRect(inside, Qt::gray);
-    QColor colour = m_color;
+    QColor colour = color();
     colour.setAlphaF(m_useTransparentWell ? float(alphaValue()) : 1.0f);
     painter.fillRect(inside, colour);
 }

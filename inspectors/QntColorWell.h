@@ -1,27 +1,19 @@
 #pragma once
 
-#include <QAbstractButton>
+#include "style/VKSpecialColorWell.h"
+
 #include <QColor>
 #include <QLinearGradient>
 
-// A colour well with the dark, translucent look of the attached toolbars. Clicking it makes it
-// the active well: the application's colour panel (with opacity) opens on its colour and each
-// colour picked there becomes the well's colour and is sent with colorChanged.
-class QntColorWell : public QAbstractButton
+// A colour well with the dark, translucent look of the attached toolbars: a special colour well
+// (its activation is announced, and it sends each colour picked in the colour panel with
+// colorChanged) drawn with a dark gradient, a light frame and an optional transparent well.
+class QntColorWell : public VKSpecialColorWell
 {
     Q_OBJECT
 public:
     explicit QntColorWell(QWidget *parent = nullptr);
     ~QntColorWell() override;
-
-    QColor color() const { return m_color; }
-    // Shows the colour without sending it.
-    void setColor(const QColor &colour);
-
-    // Whether the colour panel currently sends its colours to this well.
-    bool isActive() const;
-    void activate();
-    void deactivate();
 
     bool isBordered() const { return m_bordered; }
     void setBordered(bool bordered);
@@ -34,19 +26,12 @@ public:
     static QLinearGradient highlightGradient(const QRectF &rect);
     static QColor strokeColor();
 
-    QSize sizeHint() const override { return {40, 24}; }
-
-signals:
-    // The user picked a colour in the panel for this well.
-    void colorChanged(const QColor &colour);
-
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
     void drawWellInside(QPainter &painter, const QRectF &rect) const;
 
-    QColor m_color = Qt::white;
     bool m_bordered = true;
     bool m_useTransparentWell = false;
 };

@@ -6,6 +6,7 @@
 #include "platform/ColorPanel.h"
 #include "style/VKColourPickerView.h"
 #include "style/VKGradientPasteboard.h"
+#include "style/VKSpecialColorWell.h"
 #include "style/VKWindowMenu.h"
 
 #include <QActionGroup>
@@ -34,6 +35,10 @@ WXGradientControl::WXGradientControl(QWidget *parent)
     VKGradientWell::setGradient(VRGradient::defaultGradient());
     mUnsortedStops = gradient()->colorStops();
     observeGradient();
+    // A colour well taking the colour panel ends the editing of the stop's colour there.
+    m_wellToken = NotificationCenter::defaultCenter().addObserver(
+        kVRColorWellWillActivate, nullptr,
+        [this](const Notification &) { setSelectedStop(nullptr); });
 }
 
 WXGradientControl::~WXGradientControl()
@@ -205,6 +210,7 @@ void WXGradientControl::setSelectedStop(const VRColorStopRef &stop)
     mSelectedStopRef = stop;
     ColorPanel &panel = ColorPanel::sharedColorPanel();
     if (stop) {
+        VKSpecialColorWell::deactivateCurrentWell();
         panel.setColor(stop->color());
         panel.setTarget(this, [this](const QColor &colour) { changeColor(colour, true); });
     } else if (panel.target() == this) {

@@ -107,4 +107,5 @@ private:
     bool mShowsInfo = true;
     bool m_pressedOutsideStops = false;
     std::vector<NotificationToken> m_tokens;
+    NotificationToken m_wellToken;
 };

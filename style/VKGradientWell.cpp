@@ -1,6 +1,7 @@
 #include "style/VKGradientWell.h"
 
 #include "framework/view/VRViewAdditions.h"
+#include "platform/DisappearingItemAnimation.h"
 #include "style/VKGradientCell.h"
 #include "style/VKGradientPasteboard.h"
 
@@ -360,6 +361,7 @@ void VKGradientWell::paste()
 void VKGradientWell::deleteGradient()
 {
     setGradient(nullptr);
+    DisappearingItemAnimation::showCentredAt(this, mapToGlobal(rect().center()));
 }
 
 void VKGradientWell::copyImage()

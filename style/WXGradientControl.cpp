@@ -4,6 +4,7 @@
 #include "framework/styles/VRColorStop.h"
 #include "framework/view/VKInfoFloater.h"
 #include "platform/ColorPanel.h"
+#include "platform/DisappearingItemAnimation.h"
 #include "style/VKColourPickerView.h"
 #include "style/VKGradientPasteboard.h"
 #include "style/VKSpecialColorWell.h"
@@ -409,6 +410,7 @@ void WXGradientControl::mouseUpAt(QPointF point)
             mUnsortedStops.removeAll(stop);
             gradient()->removeColorStop(stop);
             syncGradientToControlSettings();
+            DisappearingItemAnimation::showCentredAt(this, mapToGlobal(point.toPoint()));
             unsetCursor();
             invalidate();
         }
@@ -446,24 +448,23 @@ QCursor WXGradientControl::cursorForDeletingStop(const VRColorStopRef &stop)
 {
     if (!stop)
         return QCursor(Qt::ForbiddenCursor);
-    // The stop at half strength with a small cross: letting go here deletes it.
+    // The stop at half strength under the puff of smoke: letting go here deletes it. The stop
+    // is centred on the puff's hot spot (its middle).
     const QImage stopImage = dragImageForStop(stop);
-    QImage canvas(stopImage.size() + QSize(8, 8), QImage::Format_ARGB32_Premultiplied);
+    const QImage puff = DisappearingItemAnimation::cursorImage();
+    const QSize size = stopImage.size().expandedTo(puff.size());
+    QImage canvas(size, QImage::Format_ARGB32_Premultiplied);
     canvas.fill(Qt::transparent);
     QPainter painter(&canvas);
+    const auto centred = [&size](const QImage &image) {
+        return QPoint((size.width() - image.width()) / 2, (size.height() - image.height()) / 2);
+    };
     painter.setOpacity(0.5);
-    painter.drawImage(QPoint(0, 0), stopImage);
+    painter.drawImage(centred(stopImage), stopImage);
     painter.setOpacity(1.0);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(Qt::black, 3));
-    const QRectF mark(canvas.width() - 10, canvas.height() - 10, 8, 8);
-    painter.drawLine(mark.topLeft(), mark.bottomRight());
-    painter.drawLine(mark.topRight(), mark.bottomLeft());
-    painter.setPen(QPen(Qt::white, 1.2));
-    painter.drawLine(mark.topLeft(), mark.bottomRight());
-    painter.drawLine(mark.topRight(), mark.bottomLeft());
+    painter.drawImage(centred(puff), puff);
     painter.end();
-    return QCursor(QPixmap::fromImage(canvas), stopImage.width() / 2, stopImage.height() / 2);
+    return QCursor(QPixmap::fromImage(canvas), size.width() / 2, size.height() / 2);
 }
 
 void WXGradientControl::updateInfoWithPosition(double position)

@@ -3,6 +3,7 @@
 #include "common/ScopedEnvironment.h"
 #include "framework/styles/VRColorStop.h"
 #include "framework/styles/VRPlistCoder.h"
+#include "platform/DisappearingItemAnimation.h"
 #include "style/FindFolder.h"
 #include "style/VKGradientPasteboard.h"
 
@@ -118,12 +119,27 @@ TEST_F(GradientWellTest, PastingWithoutAGradientKeepsTheWellsOwn)
     EXPECT_FALSE(well.validateMenuItem(QStringLiteral("paste")));
 }
 
+TEST_F(GradientWellTest, DeletingEmptiesTheWellInAPuffOfSmoke)
+{
+    well.resize(60, 40);
+    well.setGradient(threeStops());
+    actions = 0;
+    well.deleteGradient();
+    EXPECT_FALSE(well.gradient());
+    EXPECT_EQ(actions, 1);
+    const auto *puff = well.findChild<DisappearingItemAnimation *>();
+    ASSERT_NE(puff, nullptr);
+    EXPECT_EQ(puff->geometry().topLeft() + QPoint(puff->width() / 2, puff->height() / 2),
+              well.mapToGlobal(well.rect().center()));
+}
+
 TEST_F(GradientWellTest, CutCopiesThenEmptiesTheWell)
 {
     well.setGradient(threeStops());
     const VRGradientRef g = well.gradient();
     well.cut();
     EXPECT_FALSE(well.gradient());
+    EXPECT_EQ(well.findChild<DisappearingItemAnimation *>(), nullptr);
     const auto read =
         VKGradientPasteboard::gradientWithPasteboard(QGuiApplication::clipboard()->mimeData());
     ASSERT_TRUE(read.ok());

@@ -1,6 +1,7 @@
 #include "style/WXGradientControl.h"
 
 #include "framework/styles/VRColorStop.h"
+#include "platform/DisappearingItemAnimation.h"
 
 #include <QMenu>
 #include <QMimeData>
@@ -93,7 +94,13 @@ TEST_F(GradientStopEditorTest, AStopDraggedOffTheBarIsDeletedButNeverOneOfTheLas
     bar.mouseDraggedTo({100, 12}, Qt::NoModifier); // back: restored
     EXPECT_FALSE(bar.deletionCandidate());
     bar.mouseDraggedTo({100, 40}, Qt::NoModifier);
+    EXPECT_EQ(bar.findChild<DisappearingItemAnimation *>(), nullptr);
     bar.mouseUpAt({100, 40});
+    // It goes up in a puff of smoke where it was let go.
+    const auto *puff = bar.findChild<DisappearingItemAnimation *>();
+    ASSERT_NE(puff, nullptr);
+    EXPECT_EQ(puff->geometry().topLeft() + QPoint(puff->width() / 2, puff->height() / 2),
+              bar.mapToGlobal(QPoint(100, 40)));
     EXPECT_EQ(bar.gradient()->countOfColorStops(), 2);
     EXPECT_FALSE(bar.unsortedStops().contains(middle));
     EXPECT_FALSE(bar.selectedStop());

@@ -1,18 +1,246 @@
 #pragma once
 
-#include <QObject>
-#include <QString>
+#include "inspectors/QntContextMenu.h"
 
-// The inspector of a single selected connector. Made once at launch; it shows no window of
-// its own until a connector asks for it.
-class QntConnectorModeInspector : public QObject
+#include <QHash>
+#include <QImage>
+#include <QPointer>
+#include <QSizeF>
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QSegmentedControl;
+class QntButtonCell;
+class QntConnector;
+class QntDoubleSlider;
+class QntTextFieldCell;
+class VRStroke;
+class VRStyle;
+
+// The inspector of a single selected connector. Made once at launch; a right mouse-up on a
+// connector shows its tool column beside the connector's end, whose buttons open the
+// connector-style window (skin notations), the simple-style connector toolbar (customizable
+// notations), the decorated-separator toolbar and the shape-parts window.
+class QntConnectorModeInspector : public QntContextMenu
 {
     Q_OBJECT
 public:
     explicit QntConnectorModeInspector(const QString &windowNibName, QObject *parent = nullptr);
+    // An instance inside another window: it observes nothing by itself.
+    QntConnectorModeInspector(VREmbedded, QWidget *hostWindow);
+    ~QntConnectorModeInspector() override;
 
-    QString windowNibName() const;
+    QString windowNibName() const { return windowName(); }
+
+    // Connector kinds of the selection queries.
+    enum ConnectorKind : int {
+        kAllConnectors = 0,
+        kThinConnectors = 1,
+        kThickConnectors = 2,
+        kElementArrows = 3,
+        kPlainConnectors = 4,
+        kDecoratedSeparators = 5,
+    };
+    // Routing codes of the routing pop-ups.
+    enum RoutingTag : int {
+        kZigZagRouting = 1,
+        kCurveRouting = 2,
+        kOrthogonalRouting = 3,
+        kStraightRouting = 4,
+        kAutomaticPolylineRouting = 11,
+        kAutomaticOrthogonalRouting = 13,
+    };
+    static constexpr int kFirstThickLineTag = 100;
+    static bool isThick(const VRDrawableObject &object);
+
+    // Hooks of the base.
+    VRObjectRef contextObject() const override { return _contextPath; }
+    std::shared_ptr<QntConnector> contextConnector() const;
+    void setContextObject(const VRObjectRef &object) override;
+    const VRClassInfo *contextObjectClass() const override;
+    QString contextObjectID() const override;
+    QPointF menuPosition() override;
+    void createVerticalToolbarAtPoint(QPointF point) override;
+    void contextMenuDidClose() override;
+    void populateToolMatrix() override;
+    void toolButtonMatrixAction(QntButtonMatrix *matrix) override;
+    void closeAttachedWindows() override;
+    void closeAttachedWindowsWithKind(int mask) override;
+    bool areAttachedWindows() const override { return _attachedConnectorStyleWindow; }
+    void extractStyleForObject(const VRObjectRef &object) override;
+    void updateSelectColorButton() override;
+    VRObjectList selectedObjectForCurrentTarget() const override;
+    void createShapePartsToolbar(QntButtonMatrix *sender) override;
+
+    void rightMouseUpOnConnector(const Notification &notification);
+    void openStylePropertiesPanel(const Notification &notification);
+    void closeAttachedConnectorStyleWindow();
+    void closeAttachedConnectorSimpleStyleWindow();
+    void closeAttachedDecoratedSeparatorWindow();
+
+    // Selection by connector kind.
+    int connectorKindToWork() const { return _connKindToWork; }
+    void setConnectorKindToWork(int kind) { _connKindToWork = kind; }
+    bool partOfGroupModeInspector() const { return _partOfGroupModeInspector; }
+    void setPartOfGroupModeInspector(bool part) { _partOfGroupModeInspector = part; }
+    VRObjectList connectorsInSelectionOfKind(int kind) const;
+    VRObjectRef firstConnectorInSelectionOfKind(int kind) const;
+    QString connectorId() const;
+
+    // Routing.
+    void changeConnectorTypeAction(QComboBox *sender);
+    static int routingTagForConnector(const QntConnector &connector);
+    static void selectRoutingTag(QComboBox *popUp, int tag);
+
+    // Connector-style window of skin notations.
+    void createConnectorStyleToolbar(QntButtonMatrix *anchor);
+    void populateConnectorSkinToolbar();
+    int populateMenuWithDashes(QComboBox *popUp);
+    void updateMenuWithDashes(QComboBox *popUp);
+    int menuItemIndexWithDash(QComboBox *popUp, const VRStroke *stroke) const;
+    void strokeDashMenuAction(QComboBox *sender);
+    void menuItemSkinStrokeDashAction(QComboBox *sender);
+    void showStartArrowheadMatrixAction(QntButtonCell *button);
+    void showEndArrowheadMatrixAction(QntButtonCell *button);
+    // Applies the arrowhead of a matrix cell: an element id, or empty for none.
+    void menuItemSkinStartArrowheadAction(const QString &arrowId);
+    void menuItemSkinEndArrowheadAction(const QString &arrowId);
+    void updateSelectArrowheadButton(QntButtonCell *button, const QString &arrowId);
+    void setStyle(const std::shared_ptr<VRStyle> &style);
+    const std::shared_ptr<VRStyle> &style() const { return mStyle; }
+
+    // Arrowhead lengths.
+    static QSizeF sizeArrowhead(QSizeF size, double length);
+    void startArrowheadSetLength(double length);
+    void endArrowheadSetLength(double length);
+    void startArrowheadLengthAction();
+    void endArrowheadLengthAction();
+    void startArrowheadLengthTextboxAction();
+    void endArrowheadLengthTextboxAction();
+
+    // Simple-style connector toolbar of customizable notations.
+    void createConnectorSimpleStyleToolbar(QntButtonMatrix *sender);
+    void populateConnectorSimpleStyleToolbar();
+    void simpleStyleColorWellAction();
+    void simpleStyleSetWidth(double width);
+    void simpleStyleWidthSliderAction();
+    void simpleStyleWidthTextboxAction();
+    void simpleStyleShadowCheckboxAction();
+    void simpleStyleStartArrowheadsMenuItemAction();
+    void simpleStyleEndArrowheadsMenuItemAction();
+    void simpleStyleStrokeDashMenuItemAction();
+    void simpleStyleStrokeLineCapStyleAction(int cap);
+
+    // Decorated-separator toolbar.
+    void createDecoratedSeparatorToolbar(QntButtonMatrix *sender);
+    void populateDecoratedSeparatorToolbar();
+    void decoratedSeparatorIntervalAction();
+    void decoratedSeparatorScaleAction();
+    void decoratedSeparatorLeaderAction();
+
+    // Last-applied skin settings, shared by every instance.
+    static void setLastAppliedAdornmentId(const QString &id);
+    static void setLastAppliedStartArrowheadId(const QString &id);
+    static void setLastAppliedEndArrowheadId(const QString &id);
+    // The stored id, or the null marker when none is stored.
+    static QVariant lastAppliedAdornmentId();
+    static QVariant lastAppliedStartArrowheadId();
+    static QVariant lastAppliedEndArrowheadId();
+    static QSizeF lastStartArrowheadSize();
+    static QSizeF lastEndArrowheadSize();
+    // Forgets every last-applied setting (a new process starts empty).
+    static void resetLastAppliedSettings();
+
+    // Windows and controls (tests and the walk look at them).
+    AXAttachedWindow *attachedConnectorStyleWindow() const { return _attachedConnectorStyleWindow; }
+    AXAttachedWindow *attachedConnectorSimpleStyleWindow() const
+    {
+        return _attachedConnectorSimpleStyleWindow;
+    }
+    AXAttachedWindow *attachedDecoratedSeparatorWindow() const
+    {
+        return _attachedDecoratedSeparatorWindow;
+    }
+    AXAttachedWindow *arrowheadMatrixWindow() const { return m_arrowheadMatrixWindow; }
+    struct SkinControls {
+        QComboBox *strokeDashPopUpButton = nullptr;
+        QntButtonCell *startArrowheadPopupButton = nullptr;
+        QntButtonCell *endArrowheadPopupButton = nullptr;
+        QntDoubleSlider *startArrowheadLengthSlider = nullptr;
+        QntTextFieldCell *startArrowheadLengthTextbox = nullptr;
+        QLabel *startArrowheadLengthTextboxLabel = nullptr;
+        QntDoubleSlider *endArrowheadLengthSlider = nullptr;
+        QntTextFieldCell *endArrowheadLengthTextbox = nullptr;
+        QLabel *endArrowheadLengthTextboxLabel = nullptr;
+        QCheckBox *applyLengthToBothArrowsCheckbox = nullptr;
+        QComboBox *connectorTypePopupButton = nullptr;
+        QCheckBox *applyColorsToBothArrowsCheckbox = nullptr;
+    };
+    struct ConnectorSimpleStyleControls {
+        QntColorWell *colorWell = nullptr;
+        QntDoubleSlider *widthSlider = nullptr;
+        QntTextFieldCell *widthTextbox = nullptr;
+        QLabel *widthLabel = nullptr;
+        QCheckBox *shadowCheckbox = nullptr;
+        QComboBox *startArrowheadsPopUpButton = nullptr;
+        QComboBox *endArrowheadsPopUpButton = nullptr;
+        QComboBox *strokeDashPopUpButton = nullptr;
+        QList<QntButtonCell *> lineCapSelector;
+        QComboBox *connectorTypePopupButton = nullptr;
+    };
+    struct SeparatorControls {
+        QntDoubleSlider *intervalSlider = nullptr;
+        QntDoubleSlider *scaleSlider = nullptr;
+        QntDoubleSlider *leaderSlider = nullptr;
+    };
+    const SkinControls &skinControls();
+    const ConnectorSimpleStyleControls &connectorSimpleStyleControls();
+    const SeparatorControls &separatorControls();
+    // The element ids offered in the open arrowhead matrix, empty for the "None" cell.
+    QStringList arrowheadMatrixIds() const { return m_matrixIds; }
 
 private:
-    QString m_windowNibName;
+    void buildConnectorStyleView();
+    void buildConnectorSimpleStyleView();
+    void buildDecoratedSeparatorView();
+    void populateMatrix(QntButtonMatrix *matrix);
+    void showArrowheadMatrix(QntButtonCell *button, bool start);
+    QImage arrowheadImage(const QString &arrowId, bool start, qint64 schemeId);
+    void showLengths(const QntConnector &connector);
+    void enableLengthControls(const QntConnector &connector);
+    void setArrowheadLength(double length, bool start);
+    void lengthTextboxAction(bool start);
+    void skinArrowheadAction(const QString &arrowId, bool start);
+    // The connectors of a shaft-menu action: the context one, or by kind in a group.
+    VRObjectList connectorsForShaftAction() const;
+    // Changes the stroke (or arrow stroke) of each listed connector's shaft style.
+    void editShaftStyle(const std::function<bool(VRStyle &)> &change);
+    void redisplayToolColumnLater();
+    void openToolbar(QntButtonMatrix *sender, QWidget *view, QPointer<AXAttachedWindow> &window,
+                     const QString &name);
+
+    int _connKindToWork = 0;
+    VRObjectRef _contextPath;
+    std::shared_ptr<VRStyle> mStyle;
+    VRStroke *mSelectedRendererRef = nullptr;
+    QPointer<QntEscapedView> _viewConnectorStyleHorizontal;
+    QPointer<AXAttachedWindow> _attachedConnectorStyleWindow;
+    QPointer<QntEscapedView> _viewConnectorSimpleStyleHorizontal;
+    QPointer<AXAttachedWindow> _attachedConnectorSimpleStyleWindow;
+    QPointer<QntEscapedView> _viewDecoratedSeparatorHorizontal;
+    QPointer<AXAttachedWindow> _attachedDecoratedSeparatorWindow;
+    QPointer<AXAttachedWindow> m_arrowheadMatrixWindow;
+    SkinControls m_skin;
+    ConnectorSimpleStyleControls m_connectorSimple;
+    SeparatorControls m_separator;
+    QStringList m_matrixIds;
+    bool _partOfGroupModeInspector = false;
+    bool m_filling = false;
+    std::vector<NotificationToken> m_connectorObservers;
 };

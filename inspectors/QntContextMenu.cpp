@@ -59,6 +59,7 @@ QntContextMenu::~QntContextMenu()
     // The persistent views live outside their windows while no window shows them.
     for (QWidget *view : {static_cast<QWidget *>(_viewSimpleStyle.data()),
                           static_cast<QWidget *>(_viewReplaceElement.data()),
+                          static_cast<QWidget *>(_viewShapeParts.data()),
                           static_cast<QWidget *>(_viewVertical.data())}) {
         if (view && !view->parent())
             delete view;
@@ -177,6 +178,7 @@ void QntContextMenu::closeAttachedWindowsImpl()
     // A popover left open would outlive the column it was chosen from.
     if (_attachedWindowMatrixbar)
         _attachedWindowMatrixbar->closePopover();
+    closeAttachedShapePartsWindow();
 }
 
 void QntContextMenu::closeAttachedWindows()

@@ -199,6 +199,22 @@ public:
     // The choice of an outline row; false for rows that cannot be selected.
     bool outlineShouldSelectItem(QTreeWidgetItem *item);
 
+    // Shape-parts window: the parts of the selected object as picture rows; choosing one opens
+    // the simple-style toolbar for that part alone.
+    void openShapePartsToolbar(QWidget *sender);
+    virtual void createShapePartsToolbar(QntButtonMatrix *sender);
+    void populateShapePartsToolbar();
+    void closeAttachedShapePartsWindow();
+    AXAttachedWindow *attachedShapePartsWindow() const { return _attachedShapePartsWindow; }
+    QTreeWidget *shapePartsOutline() const { return _shapePartsOutline; }
+    // The choice of a part row; false for rows that cannot be selected.
+    bool shapePartsShouldSelectItem(QTreeWidgetItem *item);
+    // Opens the simple-style toolbar beside a row of an outline.
+    void createSimpleStyleToolbarBesideRow(QTreeWidget *outline, QTreeWidgetItem *row);
+
+    // Arrowhead kinds of the notation (UML notations have their own); the number of items.
+    int populateMenuWithArrowheads(QComboBox *popUp);
+
     // Controls of the simple-style toolbar (made with the toolbar's view).
     struct SimpleStyleControls {
         QntColorWell *contourColorWell = nullptr;
@@ -263,6 +279,10 @@ protected:
     QPointer<QTreeWidget> _notationOutline;
     std::vector<std::unique_ptr<QntNotationSubgroup>> _notationSubgroups;
     double _notationOutlineHeight = 0.0;
+    QPointer<QntEscapedView> _viewShapeParts;
+    QPointer<AXAttachedWindow> _attachedShapePartsWindow;
+    QPointer<QTreeWidget> _shapePartsOutline;
+    std::unique_ptr<QntNotationSubgroup> _shapePartsSubgroup;
     bool _limitSelectedObjectForCurrentTargetToContextObject = false;
 
 private:

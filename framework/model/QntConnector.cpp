@@ -3,6 +3,8 @@
 #include "framework/styles/VRTextAdornment.h"
 
 #include "framework/model/QntConnectorArrow.h"
+#include "framework/model/QntConnectorShape.h"
+#include "framework/model/QntConnectorSkin.h"
 #include "framework/model/QntConnectorStylizedPath.h"
 #include "framework/model/QntElement.h"
 #include "framework/model/QntStickySpot.h"
@@ -241,21 +243,36 @@ void QntConnector::addSkin(const QVariantMap &options)
     if (options == m_skinOptions)
         return;
     const QVariantMap old = m_skinOptions;
+    const QString oldID = ID();
     recordUndo("addSkin:", QStringLiteral("Change Connector Skin"),
-               [old](VRDrawableObject &o) { static_cast<QntConnector &>(o).addSkin(old); });
+               [old, oldID](VRDrawableObject &o) {
+                   auto &c = static_cast<QntConnector &>(o);
+                   c.addSkin(old);
+                   c.setID(oldID);
+               });
     m_skinOptions = options;
+    // The connector is known by the body it is drawn with.
+    const QVariant body = options.value(QStringLiteral("bodyID"));
+    if (body.metaType().id() == QMetaType::QString && !body.toString().isEmpty()) {
+        QVariantMap info = userInfo();
+        info.insert(QStringLiteral("ID"), body.toString());
+        setUserInfo(info);
+    }
     updateStyle();
     notifyVisualChange();
 }
 
 static std::shared_ptr<QntConnectorArrow> makeArrow(const QVariant &id, const QVariant &size,
-                                                    const QString &notationPath)
+                                                    const QString &notationPath, qint64 schemeId)
 {
     if (id.metaType().id() != QMetaType::QString || id.toString().isEmpty())
         return nullptr;
     auto arrow = std::make_shared<QntConnectorArrow>();
     arrow->setUserInfo({{QStringLiteral("ID"), id.toString()}});
     if (VRObjectRef prototype = QntElement::createWithElementId(id.toString(), notationPath)) {
+        // Drawn in the end's colour scheme, not the prototype's.
+        if (prototype->isKindOf<QntElement>())
+            static_cast<QntElement &>(*prototype).replaceColorScheme(schemeId);
         if (prototype->isKindOf<VRShapeGroup>()) {
             auto group = std::static_pointer_cast<VRShapeGroup>(prototype);
             const VRObjectList members = group->groupObjects();
@@ -283,18 +300,21 @@ void QntConnector::updateStyle()
     const QString notationPath = d ? d->currentNotationPath() : QString();
     m_start->setArrow(makeArrow(m_skinOptions.value(QStringLiteral("startArrowheadId")),
                                 m_skinOptions.value(QStringLiteral("startArrowheadSize")),
-                                notationPath));
+                                notationPath, m_startSchemeId));
     m_end->setArrow(makeArrow(m_skinOptions.value(QStringLiteral("endArrowheadId")),
-                              m_skinOptions.value(QStringLiteral("endArrowheadSize")),
-                              notationPath));
+                              m_skinOptions.value(QStringLiteral("endArrowheadSize")), notationPath,
+                              m_endSchemeId));
     if (!m_shaft)
         m_shaft = std::make_shared<QntConnectorStylizedPath>();
-    // A skin's own shaft style draws the shaft; without one the shaft is drawn by the
-    // connector's style itself (its strokes come before the connector renderer), so that
-    // edits to that style show at once.
+    rebuildSkinBody(notationPath);
+    // A skin's own shaft style draws the shaft, else its thin body's; without either the shaft
+    // is drawn by the connector's style itself (its strokes come before the connector
+    // renderer), so that edits to that style show at once.
     const QVariant shaftStyle = m_skinOptions.value(QStringLiteral("shaftStyle"));
     VRStyleRef style =
         shaftStyle.canConvert<VRStyleRef>() ? shaftStyle.value<VRStyleRef>() : nullptr;
+    if (!style && m_skin && !m_thickBody)
+        style = m_bodyStyle;
     m_shaft->setStyle(style != this->style() ? style : nullptr);
     m_connectorStyle->setShaft(m_shaft);
     m_connectorStyle->setStartArrow(m_start->arrowRef());
@@ -302,6 +322,81 @@ void QntConnector::updateStyle()
     attachConnectorStyle();
     placeArrows();
     invalidateBoundsCache();
+}
+
+VRStyleRef QntConnector::shaftStyle() const
+{
+    if (m_shaft && m_shaft->style())
+        return m_shaft->style();
+    return style();
+}
+
+void QntConnector::changeShaftStyle(const std::function<bool(VRStyle &)> &change)
+{
+    const QVariant skinShaft = m_skinOptions.value(QStringLiteral("shaftStyle"));
+    const VRStyleRef skinStyle =
+        skinShaft.canConvert<VRStyleRef>() ? skinShaft.value<VRStyleRef>() : nullptr;
+    if (skinStyle || (m_shaft && m_shaft->style())) {
+        // The skin's style (or its body's) is a value of the skin: a changed copy replaces it.
+        const VRStyleRef from = skinStyle ? skinStyle : m_shaft->style();
+        VRStyleRef copy = from->copy();
+        if (!copy || !change(*copy))
+            return;
+        QVariantMap options = m_skinOptions;
+        options.insert(QStringLiteral("shaftStyle"), QVariant::fromValue(copy));
+        addSkin(options);
+        return;
+    }
+    if (VRStyleRef own = style())
+        change(*own);
+}
+
+void QntConnector::rebuildSkinBody(const QString &notationPath)
+{
+    const QVariant bodyValue = m_skinOptions.value(QStringLiteral("bodyID"));
+    const QString body =
+        bodyValue.metaType().id() == QMetaType::QString ? bodyValue.toString() : QString();
+    const QString key = QStringLiteral("%1|%2|%3").arg(body).arg(m_colorSchemeId).arg(notationPath);
+    if (key == m_skinKey)
+        return; // keeps the parts (and a part restyled by the user) while the body stays
+    m_skinKey = key;
+    m_skin.reset();
+    m_bodyStyle.reset();
+    m_thickBody = false;
+    if (body.isEmpty())
+        return;
+    const VRObjectRef prototype = QntElement::createWithElementId(body, notationPath);
+    if (!prototype || !prototype->isKindOf<QntElement>())
+        return;
+    auto &element = static_cast<QntElement &>(*prototype);
+    element.replaceColorScheme(m_colorSchemeId);
+    VRObjectRef contour = element.contourObject();
+    if (!contour && !element.groupObjects().isEmpty())
+        contour = element.groupObjects().first();
+    if (!contour || !contour->style())
+        return;
+    // The body's look, built from the notation's body element in the connector's scheme.
+    m_bodyStyle = contour->style()->copy();
+    if (m_shaftColour.isValid() && m_bodyStyle->hasStroke())
+        m_bodyStyle->setStrokeColour(m_shaftColour);
+    auto part = std::make_shared<QntConnectorShape>();
+    part->setUserInfo({{QStringLiteral("ID"), QStringLiteral("body")}});
+    part->setStyle(m_bodyStyle);
+    part->restoreGeometry({QPointF(), prototype->size(), QSizeF(0, 0), 0.0, QPainterPath()});
+    m_skin = std::make_shared<QntConnectorSkin>();
+    m_skin->setUserInfo({{QStringLiteral("ID"), body}});
+    m_skin->setGroupObjects({part});
+    m_thickBody = body.endsWith(QStringLiteral("Thick"));
+    m_bodyThickness = std::max(4.0, prototype->size().height());
+}
+
+QPainterPath QntConnector::bodyBand() const
+{
+    QPainterPathStroker stroker;
+    stroker.setWidth(m_bodyThickness);
+    stroker.setCapStyle(Qt::FlatCap);
+    stroker.setJoinStyle(Qt::MiterJoin);
+    return stroker.createStroke(renderingPath()).simplified();
 }
 
 void QntConnector::setStyle(VRStyleRef style)
@@ -361,6 +456,8 @@ void QntConnector::placeArrows()
 VRObjectList QntConnector::parts() const
 {
     VRObjectList result;
+    if (m_skin)
+        result.append(m_skin);
     if (m_start->arrow())
         result.append(m_start->arrowRef());
     if (m_end->arrow())
@@ -413,16 +510,10 @@ void QntConnector::replaceColorScheme(qint64 schemeId, int arrowKind)
         c.setAlphaF(std::clamp(alpha * m_transparency, 0.0, 1.0));
         if (arrowKind == 0)
             setShaftColor(c);
-        QntConnectorArrow *arrow = arrowKind == 1   ? m_start->arrow()
-                                   : arrowKind == 2 ? m_end->arrow()
-                                                    : nullptr;
-        if (arrow) {
-            for (const auto &part : arrow->groupObjects()) {
-                if (part->style())
-                    part->style()->setFillColour(c);
-            }
-        }
     }
+    // The arrowheads take the scheme's colours part by part.
+    if (arrowKind == 1 || arrowKind == 2)
+        updateStyle();
     notifyVisualChange();
 }
 
@@ -436,6 +527,16 @@ void QntConnector::setShaftColor(const QColor &colour)
     m_shaftColour = colour;
     if (style() && colour.isValid())
         style()->setStrokeColour(colour);
+    // The shaft drawn by the skin takes the colour too.
+    if (colour.isValid()) {
+        if (m_bodyStyle && m_bodyStyle->hasStroke() && !m_thickBody)
+            m_bodyStyle->setStrokeColour(colour);
+        const QVariant skinShaft = m_skinOptions.value(QStringLiteral("shaftStyle"));
+        if (const VRStyleRef s =
+                skinShaft.canConvert<VRStyleRef>() ? skinShaft.value<VRStyleRef>() : nullptr;
+            s && s->hasStroke())
+            s->setStrokeColour(colour);
+    }
     notifyVisualChange();
 }
 
@@ -622,6 +723,25 @@ void QntConnector::drawContent(QPainter &painter) const
     const VRStyle *own = style().get();
     const bool hasShaftStyle = m_shaft && m_shaft->style();
     const bool rendererAttached = own && m_connectorStyle->style() == own;
+    if (m_skin && m_thickBody && !m_skinOptions.contains(QStringLiteral("shaftStyle"))) {
+        // A thick body: a band along the route in the body's colours, then the arrowheads.
+        const VRObjectList members = m_skin->groupObjects();
+        const VRStyleRef look = members.isEmpty() ? m_bodyStyle : members.first()->style();
+        painter.save();
+        painter.setBrush(look && look->fill() ? QBrush(look->fillColour()) : QBrush(Qt::gray));
+        QPen pen(look && look->hasStroke() ? look->strokeColour() : QColor(Qt::black));
+        pen.setWidthF(look && look->hasStroke() ? look->strokeWidth() : 1.0);
+        pen.setJoinStyle(Qt::MiterJoin);
+        painter.setPen(pen);
+        painter.drawPath(bodyBand());
+        painter.restore();
+        if (m_start->arrow())
+            m_start->arrow()->render(painter);
+        if (m_end->arrow())
+            m_end->arrow()->render(painter);
+        drawLabel(painter, m_label, labelPosition());
+        return;
+    }
     if (hasShaftStyle) {
         // The skin's shaft style replaces the connector's own strokes.
         VRRenderContext context;
@@ -657,6 +777,8 @@ QRectF QntConnector::computeBounds() const
     QRectF r = VRDrawablePath::computeBounds();
     if (r.isEmpty())
         r = r.adjusted(-1, -1, 1, 1);
+    if (m_skin && m_thickBody)
+        r = r.adjusted(-m_bodyThickness, -m_bodyThickness, m_bodyThickness, m_bodyThickness);
     for (auto *arrow : {m_start->arrow(), m_end->arrow()}) {
         if (arrow)
             r = r.united(arrow->bounds());

@@ -12,6 +12,7 @@
 
 class VRTextAdornment;
 class QntConnectorArrow;
+class QntConnectorSkin;
 class QntConnectorStyle;
 class QntConnectorStylizedPath;
 class QntElement;
@@ -70,6 +71,17 @@ public:
     QntConnectorStyle *connectorStyle() const { return m_connectorStyle.get(); }
     VRObjectList parts() const override;
     QntConnectorStylizedPath *shaft() const { return m_shaft.get(); }
+    // The body of a skin drawn from the notation's connector body ("bodyID"), or null.
+    QntConnectorSkin *skin() const { return m_skin.get(); }
+    // Whether the body is a thick line (a band along the route).
+    bool hasThickBody() const { return m_skin && m_thickBody; }
+    // The style the shaft is drawn with: the skin's own (its options' "shaftStyle", else the
+    // style of its notation body), or the connector's style.
+    VRStyleRef shaftStyle() const;
+    // Changes the shaft style through `change` (false: nothing changed) as one undoable step:
+    // a skin's shaft style is replaced by a changed copy, the connector's own style is changed
+    // in place.
+    void changeShaftStyle(const std::function<bool(VRStyle &)> &change);
 
     qint64 colorSchemeId() const override { return m_colorSchemeId; }
     qint64 colorSchemeIdArrowKind(int kind) const;
@@ -138,12 +150,19 @@ protected:
     QPainterPath manualRoute() const;
     void placeArrows();
     void attachConnectorStyle();
+    void rebuildSkinBody(const QString &notationPath);
+    QPainterPath bodyBand() const;
 
 private:
     std::unique_ptr<QntConnectorEndPoint> m_start;
     std::unique_ptr<QntConnectorEndPoint> m_end;
     std::shared_ptr<QntConnectorStylizedPath> m_shaft;
     std::shared_ptr<QntConnectorStyle> m_connectorStyle;
+    std::shared_ptr<QntConnectorSkin> m_skin;
+    VRStyleRef m_bodyStyle;
+    QString m_skinKey;
+    double m_bodyThickness = 0.0;
+    bool m_thickBody = false;
     QVariantMap m_skinOptions;
     VRTextBlock m_label;
     mutable std::shared_ptr<VRTextAdornment> m_textAdornment;

@@ -1,6 +1,8 @@
 // VRDrawingView: finding objects under a point, the highlight, and what the view tells others.
 #include "framework/view/VRDrawingView.h"
 
+#include "framework/model/QntConnector.h"
+
 #include "framework/view/VRViewController.h"
 #include "framework/base/VRConstants.h"
 #include "framework/model/VRDrawableObject.h"
@@ -102,9 +104,10 @@ void VRDrawingView::rightMouseUp(QPointF drawingPoint)
                 {{QStringLiteral("selection"), QVariant::fromValue(layer->selection())}});
         return;
     }
-    if (isKindOfNamed(*hit, u"QntConnector"))
+    if (isKindOfNamed(*hit, u"QntConnector")) {
+        static_cast<QntConnector &>(*hit).setLastClickedPointAtAdornment(drawingPoint);
         nc.post(kQntConnectorRightMouseUpNotification, hit.get(), objectInfo(hit));
-    else
+    } else
         nc.post(kQntElementRightMouseUpNotification, hit.get(), objectInfo(hit));
 }
 

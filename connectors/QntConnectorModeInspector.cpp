@@ -204,11 +204,15 @@ QPointF QntConnectorModeInspector::menuPosition()
         a = 2 * std::numbers::pi - std::abs(a);
     setArrowPosition(AXAttachedWindow::kRight);
     const QRectF s = AXScreen::frameForPoint(screen);
+    // The column's size: the open one's, else what its cells will take (three at least).
     QSizeF t;
-    if (_viewVertical)
+    if (_viewVertical) {
         t = _viewVertical->size();
-    else if (mToolMatrix)
-        t = QSizeF(mToolMatrix->width() + 12, mToolMatrix->height() + 10);
+    } else {
+        const int rows = std::max(3, mToolMatrix->numberOfRows());
+        t = QSizeF(mToolMatrix->cellSize().width() + 12,
+                   rows * (mToolMatrix->cellSize().height() + 2) + 10);
+    }
     constexpr double pi = std::numbers::pi;
     // With y up, QRectF's bottom() is the top edge of the screen.
     if ((a >= 0 && a <= 3 * pi / 8) || (a > 5 * pi / 8 && a <= pi)) {

@@ -206,7 +206,7 @@ public:
     void populateShapePartsToolbar();
     void closeAttachedShapePartsWindow();
     AXAttachedWindow *attachedShapePartsWindow() const { return _attachedShapePartsWindow; }
-    QTreeWidget *shapePartsOutline() const { return _shapePartsOutline; }
+    QTreeWidget *shapePartsOutline() const;
     // The choice of a part row; false for rows that cannot be selected.
     bool shapePartsShouldSelectItem(QTreeWidgetItem *item);
     // Opens the simple-style toolbar beside a row of an outline.

@@ -35,6 +35,11 @@ QColor partsBackgroundColour()
 }
 } // namespace
 
+QTreeWidget *QntContextMenu::shapePartsOutline() const
+{
+    return _shapePartsOutline;
+}
+
 void QntContextMenu::openShapePartsToolbar(QWidget *)
 {
     if (_attachedWindowMatrixbar)

@@ -142,12 +142,17 @@ QPainterPath QntConnector::manualRoute() const
     QList<QPointF> points;
     switch (m_routing) {
     case 1:
+        points = VRConnectorGeometry::orthogonal(a, sideOfEnd(*m_start), b, sideOfEnd(*m_end),
+                                                 m_bendOffset);
+        break;
     case 3:
         points = VRConnectorGeometry::orthogonal(a, sideOfEnd(*m_start), b, sideOfEnd(*m_end));
         break;
     case 2: points = VRConnectorGeometry::zigZag(a, b); break;
     default: points = VRConnectorGeometry::straight(a, b); break;
     }
+    if ((m_routing == 0 || m_routing == 2) && !m_userPoints.isEmpty())
+        points = QList<QPointF>{a} + m_userPoints + QList<QPointF>{b};
     return VRConnectorGeometry::pathThrough(points, m_curve, sideOfEnd(*m_start),
                                             sideOfEnd(*m_end));
 }
@@ -185,15 +190,84 @@ void QntConnector::changeRouting(int routing, bool curve)
     const int oldRouting = m_routing;
     const bool oldCurve = m_curve;
     const QPainterPath oldPath = path();
+    const QPointF oldBend = m_bendOffset;
+    const QList<QPointF> oldPoints = m_userPoints;
     recordUndo("setRouting:", QStringLiteral("Change Routing"),
-               [oldRouting, oldCurve, oldPath](VRDrawableObject &o) {
+               [oldRouting, oldCurve, oldPath, oldBend, oldPoints](VRDrawableObject &o) {
                    auto &c = static_cast<QntConnector &>(o);
                    c.changeRouting(oldRouting, oldCurve);
+                   c.m_bendOffset = oldBend;
+                   c.m_userPoints = oldPoints;
                    c.setRoutedPath(oldPath);
                });
+    // Another routing starts from its own shape: no moved run, no user points.
+    if (routing != m_routing) {
+        m_bendOffset = QPointF();
+        m_userPoints.clear();
+    }
     m_routing = routing;
     m_curve = curve;
     endsDidMove();
+}
+
+void QntConnector::setBendOffsetLive(QPointF offset)
+{
+    if (!std::isfinite(offset.x()) || !std::isfinite(offset.y()))
+        return;
+    m_bendOffset = offset;
+    endsDidMove();
+    notifyVisualChange();
+}
+
+void QntConnector::setBendOffset(QPointF offset)
+{
+    if (!std::isfinite(offset.x()) || !std::isfinite(offset.y()) || offset == m_bendOffset)
+        return;
+    const QPointF old = m_bendOffset;
+    recordUndo("setBendOffset:", QStringLiteral("Move Bend"),
+               [old](VRDrawableObject &o) { static_cast<QntConnector &>(o).setBendOffset(old); });
+    setBendOffsetLive(offset);
+}
+
+void QntConnector::setUserPoints(const QList<QPointF> &points)
+{
+    if (points == m_userPoints)
+        return;
+    const QList<QPointF> old = m_userPoints;
+    recordUndo("setUserPoints:", QStringLiteral("Change Path"),
+               [old](VRDrawableObject &o) { static_cast<QntConnector &>(o).setUserPoints(old); });
+    m_userPoints = points;
+}
+
+void QntConnector::insertPathPoint(QPointF point)
+{
+    VRUndoManager *um = undoManager();
+    if (um)
+        um->beginUndoGrouping();
+    VRDrawablePath::insertPathPoint(point);
+    // A point put on a straight or zig-zag route is the user's: it stays when the ends move.
+    QList<QPointF> points = VRConnectorGeometry::pointsOf(path());
+    if (points.size() > 2 && (m_routing == 0 || m_routing == 2) && !m_curve)
+        setUserPoints(points.mid(1, points.size() - 2));
+    if (um) {
+        um->endUndoGrouping();
+        um->setActionName(QStringLiteral("Insert Path Point"));
+    }
+}
+
+void QntConnector::deletePathPoint(QPointF point)
+{
+    VRUndoManager *um = undoManager();
+    if (um)
+        um->beginUndoGrouping();
+    VRDrawablePath::deletePathPoint(point);
+    QList<QPointF> points = VRConnectorGeometry::pointsOf(path());
+    if ((m_routing == 0 || m_routing == 2) && !m_curve)
+        setUserPoints(points.size() > 2 ? points.mid(1, points.size() - 2) : QList<QPointF>());
+    if (um) {
+        um->endUndoGrouping();
+        um->setActionName(QStringLiteral("Delete Path Point"));
+    }
 }
 
 void QntConnector::setRouting(int routing)
@@ -808,6 +882,8 @@ void QntConnector::copyConnectorInto(QntConnector &t) const
     t.m_reference = m_reference;
     t.m_transparency = m_transparency;
     t.m_layoutMode = m_layoutMode;
+    t.m_bendOffset = m_bendOffset;
+    t.m_userPoints = m_userPoints;
     // A copy is not attached: its ends stay where they are.
     t.m_start->setPoint(m_start->location());
     t.m_end->setPoint(m_end->location());
@@ -845,6 +921,14 @@ void QntConnector::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
     r.insert(QStringLiteral("startSchemeId"), m_startSchemeId);
     r.insert(QStringLiteral("endSchemeId"), m_endSchemeId);
     r.insert(QStringLiteral("transparency"), m_transparency);
+    if (!m_bendOffset.isNull())
+        r.insert(QStringLiteral("bendOffset"), VRArchiveWriter::point(m_bendOffset));
+    if (!m_userPoints.isEmpty()) {
+        QJsonArray points;
+        for (const QPointF &p : m_userPoints)
+            points.append(VRArchiveWriter::point(p));
+        r.insert(QStringLiteral("userPoints"), points);
+    }
     r.insert(QStringLiteral("shaftColour"), m_shaftColour.isValid()
                                                 ? QJsonValue(VRArchiveWriter::colour(m_shaftColour))
                                                 : QJsonValue());
@@ -911,8 +995,23 @@ bool QntConnector::readRecord(const QJsonObject &r, VRArchiveReader &reader, con
         || !reader.readInt64(r, QStringLiteral("endSchemeId"), path, m_endSchemeId)
         || !reader.readNumber(r, QStringLiteral("transparency"), path, m_transparency, false, 0, 2)
         || !reader.readColour(r, QStringLiteral("shaftColour"), path, m_shaftColour, false, true)
-        || !reader.readObjectRecord(r, QStringLiteral("label"), path, label))
+        || !reader.readObjectRecord(r, QStringLiteral("label"), path, label)
+        || !reader.readPoint(r, QStringLiteral("bendOffset"), path, m_bendOffset))
         return false;
+    QJsonArray points;
+    if (!reader.readArray(r, QStringLiteral("userPoints"), path, points))
+        return false;
+    m_userPoints.clear();
+    for (int i = 0; i < points.size(); ++i) {
+        const QJsonArray p = points.at(i).toArray();
+        if (p.size() != 2 || !p.at(0).isDouble() || !p.at(1).isDouble()
+            || !std::isfinite(p.at(0).toDouble()) || !std::isfinite(p.at(1).toDouble())
+            || std::abs(p.at(0).toDouble()) > VRArchiveReader::kMaximumCoordinate
+            || std::abs(p.at(1).toDouble()) > VRArchiveReader::kMaximumCoordinate)
+            return reader.fail(path + QStringLiteral(".userPoints"),
+                               QStringLiteral("holds a point that is not two numbers"));
+        m_userPoints.append(QPointF(p.at(0).toDouble(), p.at(1).toDouble()));
+    }
     const QString lp = path + QStringLiteral(".label");
     return m_label.read(label, reader, lp)
            && reader.readInt(label, QStringLiteral("layoutMode"), lp, m_layoutMode, false, 0, 1000)

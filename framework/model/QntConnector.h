@@ -57,6 +57,15 @@ public:
     void makeStraight();
     void makeRoutingColaPolyline();
     void makeRoutingColaOrthogonal();
+    // How far the middle run of a manual orthogonal route is moved across itself; undoable,
+    // kept in files. The live variant (during a drag) records nothing.
+    QPointF bendOffset() const { return m_bendOffset; }
+    void setBendOffset(QPointF offset);
+    void setBendOffsetLive(QPointF offset);
+    // Points the user put on a manual straight or zig-zag route; they stay when the ends move.
+    QList<QPointF> userPoints() const { return m_userPoints; }
+    void insertPathPoint(QPointF point) override;
+    void deletePathPoint(QPointF point) override;
     // The ends moved (an attached element moved or resized): route again, without undo.
     void endsDidMove();
     // Sets the routed path (the router's answer), without undo.
@@ -168,6 +177,9 @@ private:
     mutable std::shared_ptr<VRTextAdornment> m_textAdornment;
     QColor m_shaftColour;
     QPointF m_lastClicked;
+    QPointF m_bendOffset;
+    QList<QPointF> m_userPoints;
+    void setUserPoints(const QList<QPointF> &points);
     QSizeF m_pointOffset{0, 0};
     qint64 m_colorSchemeId = 0;
     qint64 m_startSchemeId = 0;

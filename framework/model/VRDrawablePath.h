@@ -27,8 +27,8 @@ public:
     // A shape with this path normalised into its bounds and the same style.
     VRObjectRef makeShape() const;
     double length() const;
-    void insertPathPoint(QPointF point);
-    void deletePathPoint(QPointF point);
+    virtual void insertPathPoint(QPointF point);
+    virtual void deletePathPoint(QPointF point);
 
     VRObjectRef copy() const override;
     void writeRecord(QJsonObject &record, VRArchiveWriter &writer) const override;

@@ -3,6 +3,7 @@
 #include "framework/notations/QntNotationArchive.h"
 #include "framework/archive/VRArchiver.h"
 #include "framework/model/QntDecoratedSeparator.h"
+#include "framework/styles/QntPathDecorator.h"
 #include "framework/model/QntElement.h"
 #include "framework/model/QntElementArrow.h"
 #include "framework/model/QntElementTable.h"
@@ -94,6 +95,28 @@ VRObjectRef buildLine(const QntNotationSource::Element &element,
         line->setStyle(partStyle(element.parts.first(), scheme));
         if (element.parts.first().stroke >= 0)
             line->setIntValue(element.parts.first().stroke, QStringLiteral("QntSchemeStroke"));
+    }
+    if (line->isKindOf<QntDecoratedSeparator>() && line->style()) {
+        // The decoration repeated along the line: a small diamond in the scheme's accent.
+        QPainterPath diamond;
+        diamond.moveTo(5, 0);
+        diamond.lineTo(10, 5);
+        diamond.lineTo(5, 10);
+        diamond.lineTo(0, 5);
+        diamond.closeSubpath();
+        QntNotationSource::Part look;
+        look.path = diamond;
+        look.fill = 2;
+        look.stroke = 1;
+        look.strokeWidth = 1.0;
+        auto shape = partShape(look);
+        shape->setID(QStringLiteral("contour"));
+        shape->setStyle(partStyle(look, scheme));
+        auto motif = QntElement::createWithObjects({shape}, element.id + QStringLiteral("Motif"),
+                                                   QSizeF(10, 10));
+        auto decorator = std::make_shared<QntPathDecorator>(motif);
+        decorator->setInterval(24.0);
+        line->style()->addRenderer(decorator);
     }
     line->updateStyle();
     setCommonMetadata(*line, element);

@@ -30,7 +30,7 @@ QList<QPointF> VRConnectorGeometry::straight(const QPointF &a, const QPointF &b)
 }
 
 QList<QPointF> VRConnectorGeometry::orthogonal(const QPointF &a, VRRouteSide sideA,
-                                               const QPointF &b, VRRouteSide sideB)
+                                               const QPointF &b, VRRouteSide sideB, QPointF bend)
 {
     const auto horizontal = [](VRRouteSide s) {
         return s == VRRouteSide::Left || s == VRRouteSide::Right;
@@ -38,21 +38,58 @@ QList<QPointF> VRConnectorGeometry::orthogonal(const QPointF &a, VRRouteSide sid
     const auto vertical = [](VRRouteSide s) {
         return s == VRRouteSide::Top || s == VRRouteSide::Bottom;
     };
-    if (std::abs(a.x() - b.x()) < 1e-9 || std::abs(a.y() - b.y()) < 1e-9)
+    if (!std::isfinite(bend.x()) || !std::isfinite(bend.y()))
+        bend = QPointF();
+    const bool straightX = std::abs(a.x() - b.x()) < 1e-9,
+               straightY = std::abs(a.y() - b.y()) < 1e-9;
+    if ((straightX && std::abs(bend.x()) < 1e-9) || (straightY && std::abs(bend.y()) < 1e-9))
         return {a, b};
     const bool aH = sideA == VRRouteSide::Any ? std::abs(b.x() - a.x()) >= std::abs(b.y() - a.y())
                                               : horizontal(sideA);
     const bool bH = sideB == VRRouteSide::Any ? aH : horizontal(sideB);
     if (aH && bH) {
-        const double mx = (a.x() + b.x()) / 2;
+        const double mx = (a.x() + b.x()) / 2 + bend.x();
         return {a, {mx, a.y()}, {mx, b.y()}, b};
     }
     if (!aH && !bH && (vertical(sideA) || vertical(sideB) || sideA == VRRouteSide::Any)) {
-        const double my = (a.y() + b.y()) / 2;
+        const double my = (a.y() + b.y()) / 2 + bend.y();
         return {a, {a.x(), my}, {b.x(), my}, b};
     }
-    // One end horizontal, the other vertical: a single elbow.
-    return aH ? QList<QPointF>{a, {b.x(), a.y()}, b} : QList<QPointF>{a, {a.x(), b.y()}, b};
+    // One end horizontal, the other vertical: a single elbow. A moved run leaves its end by a
+    // short stub, goes across at the offset and comes back before the other end.
+    if (bend.isNull())
+        return aH ? QList<QPointF>{a, {b.x(), a.y()}, b} : QList<QPointF>{a, {a.x(), b.y()}, b};
+    const double dx = b.x() - a.x(), dy = b.y() - a.y();
+    const double stubX = std::copysign(std::min(16.0, std::abs(dx) / 2), dx);
+    const double stubY = std::copysign(std::min(16.0, std::abs(dy) / 2), dy);
+    QList<QPointF> pts;
+    if (aH) {
+        const double y = a.y() + bend.y(), x = b.x() + bend.x();
+        pts = {a,      {a.x() + stubX, a.y()}, {a.x() + stubX, y},
+               {x, y}, {x, b.y() - stubY},     {b.x(), b.y() - stubY},
+               b};
+    } else {
+        const double x = a.x() + bend.x(), y = b.y() + bend.y();
+        pts = {a,      {a.x(), a.y() + stubY}, {x, a.y() + stubY},
+               {x, y}, {b.x() - stubX, y},     {b.x() - stubX, b.y()},
+               b};
+    }
+    // Points that repeat or sit on a straight run between their neighbours go.
+    QList<QPointF> clean;
+    for (const QPointF &p : pts) {
+        if (!clean.isEmpty() && std::abs(clean.last().x() - p.x()) < 1e-9
+            && std::abs(clean.last().y() - p.y()) < 1e-9)
+            continue;
+        if (clean.size() >= 2) {
+            const QPointF &q = clean.at(clean.size() - 2), &r = clean.last();
+            const bool sameX = std::abs(q.x() - r.x()) < 1e-9 && std::abs(r.x() - p.x()) < 1e-9;
+            const bool sameY = std::abs(q.y() - r.y()) < 1e-9 && std::abs(r.y() - p.y()) < 1e-9;
+            if (sameX || sameY)
+                clean.removeLast();
+        }
+        clean.append(p);
+    }
+    return clean;
 }
 
 QList<QPointF> VRConnectorGeometry::zigZag(const QPointF &a, const QPointF &b, int steps)

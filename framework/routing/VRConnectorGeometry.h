@@ -19,8 +19,10 @@ public:
 
     static QList<QPointF> straight(const QPointF &a, const QPointF &b);
     // Elbows through the midpoint; ends leave along their side's normal when one is given.
+    // A bend offset moves the route's middle run across itself (a single elbow gets a jog),
+    // keeping every segment axis-parallel and both ends where they are.
     static QList<QPointF> orthogonal(const QPointF &a, VRRouteSide sideA, const QPointF &b,
-                                     VRRouteSide sideB);
+                                     VRRouteSide sideB, QPointF bend = QPointF());
     // A staircase of steps alternating along x and y.
     static QList<QPointF> zigZag(const QPointF &a, const QPointF &b, int steps = 3);
 

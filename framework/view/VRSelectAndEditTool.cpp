@@ -134,6 +134,36 @@ void VRSelectAndEditTool::mousePressed(VRDrawingView &view, const VRToolEvent &e
                 return;
             }
         }
+        // Elsewhere on a manual orthogonal route the press takes its middle run.
+        if (connector->routing() == 1 && !connector->isCurve() && connector->mode() != 1
+            && connector->hitTest(event.rawPoint)) {
+            m_connector = connector;
+            m_bendStart = connector->bendOffset();
+            // The run nearest the press moves across itself only.
+            const QPainterPath route = connector->path();
+            double best = 1e300;
+            m_bendAxis = QPointF(0, 1);
+            for (int k = 1; k < route.elementCount(); ++k) {
+                const QPointF p(route.elementAt(k - 1).x, route.elementAt(k - 1).y);
+                const QPointF q(route.elementAt(k).x, route.elementAt(k).y);
+                const QPointF pq = q - p;
+                const double len2 = QPointF::dotProduct(pq, pq);
+                const double t =
+                    len2 > 0
+                        ? std::clamp(QPointF::dotProduct(event.rawPoint - p, pq) / len2, 0.0, 1.0)
+                        : 0.0;
+                const QPointF on = p + t * pq;
+                const double d =
+                    std::hypot(event.rawPoint.x() - on.x(), event.rawPoint.y() - on.y());
+                if (d < best) {
+                    best = d;
+                    m_bendAxis =
+                        std::abs(pq.x()) < std::abs(pq.y()) ? QPointF(1, 0) : QPointF(0, 1);
+                }
+            }
+            m_pendingKind = Drag::ConnectorBend;
+            return;
+        }
     }
 
     // Handles of the single selection come first: they sit on top of everything.
@@ -216,6 +246,15 @@ void VRSelectAndEditTool::mouseDragged(VRDrawingView &view, const VRToolEvent &e
     case Drag::Resize: resizeTo(view, event); break;
     case Drag::Rotate: rotateTo(view, event); break;
     case Drag::ConnectorEnd: dragConnectorEnd(view, event); break;
+    case Drag::ConnectorBend:
+        if (m_connector) {
+            const QRectF before = m_connector->bounds();
+            const QPointF delta = event.rawPoint - m_start;
+            m_connector->setBendOffsetLive(
+                m_bendStart + QPointF(delta.x() * m_bendAxis.x(), delta.y() * m_bendAxis.y()));
+            view.updateDrawingRect(before | m_connector->bounds());
+        }
+        break;
     case Drag::RubberBand: {
         const QRectF old = m_band;
         m_band = QRectF(m_start, event.rawPoint).normalized();
@@ -254,6 +293,19 @@ void VRSelectAndEditTool::mouseReleased(VRDrawingView &view, const VRToolEvent &
     case Drag::ConnectorEnd:
         dropConnectorEnd(view, event);
         endGesture(view, QStringLiteral("Reconnect"));
+        break;
+    case Drag::ConnectorBend:
+        if (m_connector) {
+            // One undo step from where the drag began to where it ended.
+            const QPointF end = m_connector->bendOffset();
+            const QRectF before = m_connector->bounds();
+            m_connector->setBendOffsetLive(m_bendStart);
+            m_connector->setBendOffset(end);
+            if (VRUndoManager *um = m_connector->undoManager())
+                um->setActionName(QStringLiteral("Move Bend"));
+            view.updateDrawingRect(before | m_connector->bounds());
+            m_connector.reset();
+        }
         break;
     case Drag::RubberBand: {
         const QRectF band = QRectF(m_start, event.rawPoint).normalized();

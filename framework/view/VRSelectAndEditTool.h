@@ -39,7 +39,16 @@ public:
     VKInfoFloater *sizeInfoFloater() const { return m_sizeInfo.get(); }
 
 private:
-    enum class Drag { None, Pending, Move, Resize, Rotate, RubberBand, ConnectorEnd };
+    enum class Drag {
+        None,
+        Pending,
+        Move,
+        Resize,
+        Rotate,
+        RubberBand,
+        ConnectorEnd,
+        ConnectorBend
+    };
     struct Saved {
         VRObjectRef object;
         QPointF location;
@@ -75,6 +84,10 @@ private:
     std::weak_ptr<QntElement> m_endElement;
     int m_endSpot = -1;
     QPointF m_endPoint;
+    // Dragging the middle run of the selected manual orthogonal connector.
+    QPointF m_bendStart;
+    // Across which axis the grabbed run moves: (1, 0) for a vertical run, (0, 1) for a level one.
+    QPointF m_bendAxis;
     std::weak_ptr<QntElement> m_endHover;
     std::unique_ptr<VKInfoFloater> m_sizeInfo;
     bool m_grouping = false;

@@ -1,6 +1,7 @@
 #include "framework/ViewTestSupport.h"
 #include "common/SegmentChecks.h"
 
+#include "framework/archive/VRArchiver.h"
 #include "framework/routing/VRAvoidRouter.h"
 #include "framework/view/QntConnectorTool.h"
 #include "framework/view/VRDrawingTool.h"
@@ -463,4 +464,101 @@ TEST(ConnectorRouting, ATextStandingAloneIsATargetItself)
     ASSERT_TRUE(second && second->isKindOf<QntConnector>());
     EXPECT_EQ(std::static_pointer_cast<QntConnector>(second)->endEndPoint()->targetElement(),
               under);
+}
+
+namespace {
+bool allAxisParallel(const QList<QPointF> &pts)
+{
+    for (qsizetype k = 0; k + 1 < pts.size(); ++k) {
+        if (std::abs(pts[k].x() - pts[k + 1].x()) > 1e-6
+            && std::abs(pts[k].y() - pts[k + 1].y()) > 1e-6)
+            return false;
+    }
+    return true;
+}
+
+std::shared_ptr<QntConnector> firstConnector(VRDrawing &drawing)
+{
+    for (const VRObjectRef &o : drawing.activeLayerOfClass<VRObjectDrawingLayer>()->objects())
+        if (o->isKindOf<QntConnector>())
+            return std::static_pointer_cast<QntConnector>(o);
+    return nullptr;
+}
+} // namespace
+
+TEST(ConnectorRouting, DraggingTheRunOfAnOrthogonalRouteKeepsItOrthogonalAndSaved)
+{
+    // Two routes: ends facing (a middle run) and ends at right angles (a single elbow).
+    for (const QRectF &other : {QRectF(500, 330, 100, 60), QRectF(400, 460, 100, 60)}) {
+        ViewHarness h;
+        auto a = addElement(h, {100, 200, 100, 60}, "eA");
+        auto b = addElement(h, other, "eB");
+        auto c = connectWithTool(h, a, b);
+        ASSERT_NE(c, nullptr);
+        c->routeOrthogonal();
+        QApplication::processEvents();
+        const QList<QPointF> before = pointsOf(*c);
+        ASSERT_GE(before.size(), 3);
+        // Grab the route in the middle of its second segment and pull it across by 40.
+        const QPointF grabAt = (before.at(1) + before.at(2)) / 2;
+        const bool vertical = std::abs(before.at(1).x() - before.at(2).x()) < 1e-6;
+        const QPointF pull = vertical ? QPointF(40, 0) : QPointF(0, 40);
+        h.useTool(kVRSelectToolName);
+        h.click(grabAt);
+        ASSERT_EQ(h.layer()->singleSelection(), c);
+        h.drag(grabAt, grabAt + pull);
+        QApplication::processEvents();
+        const QList<QPointF> after = pointsOf(*c);
+        EXPECT_NE(after, before);
+        EXPECT_TRUE(allAxisParallel(after));
+        EXPECT_TRUE(near(after.first(), c->startEndPoint()->location()));
+        EXPECT_TRUE(near(after.last(), c->endEndPoint()->location()));
+        const QPointF bend = c->bendOffset();
+        EXPECT_FALSE(bend.isNull());
+        // One undo step puts the run back, and redo moves it again.
+        h.undoStep();
+        EXPECT_TRUE(c->bendOffset().isNull());
+        EXPECT_EQ(pointsOf(*c), before);
+        h.redoStep();
+        EXPECT_EQ(c->bendOffset(), bend);
+        // The moved run stays when an attached element moves, and comes back from a file.
+        b->setLocation(b->location() + QPointF(30, 10));
+        c->endsDidMove();
+        EXPECT_TRUE(allAxisParallel(pointsOf(*c)));
+        EXPECT_TRUE(near(pointsOf(*c).last(), c->endEndPoint()->location()));
+        auto read = VRArchiver::drawingFromData(VRArchiver::documentData(*h.drawing));
+        ASSERT_TRUE(read.ok()) << read.errorMessage().toStdString();
+        const auto reread = firstConnector(*read.value());
+        ASSERT_NE(reread, nullptr);
+        EXPECT_EQ(reread->bendOffset(), bend);
+        EXPECT_EQ(reread->routing(), 1);
+        EXPECT_EQ(pointsOf(*reread), pointsOf(*c));
+    }
+}
+
+TEST(ConnectorRouting, InsertedPathPointsStayWhenAnAttachedElementMoves)
+{
+    ViewHarness h;
+    auto a = addElement(h, {100, 200, 100, 60}, "eA");
+    auto b = addElement(h, {500, 200, 100, 60}, "eB");
+    auto c = connectWithTool(h, a, b);
+    ASSERT_NE(c, nullptr);
+    c->makeStraight();
+    QApplication::processEvents();
+    ASSERT_EQ(pointsOf(*c).size(), 2);
+    c->insertPathPoint(QPointF(350, 230));
+    ASSERT_EQ(pointsOf(*c).size(), 3);
+    b->setLocation(b->location() + QPointF(0, 120));
+    c->endsDidMove();
+    const QList<QPointF> pts = pointsOf(*c);
+    ASSERT_EQ(pts.size(), 3);
+    EXPECT_TRUE(near(pts.at(1), QPointF(350, 230)));
+    EXPECT_TRUE(near(pts.last(), c->endEndPoint()->location()));
+    // Saved with the drawing; straightening drops them.
+    auto read = VRArchiver::drawingFromData(VRArchiver::documentData(*h.drawing));
+    ASSERT_TRUE(read.ok()) << read.errorMessage().toStdString();
+    EXPECT_EQ(firstConnector(*read.value())->userPoints(), QList<QPointF>{QPointF(350, 230)});
+    c->makeZigZag();
+    c->makeStraight();
+    EXPECT_EQ(pointsOf(*c).size(), 2);
 }

@@ -1,0 +1,547 @@
+#include "connectors/QntConnectorModeInspector.h"
+
+#include "inspectors/AXAttachedWindow.h"
+#include "inspectors/QntButtonCell.h"
+#include "inspectors/QntButtonMatrix.h"
+#include "inspectors/QntColorWell.h"
+#include "inspectors/QntDoubleSlider.h"
+#include "inspectors/QntElementModeInspector.h"
+#include "inspectors/QntTextFieldCell.h"
+
+#include "library/PaletteTestSupport.h"
+
+#include "framework/base/VRConstants.h"
+#include "framework/model/QntConnector.h"
+#include "framework/model/QntConnectorArrow.h"
+#include "framework/model/QntConnectorSkin.h"
+#include "framework/model/QntDecoratedSeparator.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/QntElementArrow.h"
+#include "framework/routing/VRConnectorGeometry.h"
+#include "framework/styles/QntPathDecorator.h"
+#include "framework/styles/VRArrowStroke.h"
+#include "framework/styles/VRStroke.h"
+#include "framework/styles/VRStrokeDash.h"
+#include "framework/styles/VRStyle.h"
+#include "framework/undo/VRUndoManager.h"
+#include "platform/NotificationCenter.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+const QString kSkinNotation = QStringLiteral("FlowChart/FlowChart.db");
+const QString kCustomizableNotation = QStringLiteral("Misc/CustomizableStyle.db");
+
+void flushEvents()
+{
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// A document in a notation, shown in a view, with a connector inspector following it.
+struct Harness {
+    explicit Harness(const QString &notation)
+        : palette(notation)
+    {
+        QntConnectorModeInspector::resetLastAppliedSettings();
+        VRInspectorBase::setMainDocumentOverride(palette.document.get());
+        inspector = std::make_unique<QntConnectorModeInspector>(
+            QStringLiteral("QntConnectorModeInspector"));
+    }
+    ~Harness()
+    {
+        inspector.reset();
+        VRInspectorBase::setMainDocumentOverride(nullptr);
+        QntConnectorModeInspector::resetLastAppliedSettings();
+        flushEvents();
+    }
+
+    std::shared_ptr<QntElement> placeElement(QPointF at, int index = 0)
+    {
+        const QntNotationRef notation = palette.drawing()->currentNotation();
+        VRObjectRef element = notation->shapeElementsList().at(index).prototype->copy();
+        element->setIsPrototype(false);
+        element->setLocation(at);
+        palette.layer()->addObject(element);
+        return std::static_pointer_cast<QntElement>(element);
+    }
+    std::shared_ptr<QntConnector> connect(const std::shared_ptr<QntElement> &a,
+                                          const std::shared_ptr<QntElement> &b)
+    {
+        auto connector = std::make_shared<QntConnector>();
+        auto style = VRStyle::create();
+        style->addRenderer(std::make_shared<VRArrowStroke>());
+        connector->setStyle(style);
+        connector->setEnds(a->location(), b->location());
+        palette.layer()->addObject(connector);
+        connector->startEndPoint()->attach(a, 1);
+        connector->endEndPoint()->attach(b, 3);
+        connector->makeStraight();
+        connector->updateStyle();
+        connector->endsDidMove();
+        return connector;
+    }
+    void rightClick(const VRObjectRef &object, QPointF at = QPointF())
+    {
+        palette.layer()->replaceSelectionWithObject(object);
+        if (object->isKindOf<QntConnector>())
+            static_cast<QntConnector &>(*object).setLastClickedPointAtAdornment(
+                at.isNull() ? static_cast<QntConnector &>(*object).endPoint() : at);
+        NotificationCenter::defaultCenter().post(
+            kQntConnectorRightMouseUpNotification, object.get(),
+            {{QStringLiteral("object"), QVariant::fromValue(object)}});
+    }
+    QStringList columnTitles() const
+    {
+        QStringList titles;
+        for (const QntButtonMatrix::Cell &cell : inspector->toolMatrix()->cells())
+            titles << cell.title;
+        return titles;
+    }
+    void clickColumn(const QString &title)
+    {
+        const QList<QntButtonMatrix::Cell> cells = inspector->toolMatrix()->cells();
+        for (int row = 0; row < cells.size(); ++row) {
+            if (cells.at(row).title == title) {
+                inspector->toolMatrix()->performClickOnRow(row);
+                return;
+            }
+        }
+        ADD_FAILURE() << "no button " << title.toStdString();
+    }
+    static void choose(QComboBox *popUp, int index)
+    {
+        popUp->setCurrentIndex(index);
+        emit popUp->activated(index);
+    }
+    static void chooseData(QComboBox *popUp, const QVariant &data)
+    {
+        const int index = popUp->findData(data);
+        ASSERT_GE(index, 0) << data.toString().toStdString();
+        choose(popUp, index);
+    }
+    VRUndoManager *undo() const { return palette.drawing()->undoManager(); }
+    // The steps on the undo stack, each user action's changes closed into its own.
+    int depth() const
+    {
+        undo()->closeOpenGroups();
+        return int(undo()->undoStack().size());
+    }
+    void undoStep()
+    {
+        undo()->closeOpenGroups();
+        undo()->undo();
+    }
+
+    PaletteHarness palette;
+    std::unique_ptr<QntConnectorModeInspector> inspector;
+};
+
+QList<QPointF> pointsOf(const QntConnector &c)
+{
+    return VRConnectorGeometry::pointsOf(c.path());
+}
+
+QColor endArrowColour(const QntConnector &c)
+{
+    const QntConnectorArrow *arrow = c.endEndPoint()->arrow();
+    if (!arrow || arrow->groupObjects().isEmpty() || !arrow->groupObjects().first()->style())
+        return {};
+    return arrow->groupObjects().first()->style()->fillColour();
+}
+
+QString startArrowId(const QntConnector &c)
+{
+    return c.startEndPoint()->arrow() ? c.startEndPoint()->arrow()->ID() : QString();
+}
+
+} // namespace
+
+TEST(QntConnectorModeInspectorTest, ColumnHoldsTheButtonsOfTheConnectorsKind)
+{
+    struct Row {
+        QString notation;
+        QString kind;
+        QStringList buttons;
+    };
+    const QList<Row> rows{
+        {kSkinNotation,
+         QStringLiteral("connector"),
+         {QStringLiteral("Connector Style"), QStringLiteral("Insert Path Point"),
+          QStringLiteral("Delete Path Point")}},
+        {kSkinNotation,
+         QStringLiteral("separator"),
+         {QStringLiteral("Decorated Separator Properties"), QStringLiteral("Insert Path Point"),
+          QStringLiteral("Delete Path Point"), QStringLiteral("Replace Element")}},
+        {kSkinNotation, QStringLiteral("arrow"), {QStringLiteral("Replace Element")}},
+        {kCustomizableNotation,
+         QStringLiteral("arrow"),
+         {QStringLiteral("Replace Element"), QStringLiteral("Element Style")}},
+    };
+    for (const Row &row : rows) {
+        Harness h(row.notation);
+        VRObjectRef object;
+        if (row.kind == QStringLiteral("connector")) {
+            object = h.connect(h.placeElement({150, 150}), h.placeElement({450, 150}));
+        } else {
+            const QntNotationRef notation = h.palette.drawing()->currentNotation();
+            const QList<QntElementRecord> list =
+                row.kind == QStringLiteral("arrow")
+                    ? notation->elementsList(QStringLiteral("Arrows"))
+                    : notation->separatorElementsList();
+            for (const QntElementRecord &record : list) {
+                const bool wanted = row.kind == QStringLiteral("arrow")
+                                        ? record.prototype->isMemberOf<QntElementArrow>()
+                                        : record.prototype->isMemberOf<QntDecoratedSeparator>();
+                if (wanted) {
+                    object = record.prototype->copy();
+                    break;
+                }
+            }
+            ASSERT_TRUE(object) << row.kind.toStdString();
+            object->setIsPrototype(false);
+            object->setLocation({300, 300});
+            h.palette.layer()->addObject(object);
+        }
+        h.rightClick(object);
+        EXPECT_EQ(h.columnTitles(), row.buttons)
+            << row.notation.toStdString() << " " << row.kind.toStdString();
+        ASSERT_TRUE(h.inspector->attachedWindow());
+        EXPECT_EQ(h.inspector->contextObject(), object);
+    }
+}
+
+TEST(QntConnectorModeInspectorTest, ColumnSitsBesideTheEndByTheLastSegmentsDirection)
+{
+    // Last segment to the right: above (below when the top of the screen is near); going up:
+    // right; down-left: below.
+    struct Row {
+        QPointF from, to;
+        int side;
+    };
+    const Row rows[] = {{{200, 300}, {400, 300}, AXAttachedWindow::kAbove},
+                        {{200, 10}, {400, 10}, AXAttachedWindow::kBelow},
+                        {{300, 400}, {300, 250}, AXAttachedWindow::kRight},
+                        {{400, 200}, {250, 250}, AXAttachedWindow::kBelow}};
+    for (const Row &row : rows) {
+        Harness h(kSkinNotation);
+        auto connector = std::make_shared<QntConnector>();
+        connector->setEnds(row.from, row.to);
+        h.palette.layer()->addObject(connector);
+        h.rightClick(connector, row.to);
+        EXPECT_EQ(h.inspector->arrowPosition(), row.side)
+            << row.to.x() << "," << row.to.y() << " screen "
+            << h.inspector->contextMenuPositionOnScreen().x() << ","
+            << h.inspector->contextMenuPositionOnScreen().y();
+        ASSERT_TRUE(h.inspector->attachedWindow());
+        // The column's arrow points 1.0 to the right of the clicked point.
+        const QPointF expected = h.inspector->contextMenuPositionOnScreen();
+        EXPECT_EQ(h.inspector->attachedWindow()->point(), expected);
+    }
+}
+
+TEST(QntConnectorModeInspectorTest, SkinArrowheadsBodyAndDashEachUndoInOneStep)
+{
+    Harness h(kSkinNotation);
+    auto connector = h.connect(h.placeElement({150, 150}), h.placeElement({450, 150}));
+    h.rightClick(connector);
+    h.clickColumn(QStringLiteral("Connector Style"));
+    ASSERT_TRUE(h.inspector->attachedConnectorStyleWindow());
+    const QntConnectorModeInspector::SkinControls &c = h.inspector->skinControls();
+
+    // A first arrowhead gives the connector the notation's skin; the end keeps its arrowhead.
+    h.inspector->showStartArrowheadMatrixAction(c.startArrowheadPopupButton);
+    const QStringList offered = h.inspector->arrowheadMatrixIds();
+    ASSERT_GE(offered.size(), 3);
+    EXPECT_TRUE(offered.first().isEmpty()); // "None" comes first
+    h.inspector->menuItemSkinStartArrowheadAction(offered.at(2));
+    EXPECT_EQ(startArrowId(*connector), offered.at(2));
+    const QColor endColour = endArrowColour(*connector);
+    ASSERT_TRUE(endColour.isValid());
+    EXPECT_NE(connector->skin(), nullptr);
+
+    // "None" and back, each one step; the end arrowhead keeps its colour throughout.
+    const int depth = h.depth();
+    h.inspector->menuItemSkinStartArrowheadAction(QString());
+    EXPECT_TRUE(startArrowId(*connector).isEmpty());
+    EXPECT_EQ(endArrowColour(*connector), endColour);
+    EXPECT_EQ(h.depth(), depth + 1);
+    h.undoStep();
+    EXPECT_EQ(startArrowId(*connector), offered.at(2));
+    EXPECT_EQ(endArrowColour(*connector), endColour);
+
+    // A thick body and back.
+    const int thickIndex =
+        c.strokeDashPopUpButton->findData(QntConnectorModeInspector::kFirstThickLineTag);
+    ASSERT_GE(thickIndex, 0);
+    h.choose(c.strokeDashPopUpButton, thickIndex);
+    EXPECT_TRUE(connector->hasThickBody());
+    EXPECT_TRUE(connector->ID().endsWith(QStringLiteral("Thick")));
+    EXPECT_FALSE(c.applyColorsToBothArrowsCheckbox->isEnabled());
+    EXPECT_EQ(h.depth(), depth + 1);
+    h.undoStep();
+    EXPECT_FALSE(connector->hasThickBody());
+    EXPECT_EQ(startArrowId(*connector), offered.at(2));
+    EXPECT_EQ(endArrowColour(*connector), endColour);
+
+    // A dash: named, one step, and marked when the window is filled again.
+    const int dashIndex = 2;
+    h.choose(c.strokeDashPopUpButton, dashIndex);
+    ASSERT_TRUE(connector->shaftStyle() && connector->shaftStyle()->stroke());
+    EXPECT_TRUE(connector->shaftStyle()->stroke()->dash());
+    EXPECT_EQ(h.undo()->undoActionName(), QStringLiteral("Apply Connector Dash Style"));
+    EXPECT_EQ(h.depth(), depth + 1);
+    h.inspector->populateConnectorSkinToolbar();
+    EXPECT_EQ(c.strokeDashPopUpButton->currentIndex(), dashIndex);
+    EXPECT_EQ(endArrowColour(*connector), endColour);
+    h.undoStep();
+    EXPECT_FALSE(connector->shaftStyle()->stroke() && connector->shaftStyle()->stroke()->dash());
+}
+
+TEST(QntConnectorModeInspectorTest, ArrowheadLengthsKeepTheAspectAndReachBothEnds)
+{
+    EXPECT_EQ(QntConnectorModeInspector::sizeArrowhead({12, 8}, 16), QSizeF(24, 16));
+    EXPECT_EQ(QntConnectorModeInspector::sizeArrowhead({12, 0}, 16), QSizeF(0, 16));
+    EXPECT_EQ(QntConnectorModeInspector::sizeArrowhead({12, 8}, 0), QSizeF(12, 8));
+
+    Harness h(kSkinNotation);
+    auto connector = h.connect(h.placeElement({150, 150}), h.placeElement({450, 150}));
+    h.rightClick(connector);
+    h.clickColumn(QStringLiteral("Connector Style"));
+    const QntConnectorModeInspector::SkinControls &c = h.inspector->skinControls();
+    h.inspector->showStartArrowheadMatrixAction(c.startArrowheadPopupButton);
+    h.inspector->menuItemSkinStartArrowheadAction(h.inspector->arrowheadMatrixIds().at(1));
+    c.applyLengthToBothArrowsCheckbox->setChecked(true);
+    h.inspector->startArrowheadSetLength(20);
+    EXPECT_DOUBLE_EQ(connector->startEndPoint()->arrow()->size().height(), 20);
+    EXPECT_DOUBLE_EQ(connector->endEndPoint()->arrow()->size().height(), 20);
+    EXPECT_DOUBLE_EQ(c.endArrowheadLengthSlider->doubleValue(), 20);
+    // Typed text that is no number, or a negative length, changes nothing.
+    for (const QString &typed : {QStringLiteral("abc"), QStringLiteral("-3")}) {
+        c.startArrowheadLengthTextbox->setText(typed);
+        h.inspector->startArrowheadLengthTextboxAction();
+        EXPECT_DOUBLE_EQ(connector->startEndPoint()->arrow()->size().height(), 20);
+    }
+}
+
+TEST(QntConnectorModeInspectorTest, RoutingTypesDrawAsNamedSurviveAFileAndUndoInOneStep)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    using I = QntConnectorModeInspector;
+    const int tags[] = {
+        I::kOrthogonalRouting, I::kStraightRouting,          I::kZigZagRouting,
+        I::kCurveRouting,      I::kAutomaticPolylineRouting, I::kAutomaticOrthogonalRouting};
+    for (int tag : tags) {
+        const QString path = folder.filePath(QStringLiteral("routing-%1.quintora").arg(tag));
+        QList<QPointF> drawn;
+        {
+            Harness h(kSkinNotation);
+            auto a = h.placeElement({150, 150});
+            auto b = h.placeElement({550, 330});
+            auto wall = h.placeElement({350, 240});
+            auto connector = h.connect(a, b);
+            h.rightClick(connector);
+            h.clickColumn(QStringLiteral("Connector Style"));
+            QComboBox *routing = h.inspector->skinControls().connectorTypePopupButton;
+            if (tag == I::kStraightRouting)
+                connector->routeOrthogonal();
+            const QList<QPointF> before = pointsOf(*connector);
+            const int depth = h.depth();
+            h.chooseData(routing, tag);
+            flushEvents();
+            drawn = pointsOf(*connector);
+            EXPECT_EQ(h.depth(), depth + 1) << tag;
+            switch (tag) {
+            case I::kStraightRouting: EXPECT_EQ(drawn.size(), 2); break;
+            case I::kCurveRouting: EXPECT_TRUE(connector->isCurve()); break;
+            case I::kZigZagRouting: EXPECT_EQ(connector->routing(), 2); break;
+            default: break;
+            }
+            if (tag == I::kOrthogonalRouting || tag == I::kAutomaticOrthogonalRouting) {
+                for (qsizetype k = 0; k + 1 < drawn.size(); ++k)
+                    EXPECT_TRUE(std::abs(drawn[k].x() - drawn[k + 1].x()) < 1e-6
+                                || std::abs(drawn[k].y() - drawn[k + 1].y()) < 1e-6)
+                        << tag;
+            }
+            if (tag == I::kAutomaticPolylineRouting || tag == I::kAutomaticOrthogonalRouting) {
+                const QRectF inside = wall->logicalBounds().adjusted(2, 2, -2, -2);
+                for (qsizetype k = 0; k + 1 < drawn.size(); ++k) {
+                    for (int step = 0; step <= 20; ++step) {
+                        const QPointF p = drawn[k] + (drawn[k + 1] - drawn[k]) * (step / 20.0);
+                        EXPECT_FALSE(inside.contains(p)) << tag;
+                    }
+                }
+            }
+            // Reading back shows what was chosen.
+            h.inspector->populateConnectorSkinToolbar();
+            EXPECT_EQ(routing->currentData().toInt(), tag);
+            ASSERT_TRUE(h.palette.document->writeToFile(path));
+            h.undoStep();
+            EXPECT_EQ(pointsOf(*connector), before) << tag;
+        }
+        Harness h(QString{});
+        ASSERT_TRUE(h.palette.document->readFromFile(path));
+        std::shared_ptr<QntConnector> reread;
+        for (const VRObjectRef &o : h.palette.layer()->objects())
+            if (o->isKindOf<QntConnector>())
+                reread = std::static_pointer_cast<QntConnector>(o);
+        ASSERT_TRUE(reread);
+        EXPECT_EQ(QntConnectorModeInspector::routingTagForConnector(*reread), tag);
+        EXPECT_EQ(pointsOf(*reread).size(), drawn.size()) << tag;
+    }
+}
+
+TEST(QntConnectorModeInspectorTest, SimpleStyleToolbarChangesTheShaftOnly)
+{
+    Harness h(kCustomizableNotation);
+    auto a = h.placeElement({150, 150});
+    auto b = h.placeElement({450, 150});
+    auto connector = h.connect(a, b);
+    const QColor contour = a->contourObject()->style()->strokeColour();
+    h.rightClick(connector);
+    h.clickColumn(QStringLiteral("Connector Style"));
+    ASSERT_TRUE(h.inspector->attachedConnectorSimpleStyleWindow());
+    EXPECT_FALSE(h.inspector->attachedConnectorStyleWindow());
+    const QntConnectorModeInspector::ConnectorSimpleStyleControls &c =
+        h.inspector->connectorSimpleStyleControls();
+
+    c.colorWell->setColor(QColor(200, 20, 20));
+    emit c.colorWell->colorChanged(QColor(200, 20, 20));
+    c.widthTextbox->setText(QStringLiteral("4"));
+    h.inspector->simpleStyleWidthTextboxAction();
+    c.shadowCheckbox->setChecked(true);
+    h.inspector->simpleStyleShadowCheckboxAction();
+    h.chooseData(c.endArrowheadsPopUpButton, VRArrowStroke::registeredArrowheads().at(2));
+    h.inspector->simpleStyleStrokeLineCapStyleAction(1);
+    h.choose(c.strokeDashPopUpButton, 1);
+
+    const VRStyleRef shaft = connector->shaftStyle();
+    ASSERT_TRUE(shaft && shaft->stroke());
+    VRDrawing *drawing = h.palette.drawing();
+    EXPECT_EQ(shaft->strokeColour().toRgb(), QColor(200, 20, 20));
+    EXPECT_NEAR(shaft->strokeWidth(), drawing->convertLengthFromDrawingToBase(4), 1e-9);
+    EXPECT_TRUE(shaft->stroke()->shadow().has_value());
+    EXPECT_EQ(shaft->stroke()->lineCapStyle(), 1);
+    EXPECT_TRUE(shaft->stroke()->dash());
+    const auto arrows = shaft->renderersOfClass(VRArrowStroke::staticClass());
+    ASSERT_FALSE(arrows.isEmpty());
+    EXPECT_EQ(static_cast<VRArrowStroke *>(arrows.last().get())->arrowHeadAtEnd(),
+              VRArrowStroke::registeredArrowheads().at(2));
+    // The elements it joins keep their look; the toolbar reads the shaft back.
+    EXPECT_EQ(a->contourObject()->style()->strokeColour(), contour);
+    h.inspector->populateConnectorSimpleStyleToolbar();
+    EXPECT_EQ(c.colorWell->color().toRgb(), QColor(200, 20, 20));
+    EXPECT_TRUE(c.shadowCheckbox->isChecked());
+    EXPECT_EQ(c.strokeDashPopUpButton->currentIndex(), 1);
+}
+
+TEST(QntConnectorModeInspectorTest, SeparatorSlidersSetItsDecorator)
+{
+    Harness h(kSkinNotation);
+    VRObjectRef separator;
+    for (const QntElementRecord &record :
+         h.palette.drawing()->currentNotation()->separatorElementsList()) {
+        if (record.prototype->isMemberOf<QntDecoratedSeparator>())
+            separator = record.prototype->copy();
+    }
+    ASSERT_TRUE(separator);
+    separator->setIsPrototype(false);
+    h.palette.layer()->addObject(separator);
+    const auto decorators = separator->style()->renderersOfClass(QntPathDecorator::staticClass());
+    ASSERT_EQ(decorators.size(), 1); // the shipped separator is decorated
+    auto *decorator = static_cast<QntPathDecorator *>(decorators.last().get());
+    h.rightClick(separator);
+    h.clickColumn(QStringLiteral("Decorated Separator Properties"));
+    ASSERT_TRUE(h.inspector->attachedDecoratedSeparatorWindow());
+    const QntConnectorModeInspector::SeparatorControls &c = h.inspector->separatorControls();
+    EXPECT_DOUBLE_EQ(c.intervalSlider->doubleValue(), decorator->interval());
+    for (auto [slider, value] : {std::pair{c.intervalSlider, 40.0}, std::pair{c.scaleSlider, 2.0},
+                                 std::pair{c.leaderSlider, 12.0}}) {
+        slider->setDoubleValue(value);
+        emit slider->doubleValueChanged(value);
+    }
+    EXPECT_DOUBLE_EQ(decorator->interval(), 40.0);
+    EXPECT_DOUBLE_EQ(decorator->scale(), 2.0);
+    EXPECT_DOUBLE_EQ(decorator->leaderDistance(), 12.0);
+    // A second request leaves the one window.
+    AXAttachedWindow *window = h.inspector->attachedDecoratedSeparatorWindow();
+    h.inspector->createDecoratedSeparatorToolbar(h.inspector->toolMatrix());
+    EXPECT_EQ(h.inspector->attachedDecoratedSeparatorWindow(), window);
+}
+
+TEST(QntConnectorModeInspectorTest, ShapePartsWindowRestylesOnePartAlone)
+{
+    Harness h(kSkinNotation);
+    auto elementInspector =
+        std::make_unique<QntElementModeInspector>(QStringLiteral("ElementModeInspector"));
+    // A composite element: the first shape of the notation with two parts or more.
+    const QntNotationRef notation = h.palette.drawing()->currentNotation();
+    std::shared_ptr<QntElement> element;
+    for (int i = 0; i < notation->shapeElementsList().size() && !element; ++i) {
+        auto candidate = h.placeElement({300, 200}, i);
+        if (candidate->groupObjects().size() >= 2)
+            element = candidate;
+        else
+            h.palette.layer()->removeObject(candidate);
+    }
+    ASSERT_TRUE(element);
+    h.palette.layer()->replaceSelectionWithObject(element);
+    NotificationCenter::defaultCenter().post(
+        kQntElementRightMouseUpNotification, element.get(),
+        {{QStringLiteral("object"), QVariant::fromValue(VRObjectRef(element))}});
+    elementInspector->openShapePartsToolbar(nullptr);
+    ASSERT_TRUE(elementInspector->attachedShapePartsWindow());
+    QTreeWidget *outline = elementInspector->shapePartsOutline();
+    ASSERT_TRUE(outline);
+    ASSERT_EQ(outline->topLevelItemCount(), 1);
+    QTreeWidgetItem *group = outline->topLevelItem(0);
+    ASSERT_GE(group->childCount(), 2);
+
+    const VRObjectList parts = element->groupObjects();
+    QList<QColor> before;
+    for (const VRObjectRef &part : parts)
+        before << (part->style() ? part->style()->strokeColour() : QColor());
+    ASSERT_TRUE(elementInspector->shapePartsShouldSelectItem(group->child(0)));
+    EXPECT_EQ(elementInspector->shapePartsEditingMode(), 1);
+    ASSERT_TRUE(elementInspector->attachedSimpleStyleWindow());
+    const VRObjectRef chosen = elementInspector->contextObject();
+    ASSERT_TRUE(chosen);
+    QntColorWell *well = elementInspector->simpleStyleControls().contourColorWell;
+    well->setColor(QColor(10, 200, 10));
+    emit well->colorChanged(QColor(10, 200, 10));
+    for (int i = 0; i < parts.size(); ++i) {
+        if (!parts.at(i)->style())
+            continue;
+        if (parts.at(i) == chosen)
+            EXPECT_EQ(parts.at(i)->style()->strokeColour().toRgb(), QColor(10, 200, 10));
+        else
+            EXPECT_EQ(parts.at(i)->style()->strokeColour(), before.at(i)) << i;
+    }
+    // Closing the window ends the part editing.
+    elementInspector->closeAttachedShapePartsWindow();
+    EXPECT_EQ(elementInspector->shapePartsEditingMode(), 0);
+    EXPECT_FALSE(elementInspector->attachedSimpleStyleWindow());
+}
+
+TEST(QntConnectorModeInspectorTest, SelectionByKindInSingleModeIsTheContextConnector)
+{
+    Harness h(kSkinNotation);
+    for (int kind : {0, 1, 2, 3, 4, 5, 9})
+        EXPECT_TRUE(h.inspector->connectorsInSelectionOfKind(kind).isEmpty()) << kind;
+    auto connector = h.connect(h.placeElement({150, 150}), h.placeElement({450, 150}));
+    h.rightClick(connector);
+    for (int kind : {0, 1, 2, 3, 4, 5, 9})
+        EXPECT_EQ(h.inspector->connectorsInSelectionOfKind(kind), VRObjectList{connector}) << kind;
+    EXPECT_TRUE(h.inspector->connectorId().isEmpty());
+}

@@ -319,6 +319,20 @@ void QntConnectorModeInspector::populateMatrix(QntButtonMatrix *matrix)
             add(QStringLiteral("Replace Element"), QStringLiteral("ReplaceElement"), 0, {});
         if (customizable && !free)
             add(QStringLiteral("Element Style"), QStringLiteral("CustomElementStyle"), 11, {});
+        if (!customizable) {
+            // The colour cell: the object's scheme colour, opening the scheme popover.
+            QntButtonMatrix::Cell entry;
+            entry.button = new QntButtonCell;
+            entry.button->setObjectName(QStringLiteral("Color Palette"));
+            entry.button->setToolTip(tr("Color Palette"));
+            entry.button->setBordered(false);
+            entry.button->setQntBackgroundColor(QColor::fromRgbF(0, 0, 0, 0.5));
+            entry.button->setIconSize(QSize(26, 26));
+            if (notation)
+                entry.button->setIcon(QIcon(QPixmap::fromImage(
+                    imageForColor(notation->iconColor(connector->colorSchemeId())))));
+            matrix->addRow(entry);
+        }
     }
     matrix->sizeToCells();
 }
@@ -360,6 +374,11 @@ void QntConnectorModeInspector::toolButtonMatrixAction(QntButtonMatrix *matrix)
             createConnectorSimpleStyleToolbar(matrix);
         else
             createDecoratedSeparatorToolbar(matrix);
+    } else if (title.isEmpty()) {
+        closeAttachedDecoratedSeparatorWindow();
+        closeAttachedReplaceElementWindow();
+        closeAttachedShapePartsWindow();
+        createColorToolbar(matrix);
     } else if (title == QStringLiteral("Replace Element")) {
         closeAttachedDecoratedSeparatorWindow();
         closeAttachedConnectorSimpleStyleWindow();

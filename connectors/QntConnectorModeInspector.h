@@ -112,6 +112,21 @@ public:
     void menuItemSkinStartArrowheadAction(const QString &arrowId);
     void menuItemSkinEndArrowheadAction(const QString &arrowId);
     void updateSelectArrowheadButton(QntButtonCell *button, const QString &arrowId);
+
+    // Colours: the select-colour buttons open colour-scheme popovers (start and end arrowheads)
+    // or a popover of the notation's connector colours (the line); element arrows take a scheme
+    // from the column's colour cell.
+    void showColorMatrixAction(QntButtonCell *button);
+    void showConnectorColorMatrixAction(QntButtonCell *button);
+    void colorMatrixAction(QntColorMatrix *sender) override;
+    // A scheme number (or a colour) handed in directly: applied to the whole connector.
+    void applyColorValue(const QVariant &value, bool fromNumber);
+    void colorElementArrowMatrixAction(QntColorMatrix *sender);
+    void transparencyAction(BWTransparentSlider *sender) override;
+    bool respondsToOpenShapePartsToolbar() const override { return !_partOfGroupModeInspector; }
+    void createColorToolbar(QntButtonMatrix *sender);
+    void updateElementArrowSelectColorButton();
+    void updateSelectColorButton(QntButtonCell *button);
     void setStyle(const std::shared_ptr<VRStyle> &style);
     const std::shared_ptr<VRStyle> &style() const { return mStyle; }
 
@@ -181,6 +196,9 @@ public:
         QCheckBox *applyLengthToBothArrowsCheckbox = nullptr;
         QComboBox *connectorTypePopupButton = nullptr;
         QCheckBox *applyColorsToBothArrowsCheckbox = nullptr;
+        QntButtonCell *showColorMatrixStartArrowButton = nullptr;
+        QntButtonCell *showColorMatrixEndArrowButton = nullptr;
+        QntButtonCell *showColorMatrixConnectorButton = nullptr;
     };
     struct ConnectorSimpleStyleControls {
         QntColorWell *colorWell = nullptr;
@@ -240,6 +258,9 @@ private:
     ConnectorSimpleStyleControls m_connectorSimple;
     SeparatorControls m_separator;
     QStringList m_matrixIds;
+    QPointer<QntButtonCell> _lastClickedShowColorMatrixButton;
+    // The open popover colours element arrows (the column's colour cell), not a connector.
+    bool m_elementArrowMatrix = false;
     bool _partOfGroupModeInspector = false;
     bool m_filling = false;
     std::vector<NotificationToken> m_connectorObservers;

@@ -5,6 +5,8 @@
 
 #include "inspectors/AXAttachedWindow.h"
 #include "inspectors/AXScreen.h"
+#include "inspectors/BWTransparentButton.h"
+#include "inspectors/BWTransparentSlider.h"
 #include "inspectors/QntButtonCell.h"
 #include "inspectors/QntButtonMatrix.h"
 #include "inspectors/QntDoubleSlider.h"
@@ -14,6 +16,7 @@
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntConnectorArrow.h"
 #include "framework/model/QntConnectorStylizedPath.h"
+#include "framework/model/QntDecoratedSeparator.h"
 #include "framework/model/QntElement.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRObjectDrawingLayer.h"
@@ -228,8 +231,35 @@ void QntConnectorModeInspector::buildConnectorStyleView()
     c.applyColorsToBothArrowsCheckbox = new QCheckBox(tr("Colours to both ends"), view);
     c.applyColorsToBothArrowsCheckbox->setObjectName(
         QStringLiteral("applyColorsToBothArrowsCheckbox"));
-    c.applyColorsToBothArrowsCheckbox->hide();
     grid->addWidget(c.applyColorsToBothArrowsCheckbox, 2, 5, 1, 3);
+    const auto colourButton = [view](const QString &name, const QString &tip) {
+        auto *button = new QntButtonCell(view);
+        button->setObjectName(name);
+        button->setToolTip(tip);
+        button->setBordered(true);
+        button->setFixedSize(30, 22);
+        return button;
+    };
+    c.showColorMatrixStartArrowButton = colourButton(
+        QStringLiteral("showColorMatrixStartArrowButton"), tr("Start arrowhead colour"));
+    c.showColorMatrixEndArrowButton =
+        colourButton(QStringLiteral("showColorMatrixEndArrowButton"), tr("End arrowhead colour"));
+    c.showColorMatrixConnectorButton =
+        colourButton(QStringLiteral("showColorMatrixConnectorButton"), tr("Line colour"));
+    auto *colours = new QHBoxLayout;
+    colours->setSpacing(4);
+    colours->addWidget(new QLabel(tr("Colours"), view));
+    colours->addWidget(c.showColorMatrixStartArrowButton);
+    colours->addWidget(c.showColorMatrixConnectorButton);
+    colours->addWidget(c.showColorMatrixEndArrowButton);
+    colours->addStretch(1);
+    grid->addLayout(colours, 3, 0, 1, 8);
+    for (QntButtonCell *button :
+         {c.showColorMatrixStartArrowButton, c.showColorMatrixEndArrowButton})
+        connect(button, &QAbstractButton::clicked, this,
+                [this, button] { showColorMatrixAction(button); });
+    connect(c.showColorMatrixConnectorButton, &QAbstractButton::clicked, this,
+            [this] { showConnectorColorMatrixAction(m_skin.showColorMatrixConnectorButton); });
 
     connect(c.strokeDashPopUpButton, &QComboBox::activated, this,
             [this] { menuItemSkinStrokeDashAction(m_skin.strokeDashPopUpButton); });
@@ -643,6 +673,248 @@ void QntConnectorModeInspector::setStyle(const std::shared_ptr<VRStyle> &style)
 
 void QntConnectorModeInspector::updateSelectColorButton()
 {
+    if (!_viewConnectorStyleHorizontal)
+        return;
+    updateSelectColorButton(m_skin.showColorMatrixStartArrowButton);
+    updateSelectColorButton(m_skin.showColorMatrixEndArrowButton);
+    updateSelectColorButton(m_skin.showColorMatrixConnectorButton);
+}
+
+void QntConnectorModeInspector::updateSelectColorButton(QntButtonCell *button)
+{
+    if (!button)
+        return;
+    if (multipleSelectionMode() == 1) {
+        const int tag = m_skin.strokeDashPopUpButton
+                            ? m_skin.strokeDashPopUpButton->currentData(kTagRole).toInt()
+                            : kSolidLineTag;
+        setContextObject(firstConnectorInSelectionOfKind(
+            tag < kFirstThickLineTag ? kThinConnectors : kThickConnectors));
+    }
+    const std::shared_ptr<QntConnector> connector = contextConnector();
+    if (!connector)
+        return;
+    VRDrawing *drawing = currentDrawing();
+    const QntNotationRef notation = drawing ? drawing->currentNotation() : nullptr;
+    LastApplied &last = lastApplied();
+    if (button == m_skin.showColorMatrixStartArrowButton) {
+        last.startSchemeId = connector->colorSchemeIdArrowKind(1);
+        button->setQntBackgroundColor(notation ? notation->iconColor(last.startSchemeId)
+                                               : QColor());
+    } else if (button == m_skin.showColorMatrixEndArrowButton) {
+        last.endSchemeId = connector->colorSchemeIdArrowKind(2);
+        button->setQntBackgroundColor(notation ? notation->iconColor(last.endSchemeId) : QColor());
+    } else if (button == m_skin.showColorMatrixConnectorButton) {
+        const VRStyleRef shaft = connector->shaftStyle();
+        const QColor colour = connector->shaftColor().isValid() ? connector->shaftColor()
+                              : shaft && shaft->hasStroke()     ? shaft->strokeColour()
+                                                                : QColor();
+        button->setQntBackgroundColor(colour);
+    } else {
+        button->setIcon(QIcon());
+        return;
+    }
+    button->setIcon(QIcon());
+    button->update();
+}
+
+// ---------------------------------------------------------------- colour popovers
+
+void QntConnectorModeInspector::showColorMatrixAction(QntButtonCell *button)
+{
+    VRDrawing *drawing = currentDrawing();
+    const QntNotationRef notation = drawing ? drawing->currentNotation() : nullptr;
+    if (!button || !notation)
+        return;
+    _lastClickedShowColorMatrixButton = button;
+    m_elementArrowMatrix = false;
+    QntColorMatrix *matrix = populateColorMatrixWithSchemeValues(notation->colorSchemesList(), 1, 6,
+                                                                 QColor::fromRgbF(0, 0, 0, 0.5));
+    const QPointF point = attachPointOfWidget(button, AXAttachedWindow::kBelow);
+    _attachedWindowMatrixbar = createMatrixbarAtPoint(point, matrix, _attachedWindowMatrixbar,
+                                                      AXAttachedWindow::kBelow, true);
+    if (_attachedWindowMatrixbar) {
+        if (_partOfGroupModeInspector) {
+            for (BWTransparentButton *edit :
+                 _attachedWindowMatrixbar->findChildren<BWTransparentButton *>()) {
+                if (edit->tag() == kEditButtonTag)
+                    edit->hide();
+            }
+        }
+        _attachedWindowMatrixbar->orderFront(true);
+    }
+}
+
+void QntConnectorModeInspector::showConnectorColorMatrixAction(QntButtonCell *button)
+{
+    VRDrawing *drawing = currentDrawing();
+    const QntNotationRef notation = drawing ? drawing->currentNotation() : nullptr;
+    if (!button || !notation)
+        return;
+    _lastClickedShowColorMatrixButton = button;
+    m_elementArrowMatrix = false;
+    QntColorMatrix *matrix =
+        populateColorMatrix(notation->connectorColors(), 1, QColor::fromRgbF(0, 0, 0, 0.5));
+    const QPointF point = attachPointOfWidget(button, AXAttachedWindow::kBelow);
+    _attachedWindowMatrixbar = createMatrixbarAtPoint(point, matrix, _attachedWindowMatrixbar,
+                                                      AXAttachedWindow::kBelow, false);
+    if (_attachedWindowMatrixbar)
+        _attachedWindowMatrixbar->orderFront(true);
+}
+
+void QntConnectorModeInspector::colorMatrixAction(QntColorMatrix *sender)
+{
+    if (m_elementArrowMatrix) {
+        colorElementArrowMatrixAction(sender);
+        return;
+    }
+    const QntColorMatrix::Cell *cell = sender ? sender->selectedCell() : nullptr;
+    if (!cell)
+        return;
+    const QVariant represented = cell->representedObject;
+    if (represented.canConvert<QntColorSchemeData>()
+        && represented.metaType() == QMetaType::fromType<QntColorSchemeData>()) {
+        const QntColorSchemeData scheme = represented.value<QntColorSchemeData>();
+        if (isPlaceholderSchemeValue(scheme))
+            return;
+        applyColorValue(QVariant::fromValue(scheme.schemeId), false);
+    } else if (represented.metaType() == QMetaType::fromType<QColor>()) {
+        applyColorValue(represented, false);
+    }
+}
+
+void QntConnectorModeInspector::applyColorValue(const QVariant &value, bool fromNumber)
+{
+    if (!value.isValid())
+        return;
+    const bool isColour = value.metaType() == QMetaType::fromType<QColor>();
+    const qint64 scheme = isColour ? 1 : value.toLongLong();
+    SkinControls &c = m_skin;
+    const int tag = c.strokeDashPopUpButton ? c.strokeDashPopUpButton->currentData(kTagRole).toInt()
+                                            : kSolidLineTag;
+    const VRObjectList list = multipleSelectionMode() == 1
+                                  ? connectorsInSelectionOfKind(
+                                      tag < kFirstThickLineTag ? kThinConnectors : kThickConnectors)
+                                  : connectorsInSelectionOfKind(kAllConnectors);
+    const VRObjectRef remembered = _contextPath;
+    // Which end the scheme goes to: the button that opened the popover; none clicked yet, the
+    // whole connector.
+    int arrowKind = 3;
+    if (_lastClickedShowColorMatrixButton == c.showColorMatrixStartArrowButton)
+        arrowKind = 1;
+    else if (_lastClickedShowColorMatrixButton == c.showColorMatrixEndArrowButton)
+        arrowKind = 2;
+    const bool both =
+        c.applyColorsToBothArrowsCheckbox && c.applyColorsToBothArrowsCheckbox->isChecked();
+    for (const VRObjectRef &object : list) {
+        if (!object || !object->isKindOf<QntConnector>())
+            continue;
+        auto *connector = static_cast<QntConnector *>(object.get());
+        setContextObject(object);
+        VRUndoManager *undo = connector->undoManager();
+        if (undo)
+            undo->beginUndoGrouping();
+        if (isColour) {
+            if (!isThick(*connector))
+                connector->setShaftColor(value.value<QColor>());
+        } else if (!isThick(*connector) && !both && !fromNumber && arrowKind != 3) {
+            connector->replaceColorScheme(scheme, arrowKind);
+        } else {
+            connector->replaceColorScheme(scheme);
+        }
+        connector->updateStyle();
+        if (undo) {
+            undo->endUndoGrouping();
+            undo->setActionName(tr("Change Colour"));
+        }
+        connector->notifyVisualChange();
+        updateSelectColorButton();
+        if (!isColour && (both || arrowKind == 1 || arrowKind == 3))
+            updateSelectArrowheadButton(c.startArrowheadPopupButton, QString());
+        if (!isColour && (both || arrowKind == 2 || arrowKind == 3))
+            updateSelectArrowheadButton(c.endArrowheadPopupButton, QString());
+        if (multipleSelectionMode() != 1)
+            break;
+    }
+    setContextObject(remembered);
+    if (_attachedConnectorStyleWindow)
+        _attachedConnectorStyleWindow->orderFront(true);
+}
+
+void QntConnectorModeInspector::colorElementArrowMatrixAction(QntColorMatrix *sender)
+{
+    const QntColorMatrix::Cell *cell = sender ? sender->selectedCell() : nullptr;
+    if (!cell || cell->representedObject.metaType() != QMetaType::fromType<QntColorSchemeData>())
+        return;
+    const QntColorSchemeData scheme = cell->representedObject.value<QntColorSchemeData>();
+    if (isPlaceholderSchemeValue(scheme))
+        return;
+    const VRObjectList objects = multipleSelectionMode() == 1
+                                     ? selectedObjectForCurrentTarget()
+                                     : (_contextPath ? VRObjectList{_contextPath} : VRObjectList{});
+    for (const VRObjectRef &object : objects) {
+        if (!object)
+            continue;
+        object->replaceColorScheme(scheme.schemeId);
+        object->notifyVisualChange();
+    }
+    updateElementArrowSelectColorButton();
+}
+
+void QntConnectorModeInspector::transparencyAction(BWTransparentSlider *sender)
+{
+    if (!sender)
+        return;
+    const double coefficient = sender->doubleValue();
+    const VRObjectList objects = multipleSelectionMode() == 1
+                                     ? selectedObjectForCurrentTarget()
+                                     : (_contextPath ? VRObjectList{_contextPath} : VRObjectList{});
+    for (const VRObjectRef &object : objects) {
+        if (!object)
+            continue;
+        object->changeTransparencyWithCoef(coefficient);
+        object->notifyVisualChange();
+    }
+    if (_attachedWindowMatrixbar)
+        _attachedWindowMatrixbar->redisplayLater();
+}
+
+void QntConnectorModeInspector::createColorToolbar(QntButtonMatrix *sender)
+{
+    VRDrawing *drawing = currentDrawing();
+    const QntNotationRef notation = drawing ? drawing->currentNotation() : nullptr;
+    if (!sender || !notation)
+        return;
+    m_elementArrowMatrix = true;
+    QntColorMatrix *matrix = populateColorMatrixWithSchemeValues(notation->colorSchemesList(), 1, 6,
+                                                                 QColor::fromRgbF(0, 0, 0, 0.5));
+    QPointF point;
+    int side = AXAttachedWindow::kRight;
+    attachPointBesideSelectedCell(sender, &point, &side);
+    auto *layer = drawing->activeLayerOfClass<VRObjectDrawingLayer>();
+    const VRObjectRef single = layer ? layer->singleSelection() : nullptr;
+    const bool slider = !(single && single->isMemberOf<QntDecoratedSeparator>());
+    _attachedWindowMatrixbar =
+        createMatrixbarAtPoint(point, matrix, _attachedWindowMatrixbar, side, slider);
+    if (_attachedWindowMatrixbar)
+        _attachedWindowMatrixbar->orderFront(true);
+}
+
+void QntConnectorModeInspector::updateElementArrowSelectColorButton()
+{
+    VRDrawing *drawing = currentDrawing();
+    const QntNotationRef notation = drawing ? drawing->currentNotation() : nullptr;
+    if (!notation || !_contextPath)
+        return;
+    const QImage image = imageForColor(notation->iconColor(_contextPath->colorSchemeId()));
+    for (const QntButtonMatrix::Cell &cell : mToolMatrix->cells()) {
+        if (cell.title.isEmpty() || cell.title == QStringLiteral("Color Palette")) {
+            cell.button->setIcon(QIcon(QPixmap::fromImage(image)));
+            cell.button->setText(QString());
+            cell.button->setQntBackgroundColor(QColor::fromRgbF(0, 0, 0, 0.5));
+            cell.button->update();
+        }
+    }
 }
 
 // ---------------------------------------------------------------- arrowheads

@@ -201,7 +201,8 @@ public:
 
     // Shape-parts window: the parts of the selected object as picture rows; choosing one opens
     // the simple-style toolbar for that part alone.
-    void openShapePartsToolbar(QWidget *sender);
+    void openShapePartsToolbar(BWTransparentButton *sender) override;
+    bool respondsToOpenShapePartsToolbar() const override { return true; }
     virtual void createShapePartsToolbar(QntButtonMatrix *sender);
     void populateShapePartsToolbar();
     void closeAttachedShapePartsWindow();

@@ -40,10 +40,10 @@ QTreeWidget *QntContextMenu::shapePartsOutline() const
     return _shapePartsOutline;
 }
 
-void QntContextMenu::openShapePartsToolbar(QWidget *)
+void QntContextMenu::openShapePartsToolbar(BWTransparentButton *)
 {
     if (_attachedWindowMatrixbar)
-        _attachedWindowMatrixbar->hide();
+        _attachedWindowMatrixbar->closePopover();
     createShapePartsToolbar(mToolMatrix);
 }
 

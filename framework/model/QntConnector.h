@@ -170,6 +170,8 @@ private:
     std::shared_ptr<QntConnectorSkin> m_skin;
     VRStyleRef m_bodyStyle;
     QString m_skinKey;
+    QString m_startArrowKey;
+    QString m_endArrowKey;
     double m_bodyThickness = 0.0;
     bool m_thickBody = false;
     QVariantMap m_skinOptions;

@@ -3,6 +3,7 @@
 #include "inspectors/AXAttachedWindow.h"
 #include "inspectors/QntButtonCell.h"
 #include "inspectors/QntButtonMatrix.h"
+#include "inspectors/QntColorMatrix.h"
 #include "inspectors/QntColorWell.h"
 #include "inspectors/QntDoubleSlider.h"
 #include "inspectors/QntElementModeInspector.h"
@@ -182,8 +183,8 @@ TEST(QntConnectorModeInspectorTest, ColumnHoldsTheButtonsOfTheConnectorsKind)
         {kSkinNotation,
          QStringLiteral("separator"),
          {QStringLiteral("Decorated Separator Properties"), QStringLiteral("Insert Path Point"),
-          QStringLiteral("Delete Path Point"), QStringLiteral("Replace Element")}},
-        {kSkinNotation, QStringLiteral("arrow"), {QStringLiteral("Replace Element")}},
+          QStringLiteral("Delete Path Point"), QStringLiteral("Replace Element"), QString()}},
+        {kSkinNotation, QStringLiteral("arrow"), {QStringLiteral("Replace Element"), QString()}},
         {kCustomizableNotation,
          QStringLiteral("arrow"),
          {QStringLiteral("Replace Element"), QStringLiteral("Element Style")}},
@@ -306,6 +307,52 @@ TEST(QntConnectorModeInspectorTest, SkinArrowheadsBodyAndDashEachUndoInOneStep)
     EXPECT_EQ(endArrowColour(*connector), endColour);
     h.undoStep();
     EXPECT_FALSE(connector->shaftStyle()->stroke() && connector->shaftStyle()->stroke()->dash());
+}
+
+TEST(QntConnectorModeInspectorTest, ColourPopoversRecolourOneEndTheLineOrTheWholeArrow)
+{
+    Harness h(kSkinNotation);
+    auto connector = h.connect(h.placeElement({150, 150}), h.placeElement({450, 150}));
+    h.rightClick(connector);
+    h.clickColumn(QStringLiteral("Connector Style"));
+    const QntConnectorModeInspector::SkinControls &c = h.inspector->skinControls();
+    h.inspector->showStartArrowheadMatrixAction(c.startArrowheadPopupButton);
+    h.inspector->menuItemSkinStartArrowheadAction(h.inspector->arrowheadMatrixIds().at(1));
+    const QColor endColour = endArrowColour(*connector);
+    const QList<QntColorSchemeData> schemes =
+        h.palette.drawing()->currentNotation()->colorSchemesList();
+    ASSERT_GE(schemes.size(), 2);
+
+    // The start button's popover: a scheme for the start arrowhead alone.
+    h.inspector->showColorMatrixAction(c.showColorMatrixStartArrowButton);
+    AXAttachedWindow *popover = h.inspector->attachedWindowMatrixbar();
+    ASSERT_TRUE(popover);
+    auto *grid = popover->findChild<QntColorMatrix *>();
+    ASSERT_TRUE(grid);
+    grid->performClickOnCell(0, 1);
+    EXPECT_EQ(connector->colorSchemeIdArrowKind(1), schemes.at(1).schemeId);
+    EXPECT_EQ(endArrowColour(*connector), endColour);
+    // A placeholder swatch changes nothing.
+    const qint64 startScheme = connector->colorSchemeIdArrowKind(1);
+    QntColorMatrix placeholder;
+    placeholder.renewRows(1, 1);
+    placeholder.addColumnAndDropFirst(
+        {{QImage(), QColor(), QVariant::fromValue(QntColorSchemeData{-1, {}, {}}), {}}});
+    placeholder.performClickOnCell(0, 0);
+    h.inspector->colorMatrixAction(&placeholder);
+    EXPECT_EQ(connector->colorSchemeIdArrowKind(1), startScheme);
+
+    // The line button's popover: a plain colour for the line.
+    popover->closePopover();
+    h.inspector->showConnectorColorMatrixAction(c.showColorMatrixConnectorButton);
+    ASSERT_TRUE(h.inspector->attachedWindowMatrixbar());
+    grid = h.inspector->attachedWindowMatrixbar()->findChild<QntColorMatrix *>();
+    ASSERT_TRUE(grid);
+    grid->performClickOnCell(0, 2);
+    const QColor line = h.palette.drawing()->currentNotation()->connectorColors().at(2);
+    EXPECT_EQ(connector->shaftColor(), line);
+    EXPECT_EQ(connector->shaftStyle()->strokeColour().toRgb(), line.toRgb());
+    EXPECT_EQ(endArrowColour(*connector), endColour);
 }
 
 TEST(QntConnectorModeInspectorTest, ArrowheadLengthsKeepTheAspectAndReachBothEnds)

@@ -85,6 +85,28 @@ std::shared_ptr<VRDrawableObject> VKGradientFillEditor::selectedObject() const
     return layer->singleSelection();
 }
 
+VRFill *VKGradientFillEditor::targetFill() const
+{
+    if (m_editsGivenFill)
+        return m_fill.lock().get();
+    const auto object = selectedObject();
+    return object && object->style() ? object->style()->fill() : nullptr;
+}
+
+void VKGradientFillEditor::setFill(const std::shared_ptr<VRFill> &fill)
+{
+    const bool changed = !m_editsGivenFill || m_fill.lock() != fill;
+    m_editsGivenFill = true;
+    m_fill = fill;
+    if (changed) {
+        // Another fill: its gradient replaces whatever the editors showed.
+        m_updating = true;
+        m_well->setGradient(nullptr);
+        m_updating = false;
+    }
+    reload();
+}
+
 void VKGradientFillEditor::reloadLater()
 {
     if (m_reloadPending)
@@ -102,11 +124,12 @@ void VKGradientFillEditor::reloadLater()
 
 void VKGradientFillEditor::reload()
 {
-    const auto object = selectedObject();
-    VRFill *fill = object && object->style() ? object->style()->fill() : nullptr;
+    const auto object = m_editsGivenFill ? nullptr : selectedObject();
+    VRFill *fill = targetFill();
     const VRGradientRef shown = fill ? fill->gradient() : nullptr;
     // Unchanged: keep the editors' own gradient (and the selected stop).
-    if (shown && m_well->gradient() && shown->isEqual(*m_well->gradient()) && object)
+    if (shown && m_well->gradient() && shown->isEqual(*m_well->gradient())
+        && (object || (m_editsGivenFill && fill)))
         return;
     m_updating = true;
     const VRGradientRef copy = shown ? shown->copy() : nullptr;
@@ -114,6 +137,11 @@ void VKGradientFillEditor::reload()
     m_stops->setGradient(copy ? copy : VRGradient::defaultGradient());
     m_updating = false;
     showControlsForKind();
+    if (m_editsGivenFill) {
+        setEnabled(fill != nullptr);
+        m_caption->setText(tr("Gradient"));
+        return;
+    }
     setEnabled(object != nullptr && object->style() != nullptr);
     m_caption->setText(object ? tr("Fill gradient") : tr("Fill gradient (select one object)"));
 }
@@ -134,6 +162,18 @@ void VKGradientFillEditor::showControlsForKind()
 
 void VKGradientFillEditor::apply(const VRGradientRef &gradient)
 {
+    if (m_editsGivenFill) {
+        VRFill *fill = m_fill.lock().get();
+        if (!fill || (!gradient && !fill->gradient()))
+            return;
+        if (gradient && fill->gradient() && fill->gradient()->isEqual(*gradient))
+            return;
+        fill->setGradient(gradient ? gradient->copy() : nullptr);
+        if (VRUndoManager *undo = m_drawing ? m_drawing->undoManager() : nullptr)
+            undo->setActionName(tr("Fill Gradient"));
+        emit gradientApplied();
+        return;
+    }
     const auto object = selectedObject();
     if (!object || !object->style() || !m_drawing)
         return;
@@ -155,4 +195,5 @@ void VKGradientFillEditor::apply(const VRGradientRef &gradient)
         style.addRenderer(VRFill::fillWithGradient(gradient->copy()));
     if (VRUndoManager *undo = m_drawing->undoManager())
         undo->setActionName(tr("Fill Gradient"));
+    emit gradientApplied();
 }

@@ -3,6 +3,8 @@
 #include "app/window/QntDocumentConstants.h"
 #include "app/undo/QntUndoInspector.h"
 #include "app/panels/VKLayersPaletteController.h"
+#include "style/VKStyleInspector.h"
+#include "style/VKStyleManagerDialog.h"
 #include "app/panels/VKObjectInspector.h"
 #include "app/panels/VKToolPalette.h"
 
@@ -187,6 +189,8 @@ VOReruRerAppDelegate::~VOReruRerAppDelegate()
     delete mLayersController;
     delete mPrefsController;
     delete mColorSchemeEditor;
+    delete mStyleInspector;
+    delete mStyleManager;
     if (g_delegate == this) {
         g_delegate = nullptr;
         delete g_connectorModeInspector;
@@ -524,6 +528,29 @@ void VOReruRerAppDelegate::showLayersPalette()
         return;
     }
     openLayersPalette();
+}
+
+void VOReruRerAppDelegate::showStyleInspector()
+{
+    if (panelIsVisible(mStyleInspector)) {
+        mStyleInspector->window()->hide();
+        return;
+    }
+    openStyleInspector();
+}
+
+void VOReruRerAppDelegate::openStyleInspector()
+{
+    if (!mStyleInspector)
+        mStyleInspector = new VKStyleInspector;
+    mStyleInspector->showWindow();
+}
+
+void VOReruRerAppDelegate::showStyleManagerDialog()
+{
+    if (!mStyleManager)
+        mStyleManager = new VKStyleManagerDialog;
+    mStyleManager->showWindow();
 }
 
 void VOReruRerAppDelegate::openLayersPalette()

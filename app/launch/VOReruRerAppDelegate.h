@@ -103,6 +103,10 @@ public:
     void showObjectInspector();
     void showUndoInspector();
     void showLayersPalette();
+    void showStyleInspector();
+    void openStyleInspector();
+    // Makes the style manager if needed and shows it.
+    void showStyleManagerDialog();
     void openObjectInspector();
     void openLayersPalette();
     void openUndoInspector();
@@ -110,6 +114,8 @@ public:
     VKObjectInspector *objectInspector() const { return mObjectInspector; }
     QntUndoInspector *undoInspector() const { return mUndoInspector; }
     VKLayersPaletteController *layersPalette() const { return mLayersController; }
+    VKStyleInspector *styleInspector() const { return mStyleInspector; }
+    VKStyleManagerDialog *styleManager() const { return mStyleManager; }
 
     // The preferences window: made with the document's drawing the first time, afterwards
     // prepared with it. openPreferences shows it for the current document.

@@ -3,7 +3,7 @@
 #include "app/panels/VKLayersPaletteController.h"
 #include "style/ColorSchemeController.h"
 #include "style/QntColorPicker.h"
-#include "style/VKGradientFillEditor.h"
+#include "style/VKStyleInspector.h"
 #include "app/launch/QntWindowAnimation.h"
 #include "app/launch/VOReruRerAppDelegate.h"
 
@@ -802,10 +802,15 @@ QWidget *DIDizeZoziDocument::makeSectionView(Section section)
     }
     case Section::Style: {
         delete view;
-        auto *editor = new VKGradientFillEditor(drawing());
-        editor->setObjectName(QStringLiteral("sectionStyle"));
-        editor->resize(width, 112);
-        return editor;
+        // The style inspector of this window's drawing; its fill pane holds the gradient editor.
+        auto *inspector = new VKStyleInspector(VREmbedded{}, m_window.data(), drawing());
+        QWidget *content = inspector->mainView();
+        content->setObjectName(QStringLiteral("sectionStyle"));
+        // The section's view owns its inspector.
+        inspector->setParent(content);
+        content->resize(width, 640);
+        inspector->redisplayContentForSelection(inspector->selectedObjectForCurrentTarget());
+        return content;
     }
     case Section::Sequence: {
         delete view;
@@ -862,6 +867,13 @@ CXCollapsibleView *DIDizeZoziDocument::addSection(Section section, int row)
     if (row >= 0)
         return _inspectorOutlineView->insertView(view, row, QIcon(), label, !isCollapsed(section));
     return _inspectorOutlineView->addView(view, QIcon(), label, !isCollapsed(section));
+}
+
+VKStyleInspector *DIDizeZoziDocument::styleInspector() const
+{
+    QWidget *view = sectionView(Section::Style);
+    return view ? view->findChild<VKStyleInspector *>(QString(), Qt::FindDirectChildrenOnly)
+                : nullptr;
 }
 
 QWidget *DIDizeZoziDocument::sectionView(Section section) const

@@ -43,6 +43,7 @@ class QSpinBox;
 class QSplitter;
 class QToolBar;
 class QToolButton;
+class VKStyleInspector;
 class VRAutomaticLayout;
 class VRDrawingTool;
 class VRObjectDrawingLayer;
@@ -115,6 +116,8 @@ public:
     QStringList inspectorSectionLabels() const;
     CXCollapsibleView *sectionForView(Section section) const;
     QWidget *sectionView(Section section) const;
+    // The Style section's inspector; null while the section is not there.
+    VKStyleInspector *styleInspector() const;
     bool isInspectorSwitchedOff() const { return _inspectorSwitchedOff; }
     bool isSequenceViewSwitchedOff() const { return _sequenceViewSwitchedOff; }
     bool isCommandViewSwitchedOff() const { return _commandViewSwitchedOff; }

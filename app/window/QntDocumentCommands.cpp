@@ -162,6 +162,20 @@ void QntDocumentCommands::addMenus(QMenuBar *menuBar)
                             delegate->showLayersPalette();
                     })
         ->setObjectName(QStringLiteral("layersPaletteAction"));
+    panels
+        ->addAction(tr("&Style Inspector"), this,
+                    [] {
+                        if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
+                            delegate->showStyleInspector();
+                    })
+        ->setObjectName(QStringLiteral("styleInspectorAction"));
+    panels
+        ->addAction(tr("Style &Manager"), this,
+                    [] {
+                        if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
+                            delegate->showStyleManagerDialog();
+                    })
+        ->setObjectName(QStringLiteral("styleManagerAction"));
     panels->addAction(tr("&Undo Inspector"), this, [] {
         if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
             delegate->showUndoInspector();

@@ -30,6 +30,21 @@ void VRRasterizer::setEnabled(bool enabled)
     changeProperty(m_enabled, enabled, "setEnabled:", &VRRasterizer::setEnabled);
 }
 
+QVariant VRRasterizer::valueForKey(const QString &key) const
+{
+    if (key == QLatin1String("enabled"))
+        return m_enabled;
+    return {};
+}
+
+bool VRRasterizer::setValueForKey(const QVariant &value, const QString &key)
+{
+    if (key != QLatin1String("enabled") || !value.canConvert<bool>())
+        return false;
+    setEnabled(value.toBool());
+    return true;
+}
+
 VRRendererRef VRRasterizer::makeCopy() const
 {
     // One record format serves files, the pasteboard and copies, so a copy is a round trip.

@@ -7,6 +7,7 @@
 
 #include <QJsonObject>
 #include <QString>
+#include <QVariant>
 
 #include <functional>
 #include <memory>
@@ -38,6 +39,10 @@ public:
 
     bool isEnabled() const { return m_enabled; }
     void setEnabled(bool enabled);
+    // Properties by key, as an outline or table column names them. Only "enabled" is a key
+    // today; an unknown key reads as an invalid value and is refused on writing.
+    virtual QVariant valueForKey(const QString &key) const;
+    virtual bool setValueForKey(const QVariant &value, const QString &key);
 
     // A deep copy, detached.
     VRRendererRef copy() const { return makeCopy(); }

@@ -133,3 +133,18 @@ TEST(StyleUndoTest, ConveniencesAddRenderersWhenMissing)
 }
 
 } // namespace
+
+TEST(StyleUndoTest, EnabledByKeyReadsWritesAndUndoes)
+{
+    StyledShape s;
+    VRStroke *stroke = s.style->stroke();
+    EXPECT_EQ(stroke->valueForKey(QStringLiteral("enabled")), QVariant(true));
+    EXPECT_FALSE(stroke->valueForKey(QStringLiteral("width")).isValid());
+    EXPECT_FALSE(stroke->setValueForKey(false, QStringLiteral("width")));
+    EXPECT_TRUE(stroke->isEnabled());
+    ASSERT_TRUE(stroke->setValueForKey(false, QStringLiteral("enabled")));
+    EXPECT_FALSE(stroke->isEnabled());
+    s.undo().closeOpenGroups();
+    s.undo().undo();
+    EXPECT_TRUE(stroke->isEnabled());
+}

@@ -283,8 +283,10 @@ void VKDashEditor::openDashEditorInParentWindow(QWidget *parent)
 {
     if (!mDash)
         setDash(VRStrokeDash::defaultDash());
-    if (parent && parent->window() != parentWidget())
-        setParent(parent->window(), Qt::Sheet | Qt::Dialog);
+    // A dialog made inside the inspector already belongs to its window; another parent's
+    // window is only used to place the sheet.
+    if (parent && !parentWidget())
+        move(parent->window()->geometry().center() - rect().center());
     setWindowModality(Qt::WindowModal);
     m_ending = false;
     show();

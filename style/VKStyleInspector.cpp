@@ -326,7 +326,17 @@ VKStyleInspector::VKStyleInspector(VREmbedded embedded, QWidget *host, VRDrawing
 VKStyleInspector::~VKStyleInspector()
 {
     m_styleToken.reset();
-    delete m_mainView.data();
+    m_tokens.clear();
+    if (!m_mainView)
+        return;
+    // A view that owns this inspector (a document's section) is being deleted already.
+    for (QObject *owner = parent(); owner; owner = owner->parent()) {
+        if (owner == m_mainView)
+            return;
+    }
+    QWidget *top = m_mainView->window();
+    if (top == m_mainView || top->objectName() == QLatin1String("styleInspectorWindow"))
+        delete top;
 }
 
 VRDrawing *VKStyleInspector::targetDrawing() const

@@ -260,7 +260,7 @@ public:
     QComboBox *textLayoutPopUpButton() const { return mTextLayoutPopUpButton; }
     QCheckBox *textWrapLinesCheckbox() const { return mTextWrapLinesCheckbox; }
     QPushButton *textFontButton() const { return m_textFontButton; }
-    QFontDialog *fontDialog() const { return m_fontDialog; }
+    QFontDialog *fontDialog() const;
     VKStyleNumberControl *hatchSpacing() const { return mHatchSpacing; }
     QComboBox *hatchDashPopUpButton() const { return mHatchDashPopUpButton; }
     VKStyleNumberControl *pdInterval() const { return mPDInterval; }

@@ -1243,6 +1243,11 @@ void VKStyleInspector::imageFileButtonAction()
         QMessageBox::warning(mainView()->window(), tr("Picture Not Loaded"), message);
 }
 
+QFontDialog *VKStyleInspector::fontDialog() const
+{
+    return m_fontDialog;
+}
+
 void VKStyleInspector::textFontButtonAction()
 {
     auto *text = selected<VRTextAdornment>();

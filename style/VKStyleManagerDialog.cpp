@@ -382,7 +382,8 @@ void VKStyleManagerDialog::addCategoryAction()
     if (row < 0)
         return;
     updateUIForCategory(name);
-    if (QTableWidgetItem *item = mStyleCategoryList->item(row, kCatNameColumn))
+    QTableWidgetItem *item = mStyleCategoryList->item(row, kCatNameColumn);
+    if (item && mStyleCategoryList->isVisible())
         mStyleCategoryList->editItem(item);
 }
 

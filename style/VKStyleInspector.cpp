@@ -245,7 +245,7 @@ VKStyleNumberControl::VKStyleNumberControl(double minimum, double maximum, int d
     m_field->setRange(minimum, maximum);
     m_field->setDecimals(decimals);
     m_field->setKeyboardTracking(false);
-    m_field->setFixedWidth(70);
+    m_field->setFixedWidth(64);
     layout->addWidget(m_slider, 1);
     layout->addWidget(m_field);
     connect(m_slider, &QSlider::valueChanged, this, [this](int position) {
@@ -576,6 +576,9 @@ void VKStyleInspector::buildStyleControls(QWidget *view)
     mStyleLibraryPopUpButton = new QToolButton(view);
     mStyleLibraryPopUpButton->setObjectName(QStringLiteral("styleLibraryButton"));
     mStyleLibraryPopUpButton->setText(tr("Style Library"));
+    mStyleLibraryPopUpButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    mStyleLibraryPopUpButton->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    mStyleLibraryPopUpButton->setToolTip(tr("Apply a style of the library to the selection"));
     mStyleLibraryPopUpButton->setPopupMode(QToolButton::InstantPopup);
     mStyleAddToLibraryButton = new QPushButton(tr("Add"), view);
     mStyleAddToLibraryButton->setObjectName(QStringLiteral("styleAddToLibraryButton"));
@@ -592,10 +595,15 @@ void VKStyleInspector::buildStyleControls(QWidget *view)
     mStyleCloneButton->setToolTip(tr("Give the selected objects a copy of the style of their own"));
     connect(mStyleCloneButton, &QPushButton::clicked, this, [this] { cloneStyleAction(); });
     library->addWidget(mStyleLibraryPopUpButton, 1);
-    library->addWidget(mStyleAddToLibraryButton);
-    library->addWidget(mStyleRemoveFromLibraryButton);
     library->addWidget(mStyleCloneButton);
     layout->addLayout(library);
+    auto *membership = new QHBoxLayout;
+    membership->setSpacing(4);
+    membership->addWidget(new QLabel(tr("Library:"), view));
+    membership->addWidget(mStyleAddToLibraryButton);
+    membership->addWidget(mStyleRemoveFromLibraryButton);
+    membership->addStretch(1);
+    layout->addLayout(membership);
 }
 
 // ---- style under edit ------------------------------------------------------------------------
@@ -647,6 +655,9 @@ void VKStyleInspector::updateUIForStyle()
             m_updating = true;
             selectRow(0);
             m_updating = false;
+            // No stale pane of a renderer that has gone: the style's own pane.
+            mSelectedRendererRef = mStyle->weak_from_this();
+            showPane(GroupPane);
         }
         const bool locked = mStyle->isLocked();
         mStyleLockCheckbox->setEnabled(true);

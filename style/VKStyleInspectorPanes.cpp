@@ -21,6 +21,8 @@
 #include "inspectors/QntColorWell.h"
 #include "style/VKDashEditor.h"
 #include "style/VKGradientFillEditor.h"
+#include "style/VKGradientWell.h"
+#include "style/WXGradientControl.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -38,6 +40,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSlider>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -52,10 +55,11 @@ constexpr int kDashRole = Qt::UserRole + 1;
 QFormLayout *formOf(QWidget *pane)
 {
     auto *form = new QFormLayout(pane);
-    form->setContentsMargins(2, 4, 2, 4);
+    form->setContentsMargins(0, 4, 0, 4);
     form->setSpacing(4);
     form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    form->setHorizontalSpacing(6);
     return form;
 }
 
@@ -90,7 +94,7 @@ QLabel *imagePreview(QWidget *parent, const QString &name)
 {
     auto *label = new QLabel(parent);
     label->setObjectName(name);
-    label->setFixedSize(48, 48);
+    label->setFixedSize(40, 40);
     label->setFrameShape(QFrame::StyledPanel);
     label->setAlignment(Qt::AlignCenter);
     return label;
@@ -157,6 +161,13 @@ void VKStyleInspector::buildPanes()
     add(buildDecoratorPane());                                                  // 9
     add(buildBlendPane());                                                      // 10
     mTabView->setMinimumHeight(300);
+    // The panes fit the inspector's width: menus and sliders give way rather than being cut.
+    for (QComboBox *menu : mTabView->findChildren<QComboBox *>()) {
+        menu->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        menu->setMinimumContentsLength(8);
+    }
+    for (QSlider *slider : mTabView->findChildren<QSlider *>())
+        slider->setMinimumWidth(30);
     connectPaneControls();
 }
 
@@ -182,7 +193,7 @@ QWidget *VKStyleInspector::buildShadowControls(QWidget *parent)
     mShadowDistanceSlider = new VKStyleNumberControl(0, 50, 1, box);
     mShadowDistanceSlider->setObjectName(QStringLiteral("shadowDistance"));
     mShadowBlurRadiusSlider = new VKStyleNumberControl(0, 50, 1, box);
-    form->addRow(tr("Shadow colour"), mShadowColourWell);
+    form->addRow(tr("Colour"), mShadowColourWell);
     form->addRow(tr("Angle"), mShadowAngleSlider);
     form->addRow(tr("Distance"), mShadowDistanceSlider);
     form->addRow(tr("Blur"), mShadowBlurRadiusSlider);
@@ -291,15 +302,22 @@ QWidget *VKStyleInspector::buildFillPane()
     mFillGradientControlBar->setObjectName(QStringLiteral("fillGradientBar"));
     mFillGradientControlBar->setFill(nullptr);
     mFillGradientControlBar->setMinimumHeight(100);
+    if (QLayout *barLayout = mFillGradientControlBar->layout())
+        barLayout->setContentsMargins(0, 4, 0, 4);
+    // Narrower than in a section of its own: the pane shares the inspector's width.
+    mFillGradientControlBar->well()->setFixedSize(84, 72);
+    mFillGradientControlBar->stopEditor()->setMinimumWidth(60);
     form->addRow(mFillGradientControlBar);
     auto *gradientButtons = new QHBoxLayout;
-    mFillGradientAddButton = new QPushButton(tr("Add Gradient"), pane);
+    mFillGradientAddButton = new QPushButton(tr("Add"), pane);
     mFillGradientAddButton->setObjectName(QStringLiteral("fillAddGradientButton"));
-    mFillGradientRemoveButton = new QPushButton(tr("Remove Gradient"), pane);
+    mFillGradientAddButton->setToolTip(tr("Add a gradient to the fill"));
+    mFillGradientRemoveButton = new QPushButton(tr("Remove"), pane);
     mFillGradientRemoveButton->setObjectName(QStringLiteral("fillRemoveGradientButton"));
+    mFillGradientRemoveButton->setToolTip(tr("Remove the fill's gradient"));
     gradientButtons->addWidget(mFillGradientAddButton);
     gradientButtons->addWidget(mFillGradientRemoveButton);
-    form->addRow(gradientButtons);
+    form->addRow(tr("Gradient"), gradientButtons);
     mFillGradientAngle = new VKStyleNumberControl(-180, 180, 0, pane);
     mFillGradientAngle->setObjectName(QStringLiteral("fillGradientAngle"));
     form->addRow(tr("Angle"), mFillGradientAngle);
@@ -311,9 +329,11 @@ QWidget *VKStyleInspector::buildFillPane()
 
     auto *patternRow = new QHBoxLayout;
     mFillPatternImagePreview = imagePreview(pane, QStringLiteral("fillPatternPreview"));
-    m_fillPatternPasteButton = new QPushButton(tr("Paste Pattern"), pane);
+    m_fillPatternPasteButton = new QPushButton(tr("Paste"), pane);
+    m_fillPatternPasteButton->setToolTip(tr("Tile the picture on the clipboard"));
     m_fillPatternPasteButton->setObjectName(QStringLiteral("fillPatternPasteButton"));
-    m_fillPatternFileButton = new QPushButton(tr("Pattern File…"), pane);
+    m_fillPatternFileButton = new QPushButton(tr("File…"), pane);
+    m_fillPatternFileButton->setToolTip(tr("Tile a picture from a file"));
     m_fillPatternFileButton->setObjectName(QStringLiteral("fillPatternFileButton"));
     patternRow->addWidget(mFillPatternImagePreview);
     patternRow->addWidget(m_fillPatternPasteButton);
@@ -469,10 +489,12 @@ QWidget *VKStyleInspector::buildDecoratorPane()
     QFormLayout *form = formOf(pane);
     auto *row = new QHBoxLayout;
     mPDPreviewImage = imagePreview(pane, QStringLiteral("decoratorPreview"));
-    auto *paste = new QPushButton(tr("Paste Motif"), pane);
+    auto *paste = new QPushButton(tr("Paste"), pane);
+    paste->setToolTip(tr("Use the picture on the clipboard as the motif"));
     paste->setObjectName(QStringLiteral("decoratorPasteButton"));
     connect(paste, &QPushButton::clicked, this, [this] { pathDecoratorPasteObjectAction(); });
-    auto *file = new QPushButton(tr("Motif File…"), pane);
+    auto *file = new QPushButton(tr("File…"), pane);
+    file->setToolTip(tr("Use a picture from a file as the motif"));
     file->setObjectName(QStringLiteral("decoratorFileButton"));
     connect(file, &QPushButton::clicked, this, [this] { imageFileButtonAction(); });
     row->addWidget(mPDPreviewImage);
@@ -535,7 +557,8 @@ QWidget *VKStyleInspector::buildBlendPane()
     form->addRow(tr("Opacity"), mBlendGroupAlphaSlider);
     auto *row = new QHBoxLayout;
     mBlendGroupImagePreview = imagePreview(pane, QStringLiteral("blendMaskPreview"));
-    auto *paste = new QPushButton(tr("Paste Mask"), pane);
+    auto *paste = new QPushButton(tr("Paste"), pane);
+    paste->setToolTip(tr("Use the picture on the clipboard as the mask"));
     paste->setObjectName(QStringLiteral("blendPasteMaskButton"));
     connect(paste, &QPushButton::clicked, this, [this] { blendGroupImagePasteAction(); });
     row->addWidget(mBlendGroupImagePreview);

@@ -490,7 +490,8 @@ TEST_F(StyleInspectorTest, RendererRemovedElsewhereIsNotUsed)
     ASSERT_TRUE(inspector->selectedRenderer());
     const VRRendererRef kept = stroke->shared_from_this();
     style()->removeRenderer(stroke);
-    EXPECT_FALSE(inspector->selectedRenderer());
+    EXPECT_NE(inspector->selectedRenderer(), kept);
+    EXPECT_EQ(inspector->selectedPane(), VKStyleInspector::GroupPane);
     inspector->strokeWidthControl()->field()->setValue(8.0);
     EXPECT_DOUBLE_EQ(static_cast<VRStroke *>(kept.get())->width(), 1.0);
 }

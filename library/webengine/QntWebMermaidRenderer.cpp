@@ -157,7 +157,7 @@ const char kRenderScript[] = R"JS(
     // True when the model is exactly the one the picture was drawn from: every node and edge of
     // the picture is in the model and every node and edge of the model in the picture.
     var fits = function (db, doc) {
-      var domIds = {};
+      var domIds = Object.create(null);
       var vertices = listOf(db.getVertices());
       vertices.forEach(function (v) { domIds[v.domId] = true; });
       var nodes = doc.querySelectorAll('g.node');
@@ -169,7 +169,7 @@ const char kRenderScript[] = R"JS(
         }
         ++drawn;
       }
-      var edgeIds = {};
+      var edgeIds = Object.create(null);
       var edges = db.getEdges();
       edges.forEach(function (e) { edgeIds[e.id] = true; });
       var paths = doc.querySelectorAll('path[data-id]');
@@ -182,7 +182,7 @@ const char kRenderScript[] = R"JS(
     // the model of the text it parsed last, which is this render's; a parser is known once the
     // text of its kind has been parsed here, and the text is parsed again when it is not known
     // yet or its model does not fit the picture.
-    var parsers = window.qntParsers || (window.qntParsers = {});
+    var parsers = window.qntParsers || (window.qntParsers = Object.create(null));
     var modelOf = function (type, doc) {
       var known = parsers[type];
       if (known && !known.flow) { return Promise.resolve(null); }
@@ -203,7 +203,7 @@ const char kRenderScript[] = R"JS(
       var doc = new DOMParser().parseFromString(svg, 'image/svg+xml');
       return modelOf(type, doc).then(function (db) {
         if (!isFlowModel(db)) { return svg; }
-        var byDomId = {};
+        var byDomId = Object.create(null);
         listOf(db.getVertices()).forEach(function (v) { if (v.domId) { byDomId[v.domId] = v.id; } });
         doc.querySelectorAll('g.node').forEach(function (n) {
           var id = n.getAttribute('id') || '';
@@ -218,7 +218,7 @@ const char kRenderScript[] = R"JS(
             if (c) { c.setAttribute('data-qnt-name', g.id); }
           });
         }
-        var edges = {};
+        var edges = Object.create(null);
         doc.querySelectorAll('path[data-id]').forEach(function (p) {
           edges[p.getAttribute('data-id')] = p;
         });

@@ -156,6 +156,7 @@ TEST_F(WebMermaid, EveryBuildNamesItsOwnNodesAndEdgeEnds)
          {"x_1>y_2", "x_1>z"}},
         {"graph LR\n  a --> b\n  b --> c\n", {"a", "b", "c"}, {"a>b", "b>c"}},
         {"graph LR\n  a --> b\n  b --> c\n  c --> a\n", {"a", "b", "c"}, {"a>b", "b>c", "c>a"}},
+        {"graph LR\n  a __proto__@--> b\n  b toString@--> c\n", {"a", "b", "c"}, {"a>b", "b>c"}},
     };
     for (const auto &build : builds) {
         SCOPED_TRACE(build.text.toStdString());

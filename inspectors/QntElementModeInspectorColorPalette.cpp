@@ -116,6 +116,8 @@ void QntElementModeInspector::applyColorValue(const QVariant &value)
             target->notifyVisualChange();
             recoloured = true;
         } else if (colour && target->isKindOf<QntTextCell>()) {
+            if (m_table.cellsColorButton)
+                m_table.cellsColorButton->setQntBackgroundColor(value.value<QColor>());
             static_cast<QntTextCell *>(target.get())->fillWithColor(value.value<QColor>());
             if (QntElementTable *table = static_cast<QntTextCell *>(target.get())->owner())
                 table->notifyVisualChange();

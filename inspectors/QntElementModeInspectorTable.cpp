@@ -305,11 +305,10 @@ void QntElementModeInspector::buildImageShapeView()
     connect(c.showContour, &QCheckBox::clicked, this, [this] { imageShowContourAction(); });
     top->addWidget(c.showContour);
     static const char *const types[3] = {"Rectangle", "Oval", "Diamond"};
-    static const char *const glyphs[3] = {"\u25AD", "\u2B2D", "\u25C7"};
+    static const char *const glyphs[3] = {"\u25AD", "\u25CB", "\u25C7"};
     for (int tag = 0; tag < 3; ++tag) {
         c.contourType[tag] =
             makeToggle(view, QString::fromLatin1(types[tag]), QString::fromUtf8(glyphs[tag]));
-        c.contourType[tag]->setCheckable(false);
         c.contourType[tag]->setBordered(false);
         top->addWidget(c.contourType[tag]);
         connect(c.contourType[tag], &QAbstractButton::clicked, this,
@@ -548,8 +547,10 @@ void QntElementModeInspector::populateImageShapeStyleToolbar()
     const QColor stroke = contour && contour->style() ? contour->style()->strokeColour() : QColor();
     c.contourColorWell->setColor(stroke.isValid() ? stroke : QColor(Qt::gray));
     const int type = shape->contourType();
-    for (int tag = 0; tag < 3; ++tag)
+    for (int tag = 0; tag < 3; ++tag) {
         c.contourType[tag]->setBordered(tag == type);
+        c.contourType[tag]->setChecked(tag == type);
+    }
     // Shown again for a rectangle contour, after a shape of another type hid it.
     c.cornerRadiusView->setVisible(type == 0);
     if (_attachedImageShapeStyleWindow)
@@ -966,8 +967,10 @@ void QntElementModeInspector::imageContourTypeAction(int type)
         if (_attachedImageShapeStyleWindow)
             _attachedImageShapeStyleWindow->redisplayLater();
     }
-    for (int tag = 0; tag < 3; ++tag)
+    for (int tag = 0; tag < 3; ++tag) {
         m_image.contourType[tag]->setBordered(tag == type);
+        m_image.contourType[tag]->setChecked(tag == type);
+    }
 }
 
 bool QntElementModeInspector::isCustomizableNotation() const

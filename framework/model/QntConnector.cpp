@@ -667,6 +667,13 @@ void QntConnector::setLabel(const VRTextBlock &label)
     notifyVisualChange();
 }
 
+void QntConnector::setFont(const QFont &font)
+{
+    VRTextBlock label = m_label;
+    label.setFont(font);
+    setLabel(label);
+}
+
 void QntConnector::setFontSize(double size)
 {
     if (!(size > 0) || size > 5000)
@@ -1045,9 +1052,27 @@ bool QntConnector::readRecord(const QJsonObject &r, VRArchiveReader &reader, con
 
 VRTextAdornment *QntConnector::textAdornment() const
 {
-    if (!m_textAdornment)
+    if (!m_textAdornment) {
         m_textAdornment = std::make_shared<VRTextAdornment>();
+        // The object's own renderer: what is set on it reaches the object's text.
+        std::weak_ptr<const VRDrawableObject> weak = weak_from_this();
+        m_textAdornment->setOwnerChangeHandler([weak](const VRTextAdornment &adornment) {
+            auto self = std::const_pointer_cast<VRDrawableObject>(weak.lock());
+            if (!self)
+                return;
+            auto &owner = static_cast<QntConnector &>(*self);
+            VRTextBlock text = owner.m_label;
+            text.setFont(adornment.font());
+            text.setColour(adornment.colour());
+            text.setAlignment(adornment.alignment());
+            text.setVerticalAlignment(adornment.verticalAlignment());
+            text.setAngleInDegrees(adornment.angleInDegrees());
+            owner.setLabel(text);
+        });
+    }
+    m_textAdornment->setNotifiesOwner(false);
     m_label.describeIn(*m_textAdornment);
     m_textAdornment->setLayoutMode(m_layoutMode == 1 || m_layoutMode == 2 ? m_layoutMode : 40);
+    m_textAdornment->setNotifiesOwner(true);
     return m_textAdornment.get();
 }

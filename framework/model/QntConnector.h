@@ -102,11 +102,12 @@ public:
 
     // The label.
     const VRTextBlock &label() const { return m_label; }
-    // The text as a text renderer, refreshed from the text on each call; the text itself
-    // is what is drawn, so changes made to the renderer do not reach the object.
+    // The object's own text renderer, loaded from the text on each call: its font, colour,
+    // alignments and angle set through it reach the object's text (as one undo step each).
     VRTextAdornment *textAdornment() const;
     void setLabel(const VRTextBlock &label);
     QFont font() const { return m_label.font(); }
+    void setFont(const QFont &font);
     double fontSize() const { return m_label.font().pointSizeF(); }
     void setFontSize(double size);
     QColor textColour() const { return m_label.colour(); }

@@ -1,5 +1,7 @@
 #include "framework/model/QntConnectorDoubleText.h"
 
+#include "framework/styles/VRTextAdornment.h"
+
 #include "framework/archive/VRArchiveReader.h"
 
 #include <QJsonObject>
@@ -64,4 +66,31 @@ bool QntConnectorDoubleText::readRecord(const QJsonObject &r, VRArchiveReader &r
     return QntConnector::readRecord(r, reader, path)
            && reader.readObjectRecord(r, QStringLiteral("label2"), path, label)
            && m_label2.read(label, reader, path + QStringLiteral(".label2"));
+}
+
+VRTextAdornment *QntConnectorDoubleText::secondTextAdornment() const
+{
+    if (!m_secondTextAdornment) {
+        m_secondTextAdornment = std::make_shared<VRTextAdornment>();
+        std::weak_ptr<const VRDrawableObject> weak = weak_from_this();
+        m_secondTextAdornment->setOwnerChangeHandler([weak](const VRTextAdornment &adornment) {
+            auto self = std::const_pointer_cast<VRDrawableObject>(weak.lock());
+            if (!self)
+                return;
+            auto &owner = static_cast<QntConnectorDoubleText &>(*self);
+            VRTextBlock text = owner.m_label2;
+            text.setFont(adornment.font());
+            text.setColour(adornment.colour());
+            text.setAlignment(adornment.alignment());
+            text.setVerticalAlignment(adornment.verticalAlignment());
+            text.setAngleInDegrees(adornment.angleInDegrees());
+            owner.setSecondLabel(text);
+        });
+    }
+    m_secondTextAdornment->setNotifiesOwner(false);
+    m_label2.describeIn(*m_secondTextAdornment);
+    m_secondTextAdornment->setLayoutMode(layoutMode() == 1 || layoutMode() == 2 ? layoutMode()
+                                                                                : 40);
+    m_secondTextAdornment->setNotifiesOwner(true);
+    return m_secondTextAdornment.get();
 }

@@ -11,6 +11,8 @@ public:
 
     const VRTextBlock &secondLabel() const { return m_label2; }
     void setSecondLabel(const VRTextBlock &label);
+    // The second label's own text renderer (as textAdornment() is the first one's).
+    VRTextAdornment *secondTextAdornment() const;
     // Applies to both labels.
     void setLayoutMode(int mode) override;
     QPointF secondLabelPosition() const;
@@ -25,4 +27,5 @@ protected:
 
 private:
     VRTextBlock m_label2;
+    mutable std::shared_ptr<VRTextAdornment> m_secondTextAdornment;
 };

@@ -110,8 +110,26 @@ bool VRTextShapeBase::readRecord(const QJsonObject &r, VRArchiveReader &reader, 
 
 VRTextAdornment *VRTextShapeBase::textAdornment() const
 {
-    if (!m_textAdornment)
+    if (!m_textAdornment) {
         m_textAdornment = std::make_shared<VRTextAdornment>();
+        // The object's own renderer: what is set on it reaches the object's text.
+        std::weak_ptr<const VRDrawableObject> weak = weak_from_this();
+        m_textAdornment->setOwnerChangeHandler([weak](const VRTextAdornment &adornment) {
+            auto self = std::const_pointer_cast<VRDrawableObject>(weak.lock());
+            if (!self)
+                return;
+            auto &owner = static_cast<VRTextShapeBase &>(*self);
+            VRTextBlock text = owner.m_text;
+            text.setFont(adornment.font());
+            text.setColour(adornment.colour());
+            text.setAlignment(adornment.alignment());
+            text.setVerticalAlignment(adornment.verticalAlignment());
+            text.setAngleInDegrees(adornment.angleInDegrees());
+            owner.setTextBlock(text);
+        });
+    }
+    m_textAdornment->setNotifiesOwner(false);
     m_text.describeIn(*m_textAdornment);
+    m_textAdornment->setNotifiesOwner(true);
     return m_textAdornment.get();
 }

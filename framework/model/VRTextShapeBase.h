@@ -13,8 +13,8 @@ class VRTextShapeBase : public VRDrawableShape
 {
 public:
     const VRTextBlock &textBlock() const { return m_text; }
-    // The text as a text renderer, refreshed from the text on each call; the text itself
-    // is what is drawn, so changes made to the renderer do not reach the object.
+    // The object's own text renderer, loaded from the text on each call: its font, colour,
+    // alignments and angle set through it reach the object's text (as one undo step each).
     VRTextAdornment *textAdornment() const;
     void setTextBlock(const VRTextBlock &block);
 

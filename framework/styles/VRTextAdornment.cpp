@@ -50,12 +50,14 @@ void VRTextAdornment::setAlignment(int alignment)
 {
     changeProperty(m_alignment, std::clamp(alignment, 0, 3),
                    "setAlignment:", &VRTextAdornment::setAlignment);
+    notifyOwner();
 }
 
 void VRTextAdornment::setVerticalAlignment(int alignment)
 {
     changeProperty(m_verticalAlignment, std::clamp(alignment, 0, 2),
                    "setVerticalAlignment:", &VRTextAdornment::setVerticalAlignment);
+    notifyOwner();
 }
 
 void VRTextAdornment::setWrapsLines(bool wraps)
@@ -76,9 +78,22 @@ void VRTextAdornment::setAppliesObjectAngle(bool applies)
 
 void VRTextAdornment::setAngleInDegrees(double angle)
 {
-    if (std::isfinite(angle))
-        changeProperty(m_angleInDegrees, std::fmod(angle, 360.0),
-                       "setAngleInDegrees:", &VRTextAdornment::setAngleInDegrees);
+    if (!std::isfinite(angle))
+        return;
+    changeProperty(m_angleInDegrees, std::fmod(angle, 360.0),
+                   "setAngleInDegrees:", &VRTextAdornment::setAngleInDegrees);
+    notifyOwner();
+}
+
+void VRTextAdornment::setOwnerChangeHandler(std::function<void(const VRTextAdornment &)> handler)
+{
+    m_ownerChanged = std::move(handler);
+}
+
+void VRTextAdornment::notifyOwner() const
+{
+    if (m_ownerChanged && m_notifiesOwner)
+        m_ownerChanged(*this);
 }
 
 void VRTextAdornment::setFlowedTextPathInset(double inset)
@@ -92,11 +107,13 @@ void VRTextAdornment::setColour(const QColor &colour)
 {
     if (colour.isValid())
         changeProperty(m_colour, colour.toRgb(), "setColour:", &VRTextAdornment::setColour);
+    notifyOwner();
 }
 
 void VRTextAdornment::setFont(const QFont &font)
 {
     changeProperty(m_font, font, "setFont:", &VRTextAdornment::setFont);
+    notifyOwner();
 }
 
 void VRTextAdornment::setTextAttributes(const QVariantMap &attributes)

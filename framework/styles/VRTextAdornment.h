@@ -6,6 +6,8 @@
 #include <QFont>
 #include <QVariantMap>
 
+#include <functional>
+
 // Draws a text: its own label or, without one, the object's text; in the frame, along the
 // path, flowed in the shape or at a point.
 class VRTextAdornment : public VRRasterizer
@@ -56,6 +58,13 @@ public:
     QVariantMap textAttributes() const { return m_textAttributes; }
     void setTextAttributes(const QVariantMap &attributes);
 
+    // An adornment that is an object's own text renderer (a text shape's, a cell's, a
+    // connector label's) hands changes of its font, colour, alignments and angle to that
+    // object, which keeps them (and records them for undo). Loading the adornment from the
+    // object is done with the handing-on switched off.
+    void setOwnerChangeHandler(std::function<void(const VRTextAdornment &)> handler);
+    void setNotifiesOwner(bool notifies) { m_notifiesOwner = notifies; }
+
     void render(QPainter &painter, const VRRenderContext &context) const override;
     double extraSpace() const override;
 
@@ -83,4 +92,8 @@ private:
     QColor m_colour = Qt::black;
     QFont m_font;
     QVariantMap m_textAttributes;
+    std::function<void(const VRTextAdornment &)> m_ownerChanged;
+    bool m_notifiesOwner = true;
+
+    void notifyOwner() const;
 };

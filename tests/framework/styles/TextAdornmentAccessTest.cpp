@@ -1,4 +1,5 @@
 #include "framework/model/QntConnector.h"
+#include "framework/model/QntConnectorDoubleText.h"
 #include "framework/model/QntTextCell.h"
 #include "framework/model/QntTextShape.h"
 #include "framework/model/VRTextShape.h"
@@ -91,6 +92,24 @@ TEST_P(TextAdornmentAccess, DescribesTheObjectsTextWithoutChangingTheDrawing)
     EXPECT_NE(GetParam().adornment(*copy), adornment);
 }
 
+TEST_P(TextAdornmentAccess, ChangesThroughTheRendererReachTheObject)
+{
+    auto object = GetParam().make();
+    VRTextAdornment *adornment = GetParam().adornment(*object);
+    adornment->setAlignment(2);
+    adornment->setAngleInDegrees(-45);
+    adornment->setColour(QColor(200, 0, 0));
+    // Read again from the object: the changes are its own now.
+    VRTextAdornment *again = GetParam().adornment(*object);
+    EXPECT_EQ(again->alignment(), 2);
+    EXPECT_DOUBLE_EQ(again->angleInDegrees(), -45);
+    EXPECT_EQ(again->colour(), QColor(200, 0, 0));
+    EXPECT_EQ(again->string(), QStringLiteral("Sample text"));
+    // And they are drawn.
+    auto reference = GetParam().make();
+    EXPECT_NE(rendered(*object), rendered(*reference));
+}
+
 INSTANTIATE_TEST_SUITE_P(
     TextOwners, TextAdornmentAccess,
     ::testing::Values(
@@ -108,6 +127,23 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<TextOwnerCase> &info) {
         return std::string(info.param.name);
     });
+
+TEST(TextAdornmentAccess, TheSecondLabelOfADoubleTextConnectorHasItsOwnRenderer)
+{
+    auto connector = std::make_shared<QntConnectorDoubleText>();
+    connector->setEnds(QPointF(0, 0), QPointF(200, 0));
+    connector->setLabel(sampleText());
+    VRTextBlock second = sampleText();
+    second.setPlainText(QStringLiteral("Second"));
+    connector->setSecondLabel(second);
+    VRTextAdornment *first = connector->textAdornment();
+    VRTextAdornment *other = connector->secondTextAdornment();
+    ASSERT_NE(first, other);
+    EXPECT_EQ(other->string(), QStringLiteral("Second"));
+    other->setAlignment(0);
+    EXPECT_EQ(connector->secondLabel().alignment(), 0);
+    EXPECT_EQ(connector->label().alignment(), 1);
+}
 
 TEST(TextAdornmentAccess, AConnectorsLabelPlacementMapsToTheRenderersLayout)
 {

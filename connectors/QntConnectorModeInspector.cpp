@@ -86,6 +86,9 @@ QIcon connectorColumnIcon(const QString &name)
             diamond.closeSubpath();
             p.drawPath(diamond);
         }
+    } else if (name == QStringLiteral("Qnt Text Editor")) {
+        p.drawLine(QPointF(12, 12), QPointF(44, 12));
+        p.drawLine(QPointF(28, 12), QPointF(28, 46));
     } else if (name == QStringLiteral("ReplaceElement")) {
         p.drawRect(QRectF(6, 6, 20, 20));
         p.drawEllipse(QRectF(30, 30, 20, 20));
@@ -131,6 +134,9 @@ QntConnectorModeInspector::QntConnectorModeInspector(const QString &windowNibNam
     m_connectorObservers.push_back(
         center.addObserver(kQntShowContextObjectPropertiesNotification, nullptr,
                            [this](const Notification &n) { openStylePropertiesPanel(n); }));
+    m_connectorObservers.push_back(
+        center.addObserver(kQntShowTextEditorNotification, nullptr,
+                           [this](const Notification &n) { openTextEditor(n); }));
     m_connectorObservers.push_back(
         center.addObserver(kQXPopoverDidCloseNotification, nullptr, [this](const Notification &n) {
             if (n.object && n.object == m_arrowheadMatrixWindow.data())
@@ -235,6 +241,7 @@ void QntConnectorModeInspector::createVerticalToolbarAtPoint(QPointF point)
 {
     if (_attachedWindow)
         return;
+    closeAttachedTextEditorWindow();
     closeAttachedConnectorSimpleStyleWindow();
     closeAttachedSimpleStyleWindow();
     closeAttachedConnectorStyleWindow();
@@ -303,6 +310,18 @@ void QntConnectorModeInspector::populateMatrix(QntButtonMatrix *matrix)
         add(insert, QStringLiteral("Qnt Insert Path Point"), 0, insert);
         add(remove, QStringLiteral("Qnt Delete Path Point"), 0, remove);
     }
+    {
+        QntButtonMatrix::Cell entry;
+        auto *cell = new TextEditorButtonCell;
+        cell->setObjectName(QStringLiteral("Text Editor"));
+        cell->setIcon(connectorColumnIcon(QStringLiteral("Qnt Text Editor")));
+        cell->setIconSize(QSize(26, 26));
+        cell->setToolTip(tr("Text Editor (t)"));
+        cell->setBordered(false);
+        entry.button = cell;
+        entry.title = QStringLiteral("Text Editor");
+        matrix->addRow(entry);
+    }
     if (mode == 1 && connector) {
         const bool free = connector->isKindOf<QntFreeConnector>();
         if (free) {
@@ -366,9 +385,16 @@ void QntConnectorModeInspector::toolButtonMatrixAction(QntButtonMatrix *matrix)
         closeAttachedWindows();
         _contextPath.reset();
         return;
+    } else if (title == QStringLiteral("Text Editor")) {
+        closeAttachedShapePartsWindow();
+        if (contextConnector())
+            openConnectorTextEditor();
+        return;
     } else if (title == QStringLiteral("Element Style")) {
+        closeAttachedTextEditorWindow();
         createSimpleStyleToolbar(matrix);
     } else if (title == QStringLiteral("Decorated Separator Properties")) {
+        closeAttachedTextEditorWindow();
         closeAttachedReplaceElementWindow();
         if (customizable)
             createConnectorSimpleStyleToolbar(matrix);
@@ -429,6 +455,7 @@ void QntConnectorModeInspector::closeAttachedWindows()
     closeAttachedConnectorSimpleStyleWindow();
     closeAttachedDecoratedSeparatorWindow();
     closeAttachedSimpleStyleWindow();
+    closeAttachedTextEditorWindow();
     closeAttachedShapePartsWindow();
     QntContextMenu::closeAttachedWindows();
 }
@@ -443,6 +470,8 @@ void QntConnectorModeInspector::closeAttachedWindowsWithKind(int mask)
         closeAttachedDecoratedSeparatorWindow();
     if (mask & kSimpleStyleWindowKind)
         closeAttachedSimpleStyleWindow();
+    if (mask & kTextEditorWindowKind)
+        closeAttachedTextEditorWindow();
     QntContextMenu::closeAttachedWindowsWithKind(mask);
 }
 

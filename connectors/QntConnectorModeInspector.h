@@ -18,6 +18,7 @@ class QLabel;
 class QSegmentedControl;
 class QntButtonCell;
 class QntConnector;
+class QntConnectorTextEditor;
 class QntDoubleSlider;
 class QntTextFieldCell;
 class VRStroke;
@@ -70,6 +71,13 @@ public:
     void contextMenuDidClose() override;
     void populateToolMatrix() override;
     void toolButtonMatrixAction(QntButtonMatrix *matrix) override;
+    bool canShowAttachedWindow() const override;
+
+    // The connector label's text bar.
+    void openConnectorTextEditor();
+    void openTextEditor(const Notification &notification);
+    void closeAttachedTextEditorWindow();
+    QntConnectorTextEditor *connectorTextEditor() const { return mConnectorTextEditor; }
     void closeAttachedWindows() override;
     void closeAttachedWindowsWithKind(int mask) override;
     bool areAttachedWindows() const override { return _attachedConnectorStyleWindow; }
@@ -245,6 +253,7 @@ private:
 
     int _connKindToWork = 0;
     VRObjectRef _contextPath;
+    QntConnectorTextEditor *mConnectorTextEditor = nullptr;
     std::shared_ptr<VRStyle> mStyle;
     VRStroke *mSelectedRendererRef = nullptr;
     QPointer<QntEscapedView> _viewConnectorStyleHorizontal;

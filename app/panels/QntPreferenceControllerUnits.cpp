@@ -295,8 +295,10 @@ QWidget *QntPreferenceController::makeUnitsPane()
 
 void QntPreferenceController::resetDrawing(const Notification &notification)
 {
-    if (mDrawing && notification.object == mDrawing.data())
-        prepareDialogWithDrawing(nullptr), mDrawing = nullptr;
+    if (!mDrawing || notification.object != mDrawing.data())
+        return;
+    prepareDialogWithDrawing(nullptr);
+    mDrawing = nullptr;
 }
 
 void QntPreferenceController::prepareDialogWithDrawing(VRDrawing *drawing)

@@ -86,7 +86,7 @@ ColorSchemeController::ColorSchemeController(QWidget *parent)
     _outlineView->setColumnWidth(1, 56);
     _outlineView->setColumnWidth(2, 52);
     _outlineView->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    _outlineView->setMinimumHeight(150);
+    _outlineView->setMinimumHeight(200);
     layout->addWidget(_outlineView, 1);
 
     selectionOutput_ = new QLabel(this);
@@ -680,6 +680,8 @@ void ColorSchemeController::colorWellAction(const QColor &colour)
     // Greys picked in any colour model are written as RGB, never as "no colour".
     m_editedNode->setHexColor(SVGColourConverter::hexadecimalValueOfAnNSColor(colour.toRgb()));
     refreshItem(itemOfNode(m_editedNode));
+    if (m_editedNode == m_currentNode && _outlineView->selectedItems().size() == 1)
+        selectionOutput_->setText(m_currentNode->name());
 }
 
 // ---- schemes ----------------------------------------------------------------------------------

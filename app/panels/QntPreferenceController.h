@@ -163,7 +163,8 @@ private:
     VRDrawingDocument *currentDocument() const;
     bool validLength(QLineEdit *field, double *value, bool positive);
     void alert(const QString &text);
-    QString formatted(double value) const;
+    QString formatted(double value, int decimals = 3) const;
+    void refreshMarginFields();
     double factorOfUnitsText(const QString &text) const;
 
     QString m_pane;

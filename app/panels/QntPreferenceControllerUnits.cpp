@@ -6,6 +6,7 @@
 #include "framework/document/VRDrawingDocument.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRGridLayer.h"
+#include "framework/undo/VRUndoManager.h"
 #include "inspectors/QntColorWell.h"
 #include "platform/KeyedArchiver.h"
 #include "platform/PropertyList.h"
@@ -94,9 +95,9 @@ double QntPreferenceController::factorOfUnitsText(const QString &text) const
     return index >= 0 ? VRDrawing::standardUnits().at(index).pointsPerUnit : 1.0;
 }
 
-QString QntPreferenceController::formatted(double value) const
+QString QntPreferenceController::formatted(double value, int decimals) const
 {
-    QString text = QLocale().toString(value, 'f', 3);
+    QString text = QLocale().toString(value, 'f', decimals);
     const QChar point = QLocale().decimalPoint().front();
     if (text.contains(point)) {
         while (text.endsWith(QLatin1Char('0')))
@@ -326,7 +327,7 @@ void QntPreferenceController::prepareDialogWithDrawing(VRDrawing *drawing)
     mLeftMarginTextField->setText(formatted(drawing->leftMargin() / f));
     mRightMarginTextField->setText(formatted(drawing->rightMargin() / f));
     mBottomMarginTextField->setText(formatted(drawing->bottomMargin() / f));
-    mConversionFactorTextField->setText(formatted(f));
+    mConversionFactorTextField->setText(formatted(f, 10));
     mPaperColourWell->setColor(drawing->paperColour());
     mShowPageBreaksCheckbox->setChecked(drawing->pageBreaksVisible());
     mFitPaginationCheckbox->setChecked(drawing->paginationMode() == 1);
@@ -379,14 +380,19 @@ void QntPreferenceController::unitsComboBoxAction()
     mUnitConversionFactor = newFactor;
     mConversionFactorLabelText->setText(tr("1 %1 occupies").arg(text));
     mDrawing->setDrawingUnits(unitName, newFactor);
-    mConversionFactorTextField->setText(formatted(newFactor));
+    mConversionFactorTextField->setText(formatted(newFactor, 10));
     mGridAbbrevUnitsText->setText(mDrawing->abbreviatedDrawingUnits());
-    double span = 0;
-    if (validLength(mGridSpanTextField, &span, true) && std::isfinite(ratio) && ratio > 0) {
-        mGridSpanTextField->setText(formatted(span / ratio));
-        gridSpanAction();
+    // The grid keeps its span in points: only the number shown changes (from the grid itself,
+    // so that no rounding of the field creeps in).
+    if (VRGridLayer *grid = mDrawing->gridLayer(); grid && std::isfinite(ratio) && ratio > 0) {
+        const double span = grid->spanDistance() * grid->spanMultiplier() / newFactor;
+        mGridSpanTextField->setText(formatted(span));
+        grid->setDistanceForUnitSpan(newFactor, unitName, span, grid->divisions(), grid->majors(),
+                                     mGridRulerStepsSpinControl->value());
+        mDrawing->setNeedsDisplay(true);
     }
     refreshSizeFields(false);
+    refreshMarginFields();
     if (VRGridLayer *grid = mDrawing->gridLayer())
         grid->synchronizeRulers();
     NotificationCenter::defaultCenter().post(kQntHighlightChangedNotification);
@@ -413,6 +419,7 @@ void QntPreferenceController::conversionFactorAction()
     // The drawing takes the factor too, so that the pane and the drawing agree on the scale.
     mDrawing->setDrawingUnits(mDrawing->drawingUnits(), factor);
     refreshSizeFields(false);
+    refreshMarginFields();
     mDrawing->setNeedsDisplay(true);
 }
 
@@ -500,6 +507,17 @@ void QntPreferenceController::refreshSizeFields(bool presetToOther)
     mUnitConversionFactor = mDrawing->unitToPointsConversionFactor();
     mWidthTextField->setText(formatted(mDrawing->drawingSize().width() / mUnitConversionFactor));
     mHeightTextField->setText(formatted(mDrawing->drawingSize().height() / mUnitConversionFactor));
+}
+
+void QntPreferenceController::refreshMarginFields()
+{
+    if (!mDrawing)
+        return;
+    const double f = mUnitConversionFactor;
+    mTopMarginTextField->setText(formatted(mDrawing->topMargin() / f));
+    mLeftMarginTextField->setText(formatted(mDrawing->leftMargin() / f));
+    mRightMarginTextField->setText(formatted(mDrawing->rightMargin() / f));
+    mBottomMarginTextField->setText(formatted(mDrawing->bottomMargin() / f));
 }
 
 void QntPreferenceController::enlargeRightAction()
@@ -782,6 +800,13 @@ void QntPreferenceController::applyDefaults(const Notification &notification)
         return;
     auto *document = qobject_cast<VRDrawingDocument *>(
         notification.userInfo.value(QStringLiteral("object")).value<QObject *>());
-    if (document && document->drawing())
-        applyDefaultsToDrawing(document->drawing(), saved);
+    if (!document || !document->drawing())
+        return;
+    // A new document starts from these settings: they are not an edit to undo or to save.
+    VRUndoManager *undo = document->drawing()->undoManager();
+    if (undo)
+        undo->disableUndoRegistration();
+    applyDefaultsToDrawing(document->drawing(), saved);
+    if (undo)
+        undo->enableUndoRegistration();
 }

@@ -762,7 +762,8 @@ QWidget *DIDizeZoziDocument::makeSectionView(Section section)
         auto *schemes = new ColorSchemeController;
         schemes->setObjectName(QStringLiteral("sectionColorScheme"));
         schemes->setupWithDrawing(drawing());
-        schemes->resize(width, 330);
+        // Tall enough for every control under the outline.
+        schemes->resize(width, std::max(380, schemes->minimumSizeHint().height()));
         return schemes;
     }
     case Section::Layout: {

@@ -2,12 +2,18 @@
 
 #include "framework/base/SVGColourConverter.h"
 #include "framework/base/VRConstants.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/notations/QntColorScheme.h"
+#include "framework/undo/VRUndoManager.h"
+#include "framework/view/VRDrawingView.h"
 #include "inspectors/AXAttachedWindow.h"
 #include "inspectors/QntColorWell.h"
 #include "platform/ColorPanel.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QTextDocumentFragment>
 #include <QDir>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -122,6 +128,36 @@ QntColorSchemeEditor::QntColorSchemeEditor(QWidget *parent)
         m_matrixHosts.insert(itemTypes().at(i), host);
         m_tabs->addTab(scroll, titles.at(i));
     }
+    // The preview: the notation's test shapes, arrowheads and arrows in every scheme.
+    auto *preview = new QWidget(m_tabs);
+    auto *previewLayout = new QVBoxLayout(preview);
+    auto *previewControls = new QHBoxLayout;
+    _shapesCheckbox = new QCheckBox(tr("Shapes"), preview);
+    _shapesCheckbox->setChecked(true);
+    _numberTestShapesPopupButton = new QComboBox(preview);
+    for (int n : {1, 2, 3, 5, 10, 20})
+        _numberTestShapesPopupButton->addItem(QString::number(n));
+    _numberTestShapesPopupButton->setCurrentText(QStringLiteral("3"));
+    _arrowheadsCheckbox = new QCheckBox(tr("Arrowheads"), preview);
+    _arrowsCheckbox = new QCheckBox(tr("Arrows"), preview);
+    previewControls->addWidget(_shapesCheckbox);
+    previewControls->addWidget(_numberTestShapesPopupButton);
+    previewControls->addWidget(_arrowheadsCheckbox);
+    previewControls->addWidget(_arrowsCheckbox);
+    previewControls->addStretch(1);
+    previewLayout->addLayout(previewControls);
+    m_previewDrawing = std::make_unique<VRDrawing>();
+    auto *previewScroll = new QScrollArea(preview);
+    previewScroll->setObjectName(QStringLiteral("previewDrawingScrollView"));
+    _previewDrawingView = new VRDrawingView(m_previewDrawing.get());
+    _previewDrawingView->setObjectName(QStringLiteral("previewDrawingView"));
+    previewScroll->setWidget(_previewDrawingView);
+    previewLayout->addWidget(previewScroll, 1);
+    m_tabs->addTab(preview, tr("Preview"));
+    for (QCheckBox *box : {_shapesCheckbox, _arrowheadsCheckbox, _arrowsCheckbox})
+        connect(box, &QCheckBox::toggled, this, &QntColorSchemeEditor::rebuildPreview);
+    connect(_numberTestShapesPopupButton, &QComboBox::currentIndexChanged, this,
+            &QntColorSchemeEditor::rebuildPreview);
     rightLayout->addWidget(m_tabs, 1);
     m_windowStatus = new QLabel(right);
     m_windowStatus->setObjectName(QStringLiteral("editorStatus"));
@@ -150,6 +186,9 @@ QntColorSchemeEditor::~QntColorSchemeEditor()
 {
     m_closeToken.reset();
     closeAttachedEditorWindow();
+    // The view goes before the drawing it shows.
+    delete _previewDrawingView;
+    _previewDrawingView = nullptr;
 }
 
 void QntColorSchemeEditor::showWindow()
@@ -229,6 +268,90 @@ void QntColorSchemeEditor::rebuild()
         _notation->populateCache(m_colorCache, type);
     for (const QString &type : itemTypes())
         populateMatrix(type);
+    rebuildPreview();
+}
+
+void QntColorSchemeEditor::rebuildPreview()
+{
+    if (!_notation || !m_previewDrawing)
+        return;
+    VRDrawing &drawing = *m_previewDrawing;
+    drawing.setCurrentNotation(_notation);
+    drawing.setDrawingSize(QSizeF(2000, 2000));
+    m_previewWidth = 0;
+    auto *layer = drawing.activeLayerOfClass<VRObjectDrawingLayer>();
+    if (!layer)
+        return;
+    // The preview is never undone: its changes are not recorded.
+    VRUndoManager *undo = drawing.undoManager();
+    if (undo)
+        undo->disableUndoRegistration();
+    layer->selectAll();
+    layer->deleteSelection();
+    double y = 100;
+    if (_shapesCheckbox->isChecked())
+        y = put(_numberTestShapesPopupButton->currentText().toInt(), _notation->shapeElementsList(),
+                QPointF(100, 100), true)
+                .y();
+    if (_arrowheadsCheckbox->isChecked()) {
+        for (const QntConnectorRecord &connector : _notation->connectorsList(0)) {
+            QList<QntElementRecord> heads;
+            for (const QntArrowheadRecord &head : _notation->arrowheadsList(connector.connectorId))
+                heads.append(QntElementRecord{head.elementId, {}, {}, {}, nullptr, -1});
+            y = put(int(heads.size()), heads, QPointF(100, y + 100), false).y();
+        }
+    }
+    if (_arrowsCheckbox->isChecked())
+        put(1, _notation->arrowElementsList(), QPointF(100, y + 100), false);
+    if (undo)
+        undo->enableUndoRegistration();
+    drawing.setNeedsDisplay(true);
+    _previewDrawingView->update();
+}
+
+QPointF QntColorSchemeEditor::put(int count, const QList<QntElementRecord> &list, QPointF start,
+                                  bool optionName)
+{
+    VRDrawing &drawing = *m_previewDrawing;
+    auto *layer = drawing.activeLayerOfClass<VRObjectDrawingLayer>();
+    QPointF next = start;
+    const QList<QntColorSchemeData> schemes = _notation->colorSchemesList();
+    VRUndoManager *undo = drawing.undoManager();
+    if (undo)
+        undo->disableUndoRegistration();
+    for (int i = 0; i < count && i < list.size() && layer; ++i) {
+        const double y = start.y() + 100.0 * i;
+        double x = start.x();
+        for (const QntColorSchemeData &scheme : schemes) {
+            const VRObjectRef made =
+                QntElement::createWithElementId(list.at(i).elementId, _notation->notationPath());
+            auto element = std::dynamic_pointer_cast<QntElement>(made);
+            if (!element)
+                break;
+            const QSizeF size =
+                element->originalSize().isEmpty() ? QSizeF(60, 40) : element->originalSize();
+            element->setSize(size);
+            element->setLocation(QPointF(x + size.width() / 2, y + size.height() / 2));
+            element->setString(
+                QStringLiteral("%1.%2").arg(list.at(i).elementId).arg(scheme.schemeId),
+                QStringLiteral("ID"));
+            if (optionName) {
+                element->addTextShape();
+                element->setTextContent(QTextDocumentFragment::fromPlainText(scheme.name));
+            }
+            layer->addObject(element);
+            element->replaceColorScheme(scheme.schemeId);
+            x += size.width() + 25;
+            m_previewWidth = std::max(m_previewWidth, x + size.width() / 2 + 25);
+            drawing.setDrawingSize(QSizeF(m_previewWidth, drawing.drawingSize().height()));
+        }
+        next = QPointF(x, y);
+    }
+    if (undo) {
+        undo->enableUndoRegistration();
+        undo->removeAllActions(); // nothing of the preview is for undoing
+    }
+    return next;
 }
 
 QList<QVariantMap> QntColorSchemeEditor::colorColumnForType(const QString &type,

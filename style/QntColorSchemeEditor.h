@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/model/VRDrawing.h"
 #include "framework/notations/QntNotation.h"
 
 #include "platform/NotificationCenter.h"
@@ -12,6 +13,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class AXAttachedWindow;
 class QAbstractButton;
@@ -85,6 +87,17 @@ public:
     void removeSchemeItemAction();
     QLineEdit *siSchemeItemCommentTextField() const { return _siSchemeItemCommentTextField; }
 
+    // The preview: test shapes, arrowheads and arrows of the notation in every scheme.
+    void rebuildPreview();
+    // Places up to count elements of the list, one row each, one column per scheme; answers
+    // where the next group starts (the start when nothing was placed).
+    QPointF put(int count, const QList<QntElementRecord> &list, QPointF start, bool optionName);
+    VRDrawing *previewDrawing() const { return m_previewDrawing.get(); }
+    QCheckBox *shapesCheckbox() const { return _shapesCheckbox; }
+    QCheckBox *arrowheadsCheckbox() const { return _arrowheadsCheckbox; }
+    QCheckBox *arrowsCheckbox() const { return _arrowsCheckbox; }
+    class QComboBox *numberTestShapesPopupButton() const { return _numberTestShapesPopupButton; }
+
     // The scheme list: moving a scheme puts the schemes in that order.
     QListWidget *colorSchemesTableView() const { return _colorSchemesTableViewObj; }
     void moveScheme(int from, int to);
@@ -116,6 +129,13 @@ private:
     QPoint positionOf(const QAbstractButton *cell) const;
 
     QntNotationRef _notation;
+    std::unique_ptr<VRDrawing> m_previewDrawing;
+    class VRDrawingView *_previewDrawingView = nullptr;
+    QCheckBox *_shapesCheckbox = nullptr;
+    QCheckBox *_arrowheadsCheckbox = nullptr;
+    QCheckBox *_arrowsCheckbox = nullptr;
+    class QComboBox *_numberTestShapesPopupButton = nullptr;
+    double m_previewWidth = 0;
     QVariantList _colorSchemes;
     QVariantMap m_colorCache;
     QPointer<QAbstractButton> _selectedCell;

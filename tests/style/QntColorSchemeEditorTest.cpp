@@ -1,9 +1,14 @@
 #include "style/QntColorSchemeEditor.h"
 
+#include "framework/model/VRDrawing.h"
+#include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/notations/FMDatabase.h"
+#include "framework/undo/VRUndoManager.h"
 #include "framework/notations/QntNotation.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -110,6 +115,25 @@ TEST_F(ColorSchemeEditor, ADatabaseThatCannotBeWrittenIsReportedAndLeftWhole)
     m_editor.exportAction();
     ASSERT_EQ(alerts.size(), 2);
     EXPECT_TRUE(alerts.last().startsWith("The colour schemes could not be exported"));
+}
+
+TEST_F(ColorSchemeEditor, ThePreviewShowsEachTestShapeInEverySchemeRowByRow)
+{
+    VRDrawing *drawing = m_editor.previewDrawing();
+    auto *layer = drawing->activeLayerOfClass<VRObjectDrawingLayer>();
+    const int schemes = int(m_editor.notation()->colorSchemesList().size());
+    const QList<QntElementRecord> shapes = m_editor.notation()->shapeElementsList();
+    ASSERT_GE(shapes.size(), 2);
+    m_editor.numberTestShapesPopupButton()->setCurrentText("2");
+    EXPECT_EQ(int(layer->objects().size()), 2 * schemes);
+    // Five asked of a list of three: three rows, the last one 200 below the first.
+    const QList<QntElementRecord> three = shapes.mid(0, 3);
+    const QPointF end = m_editor.put(5, three, QPointF(100, 1000), false);
+    EXPECT_DOUBLE_EQ(end.y(), 1000 + 100.0 * (int(three.size()) - 1));
+    EXPECT_EQ(m_editor.put(0, three, QPointF(7, 9), false), QPointF(7, 9));
+    EXPECT_EQ(drawing->undoManager()->canUndo(), false);
+    m_editor.shapesCheckbox()->setChecked(false);
+    EXPECT_TRUE(layer->objects().empty());
 }
 
 } // namespace

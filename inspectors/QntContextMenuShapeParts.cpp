@@ -19,7 +19,9 @@
 #include "platform/UserDefaults.h"
 
 #include <QComboBox>
+#include <QPointer>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
 namespace {
@@ -93,7 +95,9 @@ void QntContextMenu::populateShapePartsToolbar()
                           : int(object->parts().size());
     int height = 0;
     if (count != 0) {
-        _shapePartsSubgroup = std::make_unique<QntShapePartsSubgroup>(tr("Parts"), object);
+        auto parts = std::make_unique<QntShapePartsSubgroup>(tr("Parts"), object);
+        QntShapePartsSubgroup *partsGroup = parts.get();
+        _shapePartsSubgroup = std::move(parts);
         QFont groupFont = outline->font();
         groupFont.setBold(true);
         auto *groupItem = new QTreeWidgetItem(outline, {_shapePartsSubgroup->title()});
@@ -112,6 +116,15 @@ void QntContextMenu::populateShapePartsToolbar()
             height += rowHeight;
         }
         outline->expandAll();
+        // A part restyled through the simple-style toolbar shows its new look in its row.
+        partsGroup->setItemImageHandler(
+            [outline = QPointer<QTreeWidget>(outline)](QntNotationSubGroupItem *item) {
+                if (!outline || item->image().isNull())
+                    return;
+                for (QTreeWidgetItemIterator it(outline); *it; ++it)
+                    if ((*it)->data(0, kPartItemRole).value<void *>() == item)
+                        (*it)->setIcon(0, QIcon(QPixmap::fromImage(item->image())));
+            });
     }
     connect(outline, &QTreeWidget::itemPressed, this, [this](QTreeWidgetItem *item) {
         if (!shapePartsShouldSelectItem(item) && item)

@@ -4,6 +4,7 @@
 
 #include "app/common/QntConstants.h"
 #include "framework/document/VRDrawingDocument.h"
+#include "framework/document/VRInspectorBase.h"
 #include "framework/model/QntConnector.h"
 
 #include "framework/model/QntDecoratedSeparator.h"
@@ -17,7 +18,6 @@
 #include "framework/notations/QntNotation.h"
 #include "framework/view/VRDrawingTool.h"
 #include "framework/view/VRObjectCreationTool.h"
-#include "platform/DocumentController.h"
 
 #include <QPainter>
 
@@ -167,8 +167,7 @@ void QntNotationSubGroupItem::updateImageNotification(const Notification &notifi
     auto *parts = dynamic_cast<QntShapePartsSubgroup *>(_parent);
     if (!parts)
         return;
-    auto *document = qobject_cast<VRDrawingDocument *>(
-        DocumentController::sharedDocumentController().currentDocument());
+    auto *document = VRInspectorBase::mainDocument();
     VRDrawing *drawing = document ? document->drawing() : nullptr;
     auto *layer = drawing ? drawing->activeLayerOfClass<VRObjectDrawingLayer>() : nullptr;
     VRObjectRef selection = layer ? layer->singleSelection() : nullptr;

@@ -11,10 +11,10 @@
 #include "framework/model/VRDrawableShape.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/document/VRDrawingDocument.h"
+#include "framework/document/VRInspectorBase.h"
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/model/VRShapeGroup.h"
 #include "framework/undo/VRUndoManager.h"
-#include "platform/DocumentController.h"
 
 #include <QPainter>
 
@@ -121,8 +121,7 @@ QImage QntShapePartsSubgroup::imageForObject(const VRObjectRef &object,
         && parentObject->layer()->isKindOf<VRObjectDrawingLayer>())
         layer = static_cast<VRObjectDrawingLayer *>(parentObject->layer());
     if (!layer) {
-        auto *document = qobject_cast<VRDrawingDocument *>(
-            DocumentController::sharedDocumentController().currentDocument());
+        auto *document = VRInspectorBase::mainDocument();
         if (document && document->drawing())
             layer = document->drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
     }

@@ -194,12 +194,17 @@ QWidget *VRInspectorBase::createWindow()
     return w;
 }
 
-VRDrawingDocument *VRInspectorBase::currentDocument() const
+VRDrawingDocument *VRInspectorBase::mainDocument()
 {
     if (g_overrideSet)
         return g_mainDocumentOverride;
     return qobject_cast<VRDrawingDocument *>(
         DocumentController::sharedDocumentController().currentDocument());
+}
+
+VRDrawingDocument *VRInspectorBase::currentDocument() const
+{
+    return mainDocument();
 }
 
 VRDrawing *VRInspectorBase::currentDrawing() const

@@ -69,6 +69,8 @@ public:
 
     // Tests and hosts without windows name the main document themselves.
     static void setMainDocumentOverride(VRDrawingDocument *document);
+    // The document the inspectors work on: the named one, else the current document.
+    static VRDrawingDocument *mainDocument();
     // Re-checks which document is main and tells the inspector when it changed.
     void mainDocumentMayHaveChanged();
 

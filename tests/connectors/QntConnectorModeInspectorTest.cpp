@@ -563,6 +563,8 @@ TEST(QntConnectorModeInspectorTest, ShapePartsWindowRestylesOnePartAlone)
     QList<QColor> before;
     for (const VRObjectRef &part : parts)
         before << (part->style() ? part->style()->strokeColour() : QColor());
+    const qint64 chosenRowPicture = group->child(0)->icon(0).cacheKey();
+    const qint64 otherRowPicture = group->child(1)->icon(0).cacheKey();
     ASSERT_TRUE(elementInspector->shapePartsShouldSelectItem(group->child(0)));
     EXPECT_EQ(elementInspector->shapePartsEditingMode(), 1);
     ASSERT_TRUE(elementInspector->attachedSimpleStyleWindow());
@@ -579,6 +581,21 @@ TEST(QntConnectorModeInspectorTest, ShapePartsWindowRestylesOnePartAlone)
         else
             EXPECT_EQ(parts.at(i)->style()->strokeColour(), before.at(i)) << i;
     }
+    // The chosen part's row shows its new look at once; the other rows keep theirs.
+    const QIcon chosenIcon = group->child(0)->icon(0);
+    EXPECT_NE(chosenIcon.cacheKey(), chosenRowPicture);
+    EXPECT_EQ(group->child(1)->icon(0).cacheKey(), otherRowPicture);
+    ASSERT_FALSE(chosenIcon.availableSizes().isEmpty());
+    const QImage shown = chosenIcon.pixmap(chosenIcon.availableSizes().first())
+                             .toImage()
+                             .convertToFormat(QImage::Format_ARGB32);
+    int green = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x) {
+            const QColor c = shown.pixelColor(x, y);
+            green += c.alpha() > 128 && c.green() > 150 && c.red() < 80 && c.blue() < 80;
+        }
+    EXPECT_GT(green, 0) << "the row draws the part with its new contour";
     // Closing the window ends the part editing.
     elementInspector->closeAttachedShapePartsWindow();
     EXPECT_EQ(elementInspector->shapePartsEditingMode(), 0);

@@ -383,8 +383,12 @@ void VKStyleManagerDialog::addCategoryAction()
         return;
     updateUIForCategory(name);
     QTableWidgetItem *item = mStyleCategoryList->item(row, kCatNameColumn);
-    if (item && mStyleCategoryList->isVisible())
+    if (item && mStyleCategoryList->isVisible()) {
         mStyleCategoryList->editItem(item);
+        // The new name is typed over the made-up one.
+        for (QLineEdit *editor : mStyleCategoryList->viewport()->findChildren<QLineEdit *>())
+            editor->selectAll();
+    }
 }
 
 void VKStyleManagerDialog::deleteCategoryAction()

@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-webengine-dev qt6-image-formats-plugins libgl-dev
   libsqlite3-dev zlib1g-dev libpng-dev libcurl4-openssl-dev libssl-dev libplist-dev nlohmann-json3-dev libicu-dev libxcb1-dev
   libgraphviz-dev graphviz libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
-  fonts-dejavu fonts-liberation2 fonts-urw-base35 xvfb xauth
+  fonts-dejavu fonts-liberation2 fonts-urw-base35 fonts-droid-fallback xvfb xauth
   openbox xdotool x11-utils
   poppler-utils sqlite3 file binutils gdb clang-14 lld-14 llvm-14 clang-format-14
   openssl ca-certificates

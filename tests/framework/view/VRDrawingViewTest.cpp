@@ -8,6 +8,8 @@
 #include "framework/document/VRDrawingDocument.h"
 #include "framework/view/VKInfoFloater.h"
 #include "framework/model/QntElement.h"
+#include "framework/model/QntElementTable.h"
+#include "framework/model/QntTextCell.h"
 #include "framework/model/VRDrawableShape.h"
 #include "framework/model/VRGridLayer.h"
 #include "framework/model/VRGuideLayer.h"
@@ -536,4 +538,35 @@ TEST(DrawingView, ChangedObjectsRepaintTheirOwnAreaLikeAFullRepaint)
             full.save(folder.filePath(QString::fromLatin1(c.name) + QStringLiteral(".full.png")));
         }
     }
+}
+
+TEST(DrawingView, ClicksPickTableCellsAndADoubleClickTypesIntoOne)
+{
+    ViewHarness h;
+    auto table = QntElementTable::tableWithRows(2, 2, QSizeF(80, 40));
+    table->setLocation(QPointF(200, 200));
+    h.layer()->addObject(table);
+    const VRObjectList cells = table->cells();
+    const QPointF first = cells.at(0)->logicalBounds().center();
+    const QPointF last = cells.at(3)->logicalBounds().center();
+    int posted = 0;
+    auto token = NotificationCenter::defaultCenter().addObserver(
+        kQntTextCellSelectionChangedNotification, table.get(),
+        [&](const Notification &) { ++posted; });
+    h.click(first); // selects the table
+    h.click(first); // picks the cell
+    EXPECT_EQ(table->selectedCells(), VRObjectList{cells.at(0)});
+    h.click(last, Qt::ShiftModifier);
+    EXPECT_EQ(table->selectedCells(), (VRObjectList{cells.at(0), cells.at(3)}));
+    EXPECT_EQ(h.layer()->singleSelection(), table);
+    EXPECT_GE(posted, 2);
+
+    UserDefaults::standardUserDefaults().setBool(true, kQntEnableInlineEditor);
+    h.send(QEvent::MouseButtonDblClick, h.at(last), Qt::LeftButton, Qt::LeftButton);
+    ASSERT_NE(h.view->inlineEditor(), nullptr);
+    EXPECT_EQ(h.view->inlineEditedObject(), cells.at(3));
+    h.view->inlineEditor()->setPlainText(QStringLiteral("D2"));
+    h.view->endInlineEditing(true);
+    EXPECT_EQ(static_cast<QntTextCell *>(cells.at(3).get())->string(), QStringLiteral("D2"));
+    UserDefaults::standardUserDefaults().removeObjectForKey(kQntEnableInlineEditor);
 }

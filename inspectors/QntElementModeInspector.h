@@ -15,6 +15,7 @@ class QCheckBox;
 class QLabel;
 class QToolButton;
 class QntButtonCell;
+class QntColorMatrix;
 class QntColorWell;
 class QntDoubleSlider;
 class QntElement;
@@ -159,6 +160,8 @@ public:
         QntColorWell *cellsColorWell = nullptr;
         QntButtonCell *cellsColorButton = nullptr;
         QntButtonCell *gridColorButton = nullptr;
+        QPointer<QntColorMatrix> gridColorMatrix;
+        QPointer<QntColorMatrix> cellsColorMatrix;
         QCheckBox *applyToAllCells = nullptr;
         QntDoubleSlider *topBottomPaddingSlider = nullptr;
         QntTextFieldCell *topBottomPaddingTextbox = nullptr;

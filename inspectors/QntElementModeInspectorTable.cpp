@@ -4,6 +4,7 @@
 
 #include "inspectors/QntButtonCell.h"
 #include "inspectors/QntButtonMatrix.h"
+#include "inspectors/QntColorMatrix.h"
 #include "inspectors/QntColorWell.h"
 #include "inspectors/QntDoubleSlider.h"
 #include "inspectors/QntElementTextEditor.h"
@@ -464,8 +465,28 @@ void QntElementModeInspector::populateTableStyleToolbar()
     m_populating = true;
     const bool customizable = isCustomizableNotation();
     c.gridColorWell->setVisible(customizable);
-    c.gridColorButton->setVisible(!customizable);
-    c.gridColorButton->setQntBackgroundColor(table->gridColor());
+    c.gridColorButton->setVisible(false);
+    // Other notations choose from their grid colours (and grey) in a matrix under the controls;
+    // a new fill never stacks a second one.
+    delete m_table.gridColorMatrix;
+    if (!customizable) {
+        const QntNotationRef notation = currentDrawing()->currentNotation();
+        QList<QColor> colours = notation->tableGridColors();
+        colours.append(QColor(Qt::gray));
+        QntColorMatrix *matrix = populateColorMatrix(
+            colours, 1, QColor::fromRgbF(0.0f, 0.0f, 0.0f, 0.5f), [this](QntColorMatrix *sender) {
+                const QntColorMatrix::Cell *cell = sender ? sender->selectedCell() : nullptr;
+                if (cell)
+                    tableGridColorMatrixAction(cell->representedObject.value<QColor>());
+            });
+        matrix->setObjectName(QStringLiteral("tableGridColorMatrix"));
+        matrix->sizeToCells();
+        matrix->setFixedSize(matrix->size());
+        auto *grid = static_cast<QGridLayout *>(_viewTableStyleHorizontal->layout());
+        grid->addWidget(matrix, grid->rowCount(), 0, 1, 4, Qt::AlignLeft);
+        m_table.gridColorMatrix = matrix;
+    }
+    _viewTableStyleHorizontal->resize(_viewTableStyleHorizontal->sizeHint());
     c.showGrid->setChecked(table->showGrid());
     c.showFrame->setChecked(table->showTableFrame());
     c.gridColorWell->setColor(table->gridColor());
@@ -490,8 +511,26 @@ void QntElementModeInspector::populateCellStyleToolbar()
     const bool customizable = isCustomizableNotation();
     c.cellsColorWell->setVisible(customizable);
     c.textColorWell->setVisible(customizable);
-    c.cellsColorButton->setVisible(!customizable);
+    c.cellsColorButton->setVisible(false);
     c.textColorButton->setVisible(!customizable);
+    // Other notations fill cells from their table colours, clear and white, in a matrix under
+    // the controls.
+    delete m_table.cellsColorMatrix;
+    if (!customizable) {
+        const QntNotationRef notation = currentDrawing()->currentNotation();
+        QList<QColor> colours = notation->tableColors();
+        colours.append(QColor(Qt::transparent));
+        colours.append(QColor(Qt::white));
+        QntColorMatrix *matrix =
+            populateColorMatrix(colours, 1, QColor::fromRgbF(0.0f, 0.0f, 0.0f, 0.5f));
+        matrix->setObjectName(QStringLiteral("tableCellsColorMatrix"));
+        matrix->sizeToCells();
+        matrix->setFixedSize(matrix->size());
+        auto *grid = static_cast<QGridLayout *>(_viewCellStyleHorizontal->layout());
+        grid->addWidget(matrix, grid->rowCount(), 0, 1, 4, Qt::AlignLeft);
+        m_table.cellsColorMatrix = matrix;
+    }
+    _viewCellStyleHorizontal->resize(_viewCellStyleHorizontal->sizeHint());
     tableTextEditor()->setMultipleSelectionMode(1);
     for (QntButtonCell *cell : c.typeface)
         cell->setChecked(false);

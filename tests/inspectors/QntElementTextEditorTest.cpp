@@ -362,7 +362,18 @@ TEST(QntElementTextEditorTest, TableColumnCellColoursAndPaddings)
     h.clickColumn(QStringLiteral("Cell Style"));
     ASSERT_NE(h.inspector->attachedCellStyleWindow(), nullptr);
     const auto &c = h.inspector->tableControls();
-    // Only the selected cell takes the colour.
+    // The notation's table colours, then clear and white; a swatch fills the selected cell only.
+    ASSERT_NE(c.cellsColorMatrix, nullptr);
+    const QList<QntColorMatrix::Cell> swatches = c.cellsColorMatrix->cells();
+    ASSERT_GE(swatches.size(), 2);
+    const QntNotationRef notation = h.palette.drawing()->currentNotation();
+    const qsizetype colours = notation->tableColors().size();
+    EXPECT_EQ(swatches.at(colours).representedObject.value<QColor>().alpha(), 0);
+    EXPECT_EQ(swatches.at(colours + 1).representedObject.value<QColor>(), QColor(Qt::white));
+    c.cellsColorMatrix->performClickOnCell(0, 0);
+    const QColor first = swatches.at(0).representedObject.value<QColor>();
+    EXPECT_EQ(static_cast<QntTextCell *>(cells.at(0).get())->fillColour(), first);
+    EXPECT_NE(static_cast<QntTextCell *>(cells.at(1).get())->fillColour(), first);
     h.inspector->tableCellsColorAction(QColor(255, 0, 0));
     EXPECT_EQ(static_cast<QntTextCell *>(cells.at(0).get())->fillColour(), QColor(255, 0, 0));
     EXPECT_NE(static_cast<QntTextCell *>(cells.at(1).get())->fillColour(), QColor(255, 0, 0));

@@ -213,6 +213,12 @@ void QntConnectorModeInspector::populateConnectorSimpleStyleToolbar()
     connectorSimpleStyleControls();
     ConnectorSimpleStyleControls &c = m_connectorSimple;
     populateMenuWithDashes(c.strokeDashPopUpButton);
+    // A customizable connector is drawn by its own line: the skin bodies are not offered.
+    for (int i = c.strokeDashPopUpButton->count() - 1; i >= 0; --i) {
+        const QVariant tag = c.strokeDashPopUpButton->itemData(i);
+        if (!tag.isValid() || tag.toInt() >= kFirstThickLineTag)
+            c.strokeDashPopUpButton->removeItem(i);
+    }
     updateMenuWithDashes(c.strokeDashPopUpButton);
     populateMenuWithArrowheads(c.startArrowheadsPopUpButton);
     populateMenuWithArrowheads(c.endArrowheadsPopUpButton);

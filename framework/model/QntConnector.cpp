@@ -488,11 +488,25 @@ void QntConnector::rebuildSkinBody(const QString &notationPath)
 
 QPainterPath QntConnector::bodyBand() const
 {
+    // The band stops where an arrowhead begins, so the arrowhead shows whole.
+    QList<QPointF> points = VRConnectorGeometry::pointsOf(renderingPath());
+    if (points.size() < 2)
+        return {};
+    const auto pullBack = [](QPointF &end, QPointF towards, double by) {
+        const QPointF d = towards - end;
+        const double length = std::hypot(d.x(), d.y());
+        if (by > 0 && length > by)
+            end += d * (by / length);
+    };
+    if (const QntConnectorArrow *arrow = m_start->arrow())
+        pullBack(points.first(), points.at(1), arrow->size().width() * 0.8);
+    if (const QntConnectorArrow *arrow = m_end->arrow())
+        pullBack(points.last(), points.at(points.size() - 2), arrow->size().width() * 0.8);
     QPainterPathStroker stroker;
     stroker.setWidth(m_bodyThickness);
     stroker.setCapStyle(Qt::FlatCap);
     stroker.setJoinStyle(Qt::MiterJoin);
-    return stroker.createStroke(renderingPath()).simplified();
+    return stroker.createStroke(VRConnectorGeometry::pathThrough(points, m_curve)).simplified();
 }
 
 void QntConnector::setStyle(VRStyleRef style)

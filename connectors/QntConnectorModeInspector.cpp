@@ -134,6 +134,19 @@ QntConnectorModeInspector::QntConnectorModeInspector(const QString &windowNibNam
     m_connectorObservers.push_back(
         center.addObserver(kQntShowContextObjectPropertiesNotification, nullptr,
                            [this](const Notification &n) { openStylePropertiesPanel(n); }));
+    // Undo and redo show in the open toolbars.
+    for (const QString &name :
+         {kVRUndoManagerDidUndoChangeNotification, kVRUndoManagerDidRedoChangeNotification}) {
+        m_connectorObservers.push_back(
+            center.addObserver(name, nullptr, [this](const Notification &) {
+                if (!contextConnector())
+                    return;
+                if (_attachedConnectorStyleWindow)
+                    populateConnectorSkinToolbar();
+                if (_attachedConnectorSimpleStyleWindow)
+                    populateConnectorSimpleStyleToolbar();
+            }));
+    }
     m_connectorObservers.push_back(
         center.addObserver(kQntShowTextEditorNotification, nullptr,
                            [this](const Notification &n) { openTextEditor(n); }));
@@ -164,6 +177,15 @@ QntConnectorModeInspector::~QntConnectorModeInspector()
 bool QntConnectorModeInspector::isThick(const VRDrawableObject &object)
 {
     return object.ID().endsWith(QStringLiteral("Thick"));
+}
+
+QColor QntConnectorModeInspector::schemeIconColour(const QntNotation &notation, qint64 schemeId)
+{
+    const QColor colour = notation.iconColor(schemeId);
+    if (colour.isValid())
+        return colour;
+    const QList<QntColorSchemeData> schemes = notation.colorSchemesList();
+    return schemes.isEmpty() ? QColor() : notation.iconColor(schemes.first().schemeId);
 }
 
 std::shared_ptr<QntConnector> QntConnectorModeInspector::contextConnector() const
@@ -349,7 +371,7 @@ void QntConnectorModeInspector::populateMatrix(QntButtonMatrix *matrix)
             entry.button->setIconSize(QSize(26, 26));
             if (notation)
                 entry.button->setIcon(QIcon(QPixmap::fromImage(
-                    imageForColor(notation->iconColor(connector->colorSchemeId())))));
+                    imageForColor(schemeIconColour(*notation, connector->colorSchemeId())))));
             matrix->addRow(entry);
         }
     }

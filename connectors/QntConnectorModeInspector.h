@@ -19,6 +19,7 @@ class QSegmentedControl;
 class QntButtonCell;
 class QntConnector;
 class QntConnectorTextEditor;
+class QntNotation;
 class QntDoubleSlider;
 class QntTextFieldCell;
 class VRStroke;
@@ -59,6 +60,9 @@ public:
     };
     static constexpr int kFirstThickLineTag = 100;
     static bool isThick(const VRDrawableObject &object);
+    // The icon colour of a scheme; scheme 0 (none chosen yet) shows the notation's first one,
+    // which is what such an object is drawn in.
+    static QColor schemeIconColour(const QntNotation &notation, qint64 schemeId);
 
     // Hooks of the base.
     VRObjectRef contextObject() const override { return _contextPath; }

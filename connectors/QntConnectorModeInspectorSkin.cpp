@@ -699,11 +699,12 @@ void QntConnectorModeInspector::updateSelectColorButton(QntButtonCell *button)
     LastApplied &last = lastApplied();
     if (button == m_skin.showColorMatrixStartArrowButton) {
         last.startSchemeId = connector->colorSchemeIdArrowKind(1);
-        button->setQntBackgroundColor(notation ? notation->iconColor(last.startSchemeId)
+        button->setQntBackgroundColor(notation ? schemeIconColour(*notation, last.startSchemeId)
                                                : QColor());
     } else if (button == m_skin.showColorMatrixEndArrowButton) {
         last.endSchemeId = connector->colorSchemeIdArrowKind(2);
-        button->setQntBackgroundColor(notation ? notation->iconColor(last.endSchemeId) : QColor());
+        button->setQntBackgroundColor(notation ? schemeIconColour(*notation, last.endSchemeId)
+                                               : QColor());
     } else if (button == m_skin.showColorMatrixConnectorButton) {
         const VRStyleRef shaft = connector->shaftStyle();
         const QColor colour = connector->shaftColor().isValid() ? connector->shaftColor()
@@ -906,7 +907,7 @@ void QntConnectorModeInspector::updateElementArrowSelectColorButton()
     const QntNotationRef notation = drawing ? drawing->currentNotation() : nullptr;
     if (!notation || !_contextPath)
         return;
-    const QImage image = imageForColor(notation->iconColor(_contextPath->colorSchemeId()));
+    const QImage image = imageForColor(schemeIconColour(*notation, _contextPath->colorSchemeId()));
     for (const QntButtonMatrix::Cell &cell : mToolMatrix->cells()) {
         if (cell.title.isEmpty() || cell.title == QStringLiteral("Color Palette")) {
             cell.button->setIcon(QIcon(QPixmap::fromImage(image)));

@@ -45,6 +45,9 @@ QntContextMenu::QntContextMenu(const QString &windowNibName, QObject *parent)
             if (n.object && n.object == _attachedWindowMatrixbar.data())
                 _attachedWindowMatrixbar = nullptr;
         }));
+    m_observers.push_back(
+        center.addObserver(kQntStyleShouldBeCopiedNotification, nullptr,
+                           [this](const Notification &n) { styleShouldBeCopiedNotification(n); }));
 }
 
 QntContextMenu::QntContextMenu(VREmbedded, QWidget *hostWindow)

@@ -189,6 +189,25 @@ public:
     void applyDefaultsToSimpleElement(const std::optional<QVariantMap> &dictionary);
     // The context object's style as a defaults dictionary; none from the base.
     virtual std::optional<QVariantMap> styleForContextObject() { return std::nullopt; }
+    // The defaults pop-up of a toolbar view: tag 0 save, 1 reset, 2 reset for the current object
+    // only, 3 apply. Nothing in the base.
+    virtual void saveAsDefaults(int tag, QWidget *popUpView)
+    {
+        Q_UNUSED(tag);
+        Q_UNUSED(popUpView);
+    }
+    // A "Defaults" pull-down for the toolbar view; its items run saveAsDefaults with their tag.
+    QWidget *makeDefaultsPopUp(QWidget *view);
+    // Whether this inspector copies the style of the object (element or connector).
+    virtual bool copiesStyleOf(const VRObjectRef &object) const
+    {
+        Q_UNUSED(object);
+        return false;
+    }
+    // kQntStyleShouldBeCopiedNotification: the notified object (or the single selected one)
+    // becomes the context object, and when the style-copy tool is current it takes the
+    // object's style and class and waits for the objects to apply it to.
+    void styleShouldBeCopiedNotification(const Notification &notification);
 
     // Replace-element outline.
     void createReplaceElementToolbar(QntButtonMatrix *sender);

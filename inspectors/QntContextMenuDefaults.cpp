@@ -8,11 +8,19 @@
 
 #include "framework/model/VRDrawableObject.h"
 #include "framework/model/VRDrawing.h"
+#include "framework/document/VRDrawingDocument.h"
+#include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/undo/VRUndoManager.h"
+#include "framework/view/QntStyleCopyingTool.h"
+#include "framework/view/VRDrawingView.h"
+#include "framework/view/VRViewController.h"
 #include "platform/KeyedArchiver.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCursor>
+#include <QMenu>
+#include <QToolButton>
 #include <QLabel>
 #include <QPointer>
 #include <QSignalBlocker>
@@ -218,4 +226,63 @@ QVariantMap QntContextMenu::simpleStyleDictionaryFromControls()
          c.gradientColorStopPositionSlider->doubleValue()},
         {kQntCustomNotationElementBackgroundGradientAngle, c.gradientAngleSlider->doubleValue()},
     };
+}
+
+QWidget *QntContextMenu::makeDefaultsPopUp(QWidget *view)
+{
+    auto *button = new QToolButton(view);
+    button->setObjectName(QStringLiteral("defaultsPopUp"));
+    button->setText(tr("Defaults"));
+    button->setPopupMode(QToolButton::InstantPopup);
+    button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    button->setStyleSheet(QStringLiteral("QToolButton { color: white; }"));
+    auto *menu = new QMenu(button);
+    const struct {
+        const char *title;
+        int tag;
+    } items[] = {
+        {QT_TR_NOOP("Save as Defaults"), 0},
+        {QT_TR_NOOP("Apply Defaults"), 3},
+        {QT_TR_NOOP("Reset Defaults"), 1},
+        {QT_TR_NOOP("Reset This Only"), 2},
+    };
+    const QPointer<QWidget> owner(view);
+    for (const auto &item : items) {
+        QAction *action = menu->addAction(tr(item.title));
+        action->setData(item.tag);
+        connect(action, &QAction::triggered, this,
+                [this, owner, tag = item.tag] { saveAsDefaults(tag, owner); });
+    }
+    button->setMenu(menu);
+    return button;
+}
+
+void QntContextMenu::styleShouldBeCopiedNotification(const Notification &notification)
+{
+    VRObjectRef object = notification.userInfo.value(QStringLiteral("object")).value<VRObjectRef>();
+    VRDrawing *drawing = currentDrawing();
+    if (!object) {
+        VRObjectDrawingLayer *layer =
+            drawing ? drawing->activeLayerOfClass<VRObjectDrawingLayer>() : nullptr;
+        if (!layer || layer->countOfSelection() != 1)
+            return;
+        object = layer->singleSelection();
+    }
+    if (!object || !copiesStyleOf(object))
+        return;
+    setContextObject(object);
+    const std::optional<QVariantMap> style = styleForContextObject();
+    if (!style)
+        return;
+    VRDrawingDocument *document = currentDocument();
+    VRDrawingView *view = document ? document->mainView() : nullptr;
+    VRDrawingTool *tool = view && view->controller() ? view->controller()->drawingTool() : nullptr;
+    auto *copying = dynamic_cast<QntStyleCopyingTool *>(tool);
+    if (!copying)
+        return;
+    copying->setCopiedStyleOptions(*style);
+    copying->setClassOfTargetObject(&object->classInfo());
+    copying->setLastSourceObject(object);
+    copying->showInfoWindowForObject(object, QCursor::pos());
+    copying->setMode(2);
 }

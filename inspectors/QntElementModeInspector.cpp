@@ -35,6 +35,23 @@ QntElementModeInspector::QntElementModeInspector(const QString &windowNibName, Q
     m_elementObservers.push_back(center.addObserver(
         kQntTextCellSelectionChangedNotification, nullptr,
         [this](const Notification &n) { elementTableTextCellSelectionChanged(n); }));
+    const std::pair<const QString *, void (QntElementModeInspector::*)(const Notification &)>
+        verbs[] = {
+            {&kQntSaveElementDefaultsNotification,
+             &QntElementModeInspector::saveAsDefaultsNotification},
+            {&kQntApplyElementDefaultsNotification,
+             &QntElementModeInspector::applyDefaultsNotification},
+            {&kQntResetDefaultsForElementNotification,
+             &QntElementModeInspector::resetDefaultsNotification},
+            {&kQntResetDefaultsForCurrentOnlyElementNotification,
+             &QntElementModeInspector::resetDefaultsForCurrentOnlyNotification},
+            {&kQntStyleShouldBeAppliedNotification,
+             &QntElementModeInspector::styleShouldBeAppliedNotification},
+            {&kQntElementAddedToLayerNotification, &QntElementModeInspector::applyDefaults},
+        };
+    for (const auto &[name, handler] : verbs)
+        m_elementObservers.push_back(center.addObserver(
+            *name, nullptr, [this, handler](const Notification &n) { (this->*handler)(n); }));
 }
 
 QntElementModeInspector::QntElementModeInspector(VREmbedded, QWidget *hostWindow)
@@ -170,19 +187,6 @@ void QntElementModeInspector::closeAttachedWindowsWithKind(int mask)
     if (mask & kTextEditorWindowKind)
         closeAttachedTextEditorWindow();
     QntContextMenu::closeAttachedWindowsWithKind(mask);
-}
-
-std::optional<QVariantMap> QntElementModeInspector::styleForContextObject()
-{
-    if (!contextElement())
-        return std::nullopt;
-    // The fill controls are read from the target objects: here the context element alone,
-    // whatever else is selected.
-    const bool limited = limitSelectedObjectForCurrentTargetToContextObject();
-    setLimitSelectedObjectForCurrentTargetToContextObject(true);
-    populateSimpleStyleToolbar();
-    setLimitSelectedObjectForCurrentTargetToContextObject(limited);
-    return simpleStyleDictionaryFromControls();
 }
 
 VRObjectList QntElementModeInspector::selectedObjectForCurrentTarget() const

@@ -24,6 +24,24 @@ class QntEscapedView;
 class QntTextFieldCell;
 class VRDrawingDocument;
 
+// User-defaults keys of the stored element defaults, and the keys of an element style dictionary
+// beyond the simple-style ones of QntContextMenu.h.
+extern const QString kQntCustomNotationDefaultElement;
+extern const QString kQntDefaultImageShape;
+extern const QString kQntDefaultImageShapeShowContour;
+extern const QString kQntDefaultImageShapeContourType;
+extern const QString kQntDefaultImageShapeContourColor;
+extern const QString kQntDefaultImageShapeContourWidth;
+extern const QString kQntDefaultImageShapeRectangleContourRadius;
+extern const QString kQntNotationElementColorScheme;
+extern const QString kQntNotationElementTextFont;
+extern const QString kQntNotationElementTextFontSize;
+extern const QString kQntNotationElementTextFontColor;
+extern const QString kQntNotationElementTextAlignment;
+extern const QString kQntNotationElementPaddingTopBottom;
+extern const QString kQntNotationElementPaddingLeftRight;
+extern const QString kQntNotationElementTextAngle;
+
 // The inspector of a single selected element. Made once at launch; a right mouse-up on an
 // element shows the element's tool column beside it, whose buttons open the attached toolbars.
 class QntElementModeInspector : public QntContextMenu
@@ -48,8 +66,54 @@ public:
     void closeAttachedWindowsWithKind(int mask) override;
     VRObjectList selectedObjectForCurrentTarget() const override;
     void populateToolMatrix() override;
-    // The simple style of the context element, read through the simple-style controls.
+    // The style of the context object as an element style dictionary (styleOfObject).
     std::optional<QVariantMap> styleForContextObject() override;
+
+    // Element defaults and style copying. An element style dictionary holds either the
+    // image-shape keys (kQntDefaultImageShape...) or, for other elements, the simple-style keys
+    // (customizable notations) or the colour scheme (other notations), with the text and padding
+    // keys. Colours and fonts are archived data, everything else numbers.
+    //
+    // The element's style; none for objects that are not elements. Read through the toolbars,
+    // with undo registration off meanwhile; the context object is left as it was.
+    std::optional<QVariantMap> styleOfObject(const VRObjectRef &object);
+    // Stores the context object's style under kQntDefaultImageShape (image shapes) or
+    // kQntCustomNotationDefaultElement (elements of customizable notations); nothing otherwise.
+    void saveDefaultsForContextObject();
+    void applyDefaultsToContextObject();
+    // Makes the object the context object and applies the stored dictionary of its kind, if any,
+    // as one undoable step.
+    void applyDefaultsToObject(const VRObjectRef &object);
+    // Removes the stored dictionary of the context object's kind, then gives it the built-in look.
+    void resetDefaultsContextObject();
+    // Gives the context object the built-in look as one undoable step; the stored dictionary stays.
+    void resetDefaultsForCurrentOnlyContextObject();
+    static QVariantMap defaultsForElement();
+    static QVariantMap defaultsForImageShape();
+    // The defaults pop-up of the simple-style or image-shape toolbar: 0 save, 1 reset, 2 reset
+    // for the current object only, 3 apply.
+    void saveAsDefaults(int tag, QWidget *popUpView) override;
+    // Elements, not connectors (element arrows included).
+    bool copiesStyleOf(const VRObjectRef &object) const override;
+    // Applies the dictionary to the element as one undoable step (undo applies the element's
+    // style as it was, redo the dictionary again). Tables take no defaults. Only the keys present
+    // change the element; values that do not read are skipped.
+    void applyDefaults(const QVariantMap &dictionary, const VRObjectRef &element);
+    // The colour scheme of the dictionary, when it has one, on the context element.
+    void applyDefaultsToElement(const QVariantMap &dictionary);
+    // The image-shape keys through the image-shape toolbar, on the current target objects.
+    void applyDefaultsToImageShape(const QVariantMap &dictionary);
+    // A shape was added from the palette (kQntElementAddedToLayerNotification): the stored
+    // defaults go onto it while QntApplyDefaultsKey is on.
+    void applyDefaults(const Notification &notification);
+    // A copied style onto the single selected element, when the style-copy tool is current and
+    // copied from an object of exactly that class.
+    void styleShouldBeAppliedToSelection(const QVariantMap &style);
+    void styleShouldBeAppliedNotification(const Notification &notification);
+    void saveAsDefaultsNotification(const Notification &notification);
+    void applyDefaultsNotification(const Notification &notification);
+    void resetDefaultsNotification(const Notification &notification);
+    void resetDefaultsForCurrentOnlyNotification(const Notification &notification);
     void populateMatrix(QntButtonMatrix *matrix);
     void toolButtonMatrixAction(QntButtonMatrix *matrix) override;
 

@@ -342,6 +342,7 @@ void QntElementModeInspector::buildImageShapeView()
     radius->addWidget(c.cornerRadiusTextbox);
     radius->addWidget(c.cornerRadiusTextboxLabel);
     grid->addWidget(c.cornerRadiusView, row++, 0, 1, 4);
+    grid->addWidget(makeDefaultsPopUp(view), row++, 0, 1, 4, Qt::AlignLeft);
     connect(c.contourWidthSlider, &QntDoubleSlider::doubleValueChanged, this,
             [this] { imageContourWidthAction(); });
     onEdited(c.contourWidthTextbox, this, [this] { imageContourWidthTextboxAction(); });

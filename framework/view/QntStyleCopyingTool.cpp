@@ -42,6 +42,15 @@ void QntStyleCopyingTool::mousePressed(VRDrawingView &view, const VRToolEvent &e
     }
 }
 
+void QntStyleCopyingTool::toolDidBecomeCurrent(VRDrawingView &view)
+{
+    VRDrawingTool::toolDidBecomeCurrent(view);
+    m_options.clear();
+    m_targetClass = nullptr;
+    m_lastSource.reset();
+    m_mode = 1;
+}
+
 bool QntStyleCopyingTool::keyPressed(VRDrawingView &view, QKeyEvent *event)
 {
     if (event->key() != Qt::Key_Escape)

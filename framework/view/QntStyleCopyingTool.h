@@ -5,10 +5,10 @@
 
 #include <QVariantMap>
 
-// Copies a style from one object to others. Mode 1: a click on an object posts
-// kQntStyleShouldBeCopiedNotification (object: that object). Mode 2: a click on an object makes
-// it the only selection and posts kQntStyleShouldBeAppliedNotification (object: the tool; userInfo
-// "style": the copied options). Escape or a click on paper ends.
+// Copies a style from one object to others. Made current it is in mode 1. Mode 1: a click on an
+// object posts kQntStyleShouldBeCopiedNotification (object: that object). Mode 2: a click on an
+// object makes it the only selection and posts kQntStyleShouldBeAppliedNotification (object: the
+// tool; userInfo "style": the copied options). Escape or a click on paper ends.
 class QntStyleCopyingTool : public VRDrawingTool
 {
     VR_CLASS(QntStyleCopyingTool)
@@ -29,6 +29,8 @@ public:
 
     void mousePressed(VRDrawingView &view, const VRToolEvent &event) override;
     bool keyPressed(VRDrawingView &view, QKeyEvent *event) override;
+    // Made current, the tool waits for the object to copy from; a copied style is forgotten.
+    void toolDidBecomeCurrent(VRDrawingView &view) override;
     QCursor cursor() const override { return QCursor(Qt::PointingHandCursor); }
 
 private:

@@ -1,5 +1,6 @@
 // VRDrawingView: the menu and toolbar actions and the object menu.
 #include "framework/view/VRDrawingView.h"
+#include "framework/view/VRDrawingTool.h"
 
 #include "framework/view/VRViewController.h"
 #include "framework/base/VRConstants.h"
@@ -185,6 +186,12 @@ QMenu *VRDrawingView::objectMenu()
     menu->addAction(tr("Copy Style"), this, [this] {
         VRObjectDrawingLayer *layer = activeObjectLayer();
         VRObjectRef single = layer ? layer->singleSelection() : nullptr;
+        // The style-copy tool takes the style and waits for the objects to apply it to.
+        if (single) {
+            if (VRDrawingTool *tool =
+                    VRDrawingTool::drawingToolWithName(QStringLiteral("Style Copy Tool")))
+                m_controller->setDrawingTool(tool);
+        }
         NotificationCenter::defaultCenter().post(kQntStyleShouldBeCopiedNotification, single.get(),
                                                  single ? objectInfo(single) : QVariantMap());
     });

@@ -235,7 +235,11 @@ QWidget *QntContextMenu::makeDefaultsPopUp(QWidget *view)
     button->setText(tr("Defaults"));
     button->setPopupMode(QToolButton::InstantPopup);
     button->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    button->setStyleSheet(QStringLiteral("QToolButton { color: white; }"));
+    button->setStyleSheet(QStringLiteral(
+        "QToolButton { color: white; background: rgba(80, 80, 80, 230);"
+        " border: 1px solid rgba(150, 150, 150, 200); border-radius: 3px; padding: 2px 8px; }"
+        "QToolButton::menu-indicator { image: none; }"));
+    button->setText(tr("Defaults") + QStringLiteral(" \u25BE"));
     auto *menu = new QMenu(button);
     const struct {
         const char *title;

@@ -155,6 +155,25 @@ QntConnectorModeInspector::QntConnectorModeInspector(const QString &windowNibNam
             if (n.object && n.object == m_arrowheadMatrixWindow.data())
                 m_arrowheadMatrixWindow = nullptr;
         }));
+    const std::pair<const QString *, void (QntConnectorModeInspector::*)(const Notification &)>
+        verbs[] = {
+            {&kQntSaveConnectorDefaultsNotification,
+             &QntConnectorModeInspector::saveAsDefaultsNotification},
+            {&kQntApplyConnectorDefaultsNotification,
+             &QntConnectorModeInspector::applyDefaultsNotification},
+            {&kQntResetDefaultsForCurrentOnlyConnectorNotification,
+             &QntConnectorModeInspector::resetDefaultsForCurrentOnlyNotification},
+            {&kQntResetDefaultsForConnectorNotification,
+             &QntConnectorModeInspector::resetDefaultsNotification},
+            {&kQntElementAddedToLayerNotification, &QntConnectorModeInspector::applyDefaults},
+            {&kQntStyleShouldBeAppliedNotification,
+             &QntConnectorModeInspector::styleShouldBeAppliedNotification},
+            {&kQntDidCreateConnectorNotification,
+             &QntConnectorModeInspector::connectorCreatedNotification},
+        };
+    for (const auto &[name, handler] : verbs)
+        m_connectorObservers.push_back(center.addObserver(
+            *name, nullptr, [this, handler](const Notification &n) { (this->*handler)(n); }));
 }
 
 QntConnectorModeInspector::QntConnectorModeInspector(VREmbedded, QWidget *hostWindow)

@@ -10,6 +10,7 @@
 #include <QVariant>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QCheckBox;
@@ -183,6 +184,57 @@ public:
     static QSizeF lastEndArrowheadSize();
     // Forgets every last-applied setting (a new process starts empty).
     static void resetLastAppliedSettings();
+    // The last-applied settings under the keys of a style snapshot ("lastAppliedAdornmentId",
+    // ... "lastSizeEndArrow"), and setting them back from such a dictionary (absent keys clear).
+    static QVariantMap lastAppliedSettings();
+    static void setLastAppliedSettings(const QVariantMap &settings);
+
+    // Connector defaults and styles. A connector belongs to one family: notation connectors
+    // (skin notations, one stored dictionary per notation), custom connectors (customizable
+    // notations) and element arrows (customizable notations, styled like elements).
+    enum DefaultsFamily : int { kNoFamily, kNotationConnector, kCustomConnector, kElementArrow };
+    DefaultsFamily familyOf(const VRObjectRef &object) const;
+    // The user-defaults key of the family's stored dictionary; empty for none.
+    QString defaultsKeyForFamily(DefaultsFamily family) const;
+    void saveDefaultsForContextObject();
+    void applyDefaultsToContextObject();
+    void applyDefaultsToObject(const VRObjectRef &object);
+    void resetDefaultsForCurrentOnlyContextObject();
+    void resetDefaultsContextObject();
+    QVariantMap defaultsForSkinConnector() const;
+    static QVariantMap defaultsForCustomConnector();
+    static QVariantMap defaultsForElementArrow();
+    // The defaults pop-up of a toolbar view: tag 0 save, 1 reset, 2 reset for the current object
+    // only, 3 apply.
+    void saveAsDefaults(int tag, QWidget *popUpView) override;
+    // Applies a family dictionary (or a style snapshot) to the connector as one undoable step,
+    // "Apply defaults"; undo gives it its former style and path back. Only the keys present
+    // change the connector; the label keeps whatever the dictionary does not name.
+    void applyDefaults(const QVariantMap &dictionary, const VRObjectRef &connector);
+    void applyDefaultsToSkinConnector(const QVariantMap &dictionary);
+    void applyDefaultsToSimpleConnector(const QVariantMap &dictionary);
+    // The snapshot of the context connector: its family's keys, its label and the last-applied
+    // settings.
+    std::optional<QVariantMap> styleForContextObject() override;
+    std::optional<QVariantMap> styleOfObject(const VRObjectRef &object);
+    bool copiesStyleOf(const VRObjectRef &object) const override;
+    void styleShouldBeAppliedToSelection(const QVariantMap &style);
+    void styleShouldBeAppliedNotification(const Notification &notification);
+    void saveAsDefaultsNotification(const Notification &notification);
+    void applyDefaultsNotification(const Notification &notification);
+    void resetDefaultsForCurrentOnlyNotification(const Notification &notification);
+    void resetDefaultsNotification(const Notification &notification);
+    // New element arrows take the stored element-arrow defaults while QntApplyDefaultsKey is on.
+    void applyDefaults(const Notification &notification);
+    void applyDefaultsToElementArrow(const VRObjectRef &object);
+
+    // A connector the user drew (kQntDidCreateConnectorNotification): the last-applied skin at
+    // once, the stored defaults after the first delay, the selection announced after the second.
+    void connectorCreatedNotification(const Notification &notification);
+    void applyDefaultsToConnector(const VRObjectRef &connector);
+    void postSelectionDidChangeForConnector(const VRObjectRef &connector);
+    // The two delays, in seconds (0.5 and 0.6 unless changed).
+    void setNewConnectorDelays(double defaults, double selection);
 
     // Windows and controls (tests and the walk look at them).
     AXAttachedWindow *attachedConnectorStyleWindow() const { return _attachedConnectorStyleWindow; }
@@ -277,4 +329,40 @@ private:
     bool _partOfGroupModeInspector = false;
     bool m_filling = false;
     std::vector<NotificationToken> m_connectorObservers;
+    double m_defaultsDelay = 0.5;
+    double m_selectionDelay = 0.6;
 };
+
+// User-defaults keys of the stored connector defaults and the keys of their dictionaries.
+extern const QString kQntCustomNotationConnector;
+extern const QString kQntCustomNotationElementArrow;
+// "kQnt%@NotationConnector" with the notation's name.
+QString notationConnectorDefaultsKey(const QString &notationName);
+extern const QString kQntNotationConnectorAdornmentId;
+extern const QString kQntNotationConnectorStartArrowhead;
+extern const QString kQntNotationConnectorEndArrowhead;
+extern const QString kQntNotationConnectorStartArrowheadColor;
+extern const QString kQntNotationConnectorEndArrowheadColor;
+extern const QString kQntNotationConnectorColorSchemeId;
+extern const QString kQntNotationConnectorBody;
+extern const QString kQntNotationConnectorStartArrowheadLength;
+extern const QString kQntNotationConnectorEndArrowheadLength;
+extern const QString kQntNotationConnectorLine;
+extern const QString kQntNotationConnectorWidth;
+extern const QString kQntCustomNotationConnectorStartArrowhead;
+extern const QString kQntCustomNotationConnectorEndArrowhead;
+extern const QString kQntCustomNotationConnectorBody;
+extern const QString kQntCustomNotationConnectorColor;
+extern const QString kQntCustomNotationConnectorLine;
+extern const QString kQntCustomNotationConnectorShadow;
+extern const QString kQntCustomNotationConnectorWidth;
+extern const QString kQntCustomNotationConnectorCap;
+extern const QString kQntNotationConnectorTextFont;
+extern const QString kQntNotationConnectorTextFontSize;
+extern const QString kQntNotationConnectorTextFontColor;
+extern const QString kQntNotationConnectorTextAlignment;
+extern const QString kQntNotationConnectorTextLayoutMode;
+extern const QString kQntNotationConnectorTextOffsetX;
+extern const QString kQntNotationConnectorTextOffsetY;
+extern const QString kQntNotationConnectorTextReferencePoint;
+extern const QString kQntNotationConnectorTextOffsetForPointForTextLayout;

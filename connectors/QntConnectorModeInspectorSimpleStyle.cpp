@@ -153,6 +153,7 @@ void QntConnectorModeInspector::buildConnectorSimpleStyleView()
     c.connectorTypePopupButton->addItem(tr("Smart orthogonal"), kAutomaticOrthogonalRouting);
     grid->addWidget(new QLabel(tr("Routing"), view), 5, 0);
     grid->addWidget(c.connectorTypePopupButton, 5, 1, 1, 3);
+    grid->addWidget(makeDefaultsPopUp(view), 6, 0, 1, 4, Qt::AlignLeft);
 
     connect(c.colorWell, &QntColorWell::colorChanged, this,
             [this] { simpleStyleColorWellAction(); });

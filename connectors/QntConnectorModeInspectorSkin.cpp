@@ -142,6 +142,54 @@ void QntConnectorModeInspector::resetLastAppliedSettings()
     lastApplied() = LastApplied();
 }
 
+QVariantMap QntConnectorModeInspector::lastAppliedSettings()
+{
+    const LastApplied &last = lastApplied();
+    QVariantMap settings{
+        {QStringLiteral("lastColorSchemeIdStartArrow"), last.startSchemeId},
+        {QStringLiteral("lastColorSchemeIdEndArrow"), last.endSchemeId},
+        {QStringLiteral("lastStrokeDashTag"), last.dashTag},
+        {QStringLiteral("lastSizeStartArrow"), last.startSize},
+        {QStringLiteral("lastSizeEndArrow"), last.endSize},
+    };
+    if (!last.adornmentId.isNull())
+        settings.insert(QStringLiteral("lastAppliedAdornmentId"), last.adornmentId);
+    if (!last.startArrowheadId.isNull())
+        settings.insert(QStringLiteral("lastAppliedStartArrowheadId"), last.startArrowheadId);
+    if (!last.endArrowheadId.isNull())
+        settings.insert(QStringLiteral("lastAppliedEndArrowheadId"), last.endArrowheadId);
+    if (last.dash) {
+        const int index = int(VRStrokeDash::registeredDashes().indexOf(last.dash));
+        if (index >= 0)
+            settings.insert(QStringLiteral("lastStrokeDash"), index);
+    }
+    return settings;
+}
+
+void QntConnectorModeInspector::setLastAppliedSettings(const QVariantMap &settings)
+{
+    LastApplied &last = lastApplied();
+    const auto id = [&settings](const char *key) {
+        const QVariant v = settings.value(QLatin1String(key));
+        return v.metaType().id() == QMetaType::QString ? v.toString() : QString();
+    };
+    last.adornmentId = id("lastAppliedAdornmentId");
+    last.startArrowheadId = id("lastAppliedStartArrowheadId");
+    last.endArrowheadId = id("lastAppliedEndArrowheadId");
+    last.startSchemeId = settings.value(QStringLiteral("lastColorSchemeIdStartArrow")).toLongLong();
+    last.endSchemeId = settings.value(QStringLiteral("lastColorSchemeIdEndArrow")).toLongLong();
+    last.dashTag =
+        settings.value(QStringLiteral("lastStrokeDashTag"), int(QntContextMenu::kSolidLineTag))
+            .toInt();
+    last.startSize = settings.value(QStringLiteral("lastSizeStartArrow")).toSizeF();
+    last.endSize = settings.value(QStringLiteral("lastSizeEndArrow")).toSizeF();
+    last.dash.reset();
+    const QVariant dash = settings.value(QStringLiteral("lastStrokeDash"));
+    const QList<VRDashRef> &dashes = VRStrokeDash::registeredDashes();
+    if (dash.isValid() && dash.toInt() >= 0 && dash.toInt() < dashes.size())
+        last.dash = dashes.at(dash.toInt());
+}
+
 // ---------------------------------------------------------------- the window
 
 const QntConnectorModeInspector::SkinControls &QntConnectorModeInspector::skinControls()
@@ -294,6 +342,7 @@ void QntConnectorModeInspector::buildConnectorStyleView()
                 endArrowheadLengthTextboxAction();
         });
     }
+    grid->addWidget(makeDefaultsPopUp(view), 4, 0, 1, 8, Qt::AlignLeft);
     _viewConnectorStyleHorizontal = view;
 }
 

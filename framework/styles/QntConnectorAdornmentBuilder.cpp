@@ -1,0 +1,6 @@
+#include "framework/styles/QntConnectorAdornmentBuilder.h"
+
+QString QntConnectorAdornmentBuilder::defaultAdornmentId()
+{
+    return QStringLiteral("QntPlainConnector");
+}

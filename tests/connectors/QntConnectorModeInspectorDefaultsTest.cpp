@@ -1,0 +1,287 @@
+#include "connectors/QntConnectorModeInspector.h"
+
+#include "library/PaletteTestSupport.h"
+
+#include "app/common/QntConstants.h"
+#include "framework/base/VRConstants.h"
+#include "framework/model/QntConnector.h"
+#include "framework/model/QntConnectorArrow.h"
+#include "framework/model/QntElement.h"
+#include "framework/styles/VRArrowStroke.h"
+#include "framework/styles/VRStyle.h"
+#include "framework/undo/VRUndoManager.h"
+#include "framework/view/QntStyleCopyingTool.h"
+#include "framework/view/VRViewController.h"
+#include "platform/DelayedPerform.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+const QString kSkinNotation = QStringLiteral("FlowChart/FlowChart.db");
+const QString kOtherSkinNotation = QStringLiteral("Network/Network.db");
+const QString kCustomizableNotation = QStringLiteral("Misc/CustomizableStyle.db");
+
+void flushEvents()
+{
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// A document in a notation with a connector inspector; the stored defaults a test writes are
+// removed again.
+struct Harness {
+    explicit Harness(const QString &notation)
+        : palette(notation)
+    {
+        QntConnectorModeInspector::resetLastAppliedSettings();
+        VRInspectorBase::setMainDocumentOverride(palette.document.get());
+        inspector = std::make_unique<QntConnectorModeInspector>(
+            QStringLiteral("QntConnectorModeInspector"));
+    }
+    ~Harness()
+    {
+        palette.view->controller()->setDrawingTool(nullptr);
+        inspector.reset();
+        VRInspectorBase::setMainDocumentOverride(nullptr);
+        QntConnectorModeInspector::resetLastAppliedSettings();
+        UserDefaults &defaults = UserDefaults::standardUserDefaults();
+        for (const QString &key : defaults.persistentDomain().keys())
+            if (key.contains(QStringLiteral("NotationConnector"))
+                || key == kQntCustomNotationElementArrow || key == QntApplyDefaultsKey)
+                defaults.removeObjectForKey(key);
+        flushEvents();
+    }
+
+    std::shared_ptr<QntElement> placeElement(QPointF at)
+    {
+        const QntNotationRef notation = palette.drawing()->currentNotation();
+        VRObjectRef element = notation->shapeElementsList().at(0).prototype->copy();
+        element->setIsPrototype(false);
+        element->setLocation(at);
+        palette.layer()->addObject(element);
+        return std::static_pointer_cast<QntElement>(element);
+    }
+    std::shared_ptr<QntConnector> connect(QPointF from, QPointF to)
+    {
+        const std::shared_ptr<QntElement> a = placeElement(from);
+        const std::shared_ptr<QntElement> b = placeElement(to);
+        auto connector = std::make_shared<QntConnector>();
+        auto style = VRStyle::create();
+        style->addRenderer(std::make_shared<VRArrowStroke>());
+        connector->setStyle(style);
+        connector->setEnds(a->location(), b->location());
+        palette.layer()->addObject(connector);
+        connector->startEndPoint()->attach(a, 1);
+        connector->endEndPoint()->attach(b, 3);
+        connector->makeStraight();
+        connector->updateStyle();
+        connector->endsDidMove();
+        palette.layer()->replaceSelectionWithObject(connector);
+        return connector;
+    }
+    void post(const QString &name, const VRObjectRef &object)
+    {
+        NotificationCenter::defaultCenter().post(
+            name, object.get(), {{QStringLiteral("object"), QVariant::fromValue(object)}});
+    }
+    // Lets the inspector's delayed calls run.
+    void runDelayedCalls()
+    {
+        while (DelayedPerform::pendingPerformRequests(inspector.get()) > 0)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        flushEvents();
+    }
+    QString notationKey() const
+    {
+        return notationConnectorDefaultsKey(palette.drawing()->currentNotation()->notationName());
+    }
+    VRUndoManager *undo() const { return palette.drawing()->undoManager(); }
+    int depth() const
+    {
+        undo()->closeOpenGroups();
+        return int(undo()->undoStack().size());
+    }
+
+    PaletteHarness palette;
+    std::unique_ptr<QntConnectorModeInspector> inspector;
+};
+
+QString endArrow(const QntConnector &connector)
+{
+    const QntConnectorArrow *arrow = connector.endEndPoint()->arrow();
+    return arrow ? arrow->ID() : QString();
+}
+
+} // namespace
+
+TEST(ConnectorDefaultsTest, TwoNotationsKeepTheirOwnDefaultsAcrossARestart)
+{
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    QString firstKey;
+    QVariantMap first;
+    {
+        Harness h(kSkinNotation);
+        const std::shared_ptr<QntConnector> c = h.connect({100, 100}, {400, 100});
+        h.inspector->setContextObject(c);
+        h.inspector->applyDefaults(
+            {{kQntNotationConnectorLine, 3}, {kQntNotationConnectorEndArrowheadLength, 18.0}}, c);
+        h.post(kQntSaveConnectorDefaultsNotification, c);
+        firstKey = h.notationKey();
+        first = defaults.dictionaryForKey(firstKey);
+        EXPECT_EQ(first.value(kQntNotationConnectorLine).toInt(), 3);
+        // Saved defaults carry no label and no last-applied settings.
+        EXPECT_FALSE(first.contains(kQntNotationConnectorTextLayoutMode));
+        EXPECT_FALSE(first.contains(QStringLiteral("lastAppliedAdornmentId")));
+
+        Harness other(kOtherSkinNotation);
+        const std::shared_ptr<QntConnector> d = other.connect({100, 100}, {400, 100});
+        other.post(kQntSaveConnectorDefaultsNotification, d);
+        ASSERT_NE(other.notationKey(), firstKey);
+        EXPECT_EQ(defaults.dictionaryForKey(other.notationKey()).value(kQntNotationConnectorLine),
+                  QntConnectorModeInspector::kStraightRouting);
+        EXPECT_EQ(defaults.dictionaryForKey(firstKey), first);
+
+        ASSERT_TRUE(defaults.synchronize());
+        defaults.reload();
+        EXPECT_EQ(defaults.dictionaryForKey(firstKey), first);
+        EXPECT_TRUE(defaults.objectForKey(other.notationKey()).isValid());
+    }
+    EXPECT_FALSE(defaults.objectForKey(firstKey).isValid());
+}
+
+TEST(ConnectorDefaultsTest, ApplyingIsOneUndoStepAndKeepsTheLabelWhereItIs)
+{
+    Harness h(kSkinNotation);
+    const std::shared_ptr<QntConnector> c = h.connect({100, 100}, {400, 300});
+    c->setLayoutMode(40);
+    c->setOffsetForPointForTextLayout(QSizeF(12, -7));
+    c->setTextXOffset(0.25);
+    const QPainterPath path = c->path();
+    const QVariantMap before = h.inspector->styleOfObject(c).value();
+    UserDefaults::standardUserDefaults().setObject(
+        QVariantMap{{kQntNotationConnectorLine, int(QntConnectorModeInspector::kOrthogonalRouting)},
+                    {kQntNotationConnectorEndArrowheadLength, 18.0},
+                    {kQntNotationConnectorEndArrowhead, QStringLiteral("noarrow")}},
+        h.notationKey());
+    const int depth = h.depth();
+
+    h.post(kQntApplyConnectorDefaultsNotification, c);
+    EXPECT_EQ(h.depth(), depth + 1);
+    EXPECT_EQ(h.undo()->undoActionName(), QStringLiteral("Apply defaults"));
+    EXPECT_EQ(QntConnectorModeInspector::routingTagForConnector(*c),
+              QntConnectorModeInspector::kOrthogonalRouting);
+    EXPECT_TRUE(endArrow(*c).isEmpty());
+    EXPECT_EQ(c->layoutMode(), 40);
+    EXPECT_EQ(c->offsetForPointForTextLayout(), QSizeF(12, -7));
+    EXPECT_DOUBLE_EQ(c->textXOffset(), 0.25);
+    const QVariantMap applied = h.inspector->styleOfObject(c).value();
+
+    h.undo()->undo();
+    EXPECT_EQ(c->path(), path);
+    EXPECT_EQ(h.inspector->styleOfObject(c).value(), before);
+    h.undo()->redo();
+    EXPECT_EQ(h.inspector->styleOfObject(c).value(), applied);
+}
+
+TEST(ConnectorDefaultsTest, ResetForThisOnlyKeepsTheStoredDefaults)
+{
+    Harness h(kCustomizableNotation);
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    const std::shared_ptr<QntConnector> c = h.connect({100, 100}, {400, 100});
+    QVariantMap custom = QntConnectorModeInspector::defaultsForCustomConnector();
+    custom[kQntCustomNotationConnectorWidth] = 6.0;
+    custom[kQntCustomNotationConnectorShadow] = 1;
+    h.inspector->applyDefaults(custom, c);
+    EXPECT_DOUBLE_EQ(c->shaftStyle()->strokeWidth(), 6.0);
+    h.post(kQntSaveConnectorDefaultsNotification, c);
+    EXPECT_DOUBLE_EQ(defaults.dictionaryForKey(kQntCustomNotationConnector)
+                         .value(kQntCustomNotationConnectorWidth)
+                         .toDouble(),
+                     6.0);
+
+    h.post(kQntResetDefaultsForCurrentOnlyConnectorNotification, c);
+    EXPECT_DOUBLE_EQ(c->shaftStyle()->strokeWidth(), 3.0);
+    EXPECT_TRUE(defaults.objectForKey(kQntCustomNotationConnector).isValid());
+    h.post(kQntApplyConnectorDefaultsNotification, c);
+    EXPECT_DOUBLE_EQ(c->shaftStyle()->strokeWidth(), 6.0);
+    h.post(kQntResetDefaultsForConnectorNotification, c);
+    EXPECT_FALSE(defaults.objectForKey(kQntCustomNotationConnector).isValid());
+    EXPECT_DOUBLE_EQ(c->shaftStyle()->strokeWidth(), 3.0);
+}
+
+struct NewConnectorCase {
+    const char *name;
+    bool deleteBeforeTheDelay;
+};
+
+class NewConnectorDefaultsTest : public testing::TestWithParam<NewConnectorCase>
+{
+};
+
+TEST_P(NewConnectorDefaultsTest, StoredDefaultsComeAfterTheDelayOnlyToALiveConnector)
+{
+    Harness h(kSkinNotation);
+    UserDefaults::standardUserDefaults().setBool(true, QntApplyDefaultsKey);
+    UserDefaults::standardUserDefaults().setObject(
+        QVariantMap{
+            {kQntNotationConnectorLine, int(QntConnectorModeInspector::kOrthogonalRouting)}},
+        h.notationKey());
+    h.inspector->setNewConnectorDelays(0.001, 0.002);
+    const std::shared_ptr<QntConnector> c = h.connect({100, 100}, {400, 300});
+    int selectionPosts = 0;
+    const NotificationToken token = NotificationCenter::defaultCenter().addObserver(
+        kVRLayerSelectionDidChange, nullptr, [&](const Notification &) { ++selectionPosts; });
+    const int depth = h.depth();
+    h.post(kQntDidCreateConnectorNotification, c);
+    EXPECT_EQ(c->state(), 0);
+    EXPECT_EQ(h.palette.layer()->singleSelection(), c);
+    if (GetParam().deleteBeforeTheDelay)
+        h.palette.layer()->removeObject(c);
+    selectionPosts = 0; // the layer's own, for the changes above
+    h.runDelayedCalls();
+    if (GetParam().deleteBeforeTheDelay) {
+        EXPECT_EQ(h.depth(), depth + 1); // the deletion, nothing after it
+        EXPECT_NE(h.undo()->undoActionName(), QStringLiteral("Apply defaults"));
+        EXPECT_EQ(selectionPosts, 0);
+    } else {
+        EXPECT_EQ(h.depth(), depth + 1);
+        EXPECT_EQ(h.undo()->undoActionName(), QStringLiteral("Apply defaults"));
+        EXPECT_EQ(QntConnectorModeInspector::routingTagForConnector(*c),
+                  QntConnectorModeInspector::kOrthogonalRouting);
+        EXPECT_GE(selectionPosts, 1);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, NewConnectorDefaultsTest,
+                         testing::Values(NewConnectorCase{"Kept", false},
+                                         NewConnectorCase{"DeletedMeanwhile", true}),
+                         [](const testing::TestParamInfo<NewConnectorCase> &info) {
+                             return info.param.name;
+                         });
+
+TEST(ConnectorDefaultsTest, ACopiedStyleGoesOnlyOntoAConnectorOfTheSameClass)
+{
+    Harness h(kSkinNotation);
+    const std::shared_ptr<QntConnector> source = h.connect({100, 100}, {400, 100});
+    const std::shared_ptr<QntConnector> target = h.connect({100, 300}, {400, 500});
+    h.inspector->applyDefaults(
+        {{kQntNotationConnectorLine, int(QntConnectorModeInspector::kOrthogonalRouting)}}, source);
+    QntStyleCopyingTool tool;
+    h.palette.view->controller()->setDrawingTool(&tool);
+    h.post(kQntStyleShouldBeCopiedNotification, source);
+    ASSERT_EQ(tool.mode(), 2);
+    h.palette.layer()->replaceSelectionWithObject(target);
+    NotificationCenter::defaultCenter().post(
+        kQntStyleShouldBeAppliedNotification, &tool,
+        {{QStringLiteral("style"), tool.copiedStyleOptions()}});
+    EXPECT_EQ(QntConnectorModeInspector::routingTagForConnector(*target),
+              QntConnectorModeInspector::kOrthogonalRouting);
+    EXPECT_EQ(endArrow(*target), endArrow(*source));
+}

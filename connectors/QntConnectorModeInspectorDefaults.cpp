@@ -35,6 +35,7 @@
 #include <QDebug>
 #include <QLabel>
 #include <QPointer>
+#include <QScopeGuard>
 
 #include <cmath>
 
@@ -496,7 +497,6 @@ void QntConnectorModeInspector::applyDefaults(const QVariantMap &dictionary,
                            });
         if (coalescing)
             undo->enableUndoTaskCoalescing();
-        undo->setActionName(tr("Apply defaults"));
     }
     {
         const UndoRegistrationOff off(undo);
@@ -548,6 +548,9 @@ void QntConnectorModeInspector::applyDefaults(const QVariantMap &dictionary,
             connector->setOffsetForPointForTextLayout(point.toSizeF());
         connector->notifyVisualChange();
     }
+    // Named last: the toolbar actions above name the step after themselves.
+    if (undo)
+        undo->setActionName(tr("Apply defaults"));
     setLimitSelectedObjectForCurrentTargetToContextObject(false);
 }
 
@@ -782,8 +785,15 @@ void QntConnectorModeInspector::connectorCreatedNotification(const Notification 
     const bool thick = last.metaType().id() == QMetaType::QString
                        && last.toString().endsWith(QStringLiteral("Thick"));
     if (layer && layer->countOfSelection() == 1) {
-        // The skin is part of drawing the connector, not a step of its own.
-        const UndoRegistrationOff off(connector->undoManager());
+        // The skin is part of drawing the connector, not a step of its own; the step keeps
+        // its name, which the toolbar actions below would change.
+        VRUndoManager *undo = connector->undoManager();
+        const QString stepName = undo ? undo->undoActionName() : QString();
+        const auto keepName = qScopeGuard([undo, stepName] {
+            if (undo && undo->undoActionName() != stepName)
+                undo->setActionName(stepName);
+        });
+        const UndoRegistrationOff off(undo);
         // Connectors of customizable notations are drawn with their own style, not a skin.
         if (notation && !notation->isCustomizable()) {
             // Starts from the new connector's own options, not another connector's.

@@ -121,20 +121,23 @@ public:
         });
     }
     // An earlier launch's crash is the previous session's crash for usage analytics, dated with
-    // that launch's start. It is handed over on the main thread once the analytics kit has
-    // started, which it does after the crash controller.
+    // the time its crash record holds (the launch's start only when the record has none: the
+    // start alone would date every crash too early). It is handed over on the main thread once
+    // the analytics kit has started, which it does after the crash controller.
     void reportingControllerInternalDidDetectReportForLastExecution(
         FLTCrashReportingController *, const std::shared_ptr<FLTInternalReport> &report) override
     {
         if (!report || !report->isCrash())
             return;
-        const std::optional<std::int64_t> created = report->dateCreated();
+        std::optional<std::int64_t> seconds = report->crashedOnDate();
+        if (!seconds)
+            seconds = report->dateCreated();
         using Clock = std::chrono::system_clock;
         const auto latest =
             std::chrono::duration_cast<std::chrono::seconds>(Clock::duration::max());
-        if (!created || *created < 0 || *created > latest.count())
+        if (!seconds || *seconds < 0 || *seconds > latest.count())
             return;
-        const Clock::time_point date{std::chrono::seconds(*created)};
+        const Clock::time_point date{std::chrono::seconds(*seconds)};
         std::lock_guard lock(m_mutex);
         if (!m_analyticsStarted) {
             m_crashDatesForAnalytics.push_back(date);

@@ -645,6 +645,9 @@ int plinthLaunch(const std::string &action)
         turnMainLoop();
         Faultline::logEvent("diagram_exported", {{"format", "svg"}});
         Tally::waitUntilRecorded();
+        // Report times are whole seconds: the crash comes a second after the launch started, so
+        // the two cannot be mistaken for each other.
+        sleep(1);
         Faultline::crash();
     }
     const std::string identifier = Plinth::sharedSDK().executionIdentifier();

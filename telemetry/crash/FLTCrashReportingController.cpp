@@ -5,6 +5,7 @@
 #include "FLTSDKLog.h"
 #include "FLTUserLogging.h"
 #include "Faultline.h"
+#include "telemetry/core/FLTUserDefaults.h"
 #include "telemetry/core/PLNApplicationInfo.h"
 #include "telemetry/platform/Host.h"
 #include "telemetry/platform/SystemLog.h"
@@ -57,6 +58,9 @@ FLTCrashReportingController::FLTCrashReportingController(
           std::string(Faultline::kBundleIdentifier) + ".work-queue", 1))
     , m_contextStarter([](const FLTContextInitData &data) { return FLTContextInitialize(&data); })
 {
+    // "Always send" answered at an earlier launch still holds: the user is not asked again.
+    if (FLTUserDefaults::standardUserDefaults().boolForKey(kAlwaysSendKey))
+        m_promptChoice.store(3);
 }
 
 double FLTCrashReportingController::monotonicMilliseconds()
@@ -473,8 +477,14 @@ void FLTCrashReportingController::handlePromptAnswer(
             return;
         }
         self->reportsController()->prepareAndSubmitReport(report, false, true);
-        if (answer == FLTPromptAnswer::AlwaysSend)
+        if (answer == FLTPromptAnswer::AlwaysSend) {
             tel::SystemLog::debug("should set always submit here");
+            FLTUserDefaults &defaults = FLTUserDefaults::standardUserDefaults();
+            if (!defaults.boolForKey(kAlwaysSendKey)) {
+                defaults.setBool(true, kAlwaysSendKey);
+                defaults.synchronize();
+            }
+        }
     });
 }
 

@@ -118,6 +118,7 @@ class FLTCrashReportingController : public FLTNetworkClientDelegate,
 {
 public:
     static constexpr double kRetryDelay = 600.0;
+    static constexpr const char *kAlwaysSendKey = "com.faultline.crash.always-send";
     // Runs `work` after `seconds`; tests replace it so that nothing waits for real.
     using Scheduler = std::function<void(double seconds, std::function<void()> work)>;
 
@@ -140,7 +141,9 @@ public:
     bool lastLaunchFailed() const { return m_lastLaunchFailed; }
     // This launch's report, once set up.
     std::shared_ptr<FLTInternalReport> currentReport() const { return m_currentReport; }
-    // 0 not asked, 1 do not send, 2 send, 3 always send.
+    // 0 not asked, 1 do not send, 2 send, 3 always send. "Always send" is kept in the client's
+    // defaults store (kAlwaysSendKey) and holds at later launches too; the other answers hold
+    // for this process only.
     int promptChoice() const { return m_promptChoice.load(); }
     bool needsToPrompt();
     // Sends the crash-time callback to the delegate. Signal-safe when the delegate's is.

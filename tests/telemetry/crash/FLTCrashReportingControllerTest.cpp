@@ -7,7 +7,11 @@
 // application's delegate that declines and the send prompt. Launches of the whole client: the
 // crash reaches usage analytics too, and analytics switched off leaves crash reporting on.
 
+#include "telemetry/crash/FLTContext.h"
+#include "telemetry/crash/FLTCrashReportingController.h"
+
 #include "common/Gzip.h"
+#include "common/LogCapture.h"
 #include "ReportStoreFixture.h"
 #include "common/ChildProcess.h"
 #include "common/ScopedEnvironment.h"
@@ -238,6 +242,7 @@ protected:
         options.standardError = ChildOptions::StandardError::Captured;
         options.environment = environment();
         options.environment.push_back("FLT_TEST_CA=" + m_der.string());
+        options.environment.push_back("XDG_DATA_HOME=" + (m_folder / "data").string());
         for (const auto &variable : extra)
             options.environment.push_back(variable);
         return qnt::test::runChild(
@@ -353,6 +358,7 @@ TEST_F(KitLaunch, TheSendPromptIsShownOnceAndItsAnswerHoldsForTheOtherReports)
     for (const Case &c : {Case{"always", 2}, Case{"never", 0}}) {
         SCOPED_TRACE(c.answer);
         m_uploads = 0;
+        fs::remove_all(m_folder / "data");
         crashOnce(std::string("first-") + c.answer);
         crashOnce(std::string("second-") + c.answer);
         const auto next = launch(std::string("asking-") + c.answer, "turn",
@@ -364,6 +370,61 @@ TEST_F(KitLaunch, TheSendPromptIsShownOnceAndItsAnswerHoldsForTheOtherReports)
             EXPECT_FALSE(fs::exists(m_store / "active" / (std::string(stage) + c.answer)));
         fs::remove_all(m_store / "active");
     }
+}
+
+TEST_F(KitLaunch, AlwaysSendHoldsAtLaterLaunches)
+{
+    crashOnce("first");
+    const auto asking = launch("asking", "turn", {"FLT_PROMPT=always"});
+    EXPECT_NE(asking.output.find("settled prompts 1"), std::string::npos) << asking.output;
+    // A later launch, whose prompt would answer "never", does not ask: both reports go.
+    crashOnce("second");
+    crashOnce("third");
+    const auto later = launch("later", "turn", {"FLT_PROMPT=never"});
+    EXPECT_EQ(later.exitCode, 0) << later.errors;
+    EXPECT_NE(later.output.find("settled prompts 0"), std::string::npos) << later.output;
+    EXPECT_EQ(m_uploads, 3);
+}
+
+// Settings that switch crash reporting off: the start answers no, installs nothing and empties
+// every store folder.
+TEST(CrashReportingSwitchedOff, StartEmptiesTheStoreAndInstallsNothing)
+{
+    class SwitchedOff : public FLTCrashReportingControllerDelegate
+    {
+    public:
+        std::optional<std::string>
+        APIKeyForCrashReportingController(FLTCrashReportingController *) override
+        {
+            return "key-off";
+        }
+        FLTSettings settingsForCrashReportingController(FLTCrashReportingController *) override
+        {
+            return FLTSettings(json{{"features", {{"collect_reports", false}}}});
+        }
+    };
+    const qnt::test::TemporaryStore store;
+    const auto &manager = store.manager();
+    store.addReport(manager->activePath(), "earlier", {{"signal.fltrecord", "{}\n"}});
+    store.addReport(manager->processingPath(), "half-packed", {{"signal.fltrecord", "{}\n"}});
+    qnt::test::writeFile(fs::path(manager->preparedPath()) / "B.multipartmime", "package");
+    const qnt::test::LogCapture log;
+    auto delegate = std::make_shared<SwitchedOff>();
+    auto controller = FLTCrashReportingController::create(manager, delegate);
+    bool contextStarted = false;
+    controller->setContextStarter([&](const FLTContextInitData &) {
+        contextStarted = true;
+        return true;
+    });
+    EXPECT_FALSE(controller->startWithProfilingMark(
+        FLTCrashReportingController::monotonicMilliseconds(), std::nullopt));
+    controller->operationQueue()->waitUntilAllOperationsAreFinished();
+    EXPECT_FALSE(contextStarted);
+    EXPECT_TRUE(log.contains("[Faultline:Crash] Reporting is disabled"));
+    EXPECT_FALSE(fs::exists(controller->launchMarkerPath()));
+    for (const std::string &stage : {manager->activePath(), manager->processingPath(),
+                                     manager->preparedPath(), manager->pendingPath()})
+        EXPECT_TRUE(!fs::exists(stage) || fs::is_empty(stage)) << stage;
 }
 
 // Two launches of the whole client as an application starts it (Plinth::with the crash kit, which
@@ -433,10 +494,17 @@ TEST_F(ClientLaunch, TheCrashReachesReportsAndAnalyticsAndAnalyticsOffLeavesCras
 
         const auto reports = requestsTo("/sdk-api/");
         ASSERT_EQ(reports.size(), 1u);
-        std::string crashedLaunch;
-        for (const auto &part : reports[0].parts)
+        std::string crashedLaunch, signalRecord;
+        for (const auto &part : reports[0].parts) {
             if (part.name == "report_id")
                 crashedLaunch = part.content;
+            if (part.name == "signal.fltrecord")
+                signalRecord = qnt::test::gunzip(part.content).value_or("");
+        }
+        const json signal =
+            json::parse(signalRecord.substr(0, signalRecord.find('\n')), nullptr, false);
+        ASSERT_TRUE(signal.contains("signal")) << signalRecord;
+        const std::uint64_t crashTime = signal["signal"]["time"];
         ASSERT_EQ(crashedLaunch.size(), 32u);
         // Only the launch that ran last is left.
         EXPECT_EQ(std::distance(fs::directory_iterator(m_store / "active"), {}), 1);
@@ -458,6 +526,10 @@ TEST_F(ClientLaunch, TheCrashReachesReportsAndAnalyticsAndAnalyticsOffLeavesCras
             }
         EXPECT_NE(crashLog.find("\"session_id\":\"" + crashedLaunch + "\""), std::string::npos)
             << crashLog;
+        // Dated with the crash, not with the start of the launch that crashed.
+        EXPECT_NE(crashLog.find(std::to_string(crashTime * 1000) + "\tapp_crashed\t"),
+                  std::string::npos)
+            << crashTime << " in " << crashLog;
         EXPECT_NE(exported.find("\"svg\""), std::string::npos) << exported;
     }
 }

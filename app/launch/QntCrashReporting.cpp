@@ -120,6 +120,9 @@ QMenu *QntCrashReporting::makeMenu(QWidget *parent)
         if (ok)
             Faultline::sharedInstance().setObjectValue(value.toStdString(), key.toStdString());
     });
+    menu->addAction(tr("Log Test Event"), menu, [] {
+        Faultline::logEvent("quintora_test_event", {{"source", "help_menu"}});
+    });
     menu->addAction(tr("Record Test Error"), menu, [] {
         FLTError error;
         error.domain = "org.quintora.test";

@@ -16,8 +16,9 @@ public:
     // Hands the kit its delegate and follows the application's active state. Call once, before
     // the telemetry client starts.
     static void install();
-    // The Crash Reporting submenu: user identifier, custom key, a recorded test error and the two
-    // test crashes. Its menu action is hidden while the kit is not running.
+    // The Crash Reporting submenu: user identifier, custom key, a test event (handed to usage
+    // analytics), a recorded test error and the two test crashes. Its menu action is hidden while
+    // the kit is not running.
     static QMenu *makeMenu(QWidget *parent);
     // Updates the visibility of a menu made by makeMenu.
     static void updateMenu(QMenu *menu);

@@ -132,6 +132,7 @@ QMenu *QntCrashReporting::makeMenu(QWidget *parent)
     });
     menu->addSeparator();
     menu->addAction(tr("Test Crash"), menu, [] { Faultline::crash(); });
+    menu->addAction(tr("Test Exception"), menu, [] { Faultline::throwException(); });
     menu->addAction(tr("Test Crash in Worker Thread"), menu, [] { crashInWorkerThread(); });
     updateMenu(menu);
     return menu;

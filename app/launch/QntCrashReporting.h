@@ -17,8 +17,9 @@ public:
     // the telemetry client starts.
     static void install();
     // The Crash Reporting submenu: user identifier, custom key, a test event (handed to usage
-    // analytics), a recorded test error and the two test crashes. Its menu action is hidden while
-    // the kit is not running.
+    // analytics), a recorded test error, and the test crashes (a trap, an uncaught exception
+    // recorded before the trap, and an invalid memory access on a worker thread). Its menu action
+    // is hidden while the kit is not running.
     static QMenu *makeMenu(QWidget *parent);
     // Updates the visibility of a menu made by makeMenu.
     static void updateMenu(QMenu *menu);

@@ -11,6 +11,7 @@
 #include "framework/styles/VRStyle.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QRandomGenerator>
@@ -18,6 +19,7 @@
 #include <benchmark/benchmark.h>
 
 #include <malloc.h>
+#include <unistd.h>
 
 #include <cmath>
 
@@ -111,19 +113,40 @@ void BM_RenderVisiblePart(benchmark::State &state)
     }
 }
 
+// The process's resident memory in bytes, as the system counts it.
+double residentBytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().simplified().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) : 0;
+}
+
+// Memory a drawing costs the process: how much the resident size grows (what the system sees)
+// and how much the heap grows (live blocks plus what the allocator keeps), per object. The
+// drawing is painted once, as an open document is, so the caches of a shown drawing count too.
 void BM_MemoryPerObject(benchmark::State &state)
 {
     const int count = int(state.range(0));
-    double perObject = 0;
+    double resident = 0, heap = 0, live = 0;
+    QImage image(1920, 1080, QImage::Format_ARGB32_Premultiplied);
     for (auto _ : state) {
         malloc_trim(0);
-        const size_t before = mallinfo2().uordblks;
+        const double rssBefore = residentBytes();
+        const struct mallinfo2 before = mallinfo2();
         auto drawing = makeDrawing(count);
-        const size_t after = mallinfo2().uordblks;
-        perObject = double(after - before) / count;
+        renderInto(*drawing, image, true);
+        const struct mallinfo2 after = mallinfo2();
+        resident = residentBytes() - rssBefore;
+        heap = double(after.arena + after.hblkhd) - double(before.arena + before.hblkhd);
+        live = double(after.uordblks + after.hblkhd) - double(before.uordblks + before.hblkhd);
         benchmark::DoNotOptimize(drawing.get());
     }
-    state.counters["bytes_per_object"] = perObject;
+    state.counters["resident_bytes_per_object"] = resident / count;
+    state.counters["heap_bytes_per_object"] = heap / count;
+    state.counters["live_bytes_per_object"] = live / count;
+    state.counters["resident_growth_MiB"] = resident / (1024.0 * 1024.0);
 }
 
 void BM_MemoryPerPlainShape(benchmark::State &state)

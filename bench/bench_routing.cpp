@@ -1,5 +1,8 @@
 // Connector routing speed on a generated diagram: a grid of shapes with jittered positions and
 // sizes, joined by connectors between nearby shapes (and a few long ones across the drawing).
+// The grid benchmarks route a fixed family of seeded diagrams at growing sizes and report how
+// good the routes are: length, bends, crossings, overlapping parallel segments of unrelated
+// connectors and segments through shapes, per connector.
 #include "framework/routing/VRAvoidRouter.h"
 #include "framework/routing/VRConnectorRouter.h"
 #include "framework/model/QntConnector.h"
@@ -15,7 +18,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -219,6 +225,204 @@ void BM_ModelDragElement(benchmark::State &state)
     state.counters["attached"] = moved->connectedConnectors().size();
 }
 
+// N shapes of 120 x 60 on a grid of pitch 200 x 150, each moved by a random offset of up to
+// 40 x 30; M connectors from a random shape to one within 3 grid cells in each direction, both
+// ends at the shapes' centres with no side given (the router picks it).
+Corpus makeGridCorpus(int shapeCount, int connectorCount, quint32 seed = 2026)
+{
+    QRandomGenerator rng(seed);
+    Corpus c;
+    const int cols = int(std::ceil(std::sqrt(double(shapeCount))));
+    const int rows = (shapeCount + cols - 1) / cols;
+    for (int k = 0; k < shapeCount; ++k) {
+        const double x = (k % cols) * 200.0 + rng.bounded(40.0);
+        const double y = (k / cols) * 150.0 + rng.bounded(30.0);
+        c.shapes.push_back(QRectF(x, y, 120, 60));
+    }
+    while (c.connectors.size() < connectorCount) {
+        const int a = int(rng.bounded(shapeCount));
+        const int col = a % cols + int(rng.bounded(7)) - 3;
+        const int row = a / cols + int(rng.bounded(7)) - 3;
+        const int b = row * cols + col;
+        if (col < 0 || col >= cols || row < 0 || row >= rows || b >= shapeCount || b == a)
+            continue;
+        const VRRouteEnd start{c.shapes[a].center(), a, VRRouteSide::Any};
+        const VRRouteEnd end{c.shapes[b].center(), b, VRRouteSide::Any};
+        c.connectors.push_back({VRRouteKind::Orthogonal, start, end});
+    }
+    return c;
+}
+
+// Quality of a set of routes, summed over all connectors.
+struct RouteQuality {
+    double length = 0;
+    double bends = 0;
+    double crossings = 0;        // pairs of segments of different connectors that cross
+    double overlap = 0;          // length shared by parallel segments of unrelated connectors
+    double throughShapes = 0;    // segments that pass through the inside of a shape
+    double throughOwnShapes = 0; // ... of which through the shape of one of its own ends
+};
+
+struct Segment {
+    int connector;
+    bool horizontal;
+    double at;       // y of a horizontal segment, x of a vertical one
+    double from, to; // extent along the segment, from < to
+};
+
+RouteQuality measure(const Corpus &corpus, const QList<QList<QPointF>> &routes)
+{
+    RouteQuality q;
+    std::vector<Segment> segments;
+    for (int c = 0; c < routes.size(); ++c) {
+        const QList<QPointF> &r = routes[c];
+        q.bends += std::max<qsizetype>(0, r.size() - 2);
+        for (int k = 1; k < r.size(); ++k) {
+            const QPointF a = r[k - 1], b = r[k];
+            q.length += std::hypot(b.x() - a.x(), b.y() - a.y());
+            const bool horizontal = std::abs(a.y() - b.y()) < 1e-6;
+            if (horizontal)
+                segments.push_back(
+                    {c, true, a.y(), std::min(a.x(), b.x()), std::max(a.x(), b.x())});
+            else
+                segments.push_back(
+                    {c, false, a.x(), std::min(a.y(), b.y()), std::max(a.y(), b.y())});
+            // A segment through a shape other than the end shapes it starts or ends in.
+            const QRectF seg = QRectF(a, b).normalized();
+            for (int s = 0; s < corpus.shapes.size(); ++s) {
+                const VRRouteRequest &req = corpus.connectors[c];
+                if ((k == 1 && s == req.start.shape) || (k == r.size() - 1 && s == req.end.shape))
+                    continue;
+                const QRectF inside = corpus.shapes[s].adjusted(1, 1, -1, -1);
+                if (seg.left() < inside.right() && seg.right() > inside.left()
+                    && seg.top() < inside.bottom() && seg.bottom() > inside.top()) {
+                    q.throughShapes += 1;
+                    if (s == req.start.shape || s == req.end.shape)
+                        q.throughOwnShapes += 1;
+                    break;
+                }
+            }
+        }
+    }
+    auto related = [&](int a, int b) {
+        const VRRouteRequest &x = corpus.connectors[a], &y = corpus.connectors[b];
+        return x.start.shape == y.start.shape || x.start.shape == y.end.shape
+               || x.end.shape == y.start.shape || x.end.shape == y.end.shape;
+    };
+    for (size_t i = 0; i < segments.size(); ++i) {
+        const Segment &s = segments[i];
+        for (size_t j = i + 1; j < segments.size(); ++j) {
+            const Segment &t = segments[j];
+            if (s.connector == t.connector)
+                continue;
+            if (s.horizontal != t.horizontal) {
+                if (t.at > s.from + 1e-6 && t.at < s.to - 1e-6 && s.at > t.from + 1e-6
+                    && s.at < t.to - 1e-6)
+                    q.crossings += 1;
+            } else if (std::abs(s.at - t.at) < 0.5 && !related(s.connector, t.connector)) {
+                q.overlap += std::max(0.0, std::min(s.to, t.to) - std::max(s.from, t.from));
+            }
+        }
+    }
+    return q;
+}
+
+void reportQuality(benchmark::State &state, const Corpus &corpus, const RouteQuality &q)
+{
+    const double n = std::max<qsizetype>(1, corpus.connectors.size());
+    state.counters["shapes"] = corpus.shapes.size();
+    state.counters["connectors"] = corpus.connectors.size();
+    state.counters["length"] = q.length / n;
+    state.counters["bends"] = q.bends / n;
+    state.counters["crossings"] = q.crossings / n;
+    state.counters["overlapPercent"] = 100.0 * q.overlap / std::max(q.length, 1.0);
+    state.counters["throughShapes"] = q.throughShapes;
+    state.counters["throughOwnShapes"] = q.throughOwnShapes;
+}
+
+QList<QList<QPointF>> routesOf(const VRConnectorRouter &router, const Corpus &corpus)
+{
+    QList<QList<QPointF>> routes;
+    for (int k = 0; k < corpus.connectors.size(); ++k)
+        routes.push_back(router.route(k));
+    return routes;
+}
+
+// The first route of a whole grid diagram, and the quality of its routes.
+void BM_GridFirstRoute(benchmark::State &state)
+{
+    const Corpus corpus = makeGridCorpus(int(state.range(0)), int(state.range(1)));
+    QList<QList<QPointF>> routes;
+    for (auto _ : state) {
+        VRConnectorRouter router;
+        load(router, corpus);
+        benchmark::DoNotOptimize(router.update());
+        state.PauseTiming();
+        routes = routesOf(router, corpus);
+        state.ResumeTiming();
+    }
+    reportQuality(state, corpus, measure(corpus, routes));
+}
+
+// Moves every shape of a routed grid diagram in turn by one drag step and re-routes; reports the
+// worst and the median time of one step over all shapes (a drag of any shape, whatever its
+// connectors). One iteration moves every shape once.
+void BM_GridRerouteEveryShape(benchmark::State &state)
+{
+    Corpus corpus = makeGridCorpus(int(state.range(0)), int(state.range(1)));
+    VRConnectorRouter router;
+    load(router, corpus);
+    router.update();
+    std::vector<std::vector<int>> attached(corpus.shapes.size());
+    for (int k = 0; k < corpus.connectors.size(); ++k) {
+        attached[corpus.connectors[k].start.shape].push_back(k);
+        attached[corpus.connectors[k].end.shape].push_back(k);
+    }
+    std::vector<double> worst(corpus.shapes.size(), 0.0);
+    double sign = 1;
+    for (auto _ : state) {
+        for (int s = 0; s < corpus.shapes.size(); ++s) {
+            const auto began = std::chrono::steady_clock::now();
+            QRectF &r = corpus.shapes[s];
+            r.translate(6 * sign, 3 * sign);
+            router.setObstacle(s, r);
+            for (int k : attached[s]) {
+                VRRouteRequest &req = corpus.connectors[k];
+                if (req.start.shape == s)
+                    req.start.point = r.center();
+                if (req.end.shape == s)
+                    req.end.point = r.center();
+                router.setConnector(k, req);
+            }
+            benchmark::DoNotOptimize(router.update());
+            const std::chrono::duration<double, std::milli> took =
+                std::chrono::steady_clock::now() - began;
+            worst[s] = std::max(worst[s], took.count());
+        }
+        sign = -sign;
+    }
+    std::vector<double> sorted = worst;
+    std::sort(sorted.begin(), sorted.end());
+    const auto longest = std::max_element(worst.begin(), worst.end()) - worst.begin();
+    state.counters["worstStepMs"] = sorted.back();
+    state.counters["medianStepMs"] = sorted[sorted.size() / 2];
+    state.counters["worstShapeConnectors"] = double(attached[longest].size());
+}
+
+void gridSizes(benchmark::internal::Benchmark *b)
+{
+    if (smoke()) {
+        b->Args({50, 100});
+        return;
+    }
+    for (const auto &[n, m] : {std::pair{50, 100}, {250, 500}, {500, 1000}, {1000, 2000}})
+        b->Args({n, m});
+}
+
+BENCHMARK(BM_GridFirstRoute)->Apply(gridSizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GridRerouteEveryShape)
+    ->Args({smoke() ? 50 : 500, smoke() ? 100 : 1000})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_FullRoute, orthogonal, VRRouteKind::Orthogonal)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_FullRoute, polyline, VRRouteKind::Polyline)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_RerouteMovedShape, orthogonal, VRRouteKind::Orthogonal)

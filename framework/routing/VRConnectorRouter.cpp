@@ -442,14 +442,21 @@ QList<QPointF> VRConnectorRouter::routeOnce(const VRRouteRequest &request, bool 
     return path;
 }
 
-VRConnectorRouter::Port VRConnectorRouter::port(const VRRouteEnd &end) const
+VRConnectorRouter::Port VRConnectorRouter::port(const VRRouteEnd &end, const QPointF &toward) const
 {
     auto it = m_obstacles.find(end.shape);
     if (end.shape < 0 || it == m_obstacles.end())
         return {end.point, end.point, kNoDir};
     const QRectF &infl = it->second.inflated;
+    const QRectF &rect = it->second.rect;
     const QPointF p = end.point;
-    switch (resolvedSide(it->second.rect, p, end.side)) {
+    // An end inside its shape (its centre, say) has no nearest side that means anything: it
+    // leaves through the side that faces the other end, so the route never crosses its own shape.
+    const bool inside = end.side == VRRouteSide::Any
+                        && rect.adjusted(kEps, kEps, -kEps, -kEps).contains(p)
+                        && !rect.contains(toward);
+    switch (inside ? resolvedSide(rect, toward, VRRouteSide::Any)
+                   : resolvedSide(rect, p, end.side)) {
     case VRRouteSide::Left: return {p, QPointF(std::min(infl.left(), p.x()), p.y()), 1};
     case VRRouteSide::Right: return {p, QPointF(std::max(infl.right(), p.x()), p.y()), 0};
     case VRRouteSide::Top: return {p, QPointF(p.x(), std::min(infl.top(), p.y())), 3};
@@ -490,8 +497,8 @@ bool VRConnectorRouter::blockedAt(double x, double y, const std::vector<VRRouteI
 
 QList<QPointF> VRConnectorRouter::routeOrthogonal(const VRRouteRequest &request, bool *found)
 {
-    const Port from = port(request.start);
-    const Port to = port(request.end);
+    const Port from = port(request.start, request.end.point);
+    const Port to = port(request.end, request.start.point);
     const std::vector<VRRouteId> ignored = ignoredAt({from.exit, to.exit, from.spot, to.spot});
     // Search a window around the ends first: the grid then holds only the lines of nearby shapes.
     // The window grows when it holds no route; the last try uses the whole drawing.
@@ -652,8 +659,8 @@ bool VRConnectorRouter::orthogonalSearch(const Port &from, const Port &to,
 
 QList<QPointF> VRConnectorRouter::routePolyline(const VRRouteRequest &request, bool *found)
 {
-    Port from = port(request.start);
-    Port to = port(request.end);
+    Port from = port(request.start, request.end.point);
+    Port to = port(request.end, request.start.point);
     // Polylines leave from the spot itself; the own shapes block only with their real outline.
     from.exit = from.spot;
     to.exit = to.spot;

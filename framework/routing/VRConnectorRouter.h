@@ -82,7 +82,9 @@ private:
     };
 
     void prepare();
-    Port port(const VRRouteEnd &end) const;
+    // toward: the other end; an end inside its shape with no side leaves through the side
+    // facing it.
+    Port port(const VRRouteEnd &end, const QPointF &toward) const;
     QList<QPointF> routeOrthogonal(const VRRouteRequest &request, bool *found);
     bool orthogonalSearch(const Port &from, const Port &to, const std::vector<VRRouteId> &ignored,
                           const std::vector<double> &xs, const std::vector<double> &ys,

@@ -235,6 +235,43 @@ TEST(Router, FreeEndsRouteWithoutPorts)
     EXPECT_FALSE(pathCrossesInterior(path, s.wall));
 }
 
+TEST(Router, EndAtTheCentreLeavesThroughTheSideFacingTheOtherEnd)
+{
+    const QRectF own(400, 300, 120, 60);
+    struct Case {
+        QPointF otherOffset;
+        VRRouteSide expected;
+    };
+    const Case cases[] = {{{-300, 20}, VRRouteSide::Left},
+                          {{300, -20}, VRRouteSide::Right},
+                          {{30, -250}, VRRouteSide::Top},
+                          {{-30, 250}, VRRouteSide::Bottom}};
+    for (const Case &c : cases) {
+        VRConnectorRouter router;
+        const QRectF other = own.translated(c.otherOffset);
+        router.setObstacle(1, own);
+        router.setObstacle(2, other);
+        router.setConnector(1, {VRRouteKind::Orthogonal,
+                                {own.center(), 1, VRRouteSide::Any},
+                                {other.center(), 2, VRRouteSide::Any}});
+        router.update();
+        const QList<QPointF> path = router.route(1);
+        ASSERT_GE(path.size(), 2);
+        EXPECT_EQ(path.first(), own.center());
+        EXPECT_EQ(path.last(), other.center());
+        const QPointF out = path[1];
+        switch (c.expected) {
+        case VRRouteSide::Left: EXPECT_LT(out.x(), own.left()); break;
+        case VRRouteSide::Right: EXPECT_GT(out.x(), own.right()); break;
+        case VRRouteSide::Top: EXPECT_LT(out.y(), own.top()); break;
+        default: EXPECT_GT(out.y(), own.bottom()); break;
+        }
+        // Past its first segment the route stays out of both its shapes.
+        EXPECT_FALSE(pathCrossesInterior(path.mid(1, path.size() - 2), own));
+        EXPECT_FALSE(pathCrossesInterior(path.mid(1, path.size() - 2), other));
+    }
+}
+
 TEST(Router, RandomDiagramsRouteClearOfEveryShape)
 {
     // Shapes on a jittered grid (never overlapping) joined at random; every route found must be

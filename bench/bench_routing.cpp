@@ -14,6 +14,8 @@
 #include "framework/undo/VRUndoManager.h"
 
 #include <QApplication>
+#include <QImage>
+#include <QPainter>
 #include <QRandomGenerator>
 
 #include <benchmark/benchmark.h>
@@ -362,6 +364,31 @@ void BM_GridFirstRoute(benchmark::State &state)
         state.ResumeTiming();
     }
     reportQuality(state, corpus, measure(corpus, routes));
+    // QNT_BENCH_ROUTES_PICTURE=file.png: a picture of the 250/500 diagram's routes, to look at.
+    const QString picture = qEnvironmentVariable("QNT_BENCH_ROUTES_PICTURE");
+    if (!picture.isEmpty() && state.range(0) == 250) {
+        QRectF all;
+        for (const QRectF &r : corpus.shapes)
+            all |= r;
+        all.adjust(-40, -40, 40, 40);
+        QImage image((all.size() * 0.5).toSize(), QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(0.5, 0.5);
+        p.translate(-all.topLeft());
+        p.setPen(QPen(QColor(90, 90, 90), 1.5));
+        p.setBrush(QColor(235, 240, 250));
+        for (const QRectF &r : corpus.shapes)
+            p.drawRect(r);
+        p.setBrush(Qt::NoBrush);
+        for (int k = 0; k < routes.size(); ++k) {
+            p.setPen(QPen(QColor::fromHsv((k * 47) % 360, 220, 200), 2));
+            p.drawPolyline(routes[k].constData(), int(routes[k].size()));
+        }
+        p.end();
+        image.save(picture);
+    }
 }
 
 // Moves every shape of a routed grid diagram in turn by one drag step and re-routes; reports the

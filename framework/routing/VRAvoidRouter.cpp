@@ -298,7 +298,12 @@ void VRAvoidRouter::submitRequest(QntConnector &connector)
         std::shared_ptr<QntElement> element = point.targetElement();
         if (element && point.targetStickySpot() && m_entries.contains(element.get())) {
             e.shape = idOf(element.get());
-            e.side = VRConnectorGeometry::sideOf(element->logicalBounds(), e.point);
+            // A spot inside the element leaves through whichever side the router finds best.
+            const QRectF bounds = element->logicalBounds();
+            const bool inside = bounds.adjusted(1e-6, 1e-6, -1e-6, -1e-6).contains(e.point);
+            e.side = inside ? VRRouteSide::Any : VRConnectorGeometry::sideOf(bounds, e.point);
+            if (inside)
+                return e;
             e.point = spreadEndPoint(connector, e.point, keyOf(*element, point.spotIndex()));
         }
         return e;

@@ -444,19 +444,37 @@ QList<QPointF> VRConnectorRouter::routeOnce(const VRRouteRequest &request, bool 
 
 VRConnectorRouter::Port VRConnectorRouter::port(const VRRouteEnd &end, const QPointF &toward) const
 {
+    return candidatePorts(end, toward).front();
+}
+
+std::vector<VRConnectorRouter::Port> VRConnectorRouter::candidatePorts(const VRRouteEnd &end,
+                                                                       const QPointF &toward) const
+{
     auto it = m_obstacles.find(end.shape);
     if (end.shape < 0 || it == m_obstacles.end())
-        return {end.point, end.point, kNoDir};
-    const QRectF &infl = it->second.inflated;
+        return {Port{end.point, end.point, kNoDir}};
     const QRectF &rect = it->second.rect;
-    const QPointF p = end.point;
     // An end inside its shape (its centre, say) has no nearest side that means anything: it
-    // leaves through the side that faces the other end, so the route never crosses its own shape.
-    const bool inside = end.side == VRRouteSide::Any
-                        && rect.adjusted(kEps, kEps, -kEps, -kEps).contains(p)
-                        && !rect.contains(toward);
-    switch (inside ? resolvedSide(rect, toward, VRRouteSide::Any)
-                   : resolvedSide(rect, p, end.side)) {
+    // leaves through a side that faces the other end, so the route never crosses its own shape.
+    // Both facing sides are candidates; the likelier one comes first.
+    if (end.side == VRRouteSide::Any && rect.adjusted(kEps, kEps, -kEps, -kEps).contains(end.point)
+        && !rect.contains(toward)) {
+        const VRRouteSide first = resolvedSide(rect, toward, VRRouteSide::Any);
+        const VRRouteSide across =
+            toward.x() < rect.center().x() ? VRRouteSide::Left : VRRouteSide::Right;
+        const VRRouteSide upDown =
+            toward.y() < rect.center().y() ? VRRouteSide::Top : VRRouteSide::Bottom;
+        const VRRouteSide second = first == across ? upDown : across;
+        return {portOnSide(end, first), portOnSide(end, second)};
+    }
+    return {portOnSide(end, resolvedSide(rect, end.point, end.side))};
+}
+
+VRConnectorRouter::Port VRConnectorRouter::portOnSide(const VRRouteEnd &end, VRRouteSide side) const
+{
+    const QRectF &infl = m_obstacles.at(end.shape).inflated;
+    const QPointF p = end.point;
+    switch (side) {
     case VRRouteSide::Left: return {p, QPointF(std::min(infl.left(), p.x()), p.y()), 1};
     case VRRouteSide::Right: return {p, QPointF(std::max(infl.right(), p.x()), p.y()), 0};
     case VRRouteSide::Top: return {p, QPointF(p.x(), std::min(infl.top(), p.y())), 3};
@@ -497,8 +515,41 @@ bool VRConnectorRouter::blockedAt(double x, double y, const std::vector<VRRouteI
 
 QList<QPointF> VRConnectorRouter::routeOrthogonal(const VRRouteRequest &request, bool *found)
 {
-    const Port from = port(request.start, request.end.point);
-    const Port to = port(request.end, request.start.point);
+    const std::vector<Port> starts = candidatePorts(request.start, request.end.point);
+    const std::vector<Port> ends = candidatePorts(request.end, request.start.point);
+    if (starts.size() == 1 && ends.size() == 1)
+        return routeBetween(starts.front(), ends.front(), found);
+    // Where the router picks the sides, the route of least cost wins: length plus a penalty for
+    // every bend, as the search itself weighs them.
+    QList<QPointF> best;
+    double bestCost = std::numeric_limits<double>::infinity();
+    *found = false;
+    for (const Port &from : starts) {
+        for (const Port &to : ends) {
+            bool ok = false;
+            QList<QPointF> path = routeBetween(from, to, &ok);
+            if (!ok) {
+                if (best.isEmpty())
+                    best = path;
+                continue;
+            }
+            double cost =
+                m_parameters.segmentPenalty * double(std::max<qsizetype>(0, path.size() - 2));
+            for (qsizetype k = 1; k < path.size(); ++k)
+                cost += std::abs(path[k].x() - path[k - 1].x())
+                        + std::abs(path[k].y() - path[k - 1].y());
+            if (!*found || cost < bestCost) {
+                bestCost = cost;
+                best = std::move(path);
+                *found = true;
+            }
+        }
+    }
+    return best;
+}
+
+QList<QPointF> VRConnectorRouter::routeBetween(const Port &from, const Port &to, bool *found)
+{
     const std::vector<VRRouteId> ignored = ignoredAt({from.exit, to.exit, from.spot, to.spot});
     // Search a window around the ends first: the grid then holds only the lines of nearby shapes.
     // The window grows when it holds no route; the last try uses the whole drawing.

@@ -85,7 +85,12 @@ private:
     // toward: the other end; an end inside its shape with no side leaves through the side
     // facing it.
     Port port(const VRRouteEnd &end, const QPointF &toward) const;
+    // The ports an end may leave through: one, or for an end inside its shape with no side the
+    // two sides facing the other end.
+    std::vector<Port> candidatePorts(const VRRouteEnd &end, const QPointF &toward) const;
+    Port portOnSide(const VRRouteEnd &end, VRRouteSide side) const;
     QList<QPointF> routeOrthogonal(const VRRouteRequest &request, bool *found);
+    QList<QPointF> routeBetween(const Port &from, const Port &to, bool *found);
     bool orthogonalSearch(const Port &from, const Port &to, const std::vector<VRRouteId> &ignored,
                           const std::vector<double> &xs, const std::vector<double> &ys,
                           QList<QPointF> *out);

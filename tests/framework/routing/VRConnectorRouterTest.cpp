@@ -272,6 +272,24 @@ TEST(Router, EndAtTheCentreLeavesThroughTheSideFacingTheOtherEnd)
     }
 }
 
+TEST(Router, EndsAtCentresOfDiagonalNeighboursJoinWithOneBend)
+{
+    // Leaving both shapes through the sides facing each other would take two bends.
+    VRConnectorRouter router;
+    const QRectF a(0, 0, 120, 60), b(300, 250, 120, 60);
+    router.setObstacle(1, a);
+    router.setObstacle(2, b);
+    router.setConnector(1, {VRRouteKind::Orthogonal,
+                            {a.center(), 1, VRRouteSide::Any},
+                            {b.center(), 2, VRRouteSide::Any}});
+    router.update();
+    const QList<QPointF> path = router.route(1);
+    EXPECT_EQ(bends(path), 1);
+    EXPECT_TRUE(isOrthogonal(path));
+    EXPECT_FALSE(pathCrossesInterior(path.mid(1, path.size() - 2), a));
+    EXPECT_FALSE(pathCrossesInterior(path.mid(1, path.size() - 2), b));
+}
+
 TEST(Router, RandomDiagramsRouteClearOfEveryShape)
 {
     // Shapes on a jittered grid (never overlapping) joined at random; every route found must be

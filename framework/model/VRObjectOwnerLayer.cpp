@@ -63,15 +63,14 @@ void VRObjectOwnerLayer::notifyMembership(VRDrawableObject &object, bool added)
 
 void VRObjectOwnerLayer::insertObjects(const VRObjectList &objects, int index)
 {
-    // Sets keep adding many objects at once (reading a large file) linear.
+    // An object already in the layer has the layer for its container, so adding one object to a
+    // large layer costs no walk over the layer; the set only drops repeats within the new ones.
     QSet<const VRDrawableObject *> seen;
-    seen.reserve(m_objects.size() + objects.size());
-    for (const auto &o : std::as_const(m_objects))
-        seen.insert(o.get());
+    seen.reserve(objects.size());
     VRObjectList toAdd;
     toAdd.reserve(objects.size());
     for (const auto &o : objects) {
-        if (o && !seen.contains(o.get())) {
+        if (o && o->container() != this && !seen.contains(o.get())) {
             seen.insert(o.get());
             toAdd.append(o);
         }

@@ -55,6 +55,23 @@ TEST(LayerOperations, AutoPolarAndLinearDuplication)
     EXPECT_EQ(row.last()->location(), QPointF(220, -20));
 }
 
+TEST(LayerOperations, AddingKeepsEachObjectOnceAndMovesItFromAnotherLayer)
+{
+    VRObjectDrawingLayer layer, other;
+    auto a = square(QPointF(10, 10)), b = square(QPointF(50, 40)), c = square(QPointF(90, 70));
+    layer.addObjectsFromArray({a, b, a});
+    EXPECT_EQ(layer.objects(), (VRObjectList{a, b}));
+    layer.addObject(b); // already there: nothing changes
+    layer.addObjectsFromArray({b, c});
+    EXPECT_EQ(layer.objects(), (VRObjectList{a, b, c}));
+    other.addObject(a);
+    EXPECT_EQ(layer.objects(), (VRObjectList{b, c}));
+    EXPECT_EQ(other.objects(), VRObjectList{a});
+    layer.addObject(a); // back again, once
+    EXPECT_EQ(layer.objects(), (VRObjectList{b, c, a}));
+    EXPECT_TRUE(other.objects().isEmpty());
+}
+
 TEST(LayerOperations, AlignmentAndDistributionUseTheSelection)
 {
     VRDrawing drawing;

@@ -394,9 +394,8 @@ void BM_GridFirstRoute(benchmark::State &state)
 // Moves every shape of a routed grid diagram in turn by one drag step and re-routes; reports the
 // worst and the median time of one step over all shapes (a drag of any shape, whatever its
 // connectors). One iteration moves every shape once.
-void BM_GridRerouteEveryShape(benchmark::State &state)
+void rerouteEveryShape(benchmark::State &state, Corpus corpus)
 {
-    Corpus corpus = makeGridCorpus(int(state.range(0)), int(state.range(1)));
     VRConnectorRouter router;
     load(router, corpus);
     router.update();
@@ -416,9 +415,9 @@ void BM_GridRerouteEveryShape(benchmark::State &state)
             for (int k : attached[s]) {
                 VRRouteRequest &req = corpus.connectors[k];
                 if (req.start.shape == s)
-                    req.start.point = r.center();
+                    req.start.point += QPointF(6 * sign, 3 * sign);
                 if (req.end.shape == s)
-                    req.end.point = r.center();
+                    req.end.point += QPointF(6 * sign, 3 * sign);
                 router.setConnector(k, req);
             }
             benchmark::DoNotOptimize(router.update());
@@ -436,6 +435,17 @@ void BM_GridRerouteEveryShape(benchmark::State &state)
     state.counters["worstShapeConnectors"] = double(attached[longest].size());
 }
 
+void BM_GridRerouteEveryShape(benchmark::State &state)
+{
+    rerouteEveryShape(state, makeGridCorpus(int(state.range(0)), int(state.range(1))));
+}
+
+// The same on the diagram with a few connectors across the whole drawing.
+void BM_RerouteEveryShape(benchmark::State &state)
+{
+    rerouteEveryShape(state, makeCorpus(shapes(), connectors(), VRRouteKind::Orthogonal));
+}
+
 void gridSizes(benchmark::internal::Benchmark *b)
 {
     if (smoke()) {
@@ -447,6 +457,7 @@ void gridSizes(benchmark::internal::Benchmark *b)
 }
 
 BENCHMARK(BM_GridFirstRoute)->Apply(gridSizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RerouteEveryShape)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GridRerouteEveryShape)
     ->Args({smoke() ? 50 : 500, smoke() ? 100 : 1000})
     ->Unit(benchmark::kMillisecond);

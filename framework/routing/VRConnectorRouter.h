@@ -93,7 +93,7 @@ private:
     QList<QPointF> routeBetween(const Port &from, const Port &to, bool *found);
     bool orthogonalSearch(const Port &from, const Port &to, const std::vector<VRRouteId> &ignored,
                           const std::vector<double> &xs, const std::vector<double> &ys,
-                          QList<QPointF> *out);
+                          QList<QPointF> *out, double greed = 1.0);
     QList<QPointF> routePolyline(const VRRouteRequest &request, bool *found);
     bool polylineSearch(const Port &from, const Port &to, const VRRouteRequest &request,
                         const QRectF &window, QList<QPointF> *out);

@@ -29,6 +29,7 @@
 #include "framework/view/VRDrawingTool.h"
 #include "framework/view/VRDrawingView.h"
 #include "inspectors/QntElementModeInspector.h"
+#include "inspectors/QntGroupModeInspector.h"
 #include "library/QntImagesBankController.h"
 #include "platform/AtomicFile.h"
 #include "platform/ColorPanel.h"
@@ -183,6 +184,7 @@ VOReruRerAppDelegate::~VOReruRerAppDelegate()
     if (mElementModeInspector)
         DIDizeZoziDocument::setSectionViewFactory(DIDizeZoziDocument::Section::CustomElement, {});
     delete mElementModeInspector;
+    delete mGroupModeInspector;
     delete mToolPalette;
     delete mObjectInspector;
     delete mUndoInspector;
@@ -774,7 +776,16 @@ void VOReruRerAppDelegate::toolChangedNotification(const Notification &)
 
 void VOReruRerAppDelegate::openGroupModeInspector(const Notification &)
 {
-    // The group-mode inspector arrives with the selection inspectors.
+    if (!mGroupModeInspector)
+        mGroupModeInspector = new QntGroupModeInspector;
+    const QPointF point = mGroupModeInspector->positionParentWindow();
+    mGroupModeInspector->createGroupModeInspectorAtPoint(point);
+    mGroupModeInspector->showGroupModeInspector();
+}
+
+QntGroupModeInspector *VOReruRerAppDelegate::groupModeInspector() const
+{
+    return mGroupModeInspector;
 }
 
 // ---- shared panels -------------------------------------------------------------------------

@@ -95,6 +95,8 @@ public:
     // Shows the image bank's window, loading its pictures when it has none yet.
     void openImageBankManager();
     QntElementModeInspector *elementModeInspector() const;
+    // The panel of a multiple selection; null until a multiple selection first asked for it.
+    QntGroupModeInspector *groupModeInspector() const;
     void openElementModeInspector();
     void openConnectorModeInspector();
     // Shared panels, made on first use. The show… commands toggle: a visible panel is put

@@ -15,6 +15,7 @@
 #include "app/window/OXOverlayController.h"
 #include "app/common/QntConstants.h"
 #include "app/window/QntDocumentConstants.h"
+#include "inspectors/QntGroupModeInspector.h"
 #include "app/common/ToolbarIcons.h"
 #include "framework/model/QntDirectlyDrawedElement.h"
 #include "framework/model/QntElement.h"
@@ -43,7 +44,6 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QEvent>
-#include <QFontComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -668,6 +668,15 @@ QWidget *DIDizeZoziDocument::selectionColourPicker(QWidget *parent, bool fill)
     return button;
 }
 
+QntGroupModeInspector *DIDizeZoziDocument::groupModeInspector()
+{
+    if (!_groupModeInspector) {
+        _groupModeInspector = new QntGroupModeInspector(VREmbedded{}, m_window.data(), drawing());
+        _groupModeInspector->populateControlsForDrawing(drawing());
+    }
+    return _groupModeInspector;
+}
+
 QWidget *DIDizeZoziDocument::makeSectionView(Section section)
 {
     auto found = sectionFactories().find(section);
@@ -693,39 +702,20 @@ QWidget *DIDizeZoziDocument::makeSectionView(Section section)
         return button;
     };
     switch (section) {
-    case Section::Text: {
-        auto *font = new QFontComboBox(view);
-        font->setMaximumWidth(180);
-        form->addRow(captionLabel(tr("Font"), view), font);
-        auto *size = new QSpinBox(view);
-        size->setRange(4, 288);
-        size->setValue(12);
-        size->setSuffix(QStringLiteral(" pt"));
-        form->addRow(captionLabel(tr("Size"), view), size);
-        auto *align = new QComboBox(view);
-        align->addItems({tr("Left"), tr("Centre"), tr("Right")});
-        align->setCurrentIndex(1);
-        form->addRow(captionLabel(tr("Alignment"), view), align);
-        view->resize(width, 100);
-        break;
-    }
+    case Section::Text:
     case Section::Geometry: {
-        auto *grid = new QWidget(view);
-        auto *g = new QGridLayout(grid);
-        g->setContentsMargins(0, 0, 0, 0);
-        const QStringList names{QStringLiteral("X"), QStringLiteral("Y"), QStringLiteral("W"),
-                                QStringLiteral("H")};
-        for (int k = 0; k < names.size(); ++k) {
-            auto *field = new QLineEdit(grid);
-            field->setObjectName(QStringLiteral("geometry") + names.at(k));
-            field->setReadOnly(true);
-            field->setMaximumWidth(80);
-            g->addWidget(captionLabel(names.at(k), grid), k / 2, (k % 2) * 2);
-            g->addWidget(field, k / 2, (k % 2) * 2 + 1);
-        }
-        form->addRow(grid);
-        view->resize(width, 76);
-        break;
+        // The text and the size-and-position controls of the window's group inspector: they
+        // change every selected object at once.
+        delete view;
+        QntGroupModeInspector *group = groupModeInspector();
+        QWidget *content =
+            section == Section::Text ? group->textSectionView() : group->geometrySectionView();
+        content->setParent(nullptr);
+        content->setObjectName(QStringLiteral("section")
+                               + sectionLabel(section).remove(QLatin1Char(' ')));
+        content->setStyleSheet(QString());
+        content->resize(width, content->sizeHint().height());
+        return content;
     }
     case Section::CustomElement:
     case Section::NoncustomElement:

@@ -44,6 +44,7 @@ class QSplitter;
 class QToolBar;
 class QToolButton;
 class VKStyleInspector;
+class QntGroupModeInspector;
 class VRAutomaticLayout;
 class VRDrawingTool;
 class VRObjectDrawingLayer;
@@ -118,6 +119,8 @@ public:
     QWidget *sectionView(Section section) const;
     // The Style section's inspector; null while the section is not there.
     VKStyleInspector *styleInspector() const;
+    // The group inspector whose text and size controls fill the Text and Geometry sections.
+    QntGroupModeInspector *groupModeInspector();
     bool isInspectorSwitchedOff() const { return _inspectorSwitchedOff; }
     bool isSequenceViewSwitchedOff() const { return _sequenceViewSwitchedOff; }
     bool isCommandViewSwitchedOff() const { return _commandViewSwitchedOff; }
@@ -409,6 +412,7 @@ private:
     // The first fit knew no frame; it is made again once the frame is known.
     bool m_fitPending = false;
     QPointer<QntNotationPalette> m_notationPalette;
+    QPointer<QntGroupModeInspector> _groupModeInspector;
     QPlainTextEdit *m_commandEditor = nullptr;
     QPlainTextEdit *m_stylesheetEditor = nullptr;
     QTabBar *m_commandsOrStyleControl = nullptr;

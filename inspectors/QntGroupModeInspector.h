@@ -1,0 +1,162 @@
+#pragma once
+
+#include "framework/document/VRInspectorBase.h"
+#include "inspectors/AXAttachedWindow.h"
+
+#include <QPointF>
+#include <QPointer>
+#include <QSizeF>
+
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QFontComboBox;
+class QLabel;
+class QLineEdit;
+class QSlider;
+class QStackedWidget;
+class QWidget;
+class QntConnector;
+class QntSegmentedCell;
+class VRUndoManager;
+
+// The inspector of a multiple selection: one arrowless panel whose panes (element text, colours
+// with size and position, connector text, connector style, tables) change every selected object
+// at once, each change one undo step. It reads the selection of the active layer at the moment of
+// each action, so objects deleted or deselected meanwhile are never touched.
+class QntGroupModeInspector : public VRInspectorBase
+{
+    Q_OBJECT
+public:
+    // Pane tags of the segmented control.
+    enum Pane {
+        ElementText = 0,
+        ElementColor = 1,
+        ConnectorText = 2,
+        ConnectorStyle = 3,
+        TableStyle = 4
+    };
+    static QString paneName(int tag);
+
+    explicit QntGroupModeInspector(QObject *parent = nullptr);
+    // The instance inside a document window's inspector column, working on that window's drawing.
+    QntGroupModeInspector(VREmbedded, QWidget *hostWindow, VRDrawing *drawing);
+    ~QntGroupModeInspector() override;
+
+    // The segmented control above the pane area; built on first use.
+    QWidget *mainView();
+    QntSegmentedCell *segControl() { return mainView() ? _segControl : nullptr; }
+    // The element text pane and the size and position controls, for a document window's column.
+    QWidget *textSectionView();
+    QWidget *geometrySectionView();
+    // The drawing worked on: the document window's, else the current document's.
+    VRDrawing *targetDrawing() const;
+
+    // Opening: the point of the drawing view's centre on screen, the panel there (once), shown.
+    QPointF positionParentWindow();
+    void createGroupModeInspectorAtPoint(QPointF point);
+    void showGroupModeInspector();
+    void closeAttachedWindows();
+    AXAttachedWindow *attachedWindow() const { return _attachedWindow; }
+    QPointF lastAttachedPoint() const { return _lastAttachedPoint; }
+
+    // Pane switching; a tag below 0 shows the segmented control's current pane.
+    void selectPaneWithTag(int tag);
+    int shownPaneTag() const { return m_shownTag; }
+
+    // Fills the controls for a drawing and for the current selection.
+    void populateControlsForDrawing(VRDrawing *drawing);
+    void refreshControls();
+
+    // Text of elements (with connectors' labels and tables' cells) and of connectors.
+    void elementFontFamilyAction(const QString &family);
+    bool elementFontSizeAction(const QString &typed);
+    void elementFontTypefaceAction(bool bold, bool italic, bool underlined);
+    void connectorFontFamilyAction(const QString &family);
+    bool connectorFontSizeAction(const QString &typed);
+    void connectorFontTypefaceAction(bool bold, bool italic, bool underlined);
+    void tableFontFamilyAction(const QString &family);
+    bool tableFontSizeAction(const QString &typed);
+
+    // Colours: a scheme on every element, element arrow and connector; their transparency.
+    void colorMatrixAction(qint64 schemeId);
+    void transparencyAction(double coefficient);
+
+    // Size and position, typed in the drawing's units; false (and nothing changed) when refused.
+    double unitConversionFactor() const;
+    bool widthAction(const QString &typed);
+    bool heightAction(const QString &typed);
+    bool xCenterAction(const QString &typed);
+    bool yCenterAction(const QString &typed);
+    bool applyDimensionAction();
+    bool applyLocationAction();
+    void resizeToLargest();
+    void resizeEachElement(double factor);
+
+    // Connectors: arrowheads of thin connectors, routing by the connector inspector's tags.
+    void startArrowheadAction(const QString &arrowId);
+    void endArrowheadAction(const QString &arrowId);
+    void changeConnectorTypeAction(int tag);
+
+    // Controls, for the document window and for tests.
+    QLineEdit *widthTextbox() const { return _widthTextbox; }
+    QLineEdit *heightTextbox() const { return _heightTextbox; }
+    QLineEdit *xCenterTextbox() const { return _xCenterTextbox; }
+    QLineEdit *yCenterTextbox() const { return _yCenterTextbox; }
+    QLabel *messageLabel() const { return _messageLabel; }
+
+protected:
+    void selectedObjectDidChange(const Notification &notification) override;
+
+private:
+    void buildViews();
+    QWidget *buildTextPane(const QString &name, bool connectors);
+    QWidget *buildColorPane();
+    QWidget *buildConnectorStylePane();
+    QWidget *buildTablePane();
+    VRObjectList selection() const;
+    VRUndoManager *undoManager() const;
+    // Runs `change` over the selection as one undo step named `name`; false when nothing changed.
+    bool changeSelection(const QString &name,
+                         const std::function<bool(const VRObjectRef &)> &change);
+    bool readLength(const QString &typed, bool positive, double *points);
+    bool setGeometry(const QString &typed, int which);
+    void refuse(const QString &message);
+    void arrowheadAction(const QString &arrowId, bool start);
+    // The notation body a connector's arrowheads come from.
+    QString bodyIdOf(const QntConnector &connector) const;
+    void fillArrowheadMenus();
+
+    QPointer<AXAttachedWindow> _attachedWindow;
+    QPointer<QWidget> _viewMain;
+    QPointer<VRDrawing> m_drawing;
+    QPointer<QWidget> _geometryView;
+    QPointF _lastAttachedPoint;
+    QntSegmentedCell *_segControl = nullptr;
+    QStackedWidget *_viewBase = nullptr;
+    QWidget *_panes[5] = {};
+    int m_shownTag = -1;
+
+    QFontComboBox *_elemFontFamilyPopUpButton = nullptr;
+    QLineEdit *_elemFontSizeTextField = nullptr;
+    QCheckBox *_elemTypeface[3] = {};
+    QFontComboBox *_connFontFamilyPopUpButton = nullptr;
+    QLineEdit *_connFontSizeTextField = nullptr;
+    QCheckBox *_connTypeface[3] = {};
+    QFontComboBox *_tableFontFamilyPopUpButton = nullptr;
+    QLineEdit *_tableFontSizeTextField = nullptr;
+    QComboBox *_schemePopUpButton = nullptr;
+    QSlider *_transparencySlider = nullptr;
+    QLineEdit *_widthTextbox = nullptr;
+    QLineEdit *_heightTextbox = nullptr;
+    QLineEdit *_xCenterTextbox = nullptr;
+    QLineEdit *_yCenterTextbox = nullptr;
+    QLabel *_unitLabels[4] = {};
+    QSlider *_elemResizeEachElementSlider = nullptr;
+    QPointer<QComboBox> _thinStartArrowheadPopupButton;
+    QComboBox *_thinEndArrowheadPopupButton = nullptr;
+    QComboBox *_connectorTypePopupButton = nullptr;
+    QLabel *_messageLabel = nullptr;
+    std::vector<NotificationToken> m_observers;
+};

@@ -1,0 +1,416 @@
+#include "inspectors/QntGroupModeInspector.h"
+
+#include "inspectors/AXAttachedWindow.h"
+#include "inspectors/QntSegmentedCell.h"
+
+#include "library/PaletteTestSupport.h"
+
+#include "framework/base/VRConstants.h"
+#include "framework/model/QntConnector.h"
+#include "framework/model/QntConnectorArrow.h"
+#include "framework/model/QntConnectorEndPoint.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/QntTextShape.h"
+#include "framework/notations/QntNotation.h"
+#include "framework/styles/VRArrowStroke.h"
+#include "framework/styles/VRStyle.h"
+#include "framework/undo/VRUndoManager.h"
+#include "platform/NotificationCenter.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <memory>
+
+namespace {
+
+const QString kSkinNotation = QStringLiteral("FlowChart/FlowChart.db");
+
+QString arrowAt(const QntConnector &c, bool start)
+{
+    const QntConnectorEndPoint *end = start ? c.startEndPoint() : c.endEndPoint();
+    return end && end->arrow() ? end->arrow()->ID() : QString();
+}
+
+struct Harness {
+    Harness()
+        : palette(kSkinNotation)
+    {
+        VRInspectorBase::setMainDocumentOverride(palette.document.get());
+        inspector = std::make_unique<QntGroupModeInspector>();
+        inspector->mainView();
+        inspector->populateControlsForDrawing(palette.drawing());
+    }
+    ~Harness()
+    {
+        inspector.reset();
+        VRInspectorBase::setMainDocumentOverride(nullptr);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    std::shared_ptr<QntElement> placeElement(QPointF at, QSizeF size = QSizeF())
+    {
+        const QList<QntElementRecord> shapes =
+            palette.drawing()->currentNotation()->shapeElementsList();
+        VRObjectRef element = shapes.at(0).prototype->copy();
+        element->setIsPrototype(false);
+        element->setLocation(at);
+        if (!size.isEmpty())
+            element->setSize(size);
+        palette.layer()->addObject(element);
+        return std::static_pointer_cast<QntElement>(element);
+    }
+    std::shared_ptr<QntConnector> connect(const std::shared_ptr<QntElement> &a,
+                                          const std::shared_ptr<QntElement> &b)
+    {
+        auto connector = std::make_shared<QntConnector>();
+        auto style = VRStyle::create();
+        style->addRenderer(std::make_shared<VRArrowStroke>());
+        connector->setStyle(style);
+        connector->setEnds(a->location(), b->location());
+        palette.layer()->addObject(connector);
+        connector->startEndPoint()->attach(a, 1);
+        connector->endEndPoint()->attach(b, 3);
+        connector->makeStraight();
+        connector->updateStyle();
+        connector->endsDidMove();
+        return connector;
+    }
+    // Three elements and two connectors between them, all selected.
+    void placeMixedSelection()
+    {
+        for (int k = 0; k < 3; ++k) {
+            elements.push_back(placeElement({150.0 + 200 * k, 150}));
+            elements.back()->setTextFontSize(11);
+        }
+        connectors.push_back(connect(elements[0], elements[1]));
+        connectors.push_back(connect(elements[1], elements[2]));
+        selectAll();
+    }
+    void selectAll()
+    {
+        VRObjectList all;
+        for (const auto &e : elements)
+            all.append(e);
+        for (const auto &c : connectors)
+            all.append(c);
+        palette.layer()->exchangeSelectionWithObjectsFromArray(all);
+        undo()->closeOpenGroups();
+    }
+    VRUndoManager *undo() const { return palette.drawing()->undoManager(); }
+    int depth() const
+    {
+        undo()->closeOpenGroups();
+        return int(undo()->undoStack().size());
+    }
+    void undoStep()
+    {
+        undo()->closeOpenGroups();
+        undo()->undo();
+    }
+
+    PaletteHarness palette;
+    std::unique_ptr<QntGroupModeInspector> inspector;
+    std::vector<std::shared_ptr<QntElement>> elements;
+    std::vector<std::shared_ptr<QntConnector>> connectors;
+};
+
+// What a change did to one object, as text, so that a state before and after compare at once.
+using Snapshot = std::function<QString(const Harness &)>;
+
+QString fonts(const Harness &h)
+{
+    QString s;
+    for (const auto &e : h.elements)
+        s += e->text() ? e->text()->font().toString() + QLatin1Char('|') : QStringLiteral("-|");
+    for (const auto &c : h.connectors)
+        s += c->font().toString() + QLatin1Char('|');
+    return s;
+}
+
+QString schemes(const Harness &h)
+{
+    QString s;
+    for (const auto &e : h.elements)
+        s += QString::number(e->colorSchemeId()) + QLatin1Char('|');
+    for (const auto &c : h.connectors)
+        s += QString::number(c->colorSchemeId()) + QLatin1Char('|');
+    return s;
+}
+
+QString arrows(const Harness &h)
+{
+    QString s;
+    for (const auto &c : h.connectors)
+        s += arrowAt(*c, true) + QLatin1Char('/') + arrowAt(*c, false) + QLatin1Char('|');
+    return s;
+}
+
+QString routings(const Harness &h)
+{
+    QString s;
+    for (const auto &c : h.connectors)
+        s += QString::number(c->routing()) + QLatin1Char('|');
+    return s;
+}
+
+QString geometry(const Harness &h)
+{
+    QString s;
+    for (const auto &e : h.elements)
+        s += QStringLiteral("%1,%2,%3,%4|")
+                 .arg(e->size().width())
+                 .arg(e->size().height())
+                 .arg(e->location().x())
+                 .arg(e->location().y());
+    return s;
+}
+
+} // namespace
+
+TEST(QntGroupModeInspectorTest, EachChangeReachesEverySelectedObjectAndUndoesInOneStep)
+{
+    struct Case {
+        const char *name;
+        std::function<void(Harness &)> act;
+        Snapshot snapshot;
+        int changedObjects; // how many of the snapshot's fields must change
+    };
+    const Case cases[] = {
+        {"font size", [](Harness &h) { h.inspector->elementFontSizeAction(QStringLiteral("23")); },
+         fonts, 5},
+        {"font family",
+         [](Harness &h) { h.inspector->elementFontFamilyAction(QStringLiteral("DejaVu Serif")); },
+         fonts, 5},
+        {"bold", [](Harness &h) { h.inspector->elementFontTypefaceAction(true, false, false); },
+         fonts, 5},
+        {"connector font size",
+         [](Harness &h) { h.inspector->connectorFontSizeAction(QStringLiteral("19")); }, fonts, 2},
+        {"colour scheme",
+         [](Harness &h) {
+             const auto list = h.palette.drawing()->currentNotation()->colorSchemesList();
+             ASSERT_GE(list.size(), 2);
+             h.inspector->colorMatrixAction(list.at(1).schemeId);
+         },
+         schemes, 5},
+        {"end arrowhead",
+         [](Harness &h) {
+             const QntNotationRef notation = h.palette.drawing()->currentNotation();
+             const auto heads = notation->arrowheadsList(notation->defaultConnectorId());
+             ASSERT_GE(heads.size(), 2);
+             QString id = heads.at(1).elementId;
+             if (id == arrowAt(*h.connectors[0], false))
+                 id = heads.at(0).elementId;
+             h.inspector->endArrowheadAction(id);
+         },
+         arrows, 2},
+        {"routing", [](Harness &h) { h.inspector->changeConnectorTypeAction(3); }, routings, 2},
+        {"width", [](Harness &h) { h.inspector->widthAction(QStringLiteral("77")); }, geometry, 3},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Harness h;
+        h.placeMixedSelection();
+        const QString before = c.snapshot(h);
+        const QStringList beforeFields = before.split(QLatin1Char('|'));
+        const int depth = h.depth();
+        c.act(h);
+        const QStringList after = c.snapshot(h).split(QLatin1Char('|'));
+        int changed = 0;
+        for (int k = 0; k < after.size(); ++k)
+            changed += after.at(k) != beforeFields.at(k) ? 1 : 0;
+        EXPECT_EQ(changed, c.changedObjects);
+        EXPECT_EQ(h.depth(), depth + 1);
+        h.undoStep();
+        EXPECT_EQ(c.snapshot(h), before);
+    }
+}
+
+TEST(QntGroupModeInspectorTest, LengthsAreTypedInTheDrawingsUnitsAndBadInputChangesNothing)
+{
+    Harness h;
+    h.placeMixedSelection();
+    ASSERT_TRUE(
+        h.palette.drawing()->setDrawingUnits(QStringLiteral("Millimetres"), 2.8346456692913));
+    EXPECT_DOUBLE_EQ(h.inspector->unitConversionFactor(), 2.8346456692913);
+    EXPECT_TRUE(h.inspector->widthAction(QStringLiteral("40")));
+    for (const auto &e : h.elements)
+        EXPECT_NEAR(e->size().width(), 113.39, 0.005);
+
+    const QString before = geometry(h);
+    const int depth = h.depth();
+    for (const char *typed : {"abc", "", "-5", "0", "1e400", "nan", "inf"}) {
+        SCOPED_TRACE(typed);
+        EXPECT_FALSE(h.inspector->widthAction(QString::fromLatin1(typed)));
+        EXPECT_FALSE(h.inspector->messageLabel()->text().isEmpty());
+        EXPECT_FALSE(h.inspector->heightAction(QString::fromLatin1(typed)));
+        EXPECT_EQ(geometry(h), before);
+        EXPECT_EQ(h.depth(), depth);
+    }
+    // Positions may be negative, and count from the margins.
+    EXPECT_FALSE(h.inspector->xCenterAction(QStringLiteral("abc")));
+    EXPECT_TRUE(h.inspector->xCenterAction(QStringLiteral("0")));
+    for (const auto &e : h.elements)
+        EXPECT_DOUBLE_EQ(e->location().x(), h.palette.drawing()->leftMargin());
+
+    // Apply Size checks both fields before changing either.
+    h.inspector->widthTextbox()->setText(QStringLiteral("20"));
+    h.inspector->heightTextbox()->setText(QStringLiteral("abc"));
+    const QString beforeApply = geometry(h);
+    EXPECT_FALSE(h.inspector->applyDimensionAction());
+    EXPECT_EQ(geometry(h), beforeApply);
+    h.inspector->heightTextbox()->setText(QString());
+    const int beforeDepth = h.depth();
+    EXPECT_TRUE(h.inspector->applyDimensionAction());
+    EXPECT_EQ(h.depth(), beforeDepth + 1);
+    for (const auto &e : h.elements)
+        EXPECT_NEAR(e->size().width(), 56.69, 0.005);
+}
+
+TEST(QntGroupModeInspectorTest, UnitNamesOutsideTheTableCountAsPoints)
+{
+    Harness h;
+    const std::pair<const char *, double> cases[] = {{"Pixels", 1.0},
+                                                     {"Picas", 12.0},
+                                                     {"Inches", 72.0},
+                                                     {"Centimetres", 28.346456692913},
+                                                     {"Metres", 2834.6456692913},
+                                                     {"Kilometres", 28346.456692913}};
+    for (const auto &[name, factor] : cases) {
+        h.palette.drawing()->setDrawingUnits(QString::fromLatin1(name), factor);
+        EXPECT_DOUBLE_EQ(h.inspector->unitConversionFactor(), factor) << name;
+    }
+}
+
+TEST(QntGroupModeInspectorTest, ResizeToLargestTakesTheLargestWidthAndTheLargestHeight)
+{
+    Harness h;
+    h.elements.push_back(h.placeElement({100, 100}, {10, 50}));
+    h.elements.push_back(h.placeElement({300, 100}, {40, 20}));
+    h.elements.push_back(h.placeElement({500, 100}, {30, 60}));
+    h.selectAll();
+    const int depth = h.depth();
+    h.inspector->resizeToLargest();
+    EXPECT_EQ(h.depth(), depth + 1);
+    const QntNotationRef notation = h.palette.drawing()->currentNotation();
+    for (const auto &e : h.elements) {
+        const QSizeF expected =
+            notation->proportionalReziseForElementId(e->ID()) ? QSizeF(60, 60) : QSizeF(40, 60);
+        EXPECT_EQ(e->size(), expected);
+    }
+    h.undoStep();
+    EXPECT_EQ(h.elements[0]->size(), QSizeF(10, 50));
+    EXPECT_EQ(h.elements[1]->size(), QSizeF(40, 20));
+
+    // Nothing selected: nothing resized and nothing recorded.
+    h.palette.layer()->deselectAll();
+    const int emptyDepth = h.depth();
+    h.inspector->resizeToLargest();
+    EXPECT_EQ(h.depth(), emptyDepth);
+}
+
+TEST(QntGroupModeInspectorTest, ActionsWorkOnTheSelectionAsItIsNowNeverOnDeletedObjects)
+{
+    Harness h;
+    h.placeMixedSelection();
+    // Part of the selection deleted while the panel is open.
+    const std::shared_ptr<QntElement> deleted = h.elements[2];
+    const double deletedSize = deleted->text() ? deleted->text()->fontSize() : 0.0;
+    h.palette.layer()->removeObject(deleted);
+    h.elements.pop_back();
+    EXPECT_FALSE(h.palette.layer()->isSelectedObject(*deleted));
+    h.inspector->elementFontSizeAction(QStringLiteral("31"));
+    for (const auto &e : h.elements)
+        EXPECT_DOUBLE_EQ(e->text()->fontSize(), 31.0);
+    EXPECT_EQ(deleted->text() ? deleted->text()->fontSize() : 0.0, deletedSize);
+
+    // Selecting and deselecting quickly: the panel follows the selection of each moment.
+    for (int k = 0; k < 20; ++k) {
+        h.palette.layer()->replaceSelectionWithObject(h.elements[size_t(k % 2)]);
+        h.palette.layer()->deselectAll();
+    }
+    h.palette.layer()->replaceSelectionWithObject(h.elements[1]);
+    h.inspector->elementFontSizeAction(QStringLiteral("12"));
+    EXPECT_DOUBLE_EQ(h.elements[0]->text()->fontSize(), 31.0);
+    EXPECT_DOUBLE_EQ(h.elements[1]->text()->fontSize(), 12.0);
+}
+
+TEST(QntGroupModeInspectorTest, RoutingLeavesElementsAndConnectorsInAnotherModeAlone)
+{
+    Harness h;
+    h.placeMixedSelection();
+    h.connectors[1]->setMode(1);
+    const int otherRouting = h.connectors[1]->routing();
+    const int firstRouting = h.connectors[0]->routing();
+    h.inspector->changeConnectorTypeAction(1);
+    EXPECT_NE(h.connectors[0]->routing(), firstRouting);
+    EXPECT_EQ(h.connectors[1]->routing(), otherRouting);
+    // Tags outside the table change nothing and record nothing.
+    const int depth = h.depth();
+    const QString before = routings(h);
+    for (int tag : {0, 5, 12, -1, 99})
+        h.inspector->changeConnectorTypeAction(tag);
+    EXPECT_EQ(routings(h), before);
+    EXPECT_EQ(h.depth(), depth);
+}
+
+TEST(QntGroupModeInspectorTest, PanelOpensOnceKeepsItsTopEdgeAndReopensWhereItWas)
+{
+    Harness h;
+    h.placeMixedSelection();
+    h.inspector->createGroupModeInspectorAtPoint({400, 300});
+    AXAttachedWindow *window = h.inspector->attachedWindow();
+    ASSERT_NE(window, nullptr);
+    h.inspector->createGroupModeInspectorAtPoint({10, 10});
+    EXPECT_EQ(h.inspector->attachedWindow(), window);
+    EXPECT_EQ(h.inspector->shownPaneTag(), QntGroupModeInspector::ElementText);
+    for (int tag : {QntGroupModeInspector::ConnectorStyle, QntGroupModeInspector::TableStyle,
+                    QntGroupModeInspector::ElementColor}) {
+        h.inspector->selectPaneWithTag(tag);
+        EXPECT_EQ(h.inspector->shownPaneTag(), tag);
+        EXPECT_EQ(h.inspector->segControl()->selectedTag(), tag);
+    }
+    // Closed by losing focus: the next opening is where the panel was, not the computed point.
+    const QPointF where = window->point();
+    window->closePopover();
+    EXPECT_EQ(h.inspector->attachedWindow(), nullptr);
+    EXPECT_EQ(h.inspector->lastAttachedPoint(), where);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    h.inspector->createGroupModeInspectorAtPoint({10, 10});
+    ASSERT_NE(h.inspector->attachedWindow(), nullptr);
+    EXPECT_EQ(h.inspector->attachedWindow()->point(), where);
+    // The pane view survived the first window.
+    EXPECT_EQ(h.inspector->shownPaneTag(), QntGroupModeInspector::ElementColor);
+}
+
+TEST(QntGroupModeInspectorTest, SegmentedCellTakesTwoStylesAndNarrowsTheLastImageSegment)
+{
+    QntSegmentedCell cell;
+    cell.resize(303, 26);
+    for (int tag = 0; tag < 3; ++tag)
+        cell.addSegment(QStringLiteral("Pane %1").arg(tag), tag);
+    EXPECT_TRUE(cell.hasText());
+    cell.setSegmentStyle(2);
+    EXPECT_EQ(cell.segmentStyle(), QntSegmentedCell::kRounded);
+    cell.setSegmentStyle(QntSegmentedCell::kSmallSquare);
+    EXPECT_EQ(cell.segmentStyle(), QntSegmentedCell::kSmallSquare);
+    EXPECT_EQ(cell.outlineRect(), QRectF(1.5, 0.5, 300, 23));
+    EXPECT_DOUBLE_EQ(cell.rectForSegment(1).x(), 101.5);
+    EXPECT_TRUE(cell.selectSegmentWithTag(2));
+    EXPECT_EQ(cell.selectedSegment(), 2);
+    EXPECT_FALSE(cell.selectSegmentWithTag(7));
+    EXPECT_EQ(cell.selectedSegment(), 2);
+
+    QntSegmentedCell images;
+    images.addSegment(QString(), 0, QIcon());
+    EXPECT_FALSE(images.hasText());
+    // Rendering covers the whole control without a crash in both styles.
+    QImage picture(303, 26, QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::transparent);
+    cell.render(&picture);
+    EXPECT_NE(picture.pixel(50, 12), 0u);
+}

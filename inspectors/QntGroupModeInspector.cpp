@@ -24,7 +24,9 @@
 #include "framework/undo/VRUndoManager.h"
 #include "framework/view/VRDrawingView.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QToolTip>
 #include <QComboBox>
 #include <QFontComboBox>
 #include <QFormLayout>
@@ -88,6 +90,36 @@ void changeCellText(QntTextCell &cell, const std::function<void(QFont &)> &chang
         block.setFragment(QTextDocumentFragment(&document));
     }
     cell.setTextBlock(block);
+}
+
+// Every run of a text takes `format` over its own; a run's own size or family would otherwise
+// hide a change of the text's font.
+void mergeRuns(VRTextBlock &block, const QTextCharFormat &format)
+{
+    if (block.isEmpty())
+        return;
+    QTextDocument document;
+    QTextCursor cursor(&document);
+    cursor.insertFragment(block.fragment());
+    cursor.select(QTextCursor::Document);
+    cursor.mergeCharFormat(format);
+    block.setFragment(QTextDocumentFragment(&document));
+}
+
+void mergeTextRuns(const VRObjectRef &object, const QTextCharFormat &format)
+{
+    if (object->isKindOf<QntElement>()) {
+        if (QntTextShape *text = static_cast<QntElement &>(*object).text()) {
+            VRTextBlock block = text->textBlock();
+            mergeRuns(block, format);
+            text->setTextBlock(block);
+        }
+    } else if (object->isKindOf<QntConnector>()) {
+        auto &connector = static_cast<QntConnector &>(*object);
+        VRTextBlock block = connector.label();
+        mergeRuns(block, format);
+        connector.setLabel(block);
+    }
 }
 
 QLineEdit *lengthField(const QString &name, QWidget *parent)
@@ -192,6 +224,7 @@ void QntGroupModeInspector::buildViews()
     _messageLabel->setObjectName(QStringLiteral("groupModeMessage"));
     _messageLabel->setStyleSheet(QStringLiteral("color: #ffb0b0;"));
     _messageLabel->setWordWrap(true);
+    _messageLabel->hide();
     column->addWidget(_messageLabel);
     _viewBase = new QStackedWidget(main);
     column->addWidget(_viewBase, 1);
@@ -461,6 +494,8 @@ void QntGroupModeInspector::selectPaneWithTag(int tag)
     if (tag < 0 || tag > 4)
         return;
     _segControl->selectSegmentWithTag(tag);
+    _messageLabel->clear();
+    _messageLabel->hide();
     const bool first = m_shownTag < 0;
     m_shownTag = tag;
     _viewBase->setCurrentIndex(tag);
@@ -589,8 +624,10 @@ VRUndoManager *QntGroupModeInspector::undoManager() const
 bool QntGroupModeInspector::changeSelection(const QString &name,
                                             const std::function<bool(const VRObjectRef &)> &change)
 {
-    if (_messageLabel)
+    if (_messageLabel) {
         _messageLabel->clear();
+        _messageLabel->hide();
+    }
     const VRObjectList objects = selection();
     VRUndoManager *undo = undoManager();
     if (undo)
@@ -612,8 +649,14 @@ bool QntGroupModeInspector::changeSelection(const QString &name,
 
 void QntGroupModeInspector::refuse(const QString &message)
 {
-    if (_messageLabel)
-        _messageLabel->setText(message);
+    if (!_messageLabel)
+        return;
+    _messageLabel->setText(message);
+    // Shown in the panel, or as a tool tip where the controls sit in a document window.
+    if (_attachedWindow)
+        _messageLabel->show();
+    if (QWidget *focus = QApplication::focusWidget())
+        QToolTip::showText(focus->mapToGlobal(QPoint(0, focus->height())), message, focus);
 }
 
 bool QntGroupModeInspector::readLength(const QString &typed, bool positive, double *points)
@@ -651,13 +694,17 @@ bool setFontSizeOf(const VRObjectRef &object, double size, bool elements, bool c
                            [size](QFont &f) { f.setPointSizeF(size); });
         return true;
     }
+    QTextCharFormat format;
+    format.setFontPointSize(size);
     if (elements && object->isKindOf<QntElement>()) {
         static_cast<QntElement &>(*object).setTextFontSize(size);
+        mergeTextRuns(object, format);
         return true;
     }
     if (connectors && object->isKindOf<QntConnector>()) {
         auto &c = static_cast<QntConnector &>(*object);
         c.setFontSize(size);
+        mergeTextRuns(object, format);
         c.textDidChange();
         return true;
     }
@@ -673,12 +720,16 @@ bool setFamilyOf(const VRObjectRef &object, const QString &family, bool elements
                            [family](QFont &f) { f.setFamily(family); });
         return true;
     }
+    QTextCharFormat format;
+    format.setFontFamilies(QStringList{family});
     if (elements && object->isKindOf<QntElement>()) {
         static_cast<QntElement &>(*object).setTextFontFamily(family);
+        mergeTextRuns(object, format);
         return true;
     }
     if (connectors && object->isKindOf<QntConnector>()) {
         static_cast<QntConnector &>(*object).setTextFontFamily(family);
+        mergeTextRuns(object, format);
         return true;
     }
     return false;
@@ -688,6 +739,15 @@ int traitMask(bool bold, bool italic)
 {
     // Bold 2 / unbold 4, italic 1 / unitalic 16777216: the font manager's trait bits.
     return (bold ? 0x2 : 0x4) | (italic ? 0x1 : 0x01000000);
+}
+
+QTextCharFormat typefaceFormat(bool bold, bool italic, bool underlined)
+{
+    QTextCharFormat format;
+    format.setFontWeight(bold ? QFont::Bold : QFont::Normal);
+    format.setFontItalic(italic);
+    format.setFontUnderline(underlined);
+    return format;
 }
 
 bool readFontSize(const QString &typed, double *size)
@@ -727,13 +787,16 @@ bool QntGroupModeInspector::elementFontSizeAction(const QString &typed)
 void QntGroupModeInspector::elementFontTypefaceAction(bool bold, bool italic, bool underlined)
 {
     const int mask = traitMask(bold, italic);
+    const QTextCharFormat format = typefaceFormat(bold, italic, underlined);
     changeSelection(tr("Changing text attributes"), [=](const VRObjectRef &o) {
         if (o->isKindOf<QntElement>() && !o->isKindOf<QntElementTable>()) {
             static_cast<QntElement &>(*o).setTextFontTypeface(mask, underlined);
+            mergeTextRuns(o, format);
             return true;
         }
         if (o->isKindOf<QntConnector>()) {
             static_cast<QntConnector &>(*o).setTextFontTypeface(mask, underlined);
+            mergeTextRuns(o, format);
             return true;
         }
         return false;
@@ -764,10 +827,12 @@ bool QntGroupModeInspector::connectorFontSizeAction(const QString &typed)
 void QntGroupModeInspector::connectorFontTypefaceAction(bool bold, bool italic, bool underlined)
 {
     const int mask = traitMask(bold, italic);
+    const QTextCharFormat format = typefaceFormat(bold, italic, underlined);
     changeSelection(tr("Changing text attributes"), [=](const VRObjectRef &o) {
         if (!o->isKindOf<QntConnector>())
             return false;
         static_cast<QntConnector &>(*o).setTextFontTypeface(mask, underlined);
+        mergeTextRuns(o, format);
         return true;
     });
 }

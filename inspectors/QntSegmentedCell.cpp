@@ -91,11 +91,18 @@ QRectF QntSegmentedCell::rectForSegment(int index) const
 
 QSize QntSegmentedCell::sizeHint() const
 {
+    // Segments share the width equally: each is as wide as the widest needs.
     const QFontMetrics metrics(font());
-    int width = 6;
+    int widest = 0;
     for (const Segment &s : m_segments)
-        width += metrics.horizontalAdvance(s.label) + 20 + (s.image.isNull() ? 0 : 20);
-    return {width, 26};
+        widest =
+            std::max(widest, metrics.horizontalAdvance(s.label) + 20 + (s.image.isNull() ? 0 : 20));
+    return {6 + widest * segmentCount(), 26};
+}
+
+QSize QntSegmentedCell::minimumSizeHint() const
+{
+    return sizeHint();
 }
 
 void QntSegmentedCell::paintEvent(QPaintEvent *)

@@ -42,6 +42,7 @@ public:
     static double alphaValue() { return 0.6; }
 
     QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
 signals:
     void segmentClicked(int tag);

@@ -20,6 +20,9 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
 
 #include <gtest/gtest.h>
 
@@ -413,4 +416,31 @@ TEST(QntGroupModeInspectorTest, SegmentedCellTakesTwoStylesAndNarrowsTheLastImag
     picture.fill(Qt::transparent);
     cell.render(&picture);
     EXPECT_NE(picture.pixel(50, 12), 0u);
+}
+
+TEST(QntGroupModeInspectorTest, FontChangesReachTextWhoseRunsCarryTheirOwnFont)
+{
+    Harness h;
+    h.placeMixedSelection();
+    for (const auto &e : h.elements)
+        e->setTextContent(QTextDocumentFragment::fromHtml(QStringLiteral(
+            "<span style=\"font-size:14pt; font-family:'DejaVu Sans'\">Step</span>")));
+    h.undo()->closeOpenGroups();
+    const auto firstRun = [](const QntElement &e) {
+        QTextDocument document;
+        QTextCursor(&document).insertFragment(e.textContent());
+        QTextCursor at(&document);
+        at.setPosition(1);
+        return at.charFormat();
+    };
+    h.inspector->elementFontSizeAction(QStringLiteral("24"));
+    h.inspector->elementFontTypefaceAction(true, false, false);
+    for (const auto &e : h.elements) {
+        EXPECT_DOUBLE_EQ(firstRun(*e).fontPointSize(), 24.0);
+        EXPECT_GE(firstRun(*e).fontWeight(), QFont::Bold);
+    }
+    h.undoStep();
+    h.undoStep();
+    for (const auto &e : h.elements)
+        EXPECT_DOUBLE_EQ(firstRun(*e).fontPointSize(), 14.0);
 }

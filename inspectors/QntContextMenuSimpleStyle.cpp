@@ -116,18 +116,11 @@ VRObjectList QntContextMenu::partList(const VRDrawableObject &object,
 
 VRStyle *QntContextMenu::styleOfPart(const VRDrawableObject &part)
 {
-    const VRStyleRef style = part.style();
-    if (!style)
-        return nullptr;
     if (!part.isKindOf<QntFreeConnector>())
-        return style.get();
-    // A free connector inside an element is drawn by the shaft of its connector renderer.
-    const auto renderers = style->renderersOfClass(QntConnectorStyle::staticClass());
-    if (renderers.isEmpty())
-        return nullptr;
-    auto *connectorStyle = static_cast<QntConnectorStyle *>(renderers.last().get());
-    QntConnectorStylizedPath *shaft = connectorStyle->shaft();
-    return shaft ? shaft->style().get() : nullptr;
+        return part.style().get();
+    // A free connector inside an element is drawn with its shaft style: the skin's own, else
+    // the connector's style, which the connector reaches whether or not that style is shared.
+    return static_cast<const QntFreeConnector &>(part).shaftStyle().get();
 }
 
 void QntContextMenu::walkTargets(const Walk &walk)

@@ -162,6 +162,32 @@ TEST(ConnectorStyleTest, AStyleSharedByConnectorsHoldsNoConnectorsParts)
     EXPECT_GT(pixelsLike(rendered(*two), isRed), 100);
 }
 
+TEST(ConnectorStyleTest, EachConnectorOnASharedStyleKeepsItsOwnRendererWithItsParts)
+{
+    auto shared = VRStyle::styleWithFillColour(QColor(), QColor(220, 0, 0), 3.0);
+    shared->setStyleSharable(true);
+    const QString sharedKey = shared->uniqueKey();
+    auto one = std::make_shared<QntConnector>();
+    auto two = std::make_shared<QntConnector>();
+    for (const auto &connector : {one, two}) {
+        connector->setStyle(shared);
+        connector->addSkin({{QStringLiteral("endArrowheadId"), QStringLiteral("a1")}});
+    }
+    one->setEnds(QPointF(10, 20), QPointF(150, 20));
+    two->setEnds(QPointF(10, 80), QPointF(150, 80));
+    ASSERT_EQ(one->style(), two->style());
+    EXPECT_EQ(one->style()->uniqueKey(), sharedKey);
+    for (const auto &connector : {one, two}) {
+        const QntConnectorStyle *renderer = connector->connectorStyle();
+        ASSERT_NE(renderer, nullptr);
+        EXPECT_EQ(renderer->shaft(), connector->shaft());
+        ASSERT_NE(renderer->endArrow(), nullptr);
+        EXPECT_EQ(renderer->endArrow(), connector->endEndPoint()->arrow());
+    }
+    EXPECT_NE(one->connectorStyle(), two->connectorStyle());
+    EXPECT_NE(one->connectorStyle()->endArrow(), two->connectorStyle()->endArrow());
+}
+
 TEST(ConnectorStyleTest, FilesWithAnyStoredShaftStyleKeyReadAndRebuildTheRenderer)
 {
     auto drawing = qnt::test::drawingWithEveryKind();

@@ -1,6 +1,7 @@
 // The image bank with many pictures (1000; a few dozen in the smoke run): a search through all
 // of them, painting one page of the browser, and setting the browser up again with every picture
 // already made.
+#include "BenchHome.h"
 #include "library/ImageBrowserCell.h"
 #include "library/ImageBrowserView.h"
 #include "library/QntImagesBankController.h"
@@ -86,12 +87,7 @@ int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    // A private home, so the user's image bank is neither read nor changed.
-    QTemporaryDir home;
-    qputenv("HOME", home.path().toUtf8());
-    qputenv("XDG_DATA_HOME", (home.path() + "/.local/share").toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home.path() + "/.config").toUtf8());
-    qputenv("XDG_CACHE_HOME", (home.path() + "/.cache").toUtf8());
+    qnt::bench::usePrivateHome();
     QApplication app(argc, argv);
     registerQntDefaults(UserDefaults::standardUserDefaults());
     (void)QntNotation::copyNotationsFromBundleToAppSupportFolder();

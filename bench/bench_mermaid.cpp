@@ -2,6 +2,7 @@
 // the picture and attaching the connectors, until the objects are in a drawing's layer. Cold is
 // the first build in the process (the web engine and the page start); warm is every later one.
 // Targets: under 1.5 s cold, under 200 ms warm.
+#include "BenchHome.h"
 #include "app/window/DIDizeZoziDocument.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRObjectDrawingLayer.h"
@@ -12,7 +13,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
@@ -100,11 +100,7 @@ int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir home;
-    qputenv("HOME", home.path().toUtf8());
-    qputenv("XDG_DATA_HOME", (home.path() + "/.local/share").toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home.path() + "/.config").toUtf8());
-    qputenv("XDG_CACHE_HOME", (home.path() + "/.cache").toUtf8());
+    qnt::bench::usePrivateHome();
     QntWebMermaidRenderer::prepareApplication();
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);

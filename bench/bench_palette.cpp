@@ -1,6 +1,7 @@
 // Building the notation palette of the largest built-in notation, every group shown, pictures
 // included. Cold: every tool's cached picture is dropped first, so each item is rendered
 // off-screen; warm: the tools keep their pictures, as on every later rebuild of a document.
+#include "BenchHome.h"
 #include "library/QntNotationPalette.h"
 #include "library/QntNotationSubGroupItem.h"
 #include "library/QntNotationSubgroup.h"
@@ -14,7 +15,6 @@
 #include "platform/UserDefaults.h"
 
 #include <QApplication>
-#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
@@ -106,12 +106,7 @@ int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    // A private home, so the user's notations and settings are neither read nor changed.
-    QTemporaryDir home;
-    qputenv("HOME", home.path().toUtf8());
-    qputenv("XDG_DATA_HOME", (home.path() + "/.local/share").toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home.path() + "/.config").toUtf8());
-    qputenv("XDG_CACHE_HOME", (home.path() + "/.cache").toUtf8());
+    qnt::bench::usePrivateHome();
     QApplication app(argc, argv);
     registerQntDefaults(UserDefaults::standardUserDefaults());
     (void)QntNotation::copyNotationsFromBundleToAppSupportFolder();

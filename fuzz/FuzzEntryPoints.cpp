@@ -17,6 +17,7 @@
 #include "library/ImagesBankItem.h"
 #include "library/QntImagesBankController.h"
 #include "library/QntSequenceDiagramController.h"
+#include "platform/KeyedArchiver.h"
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
 #include "telemetry/TallyKit/TLYCleanupFilesOperation.h"
@@ -207,6 +208,15 @@ int defaults(const std::uint8_t *data, std::size_t size)
         userDefaults.integerForKey(it.key());
         userDefaults.doubleForKey(it.key());
         userDefaults.stringForKey(it.key());
+        // Stored styles (element and connector defaults) keep colours and fonts as archived
+        // data, which the inspectors decode.
+        const QVariantMap style = userDefaults.dictionaryForKey(it.key());
+        for (const QVariant &value : style) {
+            if (value.typeId() != QMetaType::QByteArray)
+                continue;
+            KeyedArchiver::unarchiveColor(value.toByteArray());
+            KeyedArchiver::unarchiveFont(value.toByteArray());
+        }
     }
     QDir(QFileInfo(path).absolutePath()).removeRecursively();
     return 0;

@@ -38,7 +38,8 @@ int stencil(const std::uint8_t *data, std::size_t size);
 int gradient(const std::uint8_t *data, std::size_t size);
 // .styles libraries, merged into the style registry.
 int styles(const std::uint8_t *data, std::size_t size);
-// The user-defaults property list (Quintora.plist).
+// The user-defaults property list (Quintora.plist), with the archived colours and fonts of its
+// stored styles.
 int defaults(const std::uint8_t *data, std::size_t size);
 // Notation databases (SQLite files).
 int notation(const std::uint8_t *data, std::size_t size);

@@ -19,6 +19,7 @@
 #include "framework/styles/VRStyleRegistry.h"
 #include "framework/undo/VRUndoManager.h"
 #include "library/QntImagesBankController.h"
+#include "platform/KeyedArchiver.h"
 #include "platform/UserDefaults.h"
 #include "telemetry/TallyKit/TLYCompressLogOperation.h"
 #include "telemetry/TallyKit/TLYCustomEvent.h"
@@ -157,6 +158,23 @@ void userDefaults(const QString &scratch)
         defaults.synchronize();
     }
     put("defaults", "Quintora.plist", readAll(path));
+    // A stored element style, with its archived colour and font.
+    const QString styles = scratch + QStringLiteral("/StoredStyles.plist");
+    {
+        UserDefaults defaults(styles);
+        defaults.setObject(
+            QVariantMap{
+                {QStringLiteral("kQntCustomNotationElementContourColor"),
+                 KeyedArchiver::archivedDataWithColor(QColor(200, 10, 20, 128))},
+                {QStringLiteral("kQntCustomNotationElementContouWidth"), 5.0},
+                {QStringLiteral("kQntNotationElementTextFont"),
+                 KeyedArchiver::archivedDataWithFont(QFont(QStringLiteral("Courier"), 18))},
+                {QStringLiteral("kQntNotationElementTextFontSize"), 18.0},
+            },
+            QStringLiteral("kQntCustomNotationDefaultElement"));
+        defaults.synchronize();
+    }
+    put("defaults", "StoredStyles.plist", readAll(styles));
 }
 
 void notations(const QString &scratch)

@@ -279,17 +279,26 @@ void DIDizeZoziDocument::sequenceLayoutAction()
                 looks.remove(p);
             } else if (object->isKindOf<QntConnector>()) {
                 const auto &connector = static_cast<const QntConnector &>(*object);
-                looks.insert(c, styleVariant(QntSequenceLayoutManager::shaftStyle(connector)));
-                const QVariantMap label{{QStringLiteral("LayoutMode"), connector.layoutMode()},
-                                        {QStringLiteral("TextYOffset"), connector.textYOffset()},
-                                        {QStringLiteral("TextXOffset"), connector.textXOffset()},
-                                        {QStringLiteral("TextAlign"), connector.alignment()},
-                                        {QStringLiteral("OffsetForPointForTextLayoutX"),
-                                         connector.offsetForPointForTextLayout().width()},
-                                        {QStringLiteral("OffsetForPointForTextLayoutY"),
-                                         connector.offsetForPointForTextLayout().height()}};
+                // A connector drawn with a notation's skin keeps its own style beside the
+                // skin; without one, its shaft style is its look.
+                const QVariantMap skin = connector.skinOptions();
+                looks.insert(c, styleVariant(skin.isEmpty()
+                                                 ? QntSequenceLayoutManager::shaftStyle(connector)
+                                                 : connector.style()));
+                QVariantMap label{{QStringLiteral("LayoutMode"), connector.layoutMode()},
+                                  {QStringLiteral("TextYOffset"), connector.textYOffset()},
+                                  {QStringLiteral("TextXOffset"), connector.textXOffset()},
+                                  {QStringLiteral("TextAlign"), connector.alignment()},
+                                  {QStringLiteral("OffsetForPointForTextLayoutX"),
+                                   connector.offsetForPointForTextLayout().width()},
+                                  {QStringLiteral("OffsetForPointForTextLayoutY"),
+                                   connector.offsetForPointForTextLayout().height()}};
                 // A role change since dropped the placement: it is made afresh once.
                 if (hadProperties && !oldProperties.contains(QStringLiteral("LayoutMode")))
+                    label.clear();
+                if (!skin.isEmpty())
+                    label.insert(QStringLiteral("SkinOptions"), skin);
+                if (label.isEmpty())
                     looks.remove(p);
                 else
                     looks.insert(p, label);

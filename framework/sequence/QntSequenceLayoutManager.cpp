@@ -350,13 +350,36 @@ void applyElementLook(QntElement &element, const QVariantMap &looks, const QStri
         element.setPaddingTopBottom(tb);
 }
 
-void applyConnectorLook(QntConnector &connector, const QVariantMap &looks, const QString &id)
+// A skin to put back on a connector once it is in the drawing, whose notation its
+// arrowheads and body are made from.
+struct PendingSkin {
+    QntConnector *connector;
+    QVariantMap options;
+};
+
+void applySkin(const PendingSkin &pending)
+{
+    QVariantMap options = pending.options;
+    // The style belongs to the old connector (kept by undo): the new one draws with a copy.
+    const QVariant shaft = options.value(QStringLiteral("shaftStyle"));
+    if (VRStyleRef style = styleValue(shaft))
+        options.insert(QStringLiteral("shaftStyle"), QVariant::fromValue(style->copy()));
+    else if (shaft.isValid())
+        options.remove(QStringLiteral("shaftStyle"));
+    pending.connector->addSkin(options);
+}
+
+void applyConnectorLook(QntConnector &connector, const QVariantMap &looks, const QString &id,
+                        QList<PendingSkin> &skins)
 {
     if (id.isEmpty())
         return;
     if (VRStyleRef style = styleValue(looks.value(id)))
         connector.setStyle(style->copy());
     const QVariantMap p = looks.value(id + QStringLiteral("-CONNECTOR_PROPERTIES")).toMap();
+    const QVariantMap skin = p.value(QStringLiteral("SkinOptions")).toMap();
+    if (!skin.isEmpty())
+        skins.append({&connector, skin});
     if (!p.contains(QStringLiteral("LayoutMode")))
         return;
     const auto number = [&p](const char *key, double fallback) {
@@ -427,6 +450,7 @@ VRObjectList QntSequenceLayoutManager::performDrawingOnDrawing(
     placer.m_originX += shift;
 
     VRObjectList frames, lifelines, messages;
+    QList<PendingSkin> skins;
     // Frames, conditions and their tabs lie below the lines.
     for (const Frame &f : std::as_const(placer.m_frames)) {
         const QRectF rect = f.rect.translated(shift, 0);
@@ -534,7 +558,7 @@ VRObjectList QntSequenceLayoutManager::performDrawingOnDrawing(
             connector->setTextYOffset(bx > ax ? above : -above);
         }
         tag(*connector, kConnectorIdKey, message.ID());
-        applyConnectorLook(*connector, looks, message.ID());
+        applyConnectorLook(*connector, looks, message.ID(), skins);
         messages << connector;
     }
 
@@ -554,6 +578,8 @@ VRObjectList QntSequenceLayoutManager::performDrawingOnDrawing(
         drawing->setDrawingSize(QSizeF(std::max(size.width(), needed.width()),
                                        std::max(size.height(), needed.height())));
     layer->addObjectsFromArray(all);
+    for (const PendingSkin &pending : std::as_const(skins))
+        applySkin(pending);
     if (undo) {
         undo->setActionName(QStringLiteral("Sequence Layout"));
         undo->endUndoGrouping();

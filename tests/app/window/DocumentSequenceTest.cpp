@@ -12,6 +12,10 @@
 #include "framework/notations/QntNotation.h"
 #include "framework/styles/VRArrowStroke.h"
 #include "framework/styles/VRStyle.h"
+#include "framework/styles/VRStroke.h"
+#include "framework/styles/VRStrokeDash.h"
+#include "framework/model/QntConnectorEndPoint.h"
+#include "framework/model/QntConnectorArrow.h"
 #include "framework/undo/VRUndoManager.h"
 #include "library/QntSeqOutlineView.h"
 #include "platform/UserDefaults.h"
@@ -207,6 +211,61 @@ TEST_F(DocumentSequence, RestyledMessagesKeepTheirLookUntilTheirKindOrRolesChang
     call = tagged(*document, "SEQUENCE_DIAGRAM_CONNECTOR_ID", id);
     EXPECT_NE(call->style()->strokeColour(), QColor(Qt::red));
     EXPECT_EQ(call->textXOffset(), 0.0);
+}
+
+TEST_F(DocumentSequence, ASkinnedMessageKeepsItsBodyArrowheadAndDashThroughRebuildsAndFiles)
+{
+    DIDizeZoziDocument *document = sequenceDocument();
+    ASSERT_NE(document, nullptr);
+    callAndResponse(*document);
+    build(*document);
+    const QString id = idOf(*document, 0);
+    auto call = tagged(*document, "SEQUENCE_DIAGRAM_CONNECTOR_ID", id);
+    ASSERT_NE(call, nullptr);
+    // What the connector inspector does when a dash is chosen for a notation's connector.
+    VRStyleRef dashed = call->shaftStyle()->copy();
+    dashed->stroke()->setDash(VRStrokeDash::create({12, 4, 4, 4}));
+    call->addSkin({{"bodyID", "usqMessage"},
+                   {"endArrowheadId", "usqHeadFilled"},
+                   {"shaftStyle", QVariant::fromValue(dashed)}});
+    ASSERT_NE(call->endEndPoint()->arrow(), nullptr);
+    const QRectF head = call->endEndPoint()->arrow()->bounds();
+
+    const auto expectSkinned = [&id](DIDizeZoziDocument &d) {
+        auto rebuilt = tagged(d, "SEQUENCE_DIAGRAM_CONNECTOR_ID", id);
+        ASSERT_NE(rebuilt, nullptr);
+        EXPECT_EQ(rebuilt->skinOptions().value("bodyID").toString(), "usqMessage");
+        EXPECT_EQ(rebuilt->skinOptions().value("endArrowheadId").toString(), "usqHeadFilled");
+        const VRDashRef dash = rebuilt->shaftStyle()->stroke()->dash();
+        ASSERT_NE(dash, nullptr);
+        EXPECT_EQ(dash->dashPattern(), QList<double>({12, 4, 4, 4}));
+        EXPECT_NE(rebuilt->endEndPoint()->arrow(), nullptr);
+    };
+    build(*document);
+    auto rebuilt = tagged(*document, "SEQUENCE_DIAGRAM_CONNECTOR_ID", id);
+    expectSkinned(*document);
+    // The arrowhead is made from the notation, as drawn before the rebuild.
+    EXPECT_EQ(rebuilt->endEndPoint()->arrow()->bounds().size(), head.size());
+    // The old connector, kept by undo, does not share the new one's shaft style.
+    EXPECT_NE(rebuilt->shaftStyle(), dashed);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Skinned.quintora");
+    ASSERT_TRUE(document->saveToPath(path));
+    controller().removeDocument(document);
+    delete document;
+    QString error;
+    auto *reopened = qobject_cast<DIDizeZoziDocument *>(
+        controller().openDocumentWithContentsOfURL(path, true, &error));
+    ASSERT_NE(reopened, nullptr) << error.toStdString();
+    build(*reopened);
+    expectSkinned(*reopened);
+
+    // A new kind starts from the defaults: no skin.
+    QntSequenceDiagramController &c = *reopened->sequenceDiagramController();
+    c.setKind(*c.rootNode()->childNodes()[0], SimpleNodeData::Response);
+    build(*reopened);
+    EXPECT_TRUE(tagged(*reopened, "SEQUENCE_DIAGRAM_CONNECTOR_ID", id)->skinOptions().isEmpty());
 }
 
 TEST_F(DocumentSequence, DeleteInTheOutlineRemovesEntitiesNotDrawingObjects)

@@ -1,7 +1,9 @@
 #include "inspectors/QntGroupModeInspector.h"
 
 #include "inspectors/AXAttachedWindow.h"
+#include "connectors/QntConnectorModeInspector.h"
 #include "inspectors/AXScreen.h"
+#include "inspectors/QntElementModeInspector.h"
 #include "inspectors/QntEscapedView.h"
 #include "inspectors/QntSegmentedCell.h"
 
@@ -369,6 +371,11 @@ QWidget *QntGroupModeInspector::buildColorPane()
     _elemResizeEachElementSlider->setValue(10);
     _elemResizeEachElementSlider->setTracking(false);
     geometryForm->addRow(largest, _elemResizeEachElementSlider);
+    auto *defaults = new QPushButton(tr("Apply Defaults"), _geometryView);
+    defaults->setObjectName(QStringLiteral("applyDefaults"));
+    defaults->setToolTip(tr("Give every selected object its stored defaults"));
+    geometryForm->addRow(defaults);
+    connect(defaults, &QPushButton::clicked, this, [this] { applyDefaultsAction(); });
     _elemResizeEachElementSlider->setToolTip(tr("Scale each shape from its original size"));
     form->addRow(_geometryView);
     connect(_elemResizeEachElementSlider, &QSlider::valueChanged, this,
@@ -1107,4 +1114,32 @@ void QntGroupModeInspector::changeConnectorTypeAction(int tag)
         }
         return true;
     });
+}
+
+// ---------------------------------------------------------------- defaults
+
+void QntGroupModeInspector::applyDefaultsAction()
+{
+    if (!m_elementInspector)
+        m_elementInspector = std::make_unique<QntElementModeInspector>(VREmbedded{}, nullptr);
+    if (!m_connectorInspector) {
+        m_connectorInspector = std::make_unique<QntConnectorModeInspector>(VREmbedded{}, nullptr);
+        m_connectorInspector->setPartOfGroupModeInspector(true);
+    }
+    const VRObjectList objects = selection();
+    VRUndoManager *undo = undoManager();
+    if (undo)
+        undo->beginUndoGrouping();
+    for (const VRObjectRef &object : objects) {
+        if (!object)
+            continue;
+        if (object->isKindOf<QntConnector>())
+            m_connectorInspector->applyDefaultsToObject(object);
+        else if (object->isKindOf<QntElement>())
+            m_elementInspector->applyDefaultsToObject(object);
+    }
+    if (undo) {
+        undo->setActionName(tr("Applying defaults"));
+        undo->endUndoGrouping();
+    }
 }

@@ -8,6 +8,7 @@
 #include <QSizeF>
 
 #include <functional>
+#include <memory>
 
 class QCheckBox;
 class QComboBox;
@@ -18,6 +19,8 @@ class QSlider;
 class QStackedWidget;
 class QWidget;
 class QntConnector;
+class QntConnectorModeInspector;
+class QntElementModeInspector;
 class QntSegmentedCell;
 class VRUndoManager;
 
@@ -99,6 +102,10 @@ public:
     void endArrowheadAction(const QString &arrowId);
     void changeConnectorTypeAction(int tag);
 
+    // The stored defaults onto every selected element (through an element inspector) and every
+    // selected connector and element arrow (through a connector inspector), as one undo step.
+    void applyDefaultsAction();
+
     // Controls, for the document window and for tests.
     QLineEdit *widthTextbox() const { return _widthTextbox; }
     QLineEdit *heightTextbox() const { return _heightTextbox; }
@@ -158,5 +165,7 @@ private:
     QComboBox *_thinEndArrowheadPopupButton = nullptr;
     QComboBox *_connectorTypePopupButton = nullptr;
     QLabel *_messageLabel = nullptr;
+    std::unique_ptr<QntElementModeInspector> m_elementInspector;
+    std::unique_ptr<QntConnectorModeInspector> m_connectorInspector;
     std::vector<NotificationToken> m_observers;
 };

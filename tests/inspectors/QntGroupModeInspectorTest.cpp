@@ -2,6 +2,8 @@
 
 #include "inspectors/AXAttachedWindow.h"
 #include "inspectors/QntSegmentedCell.h"
+#include "connectors/QntConnectorModeInspector.h"
+#include "platform/UserDefaults.h"
 
 #include "library/PaletteTestSupport.h"
 
@@ -443,4 +445,39 @@ TEST(QntGroupModeInspectorTest, FontChangesReachTextWhoseRunsCarryTheirOwnFont)
     h.undoStep();
     for (const auto &e : h.elements)
         EXPECT_DOUBLE_EQ(firstRun(*e).fontPointSize(), 14.0);
+}
+
+TEST(QntGroupModeInspectorTest, ApplyDefaultsRestylesTheWholeSelectionInOneUndoStep)
+{
+    Harness h;
+    h.placeMixedSelection();
+    const QntNotationRef notation = h.palette.drawing()->currentNotation();
+    const auto heads = notation->arrowheadsList(notation->defaultConnectorId());
+    ASSERT_GE(heads.size(), 3);
+    // The first connector gets another end arrowhead, and its style becomes the defaults.
+    h.palette.layer()->replaceSelectionWithObject(h.connectors[0]);
+    QString id = heads.at(2).elementId;
+    if (id == arrowAt(*h.connectors[1], false))
+        id = heads.at(1).elementId;
+    h.inspector->endArrowheadAction(id);
+    QntConnectorModeInspector saver(VREmbedded{}, nullptr);
+    saver.setContextObject(h.connectors[0]);
+    const QString key = saver.defaultsKeyForFamily(saver.familyOf(h.connectors[0]));
+    ASSERT_FALSE(key.isEmpty());
+    struct Forget {
+        QString key;
+        ~Forget() { UserDefaults::standardUserDefaults().removeObjectForKey(key); }
+    } forget{key};
+    saver.saveDefaultsForContextObject();
+    ASSERT_TRUE(UserDefaults::standardUserDefaults().objectForKey(key).isValid());
+
+    h.selectAll();
+    const QString before = arrows(h);
+    const int depth = h.depth();
+    h.inspector->applyDefaultsAction();
+    EXPECT_EQ(arrowAt(*h.connectors[1], false), id);
+    EXPECT_EQ(h.depth(), depth + 1);
+    EXPECT_EQ(h.undo()->undoActionName(), QStringLiteral("Applying defaults"));
+    h.undoStep();
+    EXPECT_EQ(arrows(h), before);
 }

@@ -119,10 +119,13 @@ TEST(QntStencilImport, CancellingTheImportLeavesNoGroupAndNoDatabase)
                 import->cancel();
                 return;
             }
-            QObject::connect(import, &QntStencilImport::progressed, [&c, import](int percent) {
-                if (percent >= c.cancelAt)
-                    import->progressDialog()->cancel();
-            });
+            // Progress is told from the import's worker thread: the dialog is pressed on the
+            // main thread, as a user would.
+            QObject::connect(import, &QntStencilImport::progressed, import,
+                             [&c, import](int percent) {
+                                 if (percent >= c.cancelAt)
+                                     import->progressDialog()->cancel();
+                             });
         });
         const bool imported = commands.performImportFilepath(path);
         if (c.cancelAt < 0) {

@@ -22,7 +22,6 @@
 #include "framework/styles/VRStroke.h"
 #include "framework/styles/VRStyle.h"
 #include "framework/undo/VRUndoManager.h"
-#include "framework/view/QntStyleCopyingTool.h"
 #include "framework/view/VRDrawingView.h"
 #include "framework/view/VRViewController.h"
 #include "platform/DelayedPerform.h"
@@ -731,19 +730,9 @@ bool QntConnectorModeInspector::copiesStyleOf(const VRObjectRef &object) const
 
 void QntConnectorModeInspector::styleShouldBeAppliedToSelection(const QVariantMap &style)
 {
-    VRDrawing *drawing = currentDrawing();
-    VRObjectDrawingLayer *layer =
-        drawing ? drawing->activeLayerOfClass<VRObjectDrawingLayer>() : nullptr;
-    const VRObjectRef single = layer ? layer->singleSelection() : nullptr;
-    if (!single || !single->isKindOf<QntConnector>())
-        return;
-    VRDrawingDocument *document = currentDocument();
-    VRDrawingView *view = document ? document->mainView() : nullptr;
-    VRDrawingTool *tool = view && view->controller() ? view->controller()->drawingTool() : nullptr;
-    auto *copying = dynamic_cast<QntStyleCopyingTool *>(tool);
-    if (!copying || copying->classOfTargetObject() != &single->classInfo())
-        return;
-    applyDefaults(style, single);
+    const VRObjectRef single = copiedStyleTargetInSelection();
+    if (single && single->isKindOf<QntConnector>())
+        applyDefaults(style, single);
 }
 
 void QntConnectorModeInspector::styleShouldBeAppliedNotification(const Notification &notification)

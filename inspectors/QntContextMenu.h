@@ -208,6 +208,9 @@ public:
     // becomes the context object, and when the style-copy tool is current it takes the
     // object's style and class and waits for the objects to apply it to.
     void styleShouldBeCopiedNotification(const Notification &notification);
+    // The single selected object of the current drawing's active layer when it is of the kind
+    // the style-copy tool waits for (its target class), and the tool is current; null otherwise.
+    VRObjectRef copiedStyleTargetInSelection() const;
 
     // Replace-element outline.
     void createReplaceElementToolbar(QntButtonMatrix *sender);

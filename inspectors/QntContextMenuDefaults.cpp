@@ -261,6 +261,31 @@ QWidget *QntContextMenu::makeDefaultsPopUp(QWidget *view)
     return button;
 }
 
+namespace {
+// The drawing tool of the current document's main view, when it is the style-copy tool.
+QntStyleCopyingTool *currentStyleCopyingTool(const VRInspectorBase &inspector)
+{
+    VRDrawingDocument *document = inspector.currentDocument();
+    VRDrawingView *view = document ? document->mainView() : nullptr;
+    VRDrawingTool *tool = view && view->controller() ? view->controller()->drawingTool() : nullptr;
+    return dynamic_cast<QntStyleCopyingTool *>(tool);
+}
+} // namespace
+
+VRObjectRef QntContextMenu::copiedStyleTargetInSelection() const
+{
+    VRDrawing *drawing = currentDrawing();
+    VRObjectDrawingLayer *layer =
+        drawing ? drawing->activeLayerOfClass<VRObjectDrawingLayer>() : nullptr;
+    const VRObjectRef single = layer ? layer->singleSelection() : nullptr;
+    if (!single)
+        return nullptr;
+    QntStyleCopyingTool *copying = currentStyleCopyingTool(*this);
+    if (!copying || copying->classOfTargetObject() != &single->classInfo())
+        return nullptr;
+    return single;
+}
+
 void QntContextMenu::styleShouldBeCopiedNotification(const Notification &notification)
 {
     VRObjectRef object = notification.userInfo.value(QStringLiteral("object")).value<VRObjectRef>();
@@ -278,10 +303,7 @@ void QntContextMenu::styleShouldBeCopiedNotification(const Notification &notific
     const std::optional<QVariantMap> style = styleForContextObject();
     if (!style)
         return;
-    VRDrawingDocument *document = currentDocument();
-    VRDrawingView *view = document ? document->mainView() : nullptr;
-    VRDrawingTool *tool = view && view->controller() ? view->controller()->drawingTool() : nullptr;
-    auto *copying = dynamic_cast<QntStyleCopyingTool *>(tool);
+    QntStyleCopyingTool *copying = currentStyleCopyingTool(*this);
     if (!copying)
         return;
     copying->setCopiedStyleOptions(*style);

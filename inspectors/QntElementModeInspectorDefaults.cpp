@@ -18,7 +18,6 @@
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/undo/VRUndoManager.h"
-#include "framework/view/QntStyleCopyingTool.h"
 #include "framework/view/VRDrawingView.h"
 #include "framework/view/VRViewController.h"
 #include "platform/KeyedArchiver.h"
@@ -469,19 +468,9 @@ void QntElementModeInspector::applyDefaults(const Notification &notification)
 
 void QntElementModeInspector::styleShouldBeAppliedToSelection(const QVariantMap &style)
 {
-    VRDrawing *drawing = currentDrawing();
-    VRObjectDrawingLayer *layer =
-        drawing ? drawing->activeLayerOfClass<VRObjectDrawingLayer>() : nullptr;
-    const VRObjectRef single = layer ? layer->singleSelection() : nullptr;
-    if (!single || !single->isKindOf<QntElement>())
-        return;
-    VRDrawingDocument *document = currentDocument();
-    VRDrawingView *view = document ? document->mainView() : nullptr;
-    VRDrawingTool *tool = view && view->controller() ? view->controller()->drawingTool() : nullptr;
-    auto *copying = dynamic_cast<QntStyleCopyingTool *>(tool);
-    if (!copying || copying->classOfTargetObject() != &single->classInfo())
-        return;
-    applyDefaults(style, single);
+    const VRObjectRef single = copiedStyleTargetInSelection();
+    if (single && single->isKindOf<QntElement>())
+        applyDefaults(style, single);
 }
 
 void QntElementModeInspector::styleShouldBeAppliedNotification(const Notification &notification)

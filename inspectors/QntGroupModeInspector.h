@@ -120,6 +120,8 @@ private:
     void buildViews();
     QWidget *buildTextPane(const QString &name, bool connectors);
     QWidget *buildColorPane();
+    // The size and position controls, also shown on their own in a document window.
+    QWidget *buildGeometryView(QWidget *pane);
     QWidget *buildConnectorStylePane();
     QWidget *buildTablePane();
     VRObjectList selection() const;

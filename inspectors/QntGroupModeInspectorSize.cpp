@@ -1,0 +1,274 @@
+#include "inspectors/QntGroupModeInspector.h"
+
+#include "framework/model/QntElement.h"
+#include "framework/model/VRDrawableShape.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/notations/QntNotation.h"
+#include "framework/undo/VRUndoManager.h"
+
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+
+#include <cmath>
+
+// Size and position of the selected shapes, typed in the drawing's units.
+
+namespace {
+
+// The largest length a size or position field takes, in points.
+constexpr double kLargestLength = 1.0e6;
+
+QLineEdit *lengthField(const QString &name, QWidget *parent)
+{
+    auto *field = new QLineEdit(parent);
+    field->setObjectName(name);
+    field->setMaximumWidth(80);
+    return field;
+}
+
+} // namespace
+
+QWidget *QntGroupModeInspector::buildGeometryView(QWidget *pane)
+{
+    _geometryView = new QWidget(pane);
+    _geometryView->setObjectName(QStringLiteral("groupGeometry"));
+    auto *geometryForm = new QFormLayout(_geometryView);
+    geometryForm->setContentsMargins(12, 4, 12, 4);
+    auto *geometry = new QWidget(_geometryView);
+    auto *grid = new QGridLayout(geometry);
+    grid->setContentsMargins(0, 0, 0, 0);
+    _widthTextbox = lengthField(QStringLiteral("widthTextbox"), geometry);
+    _heightTextbox = lengthField(QStringLiteral("heightTextbox"), geometry);
+    _xCenterTextbox = lengthField(QStringLiteral("xCenterTextbox"), geometry);
+    _yCenterTextbox = lengthField(QStringLiteral("yCenterTextbox"), geometry);
+    const QString captions[] = {tr("Width"), tr("Height"), tr("X"), tr("Y")};
+    QLineEdit *fields[] = {_widthTextbox, _heightTextbox, _xCenterTextbox, _yCenterTextbox};
+    for (int k = 0; k < 4; ++k) {
+        grid->addWidget(new QLabel(captions[k], geometry), k / 2, (k % 2) * 3);
+        grid->addWidget(fields[k], k / 2, (k % 2) * 3 + 1);
+        _unitLabels[k] = new QLabel(geometry);
+        grid->addWidget(_unitLabels[k], k / 2, (k % 2) * 3 + 2);
+    }
+    geometryForm->addRow(geometry);
+    connect(_widthTextbox, &QLineEdit::returnPressed, this,
+            [this] { widthAction(_widthTextbox->text()); });
+    connect(_heightTextbox, &QLineEdit::returnPressed, this,
+            [this] { heightAction(_heightTextbox->text()); });
+    connect(_xCenterTextbox, &QLineEdit::returnPressed, this,
+            [this] { xCenterAction(_xCenterTextbox->text()); });
+    connect(_yCenterTextbox, &QLineEdit::returnPressed, this,
+            [this] { yCenterAction(_yCenterTextbox->text()); });
+    auto *buttons = new QWidget(_geometryView);
+    auto *row = new QHBoxLayout(buttons);
+    row->setContentsMargins(0, 0, 0, 0);
+    auto *dimension = new QPushButton(tr("Apply Size"), buttons);
+    dimension->setObjectName(QStringLiteral("applyDimension"));
+    auto *location = new QPushButton(tr("Apply Position"), buttons);
+    location->setObjectName(QStringLiteral("applyLocation"));
+    auto *largest = new QPushButton(tr("Resize to Largest"), _geometryView);
+    largest->setObjectName(QStringLiteral("resizeToLargest"));
+    row->addWidget(dimension);
+    row->addWidget(location);
+    geometryForm->addRow(buttons);
+    connect(dimension, &QPushButton::clicked, this, [this] { applyDimensionAction(); });
+    connect(location, &QPushButton::clicked, this, [this] { applyLocationAction(); });
+    connect(largest, &QPushButton::clicked, this, [this] { resizeToLargest(); });
+    _elemResizeEachElementSlider = new QSlider(Qt::Horizontal, _geometryView);
+    _elemResizeEachElementSlider->setObjectName(QStringLiteral("resizeEachElement"));
+    // Tenths of the shapes' original size, from a tenth to four times.
+    _elemResizeEachElementSlider->setRange(1, 40);
+    _elemResizeEachElementSlider->setValue(10);
+    _elemResizeEachElementSlider->setTracking(false);
+    geometryForm->addRow(largest, _elemResizeEachElementSlider);
+    auto *defaults = new QPushButton(tr("Apply Defaults"), _geometryView);
+    defaults->setObjectName(QStringLiteral("applyDefaults"));
+    defaults->setToolTip(tr("Give every selected object its stored defaults"));
+    geometryForm->addRow(defaults);
+    connect(defaults, &QPushButton::clicked, this, [this] { applyDefaultsAction(); });
+    _elemResizeEachElementSlider->setToolTip(tr("Scale each shape from its original size"));
+    connect(_elemResizeEachElementSlider, &QSlider::valueChanged, this,
+            [this](int value) { resizeEachElement(value / 10.0); });
+    return _geometryView;
+}
+
+bool QntGroupModeInspector::readLength(const QString &typed, bool positive, double *points)
+{
+    bool ok = false;
+    const double value = QLocale().toDouble(typed.trimmed(), &ok);
+    const double v = ok ? value : QLocale::c().toDouble(typed.trimmed(), &ok);
+    if (!ok || !std::isfinite(v)) {
+        refuse(tr("\"%1\" is not a number.").arg(typed));
+        return false;
+    }
+    const double p = v * unitConversionFactor();
+    if (positive && !(p > 0)) {
+        refuse(tr("The size must be greater than 0."));
+        return false;
+    }
+    if (!std::isfinite(p) || std::abs(p) > kLargestLength) {
+        refuse(tr("\"%1\" is too large.").arg(typed));
+        return false;
+    }
+    *points = p;
+    return true;
+}
+
+double QntGroupModeInspector::unitConversionFactor() const
+{
+    VRDrawing *drawing = targetDrawing();
+    const QString units = drawing ? drawing->drawingUnits() : QString();
+    static const std::pair<const char *, double> table[] = {{"Pixels", 1.0},
+                                                            {"Picas", 12.0},
+                                                            {"Inches", 72.0},
+                                                            {"Millimetres", 2.8346456692913},
+                                                            {"Centimetres", 28.346456692913},
+                                                            {"Metres", 2834.6456692913},
+                                                            {"Kilometres", 28346.456692913}};
+    for (const auto &[name, factor] : table) {
+        if (units == QLatin1String(name))
+            return factor;
+    }
+    return 1.0;
+}
+
+bool QntGroupModeInspector::setGeometry(const QString &typed, int which)
+{
+    double v = 0;
+    if (!readLength(typed, which < 2, &v))
+        return false;
+    VRDrawing *drawing = targetDrawing();
+    const double left = drawing ? drawing->leftMargin() : 0.0;
+    const double top = drawing ? drawing->topMargin() : 0.0;
+    const QString names[] = {tr("Change Width"), tr("Change Height"), tr("Move"), tr("Move")};
+    return changeSelection(names[which], [=, this](const VRObjectRef &o) {
+        if (!o->isKindOf<VRDrawableShape>())
+            return false;
+        const QSizeF size = o->size();
+        const QPointF at = o->location();
+        switch (which) {
+        case 0: o->setSize({v, size.height()}); break;
+        case 1: o->setSize({size.width(), v}); break;
+        case 2: o->setLocation({v + left, at.y()}); break;
+        default: o->setLocation({at.x(), v + top}); break;
+        }
+        if (isMemberOfElements(*o) && o->isKindOf<QntElement>())
+            static_cast<QntElement &>(*o).updateConnectedConnectors();
+        return true;
+    });
+}
+
+bool QntGroupModeInspector::widthAction(const QString &typed)
+{
+    return setGeometry(typed, 0);
+}
+
+bool QntGroupModeInspector::heightAction(const QString &typed)
+{
+    return setGeometry(typed, 1);
+}
+
+bool QntGroupModeInspector::xCenterAction(const QString &typed)
+{
+    return setGeometry(typed, 2);
+}
+
+bool QntGroupModeInspector::yCenterAction(const QString &typed)
+{
+    return setGeometry(typed, 3);
+}
+
+bool QntGroupModeInspector::applyDimensionAction()
+{
+    mainView();
+    // Both fields are checked before either changes anything.
+    double w = 0, h = 0;
+    const QString wt = _widthTextbox->text(), ht = _heightTextbox->text();
+    if ((!wt.isEmpty() && !readLength(wt, true, &w))
+        || (!ht.isEmpty() && !readLength(ht, true, &h)))
+        return false;
+    VRUndoManager *undo = undoManager();
+    if (undo)
+        undo->beginUndoGrouping();
+    bool changed = false;
+    if (!wt.isEmpty())
+        changed |= widthAction(wt);
+    if (!ht.isEmpty())
+        changed |= heightAction(ht);
+    if (undo) {
+        if (changed)
+            undo->setActionName(tr("Change Size"));
+        undo->endUndoGrouping();
+    }
+    return changed;
+}
+
+bool QntGroupModeInspector::applyLocationAction()
+{
+    mainView();
+    double x = 0, y = 0;
+    const QString xt = _xCenterTextbox->text(), yt = _yCenterTextbox->text();
+    if ((!xt.isEmpty() && !readLength(xt, false, &x))
+        || (!yt.isEmpty() && !readLength(yt, false, &y)))
+        return false;
+    VRUndoManager *undo = undoManager();
+    if (undo)
+        undo->beginUndoGrouping();
+    bool changed = false;
+    if (!xt.isEmpty())
+        changed |= xCenterAction(xt);
+    if (!yt.isEmpty())
+        changed |= yCenterAction(yt);
+    if (undo) {
+        if (changed)
+            undo->setActionName(tr("Move"));
+        undo->endUndoGrouping();
+    }
+    return changed;
+}
+
+void QntGroupModeInspector::resizeToLargest()
+{
+    // The largest width and the largest height of the elements, each taken on its own.
+    double w = 0, h = 0;
+    for (const VRObjectRef &o : selection()) {
+        if (o && isMemberOfElements(*o)) {
+            w = std::max(w, o->size().width());
+            h = std::max(h, o->size().height());
+        }
+    }
+    if (w <= 0 || h <= 0)
+        return;
+    VRDrawing *drawing = targetDrawing();
+    const QntNotationRef notation = drawing ? drawing->currentNotation() : nullptr;
+    const double m = std::max(w, h);
+    changeSelection(tr("Resize to Largest"), [&](const VRObjectRef &o) {
+        if (!isMemberOfElements(*o))
+            return false;
+        const bool square = notation && notation->proportionalReziseForElementId(o->ID());
+        o->setSize(square ? QSizeF(m, m) : QSizeF(w, h));
+        if (o->isKindOf<QntElement>())
+            static_cast<QntElement &>(*o).updateConnectedConnectors();
+        return true;
+    });
+}
+
+void QntGroupModeInspector::resizeEachElement(double factor)
+{
+    if (!std::isfinite(factor) || factor <= 0)
+        return;
+    changeSelection(tr("Resize"), [factor](const VRObjectRef &o) {
+        if (!o->isKindOf<QntElement>())
+            return false;
+        auto &e = static_cast<QntElement &>(*o);
+        const QSizeF original = e.originalSize().isEmpty() ? e.size() : e.originalSize();
+        e.setSize({original.width() * factor, original.height() * factor});
+        e.setResizedByUser(true);
+        e.updateConnectedConnectors();
+        return true;
+    });
+}

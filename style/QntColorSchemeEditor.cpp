@@ -1,5 +1,7 @@
 #include "style/QntColorSchemeEditor.h"
 
+#include "style/QntFlippedView.h"
+
 #include "framework/base/SVGColourConverter.h"
 #include "framework/base/VRConstants.h"
 #include "framework/model/QntElement.h"
@@ -121,7 +123,8 @@ QntColorSchemeEditor::QntColorSchemeEditor(QWidget *parent)
     for (int i = 0; i < itemTypes().size(); ++i) {
         auto *scroll = new QScrollArea(m_tabs);
         scroll->setObjectName(itemTypes().at(i) + QStringLiteral("View"));
-        auto *host = new QWidget;
+        // The matrix is laid out in rows from the top; its host keeps them there.
+        auto *host = new QntFlippedView;
         host->setObjectName(itemTypes().at(i) + QStringLiteral("Host"));
         scroll->setWidget(host);
         scroll->setWidgetResizable(false);

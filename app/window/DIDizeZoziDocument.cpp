@@ -3,6 +3,7 @@
 #include "app/panels/VKLayersPaletteController.h"
 #include "style/ColorSchemeController.h"
 #include "style/QntColorPicker.h"
+#include "style/QntGradientView.h"
 #include "style/VKStyleInspector.h"
 #include "app/launch/QntWindowAnimation.h"
 #include "app/launch/VOReruRerAppDelegate.h"
@@ -685,7 +686,10 @@ QWidget *DIDizeZoziDocument::makeSectionView(Section section)
             return view;
     }
     const int width = int(kInspectorWidth);
-    auto *view = new QWidget;
+    // The element sections' colour buttons stand on a white-to-grey ground.
+    const bool colourButtons =
+        section == Section::CustomElement || section == Section::NoncustomElement;
+    QWidget *view = colourButtons ? new QntGradientView : new QWidget;
     view->setObjectName(QStringLiteral("section") + sectionLabel(section).remove(QLatin1Char(' ')));
     auto *form = new QFormLayout(view);
     form->setContentsMargins(12, 8, 12, 8);

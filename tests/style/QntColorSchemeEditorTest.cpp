@@ -5,6 +5,7 @@
 #include "framework/notations/FMDatabase.h"
 #include "framework/undo/VRUndoManager.h"
 #include "framework/notations/QntNotation.h"
+#include "style/QntFlippedView.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -57,6 +58,11 @@ TEST_F(ColorSchemeEditor, ThreeSchemesOfFourFillColoursMakeA284By181Matrix)
     EXPECT_TRUE(alerts.isEmpty()) << alerts.join(' ').toStdString();
     ASSERT_TRUE(m_editor.matrix("Fill"));
     EXPECT_EQ(m_editor.matrix("Fill")->size(), QSize(284, 181));
+    // Its rows start at the top of a flipped host.
+    EXPECT_EQ(m_editor.matrix("Fill")->pos(), QPoint(0, 0));
+    auto *host = qobject_cast<QntFlippedView *>(m_editor.matrix("Fill")->parentWidget());
+    ASSERT_NE(host, nullptr);
+    EXPECT_EQ(host->size(), QSize(284, 181));
     EXPECT_EQ(m_editor.colorSchemes().size(), 3);
     EXPECT_EQ(m_editor.colorSchemesTableView()->count(), 3);
 }

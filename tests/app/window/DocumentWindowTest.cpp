@@ -31,6 +31,8 @@
 #include "framework/view/VRViewController.h"
 #include "framework/view/VRZoomTool.h"
 #include "platform/UserDefaults.h"
+#include "style/QntColorPicker.h"
+#include "style/QntGradientView.h"
 #include "app/TestDocumentController.h"
 #include "common/ScopeExit.h"
 #include "common/WaitUntil.h"
@@ -376,6 +378,10 @@ TEST_F(DocumentWindow, SelectingAPlainShapeRelabelsTheColoursSection)
     document->selectedObjectDidChange({kVRLayerSelectionDidChange, layer, {}});
     EXPECT_EQ(document->inspectorSectionLabels().at(2), "Element Color Components");
     EXPECT_FALSE(document->addedCustomElementStyleSection());
+    // Its colour buttons stand on the white-to-grey ground.
+    QWidget *colours = document->sectionView(DIDizeZoziDocument::Section::NoncustomElement);
+    ASSERT_NE(qobject_cast<QntGradientView *>(colours), nullptr);
+    EXPECT_NE(colours->findChild<QntColorPicker *>("fillColourPicker"), nullptr);
 }
 
 TEST_F(DocumentWindow, AnUnreadableStencilShowsTheMessageAndChangesNothing)

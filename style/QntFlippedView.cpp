@@ -1,0 +1,6 @@
+#include "style/QntFlippedView.h"
+
+QntFlippedView::QntFlippedView(QWidget *parent)
+    : QWidget(parent)
+{
+}

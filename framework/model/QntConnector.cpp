@@ -820,7 +820,8 @@ QPointF QntConnector::labelPosition() const
     return pointAlongPath(m_reference, 0) + QPointF(m_pointOffset.width(), m_pointOffset.height());
 }
 
-void QntConnector::drawLabel(QPainter &painter, const VRTextBlock &label, QPointF centre) const
+void QntConnector::drawLabel(QPainter &painter, const VRTextBlock &label, VRTextAdornment &renderer,
+                             QPointF centre) const
 {
     if (label.isEmpty())
         return;
@@ -831,7 +832,11 @@ void QntConnector::drawLabel(QPainter &painter, const VRTextBlock &label, QPoint
     // Keeps the line from running through the text.
     painter.fillRect(frame.adjusted(-2, -1, 2, 1), QColor(255, 255, 255, 200));
     painter.restore();
-    label.draw(painter, frame);
+    if (frame.width() <= 0)
+        return;
+    VRRenderContext context;
+    context.bounds = frame;
+    renderer.render(painter, context);
 }
 
 void QntConnector::drawContent(QPainter &painter) const
@@ -856,7 +861,7 @@ void QntConnector::drawContent(QPainter &painter) const
             m_start->arrow()->render(painter);
         if (m_end->arrow())
             m_end->arrow()->render(painter);
-        drawLabel(painter, m_label, labelPosition());
+        drawLabel(painter, m_label, *textAdornment(), labelPosition());
         return;
     }
     if (hasShaftStyle) {
@@ -865,7 +870,7 @@ void QntConnector::drawContent(QPainter &painter) const
         context.path = path;
         context.bounds = path.boundingRect();
         m_connectorStyle->render(painter, context);
-        drawLabel(painter, m_label, labelPosition());
+        drawLabel(painter, m_label, *textAdornment(), labelPosition());
         return;
     }
     if (own) {
@@ -886,7 +891,7 @@ void QntConnector::drawContent(QPainter &painter) const
         if (m_end->arrow())
             m_end->arrow()->render(painter);
     }
-    drawLabel(painter, m_label, labelPosition());
+    drawLabel(painter, m_label, *textAdornment(), labelPosition());
 }
 
 QRectF QntConnector::computeBounds() const
@@ -1066,27 +1071,11 @@ bool QntConnector::readRecord(const QJsonObject &r, VRArchiveReader &reader, con
 
 VRTextAdornment *QntConnector::textAdornment() const
 {
-    if (!m_textAdornment) {
-        m_textAdornment = std::make_shared<VRTextAdornment>();
-        // The object's own renderer: what is set on it reaches the object's text.
-        std::weak_ptr<const VRDrawableObject> weak = weak_from_this();
-        m_textAdornment->setOwnerChangeHandler([weak](const VRTextAdornment &adornment) {
-            auto self = std::const_pointer_cast<VRDrawableObject>(weak.lock());
-            if (!self)
-                return;
-            auto &owner = static_cast<QntConnector &>(*self);
-            VRTextBlock text = owner.m_label;
-            text.setFont(adornment.font());
-            text.setColour(adornment.colour());
-            text.setAlignment(adornment.alignment());
-            text.setVerticalAlignment(adornment.verticalAlignment());
-            text.setAngleInDegrees(adornment.angleInDegrees());
-            owner.setLabel(text);
-        });
-    }
-    m_textAdornment->setNotifiesOwner(false);
-    m_label.describeIn(*m_textAdornment);
-    m_textAdornment->setLayoutMode(m_layoutMode == 1 || m_layoutMode == 2 ? m_layoutMode : 40);
-    m_textAdornment->setNotifiesOwner(true);
-    return m_textAdornment.get();
+    return m_textRenderer.renderer(
+        m_label,
+        [this] {
+            return VROwnTextRenderer::writingBackTo(*this, &QntConnector::label,
+                                                    &QntConnector::setLabel);
+        },
+        m_layoutMode == 1 || m_layoutMode == 2 ? m_layoutMode : VRTextAdornment::AtPoint);
 }

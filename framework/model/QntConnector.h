@@ -2,6 +2,7 @@
 
 #include "framework/model/QntConnectorEndPoint.h"
 #include "framework/model/VRDrawablePath.h"
+#include "framework/model/VROwnTextRenderer.h"
 #include "framework/model/VRTextBlock.h"
 
 #include <QList>
@@ -102,8 +103,9 @@ public:
 
     // The label.
     const VRTextBlock &label() const { return m_label; }
-    // The object's own text renderer, loaded from the text on each call: its font, colour,
-    // alignments and angle set through it reach the object's text (as one undo step each).
+    // The label's own text renderer: it draws the label, and its label, font, colour,
+    // alignments and angle set through it reach the label (as one undo step each). Its layout
+    // mode follows the connector's.
     VRTextAdornment *textAdornment() const;
     void setLabel(const VRTextBlock &label);
     QFont font() const { return m_label.font(); }
@@ -153,7 +155,9 @@ protected:
     };
     void setLabelSettings(const LabelSettings &settings);
     LabelSettings labelSettings() const;
-    void drawLabel(QPainter &painter, const VRTextBlock &label, QPointF centre) const;
+    // Draws a label through its renderer, centred on centre over a light backing.
+    void drawLabel(QPainter &painter, const VRTextBlock &label, VRTextAdornment &renderer,
+                   QPointF centre) const;
     QPointF pointAlongPath(double fraction, double normalOffset) const;
     void copyConnectorInto(QntConnector &target) const;
     void changeRouting(int routing, bool curve);
@@ -177,7 +181,7 @@ private:
     bool m_thickBody = false;
     QVariantMap m_skinOptions;
     VRTextBlock m_label;
-    mutable std::shared_ptr<VRTextAdornment> m_textAdornment;
+    VROwnTextRenderer m_textRenderer;
     QColor m_shaftColour;
     QPointF m_lastClicked;
     QPointF m_bendOffset;

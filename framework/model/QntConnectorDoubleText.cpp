@@ -40,7 +40,7 @@ QPointF QntConnectorDoubleText::secondLabelPosition() const
 void QntConnectorDoubleText::drawContent(QPainter &painter) const
 {
     QntConnector::drawContent(painter);
-    drawLabel(painter, m_label2, secondLabelPosition());
+    drawLabel(painter, m_label2, *secondTextAdornment(), secondLabelPosition());
 }
 
 VRObjectRef QntConnectorDoubleText::copy() const
@@ -70,27 +70,11 @@ bool QntConnectorDoubleText::readRecord(const QJsonObject &r, VRArchiveReader &r
 
 VRTextAdornment *QntConnectorDoubleText::secondTextAdornment() const
 {
-    if (!m_secondTextAdornment) {
-        m_secondTextAdornment = std::make_shared<VRTextAdornment>();
-        std::weak_ptr<const VRDrawableObject> weak = weak_from_this();
-        m_secondTextAdornment->setOwnerChangeHandler([weak](const VRTextAdornment &adornment) {
-            auto self = std::const_pointer_cast<VRDrawableObject>(weak.lock());
-            if (!self)
-                return;
-            auto &owner = static_cast<QntConnectorDoubleText &>(*self);
-            VRTextBlock text = owner.m_label2;
-            text.setFont(adornment.font());
-            text.setColour(adornment.colour());
-            text.setAlignment(adornment.alignment());
-            text.setVerticalAlignment(adornment.verticalAlignment());
-            text.setAngleInDegrees(adornment.angleInDegrees());
-            owner.setSecondLabel(text);
-        });
-    }
-    m_secondTextAdornment->setNotifiesOwner(false);
-    m_label2.describeIn(*m_secondTextAdornment);
-    m_secondTextAdornment->setLayoutMode(layoutMode() == 1 || layoutMode() == 2 ? layoutMode()
-                                                                                : 40);
-    m_secondTextAdornment->setNotifiesOwner(true);
-    return m_secondTextAdornment.get();
+    return m_secondTextRenderer.renderer(
+        m_label2,
+        [this] {
+            return VROwnTextRenderer::writingBackTo(*this, &QntConnectorDoubleText::secondLabel,
+                                                    &QntConnectorDoubleText::setSecondLabel);
+        },
+        layoutMode() == 1 || layoutMode() == 2 ? layoutMode() : VRTextAdornment::AtPoint);
 }

@@ -27,5 +27,5 @@ protected:
 
 private:
     VRTextBlock m_label2;
-    mutable std::shared_ptr<VRTextAdornment> m_secondTextAdornment;
+    VROwnTextRenderer m_secondTextRenderer;
 };

@@ -108,7 +108,7 @@ void QntElementArrow::drawContent(QPainter &painter) const
         painter.drawPath(shape);
         painter.restore();
     }
-    drawLabel(painter, label(), labelPosition());
+    drawLabel(painter, label(), *textAdornment(), labelPosition());
 }
 
 QRectF QntElementArrow::computeBounds() const

@@ -1,5 +1,6 @@
 #include "framework/model/QntTextCell.h"
 
+#include "framework/styles/VRRenderContext.h"
 #include "framework/styles/VRTextAdornment.h"
 
 #include "framework/model/QntElementTable.h"
@@ -100,7 +101,13 @@ void QntTextCell::drawContent(QPainter &painter) const
     QRectF frame(QPointF(),
                  QSizeF(std::max(0.0, w - 2 * m_paddingLR), std::max(0.0, h - 2 * m_paddingTB)));
     frame.moveCenter(t.map(QPointF(0, 0)));
-    m_text.draw(painter, frame, std::atan2(t.m12(), t.m11()));
+    if (frame.width() <= 0)
+        return;
+    VRRenderContext context;
+    context.path = outline;
+    context.bounds = m_text.layoutFrame(frame);
+    context.angle = std::atan2(t.m12(), t.m11());
+    textAdornment()->render(painter, context);
 }
 
 VRObjectRef QntTextCell::copy() const
@@ -140,26 +147,8 @@ bool QntTextCell::readRecord(const QJsonObject &r, VRArchiveReader &reader, cons
 
 VRTextAdornment *QntTextCell::textAdornment() const
 {
-    if (!m_textAdornment) {
-        m_textAdornment = std::make_shared<VRTextAdornment>();
-        // The object's own renderer: what is set on it reaches the object's text.
-        std::weak_ptr<const VRDrawableObject> weak = weak_from_this();
-        m_textAdornment->setOwnerChangeHandler([weak](const VRTextAdornment &adornment) {
-            auto self = std::const_pointer_cast<VRDrawableObject>(weak.lock());
-            if (!self)
-                return;
-            auto &owner = static_cast<QntTextCell &>(*self);
-            VRTextBlock text = owner.m_text;
-            text.setFont(adornment.font());
-            text.setColour(adornment.colour());
-            text.setAlignment(adornment.alignment());
-            text.setVerticalAlignment(adornment.verticalAlignment());
-            text.setAngleInDegrees(adornment.angleInDegrees());
-            owner.setTextBlock(text);
-        });
-    }
-    m_textAdornment->setNotifiesOwner(false);
-    m_text.describeIn(*m_textAdornment);
-    m_textAdornment->setNotifiesOwner(true);
-    return m_textAdornment.get();
+    return m_textRenderer.renderer(m_text, [this] {
+        return VROwnTextRenderer::writingBackTo(*this, &QntTextCell::textBlock,
+                                                &QntTextCell::setTextBlock);
+    });
 }

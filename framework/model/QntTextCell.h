@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/model/VRDrawableShape.h"
+#include "framework/model/VROwnTextRenderer.h"
 #include "framework/model/VRTextBlock.h"
 
 class VRTextAdornment;
@@ -15,7 +16,7 @@ public:
 
     QntElementTable *owner() const;
     const VRTextBlock &textBlock() const { return m_text; }
-    // The object's own text renderer, loaded from the text on each call: its font, colour,
+    // The object's own text renderer: it draws the text, and its label, font, colour,
     // alignments and angle set through it reach the object's text (as one undo step each).
     VRTextAdornment *textAdornment() const;
     void setTextBlock(const VRTextBlock &block);
@@ -42,7 +43,7 @@ protected:
 
 private:
     VRTextBlock m_text;
-    mutable std::shared_ptr<VRTextAdornment> m_textAdornment;
+    VROwnTextRenderer m_textRenderer;
     QColor m_fill;
     double m_paddingLR = 5.0;
     double m_paddingTB = 5.0;

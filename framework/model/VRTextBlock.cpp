@@ -5,26 +5,13 @@
 #include "framework/archive/VRArchiveReader.h"
 #include "framework/archive/VRArchiveWriter.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QJsonObject>
-#include <QPainter>
 #include <QTextDocument>
-#include <QTextOption>
 
 #include <cmath>
 
 namespace {
 constexpr int kMaximumTextLength = 1 << 20;
-
-Qt::Alignment qtAlignment(int alignment)
-{
-    switch (alignment) {
-    case 0: return Qt::AlignLeft;
-    case 1: return Qt::AlignRight;
-    case 3: return Qt::AlignJustify;
-    default: return Qt::AlignHCenter;
-    }
-}
 } // namespace
 
 VRTextBlock::VRTextBlock()
@@ -110,16 +97,8 @@ void VRTextBlock::setVerticalAlignment(int alignment)
 QTextDocument *VRTextBlock::document(double width) const
 {
     if (!m_document || m_documentWidth != width) {
-        m_document = std::make_shared<QTextDocument>();
-        m_document->setDocumentMargin(0);
-        m_document->setDefaultFont(m_font);
-        QTextOption option;
-        option.setAlignment(qtAlignment(m_alignment));
-        option.setWrapMode(width > 0 ? QTextOption::WrapAtWordBoundaryOrAnywhere
-                                     : QTextOption::NoWrap);
-        m_document->setDefaultTextOption(option);
-        m_document->setHtml(m_html);
-        m_document->setTextWidth(width > 0 ? width : -1);
+        // Laid out as the text renderer lays it out when drawing.
+        m_document = VRTextAdornment::layOutRichText(m_html, m_font, m_alignment, width);
         m_documentWidth = width;
     }
     return m_document.get();
@@ -132,29 +111,13 @@ QSizeF VRTextBlock::naturalSize(double maxWidth) const
     return document(maxWidth > 0 ? maxWidth : 0)->size();
 }
 
-void VRTextBlock::draw(QPainter &painter, const QRectF &frame, double objectAngle) const
+QRectF VRTextBlock::layoutFrame(const QRectF &frame) const
 {
-    if (m_html.isEmpty() || frame.width() <= 0)
-        return;
-    const double width = m_fixedWidth > 0 ? m_fixedWidth : frame.width();
-    QTextDocument *doc = document(width);
-    const QSizeF size = doc->size();
-    double top = frame.top();
-    if (m_verticalAlignment == 1)
-        top = frame.center().y() - size.height() / 2;
-    else if (m_verticalAlignment == 2)
-        top = frame.bottom() - size.height();
-    const double left = frame.center().x() - width / 2;
-    painter.save();
-    const QPointF centre = frame.center();
-    painter.translate(centre);
-    painter.rotate(qRadiansToDegrees(objectAngle) + m_angle);
-    painter.translate(-centre);
-    painter.translate(left, top);
-    QAbstractTextDocumentLayout::PaintContext context;
-    context.palette.setColor(QPalette::Text, m_colour);
-    doc->documentLayout()->draw(&painter, context);
-    painter.restore();
+    if (m_fixedWidth <= 0)
+        return frame;
+    QRectF placed(QPointF(), QSizeF(m_fixedWidth, frame.height()));
+    placed.moveCenter(frame.center());
+    return placed;
 }
 
 void VRTextBlock::write(QJsonObject &r) const
@@ -196,9 +159,21 @@ bool VRTextBlock::operator==(const VRTextBlock &o) const
 void VRTextBlock::describeIn(VRTextAdornment &adornment) const
 {
     adornment.setLabel(plainText());
+    adornment.setRichText(m_html);
     adornment.setFont(m_font);
     adornment.setColour(m_colour);
     adornment.setAlignment(m_alignment);
     adornment.setVerticalAlignment(m_verticalAlignment);
     adornment.setAngleInDegrees(m_angle);
+}
+
+void VRTextBlock::takeFrom(const VRTextAdornment &adornment)
+{
+    if (adornment.richText().isEmpty() && adornment.string() != plainText())
+        setPlainText(adornment.string());
+    setFont(adornment.font());
+    setColour(adornment.colour());
+    setAlignment(adornment.alignment());
+    setVerticalAlignment(adornment.verticalAlignment());
+    setAngleInDegrees(adornment.angleInDegrees());
 }

@@ -9,7 +9,6 @@
 #include <memory>
 
 class QJsonObject;
-class QPainter;
 class QTextDocument;
 class VRArchiveReader;
 class VRTextAdornment;
@@ -49,13 +48,16 @@ public:
 
     // The text's size when laid out at most maxWidth wide (0 = unlimited).
     QSizeF naturalSize(double maxWidth = 0) const;
-    // Draws the text in a frame (drawing coordinates), turned by the object's angle about its
-    // centre.
-    void draw(QPainter &painter, const QRectF &frame, double objectAngleRadians = 0.0) const;
+    // Where the text is laid out in an object's text frame: the frame, or as wide as the fixed
+    // width about the same centre.
+    QRectF layoutFrame(const QRectF &frame) const;
 
-    // Describes this text on a text renderer (label, font, colour, alignments, angle), for
-    // callers that work with renderers; the block itself stays what is drawn.
+    // Describes this text on a text renderer (rich text, label, font, colour, alignments,
+    // angle): the renderer then draws it.
     void describeIn(VRTextAdornment &adornment) const;
+    // Takes back what was set on a renderer that describes this text (a new label becomes the
+    // plain text).
+    void takeFrom(const VRTextAdornment &adornment);
 
     // File record: "text" (HTML), "font", "colour", "alignment", "fixedWidth", "textAngle".
     void write(QJsonObject &record) const;

@@ -1,5 +1,6 @@
 #include "framework/model/VRTextShapeBase.h"
 
+#include "framework/styles/VRRenderContext.h"
 #include "framework/styles/VRTextAdornment.h"
 
 #include "framework/archive/VRArchiveReader.h"
@@ -86,7 +87,13 @@ void VRTextShapeBase::drawContent(QPainter &painter) const
                        QSizeF(std::hypot(t.m11(), t.m12()), std::hypot(t.m21(), t.m22())));
     QRectF placed = frame;
     placed.moveCenter(t.map(QPointF(0, 0)));
-    m_text.draw(painter, placed, std::atan2(t.m12(), t.m11()));
+    if (placed.width() <= 0)
+        return;
+    VRRenderContext context;
+    context.path = renderingPath();
+    context.bounds = m_text.layoutFrame(placed);
+    context.angle = std::atan2(t.m12(), t.m11());
+    textAdornment()->render(painter, context);
 }
 
 VRObjectRef VRTextShapeBase::copy() const
@@ -110,26 +117,8 @@ bool VRTextShapeBase::readRecord(const QJsonObject &r, VRArchiveReader &reader, 
 
 VRTextAdornment *VRTextShapeBase::textAdornment() const
 {
-    if (!m_textAdornment) {
-        m_textAdornment = std::make_shared<VRTextAdornment>();
-        // The object's own renderer: what is set on it reaches the object's text.
-        std::weak_ptr<const VRDrawableObject> weak = weak_from_this();
-        m_textAdornment->setOwnerChangeHandler([weak](const VRTextAdornment &adornment) {
-            auto self = std::const_pointer_cast<VRDrawableObject>(weak.lock());
-            if (!self)
-                return;
-            auto &owner = static_cast<VRTextShapeBase &>(*self);
-            VRTextBlock text = owner.m_text;
-            text.setFont(adornment.font());
-            text.setColour(adornment.colour());
-            text.setAlignment(adornment.alignment());
-            text.setVerticalAlignment(adornment.verticalAlignment());
-            text.setAngleInDegrees(adornment.angleInDegrees());
-            owner.setTextBlock(text);
-        });
-    }
-    m_textAdornment->setNotifiesOwner(false);
-    m_text.describeIn(*m_textAdornment);
-    m_textAdornment->setNotifiesOwner(true);
-    return m_textAdornment.get();
+    return m_textRenderer.renderer(m_text, [this] {
+        return VROwnTextRenderer::writingBackTo(*this, &VRTextShapeBase::textBlock,
+                                                &VRTextShapeBase::setTextBlock);
+    });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/model/VRDrawableShape.h"
+#include "framework/model/VROwnTextRenderer.h"
 #include "framework/model/VRTextBlock.h"
 
 class VRTextAdornment;
@@ -13,7 +14,7 @@ class VRTextShapeBase : public VRDrawableShape
 {
 public:
     const VRTextBlock &textBlock() const { return m_text; }
-    // The object's own text renderer, loaded from the text on each call: its font, colour,
+    // The object's own text renderer: it draws the text, and its label, font, colour,
     // alignments and angle set through it reach the object's text (as one undo step each).
     VRTextAdornment *textAdornment() const;
     void setTextBlock(const VRTextBlock &block);
@@ -49,5 +50,5 @@ protected:
 
 private:
     VRTextBlock m_text;
-    mutable std::shared_ptr<VRTextAdornment> m_textAdornment;
+    VROwnTextRenderer m_textRenderer;
 };

@@ -15,6 +15,7 @@ VR_CLASS_IMPL(VRTextAdornment, VRRasterizer)
 
 namespace {
 constexpr int kMaxLabel = 100000;
+constexpr int kMaxRichText = 1 << 20;
 
 Qt::Alignment horizontalFlag(int alignment)
 {
@@ -35,7 +36,21 @@ VRTextAdornment::VRTextAdornment()
 
 void VRTextAdornment::setLabel(const QString &label)
 {
-    changeProperty(m_label, label.left(kMaxLabel), "setLabel:", &VRTextAdornment::setLabel);
+    const QString text = label.left(kMaxLabel);
+    if (text == m_label)
+        return;
+    // Undo of a new label brings the rich text back with the old one.
+    if (!m_richText.isEmpty())
+        setRichText(QString());
+    changeProperty(m_label, text, "setLabel:", &VRTextAdornment::setLabel);
+    notifyOwner();
+}
+
+void VRTextAdornment::setRichText(const QString &html)
+{
+    changeProperty(m_richText, html.left(kMaxRichText),
+                   "setRichText:", &VRTextAdornment::setRichText);
+    forgetLayout();
 }
 
 void VRTextAdornment::setLayoutMode(int mode)
@@ -50,6 +65,7 @@ void VRTextAdornment::setAlignment(int alignment)
 {
     changeProperty(m_alignment, std::clamp(alignment, 0, 3),
                    "setAlignment:", &VRTextAdornment::setAlignment);
+    forgetLayout();
     notifyOwner();
 }
 
@@ -113,6 +129,7 @@ void VRTextAdornment::setColour(const QColor &colour)
 void VRTextAdornment::setFont(const QFont &font)
 {
     changeProperty(m_font, font, "setFont:", &VRTextAdornment::setFont);
+    forgetLayout();
     notifyOwner();
 }
 
@@ -120,6 +137,7 @@ void VRTextAdornment::setTextAttributes(const QVariantMap &attributes)
 {
     changeProperty(m_textAttributes, attributes,
                    "setTextAttributes:", &VRTextAdornment::setTextAttributes);
+    forgetLayout();
 }
 
 QFont VRTextAdornment::effectiveFont() const
@@ -138,8 +156,28 @@ QColor VRTextAdornment::effectiveColour() const
     return c.isValid() ? c : m_colour;
 }
 
+std::shared_ptr<QTextDocument>
+VRTextAdornment::layOutRichText(const QString &html, const QFont &font, int alignment, double width)
+{
+    auto document = std::make_shared<QTextDocument>();
+    document->setDocumentMargin(0.0);
+    document->setDefaultFont(font);
+    QTextOption option;
+    option.setAlignment(horizontalFlag(alignment));
+    option.setWrapMode(width > 0.0 ? QTextOption::WrapAtWordBoundaryOrAnywhere
+                                   : QTextOption::NoWrap);
+    document->setDefaultTextOption(option);
+    document->setHtml(html);
+    document->setTextWidth(width > 0.0 ? width : -1.0);
+    return document;
+}
+
 void VRTextAdornment::render(QPainter &painter, const VRRenderContext &context) const
 {
+    if (!m_richText.isEmpty()) {
+        renderRichText(painter, context, m_richText);
+        return;
+    }
     QString text = m_label;
     if (text.isEmpty())
         text = context.textDocument ? context.textDocument->toPlainText() : context.text;
@@ -147,6 +185,9 @@ void VRTextAdornment::render(QPainter &painter, const VRRenderContext &context) 
         return;
     if (m_layoutMode == AlongPath || m_layoutMode == AlongMirroredPath)
         renderAlongPath(painter, context, text);
+    else if (m_label.isEmpty() && context.textDocument)
+        // The object's rich text keeps its formatting.
+        renderRichText(painter, context, context.textDocument->toHtml());
     else
         renderInFrame(painter, context, text);
 }
@@ -173,66 +214,82 @@ void VRTextAdornment::renderInFrame(QPainter &painter, const VRRenderContext &co
         painter.translate(-centre);
     }
 
-    // Rich text from the object keeps its formatting; everything else uses our font and colour,
-    // drawn directly (a text document per repaint would dominate the drawing of big diagrams).
+    // Plain text is drawn directly (a text document per repaint would dominate the drawing of
+    // big diagrams).
     const bool wraps = m_wrapsLines && m_layoutMode != AtPoint;
-    if (!(m_label.isEmpty() && context.textDocument)) {
-        int flags = static_cast<int>(horizontalFlag(m_alignment == 3 ? 0 : m_alignment));
-        if (m_layoutMode == AtPoint)
-            flags = Qt::AlignHCenter | Qt::AlignVCenter;
-        else if (m_verticalAlignment == 1)
-            flags |= Qt::AlignVCenter;
-        else if (m_verticalAlignment == 2)
-            flags |= Qt::AlignBottom;
-        else
-            flags |= Qt::AlignTop;
-        if (wraps)
-            flags |= Qt::TextWordWrap;
-        QRectF box = frame;
-        if (m_layoutMode == AtPoint || !wraps) {
-            // Unwrapped text may run past the frame sideways: give it room, keep the anchor.
-            const double room = 1.0e5;
-            if (m_layoutMode == AtPoint || (flags & Qt::AlignHCenter))
-                box.adjust(-room, 0, room, 0);
-            else if (flags & Qt::AlignRight)
-                box.setLeft(box.left() - room);
-            else
-                box.setRight(box.right() + room);
-            if (m_layoutMode == AtPoint)
-                box.adjust(0, -room, 0, room);
-        }
-        painter.setFont(effectiveFont());
-        painter.setPen(effectiveColour());
-        painter.drawText(box, flags | Qt::TextDontClip, text);
-        painter.restore();
-        return;
-    }
-
-    QTextDocument document;
-    document.setHtml(context.textDocument->toHtml());
-    document.setDocumentMargin(0.0);
-    QTextOption option(horizontalFlag(m_alignment));
-    option.setWrapMode(wraps ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
-    document.setDefaultTextOption(option);
-    document.setTextWidth(wraps ? frame.width() : -1.0);
-    const QSizeF size = document.size();
-    double x = frame.left();
-    if (!wraps) {
-        if (m_alignment == 1)
-            x = frame.right() - size.width();
-        else if (m_alignment == 2 || m_layoutMode == AtPoint)
-            x = centre.x() - size.width() / 2.0;
-    }
-    double y = frame.top();
-    if (m_verticalAlignment == 1 || m_layoutMode == AtPoint)
-        y = centre.y() - size.height() / 2.0;
+    int flags = static_cast<int>(horizontalFlag(m_alignment == 3 ? 0 : m_alignment));
+    if (m_layoutMode == AtPoint)
+        flags = Qt::AlignHCenter | Qt::AlignVCenter;
+    else if (m_verticalAlignment == 1)
+        flags |= Qt::AlignVCenter;
     else if (m_verticalAlignment == 2)
-        y = frame.bottom() - size.height();
+        flags |= Qt::AlignBottom;
+    else
+        flags |= Qt::AlignTop;
+    if (wraps)
+        flags |= Qt::TextWordWrap;
+    QRectF box = frame;
+    if (m_layoutMode == AtPoint || !wraps) {
+        // Unwrapped text may run past the frame sideways: give it room, keep the anchor.
+        const double room = 1.0e5;
+        if (m_layoutMode == AtPoint || (flags & Qt::AlignHCenter))
+            box.adjust(-room, 0, room, 0);
+        else if (flags & Qt::AlignRight)
+            box.setLeft(box.left() - room);
+        else
+            box.setRight(box.right() + room);
+        if (m_layoutMode == AtPoint)
+            box.adjust(0, -room, 0, room);
+    }
+    painter.setFont(effectiveFont());
+    painter.setPen(effectiveColour());
+    painter.drawText(box, flags | Qt::TextDontClip, text);
+    painter.restore();
+}
 
-    painter.translate(x, y);
+void VRTextAdornment::renderRichText(QPainter &painter, const VRRenderContext &context,
+                                     const QString &html) const
+{
+    QRectF frame = context.bounds.isValid() ? context.bounds : context.path.boundingRect();
+    if (m_layoutMode == FlowedInShape)
+        frame = frame.adjusted(m_flowedTextPathInset, m_flowedTextPathInset, -m_flowedTextPathInset,
+                               -m_flowedTextPathInset);
+    if (frame.width() <= 0.0)
+        return;
+    // Laid out once for each text, font, alignment and width, and kept.
+    const double width = m_wrapsLines ? frame.width() : 0.0;
+    if (!m_layout || m_layoutWidth != width || m_layoutHtml != html) {
+        m_layout = layOutRichText(html, effectiveFont(), m_alignment, width);
+        m_layoutHtml = html;
+        m_layoutWidth = width;
+    }
+    const QSizeF size = m_layout->size();
+    const QPointF centre = frame.center();
+    double left = centre.x() - frame.width() / 2.0;
+    if (!m_wrapsLines) {
+        if (m_alignment == 0)
+            left = frame.left();
+        else if (m_alignment == 1)
+            left = frame.right() - size.width();
+        else
+            left = centre.x() - size.width() / 2.0;
+    }
+    double top = frame.top();
+    if (m_verticalAlignment == 1 || m_layoutMode == AtPoint)
+        top = centre.y() - size.height() / 2.0;
+    else if (m_verticalAlignment == 2)
+        top = frame.bottom() - size.height();
+
+    painter.save();
+    if (m_clipping || m_layoutMode == FlowedInShape)
+        painter.setClipPath(context.path, Qt::IntersectClip);
+    painter.translate(centre);
+    painter.rotate(m_angleInDegrees + (m_appliesObjectAngle ? context.angle * 180.0 / M_PI : 0.0));
+    painter.translate(-centre);
+    painter.translate(left, top);
     QAbstractTextDocumentLayout::PaintContext paint;
     paint.palette.setColor(QPalette::Text, effectiveColour());
-    document.documentLayout()->draw(&painter, paint);
+    m_layout->documentLayout()->draw(&painter, paint);
     painter.restore();
 }
 
@@ -294,6 +351,8 @@ void VRTextAdornment::writeProperties(QJsonObject &record, QJsonObject &images) 
 {
     VRRasterizer::writeProperties(record, images);
     record[QStringLiteral("string")] = m_label;
+    if (!m_richText.isEmpty())
+        record[QStringLiteral("richText")] = m_richText;
     record[QStringLiteral("layoutMode")] = m_layoutMode;
     record[QStringLiteral("alignment")] = m_alignment;
     record[QStringLiteral("verticalAlignment")] = m_verticalAlignment;
@@ -311,6 +370,8 @@ void VRTextAdornment::readProperties(const QJsonObject &record, VRStyleCoding &c
 {
     VRRasterizer::readProperties(record, coding);
     m_label = coding.string(record, QStringLiteral("string"), QString(), kMaxLabel);
+    m_richText = coding.string(record, QStringLiteral("richText"), QString(), kMaxRichText);
+    forgetLayout();
     m_layoutMode = coding.choice(record, QStringLiteral("layoutMode"), InBounds, {0, 1, 2, 3, 40});
     m_alignment = coding.integer(record, QStringLiteral("alignment"), 2, 0, 3);
     m_verticalAlignment = coding.integer(record, QStringLiteral("verticalAlignment"), 1, 0, 2);

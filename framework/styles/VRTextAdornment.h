@@ -7,9 +7,14 @@
 #include <QVariantMap>
 
 #include <functional>
+#include <memory>
 
-// Draws a text: its own label or, without one, the object's text; in the frame, along the
-// path, flowed in the shape or at a point.
+class QTextDocument;
+
+// Draws a text: its own rich text or label or, without either, the object's text; in the
+// frame, along the path, flowed in the shape or at a point. Rich text is laid out as a block
+// in the frame in every layout mode: the object whose renderer it is puts the frame where the
+// text goes (a connector, at its label's place).
 class VRTextAdornment : public VRRasterizer
 {
     VR_CLASS(VRTextAdornment)
@@ -31,7 +36,11 @@ public:
     static double defaultMaximumVerticalOffset() { return 8.0; }
 
     QString string() const { return m_label; }
+    // A new label replaces the rich text.
     void setLabel(const QString &label);
+    // Rich text (HTML), drawn with its own formatting over the font, colour and alignment.
+    QString richText() const { return m_richText; }
+    void setRichText(const QString &html);
     int layoutMode() const { return m_layoutMode; }
     void setLayoutMode(int mode);
     // 0 left, 1 right, 2 centre, 3 justified.
@@ -65,6 +74,11 @@ public:
     void setOwnerChangeHandler(std::function<void(const VRTextAdornment &)> handler);
     void setNotifiesOwner(bool notifies) { m_notifiesOwner = notifies; }
 
+    // Rich text laid out with a default font and alignment, wrapped at width (0 = unwrapped):
+    // what the renderer draws, and what objects measure their text with.
+    static std::shared_ptr<QTextDocument> layOutRichText(const QString &html, const QFont &font,
+                                                         int alignment, double width);
+
     void render(QPainter &painter, const VRRenderContext &context) const override;
     double extraSpace() const override;
 
@@ -79,8 +93,12 @@ private:
                        const QString &text) const;
     void renderAlongPath(QPainter &painter, const VRRenderContext &context,
                          const QString &text) const;
+    void renderRichText(QPainter &painter, const VRRenderContext &context,
+                        const QString &html) const;
+    void forgetLayout() { m_layout.reset(); }
 
     QString m_label;
+    QString m_richText;
     int m_layoutMode = InBounds;
     int m_alignment = 2;
     int m_verticalAlignment = 1;
@@ -94,6 +112,10 @@ private:
     QVariantMap m_textAttributes;
     std::function<void(const VRTextAdornment &)> m_ownerChanged;
     bool m_notifiesOwner = true;
+    // The last layout of the rich text and the width it was made for.
+    mutable std::shared_ptr<QTextDocument> m_layout;
+    mutable QString m_layoutHtml;
+    mutable double m_layoutWidth = -1.0;
 
     void notifyOwner() const;
 };

@@ -110,6 +110,48 @@ TEST_P(TextAdornmentAccess, ChangesThroughTheRendererReachTheObject)
     EXPECT_NE(rendered(*object), rendered(*reference));
 }
 
+TEST_P(TextAdornmentAccess, TheObjectsTextIsDrawnByItsRenderer)
+{
+    auto object = GetParam().make();
+    const QImage before = rendered(*object);
+    auto reddish = [](const QImage &image) {
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                count += c.red() > 150 && c.green() < 90 && c.blue() < 90;
+            }
+        return count;
+    };
+    ASSERT_EQ(reddish(before), 0);
+
+    // A colour kept by the renderer alone (it does not reach the object's text) shows in the
+    // drawing: the renderer is what draws.
+    VRTextAdornment *adornment = GetParam().adornment(*object);
+    adornment->setTextAttributes({{QStringLiteral("colour"), QColor(220, 0, 0)}});
+    EXPECT_GT(reddish(rendered(*object)), 20);
+    EXPECT_EQ(GetParam().adornment(*object)->colour(), sampleText().colour());
+    adornment->setTextAttributes({});
+    EXPECT_EQ(rendered(*object), before);
+}
+
+TEST_P(TextAdornmentAccess, ANewLabelOnTheRendererBecomesTheObjectsText)
+{
+    auto object = GetParam().make();
+    VRTextAdornment *adornment = GetParam().adornment(*object);
+    EXPECT_TRUE(adornment->richText().contains(QStringLiteral("Sample text")));
+    adornment->setLabel(QStringLiteral("Renamed"));
+    EXPECT_EQ(object->textContent().toPlainText(), QStringLiteral("Renamed"));
+    // Described again from the object: rich text with the new words, drawn as the object's.
+    EXPECT_TRUE(GetParam().adornment(*object)->richText().contains(QStringLiteral("Renamed")));
+    auto reference = GetParam().make();
+    reference->setTextContent(QTextDocumentFragment::fromPlainText(QStringLiteral("Renamed")));
+    EXPECT_EQ(rendered(*object), rendered(*reference));
+    // A copy of the renderer keeps the rich text.
+    const auto copy = std::static_pointer_cast<VRTextAdornment>(adornment->copy());
+    EXPECT_EQ(copy->richText(), adornment->richText());
+}
+
 INSTANTIATE_TEST_SUITE_P(
     TextOwners, TextAdornmentAccess,
     ::testing::Values(

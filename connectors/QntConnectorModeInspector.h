@@ -282,6 +282,9 @@ public:
         QntDoubleSlider *leaderSlider = nullptr;
     };
     const SkinControls &skinControls();
+    // An instance inside another panel (a group inspector's thin or thick set) works on that
+    // panel's controls, which `view` holds, instead of building its own connector-style view.
+    void useSkinControls(QntEscapedView *view, const SkinControls &controls);
     const ConnectorSimpleStyleControls &connectorSimpleStyleControls();
     const SeparatorControls &separatorControls();
     // The element ids offered in the open arrowhead matrix, empty for the "None" cell.

@@ -35,6 +35,7 @@
 #include <QListView>
 
 #include <numbers>
+#include <optional>
 
 namespace {
 constexpr int kTagRole = Qt::UserRole;
@@ -86,6 +87,29 @@ VRStyleRef shaftStyleOf(const QntConnector &connector)
 {
     return connector.shaftStyle();
 }
+
+// Holds one undo group open while an action changes each of its connectors, so that a change
+// of several connectors at once is one undo step.
+class OneUndoStep
+{
+public:
+    explicit OneUndoStep(VRUndoManager *undo)
+        : m_undo(undo)
+    {
+        if (m_undo)
+            m_undo->beginUndoGrouping();
+    }
+    ~OneUndoStep()
+    {
+        if (m_undo)
+            m_undo->endUndoGrouping();
+    }
+    OneUndoStep(const OneUndoStep &) = delete;
+    OneUndoStep &operator=(const OneUndoStep &) = delete;
+
+private:
+    QPointer<VRUndoManager> m_undo;
+};
 
 void setComboItemHidden(QComboBox *popUp, int tag, bool hidden)
 {
@@ -197,6 +221,12 @@ const QntConnectorModeInspector::SkinControls &QntConnectorModeInspector::skinCo
     if (!_viewConnectorStyleHorizontal)
         buildConnectorStyleView();
     return m_skin;
+}
+
+void QntConnectorModeInspector::useSkinControls(QntEscapedView *view, const SkinControls &controls)
+{
+    _viewConnectorStyleHorizontal = view;
+    m_skin = controls;
 }
 
 void QntConnectorModeInspector::buildConnectorStyleView()
@@ -568,6 +598,7 @@ void QntConnectorModeInspector::strokeDashMenuAction(QComboBox *sender)
     if (tag != kSolidLineTag && tag != kAutomaticDashTag && !dash)
         return;
     const VRObjectRef remembered = _contextPath;
+    const OneUndoStep step(currentUndoManager());
     for (const VRObjectRef &object : connectorsForShaftAction()) {
         if (!object || !object->isKindOf<QntConnector>())
             continue;
@@ -617,6 +648,8 @@ void QntConnectorModeInspector::menuItemSkinStrokeDashAction(QComboBox *sender)
     const VRObjectList list = multipleSelectionMode() == 1
                                   ? connectorsInSelectionOfKind(connectorKindToWork())
                                   : connectorsInSelectionOfKind(kPlainConnectors);
+    std::optional<OneUndoStep> step;
+    step.emplace(currentUndoManager());
     for (const VRObjectRef &object : list) {
         if (!object || !object->isKindOf<QntConnector>())
             continue;
@@ -685,6 +718,7 @@ void QntConnectorModeInspector::menuItemSkinStrokeDashAction(QComboBox *sender)
         }
         connector->notifyVisualChange();
     }
+    step.reset();
     updateSelectColorButton();
     updateSelectArrowheadButton(c.startArrowheadPopupButton, QString());
     updateSelectArrowheadButton(c.endArrowheadPopupButton, QString());
@@ -856,6 +890,8 @@ void QntConnectorModeInspector::applyColorValue(const QVariant &value, bool from
         arrowKind = 2;
     const bool both =
         c.applyColorsToBothArrowsCheckbox && c.applyColorsToBothArrowsCheckbox->isChecked();
+    std::optional<OneUndoStep> step;
+    step.emplace(currentUndoManager());
     for (const VRObjectRef &object : list) {
         if (!object || !object->isKindOf<QntConnector>())
             continue;
@@ -886,6 +922,7 @@ void QntConnectorModeInspector::applyColorValue(const QVariant &value, bool from
         if (multipleSelectionMode() != 1)
             break;
     }
+    step.reset();
     setContextObject(remembered);
     if (_attachedConnectorStyleWindow)
         _attachedConnectorStyleWindow->orderFront(true);
@@ -1123,6 +1160,8 @@ void QntConnectorModeInspector::skinArrowheadAction(const QString &arrowId, bool
     LastApplied &last = lastApplied();
     SkinControls &c = m_skin;
     const VRObjectList list = connectorsForShaftAction();
+    std::optional<OneUndoStep> step;
+    step.emplace(currentUndoManager());
     for (const VRObjectRef &object : list) {
         if (!object || !object->isKindOf<QntConnector>())
             continue;
@@ -1159,6 +1198,7 @@ void QntConnectorModeInspector::skinArrowheadAction(const QString &arrowId, bool
         updateSelectArrowheadButton(start ? c.startArrowheadPopupButton : c.endArrowheadPopupButton,
                                     arrowId);
     }
+    step.reset();
     if (const std::shared_ptr<QntConnector> connector = contextConnector()) {
         enableLengthControls(*connector);
         showLengths(*connector);
@@ -1201,6 +1241,7 @@ void QntConnectorModeInspector::setArrowheadLength(double length, bool start)
     VRDrawing *drawing = currentDrawing();
     const VRObjectRef remembered = _contextPath;
     const bool both = start && c.applyLengthToBothArrowsCheckbox->isChecked();
+    const OneUndoStep step(currentUndoManager());
     for (const VRObjectRef &object : connectorsForShaftAction()) {
         if (!object || !object->isKindOf<QntConnector>())
             continue;

@@ -196,6 +196,10 @@ void QntGroupModeInspector::showGroupModeInspector()
 
 void QntGroupModeInspector::closeAttachedWindows()
 {
+    // A popover opened for the panel closes with it, so its owner forgets it and the panel
+    // closes on losing focus again.
+    if (m_waiting)
+        m_waiting->closePopover();
     if (!_attachedWindow)
         return;
     _lastAttachedPoint = _attachedWindow->point();
@@ -251,14 +255,13 @@ void QntGroupModeInspector::populateControlsForDrawing(VRDrawing *drawing)
     for (QCheckBox **boxes : {_elemTypeface, _connTypeface})
         for (int k = 0; k < 3; ++k)
             boxes[k]->setChecked(false);
-    fillArrowheadMenus();
     refreshControls();
 }
 
 void QntGroupModeInspector::refreshControls()
 {
     // A document window may be taking its sections down.
-    if (!_viewMain || !_geometryView || !_thinStartArrowheadPopupButton)
+    if (!_viewMain || !_geometryView || !m_connectorSetsView)
         return;
     VRDrawing *drawing = targetDrawing();
     const QString units = drawing ? drawing->abbreviatedDrawingUnits() : QString();
@@ -281,7 +284,8 @@ void QntGroupModeInspector::refreshControls()
         _yCenterTextbox->setText(
             QLocale().toString((o->location().y() - drawing->topMargin()) / f, 'f', 2));
     }
-    fillArrowheadMenus();
+    switchControlsForCustomNotation();
+    populateConnectorSets();
 }
 
 void QntGroupModeInspector::selectedObjectDidChange(const Notification &notification)

@@ -18,8 +18,12 @@ class QLineEdit;
 class QSlider;
 class QStackedWidget;
 class QWidget;
+class QntButtonCell;
+class QntColorWell;
 class QntConnector;
 class QntConnectorModeInspector;
+class QntDoubleSlider;
+class QntTextFieldCell;
 class QntElementModeInspector;
 class QntSegmentedCell;
 class VRUndoManager;
@@ -97,7 +101,8 @@ public:
     void resizeToLargest();
     void resizeEachElement(double factor);
 
-    // Connectors: arrowheads of thin connectors, routing by the connector inspector's tags.
+    // Connectors: arrowheads of thin connectors (an element id, empty for none), routing by the
+    // connector inspector's tags.
     void startArrowheadAction(const QString &arrowId);
     void endArrowheadAction(const QString &arrowId);
     void changeConnectorTypeAction(int tag);
@@ -105,6 +110,92 @@ public:
     // The stored defaults onto every selected element (through an element inspector) and every
     // selected connector and element arrow (through a connector inspector), as one undo step.
     void applyDefaultsAction();
+
+    // Simple style of the selected elements, through the element inspector (customizable
+    // notations show these controls). Each is one undo step.
+    void simpleStyleContourWidthAction(double width);
+    void simpleStyleContourColorAction(const QColor &colour);
+    void simpleStyleContourTransparencyAction(double alpha);
+    void simpleStyleBackgroundTransparencyAction(double alpha);
+    void simpleStyleContourShadowAction(bool on);
+    // Shows the controls of the fill kind (0 flat, 1 linear, 2 linear with a middle colour,
+    // 3 elliptical), loads them from the fill of the last selected element and applies the kind
+    // to every selected element; any other kind changes nothing.
+    void simpleStyleFillTypeAction(int kind);
+    // The fill kind and colours of the controls onto every selected element.
+    void simpleStyleFillColorAction();
+    void simpleStyleEditAllPartsAtOnce(bool on);
+    // Custom notations show the simple-style controls, the others the colour schemes.
+    void switchControlsForCustomNotation();
+
+    // Thin and thick connectors: each set of controls is worked by its own connector inspector
+    // (thin: every connector kind; thick: thick-line connectors), picking arrowheads and colours
+    // from pictures and swatches in popovers beside the buttons.
+    enum ConnectorSet { ThinSet = 0, ThickSet = 1 };
+    void arrowheadPopupButtonAction(ConnectorSet set, bool start);
+    // which: 0 start arrowhead, 1 end arrowhead, 2 the line (thin set only).
+    void showColorMatrixButtonAction(ConnectorSet set, int which);
+    void strokeDashAction(ConnectorSet set);
+    void arrowheadLengthAction(ConnectorSet set, bool start);
+    void arrowheadLengthTextboxAction(ConnectorSet set, bool start);
+    QntConnectorModeInspector *connectorInspector(ConnectorSet set);
+    // Reads the first connector of each set into its controls.
+    void populateConnectorSets();
+    // The popover an embedded inspector opened for the panel; the panel stays open meanwhile.
+    AXAttachedWindow *waitingForClosingAttachedWindow() const { return m_waiting; }
+
+    // Defaults menus: 0 save the single selected object's style as defaults, 1 reset the
+    // defaults, 2 reset the single selected object only, 3 apply the defaults to every selected
+    // object as one undo step ("Applying defaults").
+    void saveAsDefaults(int tag);
+    void saveAsDefaultsForConnectors(int tag);
+    // The stored defaults onto the selected plain connectors (mode 0) or elements (not texts),
+    // as one undo step.
+    void connectorLoadDefaults();
+    void elementLoadDefaults();
+
+    struct SimpleStyleControls {
+        QWidget *section = nullptr;
+        QntDoubleSlider *contourWidthSlider = nullptr;
+        QntColorWell *contourColorWell = nullptr;
+        QntDoubleSlider *contourTransparencySlider = nullptr;
+        QCheckBox *contourShadowCheckbox = nullptr;
+        QCheckBox *editAllPartsAtOnce = nullptr;
+        QComboBox *fillTypesCombobox = nullptr;
+        QntColorWell *fillColorWell = nullptr;
+        QntColorWell *gradientEndColorWell = nullptr;
+        QntColorWell *gradientMiddleColorWell = nullptr;
+        QntDoubleSlider *gradientAngleSlider = nullptr;
+        QLabel *gradientAngleLabel = nullptr;
+        QntDoubleSlider *gradientColorStopPositionSlider = nullptr;
+        QLabel *gradientColorStopPositionLabel = nullptr;
+        QntDoubleSlider *backgroundTransparencySlider = nullptr;
+        QLabel *backgroundTransparencyLabel = nullptr;
+    };
+    const SimpleStyleControls &simpleStyleControls()
+    {
+        mainView();
+        return m_simpleStyle;
+    }
+    struct ConnectorSetControls {
+        QWidget *box = nullptr;
+        QComboBox *strokeDashPopUpButton = nullptr;
+        QntButtonCell *startArrowheadPopupButton = nullptr;
+        QntButtonCell *endArrowheadPopupButton = nullptr;
+        QntButtonCell *showColorMatrixStartArrowButton = nullptr;
+        QntButtonCell *showColorMatrixEndArrowButton = nullptr;
+        QntButtonCell *showColorMatrixConnectorButton = nullptr;
+        QntDoubleSlider *startArrowheadLengthSlider = nullptr;
+        QntDoubleSlider *endArrowheadLengthSlider = nullptr;
+        QntTextFieldCell *startArrowheadLengthTextbox = nullptr;
+        QntTextFieldCell *endArrowheadLengthTextbox = nullptr;
+        QCheckBox *applyLengthToBothArrowsCheckbox = nullptr;
+    };
+    const ConnectorSetControls &connectorSetControls(ConnectorSet set)
+    {
+        mainView();
+        return m_sets[set];
+    }
 
     // Controls, for the document window and for tests.
     QLineEdit *widthTextbox() const { return _widthTextbox; }
@@ -132,10 +223,15 @@ private:
     bool readLength(const QString &typed, bool positive, double *points);
     bool setGeometry(const QString &typed, int which);
     void refuse(const QString &message);
-    void arrowheadAction(const QString &arrowId, bool start);
-    // The notation body a connector's arrowheads come from.
-    QString bodyIdOf(const QntConnector &connector) const;
-    void fillArrowheadMenus();
+    QWidget *buildElementStyleSection(QWidget *parent);
+    QWidget *buildConnectorSets(QWidget *parent);
+    QWidget *buildConnectorSet(ConnectorSet set, QWidget *parent);
+    QWidget *buildDefaultsMenu(const QString &name, QWidget *parent, bool connectors);
+    void ensureEmbeddedInspectors();
+    void showFillControlsForKind(int kind);
+    // Keeps the panel open while an embedded inspector's popover is open.
+    void waitForPopover(AXAttachedWindow *popover);
+    void applyDefaultsToAll(bool fromConnectorsMenu, int tag);
 
     QPointer<AXAttachedWindow> _attachedWindow;
     QPointer<QWidget> _viewMain;
@@ -163,11 +259,16 @@ private:
     QLineEdit *_yCenterTextbox = nullptr;
     QLabel *_unitLabels[4] = {};
     QSlider *_elemResizeEachElementSlider = nullptr;
-    QPointer<QComboBox> _thinStartArrowheadPopupButton;
-    QComboBox *_thinEndArrowheadPopupButton = nullptr;
     QComboBox *_connectorTypePopupButton = nullptr;
     QLabel *_messageLabel = nullptr;
     std::unique_ptr<QntElementModeInspector> m_elementInspector;
     std::unique_ptr<QntConnectorModeInspector> m_connectorInspector;
+    std::unique_ptr<QntConnectorModeInspector> m_thinConnectorInspector;
+    std::unique_ptr<QntConnectorModeInspector> m_thickConnectorInspector;
+    SimpleStyleControls m_simpleStyle;
+    ConnectorSetControls m_sets[2];
+    QPointer<AXAttachedWindow> m_waiting;
+    QPointer<QWidget> m_schemeRow;
+    QPointer<QWidget> m_connectorSetsView;
     std::vector<NotificationToken> m_observers;
 };

@@ -19,7 +19,12 @@ QWidget *QntGroupModeInspector::buildColorPane()
     auto *form = new QFormLayout(pane);
     _schemePopUpButton = new QComboBox(pane);
     _schemePopUpButton->setObjectName(QStringLiteral("colorScheme"));
-    form->addRow(tr("Colour scheme"), _schemePopUpButton);
+    m_schemeRow = new QWidget(pane);
+    auto *schemeRow = new QFormLayout(m_schemeRow);
+    schemeRow->setContentsMargins(0, 0, 0, 0);
+    schemeRow->addRow(tr("Colour scheme"), _schemePopUpButton);
+    form->addRow(m_schemeRow);
+    form->addRow(buildElementStyleSection(pane));
     connect(_schemePopUpButton, &QComboBox::activated, this, [this](int index) {
         const QVariant id = _schemePopUpButton->itemData(index);
         if (id.isValid())
@@ -35,6 +40,7 @@ QWidget *QntGroupModeInspector::buildColorPane()
             [this](int value) { transparencyAction(value / 100.0); });
 
     form->addRow(buildGeometryView(pane));
+    form->addRow(buildDefaultsMenu(QStringLiteral("elementDefaults"), pane, false));
     return pane;
 }
 

@@ -1,22 +1,230 @@
+// QntGroupModeInspector: the defaults menus of elements and connectors (save, reset, reset this
+// only, apply to the whole selection) and loading the stored defaults onto the selection.
 #include "inspectors/QntGroupModeInspector.h"
 
 #include "connectors/QntConnectorModeInspector.h"
-#include "framework/model/QntConnector.h"
-#include "framework/model/QntElement.h"
-#include "framework/model/VRDrawing.h"
-#include "framework/undo/VRUndoManager.h"
 #include "inspectors/QntElementModeInspector.h"
 
-// The stored defaults of the selected objects.
+#include "framework/model/QntConnector.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/QntElementArrow.h"
+#include "framework/model/QntText.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/undo/VRUndoManager.h"
+#include "platform/UserDefaults.h"
+
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QPushButton>
+#include <QToolButton>
+
+QWidget *QntGroupModeInspector::buildDefaultsMenu(const QString &name, QWidget *parent,
+                                                  bool connectors)
+{
+    auto *row = new QWidget(parent);
+    row->setObjectName(name);
+    auto *layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto *button = new QToolButton(row);
+    button->setObjectName(name + QStringLiteral("Menu"));
+    button->setPopupMode(QToolButton::InstantPopup);
+    button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    button->setText((connectors ? tr("Connector Defaults") : tr("Element Defaults"))
+                    + QStringLiteral(" \u25BE"));
+    button->setStyleSheet(QStringLiteral(
+        "QToolButton { color: white; background: rgba(80, 80, 80, 230);"
+        " border: 1px solid rgba(150, 150, 150, 200); border-radius: 3px; padding: 2px 8px; }"
+        "QToolButton::menu-indicator { image: none; }"));
+    auto *menu = new QMenu(button);
+    const struct {
+        const char *title;
+        int tag;
+    } items[] = {
+        {QT_TR_NOOP("Save as Defaults"), 0},
+        {QT_TR_NOOP("Apply Defaults"), 3},
+        {QT_TR_NOOP("Reset Defaults"), 1},
+        {QT_TR_NOOP("Reset This Only"), 2},
+    };
+    for (const auto &item : items) {
+        QAction *action = menu->addAction(tr(item.title));
+        action->setData(item.tag);
+        const int tag = item.tag;
+        connect(action, &QAction::triggered, this, [this, tag, connectors] {
+            if (connectors)
+                saveAsDefaultsForConnectors(tag);
+            else
+                saveAsDefaults(tag);
+        });
+    }
+    button->setMenu(menu);
+    layout->addWidget(button);
+    auto *load = new QPushButton(tr("Load Defaults"), row);
+    load->setObjectName(name + QStringLiteral("Load"));
+    load->setToolTip(connectors ? tr("The stored connector defaults onto the selected connectors")
+                                : tr("The stored element defaults onto the selected elements"));
+    connect(load, &QPushButton::clicked, this, [this, connectors] {
+        if (connectors)
+            connectorLoadDefaults();
+        else
+            elementLoadDefaults();
+    });
+    layout->addWidget(load);
+    layout->addStretch(1);
+    return row;
+}
+
+void QntGroupModeInspector::saveAsDefaults(int tag)
+{
+    ensureEmbeddedInspectors();
+    if (tag == 3) {
+        applyDefaultsToAll(false, tag);
+        return;
+    }
+    const VRObjectList objects = selection();
+    // Saving and resetting name one object: they need a single selection.
+    if (objects.size() != 1 || !objects.first())
+        return;
+    const VRObjectRef single = objects.first();
+    if (single->isKindOf<QntElementArrow>()) {
+        QntConnectorModeInspector &connectors = *m_connectorInspector;
+        connectors.setContextObject(single);
+        switch (tag) {
+        case 0: connectors.saveDefaultsForContextObject(); break;
+        case 1: connectors.resetDefaultsContextObject(); break;
+        case 2: connectors.resetDefaultsForCurrentOnlyContextObject(); break;
+        default: break;
+        }
+        return;
+    }
+    if (!single->isKindOf<QntElement>())
+        return;
+    QntElementModeInspector &elements = *m_elementInspector;
+    elements.setContextObject(single);
+    switch (tag) {
+    case 0: elements.saveDefaultsForContextObject(); break;
+    case 1: elements.resetDefaultsContextObject(); break;
+    case 2: elements.resetDefaultsForCurrentOnlyContextObject(); break;
+    default: break;
+    }
+}
+
+void QntGroupModeInspector::saveAsDefaultsForConnectors(int tag)
+{
+    ensureEmbeddedInspectors();
+    if (tag == 3) {
+        applyDefaultsToAll(true, tag);
+        return;
+    }
+    if (tag < 0 || tag > 2)
+        return;
+    // The first selected connector stands for the connectors.
+    VRObjectRef first;
+    for (const VRObjectRef &object : selection()) {
+        if (object && object->isKindOf<QntConnector>() && !object->isKindOf<QntElementArrow>()) {
+            first = object;
+            break;
+        }
+    }
+    if (!first)
+        return;
+    QntConnectorModeInspector &thin = *m_thinConnectorInspector;
+    thin.setContextObject(first);
+    switch (tag) {
+    case 0: thin.saveDefaultsForContextObject(); break;
+    case 1: thin.resetDefaultsContextObject(); break;
+    default: thin.resetDefaultsForCurrentOnlyContextObject(); break;
+    }
+}
+
+void QntGroupModeInspector::applyDefaultsToAll(bool fromConnectorsMenu, int tag)
+{
+    Q_UNUSED(tag);
+    QntElementModeInspector &elements = *m_elementInspector;
+    QntConnectorModeInspector &connectors = *m_connectorInspector;
+    QntConnectorModeInspector &thin = *m_thinConnectorInspector;
+    elements.setLimitSelectedObjectForCurrentTargetToContextObject(true);
+    connectors.setLimitSelectedObjectForCurrentTargetToContextObject(true);
+    thin.setLimitSelectedObjectForCurrentTargetToContextObject(true);
+    const VRObjectList objects = selection();
+    VRUndoManager *undo = undoManager();
+    if (undo)
+        undo->beginUndoGrouping();
+    for (const VRObjectRef &object : objects) {
+        if (!object)
+            continue;
+        if (fromConnectorsMenu) {
+            if (object->isKindOf<QntConnector>() && !object->isKindOf<QntElementArrow>()) {
+                thin.setContextObject(object);
+                thin.applyDefaultsToContextObject();
+            }
+        } else if (object->isKindOf<QntElementArrow>()) {
+            connectors.setContextObject(object);
+            connectors.applyDefaultsToContextObject();
+        } else if (object->isKindOf<QntElement>()) {
+            elements.setContextObject(object);
+            elements.applyDefaultsToContextObject();
+        }
+    }
+    if (undo) {
+        undo->setActionName(tr("Applying defaults"));
+        undo->endUndoGrouping();
+    }
+    elements.setLimitSelectedObjectForCurrentTargetToContextObject(false);
+    connectors.setLimitSelectedObjectForCurrentTargetToContextObject(false);
+    thin.setLimitSelectedObjectForCurrentTargetToContextObject(false);
+}
+
+void QntGroupModeInspector::connectorLoadDefaults()
+{
+    ensureEmbeddedInspectors();
+    QntConnectorModeInspector &thin = *m_thinConnectorInspector;
+    const VRObjectList objects = selection();
+    VRUndoManager *undo = undoManager();
+    if (undo)
+        undo->beginUndoGrouping();
+    for (const VRObjectRef &object : objects) {
+        if (!object || !object->isMemberOf<QntConnector>()
+            || static_cast<const QntConnector &>(*object).mode() != 0)
+            continue;
+        // Each connector takes the dictionary stored for its own kind in this notation, so a
+        // dictionary saved for another kind of connector never lands on it.
+        thin.applyDefaultsToObject(object);
+    }
+    if (undo) {
+        undo->setActionName(tr("Applying defaults"));
+        undo->endUndoGrouping();
+    }
+}
+
+void QntGroupModeInspector::elementLoadDefaults()
+{
+    ensureEmbeddedInspectors();
+    const QVariant stored =
+        UserDefaults::standardUserDefaults().objectForKey(kQntCustomNotationDefaultElement);
+    if (!stored.isValid() || stored.typeId() != QMetaType::QVariantMap)
+        return;
+    const QVariantMap dictionary = stored.toMap();
+    QntElementModeInspector &elements = *m_elementInspector;
+    const VRObjectList objects = selection();
+    VRUndoManager *undo = undoManager();
+    if (undo)
+        undo->beginUndoGrouping();
+    for (const VRObjectRef &object : objects) {
+        if (!object || !object->isKindOf<QntElement>() || !isMemberOfElements(*object)
+            || object->isMemberOf<QntText>())
+            continue;
+        elements.applyDefaults(dictionary, object);
+    }
+    if (undo) {
+        undo->setActionName(tr("Applying defaults"));
+        undo->endUndoGrouping();
+    }
+}
 
 void QntGroupModeInspector::applyDefaultsAction()
 {
-    if (!m_elementInspector)
-        m_elementInspector = std::make_unique<QntElementModeInspector>(VREmbedded{}, nullptr);
-    if (!m_connectorInspector) {
-        m_connectorInspector = std::make_unique<QntConnectorModeInspector>(VREmbedded{}, nullptr);
-        m_connectorInspector->setPartOfGroupModeInspector(true);
-    }
+    ensureEmbeddedInspectors();
     const VRObjectList objects = selection();
     VRUndoManager *undo = undoManager();
     if (undo)

@@ -1,26 +1,89 @@
+// QntGroupModeInspector: the simple style of the selected elements (contour, fill kinds, shadow,
+// transparency, all parts at once) and the thin and thick connector sets (arrowhead pictures,
+// colours, line and lengths), each worked through an embedded inspector in group mode.
 #include "inspectors/QntGroupModeInspector.h"
 
+#include "connectors/QntConnectorModeInspector.h"
+#include "inspectors/AXAttachedWindow.h"
+#include "inspectors/QntButtonCell.h"
+#include "inspectors/QntColorWell.h"
+#include "inspectors/QntDoubleSlider.h"
+#include "inspectors/QntElementModeInspector.h"
+#include "inspectors/QntEscapedView.h"
+#include "inspectors/QntTextFieldCell.h"
+
 #include "framework/model/QntConnector.h"
-#include "framework/model/QntConnectorArrow.h"
-#include "framework/model/QntConnectorEndPoint.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/QntElementArrow.h"
 #include "framework/model/QntFreeConnector.h"
 #include "framework/model/VRDrawing.h"
+#include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/notations/QntNotation.h"
+#include "framework/styles/VRColorStop.h"
+#include "framework/styles/VRFill.h"
+#include "framework/styles/VRGradient.h"
+#include "framework/styles/VRStroke.h"
+#include "framework/styles/VRStyle.h"
+#include "framework/undo/VRUndoManager.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
 
-// The connector style pane: arrowheads and routing of the selected connectors.
+#include <cmath>
 
 namespace {
 
-QString arrowIdAt(const QntConnector &connector, bool start)
+// Runs `work` as one undo step named `name`; nothing is recorded when nothing changed.
+void inOneUndoStep(VRUndoManager *undo, const QString &name, const std::function<void()> &work)
 {
-    const QntConnectorEndPoint *end = start ? connector.startEndPoint() : connector.endEndPoint();
-    const QntConnectorArrow *arrow = end ? end->arrow() : nullptr;
-    return arrow ? arrow->ID() : QString();
+    if (undo)
+        undo->beginUndoGrouping();
+    work();
+    if (undo) {
+        undo->setActionName(name);
+        undo->endUndoGrouping();
+    }
 }
 
+VRFill *lastFillOf(const VRStyle *style)
+{
+    if (!style)
+        return nullptr;
+    const auto fills = style->renderersOfClass(VRFill::staticClass());
+    return fills.isEmpty() ? nullptr : static_cast<VRFill *>(fills.last().get());
+}
+
+QntDoubleSlider *makeSlider(const QString &name, double min, double max, QWidget *parent)
+{
+    auto *slider = new QntDoubleSlider(parent);
+    slider->setObjectName(name);
+    slider->setMinValue(min);
+    slider->setMaxValue(max);
+    slider->setMinimumWidth(110);
+    return slider;
+}
+
+QntColorWell *makeWell(const QString &name, QWidget *parent)
+{
+    auto *well = new QntColorWell(parent);
+    well->setObjectName(name);
+    well->setFixedSize(40, 24);
+    return well;
+}
+
+QString degrees(double value)
+{
+    return QLocale().toString(value, 'f', 0) + QStringLiteral("°");
+}
+
+// The connectors that routing changes: plain and free connectors in mode 0 that are not
+// thick-line connectors.
 bool isThinPlainConnector(const VRObjectRef &object)
 {
     if (!object || !object->isKindOf<QntConnector>())
@@ -33,23 +96,586 @@ bool isThinPlainConnector(const VRObjectRef &object)
 
 } // namespace
 
+void QntGroupModeInspector::ensureEmbeddedInspectors()
+{
+    if (!m_elementInspector)
+        m_elementInspector = std::make_unique<QntElementModeInspector>(VREmbedded{}, nullptr);
+    if (!m_connectorInspector) {
+        m_connectorInspector = std::make_unique<QntConnectorModeInspector>(VREmbedded{}, nullptr);
+        m_connectorInspector->setPartOfGroupModeInspector(true);
+    }
+    for (auto *slot : {&m_thinConnectorInspector, &m_thickConnectorInspector}) {
+        if (*slot)
+            continue;
+        *slot = std::make_unique<QntConnectorModeInspector>(VREmbedded{}, nullptr);
+        (*slot)->setMultipleSelectionMode(1);
+        // The thin set's line menu leaves thick-line connectors and element arrows to their
+        // own controls.
+        (*slot)->setConnectorKindToWork(slot == &m_thinConnectorInspector
+                                            ? QntConnectorModeInspector::kThinConnectors
+                                            : QntConnectorModeInspector::kThickConnectors);
+    }
+}
+
+QntConnectorModeInspector *QntGroupModeInspector::connectorInspector(ConnectorSet set)
+{
+    mainView();
+    ensureEmbeddedInspectors();
+    return set == ThinSet ? m_thinConnectorInspector.get() : m_thickConnectorInspector.get();
+}
+
+// ---------------------------------------------------------------- element simple style
+
+QWidget *QntGroupModeInspector::buildElementStyleSection(QWidget *parent)
+{
+    auto *section = new QGroupBox(tr("Shape style"), parent);
+    section->setObjectName(QStringLiteral("groupSimpleStyle"));
+    section->setStyleSheet(QStringLiteral("QGroupBox { color: white; }"));
+    auto *grid = new QGridLayout(section);
+    grid->setContentsMargins(8, 6, 8, 6);
+    grid->setVerticalSpacing(4);
+    SimpleStyleControls &c = m_simpleStyle;
+    c.section = section;
+    int row = 0;
+    const auto label = [section](const QString &text) { return new QLabel(text, section); };
+
+    c.contourWidthSlider =
+        makeSlider(QStringLiteral("simpleStyleContourWidthSlider"), 0.0, 16.0, section);
+    grid->addWidget(label(tr("Contour width")), row, 0);
+    grid->addWidget(c.contourWidthSlider, row++, 1, 1, 3);
+    c.contourColorWell = makeWell(QStringLiteral("simpleStyleContourColorWell"), section);
+    c.contourShadowCheckbox = new QCheckBox(tr("Shadow"), section);
+    c.contourShadowCheckbox->setObjectName(QStringLiteral("simpleStyleContourShadow"));
+    grid->addWidget(label(tr("Contour colour")), row, 0);
+    grid->addWidget(c.contourColorWell, row, 1);
+    grid->addWidget(c.contourShadowCheckbox, row++, 2, 1, 2);
+    c.contourTransparencySlider =
+        makeSlider(QStringLiteral("simpleStyleContourTransparencySlider"), 0.0, 1.0, section);
+    c.contourTransparencySlider->setDoubleValue(1.0);
+    grid->addWidget(label(tr("Contour opacity")), row, 0);
+    grid->addWidget(c.contourTransparencySlider, row++, 1, 1, 3);
+
+    c.fillTypesCombobox = new QComboBox(section);
+    c.fillTypesCombobox->setObjectName(QStringLiteral("simpleStyleFillTypes"));
+    c.fillTypesCombobox->addItem(tr("Flat colour"), QntContextMenu::kFlatFill);
+    c.fillTypesCombobox->addItem(tr("Linear, two colours"), QntContextMenu::kLinearTwoColourFill);
+    c.fillTypesCombobox->addItem(tr("Linear, three colours"),
+                                 QntContextMenu::kLinearThreeColourFill);
+    c.fillTypesCombobox->addItem(tr("Elliptical"), QntContextMenu::kEllipticalFill);
+    grid->addWidget(label(tr("Fill")), row, 0);
+    grid->addWidget(c.fillTypesCombobox, row++, 1, 1, 3);
+    c.fillColorWell = makeWell(QStringLiteral("simpleStyleFillColorWell"), section);
+    c.gradientMiddleColorWell =
+        makeWell(QStringLiteral("simpleStyleGradientMiddleColorWell"), section);
+    c.gradientEndColorWell = makeWell(QStringLiteral("simpleStyleGradientEndColorWell"), section);
+    c.fillColorWell->setColor(Qt::white);
+    c.gradientMiddleColorWell->setColor(Qt::gray);
+    c.gradientEndColorWell->setColor(Qt::black);
+    grid->addWidget(label(tr("Fill colours")), row, 0);
+    grid->addWidget(c.fillColorWell, row, 1);
+    grid->addWidget(c.gradientMiddleColorWell, row, 2);
+    grid->addWidget(c.gradientEndColorWell, row++, 3);
+    c.gradientAngleSlider =
+        makeSlider(QStringLiteral("simpleStyleGradientAngleSlider"), 0.0, 360.0, section);
+    c.gradientAngleLabel = label(degrees(0));
+    c.gradientAngleLabel->setObjectName(QStringLiteral("simpleStyleGradientAngleLabel"));
+    grid->addWidget(c.gradientAngleLabel, row, 0);
+    grid->addWidget(c.gradientAngleSlider, row++, 1, 1, 3);
+    c.gradientColorStopPositionSlider =
+        makeSlider(QStringLiteral("simpleStyleGradientColorStopPositionSlider"), 0.0, 1.0, section);
+    c.gradientColorStopPositionSlider->setDoubleValue(0.5);
+    c.gradientColorStopPositionLabel = label(tr("Middle"));
+    grid->addWidget(c.gradientColorStopPositionLabel, row, 0);
+    grid->addWidget(c.gradientColorStopPositionSlider, row++, 1, 1, 3);
+    c.backgroundTransparencySlider =
+        makeSlider(QStringLiteral("simpleStyleBackgroundTransparencySlider"), 0.0, 1.0, section);
+    c.backgroundTransparencySlider->setDoubleValue(1.0);
+    c.backgroundTransparencyLabel = label(tr("Fill opacity"));
+    grid->addWidget(c.backgroundTransparencyLabel, row, 0);
+    grid->addWidget(c.backgroundTransparencySlider, row++, 1, 1, 3);
+    c.editAllPartsAtOnce = new QCheckBox(tr("Edit all parts at once"), section);
+    c.editAllPartsAtOnce->setObjectName(QStringLiteral("simpleEditAllPartsAtOnce"));
+    grid->addWidget(c.editAllPartsAtOnce, row++, 0, 1, 4);
+
+    // Sliders act once, on release, for the whole selection.
+    connect(c.contourWidthSlider, &QSlider::sliderReleased, this, [this] {
+        simpleStyleContourWidthAction(m_simpleStyle.contourWidthSlider->doubleValue());
+    });
+    connect(c.contourTransparencySlider, &QSlider::sliderReleased, this, [this] {
+        simpleStyleContourTransparencyAction(
+            m_simpleStyle.contourTransparencySlider->doubleValue());
+    });
+    connect(c.backgroundTransparencySlider, &QSlider::sliderReleased, this, [this] {
+        simpleStyleBackgroundTransparencyAction(
+            m_simpleStyle.backgroundTransparencySlider->doubleValue());
+    });
+    for (QntDoubleSlider *slider : {c.gradientAngleSlider, c.gradientColorStopPositionSlider})
+        connect(slider, &QSlider::sliderReleased, this, [this] { simpleStyleFillColorAction(); });
+    connect(c.gradientAngleSlider, &QntDoubleSlider::doubleValueChanged, this,
+            [this](double value) { m_simpleStyle.gradientAngleLabel->setText(degrees(value)); });
+    connect(c.contourColorWell, &QntColorWell::colorChanged, this,
+            [this] { simpleStyleContourColorAction(m_simpleStyle.contourColorWell->color()); });
+    for (QntColorWell *well : {c.fillColorWell, c.gradientMiddleColorWell, c.gradientEndColorWell})
+        connect(well, &QntColorWell::colorChanged, this, [this] { simpleStyleFillColorAction(); });
+    connect(c.contourShadowCheckbox, &QCheckBox::clicked, this,
+            [this](bool on) { simpleStyleContourShadowAction(on); });
+    connect(c.editAllPartsAtOnce, &QCheckBox::clicked, this,
+            [this](bool on) { simpleStyleEditAllPartsAtOnce(on); });
+    connect(c.fillTypesCombobox, &QComboBox::activated, this, [this](int index) {
+        simpleStyleFillTypeAction(m_simpleStyle.fillTypesCombobox->itemData(index).toInt());
+    });
+    showFillControlsForKind(QntContextMenu::kFlatFill);
+    return section;
+}
+
+void QntGroupModeInspector::switchControlsForCustomNotation()
+{
+    if (!m_simpleStyle.section)
+        return;
+    VRDrawing *drawing = targetDrawing();
+    const QntNotationRef notation = drawing ? drawing->currentNotation() : nullptr;
+    const bool custom = notation && notation->isCustomizable();
+    m_simpleStyle.section->setVisible(custom);
+    if (m_schemeRow)
+        m_schemeRow->setVisible(!custom);
+}
+
+void QntGroupModeInspector::showFillControlsForKind(int kind)
+{
+    SimpleStyleControls &c = m_simpleStyle;
+    const bool gradient = kind != QntContextMenu::kFlatFill;
+    const bool linear = kind == QntContextMenu::kLinearTwoColourFill
+                        || kind == QntContextMenu::kLinearThreeColourFill;
+    const bool middle = kind == QntContextMenu::kLinearThreeColourFill;
+    c.fillColorWell->setVisible(true);
+    c.gradientEndColorWell->setVisible(gradient);
+    c.gradientMiddleColorWell->setVisible(middle);
+    c.gradientAngleSlider->setVisible(linear);
+    c.gradientAngleLabel->setVisible(linear);
+    c.gradientColorStopPositionSlider->setVisible(middle);
+    c.gradientColorStopPositionLabel->setVisible(middle);
+    c.backgroundTransparencySlider->setVisible(!gradient);
+    c.backgroundTransparencyLabel->setVisible(!gradient);
+}
+
+void QntGroupModeInspector::simpleStyleContourWidthAction(double width)
+{
+    if (!std::isfinite(width) || width < 0)
+        return;
+    ensureEmbeddedInspectors();
+    m_elementInspector->setMultipleSelectionMode(1);
+    m_elementInspector->setObjectsClass(&QntElement::staticClass());
+    inOneUndoStep(undoManager(), tr("Contour Width"),
+                  [&] { m_elementInspector->simpleStyleContourSetWidth(width); });
+}
+
+void QntGroupModeInspector::simpleStyleContourColorAction(const QColor &colour)
+{
+    if (!colour.isValid())
+        return;
+    ensureEmbeddedInspectors();
+    m_elementInspector->setMultipleSelectionMode(1);
+    m_elementInspector->setObjectsClass(&QntElement::staticClass());
+    m_elementInspector->simpleStyleControls().contourColorWell->setColor(colour);
+    inOneUndoStep(undoManager(), tr("Contour Colour"),
+                  [&] { m_elementInspector->simpleStyleContourColorAction(); });
+}
+
+void QntGroupModeInspector::simpleStyleContourTransparencyAction(double alpha)
+{
+    if (!std::isfinite(alpha))
+        return;
+    ensureEmbeddedInspectors();
+    m_elementInspector->setMultipleSelectionMode(1);
+    m_elementInspector->setObjectsClass(&QntElement::staticClass());
+    inOneUndoStep(undoManager(), tr("Contour Opacity"), [&] {
+        m_elementInspector->simpleStyleContourSetTransparency(std::clamp(alpha, 0.0, 1.0));
+    });
+}
+
+void QntGroupModeInspector::simpleStyleBackgroundTransparencyAction(double alpha)
+{
+    if (!std::isfinite(alpha))
+        return;
+    ensureEmbeddedInspectors();
+    m_elementInspector->setMultipleSelectionMode(1);
+    m_elementInspector->setObjectsClass(&QntElement::staticClass());
+    inOneUndoStep(undoManager(), tr("Fill Opacity"), [&] {
+        m_elementInspector->simpleStyleContourSetBackgroundTransparency(
+            std::clamp(alpha, 0.0, 1.0));
+    });
+}
+
+void QntGroupModeInspector::simpleStyleContourShadowAction(bool on)
+{
+    ensureEmbeddedInspectors();
+    m_elementInspector->setMultipleSelectionMode(1);
+    m_elementInspector->setObjectsClass(&QntElement::staticClass());
+    m_elementInspector->simpleStyleControls().contourShadowCheckbox->setChecked(on);
+    inOneUndoStep(undoManager(), tr("Shadow"),
+                  [&] { m_elementInspector->simpleStyleContourShadowAction(); });
+}
+
+void QntGroupModeInspector::simpleStyleFillTypeAction(int kind)
+{
+    mainView();
+    if (kind < QntContextMenu::kFlatFill || kind > QntContextMenu::kEllipticalFill)
+        return;
+    SimpleStyleControls &c = m_simpleStyle;
+    // The last selected element decides: its named parts, then its contour.
+    VRObjectList reference;
+    for (const VRObjectRef &object : selection()) {
+        if (!object || !(object->isKindOf<QntElement>() || object->isKindOf<QntElementArrow>()))
+            continue;
+        reference = object->objectsWithPrefixId(QStringLiteral("p"));
+        if (object->isKindOf<QntElement>()) {
+            if (VRObjectRef contour = static_cast<QntElement &>(*object).contourObject())
+                reference.append(contour);
+        }
+    }
+    const VRStyleRef style =
+        reference.isEmpty() || !reference.first() ? nullptr : reference.first()->style();
+    const int index = c.fillTypesCombobox->findData(kind);
+    if (index >= 0)
+        c.fillTypesCombobox->setCurrentIndex(index);
+    showFillControlsForKind(kind);
+    if (const VRFill *fill = lastFillOf(style.get())) {
+        const VRGradientRef gradient = fill->gradient();
+        if (kind == QntContextMenu::kFlatFill) {
+            QColor colour = gradient && gradient->countOfColorStops() > 0
+                                ? gradient->colorStops().first()->color()
+                                : fill->colour();
+            colour = colour.toRgb();
+            if (colour.isValid()) {
+                c.fillColorWell->setColor(colour);
+                c.backgroundTransparencySlider->setDoubleValue(colour.alphaF());
+            }
+        } else if (gradient) {
+            const auto stops = gradient->colorStops();
+            if (stops.size() == 2) {
+                c.fillColorWell->setColor(stops.at(0)->color());
+                c.gradientEndColorWell->setColor(stops.at(1)->color());
+            } else if (stops.size() == 3 && kind == QntContextMenu::kLinearThreeColourFill) {
+                c.fillColorWell->setColor(stops.at(0)->color());
+                c.gradientMiddleColorWell->setColor(stops.at(1)->color());
+                c.gradientEndColorWell->setColor(stops.at(2)->color());
+            }
+            c.gradientAngleSlider->setDoubleValue(gradient->angleInDegrees());
+            c.gradientAngleLabel->setText(degrees(c.gradientAngleSlider->doubleValue()));
+        } else if (fill->colour().isValid()) {
+            c.fillColorWell->setColor(fill->colour());
+        }
+    }
+    if (QWidget *pane = _panes[ElementColor]; pane && m_shownTag == ElementColor)
+        selectPaneWithTag(ElementColor);
+    simpleStyleFillColorAction();
+}
+
+void QntGroupModeInspector::simpleStyleFillColorAction()
+{
+    mainView();
+    ensureEmbeddedInspectors();
+    const SimpleStyleControls &c = m_simpleStyle;
+    const int kind = c.fillTypesCombobox->currentData().toInt();
+    m_elementInspector->setMultipleSelectionMode(1);
+    m_elementInspector->setObjectsClass(&QntElement::staticClass());
+    inOneUndoStep(undoManager(), tr("Fill"), [&] {
+        m_elementInspector->simpleStyleSetFillKind(
+            kind, c.fillColorWell->color(), c.gradientEndColorWell->color(),
+            c.gradientMiddleColorWell->color(), c.gradientColorStopPositionSlider->doubleValue(),
+            c.backgroundTransparencySlider->doubleValue(), c.gradientAngleSlider->doubleValue());
+    });
+}
+
+void QntGroupModeInspector::simpleStyleEditAllPartsAtOnce(bool on)
+{
+    for (const VRObjectRef &object : selection()) {
+        if (object && isMemberOfElements(*object) && object->isKindOf<QntElement>())
+            static_cast<QntElement &>(*object).setEditAllPartsAtOnce(on);
+    }
+}
+
+// ---------------------------------------------------------------- connector sets
+
+QWidget *QntGroupModeInspector::buildConnectorSets(QWidget *parent)
+{
+    auto *holder = new QWidget(parent);
+    holder->setObjectName(QStringLiteral("groupConnectorSets"));
+    auto *column = new QVBoxLayout(holder);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addWidget(buildConnectorSet(ThinSet, holder));
+    column->addWidget(buildConnectorSet(ThickSet, holder));
+    return holder;
+}
+
+QWidget *QntGroupModeInspector::buildConnectorSet(ConnectorSet set, QWidget *parent)
+{
+    const bool thin = set == ThinSet;
+    auto *box = new QntEscapedView(parent);
+    box->setObjectName(thin ? QStringLiteral("thinConnectors") : QStringLiteral("thickConnectors"));
+    auto *grid = new QGridLayout(box);
+    grid->setContentsMargins(4, 4, 4, 4);
+    grid->setVerticalSpacing(4);
+    ConnectorSetControls &c = m_sets[set];
+    c.box = box;
+    const QString prefix = thin ? QStringLiteral("thin") : QStringLiteral("thick");
+    auto *title = new QLabel(thin ? tr("Connectors") : tr("Thick connectors"), box);
+    title->setStyleSheet(QStringLiteral("font-weight: bold;"));
+    grid->addWidget(title, 0, 0, 1, 6);
+
+    c.strokeDashPopUpButton = new QComboBox(box);
+    c.strokeDashPopUpButton->setObjectName(prefix + QStringLiteral("StrokeDash"));
+    c.strokeDashPopUpButton->setIconSize(QSize(80, 12));
+    c.strokeDashPopUpButton->setMinimumWidth(130);
+    grid->addWidget(new QLabel(thin ? tr("Line") : tr("Body"), box), 1, 0);
+    grid->addWidget(c.strokeDashPopUpButton, 1, 1, 1, 5);
+
+    const auto arrowButton = [box](const QString &name, const QString &tip) {
+        auto *button = new QntButtonCell(box);
+        button->setObjectName(name);
+        button->setToolTip(tip);
+        button->setBordered(true);
+        button->setFixedSize(54, 30);
+        button->setIconSize(QSize(40, 22));
+        return button;
+    };
+    const auto colourButton = [box](const QString &name, const QString &tip) {
+        auto *button = new QntButtonCell(box);
+        button->setObjectName(name);
+        button->setToolTip(tip);
+        button->setBordered(true);
+        button->setFixedSize(30, 22);
+        return button;
+    };
+    c.startArrowheadPopupButton =
+        arrowButton(prefix + QStringLiteral("StartArrowhead"), tr("Start arrowhead"));
+    c.endArrowheadPopupButton =
+        arrowButton(prefix + QStringLiteral("EndArrowhead"), tr("End arrowhead"));
+    c.showColorMatrixStartArrowButton =
+        colourButton(prefix + QStringLiteral("StartArrowColour"), tr("Start arrowhead colour"));
+    c.showColorMatrixEndArrowButton =
+        colourButton(prefix + QStringLiteral("EndArrowColour"), tr("End arrowhead colour"));
+    c.showColorMatrixConnectorButton =
+        colourButton(prefix + QStringLiteral("LineColour"), tr("Line colour"));
+    c.startArrowheadLengthSlider =
+        makeSlider(prefix + QStringLiteral("StartArrowheadLength"), 0.0, 60.0, box);
+    c.endArrowheadLengthSlider =
+        makeSlider(prefix + QStringLiteral("EndArrowheadLength"), 0.0, 60.0, box);
+    c.startArrowheadLengthTextbox = new QntTextFieldCell(box);
+    c.endArrowheadLengthTextbox = new QntTextFieldCell(box);
+    auto *startUnit = new QLabel(QStringLiteral("pt"), box);
+    auto *endUnit = new QLabel(QStringLiteral("pt"), box);
+    for (QntTextFieldCell *field : {c.startArrowheadLengthTextbox, c.endArrowheadLengthTextbox}) {
+        field->setFixedWidth(50);
+        field->setAlignment(Qt::AlignRight);
+    }
+    c.startArrowheadLengthTextbox->setObjectName(prefix + QStringLiteral("StartLengthTextbox"));
+    c.endArrowheadLengthTextbox->setObjectName(prefix + QStringLiteral("EndLengthTextbox"));
+    grid->addWidget(new QLabel(tr("Start"), box), 2, 0);
+    grid->addWidget(c.startArrowheadPopupButton, 2, 1);
+    grid->addWidget(c.showColorMatrixStartArrowButton, 2, 2);
+    grid->addWidget(c.startArrowheadLengthSlider, 2, 3);
+    grid->addWidget(c.startArrowheadLengthTextbox, 2, 4);
+    grid->addWidget(startUnit, 2, 5);
+    grid->addWidget(new QLabel(tr("End"), box), 3, 0);
+    grid->addWidget(c.endArrowheadPopupButton, 3, 1);
+    grid->addWidget(c.showColorMatrixEndArrowButton, 3, 2);
+    grid->addWidget(c.endArrowheadLengthSlider, 3, 3);
+    grid->addWidget(c.endArrowheadLengthTextbox, 3, 4);
+    grid->addWidget(endUnit, 3, 5);
+    c.applyLengthToBothArrowsCheckbox = new QCheckBox(tr("Same length at both ends"), box);
+    c.applyLengthToBothArrowsCheckbox->setObjectName(prefix + QStringLiteral("SameLength"));
+    auto *lineRow = new QHBoxLayout;
+    auto *lineLabel = new QLabel(tr("Line colour"), box);
+    lineRow->addWidget(lineLabel);
+    lineRow->addWidget(c.showColorMatrixConnectorButton);
+    lineRow->addStretch(1);
+    lineRow->addWidget(c.applyLengthToBothArrowsCheckbox);
+    grid->addLayout(lineRow, 4, 0, 1, 6);
+    // Thick bodies take no line colour of their own.
+    lineLabel->setVisible(thin);
+    c.showColorMatrixConnectorButton->setVisible(thin);
+
+    // What the connector inspector needs beyond these: a routing pop-up (the panel routes
+    // through its own) and the colours-to-both-ends switch, both kept out of sight.
+    auto *routing = new QComboBox(box);
+    for (int tag :
+         {QntConnectorModeInspector::kZigZagRouting, QntConnectorModeInspector::kCurveRouting,
+          QntConnectorModeInspector::kOrthogonalRouting,
+          QntConnectorModeInspector::kStraightRouting,
+          QntConnectorModeInspector::kAutomaticPolylineRouting,
+          QntConnectorModeInspector::kAutomaticOrthogonalRouting})
+        routing->addItem(QString::number(tag), tag);
+    routing->hide();
+    auto *bothColours = new QCheckBox(box);
+    bothColours->hide();
+
+    QntConnectorModeInspector *inspector = connectorInspector(set);
+    QntConnectorModeInspector::SkinControls skin;
+    skin.strokeDashPopUpButton = c.strokeDashPopUpButton;
+    skin.startArrowheadPopupButton = c.startArrowheadPopupButton;
+    skin.endArrowheadPopupButton = c.endArrowheadPopupButton;
+    skin.startArrowheadLengthSlider = c.startArrowheadLengthSlider;
+    skin.startArrowheadLengthTextbox = c.startArrowheadLengthTextbox;
+    skin.startArrowheadLengthTextboxLabel = startUnit;
+    skin.endArrowheadLengthSlider = c.endArrowheadLengthSlider;
+    skin.endArrowheadLengthTextbox = c.endArrowheadLengthTextbox;
+    skin.endArrowheadLengthTextboxLabel = endUnit;
+    skin.applyLengthToBothArrowsCheckbox = c.applyLengthToBothArrowsCheckbox;
+    skin.connectorTypePopupButton = routing;
+    skin.applyColorsToBothArrowsCheckbox = bothColours;
+    skin.showColorMatrixStartArrowButton = c.showColorMatrixStartArrowButton;
+    skin.showColorMatrixEndArrowButton = c.showColorMatrixEndArrowButton;
+    skin.showColorMatrixConnectorButton = c.showColorMatrixConnectorButton;
+    inspector->useSkinControls(box, skin);
+
+    connect(c.startArrowheadPopupButton, &QAbstractButton::clicked, this,
+            [this, set] { arrowheadPopupButtonAction(set, true); });
+    connect(c.endArrowheadPopupButton, &QAbstractButton::clicked, this,
+            [this, set] { arrowheadPopupButtonAction(set, false); });
+    connect(c.showColorMatrixStartArrowButton, &QAbstractButton::clicked, this,
+            [this, set] { showColorMatrixButtonAction(set, 0); });
+    connect(c.showColorMatrixEndArrowButton, &QAbstractButton::clicked, this,
+            [this, set] { showColorMatrixButtonAction(set, 1); });
+    connect(c.showColorMatrixConnectorButton, &QAbstractButton::clicked, this,
+            [this, set] { showColorMatrixButtonAction(set, 2); });
+    connect(c.strokeDashPopUpButton, &QComboBox::activated, this,
+            [this, set] { strokeDashAction(set); });
+    connect(c.startArrowheadLengthSlider, &QSlider::sliderReleased, this,
+            [this, set] { arrowheadLengthAction(set, true); });
+    connect(c.endArrowheadLengthSlider, &QSlider::sliderReleased, this,
+            [this, set] { arrowheadLengthAction(set, false); });
+    for (QntTextFieldCell *field : {c.startArrowheadLengthTextbox, c.endArrowheadLengthTextbox}) {
+        const bool start = field == c.startArrowheadLengthTextbox;
+        connect(field, &QLineEdit::editingFinished, this, [this, field, set, start] {
+            if (!field->isModified())
+                return;
+            field->setModified(false);
+            arrowheadLengthTextboxAction(set, start);
+        });
+    }
+    return box;
+}
+
+void QntGroupModeInspector::populateConnectorSets()
+{
+    if (!m_sets[ThinSet].box)
+        return;
+    for (ConnectorSet set : {ThinSet, ThickSet}) {
+        QntConnectorModeInspector *inspector = connectorInspector(set);
+        ConnectorSetControls &c = m_sets[set];
+        inspector->populateMenuWithDashes(c.strokeDashPopUpButton);
+        const VRObjectRef first = inspector->firstConnectorInSelectionOfKind(
+            set == ThinSet ? QntConnectorModeInspector::kThinConnectors
+                           : QntConnectorModeInspector::kThickConnectors);
+        inspector->setContextObject(first);
+        if (first)
+            inspector->populateConnectorSkinToolbar();
+        if (set == ThickSet || !first) {
+            // The thick set works on thick-line bodies whatever its connector shows.
+            const int thickIndex = c.strokeDashPopUpButton->findData(
+                QntConnectorModeInspector::kFirstThickLineTag, Qt::UserRole);
+            if (set == ThickSet && thickIndex >= 0
+                && c.strokeDashPopUpButton->currentData(Qt::UserRole).toInt()
+                       < QntConnectorModeInspector::kFirstThickLineTag)
+                c.strokeDashPopUpButton->setCurrentIndex(thickIndex);
+        }
+        c.box->setEnabled(bool(first));
+    }
+}
+
+void QntGroupModeInspector::waitForPopover(AXAttachedWindow *popover)
+{
+    if (m_waiting == popover)
+        return;
+    m_waiting = popover;
+    if (!popover) {
+        if (_attachedWindow)
+            _attachedWindow->setCloseOnResignKeyWindow(true);
+        return;
+    }
+    connect(popover, &QObject::destroyed, this, [this] {
+        m_waiting = nullptr;
+        if (_attachedWindow)
+            _attachedWindow->setCloseOnResignKeyWindow(true);
+    });
+}
+
+void QntGroupModeInspector::arrowheadPopupButtonAction(ConnectorSet set, bool start)
+{
+    QntConnectorModeInspector *inspector = connectorInspector(set);
+    const ConnectorSetControls &c = m_sets[set];
+    // The matrix reads the first connector of the set as it is selected now.
+    inspector->updateSelectColorButton();
+    if (!inspector->contextConnector())
+        return;
+    if (_attachedWindow)
+        _attachedWindow->setCloseOnResignKeyWindow(false);
+    if (start)
+        inspector->showStartArrowheadMatrixAction(c.startArrowheadPopupButton);
+    else
+        inspector->showEndArrowheadMatrixAction(c.endArrowheadPopupButton);
+    waitForPopover(inspector->arrowheadMatrixWindow());
+}
+
+void QntGroupModeInspector::showColorMatrixButtonAction(ConnectorSet set, int which)
+{
+    QntConnectorModeInspector *inspector = connectorInspector(set);
+    const ConnectorSetControls &c = m_sets[set];
+    inspector->updateSelectColorButton();
+    if (!inspector->contextConnector())
+        return;
+    if (set == ThinSet) {
+        inspector->setPartOfGroupModeInspector(true);
+        inspector->setObjectsClass(&QntConnector::staticClass());
+    }
+    if (_attachedWindow)
+        _attachedWindow->setCloseOnResignKeyWindow(false);
+    switch (which) {
+    case 0: inspector->showColorMatrixAction(c.showColorMatrixStartArrowButton); break;
+    case 1: inspector->showColorMatrixAction(c.showColorMatrixEndArrowButton); break;
+    default:
+        if (set == ThinSet)
+            inspector->showConnectorColorMatrixAction(c.showColorMatrixConnectorButton);
+        break;
+    }
+    waitForPopover(inspector->attachedWindowMatrixbar());
+}
+
+void QntGroupModeInspector::strokeDashAction(ConnectorSet set)
+{
+    QntConnectorModeInspector *inspector = connectorInspector(set);
+    inspector->menuItemSkinStrokeDashAction(m_sets[set].strokeDashPopUpButton);
+}
+
+void QntGroupModeInspector::arrowheadLengthAction(ConnectorSet set, bool start)
+{
+    QntConnectorModeInspector *inspector = connectorInspector(set);
+    if (start)
+        inspector->startArrowheadLengthAction();
+    else
+        inspector->endArrowheadLengthAction();
+}
+
+void QntGroupModeInspector::arrowheadLengthTextboxAction(ConnectorSet set, bool start)
+{
+    QntConnectorModeInspector *inspector = connectorInspector(set);
+    if (start)
+        inspector->startArrowheadLengthTextboxAction();
+    else
+        inspector->endArrowheadLengthTextboxAction();
+}
+
+// ---------------------------------------------------------------- connector pane
+
 QWidget *QntGroupModeInspector::buildConnectorStylePane()
 {
     auto *pane = new QWidget;
     pane->setObjectName(paneName(ConnectorStyle));
     auto *form = new QFormLayout(pane);
-    _thinStartArrowheadPopupButton = new QComboBox(pane);
-    _thinStartArrowheadPopupButton->setObjectName(QStringLiteral("thinStartArrowhead"));
-    _thinEndArrowheadPopupButton = new QComboBox(pane);
-    _thinEndArrowheadPopupButton->setObjectName(QStringLiteral("thinEndArrowhead"));
-    form->addRow(tr("Start arrowhead"), _thinStartArrowheadPopupButton);
-    form->addRow(tr("End arrowhead"), _thinEndArrowheadPopupButton);
-    connect(_thinStartArrowheadPopupButton, &QComboBox::activated, this, [this](int index) {
-        startArrowheadAction(_thinStartArrowheadPopupButton->itemData(index).toString());
-    });
-    connect(_thinEndArrowheadPopupButton, &QComboBox::activated, this, [this](int index) {
-        endArrowheadAction(_thinEndArrowheadPopupButton->itemData(index).toString());
-    });
+    QWidget *sets = buildConnectorSets(pane);
+    m_connectorSetsView = sets;
+    form->addRow(sets);
     _connectorTypePopupButton = new QComboBox(pane);
     _connectorTypePopupButton->setObjectName(QStringLiteral("connectorType"));
     _connectorTypePopupButton->addItem(tr("Choose…"), 0);
@@ -64,84 +690,22 @@ QWidget *QntGroupModeInspector::buildConnectorStylePane()
         changeConnectorTypeAction(_connectorTypePopupButton->itemData(index).toInt());
         _connectorTypePopupButton->setCurrentIndex(0);
     });
+    form->addRow(buildDefaultsMenu(QStringLiteral("connectorDefaults"), pane, true));
     return pane;
-}
-
-void QntGroupModeInspector::fillArrowheadMenus()
-{
-    VRDrawing *drawing = targetDrawing();
-    const QntNotationRef notation = drawing ? drawing->currentNotation() : nullptr;
-    VRObjectRef first;
-    for (const VRObjectRef &object : selection()) {
-        if (isThinPlainConnector(object)) {
-            first = object;
-            break;
-        }
-    }
-    for (QComboBox *menu : {_thinStartArrowheadPopupButton.data(), _thinEndArrowheadPopupButton}) {
-        const bool start = menu == _thinStartArrowheadPopupButton;
-        menu->clear();
-        menu->addItem(tr("None"), QString());
-        if (!notation || !first)
-            continue;
-        const auto &connector = static_cast<const QntConnector &>(*first);
-        const QString body =
-            connector.ID().isEmpty() ? notation->defaultConnectorId() : connector.ID();
-        for (const QntArrowheadRecord &record : notation->arrowheadsList(body)) {
-            if (!record.present)
-                continue;
-            if (record.placement
-                == (start ? QStringLiteral("EndOnly") : QStringLiteral("StartOnly")))
-                continue;
-            menu->addItem(record.elementId, record.elementId);
-        }
-        const int current = menu->findData(arrowIdAt(connector, start));
-        menu->setCurrentIndex(std::max(0, current));
-    }
-}
-
-QString QntGroupModeInspector::bodyIdOf(const QntConnector &connector) const
-{
-    if (!connector.ID().isEmpty())
-        return connector.ID();
-    VRDrawing *drawing = targetDrawing();
-    const QntNotationRef notation = drawing ? drawing->currentNotation() : nullptr;
-    return notation ? notation->defaultConnectorId() : QString();
-}
-
-void QntGroupModeInspector::arrowheadAction(const QString &arrowId, bool start)
-{
-    changeSelection(arrowId.isEmpty() ? tr("Remove Arrowhead") : tr("Change Arrowhead"),
-                    [&](const VRObjectRef &o) {
-                        if (!isThinPlainConnector(o))
-                            return false;
-                        auto &c = static_cast<QntConnector &>(*o);
-                        QVariantMap options = c.skinOptions();
-                        if (!options.contains(QStringLiteral("bodyID")))
-                            options.insert(QStringLiteral("bodyID"), bodyIdOf(c));
-                        options.insert(QStringLiteral("startArrowheadId"),
-                                       start ? arrowId : arrowIdAt(c, true));
-                        options.insert(QStringLiteral("endArrowheadId"),
-                                       start ? arrowIdAt(c, false) : arrowId);
-                        options.insert(QStringLiteral("colorSchemeId"), c.colorSchemeId());
-                        if (!arrowId.isEmpty()) {
-                            options.insert(QStringLiteral("startArrowheadSize"), QSizeF(0, 0));
-                            options.insert(QStringLiteral("endArrowheadSize"), QSizeF(0, 0));
-                        }
-                        c.addSkin(options);
-                        c.updateStyle();
-                        return true;
-                    });
 }
 
 void QntGroupModeInspector::startArrowheadAction(const QString &arrowId)
 {
-    arrowheadAction(arrowId, true);
+    QntConnectorModeInspector *thin = connectorInspector(ThinSet);
+    thin->updateSelectColorButton();
+    thin->menuItemSkinStartArrowheadAction(arrowId);
 }
 
 void QntGroupModeInspector::endArrowheadAction(const QString &arrowId)
 {
-    arrowheadAction(arrowId, false);
+    QntConnectorModeInspector *thin = connectorInspector(ThinSet);
+    thin->updateSelectColorButton();
+    thin->menuItemSkinEndArrowheadAction(arrowId);
 }
 
 void QntGroupModeInspector::changeConnectorTypeAction(int tag)

@@ -1083,6 +1083,9 @@ void QntConnectorModeInspector::showArrowheadMatrix(QntButtonCell *button, bool 
     QString body = connectorId();
     if (body.isEmpty())
         body = connector->ID();
+    // A connector not drawn from a skin yet offers the heads of the notation's default skin.
+    if (body.isEmpty())
+        body = notation->defaultConnectorId();
     const QString defaultId = notation->defaultArrowIdAsStart(true, body);
     const QString current = start ? startArrowId(*connector) : endArrowId(*connector);
     m_matrixIds.clear();

@@ -190,6 +190,7 @@ public:
         QntTextFieldCell *startArrowheadLengthTextbox = nullptr;
         QntTextFieldCell *endArrowheadLengthTextbox = nullptr;
         QCheckBox *applyLengthToBothArrowsCheckbox = nullptr;
+        QCheckBox *applyColorsToBothArrowsCheckbox = nullptr;
     };
     const ConnectorSetControls &connectorSetControls(ConnectorSet set)
     {

@@ -485,19 +485,22 @@ QWidget *QntGroupModeInspector::buildConnectorSet(ConnectorSet set, QWidget *par
     grid->addWidget(endUnit, 3, 5);
     c.applyLengthToBothArrowsCheckbox = new QCheckBox(tr("Same length at both ends"), box);
     c.applyLengthToBothArrowsCheckbox->setObjectName(prefix + QStringLiteral("SameLength"));
+    c.applyColorsToBothArrowsCheckbox = new QCheckBox(tr("Colours to both ends"), box);
+    c.applyColorsToBothArrowsCheckbox->setObjectName(prefix + QStringLiteral("SameColours"));
     auto *lineRow = new QHBoxLayout;
     auto *lineLabel = new QLabel(tr("Line colour"), box);
     lineRow->addWidget(lineLabel);
     lineRow->addWidget(c.showColorMatrixConnectorButton);
     lineRow->addStretch(1);
-    lineRow->addWidget(c.applyLengthToBothArrowsCheckbox);
+    lineRow->addWidget(c.applyColorsToBothArrowsCheckbox);
     grid->addLayout(lineRow, 4, 0, 1, 6);
+    grid->addWidget(c.applyLengthToBothArrowsCheckbox, 5, 0, 1, 6);
     // Thick bodies take no line colour of their own.
     lineLabel->setVisible(thin);
     c.showColorMatrixConnectorButton->setVisible(thin);
 
-    // What the connector inspector needs beyond these: a routing pop-up (the panel routes
-    // through its own) and the colours-to-both-ends switch, both kept out of sight.
+    // The connector inspector also reads a routing pop-up; the panel routes through its own, so
+    // this one stays out of sight.
     auto *routing = new QComboBox(box);
     for (int tag :
          {QntConnectorModeInspector::kZigZagRouting, QntConnectorModeInspector::kCurveRouting,
@@ -507,8 +510,6 @@ QWidget *QntGroupModeInspector::buildConnectorSet(ConnectorSet set, QWidget *par
           QntConnectorModeInspector::kAutomaticOrthogonalRouting})
         routing->addItem(QString::number(tag), tag);
     routing->hide();
-    auto *bothColours = new QCheckBox(box);
-    bothColours->hide();
 
     QntConnectorModeInspector *inspector = connectorInspector(set);
     QntConnectorModeInspector::SkinControls skin;
@@ -523,7 +524,7 @@ QWidget *QntGroupModeInspector::buildConnectorSet(ConnectorSet set, QWidget *par
     skin.endArrowheadLengthTextboxLabel = endUnit;
     skin.applyLengthToBothArrowsCheckbox = c.applyLengthToBothArrowsCheckbox;
     skin.connectorTypePopupButton = routing;
-    skin.applyColorsToBothArrowsCheckbox = bothColours;
+    skin.applyColorsToBothArrowsCheckbox = c.applyColorsToBothArrowsCheckbox;
     skin.showColorMatrixStartArrowButton = c.showColorMatrixStartArrowButton;
     skin.showColorMatrixEndArrowButton = c.showColorMatrixEndArrowButton;
     skin.showColorMatrixConnectorButton = c.showColorMatrixConnectorButton;

@@ -606,8 +606,13 @@ void QntConnector::replaceColorScheme(qint64 schemeId, int arrowKind)
     if (*target == schemeId)
         return;
     const qint64 old = *target;
-    recordUndo(arrowKind == 0 ? "replaceColorScheme:" : "replaceColorScheme:arrowKind:",
-               QStringLiteral("Change Colour Scheme"), [old, arrowKind](VRDrawableObject &o) {
+    // Each part has its own name, so that changing the start and then the end arrowhead in one
+    // step keeps both former schemes (one name would keep only the first).
+    const char *const selector = arrowKind == 1   ? "replaceColorScheme:arrowKind:start"
+                                 : arrowKind == 2 ? "replaceColorScheme:arrowKind:end"
+                                                  : "replaceColorScheme:";
+    recordUndo(selector, QStringLiteral("Change Colour Scheme"),
+               [old, arrowKind](VRDrawableObject &o) {
                    static_cast<QntConnector &>(o).replaceColorScheme(old, arrowKind);
                });
     *target = schemeId;

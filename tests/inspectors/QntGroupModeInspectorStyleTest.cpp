@@ -1,0 +1,294 @@
+#include "inspectors/GroupModeHarness.h"
+
+#include "connectors/QntConnectorModeInspector.h"
+#include "inspectors/AXAttachedWindow.h"
+#include "inspectors/QntButtonCell.h"
+#include "inspectors/QntColorWell.h"
+#include "inspectors/QntDoubleSlider.h"
+
+#include "framework/styles/VRFill.h"
+#include "framework/styles/VRGradient.h"
+#include "framework/styles/VRStroke.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+using Set = QntGroupModeInspector::ConnectorSet;
+
+QString arrows(const GroupModeHarness &h)
+{
+    QString s;
+    for (const auto &c : h.connectors)
+        s += GroupModeHarness::arrowAt(*c, true) + QLatin1Char('/')
+             + GroupModeHarness::arrowAt(*c, false) + QLatin1Char('/')
+             + QString::number(c->colorSchemeIdArrowKind(1)) + QLatin1Char('/')
+             + QString::number(c->colorSchemeIdArrowKind(2)) + QLatin1Char('|');
+    return s;
+}
+
+// The cell of an open arrowhead matrix that offers `id` (empty: "None").
+QntButtonCell *matrixCell(AXAttachedWindow *matrix, const QString &id)
+{
+    if (!matrix)
+        return nullptr;
+    return matrix->findChild<QntButtonCell *>(id.isEmpty() ? QStringLiteral("none") : id);
+}
+
+// A drawing of four elements and three connectors; the last connector is made thick through
+// the thin set's line menu, then everything is selected.
+struct SetsHarness : GroupModeHarness {
+    SetsHarness()
+    {
+        placeRow(4);
+        select({connectors[2]});
+        inspector->populateConnectorSets();
+        QComboBox *line = inspector->connectorSetControls(Set::ThinSet).strokeDashPopUpButton;
+        const int thick = line->findData(QntConnectorModeInspector::kFirstThickLineTag);
+        if (thick >= 0) {
+            line->setCurrentIndex(thick);
+            inspector->strokeDashAction(Set::ThinSet);
+        }
+        selectAll();
+        inspector->createGroupModeInspectorAtPoint({500, 400});
+    }
+};
+
+} // namespace
+
+TEST(QntGroupModeInspectorStyleTest, ArrowheadPicturesOfEachSetReachOnlyItsConnectorsInOneStep)
+{
+    SetsHarness h;
+    ASSERT_TRUE(h.connectors[2]->ID().endsWith(QStringLiteral("Thick")));
+    ASSERT_FALSE(h.connectors[0]->ID().endsWith(QStringLiteral("Thick")));
+    AXAttachedWindow *panel = h.inspector->attachedWindow();
+    ASSERT_NE(panel, nullptr);
+    struct Case {
+        Set set;
+        bool start;
+        std::vector<int> changed; // the connectors the choice must reach
+    };
+    for (const Case &c : {Case{Set::ThinSet, false, {0, 1}}, Case{Set::ThickSet, true, {2}}}) {
+        SCOPED_TRACE(c.set == Set::ThinSet ? "thin" : "thick");
+        const auto &controls = h.inspector->connectorSetControls(c.set);
+        EXPECT_TRUE(controls.box->isEnabled());
+        QntConnectorModeInspector *embedded = h.inspector->connectorInspector(c.set);
+        h.inspector->arrowheadPopupButtonAction(c.set, c.start);
+        AXAttachedWindow *matrix = embedded->arrowheadMatrixWindow();
+        ASSERT_NE(matrix, nullptr);
+        // The panel stays open while the matrix is up.
+        EXPECT_EQ(h.inspector->waitingForClosingAttachedWindow(), matrix);
+        EXPECT_FALSE(panel->closesOnResignKeyWindow());
+        // Pictures, not names: every arrowhead cell carries an image.
+        const QStringList offered = embedded->arrowheadMatrixIds();
+        QString chosen;
+        for (const QString &id : offered) {
+            if (id.isEmpty())
+                continue;
+            QntButtonCell *cell = matrixCell(matrix, id);
+            ASSERT_NE(cell, nullptr);
+            EXPECT_FALSE(cell->icon().isNull()) << id.toStdString();
+            bool worn = false;
+            for (const auto &connector : h.connectors)
+                worn |= GroupModeHarness::arrowAt(*connector, c.start) == id;
+            if (chosen.isEmpty() && !worn)
+                chosen = id;
+        }
+        ASSERT_FALSE(chosen.isEmpty());
+        const QString before = arrows(h);
+        const int depth = h.depth();
+        matrixCell(matrix, chosen)->click();
+        for (int k = 0; k < 3; ++k) {
+            const bool reached =
+                std::find(c.changed.begin(), c.changed.end(), k) != c.changed.end();
+            EXPECT_EQ(GroupModeHarness::arrowAt(*h.connectors[k], c.start) == chosen, reached) << k;
+        }
+        EXPECT_EQ(h.depth(), depth + 1);
+        // The matrix closed; the panel closes on losing focus again.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(h.inspector->waitingForClosingAttachedWindow(), nullptr);
+        EXPECT_TRUE(panel->closesOnResignKeyWindow());
+        h.undoStep();
+        EXPECT_EQ(arrows(h), before);
+    }
+}
+
+TEST(QntGroupModeInspectorStyleTest, ColourButtonsRecolourEveryThinConnectorInOneStep)
+{
+    for (const bool both : {false, true}) {
+        SCOPED_TRACE(both ? "both ends" : "end only");
+        SetsHarness h;
+        const QntNotationRef notation = h.palette.drawing()->currentNotation();
+        const auto schemes = notation->colorSchemesList();
+        ASSERT_GE(schemes.size(), 2);
+        const qint64 scheme = schemes.at(1).schemeId;
+        QntConnectorModeInspector *thin = h.inspector->connectorInspector(Set::ThinSet);
+        h.inspector->connectorSetControls(Set::ThinSet)
+            .applyColorsToBothArrowsCheckbox->setChecked(both);
+        h.inspector->showColorMatrixButtonAction(Set::ThinSet, 1);
+        ASSERT_NE(thin->attachedWindowMatrixbar(), nullptr);
+        EXPECT_EQ(h.inspector->waitingForClosingAttachedWindow(), thin->attachedWindowMatrixbar());
+        EXPECT_FALSE(h.inspector->attachedWindow()->closesOnResignKeyWindow());
+        const qint64 thickBefore = h.connectors[2]->colorSchemeIdArrowKind(2);
+        const QString before = arrows(h);
+        const int depth = h.depth();
+        // What a swatch of the open popover hands on.
+        thin->applyColorValue(QVariant::fromValue(scheme), false);
+        for (int k : {0, 1}) {
+            EXPECT_EQ(h.connectors[k]->colorSchemeIdArrowKind(2), scheme);
+            EXPECT_EQ(h.connectors[k]->colorSchemeIdArrowKind(1) == scheme, both);
+        }
+        EXPECT_EQ(h.connectors[2]->colorSchemeIdArrowKind(2), thickBefore);
+        EXPECT_EQ(h.depth(), depth + 1);
+        h.undoStep();
+        EXPECT_EQ(arrows(h), before);
+        // Closing the panel closes the popover with it.
+        h.inspector->closeAttachedWindows();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(h.inspector->waitingForClosingAttachedWindow(), nullptr);
+        EXPECT_EQ(thin->attachedWindowMatrixbar(), nullptr);
+    }
+}
+
+namespace {
+
+// The contour and fill of every part the simple style edits, element by element.
+QString looks(const GroupModeHarness &h)
+{
+    QString s;
+    for (const auto &e : h.elements) {
+        VRObjectList parts = e->objectsWithPrefixId(QStringLiteral("p"));
+        if (VRObjectRef contour = e->contourObject())
+            parts.append(contour);
+        for (const VRObjectRef &part : parts) {
+            const VRStyleRef style = part->style();
+            if (!style)
+                continue;
+            const VRStroke *stroke = style->stroke();
+            const VRFill *fill = style->fill();
+            s += QStringLiteral("%1,%2,%3,%4,%5;")
+                     .arg(style->strokeWidth())
+                     .arg(style->hasStroke() ? style->strokeColour().name(QColor::HexArgb)
+                                             : QString())
+                     .arg(stroke && stroke->shadow().has_value())
+                     .arg(fill ? fill->colour().name(QColor::HexArgb) : QString())
+                     .arg(fill && fill->gradient() ? fill->gradient()->countOfColorStops() : 0);
+        }
+        s += QLatin1Char('|');
+    }
+    return s;
+}
+
+const QString kCustomizable = QStringLiteral("Misc/CustomizableStyle.db");
+
+} // namespace
+
+TEST(QntGroupModeInspectorStyleTest, SimpleStyleReachesEverySelectedElementInOneStep)
+{
+    struct Case {
+        const char *name;
+        std::function<void(QntGroupModeInspector &)> act;
+    };
+    const Case cases[] = {
+        {"contour width", [](QntGroupModeInspector &g) { g.simpleStyleContourWidthAction(5.5); }},
+        {"contour colour",
+         [](QntGroupModeInspector &g) { g.simpleStyleContourColorAction(QColor(200, 10, 10)); }},
+        {"contour opacity",
+         [](QntGroupModeInspector &g) { g.simpleStyleContourTransparencyAction(0.25); }},
+        {"shadow", [](QntGroupModeInspector &g) { g.simpleStyleContourShadowAction(true); }},
+        {"flat fill",
+         [](QntGroupModeInspector &g) {
+             g.simpleStyleControls().fillColorWell->setColor(QColor(10, 120, 30));
+             g.simpleStyleFillColorAction();
+         }},
+        {"fill opacity",
+         [](QntGroupModeInspector &g) { g.simpleStyleBackgroundTransparencyAction(0.4); }},
+        {"linear fill",
+         [](QntGroupModeInspector &g) {
+             g.simpleStyleFillTypeAction(QntContextMenu::kLinearTwoColourFill);
+         }},
+        {"elliptical fill",
+         [](QntGroupModeInspector &g) {
+             g.simpleStyleFillTypeAction(QntContextMenu::kEllipticalFill);
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        GroupModeHarness h(kCustomizable);
+        h.placeRow(3);
+        h.selectAll();
+        const QStringList before = looks(h).split(QLatin1Char('|'));
+        ASSERT_FALSE(before.first().isEmpty());
+        const int depth = h.depth();
+        c.act(*h.inspector);
+        const QStringList after = looks(h).split(QLatin1Char('|'));
+        for (int k = 0; k < 3; ++k)
+            EXPECT_NE(after.at(k), before.at(k)) << k;
+        EXPECT_EQ(h.depth(), depth + 1);
+        h.undoStep();
+        EXPECT_EQ(looks(h).split(QLatin1Char('|')), before);
+    }
+}
+
+TEST(QntGroupModeInspectorStyleTest, FillKindShowsItsControlsAndOtherKindsChangeNothing)
+{
+    GroupModeHarness h(kCustomizable);
+    h.placeRow(2);
+    h.selectAll();
+    const auto &c = h.inspector->simpleStyleControls();
+    struct Case {
+        int kind;
+        bool end, middle, angle, stop, transparency;
+    };
+    const Case cases[] = {{QntContextMenu::kFlatFill, false, false, false, false, true},
+                          {QntContextMenu::kLinearTwoColourFill, true, false, true, false, false},
+                          {QntContextMenu::kLinearThreeColourFill, true, true, true, true, false},
+                          {QntContextMenu::kEllipticalFill, true, false, false, false, false}};
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.kind);
+        h.inspector->simpleStyleFillTypeAction(k.kind);
+        EXPECT_EQ(c.fillTypesCombobox->currentData().toInt(), k.kind);
+        EXPECT_FALSE(c.fillColorWell->isHidden());
+        EXPECT_EQ(!c.gradientEndColorWell->isHidden(), k.end);
+        EXPECT_EQ(!c.gradientMiddleColorWell->isHidden(), k.middle);
+        EXPECT_EQ(!c.gradientAngleSlider->isHidden(), k.angle);
+        EXPECT_EQ(!c.gradientAngleLabel->isHidden(), k.angle);
+        EXPECT_EQ(!c.gradientColorStopPositionSlider->isHidden(), k.stop);
+        EXPECT_EQ(!c.backgroundTransparencySlider->isHidden(), k.transparency);
+    }
+    // Flat again: the controls take the colour and opacity of the last selected element.
+    h.select({h.elements[1]});
+    h.inspector->simpleStyleFillTypeAction(QntContextMenu::kFlatFill);
+    c.fillColorWell->setColor(QColor(0, 0, 255));
+    c.backgroundTransparencySlider->setDoubleValue(0.5);
+    h.inspector->simpleStyleFillColorAction();
+    h.selectAll();
+    h.inspector->simpleStyleControls().fillColorWell->setColor(Qt::red);
+    h.inspector->simpleStyleFillTypeAction(QntContextMenu::kFlatFill);
+    EXPECT_EQ(c.fillColorWell->color().rgb(), QColor(0, 0, 255).rgb());
+    EXPECT_NEAR(c.backgroundTransparencySlider->doubleValue(), 0.5, 0.01);
+    // A kind outside the four changes nothing and records nothing.
+    const QString before = looks(h);
+    const int depth = h.depth();
+    h.inspector->simpleStyleFillTypeAction(7);
+    EXPECT_EQ(looks(h), before);
+    EXPECT_EQ(h.depth(), depth);
+    EXPECT_EQ(c.fillTypesCombobox->currentData().toInt(), QntContextMenu::kFlatFill);
+}
+
+TEST(QntGroupModeInspectorStyleTest, CustomNotationsShowTheSimpleStyleAndOthersTheSchemes)
+{
+    for (const QString &notation : {kCustomizable, QStringLiteral("FlowChart/FlowChart.db")}) {
+        SCOPED_TRACE(notation.toStdString());
+        GroupModeHarness h(notation);
+        const bool custom = h.palette.drawing()->currentNotation()->isCustomizable();
+        EXPECT_EQ(notation == kCustomizable, custom);
+        EXPECT_EQ(!h.inspector->simpleStyleControls().section->isHidden(), custom);
+    }
+}

@@ -597,8 +597,12 @@ void QntGroupModeInspector::waitForPopover(AXAttachedWindow *popover)
     }
     connect(popover, &QObject::destroyed, this, [this] {
         m_waiting = nullptr;
-        if (_attachedWindow)
-            _attachedWindow->setCloseOnResignKeyWindow(true);
+        if (!_attachedWindow)
+            return;
+        _attachedWindow->setCloseOnResignKeyWindow(true);
+        // The panel takes the focus back, so that a click elsewhere closes it again.
+        if (_attachedWindow->isVisible())
+            _attachedWindow->activateWindow();
     });
 }
 
@@ -647,6 +651,8 @@ void QntGroupModeInspector::strokeDashAction(ConnectorSet set)
 {
     QntConnectorModeInspector *inspector = connectorInspector(set);
     inspector->menuItemSkinStrokeDashAction(m_sets[set].strokeDashPopUpButton);
+    // A body change moves connectors between the sets.
+    populateConnectorSets();
 }
 
 void QntGroupModeInspector::arrowheadLengthAction(ConnectorSet set, bool start)

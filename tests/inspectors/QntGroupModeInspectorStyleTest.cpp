@@ -292,3 +292,29 @@ TEST(QntGroupModeInspectorStyleTest, CustomNotationsShowTheSimpleStyleAndOthersT
         EXPECT_EQ(!h.inspector->simpleStyleControls().section->isHidden(), custom);
     }
 }
+
+TEST(QntGroupModeInspectorStyleTest, ThickBodyForEveryThinConnectorUndoesInOneStep)
+{
+    GroupModeHarness h;
+    h.placeRow(3);
+    h.selectAll();
+    const QntNotationRef notation = h.palette.drawing()->currentNotation();
+    const auto heads = notation->arrowheadsList(notation->defaultConnectorId());
+    ASSERT_GE(heads.size(), 2);
+    h.inspector->endArrowheadAction(heads.at(1).elementId);
+    const QString before = arrows(h);
+    const int depth = h.depth();
+    QComboBox *line = h.inspector->connectorSetControls(Set::ThinSet).strokeDashPopUpButton;
+    const int thick = line->findData(QntConnectorModeInspector::kFirstThickLineTag);
+    ASSERT_GE(thick, 0);
+    line->setCurrentIndex(thick);
+    h.inspector->strokeDashAction(Set::ThinSet);
+    for (const auto &c : h.connectors)
+        EXPECT_TRUE(c->ID().endsWith(QStringLiteral("Thick")));
+    EXPECT_TRUE(h.inspector->connectorSetControls(Set::ThickSet).box->isEnabled());
+    EXPECT_EQ(h.depth(), depth + 1);
+    h.undoStep();
+    EXPECT_EQ(arrows(h), before);
+    for (const auto &c : h.connectors)
+        EXPECT_FALSE(c->ID().endsWith(QStringLiteral("Thick")));
+}

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <tuple>
 #include <limits>
 #include <queue>
 
@@ -19,7 +21,38 @@ constexpr qint64 kMaxExpansions = 400000;
 // route a little longer than the shortest, found within a frame rather than in a tenth of a
 // second.
 constexpr double kWideGreed = 1.5;
+// Drawings with fewer shapes than this are searched whole without leaning: it is quick anyway.
+constexpr size_t kSmallDrawing = 64;
+// Searches among more shapes than this do not weigh crossings (connectors across much of the
+// drawing): the cost of crossings, which the search cannot foresee, would make it wander
+// through most of the drawing looking for a way round, and a drag would miss its frame.
+constexpr size_t kCrossingAwareShapes = 60;
 constexpr int kNoDir = 4;
+// A route pays as much for crossing another connector's route as for one more bend.
+constexpr double kCrossingWeight = 1.0;
+// Moves longer than this (the rim of a search over the whole drawing) are not checked for
+// crossings.
+constexpr double kMaxCrossingSpan = 4000.0;
+constexpr double kSegmentBucketSize = 64.0;
+
+constexpr double kAlongBucketSize = 256.0;
+
+// Routed segments are kept in cells: by their line's coordinate, then by their extent along
+// it, so a move looks only at segments near the place it crosses their line.
+qint64 segmentBucket(double v)
+{
+    return qint64(std::floor(v / kSegmentBucketSize));
+}
+
+qint64 alongBucket(double v)
+{
+    return qint64(std::floor(v / kAlongBucketSize));
+}
+
+qint64 bucketKey(qint64 line, qint64 along)
+{
+    return (line << 32) ^ qint64(quint32(along));
+}
 // Above this many shapes near a polyline's ends its visibility graph gets too slow to search.
 constexpr size_t kMaxVisibilityObstacles = 40;
 
@@ -129,7 +162,7 @@ int minBends(double dx, double dy, int dir)
     return dir == opposite(want) ? 2 : 1;
 }
 
-std::vector<double> withExtra(const std::vector<double> &base, std::initializer_list<double> extra)
+std::vector<double> withExtra(const std::vector<double> &base, const std::vector<double> &extra)
 {
     std::vector<double> v;
     v.reserve(base.size() + extra.size());
@@ -140,6 +173,77 @@ std::vector<double> withExtra(const std::vector<double> &base, std::initializer_
             v.insert(it, e);
     }
     return v;
+}
+
+// One segment of a route, seen along its line.
+struct LineSegment {
+    bool horizontal;
+    double coord;       // y of a horizontal segment, x of a vertical one
+    double lo, hi;      // its extent along the line
+    int turnLo, turnHi; // where the route goes at each end: -1 to a lower, +1 to a higher
+                        // coordinate across the line, 0 at the route's end
+    int nextLo, nextHi; // index of the neighbouring segment at each end, -1 at the route's end
+};
+
+LineSegment lineSegment(const QList<QPointF> &p, int k)
+{
+    const QPointF &a = p[k], &b = p[k + 1];
+    const bool horizontal = std::abs(a.y() - b.y()) < kEps;
+    const auto along = [&](const QPointF &q) { return horizontal ? q.x() : q.y(); };
+    const auto across = [&](const QPointF &q) { return horizontal ? q.y() : q.x(); };
+    const auto turn = [&](int from, int to) {
+        if (to < 0 || to >= int(p.size()))
+            return 0;
+        const double d = across(p[to]) - across(p[from]);
+        return d < -kEps ? -1 : (d > kEps ? 1 : 0);
+    };
+    const int ta = turn(k, k - 1), tb = turn(k + 1, k + 2);
+    const int na = k - 1, nb = k + 2 < int(p.size()) ? k + 1 : -1;
+    if (along(a) <= along(b))
+        return {horizontal, across(a), along(a), along(b), ta, tb, na, nb};
+    return {horizontal, across(a), along(b), along(a), tb, ta, nb, na};
+}
+
+// How strongly segment ka of route a wants to lie at a lower coordinate than segment kb of
+// route b on a shared line, so that neither crosses the other where it turns away: an end
+// inside the other's span must lie on the side it turns to; ends at one place turning apart
+// take the sides they turn to; ends at one place turning alike nest, which the two routes'
+// next segments decide (followed until the routes part). skip: the end (0 lo, 1 hi) the
+// comparison came from.
+int sidePreference(const QList<QPointF> &a, int ka, const QList<QPointF> &b, int kb, int skip = -1,
+                   int depth = 0)
+{
+    const LineSegment s = lineSegment(a, ka), t = lineSegment(b, kb);
+    int votes = 0;
+    for (int e = 0; e < 2; ++e) {
+        if (e == skip)
+            continue;
+        const double at = e == 0 ? s.lo : s.hi;
+        const int turn = e == 0 ? s.turnLo : s.turnHi;
+        if (turn != 0) {
+            const double otherAt = e == 0 ? t.lo : t.hi;
+            const int otherTurn = e == 0 ? t.turnLo : t.turnHi;
+            if (at > t.lo + kEps && at < t.hi - kEps) {
+                votes += turn < 0 ? 1 : -1;
+            } else if (std::abs(at - otherAt) <= kEps && otherTurn == -turn) {
+                votes += turn < 0 ? 1 : -1;
+            } else if (std::abs(at - otherAt) <= kEps && otherTurn == turn && depth < 8) {
+                // Both turn onto the same line: the inner one of the two corners is lower on
+                // this line exactly when it is lower (or higher) on the next.
+                const int na = e == 0 ? s.nextLo : s.nextHi, nb = e == 0 ? t.nextLo : t.nextHi;
+                if (na >= 0 && nb >= 0 && na + 1 < int(a.size()) && nb + 1 < int(b.size())) {
+                    const int next = sidePreference(a, na, b, nb, turn < 0 ? 1 : 0, depth + 1);
+                    const int same = (e == 0 ? 1 : -1) * turn;
+                    votes += (next > 0 ? 1 : (next < 0 ? -1 : 0)) * same;
+                }
+            }
+        }
+        const double otherAt = e == 0 ? t.lo : t.hi;
+        const int otherTurn = e == 0 ? t.turnLo : t.turnHi;
+        if (otherTurn != 0 && otherAt > s.lo + kEps && otherAt < s.hi - kEps)
+            votes -= otherTurn < 0 ? 1 : -1;
+    }
+    return votes;
 }
 
 // Open-addressing table from search state to its best cost and parent, reused between searches.
@@ -343,8 +447,12 @@ void VRConnectorRouter::setConnector(VRRouteId id, const VRRouteRequest &request
 
 void VRConnectorRouter::removeConnector(VRRouteId id)
 {
-    if (m_connectors.erase(id))
-        m_anyDirty = true; // the remaining routes may nudge differently
+    auto it = m_connectors.find(id);
+    if (it == m_connectors.end())
+        return;
+    removeRoutedSegments(id, it->second.raw);
+    m_connectors.erase(it);
+    m_anyDirty = true; // the remaining routes may nudge differently
 }
 
 bool VRConnectorRouter::hasConnector(VRRouteId id) const
@@ -416,14 +524,30 @@ QList<VRRouteId> VRConnectorRouter::update()
     if (!m_anyDirty)
         return {};
     prepare();
-    for (auto &[id, c] : m_connectors) {
-        if (!c.dirty)
-            continue;
+    for (auto &[id, c] : m_connectors)
+        if (c.dirty && !c.raw.isEmpty())
+            removeRoutedSegments(id, c.raw);
+    // Long connectors first: they lay the main lines, and the short ones, which have the most
+    // ways round, then avoid crossing them. Ties by id, so a drawing routes the same way every
+    // time.
+    std::vector<std::pair<double, VRRouteId>> order;
+    for (const auto &[id, c] : m_connectors)
+        if (c.dirty) {
+            const QPointF d = c.request.end.point - c.request.start.point;
+            order.emplace_back(std::abs(d.x()) + std::abs(d.y()), id);
+        }
+    std::sort(order.begin(), order.end(), [](const auto &a, const auto &b) {
+        return a.first != b.first ? a.first > b.first : a.second < b.second;
+    });
+    for (const auto &[span, id] : order) {
+        Connector &c = m_connectors.at(id);
         bool found = false;
         c.raw = c.request.kind == VRRouteKind::Orthogonal ? routeOrthogonal(c.request, &found)
                                                           : routePolyline(c.request, &found);
         c.routed = found;
         c.dirty = false;
+        if (c.request.kind == VRRouteKind::Orthogonal)
+            addRoutedSegments(id, c.raw);
     }
     m_anyDirty = false;
     return nudgeAll();
@@ -458,9 +582,9 @@ std::vector<VRConnectorRouter::Port> VRConnectorRouter::candidatePorts(const VRR
     if (end.shape < 0 || it == m_obstacles.end())
         return {Port{end.point, end.point, kNoDir}};
     const QRectF &rect = it->second.rect;
-    // An end inside its shape (its centre, say) has no nearest side that means anything: it
-    // leaves through a side that faces the other end, so the route never crosses its own shape.
-    // Both facing sides are candidates; the likelier one comes first.
+    // An end inside its shape (its centre, say) has no nearest side that means anything: every
+    // side is a candidate and the search takes the cheapest route through any of them, so the
+    // route never crosses its own shape. The side facing the other end comes first.
     if (end.side == VRRouteSide::Any && rect.adjusted(kEps, kEps, -kEps, -kEps).contains(end.point)
         && !rect.contains(toward)) {
         const VRRouteSide first = resolvedSide(rect, toward, VRRouteSide::Any);
@@ -469,7 +593,12 @@ std::vector<VRConnectorRouter::Port> VRConnectorRouter::candidatePorts(const VRR
         const VRRouteSide upDown =
             toward.y() < rect.center().y() ? VRRouteSide::Top : VRRouteSide::Bottom;
         const VRRouteSide second = first == across ? upDown : across;
-        return {portOnSide(end, first), portOnSide(end, second)};
+        std::vector<Port> ports{portOnSide(end, first), portOnSide(end, second)};
+        for (VRRouteSide side :
+             {VRRouteSide::Left, VRRouteSide::Top, VRRouteSide::Right, VRRouteSide::Bottom})
+            if (side != first && side != second)
+                ports.push_back(portOnSide(end, side));
+        return ports;
     }
     return {portOnSide(end, resolvedSide(rect, end.point, end.side))};
 }
@@ -519,45 +648,29 @@ bool VRConnectorRouter::blockedAt(double x, double y, const std::vector<VRRouteI
 
 QList<QPointF> VRConnectorRouter::routeOrthogonal(const VRRouteRequest &request, bool *found)
 {
-    const std::vector<Port> starts = candidatePorts(request.start, request.end.point);
-    const std::vector<Port> ends = candidatePorts(request.end, request.start.point);
-    if (starts.size() == 1 && ends.size() == 1)
-        return routeBetween(starts.front(), ends.front(), found);
-    // Where the router picks the sides, the route of least cost wins: length plus a penalty for
-    // every bend, as the search itself weighs them.
-    QList<QPointF> best;
-    double bestCost = std::numeric_limits<double>::infinity();
-    *found = false;
-    for (const Port &from : starts) {
-        for (const Port &to : ends) {
-            bool ok = false;
-            QList<QPointF> path = routeBetween(from, to, &ok);
-            if (!ok) {
-                if (best.isEmpty())
-                    best = path;
-                continue;
-            }
-            double cost =
-                m_parameters.segmentPenalty * double(std::max<qsizetype>(0, path.size() - 2));
-            for (qsizetype k = 1; k < path.size(); ++k)
-                cost += std::abs(path[k].x() - path[k - 1].x())
-                        + std::abs(path[k].y() - path[k - 1].y());
-            if (!*found || cost < bestCost) {
-                bestCost = cost;
-                best = std::move(path);
-                *found = true;
-            }
-        }
-    }
-    return best;
+    return routeBetween(candidatePorts(request.start, request.end.point),
+                        candidatePorts(request.end, request.start.point), found);
 }
 
-QList<QPointF> VRConnectorRouter::routeBetween(const Port &from, const Port &to, bool *found)
+QList<QPointF> VRConnectorRouter::routeBetween(const std::vector<Port> &starts,
+                                               const std::vector<Port> &ends, bool *found)
 {
-    const std::vector<VRRouteId> ignored = ignoredAt({from.exit, to.exit, from.spot, to.spot});
+    std::vector<QPointF> places;
+    std::vector<double> extraXs, extraYs;
+    for (const auto *ports : {&starts, &ends}) {
+        for (const Port &p : *ports) {
+            places.push_back(p.exit);
+            places.push_back(p.spot);
+            extraXs.push_back(p.exit.x());
+            extraYs.push_back(p.exit.y());
+        }
+    }
+    const auto [minX, maxX] = std::minmax_element(extraXs.begin(), extraXs.end());
+    const auto [minY, maxY] = std::minmax_element(extraYs.begin(), extraYs.end());
+    const QRectF span(QPointF(*minX, *minY), QPointF(*maxX, *maxY));
+    const std::vector<VRRouteId> ignored = ignoredAt(places);
     // Search a window around the ends first: the grid then holds only the lines of nearby shapes.
     // The window grows when it holds no route; the last try uses the whole drawing.
-    const QRectF span = QRectF(from.exit, to.exit).normalized();
     double margin = std::max(60.0, std::max(span.width(), span.height()) / 6);
     QList<QPointF> out;
     for (int attempt = 0; attempt < 2; ++attempt, margin *= 3) {
@@ -580,14 +693,15 @@ QList<QPointF> VRConnectorRouter::routeBetween(const Port &from, const Port &to,
         xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
         std::sort(ys.begin(), ys.end());
         ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
-        if (orthogonalSearch(from, to, ignored, withExtra(xs, {from.exit.x(), to.exit.x()}),
-                             withExtra(ys, {from.exit.y(), to.exit.y()}), &out)) {
+        if (orthogonalSearch(starts, ends, ignored, withExtra(xs, extraXs), withExtra(ys, extraYs),
+                             &out, 1.0, near.size() <= kCrossingAwareShapes)) {
             *found = true;
             return out;
         }
     }
+    const bool small = m_obstacles.size() < kSmallDrawing;
     std::vector<double> xs = m_xs, ys = m_ys;
-    for (const QPointF &p : {from.exit, to.exit}) {
+    for (const QPointF &p : {starts.front().exit, ends.front().exit}) {
         xs.push_back(p.x() - 1e5); // room to go around everything
         xs.push_back(p.x() + 1e5);
         ys.push_back(p.y() - 1e5);
@@ -597,49 +711,75 @@ QList<QPointF> VRConnectorRouter::routeBetween(const Port &from, const Port &to,
     xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
     std::sort(ys.begin(), ys.end());
     ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
-    if (orthogonalSearch(from, to, ignored, withExtra(xs, {from.exit.x(), to.exit.x()}),
-                         withExtra(ys, {from.exit.y(), to.exit.y()}), &out, kWideGreed)) {
+    if (orthogonalSearch(starts, ends, ignored, withExtra(xs, extraXs), withExtra(ys, extraYs),
+                         &out, small ? 1.0 : kWideGreed, small)) {
         *found = true;
         return out;
     }
     *found = false;
-    qCDebug(lcRouter) << "no orthogonal route from" << from.spot << "to" << to.spot;
-    return {from.spot, to.spot};
+    qCDebug(lcRouter) << "no orthogonal route from" << starts.front().spot << "to"
+                      << ends.front().spot;
+    return {starts.front().spot, ends.front().spot};
 }
 
-bool VRConnectorRouter::orthogonalSearch(const Port &from, const Port &to,
+bool VRConnectorRouter::orthogonalSearch(const std::vector<Port> &starts,
+                                         const std::vector<Port> &ends,
                                          const std::vector<VRRouteId> &ignored,
                                          const std::vector<double> &xs,
                                          const std::vector<double> &ys, QList<QPointF> *out,
-                                         double greed)
+                                         double greed, bool weighCrossings)
 {
     const quint64 ny = ys.size();
     const auto indexOf = [](const std::vector<double> &v, double value) {
         return quint64(std::lower_bound(v.begin(), v.end(), value) - v.begin());
     };
-    const quint64 si = indexOf(xs, from.exit.x()), sj = indexOf(ys, from.exit.y());
-    const quint64 gi = indexOf(xs, to.exit.x()), gj = indexOf(ys, to.exit.y());
-    const double gx = to.exit.x(), gy = to.exit.y();
-    const int inDir = opposite(to.outDir); // direction that continues straight into the end
+    const auto stub = [](const Port &p) {
+        return std::abs(p.exit.x() - p.spot.x()) + std::abs(p.exit.y() - p.spot.y());
+    };
+    struct Goal {
+        quint64 i, j;
+        double x, y;
+        int outDir;
+        int inDir; // direction that continues straight into the end
+        double stub;
+    };
+    std::vector<Goal> goals;
+    goals.reserve(ends.size());
+    for (const Port &p : ends)
+        goals.push_back({indexOf(xs, p.exit.x()), indexOf(ys, p.exit.y()), p.exit.x(), p.exit.y(),
+                         p.outDir, opposite(p.outDir), stub(p)});
     const double penalty = m_parameters.segmentPenalty;
+    const double crossingCost = weighCrossings ? kCrossingWeight * penalty : 0.0;
     const auto stateOf = [ny](quint64 i, quint64 j, int dir) {
         return ((i * ny + j) << 3) | quint64(dir);
     };
     const auto heuristic = [&](double x, double y, int dir) {
-        return greed
-               * (std::abs(gx - x) + std::abs(gy - y) + penalty * minBends(gx - x, gy - y, dir));
+        double h = std::numeric_limits<double>::infinity();
+        for (const Goal &goal : goals)
+            h = std::min(h, std::abs(goal.x - x) + std::abs(goal.y - y)
+                                + penalty * minBends(goal.x - x, goal.y - y, dir) + goal.stub);
+        return greed * h;
     };
     constexpr quint64 kGoal = ~quint64(0);
+    constexpr quint64 kStart = ~quint64(0) - 1;
 
     StateTable &table = stateTable();
     table.reset();
     std::priority_queue<QueueItem> open;
-    const quint64 start = stateOf(si, sj, from.outDir);
     bool inserted = false;
-    table.at(start, &inserted).g = 0;
-    open.push({heuristic(from.exit.x(), from.exit.y(), from.outDir), 0, start});
+    for (const Port &p : starts) {
+        const quint64 state = stateOf(indexOf(xs, p.exit.x()), indexOf(ys, p.exit.y()), p.outDir);
+        StateTable::Slot &slot = table.at(state, &inserted);
+        const double g = stub(p);
+        if (g >= slot.g)
+            continue;
+        slot.g = g;
+        slot.parent = kStart;
+        open.push({g + heuristic(p.exit.x(), p.exit.y(), p.outDir), g, state});
+    }
     double bestGoal = std::numeric_limits<double>::infinity();
     quint64 bestGoalParent = 0;
+    size_t bestGoalIndex = 0;
     qint64 expansions = 0;
     bool reached = false;
 
@@ -660,18 +800,26 @@ bool VRConnectorRouter::orthogonalSearch(const Port &from, const Port &to,
         const int dir = int(item.state & 7);
         const quint64 node = item.state >> 3;
         const quint64 i = node / ny, j = node % ny;
-        if (i == gi && j == gj) {
-            // Arriving while moving away from the end's shape would double back over itself.
-            if (to.outDir != kNoDir && dir == to.outDir)
+        bool atGoal = false;
+        for (size_t k = 0; k < goals.size(); ++k) {
+            const Goal &goal = goals[k];
+            if (i != goal.i || j != goal.j)
                 continue;
-            const double cost = item.g + ((to.outDir != kNoDir && dir != inDir) ? penalty : 0.0);
+            atGoal = true;
+            // Arriving while moving away from the end's shape would double back over itself.
+            if (goal.outDir != kNoDir && dir == goal.outDir)
+                continue;
+            const double cost =
+                item.g + ((goal.outDir != kNoDir && dir != goal.inDir) ? penalty : 0.0) + goal.stub;
             if (cost < bestGoal) {
                 bestGoal = cost;
                 bestGoalParent = item.state;
+                bestGoalIndex = k;
                 open.push({cost, cost, kGoal});
             }
-            continue;
         }
+        if (atGoal && goals.size() == 1)
+            continue;
         for (int nd = 0; nd < 4; ++nd) {
             if (dir != kNoDir && nd == opposite(dir))
                 continue; // no U-turn on the spot
@@ -681,10 +829,16 @@ bool VRConnectorRouter::orthogonalSearch(const Port &from, const Port &to,
             const double x0 = xs[i], y0 = ys[j], x1 = xs[ni], y1 = ys[nj];
             if (blockedAt((x0 + x1) / 2, (y0 + y1) / 2, ignored))
                 continue;
-            const double g = item.g + std::abs(x1 - x0) + std::abs(y1 - y0)
-                             + ((dir != kNoDir && dir != nd) ? penalty : 0.0);
+            double g = item.g + std::abs(x1 - x0) + std::abs(y1 - y0)
+                       + ((dir != kNoDir && dir != nd) ? penalty : 0.0);
             const quint64 ns = stateOf(quint64(ni), quint64(nj), nd);
             StateTable::Slot &s = table.at(ns, &inserted);
+            if (g >= s.g)
+                continue;
+            const bool horizontal = nd < 2;
+            const int crossed =
+                horizontal ? crossingsAlong(true, y0, x0, x1) : crossingsAlong(false, x0, y0, y1);
+            g += crossingCost * crossed;
             if (g >= s.g)
                 continue;
             s.g = g;
@@ -696,22 +850,86 @@ bool VRConnectorRouter::orthogonalSearch(const Port &from, const Port &to,
     if (!reached)
         return false;
     QList<QPointF> points;
-    points.push_back(to.spot);
+    points.push_back(ends[bestGoalIndex].spot);
     quint64 s = bestGoalParent;
-    while (true) {
+    for (size_t guard = 0; guard <= xs.size() * ny * 4; ++guard) {
         const quint64 node = s >> 3;
         points.push_back(QPointF(xs[node / ny], ys[node % ny]));
-        if (s == start)
-            break;
         const StateTable::Slot *slot = table.find(s);
-        if (!slot)
+        if (!slot || slot->parent == kStart)
             break;
         s = slot->parent;
     }
-    points.push_back(from.spot);
+    points.push_back(starts.front().spot);
     std::reverse(points.begin(), points.end());
     *out = simplified(points);
     return true;
+}
+
+int VRConnectorRouter::crossingsAlong(bool horizontal, double at, double a, double b) const
+{
+    const double lo = std::min(a, b), hi = std::max(a, b);
+    if (hi - lo > kMaxCrossingSpan)
+        return 0; // the rim of a whole-drawing search: nothing is routed out there
+    // A horizontal move crosses vertical segments, and the other way round.
+    const SegmentBuckets &buckets = horizontal ? m_verticalSegments : m_horizontalSegments;
+    if (buckets.empty())
+        return 0;
+    int count = 0;
+    const qint64 along = alongBucket(at);
+    const qint64 first = segmentBucket(lo), last = segmentBucket(hi);
+    for (qint64 k = first; k <= last; ++k) {
+        const auto it = buckets.find(bucketKey(k, along));
+        if (it == buckets.end())
+            continue;
+        for (const RoutedSegment &seg : it->second) {
+            const bool passed = a < b ? (seg.at > a + kEps && seg.at <= b + kEps)
+                                      : (seg.at < a - kEps && seg.at >= b - kEps);
+            if (passed && seg.lo < at - kEps && seg.hi > at + kEps)
+                ++count;
+        }
+    }
+    return count;
+}
+
+void VRConnectorRouter::addRoutedSegments(VRRouteId id, const QList<QPointF> &path)
+{
+    for (qsizetype k = 1; k < path.size(); ++k) {
+        const QPointF &a = path[k - 1], &b = path[k];
+        const bool horizontal = std::abs(a.y() - b.y()) < kEps;
+        if (horizontal == (std::abs(a.x() - b.x()) < kEps))
+            continue; // empty or slanted
+        const RoutedSegment seg =
+            horizontal ? RoutedSegment{id, a.y(), std::min(a.x(), b.x()), std::max(a.x(), b.x())}
+                       : RoutedSegment{id, a.x(), std::min(a.y(), b.y()), std::max(a.y(), b.y())};
+        SegmentBuckets &buckets = horizontal ? m_horizontalSegments : m_verticalSegments;
+        const qint64 line = segmentBucket(seg.at);
+        for (qint64 m = alongBucket(seg.lo); m <= alongBucket(seg.hi); ++m)
+            buckets[bucketKey(line, m)].push_back(seg);
+    }
+}
+
+void VRConnectorRouter::removeRoutedSegments(VRRouteId id, const QList<QPointF> &path)
+{
+    for (qsizetype k = 1; k < path.size(); ++k) {
+        const QPointF &a = path[k - 1], &b = path[k];
+        const bool horizontal = std::abs(a.y() - b.y()) < kEps;
+        if (horizontal == (std::abs(a.x() - b.x()) < kEps))
+            continue;
+        SegmentBuckets &buckets = horizontal ? m_horizontalSegments : m_verticalSegments;
+        const double at = horizontal ? a.y() : a.x();
+        const double lo = horizontal ? std::min(a.x(), b.x()) : std::min(a.y(), b.y());
+        const double hi = horizontal ? std::max(a.x(), b.x()) : std::max(a.y(), b.y());
+        const qint64 line = segmentBucket(at);
+        for (qint64 m = alongBucket(lo); m <= alongBucket(hi); ++m) {
+            const auto it = buckets.find(bucketKey(line, m));
+            if (it == buckets.end())
+                continue;
+            std::erase_if(it->second, [id](const RoutedSegment &s) { return s.id == id; });
+            if (it->second.empty())
+                buckets.erase(it);
+        }
+    }
 }
 
 QList<QPointF> VRConnectorRouter::routePolyline(const VRRouteRequest &request, bool *found)
@@ -863,15 +1081,20 @@ bool VRConnectorRouter::polylineSearch(const Port &from, const Port &to,
 
 QList<VRRouteId> VRConnectorRouter::nudgeAll()
 {
+    // A movable segment: an inner segment of an orthogonal route (the first and last stay on
+    // their ends). Along its line it runs from lo to hi; at each end the route turns to a lower
+    // (-1) or a higher (+1) coordinate across the line.
     struct Seg {
         VRRouteId id;
         int index; // segment k runs from point k to point k + 1
         double coord;
         double lo, hi;
+        int turnLo, turnHi;
         double key;
     };
     std::vector<Seg> horizontal, vertical;
     std::unordered_map<VRRouteId, QList<QPointF>> nudged;
+    const auto sign = [](double v) { return v < -kEps ? -1 : (v > kEps ? 1 : 0); };
     if (m_parameters.nudgeOrthogonalSegments) {
         for (auto &[id, c] : m_connectors) {
             if (c.request.kind != VRRouteKind::Orthogonal || c.raw.size() < 4)
@@ -880,58 +1103,135 @@ QList<VRRouteId> VRConnectorRouter::nudgeAll()
             for (int k = 1; k + 2 < int(p.size()); ++k) {
                 const QPointF &a = p[k], &b = p[k + 1];
                 if (std::abs(a.y() - b.y()) < kEps) {
+                    const int ta = sign(p[k - 1].y() - a.y()), tb = sign(p[k + 2].y() - b.y());
+                    const bool forward = a.x() < b.x();
                     const double key = (p[k - 1].y() + p[k + 2].y()) / 2 - a.y();
-                    horizontal.push_back(
-                        {id, k, a.y(), std::min(a.x(), b.x()), std::max(a.x(), b.x()), key});
+                    horizontal.push_back({id, k, a.y(), std::min(a.x(), b.x()),
+                                          std::max(a.x(), b.x()), forward ? ta : tb,
+                                          forward ? tb : ta, key});
                 } else if (std::abs(a.x() - b.x()) < kEps) {
+                    const int ta = sign(p[k - 1].x() - a.x()), tb = sign(p[k + 2].x() - b.x());
+                    const bool forward = a.y() < b.y();
                     const double key = (p[k - 1].x() + p[k + 2].x()) / 2 - a.x();
-                    vertical.push_back(
-                        {id, k, a.x(), std::min(a.y(), b.y()), std::max(a.y(), b.y()), key});
+                    vertical.push_back({id, k, a.x(), std::min(a.y(), b.y()),
+                                        std::max(a.y(), b.y()), forward ? ta : tb,
+                                        forward ? tb : ta, key});
                 }
             }
         }
     }
     const double spacing = m_parameters.nudgeDistance;
     const double maxOffset = m_parameters.bufferDistance * 0.9;
+    const auto overlapping = [](const Seg &a, const Seg &b) {
+        return a.lo < b.hi - kEps && b.lo < a.hi - kEps;
+    };
     const auto spread = [&](std::vector<Seg> &segs, bool horiz) {
         std::sort(segs.begin(), segs.end(), [](const Seg &a, const Seg &b) {
             return a.coord != b.coord ? a.coord < b.coord : a.lo < b.lo;
         });
-        size_t k = 0;
-        while (k < segs.size()) {
-            // One channel: segments on the same line whose spans overlap (transitively).
-            size_t e = k + 1;
-            double hi = segs[k].hi;
-            while (e < segs.size() && segs[e].coord == segs[k].coord && segs[e].lo < hi - kEps) {
-                hi = std::max(hi, segs[e].hi);
-                ++e;
-            }
-            const size_t count = e - k;
-            if (count > 1) {
-                std::sort(segs.begin() + k, segs.begin() + e, [](const Seg &a, const Seg &b) {
-                    return a.key != b.key ? a.key < b.key : a.id < b.id;
-                });
-                double step = spacing;
-                if ((count - 1) * step / 2 > maxOffset)
-                    step = 2 * maxOffset / double(count - 1);
-                for (size_t m = k; m < e; ++m) {
-                    const double offset = (double(m - k) - double(count - 1) / 2) * step;
-                    const Seg &s = segs[m];
-                    auto it = nudged.find(s.id);
-                    if (it == nudged.end())
-                        it = nudged.emplace(s.id, m_connectors[s.id].raw).first;
-                    QPointF &a = it->second[s.index];
-                    QPointF &b = it->second[s.index + 1];
-                    if (horiz) {
-                        a.ry() += offset;
-                        b.ry() += offset;
-                    } else {
-                        a.rx() += offset;
-                        b.rx() += offset;
+        // Channels: segments whose lines are closer than the spacing and whose spans overlap,
+        // transitively. Neighbouring lines are nudged together so their segments never meet.
+        std::vector<size_t> parent(segs.size());
+        for (size_t k = 0; k < segs.size(); ++k)
+            parent[k] = k;
+        const std::function<size_t(size_t)> root = [&](size_t k) {
+            while (parent[k] != k)
+                k = parent[k] = parent[parent[k]];
+            return k;
+        };
+        for (size_t k = 0; k < segs.size(); ++k)
+            for (size_t m = k + 1;
+                 m < segs.size() && segs[m].coord - segs[k].coord < spacing - kEps; ++m)
+                if (overlapping(segs[k], segs[m]))
+                    parent[root(m)] = root(k);
+        std::unordered_map<size_t, std::vector<size_t>> channels;
+        for (size_t k = 0; k < segs.size(); ++k)
+            channels[root(k)].push_back(k);
+        for (auto &[r, members] : channels) {
+            const size_t count = members.size();
+            if (count < 2)
+                continue;
+            // Order: a segment that should lie below an overlapping one comes before it.
+            // Segments are taken in turn among those with nothing left to wait for (lowest line
+            // first); where the wishes form a cycle, the one waiting for the fewest goes first.
+            std::vector<std::vector<size_t>> below(count);
+            std::vector<int> waiting(count, 0);
+            double centre = 0;
+            for (size_t u = 0; u < count; ++u) {
+                centre += segs[members[u]].coord;
+                for (size_t v = u + 1; v < count; ++v) {
+                    const Seg &a = segs[members[u]], &b = segs[members[v]];
+                    if (!overlapping(a, b))
+                        continue;
+                    const int pref = sidePreference(m_connectors[a.id].raw, a.index,
+                                                    m_connectors[b.id].raw, b.index);
+                    if (pref > 0) {
+                        below[u].push_back(v);
+                        ++waiting[v];
+                    } else if (pref < 0) {
+                        below[v].push_back(u);
+                        ++waiting[u];
                     }
                 }
             }
-            k = e;
+            centre /= double(count);
+            const auto earlier = [&](size_t u, size_t v) {
+                const Seg &a = segs[members[u]], &b = segs[members[v]];
+                if (waiting[u] != waiting[v])
+                    return waiting[u] < waiting[v];
+                if (a.coord != b.coord)
+                    return a.coord < b.coord;
+                if (a.key != b.key)
+                    return a.key < b.key;
+                return a.id != b.id ? a.id < b.id : a.index < b.index;
+            };
+            std::vector<size_t> order;
+            order.reserve(count);
+            std::vector<char> placed(count, 0);
+            while (order.size() < count) {
+                size_t next = count;
+                for (size_t u = 0; u < count; ++u)
+                    if (!placed[u] && (next == count || earlier(u, next)))
+                        next = u;
+                placed[next] = 1;
+                order.push_back(next);
+                for (size_t v : below[next])
+                    --waiting[v];
+            }
+            // Tracks: each segment goes one track above every earlier overlapping one, so
+            // segments that do not overlap may share a track.
+            std::vector<int> track(count, 0);
+            int tracks = 1;
+            for (size_t u = 0; u < count; ++u) {
+                for (size_t v = 0; v < u; ++v)
+                    if (overlapping(segs[members[order[u]]], segs[members[order[v]]]))
+                        track[u] = std::max(track[u], track[v] + 1);
+                tracks = std::max(tracks, track[u] + 1);
+            }
+            if (tracks < 2 && centre == segs[members.front()].coord)
+                continue;
+            double step = spacing;
+            if ((tracks - 1) * step / 2 > maxOffset)
+                step = 2 * maxOffset / double(tracks - 1);
+            for (size_t u = 0; u < count; ++u) {
+                const Seg &s = segs[members[order[u]]];
+                const double want = centre + (double(track[u]) - double(tracks - 1) / 2) * step;
+                // Never further from the line the search chose than the free space around
+                // shapes allows.
+                const double offset = std::clamp(want - s.coord, -maxOffset, maxOffset);
+                auto it = nudged.find(s.id);
+                if (it == nudged.end())
+                    it = nudged.emplace(s.id, m_connectors[s.id].raw).first;
+                QPointF &a = it->second[s.index];
+                QPointF &b = it->second[s.index + 1];
+                if (horiz) {
+                    a.ry() += offset;
+                    b.ry() += offset;
+                } else {
+                    a.rx() += offset;
+                    b.rx() += offset;
+                }
+            }
         }
     };
     spread(horizontal, true);
@@ -939,7 +1239,8 @@ QList<VRRouteId> VRConnectorRouter::nudgeAll()
     QList<VRRouteId> changed;
     for (auto &[id, c] : m_connectors) {
         auto it = nudged.find(id);
-        const QList<QPointF> &result = it == nudged.end() ? c.raw : it->second;
+        // Segments of neighbouring lines nudged onto one line leave empty steps behind.
+        const QList<QPointF> result = it == nudged.end() ? c.raw : simplified(it->second);
         if (result != c.path) {
             c.path = result;
             changed.push_back(id);

@@ -90,10 +90,19 @@ private:
     std::vector<Port> candidatePorts(const VRRouteEnd &end, const QPointF &toward) const;
     Port portOnSide(const VRRouteEnd &end, VRRouteSide side) const;
     QList<QPointF> routeOrthogonal(const VRRouteRequest &request, bool *found);
-    QList<QPointF> routeBetween(const Port &from, const Port &to, bool *found);
-    bool orthogonalSearch(const Port &from, const Port &to, const std::vector<VRRouteId> &ignored,
-                          const std::vector<double> &xs, const std::vector<double> &ys,
-                          QList<QPointF> *out, double greed = 1.0);
+    // One search from every start port to every end port: the route of least cost picks the
+    // sides.
+    QList<QPointF> routeBetween(const std::vector<Port> &starts, const std::vector<Port> &ends,
+                                bool *found);
+    bool orthogonalSearch(const std::vector<Port> &starts, const std::vector<Port> &ends,
+                          const std::vector<VRRouteId> &ignored, const std::vector<double> &xs,
+                          const std::vector<double> &ys, QList<QPointF> *out, double greed,
+                          bool weighCrossings);
+    // Routed segments of other connectors crossed by a move along a line from a to b (at is
+    // the line's other coordinate); the crossing at a is not counted, the one at b is.
+    int crossingsAlong(bool horizontal, double at, double a, double b) const;
+    void addRoutedSegments(VRRouteId id, const QList<QPointF> &path);
+    void removeRoutedSegments(VRRouteId id, const QList<QPointF> &path);
     QList<QPointF> routePolyline(const VRRouteRequest &request, bool *found);
     bool polylineSearch(const Port &from, const Port &to, const VRRouteRequest &request,
                         const QRectF &window, QList<QPointF> *out);
@@ -104,7 +113,18 @@ private:
     void markAffectedBy(const QRectF &area);
     QList<VRRouteId> nudgeAll();
 
+    struct RoutedSegment {
+        VRRouteId id;
+        double at;     // x of a vertical segment, y of a horizontal one
+        double lo, hi; // its extent along the line
+    };
+    using SegmentBuckets = std::unordered_map<qint64, std::vector<RoutedSegment>>;
+
     VRRouteParameters m_parameters;
+    // The raw routes' segments, bucketed by their line's coordinate: horizontal by y, vertical
+    // by x. A search pays for crossing them.
+    SegmentBuckets m_horizontalSegments;
+    SegmentBuckets m_verticalSegments;
     std::unordered_map<VRRouteId, Obstacle> m_obstacles;
     std::unordered_map<VRRouteId, Connector> m_connectors;
     std::unique_ptr<VRRouteSpatialIndex> m_index;

@@ -145,6 +145,52 @@ TEST(Router, NudgingSpreadsParallelSegments)
     }
 }
 
+// Two walls whose tops lie 2 apart: the long connector passes over both, the short one over
+// the lower wall only, so their raw routes run on neighbouring lines. Nudging spreads them as
+// one channel, the short one inside (below) since its ends turn down within the long one's span.
+TEST(Router, SegmentsOnNeighbouringLinesAreNudgedApartTogether)
+{
+    VRConnectorRouter router;
+    VRRouteParameters p;
+    p.nudgeDistance = 4;
+    router.setParameters(p);
+    router.setObstacle(1, {60, -48, 40, 348});  // top -48: its line runs at -56
+    router.setObstacle(2, {140, -50, 20, 100}); // top -50: its line runs at -58
+    router.setConnector(1, {VRRouteKind::Orthogonal, {QPointF(0, 0)}, {QPointF(300, 0)}});
+    router.setConnector(2, {VRRouteKind::Orthogonal, {QPointF(20, 10)}, {QPointF(130, 10)}});
+    router.update();
+    const QList<QPointF> longer = router.route(1), shorter = router.route(2);
+    ASSERT_EQ(longer.size(), 4);
+    ASSERT_EQ(shorter.size(), 4);
+    const double outer = longer[1].y(), inner = shorter[1].y();
+    EXPECT_NEAR(inner - outer, 4.0, 1e-6);
+    // Both stay clear of the walls' buffers they ran along.
+    EXPECT_LE(outer, -58 + 8 * 0.9);
+    EXPECT_LE(inner, -56 + 8 * 0.9);
+    EXPECT_GT(inner, outer);
+}
+
+// A connector whose two shortest routes (one bend each) differ only in crossing another
+// connector's route takes the one that does not cross it.
+TEST(Router, TheRouteWithoutACrossingWinsBetweenEqualRoutes)
+{
+    struct Case {
+        QPointF otherFrom, otherTo;
+        QPointF corner; // of the route that does not cross
+    };
+    const Case cases[] = {{{-300, 100}, {50, 100}, {150, 0}},  // across the first leg going down
+                          {{100, -300}, {100, 50}, {0, 150}}}; // across the first leg going right
+    for (const Case &c : cases) {
+        VRConnectorRouter router;
+        // The longer connector is routed first and lies straight.
+        router.setConnector(1, {VRRouteKind::Orthogonal, {c.otherFrom}, {c.otherTo}});
+        router.setConnector(2, {VRRouteKind::Orthogonal, {QPointF(0, 0)}, {QPointF(150, 150)}});
+        router.update();
+        EXPECT_EQ(router.route(1), (QList<QPointF>{c.otherFrom, c.otherTo}));
+        EXPECT_EQ(router.route(2), (QList<QPointF>{{0, 0}, c.corner, {150, 150}}));
+    }
+}
+
 TEST(Router, UpdateReroutesOnlyAffectedConnectors)
 {
     Scene s;

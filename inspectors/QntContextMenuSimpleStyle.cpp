@@ -748,6 +748,13 @@ void QntContextMenu::simpleStyleFillTypeAction()
                 c.gradientMiddleColorWell->setColor(stops.at(1)->color());
                 c.gradientEndColorWell->setColor(stops.at(2)->color());
             }
+            // The flat colour a gradient stands for is its first stop: its alpha is the
+            // background opacity (not what the last object shown left in the slider).
+            if (!stops.isEmpty()) {
+                const double alpha = stops.first()->color().toRgb().alphaF();
+                c.backgroundTransparencySlider->setDoubleValue(alpha);
+                c.backgroundTransparencyTextbox->setText(formattedNumber(alpha * 100));
+            }
             c.gradientAngleSlider->setDoubleValue(gradient->angleInDegrees());
             c.gradientAngleLabel->setText(formattedNumber(c.gradientAngleSlider->doubleValue())
                                           + QStringLiteral("°"));

@@ -175,6 +175,18 @@ void QntConnector::endsDidMove()
     setRoutedPath(manualRoute());
 }
 
+void QntConnector::geometryDidChange()
+{
+    const QPainterPath p = path();
+    if (p.elementCount() >= 2) {
+        if (!m_start->targetStickySpot())
+            m_start->setPoint(VRPath::firstPoint(p));
+        if (!m_end->targetStickySpot())
+            m_end->setPoint(VRPath::lastPoint(p));
+    }
+    VRDrawablePath::geometryDidChange();
+}
+
 void QntConnector::setRoutedPath(const QPainterPath &path)
 {
     Geometry g = saveGeometry();
@@ -1032,6 +1044,24 @@ static bool readEnd(const QJsonObject &r, const QString &key, QntConnectorEndPoi
     return true;
 }
 
+// Drawings written before free ends followed their line may hold a free end where the line
+// was first put (a dropped shape's corner); the drawn path is what the user saw.
+static bool freeEndsFollowPath(const QJsonObject &r, QntConnectorEndPoint &start,
+                               QntConnectorEndPoint &end, const QPainterPath &path)
+{
+    if (path.elementCount() < 2)
+        return true;
+    const auto isFree = [&r](const QString &key) {
+        const QJsonValue element = r.value(key).toObject().value(QStringLiteral("element"));
+        return element.isUndefined() || element.isNull();
+    };
+    if (isFree(QStringLiteral("start")))
+        start.setPoint(VRPath::firstPoint(path));
+    if (isFree(QStringLiteral("end")))
+        end.setPoint(VRPath::lastPoint(path));
+    return true;
+}
+
 bool QntConnector::readRecord(const QJsonObject &r, VRArchiveReader &reader, const QString &path)
 {
     if (!VRDrawablePath::readRecord(r, reader, path))
@@ -1042,6 +1072,7 @@ bool QntConnector::readRecord(const QJsonObject &r, VRArchiveReader &reader, con
         || !reader.readBool(r, QStringLiteral("curve"), path, m_curve)
         || !readEnd(r, QStringLiteral("start"), *m_start, reader, path)
         || !readEnd(r, QStringLiteral("end"), *m_end, reader, path)
+        || !freeEndsFollowPath(r, *m_start, *m_end, this->path())
         || !reader.readMap(r, QStringLiteral("skinOptions"), path, m_skinOptions)
         || !reader.readInt64(r, QStringLiteral("colorSchemeId"), path, m_colorSchemeId)
         || !reader.readInt64(r, QStringLiteral("startSchemeId"), path, m_startSchemeId)

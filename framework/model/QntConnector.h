@@ -146,6 +146,9 @@ public:
 protected:
     void drawContent(QPainter &painter) const override;
     QRectF computeBounds() const override;
+    // A free end goes where the path now starts or ends (a moved, turned or resized line
+    // keeps its place at the next routing); attached ends stay on their sticky spots.
+    void geometryDidChange() override;
     // Label placement and settings, restored together by undo.
     struct LabelSettings {
         int layoutMode = 1;

@@ -132,6 +132,28 @@ std::shared_ptr<QntElement> QntElementArrow::elementFromStyle() const
     return QntElement::createWithObjects({part}, ID(), b.size());
 }
 
+namespace {
+const QString kStylePartId = QStringLiteral("p");
+}
+
+VRObjectRef QntElementArrow::objectWithId(const QString &id) const
+{
+    if (id == kStylePartId)
+        return std::const_pointer_cast<VRDrawableObject>(weak_from_this().lock());
+    return QntConnector::objectWithId(id);
+}
+
+VRObjectList QntElementArrow::objectsWithPrefixId(const QString &prefix) const
+{
+    VRObjectList result;
+    if (!prefix.isEmpty() && kStylePartId.startsWith(prefix)) {
+        if (auto self = weak_from_this().lock())
+            result.append(std::const_pointer_cast<VRDrawableObject>(self));
+    }
+    result.append(QntConnector::objectsWithPrefixId(prefix));
+    return result;
+}
+
 VRObjectRef QntElementArrow::copy() const
 {
     auto object = QntConnector::copy();

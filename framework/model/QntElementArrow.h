@@ -22,8 +22,12 @@ public:
     void setThickness(double thickness);
     // The arrow's outline (shaft and heads) in drawing coordinates.
     QPainterPath outline() const;
-    // The short form of this arrow as an element.
+    // The short form of this arrow as an element: one part "p" with the arrow's style.
     std::shared_ptr<QntElement> elementFromStyle() const;
+    // The arrow carries its style itself, so it answers for its own part "p": the style
+    // toolbars and defaults find and change the style that the arrow draws and saves.
+    VRObjectRef objectWithId(const QString &id) const override;
+    VRObjectList objectsWithPrefixId(const QString &prefix) const override;
 
     VRObjectRef copy() const override;
     void writeRecord(QJsonObject &record, VRArchiveWriter &writer) const override;

@@ -128,8 +128,9 @@ public:
 
     // Parts (members of groups, elements, connectors); empty for simple objects.
     virtual VRObjectList parts() const { return {}; }
-    VRObjectRef objectWithId(const QString &id) const;
-    VRObjectList objectsWithPrefixId(const QString &prefix) const;
+    // The part with this ID, or the parts whose ID starts with the prefix, at any depth.
+    virtual VRObjectRef objectWithId(const QString &id) const;
+    virtual VRObjectList objectsWithPrefixId(const QString &prefix) const;
     VRObjectList allPartsOfClass(const VRClassInfo &cls) const;
 
     // A new element of the notation in this object's place: same place and size, colour scheme

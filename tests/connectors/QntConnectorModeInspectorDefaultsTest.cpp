@@ -7,7 +7,10 @@
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntConnectorArrow.h"
 #include "framework/model/QntElement.h"
+#include "framework/model/QntElementArrow.h"
 #include "framework/styles/VRArrowStroke.h"
+#include "framework/styles/VRFill.h"
+#include "framework/styles/VRGradient.h"
 #include "framework/styles/VRStyle.h"
 #include "framework/undo/VRUndoManager.h"
 #include "framework/view/QntStyleCopyingTool.h"
@@ -85,6 +88,21 @@ struct Harness {
         connector->endsDidMove();
         palette.layer()->replaceSelectionWithObject(connector);
         return connector;
+    }
+    // An element arrow of the notation's palette, placed and selected as a drop leaves it.
+    std::shared_ptr<QntElementArrow> placeArrow(QPointF at)
+    {
+        for (const auto &record : palette.drawing()->currentNotation()->arrowElementsList()) {
+            if (!record.prototype || !record.prototype->isKindOf<QntElementArrow>())
+                continue;
+            VRObjectRef arrow = record.prototype->copy();
+            arrow->setIsPrototype(false);
+            arrow->setLocation(at);
+            palette.layer()->addObject(arrow);
+            palette.layer()->replaceSelectionWithObject(arrow);
+            return std::static_pointer_cast<QntElementArrow>(arrow);
+        }
+        return nullptr;
     }
     void post(const QString &name, const VRObjectRef &object)
     {
@@ -284,4 +302,59 @@ TEST(ConnectorDefaultsTest, ACopiedStyleGoesOnlyOntoAConnectorOfTheSameClass)
     EXPECT_EQ(QntConnectorModeInspector::routingTagForConnector(*target),
               QntConnectorModeInspector::kOrthogonalRouting);
     EXPECT_EQ(endArrow(*target), endArrow(*source));
+}
+
+TEST(ConnectorDefaultsTest, ElementArrowDefaultsAreTheArrowsOwnStyle)
+{
+    Harness h(kCustomizableNotation);
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    defaults.setBool(true, QntApplyDefaultsKey);
+    const std::shared_ptr<QntElementArrow> styled = h.placeArrow({300, 200});
+    ASSERT_NE(styled, nullptr);
+    const QStringList keys = QntConnectorModeInspector::defaultsForElementArrow().keys();
+    const auto lookOf = [&](const std::shared_ptr<QntElementArrow> &arrow) {
+        QVariantMap look;
+        const QVariantMap style = h.inspector->styleOfObject(arrow).value();
+        for (const QString &key : keys)
+            look.insert(key, style.value(key));
+        return look;
+    };
+
+    // The style toolbar reads and changes the style the arrow draws with, one undo step each.
+    h.inspector->setContextObject(styled);
+    EXPECT_DOUBLE_EQ(lookOf(styled).value(kQntCustomNotationElementContouWidth).toDouble(),
+                     styled->style()->strokeWidth());
+    int depth = h.depth();
+    h.inspector->simpleStyleContourSetWidth(6.0);
+    EXPECT_DOUBLE_EQ(styled->style()->strokeWidth(), 6.0);
+    EXPECT_EQ(h.depth(), depth + 1);
+    h.inspector->simpleStyleSetFillKind(2, Qt::blue, Qt::white, Qt::gray, 0.5, 1.0, 0.0);
+    ASSERT_NE(styled->style()->fill(), nullptr);
+    ASSERT_NE(styled->style()->fill()->gradient(), nullptr);
+
+    h.post(kQntSaveConnectorDefaultsNotification, styled);
+    const QVariantMap saved = defaults.dictionaryForKey(kQntCustomNotationElementArrow);
+    EXPECT_DOUBLE_EQ(saved.value(kQntCustomNotationElementContouWidth).toDouble(), 6.0);
+    EXPECT_EQ(saved.value(kQntCustomNotationElementBackgroundFill).toInt(), 2);
+    EXPECT_EQ(saved, lookOf(styled));
+
+    // A new arrow gets the saved look exactly.
+    const std::shared_ptr<QntElementArrow> dropped = h.placeArrow({300, 400});
+    EXPECT_NE(lookOf(dropped), saved);
+    NotificationCenter::defaultCenter().post(kQntElementAddedToLayerNotification, nullptr);
+    EXPECT_EQ(lookOf(dropped), saved);
+
+    // Reset for this arrow only gives the built-in look and keeps the saved one; applying
+    // brings the saved one back as one undo step.
+    h.post(kQntResetDefaultsForCurrentOnlyConnectorNotification, dropped);
+    EXPECT_DOUBLE_EQ(dropped->style()->strokeWidth(), 3.0);
+    EXPECT_EQ(defaults.dictionaryForKey(kQntCustomNotationElementArrow), saved);
+    depth = h.depth();
+    h.post(kQntApplyConnectorDefaultsNotification, dropped);
+    EXPECT_EQ(lookOf(dropped), saved);
+    EXPECT_EQ(h.depth(), depth + 1);
+    EXPECT_EQ(h.undo()->undoActionName(), QStringLiteral("Apply defaults"));
+    h.undo()->undo();
+    EXPECT_DOUBLE_EQ(dropped->style()->strokeWidth(), 3.0);
+    EXPECT_DOUBLE_EQ(styled->style()->strokeWidth(), 6.0);
 }

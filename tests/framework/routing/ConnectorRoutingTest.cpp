@@ -7,6 +7,8 @@
 #include "framework/view/VRDrawingTool.h"
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntElement.h"
+#include "framework/model/QntElementArrow.h"
+#include "framework/model/QntFreeConnector.h"
 #include "framework/model/QntStickySpot.h"
 #include "framework/model/QntText.h"
 #include "framework/model/VRTextShape.h"
@@ -20,6 +22,9 @@
 #include <QTextEdit>
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
 
 using qnt::test::pathCrossesInterior;
 
@@ -561,4 +566,51 @@ TEST(ConnectorRouting, InsertedPathPointsStayWhenAnAttachedElementMoves)
     c->makeZigZag();
     c->makeStraight();
     EXPECT_EQ(pointsOf(*c).size(), 2);
+}
+
+// Free-standing lines: their free ends go with the line when it is moved, so the next routing
+// keeps it where it is drawn, and the selection marks its real ends.
+TEST(ConnectorRouting, FreeEndsGoWithAMovedLine)
+{
+    const std::vector<std::function<std::shared_ptr<QntConnector>()>> makers = {
+        [] { return std::make_shared<QntElementArrow>(); },
+        [] { return std::make_shared<QntFreeConnector>(); },
+        [] { return std::make_shared<QntConnector>(); },
+    };
+    for (const auto &make : makers) {
+        ViewHarness h;
+        const std::shared_ptr<QntConnector> line = make();
+        line->setEnds({0, 0}, {120, 0});
+        h.layer()->addObject(line);
+        SCOPED_TRACE(line->className().toStdString());
+        line->setLocation(line->location() + QPointF(300, 200));
+        EXPECT_TRUE(near(line->startEndPoint()->location(), {300, 200}));
+        EXPECT_TRUE(near(line->endEndPoint()->location(), {420, 200}));
+        line->endsDidMove();
+        EXPECT_TRUE(near(VRPath::firstPoint(line->path()), {300, 200}));
+        h.undo()->closeOpenGroups();
+        h.undo()->undo();
+        EXPECT_TRUE(near(line->startEndPoint()->location(), {0, 0}));
+        EXPECT_TRUE(near(line->endEndPoint()->location(), {120, 0}));
+
+        // A drawing that kept a free end where the line was first put reads back with the
+        // ends on the drawn line.
+        h.undo()->redo();
+        line->startEndPoint()->setPoint({0, 0});
+        line->endEndPoint()->setPoint({120, 0});
+        const auto read = std::dynamic_pointer_cast<QntConnector>(
+            VRArchiver::objectFromData(VRArchiver::objectData(line)));
+        ASSERT_NE(read, nullptr);
+        EXPECT_TRUE(near(read->startEndPoint()->location(), {300, 200}));
+        EXPECT_TRUE(near(read->endEndPoint()->location(), {420, 200}));
+    }
+}
+
+TEST(ConnectorRouting, AnElementArrowAnswersForItsStylePart)
+{
+    auto arrow = std::make_shared<QntElementArrow>();
+    EXPECT_EQ(arrow->objectWithId(QStringLiteral("p")), arrow);
+    EXPECT_EQ(arrow->objectsWithPrefixId(QStringLiteral("p")), VRObjectList{arrow});
+    EXPECT_TRUE(arrow->objectsWithPrefixId(QStringLiteral("decor")).isEmpty());
+    EXPECT_EQ(arrow->objectWithId(QStringLiteral("contour")), nullptr);
 }

@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QJsonArray>
 #include <QRectF>
+#include <QUuid>
 
 QJsonObject VRArchiveWriter::objectRecord(const VRDrawableObject &object)
 {
@@ -40,13 +41,19 @@ QJsonValue VRArchiveWriter::styleReference(const VRStyleRef &style)
 {
     if (!style)
         return QJsonValue::Null;
-    const QString key = style->uniqueKey();
+    if (const auto written = m_keyOfStyle.constFind(style.get()); written != m_keyOfStyle.cend())
+        return written.value();
+    QString key = style->uniqueKey();
     if (key.isEmpty())
         return QJsonValue::Null;
-    if (!m_styleKeys.contains(key)) {
-        m_styleKeys.insert(key, true);
-        m_styles.append(style->toJson(m_images));
+    QJsonObject record = style->toJson(m_images);
+    if (m_styleKeys.contains(key)) {
+        key = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+        record.insert(QStringLiteral("key"), key);
     }
+    m_styleKeys.insert(key, true);
+    m_keyOfStyle.insert(style.get(), key);
+    m_styles.append(record);
     return key;
 }
 

@@ -24,7 +24,9 @@ public:
     QJsonArray objectRecords(const VRObjectList &objects);
     // The uid of an object, given on first use.
     qint64 uidOf(const VRDrawableObject *object);
-    // The style's key; the style's record joins the table.
+    // The style's key; the style's record joins the table. Two style objects carrying the same
+    // key (copies read back from the pasteboard keep theirs) are two records: the second is
+    // written under a new key, so neither look is lost.
     QJsonValue styleReference(const VRStyleRef &style);
     // The sha1 of the image; its PNG joins the image table.
     QString imageReference(const QImage &image);
@@ -43,6 +45,7 @@ public:
 private:
     QHash<const VRDrawableObject *, qint64> m_uids;
     QHash<QString, bool> m_styleKeys;
+    QHash<const VRStyle *, QString> m_keyOfStyle;
     QJsonArray m_styles;
     QJsonObject m_images;
     qint64 m_nextUid = 1;

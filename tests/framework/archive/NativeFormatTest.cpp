@@ -12,6 +12,7 @@
 #include "framework/model/VRImageShape.h"
 #include "framework/document/VRDrawingDocument.h"
 #include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/styles/VRStyle.h"
 #include "framework/undo/VRUndoManager.h"
 
 #include <gtest/gtest.h>
@@ -135,6 +136,33 @@ TEST(NativeFormat, PasteboardAndCopiesUseTheSameRecords)
     ASSERT_TRUE(copy);
     EXPECT_TRUE(copy->isMemberOf<QntElement>());
     EXPECT_EQ(copy->textContent().toPlainText(), QStringLiteral("Element one"));
+}
+
+// Shapes dropped twice from the same pasteboard data carry two style objects with one key;
+// after one is restyled, a saved drawing keeps both looks.
+TEST(NativeFormat, TwoStylesWithOneKeyKeepTheirOwnLooks)
+{
+    auto drawing = std::make_unique<VRDrawing>();
+    auto *layer = drawing->activeLayerOfClass<VRObjectDrawingLayer>();
+    ASSERT_NE(layer, nullptr);
+    auto shape = VRDrawableShape::shapeWithRect(QRectF(0, 0, 40, 30));
+    shape->setStyle(VRStyle::styleWithFillColour(Qt::blue, Qt::black, 1));
+    const QByteArray data = VRArchiver::objectData(shape);
+    const VRObjectRef first = VRArchiver::objectFromData(data);
+    const VRObjectRef second = VRArchiver::objectFromData(data);
+    ASSERT_TRUE(first && second);
+    ASSERT_NE(first->style(), second->style());
+    ASSERT_EQ(first->style()->uniqueKey(), second->style()->uniqueKey());
+    second->style()->setFillColour(Qt::red);
+    layer->addObjectsFromArray({first, second});
+
+    auto read = VRArchiver::drawingFromData(VRArchiver::documentData(*drawing));
+    ASSERT_TRUE(read.ok()) << read.errorMessage().toStdString();
+    const VRObjectList objects =
+        read.value()->activeLayerOfClass<VRObjectDrawingLayer>()->objects();
+    ASSERT_EQ(objects.size(), 2);
+    EXPECT_EQ(objects.at(0)->style()->fillColour(), QColor(Qt::blue));
+    EXPECT_EQ(objects.at(1)->style()->fillColour(), QColor(Qt::red));
 }
 
 struct HostileCase {

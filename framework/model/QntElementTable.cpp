@@ -546,9 +546,6 @@ void QntElementTable::drawContent(QPainter &painter) const
                              Qt::RelativeSize);
         painter.drawPath(transformIncludingParent().map(frame));
     }
-    // Selected cells are tinted while the table is being edited.
-    for (const auto &cell : m_selection)
-        painter.fillPath(cell->renderingPath(), QColor(0, 120, 255, 40));
     painter.restore();
 }
 

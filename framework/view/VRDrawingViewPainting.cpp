@@ -3,6 +3,7 @@
 
 #include "framework/view/VRDrawingTool.h"
 #include "framework/model/QntConnector.h"
+#include "framework/model/QntElementTable.h"
 #include "framework/model/VRDrawableObject.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRObjectDrawingLayer.h"
@@ -275,6 +276,15 @@ void VRDrawingView::paintSelection(QPainter &painter) const
                  {connector.startEndPoint()->location(), connector.endEndPoint()->location()})
                 painter.drawEllipse(mapFromDrawing(end), kHandleRadius, kHandleRadius);
             continue;
+        }
+        if (o->isKindOf<QntElementTable>()) {
+            // The picked cells of a selected table are tinted on screen only (never in
+            // exports or prints, and not once the table is no longer selected).
+            QTransform toView;
+            toView.translate(kPasteboardMargin, kPasteboardMargin);
+            toView.scale(m_scale, m_scale);
+            for (const VRObjectRef &cell : static_cast<const QntElementTable &>(*o).selection())
+                painter.fillPath(toView.map(cell->renderingPath()), QColor(0, 120, 255, 40));
         }
         const QTransform t = o->transformIncludingParent();
         QPolygonF outline;

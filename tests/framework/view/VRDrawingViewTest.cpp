@@ -22,6 +22,7 @@
 
 #include <QDir>
 #include <QMimeData>
+#include <QPainter>
 #include <QScrollBar>
 #include <QTextEdit>
 
@@ -553,6 +554,8 @@ TEST(DrawingView, ClicksPickTableCellsAndADoubleClickTypesIntoOne)
     auto token = NotificationCenter::defaultCenter().addObserver(
         kQntTextCellSelectionChangedNotification, table.get(),
         [&](const Notification &) { ++posted; });
+    auto pixelAt = [&](QPointF point) { return h.view->grab().toImage().pixel(h.at(point)); };
+    const QRgb unpicked = pixelAt(last);
     h.click(first); // selects the table
     h.click(first); // picks the cell
     EXPECT_EQ(table->selectedCells(), VRObjectList{cells.at(0)});
@@ -560,6 +563,28 @@ TEST(DrawingView, ClicksPickTableCellsAndADoubleClickTypesIntoOne)
     EXPECT_EQ(table->selectedCells(), (VRObjectList{cells.at(0), cells.at(3)}));
     EXPECT_EQ(h.layer()->singleSelection(), table);
     EXPECT_GE(posted, 2);
+    // Picked cells are tinted on screen while the table is selected, and only then; the
+    // table's own picture (what exports and prints draw) never shows the tint.
+    EXPECT_NE(pixelAt(last), unpicked);
+    QImage withPicked(100, 60, QImage::Format_ARGB32_Premultiplied);
+    withPicked.fill(Qt::white);
+    QImage withoutPicked = withPicked;
+    {
+        QPainter painter(&withPicked);
+        painter.translate(QPointF(10, 10) - table->bounds().topLeft());
+        table->render(painter);
+    }
+    h.layer()->deselectAll();
+    EXPECT_EQ(pixelAt(last), unpicked);
+    EXPECT_EQ(table->selectedCells().size(), 2);
+    table->selectCells({});
+    {
+        QPainter painter(&withoutPicked);
+        painter.translate(QPointF(10, 10) - table->bounds().topLeft());
+        table->render(painter);
+    }
+    EXPECT_EQ(withPicked, withoutPicked);
+    h.layer()->replaceSelectionWithObject(table);
 
     UserDefaults::standardUserDefaults().setBool(true, kQntEnableInlineEditor);
     h.send(QEvent::MouseButtonDblClick, h.at(last), Qt::LeftButton, Qt::LeftButton);

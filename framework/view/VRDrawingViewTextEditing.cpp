@@ -106,6 +106,10 @@ void VRDrawingView::beginInlineEditing(const VRObjectRef &object)
         editor->document()->setHtml(text.toHtml());
         scaleFontSizes(editor->document(), m_inlineScale);
     }
+    // Paragraphs without an alignment of their own follow the object's, as when drawn.
+    QTextOption option = editor->document()->defaultTextOption();
+    option.setAlignment(qtAlignmentOf(alignment));
+    editor->document()->setDefaultTextOption(option);
     if (text.isEmpty()) {
         QTextCursor all(editor->document());
         QTextBlockFormat block;

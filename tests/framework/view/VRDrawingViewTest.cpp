@@ -24,7 +24,9 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextEdit>
+#include <QTextLayout>
 
 #include <gtest/gtest.h>
 
@@ -424,6 +426,37 @@ TEST(DrawingView, TextToolPlacesATextShapeAndTypesIntoIt)
     EXPECT_EQ(text->string(), QStringLiteral("Hello diagram"));
     h.undoStep();
     EXPECT_NE(text->string(), QStringLiteral("Hello diagram"));
+}
+
+TEST(DrawingView, TheInlineEditorShowsTheTextAsDrawnAtTheZoom)
+{
+    ViewHarness h;
+    h.useTool("Text");
+    h.click(QPointF(200, 200));
+    auto text = std::dynamic_pointer_cast<VRTextShape>(h.layer()->objects().first());
+    ASSERT_NE(text, nullptr);
+    h.view->inlineEditor()->setPlainText(QStringLiteral("Hi"));
+    h.view->endInlineEditing(true);
+    QFont font = text->font();
+    font.setPointSizeF(10);
+    text->setFont(font);
+    text->setAlignment(1);
+    VRDrawableObject::Geometry g = text->saveGeometry();
+    g.size = QSizeF(200, 40);
+    text->restoreGeometry(g);
+
+    h.view->setScale(2.0);
+    h.view->beginInlineEditing(text);
+    QTextEdit *editor = h.view->inlineEditor();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_DOUBLE_EQ(editor->document()->defaultFont().pointSizeF(), 20.0);
+    // The existing words sit at the right, as the shape draws them.
+    QTextDocument *document = editor->document();
+    document->setTextWidth(400);
+    const QTextLine line = document->firstBlock().layout()->lineAt(0);
+    ASSERT_TRUE(line.isValid());
+    EXPECT_GT(line.naturalTextRect().left(), 300);
+    h.view->endInlineEditing(false);
 }
 
 TEST(DrawingView, PageBreaksAndGridShowAndHide)

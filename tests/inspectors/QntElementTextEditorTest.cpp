@@ -393,6 +393,9 @@ TEST(QntElementTextEditorTest, TableColumnCellColoursAndPaddings)
     Harness::typeIn(c.leftRightPaddingTextbox, QStringLiteral("6"));
     EXPECT_DOUBLE_EQ(static_cast<QntTextCell *>(cells.at(0).get())->paddingLeftRight(), 6.0);
     EXPECT_EQ(c.leftRightPaddingTextbox->text(), QStringLiteral("6"));
+    // Only the picked cell.
+    EXPECT_DOUBLE_EQ(static_cast<QntTextCell *>(cells.at(1).get())->paddingLeftRight(), 5.0);
+    EXPECT_DOUBLE_EQ(static_cast<QntTextCell *>(cells.at(1).get())->paddingTopBottom(), 5.0);
     h.inspector->setPaddingMode(0);
 }
 

@@ -6,10 +6,14 @@
 #include "platform/WindowTranslucency.h"
 
 #include <QCursor>
+#include <QEasingCurve>
 #include <QEvent>
+#include <QGraphicsOpacityEffect>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QParallelAnimationGroup>
 #include <QPolygonF>
+#include <QPropertyAnimation>
 #include <QRegion>
 
 #include <algorithm>
@@ -209,11 +213,114 @@ void AXAttachedWindow::applyFrame()
     const QSizeF size(std::ceil(m_frame.width() - 1e-9), std::ceil(m_frame.height() - 1e-9));
     m_frame = QRectF(origin, size);
     setGeometry(AXScreen::toGlobal(m_frame).toRect());
-    if (_view) {
-        const QRectF v = _viewFrame;
-        _view->setGeometry(
-            QRectF(v.x(), size.height() - v.y() - v.height(), v.width(), v.height()).toRect());
+    if (_view)
+        _view->setGeometry(viewGeometry());
+    // While a slide runs the animation places the second view.
+    if (_view2 && !m_slide)
+        _view2->setGeometry(viewGeometry());
+}
+
+QRect AXAttachedWindow::viewGeometry() const
+{
+    const QRectF v = _viewFrame;
+    return QRectF(v.x(), m_frame.height() - v.y() - v.height(), v.width(), v.height()).toRect();
+}
+
+void AXAttachedWindow::setSubView2(QWidget *view)
+{
+    if (_view2 || !view)
+        return;
+    _view2 = view;
+    view->setParent(this);
+    view->setGeometry(viewGeometry());
+    view->hide();
+}
+
+void AXAttachedWindow::slideToView2(SlideDidEnd didEnd)
+{
+    slide(true, std::move(didEnd));
+}
+
+void AXAttachedWindow::slideToView1(SlideDidEnd didEnd)
+{
+    slide(false, std::move(didEnd));
+}
+
+void AXAttachedWindow::slide(bool toView2, SlideDidEnd didEnd)
+{
+    if (!_view || !_view2)
+        return;
+    finishSlide();
+    const QRect frame = viewGeometry();
+    auto *fade = qobject_cast<QGraphicsOpacityEffect *>(_view->graphicsEffect());
+    if (!fade) {
+        // Without an effect the first view is fully shown.
+        fade = new QGraphicsOpacityEffect(_view);
+        fade->setOpacity(1.0);
+        _view->setGraphicsEffect(fade);
     }
+    auto *group = new QParallelAnimationGroup(this);
+    auto *fading = new QPropertyAnimation(fade, "opacity", group);
+    fading->setDuration(500);
+    fading->setEasingCurve(QEasingCurve::InQuad);
+    fading->setEndValue(toView2 ? 0.0 : 1.0);
+    auto *sliding = new QPropertyAnimation(_view2, "geometry", group);
+    sliding->setDuration(500);
+    sliding->setEasingCurve(QEasingCurve::InQuad);
+    if (toView2) {
+        _view2->setGeometry(frame.translated(frame.width(), 0));
+        _view2->show();
+        _view2->raise();
+        sliding->setEndValue(frame);
+    } else {
+        const QRect current = _view2->geometry();
+        sliding->setStartValue(current);
+        sliding->setEndValue(current.translated(current.width(), 0));
+    }
+    m_slide = group;
+    const FirstViewEffect effect = toView2 ? FirstViewEffect::FadeOut : FirstViewEffect::FadeIn;
+    connect(group, &QAbstractAnimation::finished, this, [this, group, effect, didEnd] {
+        if (m_slide == group)
+            m_slide = nullptr;
+        group->deleteLater();
+        // Back on the first view: it draws without the effect again, and the second view,
+        // slid out, is hidden so that a later layout cannot put it back over the first.
+        if (effect == FirstViewEffect::FadeIn) {
+            if (_view)
+                _view->setGraphicsEffect(nullptr);
+            if (_view2)
+                _view2->hide();
+        }
+        if (didEnd)
+            didEnd(effect);
+    });
+    group->start();
+}
+
+void AXAttachedWindow::finishSlide()
+{
+    if (!m_slide)
+        return;
+    QParallelAnimationGroup *group = m_slide;
+    m_slide = nullptr;
+    // Running to its end finishes the animation, which runs the callback.
+    group->setCurrentTime(group->totalDuration());
+    if (group->state() != QAbstractAnimation::Stopped)
+        group->stop();
+}
+
+void AXAttachedWindow::moveWithAttachPoint(QPointF delta)
+{
+    if (delta.isNull())
+        return;
+    if (!_window)
+        _point += delta;
+    if (!currentOriginLocation.isNull())
+        currentOriginLocation += delta;
+    setUpdatesEnabled(false);
+    updateWindowGeometry();
+    updateBackground();
+    setUpdatesEnabled(true);
 }
 
 QPainterPath AXAttachedWindow::backgroundPath() const

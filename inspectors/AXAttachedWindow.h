@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QParallelAnimationGroup>
 #include <QPainterPath>
 #include <QPointF>
 #include <QPointer>
@@ -9,11 +10,14 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
+
 // Posted with the window as object when a popover closes itself.
 extern const QString kQXPopoverDidCloseNotification;
 
 // A borderless top-level bubble with an arrow whose tip points at a point on screen (the attach
-// point). It carries one content view. It chooses its side when asked to, can be dragged by its
+// point). It carries one content view, and optionally a second one that can slide in over it. It
+// chooses its side when asked to, can be dragged by its
 // background with the arrow stretching to keep pointing at the attach point, has an arrowless
 // mode, and as a popover closes itself when it stops being the active window.
 //
@@ -95,6 +99,25 @@ public:
     void setHostBounds(const QRectF &bounds) { hostBounds = bounds; }
     QRectF hostBoundsRect() const { return hostBounds; }
 
+    // The second content view, laid out in the same frame as the first and hidden until slid in.
+    // Set once: a later call while one is set does nothing.
+    void setSubView2(QWidget *view);
+    QWidget *subView2() const { return _view2; }
+    // What the first view did in a slide that has ended.
+    enum class FirstViewEffect { FadeOut, FadeIn };
+    using SlideDidEnd = std::function<void(FirstViewEffect)>;
+    // Half a second, easing in: the first view fades out while the second slides in from one
+    // width to the right (slideToView2), or fades back in while the second slides out to the
+    // right (slideToView1). The callback runs when the slide ends; a slide that is running is
+    // finished first.
+    void slideToView2(SlideDidEnd didEnd = {});
+    void slideToView1(SlideDidEnd didEnd = {});
+    bool isSliding() const { return m_slide != nullptr; }
+    // Ends a running slide at once: the views take their end places and the callback runs.
+    void finishSlide();
+    // Moves the window and its attach point together (the arrow keeps its length).
+    void moveWithAttachPoint(QPointF delta);
+
     // Recomputes geometry and bubble unless already doing so.
     void redisplay();
     // Deferred redisplay on the next turn of the event loop.
@@ -136,6 +159,8 @@ private:
     QPointF attachPointOnScreen() const;
     QSizeF contentSize() const;
     void applyFrame();
+    QRect viewGeometry() const;
+    void slide(bool toView2, SlideDidEnd didEnd);
 
     QColor m_borderColor = Qt::white;
     double m_borderWidth = 2.0;
@@ -148,6 +173,7 @@ private:
     QColor _MABackgroundColor;
     QImage m_backgroundImage;
     QPointer<QWidget> _view;
+    QPointer<QWidget> _view2;
     QPointer<QWidget> _window;
     QPointF _point;
     int _side = kAutomatic;
@@ -164,4 +190,5 @@ private:
     bool _isArrowlessMode = false;
     bool _isSimpleReposition = false;
     bool m_translucent = true;
+    QPointer<QParallelAnimationGroup> m_slide;
 };

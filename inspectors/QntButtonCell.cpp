@@ -3,12 +3,10 @@
 #include <QPainter>
 #include <QPainterPath>
 
-namespace {
-QColor borderColour(bool enabled)
+QColor QntButtonCell::borderColour(bool enabled)
 {
     return QColor::fromRgbF(0.749f, 0.761f, 0.788f, enabled ? 1.0f : 0.2f);
 }
-} // namespace
 
 QntButtonCell::QntButtonCell(QWidget *parent)
     : QToolButton(parent)
@@ -25,7 +23,7 @@ QColor QntButtonCell::defaultQntBackgroundColor()
 
 QColor QntButtonCell::qntBackgroundColor() const
 {
-    return _qntBackgroundColor.isValid() ? _qntBackgroundColor : defaultQntBackgroundColor();
+    return _qntBackgroundColor.isValid() ? _qntBackgroundColor : defaultBackgroundColor();
 }
 
 void QntButtonCell::setQntBackgroundColor(const QColor &colour)
@@ -51,14 +49,15 @@ void QntButtonCell::paintEvent(QPaintEvent *)
     if (isChecked())
         fill = QColor(70, 120, 200, 230);
     else if (isDown())
-        fill = fill.lighter(180);
+        fill = fill.lightness() > 200 ? fill.darker(125) : fill.lighter(180);
     else if (underMouse() && isEnabled())
-        fill = fill.lighter(130);
+        fill = fill.lightness() > 200 ? fill.darker(108) : fill.lighter(130);
     painter.fillPath(outline, fill);
     if (m_bordered) {
         painter.setPen(QPen(borderColour(isEnabled()), 1));
         painter.drawPath(outline);
     }
+    drawAlternatingBorder(painter, inset);
     if (!icon().isNull()) {
         const QSize size = iconSize().boundedTo(inset.size().toSize() - QSize(4, 4));
         const QPixmap pixmap = icon().pixmap(size, isEnabled() ? QIcon::Normal : QIcon::Disabled);
@@ -67,6 +66,32 @@ void QntButtonCell::paintEvent(QPaintEvent *)
         painter.drawPixmap(centre - QPoint(drawn.width() / 2, drawn.height() / 2), pixmap);
         return;
     }
-    painter.setPen(isEnabled() ? Qt::white : QColor(255, 255, 255, 51));
+    painter.setPen(titleColor());
     painter.drawText(inset, Qt::AlignCenter, text());
+}
+
+QColor QntButtonCell::titleColor() const
+{
+    return isEnabled() ? QColor(Qt::white) : QColor(255, 255, 255, 51);
+}
+
+QColor QntButtonWhiteCell::defaultWhiteBackgroundColor()
+{
+    return QColor::fromRgbF(1, 1, 1, 1);
+}
+
+void QntButtonWhiteCell::drawAlternatingBorder(QPainter &painter, const QRectF &frame)
+{
+    painter.save();
+    QPainterPath outline;
+    outline.addRoundedRect(frame, 3, 3);
+    painter.setPen(QPen(borderColour(isEnabled()), 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(outline);
+    painter.restore();
+}
+
+QColor QntButtonWhiteCell::titleColor() const
+{
+    return isEnabled() ? QColor(Qt::black) : QColor(0, 0, 0, 80);
 }

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QToolButton>
 
+class QPainter;
+
 // A button of the dark attached toolbars: it paints its own background colour in a rounded
 // outline, with a light border when bordered, and its picture (or title) inside.
 class QntButtonCell : public QToolButton
@@ -13,6 +15,8 @@ public:
     explicit QntButtonCell(QWidget *parent = nullptr);
 
     static QColor defaultQntBackgroundColor();
+    // The background of a button of this class when none is set.
+    virtual QColor defaultBackgroundColor() const { return defaultQntBackgroundColor(); }
     // The colour set, or the class default when none is.
     QColor qntBackgroundColor() const;
     void setQntBackgroundColor(const QColor &colour);
@@ -25,10 +29,29 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    // A second outline inside the inset frame; none for the dark button.
+    virtual void drawAlternatingBorder(QPainter &, const QRectF &) {}
+    // The colour of the title (the picture is drawn as it is).
+    virtual QColor titleColor() const;
+    static QColor borderColour(bool enabled);
 
 private:
     QColor _qntBackgroundColor;
     bool m_bordered = false;
+};
+
+// A white button of the toolbars, with a light outline inside its border and a dark title.
+class QntButtonWhiteCell : public QntButtonCell
+{
+    Q_OBJECT
+public:
+    using QntButtonCell::QntButtonCell;
+    static QColor defaultWhiteBackgroundColor();
+    QColor defaultBackgroundColor() const override { return defaultWhiteBackgroundColor(); }
+
+protected:
+    void drawAlternatingBorder(QPainter &painter, const QRectF &frame) override;
+    QColor titleColor() const override;
 };
 
 // The tool column's Connector button: "c" starts a connector from the element.

@@ -176,6 +176,7 @@ QntContextTextEditor::~QntContextTextEditor()
     if (_attachedWindow)
         _attachedWindow->close();
     delete _view;
+    delete _view2;
 }
 
 int QntContextTextEditor::buildView(const QString &sizeMenuTitle)
@@ -418,12 +419,55 @@ void QntContextTextEditor::closeAttachedWindows()
         return;
     AXAttachedWindow *window = _attachedWindow;
     _attachedWindow = nullptr;
-    // The bar's view lives on for the next opening.
-    if (_view)
+    window->finishSlide();
+    // The bar's views live on for the next opening, showing the first view again.
+    if (_view) {
+        _view->setGraphicsEffect(nullptr);
         _view->setParent(nullptr);
+    }
+    if (_view2) {
+        _view2->hide();
+        _view2->setParent(nullptr);
+    }
     window->hide();
     window->deleteLater();
     NotificationCenter::defaultCenter().post(kQntHideInfoPanelNotification, this, {});
+}
+
+void QntContextTextEditor::slideToView2Action()
+{
+    if (!_attachedWindow || !_view2)
+        return;
+    _attachedWindow->setSubView2(_view2);
+    const QPointer<QntContextTextEditor> bar(this);
+    _attachedWindow->slideToView2([bar](AXAttachedWindow::FirstViewEffect effect) {
+        if (bar)
+            bar->animationDidEnd(effect);
+    });
+}
+
+void QntContextTextEditor::slideToView1Action()
+{
+    if (!_attachedWindow || !_view2)
+        return;
+    _attachedWindow->setSubView2(_view2);
+    const QPointer<QntContextTextEditor> bar(this);
+    _attachedWindow->slideToView1([bar](AXAttachedWindow::FirstViewEffect effect) {
+        if (bar)
+            bar->animationDidEnd(effect);
+    });
+}
+
+void QntContextTextEditor::animationDidEnd(AXAttachedWindow::FirstViewEffect effect)
+{
+    if (effect == AXAttachedWindow::FirstViewEffect::FadeIn) {
+        if (_view2)
+            _view2->hide();
+    } else if (_notesTextField && _notesTextField->isVisible()) {
+        _notesTextField->setFocus(Qt::OtherFocusReason);
+    }
+    if (_attachedWindow)
+        _attachedWindow->redisplayLater();
 }
 
 void QntContextTextEditor::contextMenuDidClose()

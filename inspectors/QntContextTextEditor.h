@@ -92,6 +92,12 @@ public:
     void typefaceAttributesForMatrix(int *traitMask, bool *underlined);
     void fontTypefaceApplyToAllText();
 
+    // Slide the attached window to the second view (the notes) and back.
+    void slideToView2Action();
+    void slideToView1Action();
+    void animationDidEnd(AXAttachedWindow::FirstViewEffect effect);
+    QWidget *view2() const { return _view2; }
+
     void switchControlsForCustomNotation();
     void blackBackgroundCheckboxAction();
     void saveTextPropertiesCheckboxAction();

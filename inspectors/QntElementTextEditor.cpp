@@ -1,10 +1,12 @@
 #include "inspectors/QntElementTextEditor.h"
 
 #include "inspectors/AXScreen.h"
+#include "inspectors/QntButtonCell.h"
 #include "inspectors/QntContextMenu.h"
 #include "inspectors/QntDoubleSlider.h"
 #include "inspectors/QntEscapedView.h"
 #include "inspectors/QntTextFieldCell.h"
+#include "inspectors/RoundedView.h"
 
 #include "app/common/QntConstants.h"
 #include "framework/base/VRConstants.h"
@@ -26,6 +28,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTextEdit>
+#include <QVBoxLayout>
 
 #include <cmath>
 
@@ -123,14 +126,17 @@ QntElementTextEditor::QntElementTextEditor(QObject *parent)
     connect(_leftRightPaddingTextbox, &QLineEdit::returnPressed, this,
             [this] { elementLeftRightPaddingTextboxAction(); });
 
-    grid->addWidget(new QLabel(tr("Notes"), view), row++, 0, 1, 4);
-    _notesTextField = new QTextEdit(view);
-    _notesTextField->setObjectName(QStringLiteral("notesTextField"));
-    _notesTextField->setAcceptRichText(false);
-    _notesTextField->setFixedHeight(48);
-    grid->addWidget(_notesTextField, row++, 0, 1, 4);
+    buildNotesView();
 
     auto *buttons = new QHBoxLayout;
+    auto *notes = new QntButtonWhiteCell(view);
+    notes->setObjectName(QStringLiteral("notesButton"));
+    notes->setText(tr("Notes"));
+    notes->setBordered(true);
+    notes->setFixedSize(70, 22);
+    notes->setToolTip(tr("Notes of the element"));
+    connect(notes, &QAbstractButton::clicked, this, [this] { slideToView2Action(); });
+    buttons->addWidget(notes);
     buttons->addStretch(1);
     auto *cancel = new QPushButton(tr("Cancel"), view);
     cancel->setObjectName(QStringLiteral("cancelButton"));
@@ -148,6 +154,38 @@ QntElementTextEditor::QntElementTextEditor(QObject *parent)
             if (_attachedWindow && !_updating && _contextObject && n.object == _contextObject.get())
                 setupTextPaddingsControls();
         }));
+}
+
+void QntElementTextEditor::buildNotesView()
+{
+    // The second view: the element's notes on a dark backdrop, slid in over the text controls.
+    auto *view2 = new QntEscapedView;
+    view2->setObjectName(QStringLiteral("notesView"));
+    view2->setStyleSheet(QStringLiteral("QLabel { color: white; }"
+                                        "QTextEdit { background: white; color: black; }"));
+    auto *outer = new QVBoxLayout(view2);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto *backdrop = new RoundedView(view2);
+    outer->addWidget(backdrop);
+    auto *column = new QVBoxLayout(backdrop);
+    column->setContentsMargins(10, 8, 10, 8);
+    column->setSpacing(6);
+    column->addWidget(new QLabel(tr("Notes"), backdrop));
+    _notesTextField = new QTextEdit(backdrop);
+    _notesTextField->setObjectName(QStringLiteral("notesTextField"));
+    _notesTextField->setAcceptRichText(false);
+    _notesTextField->setTabChangesFocus(true);
+    column->addWidget(_notesTextField, 1);
+    auto *back = new QntButtonWhiteCell(backdrop);
+    back->setObjectName(QStringLiteral("notesBackButton"));
+    back->setText(tr("Back"));
+    back->setBordered(true);
+    back->setFixedSize(70, 22);
+    back->setToolTip(tr("Back to the text controls"));
+    connect(back, &QAbstractButton::clicked, this, [this] { slideToView1Action(); });
+    column->addWidget(back, 0, Qt::AlignLeft);
+    view2->hide();
+    _view2 = view2;
 }
 
 QntElementTextEditor::~QntElementTextEditor()

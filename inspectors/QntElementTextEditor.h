@@ -9,7 +9,8 @@ class QntElement;
 
 // The text bar of element text: the shared text controls, and the width and automatic sizing of
 // the text box, the text rotation, the inner paddings of elements and tables and the element's
-// notes, with OK (keep) and Cancel (discard every change made since the bar opened).
+// notes (on a second view the bar slides to), with OK (keep) and Cancel (discard every change made
+// since the bar opened).
 class QntElementTextEditor : public QntContextTextEditor
 {
     Q_OBJECT
@@ -53,6 +54,7 @@ public:
     QntDoubleSlider *textRotateSlider() const { return _textRotateSlider; }
 
 private:
+    void buildNotesView();
     void applyPadding(double padding, bool topBottom);
     void showPadding(QntDoubleSlider *slider, QntTextFieldCell *box) const;
     double paddingScale() const { return _paddingMode == 0 ? 100.0 : 1.0; }

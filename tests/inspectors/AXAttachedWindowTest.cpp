@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QGraphicsOpacityEffect>
 #include <QPainterPath>
 #include <QPainterPathStroker>
 #include <QRegion>
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -241,4 +243,83 @@ TEST(AXAttachedWindowTest, OffscreenWindowsBlendAndKeepTheirMask)
     EXPECT_TRUE(window->isTranslucent());
     EXPECT_TRUE(window->testAttribute(Qt::WA_TranslucentBackground));
     EXPECT_EQ(window->mask(), window->windowMask(true));
+}
+
+TEST(AXAttachedWindowTest, SecondViewIsSetOnceAndSlidesInAndBack)
+{
+    WindowPtr window = toolbarAt(screenMiddle(), 2, {150, 80});
+    QWidget *first = window->contentView();
+    auto *second = new QWidget;
+    window->setSubView2(second);
+    auto *other = new QWidget;
+    window->setSubView2(other);
+    EXPECT_EQ(window->subView2(), second);
+    delete other;
+    EXPECT_EQ(second->parentWidget(), window.get());
+    EXPECT_EQ(second->geometry(), first->geometry());
+    EXPECT_TRUE(second->isHidden());
+
+    std::vector<AXAttachedWindow::FirstViewEffect> ended;
+    const auto record = [&ended](AXAttachedWindow::FirstViewEffect effect) {
+        ended.push_back(effect);
+    };
+    window->slideToView2(record);
+    ASSERT_TRUE(window->isSliding());
+    EXPECT_FALSE(second->isHidden());
+    EXPECT_EQ(second->geometry(), first->geometry().translated(first->width(), 0));
+    window->finishSlide();
+    EXPECT_FALSE(window->isSliding());
+    ASSERT_EQ(ended.size(), 1u);
+    EXPECT_EQ(ended.back(), AXAttachedWindow::FirstViewEffect::FadeOut);
+    EXPECT_EQ(second->geometry(), first->geometry());
+    auto *fade = qobject_cast<QGraphicsOpacityEffect *>(first->graphicsEffect());
+    ASSERT_NE(fade, nullptr);
+    EXPECT_DOUBLE_EQ(fade->opacity(), 0.0);
+    // A redisplay keeps the second view over the first.
+    window->redisplay();
+    EXPECT_EQ(second->geometry(), first->geometry());
+
+    window->slideToView1(record);
+    window->finishSlide();
+    ASSERT_EQ(ended.size(), 2u);
+    EXPECT_EQ(ended.back(), AXAttachedWindow::FirstViewEffect::FadeIn);
+    EXPECT_EQ(first->graphicsEffect(), nullptr);
+    EXPECT_TRUE(second->isHidden());
+    // A new slide finishes the one still running first.
+    window->slideToView2(record);
+    window->slideToView1(record);
+    window->finishSlide();
+    EXPECT_EQ(ended.size(), 4u);
+    EXPECT_TRUE(second->isHidden());
+    EXPECT_EQ(first->graphicsEffect(), nullptr);
+}
+
+TEST(AXAttachedWindowTest, SlideWithoutSecondViewDoesNothing)
+{
+    WindowPtr window = toolbarAt(screenMiddle(), 2);
+    bool ended = false;
+    window->slideToView2([&ended](AXAttachedWindow::FirstViewEffect) { ended = true; });
+    EXPECT_FALSE(window->isSliding());
+    EXPECT_FALSE(ended);
+    EXPECT_EQ(window->contentView()->graphicsEffect(), nullptr);
+}
+
+TEST(AXAttachedWindowTest, MovingWithTheAttachPointKeepsTheArrowOnIt)
+{
+    const QPointF p = screenMiddle();
+    for (bool dragged : {false, true}) {
+        WindowPtr window = toolbarAt(p, 2);
+        if (dragged) {
+            window->prepareMovingFromPoint(window->frame().center());
+            window->moveToPoint(window->frame().center() + QPointF(40, 0));
+        }
+        window->backgroundPath();
+        const QRectF before = window->frame();
+        window->moveWithAttachPoint({-70, 0});
+        EXPECT_EQ(window->point(), p - QPointF(70, 0)) << dragged;
+        EXPECT_EQ(window->frame(), before.translated(-70, 0)) << dragged;
+        window->backgroundPath();
+        EXPECT_NEAR(window->arrowTipOnScreen().x(), p.x() - 70, 1.0) << dragged;
+        EXPECT_NEAR(window->arrowTipOnScreen().y(), p.y(), 1.0) << dragged;
+    }
 }

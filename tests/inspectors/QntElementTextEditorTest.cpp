@@ -201,6 +201,50 @@ TEST(QntElementTextEditorTest, TAndASecondRightClickOpenTheBarAndOkKeepsTextAndN
     EXPECT_EQ(copy->textContent().toPlainText(), QStringLiteral("Start"));
 }
 
+TEST(QntElementTextEditorTest, NotesSlideInOverTheControlsAndBack)
+{
+    Harness h;
+    const auto element = h.placeElement({200, 150});
+    h.rightClick(element);
+    h.rightClick(element);
+    QntElementTextEditor *bar = h.inspector->elementTextEditor();
+    ASSERT_NE(bar, nullptr);
+    AXAttachedWindow *window = bar->attachedWindow();
+    ASSERT_NE(window, nullptr);
+    QWidget *notesView = bar->view2();
+    ASSERT_NE(notesView, nullptr);
+    auto *notesButton = bar->view()->findChild<QntButtonWhiteCell *>(QStringLiteral("notesButton"));
+    auto *back = notesView->findChild<QntButtonWhiteCell *>(QStringLiteral("notesBackButton"));
+    ASSERT_NE(notesButton, nullptr);
+    ASSERT_NE(back, nullptr);
+    EXPECT_TRUE(notesView->isHidden());
+
+    notesButton->click();
+    ASSERT_TRUE(window->isSliding());
+    window->finishSlide();
+    EXPECT_TRUE(notesView->isVisible());
+    EXPECT_EQ(notesView->geometry(), bar->view()->geometry());
+    EXPECT_TRUE(bar->notesTextField()->isVisible());
+    bar->notesTextField()->setPlainText(QStringLiteral("check the supplier"));
+    back->click();
+    window->finishSlide();
+    EXPECT_TRUE(notesView->isHidden());
+    EXPECT_EQ(bar->view()->graphicsEffect(), nullptr);
+
+    // Kept by OK from the notes view; the bar opens again on its controls.
+    notesButton->click();
+    bar->okAction();
+    EXPECT_EQ(element->stringForKey(QStringLiteral("Notes")), QStringLiteral("check the supplier"));
+    flushEvents();
+    QntElementTextEditor *again = h.openBar(element);
+    ASSERT_NE(again, nullptr);
+    ASSERT_NE(again->attachedWindow(), nullptr);
+    EXPECT_TRUE(again->view2()->isHidden());
+    EXPECT_EQ(again->view()->graphicsEffect(), nullptr);
+    EXPECT_EQ(again->notesTextField()->toPlainText(), QStringLiteral("check the supplier"));
+    again->cancelAction();
+}
+
 TEST(QntElementTextEditorTest, BoldOnOneWordIsOneUndoStepThatTheEditorFollows)
 {
     Harness h;

@@ -547,9 +547,10 @@ void QntConnectorModeInspector::closeAttachedDecoratedSeparatorWindow()
 }
 
 void QntConnectorModeInspector::openToolbar(QntButtonMatrix *sender, QWidget *view,
-                                            QPointer<AXAttachedWindow> &window, const QString &name)
+                                            QPointer<AXAttachedWindow> &window, const QString &name,
+                                            bool makeRoom)
 {
-    window = openToolbarBesideSelectedCell(sender, view);
+    window = openToolbarBesideSelectedCell(sender, view, makeRoom);
     if (window)
         window->setObjectName(name);
 }
@@ -763,7 +764,7 @@ void QntConnectorModeInspector::createDecoratedSeparatorToolbar(QntButtonMatrix 
         return;
     populateDecoratedSeparatorToolbar();
     openToolbar(sender, _viewDecoratedSeparatorHorizontal, _attachedDecoratedSeparatorWindow,
-                QStringLiteral("decoratedSeparatorWindow"));
+                QStringLiteral("decoratedSeparatorWindow"), true);
 }
 
 void QntConnectorModeInspector::populateDecoratedSeparatorToolbar()

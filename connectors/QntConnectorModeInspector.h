@@ -308,7 +308,7 @@ private:
     void editShaftStyle(const std::function<bool(VRStyle &)> &change);
     void redisplayToolColumnLater();
     void openToolbar(QntButtonMatrix *sender, QWidget *view, QPointer<AXAttachedWindow> &window,
-                     const QString &name);
+                     const QString &name, bool makeRoom = false);
 
     int _connKindToWork = 0;
     VRObjectRef _contextPath;

@@ -6,6 +6,7 @@
 #include "inspectors/QntEscapedView.h"
 #include "inspectors/QntTextFieldCell.h"
 
+#include "app/window/DIDizeZoziDocument.h"
 #include "framework/base/VRConstants.h"
 #include "framework/document/VRDrawingDocument.h"
 #include "framework/model/QntConnector.h"
@@ -231,31 +232,82 @@ void QntContextMenu::placeAttachedWindowInScreenFrame(AXAttachedWindow *window, 
         dragBy({visible.left() - afterBottom.left(), 0});
 }
 
-void QntContextMenu::attachPointBesideSelectedCell(QntButtonMatrix *sender, QPointF *point,
-                                                   int *side) const
+namespace {
+// The right middle of the column's selected cell, on screen.
+QPointF rightMiddleOfSelectedCell(QntButtonMatrix *sender)
 {
     const QRect cell = sender->cellFrameAtRow(std::max(0, sender->selectedRow()));
     const QPoint rightMiddle(cell.x() + cell.width(), cell.y() + cell.height() / 2);
-    QPointF p = AXScreen::fromGlobal(QPointF(sender->mapToGlobal(rightMiddle)));
+    return AXScreen::fromGlobal(QPointF(sender->mapToGlobal(rightMiddle)));
+}
+} // namespace
+
+void QntContextMenu::attachPointBesideSelectedCell(QntButtonMatrix *sender, QPointF *point,
+                                                   int *side) const
+{
+    sideBesideCell(sender, rightMiddleOfSelectedCell(sender), point, side);
+}
+
+void QntContextMenu::sideBesideCell(QntButtonMatrix *sender, QPointF p, QPointF *point,
+                                    int *side) const
+{
     int chosen = AXAttachedWindow::kRight;
     const double right = std::min(totalScreensWidth(), AXScreen::visibleFrameForPoint(p).right());
     if (p.x() + sender->width() + 10.0 > right) {
         chosen = AXAttachedWindow::kLeft;
-        p.rx() -= cell.width();
+        p.rx() -= sender->cellFrameAtRow(std::max(0, sender->selectedRow())).width();
     }
     *point = p;
     *side = chosen;
 }
 
-AXAttachedWindow *QntContextMenu::openToolbarBesideSelectedCell(QntButtonMatrix *sender,
-                                                                QWidget *content)
+QPointF QntContextMenu::pointOfAttachedWindow(AXAttachedWindow *window, QWidget *view,
+                                              QPointF point)
 {
-    QPointF point;
-    int side = AXAttachedWindow::kRight;
-    attachPointBesideSelectedCell(sender, &point, &side);
+    if (!view)
+        return point;
+    // The toolbar's window is wider than its view by the arrow and the two margins of the
+    // standard look.
+    const double needed = view->width() + 10.0 + 2.0;
+    const double right =
+        std::min(totalScreensWidth(), AXScreen::visibleFrameForPoint(point).right());
+    const double excess = point.x() + needed - right;
+    VRDrawingDocument *document = currentDocument();
+    VRDrawingView *mainView = document ? document->mainView() : nullptr;
+    if (excess <= 0 || !mainView)
+        return point;
+    auto *windowDocument = dynamic_cast<DIDizeZoziDocument *>(document);
+    if (windowDocument)
+        windowDocument->setKeepAttachedWindowWhenScrolling(true);
+    const QPointF centre = mainView->centredPointInDocView();
+    const QPointF before = QPointF(mainView->mapToGlobal(mainView->mapFromDrawing(centre)));
+    const double scale = mainView->scale() > 0 ? mainView->scale() : 1.0;
+    mainView->scrollPointToCentre(centre + QPointF(excess / scale, 0));
+    const QPointF after = QPointF(mainView->mapToGlobal(mainView->mapFromDrawing(centre)));
+    if (windowDocument)
+        windowDocument->setKeepAttachedWindowWhenScrolling(false);
+    // Near the end of the drawing it may scroll less than asked: everything moves by what it
+    // really scrolled, so the column keeps pointing at its element.
+    const double moved = before.x() - after.x();
+    if (std::abs(moved) < 0.5)
+        return point;
+    if (window)
+        window->moveWithAttachPoint({-moved, 0});
+    return {point.x() - moved, point.y()};
+}
+
+AXAttachedWindow *QntContextMenu::openToolbarBesideSelectedCell(QntButtonMatrix *sender,
+                                                                QWidget *content, bool makeRoom)
+{
     // The size its layout asks for (adjustSize would widen a parentless view to a window's
     // minimum).
     content->resize(content->sizeHint());
+    QPointF anchor = rightMiddleOfSelectedCell(sender);
+    if (makeRoom)
+        anchor = pointOfAttachedWindow(_attachedWindow, content, anchor);
+    QPointF point;
+    int side = AXAttachedWindow::kRight;
+    sideBesideCell(sender, anchor, &point, &side);
     AXAttachedWindow *window = AXAttachedWindow::create(content, point, side, 0.0);
     if (!window)
         return nullptr;

@@ -128,6 +128,11 @@ public:
     // it as a drag so that its arrow keeps pointing at its attach point.
     void placeAttachedWindowInScreenFrame(AXAttachedWindow *window, QPointF point,
                                           int arrowPos) override;
+    // Makes room for a toolbar of the view's width to the right of a screen point: when it
+    // would pass the right edge of the screens, the drawing scrolls left by the excess (attached
+    // windows stay open meanwhile), the window (the tool column) moves left with it, and the
+    // answer is the point moved the same way; otherwise the point itself.
+    QPointF pointOfAttachedWindow(AXAttachedWindow *window, QWidget *view, QPointF point);
     QWidget *colorPopoverHostWindow() const override { return attachedWindowsHost(); }
     void closeAttachedWindow();
     void closeAttachedWindowsImpl();
@@ -275,8 +280,12 @@ protected:
     static QString formattedNumber(double value);
     // The anchor point beside the selected cell of a column, and the side a toolbar takes there.
     void attachPointBesideSelectedCell(QntButtonMatrix *sender, QPointF *point, int *side) const;
-    // Opens a toolbar window beside the column's selected cell with the standard look.
-    AXAttachedWindow *openToolbarBesideSelectedCell(QntButtonMatrix *sender, QWidget *content);
+    // The same from a given anchor point.
+    void sideBesideCell(QntButtonMatrix *sender, QPointF anchor, QPointF *point, int *side) const;
+    // Opens a toolbar window beside the column's selected cell with the standard look. With
+    // makeRoom the drawing first scrolls to make room for a toolbar too wide for the screen.
+    AXAttachedWindow *openToolbarBesideSelectedCell(QntButtonMatrix *sender, QWidget *content,
+                                                    bool makeRoom = false);
     // The simple-style keys read from the toolbar's controls as they stand.
     QVariantMap simpleStyleDictionaryFromControls();
     // Hook for the contour-only switch shown in the simple-style toolbar.

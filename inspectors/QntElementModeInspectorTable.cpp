@@ -397,7 +397,8 @@ void QntElementModeInspector::createTableStyleToolbar(QntButtonMatrix *matrix)
         return;
     tableControls();
     populateTableStyleToolbar();
-    AXAttachedWindow *window = openToolbarBesideSelectedCell(matrix, _viewTableStyleHorizontal);
+    AXAttachedWindow *window =
+        openToolbarBesideSelectedCell(matrix, _viewTableStyleHorizontal, true);
     if (window)
         window->setObjectName(QStringLiteral("tableStyleWindow"));
     _attachedTableStyleWindow = window;
@@ -409,7 +410,8 @@ void QntElementModeInspector::createCellStyleToolbar(QntButtonMatrix *matrix)
         return;
     tableControls();
     populateCellStyleToolbar();
-    AXAttachedWindow *window = openToolbarBesideSelectedCell(matrix, _viewCellStyleHorizontal);
+    AXAttachedWindow *window =
+        openToolbarBesideSelectedCell(matrix, _viewCellStyleHorizontal, true);
     if (window)
         window->setObjectName(QStringLiteral("cellStyleWindow"));
     _attachedCellStyleWindow = window;
@@ -422,7 +424,7 @@ void QntElementModeInspector::createImageShapeStyleToolbar(QntButtonMatrix *matr
     imageControls();
     populateImageShapeStyleToolbar();
     AXAttachedWindow *window =
-        openToolbarBesideSelectedCell(matrix, _viewImageShapeStyleHorizontal);
+        openToolbarBesideSelectedCell(matrix, _viewImageShapeStyleHorizontal, true);
     if (window)
         window->setObjectName(QStringLiteral("imageShapeStyleWindow"));
     _attachedImageShapeStyleWindow = window;

@@ -10,6 +10,8 @@
 
 #include "library/PaletteTestSupport.h"
 
+#include "common/ScopeExit.h"
+
 #include "framework/base/VRConstants.h"
 #include "framework/model/QntElement.h"
 #include "framework/styles/VRColorStop.h"
@@ -28,6 +30,7 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QScrollArea>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
@@ -177,6 +180,60 @@ TEST(QntElementModeInspectorTest, ArrowTouchesTheElementAtEveryZoom)
         EXPECT_EQ(h.inspector->attachedWindow(), nullptr);
         h.palette.layer()->replaceSelectionWithObject(element);
     }
+}
+
+TEST(QntElementModeInspectorTest, WideToolbarScrollsTheDrawingToMakeRoom)
+{
+    InspectorHarness h(kCustomizableNotation);
+    VRDrawingView *view = h.palette.view.get();
+    QScrollArea area;
+    area.resize(700, 500);
+    view->setScale(2.0);
+    area.setWidget(view);
+    const qnt::test::ScopeExit giveBack([&area] { area.takeWidget(); });
+    area.show();
+    const QRectF visible = view->visibleDrawingRect();
+    const VRObjectRef element =
+        h.placeElement({visible.right() - 120, visible.top() + visible.height() / 2});
+    h.rightClick(element);
+    AXAttachedWindow *column = h.inspector->attachedWindow();
+    ASSERT_NE(column, nullptr);
+    const auto centreOnScreen = [&] {
+        const QPointF centre = element->logicalBounds().center();
+        return AXScreen::fromGlobal(QPointF(view->mapToGlobal(view->mapFromDrawing(centre))));
+    };
+    column->backgroundPath();
+    const QPointF tipBefore = column->arrowTipOnScreen();
+    const QPointF anchor = column->point();
+    const QPointF elementBefore = centreOnScreen();
+    const QRectF frameBefore = column->frame();
+    const QPointF centreBefore = view->centredPointInDocView();
+
+    // A narrow toolbar fits: nothing moves.
+    QWidget narrow;
+    narrow.resize(40, 30);
+    EXPECT_EQ(h.inspector->pointOfAttachedWindow(column, &narrow, anchor), anchor);
+    EXPECT_EQ(view->centredPointInDocView(), centreBefore);
+
+    QWidget wide;
+    wide.resize(520, 30);
+    const double right =
+        std::min(h.inspector->totalScreensWidth(), AXScreen::visibleFrameForPoint(anchor).right());
+    const double excess = anchor.x() + wide.width() + 12 - right;
+    ASSERT_GT(excess, 20);
+    const QPointF fitted = h.inspector->pointOfAttachedWindow(column, &wide, anchor);
+    EXPECT_NEAR(fitted.x(), anchor.x() - excess, 1.5);
+    EXPECT_EQ(fitted.y(), anchor.y());
+    EXPECT_LE(fitted.x() + wide.width() + 12, right + 1.5);
+    // The drawing, the column and its arrow moved left together.
+    const double moved = anchor.x() - fitted.x();
+    EXPECT_NEAR(centreOnScreen().x(), elementBefore.x() - moved, 0.5);
+    EXPECT_NEAR(column->frame().left(), frameBefore.left() - moved, 0.5);
+    column->backgroundPath();
+    EXPECT_NEAR(column->arrowTipOnScreen().x(), tipBefore.x() - moved, 1.0);
+    EXPECT_NEAR(column->arrowTipOnScreen().y(), tipBefore.y(), 1.0);
+    EXPECT_EQ(h.inspector->attachedWindow(), column);
+    h.inspector->closeAttachedWindows();
 }
 
 struct CloseCase {

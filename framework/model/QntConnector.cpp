@@ -24,7 +24,9 @@
 #include <QPainter>
 #include <QtMath>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 VR_CLASS_IMPL(QntConnector, VRDrawablePath)
 
@@ -766,6 +768,15 @@ void QntConnector::setLabelSettings(const LabelSettings &s)
     recordUndo(
         "setLabelSettings:", QStringLiteral("Change Label Position"),
         [old](VRDrawableObject &o) { static_cast<QntConnector &>(o).setLabelSettings(old); });
+    setLabelSettingsLive(s);
+}
+
+void QntConnector::setLabelSettingsLive(const LabelSettings &s)
+{
+    if (!std::isfinite(s.x) || !std::isfinite(s.y) || !std::isfinite(s.reference)
+        || !std::isfinite(s.offset.width()) || !std::isfinite(s.offset.height())
+        || labelSettings() == s)
+        return;
     m_layoutMode = s.layoutMode;
     m_textX = s.x;
     m_textY = s.y;
@@ -835,6 +846,113 @@ QPointF QntConnector::labelPosition() const
     if (m_layoutMode == 1 || m_layoutMode == 2)
         return pointAlongPath(m_textX + 0.5, m_layoutMode == 2 ? -m_textY : m_textY);
     return pointAlongPath(m_reference, 0) + QPointF(m_pointOffset.width(), m_pointOffset.height());
+}
+
+QRectF QntConnector::labelFrame() const
+{
+    if (m_label.isEmpty())
+        return {};
+    QRectF frame(QPointF(), m_label.naturalSize(0));
+    frame.moveCenter(labelPosition());
+    return frame;
+}
+
+QntConnector::LabelSettings QntConnector::labelSettingsForCentre(QPointF centre) const
+{
+    LabelSettings s = labelSettings();
+    const QPainterPath route = renderingPath();
+    if (route.isEmpty() || !std::isfinite(centre.x()) || !std::isfinite(centre.y()))
+        return s;
+    if (m_layoutMode != 1 && m_layoutMode != 2) {
+        const QPointF reference = pointAlongPath(m_reference, 0);
+        s.offset = QSizeF(centre.x() - reference.x(), centre.y() - reference.y());
+        return s;
+    }
+    // The point of the route nearest the centre, as a fraction of the route's length.
+    double travelled = 0, bestAt = 0, best = std::numeric_limits<double>::infinity();
+    for (const QPolygonF &polygon : route.toSubpathPolygons()) {
+        for (int k = 1; k < polygon.size(); ++k) {
+            const QPointF a = polygon.at(k - 1), b = polygon.at(k);
+            const QPointF ab = b - a;
+            const double length = std::hypot(ab.x(), ab.y());
+            const double t =
+                length > 0
+                    ? std::clamp(QPointF::dotProduct(centre - a, ab) / (length * length), 0.0, 1.0)
+                    : 0.0;
+            const QPointF on = a + t * ab;
+            const double d = std::hypot(centre.x() - on.x(), centre.y() - on.y());
+            if (d < best) {
+                best = d;
+                bestAt = travelled + t * length;
+            }
+            travelled += length;
+        }
+    }
+    const double fraction = travelled > 0 ? std::clamp(bestAt / travelled, 0.0, 1.0) : 0.5;
+    // The distance off the line is measured along the same normal the drawing uses.
+    const QPointF at = pointAlongPath(fraction, 0);
+    const QPointF normal = pointAlongPath(fraction, 1) - at;
+    const double off = QPointF::dotProduct(centre - at, normal);
+    s.x = fraction - 0.5;
+    s.y = m_layoutMode == 2 ? -off : off;
+    return s;
+}
+
+void QntConnector::setLocation(QPointF location)
+{
+    if (!std::isfinite(location.x()) || !std::isfinite(location.y()))
+        return;
+    moveFreePartsBy(location - this->location());
+}
+
+void QntConnector::moveFreePartsBy(QPointF delta)
+{
+    if (delta.isNull())
+        return;
+    recordFreeParts();
+    bool attached = false;
+    for (QntConnectorEndPoint *end : {m_start.get(), m_end.get()}) {
+        if (end->targetStickySpot())
+            attached = true;
+        else
+            end->setPoint(end->location() + delta);
+    }
+    for (QPointF &point : m_userPoints)
+        point += delta;
+    // A connector free at both ends keeps its shape; one held by an element, or one the
+    // router lays, takes a new route.
+    VRDrawing *d = drawing();
+    const bool routed = (m_routing == 3 || m_routing == 4) && d && !d->avoidRouterIsDisabled();
+    if (attached || routed)
+        endsDidMove();
+    else
+        setRoutedPath(path().translated(delta));
+    notifyVisualChange();
+}
+
+void QntConnector::recordFreeParts()
+{
+    // The whole state, not the step: a gesture's group keeps the first record of each kind.
+    const QPointF start = m_start->point(), end = m_end->point();
+    const QList<QPointF> points = m_userPoints;
+    const QPainterPath route = path();
+    recordUndo("setFreeParts:", QStringLiteral("Move"),
+               [start, end, points, route](VRDrawableObject &o) {
+                   auto &c = static_cast<QntConnector &>(o);
+                   c.recordFreeParts();
+                   c.m_start->setPoint(start);
+                   c.m_end->setPoint(end);
+                   c.m_userPoints = points;
+                   c.setRoutedPath(route);
+                   c.notifyVisualChange();
+               });
+}
+
+bool QntConnector::hitTest(QPointF p) const
+{
+    if (VRDrawablePath::hitTest(p))
+        return true;
+    return isVisible() && labelFrame().contains(p);
 }
 
 void QntConnector::drawLabel(QPainter &painter, const VRTextBlock &label, VRTextAdornment &renderer,

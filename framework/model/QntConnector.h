@@ -71,6 +71,10 @@ public:
     void endsDidMove();
     // Sets the routed path (the router's answer), without undo.
     void setRoutedPath(const QPainterPath &path);
+    // Moving a connector moves its free ends and its own route points; ends on an element's
+    // spot stay there. Undoable ("Move").
+    void setLocation(QPointF location) override;
+    bool hitTest(QPointF drawingPoint) const override;
 
     QVariantMap skinOptions() const { return m_skinOptions; }
     void addSkin(const QVariantMap &options);
@@ -137,6 +141,23 @@ public:
     void textDidChange() { notifyVisualChange(); }
     // Where the label's centre sits, in drawing coordinates.
     QPointF labelPosition() const;
+    // The label's frame in drawing coordinates; empty when there is no label.
+    QRectF labelFrame() const;
+
+    struct LabelSettings {
+        int layoutMode = 1;
+        double x = 0, y = 0, reference = 0.5;
+        QSizeF offset{0, 0};
+        bool operator==(const LabelSettings &) const = default;
+    };
+    LabelSettings labelSettings() const;
+    // Undoable ("Change Label Position").
+    void setLabelSettings(const LabelSettings &settings);
+    // Records no undo: for the steps of a drag, which ends with one undoable change.
+    void setLabelSettingsLive(const LabelSettings &settings);
+    // The placement, in the current layout mode, that puts the label's centre nearest a
+    // drawing point: along the line in modes 1 and 2, else as an offset from the reference.
+    LabelSettings labelSettingsForCentre(QPointF centre) const;
 
     VRObjectRef copy() const override;
     void writeRecord(QJsonObject &record, VRArchiveWriter &writer) const override;
@@ -150,14 +171,6 @@ protected:
     // keeps its place at the next routing); attached ends stay on their sticky spots.
     void geometryDidChange() override;
     // Label placement and settings, restored together by undo.
-    struct LabelSettings {
-        int layoutMode = 1;
-        double x = 0, y = 0, reference = 0.5;
-        QSizeF offset{0, 0};
-        bool operator==(const LabelSettings &) const = default;
-    };
-    void setLabelSettings(const LabelSettings &settings);
-    LabelSettings labelSettings() const;
     // Draws a label through its renderer, centred on centre over a light backing.
     void drawLabel(QPainter &painter, const VRTextBlock &label, VRTextAdornment &renderer,
                    QPointF centre) const;
@@ -190,6 +203,8 @@ private:
     QPointF m_bendOffset;
     QList<QPointF> m_userPoints;
     void setUserPoints(const QList<QPointF> &points);
+    void moveFreePartsBy(QPointF delta);
+    void recordFreeParts();
     QSizeF m_pointOffset{0, 0};
     qint64 m_colorSchemeId = 0;
     qint64 m_startSchemeId = 0;

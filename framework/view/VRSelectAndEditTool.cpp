@@ -134,6 +134,8 @@ void VRSelectAndEditTool::mousePressed(VRDrawingView &view, const VRToolEvent &e
                 return;
             }
         }
+        if (startLabelDrag(connector, event.rawPoint))
+            return;
         // Elsewhere on a manual orthogonal route the press takes its middle run.
         if (connector->routing() == 1 && !connector->isCurve() && connector->mode() != 1
             && connector->hitTest(event.rawPoint)) {
@@ -209,7 +211,11 @@ void VRSelectAndEditTool::mousePressed(VRDrawingView &view, const VRToolEvent &e
     }
     if (m_layer->countOfSelection() == 1)
         view.postShapeInfo(hit);
+    if (m_layer->countOfSelection() == 1 && hit->isKindOf<QntConnector>() && !hit->isLocked()
+        && startLabelDrag(std::static_pointer_cast<QntConnector>(hit), event.rawPoint))
+        return;
     m_pendingKind = Drag::Move;
+    m_movedBy = QPointF();
     for (const VRObjectRef &o : m_layer->selectedAvailableObjects()) {
         const QPointF centre = o->transformIncludingParent().map(QPointF(0, 0));
         m_saved.push_back({o, o->location(), o->size(), o->offset(), o->angle(), centre});
@@ -246,6 +252,14 @@ void VRSelectAndEditTool::mouseDragged(VRDrawingView &view, const VRToolEvent &e
     case Drag::Resize: resizeTo(view, event); break;
     case Drag::Rotate: rotateTo(view, event); break;
     case Drag::ConnectorEnd: dragConnectorEnd(view, event); break;
+    case Drag::ConnectorLabel:
+        if (m_connector) {
+            const QRectF before = m_connector->bounds();
+            m_connector->setLabelSettingsLive(
+                m_connector->labelSettingsForCentre(event.rawPoint - m_labelGrab));
+            view.updateDrawingRect(before | m_connector->bounds());
+        }
+        break;
     case Drag::ConnectorBend:
         if (m_connector) {
             const QRectF before = m_connector->bounds();
@@ -303,6 +317,19 @@ void VRSelectAndEditTool::mouseReleased(VRDrawingView &view, const VRToolEvent &
             m_connector->setBendOffset(end);
             if (VRUndoManager *um = m_connector->undoManager())
                 um->setActionName(QStringLiteral("Move Bend"));
+            view.updateDrawingRect(before | m_connector->bounds());
+            m_connector.reset();
+        }
+        break;
+    case Drag::ConnectorLabel:
+        if (m_connector) {
+            // One undo step from where the label was to where it is dropped.
+            const QntConnector::LabelSettings end = m_connector->labelSettings();
+            const QRectF before = m_connector->bounds();
+            m_connector->setLabelSettingsLive(m_labelStart);
+            m_connector->setLabelSettings(end);
+            if (VRUndoManager *um = m_connector->undoManager(); um && !(end == m_labelStart))
+                um->setActionName(QStringLiteral("Move Label"));
             view.updateDrawingRect(before | m_connector->bounds());
             m_connector.reset();
         }
@@ -437,6 +464,18 @@ void VRSelectAndEditTool::dragOut(VRDrawingView &view)
         layer->setDragPendingObjects({});
 }
 
+bool VRSelectAndEditTool::startLabelDrag(const std::shared_ptr<QntConnector> &connector,
+                                         QPointF point)
+{
+    if (!connector || !connector->labelFrame().contains(point))
+        return false;
+    m_connector = connector;
+    m_labelStart = connector->labelSettings();
+    m_labelGrab = point - connector->labelPosition();
+    m_pendingKind = Drag::ConnectorLabel;
+    return true;
+}
+
 void VRSelectAndEditTool::beginGesture(VRDrawingView &view)
 {
     view.drawing()->setDynamicQualityModulationEnabled(true);
@@ -476,9 +515,13 @@ void VRSelectAndEditTool::moveTo(VRDrawingView &view, const VRToolEvent &event)
     QRectF dirty;
     for (const Saved &s : std::as_const(m_saved)) {
         dirty |= s.object->bounds();
-        s.object->setLocation(s.location + delta);
+        if (s.object->isKindOf<QntConnector>())
+            s.object->moveBy(delta - m_movedBy);
+        else
+            s.object->setLocation(s.location + delta);
         dirty |= s.object->bounds();
     }
+    m_movedBy = delta;
     m_changed = m_changed || !delta.isNull();
     view.updateDrawingRect(dirty);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/base/VRTypes.h"
+#include "framework/model/QntConnector.h"
 #include "framework/view/VRDrawingTool.h"
 
 #include <QList>
@@ -10,13 +11,13 @@
 
 #include <memory>
 
-class QntConnector;
 class VKInfoFloater;
 class QntElement;
 class VRObjectDrawingLayer;
 
 // Click and Shift-click select, rubber band, move, eight resize handles, a rotation handle;
-// double-click edits text or highlights the sub-element under the pointer.
+// a connector's label is dragged on its own; double-click edits text or highlights the
+// sub-element under the pointer.
 class VRSelectAndEditTool : public VRDrawingTool
 {
     VR_CLASS(VRSelectAndEditTool)
@@ -47,7 +48,8 @@ private:
         Rotate,
         RubberBand,
         ConnectorEnd,
-        ConnectorBend
+        ConnectorBend,
+        ConnectorLabel
     };
     struct Saved {
         VRObjectRef object;
@@ -68,6 +70,8 @@ private:
     void rotateTo(VRDrawingView &view, const VRToolEvent &event);
     void dragConnectorEnd(VRDrawingView &view, const VRToolEvent &event);
     void dropConnectorEnd(VRDrawingView &view, const VRToolEvent &event);
+    // A press on a connector's label: the drag moves the label only. False elsewhere.
+    bool startLabelDrag(const std::shared_ptr<QntConnector> &connector, QPointF point);
 
     Drag m_drag = Drag::None;
     Drag m_pendingKind = Drag::None;
@@ -89,6 +93,13 @@ private:
     // Across which axis the grabbed run moves: (1, 0) for a vertical run, (0, 1) for a level one.
     QPointF m_bendAxis;
     std::weak_ptr<QntElement> m_endHover;
+    // Dragging the label of a connector: where it was, and the grab point's offset from its
+    // centre.
+    QntConnector::LabelSettings m_labelStart;
+    QPointF m_labelGrab;
+    // How far the moved connectors have gone so far: they move by steps, since their ends
+    // may follow moved elements meanwhile.
+    QPointF m_movedBy;
     std::unique_ptr<VKInfoFloater> m_sizeInfo;
     bool m_grouping = false;
     bool m_changed = false;

@@ -717,6 +717,7 @@ void QntSequenceDiagramController::deleteTimeline()
     if (m_drawing) {
         m_drawing->sequenceStyleDic().remove(id);
         m_drawing->sequenceStyleDic().remove(id + QStringLiteral("-TIMELINE_HEADER"));
+        m_drawing->sequenceStyleDic().remove(id + QStringLiteral("-TIMELINE_HEADER_PROPERTIES"));
     }
     removeTableColumnFromIndex(m_clickedColumn);
 }

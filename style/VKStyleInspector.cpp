@@ -851,12 +851,12 @@ void VKStyleInspector::redisplayContentForSelection(const VRObjectList &selectio
     if (selection.size() == 1) {
         const VRObjectRef &object = selection.first();
         if (!object || object->isKindOf<QntElementTable>() || object->isKindOf<QntConnector>()
-            || !object->style()) {
+            || !object->editableStyle()) {
             setStyle(nullptr);
             showPane(NoStylePane);
             return;
         }
-        setStyle(object->style());
+        setStyle(object->editableStyle());
         const int row = mStyle->lastSelectedRowInInspector();
         if (row < 0) {
             showPane(GroupPane);
@@ -873,7 +873,7 @@ void VKStyleInspector::redisplayContentForSelection(const VRObjectList &selectio
     }
     VRStyleRef common;
     for (const VRObjectRef &object : selection) {
-        const VRStyleRef style = object ? object->style() : nullptr;
+        const VRStyleRef style = object ? object->editableStyle() : nullptr;
         if (!common)
             common = style;
         if (!style || style != common) {
@@ -964,7 +964,7 @@ void VKStyleInspector::libraryItemAction(const QString &styleKey)
     if (!style)
         return;
     for (const VRObjectRef &object : selection)
-        object->setStyle(style);
+        object->setEditableStyle(style);
     redisplayContentForSelection(selection);
     setActionName(QStringLiteral("Apply Style"));
 }
@@ -1020,7 +1020,7 @@ void VKStyleInspector::cloneStyleAction()
     const VRObjectList selection = selectedObjectForCurrentTarget();
     if (!selection.isEmpty()) {
         for (const VRObjectRef &object : selection)
-            object->setStyle(copy);
+            object->setEditableStyle(copy);
         redisplayContentForSelection(selection);
     }
     setActionName(QStringLiteral("Clone Style"));

@@ -578,12 +578,13 @@ public:
     void changeColor(QntColorPicker &picker) override
     {
         const VRObjectRef object = contextObject();
-        if (!object || !object->style())
+        const VRStyleRef style = object ? object->editableStyle() : nullptr;
+        if (!style)
             return;
         if (m_fill)
-            object->style()->setFillColour(picker.color());
+            style->setFillColour(picker.color());
         else
-            object->style()->setStrokeColour(picker.color());
+            style->setStrokeColour(picker.color());
         if (VRUndoManager *undo = m_drawing->undoManager())
             undo->setActionName(m_fill ? QObject::tr("Fill Colour") : QObject::tr("Stroke Colour"));
     }
@@ -592,10 +593,10 @@ private:
     void showColour()
     {
         const VRObjectRef object = contextObject();
-        m_button->setEnabled(object && object->style());
-        if (object && object->style())
-            m_button->setColor(m_fill ? object->style()->fillColour()
-                                      : object->style()->strokeColour());
+        const VRStyleRef style = object ? object->editableStyle() : nullptr;
+        m_button->setEnabled(style != nullptr);
+        if (style)
+            m_button->setColor(m_fill ? style->fillColour() : style->strokeColour());
     }
 
     QntColorPicker *m_button;

@@ -132,6 +132,25 @@ VRObjectRef QntElement::contourObject() const
     return nullptr;
 }
 
+VRStyleRef QntElement::editableStyle() const
+{
+    if (style())
+        return style();
+    const VRObjectRef contour = contourObject();
+    return contour ? contour->style() : nullptr;
+}
+
+void QntElement::setEditableStyle(VRStyleRef style)
+{
+    const VRObjectRef contour = contourObject();
+    if (this->style() || !contour) {
+        setStyle(std::move(style));
+        return;
+    }
+    contour->setStyle(std::move(style));
+    notifyVisualChange();
+}
+
 QList<std::shared_ptr<QntElement>> QntElement::allElements() const
 {
     QList<std::shared_ptr<QntElement>> result;

@@ -45,6 +45,9 @@ public:
 
     VRObjectList parts() const override;
     VRObjectRef contourObject() const;
+    // An element without a style of its own takes its look from its contour.
+    VRStyleRef editableStyle() const override;
+    void setEditableStyle(VRStyleRef style) override;
     QList<std::shared_ptr<QntElement>> allElements() const;
     bool editAllPartsAtOnce() const { return m_editAllPartsAtOnce; }
     void setEditAllPartsAtOnce(bool all) { m_editAllPartsAtOnce = all; }

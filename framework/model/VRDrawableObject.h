@@ -103,6 +103,10 @@ public:
 
     VRStyleRef style() const { return m_style; }
     virtual void setStyle(VRStyleRef style);
+    // The style that gives the object its look, as the style editors show and change it:
+    // the object's own, unless the object is drawn by a part (see QntElement).
+    virtual VRStyleRef editableStyle() const { return style(); }
+    virtual void setEditableStyle(VRStyleRef style) { setStyle(std::move(style)); }
     bool hasManuallyAssignedGradient() const { return m_manualGradient; }
     void setHasManuallyAssignedGradient(bool manual) { m_manualGradient = manual; }
 

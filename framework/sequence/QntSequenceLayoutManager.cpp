@@ -333,13 +333,8 @@ std::shared_ptr<QntElement> makeElement(std::shared_ptr<QntElement> element,
     return element;
 }
 
-void applyElementLook(QntElement &element, const QVariantMap &looks, const QString &id)
+void applyElementPaddings(QntElement &element, const QVariantMap &looks, const QString &id)
 {
-    if (id.isEmpty())
-        return;
-    if (VRStyleRef style = styleValue(looks.value(id)))
-        if (VRObjectRef contour = element.contourObject())
-            contour->setStyle(style->copy());
     const QVariantMap properties = looks.value(id + QStringLiteral("_PROPERTIES")).toMap();
     bool ok = false;
     const double lr = properties.value(QStringLiteral("PaddingLeftRight")).toDouble(&ok);
@@ -348,6 +343,16 @@ void applyElementLook(QntElement &element, const QVariantMap &looks, const QStri
     const double tb = properties.value(QStringLiteral("PaddingTopBottom")).toDouble(&ok);
     if (ok && std::isfinite(tb) && tb >= 0)
         element.setPaddingTopBottom(tb);
+}
+
+void applyElementLook(QntElement &element, const QVariantMap &looks, const QString &id)
+{
+    if (id.isEmpty())
+        return;
+    if (VRStyleRef style = styleValue(looks.value(id)))
+        if (VRObjectRef contour = element.contourObject())
+            contour->setStyle(style->copy());
+    applyElementPaddings(element, looks, id);
 }
 
 // A skin to put back on a connector once it is in the drawing, whose notation its
@@ -518,6 +523,10 @@ VRObjectList QntSequenceLayoutManager::performDrawingOnDrawing(
         auto header = makeElement(std::make_shared<QntUMLSequenceElement>(), {contour}, rect,
                                   m.block(titles[i]), 6, 4);
         tag(*header, kGeneratedKey, QString());
+        // Named by its entry too, so a style the user put on it in place of the shared one
+        // is remembered by the next layout like any generated element's.
+        tag(*header, kElementIdKey, headerKey);
+        applyElementPaddings(*header, looks, headerKey);
         headers << header;
 
         auto lifeline = std::make_shared<QntConnector>();

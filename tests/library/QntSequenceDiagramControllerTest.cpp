@@ -325,12 +325,14 @@ TEST(QntSequenceDiagramController, UndoesAndRedoesEntitiesAndTimelines)
     const QString second = o.timeline(1);
     o.drawing->sequenceStyleDic().insert(second, "line");
     o.drawing->sequenceStyleDic().insert(second + "-TIMELINE_HEADER", "header");
+    o.drawing->sequenceStyleDic().insert(second + "-TIMELINE_HEADER_PROPERTIES", QVariantMap());
     o.controller.setClickedColumn(4);
     o.controller.deleteTimeline();
     o.commit();
     EXPECT_EQ(o.controller.timelineIdentifiersOrdered(), QStringList{first});
     EXPECT_FALSE(o.drawing->sequenceStyleDic().contains(second));
     EXPECT_FALSE(o.drawing->sequenceStyleDic().contains(second + "-TIMELINE_HEADER"));
+    EXPECT_FALSE(o.drawing->sequenceStyleDic().contains(second + "-TIMELINE_HEADER_PROPERTIES"));
     EXPECT_EQ(o.undo()->undoActionName(), "Remove Timeline");
     o.undo()->undo();
     EXPECT_EQ(o.controller.timelineIdentifiersOrdered(), (QStringList{first, second}));

@@ -19,6 +19,7 @@
 #include "framework/undo/VRUndoManager.h"
 #include "library/QntSeqOutlineView.h"
 #include "platform/UserDefaults.h"
+#include "style/VKStyleInspector.h"
 
 #include <QAction>
 #include <QApplication>
@@ -266,6 +267,84 @@ TEST_F(DocumentSequence, ASkinnedMessageKeepsItsBodyArrowheadAndDashThroughRebui
     c.setKind(*c.rootNode()->childNodes()[0], SimpleNodeData::Response);
     build(*reopened);
     EXPECT_TRUE(tagged(*reopened, "SEQUENCE_DIAGRAM_CONNECTOR_ID", id)->skinOptions().isEmpty());
+}
+
+TEST_F(DocumentSequence, RestyledHeadersAndFramesKeepTheirLookThroughRebuildsAndFiles)
+{
+    DIDizeZoziDocument *document = sequenceDocument();
+    ASSERT_NE(document, nullptr);
+    callAndResponse(*document);
+    // An option around one more call.
+    QntSequenceDiagramController &c = *document->sequenceDiagramController();
+    c.outlineView()->clearSelection();
+    c.addOptionContainer();
+    QntSeqTreeNode *option = c.rootNode()->childNodes()[2].get();
+    QItemSelectionModel *rows = c.outlineView()->selectionModel();
+    rows->select(c.indexForNode(option), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    c.addMessage();
+    QntSeqTreeNode &inner = *option->childNodes()[0];
+    const QStringList t = c.timelineIdentifiersOrdered();
+    c.setRole(inner, t[0], SimpleNodeData::Source);
+    c.setRole(inner, t[1], SimpleNodeData::Target);
+    document->undoManager()->closeOpenGroups();
+    build(*document);
+
+    const auto element = [](DIDizeZoziDocument &d, const QString &id) {
+        for (const VRObjectRef &o : layer(d)->objects())
+            if (o->stringForKey("SEQUENCE_DIAGRAM_ELEMENT_ID") == id)
+                return std::dynamic_pointer_cast<QntElement>(o);
+        return std::shared_ptr<QntElement>();
+    };
+    const QString first = t[0] + "-TIMELINE_HEADER", second = t[1] + "-TIMELINE_HEADER";
+    const QString frameId = option->representedObject()->ID();
+    auto header = element(*document, first);
+    ASSERT_NE(header, nullptr);
+    // The Style section shows a selected header's look, which is its contour's style.
+    layer(*document)->exchangeSelectionWithObjectsFromArray({header});
+    QApplication::processEvents();
+    VKStyleInspector *styles = document->styleInspector();
+    ASSERT_NE(styles, nullptr);
+    ASSERT_NE(styles->style(), nullptr);
+    EXPECT_EQ(styles->style(), header->contourObject()->style());
+    styles->style()->setFillColour(Qt::red);
+    // A copy of the look made for the second header only.
+    layer(*document)->exchangeSelectionWithObjectsFromArray({element(*document, second)});
+    QApplication::processEvents();
+    styles->cloneStyleAction();
+    ASSERT_NE(element(*document, second)->editableStyle(), nullptr);
+    element(*document, second)->editableStyle()->setFillColour(Qt::green);
+    EXPECT_EQ(header->editableStyle()->fillColour(), QColor(Qt::red));
+    auto frame = element(*document, frameId);
+    ASSERT_NE(frame, nullptr);
+    frame->editableStyle()->setStrokeColour(Qt::blue);
+
+    const auto expectLooks = [&](DIDizeZoziDocument &d) {
+        ASSERT_NE(element(d, first), nullptr);
+        ASSERT_NE(element(d, second), nullptr);
+        ASSERT_NE(element(d, frameId), nullptr);
+        EXPECT_EQ(element(d, first)->editableStyle()->fillColour(), QColor(Qt::red));
+        EXPECT_EQ(element(d, second)->editableStyle()->fillColour(), QColor(Qt::green));
+        EXPECT_EQ(element(d, frameId)->editableStyle()->strokeColour(), QColor(Qt::blue));
+    };
+    build(*document);
+    expectLooks(*document);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Restyled.quintora");
+    ASSERT_TRUE(document->saveToPath(path));
+    controller().removeDocument(document);
+    delete document;
+    QString error;
+    auto *reopened = qobject_cast<DIDizeZoziDocument *>(
+        controller().openDocumentWithContentsOfURL(path, true, &error));
+    ASSERT_NE(reopened, nullptr) << error.toStdString();
+    expectLooks(*reopened);
+    build(*reopened);
+    expectLooks(*reopened);
+    // A look changed in place after reopening is the one the next build keeps.
+    element(*reopened, first)->editableStyle()->setFillColour(Qt::yellow);
+    build(*reopened);
+    EXPECT_EQ(element(*reopened, first)->editableStyle()->fillColour(), QColor(Qt::yellow));
 }
 
 TEST_F(DocumentSequence, DeleteInTheOutlineRemovesEntitiesNotDrawingObjects)

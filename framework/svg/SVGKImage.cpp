@@ -38,6 +38,13 @@ namespace {
 
 using Node = SVGKImage::Node;
 
+// Commas and white space between numbers; made once, as compiling it costs more than a split.
+const QRegularExpression &separators()
+{
+    static const QRegularExpression separator(QStringLiteral("[,\\s]+"));
+    return separator;
+}
+
 // ---- stylesheet -------------------------------------------------------------------------
 
 struct Compound {
@@ -230,8 +237,8 @@ QColor parseColour(QString text)
     const auto m = functional.match(text);
     if (m.hasMatch()) {
         const QString kind = m.captured(1).toLower();
-        QStringList parts =
-            m.captured(2).split(QRegularExpression(QStringLiteral("[,\\s/]+")), Qt::SkipEmptyParts);
+        static const QRegularExpression colourSeparator(QStringLiteral("[,\\s/]+"));
+        QStringList parts = m.captured(2).split(colourSeparator, Qt::SkipEmptyParts);
         if (parts.size() < 3)
             return {};
         auto number = [](QString s, double full) {
@@ -322,8 +329,7 @@ void applyProperty(Paint &paint, const QString &name, const QString &value, bool
     } else if (name == QLatin1String("stroke-dasharray")) {
         paint.dash.clear();
         if (value != QLatin1String("none")) {
-            for (const QString &part :
-                 value.split(QRegularExpression(QStringLiteral("[,\\s]+")), Qt::SkipEmptyParts))
+            for (const QString &part : value.split(separators(), Qt::SkipEmptyParts))
                 paint.dash.append(std::max(0.0, parseLength(part, paint.fontSize, 0.0)));
             // One number repeats; all zeros (or "1, 0") draw a solid line.
             if (paint.dash.size() == 1)
@@ -372,8 +378,7 @@ QTransform parseTransform(const QString &text)
     while (it.hasNext()) {
         const auto m = it.next();
         QList<double> v;
-        for (const QString &s :
-             m.captured(2).split(QRegularExpression(QStringLiteral("[,\\s]+")), Qt::SkipEmptyParts))
+        for (const QString &s : m.captured(2).split(separators(), Qt::SkipEmptyParts))
             v.append(s.toDouble());
         const QString kind = m.captured(1);
         QTransform t;
@@ -415,8 +420,7 @@ double number(const Node &node, const char *name, double fallback = 0.0)
 QList<QPointF> parsePoints(const QString &text)
 {
     QList<double> values;
-    for (const QString &s :
-         text.split(QRegularExpression(QStringLiteral("[,\\s]+")), Qt::SkipEmptyParts))
+    for (const QString &s : text.split(separators(), Qt::SkipEmptyParts))
         values.append(s.toDouble());
     QList<QPointF> points;
     for (int i = 0; i + 1 < values.size(); i += 2)
@@ -572,8 +576,7 @@ public:
         QTransform base;
         base.translate(origin.x(), origin.y());
         const QString viewBox = m_root.attribute(QStringLiteral("viewBox"));
-        const QStringList v =
-            viewBox.split(QRegularExpression(QStringLiteral("[,\\s]+")), Qt::SkipEmptyParts);
+        const QStringList v = viewBox.split(separators(), Qt::SkipEmptyParts);
         if (v.size() == 4)
             base = QTransform::fromTranslate(-v.at(0).toDouble(), -v.at(1).toDouble()) * base;
         collectEdgeLabels(m_root, base, Paint());
@@ -621,16 +624,7 @@ private:
             if (it != node.attributes.constEnd())
                 applyProperty(paint, name, it.value(), displayNone);
         }
-        // Stylesheet rules by specificity, then order; important declarations last.
-        QList<const Rule *> matched;
-        for (const Rule &rule : m_rules) {
-            if (matchesFrom(&node, rule.selector, int(rule.selector.size()) - 1))
-                matched.append(&rule);
-        }
-        std::stable_sort(matched.begin(), matched.end(), [](const Rule *a, const Rule *b) {
-            return a->specificity != b->specificity ? a->specificity < b->specificity
-                                                    : a->order < b->order;
-        });
+        const QList<const Rule *> &matched = matchedRules(node);
         const auto inlineDeclarations =
             parseDeclarations(node.attribute(QStringLiteral("style")), nullptr);
         for (int pass = 0; pass < 2; ++pass) {
@@ -648,6 +642,25 @@ private:
         }
         paint.opacity *= parent.opacity;
         return !displayNone;
+    }
+
+    // Stylesheet rules of a node by specificity, then order; important declarations are applied
+    // last by the caller. A node is styled in more than one pass, so its rules are found once.
+    const QList<const Rule *> &matchedRules(const Node &node) const
+    {
+        const auto found = m_matchedRules.constFind(&node);
+        if (found != m_matchedRules.constEnd())
+            return found.value();
+        QList<const Rule *> matched;
+        for (const Rule &rule : m_rules) {
+            if (matchesFrom(&node, rule.selector, int(rule.selector.size()) - 1))
+                matched.append(&rule);
+        }
+        std::stable_sort(matched.begin(), matched.end(), [](const Rule *a, const Rule *b) {
+            return a->specificity != b->specificity ? a->specificity < b->specificity
+                                                    : a->order < b->order;
+        });
+        return m_matchedRules.insert(&node, matched).value();
     }
 
     QTransform transformOf(const Node &node, const QTransform &parent) const
@@ -1178,6 +1191,7 @@ private:
     const Node &m_root;
     VRObjectOwnerLayer &m_layer;
     QList<Rule> m_rules;
+    mutable QHash<const Node *, QList<const Rule *>> m_matchedRules;
     QHash<QString, std::pair<QString, TextInfo>> m_edgeLabels;
     bool m_flowchart = false;
 };

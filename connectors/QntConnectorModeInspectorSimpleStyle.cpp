@@ -267,6 +267,10 @@ void QntConnectorModeInspector::editShaftStyle(const std::function<bool(VRStyle 
 {
     const VRObjectRef remembered = _contextPath;
     const int kind = multipleSelectionMode() == 1 ? kThinConnectors : kPlainConnectors;
+    // Every connector's change is one undo step together.
+    const QPointer<VRUndoManager> undo = currentUndoManager();
+    if (undo)
+        undo->beginUndoGrouping();
     for (const VRObjectRef &object : connectorsInSelectionOfKind(kind)) {
         if (!object || !object->isKindOf<QntConnector>())
             continue;
@@ -275,6 +279,8 @@ void QntConnectorModeInspector::editShaftStyle(const std::function<bool(VRStyle 
         connector->changeShaftStyle(change);
         connector->notifyVisualChange();
     }
+    if (undo)
+        undo->endUndoGrouping();
     setContextObject(remembered);
     redisplayToolColumnLater();
 }

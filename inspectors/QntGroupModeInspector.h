@@ -227,6 +227,7 @@ private:
     QWidget *buildElementStyleSection(QWidget *parent);
     QWidget *buildConnectorSets(QWidget *parent);
     QWidget *buildConnectorSet(ConnectorSet set, QWidget *parent);
+    QWidget *buildCustomConnectorStyle(QWidget *parent);
     QWidget *buildDefaultsMenu(const QString &name, QWidget *parent, bool connectors);
     void ensureEmbeddedInspectors();
     void showFillControlsForKind(int kind);
@@ -271,5 +272,6 @@ private:
     QPointer<AXAttachedWindow> m_waiting;
     QPointer<QWidget> m_schemeRow;
     QPointer<QWidget> m_connectorSetsView;
+    QPointer<QWidget> m_customConnectorView;
     std::vector<NotificationToken> m_observers;
 };

@@ -134,6 +134,9 @@ QWidget *QntGroupModeInspector::buildElementStyleSection(QWidget *parent)
     auto *grid = new QGridLayout(section);
     grid->setContentsMargins(8, 6, 8, 6);
     grid->setVerticalSpacing(4);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(2, 1);
+    grid->setColumnStretch(3, 1);
     SimpleStyleControls &c = m_simpleStyle;
     c.section = section;
     int row = 0;
@@ -238,6 +241,10 @@ void QntGroupModeInspector::switchControlsForCustomNotation()
     m_simpleStyle.section->setVisible(custom);
     if (m_schemeRow)
         m_schemeRow->setVisible(!custom);
+    if (m_connectorSetsView)
+        m_connectorSetsView->setVisible(!custom);
+    if (m_customConnectorView)
+        m_customConnectorView->setVisible(custom);
 }
 
 void QntGroupModeInspector::showFillControlsForKind(int kind)
@@ -558,10 +565,40 @@ QWidget *QntGroupModeInspector::buildConnectorSet(ConnectorSet set, QWidget *par
     return box;
 }
 
+QWidget *QntGroupModeInspector::buildCustomConnectorStyle(QWidget *parent)
+{
+    // Connectors of customizable notations are drawn by their own line: the thin connector
+    // inspector's simple-style controls work on every thin connector of the selection.
+    QntConnectorModeInspector *thin = connectorInspector(ThinSet);
+    const QntConnectorModeInspector::ConnectorSimpleStyleControls &controls =
+        thin->connectorSimpleStyleControls();
+    QWidget *view = controls.colorWell->parentWidget();
+    view->setParent(parent);
+    // The panel routes and keeps defaults through its own controls.
+    controls.connectorTypePopupButton->hide();
+    for (QLabel *label : view->findChildren<QLabel *>()) {
+        if (label->text() == QntConnectorModeInspector::tr("Routing"))
+            label->hide();
+    }
+    if (QWidget *defaults = view->findChild<QWidget *>(QStringLiteral("defaultsPopUp")))
+        defaults->hide();
+    m_customConnectorView = view;
+    return view;
+}
+
 void QntGroupModeInspector::populateConnectorSets()
 {
     if (!m_sets[ThinSet].box)
         return;
+    if (m_customConnectorView && !m_customConnectorView->isHidden()) {
+        QntConnectorModeInspector *thin = connectorInspector(ThinSet);
+        const VRObjectRef first =
+            thin->firstConnectorInSelectionOfKind(QntConnectorModeInspector::kThinConnectors);
+        thin->setContextObject(first);
+        thin->populateConnectorSimpleStyleToolbar();
+        m_customConnectorView->setEnabled(bool(first));
+        return;
+    }
     for (ConnectorSet set : {ThinSet, ThickSet}) {
         QntConnectorModeInspector *inspector = connectorInspector(set);
         ConnectorSetControls &c = m_sets[set];
@@ -620,7 +657,15 @@ void QntGroupModeInspector::arrowheadPopupButtonAction(ConnectorSet set, bool st
         inspector->showStartArrowheadMatrixAction(c.startArrowheadPopupButton);
     else
         inspector->showEndArrowheadMatrixAction(c.endArrowheadPopupButton);
-    waitForPopover(inspector->arrowheadMatrixWindow());
+    AXAttachedWindow *matrix = inspector->arrowheadMatrixWindow();
+    // A body that takes no arrowheads offers nothing to choose from.
+    if (matrix && inspector->arrowheadMatrixIds().isEmpty()) {
+        matrix->closePopover();
+        matrix = nullptr;
+    }
+    if (!matrix && _attachedWindow)
+        _attachedWindow->setCloseOnResignKeyWindow(true);
+    waitForPopover(matrix);
 }
 
 void QntGroupModeInspector::showColorMatrixButtonAction(ConnectorSet set, int which)
@@ -683,6 +728,7 @@ QWidget *QntGroupModeInspector::buildConnectorStylePane()
     QWidget *sets = buildConnectorSets(pane);
     m_connectorSetsView = sets;
     form->addRow(sets);
+    form->addRow(buildCustomConnectorStyle(pane));
     _connectorTypePopupButton = new QComboBox(pane);
     _connectorTypePopupButton->setObjectName(QStringLiteral("connectorType"));
     _connectorTypePopupButton->addItem(tr("Choose…"), 0);

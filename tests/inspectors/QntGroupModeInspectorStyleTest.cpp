@@ -318,3 +318,28 @@ TEST(QntGroupModeInspectorStyleTest, ThickBodyForEveryThinConnectorUndoesInOneSt
     for (const auto &c : h.connectors)
         EXPECT_FALSE(c->ID().endsWith(QStringLiteral("Thick")));
 }
+
+TEST(QntGroupModeInspectorStyleTest, CustomConnectorsTakeTheLineControlsTogetherInOneStep)
+{
+    GroupModeHarness h(kCustomizable);
+    h.placeRow(3);
+    h.selectAll();
+    QntConnectorModeInspector *thin = h.inspector->connectorInspector(Set::ThinSet);
+    const auto &line = thin->connectorSimpleStyleControls();
+    // The line controls stand in the connector pane in place of the skin sets.
+    EXPECT_FALSE(line.colorWell->parentWidget()->isHidden());
+    EXPECT_TRUE(h.inspector->connectorSetControls(Set::ThinSet).box->parentWidget()->isHidden());
+    const auto widths = [&h] {
+        QString s;
+        for (const auto &c : h.connectors)
+            s += QString::number(c->shaftStyle()->strokeWidth()) + QLatin1Char('|');
+        return s;
+    };
+    const QString before = widths();
+    const int depth = h.depth();
+    thin->simpleStyleSetWidth(4.5);
+    EXPECT_EQ(widths(), QStringLiteral("4.5|4.5|"));
+    EXPECT_EQ(h.depth(), depth + 1);
+    h.undoStep();
+    EXPECT_EQ(widths(), before);
+}

@@ -417,6 +417,11 @@ void QntConnector::updateStyle()
     if (!m_shaft)
         m_shaft = std::make_shared<QntConnectorStylizedPath>();
     rebuildSkinBody(notationPath);
+    // Parts restyled on their own come back once the notation has built them.
+    if (!m_pendingPartStyles.isEmpty() && !notationPath.isEmpty()) {
+        applyPartStyles(m_pendingPartStyles);
+        m_pendingPartStyles.clear();
+    }
     // A skin's own shaft style draws the shaft, else its thin body's; without either the shaft
     // is drawn by the connector's style itself (its strokes come before the connector
     // renderer), so that edits to that style show at once.
@@ -475,29 +480,129 @@ void QntConnector::rebuildSkinBody(const QString &notationPath)
     m_thickBody = false;
     if (body.isEmpty())
         return;
+    QSizeF size;
+    m_bodyStyle = builtBodyStyle(body, notationPath, &size);
+    if (!m_bodyStyle)
+        return;
+    auto part = std::make_shared<QntConnectorShape>();
+    part->setUserInfo({{QStringLiteral("ID"), QStringLiteral("body")}});
+    part->setStyle(m_bodyStyle);
+    part->restoreGeometry({QPointF(), size, QSizeF(0, 0), 0.0, QPainterPath()});
+    m_skin = std::make_shared<QntConnectorSkin>();
+    m_skin->setUserInfo({{QStringLiteral("ID"), body}});
+    m_skin->setGroupObjects({part});
+    m_thickBody = body.endsWith(QStringLiteral("Thick"));
+    m_bodyThickness = std::max(4.0, size.height());
+}
+
+VRStyleRef QntConnector::builtBodyStyle(const QString &body, const QString &notationPath,
+                                        QSizeF *size) const
+{
     const VRObjectRef prototype = QntElement::createWithElementId(body, notationPath);
     if (!prototype || !prototype->isKindOf<QntElement>())
-        return;
+        return nullptr;
     auto &element = static_cast<QntElement &>(*prototype);
     element.replaceColorScheme(m_colorSchemeId);
     VRObjectRef contour = element.contourObject();
     if (!contour && !element.groupObjects().isEmpty())
         contour = element.groupObjects().first();
     if (!contour || !contour->style())
-        return;
+        return nullptr;
+    if (size)
+        *size = prototype->size();
     // The body's look, built from the notation's body element in the connector's scheme.
-    m_bodyStyle = contour->style()->copy();
-    if (m_shaftColour.isValid() && m_bodyStyle->hasStroke())
-        m_bodyStyle->setStrokeColour(m_shaftColour);
-    auto part = std::make_shared<QntConnectorShape>();
-    part->setUserInfo({{QStringLiteral("ID"), QStringLiteral("body")}});
-    part->setStyle(m_bodyStyle);
-    part->restoreGeometry({QPointF(), prototype->size(), QSizeF(0, 0), 0.0, QPainterPath()});
-    m_skin = std::make_shared<QntConnectorSkin>();
-    m_skin->setUserInfo({{QStringLiteral("ID"), body}});
-    m_skin->setGroupObjects({part});
-    m_thickBody = body.endsWith(QStringLiteral("Thick"));
-    m_bodyThickness = std::max(4.0, prototype->size().height());
+    VRStyleRef style = contour->style()->copy();
+    if (m_shaftColour.isValid() && style->hasStroke())
+        style->setStrokeColour(m_shaftColour);
+    return style;
+}
+
+namespace {
+// The styles of an arrowhead's shapes, in order.
+QList<VRStyleRef> memberStyles(const QntConnectorArrow *arrow)
+{
+    QList<VRStyleRef> styles;
+    if (!arrow)
+        return styles;
+    for (const VRObjectRef &member : arrow->groupObjects())
+        styles.append(member ? member->style() : nullptr);
+    return styles;
+}
+} // namespace
+
+QVariantMap QntConnector::partStyles(bool restyledOnly) const
+{
+    QVariantMap styles;
+    VRDrawing *d = drawing();
+    const QString notationPath = d ? d->currentNotationPath() : QString();
+    if (notationPath.isEmpty())
+        return m_pendingPartStyles;
+    const auto differs = [restyledOnly](const VRStyleRef &mine, const VRStyleRef &built) {
+        return mine && (!restyledOnly || !built || !mine->isEqual(*built));
+    };
+    if (m_skin && m_bodyStyle) {
+        const VRStyleRef built =
+            restyledOnly ? builtBodyStyle(m_skinOptions.value(QStringLiteral("bodyID")).toString(),
+                                          notationPath)
+                         : nullptr;
+        if (differs(m_bodyStyle, built))
+            styles.insert(QStringLiteral("body"), QVariant::fromValue(m_bodyStyle->copy()));
+    }
+    const struct {
+        const char *prefix;
+        const QntConnectorEndPoint *end;
+        const char *idKey;
+        const char *sizeKey;
+        qint64 scheme;
+    } ends[] = {{"start", m_start.get(), "startArrowheadId", "startArrowheadSize", m_startSchemeId},
+                {"end", m_end.get(), "endArrowheadId", "endArrowheadSize", m_endSchemeId}};
+    for (const auto &e : ends) {
+        const QList<VRStyleRef> mine = memberStyles(e.end->arrow());
+        if (mine.isEmpty())
+            continue;
+        QList<VRStyleRef> theirs;
+        if (restyledOnly) {
+            const std::shared_ptr<QntConnectorArrow> built =
+                makeArrow(m_skinOptions.value(QLatin1String(e.idKey)),
+                          m_skinOptions.value(QLatin1String(e.sizeKey)), notationPath, e.scheme);
+            theirs = memberStyles(built.get());
+        }
+        for (int i = 0; i < mine.size(); ++i) {
+            if (differs(mine.at(i), i < theirs.size() ? theirs.at(i) : nullptr))
+                styles.insert(QStringLiteral("%1.%2").arg(QLatin1String(e.prefix)).arg(i),
+                              QVariant::fromValue(mine.at(i)->copy()));
+        }
+    }
+    return styles;
+}
+
+void QntConnector::applyPartStyles(const QVariantMap &styles)
+{
+    for (auto it = styles.constBegin(); it != styles.constEnd(); ++it) {
+        if (!it.value().canConvert<VRStyleRef>())
+            continue;
+        const VRStyleRef style = it.value().value<VRStyleRef>();
+        if (!style)
+            continue;
+        if (it.key() == QLatin1String("body")) {
+            if (!m_skin || m_skin->groupObjects().isEmpty())
+                continue;
+            m_bodyStyle = style->copy();
+            m_skin->groupObjects().first()->setStyle(m_bodyStyle);
+            continue;
+        }
+        const QStringList name = it.key().split(QLatin1Char('.'));
+        bool number = false;
+        const int index = name.size() == 2 ? name.at(1).toInt(&number) : -1;
+        const QntConnectorEndPoint *end = name.value(0) == QLatin1String("start") ? m_start.get()
+                                          : name.value(0) == QLatin1String("end") ? m_end.get()
+                                                                                  : nullptr;
+        const QntConnectorArrow *arrow = end ? end->arrow() : nullptr;
+        if (!arrow || !number || index < 0 || index >= arrow->groupObjects().size())
+            continue;
+        if (const VRObjectRef member = arrow->groupObjects().at(index))
+            member->setStyle(style->copy());
+    }
 }
 
 QPainterPath QntConnector::bodyBand() const
@@ -1067,6 +1172,7 @@ void QntConnector::copyConnectorInto(QntConnector &t) const
     t.m_layoutMode = m_layoutMode;
     t.m_bendOffset = m_bendOffset;
     t.m_userPoints = m_userPoints;
+    t.m_pendingPartStyles = partStyles(false);
     // A copy is not attached: its ends stay where they are.
     t.m_start->setPoint(m_start->location());
     t.m_end->setPoint(m_end->location());
@@ -1100,6 +1206,8 @@ void QntConnector::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
     r.insert(QStringLiteral("start"), endRecord(*m_start, writer));
     r.insert(QStringLiteral("end"), endRecord(*m_end, writer));
     r.insert(QStringLiteral("skinOptions"), VRArchiveWriter::map(m_skinOptions, &writer));
+    if (const QVariantMap parts = partStyles(true); !parts.isEmpty())
+        r.insert(QStringLiteral("partStyles"), VRArchiveWriter::map(parts, &writer));
     r.insert(QStringLiteral("colorSchemeId"), m_colorSchemeId);
     r.insert(QStringLiteral("startSchemeId"), m_startSchemeId);
     r.insert(QStringLiteral("endSchemeId"), m_endSchemeId);
@@ -1192,6 +1300,7 @@ bool QntConnector::readRecord(const QJsonObject &r, VRArchiveReader &reader, con
         || !readEnd(r, QStringLiteral("end"), *m_end, reader, path)
         || !freeEndsFollowPath(r, *m_start, *m_end, this->path())
         || !reader.readMap(r, QStringLiteral("skinOptions"), path, m_skinOptions)
+        || !reader.readMap(r, QStringLiteral("partStyles"), path, m_pendingPartStyles)
         || !reader.readInt64(r, QStringLiteral("colorSchemeId"), path, m_colorSchemeId)
         || !reader.readInt64(r, QStringLiteral("startSchemeId"), path, m_startSchemeId)
         || !reader.readInt64(r, QStringLiteral("endSchemeId"), path, m_endSchemeId)

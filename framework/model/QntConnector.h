@@ -182,6 +182,16 @@ protected:
     void attachConnectorStyle();
     void rebuildSkinBody(const QString &notationPath);
     QPainterPath bodyBand() const;
+    // The body's style as the notation builds it in the connector's scheme (and the body's
+    // size), or null.
+    VRStyleRef builtBodyStyle(const QString &body, const QString &notationPath,
+                              QSizeF *size = nullptr) const;
+    // Copies of the styles of the skin's body and of the arrowheads' shapes ("body", "start.N",
+    // "end.N" for the Nth shape of an arrowhead); only those that differ from what the notation
+    // builds when `restyledOnly`. A part restyled on its own is kept in files and copies so.
+    QVariantMap partStyles(bool restyledOnly) const;
+    // Gives the parts the styles of such a map; names of parts that are not there are skipped.
+    void applyPartStyles(const QVariantMap &styles);
 
 private:
     std::unique_ptr<QntConnectorEndPoint> m_start;
@@ -190,6 +200,8 @@ private:
     std::shared_ptr<QntConnectorStyle> m_connectorStyle;
     std::shared_ptr<QntConnectorSkin> m_skin;
     VRStyleRef m_bodyStyle;
+    // Part styles read from a file (or copied) that wait for the parts to be built.
+    QVariantMap m_pendingPartStyles;
     QString m_skinKey;
     QString m_startArrowKey;
     QString m_endArrowKey;

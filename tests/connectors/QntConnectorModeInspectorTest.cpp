@@ -11,6 +11,7 @@
 
 #include "library/PaletteTestSupport.h"
 
+#include "framework/archive/VRArchiver.h"
 #include "framework/base/VRConstants.h"
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntConnectorArrow.h"
@@ -612,4 +613,57 @@ TEST(QntConnectorModeInspectorTest, SelectionByKindInSingleModeIsTheContextConne
     for (int kind : {0, 1, 2, 3, 4, 5, 9})
         EXPECT_EQ(h.inspector->connectorsInSelectionOfKind(kind), VRObjectList{connector}) << kind;
     EXPECT_TRUE(h.inspector->connectorId().isEmpty());
+}
+
+TEST(QntConnectorModeInspectorTest, PartsRestyledOnASkinAreKeptInFilesAndCopies)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString path = folder.filePath(QStringLiteral("parts.quintora"));
+    const QColor green(10, 200, 10), red(200, 10, 10);
+    // The end arrowhead's first shape and the skin's body, each restyled on its own.
+    const auto restyled = [&](const QntConnector &c) {
+        const QntConnectorArrow *arrow = c.endEndPoint()->arrow();
+        if (!arrow || arrow->groupObjects().isEmpty() || !c.skin())
+            return false;
+        const VRStyleRef head = arrow->groupObjects().first()->style();
+        const VRStyleRef body = c.skin()->groupObjects().first()->style();
+        return head && head->fill() && head->fillColour().toRgb() == green && body
+               && body->strokeColour().toRgb() == red;
+    };
+    {
+        Harness h(kSkinNotation);
+        const QntNotationRef notation = h.palette.drawing()->currentNotation();
+        const QString body = notation->defaultConnectorId();
+        const auto heads = notation->arrowheadsList(body);
+        ASSERT_FALSE(heads.isEmpty());
+        auto a = h.placeElement({150, 150}), b = h.placeElement({450, 150}),
+             c = h.placeElement({450, 400});
+        auto changed = h.connect(a, b), untouched = h.connect(b, c);
+        for (const auto &connector : {changed, untouched})
+            connector->addSkin({{QStringLiteral("bodyID"), body},
+                                {QStringLiteral("endArrowheadId"), heads.first().elementId}});
+        ASSERT_TRUE(changed->skin());
+        ASSERT_TRUE(changed->endEndPoint()->arrow());
+        changed->endEndPoint()->arrow()->groupObjects().first()->style()->setFillColour(green);
+        changed->skin()->groupObjects().first()->style()->setStrokeColour(red);
+        ASSERT_TRUE(restyled(*changed));
+        // Only the restyled connector stores its parts.
+        const QByteArray data = VRArchiver::documentData(*h.palette.drawing());
+        EXPECT_EQ(data.count("\"partStyles\""), 1);
+        // A copy keeps them too.
+        const VRObjectRef copy = changed->copy();
+        h.palette.layer()->addObject(copy);
+        static_cast<QntConnector &>(*copy).updateStyle();
+        EXPECT_TRUE(restyled(static_cast<QntConnector &>(*copy)));
+        h.palette.layer()->removeObject(copy);
+        ASSERT_TRUE(h.palette.document->writeToFile(path));
+    }
+    Harness h(QString{});
+    ASSERT_TRUE(h.palette.document->readFromFile(path));
+    int kept = 0;
+    for (const VRObjectRef &o : h.palette.layer()->objects())
+        if (o->isKindOf<QntConnector>())
+            kept += restyled(static_cast<QntConnector &>(*o)) ? 1 : 0;
+    EXPECT_EQ(kept, 1);
 }

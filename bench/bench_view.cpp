@@ -202,6 +202,7 @@ void BM_DragObject(benchmark::State &state)
     };
     send(QEvent::MouseButtonPress, start, Qt::LeftButton);
     int step = 0;
+    double painted = 0;
     for (auto _ : state) {
         const int k = ++step % 40; // a back-and-forth drag; no two moves in a row are equal
         const double dx = 10.0 * (k < 20 ? k : 40 - k);
@@ -210,8 +211,11 @@ void BM_DragObject(benchmark::State &state)
             state.SkipWithError("the view painted no frame");
             return;
         }
+        painted += scene.view->lastPaintedObjectCount();
     }
     send(QEvent::MouseButtonRelease, start, Qt::NoButton);
+    state.counters["paintedPerFrame"] =
+        painted / std::max<benchmark::IterationCount>(1, state.iterations());
     state.counters["fps"] =
         benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }

@@ -18,4 +18,6 @@ public:
     virtual QTransform contentTransform() const = 0;
     // A member's geometry or look changed.
     virtual void memberDidChange(VRDrawableObject &) {}
+    // A member's bounds are no longer what they were (it moved, grew or was restyled).
+    virtual void memberBoundsDidChange(VRDrawableObject &) {}
 };

@@ -343,7 +343,6 @@ void VRDrawableObject::setStyle(VRStyleRef style)
     m_style = std::move(style);
     if (m_style)
         m_style->addClient(this);
-    m_boundsValid = false;
     notifyVisualChange();
 }
 
@@ -437,9 +436,16 @@ void VRDrawableObject::setupMetadata()
         m_userInfo.insert(QStringLiteral("ID"), QString());
 }
 
-void VRDrawableObject::notifyVisualChange()
+void VRDrawableObject::invalidateBoundsCache()
 {
     m_boundsValid = false;
+    if (m_container)
+        m_container->memberBoundsDidChange(*this);
+}
+
+void VRDrawableObject::notifyVisualChange()
+{
+    invalidateBoundsCache();
     if (m_container)
         m_container->memberDidChange(*this);
     VRObjectOwnerLayer *l = layer();
@@ -625,7 +631,7 @@ bool VRDrawableObject::readRecord(const QJsonObject &r, VRArchiveReader &reader,
     m_style = std::move(style);
     if (m_style)
         m_style->addClient(this);
-    m_boundsValid = false;
+    invalidateBoundsCache();
     return true;
 }
 

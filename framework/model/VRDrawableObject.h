@@ -77,7 +77,8 @@ public:
     QRectF logicalBounds() const;
     // Axis-aligned drawing bounds, stroke and shadow included.
     QRectF bounds() const;
-    void invalidateBoundsCache() { m_boundsValid = false; }
+    // The bounds must be computed again; the container hears of it (its index may hold them).
+    void invalidateBoundsCache();
     // Applies a transform (in container coordinates) to the geometry.
     virtual void applyTransform(const QTransform &transform);
     virtual bool hitTest(QPointF drawingPoint) const;

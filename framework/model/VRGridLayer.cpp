@@ -110,6 +110,11 @@ void VRGridLayer::synchronizeRulers()
     setNeedsDisplay();
 }
 
+namespace {
+// Grid lines closer than this many device pixels are left out.
+constexpr double kMinLineSpacing = 5.0;
+} // namespace
+
 void VRGridLayer::render(QPainter &painter, bool printing) const
 {
     const VRDrawing *d = drawing();
@@ -129,6 +134,12 @@ void VRGridLayer::render(QPainter &painter, bool printing) const
     painter.setRenderHint(QPainter::Antialiasing, false);
     const int perSpan = m_divisions;
     const int perMajor = m_divisions * m_majors;
+    // Zoomed out, lines closer than a few pixels make a grey haze and cost most of the frame:
+    // only the lines that stay apart are drawn (majors always).
+    const double pixels = step * std::max(1e-6, painter.transform().m11());
+    const int coarsest = pixels >= kMinLineSpacing             ? 2
+                         : pixels * perSpan >= kMinLineSpacing ? 1
+                                                               : 0;
     auto drawLines = [&](bool verticalLines) {
         const double extent = verticalLines ? interior.width() : interior.height();
         const int count = int(extent / step + 1e-6);
@@ -150,6 +161,8 @@ void VRGridLayer::render(QPainter &painter, bool printing) const
         for (int i = first; i <= last; ++i) {
             const double v = i * step;
             const int kind = i % perMajor == 0 ? 0 : i % perSpan == 0 ? 1 : 2;
+            if (kind > coarsest)
+                continue;
             if (verticalLines)
                 lines[kind].push_back(
                     QLineF(interior.left() + v, span.top(), interior.left() + v, span.bottom()));

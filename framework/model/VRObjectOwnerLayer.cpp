@@ -3,10 +3,16 @@
 #include "framework/model/VRDrawableObject.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/routing/VRAvoidRouter.h"
+#include "framework/styles/VRStyle.h"
 #include "framework/undo/VRUndoManager.h"
 
 #include <QPainter>
 #include <QSet>
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_map>
+#include <vector>
 
 VR_CLASS_IMPL(VRObjectOwnerLayer, VRLayer)
 VR_ROOT_CLASS_IMPL(VRObjectStorage, nullptr)
@@ -15,7 +21,205 @@ VR_CLASS_IMPL(VRBSPObjectStorage, VRObjectStorage)
 
 namespace {
 const VRClassInfo *g_storageClass = nullptr;
+
+// Below this zoom, objects that look small on screen are drawn simplified.
+constexpr double kSimplifyBelowScale = 0.5;
+// Objects smaller than this on screen (device pixels, longer side) are drawn simplified: their
+// outline filled and stroked in their style's colours, without text, shadows or gradients, none of
+// which can be made out at that size.
+constexpr double kSimplifyBelowPixels = 48.0;
+// Smaller than this, an object is just its bounds' rectangle.
+constexpr double kBoxBelowPixels = 4.0;
+
+// Colours of the styles met while drawing one frame: objects share a few styles.
+using ColourCache = std::unordered_map<const VRStyle *, std::pair<QColor, QColor>>;
+
+// The colours a simplified object is drawn in: its own style's, or its first part's that has one.
+void simplifiedColours(const VRDrawableObject &object, QColor *fill, QColor *stroke,
+                       ColourCache &cache)
+{
+    if (const VRStyle *style = object.style().get()) {
+        auto it = cache.find(style);
+        if (it == cache.end())
+            it = cache.emplace(style, std::pair{style->fillColour(), style->strokeColour()}).first;
+        *fill = it->second.first;
+        *stroke = it->second.second;
+    }
+    if (fill->isValid() || stroke->isValid())
+        return;
+    for (const VRObjectRef &part : object.parts()) {
+        simplifiedColours(*part, fill, stroke, cache);
+        if (fill->isValid() || stroke->isValid())
+            return;
+    }
+}
+
+void renderSimplified(QPainter &painter, const VRDrawableObject &object, double scale,
+                      ColourCache &colours)
+{
+    QColor fill, stroke;
+    simplifiedColours(object, &fill, &stroke, colours);
+    if (!fill.isValid() && !stroke.isValid())
+        return;
+    const QRectF bounds = object.logicalBounds();
+    if (std::max(bounds.width(), bounds.height()) * scale < kBoxBelowPixels) {
+        painter.fillRect(bounds, fill.isValid() && fill.alpha() > 0 ? fill : stroke);
+        return;
+    }
+    const VRObjectList parts = object.parts();
+    const QPainterPath path = parts.isEmpty() ? object.renderingPath() : QPainterPath();
+    painter.setBrush(fill.isValid() ? QBrush(fill) : QBrush());
+    painter.setPen(stroke.isValid() ? QPen(stroke, 0) : QPen(Qt::NoPen));
+    if (!parts.isEmpty()) {
+        // A group's outline is its first part with a look of its own (an element's contour).
+        for (const VRObjectRef &part : parts) {
+            if (part->style()) {
+                painter.drawPath(part->renderingPath());
+                return;
+            }
+        }
+        painter.drawRect(bounds);
+        return;
+    }
+    painter.drawPath(path);
+}
 } // namespace
+
+// Uniform cells over the objects' bounds. Objects whose bounds changed are queued and moved to
+// their new cells before the next query; a change of order or membership drops the index, which
+// is built again on the next query.
+class VRObjectOwnerLayer::Index
+{
+public:
+    static constexpr double kCell = 256.0;
+    // Objects spanning more cells than this are kept aside and always looked at.
+    static constexpr qint64 kMaxCells = 256;
+
+    void build(const VRObjectList &objects)
+    {
+        m_cells.clear();
+        m_entries.clear();
+        m_large.clear();
+        m_pending.clear();
+        m_entries.reserve(size_t(objects.size()));
+        for (int z = 0; z < int(objects.size()); ++z) {
+            const VRDrawableObject *o = objects.at(z).get();
+            Entry &e = m_entries[o];
+            e.z = z;
+            e.bounds = o->bounds();
+            insert(o, e);
+        }
+    }
+
+    void boundsChanged(const VRDrawableObject *object) { m_pending.push_back(object); }
+
+    void refresh()
+    {
+        for (const VRDrawableObject *o : m_pending) {
+            auto it = m_entries.find(o);
+            if (it == m_entries.end())
+                continue;
+            const QRectF now = o->bounds();
+            if (now == it->second.bounds)
+                continue;
+            remove(o, it->second);
+            it->second.bounds = now;
+            insert(o, it->second);
+        }
+        m_pending.clear();
+    }
+
+    // Indices (z order) of the objects whose bounds meet the area, bottom first.
+    std::vector<int> near(const QRectF &area) const
+    {
+        std::vector<int> found;
+        const auto take = [&](const VRDrawableObject *o) {
+            const Entry &e = m_entries.at(o);
+            if (intersects(e.bounds, area))
+                found.push_back(e.z);
+        };
+        for (const VRDrawableObject *o : m_large)
+            take(o);
+        const QRect c = cells(area);
+        if (qint64(c.width()) * c.height() <= kMaxCells * 16) {
+            for (int cx = c.left(); cx <= c.right(); ++cx)
+                for (int cy = c.top(); cy <= c.bottom(); ++cy) {
+                    auto it = m_cells.find(key(cx, cy));
+                    if (it == m_cells.end())
+                        continue;
+                    for (const VRDrawableObject *o : it->second)
+                        take(o);
+                }
+        } else {
+            for (const auto &[o, e] : m_entries)
+                if (!e.large)
+                    take(o);
+        }
+        std::sort(found.begin(), found.end());
+        found.erase(std::unique(found.begin(), found.end()), found.end());
+        return found;
+    }
+
+private:
+    struct Entry {
+        QRectF bounds;
+        int z = 0;
+        bool large = false;
+    };
+
+    static bool intersects(const QRectF &a, const QRectF &b)
+    {
+        // Touching counts, and so do empty bounds (a straight line): the callers test exactly.
+        return a.left() <= b.right() && b.left() <= a.right() && a.top() <= b.bottom()
+               && b.top() <= a.bottom();
+    }
+    static int cell(double v) { return int(std::clamp(std::floor(v / kCell), -1.0e6, 1.0e6)); }
+    static QRect cells(const QRectF &r)
+    {
+        return QRect(QPoint(cell(r.left()), cell(r.top())),
+                     QPoint(cell(r.right()), cell(r.bottom())));
+    }
+    static qint64 key(int cx, int cy) { return (qint64(cx) << 32) ^ qint64(quint32(cy)); }
+
+    void insert(const VRDrawableObject *o, Entry &e)
+    {
+        const QRect c = cells(e.bounds);
+        e.large = qint64(c.width()) * c.height() > kMaxCells;
+        if (e.large) {
+            m_large.push_back(o);
+            return;
+        }
+        for (int cx = c.left(); cx <= c.right(); ++cx)
+            for (int cy = c.top(); cy <= c.bottom(); ++cy)
+                m_cells[key(cx, cy)].push_back(o);
+    }
+
+    void remove(const VRDrawableObject *o, const Entry &e)
+    {
+        if (e.large) {
+            m_large.erase(std::remove(m_large.begin(), m_large.end(), o), m_large.end());
+            return;
+        }
+        const QRect c = cells(e.bounds);
+        for (int cx = c.left(); cx <= c.right(); ++cx)
+            for (int cy = c.top(); cy <= c.bottom(); ++cy) {
+                auto it = m_cells.find(key(cx, cy));
+                if (it == m_cells.end())
+                    continue;
+                auto &v = it->second;
+                v.erase(std::remove(v.begin(), v.end(), o), v.end());
+                if (v.empty())
+                    m_cells.erase(it);
+            }
+    }
+
+    std::unordered_map<qint64, std::vector<const VRDrawableObject *>> m_cells;
+    std::unordered_map<const VRDrawableObject *, Entry> m_entries;
+    std::vector<const VRDrawableObject *> m_large;
+    std::vector<const VRDrawableObject *> m_pending;
+};
+
+VRObjectOwnerLayer::VRObjectOwnerLayer() = default;
 
 VRObjectOwnerLayer::~VRObjectOwnerLayer()
 {
@@ -90,6 +294,7 @@ void VRObjectOwnerLayer::insertObjects(const VRObjectList &objects, int index)
         m_objects.insert(index + i, o);
         o->setContainer(this);
     }
+    invalidateIndex();
     for (const auto &o : std::as_const(toAdd)) {
         o->objectWasAddedToLayer(this);
         notifyMembership(*o, true);
@@ -139,6 +344,7 @@ void VRObjectOwnerLayer::removeObjectsInArray(const VRObjectList &objects)
             kept.append(o);
     }
     m_objects = kept;
+    invalidateIndex();
     for (const auto &r : std::as_const(removed)) {
         if (r.second->container() == this)
             r.second->setContainer(nullptr);
@@ -176,6 +382,7 @@ void VRObjectOwnerLayer::moveObjectToIndex(const VRObjectRef &object, int index)
         },
         object.get());
     m_objects.move(from, index);
+    invalidateIndex();
     setNeedsDisplay();
 }
 
@@ -213,11 +420,38 @@ void VRObjectOwnerLayer::unregisterObjectsFromAvoidRouter()
         notifyMembership(*o, false);
 }
 
+void VRObjectOwnerLayer::invalidateIndex()
+{
+    m_index.reset();
+}
+
+void VRObjectOwnerLayer::memberBoundsDidChange(VRDrawableObject &member)
+{
+    if (m_index)
+        m_index->boundsChanged(&member);
+}
+
+std::vector<int> VRObjectOwnerLayer::indicesNear(const QRectF &area) const
+{
+    if (!m_index) {
+        m_index = std::make_unique<Index>();
+        m_index->build(m_objects);
+    } else {
+        m_index->refresh();
+    }
+    return m_index->near(area);
+}
+
 VRObjectRef VRObjectOwnerLayer::hitTest(QPointF point) const
 {
-    for (auto it = m_objects.crbegin(); it != m_objects.crend(); ++it) {
-        if ((*it)->hitTest(point))
-            return *it;
+    // Some objects answer a little outside their bounds (a thin line's pick tolerance).
+    constexpr double kSlack = 16.0;
+    const std::vector<int> near =
+        indicesNear(QRectF(point - QPointF(kSlack, kSlack), QSizeF(2 * kSlack, 2 * kSlack)));
+    for (auto it = near.crbegin(); it != near.crend(); ++it) {
+        const VRObjectRef &o = m_objects.at(*it);
+        if (o->hitTest(point))
+            return o;
     }
     return nullptr;
 }
@@ -225,9 +459,11 @@ VRObjectRef VRObjectOwnerLayer::hitTest(QPointF point) const
 VRObjectList VRObjectOwnerLayer::objectsInRect(const QRectF &rect) const
 {
     VRObjectList result;
-    for (auto it = m_objects.crbegin(); it != m_objects.crend(); ++it) {
-        if ((*it)->isVisible() && rect.intersects((*it)->bounds()))
-            result.append(*it);
+    const std::vector<int> near = indicesNear(rect);
+    for (auto it = near.crbegin(); it != near.crend(); ++it) {
+        const VRObjectRef &o = m_objects.at(*it);
+        if (o->isVisible() && rect.intersects(o->bounds()))
+            result.append(o);
     }
     return result;
 }
@@ -251,14 +487,44 @@ bool VRObjectOwnerLayer::layerMayBeDeleted() const
     return d->layersOfClass(VRObjectOwnerLayer::staticClass()).size() > 1;
 }
 
-void VRObjectOwnerLayer::render(QPainter &painter, bool) const
+void VRObjectOwnerLayer::render(QPainter &painter, bool printing) const
 {
     const QRectF clip = painter.hasClipping() ? painter.clipBoundingRect() : QRectF();
-    for (const auto &o : m_objects) {
-        if (!o->isVisible())
-            continue;
-        if (!clip.isNull() && !clip.intersects(o->bounds()))
-            continue;
-        o->render(painter);
+    const QTransform device = painter.deviceTransform();
+    const double scale = std::hypot(device.m11(), device.m12());
+    // Zoomed out on screen, small objects are drawn simplified; printing and export draw
+    // everything in full.
+    const bool simplify = !printing && scale < kSimplifyBelowScale;
+    bool simplifying = false;
+    ColourCache colours;
+    const auto draw = [&](const VRDrawableObject &o) {
+        const QRectF b = o.bounds();
+        if (simplify && std::max(b.width(), b.height()) * scale < kSimplifyBelowPixels) {
+            if (!simplifying) {
+                painter.save();
+                painter.setRenderHint(QPainter::Antialiasing, false);
+                simplifying = true;
+            }
+            renderSimplified(painter, o, scale, colours);
+            return;
+        }
+        if (simplifying) {
+            painter.restore();
+            simplifying = false;
+        }
+        o.render(painter);
+    };
+    if (clip.isNull()) {
+        for (const auto &o : m_objects)
+            if (o->isVisible())
+                draw(*o);
+    } else {
+        for (int z : indicesNear(clip)) {
+            const VRObjectRef &o = m_objects.at(z);
+            if (o->isVisible() && clip.intersects(o->bounds()))
+                draw(*o);
+        }
     }
+    if (simplifying)
+        painter.restore();
 }

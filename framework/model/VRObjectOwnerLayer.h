@@ -7,6 +7,7 @@
 #include <QRectF>
 
 #include <functional>
+#include <memory>
 
 // A layer that owns drawable objects in z-order (bottom first) and hit-tests them. It may
 // also stand alone (no drawing) as a container for objects being built.
@@ -14,7 +15,7 @@ class VRObjectOwnerLayer : public VRLayer, public VRDrawableContainer
 {
     VR_CLASS(VRObjectOwnerLayer)
 public:
-    VRObjectOwnerLayer() = default;
+    VRObjectOwnerLayer();
     ~VRObjectOwnerLayer() override;
 
     const VRObjectList &objects() const { return m_objects; }
@@ -37,7 +38,8 @@ public:
     QRectF unionOfAllObjectBounds() const;
     void unregisterObjectsFromAvoidRouter();
 
-    // Topmost first.
+    // Topmost first. Both look only at the objects near the place, through a spatial index
+    // of the objects' bounds.
     VRObjectRef hitTest(QPointF point) const;
     VRObjectList objectsInRect(const QRectF &rect) const;
 
@@ -52,6 +54,7 @@ public:
         return const_cast<VRObjectOwnerLayer *>(this);
     }
     QTransform contentTransform() const override { return {}; }
+    void memberBoundsDidChange(VRDrawableObject &member) override;
 
     void render(QPainter &painter, bool printing) const override;
 
@@ -60,7 +63,17 @@ protected:
     virtual void objectsWillBeRemoved(const VRObjectList &objects);
     void notifyMembership(VRDrawableObject &object, bool added);
 
+    // The objects' order or membership changed: the index is built again when next asked.
+    void invalidateIndex();
+
     VRObjectList m_objects;
+
+private:
+    class Index;
+    // Objects whose bounds meet the area, bottom first, as indices into m_objects.
+    std::vector<int> indicesNear(const QRectF &area) const;
+
+    mutable std::unique_ptr<Index> m_index;
 };
 
 // Object storage classes a layer may be told to use (linear list or spatial index).

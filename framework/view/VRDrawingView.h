@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QImage>
 #include <QRegion>
+#include <QTimer>
 #include <QPointer>
 #include <QRectF>
 #include <QVariantMap>
@@ -164,6 +165,10 @@ private:
     void invalidateAllContent();
     void invalidateGuideLines();
     void paintContent(QPainter &painter, const QRect &viewRect);
+    // Draws the dirty part of the cache within a region (merging many small pieces).
+    void paintCacheRegion(const QRegion &region);
+    // Draws the cache's margins around the visible part once the view has been idle a moment.
+    void paintMarginsWhenIdle();
     void paintPageBreaks(QPainter &painter, const QRectF &area) const;
     void paintSelection(QPainter &painter) const;
     void rightMouseUp(QPointF drawingPoint);
@@ -197,6 +202,7 @@ private:
     QImage m_cache;
     QRect m_cacheRect;
     QRegion m_cacheDirty;
+    QTimer *m_marginTimer = nullptr;
     std::vector<NotificationToken> m_tokens;
     int m_lastPainted = 0;
     bool m_fullRepaintAfterGesture = false;

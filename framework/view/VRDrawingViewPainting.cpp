@@ -21,6 +21,8 @@ constexpr double kRotationHandleDistance = 22.0;
 // Pixels drawn beyond the visible part in each direction, so short scrolls need no drawing.
 constexpr int kCacheMargin = 256;
 constexpr qint64 kMaxCachePixels = 16 * 1024 * 1024;
+// How long the view must have been idle before the margins around the visible part are drawn.
+constexpr int kMarginIdleMs = 60;
 
 } // namespace
 
@@ -110,13 +112,8 @@ void VRDrawingView::paintContent(QPainter &painter, const QRect &viewRect)
         VRLayer *layer = m_drawing->objectInLayersAtIndex(k);
         if (!layer->isVisible() || !layer->isKindOf<VRObjectOwnerLayer>())
             continue;
-        for (const VRObjectRef &o : static_cast<VRObjectOwnerLayer *>(layer)->objects()) {
-            if (!o->isVisible())
-                continue;
-            const QRectF b = o->bounds();
-            if (!b.intersects(area))
-                continue;
-            m_paintedBounds.insert(o.get(), b);
+        for (const VRObjectRef &o : static_cast<VRObjectOwnerLayer *>(layer)->objectsInRect(area)) {
+            m_paintedBounds.insert(o.get(), o->bounds());
             ++m_lastPainted;
         }
     }
@@ -159,18 +156,20 @@ void VRDrawingView::paintEvent(QPaintEvent *event)
         m_cacheRect = wanted;
         m_cacheDirty = toRender;
     }
+    // What the user sees is drawn now; the margins kept around it are drawn once the view is
+    // idle, so a change of the whole drawing shows after drawing only the visible part.
     const QRegion dirty = m_cacheDirty.intersected(m_cacheRect);
-    if (!dirty.isEmpty()) {
-        QPainter cachePainter(&m_cache);
-        cachePainter.translate(-m_cacheRect.topLeft());
-        if (dirty.rectCount() > 6) {
-            paintContent(cachePainter, dirty.boundingRect());
-        } else {
-            for (const QRect &r : dirty)
-                paintContent(cachePainter, r);
+    const QRegion now = dirty.intersected(QRegion(visibleViewRect()).united(clip));
+    paintCacheRegion(now);
+    m_cacheDirty = dirty.subtracted(now);
+    if (!m_cacheDirty.isEmpty()) {
+        if (!m_marginTimer) {
+            m_marginTimer = new QTimer(this);
+            m_marginTimer->setSingleShot(true);
+            connect(m_marginTimer, &QTimer::timeout, this, &VRDrawingView::paintMarginsWhenIdle);
         }
+        m_marginTimer->start(kMarginIdleMs);
     }
-    m_cacheDirty = QRegion();
 
     QPainter painter(this);
     painter.drawImage(
@@ -184,6 +183,38 @@ void VRDrawingView::paintEvent(QPaintEvent *event)
     painter.restore();
     painter.setRenderHint(QPainter::Antialiasing);
     paintSelection(painter);
+}
+
+void VRDrawingView::paintCacheRegion(const QRegion &region)
+{
+    if (region.isEmpty() || m_cache.isNull())
+        return;
+    QPainter cachePainter(&m_cache);
+    cachePainter.translate(-m_cacheRect.topLeft());
+    // Many small pieces are drawn as one rectangle, unless that would draw much more than
+    // they cover (a long thin guide across the view and the moved object's spot).
+    qint64 covered = 0;
+    for (const QRect &r : region)
+        covered += qint64(r.width()) * r.height();
+    const QRect whole = region.boundingRect();
+    if (region.rectCount() > 64
+        || (region.rectCount() > 6 && covered * 2 > qint64(whole.width()) * whole.height())) {
+        paintContent(cachePainter, whole);
+    } else {
+        for (const QRect &r : region)
+            paintContent(cachePainter, r);
+    }
+}
+
+void VRDrawingView::paintMarginsWhenIdle()
+{
+    const QRegion dirty = m_cacheDirty.intersected(m_cacheRect);
+    m_cacheDirty = QRegion();
+    paintCacheRegion(dirty);
+    // Whatever of it scrolled into view meanwhile is shown.
+    const QRegion shown = dirty.intersected(visibleViewRect());
+    if (!shown.isEmpty())
+        update(shown);
 }
 
 void VRDrawingView::paintPageBreaks(QPainter &painter, const QRectF &area) const

@@ -72,6 +72,36 @@ TEST(LayerOperations, AddingKeepsEachObjectOnceAndMovesItFromAnotherLayer)
     EXPECT_TRUE(other.objects().isEmpty());
 }
 
+// Hit testing and area queries look up a spatial index of the objects' bounds; it must follow
+// objects that move, grow, change order, join and leave, and give the topmost object first.
+TEST(LayerOperations, HitTestingFollowsEveryChangeOfBoundsOrderAndMembership)
+{
+    VRObjectDrawingLayer layer;
+    auto low = square(QPointF(100, 100), 40), high = square(QPointF(110, 100), 40);
+    auto far = square(QPointF(2000, 1500), 40);
+    layer.addObjectsFromArray({low, high, far});
+    EXPECT_EQ(layer.hitTest(QPointF(105, 100)), high);
+    EXPECT_EQ(layer.objectsInRect(QRectF(90, 90, 30, 20)), (VRObjectList{high, low}));
+    EXPECT_EQ(layer.hitTest(QPointF(2000, 1500)), far);
+
+    high->moveBy(QPointF(1000, 0)); // leaves its cells
+    EXPECT_EQ(layer.hitTest(QPointF(105, 100)), low);
+    EXPECT_EQ(layer.hitTest(QPointF(1110, 100)), high);
+    far->setSize(QSizeF(4000, 40)); // grows across many cells
+    EXPECT_EQ(layer.hitTest(QPointF(500, 1500)), far);
+
+    high->moveBy(QPointF(-1000, 0));
+    layer.moveObjectToBottom(high);
+    EXPECT_EQ(layer.hitTest(QPointF(105, 100)), low);
+    layer.removeObject(low);
+    EXPECT_EQ(layer.hitTest(QPointF(105, 100)), high);
+    EXPECT_EQ(layer.hitTest(QPointF(1110, 100)), nullptr);
+    layer.addObject(low);
+    EXPECT_EQ(layer.objectsInRect(QRectF(0, 0, 3000, 3000)), (VRObjectList{low, far, high}));
+    low->setVisible(false);
+    EXPECT_EQ(layer.hitTest(QPointF(105, 100)), high);
+}
+
 TEST(LayerOperations, AlignmentAndDistributionUseTheSelection)
 {
     VRDrawing drawing;

@@ -123,6 +123,14 @@ int main(int argc, char **argv)
     if (qgetenv("QT_QPA_PLATFORM").isEmpty())
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // QNT_BENCH_DOCUMENT_OUT=file.quintora: only writes the benchmark's document there, to open
+    // it in the application and look at it.
+    const QString out = qEnvironmentVariable("QNT_BENCH_DOCUMENT_OUT");
+    if (!out.isEmpty()) {
+        VRDrawingDocument document;
+        document.setDrawing(makeDrawing(objectCount()));
+        return document.writeToFile(out).ok() ? 0 : 1;
+    }
     benchmark::RegisterBenchmark("BM_SaveDocument", BM_SaveDocument)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("BM_LoadDocument", BM_LoadDocument)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("BM_SerialiseOnly", BM_SerialiseOnly)

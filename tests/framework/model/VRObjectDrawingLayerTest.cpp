@@ -1,9 +1,12 @@
 #include "framework/base/VRConstants.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/QntTextShape.h"
 #include "framework/model/VRDrawableShape.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRGridLayer.h"
 #include "framework/model/VRGuideLayer.h"
 #include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/styles/VRStyle.h"
 #include "framework/undo/VRUndoManager.h"
 #include "platform/UserDefaults.h"
 
@@ -11,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QPainter>
 #include <QtMath>
 
 namespace {
@@ -100,6 +105,44 @@ TEST(LayerOperations, HitTestingFollowsEveryChangeOfBoundsOrderAndMembership)
     EXPECT_EQ(layer.objectsInRect(QRectF(0, 0, 3000, 3000)), (VRObjectList{low, far, high}));
     low->setVisible(false);
     EXPECT_EQ(layer.hitTest(QPointF(105, 100)), high);
+}
+
+// Zoomed out on screen, an element too small to read is drawn as its outline in its colours,
+// without its text; printing and export at the same scale draw it in full.
+TEST(LayerOperations, ZoomedOutScreenDrawingLeavesOutTextThatCannotBeRead)
+{
+    VRObjectDrawingLayer layer;
+    const QRectF frame(0, 0, 160, 80);
+    auto contour = VRDrawableShape::shapeWithRect(frame);
+    contour->setStyle(
+        VRStyle::styleWithFillColour(QColor(250, 200, 200), QColor(250, 200, 200), 1));
+    auto element = QntElement::createWithObjects({contour}, QStringLiteral("e"), frame.size());
+    element->addTextShape();
+    element->text()->setString(QStringLiteral("WWWWWWWW"));
+    layer.addObject(element);
+    const auto draw = [&](bool printing) {
+        QImage image(60, 40, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        QPainter p(&image);
+        p.scale(0.25, 0.25);
+        p.setClipRect(QRectF(-20, -20, 240, 160));
+        layer.render(p, printing);
+        p.end();
+        int dark = 0, fill = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                dark += c.red() < 160 ? 1 : 0;
+                fill += c == QColor(250, 200, 200) ? 1 : 0;
+            }
+        return std::pair{dark, fill};
+    };
+    const auto [screenText, screenFill] = draw(false);
+    const auto [printText, printFill] = draw(true);
+    EXPECT_EQ(screenText, 0);
+    EXPECT_GT(screenFill, 500); // 40 x 20 pixels, the whole box
+    EXPECT_GT(printText, 0);
+    EXPECT_GT(printFill, 300);
 }
 
 TEST(LayerOperations, AlignmentAndDistributionUseTheSelection)

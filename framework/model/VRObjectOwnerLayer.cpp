@@ -61,27 +61,31 @@ void renderSimplified(QPainter &painter, const VRDrawableObject &object, double 
     simplifiedColours(object, &fill, &stroke, colours);
     if (!fill.isValid() && !stroke.isValid())
         return;
-    const QRectF bounds = object.logicalBounds();
+    // The cached bounds (stroke included) decide; the outline is made once.
+    const QRectF bounds = object.bounds();
     if (std::max(bounds.width(), bounds.height()) * scale < kBoxBelowPixels) {
         painter.fillRect(bounds, fill.isValid() && fill.alpha() > 0 ? fill : stroke);
         return;
     }
+    const QBrush brush = fill.isValid() ? QBrush(fill) : QBrush();
+    if (painter.brush() != brush)
+        painter.setBrush(brush);
+    const QPen pen = stroke.isValid() ? QPen(stroke, 0) : QPen(Qt::NoPen);
+    if (painter.pen() != pen)
+        painter.setPen(pen);
     const VRObjectList parts = object.parts();
-    const QPainterPath path = parts.isEmpty() ? object.renderingPath() : QPainterPath();
-    painter.setBrush(fill.isValid() ? QBrush(fill) : QBrush());
-    painter.setPen(stroke.isValid() ? QPen(stroke, 0) : QPen(Qt::NoPen));
-    if (!parts.isEmpty()) {
-        // A group's outline is its first part with a look of its own (an element's contour).
-        for (const VRObjectRef &part : parts) {
-            if (part->style()) {
-                painter.drawPath(part->renderingPath());
-                return;
-            }
-        }
-        painter.drawRect(bounds);
+    if (parts.isEmpty()) {
+        painter.drawPath(object.renderingPath());
         return;
     }
-    painter.drawPath(path);
+    // A group's outline is its first part with a look of its own (an element's contour).
+    for (const VRObjectRef &part : parts) {
+        if (part->style()) {
+            painter.drawPath(part->renderingPath());
+            return;
+        }
+    }
+    painter.drawRect(bounds);
 }
 } // namespace
 

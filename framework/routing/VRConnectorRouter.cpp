@@ -26,7 +26,7 @@ constexpr size_t kSmallDrawing = 64;
 // Searches among more shapes than this do not weigh crossings (connectors across much of the
 // drawing): the cost of crossings, which the search cannot foresee, would make it wander
 // through most of the drawing looking for a way round, and a drag would miss its frame.
-constexpr size_t kCrossingAwareShapes = 60;
+constexpr size_t kCrossingAwareShapes = 40;
 constexpr int kNoDir = 4;
 // A route pays as much for crossing another connector's route as for one more bend.
 constexpr double kCrossingWeight = 1.0;
@@ -836,11 +836,13 @@ bool VRConnectorRouter::orthogonalSearch(const std::vector<Port> &starts,
             if (g >= s.g)
                 continue;
             const bool horizontal = nd < 2;
-            const int crossed =
-                horizontal ? crossingsAlong(true, y0, x0, x1) : crossingsAlong(false, x0, y0, y1);
-            g += crossingCost * crossed;
-            if (g >= s.g)
-                continue;
+            if (crossingCost > 0) {
+                const int crossed = horizontal ? crossingsAlong(true, y0, x0, x1)
+                                               : crossingsAlong(false, x0, y0, y1);
+                g += crossingCost * crossed;
+                if (g >= s.g)
+                    continue;
+            }
             s.g = g;
             s.parent = item.state;
             open.push({g + heuristic(x1, y1, nd), g, ns});

@@ -1149,7 +1149,8 @@ QList<VRRouteId> VRConnectorRouter::nudgeAll()
         std::unordered_map<size_t, std::vector<size_t>> channels;
         for (size_t k = 0; k < segs.size(); ++k)
             channels[root(k)].push_back(k);
-        for (auto &[r, members] : channels) {
+        for (const auto &channel : channels) {
+            const std::vector<size_t> &members = channel.second;
             const size_t count = members.size();
             if (count < 2)
                 continue;

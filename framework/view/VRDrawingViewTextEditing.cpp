@@ -7,6 +7,7 @@
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntElement.h"
 #include "framework/model/QntTextCell.h"
+#include "framework/model/QntTextShape.h"
 #include "framework/model/VRDrawableObject.h"
 #include "framework/model/VRTextShapeBase.h"
 #include "framework/styles/VRTextAdornment.h"
@@ -116,7 +117,23 @@ void VRDrawingView::beginInlineEditing(const VRObjectRef &object)
         block.setAlignment(qtAlignmentOf(alignment));
         all.mergeBlockFormat(block);
     }
-    QRectF r = mapRectFromDrawing(object->logicalBounds());
+    // As wide as the object lays its text out: an element's text part (inside the element's
+    // paddings), a cell's frame inside its paddings.
+    QRectF frame = object->logicalBounds();
+    if (object->isKindOf<QntElement>()) {
+        const QntTextShape *part = static_cast<const QntElement &>(*object).text();
+        const QRectF inner = part ? part->logicalBounds() : QRectF();
+        if (inner.width() > 0 && inner.height() > 0 && frame.intersects(inner))
+            frame = inner;
+    } else if (object->isKindOf<QntTextCell>()) {
+        const auto &cell = static_cast<const QntTextCell &>(*object);
+        const QRectF inner = frame.adjusted(cell.paddingLeftRight(), cell.paddingTopBottom(),
+                                            -cell.paddingLeftRight(), -cell.paddingTopBottom());
+        if (inner.width() > 0 && inner.height() > 0)
+            frame = inner;
+    }
+    editor->document()->setDocumentMargin(0);
+    QRectF r = mapRectFromDrawing(frame);
     r.setWidth(std::max(r.width(), 120.0));
     r.setHeight(std::max(r.height(), 28.0));
     editor->setGeometry(r.toAlignedRect());

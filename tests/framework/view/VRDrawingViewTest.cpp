@@ -457,6 +457,19 @@ TEST(DrawingView, TheInlineEditorShowsTheTextAsDrawnAtTheZoom)
     ASSERT_TRUE(line.isValid());
     EXPECT_GT(line.naturalTextRect().left(), 300);
     h.view->endInlineEditing(false);
+
+    // A cell's text is laid out inside its paddings, in the editor too.
+    h.view->setScale(1.0);
+    auto table = QntElementTable::tableWithRows(1, 1, QSizeF(400, 100));
+    table->setLocation(QPointF(500, 400));
+    h.layer()->addObject(table);
+    auto *cell = static_cast<QntTextCell *>(table->cells().first().get());
+    cell->setPaddings(20, 10);
+    h.view->beginInlineEditing(table->cells().first());
+    ASSERT_NE(h.view->inlineEditor(), nullptr);
+    EXPECT_NEAR(h.view->inlineEditor()->width(), 360, 1);
+    EXPECT_NEAR(h.view->inlineEditor()->height(), 80, 1);
+    h.view->endInlineEditing(false);
 }
 
 TEST(DrawingView, PageBreaksAndGridShowAndHide)

@@ -74,7 +74,10 @@ VRObjectList QntElementModeInspector::colorTargets()
 {
     if (multipleSelectionMode() == 1) {
         const VRClassInfo *cls = objectsClass();
-        if (cls && cls == VRClassInfo::byName(u"QntTextCell"))
+        // Text cells, or every cell of the selected tables.
+        if (cls
+            && (cls == VRClassInfo::byName(u"QntTextCell")
+                || multipleTextCellsSelectionMode() == 1))
             return selectedObjectForCurrentTarget();
         return cls ? objectsInSelectionOfClass(*cls) : VRObjectList{};
     }

@@ -761,7 +761,11 @@ void setTablePadding(QntElementTable &table, double padding, bool all, bool topB
 {
     double points = padding;
     if (mode == 0) {
+        // A table with no active cell measures by its first cell: a fraction of nothing would
+        // take every padding to 0.
         QntTextCell *cell = table.activeTextCell();
+        if (!cell && !table.cells().isEmpty())
+            cell = static_cast<QntTextCell *>(table.cells().first().get());
         const QSizeF size = cell ? cell->size() : QSizeF();
         points = padding * (topBottom ? size.height() : size.width());
     }

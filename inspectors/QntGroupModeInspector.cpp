@@ -3,12 +3,16 @@
 #include "inspectors/AXAttachedWindow.h"
 #include "inspectors/AXScreen.h"
 #include "inspectors/QntElementModeInspector.h"
+#include "inspectors/QntDoubleSlider.h"
+#include "inspectors/QntElementTextEditor.h"
 #include "inspectors/QntEscapedView.h"
 #include "inspectors/QntSegmentedCell.h"
 
 #include "connectors/QntConnectorModeInspector.h"
 #include "framework/base/VRConstants.h"
 #include "framework/document/VRDrawingDocument.h"
+#include "framework/model/QntConnector.h"
+#include "framework/model/QntDirectlyDrawedElement.h"
 #include "framework/model/QntElement.h"
 #include "framework/model/QntTextShape.h"
 #include "framework/model/VRDrawableShape.h"
@@ -23,6 +27,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
 #include <QStackedWidget>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -59,6 +65,8 @@ QntGroupModeInspector::QntGroupModeInspector(QObject *parent)
         center.addObserver(kQntCloseAttachedWindowsNotification, nullptr,
                            [this](const Notification &) { closeAttachedWindows(); }));
     m_observers.push_back(center.addObserver(kVRDrawingUnitsDidChange, nullptr,
+                                             [this](const Notification &) { refreshControls(); }));
+    m_observers.push_back(center.addObserver(kQntHighlightChangedNotification, nullptr,
                                              [this](const Notification &) { refreshControls(); }));
 }
 
@@ -241,20 +249,26 @@ void QntGroupModeInspector::populateControlsForDrawing(VRDrawing *drawing)
 {
     if (!_viewMain || !drawing)
         return;
-    if (_schemePopUpButton) {
-        _schemePopUpButton->clear();
-        _schemePopUpButton->addItem(tr("Choose…"));
-        if (const QntNotationRef notation = drawing->currentNotation()) {
-            for (const QntColorSchemeData &scheme : notation->colorSchemesList()) {
-                QPixmap swatch(14, 14);
-                swatch.fill(scheme.colour);
-                _schemePopUpButton->addItem(QIcon(swatch), scheme.name, scheme.schemeId);
-            }
-        }
-    }
     for (QCheckBox **boxes : {_elemTypeface, _connTypeface})
         for (int k = 0; k < 3; ++k)
             boxes[k]->setChecked(false);
+    elementModeInspector()->setMultipleSelectionMode(1);
+    elementTextEditor()->setMultipleSelectionMode(1);
+    const VRObjectList objects = selection();
+    // Paddings show the one selected element's; otherwise they start at 0.
+    if (objects.size() == 1 && objects.first()->isKindOf<QntElement>()) {
+        updatePaddingModeControl(static_cast<const QntElement *>(objects.first().get()));
+    } else {
+        showPadding(_elemTopBottomPaddingSlider, _elemTopBottomPaddingTextbox, 0);
+        showPadding(_elemLeftRightPaddingSlider, _elemLeftRightPaddingTextbox, 0);
+    }
+    // "Resize each" scales from the size before this round of changes.
+    for (const VRObjectRef &object : objects) {
+        if (object && isMemberOfElements(*object) && object->isKindOf<QntElement>())
+            static_cast<QntElement &>(*object).setSizeBeforeChanging(object->size());
+    }
+    populateTableStyleToolbar();
+    populateCellStyleToolbar();
     refreshControls();
 }
 
@@ -265,16 +279,35 @@ void QntGroupModeInspector::refreshControls()
         return;
     VRDrawing *drawing = targetDrawing();
     const QString units = drawing ? drawing->abbreviatedDrawingUnits() : QString();
-    for (QLabel *label : _unitLabels)
-        label->setText(units);
+    if (!units.isEmpty()) {
+        for (QLabel *label : _unitLabels)
+            label->setText(units);
+        for (QLabel *label : {_tableGridLineWidthLabel, _tableRectangleCornerRaduisLabel})
+            if (label)
+                label->setText(units);
+    }
     const VRObjectList objects = selection();
+    const bool single = objects.size() == 1;
+    // With several objects the sliders act once, when they are let go.
+    for (QSlider *slider : std::initializer_list<QSlider *>{
+             _elemTopBottomPaddingSlider, _elemLeftRightPaddingSlider, _tableTopBottomPaddingSlider,
+             _tableLeftRightPaddingSlider, _tableTextAngleSlider})
+        if (slider)
+            slider->setTracking(single);
+    _elemResizeEachElementSlider->setEnabled(true);
+    if (_elemResizeToLargestButton)
+        _elemResizeToLargestButton->setEnabled(true);
     // Values are read only from a single selection; several objects leave the fields alone.
-    if (objects.size() == 1 && objects.first()->isKindOf<QntElement>()) {
-        const QntTextShape *text = static_cast<const QntElement &>(*objects.first()).text();
+    if (single && objects.first()->isKindOf<QntElement>()) {
+        const auto *element = static_cast<const QntElement *>(objects.first().get());
+        const QntTextShape *text = element->text();
         if (text && _elemFontSizeTextField)
             _elemFontSizeTextField->setText(QLocale().toString(text->fontSize(), 'g', 4));
+        updatePaddingModeControl(element);
+        populateTableStyleToolbar();
+        populateCellStyleToolbar();
     }
-    if (objects.size() == 1 && objects.first()->isKindOf<VRDrawableShape>()) {
+    if (single && objects.first()->isKindOf<VRDrawableShape>()) {
         const double f = unitConversionFactor();
         const VRObjectRef &o = objects.first();
         _widthTextbox->setText(QLocale().toString(o->size().width() / f, 'f', 2));
@@ -283,9 +316,54 @@ void QntGroupModeInspector::refreshControls()
             QLocale().toString((o->location().x() - drawing->leftMargin()) / f, 'f', 2));
         _yCenterTextbox->setText(
             QLocale().toString((o->location().y() - drawing->topMargin()) / f, 'f', 2));
+    } else if (single && objects.first()->isKindOf<QntConnector>()) {
+        // A connector has no size of its own to type.
+        for (QLineEdit *field : {_widthTextbox, _heightTextbox, _xCenterTextbox, _yCenterTextbox})
+            field->clear();
+        _elemResizeEachElementSlider->setEnabled(false);
+        if (_elemResizeToLargestButton)
+            _elemResizeToLargestButton->setEnabled(false);
     }
     switchControlsForCustomNotation();
     populateConnectorSets();
+    if (single && objects.first()->isKindOf<QntDirectlyDrawedElement>())
+        populateColorPaletteForElement(objects.first());
+    else
+        populateColorPalette();
+}
+
+QntElementModeInspector *QntGroupModeInspector::elementModeInspector()
+{
+    if (!m_elementInspector) {
+        m_elementInspector = std::make_unique<QntElementModeInspector>(VREmbedded{}, nullptr);
+        m_elementInspector->setMultipleSelectionMode(1);
+    }
+    return m_elementInspector.get();
+}
+
+QntElementTextEditor *QntGroupModeInspector::elementTextEditor()
+{
+    if (!m_elementTextEditor) {
+        m_elementTextEditor = std::make_unique<QntElementTextEditor>();
+        m_elementTextEditor->setMultipleSelectionMode(1);
+    }
+    return m_elementTextEditor.get();
+}
+
+void QntGroupModeInspector::inOneStep(const QString &name, const std::function<void()> &change)
+{
+    if (_messageLabel) {
+        _messageLabel->clear();
+        _messageLabel->hide();
+    }
+    VRUndoManager *undo = undoManager();
+    if (undo)
+        undo->beginUndoGrouping();
+    change();
+    if (undo) {
+        undo->setActionName(name);
+        undo->endUndoGrouping();
+    }
 }
 
 void QntGroupModeInspector::selectedObjectDidChange(const Notification &notification)

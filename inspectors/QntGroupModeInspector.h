@@ -2,6 +2,7 @@
 
 #include "framework/document/VRInspectorBase.h"
 #include "inspectors/AXAttachedWindow.h"
+#include "inspectors/VRInspectorBaseColorPopover.h"
 
 #include <QPointF>
 #include <QPointer>
@@ -18,13 +19,16 @@ class QLineEdit;
 class QSlider;
 class QStackedWidget;
 class QWidget;
+class QPushButton;
 class QntButtonCell;
 class QntColorWell;
 class QntConnector;
 class QntConnectorModeInspector;
 class QntDoubleSlider;
 class QntTextFieldCell;
+class QntElement;
 class QntElementModeInspector;
+class QntElementTextEditor;
 class QntSegmentedCell;
 class VRUndoManager;
 
@@ -32,7 +36,7 @@ class VRUndoManager;
 // with size and position, connector text, connector style, tables) change every selected object
 // at once, each change one undo step. It reads the selection of the active layer at the moment of
 // each action, so objects deleted or deselected meanwhile are never touched.
-class QntGroupModeInspector : public VRInspectorBase
+class QntGroupModeInspector : public VRInspectorBase, public VRInspectorBaseColorPopover
 {
     Q_OBJECT
 public:
@@ -89,6 +93,63 @@ public:
     // Colours: a scheme on every element, element arrow and connector; their transparency.
     void colorMatrixAction(qint64 schemeId);
     void transparencyAction(double coefficient);
+    // The colour pane's palette: the notation's schemes with a transparency slider, or the
+    // colour list of the one selected directly drawn element.
+    void populateColorPalette();
+    void populateColorPaletteForElement(const VRObjectRef &element);
+    QntColorMatrix *paletteMatrix() const { return m_paletteMatrix; }
+    // A swatch of an element's colour list: remembers which entry of which element it is and
+    // opens the spectrum picker on it (not for the clear colour).
+    bool showColorPicker(QntColorMatrix *matrix);
+    // The first half of it: the swatch's entry and element are remembered; false (and nothing
+    // remembered) for the clear colour or when the one selected object is no such element.
+    bool pickSwatch(QntColorMatrix *matrix);
+    // The picked colour into the remembered entry; nothing when the element is no longer the
+    // one selected object or the entry is gone.
+    bool colourChangeFromPicker(const QColor &colour);
+    // The swatch grids of the colour popovers send their choice here.
+    void colorMatrixAction(QntColorMatrix *sender) override;
+    void transparencyAction(BWTransparentSlider *sender) override;
+
+    // Tables, through the embedded element inspector: frame, grid and cell colours, paddings
+    // and the text angle of the selected tables. Typed lengths are in the drawing's units.
+    void tableShowGridAction(bool on);
+    void tableShowTableFrameAction(bool on);
+    void tableGridLineWidthAction(double points);
+    bool tableGridLineWidthTextboxAction(const QString &typed);
+    void tableRectangleCornerRaduisAction(double points);
+    bool tableRectangleCornerRaduisTextboxAction(const QString &typed);
+    void tableGridColorWellAction(const QColor &colour);
+    void tableCellsColorWellAction(const QColor &colour);
+    // Open the grid or cell colour popover of the embedded element inspector beside `from`.
+    void tableGridColorMatrixAction(QWidget *from);
+    void tableCellsColorMatrixAction(QWidget *from);
+    // Table cell paddings in the padding mode's units (fractions or points).
+    void tableTopBottomPaddingAction(double value);
+    void tableLeftRightPaddingAction(double value);
+    void tableTextAngleSliderAction(double degrees);
+    void populateTableStyleToolbar();
+    void populateCellStyleToolbar();
+    QCheckBox *tableApplyToAllCellsCheckbox() const { return _tableApplyToAllCellsCheckbox; }
+
+    // Paddings of the selected elements (mode 0: fractions of the size, 1: points) and their
+    // automatic sizing.
+    void elementPaddingModeAction(int mode);
+    void elementTopBottomPaddingSliderAction(double value);
+    void elementLeftRightPaddingSliderAction(double value);
+    bool elementTopBottomPaddingTextboxAction(const QString &typed);
+    bool elementLeftRightPaddingTextboxAction(const QString &typed);
+    void updatePaddingModeControl(const QntElement *element);
+    int paddingMode() const;
+    void turnAutosizeOnAction();
+    void turnAutosizeOffAction();
+    QntDoubleSlider *topBottomPaddingSlider() const { return _elemTopBottomPaddingSlider; }
+    QntDoubleSlider *leftRightPaddingSlider() const { return _elemLeftRightPaddingSlider; }
+    QLineEdit *topBottomPaddingTextbox() const { return _elemTopBottomPaddingTextbox; }
+    QLineEdit *leftRightPaddingTextbox() const { return _elemLeftRightPaddingTextbox; }
+
+    QntElementModeInspector *elementModeInspector();
+    QntElementTextEditor *elementTextEditor();
 
     // Size and position, typed in the drawing's units; false (and nothing changed) when refused.
     double unitConversionFactor() const;
@@ -210,6 +271,19 @@ protected:
 
 private:
     void buildViews();
+    QWidget *buildPaddingView(QWidget *pane);
+    void placeInPalette(QntColorMatrix *matrix, BWTransparentSlider *slider);
+    // Runs `change` as one undo step named `name`.
+    void inOneStep(const QString &name, const std::function<void()> &change);
+    // The embedded element inspector set to work on the selected tables (their cells when
+    // `cells`), with the one selected table as its context object.
+    QntElementModeInspector *tableInspector(bool cells, int multiple = 1);
+    VRObjectRef singleTable() const;
+    // The panel stays open while the inspector's colour popover is.
+    void keepPanelOpenFor(QntElementModeInspector *inspector);
+    void showTableLength(QntDoubleSlider *slider, QLineEdit *box, double points);
+    void showPadding(QntDoubleSlider *slider, QLineEdit *box, double value);
+    bool readPadding(const QString &typed, double *value);
     QWidget *buildTextPane(const QString &name, bool connectors);
     QWidget *buildColorPane();
     // The size and position controls, also shown on their own in a document window.
@@ -253,8 +327,6 @@ private:
     QCheckBox *_connTypeface[3] = {};
     QFontComboBox *_tableFontFamilyPopUpButton = nullptr;
     QLineEdit *_tableFontSizeTextField = nullptr;
-    QComboBox *_schemePopUpButton = nullptr;
-    QSlider *_transparencySlider = nullptr;
     QLineEdit *_widthTextbox = nullptr;
     QLineEdit *_heightTextbox = nullptr;
     QLineEdit *_xCenterTextbox = nullptr;
@@ -263,6 +335,40 @@ private:
     QSlider *_elemResizeEachElementSlider = nullptr;
     QComboBox *_connectorTypePopupButton = nullptr;
     QLabel *_messageLabel = nullptr;
+
+    QWidget *_viewElementColorTabViewItem = nullptr;
+    QPointer<QntColorMatrix> m_paletteMatrix;
+    QPointer<BWTransparentSlider> m_paletteTransparencySlider;
+    quint64 _selectedColorIndex = 0;
+    std::weak_ptr<VRDrawableObject> m_pickerElement;
+    QColor m_pickerColour;
+
+    QCheckBox *_tableShowGridButton = nullptr;
+    QCheckBox *_tableShowTableFrameButton = nullptr;
+    QntColorWell *_tableGridColorWell = nullptr;
+    QntButtonCell *_tableGridColorButton = nullptr;
+    QntDoubleSlider *_tableGridLineWidthSlider = nullptr;
+    QLineEdit *_tableGridLineTextbox = nullptr;
+    QntDoubleSlider *_tableRectangleCornerRaduisSlider = nullptr;
+    QLineEdit *_tableRectangleCornerRaduisTextbox = nullptr;
+    QLabel *_tableGridLineWidthLabel = nullptr;
+    QLabel *_tableRectangleCornerRaduisLabel = nullptr;
+    QntColorWell *_tableCellsColorWell = nullptr;
+    QntButtonCell *_tableCellsColorButton = nullptr;
+    QCheckBox *_tableApplyToAllCellsCheckbox = nullptr;
+    QntDoubleSlider *_tableTopBottomPaddingSlider = nullptr;
+    QntDoubleSlider *_tableLeftRightPaddingSlider = nullptr;
+    QntDoubleSlider *_tableTextAngleSlider = nullptr;
+
+    QntSegmentedCell *_elemPaddingModeSegmentedControl = nullptr;
+    QntDoubleSlider *_elemTopBottomPaddingSlider = nullptr;
+    QntDoubleSlider *_elemLeftRightPaddingSlider = nullptr;
+    QLineEdit *_elemTopBottomPaddingTextbox = nullptr;
+    QLineEdit *_elemLeftRightPaddingTextbox = nullptr;
+    QLabel *_elemTopBottomPaddingLabel = nullptr;
+    QLabel *_elemLeftRightPaddingLabel = nullptr;
+    QPushButton *_elemResizeToLargestButton = nullptr;
+    std::unique_ptr<QntElementTextEditor> m_elementTextEditor;
     std::unique_ptr<QntElementModeInspector> m_elementInspector;
     std::unique_ptr<QntConnectorModeInspector> m_connectorInspector;
     std::unique_ptr<QntConnectorModeInspector> m_thinConnectorInspector;

@@ -1,6 +1,12 @@
 #include "inspectors/QntGroupModeInspector.h"
 
 #include "framework/model/QntElement.h"
+#include "framework/model/QntElementTable.h"
+#include "framework/model/QntTextCell.h"
+#include "inspectors/QntDoubleSlider.h"
+#include "inspectors/QntElementModeInspector.h"
+#include "inspectors/QntElementTextEditor.h"
+#include "inspectors/QntSegmentedCell.h"
 #include "framework/model/VRDrawableShape.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/notations/QntNotation.h"
@@ -16,7 +22,8 @@
 
 #include <cmath>
 
-// Size and position of the selected shapes, typed in the drawing's units.
+// Paddings, automatic sizing, size and position of the selected shapes; lengths are typed in
+// the drawing's units.
 
 namespace {
 
@@ -72,6 +79,7 @@ QWidget *QntGroupModeInspector::buildGeometryView(QWidget *pane)
     location->setObjectName(QStringLiteral("applyLocation"));
     auto *largest = new QPushButton(tr("Resize to Largest"), _geometryView);
     largest->setObjectName(QStringLiteral("resizeToLargest"));
+    _elemResizeToLargestButton = largest;
     row->addWidget(dimension);
     row->addWidget(location);
     geometryForm->addRow(buttons);
@@ -85,6 +93,20 @@ QWidget *QntGroupModeInspector::buildGeometryView(QWidget *pane)
     _elemResizeEachElementSlider->setValue(10);
     _elemResizeEachElementSlider->setTracking(false);
     geometryForm->addRow(largest, _elemResizeEachElementSlider);
+    auto *autosize = new QWidget(_geometryView);
+    auto *autosizeRow = new QHBoxLayout(autosize);
+    autosizeRow->setContentsMargins(0, 0, 0, 0);
+    auto *autosizeOn = new QPushButton(tr("Autosize On"), autosize);
+    autosizeOn->setObjectName(QStringLiteral("turnAutosizeOn"));
+    autosizeOn->setToolTip(tr("Selected shapes follow the size of their text"));
+    auto *autosizeOff = new QPushButton(tr("Autosize Off"), autosize);
+    autosizeOff->setObjectName(QStringLiteral("turnAutosizeOff"));
+    autosizeOff->setToolTip(tr("Selected shapes keep the size they have"));
+    autosizeRow->addWidget(autosizeOn);
+    autosizeRow->addWidget(autosizeOff);
+    geometryForm->addRow(autosize);
+    connect(autosizeOn, &QPushButton::clicked, this, [this] { turnAutosizeOnAction(); });
+    connect(autosizeOff, &QPushButton::clicked, this, [this] { turnAutosizeOffAction(); });
     auto *defaults = new QPushButton(tr("Apply Defaults"), _geometryView);
     defaults->setObjectName(QStringLiteral("applyDefaults"));
     defaults->setToolTip(tr("Give every selected object its stored defaults"));
@@ -271,4 +293,212 @@ void QntGroupModeInspector::resizeEachElement(double factor)
         e.updateConnectedConnectors();
         return true;
     });
+}
+
+// ---------------------------------------------------------------- paddings and autosize
+
+QWidget *QntGroupModeInspector::buildPaddingView(QWidget *pane)
+{
+    auto *box = new QWidget(pane);
+    box->setObjectName(QStringLiteral("elementPaddingBox"));
+    auto *grid = new QGridLayout(box);
+    grid->setContentsMargins(0, 0, 0, 0);
+    _elemPaddingModeSegmentedControl = new QntSegmentedCell(box);
+    _elemPaddingModeSegmentedControl->setObjectName(QStringLiteral("elemPaddingMode"));
+    _elemPaddingModeSegmentedControl->addSegment(tr("Relative"), 0);
+    _elemPaddingModeSegmentedControl->addSegment(tr("Absolute"), 1);
+    _elemPaddingModeSegmentedControl->selectSegmentWithTag(0);
+    grid->addWidget(new QLabel(tr("Padding"), box), 0, 0);
+    grid->addWidget(_elemPaddingModeSegmentedControl, 0, 1, 1, 3, Qt::AlignLeft);
+    connect(_elemPaddingModeSegmentedControl, &QntSegmentedCell::segmentClicked, this,
+            [this](int tag) { elementPaddingModeAction(tag); });
+    const QString captions[] = {tr("Top and bottom"), tr("Left and right")};
+    QntDoubleSlider **sliders[] = {&_elemTopBottomPaddingSlider, &_elemLeftRightPaddingSlider};
+    QLineEdit **boxes[] = {&_elemTopBottomPaddingTextbox, &_elemLeftRightPaddingTextbox};
+    QLabel **labels[] = {&_elemTopBottomPaddingLabel, &_elemLeftRightPaddingLabel};
+    const QString names[] = {QStringLiteral("elemTopBottomPadding"),
+                             QStringLiteral("elemLeftRightPadding")};
+    for (int k = 0; k < 2; ++k) {
+        auto *slider = new QntDoubleSlider(box);
+        slider->setObjectName(names[k] + QStringLiteral("Slider"));
+        slider->setMinimumWidth(110);
+        auto *field = lengthField(names[k] + QStringLiteral("Textbox"), box);
+        field->setMaximumWidth(60);
+        auto *unit = new QLabel(QStringLiteral("%"), box);
+        grid->addWidget(new QLabel(captions[k], box), k + 1, 0);
+        grid->addWidget(slider, k + 1, 1);
+        grid->addWidget(field, k + 1, 2);
+        grid->addWidget(unit, k + 1, 3);
+        *sliders[k] = slider;
+        *boxes[k] = field;
+        *labels[k] = unit;
+    }
+    connect(_elemTopBottomPaddingSlider, &QntDoubleSlider::doubleValueChanged, this,
+            [this](double v) { elementTopBottomPaddingSliderAction(v); });
+    connect(_elemLeftRightPaddingSlider, &QntDoubleSlider::doubleValueChanged, this,
+            [this](double v) { elementLeftRightPaddingSliderAction(v); });
+    connect(_elemTopBottomPaddingTextbox, &QLineEdit::returnPressed, this,
+            [this] { elementTopBottomPaddingTextboxAction(_elemTopBottomPaddingTextbox->text()); });
+    connect(_elemLeftRightPaddingTextbox, &QLineEdit::returnPressed, this,
+            [this] { elementLeftRightPaddingTextboxAction(_elemLeftRightPaddingTextbox->text()); });
+    return box;
+}
+
+int QntGroupModeInspector::paddingMode() const
+{
+    return _elemPaddingModeSegmentedControl && _elemPaddingModeSegmentedControl->selectedTag() == 1
+               ? 1
+               : 0;
+}
+
+void QntGroupModeInspector::showPadding(QntDoubleSlider *slider, QLineEdit *box, double value)
+{
+    if (!slider || !box)
+        return;
+    slider->setDoubleValue(value);
+    const double shown = paddingMode() == 0 ? value * 100.0 : value;
+    box->setText(QLocale().toString(std::round(shown * 100.0) / 100.0, 'g', 10));
+}
+
+void QntGroupModeInspector::updatePaddingModeControl(const QntElement *element)
+{
+    mainView();
+    if (!element)
+        return;
+    const int mode = element->paddingMode() == 1 ? 1 : 0;
+    _elemPaddingModeSegmentedControl->selectSegmentWithTag(mode);
+    const QString unit = mode == 1 ? QStringLiteral("px") : QStringLiteral("%");
+    _elemTopBottomPaddingLabel->setText(unit);
+    _elemLeftRightPaddingLabel->setText(unit);
+    elementTextEditor()->setPaddingMode(mode);
+    elementModeInspector()->setPaddingMode(mode);
+    if (mode == 0) {
+        _elemTopBottomPaddingSlider->setMaxValue(1.0);
+        _elemLeftRightPaddingSlider->setMaxValue(1.0);
+        showPadding(_elemTopBottomPaddingSlider, _elemTopBottomPaddingTextbox,
+                    element->paddingTopBottom());
+        showPadding(_elemLeftRightPaddingSlider, _elemLeftRightPaddingTextbox,
+                    element->paddingLeftRight());
+        return;
+    }
+    QSizeF size = element->size();
+    if (element->isKindOf<QntElementTable>()) {
+        const auto *table = static_cast<const QntElementTable *>(element);
+        const QntTextCell *cell = table->activeTextCell();
+        size = cell ? cell->size() : QSizeF();
+        if (size.isEmpty())
+            size = table->minCellSize();
+    }
+    if (size.height() > 0)
+        _elemTopBottomPaddingSlider->setMaxValue(size.height() * 0.5);
+    if (size.width() > 0)
+        _elemLeftRightPaddingSlider->setMaxValue(size.width() * 0.5);
+    showPadding(_elemTopBottomPaddingSlider, _elemTopBottomPaddingTextbox,
+                element->paddingTopBottomAbs());
+    showPadding(_elemLeftRightPaddingSlider, _elemLeftRightPaddingTextbox,
+                element->paddingLeftRightAbs());
+}
+
+void QntGroupModeInspector::elementPaddingModeAction(int mode)
+{
+    mainView();
+    mode = mode == 1 ? 1 : 0;
+    _elemPaddingModeSegmentedControl->selectSegmentWithTag(mode);
+    const VRObjectList objects = selection();
+    inOneStep(tr("Change Paddings"), [&] {
+        for (const VRObjectRef &o : objects) {
+            if (o && (isMemberOfElements(*o) || o->isKindOf<QntElementTable>())
+                && o->isKindOf<QntElement>()) {
+                static_cast<QntElement &>(*o).setPaddingMode(mode);
+                o->notifyVisualChange();
+            }
+        }
+    });
+    if (!objects.isEmpty() && objects.first()->isKindOf<QntElement>())
+        updatePaddingModeControl(static_cast<const QntElement *>(objects.first().get()));
+    const QString unit = mode == 1 ? QStringLiteral("px") : QStringLiteral("%");
+    _elemTopBottomPaddingLabel->setText(unit);
+    _elemLeftRightPaddingLabel->setText(unit);
+    elementTextEditor()->setPaddingMode(mode);
+    elementModeInspector()->setPaddingMode(mode);
+}
+
+void QntGroupModeInspector::elementTopBottomPaddingSliderAction(double value)
+{
+    if (singleTable()) {
+        tableTopBottomPaddingAction(value);
+    } else {
+        QntElementTextEditor *editor = elementTextEditor();
+        editor->setObjectsClass(VRClassInfo::byName(u"QntElement"));
+        editor->setMultipleSelectionMode(1);
+        editor->setPaddingMode(paddingMode());
+        inOneStep(tr("Change Paddings"), [&] { editor->elementSetTopBottomPadding(value); });
+    }
+    showPadding(_elemTopBottomPaddingSlider, _elemTopBottomPaddingTextbox, value);
+}
+
+void QntGroupModeInspector::elementLeftRightPaddingSliderAction(double value)
+{
+    if (singleTable()) {
+        tableLeftRightPaddingAction(value);
+    } else {
+        QntElementTextEditor *editor = elementTextEditor();
+        editor->setObjectsClass(VRClassInfo::byName(u"QntElement"));
+        editor->setMultipleSelectionMode(1);
+        editor->setPaddingMode(paddingMode());
+        inOneStep(tr("Change Paddings"), [&] { editor->elementSetLeftRightPadding(value); });
+    }
+    showPadding(_elemLeftRightPaddingSlider, _elemLeftRightPaddingTextbox, value);
+}
+
+bool QntGroupModeInspector::readPadding(const QString &typed, double *value)
+{
+    bool ok = false;
+    double v = QLocale().toDouble(typed.trimmed(), &ok);
+    if (!ok)
+        v = QLocale::c().toDouble(typed.trimmed(), &ok);
+    if (!ok || !std::isfinite(v) || v < 0 || v > kLargestLength) {
+        refuse(tr("\"%1\" is not a padding.").arg(typed));
+        return false;
+    }
+    *value = paddingMode() == 0 ? v / 100.0 : v;
+    return true;
+}
+
+bool QntGroupModeInspector::elementTopBottomPaddingTextboxAction(const QString &typed)
+{
+    mainView();
+    double v = 0;
+    if (!readPadding(typed, &v))
+        return false;
+    _elemTopBottomPaddingSlider->setMaxValue(std::max(_elemTopBottomPaddingSlider->maxValue(), v));
+    elementTopBottomPaddingSliderAction(v);
+    return true;
+}
+
+bool QntGroupModeInspector::elementLeftRightPaddingTextboxAction(const QString &typed)
+{
+    mainView();
+    double v = 0;
+    if (!readPadding(typed, &v))
+        return false;
+    _elemLeftRightPaddingSlider->setMaxValue(std::max(_elemLeftRightPaddingSlider->maxValue(), v));
+    elementLeftRightPaddingSliderAction(v);
+    return true;
+}
+
+void QntGroupModeInspector::turnAutosizeOnAction()
+{
+    QntElementModeInspector *inspector = elementModeInspector();
+    inspector->setObjectsClass(VRClassInfo::byName(u"QntElement"));
+    inspector->setMultipleSelectionMode(1);
+    inOneStep(tr("Autosize"), [inspector] { inspector->setAutosize(true); });
+}
+
+void QntGroupModeInspector::turnAutosizeOffAction()
+{
+    QntElementModeInspector *inspector = elementModeInspector();
+    inspector->setObjectsClass(VRClassInfo::byName(u"QntElement"));
+    inspector->setMultipleSelectionMode(1);
+    inOneStep(tr("Autosize"), [inspector] { inspector->setAutosize(false); });
 }

@@ -179,6 +179,8 @@ QWidget *QntGroupModeInspector::buildTextPane(const QString &name, bool connecto
         row->addWidget(boxes[k]);
     }
     form->addRow(tr("Typeface"), faces);
+    if (!connectors)
+        form->addRow(buildPaddingView(pane));
     if (connectors) {
         _connFontFamilyPopUpButton = family;
         _connFontSizeTextField = size;
@@ -204,25 +206,6 @@ QWidget *QntGroupModeInspector::buildTextPane(const QString &name, bool connecto
                 elementFontTypefaceAction(b, i, u);
         });
     }
-    return pane;
-}
-
-QWidget *QntGroupModeInspector::buildTablePane()
-{
-    auto *pane = new QWidget;
-    pane->setObjectName(paneName(TableStyle));
-    auto *form = new QFormLayout(pane);
-    _tableFontFamilyPopUpButton = new QFontComboBox(pane);
-    _tableFontFamilyPopUpButton->setObjectName(QStringLiteral("tableFontFamily"));
-    _tableFontSizeTextField = new QLineEdit(pane);
-    _tableFontSizeTextField->setObjectName(QStringLiteral("tableFontSize"));
-    _tableFontSizeTextField->setMaximumWidth(80);
-    form->addRow(tr("Cell font"), _tableFontFamilyPopUpButton);
-    form->addRow(tr("Cell size"), _tableFontSizeTextField);
-    connect(_tableFontFamilyPopUpButton, &QFontComboBox::textActivated, this,
-            [this](const QString &f) { tableFontFamilyAction(f); });
-    connect(_tableFontSizeTextField, &QLineEdit::returnPressed, this,
-            [this] { tableFontSizeAction(_tableFontSizeTextField->text()); });
     return pane;
 }
 

@@ -83,6 +83,7 @@ public:
     void setAutoSize(bool autoSize);
     bool keepFixedWidth() const { return m_keepFixedWidth; }
     void setKeepFixedWidth(bool keep) { m_keepFixedWidth = keep; }
+    bool resizedByUser() const { return m_resizedByUser; }
     void setResizedByUser(bool resized) { m_resizedByUser = resized; }
     // Fits the size to the text (never below the original size unless allowed by the defaults).
     void performAutoSize();

@@ -1,6 +1,7 @@
 #include "inspectors/QntGroupModeInspector.h"
 
 #include "inspectors/AXAttachedWindow.h"
+#include "inspectors/QntDoubleSlider.h"
 #include "inspectors/QntSegmentedCell.h"
 #include "connectors/QntConnectorModeInspector.h"
 #include "platform/UserDefaults.h"
@@ -11,7 +12,10 @@
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntConnectorArrow.h"
 #include "framework/model/QntConnectorEndPoint.h"
+#include "framework/model/QntDirectlyDrawedElement.h"
 #include "framework/model/QntElement.h"
+#include "framework/model/QntElementTable.h"
+#include "framework/model/QntTextCell.h"
 #include "framework/model/QntTextShape.h"
 #include "framework/notations/QntNotation.h"
 #include "framework/styles/VRArrowStroke.h"
@@ -19,6 +23,7 @@
 #include "framework/undo/VRUndoManager.h"
 #include "platform/NotificationCenter.h"
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -480,4 +485,238 @@ TEST(QntGroupModeInspectorTest, ApplyDefaultsRestylesTheWholeSelectionInOneUndoS
     EXPECT_EQ(h.undo()->undoActionName(), QStringLiteral("Applying defaults"));
     h.undoStep();
     EXPECT_EQ(arrows(h), before);
+}
+
+namespace {
+
+// Two tables and one shape, all selected.
+struct TableHarness : Harness {
+    TableHarness()
+    {
+        for (int k = 0; k < 2; ++k) {
+            auto table = QntElementTable::tableWithRows(2, 2, QSizeF(60, 30));
+            table->setLocation(QPointF(200 + 250 * k, 400));
+            palette.layer()->addObject(table);
+            tables.push_back(table);
+        }
+        elements.push_back(placeElement({150, 150}));
+        VRObjectList all{tables[0], tables[1], elements[0]};
+        palette.layer()->exchangeSelectionWithObjectsFromArray(all);
+        undo()->closeOpenGroups();
+    }
+    std::vector<std::shared_ptr<QntElementTable>> tables;
+};
+
+QString tableLooks(const TableHarness &h)
+{
+    QString s;
+    for (const auto &t : h.tables) {
+        s += QStringLiteral("%1,%2,%3,%4,%5,%6,%7")
+                 .arg(t->showGrid())
+                 .arg(t->showTableFrame())
+                 .arg(t->gridLineWidth())
+                 .arg(t->rectangleCornerRaduis())
+                 .arg(t->gridColor().name())
+                 .arg(t->cellPaddingTopBottom())
+                 .arg(t->cellPaddingLeftRight());
+        for (const VRObjectRef &cell : t->cells()) {
+            const auto &c = static_cast<const QntTextCell &>(*cell);
+            s += QLatin1Char(',') + c.fillColour().name(QColor::HexArgb) + QLatin1Char('/')
+                 + QString::number(c.textAngle()) + QLatin1Char('/')
+                 + QString::number(c.paddingTopBottom());
+        }
+        s += QLatin1Char('|');
+    }
+    return s;
+}
+
+} // namespace
+
+TEST(QntGroupModeInspectorTest, TableFrameGridColourAndPaddingReachEverySelectedTableInOneStep)
+{
+    struct Case {
+        const char *name;
+        std::function<void(QntGroupModeInspector &, const TableHarness &)> act;
+    };
+    const Case cases[] = {
+        {"grid", [](QntGroupModeInspector &g,
+                    const TableHarness &h) { g.tableShowGridAction(!h.tables[0]->showGrid()); }},
+        {"frame",
+         [](QntGroupModeInspector &g, const TableHarness &h) {
+             g.tableShowTableFrameAction(!h.tables[0]->showTableFrame());
+         }},
+        {"grid width typed",
+         [](QntGroupModeInspector &g, const TableHarness &) {
+             EXPECT_TRUE(g.tableGridLineWidthTextboxAction(QStringLiteral("3.5")));
+         }},
+        {"corner radius", [](QntGroupModeInspector &g,
+                             const TableHarness &) { g.tableRectangleCornerRaduisAction(7); }},
+        {"grid colour",
+         [](QntGroupModeInspector &g, const TableHarness &) {
+             g.tableGridColorWellAction(QColor(10, 200, 30));
+         }},
+        {"cell colour to all cells",
+         [](QntGroupModeInspector &g, const TableHarness &) {
+             g.tableApplyToAllCellsCheckbox()->setChecked(true);
+             g.tableCellsColorWellAction(QColor(250, 20, 20));
+         }},
+        {"text angle",
+         [](QntGroupModeInspector &g, const TableHarness &) { g.tableTextAngleSliderAction(30); }},
+        {"cell padding", [](QntGroupModeInspector &g,
+                            const TableHarness &) { g.tableTopBottomPaddingAction(0.2); }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TableHarness h;
+        const QStringList before = tableLooks(h).split(QLatin1Char('|'));
+        const int depth = h.depth();
+        c.act(*h.inspector, h);
+        const QStringList after = tableLooks(h).split(QLatin1Char('|'));
+        EXPECT_NE(after.at(0), before.at(0));
+        EXPECT_NE(after.at(1), before.at(1));
+        EXPECT_EQ(h.depth(), depth + 1);
+        h.undoStep();
+        EXPECT_EQ(tableLooks(h).split(QLatin1Char('|')), before);
+    }
+}
+
+TEST(QntGroupModeInspectorTest, TableValuesShowOnlyForOneTableAndBadLengthsAreRefused)
+{
+    TableHarness h;
+    h.palette.drawing()->setDrawingUnits(QStringLiteral("Millimetres"), 2.8346456692913);
+    h.tables[0]->setGridLineWidth(2.8346456692913);
+    h.tables[1]->setGridLineWidth(9);
+    const int depth = h.depth();
+    for (const char *bad : {"abc", "", "-5", "1e400"})
+        EXPECT_FALSE(h.inspector->tableGridLineWidthTextboxAction(QString::fromLatin1(bad)));
+    EXPECT_EQ(h.depth(), depth);
+    // Several objects: the fields are left alone; one table: its values, in the drawing's units.
+    auto *field =
+        h.inspector->mainView()->findChild<QLineEdit *>(QStringLiteral("tableGridLineTextbox"));
+    ASSERT_NE(field, nullptr);
+    field->setText(QStringLiteral("untouched"));
+    h.inspector->populateTableStyleToolbar();
+    EXPECT_EQ(field->text(), QStringLiteral("untouched"));
+    h.palette.layer()->exchangeSelectionWithObjectsFromArray({h.tables[0]});
+    h.inspector->populateTableStyleToolbar();
+    EXPECT_EQ(field->text(), QLocale().toString(1.0, 'g', 10));
+}
+
+TEST(QntGroupModeInspectorTest, PaddingsAndTheirModeReachEverySelectedElement)
+{
+    Harness h;
+    h.placeMixedSelection();
+    const auto paddings = [&h] {
+        QString s;
+        for (const auto &e : h.elements)
+            s += QStringLiteral("%1/%2/%3|")
+                     .arg(e->paddingMode())
+                     .arg(e->paddingTopBottom())
+                     .arg(e->paddingLeftRight());
+        return s;
+    };
+    const QString before = paddings();
+    int depth = h.depth();
+    h.inspector->elementPaddingModeAction(1);
+    for (const auto &e : h.elements)
+        EXPECT_EQ(e->paddingMode(), 1);
+    EXPECT_EQ(h.depth(), depth + 1);
+    h.undoStep();
+    EXPECT_EQ(paddings(), before);
+
+    // Relative paddings are typed in per cent.
+    h.inspector->elementPaddingModeAction(0);
+    h.undo()->closeOpenGroups();
+    depth = h.depth();
+    EXPECT_TRUE(h.inspector->elementTopBottomPaddingTextboxAction(QStringLiteral("25")));
+    for (const auto &e : h.elements)
+        EXPECT_DOUBLE_EQ(e->paddingTopBottom(), 0.25);
+    EXPECT_EQ(h.depth(), depth + 1);
+    for (const char *bad : {"abc", "", "-1", "1e400"})
+        EXPECT_FALSE(h.inspector->elementLeftRightPaddingTextboxAction(QString::fromLatin1(bad)));
+    EXPECT_EQ(h.depth(), depth + 1);
+
+    // One element shows its own paddings: a relative 0.25 as "25"; absolute paddings of an
+    // element 80 wide run to 40.
+    auto &e = *h.elements[0];
+    e.setSize({80, 60});
+    h.inspector->updatePaddingModeControl(&e);
+    EXPECT_EQ(h.inspector->topBottomPaddingTextbox()->text(), QStringLiteral("25"));
+    e.setPaddingMode(1);
+    h.inspector->updatePaddingModeControl(&e);
+    EXPECT_DOUBLE_EQ(h.inspector->leftRightPaddingSlider()->maxValue(), 40.0);
+    EXPECT_EQ(h.inspector->paddingMode(), 1);
+}
+
+TEST(QntGroupModeInspectorTest, AutosizeTurnsOnAndOffForEverySelectedElement)
+{
+    Harness h;
+    h.placeMixedSelection();
+    h.inspector->turnAutosizeOffAction();
+    for (const auto &e : h.elements)
+        EXPECT_TRUE(e->resizedByUser());
+    h.inspector->turnAutosizeOnAction();
+    for (const auto &e : h.elements)
+        EXPECT_FALSE(e->resizedByUser());
+}
+
+TEST(QntGroupModeInspectorTest, AColourListSwatchEditsThatEntryOfThatElementOnly)
+{
+    Harness h;
+    auto drawn = std::make_shared<QntDirectlyDrawedElement>();
+    QList<QColor> colours;
+    for (int k = 0; k < 8; ++k)
+        colours.append(QColor::fromHsv(k * 40, 200, 200));
+    drawn->setColors(colours);
+    h.palette.layer()->addObject(drawn);
+    h.palette.layer()->exchangeSelectionWithObjectsFromArray({drawn});
+    h.undo()->closeOpenGroups();
+    h.inspector->refreshControls();
+    ASSERT_NE(h.inspector->paletteMatrix(), nullptr);
+    EXPECT_EQ(h.inspector->paletteMatrix()->objectName(), QStringLiteral("elementColorList"));
+
+    // The same grid without the picker: a swatch on the second line is entry 6 + column.
+    QntColorMatrix *grid =
+        h.inspector->populateColorMatrix(colours, 1, Qt::black, [](QntColorMatrix *) {});
+    grid->performClickOnCell(1, 1);
+    ASSERT_TRUE(h.inspector->pickSwatch(grid));
+    const int depth = h.depth();
+    EXPECT_TRUE(h.inspector->colourChangeFromPicker(Qt::red));
+    EXPECT_EQ(drawn->colors().at(7), QColor(Qt::red));
+    EXPECT_EQ(drawn->colors().at(1), colours.at(1));
+    EXPECT_EQ(h.depth(), depth + 1);
+    // The clear swatches that fill up the last line open nothing.
+    grid->performClickOnCell(1, 3);
+    EXPECT_FALSE(h.inspector->pickSwatch(grid));
+    EXPECT_FALSE(h.inspector->colourChangeFromPicker(Qt::blue));
+    // A picker bound to one element never edits another one selected meanwhile.
+    grid->performClickOnCell(0, 2);
+    ASSERT_TRUE(h.inspector->pickSwatch(grid));
+    auto other = std::make_shared<QntDirectlyDrawedElement>();
+    other->setColors(colours);
+    h.palette.layer()->addObject(other);
+    h.palette.layer()->exchangeSelectionWithObjectsFromArray({other});
+    EXPECT_FALSE(h.inspector->colourChangeFromPicker(Qt::green));
+    EXPECT_EQ(other->colors(), colours);
+    EXPECT_EQ(drawn->colors().at(2), colours.at(2));
+    delete grid;
+}
+
+TEST(QntGroupModeInspectorTest, AnOpenTableColourPopoverKeepsThePanelOpenUntilItCloses)
+{
+    TableHarness h;
+    h.inspector->createGroupModeInspectorAtPoint({400, 300});
+    AXAttachedWindow *panel = h.inspector->attachedWindow();
+    ASSERT_NE(panel, nullptr);
+    ASSERT_TRUE(panel->closesOnResignKeyWindow());
+    QWidget anchor;
+    h.inspector->tableGridColorMatrixAction(&anchor);
+    AXAttachedWindow *popover = h.inspector->waitingForClosingAttachedWindow();
+    ASSERT_NE(popover, nullptr);
+    EXPECT_FALSE(panel->closesOnResignKeyWindow());
+    // Hiding the panel closes the popover for good, and the panel closes on losing focus again.
+    h.inspector->closeAttachedWindows();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(h.inspector->waitingForClosingAttachedWindow(), nullptr);
+    EXPECT_TRUE(panel->closesOnResignKeyWindow());
 }

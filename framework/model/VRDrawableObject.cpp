@@ -628,6 +628,10 @@ bool VRDrawableObject::readRecord(const QJsonObject &r, VRArchiveReader &reader,
         return false;
     if (std::abs(m_offset.width()) > 1000 || std::abs(m_offset.height()) > 1000)
         return reader.fail(path + QStringLiteral(".offset"), QStringLiteral("offset out of range"));
+    // A style that is not sharable belongs to one object, also when a file names it for
+    // several: the others get copies, so restyling one leaves the rest alone.
+    if (style && !style->isStyleSharable() && style->countOfClients() > 0)
+        style = styleForCopy(style);
     m_style = std::move(style);
     if (m_style)
         m_style->addClient(this);

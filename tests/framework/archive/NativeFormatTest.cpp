@@ -163,6 +163,20 @@ TEST(NativeFormat, TwoStylesWithOneKeyKeepTheirOwnLooks)
     ASSERT_EQ(objects.size(), 2);
     EXPECT_EQ(objects.at(0)->style()->fillColour(), QColor(Qt::blue));
     EXPECT_EQ(objects.at(1)->style()->fillColour(), QColor(Qt::red));
+
+    // A file that names one style for both (as files written before did) gives each object its
+    // own copy: restyling one leaves the other alone.
+    QByteArray shared = VRArchiver::documentData(*read.value());
+    shared.replace(objects.at(1)->style()->uniqueKey().toUtf8(),
+                   objects.at(0)->style()->uniqueKey().toUtf8());
+    auto reread = VRArchiver::drawingFromData(shared);
+    ASSERT_TRUE(reread.ok()) << reread.errorMessage().toStdString();
+    const VRObjectList again =
+        reread.value()->activeLayerOfClass<VRObjectDrawingLayer>()->objects();
+    ASSERT_EQ(again.size(), 2);
+    ASSERT_NE(again.at(0)->style(), again.at(1)->style());
+    again.at(1)->style()->setFillColour(Qt::green);
+    EXPECT_NE(again.at(0)->style()->fillColour(), QColor(Qt::green));
 }
 
 struct HostileCase {

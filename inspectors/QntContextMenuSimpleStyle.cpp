@@ -7,6 +7,7 @@
 #include "inspectors/QntColorWell.h"
 #include "inspectors/QntDoubleSlider.h"
 #include "inspectors/QntEscapedView.h"
+#include "inspectors/QntViewForAXAttachedWindow.h"
 #include "inspectors/QntTextFieldCell.h"
 
 #include "framework/model/QntConnector.h"
@@ -335,6 +336,7 @@ void QntContextMenu::buildSimpleStyleView()
     });
     connectSliderUndo(c.gradientAngleSlider, this, &QntContextMenu::beginContinuousChange,
                       &QntContextMenu::endContinuousChange);
+    QntViewForAXAttachedWindow::fillBehind(view);
     _viewSimpleStyle = view;
     showFillControlsForKind(kFlatFill, false);
 }

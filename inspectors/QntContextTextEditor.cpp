@@ -5,6 +5,8 @@
 #include "inspectors/QntColorWell.h"
 #include "inspectors/QntContextMenu.h"
 #include "inspectors/QntEscapedView.h"
+#include "inspectors/QntMatrix.h"
+#include "inspectors/QntViewForAXAttachedWindow.h"
 #include "inspectors/QntTextFieldCell.h"
 
 #include "app/common/QntConstants.h"
@@ -189,6 +191,7 @@ int QntContextTextEditor::buildView(const QString &sizeMenuTitle)
         " border: 1px solid rgb(191, 194, 201); border-radius: 3px; padding: 2px 6px; }"
         "QTextEdit { background: white; color: black; }"));
     _view = view;
+    QntViewForAXAttachedWindow::fillBehind(view);
     auto *grid = new QGridLayout(view);
     grid->setContentsMargins(10, 8, 10, 8);
     grid->setHorizontalSpacing(6);
@@ -216,10 +219,14 @@ int QntContextTextEditor::buildView(const QString &sizeMenuTitle)
         toggleCell(view, QStringLiteral("Italic"), QStringLiteral("I"), italic);
     _typefaceCells[kUnderlineCell] =
         toggleCell(view, QStringLiteral("Underline"), QStringLiteral("U"), underline);
+    auto *typefaceMatrix = new QntMatrix(view);
+    typefaceMatrix->setObjectName(QStringLiteral("typefaceMatrix"));
     for (QntButtonCell *cell : _typefaceCells) {
-        controls->addWidget(cell);
+        typefaceMatrix->addCell(cell);
         connect(cell, &QAbstractButton::clicked, this, [this] { fontTypefaceAction(); });
     }
+    connect(typefaceMatrix, &QntMatrix::cellClicked, this, [this] { fontTypefaceAction(); });
+    controls->addWidget(typefaceMatrix);
 
     _fontSizeTextField = new QntTextFieldCell(view);
     _fontSizeTextField->setObjectName(QStringLiteral("fontSizeTextField"));

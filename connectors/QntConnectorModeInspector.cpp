@@ -173,7 +173,7 @@ QntConnectorModeInspector::QntConnectorModeInspector(const QString &windowNibNam
         };
     for (const auto &[name, handler] : verbs)
         m_connectorObservers.push_back(center.addObserver(
-            *name, nullptr, [this, handler](const Notification &n) { (this->*handler)(n); }));
+            *name, nullptr, [this, verb = handler](const Notification &n) { (this->*verb)(n); }));
 }
 
 QntConnectorModeInspector::QntConnectorModeInspector(VREmbedded, QWidget *hostWindow)

@@ -51,7 +51,7 @@ QntElementModeInspector::QntElementModeInspector(const QString &windowNibName, Q
         };
     for (const auto &[name, handler] : verbs)
         m_elementObservers.push_back(center.addObserver(
-            *name, nullptr, [this, handler](const Notification &n) { (this->*handler)(n); }));
+            *name, nullptr, [this, verb = handler](const Notification &n) { (this->*verb)(n); }));
 }
 
 QntElementModeInspector::QntElementModeInspector(VREmbedded, QWidget *hostWindow)

@@ -26,12 +26,16 @@
 #include "framework/styles/VRStrokeDash.h"
 #include "framework/styles/VRStyle.h"
 #include "framework/undo/VRUndoManager.h"
+#include "platform/DelayedPerform.h"
 #include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "app/common/QntConstants.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QTemporaryDir>
+#include <QScopeGuard>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -666,4 +670,110 @@ TEST(QntConnectorModeInspectorTest, PartsRestyledOnASkinAreKeptInFilesAndCopies)
         if (o->isKindOf<QntConnector>())
             kept += restyled(static_cast<QntConnector &>(*o)) ? 1 : 0;
     EXPECT_EQ(kept, 1);
+}
+
+// A connector drawn with the connector tool is styled as it is created (last-applied skin,
+// its arrowheads and their sizes); undoing a later body change gives all of it back.
+TEST(QntConnectorModeInspectorTest, UndoingABodyChangeKeepsTheArrowheadsOfANewConnector)
+{
+    struct Row {
+        const char *name;
+        bool lastAppliedFromAnotherConnector;
+        bool storedDefaults;
+        bool thick;
+    };
+    const QList<Row> rows{
+        {"fresh, thick body", false, false, true},
+        {"fresh, dashed line", false, false, false},
+        {"after another connector's arrowhead, thick body", true, false, true},
+        {"after another connector's arrowhead, dashed line", true, false, false},
+        {"stored defaults, thick body", true, true, true},
+        {"stored defaults, dashed line", true, true, false},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        Harness h(kSkinNotation);
+        h.inspector->setNewConnectorDelays(0.001, 0.002);
+        const QntConnectorModeInspector::SkinControls &c = h.inspector->skinControls();
+        if (row.lastAppliedFromAnotherConnector) {
+            auto other = h.connect(h.placeElement({150, 400}), h.placeElement({450, 400}));
+            h.rightClick(other);
+            h.clickColumn(QStringLiteral("Connector Style"));
+            h.inspector->showStartArrowheadMatrixAction(c.startArrowheadPopupButton);
+            h.inspector->menuItemSkinStartArrowheadAction(h.inspector->arrowheadMatrixIds().at(1));
+            if (row.storedDefaults) {
+                UserDefaults::standardUserDefaults().setBool(true, QntApplyDefaultsKey);
+                h.inspector->saveDefaultsForContextObject();
+            }
+        }
+        const auto forget = qScopeGuard([&h] {
+            UserDefaults &defaults = UserDefaults::standardUserDefaults();
+            defaults.removeObjectForKey(notationConnectorDefaultsKey(
+                h.palette.drawing()->currentNotation()->notationName()));
+            defaults.removeObjectForKey(QntApplyDefaultsKey);
+        });
+        auto connector = h.connect(h.placeElement({150, 150}), h.placeElement({450, 150}));
+        h.palette.layer()->replaceSelectionWithObject(connector);
+        NotificationCenter::defaultCenter().post(
+            kQntDidCreateConnectorNotification, connector.get(),
+            {{QStringLiteral("object"), QVariant::fromValue(VRObjectRef(connector))}});
+        while (DelayedPerform::pendingPerformRequests(h.inspector.get()) > 0)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        flushEvents();
+        const QString startBefore = startArrowId(*connector);
+        const QString endBefore =
+            connector->endEndPoint()->arrow() ? connector->endEndPoint()->arrow()->ID() : QString();
+        ASSERT_FALSE(startBefore.isEmpty() && endBefore.isEmpty());
+        const QSizeF endSizeBefore = connector->endEndPoint()->arrow()
+                                         ? connector->endEndPoint()->arrow()->size()
+                                         : QSizeF();
+        const QVariantMap skinBefore = connector->skinOptions();
+
+        h.rightClick(connector);
+        h.clickColumn(QStringLiteral("Connector Style"));
+        const int depth = h.depth();
+        const int index =
+            row.thick
+                ? c.strokeDashPopUpButton->findData(QntConnectorModeInspector::kFirstThickLineTag)
+                : 2;
+        ASSERT_GE(index, 0);
+        h.choose(c.strokeDashPopUpButton, index);
+        EXPECT_EQ(h.depth(), depth + 1);
+        h.undoStep();
+        EXPECT_EQ(startArrowId(*connector), startBefore);
+        const QntConnectorArrow *end = connector->endEndPoint()->arrow();
+        EXPECT_EQ(end ? end->ID() : QString(), endBefore);
+        EXPECT_EQ(end ? end->size() : QSizeF(), endSizeBefore);
+        EXPECT_EQ(connector->skinOptions().value(QStringLiteral("endArrowheadId")),
+                  skinBefore.value(QStringLiteral("endArrowheadId")));
+    }
+}
+
+// A connector drawn before any skin reached it draws the arrowhead of its own style; a body
+// change and its undo leave that arrowhead drawn.
+TEST(QntConnectorModeInspectorTest, UndoingABodyChangeKeepsTheOwnArrowheadOfAnUnskinnedConnector)
+{
+    for (const bool thick : {true, false}) {
+        SCOPED_TRACE(thick ? "thick body" : "dashed line");
+        Harness h(kSkinNotation);
+        auto connector = h.connect(h.placeElement({150, 150}), h.placeElement({450, 150}));
+        auto *own = static_cast<VRArrowStroke *>(
+            connector->style()->renderersOfClass(VRArrowStroke::staticClass()).last().get());
+        own->setArrowHeadAtEnd(1);
+        connector->updateStyle();
+        const QVariantMap skinBefore = connector->skinOptions();
+        h.rightClick(connector);
+        h.clickColumn(QStringLiteral("Connector Style"));
+        const QntConnectorModeInspector::SkinControls &c = h.inspector->skinControls();
+        const int index =
+            thick ? c.strokeDashPopUpButton->findData(QntConnectorModeInspector::kFirstThickLineTag)
+                  : 2;
+        ASSERT_GE(index, 0);
+        h.choose(c.strokeDashPopUpButton, index);
+        h.undoStep();
+        EXPECT_EQ(connector->skinOptions(), skinBefore);
+        // Drawn by its own style again, with that style's end arrowhead.
+        EXPECT_EQ(connector->shaftStyle(), connector->style());
+        EXPECT_EQ(own->arrowHeadAtEnd(), 1);
+    }
 }

@@ -1014,16 +1014,64 @@ void QntConnector::moveFreePartsBy(QPointF delta)
 {
     if (delta.isNull())
         return;
-    recordFreeParts();
+    transformFreeParts(QTransform::fromTranslate(delta.x(), delta.y()), QStringLiteral("Move"));
+}
+
+void QntConnector::setSize(QSizeF size)
+{
+    if (!std::isfinite(size.width()) || !std::isfinite(size.height()) || size.width() < 0
+        || size.height() < 0 || size == this->size())
+        return;
+    const QRectF r = path().boundingRect();
+    const double sx = r.width() > 0 ? size.width() / r.width() : 1.0;
+    const double sy = r.height() > 0 ? size.height() / r.height() : 1.0;
+    QTransform t;
+    t.translate(r.center().x(), r.center().y());
+    t.scale(sx, sy);
+    t.translate(-r.center().x(), -r.center().y());
+    transformFreeParts(t, QStringLiteral("Resize"));
+}
+
+void QntConnector::setAngle(double radians)
+{
+    if (!std::isfinite(radians))
+        return;
+    const double delta = radians - angle();
+    if (delta == 0.0)
+        return;
+    const QPointF c = path().boundingRect().center();
+    QTransform t;
+    t.translate(c.x(), c.y());
+    t.rotateRadians(delta);
+    t.translate(-c.x(), -c.y());
+    recordAngle();
+    m_angle = std::remainder(radians, 2 * M_PI);
+    transformFreeParts(t, QStringLiteral("Rotate"));
+}
+
+void QntConnector::applyTransform(const QTransform &transform)
+{
+    transformFreeParts(transform, QStringLiteral("Change Path"));
+}
+
+void QntConnector::transformFreeParts(const QTransform &t, const QString &actionName)
+{
+    if (t.isIdentity() || !t.isAffine() || !std::isfinite(t.m11()) || !std::isfinite(t.m12())
+        || !std::isfinite(t.m21()) || !std::isfinite(t.m22()) || !std::isfinite(t.dx())
+        || !std::isfinite(t.dy()))
+        return;
+    recordFreeParts(actionName);
     bool attached = false;
     for (QntConnectorEndPoint *end : {m_start.get(), m_end.get()}) {
         if (end->targetStickySpot())
             attached = true;
         else
-            end->setPoint(end->location() + delta);
+            end->setPoint(t.map(end->location()));
     }
     for (QPointF &point : m_userPoints)
-        point += delta;
+        point = t.map(point);
+    // The moved run of a manual orthogonal route turns and scales with the line.
+    m_bendOffset = QTransform(t.m11(), t.m12(), t.m21(), t.m22(), 0, 0).map(m_bendOffset);
     // A connector free at both ends keeps its shape; one held by an element, or one the
     // router lays, takes a new route.
     VRDrawing *d = drawing();
@@ -1031,26 +1079,39 @@ void QntConnector::moveFreePartsBy(QPointF delta)
     if (attached || routed)
         endsDidMove();
     else
-        setRoutedPath(path().translated(delta));
+        setRoutedPath(t.map(path()));
     notifyVisualChange();
 }
 
-void QntConnector::recordFreeParts()
+void QntConnector::recordFreeParts(const QString &actionName)
 {
     // The whole state, not the step: a gesture's group keeps the first record of each kind.
     const QPointF start = m_start->point(), end = m_end->point();
     const QList<QPointF> points = m_userPoints;
+    const QPointF bend = m_bendOffset;
     const QPainterPath route = path();
-    recordUndo("setFreeParts:", QStringLiteral("Move"),
-               [start, end, points, route](VRDrawableObject &o) {
+    recordUndo("setFreeParts:", actionName,
+               [start, end, points, bend, route, actionName](VRDrawableObject &o) {
                    auto &c = static_cast<QntConnector &>(o);
-                   c.recordFreeParts();
+                   c.recordFreeParts(actionName);
                    c.m_start->setPoint(start);
                    c.m_end->setPoint(end);
                    c.m_userPoints = points;
+                   c.m_bendOffset = bend;
                    c.setRoutedPath(route);
                    c.notifyVisualChange();
                });
+}
+
+void QntConnector::recordAngle()
+{
+    const double old = m_angle;
+    recordUndo("setPathAngle:", QString(), [old](VRDrawableObject &o) {
+        auto &c = static_cast<QntConnector &>(o);
+        c.recordAngle();
+        c.m_angle = old;
+        c.notifyVisualChange();
+    });
 }
 
 bool QntConnector::hitTest(QPointF p) const

@@ -71,9 +71,13 @@ public:
     void endsDidMove();
     // Sets the routed path (the router's answer), without undo.
     void setRoutedPath(const QPainterPath &path);
-    // Moving a connector moves its free ends and its own route points; ends on an element's
-    // spot stay there. Undoable ("Move").
+    // Moving, resizing, turning or flipping a connector takes its free ends and its own route
+    // points along; ends on an element's spot stay there and the line is routed again.
+    // Undoable ("Move", "Resize", "Rotate", "Change Path").
     void setLocation(QPointF location) override;
+    void setSize(QSizeF size) override;
+    void setAngle(double radians) override;
+    void applyTransform(const QTransform &transform) override;
     bool hitTest(QPointF drawingPoint) const override;
 
     QVariantMap skinOptions() const { return m_skinOptions; }
@@ -216,7 +220,11 @@ private:
     QList<QPointF> m_userPoints;
     void setUserPoints(const QList<QPointF> &points);
     void moveFreePartsBy(QPointF delta);
-    void recordFreeParts();
+    // Moves the free ends, the user's route points and the moved run through t; ends on an
+    // element's spot stay, and then the line is routed again. Undoable under actionName.
+    void transformFreeParts(const QTransform &t, const QString &actionName);
+    void recordFreeParts(const QString &actionName);
+    void recordAngle();
     QSizeF m_pointOffset{0, 0};
     qint64 m_colorSchemeId = 0;
     qint64 m_startSchemeId = 0;

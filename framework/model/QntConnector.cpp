@@ -439,6 +439,13 @@ void QntConnector::updateStyle()
     invalidateBoundsCache();
 }
 
+void QntConnector::objectWasAddedToLayer(VRObjectOwnerLayer *layer)
+{
+    VRDrawablePath::objectWasAddedToLayer(layer);
+    if (drawing())
+        updateStyle();
+}
+
 VRStyleRef QntConnector::shaftStyle() const
 {
     if (m_shaft && m_shaft->style())

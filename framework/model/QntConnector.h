@@ -84,6 +84,9 @@ public:
     void addSkin(const QVariantMap &options);
     void updateStyle() override;
     void setStyle(VRStyleRef style) override;
+    // A copy made outside a drawing builds its arrowheads and skin from the drawing's notation
+    // once it is put in.
+    void objectWasAddedToLayer(VRObjectOwnerLayer *layer) override;
     // The renderer that draws the shaft and arrowheads; the last renderer of style() unless
     // that style is shared by several objects.
     QntConnectorStyle *connectorStyle() const { return m_connectorStyle.get(); }

@@ -2,6 +2,7 @@
 
 #include "framework/archive/VRArchiver.h"
 #include "framework/model/QntConnector.h"
+#include "framework/model/QntConnectorArrow.h"
 #include "framework/model/QntElement.h"
 #include "framework/model/QntStickySpot.h"
 #include "framework/model/VRDrawableShape.h"
@@ -58,6 +59,9 @@ State stateOf(const QntConnector &c)
 
 void expectState(const QntConnector &c, const State &s, double tolerance)
 {
+    // The arrowhead sits on the end of the drawn line.
+    if (const QntConnectorArrow *arrow = c.endEndPoint()->arrow())
+        expectNear(arrow->location(), pointsOf(c.path()).last(), tolerance);
     expectSamePoints(pointsOf(c.path()), pointsOf(s.path), tolerance);
     expectNear(c.startEndPoint()->location(), s.start, tolerance);
     expectNear(c.endEndPoint()->location(), s.end, tolerance);
@@ -112,6 +116,8 @@ TEST(QntConnector, ResizingTurningAndMirroringTakeTheFreeEndsAlongInOneUndoStep)
             connector->setMode(2);
             connector->setEnds({100, 180}, {300, 150});
             h.layer()->addObject(connector);
+            connector->addSkin({{QStringLiteral("endArrowheadId"), QStringLiteral("a1")}});
+            ASSERT_NE(connector->endEndPoint()->arrow(), nullptr);
             // A point of the user's own: the route goes through it.
             connector->insertPathPoint({200, 120});
             ASSERT_EQ(connector->userPoints(), QList<QPointF>{QPointF(200, 120)});

@@ -269,6 +269,7 @@ void QntGroupModeInspector::populateControlsForDrawing(VRDrawing *drawing)
     }
     populateTableStyleToolbar();
     populateCellStyleToolbar();
+    updateTextColorButton();
     refreshControls();
 }
 
@@ -325,6 +326,7 @@ void QntGroupModeInspector::refreshControls()
             _elemResizeToLargestButton->setEnabled(false);
     }
     switchControlsForCustomNotation();
+    populateTextColorButtons();
     populateConnectorSets();
     if (single && objects.first()->isKindOf<QntDirectlyDrawedElement>())
         populateColorPaletteForElement(objects.first());

@@ -18,6 +18,7 @@ class QLabel;
 class QLineEdit;
 class QSlider;
 class QStackedWidget;
+class QToolButton;
 class QWidget;
 class QPushButton;
 class QntButtonCell;
@@ -89,6 +90,24 @@ public:
     void connectorFontTypefaceAction(bool bold, bool italic, bool underlined);
     void tableFontFamilyAction(const QString &family);
     bool tableFontSizeAction(const QString &typed);
+    // Alignment (column 0 left, 1 centre, 2 right), a size from the size menu and the text
+    // colour, through the embedded text editor; the size menu and colour leave tables alone.
+    void elementAlignAction(int column);
+    void connectorAlignAction(int column);
+    bool elementFontSizeMenuAction(double size);
+    bool connectorFontSizeMenuAction(double size);
+    void elementTextColorAction(const QColor &colour);
+    void connectorTextColorAction(const QColor &colour);
+    // The text colour swatches in a popover beside `from`; the panel stays open meanwhile.
+    void elementShowColorMatrixAction(QWidget *from);
+    void connectorShowColorMatrixAction(QWidget *from);
+    // The text colour buttons black (wells in customizable notations), alignment cleared.
+    void updateTextColorButton();
+    // A single selected element or connector shows its text colour; customizable notations
+    // show wells instead of buttons.
+    void populateTextColorButtons();
+    // The size and position fields from the geometry a drawing view reports for its shape.
+    void selectedShapeInfoDidChange(const Notification &notification);
 
     // Colours: a scheme on every element, element arrow and connector; their transparency.
     void colorMatrixAction(qint64 schemeId);
@@ -325,6 +344,12 @@ private:
     QFontComboBox *_connFontFamilyPopUpButton = nullptr;
     QLineEdit *_connFontSizeTextField = nullptr;
     QCheckBox *_connTypeface[3] = {};
+    QToolButton *_elemAlign[3] = {};
+    QToolButton *_connAlign[3] = {};
+    QntButtonCell *_elemTextColorButton = nullptr;
+    QntButtonCell *_connTextColorButton = nullptr;
+    QntColorWell *_simpleElementTextColorWell = nullptr;
+    QntColorWell *_simpleConnectorTextColorWell = nullptr;
     QFontComboBox *_tableFontFamilyPopUpButton = nullptr;
     QLineEdit *_tableFontSizeTextField = nullptr;
     QLineEdit *_widthTextbox = nullptr;

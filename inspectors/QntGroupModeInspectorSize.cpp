@@ -11,6 +11,9 @@
 #include "framework/model/VRDrawing.h"
 #include "framework/notations/QntNotation.h"
 #include "framework/undo/VRUndoManager.h"
+#include "framework/base/VRConstants.h"
+#include "framework/view/VRDrawingView.h"
+#include "platform/NotificationCenter.h"
 
 #include <QFormLayout>
 #include <QGridLayout>
@@ -62,6 +65,10 @@ QWidget *QntGroupModeInspector::buildGeometryView(QWidget *pane)
         grid->addWidget(_unitLabels[k], k / 2, (k % 2) * 3 + 2);
     }
     geometryForm->addRow(geometry);
+    // A drawing view reports the geometry of its shape while it is moved or resized.
+    m_observers.push_back(NotificationCenter::defaultCenter().addObserver(
+        kQntShapeInfoUpdated, nullptr,
+        [this](const Notification &n) { selectedShapeInfoDidChange(n); }));
     connect(_widthTextbox, &QLineEdit::returnPressed, this,
             [this] { widthAction(_widthTextbox->text()); });
     connect(_heightTextbox, &QLineEdit::returnPressed, this,
@@ -501,4 +508,29 @@ void QntGroupModeInspector::turnAutosizeOffAction()
     inspector->setObjectsClass(VRClassInfo::byName(u"QntElement"));
     inspector->setMultipleSelectionMode(1);
     inOneStep(tr("Autosize"), [inspector] { inspector->setAutosize(false); });
+}
+
+void QntGroupModeInspector::selectedShapeInfoDidChange(const Notification &notification)
+{
+    if (!_widthTextbox)
+        return;
+    const QVariantMap &info = notification.userInfo;
+    const auto *view = qobject_cast<const VRDrawingView *>(
+        info.value(QStringLiteral("sender")).value<QObject *>());
+    VRDrawing *drawing = targetDrawing();
+    if (!view || !drawing || view->drawing() != drawing)
+        return;
+    const QString keys[] = {QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("width"),
+                            QStringLiteral("height")};
+    double values[4] = {};
+    for (int k = 0; k < 4; ++k) {
+        bool ok = false;
+        values[k] = info.value(keys[k]).toDouble(&ok);
+        if (!info.contains(keys[k]) || !ok || !std::isfinite(values[k]))
+            return;
+    }
+    // The values come in the drawing's units already.
+    QLineEdit *fields[] = {_xCenterTextbox, _yCenterTextbox, _widthTextbox, _heightTextbox};
+    for (int k = 0; k < 4; ++k)
+        fields[k]->setText(QLocale().toString(values[k], 'f', 2));
 }

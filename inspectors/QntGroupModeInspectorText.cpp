@@ -5,13 +5,22 @@
 #include "framework/model/QntElementTable.h"
 #include "framework/model/QntTextCell.h"
 #include "framework/model/QntTextShape.h"
+#include "framework/model/VRDrawing.h"
 #include "framework/model/VRTextBlock.h"
+#include "framework/notations/QntNotation.h"
+#include "framework/view/VRDrawingView.h"
+#include "inspectors/QntButtonCell.h"
+#include "inspectors/QntColorWell.h"
+#include "inspectors/QntContextMenu.h"
+#include "inspectors/QntElementTextEditor.h"
 
 #include <QCheckBox>
 #include <QFontComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QMenu>
+#include <QToolButton>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
@@ -150,6 +159,40 @@ bool readFontSize(const QString &typed, double *size)
     return true;
 }
 
+// The embedded text editor set to change every selected object of the named classes.
+QntElementTextEditor *prepareEditor(QntElementTextEditor *editor,
+                                    std::initializer_list<QStringView> classNames, bool allCells)
+{
+    QList<const VRClassInfo *> classes;
+    for (QStringView name : classNames)
+        classes << VRClassInfo::byName(name);
+    editor->setContextObject(nullptr);
+    editor->setMultipleSelectionMode(1);
+    editor->setObjectsClasses(classes);
+    editor->setMultipleTextCellsSelectionMode(allCells ? 1 : 0);
+    return editor;
+}
+
+void checkOnly(QToolButton *const buttons[3], int column)
+{
+    for (int c = 0; c < 3; ++c)
+        if (buttons[c])
+            buttons[c]->setChecked(c == column);
+}
+
+void showColour(QntButtonCell *button, QntColorWell *well, const QColor &colour)
+{
+    if (!colour.isValid())
+        return;
+    if (button) {
+        button->setIcon(QIcon());
+        button->setQntBackgroundColor(colour);
+        button->update();
+    }
+    if (well)
+        well->setColor(colour);
+}
+
 } // namespace
 
 QWidget *QntGroupModeInspector::buildTextPane(const QString &name, bool connectors)
@@ -166,7 +209,30 @@ QWidget *QntGroupModeInspector::buildTextPane(const QString &name, bool connecto
                                    : QStringLiteral("elemFontSize"));
     size->setMaximumWidth(80);
     form->addRow(tr("Font"), family);
-    form->addRow(tr("Size"), size);
+    auto *sizeRow = new QWidget(pane);
+    auto *sizeLayout = new QHBoxLayout(sizeRow);
+    sizeLayout->setContentsMargins(0, 0, 0, 0);
+    sizeLayout->addWidget(size);
+    auto *sizeMenuButton = new QToolButton(sizeRow);
+    sizeMenuButton->setObjectName(connectors ? QStringLiteral("connFontSizeMenuButton")
+                                             : QStringLiteral("elemFontSizeMenuButton"));
+    sizeMenuButton->setToolTip(tr("Font Size"));
+    sizeMenuButton->setPopupMode(QToolButton::InstantPopup);
+    auto *sizeMenu = new QMenu(sizeMenuButton);
+    for (int points : {8, 9, 10, 11, 12, 13, 14, 16, 18, 20, 24, 28, 36, 48, 64, 72}) {
+        QAction *item = sizeMenu->addAction(QString::number(points));
+        connect(item, &QAction::triggered, this, [this, connectors, points, size] {
+            size->setText(QString::number(points));
+            if (connectors)
+                connectorFontSizeMenuAction(points);
+            else
+                elementFontSizeMenuAction(points);
+        });
+    }
+    sizeMenuButton->setMenu(sizeMenu);
+    sizeLayout->addWidget(sizeMenuButton);
+    sizeLayout->addStretch();
+    form->addRow(tr("Size"), sizeRow);
     auto *faces = new QWidget(pane);
     auto *row = new QHBoxLayout(faces);
     row->setContentsMargins(0, 0, 0, 0);
@@ -179,6 +245,68 @@ QWidget *QntGroupModeInspector::buildTextPane(const QString &name, bool connecto
         row->addWidget(boxes[k]);
     }
     form->addRow(tr("Typeface"), faces);
+    const QString prefix = connectors ? QStringLiteral("conn") : QStringLiteral("elem");
+    auto *aligns = new QWidget(pane);
+    auto *alignRow = new QHBoxLayout(aligns);
+    alignRow->setContentsMargins(0, 0, 0, 0);
+    QToolButton **alignButtons = connectors ? _connAlign : _elemAlign;
+    const QString alignNames[] = {QStringLiteral("AlignLeft"), QStringLiteral("AlignCenter"),
+                                  QStringLiteral("AlignRight")};
+    const QString alignTips[] = {tr("Align Left"), tr("Centre"), tr("Align Right")};
+    for (int column = 0; column < 3; ++column) {
+        auto *button = new QToolButton(aligns);
+        button->setObjectName(prefix + alignNames[column]);
+        button->setToolTip(alignTips[column]);
+        button->setIcon(QntContextTextEditor::alignmentIcon(column));
+        button->setCheckable(true);
+        alignButtons[column] = button;
+        alignRow->addWidget(button);
+        connect(button, &QToolButton::clicked, this, [this, connectors, column] {
+            if (connectors)
+                connectorAlignAction(column);
+            else
+                elementAlignAction(column);
+        });
+    }
+    alignRow->addStretch();
+    form->addRow(tr("Alignment"), aligns);
+    auto *colours = new QWidget(pane);
+    auto *colourRow = new QHBoxLayout(colours);
+    colourRow->setContentsMargins(0, 0, 0, 0);
+    auto *colourButton = new QntButtonCell(colours);
+    colourButton->setObjectName(prefix + QStringLiteral("TextColorButton"));
+    colourButton->setToolTip(tr("Text Colour"));
+    colourButton->setBordered(true);
+    colourButton->setFixedSize(40, 20);
+    colourButton->setQntBackgroundColor(Qt::black);
+    auto *colourWell = new QntColorWell(colours);
+    colourWell->setObjectName(prefix + QStringLiteral("TextColorWell"));
+    colourWell->setFixedSize(40, 20);
+    colourWell->setColor(Qt::black);
+    colourWell->hide();
+    colourRow->addWidget(colourButton);
+    colourRow->addWidget(colourWell);
+    colourRow->addStretch();
+    form->addRow(tr("Colour"), colours);
+    if (connectors) {
+        _connTextColorButton = colourButton;
+        _simpleConnectorTextColorWell = colourWell;
+    } else {
+        _elemTextColorButton = colourButton;
+        _simpleElementTextColorWell = colourWell;
+    }
+    connect(colourButton, &QntButtonCell::clicked, this, [this, connectors, colourButton] {
+        if (connectors)
+            connectorShowColorMatrixAction(colourButton);
+        else
+            elementShowColorMatrixAction(colourButton);
+    });
+    connect(colourWell, &QntColorWell::colorChanged, this, [this, connectors](const QColor &c) {
+        if (connectors)
+            connectorTextColorAction(c);
+        else
+            elementTextColorAction(c);
+    });
     if (!connectors)
         form->addRow(buildPaddingView(pane));
     if (connectors) {
@@ -301,4 +429,140 @@ bool QntGroupModeInspector::tableFontSizeAction(const QString &typed)
     return changeSelection(tr("Changing text attributes"), [size](const VRObjectRef &o) {
         return o->isKindOf<QntElementTable>() && setFontSizeOf(o, size, true, false);
     });
+}
+
+void QntGroupModeInspector::elementAlignAction(int column)
+{
+    if (column < 0 || column > 2)
+        return;
+    checkOnly(_elemAlign, column);
+    // Tables align the text of all their cells.
+    QntElementTextEditor *editor = prepareEditor(
+        elementTextEditor(), {u"QntElement", u"QntConnector", u"QntElementTable"}, true);
+    inOneStep(tr("Changing text attributes"), [editor, column] { editor->alignAction(column); });
+}
+
+void QntGroupModeInspector::connectorAlignAction(int column)
+{
+    if (column < 0 || column > 2)
+        return;
+    checkOnly(_connAlign, column);
+    QntElementTextEditor *editor = prepareEditor(elementTextEditor(), {u"QntConnector"}, false);
+    inOneStep(tr("Changing text attributes"), [editor, column] { editor->alignAction(column); });
+}
+
+bool QntGroupModeInspector::elementFontSizeMenuAction(double size)
+{
+    if (!std::isfinite(size) || size <= 0)
+        return false;
+    // The menu's sizes go to elements and connector labels; tables keep theirs.
+    return changeSelection(tr("Changing text attributes"), [size](const VRObjectRef &o) {
+        return !o->isKindOf<QntElementTable>() && setFontSizeOf(o, size, true, true);
+    });
+}
+
+bool QntGroupModeInspector::connectorFontSizeMenuAction(double size)
+{
+    if (!std::isfinite(size) || size <= 0)
+        return false;
+    return changeSelection(tr("Changing text attributes"), [size](const VRObjectRef &o) {
+        return setFontSizeOf(o, size, false, true);
+    });
+}
+
+void QntGroupModeInspector::elementTextColorAction(const QColor &colour)
+{
+    if (!colour.isValid())
+        return;
+    showColour(_elemTextColorButton, _simpleElementTextColorWell, colour);
+    QntElementTextEditor *editor =
+        prepareEditor(elementTextEditor(), {u"QntElement", u"QntConnector"}, false);
+    inOneStep(tr("Changing text attributes"),
+              [editor, colour] { editor->colorMatrixAction(colour); });
+}
+
+void QntGroupModeInspector::connectorTextColorAction(const QColor &colour)
+{
+    if (!colour.isValid())
+        return;
+    showColour(_connTextColorButton, _simpleConnectorTextColorWell, colour);
+    QntElementTextEditor *editor = prepareEditor(elementTextEditor(), {u"QntConnector"}, false);
+    inOneStep(tr("Changing text attributes"),
+              [editor, colour] { editor->colorMatrixAction(colour); });
+}
+
+void QntGroupModeInspector::elementShowColorMatrixAction(QWidget *from)
+{
+    QntElementTextEditor *editor =
+        prepareEditor(elementTextEditor(), {u"QntElement", u"QntConnector"}, false);
+    // The panel survives losing the focus to the popover.
+    const QColor before = editor->appliedColor();
+    if (_attachedWindow)
+        _attachedWindow->setCloseOnResignKeyWindow(false);
+    editor->showColorMatrixFrom(from);
+    AXAttachedWindow *popover = editor->attachedWindowMatrixbar();
+    if (!popover || popover->isReleased()) {
+        if (_attachedWindow)
+            _attachedWindow->setCloseOnResignKeyWindow(true);
+        return;
+    }
+    // The button shows the colour picked there.
+    connect(popover, &QObject::destroyed, this, [this, editor, before] {
+        if (editor->appliedColor() != before)
+            showColour(_elemTextColorButton, nullptr, editor->appliedColor());
+    });
+    waitForPopover(popover);
+}
+
+void QntGroupModeInspector::connectorShowColorMatrixAction(QWidget *from)
+{
+    QntElementTextEditor *editor = prepareEditor(elementTextEditor(), {u"QntConnector"}, false);
+    const QColor before = editor->appliedColor();
+    if (_attachedWindow)
+        _attachedWindow->setCloseOnResignKeyWindow(false);
+    editor->showColorMatrixFrom(from);
+    AXAttachedWindow *popover = editor->attachedWindowMatrixbar();
+    if (!popover || popover->isReleased()) {
+        if (_attachedWindow)
+            _attachedWindow->setCloseOnResignKeyWindow(true);
+        return;
+    }
+    connect(popover, &QObject::destroyed, this, [this, editor, before] {
+        if (editor->appliedColor() != before)
+            showColour(_connTextColorButton, nullptr, editor->appliedColor());
+    });
+    waitForPopover(popover);
+}
+
+void QntGroupModeInspector::updateTextColorButton()
+{
+    showColour(_elemTextColorButton, _simpleElementTextColorWell, Qt::black);
+    showColour(_connTextColorButton, _simpleConnectorTextColorWell, Qt::black);
+    checkOnly(_elemAlign, -1);
+    checkOnly(_connAlign, -1);
+}
+
+void QntGroupModeInspector::populateTextColorButtons()
+{
+    VRDrawing *drawing = targetDrawing();
+    const QntNotationRef notation = drawing ? drawing->currentNotation() : nullptr;
+    const bool custom = notation && notation->isCustomizable();
+    for (QntButtonCell *button : {_elemTextColorButton, _connTextColorButton})
+        if (button)
+            button->setVisible(!custom);
+    for (QntColorWell *well : {_simpleElementTextColorWell, _simpleConnectorTextColorWell})
+        if (well)
+            well->setVisible(custom);
+    const VRObjectList objects = selection();
+    if (objects.size() != 1 || !objects.first())
+        return;
+    const VRObjectRef &object = objects.first();
+    if (object->isKindOf<QntConnector>()) {
+        showColour(_connTextColorButton, _simpleConnectorTextColorWell,
+                   static_cast<const QntConnector &>(*object).textColour());
+    } else if (object->isKindOf<QntElement>() && !object->isKindOf<QntElementTable>()) {
+        if (const QntTextShape *text = static_cast<const QntElement &>(*object).text())
+            showColour(_elemTextColorButton, _simpleElementTextColorWell,
+                       text->textBlock().colour());
+    }
 }

@@ -21,6 +21,9 @@
 #include "framework/styles/VRArrowStroke.h"
 #include "framework/styles/VRStyle.h"
 #include "framework/undo/VRUndoManager.h"
+#include "framework/view/VRDrawingView.h"
+#include "inspectors/QntColorMatrix.h"
+#include "inspectors/QntElementTextEditor.h"
 #include "platform/NotificationCenter.h"
 
 #include <QCheckBox>
@@ -168,6 +171,23 @@ QString routings(const Harness &h)
     return s;
 }
 
+QString textLooks(const Harness &h)
+{
+    QString s;
+    for (const auto &e : h.elements)
+        s += e->text() ? QStringLiteral("%1,%2,%3|")
+                             .arg(e->text()->alignment())
+                             .arg(e->text()->textBlock().colour().name())
+                             .arg(e->text()->fontSize())
+                       : QStringLiteral("-|");
+    for (const auto &c : h.connectors)
+        s += QStringLiteral("%1,%2,%3|")
+                 .arg(c->alignment())
+                 .arg(c->textColour().name())
+                 .arg(c->font().pointSizeF());
+    return s;
+}
+
 QString geometry(const Harness &h)
 {
     QString s;
@@ -220,6 +240,20 @@ TEST(QntGroupModeInspectorTest, EachChangeReachesEverySelectedObjectAndUndoesInO
          arrows, 2},
         {"routing", [](Harness &h) { h.inspector->changeConnectorTypeAction(3); }, routings, 2},
         {"width", [](Harness &h) { h.inspector->widthAction(QStringLiteral("77")); }, geometry, 3},
+        {"alignment", [](Harness &h) { h.inspector->elementAlignAction(2); }, textLooks, 5},
+        {"connector alignment", [](Harness &h) { h.inspector->connectorAlignAction(2); }, textLooks,
+         2},
+        {"text colour",
+         [](Harness &h) { h.inspector->elementTextColorAction(QColor(200, 20, 40)); }, textLooks,
+         5},
+        {"connector text colour",
+         [](Harness &h) { h.inspector->connectorTextColorAction(QColor(200, 20, 40)); }, textLooks,
+         2},
+        {"size menu", [](Harness &h) { EXPECT_TRUE(h.inspector->elementFontSizeMenuAction(36)); },
+         textLooks, 5},
+        {"connector size menu",
+         [](Harness &h) { EXPECT_TRUE(h.inspector->connectorFontSizeMenuAction(36)); }, textLooks,
+         2},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -715,6 +749,120 @@ TEST(QntGroupModeInspectorTest, AnOpenTableColourPopoverKeepsThePanelOpenUntilIt
     ASSERT_NE(popover, nullptr);
     EXPECT_FALSE(panel->closesOnResignKeyWindow());
     // Hiding the panel closes the popover for good, and the panel closes on losing focus again.
+    h.inspector->closeAttachedWindows();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(h.inspector->waitingForClosingAttachedWindow(), nullptr);
+    EXPECT_TRUE(panel->closesOnResignKeyWindow());
+}
+
+TEST(QntGroupModeInspectorTest, TheSizeMenuAndTextColourLeaveTablesAloneAlignmentReachesTheirCells)
+{
+    TableHarness h;
+    const auto cellLooks = [&h] {
+        QString s;
+        for (const auto &t : h.tables)
+            for (const VRObjectRef &cell : t->cells()) {
+                const VRTextBlock &b = static_cast<const QntTextCell &>(*cell).textBlock();
+                s += QStringLiteral("%1,%2,%3|")
+                         .arg(b.font().pointSizeF())
+                         .arg(b.colour().name())
+                         .arg(b.alignment());
+            }
+        return s;
+    };
+    h.elements[0]->setTextFontSize(11);
+    ASSERT_NE(h.elements[0]->text(), nullptr);
+    h.undo()->closeOpenGroups();
+    const QString before = cellLooks();
+    const double elementSize = h.elements[0]->text()->fontSize();
+    EXPECT_TRUE(h.inspector->elementFontSizeMenuAction(48));
+    h.inspector->elementTextColorAction(QColor(0, 120, 0));
+    EXPECT_EQ(cellLooks(), before);
+    EXPECT_NE(h.elements[0]->text()->fontSize(), elementSize);
+    EXPECT_EQ(h.elements[0]->text()->textBlock().colour(), QColor(0, 120, 0));
+    const int depth = h.depth();
+    h.inspector->elementAlignAction(2);
+    EXPECT_EQ(h.depth(), depth + 1);
+    // The right alignment, in every cell of both tables.
+    for (const auto &t : h.tables)
+        for (const VRObjectRef &cell : t->cells())
+            EXPECT_EQ(static_cast<const QntTextCell &>(*cell).textBlock().alignment(), 1);
+    EXPECT_NE(cellLooks(), before);
+    h.undoStep();
+    EXPECT_EQ(cellLooks(), before);
+    // Nothing valid, nothing recorded.
+    const int after = h.depth();
+    EXPECT_FALSE(h.inspector->elementFontSizeMenuAction(0));
+    EXPECT_FALSE(h.inspector->elementFontSizeMenuAction(std::nan("")));
+    h.inspector->elementAlignAction(3);
+    h.inspector->elementTextColorAction(QColor());
+    EXPECT_EQ(h.depth(), after);
+}
+
+TEST(QntGroupModeInspectorTest, ShapeInfoFromTheDrawingsViewFillsTheSizeFields)
+{
+    Harness h;
+    VRDrawingView view(h.palette.drawing());
+    VRDrawing other;
+    VRDrawingView otherView(&other);
+    const auto post = [](VRDrawingView *sender, const QVariantMap &values) {
+        QVariantMap info = values;
+        info.insert(QStringLiteral("sender"), QVariant::fromValue(static_cast<QObject *>(sender)));
+        NotificationCenter::defaultCenter().post(kQntShapeInfoUpdated, sender, info);
+    };
+    const QVariantMap full{{QStringLiteral("x"), 12.5},
+                           {QStringLiteral("y"), 3.0},
+                           {QStringLiteral("width"), 40.0},
+                           {QStringLiteral("height"), 20.25}};
+    const auto fields = [&h] {
+        return QStringList{
+            h.inspector->xCenterTextbox()->text(), h.inspector->yCenterTextbox()->text(),
+            h.inspector->widthTextbox()->text(), h.inspector->heightTextbox()->text()};
+    };
+    for (QLineEdit *field : {h.inspector->xCenterTextbox(), h.inspector->yCenterTextbox(),
+                             h.inspector->widthTextbox(), h.inspector->heightTextbox()})
+        field->setText(QStringLiteral("7"));
+    const QStringList untouched = fields();
+    // Another drawing's view, or a report lacking a value, changes nothing.
+    post(&otherView, full);
+    EXPECT_EQ(fields(), untouched);
+    for (const QString &key : full.keys()) {
+        SCOPED_TRACE(key.toStdString());
+        QVariantMap partial = full;
+        partial.remove(key);
+        post(&view, partial);
+        EXPECT_EQ(fields(), untouched);
+    }
+    post(&view, full);
+    const QLocale locale;
+    EXPECT_EQ(fields(),
+              (QStringList{locale.toString(12.5, 'f', 2), locale.toString(3.0, 'f', 2),
+                           locale.toString(40.0, 'f', 2), locale.toString(20.25, 'f', 2)}));
+}
+
+TEST(QntGroupModeInspectorTest, AnOpenTextColourPopoverKeepsThePanelOpenAndItsSwatchRecolours)
+{
+    Harness h;
+    h.placeMixedSelection();
+    h.inspector->createGroupModeInspectorAtPoint({400, 300});
+    AXAttachedWindow *panel = h.inspector->attachedWindow();
+    ASSERT_NE(panel, nullptr);
+    auto *button =
+        h.inspector->mainView()->findChild<QWidget *>(QStringLiteral("connTextColorButton"));
+    ASSERT_NE(button, nullptr);
+    h.inspector->connectorShowColorMatrixAction(button);
+    AXAttachedWindow *popover = h.inspector->waitingForClosingAttachedWindow();
+    ASSERT_NE(popover, nullptr);
+    EXPECT_FALSE(panel->closesOnResignKeyWindow());
+    auto *grid = popover->findChild<QntColorMatrix *>();
+    ASSERT_NE(grid, nullptr);
+    const int depth = h.depth();
+    const QString before = textLooks(h);
+    grid->performClickOnCell(0, 0);
+    EXPECT_EQ(h.depth(), depth + 1);
+    // Only the connectors' labels take the swatch.
+    EXPECT_EQ(textLooks(h).section(QLatin1Char('|'), 0, 2), before.section(QLatin1Char('|'), 0, 2));
+    EXPECT_NE(textLooks(h), before);
     h.inspector->closeAttachedWindows();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(h.inspector->waitingForClosingAttachedWindow(), nullptr);

@@ -96,8 +96,8 @@ public:
     void connectorAlignAction(int column);
     bool elementFontSizeMenuAction(double size);
     bool connectorFontSizeMenuAction(double size);
-    void elementTextColorAction(const QColor &colour);
-    void connectorTextColorAction(const QColor &colour);
+    bool elementTextColorAction(const QColor &colour);
+    bool connectorTextColorAction(const QColor &colour);
     // The text colour swatches in a popover beside `from`; the panel stays open meanwhile.
     void elementShowColorMatrixAction(QWidget *from);
     void connectorShowColorMatrixAction(QWidget *from);
@@ -304,6 +304,7 @@ private:
     void showPadding(QntDoubleSlider *slider, QLineEdit *box, double value);
     bool readPadding(const QString &typed, double *value);
     QWidget *buildTextPane(const QString &name, bool connectors);
+    void showTextColourSwatches(QWidget *from, bool connectors);
     QWidget *buildColorPane();
     // The size and position controls, also shown on their own in a document window.
     QWidget *buildGeometryView(QWidget *pane);

@@ -20,6 +20,7 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
 #include <QToolButton>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -173,6 +174,23 @@ QntElementTextEditor *prepareEditor(QntElementTextEditor *editor,
     return editor;
 }
 
+// The alignment picture in a dark ink, for the light buttons of the panes.
+QIcon alignmentPicture(int column)
+{
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(40, 40, 40), 2.5, Qt::SolidLine, Qt::RoundCap));
+    const double widths[4] = {24, 16, 24, 12};
+    for (int line = 0; line < 4; ++line) {
+        const double w = widths[line];
+        const double x = column == 0 ? 4 : column == 1 ? 16 - w / 2 : 28 - w;
+        p.drawLine(QPointF(x, 7 + line * 6), QPointF(x + w, 7 + line * 6));
+    }
+    return QIcon(pixmap);
+}
+
 void checkOnly(QToolButton *const buttons[3], int column)
 {
     for (int c = 0; c < 3; ++c)
@@ -218,6 +236,7 @@ QWidget *QntGroupModeInspector::buildTextPane(const QString &name, bool connecto
                                              : QStringLiteral("elemFontSizeMenuButton"));
     sizeMenuButton->setToolTip(tr("Font Size"));
     sizeMenuButton->setPopupMode(QToolButton::InstantPopup);
+    sizeMenuButton->setArrowType(Qt::DownArrow);
     auto *sizeMenu = new QMenu(sizeMenuButton);
     for (int points : {8, 9, 10, 11, 12, 13, 14, 16, 18, 20, 24, 28, 36, 48, 64, 72}) {
         QAction *item = sizeMenu->addAction(QString::number(points));
@@ -257,7 +276,7 @@ QWidget *QntGroupModeInspector::buildTextPane(const QString &name, bool connecto
         auto *button = new QToolButton(aligns);
         button->setObjectName(prefix + alignNames[column]);
         button->setToolTip(alignTips[column]);
-        button->setIcon(QntContextTextEditor::alignmentIcon(column));
+        button->setIcon(alignmentPicture(column));
         button->setCheckable(true);
         alignButtons[column] = button;
         alignRow->addWidget(button);
@@ -470,67 +489,96 @@ bool QntGroupModeInspector::connectorFontSizeMenuAction(double size)
     });
 }
 
-void QntGroupModeInspector::elementTextColorAction(const QColor &colour)
+bool QntGroupModeInspector::elementTextColorAction(const QColor &colour)
 {
     if (!colour.isValid())
-        return;
+        return false;
     showColour(_elemTextColorButton, _simpleElementTextColorWell, colour);
-    QntElementTextEditor *editor =
-        prepareEditor(elementTextEditor(), {u"QntElement", u"QntConnector"}, false);
-    inOneStep(tr("Changing text attributes"),
-              [editor, colour] { editor->colorMatrixAction(colour); });
+    QTextCharFormat format;
+    format.setForeground(colour);
+    // Runs with a colour of their own take the new one too.
+    return changeSelection(tr("Changing text attributes"), [&](const VRObjectRef &o) {
+        if (o->isKindOf<QntElementTable>())
+            return false;
+        if (o->isKindOf<QntElement>()) {
+            static_cast<QntElement &>(*o).setTextColor(colour);
+            mergeTextRuns(o, format);
+            return true;
+        }
+        if (o->isKindOf<QntConnector>()) {
+            auto &c = static_cast<QntConnector &>(*o);
+            c.setTextColour(colour);
+            mergeTextRuns(o, format);
+            c.textDidChange();
+            return true;
+        }
+        return false;
+    });
 }
 
-void QntGroupModeInspector::connectorTextColorAction(const QColor &colour)
+bool QntGroupModeInspector::connectorTextColorAction(const QColor &colour)
 {
     if (!colour.isValid())
-        return;
+        return false;
     showColour(_connTextColorButton, _simpleConnectorTextColorWell, colour);
-    QntElementTextEditor *editor = prepareEditor(elementTextEditor(), {u"QntConnector"}, false);
-    inOneStep(tr("Changing text attributes"),
-              [editor, colour] { editor->colorMatrixAction(colour); });
+    QTextCharFormat format;
+    format.setForeground(colour);
+    return changeSelection(tr("Changing text attributes"), [&](const VRObjectRef &o) {
+        if (!o->isKindOf<QntConnector>())
+            return false;
+        auto &c = static_cast<QntConnector &>(*o);
+        c.setTextColour(colour);
+        mergeTextRuns(o, format);
+        c.textDidChange();
+        return true;
+    });
 }
 
 void QntGroupModeInspector::elementShowColorMatrixAction(QWidget *from)
 {
-    QntElementTextEditor *editor =
-        prepareEditor(elementTextEditor(), {u"QntElement", u"QntConnector"}, false);
-    // The panel survives losing the focus to the popover.
-    const QColor before = editor->appliedColor();
-    if (_attachedWindow)
-        _attachedWindow->setCloseOnResignKeyWindow(false);
-    editor->showColorMatrixFrom(from);
-    AXAttachedWindow *popover = editor->attachedWindowMatrixbar();
-    if (!popover || popover->isReleased()) {
-        if (_attachedWindow)
-            _attachedWindow->setCloseOnResignKeyWindow(true);
-        return;
-    }
-    // The button shows the colour picked there.
-    connect(popover, &QObject::destroyed, this, [this, editor, before] {
-        if (editor->appliedColor() != before)
-            showColour(_elemTextColorButton, nullptr, editor->appliedColor());
-    });
-    waitForPopover(popover);
+    showTextColourSwatches(from, false);
 }
 
 void QntGroupModeInspector::connectorShowColorMatrixAction(QWidget *from)
 {
-    QntElementTextEditor *editor = prepareEditor(elementTextEditor(), {u"QntConnector"}, false);
-    const QColor before = editor->appliedColor();
+    showTextColourSwatches(from, true);
+}
+
+void QntGroupModeInspector::showTextColourSwatches(QWidget *from, bool connectors)
+{
+    VRDrawing *drawing = targetDrawing();
+    const QntNotationRef notation = drawing ? drawing->currentNotation() : nullptr;
+    if (!from || !notation)
+        return;
+    QList<QColor> colours = notation->colorSchemesColors();
+    colours << QColor(Qt::black) << QColor(Qt::white);
+    QntColorMatrix *grid = populateColorMatrix(
+        colours, 1, QColor::fromRgbF(0.0f, 0.0f, 0.0f, 0.5f),
+        [this, connectors](QntColorMatrix *m) {
+            const QntColorMatrix::Cell *cell = m ? m->selectedCell() : nullptr;
+            if (!cell || cell->representedObject.metaType() != QMetaType::fromType<QColor>())
+                return;
+            const QColor colour = cell->representedObject.value<QColor>();
+            if (colour.alpha() == 0)
+                return;
+            if (connectors)
+                connectorTextColorAction(colour);
+            else
+                elementTextColorAction(colour);
+        });
+    grid->sizeToCells();
+    // The panel survives losing the focus to the popover.
     if (_attachedWindow)
         _attachedWindow->setCloseOnResignKeyWindow(false);
-    editor->showColorMatrixFrom(from);
-    AXAttachedWindow *popover = editor->attachedWindowMatrixbar();
+    AXAttachedWindow *popover =
+        createMatrixbarAtPoint(attachPointOfWidget(from, AXAttachedWindow::kAbove), grid, m_waiting,
+                               AXAttachedWindow::kAbove, false);
     if (!popover || popover->isReleased()) {
-        if (_attachedWindow)
+        if (_attachedWindow && !m_waiting)
             _attachedWindow->setCloseOnResignKeyWindow(true);
         return;
     }
-    connect(popover, &QObject::destroyed, this, [this, editor, before] {
-        if (editor->appliedColor() != before)
-            showColour(_connTextColorButton, nullptr, editor->appliedColor());
-    });
+    popover->orderFront(true);
     waitForPopover(popover);
 }
 

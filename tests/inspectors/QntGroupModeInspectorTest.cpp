@@ -464,8 +464,9 @@ TEST(QntGroupModeInspectorTest, FontChangesReachTextWhoseRunsCarryTheirOwnFont)
     Harness h;
     h.placeMixedSelection();
     for (const auto &e : h.elements)
-        e->setTextContent(QTextDocumentFragment::fromHtml(QStringLiteral(
-            "<span style=\"font-size:14pt; font-family:'DejaVu Sans'\">Step</span>")));
+        e->setTextContent(QTextDocumentFragment::fromHtml(
+            QStringLiteral("<span style=\"font-size:14pt; font-family:'DejaVu Sans'; "
+                           "color:#000000\">Step</span>")));
     h.undo()->closeOpenGroups();
     const auto firstRun = [](const QntElement &e) {
         QTextDocument document;
@@ -476,10 +477,15 @@ TEST(QntGroupModeInspectorTest, FontChangesReachTextWhoseRunsCarryTheirOwnFont)
     };
     h.inspector->elementFontSizeAction(QStringLiteral("24"));
     h.inspector->elementFontTypefaceAction(true, false, false);
+    EXPECT_TRUE(h.inspector->elementTextColorAction(QColor(0, 128, 0)));
     for (const auto &e : h.elements) {
         EXPECT_DOUBLE_EQ(firstRun(*e).fontPointSize(), 24.0);
         EXPECT_GE(firstRun(*e).fontWeight(), QFont::Bold);
+        EXPECT_EQ(firstRun(*e).foreground().color(), QColor(0, 128, 0));
     }
+    h.undoStep();
+    for (const auto &e : h.elements)
+        EXPECT_EQ(firstRun(*e).foreground().color(), QColor(Qt::black));
     h.undoStep();
     h.undoStep();
     for (const auto &e : h.elements)
@@ -858,7 +864,7 @@ TEST(QntGroupModeInspectorTest, AnOpenTextColourPopoverKeepsThePanelOpenAndItsSw
     ASSERT_NE(grid, nullptr);
     const int depth = h.depth();
     const QString before = textLooks(h);
-    grid->performClickOnCell(0, 0);
+    grid->performClickOnCell(1, 0);
     EXPECT_EQ(h.depth(), depth + 1);
     // Only the connectors' labels take the swatch.
     EXPECT_EQ(textLooks(h).section(QLatin1Char('|'), 0, 2), before.section(QLatin1Char('|'), 0, 2));

@@ -97,6 +97,24 @@ QWidget *QntGroupModeInspector::geometrySectionView()
     return _geometryView;
 }
 
+QWidget *QntGroupModeInspector::colorListSectionView()
+{
+    mainView();
+    return m_schemeRow;
+}
+
+QWidget *QntGroupModeInspector::connectorSectionView()
+{
+    mainView();
+    return _panes[ConnectorStyle];
+}
+
+QWidget *QntGroupModeInspector::tableSectionView()
+{
+    mainView();
+    return _panes[TableStyle];
+}
+
 QntGroupModeInspector::~QntGroupModeInspector()
 {
     m_observers.clear();
@@ -145,6 +163,7 @@ void QntGroupModeInspector::buildViews()
     _panes[ConnectorText] = buildTextPane(paneName(ConnectorText), true);
     _panes[ConnectorStyle] = buildConnectorStylePane();
     _panes[TableStyle] = buildTablePane();
+    m_tablePane = _panes[TableStyle];
     for (QWidget *pane : _panes)
         _viewBase->addWidget(pane);
     main->setStyleSheet(QStringLiteral("QLabel, QCheckBox { color: white; }"));
@@ -276,7 +295,7 @@ void QntGroupModeInspector::populateControlsForDrawing(VRDrawing *drawing)
 void QntGroupModeInspector::refreshControls()
 {
     // A document window may be taking its sections down.
-    if (!_viewMain || !_geometryView || !m_connectorSetsView)
+    if (!_viewMain || !_geometryView || !m_connectorSetsView || !m_schemeRow || !m_tablePane)
         return;
     VRDrawing *drawing = targetDrawing();
     const QString units = drawing ? drawing->abbreviatedDrawingUnits() : QString();

@@ -62,6 +62,11 @@ public:
     // The element text pane and the size and position controls, for a document window's column.
     QWidget *textSectionView();
     QWidget *geometrySectionView();
+    // The colour list of a directly drawn element, the connector controls and the table
+    // controls, for the same column.
+    QWidget *colorListSectionView();
+    QWidget *connectorSectionView();
+    QWidget *tableSectionView();
     // The drawing worked on: the document window's, else the current document's.
     VRDrawing *targetDrawing() const;
 
@@ -403,6 +408,7 @@ private:
     ConnectorSetControls m_sets[2];
     QPointer<AXAttachedWindow> m_waiting;
     QPointer<QWidget> m_schemeRow;
+    QPointer<QWidget> m_tablePane;
     QPointer<QWidget> m_connectorSetsView;
     QPointer<QWidget> m_customConnectorView;
     std::vector<NotificationToken> m_observers;

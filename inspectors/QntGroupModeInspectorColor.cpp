@@ -46,7 +46,7 @@ QWidget *QntGroupModeInspector::buildColorPane()
 
 void QntGroupModeInspector::populateColorPalette()
 {
-    if (!_viewElementColorTabViewItem)
+    if (!_viewElementColorTabViewItem || !m_schemeRow)
         return;
     VRDrawing *drawing = targetDrawing();
     const QntNotationRef notation = drawing ? drawing->currentNotation() : nullptr;
@@ -66,7 +66,8 @@ void QntGroupModeInspector::populateColorPalette()
 
 void QntGroupModeInspector::populateColorPaletteForElement(const VRObjectRef &element)
 {
-    if (!_viewElementColorTabViewItem || !element || !element->isKindOf<QntDirectlyDrawedElement>())
+    if (!_viewElementColorTabViewItem || !m_schemeRow || !element
+        || !element->isKindOf<QntDirectlyDrawedElement>())
         return;
     const auto &drawn = static_cast<const QntDirectlyDrawedElement &>(*element);
     QntColorMatrix *matrix = populateColorMatrix(drawn.colors(), 1, kPaletteBackground,

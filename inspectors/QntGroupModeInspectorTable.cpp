@@ -387,7 +387,8 @@ void QntGroupModeInspector::showTableLength(QntDoubleSlider *slider, QLineEdit *
 
 void QntGroupModeInspector::populateTableStyleToolbar()
 {
-    if (!_tableShowGridButton)
+    // The controls may have gone with a document window's column.
+    if (!_tableShowGridButton || !m_tablePane)
         return;
     VRDrawing *drawing = targetDrawing();
     const QntNotationRef notation = drawing ? drawing->currentNotation() : nullptr;
@@ -418,7 +419,7 @@ void QntGroupModeInspector::populateTableStyleToolbar()
 
 void QntGroupModeInspector::populateCellStyleToolbar()
 {
-    if (!_tableCellsColorWell)
+    if (!_tableCellsColorWell || !m_tablePane)
         return;
     VRDrawing *drawing = targetDrawing();
     const QntNotationRef notation = drawing ? drawing->currentNotation() : nullptr;

@@ -674,6 +674,9 @@ QntGroupModeInspector *DIDizeZoziDocument::groupModeInspector()
 {
     if (!_groupModeInspector) {
         _groupModeInspector = new QntGroupModeInspector(VREmbedded{}, m_window.data(), drawing());
+        // Its controls are made first, so they are filled (and those of the notation shown)
+        // before the sections take their sizes.
+        _groupModeInspector->mainView();
         _groupModeInspector->populateControlsForDrawing(drawing());
     }
     return _groupModeInspector;
@@ -697,15 +700,6 @@ QWidget *DIDizeZoziDocument::makeSectionView(Section section)
     form->setHorizontalSpacing(8);
     form->setVerticalSpacing(6);
     form->setLabelAlignment(Qt::AlignRight);
-    auto swatch = [view](const QColor &color) {
-        auto *button = new QToolButton(view);
-        button->setFixedSize(44, 20);
-        button->setStyleSheet(
-            QStringLiteral(
-                "QToolButton { background: %1; border: 1px solid #888888; border-radius: 3px; }")
-                .arg(color.name()));
-        return button;
-    };
     switch (section) {
     case Section::Text:
     case Section::Geometry: {
@@ -727,20 +721,39 @@ QWidget *DIDizeZoziDocument::makeSectionView(Section section)
         form->addRow(captionLabel(tr("Fill"), view), selectionColourPicker(view, true));
         form->addRow(captionLabel(tr("Stroke"), view), selectionColourPicker(view, false));
         form->addRow(captionLabel(tr("Scheme"), view), selectionSchemePicker(view));
-        form->addRow(captionLabel(tr("Shadow"), view), new QCheckBox(view));
-        view->resize(width, 118);
+        if (section == Section::NoncustomElement) {
+            // The colour list of a single selected directly drawn element, from the window's
+            // group inspector; hidden for anything else.
+            auto *holder = new QWidget(view);
+            holder->setObjectName(QStringLiteral("elementColorListHolder"));
+            auto *column = new QVBoxLayout(holder);
+            column->setContentsMargins(0, 0, 0, 0);
+            if (QWidget *list = groupModeInspector()->colorListSectionView()) {
+                list->setParent(holder);
+                list->setStyleSheet(QString());
+                column->addWidget(list);
+            }
+            holder->hide();
+            form->addRow(holder);
+            m_colorListHolder = holder;
+        }
+        view->resize(width, form->sizeHint().height());
         break;
     case Section::CustomConnector:
-    case Section::NoncustomConnector: {
-        auto *kind = new QComboBox(view);
-        kind->addItems({tr("Orthogonal"), tr("Straight"), tr("Curved"), tr("Polyline")});
-        form->addRow(captionLabel(tr("Type"), view), kind);
-        form->addRow(captionLabel(tr("Colour"), view), swatch(QColor(0x333333)));
-        auto *heads = new QComboBox(view);
-        heads->addItems({tr("End arrow"), tr("Both ends"), tr("None")});
-        form->addRow(captionLabel(tr("Arrowheads"), view), heads);
-        view->resize(width, 96);
-        break;
+    case Section::NoncustomConnector:
+    case Section::Table: {
+        // The connector controls (line, arrowheads, colours, routing) and the table and cell
+        // controls of the window's group inspector: they change every selected object at once.
+        delete view;
+        QntGroupModeInspector *group = groupModeInspector();
+        QWidget *content =
+            section == Section::Table ? group->tableSectionView() : group->connectorSectionView();
+        content->setParent(nullptr);
+        content->setObjectName(QStringLiteral("section")
+                               + sectionLabel(section).remove(QLatin1Char(' ')));
+        content->setStyleSheet(QString());
+        content->resize(width, content->sizeHint().height());
+        return content;
     }
     case Section::Layers: {
         delete view;
@@ -781,19 +794,6 @@ QWidget *DIDizeZoziDocument::makeSectionView(Section section)
         connectLayoutControls();
         connect(layoutButton, &QPushButton::clicked, this, [this] { layoutAction(); });
         view->resize(width, 160);
-        break;
-    }
-    case Section::Table: {
-        auto *buttons = new QWidget(view);
-        auto *row = new QHBoxLayout(buttons);
-        row->setContentsMargins(0, 0, 0, 0);
-        for (const QString &title : {tr("+ Row"), tr("+ Column"), tr("Merge")}) {
-            auto *button = new QPushButton(title, buttons);
-            button->setEnabled(false);
-            row->addWidget(button);
-        }
-        form->addRow(buttons);
-        view->resize(width, 44);
         break;
     }
     case Section::Style: {
@@ -1017,6 +1017,9 @@ void DIDizeZoziDocument::setupLayoutView()
 void DIDizeZoziDocument::setupTableView()
 {
     addSection(Section::Table);
+    QntGroupModeInspector *group = groupModeInspector();
+    group->populateTableStyleToolbar();
+    group->populateCellStyleToolbar();
 }
 
 void DIDizeZoziDocument::addStyleInspectorView()
@@ -1258,6 +1261,7 @@ void DIDizeZoziDocument::selectedObjectDidChange(const Notification &)
     const VRObjectRef s = layer->singleSelection();
     const bool directlyDrawn = s && s->isKindOf<QntDirectlyDrawedElement>();
     const bool text = s && s->isKindOf<QntText>();
+    showElementColorList(directlyDrawn ? s : nullptr);
     if (!isCustomizableNotation()) {
         if (!text && !directlyDrawn && _insertedCustomElementStyleSection) {
             _inspectorOutlineView->removeItem(_insertedCustomElementStyleSection);
@@ -1292,6 +1296,14 @@ void DIDizeZoziDocument::selectedObjectDidChange(const Notification &)
     }
     if (!directlyDrawn) {
         if (_insertedColorsSection) {
+            // The colour list belongs to the group inspector and outlives the section.
+            if (QWidget *list = groupModeInspector()->colorListSectionView()) {
+                list->hide();
+                list->setParent(groupModeInspector()->mainView());
+            }
+            // The section goes with its view; the next one is made afresh.
+            m_colorListHolder = nullptr;
+            m_sectionViews.erase(Section::NoncustomElement);
             _inspectorOutlineView->removeItem(_insertedColorsSection);
             _insertedColorsSection = nullptr;
             _addedElementColorsSection = false;
@@ -1308,7 +1320,28 @@ void DIDizeZoziDocument::selectedObjectDidChange(const Notification &)
         if (_insertedColorsSection)
             _insertedColorsSection->setViewID(kColorsSectionViewID);
         _addedElementColorsSection = true;
+        showElementColorList(s);
     }
+}
+
+void DIDizeZoziDocument::showElementColorList(const VRObjectRef &element)
+{
+    QWidget *holder = m_colorListHolder;
+    QWidget *view = sectionView(Section::NoncustomElement);
+    if (!holder || !view)
+        return;
+    const bool drawn = element && element->isKindOf<QntDirectlyDrawedElement>();
+    if (drawn) {
+        QntGroupModeInspector *group = groupModeInspector();
+        group->populateColorPaletteForElement(element);
+        if (QWidget *list = group->colorListSectionView(); list && list->parent() != holder) {
+            list->setParent(holder);
+            holder->layout()->addWidget(list);
+            list->show();
+        }
+    }
+    holder->setVisible(drawn);
+    view->resize(view->width(), view->layout()->sizeHint().height());
 }
 
 void DIDizeZoziDocument::updateZoomSlider(const Notification &notification)

@@ -168,6 +168,9 @@ public:
     // Notification handlers.
     void selectedShapeInfoDidChange(const Notification &notification);
     void selectedObjectDidChange(const Notification &notification);
+    // The colours section shows the group inspector's colour list of `element` when it is a
+    // directly drawn element, and hides the list otherwise.
+    void showElementColorList(const VRObjectRef &element);
     void scrollingInProgressNotification();
     void updateZoomSlider(const Notification &notification);
     void undoRedoChangedNotification(const Notification &notification);
@@ -387,6 +390,9 @@ private:
     QToolButton *_fontSizeMenuButton = nullptr;
     QMenu *_fontSizeMenu = nullptr;
     std::map<Section, QPointer<QWidget>> m_sectionViews;
+    // The group inspector's colour list inside the colours section, shown for a single directly
+    // drawn element.
+    QPointer<QWidget> m_colorListHolder;
     QPointer<CXCollapsibleView> _insertedColorsSection;
     QPointer<CXCollapsibleView> _insertedCustomElementStyleSection;
     bool _addedElementColorsSection = false;

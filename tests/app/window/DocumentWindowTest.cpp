@@ -17,7 +17,13 @@
 #include "app/panels/VKObjectInspector.h"
 #include "app/panels/VKToolPalette.h"
 #include "app/undo/QntUndoInspector.h"
+#include "framework/model/QntConnector.h"
+#include "framework/model/QntConnectorEndPoint.h"
 #include "framework/model/QntDirectlyDrawedElement.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/QntElementTable.h"
+#include "inspectors/QntColorMatrix.h"
+#include "inspectors/QntGroupModeInspector.h"
 #include "framework/base/VRConstants.h"
 #include "framework/model/VRDrawableShape.h"
 #include "framework/model/VRDrawing.h"
@@ -26,6 +32,8 @@
 #include "framework/notations/QntImportFromGraffle.h"
 #include "framework/notations/QntNotation.h"
 #include "framework/routing/VRAvoidRouter.h"
+#include "framework/styles/VRArrowStroke.h"
+#include "framework/styles/VRStyle.h"
 #include "framework/view/VRDrawingTool.h"
 #include "framework/view/VRDrawingView.h"
 #include "framework/view/VRViewController.h"
@@ -44,6 +52,8 @@
 #include <QWindow>
 #include <QtTest/QTest>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QFile>
@@ -1094,4 +1104,156 @@ TEST_F(DocumentWindow, WhenAWindowHasGrownTheStartUpWindowGoesAndTheDrawingTakes
     EXPECT_FALSE(startUp->window()->isVisible());
     EXPECT_NE(document->notationPalette(), nullptr);
     EXPECT_EQ(document->window()->focusWidget(), document->mainViewWidget());
+}
+
+TEST_F(DocumentWindow, TheColoursSectionShowsTheColourListOfASingleDirectlyDrawnElement)
+{
+    const struct {
+        const char *group;
+        const char *notation;
+    } cases[] = {{"FlowChart", "Flow Chart"}, {"Misc", "Customizable Style"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.notation);
+        DIDizeZoziDocument *document = newDocumentWithNotation(c.group, c.notation);
+        ASSERT_NE(document, nullptr);
+        auto *layer = document->drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+        auto plain = std::make_shared<VRDrawableShape>();
+        auto drawn = std::make_shared<QntDirectlyDrawedElement>();
+        QList<QColor> colours;
+        for (int k = 0; k < 6; ++k)
+            colours.append(QColor::fromHsv(k * 50, 200, 200));
+        drawn->setColors(colours);
+        layer->addObject(plain);
+        layer->addObject(drawn);
+        auto select = [&](const VRObjectRef &object) {
+            layer->exchangeSelectionWithObjectsFromArray({object});
+            document->selectedObjectDidChange({kVRLayerSelectionDidChange, layer, {}});
+            QCoreApplication::processEvents();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        };
+        auto shownList = [&]() -> QntColorMatrix * {
+            QWidget *section = document->sectionView(DIDizeZoziDocument::Section::NoncustomElement);
+            auto *list =
+                section ? section->findChild<QntColorMatrix *>("elementColorList") : nullptr;
+            return list && list->isVisibleTo(section) ? list : nullptr;
+        };
+        // Shown for the element, gone for a plain shape, and back again (the list outlives a
+        // section taken down and put up again).
+        select(drawn);
+        ASSERT_NE(shownList(), nullptr);
+        select(plain);
+        EXPECT_EQ(shownList(), nullptr);
+        select(drawn);
+        QntColorMatrix *list = shownList();
+        ASSERT_NE(list, nullptr);
+
+        // It is the element's list: a swatch there opens the spectrum picker; the same grid
+        // without the picker (its menu tracks the mouse) edits that entry, one undo step.
+        ASSERT_NE(list->cellAtRow(0, 2), nullptr);
+        const QImage swatch = list->cellAtRow(0, 2)->image;
+        EXPECT_EQ(swatch.pixelColor(swatch.width() / 2, swatch.height() / 2).rgb(),
+                  colours.at(2).rgb());
+        VRUndoManager *undo = document->drawing()->undoManager();
+        undo->closeOpenGroups();
+        const size_t depth = undo->undoStack().size();
+        QntGroupModeInspector *group = document->groupModeInspector();
+        QntColorMatrix *grid =
+            group->populateColorMatrix(colours, 1, Qt::black, [](QntColorMatrix *) {});
+        const std::unique_ptr<QntColorMatrix> owned(grid->parent() ? nullptr : grid);
+        grid->performClickOnCell(0, 2);
+        ASSERT_TRUE(group->pickSwatch(grid));
+        ASSERT_TRUE(group->colourChangeFromPicker(Qt::red));
+        EXPECT_EQ(drawn->colors().at(2), QColor(Qt::red));
+        undo->closeOpenGroups();
+        EXPECT_EQ(undo->undoStack().size(), depth + 1);
+        undo->undo();
+        EXPECT_EQ(drawn->colors(), colours);
+    }
+}
+
+TEST_F(DocumentWindow, TheConnectorAndTableSectionsChangeTheSelectionInOneStep)
+{
+    DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(document, nullptr);
+    auto *layer = document->drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    VRObjectList all;
+    std::vector<std::shared_ptr<QntConnector>> connectors;
+    std::vector<std::shared_ptr<QntElementTable>> tables;
+    const QList<QntElementRecord> shapes =
+        document->drawing()->currentNotation()->shapeElementsList();
+    ASSERT_FALSE(shapes.isEmpty());
+    auto place = [&](QPointF at) {
+        VRObjectRef element = shapes.at(0).prototype->copy();
+        element->setIsPrototype(false);
+        element->setLocation(at);
+        layer->addObject(element);
+        return std::static_pointer_cast<QntElement>(element);
+    };
+    for (int k = 0; k < 2; ++k) {
+        const auto a = place(QPointF(100, 100 + 150 * k));
+        const auto b = place(QPointF(300, 160 + 150 * k));
+        auto connector = std::make_shared<QntConnector>();
+        auto style = VRStyle::create();
+        style->addRenderer(std::make_shared<VRArrowStroke>());
+        connector->setStyle(style);
+        connector->setEnds(a->location(), b->location());
+        layer->addObject(connector);
+        connector->startEndPoint()->attach(a, 1);
+        connector->endEndPoint()->attach(b, 3);
+        connector->makeStraight();
+        connector->updateStyle();
+        connector->endsDidMove();
+        connectors.push_back(connector);
+        auto table = QntElementTable::tableWithRows(2, 2, QSizeF(60, 30));
+        table->setLocation(QPointF(500, 100 + 150 * k));
+        layer->addObject(table);
+        tables.push_back(table);
+        all << connector << table;
+    }
+    layer->exchangeSelectionWithObjectsFromArray(all);
+    document->selectedObjectDidChange({kVRLayerSelectionDidChange, layer, {}});
+    VRUndoManager *undo = document->drawing()->undoManager();
+    auto looks = [&] {
+        QString s;
+        for (const auto &c : connectors)
+            s += QString::number(c->routing()) + QLatin1Char(',');
+        for (const auto &t : tables)
+            s += QString::number(t->showGrid()) + QLatin1Char(',');
+        return s;
+    };
+    QWidget *connectorSection =
+        document->sectionView(DIDizeZoziDocument::Section::NoncustomConnector);
+    QWidget *tableSection = document->sectionView(DIDizeZoziDocument::Section::Table);
+    ASSERT_NE(connectorSection, nullptr);
+    ASSERT_NE(tableSection, nullptr);
+    // The routing menu of the pane (the customizable notations' line controls, hidden here,
+    // hold another one).
+    QComboBox *routing = nullptr;
+    for (auto *combo : connectorSection->findChildren<QComboBox *>("connectorType"))
+        if (combo->isVisibleTo(connectorSection))
+            routing = combo;
+    auto *grid = tableSection->findChild<QCheckBox *>("tableShowGridButton");
+    ASSERT_NE(routing, nullptr);
+    ASSERT_NE(grid, nullptr);
+    // The section's own controls, as a user works them.
+    const std::function<void()> changes[] = {
+        [&] { routing->activated(routing->findData(3)); },
+        // Several tables leave the switch as it was; it shows the grid is on before a click.
+        [&] {
+            grid->setChecked(tables[0]->showGrid());
+            grid->click();
+        },
+    };
+    for (const auto &change : changes) {
+        SCOPED_TRACE(&change - changes);
+        undo->closeOpenGroups();
+        const size_t depth = undo->undoStack().size();
+        const QString before = looks();
+        change();
+        undo->closeOpenGroups();
+        EXPECT_NE(looks(), before);
+        EXPECT_EQ(undo->undoStack().size(), depth + 1);
+        undo->undo();
+        EXPECT_EQ(looks(), before);
+    }
 }

@@ -321,6 +321,10 @@ private:
     bool changeSelection(const QString &name,
                          const std::function<bool(const VRObjectRef &)> &change);
     bool readLength(const QString &typed, bool positive, double *points);
+    // A table length typed into a field: refused with a message below 0; a larger value than the
+    // slider holds stretches the slider.
+    bool readTableLength(const QString &typed, QntDoubleSlider *slider, const QString &belowZero,
+                         double *points);
     bool setGeometry(const QString &typed, int which);
     void refuse(const QString &message);
     QWidget *buildElementStyleSection(QWidget *parent);

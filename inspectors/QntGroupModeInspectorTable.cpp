@@ -236,16 +236,26 @@ void QntGroupModeInspector::tableGridLineWidthAction(double points)
     showTableLength(_tableGridLineWidthSlider, _tableGridLineTextbox, points);
 }
 
-bool QntGroupModeInspector::tableGridLineWidthTextboxAction(const QString &typed)
+bool QntGroupModeInspector::readTableLength(const QString &typed, QntDoubleSlider *slider,
+                                            const QString &belowZero, double *points)
 {
     mainView();
-    double points = 0;
-    if (!readLength(typed, false, &points) || points < 0) {
-        if (points < 0)
-            refuse(tr("The width must not be below 0."));
+    *points = 0;
+    if (!readLength(typed, false, points) || *points < 0) {
+        if (*points < 0)
+            refuse(belowZero);
         return false;
     }
-    _tableGridLineWidthSlider->setMaxValue(std::max(_tableGridLineWidthSlider->maxValue(), points));
+    slider->setMaxValue(std::max(slider->maxValue(), *points));
+    return true;
+}
+
+bool QntGroupModeInspector::tableGridLineWidthTextboxAction(const QString &typed)
+{
+    double points = 0;
+    if (!readTableLength(typed, _tableGridLineWidthSlider, tr("The width must not be below 0."),
+                         &points))
+        return false;
     tableGridLineWidthAction(points);
     return true;
 }
@@ -263,15 +273,10 @@ void QntGroupModeInspector::tableRectangleCornerRaduisAction(double points)
 
 bool QntGroupModeInspector::tableRectangleCornerRaduisTextboxAction(const QString &typed)
 {
-    mainView();
     double points = 0;
-    if (!readLength(typed, false, &points) || points < 0) {
-        if (points < 0)
-            refuse(tr("The radius must not be below 0."));
+    if (!readTableLength(typed, _tableRectangleCornerRaduisSlider,
+                         tr("The radius must not be below 0."), &points))
         return false;
-    }
-    _tableRectangleCornerRaduisSlider->setMaxValue(
-        std::max(_tableRectangleCornerRaduisSlider->maxValue(), points));
     tableRectangleCornerRaduisAction(points);
     return true;
 }

@@ -702,13 +702,19 @@ QWidget *DIDizeZoziDocument::makeSectionView(Section section)
     form->setLabelAlignment(Qt::AlignRight);
     switch (section) {
     case Section::Text:
-    case Section::Geometry: {
-        // The text and the size-and-position controls of the window's group inspector: they
-        // change every selected object at once.
+    case Section::Geometry:
+    case Section::CustomConnector:
+    case Section::NoncustomConnector:
+    case Section::Table: {
+        // The text, size-and-position, connector (line, arrowheads, colours, routing) and table
+        // and cell controls of the window's group inspector: they change every selected object
+        // at once.
         delete view;
         QntGroupModeInspector *group = groupModeInspector();
-        QWidget *content =
-            section == Section::Text ? group->textSectionView() : group->geometrySectionView();
+        QWidget *content = section == Section::Text       ? group->textSectionView()
+                           : section == Section::Geometry ? group->geometrySectionView()
+                           : section == Section::Table    ? group->tableSectionView()
+                                                          : group->connectorSectionView();
         content->setParent(nullptr);
         content->setObjectName(QStringLiteral("section")
                                + sectionLabel(section).remove(QLatin1Char(' ')));
@@ -739,22 +745,6 @@ QWidget *DIDizeZoziDocument::makeSectionView(Section section)
         }
         view->resize(width, form->sizeHint().height());
         break;
-    case Section::CustomConnector:
-    case Section::NoncustomConnector:
-    case Section::Table: {
-        // The connector controls (line, arrowheads, colours, routing) and the table and cell
-        // controls of the window's group inspector: they change every selected object at once.
-        delete view;
-        QntGroupModeInspector *group = groupModeInspector();
-        QWidget *content =
-            section == Section::Table ? group->tableSectionView() : group->connectorSectionView();
-        content->setParent(nullptr);
-        content->setObjectName(QStringLiteral("section")
-                               + sectionLabel(section).remove(QLatin1Char(' ')));
-        content->setStyleSheet(QString());
-        content->resize(width, content->sizeHint().height());
-        return content;
-    }
     case Section::Layers: {
         delete view;
         auto *palette = new VKLayersPaletteController(VREmbedded{}, m_window.data(), drawing());

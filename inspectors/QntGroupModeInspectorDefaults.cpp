@@ -19,6 +19,36 @@
 #include <QPushButton>
 #include <QToolButton>
 
+namespace {
+
+// The three verbs of a defaults menu that name one object: 0 saves its look as the defaults,
+// 1 resets the stored defaults, 2 puts the notation's look back on that object only.
+template <class Inspector>
+void runDefaultsVerb(Inspector &inspector, int tag)
+{
+    switch (tag) {
+    case 0: inspector.saveDefaultsForContextObject(); break;
+    case 1: inspector.resetDefaultsContextObject(); break;
+    case 2: inspector.resetDefaultsForCurrentOnlyContextObject(); break;
+    default: break;
+    }
+}
+
+// Runs `apply` as one undo step named "Applying defaults".
+template <class Apply>
+void applyingDefaults(VRUndoManager *undo, Apply &&apply)
+{
+    if (undo)
+        undo->beginUndoGrouping();
+    apply();
+    if (undo) {
+        undo->setActionName(QntGroupModeInspector::tr("Applying defaults"));
+        undo->endUndoGrouping();
+    }
+}
+
+} // namespace
+
 QWidget *QntGroupModeInspector::buildDefaultsMenu(const QString &name, QWidget *parent,
                                                   bool connectors)
 {
@@ -89,24 +119,14 @@ void QntGroupModeInspector::saveAsDefaults(int tag)
     if (single->isKindOf<QntElementArrow>()) {
         QntConnectorModeInspector &connectors = *m_connectorInspector;
         connectors.setContextObject(single);
-        switch (tag) {
-        case 0: connectors.saveDefaultsForContextObject(); break;
-        case 1: connectors.resetDefaultsContextObject(); break;
-        case 2: connectors.resetDefaultsForCurrentOnlyContextObject(); break;
-        default: break;
-        }
+        runDefaultsVerb(connectors, tag);
         return;
     }
     if (!single->isKindOf<QntElement>())
         return;
     QntElementModeInspector &elements = *m_elementInspector;
     elements.setContextObject(single);
-    switch (tag) {
-    case 0: elements.saveDefaultsForContextObject(); break;
-    case 1: elements.resetDefaultsContextObject(); break;
-    case 2: elements.resetDefaultsForCurrentOnlyContextObject(); break;
-    default: break;
-    }
+    runDefaultsVerb(elements, tag);
 }
 
 void QntGroupModeInspector::saveAsDefaultsForConnectors(int tag)
@@ -130,11 +150,7 @@ void QntGroupModeInspector::saveAsDefaultsForConnectors(int tag)
         return;
     QntConnectorModeInspector &thin = *m_thinConnectorInspector;
     thin.setContextObject(first);
-    switch (tag) {
-    case 0: thin.saveDefaultsForContextObject(); break;
-    case 1: thin.resetDefaultsContextObject(); break;
-    default: thin.resetDefaultsForCurrentOnlyContextObject(); break;
-    }
+    runDefaultsVerb(thin, tag);
 }
 
 void QntGroupModeInspector::applyDefaultsToAll(bool fromConnectorsMenu, int tag)
@@ -147,29 +163,24 @@ void QntGroupModeInspector::applyDefaultsToAll(bool fromConnectorsMenu, int tag)
     connectors.setLimitSelectedObjectForCurrentTargetToContextObject(true);
     thin.setLimitSelectedObjectForCurrentTargetToContextObject(true);
     const VRObjectList objects = selection();
-    VRUndoManager *undo = undoManager();
-    if (undo)
-        undo->beginUndoGrouping();
-    for (const VRObjectRef &object : objects) {
-        if (!object)
-            continue;
-        if (fromConnectorsMenu) {
-            if (object->isKindOf<QntConnector>() && !object->isKindOf<QntElementArrow>()) {
-                thin.setContextObject(object);
-                thin.applyDefaultsToContextObject();
+    applyingDefaults(undoManager(), [&] {
+        for (const VRObjectRef &object : objects) {
+            if (!object)
+                continue;
+            if (fromConnectorsMenu) {
+                if (object->isKindOf<QntConnector>() && !object->isKindOf<QntElementArrow>()) {
+                    thin.setContextObject(object);
+                    thin.applyDefaultsToContextObject();
+                }
+            } else if (object->isKindOf<QntElementArrow>()) {
+                connectors.setContextObject(object);
+                connectors.applyDefaultsToContextObject();
+            } else if (object->isKindOf<QntElement>()) {
+                elements.setContextObject(object);
+                elements.applyDefaultsToContextObject();
             }
-        } else if (object->isKindOf<QntElementArrow>()) {
-            connectors.setContextObject(object);
-            connectors.applyDefaultsToContextObject();
-        } else if (object->isKindOf<QntElement>()) {
-            elements.setContextObject(object);
-            elements.applyDefaultsToContextObject();
         }
-    }
-    if (undo) {
-        undo->setActionName(tr("Applying defaults"));
-        undo->endUndoGrouping();
-    }
+    });
     elements.setLimitSelectedObjectForCurrentTargetToContextObject(false);
     connectors.setLimitSelectedObjectForCurrentTargetToContextObject(false);
     thin.setLimitSelectedObjectForCurrentTargetToContextObject(false);
@@ -180,21 +191,16 @@ void QntGroupModeInspector::connectorLoadDefaults()
     ensureEmbeddedInspectors();
     QntConnectorModeInspector &thin = *m_thinConnectorInspector;
     const VRObjectList objects = selection();
-    VRUndoManager *undo = undoManager();
-    if (undo)
-        undo->beginUndoGrouping();
-    for (const VRObjectRef &object : objects) {
-        if (!object || !object->isMemberOf<QntConnector>()
-            || static_cast<const QntConnector &>(*object).mode() != 0)
-            continue;
-        // Each connector takes the dictionary stored for its own kind in this notation, so a
-        // dictionary saved for another kind of connector never lands on it.
-        thin.applyDefaultsToObject(object);
-    }
-    if (undo) {
-        undo->setActionName(tr("Applying defaults"));
-        undo->endUndoGrouping();
-    }
+    applyingDefaults(undoManager(), [&] {
+        for (const VRObjectRef &object : objects) {
+            if (!object || !object->isMemberOf<QntConnector>()
+                || static_cast<const QntConnector &>(*object).mode() != 0)
+                continue;
+            // Each connector takes the dictionary stored for its own kind in this notation, so a
+            // dictionary saved for another kind of connector never lands on it.
+            thin.applyDefaultsToObject(object);
+        }
+    });
 }
 
 void QntGroupModeInspector::elementLoadDefaults()
@@ -207,38 +213,28 @@ void QntGroupModeInspector::elementLoadDefaults()
     const QVariantMap dictionary = stored.toMap();
     QntElementModeInspector &elements = *m_elementInspector;
     const VRObjectList objects = selection();
-    VRUndoManager *undo = undoManager();
-    if (undo)
-        undo->beginUndoGrouping();
-    for (const VRObjectRef &object : objects) {
-        if (!object || !object->isKindOf<QntElement>() || !isMemberOfElements(*object)
-            || object->isMemberOf<QntText>())
-            continue;
-        elements.applyDefaults(dictionary, object);
-    }
-    if (undo) {
-        undo->setActionName(tr("Applying defaults"));
-        undo->endUndoGrouping();
-    }
+    applyingDefaults(undoManager(), [&] {
+        for (const VRObjectRef &object : objects) {
+            if (!object || !object->isKindOf<QntElement>() || !isMemberOfElements(*object)
+                || object->isMemberOf<QntText>())
+                continue;
+            elements.applyDefaults(dictionary, object);
+        }
+    });
 }
 
 void QntGroupModeInspector::applyDefaultsAction()
 {
     ensureEmbeddedInspectors();
     const VRObjectList objects = selection();
-    VRUndoManager *undo = undoManager();
-    if (undo)
-        undo->beginUndoGrouping();
-    for (const VRObjectRef &object : objects) {
-        if (!object)
-            continue;
-        if (object->isKindOf<QntConnector>())
-            m_connectorInspector->applyDefaultsToObject(object);
-        else if (object->isKindOf<QntElement>())
-            m_elementInspector->applyDefaultsToObject(object);
-    }
-    if (undo) {
-        undo->setActionName(tr("Applying defaults"));
-        undo->endUndoGrouping();
-    }
+    applyingDefaults(undoManager(), [&] {
+        for (const VRObjectRef &object : objects) {
+            if (!object)
+                continue;
+            if (object->isKindOf<QntConnector>())
+                m_connectorInspector->applyDefaultsToObject(object);
+            else if (object->isKindOf<QntElement>())
+                m_elementInspector->applyDefaultsToObject(object);
+        }
+    });
 }

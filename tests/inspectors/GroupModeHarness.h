@@ -35,13 +35,15 @@ struct GroupModeHarness {
         VRInspectorBase::setMainDocumentOverride(nullptr);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    std::shared_ptr<QntElement> placeElement(QPointF at, int shape = 0)
+    std::shared_ptr<QntElement> placeElement(QPointF at, int shape = 0, QSizeF size = QSizeF())
     {
         const QList<QntElementRecord> shapes =
             palette.drawing()->currentNotation()->shapeElementsList();
         VRObjectRef element = shapes.at(shape).prototype->copy();
         element->setIsPrototype(false);
         element->setLocation(at);
+        if (!size.isEmpty())
+            element->setSize(size);
         palette.layer()->addObject(element);
         return std::static_pointer_cast<QntElement>(element);
     }

@@ -1,4 +1,4 @@
-#include "inspectors/QntGroupModeInspector.h"
+#include "GroupModeHarness.h"
 
 #include "inspectors/AXAttachedWindow.h"
 #include "inspectors/QntDoubleSlider.h"
@@ -44,54 +44,17 @@ namespace {
 
 const QString kSkinNotation = QStringLiteral("FlowChart/FlowChart.db");
 
-QString arrowAt(const QntConnector &c, bool start)
-{
-    const QntConnectorEndPoint *end = start ? c.startEndPoint() : c.endEndPoint();
-    return end && end->arrow() ? end->arrow()->ID() : QString();
-}
+constexpr auto arrowAt = &GroupModeHarness::arrowAt;
 
-struct Harness {
+// The group harness with the mixed selection most of these tests start from.
+struct Harness : GroupModeHarness {
     Harness()
-        : palette(kSkinNotation)
+        : GroupModeHarness(kSkinNotation)
     {
-        VRInspectorBase::setMainDocumentOverride(palette.document.get());
-        inspector = std::make_unique<QntGroupModeInspector>();
-        inspector->mainView();
-        inspector->populateControlsForDrawing(palette.drawing());
-    }
-    ~Harness()
-    {
-        inspector.reset();
-        VRInspectorBase::setMainDocumentOverride(nullptr);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     std::shared_ptr<QntElement> placeElement(QPointF at, QSizeF size = QSizeF())
     {
-        const QList<QntElementRecord> shapes =
-            palette.drawing()->currentNotation()->shapeElementsList();
-        VRObjectRef element = shapes.at(0).prototype->copy();
-        element->setIsPrototype(false);
-        element->setLocation(at);
-        if (!size.isEmpty())
-            element->setSize(size);
-        palette.layer()->addObject(element);
-        return std::static_pointer_cast<QntElement>(element);
-    }
-    std::shared_ptr<QntConnector> connect(const std::shared_ptr<QntElement> &a,
-                                          const std::shared_ptr<QntElement> &b)
-    {
-        auto connector = std::make_shared<QntConnector>();
-        auto style = VRStyle::create();
-        style->addRenderer(std::make_shared<VRArrowStroke>());
-        connector->setStyle(style);
-        connector->setEnds(a->location(), b->location());
-        palette.layer()->addObject(connector);
-        connector->startEndPoint()->attach(a, 1);
-        connector->endEndPoint()->attach(b, 3);
-        connector->makeStraight();
-        connector->updateStyle();
-        connector->endsDidMove();
-        return connector;
+        return GroupModeHarness::placeElement(at, 0, size);
     }
     // Three elements and two connectors between them, all selected.
     void placeMixedSelection()
@@ -104,32 +67,6 @@ struct Harness {
         connectors.push_back(connect(elements[1], elements[2]));
         selectAll();
     }
-    void selectAll()
-    {
-        VRObjectList all;
-        for (const auto &e : elements)
-            all.append(e);
-        for (const auto &c : connectors)
-            all.append(c);
-        palette.layer()->exchangeSelectionWithObjectsFromArray(all);
-        undo()->closeOpenGroups();
-    }
-    VRUndoManager *undo() const { return palette.drawing()->undoManager(); }
-    int depth() const
-    {
-        undo()->closeOpenGroups();
-        return int(undo()->undoStack().size());
-    }
-    void undoStep()
-    {
-        undo()->closeOpenGroups();
-        undo()->undo();
-    }
-
-    PaletteHarness palette;
-    std::unique_ptr<QntGroupModeInspector> inspector;
-    std::vector<std::shared_ptr<QntElement>> elements;
-    std::vector<std::shared_ptr<QntConnector>> connectors;
 };
 
 // What a change did to one object, as text, so that a state before and after compare at once.

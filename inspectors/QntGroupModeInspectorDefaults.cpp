@@ -23,8 +23,7 @@ namespace {
 
 // The three verbs of a defaults menu that name one object: 0 saves its look as the defaults,
 // 1 resets the stored defaults, 2 puts the notation's look back on that object only.
-template <class Inspector>
-void runDefaultsVerb(Inspector &inspector, int tag)
+template <class Inspector> void runDefaultsVerb(Inspector &inspector, int tag)
 {
     switch (tag) {
     case 0: inspector.saveDefaultsForContextObject(); break;
@@ -35,8 +34,7 @@ void runDefaultsVerb(Inspector &inspector, int tag)
 }
 
 // Runs `apply` as one undo step named "Applying defaults".
-template <class Apply>
-void applyingDefaults(VRUndoManager *undo, Apply &&apply)
+template <class Apply> void applyingDefaults(VRUndoManager *undo, Apply &&apply)
 {
     if (undo)
         undo->beginUndoGrouping();

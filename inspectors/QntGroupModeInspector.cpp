@@ -78,6 +78,18 @@ QntGroupModeInspector::QntGroupModeInspector(VREmbedded, QWidget *hostWindow, VR
         kVRLayerSelectionDidChange, nullptr, [this](const Notification &) { refreshControls(); }));
     m_observers.push_back(NotificationCenter::defaultCenter().addObserver(
         kVRDrawingUnitsDidChange, nullptr, [this](const Notification &) { refreshControls(); }));
+    // The contour controls and the table switches show the drawing again after each change,
+    // undo or redo.
+    m_observers.push_back(NotificationCenter::defaultCenter().addObserver(
+        kQntUndoRedoChangedNotification, nullptr, [this](const Notification &n) {
+            if (n.userInfo.value(QStringLiteral("UndoManager")).value<VRUndoManager *>()
+                != undoManager())
+                return;
+            if (m_contourStyleView && m_contourStyleView->isVisible())
+                populateSimpleStyleToolbar();
+            if (m_tablePane)
+                showTableSwitches();
+        }));
 }
 
 VRDrawing *QntGroupModeInspector::targetDrawing() const
@@ -106,6 +118,7 @@ QWidget *QntGroupModeInspector::colorListSectionView()
 QWidget *QntGroupModeInspector::connectorSectionView()
 {
     mainView();
+    keepDarkGround(m_customConnectorView);
     return _panes[ConnectorStyle];
 }
 
@@ -344,6 +357,7 @@ void QntGroupModeInspector::refreshControls()
         if (_elemResizeToLargestButton)
             _elemResizeToLargestButton->setEnabled(false);
     }
+    showTableSwitches();
     switchControlsForCustomNotation();
     populateTextColorButtons();
     populateConnectorSets();

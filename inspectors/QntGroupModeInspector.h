@@ -67,6 +67,13 @@ public:
     QWidget *colorListSectionView();
     QWidget *connectorSectionView();
     QWidget *tableSectionView();
+    // The contour style of one selected element, for the same column: the simple-style
+    // controls of an element inspector of its own, as its Contour Style toolbar shows them.
+    QWidget *contourStyleSectionView();
+    // Reads the one selected element's style into those controls (they are disabled without
+    // one); each control then changes that element, one undo step each.
+    void populateSimpleStyleToolbar();
+    QntElementModeInspector *contourStyleInspector();
     // The drawing worked on: the document window's, else the current document's.
     VRDrawing *targetDrawing() const;
 
@@ -154,6 +161,8 @@ public:
     void tableTextAngleSliderAction(double degrees);
     void populateTableStyleToolbar();
     void populateCellStyleToolbar();
+    // The grid and frame switches show the selected tables' state: on, off or mixed.
+    void showTableSwitches();
     QCheckBox *tableApplyToAllCellsCheckbox() const { return _tableApplyToAllCellsCheckbox; }
 
     // Paddings of the selected elements (mode 0: fractions of the size, 1: points) and their
@@ -295,6 +304,9 @@ protected:
 
 private:
     void buildViews();
+    // A toolbar's light controls shown in a document window's light column keep a dark ground
+    // of their own.
+    static void keepDarkGround(QWidget *view);
     QWidget *buildPaddingView(QWidget *pane);
     void placeInPalette(QntColorMatrix *matrix, BWTransparentSlider *slider);
     // Runs `change` as one undo step named `name`.
@@ -408,6 +420,8 @@ private:
     std::unique_ptr<QntConnectorModeInspector> m_connectorInspector;
     std::unique_ptr<QntConnectorModeInspector> m_thinConnectorInspector;
     std::unique_ptr<QntConnectorModeInspector> m_thickConnectorInspector;
+    std::unique_ptr<QntElementModeInspector> m_contourInspector;
+    QPointer<QWidget> m_contourStyleView;
     SimpleStyleControls m_simpleStyle;
     ConnectorSetControls m_sets[2];
     QPointer<AXAttachedWindow> m_waiting;

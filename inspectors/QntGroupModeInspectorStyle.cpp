@@ -28,11 +28,13 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -402,6 +404,102 @@ void QntGroupModeInspector::simpleStyleEditAllPartsAtOnce(bool on)
     }
 }
 
+// ---------------------------------------------------------------- contour style section
+
+namespace {
+
+// Keeps a column section as tall as its content while its rows show and hide.
+class FitHeightToContent : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::LayoutRequest) {
+            auto *view = static_cast<QWidget *>(watched);
+            if (QLayout *layout = view->layout()) {
+                layout->activate();
+                const int height = layout->sizeHint().height();
+                if (height != view->height())
+                    view->resize(view->width(), height);
+            }
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+void QntGroupModeInspector::keepDarkGround(QWidget *view)
+{
+    if (!view || view->testAttribute(Qt::WA_StyledBackground))
+        return;
+    view->setAttribute(Qt::WA_StyledBackground);
+    view->setStyleSheet(view->styleSheet() + QLatin1Char('#') + view->objectName()
+                        + QStringLiteral(" { background: rgb(64, 64, 66); border-radius: 6px; }"));
+}
+
+QntElementModeInspector *QntGroupModeInspector::contourStyleInspector()
+{
+    if (!m_contourInspector)
+        m_contourInspector = std::make_unique<QntElementModeInspector>(VREmbedded{}, nullptr);
+    return m_contourInspector.get();
+}
+
+QWidget *QntGroupModeInspector::contourStyleSectionView()
+{
+    if (m_contourStyleView)
+        return m_contourStyleView;
+    QntElementModeInspector *inspector = contourStyleInspector();
+    QWidget *controls = inspector->simpleStyleView();
+    auto *section = new QWidget(mainView());
+    section->setObjectName(QStringLiteral("contourStyleSection"));
+    section->hide();
+    auto *layout = new QVBoxLayout(section);
+    layout->setContentsMargins(8, 4, 8, 4);
+    controls->setParent(section);
+    keepDarkGround(controls);
+    layout->addWidget(controls);
+    controls->show();
+    // As the Contour Style toolbar: the contour-only switch, no defaults menu.
+    const QntContextMenu::SimpleStyleControls &c = inspector->simpleStyleControls();
+    c.onlyContourModeCheckbox->show();
+    if (QWidget *defaults = controls->findChild<QWidget *>(QStringLiteral("defaultsPopUp")))
+        defaults->hide();
+    section->installEventFilter(new FitHeightToContent(section));
+    m_contourStyleView = section;
+    populateSimpleStyleToolbar();
+    section->resize(section->width(), layout->sizeHint().height());
+    return section;
+}
+
+void QntGroupModeInspector::populateSimpleStyleToolbar()
+{
+    if (!m_contourStyleView)
+        return;
+    QntElementModeInspector *inspector = contourStyleInspector();
+    const VRObjectList objects = selection();
+    const VRObjectRef element =
+        objects.size() == 1 && objects.first() && objects.first()->isKindOf<QntElement>()
+            ? objects.first()
+            : VRObjectRef();
+    inspector->setContextObject(element);
+    // An element without a contour or parts (a plain text) has no style these controls change.
+    const bool styled = element
+                        && (static_cast<const QntElement &>(*element).contourObject()
+                            || !element->objectsWithPrefixId(QStringLiteral("p")).isEmpty()
+                            || !element->objectsWithPrefixId(QStringLiteral("decor")).isEmpty());
+    const QntContextMenu::SimpleStyleControls &c = inspector->simpleStyleControls();
+    if (styled) {
+        inspector->populateSimpleStyleToolbar();
+        c.onlyContourModeCheckbox->setChecked(
+            static_cast<const QntElement &>(*element).onlyContourMode());
+    }
+    inspector->simpleStyleView()->setEnabled(styled);
+}
+
 // ---------------------------------------------------------------- connector sets
 
 QWidget *QntGroupModeInspector::buildConnectorSets(QWidget *parent)
@@ -596,6 +694,13 @@ void QntGroupModeInspector::populateConnectorSets()
             thin->firstConnectorInSelectionOfKind(QntConnectorModeInspector::kThinConnectors);
         thin->setContextObject(first);
         thin->populateConnectorSimpleStyleToolbar();
+        if (!first) {
+            // No connector, no width: the last one shown is not what a change would replace.
+            const QntConnectorModeInspector::ConnectorSimpleStyleControls &c =
+                thin->connectorSimpleStyleControls();
+            c.widthTextbox->clear();
+            c.widthSlider->setDoubleValue(0.0);
+        }
         m_customConnectorView->setEnabled(bool(first));
         return;
     }
@@ -607,8 +712,12 @@ void QntGroupModeInspector::populateConnectorSets()
             set == ThinSet ? QntConnectorModeInspector::kThinConnectors
                            : QntConnectorModeInspector::kThickConnectors);
         inspector->setContextObject(first);
-        if (first)
+        if (first) {
             inspector->populateConnectorSkinToolbar();
+        } else {
+            c.startArrowheadLengthTextbox->clear();
+            c.endArrowheadLengthTextbox->clear();
+        }
         if (set == ThickSet || !first) {
             // The thick set works on thick-line bodies whatever its connector shows.
             const int thickIndex = c.strokeDashPopUpButton->findData(

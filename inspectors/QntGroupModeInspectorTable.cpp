@@ -33,7 +33,8 @@ QntDoubleSlider *tableSlider(QWidget *parent, const QString &name, double max)
     slider->setObjectName(name);
     slider->setMinValue(0.0);
     slider->setMaxValue(max);
-    slider->setMinimumWidth(110);
+    // Narrow enough for the labels beside it in a document window's column.
+    slider->setMinimumWidth(80);
     return slider;
 }
 
@@ -41,6 +42,7 @@ QLineEdit *tableField(QWidget *parent, const QString &name)
 {
     auto *field = new QLineEdit(parent);
     field->setObjectName(name);
+    field->setMinimumWidth(48);
     field->setMaximumWidth(60);
     return field;
 }
@@ -104,10 +106,15 @@ QWidget *QntGroupModeInspector::buildTablePane()
     row->addWidget(_tableGridColorWell);
     row->addWidget(_tableGridColorButton);
     form->addRow(switches);
-    connect(_tableShowGridButton, &QCheckBox::clicked, this,
-            [this](bool on) { tableShowGridAction(on); });
-    connect(_tableShowTableFrameButton, &QCheckBox::clicked, this,
-            [this](bool on) { tableShowTableFrameAction(on); });
+    // A switch that showed the mixed state goes on; it never steps back into that state.
+    connect(_tableShowGridButton, &QCheckBox::clicked, this, [this](bool on) {
+        _tableShowGridButton->setTristate(false);
+        tableShowGridAction(on);
+    });
+    connect(_tableShowTableFrameButton, &QCheckBox::clicked, this, [this](bool on) {
+        _tableShowTableFrameButton->setTristate(false);
+        tableShowTableFrameAction(on);
+    });
     connect(_tableGridColorWell, &QntColorWell::colorChanged, this,
             [this](const QColor &colour) { tableGridColorWellAction(colour); });
     connect(_tableGridColorButton, &QAbstractButton::clicked, this,
@@ -169,12 +176,14 @@ QWidget *QntGroupModeInspector::buildTablePane()
         tableSlider(lengths, QStringLiteral("tableLeftRightPaddingSlider"), 1.0);
     _tableTextAngleSlider = tableSlider(lengths, QStringLiteral("tableTextAngleSlider"), 180.0);
     _tableTextAngleSlider->setMinValue(-180.0);
-    grid->addWidget(new QLabel(tr("Cell padding top and bottom"), lengths), 2, 0);
-    grid->addWidget(_tableTopBottomPaddingSlider, 2, 1);
-    grid->addWidget(new QLabel(tr("Cell padding left and right"), lengths), 3, 0);
-    grid->addWidget(_tableLeftRightPaddingSlider, 3, 1);
-    grid->addWidget(new QLabel(tr("Text angle"), lengths), 4, 0);
-    grid->addWidget(_tableTextAngleSlider, 4, 1);
+    // The padding sliders under a caption of their own, so their labels stay short.
+    grid->addWidget(new QLabel(tr("Cell padding"), lengths), 2, 0, 1, 4);
+    grid->addWidget(new QLabel(tr("Top and bottom"), lengths), 3, 0);
+    grid->addWidget(_tableTopBottomPaddingSlider, 3, 1, 1, 3);
+    grid->addWidget(new QLabel(tr("Left and right"), lengths), 4, 0);
+    grid->addWidget(_tableLeftRightPaddingSlider, 4, 1, 1, 3);
+    grid->addWidget(new QLabel(tr("Text angle"), lengths), 5, 0);
+    grid->addWidget(_tableTextAngleSlider, 5, 1, 1, 3);
     form->addRow(lengths);
     connect(_tableTopBottomPaddingSlider, &QntDoubleSlider::doubleValueChanged, this,
             [this](double v) { tableTopBottomPaddingAction(v); });
@@ -400,16 +409,13 @@ void QntGroupModeInspector::populateTableStyleToolbar()
     const bool custom = notation && notation->isCustomizable();
     _tableGridColorWell->setVisible(custom);
     _tableGridColorButton->setVisible(!custom);
+    showTableSwitches();
     const VRObjectRef object = singleTable();
     if (!object) {
         // Several objects leave the values shown as they were.
         return;
     }
     const auto *table = static_cast<const QntElementTable *>(object.get());
-    const QSignalBlocker quietGrid(_tableShowGridButton);
-    const QSignalBlocker quietFrame(_tableShowTableFrameButton);
-    _tableShowGridButton->setChecked(table->showGrid());
-    _tableShowTableFrameButton->setChecked(table->showTableFrame());
     _tableGridLineWidthSlider->setMaxValue(std::max(50.0, table->gridLineWidth()));
     _tableRectangleCornerRaduisSlider->setMaxValue(std::max(50.0, table->rectangleCornerRaduis()));
     showTableLength(_tableGridLineWidthSlider, _tableGridLineTextbox, table->gridLineWidth());
@@ -420,6 +426,34 @@ void QntGroupModeInspector::populateTableStyleToolbar()
         _tableGridColorWell->setColor(table->gridColor());
         _tableGridColorButton->setQntBackgroundColor(table->gridColor());
     }
+}
+
+void QntGroupModeInspector::showTableSwitches()
+{
+    int tables = 0, grids = 0, frames = 0;
+    for (const VRObjectRef &object : selection()) {
+        if (!object || !object->isKindOf<QntElementTable>())
+            continue;
+        const auto &table = static_cast<const QntElementTable &>(*object);
+        ++tables;
+        grids += table.showGrid() ? 1 : 0;
+        frames += table.showTableFrame() ? 1 : 0;
+    }
+    if (tables == 0)
+        return;
+    // On when every selected table has it, off when none has, the mixed state otherwise (a
+    // click then turns it on everywhere).
+    const auto show = [tables](QCheckBox *box, int count) {
+        const QSignalBlocker quiet(box);
+        if (count > 0 && count < tables) {
+            box->setCheckState(Qt::PartiallyChecked);
+        } else {
+            box->setTristate(false);
+            box->setChecked(count == tables);
+        }
+    };
+    show(_tableShowGridButton, grids);
+    show(_tableShowTableFrameButton, frames);
 }
 
 void QntGroupModeInspector::populateCellStyleToolbar()

@@ -6,6 +6,10 @@
 #include "app/window/CXDisclosureBar.h"
 #include "framework/base/VRConstants.h"
 
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
+#include <QChildEvent>
+#include <QComboBox>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -29,12 +33,72 @@ CXCollapsibleDetailView *detailInterface(QWidget *view)
     return dynamic_cast<CXCollapsibleDetailView *>(view);
 }
 
+bool isValueControl(const QObject *object)
+{
+    return qobject_cast<const QComboBox *>(object) || qobject_cast<const QAbstractSpinBox *>(object)
+           || qobject_cast<const QAbstractSlider *>(object);
+}
+
+// A wheel turned over a combo box, spin box or slider of the column that the user has not
+// clicked into scrolls the column instead of changing the value. Watches every widget that
+// comes into the column, and the value controls take the focus only from a click or a tab.
+class WheelGuard : public QObject
+{
+public:
+    using QObject::QObject;
+
+    void guard(QWidget *root)
+    {
+        watch(root);
+        for (QWidget *child : root->findChildren<QWidget *>())
+            watch(child);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::ChildAdded:
+            // A widget still being made is watched now and set up when it is polished.
+            if (QObject *child = static_cast<QChildEvent *>(event)->child();
+                child && child->isWidgetType())
+                guard(static_cast<QWidget *>(child));
+            break;
+        case QEvent::Polish: takeFocusOnlyFromClicks(static_cast<QWidget *>(watched)); break;
+        case QEvent::Wheel:
+            if (isValueControl(watched) && !static_cast<QWidget *>(watched)->hasFocus()) {
+                // Not taken: the event goes on to the column's scroll area.
+                event->ignore();
+                return true;
+            }
+            break;
+        default: break;
+        }
+        return false;
+    }
+
+private:
+    void watch(QWidget *widget)
+    {
+        widget->removeEventFilter(this);
+        widget->installEventFilter(this);
+        takeFocusOnlyFromClicks(widget);
+    }
+    static void takeFocusOnlyFromClicks(QWidget *widget)
+    {
+        if (isValueControl(widget) && widget->focusPolicy() == Qt::WheelFocus)
+            widget->setFocusPolicy(Qt::StrongFocus);
+    }
+};
+
 } // namespace
 
 CXAnimatingOutlineView::CXAnimatingOutlineView(const QRect &frame, QWidget *parent)
     : QWidget(parent)
 {
     setGeometry(frame);
+    auto *guard = new WheelGuard(this);
+    installEventFilter(guard);
 }
 
 CXAnimatingOutlineView::~CXAnimatingOutlineView()

@@ -1253,7 +1253,13 @@ void DIDizeZoziDocument::selectedObjectDidChange(const Notification &)
     const bool text = s && s->isKindOf<QntText>();
     showElementColorList(directlyDrawn ? s : nullptr);
     if (!isCustomizableNotation()) {
+        QntGroupModeInspector *group = groupModeInspector();
         if (!text && !directlyDrawn && _insertedCustomElementStyleSection) {
+            // The contour controls belong to the group inspector and outlive the section.
+            if (QWidget *view = group->contourStyleSectionView()) {
+                view->hide();
+                view->setParent(group->mainView());
+            }
             _inspectorOutlineView->removeItem(_insertedCustomElementStyleSection);
             _insertedCustomElementStyleSection = nullptr;
             _addedCustomElementStyleSection = false;
@@ -1263,14 +1269,13 @@ void DIDizeZoziDocument::selectedObjectDidChange(const Notification &)
                 _insertedColorsSection->disclosureBar()->setLabel(
                     QStringLiteral("Element Color Components"));
             if (!_insertedCustomElementStyleSection) {
-                QWidget *view = m_sectionViews[Section::CustomElement];
-                if (!view)
-                    view = m_sectionViews[Section::CustomElement] =
-                        makeSectionView(Section::CustomElement);
+                QWidget *view = group->contourStyleSectionView();
+                view->resize(int(kInspectorWidth), view->height());
                 _insertedCustomElementStyleSection = _inspectorOutlineView->insertView(
                     view, 2, QIcon(), QStringLiteral("Contour style"), true);
                 _addedCustomElementStyleSection = true;
             }
+            group->populateSimpleStyleToolbar();
             return;
         }
         if (s && (s->isKindOf<QntElement>() || s->isKindOf<QntElementArrow>())) {

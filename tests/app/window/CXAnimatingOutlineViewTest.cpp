@@ -5,7 +5,13 @@
 #include "app/common/CXViewAnimation.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QMouseEvent>
+#include <QScrollArea>
+#include <QSlider>
+#include <QSpinBox>
+#include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -161,4 +167,61 @@ TEST_F(CXAnimatingOutlineViewTest, ADetailViewThatGrowsWhileCollapsedIsUsedAtThe
     a->detailView()->resize(200, 40); // grows or shrinks while open: the section follows
     EXPECT_EQ(a->height(), 61);
     EXPECT_EQ(outline.height(), 62);
+}
+
+namespace {
+
+// One notch of the wheel, down, over the middle of the widget; true when the widget took it
+// (a turn it leaves goes on to the widgets around it, the scroll area last).
+bool turnWheelOver(QWidget *widget)
+{
+    const QPointF local(widget->width() / 2.0, widget->height() / 2.0);
+    QWheelEvent event(local, widget->mapToGlobal(local), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget, &event);
+    return event.isAccepted();
+}
+
+} // namespace
+
+TEST_F(CXAnimatingOutlineViewTest, AWheelTurnOverAControlTheUserHasNotClickedIsLeftToTheColumn)
+{
+    QScrollArea area;
+    area.resize(220, 150);
+    auto *outline = new CXAnimatingOutlineView(QRect(0, 0, 200, 10));
+    area.setWidget(outline);
+    auto *view = detail(400);
+    auto *column = new QVBoxLayout(view);
+    auto *combo = new QComboBox(view);
+    combo->addItems({"one", "two", "three"});
+    column->addWidget(combo);
+    outline->addView(view, QIcon(), "A", true);
+    // Controls made after the section went in are looked after as well.
+    auto *spin = new QSpinBox(view);
+    auto *slider = new QSlider(Qt::Horizontal, view);
+    spin->setValue(5);
+    slider->setValue(50);
+    column->addWidget(spin);
+    column->addWidget(slider);
+    area.show();
+    QApplication::processEvents();
+    // Nothing was clicked: no control has the keyboard (a shown window gives it to its first).
+    if (QWidget *focus = QApplication::focusWidget())
+        focus->clearFocus();
+
+    const auto values = [&] {
+        return QList<int>{combo->currentIndex(), spin->value(), slider->value()};
+    };
+    const QList<int> before = values();
+    for (QWidget *control : std::initializer_list<QWidget *>{combo, spin, slider}) {
+        EXPECT_EQ(control->focusPolicy(), Qt::StrongFocus);
+        EXPECT_FALSE(turnWheelOver(control));
+    }
+    EXPECT_EQ(values(), before);
+
+    // A control the user clicked into takes the wheel.
+    combo->setFocus(Qt::MouseFocusReason);
+    ASSERT_TRUE(combo->hasFocus());
+    EXPECT_TRUE(turnWheelOver(combo));
+    EXPECT_NE(combo->currentIndex(), before.at(0));
 }

@@ -22,7 +22,10 @@
 #include "framework/model/QntDirectlyDrawedElement.h"
 #include "framework/model/QntElement.h"
 #include "framework/model/QntElementTable.h"
+#include "framework/model/QntText.h"
 #include "inspectors/QntColorMatrix.h"
+#include "inspectors/QntColorWell.h"
+#include "inspectors/QntTextFieldCell.h"
 #include "inspectors/QntGroupModeInspector.h"
 #include "framework/base/VRConstants.h"
 #include "framework/model/VRDrawableShape.h"
@@ -33,6 +36,8 @@
 #include "framework/notations/QntNotation.h"
 #include "framework/routing/VRAvoidRouter.h"
 #include "framework/styles/VRArrowStroke.h"
+#include "framework/styles/VRFill.h"
+#include "framework/styles/VRStroke.h"
 #include "framework/styles/VRStyle.h"
 #include "framework/view/VRDrawingTool.h"
 #include "framework/view/VRDrawingView.h"
@@ -1255,5 +1260,205 @@ TEST_F(DocumentWindow, TheConnectorAndTableSectionsChangeTheSelectionInOneStep)
         EXPECT_EQ(undo->undoStack().size(), depth + 1);
         undo->undo();
         EXPECT_EQ(looks(), before);
+    }
+}
+
+TEST_F(DocumentWindow, TheContourStyleSectionEditsTheOneSelectedDrawnElementOneStepEach)
+{
+    DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(document, nullptr);
+    auto *layer = document->drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    // Directly drawn elements with contours of their own, and a plain shape.
+    const auto drawnElement = [&](double width, QPointF at) {
+        auto contour = std::make_shared<VRDrawableShape>();
+        contour->setID("contour");
+        VRStyleRef style = VRStyle::create();
+        style->addRenderer(VRFill::fillWithColour(Qt::white));
+        style->addRenderer(VRStroke::strokeWithWidth(width, Qt::darkRed));
+        contour->setStyle(style);
+        contour->setSize(QSizeF(120, 80));
+        contour->setLocation(QPointF(60, 40));
+        auto drawn = std::make_shared<QntDirectlyDrawedElement>();
+        drawn->setGroupObjects({contour}, QRectF(0, 0, 120, 80));
+        drawn->setSize(QSizeF(120, 80));
+        drawn->setLocation(at);
+        layer->addObject(drawn);
+        return std::pair{drawn, style};
+    };
+    const auto [first, firstStyle] = drawnElement(2.0, QPointF(150, 150));
+    const auto [second, style] = drawnElement(5.0, QPointF(350, 150));
+    auto plain = std::make_shared<VRDrawableShape>();
+    layer->addObject(plain);
+    const auto select = [&](const VRObjectRef &object) {
+        layer->exchangeSelectionWithObjectsFromArray({object});
+        document->selectedObjectDidChange({kVRLayerSelectionDidChange, layer, {}});
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    };
+    QWidget *section = document->groupModeInspector()->contourStyleSectionView();
+    ASSERT_NE(section, nullptr);
+    auto *width = section->findChild<QntTextFieldCell *>("contourWidthTextbox");
+    auto *opacity = section->findChild<QntTextFieldCell *>("contourTransparencyTextbox");
+    auto *colour = section->findChild<QntColorWell *>("contourColorWell");
+    auto *shadow = section->findChild<QCheckBox *>("contourShadowCheckbox");
+    auto *line = section->findChild<QComboBox *>("contourLineTypeCombobox");
+    auto *fill = section->findChild<QComboBox *>("fillTypesCombobox");
+    ASSERT_TRUE(width && opacity && colour && shadow && line && fill);
+    const auto shownWidth = [&] { return QLocale().toDouble(width->text()); };
+
+    // The section comes with the element, and shows the style of the one selected.
+    select(first);
+    EXPECT_EQ(document->inspectorSectionLabels().value(2), "Contour style");
+    EXPECT_TRUE(section->isVisibleTo(document->window()));
+    EXPECT_NEAR(shownWidth(), document->drawing()->convertLength(2.0), 0.01);
+    select(second);
+    EXPECT_NEAR(shownWidth(), document->drawing()->convertLength(5.0), 0.01);
+    EXPECT_TRUE(section->findChild<QWidget *>("simpleStyleView")->isEnabled());
+
+    const auto type = [](QLineEdit *field, const QString &text) {
+        field->setText(text);
+        field->setModified(true);
+        emit field->editingFinished();
+    };
+    const auto look = [](const VRStyle &s) {
+        const VRFill *f = s.fill();
+        return QStringList{QString::number(s.strokeWidth()), s.strokeColour().name(QColor::HexArgb),
+                           QString::number(s.stroke()->shadow().has_value()),
+                           QString::number(s.stroke()->dash() != nullptr),
+                           QString::number(f && f->gradient())}
+            .join(',');
+    };
+    const struct {
+        const char *control;
+        std::function<void()> change;
+    } changes[] = {
+        {"width", [&] { type(width, "0.2"); }},
+        {"opacity", [&] { type(opacity, "40"); }},
+        {"colour",
+         [&] {
+             colour->setColor(Qt::darkGreen);
+             emit colour->colorChanged(Qt::darkGreen);
+         }},
+        {"shadow", [&] { shadow->click(); }},
+        {"line",
+         [&] {
+             line->setCurrentIndex(line->count() - 1);
+             line->activated(line->count() - 1);
+         }},
+        {"fill",
+         [&] {
+             fill->setCurrentIndex(1);
+             fill->activated(1);
+         }},
+    };
+    VRUndoManager *undo = document->drawing()->undoManager();
+    const QString untouched = look(*firstStyle);
+    undo->closeOpenGroups();
+    undo->removeAllActions();
+    for (const auto &c : changes) {
+        SCOPED_TRACE(c.control);
+        undo->closeOpenGroups();
+        const size_t depth = undo->undoStack().size();
+        const QString before = look(*style);
+        c.change();
+        undo->closeOpenGroups();
+        EXPECT_NE(look(*style), before);
+        EXPECT_EQ(undo->undoStack().size(), depth + 1);
+        undo->undo();
+        EXPECT_EQ(look(*style), before);
+        EXPECT_EQ(look(*firstStyle), untouched);
+    }
+    // After an undo the controls show the element again.
+    EXPECT_NEAR(shownWidth(), document->drawing()->convertLength(5.0), 0.01);
+
+    // A text without a contour or parts has nothing these controls change: they are off.
+    auto text = std::make_shared<QntText>();
+    layer->addObject(text);
+    select(text);
+    EXPECT_EQ(document->inspectorSectionLabels().value(2), "Contour style");
+    EXPECT_FALSE(section->findChild<QWidget *>("simpleStyleView")->isEnabled());
+
+    // Gone for a plain shape, back (and filled) for the element.
+    select(plain);
+    EXPECT_FALSE(document->inspectorSectionLabels().contains("Contour style"));
+    EXPECT_FALSE(document->addedCustomElementStyleSection());
+    select(first);
+    EXPECT_EQ(document->inspectorSectionLabels().value(2), "Contour style");
+    EXPECT_EQ(document->groupModeInspector()->contourStyleSectionView(), section);
+    EXPECT_NEAR(shownWidth(), document->drawing()->convertLength(2.0), 0.01);
+    EXPECT_TRUE(section->findChild<QWidget *>("simpleStyleView")->isEnabled());
+}
+
+TEST_F(DocumentWindow, TheTableSwitchesShowTheSelectedTablesState)
+{
+    DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(document, nullptr);
+    auto *layer = document->drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    std::vector<std::shared_ptr<QntElementTable>> tables;
+    for (int k = 0; k < 2; ++k) {
+        auto table = QntElementTable::tableWithRows(2, 2, QSizeF(60, 30));
+        table->setLocation(QPointF(200 + 150 * k, 200));
+        layer->addObject(table);
+        tables.push_back(table);
+    }
+    QWidget *section = document->sectionView(DIDizeZoziDocument::Section::Table);
+    ASSERT_NE(section, nullptr);
+    auto *grid = section->findChild<QCheckBox *>("tableShowGridButton");
+    auto *frame = section->findChild<QCheckBox *>("tableShowTableFrameButton");
+    ASSERT_TRUE(grid && frame);
+    const auto selectBoth = [&] {
+        layer->exchangeSelectionWithObjectsFromArray({tables[0], tables[1]});
+        QCoreApplication::processEvents();
+    };
+    const struct {
+        bool grids[2];
+        Qt::CheckState shown;
+    } cases[] = {{{true, true}, Qt::Checked},
+                 {{false, false}, Qt::Unchecked},
+                 {{true, false}, Qt::PartiallyChecked}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(int(c.shown));
+        layer->deselectAll();
+        for (int k = 0; k < 2; ++k) {
+            tables[size_t(k)]->setShowGrid(c.grids[k]);
+            tables[size_t(k)]->setShowTableFrame(c.grids[k]);
+        }
+        selectBoth();
+        EXPECT_EQ(grid->checkState(), c.shown);
+        EXPECT_EQ(frame->checkState(), c.shown);
+    }
+    // From the mixed state a click turns the grid on in both, and the next one off in both.
+    grid->click();
+    EXPECT_TRUE(tables[0]->showGrid() && tables[1]->showGrid());
+    EXPECT_EQ(grid->checkState(), Qt::Checked);
+    grid->click();
+    EXPECT_FALSE(tables[0]->showGrid() || tables[1]->showGrid());
+    EXPECT_EQ(grid->checkState(), Qt::Unchecked);
+}
+
+TEST_F(DocumentWindow, TheConnectorSectionShowsNoWidthWithoutAConnector)
+{
+    DIDizeZoziDocument *document = newDocumentWithNotation("Misc", "Customizable Style");
+    ASSERT_NE(document, nullptr);
+    auto *layer = document->drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    auto connector = std::make_shared<QntConnector>();
+    VRStyleRef style = VRStyle::create();
+    style->addRenderer(VRStroke::strokeWithWidth(3.0, Qt::black));
+    connector->setStyle(style);
+    connector->setEnds(QPointF(100, 100), QPointF(300, 160));
+    layer->addObject(connector);
+    auto plain = std::make_shared<VRDrawableShape>();
+    layer->addObject(plain);
+    QWidget *section = document->sectionView(DIDizeZoziDocument::Section::CustomConnector);
+    ASSERT_NE(section, nullptr);
+    auto *width = section->findChild<QLineEdit *>("simpleStyleWidthTextbox");
+    ASSERT_NE(width, nullptr);
+    layer->exchangeSelectionWithObjectsFromArray({connector});
+    QCoreApplication::processEvents();
+    EXPECT_NEAR(QLocale().toDouble(width->text()), document->drawing()->convertLength(3.0), 0.01);
+    for (const VRObjectList &selection : {VRObjectList{plain}, VRObjectList{}}) {
+        layer->exchangeSelectionWithObjectsFromArray(selection);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(width->text().isEmpty()) << selection.size();
     }
 }

@@ -379,7 +379,13 @@ void VRConnectorRouter::setParameters(const VRRouteParameters &parameters)
     if (p == m_parameters)
         return;
     const bool inflationChanged = p.bufferDistance != m_parameters.bufferDistance;
+    const bool routesChanged = inflationChanged || p.segmentPenalty != m_parameters.segmentPenalty;
     m_parameters = p;
+    if (!routesChanged) {
+        // Only the nudging changed: the routes stay, their channels are spread again.
+        m_renudgeAll = true;
+        return;
+    }
     if (inflationChanged) {
         m_index->clear();
         const double b = m_parameters.bufferDistance;
@@ -451,8 +457,10 @@ void VRConnectorRouter::removeConnector(VRRouteId id)
     if (it == m_connectors.end())
         return;
     removeRoutedSegments(id, it->second.raw);
+    // The channels it ran through are spread again without it.
+    addNudgeSeeds(it->second.raw);
+    m_rerouted.erase(id);
     m_connectors.erase(it);
-    m_anyDirty = true; // the remaining routes may nudge differently
 }
 
 bool VRConnectorRouter::hasConnector(VRRouteId id) const
@@ -462,7 +470,8 @@ bool VRConnectorRouter::hasConnector(VRRouteId id) const
 
 bool VRConnectorRouter::hasPendingChanges() const
 {
-    return m_allDirty || m_anyDirty || !m_changedAreas.empty();
+    return m_allDirty || m_anyDirty || m_renudgeAll || !m_changedAreas.empty()
+           || !m_nudgeSeeds.empty();
 }
 
 QList<QPointF> VRConnectorRouter::route(VRRouteId id) const
@@ -512,21 +521,31 @@ void VRConnectorRouter::markAffectedBy(const QRectF &area)
 
 QList<VRRouteId> VRConnectorRouter::update()
 {
+    bool everything = m_renudgeAll;
+    m_renudgeAll = false;
     if (m_allDirty) {
         for (auto &[id, c] : m_connectors)
             c.dirty = true;
         m_allDirty = false;
         m_anyDirty = true;
+        everything = true;
     }
     for (const QRectF &area : m_changedAreas)
         markAffectedBy(area);
     m_changedAreas.clear();
     if (!m_anyDirty)
-        return {};
+        return everything || !m_nudgeSeeds.empty() ? nudge(everything) : QList<VRRouteId>();
     prepare();
-    for (auto &[id, c] : m_connectors)
-        if (c.dirty && !c.raw.isEmpty())
-            removeRoutedSegments(id, c.raw);
+    for (auto &[id, c] : m_connectors) {
+        if (!c.dirty)
+            continue;
+        m_rerouted.insert(id);
+        if (c.raw.isEmpty())
+            continue;
+        removeRoutedSegments(id, c.raw);
+        if (!everything)
+            addNudgeSeeds(c.raw);
+    }
     // Long connectors first: they lay the main lines, and the short ones, which have the most
     // ways round, then avoid crossing them. Ties by id, so a drawing routes the same way every
     // time.
@@ -546,11 +565,14 @@ QList<VRRouteId> VRConnectorRouter::update()
                                                           : routePolyline(c.request, &found);
         c.routed = found;
         c.dirty = false;
-        if (c.request.kind == VRRouteKind::Orthogonal)
+        if (c.request.kind == VRRouteKind::Orthogonal) {
             addRoutedSegments(id, c.raw);
+            if (!everything)
+                addNudgeSeeds(c.raw);
+        }
     }
     m_anyDirty = false;
-    return nudgeAll();
+    return nudge(everything);
 }
 
 QList<VRRouteId> VRConnectorRouter::routeAll()
@@ -671,7 +693,11 @@ QList<QPointF> VRConnectorRouter::routeBetween(const std::vector<Port> &starts,
     const std::vector<VRRouteId> ignored = ignoredAt(places);
     // Search a window around the ends first: the grid then holds only the lines of nearby shapes.
     // The window grows when it holds no route; the last try uses the whole drawing.
-    double margin = std::max(60.0, std::max(span.width(), span.height()) / 6);
+    static const double wg =
+        qEnvironmentVariableIsSet("QNT_X_WG") ? qEnvironmentVariable("QNT_X_WG").toDouble() : 1.0;
+    static const double cap =
+        qEnvironmentVariableIsSet("QNT_X_CAP") ? qEnvironmentVariable("QNT_X_CAP").toDouble() : 1e9;
+    double margin = std::max(60.0, std::min(cap, std::max(span.width(), span.height()) / 6));
     QList<QPointF> out;
     for (int attempt = 0; attempt < 2; ++attempt, margin *= 3) {
         const QRectF window = span.adjusted(-margin, -margin, margin, margin);
@@ -694,7 +720,8 @@ QList<QPointF> VRConnectorRouter::routeBetween(const std::vector<Port> &starts,
         std::sort(ys.begin(), ys.end());
         ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
         if (orthogonalSearch(starts, ends, ignored, withExtra(xs, extraXs), withExtra(ys, extraYs),
-                             &out, 1.0, near.size() <= kCrossingAwareShapes)) {
+                             &out, near.size() <= kCrossingAwareShapes ? 1.0 : wg,
+                             near.size() <= kCrossingAwareShapes)) {
             *found = true;
             return out;
         }
@@ -901,9 +928,17 @@ void VRConnectorRouter::addRoutedSegments(VRRouteId id, const QList<QPointF> &pa
         const bool horizontal = std::abs(a.y() - b.y()) < kEps;
         if (horizontal == (std::abs(a.x() - b.x()) < kEps))
             continue; // empty or slanted
+        const int index = int(k - 1);
+        const bool inner = index >= 1 && index + 2 < int(path.size());
         const RoutedSegment seg =
-            horizontal ? RoutedSegment{id, a.y(), std::min(a.x(), b.x()), std::max(a.x(), b.x())}
-                       : RoutedSegment{id, a.x(), std::min(a.y(), b.y()), std::max(a.y(), b.y())};
+            horizontal ? RoutedSegment{id,
+                                       index,
+                                       inner,
+                                       a.y(),
+                                       std::min(a.x(), b.x()),
+                                       std::max(a.x(), b.x())}
+                       : RoutedSegment{
+                           id, index, inner, a.x(), std::min(a.y(), b.y()), std::max(a.y(), b.y())};
         SegmentBuckets &buckets = horizontal ? m_horizontalSegments : m_verticalSegments;
         const qint64 line = segmentBucket(seg.at);
         for (qint64 m = alongBucket(seg.lo); m <= alongBucket(seg.hi); ++m)
@@ -1081,62 +1116,134 @@ bool VRConnectorRouter::polylineSearch(const Port &from, const Port &to,
     return true;
 }
 
-QList<VRRouteId> VRConnectorRouter::nudgeAll()
+void VRConnectorRouter::addNudgeSeeds(const QList<QPointF> &raw)
+{
+    for (int k = 1; k + 2 < int(raw.size()); ++k) {
+        const QPointF &a = raw[k], &b = raw[k + 1];
+        const bool horizontal = std::abs(a.y() - b.y()) < kEps;
+        if (horizontal == (std::abs(a.x() - b.x()) < kEps))
+            continue;
+        m_nudgeSeeds.push_back(
+            horizontal ? NudgeSeed{true, a.y(), std::min(a.x(), b.x()), std::max(a.x(), b.x())}
+                       : NudgeSeed{false, a.x(), std::min(a.y(), b.y()), std::max(a.y(), b.y())});
+    }
+}
+
+template <typename Visit>
+void VRConnectorRouter::forEachChannelNeighbour(bool horizontal, double at, double lo, double hi,
+                                                const Visit &visit) const
+{
+    const double spacing = m_parameters.nudgeDistance;
+    const SegmentBuckets &buckets = horizontal ? m_horizontalSegments : m_verticalSegments;
+    for (qint64 line = segmentBucket(at - spacing); line <= segmentBucket(at + spacing); ++line) {
+        for (qint64 m = alongBucket(lo); m <= alongBucket(hi); ++m) {
+            const auto it = buckets.find(bucketKey(line, m));
+            if (it == buckets.end())
+                continue;
+            for (const RoutedSegment &s : it->second)
+                if (s.inner && std::abs(s.at - at) < spacing - kEps && s.lo < hi - kEps
+                    && lo < s.hi - kEps)
+                    visit(s);
+        }
+    }
+}
+
+QList<VRRouteId> VRConnectorRouter::nudge(bool everything)
 {
     // A movable segment: an inner segment of an orthogonal route (the first and last stay on
-    // their ends). Along its line it runs from lo to hi; at each end the route turns to a lower
-    // (-1) or a higher (+1) coordinate across the line.
+    // their ends). Along its line it runs from lo to hi.
     struct Seg {
         VRRouteId id;
         int index; // segment k runs from point k to point k + 1
         double coord;
         double lo, hi;
-        int turnLo, turnHi;
         double key;
+        double offset;
     };
     std::vector<Seg> horizontal, vertical;
-    std::unordered_map<VRRouteId, QList<QPointF>> nudged;
-    const auto sign = [](double v) { return v < -kEps ? -1 : (v > kEps ? 1 : 0); };
-    if (m_parameters.nudgeOrthogonalSegments) {
-        for (auto &[id, c] : m_connectors) {
-            if (c.request.kind != VRRouteKind::Orthogonal || c.raw.size() < 4)
+    std::unordered_set<VRRouteId> touched;
+    const auto makeSeg = [&](VRRouteId id, int k) {
+        const QList<QPointF> &p = m_connectors.at(id).raw;
+        const QPointF &a = p[k], &b = p[k + 1];
+        const bool horiz = std::abs(a.y() - b.y()) < kEps;
+        if (horiz)
+            horizontal.push_back({id, k, a.y(), std::min(a.x(), b.x()), std::max(a.x(), b.x()),
+                                  (p[k - 1].y() + p[k + 2].y()) / 2 - a.y(), 0.0});
+        else
+            vertical.push_back({id, k, a.x(), std::min(a.y(), b.y()), std::max(a.y(), b.y()),
+                                (p[k - 1].x() + p[k + 2].x()) / 2 - a.x(), 0.0});
+    };
+    if (everything) {
+        for (const auto &[id, c] : m_connectors) {
+            touched.insert(id);
+            if (!m_parameters.nudgeOrthogonalSegments || c.request.kind != VRRouteKind::Orthogonal)
                 continue;
             const QList<QPointF> &p = c.raw;
             for (int k = 1; k + 2 < int(p.size()); ++k) {
-                const QPointF &a = p[k], &b = p[k + 1];
-                if (std::abs(a.y() - b.y()) < kEps) {
-                    const int ta = sign(p[k - 1].y() - a.y()), tb = sign(p[k + 2].y() - b.y());
-                    const bool forward = a.x() < b.x();
-                    const double key = (p[k - 1].y() + p[k + 2].y()) / 2 - a.y();
-                    horizontal.push_back({id, k, a.y(), std::min(a.x(), b.x()),
-                                          std::max(a.x(), b.x()), forward ? ta : tb,
-                                          forward ? tb : ta, key});
-                } else if (std::abs(a.x() - b.x()) < kEps) {
-                    const int ta = sign(p[k - 1].x() - a.x()), tb = sign(p[k + 2].x() - b.x());
-                    const bool forward = a.y() < b.y();
-                    const double key = (p[k - 1].x() + p[k + 2].x()) / 2 - a.x();
-                    vertical.push_back({id, k, a.x(), std::min(a.y(), b.y()),
-                                        std::max(a.y(), b.y()), forward ? ta : tb,
-                                        forward ? tb : ta, key});
-                }
+                const bool horiz = std::abs(p[k].y() - p[k + 1].y()) < kEps;
+                if (horiz != (std::abs(p[k].x() - p[k + 1].x()) < kEps))
+                    makeSeg(id, k);
             }
         }
+    } else if (m_parameters.nudgeOrthogonalSegments) {
+        // Every channel that holds a changed place, whole: the segments near the changed
+        // places, then their neighbours, until no segment is added.
+        struct Found {
+            bool horizontal;
+            RoutedSegment segment;
+        };
+        struct KeyHash {
+            size_t operator()(const std::pair<VRRouteId, int> &k) const
+            {
+                return std::hash<qint64>()(k.first * 131 + k.second);
+            }
+        };
+        std::unordered_set<std::pair<VRRouteId, int>, KeyHash> seen;
+        std::vector<Found> queue;
+        const auto reach = [&](bool horiz, double at, double lo, double hi) {
+            forEachChannelNeighbour(horiz, at, lo, hi, [&](const RoutedSegment &s) {
+                if (seen.insert({s.id, s.index}).second)
+                    queue.push_back({horiz, s});
+            });
+        };
+        for (const NudgeSeed &seed : m_nudgeSeeds)
+            reach(seed.horizontal, seed.at, seed.lo, seed.hi);
+        for (size_t q = 0; q < queue.size(); ++q) {
+            const Found found = queue[q];
+            reach(found.horizontal, found.segment.at, found.segment.lo, found.segment.hi);
+            makeSeg(found.segment.id, found.segment.index);
+            touched.insert(found.segment.id);
+        }
     }
+    m_nudgeSeeds.clear();
+    // Re-routed connectors start from their new route.
+    for (VRRouteId id : m_rerouted) {
+        auto it = m_connectors.find(id);
+        if (it == m_connectors.end())
+            continue;
+        touched.insert(id);
+        it->second.offsets.clear();
+    }
+    m_rerouted.clear();
+    if (everything)
+        for (auto &[id, c] : m_connectors)
+            c.offsets.clear();
+
     const double spacing = m_parameters.nudgeDistance;
     const double maxOffset = m_parameters.bufferDistance * 0.9;
     const auto overlapping = [](const Seg &a, const Seg &b) {
         return a.lo < b.hi - kEps && b.lo < a.hi - kEps;
     };
-    const auto spread = [&](std::vector<Seg> &segs, bool horiz) {
+    const auto spread = [&](std::vector<Seg> &segs) {
         std::sort(segs.begin(), segs.end(), [](const Seg &a, const Seg &b) {
-            return a.coord != b.coord ? a.coord < b.coord : a.lo < b.lo;
+            return std::tie(a.coord, a.lo, a.id, a.index) < std::tie(b.coord, b.lo, b.id, b.index);
         });
         // Channels: segments whose lines are closer than the spacing and whose spans overlap,
         // transitively. Neighbouring lines are nudged together so their segments never meet.
         std::vector<size_t> parent(segs.size());
         for (size_t k = 0; k < segs.size(); ++k)
             parent[k] = k;
-        const std::function<size_t(size_t)> root = [&](size_t k) {
+        const auto root = [&](size_t k) {
             while (parent[k] != k)
                 k = parent[k] = parent[parent[k]];
             return k;
@@ -1166,8 +1273,8 @@ QList<VRRouteId> VRConnectorRouter::nudgeAll()
                     const Seg &a = segs[members[u]], &b = segs[members[v]];
                     if (!overlapping(a, b))
                         continue;
-                    const int pref = sidePreference(m_connectors[a.id].raw, a.index,
-                                                    m_connectors[b.id].raw, b.index);
+                    const int pref = sidePreference(m_connectors.at(a.id).raw, a.index,
+                                                    m_connectors.at(b.id).raw, b.index);
                     if (pref > 0) {
                         below[u].push_back(v);
                         ++waiting[v];
@@ -1211,41 +1318,51 @@ QList<VRRouteId> VRConnectorRouter::nudgeAll()
                         track[u] = std::max(track[u], track[v] + 1);
                 tracks = std::max(tracks, track[u] + 1);
             }
-            if (tracks < 2 && centre == segs[members.front()].coord)
-                continue;
             double step = spacing;
             if ((tracks - 1) * step / 2 > maxOffset)
                 step = 2 * maxOffset / double(tracks - 1);
             for (size_t u = 0; u < count; ++u) {
-                const Seg &s = segs[members[order[u]]];
+                Seg &s = segs[members[order[u]]];
                 const double want = centre + (double(track[u]) - double(tracks - 1) / 2) * step;
                 // Never further from the line the search chose than the free space around
                 // shapes allows.
-                const double offset = std::clamp(want - s.coord, -maxOffset, maxOffset);
-                auto it = nudged.find(s.id);
-                if (it == nudged.end())
-                    it = nudged.emplace(s.id, m_connectors[s.id].raw).first;
-                QPointF &a = it->second[s.index];
-                QPointF &b = it->second[s.index + 1];
-                if (horiz) {
-                    a.ry() += offset;
-                    b.ry() += offset;
-                } else {
-                    a.rx() += offset;
-                    b.rx() += offset;
-                }
+                s.offset = std::clamp(want - s.coord, -maxOffset, maxOffset);
             }
         }
     };
-    spread(horizontal, true);
-    spread(vertical, false);
+    spread(horizontal);
+    spread(vertical);
+    for (const std::vector<Seg> *segs : {&horizontal, &vertical}) {
+        for (const Seg &s : *segs) {
+            Connector &c = m_connectors.at(s.id);
+            if (c.offsets.empty())
+                c.offsets.assign(size_t(c.raw.size() - 1), 0.0);
+            c.offsets[size_t(s.index)] = s.offset;
+        }
+    }
     QList<VRRouteId> changed;
-    for (auto &[id, c] : m_connectors) {
-        auto it = nudged.find(id);
+    for (VRRouteId id : touched) {
+        Connector &c = m_connectors.at(id);
+        QList<QPointF> p = c.raw;
+        bool moved = false;
+        for (size_t k = 0; k < c.offsets.size(); ++k) {
+            const double offset = c.offsets[k];
+            if (offset == 0)
+                continue;
+            moved = true;
+            QPointF &a = p[qsizetype(k)], &b = p[qsizetype(k) + 1];
+            if (std::abs(c.raw[qsizetype(k)].y() - c.raw[qsizetype(k) + 1].y()) < kEps) {
+                a.ry() += offset;
+                b.ry() += offset;
+            } else {
+                a.rx() += offset;
+                b.rx() += offset;
+            }
+        }
         // Segments of neighbouring lines nudged onto one line leave empty steps behind.
-        const QList<QPointF> result = it == nudged.end() ? c.raw : simplified(it->second);
+        QList<QPointF> result = moved ? simplified(p) : c.raw;
         if (result != c.path) {
-            c.path = result;
+            c.path = std::move(result);
             changed.push_back(id);
         }
     }

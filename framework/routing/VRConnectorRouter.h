@@ -72,6 +72,8 @@ private:
         VRRouteRequest request;
         QList<QPointF> raw;
         QList<QPointF> path;
+        // How far nudging moved each segment of the raw route across its line.
+        std::vector<double> offsets;
         bool dirty = true;
         bool routed = false;
     };
@@ -111,14 +113,33 @@ private:
     std::vector<VRRouteId> ignoredAt(const std::vector<QPointF> &points) const;
     bool blockedAt(double x, double y, const std::vector<VRRouteId> &ignored) const;
     void markAffectedBy(const QRectF &area);
-    QList<VRRouteId> nudgeAll();
 
     struct RoutedSegment {
         VRRouteId id;
+        int index;     // segment k runs from point k to point k + 1 of the raw route
+        bool inner;    // neither the first nor the last segment: nudging may move it
         double at;     // x of a vertical segment, y of a horizontal one
         double lo, hi; // its extent along the line
     };
     using SegmentBuckets = std::unordered_map<qint64, std::vector<RoutedSegment>>;
+    // A place whose channels must be nudged again: a segment of a route before or after it
+    // changed.
+    struct NudgeSeed {
+        bool horizontal;
+        double at, lo, hi;
+    };
+
+    // Nudges the channels of the changed places (or every channel) and rebuilds the paths of
+    // the connectors in them and of the re-routed ones; returns the connectors whose path
+    // changed. A channel is nudged as a whole, so the result is the same as nudging every
+    // channel.
+    QList<VRRouteId> nudge(bool everything);
+    void addNudgeSeeds(const QList<QPointF> &raw);
+    // Inner segments of routed connectors on lines closer than the nudge distance to the given
+    // place whose spans overlap it.
+    template <typename Visit>
+    void forEachChannelNeighbour(bool horizontal, double at, double lo, double hi,
+                                 const Visit &visit) const;
 
     VRRouteParameters m_parameters;
     // The raw routes' segments, bucketed by their line's coordinate: horizontal by y, vertical
@@ -134,5 +155,8 @@ private:
     bool m_gridDirty = true;
     bool m_allDirty = false;
     bool m_anyDirty = false;
+    bool m_renudgeAll = false;
+    std::vector<NudgeSeed> m_nudgeSeeds;
+    std::unordered_set<VRRouteId> m_rerouted;
     qint64 m_expansions = 0;
 };

@@ -389,3 +389,71 @@ TEST(Router, RandomDiagramsRouteClearOfEveryShape)
         EXPECT_GE(routed, 58) << seed;
     }
 }
+
+// Dragging shapes nudges only the channels the re-routed connectors left or entered (and the
+// removal of a connector only those it ran through); the routes are the same as when every
+// channel is nudged again from the same raw routes (turning nudging off and on).
+TEST(Router, NudgingTheChangedChannelsEqualsNudgingEveryChannel)
+{
+    VRConnectorRouter router;
+    QList<QRectF> shapes;
+    quint32 state = 7u;
+    auto next = [&state](int bound) {
+        state = state * 1664525u + 1013904223u;
+        return int((state >> 8) % quint32(bound));
+    };
+    // Shapes on a jittered grid joined to near neighbours at their centres: many connectors
+    // share the gaps between the shapes.
+    for (int k = 0; k < 36; ++k) {
+        shapes.push_back(QRectF((k % 6) * 200 + next(40), (k / 6) * 150 + next(30), 120, 60));
+        router.setObstacle(k, shapes.last());
+    }
+    QList<VRRouteRequest> requests;
+    while (requests.size() < 80) {
+        const int a = next(36), col = a % 6 + next(5) - 2, row = a / 6 + next(5) - 2;
+        if (col < 0 || col >= 6 || row < 0 || row >= 6 || row * 6 + col == a)
+            continue;
+        const int b = row * 6 + col;
+        requests.push_back({VRRouteKind::Orthogonal,
+                            {shapes[a].center(), a, VRRouteSide::Any},
+                            {shapes[b].center(), b, VRRouteSide::Any}});
+        router.setConnector(requests.size() - 1, requests.last());
+    }
+    router.update();
+    for (int step = 0; step < 12; ++step) {
+        const int moved = (step * 7) % 36;
+        const QPointF by(step % 2 ? -14 : 22, step % 3 ? 9 : -17);
+        shapes[moved].translate(by);
+        router.setObstacle(moved, shapes[moved]);
+        for (int k = 0; k < requests.size(); ++k) {
+            VRRouteRequest &r = requests[k];
+            if (r.start.shape != moved && r.end.shape != moved)
+                continue;
+            if (r.start.shape == moved)
+                r.start.point += by;
+            if (r.end.shape == moved)
+                r.end.point += by;
+            router.setConnector(k, r);
+        }
+        if (step == 6)
+            router.removeConnector(3);
+        router.update();
+    }
+    QList<QList<QPointF>> incremental;
+    for (int k = 0; k < requests.size(); ++k)
+        incremental.push_back(router.route(k));
+
+    VRRouteParameters p = router.parameters();
+    p.nudgeOrthogonalSegments = false;
+    router.setParameters(p);
+    router.update();
+    int nudged = 0;
+    for (int k = 0; k < requests.size(); ++k)
+        nudged += router.route(k) != incremental[k] ? 1 : 0;
+    EXPECT_GE(nudged, 10); // the fixture has channels to spread
+    p.nudgeOrthogonalSegments = true;
+    router.setParameters(p);
+    router.update();
+    for (int k = 0; k < requests.size(); ++k)
+        EXPECT_EQ(router.route(k), incremental[k]) << "connector " << k;
+}

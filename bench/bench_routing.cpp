@@ -101,132 +101,6 @@ int connectors()
     return smoke() ? 100 : 1000;
 }
 
-void BM_FullRoute(benchmark::State &state, VRRouteKind kind)
-{
-    const Corpus corpus = makeCorpus(shapes(), connectors(), kind);
-    qint64 unrouted = 0;
-    qint64 expansions = 0;
-    for (auto _ : state) {
-        VRConnectorRouter router;
-        load(router, corpus);
-        benchmark::DoNotOptimize(router.update());
-        state.PauseTiming();
-        expansions = router.searchExpansions();
-        unrouted = 0;
-        for (int k = 0; k < corpus.connectors.size(); ++k)
-            unrouted += router.wasRouted(k) ? 0 : 1;
-        state.ResumeTiming();
-    }
-    state.counters["shapes"] = corpus.shapes.size();
-    state.counters["connectors"] = corpus.connectors.size();
-    state.counters["unrouted"] = double(unrouted);
-    state.counters["expansionsPerConnector"] =
-        double(expansions) / std::max<qsizetype>(1, corpus.connectors.size());
-}
-
-// Drags one shape a few points at a time: each step updates its rectangle and the ends of its
-// connectors, then re-routes (attached connectors and routes the shape now crosses or freed).
-void BM_RerouteMovedShape(benchmark::State &state, VRRouteKind kind)
-{
-    Corpus corpus = makeCorpus(shapes(), connectors(), kind);
-    VRConnectorRouter router;
-    load(router, corpus);
-    router.update();
-    const int moved = corpus.shapes.size() / 2 + 3;
-    QList<int> attached;
-    for (int k = 0; k < corpus.connectors.size(); ++k)
-        if (corpus.connectors[k].start.shape == moved || corpus.connectors[k].end.shape == moved)
-            attached.push_back(k);
-    int step = 0;
-    qint64 rerouted = 0, updates = 0;
-    for (auto _ : state) {
-        const double dx = (step++ % 20) < 10 ? 6 : -6;
-        QRectF &r = corpus.shapes[moved];
-        r.translate(dx, dx / 2);
-        router.setObstacle(moved, r);
-        for (int k : std::as_const(attached)) {
-            VRRouteRequest &req = corpus.connectors[k];
-            if (req.start.shape == moved)
-                req.start.point = spotOn(r, req.start.side);
-            if (req.end.shape == moved)
-                req.end.point = spotOn(r, req.end.side);
-            router.setConnector(k, req);
-        }
-        rerouted += router.update().size();
-        ++updates;
-    }
-    state.counters["attached"] = attached.size();
-    state.counters["changedPerMove"] = double(rerouted) / std::max<qint64>(updates, 1);
-}
-
-// The same corpus as elements and connectors of a drawing: adding everything and routing it,
-// then dragging one element (its connectors follow and re-route through the drawing's router).
-struct ModelScene {
-    std::unique_ptr<VRDrawing> drawing = std::make_unique<VRDrawing>();
-    QList<std::shared_ptr<QntElement>> elements;
-    QList<std::shared_ptr<QntConnector>> connectors;
-
-    explicit ModelScene(const Corpus &corpus)
-    {
-        drawing->undoManager()->disableUndoRegistration();
-        drawing->setDrawingSize(QSizeF(6000, 6000));
-        auto *layer = drawing->activeLayerOfClass<VRObjectDrawingLayer>();
-        VRObjectList all;
-        for (const QRectF &r : corpus.shapes) {
-            auto contour = VRDrawableShape::shapeWithRect(r, VRDrawableShape::unitRectAtOrigin());
-            contour->setID(QStringLiteral("contour"));
-            auto e = QntElement::createWithObjects({contour}, QStringLiteral("e"), r.size());
-            elements.push_back(e);
-            all.push_back(e);
-        }
-        layer->addObjectsFromArray(all);
-        VRObjectList lines;
-        for (const VRRouteRequest &req : corpus.connectors) {
-            auto c = std::make_shared<QntConnector>();
-            c->setEnds(req.start.point, req.end.point);
-            lines.push_back(c);
-            connectors.push_back(c);
-        }
-        layer->addObjectsFromArray(lines);
-        for (int k = 0; k < corpus.connectors.size(); ++k) {
-            const VRRouteRequest &req = corpus.connectors[k];
-            auto &c = connectors[k];
-            auto a = elements[int(req.start.shape)], b = elements[int(req.end.shape)];
-            c->startEndPoint()->attach(a, a->nearestStickySpot(req.start.point)->index());
-            c->endEndPoint()->attach(b, b->nearestStickySpot(req.end.point)->index());
-            c->setRouting(3);
-        }
-    }
-};
-
-void BM_ModelFullRoute(benchmark::State &state)
-{
-    const Corpus corpus = makeCorpus(shapes(), connectors(), VRRouteKind::Orthogonal);
-    for (auto _ : state) {
-        ModelScene scene(corpus);
-        scene.drawing->avoidRouter()->processPendingChanges();
-        state.PauseTiming();
-        scene.drawing.reset();
-        state.ResumeTiming();
-    }
-}
-
-void BM_ModelDragElement(benchmark::State &state)
-{
-    const Corpus corpus = makeCorpus(shapes(), connectors(), VRRouteKind::Orthogonal);
-    ModelScene scene(corpus);
-    VRAvoidRouter *router = scene.drawing->avoidRouter();
-    router->processPendingChanges();
-    auto moved = scene.elements[scene.elements.size() / 2 + 3];
-    int step = 0;
-    for (auto _ : state) {
-        const double dx = (step++ % 20) < 10 ? 6 : -6;
-        moved->setLocation(moved->location() + QPointF(dx, dx / 2));
-        router->processPendingChanges();
-    }
-    state.counters["attached"] = moved->connectedConnectors().size();
-}
-
 // N shapes of 120 x 60 on a grid of pitch 200 x 150, each moved by a random offset of up to
 // 40 x 30; M connectors from a random shape to one within 3 grid cells in each direction, both
 // ends at the shapes' centres with no side given (the router picks it).
@@ -348,6 +222,134 @@ QList<QList<QPointF>> routesOf(const VRConnectorRouter &router, const Corpus &co
     for (int k = 0; k < corpus.connectors.size(); ++k)
         routes.push_back(router.route(k));
     return routes;
+}
+
+void BM_FullRoute(benchmark::State &state, VRRouteKind kind)
+{
+    const Corpus corpus = makeCorpus(shapes(), connectors(), kind);
+    qint64 unrouted = 0;
+    qint64 expansions = 0;
+    QList<QList<QPointF>> routes;
+    for (auto _ : state) {
+        VRConnectorRouter router;
+        load(router, corpus);
+        benchmark::DoNotOptimize(router.update());
+        state.PauseTiming();
+        routes = routesOf(router, corpus);
+        expansions = router.searchExpansions();
+        unrouted = 0;
+        for (int k = 0; k < corpus.connectors.size(); ++k)
+            unrouted += router.wasRouted(k) ? 0 : 1;
+        state.ResumeTiming();
+    }
+    if (kind == VRRouteKind::Orthogonal)
+        reportQuality(state, corpus, measure(corpus, routes));
+    state.counters["unrouted"] = double(unrouted);
+    state.counters["expansionsPerConnector"] =
+        double(expansions) / std::max<qsizetype>(1, corpus.connectors.size());
+}
+
+// Drags one shape a few points at a time: each step updates its rectangle and the ends of its
+// connectors, then re-routes (attached connectors and routes the shape now crosses or freed).
+void BM_RerouteMovedShape(benchmark::State &state, VRRouteKind kind)
+{
+    Corpus corpus = makeCorpus(shapes(), connectors(), kind);
+    VRConnectorRouter router;
+    load(router, corpus);
+    router.update();
+    const int moved = corpus.shapes.size() / 2 + 3;
+    QList<int> attached;
+    for (int k = 0; k < corpus.connectors.size(); ++k)
+        if (corpus.connectors[k].start.shape == moved || corpus.connectors[k].end.shape == moved)
+            attached.push_back(k);
+    int step = 0;
+    qint64 rerouted = 0, updates = 0;
+    for (auto _ : state) {
+        const double dx = (step++ % 20) < 10 ? 6 : -6;
+        QRectF &r = corpus.shapes[moved];
+        r.translate(dx, dx / 2);
+        router.setObstacle(moved, r);
+        for (int k : std::as_const(attached)) {
+            VRRouteRequest &req = corpus.connectors[k];
+            if (req.start.shape == moved)
+                req.start.point = spotOn(r, req.start.side);
+            if (req.end.shape == moved)
+                req.end.point = spotOn(r, req.end.side);
+            router.setConnector(k, req);
+        }
+        rerouted += router.update().size();
+        ++updates;
+    }
+    state.counters["attached"] = attached.size();
+    state.counters["changedPerMove"] = double(rerouted) / std::max<qint64>(updates, 1);
+}
+
+// The same corpus as elements and connectors of a drawing: adding everything and routing it,
+// then dragging one element (its connectors follow and re-route through the drawing's router).
+struct ModelScene {
+    std::unique_ptr<VRDrawing> drawing = std::make_unique<VRDrawing>();
+    QList<std::shared_ptr<QntElement>> elements;
+    QList<std::shared_ptr<QntConnector>> connectors;
+
+    explicit ModelScene(const Corpus &corpus)
+    {
+        drawing->undoManager()->disableUndoRegistration();
+        drawing->setDrawingSize(QSizeF(6000, 6000));
+        auto *layer = drawing->activeLayerOfClass<VRObjectDrawingLayer>();
+        VRObjectList all;
+        for (const QRectF &r : corpus.shapes) {
+            auto contour = VRDrawableShape::shapeWithRect(r, VRDrawableShape::unitRectAtOrigin());
+            contour->setID(QStringLiteral("contour"));
+            auto e = QntElement::createWithObjects({contour}, QStringLiteral("e"), r.size());
+            elements.push_back(e);
+            all.push_back(e);
+        }
+        layer->addObjectsFromArray(all);
+        VRObjectList lines;
+        for (const VRRouteRequest &req : corpus.connectors) {
+            auto c = std::make_shared<QntConnector>();
+            c->setEnds(req.start.point, req.end.point);
+            lines.push_back(c);
+            connectors.push_back(c);
+        }
+        layer->addObjectsFromArray(lines);
+        for (int k = 0; k < corpus.connectors.size(); ++k) {
+            const VRRouteRequest &req = corpus.connectors[k];
+            auto &c = connectors[k];
+            auto a = elements[int(req.start.shape)], b = elements[int(req.end.shape)];
+            c->startEndPoint()->attach(a, a->nearestStickySpot(req.start.point)->index());
+            c->endEndPoint()->attach(b, b->nearestStickySpot(req.end.point)->index());
+            c->setRouting(3);
+        }
+    }
+};
+
+void BM_ModelFullRoute(benchmark::State &state)
+{
+    const Corpus corpus = makeCorpus(shapes(), connectors(), VRRouteKind::Orthogonal);
+    for (auto _ : state) {
+        ModelScene scene(corpus);
+        scene.drawing->avoidRouter()->processPendingChanges();
+        state.PauseTiming();
+        scene.drawing.reset();
+        state.ResumeTiming();
+    }
+}
+
+void BM_ModelDragElement(benchmark::State &state)
+{
+    const Corpus corpus = makeCorpus(shapes(), connectors(), VRRouteKind::Orthogonal);
+    ModelScene scene(corpus);
+    VRAvoidRouter *router = scene.drawing->avoidRouter();
+    router->processPendingChanges();
+    auto moved = scene.elements[scene.elements.size() / 2 + 3];
+    int step = 0;
+    for (auto _ : state) {
+        const double dx = (step++ % 20) < 10 ? 6 : -6;
+        moved->setLocation(moved->location() + QPointF(dx, dx / 2));
+        router->processPendingChanges();
+    }
+    state.counters["attached"] = moved->connectedConnectors().size();
 }
 
 // The first route of a whole grid diagram, and the quality of its routes.

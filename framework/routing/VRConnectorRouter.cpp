@@ -21,6 +21,11 @@ constexpr qint64 kMaxExpansions = 400000;
 // route a little longer than the shortest, found within a frame rather than in a tenth of a
 // second.
 constexpr double kWideGreed = 1.5;
+// A window among many shapes leans a little towards the goal; the jogs that leaves are
+// straightened afterwards.
+constexpr double kCrowdedGreed = 1.2;
+// The widest margin of a first search window around a connector's ends.
+constexpr double kMaxMargin = 240.0;
 // Drawings with fewer shapes than this are searched whole without leaning: it is quick anyway.
 constexpr size_t kSmallDrawing = 64;
 // Searches among more shapes than this do not weigh crossings (connectors across much of the
@@ -653,6 +658,25 @@ std::vector<VRRouteId> VRConnectorRouter::ignoredAt(const std::vector<QPointF> &
     return ids;
 }
 
+bool VRConnectorRouter::nearObstacle(double x, double y,
+                                     const std::vector<VRRouteId> &ignored) const
+{
+    constexpr double kNear = 1e-3;
+    const auto *entries = m_index->entriesAt(x, y);
+    if (!entries)
+        return !m_index->deepInsideCell(x, y, kNear);
+    for (const auto &e : *entries) {
+        if (x < e.rect.left() - kNear || x > e.rect.right() + kNear || y < e.rect.top() - kNear
+            || y > e.rect.bottom() + kNear)
+            continue;
+        if (!ignored.empty() && std::find(ignored.begin(), ignored.end(), e.id) != ignored.end())
+            continue;
+        return true;
+    }
+    // A shape just across the border of the point's cell is not in its entries.
+    return !m_index->deepInsideCell(x, y, kNear);
+}
+
 bool VRConnectorRouter::blockedAt(double x, double y, const std::vector<VRRouteId> &ignored) const
 {
     const auto *entries = m_index->entriesAt(x, y);
@@ -692,12 +716,10 @@ QList<QPointF> VRConnectorRouter::routeBetween(const std::vector<Port> &starts,
     const QRectF span(QPointF(*minX, *minY), QPointF(*maxX, *maxY));
     const std::vector<VRRouteId> ignored = ignoredAt(places);
     // Search a window around the ends first: the grid then holds only the lines of nearby shapes.
-    // The window grows when it holds no route; the last try uses the whole drawing.
-    static const double wg =
-        qEnvironmentVariableIsSet("QNT_X_WG") ? qEnvironmentVariable("QNT_X_WG").toDouble() : 1.0;
-    static const double cap =
-        qEnvironmentVariableIsSet("QNT_X_CAP") ? qEnvironmentVariable("QNT_X_CAP").toDouble() : 1e9;
-    double margin = std::max(60.0, std::min(cap, std::max(span.width(), span.height()) / 6));
+    // The window grows when it holds no route; the last try uses the whole drawing. A long
+    // connector's window keeps a bounded margin: its route seldom strays far from the ends' box,
+    // and a wider window only makes each step of a drag slower.
+    double margin = std::clamp(std::max(span.width(), span.height()) / 6, 60.0, kMaxMargin);
     QList<QPointF> out;
     for (int attempt = 0; attempt < 2; ++attempt, margin *= 3) {
         const QRectF window = span.adjusted(-margin, -margin, margin, margin);
@@ -720,10 +742,10 @@ QList<QPointF> VRConnectorRouter::routeBetween(const std::vector<Port> &starts,
         std::sort(ys.begin(), ys.end());
         ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
         if (orthogonalSearch(starts, ends, ignored, withExtra(xs, extraXs), withExtra(ys, extraYs),
-                             &out, near.size() <= kCrossingAwareShapes ? 1.0 : wg,
+                             &out, near.size() <= kCrossingAwareShapes ? 1.0 : kCrowdedGreed,
                              near.size() <= kCrossingAwareShapes)) {
             *found = true;
-            return out;
+            return straightened(out, ignored);
         }
     }
     const bool small = m_obstacles.size() < kSmallDrawing;
@@ -741,7 +763,7 @@ QList<QPointF> VRConnectorRouter::routeBetween(const std::vector<Port> &starts,
     if (orthogonalSearch(starts, ends, ignored, withExtra(xs, extraXs), withExtra(ys, extraYs),
                          &out, small ? 1.0 : kWideGreed, small)) {
         *found = true;
-        return out;
+        return straightened(out, ignored);
     }
     *found = false;
     qCDebug(lcRouter) << "no orthogonal route from" << starts.front().spot << "to"
@@ -847,6 +869,9 @@ bool VRConnectorRouter::orthogonalSearch(const std::vector<Port> &starts,
         }
         if (atGoal && goals.size() == 1)
             continue;
+        // Shapes' edges are lines of the grid, so the moves from a point in the open outside
+        // every shape cannot enter one.
+        const bool free = !nearObstacle(xs[i], ys[j], ignored);
         for (int nd = 0; nd < 4; ++nd) {
             if (dir != kNoDir && nd == opposite(dir))
                 continue; // no U-turn on the spot
@@ -854,7 +879,7 @@ bool VRConnectorRouter::orthogonalSearch(const std::vector<Port> &starts,
             if (ni < 0 || nj < 0 || ni >= qint64(xs.size()) || nj >= qint64(ny))
                 continue;
             const double x0 = xs[i], y0 = ys[j], x1 = xs[ni], y1 = ys[nj];
-            if (blockedAt((x0 + x1) / 2, (y0 + y1) / 2, ignored))
+            if (!free && blockedAt((x0 + x1) / 2, (y0 + y1) / 2, ignored))
                 continue;
             double g = item.g + std::abs(x1 - x0) + std::abs(y1 - y0)
                        + ((dir != kNoDir && dir != nd) ? penalty : 0.0);
@@ -893,6 +918,77 @@ bool VRConnectorRouter::orthogonalSearch(const std::vector<Port> &starts,
     std::reverse(points.begin(), points.end());
     *out = simplified(points);
     return true;
+}
+
+bool VRConnectorRouter::legClear(const QPointF &a, const QPointF &b,
+                                 const std::vector<VRRouteId> &ignored) const
+{
+    const QRectF seg = QRectF(a, b).normalized();
+    for (VRRouteId id : m_index->query(seg.adjusted(-1, -1, 1, 1))) {
+        if (std::find(ignored.begin(), ignored.end(), id) != ignored.end())
+            continue;
+        if (segmentCrossesInterior(a, b, m_obstacles.at(id).inflated))
+            return false;
+    }
+    return true;
+}
+
+int VRConnectorRouter::crossingsOf(const QList<QPointF> &path, qsizetype from, qsizetype to) const
+{
+    int count = 0;
+    for (qsizetype k = from; k < to; ++k) {
+        const QPointF &a = path[k], &b = path[k + 1];
+        if (std::abs(a.y() - b.y()) < kEps)
+            count += crossingsAlong(true, a.y(), a.x(), b.x());
+        else
+            count += crossingsAlong(false, a.x(), a.y(), b.y());
+    }
+    return count;
+}
+
+QList<QPointF> VRConnectorRouter::straightened(QList<QPointF> path,
+                                               const std::vector<VRRouteId> &ignored) const
+{
+    // Jogs the search left (a staircase, a step around nothing) are replaced by one corner or a
+    // straight line where that passes no shape and crosses no more routes. The result is never
+    // longer: one corner between two points is their shortest orthogonal connection. The first
+    // and last segments stay, so the ends leave their shapes as before.
+    const auto bendsOf = [](const QList<QPointF> &p) { return int(p.size()) - 2; };
+    const auto reverses = [](const QList<QPointF> &p) {
+        for (qsizetype k = 1; k + 1 < p.size(); ++k) {
+            const QPointF d1 = p[k] - p[k - 1], d2 = p[k + 1] - p[k];
+            if (d1.x() * d2.x() + d1.y() * d2.y() < -kEps)
+                return true;
+        }
+        return false;
+    };
+    bool improved = true;
+    while (improved && path.size() >= 5) {
+        improved = false;
+        for (qsizetype i = 1; i + 4 < path.size() && !improved; ++i) {
+            for (qsizetype j = path.size() - 2; j >= i + 3 && !improved; --j) {
+                const QPointF a = path[i], b = path[j];
+                const int before = crossingsOf(path, i, j);
+                for (const QPointF corner : {QPointF(b.x(), a.y()), QPointF(a.x(), b.y())}) {
+                    QList<QPointF> candidate = path.mid(0, i + 1);
+                    candidate.push_back(corner);
+                    candidate.append(path.mid(j));
+                    candidate = simplified(candidate);
+                    if (bendsOf(candidate) >= bendsOf(path) || reverses(candidate))
+                        continue;
+                    if (!legClear(a, corner, ignored) || !legClear(corner, b, ignored))
+                        continue;
+                    const QList<QPointF> legs{a, corner, b};
+                    if (crossingsOf(legs, 0, 2) > before)
+                        continue;
+                    path = candidate;
+                    improved = true;
+                    break;
+                }
+            }
+        }
+    }
+    return path;
 }
 
 int VRConnectorRouter::crossingsAlong(bool horizontal, double at, double a, double b) const

@@ -104,6 +104,12 @@ private:
     // the line's other coordinate); the crossing at a is not counted, the one at b is.
     int crossingsAlong(bool horizontal, double at, double a, double b) const;
     void addRoutedSegments(VRRouteId id, const QList<QPointF> &path);
+    // Crossings of the segments from point from to point to of path with routed segments.
+    int crossingsOf(const QList<QPointF> &path, qsizetype from, qsizetype to) const;
+    // True when the segment a-b passes through no inflated shape (but the ignored).
+    bool legClear(const QPointF &a, const QPointF &b, const std::vector<VRRouteId> &ignored) const;
+    // An orthogonal route with its needless jogs removed.
+    QList<QPointF> straightened(QList<QPointF> path, const std::vector<VRRouteId> &ignored) const;
     void removeRoutedSegments(VRRouteId id, const QList<QPointF> &path);
     QList<QPointF> routePolyline(const VRRouteRequest &request, bool *found);
     bool polylineSearch(const Port &from, const Port &to, const VRRouteRequest &request,
@@ -112,6 +118,9 @@ private:
                       const std::vector<VRRouteId> &ignored) const;
     std::vector<VRRouteId> ignoredAt(const std::vector<QPointF> &points) const;
     bool blockedAt(double x, double y, const std::vector<VRRouteId> &ignored) const;
+    // True when the point lies on or within a hair of a shape's inflated outline (but the
+    // ignored), or too near its index cell's border to tell.
+    bool nearObstacle(double x, double y, const std::vector<VRRouteId> &ignored) const;
     void markAffectedBy(const QRectF &area);
 
     struct RoutedSegment {

@@ -59,6 +59,12 @@ const std::vector<VRRouteSpatialIndex::Entry> *VRRouteSpatialIndex::entriesAt(do
     return it == m_cells.end() ? nullptr : &it->second;
 }
 
+bool VRRouteSpatialIndex::deepInsideCell(double x, double y, double margin) const
+{
+    const double cx = x - double(cell(x)) * m_cellSize, cy = y - double(cell(y)) * m_cellSize;
+    return cx > margin && cx < m_cellSize - margin && cy > margin && cy < m_cellSize - margin;
+}
+
 std::vector<VRRouteId> VRRouteSpatialIndex::query(const QRectF &area) const
 {
     std::vector<VRRouteId> ids;

@@ -26,6 +26,9 @@ public:
 
     // Entries whose rectangle may contain the point (one bucket).
     const std::vector<Entry> *entriesAt(double x, double y) const;
+    // True when the point lies further than margin inside its bucket, so every rectangle within
+    // margin of it is among entriesAt.
+    bool deepInsideCell(double x, double y, double margin) const;
     // Ids of the rectangles intersecting (or touching) the area, each once.
     std::vector<VRRouteId> query(const QRectF &area) const;
 

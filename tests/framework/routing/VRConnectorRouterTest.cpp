@@ -457,3 +457,51 @@ TEST(Router, NudgingTheChangedChannelsEqualsNudgingEveryChannel)
     for (int k = 0; k < requests.size(); ++k)
         EXPECT_EQ(router.route(k), incremental[k]) << "connector " << k;
 }
+
+// A connector across a crowded field of shapes: its route keeps no jog that one corner could
+// replace without passing through a shape.
+TEST(Router, RoutesAcrossManyShapesKeepNoNeedlessJog)
+{
+    VRConnectorRouter router;
+    QList<QRectF> shapes;
+    quint32 state = 11u;
+    auto next = [&state](int bound) {
+        state = state * 1664525u + 1013904223u;
+        return int((state >> 8) % quint32(bound));
+    };
+    for (int k = 0; k < 100; ++k) {
+        shapes.push_back(QRectF((k % 10) * 180 + next(40), (k / 10) * 140 + next(40), 60 + next(60),
+                                36 + next(30)));
+        router.setObstacle(k, shapes.last());
+    }
+    const double b = router.parameters().bufferDistance;
+    int checked = 0;
+    for (const auto &[from, to] : {std::pair{0, 99}, {9, 90}, {5, 94}, {40, 59}, {3, 96}}) {
+        router.setConnector(from, {VRRouteKind::Orthogonal,
+                                   {shapes[from].center(), from, VRRouteSide::Any},
+                                   {shapes[to].center(), to, VRRouteSide::Any}});
+    }
+    router.update();
+    for (int from : {0, 9, 5, 40, 3}) {
+        const QList<QPointF> path = router.route(from);
+        ASSERT_TRUE(router.wasRouted(from));
+        ASSERT_TRUE(isOrthogonal(path));
+        for (int i = 1; i + 4 < path.size(); ++i) {
+            for (int j = i + 3; j + 1 < path.size(); ++j) {
+                for (const QPointF corner :
+                     {QPointF(path[j].x(), path[i].y()), QPointF(path[i].x(), path[j].y())}) {
+                    bool clear = true;
+                    for (const QRectF &r : shapes) {
+                        const QRectF inflated =
+                            r.adjusted(-b + 0.01, -b + 0.01, b - 0.01, b - 0.01);
+                        if (pathCrossesInterior({path[i], corner, path[j]}, inflated))
+                            clear = false;
+                    }
+                    EXPECT_FALSE(clear) << "connector " << from << " points " << i << "-" << j;
+                    ++checked;
+                }
+            }
+        }
+    }
+    EXPECT_GT(checked, 0);
+}

@@ -476,7 +476,11 @@ void VRDrawing::render(QPainter &painter, const QRectF &area, bool printing, boo
             continue;
         if (printing && !layer.shouldDrawToPrinter())
             continue;
-        layer.render(painter, printing);
+        // On screen, a grid lying right on the paper is copied from pictures made once per zoom.
+        if (paintPaper && !printing && it == m_layers.crbegin() && layer.isKindOf<VRGridLayer>())
+            static_cast<const VRGridLayer &>(layer).renderOnPaper(painter, m_paperColour);
+        else
+            layer.render(painter, printing);
     }
     painter.restore();
 }

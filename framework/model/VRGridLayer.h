@@ -6,12 +6,15 @@
 #include <QPointF>
 #include <QSizeF>
 
+#include <memory>
+
 // The drawing's grid: spacing in points, colour, printing, grid coordinates and snapping.
 class VRGridLayer : public VRLayer
 {
     VR_CLASS(VRGridLayer)
 public:
     VRGridLayer();
+    ~VRGridLayer() override;
 
     double spanDistance() const { return m_spanDistance; }
     // Always 1: the span distance already holds the whole span.
@@ -37,8 +40,17 @@ public:
     void synchronizeRulers();
 
     void render(QPainter &painter, bool printing) const override;
+    // Draws the grid on screen over paper of the given colour, already painted beneath it and
+    // with nothing else on it: copied from pictures of its rows made once per zoom. Where that
+    // cannot be done (turned or high-density painters, translucent paper, huge zooms) the
+    // lines are drawn as render() draws them.
+    void renderOnPaper(QPainter &painter, const QColor &paper) const;
 
 private:
+    struct Rows;
+    // The interior of the drawing the grid covers, in points; empty when there is none.
+    QRectF interior() const;
+
     double m_unitDistance = 28.346456692913;
     double m_span = 1.0;
     double m_spanDistance = 28.346456692913;
@@ -46,4 +58,5 @@ private:
     int m_majors = 10;
     int m_rulerSteps = 2;
     QColor m_colour{0xE5, 0xE5, 0xE5};
+    mutable std::unique_ptr<Rows> m_rows;
 };

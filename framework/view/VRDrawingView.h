@@ -199,7 +199,10 @@ private:
     // its old area as well as its new one.
     QHash<const void *, QRectF> m_paintedBounds;
     bool m_paintedBoundsComplete = true;
+    // The picture cache wraps around: a view point (x, y) lies at (x mod width, y mod height) of
+    // the image (logical pixels), so scrolling moves no pixels, and only what scrolled in is drawn.
     QImage m_cache;
+    QSize m_cacheSize;
     QRect m_cacheRect;
     QRegion m_cacheDirty;
     QTimer *m_marginTimer = nullptr;

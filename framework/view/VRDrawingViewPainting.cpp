@@ -11,6 +11,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollArea>
+#include <QVarLengthArray>
 
 #include <cmath>
 
@@ -23,6 +24,45 @@ constexpr int kCacheMargin = 256;
 constexpr qint64 kMaxCachePixels = 16 * 1024 * 1024;
 // How long the view must have been idle before the margins around the visible part are drawn.
 constexpr int kMarginIdleMs = 60;
+// The cache's sides are multiples of this many logical pixels, so the places where it wraps
+// around fall on whole device pixels at the usual fractional pixel ratios.
+constexpr int kCacheSizeStep = 20;
+
+int floorDiv(int a, int b)
+{
+    return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
+// A part of a view rectangle and where that part starts in the wrapping cache's tiling: the
+// piece lies at piece - origin in the cache image (logical pixels).
+struct CachePiece {
+    QRect piece;
+    QPoint origin;
+};
+
+// Splits a view rectangle where the cache of the given size wraps around (at most four pieces
+// for a rectangle no larger than the cache).
+QVarLengthArray<CachePiece, 4> cachePieces(const QRect &viewRect, QSize size)
+{
+    QVarLengthArray<CachePiece, 4> pieces;
+    if (viewRect.isEmpty() || size.isEmpty())
+        return pieces;
+    for (int ty = floorDiv(viewRect.top(), size.height());
+         ty <= floorDiv(viewRect.bottom(), size.height()); ++ty)
+        for (int tx = floorDiv(viewRect.left(), size.width());
+             tx <= floorDiv(viewRect.right(), size.width()); ++tx) {
+            const QPoint origin(tx * size.width(), ty * size.height());
+            const QRect piece = viewRect.intersected(QRect(origin, size));
+            if (!piece.isEmpty())
+                pieces.append({piece, origin});
+        }
+    return pieces;
+}
+
+int roundUpToStep(int length)
+{
+    return (length + kCacheSizeStep - 1) / kCacheSizeStep * kCacheSizeStep;
+}
 
 } // namespace
 
@@ -128,7 +168,8 @@ void VRDrawingView::paintEvent(QPaintEvent *event)
     m_lastPainted = 0;
     // The drawing is kept in an image a little larger than the visible part: scrolling and
     // repainting handles or tool feedback then only copies pixels, and only what changed or
-    // scrolled into view is drawn again.
+    // scrolled into view is drawn again. The image wraps around, so what stays in view when
+    // the view scrolls stays where it is in the image.
     const qreal dpr = devicePixelRatioF();
     if (m_cache.isNull() || !m_cacheRect.contains(clip) || m_cache.devicePixelRatio() != dpr) {
         const QRect visible = visibleViewRect();
@@ -137,24 +178,20 @@ void VRDrawingView::paintEvent(QPaintEvent *event)
                            .united(clip);
         if (qint64(wanted.width()) * wanted.height() > kMaxCachePixels)
             wanted = clip; // a huge widget without a scroll area: no larger cache than needed
-        QImage image(wanted.size() * dpr, QImage::Format_ARGB32_Premultiplied);
-        image.setDevicePixelRatio(dpr);
-        QRegion toRender(wanted);
-        if (!m_cache.isNull() && m_cache.devicePixelRatio() == dpr) {
-            const QRect keep = wanted.intersected(m_cacheRect);
-            if (!keep.isEmpty()) {
-                QPainter copy(&image);
-                copy.setCompositionMode(QPainter::CompositionMode_Source);
-                copy.drawImage(
-                    QRectF(keep.translated(-wanted.topLeft())), m_cache,
-                    QRectF(QRectF(keep.translated(-m_cacheRect.topLeft())).topLeft() * dpr,
-                           QSizeF(keep.size()) * dpr));
-                toRender -= QRegion(keep).subtracted(m_cacheDirty);
-            }
+        // What is drawn already and stays: it keeps its place in the image.
+        QRegion kept;
+        if (!m_cache.isNull() && m_cache.devicePixelRatio() == dpr
+            && wanted.width() <= m_cacheSize.width() && wanted.height() <= m_cacheSize.height()) {
+            kept = QRegion(wanted.intersected(m_cacheRect)).subtracted(m_cacheDirty);
+        } else {
+            m_cacheSize = QSize(roundUpToStep(wanted.width()), roundUpToStep(wanted.height()));
+            // Opaque: everything in it is drawn over the pasteboard's colour, and an opaque
+            // picture is copied to the screen without blending.
+            m_cache = QImage((QSizeF(m_cacheSize) * dpr).toSize(), QImage::Format_RGB32);
+            m_cache.setDevicePixelRatio(dpr);
         }
-        m_cache = image;
         m_cacheRect = wanted;
-        m_cacheDirty = toRender;
+        m_cacheDirty = QRegion(wanted).subtracted(kept);
     }
     // What the user sees is drawn now; the margins kept around it are drawn once the view is
     // idle, so a change of the whole drawing shows after drawing only the visible part.
@@ -172,9 +209,10 @@ void VRDrawingView::paintEvent(QPaintEvent *event)
     }
 
     QPainter painter(this);
-    painter.drawImage(
-        QRectF(clip), m_cache,
-        QRectF(QPointF(clip.topLeft() - m_cacheRect.topLeft()) * dpr, QSizeF(clip.size()) * dpr));
+    for (const CachePiece &p : cachePieces(clip, m_cacheSize))
+        painter.drawImage(
+            QRectF(p.piece), m_cache,
+            QRectF(QPointF(p.piece.topLeft() - p.origin) * dpr, QSizeF(p.piece.size()) * dpr));
     painter.save();
     painter.translate(kPasteboardMargin, kPasteboardMargin);
     painter.scale(m_scale, m_scale);
@@ -190,7 +228,14 @@ void VRDrawingView::paintCacheRegion(const QRegion &region)
     if (region.isEmpty() || m_cache.isNull())
         return;
     QPainter cachePainter(&m_cache);
-    cachePainter.translate(-m_cacheRect.topLeft());
+    const auto paintRect = [&](const QRect &r) {
+        for (const CachePiece &p : cachePieces(r, m_cacheSize)) {
+            cachePainter.save();
+            cachePainter.translate(-p.origin);
+            paintContent(cachePainter, p.piece);
+            cachePainter.restore();
+        }
+    };
     // Many small pieces are drawn as one rectangle, unless that would draw much more than
     // they cover (a long thin guide across the view and the moved object's spot).
     qint64 covered = 0;
@@ -199,10 +244,10 @@ void VRDrawingView::paintCacheRegion(const QRegion &region)
     const QRect whole = region.boundingRect();
     if (region.rectCount() > 64
         || (region.rectCount() > 6 && covered * 2 > qint64(whole.width()) * whole.height())) {
-        paintContent(cachePainter, whole);
+        paintRect(whole);
     } else {
         for (const QRect &r : region)
-            paintContent(cachePainter, r);
+            paintRect(r);
     }
 }
 

@@ -587,6 +587,38 @@ TEST(DrawingView, ChangedObjectsRepaintTheirOwnAreaLikeAFullRepaint)
     }
 }
 
+// Scrolling keeps the pixels that stay in view and draws what comes into it: after short and
+// long scrolls in every direction, with the view's kept picture wrapping round, the view shows
+// the very pixels a view that never scrolled paints.
+TEST(DrawingView, ScrolledViewShowsWhatAFullRepaintShows)
+{
+    ViewHarness h(QSize(500, 400));
+    for (int k = 0; k < 400; ++k)
+        addBox(h, {20.0 + (k % 20) * 80, 20.0 + (k / 20) * 55, 50, 30});
+    h.view->setScale(2.0);
+    h.view->scrollPointToCentre(QPointF(300, 300));
+    QApplication::processEvents();
+    QScrollBar *across = h.area.horizontalScrollBar();
+    QScrollBar *down = h.area.verticalScrollBar();
+    const QPoint steps[] = {{37, 11}, {300, 0}, {0, 290}, {-123, -45}, {700, 520}, {-1000, -700}};
+    for (const QPoint step : steps) {
+        SCOPED_TRACE(testing::Message() << "step " << step.x() << ", " << step.y());
+        const QPoint before(across->value(), down->value());
+        across->setValue(across->value() + step.x());
+        down->setValue(down->value() + step.y());
+        ASSERT_NE(QPoint(across->value(), down->value()), before);
+        QApplication::processEvents();
+        const QRect shown(-h.view->pos(), h.area.viewport()->size());
+        const QImage scrolled = h.view->grab(shown).toImage();
+        // A view that never scrolled paints the same part of the drawing afresh.
+        VRDrawingView fresh(h.drawing.get());
+        fresh.setScale(2.0);
+        fresh.resize(h.view->size());
+        const QImage full = fresh.grab(shown).toImage();
+        EXPECT_EQ(qnt::test::differingPixels(scrolled, full, 0), 0);
+    }
+}
+
 TEST(DrawingView, ClicksPickTableCellsAndADoubleClickTypesIntoOne)
 {
     ViewHarness h;

@@ -1,6 +1,7 @@
 #include "framework/model/VRObjectOwnerLayer.h"
 
 #include "framework/model/VRDrawableObject.h"
+#include "framework/model/VRDrawableShape.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/routing/VRAvoidRouter.h"
 #include "framework/styles/VRStyle.h"
@@ -54,6 +55,30 @@ void simplifiedColours(const VRDrawableObject &object, QColor *fill, QColor *str
     }
 }
 
+// A simplified object's outline. Plain upright rectangles and ovals, most of a large drawing,
+// are drawn as such, which is much quicker than filling their outline as a path.
+void drawSimplifiedOutline(QPainter &painter, const VRDrawableObject &object)
+{
+    if (&object.classInfo() == &VRDrawableShape::staticClass()) {
+        const QTransform t = object.transformIncludingParent();
+        if (t.type() <= QTransform::TxScale) {
+            static const QPainterPath rect = VRDrawableShape::unitRectAtOrigin();
+            static const QPainterPath oval = VRDrawableShape::unitOvalAtOrigin();
+            const QPainterPath unit = static_cast<const VRDrawableShape &>(object).unitPath();
+            const QRectF box = t.mapRect(QRectF(-0.5, -0.5, 1, 1));
+            if (unit == rect) {
+                painter.drawRect(box);
+                return;
+            }
+            if (unit == oval) {
+                painter.drawEllipse(box);
+                return;
+            }
+        }
+    }
+    painter.drawPath(object.renderingPath());
+}
+
 void renderSimplified(QPainter &painter, const VRDrawableObject &object, double scale,
                       ColourCache &colours)
 {
@@ -75,13 +100,13 @@ void renderSimplified(QPainter &painter, const VRDrawableObject &object, double 
         painter.setPen(pen);
     const VRObjectList parts = object.parts();
     if (parts.isEmpty()) {
-        painter.drawPath(object.renderingPath());
+        drawSimplifiedOutline(painter, object);
         return;
     }
     // A group's outline is its first part with a look of its own (an element's contour).
     for (const VRObjectRef &part : parts) {
         if (part->style()) {
-            painter.drawPath(part->renderingPath());
+            drawSimplifiedOutline(painter, *part);
             return;
         }
     }

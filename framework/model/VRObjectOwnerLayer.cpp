@@ -4,6 +4,8 @@
 #include "framework/model/VRDrawableShape.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/routing/VRAvoidRouter.h"
+#include "framework/styles/VRFill.h"
+#include "framework/styles/VRStroke.h"
 #include "framework/styles/VRStyle.h"
 #include "framework/undo/VRUndoManager.h"
 
@@ -32,24 +34,35 @@ constexpr double kSimplifyBelowPixels = 48.0;
 // Smaller than this, an object is just its bounds' rectangle.
 constexpr double kBoxBelowPixels = 4.0;
 
-// Colours of the styles met while drawing one frame: objects share a few styles.
-using ColourCache = std::unordered_map<const VRStyle *, std::pair<QColor, QColor>>;
+// The last fill and the last stroke of a renderer tree in drawing order: the ones whose colours
+// a style reports as its fill and stroke colours. Found in one walk, without collecting lists.
+void lastFillAndStroke(const VRRastGroup &group, const VRFill *&fill, const VRStroke *&stroke)
+{
+    const QList<VRRendererRef> renderers = group.renderList();
+    for (const VRRendererRef &r : renderers) {
+        if (r->isKindOf<VRFill>())
+            fill = static_cast<const VRFill *>(r.get());
+        if (r->isKindOf<VRStroke>())
+            stroke = static_cast<const VRStroke *>(r.get());
+        if (r->isKindOf<VRRastGroup>())
+            lastFillAndStroke(static_cast<const VRRastGroup &>(*r), fill, stroke);
+    }
+}
 
 // The colours a simplified object is drawn in: its own style's, or its first part's that has one.
-void simplifiedColours(const VRDrawableObject &object, QColor *fill, QColor *stroke,
-                       ColourCache &cache)
+void simplifiedColours(const VRDrawableObject &object, QColor *fill, QColor *stroke)
 {
     if (const VRStyle *style = object.style().get()) {
-        auto it = cache.find(style);
-        if (it == cache.end())
-            it = cache.emplace(style, std::pair{style->fillColour(), style->strokeColour()}).first;
-        *fill = it->second.first;
-        *stroke = it->second.second;
+        const VRFill *f = nullptr;
+        const VRStroke *s = nullptr;
+        lastFillAndStroke(*style, f, s);
+        *fill = f ? f->colour() : QColor();
+        *stroke = s ? s->colour() : QColor();
     }
     if (fill->isValid() || stroke->isValid())
         return;
     for (const VRObjectRef &part : object.parts()) {
-        simplifiedColours(*part, fill, stroke, cache);
+        simplifiedColours(*part, fill, stroke);
         if (fill->isValid() || stroke->isValid())
             return;
     }
@@ -79,11 +92,10 @@ void drawSimplifiedOutline(QPainter &painter, const VRDrawableObject &object)
     painter.drawPath(object.renderingPath());
 }
 
-void renderSimplified(QPainter &painter, const VRDrawableObject &object, double scale,
-                      ColourCache &colours)
+void renderSimplified(QPainter &painter, const VRDrawableObject &object, double scale)
 {
     QColor fill, stroke;
-    simplifiedColours(object, &fill, &stroke, colours);
+    simplifiedColours(object, &fill, &stroke);
     if (!fill.isValid() && !stroke.isValid())
         return;
     // The cached bounds (stroke included) decide; the outline is made once.
@@ -134,9 +146,10 @@ public:
         for (int z = 0; z < int(objects.size()); ++z) {
             const VRDrawableObject *o = objects.at(z).get();
             Entry &e = m_entries[o];
+            e.object = o;
             e.z = z;
             e.bounds = o->bounds();
-            insert(o, e);
+            insert(e);
         }
     }
 
@@ -151,9 +164,9 @@ public:
             const QRectF now = o->bounds();
             if (now == it->second.bounds)
                 continue;
-            remove(o, it->second);
+            remove(it->second);
             it->second.bounds = now;
-            insert(o, it->second);
+            insert(it->second);
         }
         m_pending.clear();
     }
@@ -162,13 +175,12 @@ public:
     std::vector<int> near(const QRectF &area) const
     {
         std::vector<int> found;
-        const auto take = [&](const VRDrawableObject *o) {
-            const Entry &e = m_entries.at(o);
+        const auto take = [&](const Entry &e) {
             if (intersects(e.bounds, area))
                 found.push_back(e.z);
         };
-        for (const VRDrawableObject *o : m_large)
-            take(o);
+        for (const Entry *e : m_large)
+            take(*e);
         const QRect c = cells(area);
         if (qint64(c.width()) * c.height() <= kMaxCells * 16) {
             for (int cx = c.left(); cx <= c.right(); ++cx)
@@ -176,13 +188,13 @@ public:
                     auto it = m_cells.find(key(cx, cy));
                     if (it == m_cells.end())
                         continue;
-                    for (const VRDrawableObject *o : it->second)
-                        take(o);
+                    for (const Entry *e : it->second)
+                        take(*e);
                 }
         } else {
             for (const auto &[o, e] : m_entries)
                 if (!e.large)
-                    take(o);
+                    take(e);
         }
         std::sort(found.begin(), found.end());
         found.erase(std::unique(found.begin(), found.end()), found.end());
@@ -190,8 +202,10 @@ public:
     }
 
 private:
+    // Kept in m_entries, whose nodes stay put; the cells point at them.
     struct Entry {
         QRectF bounds;
+        const VRDrawableObject *object = nullptr;
         int z = 0;
         bool large = false;
     };
@@ -210,23 +224,23 @@ private:
     }
     static qint64 key(int cx, int cy) { return (qint64(cx) << 32) ^ qint64(quint32(cy)); }
 
-    void insert(const VRDrawableObject *o, Entry &e)
+    void insert(Entry &e)
     {
         const QRect c = cells(e.bounds);
         e.large = qint64(c.width()) * c.height() > kMaxCells;
         if (e.large) {
-            m_large.push_back(o);
+            m_large.push_back(&e);
             return;
         }
         for (int cx = c.left(); cx <= c.right(); ++cx)
             for (int cy = c.top(); cy <= c.bottom(); ++cy)
-                m_cells[key(cx, cy)].push_back(o);
+                m_cells[key(cx, cy)].push_back(&e);
     }
 
-    void remove(const VRDrawableObject *o, const Entry &e)
+    void remove(const Entry &e)
     {
         if (e.large) {
-            m_large.erase(std::remove(m_large.begin(), m_large.end(), o), m_large.end());
+            m_large.erase(std::remove(m_large.begin(), m_large.end(), &e), m_large.end());
             return;
         }
         const QRect c = cells(e.bounds);
@@ -236,15 +250,15 @@ private:
                 if (it == m_cells.end())
                     continue;
                 auto &v = it->second;
-                v.erase(std::remove(v.begin(), v.end(), o), v.end());
+                v.erase(std::remove(v.begin(), v.end(), &e), v.end());
                 if (v.empty())
                     m_cells.erase(it);
             }
     }
 
-    std::unordered_map<qint64, std::vector<const VRDrawableObject *>> m_cells;
+    std::unordered_map<qint64, std::vector<const Entry *>> m_cells;
     std::unordered_map<const VRDrawableObject *, Entry> m_entries;
-    std::vector<const VRDrawableObject *> m_large;
+    std::vector<const Entry *> m_large;
     std::vector<const VRDrawableObject *> m_pending;
 };
 
@@ -525,7 +539,6 @@ void VRObjectOwnerLayer::render(QPainter &painter, bool printing) const
     // everything in full.
     const bool simplify = !printing && scale < kSimplifyBelowScale;
     bool simplifying = false;
-    ColourCache colours;
     const auto draw = [&](const VRDrawableObject &o) {
         const QRectF b = o.bounds();
         if (simplify && std::max(b.width(), b.height()) * scale < kSimplifyBelowPixels) {
@@ -534,7 +547,7 @@ void VRObjectOwnerLayer::render(QPainter &painter, bool printing) const
                 painter.setRenderHint(QPainter::Antialiasing, false);
                 simplifying = true;
             }
-            renderSimplified(painter, o, scale, colours);
+            renderSimplified(painter, o, scale);
             return;
         }
         if (simplifying) {

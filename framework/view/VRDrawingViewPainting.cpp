@@ -125,11 +125,22 @@ void VRDrawingView::invalidateAllContent()
 
 void VRDrawingView::paintContent(QPainter &painter, const QRect &viewRect)
 {
-    painter.fillRect(viewRect, QColor(0xC9, 0xCD, 0xD3));
-    if (!m_drawing)
+    const QColor pasteboard(0xC9, 0xCD, 0xD3);
+    if (!m_drawing) {
+        painter.fillRect(viewRect, pasteboard);
         return;
+    }
     const QRectF paper(QPointF(), m_drawing->drawingSize());
     const QRectF paperView = mapRectFromDrawing(paper);
+    // Pixels wholly covered by opaque paper need no pasteboard beneath.
+    QRegion pasteboardPart(viewRect);
+    if (m_drawing->paperColour().alpha() == 255)
+        pasteboardPart -=
+            QRect(QPoint(int(std::ceil(paperView.left())), int(std::ceil(paperView.top()))),
+                  QPoint(int(std::floor(paperView.right())) - 1,
+                         int(std::floor(paperView.bottom())) - 1));
+    for (const QRect &r : pasteboardPart)
+        painter.fillRect(r, pasteboard);
     painter.fillRect(paperView.translated(2, 3).intersected(QRectF(viewRect)), QColor(0, 0, 0, 45));
     const QRectF area =
         mapRectToDrawing(QRectF(viewRect)).adjusted(-1, -1, 1, 1).intersected(paper);

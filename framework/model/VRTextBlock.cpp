@@ -6,6 +6,8 @@
 #include "framework/archive/VRArchiveWriter.h"
 
 #include <QJsonObject>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 
 #include <cmath>
@@ -55,6 +57,28 @@ QTextDocumentFragment VRTextBlock::fragment() const
 void VRTextBlock::setFragment(const QTextDocumentFragment &fragment)
 {
     setHtml(fragment.isEmpty() ? QString() : fragment.toHtml());
+    if (fragment.isEmpty())
+        return;
+    // A fragment's HTML leaves out the format of its first paragraph, so an alignment that all
+    // its paragraphs share becomes the text's own alignment.
+    QTextDocument document;
+    QTextCursor(&document).insertFragment(fragment);
+    int shared = -1;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const QTextBlockFormat format = block.blockFormat();
+        if (!format.hasProperty(QTextFormat::BlockAlignment))
+            return;
+        const Qt::Alignment a = format.alignment() & Qt::AlignHorizontal_Mask;
+        const int value = (a & Qt::AlignRight)     ? 1
+                          : (a & Qt::AlignJustify) ? 3
+                          : (a & Qt::AlignHCenter) ? 2
+                                                   : 0;
+        if (shared >= 0 && value != shared)
+            return;
+        shared = value;
+    }
+    if (shared >= 0)
+        setAlignment(shared);
 }
 
 QFont VRTextBlock::fontWithTraits(QFont font, int traitMask, bool underlined)

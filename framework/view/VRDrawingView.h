@@ -91,6 +91,9 @@ public:
     // Text: inline when "kQntEnableInlineEditor" is on, else kQntShowTextEditorNotification.
     void editTextOfObject(const VRObjectRef &object);
     void beginInlineEditing(const VRObjectRef &object);
+    // A widget with this property set (or inside one that has it) formats the text being edited
+    // inline: the edit goes on while it has the focus.
+    static constexpr const char *kKeepsInlineEditingProperty = "keepsInlineEditing";
     // Commits (or drops) the inline edit in progress.
     void endInlineEditing(bool commit = true);
     QTextEdit *inlineEditor() const;
@@ -193,6 +196,8 @@ private:
     // The zoom the inline editor shows its text at.
     double m_inlineScale = 1.0;
     VRObjectRef m_inlineObject;
+    // Ends the inline edit when the focus leaves the widgets that format its text.
+    QMetaObject::Connection m_inlineFocusWatch;
     VRObjectRef m_highlighted;
     QPointer<QMenu> m_objectMenu;
     // Where each top-level object was last painted (drawing coordinates), so a change repaints

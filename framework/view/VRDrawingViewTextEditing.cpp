@@ -15,6 +15,7 @@
 #include "framework/undo/VRUndoManager.h"
 #include "platform/UserDefaults.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QTextDocumentFragment>
 #include <QTextEdit>
@@ -62,6 +63,18 @@ void scaleFontSizes(QTextDocument *document, double factor)
         format.setFontPointSize(run.format.fontPointSize() * factor);
         cursor.mergeCharFormat(format);
     }
+}
+} // namespace
+
+namespace {
+// Whether a widget lies among the controls that format text being edited inline.
+bool keepsInlineEditing(const QWidget *widget)
+{
+    for (const QWidget *w = widget; w; w = w->parentWidget()) {
+        if (w->property(VRDrawingView::kKeepsInlineEditingProperty).toBool())
+            return true;
+    }
+    return false;
 }
 } // namespace
 
@@ -155,6 +168,8 @@ void VRDrawingView::endInlineEditing(bool commit)
     VRObjectRef object = m_inlineObject;
     m_inlineEditor = nullptr;
     m_inlineObject.reset();
+    disconnect(m_inlineFocusWatch);
+    const bool hadFocus = editor->hasFocus();
     editor->removeEventFilter(this);
     if (commit && object) {
         // Back from the zoom of the view to the text's own sizes.
@@ -172,13 +187,29 @@ void VRDrawingView::endInlineEditing(bool commit)
     }
     editor->hide();
     editor->deleteLater();
-    setFocus();
+    // The focus goes back to the drawing unless it has moved on to another control.
+    if (hadFocus)
+        setFocus();
 }
 
 bool VRDrawingView::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_inlineEditor) {
         if (event->type() == QEvent::FocusOut) {
+            // A menu over the editor, or a control that formats its text, takes the focus for
+            // a while; the edit goes on until the focus goes anywhere else.
+            const QWidget *now = QApplication::focusWidget();
+            if (static_cast<QFocusEvent *>(event)->reason() == Qt::PopupFocusReason
+                || keepsInlineEditing(now ? now : QApplication::activeWindow())) {
+                if (!m_inlineFocusWatch) {
+                    m_inlineFocusWatch = connect(
+                        qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *to) {
+                            if (to && to != m_inlineEditor && !keepsInlineEditing(to))
+                                endInlineEditing(true);
+                        });
+                }
+                return false;
+            }
             endInlineEditing(true);
             return false;
         }

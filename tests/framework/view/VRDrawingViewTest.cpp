@@ -21,6 +21,7 @@
 #include "platform/UserDefaults.h"
 
 #include <QDir>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
@@ -672,4 +673,69 @@ TEST(DrawingView, ClicksPickTableCellsAndADoubleClickTypesIntoOne)
     h.view->endInlineEditing(true);
     EXPECT_EQ(static_cast<QntTextCell *>(cells.at(3).get())->string(), QStringLiteral("D2"));
     UserDefaults::standardUserDefaults().removeObjectForKey(kQntEnableInlineEditor);
+}
+
+TEST(DrawingView, AnInlineEditGoesOnWhileItsFormattingControlsHaveTheFocus)
+{
+    ViewHarness h;
+    h.useTool("Text");
+    h.click(QPointF(200, 200));
+    h.view->endInlineEditing(false);
+    ASSERT_EQ(h.layer()->countOfObjects(), 1);
+    const VRObjectRef a = h.layer()->objects().first();
+    UserDefaults::standardUserDefaults().setBool(true, kQntEnableInlineEditor);
+    // Controls that format the edited text, and a field that does not.
+    auto *controls = new QWidget(&h.area);
+    controls->setProperty(VRDrawingView::kKeepsInlineEditingProperty, true);
+    auto *formatting = new QLineEdit(controls);
+    auto *other = new QLineEdit(&h.area);
+    controls->show();
+    other->show();
+    h.area.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&h.area));
+    for (QLineEdit *from : {formatting, static_cast<QLineEdit *>(nullptr)}) {
+        h.view->beginInlineEditing(a);
+        QTextEdit *editor = h.view->inlineEditor();
+        ASSERT_NE(editor, nullptr);
+        ASSERT_TRUE(editor->hasFocus());
+        editor->setPlainText(from ? QStringLiteral("Kept") : QStringLiteral("Direct"));
+        // A menu over the editor takes the focus for a moment.
+        QFocusEvent popup(QEvent::FocusOut, Qt::PopupFocusReason);
+        QApplication::sendEvent(editor, &popup);
+        EXPECT_EQ(h.view->inlineEditor(), editor);
+        if (from) {
+            from->setFocus();
+            QApplication::processEvents();
+            EXPECT_EQ(h.view->inlineEditor(), editor);
+        }
+        // The focus anywhere else ends the edit and keeps its text.
+        other->setFocus();
+        QApplication::processEvents();
+        EXPECT_EQ(h.view->inlineEditor(), nullptr);
+        EXPECT_EQ(a->textContent().toPlainText(),
+                  from ? QStringLiteral("Kept") : QStringLiteral("Direct"));
+        EXPECT_TRUE(other->hasFocus());
+    }
+    delete controls;
+    delete other;
+    UserDefaults::standardUserDefaults().removeObjectForKey(kQntEnableInlineEditor);
+}
+
+TEST(DrawingView, AnAlignmentSharedByAllParagraphsOfACommittedEditIsKept)
+{
+    ViewHarness h;
+    h.useTool("Text");
+    h.click(QPointF(200, 200));
+    auto text = std::dynamic_pointer_cast<VRTextShape>(h.layer()->objects().first());
+    ASSERT_NE(text, nullptr);
+    QTextEdit *editor = h.view->inlineEditor();
+    ASSERT_NE(editor, nullptr);
+    editor->setPlainText(QStringLiteral("one\ntwo"));
+    QTextCursor all(editor->document());
+    all.select(QTextCursor::Document);
+    QTextBlockFormat right;
+    right.setAlignment(Qt::AlignRight);
+    all.mergeBlockFormat(right);
+    h.view->endInlineEditing(true);
+    EXPECT_EQ(text->alignment(), 1);
 }

@@ -768,15 +768,27 @@ void QntContextTextEditor::colorMatrixAction(const QColor &colour)
             _attachedWindow->orderFront(true);
         return;
     }
+    // Runs with a colour of their own take the new colour too, as in the one-object path;
+    // otherwise text typed in such a run would keep its old colour.
     const auto convert = [this](const QTextCharFormat &f) { return convertAttributes(f); };
     applySeveral(objectsForSeveralPath(),
-                 {[colour](QntElement &e) { e.setTextColor(colour); },
+                 {[colour, convert](QntElement &e) {
+                      e.setTextColor(colour);
+                      if (QntTextShape *text = e.text()) {
+                          VRTextBlock block = text->textBlock();
+                          convertBlockText(block, convert);
+                          text->setTextBlock(block);
+                      }
+                  },
                   [colour, convert](VRTextBlock &b) {
                       b.setColour(colour);
                       convertBlockText(b, convert);
                   },
-                  [colour](QntConnector &c) {
+                  [colour, convert](QntConnector &c) {
                       c.setTextColour(colour);
+                      VRTextBlock label = c.label();
+                      convertBlockText(label, convert);
+                      c.setLabel(label);
                       c.textDidChange();
                   }},
                  currentDrawing() ? currentDrawing()->undoManager() : nullptr);

@@ -12,10 +12,12 @@
 
 #include "app/common/QntConstants.h"
 #include "framework/base/VRConstants.h"
+#include "framework/model/QntConnector.h"
 #include "framework/model/QntElement.h"
 #include "framework/model/QntElementTable.h"
 #include "framework/model/QntImageShape.h"
 #include "framework/model/QntTextCell.h"
+#include "framework/model/QntTextShape.h"
 #include "framework/notations/QntNotation.h"
 #include "framework/undo/VRUndoManager.h"
 #include "framework/view/QntContextTextEditorView.h"
@@ -535,4 +537,67 @@ TEST(QntElementTextEditorTest, TextColourComesFromTheSchemePopover)
     EXPECT_EQ(at.charFormat().foreground().color(), chosen);
     EXPECT_EQ(bar->appliedColor(), chosen);
     bar->okAction();
+}
+
+TEST(QntElementTextEditorTest, SeveralObjectsColourReachesRunsWithAColourOfTheirOwnInOneStep)
+{
+    Harness h;
+    // "Hello " in the text's colour, "world" in a red of its own.
+    QTextDocument text;
+    QTextCursor cursor(&text);
+    cursor.insertText(QStringLiteral("Hello "));
+    QTextCharFormat red;
+    red.setForeground(QColor(Qt::red));
+    cursor.insertText(QStringLiteral("world"), red);
+    const QTextDocumentFragment fragment(&text);
+    const auto first = h.placeElement({200, 150});
+    const auto second = h.placeElement({400, 150});
+    auto connector = std::make_shared<QntConnector>();
+    connector->setEnds(first->location(), second->location());
+    h.palette.layer()->addObject(connector);
+    VRObjectList objects{first, second, connector};
+    for (const VRObjectRef &object : objects)
+        object->setTextContent(fragment);
+    h.palette.layer()->exchangeSelectionWithObjectsFromArray(objects);
+    h.undo()->closeOpenGroups();
+    const auto colours = [](const VRObjectRef &object) {
+        QTextDocument document;
+        QTextCursor(&document).insertFragment(object->textContent());
+        QStringList names;
+        for (int i = 1; i < document.characterCount(); ++i) {
+            QTextCursor at(&document);
+            at.setPosition(i);
+            const QTextCharFormat format = at.charFormat();
+            names << (format.hasProperty(QTextFormat::ForegroundBrush)
+                          ? format.foreground().color().name()
+                          : QStringLiteral("-"));
+        }
+        return names;
+    };
+    QStringList before;
+    for (const VRObjectRef &object : objects)
+        before << colours(object);
+    ASSERT_TRUE(before.contains(QColor(Qt::red).name()));
+
+    QntElementTextEditor editor;
+    editor.setMultipleSelectionMode(1);
+    editor.setObjectsClasses(
+        {VRClassInfo::byName(u"QntElement"), VRClassInfo::byName(u"QntConnector")});
+    const int depth = int(h.undo()->undoStack().size());
+    const QColor blue(20, 40, 200);
+    editor.colorMatrixAction(blue);
+    h.undo()->closeOpenGroups();
+    EXPECT_EQ(int(h.undo()->undoStack().size()), depth + 1);
+    for (const VRObjectRef &object : objects) {
+        SCOPED_TRACE(object->className().toStdString());
+        for (const QString &name : colours(object))
+            EXPECT_EQ(name, blue.name());
+    }
+    EXPECT_EQ(first->text()->textColour(), blue);
+    EXPECT_EQ(connector->textColour(), blue);
+    h.undo()->undo();
+    QStringList after;
+    for (const VRObjectRef &object : objects)
+        after << colours(object);
+    EXPECT_EQ(after, before);
 }

@@ -149,20 +149,11 @@ bool QntGroupModeInspector::readLength(const QString &typed, bool positive, doub
 
 double QntGroupModeInspector::unitConversionFactor() const
 {
+    // The drawing's own conversion, so that typed lengths, the lengths shown and the geometry
+    // a drawing view reports are one measure.
     VRDrawing *drawing = targetDrawing();
-    const QString units = drawing ? drawing->drawingUnits() : QString();
-    static const std::pair<const char *, double> table[] = {{"Pixels", 1.0},
-                                                            {"Picas", 12.0},
-                                                            {"Inches", 72.0},
-                                                            {"Millimetres", 2.8346456692913},
-                                                            {"Centimetres", 28.346456692913},
-                                                            {"Metres", 2834.6456692913},
-                                                            {"Kilometres", 28346.456692913}};
-    for (const auto &[name, factor] : table) {
-        if (units == QLatin1String(name))
-            return factor;
-    }
-    return 1.0;
+    const double factor = drawing ? drawing->unitToPointsConversionFactor() : 1.0;
+    return std::isfinite(factor) && factor > 0 ? factor : 1.0;
 }
 
 bool QntGroupModeInspector::setGeometry(const QString &typed, int which)

@@ -49,8 +49,10 @@ void VRDrawingView::postShapeInfo(const VRObjectRef &object)
     if (!object || !m_drawing)
         return;
     const QRectF b = object->logicalBounds();
-    const double x = m_drawing->convertLength(b.left() - m_drawing->leftMargin());
-    const double y = m_drawing->convertLength(b.top() - m_drawing->topMargin());
+    // The position is the object's location (its centre) from the paper's margins, the measure
+    // in which positions are shown and typed; the info line gives the top-left corner.
+    const double x = m_drawing->convertLength(object->location().x() - m_drawing->leftMargin());
+    const double y = m_drawing->convertLength(object->location().y() - m_drawing->topMargin());
     const double w = m_drawing->convertLength(b.width());
     const double h = m_drawing->convertLength(b.height());
     const QString info =

@@ -68,6 +68,9 @@ QntGroupModeInspector::QntGroupModeInspector(QObject *parent)
                                              [this](const Notification &) { refreshControls(); }));
     m_observers.push_back(center.addObserver(kQntHighlightChangedNotification, nullptr,
                                              [this](const Notification &) { refreshControls(); }));
+    m_observers.push_back(
+        center.addObserver(kQntInlineEditingStartedNotification, nullptr,
+                           [this](const Notification &n) { inlineEditingStartedNotification(n); }));
 }
 
 QntGroupModeInspector::QntGroupModeInspector(VREmbedded, QWidget *hostWindow, VRDrawing *drawing)
@@ -90,6 +93,9 @@ QntGroupModeInspector::QntGroupModeInspector(VREmbedded, QWidget *hostWindow, VR
             if (m_tablePane)
                 showTableSwitches();
         }));
+    m_observers.push_back(NotificationCenter::defaultCenter().addObserver(
+        kQntInlineEditingStartedNotification, nullptr,
+        [this](const Notification &n) { inlineEditingStartedNotification(n); }));
 }
 
 VRDrawing *QntGroupModeInspector::targetDrawing() const
@@ -172,6 +178,8 @@ void QntGroupModeInspector::buildViews()
     _viewBase = new QStackedWidget(main);
     column->addWidget(_viewBase, 1);
     _panes[ElementText] = buildTextPane(paneName(ElementText), false);
+    // Its controls change text being edited in place, which stays in its editor meanwhile.
+    _panes[ElementText]->setProperty(VRDrawingView::kKeepsInlineEditingProperty, true);
     _panes[ElementColor] = buildColorPane();
     _panes[ConnectorText] = buildTextPane(paneName(ConnectorText), true);
     _panes[ConnectorStyle] = buildConnectorStylePane();

@@ -100,8 +100,18 @@ public:
     void connectorFontFamilyAction(const QString &family);
     bool connectorFontSizeAction(const QString &typed);
     void connectorFontTypefaceAction(bool bold, bool italic, bool underlined);
+    // The text of the selected tables' cells, through the embedded element inspector: every
+    // cell when "Apply to all cells" is on (and the one table has one cell or all of them
+    // picked), else the picked cells; a table with no picked cells changes in all its cells.
+    // Each is one undo step. The element text actions come here when the one selected object is
+    // a table.
     void tableFontFamilyAction(const QString &family);
     bool tableFontSizeAction(const QString &typed);
+    void tableFontTypefaceAction(bool bold, bool italic, bool underlined);
+    void tableAlignAction(int column);
+    bool tableFontSizeMenuAction(double size);
+    bool tableTextColorAction(const QColor &colour);
+    void tableShowColorMatrixAction(QWidget *from);
     // Alignment (column 0 left, 1 centre, 2 right), a size from the size menu and the text
     // colour, through the embedded text editor; the size menu and colour leave tables alone.
     void elementAlignAction(int column);
@@ -120,6 +130,12 @@ public:
     void populateTextColorButtons();
     // The size and position fields from the geometry a drawing view reports for its shape.
     void selectedShapeInfoDidChange(const Notification &notification);
+    // With in-place text editing on, the one selected element or connector whose text a
+    // drawing view is editing in place; the element text actions then change the text selected
+    // there (all of it when nothing is selected), and nothing else.
+    VRObjectRef objectEditedInline() const;
+    // In-place editing began: the pane's text controls follow the text selected there.
+    void inlineEditingStartedNotification(const Notification &notification);
 
     // Colours: a scheme on every element, element arrow and connector; their transparency.
     void colorMatrixAction(qint64 schemeId);
@@ -321,7 +337,12 @@ private:
     void showPadding(QntDoubleSlider *slider, QLineEdit *box, double value);
     bool readPadding(const QString &typed, double *value);
     QWidget *buildTextPane(const QString &name, bool connectors);
-    void showTextColourSwatches(QWidget *from, bool connectors);
+    enum class TextTarget { Elements, Connectors, TableCells };
+    void showTextColourSwatches(QWidget *from, TextTarget target);
+    // The embedded text editor set on the object edited in place; null when there is none.
+    QntElementTextEditor *inlineTextEditor();
+    void showInlineTextAttributes();
+    QntElementModeInspector *tableTextInspector();
     QWidget *buildColorPane();
     // The size and position controls, also shown on their own in a document window.
     QWidget *buildGeometryView(QWidget *pane);

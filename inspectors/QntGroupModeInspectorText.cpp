@@ -1,5 +1,7 @@
 #include "inspectors/QntGroupModeInspector.h"
 
+#include "framework/base/VRConstants.h"
+#include "framework/document/VRDrawingDocument.h"
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntElement.h"
 #include "framework/model/QntElementTable.h"
@@ -12,7 +14,10 @@
 #include "inspectors/QntButtonCell.h"
 #include "inspectors/QntColorWell.h"
 #include "inspectors/QntContextMenu.h"
+#include "inspectors/QntElementModeInspector.h"
 #include "inspectors/QntElementTextEditor.h"
+#include "inspectors/QntTextFieldCell.h"
+#include "platform/UserDefaults.h"
 
 #include <QCheckBox>
 #include <QFontComboBox>
@@ -21,6 +26,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
+#include <QSignalBlocker>
+#include <QTextEdit>
 #include <QToolButton>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -360,6 +367,14 @@ void QntGroupModeInspector::elementFontFamilyAction(const QString &family)
 {
     if (family.isEmpty())
         return;
+    if (QntElementTextEditor *editor = inlineTextEditor()) {
+        editor->fontFamilyAction(family);
+        return;
+    }
+    if (singleTable()) {
+        tableFontFamilyAction(family);
+        return;
+    }
     changeSelection(tr("Changing text attributes"),
                     [&family](const VRObjectRef &o) { return setFamilyOf(o, family, true, true); });
 }
@@ -371,6 +386,13 @@ bool QntGroupModeInspector::elementFontSizeAction(const QString &typed)
         refuse(tr("\"%1\" is not a font size.").arg(typed));
         return false;
     }
+    if (QntElementTextEditor *editor = inlineTextEditor()) {
+        editor->fontSizeTextField()->setText(QLocale().toString(size, 'g', 6));
+        editor->fontSizeTextFieldAction();
+        return true;
+    }
+    if (singleTable())
+        return tableFontSizeAction(typed);
     return changeSelection(tr("Changing text attributes"), [size](const VRObjectRef &o) {
         return setFontSizeOf(o, size, true, true);
     });
@@ -378,6 +400,17 @@ bool QntGroupModeInspector::elementFontSizeAction(const QString &typed)
 
 void QntGroupModeInspector::elementFontTypefaceAction(bool bold, bool italic, bool underlined)
 {
+    if (QntElementTextEditor *editor = inlineTextEditor()) {
+        const bool faces[3] = {bold, italic, underlined};
+        for (int k = 0; k < 3; ++k)
+            editor->typefaceCell(k)->setChecked(faces[k]);
+        editor->fontTypefaceAction();
+        return;
+    }
+    if (singleTable()) {
+        tableFontTypefaceAction(bold, italic, underlined);
+        return;
+    }
     const int mask = traitMask(bold, italic);
     const QTextCharFormat format = typefaceFormat(bold, italic, underlined);
     changeSelection(tr("Changing text attributes"), [=](const VRObjectRef &o) {
@@ -429,13 +462,32 @@ void QntGroupModeInspector::connectorFontTypefaceAction(bool bold, bool italic, 
     });
 }
 
+QntElementModeInspector *QntGroupModeInspector::tableTextInspector()
+{
+    mainView();
+    // A table with no picked cells takes the change in all of them (with none picked the
+    // change would otherwise reach no cell at all).
+    for (const VRObjectRef &object : selection()) {
+        if (object && object->isKindOf<QntElementTable>()) {
+            auto &table = static_cast<QntElementTable &>(*object);
+            if (table.selectedCells().isEmpty())
+                table.selectAllTextCells();
+        }
+    }
+    QntElementModeInspector *inspector = tableInspector(false);
+    inspector->setTableApplyToAllCellsCheckboxValue(
+        _tableApplyToAllCellsCheckbox && _tableApplyToAllCellsCheckbox->isChecked() ? 1 : 0);
+    return inspector;
+}
+
 void QntGroupModeInspector::tableFontFamilyAction(const QString &family)
 {
     if (family.isEmpty())
         return;
-    changeSelection(tr("Changing text attributes"), [&family](const VRObjectRef &o) {
-        return o->isKindOf<QntElementTable>() && setFamilyOf(o, family, true, false);
-    });
+    QntElementModeInspector *inspector = tableTextInspector();
+    inOneStep(tr("Changing text attributes"),
+              [inspector, &family] { inspector->tableFontFamilyAction(family); });
+    inspector->setContextObject(nullptr);
 }
 
 bool QntGroupModeInspector::tableFontSizeAction(const QString &typed)
@@ -445,9 +497,128 @@ bool QntGroupModeInspector::tableFontSizeAction(const QString &typed)
         refuse(tr("\"%1\" is not a font size.").arg(typed));
         return false;
     }
-    return changeSelection(tr("Changing text attributes"), [size](const VRObjectRef &o) {
-        return o->isKindOf<QntElementTable>() && setFontSizeOf(o, size, true, false);
-    });
+    return tableFontSizeMenuAction(size);
+}
+
+bool QntGroupModeInspector::tableFontSizeMenuAction(double size)
+{
+    if (!std::isfinite(size) || size <= 0)
+        return false;
+    QntElementModeInspector *inspector = tableTextInspector();
+    inspector->tableControls().fontSizeTextField->setText(
+        QLocale().toString(std::min(size, 1000.0), 'g', 6));
+    inOneStep(tr("Changing text attributes"),
+              [inspector] { inspector->tableFontSizeTextFieldAction(); });
+    inspector->setContextObject(nullptr);
+    return true;
+}
+
+void QntGroupModeInspector::tableFontTypefaceAction(bool bold, bool italic, bool underlined)
+{
+    QntElementModeInspector *inspector = tableTextInspector();
+    const bool faces[3] = {bold, italic, underlined};
+    for (int k = 0; k < 3; ++k)
+        inspector->tableControls().typeface[k]->setChecked(faces[k]);
+    inOneStep(tr("Changing text attributes"),
+              [inspector] { inspector->tableFontTypefaceAction(); });
+    inspector->setContextObject(nullptr);
+}
+
+void QntGroupModeInspector::tableAlignAction(int column)
+{
+    if (column < 0 || column > 2)
+        return;
+    QntElementModeInspector *inspector = tableTextInspector();
+    inOneStep(tr("Changing text attributes"),
+              [inspector, column] { inspector->tableAlignAction(column); });
+    inspector->setContextObject(nullptr);
+}
+
+bool QntGroupModeInspector::tableTextColorAction(const QColor &colour)
+{
+    if (!colour.isValid())
+        return false;
+    QntElementModeInspector *inspector = tableTextInspector();
+    inOneStep(tr("Changing text attributes"),
+              [inspector, colour] { inspector->tableTextColorAction(colour); });
+    inspector->setContextObject(nullptr);
+    return true;
+}
+
+// ---------------------------------------------------------------- text edited in place
+
+VRObjectRef QntGroupModeInspector::objectEditedInline() const
+{
+    if (!UserDefaults::standardUserDefaults().boolForKey(kQntEnableInlineEditor))
+        return nullptr;
+    const VRObjectList objects = selection();
+    if (objects.size() != 1 || !objects.first())
+        return nullptr;
+    const VRObjectRef &single = objects.first();
+    VRDrawingDocument *document = currentDocument();
+    const VRDrawingView *view = document ? document->mainView() : nullptr;
+    if (!view || !view->inlineEditor() || view->drawing() != targetDrawing())
+        return nullptr;
+    const VRObjectRef edited = view->inlineEditedObject();
+    if (!edited)
+        return nullptr;
+    if (single->isKindOf<QntElement>() && !single->isKindOf<QntElementTable>()) {
+        const QntTextShape *text = static_cast<const QntElement &>(*single).text();
+        if (edited == single || (text && edited.get() == text))
+            return single;
+    } else if (single->isKindOf<QntConnector>() && edited == single) {
+        return single;
+    }
+    return nullptr;
+}
+
+QntElementTextEditor *QntGroupModeInspector::inlineTextEditor()
+{
+    const VRObjectRef edited = objectEditedInline();
+    if (!edited)
+        return nullptr;
+    QntElementTextEditor *editor = elementTextEditor();
+    editor->setContextObject(edited);
+    editor->setMultipleSelectionMode(0);
+    editor->setMultipleTextCellsSelectionMode(0);
+    return editor;
+}
+
+void QntGroupModeInspector::inlineEditingStartedNotification(const Notification &)
+{
+    if (!_elemFontSizeTextField || !inlineTextEditor())
+        return;
+    VRDrawingDocument *document = currentDocument();
+    QTextEdit *text =
+        document && document->mainView() ? document->mainView()->inlineEditor() : nullptr;
+    if (!text)
+        return;
+    // The in-place editor is made anew for each edit, and these go with it.
+    connect(text, &QTextEdit::cursorPositionChanged, this, [this] { showInlineTextAttributes(); });
+    connect(text, &QTextEdit::selectionChanged, this, [this] { showInlineTextAttributes(); });
+    showInlineTextAttributes();
+}
+
+void QntGroupModeInspector::showInlineTextAttributes()
+{
+    QntElementTextEditor *editor = inlineTextEditor();
+    if (!editor || !_elemFontSizeTextField)
+        return;
+    editor->updateTextAttributesControls();
+    const QSignalBlocker quietFamily(_elemFontFamilyPopUpButton);
+    const QString family = editor->fontFamilyPopUpButton()->text();
+    if (!family.isEmpty())
+        _elemFontFamilyPopUpButton->setCurrentFont(QFont(family));
+    _elemFontSizeTextField->setText(editor->fontSizeTextField()->text());
+    for (int k = 0; k < 3; ++k)
+        _elemTypeface[k]->setChecked(editor->typefaceCell(k)->isChecked());
+    int column = -1;
+    for (int c = 0; c < 3; ++c)
+        if (editor->alignCell(c)->isChecked())
+            column = c;
+    checkOnly(_elemAlign, column);
+    const QSignalBlocker quietWell(_simpleElementTextColorWell);
+    showColour(_elemTextColorButton, _simpleElementTextColorWell, editor->colorWell()->color());
 }
 
 void QntGroupModeInspector::elementAlignAction(int column)
@@ -455,6 +626,14 @@ void QntGroupModeInspector::elementAlignAction(int column)
     if (column < 0 || column > 2)
         return;
     checkOnly(_elemAlign, column);
+    if (QntElementTextEditor *editor = inlineTextEditor()) {
+        editor->alignAction(column);
+        return;
+    }
+    if (singleTable()) {
+        tableAlignAction(column);
+        return;
+    }
     // Tables align the text of all their cells.
     QntElementTextEditor *editor = prepareEditor(
         elementTextEditor(), {u"QntElement", u"QntConnector", u"QntElementTable"}, true);
@@ -474,6 +653,13 @@ bool QntGroupModeInspector::elementFontSizeMenuAction(double size)
 {
     if (!std::isfinite(size) || size <= 0)
         return false;
+    if (QntElementTextEditor *editor = inlineTextEditor()) {
+        editor->fontSizeTextField()->setText(QLocale().toString(std::min(size, 1000.0), 'g', 6));
+        editor->fontSizeTextFieldAction();
+        return true;
+    }
+    if (singleTable())
+        return tableFontSizeMenuAction(size);
     // The menu's sizes go to elements and connector labels; tables keep theirs.
     return changeSelection(tr("Changing text attributes"), [size](const VRObjectRef &o) {
         return !o->isKindOf<QntElementTable>() && setFontSizeOf(o, size, true, true);
@@ -494,6 +680,12 @@ bool QntGroupModeInspector::elementTextColorAction(const QColor &colour)
     if (!colour.isValid())
         return false;
     showColour(_elemTextColorButton, _simpleElementTextColorWell, colour);
+    if (QntElementTextEditor *editor = inlineTextEditor()) {
+        editor->colorMatrixAction(colour);
+        return true;
+    }
+    if (singleTable())
+        return tableTextColorAction(colour);
     QTextCharFormat format;
     format.setForeground(colour);
     // Runs with a colour of their own take the new one too.
@@ -536,15 +728,24 @@ bool QntGroupModeInspector::connectorTextColorAction(const QColor &colour)
 
 void QntGroupModeInspector::elementShowColorMatrixAction(QWidget *from)
 {
-    showTextColourSwatches(from, false);
+    if (singleTable() && !inlineTextEditor()) {
+        tableShowColorMatrixAction(from);
+        return;
+    }
+    showTextColourSwatches(from, TextTarget::Elements);
 }
 
 void QntGroupModeInspector::connectorShowColorMatrixAction(QWidget *from)
 {
-    showTextColourSwatches(from, true);
+    showTextColourSwatches(from, TextTarget::Connectors);
 }
 
-void QntGroupModeInspector::showTextColourSwatches(QWidget *from, bool connectors)
+void QntGroupModeInspector::tableShowColorMatrixAction(QWidget *from)
+{
+    showTextColourSwatches(from, TextTarget::TableCells);
+}
+
+void QntGroupModeInspector::showTextColourSwatches(QWidget *from, TextTarget target)
 {
     VRDrawing *drawing = targetDrawing();
     const QntNotationRef notation = drawing ? drawing->currentNotation() : nullptr;
@@ -553,18 +754,18 @@ void QntGroupModeInspector::showTextColourSwatches(QWidget *from, bool connector
     QList<QColor> colours = notation->colorSchemesColors();
     colours << QColor(Qt::black) << QColor(Qt::white);
     QntColorMatrix *grid = populateColorMatrix(
-        colours, 1, QColor::fromRgbF(0.0f, 0.0f, 0.0f, 0.5f),
-        [this, connectors](QntColorMatrix *m) {
+        colours, 1, QColor::fromRgbF(0.0f, 0.0f, 0.0f, 0.5f), [this, target](QntColorMatrix *m) {
             const QntColorMatrix::Cell *cell = m ? m->selectedCell() : nullptr;
             if (!cell || cell->representedObject.metaType() != QMetaType::fromType<QColor>())
                 return;
             const QColor colour = cell->representedObject.value<QColor>();
             if (colour.alpha() == 0)
                 return;
-            if (connectors)
-                connectorTextColorAction(colour);
-            else
-                elementTextColorAction(colour);
+            switch (target) {
+            case TextTarget::Connectors: connectorTextColorAction(colour); break;
+            case TextTarget::TableCells: tableTextColorAction(colour); break;
+            case TextTarget::Elements: elementTextColorAction(colour); break;
+            }
         });
     grid->sizeToCells();
     // The panel survives losing the focus to the popover.
@@ -578,6 +779,8 @@ void QntGroupModeInspector::showTextColourSwatches(QWidget *from, bool connector
             _attachedWindow->setCloseOnResignKeyWindow(true);
         return;
     }
+    // Text being edited in place stays in its editor while a colour is picked for it.
+    popover->setProperty(VRDrawingView::kKeepsInlineEditingProperty, true);
     popover->orderFront(true);
     waitForPopover(popover);
 }

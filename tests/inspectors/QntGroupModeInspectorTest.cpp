@@ -30,12 +30,15 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
+#include <QTextEdit>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -810,4 +813,221 @@ TEST(QntGroupModeInspectorTest, AnOpenTextColourPopoverKeepsThePanelOpenAndItsSw
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(h.inspector->waitingForClosingAttachedWindow(), nullptr);
     EXPECT_TRUE(panel->closesOnResignKeyWindow());
+}
+
+namespace {
+
+// In-place text editing on for one test.
+struct InlineEditingOn {
+    InlineEditingOn()
+    {
+        UserDefaults::standardUserDefaults().setBool(true, kQntEnableInlineEditor);
+    }
+    ~InlineEditingOn()
+    {
+        UserDefaults::standardUserDefaults().removeObjectForKey(kQntEnableInlineEditor);
+    }
+};
+
+QTextCharFormat formatAt(const QTextDocumentFragment &fragment, int position)
+{
+    QTextDocument document;
+    QTextCursor(&document).insertFragment(fragment);
+    QTextCursor at(&document);
+    at.setPosition(position);
+    return at.charFormat();
+}
+
+struct TextActionRow {
+    const char *name;
+    std::function<void(QntGroupModeInspector &)> act;
+    // Whether a run's format shows the change (characters), or the paragraph's (alignment).
+    std::function<bool(const QTextCharFormat &)> charChanged;
+};
+
+const std::vector<TextActionRow> &textActionRows()
+{
+    static const std::vector<TextActionRow> rows{
+        {"size field",
+         [](QntGroupModeInspector &g) { g.elementFontSizeAction(QStringLiteral("30")); },
+         [](const QTextCharFormat &f) { return std::abs(f.fontPointSize() - 30) < 0.01; }},
+        {"size menu", [](QntGroupModeInspector &g) { g.elementFontSizeMenuAction(36); },
+         [](const QTextCharFormat &f) { return std::abs(f.fontPointSize() - 36) < 0.01; }},
+        {"bold", [](QntGroupModeInspector &g) { g.elementFontTypefaceAction(true, false, false); },
+         [](const QTextCharFormat &f) { return f.fontWeight() >= QFont::Bold; }},
+        {"underline",
+         [](QntGroupModeInspector &g) { g.elementFontTypefaceAction(false, false, true); },
+         [](const QTextCharFormat &f) { return f.fontUnderline(); }},
+        {"colour", [](QntGroupModeInspector &g) { g.elementTextColorAction(QColor(0, 128, 64)); },
+         [](const QTextCharFormat &f) {
+             return f.hasProperty(QTextFormat::ForegroundBrush)
+                    && f.foreground().color() == QColor(0, 128, 64);
+         }},
+        {"alignment", [](QntGroupModeInspector &g) { g.elementAlignAction(2); }, nullptr},
+    };
+    return rows;
+}
+
+} // namespace
+
+TEST(QntGroupModeInspectorTest, TextBeingEditedInPlaceTakesTheTextChangeAlone)
+{
+    InlineEditingOn inlineOn;
+    for (const TextActionRow &row : textActionRows()) {
+        SCOPED_TRACE(row.name);
+        Harness h;
+        h.placeMixedSelection();
+        for (const auto &e : h.elements)
+            e->setTextContent(QTextDocumentFragment::fromPlainText(QStringLiteral("Hello world")));
+        const auto edited = h.elements[0];
+        h.palette.layer()->exchangeSelectionWithObjectsFromArray({edited});
+        h.undo()->closeOpenGroups();
+        const QString others = edited->textContent().toHtml();
+        h.palette.view->editTextOfObject(edited);
+        QTextEdit *editor = h.palette.view->inlineEditor();
+        ASSERT_NE(editor, nullptr);
+        EXPECT_EQ(h.inspector->objectEditedInline(), VRObjectRef(edited));
+        // "world" picked in the editor.
+        QTextCursor pick(editor->document());
+        pick.setPosition(6);
+        pick.setPosition(11, QTextCursor::KeepAnchor);
+        editor->setTextCursor(pick);
+        const int depth = h.depth();
+        row.act(*h.inspector);
+        // Only the text in the editor changed so far.
+        EXPECT_EQ(h.depth(), depth);
+        for (const auto &e : h.elements)
+            EXPECT_EQ(e->textContent().toHtml(), others);
+        h.palette.view->endInlineEditing(true);
+        EXPECT_EQ(h.depth(), depth + 1);
+        const QTextDocumentFragment after = edited->textContent();
+        if (row.charChanged) {
+            EXPECT_TRUE(row.charChanged(formatAt(after, 8)));
+            EXPECT_FALSE(row.charChanged(formatAt(after, 2)));
+        } else {
+            EXPECT_EQ(edited->text()->alignment(), 1);
+        }
+        for (std::size_t k = 1; k < h.elements.size(); ++k)
+            EXPECT_EQ(h.elements[k]->textContent().toHtml(), others);
+        h.undoStep();
+        EXPECT_EQ(edited->textContent().toHtml(), others);
+
+        // Two selected elements: both texts change, whole, in one step; nothing is edited in
+        // place then.
+        h.palette.layer()->exchangeSelectionWithObjectsFromArray({h.elements[0], h.elements[1]});
+        h.undo()->closeOpenGroups();
+        EXPECT_EQ(h.inspector->objectEditedInline(), nullptr);
+        const int before = h.depth();
+        row.act(*h.inspector);
+        EXPECT_EQ(h.depth(), before + 1);
+        for (int k = 0; k < 2; ++k) {
+            const QTextDocumentFragment text = h.elements[k]->textContent();
+            if (row.charChanged) {
+                EXPECT_TRUE(row.charChanged(formatAt(text, 2)));
+                EXPECT_TRUE(row.charChanged(formatAt(text, 8)));
+            } else {
+                EXPECT_EQ(h.elements[k]->text()->alignment(), 1);
+            }
+        }
+        EXPECT_EQ(h.elements[2]->textContent().toHtml(), others);
+    }
+}
+
+TEST(QntGroupModeInspectorTest, OneTableTakesTheTextActionsInItsPickedCellsOrInAllOfThem)
+{
+    // Cells picked before the change, the apply-to-all box, and which cells change.
+    struct Case {
+        std::vector<int> picked;
+        bool applyToAll;
+        std::vector<int> changed;
+    };
+    const Case cases[] = {{{}, false, {0, 1, 2, 3}},
+                          {{1}, true, {0, 1, 2, 3}},
+                          {{1}, false, {1}},
+                          {{0, 3}, true, {0, 3}},
+                          {{0, 1, 2, 3}, false, {0, 1, 2, 3}}};
+    for (const TextActionRow &row : textActionRows()) {
+        SCOPED_TRACE(row.name);
+        TableHarness h;
+        const auto table = h.tables[0];
+        h.palette.layer()->exchangeSelectionWithObjectsFromArray({table});
+        h.undo()->closeOpenGroups();
+        const auto looks = [&h] {
+            QStringList s;
+            for (const auto &t : h.tables)
+                for (const VRObjectRef &cell : t->cells()) {
+                    const VRTextBlock &b = static_cast<const QntTextCell &>(*cell).textBlock();
+                    s << QStringLiteral("%1,%2,%3,%4,%5")
+                             .arg(b.font().pointSizeF())
+                             .arg(b.font().bold())
+                             .arg(b.font().underline())
+                             .arg(b.colour().name())
+                             .arg(b.alignment());
+                }
+            return s;
+        };
+        for (const Case &c : cases) {
+            SCOPED_TRACE(c.picked.size());
+            VRObjectList picked;
+            for (int k : c.picked)
+                picked << table->cells().at(k);
+            table->selectCells(picked);
+            h.inspector->tableApplyToAllCellsCheckbox()->setChecked(c.applyToAll);
+            h.undo()->closeOpenGroups();
+            const QStringList before = looks();
+            const int depth = h.depth();
+            row.act(*h.inspector);
+            EXPECT_EQ(h.depth(), depth + 1);
+            const QStringList after = looks();
+            for (int k = 0; k < 8; ++k) {
+                const bool expected =
+                    k < 4 && std::find(c.changed.begin(), c.changed.end(), k) != c.changed.end();
+                EXPECT_EQ(after.at(k) != before.at(k), expected) << "cell " << k;
+            }
+            h.undoStep();
+            EXPECT_EQ(looks(), before);
+        }
+    }
+}
+
+TEST(QntGroupModeInspectorTest, PositionAfterADragAndAfterARefreshIsOneMeasure)
+{
+    struct Units {
+        const char *name;
+        double factor;
+    };
+    const Units units[] = {{"Centimetres", 28.346456692913},
+                           {"Millimetres", 2.8346456692913},
+                           {"Inches", 72.0},
+                           {"Kilometres", 2834645.6692913}};
+    for (const Units &u : units) {
+        SCOPED_TRACE(u.name);
+        Harness h;
+        VRDrawing *drawing = h.palette.drawing();
+        drawing->setDrawingUnits(QString::fromLatin1(u.name), u.factor);
+        drawing->setMarginsLeft(30, 20, 10, 40);
+        const auto element = h.placeElement({260, 310}, {120, 80});
+        h.palette.layer()->exchangeSelectionWithObjectsFromArray({element});
+        h.undo()->closeOpenGroups();
+        const auto fields = [&h] {
+            return QStringList{
+                h.inspector->xCenterTextbox()->text(), h.inspector->yCenterTextbox()->text(),
+                h.inspector->widthTextbox()->text(), h.inspector->heightTextbox()->text()};
+        };
+        // What a drawing view reports while the shape is dragged...
+        for (QLineEdit *field : {h.inspector->xCenterTextbox(), h.inspector->yCenterTextbox()})
+            field->clear();
+        h.palette.view->postShapeInfo(element);
+        const QStringList dragged = fields();
+        // ...is what the fields show when they are filled from the selection.
+        for (QLineEdit *field : {h.inspector->xCenterTextbox(), h.inspector->yCenterTextbox()})
+            field->clear();
+        h.inspector->refreshControls();
+        EXPECT_EQ(fields(), dragged);
+        // And typing the shown position back leaves the shape where it is.
+        const QPointF at = element->location();
+        EXPECT_TRUE(h.inspector->applyLocationAction());
+        EXPECT_NEAR(element->location().x(), at.x(), 0.01 * u.factor);
+        EXPECT_NEAR(element->location().y(), at.y(), 0.01 * u.factor);
+    }
 }

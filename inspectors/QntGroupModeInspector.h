@@ -120,6 +120,9 @@ public:
     bool connectorFontSizeMenuAction(double size);
     bool elementTextColorAction(const QColor &colour);
     bool connectorTextColorAction(const QColor &colour);
+    // The text colour well of customizable notations: through the embedded text editor, which
+    // colours the selected elements' and connectors' text (and the picked cells of tables).
+    bool simpleElementTextColorWellAction(const QColor &colour);
     // The text colour swatches in a popover beside `from`; the panel stays open meanwhile.
     void elementShowColorMatrixAction(QWidget *from);
     void connectorShowColorMatrixAction(QWidget *from);

@@ -331,7 +331,7 @@ QWidget *QntGroupModeInspector::buildTextPane(const QString &name, bool connecto
         if (connectors)
             connectorTextColorAction(c);
         else
-            elementTextColorAction(c);
+            simpleElementTextColorWellAction(c);
     });
     if (!connectors)
         form->addRow(buildPaddingView(pane));
@@ -706,6 +706,26 @@ bool QntGroupModeInspector::elementTextColorAction(const QColor &colour)
         }
         return false;
     });
+}
+
+bool QntGroupModeInspector::simpleElementTextColorWellAction(const QColor &colour)
+{
+    if (!colour.isValid())
+        return false;
+    if (inlineTextEditor() || singleTable())
+        return elementTextColorAction(colour);
+    showColour(_elemTextColorButton, _simpleElementTextColorWell, colour);
+    // The text editor colours every selected element's and connector's text, runs with a colour
+    // of their own included.
+    if (objectsInSelectionOfClasses(
+            {VRClassInfo::byName(u"QntElement"), VRClassInfo::byName(u"QntConnector")})
+            .isEmpty())
+        return false;
+    QntElementTextEditor *editor =
+        prepareEditor(elementTextEditor(), {u"QntElement", u"QntConnector"}, false);
+    inOneStep(tr("Changing text attributes"),
+              [editor, colour] { editor->colorMatrixAction(colour); });
+    return true;
 }
 
 bool QntGroupModeInspector::connectorTextColorAction(const QColor &colour)

@@ -16,6 +16,8 @@
 #include "platform/UserDefaults.h"
 
 #include <QApplication>
+#include <QColorDialog>
+#include <QCursor>
 #include <QKeyEvent>
 #include <QTextDocumentFragment>
 #include <QTextEdit>
@@ -67,14 +69,26 @@ void scaleFontSizes(QTextDocument *document, double factor)
 } // namespace
 
 namespace {
-// Whether a widget lies among the controls that format text being edited inline.
+// Whether a widget lies among the controls that format text being edited inline; the shared
+// colour panel is one of them.
 bool keepsInlineEditing(const QWidget *widget)
 {
     for (const QWidget *w = widget; w; w = w->parentWidget()) {
-        if (w->property(VRDrawingView::kKeepsInlineEditingProperty).toBool())
+        if (w->property(VRDrawingView::kKeepsInlineEditingProperty).toBool()
+            || qobject_cast<const QColorDialog *>(w))
             return true;
     }
     return false;
+}
+
+// The same for a focus change: a click on a control that takes no focus gives it to the first
+// container that does, so the control under the pointer counts too.
+bool focusKeepsInlineEditing(const QWidget *now, Qt::FocusReason reason)
+{
+    if (keepsInlineEditing(now ? now : QApplication::activeWindow()))
+        return true;
+    return reason == Qt::MouseFocusReason
+           && keepsInlineEditing(QApplication::widgetAt(QCursor::pos()));
 }
 } // namespace
 
@@ -198,13 +212,19 @@ bool VRDrawingView::eventFilter(QObject *watched, QEvent *event)
         if (event->type() == QEvent::FocusOut) {
             // A menu over the editor, or a control that formats its text, takes the focus for
             // a while; the edit goes on until the focus goes anywhere else.
+            // A window that is only losing its activation waits to see where the focus goes.
             const QWidget *now = QApplication::focusWidget();
-            if (static_cast<QFocusEvent *>(event)->reason() == Qt::PopupFocusReason
-                || keepsInlineEditing(now ? now : QApplication::activeWindow())) {
+            const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+            if (reason == Qt::PopupFocusReason
+                || (reason == Qt::ActiveWindowFocusReason && !now && !QApplication::activeWindow())
+                || focusKeepsInlineEditing(now, reason)) {
                 if (!m_inlineFocusWatch) {
                     m_inlineFocusWatch = connect(
                         qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *to) {
-                            if (to && to != m_inlineEditor && !keepsInlineEditing(to))
+                            const bool mouse = QApplication::mouseButtons() != Qt::NoButton;
+                            if (to && to != m_inlineEditor
+                                && !focusKeepsInlineEditing(to, mouse ? Qt::MouseFocusReason
+                                                                      : Qt::OtherFocusReason))
                                 endInlineEditing(true);
                         });
                 }

@@ -1031,3 +1031,42 @@ TEST(QntGroupModeInspectorTest, PositionAfterADragAndAfterARefreshIsOneMeasure)
         EXPECT_NEAR(element->location().y(), at.y(), 0.01 * u.factor);
     }
 }
+
+TEST(QntGroupModeInspectorTest, TheTextColourWellColoursEveryTextRunThroughTheTextEditorInOneStep)
+{
+    Harness h;
+    h.placeMixedSelection();
+    QTextDocument text;
+    QTextCursor cursor(&text);
+    cursor.insertText(QStringLiteral("Hello "));
+    QTextCharFormat red;
+    red.setForeground(QColor(Qt::red));
+    cursor.insertText(QStringLiteral("world"), red);
+    const QTextDocumentFragment fragment(&text);
+    VRObjectList objects;
+    for (const auto &e : h.elements)
+        objects << e;
+    for (const auto &c : h.connectors)
+        objects << c;
+    for (const VRObjectRef &object : objects)
+        object->setTextContent(fragment);
+    h.undo()->closeOpenGroups();
+    const auto colours = [&objects] {
+        QStringList names;
+        for (const VRObjectRef &object : objects)
+            for (int position : {2, 8})
+                names << formatAt(object->textContent(), position).foreground().color().name();
+        return names;
+    };
+    const QStringList before = colours();
+    const int depth = h.depth();
+    const QColor green(0, 128, 64);
+    EXPECT_TRUE(h.inspector->simpleElementTextColorWellAction(green));
+    EXPECT_EQ(h.depth(), depth + 1);
+    for (const QString &name : colours())
+        EXPECT_EQ(name, green.name());
+    h.undoStep();
+    EXPECT_EQ(colours(), before);
+    EXPECT_FALSE(h.inspector->simpleElementTextColorWellAction(QColor()));
+    EXPECT_EQ(h.depth(), depth);
+}

@@ -95,6 +95,8 @@ protected:
     }
     void TearDown() override
     {
+        // A palette a test opened would reopen with every later test's first document.
+        UserDefaults::standardUserDefaults().removeObjectForKey(kQntToolPaletteIsVisibleKey());
         for (Document *document : controller().documents()) {
             controller().removeDocument(document);
             delete document;

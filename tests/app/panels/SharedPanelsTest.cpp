@@ -4,6 +4,7 @@
 #include "app/panels/VKToolPalette.h"
 #include "app/launch/VOReruRerAppDelegate.h"
 #include "platform/UserDefaults.h"
+#include "common/ScopeExit.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -13,8 +14,11 @@
 
 TEST(SharedPanels, TheDelegateMakesEachPanelOnceAndTheToolPaletteRemembersItIsOpen)
 {
-    VOReruRerAppDelegate delegate;
     UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    // Whether the palette was open is remembered for the next launch: the next test's.
+    const qnt::test::ScopeExit forget(
+        [&defaults] { defaults.removeObjectForKey(kQntToolPaletteIsVisible); });
+    VOReruRerAppDelegate delegate;
     defaults.setBool(false, kQntToolPaletteIsVisible);
     delegate.showToolPalette();
     VKToolPalette *palette = delegate.toolPalette();

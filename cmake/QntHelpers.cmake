@@ -1,14 +1,16 @@
 # Shared helpers for the Quintora build.
 
 # qnt_add_gtest(<name> SOURCES ... LIBS ... [QT [OWN_MAIN]] [ENV ...]
-#               [NO_SANITIZER <gtest filter> WHY <text>])
+#               [NO_SANITIZER <gtest filter> WHY <text>] [SLOW <gtest filter>])
 # One GoogleTest executable, discovered into CTest. QT tests use the Qt test main
 # (QApplication offscreen, a private HOME per process); with OWN_MAIN the sources bring a main
 # that calls qnt::test::runQtTestProgram with the program's set-up. Tests matching NO_SANITIZER
 # cannot run under a sanitizer by design (WHY says why, in one line): they get the label
-# "no-sanitizer", which scripts/sanitize.sh skips.
+# "no-sanitizer", which scripts/sanitize.sh skips. Tests matching SLOW drive the real binary
+# through several launches and get ten minutes instead of two: on a loaded machine each of their
+# waits may take long, though none of them measures time.
 function(qnt_add_gtest name)
-  cmake_parse_arguments(T "QT;OWN_MAIN" "NO_SANITIZER;WHY" "SOURCES;LIBS;ENV" ${ARGN})
+  cmake_parse_arguments(T "QT;OWN_MAIN" "NO_SANITIZER;WHY;SLOW" "SOURCES;LIBS;ENV" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock)
   if(T_QT)
@@ -26,6 +28,9 @@ function(qnt_add_gtest name)
   target_compile_definitions(${name} PRIVATE
     QNT_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data"
     QNT_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
+  if(T_NO_SANITIZER AND T_SLOW)
+    message(FATAL_ERROR "${name}: NO_SANITIZER and SLOW do not combine yet")
+  endif()
   if(T_NO_SANITIZER)
     if(NOT T_WHY)
       message(FATAL_ERROR "${name}: NO_SANITIZER needs WHY")
@@ -37,6 +42,13 @@ function(qnt_add_gtest name)
       DISCOVERY_TIMEOUT 120 TEST_FILTER "${T_NO_SANITIZER}"
       PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${T_ENV}" TIMEOUT 120
                  LABELS no-sanitizer)
+  elseif(T_SLOW)
+    gtest_discover_tests(${name}
+      DISCOVERY_TIMEOUT 120 TEST_FILTER "-${T_SLOW}"
+      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${T_ENV}" TIMEOUT 120)
+    gtest_discover_tests(${name}
+      DISCOVERY_TIMEOUT 120 TEST_FILTER "${T_SLOW}"
+      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${T_ENV}" TIMEOUT 600)
   else()
     gtest_discover_tests(${name}
       DISCOVERY_TIMEOUT 120

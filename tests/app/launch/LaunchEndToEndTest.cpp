@@ -21,11 +21,14 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 
 namespace {
 
 const QString kBinary = QStringLiteral(QNT_BIN_DIR "/quintora");
-constexpr int kTimeoutMs = 30000;
+// Every wait ends as soon as what it waits for has happened; the limit only ends a wait that
+// failed, and is generous because a loaded machine starts the binary and its windows slowly.
+constexpr int kTimeoutMs = 90000;
 
 class QuintoraProcess
 {
@@ -331,30 +334,30 @@ public:
         return found;
     }
 
-    // Waits until exactly one visible window matches; its id, else empty.
-    QString waitForWindow(const QString &titlePattern) const
+    // Checks the condition every tenth of a second until it holds; false if it never did.
+    static bool waitFor(const std::function<bool()> &condition)
     {
         QElapsedTimer timer;
         timer.start();
-        while (timer.elapsed() < kTimeoutMs) {
-            const QStringList found = windows(titlePattern);
-            if (found.size() == 1)
-                return found.first();
+        while (!condition()) {
+            if (timer.elapsed() > kTimeoutMs)
+                return false;
             QThread::msleep(100);
         }
-        return {};
+        return true;
+    }
+
+    // Waits until exactly one visible window matches; its id, else empty.
+    QString waitForWindow(const QString &titlePattern) const
+    {
+        QStringList found;
+        return waitFor([&] { return (found = windows(titlePattern)).size() == 1; }) ? found.first()
+                                                                                    : QString();
     }
 
     bool waitForNoWindow(const QString &titlePattern) const
     {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < kTimeoutMs) {
-            if (windows(titlePattern).isEmpty())
-                return true;
-            QThread::msleep(100);
-        }
-        return false;
+        return waitFor([&] { return windows(titlePattern).isEmpty(); });
     }
 
     QString title(const QString &window) const { return run("xdotool", {"getwindowname", window}); }
@@ -506,16 +509,14 @@ TEST_F(XSessionEndToEnd, PanelsStayAboveTheDrawingAndClosingTheLastWindowShowsTh
     auto app = launch({document});
     const QString window = m_x.waitForWindow("^Plan — Quintora$");
     ASSERT_FALSE(window.isEmpty()) << app->log().toStdString();
-    // The window's frame, zoom slider included, lies within the screen.
-    QElapsedTimer timer;
-    timer.start();
+    // The window's frame, zoom slider included, lies within the screen once the window manager
+    // has placed it.
     QRect frame;
-    do {
-        QThread::msleep(100);
+    EXPECT_TRUE(m_x.waitFor([&] {
         frame = m_x.frameGeometry(window);
-    } while (!QRect(0, 0, 1600, 1000).contains(frame) && timer.elapsed() < 5000);
-    EXPECT_TRUE(QRect(0, 0, 1600, 1000).contains(frame))
-        << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height();
+        return QRect(0, 0, 1600, 1000).contains(frame);
+    })) << frame.x()
+        << "," << frame.y() << " " << frame.width() << "x" << frame.height();
 
     const QString palette = m_x.waitForWindow("^Tools$");
     ASSERT_FALSE(palette.isEmpty()) << app->log().toStdString();
@@ -523,13 +524,18 @@ TEST_F(XSessionEndToEnd, PanelsStayAboveTheDrawingAndClosingTheLastWindowShowsTh
     const QString inspector = m_x.waitForWindow("^Object Inspector$");
     ASSERT_FALSE(inspector.isEmpty()) << app->log().toStdString();
 
+    // The panels follow the clicked window by being mapped again above it: wait for the window
+    // manager to have stacked them.
     clickDrawing(window);
-    QThread::msleep(300);
-    const QStringList stack = m_x.stacking();
-    const qsizetype drawingAt = stack.indexOf(window);
-    ASSERT_GE(drawingAt, 0);
-    EXPECT_GT(stack.indexOf(palette), drawingAt);
-    EXPECT_GT(stack.indexOf(inspector), drawingAt);
+    QStringList stack;
+    EXPECT_TRUE(m_x.waitFor([&] {
+        stack = m_x.stacking();
+        const qsizetype drawingAt = stack.indexOf(window);
+        return drawingAt >= 0 && stack.indexOf(palette) > drawingAt
+               && stack.indexOf(inspector) > drawingAt;
+    })) << stack.join(' ').toStdString()
+        << " window " << window.toStdString() << " palette " << palette.toStdString()
+        << " inspector " << inspector.toStdString();
     EXPECT_EQ(m_x.windows("^Tools$"), QStringList{palette});
     EXPECT_EQ(m_x.windows("^Object Inspector$"), QStringList{inspector});
     EXPECT_EQ(m_x.run("xdotool", {"getactivewindow"}), window);

@@ -5,6 +5,7 @@
 #include "app/window/DIDizeZoziDocument.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignals.h"
+#include "telemetry/platform/ExitGate.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -100,5 +101,9 @@ int QntApplicationMain(int argc, char **argv)
     for (const QString &message : messages)
         delegate.handleInstanceMessage(message);
 
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // The telemetry library's threads stop before the delegate, the document controller and the
+    // process's static objects they call into go; its work under way gets two seconds.
+    tel::ExitGate::close(2.0);
+    return status;
 }

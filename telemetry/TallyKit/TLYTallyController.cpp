@@ -19,6 +19,7 @@
 #include "telemetry/core/PLNNetworkResponseHandler.h"
 #include "telemetry/core/PLNSettingsOnboardingManager.h"
 #include "telemetry/core/Plinth.h"
+#include "telemetry/platform/ExitGate.h"
 #include "telemetry/platform/SystemLog.h"
 #include "telemetry/platform/TelemetryPaths.h"
 
@@ -132,7 +133,10 @@ TLYTallyController::~TLYTallyController()
     // The queue may be ours to drain from one of its own workers (its last operation held the
     // last reference); a queue cannot wait for itself, so another thread lets it go.
     if (tel::OperationQueue::currentQueue() == m_eventQueue.get()) {
-        std::thread([queue = std::move(m_eventQueue)]() mutable { queue.reset(); }).detach();
+        std::thread([queue = std::move(m_eventQueue)]() mutable {
+            const tel::ExitGate::Pass pass;
+            queue.reset();
+        }).detach();
         return;
     }
     m_flushTimer.reset();

@@ -1,6 +1,7 @@
 #include "telemetry/core/FLTURLSession.h"
 
 #include "telemetry/core/FLTURLSessionCore.h"
+#include "telemetry/platform/ExitGate.h"
 #include "telemetry/platform/ThreadStartHook.h"
 
 #include <algorithm>
@@ -472,6 +473,9 @@ void SessionCore::run()
         std::deque<std::shared_ptr<FLTURLSessionTask>> starting;
         std::vector<std::shared_ptr<FLTURLSessionTask>> cancelling;
         std::deque<std::function<void()>> pending;
+        // The transfers are handled under the gate; the wait for the network is not.
+        std::optional<tel::ExitGate::Pass> pass;
+        pass.emplace();
         {
             std::lock_guard lock(mutex);
             if (stopping)
@@ -518,6 +522,7 @@ void SessionCore::run()
             if (it != running.end())
                 finishTransfer(it->second.get(), message->data.result);
         }
+        pass.reset();
         curl_multi_poll(multiHandle, nullptr, 0, 1000, nullptr);
     }
     for (auto &[easy, transfer] : running)
@@ -615,7 +620,8 @@ FLTURLSession::~FLTURLSession()
         m_core->stopping = true;
     }
     m_core->wake();
-    if (m_core->thread.get_id() == std::this_thread::get_id())
+    // Once the process is exiting, the session's thread may wait at the closed gate for good.
+    if (m_core->thread.get_id() == std::this_thread::get_id() || tel::ExitGate::isClosed())
         m_core->thread.detach();
     else if (m_core->thread.joinable())
         m_core->thread.join();

@@ -1,4 +1,5 @@
 #include "telemetry/core/PLNNetworkClient.h"
+#include "telemetry/platform/ExitGate.h"
 #include "telemetry/platform/ThreadStartHook.h"
 
 #include <algorithm>
@@ -39,6 +40,7 @@ void defaultScheduler(double seconds, std::function<void()> work)
     std::thread([seconds, work = std::move(work)] {
         tel::ThreadStartHook::prepareCurrentThread();
         std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+        const tel::ExitGate::Pass pass;
         work();
     }).detach();
 }

@@ -3,6 +3,7 @@
 #include "FLTSDKLog.h"
 #include "telemetry/core/PLNNetworkResponseHandler.h"
 #include "telemetry/platform/SystemLog.h"
+#include "telemetry/platform/ExitGate.h"
 #include "telemetry/platform/ThreadStartHook.h"
 
 #include <algorithm>
@@ -70,6 +71,7 @@ void defaultScheduler(double seconds, std::function<void()> work)
     std::thread([seconds, work = std::move(work)] {
         tel::ThreadStartHook::prepareCurrentThread();
         std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+        const tel::ExitGate::Pass pass;
         work();
     }).detach();
 }

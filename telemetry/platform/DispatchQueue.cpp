@@ -1,5 +1,6 @@
 #include "DispatchQueue.h"
 
+#include "ExitGate.h"
 #include "ThreadStartHook.h"
 #include "Timer.h"
 
@@ -26,8 +27,10 @@ DispatchQueue::~DispatchQueue()
         workers.swap(m_workers);
     }
     m_wake.notify_all();
+    // Once the process is exiting, workers may wait at the closed gate for good.
+    const bool exiting = ExitGate::isClosed();
     for (std::thread &worker : workers) {
-        if (worker.get_id() == std::this_thread::get_id())
+        if (exiting || worker.get_id() == std::this_thread::get_id())
             worker.detach();
         else
             worker.join();
@@ -51,7 +54,8 @@ void DispatchQueue::sync(const std::function<void()> &block)
 {
     if (!block)
         return;
-    if (isCurrent()) {
+    // No worker starts a block once the process is exiting: the caller runs it itself.
+    if (isCurrent() || ExitGate::isClosed()) {
         block();
         return;
     }
@@ -114,9 +118,12 @@ void DispatchQueue::workerLoop()
         std::function<void()> block = std::move(m_blocks.front());
         m_blocks.pop_front();
         lock.unlock();
-        ThreadStartHook::prepareCurrentThread();
-        block();
-        block = nullptr;
+        {
+            const ExitGate::Pass pass;
+            ThreadStartHook::prepareCurrentThread();
+            block();
+            block = nullptr;
+        }
         lock.lock();
     }
     t_currentQueue = nullptr;

@@ -14,7 +14,8 @@ namespace tel {
 // A queue of blocks run by worker threads of its own: serial (width 1, blocks run one at a
 // time in order) or concurrent (width > 1). Workers start with the first block; their thread
 // name is the end of the label (for thread listings and crash records).
-// Every member is thread-safe. Destroying a queue runs the blocks still queued, then joins.
+// Every member is thread-safe. Destroying a queue runs the blocks still queued, then joins;
+// once the process is exiting (ExitGate closed) it lets its workers go without waiting.
 class DispatchQueue
 {
 public:

@@ -1,6 +1,7 @@
 #include "Operation.h"
 
 #include "DispatchQueue.h"
+#include "ExitGate.h"
 
 namespace tel {
 
@@ -79,6 +80,9 @@ std::string Operation::name() const
 
 void Operation::waitUntilFinished()
 {
+    // Once the process is exiting, an operation that has not run never will.
+    if (ExitGate::isClosed())
+        return;
     std::unique_lock lock(m_mutex);
     m_finishedCondition.wait(lock, [this] { return m_finishAnnounced || isFinished(); });
 }

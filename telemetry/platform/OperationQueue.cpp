@@ -1,6 +1,7 @@
 #include "OperationQueue.h"
 
 #include "DispatchQueue.h"
+#include "ExitGate.h"
 
 #include <algorithm>
 
@@ -99,6 +100,9 @@ void OperationQueue::cancelAllOperations()
 
 void OperationQueue::waitUntilAllOperationsAreFinished()
 {
+    // Once the process is exiting, what is still queued never runs: there is nothing to wait for.
+    if (ExitGate::isClosed())
+        return;
     std::unique_lock lock(m_state->mutex);
     m_state->drained.wait(lock,
                           [this] { return m_state->pending.empty() && m_state->running.empty(); });

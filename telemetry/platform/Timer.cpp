@@ -1,6 +1,7 @@
 #include "Timer.h"
 
 #include "DispatchQueue.h"
+#include "ExitGate.h"
 #include "ThreadStartHook.h"
 
 #include <chrono>
@@ -74,8 +75,11 @@ private:
                                          std::chrono::duration<double>(timer->m_repeatSeconds)),
                                  timer);
             lock.unlock();
-            ThreadStartHook::prepareCurrentThread();
-            timer->fire();
+            {
+                const ExitGate::Pass pass;
+                ThreadStartHook::prepareCurrentThread();
+                timer->fire();
+            }
             lock.lock();
         }
     }

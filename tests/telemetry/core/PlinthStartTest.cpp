@@ -22,6 +22,7 @@ namespace {
 
 struct HostRun {
     std::vector<std::string> lines;
+    bool exitedCleanly = false; // returned 0 from main, no signal
     std::string value(const std::string &key) const
     {
         for (const std::string &line : lines)
@@ -47,7 +48,9 @@ HostRun runHost(const fs::path &bundle, const fs::path &dataHome, const std::str
         "XDG_DATA_HOME='" + dataHome.string() + "' XDG_CACHE_HOME='" + (dataHome / "cache").string()
         + "' " QNT_BIN_DIR "/plinth_host_helper '" + bundle.string() + "' " + mode + " 2>/dev/null";
     HostRun run;
-    std::istringstream in(runShell(command).output);
+    const qnt::test::ChildResult result = runShell(command);
+    run.exitedCleanly = result.exited && result.exitCode == 0;
+    std::istringstream in(result.output);
     for (std::string line; std::getline(in, line);)
         run.lines.push_back(line);
     return run;
@@ -85,6 +88,7 @@ TEST(PlinthStart, StartsKitsOnceInOrderWithAnAPIKeyAndKeepsTheInstallation)
 
     const HostRun first = runHost(bundle, data);
     ASSERT_FALSE(first.lines.empty());
+    EXPECT_TRUE(first.exitedCleanly);
     EXPECT_EQ(first.all("init"), (std::vector<std::string>{"OtherKit", "Tally"}));
     EXPECT_EQ(first.value("faultline-started"), "1");
     EXPECT_EQ(first.value("kits"), "Faultline,OtherKit,Tally");
@@ -152,6 +156,15 @@ TEST(PlinthStart, CallsFromManyThreadsStartOnce)
     // The crash kit's version line, then one line for each later call.
     EXPECT_EQ(run.all("log").size(), 8u) << ::testing::PrintToString(run.all("log"));
     EXPECT_EQ(run.value("kits"), "Faultline,OtherKit,Tally");
+}
+
+// The host closes the library's gate before it returns from main: the library's threads, busy
+// to the end, run nothing while the process destroys its static objects.
+TEST(PlinthStart, TheLibrarysThreadsRunNothingOnceTheHostExits)
+{
+    const HostRun host = runHost(makeBundle("busy", {}), freshFolder("busy-data"), "busy");
+    EXPECT_EQ(host.lines, std::vector<std::string>{"busy"});
+    EXPECT_TRUE(host.exitedCleanly);
 }
 
 TEST(PlinthStart, HearthStartsTheCrashKitWithTheBeaconKey)

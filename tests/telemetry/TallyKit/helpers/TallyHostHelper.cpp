@@ -9,6 +9,7 @@
 #include "telemetry/TallyKit/TLYTallyController.h"
 #include "telemetry/TallyKit/Tally.h"
 #include "telemetry/core/PLNCertificatePinner.h"
+#include "telemetry/platform/ExitGate.h"
 
 #include <chrono>
 #include <csignal>
@@ -73,11 +74,8 @@ int upload(const std::string &root, const std::string &url, const std::string &c
     return 1;
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+int run(const std::vector<std::string> &args)
 {
-    const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 4 && args[0] == "record")
         return record(args[1], std::stoi(args[2]), std::stoi(args[3]));
     if (args.size() == 4 && args[0] == "upload")
@@ -85,4 +83,14 @@ int main(int argc, char **argv)
     std::fprintf(stderr, "usage: tally_host_helper record <root> <threads> <events> | upload "
                          "<root> <url> <ca.der>\n");
     return 2;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const int status = run(std::vector<std::string>(argv + 1, argv + argc));
+    // As the application does: the library's threads stop before the process exits.
+    tel::ExitGate::close(2.0);
+    return status;
 }

@@ -1,16 +1,22 @@
 // A host program of the telemetry client: starts Plinth twice the way the application does and
 // prints what happened, one fact per line, for the tests to check.
-//   plinth_host_helper <bundle folder> [twice|threads|hearth]
+//   plinth_host_helper <bundle folder> [twice|threads|hearth|busy]
+// busy keeps the library's shared queue working until the process exits, and exits with 3 if
+// any of that work runs once static objects are being destroyed.
 
 #include "telemetry/core/Plinth.h"
 #include "telemetry/crash/Faultline.h"
 #include "telemetry/platform/AppInfo.h"
+#include "telemetry/platform/DispatchQueue.h"
+#include "telemetry/platform/ExitGate.h"
 #include "telemetry/platform/NotificationBus.h"
 #include "telemetry/platform/SystemLog.h"
 
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -41,12 +47,50 @@ private:
     std::string m_name;
 };
 
+std::atomic<bool> g_exitStarted{false};
+
+// A static object of the host, destroyed as the process exits. Unless the gate was closed, it
+// waits there for the library's next unit of work, which then ends the process.
+struct ExitWitness {
+    ~ExitWitness()
+    {
+        g_exitStarted = true;
+        while (!tel::ExitGate::isClosed())
+            std::this_thread::yield();
+    }
+};
+
+// One unit of work that queues the next.
+void busyWork()
+{
+    if (g_exitStarted) {
+        static const char message[] = "work ran during exit\n";
+        (void)!write(STDOUT_FILENO, message, sizeof message - 1);
+        _exit(3);
+    }
+    tel::DispatchQueue::global().async(busyWork);
+}
+
+int finish(int status)
+{
+    // As the application does: the library's threads stop before the process exits.
+    tel::ExitGate::close(2.0);
+    return status;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     if (argc < 2)
         return 2;
+    if (argc > 2 && std::string(argv[2]) == "busy") {
+        static ExitWitness witness;
+        for (int i = 0; i < 4; ++i)
+            tel::DispatchQueue::global().async(busyWork);
+        print("busy");
+        return finish(0);
+    }
     tel::SystemLog::setSink([](const std::string &line) { print("log " + line); });
     tel::AppInfo::setBundleFolder(argv[1]);
 
@@ -96,5 +140,5 @@ int main(int argc, char **argv)
     print(std::string("first ") + (sdk.isFirstInstall() ? "1" : "0"));
     print("execution " + sdk.executionIdentifier());
     print("instance " + sdk.instanceIdentifier());
-    return 0;
+    return finish(0);
 }

@@ -11,6 +11,8 @@
 #include "framework/model/VRDrawableShape.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/document/VRDrawingDocument.h"
+#include "framework/styles/VRStyle.h"
 #include "framework/undo/VRUndoManager.h"
 
 #include <QApplication>
@@ -479,6 +481,54 @@ BENCHMARK_CAPTURE(BM_RerouteMovedShape, polyline, VRRouteKind::Polyline)
 BENCHMARK(BM_ModelFullRoute)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ModelDragElement)->Unit(benchmark::kMillisecond);
 
+// A drawing of the grid diagram (shapes and automatic connectors), to open in the application
+// and drag its shapes there.
+int writeRoutesDocument(const QString &path)
+{
+    const Corpus corpus = makeGridCorpus(100, 200);
+    auto drawing = std::make_unique<VRDrawing>();
+    drawing->undoManager()->disableUndoRegistration();
+    drawing->setDrawingSize(QSizeF(2200, 1700));
+    auto *layer = drawing->activeLayerOfClass<VRObjectDrawingLayer>();
+    VRObjectList all;
+    QList<std::shared_ptr<QntElement>> elements;
+    for (const QRectF &r : corpus.shapes) {
+        const QRectF frame = r.translated(40, 40);
+        auto contour = VRDrawableShape::shapeWithRect(frame);
+        contour->setID(QStringLiteral("contour"));
+        contour->setStyle(
+            VRStyle::styleWithFillColour(QColor(225, 235, 250), QColor(70, 90, 130), 1.0));
+        auto e = QntElement::createWithObjects({contour}, QStringLiteral("e"), frame.size());
+        elements.push_back(e);
+        all.push_back(e);
+    }
+    layer->addObjectsFromArray(all);
+    VRObjectList lines;
+    QList<std::shared_ptr<QntConnector>> connectors;
+    for (const VRRouteRequest &req : corpus.connectors) {
+        auto c = std::make_shared<QntConnector>();
+        c->setStyle(VRStyle::styleWithFillColour(QColor(), QColor(40, 40, 40), 1.0));
+        c->setEnds(req.start.point + QPointF(40, 40), req.end.point + QPointF(40, 40));
+        lines.push_back(c);
+        connectors.push_back(c);
+    }
+    layer->addObjectsFromArray(lines);
+    for (int k = 0; k < corpus.connectors.size(); ++k) {
+        const VRRouteRequest &req = corpus.connectors[k];
+        auto a = elements[int(req.start.shape)], b = elements[int(req.end.shape)];
+        connectors[k]->startEndPoint()->attach(
+            a, a->nearestStickySpot(req.start.point + QPointF(40, 40))->index());
+        connectors[k]->endEndPoint()->attach(
+            b, b->nearestStickySpot(req.end.point + QPointF(40, 40))->index());
+        connectors[k]->setRouting(3);
+    }
+    drawing->avoidRouter()->processPendingChanges();
+    drawing->undoManager()->enableUndoRegistration();
+    VRDrawingDocument document;
+    document.setDrawing(std::move(drawing));
+    return document.writeToFile(path).ok() ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -486,6 +536,10 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // QNT_BENCH_ROUTES_DOCUMENT=file.quintora: only writes a 100-shape grid diagram there.
+    const QString document = qEnvironmentVariable("QNT_BENCH_ROUTES_DOCUMENT");
+    if (!document.isEmpty())
+        return writeRoutesDocument(document);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

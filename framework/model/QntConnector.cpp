@@ -54,12 +54,15 @@ void makeSoleLastRenderer(VRStyle &style, const VRRendererRef &renderer)
     style.addRenderer(renderer);
 }
 
-VRRouteSide sideOfEnd(const QntConnectorEndPoint &end)
+// The side of its element an attached end leaves through, seen in the connector's path
+// coordinates (toPath maps drawing coordinates there).
+VRRouteSide sideOfEnd(const QntConnectorEndPoint &end, const QTransform &toPath = {})
 {
     auto element = end.targetElement();
     if (!element || !end.targetStickySpot())
         return VRRouteSide::Any;
-    return VRConnectorGeometry::sideOf(element->logicalBounds(), end.location());
+    return VRConnectorGeometry::sideOf(toPath.mapRect(element->logicalBounds()),
+                                       toPath.map(end.location()));
 }
 } // namespace
 
@@ -138,25 +141,42 @@ double QntConnector::lastSegmentAngle() const
     return std::atan2(-(b.y() - a.y()), b.x() - a.x());
 }
 
+bool QntConnector::isInGroup() const
+{
+    return container() && container() != static_cast<VRDrawableContainer *>(layer());
+}
+
+QTransform QntConnector::drawingToPath() const
+{
+    if (!isInGroup())
+        return {};
+    bool invertible = false;
+    const QTransform t = container()->contentTransform().inverted(&invertible);
+    return invertible ? t : QTransform();
+}
+
+QPointF QntConnector::endInPath(const QntConnectorEndPoint &end) const
+{
+    // A free end follows the path; a spot's place is known in drawing coordinates.
+    return end.targetStickySpot() ? drawingToPath().map(end.location()) : end.location();
+}
+
 QPainterPath QntConnector::manualRoute() const
 {
-    const QPointF a = m_start->location(), b = m_end->location();
+    const QTransform toPath = drawingToPath();
+    const QPointF a = endInPath(*m_start), b = endInPath(*m_end);
+    const VRRouteSide startSide = sideOfEnd(*m_start, toPath);
+    const VRRouteSide endSide = sideOfEnd(*m_end, toPath);
     QList<QPointF> points;
     switch (m_routing) {
-    case 1:
-        points = VRConnectorGeometry::orthogonal(a, sideOfEnd(*m_start), b, sideOfEnd(*m_end),
-                                                 m_bendOffset);
-        break;
-    case 3:
-        points = VRConnectorGeometry::orthogonal(a, sideOfEnd(*m_start), b, sideOfEnd(*m_end));
-        break;
+    case 1: points = VRConnectorGeometry::orthogonal(a, startSide, b, endSide, m_bendOffset); break;
+    case 3: points = VRConnectorGeometry::orthogonal(a, startSide, b, endSide); break;
     case 2: points = VRConnectorGeometry::zigZag(a, b); break;
     default: points = VRConnectorGeometry::straight(a, b); break;
     }
     if ((m_routing == 0 || m_routing == 2) && !m_userPoints.isEmpty())
         points = QList<QPointF>{a} + m_userPoints + QList<QPointF>{b};
-    return VRConnectorGeometry::pathThrough(points, m_curve, sideOfEnd(*m_start),
-                                            sideOfEnd(*m_end));
+    return VRConnectorGeometry::pathThrough(points, m_curve, startSide, endSide);
 }
 
 void QntConnector::endsDidMove()
@@ -164,7 +184,11 @@ void QntConnector::endsDidMove()
     if (isPrototype())
         return;
     const bool automatic = m_routing == 3 || m_routing == 4;
-    if (automatic) {
+    // Inside a group the laid route moves and scales with the group; the router lays only
+    // the drawing's own connectors.
+    if (automatic && isInGroup() && !path().isEmpty())
+        return;
+    if (automatic && !isInGroup()) {
         VRDrawing *d = drawing();
         if (d && !d->avoidRouterIsDisabled()) {
             VRAvoidRouter *router = d->avoidRouter();
@@ -187,6 +211,28 @@ void QntConnector::geometryDidChange()
             m_end->setPoint(VRPath::lastPoint(p));
     }
     VRDrawablePath::geometryDidChange();
+}
+
+VRDrawableObject::Geometry QntConnector::saveGeometry() const
+{
+    Geometry g = VRDrawablePath::saveGeometry();
+    g.routePoints = m_userPoints;
+    g.routeBend = m_bendOffset;
+    return g;
+}
+
+void QntConnector::restoreGeometry(const Geometry &g)
+{
+    m_userPoints = g.routePoints;
+    m_bendOffset = g.routeBend;
+    VRDrawablePath::restoreGeometry(g);
+}
+
+void QntConnector::containerGeometryDidChange()
+{
+    // The arrowheads sit on the drawn line, which the group has just moved.
+    placeArrows();
+    VRDrawablePath::containerGeometryDidChange();
 }
 
 void QntConnector::setRoutedPath(const QPainterPath &path)

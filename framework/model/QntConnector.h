@@ -79,6 +79,11 @@ public:
     void setAngle(double radians) override;
     void applyTransform(const QTransform &transform) override;
     bool hitTest(QPointF drawingPoint) const override;
+    // The geometry holds the user's route points and the moved run too, so that taking the
+    // connector into or out of a group keeps its route where it is drawn.
+    Geometry saveGeometry() const override;
+    void restoreGeometry(const Geometry &geometry) override;
+    void containerGeometryDidChange() override;
 
     QVariantMap skinOptions() const { return m_skinOptions; }
     void addSkin(const QVariantMap &options);
@@ -185,6 +190,11 @@ protected:
     void copyConnectorInto(QntConnector &target) const;
     void changeRouting(int routing, bool curve);
     QPainterPath manualRoute() const;
+    // Inside a group the path, free ends and route points are in the group's content
+    // coordinates, while sticky spots are found in drawing coordinates.
+    bool isInGroup() const;
+    QTransform drawingToPath() const;
+    QPointF endInPath(const QntConnectorEndPoint &end) const;
     void placeArrows();
     void attachConnectorStyle();
     void rebuildSkinBody(const QString &notationPath);

@@ -443,6 +443,11 @@ void VRDrawableObject::invalidateBoundsCache()
         m_container->memberBoundsDidChange(*this);
 }
 
+void VRDrawableObject::containerGeometryDidChange()
+{
+    invalidateBoundsCache();
+}
+
 void VRDrawableObject::notifyVisualChange()
 {
     invalidateBoundsCache();

@@ -3,6 +3,7 @@
 #include "framework/base/VRClassInfo.h"
 #include "framework/base/VRTypes.h"
 
+#include <QList>
 #include <QPainterPath>
 #include <QPointF>
 #include <QRectF>
@@ -81,6 +82,9 @@ public:
     void invalidateBoundsCache();
     // Applies a transform (in container coordinates) to the geometry.
     virtual void applyTransform(const QTransform &transform);
+    // The container's content now maps to another place in the drawing (a group was moved,
+    // resized or turned): what the object keeps in drawing coordinates follows.
+    virtual void containerGeometryDidChange();
     virtual bool hitTest(QPointF drawingPoint) const;
 
     // Everything geometric about an object, for operations that restore it exactly.
@@ -90,6 +94,10 @@ public:
         QSizeF offset;
         double angle = 0.0;
         QPainterPath path;
+        // A connector's own route, in the path's coordinates: the points the user put on it
+        // and how far its middle run was moved.
+        QList<QPointF> routePoints{};
+        QPointF routeBend{};
     };
     virtual Geometry saveGeometry() const;
     virtual void restoreGeometry(const Geometry &geometry);

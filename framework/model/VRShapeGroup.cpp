@@ -108,8 +108,15 @@ void VRShapeGroup::memberDidChange(VRDrawableObject &)
 void VRShapeGroup::geometryDidChange()
 {
     for (const auto &m : std::as_const(m_members))
-        m->invalidateBoundsCache();
+        m->containerGeometryDidChange();
     VRDrawableShape::geometryDidChange();
+}
+
+void VRShapeGroup::containerGeometryDidChange()
+{
+    for (const auto &m : std::as_const(m_members))
+        m->containerGeometryDidChange();
+    VRDrawableShape::containerGeometryDidChange();
 }
 
 QPainterPath VRShapeGroup::renderingPath() const
@@ -167,6 +174,9 @@ void VRShapeGroup::moveGeometryThrough(VRDrawableObject &object, const QTransfor
     Geometry g = object.saveGeometry();
     if (!g.path.isEmpty() || object.isKindOf<VRDrawablePath>()) {
         g.path = t.map(g.path);
+        for (QPointF &p : g.routePoints)
+            p = t.map(p);
+        g.routeBend = QTransform(t.m11(), t.m12(), t.m21(), t.m22(), 0, 0).map(g.routeBend);
         object.restoreGeometry(g);
         return;
     }

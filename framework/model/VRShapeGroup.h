@@ -29,6 +29,8 @@ public:
     VRObjectOwnerLayer *containerLayer() const override { return layer(); }
     QTransform contentTransform() const override;
     void memberDidChange(VRDrawableObject &member) override;
+    // Members inside nested groups follow an outer group too.
+    void containerGeometryDidChange() override;
 
     QPainterPath renderingPath() const override;
     bool hitTest(QPointF drawingPoint) const override;

@@ -1,0 +1,141 @@
+#include "framework/ViewTestSupport.h"
+
+#include "framework/model/QntConnector.h"
+#include "framework/model/QntConnectorArrow.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/QntStickySpot.h"
+#include "framework/model/VRDrawableShape.h"
+#include "framework/model/VRShapeGroup.h"
+#include "framework/routing/VRAvoidRouter.h"
+#include "framework/styles/VRStyle.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::shared_ptr<QntElement> addElement(ViewHarness &h, const QRectF &rect, const QString &id)
+{
+    auto contour = VRDrawableShape::shapeWithRect(rect, VRDrawableShape::unitRectAtOrigin());
+    contour->setID(QStringLiteral("contour"));
+    contour->setStyle(VRStyle::styleWithFillColour(Qt::white, Qt::black, 1));
+    auto element = QntElement::createWithObjects({contour}, id, rect.size());
+    h.layer()->addObject(element);
+    return element;
+}
+
+QList<QPointF> pointsOf(const QPainterPath &path)
+{
+    QList<QPointF> points;
+    for (int i = 0; i < path.elementCount(); ++i)
+        points.append({path.elementAt(i).x, path.elementAt(i).y});
+    return points;
+}
+
+void expectSamePoints(const QList<QPointF> &actual, const QList<QPointF> &expected)
+{
+    ASSERT_EQ(actual.size(), expected.size());
+    for (int i = 0; i < actual.size(); ++i) {
+        EXPECT_NEAR(actual.at(i).x(), expected.at(i).x(), 1e-6) << "point " << i;
+        EXPECT_NEAR(actual.at(i).y(), expected.at(i).y(), 1e-6) << "point " << i;
+    }
+}
+
+QList<QPointF> mapped(const QTransform &t, const QList<QPointF> &points)
+{
+    QList<QPointF> result;
+    for (const QPointF &p : points)
+        result.append(t.map(p));
+    return result;
+}
+
+// The drawn line, with the end arrowhead where the line ends.
+QList<QPointF> drawnLine(const QntConnector &c)
+{
+    const QList<QPointF> line = pointsOf(c.renderingPath());
+    const QntConnectorArrow *arrow = c.endEndPoint()->arrow();
+    EXPECT_NE(arrow, nullptr);
+    if (arrow && !line.isEmpty()) {
+        EXPECT_NEAR(arrow->location().x(), line.last().x(), 1e-6);
+        EXPECT_NEAR(arrow->location().y(), line.last().y(), 1e-6);
+    }
+    return line;
+}
+
+struct Routing {
+    const char *name;
+    int routing;
+    std::function<void(QntConnector &)> shape;
+};
+
+} // namespace
+
+// A connector between two elements of a group: the group is resized and moved, the connector
+// is routed again, the group is ungrouped and the connector routed again, and the ungrouping
+// is undone. The line and its arrowhead follow the group at once, and routing again never
+// moves the line.
+TEST(VRShapeGroup, ConnectorsInsideFollowTheGroupAndKeepTheirRouteWhenUngrouped)
+{
+    const QList<Routing> routings{
+        {"straight through a point of the user's", 0,
+         [](QntConnector &c) {
+             c.insertPathPoint({200, 100});
+         }},
+        {"orthogonal with a moved run", 1,
+         [](QntConnector &c) {
+             c.setBendOffset({20, 0});
+         }},
+        {"laid by the router", 3, [](QntConnector &) {}},
+    };
+    for (const Routing &r : routings) {
+        SCOPED_TRACE(r.name);
+        ViewHarness h;
+        auto a = addElement(h, {50, 50, 80, 60}, QStringLiteral("a"));
+        auto b = addElement(h, {300, 200, 80, 60}, QStringLiteral("b"));
+        auto c = std::make_shared<QntConnector>();
+        c->setEnds({130, 80}, {300, 230});
+        h.layer()->addObject(c);
+        c->addSkin({{QStringLiteral("endArrowheadId"), QStringLiteral("a1")}});
+        c->reattachEnd(0, a, a->nearestStickySpot({130, 80})->index());
+        c->reattachEnd(1, b, b->nearestStickySpot({300, 230})->index());
+        c->setRouting(r.routing);
+        r.shape(*c);
+        h.drawing->avoidRouter()->processPendingChanges();
+        const QList<QPointF> laid = drawnLine(*c);
+        const QList<QPointF> userPoints = c->userPoints();
+        const QPointF bend = c->bendOffset();
+
+        const VRObjectList members{a, b, c};
+        h.layer()->removeObjectsInArray(members);
+        auto group =
+            std::static_pointer_cast<VRShapeGroup>(VRShapeGroup::groupWithObjects(members));
+        h.layer()->addObject(group);
+        h.undo()->removeAllActions();
+        const QTransform before = group->contentTransform();
+        group->setSize(QSizeF(group->size().width() * 1.5, group->size().height() * 1.5));
+        group->setLocation(group->location() + QPointF(40, 30));
+        const QTransform moved = before.inverted() * group->contentTransform();
+        const QList<QPointF> expected = mapped(moved, laid);
+        expectSamePoints(drawnLine(*c), expected);
+
+        c->endsDidMove();
+        QApplication::processEvents();
+        expectSamePoints(drawnLine(*c), expected);
+
+        group->ungroupToLayer(*h.layer());
+        expectSamePoints(drawnLine(*c), expected);
+        expectSamePoints(c->userPoints(), mapped(moved, userPoints));
+        EXPECT_EQ(c->bendOffset(), bend * 1.5);
+        if (r.routing != 3) {
+            // The router lays its own connectors again, at its own distances from the shapes.
+            c->endsDidMove();
+            expectSamePoints(drawnLine(*c), expected);
+        }
+
+        h.undoStep();
+        EXPECT_EQ(c->container(), group.get());
+        expectSamePoints(c->userPoints(), userPoints);
+        EXPECT_EQ(c->bendOffset(), bend);
+        c->endsDidMove();
+        expectSamePoints(drawnLine(*c), expected);
+    }
+}

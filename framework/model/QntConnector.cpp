@@ -64,6 +64,41 @@ VRRouteSide sideOfEnd(const QntConnectorEndPoint &end, const QTransform &toPath 
     return VRConnectorGeometry::sideOf(toPath.mapRect(element->logicalBounds()),
                                        toPath.map(end.location()));
 }
+
+// The side a direction points to, along its main axis; Any for no direction.
+VRRouteSide sideOfDirection(QPointF d)
+{
+    if (d.isNull())
+        return VRRouteSide::Any;
+    if (std::abs(d.x()) >= std::abs(d.y()))
+        return d.x() > 0 ? VRRouteSide::Right : VRRouteSide::Left;
+    return d.y() > 0 ? VRRouteSide::Bottom : VRRouteSide::Top;
+}
+
+// The way a line leaves one of its ends: towards the neighbouring point.
+VRRouteSide leavingSide(const QPainterPath &path, bool atStart)
+{
+    const QList<QPointF> points = VRConnectorGeometry::pointsOf(path);
+    if (points.size() < 2)
+        return VRRouteSide::Any;
+    return sideOfDirection(atStart ? points.at(1) - points.first()
+                                   : points.at(points.size() - 2) - points.last());
+}
+
+// A side turned, scaled or mirrored by the linear part of t.
+VRRouteSide mappedSide(VRRouteSide side, const QTransform &t)
+{
+    QPointF d;
+    switch (side) {
+    case VRRouteSide::Left: d = {-1, 0}; break;
+    case VRRouteSide::Right: d = {1, 0}; break;
+    case VRRouteSide::Top: d = {0, -1}; break;
+    case VRRouteSide::Bottom: d = {0, 1}; break;
+    case VRRouteSide::Any: return side;
+    }
+    return sideOfDirection(
+        QPointF(t.m11() * d.x() + t.m21() * d.y(), t.m12() * d.x() + t.m22() * d.y()));
+}
 } // namespace
 
 QntConnector::QntConnector()
@@ -91,13 +126,17 @@ void QntConnector::reattachEnd(int which, const std::shared_ptr<QntElement> &ele
     const std::shared_ptr<QntElement> oldElement = end->targetElement();
     const int oldSpot = end->targetStickySpot() ? end->spotIndex() : -1;
     const QPointF oldPoint = end->location();
+    const VRRouteSide oldSide = end->freeSide();
     std::weak_ptr<QntElement> weakOld = oldElement;
     recordUndo(which == 0 ? "reattachStart:" : "reattachEnd:", QStringLiteral("Connect"),
-               [which, weakOld, oldSpot, oldPoint](VRDrawableObject &o) {
+               [which, weakOld, oldSpot, oldPoint, oldSide](VRDrawableObject &o) {
                    auto &c = static_cast<QntConnector &>(o);
                    auto old = weakOld.lock();
                    if (!old || oldSpot < 0) {
-                       (which == 0 ? c.m_start : c.m_end)->setPoint(oldPoint);
+                       QntConnectorEndPoint *e = which == 0 ? c.m_start.get() : c.m_end.get();
+                       e->attachTo(nullptr);
+                       e->setPoint(oldPoint);
+                       e->setFreeSide(oldSide);
                        c.reattachEnd(which, nullptr, -1);
                    } else {
                        c.reattachEnd(which, old, oldSpot);
@@ -105,7 +144,7 @@ void QntConnector::reattachEnd(int which, const std::shared_ptr<QntElement> &ele
                });
     if (element && element->stickySpotAtIndex(spotIndex)) {
         end->attach(element, spotIndex);
-    } else {
+    } else if (end->targetStickySpot()) {
         end->setPoint(end->location());
         end->attachTo(nullptr);
     }
@@ -116,6 +155,8 @@ void QntConnector::setEnds(QPointF start, QPointF end)
 {
     m_start->setPoint(start);
     m_end->setPoint(end);
+    m_start->setFreeSide(VRRouteSide::Any);
+    m_end->setFreeSide(VRRouteSide::Any);
     const QPainterPath old = path();
     recordUndo("setEnds:", QStringLiteral("Move"), [old](VRDrawableObject &o) {
         auto &c = static_cast<QntConnector &>(o);
@@ -264,6 +305,8 @@ void QntConnector::changeRouting(int routing, bool curve)
     if (routing != m_routing) {
         m_bendOffset = QPointF();
         m_userPoints.clear();
+        m_start->setFreeSide(VRRouteSide::Any);
+        m_end->setFreeSide(VRRouteSide::Any);
     }
     m_routing = routing;
     m_curve = curve;
@@ -1116,10 +1159,12 @@ void QntConnector::transformFreeParts(const QTransform &t, const QString &action
     recordFreeParts(actionName);
     bool attached = false;
     for (QntConnectorEndPoint *end : {m_start.get(), m_end.get()}) {
-        if (end->targetStickySpot())
+        if (end->targetStickySpot()) {
             attached = true;
-        else
+        } else {
             end->setPoint(t.map(end->location()));
+            end->setFreeSide(mappedSide(end->freeSide(), t));
+        }
     }
     for (QPointF &point : m_userPoints)
         point = t.map(point);
@@ -1140,20 +1185,24 @@ void QntConnector::recordFreeParts(const QString &actionName)
 {
     // The whole state, not the step: a gesture's group keeps the first record of each kind.
     const QPointF start = m_start->point(), end = m_end->point();
+    const VRRouteSide startSide = m_start->freeSide(), endSide = m_end->freeSide();
     const QList<QPointF> points = m_userPoints;
     const QPointF bend = m_bendOffset;
     const QPainterPath route = path();
-    recordUndo("setFreeParts:", actionName,
-               [start, end, points, bend, route, actionName](VRDrawableObject &o) {
-                   auto &c = static_cast<QntConnector &>(o);
-                   c.recordFreeParts(actionName);
-                   c.m_start->setPoint(start);
-                   c.m_end->setPoint(end);
-                   c.m_userPoints = points;
-                   c.m_bendOffset = bend;
-                   c.setRoutedPath(route);
-                   c.notifyVisualChange();
-               });
+    recordUndo(
+        "setFreeParts:", actionName,
+        [start, end, startSide, endSide, points, bend, route, actionName](VRDrawableObject &o) {
+            auto &c = static_cast<QntConnector &>(o);
+            c.recordFreeParts(actionName);
+            c.m_start->setPoint(start);
+            c.m_end->setPoint(end);
+            c.m_start->setFreeSide(startSide);
+            c.m_end->setFreeSide(endSide);
+            c.m_userPoints = points;
+            c.m_bendOffset = bend;
+            c.setRoutedPath(route);
+            c.notifyVisualChange();
+        });
 }
 
 void QntConnector::recordAngle()
@@ -1287,9 +1336,14 @@ void QntConnector::copyConnectorInto(QntConnector &t) const
     t.m_bendOffset = m_bendOffset;
     t.m_userPoints = m_userPoints;
     t.m_pendingPartStyles = partStyles(false);
-    // A copy is not attached: its ends stay where they are.
+    // A copy is not attached: its ends stay where they are. A route the router laid leaves
+    // them the way it did, so that the copy's route keeps its look.
     t.m_start->setPoint(m_start->location());
     t.m_end->setPoint(m_end->location());
+    if (m_routing == 3 || m_routing == 4) {
+        t.m_start->setFreeSide(leavingSide(path(), true));
+        t.m_end->setFreeSide(leavingSide(path(), false));
+    }
     t.updateStyle();
 }
 
@@ -1436,6 +1490,11 @@ bool QntConnector::readRecord(const QJsonObject &r, VRArchiveReader &reader, con
             return reader.fail(path + QStringLiteral(".userPoints"),
                                QStringLiteral("holds a point that is not two numbers"));
         m_userPoints.append(QPointF(p.at(0).toDouble(), p.at(1).toDouble()));
+    }
+    // The stored route of the router leaves its free ends the way it is drawn.
+    if (m_routing == 3 || m_routing == 4) {
+        m_start->setFreeSide(leavingSide(this->path(), true));
+        m_end->setFreeSide(leavingSide(this->path(), false));
     }
     const QString lp = path + QStringLiteral(".label");
     return m_label.read(label, reader, lp)

@@ -18,6 +18,7 @@ QPointF QntConnectorEndPoint::location() const
 
 void QntConnectorEndPoint::attachTo(QntStickySpot *spot)
 {
+    m_freeSide = VRRouteSide::Any;
     if (!spot || !spot->owner()) {
         m_point = location();
         m_element.reset();
@@ -29,6 +30,7 @@ void QntConnectorEndPoint::attachTo(QntStickySpot *spot)
 
 void QntConnectorEndPoint::attach(const std::shared_ptr<QntElement> &element, int spotIndex)
 {
+    m_freeSide = VRRouteSide::Any;
     m_element = element;
     m_spot = element && element->stickySpotAtIndex(spotIndex) ? spotIndex : -1;
     if (m_spot < 0)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "framework/routing/VRRouteTypes.h"
+
 #include <QPointF>
 
 #include <memory>
@@ -30,6 +32,10 @@ public:
     QPointF location() const;
     void setPoint(QPointF point) { m_point = point; }
     QPointF point() const { return m_point; }
+    // The way a free end's line leaves it, for the router: a copied or stored route keeps its
+    // look. Any once the end is put somewhere else.
+    VRRouteSide freeSide() const { return m_freeSide; }
+    void setFreeSide(VRRouteSide side) { m_freeSide = side; }
     // Attaches to a spot; null frees the end where it is.
     void attachTo(QntStickySpot *spot);
     void attach(const std::shared_ptr<QntElement> &element, int spotIndex);
@@ -40,4 +46,5 @@ private:
     std::shared_ptr<QntConnectorArrow> m_arrow;
     QPointF m_point;
     int m_spot = -1;
+    VRRouteSide m_freeSide = VRRouteSide::Any;
 };

@@ -295,6 +295,7 @@ void VRAvoidRouter::submitRequest(QntConnector &connector)
             which == 0 ? *connector.startEndPoint() : *connector.endEndPoint();
         VRRouteEnd e;
         e.point = point.location();
+        e.side = point.freeSide();
         std::shared_ptr<QntElement> element = point.targetElement();
         if (element && point.targetStickySpot() && m_entries.contains(element.get())) {
             e.shape = idOf(element.get());

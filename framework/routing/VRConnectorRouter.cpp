@@ -607,7 +607,7 @@ std::vector<VRConnectorRouter::Port> VRConnectorRouter::candidatePorts(const VRR
 {
     auto it = m_obstacles.find(end.shape);
     if (end.shape < 0 || it == m_obstacles.end())
-        return {Port{end.point, end.point, kNoDir}};
+        return {freePort(end)};
     const QRectF &rect = it->second.rect;
     // An end inside its shape (its centre, say) has no nearest side that means anything: every
     // side is a candidate and the search takes the cheapest route through any of them, so the
@@ -628,6 +628,21 @@ std::vector<VRConnectorRouter::Port> VRConnectorRouter::candidatePorts(const VRR
         return ports;
     }
     return {portOnSide(end, resolvedSide(rect, end.point, end.side))};
+}
+
+VRConnectorRouter::Port VRConnectorRouter::freePort(const VRRouteEnd &end) const
+{
+    // A free end with a side leaves that way, a buffer's length before it may turn.
+    const QPointF p = end.point;
+    const double b = m_parameters.bufferDistance;
+    switch (end.side) {
+    case VRRouteSide::Right: return {p, QPointF(p.x() + b, p.y()), 0};
+    case VRRouteSide::Left: return {p, QPointF(p.x() - b, p.y()), 1};
+    case VRRouteSide::Bottom: return {p, QPointF(p.x(), p.y() + b), 2};
+    case VRRouteSide::Top: return {p, QPointF(p.x(), p.y() - b), 3};
+    case VRRouteSide::Any: break;
+    }
+    return {p, p, kNoDir};
 }
 
 VRConnectorRouter::Port VRConnectorRouter::portOnSide(const VRRouteEnd &end, VRRouteSide side) const

@@ -91,6 +91,7 @@ private:
     // two sides facing the other end.
     std::vector<Port> candidatePorts(const VRRouteEnd &end, const QPointF &toward) const;
     Port portOnSide(const VRRouteEnd &end, VRRouteSide side) const;
+    Port freePort(const VRRouteEnd &end) const;
     QList<QPointF> routeOrthogonal(const VRRouteRequest &request, bool *found);
     // One search from every start port to every end port: the route of least cost picks the
     // sides.

@@ -9,7 +9,8 @@
 
 using VRRouteId = qint64;
 
-// The side of its shape a connector end leaves through. Any = the side nearest to the point.
+// The side of its shape a connector end leaves through (a free end: the way it leaves). Any =
+// the side nearest to the point (a free end: any way).
 enum class VRRouteSide { Any, Left, Top, Right, Bottom };
 
 enum class VRRouteKind { Orthogonal, Polyline };

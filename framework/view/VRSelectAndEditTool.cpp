@@ -32,22 +32,27 @@ constexpr int kDragThreshold = 3;
 // View pixels around a connector end that pick it up.
 constexpr double kEndPickDistance = 7.0;
 
-// Puts one end of a connector on a spot (or free at a point), recording the way back.
+// Puts one end of a connector on a spot (or free at a point, leaving it towards freeSide),
+// recording the way back.
 void setConnectorEnd(const std::shared_ptr<QntConnector> &connector, int which,
-                     const std::shared_ptr<QntElement> &element, int spot, QPointF point)
+                     const std::shared_ptr<QntElement> &element, int spot, QPointF point,
+                     VRRouteSide freeSide = VRRouteSide::Any)
 {
     QntConnectorEndPoint *end = which == 0 ? connector->startEndPoint() : connector->endEndPoint();
     if (VRUndoManager *undo = connector->undoManager()) {
         std::weak_ptr<QntElement> oldElement = end->targetElement();
         const int oldSpot = end->spotIndex();
         const QPointF oldPoint = end->location();
+        const VRRouteSide oldSide = end->freeSide();
         undo->registerUndo(
-            connector.get(), "setConnectorEnd:", [connector, which, oldElement, oldSpot, oldPoint] {
-                setConnectorEnd(connector, which, oldElement.lock(), oldSpot, oldPoint);
+            connector.get(),
+            "setConnectorEnd:", [connector, which, oldElement, oldSpot, oldPoint, oldSide] {
+                setConnectorEnd(connector, which, oldElement.lock(), oldSpot, oldPoint, oldSide);
             });
     }
     end->attachTo(nullptr);
     end->setPoint(point);
+    end->setFreeSide(freeSide);
     if (element && spot >= 0)
         end->attach(element, spot);
     connector->endsDidMove();
@@ -130,6 +135,7 @@ void VRSelectAndEditTool::mousePressed(VRDrawingView &view, const VRToolEvent &e
                 m_endElement = end->targetElement();
                 m_endSpot = end->spotIndex();
                 m_endPoint = end->location();
+                m_endSide = end->freeSide();
                 m_pendingKind = Drag::ConnectorEnd;
                 return;
             }
@@ -637,6 +643,7 @@ void VRSelectAndEditTool::dropConnectorEnd(VRDrawingView &view, const VRToolEven
         m_connectorEnd == 0 ? m_connector->startEndPoint() : m_connector->endEndPoint();
     // Put the end back as it was first, so the one recorded step leads from there.
     end->setPoint(m_endPoint);
+    end->setFreeSide(m_endSide);
     if (std::shared_ptr<QntElement> element = m_endElement.lock(); element && m_endSpot >= 0)
         end->attach(element, m_endSpot);
     const QRectF before = m_connector->bounds();

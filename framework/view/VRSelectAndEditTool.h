@@ -88,6 +88,7 @@ private:
     std::weak_ptr<QntElement> m_endElement;
     int m_endSpot = -1;
     QPointF m_endPoint;
+    VRRouteSide m_endSide = VRRouteSide::Any;
     // Dragging the middle run of the selected manual orthogonal connector.
     QPointF m_bendStart;
     // Across which axis the grabbed run moves: (1, 0) for a vertical run, (0, 1) for a level one.

@@ -6,6 +6,7 @@
 #include "framework/model/QntElement.h"
 #include "framework/model/QntStickySpot.h"
 #include "framework/model/VRDrawableShape.h"
+#include "framework/routing/VRAvoidRouter.h"
 #include "framework/styles/VRStyle.h"
 
 #include <gtest/gtest.h>
@@ -104,7 +105,94 @@ std::shared_ptr<QntConnector> firstConnector(const VRDrawing &drawing)
     return nullptr;
 }
 
+// The way each segment runs: r, l, u or d.
+std::string turnsOf(const QPainterPath &path)
+{
+    std::string turns;
+    const QList<QPointF> points = pointsOf(path);
+    for (int i = 1; i < points.size(); ++i) {
+        const QPointF d = points.at(i) - points.at(i - 1);
+        if (d.isNull())
+            continue;
+        const char c =
+            std::abs(d.x()) >= std::abs(d.y()) ? (d.x() > 0 ? 'r' : 'l') : (d.y() > 0 ? 'd' : 'u');
+        if (turns.empty() || turns.back() != c)
+            turns.push_back(c);
+    }
+    return turns;
+}
+
+std::shared_ptr<QntElement> addBox(ViewHarness &h, const QRectF &rect, const QString &id)
+{
+    auto contour = VRDrawableShape::shapeWithRect(rect, VRDrawableShape::unitRectAtOrigin());
+    contour->setID(QStringLiteral("contour"));
+    contour->setStyle(VRStyle::styleWithFillColour(Qt::white, Qt::black, 1));
+    auto element = QntElement::createWithObjects({contour}, id, rect.size());
+    h.layer()->addObject(element);
+    return element;
+}
+
 } // namespace
+
+// Duplicating a connector the router laid between two elements: the copy is free at both ends
+// and its route runs the same way as the original's, also after it is moved, after an undone
+// move and in a file.
+TEST(QntConnector, ACopyOfARoutedConnectorKeepsTheWayItsRouteRuns)
+{
+    struct Layout {
+        const char *name;
+        QRectF a, b;
+        QPointF from, to;
+    };
+    const QList<Layout> layouts{
+        {"side by side", {50, 50, 80, 60}, {300, 200, 80, 60}, {130, 80}, {300, 230}},
+        {"one above the other", {50, 50, 80, 60}, {250, 260, 80, 60}, {90, 110}, {290, 260}},
+    };
+    for (const Layout &l : layouts) {
+        SCOPED_TRACE(l.name);
+        ViewHarness h;
+        VRAvoidRouter &router = *h.drawing->avoidRouter();
+        auto a = addBox(h, l.a, QStringLiteral("a"));
+        auto b = addBox(h, l.b, QStringLiteral("b"));
+        auto c = std::make_shared<QntConnector>();
+        c->setEnds(l.from, l.to);
+        h.layer()->addObject(c);
+        c->reattachEnd(0, a, a->nearestStickySpot(l.from)->index());
+        c->reattachEnd(1, b, b->nearestStickySpot(l.to)->index());
+        c->makeRoutingColaOrthogonal();
+        router.processPendingChanges();
+        const std::string turns = turnsOf(c->path());
+        ASSERT_GE(turns.size(), 3u) << turns;
+
+        const VRObjectList copies = h.layer()->linearDuplicate({c}, QSizeF(10, 10), 1);
+        ASSERT_EQ(copies.size(), 1);
+        h.layer()->addObjectsFromArray(copies);
+        router.processPendingChanges();
+        const auto copy = std::static_pointer_cast<QntConnector>(copies.first());
+        EXPECT_EQ(copy->startEndPoint()->targetElement(), nullptr);
+        expectNear(pointsOf(copy->path()).first(), l.from + QPointF(10, 10), 1e-6);
+        expectNear(pointsOf(copy->path()).last(), l.to + QPointF(10, 10), 1e-6);
+        EXPECT_EQ(turnsOf(copy->path()), turns);
+
+        h.undo()->removeAllActions();
+        copy->moveBy({40, 300});
+        router.processPendingChanges();
+        EXPECT_EQ(turnsOf(copy->path()), turns);
+        h.undoStep();
+        router.processPendingChanges();
+        EXPECT_EQ(turnsOf(copy->path()), turns);
+
+        auto read = VRArchiver::drawingFromData(VRArchiver::documentData(*h.drawing));
+        ASSERT_TRUE(read.ok()) << read.errorMessage().toStdString();
+        read.value()->avoidRouter()->rerouteAll();
+        for (const VRObjectRef &o :
+             read.value()->activeLayerOfClass<VRObjectDrawingLayer>()->objects()) {
+            if (o->isKindOf<QntConnector>()) {
+                EXPECT_EQ(turnsOf(static_cast<QntConnector &>(*o).path()), turns);
+            }
+        }
+    }
+}
 
 TEST(QntConnector, ResizingTurningAndMirroringTakeTheFreeEndsAlongInOneUndoStep)
 {

@@ -284,6 +284,17 @@ void QntConnector::setRoutedPath(const QPainterPath &path)
     placeArrows();
 }
 
+bool QntConnector::takeLaidRoute()
+{
+    const bool keeps = m_keepsLaidRoute && (m_routing == 3 || m_routing == 4) && !m_curve
+                       && !isInGroup() && !m_start->targetStickySpot() && !m_end->targetStickySpot()
+                       && path().elementCount() >= 2
+                       && VRPath::firstPoint(path()) == m_start->location()
+                       && VRPath::lastPoint(path()) == m_end->location();
+    m_keepsLaidRoute = false;
+    return keeps;
+}
+
 void QntConnector::changeRouting(int routing, bool curve)
 {
     if (routing == m_routing && curve == m_curve)
@@ -1343,6 +1354,7 @@ void QntConnector::copyConnectorInto(QntConnector &t) const
     if (m_routing == 3 || m_routing == 4) {
         t.m_start->setFreeSide(leavingSide(path(), true));
         t.m_end->setFreeSide(leavingSide(path(), false));
+        t.m_keepsLaidRoute = !path().isEmpty();
     }
     t.updateStyle();
 }

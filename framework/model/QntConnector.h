@@ -71,6 +71,9 @@ public:
     void endsDidMove();
     // Sets the routed path (the router's answer), without undo.
     void setRoutedPath(const QPainterPath &path);
+    // Whether the router takes the connector's route as it is when the connector is first put
+    // in a drawing (a copy of a route it laid); answered once.
+    bool takeLaidRoute();
     // Moving, resizing, turning or flipping a connector takes its free ends and its own route
     // points along; ends on an element's spot stay there and the line is routed again.
     // Undoable ("Move", "Resize", "Rotate", "Change Path").
@@ -250,4 +253,5 @@ private:
     int m_routing = 0;
     int m_layoutMode = 1;
     bool m_curve = false;
+    bool m_keepsLaidRoute = false;
 };

@@ -313,7 +313,11 @@ void VRAvoidRouter::submitRequest(QntConnector &connector)
     request.kind = connector.routing() == 4 ? VRRouteKind::Polyline : VRRouteKind::Orthogonal;
     request.start = end(0);
     request.end = end(1);
-    m_engine.setConnector(idOf(&connector), request);
+    if (connector.takeLaidRoute())
+        m_engine.setConnectorRoute(idOf(&connector), request,
+                                   VRConnectorGeometry::pointsOf(connector.path()));
+    else
+        m_engine.setConnector(idOf(&connector), request);
 }
 
 bool VRAvoidRouter::routeConnector(QntConnector &connector)

@@ -456,6 +456,26 @@ void VRConnectorRouter::setConnector(VRRouteId id, const VRRouteRequest &request
     m_anyDirty = true;
 }
 
+void VRConnectorRouter::setConnectorRoute(VRRouteId id, const VRRouteRequest &request,
+                                          const QList<QPointF> &route)
+{
+    Connector &c = m_connectors[id];
+    if (!c.raw.isEmpty()) {
+        removeRoutedSegments(id, c.raw);
+        addNudgeSeeds(c.raw);
+    }
+    c.request = request;
+    c.raw = route;
+    c.routed = true;
+    c.dirty = false;
+    m_rerouted.insert(id);
+    if (request.kind == VRRouteKind::Orthogonal) {
+        // The channels it runs through are spread again with it.
+        addRoutedSegments(id, route);
+        addNudgeSeeds(route);
+    }
+}
+
 void VRConnectorRouter::removeConnector(VRRouteId id)
 {
     auto it = m_connectors.find(id);

@@ -42,6 +42,10 @@ public:
     int obstacleCount() const { return int(m_obstacles.size()); }
 
     void setConnector(VRRouteId id, const VRRouteRequest &request);
+    // Takes a route laid before (a copy's) as the connector's own, without a search; the
+    // connector is routed again once its ends or the shapes along it change.
+    void setConnectorRoute(VRRouteId id, const VRRouteRequest &request,
+                           const QList<QPointF> &route);
     void removeConnector(VRRouteId id);
     bool hasConnector(VRRouteId id) const;
     int connectorCount() const { return int(m_connectors.size()); }

@@ -6,6 +6,7 @@
 #include <QPainter>
 
 #include <cmath>
+#include <cstring>
 
 VR_CLASS_IMPL(VRGridLayer, VRLayer)
 
@@ -360,12 +361,41 @@ void VRGridLayer::renderOnPaper(QPainter &painter, const QColor &paper) const
         target &= t.mapRect(painter.clipBoundingRect()).toAlignedRect();
     if (target.isEmpty())
         return;
+    const int firstRow = rows->top + int(wholeY);
+    const QRect source(target.left() - rows->left - int(wholeX), 0, target.width(), 1);
+    // Into a picture the painter draws on straight, within a clip of whole pixels, the rows
+    // are copied line by line.
+    QPaintDevice *device = painter.device();
+    QImage *image =
+        device && device->devType() == QInternal::Image ? static_cast<QImage *>(device) : nullptr;
+    if (image && image->isDetached() && image->devicePixelRatio() == 1.0
+        && (image->format() == QImage::Format_RGB32
+            || image->format() == QImage::Format_ARGB32_Premultiplied)
+        && painter.opacity() >= 1.0 && image->rect().contains(target)) {
+        bool wholePixels = true;
+        if (painter.hasClipping()) {
+            const QRectF clip = t.mapRect(painter.clipBoundingRect());
+            const QRect inner(
+                QPoint(int(std::ceil(clip.left())), int(std::ceil(clip.top()))),
+                QPoint(int(std::floor(clip.right())) - 1, int(std::floor(clip.bottom())) - 1));
+            wholePixels = inner.contains(target) && painter.clipRegion().rectCount() == 1;
+        }
+        if (wholePixels) {
+            const qsizetype bytes = qsizetype(target.width()) * 4;
+            for (int y = target.top(); y <= target.bottom(); ++y) {
+                const quint8 kind = rows->kinds[size_t(y - firstRow)];
+                if (kind == Rows::kNoLine)
+                    continue; // bare paper, painted already
+                std::memcpy(image->scanLine(y) + qsizetype(target.left()) * 4,
+                            picture(kind).constScanLine(0) + qsizetype(source.left()) * 4, bytes);
+            }
+            return;
+        }
+    }
     painter.save();
     painter.resetTransform();
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    const int firstRow = rows->top + int(wholeY);
-    const QRect source(target.left() - rows->left - int(wholeX), 0, target.width(), 1);
     for (int y = target.top(); y <= target.bottom();) {
         const quint8 kind = rows->kinds[size_t(y - firstRow)];
         int end = y + 1;

@@ -68,17 +68,20 @@ void simplifiedColours(const VRDrawableObject &object, QColor *fill, QColor *str
     }
 }
 
-// A simplified object's outline. Plain upright rectangles and ovals, most of a large drawing,
-// are drawn as such, which is much quicker than filling their outline as a path.
-void drawSimplifiedOutline(QPainter &painter, const VRDrawableObject &object)
+// A simplified object's outline, drawn by a painter without a transform of its own: toScreen
+// maps drawing coordinates to its pixels. Plain upright rectangles and ovals, most of a large
+// drawing, are drawn as such in whole pixels, which is much quicker than filling their outline
+// as a path.
+void drawSimplifiedOutline(QPainter &painter, const VRDrawableObject &object,
+                           const QTransform &toScreen)
 {
     if (&object.classInfo() == &VRDrawableShape::staticClass()) {
-        const QTransform t = object.transformIncludingParent();
+        const QTransform t = object.transformIncludingParent() * toScreen;
         if (t.type() <= QTransform::TxScale) {
             static const QPainterPath rect = VRDrawableShape::unitRectAtOrigin();
             static const QPainterPath oval = VRDrawableShape::unitOvalAtOrigin();
             const QPainterPath unit = static_cast<const VRDrawableShape &>(object).unitPath();
-            const QRectF box = t.mapRect(QRectF(-0.5, -0.5, 1, 1));
+            const QRect box = t.mapRect(QRectF(-0.5, -0.5, 1, 1)).toRect();
             if (unit == rect) {
                 painter.drawRect(box);
                 return;
@@ -89,10 +92,14 @@ void drawSimplifiedOutline(QPainter &painter, const VRDrawableObject &object)
             }
         }
     }
+    painter.setWorldTransform(toScreen);
     painter.drawPath(object.renderingPath());
+    painter.resetTransform();
 }
 
-void renderSimplified(QPainter &painter, const VRDrawableObject &object, double scale)
+// Draws an object simplified, by a painter without a transform of its own (see above).
+void renderSimplified(QPainter &painter, const VRDrawableObject &object, double scale,
+                      const QTransform &toScreen)
 {
     QColor fill, stroke;
     simplifiedColours(object, &fill, &stroke);
@@ -101,7 +108,8 @@ void renderSimplified(QPainter &painter, const VRDrawableObject &object, double 
     // The cached bounds (stroke included) decide; the outline is made once.
     const QRectF bounds = object.bounds();
     if (std::max(bounds.width(), bounds.height()) * scale < kBoxBelowPixels) {
-        painter.fillRect(bounds, fill.isValid() && fill.alpha() > 0 ? fill : stroke);
+        painter.fillRect(toScreen.mapRect(bounds),
+                         fill.isValid() && fill.alpha() > 0 ? fill : stroke);
         return;
     }
     const QBrush brush = fill.isValid() ? QBrush(fill) : QBrush();
@@ -112,17 +120,17 @@ void renderSimplified(QPainter &painter, const VRDrawableObject &object, double 
         painter.setPen(pen);
     const VRObjectList parts = object.parts();
     if (parts.isEmpty()) {
-        drawSimplifiedOutline(painter, object);
+        drawSimplifiedOutline(painter, object, toScreen);
         return;
     }
     // A group's outline is its first part with a look of its own (an element's contour).
     for (const VRObjectRef &part : parts) {
         if (part->style()) {
-            drawSimplifiedOutline(painter, *part);
+            drawSimplifiedOutline(painter, *part, toScreen);
             return;
         }
     }
-    painter.drawRect(bounds);
+    painter.drawRect(toScreen.mapRect(bounds));
 }
 } // namespace
 
@@ -539,15 +547,18 @@ void VRObjectOwnerLayer::render(QPainter &painter, bool printing) const
     // everything in full.
     const bool simplify = !printing && scale < kSimplifyBelowScale;
     bool simplifying = false;
+    // Simplified objects are drawn in screen pixels, without the painter's transform.
+    const QTransform toScreen = painter.worldTransform();
     const auto draw = [&](const VRDrawableObject &o) {
         const QRectF b = o.bounds();
         if (simplify && std::max(b.width(), b.height()) * scale < kSimplifyBelowPixels) {
             if (!simplifying) {
                 painter.save();
                 painter.setRenderHint(QPainter::Antialiasing, false);
+                painter.resetTransform();
                 simplifying = true;
             }
-            renderSimplified(painter, o, scale);
+            renderSimplified(painter, o, scale, toScreen);
             return;
         }
         if (simplifying) {

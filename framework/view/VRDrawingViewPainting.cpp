@@ -220,10 +220,12 @@ void VRDrawingView::paintEvent(QPaintEvent *event)
     }
 
     QPainter painter(this);
-    for (const CachePiece &p : cachePieces(clip, m_cacheSize))
-        painter.drawImage(
-            QRectF(p.piece), m_cache,
-            QRectF(QPointF(p.piece.topLeft() - p.origin) * dpr, QSizeF(p.piece.size()) * dpr));
+    // Only what needs showing is copied: after a scroll, the strips that came into view.
+    for (const QRect &exposed : event->region())
+        for (const CachePiece &p : cachePieces(exposed, m_cacheSize))
+            painter.drawImage(
+                QRectF(p.piece), m_cache,
+                QRectF(QPointF(p.piece.topLeft() - p.origin) * dpr, QSizeF(p.piece.size()) * dpr));
     painter.save();
     painter.translate(kPasteboardMargin, kPasteboardMargin);
     painter.scale(m_scale, m_scale);

@@ -538,6 +538,7 @@ bool QntGroupModeInspector::tableTextColorAction(const QColor &colour)
 {
     if (!colour.isValid())
         return false;
+    showColour(_elemTextColorButton, _simpleElementTextColorWell, colour);
     QntElementModeInspector *inspector = tableTextInspector();
     inOneStep(tr("Changing text attributes"),
               [inspector, colour] { inspector->tableTextColorAction(colour); });

@@ -1,5 +1,6 @@
 #include "fuzz/FuzzEntryPoints.h"
 
+#include "framework/archive/VRArchiveParser.h"
 #include "framework/archive/VRArchiver.h"
 #include "framework/archive/VRPasteboardInfo.h"
 #include "framework/base/VRConstants.h"
@@ -38,7 +39,9 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QMimeData>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -138,11 +141,53 @@ const Target *target(std::string_view name)
     return nullptr;
 }
 
+namespace {
+
+QJsonArray allRecords(VRRecordSource &source)
+{
+    QJsonArray records;
+    for (qsizetype i = 0; i < source.size(); ++i)
+        records.append(source.at(i));
+    return records;
+}
+
+// Large documents are parsed in parts; whatever the size of the input, the parts must make up
+// the document the whole text parses to, or fail where the whole text fails.
+void checkDocumentParts(const QByteArray &input)
+{
+    VRArchiveParser parts;
+    if (!parts.start(input, VRArchiver::kMaximumNesting) || !parts.rootParsed())
+        return;
+    QJsonObject root = parts.root();
+    if (VRRecordSource *styles = parts.styles())
+        root.insert(QStringLiteral("styles"), allRecords(*styles));
+    QJsonObject drawing = root.value(QStringLiteral("drawing")).toObject();
+    QJsonArray layers = drawing.value(QStringLiteral("layers")).toArray();
+    for (qsizetype i = 0; i < layers.size(); ++i) {
+        if (VRRecordSource *objects = parts.objectsOfLayer(i)) {
+            QJsonObject layer = layers.at(i).toObject();
+            layer.insert(QStringLiteral("objects"), allRecords(*objects));
+            layers.replace(i, layer);
+        }
+    }
+    drawing.insert(QStringLiteral("layers"), layers);
+    root.insert(QStringLiteral("drawing"), drawing);
+    QJsonParseError error;
+    const QJsonDocument whole = QJsonDocument::fromJson(input, &error);
+    const bool wholeParses = error.error == QJsonParseError::NoError && whole.isObject();
+    if (parts.broken() ? wholeParses : (!wholeParses || whole.object() != root))
+        std::abort();
+}
+
+} // namespace
+
 int document(const std::uint8_t *data, std::size_t size)
 {
-    auto drawing = VRArchiver::drawingFromData(bytes(data, size));
+    const QByteArray input = bytes(data, size);
+    auto drawing = VRArchiver::drawingFromData(input);
     if (drawing.ok())
         VRArchiver::documentData(*drawing.value()); // what the next save writes
+    checkDocumentParts(input);
     return 0;
 }
 

@@ -1,5 +1,6 @@
 #include "framework/archive/VRArchiveReader.h"
 
+#include "framework/archive/VRArchiveParser.h"
 #include "framework/base/VRClassInfo.h"
 #include "framework/model/VRDrawableObject.h"
 #include "framework/model/VRDrawablePath.h"
@@ -22,6 +23,12 @@ QString VRArchiveReader::typeError(const char *expected)
     return QStringLiteral("expected ") + QLatin1String(expected);
 }
 
+// "path[i]", built for every record read, so without QString::arg's pattern parsing.
+static QString indexed(const QString &path, qsizetype i)
+{
+    return path + QLatin1Char('[') + QString::number(i) + QLatin1Char(']');
+}
+
 static QString child(const QString &path, const QString &key)
 {
     return path.isEmpty() ? key : path + QLatin1Char('.') + key;
@@ -33,18 +40,23 @@ bool VRArchiveReader::readStyles(const QJsonValue &styles, const QString &path)
         return true;
     if (!styles.isArray())
         return fail(path, typeError("an array of styles"));
-    const QJsonArray array = styles.toArray();
-    for (int i = 0; i < array.size(); ++i) {
-        const QString itemPath = path + QStringLiteral("[%1]").arg(i);
-        if (!array.at(i).isObject())
-            return fail(itemPath, typeError("a style record"));
+    VRArraySource array(styles.toArray());
+    return readStyles(array, path);
+}
+
+bool VRArchiveReader::readStyles(VRRecordSource &styles, const QString &path)
+{
+    for (qsizetype i = 0; i < styles.size(); ++i) {
+        const QJsonValue record = styles.at(i);
+        if (!record.isObject())
+            return fail(indexed(path, i), typeError("a style record"));
         auto style =
-            VRStyle::fromJson(array.at(i).toObject(), m_images, QStringLiteral("style"), m_decoded);
+            VRStyle::fromJson(record.toObject(), m_images, QStringLiteral("style"), m_decoded);
         if (!style.ok())
-            return fail(itemPath, style.errorMessage());
+            return fail(indexed(path, i), style.errorMessage());
         const QString key = style.value()->uniqueKey();
         if (key.isEmpty())
-            return fail(itemPath, QStringLiteral("the style has no key"));
+            return fail(indexed(path, i), QStringLiteral("the style has no key"));
         m_styles.insert(key, style.value());
     }
     return true;
@@ -95,9 +107,16 @@ VRObjectList VRArchiveReader::readObjects(const QJsonValue &records, const QStri
         fail(path, typeError("an array of objects"));
         return objects;
     }
-    const QJsonArray array = records.toArray();
-    for (int i = 0; i < array.size(); ++i) {
-        auto object = readObject(array.at(i), path + QStringLiteral("[%1]").arg(i));
+    VRArraySource array(records.toArray());
+    return readObjects(array, path);
+}
+
+VRObjectList VRArchiveReader::readObjects(VRRecordSource &records, const QString &path)
+{
+    VRObjectList objects;
+    objects.reserve(records.size());
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        auto object = readObject(records.at(i), indexed(path, i));
         if (!object)
             return {};
         objects.append(object);
@@ -192,6 +211,15 @@ static bool twoNumbers(const QJsonValue &v, double &a, double &b, double limit)
     a = array.at(0).toDouble();
     b = array.at(1).toDouble();
     return std::isfinite(a) && std::isfinite(b) && std::abs(a) <= limit && std::abs(b) <= limit;
+}
+
+bool VRArchiveReader::pointFromValue(const QJsonValue &v, QPointF &out)
+{
+    double x, y;
+    if (!twoNumbers(v, x, y, kMaximumCoordinate))
+        return false;
+    out = QPointF(x, y);
+    return true;
 }
 
 bool VRArchiveReader::readPoint(const QJsonObject &o, const QString &key, const QString &path,
@@ -402,7 +430,7 @@ bool VRArchiveReader::readValue(const QJsonValue &v, const QString &path, QVaria
         const QJsonArray array = v.toArray();
         for (int i = 0; i < array.size(); ++i) {
             QVariant item;
-            if (!readValue(array.at(i), path + QStringLiteral("[%1]").arg(i), item, depth + 1))
+            if (!readValue(array.at(i), indexed(path, i), item, depth + 1))
                 return false;
             list.append(item);
         }

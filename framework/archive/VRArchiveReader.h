@@ -16,6 +16,8 @@
 
 #include <functional>
 
+class VRRecordSource;
+
 // Reads object records of the native format, checking every field: type, range (finite
 // numbers, non-negative sizes, coordinates within +-1e7), classes through the allow-list,
 // references to uids, styles and images. The first violation stops reading and is reported
@@ -30,11 +32,13 @@ public:
 
     // Shared tables of the file. Styles are read at once; images on demand.
     bool readStyles(const QJsonValue &styles, const QString &path);
+    bool readStyles(VRRecordSource &styles, const QString &path);
     void setImages(const QJsonObject &images) { m_images = images; }
 
     // An object made through the allow-list from its record; null after a failure.
     VRObjectRef readObject(const QJsonValue &record, const QString &path);
     VRObjectList readObjects(const QJsonValue &records, const QString &path);
+    VRObjectList readObjects(VRRecordSource &records, const QString &path);
     // Runs the deferred reference fix-ups (connector ends, selections); false on failure.
     bool resolveReferences();
     void defer(std::function<bool(VRArchiveReader &)> fixUp) { m_fixUps.append(std::move(fixUp)); }
@@ -76,6 +80,8 @@ public:
     bool readMap(const QJsonObject &o, const QString &key, const QString &path, QVariantMap &out);
 
     static QColor colourFromString(const QString &text);
+    // Two numbers within the drawing range; false (out untouched) for anything else.
+    static bool pointFromValue(const QJsonValue &v, QPointF &out);
     static QString typeError(const char *expected);
 
 private:

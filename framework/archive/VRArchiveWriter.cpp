@@ -1,30 +1,35 @@
 #include "framework/archive/VRArchiveWriter.h"
 
+#include "framework/archive/VRJsonWriter.h"
 #include "framework/model/VRDrawableObject.h"
 #include "framework/styles/VRStyle.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
 #include <QDateTime>
-#include <QJsonArray>
 #include <QRectF>
 #include <QUuid>
 
-QJsonObject VRArchiveWriter::objectRecord(const VRDrawableObject &object)
+VRArchiveWriter::VRArchiveWriter()
 {
-    QJsonObject record;
-    object.writeRecord(record, *this);
-    return record;
+    m_styles.beginArray();
 }
 
-QJsonArray VRArchiveWriter::objectRecords(const VRObjectList &objects)
+void VRArchiveWriter::writeObject(VRJsonWriter &out, const VRDrawableObject &object)
 {
-    QJsonArray records;
+    out.beginObject();
+    object.writeRecord(out, *this);
+    out.end();
+}
+
+void VRArchiveWriter::writeObjects(VRJsonWriter &out, const VRObjectList &objects)
+{
+    out.beginArray();
     for (const auto &o : objects) {
         if (o)
-            records.append(objectRecord(*o));
+            writeObject(out, *o);
     }
-    return records;
+    out.end();
 }
 
 qint64 VRArchiveWriter::uidOf(const VRDrawableObject *object)
@@ -37,24 +42,41 @@ qint64 VRArchiveWriter::uidOf(const VRDrawableObject *object)
     return uid;
 }
 
-QJsonValue VRArchiveWriter::styleReference(const VRStyleRef &style)
+void VRArchiveWriter::writeStyleReference(VRJsonWriter &out, const VRStyleRef &style)
 {
-    if (!style)
-        return QJsonValue::Null;
-    if (const auto written = m_keyOfStyle.constFind(style.get()); written != m_keyOfStyle.cend())
-        return written.value();
+    if (!style) {
+        out.null();
+        return;
+    }
+    if (const auto written = m_keyOfStyle.constFind(style.get()); written != m_keyOfStyle.cend()) {
+        out.value(written.value());
+        return;
+    }
     QString key = style->uniqueKey();
-    if (key.isEmpty())
-        return QJsonValue::Null;
-    QJsonObject record = style->toJson(m_images);
+    if (key.isEmpty()) {
+        out.null();
+        return;
+    }
+    Q_ASSERT(!m_stylesTaken);
     if (m_styleKeys.contains(key)) {
+        QJsonObject record = style->toJson(m_images);
         key = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
         record.insert(QStringLiteral("key"), key);
+        m_styles.value(QJsonValue(record));
+    } else {
+        style->writeRecord(m_styles, m_images);
     }
     m_styleKeys.insert(key, true);
     m_keyOfStyle.insert(style.get(), key);
-    m_styles.append(record);
-    return key;
+    out.value(key);
+}
+
+QByteArray VRArchiveWriter::takeStylesText()
+{
+    Q_ASSERT(!m_stylesTaken);
+    m_stylesTaken = true;
+    m_styles.end();
+    return m_styles.take();
 }
 
 QString VRArchiveWriter::imageReference(const QImage &image)
@@ -77,88 +99,142 @@ QString VRArchiveWriter::colour(const QColor &c)
     if (!c.isValid())
         return QString();
     const QColor rgb = c.toRgb();
-    return QStringLiteral("#%1%2%3%4")
-        .arg(rgb.red(), 2, 16, QLatin1Char('0'))
-        .arg(rgb.green(), 2, 16, QLatin1Char('0'))
-        .arg(rgb.blue(), 2, 16, QLatin1Char('0'))
-        .arg(rgb.alpha(), 2, 16, QLatin1Char('0'))
-        .toUpper();
+    static const char hex[] = "0123456789ABCDEF";
+    const int channels[4] = {rgb.red(), rgb.green(), rgb.blue(), rgb.alpha()};
+    QString text(9, QLatin1Char('#'));
+    QChar *p = text.data() + 1;
+    for (const int channel : channels) {
+        *p++ = QLatin1Char(hex[(channel >> 4) & 0xF]);
+        *p++ = QLatin1Char(hex[channel & 0xF]);
+    }
+    return text;
 }
 
-QJsonObject VRArchiveWriter::font(const QFont &f)
+void VRArchiveWriter::writeFont(VRJsonWriter &out, const QFont &f)
 {
-    return {{QStringLiteral("family"), f.family()},
-            {QStringLiteral("size"), f.pointSizeF() > 0 ? f.pointSizeF() : double(f.pixelSize())},
-            {QStringLiteral("bold"), f.bold()},
-            {QStringLiteral("italic"), f.italic()},
-            {QStringLiteral("underline"), f.underline()}};
+    out.beginObject();
+    out.insert("bold", f.bold());
+    out.insert("family", f.family());
+    out.insert("italic", f.italic());
+    out.insert("size", f.pointSizeF() > 0 ? f.pointSizeF() : double(f.pixelSize()));
+    out.insert("underline", f.underline());
+    out.end();
 }
 
-static QJsonObject tagged(const char *tag, const QJsonValue &v)
+static void writeTagged(VRJsonWriter &out, const char *tag)
 {
-    return {{QStringLiteral("$t"), QLatin1String(tag)}, {QStringLiteral("v"), v}};
+    out.beginObject();
+    out.insert("$t", QLatin1String(tag));
+    out.key(QLatin1String("v"));
 }
 
-QJsonValue VRArchiveWriter::value(const QVariant &v, VRArchiveWriter *writer)
+void VRArchiveWriter::writeValue(VRJsonWriter &out, const QVariant &v, VRArchiveWriter *writer)
 {
-    if (!v.isValid() || v.isNull())
-        return QJsonValue::Null;
+    if (!v.isValid() || v.isNull()) {
+        out.null();
+        return;
+    }
     const QMetaType type = v.metaType();
-    if (type == QMetaType::fromType<VRNull>())
-        return QJsonValue::Null;
+    if (type == QMetaType::fromType<VRNull>()) {
+        out.null();
+        return;
+    }
     switch (type.id()) {
-    case QMetaType::Bool: return v.toBool();
+    case QMetaType::Bool: out.value(v.toBool()); return;
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::LongLong:
     case QMetaType::ULongLong:
     case QMetaType::Long:
-    case QMetaType::Short: return v.toLongLong();
+    case QMetaType::Short: out.value(v.toLongLong()); return;
     case QMetaType::Double:
-    case QMetaType::Float: return v.toDouble();
-    case QMetaType::QString: return v.toString();
+    case QMetaType::Float: out.value(v.toDouble()); return;
+    case QMetaType::QString: out.value(v.toString()); return;
     case QMetaType::QByteArray:
-        return tagged("data", QString::fromLatin1(v.toByteArray().toBase64()));
-    case QMetaType::QDateTime: return tagged("date", v.toDateTime().toString(Qt::ISODateWithMs));
-    case QMetaType::QColor: return tagged("colour", colour(v.value<QColor>()));
+        writeTagged(out, "data");
+        out.value(QString::fromLatin1(v.toByteArray().toBase64()));
+        out.end();
+        return;
+    case QMetaType::QDateTime:
+        writeTagged(out, "date");
+        out.value(v.toDateTime().toString(Qt::ISODateWithMs));
+        out.end();
+        return;
+    case QMetaType::QColor:
+        writeTagged(out, "colour");
+        out.value(colour(v.value<QColor>()));
+        out.end();
+        return;
     case QMetaType::QSizeF:
-    case QMetaType::QSize: return tagged("size", size(v.toSizeF()));
+    case QMetaType::QSize: {
+        const QSizeF s = v.toSizeF();
+        writeTagged(out, "size");
+        out.numbers({s.width(), s.height()});
+        out.end();
+        return;
+    }
     case QMetaType::QPointF:
-    case QMetaType::QPoint: return tagged("point", point(v.toPointF()));
+    case QMetaType::QPoint: {
+        const QPointF p = v.toPointF();
+        writeTagged(out, "point");
+        out.numbers({p.x(), p.y()});
+        out.end();
+        return;
+    }
     case QMetaType::QRectF:
-    case QMetaType::QRect: return tagged("rect", rect(v.toRectF()));
-    case QMetaType::QVariantMap: return map(v.toMap(), writer);
+    case QMetaType::QRect: {
+        const QRectF r = v.toRectF();
+        writeTagged(out, "rect");
+        out.numbers({r.x(), r.y(), r.width(), r.height()});
+        out.end();
+        return;
+    }
+    case QMetaType::QVariantMap: writeMap(out, v.toMap(), writer); return;
     case QMetaType::QVariantList:
     case QMetaType::QStringList: {
-        QJsonArray array;
-        for (const QVariant &item : v.toList())
-            array.append(value(item, writer));
-        return array;
+        out.beginArray();
+        const QVariantList items = v.toList();
+        for (const QVariant &item : items)
+            writeValue(out, item, writer);
+        out.end();
+        return;
     }
     default: break;
     }
     if (type == QMetaType::fromType<VRStyleRef>()) {
-        if (!writer)
-            return QJsonValue::Null;
-        return tagged("style", writer->styleReference(v.value<VRStyleRef>()));
+        if (!writer) {
+            out.null();
+            return;
+        }
+        writeTagged(out, "style");
+        writer->writeStyleReference(out, v.value<VRStyleRef>());
+        out.end();
+        return;
     }
     if (type == QMetaType::fromType<VRObjectRef>()) {
         const VRObjectRef object = v.value<VRObjectRef>();
-        if (!writer || !object)
-            return QJsonValue::Null;
-        return tagged("object", writer->objectRecord(*object));
+        if (!writer || !object) {
+            out.null();
+            return;
+        }
+        writeTagged(out, "object");
+        writer->writeObject(out, *object);
+        out.end();
+        return;
     }
     // Anything else has no stored form.
-    return QJsonValue::Null;
+    out.null();
 }
 
-QJsonObject VRArchiveWriter::map(const QVariantMap &m, VRArchiveWriter *writer)
+void VRArchiveWriter::writeMap(VRJsonWriter &out, const QVariantMap &m, VRArchiveWriter *writer)
 {
-    QJsonObject object;
+    out.beginObject();
     for (auto it = m.constBegin(); it != m.constEnd(); ++it) {
-        const QString key =
-            it.key().startsWith(QLatin1Char('$')) ? QLatin1Char('$') + it.key() : it.key();
-        object.insert(key, value(it.value(), writer));
+        if (it.key().startsWith(QLatin1Char('$')))
+            out.key(QLatin1Char('$') + it.key());
+        else
+            out.key(it.key());
+        writeValue(out, it.value(), writer);
     }
-    return object;
+    out.end();
 }

@@ -1,7 +1,9 @@
 #include "framework/archive/VRArchiver.h"
 
+#include "framework/archive/VRArchiveParser.h"
 #include "framework/archive/VRArchiveReader.h"
 #include "framework/archive/VRArchiveWriter.h"
+#include "framework/archive/VRJsonStreamWriter.h"
 #include "framework/model/QntConnector.h"
 #include "framework/model/VRDrawableObject.h"
 #include "framework/model/VRDrawing.h"
@@ -48,33 +50,39 @@ int nestingDepth(const QByteArray &data, int limit)
     return deepest;
 }
 
-QJsonObject layerRecord(const VRLayer &layer, VRArchiveWriter &writer)
+void writeLayer(VRJsonStreamWriter &r, const VRLayer &layer, VRArchiveWriter &writer)
 {
-    QJsonObject r{{QStringLiteral("class"), layer.className()},
-                  {QStringLiteral("name"), layer.name()},
-                  {QStringLiteral("visible"), layer.isVisible()},
-                  {QStringLiteral("locked"), layer.isLocked()},
-                  {QStringLiteral("print"), layer.shouldDrawToPrinter()}};
+    r.beginObject();
+    r.insert("class", layer.className());
+    r.insert("name", layer.name());
+    r.insert("visible", layer.isVisible());
+    r.insert("locked", layer.isLocked());
+    r.insert("print", layer.shouldDrawToPrinter());
     if (layer.isKindOf<VRObjectOwnerLayer>()) {
         const auto &owner = static_cast<const VRObjectOwnerLayer &>(layer);
-        r.insert(QStringLiteral("objects"), writer.objectRecords(owner.objects()));
+        r.key(QLatin1String("objects"));
+        writer.writeObjects(r, owner.objects());
     }
     if (layer.isKindOf<VRObjectDrawingLayer>()) {
         const auto &drawingLayer = static_cast<const VRObjectDrawingLayer &>(layer);
         const QColor c = drawingLayer.selectionColour();
-        r.insert(QStringLiteral("selectionColour"),
-                 c.isValid() ? QJsonValue(VRArchiveWriter::colour(c)) : QJsonValue());
-        r.insert(QStringLiteral("layoutParams"),
-                 VRArchiveWriter::map(drawingLayer.layoutParams(), &writer));
-        QJsonArray selection;
+        if (c.isValid())
+            r.insert("selectionColour", VRArchiveWriter::colour(c));
+        else
+            r.insert("selectionColour", nullptr);
+        r.key(QLatin1String("layoutParams"));
+        VRArchiveWriter::writeMap(r, drawingLayer.layoutParams(), &writer);
+        r.beginArray("selection");
         for (const auto &o : drawingLayer.selection())
-            selection.append(writer.uidOf(o.get()));
-        r.insert(QStringLiteral("selection"), selection);
+            r.value(writer.uidOf(o.get()));
+        r.end();
     }
-    return r;
+    r.end();
 }
 
-VRLayerRef readLayer(const QJsonValue &value, VRArchiveReader &reader, const QString &path)
+// `objects` holds the layer's object records when they were parsed apart from its record.
+VRLayerRef readLayer(const QJsonValue &value, VRArchiveReader &reader, const QString &path,
+                     VRRecordSource *objects)
 {
     if (!value.isObject()) {
         reader.fail(path, VRArchiveReader::typeError("a layer record"));
@@ -104,11 +112,13 @@ VRLayerRef readLayer(const QJsonValue &value, VRArchiveReader &reader, const QSt
     layer->setShouldDrawToPrinter(print);
     if (layer->isKindOf<VRObjectOwnerLayer>()) {
         auto &owner = static_cast<VRObjectOwnerLayer &>(*layer);
-        const VRObjectList objects = reader.readObjects(r.value(QStringLiteral("objects")),
-                                                        path + QStringLiteral(".objects"));
+        const QString objectsPath = path + QStringLiteral(".objects");
+        const VRObjectList read =
+            objects ? reader.readObjects(*objects, objectsPath)
+                    : reader.readObjects(r.value(QStringLiteral("objects")), objectsPath);
         if (reader.failed())
             return nullptr;
-        owner.addObjectsFromArray(objects);
+        owner.addObjectsFromArray(read);
     }
     if (layer->isKindOf<VRObjectDrawingLayer>()) {
         auto drawingLayer = std::static_pointer_cast<VRObjectDrawingLayer>(layer);
@@ -169,7 +179,11 @@ VRResult<QJsonObject> VRArchiver::parse(const QByteArray &data, const QString &e
                 .arg(error.offset)};
     if (!document.isObject())
         return VRError{QStringLiteral("The file is not a Quintora drawing.")};
-    const QJsonObject root = document.object();
+    return checkRoot(document.object(), expectedFormat);
+}
+
+VRResult<QJsonObject> VRArchiver::checkRoot(const QJsonObject &root, const QString &expectedFormat)
+{
     if (root.value(QStringLiteral("format")).toString() != expectedFormat)
         return VRError{QStringLiteral("The file is not a Quintora drawing.")};
     const QJsonValue version = root.value(QStringLiteral("version"));
@@ -184,93 +198,129 @@ VRResult<QJsonObject> VRArchiver::parse(const QByteArray &data, const QString &e
 QByteArray VRArchiver::documentData(const VRDrawing &drawing)
 {
     VRArchiveWriter writer;
-    QJsonObject d;
-    d.insert(QStringLiteral("size"), VRArchiveWriter::size(drawing.drawingSize()));
-    d.insert(QStringLiteral("margins"), QJsonArray{drawing.leftMargin(), drawing.topMargin(),
-                                                   drawing.rightMargin(), drawing.bottomMargin()});
-    d.insert(QStringLiteral("units"),
-             QJsonObject{{QStringLiteral("name"), drawing.drawingUnits()},
-                         {QStringLiteral("factor"), drawing.unitToPointsConversionFactor()}});
-    d.insert(QStringLiteral("paper"), VRArchiveWriter::colour(drawing.paperColour()));
-    d.insert(QStringLiteral("pagination"), drawing.paginationMode());
-    d.insert(QStringLiteral("pageBreaks"), drawing.pageBreaksVisible());
-    d.insert(QStringLiteral("snapToGrid"), drawing.snapsToGrid());
+    VRJsonStreamWriter out;
+    out.beginObject();
+    // The drawing's fields in the order that numbers objects and collects styles as files
+    // always have; the writer sorts the keys.
+    out.beginObject("drawing");
+    const QSizeF size = drawing.drawingSize();
+    out.insert("size", {size.width(), size.height()});
+    out.insert("margins", {drawing.leftMargin(), drawing.topMargin(), drawing.rightMargin(),
+                           drawing.bottomMargin()});
+    out.beginObject("units");
+    out.insert("name", drawing.drawingUnits());
+    out.insert("factor", drawing.unitToPointsConversionFactor());
+    out.end();
+    out.insert("paper", VRArchiveWriter::colour(drawing.paperColour()));
+    out.insert("pagination", drawing.paginationMode());
+    out.insert("pageBreaks", drawing.pageBreaksVisible());
+    out.insert("snapToGrid", drawing.snapsToGrid());
     if (const VRGridLayer *grid = drawing.gridLayer()) {
-        d.insert(
-            QStringLiteral("grid"),
-            QJsonObject{{QStringLiteral("unitDistance"), grid->unitDistance()},
-                        {QStringLiteral("span"), grid->span()},
-                        {QStringLiteral("divisions"), grid->divisions()},
-                        {QStringLiteral("majors"), grid->majors()},
-                        {QStringLiteral("rulerSteps"), grid->rulerSteps()},
-                        {QStringLiteral("colour"), VRArchiveWriter::colour(grid->spanColour())},
-                        {QStringLiteral("visible"), grid->isVisible()},
-                        {QStringLiteral("print"), grid->shouldDrawToPrinter()}});
+        out.beginObject("grid");
+        out.insert("unitDistance", grid->unitDistance());
+        out.insert("span", grid->span());
+        out.insert("divisions", grid->divisions());
+        out.insert("majors", grid->majors());
+        out.insert("rulerSteps", grid->rulerSteps());
+        out.insert("colour", VRArchiveWriter::colour(grid->spanColour()));
+        out.insert("visible", grid->isVisible());
+        out.insert("print", grid->shouldDrawToPrinter());
+        out.end();
     }
     if (drawing.currentNotationPath().isEmpty()) {
-        d.insert(QStringLiteral("notation"), QJsonValue());
+        out.insert("notation", nullptr);
     } else {
-        d.insert(QStringLiteral("notation"),
-                 QJsonObject{{QStringLiteral("path"), drawing.currentNotationPath()},
-                             {QStringLiteral("name"), drawing.currentNotationName()}});
+        out.beginObject("notation");
+        out.insert("path", drawing.currentNotationPath());
+        out.insert("name", drawing.currentNotationName());
+        out.end();
     }
-    d.insert(QStringLiteral("router"),
-             QJsonObject{{QStringLiteral("disabled"), drawing.avoidRouterIsDisabled()},
-                         {QStringLiteral("shapeBufferDistance"), drawing.shapeBufferDistance()},
-                         {QStringLiteral("segmentPenalty"), drawing.segmentPenalty()},
-                         {QStringLiteral("nudge"), drawing.nudgeOrthogonalSegments()},
-                         {QStringLiteral("nudgeChanged"),
-                          drawing.wasChangedFromDefaultNudgeOrthogonalSegments()}});
+    out.beginObject("router");
+    out.insert("disabled", drawing.avoidRouterIsDisabled());
+    out.insert("shapeBufferDistance", drawing.shapeBufferDistance());
+    out.insert("segmentPenalty", drawing.segmentPenalty());
+    out.insert("nudge", drawing.nudgeOrthogonalSegments());
+    out.insert("nudgeChanged", drawing.wasChangedFromDefaultNudgeOrthogonalSegments());
+    out.end();
     auto &mutableDrawing = const_cast<VRDrawing &>(drawing);
     if (QSet<int> *tags = mutableDrawing.hiddenGroupTags()) {
         QList<int> sorted(tags->cbegin(), tags->cend());
         std::sort(sorted.begin(), sorted.end());
-        QJsonArray array;
+        out.beginArray("hiddenGroupTags");
         for (int t : sorted)
-            array.append(t);
-        d.insert(QStringLiteral("hiddenGroupTags"), array);
+            out.value(t);
+        out.end();
     } else {
-        d.insert(QStringLiteral("hiddenGroupTags"), QJsonValue());
+        out.insert("hiddenGroupTags", nullptr);
     }
-    QJsonObject imported;
-    for (const QString &key : drawing.importedElementsKeys())
-        imported.insert(key, writer.objectRecords(drawing.importedElementsForKey(key)));
-    d.insert(QStringLiteral("importedElements"), imported);
-    d.insert(QStringLiteral("sequenceDic"), VRArchiveWriter::map(drawing.sequenceDic(), &writer));
-    d.insert(QStringLiteral("sequenceStyleDic"),
-             VRArchiveWriter::map(mutableDrawing.sequenceStyleDic(), &writer));
-    d.insert(QStringLiteral("mermaidSourceText"), drawing.mermaidSourceText().isNull()
-                                                      ? QJsonValue()
-                                                      : QJsonValue(drawing.mermaidSourceText()));
-    d.insert(QStringLiteral("metadata"), VRArchiveWriter::map(drawing.metadata(), &writer));
-    QJsonArray layers;
+    out.beginObject("importedElements");
+    for (const QString &key : drawing.importedElementsKeys()) {
+        out.key(key);
+        writer.writeObjects(out, drawing.importedElementsForKey(key));
+    }
+    out.end();
+    out.key(QLatin1String("sequenceDic"));
+    VRArchiveWriter::writeMap(out, drawing.sequenceDic(), &writer);
+    out.key(QLatin1String("sequenceStyleDic"));
+    VRArchiveWriter::writeMap(out, mutableDrawing.sequenceStyleDic(), &writer);
+    if (drawing.mermaidSourceText().isNull())
+        out.insert("mermaidSourceText", nullptr);
+    else
+        out.insert("mermaidSourceText", drawing.mermaidSourceText());
+    out.key(QLatin1String("metadata"));
+    VRArchiveWriter::writeMap(out, drawing.metadata(), &writer);
+    out.beginArray("layers");
     for (int i = 0; i < drawing.countOfLayers(); ++i)
-        layers.append(layerRecord(*drawing.objectInLayersAtIndex(i), writer));
-    d.insert(QStringLiteral("layers"), layers);
-    d.insert(QStringLiteral("activeLayer"), drawing.indexOfActiveLayer());
+        writeLayer(out, *drawing.objectInLayersAtIndex(i), writer);
+    out.end();
+    out.insert("activeLayer", drawing.indexOfActiveLayer());
+    out.end();
 
-    QJsonObject root{{QStringLiteral("format"), kDrawingFormat},
-                     {QStringLiteral("version"), kFormatVersion},
-                     {QStringLiteral("generator"),
-                      QStringLiteral("Quintora ") + QCoreApplication::applicationVersion()},
-                     {QStringLiteral("drawing"), d},
-                     {QStringLiteral("styles"), writer.stylesTable()},
-                     {QStringLiteral("images"), writer.imagesTable()}};
-    return QJsonDocument(root).toJson(QJsonDocument::Compact);
+    out.insert("format", kDrawingFormat);
+    out.insert("generator", QStringLiteral("Quintora ") + QCoreApplication::applicationVersion());
+    out.key(QLatin1String("images"));
+    out.value(QJsonValue(writer.imagesTable()));
+    out.key(QLatin1String("styles"));
+    out.rawValue(writer.takeStylesText());
+    out.insert("version", kFormatVersion);
+    out.end();
+    return out.take();
 }
 
 VRResult<std::unique_ptr<VRDrawing>> VRArchiver::drawingFromData(const QByteArray &data)
 {
+    // Large documents are parsed in parts on worker threads while the records are read. When
+    // the parts do not make up the document (or anything fails), the whole text is parsed and
+    // read as one, so damaged files get the same message either way.
+    if (data.size() >= kPartsThreshold && data.size() <= kMaximumFileSize) {
+        VRArchiveParser parts;
+        if (parts.start(data, kMaximumNesting) && parts.rootParsed()) {
+            auto root = checkRoot(parts.root(), kDrawingFormat);
+            if (root.ok()) {
+                auto drawing = readDrawing(root.value(), &parts);
+                if (drawing.ok() && !parts.broken())
+                    return drawing;
+            }
+        }
+    }
     auto parsed = parse(data, kDrawingFormat);
     if (!parsed.ok())
         return VRError{parsed.errorMessage()};
-    const QJsonObject &root = parsed.value();
+    return readDrawing(parsed.value(), nullptr);
+}
+
+VRResult<std::unique_ptr<VRDrawing>> VRArchiver::readDrawing(const QJsonObject &root,
+                                                             VRArchiveParser *parts)
+{
     VRArchiveReader reader;
     if (!root.value(QStringLiteral("images")).isUndefined()
         && !root.value(QStringLiteral("images")).isObject())
         return VRError{QStringLiteral("images: expected a dictionary")};
     reader.setImages(root.value(QStringLiteral("images")).toObject());
-    if (!reader.readStyles(root.value(QStringLiteral("styles")), QStringLiteral("styles")))
+    VRRecordSource *styles = parts ? parts->styles() : nullptr;
+    if (!(styles
+              ? reader.readStyles(*styles, QStringLiteral("styles"))
+              : reader.readStyles(root.value(QStringLiteral("styles")), QStringLiteral("styles"))))
         return VRError{reader.errorMessage()};
     if (!root.value(QStringLiteral("drawing")).isObject())
         return VRError{QStringLiteral("drawing: expected a drawing record")};
@@ -345,8 +395,8 @@ VRResult<std::unique_ptr<VRDrawing>> VRArchiver::drawingFromData(const QByteArra
     }
     QList<VRLayerRef> layers;
     for (int i = 0; i < layerRecords.size(); ++i) {
-        auto layer =
-            readLayer(layerRecords.at(i), reader, p + QStringLiteral(".layers[%1]").arg(i));
+        auto layer = readLayer(layerRecords.at(i), reader, p + QStringLiteral(".layers[%1]").arg(i),
+                               parts ? parts->objectsOfLayer(i) : nullptr);
         if (!layer)
             return failure();
         layers.append(layer);
@@ -488,13 +538,20 @@ VRResult<std::unique_ptr<VRDrawing>> VRArchiver::drawingFromData(const QByteArra
 QByteArray VRArchiver::objectsData(const VRObjectList &objects)
 {
     VRArchiveWriter writer;
-    const QJsonArray records = writer.objectRecords(objects);
-    QJsonObject root{{QStringLiteral("format"), kObjectsFormat},
-                     {QStringLiteral("version"), kFormatVersion},
-                     {QStringLiteral("objects"), records},
-                     {QStringLiteral("styles"), writer.stylesTable()},
-                     {QStringLiteral("images"), writer.imagesTable()}};
-    return QJsonDocument(root).toJson(QJsonDocument::Compact);
+    VRJsonStreamWriter records;
+    writer.writeObjects(records, objects);
+    VRJsonStreamWriter out;
+    out.beginObject();
+    out.insert("format", kObjectsFormat);
+    out.key(QLatin1String("images"));
+    out.value(QJsonValue(writer.imagesTable()));
+    out.key(QLatin1String("objects"));
+    out.rawValue(records.take());
+    out.key(QLatin1String("styles"));
+    out.rawValue(writer.takeStylesText());
+    out.insert("version", kFormatVersion);
+    out.end();
+    return out.take();
 }
 
 VRResult<VRObjectList> VRArchiver::objectsFromData(const QByteArray &data)

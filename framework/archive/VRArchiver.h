@@ -7,6 +7,8 @@
 
 #include <memory>
 
+class VRArchiveParser;
+
 // The one serialiser of the native format: documents, the objects pasteboard, stored element
 // data and copies all use the same object records. Reading is all-or-nothing and never makes
 // an object of a class outside the allow-list.
@@ -30,4 +32,12 @@ public:
 
     // Checks size and nesting before parsing, then parses; the error names what is wrong.
     static VRResult<QJsonObject> parse(const QByteArray &data, const QString &expectedFormat);
+
+private:
+    // Documents from this size on are parsed in parts on worker threads.
+    static constexpr qsizetype kPartsThreshold = 256 * 1024;
+
+    static VRResult<QJsonObject> checkRoot(const QJsonObject &root, const QString &expectedFormat);
+    static VRResult<std::unique_ptr<VRDrawing>> readDrawing(const QJsonObject &root,
+                                                            VRArchiveParser *parts);
 };

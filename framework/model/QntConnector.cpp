@@ -18,6 +18,7 @@
 #include "framework/styles/QntConnectorStyle.h"
 #include "framework/styles/VRRenderContext.h"
 #include "framework/styles/VRStyle.h"
+#include "framework/archive/VRJsonWriter.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -1367,50 +1368,63 @@ VRObjectRef QntConnector::copy() const
     return object;
 }
 
-static QJsonObject endRecord(const QntConnectorEndPoint &end, VRArchiveWriter &writer)
+static void writeEnd(VRJsonWriter &r, const QntConnectorEndPoint &end, VRArchiveWriter &writer)
 {
     auto element = end.targetElement();
     const bool attached = element && end.targetStickySpot();
-    return {{QStringLiteral("element"),
-             attached ? QJsonValue(writer.uidOf(element.get())) : QJsonValue()},
-            {QStringLiteral("spot"), attached ? QJsonValue(end.spotIndex()) : QJsonValue()},
-            {QStringLiteral("point"), VRArchiveWriter::point(end.location())}};
+    r.beginObject();
+    if (attached) {
+        r.insert("element", writer.uidOf(element.get()));
+        r.insert("spot", end.spotIndex());
+    } else {
+        r.insert("element", nullptr);
+        r.insert("spot", nullptr);
+    }
+    const QPointF point = end.location();
+    r.insert("point", {point.x(), point.y()});
+    r.end();
 }
 
-void QntConnector::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
+void QntConnector::writeRecord(VRJsonWriter &r, VRArchiveWriter &writer) const
 {
     VRDrawablePath::writeRecord(r, writer);
-    r.insert(QStringLiteral("mode"), m_mode);
-    r.insert(QStringLiteral("routing"), m_routing);
-    r.insert(QStringLiteral("curve"), m_curve);
-    r.insert(QStringLiteral("start"), endRecord(*m_start, writer));
-    r.insert(QStringLiteral("end"), endRecord(*m_end, writer));
-    r.insert(QStringLiteral("skinOptions"), VRArchiveWriter::map(m_skinOptions, &writer));
-    if (const QVariantMap parts = partStyles(true); !parts.isEmpty())
-        r.insert(QStringLiteral("partStyles"), VRArchiveWriter::map(parts, &writer));
-    r.insert(QStringLiteral("colorSchemeId"), m_colorSchemeId);
-    r.insert(QStringLiteral("startSchemeId"), m_startSchemeId);
-    r.insert(QStringLiteral("endSchemeId"), m_endSchemeId);
-    r.insert(QStringLiteral("transparency"), m_transparency);
-    if (!m_bendOffset.isNull())
-        r.insert(QStringLiteral("bendOffset"), VRArchiveWriter::point(m_bendOffset));
-    if (!m_userPoints.isEmpty()) {
-        QJsonArray points;
-        for (const QPointF &p : m_userPoints)
-            points.append(VRArchiveWriter::point(p));
-        r.insert(QStringLiteral("userPoints"), points);
+    r.insert("mode", m_mode);
+    r.insert("routing", m_routing);
+    r.insert("curve", m_curve);
+    r.key(QLatin1String("start"));
+    writeEnd(r, *m_start, writer);
+    r.key(QLatin1String("end"));
+    writeEnd(r, *m_end, writer);
+    r.key(QLatin1String("skinOptions"));
+    VRArchiveWriter::writeMap(r, m_skinOptions, &writer);
+    if (const QVariantMap parts = partStyles(true); !parts.isEmpty()) {
+        r.key(QLatin1String("partStyles"));
+        VRArchiveWriter::writeMap(r, parts, &writer);
     }
-    r.insert(QStringLiteral("shaftColour"), m_shaftColour.isValid()
-                                                ? QJsonValue(VRArchiveWriter::colour(m_shaftColour))
-                                                : QJsonValue());
-    QJsonObject label;
-    m_label.write(label);
-    label.insert(QStringLiteral("layoutMode"), m_layoutMode);
-    label.insert(QStringLiteral("x"), m_textX);
-    label.insert(QStringLiteral("y"), m_textY);
-    label.insert(QStringLiteral("reference"), m_reference);
-    label.insert(QStringLiteral("offset"), VRArchiveWriter::size(m_pointOffset));
-    r.insert(QStringLiteral("label"), label);
+    r.insert("colorSchemeId", m_colorSchemeId);
+    r.insert("startSchemeId", m_startSchemeId);
+    r.insert("endSchemeId", m_endSchemeId);
+    r.insert("transparency", m_transparency);
+    if (!m_bendOffset.isNull())
+        r.insert("bendOffset", {m_bendOffset.x(), m_bendOffset.y()});
+    if (!m_userPoints.isEmpty()) {
+        r.beginArray("userPoints");
+        for (const QPointF &p : m_userPoints)
+            r.numbers({p.x(), p.y()});
+        r.end();
+    }
+    if (m_shaftColour.isValid())
+        r.insert("shaftColour", VRArchiveWriter::colour(m_shaftColour));
+    else
+        r.insert("shaftColour", nullptr);
+    r.beginObject("label");
+    m_label.write(r);
+    r.insert("layoutMode", m_layoutMode);
+    r.insert("x", m_textX);
+    r.insert("y", m_textY);
+    r.insert("reference", m_reference);
+    r.insert("offset", {m_pointOffset.width(), m_pointOffset.height()});
+    r.end();
 }
 
 static bool readEnd(const QJsonObject &r, const QString &key, QntConnectorEndPoint &end,

@@ -175,7 +175,7 @@ public:
     LabelSettings labelSettingsForCentre(QPointF centre) const;
 
     VRObjectRef copy() const override;
-    void writeRecord(QJsonObject &record, VRArchiveWriter &writer) const override;
+    void writeRecord(VRJsonWriter &record, VRArchiveWriter &writer) const override;
     bool readRecord(const QJsonObject &record, VRArchiveReader &reader,
                     const QString &path) override;
 

@@ -3,6 +3,7 @@
 #include "framework/styles/VRTextAdornment.h"
 
 #include "framework/archive/VRArchiveReader.h"
+#include "framework/archive/VRJsonWriter.h"
 
 #include <QJsonObject>
 
@@ -51,12 +52,12 @@ VRObjectRef QntConnectorDoubleText::copy() const
     return object;
 }
 
-void QntConnectorDoubleText::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
+void QntConnectorDoubleText::writeRecord(VRJsonWriter &r, VRArchiveWriter &writer) const
 {
     QntConnector::writeRecord(r, writer);
-    QJsonObject label;
-    m_label2.write(label);
-    r.insert(QStringLiteral("label2"), label);
+    r.beginObject("label2");
+    m_label2.write(r);
+    r.end();
 }
 
 bool QntConnectorDoubleText::readRecord(const QJsonObject &r, VRArchiveReader &reader,

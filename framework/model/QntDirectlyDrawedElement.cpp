@@ -2,6 +2,7 @@
 
 #include "framework/archive/VRArchiveReader.h"
 #include "framework/archive/VRArchiveWriter.h"
+#include "framework/archive/VRJsonWriter.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -58,13 +59,13 @@ VRObjectRef QntDirectlyDrawedElement::copy() const
     return object;
 }
 
-void QntDirectlyDrawedElement::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
+void QntDirectlyDrawedElement::writeRecord(VRJsonWriter &r, VRArchiveWriter &writer) const
 {
     QntElement::writeRecord(r, writer);
     QJsonArray colours;
     for (const QColor &c : m_colours)
         colours.append(VRArchiveWriter::colour(c));
-    r.insert(QStringLiteral("colors"), colours);
+    r.insert("colors", colours);
 }
 
 bool QntDirectlyDrawedElement::readRecord(const QJsonObject &r, VRArchiveReader &reader,

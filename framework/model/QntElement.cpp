@@ -12,6 +12,7 @@
 #include "framework/undo/VRUndoManager.h"
 #include "framework/view/QntConnectorTool.h"
 #include "framework/view/VRDrawingView.h"
+#include "framework/archive/VRJsonWriter.h"
 #include "platform/UserDefaults.h"
 
 #include <QJsonArray>
@@ -569,30 +570,37 @@ VRObjectRef QntElement::copy() const
     return object;
 }
 
-void QntElement::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
+void QntElement::writeRecord(VRJsonWriter &r, VRArchiveWriter &writer) const
 {
     VRShapeGroup::writeRecord(r, writer);
-    r.insert(QStringLiteral("text"),
-             m_text ? QJsonValue(writer.objectRecord(*m_text)) : QJsonValue());
-    r.insert(QStringLiteral("notationPath"), m_notationPath);
-    r.insert(QStringLiteral("colorSchemeId"), m_colorSchemeId);
-    r.insert(QStringLiteral("transparency"), m_transparency);
-    r.insert(QStringLiteral("padding"), QJsonObject{{QStringLiteral("mode"), m_paddingMode},
-                                                    {QStringLiteral("lr"), m_paddingLR},
-                                                    {QStringLiteral("tb"), m_paddingTB}});
-    r.insert(QStringLiteral("originalSize"), VRArchiveWriter::size(m_originalSize));
-    r.insert(QStringLiteral("originalSizeWithoutScale"),
-             VRArchiveWriter::size(m_originalSizeWithoutScale));
-    r.insert(QStringLiteral("autoSize"), m_autoSize);
-    r.insert(QStringLiteral("keepFixedWidth"), m_keepFixedWidth);
-    r.insert(QStringLiteral("onlyContourMode"), m_onlyContourMode);
-    r.insert(QStringLiteral("editAllPartsAtOnce"), m_editAllPartsAtOnce);
-    r.insert(QStringLiteral("canUngroup"), m_canUngroup);
-    r.insert(QStringLiteral("mode"), m_mode);
-    QJsonArray spots;
-    for (const auto &spot : m_spots)
-        spots.append(VRArchiveWriter::point(spot->relativePosition()));
-    r.insert(QStringLiteral("stickySpots"), spots);
+    r.key(QLatin1String("text"));
+    if (m_text)
+        writer.writeObject(r, *m_text);
+    else
+        r.null();
+    r.insert("notationPath", m_notationPath);
+    r.insert("colorSchemeId", m_colorSchemeId);
+    r.insert("transparency", m_transparency);
+    r.beginObject("padding");
+    r.insert("mode", m_paddingMode);
+    r.insert("lr", m_paddingLR);
+    r.insert("tb", m_paddingTB);
+    r.end();
+    r.insert("originalSize", {m_originalSize.width(), m_originalSize.height()});
+    r.insert("originalSizeWithoutScale",
+             {m_originalSizeWithoutScale.width(), m_originalSizeWithoutScale.height()});
+    r.insert("autoSize", m_autoSize);
+    r.insert("keepFixedWidth", m_keepFixedWidth);
+    r.insert("onlyContourMode", m_onlyContourMode);
+    r.insert("editAllPartsAtOnce", m_editAllPartsAtOnce);
+    r.insert("canUngroup", m_canUngroup);
+    r.insert("mode", m_mode);
+    r.beginArray("stickySpots");
+    for (const auto &spot : m_spots) {
+        const QPointF p = spot->relativePosition();
+        r.numbers({p.x(), p.y()});
+    }
+    r.end();
 }
 
 bool QntElement::readRecord(const QJsonObject &r, VRArchiveReader &reader, const QString &path)
@@ -643,10 +651,12 @@ bool QntElement::readRecord(const QJsonObject &r, VRArchiveReader &reader, const
         QList<QPointF> positions;
         for (int i = 0; i < spots.size(); ++i) {
             QPointF p;
-            if (!reader.readPoint(QJsonObject{{QStringLiteral("p"), spots.at(i)}},
-                                  QStringLiteral("p"),
-                                  path + QStringLiteral(".stickySpots[%1]").arg(i), p, true))
+            if (!VRArchiveReader::pointFromValue(spots.at(i), p)) {
+                reader.readPoint(QJsonObject{{QStringLiteral("p"), spots.at(i)}},
+                                 QStringLiteral("p"),
+                                 path + QStringLiteral(".stickySpots[%1]").arg(i), p, true);
                 return false;
+            }
             positions.append(p);
         }
         setStickySpots(positions);

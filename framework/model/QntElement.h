@@ -111,7 +111,7 @@ public:
     void setNotes(const QString &notes) { setString(notes, QStringLiteral("Notes")); }
 
     VRObjectRef copy() const override;
-    void writeRecord(QJsonObject &record, VRArchiveWriter &writer) const override;
+    void writeRecord(VRJsonWriter &record, VRArchiveWriter &writer) const override;
     bool readRecord(const QJsonObject &record, VRArchiveReader &reader,
                     const QString &path) override;
     void setState(int state) override { VRShapeGroup::setState(state); }

@@ -3,6 +3,7 @@
 #include "framework/model/QntElement.h"
 #include "framework/archive/VRArchiveReader.h"
 #include "framework/model/VRDrawableShape.h"
+#include "framework/archive/VRJsonWriter.h"
 
 #include <QJsonObject>
 #include <QPainter>
@@ -165,11 +166,11 @@ VRObjectRef QntElementArrow::copy() const
     return object;
 }
 
-void QntElementArrow::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
+void QntElementArrow::writeRecord(VRJsonWriter &r, VRArchiveWriter &writer) const
 {
     QntConnector::writeRecord(r, writer);
-    r.insert(QStringLiteral("direction"), m_direction);
-    r.insert(QStringLiteral("thickness"), m_thickness);
+    r.insert("direction", m_direction);
+    r.insert("thickness", m_thickness);
 }
 
 bool QntElementArrow::readRecord(const QJsonObject &r, VRArchiveReader &reader, const QString &path)

@@ -30,7 +30,7 @@ public:
     VRObjectList objectsWithPrefixId(const QString &prefix) const override;
 
     VRObjectRef copy() const override;
-    void writeRecord(QJsonObject &record, VRArchiveWriter &writer) const override;
+    void writeRecord(VRJsonWriter &record, VRArchiveWriter &writer) const override;
     bool readRecord(const QJsonObject &record, VRArchiveReader &reader,
                     const QString &path) override;
 

@@ -4,6 +4,7 @@
 #include "framework/archive/VRArchiveWriter.h"
 #include "framework/base/VRConstants.h"
 #include "framework/undo/VRUndoManager.h"
+#include "framework/archive/VRJsonWriter.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
@@ -569,30 +570,35 @@ VRObjectRef QntElementTable::copy() const
     return object;
 }
 
-void QntElementTable::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
+void QntElementTable::writeRecord(VRJsonWriter &r, VRArchiveWriter &writer) const
 {
     QntElement::writeRecord(r, writer);
-    r.remove(QStringLiteral("members")); // the cells are the members
-    QJsonArray rows, columns, cells;
+    r.remove(QLatin1String("members")); // the cells are the members
+    r.beginArray("rows");
     for (double h : m_rows)
-        rows.append(h);
+        r.value(h);
+    r.end();
+    r.beginArray("columns");
     for (double w : m_columns)
-        columns.append(w);
+        r.value(w);
+    r.end();
+    r.beginArray("cells");
     for (const auto &p : m_cells) {
-        cells.append(QJsonObject{{QStringLiteral("row"), p.row},
-                                 {QStringLiteral("column"), p.column},
-                                 {QStringLiteral("rowSpan"), p.rowSpan},
-                                 {QStringLiteral("columnSpan"), p.columnSpan},
-                                 {QStringLiteral("cell"), writer.objectRecord(*p.cell)}});
+        r.beginObject();
+        r.insert("row", p.row);
+        r.insert("column", p.column);
+        r.insert("rowSpan", p.rowSpan);
+        r.insert("columnSpan", p.columnSpan);
+        r.key(QLatin1String("cell"));
+        writer.writeObject(r, *p.cell);
+        r.end();
     }
-    r.insert(QStringLiteral("rows"), rows);
-    r.insert(QStringLiteral("columns"), columns);
-    r.insert(QStringLiteral("cells"), cells);
-    r.insert(QStringLiteral("showGrid"), m_look.showGrid);
-    r.insert(QStringLiteral("showTableFrame"), m_look.showFrame);
-    r.insert(QStringLiteral("gridColor"), VRArchiveWriter::colour(m_look.gridColour));
-    r.insert(QStringLiteral("gridLineWidth"), m_look.gridWidth);
-    r.insert(QStringLiteral("cornerRadius"), m_look.cornerRadius);
+    r.end();
+    r.insert("showGrid", m_look.showGrid);
+    r.insert("showTableFrame", m_look.showFrame);
+    r.insert("gridColor", VRArchiveWriter::colour(m_look.gridColour));
+    r.insert("gridLineWidth", m_look.gridWidth);
+    r.insert("cornerRadius", m_look.cornerRadius);
 }
 
 bool QntElementTable::readRecord(const QJsonObject &r, VRArchiveReader &reader, const QString &path)

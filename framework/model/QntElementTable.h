@@ -67,7 +67,7 @@ public:
     void setCellTextAngle(double degrees, bool applyToAllCells);
 
     VRObjectRef copy() const override;
-    void writeRecord(QJsonObject &record, VRArchiveWriter &writer) const override;
+    void writeRecord(VRJsonWriter &record, VRArchiveWriter &writer) const override;
     bool readRecord(const QJsonObject &record, VRArchiveReader &reader,
                     const QString &path) override;
 

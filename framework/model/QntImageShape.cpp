@@ -3,6 +3,7 @@
 #include "framework/archive/VRArchiveReader.h"
 #include "framework/archive/VRArchiveWriter.h"
 #include "framework/styles/VRStyle.h"
+#include "framework/archive/VRJsonWriter.h"
 
 #include <QJsonObject>
 #include <QPainter>
@@ -122,15 +123,17 @@ VRObjectRef QntImageShape::copy() const
     return object;
 }
 
-void QntImageShape::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
+void QntImageShape::writeRecord(VRJsonWriter &r, VRArchiveWriter &writer) const
 {
     QntElement::writeRecord(r, writer);
-    r.insert(QStringLiteral("image"),
-             m_image.isNull() ? QJsonValue() : QJsonValue(writer.imageReference(m_image)));
-    r.insert(QStringLiteral("showContour"), m_look.showContour);
-    r.insert(QStringLiteral("contourType"), m_look.contourType);
-    r.insert(QStringLiteral("contourWidth"), m_look.contourWidth);
-    r.insert(QStringLiteral("cornerRadius"), m_look.cornerRadius);
+    if (m_image.isNull())
+        r.insert("image", nullptr);
+    else
+        r.insert("image", writer.imageReference(m_image));
+    r.insert("showContour", m_look.showContour);
+    r.insert("contourType", m_look.contourType);
+    r.insert("contourWidth", m_look.contourWidth);
+    r.insert("cornerRadius", m_look.cornerRadius);
 }
 
 bool QntImageShape::readRecord(const QJsonObject &r, VRArchiveReader &reader, const QString &path)

@@ -7,6 +7,7 @@
 #include "framework/archive/VRArchiveReader.h"
 #include "framework/archive/VRArchiveWriter.h"
 #include "framework/base/VRConstants.h"
+#include "framework/archive/VRJsonWriter.h"
 #include "platform/NotificationCenter.h"
 
 #include <QJsonObject>
@@ -123,13 +124,15 @@ VRObjectRef QntTextCell::copy() const
     return object;
 }
 
-void QntTextCell::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
+void QntTextCell::writeRecord(VRJsonWriter &r, VRArchiveWriter &writer) const
 {
     VRDrawableShape::writeRecord(r, writer);
     m_text.write(r);
-    r.insert(QStringLiteral("fill"),
-             m_fill.isValid() ? QJsonValue(VRArchiveWriter::colour(m_fill)) : QJsonValue());
-    r.insert(QStringLiteral("cellPadding"), QJsonArray{m_paddingLR, m_paddingTB});
+    if (m_fill.isValid())
+        r.insert("fill", VRArchiveWriter::colour(m_fill));
+    else
+        r.insert("fill", nullptr);
+    r.insert("cellPadding", {m_paddingLR, m_paddingTB});
 }
 
 bool QntTextCell::readRecord(const QJsonObject &r, VRArchiveReader &reader, const QString &path)

@@ -34,7 +34,7 @@ public:
     void setTextAngle(double degrees);
 
     VRObjectRef copy() const override;
-    void writeRecord(QJsonObject &record, VRArchiveWriter &writer) const override;
+    void writeRecord(VRJsonWriter &record, VRArchiveWriter &writer) const override;
     bool readRecord(const QJsonObject &record, VRArchiveReader &reader,
                     const QString &path) override;
 

@@ -15,6 +15,7 @@
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRObjectOwnerLayer.h"
 #include "framework/undo/VRUndoManager.h"
+#include "framework/archive/VRJsonWriter.h"
 #include "platform/NotificationCenter.h"
 
 #include <QBuffer>
@@ -599,20 +600,22 @@ VRObjectList deepCopy(const VRObjectList &objects)
     return result;
 }
 
-void VRDrawableObject::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
+void VRDrawableObject::writeRecord(VRJsonWriter &r, VRArchiveWriter &writer) const
 {
-    r.insert(QStringLiteral("class"), className());
-    r.insert(QStringLiteral("uid"), writer.uidOf(this));
-    r.insert(QStringLiteral("location"), VRArchiveWriter::point(m_location));
-    r.insert(QStringLiteral("size"), VRArchiveWriter::size(m_size));
-    r.insert(QStringLiteral("offset"), VRArchiveWriter::size(m_offset));
-    r.insert(QStringLiteral("angle"), m_angle);
-    r.insert(QStringLiteral("locked"), m_locked);
-    r.insert(QStringLiteral("visible"), m_visible);
-    r.insert(QStringLiteral("style"), writer.styleReference(m_style));
-    r.insert(QStringLiteral("manualGradient"), m_manualGradient);
-    r.insert(QStringLiteral("verticalAlignment"), m_verticalAlignment);
-    r.insert(QStringLiteral("metadata"), VRArchiveWriter::map(m_userInfo, &writer));
+    r.insert("class", className());
+    r.insert("uid", writer.uidOf(this));
+    r.insert("location", {m_location.x(), m_location.y()});
+    r.insert("size", {m_size.width(), m_size.height()});
+    r.insert("offset", {m_offset.width(), m_offset.height()});
+    r.insert("angle", m_angle);
+    r.insert("locked", m_locked);
+    r.insert("visible", m_visible);
+    r.key(QLatin1String("style"));
+    writer.writeStyleReference(r, m_style);
+    r.insert("manualGradient", m_manualGradient);
+    r.insert("verticalAlignment", m_verticalAlignment);
+    r.key(QLatin1String("metadata"));
+    VRArchiveWriter::writeMap(r, m_userInfo, &writer);
 }
 
 bool VRDrawableObject::readRecord(const QJsonObject &r, VRArchiveReader &reader,

@@ -24,6 +24,7 @@ class QTextEdit;
 class QntContextTextEditorView;
 class VRArchiveReader;
 class VRArchiveWriter;
+class VRJsonWriter;
 class VRDrawableContainer;
 class VRObjectOwnerLayer;
 
@@ -166,7 +167,7 @@ public:
     void setDblClickCount(int count) { m_dblClickCount = count; }
 
     // Native file record: every class writes and reads its own fields after its base's.
-    virtual void writeRecord(QJsonObject &record, VRArchiveWriter &writer) const;
+    virtual void writeRecord(VRJsonWriter &record, VRArchiveWriter &writer) const;
     virtual bool readRecord(const QJsonObject &record, VRArchiveReader &reader,
                             const QString &path);
 

@@ -4,6 +4,7 @@
 #include "framework/archive/VRArchiveWriter.h"
 #include "framework/model/VRDrawableContainer.h"
 #include "framework/model/VRDrawableShape.h"
+#include "framework/archive/VRJsonWriter.h"
 
 #include <QJsonObject>
 #include <QtMath>
@@ -312,10 +313,10 @@ std::optional<QPainterPath> fromSvgData(const QString &data)
 
 } // namespace VRPath
 
-void VRDrawablePath::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
+void VRDrawablePath::writeRecord(VRJsonWriter &r, VRArchiveWriter &writer) const
 {
     VRDrawableObject::writeRecord(r, writer);
-    r.insert(QStringLiteral("path"), VRPath::toSvgData(m_path));
+    r.insert("path", VRPath::toSvgData(m_path));
 }
 
 bool VRDrawablePath::readRecord(const QJsonObject &r, VRArchiveReader &reader, const QString &path)

@@ -3,6 +3,7 @@
 #include "framework/archive/VRArchiveReader.h"
 #include "framework/archive/VRArchiveWriter.h"
 #include "framework/model/VRDrawablePath.h"
+#include "framework/archive/VRJsonWriter.h"
 
 #include <QJsonObject>
 
@@ -63,11 +64,11 @@ void VRDrawableShape::copyShapeInto(VRDrawableShape &target) const
     target.m_unitPath = m_unitPath;
 }
 
-void VRDrawableShape::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
+void VRDrawableShape::writeRecord(VRJsonWriter &r, VRArchiveWriter &writer) const
 {
     VRDrawableObject::writeRecord(r, writer);
     if (!m_unitPath.isEmpty() && m_unitPath != unitRectAtOrigin())
-        r.insert(QStringLiteral("unitPath"), VRPath::toSvgData(m_unitPath));
+        r.insert("unitPath", VRPath::toSvgData(m_unitPath));
 }
 
 bool VRDrawableShape::readRecord(const QJsonObject &r, VRArchiveReader &reader, const QString &path)

@@ -2,6 +2,7 @@
 
 #include "framework/archive/VRArchiveReader.h"
 #include "framework/archive/VRArchiveWriter.h"
+#include "framework/archive/VRJsonWriter.h"
 
 #include <QJsonObject>
 #include <QPainter>
@@ -42,11 +43,13 @@ VRObjectRef VRImageShape::copy() const
     return object;
 }
 
-void VRImageShape::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
+void VRImageShape::writeRecord(VRJsonWriter &r, VRArchiveWriter &writer) const
 {
     VRDrawableShape::writeRecord(r, writer);
-    r.insert(QStringLiteral("image"),
-             m_image.isNull() ? QJsonValue() : QJsonValue(writer.imageReference(m_image)));
+    if (m_image.isNull())
+        r.insert("image", nullptr);
+    else
+        r.insert("image", writer.imageReference(m_image));
 }
 
 bool VRImageShape::readRecord(const QJsonObject &r, VRArchiveReader &reader, const QString &path)

@@ -5,6 +5,7 @@
 #include "framework/model/VRDrawablePath.h"
 #include "framework/model/VRObjectOwnerLayer.h"
 #include "framework/undo/VRUndoManager.h"
+#include "framework/archive/VRJsonWriter.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -252,11 +253,13 @@ void VRShapeGroup::ungroupToLayer(VRObjectOwnerLayer &layer)
     }
 }
 
-void VRShapeGroup::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
+void VRShapeGroup::writeRecord(VRJsonWriter &r, VRArchiveWriter &writer) const
 {
     VRDrawableShape::writeRecord(r, writer);
-    r.insert(QStringLiteral("contentRect"), VRArchiveWriter::rect(m_contentRect));
-    r.insert(QStringLiteral("members"), writer.objectRecords(m_members));
+    r.insert("contentRect",
+             {m_contentRect.x(), m_contentRect.y(), m_contentRect.width(), m_contentRect.height()});
+    r.key(QLatin1String("members"));
+    writer.writeObjects(r, m_members);
 }
 
 bool VRShapeGroup::readRecord(const QJsonObject &r, VRArchiveReader &reader, const QString &path)

@@ -35,7 +35,7 @@ public:
     QPainterPath renderingPath() const override;
     bool hitTest(QPointF drawingPoint) const override;
     VRObjectRef copy() const override;
-    void writeRecord(QJsonObject &record, VRArchiveWriter &writer) const override;
+    void writeRecord(VRJsonWriter &record, VRArchiveWriter &writer) const override;
     bool readRecord(const QJsonObject &record, VRArchiveReader &reader,
                     const QString &path) override;
 

@@ -4,6 +4,7 @@
 
 #include "framework/archive/VRArchiveReader.h"
 #include "framework/archive/VRArchiveWriter.h"
+#include "framework/archive/VRJsonWriter.h"
 
 #include <QJsonObject>
 #include <QTextBlock>
@@ -144,15 +145,16 @@ QRectF VRTextBlock::layoutFrame(const QRectF &frame) const
     return placed;
 }
 
-void VRTextBlock::write(QJsonObject &r) const
+void VRTextBlock::write(VRJsonWriter &r) const
 {
-    r.insert(QStringLiteral("text"), m_html);
-    r.insert(QStringLiteral("font"), VRArchiveWriter::font(m_font));
-    r.insert(QStringLiteral("colour"), VRArchiveWriter::colour(m_colour));
-    r.insert(QStringLiteral("alignment"), m_alignment);
-    r.insert(QStringLiteral("verticalAlignment"), m_verticalAlignment);
-    r.insert(QStringLiteral("fixedWidth"), m_fixedWidth);
-    r.insert(QStringLiteral("textAngle"), m_angle);
+    r.insert("text", m_html);
+    r.key(QLatin1String("font"));
+    VRArchiveWriter::writeFont(r, m_font);
+    r.insert("colour", VRArchiveWriter::colour(m_colour));
+    r.insert("alignment", m_alignment);
+    r.insert("verticalAlignment", m_verticalAlignment);
+    r.insert("fixedWidth", m_fixedWidth);
+    r.insert("textAngle", m_angle);
 }
 
 bool VRTextBlock::read(const QJsonObject &r, VRArchiveReader &reader, const QString &path)

@@ -11,6 +11,7 @@
 class QJsonObject;
 class QTextDocument;
 class VRArchiveReader;
+class VRJsonWriter;
 class VRTextAdornment;
 
 // A block of rich text with its font, colour and alignment, as shown by text shapes, element
@@ -60,7 +61,7 @@ public:
     void takeFrom(const VRTextAdornment &adornment);
 
     // File record: "text" (HTML), "font", "colour", "alignment", "fixedWidth", "textAngle".
-    void write(QJsonObject &record) const;
+    void write(VRJsonWriter &record) const;
     bool read(const QJsonObject &record, VRArchiveReader &reader, const QString &path);
 
     bool operator==(const VRTextBlock &other) const;

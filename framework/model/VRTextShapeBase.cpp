@@ -4,6 +4,7 @@
 #include "framework/styles/VRTextAdornment.h"
 
 #include "framework/archive/VRArchiveReader.h"
+#include "framework/archive/VRJsonWriter.h"
 
 #include <QJsonObject>
 #include <QPainter>
@@ -104,7 +105,7 @@ VRObjectRef VRTextShapeBase::copy() const
     return object;
 }
 
-void VRTextShapeBase::writeRecord(QJsonObject &r, VRArchiveWriter &writer) const
+void VRTextShapeBase::writeRecord(VRJsonWriter &r, VRArchiveWriter &writer) const
 {
     VRDrawableShape::writeRecord(r, writer);
     m_text.write(r);

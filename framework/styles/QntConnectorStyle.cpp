@@ -3,6 +3,7 @@
 #include "framework/model/QntConnectorArrow.h"
 #include "framework/model/QntConnectorStylizedPath.h"
 #include "framework/styles/VRStyle.h"
+#include "framework/archive/VRJsonWriter.h"
 
 #include <QPainter>
 
@@ -64,10 +65,10 @@ double QntConnectorStyle::extraSpace() const
     return extra;
 }
 
-void QntConnectorStyle::writeProperties(QJsonObject &record, QJsonObject &images) const
+void QntConnectorStyle::writeProperties(VRJsonWriter &record, QJsonObject &images) const
 {
     VRRasterizer::writeProperties(record, images);
     const VRStyleRef shaftStyle = m_shaft ? m_shaft->style() : nullptr;
-    record[QStringLiteral("shaftStyle")] =
-        shaftStyle ? QJsonValue(shaftStyle->uniqueKey()) : QJsonValue(QJsonValue::Null);
+    record.insert("shaftStyle",
+                  shaftStyle ? QJsonValue(shaftStyle->uniqueKey()) : QJsonValue(QJsonValue::Null));
 }

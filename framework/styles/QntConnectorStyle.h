@@ -33,7 +33,7 @@ public:
     double extraSpace() const override;
 
 protected:
-    void writeProperties(QJsonObject &record, QJsonObject &images) const override;
+    void writeProperties(VRJsonWriter &record, QJsonObject &images) const override;
 
 private:
     std::shared_ptr<QntConnectorStylizedPath> m_shaft;

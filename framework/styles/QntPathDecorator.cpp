@@ -2,6 +2,7 @@
 
 #include "framework/model/QntElement.h"
 #include "framework/archive/VRArchiver.h"
+#include "framework/archive/VRJsonWriter.h"
 
 #include <QJsonDocument>
 #include <QPainter>
@@ -37,13 +38,13 @@ void QntPathDecorator::drawMotif(QPainter &painter, double scale) const
     m_element->render(painter);
 }
 
-void QntPathDecorator::writeProperties(QJsonObject &record, QJsonObject &images) const
+void QntPathDecorator::writeProperties(VRJsonWriter &record, QJsonObject &images) const
 {
     VRPathDecorator::writeProperties(record, images);
     // The element travels as an objects record of its own, with its styles and images.
-    record[QStringLiteral("element")] =
-        m_element ? QJsonDocument::fromJson(VRArchiver::objectData(m_element)).object()
-                  : QJsonValue(QJsonValue::Null);
+    record.insert("element",
+                  m_element ? QJsonDocument::fromJson(VRArchiver::objectData(m_element)).object()
+                            : QJsonValue(QJsonValue::Null));
 }
 
 void QntPathDecorator::readProperties(const QJsonObject &record, VRStyleCoding &coding)

@@ -25,7 +25,7 @@ public:
 protected:
     void drawMotif(QPainter &painter, double scale) const override;
     QSizeF motifSize() const override;
-    void writeProperties(QJsonObject &record, QJsonObject &images) const override;
+    void writeProperties(VRJsonWriter &record, QJsonObject &images) const override;
     void readProperties(const QJsonObject &record, VRStyleCoding &coding) override;
 
 private:

@@ -1,6 +1,7 @@
 #include "framework/styles/VRArrowStroke.h"
 
 #include "framework/styles/VRPathGeometry.h"
+#include "framework/archive/VRJsonWriter.h"
 
 #include <QFontMetricsF>
 #include <QLineF>
@@ -256,12 +257,12 @@ QImage VRArrowStroke::standardArrowheadSwatchImage(int kind)
     return image;
 }
 
-void VRArrowStroke::writeProperties(QJsonObject &record, QJsonObject &images) const
+void VRArrowStroke::writeProperties(VRJsonWriter &record, QJsonObject &images) const
 {
     VRStroke::writeProperties(record, images);
-    record[QStringLiteral("arrowHeadAtStart")] = m_arrowHeadAtStart;
-    record[QStringLiteral("arrowHeadAtEnd")] = m_arrowHeadAtEnd;
-    record[QStringLiteral("dimensioningLineOptions")] = m_dimensioningLineOptions;
+    record.insert("arrowHeadAtStart", m_arrowHeadAtStart);
+    record.insert("arrowHeadAtEnd", m_arrowHeadAtEnd);
+    record.insert("dimensioningLineOptions", m_dimensioningLineOptions);
 }
 
 void VRArrowStroke::readProperties(const QJsonObject &record, VRStyleCoding &coding)

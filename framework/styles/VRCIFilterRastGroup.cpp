@@ -1,6 +1,7 @@
 #include "framework/styles/VRCIFilterRastGroup.h"
 
 #include "framework/styles/VRImageFilters.h"
+#include "framework/archive/VRJsonWriter.h"
 
 #include <QPainter>
 
@@ -53,11 +54,11 @@ double VRCIFilterRastGroup::extraSpace() const
     return VRRastGroup::extraSpace() + (m_filter == QLatin1String("VRBlur") ? 8.0 : 0.0);
 }
 
-void VRCIFilterRastGroup::writeProperties(QJsonObject &record, QJsonObject &images) const
+void VRCIFilterRastGroup::writeProperties(VRJsonWriter &record, QJsonObject &images) const
 {
     VRRastGroup::writeProperties(record, images);
-    record[QStringLiteral("filter")] = m_filter;
-    record[QStringLiteral("clipping")] = m_clipping;
+    record.insert("filter", m_filter);
+    record.insert("clipping", m_clipping);
 }
 
 void VRCIFilterRastGroup::readProperties(const QJsonObject &record, VRStyleCoding &coding)

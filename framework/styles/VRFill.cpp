@@ -1,4 +1,5 @@
 #include "framework/styles/VRFill.h"
+#include "framework/archive/VRJsonWriter.h"
 
 #include <QPainter>
 
@@ -143,15 +144,15 @@ double VRFill::extraSpace() const
     return m_shadow ? m_shadow->extent() : 0.0;
 }
 
-void VRFill::writeProperties(QJsonObject &record, QJsonObject &images) const
+void VRFill::writeProperties(VRJsonWriter &record, QJsonObject &images) const
 {
     VRRasterizer::writeProperties(record, images);
-    record[QStringLiteral("colour")] = VRStyleCoding::colourString(m_colour);
-    record[QStringLiteral("patternImage")] = VRStyleCoding::imageJson(m_patternImage, images);
-    record[QStringLiteral("shadow")] = VRStyleCoding::shadowJson(m_shadow);
-    record[QStringLiteral("gradient")] = VRStyleCoding::gradientJson(m_gradient);
-    record[QStringLiteral("gradientMultiplier")] = m_gradientMultiplier;
-    record[QStringLiteral("tracksObjectAngle")] = m_tracksObjectAngle;
+    record.insert("colour", VRStyleCoding::colourString(m_colour));
+    record.insert("patternImage", VRStyleCoding::imageJson(m_patternImage, images));
+    record.insert("shadow", VRStyleCoding::shadowJson(m_shadow));
+    record.insert("gradient", VRStyleCoding::gradientJson(m_gradient));
+    record.insert("gradientMultiplier", m_gradientMultiplier);
+    record.insert("tracksObjectAngle", m_tracksObjectAngle);
 }
 
 void VRFill::readProperties(const QJsonObject &record, VRStyleCoding &coding)

@@ -54,7 +54,7 @@ public:
 protected:
     // The area actually filled (subclasses reshape it).
     virtual QPainterPath filledPath(const VRRenderContext &context) const;
-    void writeProperties(QJsonObject &record, QJsonObject &images) const override;
+    void writeProperties(VRJsonWriter &record, QJsonObject &images) const override;
     void readProperties(const QJsonObject &record, VRStyleCoding &coding) override;
 
 private:

@@ -1,4 +1,5 @@
 #include "framework/styles/VRFillPattern.h"
+#include "framework/archive/VRJsonWriter.h"
 
 #include <QPainter>
 
@@ -85,15 +86,15 @@ void VRFillPattern::render(QPainter &painter, const VRRenderContext &context) co
     painter.restore();
 }
 
-void VRFillPattern::writeProperties(QJsonObject &record, QJsonObject &images) const
+void VRFillPattern::writeProperties(VRJsonWriter &record, QJsonObject &images) const
 {
     VRPathDecorator::writeProperties(record, images);
-    record[QStringLiteral("patternAlternateOffset")] =
-        QJsonArray{m_patternAlternateOffset.width(), m_patternAlternateOffset.height()};
-    record[QStringLiteral("angleInDegrees")] = m_angleInDegrees;
-    record[QStringLiteral("angleIsRelativeToObject")] = m_angleIsRelativeToObject;
-    record[QStringLiteral("motifAngleInDegrees")] = m_motifAngleInDegrees;
-    record[QStringLiteral("motifAngleIsRelativeToPattern")] = m_motifAngleIsRelativeToPattern;
+    record.insert("patternAlternateOffset",
+                  {m_patternAlternateOffset.width(), m_patternAlternateOffset.height()});
+    record.insert("angleInDegrees", m_angleInDegrees);
+    record.insert("angleIsRelativeToObject", m_angleIsRelativeToObject);
+    record.insert("motifAngleInDegrees", m_motifAngleInDegrees);
+    record.insert("motifAngleIsRelativeToPattern", m_motifAngleIsRelativeToPattern);
 }
 
 void VRFillPattern::readProperties(const QJsonObject &record, VRStyleCoding &coding)

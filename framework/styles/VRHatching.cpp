@@ -1,4 +1,5 @@
 #include "framework/styles/VRHatching.h"
+#include "framework/archive/VRJsonWriter.h"
 
 #include <QPainter>
 #include <QPen>
@@ -99,17 +100,17 @@ void VRHatching::render(QPainter &painter, const VRRenderContext &context) const
     painter.restore();
 }
 
-void VRHatching::writeProperties(QJsonObject &record, QJsonObject &images) const
+void VRHatching::writeProperties(VRJsonWriter &record, QJsonObject &images) const
 {
     VRRasterizer::writeProperties(record, images);
-    record[QStringLiteral("colour")] = VRStyleCoding::colourString(m_colour);
-    record[QStringLiteral("spacing")] = m_spacing;
-    record[QStringLiteral("width")] = m_width;
-    record[QStringLiteral("angleInDegrees")] = m_angleInDegrees;
-    record[QStringLiteral("leadIn")] = m_leadIn;
-    record[QStringLiteral("lineCapStyle")] = m_lineCapStyle;
-    record[QStringLiteral("angleIsRelativeToObject")] = m_angleIsRelativeToObject;
-    record[QStringLiteral("dash")] = VRStyleCoding::dashJson(m_dash);
+    record.insert("colour", VRStyleCoding::colourString(m_colour));
+    record.insert("spacing", m_spacing);
+    record.insert("width", m_width);
+    record.insert("angleInDegrees", m_angleInDegrees);
+    record.insert("leadIn", m_leadIn);
+    record.insert("lineCapStyle", m_lineCapStyle);
+    record.insert("angleIsRelativeToObject", m_angleIsRelativeToObject);
+    record.insert("dash", VRStyleCoding::dashJson(m_dash));
 }
 
 void VRHatching::readProperties(const QJsonObject &record, VRStyleCoding &coding)

@@ -40,7 +40,7 @@ public:
     bool isFill() const override { return true; }
 
 protected:
-    void writeProperties(QJsonObject &record, QJsonObject &images) const override;
+    void writeProperties(VRJsonWriter &record, QJsonObject &images) const override;
     void readProperties(const QJsonObject &record, VRStyleCoding &coding) override;
 
 private:

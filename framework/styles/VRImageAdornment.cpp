@@ -1,4 +1,5 @@
 #include "framework/styles/VRImageAdornment.h"
+#include "framework/archive/VRJsonWriter.h"
 
 #include <QPainter>
 
@@ -77,16 +78,16 @@ void VRImageAdornment::render(QPainter &painter, const VRRenderContext &context)
     painter.restore();
 }
 
-void VRImageAdornment::writeProperties(QJsonObject &record, QJsonObject &images) const
+void VRImageAdornment::writeProperties(VRJsonWriter &record, QJsonObject &images) const
 {
     VRRasterizer::writeProperties(record, images);
-    record[QStringLiteral("image")] = VRStyleCoding::imageJson(m_image, images);
-    record[QStringLiteral("opacity")] = m_opacity;
-    record[QStringLiteral("scale")] = m_scale;
-    record[QStringLiteral("angleInDegrees")] = m_angleInDegrees;
-    record[QStringLiteral("clipping")] = m_clipping;
-    record[QStringLiteral("imageIdentifier")] = m_imageIdentifier;
-    record[QStringLiteral("fittingOption")] = m_fittingOption;
+    record.insert("image", VRStyleCoding::imageJson(m_image, images));
+    record.insert("opacity", m_opacity);
+    record.insert("scale", m_scale);
+    record.insert("angleInDegrees", m_angleInDegrees);
+    record.insert("clipping", m_clipping);
+    record.insert("imageIdentifier", m_imageIdentifier);
+    record.insert("fittingOption", m_fittingOption);
 }
 
 void VRImageAdornment::readProperties(const QJsonObject &record, VRStyleCoding &coding)

@@ -1,6 +1,7 @@
 #include "framework/styles/VRPathDecorator.h"
 
 #include "framework/styles/VRPathGeometry.h"
+#include "framework/archive/VRJsonWriter.h"
 
 #include <QPainter>
 
@@ -105,15 +106,15 @@ double VRPathDecorator::extraSpace() const
     return std::max(size.width(), size.height()) / 2.0;
 }
 
-void VRPathDecorator::writeProperties(QJsonObject &record, QJsonObject &images) const
+void VRPathDecorator::writeProperties(VRJsonWriter &record, QJsonObject &images) const
 {
     VRRasterizer::writeProperties(record, images);
-    record[QStringLiteral("interval")] = m_interval;
-    record[QStringLiteral("scale")] = m_scale;
-    record[QStringLiteral("leaderDistance")] = m_leaderDistance;
-    record[QStringLiteral("normalToPath")] = m_normalToPath;
-    record[QStringLiteral("image")] = VRStyleCoding::imageJson(m_image, images);
-    record[QStringLiteral("leadInAndOutLengthProportion")] = m_leadInAndOutLengthProportion;
+    record.insert("interval", m_interval);
+    record.insert("scale", m_scale);
+    record.insert("leaderDistance", m_leaderDistance);
+    record.insert("normalToPath", m_normalToPath);
+    record.insert("image", VRStyleCoding::imageJson(m_image, images));
+    record.insert("leadInAndOutLengthProportion", m_leadInAndOutLengthProportion);
 }
 
 void VRPathDecorator::readProperties(const QJsonObject &record, VRStyleCoding &coding)

@@ -41,7 +41,7 @@ protected:
     // Draws the motif centred on the origin at the given size factor.
     virtual void drawMotif(QPainter &painter, double scale) const;
     virtual QSizeF motifSize() const;
-    void writeProperties(QJsonObject &record, QJsonObject &images) const override;
+    void writeProperties(VRJsonWriter &record, QJsonObject &images) const override;
     void readProperties(const QJsonObject &record, VRStyleCoding &coding) override;
 
     static constexpr int kMaxMotifs = 10000;

@@ -1,4 +1,5 @@
 #include "framework/styles/VRQuartzBlendRastGroup.h"
+#include "framework/archive/VRJsonWriter.h"
 
 #include <algorithm>
 #include <cmath>
@@ -79,12 +80,12 @@ void VRQuartzBlendRastGroup::render(QPainter &painter, const VRRenderContext &co
     painter.restore();
 }
 
-void VRQuartzBlendRastGroup::writeProperties(QJsonObject &record, QJsonObject &images) const
+void VRQuartzBlendRastGroup::writeProperties(VRJsonWriter &record, QJsonObject &images) const
 {
     VRRastGroup::writeProperties(record, images);
-    record[QStringLiteral("blendMode")] = m_blendMode;
-    record[QStringLiteral("alpha")] = m_alpha;
-    record[QStringLiteral("maskImage")] = VRStyleCoding::imageJson(m_maskImage, images);
+    record.insert("blendMode", m_blendMode);
+    record.insert("alpha", m_alpha);
+    record.insert("maskImage", VRStyleCoding::imageJson(m_maskImage, images));
 }
 
 void VRQuartzBlendRastGroup::readProperties(const QJsonObject &record, VRStyleCoding &coding)

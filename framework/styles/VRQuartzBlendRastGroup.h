@@ -32,7 +32,7 @@ public:
     void render(QPainter &painter, const VRRenderContext &context) const override;
 
 protected:
-    void writeProperties(QJsonObject &record, QJsonObject &images) const override;
+    void writeProperties(VRJsonWriter &record, QJsonObject &images) const override;
     void readProperties(const QJsonObject &record, VRStyleCoding &coding) override;
 
 private:

@@ -1,6 +1,7 @@
 #include "framework/styles/VRRastGroup.h"
 
 #include "framework/styles/VRStyle.h"
+#include "framework/archive/VRJsonWriter.h"
 
 #include <QJsonArray>
 #include <QPaintDevice>
@@ -184,13 +185,13 @@ bool VRRastGroup::isFill() const
                        [](const VRRendererRef &r) { return r->isEnabled() && r->isFill(); });
 }
 
-void VRRastGroup::writeProperties(QJsonObject &record, QJsonObject &images) const
+void VRRastGroup::writeProperties(VRJsonWriter &record, QJsonObject &images) const
 {
     VRRasterizer::writeProperties(record, images);
-    QJsonArray renderers;
+    record.beginArray("renderers");
     for (const VRRendererRef &r : m_renderers)
-        renderers.append(r->toJson(images));
-    record[QStringLiteral("renderers")] = renderers;
+        r->writeRecord(record, images);
+    record.end();
 }
 
 void VRRastGroup::readProperties(const QJsonObject &record, VRStyleCoding &coding)
@@ -207,7 +208,8 @@ void VRRastGroup::readProperties(const QJsonObject &record, VRStyleCoding &codin
     }
     const QJsonArray list = value.toArray();
     for (qsizetype i = 0; i < list.size() && coding.ok(); ++i) {
-        VRStyleCoding child = coding.child(QStringLiteral("renderers[%1]").arg(i));
+        VRStyleCoding child =
+            coding.child(QStringLiteral("renderers[") + QString::number(i) + QLatin1Char(']'));
         if (!list.at(i).isObject()) {
             child.fail(QString(), QStringLiteral("expected a renderer record"));
             coding.setError(child.error());

@@ -49,7 +49,7 @@ protected:
     // belongs on the painter's device. Null when nothing can show.
     QImage renderChildrenOffscreen(QPainter &painter, const VRRenderContext &context,
                                    QRect *deviceRect) const;
-    void writeProperties(QJsonObject &record, QJsonObject &images) const override;
+    void writeProperties(VRJsonWriter &record, QJsonObject &images) const override;
     void readProperties(const QJsonObject &record, VRStyleCoding &coding) override;
 
 private:

@@ -3,6 +3,7 @@
 #include "framework/base/VRConstants.h"
 #include "framework/styles/VRRastGroup.h"
 #include "framework/styles/VRStyle.h"
+#include "framework/archive/VRJsonTreeWriter.h"
 
 #include <QJsonDocument>
 #include <QMimeData>
@@ -56,15 +57,22 @@ VRRendererRef VRRasterizer::makeCopy() const
 
 QJsonObject VRRasterizer::toJson(QJsonObject &images) const
 {
-    QJsonObject record;
-    writeProperties(record, images);
-    return record;
+    VRJsonTreeWriter tree;
+    writeRecord(tree, images);
+    return tree.takeObject();
 }
 
-void VRRasterizer::writeProperties(QJsonObject &record, QJsonObject &) const
+void VRRasterizer::writeRecord(VRJsonWriter &out, QJsonObject &images) const
 {
-    record[QStringLiteral("class")] = className();
-    record[QStringLiteral("enabled")] = m_enabled;
+    out.beginObject();
+    writeProperties(out, images);
+    out.end();
+}
+
+void VRRasterizer::writeProperties(VRJsonWriter &record, QJsonObject &) const
+{
+    record.insert("class", className());
+    record.insert("enabled", m_enabled);
 }
 
 void VRRasterizer::readProperties(const QJsonObject &record, VRStyleCoding &coding)

@@ -16,6 +16,7 @@ class QMimeData;
 class QPainter;
 class VRRastGroup;
 class VRRasterizer;
+class VRJsonWriter;
 class VRStyle;
 using VRRendererRef = std::shared_ptr<VRRasterizer>;
 
@@ -58,6 +59,8 @@ public:
 
     // Native records: {"class", "enabled", properties...}; images go to the image table.
     QJsonObject toJson(QJsonObject &images) const;
+    // The same record written as the next value of `out`.
+    void writeRecord(VRJsonWriter &out, QJsonObject &images) const;
     // Creates a renderer from its record through the class allow-list; null with the reason
     // (JSON path and violation) in coding.error() for anything not sound.
     static VRRendererRef fromJson(const QJsonObject &record, VRStyleCoding &coding);
@@ -75,7 +78,7 @@ protected:
 
     virtual VRRendererRef makeCopy() const;
     // Subclasses add their properties; the base handles "class" and "enabled".
-    virtual void writeProperties(QJsonObject &record, QJsonObject &images) const;
+    virtual void writeProperties(VRJsonWriter &record, QJsonObject &images) const;
     virtual void readProperties(const QJsonObject &record, VRStyleCoding &coding);
 
     // Brackets a change for the style's clients (repaint, notification).

@@ -1,6 +1,7 @@
 #include "framework/styles/VRRoughStroke.h"
 
 #include "framework/styles/VRPathGeometry.h"
+#include "framework/archive/VRJsonWriter.h"
 
 #include <QPainter>
 
@@ -36,10 +37,10 @@ double VRRoughStroke::extraSpace() const
     return VRStroke::extraSpace() + 0.5 + m_roughness * 3.5;
 }
 
-void VRRoughStroke::writeProperties(QJsonObject &record, QJsonObject &images) const
+void VRRoughStroke::writeProperties(VRJsonWriter &record, QJsonObject &images) const
 {
     VRStroke::writeProperties(record, images);
-    record[QStringLiteral("roughness")] = m_roughness;
+    record.insert("roughness", m_roughness);
 }
 
 void VRRoughStroke::readProperties(const QJsonObject &record, VRStyleCoding &coding)

@@ -1,6 +1,7 @@
 #include "framework/styles/VRStroke.h"
 
 #include "framework/styles/VRPathGeometry.h"
+#include "framework/archive/VRJsonWriter.h"
 
 #include <QPainter>
 
@@ -121,16 +122,16 @@ double VRStroke::extraSpace() const
     return m_width * join + (m_shadow ? m_shadow->extent() : 0.0);
 }
 
-void VRStroke::writeProperties(QJsonObject &record, QJsonObject &images) const
+void VRStroke::writeProperties(VRJsonWriter &record, QJsonObject &images) const
 {
     VRRasterizer::writeProperties(record, images);
-    record[QStringLiteral("colour")] = VRStyleCoding::colourString(m_colour);
-    record[QStringLiteral("width")] = m_width;
-    record[QStringLiteral("shadow")] = VRStyleCoding::shadowJson(m_shadow);
-    record[QStringLiteral("dash")] = VRStyleCoding::dashJson(m_dash);
-    record[QStringLiteral("lineCapStyle")] = m_lineCapStyle;
-    record[QStringLiteral("lineJoinStyle")] = m_lineJoinStyle;
-    record[QStringLiteral("trimLength")] = m_trimLength;
+    record.insert("colour", VRStyleCoding::colourString(m_colour));
+    record.insert("width", m_width);
+    record.insert("shadow", VRStyleCoding::shadowJson(m_shadow));
+    record.insert("dash", VRStyleCoding::dashJson(m_dash));
+    record.insert("lineCapStyle", m_lineCapStyle);
+    record.insert("lineJoinStyle", m_lineJoinStyle);
+    record.insert("trimLength", m_trimLength);
 }
 
 void VRStroke::readProperties(const QJsonObject &record, VRStyleCoding &coding)

@@ -55,7 +55,7 @@ protected:
     virtual QPainterPath strokedPath(const VRRenderContext &context) const;
     // Draws line with the pen and the shadow, if any.
     void strokeLine(QPainter &painter, const QPainterPath &line, const QPen &pen) const;
-    void writeProperties(QJsonObject &record, QJsonObject &images) const override;
+    void writeProperties(VRJsonWriter &record, QJsonObject &images) const override;
     void readProperties(const QJsonObject &record, VRStyleCoding &coding) override;
 
 private:

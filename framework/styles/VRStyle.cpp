@@ -5,6 +5,7 @@
 #include "framework/undo/VRUndoManager.h"
 #include "framework/styles/VRFill.h"
 #include "framework/styles/VRStroke.h"
+#include "framework/archive/VRJsonWriter.h"
 #include "platform/NotificationCenter.h"
 
 #include <QJsonArray>
@@ -18,7 +19,13 @@
 VR_CLASS_IMPL(VRStyle, VRRastGroup)
 
 VRStyle::VRStyle()
-    : m_uniqueKey(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper())
+    : VRStyle(QString())
+{
+}
+
+VRStyle::VRStyle(const QString &uniqueKey)
+    : m_uniqueKey(uniqueKey.isEmpty() ? QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()
+                                      : uniqueKey)
 {
 }
 
@@ -250,21 +257,18 @@ void VRStyle::render(QPainter &painter, const VRRenderContext &context) const
 
 QJsonObject VRStyle::toJson(QJsonObject &images) const
 {
-    QJsonObject record;
-    writeProperties(record, images);
-    return record;
+    return VRRasterizer::toJson(images);
 }
 
-void VRStyle::writeProperties(QJsonObject &record, QJsonObject &images) const
+void VRStyle::writeProperties(VRJsonWriter &record, QJsonObject &images) const
 {
     VRRastGroup::writeProperties(record, images);
-    record.remove(
-        QStringLiteral("enabled")); // "class" stays: it tells pasted styles from renderers
-    record[QStringLiteral("key")] = m_uniqueKey;
-    record[QStringLiteral("name")] = m_name;
-    record[QStringLiteral("locked")] = m_locked;
-    record[QStringLiteral("sharable")] = m_sharable;
-    record[QStringLiteral("textAttributes")] = VRStyleCoding::textAttributesJson(m_textAttributes);
+    record.remove(QLatin1String("enabled")); // "class" stays: it tells pasted styles from renderers
+    record.insert("key", m_uniqueKey);
+    record.insert("name", m_name);
+    record.insert("locked", m_locked);
+    record.insert("sharable", m_sharable);
+    record.insert("textAttributes", VRStyleCoding::textAttributesJson(m_textAttributes));
 }
 
 void VRStyle::readProperties(const QJsonObject &record, VRStyleCoding &coding)
@@ -281,7 +285,9 @@ void VRStyle::readProperties(const QJsonObject &record, VRStyleCoding &coding)
 
 VRStyleRef VRStyle::fromJson(const QJsonObject &record, VRStyleCoding &coding)
 {
-    auto style = create();
+    // Records name their key: making a new one first, only to replace it, costs more than
+    // reading the rest of a simple style.
+    auto style = std::make_shared<VRStyle>(record.value(QStringLiteral("key")).toString());
     style->readProperties(record, coding);
     return coding.ok() ? style : nullptr;
 }

@@ -26,6 +26,8 @@ class VRStyle : public VRRastGroup
 
 public:
     VRStyle();
+    // A style under the given key; a new key when it is empty.
+    explicit VRStyle(const QString &uniqueKey);
     ~VRStyle() override;
 
     static VRStyleRef create();
@@ -104,7 +106,7 @@ public:
 
 protected:
     VRRendererRef makeCopy() const override;
-    void writeProperties(QJsonObject &record, QJsonObject &images) const override;
+    void writeProperties(VRJsonWriter &record, QJsonObject &images) const override;
     void readProperties(const QJsonObject &record, VRStyleCoding &coding) override;
 
 private:

@@ -1,6 +1,7 @@
 #include "framework/styles/VRTextAdornment.h"
 
 #include "framework/styles/VRPathGeometry.h"
+#include "framework/archive/VRJsonWriter.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
@@ -347,23 +348,23 @@ double VRTextAdornment::extraSpace() const
     return 0.0;
 }
 
-void VRTextAdornment::writeProperties(QJsonObject &record, QJsonObject &images) const
+void VRTextAdornment::writeProperties(VRJsonWriter &record, QJsonObject &images) const
 {
     VRRasterizer::writeProperties(record, images);
-    record[QStringLiteral("string")] = m_label;
+    record.insert("string", m_label);
     if (!m_richText.isEmpty())
-        record[QStringLiteral("richText")] = m_richText;
-    record[QStringLiteral("layoutMode")] = m_layoutMode;
-    record[QStringLiteral("alignment")] = m_alignment;
-    record[QStringLiteral("verticalAlignment")] = m_verticalAlignment;
-    record[QStringLiteral("wrapsLines")] = m_wrapsLines;
-    record[QStringLiteral("clipping")] = m_clipping;
-    record[QStringLiteral("appliesObjectAngle")] = m_appliesObjectAngle;
-    record[QStringLiteral("angleInDegrees")] = m_angleInDegrees;
-    record[QStringLiteral("flowedTextPathInset")] = m_flowedTextPathInset;
-    record[QStringLiteral("colour")] = VRStyleCoding::colourString(m_colour);
-    record[QStringLiteral("font")] = VRStyleCoding::fontJson(m_font);
-    record[QStringLiteral("textAttributes")] = VRStyleCoding::textAttributesJson(m_textAttributes);
+        record.insert("richText", m_richText);
+    record.insert("layoutMode", m_layoutMode);
+    record.insert("alignment", m_alignment);
+    record.insert("verticalAlignment", m_verticalAlignment);
+    record.insert("wrapsLines", m_wrapsLines);
+    record.insert("clipping", m_clipping);
+    record.insert("appliesObjectAngle", m_appliesObjectAngle);
+    record.insert("angleInDegrees", m_angleInDegrees);
+    record.insert("flowedTextPathInset", m_flowedTextPathInset);
+    record.insert("colour", VRStyleCoding::colourString(m_colour));
+    record.insert("font", VRStyleCoding::fontJson(m_font));
+    record.insert("textAttributes", VRStyleCoding::textAttributesJson(m_textAttributes));
 }
 
 void VRTextAdornment::readProperties(const QJsonObject &record, VRStyleCoding &coding)

@@ -2,6 +2,7 @@
 
 #include "framework/styles/VRPathGeometry.h"
 #include "framework/styles/VRStyleCoding.h"
+#include "framework/archive/VRJsonWriter.h"
 
 #include <QJsonObject>
 #include <QPainterPath>
@@ -47,12 +48,12 @@ protected:
     {
         return VRPathGeometry::zigZag(path, m_wavelength, m_amplitude, m_spread);
     }
-    void writeProperties(QJsonObject &record, QJsonObject &images) const override
+    void writeProperties(VRJsonWriter &record, QJsonObject &images) const override
     {
         Base::writeProperties(record, images);
-        record[QStringLiteral("wavelength")] = m_wavelength;
-        record[QStringLiteral("amplitude")] = m_amplitude;
-        record[QStringLiteral("spread")] = m_spread;
+        record.insert("wavelength", m_wavelength);
+        record.insert("amplitude", m_amplitude);
+        record.insert("spread", m_spread);
     }
     void readProperties(const QJsonObject &record, VRStyleCoding &coding) override
     {

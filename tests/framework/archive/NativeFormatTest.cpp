@@ -59,6 +59,23 @@ TEST(NativeFormat, WriteReadWriteIsStable)
     EXPECT_EQ(QJsonDocument::fromJson(first), QJsonDocument::fromJson(second));
 }
 
+TEST(NativeFormat, SavedTextIsWhatQJsonDocumentWritesForTheSameTree)
+{
+    // Files are written as the objects are visited; the text is byte for byte the compact
+    // text of its own tree, so older readers and stored files see the same documents.
+    auto drawing = drawingWithEveryKind();
+    const QByteArray document = VRArchiver::documentData(*drawing);
+    EXPECT_EQ(QJsonDocument::fromJson(document).toJson(QJsonDocument::Compact), document);
+    auto *layer = drawing->activeLayerOfClass<VRObjectDrawingLayer>();
+    const QByteArray objects = VRArchiver::objectsData(layer->objects());
+    EXPECT_EQ(QJsonDocument::fromJson(objects).toJson(QJsonDocument::Compact), objects);
+    auto read = VRArchiver::objectsFromData(objects);
+    ASSERT_TRUE(read.ok()) << read.errorMessage().toStdString();
+    EXPECT_EQ(read.value().size(), layer->objects().size());
+    EXPECT_EQ(QJsonDocument::fromJson(VRArchiver::objectsData(read.value())),
+              QJsonDocument::fromJson(objects));
+}
+
 TEST(NativeFormat, ReloadedDrawingRendersTheSame)
 {
     auto drawing = drawingWithEveryKind();
@@ -228,6 +245,59 @@ editFirstObject(std::function<void(QJsonObject &)> edit)
             putFirstObject(root, drawing, layers, layer, objects, object);
         });
     };
+}
+
+TEST(NativeFormat, LargeDocumentsReadInPartsAsTheyReadWhole)
+{
+    // Large enough to be parsed in parts on worker threads.
+    auto drawing = drawingWithEveryKind();
+    auto *layer = drawing->activeLayerOfClass<VRObjectDrawingLayer>();
+    drawing->undoManager()->disableUndoRegistration();
+    VRObjectList shapes;
+    for (int i = 0; i < 700; ++i) {
+        auto shape = VRDrawableShape::shapeWithRect(QRectF(i % 40 * 20, i / 40 * 20, 15, 15));
+        shape->setStyle(
+            VRStyle::styleWithFillColour(QColor::fromHsv(i % 360, 90, 240), Qt::black, 1.0));
+        shapes.append(shape);
+    }
+    layer->addObjectsFromArray(shapes);
+    drawing->undoManager()->enableUndoRegistration();
+    const QByteArray data = VRArchiver::documentData(*drawing);
+    ASSERT_GT(data.size(), 256 * 1024);
+
+    auto read = VRArchiver::drawingFromData(data);
+    ASSERT_TRUE(read.ok()) << read.errorMessage().toStdString();
+    EXPECT_EQ(QJsonDocument::fromJson(VRArchiver::documentData(*read.value())),
+              QJsonDocument::fromJson(data));
+    EXPECT_EQ(read.value()->activeLayerOfClass<VRObjectDrawingLayer>()->countOfSelection(), 2);
+
+    // Damage far into the records reads as it does from the whole text.
+    const QByteArray unknownClass = editJson(data, [](QJsonObject &root) {
+        QJsonObject drawingRecord = root.value(QStringLiteral("drawing")).toObject();
+        QJsonArray layers = drawingRecord.value(QStringLiteral("layers")).toArray();
+        QJsonObject layerRecord = layers.at(2).toObject(); // the layer holding the shapes
+        QJsonArray objects = layerRecord.value(QStringLiteral("objects")).toArray();
+        QJsonObject late = objects.at(600).toObject();
+        late.insert(QStringLiteral("class"), QStringLiteral("NoSuchClass"));
+        objects.replace(600, late);
+        layerRecord.insert(QStringLiteral("objects"), objects);
+        layers.replace(2, layerRecord);
+        drawingRecord.insert(QStringLiteral("layers"), layers);
+        root.insert(QStringLiteral("drawing"), drawingRecord);
+    });
+    auto refused = VRArchiver::drawingFromData(unknownClass);
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.errorMessage(),
+              QStringLiteral("drawing.layers[2].objects[600].class: unknown object class "
+                             "\"NoSuchClass\""));
+    QByteArray broken = data;
+    const qsizetype late = broken.lastIndexOf("\"class\"");
+    broken.remove(late - 1, 1); // the brace that opens a record
+    auto damaged = VRArchiver::drawingFromData(broken);
+    ASSERT_FALSE(damaged.ok());
+    EXPECT_EQ(damaged.errorMessage(),
+              VRArchiver::parse(broken, QStringLiteral("quintora.drawing")).errorMessage());
+    EXPECT_TRUE(damaged.errorMessage().startsWith(QStringLiteral("The file is damaged")));
 }
 
 TEST_P(NativeFormatHostile, RefusedWithAClearErrorAndTheFileUntouched)

@@ -1,0 +1,398 @@
+#include "framework/archive/VRArchiveParser.h"
+
+#include <QJsonDocument>
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
+struct VRArchiveParser::Run {
+    qsizetype begin = 0; // the records' text, separators between them included
+    qsizetype end = 0;
+    bool done = false;
+    QJsonArray records;
+};
+
+class VRArchiveParser::RunSource final : public VRRecordSource
+{
+public:
+    RunSource(VRArchiveParser &parser, size_t firstRun, qsizetype count)
+        : m_parser(parser)
+        , m_firstRun(firstRun)
+        , m_count(count)
+    {
+    }
+    qsizetype size() const override { return m_count; }
+    QJsonValue at(qsizetype i) override
+    {
+        const size_t index = m_firstRun + size_t(i / kRecordsPerRun);
+        if (index != m_current) {
+            std::unique_lock lock(m_parser.m_mutex);
+            Run &run = *m_parser.m_runs[index];
+            m_parser.m_parsed.wait(lock, [&] { return run.done || m_parser.m_broken.load(); });
+            if (!run.done)
+                return QJsonObject();
+            if (m_current != size_t(-1))
+                m_parser.m_runs[m_current]->records = QJsonArray(); // read: let it go
+            m_records = run.records;
+            m_current = index;
+        }
+        return m_records.at(i % kRecordsPerRun);
+    }
+
+private:
+    VRArchiveParser &m_parser;
+    size_t m_firstRun;
+    qsizetype m_count;
+    size_t m_current = size_t(-1);
+    QJsonArray m_records;
+};
+
+namespace {
+
+// The structure of the text down to the records of the lists that are cut: where each
+// bracket up to that depth closes.
+class Skeleton
+{
+public:
+    explicit Skeleton(const QByteArray &data)
+        : m_data(data.constData())
+        , m_size(data.size())
+    {
+    }
+
+    // One pass over the text; false when the brackets do not pair up or nest too deeply.
+    bool scan(int maximumNesting, int recordedDepth)
+    {
+        std::vector<size_t> open; // indexes into m_pairs; -1 for unrecorded brackets
+        bool inString = false;
+        for (qsizetype i = 0; i < m_size; ++i) {
+            const char c = m_data[i];
+            if (inString) {
+                if (c == '\\')
+                    ++i;
+                else if (c == '"')
+                    inString = false;
+                continue;
+            }
+            if (c == '"') {
+                inString = true;
+            } else if (c == '{' || c == '[') {
+                if (int(open.size()) >= maximumNesting)
+                    return false;
+                if (int(open.size()) < recordedDepth) {
+                    open.push_back(m_pairs.size());
+                    m_pairs.push_back({i, -1});
+                } else {
+                    open.push_back(size_t(-1));
+                }
+            } else if (c == '}' || c == ']') {
+                if (open.empty())
+                    return false;
+                if (open.back() != size_t(-1))
+                    m_pairs[open.back()].second = i;
+                open.pop_back();
+            }
+        }
+        return open.empty() && !inString;
+    }
+
+    // Where the bracket at `at` closes; -1 when it was not recorded.
+    qsizetype closing(qsizetype at) const
+    {
+        const auto it =
+            std::lower_bound(m_pairs.begin(), m_pairs.end(), std::pair{at, qsizetype(-1)},
+                             [](const auto &a, const auto &b) { return a.first < b.first; });
+        return it != m_pairs.end() && it->first == at ? it->second : -1;
+    }
+
+    qsizetype skipSpace(qsizetype i) const
+    {
+        while (i < m_size
+               && (m_data[i] == ' ' || m_data[i] == '\n' || m_data[i] == '\r' || m_data[i] == '\t'))
+            ++i;
+        return i;
+    }
+
+    char at(qsizetype i) const { return i < m_size ? m_data[i] : '\0'; }
+    qsizetype size() const { return m_size; }
+
+    // The end of the value starting at i; -1 when it cannot be told.
+    qsizetype valueEnd(qsizetype i) const
+    {
+        const char c = at(i);
+        if (c == '{' || c == '[') {
+            const qsizetype close = closing(i);
+            return close < 0 ? -1 : close + 1;
+        }
+        if (c == '"') {
+            for (qsizetype k = i + 1; k < m_size; ++k) {
+                if (m_data[k] == '\\')
+                    ++k;
+                else if (m_data[k] == '"')
+                    return k + 1;
+            }
+            return -1;
+        }
+        qsizetype k = i;
+        while (k < m_size && !std::strchr(",}] \t\r\n", m_data[k]))
+            ++k;
+        return k > i ? k : -1;
+    }
+
+    struct Member {
+        QByteArray key;
+        qsizetype value = 0;
+    };
+    // The members of the object opening at `open`; nothing when they cannot be told apart,
+    // or a key has escapes.
+    std::optional<std::vector<Member>> members(qsizetype open) const
+    {
+        const qsizetype close = closing(open);
+        if (at(open) != '{' || close < 0)
+            return std::nullopt;
+        std::vector<Member> result;
+        qsizetype i = skipSpace(open + 1);
+        if (i == close)
+            return result;
+        for (;;) {
+            if (at(i) != '"')
+                return std::nullopt;
+            const qsizetype keyEnd = valueEnd(i);
+            if (keyEnd < 0)
+                return std::nullopt;
+            Member member;
+            member.key = QByteArray(m_data + i + 1, keyEnd - i - 2);
+            if (member.key.contains('\\'))
+                return std::nullopt;
+            i = skipSpace(keyEnd);
+            if (at(i) != ':')
+                return std::nullopt;
+            member.value = skipSpace(i + 1);
+            const qsizetype end = valueEnd(member.value);
+            if (end < 0 || end > close)
+                return std::nullopt;
+            result.push_back(member);
+            i = skipSpace(end);
+            if (i == close)
+                return result;
+            if (at(i) != ',')
+                return std::nullopt;
+            i = skipSpace(i + 1);
+        }
+    }
+
+    // The [begin, end) of each item of the array opening at `open`.
+    std::optional<std::vector<std::pair<qsizetype, qsizetype>>> items(qsizetype open) const
+    {
+        const qsizetype close = closing(open);
+        if (at(open) != '[' || close < 0)
+            return std::nullopt;
+        std::vector<std::pair<qsizetype, qsizetype>> result;
+        qsizetype i = skipSpace(open + 1);
+        if (i == close)
+            return result;
+        for (;;) {
+            const qsizetype end = valueEnd(i);
+            if (end < 0 || end > close)
+                return std::nullopt;
+            result.emplace_back(i, end);
+            i = skipSpace(end);
+            if (i == close)
+                return result;
+            if (at(i) != ',')
+                return std::nullopt;
+            i = skipSpace(i + 1);
+        }
+    }
+
+    // The value of the one member called `key`; -1 when there is none, -2 when there are two.
+    static qsizetype find(const std::vector<Member> &members, const char *key)
+    {
+        qsizetype found = -1;
+        for (const Member &m : members) {
+            if (m.key == key) {
+                if (found >= 0)
+                    return -2;
+                found = m.value;
+            }
+        }
+        return found;
+    }
+
+private:
+    const char *m_data;
+    qsizetype m_size;
+    std::vector<std::pair<qsizetype, qsizetype>> m_pairs; // bracket -> its closing bracket
+};
+
+} // namespace
+
+VRArchiveParser::VRArchiveParser() = default;
+
+VRRecordSource *VRArchiveParser::styles()
+{
+    return m_styles.get();
+}
+
+VRArchiveParser::~VRArchiveParser()
+{
+    m_stop = true;
+    for (std::thread &worker : m_workers)
+        worker.join();
+}
+
+VRRecordSource *VRArchiveParser::objectsOfLayer(qsizetype layer)
+{
+    if (layer < 0 || layer >= qsizetype(m_layerSources.size()))
+        return nullptr;
+    return m_layerSources[size_t(layer)].get();
+}
+
+bool VRArchiveParser::cutAll(int maximumNesting)
+{
+    // root { drawing { layers [ layer { objects [ record {: six levels of brackets.
+    Skeleton text(*m_data);
+    if (!text.scan(maximumNesting, 6))
+        return false;
+    const qsizetype root = text.skipSpace(0);
+    if (text.at(root) != '{' || text.skipSpace(text.valueEnd(root)) != text.size())
+        return false;
+    const auto rootMembers = text.members(root);
+    if (!rootMembers)
+        return false;
+    const qsizetype styles = Skeleton::find(*rootMembers, "styles");
+    const qsizetype drawing = Skeleton::find(*rootMembers, "drawing");
+    if (styles == -2 || drawing < 0 || text.at(drawing) != '{')
+        return false;
+    const auto drawingMembers = text.members(drawing);
+    if (!drawingMembers)
+        return false;
+    const qsizetype layers = Skeleton::find(*drawingMembers, "layers");
+    if (layers < 0 || text.at(layers) != '[')
+        return false;
+    const auto layerItems = text.items(layers);
+    if (!layerItems)
+        return false;
+
+    auto cut = [&](qsizetype open) -> std::optional<Cut> {
+        auto records = text.items(open);
+        if (!records)
+            return std::nullopt;
+        Cut c;
+        c.open = open;
+        c.close = text.closing(open);
+        c.records = std::move(*records);
+        return c;
+    };
+    if (styles >= 0 && text.at(styles) == '[') {
+        auto c = cut(styles);
+        if (!c)
+            return false;
+        m_cuts.push_back(std::move(*c));
+        m_stylesCut = true;
+    }
+    for (const auto &[begin, end] : *layerItems) {
+        m_layerCut.push_back(-1);
+        if (text.at(begin) != '{')
+            continue;
+        const auto layerMembers = text.members(begin);
+        if (!layerMembers)
+            return false;
+        const qsizetype objects = Skeleton::find(*layerMembers, "objects");
+        if (objects == -2)
+            return false;
+        if (objects < 0 || text.at(objects) != '[')
+            continue;
+        auto c = cut(objects);
+        if (!c)
+            return false;
+        m_layerCut.back() = qsizetype(m_cuts.size());
+        m_cuts.push_back(std::move(*c));
+    }
+    return true;
+}
+
+bool VRArchiveParser::start(const QByteArray &data, int maximumNesting)
+{
+    m_data = &data;
+    if (!cutAll(maximumNesting)) {
+        m_cuts.clear();
+        return false;
+    }
+    // Runs in reading order: the styles, then each layer's objects.
+    std::vector<std::pair<size_t, qsizetype>> firstRunAndCount;
+    for (const Cut &c : m_cuts) {
+        firstRunAndCount.emplace_back(m_runs.size(), qsizetype(c.records.size()));
+        for (size_t k = 0; k < c.records.size(); k += size_t(kRecordsPerRun)) {
+            const size_t last = std::min(c.records.size(), k + size_t(kRecordsPerRun)) - 1;
+            auto run = std::make_unique<Run>();
+            run->begin = c.records[k].first;
+            run->end = c.records[last].second;
+            m_runs.push_back(std::move(run));
+        }
+    }
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const size_t workers = std::min<size_t>({m_runs.size(), 4, std::max(1u, cores - 1)});
+    for (size_t w = 0; w < workers; ++w)
+        m_workers.emplace_back([this] { work(); });
+
+    // The document without the cut lists, parsed here while the workers parse the lists.
+    std::vector<const Cut *> byPosition;
+    for (const Cut &c : m_cuts)
+        byPosition.push_back(&c);
+    std::sort(byPosition.begin(), byPosition.end(),
+              [](const Cut *a, const Cut *b) { return a->open < b->open; });
+    QByteArray rest;
+    qsizetype from = 0;
+    for (const Cut *c : byPosition) {
+        rest.append(data.constData() + from, c->open + 1 - from);
+        from = c->close;
+    }
+    rest.append(data.constData() + from, data.size() - from);
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(rest, &error);
+    m_rootParsed = error.error == QJsonParseError::NoError && document.isObject();
+    if (m_rootParsed)
+        m_root = document.object();
+
+    if (m_stylesCut) {
+        m_styles = std::make_unique<RunSource>(*this, firstRunAndCount[0].first,
+                                               firstRunAndCount[0].second);
+    }
+    for (const qsizetype cutIndex : m_layerCut) {
+        if (cutIndex < 0) {
+            m_layerSources.push_back(nullptr);
+            continue;
+        }
+        const auto &[firstRun, count] = firstRunAndCount[size_t(cutIndex)];
+        m_layerSources.push_back(std::make_unique<RunSource>(*this, firstRun, count));
+    }
+    return true;
+}
+
+void VRArchiveParser::work()
+{
+    for (;;) {
+        const size_t index = m_nextRun++;
+        if (index >= m_runs.size() || m_stop.load())
+            return;
+        Run &run = *m_runs[index];
+        QByteArray text;
+        text.reserve(run.end - run.begin + 2);
+        text.append('[');
+        text.append(m_data->constData() + run.begin, run.end - run.begin);
+        text.append(']');
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(text, &error);
+        std::lock_guard lock(m_mutex);
+        if (error.error != QJsonParseError::NoError || !document.isArray()) {
+            m_broken = true;
+            m_stop = true;
+        } else {
+            run.records = document.array();
+            run.done = true;
+        }
+        m_parsed.notify_all();
+    }
+}

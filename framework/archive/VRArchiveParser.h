@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QJsonValue>
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// Records handed out one at a time, in order: a parsed array, or runs of a long array that
+// other threads parse while the reader works through the runs before them.
+class VRRecordSource
+{
+public:
+    virtual ~VRRecordSource() = default;
+    virtual qsizetype size() const = 0;
+    // The record at i; an empty object when its run could not be parsed (see
+    // VRArchiveParser::broken()).
+    virtual QJsonValue at(qsizetype i) = 0;
+};
+
+class VRArraySource final : public VRRecordSource
+{
+public:
+    explicit VRArraySource(QJsonArray array)
+        : m_array(std::move(array))
+    {
+    }
+    qsizetype size() const override { return m_array.size(); }
+    QJsonValue at(qsizetype i) override { return m_array.at(i); }
+
+private:
+    QJsonArray m_array;
+};
+
+// Parses a native document in parts. The style table and each layer's object list are cut
+// into runs of records that worker threads parse, while the caller reads the document (what
+// is left once those lists are taken out) and then the records in order. Only the plain shape
+// of a document is cut: anything unusual (duplicate keys on the way, escapes in those keys,
+// a list that is not an array) makes start() decline, and a run that does not parse marks the
+// parser broken; either way the caller parses the whole text as one, which also gives the
+// error message.
+class VRArchiveParser
+{
+public:
+    VRArchiveParser();
+    ~VRArchiveParser();
+    VRArchiveParser(const VRArchiveParser &) = delete;
+    VRArchiveParser &operator=(const VRArchiveParser &) = delete;
+
+    // Cuts the text and starts the workers; false when the text is not cut (nothing runs).
+    // `data` must outlive the parser.
+    bool start(const QByteArray &data, int maximumNesting);
+    // The document with empty lists where the cut ones were; null when it does not parse.
+    const QJsonObject &root() const { return m_root; }
+    bool rootParsed() const { return m_rootParsed; }
+    // The style table and the object list of layer `layer` (null when that list was not cut).
+    VRRecordSource *styles();
+    VRRecordSource *objectsOfLayer(qsizetype layer);
+    // Some run did not parse: the parts do not make the document.
+    bool broken() const { return m_broken.load(); }
+
+    // How many records a run holds at most.
+    static constexpr qsizetype kRecordsPerRun = 256;
+
+private:
+    struct Run;
+    class RunSource;
+    struct Cut {
+        qsizetype open = 0;                                   // the list's '['
+        qsizetype close = 0;                                  // its ']'
+        std::vector<std::pair<qsizetype, qsizetype>> records; // [begin, end) of each record
+    };
+
+    bool cutAll(int maximumNesting);
+    void work();
+
+    const QByteArray *m_data = nullptr;
+    QJsonObject m_root;
+    bool m_rootParsed = false;
+    std::vector<Cut> m_cuts; // the style table first (when present), then the layers' lists
+    bool m_stylesCut = false;
+    std::vector<qsizetype> m_layerCut; // layer index -> index in m_cuts, or -1
+    std::vector<std::unique_ptr<Run>> m_runs;
+    std::unique_ptr<RunSource> m_styles;
+    std::vector<std::unique_ptr<RunSource>> m_layerSources;
+    std::mutex m_mutex;
+    std::condition_variable m_parsed;
+    std::atomic<size_t> m_nextRun{0};
+    std::atomic<bool> m_broken{false};
+    std::atomic<bool> m_stop{false};
+    std::vector<std::thread> m_workers;
+};

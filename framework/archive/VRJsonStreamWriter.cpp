@@ -1,0 +1,418 @@
+#include "framework/archive/VRJsonStreamWriter.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// Beyond this, doubles holding whole numbers are no longer stored as integers by QJsonValue.
+constexpr double kExactIntegerLimit = 9007199254740992.0; // 2^53
+
+// QJsonDocument's own spelling of one value (numbers it alone decides how to write).
+QByteArray qtSpelling(const QJsonValue &v)
+{
+    const QByteArray text = QJsonDocument(QJsonArray{v}).toJson(QJsonDocument::Compact);
+    return text.mid(1, text.size() - 2);
+}
+
+void appendInteger(QByteArray &out, qint64 v)
+{
+    char buffer[24];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, v);
+    out.append(buffer, result.ptr - buffer);
+}
+
+const char kHex[] = "0123456789abcdef";
+
+char *appendUnicodeEscape(char *p, char16_t c)
+{
+    *p++ = '\\';
+    *p++ = 'u';
+    *p++ = kHex[(c >> 12) & 0xF];
+    *p++ = kHex[(c >> 8) & 0xF];
+    *p++ = kHex[(c >> 4) & 0xF];
+    *p++ = kHex[c & 0xF];
+    return p;
+}
+
+// Writes one character below 0x80 as it appears inside a JSON string.
+char *appendAsciiCharacter(char *p, char16_t c)
+{
+    if (c >= 0x20 && c != '"' && c != '\\') {
+        *p++ = char(c);
+        return p;
+    }
+    char escape = 0;
+    switch (c) {
+    case '"': escape = '"'; break;
+    case '\\': escape = '\\'; break;
+    case '\b': escape = 'b'; break;
+    case '\f': escape = 'f'; break;
+    case '\n': escape = 'n'; break;
+    case '\r': escape = 'r'; break;
+    case '\t': escape = 't'; break;
+    default: return appendUnicodeEscape(p, c);
+    }
+    *p++ = '\\';
+    *p++ = escape;
+    return p;
+}
+
+bool isHighSurrogate(char16_t c)
+{
+    return c >= 0xD800 && c < 0xDC00;
+}
+
+bool isLowSurrogate(char16_t c)
+{
+    return c >= 0xDC00 && c < 0xE000;
+}
+
+} // namespace
+
+void VRJsonStreamWriter::appendNumber(QByteArray &out, double v)
+{
+    if (!std::isfinite(v)) {
+        out.append("null", 4);
+        return;
+    }
+    const double magnitude = std::abs(v);
+    if (magnitude < kExactIntegerLimit && v == std::floor(v)) {
+        appendInteger(out, qint64(v)); // -0.0 is written as 0, too
+        return;
+    }
+    // Fractions from 0.01 up are shortest in plain notation, and QJsonDocument writes them so;
+    // smaller or larger numbers may be shorter with an exponent, which only it decides.
+    if (magnitude >= 0.01 && magnitude < kExactIntegerLimit) {
+        char buffer[48];
+        const auto result =
+            std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed);
+        if (result.ec == std::errc()) {
+            out.append(buffer, result.ptr - buffer);
+            return;
+        }
+    }
+    out.append(qtSpelling(QJsonValue(v)));
+}
+
+void VRJsonStreamWriter::appendString(QByteArray &out, QStringView s)
+{
+    const qsizetype start = out.size();
+    // The longest spelling of one UTF-16 code unit is an escape of six bytes.
+    out.resize(start + 6 * s.size() + 2);
+    char *p = out.data() + start;
+    *p++ = '"';
+    const char16_t *text = s.utf16();
+    const qsizetype n = s.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text[i];
+        if (c < 0x80) {
+            p = appendAsciiCharacter(p, c);
+        } else if (c < 0x800) {
+            *p++ = char(0xC0 | (c >> 6));
+            *p++ = char(0x80 | (c & 0x3F));
+        } else if (isHighSurrogate(c) && i + 1 < n && isLowSurrogate(text[i + 1])) {
+            const char32_t u = 0x10000 + ((char32_t(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+            *p++ = char(0xF0 | (u >> 18));
+            *p++ = char(0x80 | ((u >> 12) & 0x3F));
+            *p++ = char(0x80 | ((u >> 6) & 0x3F));
+            *p++ = char(0x80 | (u & 0x3F));
+        } else if (isHighSurrogate(c) || isLowSurrogate(c)) {
+            p = appendUnicodeEscape(p, c); // a lone half of a pair
+        } else {
+            *p++ = char(0xE0 | (c >> 12));
+            *p++ = char(0x80 | ((c >> 6) & 0x3F));
+            *p++ = char(0x80 | (c & 0x3F));
+        }
+    }
+    *p++ = '"';
+    out.resize(p - out.constData());
+}
+
+static void appendLatin1String(QByteArray &out, QLatin1String s)
+{
+    const qsizetype start = out.size();
+    out.resize(start + 6 * s.size() + 2);
+    char *p = out.data() + start;
+    *p++ = '"';
+    for (const char ch : s) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x80) {
+            p = appendAsciiCharacter(p, c);
+        } else {
+            *p++ = char(0xC0 | (c >> 6));
+            *p++ = char(0x80 | (c & 0x3F));
+        }
+    }
+    *p++ = '"';
+    out.resize(p - out.constData());
+}
+
+void VRJsonStreamWriter::beforeValue()
+{
+    if (m_frames.empty())
+        return;
+    Frame &frame = m_frames.back();
+    if (frame.object)
+        return; // the key came first
+    if (!frame.empty)
+        m_out.append(',');
+    frame.empty = false;
+}
+
+void VRJsonStreamWriter::closeLastField()
+{
+    m_fields.back().end = m_out.size();
+}
+
+void VRJsonStreamWriter::addKey(const char *bytes, qsizetype length, bool ascii)
+{
+    Q_ASSERT(!m_frames.empty() && m_frames.back().object);
+    Frame &frame = m_frames.back();
+    if (!frame.empty) {
+        closeLastField();
+        m_out.append(',');
+    }
+    frame.empty = false;
+    Field field;
+    field.keyStart = m_keys.size();
+    field.keyLength = length;
+    field.begin = m_out.size();
+    field.ascii = ascii;
+    m_keys.append(bytes, length);
+    if (m_fields.size() > frame.firstField && compareKeys(m_fields.back(), field) >= 0)
+        frame.reorder = true;
+    m_fields.push_back(field);
+}
+
+void VRJsonStreamWriter::key(QLatin1String key)
+{
+    bool ascii = true;
+    for (const char c : key)
+        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (!ascii) {
+        this->key(QString(key));
+        return;
+    }
+    addKey(key.data(), key.size(), true);
+    appendLatin1String(m_out, key);
+    m_out.append(':');
+}
+
+void VRJsonStreamWriter::key(const QString &key)
+{
+    bool ascii = true;
+    for (const QChar c : key)
+        ascii = ascii && c.unicode() < 0x80;
+    if (ascii) {
+        const QByteArray latin1 = key.toLatin1();
+        addKey(latin1.constData(), latin1.size(), true);
+    } else {
+        // Keys beyond ASCII are kept as UTF-16 code units, the order QJsonObject sorts by.
+        addKey(reinterpret_cast<const char *>(key.utf16()), key.size() * 2, false);
+    }
+    appendString(m_out, key);
+    m_out.append(':');
+}
+
+int VRJsonStreamWriter::compareKeys(const Field &a, const Field &b) const
+{
+    const char *keys = m_keys.constData();
+    if (a.ascii && b.ascii) {
+        const int c = std::memcmp(keys + a.keyStart, keys + b.keyStart,
+                                  size_t(std::min(a.keyLength, b.keyLength)));
+        if (c != 0)
+            return c;
+        return a.keyLength < b.keyLength ? -1 : (a.keyLength > b.keyLength ? 1 : 0);
+    }
+    auto units = [keys](const Field &f) {
+        if (f.ascii)
+            return QString::fromLatin1(keys + f.keyStart, f.keyLength);
+        return QString(reinterpret_cast<const QChar *>(keys + f.keyStart), f.keyLength / 2);
+    };
+    const QString ka = units(a), kb = units(b);
+    const auto *pa = reinterpret_cast<const char16_t *>(ka.utf16());
+    const auto *pb = reinterpret_cast<const char16_t *>(kb.utf16());
+    const qsizetype n = std::min(ka.size(), kb.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        if (pa[i] != pb[i])
+            return pa[i] < pb[i] ? -1 : 1;
+    }
+    return ka.size() < kb.size() ? -1 : (ka.size() > kb.size() ? 1 : 0);
+}
+
+void VRJsonStreamWriter::value(bool v)
+{
+    beforeValue();
+    if (v)
+        m_out.append("true", 4);
+    else
+        m_out.append("false", 5);
+}
+
+void VRJsonStreamWriter::value(qint64 v)
+{
+    beforeValue();
+    appendInteger(m_out, v);
+}
+
+void VRJsonStreamWriter::value(double v)
+{
+    beforeValue();
+    appendNumber(m_out, v);
+}
+
+void VRJsonStreamWriter::value(const QString &v)
+{
+    beforeValue();
+    appendString(m_out, v);
+}
+
+void VRJsonStreamWriter::value(QLatin1String v)
+{
+    beforeValue();
+    appendLatin1String(m_out, v);
+}
+
+void VRJsonStreamWriter::null()
+{
+    beforeValue();
+    m_out.append("null", 4);
+}
+
+void VRJsonStreamWriter::value(const QJsonValue &v)
+{
+    switch (v.type()) {
+    case QJsonValue::Null:
+    case QJsonValue::Undefined: null(); return;
+    case QJsonValue::Bool: value(v.toBool()); return;
+    case QJsonValue::Double:
+        if (std::abs(v.toDouble()) < kExactIntegerLimit) {
+            value(v.toDouble());
+        } else {
+            beforeValue();
+            m_out.append(qtSpelling(v));
+        }
+        return;
+    case QJsonValue::String: value(v.toString()); return;
+    case QJsonValue::Array: {
+        beginArray();
+        const QJsonArray array = v.toArray();
+        for (const QJsonValue &item : array)
+            value(item);
+        end();
+        return;
+    }
+    case QJsonValue::Object: {
+        beginObject();
+        const QJsonObject object = v.toObject();
+        for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
+            key(it.key());
+            value(it.value());
+        }
+        end();
+        return;
+    }
+    }
+}
+
+void VRJsonStreamWriter::rawValue(const QByteArray &json)
+{
+    beforeValue();
+    m_out.append(json);
+}
+
+void VRJsonStreamWriter::beginObject()
+{
+    beforeValue();
+    m_out.append('{');
+    Frame frame;
+    frame.object = true;
+    frame.contentStart = m_out.size();
+    frame.firstField = m_fields.size();
+    m_frames.push_back(frame);
+}
+
+void VRJsonStreamWriter::beginArray()
+{
+    beforeValue();
+    m_out.append('[');
+    Frame frame;
+    frame.contentStart = m_out.size();
+    m_frames.push_back(frame);
+}
+
+void VRJsonStreamWriter::end()
+{
+    Q_ASSERT(!m_frames.empty());
+    const Frame frame = m_frames.back();
+    m_frames.pop_back();
+    if (!frame.object) {
+        m_out.append(']');
+        return;
+    }
+    if (m_fields.size() > frame.firstField) {
+        closeLastField();
+        if (frame.reorder)
+            reorderFields(frame);
+        m_keys.truncate(m_fields[frame.firstField].keyStart);
+        m_fields.resize(frame.firstField);
+    }
+    m_out.append('}');
+}
+
+void VRJsonStreamWriter::remove(QLatin1String key)
+{
+    Q_ASSERT(!m_frames.empty() && m_frames.back().object);
+    Frame &frame = m_frames.back();
+    for (size_t i = frame.firstField; i < m_fields.size(); ++i) {
+        Field &field = m_fields[i];
+        if (field.ascii && field.keyLength == key.size()
+            && std::memcmp(m_keys.constData() + field.keyStart, key.data(), size_t(key.size()))
+                   == 0) {
+            field.dropped = true;
+            frame.reorder = true;
+        }
+    }
+}
+
+void VRJsonStreamWriter::reorderFields(const Frame &frame)
+{
+    m_order.clear();
+    for (size_t i = frame.firstField; i < m_fields.size(); ++i)
+        m_order.push_back(i);
+    std::stable_sort(m_order.begin(), m_order.end(), [this](size_t a, size_t b) {
+        return compareKeys(m_fields[a], m_fields[b]) < 0;
+    });
+    m_scratch.clear();
+    bool first = true;
+    for (size_t k = 0; k < m_order.size(); ++k) {
+        const Field &field = m_fields[m_order[k]];
+        // Of one key written several times the last write counts; a removal drops it.
+        if (k + 1 < m_order.size() && compareKeys(field, m_fields[m_order[k + 1]]) == 0)
+            continue;
+        if (field.dropped)
+            continue;
+        if (!first)
+            m_scratch.append(',');
+        first = false;
+        m_scratch.append(m_out.constData() + field.begin, field.end - field.begin);
+    }
+    m_out.truncate(frame.contentStart);
+    m_out.append(m_scratch);
+}
+
+QByteArray VRJsonStreamWriter::take()
+{
+    Q_ASSERT(m_frames.empty());
+    QByteArray text = std::move(m_out);
+    m_out = QByteArray();
+    return text;
+}

@@ -2,6 +2,8 @@
 
 #include "framework/archive/VRArchiveReader.h"
 #include "framework/archive/VRArchiveWriter.h"
+#include "framework/model/QntConnector.h"
+#include "framework/model/QntElement.h"
 #include "framework/model/VRDrawablePath.h"
 #include "framework/model/VRObjectOwnerLayer.h"
 #include "framework/undo/VRUndoManager.h"
@@ -10,6 +12,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QPainter>
+#include <QSet>
 
 #include <cmath>
 
@@ -106,11 +109,39 @@ void VRShapeGroup::memberDidChange(VRDrawableObject &)
     notifyVisualChange();
 }
 
+namespace {
+
+void collectElements(const VRObjectList &objects, QSet<const VRDrawableObject *> &elements)
+{
+    for (const auto &o : objects) {
+        if (o->isKindOf<QntElement>())
+            elements.insert(o.get());
+        if (o->isKindOf<VRShapeGroup>())
+            collectElements(static_cast<const VRShapeGroup &>(*o).groupObjects(), elements);
+    }
+}
+
+} // namespace
+
 void VRShapeGroup::geometryDidChange()
 {
     for (const auto &m : std::as_const(m_members))
         m->containerGeometryDidChange();
     VRDrawableShape::geometryDidChange();
+    // The drawing's connectors on the elements inside follow them.
+    QSet<const VRDrawableObject *> elements;
+    collectElements(m_members, elements);
+    VRObjectOwnerLayer *l = layer();
+    if (elements.isEmpty() || !l)
+        return;
+    for (const auto &o : l->objects()) {
+        if (!o->isKindOf<QntConnector>())
+            continue;
+        auto &connector = static_cast<QntConnector &>(*o);
+        if (elements.contains(connector.startEndPoint()->targetElement().get())
+            || elements.contains(connector.endEndPoint()->targetElement().get()))
+            connector.endsDidMove();
+    }
 }
 
 void VRShapeGroup::containerGeometryDidChange()

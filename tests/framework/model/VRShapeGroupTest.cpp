@@ -139,3 +139,41 @@ TEST(VRShapeGroup, ConnectorsInsideFollowTheGroupAndKeepTheirRouteWhenUngrouped)
         expectSamePoints(drawnLine(*c), expected);
     }
 }
+
+// A connector of the drawing between an element outside a group and one inside it follows the
+// group's move at once, and back with undo.
+TEST(VRShapeGroup, ConnectorsOutsideFollowTheElementsInside)
+{
+    ViewHarness h;
+    auto a = addElement(h, {50, 50, 80, 60}, QStringLiteral("a"));
+    auto b = addElement(h, {300, 200, 80, 60}, QStringLiteral("b"));
+    auto d = addElement(h, {500, 50, 80, 60}, QStringLiteral("d"));
+    auto c = std::make_shared<QntConnector>();
+    c->setEnds({130, 80}, {500, 80});
+    h.layer()->addObject(c);
+    c->reattachEnd(0, a, a->nearestStickySpot({130, 80})->index());
+    c->reattachEnd(1, d, d->nearestStickySpot({500, 80})->index());
+    // The group is nested in another, with a shape of its own.
+    const VRObjectList members{a, b};
+    h.layer()->removeObjectsInArray(members);
+    auto inner = VRShapeGroup::groupWithObjects(members);
+    auto shape =
+        VRDrawableShape::shapeWithRect({300, 400, 40, 40}, VRDrawableShape::unitRectAtOrigin());
+    auto group =
+        std::static_pointer_cast<VRShapeGroup>(VRShapeGroup::groupWithObjects({inner, shape}));
+    h.layer()->addObject(group);
+    h.undo()->removeAllActions();
+    const QList<QPointF> before = pointsOf(c->renderingPath());
+
+    group->setLocation(group->location() + QPointF(0, 100));
+    QList<QPointF> line = pointsOf(c->renderingPath());
+    ASSERT_FALSE(line.isEmpty());
+    EXPECT_EQ(line.first(), c->startEndPoint()->location());
+    EXPECT_EQ(line.first(), before.first() + QPointF(0, 100));
+    EXPECT_EQ(line.last(), before.last());
+
+    h.undoStep();
+    line = pointsOf(c->renderingPath());
+    ASSERT_FALSE(line.isEmpty());
+    EXPECT_EQ(line.first(), before.first());
+}

@@ -306,6 +306,12 @@ void VRAvoidRouter::submitRequest(QntConnector &connector)
             if (inside)
                 return e;
             e.point = spreadEndPoint(connector, e.point, keyOf(*element, point.spotIndex()));
+        } else if (element && point.targetStickySpot()) {
+            // An element inside a group is no obstacle of its own: the end leaves it straight
+            // out of the side its spot is on.
+            const QRectF bounds = element->logicalBounds();
+            if (!bounds.adjusted(1e-6, 1e-6, -1e-6, -1e-6).contains(e.point))
+                e.side = VRConnectorGeometry::sideOf(bounds, e.point);
         }
         return e;
     };

@@ -176,4 +176,14 @@ TEST(VRShapeGroup, ConnectorsOutsideFollowTheElementsInside)
     line = pointsOf(c->renderingPath());
     ASSERT_FALSE(line.isEmpty());
     EXPECT_EQ(line.first(), before.first());
+
+    // Laid by the router, it leaves the element inside straight out of its spot's side.
+    c->makeRoutingColaOrthogonal();
+    group->setLocation(group->location() + QPointF(0, 100));
+    h.drawing->avoidRouter()->processPendingChanges();
+    line = pointsOf(c->renderingPath());
+    ASSERT_GE(line.size(), 3);
+    EXPECT_EQ(line.first(), c->startEndPoint()->location());
+    EXPECT_EQ(line.at(1).y(), line.first().y());
+    EXPECT_GT(line.at(1).x(), line.first().x());
 }

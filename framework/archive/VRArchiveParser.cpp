@@ -32,9 +32,12 @@ public:
             m_parser.m_parsed.wait(lock, [&] { return run.done || m_parser.m_broken.load(); });
             if (!run.done)
                 return QJsonObject();
-            if (m_current != size_t(-1))
-                m_parser.m_runs[m_current]->records = QJsonArray(); // read: let it go
             m_records = run.records;
+            if (m_current != size_t(-1)) {
+                // Read: a worker frees it, off the reader's thread.
+                m_parser.m_garbage.push_back(std::move(m_parser.m_runs[m_current]->records));
+                m_parser.m_work.notify_one();
+            }
             m_current = index;
         }
         return m_records.at(i % kRecordsPerRun);
@@ -237,7 +240,11 @@ VRRecordSource *VRArchiveParser::styles()
 
 VRArchiveParser::~VRArchiveParser()
 {
-    m_stop = true;
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_work.notify_all();
     for (std::thread &worker : m_workers)
         worker.join();
 }
@@ -374,25 +381,41 @@ bool VRArchiveParser::start(const QByteArray &data, int maximumNesting)
 void VRArchiveParser::work()
 {
     for (;;) {
-        const size_t index = m_nextRun++;
-        if (index >= m_runs.size() || m_stop.load())
-            return;
-        Run &run = *m_runs[index];
-        QByteArray text;
-        text.reserve(run.end - run.begin + 2);
-        text.append('[');
-        text.append(m_data->constData() + run.begin, run.end - run.begin);
-        text.append(']');
-        QJsonParseError error;
-        const QJsonDocument document = QJsonDocument::fromJson(text, &error);
-        std::lock_guard lock(m_mutex);
-        if (error.error != QJsonParseError::NoError || !document.isArray()) {
-            m_broken = true;
-            m_stop = true;
-        } else {
-            run.records = document.array();
-            run.done = true;
+        if (!m_stop.load()) {
+            const size_t index = m_nextRun++;
+            if (index < m_runs.size()) {
+                parse(*m_runs[index]);
+                continue;
+            }
         }
-        m_parsed.notify_all();
+        // Nothing left to parse: free the runs the reader is done with.
+        std::vector<QJsonArray> garbage;
+        {
+            std::unique_lock lock(m_mutex);
+            m_work.wait(lock, [&] { return !m_garbage.empty() || m_stop.load(); });
+            garbage.swap(m_garbage);
+        }
+        if (garbage.empty())
+            return;
     }
+}
+
+void VRArchiveParser::parse(Run &run)
+{
+    QByteArray text;
+    text.reserve(run.end - run.begin + 2);
+    text.append('[');
+    text.append(m_data->constData() + run.begin, run.end - run.begin);
+    text.append(']');
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(text, &error);
+    std::lock_guard lock(m_mutex);
+    if (error.error != QJsonParseError::NoError || !document.isArray()) {
+        m_broken = true;
+        m_stop = true;
+    } else {
+        run.records = document.array();
+        run.done = true;
+    }
+    m_parsed.notify_all();
 }

@@ -79,6 +79,7 @@ private:
 
     bool cutAll(int maximumNesting);
     void work();
+    void parse(Run &run);
 
     const QByteArray *m_data = nullptr;
     QJsonObject m_root;
@@ -91,6 +92,8 @@ private:
     std::vector<std::unique_ptr<RunSource>> m_layerSources;
     std::mutex m_mutex;
     std::condition_variable m_parsed;
+    std::condition_variable m_work;    // garbage to free, or stop
+    std::vector<QJsonArray> m_garbage; // runs read, for a worker to free
     std::atomic<size_t> m_nextRun{0};
     std::atomic<bool> m_broken{false};
     std::atomic<bool> m_stop{false};

@@ -186,6 +186,11 @@ void VRJsonStreamWriter::addKey(const char *bytes, qsizetype length, bool ascii)
     field.keyLength = length;
     field.begin = m_out.size();
     field.ascii = ascii;
+    if (ascii) {
+        for (qsizetype k = 0; k < 8; ++k)
+            field.prefix =
+                (field.prefix << 8) | (k < length ? static_cast<unsigned char>(bytes[k]) : 0u);
+    }
     m_keys.append(bytes, length);
     if (m_fields.size() > frame.firstField && compareKeys(m_fields.back(), field) >= 0)
         frame.reorder = true;
@@ -194,16 +199,19 @@ void VRJsonStreamWriter::addKey(const char *bytes, qsizetype length, bool ascii)
 
 void VRJsonStreamWriter::key(QLatin1String key)
 {
-    bool ascii = true;
-    for (const char c : key)
-        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    if (!ascii) {
+    bool plain = true; // printable ASCII that needs no escape
+    for (const char c : key) {
+        const auto u = static_cast<unsigned char>(c);
+        plain = plain && u >= 0x20 && u < 0x80 && c != '"' && c != '\\';
+    }
+    if (!plain) {
         this->key(QString(key));
         return;
     }
     addKey(key.data(), key.size(), true);
-    appendLatin1String(m_out, key);
-    m_out.append(':');
+    m_out.append('"');
+    m_out.append(key.data(), key.size());
+    m_out.append("\":", 2);
 }
 
 void VRJsonStreamWriter::key(const QString &key)
@@ -226,6 +234,10 @@ int VRJsonStreamWriter::compareKeys(const Field &a, const Field &b) const
 {
     const char *keys = m_keys.constData();
     if (a.ascii && b.ascii) {
+        // Zero padding keeps the order of the prefixes that of the keys; equal ones need a look
+        // at the rest.
+        if (a.prefix != b.prefix)
+            return a.prefix < b.prefix ? -1 : 1;
         const int c = std::memcmp(keys + a.keyStart, keys + b.keyStart,
                                   size_t(std::min(a.keyLength, b.keyLength)));
         if (c != 0)
@@ -388,10 +400,12 @@ void VRJsonStreamWriter::reorderFields(const Frame &frame)
     m_order.clear();
     for (size_t i = frame.firstField; i < m_fields.size(); ++i)
         m_order.push_back(i);
-    std::stable_sort(m_order.begin(), m_order.end(), [this](size_t a, size_t b) {
-        return compareKeys(m_fields[a], m_fields[b]) < 0;
+    // Stable: of equal keys, the order of writing is kept.
+    std::sort(m_order.begin(), m_order.end(), [this](size_t a, size_t b) {
+        const int c = compareKeys(m_fields[a], m_fields[b]);
+        return c != 0 ? c < 0 : a < b;
     });
-    m_scratch.clear();
+    m_scratch.resize(0); // keeps its room, unlike clear()
     bool first = true;
     for (size_t k = 0; k < m_order.size(); ++k) {
         const Field &field = m_fields[m_order[k]];

@@ -57,6 +57,7 @@ private:
         qsizetype keyLength = 0;
         qsizetype begin = 0; // "key":value in m_out, without the comma before it
         qsizetype end = -1;
+        quint64 prefix = 0; // an ASCII key's first eight bytes, big-endian, zero-padded
         bool ascii = true;
         bool dropped = false;
     };

@@ -29,6 +29,10 @@ public:
         if (index != m_current) {
             std::unique_lock lock(m_parser.m_mutex);
             Run &run = *m_parser.m_runs[index];
+            if (index > m_parser.m_reading) {
+                m_parser.m_reading = index;
+                m_parser.m_work.notify_all();
+            }
             m_parser.m_parsed.wait(lock, [&] { return run.done || m_parser.m_broken.load(); });
             if (!run.done)
                 return QJsonObject();
@@ -384,7 +388,8 @@ void VRArchiveParser::work()
         if (!m_stop.load()) {
             const size_t index = m_nextRun++;
             if (index < m_runs.size()) {
-                parse(*m_runs[index]);
+                if (waitForReader(index))
+                    parse(*m_runs[index]);
                 continue;
             }
         }
@@ -397,6 +402,28 @@ void VRArchiveParser::work()
         }
         if (garbage.empty())
             return;
+    }
+}
+
+bool VRArchiveParser::waitForReader(size_t index)
+{
+    // Parsed runs are kept a short way ahead of the reader only: the trees of a whole
+    // document's records would take several times the memory of its objects.
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        if (m_stop.load())
+            return false;
+        if (index < m_reading + kRunsAhead)
+            return true;
+        if (!m_garbage.empty()) {
+            std::vector<QJsonArray> garbage;
+            garbage.swap(m_garbage);
+            lock.unlock();
+            garbage.clear();
+            lock.lock();
+            continue;
+        }
+        m_work.wait(lock);
     }
 }
 

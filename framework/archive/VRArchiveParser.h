@@ -67,6 +67,8 @@ public:
 
     // How many records a run holds at most.
     static constexpr qsizetype kRecordsPerRun = 256;
+    // How many runs the workers parse ahead of the reader at most.
+    static constexpr size_t kRunsAhead = 16;
 
 private:
     struct Run;
@@ -79,6 +81,7 @@ private:
 
     bool cutAll(int maximumNesting);
     void work();
+    bool waitForReader(size_t index);
     void parse(Run &run);
 
     const QByteArray *m_data = nullptr;
@@ -92,8 +95,10 @@ private:
     std::vector<std::unique_ptr<RunSource>> m_layerSources;
     std::mutex m_mutex;
     std::condition_variable m_parsed;
-    std::condition_variable m_work;    // garbage to free, or stop
-    std::vector<QJsonArray> m_garbage; // runs read, for a worker to free
+    std::condition_variable m_work; // garbage to free, or stop
+    std::vector<QJsonArray> m_garbage;
+    size_t m_reading =
+        0; // the furthest run the reader has asked for // runs read, for a worker to free
     std::atomic<size_t> m_nextRun{0};
     std::atomic<bool> m_broken{false};
     std::atomic<bool> m_stop{false};

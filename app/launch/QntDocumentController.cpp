@@ -145,11 +145,49 @@ Document *QntDocumentController::makeDocumentWithContentsOfURL(const QString &pa
 void QntDocumentController::addDocument(Document *document)
 {
     orderOutStartUpWindow();
-    if (UserDefaults::standardUserDefaults().boolForKey(kQntToolPaletteIsVisible)) {
-        if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
-            delegate->openToolPalette();
-    }
     DocumentController::addDocument(document);
+    if (UserDefaults::standardUserDefaults().boolForKey(kQntToolPaletteIsVisible))
+        reopenToolPaletteWhenShown(document);
+}
+
+void QntDocumentController::reopenToolPaletteWhenShown(Document *document)
+{
+    // A palette shown before any document window is on screen has nothing to stand beside and
+    // lands in the screen's corner, over the menus of the window that follows: it waits for
+    // the document's window.
+    for (QWidget *window : document->windows()) {
+        if (window->isVisible()) {
+            reopenToolPalette();
+            return;
+        }
+    }
+    if (!m_toolPaletteAwaits)
+        QCoreApplication::instance()->installEventFilter(this);
+    m_toolPaletteAwaits = document;
+}
+
+void QntDocumentController::reopenToolPalette()
+{
+    if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
+        delegate->openToolPalette();
+}
+
+bool QntDocumentController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Show && m_toolPaletteAwaits && watched->isWidgetType()
+        && m_toolPaletteAwaits->windows().contains(static_cast<QWidget *>(watched))) {
+        QCoreApplication::instance()->removeEventFilter(this);
+        m_toolPaletteAwaits = nullptr;
+        // After the window has been put on screen, so its place is known.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (UserDefaults::standardUserDefaults().boolForKey(kQntToolPaletteIsVisible))
+                    reopenToolPalette();
+            },
+            Qt::QueuedConnection);
+    }
+    return DocumentController::eventFilter(watched, event);
 }
 
 void QntDocumentController::removeDocument(Document *document)

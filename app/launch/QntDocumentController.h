@@ -2,6 +2,7 @@
 
 #include "platform/DocumentController.h"
 
+#include <QPointer>
 #include <QVariantMap>
 
 #include <functional>
@@ -37,7 +38,8 @@ public:
                                             QString *errorMessage) override;
     Document *makeDocumentWithContentsOfURL(const QString &path, const QString &type,
                                             QString *errorMessage) override;
-    // Puts the start-up window away and reopens the tool palette when it was showing.
+    // Puts the start-up window away and, when the tool palette was showing, reopens it once a
+    // window of the document is on screen, so that it is placed beside that window.
     void addDocument(Document *document) override;
     // Takes the document's objects out of its drawing's connector router, closes attached
     // windows, and puts the layers palette (and with the last document the tool palette) away.
@@ -62,4 +64,14 @@ public:
         std::function<void(Document *document, bool wasAlreadyOpen, const QString &errorMessage)>;
     void reopenDocumentForURL(const QString &path, const QString &contentsPath, bool display,
                               const ReopenHandler &completionHandler);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void reopenToolPaletteWhenShown(Document *document);
+    void reopenToolPalette();
+
+    // The document whose first shown window brings the tool palette back.
+    QPointer<Document> m_toolPaletteAwaits;
 };

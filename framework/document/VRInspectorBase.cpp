@@ -117,11 +117,14 @@ void VRInspectorBase::showWindow()
 
 void VRInspectorBase::placeOverDocumentWindow()
 {
-    // A panel the user never placed opens over the drawing, clear of the document window's
-    // menus and toolbar, a step away from the panels already open there.
+    // A panel opens where it was last, when that place is still on a screen; otherwise over
+    // the drawing, clear of the document window's menus and toolbar, a step away from the
+    // panels already open there.
     QWidget *panel = m_window;
-    if (!panel || !panel->isWindow() || panel->windowType() != Qt::Tool
-        || panel->testAttribute(Qt::WA_Moved) || !panel->windowHandle())
+    if (!panel || !panel->isWindow() || panel->windowType() != Qt::Tool || !panel->windowHandle())
+        return;
+    if (panel->testAttribute(Qt::WA_Moved)
+        && QGuiApplication::screenAt(panel->frameGeometry().center()))
         return;
     QWindow *parent = panel->windowHandle()->transientParent();
     if (!parent)

@@ -938,6 +938,26 @@ TEST_F(LaunchedDocumentWindow, FloatingPanelsFloatAboveTheActiveDocumentWindow)
     m_delegate->showUndoInspector();
 }
 
+TEST_F(LaunchedDocumentWindow, ToolPaletteLeftOpenComesBackBesideTheFirstDocumentWindow)
+{
+    // Left open at the last quit: it reopens with the first document, once that window is on
+    // screen, over its drawing and clear of its menus.
+    UserDefaults::standardUserDefaults().setBool(true, kQntToolPaletteIsVisible);
+    DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(document, nullptr);
+    ASSERT_TRUE(waitUntil([&] {
+        return m_delegate->toolPalette() && m_delegate->toolPalette()->window()->isVisible();
+    }));
+    QWidget *palette = m_delegate->toolPalette()->window();
+    QMainWindow *window = document->window();
+    ASSERT_NE(palette->windowHandle(), nullptr);
+    EXPECT_EQ(palette->windowHandle()->transientParent(), window->windowHandle());
+    const QRect menus(window->menuBar()->mapToGlobal(QPoint(0, 0)), window->menuBar()->size());
+    EXPECT_TRUE(window->frameGeometry().contains(palette->pos())) << palette->pos().y();
+    EXPECT_GT(palette->y(), menus.bottom());
+    m_delegate->hideToolPalette();
+}
+
 TEST_F(LaunchedDocumentWindow, ToolsMenuNamesNotationElementsByTitleInEveryBuiltInNotation)
 {
     QMenu *tools = m_delegate->userToolMenu();

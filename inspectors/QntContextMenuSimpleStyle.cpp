@@ -34,6 +34,7 @@
 #include "platform/NotificationCenter.h"
 
 #include <QCheckBox>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -893,9 +894,11 @@ int QntContextMenu::populateMenuWithDashes(QComboBox *popUp)
         return 0;
     popUp->clear();
     popUp->addItem(tr("Solid Line"), kSolidLineTag);
+    // The pictures take the list's text colour: black dashes vanish on a dark list.
+    const QColor ink = popUp->view()->palette().color(QPalette::Text);
     const QList<VRDashRef> &dashes = VRStrokeDash::registeredDashes();
     for (int i = 0; i < dashes.size(); ++i) {
-        popUp->addItem(QIcon(QPixmap::fromImage(dashes.at(i)->standardDashSwatchImage())),
+        popUp->addItem(QIcon(QPixmap::fromImage(dashes.at(i)->standardDashSwatchImage(ink))),
                        QString(), 0);
         popUp->setItemData(popUp->count() - 1, i, Qt::UserRole + 1);
     }

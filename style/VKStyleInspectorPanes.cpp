@@ -27,6 +27,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFontDialog>
@@ -577,9 +578,12 @@ void VKStyleInspector::populateMenuWithDashes(QComboBox *menu)
 {
     menu->clear();
     menu->addItem(tr("Solid"), kSolidDashTag);
+    // The pictures take the list's text colour: black dashes vanish on a dark list.
+    const QColor ink = menu->view()->palette().color(QPalette::Text);
     const QList<VRDashRef> &dashes = VRStrokeDash::registeredDashes();
     for (int i = 0; i < dashes.size(); ++i) {
-        menu->insertItem(1 + i, QIcon(QPixmap::fromImage(dashes.at(i)->standardDashSwatchImage())),
+        menu->insertItem(1 + i,
+                         QIcon(QPixmap::fromImage(dashes.at(i)->standardDashSwatchImage(ink))),
                          QString(), 0);
         menu->setItemData(1 + i, i, kDashRole);
     }

@@ -64,13 +64,13 @@ VRDashRef VRStrokeDash::copy() const
     return std::make_shared<VRStrokeDash>(*this);
 }
 
-QImage VRStrokeDash::standardDashSwatchImage() const
+QImage VRStrokeDash::standardDashSwatchImage(const QColor &colour) const
 {
     QImage image(80, 12, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    QPen pen(Qt::black, 2.0, Qt::SolidLine, Qt::FlatCap);
+    QPen pen(colour, 2.0, Qt::SolidLine, Qt::FlatCap);
     applyToPen(pen, 2.0);
     painter.setPen(pen);
     painter.drawLine(QPointF(2, 6), QPointF(78, 6));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QImage>
 #include <QList>
 
@@ -36,7 +37,9 @@ public:
     void applyToPen(QPen &pen, double lineWidth) const;
 
     VRDashRef copy() const;
-    QImage standardDashSwatchImage() const;
+    // The dash drawn as a short line in the given colour on a transparent ground, for menus;
+    // a list draws it in its own text colour so it stays readable on any ground.
+    QImage standardDashSwatchImage(const QColor &colour = Qt::black) const;
 
     bool isEqual(const VRStrokeDash &other) const;
 

@@ -25,3 +25,28 @@ TEST(VRStrokeDash, PatternRulesAndRegisteredDashes)
     auto copy = plain.copy();
     EXPECT_TRUE(copy->isEqual(plain));
 }
+
+TEST(VRStrokeDash, SwatchIsDrawnInTheGivenColourWithTheSameShape)
+{
+    // A light picture for a dark list keeps every dash where the black one has it.
+    for (const VRDashRef &dash : VRStrokeDash::registeredDashes()) {
+        const QImage black = dash->standardDashSwatchImage();
+        const QImage light = dash->standardDashSwatchImage(QColor(230, 230, 230));
+        ASSERT_EQ(black.size(), light.size());
+        int marked = 0;
+        for (int y = 0; y < black.height(); ++y) {
+            for (int x = 0; x < black.width(); ++x) {
+                const QColor b = black.pixelColor(x, y);
+                const QColor l = light.pixelColor(x, y);
+                EXPECT_EQ(b.alpha(), l.alpha()) << x << "," << y;
+                if (l.alpha() == 255) {
+                    ++marked;
+                    EXPECT_EQ(l.rgb(), QColor(230, 230, 230).rgb());
+                    EXPECT_EQ(b.rgb(), QColor(Qt::black).rgb());
+                }
+            }
+        }
+        EXPECT_GT(marked, 20) << dash->dashPattern().size();
+        EXPECT_LT(marked, 80 * 2);
+    }
+}

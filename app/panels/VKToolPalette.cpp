@@ -303,9 +303,10 @@ bool VKToolPalette::eventFilter(QObject *watched, QEvent *event)
         }
     }
     if (event->type() == QEvent::Close && watched == window()) {
-        // While the application quits the palette counts as open, so it comes back next time.
+        // While the application quits the palette counts as open, so it comes back next time;
+        // quitting closes every window before the application's termination begins.
         VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate();
-        if (!delegate || !delegate->isTerminating()) {
+        if (!delegate || !(delegate->isQuitting() || delegate->isTerminating())) {
             UserDefaults::standardUserDefaults().setBool(false, kQntToolPaletteIsVisible);
             UserDefaults::standardUserDefaults().synchronize();
         }

@@ -895,6 +895,8 @@ int QntContextMenu::populateMenuWithDashes(QComboBox *popUp)
     popUp->clear();
     popUp->addItem(tr("Solid Line"), kSolidLineTag);
     // The pictures take the list's text colour: black dashes vanish on a dark list.
+    // The list's style sheet reaches its palette once the list is polished.
+    popUp->view()->ensurePolished();
     const QColor ink = popUp->view()->palette().color(QPalette::Text);
     const QList<VRDashRef> &dashes = VRStrokeDash::registeredDashes();
     for (int i = 0; i < dashes.size(); ++i) {

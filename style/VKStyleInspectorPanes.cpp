@@ -579,6 +579,8 @@ void VKStyleInspector::populateMenuWithDashes(QComboBox *menu)
     menu->clear();
     menu->addItem(tr("Solid"), kSolidDashTag);
     // The pictures take the list's text colour: black dashes vanish on a dark list.
+    // The list's style sheet reaches its palette once the list is polished.
+    menu->view()->ensurePolished();
     const QColor ink = menu->view()->palette().color(QPalette::Text);
     const QList<VRDashRef> &dashes = VRStrokeDash::registeredDashes();
     for (int i = 0; i < dashes.size(); ++i) {

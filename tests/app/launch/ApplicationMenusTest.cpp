@@ -369,11 +369,14 @@ TEST_F(ApplicationMenus, ToolPaletteFollowsTheDocumentsAndLayersPaletteClosesWit
 
     // Key off: adding a document opens nothing.
     DIDizeZoziDocument *first = openDocument();
+    QCoreApplication::processEvents();
     EXPECT_EQ(opened, 0);
 
     // Key on (the palette was showing when last closed): each new document reopens it.
     UserDefaults::standardUserDefaults().setBool(true, kQntToolPaletteIsVisibleKey());
+    // It comes back once the new document's window is on screen, to stand beside it.
     DIDizeZoziDocument *second = openDocument();
+    ASSERT_TRUE(waitUntil([&] { return opened > 0; }));
     EXPECT_EQ(opened, 1);
     ASSERT_NE(delegate.toolPalette(), nullptr);
     EXPECT_TRUE(delegate.toolPalette()->window()->isVisible());

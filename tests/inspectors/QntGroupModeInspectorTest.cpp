@@ -5,6 +5,7 @@
 #include "inspectors/QntSegmentedCell.h"
 #include "connectors/QntConnectorModeInspector.h"
 #include "platform/UserDefaults.h"
+#include "app/common/QntConstants.h"
 
 #include "library/PaletteTestSupport.h"
 
@@ -825,7 +826,15 @@ struct InlineEditingOn {
     }
     ~InlineEditingOn()
     {
-        UserDefaults::standardUserDefaults().removeObjectForKey(kQntEnableInlineEditor);
+        UserDefaults &defaults = UserDefaults::standardUserDefaults();
+        defaults.removeObjectForKey(kQntEnableInlineEditor);
+        // With the text properties saved (the registered default), formatting in place stores
+        // the last font and alignment for new text; later tests start from the built-in ones.
+        for (const QString &key :
+             {QntContextTextEditorFontFamily, QntContextTextEditorFontSize,
+              QntContextTextEditorAlign, QntContextTextEditorFontBold,
+              QntContextTextEditorFontItalic, QntContextTextEditorFontUnderline})
+            defaults.removeObjectForKey(key);
     }
 };
 

@@ -10,6 +10,8 @@
 
 #include "library/PaletteTestSupport.h"
 
+#include "common/TwoColourText.h"
+
 #include "app/common/QntConstants.h"
 #include "framework/base/VRConstants.h"
 #include "framework/model/QntConnector.h"
@@ -542,14 +544,7 @@ TEST(QntElementTextEditorTest, TextColourComesFromTheSchemePopover)
 TEST(QntElementTextEditorTest, SeveralObjectsColourReachesRunsWithAColourOfTheirOwnInOneStep)
 {
     Harness h;
-    // "Hello " in the text's colour, "world" in a red of its own.
-    QTextDocument text;
-    QTextCursor cursor(&text);
-    cursor.insertText(QStringLiteral("Hello "));
-    QTextCharFormat red;
-    red.setForeground(QColor(Qt::red));
-    cursor.insertText(QStringLiteral("world"), red);
-    const QTextDocumentFragment fragment(&text);
+    const QTextDocumentFragment fragment = qnt::test::helloRedWorld();
     const auto first = h.placeElement({200, 150});
     const auto second = h.placeElement({400, 150});
     auto connector = std::make_shared<QntConnector>();

@@ -9,6 +9,8 @@
 
 #include "library/PaletteTestSupport.h"
 
+#include "common/TwoColourText.h"
+
 #include "framework/base/VRConstants.h"
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntConnectorArrow.h"
@@ -1045,13 +1047,7 @@ TEST(QntGroupModeInspectorTest, TheTextColourWellColoursEveryTextRunThroughTheTe
 {
     Harness h;
     h.placeMixedSelection();
-    QTextDocument text;
-    QTextCursor cursor(&text);
-    cursor.insertText(QStringLiteral("Hello "));
-    QTextCharFormat red;
-    red.setForeground(QColor(Qt::red));
-    cursor.insertText(QStringLiteral("world"), red);
-    const QTextDocumentFragment fragment(&text);
+    const QTextDocumentFragment fragment = qnt::test::helloRedWorld();
     VRObjectList objects;
     for (const auto &e : h.elements)
         objects << e;

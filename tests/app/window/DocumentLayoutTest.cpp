@@ -7,7 +7,6 @@
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntConnectorEndPoint.h"
 #include "framework/model/QntElement.h"
-#include "framework/model/VRDrawableShape.h"
 #include "framework/model/VRDrawablePath.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRGridLayer.h"
@@ -15,9 +14,9 @@
 #include "framework/routing/VRAutomaticLayout.h"
 #include "framework/routing/VRAvoidRouter.h"
 #include "framework/routing/VRConnectorGeometry.h"
-#include "framework/styles/VRStyle.h"
 #include "framework/undo/VRUndoManager.h"
 #include "app/TestDocumentController.h"
+#include "common/BoxElements.h"
 #include "common/WaitUntil.h"
 
 #include <QCheckBox>
@@ -59,10 +58,7 @@ protected:
 
     std::shared_ptr<QntElement> addElement(QRectF rect)
     {
-        auto contour = VRDrawableShape::shapeWithRect(rect, VRDrawableShape::unitRectAtOrigin());
-        contour->setStyle(VRStyle::styleWithFillColour(Qt::white, Qt::black, 1));
-        auto element = QntElement::createWithObjects({contour}, QStringLiteral("box"), rect.size());
-        layer->addObject(element);
+        auto element = qnt::test::addBoxElement(*layer, rect);
         elements.push_back(element);
         return element;
     }

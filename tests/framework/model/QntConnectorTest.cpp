@@ -1,5 +1,7 @@
 #include "framework/ViewTestSupport.h"
 
+#include "common/BoxElements.h"
+
 #include "framework/archive/VRArchiver.h"
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntConnectorArrow.h"
@@ -124,12 +126,7 @@ std::string turnsOf(const QPainterPath &path)
 
 std::shared_ptr<QntElement> addBox(ViewHarness &h, const QRectF &rect, const QString &id)
 {
-    auto contour = VRDrawableShape::shapeWithRect(rect, VRDrawableShape::unitRectAtOrigin());
-    contour->setID(QStringLiteral("contour"));
-    contour->setStyle(VRStyle::styleWithFillColour(Qt::white, Qt::black, 1));
-    auto element = QntElement::createWithObjects({contour}, id, rect.size());
-    h.layer()->addObject(element);
-    return element;
+    return qnt::test::addBoxElement(*h.layer(), rect, id);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "framework/ViewTestSupport.h"
 
+#include "common/BoxElements.h"
+
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntConnectorArrow.h"
 #include "framework/model/QntElement.h"
@@ -7,7 +9,6 @@
 #include "framework/model/VRDrawableShape.h"
 #include "framework/model/VRShapeGroup.h"
 #include "framework/routing/VRAvoidRouter.h"
-#include "framework/styles/VRStyle.h"
 
 #include <gtest/gtest.h>
 
@@ -15,12 +16,7 @@ namespace {
 
 std::shared_ptr<QntElement> addElement(ViewHarness &h, const QRectF &rect, const QString &id)
 {
-    auto contour = VRDrawableShape::shapeWithRect(rect, VRDrawableShape::unitRectAtOrigin());
-    contour->setID(QStringLiteral("contour"));
-    contour->setStyle(VRStyle::styleWithFillColour(Qt::white, Qt::black, 1));
-    auto element = QntElement::createWithObjects({contour}, id, rect.size());
-    h.layer()->addObject(element);
-    return element;
+    return qnt::test::addBoxElement(*h.layer(), rect, id);
 }
 
 QList<QPointF> pointsOf(const QPainterPath &path)

@@ -1,4 +1,5 @@
 #include "framework/ViewTestSupport.h"
+#include "common/BoxElements.h"
 #include "common/SegmentChecks.h"
 
 #include "framework/archive/VRArchiver.h"
@@ -13,8 +14,6 @@
 #include "framework/model/QntText.h"
 #include "framework/model/VRTextShape.h"
 #include "framework/base/VRConstants.h"
-#include "framework/model/VRDrawableShape.h"
-#include "framework/styles/VRStyle.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
@@ -32,13 +31,8 @@ namespace {
 
 std::shared_ptr<QntElement> addElement(ViewHarness &h, const QRectF &rect, const QString &id)
 {
-    auto contour = VRDrawableShape::shapeWithRect(rect, VRDrawableShape::unitRectAtOrigin());
-    contour->setID(QStringLiteral("contour"));
-    contour->setStyle(
-        VRStyle::styleWithFillColour(QColor(230, 240, 255), QColor(30, 60, 120), 1.5));
-    auto element = QntElement::createWithObjects({contour}, id, rect.size());
-    h.layer()->addObject(element);
-    return element;
+    return qnt::test::addBoxElement(*h.layer(), rect, id, QColor(230, 240, 255),
+                                    QColor(30, 60, 120), 1.5);
 }
 
 QList<QPointF> pointsOf(const QntConnector &c)

@@ -1,5 +1,6 @@
 #include "framework/routing/VRAutomaticLayout.h"
 
+#include "common/BoxElements.h"
 #include "common/SegmentChecks.h"
 
 #include "framework/archive/VRArchiver.h"
@@ -7,12 +8,10 @@
 #include "framework/model/QntConnectorEndPoint.h"
 #include "framework/model/QntElement.h"
 #include "framework/model/QntStickySpot.h"
-#include "framework/model/VRDrawableShape.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/routing/VRAvoidRouter.h"
 #include "framework/routing/VRConnectorGeometry.h"
-#include "framework/styles/VRStyle.h"
 #include "framework/undo/VRUndoManager.h"
 
 #include <gtest/gtest.h>
@@ -35,10 +34,7 @@ public:
 
     std::shared_ptr<QntElement> addElement(QRectF rect)
     {
-        auto contour = VRDrawableShape::shapeWithRect(rect, VRDrawableShape::unitRectAtOrigin());
-        contour->setStyle(VRStyle::styleWithFillColour(Qt::white, Qt::black, 1));
-        auto element = QntElement::createWithObjects({contour}, QStringLiteral("box"), rect.size());
-        layer->addObject(element);
+        auto element = qnt::test::addBoxElement(*layer, rect);
         elements.push_back(element);
         return element;
     }

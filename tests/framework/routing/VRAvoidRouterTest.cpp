@@ -1,5 +1,6 @@
 #include "framework/routing/VRAvoidRouter.h"
 
+#include "common/BoxElements.h"
 #include "common/SegmentChecks.h"
 
 #include "framework/archive/VRArchiver.h"
@@ -7,11 +8,9 @@
 #include "framework/model/QntConnectorEndPoint.h"
 #include "framework/model/QntElement.h"
 #include "framework/model/QntStickySpot.h"
-#include "framework/model/VRDrawableShape.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/routing/VRConnectorGeometry.h"
-#include "framework/styles/VRStyle.h"
 
 #include <gtest/gtest.h>
 
@@ -24,11 +23,7 @@ constexpr int kBottom = 2;
 
 std::shared_ptr<QntElement> element(VRObjectOwnerLayer &layer, QRectF rect)
 {
-    auto contour = VRDrawableShape::shapeWithRect(rect, VRDrawableShape::unitRectAtOrigin());
-    contour->setStyle(VRStyle::styleWithFillColour(Qt::white, Qt::black, 1));
-    auto made = QntElement::createWithObjects({contour}, QStringLiteral("box"), rect.size());
-    layer.addObject(made);
-    return made;
+    return qnt::test::addBoxElement(layer, rect);
 }
 
 std::shared_ptr<QntConnector> connect(VRObjectOwnerLayer &layer, QntElement &from, int fromSpot,

@@ -717,28 +717,59 @@ QWidget *QntColorSchemeEditor::makeSchemeItemEditor(const QVariantMap &cell)
 
 void QntColorSchemeEditor::colorMatrixAction(QAbstractButton *cell)
 {
-    const QVariantMap represented = cell ? cell->property(kRepresented).toMap() : QVariantMap();
-    if (represented.isEmpty() || !_notation)
-        return;
-    createEditorWithView(makeColorEditor(represented, matrixTypeOf(cell)), cell);
-    if (cell->isCheckable())
+    if (openCellEditor(cell,
+                       [this, cell](const QVariantMap &represented) {
+                           return makeColorEditor(represented, matrixTypeOf(cell));
+                       })
+        && cell->isCheckable())
         cell->setChecked(true);
 }
 
 void QntColorSchemeEditor::schemeMatrixAction(QAbstractButton *cell)
 {
-    const QVariantMap represented = cell ? cell->property(kRepresented).toMap() : QVariantMap();
-    if (represented.isEmpty() || !_notation)
-        return;
-    createEditorWithView(makeSchemeEditor(represented), cell);
+    openCellEditor(
+        cell, [this](const QVariantMap &represented) { return makeSchemeEditor(represented); });
 }
 
 void QntColorSchemeEditor::schemeItemMatrixAction(QAbstractButton *cell)
 {
+    openCellEditor(
+        cell, [this](const QVariantMap &represented) { return makeSchemeItemEditor(represented); });
+}
+
+bool QntColorSchemeEditor::openCellEditor(
+    QAbstractButton *cell, const std::function<QWidget *(const QVariantMap &)> &makeEditor)
+{
     const QVariantMap represented = cell ? cell->property(kRepresented).toMap() : QVariantMap();
     if (represented.isEmpty() || !_notation)
-        return;
-    createEditorWithView(makeSchemeItemEditor(represented), cell);
+        return false;
+    createEditorWithView(makeEditor(represented), cell);
+    return true;
+}
+
+QList<QVariantMap> QntColorSchemeEditor::rowOfSelectedCell() const
+{
+    QList<QVariantMap> row;
+    const QString type = matrixTypeOf(_selectedCell);
+    const int y = positionOf(_selectedCell).y();
+    for (int column = 1; column < columnCount(type); ++column) {
+        const QAbstractButton *target = cell(type, y, column);
+        const QVariantMap represented =
+            target ? target->property(kRepresented).toMap() : QVariantMap();
+        if (!represented.isEmpty())
+            row << represented;
+    }
+    return row;
+}
+
+void QntColorSchemeEditor::showWritten(bool closeColourPanel)
+{
+    setStatus(tr("Updated"));
+    closeAttachedEditorWindow();
+    if (closeColourPanel)
+        ColorPanel::sharedColorPanel().orderOut();
+    QntColorScheme::releaseColorSchemeCache();
+    rebuild();
 }
 
 // ---- writers ------------------------------------------------------------------------------------
@@ -774,11 +805,7 @@ void QntColorSchemeEditor::applyColorAction()
          {QStringLiteral("paramColor"), wanted}});
     if (!written(result))
         return;
-    setStatus(tr("Updated"));
-    closeAttachedEditorWindow();
-    ColorPanel::sharedColorPanel().orderOut();
-    QntColorScheme::releaseColorSchemeCache();
-    rebuild();
+    showWritten(true);
 }
 
 void QntColorSchemeEditor::checkboxAction(QCheckBox *box)
@@ -828,11 +855,7 @@ void QntColorSchemeEditor::csApplyAction()
              {QStringLiteral("paramName"), name},
              {QStringLiteral("paramIconColor"), hex}})))
         return;
-    setStatus(tr("Updated"));
-    closeAttachedEditorWindow();
-    ColorPanel::sharedColorPanel().orderOut();
-    QntColorScheme::releaseColorSchemeCache();
-    rebuild();
+    showWritten(true);
 }
 
 void QntColorSchemeEditor::addSchemeAction()
@@ -846,10 +869,7 @@ void QntColorSchemeEditor::addSchemeAction()
         written(VRResult<void>(VRError{made.errorMessage()}));
         return;
     }
-    setStatus(tr("Updated"));
-    closeAttachedEditorWindow();
-    QntColorScheme::releaseColorSchemeCache();
-    rebuild();
+    showWritten(false);
 }
 
 void QntColorSchemeEditor::removeSchemeAction()
@@ -862,25 +882,15 @@ void QntColorSchemeEditor::removeSchemeAction()
         return;
     if (!written(_notation->removeColorScheme(cell.value("colorSchemeId").toLongLong())))
         return;
-    setStatus(tr("Updated"));
-    closeAttachedEditorWindow();
-    QntColorScheme::releaseColorSchemeCache();
-    rebuild();
+    showWritten(false);
 }
 
 void QntColorSchemeEditor::siApplyAction()
 {
     if (!_selectedCell || !_notation || !_siSchemeItemCommentTextField)
         return;
-    const QString type = matrixTypeOf(_selectedCell);
-    const int row = positionOf(_selectedCell).y();
     const QString comment = _siSchemeItemCommentTextField->text();
-    for (int column = 1; column < columnCount(type); ++column) {
-        const QAbstractButton *target = cell(type, row, column);
-        const QVariantMap represented =
-            target ? target->property(kRepresented).toMap() : QVariantMap();
-        if (represented.isEmpty())
-            continue;
+    for (const QVariantMap &represented : rowOfSelectedCell()) {
         if (!written(_notation->updateColorSchemesItemsTable(
                 {{QStringLiteral("colorSchemeId"), represented.value("colorSchemeId")},
                  {QStringLiteral("index"), represented.value("index")},
@@ -909,26 +919,16 @@ void QntColorSchemeEditor::addSchemeItemAction()
                                   .toString();
     if (!written(_notation->addColorSchemesItems(ids, itemsType)))
         return;
-    setStatus(tr("Updated"));
-    closeAttachedEditorWindow();
-    QntColorScheme::releaseColorSchemeCache();
-    rebuild();
+    showWritten(false);
 }
 
 void QntColorSchemeEditor::removeSchemeItemAction()
 {
     if (!_selectedCell || !_notation)
         return;
-    const QString type = matrixTypeOf(_selectedCell);
-    const int row = positionOf(_selectedCell).y();
     if (!confirm(tr("Remove this colour from every scheme of the notation database?")))
         return;
-    for (int column = 1; column < columnCount(type); ++column) {
-        const QAbstractButton *target = cell(type, row, column);
-        const QVariantMap represented =
-            target ? target->property(kRepresented).toMap() : QVariantMap();
-        if (represented.isEmpty())
-            continue;
+    for (const QVariantMap &represented : rowOfSelectedCell()) {
         if (!written(_notation->removeColorSchemesItems(
                 represented.value("ColorSchemeItemsType").toString(),
                 represented.value("colorSchemeId").toLongLong(),

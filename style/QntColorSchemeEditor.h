@@ -118,6 +118,13 @@ private:
     void populateMatrix(const QString &type);
     QList<QVariantMap> colorColumnForType(const QString &type, qint64 schemeId) const;
     void createEditorWithView(QWidget *view, QAbstractButton *cell);
+    // Opens the editor made for the cell's values; false for an empty cell or no notation.
+    bool openCellEditor(QAbstractButton *cell,
+                        const std::function<QWidget *(const QVariantMap &)> &makeEditor);
+    // The values of the selected cell's row, one per scheme column, empty cells left out.
+    QList<QVariantMap> rowOfSelectedCell() const;
+    // After a write: "Updated", the editor (and the colour panel) closed, everything rebuilt.
+    void showWritten(bool closeColourPanel);
     QWidget *makeColorEditor(const QVariantMap &cell, const QString &type);
     QWidget *makeSchemeEditor(const QVariantMap &cell);
     QWidget *makeSchemeItemEditor(const QVariantMap &cell);

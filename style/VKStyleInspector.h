@@ -309,6 +309,14 @@ private:
             return nullptr;
         return static_cast<T *>(renderer.get());
     }
+    // A control's action: its value goes to the selected component when that is a T.
+    template <class T, class Owner, class V> auto setOnSelected(void (Owner::*set)(V))
+    {
+        return [this, set](V value) {
+            if (T *component = selected<T>())
+                (component->*set)(value);
+        };
+    }
     void applyShadowChange(const std::function<void(VRShadow &)> &change);
     void dashMenuAction(QComboBox *menu, int index, bool hatch);
     void selectDashInMenu(QComboBox *menu, const VRDashRef &dash);

@@ -889,68 +889,35 @@ void VKStyleInspector::connectPaneControls()
     };
 
     // Stroke.
-    well(mStrokeColourWell, [this](const QColor &c) {
-        if (VRStroke *s = selected<VRStroke>())
-            s->setColour(c);
-    });
-    number(mStrokeWidth, [this](double v) {
-        if (VRStroke *s = selected<VRStroke>())
-            s->setWidth(v);
-    });
+    well(mStrokeColourWell, setOnSelected<VRStroke>(&VRStroke::setColour));
+    number(mStrokeWidth, setOnSelected<VRStroke>(&VRStroke::setWidth));
     check(mStrokeShadowCheckbox, [this](bool on) {
         if (VRStroke *s = selected<VRStroke>())
             s->setShadow(on ? std::optional<VRShadow>(VRStyle::defaultShadow()) : std::nullopt);
     });
     connect(mStrokeDashPopUpButton, &QComboBox::activated, this,
             [this](int index) { strokeDashMenuAction(index); });
-    menu(mStrokeArrowStartPopUpButton, [this](int tag) {
-        if (auto *a = selected<VRArrowStroke>())
-            a->setArrowHeadAtStart(tag);
-    });
-    menu(mStrokeArrowEndPopUpButton, [this](int tag) {
-        if (auto *a = selected<VRArrowStroke>())
-            a->setArrowHeadAtEnd(tag);
-    });
-    menu(mStrokeArrowDimensionOptions, [this](int tag) {
-        if (auto *a = selected<VRArrowStroke>())
-            a->setDimensioningLineOptions(tag);
-    });
-    number(mStrokeTrimLength, [this](double v) {
-        if (VRStroke *s = selected<VRStroke>())
-            s->setTrimLength(v);
-    });
-    number(mStrokeZZLength, [this](double v) {
-        if (auto *z = selected<VRZigZagStroke>())
-            z->setWavelength(v);
-    });
-    number(mStrokeZZAmp, [this](double v) {
-        if (auto *z = selected<VRZigZagStroke>())
-            z->setAmplitude(v);
-    });
-    number(mStrokeZZSpread, [this](double v) {
-        if (auto *z = selected<VRZigZagStroke>())
-            z->setSpread(v);
-    });
-    menu(mStrokeLineJoinSelector, [this](int tag) {
-        if (VRStroke *s = selected<VRStroke>())
-            s->setLineJoinStyle(tag);
-    });
+    menu(mStrokeArrowStartPopUpButton,
+         setOnSelected<VRArrowStroke>(&VRArrowStroke::setArrowHeadAtStart));
+    menu(mStrokeArrowEndPopUpButton,
+         setOnSelected<VRArrowStroke>(&VRArrowStroke::setArrowHeadAtEnd));
+    menu(mStrokeArrowDimensionOptions,
+         setOnSelected<VRArrowStroke>(&VRArrowStroke::setDimensioningLineOptions));
+    number(mStrokeTrimLength, setOnSelected<VRStroke>(&VRStroke::setTrimLength));
+    number(mStrokeZZLength, setOnSelected<VRZigZagStroke>(&VRZigZagStroke::setWavelength));
+    number(mStrokeZZAmp, setOnSelected<VRZigZagStroke>(&VRZigZagStroke::setAmplitude));
+    number(mStrokeZZSpread, setOnSelected<VRZigZagStroke>(&VRZigZagStroke::setSpread));
+    menu(mStrokeLineJoinSelector, setOnSelected<VRStroke>(&VRStroke::setLineJoinStyle));
     menu(mStrokeLineCapSelector, [this](int tag) {
         if (VRStroke *s = selected<VRStroke>())
             s->setLineCapStyle(tag);
         else if (VRHatching *h = selected<VRHatching>())
             h->setLineCapStyle(tag);
     });
-    number(mStrokeRoughnessSlider, [this](double v) {
-        if (auto *r = selected<VRRoughStroke>())
-            r->setRoughness(v);
-    });
+    number(mStrokeRoughnessSlider, setOnSelected<VRRoughStroke>(&VRRoughStroke::setRoughness));
 
     // Fill.
-    well(mFillColourWell, [this](const QColor &c) {
-        if (VRFill *f = selected<VRFill>())
-            f->setColour(c);
-    });
+    well(mFillColourWell, setOnSelected<VRFill>(&VRFill::setColour));
     check(mFillShadowCheckbox, [this](bool on) {
         if (VRFill *f = selected<VRFill>())
             f->setShadow(on ? std::optional<VRShadow>(VRStyle::defaultShadow()) : std::nullopt);
@@ -967,34 +934,16 @@ void VKStyleInspector::connectPaneControls()
             [this] { fillAddGradientAction(); });
     connect(mFillGradientRemoveButton, &QPushButton::clicked, this,
             [this] { fillRemoveGradientAction(); });
-    number(mFillGradientAngle, [this](double v) {
-        if (VRFill *f = selected<VRFill>())
-            f->setGradientManualAngleInDegrees(v);
-    });
-    number(mFillGradientMultiplier, [this](double v) {
-        if (VRFill *f = selected<VRFill>())
-            f->setGradientMultiplier(v);
-    });
-    check(mFillGradientRelativeToObject, [this](bool on) {
-        if (VRFill *f = selected<VRFill>())
-            f->setTracksObjectAngle(on);
-    });
+    number(mFillGradientAngle, setOnSelected<VRFill>(&VRFill::setGradientManualAngleInDegrees));
+    number(mFillGradientMultiplier, setOnSelected<VRFill>(&VRFill::setGradientMultiplier));
+    check(mFillGradientRelativeToObject, setOnSelected<VRFill>(&VRFill::setTracksObjectAngle));
     connect(m_fillPatternPasteButton, &QPushButton::clicked, this,
             [this] { fillPatternPasteImageAction(); });
     connect(m_fillPatternFileButton, &QPushButton::clicked, this,
             [this] { imageFileButtonAction(); });
-    number(mFillZZLength, [this](double v) {
-        if (auto *z = selected<VRZigZagFill>())
-            z->setWavelength(v);
-    });
-    number(mFillZZAmp, [this](double v) {
-        if (auto *z = selected<VRZigZagFill>())
-            z->setAmplitude(v);
-    });
-    number(mFillZZSpread, [this](double v) {
-        if (auto *z = selected<VRZigZagFill>())
-            z->setSpread(v);
-    });
+    number(mFillZZLength, setOnSelected<VRZigZagFill>(&VRZigZagFill::setWavelength));
+    number(mFillZZAmp, setOnSelected<VRZigZagFill>(&VRZigZagFill::setAmplitude));
+    number(mFillZZSpread, setOnSelected<VRZigZagFill>(&VRZigZagFill::setSpread));
 
     // Shadow.
     number(mShadowAngleSlider,
@@ -1012,163 +961,78 @@ void VKStyleInspector::connectPaneControls()
         if (auto *i = selected<VRImageAdornment>())
             i->setImageIdentifier(mImageIdentifierTextField->text());
     });
-    number(mImageOpacitySlider, [this](double v) {
-        if (auto *i = selected<VRImageAdornment>())
-            i->setOpacity(v);
-    });
-    number(mImageScaleSlider, [this](double v) {
-        if (auto *i = selected<VRImageAdornment>())
-            i->setScale(v);
-    });
-    number(mImageAngleSlider, [this](double v) {
-        if (auto *i = selected<VRImageAdornment>())
-            i->setAngleInDegrees(v);
-    });
-    menu(mImageFittingPopUpMenu, [this](int tag) {
-        if (auto *i = selected<VRImageAdornment>())
-            i->setFittingOption(tag);
-    });
-    check(mImageClipToPathCheckbox, [this](bool on) {
-        if (auto *i = selected<VRImageAdornment>())
-            i->setClipping(on);
-    });
+    number(mImageOpacitySlider, setOnSelected<VRImageAdornment>(&VRImageAdornment::setOpacity));
+    number(mImageScaleSlider, setOnSelected<VRImageAdornment>(&VRImageAdornment::setScale));
+    number(mImageAngleSlider,
+           setOnSelected<VRImageAdornment>(&VRImageAdornment::setAngleInDegrees));
+    menu(mImageFittingPopUpMenu,
+         setOnSelected<VRImageAdornment>(&VRImageAdornment::setFittingOption));
+    check(mImageClipToPathCheckbox,
+          setOnSelected<VRImageAdornment>(&VRImageAdornment::setClipping));
 
     // Effect.
     connect(mCIFilterPopUpMenu, &QComboBox::activated, this, [this](int index) {
         if (auto *e = selected<VRCIFilterRastGroup>())
             e->setFilter(mCIFilterPopUpMenu->itemData(index).toString());
     });
-    check(mCIFilterClipToPathCheckbox, [this](bool on) {
-        if (auto *e = selected<VRCIFilterRastGroup>())
-            e->setClipping(on);
-    });
+    check(mCIFilterClipToPathCheckbox,
+          setOnSelected<VRCIFilterRastGroup>(&VRCIFilterRastGroup::setClipping));
 
     // Text.
     connect(mTextLabelTextField, &QLineEdit::editingFinished, this, [this] {
         if (auto *t = selected<VRTextAdornment>())
             t->setLabel(mTextLabelTextField->text());
     });
-    menu(mTextLayoutPopUpButton, [this](int tag) {
-        if (auto *t = selected<VRTextAdornment>())
-            t->setLayoutMode(tag);
-    });
-    menu(mTextAlignmentPopUpButton, [this](int tag) {
-        if (auto *t = selected<VRTextAdornment>())
-            t->setAlignment(tag);
-    });
-    menu(mTextLabelPlacementPopUpButton, [this](int tag) {
-        if (auto *t = selected<VRTextAdornment>())
-            t->setVerticalAlignment(tag);
-    });
-    check(mTextWrapLinesCheckbox, [this](bool on) {
-        if (auto *t = selected<VRTextAdornment>())
-            t->setWrapsLines(on);
-    });
-    check(mTextClipToPathCheckbox, [this](bool on) {
-        if (auto *t = selected<VRTextAdornment>())
-            t->setClipping(on);
-    });
-    check(mTextRelativeAngleCheckbox, [this](bool on) {
-        if (auto *t = selected<VRTextAdornment>())
-            t->setAppliesObjectAngle(on);
-    });
-    number(mTextAngleSlider, [this](double v) {
-        if (auto *t = selected<VRTextAdornment>())
-            t->setAngleInDegrees(v);
-    });
-    number(mFlowedTextInsetSlider, [this](double v) {
-        if (auto *t = selected<VRTextAdornment>())
-            t->setFlowedTextPathInset(v);
-    });
-    well(mTextColourWell, [this](const QColor &c) {
-        if (auto *t = selected<VRTextAdornment>())
-            t->setColour(c);
-    });
+    menu(mTextLayoutPopUpButton, setOnSelected<VRTextAdornment>(&VRTextAdornment::setLayoutMode));
+    menu(mTextAlignmentPopUpButton, setOnSelected<VRTextAdornment>(&VRTextAdornment::setAlignment));
+    menu(mTextLabelPlacementPopUpButton,
+         setOnSelected<VRTextAdornment>(&VRTextAdornment::setVerticalAlignment));
+    check(mTextWrapLinesCheckbox, setOnSelected<VRTextAdornment>(&VRTextAdornment::setWrapsLines));
+    check(mTextClipToPathCheckbox, setOnSelected<VRTextAdornment>(&VRTextAdornment::setClipping));
+    check(mTextRelativeAngleCheckbox,
+          setOnSelected<VRTextAdornment>(&VRTextAdornment::setAppliesObjectAngle));
+    number(mTextAngleSlider, setOnSelected<VRTextAdornment>(&VRTextAdornment::setAngleInDegrees));
+    number(mFlowedTextInsetSlider,
+           setOnSelected<VRTextAdornment>(&VRTextAdornment::setFlowedTextPathInset));
+    well(mTextColourWell, setOnSelected<VRTextAdornment>(&VRTextAdornment::setColour));
     connect(m_textFontButton, &QPushButton::clicked, this, [this] { textFontButtonAction(); });
 
     // Hatch.
-    well(mHatchColourWell, [this](const QColor &c) {
-        if (auto *h = selected<VRHatching>())
-            h->setColour(c);
-    });
-    number(mHatchSpacing, [this](double v) {
-        if (auto *h = selected<VRHatching>())
-            h->setSpacing(v);
-    });
-    number(mHatchLineWidth, [this](double v) {
-        if (auto *h = selected<VRHatching>())
-            h->setWidth(v);
-    });
-    number(mHatchAngle, [this](double v) {
-        if (auto *h = selected<VRHatching>())
-            h->setAngleInDegrees(v);
-    });
-    number(mHatchLeadIn, [this](double v) {
-        if (auto *h = selected<VRHatching>())
-            h->setLeadIn(v);
-    });
-    menu(mHatchLineCapButton, [this](int tag) {
-        if (auto *h = selected<VRHatching>())
-            h->setLineCapStyle(tag);
-    });
-    check(mHatchRelativeAngleCheckbox, [this](bool on) {
-        if (auto *h = selected<VRHatching>())
-            h->setAngleIsRelativeToObject(on);
-    });
+    well(mHatchColourWell, setOnSelected<VRHatching>(&VRHatching::setColour));
+    number(mHatchSpacing, setOnSelected<VRHatching>(&VRHatching::setSpacing));
+    number(mHatchLineWidth, setOnSelected<VRHatching>(&VRHatching::setWidth));
+    number(mHatchAngle, setOnSelected<VRHatching>(&VRHatching::setAngleInDegrees));
+    number(mHatchLeadIn, setOnSelected<VRHatching>(&VRHatching::setLeadIn));
+    menu(mHatchLineCapButton, setOnSelected<VRHatching>(&VRHatching::setLineCapStyle));
+    check(mHatchRelativeAngleCheckbox,
+          setOnSelected<VRHatching>(&VRHatching::setAngleIsRelativeToObject));
     connect(mHatchDashPopUpButton, &QComboBox::activated, this,
             [this](int index) { hatchDashMenuAction(index); });
 
     // Path decorator and fill pattern.
-    number(mPDInterval, [this](double v) {
-        if (auto *d = selected<VRPathDecorator>())
-            d->setInterval(v);
-    });
-    number(mPDScale, [this](double v) {
-        if (auto *d = selected<VRPathDecorator>())
-            d->setScale(v);
-    });
-    check(mPDNormalToPathCheckbox, [this](bool on) {
-        if (auto *d = selected<VRPathDecorator>())
-            d->setNormalToPath(on);
-    });
-    number(mPDLeader, [this](double v) {
-        if (auto *d = selected<VRPathDecorator>())
-            d->setLeaderDistance(v);
-    });
-    number(mPDRampProportion, [this](double v) {
-        if (auto *d = selected<VRPathDecorator>())
-            d->setLeadInAndOutLengthProportion(v);
-    });
+    number(mPDInterval, setOnSelected<VRPathDecorator>(&VRPathDecorator::setInterval));
+    number(mPDScale, setOnSelected<VRPathDecorator>(&VRPathDecorator::setScale));
+    check(mPDNormalToPathCheckbox,
+          setOnSelected<VRPathDecorator>(&VRPathDecorator::setNormalToPath));
+    number(mPDLeader, setOnSelected<VRPathDecorator>(&VRPathDecorator::setLeaderDistance));
+    number(mPDRampProportion,
+           setOnSelected<VRPathDecorator>(&VRPathDecorator::setLeadInAndOutLengthProportion));
     number(mPDPatAltOffset, [this](double v) {
         if (auto *p = selected<VRFillPattern>())
             p->setPatternAlternateOffset(QSizeF(0, v));
     });
-    number(mPDAngle, [this](double v) {
-        if (auto *p = selected<VRFillPattern>())
-            p->setAngleInDegrees(v);
-    });
-    check(mPDRelativeAngleCheckbox, [this](bool on) {
-        if (auto *p = selected<VRFillPattern>())
-            p->setAngleIsRelativeToObject(on);
-    });
-    number(mMotifAngle, [this](double v) {
-        if (auto *p = selected<VRFillPattern>())
-            p->setMotifAngleInDegrees(v);
-    });
-    check(mMotifRelativeAngleCheckbox, [this](bool on) {
-        if (auto *p = selected<VRFillPattern>())
-            p->setMotifAngleIsRelativeToPattern(on);
-    });
+    number(mPDAngle, setOnSelected<VRFillPattern>(&VRFillPattern::setAngleInDegrees));
+    check(mPDRelativeAngleCheckbox,
+          setOnSelected<VRFillPattern>(&VRFillPattern::setAngleIsRelativeToObject));
+    number(mMotifAngle, setOnSelected<VRFillPattern>(&VRFillPattern::setMotifAngleInDegrees));
+    check(mMotifRelativeAngleCheckbox,
+          setOnSelected<VRFillPattern>(&VRFillPattern::setMotifAngleIsRelativeToPattern));
 
     // Blend.
-    menu(mBlendModePopUpButton, [this](int tag) {
-        if (auto *b = selected<VRQuartzBlendRastGroup>())
-            b->setBlendMode(tag);
-    });
-    number(mBlendGroupAlphaSlider, [this](double v) {
-        if (auto *b = selected<VRQuartzBlendRastGroup>())
-            b->setAlpha(v);
-    });
+    menu(mBlendModePopUpButton,
+         setOnSelected<VRQuartzBlendRastGroup>(&VRQuartzBlendRastGroup::setBlendMode));
+    number(mBlendGroupAlphaSlider,
+           setOnSelected<VRQuartzBlendRastGroup>(&VRQuartzBlendRastGroup::setAlpha));
 }
 
 void VKStyleInspector::fillAddGradientAction()

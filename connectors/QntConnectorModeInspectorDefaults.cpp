@@ -6,6 +6,7 @@
 #include "inspectors/QntButtonCell.h"
 #include "inspectors/QntColorWell.h"
 #include "inspectors/QntDoubleSlider.h"
+#include "inspectors/QntElementModeInspector.h"
 #include "inspectors/QntTextFieldCell.h"
 
 #include "app/common/QntConstants.h"
@@ -22,6 +23,7 @@
 #include "framework/styles/VRStroke.h"
 #include "framework/styles/VRStyle.h"
 #include "framework/undo/VRUndoManager.h"
+#include "framework/undo/VRUndoRegistrationOff.h"
 #include "framework/view/VRDrawingView.h"
 #include "framework/view/VRViewController.h"
 #include "platform/DelayedPerform.h"
@@ -95,21 +97,9 @@ namespace {
 const QString kDefaultId = QStringLiteral("default");
 const QString kNoArrow = QStringLiteral("noarrow");
 
-std::optional<double> finiteNumber(const QVariantMap &d, const QString &key)
-{
-    const QVariant value = d.value(key);
-    if (!value.isValid())
-        return std::nullopt;
-    bool ok = false;
-    const double number = value.toDouble(&ok);
-    if (!ok || !std::isfinite(number))
-        return std::nullopt;
-    return number;
-}
-
 std::optional<long long> wholeNumber(const QVariantMap &d, const QString &key)
 {
-    const std::optional<double> number = finiteNumber(d, key);
+    const std::optional<double> number = QntContextMenu::finiteNumber(d, key);
     if (!number || std::abs(*number) > 1e9)
         return std::nullopt;
     return std::llround(*number);
@@ -120,27 +110,6 @@ QString idValue(const QVariantMap &d, const QString &key)
     const QVariant value = d.value(key);
     return value.metaType().id() == QMetaType::QString ? value.toString() : QString();
 }
-
-class UndoRegistrationOff
-{
-public:
-    explicit UndoRegistrationOff(VRUndoManager *undo)
-        : m_undo(undo && undo->isUndoRegistrationEnabled() ? undo : nullptr)
-    {
-        if (m_undo)
-            m_undo->disableUndoRegistration();
-    }
-    ~UndoRegistrationOff()
-    {
-        if (m_undo && !m_undo->isUndoRegistrationEnabled())
-            m_undo->enableUndoRegistration();
-    }
-    UndoRegistrationOff(const UndoRegistrationOff &) = delete;
-    UndoRegistrationOff &operator=(const UndoRegistrationOff &) = delete;
-
-private:
-    VRUndoManager *m_undo;
-};
 
 // Selects the item with the tag (item data); false when the pop-up has none.
 bool selectTag(QComboBox *popUp, long long tag)
@@ -247,23 +216,8 @@ QVariantMap QntConnectorModeInspector::defaultsForCustomConnector()
 
 QVariantMap QntConnectorModeInspector::defaultsForElementArrow()
 {
-    const auto colour = [](Qt::GlobalColor c) {
-        return QVariant(KeyedArchiver::archivedDataWithColor(QColor(c)));
-    };
-    return {
-        {kQntCustomNotationElementContourColor, colour(Qt::gray)},
-        {kQntCustomNotationElementContouWidth, 3.0},
-        {kQntCustomNotationElementContourOpacity, 1.0},
-        {kQntCustomNotationElementContourShadow, 0},
-        {kQntCustomNotationElementBackgroundFill, 0},
-        {kQntCustomNotationElementBackgroundColor1, colour(Qt::black)},
-        {kQntCustomNotationElementBackgroundColor2, colour(Qt::gray)},
-        {kQntCustomNotationElementBackgroundColor3, colour(Qt::blue)},
-        {kQntCustomNotationElementBackgroundOpacity, 0.0},
-        {kQntCustomNotationElementBackgroundGradientPosition, 0.5},
-        {kQntCustomNotationElementBackgroundGradientAngle, 0.0},
-        {kQntCustomNotationElementLineType, 0},
-    };
+    // An element arrow is drawn as an element: it starts from the same factory values.
+    return QntElementModeInspector::defaultsForElement();
 }
 
 // ---------------------------------------------------------------- snapshots
@@ -278,7 +232,7 @@ std::optional<QVariantMap> QntConnectorModeInspector::styleOfObject(const VRObje
     if (!object || !object->isKindOf<QntConnector>())
         return std::nullopt;
     auto *connector = static_cast<QntConnector *>(object.get());
-    const UndoRegistrationOff off(object->undoManager());
+    const VRUndoRegistrationOff off(object->undoManager());
     const VRObjectRef previous = _contextPath;
     // Reading a connector's style is no choice of the user's: what was last applied stays.
     const QVariantMap lastApplied = lastAppliedSettings();
@@ -490,7 +444,7 @@ void QntConnectorModeInspector::applyDefaults(const QVariantMap &dictionary,
                                    return;
                                self->applyDefaults(style, object);
                                // The former path last: applying a routing may have drawn a new one.
-                               const UndoRegistrationOff off(undo);
+                               const VRUndoRegistrationOff off(undo);
                                static_cast<QntConnector &>(*object).setPath(path);
                                object->notifyVisualChange();
                            });
@@ -498,7 +452,7 @@ void QntConnectorModeInspector::applyDefaults(const QVariantMap &dictionary,
             undo->enableUndoTaskCoalescing();
     }
     {
-        const UndoRegistrationOff off(undo);
+        const VRUndoRegistrationOff off(undo);
         switch (familyOf(object)) {
         case kElementArrow:
             applyDefaultsToSimpleElement(std::optional<QVariantMap>(dictionary));
@@ -713,7 +667,7 @@ void QntConnectorModeInspector::applyDefaultsToElementArrow(const VRObjectRef &o
     if (!stored)
         return;
     // Part of adding the arrow: undoing the addition removes it as styled.
-    const UndoRegistrationOff off(object->undoManager());
+    const VRUndoRegistrationOff off(object->undoManager());
     setLimitSelectedObjectForCurrentTargetToContextObject(true);
     setContextObject(object);
     populateSimpleStyleToolbar();
@@ -782,7 +736,7 @@ void QntConnectorModeInspector::connectorCreatedNotification(const Notification 
             if (undo && undo->undoActionName() != stepName)
                 undo->setActionName(stepName);
         });
-        const UndoRegistrationOff off(undo);
+        const VRUndoRegistrationOff off(undo);
         // Connectors of customizable notations are drawn with their own style, not a skin.
         if (notation && !notation->isCustomizable()) {
             // Starts from the new connector's own options, not another connector's.

@@ -184,6 +184,9 @@ public:
     void simpleStyleContourLineTypeComboboxAction();
     void updateContourLineTypeMenuWithDashes(QComboBox *popUp);
     static bool hasStroke(const VRStroke *stroke, const VRStrokeDash *dash);
+    // The finite number a stored defaults dictionary holds under the key; nothing when the key
+    // is absent or its value does not read as one.
+    static std::optional<double> finiteNumber(const QVariantMap &dictionary, const QString &key);
 
     // Stored simple styles. Applies the dictionary to the element as one undoable step (its
     // inverse applies the element's style as it was); the actions are limited to the element

@@ -62,17 +62,20 @@ std::optional<QColor> colourFor(const QVariantMap &dictionary, const QString &ke
     return KeyedArchiver::unarchiveColor(value.toByteArray());
 }
 
-std::optional<double> numberFor(const QVariantMap &dictionary, const QString &key)
+} // namespace
+
+std::optional<double> QntContextMenu::finiteNumber(const QVariantMap &dictionary,
+                                                   const QString &key)
 {
     const QVariant value = dictionary.value(key);
+    if (!value.isValid())
+        return std::nullopt;
     bool ok = false;
     const double number = value.toDouble(&ok);
-    if (!value.isValid() || !ok || !std::isfinite(number))
+    if (!ok || !std::isfinite(number))
         return std::nullopt;
     return number;
 }
-
-} // namespace
 
 void QntContextMenu::applyDefaultsToSimpleElement(const QVariantMap &dictionary,
                                                   const VRObjectRef &element)
@@ -129,7 +132,7 @@ void QntContextMenu::applyDefaultsToSimpleElement(const std::optional<QVariantMa
         c.contourColorWell->setColor(*colour);
         simpleStyleContourColorAction();
     }
-    if (const std::optional<double> width = numberFor(d, kQntCustomNotationElementContouWidth)) {
+    if (const std::optional<double> width = finiteNumber(d, kQntCustomNotationElementContouWidth)) {
         c.contourWidthSlider->setDoubleValue(*width);
         c.contourWidthLabel->setText(drawing ? drawing->abbreviatedDrawingUnits()
                                              : QStringLiteral("pt"));
@@ -139,21 +142,23 @@ void QntContextMenu::applyDefaultsToSimpleElement(const std::optional<QVariantMa
         // An absent line type is the first item, "Solid Line"; an index outside the menu (a
         // stored dictionary of another build, or edited by hand) leaves the dash alone.
         const long long index =
-            std::llround(numberFor(d, kQntCustomNotationElementLineType).value_or(0.0));
+            std::llround(finiteNumber(d, kQntCustomNotationElementLineType).value_or(0.0));
         if (index >= 0 && index < c.contourLineTypeCombobox->count()) {
             c.contourLineTypeCombobox->setCurrentIndex(int(index));
             simpleStyleContourLineTypeComboboxAction();
         }
     }
-    if (const std::optional<double> alpha = numberFor(d, kQntCustomNotationElementContourOpacity)) {
+    if (const std::optional<double> alpha =
+            finiteNumber(d, kQntCustomNotationElementContourOpacity)) {
         c.contourTransparencySlider->setDoubleValue(*alpha);
         simpleStyleContourTransparencyAction();
     }
-    if (const std::optional<double> shadow = numberFor(d, kQntCustomNotationElementContourShadow)) {
+    if (const std::optional<double> shadow =
+            finiteNumber(d, kQntCustomNotationElementContourShadow)) {
         c.contourShadowCheckbox->setChecked(std::llround(*shadow) != 0);
         simpleStyleContourShadowAction();
     }
-    const std::optional<double> kind = numberFor(d, kQntCustomNotationElementBackgroundFill);
+    const std::optional<double> kind = finiteNumber(d, kQntCustomNotationElementBackgroundFill);
     if (!kind)
         return;
     const int index = c.fillTypesCombobox->findData(int(std::llround(*kind)));
@@ -170,7 +175,7 @@ void QntContextMenu::applyDefaultsToSimpleElement(const std::optional<QVariantMa
             well->setColor(*colour);
     };
     const auto setSlider = [&](QntDoubleSlider *slider, const QString &key) {
-        if (const std::optional<double> value = numberFor(d, key))
+        if (const std::optional<double> value = finiteNumber(d, key))
             slider->setDoubleValue(*value);
     };
     switch (c.fillTypesCombobox->currentData().toInt()) {

@@ -18,6 +18,7 @@
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/undo/VRUndoManager.h"
+#include "framework/undo/VRUndoRegistrationOff.h"
 #include "framework/view/VRDrawingView.h"
 #include "framework/view/VRViewController.h"
 #include "platform/KeyedArchiver.h"
@@ -52,48 +53,14 @@ const QString kQntNotationElementTextAngle = QStringLiteral("kQntNotationElement
 
 namespace {
 
-std::optional<double> finiteNumber(const QVariantMap &d, const QString &key)
-{
-    const QVariant value = d.value(key);
-    if (!value.isValid())
-        return std::nullopt;
-    bool ok = false;
-    const double number = value.toDouble(&ok);
-    if (!ok || !std::isfinite(number))
-        return std::nullopt;
-    return number;
-}
-
 // A whole number of the dictionary, or the fallback when the key is absent or does not read.
 long long wholeNumber(const QVariantMap &d, const QString &key, long long fallback)
 {
-    const std::optional<double> number = finiteNumber(d, key);
+    const std::optional<double> number = QntContextMenu::finiteNumber(d, key);
     if (!number || std::abs(*number) > 1e9)
         return fallback;
     return std::llround(*number);
 }
-
-// Disables undo registration for the scope when it was enabled, and enables it again after.
-class UndoRegistrationOff
-{
-public:
-    explicit UndoRegistrationOff(VRUndoManager *undo)
-        : m_undo(undo && undo->isUndoRegistrationEnabled() ? undo : nullptr)
-    {
-        if (m_undo)
-            m_undo->disableUndoRegistration();
-    }
-    ~UndoRegistrationOff()
-    {
-        if (m_undo && !m_undo->isUndoRegistrationEnabled())
-            m_undo->enableUndoRegistration();
-    }
-    UndoRegistrationOff(const UndoRegistrationOff &) = delete;
-    UndoRegistrationOff &operator=(const UndoRegistrationOff &) = delete;
-
-private:
-    VRUndoManager *m_undo;
-};
 
 } // namespace
 
@@ -106,7 +73,7 @@ std::optional<QVariantMap> QntElementModeInspector::styleOfObject(const VRObject
 {
     if (!object || !object->isKindOf<QntElement>())
         return std::nullopt;
-    const UndoRegistrationOff off(object->undoManager());
+    const VRUndoRegistrationOff off(object->undoManager());
     const VRObjectRef previous = _contextObject;
     const bool limited = limitSelectedObjectForCurrentTargetToContextObject();
     _contextObject = object;
@@ -333,7 +300,7 @@ void QntElementModeInspector::applyDefaults(const QVariantMap &dictionary,
             undo->enableUndoTaskCoalescing();
     }
     {
-        const UndoRegistrationOff off(undo);
+        const VRUndoRegistrationOff off(undo);
         auto *target = static_cast<QntElement *>(element.get());
         const bool image = element->isKindOf<QntImageShape>();
         if (image) {
@@ -452,7 +419,7 @@ void QntElementModeInspector::applyDefaults(const Notification &notification)
     element->setupAfterDraggingFromPalette();
     // The new shape takes its defaults as part of being added: undoing the addition removes it,
     // and redoing it brings it back as styled.
-    const UndoRegistrationOff off(single->undoManager());
+    const VRUndoRegistrationOff off(single->undoManager());
     if (single->isKindOf<QntImageShape>()) {
         if (const std::optional<QVariantMap> stored = storedDefaults(kQntDefaultImageShape))
             applyDefaults(*stored, single);

@@ -8,6 +8,7 @@
 
 #include "app/window/DIDizeZoziDocument.h"
 #include "framework/base/VRConstants.h"
+#include "framework/base/VRNumberFormat.h"
 #include "framework/document/VRDrawingDocument.h"
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntElement.h"
@@ -355,15 +356,5 @@ std::optional<double> QntContextMenu::numberFromField(QntTextFieldCell *field, d
 
 QString QntContextMenu::formattedNumber(double value)
 {
-    QString text = QLocale().toString(value, 'f', 2);
-    const QChar point = QLocale().decimalPoint().at(0);
-    if (text.contains(point)) {
-        while (text.endsWith(QLatin1Char('0')))
-            text.chop(1);
-        if (text.endsWith(point))
-            text.chop(1);
-    }
-    if (text == QStringLiteral("-0"))
-        text = QStringLiteral("0");
-    return text;
+    return vrFormattedNumber(value);
 }

@@ -3,6 +3,7 @@
 #include "app/panels/QntPreferenceController.h"
 #include "framework/base/SVGColourConverter.h"
 #include "framework/base/VRConstants.h"
+#include "framework/base/VRNumberFormat.h"
 #include "framework/document/VRDrawingDocument.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRGridLayer.h"
@@ -97,15 +98,7 @@ double QntPreferenceController::factorOfUnitsText(const QString &text) const
 
 QString QntPreferenceController::formatted(double value, int decimals) const
 {
-    QString text = QLocale().toString(value, 'f', decimals);
-    const QChar point = QLocale().decimalPoint().front();
-    if (text.contains(point)) {
-        while (text.endsWith(QLatin1Char('0')))
-            text.chop(1);
-        if (text.endsWith(point))
-            text.chop(1);
-    }
-    return text;
+    return vrFormattedNumber(value, decimals);
 }
 
 QWidget *QntPreferenceController::makeUnitsPane()

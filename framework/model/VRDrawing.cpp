@@ -1,6 +1,7 @@
 #include "framework/model/VRDrawing.h"
 
 #include "framework/base/VRConstants.h"
+#include "framework/base/VRNumberFormat.h"
 #include "framework/model/QntConnector.h"
 #include "framework/model/VRDrawableObject.h"
 #include "framework/model/VRGridLayer.h"
@@ -28,22 +29,6 @@ namespace {
 
 constexpr double kPointsPerCentimetre = 28.346456692913;
 constexpr double kMaximumCoordinate = 1e7;
-
-QString formatNumber(double value)
-{
-    // At most two decimals, trailing zeros dropped, in the user's locale.
-    QString text = QLocale().toString(value, 'f', 2);
-    const QChar point = QLocale().decimalPoint().at(0);
-    if (text.contains(point)) {
-        while (text.endsWith(QLatin1Char('0')))
-            text.chop(1);
-        if (text.endsWith(point))
-            text.chop(1);
-    }
-    if (text == QLatin1String("-0"))
-        text = QStringLiteral("0");
-    return text;
-}
 
 } // namespace
 
@@ -374,7 +359,7 @@ QString VRDrawing::formattedConvertedLength(double points) const
 
 QString VRDrawing::formattedConvertedLengthOnlyValue(double points) const
 {
-    return formatNumber(convertLength(points));
+    return vrFormattedNumber(convertLength(points));
 }
 
 QStringList VRDrawing::formattedConvertedPoint(QPointF point) const

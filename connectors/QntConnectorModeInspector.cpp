@@ -722,11 +722,7 @@ void QntConnectorModeInspector::buildDecoratedSeparatorView()
     const auto row = [this, view, grid](int r, const QString &title, const QString &name,
                                         double min, double max,
                                         void (QntConnectorModeInspector::*action)()) {
-        auto *slider = new QntDoubleSlider(view);
-        slider->setObjectName(name);
-        slider->setMinValue(min);
-        slider->setMaxValue(max);
-        slider->setMinimumWidth(140);
+        QntDoubleSlider *slider = QntDoubleSlider::create(view, name, min, max, 140);
         grid->addWidget(new QLabel(title, view), r, 0);
         grid->addWidget(slider, r, 1);
         connect(slider, &QntDoubleSlider::doubleValueChanged, this, [this, action] {

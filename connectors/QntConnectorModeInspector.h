@@ -285,6 +285,13 @@ public:
     // An instance inside another panel (a group inspector's thin or thick set) works on that
     // panel's controls, which `view` holds, instead of building its own connector-style view.
     void useSkinControls(QntEscapedView *view, const SkinControls &controls);
+    // The line menu, arrowhead picture buttons and colour buttons of the skin, made alike for
+    // such a panel.
+    static QComboBox *makeSkinDashMenu(QWidget *parent, const QString &name);
+    static QntButtonCell *makeArrowheadButton(QWidget *parent, const QString &name,
+                                              const QString &toolTip);
+    static QntButtonCell *makeSkinColourButton(QWidget *parent, const QString &name,
+                                               const QString &toolTip);
     const ConnectorSimpleStyleControls &connectorSimpleStyleControls();
     const SeparatorControls &separatorControls();
     // The element ids offered in the open arrowhead matrix, empty for the "None" cell.

@@ -81,9 +81,7 @@ void QntConnectorModeInspector::buildConnectorSimpleStyleView()
         return box;
     };
 
-    c.colorWell = new QntColorWell(view);
-    c.colorWell->setObjectName(QStringLiteral("simpleStyleColorWell"));
-    c.colorWell->setFixedSize(40, 24);
+    c.colorWell = QntColorWell::create(view, QStringLiteral("simpleStyleColorWell"));
     c.shadowCheckbox = new QCheckBox(tr("Shadow"), view);
     c.shadowCheckbox->setObjectName(QStringLiteral("simpleStyleShadowCheckbox"));
     auto *colourRow = new QHBoxLayout;
@@ -93,15 +91,9 @@ void QntConnectorModeInspector::buildConnectorSimpleStyleView()
     grid->addWidget(new QLabel(tr("Colour"), view), 0, 0);
     grid->addLayout(colourRow, 0, 1, 1, 3);
 
-    c.widthSlider = new QntDoubleSlider(view);
-    c.widthSlider->setObjectName(QStringLiteral("simpleStyleWidthSlider"));
-    c.widthSlider->setMinValue(0.0);
-    c.widthSlider->setMaxValue(20.0);
-    c.widthSlider->setMinimumWidth(110);
-    c.widthTextbox = new QntTextFieldCell(view);
-    c.widthTextbox->setObjectName(QStringLiteral("simpleStyleWidthTextbox"));
-    c.widthTextbox->setFixedWidth(50);
-    c.widthTextbox->setAlignment(Qt::AlignRight);
+    c.widthSlider =
+        QntDoubleSlider::create(view, QStringLiteral("simpleStyleWidthSlider"), 0.0, 20.0);
+    c.widthTextbox = QntTextFieldCell::numberField(view, QStringLiteral("simpleStyleWidthTextbox"));
     c.widthLabel = new QLabel(QStringLiteral("pt"), view);
     grid->addWidget(new QLabel(tr("Width"), view), 1, 0);
     grid->addWidget(c.widthSlider, 1, 1);

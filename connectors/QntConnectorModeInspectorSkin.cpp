@@ -229,6 +229,29 @@ void QntConnectorModeInspector::useSkinControls(QntEscapedView *view, const Skin
     m_skin = controls;
 }
 
+QComboBox *QntConnectorModeInspector::makeSkinDashMenu(QWidget *parent, const QString &name)
+{
+    auto *menu = new QComboBox(parent);
+    menu->setObjectName(name);
+    menu->setIconSize(QSize(80, 12));
+    menu->setMinimumWidth(130);
+    return menu;
+}
+
+QntButtonCell *QntConnectorModeInspector::makeArrowheadButton(QWidget *parent, const QString &name,
+                                                              const QString &toolTip)
+{
+    QntButtonCell *button = QntButtonCell::bordered(parent, name, toolTip, QSize(54, 30));
+    button->setIconSize(QSize(40, 22));
+    return button;
+}
+
+QntButtonCell *QntConnectorModeInspector::makeSkinColourButton(QWidget *parent, const QString &name,
+                                                               const QString &toolTip)
+{
+    return QntButtonCell::bordered(parent, name, toolTip, QSize(30, 22));
+}
+
 void QntConnectorModeInspector::buildConnectorStyleView()
 {
     auto *view = new QntEscapedView;
@@ -245,10 +268,7 @@ void QntConnectorModeInspector::buildConnectorStyleView()
     grid->setVerticalSpacing(5);
     SkinControls &c = m_skin;
 
-    c.strokeDashPopUpButton = new QComboBox(view);
-    c.strokeDashPopUpButton->setObjectName(QStringLiteral("strokeDashPopUpButton"));
-    c.strokeDashPopUpButton->setIconSize(QSize(80, 12));
-    c.strokeDashPopUpButton->setMinimumWidth(130);
+    c.strokeDashPopUpButton = makeSkinDashMenu(view, QStringLiteral("strokeDashPopUpButton"));
     grid->addWidget(new QLabel(tr("Line"), view), 0, 0);
     grid->addWidget(c.strokeDashPopUpButton, 0, 1, 1, 3);
 
@@ -263,37 +283,21 @@ void QntConnectorModeInspector::buildConnectorStyleView()
     grid->addWidget(new QLabel(tr("Routing"), view), 0, 4);
     grid->addWidget(c.connectorTypePopupButton, 0, 5, 1, 3);
 
-    const auto arrowButton = [view](const QString &name, const QString &tip) {
-        auto *button = new QntButtonCell(view);
-        button->setObjectName(name);
-        button->setToolTip(tip);
-        button->setBordered(true);
-        button->setFixedSize(54, 30);
-        button->setIconSize(QSize(40, 22));
-        return button;
-    };
     const auto lengthRow = [view, grid](int row, const QString &title, QntDoubleSlider *&slider,
                                         QntTextFieldCell *&field, QLabel *&unit,
                                         const QString &name) {
-        slider = new QntDoubleSlider(view);
-        slider->setObjectName(name + QStringLiteral("Slider"));
-        slider->setMinValue(0.0);
-        slider->setMaxValue(60.0);
-        slider->setMinimumWidth(100);
-        field = new QntTextFieldCell(view);
-        field->setObjectName(name + QStringLiteral("Textbox"));
-        field->setFixedWidth(50);
-        field->setAlignment(Qt::AlignRight);
+        slider = QntDoubleSlider::create(view, name + QStringLiteral("Slider"), 0.0, 60.0, 100);
+        field = QntTextFieldCell::numberField(view, name + QStringLiteral("Textbox"));
         unit = new QLabel(QStringLiteral("pt"), view);
         grid->addWidget(slider, row, 2);
         grid->addWidget(field, row, 3);
         grid->addWidget(unit, row, 4);
         Q_UNUSED(title);
     };
-    c.startArrowheadPopupButton =
-        arrowButton(QStringLiteral("startArrowheadPopupButton"), tr("Start arrowhead"));
+    c.startArrowheadPopupButton = makeArrowheadButton(
+        view, QStringLiteral("startArrowheadPopupButton"), tr("Start arrowhead"));
     c.endArrowheadPopupButton =
-        arrowButton(QStringLiteral("endArrowheadPopupButton"), tr("End arrowhead"));
+        makeArrowheadButton(view, QStringLiteral("endArrowheadPopupButton"), tr("End arrowhead"));
     grid->addWidget(new QLabel(tr("Start"), view), 1, 0);
     grid->addWidget(c.startArrowheadPopupButton, 1, 1);
     lengthRow(1, tr("Start"), c.startArrowheadLengthSlider, c.startArrowheadLengthTextbox,
@@ -310,20 +314,12 @@ void QntConnectorModeInspector::buildConnectorStyleView()
     c.applyColorsToBothArrowsCheckbox->setObjectName(
         QStringLiteral("applyColorsToBothArrowsCheckbox"));
     grid->addWidget(c.applyColorsToBothArrowsCheckbox, 2, 5, 1, 3);
-    const auto colourButton = [view](const QString &name, const QString &tip) {
-        auto *button = new QntButtonCell(view);
-        button->setObjectName(name);
-        button->setToolTip(tip);
-        button->setBordered(true);
-        button->setFixedSize(30, 22);
-        return button;
-    };
-    c.showColorMatrixStartArrowButton = colourButton(
-        QStringLiteral("showColorMatrixStartArrowButton"), tr("Start arrowhead colour"));
-    c.showColorMatrixEndArrowButton =
-        colourButton(QStringLiteral("showColorMatrixEndArrowButton"), tr("End arrowhead colour"));
-    c.showColorMatrixConnectorButton =
-        colourButton(QStringLiteral("showColorMatrixConnectorButton"), tr("Line colour"));
+    c.showColorMatrixStartArrowButton = makeSkinColourButton(
+        view, QStringLiteral("showColorMatrixStartArrowButton"), tr("Start arrowhead colour"));
+    c.showColorMatrixEndArrowButton = makeSkinColourButton(
+        view, QStringLiteral("showColorMatrixEndArrowButton"), tr("End arrowhead colour"));
+    c.showColorMatrixConnectorButton = makeSkinColourButton(
+        view, QStringLiteral("showColorMatrixConnectorButton"), tr("Line colour"));
     auto *colours = new QHBoxLayout;
     colours->setSpacing(4);
     colours->addWidget(new QLabel(tr("Colours"), view));

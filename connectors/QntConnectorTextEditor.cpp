@@ -6,6 +6,7 @@
 #include "inspectors/QntTextFieldCell.h"
 
 #include "app/common/QntConstants.h"
+#include "framework/base/VRNumberFormat.h"
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntConnectorDoubleText.h"
 #include "framework/model/VRDrawing.h"
@@ -19,7 +20,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
-#include <QPushButton>
 #include <QStandardItemModel>
 
 #include <cmath>
@@ -28,17 +28,7 @@
 namespace {
 QString twoDigits(double value)
 {
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    QString text = locale.toString(value, 'f', 2);
-    const QChar point = locale.decimalPoint().front();
-    if (text.contains(point)) {
-        while (text.endsWith(QLatin1Char('0')))
-            text.chop(1);
-        if (text.endsWith(point))
-            text.chop(1);
-    }
-    return text == QStringLiteral("-0") ? QStringLiteral("0") : text;
+    return vrFormattedNumber(value, 2, VRDigitGrouping::None);
 }
 
 // One undo step per drag of a slider.
@@ -86,10 +76,7 @@ QntConnectorTextEditor::QntConnectorTextEditor(QObject *parent)
         *slider = new QntDoubleSlider(view);
         (*slider)->setObjectName(name + QStringLiteral("Slider"));
         (*slider)->setMinimumWidth(160);
-        *box = new QntTextFieldCell(view);
-        (*box)->setObjectName(name + QStringLiteral("Textbox"));
-        (*box)->setFixedWidth(50);
-        (*box)->setAlignment(Qt::AlignRight);
+        *box = QntTextFieldCell::numberField(view, name + QStringLiteral("Textbox"));
         *left = new QLabel(view);
         *right = new QLabel(view);
         auto *line = new QHBoxLayout;
@@ -116,16 +103,9 @@ QntConnectorTextEditor::QntConnectorTextEditor(QObject *parent)
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    auto *cancel = new QPushButton(tr("Cancel"), view);
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    auto *ok = new QPushButton(tr("OK"), view);
-    ok->setObjectName(QStringLiteral("okButton"));
-    ok->setDefault(true);
-    buttons->addWidget(cancel);
-    buttons->addWidget(ok);
+    addCancelAndOk(
+        buttons, [this] { cancelAction(); }, [this] { okAction(); });
     grid->addLayout(buttons, row++, 0, 1, 4);
-    connect(cancel, &QPushButton::clicked, this, [this] { cancelAction(); });
-    connect(ok, &QPushButton::clicked, this, [this] { okAction(); });
 }
 
 QntConnectorTextEditor::~QntConnectorTextEditor() = default;

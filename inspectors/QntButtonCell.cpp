@@ -16,6 +16,17 @@ QntButtonCell::QntButtonCell(QWidget *parent)
     setToolButtonStyle(Qt::ToolButtonIconOnly);
 }
 
+QntButtonCell *QntButtonCell::bordered(QWidget *parent, const QString &name, const QString &toolTip,
+                                       QSize size)
+{
+    auto *button = new QntButtonCell(parent);
+    button->setObjectName(name);
+    button->setToolTip(toolTip);
+    button->setBordered(true);
+    button->setFixedSize(size);
+    return button;
+}
+
 QColor QntButtonCell::defaultQntBackgroundColor()
 {
     return QColor::fromRgbF(0.224f, 0.224f, 0.224f, 0.85f);

@@ -13,6 +13,9 @@ class QntButtonCell : public QToolButton
     Q_OBJECT
 public:
     explicit QntButtonCell(QWidget *parent = nullptr);
+    // A bordered button of a fixed size with its tool tip, named for style sheets and tests.
+    static QntButtonCell *bordered(QWidget *parent, const QString &name, const QString &toolTip,
+                                   QSize size);
 
     static QColor defaultQntBackgroundColor();
     // The background of a button of this class when none is set.

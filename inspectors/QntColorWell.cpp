@@ -19,6 +19,14 @@ QntColorWell::QntColorWell(QWidget *parent)
 {
 }
 
+QntColorWell *QntColorWell::create(QWidget *parent, const QString &name, QSize size)
+{
+    auto *well = new QntColorWell(parent);
+    well->setObjectName(name);
+    well->setFixedSize(size);
+    return well;
+}
+
 QntColorWell::~QntColorWell() = default;
 
 void QntColorWell::setBordered(bool bordered)

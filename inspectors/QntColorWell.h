@@ -14,6 +14,8 @@ class QntColorWell : public VKSpecialColorWell
 public:
     explicit QntColorWell(QWidget *parent = nullptr);
     ~QntColorWell() override;
+    // A well of the toolbars, named for style sheets and tests.
+    static QntColorWell *create(QWidget *parent, const QString &name, QSize size = QSize(40, 24));
 
     bool isBordered() const { return m_bordered; }
     void setBordered(bool bordered);

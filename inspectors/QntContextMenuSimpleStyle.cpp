@@ -201,26 +201,12 @@ void QntContextMenu::buildSimpleStyleView()
         return l;
     };
     const auto field = [view](const QString &name) {
-        auto *f = new QntTextFieldCell(view);
-        f->setObjectName(name);
-        f->setFixedWidth(50);
-        f->setAlignment(Qt::AlignRight);
-        return f;
+        return QntTextFieldCell::numberField(view, name);
     };
     const auto slider = [view](const QString &name, double min, double max) {
-        auto *s = new QntDoubleSlider(view);
-        s->setObjectName(name);
-        s->setMinValue(min);
-        s->setMaxValue(max);
-        s->setMinimumWidth(110);
-        return s;
+        return QntDoubleSlider::create(view, name, min, max);
     };
-    const auto well = [view](const QString &name) {
-        auto *w = new QntColorWell(view);
-        w->setObjectName(name);
-        w->setFixedSize(40, 24);
-        return w;
-    };
+    const auto well = [view](const QString &name) { return QntColorWell::create(view, name); };
     SimpleStyleControls &c = m_simple;
     int row = 0;
     grid->addWidget(heading(tr("Contour")), row++, 0, 1, 4);

@@ -33,6 +33,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -179,6 +180,20 @@ QntContextTextEditor::~QntContextTextEditor()
         _attachedWindow->close();
     delete _view;
     delete _view2;
+}
+
+void QntContextTextEditor::addCancelAndOk(QHBoxLayout *row, const std::function<void()> &cancel,
+                                          const std::function<void()> &ok)
+{
+    auto *cancelButton = new QPushButton(tr("Cancel"), _view);
+    cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    auto *okButton = new QPushButton(tr("OK"), _view);
+    okButton->setObjectName(QStringLiteral("okButton"));
+    okButton->setDefault(true);
+    row->addWidget(cancelButton);
+    row->addWidget(okButton);
+    connect(cancelButton, &QPushButton::clicked, this, cancel);
+    connect(okButton, &QPushButton::clicked, this, ok);
 }
 
 int QntContextTextEditor::buildView(const QString &sizeMenuTitle)

@@ -17,6 +17,7 @@
 #include <vector>
 
 class QCheckBox;
+class QHBoxLayout;
 class QMenu;
 class QTextEdit;
 class QToolButton;
@@ -130,6 +131,9 @@ public:
 protected:
     // Builds the shared controls into _view; subclasses add theirs below (the returned row).
     int buildView(const QString &sizeMenuTitle);
+    // Cancel, then OK as the default button, at the end of a row of the view.
+    void addCancelAndOk(QHBoxLayout *row, const std::function<void()> &cancel,
+                        const std::function<void()> &ok);
     void updateSelectColorButton(const QColor &colour);
     void showColorMatrixAction();
     void storeDefault(const QString &key, const QVariant &value) const;

@@ -16,6 +16,17 @@ QntDoubleSlider::QntDoubleSlider(QWidget *parent)
     });
 }
 
+QntDoubleSlider *QntDoubleSlider::create(QWidget *parent, const QString &name, double min,
+                                         double max, int minimumWidth)
+{
+    auto *slider = new QntDoubleSlider(parent);
+    slider->setObjectName(name);
+    slider->setMinValue(min);
+    slider->setMaxValue(max);
+    slider->setMinimumWidth(minimumWidth);
+    return slider;
+}
+
 void QntDoubleSlider::setMinValue(double value)
 {
     m_min = value;

@@ -8,6 +8,9 @@ class QntDoubleSlider : public QSlider
     Q_OBJECT
 public:
     explicit QntDoubleSlider(QWidget *parent = nullptr);
+    // A slider of the toolbars over [min, max], named for style sheets and tests.
+    static QntDoubleSlider *create(QWidget *parent, const QString &name, double min, double max,
+                                   int minimumWidth = 110);
 
     double minValue() const { return m_min; }
     double maxValue() const { return m_max; }

@@ -282,6 +282,14 @@ private:
     std::optional<double> typedLength(QntTextFieldCell *box, QntDoubleSlider *slider) const;
     void showTablePadding(QntDoubleSlider *slider, QntTextFieldCell *box) const;
     std::optional<double> typedTablePadding(QntTextFieldCell *box, QntDoubleSlider *slider) const;
+    // A slider of a slider-and-field pair moved, or a value typed in its field: set it on the
+    // selection, then show the value that holds in the field. A typed length beyond the
+    // slider's range widens the range; a typed padding is kept inside it.
+    using LengthSetter = void (QntElementModeInspector::*)(double);
+    void lengthSliderMoved(QntDoubleSlider *slider, QntTextFieldCell *box, LengthSetter set);
+    void lengthTyped(QntDoubleSlider *slider, QntTextFieldCell *box, LengthSetter set);
+    void paddingSliderMoved(QntDoubleSlider *slider, QntTextFieldCell *box, LengthSetter set);
+    void paddingTyped(QntDoubleSlider *slider, QntTextFieldCell *box, LengthSetter set);
 
     VRObjectRef _contextObject;
     QntElementTextEditor *mElementTextEditor = nullptr;

@@ -11,6 +11,7 @@
 #include "inspectors/QntEscapedView.h"
 #include "inspectors/QntTextFieldCell.h"
 
+#include "framework/base/VRNumberFormat.h"
 #include "framework/model/QntElementTable.h"
 #include "framework/model/QntImageShape.h"
 #include "framework/model/QntText.h"
@@ -34,33 +35,6 @@ const QString kToolbarStyle = QStringLiteral(
     "QToolButton#tableFontFamilyPopUpButton { color: white; background: rgba(57, 57, 57, 230);"
     " border: 1px solid rgb(191, 194, 201); border-radius: 3px; padding: 2px 6px; }");
 
-QntDoubleSlider *makeSlider(QWidget *view, const QString &name, double min, double max)
-{
-    auto *s = new QntDoubleSlider(view);
-    s->setObjectName(name);
-    s->setMinValue(min);
-    s->setMaxValue(max);
-    s->setMinimumWidth(110);
-    return s;
-}
-
-QntTextFieldCell *makeField(QWidget *view, const QString &name)
-{
-    auto *f = new QntTextFieldCell(view);
-    f->setObjectName(name);
-    f->setFixedWidth(50);
-    f->setAlignment(Qt::AlignRight);
-    return f;
-}
-
-QntColorWell *makeWell(QWidget *view, const QString &name)
-{
-    auto *w = new QntColorWell(view);
-    w->setObjectName(name);
-    w->setFixedSize(40, 24);
-    return w;
-}
-
 QntButtonCell *makeToggle(QWidget *view, const QString &title, const QString &text)
 {
     auto *cell = new QntButtonCell(view);
@@ -76,12 +50,7 @@ QntButtonCell *makeToggle(QWidget *view, const QString &title, const QString &te
 // A button that opens a colour popover and shows the colour chosen.
 QntButtonCell *makeColourButton(QWidget *view, const QString &name)
 {
-    auto *button = new QntButtonCell(view);
-    button->setObjectName(name);
-    button->setBordered(true);
-    button->setFixedSize(40, 24);
-    button->setToolTip(QObject::tr("Colours"));
-    return button;
+    return QntButtonCell::bordered(view, name, QObject::tr("Colours"), QSize(40, 24));
 }
 
 // Typed text, when it is a number.
@@ -97,17 +66,7 @@ void onEdited(QntTextFieldCell *field, QObject *context, const std::function<voi
 
 QString twoDigits(double value)
 {
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    QString text = locale.toString(value, 'f', 2);
-    const QChar point = locale.decimalPoint().front();
-    if (text.contains(point)) {
-        while (text.endsWith(QLatin1Char('0')))
-            text.chop(1);
-        if (text.endsWith(point))
-            text.chop(1);
-    }
-    return text;
+    return vrFormattedNumber(value, 2, VRDigitGrouping::None);
 }
 } // namespace
 
@@ -141,7 +100,7 @@ void QntElementModeInspector::buildTableViews()
     c.showGrid->setObjectName(QStringLiteral("tableShowGridButton"));
     c.showFrame = new QCheckBox(tr("Frame"), table);
     c.showFrame->setObjectName(QStringLiteral("tableShowTableFrameButton"));
-    c.gridColorWell = makeWell(table, QStringLiteral("tableGridColorWell"));
+    c.gridColorWell = QntColorWell::create(table, QStringLiteral("tableGridColorWell"));
     auto *switches = new QHBoxLayout;
     switches->addWidget(c.showGrid);
     switches->addWidget(c.showFrame);
@@ -153,16 +112,19 @@ void QntElementModeInspector::buildTableViews()
     connect(c.gridColorButton, &QAbstractButton::clicked, this,
             [this] { showTableGridColorMatrixAction(m_table.gridColorButton); });
     grid->addLayout(switches, row++, 0, 1, 4);
-    c.gridLineWidthSlider = makeSlider(table, QStringLiteral("tableGridLineWidthSlider"), 0, 10);
-    c.gridLineWidthTextbox = makeField(table, QStringLiteral("tableGridLineWidthTextbox"));
+    c.gridLineWidthSlider =
+        QntDoubleSlider::create(table, QStringLiteral("tableGridLineWidthSlider"), 0, 10);
+    c.gridLineWidthTextbox =
+        QntTextFieldCell::numberField(table, QStringLiteral("tableGridLineWidthTextbox"));
     c.gridLineWidthTextboxLabel = new QLabel(table);
     grid->addWidget(new QLabel(tr("Grid width"), table), row, 0);
     grid->addWidget(c.gridLineWidthSlider, row, 1);
     grid->addWidget(c.gridLineWidthTextbox, row, 2);
     grid->addWidget(c.gridLineWidthTextboxLabel, row++, 3);
     c.cornerRadiusSlider =
-        makeSlider(table, QStringLiteral("tableRectangleCornerRaduisSlider"), 0, 100);
-    c.cornerRadiusTextbox = makeField(table, QStringLiteral("tableRectangleCornerRaduisTextbox"));
+        QntDoubleSlider::create(table, QStringLiteral("tableRectangleCornerRaduisSlider"), 0, 100);
+    c.cornerRadiusTextbox =
+        QntTextFieldCell::numberField(table, QStringLiteral("tableRectangleCornerRaduisTextbox"));
     c.cornerRadiusTextboxLabel = new QLabel(table);
     grid->addWidget(new QLabel(tr("Corner radius"), table), row, 0);
     grid->addWidget(c.cornerRadiusSlider, row, 1);
@@ -210,7 +172,8 @@ void QntElementModeInspector::buildTableViews()
         connect(c.typeface[i], &QAbstractButton::clicked, this,
                 [this] { tableFontTypefaceAction(); });
     }
-    c.fontSizeTextField = makeField(cell, QStringLiteral("tableFontSizeTextField"));
+    c.fontSizeTextField =
+        QntTextFieldCell::numberField(cell, QStringLiteral("tableFontSizeTextField"));
     c.fontSizeTextField->setFixedWidth(40);
     onEdited(c.fontSizeTextField, this, [this] { tableFontSizeTextFieldAction(); });
     text->addWidget(c.fontSizeTextField);
@@ -222,7 +185,7 @@ void QntElementModeInspector::buildTableViews()
         text->addWidget(c.align[i]);
         connect(c.align[i], &QAbstractButton::clicked, this, [this, i] { tableAlignAction(i); });
     }
-    c.textColorWell = makeWell(cell, QStringLiteral("tableTextColorColorWell"));
+    c.textColorWell = QntColorWell::create(cell, QStringLiteral("tableTextColorColorWell"));
     c.textColorWell->setToolTip(tr("Text colour"));
     connect(c.textColorWell, &QntColorWell::colorChanged, this,
             [this](const QColor &colour) { tableTextColorAction(colour); });
@@ -237,7 +200,7 @@ void QntElementModeInspector::buildTableViews()
     cellGrid->addLayout(text, row++, 0, 1, 4);
 
     auto *fill = new QHBoxLayout;
-    c.cellsColorWell = makeWell(cell, QStringLiteral("tableCellsColorWell"));
+    c.cellsColorWell = QntColorWell::create(cell, QStringLiteral("tableCellsColorWell"));
     connect(c.cellsColorWell, &QntColorWell::colorChanged, this,
             [this](const QColor &colour) { tableCellsColorAction(colour); });
     c.applyToAllCells = new QCheckBox(tr("Apply to all cells"), cell);
@@ -260,22 +223,25 @@ void QntElementModeInspector::buildTableViews()
     cellGrid->addLayout(fill, row++, 0, 1, 4);
 
     c.topBottomPaddingSlider =
-        makeSlider(cell, QStringLiteral("tableTopBottomPaddingSlider"), 0, 1);
-    c.topBottomPaddingTextbox = makeField(cell, QStringLiteral("tableTopBottomPaddingTextbox"));
+        QntDoubleSlider::create(cell, QStringLiteral("tableTopBottomPaddingSlider"), 0, 1);
+    c.topBottomPaddingTextbox =
+        QntTextFieldCell::numberField(cell, QStringLiteral("tableTopBottomPaddingTextbox"));
     c.topBottomPaddingUnit = new QLabel(QStringLiteral("%"), cell);
     cellGrid->addWidget(new QLabel(tr("Top and bottom padding"), cell), row, 0);
     cellGrid->addWidget(c.topBottomPaddingSlider, row, 1);
     cellGrid->addWidget(c.topBottomPaddingTextbox, row, 2);
     cellGrid->addWidget(c.topBottomPaddingUnit, row++, 3);
     c.leftRightPaddingSlider =
-        makeSlider(cell, QStringLiteral("tableLeftRightPaddingSlider"), 0, 1);
-    c.leftRightPaddingTextbox = makeField(cell, QStringLiteral("tableLeftRightPaddingTextbox"));
+        QntDoubleSlider::create(cell, QStringLiteral("tableLeftRightPaddingSlider"), 0, 1);
+    c.leftRightPaddingTextbox =
+        QntTextFieldCell::numberField(cell, QStringLiteral("tableLeftRightPaddingTextbox"));
     c.leftRightPaddingUnit = new QLabel(QStringLiteral("%"), cell);
     cellGrid->addWidget(new QLabel(tr("Left and right padding"), cell), row, 0);
     cellGrid->addWidget(c.leftRightPaddingSlider, row, 1);
     cellGrid->addWidget(c.leftRightPaddingTextbox, row, 2);
     cellGrid->addWidget(c.leftRightPaddingUnit, row++, 3);
-    c.textAngleSlider = makeSlider(cell, QStringLiteral("tableTextAngleSlider"), -180, 180);
+    c.textAngleSlider =
+        QntDoubleSlider::create(cell, QStringLiteral("tableTextAngleSlider"), -180, 180);
     cellGrid->addWidget(new QLabel(tr("Text angle"), cell), row, 0);
     cellGrid->addWidget(c.textAngleSlider, row++, 1);
 
@@ -316,13 +282,15 @@ void QntElementModeInspector::buildImageShapeView()
                 [this, tag] { imageContourTypeAction(tag); });
     }
     top->addStretch(1);
-    c.contourColorWell = makeWell(view, QStringLiteral("imageContourColorWell"));
+    c.contourColorWell = QntColorWell::create(view, QStringLiteral("imageContourColorWell"));
     connect(c.contourColorWell, &QntColorWell::colorChanged, this,
             [this] { imageContourColorAction(); });
     top->addWidget(c.contourColorWell);
     grid->addLayout(top, row++, 0, 1, 4);
-    c.contourWidthSlider = makeSlider(view, QStringLiteral("imageContourWidthSlider"), 0, 10);
-    c.contourWidthTextbox = makeField(view, QStringLiteral("imageContourWidthTextbox"));
+    c.contourWidthSlider =
+        QntDoubleSlider::create(view, QStringLiteral("imageContourWidthSlider"), 0, 10);
+    c.contourWidthTextbox =
+        QntTextFieldCell::numberField(view, QStringLiteral("imageContourWidthTextbox"));
     c.contourWidthTextboxLabel = new QLabel(view);
     grid->addWidget(new QLabel(tr("Width"), view), row, 0);
     grid->addWidget(c.contourWidthSlider, row, 1);
@@ -332,10 +300,10 @@ void QntElementModeInspector::buildImageShapeView()
     c.cornerRadiusView->setObjectName(QStringLiteral("imageRectangleCornerRaduisView"));
     auto *radius = new QHBoxLayout(c.cornerRadiusView);
     radius->setContentsMargins(0, 0, 0, 0);
-    c.cornerRadiusSlider =
-        makeSlider(c.cornerRadiusView, QStringLiteral("imageRectangleCornerRaduisSlider"), 0, 100);
-    c.cornerRadiusTextbox =
-        makeField(c.cornerRadiusView, QStringLiteral("imageRectangleCornerRaduisTextbox"));
+    c.cornerRadiusSlider = QntDoubleSlider::create(
+        c.cornerRadiusView, QStringLiteral("imageRectangleCornerRaduisSlider"), 0, 100);
+    c.cornerRadiusTextbox = QntTextFieldCell::numberField(
+        c.cornerRadiusView, QStringLiteral("imageRectangleCornerRaduisTextbox"));
     c.cornerRadiusTextboxLabel = new QLabel(c.cornerRadiusView);
     radius->addWidget(new QLabel(tr("Corner radius"), c.cornerRadiusView));
     radius->addWidget(c.cornerRadiusSlider, 1);
@@ -389,6 +357,45 @@ std::optional<double> QntElementModeInspector::typedTablePadding(QntTextFieldCel
         return std::nullopt;
     const double value = _paddingMode == 0 ? typed / 100.0 : typed;
     return std::clamp(value, slider->minValue(), slider->maxValue());
+}
+
+void QntElementModeInspector::lengthSliderMoved(QntDoubleSlider *slider, QntTextFieldCell *box,
+                                                LengthSetter set)
+{
+    if (m_populating)
+        return;
+    (this->*set)(slider->doubleValue());
+    showLength(slider, box, nullptr);
+}
+
+void QntElementModeInspector::lengthTyped(QntDoubleSlider *slider, QntTextFieldCell *box,
+                                          LengthSetter set)
+{
+    if (const auto value = typedLength(box, slider)) {
+        slider->setMaxValue(std::max(slider->maxValue(), *value));
+        (this->*set)(*value);
+        slider->setDoubleValue(*value);
+    }
+    showLength(slider, box, nullptr);
+}
+
+void QntElementModeInspector::paddingSliderMoved(QntDoubleSlider *slider, QntTextFieldCell *box,
+                                                 LengthSetter set)
+{
+    if (m_populating)
+        return;
+    (this->*set)(slider->doubleValue());
+    showTablePadding(slider, box);
+}
+
+void QntElementModeInspector::paddingTyped(QntDoubleSlider *slider, QntTextFieldCell *box,
+                                           LengthSetter set)
+{
+    if (const auto value = typedTablePadding(box, slider)) {
+        (this->*set)(*value);
+        slider->setDoubleValue(*value);
+    }
+    showTablePadding(slider, box);
 }
 
 void QntElementModeInspector::createTableStyleToolbar(QntButtonMatrix *matrix)
@@ -708,22 +715,14 @@ void QntElementModeInspector::tableSetGridLineWidth(double width)
 
 void QntElementModeInspector::tableGridLineWidthAction()
 {
-    if (m_populating)
-        return;
-    tableSetGridLineWidth(m_table.gridLineWidthSlider->doubleValue());
-    showLength(m_table.gridLineWidthSlider, m_table.gridLineWidthTextbox, nullptr);
+    lengthSliderMoved(m_table.gridLineWidthSlider, m_table.gridLineWidthTextbox,
+                      &QntElementModeInspector::tableSetGridLineWidth);
 }
 
 void QntElementModeInspector::tableGridLineWidthTextboxAction()
 {
-    const auto value = typedLength(m_table.gridLineWidthTextbox, m_table.gridLineWidthSlider);
-    if (value) {
-        m_table.gridLineWidthSlider->setMaxValue(
-            std::max(m_table.gridLineWidthSlider->maxValue(), *value));
-        tableSetGridLineWidth(*value);
-        m_table.gridLineWidthSlider->setDoubleValue(*value);
-    }
-    showLength(m_table.gridLineWidthSlider, m_table.gridLineWidthTextbox, nullptr);
+    lengthTyped(m_table.gridLineWidthSlider, m_table.gridLineWidthTextbox,
+                &QntElementModeInspector::tableSetGridLineWidth);
 }
 
 void QntElementModeInspector::tableSetRectangleCornerRaduis(double radius)
@@ -737,22 +736,14 @@ void QntElementModeInspector::tableSetRectangleCornerRaduis(double radius)
 
 void QntElementModeInspector::tableRectangleCornerRaduisAction()
 {
-    if (m_populating)
-        return;
-    tableSetRectangleCornerRaduis(m_table.cornerRadiusSlider->doubleValue());
-    showLength(m_table.cornerRadiusSlider, m_table.cornerRadiusTextbox, nullptr);
+    lengthSliderMoved(m_table.cornerRadiusSlider, m_table.cornerRadiusTextbox,
+                      &QntElementModeInspector::tableSetRectangleCornerRaduis);
 }
 
 void QntElementModeInspector::tableRectangleCornerRaduisTextboxAction()
 {
-    const auto value = typedLength(m_table.cornerRadiusTextbox, m_table.cornerRadiusSlider);
-    if (value) {
-        m_table.cornerRadiusSlider->setMaxValue(
-            std::max(m_table.cornerRadiusSlider->maxValue(), *value));
-        tableSetRectangleCornerRaduis(*value);
-        m_table.cornerRadiusSlider->setDoubleValue(*value);
-    }
-    showLength(m_table.cornerRadiusSlider, m_table.cornerRadiusTextbox, nullptr);
+    lengthTyped(m_table.cornerRadiusSlider, m_table.cornerRadiusTextbox,
+                &QntElementModeInspector::tableSetRectangleCornerRaduis);
 }
 
 namespace {
@@ -801,40 +792,26 @@ void QntElementModeInspector::tableSetLeftRightPadding(double padding)
 
 void QntElementModeInspector::tableTopBottomPaddingSliderAction()
 {
-    if (m_populating)
-        return;
-    tableSetTopBottomPadding(m_table.topBottomPaddingSlider->doubleValue());
-    showTablePadding(m_table.topBottomPaddingSlider, m_table.topBottomPaddingTextbox);
+    paddingSliderMoved(m_table.topBottomPaddingSlider, m_table.topBottomPaddingTextbox,
+                       &QntElementModeInspector::tableSetTopBottomPadding);
 }
 
 void QntElementModeInspector::tableLeftRightPaddingSliderAction()
 {
-    if (m_populating)
-        return;
-    tableSetLeftRightPadding(m_table.leftRightPaddingSlider->doubleValue());
-    showTablePadding(m_table.leftRightPaddingSlider, m_table.leftRightPaddingTextbox);
+    paddingSliderMoved(m_table.leftRightPaddingSlider, m_table.leftRightPaddingTextbox,
+                       &QntElementModeInspector::tableSetLeftRightPadding);
 }
 
 void QntElementModeInspector::tableTopBottomPaddingTextboxAction()
 {
-    const auto value =
-        typedTablePadding(m_table.topBottomPaddingTextbox, m_table.topBottomPaddingSlider);
-    if (value) {
-        tableSetTopBottomPadding(*value);
-        m_table.topBottomPaddingSlider->setDoubleValue(*value);
-    }
-    showTablePadding(m_table.topBottomPaddingSlider, m_table.topBottomPaddingTextbox);
+    paddingTyped(m_table.topBottomPaddingSlider, m_table.topBottomPaddingTextbox,
+                 &QntElementModeInspector::tableSetTopBottomPadding);
 }
 
 void QntElementModeInspector::tableLeftRightPaddingTextboxAction()
 {
-    const auto value =
-        typedTablePadding(m_table.leftRightPaddingTextbox, m_table.leftRightPaddingSlider);
-    if (value) {
-        tableSetLeftRightPadding(*value);
-        m_table.leftRightPaddingSlider->setDoubleValue(*value);
-    }
-    showTablePadding(m_table.leftRightPaddingSlider, m_table.leftRightPaddingTextbox);
+    paddingTyped(m_table.leftRightPaddingSlider, m_table.leftRightPaddingTextbox,
+                 &QntElementModeInspector::tableSetLeftRightPadding);
 }
 
 void QntElementModeInspector::tableTextAngleSliderAction()
@@ -921,22 +898,14 @@ void QntElementModeInspector::imageRectangleCornerSetRaduis(double radius)
 
 void QntElementModeInspector::imageRectangleCornerRaduisAction()
 {
-    if (m_populating)
-        return;
-    imageRectangleCornerSetRaduis(m_image.cornerRadiusSlider->doubleValue());
-    showLength(m_image.cornerRadiusSlider, m_image.cornerRadiusTextbox, nullptr);
+    lengthSliderMoved(m_image.cornerRadiusSlider, m_image.cornerRadiusTextbox,
+                      &QntElementModeInspector::imageRectangleCornerSetRaduis);
 }
 
 void QntElementModeInspector::imageRectangleCornerRaduisTextboxAction()
 {
-    const auto value = typedLength(m_image.cornerRadiusTextbox, m_image.cornerRadiusSlider);
-    if (value) {
-        m_image.cornerRadiusSlider->setMaxValue(
-            std::max(m_image.cornerRadiusSlider->maxValue(), *value));
-        imageRectangleCornerSetRaduis(*value);
-        m_image.cornerRadiusSlider->setDoubleValue(*value);
-    }
-    showLength(m_image.cornerRadiusSlider, m_image.cornerRadiusTextbox, nullptr);
+    lengthTyped(m_image.cornerRadiusSlider, m_image.cornerRadiusTextbox,
+                &QntElementModeInspector::imageRectangleCornerSetRaduis);
 }
 
 void QntElementModeInspector::imageContourSetWidth(double width)
@@ -949,22 +918,14 @@ void QntElementModeInspector::imageContourSetWidth(double width)
 
 void QntElementModeInspector::imageContourWidthAction()
 {
-    if (m_populating)
-        return;
-    imageContourSetWidth(m_image.contourWidthSlider->doubleValue());
-    showLength(m_image.contourWidthSlider, m_image.contourWidthTextbox, nullptr);
+    lengthSliderMoved(m_image.contourWidthSlider, m_image.contourWidthTextbox,
+                      &QntElementModeInspector::imageContourSetWidth);
 }
 
 void QntElementModeInspector::imageContourWidthTextboxAction()
 {
-    const auto value = typedLength(m_image.contourWidthTextbox, m_image.contourWidthSlider);
-    if (value) {
-        m_image.contourWidthSlider->setMaxValue(
-            std::max(m_image.contourWidthSlider->maxValue(), *value));
-        imageContourSetWidth(*value);
-        m_image.contourWidthSlider->setDoubleValue(*value);
-    }
-    showLength(m_image.contourWidthSlider, m_image.contourWidthTextbox, nullptr);
+    lengthTyped(m_image.contourWidthSlider, m_image.contourWidthTextbox,
+                &QntElementModeInspector::imageContourSetWidth);
 }
 
 void QntElementModeInspector::imageContourColorAction()

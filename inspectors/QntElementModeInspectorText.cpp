@@ -207,10 +207,7 @@ void QntElementModeInspector::addRotationControls()
     _angleSlider->setObjectName(QStringLiteral("angleSlider"));
     _angleSlider->setMinValue(-180);
     _angleSlider->setMaxValue(180);
-    _angleTextbox = new QntTextFieldCell(view);
-    _angleTextbox->setObjectName(QStringLiteral("angleTextbox"));
-    _angleTextbox->setFixedWidth(50);
-    _angleTextbox->setAlignment(Qt::AlignRight);
+    _angleTextbox = QntTextFieldCell::numberField(view, QStringLiteral("angleTextbox"));
     const int row = grid->rowCount();
     auto *label = new QLabel(tr("Rotation"), view);
     label->setStyleSheet(QStringLiteral("color: white;"));

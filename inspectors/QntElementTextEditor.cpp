@@ -10,6 +10,7 @@
 
 #include "app/common/QntConstants.h"
 #include "framework/base/VRConstants.h"
+#include "framework/base/VRNumberFormat.h"
 #include "framework/model/QntElement.h"
 #include "framework/model/QntElementTable.h"
 #include "framework/model/QntImageShape.h"
@@ -25,7 +26,6 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QScreen>
 #include <QTextEdit>
 #include <QVBoxLayout>
@@ -35,18 +35,7 @@
 namespace {
 QString twoDigits(double value)
 {
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    QString text = locale.toString(value, 'f', 2);
-    // At most two fraction digits: no trailing zeros.
-    const QChar point = locale.decimalPoint().front();
-    if (text.contains(point)) {
-        while (text.endsWith(QLatin1Char('0')))
-            text.chop(1);
-        if (text.endsWith(point))
-            text.chop(1);
-    }
-    return text;
+    return vrFormattedNumber(value, 2, VRDigitGrouping::None);
 }
 } // namespace
 
@@ -57,19 +46,10 @@ QntElementTextEditor::QntElementTextEditor(QObject *parent)
     auto *grid = static_cast<QGridLayout *>(_view->layout());
     QWidget *view = _view;
     const auto slider = [view](const QString &name, double min, double max) {
-        auto *s = new QntDoubleSlider(view);
-        s->setObjectName(name);
-        s->setMinValue(min);
-        s->setMaxValue(max);
-        s->setMinimumWidth(110);
-        return s;
+        return QntDoubleSlider::create(view, name, min, max);
     };
     const auto field = [view](const QString &name) {
-        auto *f = new QntTextFieldCell(view);
-        f->setObjectName(name);
-        f->setFixedWidth(50);
-        f->setAlignment(Qt::AlignRight);
-        return f;
+        return QntTextFieldCell::numberField(view, name);
     };
 
     widthView_ = new QWidget(view);
@@ -138,16 +118,9 @@ QntElementTextEditor::QntElementTextEditor(QObject *parent)
     connect(notes, &QAbstractButton::clicked, this, [this] { slideToView2Action(); });
     buttons->addWidget(notes);
     buttons->addStretch(1);
-    auto *cancel = new QPushButton(tr("Cancel"), view);
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    auto *ok = new QPushButton(tr("OK"), view);
-    ok->setObjectName(QStringLiteral("okButton"));
-    ok->setDefault(true);
-    buttons->addWidget(cancel);
-    buttons->addWidget(ok);
+    addCancelAndOk(
+        buttons, [this] { cancelAction(); }, [this] { okAction(); });
     grid->addLayout(buttons, row++, 0, 1, 4);
-    connect(cancel, &QPushButton::clicked, this, [this] { cancelAction(); });
-    connect(ok, &QPushButton::clicked, this, [this] { okAction(); });
 
     m_editorObservers.push_back(NotificationCenter::defaultCenter().addObserver(
         kQntTextCellChangedNotification, nullptr, [this](const Notification &n) {

@@ -337,6 +337,8 @@ private:
     // The panel stays open while the inspector's colour popover is.
     void keepPanelOpenFor(QntElementModeInspector *inspector);
     void showTableLength(QntDoubleSlider *slider, QLineEdit *box, double points);
+    // One undo step setting a table padding through the embedded element inspector.
+    void tablePaddingAction(double value, void (QntElementModeInspector::*set)(double));
     void showPadding(QntDoubleSlider *slider, QLineEdit *box, double value);
     bool readPadding(const QString &typed, double *value);
     QWidget *buildTextPane(const QString &name, bool connectors);

@@ -61,24 +61,6 @@ VRFill *lastFillOf(const VRStyle *style)
     return fills.isEmpty() ? nullptr : static_cast<VRFill *>(fills.last().get());
 }
 
-QntDoubleSlider *makeSlider(const QString &name, double min, double max, QWidget *parent)
-{
-    auto *slider = new QntDoubleSlider(parent);
-    slider->setObjectName(name);
-    slider->setMinValue(min);
-    slider->setMaxValue(max);
-    slider->setMinimumWidth(110);
-    return slider;
-}
-
-QntColorWell *makeWell(const QString &name, QWidget *parent)
-{
-    auto *well = new QntColorWell(parent);
-    well->setObjectName(name);
-    well->setFixedSize(40, 24);
-    return well;
-}
-
 QString degrees(double value)
 {
     return QLocale().toString(value, 'f', 0) + QStringLiteral("°");
@@ -144,18 +126,19 @@ QWidget *QntGroupModeInspector::buildElementStyleSection(QWidget *parent)
     int row = 0;
     const auto label = [section](const QString &text) { return new QLabel(text, section); };
 
-    c.contourWidthSlider =
-        makeSlider(QStringLiteral("simpleStyleContourWidthSlider"), 0.0, 16.0, section);
+    c.contourWidthSlider = QntDoubleSlider::create(
+        section, QStringLiteral("simpleStyleContourWidthSlider"), 0.0, 16.0);
     grid->addWidget(label(tr("Contour width")), row, 0);
     grid->addWidget(c.contourWidthSlider, row++, 1, 1, 3);
-    c.contourColorWell = makeWell(QStringLiteral("simpleStyleContourColorWell"), section);
+    c.contourColorWell =
+        QntColorWell::create(section, QStringLiteral("simpleStyleContourColorWell"));
     c.contourShadowCheckbox = new QCheckBox(tr("Shadow"), section);
     c.contourShadowCheckbox->setObjectName(QStringLiteral("simpleStyleContourShadow"));
     grid->addWidget(label(tr("Contour colour")), row, 0);
     grid->addWidget(c.contourColorWell, row, 1);
     grid->addWidget(c.contourShadowCheckbox, row++, 2, 1, 2);
-    c.contourTransparencySlider =
-        makeSlider(QStringLiteral("simpleStyleContourTransparencySlider"), 0.0, 1.0, section);
+    c.contourTransparencySlider = QntDoubleSlider::create(
+        section, QStringLiteral("simpleStyleContourTransparencySlider"), 0.0, 1.0);
     c.contourTransparencySlider->setDoubleValue(1.0);
     grid->addWidget(label(tr("Contour opacity")), row, 0);
     grid->addWidget(c.contourTransparencySlider, row++, 1, 1, 3);
@@ -169,10 +152,11 @@ QWidget *QntGroupModeInspector::buildElementStyleSection(QWidget *parent)
     c.fillTypesCombobox->addItem(tr("Elliptical"), QntContextMenu::kEllipticalFill);
     grid->addWidget(label(tr("Fill")), row, 0);
     grid->addWidget(c.fillTypesCombobox, row++, 1, 1, 3);
-    c.fillColorWell = makeWell(QStringLiteral("simpleStyleFillColorWell"), section);
+    c.fillColorWell = QntColorWell::create(section, QStringLiteral("simpleStyleFillColorWell"));
     c.gradientMiddleColorWell =
-        makeWell(QStringLiteral("simpleStyleGradientMiddleColorWell"), section);
-    c.gradientEndColorWell = makeWell(QStringLiteral("simpleStyleGradientEndColorWell"), section);
+        QntColorWell::create(section, QStringLiteral("simpleStyleGradientMiddleColorWell"));
+    c.gradientEndColorWell =
+        QntColorWell::create(section, QStringLiteral("simpleStyleGradientEndColorWell"));
     c.fillColorWell->setColor(Qt::white);
     c.gradientMiddleColorWell->setColor(Qt::gray);
     c.gradientEndColorWell->setColor(Qt::black);
@@ -180,20 +164,20 @@ QWidget *QntGroupModeInspector::buildElementStyleSection(QWidget *parent)
     grid->addWidget(c.fillColorWell, row, 1);
     grid->addWidget(c.gradientMiddleColorWell, row, 2);
     grid->addWidget(c.gradientEndColorWell, row++, 3);
-    c.gradientAngleSlider =
-        makeSlider(QStringLiteral("simpleStyleGradientAngleSlider"), 0.0, 360.0, section);
+    c.gradientAngleSlider = QntDoubleSlider::create(
+        section, QStringLiteral("simpleStyleGradientAngleSlider"), 0.0, 360.0);
     c.gradientAngleLabel = label(degrees(0));
     c.gradientAngleLabel->setObjectName(QStringLiteral("simpleStyleGradientAngleLabel"));
     grid->addWidget(c.gradientAngleLabel, row, 0);
     grid->addWidget(c.gradientAngleSlider, row++, 1, 1, 3);
-    c.gradientColorStopPositionSlider =
-        makeSlider(QStringLiteral("simpleStyleGradientColorStopPositionSlider"), 0.0, 1.0, section);
+    c.gradientColorStopPositionSlider = QntDoubleSlider::create(
+        section, QStringLiteral("simpleStyleGradientColorStopPositionSlider"), 0.0, 1.0);
     c.gradientColorStopPositionSlider->setDoubleValue(0.5);
     c.gradientColorStopPositionLabel = label(tr("Middle"));
     grid->addWidget(c.gradientColorStopPositionLabel, row, 0);
     grid->addWidget(c.gradientColorStopPositionSlider, row++, 1, 1, 3);
-    c.backgroundTransparencySlider =
-        makeSlider(QStringLiteral("simpleStyleBackgroundTransparencySlider"), 0.0, 1.0, section);
+    c.backgroundTransparencySlider = QntDoubleSlider::create(
+        section, QStringLiteral("simpleStyleBackgroundTransparencySlider"), 0.0, 1.0);
     c.backgroundTransparencySlider->setDoubleValue(1.0);
     c.backgroundTransparencyLabel = label(tr("Fill opacity"));
     grid->addWidget(c.backgroundTransparencyLabel, row, 0);
@@ -528,29 +512,16 @@ QWidget *QntGroupModeInspector::buildConnectorSet(ConnectorSet set, QWidget *par
     title->setStyleSheet(QStringLiteral("font-weight: bold;"));
     grid->addWidget(title, 0, 0, 1, 6);
 
-    c.strokeDashPopUpButton = new QComboBox(box);
-    c.strokeDashPopUpButton->setObjectName(prefix + QStringLiteral("StrokeDash"));
-    c.strokeDashPopUpButton->setIconSize(QSize(80, 12));
-    c.strokeDashPopUpButton->setMinimumWidth(130);
+    c.strokeDashPopUpButton =
+        QntConnectorModeInspector::makeSkinDashMenu(box, prefix + QStringLiteral("StrokeDash"));
     grid->addWidget(new QLabel(thin ? tr("Line") : tr("Body"), box), 1, 0);
     grid->addWidget(c.strokeDashPopUpButton, 1, 1, 1, 5);
 
     const auto arrowButton = [box](const QString &name, const QString &tip) {
-        auto *button = new QntButtonCell(box);
-        button->setObjectName(name);
-        button->setToolTip(tip);
-        button->setBordered(true);
-        button->setFixedSize(54, 30);
-        button->setIconSize(QSize(40, 22));
-        return button;
+        return QntConnectorModeInspector::makeArrowheadButton(box, name, tip);
     };
     const auto colourButton = [box](const QString &name, const QString &tip) {
-        auto *button = new QntButtonCell(box);
-        button->setObjectName(name);
-        button->setToolTip(tip);
-        button->setBordered(true);
-        button->setFixedSize(30, 22);
-        return button;
+        return QntConnectorModeInspector::makeSkinColourButton(box, name, tip);
     };
     c.startArrowheadPopupButton =
         arrowButton(prefix + QStringLiteral("StartArrowhead"), tr("Start arrowhead"));
@@ -563,19 +534,15 @@ QWidget *QntGroupModeInspector::buildConnectorSet(ConnectorSet set, QWidget *par
     c.showColorMatrixConnectorButton =
         colourButton(prefix + QStringLiteral("LineColour"), tr("Line colour"));
     c.startArrowheadLengthSlider =
-        makeSlider(prefix + QStringLiteral("StartArrowheadLength"), 0.0, 60.0, box);
+        QntDoubleSlider::create(box, prefix + QStringLiteral("StartArrowheadLength"), 0.0, 60.0);
     c.endArrowheadLengthSlider =
-        makeSlider(prefix + QStringLiteral("EndArrowheadLength"), 0.0, 60.0, box);
-    c.startArrowheadLengthTextbox = new QntTextFieldCell(box);
-    c.endArrowheadLengthTextbox = new QntTextFieldCell(box);
+        QntDoubleSlider::create(box, prefix + QStringLiteral("EndArrowheadLength"), 0.0, 60.0);
+    c.startArrowheadLengthTextbox =
+        QntTextFieldCell::numberField(box, prefix + QStringLiteral("StartLengthTextbox"));
+    c.endArrowheadLengthTextbox =
+        QntTextFieldCell::numberField(box, prefix + QStringLiteral("EndLengthTextbox"));
     auto *startUnit = new QLabel(QStringLiteral("pt"), box);
     auto *endUnit = new QLabel(QStringLiteral("pt"), box);
-    for (QntTextFieldCell *field : {c.startArrowheadLengthTextbox, c.endArrowheadLengthTextbox}) {
-        field->setFixedWidth(50);
-        field->setAlignment(Qt::AlignRight);
-    }
-    c.startArrowheadLengthTextbox->setObjectName(prefix + QStringLiteral("StartLengthTextbox"));
-    c.endArrowheadLengthTextbox->setObjectName(prefix + QStringLiteral("EndLengthTextbox"));
     grid->addWidget(new QLabel(tr("Start"), box), 2, 0);
     grid->addWidget(c.startArrowheadPopupButton, 2, 1);
     grid->addWidget(c.showColorMatrixStartArrowButton, 2, 2);

@@ -29,13 +29,8 @@ namespace {
 
 QntDoubleSlider *tableSlider(QWidget *parent, const QString &name, double max)
 {
-    auto *slider = new QntDoubleSlider(parent);
-    slider->setObjectName(name);
-    slider->setMinValue(0.0);
-    slider->setMaxValue(max);
     // Narrow enough for the labels beside it in a document window's column.
-    slider->setMinimumWidth(80);
-    return slider;
+    return QntDoubleSlider::create(parent, name, 0.0, max, 80);
 }
 
 QLineEdit *tableField(QWidget *parent, const QString &name)
@@ -49,20 +44,7 @@ QLineEdit *tableField(QWidget *parent, const QString &name)
 
 QntButtonCell *colourButton(QWidget *parent, const QString &name)
 {
-    auto *button = new QntButtonCell(parent);
-    button->setObjectName(name);
-    button->setBordered(true);
-    button->setFixedSize(40, 24);
-    button->setToolTip(QObject::tr("Colours"));
-    return button;
-}
-
-QntColorWell *colourWell(QWidget *parent, const QString &name)
-{
-    auto *well = new QntColorWell(parent);
-    well->setObjectName(name);
-    well->setFixedSize(40, 24);
-    return well;
+    return QntButtonCell::bordered(parent, name, QObject::tr("Colours"), QSize(40, 24));
 }
 
 QString twoDigits(double value)
@@ -97,7 +79,7 @@ QWidget *QntGroupModeInspector::buildTablePane()
     _tableShowGridButton->setObjectName(QStringLiteral("tableShowGridButton"));
     _tableShowTableFrameButton = new QCheckBox(tr("Frame"), switches);
     _tableShowTableFrameButton->setObjectName(QStringLiteral("tableShowTableFrameButton"));
-    _tableGridColorWell = colourWell(switches, QStringLiteral("tableGridColorWell"));
+    _tableGridColorWell = QntColorWell::create(switches, QStringLiteral("tableGridColorWell"));
     _tableGridColorButton = colourButton(switches, QStringLiteral("tableGridColorButton"));
     row->addWidget(_tableShowGridButton);
     row->addWidget(_tableShowTableFrameButton);
@@ -154,7 +136,7 @@ QWidget *QntGroupModeInspector::buildTablePane()
     auto *cells = new QWidget(pane);
     auto *cellRow = new QHBoxLayout(cells);
     cellRow->setContentsMargins(0, 0, 0, 0);
-    _tableCellsColorWell = colourWell(cells, QStringLiteral("tableCellsColorWell"));
+    _tableCellsColorWell = QntColorWell::create(cells, QStringLiteral("tableCellsColorWell"));
     _tableCellsColorButton = colourButton(cells, QStringLiteral("tableCellsColorButton"));
     _tableApplyToAllCellsCheckbox = new QCheckBox(tr("Apply to all cells"), cells);
     _tableApplyToAllCellsCheckbox->setObjectName(QStringLiteral("tableApplyToAllCellsCheckbox"));
@@ -352,25 +334,23 @@ void QntGroupModeInspector::tableCellsColorMatrixAction(QWidget *from)
 
 void QntGroupModeInspector::tableTopBottomPaddingAction(double value)
 {
-    if (!std::isfinite(value) || value < 0)
-        return;
-    QntElementModeInspector *inspector = tableInspector(false);
-    inspector->setTableApplyToAllCellsCheckboxValue(
-        _tableApplyToAllCellsCheckbox && _tableApplyToAllCellsCheckbox->isChecked() ? 1 : 0);
-    inOneStep(tr("Change Paddings"),
-              [inspector, value] { inspector->tableSetTopBottomPadding(value); });
-    inspector->setContextObject(nullptr);
+    tablePaddingAction(value, &QntElementModeInspector::tableSetTopBottomPadding);
 }
 
 void QntGroupModeInspector::tableLeftRightPaddingAction(double value)
+{
+    tablePaddingAction(value, &QntElementModeInspector::tableSetLeftRightPadding);
+}
+
+void QntGroupModeInspector::tablePaddingAction(double value,
+                                               void (QntElementModeInspector::*set)(double))
 {
     if (!std::isfinite(value) || value < 0)
         return;
     QntElementModeInspector *inspector = tableInspector(false);
     inspector->setTableApplyToAllCellsCheckboxValue(
         _tableApplyToAllCellsCheckbox && _tableApplyToAllCellsCheckbox->isChecked() ? 1 : 0);
-    inOneStep(tr("Change Paddings"),
-              [inspector, value] { inspector->tableSetLeftRightPadding(value); });
+    inOneStep(tr("Change Paddings"), [inspector, set, value] { (inspector->*set)(value); });
     inspector->setContextObject(nullptr);
 }
 

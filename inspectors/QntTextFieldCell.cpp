@@ -11,6 +11,15 @@ QntTextFieldCell::QntTextFieldCell(QWidget *parent)
     updateLook();
 }
 
+QntTextFieldCell *QntTextFieldCell::numberField(QWidget *parent, const QString &name, int width)
+{
+    auto *field = new QntTextFieldCell(parent);
+    field->setObjectName(name);
+    field->setFixedWidth(width);
+    field->setAlignment(Qt::AlignRight);
+    return field;
+}
+
 void QntTextFieldCell::setFillsBackground(bool fills)
 {
     m_fillsBackground = fills;

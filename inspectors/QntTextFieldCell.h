@@ -9,6 +9,8 @@ class QntTextFieldCell : public QLineEdit
     Q_OBJECT
 public:
     explicit QntTextFieldCell(QWidget *parent = nullptr);
+    // A narrow field for a number, aligned right, as beside a slider.
+    static QntTextFieldCell *numberField(QWidget *parent, const QString &name, int width = 50);
 
     bool fillsBackground() const { return m_fillsBackground; }
     void setFillsBackground(bool fills);

@@ -357,12 +357,30 @@ void QntConnectorModeInspector::applyDefaultsToObject(const VRObjectRef &object)
 
 void QntConnectorModeInspector::resetDefaultsForCurrentOnlyContextObject()
 {
+    // Straight through the toolbar controls, onto the current targets: each control records its
+    // own change, as when the user sets it, and the reset adds no step of its own. The controls'
+    // changes are one user action, undone together.
+    VRUndoManager *undo = _contextPath ? _contextPath->undoManager() : nullptr;
+    if (undo)
+        undo->beginUndoGrouping();
     switch (familyOf(_contextPath)) {
-    case kNotationConnector: applyDefaults(defaultsForSkinConnector(), _contextPath); break;
-    case kCustomConnector: applyDefaults(defaultsForCustomConnector(), _contextPath); break;
-    case kElementArrow: applyDefaults(defaultsForElementArrow(), _contextPath); break;
+    case kNotationConnector:
+        populateConnectorSkinToolbar();
+        applyDefaultsToSkinConnector(defaultsForSkinConnector());
+        populateConnectorSkinToolbar();
+        break;
+    case kCustomConnector:
+        populateConnectorSimpleStyleToolbar();
+        applyDefaultsToSimpleConnector(defaultsForCustomConnector());
+        break;
+    case kElementArrow:
+        populateSimpleStyleToolbar();
+        applyDefaultsToSimpleElement(std::optional<QVariantMap>(defaultsForElementArrow()));
+        break;
     case kNoFamily: break;
     }
+    if (undo)
+        undo->endUndoGrouping();
 }
 
 void QntConnectorModeInspector::resetDefaultsContextObject()

@@ -86,7 +86,8 @@ public:
     void applyDefaultsToObject(const VRObjectRef &object);
     // Removes the stored dictionary of the context object's kind, then gives it the built-in look.
     void resetDefaultsContextObject();
-    // Gives the context object the built-in look as one undoable step; the stored dictionary stays.
+    // Gives the current targets the built-in look through the toolbar controls, each of which
+    // records its own change; the stored dictionary stays.
     void resetDefaultsForCurrentOnlyContextObject();
     static QVariantMap defaultsForElement();
     static QVariantMap defaultsForImageShape();

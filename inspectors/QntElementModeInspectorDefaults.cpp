@@ -249,10 +249,14 @@ void QntElementModeInspector::resetDefaultsForCurrentOnlyContextObject()
     const VRObjectRef object = _contextObject;
     if (!object || object->isKindOf<QntElementTable>())
         return;
+    // Straight through the toolbar controls, onto the current targets: each control records its
+    // own change, as when the user sets it, and the reset adds no step of its own.
     if (object->isKindOf<QntImageShape>()) {
-        applyDefaults(defaultsForImageShape(), object);
+        populateImageShapeStyleToolbar();
+        applyDefaultsToImageShape(defaultsForImageShape());
     } else if (object->isKindOf<QntElement>() && isCustomizableNotation()) {
-        applyDefaults(defaultsForElement(), object);
+        populateSimpleStyleToolbar();
+        applyDefaultsToSimpleElement(std::optional<QVariantMap>(defaultsForElement()));
     }
 }
 

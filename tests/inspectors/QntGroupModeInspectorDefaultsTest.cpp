@@ -5,6 +5,7 @@
 #include "platform/UserDefaults.h"
 
 #include "framework/styles/VRStyle.h"
+#include "framework/undo/VKConcreteUndoTask.h"
 
 #include <gtest/gtest.h>
 
@@ -134,4 +135,72 @@ TEST(QntGroupModeInspectorDefaultsTest, ConnectorsMenuAndLoadingReachThePlainCon
     h.inspector->connectorLoadDefaults();
     EXPECT_EQ(ends(h), before);
     EXPECT_EQ(h.depth(), depth);
+}
+
+// Whether any step on the undo stack holds a change registered under `name`.
+bool recorded(const GroupModeHarness &h, const QString &name)
+{
+    for (const auto &group : h.undo()->undoStack()) {
+        for (const auto &task : group->tasks()) {
+            const auto *concrete = dynamic_cast<const VKConcreteUndoTask *>(task.get());
+            if (concrete && concrete->selectorName() == name)
+                return true;
+        }
+    }
+    return false;
+}
+
+TEST(QntGroupModeInspectorDefaultsTest, ResetGoesThroughTheStyleControlsAndNamesNoDefaultsStep)
+{
+    GroupModeHarness h(QStringLiteral("Misc/CustomizableStyle.db"));
+    const Forget forgetElements{kQntCustomNotationDefaultElement};
+    const Forget forgetConnectors{kQntCustomNotationConnector};
+    h.placeRow(2);
+    h.select({h.elements[0]});
+    const QString builtIn = QString::number(QntElementModeInspector::defaultsForElement()
+                                                .value(kQntCustomNotationElementContouWidth)
+                                                .toDouble())
+                            + QLatin1Char('|') + contours(h).section(QLatin1Char('|'), 1);
+    h.inspector->simpleStyleContourWidthAction(7.0);
+    h.inspector->saveAsDefaults(0);
+    ASSERT_TRUE(stored(kQntCustomNotationDefaultElement));
+    const QString styled = contours(h);
+    ASSERT_NE(styled, builtIn);
+
+    const struct {
+        const char *name;
+        int tag;
+        bool keepsStored;
+    } resets[] = {{"this only", 2, true}, {"reset", 1, false}};
+    for (const auto &reset : resets) {
+        SCOPED_TRACE(reset.name);
+        const int depth = h.depth();
+        h.inspector->saveAsDefaults(reset.tag);
+        EXPECT_EQ(contours(h), builtIn);
+        EXPECT_EQ(stored(kQntCustomNotationDefaultElement), reset.keepsStored);
+        EXPECT_EQ(h.depth(), depth + 1);
+        EXPECT_NE(h.undo()->undoActionName(), QStringLiteral("Apply defaults"));
+        EXPECT_NE(h.undo()->undoActionName(), QStringLiteral("Applying defaults"));
+        EXPECT_FALSE(recorded(h, QStringLiteral("applyDefaults:toElement:")));
+        h.undoStep();
+        EXPECT_EQ(contours(h), styled);
+    }
+
+    // The connectors' menu resets the selected connector the same way.
+    h.select({h.connectors[0]});
+    const double width = h.connectors[0]->shaftStyle()->strokeWidth();
+    h.inspector->saveAsDefaultsForConnectors(0);
+    ASSERT_TRUE(stored(kQntCustomNotationConnector));
+    const int depth = h.depth();
+    h.inspector->saveAsDefaultsForConnectors(1);
+    EXPECT_FALSE(stored(kQntCustomNotationConnector));
+    EXPECT_EQ(h.depth(), depth + 1);
+    EXPECT_NE(h.undo()->undoActionName(), QStringLiteral("Apply defaults"));
+    EXPECT_FALSE(recorded(h, QStringLiteral("applyDefaults:toConnector:")));
+    EXPECT_DOUBLE_EQ(h.connectors[0]->shaftStyle()->strokeWidth(),
+                     QntConnectorModeInspector::defaultsForCustomConnector()
+                         .value(kQntCustomNotationConnectorWidth)
+                         .toDouble());
+    h.undoStep();
+    EXPECT_DOUBLE_EQ(h.connectors[0]->shaftStyle()->strokeWidth(), width);
 }

@@ -403,17 +403,37 @@ void QntGroupModeInspector::elementPaddingModeAction(int mode)
     mode = mode == 1 ? 1 : 0;
     _elemPaddingModeSegmentedControl->selectSegmentWithTag(mode);
     const VRObjectList objects = selection();
+    const QntElement *shown = nullptr;
     inOneStep(tr("Change Paddings"), [&] {
         for (const VRObjectRef &o : objects) {
-            if (o && (isMemberOfElements(*o) || o->isKindOf<QntElementTable>())
-                && o->isKindOf<QntElement>()) {
-                static_cast<QntElement &>(*o).setPaddingMode(mode);
-                o->notifyVisualChange();
+            if (!o || !(isMemberOfElements(*o) || o->isKindOf<QntElementTable>())
+                || !o->isKindOf<QntElement>())
+                continue;
+            auto &element = static_cast<QntElement &>(*o);
+            if (!shown)
+                shown = &element;
+            if (element.paddingMode() == mode)
+                continue;
+            // The same paddings in the other unit: the text keeps its place.
+            const double topBottom = element.paddingTopBottomAbs();
+            const double leftRight = element.paddingLeftRightAbs();
+            const QSizeF size = element.size();
+            element.setPaddingMode(mode);
+            if (mode == 1) {
+                element.setPaddingTopBottom(topBottom);
+                element.setPaddingLeftRight(leftRight);
+            } else {
+                if (size.height() > 0)
+                    element.setPaddingTopBottom(topBottom / size.height());
+                if (size.width() > 0)
+                    element.setPaddingLeftRight(leftRight / size.width());
             }
+            o->notifyVisualChange();
         }
     });
-    if (!objects.isEmpty() && objects.first()->isKindOf<QntElement>())
-        updatePaddingModeControl(static_cast<const QntElement *>(objects.first().get()));
+    // The boxes show the first selected element's paddings in the new unit.
+    if (shown)
+        updatePaddingModeControl(shown);
     const QString unit = mode == 1 ? QStringLiteral("px") : QStringLiteral("%");
     _elemTopBottomPaddingLabel->setText(unit);
     _elemLeftRightPaddingLabel->setText(unit);

@@ -631,6 +631,63 @@ TEST(QntGroupModeInspectorTest, PaddingsAndTheirModeReachEverySelectedElement)
     EXPECT_EQ(h.inspector->paddingMode(), 1);
 }
 
+TEST(QntGroupModeInspectorTest, PaddingModeKeepsEachPaddingAndShowsItInTheNewUnit)
+{
+    // Whatever comes first in the selection, the boxes show an element's padding.
+    for (const bool connectorFirst : {false, true}) {
+        SCOPED_TRACE(connectorFirst ? "connector first" : "element first");
+        Harness h;
+        h.placeMixedSelection();
+        VRObjectList order;
+        if (connectorFirst)
+            order.append(h.connectors[0]);
+        for (const auto &e : h.elements) {
+            e->setSize({80, 60});
+            order.append(e);
+        }
+        h.select(order);
+        h.inspector->elementPaddingModeAction(0);
+        ASSERT_TRUE(h.inspector->elementTopBottomPaddingTextboxAction(QStringLiteral("25")));
+        ASSERT_TRUE(h.inspector->elementLeftRightPaddingTextboxAction(QStringLiteral("25")));
+        const auto places = [&h] {
+            QString s;
+            for (const auto &e : h.elements)
+                s += QStringLiteral("%1/%2|")
+                         .arg(e->paddingTopBottomAbs())
+                         .arg(e->paddingLeftRightAbs());
+            return s.toStdString();
+        };
+        const std::string before = places();
+        ASSERT_EQ(before, "15/20|15/20|15/20|");
+        const int depth = h.depth();
+
+        // Absolute: 25 % of 60 points is 15 points; the text stays where it was.
+        h.inspector->elementPaddingModeAction(1);
+        EXPECT_EQ(places(), before);
+        for (const auto &e : h.elements) {
+            EXPECT_EQ(e->paddingMode(), 1);
+            EXPECT_DOUBLE_EQ(e->paddingTopBottom(), 15.0);
+        }
+        EXPECT_EQ(h.inspector->topBottomPaddingTextbox()->text().toStdString(), "15");
+        EXPECT_DOUBLE_EQ(h.inspector->leftRightPaddingSlider()->doubleValue(), 20.0);
+        EXPECT_DOUBLE_EQ(h.inspector->leftRightPaddingSlider()->maxValue(), 40.0);
+        EXPECT_EQ(h.depth(), depth + 1);
+
+        // And back: 15 points of 60 are 25 %.
+        h.inspector->elementPaddingModeAction(0);
+        EXPECT_EQ(places(), before);
+        EXPECT_DOUBLE_EQ(h.elements[1]->paddingLeftRight(), 0.25);
+        EXPECT_EQ(h.inspector->topBottomPaddingTextbox()->text().toStdString(), "25");
+        EXPECT_DOUBLE_EQ(h.inspector->leftRightPaddingSlider()->maxValue(), 1.0);
+
+        h.undoStep();
+        h.undoStep();
+        EXPECT_EQ(places(), before);
+        for (const auto &e : h.elements)
+            EXPECT_EQ(e->paddingMode(), 0);
+    }
+}
+
 TEST(QntGroupModeInspectorTest, AutosizeTurnsOnAndOffForEverySelectedElement)
 {
     Harness h;

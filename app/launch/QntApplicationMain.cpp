@@ -37,8 +37,12 @@ QStringList instanceMessages(const QStringList &arguments)
 } // namespace
 
 void installTerminationHandling(QntDocumentController &documentController,
-                                VOReruRerAppDelegate &delegate)
+                                VOReruRerAppDelegate &delegate,
+                                TerminationSignals *terminationSignals)
 {
+    if (terminationSignals)
+        QObject::connect(terminationSignals, &TerminationSignals::terminationRequested, &delegate,
+                         [&delegate] { delegate.terminate(); });
     QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, &delegate,
                      [&documentController, &delegate] {
                          documentController.prepareForTermination();
@@ -91,9 +95,7 @@ int QntApplicationMain(int argc, char **argv)
 
     TerminationSignals terminationSignals;
     terminationSignals.install();
-    QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, &app,
-                     [] { QCoreApplication::quit(); });
-    installTerminationHandling(documentController, delegate);
+    installTerminationHandling(documentController, delegate, &terminationSignals);
 
     delegate.applicationWillFinishLaunching();
     delegate.applicationDidFinishLaunching();

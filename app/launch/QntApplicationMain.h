@@ -6,9 +6,12 @@
 int QntApplicationMain(int argc, char **argv);
 
 class QntDocumentController;
+class TerminationSignals;
 class VOReruRerAppDelegate;
 
 // Quitting, by the Quit command or a termination signal, keeps the open documents for the
-// next launch and then runs the delegate's termination.
+// next launch and then runs the delegate's termination. A termination signal quits through
+// the Quit command's own path, so both leave the same settings behind.
 void installTerminationHandling(QntDocumentController &documentController,
-                                VOReruRerAppDelegate &delegate);
+                                VOReruRerAppDelegate &delegate,
+                                TerminationSignals *terminationSignals = nullptr);

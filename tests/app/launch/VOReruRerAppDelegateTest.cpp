@@ -6,12 +6,15 @@
 #include "app/launch/QntDocumentController.h"
 #include "app/launch/QntStartUpController.h"
 #include "app/launch/QntThreadPreparation.h"
+#include "app/panels/VKToolPalette.h"
+#include "app/window/QntDocumentConstants.h"
 #include "connectors/QntConnectorModeInspector.h"
 #include "inspectors/QntElementModeInspector.h"
 #include "library/QntImagesBankController.h"
 #include "framework/notations/QntNotation.h"
 #include "platform/ColorPanel.h"
 #include "platform/QntPaths.h"
+#include "platform/TerminationSignals.h"
 #include "platform/UserDefaults.h"
 #include "telemetry/platform/Host.h"
 #include "app/TestDocumentController.h"
@@ -27,6 +30,8 @@
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
+
+#include <csignal>
 
 #include <gtest/gtest.h>
 
@@ -248,6 +253,30 @@ TEST(AppDelegateTermination, QuitCommandEndsTheEventLoopThroughTermination)
     EXPECT_EQ(onDisk.objectForKey("DIDizeZozi_defaultQualityModulationFlag").typeId(),
               QMetaType::Bool);
     hideStartUpWindow();
+}
+
+TEST(AppDelegateTermination, ATerminationSignalStoresWhatTheQuitCommandStores)
+{
+    // The tool palette was open: after a quit by signal it comes back, as after Quit.
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    const qnt::test::ScopeExit forget(
+        [&defaults] { defaults.removeObjectForKey(kQntToolPaletteIsVisible); });
+    VOReruRerAppDelegate delegate;
+    TerminationSignals termination;
+    installTerminationHandling(documentController(), delegate, &termination);
+    delegate.openToolPalette();
+    ASSERT_NE(delegate.toolPalette(), nullptr);
+    ASSERT_TRUE(delegate.toolPalette()->window()->isVisible());
+    ASSERT_TRUE(defaults.boolForKey(kQntToolPaletteIsVisible));
+    QTimer::singleShot(0, &termination,
+                       [&termination] { emit termination.terminationRequested(SIGTERM); });
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_TRUE(delegate.isQuitting());
+    EXPECT_TRUE(delegate.isTerminating());
+    EXPECT_TRUE(defaults.boolForKey(kQntToolPaletteIsVisible));
+    UserDefaults onDisk(QntPaths::configFolder() + "/Quintora.plist");
+    EXPECT_TRUE(onDisk.boolForKey(kQntToolPaletteIsVisible));
+    delegate.hideToolPalette();
 }
 
 TEST(AppDelegateTermination, StoresTheQualityFlagAndFlushesTheSettings)

@@ -32,7 +32,18 @@ VRInspectorBase::VRInspectorBase(VREmbedded, QWidget *hostWindow)
     m_windowLoaded = hostWindow != nullptr;
 }
 
-VRInspectorBase::~VRInspectorBase() = default;
+VRInspectorBase::~VRInspectorBase()
+{
+    QWidget *window = m_ownsWindow ? m_window.data() : nullptr;
+    if (!window)
+        return;
+    // An inspector that its own window holds is being deleted by that window.
+    for (const QObject *owner = parent(); owner; owner = owner->parent()) {
+        if (owner == window)
+            return;
+    }
+    delete window;
+}
 
 void VRInspectorBase::registerObservers()
 {
@@ -93,6 +104,7 @@ QWidget *VRInspectorBase::window()
 {
     if (!m_window && !m_windowLoaded) {
         m_window = createWindow();
+        m_ownsWindow = m_window != nullptr;
         m_windowLoaded = true;
         windowDidLoad();
     }
@@ -101,7 +113,10 @@ QWidget *VRInspectorBase::window()
 
 void VRInspectorBase::setWindow(QWidget *window)
 {
+    if (m_ownsWindow && m_window && m_window != window)
+        delete m_window.data();
     m_window = window;
+    m_ownsWindow = false;
     m_windowLoaded = true;
 }
 

@@ -31,8 +31,10 @@ public:
     ~VRInspectorBase() override;
 
     QString windowName() const { return m_windowName; }
-    // The window, made on first use by createWindow() and then windowDidLoad().
+    // The window, made on first use by createWindow() and then windowDidLoad(); the inspector
+    // owns a window it made and deletes it with itself.
     QWidget *window();
+    // A window handed in stays its caller's.
     void setWindow(QWidget *window);
     // Shows the window; a floating panel (a tool window) floats above the document windows.
     void showWindow();
@@ -97,4 +99,5 @@ private:
     int m_multipleTextCellsSelectionMode = 0;
     int m_shapePartsEditingMode = 0;
     bool m_windowLoaded = false;
+    bool m_ownsWindow = false;
 };

@@ -8,7 +8,12 @@
 
 #include "common/ScopeExit.h"
 
+#include <QPointer>
+#include <QWidget>
+
 #include <gtest/gtest.h>
+
+#include <memory>
 
 namespace {
 class RecordingInspector : public VRInspectorBase
@@ -60,4 +65,33 @@ TEST(VRInspectorBase, FollowsTheMainDocumentAndItsSelectionOnly)
     inspector.shown.clear();
     otherLayer->exchangeSelectionWithObjectsFromArray({foreign});
     EXPECT_TRUE(inspector.shown.isEmpty());
+}
+
+TEST(VRInspectorBase, OwnsTheWindowItMakesAndOnlyThat)
+{
+    // The window made on first use goes with the inspector.
+    auto inspector = std::make_unique<RecordingInspector>();
+    const QPointer<QWidget> made = inspector->window();
+    ASSERT_FALSE(made.isNull());
+    inspector.reset();
+    EXPECT_TRUE(made.isNull());
+
+    // A window handed in, and the host of an embedded inspector, stay their owners'.
+    QWidget given;
+    inspector = std::make_unique<RecordingInspector>();
+    inspector->setWindow(&given);
+    inspector.reset();
+    auto host = std::make_unique<QWidget>();
+    const QPointer<QWidget> hostAlive = host.get();
+    auto *embedded = new VRInspectorBase(VREmbedded{}, host.get());
+    delete embedded;
+    EXPECT_FALSE(hostAlive.isNull());
+
+    // An inspector that its own window holds goes with the window, once.
+    auto *held = new RecordingInspector;
+    const QPointer<VRInspectorBase> heldAlive = held;
+    const QPointer<QWidget> heldWindow = held->window();
+    held->setParent(heldWindow);
+    delete heldWindow.data();
+    EXPECT_TRUE(heldAlive.isNull());
 }

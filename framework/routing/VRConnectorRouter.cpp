@@ -33,8 +33,12 @@ constexpr size_t kSmallDrawing = 64;
 // through most of the drawing looking for a way round, and a drag would miss its frame.
 constexpr size_t kCrossingAwareShapes = 40;
 constexpr int kNoDir = 4;
-// A route pays as much for crossing another connector's route as for one more bend.
-constexpr double kCrossingWeight = 1.0;
+// A route pays for crossing another connector's route a little over half as much as for one
+// more bend.
+constexpr double kCrossingWeight = 0.6;
+// A search that weighs crossings leans a little towards its goal (by length, not by bends): it
+// finds nearly the same routes with far fewer steps.
+constexpr double kCrossingGreed = 1.02;
 // Moves longer than this (the rim of a search over the whole drawing) are not checked for
 // crossings.
 constexpr double kMaxCrossingSpan = 4000.0;
@@ -260,6 +264,10 @@ public:
         double g;
         quint64 parent;
         quint32 stamp;
+        // Where the best way here joined its current line (the coordinate along the line), and
+        // from which side it came: -1 lower, +1 higher, 0 from the route's start.
+        qint8 entry;
+        double lineStart;
     };
 
     void reset()
@@ -287,7 +295,7 @@ public:
         while (true) {
             Slot &s = m_slots[i];
             if (s.stamp != m_stamp) {
-                s = {key, std::numeric_limits<double>::infinity(), 0, m_stamp};
+                s = {key, std::numeric_limits<double>::infinity(), 0, m_stamp, 0, 0.0};
                 ++m_count;
                 *inserted = true;
                 return s;
@@ -337,6 +345,8 @@ private:
             Slot &n = at(s.key, &inserted);
             n.g = s.g;
             n.parent = s.parent;
+            n.entry = s.entry;
+            n.lineStart = s.lineStart;
         }
     }
 
@@ -571,32 +581,46 @@ QList<VRRouteId> VRConnectorRouter::update()
         if (!everything)
             addNudgeSeeds(c.raw);
     }
-    // Long connectors first: they lay the main lines, and the short ones, which have the most
-    // ways round, then avoid crossing them. Ties by id, so a drawing routes the same way every
-    // time.
+    // Short connectors first: they have the fewest ways round, and the long ones, which have
+    // the most, then find the way that crosses them least. Ties by id, so a drawing routes the
+    // same way every time.
     std::vector<std::pair<double, VRRouteId>> order;
     for (const auto &[id, c] : m_connectors)
         if (c.dirty) {
             const QPointF d = c.request.end.point - c.request.start.point;
             order.emplace_back(std::abs(d.x()) + std::abs(d.y()), id);
         }
-    std::sort(order.begin(), order.end(), [](const auto &a, const auto &b) {
-        return a.first != b.first ? a.first > b.first : a.second < b.second;
-    });
+    std::sort(order.begin(), order.end());
     for (const auto &[span, id] : order) {
         Connector &c = m_connectors.at(id);
         bool found = false;
         c.raw = c.request.kind == VRRouteKind::Orthogonal ? routeOrthogonal(c.request, &found)
                                                           : routePolyline(c.request, &found);
         c.routed = found;
+        c.weighedCrossings = found && m_weighedCrossings;
         c.dirty = false;
-        if (c.request.kind == VRRouteKind::Orthogonal) {
+        if (c.request.kind == VRRouteKind::Orthogonal)
             addRoutedSegments(id, c.raw);
-            if (!everything)
-                addNudgeSeeds(c.raw);
-        }
     }
     m_anyDirty = false;
+    // When every connector was routed (a drawing opened, the routing changed), the routes laid
+    // first could not see the later ones: with every route in place, each now moves its inner
+    // segments to the lines where they cross the others least. A drag re-routes a few
+    // connectors among routes already laid, so it skips this. Routes whose search did not weigh
+    // crossings are left as they are.
+    const bool whole = order.size() == m_connectors.size();
+    for (const auto &[span, id] : order) {
+        Connector &c = m_connectors.at(id);
+        if (!whole || c.request.kind != VRRouteKind::Orthogonal || !c.weighedCrossings)
+            continue;
+        removeRoutedSegments(id, c.raw);
+        shiftSegments(c.request, c.raw);
+        addRoutedSegments(id, c.raw);
+    }
+    if (!everything)
+        for (const auto &[span, id] : order)
+            if (m_connectors.at(id).request.kind == VRRouteKind::Orthogonal)
+                addNudgeSeeds(m_connectors.at(id).raw);
     return nudge(everything);
 }
 
@@ -777,9 +801,11 @@ QList<QPointF> VRConnectorRouter::routeBetween(const std::vector<Port> &starts,
         std::sort(ys.begin(), ys.end());
         ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
         if (orthogonalSearch(starts, ends, ignored, withExtra(xs, extraXs), withExtra(ys, extraYs),
-                             &out, near.size() <= kCrossingAwareShapes ? 1.0 : kCrowdedGreed,
+                             &out,
+                             near.size() <= kCrossingAwareShapes ? kCrossingGreed : kCrowdedGreed,
                              near.size() <= kCrossingAwareShapes)) {
             *found = true;
+            m_weighedCrossings = near.size() <= kCrossingAwareShapes;
             return straightened(out, ignored);
         }
     }
@@ -798,9 +824,11 @@ QList<QPointF> VRConnectorRouter::routeBetween(const std::vector<Port> &starts,
     if (orthogonalSearch(starts, ends, ignored, withExtra(xs, extraXs), withExtra(ys, extraYs),
                          &out, small ? 1.0 : kWideGreed, small)) {
         *found = true;
+        m_weighedCrossings = small;
         return straightened(out, ignored);
     }
     *found = false;
+    m_weighedCrossings = false;
     qCDebug(lcRouter) << "no orthogonal route from" << starts.front().spot << "to"
                       << ends.front().spot;
     return {starts.front().spot, ends.front().spot};
@@ -837,12 +865,14 @@ bool VRConnectorRouter::orthogonalSearch(const std::vector<Port> &starts,
     const auto stateOf = [ny](quint64 i, quint64 j, int dir) {
         return ((i * ny + j) << 3) | quint64(dir);
     };
+    const double bendGreed = weighCrossings ? 1.0 : greed;
     const auto heuristic = [&](double x, double y, int dir) {
         double h = std::numeric_limits<double>::infinity();
         for (const Goal &goal : goals)
-            h = std::min(h, std::abs(goal.x - x) + std::abs(goal.y - y)
-                                + penalty * minBends(goal.x - x, goal.y - y, dir) + goal.stub);
-        return greed * h;
+            h = std::min(h, greed * (std::abs(goal.x - x) + std::abs(goal.y - y))
+                                + bendGreed * penalty * minBends(goal.x - x, goal.y - y, dir)
+                                + greed * goal.stub);
+        return h;
     };
     constexpr quint64 kGoal = ~quint64(0);
     constexpr quint64 kStart = ~quint64(0) - 1;
@@ -859,6 +889,8 @@ bool VRConnectorRouter::orthogonalSearch(const std::vector<Port> &starts,
             continue;
         slot.g = g;
         slot.parent = kStart;
+        slot.entry = 0;
+        slot.lineStart = p.outDir < 2 ? p.spot.x() : p.spot.y();
         open.push({g + heuristic(p.exit.x(), p.exit.y(), p.outDir), g, state});
     }
     double bestGoal = std::numeric_limits<double>::infinity();
@@ -884,6 +916,22 @@ bool VRConnectorRouter::orthogonalSearch(const std::vector<Port> &starts,
         const int dir = int(item.state & 7);
         const quint64 node = item.state >> 3;
         const quint64 i = node / ny, j = node % ny;
+        const int entry = slot->entry;
+        const double lineStart = slot->lineStart;
+        // The crossings a line of this route makes with routes on the same line once the two
+        // are spread apart: known when the route leaves the line, by the side it leaves to.
+        const auto leaving = [&](double at, int turn) {
+            if (crossingCost <= 0 || dir == kNoDir)
+                return 0.0;
+            const bool horizontal = dir < 2;
+            const double lo = std::min(lineStart, at), hi = std::max(lineStart, at);
+            const bool forward = at >= lineStart;
+            const int turnLo = forward ? entry : turn, turnHi = forward ? turn : entry;
+            return crossingCost
+                   * sharedLineCrossings(horizontal, horizontal ? ys[j] : xs[i], lo, hi, turnLo,
+                                         turnHi);
+        };
+        double leavingCost[2] = {-1.0, -1.0}; // by the side it turns to: lower, higher
         bool atGoal = false;
         for (size_t k = 0; k < goals.size(); ++k) {
             const Goal &goal = goals[k];
@@ -893,8 +941,15 @@ bool VRConnectorRouter::orthogonalSearch(const std::vector<Port> &starts,
             // Arriving while moving away from the end's shape would double back over itself.
             if (goal.outDir != kNoDir && dir == goal.outDir)
                 continue;
-            const double cost =
+            double cost =
                 item.g + ((goal.outDir != kNoDir && dir != goal.inDir) ? penalty : 0.0) + goal.stub;
+            if (goal.outDir == kNoDir)
+                cost += leaving(dir < 2 ? xs[i] : ys[j], 0);
+            else if (dir == goal.inDir)
+                cost += leaving(dir < 2 ? ends[k].spot.x() : ends[k].spot.y(), 0);
+            else
+                cost +=
+                    leaving(dir < 2 ? xs[i] : ys[j], goal.inDir == 0 || goal.inDir == 2 ? 1 : -1);
             if (cost < bestGoal) {
                 bestGoal = cost;
                 bestGoalParent = item.state;
@@ -916,8 +971,8 @@ bool VRConnectorRouter::orthogonalSearch(const std::vector<Port> &starts,
             const double x0 = xs[i], y0 = ys[j], x1 = xs[ni], y1 = ys[nj];
             if (!free && blockedAt((x0 + x1) / 2, (y0 + y1) / 2, ignored))
                 continue;
-            double g = item.g + std::abs(x1 - x0) + std::abs(y1 - y0)
-                       + ((dir != kNoDir && dir != nd) ? penalty : 0.0);
+            const bool turning = dir != kNoDir && dir != nd;
+            double g = item.g + std::abs(x1 - x0) + std::abs(y1 - y0) + (turning ? penalty : 0.0);
             const quint64 ns = stateOf(quint64(ni), quint64(nj), nd);
             StateTable::Slot &s = table.at(ns, &inserted);
             if (g >= s.g)
@@ -927,11 +982,24 @@ bool VRConnectorRouter::orthogonalSearch(const std::vector<Port> &starts,
                 const int crossed = horizontal ? crossingsAlong(true, y0, x0, x1)
                                                : crossingsAlong(false, x0, y0, y1);
                 g += crossingCost * crossed;
+                if (turning) {
+                    const int side = (nd == 0 || nd == 2) ? 1 : 0;
+                    if (leavingCost[side] < 0)
+                        leavingCost[side] = leaving(dir < 2 ? x0 : y0, side ? 1 : -1);
+                    g += leavingCost[side];
+                }
                 if (g >= s.g)
                     continue;
             }
             s.g = g;
             s.parent = item.state;
+            if (turning || dir == kNoDir) {
+                s.entry = qint8(dir == kNoDir ? 0 : ((dir == 0 || dir == 2) ? -1 : 1));
+                s.lineStart = horizontal ? x0 : y0;
+            } else {
+                s.entry = qint8(entry);
+                s.lineStart = lineStart;
+            }
             open.push({g + heuristic(x1, y1, nd), g, ns});
         }
     }
@@ -971,12 +1039,146 @@ bool VRConnectorRouter::legClear(const QPointF &a, const QPointF &b,
 int VRConnectorRouter::crossingsOf(const QList<QPointF> &path, qsizetype from, qsizetype to) const
 {
     int count = 0;
+    if (to < 0)
+        to = path.size() - 1;
     for (qsizetype k = from; k < to; ++k) {
         const QPointF &a = path[k], &b = path[k + 1];
-        if (std::abs(a.y() - b.y()) < kEps)
-            count += crossingsAlong(true, a.y(), a.x(), b.x());
-        else
-            count += crossingsAlong(false, a.x(), a.y(), b.y());
+        const bool horizontal = std::abs(a.y() - b.y()) < kEps;
+        if (horizontal == (std::abs(a.x() - b.x()) < kEps))
+            continue;
+        count += horizontal ? crossingsAlong(true, a.y(), a.x(), b.x())
+                            : crossingsAlong(false, a.x(), a.y(), b.y());
+        const LineSegment line = lineSegment(path, int(k));
+        count +=
+            sharedLineCrossings(horizontal, line.coord, line.lo, line.hi, line.turnLo, line.turnHi);
+    }
+    return count;
+}
+
+void VRConnectorRouter::shiftSegments(const VRRouteRequest &request, QList<QPointF> &path) const
+{
+    const qsizetype n = path.size();
+    if (n < 4)
+        return;
+    const std::vector<VRRouteId> ignored = ignoredAt({path.first(), path.last()});
+    // A leg from a route's end (given) runs out of its own shape; the moved corner must lie
+    // outside it, and the leg must be clear of every other shape.
+    const auto legFits = [&](const QPointF &a, const QPointF &b, const VRRouteEnd *end) {
+        const auto it = end ? m_obstacles.find(end->shape) : m_obstacles.end();
+        if (!end || end->shape < 0 || it == m_obstacles.end())
+            return legClear(a, b, ignored);
+        if (strictlyInside(it->second.inflated, b.x(), b.y()))
+            return false;
+        std::vector<VRRouteId> also = ignored;
+        also.push_back(end->shape);
+        return legClear(a, b, also);
+    };
+    const double weight = kCrossingWeight * m_parameters.segmentPenalty;
+    // A segment moves within a few buffers of its line, past at most a dozen lines each way.
+    const double maxShift = 4 * m_parameters.bufferDistance + 2 * m_parameters.nudgeDistance;
+    constexpr int kMaxLines = 12;
+    for (qsizetype k = 1; k + 2 < n; ++k) {
+        const bool horizontal = std::abs(path[k].y() - path[k + 1].y()) < kEps;
+        const auto across = [&](const QPointF &q) { return horizontal ? q.y() : q.x(); };
+        const double at = across(path[k]), before = across(path[k - 1]),
+                     after = across(path[k + 2]);
+        const auto moved = [&](const QPointF &q, double v) {
+            return horizontal ? QPointF(q.x(), v) : QPointF(v, q.y());
+        };
+        const qsizetype from = std::max<qsizetype>(0, k - 2), to = std::min(n, k + 4);
+        QList<QPointF> local = path.mid(from, to - from);
+        const qsizetype lk = k - from;
+        const auto costOf = [&](const QList<QPointF> &q) {
+            const double length = std::abs(across(q[lk - 1]) - across(q[lk]))
+                                  + std::abs(across(q[lk + 1]) - across(q[lk + 2]));
+            return length + weight * crossingsOf(q, lk - 1, lk + 2);
+        };
+        double best = costOf(local), bestAt = at;
+        const std::vector<double> &lines = horizontal ? m_ys : m_xs;
+        const auto here = std::lower_bound(lines.begin(), lines.end(), at);
+        for (int way : {-1, 1}) {
+            auto it = here;
+            for (int tries = 0; tries < kMaxLines; ++tries) {
+                if (way < 0) {
+                    if (it == lines.begin())
+                        break;
+                    --it;
+                } else {
+                    if (it != lines.end() && std::abs(*it - at) <= kEps)
+                        ++it;
+                    if (it == lines.end())
+                        break;
+                }
+                const double v = *it;
+                if (way > 0)
+                    ++it;
+                if (std::abs(v - at) <= kEps)
+                    continue;
+                if (std::abs(v - at) > maxShift || (v - before) * (at - before) <= kEps
+                    || (v - after) * (at - after) <= kEps)
+                    break; // a neighbour would vanish or turn back
+                const QPointF a = moved(path[k], v), b = moved(path[k + 1], v);
+                local[lk] = a;
+                local[lk + 1] = b;
+                const double cost = costOf(local);
+                // Only a cheaper line is checked for shapes in the way.
+                if (cost < best - kEps && legClear(a, b, ignored)
+                    && legFits(path[k - 1], a, k - 1 == 0 ? &request.start : nullptr)
+                    && legFits(path[k + 2], b, k + 2 == n - 1 ? &request.end : nullptr)) {
+                    best = cost;
+                    bestAt = v;
+                }
+            }
+        }
+        if (bestAt != at) {
+            path[k] = moved(path[k], bestAt);
+            path[k + 1] = moved(path[k + 1], bestAt);
+        }
+    }
+}
+
+int VRConnectorRouter::sharedLineCrossings(bool horizontal, double at, double lo, double hi,
+                                           int turnLo, int turnHi) const
+{
+    if (hi - lo > kMaxCrossingSpan || (turnLo == 0 && turnHi == 0))
+        return 0;
+    const SegmentBuckets &buckets = horizontal ? m_horizontalSegments : m_verticalSegments;
+    if (buckets.empty())
+        return 0;
+    const auto inside = [](double v, double from, double to) {
+        return v > from + kEps && v < to - kEps;
+    };
+    int count = 0;
+    const qint64 line = segmentBucket(at), first = alongBucket(lo), last = alongBucket(hi);
+    for (qint64 m = first; m <= last; ++m) {
+        const auto it = buckets.find(bucketKey(line, m));
+        if (it == buckets.end())
+            continue;
+        for (const RoutedSegment &seg : it->second) {
+            if (std::abs(seg.at - at) > kEps || seg.lo >= hi - kEps || lo >= seg.hi - kEps)
+                continue;
+            // A segment spanning several cells is met once, in the first cell both share.
+            if (m != std::max(first, alongBucket(seg.lo)))
+                continue;
+            // Where one ends inside the other's span and turns away, it must lie on the side
+            // it turns to; ends at one place turning apart take their sides too.
+            bool below = false, above = false;
+            const auto wish = [&](int turn) { (turn < 0 ? below : above) = true; };
+            if (turnLo != 0
+                && (inside(lo, seg.lo, seg.hi)
+                    || (std::abs(lo - seg.lo) <= kEps && seg.turnLo == -turnLo)))
+                wish(turnLo);
+            if (turnHi != 0
+                && (inside(hi, seg.lo, seg.hi)
+                    || (std::abs(hi - seg.hi) <= kEps && seg.turnHi == -turnHi)))
+                wish(turnHi);
+            if (seg.turnLo != 0 && inside(seg.lo, lo, hi))
+                wish(-seg.turnLo);
+            if (seg.turnHi != 0 && inside(seg.hi, lo, hi))
+                wish(-seg.turnHi);
+            if (below && above)
+                ++count;
+        }
     }
     return count;
 }
@@ -998,12 +1200,14 @@ QList<QPointF> VRConnectorRouter::straightened(QList<QPointF> path,
         return false;
     };
     bool improved = true;
+    int before = -1;
     while (improved && path.size() >= 5) {
         improved = false;
         for (qsizetype i = 1; i + 4 < path.size() && !improved; ++i) {
             for (qsizetype j = path.size() - 2; j >= i + 3 && !improved; --j) {
                 const QPointF a = path[i], b = path[j];
-                const int before = crossingsOf(path, i, j);
+                if (before < 0)
+                    before = crossingsOf(path);
                 for (const QPointF corner : {QPointF(b.x(), a.y()), QPointF(a.x(), b.y())}) {
                     QList<QPointF> candidate = path.mid(0, i + 1);
                     candidate.push_back(corner);
@@ -1013,10 +1217,11 @@ QList<QPointF> VRConnectorRouter::straightened(QList<QPointF> path,
                         continue;
                     if (!legClear(a, corner, ignored) || !legClear(corner, b, ignored))
                         continue;
-                    const QList<QPointF> legs{a, corner, b};
-                    if (crossingsOf(legs, 0, 2) > before)
+                    const int after = crossingsOf(candidate);
+                    if (after > before)
                         continue;
                     path = candidate;
+                    before = after;
                     improved = true;
                     break;
                 }
@@ -1061,19 +1266,13 @@ void VRConnectorRouter::addRoutedSegments(VRRouteId id, const QList<QPointF> &pa
             continue; // empty or slanted
         const int index = int(k - 1);
         const bool inner = index >= 1 && index + 2 < int(path.size());
-        const RoutedSegment seg =
-            horizontal ? RoutedSegment{id,
-                                       index,
-                                       inner,
-                                       a.y(),
-                                       std::min(a.x(), b.x()),
-                                       std::max(a.x(), b.x())}
-                       : RoutedSegment{
-                           id, index, inner, a.x(), std::min(a.y(), b.y()), std::max(a.y(), b.y())};
+        const LineSegment line = lineSegment(path, index);
+        const RoutedSegment seg{id,         index,   inner,  qint8(line.turnLo), qint8(line.turnHi),
+                                line.coord, line.lo, line.hi};
         SegmentBuckets &buckets = horizontal ? m_horizontalSegments : m_verticalSegments;
-        const qint64 line = segmentBucket(seg.at);
+        const qint64 bucket = segmentBucket(seg.at);
         for (qint64 m = alongBucket(seg.lo); m <= alongBucket(seg.hi); ++m)
-            buckets[bucketKey(line, m)].push_back(seg);
+            buckets[bucketKey(bucket, m)].push_back(seg);
     }
 }
 

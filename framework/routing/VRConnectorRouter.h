@@ -80,6 +80,9 @@ private:
         std::vector<double> offsets;
         bool dirty = true;
         bool routed = false;
+        // Its search weighed the crossings with other routes (not one across much of the
+        // drawing).
+        bool weighedCrossings = false;
     };
     struct Port {
         QPointF spot;
@@ -108,9 +111,20 @@ private:
     // Routed segments of other connectors crossed by a move along a line from a to b (at is
     // the line's other coordinate); the crossing at a is not counted, the one at b is.
     int crossingsAlong(bool horizontal, double at, double a, double b) const;
+    // Routed segments on the same line as a segment from lo to hi that overlap it and must lie
+    // on one side of it at one place and on the other side at another (so nudging leaves a
+    // crossing where they part). turnLo, turnHi: where the segment goes at its ends, -1 to a
+    // lower, +1 to a higher coordinate across the line, 0 at a route's end.
+    int sharedLineCrossings(bool horizontal, double at, double lo, double hi, int turnLo,
+                            int turnHi) const;
+    // Every crossing segments from to to (all when to < 0) of a route would have with the
+    // routed segments, along and across their lines.
+    int crossingsOf(const QList<QPointF> &path, qsizetype from = 0, qsizetype to = -1) const;
+    // Moves each inner segment of a route (not in the routed segments) across to the line
+    // where it and its two neighbours cost least (length and crossings), keeping its bends
+    // and clear of every shape.
+    void shiftSegments(const VRRouteRequest &request, QList<QPointF> &path) const;
     void addRoutedSegments(VRRouteId id, const QList<QPointF> &path);
-    // Crossings of the segments from point from to point to of path with routed segments.
-    int crossingsOf(const QList<QPointF> &path, qsizetype from, qsizetype to) const;
     // True when the segment a-b passes through no inflated shape (but the ignored).
     bool legClear(const QPointF &a, const QPointF &b, const std::vector<VRRouteId> &ignored) const;
     // An orthogonal route with its needless jogs removed.
@@ -132,6 +146,8 @@ private:
         VRRouteId id;
         int index;     // segment k runs from point k to point k + 1 of the raw route
         bool inner;    // neither the first nor the last segment: nudging may move it
+        qint8 turnLo;  // where the route goes at the low end: -1 lower, +1 higher, 0 its end
+        qint8 turnHi;  // ... and at the high end
         double at;     // x of a vertical segment, y of a horizontal one
         double lo, hi; // its extent along the line
     };
@@ -173,4 +189,5 @@ private:
     std::vector<NudgeSeed> m_nudgeSeeds;
     std::unordered_set<VRRouteId> m_rerouted;
     qint64 m_expansions = 0;
+    bool m_weighedCrossings = false; // by the last orthogonal search
 };

@@ -17,6 +17,35 @@ int bends(const QList<QPointF> &path)
     return std::max<int>(0, int(path.size()) - 2);
 }
 
+// Places where a segment of one path passes right through a segment of the other.
+int crossings(const QList<QPointF> &a, const QList<QPointF> &b)
+{
+    const auto between = [](double v, double p, double q) {
+        return v > std::min(p, q) + 1e-6 && v < std::max(p, q) - 1e-6;
+    };
+    int count = 0;
+    for (qsizetype i = 0; i + 1 < a.size(); ++i) {
+        for (qsizetype j = 0; j + 1 < b.size(); ++j) {
+            const QPointF &p = a[i], &q = a[i + 1], &r = b[j], &t = b[j + 1];
+            const bool ph = std::abs(p.y() - q.y()) < 1e-9, rh = std::abs(r.y() - t.y()) < 1e-9;
+            if (ph == rh)
+                continue;
+            if (ph ? (between(r.x(), p.x(), q.x()) && between(p.y(), r.y(), t.y()))
+                   : (between(p.x(), r.x(), t.x()) && between(r.y(), p.y(), q.y())))
+                ++count;
+        }
+    }
+    return count;
+}
+
+double length(const QList<QPointF> &path)
+{
+    double sum = 0;
+    for (qsizetype i = 0; i + 1 < path.size(); ++i)
+        sum += std::abs(path[i + 1].x() - path[i].x()) + std::abs(path[i + 1].y() - path[i].y());
+    return sum;
+}
+
 // Two boxes left and right with a wall between them.
 struct Scene {
     VRConnectorRouter router;
@@ -182,12 +211,76 @@ TEST(Router, TheRouteWithoutACrossingWinsBetweenEqualRoutes)
                           {{100, -300}, {100, 50}, {0, 150}}}; // across the first leg going right
     for (const Case &c : cases) {
         VRConnectorRouter router;
-        // The longer connector is routed first and lies straight.
+        // The other connector is routed first and lies straight.
         router.setConnector(1, {VRRouteKind::Orthogonal, {c.otherFrom}, {c.otherTo}});
+        router.update();
         router.setConnector(2, {VRRouteKind::Orthogonal, {QPointF(0, 0)}, {QPointF(150, 150)}});
         router.update();
         EXPECT_EQ(router.route(1), (QList<QPointF>{c.otherFrom, c.otherTo}));
         EXPECT_EQ(router.route(2), (QList<QPointF>{{0, 0}, c.corner, {150, 150}}));
+    }
+}
+
+// Two routes on one line whose ends turn off it to opposite sides of each other cross once they
+// are spread apart. Of two equal routes the one that only runs beside the other connector wins
+// over the one that would share its line so.
+TEST(Router, SharingALineThatSpreadingTurnsIntoACrossingCountsAsCrossing)
+{
+    struct Case {
+        QPointF from, to;
+        QList<QPointF> expected;
+    };
+    const Case cases[] = {{{-50, 0}, {150, 20}, {{-50, 0}, {-50, 20}, {150, 20}}},
+                          {{-50, 20}, {150, 0}, {{-50, 20}, {150, 20}, {150, 0}}}};
+    for (const Case &c : cases) {
+        VRConnectorRouter router;
+        // Comes down onto y = 0 at x = 0 and leaves it downwards at x = 100.
+        const QList<QPointF> other{{0, -10}, {0, 0}, {100, 0}, {100, 10}};
+        router.setConnectorRoute(1, {VRRouteKind::Orthogonal, {other.first()}, {other.last()}},
+                                 other);
+        router.setConnector(2, {VRRouteKind::Orthogonal, {c.from}, {c.to}});
+        router.update();
+        EXPECT_EQ(router.route(2), c.expected);
+        EXPECT_EQ(crossings(router.route(1), router.route(2)), 0);
+    }
+}
+
+// Of two connectors routed together the shorter one is laid first, and the longer one finds
+// the way round it.
+TEST(Router, TheLongerConnectorGoesRoundTheShorterOne)
+{
+    for (const auto &[from, to] : {std::pair{QPointF(50, -50), QPointF(150, 50)},
+                                   std::pair{QPointF(-50, -50), QPointF(50, 50)}}) {
+        VRConnectorRouter router;
+        router.setConnector(1, {VRRouteKind::Orthogonal, {from}, {to}});
+        router.setConnector(2, {VRRouteKind::Orthogonal, {QPointF(0, 0)}, {QPointF(100, 0)}});
+        router.update();
+        EXPECT_EQ(router.route(2), (QList<QPointF>{{0, 0}, {100, 0}}));
+        EXPECT_EQ(bends(router.route(1)), 1);
+        EXPECT_EQ(crossings(router.route(1), router.route(2)), 0);
+    }
+}
+
+// Once every route of an update is laid, a middle segment that a later route crosses moves to
+// another line where nothing crosses it, keeping its bends and its length.
+TEST(Router, AMiddleSegmentMovesToTheLineWhereNothingCrossesIt)
+{
+    // The middle segment may run at x = 108 or x = 142, along either shape's buffer.
+    for (const auto &[from, to] : {std::pair{QPointF(-400, 150), QPointF(120, 150)},
+                                   std::pair{QPointF(130, 150), QPointF(800, 150)}}) {
+        VRConnectorRouter router;
+        router.setObstacle(1, {0, 0, 100, 100});
+        router.setObstacle(2, {150, 200, 100, 100});
+        router.setConnector(1, {VRRouteKind::Orthogonal,
+                                {QPointF(100, 50), 1, VRRouteSide::Right},
+                                {QPointF(150, 250), 2, VRRouteSide::Left}});
+        router.setConnector(2, {VRRouteKind::Orthogonal, {from}, {to}});
+        router.update();
+        const QList<QPointF> path = router.route(1);
+        EXPECT_EQ(router.route(2), (QList<QPointF>{from, to}));
+        EXPECT_EQ(bends(path), 2);
+        EXPECT_DOUBLE_EQ(length(path), 250.0);
+        EXPECT_EQ(crossings(path, router.route(2)), 0);
     }
 }
 

@@ -1151,10 +1151,10 @@ int VRConnectorRouter::sharedLineCrossings(bool horizontal, double at, double lo
     int count = 0;
     const qint64 line = segmentBucket(at), first = alongBucket(lo), last = alongBucket(hi);
     for (qint64 m = first; m <= last; ++m) {
-        const auto it = buckets.find(bucketKey(line, m));
-        if (it == buckets.end())
+        const auto *cell = buckets.find(bucketKey(line, m));
+        if (!cell)
             continue;
-        for (const RoutedSegment &seg : it->second) {
+        for (const RoutedSegment &seg : *cell) {
             if (std::abs(seg.at - at) > kEps || seg.lo >= hi - kEps || lo >= seg.hi - kEps)
                 continue;
             // A segment spanning several cells is met once, in the first cell both share.
@@ -1244,10 +1244,10 @@ int VRConnectorRouter::crossingsAlong(bool horizontal, double at, double a, doub
     const qint64 along = alongBucket(at);
     const qint64 first = segmentBucket(lo), last = segmentBucket(hi);
     for (qint64 k = first; k <= last; ++k) {
-        const auto it = buckets.find(bucketKey(k, along));
-        if (it == buckets.end())
+        const auto *cell = buckets.find(bucketKey(k, along));
+        if (!cell)
             continue;
-        for (const RoutedSegment &seg : it->second) {
+        for (const RoutedSegment &seg : *cell) {
             const bool passed = a < b ? (seg.at > a + kEps && seg.at <= b + kEps)
                                       : (seg.at < a - kEps && seg.at >= b - kEps);
             if (passed && seg.lo < at - kEps && seg.hi > at + kEps)
@@ -1255,6 +1255,66 @@ int VRConnectorRouter::crossingsAlong(bool horizontal, double at, double a, doub
         }
     }
     return count;
+}
+
+size_t VRConnectorRouter::SegmentBuckets::slotOf(qint64 key) const
+{
+    const size_t mask = m_cells.size() - 1;
+    quint64 h = quint64(key) * 0x9E3779B97F4A7C15ULL;
+    h ^= h >> 32;
+    size_t i = size_t(h) & mask;
+    while (m_cells[i].used && m_cells[i].key != key)
+        i = (i + 1) & mask;
+    return i;
+}
+
+const std::vector<VRConnectorRouter::RoutedSegment> *
+VRConnectorRouter::SegmentBuckets::find(qint64 key) const
+{
+    if (m_count == 0)
+        return nullptr;
+    const Cell &cell = m_cells[slotOf(key)];
+    return cell.used && !cell.segments.empty() ? &cell.segments : nullptr;
+}
+
+void VRConnectorRouter::SegmentBuckets::add(qint64 key, const RoutedSegment &segment)
+{
+    if ((m_used + 1) * 2 > m_cells.size())
+        grow();
+    Cell &cell = m_cells[slotOf(key)];
+    if (!cell.used) {
+        cell.used = true;
+        cell.key = key;
+        ++m_used;
+    }
+    cell.segments.push_back(segment);
+    ++m_count;
+}
+
+void VRConnectorRouter::SegmentBuckets::remove(qint64 key, VRRouteId id)
+{
+    if (m_cells.empty())
+        return;
+    Cell &cell = m_cells[slotOf(key)];
+    if (!cell.used)
+        return;
+    m_count -=
+        size_t(std::erase_if(cell.segments, [id](const RoutedSegment &s) { return s.id == id; }));
+}
+
+void VRConnectorRouter::SegmentBuckets::grow()
+{
+    std::vector<Cell> old;
+    old.swap(m_cells);
+    m_cells.resize(std::max<size_t>(256, old.size() * 2));
+    for (Cell &cell : old) {
+        if (!cell.used)
+            continue;
+        Cell &to = m_cells[slotOf(cell.key)];
+        to.used = true;
+        to.key = cell.key;
+        to.segments = std::move(cell.segments);
+    }
 }
 
 void VRConnectorRouter::addRoutedSegments(VRRouteId id, const QList<QPointF> &path)
@@ -1272,7 +1332,7 @@ void VRConnectorRouter::addRoutedSegments(VRRouteId id, const QList<QPointF> &pa
         SegmentBuckets &buckets = horizontal ? m_horizontalSegments : m_verticalSegments;
         const qint64 bucket = segmentBucket(seg.at);
         for (qint64 m = alongBucket(seg.lo); m <= alongBucket(seg.hi); ++m)
-            buckets[bucketKey(bucket, m)].push_back(seg);
+            buckets.add(bucketKey(bucket, m), seg);
     }
 }
 
@@ -1288,14 +1348,8 @@ void VRConnectorRouter::removeRoutedSegments(VRRouteId id, const QList<QPointF> 
         const double lo = horizontal ? std::min(a.x(), b.x()) : std::min(a.y(), b.y());
         const double hi = horizontal ? std::max(a.x(), b.x()) : std::max(a.y(), b.y());
         const qint64 line = segmentBucket(at);
-        for (qint64 m = alongBucket(lo); m <= alongBucket(hi); ++m) {
-            const auto it = buckets.find(bucketKey(line, m));
-            if (it == buckets.end())
-                continue;
-            std::erase_if(it->second, [id](const RoutedSegment &s) { return s.id == id; });
-            if (it->second.empty())
-                buckets.erase(it);
-        }
+        for (qint64 m = alongBucket(lo); m <= alongBucket(hi); ++m)
+            buckets.remove(bucketKey(line, m), id);
     }
 }
 
@@ -1467,10 +1521,10 @@ void VRConnectorRouter::forEachChannelNeighbour(bool horizontal, double at, doub
     const SegmentBuckets &buckets = horizontal ? m_horizontalSegments : m_verticalSegments;
     for (qint64 line = segmentBucket(at - spacing); line <= segmentBucket(at + spacing); ++line) {
         for (qint64 m = alongBucket(lo); m <= alongBucket(hi); ++m) {
-            const auto it = buckets.find(bucketKey(line, m));
-            if (it == buckets.end())
+            const auto *cell = buckets.find(bucketKey(line, m));
+            if (!cell)
                 continue;
-            for (const RoutedSegment &s : it->second)
+            for (const RoutedSegment &s : *cell)
                 if (s.inner && std::abs(s.at - at) < spacing - kEps && s.lo < hi - kEps
                     && lo < s.hi - kEps)
                     visit(s);

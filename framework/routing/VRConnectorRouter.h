@@ -151,7 +151,31 @@ private:
         double at;     // x of a vertical segment, y of a horizontal one
         double lo, hi; // its extent along the line
     };
-    using SegmentBuckets = std::unordered_map<qint64, std::vector<RoutedSegment>>;
+    // Routed segments by cell (a key made of the cells of the line and of the extent): an
+    // open-addressing table, since a search looks cells up on every step. Cells once used keep
+    // their place when emptied.
+    class SegmentBuckets
+    {
+    public:
+        // The segments in a cell; null when it holds none.
+        const std::vector<RoutedSegment> *find(qint64 key) const;
+        void add(qint64 key, const RoutedSegment &segment);
+        void remove(qint64 key, VRRouteId id);
+        bool empty() const { return m_count == 0; }
+
+    private:
+        struct Cell {
+            qint64 key = 0;
+            bool used = false;
+            std::vector<RoutedSegment> segments;
+        };
+        size_t slotOf(qint64 key) const;
+        void grow();
+
+        std::vector<Cell> m_cells;
+        size_t m_used = 0;  // cells taken
+        size_t m_count = 0; // segments held
+    };
     // A place whose channels must be nudged again: a segment of a route before or after it
     // changed.
     struct NudgeSeed {

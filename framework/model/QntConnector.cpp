@@ -226,10 +226,26 @@ void QntConnector::endsDidMove()
     if (isPrototype())
         return;
     const bool automatic = m_routing == 3 || m_routing == 4;
-    // Inside a group the laid route moves and scales with the group; the router lays only
-    // the drawing's own connectors.
-    if (automatic && isInGroup() && !path().isEmpty())
-        return;
+    if (automatic && isInGroup()) {
+        // Inside a group the laid route moves and scales with the group. Once an end has
+        // moved within it (or an end outside it moved), the route is laid again round the
+        // shapes as they are now.
+        if (!path().isEmpty() && routeMeetsEnds())
+            return;
+        VRDrawing *d = drawing();
+        VRAvoidRouter *router = d && !d->avoidRouterIsDisabled() ? d->avoidRouter() : nullptr;
+        const QList<QPointF> route = router ? router->routeInsideGroup(*this) : QList<QPointF>();
+        if (route.size() >= 2) {
+            const QTransform toPath = drawingToPath();
+            QList<QPointF> points;
+            for (const QPointF &p : route)
+                points.append(toPath.map(p));
+            setRoutedPath(VRConnectorGeometry::pathThrough(points, m_curve));
+            return;
+        }
+        if (!path().isEmpty())
+            return;
+    }
     if (automatic && !isInGroup()) {
         VRDrawing *d = drawing();
         if (d && !d->avoidRouterIsDisabled()) {
@@ -241,6 +257,19 @@ void QntConnector::endsDidMove()
             return; // keeps its last path while the router is off
     }
     setRoutedPath(manualRoute());
+}
+
+bool QntConnector::routeMeetsEnds() const
+{
+    const QPainterPath &p = path();
+    if (p.elementCount() < 2)
+        return false;
+    const auto near = [](QPointF a, QPointF b) {
+        return std::abs(a.x() - b.x()) <= 1e-6 * std::max(1.0, std::abs(a.x()))
+               && std::abs(a.y() - b.y()) <= 1e-6 * std::max(1.0, std::abs(a.y()));
+    };
+    return near(VRPath::firstPoint(p), endInPath(*m_start))
+           && near(VRPath::lastPoint(p), endInPath(*m_end));
 }
 
 void QntConnector::geometryDidChange()

@@ -198,6 +198,8 @@ protected:
     bool isInGroup() const;
     QTransform drawingToPath() const;
     QPointF endInPath(const QntConnectorEndPoint &end) const;
+    // True when the path starts and ends where the ends are now.
+    bool routeMeetsEnds() const;
     void placeArrows();
     void attachConnectorStyle();
     void rebuildSkinBody(const QString &notationPath);

@@ -356,19 +356,31 @@ void QntElement::drawContent(QPainter &painter) const
     }
 }
 
+namespace {
+
+// Connectors of the objects attached to the element, those inside groups included.
+void collectConnectorsOn(const QntElement *element, const VRObjectList &objects,
+                         QList<std::shared_ptr<QntConnector>> &result)
+{
+    for (const auto &o : objects) {
+        if (o->isKindOf<QntConnector>()) {
+            auto connector = std::static_pointer_cast<QntConnector>(o);
+            if (connector->isAttachedTo(element))
+                result.append(connector);
+        } else if (o->isMemberOf<VRShapeGroup>()) {
+            collectConnectorsOn(element, static_cast<const VRShapeGroup &>(*o).groupObjects(),
+                                result);
+        }
+    }
+}
+
+} // namespace
+
 QList<std::shared_ptr<QntConnector>> QntElement::connectedConnectors() const
 {
     QList<std::shared_ptr<QntConnector>> result;
-    VRObjectOwnerLayer *l = layer();
-    if (!l)
-        return result;
-    for (const auto &o : l->objects()) {
-        if (!o->isKindOf<QntConnector>())
-            continue;
-        auto connector = std::static_pointer_cast<QntConnector>(o);
-        if (connector->isAttachedTo(this))
-            result.append(connector);
-    }
+    if (VRObjectOwnerLayer *l = layer())
+        collectConnectorsOn(this, l->objects(), result);
     return result;
 }
 

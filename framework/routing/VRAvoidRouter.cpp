@@ -8,6 +8,7 @@
 #include "framework/model/VRDrawableShape.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRObjectOwnerLayer.h"
+#include "framework/model/VRShapeGroup.h"
 
 #include <QObject>
 #include <QPair>
@@ -33,6 +34,34 @@ QPair<const void *, int> keyOf(const QntElement &element, int spot)
 bool isAutomatic(const QntConnector &connector)
 {
     return connector.routing() == 3 || connector.routing() == 4;
+}
+
+const VRDrawableObject *enclosingObject(const VRDrawableObject &object)
+{
+    return dynamic_cast<const VRDrawableObject *>(object.container());
+}
+
+// Shown in the drawing: visible, in visible groups, on a visible layer.
+bool isShown(const VRDrawableObject &object)
+{
+    for (const VRDrawableObject *o = &object; o; o = enclosingObject(*o))
+        if (!o->isVisible())
+            return false;
+    const VRObjectOwnerLayer *layer = object.layer();
+    return !layer || layer->isVisible();
+}
+
+// The shapes inside a group, nested groups and their shapes included; connectors are not
+// obstacles.
+void collectShapes(const VRShapeGroup &group, QList<std::shared_ptr<VRDrawableObject>> &shapes)
+{
+    for (const VRObjectRef &m : group.groupObjects()) {
+        if (!m || m->isKindOf<QntConnector>() || !m->isKindOf<VRDrawableShape>())
+            continue;
+        shapes.append(m);
+        if (m->isMemberOf<VRShapeGroup>())
+            collectShapes(static_cast<const VRShapeGroup &>(*m), shapes);
+    }
 }
 
 } // namespace
@@ -108,6 +137,13 @@ void VRAvoidRouter::registerObject(VRDrawableObject *object)
         return;
     m_entries.insert(object, {object, false});
     updateObstacle(*object);
+    if (object->isMemberOf<VRShapeGroup>()) {
+        m_groupMembers.insert(object, {});
+        // Members may still be on their way in (undo of an ungroup): looked at again later.
+        m_staleGroups.insert(object);
+        syncGroup(static_cast<VRShapeGroup &>(*object));
+        schedule();
+    }
 }
 
 void VRAvoidRouter::unregisterObject(VRDrawableObject *object)
@@ -127,6 +163,7 @@ void VRAvoidRouter::unregisterObject(VRDrawableObject *object)
                 submitRequest(*member);
     } else {
         m_engine.removeObstacle(idOf(object));
+        forgetGroup(object);
     }
     schedule();
 }
@@ -138,7 +175,12 @@ bool VRAvoidRouter::isRegistered(const VRDrawableObject *object) const
 
 void VRAvoidRouter::rerouteAll()
 {
+    for (const void *group : m_groupMembers.keys())
+        m_staleGroups.insert(group);
+    syncStaleGroups();
     for (const Entry &e : std::as_const(m_entries)) {
+        if (e.member)
+            continue; // brought up to date with their groups
         if (e.connector)
             updateConnector(static_cast<QntConnector &>(*e.object));
         else
@@ -166,21 +208,29 @@ void VRAvoidRouter::objectDidChange(const void *identity)
     if (it->connector)
         return; // connectors report through the hook when their ends move
     updateObstacle(*it->object);
+    // A group that moved or changed carries its shapes along.
+    if (m_groupMembers.contains(identity))
+        syncGroup(static_cast<VRShapeGroup &>(*it->object));
 }
 
 void VRAvoidRouter::layerVisibilityDidChange(const void *layer)
 {
     for (const Entry &e : std::as_const(m_entries)) {
+        if (e.member)
+            continue;
         const VRObjectOwnerLayer *owner = e.object->layer();
-        if (!e.connector && owner && static_cast<const VRLayer *>(owner) == layer)
+        if (!e.connector && owner && static_cast<const VRLayer *>(owner) == layer) {
             updateObstacle(*e.object);
+            if (m_groupMembers.contains(e.object))
+                m_staleGroups.insert(e.object);
+        }
     }
+    syncStaleGroups();
 }
 
 void VRAvoidRouter::updateObstacle(VRDrawableObject &object)
 {
-    const VRObjectOwnerLayer *layer = object.layer();
-    if (!object.isVisible() || (layer && !layer->isVisible())) {
+    if (!isShown(object)) {
         m_engine.removeObstacle(idOf(&object));
     } else {
         const QRectF r = object.logicalBounds();
@@ -190,6 +240,91 @@ void VRAvoidRouter::updateObstacle(VRDrawableObject &object)
     }
     if (m_engine.hasPendingChanges())
         schedule();
+}
+
+void VRAvoidRouter::syncGroup(VRShapeGroup &group)
+{
+    const void *key = static_cast<const VRDrawableObject *>(&group);
+    auto it = m_groupMembers.find(key);
+    if (it == m_groupMembers.end())
+        return;
+    m_staleGroups.remove(key);
+    QList<std::shared_ptr<VRDrawableObject>> shapes;
+    collectShapes(group, shapes);
+    QSet<const void *> now;
+    for (const auto &shape : std::as_const(shapes))
+        now.insert(shape.get());
+    // Shapes gone from the group (or destroyed) are no obstacles of it any more; a shape that
+    // went to a layer has its own entry there.
+    for (const Member &old : std::as_const(*it)) {
+        if (now.contains(old.identity) && !old.object.expired())
+            continue;
+        auto e = m_entries.find(old.identity);
+        if (e != m_entries.end() && e->member) {
+            m_engine.removeObstacle(idOf(static_cast<const VRDrawableObject *>(old.identity)));
+            m_entries.erase(e);
+        }
+    }
+    QList<Member> kept;
+    QSet<const void *> added;
+    for (const auto &shape : std::as_const(shapes)) {
+        auto e = m_entries.find(shape.get());
+        if (e == m_entries.end()) {
+            m_entries.insert(shape.get(), {shape.get(), false, true});
+            added.insert(shape.get());
+        } else if (!e->member) {
+            continue;
+        }
+        kept.append({shape.get(), shape});
+        updateObstacle(*shape);
+    }
+    *it = kept;
+    if (added.isEmpty())
+        return;
+    // Connectors on the elements that just became shapes of their own leave them by their
+    // spots' sides.
+    QList<QntConnector *> attached;
+    for (const Entry &e : std::as_const(m_entries)) {
+        if (!e.connector)
+            continue;
+        auto &c = static_cast<QntConnector &>(*e.object);
+        const auto on = [&added](const QntConnectorEndPoint *end) {
+            return added.contains(
+                static_cast<const VRDrawableObject *>(end->targetElement().get()));
+        };
+        if (on(c.startEndPoint()) || on(c.endEndPoint()))
+            attached.append(&c);
+    }
+    for (QntConnector *c : std::as_const(attached))
+        updateConnector(*c);
+}
+
+void VRAvoidRouter::forgetGroup(const void *group)
+{
+    auto it = m_groupMembers.find(group);
+    if (it == m_groupMembers.end())
+        return;
+    for (const Member &member : std::as_const(*it)) {
+        auto e = m_entries.find(member.identity);
+        if (e != m_entries.end() && e->member) {
+            m_engine.removeObstacle(idOf(static_cast<const VRDrawableObject *>(member.identity)));
+            m_entries.erase(e);
+        }
+    }
+    m_groupMembers.erase(it);
+    m_staleGroups.remove(group);
+}
+
+void VRAvoidRouter::syncStaleGroups()
+{
+    const QSet<const void *> stale = m_staleGroups;
+    for (const void *group : stale) {
+        auto it = m_entries.find(group);
+        if (it != m_entries.end())
+            syncGroup(static_cast<VRShapeGroup &>(*it->object));
+        else
+            m_staleGroups.remove(group);
+    }
 }
 
 void VRAvoidRouter::updateConnector(QntConnector &connector)
@@ -286,44 +421,71 @@ QPointF VRAvoidRouter::spreadEndPoint(const QntConnector &connector, QPointF spo
     return horizontal ? QPointF(spot.x() + shift, spot.y()) : QPointF(spot.x(), spot.y() + shift);
 }
 
+VRRouteEnd VRAvoidRouter::routeEnd(const QntConnector &connector, const QntConnectorEndPoint &point,
+                                   bool spread) const
+{
+    VRRouteEnd e;
+    e.point = point.location();
+    e.side = point.freeSide();
+    std::shared_ptr<QntElement> element = point.targetElement();
+    if (element && point.targetStickySpot() && m_entries.contains(element.get())) {
+        e.shape = idOf(element.get());
+        // A spot inside the element leaves through whichever side the router finds best.
+        const QRectF bounds = element->logicalBounds();
+        const bool inside = bounds.adjusted(1e-6, 1e-6, -1e-6, -1e-6).contains(e.point);
+        e.side = inside ? VRRouteSide::Any : VRConnectorGeometry::sideOf(bounds, e.point);
+        if (inside || !spread)
+            return e;
+        e.point = spreadEndPoint(connector, e.point, keyOf(*element, point.spotIndex()));
+    } else if (element && point.targetStickySpot()) {
+        // An element the router does not know as a shape: the end leaves it straight out of
+        // the side its spot is on.
+        const QRectF bounds = element->logicalBounds();
+        if (!bounds.adjusted(1e-6, 1e-6, -1e-6, -1e-6).contains(e.point))
+            e.side = VRConnectorGeometry::sideOf(bounds, e.point);
+    }
+    return e;
+}
+
 void VRAvoidRouter::submitRequest(QntConnector &connector)
 {
     if (!isAutomatic(connector) || !m_entries.contains(&connector))
         return;
-    const auto end = [this, &connector](int which) {
-        const QntConnectorEndPoint &point =
-            which == 0 ? *connector.startEndPoint() : *connector.endEndPoint();
-        VRRouteEnd e;
-        e.point = point.location();
-        e.side = point.freeSide();
-        std::shared_ptr<QntElement> element = point.targetElement();
-        if (element && point.targetStickySpot() && m_entries.contains(element.get())) {
-            e.shape = idOf(element.get());
-            // A spot inside the element leaves through whichever side the router finds best.
-            const QRectF bounds = element->logicalBounds();
-            const bool inside = bounds.adjusted(1e-6, 1e-6, -1e-6, -1e-6).contains(e.point);
-            e.side = inside ? VRRouteSide::Any : VRConnectorGeometry::sideOf(bounds, e.point);
-            if (inside)
-                return e;
-            e.point = spreadEndPoint(connector, e.point, keyOf(*element, point.spotIndex()));
-        } else if (element && point.targetStickySpot()) {
-            // An element inside a group is no obstacle of its own: the end leaves it straight
-            // out of the side its spot is on.
-            const QRectF bounds = element->logicalBounds();
-            if (!bounds.adjusted(1e-6, 1e-6, -1e-6, -1e-6).contains(e.point))
-                e.side = VRConnectorGeometry::sideOf(bounds, e.point);
-        }
-        return e;
-    };
     VRRouteRequest request;
     request.kind = connector.routing() == 4 ? VRRouteKind::Polyline : VRRouteKind::Orthogonal;
-    request.start = end(0);
-    request.end = end(1);
+    request.start = routeEnd(connector, *connector.startEndPoint(), true);
+    request.end = routeEnd(connector, *connector.endEndPoint(), true);
     if (connector.takeLaidRoute())
         m_engine.setConnectorRoute(idOf(&connector), request,
                                    VRConnectorGeometry::pointsOf(connector.path()));
     else
         m_engine.setConnector(idOf(&connector), request);
+}
+
+QList<QPointF> VRAvoidRouter::routeInsideGroup(QntConnector &connector)
+{
+    if (!isAutomatic(connector) || m_drawing.avoidRouterIsDisabled()
+        || connector.drawing() != &m_drawing)
+        return {};
+    // The group that lies in the layer holds the shapes the route goes round.
+    const VRDrawableObject *outermost = &connector;
+    while (const VRDrawableObject *up = enclosingObject(*outermost))
+        outermost = up;
+    auto it = m_entries.find(outermost);
+    if (outermost == &connector || it == m_entries.end() || !m_groupMembers.contains(outermost))
+        return {};
+    syncGroup(static_cast<VRShapeGroup &>(*it->object));
+    VRRouteRequest request;
+    request.kind = connector.routing() == 4 ? VRRouteKind::Polyline : VRRouteKind::Orthogonal;
+    request.start = routeEnd(connector, *connector.startEndPoint(), false);
+    request.end = routeEnd(connector, *connector.endEndPoint(), false);
+    // A free end inside a group lies in the group's content coordinates.
+    const QTransform toDrawing = connector.container()->contentTransform();
+    if (!connector.startEndPoint()->targetStickySpot())
+        request.start.point = toDrawing.map(request.start.point);
+    if (!connector.endEndPoint()->targetStickySpot())
+        request.end.point = toDrawing.map(request.end.point);
+    return m_engine.routeOnce(request);
 }
 
 bool VRAvoidRouter::routeConnector(QntConnector &connector)
@@ -361,6 +523,7 @@ bool VRAvoidRouter::hasPendingChanges() const
 void VRAvoidRouter::processPendingChanges()
 {
     m_scheduled = false;
+    syncStaleGroups();
     if (m_drawing.avoidRouterIsDisabled())
         return;
     const QList<VRRouteId> changed = m_engine.update();

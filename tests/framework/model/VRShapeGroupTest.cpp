@@ -183,3 +183,82 @@ TEST(VRShapeGroup, ConnectorsOutsideFollowTheElementsInside)
     EXPECT_EQ(line.at(1).y(), line.first().y());
     EXPECT_GT(line.at(1).x(), line.first().x());
 }
+
+namespace {
+
+// True when a segment of the line passes through the inside of the rectangle.
+bool crosses(const QList<QPointF> &line, const QRectF &rect)
+{
+    const QRectF inside = rect.adjusted(1, 1, -1, -1);
+    for (int i = 1; i < line.size(); ++i) {
+        const QPointF a = line.at(i - 1), b = line.at(i);
+        for (int k = 0; k <= 64; ++k)
+            if (inside.contains(a + (b - a) * (k / 64.0)))
+                return true;
+    }
+    return false;
+}
+
+} // namespace
+
+// A connector the router lays between elements of a group goes round the other shapes inside
+// the group, not round the group's box that holds its ends, whether it lies in the layer beside
+// the group or inside the group. One inside the group is laid again while grouped when an end
+// moves: an element inside (the group resized first), or an element outside that it ends on.
+TEST(VRShapeGroup, AConnectorBetweenElementsOfAGroupGoesRoundTheOtherShapesInside)
+{
+    struct Case {
+        const char *name;
+        bool connectorInGroup;
+        bool endOutside;
+    };
+    const QList<Case> cases{
+        {"connector in the layer", false, false},
+        {"connector in the group", true, false},
+        {"connector in the group, ending outside it", true, true},
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.name);
+        ViewHarness h;
+        auto a = addElement(h, {50, 50, 80, 60}, QStringLiteral("a"));
+        auto b = addElement(h, {250, 50, 80, 60}, QStringLiteral("b"));
+        auto c = addElement(h, {450, 50, 80, 60}, QStringLiteral("c"));
+        auto d = addElement(h, {450, 300, 80, 60}, QStringLiteral("d"));
+        const auto target = k.endOutside ? d : c;
+        const QPointF to = k.endOutside ? QPointF(450, 330) : QPointF(450, 80);
+        auto line = std::make_shared<QntConnector>();
+        line->setEnds({130, 80}, to);
+        h.layer()->addObject(line);
+        line->reattachEnd(0, a, a->nearestStickySpot({130, 80})->index());
+        line->reattachEnd(1, target, target->nearestStickySpot(to)->index());
+        line->makeRoutingColaOrthogonal();
+        h.drawing->avoidRouter()->processPendingChanges();
+
+        VRObjectList members{a, b, c};
+        if (k.connectorInGroup)
+            members.append(line);
+        h.layer()->removeObjectsInArray(members);
+        auto group =
+            std::static_pointer_cast<VRShapeGroup>(VRShapeGroup::groupWithObjects(members));
+        h.layer()->addObject(group);
+        group->setSize(QSizeF(group->size().width() * 1.5, group->size().height()));
+        QApplication::processEvents();
+        h.drawing->avoidRouter()->processPendingChanges();
+
+        // An end moves: the element inside the group, or the one outside it.
+        const auto moved = k.endOutside ? d : a;
+        moved->setLocation(moved->location() + QPointF(0, 20));
+        h.drawing->avoidRouter()->processPendingChanges();
+
+        const QList<QPointF> drawn = pointsOf(line->renderingPath());
+        ASSERT_GE(drawn.size(), 2);
+        const QPointF start = line->startEndPoint()->location();
+        const QPointF end = line->endEndPoint()->location();
+        EXPECT_NEAR(drawn.first().x(), start.x(), 1e-6);
+        EXPECT_NEAR(drawn.first().y(), start.y(), 1e-6);
+        EXPECT_NEAR(drawn.last().x(), end.x(), 1e-6);
+        EXPECT_NEAR(drawn.last().y(), end.y(), 1e-6);
+        for (const auto &shape : {a, b, c, d})
+            EXPECT_FALSE(crosses(drawn, shape->logicalBounds())) << shape->ID().toStdString();
+    }
+}

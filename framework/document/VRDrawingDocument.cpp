@@ -1,5 +1,7 @@
 #include "framework/document/VRDrawingDocument.h"
 
+#include "framework/model/QntConnector.h"
+
 #include "framework/view/VRDrawingView.h"
 
 #include "framework/archive/VRArchiver.h"
@@ -459,7 +461,11 @@ void VRDrawingDocument::paste(QObject *sender)
         VRDrawableObject::nativeObjectsFromPasteboard(QGuiApplication::clipboard()->mimeData());
     if (objects.isEmpty())
         return;
-    // Pasted objects are not in a drawing yet, so moving them records nothing.
+    // Pasted objects are not in a drawing yet, so moving them records nothing. Routes the
+    // router laid come as they were copied, moved with the rest.
+    for (const auto &o : objects)
+        if (o->isKindOf<QntConnector>())
+            static_cast<QntConnector &>(*o).keepLaidRoute();
     const double offset = kPasteOffset * ++m_pastesOfClipboard;
     for (const auto &o : objects)
         o->moveBy(QPointF(offset, offset));

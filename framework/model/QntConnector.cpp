@@ -314,15 +314,43 @@ void QntConnector::setRoutedPath(const QPainterPath &path)
     placeArrows();
 }
 
+namespace {
+
+// A laid route meets a free end at its point, and an end on a spot on its element's outline
+// (the router may have moved it along the side) or at the spot itself.
+bool routeMeets(const QntConnectorEndPoint &end, QPointF point)
+{
+    if (point == end.location())
+        return true;
+    const std::shared_ptr<QntElement> element = end.targetElement();
+    if (!element || !end.targetStickySpot())
+        return false;
+    const QRectF r = element->logicalBounds();
+    constexpr double kOn = 1e-6;
+    const bool withinX = point.x() >= r.left() - kOn && point.x() <= r.right() + kOn;
+    const bool withinY = point.y() >= r.top() - kOn && point.y() <= r.bottom() + kOn;
+    const bool onSide =
+        std::abs(point.x() - r.left()) <= kOn || std::abs(point.x() - r.right()) <= kOn;
+    const bool onEdge =
+        std::abs(point.y() - r.top()) <= kOn || std::abs(point.y() - r.bottom()) <= kOn;
+    return (onSide && withinY) || (onEdge && withinX);
+}
+
+} // namespace
+
 bool QntConnector::takeLaidRoute()
 {
     const bool keeps = m_keepsLaidRoute && (m_routing == 3 || m_routing == 4) && !m_curve
-                       && !isInGroup() && !m_start->targetStickySpot() && !m_end->targetStickySpot()
-                       && path().elementCount() >= 2
-                       && VRPath::firstPoint(path()) == m_start->location()
-                       && VRPath::lastPoint(path()) == m_end->location();
+                       && !isInGroup() && path().elementCount() >= 2
+                       && routeMeets(*m_start, VRPath::firstPoint(path()))
+                       && routeMeets(*m_end, VRPath::lastPoint(path()));
     m_keepsLaidRoute = false;
     return keeps;
+}
+
+void QntConnector::keepLaidRoute()
+{
+    m_keepsLaidRoute = (m_routing == 3 || m_routing == 4) && !path().isEmpty();
 }
 
 void QntConnector::changeRouting(int routing, bool curve)
@@ -1215,7 +1243,8 @@ void QntConnector::transformFreeParts(const QTransform &t, const QString &action
     // router lays, takes a new route.
     VRDrawing *d = drawing();
     const bool routed = (m_routing == 3 || m_routing == 4) && d && !d->avoidRouterIsDisabled();
-    if (attached || routed)
+    // A route kept for a connector on its way into a drawing moves with it, as its elements do.
+    if ((attached || routed) && !(m_keepsLaidRoute && !d))
         endsDidMove();
     else
         setRoutedPath(t.map(path()));

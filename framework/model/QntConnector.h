@@ -74,6 +74,9 @@ public:
     // Whether the router takes the connector's route as it is when the connector is first put
     // in a drawing (a copy of a route it laid); answered once.
     bool takeLaidRoute();
+    // A connector brought back from the clipboard keeps the route it was copied with, moved
+    // with it, until its ends or the shapes along it change.
+    void keepLaidRoute();
     // Moving, resizing, turning or flipping a connector takes its free ends and its own route
     // points along; ends on an element's spot stay there and the line is routed again.
     // Undoable ("Move", "Resize", "Rotate", "Change Path").

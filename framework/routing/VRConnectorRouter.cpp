@@ -479,6 +479,7 @@ void VRConnectorRouter::setConnectorRoute(VRRouteId id, const VRRouteRequest &re
     c.routed = true;
     c.dirty = false;
     m_rerouted.insert(id);
+    m_taken.insert(id);
     if (request.kind == VRRouteKind::Orthogonal) {
         // The channels it runs through are spread again with it.
         addRoutedSegments(id, route);
@@ -491,6 +492,7 @@ void VRConnectorRouter::removeConnector(VRRouteId id)
     auto it = m_connectors.find(id);
     if (it == m_connectors.end())
         return;
+    m_taken.erase(id);
     removeRoutedSegments(id, it->second.raw);
     // The channels it ran through are spread again without it.
     addNudgeSeeds(it->second.raw);
@@ -545,7 +547,7 @@ void VRConnectorRouter::prepare()
 void VRConnectorRouter::markAffectedBy(const QRectF &area)
 {
     for (auto &[id, c] : m_connectors) {
-        if (c.dirty || c.raw.isEmpty())
+        if (c.dirty || c.raw.isEmpty() || m_taken.count(id))
             continue;
         if (pathTouches(c.raw, area)) {
             c.dirty = true;
@@ -568,6 +570,7 @@ QList<VRRouteId> VRConnectorRouter::update()
     for (const QRectF &area : m_changedAreas)
         markAffectedBy(area);
     m_changedAreas.clear();
+    m_taken.clear();
     if (!m_anyDirty)
         return everything || !m_nudgeSeeds.empty() ? nudge(everything) : QList<VRRouteId>();
     prepare();

@@ -212,6 +212,9 @@ private:
     bool m_renudgeAll = false;
     std::vector<NudgeSeed> m_nudgeSeeds;
     std::unordered_set<VRRouteId> m_rerouted;
+    // Routes taken since the last update: the shapes put in with them do not send them back to
+    // the search.
+    std::unordered_set<VRRouteId> m_taken;
     qint64 m_expansions = 0;
     bool m_weighedCrossings = false; // by the last orthogonal search
 };

@@ -1,0 +1,95 @@
+#include "framework/document/VRDrawingDocument.h"
+
+#include "common/ScopeExit.h"
+#include "framework/model/QntConnector.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/QntStickySpot.h"
+#include "framework/model/VRDrawableShape.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/routing/VRAvoidRouter.h"
+#include "framework/styles/VRStyle.h"
+#include "framework/undo/VRUndoManager.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::shared_ptr<QntElement> addBox(VRObjectDrawingLayer &layer, const QRectF &rect)
+{
+    auto contour = VRDrawableShape::shapeWithRect(rect, VRDrawableShape::unitRectAtOrigin());
+    contour->setID(QStringLiteral("contour"));
+    contour->setStyle(VRStyle::styleWithFillColour(Qt::white, Qt::black, 1));
+    auto element = QntElement::createWithObjects({contour}, QStringLiteral("box"), rect.size());
+    layer.addObject(element);
+    return element;
+}
+
+QList<QPointF> pointsOf(const QPainterPath &path)
+{
+    QList<QPointF> points;
+    for (int i = 0; i < path.elementCount(); ++i)
+        points.append({path.elementAt(i).x, path.elementAt(i).y});
+    return points;
+}
+
+} // namespace
+
+// Pasting elements with the connector the router laid between them: the pasted connector holds
+// the pasted elements and comes with the route it was copied with, moved with the paste; it is
+// laid again once one of its elements moves.
+TEST(VRDrawingDocument, APastedRoutedConnectorComesWithItsRouteMovedWithThePaste)
+{
+    const qnt::test::ScopeExit clearClipboard([] { QGuiApplication::clipboard()->clear(); });
+    VRDrawingDocument document;
+    VRObjectDrawingLayer &layer = *document.drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    VRAvoidRouter &router = *document.drawing()->avoidRouter();
+    auto a = addBox(layer, {50, 50, 80, 60});
+    addBox(layer, {250, 50, 80, 60});
+    auto c = addBox(layer, {450, 50, 80, 60});
+    auto line = std::make_shared<QntConnector>();
+    line->setEnds({130, 80}, {450, 80});
+    layer.addObject(line);
+    line->reattachEnd(0, a, a->nearestStickySpot({130, 80})->index());
+    line->reattachEnd(1, c, c->nearestStickySpot({450, 80})->index());
+    line->makeRoutingColaOrthogonal();
+    router.processPendingChanges();
+    const QList<QPointF> laid = pointsOf(line->path());
+    ASSERT_GE(laid.size(), 4); // round the box between
+
+    layer.selectAll();
+    document.copy();
+    const qsizetype before = layer.objects().size();
+    document.paste();
+    router.processPendingChanges();
+    ASSERT_EQ(layer.objects().size(), before * 2);
+    std::shared_ptr<QntConnector> pasted;
+    for (const VRObjectRef &o : layer.selection())
+        if (o->isKindOf<QntConnector>())
+            pasted = std::static_pointer_cast<QntConnector>(o);
+    ASSERT_NE(pasted, nullptr);
+    const std::shared_ptr<QntElement> from = pasted->startEndPoint()->targetElement();
+    const std::shared_ptr<QntElement> to = pasted->endEndPoint()->targetElement();
+    ASSERT_NE(from, nullptr);
+    ASSERT_NE(to, nullptr);
+    EXPECT_NE(from, a);
+    EXPECT_TRUE(layer.isSelectedObject(*from));
+    EXPECT_TRUE(layer.isSelectedObject(*to));
+    const QPointF offset = from->location() - a->location();
+    EXPECT_GT(offset.x(), 0);
+    const QList<QPointF> route = pointsOf(pasted->path());
+    ASSERT_EQ(route.size(), laid.size());
+    for (qsizetype i = 0; i < route.size(); ++i) {
+        EXPECT_NEAR(route.at(i).x(), laid.at(i).x() + offset.x(), 1e-6) << "point " << i;
+        EXPECT_NEAR(route.at(i).y(), laid.at(i).y() + offset.y(), 1e-6) << "point " << i;
+    }
+
+    to->setLocation(to->location() + QPointF(0, 200));
+    router.processPendingChanges();
+    const QList<QPointF> again = pointsOf(pasted->path());
+    ASSERT_GE(again.size(), 2);
+    EXPECT_EQ(again.last(), pasted->endEndPoint()->location());
+}

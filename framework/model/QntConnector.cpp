@@ -380,6 +380,12 @@ void QntConnector::changeRouting(int routing, bool curve)
     m_routing = routing;
     m_curve = curve;
     endsDidMove();
+    // The router keeps a route whose ends stay where they are: turning the curve on or off
+    // changes only how that route is drawn.
+    if (routing == oldRouting && curve != oldCurve && (routing == 3 || routing == 4)
+        && !path().isEmpty())
+        setRoutedPath(
+            VRConnectorGeometry::pathThrough(VRConnectorGeometry::pointsOf(path()), m_curve));
 }
 
 void QntConnector::setBendOffsetLive(QPointF offset)

@@ -9,6 +9,7 @@
 #include "framework/model/QntStickySpot.h"
 #include "framework/model/VRDrawableShape.h"
 #include "framework/routing/VRAvoidRouter.h"
+#include "framework/routing/VRConnectorGeometry.h"
 #include "framework/styles/VRStyle.h"
 
 #include <gtest/gtest.h>
@@ -187,6 +188,45 @@ TEST(QntConnector, ACopyOfARoutedConnectorKeepsTheWayItsRouteRuns)
                 EXPECT_EQ(turnsOf(static_cast<QntConnector &>(*o).path()), turns);
             }
         }
+    }
+}
+
+// Curve on a connector the router laid draws the same route as a curve through its corners;
+// the router's routing chosen again draws it straight.
+TEST(QntConnector, CurveOnARoutedConnectorDrawsItsRouteCurved)
+{
+    ViewHarness h;
+    VRAvoidRouter &router = *h.drawing->avoidRouter();
+    auto a = addBox(h, {50, 50, 80, 60}, QStringLiteral("a"));
+    auto b = addBox(h, {300, 200, 80, 60}, QStringLiteral("b"));
+    auto c = std::make_shared<QntConnector>();
+    c->setEnds({130, 80}, {300, 230});
+    h.layer()->addObject(c);
+    c->reattachEnd(0, a, a->nearestStickySpot({130, 80})->index());
+    c->reattachEnd(1, b, b->nearestStickySpot({300, 230})->index());
+    c->makeRoutingColaOrthogonal();
+    router.processPendingChanges();
+    const QList<QPointF> corners = VRConnectorGeometry::pointsOf(c->path());
+    ASSERT_GE(corners.size(), 3);
+    const auto curved = [](const QPainterPath &path) {
+        for (int i = 0; i < path.elementCount(); ++i)
+            if (path.elementAt(i).type == QPainterPath::CurveToElement)
+                return true;
+        return false;
+    };
+    ASSERT_FALSE(curved(c->path()));
+
+    for (const bool curve : {true, false}) {
+        SCOPED_TRACE(curve ? "curve" : "straight again");
+        if (curve)
+            c->makeCurve();
+        else
+            c->makeRoutingColaOrthogonal();
+        router.processPendingChanges();
+        EXPECT_EQ(c->isCurve(), curve);
+        EXPECT_EQ(c->routing(), 3);
+        EXPECT_EQ(curved(c->path()), curve);
+        expectSamePoints(VRConnectorGeometry::pointsOf(c->path()), corners, 1e-6);
     }
 }
 

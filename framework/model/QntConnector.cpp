@@ -664,6 +664,72 @@ void QntConnector::rebuildSkinBody(const QString &notationPath)
     m_skin->setGroupObjects({part});
     m_thickBody = body.endsWith(QStringLiteral("Thick"));
     m_bodyThickness = std::max(4.0, size.height());
+    m_bodyShaft = m_bodyThickness;
+    m_bodyHeadLength = 0.0;
+    m_bodyHeadWidth = 0.0;
+    if (m_thickBody)
+        measureBodyHead(body, notationPath);
+}
+
+namespace {
+
+// How much of the height of a shape's outline is covered across one place along it (0 … 1).
+double coverAcross(const QPainterPath &outline, const QRectF &box, double along)
+{
+    constexpr int kSteps = 96;
+    const double x = box.left() + along * box.width();
+    int first = -1, last = -1;
+    for (int i = 0; i <= kSteps; ++i) {
+        if (outline.contains(QPointF(x, box.top() + box.height() * i / kSteps))) {
+            if (first < 0)
+                first = i;
+            last = i;
+        }
+    }
+    return first < 0 ? 0.0 : double(last - first) / kSteps;
+}
+
+} // namespace
+
+void QntConnector::measureBodyHead(const QString &body, const QString &notationPath)
+{
+    // A body shape that widens towards its end and then comes to a point is a band with a
+    // head: the band is as thick as the shape's start, the head as long and wide as its end.
+    // Measured once per body, in heights of the shape.
+    struct Head {
+        double shaft = 0, length = 0, width = 0;
+    };
+    static QHash<QString, Head> measured;
+    const QString key = body + QLatin1Char('|') + notationPath;
+    auto it = measured.constFind(key);
+    if (it == measured.constEnd()) {
+        Head head;
+        const VRObjectRef prototype = QntElement::createWithElementId(body, notationPath);
+        const VRObjectRef contour = prototype && prototype->isKindOf<QntElement>()
+                                        ? static_cast<QntElement &>(*prototype).contourObject()
+                                        : nullptr;
+        const QPainterPath outline = contour ? contour->renderingPath() : QPainterPath();
+        const QRectF box = outline.boundingRect();
+        const double shaft =
+            box.width() > 0 && box.height() > 0 ? coverAcross(outline, box, 0.02) : 0.0;
+        if (shaft > 0 && coverAcross(outline, box, 0.995) < shaft * 0.5) {
+            constexpr int kSteps = 100;
+            double start = -1, width = 0;
+            for (int i = 2; i < kSteps; ++i) {
+                const double across = coverAcross(outline, box, double(i) / kSteps);
+                if (start < 0 && (across > shaft * 1.05 || across < shaft * 0.95))
+                    start = double(i) / kSteps;
+                if (start >= 0)
+                    width = std::max(width, across);
+            }
+            if (start >= 0)
+                head = {shaft, (1.0 - start) * box.width() / box.height(), std::max(shaft, width)};
+        }
+        it = measured.insert(key, head);
+    }
+    m_bodyShaft = it->length > 0 ? it->shaft * m_bodyThickness : m_bodyThickness;
+    m_bodyHeadLength = it->length * m_bodyThickness;
+    m_bodyHeadWidth = it->width * m_bodyThickness;
 }
 
 VRStyleRef QntConnector::builtBodyStyle(const QString &body, const QString &notationPath,
@@ -790,13 +856,28 @@ QPainterPath QntConnector::bodyBand() const
     };
     if (const QntConnectorArrow *arrow = m_start->arrow())
         pullBack(points.first(), points.at(1), arrow->size().width() * 0.8);
+    const QPointF tip = points.last();
+    const bool head = !m_end->arrow() && m_bodyHeadLength > 0;
     if (const QntConnectorArrow *arrow = m_end->arrow())
         pullBack(points.last(), points.at(points.size() - 2), arrow->size().width() * 0.8);
+    else if (head)
+        pullBack(points.last(), points.at(points.size() - 2), m_bodyHeadLength);
     QPainterPathStroker stroker;
-    stroker.setWidth(m_bodyThickness);
+    stroker.setWidth(head ? m_bodyShaft : m_bodyThickness);
     stroker.setCapStyle(Qt::FlatCap);
     stroker.setJoinStyle(Qt::MiterJoin);
-    return stroker.createStroke(VRConnectorGeometry::pathThrough(points, m_curve)).simplified();
+    QPainterPath band = stroker.createStroke(VRConnectorGeometry::pathThrough(points, m_curve));
+    if (head && points.last() != tip) {
+        // The body's own head, from where the band stops to the end of the line.
+        const QPointF base = points.last();
+        const QPointF d = tip - base;
+        const double length = std::hypot(d.x(), d.y());
+        const QPointF across = QPointF(-d.y(), d.x()) * (m_bodyHeadWidth / 2 / length);
+        QPainterPath arrowHead;
+        arrowHead.addPolygon(QPolygonF{base + across, tip, base - across, base + across});
+        band = band.united(arrowHead);
+    }
+    return band.simplified();
 }
 
 void QntConnector::setStyle(VRStyleRef style)

@@ -207,6 +207,7 @@ protected:
     void attachConnectorStyle();
     void rebuildSkinBody(const QString &notationPath);
     QPainterPath bodyBand() const;
+    void measureBodyHead(const QString &body, const QString &notationPath);
     // The body's style as the notation builds it in the connector's scheme (and the body's
     // size), or null.
     VRStyleRef builtBodyStyle(const QString &body, const QString &notationPath,
@@ -231,6 +232,11 @@ private:
     QString m_startArrowKey;
     QString m_endArrowKey;
     double m_bodyThickness = 0.0;
+    // A thick body drawn with its own head at the end (its shape ends in an arrow): the band's
+    // thickness, and the head's length and width, in points; no head when the length is 0.
+    double m_bodyShaft = 0.0;
+    double m_bodyHeadLength = 0.0;
+    double m_bodyHeadWidth = 0.0;
     bool m_thickBody = false;
     QVariantMap m_skinOptions;
     VRTextBlock m_label;

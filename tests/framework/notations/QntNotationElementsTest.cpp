@@ -6,12 +6,17 @@
 #include "CompiledNotations.h"
 #include "framework/notations/QntNotationElementBuilder.h"
 
+#include "framework/model/QntConnector.h"
 #include "framework/model/QntElement.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/archive/VRArchiver.h"
 #include "framework/model/VRDrawableShape.h"
 #include "framework/styles/VRStyle.h"
 
 #include <QDir>
+#include <QImage>
+#include <QPainter>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -197,6 +202,38 @@ TEST_F(QntNotationElementsTest, UnreadableRowsAreSkipped)
     EXPECT_EQ(notation.shapeElementsList().size(), before - 2);
     EXPECT_FALSE(QntElement::createWithElementId(QStringLiteral("ofFolder"), path));
     EXPECT_TRUE(QntElement::createWithElementId(QStringLiteral("ofBriefcase"), path));
+}
+
+// The Thick Arrow body of the flowchart notation offers no arrowheads: the body draws its own
+// head. Its band is thinner than the head, which comes to a point at the end of the line.
+TEST_F(QntNotationElementsTest, TheThickArrowBodyEndsInItsHead)
+{
+    const QString path = copyOf(QStringLiteral("FlowChart/FlowChart.db"),
+                                m_dir.filePath(QStringLiteral("FlowChart.db")));
+    VRDrawing drawing;
+    drawing.setCurrentNotationPath(path, QStringLiteral("FlowChart"));
+    auto line = std::make_shared<QntConnector>();
+    line->setEnds({20, 50}, {220, 50});
+    drawing.activeLayerOfClass<VRObjectDrawingLayer>()->addObject(line);
+    line->addSkin({{QStringLiteral("bodyID"), QStringLiteral("fcArrowThick")}});
+    ASSERT_TRUE(line->hasThickBody());
+
+    QImage picture(240, 100, QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    line->render(painter);
+    painter.end();
+    // The height the body covers across the line at x.
+    const auto across = [&picture](int x) {
+        int covered = 0;
+        for (int y = 0; y < picture.height(); ++y)
+            covered += qAlpha(picture.pixel(x, y)) > 128 ? 1 : 0;
+        return covered;
+    };
+    const int band = across(100);
+    EXPECT_GT(band, 4);
+    EXPECT_GT(across(207), band); // the head is wider than the band
+    EXPECT_LT(across(218), band); // and comes to a point
 }
 
 } // namespace

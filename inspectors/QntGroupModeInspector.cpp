@@ -399,6 +399,7 @@ void QntGroupModeInspector::inOneStep(const QString &name, const std::function<v
         _messageLabel->clear();
         _messageLabel->hide();
     }
+    finishEditingInPlaceAmongSeveral();
     VRUndoManager *undo = undoManager();
     if (undo)
         undo->beginUndoGrouping();
@@ -437,6 +438,7 @@ bool QntGroupModeInspector::changeSelection(const QString &name,
         _messageLabel->clear();
         _messageLabel->hide();
     }
+    finishEditingInPlaceAmongSeveral();
     const VRObjectList objects = selection();
     VRUndoManager *undo = undoManager();
     if (undo)

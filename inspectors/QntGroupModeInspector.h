@@ -137,6 +137,10 @@ public:
     // drawing view is editing in place; the element text actions then change the text selected
     // there (all of it when nothing is selected), and nothing else.
     VRObjectRef objectEditedInline() const;
+    // A change to several objects while the text of one of them is edited in place: the edit
+    // ends first and keeps what was typed, so the change reaches that text too and the end of
+    // the edit cannot write the former text back over it.
+    void finishEditingInPlaceAmongSeveral();
     // In-place editing began: the pane's text controls follow the text selected there.
     void inlineEditingStartedNotification(const Notification &notification);
 

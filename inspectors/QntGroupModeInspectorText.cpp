@@ -573,6 +573,48 @@ VRObjectRef QntGroupModeInspector::objectEditedInline() const
     return nullptr;
 }
 
+namespace {
+// Whether the text edited in place belongs to the object: the object itself, the text part of
+// an element or a cell of a table.
+bool holdsEditedText(const VRObjectRef &object, const VRObjectRef &edited)
+{
+    if (!object || !edited)
+        return false;
+    if (object == edited)
+        return true;
+    if (object->isKindOf<QntElementTable>()) {
+        for (const VRObjectRef &cell : static_cast<const QntElementTable &>(*object).cells()) {
+            if (cell == edited)
+                return true;
+        }
+        return false;
+    }
+    if (object->isKindOf<QntElement>()) {
+        const QntTextShape *text = static_cast<const QntElement &>(*object).text();
+        return text && edited.get() == text;
+    }
+    return false;
+}
+} // namespace
+
+void QntGroupModeInspector::finishEditingInPlaceAmongSeveral()
+{
+    // The one object edited in place takes the text changes in the editor itself.
+    if (objectEditedInline())
+        return;
+    VRDrawingDocument *document = currentDocument();
+    VRDrawingView *view = document ? document->mainView() : nullptr;
+    if (!view || !view->inlineEditor() || view->drawing() != targetDrawing())
+        return;
+    const VRObjectRef edited = view->inlineEditedObject();
+    for (const VRObjectRef &object : selection()) {
+        if (holdsEditedText(object, edited)) {
+            view->endInlineEditing(true);
+            return;
+        }
+    }
+}
+
 QntElementTextEditor *QntGroupModeInspector::inlineTextEditor()
 {
     const VRObjectRef edited = objectEditedInline();

@@ -1001,6 +1001,46 @@ TEST(QntGroupModeInspectorTest, TextBeingEditedInPlaceTakesTheTextChangeAlone)
     }
 }
 
+TEST(QntGroupModeInspectorTest, AChangeToSeveralObjectsReachesTheTextOneOfThemIsEditingInPlace)
+{
+    InlineEditingOn inlineOn;
+    for (const TextActionRow &row : textActionRows()) {
+        SCOPED_TRACE(row.name);
+        Harness h;
+        h.placeMixedSelection();
+        for (const auto &e : h.elements)
+            e->setTextContent(QTextDocumentFragment::fromPlainText(QStringLiteral("Hello world")));
+        const QString before = h.elements[1]->textContent().toHtml();
+        h.palette.layer()->exchangeSelectionWithObjectsFromArray({h.elements[0], h.elements[1]});
+        h.undo()->closeOpenGroups();
+        const int depth = h.depth();
+        // The first of the two is edited in place, and something is typed there.
+        h.palette.view->editTextOfObject(h.elements[0]);
+        QTextEdit *editor = h.palette.view->inlineEditor();
+        ASSERT_NE(editor, nullptr);
+        QTextCursor end(editor->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(QStringLiteral("!"));
+        ASSERT_EQ(h.inspector->objectEditedInline(), nullptr);
+
+        row.act(*h.inspector);
+        // Nothing typed is lost and both texts show the change, also after the edit ends.
+        h.palette.view->endInlineEditing(true);
+        EXPECT_EQ(h.palette.view->inlineEditor(), nullptr);
+        EXPECT_EQ(h.elements[0]->textContent().toPlainText(), QStringLiteral("Hello world!"));
+        for (int k = 0; k < 2; ++k) {
+            if (row.charChanged) {
+                EXPECT_TRUE(row.charChanged(formatAt(h.elements[k]->textContent(), 2))) << k;
+            } else {
+                EXPECT_EQ(h.elements[k]->text()->alignment(), 1) << k;
+            }
+        }
+        EXPECT_EQ(h.depth(), depth + 1);
+        h.undoStep();
+        EXPECT_EQ(h.elements[1]->textContent().toHtml(), before);
+    }
+}
+
 TEST(QntGroupModeInspectorTest, OneTableTakesTheTextActionsInItsPickedCellsOrInAllOfThem)
 {
     // Cells picked before the change, the apply-to-all box, and which cells change.

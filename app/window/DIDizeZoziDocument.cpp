@@ -1238,8 +1238,9 @@ void DIDizeZoziDocument::selectedObjectDidChange(const Notification &)
         return;
     const VRObjectList selection = layer->selection();
     if (selection.size() >= 2) {
-        // The union's origin: a coordinate pair, not half its size.
-        const QRectF r = layer->unionOfAllObjectBounds();
+        // The selected objects' union, not the whole layer's; its origin: a coordinate pair,
+        // not half its size.
+        const QRectF r = layer->selectionBounds();
         const QStringList origin = drawing()->formattedConvertedPoint(r.topLeft());
         _infoLabel->setText(QStringLiteral("W:%1 H:%2 X0:%3 Y0:%4")
                                 .arg(drawing()->formattedConvertedLength(r.width()),

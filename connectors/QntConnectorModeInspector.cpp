@@ -21,102 +21,16 @@
 #include "framework/view/VRDrawingTool.h"
 #include "framework/view/VRDrawingView.h"
 #include "platform/DelayedPerform.h"
-#include "platform/ImageResources.h"
 
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QListView>
-#include <QPainter>
-#include <QPainterPath>
 
 #include <cmath>
 #include <numbers>
 
 namespace {
-// Line art for the column's buttons, drawn in white; a picture of that name in the
-// application's resources wins.
-QIcon connectorColumnIcon(const QString &name)
-{
-    const QIcon shipped = ImageResources::imageNamed(name);
-    if (!shipped.isNull())
-        return shipped;
-    QPixmap pixmap(56, 56);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(Qt::white, 3.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.setBrush(Qt::NoBrush);
-    const auto head = [&p](QPointF tip, QPointF a, QPointF b) {
-        QPainterPath path;
-        path.moveTo(tip);
-        path.lineTo(a);
-        path.lineTo(b);
-        path.closeSubpath();
-        p.setBrush(Qt::white);
-        p.drawPath(path);
-        p.setBrush(Qt::NoBrush);
-    };
-    if (name == QStringLiteral("Qnt Connector Style")) {
-        p.drawLine(QPointF(8, 44), QPointF(28, 44));
-        p.drawLine(QPointF(28, 44), QPointF(28, 14));
-        p.drawLine(QPointF(28, 14), QPointF(40, 14));
-        head(QPointF(50, 14), QPointF(38, 6), QPointF(38, 22));
-        p.setPen(QPen(QColor(250, 210, 90), 4, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(QPointF(36, 48), QPointF(50, 34));
-    } else if (name == QStringLiteral("Qnt Insert Path Point")
-               || name == QStringLiteral("Qnt Delete Path Point")) {
-        p.drawLine(QPointF(6, 44), QPointF(28, 20));
-        p.drawLine(QPointF(28, 20), QPointF(50, 40));
-        p.setBrush(Qt::white);
-        p.drawRect(QRectF(24, 16, 8, 8));
-        p.setBrush(Qt::NoBrush);
-        p.drawLine(QPointF(38, 8), QPointF(50, 8));
-        if (name == QStringLiteral("Qnt Insert Path Point"))
-            p.drawLine(QPointF(44, 2), QPointF(44, 14));
-    } else if (name == QStringLiteral("DecoratedSeparator")) {
-        p.drawLine(QPointF(4, 28), QPointF(52, 28));
-        p.setBrush(Qt::white);
-        for (double x : {12.0, 28.0, 44.0}) {
-            QPainterPath diamond;
-            diamond.moveTo(x, 21);
-            diamond.lineTo(x + 6, 28);
-            diamond.lineTo(x, 35);
-            diamond.lineTo(x - 6, 28);
-            diamond.closeSubpath();
-            p.drawPath(diamond);
-        }
-    } else if (name == QStringLiteral("Qnt Text Editor")) {
-        p.drawLine(QPointF(12, 12), QPointF(44, 12));
-        p.drawLine(QPointF(28, 12), QPointF(28, 46));
-    } else if (name == QStringLiteral("ReplaceElement")) {
-        p.drawRect(QRectF(6, 6, 20, 20));
-        p.drawEllipse(QRectF(30, 30, 20, 20));
-        p.drawLine(QPointF(34, 12), QPointF(46, 12));
-        p.drawLine(QPointF(46, 12), QPointF(46, 24));
-        p.drawLine(QPointF(22, 44), QPointF(10, 44));
-        p.drawLine(QPointF(10, 44), QPointF(10, 32));
-    } else {
-        p.setBrush(QColor(120, 170, 230));
-        p.drawRoundedRect(QRectF(8, 12, 40, 32), 4, 4);
-        p.setPen(QPen(QColor(250, 210, 90), 5, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(QPointF(18, 38), QPointF(38, 18));
-    }
-    return QIcon(pixmap);
-}
-
-QntButtonCell *connectorColumnCell(const QString &title, const QString &image)
-{
-    auto *cell = new QntButtonCell;
-    cell->setObjectName(title);
-    cell->setText(title);
-    cell->setIcon(connectorColumnIcon(image));
-    cell->setIconSize(QSize(26, 26));
-    cell->setToolTip(title);
-    cell->setBordered(false);
-    return cell;
-}
-
 bool isExactlyThinClass(const VRDrawableObject &o)
 {
     return o.isMemberOf<QntConnector>() || o.isMemberOf<QntDecoratedSeparator>()
@@ -335,7 +249,7 @@ void QntConnectorModeInspector::populateMatrix(QntButtonMatrix *matrix)
     const auto add = [matrix](const QString &title, const QString &image, int tag,
                               const QString &toolName, const QColor &background = QColor()) {
         QntButtonMatrix::Cell entry;
-        entry.button = connectorColumnCell(title, image);
+        entry.button = columnCell(new QntButtonCell, title, image, title);
         if (background.isValid())
             entry.button->setQntBackgroundColor(background);
         entry.title = title;
@@ -353,13 +267,8 @@ void QntConnectorModeInspector::populateMatrix(QntButtonMatrix *matrix)
     }
     {
         QntButtonMatrix::Cell entry;
-        auto *cell = new TextEditorButtonCell;
-        cell->setObjectName(QStringLiteral("Text Editor"));
-        cell->setIcon(connectorColumnIcon(QStringLiteral("Qnt Text Editor")));
-        cell->setIconSize(QSize(26, 26));
-        cell->setToolTip(tr("Text Editor (t)"));
-        cell->setBordered(false);
-        entry.button = cell;
+        entry.button = columnCell(new TextEditorButtonCell, QStringLiteral("Text Editor"),
+                                  QStringLiteral("Qnt Text Editor"), tr("Text Editor (t)"));
         entry.title = QStringLiteral("Text Editor");
         matrix->addRow(entry);
     }

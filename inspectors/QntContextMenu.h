@@ -8,6 +8,7 @@
 #include "inspectors/VRInspectorBaseColorPopover.h"
 
 #include <QColor>
+#include <QIcon>
 #include <QList>
 #include <QPointF>
 #include <QPointer>
@@ -24,6 +25,7 @@ class QComboBox;
 class QLabel;
 class QTreeWidget;
 class QTreeWidgetItem;
+class QntButtonCell;
 class QntButtonMatrix;
 class QntColorWell;
 class QntDoubleSlider;
@@ -281,6 +283,12 @@ protected:
     // again) when the text is not a number.
     static std::optional<double> numberFromField(QntTextFieldCell *field, double previous);
     static QString formattedNumber(double value);
+    // The line art of a context column's button, drawn in white; a picture of that name in the
+    // application's resources wins.
+    static QIcon columnIcon(const QString &name);
+    // Makes the cell a button of a context column with its title, picture and tool tip.
+    static QntButtonCell *columnCell(QntButtonCell *cell, const QString &title,
+                                     const QString &image, const QString &toolTip);
     // The anchor point beside the selected cell of a column, and the side a toolbar takes there.
     void attachPointBesideSelectedCell(QntButtonMatrix *sender, QPointF *point, int *side) const;
     // The same from a given anchor point.

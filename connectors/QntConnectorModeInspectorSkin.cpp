@@ -256,12 +256,8 @@ void QntConnectorModeInspector::buildConnectorStyleView()
 {
     auto *view = new QntEscapedView;
     view->setObjectName(QStringLiteral("connectorStyleView"));
-    view->setStyleSheet(QStringLiteral(
-        "QLabel, QCheckBox { color: white; }"
-        "QComboBox { color: white; background: rgba(57, 57, 57, 230);"
-        " border: 1px solid rgb(191, 194, 201); border-radius: 3px; padding: 1px 4px; }"
-        "QComboBox QAbstractItemView { color: white; background: rgb(40, 40, 40);"
-        " selection-background-color: rgb(90, 90, 90); }"));
+    view->setStyleSheet(QStringLiteral("QLabel, QCheckBox { color: white; }")
+                        + QntEscapedView::darkPopUpStyleSheet());
     auto *grid = new QGridLayout(view);
     grid->setContentsMargins(10, 8, 10, 8);
     grid->setHorizontalSpacing(6);

@@ -3,6 +3,7 @@
 #include "inspectors/AXScreen.h"
 #include "inspectors/QntContextMenu.h"
 #include "inspectors/QntDoubleSlider.h"
+#include "inspectors/QntEscapedView.h"
 #include "inspectors/QntTextFieldCell.h"
 
 #include "app/common/QntConstants.h"
@@ -53,13 +54,7 @@ QntConnectorTextEditor::QntConnectorTextEditor(QObject *parent)
     int row = buildView(QStringLiteral("QntConnectorFontSizeMenu"));
     auto *grid = static_cast<QGridLayout *>(_view->layout());
     QWidget *view = _view;
-    view->setStyleSheet(
-        view->styleSheet()
-        + QStringLiteral("QComboBox { color: white; background: rgba(57, 57, 57, 230);"
-                         " border: 1px solid rgb(191, 194, 201); border-radius: 3px;"
-                         " padding: 1px 4px; }"
-                         "QComboBox QAbstractItemView { color: white; background: rgb(40, 40, "
-                         "40); selection-background-color: rgb(90, 90, 90); }"));
+    view->setStyleSheet(view->styleSheet() + QntEscapedView::darkPopUpStyleSheet());
 
     m_textLayoutMode = new QComboBox(view);
     m_textLayoutMode->setObjectName(QStringLiteral("textLayoutMode"));
@@ -286,27 +281,15 @@ VRObjectList QntConnectorTextEditor::targetConnectors() const
 
 void QntConnectorTextEditor::textSetXOffset(double value)
 {
-    if (!std::isfinite(value))
-        return;
-    for (const VRObjectRef &object : targetConnectors()) {
-        if (!object || !object->isKindOf<QntConnector>())
-            continue;
-        auto *connector = static_cast<QntConnector *>(object.get());
-        if (alongMode(connector->layoutMode()))
-            connector->setTextXOffset(value);
-        else
-            connector->setOffsetForPointForTextLayout(
-                QSizeF(m_textXOffset->doubleValue(), m_textYOffset->doubleValue()));
-        connector->textDidChange();
-    }
-    UserDefaults &defaults = UserDefaults::standardUserDefaults();
-    if (multipleSelectionMode() == 1 || defaults.boolForKey(QntContextTextEditorSaveTextProperties))
-        defaults.setObject(value, alongMode(selectedMode())
-                                      ? QntConnectorTextXOffset
-                                      : QntConnectorOffsetForPointForTextLayoutWidth);
+    textSetOffset(value, true);
 }
 
 void QntConnectorTextEditor::textSetYOffset(double value)
+{
+    textSetOffset(value, false);
+}
+
+void QntConnectorTextEditor::textSetOffset(double value, bool horizontal)
 {
     if (!std::isfinite(value))
         return;
@@ -314,18 +297,26 @@ void QntConnectorTextEditor::textSetYOffset(double value)
         if (!object || !object->isKindOf<QntConnector>())
             continue;
         auto *connector = static_cast<QntConnector *>(object.get());
-        if (alongMode(connector->layoutMode()))
-            connector->setTextYOffset(value);
-        else
+        if (!alongMode(connector->layoutMode()))
             connector->setOffsetForPointForTextLayout(
                 QSizeF(m_textXOffset->doubleValue(), m_textYOffset->doubleValue()));
+        else if (horizontal)
+            connector->setTextXOffset(value);
+        else
+            connector->setTextYOffset(value);
         connector->textDidChange();
     }
     UserDefaults &defaults = UserDefaults::standardUserDefaults();
-    if (multipleSelectionMode() == 1 || defaults.boolForKey(QntContextTextEditorSaveTextProperties))
-        defaults.setObject(value, alongMode(selectedMode())
-                                      ? QntConnectorTextYOffset
-                                      : QntConnectorOffsetForPointForTextLayoutHeight);
+    if (multipleSelectionMode() != 1
+        && !defaults.boolForKey(QntContextTextEditorSaveTextProperties))
+        return;
+    const bool along = alongMode(selectedMode());
+    if (horizontal)
+        defaults.setObject(value, along ? QntConnectorTextXOffset
+                                        : QntConnectorOffsetForPointForTextLayoutWidth);
+    else
+        defaults.setObject(value, along ? QntConnectorTextYOffset
+                                        : QntConnectorOffsetForPointForTextLayoutHeight);
 }
 
 void QntConnectorTextEditor::textXOffsetAction()

@@ -56,6 +56,8 @@ private:
     int selectedMode() const;
     bool alongMode(int mode) const { return mode == kAlongMode || mode == kAlongMirroredMode; }
     VRObjectList targetConnectors() const;
+    // Sets the label offset along the x or y axis on the target connectors, and remembers it.
+    void textSetOffset(double value, bool horizontal);
     void showX();
     void showY();
     std::optional<double> typed(QntTextFieldCell *box) const;

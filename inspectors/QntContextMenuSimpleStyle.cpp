@@ -180,13 +180,9 @@ void QntContextMenu::buildSimpleStyleView()
 {
     auto *view = new QntEscapedView;
     view->setObjectName(QStringLiteral("simpleStyleView"));
-    view->setStyleSheet(QStringLiteral(
-        "QLabel, QCheckBox { color: white; }"
-        "QLabel#heading { font-weight: bold; }"
-        "QComboBox { color: white; background: rgba(57, 57, 57, 230);"
-        " border: 1px solid rgb(191, 194, 201); border-radius: 3px; padding: 1px 4px; }"
-        "QComboBox QAbstractItemView { color: white; background: rgb(40, 40, 40);"
-        " selection-background-color: rgb(90, 90, 90); }"));
+    view->setStyleSheet(
+        QStringLiteral("QLabel, QCheckBox { color: white; }QLabel#heading { font-weight: bold; }")
+        + QntEscapedView::darkPopUpStyleSheet());
     auto *grid = new QGridLayout(view);
     grid->setContentsMargins(10, 8, 10, 8);
     grid->setHorizontalSpacing(6);

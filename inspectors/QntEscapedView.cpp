@@ -17,6 +17,15 @@ QntEscapedView::QntEscapedView(const QRect &frame, QWidget *parent)
     setGeometry(frame);
 }
 
+QString QntEscapedView::darkPopUpStyleSheet()
+{
+    return QStringLiteral(
+        "QComboBox { color: white; background: rgba(57, 57, 57, 230);"
+        " border: 1px solid rgb(191, 194, 201); border-radius: 3px; padding: 1px 4px; }"
+        "QComboBox QAbstractItemView { color: white; background: rgb(40, 40, 40);"
+        " selection-background-color: rgb(90, 90, 90); }");
+}
+
 void QntEscapedView::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape) {

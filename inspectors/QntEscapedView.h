@@ -11,6 +11,9 @@ public:
     explicit QntEscapedView(QWidget *parent = nullptr);
     explicit QntEscapedView(const QRect &frame, QWidget *parent = nullptr);
 
+    // The style sheet rules of pop-up menus on the dark toolbars, to add to a view's own.
+    static QString darkPopUpStyleSheet();
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
 };

@@ -62,30 +62,12 @@ struct Harness {
         flushEvents();
     }
 
-    std::shared_ptr<QntElement> placeElement(QPointF at)
-    {
-        const QntNotationRef notation = palette.drawing()->currentNotation();
-        VRObjectRef element = notation->shapeElementsList().at(0).prototype->copy();
-        element->setIsPrototype(false);
-        element->setLocation(at);
-        palette.layer()->addObject(element);
-        return std::static_pointer_cast<QntElement>(element);
-    }
+    std::shared_ptr<QntElement> placeElement(QPointF at) { return palette.placeShape(at); }
     std::shared_ptr<QntConnector> connect(QPointF from, QPointF to)
     {
         const std::shared_ptr<QntElement> a = placeElement(from);
         const std::shared_ptr<QntElement> b = placeElement(to);
-        auto connector = std::make_shared<QntConnector>();
-        auto style = VRStyle::create();
-        style->addRenderer(std::make_shared<VRArrowStroke>());
-        connector->setStyle(style);
-        connector->setEnds(a->location(), b->location());
-        palette.layer()->addObject(connector);
-        connector->startEndPoint()->attach(a, 1);
-        connector->endEndPoint()->attach(b, 3);
-        connector->makeStraight();
-        connector->updateStyle();
-        connector->endsDidMove();
+        const std::shared_ptr<QntConnector> connector = palette.connectWithArrow(a, b);
         palette.layer()->replaceSelectionWithObject(connector);
         return connector;
     }

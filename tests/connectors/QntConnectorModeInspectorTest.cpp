@@ -11,6 +11,8 @@
 
 #include "library/PaletteTestSupport.h"
 
+#include "common/ButtonColumn.h"
+
 #include "framework/archive/VRArchiver.h"
 #include "framework/base/VRConstants.h"
 #include "framework/model/QntConnector.h"
@@ -74,28 +76,12 @@ struct Harness {
 
     std::shared_ptr<QntElement> placeElement(QPointF at, int index = 0)
     {
-        const QntNotationRef notation = palette.drawing()->currentNotation();
-        VRObjectRef element = notation->shapeElementsList().at(index).prototype->copy();
-        element->setIsPrototype(false);
-        element->setLocation(at);
-        palette.layer()->addObject(element);
-        return std::static_pointer_cast<QntElement>(element);
+        return palette.placeShape(at, index);
     }
     std::shared_ptr<QntConnector> connect(const std::shared_ptr<QntElement> &a,
                                           const std::shared_ptr<QntElement> &b)
     {
-        auto connector = std::make_shared<QntConnector>();
-        auto style = VRStyle::create();
-        style->addRenderer(std::make_shared<VRArrowStroke>());
-        connector->setStyle(style);
-        connector->setEnds(a->location(), b->location());
-        palette.layer()->addObject(connector);
-        connector->startEndPoint()->attach(a, 1);
-        connector->endEndPoint()->attach(b, 3);
-        connector->makeStraight();
-        connector->updateStyle();
-        connector->endsDidMove();
-        return connector;
+        return palette.connectWithArrow(a, b);
     }
     void rightClick(const VRObjectRef &object, QPointF at = QPointF())
     {
@@ -107,23 +93,10 @@ struct Harness {
             kQntConnectorRightMouseUpNotification, object.get(),
             {{QStringLiteral("object"), QVariant::fromValue(object)}});
     }
-    QStringList columnTitles() const
-    {
-        QStringList titles;
-        for (const QntButtonMatrix::Cell &cell : inspector->toolMatrix()->cells())
-            titles << cell.title;
-        return titles;
-    }
+    QStringList columnTitles() const { return qnt::test::columnTitles(*inspector->toolMatrix()); }
     void clickColumn(const QString &title)
     {
-        const QList<QntButtonMatrix::Cell> cells = inspector->toolMatrix()->cells();
-        for (int row = 0; row < cells.size(); ++row) {
-            if (cells.at(row).title == title) {
-                inspector->toolMatrix()->performClickOnRow(row);
-                return;
-            }
-        }
-        ADD_FAILURE() << "no button " << title.toStdString();
+        qnt::test::clickColumn(*inspector->toolMatrix(), title);
     }
     static void choose(QComboBox *popUp, int index)
     {

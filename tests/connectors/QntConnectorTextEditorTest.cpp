@@ -41,15 +41,8 @@ struct Harness {
         VRInspectorBase::setMainDocumentOverride(palette.document.get());
         inspector = std::make_unique<QntConnectorModeInspector>(
             QStringLiteral("QntConnectorModeInspector"));
-        const QList<QntElementRecord> shapes =
-            palette.drawing()->currentNotation()->shapeElementsList();
-        for (QPointF at : {QPointF(100, 200), QPointF(500, 200)}) {
-            VRObjectRef element = shapes.at(0).prototype->copy();
-            element->setIsPrototype(false);
-            element->setLocation(at);
-            palette.layer()->addObject(element);
-            elements.push_back(std::static_pointer_cast<QntElement>(element));
-        }
+        for (QPointF at : {QPointF(100, 200), QPointF(500, 200)})
+            elements.push_back(palette.placeShape(at));
         connector = std::make_shared<QntConnector>();
         palette.layer()->addObject(connector);
         elements.at(0)->connectToTargetElement(elements.at(1).get(), connector);

@@ -37,31 +37,12 @@ struct GroupModeHarness {
     }
     std::shared_ptr<QntElement> placeElement(QPointF at, int shape = 0, QSizeF size = QSizeF())
     {
-        const QList<QntElementRecord> shapes =
-            palette.drawing()->currentNotation()->shapeElementsList();
-        VRObjectRef element = shapes.at(shape).prototype->copy();
-        element->setIsPrototype(false);
-        element->setLocation(at);
-        if (!size.isEmpty())
-            element->setSize(size);
-        palette.layer()->addObject(element);
-        return std::static_pointer_cast<QntElement>(element);
+        return palette.placeShape(at, shape, size);
     }
     std::shared_ptr<QntConnector> connect(const std::shared_ptr<QntElement> &a,
                                           const std::shared_ptr<QntElement> &b)
     {
-        auto connector = std::make_shared<QntConnector>();
-        auto style = VRStyle::create();
-        style->addRenderer(std::make_shared<VRArrowStroke>());
-        connector->setStyle(style);
-        connector->setEnds(a->location(), b->location());
-        palette.layer()->addObject(connector);
-        connector->startEndPoint()->attach(a, 1);
-        connector->endEndPoint()->attach(b, 3);
-        connector->makeStraight();
-        connector->updateStyle();
-        connector->endsDidMove();
-        return connector;
+        return palette.connectWithArrow(a, b);
     }
     // `count` elements in a row and a connector between each pair of neighbours.
     void placeRow(int count)

@@ -69,11 +69,8 @@ struct Harness {
 
     VRObjectRef placeElement(QPointF at)
     {
-        const QntNotationRef notation = palette.drawing()->currentNotation();
-        VRObjectRef element = notation->shapeElementsList().at(0).prototype->copy();
-        element->setIsPrototype(false);
-        element->setLocation(at);
-        static_cast<QntElement &>(*element).addTextShape();
+        const std::shared_ptr<QntElement> element = palette.shapeCopy(at);
+        element->addTextShape();
         add(element);
         return element;
     }

@@ -10,6 +10,7 @@
 
 #include "library/PaletteTestSupport.h"
 
+#include "common/ButtonColumn.h"
 #include "common/ScopeExit.h"
 
 #include "framework/base/VRConstants.h"
@@ -68,12 +69,7 @@ struct InspectorHarness {
 
     VRObjectRef placeElement(QPointF at, int index = 0)
     {
-        const QntNotationRef notation = palette.drawing()->currentNotation();
-        const QList<QntElementRecord> shapes = notation->shapeElementsList();
-        VRObjectRef element = shapes.at(index).prototype->copy();
-        element->setIsPrototype(false);
-        element->setLocation(at);
-        palette.layer()->addObject(element);
+        VRObjectRef element = palette.placeShape(at, index);
         palette.layer()->replaceSelectionWithObject(element);
         return element;
     }
@@ -83,23 +79,10 @@ struct InspectorHarness {
             kQntElementRightMouseUpNotification, object.get(),
             {{QStringLiteral("object"), QVariant::fromValue(object)}});
     }
-    QStringList columnTitles() const
-    {
-        QStringList titles;
-        for (const QntButtonMatrix::Cell &cell : inspector->toolMatrix()->cells())
-            titles << cell.title;
-        return titles;
-    }
+    QStringList columnTitles() const { return qnt::test::columnTitles(*inspector->toolMatrix()); }
     void clickColumn(const QString &title)
     {
-        const QList<QntButtonMatrix::Cell> cells = inspector->toolMatrix()->cells();
-        for (int row = 0; row < cells.size(); ++row) {
-            if (cells.at(row).title == title) {
-                inspector->toolMatrix()->performClickOnRow(row);
-                return;
-            }
-        }
-        ADD_FAILURE() << "no button " << title.toStdString();
+        qnt::test::clickColumn(*inspector->toolMatrix(), title);
     }
     VRStyle *contourStyle(const VRObjectRef &element) const
     {

@@ -10,6 +10,7 @@
 
 #include "library/PaletteTestSupport.h"
 
+#include "common/ButtonColumn.h"
 #include "common/TwoColourText.h"
 
 #include "app/common/QntConstants.h"
@@ -77,12 +78,7 @@ struct Harness {
     }
     std::shared_ptr<QntElement> placeElement(QPointF at)
     {
-        const QList<QntElementRecord> shapes =
-            palette.drawing()->currentNotation()->shapeElementsList();
-        VRObjectRef element = shapes.at(0).prototype->copy();
-        element->setIsPrototype(false);
-        element->setLocation(at);
-        return std::static_pointer_cast<QntElement>(add(element));
+        return std::static_pointer_cast<QntElement>(add(palette.shapeCopy(at)));
     }
     VRObjectRef add(const VRObjectRef &object)
     {
@@ -105,23 +101,10 @@ struct Harness {
             {{QStringLiteral("object"), QVariant::fromValue(object)}});
         return inspector->elementTextEditor();
     }
-    QStringList columnTitles() const
-    {
-        QStringList titles;
-        for (const QntButtonMatrix::Cell &cell : inspector->toolMatrix()->cells())
-            titles << cell.title;
-        return titles;
-    }
+    QStringList columnTitles() const { return qnt::test::columnTitles(*inspector->toolMatrix()); }
     void clickColumn(const QString &title)
     {
-        const QList<QntButtonMatrix::Cell> cells = inspector->toolMatrix()->cells();
-        for (int row = 0; row < cells.size(); ++row) {
-            if (cells.at(row).title == title) {
-                inspector->toolMatrix()->performClickOnRow(row);
-                return;
-            }
-        }
-        ADD_FAILURE() << "no button " << title.toStdString();
+        qnt::test::clickColumn(*inspector->toolMatrix(), title);
     }
     // Each character as one keystroke in its own turn of the event loop.
     void type(QTextEdit *edit, const QString &text)

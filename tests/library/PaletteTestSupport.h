@@ -3,10 +3,15 @@
 #include "library/QntNotationPalette.h"
 
 #include "app/common/QntUtils.h"
+#include "framework/model/QntConnector.h"
+#include "framework/model/QntConnectorEndPoint.h"
+#include "framework/model/QntElement.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/document/VRDrawingDocument.h"
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/notations/QntNotation.h"
+#include "framework/styles/VRArrowStroke.h"
+#include "framework/styles/VRStyle.h"
 #include "framework/view/VRDrawingView.h"
 #include "platform/UserDefaults.h"
 
@@ -59,6 +64,42 @@ struct PaletteHarness {
     VRObjectDrawingLayer *layer() const
     {
         return drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    }
+    // A copy of the notation's shape at the index, placed at the point (and sized when a size
+    // is given), not yet on a layer.
+    std::shared_ptr<QntElement> shapeCopy(QPointF at, int index = 0, QSizeF size = QSizeF()) const
+    {
+        VRObjectRef element =
+            drawing()->currentNotation()->shapeElementsList().at(index).prototype->copy();
+        element->setIsPrototype(false);
+        element->setLocation(at);
+        if (!size.isEmpty())
+            element->setSize(size);
+        return std::static_pointer_cast<QntElement>(element);
+    }
+    // The same copy added to the active layer.
+    std::shared_ptr<QntElement> placeShape(QPointF at, int index = 0, QSizeF size = QSizeF()) const
+    {
+        auto element = shapeCopy(at, index, size);
+        layer()->addObject(element);
+        return element;
+    }
+    // A straight connector with an arrow stroke from spot 1 of a to spot 3 of b.
+    std::shared_ptr<QntConnector> connectWithArrow(const std::shared_ptr<QntElement> &a,
+                                                   const std::shared_ptr<QntElement> &b) const
+    {
+        auto connector = std::make_shared<QntConnector>();
+        auto style = VRStyle::create();
+        style->addRenderer(std::make_shared<VRArrowStroke>());
+        connector->setStyle(style);
+        connector->setEnds(a->location(), b->location());
+        layer()->addObject(connector);
+        connector->startEndPoint()->attach(a, 1);
+        connector->endEndPoint()->attach(b, 3);
+        connector->makeStraight();
+        connector->updateStyle();
+        connector->endsDidMove();
+        return connector;
     }
 
     std::unique_ptr<VRDrawingDocument> document;

@@ -23,6 +23,7 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 class QntButtonCell;
@@ -189,6 +190,11 @@ public:
     // The finite number a stored defaults dictionary holds under the key; nothing when the key
     // is absent or its value does not read as one.
     static std::optional<double> finiteNumber(const QVariantMap &dictionary, const QString &key);
+    // The "Defaults" menu button of the toolbars: Save as Defaults, Apply Defaults, Reset
+    // Defaults and Reset This Only, each handing its tag to `choose` while `context` lives.
+    static QToolButton *makeDefaultsMenuButton(QWidget *parent, const QString &title,
+                                               QObject *context,
+                                               const std::function<void(int tag)> &choose);
 
     // Stored simple styles. Applies the dictionary to the element as one undoable step (its
     // inverse applies the element's style as it was); the actions are limited to the element

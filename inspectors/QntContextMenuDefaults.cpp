@@ -233,18 +233,18 @@ QVariantMap QntContextMenu::simpleStyleDictionaryFromControls()
     };
 }
 
-QWidget *QntContextMenu::makeDefaultsPopUp(QWidget *view)
+QToolButton *QntContextMenu::makeDefaultsMenuButton(QWidget *parent, const QString &title,
+                                                    QObject *context,
+                                                    const std::function<void(int tag)> &choose)
 {
-    auto *button = new QToolButton(view);
-    button->setObjectName(QStringLiteral("defaultsPopUp"));
-    button->setText(tr("Defaults"));
+    auto *button = new QToolButton(parent);
     button->setPopupMode(QToolButton::InstantPopup);
     button->setToolButtonStyle(Qt::ToolButtonTextOnly);
     button->setStyleSheet(QStringLiteral(
         "QToolButton { color: white; background: rgba(80, 80, 80, 230);"
         " border: 1px solid rgba(150, 150, 150, 200); border-radius: 3px; padding: 2px 8px; }"
         "QToolButton::menu-indicator { image: none; }"));
-    button->setText(tr("Defaults") + QStringLiteral(" \u25BE"));
+    button->setText(title + QStringLiteral(" \u25BE"));
     auto *menu = new QMenu(button);
     const struct {
         const char *title;
@@ -255,14 +255,21 @@ QWidget *QntContextMenu::makeDefaultsPopUp(QWidget *view)
         {QT_TR_NOOP("Reset Defaults"), 1},
         {QT_TR_NOOP("Reset This Only"), 2},
     };
-    const QPointer<QWidget> owner(view);
     for (const auto &item : items) {
         QAction *action = menu->addAction(tr(item.title));
         action->setData(item.tag);
-        connect(action, &QAction::triggered, this,
-                [this, owner, tag = item.tag] { saveAsDefaults(tag, owner); });
+        connect(action, &QAction::triggered, context, [choose, tag = item.tag] { choose(tag); });
     }
     button->setMenu(menu);
+    return button;
+}
+
+QWidget *QntContextMenu::makeDefaultsPopUp(QWidget *view)
+{
+    const QPointer<QWidget> owner(view);
+    QToolButton *button = makeDefaultsMenuButton(
+        view, tr("Defaults"), this, [this, owner](int tag) { saveAsDefaults(tag, owner); });
+    button->setObjectName(QStringLiteral("defaultsPopUp"));
     return button;
 }
 

@@ -117,14 +117,10 @@ namespace {
 QntButtonCell *toggleCell(QWidget *parent, const QString &title, const QString &text,
                           const QFont &font)
 {
-    auto *cell = new QntButtonCell(parent);
-    cell->setObjectName(title);
+    QntButtonCell *cell = QntButtonCell::bordered(parent, title, title, QSize(26, 22));
     cell->setText(text);
-    cell->setToolTip(title);
     cell->setCheckable(true);
-    cell->setBordered(true);
     cell->setFont(font);
-    cell->setFixedSize(26, 22);
     return cell;
 }
 

@@ -291,6 +291,12 @@ private:
     void lengthTyped(QntDoubleSlider *slider, QntTextFieldCell *box, LengthSetter set);
     void paddingSliderMoved(QntDoubleSlider *slider, QntTextFieldCell *box, LengthSetter set);
     void paddingTyped(QntDoubleSlider *slider, QntTextFieldCell *box, LengthSetter set);
+    // Turns the text of a table (every cell, or the selected ones) or of one cell; false for
+    // any other object.
+    static bool turnTableText(const VRObjectRef &object, double degrees, bool allCells);
+    // Opens a built and filled style toolbar beside the column's selected cell as `window`.
+    void openStyleToolbar(QntButtonMatrix *matrix, QWidget *view, const QString &name,
+                          QPointer<AXAttachedWindow> &window);
 
     VRObjectRef _contextObject;
     QntElementTextEditor *mElementTextEditor = nullptr;

@@ -37,13 +37,9 @@ const QString kToolbarStyle = QStringLiteral(
 
 QntButtonCell *makeToggle(QWidget *view, const QString &title, const QString &text)
 {
-    auto *cell = new QntButtonCell(view);
-    cell->setObjectName(title);
-    cell->setToolTip(title);
+    QntButtonCell *cell = QntButtonCell::bordered(view, title, title, QSize(26, 22));
     cell->setText(text);
     cell->setCheckable(true);
-    cell->setBordered(true);
-    cell->setFixedSize(26, 22);
     return cell;
 }
 
@@ -404,11 +400,8 @@ void QntElementModeInspector::createTableStyleToolbar(QntButtonMatrix *matrix)
         return;
     tableControls();
     populateTableStyleToolbar();
-    AXAttachedWindow *window =
-        openToolbarBesideSelectedCell(matrix, _viewTableStyleHorizontal, true);
-    if (window)
-        window->setObjectName(QStringLiteral("tableStyleWindow"));
-    _attachedTableStyleWindow = window;
+    openStyleToolbar(matrix, _viewTableStyleHorizontal, QStringLiteral("tableStyleWindow"),
+                     _attachedTableStyleWindow);
 }
 
 void QntElementModeInspector::createCellStyleToolbar(QntButtonMatrix *matrix)
@@ -417,11 +410,8 @@ void QntElementModeInspector::createCellStyleToolbar(QntButtonMatrix *matrix)
         return;
     tableControls();
     populateCellStyleToolbar();
-    AXAttachedWindow *window =
-        openToolbarBesideSelectedCell(matrix, _viewCellStyleHorizontal, true);
-    if (window)
-        window->setObjectName(QStringLiteral("cellStyleWindow"));
-    _attachedCellStyleWindow = window;
+    openStyleToolbar(matrix, _viewCellStyleHorizontal, QStringLiteral("cellStyleWindow"),
+                     _attachedCellStyleWindow);
 }
 
 void QntElementModeInspector::createImageShapeStyleToolbar(QntButtonMatrix *matrix)
@@ -430,11 +420,17 @@ void QntElementModeInspector::createImageShapeStyleToolbar(QntButtonMatrix *matr
         return;
     imageControls();
     populateImageShapeStyleToolbar();
-    AXAttachedWindow *window =
-        openToolbarBesideSelectedCell(matrix, _viewImageShapeStyleHorizontal, true);
+    openStyleToolbar(matrix, _viewImageShapeStyleHorizontal,
+                     QStringLiteral("imageShapeStyleWindow"), _attachedImageShapeStyleWindow);
+}
+
+void QntElementModeInspector::openStyleToolbar(QntButtonMatrix *matrix, QWidget *view,
+                                               const QString &name,
+                                               QPointer<AXAttachedWindow> &window)
+{
+    window = openToolbarBesideSelectedCell(matrix, view, true);
     if (window)
-        window->setObjectName(QStringLiteral("imageShapeStyleWindow"));
-    _attachedImageShapeStyleWindow = window;
+        window->setObjectName(name);
 }
 
 namespace {
@@ -822,20 +818,27 @@ void QntElementModeInspector::tableTextAngleSliderAction()
     const VRObjectList targets = selectedObjectForCurrentTarget();
     const bool all = targets.size() > 1;
     const double degrees = m_table.textAngleSlider->doubleValue();
-    for (const VRObjectRef &object : targets) {
-        if (!object)
-            continue;
-        if (object->isKindOf<QntElementTable>()) {
-            auto *table = static_cast<QntElementTable *>(object.get());
-            table->setCellTextAngle(degrees, all);
-            table->notifyVisualChange();
-        } else if (object->isKindOf<QntTextCell>()) {
-            auto *cell = static_cast<QntTextCell *>(object.get());
-            cell->setTextAngle(degrees);
-            if (QntElementTable *table = cell->owner())
-                table->notifyVisualChange();
-        }
+    for (const VRObjectRef &object : targets)
+        turnTableText(object, degrees, all);
+}
+
+bool QntElementModeInspector::turnTableText(const VRObjectRef &object, double degrees,
+                                            bool allCells)
+{
+    if (object && object->isKindOf<QntElementTable>()) {
+        auto *table = static_cast<QntElementTable *>(object.get());
+        table->setCellTextAngle(degrees, allCells);
+        table->notifyVisualChange();
+        return true;
     }
+    if (object && object->isKindOf<QntTextCell>()) {
+        auto *cell = static_cast<QntTextCell *>(object.get());
+        cell->setTextAngle(degrees);
+        if (QntElementTable *table = cell->owner())
+            table->notifyVisualChange();
+        return true;
+    }
+    return false;
 }
 
 void QntElementModeInspector::setTableApplyToAllCellsCheckboxValue(qint64 value)

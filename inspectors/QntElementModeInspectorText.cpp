@@ -137,18 +137,9 @@ void QntElementModeInspector::setAngleValue(double degrees)
         return;
     const double radians = degrees * 0.017453292519943295;
     for (const VRObjectRef &object : selectedObjectForCurrentTarget()) {
-        if (!object)
+        if (!object || turnTableText(object, degrees, false))
             continue;
-        if (object->isKindOf<QntElementTable>()) {
-            auto *table = static_cast<QntElementTable *>(object.get());
-            table->setCellTextAngle(degrees, false);
-            table->notifyVisualChange();
-        } else if (object->isKindOf<QntTextCell>()) {
-            auto *cell = static_cast<QntTextCell *>(object.get());
-            cell->setTextAngle(degrees);
-            if (QntElementTable *table = cell->owner())
-                table->notifyVisualChange();
-        } else if (object->isKindOf<QntElement>()) {
+        if (object->isKindOf<QntElement>()) {
             auto *element = static_cast<QntElement *>(object.get());
             element->setAngle(radians);
             element->updateConnectedConnectors();

@@ -15,7 +15,6 @@
 #include "platform/UserDefaults.h"
 
 #include <QHBoxLayout>
-#include <QMenu>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -54,38 +53,15 @@ QWidget *QntGroupModeInspector::buildDefaultsMenu(const QString &name, QWidget *
     row->setObjectName(name);
     auto *layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
-    auto *button = new QToolButton(row);
-    button->setObjectName(name + QStringLiteral("Menu"));
-    button->setPopupMode(QToolButton::InstantPopup);
-    button->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    button->setText((connectors ? tr("Connector Defaults") : tr("Element Defaults"))
-                    + QStringLiteral(" \u25BE"));
-    button->setStyleSheet(QStringLiteral(
-        "QToolButton { color: white; background: rgba(80, 80, 80, 230);"
-        " border: 1px solid rgba(150, 150, 150, 200); border-radius: 3px; padding: 2px 8px; }"
-        "QToolButton::menu-indicator { image: none; }"));
-    auto *menu = new QMenu(button);
-    const struct {
-        const char *title;
-        int tag;
-    } items[] = {
-        {QT_TR_NOOP("Save as Defaults"), 0},
-        {QT_TR_NOOP("Apply Defaults"), 3},
-        {QT_TR_NOOP("Reset Defaults"), 1},
-        {QT_TR_NOOP("Reset This Only"), 2},
-    };
-    for (const auto &item : items) {
-        QAction *action = menu->addAction(tr(item.title));
-        action->setData(item.tag);
-        const int tag = item.tag;
-        connect(action, &QAction::triggered, this, [this, tag, connectors] {
+    QToolButton *button = QntContextMenu::makeDefaultsMenuButton(
+        row, connectors ? tr("Connector Defaults") : tr("Element Defaults"), this,
+        [this, connectors](int tag) {
             if (connectors)
                 saveAsDefaultsForConnectors(tag);
             else
                 saveAsDefaults(tag);
         });
-    }
-    button->setMenu(menu);
+    button->setObjectName(name + QStringLiteral("Menu"));
     layout->addWidget(button);
     auto *load = new QPushButton(tr("Load Defaults"), row);
     load->setObjectName(name + QStringLiteral("Load"));

@@ -1,7 +1,10 @@
 #include "framework/archive/VRArchiveWriter.h"
 
 #include "framework/archive/VRJsonWriter.h"
+#include "framework/model/QntConnector.h"
 #include "framework/model/VRDrawableObject.h"
+#include "framework/model/VRDrawing.h"
+#include "framework/model/VRShapeGroup.h"
 #include "framework/styles/VRStyle.h"
 
 #include <QBuffer>
@@ -10,9 +13,59 @@
 #include <QRectF>
 #include <QUuid>
 
+#include <atomic>
+#include <charconv>
+#include <system_error>
+#include <thread>
+
+namespace {
+
+// Connectors compare the styles of their parts with ones built from the drawing's notation,
+// which is not safe off the main thread; they, and groups holding one, are written there.
+bool writesOnAnyThread(const VRDrawableObject &object)
+{
+    if (object.isKindOf<QntConnector>()) {
+        const VRDrawing *drawing = object.drawing();
+        return !drawing || drawing->currentNotationPath().isEmpty();
+    }
+    if (object.isKindOf<VRShapeGroup>()) {
+        for (const VRObjectRef &member : static_cast<const VRShapeGroup &>(object).groupObjects())
+            if (member && !writesOnAnyThread(*member))
+                return false;
+    }
+    return true;
+}
+
+} // namespace
+
+// One part of a long list: its text, its own writer, and the texts its markers stand for once
+// they are decided (in the order the references were made).
+class VRArchiveWriter::Part
+{
+public:
+    VRJsonStreamWriter text;
+    VRArchiveWriter writer{&text};
+    QByteArray resolved;
+    std::vector<qsizetype> resolvedEnds;
+
+    QByteArrayView resolvedText(quint32 index) const
+    {
+        if (index >= resolvedEnds.size())
+            return QByteArrayView("null");
+        const qsizetype begin = index == 0 ? 0 : resolvedEnds[index - 1];
+        return QByteArrayView(resolved.constData() + begin, resolvedEnds[index] - begin);
+    }
+};
+
 VRArchiveWriter::VRArchiveWriter()
 {
     m_styles.beginArray();
+}
+
+// A part's style records follow one another without an array around them.
+VRArchiveWriter::VRArchiveWriter(VRJsonStreamWriter *partText)
+    : m_partText(partText)
+{
 }
 
 void VRArchiveWriter::writeObject(VRJsonWriter &out, const VRDrawableObject &object)
@@ -32,8 +85,172 @@ void VRArchiveWriter::writeObjects(VRJsonWriter &out, const VRObjectList &object
     out.end();
 }
 
+void VRArchiveWriter::writeObjectsInParts(VRJsonStreamWriter &out, const VRObjectList &objects)
+{
+    const qsizetype count = objects.size();
+    const unsigned cores = std::thread::hardware_concurrency();
+    const int workers = int(std::min(3u, cores > 1 ? cores - 1 : 0u));
+    if (m_partText || count < kPartsThreshold || workers == 0) {
+        writeObjects(out, objects);
+        return;
+    }
+    // Part 0 holds the objects that must be written on this thread, part 1 this thread's share
+    // of the rest, the others the workers' shares. Each part holds its objects in list order.
+    std::vector<std::unique_ptr<Part>> parts;
+    for (int k = 0; k < workers + 2; ++k)
+        parts.push_back(std::make_unique<Part>());
+    struct Slot {
+        int part = -1;
+        qsizetype begin = 0;
+        qsizetype end = 0;
+        size_t references = 0; // the part's references made up to the end of this record
+    };
+    std::vector<Slot> placed(static_cast<size_t>(count));
+    std::vector<bool> here(static_cast<size_t>(count));
+    qsizetype hereCount = 0;
+    for (qsizetype i = 0; i < count; ++i) {
+        here[size_t(i)] = objects.at(i) && !writesOnAnyThread(*objects.at(i));
+        hereCount += here[size_t(i)] ? 1 : 0;
+    }
+    // Room for about twice a part's share at a kilobyte per record; room never written costs
+    // no memory, and the parts then rarely grow.
+    parts[0]->text.reserve(hereCount * 2048);
+    for (size_t k = 1; k < parts.size(); ++k)
+        parts[k]->text.reserve((count - hereCount) / (workers + 1) * 2048);
+    const auto writeOne = [&](int p, qsizetype i) {
+        Part &part = *parts[size_t(p)];
+        Slot &slot = placed[size_t(i)];
+        slot.part = p;
+        slot.begin = part.text.size();
+        part.writer.writeObject(part.text, *objects.at(i));
+        slot.end = part.text.size();
+        slot.references = part.writer.m_references.size();
+    };
+    constexpr qsizetype kChunk = 64;
+    std::atomic<qsizetype> next{0};
+    const auto writeShare = [&](int p) {
+        for (;;) {
+            const qsizetype first = next.fetch_add(kChunk);
+            if (first >= count)
+                return;
+            for (qsizetype i = first; i < std::min(count, first + kChunk); ++i)
+                if (objects.at(i) && !here[size_t(i)])
+                    writeOne(p, i);
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int k = 0; k < workers; ++k) {
+        try {
+            threads.emplace_back(writeShare, k + 2);
+        } catch (const std::system_error &) {
+            break; // no thread to be had: this thread writes the rest
+        }
+    }
+    for (qsizetype i = 0; i < count; ++i)
+        if (here[size_t(i)])
+            writeOne(0, i);
+    writeShare(1);
+    for (std::thread &thread : threads)
+        thread.join();
+
+    qsizetype total = 0;
+    for (const auto &part : parts) {
+        if (part->writer.m_partFailed) {
+            writeObjects(out, objects);
+            return;
+        }
+        total += part->text.size();
+    }
+    // Joined in list order: each record's new references are decided as serial writing would
+    // have decided them, then its text is copied with its markers replaced.
+    out.reserve(out.size() + total + total / 16 + 1024);
+    qsizetype references = 0;
+    for (const auto &part : parts) {
+        references += qsizetype(part->writer.m_references.size());
+        part->resolved.reserve(qsizetype(part->writer.m_references.size()) * 40);
+    }
+    m_uids.reserve(m_uids.size() + references);
+    m_styleKeys.reserve(m_styleKeys.size() + references);
+    m_keyOfStyle.reserve(m_keyOfStyle.size() + references);
+    out.beginArray();
+    for (qsizetype i = 0; i < count; ++i) {
+        if (!objects.at(i))
+            continue;
+        const Slot &slot = placed[size_t(i)];
+        Part &part = *parts[size_t(slot.part)];
+        while (part.resolvedEnds.size() < slot.references) {
+            resolve(part.writer, part.writer.m_references[part.resolvedEnds.size()], part.resolved);
+            part.resolvedEnds.push_back(part.resolved.size());
+        }
+        out.rawValueResolvingMarkers(part.text.text().sliced(slot.begin, slot.end - slot.begin),
+                                     [&part](quint32 index) { return part.resolvedText(index); });
+    }
+    out.end();
+    for (const auto &part : parts) {
+        const QJsonObject &images = part->writer.m_images;
+        for (auto it = images.constBegin(); it != images.constEnd(); ++it)
+            if (!m_images.contains(it.key()))
+                m_images.insert(it.key(), it.value());
+    }
+}
+
+quint32 VRArchiveWriter::referenceTo(const void *target, bool style)
+{
+    if (const auto it = m_referenceOf.constFind(target); it != m_referenceOf.cend())
+        return it.value();
+    const auto index = quint32(m_references.size());
+    Reference reference;
+    reference.target = target;
+    reference.style = style;
+    m_references.push_back(reference);
+    m_referenceOf.insert(target, index);
+    return index;
+}
+
+void VRArchiveWriter::resolve(const VRArchiveWriter &part, const Reference &reference,
+                              QByteArray &text)
+{
+    if (!reference.style) {
+        char digits[24];
+        const qint64 uid = uidOf(static_cast<const VRDrawableObject *>(reference.target));
+        text.append(digits, std::to_chars(digits, digits + sizeof digits, uid).ptr - digits);
+        return;
+    }
+    const auto *style = static_cast<const VRStyle *>(reference.target);
+    if (const auto written = m_keyOfStyle.constFind(style); written != m_keyOfStyle.cend()) {
+        VRJsonStreamWriter::appendString(text, written.value());
+        return;
+    }
+    QString key = style->uniqueKey();
+    if (m_styleKeys.contains(key)) {
+        key = writeRenamedStyleRecord(*style);
+    } else {
+        m_styles.rawValue(part.m_styles.text().sliced(reference.recordBegin,
+                                                      reference.recordEnd - reference.recordBegin));
+    }
+    m_styleKeys.insert(key, true);
+    m_keyOfStyle.insert(style, key);
+    VRJsonStreamWriter::appendString(text, key);
+}
+
+QString VRArchiveWriter::writeRenamedStyleRecord(const VRStyle &style)
+{
+    QJsonObject record = style.toJson(m_images);
+    const QString key = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    record.insert(QStringLiteral("key"), key);
+    m_styles.value(QJsonValue(record));
+    return key;
+}
+
 qint64 VRArchiveWriter::uidOf(const VRDrawableObject *object)
 {
+    if (m_partText) {
+        // The record writes the number next: it is written as a marker, decided when joined.
+        const quint32 index = referenceTo(object, false);
+        const qint64 standIn = -1 - qint64(index);
+        m_partText->markNextInteger(index, standIn);
+        return standIn;
+    }
     auto it = m_uids.constFind(object);
     if (it != m_uids.constEnd())
         return it.value();
@@ -48,6 +265,10 @@ void VRArchiveWriter::writeStyleReference(VRJsonWriter &out, const VRStyleRef &s
         out.null();
         return;
     }
+    if (m_partText) {
+        writePartStyleReference(out, style);
+        return;
+    }
     if (const auto written = m_keyOfStyle.constFind(style.get()); written != m_keyOfStyle.cend()) {
         out.value(written.value());
         return;
@@ -59,16 +280,37 @@ void VRArchiveWriter::writeStyleReference(VRJsonWriter &out, const VRStyleRef &s
     }
     Q_ASSERT(!m_stylesTaken);
     if (m_styleKeys.contains(key)) {
-        QJsonObject record = style->toJson(m_images);
-        key = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-        record.insert(QStringLiteral("key"), key);
-        m_styles.value(QJsonValue(record));
+        key = writeRenamedStyleRecord(*style);
     } else {
         style->writeRecord(m_styles, m_images);
     }
     m_styleKeys.insert(key, true);
     m_keyOfStyle.insert(style.get(), key);
     out.value(key);
+}
+
+void VRArchiveWriter::writePartStyleReference(VRJsonWriter &out, const VRStyleRef &style)
+{
+    if (&out != m_partText) {
+        m_partFailed = true; // a record written elsewhere: the list is written whole instead
+        out.null();
+        return;
+    }
+    if (const auto it = m_referenceOf.constFind(style.get()); it != m_referenceOf.cend()) {
+        m_partText->marker(it.value());
+        return;
+    }
+    if (style->uniqueKey().isEmpty()) {
+        out.null();
+        return;
+    }
+    // The record is written now; it joins the table if the style is new when the parts join.
+    const qsizetype begin = m_styles.size();
+    style->writeRecord(m_styles, m_images);
+    const quint32 index = referenceTo(style.get(), true);
+    m_references[index].recordBegin = begin;
+    m_references[index].recordEnd = m_styles.size();
+    m_partText->marker(index);
 }
 
 QByteArray VRArchiveWriter::takeStylesText()

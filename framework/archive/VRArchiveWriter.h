@@ -10,6 +10,8 @@
 #include <QJsonObject>
 #include <QVariant>
 
+#include <vector>
+
 class VRJsonWriter;
 
 // Writes object records of the native format as they are visited: it numbers objects (uids)
@@ -24,6 +26,11 @@ public:
     void writeObject(VRJsonWriter &out, const VRDrawableObject &object);
     // An array of object records as the next value; null entries are left out.
     void writeObjects(VRJsonWriter &out, const VRObjectList &objects);
+    // The same array, the text the same byte for byte; a long list is written in parts on
+    // worker threads, each part into its own text, and the parts are joined in order.
+    void writeObjectsInParts(VRJsonStreamWriter &out, const VRObjectList &objects);
+    // From this many objects on, writeObjectsInParts uses worker threads.
+    static constexpr qsizetype kPartsThreshold = 512;
     // The uid of an object, given on first use.
     qint64 uidOf(const VRDrawableObject *object);
     // The style's key as the next value (null without a style); the style's record joins the
@@ -47,6 +54,24 @@ public:
     static void writeFont(VRJsonWriter &out, const QFont &font);
 
 private:
+    class Part;
+    // A writer of one part: uids and style keys are decided when the parts are joined, so it
+    // writes markers for them and keeps what each marker stands for.
+    explicit VRArchiveWriter(VRJsonStreamWriter *partText);
+    struct Reference {
+        const void *target = nullptr; // the object numbered, or the style
+        bool style = false;
+        qsizetype recordBegin = 0; // the style's record in m_styles
+        qsizetype recordEnd = 0;
+    };
+    quint32 referenceTo(const void *target, bool style);
+    // What a part's reference is in the joined text: a uid, or a style's key (its record then
+    // joins the style table).
+    void resolve(const VRArchiveWriter &part, const Reference &reference, QByteArray &text);
+    void writePartStyleReference(VRJsonWriter &out, const VRStyleRef &style);
+    // A second style under a key already in the table is written under a new key, returned.
+    QString writeRenamedStyleRecord(const VRStyle &style);
+
     QHash<const VRDrawableObject *, qint64> m_uids;
     QHash<QString, bool> m_styleKeys;
     QHash<const VRStyle *, QString> m_keyOfStyle;
@@ -54,4 +79,8 @@ private:
     bool m_stylesTaken = false;
     QJsonObject m_images;
     qint64 m_nextUid = 1;
+    VRJsonStreamWriter *m_partText = nullptr;
+    std::vector<Reference> m_references;
+    QHash<const void *, quint32> m_referenceOf;
+    bool m_partFailed = false;
 };

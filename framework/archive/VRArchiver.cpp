@@ -61,7 +61,7 @@ void writeLayer(VRJsonStreamWriter &r, const VRLayer &layer, VRArchiveWriter &wr
     if (layer.isKindOf<VRObjectOwnerLayer>()) {
         const auto &owner = static_cast<const VRObjectOwnerLayer &>(layer);
         r.key(QLatin1String("objects"));
-        writer.writeObjects(r, owner.objects());
+        writer.writeObjectsInParts(r, owner.objects());
     }
     if (layer.isKindOf<VRObjectDrawingLayer>()) {
         const auto &drawingLayer = static_cast<const VRObjectDrawingLayer &>(layer);
@@ -198,23 +198,26 @@ VRResult<QJsonObject> VRArchiver::checkRoot(const QJsonObject &root, const QStri
 QByteArray VRArchiver::documentData(const VRDrawing &drawing)
 {
     VRArchiveWriter writer;
+    auto &mutableDrawing = const_cast<VRDrawing &>(drawing);
+    // Objects and styles are numbered in the order files always had: imported elements, the
+    // sequence dictionaries and the metadata before the layers. Those are written first, apart,
+    // so the drawing's fields can then go out in key order and its record (the whole document,
+    // nearly) never needs sorting.
+    VRJsonStreamWriter imported, sequence, sequenceStyles, metadata;
+    imported.beginObject();
+    for (const QString &key : drawing.importedElementsKeys()) {
+        imported.key(key);
+        writer.writeObjects(imported, drawing.importedElementsForKey(key));
+    }
+    imported.end();
+    VRArchiveWriter::writeMap(sequence, drawing.sequenceDic(), &writer);
+    VRArchiveWriter::writeMap(sequenceStyles, mutableDrawing.sequenceStyleDic(), &writer);
+    VRArchiveWriter::writeMap(metadata, drawing.metadata(), &writer);
+
     VRJsonStreamWriter out;
     out.beginObject();
-    // The drawing's fields in the order that numbers objects and collects styles as files
-    // always have; the writer sorts the keys.
     out.beginObject("drawing");
-    const QSizeF size = drawing.drawingSize();
-    out.insert("size", {size.width(), size.height()});
-    out.insert("margins", {drawing.leftMargin(), drawing.topMargin(), drawing.rightMargin(),
-                           drawing.bottomMargin()});
-    out.beginObject("units");
-    out.insert("name", drawing.drawingUnits());
-    out.insert("factor", drawing.unitToPointsConversionFactor());
-    out.end();
-    out.insert("paper", VRArchiveWriter::colour(drawing.paperColour()));
-    out.insert("pagination", drawing.paginationMode());
-    out.insert("pageBreaks", drawing.pageBreaksVisible());
-    out.insert("snapToGrid", drawing.snapsToGrid());
+    out.insert("activeLayer", drawing.indexOfActiveLayer());
     if (const VRGridLayer *grid = drawing.gridLayer()) {
         out.beginObject("grid");
         out.insert("unitDistance", grid->unitDistance());
@@ -227,22 +230,6 @@ QByteArray VRArchiver::documentData(const VRDrawing &drawing)
         out.insert("print", grid->shouldDrawToPrinter());
         out.end();
     }
-    if (drawing.currentNotationPath().isEmpty()) {
-        out.insert("notation", nullptr);
-    } else {
-        out.beginObject("notation");
-        out.insert("path", drawing.currentNotationPath());
-        out.insert("name", drawing.currentNotationName());
-        out.end();
-    }
-    out.beginObject("router");
-    out.insert("disabled", drawing.avoidRouterIsDisabled());
-    out.insert("shapeBufferDistance", drawing.shapeBufferDistance());
-    out.insert("segmentPenalty", drawing.segmentPenalty());
-    out.insert("nudge", drawing.nudgeOrthogonalSegments());
-    out.insert("nudgeChanged", drawing.wasChangedFromDefaultNudgeOrthogonalSegments());
-    out.end();
-    auto &mutableDrawing = const_cast<VRDrawing &>(drawing);
     if (QSet<int> *tags = mutableDrawing.hiddenGroupTags()) {
         QList<int> sorted(tags->cbegin(), tags->cend());
         std::sort(sorted.begin(), sorted.end());
@@ -253,27 +240,49 @@ QByteArray VRArchiver::documentData(const VRDrawing &drawing)
     } else {
         out.insert("hiddenGroupTags", nullptr);
     }
-    out.beginObject("importedElements");
-    for (const QString &key : drawing.importedElementsKeys()) {
-        out.key(key);
-        writer.writeObjects(out, drawing.importedElementsForKey(key));
-    }
+    out.key(QLatin1String("importedElements"));
+    out.rawValue(imported.text());
+    out.beginArray("layers");
+    for (int i = 0; i < drawing.countOfLayers(); ++i)
+        writeLayer(out, *drawing.objectInLayersAtIndex(i), writer);
     out.end();
-    out.key(QLatin1String("sequenceDic"));
-    VRArchiveWriter::writeMap(out, drawing.sequenceDic(), &writer);
-    out.key(QLatin1String("sequenceStyleDic"));
-    VRArchiveWriter::writeMap(out, mutableDrawing.sequenceStyleDic(), &writer);
+    out.insert("margins", {drawing.leftMargin(), drawing.topMargin(), drawing.rightMargin(),
+                           drawing.bottomMargin()});
     if (drawing.mermaidSourceText().isNull())
         out.insert("mermaidSourceText", nullptr);
     else
         out.insert("mermaidSourceText", drawing.mermaidSourceText());
     out.key(QLatin1String("metadata"));
-    VRArchiveWriter::writeMap(out, drawing.metadata(), &writer);
-    out.beginArray("layers");
-    for (int i = 0; i < drawing.countOfLayers(); ++i)
-        writeLayer(out, *drawing.objectInLayersAtIndex(i), writer);
+    out.rawValue(metadata.text());
+    if (drawing.currentNotationPath().isEmpty()) {
+        out.insert("notation", nullptr);
+    } else {
+        out.beginObject("notation");
+        out.insert("path", drawing.currentNotationPath());
+        out.insert("name", drawing.currentNotationName());
+        out.end();
+    }
+    out.insert("pageBreaks", drawing.pageBreaksVisible());
+    out.insert("pagination", drawing.paginationMode());
+    out.insert("paper", VRArchiveWriter::colour(drawing.paperColour()));
+    out.beginObject("router");
+    out.insert("disabled", drawing.avoidRouterIsDisabled());
+    out.insert("shapeBufferDistance", drawing.shapeBufferDistance());
+    out.insert("segmentPenalty", drawing.segmentPenalty());
+    out.insert("nudge", drawing.nudgeOrthogonalSegments());
+    out.insert("nudgeChanged", drawing.wasChangedFromDefaultNudgeOrthogonalSegments());
     out.end();
-    out.insert("activeLayer", drawing.indexOfActiveLayer());
+    out.key(QLatin1String("sequenceDic"));
+    out.rawValue(sequence.text());
+    out.key(QLatin1String("sequenceStyleDic"));
+    out.rawValue(sequenceStyles.text());
+    const QSizeF size = drawing.drawingSize();
+    out.insert("size", {size.width(), size.height()});
+    out.insert("snapToGrid", drawing.snapsToGrid());
+    out.beginObject("units");
+    out.insert("name", drawing.drawingUnits());
+    out.insert("factor", drawing.unitToPointsConversionFactor());
+    out.end();
     out.end();
 
     out.insert("format", kDrawingFormat);
@@ -539,7 +548,7 @@ QByteArray VRArchiver::objectsData(const VRObjectList &objects)
 {
     VRArchiveWriter writer;
     VRJsonStreamWriter records;
-    writer.writeObjects(records, objects);
+    writer.writeObjectsInParts(records, objects);
     VRJsonStreamWriter out;
     out.beginObject();
     out.insert("format", kObjectsFormat);

@@ -21,13 +21,6 @@ QByteArray qtSpelling(const QJsonValue &v)
     return text.mid(1, text.size() - 2);
 }
 
-void appendInteger(QByteArray &out, qint64 v)
-{
-    char buffer[24];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, v);
-    out.append(buffer, result.ptr - buffer);
-}
-
 const char kHex[] = "0123456789abcdef";
 
 char *appendUnicodeEscape(char *p, char16_t c)
@@ -76,37 +69,34 @@ bool isLowSurrogate(char16_t c)
 
 } // namespace
 
-void VRJsonStreamWriter::appendNumber(QByteArray &out, double v)
+namespace {
+
+// Spells a number into `buffer` as QJsonDocument does; 0 when only QJsonDocument can decide.
+qsizetype spellNumber(char (&buffer)[48], double v)
 {
     if (!std::isfinite(v)) {
-        out.append("null", 4);
-        return;
+        std::memcpy(buffer, "null", 4);
+        return 4;
     }
     const double magnitude = std::abs(v);
     if (magnitude < kExactIntegerLimit && v == std::floor(v)) {
-        appendInteger(out, qint64(v)); // -0.0 is written as 0, too
-        return;
+        // -0.0 is written as 0, too
+        return std::to_chars(buffer, buffer + sizeof buffer, qint64(v)).ptr - buffer;
     }
     // Fractions from 0.01 up are shortest in plain notation, and QJsonDocument writes them so;
     // smaller or larger numbers may be shorter with an exponent, which only it decides.
     if (magnitude >= 0.01 && magnitude < kExactIntegerLimit) {
-        char buffer[48];
         const auto result =
             std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed);
-        if (result.ec == std::errc()) {
-            out.append(buffer, result.ptr - buffer);
-            return;
-        }
+        if (result.ec == std::errc())
+            return result.ptr - buffer;
     }
-    out.append(qtSpelling(QJsonValue(v)));
+    return 0;
 }
 
-void VRJsonStreamWriter::appendString(QByteArray &out, QStringView s)
+// Writes a string as JSON at p, which has room for 6 bytes per code unit and two quotes.
+char *spellString(char *p, QStringView s)
 {
-    const qsizetype start = out.size();
-    // The longest spelling of one UTF-16 code unit is an escape of six bytes.
-    out.resize(start + 6 * s.size() + 2);
-    char *p = out.data() + start;
     *p++ = '"';
     const char16_t *text = s.utf16();
     const qsizetype n = s.size();
@@ -133,14 +123,11 @@ void VRJsonStreamWriter::appendString(QByteArray &out, QStringView s)
         }
     }
     *p++ = '"';
-    out.resize(p - out.constData());
+    return p;
 }
 
-static void appendLatin1String(QByteArray &out, QLatin1String s)
+char *spellLatin1String(char *p, QLatin1String s)
 {
-    const qsizetype start = out.size();
-    out.resize(start + 6 * s.size() + 2);
-    char *p = out.data() + start;
     *p++ = '"';
     for (const char ch : s) {
         const auto c = static_cast<unsigned char>(ch);
@@ -152,7 +139,74 @@ static void appendLatin1String(QByteArray &out, QLatin1String s)
         }
     }
     *p++ = '"';
-    out.resize(p - out.constData());
+    return p;
+}
+
+} // namespace
+
+void VRJsonStreamWriter::appendNumber(QByteArray &out, double v)
+{
+    char buffer[48];
+    if (const qsizetype n = spellNumber(buffer, v))
+        out.append(buffer, n);
+    else
+        out.append(qtSpelling(QJsonValue(v)));
+}
+
+void VRJsonStreamWriter::appendString(QByteArray &out, QStringView s)
+{
+    const qsizetype start = out.size();
+    // The longest spelling of one UTF-16 code unit is an escape of six bytes.
+    out.resize(start + 6 * s.size() + 2);
+    const char *end = spellString(out.data() + start, s);
+    out.resize(end - out.constData());
+}
+
+void VRJsonStreamWriter::grow(qsizetype n)
+{
+    // Doubling keeps the copies of a growing text to about its own size in all.
+    const qsizetype wanted = std::max<qsizetype>({m_size + n, 2 * m_capacity, 4096});
+    m_out.resize(wanted); // keeps the text; the new bytes are room
+    m_data = m_out.data();
+    m_capacity = m_out.size();
+}
+
+void VRJsonStreamWriter::reserve(qsizetype bytes)
+{
+    if (bytes > m_capacity)
+        grow(bytes - m_size);
+}
+
+void VRJsonStreamWriter::putNumber(double v)
+{
+    char buffer[48];
+    if (const qsizetype n = spellNumber(buffer, v)) {
+        put(buffer, n);
+        return;
+    }
+    const QByteArray text = qtSpelling(QJsonValue(v));
+    put(text.constData(), text.size());
+}
+
+void VRJsonStreamWriter::putMarker(quint32 index)
+{
+    char *p = room(kMarkerSize);
+    p[0] = kMarker;
+    std::memcpy(p + 1, &index, sizeof index);
+    m_size += kMarkerSize;
+}
+
+void VRJsonStreamWriter::marker(quint32 index)
+{
+    beforeValue();
+    putMarker(index);
+}
+
+void VRJsonStreamWriter::markNextInteger(quint32 index, qint64 value)
+{
+    m_markNext = true;
+    m_markIndex = index;
+    m_markValue = value;
 }
 
 void VRJsonStreamWriter::beforeValue()
@@ -163,13 +217,13 @@ void VRJsonStreamWriter::beforeValue()
     if (frame.object)
         return; // the key came first
     if (!frame.empty)
-        m_out.append(',');
+        put(',');
     frame.empty = false;
 }
 
 void VRJsonStreamWriter::closeLastField()
 {
-    m_fields.back().end = m_out.size();
+    m_fields.back().end = m_size;
 }
 
 void VRJsonStreamWriter::addKey(const char *bytes, qsizetype length, bool ascii)
@@ -178,13 +232,13 @@ void VRJsonStreamWriter::addKey(const char *bytes, qsizetype length, bool ascii)
     Frame &frame = m_frames.back();
     if (!frame.empty) {
         closeLastField();
-        m_out.append(',');
+        put(',');
     }
     frame.empty = false;
     Field field;
     field.keyStart = m_keys.size();
     field.keyLength = length;
-    field.begin = m_out.size();
+    field.begin = m_size;
     field.ascii = ascii;
     if (ascii) {
         for (qsizetype k = 0; k < 8; ++k)
@@ -209,9 +263,13 @@ void VRJsonStreamWriter::key(QLatin1String key)
         return;
     }
     addKey(key.data(), key.size(), true);
-    m_out.append('"');
-    m_out.append(key.data(), key.size());
-    m_out.append("\":", 2);
+    char *p = room(key.size() + 3);
+    *p++ = '"';
+    std::memcpy(p, key.data(), size_t(key.size()));
+    p += key.size();
+    *p++ = '"';
+    *p++ = ':';
+    m_size = p - m_data;
 }
 
 void VRJsonStreamWriter::key(const QString &key)
@@ -226,8 +284,9 @@ void VRJsonStreamWriter::key(const QString &key)
         // Keys beyond ASCII are kept as UTF-16 code units, the order QJsonObject sorts by.
         addKey(reinterpret_cast<const char *>(key.utf16()), key.size() * 2, false);
     }
-    appendString(m_out, key);
-    m_out.append(':');
+    char *p = room(6 * key.size() + 2);
+    m_size = spellString(p, key) - m_data;
+    put(':');
 }
 
 int VRJsonStreamWriter::compareKeys(const Field &a, const Field &b) const
@@ -264,39 +323,47 @@ void VRJsonStreamWriter::value(bool v)
 {
     beforeValue();
     if (v)
-        m_out.append("true", 4);
+        put("true", 4);
     else
-        m_out.append("false", 5);
+        put("false", 5);
 }
 
 void VRJsonStreamWriter::value(qint64 v)
 {
     beforeValue();
-    appendInteger(m_out, v);
+    if (m_markNext && v == m_markValue) {
+        m_markNext = false;
+        putMarker(m_markIndex);
+        return;
+    }
+    char *p = room(24);
+    m_size = std::to_chars(p, p + 24, v).ptr - m_data;
 }
 
 void VRJsonStreamWriter::value(double v)
 {
     beforeValue();
-    appendNumber(m_out, v);
+    putNumber(v);
 }
 
 void VRJsonStreamWriter::value(const QString &v)
 {
     beforeValue();
-    appendString(m_out, v);
+    char *p = room(6 * v.size() + 2);
+    m_size = spellString(p, v) - m_data;
 }
 
 void VRJsonStreamWriter::value(QLatin1String v)
 {
     beforeValue();
-    appendLatin1String(m_out, v);
+    char *p = room(6 * v.size() + 2);
+    m_size = spellLatin1String(p, v) - m_data;
 }
 
 void VRJsonStreamWriter::null()
 {
     beforeValue();
-    m_out.append("null", 4);
+    put("null", 4);
 }
 
 void VRJsonStreamWriter::value(const QJsonValue &v)
@@ -310,7 +377,8 @@ void VRJsonStreamWriter::value(const QJsonValue &v)
             value(v.toDouble());
         } else {
             beforeValue();
-            m_out.append(qtSpelling(v));
+            const QByteArray text = qtSpelling(v);
+            put(text.constData(), text.size());
         }
         return;
     case QJsonValue::String: value(v.toString()); return;
@@ -335,19 +403,19 @@ void VRJsonStreamWriter::value(const QJsonValue &v)
     }
 }
 
-void VRJsonStreamWriter::rawValue(const QByteArray &json)
+void VRJsonStreamWriter::rawValue(QByteArrayView json)
 {
     beforeValue();
-    m_out.append(json);
+    put(json.data(), json.size());
 }
 
 void VRJsonStreamWriter::beginObject()
 {
     beforeValue();
-    m_out.append('{');
+    put('{');
     Frame frame;
     frame.object = true;
-    frame.contentStart = m_out.size();
+    frame.contentStart = m_size;
     frame.firstField = m_fields.size();
     m_frames.push_back(frame);
 }
@@ -355,9 +423,9 @@ void VRJsonStreamWriter::beginObject()
 void VRJsonStreamWriter::beginArray()
 {
     beforeValue();
-    m_out.append('[');
+    put('[');
     Frame frame;
-    frame.contentStart = m_out.size();
+    frame.contentStart = m_size;
     m_frames.push_back(frame);
 }
 
@@ -367,7 +435,7 @@ void VRJsonStreamWriter::end()
     const Frame frame = m_frames.back();
     m_frames.pop_back();
     if (!frame.object) {
-        m_out.append(']');
+        put(']');
         return;
     }
     if (m_fields.size() > frame.firstField) {
@@ -377,7 +445,7 @@ void VRJsonStreamWriter::end()
         m_keys.truncate(m_fields[frame.firstField].keyStart);
         m_fields.resize(frame.firstField);
     }
-    m_out.append('}');
+    put('}');
 }
 
 void VRJsonStreamWriter::remove(QLatin1String key)
@@ -417,16 +485,20 @@ void VRJsonStreamWriter::reorderFields(const Frame &frame)
         if (!first)
             m_scratch.append(',');
         first = false;
-        m_scratch.append(m_out.constData() + field.begin, field.end - field.begin);
+        m_scratch.append(m_data + field.begin, field.end - field.begin);
     }
-    m_out.truncate(frame.contentStart);
-    m_out.append(m_scratch);
+    // The sorted fields are never longer than the written ones.
+    std::memcpy(m_data + frame.contentStart, m_scratch.constData(), size_t(m_scratch.size()));
+    m_size = frame.contentStart + m_scratch.size();
 }
 
 QByteArray VRJsonStreamWriter::take()
 {
     Q_ASSERT(m_frames.empty());
+    m_out.resize(m_size); // keeps the room it has
     QByteArray text = std::move(m_out);
     m_out = QByteArray();
+    m_data = nullptr;
+    m_size = m_capacity = 0;
     return text;
 }

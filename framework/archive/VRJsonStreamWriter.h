@@ -3,7 +3,9 @@
 #include "framework/archive/VRJsonWriter.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 
+#include <cstring>
 #include <vector>
 
 // Writes compact JSON text as the values arrive, without building a tree. The text is byte
@@ -33,12 +35,25 @@ public:
     using VRJsonWriter::beginObject;
 
     // A value that is already compact JSON text, written as it is.
-    void rawValue(const QByteArray &json);
+    void rawValue(QByteArrayView json);
     // Reserves room for the text to come.
-    void reserve(qsizetype bytes) { m_out.reserve(bytes); }
+    void reserve(qsizetype bytes);
     // The text so far; every container must be closed.
     QByteArray take();
-    const QByteArray &text() const { return m_out; }
+    QByteArrayView text() const { return QByteArrayView(m_out.constData(), m_size); }
+    qsizetype size() const { return m_size; }
+
+    // Markers stand for values decided later, when texts written apart are joined: a marker is
+    // a byte that JSON text never holds unescaped, followed by a number.
+    static constexpr char kMarker = '\x01';
+    static constexpr qsizetype kMarkerSize = 5;
+    // A marker as the next value.
+    void marker(quint32 index);
+    // The next integer value equal to `value` is written as a marker instead.
+    void markNextInteger(quint32 index, qint64 value);
+    // Appends text holding markers as the next value; each marker is replaced by the text
+    // `resolve` gives for it.
+    template <typename Resolve> void rawValueResolvingMarkers(QByteArrayView text, Resolve resolve);
 
     // The spelling of one number or string, as QJsonDocument writes it.
     static void appendNumber(QByteArray &out, double v);
@@ -68,10 +83,57 @@ private:
     void reorderFields(const Frame &frame);
     int compareKeys(const Field &a, const Field &b) const;
 
+    // Room for n more bytes at the end of the text.
+    char *room(qsizetype n)
+    {
+        if (m_size + n > m_capacity)
+            grow(n);
+        return m_data + m_size;
+    }
+    void put(char c) { *room(1) = c, ++m_size; }
+    void put(const char *bytes, qsizetype n)
+    {
+        std::memcpy(room(n), bytes, size_t(n));
+        m_size += n;
+    }
+    void putNumber(double v);
+    void grow(qsizetype n);
+    void putMarker(quint32 index);
+
+    // The text is m_out's first m_size bytes; the rest of m_out is room to write into.
     QByteArray m_out;
+    char *m_data = nullptr;
+    qsizetype m_size = 0;
+    qsizetype m_capacity = 0;
+    bool m_markNext = false;
+    quint32 m_markIndex = 0;
+    qint64 m_markValue = 0;
     QByteArray m_keys;
     QByteArray m_scratch;
     std::vector<Frame> m_frames;
     std::vector<Field> m_fields;
     std::vector<size_t> m_order;
 };
+
+template <typename Resolve>
+void VRJsonStreamWriter::rawValueResolvingMarkers(QByteArrayView text, Resolve resolve)
+{
+    const char *p = text.data();
+    const char *const end = p + text.size();
+    beforeValue();
+    while (p < end) {
+        const char *marker = static_cast<const char *>(std::memchr(p, kMarker, size_t(end - p)));
+        // Markers are whole in the texts this writer makes.
+        if (marker && end - marker < kMarkerSize)
+            marker = nullptr;
+        const char *stop = marker ? marker : end;
+        put(p, stop - p);
+        if (!marker)
+            break;
+        quint32 index = 0;
+        std::memcpy(&index, marker + 1, sizeof index);
+        const QByteArrayView value = resolve(index);
+        put(value.data(), value.size());
+        p = marker + kMarkerSize;
+    }
+}

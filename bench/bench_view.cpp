@@ -111,20 +111,20 @@ struct Scene {
     }
 
     // One pan step of a fast pan: far enough that what scrolls into view lies beyond the margin
-    // the view keeps drawn around the visible part, so every step draws objects.
+    // the view keeps drawn around the visible part, so every step draws objects. The view
+    // scrolls as the pan tool scrolls it.
     bool panStep()
     {
-        QScrollBar *h = area->horizontalScrollBar();
-        QScrollBar *v = area->verticalScrollBar();
         // Back and forth between the ends of the drawing: turn round where a step would stop.
         const auto next = [](QScrollBar *bar, int &direction, int step) {
             if (bar->value() + direction * step > bar->maximum()
                 || bar->value() + direction * step < bar->minimum())
                 direction = -direction;
-            bar->setValue(bar->value() + direction * step);
+            return direction * step;
         };
-        next(h, panX, 300);
-        next(v, panY, 150);
+        const int dx = next(area->horizontalScrollBar(), panX, 300);
+        const int dy = next(area->verticalScrollBar(), panY, 150);
+        view->scrollByPixels(QPointF(dx, dy));
         return waitForFrame();
     }
 };

@@ -2,6 +2,7 @@
 #include "framework/view/VRDrawingView.h"
 
 #include "framework/view/VRDrawingTool.h"
+#include "framework/view/VRScrollBarStyle.h"
 #include "framework/view/VRToolRegistry.h"
 #include "framework/view/VRViewController.h"
 #include "framework/base/VRConstants.h"
@@ -10,6 +11,7 @@
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/undo/VRUndoManager.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollArea>
@@ -198,6 +200,14 @@ void VRDrawingView::focusInEvent(QFocusEvent *event)
 void VRDrawingView::showEvent(QShowEvent *event)
 {
     VRViewController::setCurrent(m_controller);
+    // Every step of a pan repaints the scroll bars: each draws within its own rectangle.
+    if (QScrollArea *area = scrollArea()) {
+        if (VRScrollBarStyle *style = VRScrollBarStyle::forApplicationStyle()) {
+            for (QScrollBar *bar : {area->horizontalScrollBar(), area->verticalScrollBar()})
+                if (bar->style() == QApplication::style())
+                    bar->setStyle(style);
+        }
+    }
     QWidget::showEvent(event);
 }
 

@@ -21,6 +21,24 @@ constexpr double kMaxScale = 16.0;
 // Screen pixels within which smart guides pull a moving object.
 constexpr double kGuideTolerance = 4.0;
 
+// Scrolls both ways with one move of the view. The scroll area places the view after each
+// scroll bar that changes, and each placement moves the pixels on screen: scrolled one way
+// after the other, a diagonal scroll would move the whole visible picture twice.
+void setScrollValues(QScrollArea &area, int x, int y)
+{
+    QScrollBar *horizontal = area.horizontalScrollBar();
+    QScrollBar *vertical = area.verticalScrollBar();
+    const int newY = std::clamp(y, vertical->minimum(), vertical->maximum());
+    if (newY != vertical->value()) {
+        // The area places the view by both values when the vertical one changes.
+        const QSignalBlocker quiet(horizontal);
+        horizontal->setValue(x);
+    } else {
+        horizontal->setValue(x);
+    }
+    vertical->setValue(newY);
+}
+
 } // namespace
 
 QScrollArea *VRDrawingView::scrollArea() const
@@ -91,8 +109,8 @@ void VRDrawingView::scrollPointToCentre(QPointF point)
         return;
     const QPointF v = mapFromDrawing(point);
     const QSize viewport = area->viewport()->size();
-    area->horizontalScrollBar()->setValue(int(std::lround(v.x() - viewport.width() / 2.0)));
-    area->verticalScrollBar()->setValue(int(std::lround(v.y() - viewport.height() / 2.0)));
+    setScrollValues(*area, int(std::lround(v.x() - viewport.width() / 2.0)),
+                    int(std::lround(v.y() - viewport.height() / 2.0)));
     emit visibleRectChanged();
 }
 
@@ -111,10 +129,8 @@ void VRDrawingView::scrollByPixels(QPointF delta)
     QScrollArea *area = scrollArea();
     if (!area)
         return;
-    area->horizontalScrollBar()->setValue(area->horizontalScrollBar()->value()
-                                          + int(std::lround(delta.x())));
-    area->verticalScrollBar()->setValue(area->verticalScrollBar()->value()
-                                        + int(std::lround(delta.y())));
+    setScrollValues(*area, area->horizontalScrollBar()->value() + int(std::lround(delta.x())),
+                    area->verticalScrollBar()->value() + int(std::lround(delta.y())));
 }
 
 QRectF VRDrawingView::visibleDrawingRect() const

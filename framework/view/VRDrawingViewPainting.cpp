@@ -64,6 +64,22 @@ int roundUpToStep(int length)
     return (length + kCacheSizeStep - 1) / kCacheSizeStep * kCacheSizeStep;
 }
 
+// Qt hands a fill or copy of a hundred rows or more to its worker threads; the hand-off costs
+// more than filling a strip scrolled into view, most of all on a busy machine. Such strips are
+// filled a band of fewer rows at a time: each pixel comes out the same.
+constexpr int kBandRows = 64;
+
+template <typename Paint> void paintInBands(QPainter &painter, const QRect &rect, Paint paint)
+{
+    for (int y = rect.top(); y <= rect.bottom(); y += kBandRows) {
+        const QRect band(rect.left(), y, rect.width(), std::min(kBandRows, rect.bottom() + 1 - y));
+        painter.save();
+        painter.setClipRect(band, Qt::IntersectClip);
+        paint(band);
+        painter.restore();
+    }
+}
+
 } // namespace
 
 void VRDrawingView::updateDrawingRect(const QRectF &rect)
@@ -141,7 +157,12 @@ void VRDrawingView::paintContent(QPainter &painter, const QRect &viewRect)
                          int(std::floor(paperView.bottom())) - 1));
     for (const QRect &r : pasteboardPart)
         painter.fillRect(r, pasteboard);
-    painter.fillRect(paperView.translated(2, 3).intersected(QRectF(viewRect)), QColor(0, 0, 0, 45));
+    // The paper's shadow shows only beside the paper: beneath opaque paper it is painted over.
+    const QRectF shadow = paperView.translated(2, 3).intersected(QRectF(viewRect));
+    const QRegion shadowPart = QRegion(shadow.toAlignedRect()).intersected(pasteboardPart);
+    for (const QRect &r : shadowPart)
+        paintInBands(painter, r,
+                     [&](const QRect &) { painter.fillRect(shadow, QColor(0, 0, 0, 45)); });
     const QRectF area =
         mapRectToDrawing(QRectF(viewRect)).adjusted(-1, -1, 1, 1).intersected(paper);
     if (area.isEmpty())
@@ -221,11 +242,18 @@ void VRDrawingView::paintEvent(QPaintEvent *event)
 
     QPainter painter(this);
     // Only what needs showing is copied: after a scroll, the strips that came into view.
+    const auto copy = [&](const QRect &piece, QPoint origin) {
+        painter.drawImage(
+            QRectF(piece), m_cache,
+            QRectF(QPointF(piece.topLeft() - origin) * dpr, QSizeF(piece.size()) * dpr));
+    };
     for (const QRect &exposed : event->region())
-        for (const CachePiece &p : cachePieces(exposed, m_cacheSize))
-            painter.drawImage(
-                QRectF(p.piece), m_cache,
-                QRectF(QPointF(p.piece.topLeft() - p.origin) * dpr, QSizeF(p.piece.size()) * dpr));
+        for (const CachePiece &p : cachePieces(exposed, m_cacheSize)) {
+            if (dpr == 1.0)
+                paintInBands(painter, p.piece, [&](const QRect &band) { copy(band, p.origin); });
+            else
+                copy(p.piece, p.origin);
+        }
     painter.save();
     painter.translate(kPasteboardMargin, kPasteboardMargin);
     painter.scale(m_scale, m_scale);

@@ -231,6 +231,47 @@ TEST(DrawingView, PanToolScrolls)
     EXPECT_EQ(h.area.verticalScrollBar()->value(), y0 + 50);
 }
 
+// A scroll both ways moves the view (and the pixels on screen) once, not once per scroll bar.
+TEST(DrawingView, ScrollingBothWaysMovesTheViewOnce)
+{
+    ViewHarness h;
+    QScrollBar *across = h.area.horizontalScrollBar();
+    QScrollBar *down = h.area.verticalScrollBar();
+    struct MoveCounter : QObject {
+        int moves = 0;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            moves += event->type() == QEvent::Move ? 1 : 0;
+            return false;
+        }
+    } counter;
+    h.view->scrollPointToCentre(QPointF(800, 600));
+    QApplication::processEvents();
+    h.view->installEventFilter(&counter);
+    const struct {
+        const char *name;
+        QPoint step;
+        QPoint expected; // the values' change
+    } cases[] = {
+        {"diagonal", {37, 11}, {37, 11}},
+        {"across", {-60, 0}, {-60, 0}},
+        {"down", {0, 45}, {0, 45}},
+        {"down past the end", {25, 100000}, {25, -1}},
+        {"back from the end", {-25, -30}, {-25, -30}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QPoint before(across->value(), down->value());
+        counter.moves = 0;
+        h.view->scrollByPixels(QPointF(c.step));
+        const int expectedY = c.expected.y() == -1 ? down->maximum() : before.y() + c.expected.y();
+        EXPECT_EQ(QPoint(across->value(), down->value()),
+                  QPoint(before.x() + c.expected.x(), expectedY));
+        EXPECT_EQ(counter.moves, 1);
+    }
+    h.view->removeEventFilter(&counter);
+}
+
 TEST(DrawingView, RightMouseUpSelectsAndNotifies)
 {
     ViewHarness h;

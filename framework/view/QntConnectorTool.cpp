@@ -6,6 +6,7 @@
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntConnectorDoubleText.h"
 #include "framework/model/QntElement.h"
+#include "framework/model/VRShapeGroup.h"
 #include "framework/model/QntStickySpot.h"
 #include "framework/model/QntText.h"
 #include "framework/model/VRTextShapeBase.h"
@@ -66,6 +67,29 @@ void QntConnectorTool::setRoutingForNewConnectors(int routing)
         newRouting() = routing;
 }
 
+namespace {
+
+// The topmost element under the point inside a group, nested groups included; a shape that is
+// no element hides what lies beneath it.
+std::shared_ptr<QntElement> elementInGroup(const VRShapeGroup &group, QPointF point,
+                                           const VRDrawableObject *ignore)
+{
+    const VRObjectList members = group.groupObjects();
+    for (auto it = members.crbegin(); it != members.crend(); ++it) {
+        const VRObjectRef &m = *it;
+        if (m.get() == ignore || !m->isVisible() || !m->hitTest(point))
+            continue;
+        if (m->isKindOf<QntElement>())
+            return std::static_pointer_cast<QntElement>(m);
+        if (m->isMemberOf<VRShapeGroup>())
+            return elementInGroup(static_cast<const VRShapeGroup &>(*m), point, ignore);
+        return nullptr;
+    }
+    return nullptr;
+}
+
+} // namespace
+
 std::shared_ptr<QntElement> QntConnectorTool::elementForConnectorEnd(VRDrawingView &view,
                                                                      QPointF point,
                                                                      const VRDrawableObject *ignore)
@@ -90,6 +114,12 @@ std::shared_ptr<QntElement> QntConnectorTool::elementForConnectorEnd(VRDrawingVi
         }
         if (o->isKindOf<QntElement>())
             return std::static_pointer_cast<QntElement>(o);
+        // The elements of a group are ends of their own.
+        if (o->isMemberOf<VRShapeGroup>()) {
+            if (std::shared_ptr<QntElement> inside =
+                    elementInGroup(static_cast<const VRShapeGroup &>(*o), point, ignore))
+                return inside;
+        }
         break; // any other object hides what lies beneath
     }
     return text;

@@ -12,6 +12,7 @@
 #include "framework/model/QntFreeConnector.h"
 #include "framework/model/QntStickySpot.h"
 #include "framework/model/QntText.h"
+#include "framework/model/VRShapeGroup.h"
 #include "framework/model/VRTextShape.h"
 #include "framework/base/VRConstants.h"
 #include "platform/NotificationCenter.h"
@@ -109,6 +110,35 @@ TEST(ConnectorRouting, ToolConnectsTwoElementsAtFacingSpots)
     EXPECT_FALSE(h.layer()->objects().contains(c));
     h.redoStep();
     EXPECT_TRUE(h.layer()->objects().contains(c));
+}
+
+// The tool joins two elements inside a group: the connector holds them, goes round the third
+// shape of the group and follows the group when it moves.
+TEST(ConnectorRouting, ToolConnectsElementsInsideAGroup)
+{
+    ViewHarness h;
+    auto a = addElement(h, {100, 200, 100, 60}, "eA");
+    auto b = addElement(h, {300, 200, 100, 60}, "eB");
+    auto c = addElement(h, {500, 200, 100, 60}, "eC");
+    const VRObjectList members{a, b, c};
+    h.layer()->removeObjectsInArray(members);
+    const VRObjectRef group = VRShapeGroup::groupWithObjects(members);
+    h.layer()->addObject(group);
+
+    auto line = connectWithTool(h, a, c);
+    ASSERT_NE(line, nullptr);
+    h.drawing->avoidRouter()->processPendingChanges();
+    EXPECT_EQ(line->startEndPoint()->targetElement(), a);
+    EXPECT_EQ(line->endEndPoint()->targetElement(), c);
+    EXPECT_FALSE(pathCrossesInterior(pointsOf(*line), b->logicalBounds()));
+
+    group->setLocation(group->location() + QPointF(40, 120));
+    h.drawing->avoidRouter()->processPendingChanges();
+    const QList<QPointF> pts = pointsOf(*line);
+    ASSERT_GE(pts.size(), 2);
+    EXPECT_TRUE(near(pts.first(), line->startEndPoint()->location()));
+    EXPECT_TRUE(near(pts.last(), line->endEndPoint()->location()));
+    EXPECT_FALSE(pathCrossesInterior(pts, b->logicalBounds()));
 }
 
 TEST(ConnectorRouting, ConnectorFollowsAMovedElementAndAvoidsAThirdShape)

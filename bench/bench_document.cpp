@@ -1,69 +1,19 @@
 // Saving and reading a native document of 10,000 styled objects (shapes, elements and
 // connectors), through the same serialiser and atomic file writes the application uses.
-#include "framework/model/QntConnector.h"
-#include "framework/model/QntElement.h"
+#include "BenchDocument.h"
 #include "framework/archive/VRArchiver.h"
-#include "framework/model/VRDrawableShape.h"
-#include "framework/model/VRDrawing.h"
 #include "framework/document/VRDrawingDocument.h"
-#include "framework/model/VRObjectDrawingLayer.h"
-#include "framework/undo/VRUndoManager.h"
-#include "framework/styles/VRStyle.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
-#include <cmath>
-
 namespace {
 
 bool smoke()
 {
     return qEnvironmentVariableIsSet("QNT_BENCH_SMOKE");
-}
-
-std::unique_ptr<VRDrawing> makeDrawing(int count)
-{
-    auto drawing = std::make_unique<VRDrawing>();
-    drawing->undoManager()->disableUndoRegistration();
-    const int cols = int(std::ceil(std::sqrt(double(count))));
-    drawing->setDrawingSize(QSizeF(cols * 90.0 + 40, cols * 70.0 + 40));
-    auto *layer = drawing->activeLayerOfClass<VRObjectDrawingLayer>();
-    VRObjectList objects;
-    QList<std::shared_ptr<QntElement>> elements;
-    const int shapes = count * 4 / 5;
-    for (int k = 0; k < shapes; ++k) {
-        const QRectF frame(20 + (k % cols) * 90.0, 20 + (k / cols) * 70.0, 60, 40);
-        auto style =
-            VRStyle::styleWithFillColour(QColor::fromHsv(k % 360, 90, 240), Qt::black, 1.0);
-        if (k % 2 == 0) {
-            auto contour = VRDrawableShape::shapeWithRect(frame);
-            contour->setID(QStringLiteral("contour"));
-            contour->setStyle(style);
-            auto element =
-                QntElement::createWithObjects({contour}, QStringLiteral("e"), frame.size());
-            element->addTextShape();
-            element->text()->setString(QStringLiteral("Element %1").arg(k));
-            elements.append(element);
-            objects.append(element);
-        } else {
-            auto shape = VRDrawableShape::shapeWithRect(frame);
-            shape->setStyle(style);
-            shape->setString(QStringLiteral("value %1").arg(k), QStringLiteral("note"));
-            objects.append(shape);
-        }
-    }
-    layer->addObjectsFromArray(objects);
-    for (int i = 1; i < elements.size() && shapes + i <= count; ++i) {
-        auto connector = std::make_shared<QntConnector>();
-        connector->setStyle(VRStyle::styleWithFillColour(QColor(), QColor(40, 40, 40), 1.0));
-        layer->addObject(connector);
-        elements.at(i - 1)->connectToTargetElement(elements.at(i).get(), connector);
-    }
-    drawing->undoManager()->enableUndoRegistration();
-    return drawing;
 }
 
 int objectCount()
@@ -75,7 +25,7 @@ void BM_SaveDocument(benchmark::State &state)
 {
     QTemporaryDir dir;
     VRDrawingDocument document;
-    document.setDrawing(makeDrawing(objectCount()));
+    document.setDrawing(qnt::bench::makeDocumentDrawing(objectCount()));
     const QString path = dir.filePath(QStringLiteral("bench.quintora"));
     qint64 bytes = 0;
     for (auto _ : state) {
@@ -94,7 +44,7 @@ void BM_LoadDocument(benchmark::State &state)
     const QString path = dir.filePath(QStringLiteral("bench.quintora"));
     {
         VRDrawingDocument document;
-        document.setDrawing(makeDrawing(objectCount()));
+        document.setDrawing(qnt::bench::makeDocumentDrawing(objectCount()));
         document.writeToFile(path);
     }
     for (auto _ : state) {
@@ -113,7 +63,7 @@ void BM_LoadDocument(benchmark::State &state)
 
 void BM_SerialiseOnly(benchmark::State &state)
 {
-    auto drawing = makeDrawing(objectCount());
+    auto drawing = qnt::bench::makeDocumentDrawing(objectCount());
     for (auto _ : state) {
         const QByteArray data = VRArchiver::documentData(*drawing);
         benchmark::DoNotOptimize(data.constData());
@@ -132,7 +82,7 @@ int main(int argc, char **argv)
     const QString out = qEnvironmentVariable("QNT_BENCH_DOCUMENT_OUT");
     if (!out.isEmpty()) {
         VRDrawingDocument document;
-        document.setDrawing(makeDrawing(objectCount()));
+        document.setDrawing(qnt::bench::makeDocumentDrawing(objectCount()));
         return document.writeToFile(out).ok() ? 0 : 1;
     }
     benchmark::RegisterBenchmark("BM_SaveDocument", BM_SaveDocument)->Unit(benchmark::kMillisecond);

@@ -1,6 +1,8 @@
 // Rendering speed of a drawing of styled shapes joined by connectors, drawn into a 1920 x 1080
-// picture (the whole drawing scaled to fit, and 1:1 on the visible part), and the memory one
-// drawable costs.
+// picture (the whole drawing scaled to fit, and 1:1 on the visible part), and the memory an
+// opened document costs.
+#include "BenchDocument.h"
+#include "framework/document/VRDrawingDocument.h"
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntElement.h"
 #include "framework/model/VRDrawableShape.h"
@@ -14,7 +16,10 @@
 #include <QFile>
 #include <QImage>
 #include <QPainter>
+#include <QProcess>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTextStream>
 
 #include <benchmark/benchmark.h>
 
@@ -22,6 +27,8 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -123,25 +130,75 @@ double residentBytes()
     return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) : 0;
 }
 
-// Memory a drawing costs the process: how much the resident size grows (what the system sees)
-// and how much the heap grows (live blocks plus what the allocator keeps), per object. The
-// drawing is painted once, as an open document is, so the caches of a shown drawing count too.
+// What opening a document costs the process, measured in a fresh child process so nothing
+// the benchmark made before counts: the child reads the document from its file as the
+// application does, draws it once as a shown document is drawn, and prints how much its
+// resident size (what the system sees), its heap (live blocks plus what the allocator keeps)
+// and its live blocks grew.
+constexpr char kOpenDocumentArgument[] = "--open-document=";
+
+int openDocumentAndReportGrowth(const QString &path)
+{
+    QImage image(1920, 1080, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    {
+        // The running application has drawn text before it opens a document: its fonts are
+        // loaded already and do not count.
+        QPainter painter(&image);
+        painter.drawText(QPointF(10, 20), QStringLiteral("Quintora"));
+    }
+    malloc_trim(0);
+    const double rssBefore = residentBytes();
+    const struct mallinfo2 before = mallinfo2();
+    VRDrawingDocument document;
+    const auto result = document.readFromFile(path);
+    if (!result.ok()) {
+        QTextStream(stderr) << result.errorMessage() << Qt::endl;
+        return 1;
+    }
+    renderInto(*document.drawing(), image, false);
+    const struct mallinfo2 after = mallinfo2();
+    const double resident = residentBytes() - rssBefore;
+    const double heap = double(after.arena + after.hblkhd) - double(before.arena + before.hblkhd);
+    const double live =
+        double(after.uordblks + after.hblkhd) - double(before.uordblks + before.hblkhd);
+    QTextStream(stdout) << resident << ' ' << heap << ' ' << live << Qt::endl;
+    // Closing the document is not measured: the child leaves at once.
+    std::fflush(stdout);
+    _exit(0);
+}
+
 void BM_MemoryPerObject(benchmark::State &state)
 {
     const int count = int(state.range(0));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("memory.quintora"));
+    {
+        VRDrawingDocument document;
+        document.setDrawing(qnt::bench::makeDocumentDrawing(count));
+        if (!document.writeToFile(path).ok()) {
+            state.SkipWithError("the document could not be written");
+            return;
+        }
+    }
     double resident = 0, heap = 0, live = 0;
-    QImage image(1920, 1080, QImage::Format_ARGB32_Premultiplied);
     for (auto _ : state) {
-        malloc_trim(0);
-        const double rssBefore = residentBytes();
-        const struct mallinfo2 before = mallinfo2();
-        auto drawing = makeDrawing(count);
-        renderInto(*drawing, image, true);
-        const struct mallinfo2 after = mallinfo2();
-        resident = residentBytes() - rssBefore;
-        heap = double(after.arena + after.hblkhd) - double(before.arena + before.hblkhd);
-        live = double(after.uordblks + after.hblkhd) - double(before.uordblks + before.hblkhd);
-        benchmark::DoNotOptimize(drawing.get());
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QLatin1String(kOpenDocumentArgument) + path});
+        if (!child.waitForFinished(120000) || child.exitStatus() != QProcess::NormalExit
+            || child.exitCode() != 0) {
+            state.SkipWithError("the child process did not open the document");
+            return;
+        }
+        const QList<QByteArray> figures = child.readAllStandardOutput().simplified().split(' ');
+        if (figures.size() != 3) {
+            state.SkipWithError("the child process reported nothing");
+            return;
+        }
+        resident = figures[0].toDouble();
+        heap = figures[1].toDouble();
+        live = figures[2].toDouble();
     }
     state.counters["resident_bytes_per_object"] = resident / count;
     state.counters["heap_bytes_per_object"] = heap / count;
@@ -178,6 +235,11 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
                                                                     : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], kOpenDocumentArgument, sizeof kOpenDocumentArgument - 1) == 0)
+            return openDocumentAndReportGrowth(
+                QString::fromLocal8Bit(argv[i] + sizeof kOpenDocumentArgument - 1));
+    }
     const QList<int> sizes = smoke() ? QList<int>{50} : QList<int>{1000, 10000};
     for (int n : sizes) {
         benchmark::RegisterBenchmark("BM_RenderFit", BM_RenderFit)

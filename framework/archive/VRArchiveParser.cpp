@@ -408,13 +408,13 @@ void VRArchiveParser::work()
 bool VRArchiveParser::waitForReader(size_t index)
 {
     // Parsed runs are kept a short way ahead of the reader only: the trees of a whole
-    // document's records would take several times the memory of its objects.
+    // document's records would take several times the memory of its objects. Runs the reader
+    // is done with are freed before the next is parsed, so a worker's heap holds no more than
+    // its share of the runs ahead.
     std::unique_lock lock(m_mutex);
     for (;;) {
         if (m_stop.load())
             return false;
-        if (index < m_reading + kRunsAhead)
-            return true;
         if (!m_garbage.empty()) {
             std::vector<QJsonArray> garbage;
             garbage.swap(m_garbage);
@@ -423,6 +423,8 @@ bool VRArchiveParser::waitForReader(size_t index)
             lock.lock();
             continue;
         }
+        if (index < m_reading + kRunsAhead)
+            return true;
         m_work.wait(lock);
     }
 }

@@ -9,6 +9,7 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 
+#include <algorithm>
 #include <cmath>
 
 bool VRArchiveReader::fail(const QString &path, const QString &message)
@@ -314,11 +315,19 @@ bool VRArchiveReader::readFont(const QJsonObject &o, const QString &key, const Q
         || !readBool(f, QStringLiteral("italic"), fp, italic)
         || !readBool(f, QStringLiteral("underline"), fp, underline))
         return false;
+    // Texts of one file mostly share a few fonts: equal fonts share one copy.
+    const FontKey fontKey{family, size, bold, italic, underline};
+    const auto known = m_fonts.constFind(fontKey);
+    if (known != m_fonts.constEnd()) {
+        out = known.value();
+        return true;
+    }
     QFont font(family);
     font.setPointSizeF(size);
     font.setBold(bold);
     font.setItalic(italic);
     font.setUnderline(underline);
+    m_fonts.insert(fontKey, font);
     out = font;
     return true;
 }
@@ -400,10 +409,27 @@ bool VRArchiveReader::readMap(const QJsonObject &o, const QString &key, const QS
         return true;
     if (!v.isObject())
         return fail(child(path, key), typeError("a dictionary"));
+    // Many objects carry the same small dictionary of plain values (an "ID" of their part,
+    // say): equal ones share one copy. Tagged values are left out, since reading them makes
+    // objects and looks up styles.
+    const QJsonObject record = v.toObject();
+    const bool shareable = record.size() <= kMaximumSharedMapSize
+                           && std::all_of(record.begin(), record.end(), [](const QJsonValue &item) {
+                                  return !item.isObject() && !item.isArray();
+                              });
+    if (shareable) {
+        const auto known = m_maps.constFind(record);
+        if (known != m_maps.constEnd()) {
+            out = known.value();
+            return true;
+        }
+    }
     QVariant value;
     if (!readValue(v, child(path, key), value))
         return false;
     out = value.toMap();
+    if (shareable)
+        m_maps.insert(record, out);
     return true;
 }
 

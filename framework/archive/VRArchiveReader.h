@@ -85,7 +85,22 @@ public:
     static QString typeError(const char *expected);
 
 private:
+    // Dictionaries of up to this many plain values are shared between equal records.
+    static constexpr qsizetype kMaximumSharedMapSize = 4;
+    struct FontKey {
+        QString family;
+        double size = 0;
+        bool bold = false, italic = false, underline = false;
+        bool operator==(const FontKey &) const = default;
+    };
+    friend size_t qHash(const FontKey &key, size_t seed = 0)
+    {
+        return qHashMulti(seed, key.family, key.size, key.bold, key.italic, key.underline);
+    }
+
     QHash<qint64, VRObjectRef> m_objects;
+    QHash<FontKey, QFont> m_fonts;
+    QHash<QJsonObject, QVariantMap> m_maps;
     QHash<QString, VRStyleRef> m_styles;
     // Pictures of shapes and styles alike, within one budget (VRStyleCoding::kMaxDecodedPixels).
     VRStyleCoding::DecodedImagesRef m_decoded = std::make_shared<VRStyleCoding::DecodedImages>();

@@ -17,6 +17,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace {
 
 const QString kDrawingFormat = QStringLiteral("quintora.drawing");
@@ -316,6 +320,16 @@ VRResult<std::unique_ptr<VRDrawing>> VRArchiver::drawingFromData(const QByteArra
     if (!parsed.ok())
         return VRError{parsed.errorMessage()};
     return readDrawing(parsed.value(), nullptr);
+}
+
+void VRArchiver::releaseMemoryAfterReading(qsizetype dataSize)
+{
+#ifdef __GLIBC__
+    if (dataSize >= kPartsThreshold)
+        malloc_trim(0);
+#else
+    Q_UNUSED(dataSize);
+#endif
 }
 
 VRResult<std::unique_ptr<VRDrawing>> VRArchiver::readDrawing(const QJsonObject &root,

@@ -30,6 +30,11 @@ public:
     static QByteArray objectData(const VRObjectRef &object) { return objectsData({object}); }
     static VRObjectRef objectFromData(const QByteArray &data);
 
+    // After a document of `dataSize` bytes was read and its text freed: gives the pages the
+    // reading left free back to the system. The parsed text of a large document takes several
+    // times the memory of its objects, and the heap would keep those pages.
+    static void releaseMemoryAfterReading(qsizetype dataSize);
+
     // Checks size and nesting before parsing, then parses; the error names what is wrong.
     static VRResult<QJsonObject> parse(const QByteArray &data, const QString &expectedFormat);
 

@@ -38,8 +38,7 @@ constexpr double kBoxBelowPixels = 4.0;
 // a style reports as its fill and stroke colours. Found in one walk, without collecting lists.
 void lastFillAndStroke(const VRRastGroup &group, const VRFill *&fill, const VRStroke *&stroke)
 {
-    const QList<VRRendererRef> renderers = group.renderList();
-    for (const VRRendererRef &r : renderers) {
+    for (const VRRendererRef &r : group.members()) {
         if (r->isKindOf<VRFill>())
             fill = static_cast<const VRFill *>(r.get());
         if (r->isKindOf<VRStroke>())

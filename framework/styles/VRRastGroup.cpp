@@ -21,8 +21,52 @@ VRRastGroup::~VRRastGroup()
         r->m_container = nullptr;
 }
 
+VRRastGroup::SharedRenderers VRRastGroup::shareRenderers()
+{
+    if (!m_shared) {
+        for (const VRRendererRef &r : std::as_const(m_renderers))
+            r->m_container = nullptr;
+        m_shared = std::make_shared<const QList<VRRendererRef>>(std::move(m_renderers));
+        m_renderers.clear();
+    }
+    return m_shared;
+}
+
+void VRRastGroup::useSharedRenderers(SharedRenderers renderers)
+{
+    if (m_shared || !m_renderers.isEmpty() || !renderers)
+        return;
+    m_shared = std::move(renderers);
+}
+
+void VRRastGroup::detach() const
+{
+    if (!m_shared)
+        return;
+    const SharedRenderers shared = std::move(m_shared);
+    m_shared.reset();
+    auto *self = const_cast<VRRastGroup *>(this);
+    m_renderers.reserve(shared->size());
+    // The last holder takes the renderers themselves; the others take copies.
+    const bool last = shared.use_count() == 1;
+    for (const VRRendererRef &r : *shared) {
+        VRRendererRef own = last ? r : r->copy();
+        if (!own)
+            own = r;
+        own->m_container = self;
+        m_renderers.append(own);
+    }
+}
+
+QList<VRRendererRef> VRRastGroup::renderList() const
+{
+    detach();
+    return m_renderers;
+}
+
 VRRendererRef VRRastGroup::rendererAtIndex(int index) const
 {
+    detach();
     if (index < 0 || index >= m_renderers.size())
         return nullptr;
     return m_renderers.at(index);
@@ -44,6 +88,7 @@ void VRRastGroup::insertRenderer(VRRendererRef renderer, int index)
     }
     if (VRRastGroup *old = renderer->container())
         old->removeRenderer(renderer.get());
+    detach();
     index = std::clamp(index, 0, countOfRenderList());
     std::weak_ptr<VRRasterizer> weakSelf = weak_from_this();
     std::weak_ptr<VRRasterizer> weakRenderer = renderer;
@@ -66,6 +111,7 @@ void VRRastGroup::attach(const VRRendererRef &renderer, int index)
 
 void VRRastGroup::removeRenderer(VRRasterizer *renderer)
 {
+    detach();
     const int index = indexOfRenderer(renderer);
     if (index < 0)
         return;
@@ -86,6 +132,7 @@ void VRRastGroup::moveRendererAtIndex(int from, int to)
     const int count = countOfRenderList();
     if (from < 0 || from >= count || to < 0 || to >= count || from == to)
         return;
+    detach();
     std::weak_ptr<VRRasterizer> weakSelf = weak_from_this();
     registerUndo("moveRendererAtIndex:toIndex:", [weakSelf, from, to] {
         if (auto self = std::static_pointer_cast<VRRastGroup>(weakSelf.lock()))
@@ -98,8 +145,9 @@ void VRRastGroup::moveRendererAtIndex(int from, int to)
 
 int VRRastGroup::indexOfRenderer(const VRRasterizer *renderer) const
 {
-    for (int i = 0; i < m_renderers.size(); ++i) {
-        if (m_renderers.at(i).get() == renderer)
+    const QList<VRRendererRef> &renderers = members();
+    for (int i = 0; i < renderers.size(); ++i) {
+        if (renderers.at(i).get() == renderer)
             return i;
     }
     return -1;
@@ -107,6 +155,7 @@ int VRRastGroup::indexOfRenderer(const VRRasterizer *renderer) const
 
 QList<VRRendererRef> VRRastGroup::renderersOfClass(const VRClassInfo &classInfo) const
 {
+    detach();
     QList<VRRendererRef> result;
     for (const VRRendererRef &r : m_renderers) {
         if (r->isKindOfClass(classInfo))
@@ -119,6 +168,7 @@ QList<VRRendererRef> VRRastGroup::renderersOfClass(const VRClassInfo &classInfo)
 
 void VRRastGroup::removeRenderersOfClass(const VRClassInfo &classInfo, bool inSubgroups)
 {
+    detach();
     const QList<VRRendererRef> members = m_renderers;
     for (const VRRendererRef &r : members) {
         if (r->isKindOfClass(classInfo))
@@ -135,7 +185,7 @@ void VRRastGroup::render(QPainter &painter, const VRRenderContext &context) cons
 
 void VRRastGroup::renderChildren(QPainter &painter, const VRRenderContext &context) const
 {
-    for (const VRRendererRef &r : m_renderers) {
+    for (const VRRendererRef &r : members()) {
         if (r->isEnabled())
             r->render(painter, context);
     }
@@ -172,7 +222,7 @@ QImage VRRastGroup::renderChildrenOffscreen(QPainter &painter, const VRRenderCon
 double VRRastGroup::extraSpace() const
 {
     double extra = 0.0;
-    for (const VRRendererRef &r : m_renderers) {
+    for (const VRRendererRef &r : members()) {
         if (r->isEnabled())
             extra = std::max(extra, r->extraSpace());
     }
@@ -181,7 +231,8 @@ double VRRastGroup::extraSpace() const
 
 bool VRRastGroup::isFill() const
 {
-    return std::any_of(m_renderers.cbegin(), m_renderers.cend(),
+    const QList<VRRendererRef> &renderers = members();
+    return std::any_of(renderers.cbegin(), renderers.cend(),
                        [](const VRRendererRef &r) { return r->isEnabled() && r->isFill(); });
 }
 
@@ -189,7 +240,7 @@ void VRRastGroup::writeProperties(VRJsonWriter &record, QJsonObject &images) con
 {
     VRRasterizer::writeProperties(record, images);
     record.beginArray("renderers");
-    for (const VRRendererRef &r : m_renderers)
+    for (const VRRendererRef &r : members())
         r->writeRecord(record, images);
     record.end();
 }

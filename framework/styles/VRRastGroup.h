@@ -5,6 +5,10 @@
 #include <QList>
 
 // A renderer made of renderers, drawn in order (first = bottom).
+//
+// Groups read from equal records may share one list of renderers (implicitly shared): drawing,
+// measuring and writing use the shared list, and every access that hands out a renderer or
+// changes the list first gives the group its own copy. Shared renderers have no container.
 class VRRastGroup : public VRRasterizer
 {
     VR_CLASS(VRRastGroup)
@@ -16,10 +20,13 @@ public:
     static QString UIName() { return QStringLiteral("Group"); }
     QString uiName() const override { return UIName(); }
 
-    int countOfRenderList() const { return static_cast<int>(m_renderers.size()); }
+    int countOfRenderList() const { return static_cast<int>(members().size()); }
     // Null for an index out of range.
     VRRendererRef rendererAtIndex(int index) const;
-    QList<VRRendererRef> renderList() const { return m_renderers; }
+    QList<VRRendererRef> renderList() const;
+    // The renderers as they are drawn, measured and written, shared or not: for reading only.
+    // Every other accessor gives the group its own renderers first.
+    const QList<VRRendererRef> &members() const { return m_shared ? *m_shared : m_renderers; }
     // Appends; the renderer leaves its old group first.
     void addRenderer(VRRendererRef renderer);
     void insertRenderer(VRRendererRef renderer, int index);
@@ -42,6 +49,14 @@ public:
     double extraSpace() const override;
     bool isFill() const override;
 
+    using SharedRenderers = std::shared_ptr<const QList<VRRendererRef>>;
+    // This group's renderers as a list other groups may share; from now on it uses them
+    // shared too.
+    SharedRenderers shareRenderers();
+    // Uses a shared list for a group that has no renderers yet.
+    void useSharedRenderers(SharedRenderers renderers);
+    bool sharesRenderers() const { return m_shared != nullptr; }
+
 protected:
     // Draws the enabled children in order.
     void renderChildren(QPainter &painter, const VRRenderContext &context) const;
@@ -54,6 +69,11 @@ protected:
 
 private:
     void attach(const VRRendererRef &renderer, int index);
+    // Gives the group its own renderers: copies of the shared ones, or the shared ones
+    // themselves when no other group holds them any more.
+    void detach() const;
 
-    QList<VRRendererRef> m_renderers;
+    // Copy on write from const accessors that hand out renderers.
+    mutable SharedRenderers m_shared;
+    mutable QList<VRRendererRef> m_renderers;
 };

@@ -15,6 +15,7 @@
 #include <QUuid>
 
 #include <algorithm>
+#include <functional>
 
 VR_CLASS_IMPL(VRStyle, VRRastGroup)
 
@@ -133,11 +134,47 @@ void VRStyle::removeTextAttributes()
     setTextAttributes({});
 }
 
+namespace {
+
+// Every renderer of the class (kind-of) in drawing order, read where the renderers are, shared
+// or not: for the read-only conveniences, which need not give the style its own renderers.
+void visitRenderers(const VRRastGroup &group, const VRClassInfo &classInfo,
+                    const std::function<void(const VRRasterizer &)> &visit)
+{
+    for (const VRRendererRef &r : group.members()) {
+        if (r->isKindOfClass(classInfo))
+            visit(*r);
+        if (r->isKindOf<VRRastGroup>())
+            visitRenderers(static_cast<const VRRastGroup &>(*r), classInfo, visit);
+    }
+}
+
+template <class T> const T *lastRenderer(const VRRastGroup &group)
+{
+    const T *last = nullptr;
+    visitRenderers(group, T::staticClass(),
+                   [&last](const VRRasterizer &r) { last = static_cast<const T *>(&r); });
+    return last;
+}
+
+// Only plain renderers are shared between styles: they draw alike whichever style holds them.
+bool mayShare(const VRRastGroup &style)
+{
+    const QList<VRRendererRef> &renderers = style.members();
+    return std::all_of(renderers.cbegin(), renderers.cend(), [](const VRRendererRef &r) {
+        return &r->classInfo() == &VRFill::staticClass()
+               || &r->classInfo() == &VRStroke::staticClass();
+    });
+}
+
+} // namespace
+
 double VRStyle::maxStrokeWidth() const
 {
     double width = 0.0;
-    for (const auto &s : renderersOfClass<VRStroke>())
-        width = std::max(width, s->width());
+    visitRenderers(*this, VRStroke::staticClass(), [&width](const VRRasterizer &r) {
+        width = std::max(width, static_cast<const VRStroke &>(r).width());
+    });
     return width;
 }
 
@@ -199,7 +236,7 @@ VRStroke *VRStyle::stroke() const
 
 QColor VRStyle::strokeColour() const
 {
-    const VRStroke *s = stroke();
+    const VRStroke *s = lastRenderer<VRStroke>(*this);
     return s ? s->colour() : QColor();
 }
 
@@ -216,7 +253,7 @@ void VRStyle::setStrokeColour(const QColor &colour)
 
 double VRStyle::strokeWidth() const
 {
-    const VRStroke *s = stroke();
+    const VRStroke *s = lastRenderer<VRStroke>(*this);
     return s ? s->width() : 0.0;
 }
 
@@ -236,7 +273,7 @@ VRFill *VRStyle::fill() const
 
 QColor VRStyle::fillColour() const
 {
-    const VRFill *f = fill();
+    const VRFill *f = lastRenderer<VRFill>(*this);
     return f ? f->colour() : QColor();
 }
 
@@ -280,7 +317,29 @@ void VRStyle::readProperties(const QJsonObject &record, VRStyleCoding &coding)
     m_locked = coding.boolean(record, QStringLiteral("locked"), false);
     m_sharable = coding.boolean(record, QStringLiteral("sharable"), false);
     m_textAttributes = coding.textAttributes(record, QStringLiteral("textAttributes"));
+    // Styles of one file recorded with equal renderers share them until one is changed: a
+    // document whose objects each carry a copy of a few looks keeps a few sets of renderers.
+    const QJsonValue renderers = record.value(QStringLiteral("renderers"));
+    if (!renderers.isArray()) {
+        VRRastGroup::readProperties(record, coding);
+        return;
+    }
+    auto &lists = coding.decodedImages().rendererLists;
+    const QJsonArray list = renderers.toArray();
+    if (const auto known = lists.find(list); known != lists.end()) {
+        if (!known->shared) {
+            if (auto first = std::static_pointer_cast<VRRastGroup>(known->first.lock()))
+                known->shared = first->shareRenderers();
+        }
+        if (known->shared) {
+            VRRasterizer::readProperties(record, coding);
+            useSharedRenderers(known->shared);
+            return;
+        }
+    }
     VRRastGroup::readProperties(record, coding);
+    if (coding.ok() && mayShare(*this))
+        lists.insert(list, {weak_from_this(), nullptr});
 }
 
 VRStyleRef VRStyle::fromJson(const QJsonObject &record, VRStyleCoding &coding)

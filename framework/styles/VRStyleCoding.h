@@ -16,6 +16,8 @@
 #include <memory>
 #include <optional>
 
+class VRRasterizer;
+
 // Reading and writing of style records in the native JSON form. Images live in the file's image
 // table ({"<sha1>": "<base64 PNG>"}) and records name them by key. Reading checks every value
 // for type and range and keeps the first violation with its JSON path
@@ -35,6 +37,14 @@ public:
     struct DecodedImages {
         QHash<QString, QImage> images;
         qint64 pixels = 0;
+        // The styles read so far, by their renderers' records: styles recorded with equal
+        // renderers share one list (copied on write, see VRRastGroup). The first style keeps
+        // its own list until a second one is read alike.
+        struct RendererList {
+            std::weak_ptr<VRRasterizer> first;
+            std::shared_ptr<const QList<std::shared_ptr<VRRasterizer>>> shared;
+        };
+        QHash<QJsonArray, RendererList> rendererLists;
     };
     using DecodedImagesRef = std::shared_ptr<DecodedImages>;
 
@@ -74,6 +84,7 @@ public:
     static QString picturesTooLargeMessage();
     // Reads with the pictures another coding of the same file has decoded.
     void shareDecodedImages(DecodedImagesRef decoded) { m_decoded = std::move(decoded); }
+    DecodedImages &decodedImages() const { return *m_decoded; }
 
     static std::optional<QColor> parseColour(const QString &text);
 

@@ -12,6 +12,7 @@
 #include "framework/model/VRImageShape.h"
 #include "framework/document/VRDrawingDocument.h"
 #include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/model/VRTextShape.h"
 #include "framework/styles/VRStyle.h"
 #include "framework/undo/VRUndoManager.h"
 
@@ -194,6 +195,45 @@ TEST(NativeFormat, TwoStylesWithOneKeyKeepTheirOwnLooks)
     ASSERT_NE(again.at(0)->style(), again.at(1)->style());
     again.at(1)->style()->setFillColour(Qt::green);
     EXPECT_NE(again.at(0)->style()->fillColour(), QColor(Qt::green));
+}
+
+TEST(NativeFormat, EqualFontsAndSmallDictionariesAreReadIntoOneCopyEachObjectCanChange)
+{
+    auto made = std::make_unique<VRDrawing>();
+    auto *layer = made->activeLayerOfClass<VRObjectDrawingLayer>();
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPointSizeF(13);
+    font.setBold(true);
+    for (int i = 0; i < 3; ++i) {
+        auto text = std::make_shared<VRTextShape>();
+        text->setLocation(QPointF(i * 60 + 25, 20));
+        text->setSize(QSizeF(50, 40));
+        text->setString(QStringLiteral("Text %1").arg(i));
+        text->setFont(font);
+        text->setMetadataObject(QStringLiteral("contour"), QStringLiteral("ID"));
+        layer->addObject(text);
+    }
+    const QByteArray saved = VRArchiver::documentData(*made);
+    auto read = VRArchiver::drawingFromData(saved);
+    ASSERT_TRUE(read.ok()) << read.errorMessage().toStdString();
+    const VRObjectList objects =
+        read.value()->activeLayerOfClass<VRObjectDrawingLayer>()->objects();
+    ASSERT_EQ(objects.size(), 3);
+    const auto text = [&](int i) { return std::static_pointer_cast<VRTextShape>(objects.at(i)); };
+    EXPECT_TRUE(text(0)->font().isCopyOf(text(2)->font()));
+    EXPECT_EQ(text(2)->font(), font);
+    EXPECT_TRUE(objects.at(0)->userInfo().isSharedWith(objects.at(2)->userInfo()));
+    EXPECT_EQ(VRArchiver::documentData(*read.value()), saved);
+
+    // Each object still changes alone.
+    text(1)->setFontSize(20);
+    objects.at(1)->setMetadataObject(QStringLiteral("other"), QStringLiteral("ID"));
+    EXPECT_EQ(text(0)->font(), font);
+    EXPECT_EQ(text(2)->font(), font);
+    EXPECT_DOUBLE_EQ(text(1)->fontSize(), 20);
+    EXPECT_EQ(objects.at(0)->ID(), QStringLiteral("contour"));
+    EXPECT_EQ(objects.at(2)->ID(), QStringLiteral("contour"));
+    EXPECT_EQ(objects.at(1)->ID(), QStringLiteral("other"));
 }
 
 struct HostileCase {

@@ -10,6 +10,7 @@
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRTextBlock.h"
 #include "framework/notations/QntNotation.h"
+#include "framework/undo/VRUndoManager.h"
 #include "framework/view/VRDrawingView.h"
 #include "inspectors/QntButtonCell.h"
 #include "inspectors/QntColorWell.h"
@@ -609,7 +610,13 @@ void QntGroupModeInspector::finishEditingInPlaceAmongSeveral()
     const VRObjectRef edited = view->inlineEditedObject();
     for (const VRObjectRef &object : selection()) {
         if (holdsEditedText(object, edited)) {
+            // The typing stays a step of its own, apart from the change that follows, unless
+            // a step is being gathered already.
+            VRUndoManager *undo = undoManager();
+            const bool apart = undo && undo->groupingLevel() == 0;
             view->endInlineEditing(true);
+            if (apart)
+                undo->closeOpenGroups();
             return;
         }
     }

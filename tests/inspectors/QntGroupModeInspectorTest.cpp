@@ -1035,9 +1035,13 @@ TEST(QntGroupModeInspectorTest, AChangeToSeveralObjectsReachesTheTextOneOfThemIs
                 EXPECT_EQ(h.elements[k]->text()->alignment(), 1) << k;
             }
         }
-        EXPECT_EQ(h.depth(), depth + 1);
+        // The typing and the change are a step each.
+        EXPECT_EQ(h.depth(), depth + 2);
         h.undoStep();
         EXPECT_EQ(h.elements[1]->textContent().toHtml(), before);
+        EXPECT_EQ(h.elements[0]->textContent().toPlainText(), QStringLiteral("Hello world!"));
+        h.undoStep();
+        EXPECT_EQ(h.elements[0]->textContent().toPlainText(), QStringLiteral("Hello world"));
     }
 }
 

@@ -20,6 +20,7 @@
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/notations/QntNotation.h"
 #include "framework/undo/VRUndoManager.h"
+#include "framework/undo/VRUndoStep.h"
 #include "framework/view/VRDrawingView.h"
 
 #include <QApplication>
@@ -400,14 +401,7 @@ void QntGroupModeInspector::inOneStep(const QString &name, const std::function<v
         _messageLabel->hide();
     }
     finishEditingInPlaceAmongSeveral();
-    VRUndoManager *undo = undoManager();
-    if (undo)
-        undo->beginUndoGrouping();
-    change();
-    if (undo) {
-        undo->setActionName(name);
-        undo->endUndoGrouping();
-    }
+    vrInOneUndoStep(undoManager(), name, change);
 }
 
 void QntGroupModeInspector::selectedObjectDidChange(const Notification &notification)

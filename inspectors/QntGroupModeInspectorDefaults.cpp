@@ -12,6 +12,7 @@
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/undo/VRUndoManager.h"
+#include "framework/undo/VRUndoStep.h"
 #include "platform/UserDefaults.h"
 
 #include <QHBoxLayout>
@@ -29,18 +30,6 @@ template <class Inspector> void runDefaultsVerb(Inspector &inspector, int tag)
     case 1: inspector.resetDefaultsContextObject(); break;
     case 2: inspector.resetDefaultsForCurrentOnlyContextObject(); break;
     default: break;
-    }
-}
-
-// Runs `apply` as one undo step named "Applying defaults".
-template <class Apply> void applyingDefaults(VRUndoManager *undo, Apply &&apply)
-{
-    if (undo)
-        undo->beginUndoGrouping();
-    apply();
-    if (undo) {
-        undo->setActionName(QntGroupModeInspector::tr("Applying defaults"));
-        undo->endUndoGrouping();
     }
 }
 
@@ -137,7 +126,7 @@ void QntGroupModeInspector::applyDefaultsToAll(bool fromConnectorsMenu, int tag)
     connectors.setLimitSelectedObjectForCurrentTargetToContextObject(true);
     thin.setLimitSelectedObjectForCurrentTargetToContextObject(true);
     const VRObjectList objects = selection();
-    applyingDefaults(undoManager(), [&] {
+    vrInOneUndoStep(undoManager(), tr("Applying defaults"), [&] {
         for (const VRObjectRef &object : objects) {
             if (!object)
                 continue;
@@ -165,7 +154,7 @@ void QntGroupModeInspector::connectorLoadDefaults()
     ensureEmbeddedInspectors();
     QntConnectorModeInspector &thin = *m_thinConnectorInspector;
     const VRObjectList objects = selection();
-    applyingDefaults(undoManager(), [&] {
+    vrInOneUndoStep(undoManager(), tr("Applying defaults"), [&] {
         for (const VRObjectRef &object : objects) {
             if (!object || !object->isMemberOf<QntConnector>()
                 || static_cast<const QntConnector &>(*object).mode() != 0)
@@ -187,7 +176,7 @@ void QntGroupModeInspector::elementLoadDefaults()
     const QVariantMap dictionary = stored.toMap();
     QntElementModeInspector &elements = *m_elementInspector;
     const VRObjectList objects = selection();
-    applyingDefaults(undoManager(), [&] {
+    vrInOneUndoStep(undoManager(), tr("Applying defaults"), [&] {
         for (const VRObjectRef &object : objects) {
             if (!object || !object->isKindOf<QntElement>() || !isMemberOfElements(*object)
                 || object->isMemberOf<QntText>())
@@ -201,7 +190,7 @@ void QntGroupModeInspector::applyDefaultsAction()
 {
     ensureEmbeddedInspectors();
     const VRObjectList objects = selection();
-    applyingDefaults(undoManager(), [&] {
+    vrInOneUndoStep(undoManager(), tr("Applying defaults"), [&] {
         for (const VRObjectRef &object : objects) {
             if (!object)
                 continue;

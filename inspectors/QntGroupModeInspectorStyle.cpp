@@ -25,6 +25,7 @@
 #include "framework/styles/VRStroke.h"
 #include "framework/styles/VRStyle.h"
 #include "framework/undo/VRUndoManager.h"
+#include "framework/undo/VRUndoStep.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -40,18 +41,6 @@
 #include <cmath>
 
 namespace {
-
-// Runs `work` as one undo step named `name`; nothing is recorded when nothing changed.
-void inOneUndoStep(VRUndoManager *undo, const QString &name, const std::function<void()> &work)
-{
-    if (undo)
-        undo->beginUndoGrouping();
-    work();
-    if (undo) {
-        undo->setActionName(name);
-        undo->endUndoGrouping();
-    }
-}
 
 VRFill *lastFillOf(const VRStyle *style)
 {
@@ -258,8 +247,8 @@ void QntGroupModeInspector::simpleStyleContourWidthAction(double width)
     ensureEmbeddedInspectors();
     m_elementInspector->setMultipleSelectionMode(1);
     m_elementInspector->setObjectsClass(&QntElement::staticClass());
-    inOneUndoStep(undoManager(), tr("Contour Width"),
-                  [&] { m_elementInspector->simpleStyleContourSetWidth(width); });
+    vrInOneUndoStep(undoManager(), tr("Contour Width"),
+                    [&] { m_elementInspector->simpleStyleContourSetWidth(width); });
 }
 
 void QntGroupModeInspector::simpleStyleContourColorAction(const QColor &colour)
@@ -270,8 +259,8 @@ void QntGroupModeInspector::simpleStyleContourColorAction(const QColor &colour)
     m_elementInspector->setMultipleSelectionMode(1);
     m_elementInspector->setObjectsClass(&QntElement::staticClass());
     m_elementInspector->simpleStyleControls().contourColorWell->setColor(colour);
-    inOneUndoStep(undoManager(), tr("Contour Colour"),
-                  [&] { m_elementInspector->simpleStyleContourColorAction(); });
+    vrInOneUndoStep(undoManager(), tr("Contour Colour"),
+                    [&] { m_elementInspector->simpleStyleContourColorAction(); });
 }
 
 void QntGroupModeInspector::simpleStyleContourTransparencyAction(double alpha)
@@ -281,7 +270,7 @@ void QntGroupModeInspector::simpleStyleContourTransparencyAction(double alpha)
     ensureEmbeddedInspectors();
     m_elementInspector->setMultipleSelectionMode(1);
     m_elementInspector->setObjectsClass(&QntElement::staticClass());
-    inOneUndoStep(undoManager(), tr("Contour Opacity"), [&] {
+    vrInOneUndoStep(undoManager(), tr("Contour Opacity"), [&] {
         m_elementInspector->simpleStyleContourSetTransparency(std::clamp(alpha, 0.0, 1.0));
     });
 }
@@ -293,7 +282,7 @@ void QntGroupModeInspector::simpleStyleBackgroundTransparencyAction(double alpha
     ensureEmbeddedInspectors();
     m_elementInspector->setMultipleSelectionMode(1);
     m_elementInspector->setObjectsClass(&QntElement::staticClass());
-    inOneUndoStep(undoManager(), tr("Fill Opacity"), [&] {
+    vrInOneUndoStep(undoManager(), tr("Fill Opacity"), [&] {
         m_elementInspector->simpleStyleContourSetBackgroundTransparency(
             std::clamp(alpha, 0.0, 1.0));
     });
@@ -305,8 +294,8 @@ void QntGroupModeInspector::simpleStyleContourShadowAction(bool on)
     m_elementInspector->setMultipleSelectionMode(1);
     m_elementInspector->setObjectsClass(&QntElement::staticClass());
     m_elementInspector->simpleStyleControls().contourShadowCheckbox->setChecked(on);
-    inOneUndoStep(undoManager(), tr("Shadow"),
-                  [&] { m_elementInspector->simpleStyleContourShadowAction(); });
+    vrInOneUndoStep(undoManager(), tr("Shadow"),
+                    [&] { m_elementInspector->simpleStyleContourShadowAction(); });
 }
 
 void QntGroupModeInspector::simpleStyleFillTypeAction(int kind)
@@ -372,7 +361,7 @@ void QntGroupModeInspector::simpleStyleFillColorAction()
     const int kind = c.fillTypesCombobox->currentData().toInt();
     m_elementInspector->setMultipleSelectionMode(1);
     m_elementInspector->setObjectsClass(&QntElement::staticClass());
-    inOneUndoStep(undoManager(), tr("Fill"), [&] {
+    vrInOneUndoStep(undoManager(), tr("Fill"), [&] {
         m_elementInspector->simpleStyleSetFillKind(
             kind, c.fillColorWell->color(), c.gradientEndColorWell->color(),
             c.gradientMiddleColorWell->color(), c.gradientColorStopPositionSlider->doubleValue(),

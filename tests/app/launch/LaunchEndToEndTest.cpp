@@ -93,10 +93,10 @@ public:
         return m_log;
     }
 
-    void terminate() { ::kill(pid_t(m_process.processId()), SIGTERM); }
+    void terminate() { signal(SIGTERM); }
     void kill()
     {
-        ::kill(pid_t(m_process.processId()), SIGKILL);
+        signal(SIGKILL);
         m_process.waitForFinished(kTimeoutMs);
     }
     bool isRunning() const { return m_process.state() == QProcess::Running; }
@@ -104,6 +104,14 @@ public:
     QProcess::ExitStatus exitStatus() const { return m_process.exitStatus(); }
 
 private:
+    // A process that has already ended has no id; kill(0, ...) would signal the test's own
+    // process group instead.
+    void signal(int number)
+    {
+        if (const qint64 id = m_process.processId(); id > 0)
+            ::kill(pid_t(id), number);
+    }
+
     QProcess m_process;
     QString m_log;
 };
@@ -255,9 +263,13 @@ class XSession
 public:
     XSession()
     {
+        // Without -noreset the server starts afresh whenever its last client leaves, and drops
+        // every connection still being set up: a short-lived client (the xprop below) leaving
+        // before a slow openbox has finished connecting would leave the session without a
+        // window manager.
         m_server.setProgram("Xvfb");
         m_server.setArguments(
-            {"-displayfd", "1", "-screen", "0", "1600x1000x24", "-nolisten", "tcp"});
+            {"-displayfd", "1", "-screen", "0", "1600x1000x24", "-nolisten", "tcp", "-noreset"});
         m_server.start();
         if (!m_server.waitForStarted(kTimeoutMs))
             return;
@@ -274,11 +286,14 @@ public:
         m_manager.start();
         if (!m_manager.waitForStarted(kTimeoutMs))
             return;
-        // The window manager is up once it announces itself on the root window.
-        while (timer.elapsed() < kTimeoutMs) {
-            if (run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).contains("window id"))
+        // The window manager is up once it announces itself on the root window; one that ended
+        // before that leaves the session down.
+        while (timer.elapsed() < kTimeoutMs && m_manager.state() == QProcess::Running) {
+            if (run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).contains("window id")) {
+                m_managerUp = true;
                 return;
-            QThread::msleep(100);
+            }
+            m_manager.waitForFinished(100);
         }
     }
 
@@ -295,7 +310,14 @@ public:
         }
     }
 
-    bool isUp() const { return !m_display.isEmpty() && m_manager.state() == QProcess::Running; }
+    bool isUp() const { return m_managerUp && m_manager.state() == QProcess::Running; }
+
+    // What the window manager said, for a session that did not come up.
+    QString managerOutput()
+    {
+        return QString::fromUtf8(m_manager.readAllStandardOutput()
+                                 + m_manager.readAllStandardError());
+    }
     QString display() const { return m_display; }
 
     QProcessEnvironment environment() const
@@ -417,6 +439,7 @@ private:
     QProcess m_server;
     QProcess m_manager;
     QString m_display;
+    bool m_managerUp = false;
 };
 
 class XSessionEndToEnd : public LaunchEndToEnd
@@ -425,7 +448,9 @@ protected:
     void SetUp() override
     {
         LaunchEndToEnd::SetUp();
-        ASSERT_TRUE(m_x.isUp()) << "Xvfb and openbox are needed (scripts/install-deps.sh)";
+        ASSERT_TRUE(m_x.isUp()) << "Xvfb and openbox are needed (scripts/install-deps.sh) "
+                                << m_x.display().toStdString() << " "
+                                << m_x.managerOutput().toStdString();
         document = home + "/Plan.quintora";
         VRDrawingDocument drawing;
         auto *layer = drawing.drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
@@ -538,7 +563,13 @@ TEST_F(XSessionEndToEnd, PanelsStayAboveTheDrawingAndClosingTheLastWindowShowsTh
         << " inspector " << inspector.toStdString();
     EXPECT_EQ(m_x.windows("^Tools$"), QStringList{palette});
     EXPECT_EQ(m_x.windows("^Object Inspector$"), QStringList{inspector});
-    EXPECT_EQ(m_x.run("xdotool", {"getactivewindow"}), window);
+    // The document window the user clicked keeps the focus; the window manager may tell it a
+    // little after it stacked the panels.
+    QString active;
+    EXPECT_TRUE(m_x.waitFor([&] {
+        return (active = m_x.run("xdotool", {"getactivewindow"})) == window;
+    })) << active.toStdString()
+        << " window " << window.toStdString();
 
     // Ctrl+W closes the last document window; the start-up window takes over.
     m_x.keys(window, {"ctrl+w"});

@@ -13,6 +13,7 @@
 #include "framework/styles/VRStyle.h"
 
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QHash>
 #include <QRegularExpression>
 #include <QXmlStreamReader>

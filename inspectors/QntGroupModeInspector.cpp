@@ -22,10 +22,14 @@
 #include "framework/undo/VRUndoManager.h"
 #include "framework/undo/VRUndoStep.h"
 #include "framework/view/VRDrawingView.h"
+#include "platform/ColorPanel.h"
+#include "style/VKSpecialColorWell.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -33,6 +37,9 @@
 #include <QStackedWidget>
 #include <QToolTip>
 #include <QVBoxLayout>
+#include <QWindow>
+
+#include <algorithm>
 
 namespace {
 
@@ -57,6 +64,7 @@ QntGroupModeInspector::QntGroupModeInspector(QObject *parent)
             if (!_attachedWindow || n.object != _attachedWindow.data())
                 return;
             _lastAttachedPoint = _attachedWindow->point();
+            closeColorPanelWithPanel();
             // The panel's view outlives the window that showed it.
             if (_viewMain)
                 _viewMain->setParent(nullptr);
@@ -72,6 +80,9 @@ QntGroupModeInspector::QntGroupModeInspector(QObject *parent)
     m_observers.push_back(
         center.addObserver(kQntInlineEditingStartedNotification, nullptr,
                            [this](const Notification &n) { inlineEditingStartedNotification(n); }));
+    m_observers.push_back(
+        center.addObserver(kVRColorWellWillActivate, nullptr,
+                           [this](const Notification &n) { waitForColorPanel(n.object); }));
 }
 
 QntGroupModeInspector::QntGroupModeInspector(VREmbedded, QWidget *hostWindow, VRDrawing *drawing)
@@ -253,6 +264,71 @@ void QntGroupModeInspector::closeAttachedWindows()
         return;
     _lastAttachedPoint = _attachedWindow->point();
     _attachedWindow->hide();
+    closeColorPanelWithPanel();
+}
+
+void QntGroupModeInspector::waitForColorPanel(const void *well)
+{
+    if (!_attachedWindow || !_attachedWindow->isVisible())
+        return;
+    const QList<VKSpecialColorWell *> wells = _attachedWindow->findChildren<VKSpecialColorWell *>();
+    if (std::find(wells.begin(), wells.end(), well) == wells.end())
+        return;
+    // The colour panel takes the focus as it opens; the panel survives that and waits until
+    // the colour panel goes away.
+    _attachedWindow->setCloseOnResignKeyWindow(false);
+    QObject::disconnect(m_focusReclaim);
+    if (m_waitingForColorPanel)
+        return;
+    m_waitingForColorPanel = true;
+    ColorPanel::sharedColorPanel().dialog()->installEventFilter(this);
+}
+
+void QntGroupModeInspector::closeColorPanelWithPanel()
+{
+    if (!m_waitingForColorPanel)
+        return;
+    VKSpecialColorWell::deactivateCurrentWell();
+    ColorPanel::sharedColorPanel().orderOut();
+}
+
+void QntGroupModeInspector::reclaimFocusAfterColorPanel()
+{
+    QObject::disconnect(m_focusReclaim);
+    AXAttachedWindow *panel = _attachedWindow;
+    if (!panel || m_waiting)
+        return;
+    if (!panel->isVisible()) {
+        panel->setCloseOnResignKeyWindow(true);
+        return;
+    }
+    // The panel closes on losing the focus again once it has it back. The window system first
+    // gives the focus to another window (the document's), so the panel asks for it after that.
+    const auto settle = [this](QWindow *focus) {
+        AXAttachedWindow *shown = _attachedWindow;
+        if (!shown || !focus) {
+            return;
+        }
+        if (focus == shown->windowHandle()) {
+            QObject::disconnect(m_focusReclaim);
+            shown->setCloseOnResignKeyWindow(true);
+        } else if (focus != ColorPanel::sharedColorPanel().dialog()->windowHandle()) {
+            shown->activateWindow();
+        }
+    };
+    m_focusReclaim = connect(qApp, &QGuiApplication::focusWindowChanged, this, settle);
+    settle(QGuiApplication::focusWindow());
+}
+
+bool QntGroupModeInspector::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Hide && m_waitingForColorPanel
+        && watched == ColorPanel::sharedColorPanel().dialog()) {
+        m_waitingForColorPanel = false;
+        watched->removeEventFilter(this);
+        reclaimFocusAfterColorPanel();
+    }
+    return VRInspectorBase::eventFilter(watched, event);
 }
 
 void QntGroupModeInspector::selectPaneWithTag(int tag)

@@ -378,6 +378,13 @@ private:
     void showFillControlsForKind(int kind);
     // Keeps the panel open while an embedded inspector's popover is open.
     void waitForPopover(AXAttachedWindow *popover);
+    // Keeps the panel open while the colour panel serves one of the panel's colour wells.
+    void waitForColorPanel(const void *well);
+    // Closes the colour panel when it serves the panel, which is closing.
+    void closeColorPanelWithPanel();
+    // After the colour panel: the panel closes on losing the focus again once it has it back.
+    void reclaimFocusAfterColorPanel();
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void applyDefaultsToAll(bool fromConnectorsMenu, int tag);
 
     QPointer<AXAttachedWindow> _attachedWindow;
@@ -455,6 +462,8 @@ private:
     SimpleStyleControls m_simpleStyle;
     ConnectorSetControls m_sets[2];
     QPointer<AXAttachedWindow> m_waiting;
+    bool m_waitingForColorPanel = false;
+    QMetaObject::Connection m_focusReclaim;
     QPointer<QWidget> m_schemeRow;
     QPointer<QWidget> m_tablePane;
     QPointer<QWidget> m_connectorSetsView;

@@ -699,7 +699,7 @@ void QntGroupModeInspector::waitForPopover(AXAttachedWindow *popover)
     }
     connect(popover, &QObject::destroyed, this, [this] {
         m_waiting = nullptr;
-        if (!_attachedWindow)
+        if (!_attachedWindow || m_waitingForColorPanel)
             return;
         _attachedWindow->setCloseOnResignKeyWindow(true);
         // The panel takes the focus back, so that a click elsewhere closes it again.

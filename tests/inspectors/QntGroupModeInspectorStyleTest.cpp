@@ -5,14 +5,18 @@
 #include "inspectors/QntButtonCell.h"
 #include "inspectors/QntColorWell.h"
 #include "inspectors/QntDoubleSlider.h"
+#include "platform/ColorPanel.h"
 
 #include "framework/styles/VRFill.h"
 #include "framework/styles/VRGradient.h"
 #include "framework/styles/VRStroke.h"
 
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -342,4 +346,55 @@ TEST(QntGroupModeInspectorStyleTest, CustomConnectorsTakeTheLineControlsTogether
     EXPECT_EQ(h.depth(), depth + 1);
     h.undoStep();
     EXPECT_EQ(widths(), before);
+}
+
+TEST(QntGroupModeInspectorStyleTest, APanelColourWellKeepsThePanelOpenUntilTheColourPanelCloses)
+{
+    GroupModeHarness h(QStringLiteral("Misc/CustomizableStyle.db"));
+    h.placeRow(3);
+    h.selectAll();
+    h.inspector->createGroupModeInspectorAtPoint({500, 400});
+    h.inspector->showGroupModeInspector();
+    AXAttachedWindow *panel = h.inspector->attachedWindow();
+    ASSERT_NE(panel, nullptr);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(QGuiApplication::focusWindow(), panel->windowHandle());
+    ColorPanel &colours = ColorPanel::sharedColorPanel();
+    const bool showedAlpha = colours.showsAlpha();
+    const QColor shown = colours.color();
+    // The cell colour of the tables, the contour of the shapes, the connectors' line.
+    for (const char *name :
+         {"tableCellsColorWell", "simpleStyleContourColorWell", "simpleStyleColorWell"}) {
+        SCOPED_TRACE(name);
+        auto *well = panel->findChild<QntColorWell *>(QLatin1String(name));
+        ASSERT_NE(well, nullptr);
+        well->click();
+        // The colour panel takes the focus; the panel stays.
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(colours.isVisible());
+        EXPECT_EQ(QGuiApplication::focusWindow(), colours.dialog()->windowHandle());
+        ASSERT_EQ(h.inspector->attachedWindow(), panel);
+        EXPECT_TRUE(panel->isVisible());
+        EXPECT_FALSE(panel->closesOnResignKeyWindow());
+        // Once the colour panel goes, the window system gives the focus to another window; the
+        // panel takes it back and closes on losing it again.
+        colours.orderOut();
+        QWidget other;
+        other.show();
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(QGuiApplication::focusWindow(), panel->windowHandle());
+        EXPECT_TRUE(panel->closesOnResignKeyWindow());
+    }
+    // Hiding the panel takes the colour panel that serves it away too.
+    panel->findChild<QntColorWell *>(QStringLiteral("tableCellsColorWell"))->click();
+    ASSERT_TRUE(colours.isVisible());
+    h.inspector->closeAttachedWindows();
+    EXPECT_FALSE(colours.isVisible());
+    EXPECT_EQ(VKSpecialColorWell::currentWell(), nullptr);
+    EXPECT_TRUE(panel->closesOnResignKeyWindow());
+    QCoreApplication::processEvents();
+    colours.setShowsAlpha(showedAlpha);
+    colours.setColor(shown);
 }

@@ -461,6 +461,16 @@ QntElementModeInspector *QntGroupModeInspector::elementModeInspector()
     return m_elementInspector.get();
 }
 
+QntElementModeInspector *QntGroupModeInspector::elementsInspector()
+{
+    QntElementModeInspector *inspector = elementModeInspector();
+    inspector->setMultipleSelectionMode(1);
+    inspector->setObjectsClass(&QntElement::staticClass());
+    // A table action before may have left it working on table cells.
+    inspector->setMultipleTextCellsSelectionMode(0);
+    return inspector;
+}
+
 QntElementTextEditor *QntGroupModeInspector::elementTextEditor()
 {
     if (!m_elementTextEditor) {

@@ -337,6 +337,8 @@ private:
     // The embedded element inspector set to work on the selected tables (their cells when
     // `cells`), with the one selected table as its context object.
     QntElementModeInspector *tableInspector(bool cells, int multiple = 1);
+    // The embedded element inspector set to work on every selected element.
+    QntElementModeInspector *elementsInspector();
     VRObjectRef singleTable() const;
     // The panel stays open while the inspector's colour popover is.
     void keepPanelOpenFor(QntElementModeInspector *inspector);

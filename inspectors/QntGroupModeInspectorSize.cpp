@@ -507,17 +507,13 @@ bool QntGroupModeInspector::elementLeftRightPaddingTextboxAction(const QString &
 
 void QntGroupModeInspector::turnAutosizeOnAction()
 {
-    QntElementModeInspector *inspector = elementModeInspector();
-    inspector->setObjectsClass(VRClassInfo::byName(u"QntElement"));
-    inspector->setMultipleSelectionMode(1);
+    QntElementModeInspector *inspector = elementsInspector();
     inOneStep(tr("Autosize"), [inspector] { inspector->setAutosize(true); });
 }
 
 void QntGroupModeInspector::turnAutosizeOffAction()
 {
-    QntElementModeInspector *inspector = elementModeInspector();
-    inspector->setObjectsClass(VRClassInfo::byName(u"QntElement"));
-    inspector->setMultipleSelectionMode(1);
+    QntElementModeInspector *inspector = elementsInspector();
     inOneStep(tr("Autosize"), [inspector] { inspector->setAutosize(false); });
 }
 

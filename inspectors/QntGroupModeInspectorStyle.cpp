@@ -244,9 +244,7 @@ void QntGroupModeInspector::simpleStyleContourWidthAction(double width)
 {
     if (!std::isfinite(width) || width < 0)
         return;
-    ensureEmbeddedInspectors();
-    m_elementInspector->setMultipleSelectionMode(1);
-    m_elementInspector->setObjectsClass(&QntElement::staticClass());
+    elementsInspector();
     vrInOneUndoStep(undoManager(), tr("Contour Width"),
                     [&] { m_elementInspector->simpleStyleContourSetWidth(width); });
 }
@@ -255,9 +253,7 @@ void QntGroupModeInspector::simpleStyleContourColorAction(const QColor &colour)
 {
     if (!colour.isValid())
         return;
-    ensureEmbeddedInspectors();
-    m_elementInspector->setMultipleSelectionMode(1);
-    m_elementInspector->setObjectsClass(&QntElement::staticClass());
+    elementsInspector();
     m_elementInspector->simpleStyleControls().contourColorWell->setColor(colour);
     vrInOneUndoStep(undoManager(), tr("Contour Colour"),
                     [&] { m_elementInspector->simpleStyleContourColorAction(); });
@@ -267,9 +263,7 @@ void QntGroupModeInspector::simpleStyleContourTransparencyAction(double alpha)
 {
     if (!std::isfinite(alpha))
         return;
-    ensureEmbeddedInspectors();
-    m_elementInspector->setMultipleSelectionMode(1);
-    m_elementInspector->setObjectsClass(&QntElement::staticClass());
+    elementsInspector();
     vrInOneUndoStep(undoManager(), tr("Contour Opacity"), [&] {
         m_elementInspector->simpleStyleContourSetTransparency(std::clamp(alpha, 0.0, 1.0));
     });
@@ -279,9 +273,7 @@ void QntGroupModeInspector::simpleStyleBackgroundTransparencyAction(double alpha
 {
     if (!std::isfinite(alpha))
         return;
-    ensureEmbeddedInspectors();
-    m_elementInspector->setMultipleSelectionMode(1);
-    m_elementInspector->setObjectsClass(&QntElement::staticClass());
+    elementsInspector();
     vrInOneUndoStep(undoManager(), tr("Fill Opacity"), [&] {
         m_elementInspector->simpleStyleContourSetBackgroundTransparency(
             std::clamp(alpha, 0.0, 1.0));
@@ -290,9 +282,7 @@ void QntGroupModeInspector::simpleStyleBackgroundTransparencyAction(double alpha
 
 void QntGroupModeInspector::simpleStyleContourShadowAction(bool on)
 {
-    ensureEmbeddedInspectors();
-    m_elementInspector->setMultipleSelectionMode(1);
-    m_elementInspector->setObjectsClass(&QntElement::staticClass());
+    elementsInspector();
     m_elementInspector->simpleStyleControls().contourShadowCheckbox->setChecked(on);
     vrInOneUndoStep(undoManager(), tr("Shadow"),
                     [&] { m_elementInspector->simpleStyleContourShadowAction(); });
@@ -359,8 +349,7 @@ void QntGroupModeInspector::simpleStyleFillColorAction()
     ensureEmbeddedInspectors();
     const SimpleStyleControls &c = m_simpleStyle;
     const int kind = c.fillTypesCombobox->currentData().toInt();
-    m_elementInspector->setMultipleSelectionMode(1);
-    m_elementInspector->setObjectsClass(&QntElement::staticClass());
+    elementsInspector();
     vrInOneUndoStep(undoManager(), tr("Fill"), [&] {
         m_elementInspector->simpleStyleSetFillKind(
             kind, c.fillColorWell->color(), c.gradientEndColorWell->color(),

@@ -7,6 +7,7 @@
 #include "inspectors/QntDoubleSlider.h"
 #include "platform/ColorPanel.h"
 
+#include "framework/model/QntElementTable.h"
 #include "framework/styles/VRFill.h"
 #include "framework/styles/VRGradient.h"
 #include "framework/styles/VRStroke.h"
@@ -397,4 +398,31 @@ TEST(QntGroupModeInspectorStyleTest, APanelColourWellKeepsThePanelOpenUntilTheCo
     QCoreApplication::processEvents();
     colours.setShowsAlpha(showedAlpha);
     colours.setColor(shown);
+}
+
+TEST(QntGroupModeInspectorStyleTest, ShapeStyleReachesTheElementsAfterACellColourForAllCells)
+{
+    const std::function<void(QntGroupModeInspector &)> actions[] = {
+        [](QntGroupModeInspector &g) { g.simpleStyleContourColorAction(QColor(200, 10, 10)); },
+        [](QntGroupModeInspector &g) { g.simpleStyleContourWidthAction(5.5); },
+        [](QntGroupModeInspector &g) {
+            g.simpleStyleControls().fillColorWell->setColor(QColor(10, 120, 30));
+            g.simpleStyleFillColorAction();
+        },
+    };
+    for (const auto &act : actions) {
+        GroupModeHarness h(kCustomizable);
+        h.placeRow(2);
+        auto table = QntElementTable::tableWithRows(2, 2, QSizeF(60, 30));
+        table->setLocation(QPointF(300, 400));
+        h.palette.layer()->addObject(table);
+        h.select({h.elements[0], h.elements[1], h.connectors[0], table});
+        h.inspector->tableApplyToAllCellsCheckbox()->setChecked(true);
+        h.inspector->tableCellsColorWellAction(QColor(250, 20, 20));
+        const QStringList before = looks(h).split(QLatin1Char('|'));
+        act(*h.inspector);
+        const QStringList after = looks(h).split(QLatin1Char('|'));
+        EXPECT_NE(after.at(0), before.at(0));
+        EXPECT_NE(after.at(1), before.at(1));
+    }
 }

@@ -20,9 +20,13 @@ VKSpecialColorWell::VKSpecialColorWell(QWidget *parent)
 {
     setFocusPolicy(Qt::NoFocus);
     connect(this, &QAbstractButton::clicked, this, [this] {
+        // An active well gives the panel up; one whose colour panel was closed opens it again.
+        const bool reopen = isActive() && !ColorPanel::sharedColorPanel().isVisible();
         if (isActive())
             deactivate();
         else
+            activate(true);
+        if (reopen)
             activate(true);
     });
 }

@@ -102,3 +102,23 @@ TEST_F(SpecialColorWellTest, TheStopEditorAndTheWellsTakeThePanelInTurn)
     bar.setSelectedStop(bar.unsortedStops().at(0));
     EXPECT_EQ(ColorPanel::sharedColorPanel().target(), &bar);
 }
+
+TEST_F(SpecialColorWellTest, AClickOnAnActiveWellWhoseColourPanelWasClosedOpensItAgain)
+{
+    VKSpecialColorWell well;
+    first = &well;
+    well.click();
+    ColorPanel &panel = ColorPanel::sharedColorPanel();
+    ASSERT_TRUE(well.isActive());
+    ASSERT_TRUE(panel.isVisible());
+    panel.orderOut();
+    listen();
+    well.click();
+    EXPECT_TRUE(well.isActive());
+    EXPECT_TRUE(panel.isVisible());
+    // Its opening is announced again, so that whoever waits for the panel knows.
+    EXPECT_EQ(posted.at(2), QStringLiteral("kVRColorWellWillActivate first"));
+    // With the panel open, a click gives it up as before.
+    well.click();
+    EXPECT_FALSE(well.isActive());
+}

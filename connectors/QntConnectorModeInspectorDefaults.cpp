@@ -767,13 +767,20 @@ void QntConnectorModeInspector::connectorCreatedNotification(const Notification 
                 options.insert(
                     QStringLiteral("colorSchemeId"),
                     lastAppliedSettings().value(QStringLiteral("lastColorSchemeIdEndArrow")));
+                const QSizeF startSize = lastStartArrowheadSize();
+                const QSizeF endSize = lastEndArrowheadSize();
                 if (thick) {
                     options.remove(QStringLiteral("startArrowheadSize"));
                     options.remove(QStringLiteral("endArrowheadSize"));
+                } else {
+                    // The lengths applied last are the skin's own, so that the arrowheads keep
+                    // them whenever the skin is made again (a body change and its undo).
+                    if (!startSize.isEmpty())
+                        options.insert(QStringLiteral("startArrowheadSize"), startSize);
+                    if (!endSize.isEmpty())
+                        options.insert(QStringLiteral("endArrowheadSize"), endSize);
                 }
                 connector->addSkin(options);
-                const QSizeF startSize = lastStartArrowheadSize();
-                const QSizeF endSize = lastEndArrowheadSize();
                 if (!startSize.isEmpty() && connector->startEndPoint()->arrow())
                     connector->startEndPoint()->arrow()->setSize(startSize);
                 if (!endSize.isEmpty() && connector->endEndPoint()->arrow())

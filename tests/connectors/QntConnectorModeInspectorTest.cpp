@@ -750,3 +750,51 @@ TEST(QntConnectorModeInspectorTest, UndoingABodyChangeKeepsTheOwnArrowheadOfAnUn
         EXPECT_EQ(own->arrowHeadAtEnd(), 1);
     }
 }
+
+// The arrowhead lengths applied last reach a new connector as part of its skin, so a body
+// change and its undo give the arrowheads back at those lengths.
+TEST(QntConnectorModeInspectorTest, ANewConnectorKeepsTheLastAppliedLengthsInItsSkin)
+{
+    Harness h(kSkinNotation);
+    h.inspector->setNewConnectorDelays(0.001, 0.002);
+    const QntConnectorModeInspector::SkinControls &c = h.inspector->skinControls();
+    auto other = h.connect(h.placeElement({150, 400}), h.placeElement({450, 400}));
+    h.rightClick(other);
+    h.clickColumn(QStringLiteral("Connector Style"));
+    h.inspector->showStartArrowheadMatrixAction(c.startArrowheadPopupButton);
+    h.inspector->menuItemSkinStartArrowheadAction(h.inspector->arrowheadMatrixIds().at(1));
+    c.applyLengthToBothArrowsCheckbox->setChecked(true);
+    h.inspector->startArrowheadSetLength(20);
+    const QSizeF startSize = QntConnectorModeInspector::lastStartArrowheadSize();
+    const QSizeF endSize = QntConnectorModeInspector::lastEndArrowheadSize();
+    ASSERT_DOUBLE_EQ(startSize.height(), 20);
+    ASSERT_DOUBLE_EQ(endSize.height(), 20);
+
+    auto connector = h.connect(h.placeElement({150, 150}), h.placeElement({450, 150}));
+    h.palette.layer()->replaceSelectionWithObject(connector);
+    NotificationCenter::defaultCenter().post(
+        kQntDidCreateConnectorNotification, connector.get(),
+        {{QStringLiteral("object"), QVariant::fromValue(VRObjectRef(connector))}});
+    while (DelayedPerform::pendingPerformRequests(h.inspector.get()) > 0)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    flushEvents();
+    const auto sizes = [&connector] {
+        const QntConnectorArrow *start = connector->startEndPoint()->arrow();
+        const QntConnectorArrow *end = connector->endEndPoint()->arrow();
+        return std::pair{start ? start->size() : QSizeF(), end ? end->size() : QSizeF()};
+    };
+    EXPECT_EQ(sizes(), std::pair(startSize, endSize));
+    EXPECT_EQ(connector->skinOptions().value(QStringLiteral("startArrowheadSize")).toSizeF(),
+              startSize);
+    EXPECT_EQ(connector->skinOptions().value(QStringLiteral("endArrowheadSize")).toSizeF(),
+              endSize);
+
+    h.rightClick(connector);
+    h.clickColumn(QStringLiteral("Connector Style"));
+    const int thick =
+        c.strokeDashPopUpButton->findData(QntConnectorModeInspector::kFirstThickLineTag);
+    ASSERT_GE(thick, 0);
+    h.choose(c.strokeDashPopUpButton, thick);
+    h.undoStep();
+    EXPECT_EQ(sizes(), std::pair(startSize, endSize));
+}

@@ -316,6 +316,8 @@ private:
     ImageControls m_image;
     int _paddingMode = 0;
     bool m_populating = false;
+    // While the inspector itself picks every cell of the tables it works on.
+    bool m_selectingAllCells = false;
     std::vector<NotificationToken> m_elementObservers;
     QPointer<VRDrawingDocument> m_followedDocument;
     bool m_refreshPending = false;

@@ -25,8 +25,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QScopedValueRollback>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QToolButton>
 
+#include <array>
 #include <cmath>
 
 namespace {
@@ -41,6 +45,30 @@ QntButtonCell *makeToggle(QWidget *view, const QString &title, const QString &te
     cell->setText(text);
     cell->setCheckable(true);
     return cell;
+}
+
+// Bold, italic and underlined as the text shows them at its first character: a run's own face,
+// else the text's font.
+std::array<bool, 3> shownFaces(const VRTextBlock &text)
+{
+    const QFont font = text.font();
+    std::array<bool, 3> faces{font.bold(), font.italic(), font.underline()};
+    if (text.isEmpty())
+        return faces;
+    QTextDocument document;
+    QTextCursor cursor(&document);
+    cursor.insertFragment(text.fragment());
+    if (document.characterCount() < 2)
+        return faces;
+    cursor.setPosition(1);
+    const QTextCharFormat format = cursor.charFormat();
+    if (format.hasProperty(QTextFormat::FontWeight))
+        faces[0] = format.fontWeight() >= QFont::DemiBold;
+    if (format.hasProperty(QTextFormat::FontItalic))
+        faces[1] = format.fontItalic();
+    if (format.hasProperty(QTextFormat::TextUnderlineStyle))
+        faces[2] = format.fontUnderline();
+    return faces;
 }
 
 // A button that opens a colour popover and shows the colour chosen.
@@ -546,6 +574,9 @@ void QntElementModeInspector::populateCellStyleToolbar()
         const QFont font = cell->textBlock().font();
         c.fontFamilyPopUpButton->setText(font.family());
         c.fontSizeTextField->setText(twoDigits(font.pointSizeF()));
+        const std::array<bool, 3> faces = shownFaces(cell->textBlock());
+        for (int i = 0; i < 3; ++i)
+            c.typeface[i]->setChecked(faces[i]);
         c.textColorWell->setColor(cell->textBlock().colour());
         c.cellsColorWell->setColor(cell->fillColour().isValid() ? cell->fillColour()
                                                                 : QColor(Qt::white));
@@ -623,6 +654,7 @@ void QntElementModeInspector::applyToAllCellsStep()
 
 void QntElementModeInspector::tableSelectAllCells()
 {
+    const QScopedValueRollback selecting(m_selectingAllCells, true);
     for (const VRObjectRef &object : selectedObjectForCurrentTarget()) {
         if (object && object->isKindOf<QntElementTable>())
             static_cast<QntElementTable *>(object.get())->selectAllTextCells();

@@ -113,7 +113,8 @@ void QntElementModeInspector::openTextEditor(const Notification &notification)
 
 void QntElementModeInspector::elementTableTextCellSelectionChanged(const Notification &notification)
 {
-    if (!_attachedWindow || !canShowAttachedWindow())
+    // Cells the toolbars pick themselves ("Apply to all cells") leave the open toolbar alone.
+    if (!_attachedWindow || !canShowAttachedWindow() || m_selectingAllCells)
         return;
     const VRObjectRef table =
         notification.userInfo.value(QStringLiteral("object")).value<VRObjectRef>();

@@ -32,6 +32,7 @@
 #include <QPushButton>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTextEdit>
 
 #include <gtest/gtest.h>
@@ -578,4 +579,59 @@ TEST(QntElementTextEditorTest, SeveralObjectsColourReachesRunsWithAColourOfTheir
     for (const VRObjectRef &object : objects)
         after << colours(object);
     EXPECT_EQ(after, before);
+}
+
+TEST(QntElementTextEditorTest, CellToolbarStaysOpenForAllCellsAndShowsTheCellsFaces)
+{
+    Harness h;
+    auto table = QntElementTable::tableWithRows(1, 2, QSizeF(80, 40));
+    table->setLocation({300, 200});
+    h.add(table);
+    const VRObjectList cells = table->cells();
+    for (const VRObjectRef &cell : cells)
+        static_cast<QntTextCell *>(cell.get())->setString(QStringLiteral("Cell"));
+    const auto italic = [&cells](int k) {
+        const QFont font = static_cast<QntTextCell *>(cells.at(k).get())->textBlock().font();
+        QTextDocument document;
+        document.setDefaultFont(font);
+        QTextCursor cursor(&document);
+        cursor.insertFragment(static_cast<QntTextCell *>(cells.at(k).get())->textContent());
+        cursor.setPosition(1);
+        return cursor.charFormat().hasProperty(QTextFormat::FontItalic)
+                   ? cursor.charFormat().fontItalic()
+                   : font.italic();
+    };
+    h.rightClick(table);
+    table->selectCells({cells.at(0)});
+    h.clickColumn(QStringLiteral("Cell Style"));
+    ASSERT_NE(h.inspector->attachedCellStyleWindow(), nullptr);
+    const auto &c = h.inspector->tableControls();
+    EXPECT_FALSE(c.typeface[1]->isChecked());
+    // "I" for every cell: the toolbar stays open and shows "I" lit.
+    c.applyToAllCells->setChecked(true);
+    c.typeface[1]->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_NE(h.inspector->attachedCellStyleWindow(), nullptr);
+    EXPECT_TRUE(c.typeface[1]->isChecked());
+    EXPECT_TRUE(italic(0));
+    EXPECT_TRUE(italic(1));
+    c.applyToAllCells->setChecked(false);
+    // Opened again on an italic cell, "I" is lit; "I" then makes that cell upright, and opened
+    // again on it "I" is not lit.
+    for (const bool italicCell : {true, false}) {
+        SCOPED_TRACE(italicCell ? "italic" : "upright");
+        h.inspector->closeAttachedWindows();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        h.rightClick(table);
+        table->selectCells({cells.at(1)});
+        h.clickColumn(QStringLiteral("Cell Style"));
+        ASSERT_NE(h.inspector->attachedCellStyleWindow(), nullptr);
+        EXPECT_EQ(c.typeface[1]->isChecked(), italicCell);
+        EXPECT_FALSE(c.typeface[0]->isChecked());
+        if (italicCell) {
+            c.typeface[1]->click();
+            EXPECT_FALSE(italic(1));
+            EXPECT_TRUE(italic(0));
+        }
+    }
 }

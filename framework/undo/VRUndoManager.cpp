@@ -19,6 +19,7 @@ void VRUndoManager::registerUndoTask(const void *target, const QString &selector
 {
     if (!isUndoRegistrationEnabled())
         return;
+    m_droppedEmptyGroup = false;
     if (m_open.isEmpty()) {
         m_open.append(std::make_shared<VKUndoGroup>());
         m_autoGroupOpen = true;
@@ -56,6 +57,7 @@ void VRUndoManager::scheduleAutoClose()
 
 void VRUndoManager::beginUndoGrouping()
 {
+    m_droppedEmptyGroup = false;
     auto group = std::make_shared<VKUndoGroup>();
     if (!m_open.isEmpty())
         m_open.last()->addTask(group);
@@ -97,7 +99,8 @@ void VRUndoManager::closeOpenGroups()
 
 void VRUndoManager::commitTopLevelGroup(std::shared_ptr<VKUndoGroup> group)
 {
-    if (group->isEmpty())
+    m_droppedEmptyGroup = group->isEmpty();
+    if (m_droppedEmptyGroup)
         return;
     if (m_undoing) {
         m_redoStack.append(group);
@@ -145,6 +148,8 @@ void VRUndoManager::setActionName(const QString &name)
         m_open.first()->setActionName(name);
         return;
     }
+    if (m_droppedEmptyGroup)
+        return; // the step being named recorded nothing
     if (!m_undoStack.isEmpty())
         m_undoStack.last()->setActionName(name);
 }

@@ -86,6 +86,9 @@ private:
     QList<std::shared_ptr<VKUndoGroup>> m_open;
     bool m_autoGroupOpen = false;
     bool m_autoCloseScheduled = false;
+    // The last top-level group closed was empty and dropped: a name given to it right after
+    // closing must not go to the step before it.
+    bool m_droppedEmptyGroup = false;
     bool m_undoing = false;
     bool m_redoing = false;
     bool m_coalescing = true;

@@ -80,6 +80,36 @@ TEST(VRUndoManager, GroupsByEventLoopTurnAndNotifies)
     EXPECT_EQ(seen.first().object, nullptr);
 }
 
+TEST(VRUndoManager, ANameGivenAfterClosingAnEmptyGroupLeavesTheStepBeforeAlone)
+{
+    VRDrawing drawing;
+    auto *layer = drawing.activeLayerOfClass<VRObjectDrawingLayer>();
+    auto shape = VRDrawableShape::shapeWithRect(QRectF(0, 0, 10, 10));
+    layer->addObject(shape);
+    VRUndoManager *um = drawing.undoManager();
+    QCoreApplication::processEvents();
+    um->removeAllActions();
+
+    um->beginUndoGrouping();
+    shape->moveBy(QPointF(1, 0));
+    um->endUndoGrouping();
+    um->setActionName(QStringLiteral("Move"));
+    // A change that turned out to change nothing names its step after closing it.
+    um->beginUndoGrouping();
+    um->endUndoGrouping();
+    um->setActionName(QStringLiteral("Apply Colour Scheme"));
+    EXPECT_EQ(um->undoActionName(), QStringLiteral("Move"));
+    // Once something is recorded again, naming after closing works as before.
+    um->beginUndoGrouping();
+    shape->setSize(QSizeF(20, 20));
+    um->endUndoGrouping();
+    um->setActionName(QStringLiteral("Resize"));
+    EXPECT_EQ(um->undoActionName(), QStringLiteral("Resize"));
+    um->undo();
+    EXPECT_EQ(um->undoActionName(), QStringLiteral("Move"));
+    um->removeAllActions();
+}
+
 TEST(VRUndoManager, CleanStateFollowsUndoAndIsLostWhenActionsAreRemoved)
 {
     VRDrawing drawing;

@@ -12,15 +12,27 @@
 
 #include <gtest/gtest.h>
 
+namespace {
+
+// A drawing holding one 10 x 10 shape, with nothing left to undo.
+struct OneShapeDrawing {
+    OneShapeDrawing()
+    {
+        drawing.activeLayerOfClass<VRObjectDrawingLayer>()->addObject(shape);
+        QCoreApplication::processEvents();
+        drawing.undoManager()->removeAllActions();
+    }
+    VRDrawing drawing;
+    std::shared_ptr<VRDrawableShape> shape = VRDrawableShape::shapeWithRect(QRectF(0, 0, 10, 10));
+};
+
+} // namespace
+
 TEST(VRUndoManager, GroupsByEventLoopTurnAndNotifies)
 {
-    VRDrawing drawing;
-    auto *layer = drawing.activeLayerOfClass<VRObjectDrawingLayer>();
-    auto shape = VRDrawableShape::shapeWithRect(QRectF(0, 0, 10, 10));
-    layer->addObject(shape);
-    VRUndoManager *um = drawing.undoManager();
-    QCoreApplication::processEvents();
-    um->removeAllActions();
+    OneShapeDrawing fixture;
+    auto &shape = fixture.shape;
+    VRUndoManager *um = fixture.drawing.undoManager();
 
     QList<Notification> seen;
     auto token = NotificationCenter::defaultCenter().addObserver(
@@ -82,13 +94,9 @@ TEST(VRUndoManager, GroupsByEventLoopTurnAndNotifies)
 
 TEST(VRUndoManager, ANameGivenAfterClosingAnEmptyGroupLeavesTheStepBeforeAlone)
 {
-    VRDrawing drawing;
-    auto *layer = drawing.activeLayerOfClass<VRObjectDrawingLayer>();
-    auto shape = VRDrawableShape::shapeWithRect(QRectF(0, 0, 10, 10));
-    layer->addObject(shape);
-    VRUndoManager *um = drawing.undoManager();
-    QCoreApplication::processEvents();
-    um->removeAllActions();
+    OneShapeDrawing fixture;
+    auto &shape = fixture.shape;
+    VRUndoManager *um = fixture.drawing.undoManager();
 
     um->beginUndoGrouping();
     shape->moveBy(QPointF(1, 0));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/model/QntConnector.h"
 #include "framework/model/QntElement.h"
 #include "framework/model/VRDrawableShape.h"
 #include "framework/model/VRObjectOwnerLayer.h"
@@ -28,6 +29,20 @@ inline std::shared_ptr<QntElement> addBoxElement(VRObjectOwnerLayer &layer, cons
     auto element = QntElement::createWithObjects({contour}, id, rect.size());
     layer.addObject(element);
     return element;
+}
+
+// Adds to the layer a connector from `from` on a to `to` on b, each end attached to its
+// element's sticky spot nearest that point.
+inline std::shared_ptr<QntConnector>
+addAttachedConnector(VRObjectOwnerLayer &layer, const std::shared_ptr<QntElement> &a, QPointF from,
+                     const std::shared_ptr<QntElement> &b, QPointF to)
+{
+    auto connector = std::make_shared<QntConnector>();
+    connector->setEnds(from, to);
+    layer.addObject(connector);
+    connector->reattachEnd(0, a, a->nearestStickySpot(from)->index());
+    connector->reattachEnd(1, b, b->nearestStickySpot(to)->index());
+    return connector;
 }
 
 } // namespace qnt::test

@@ -109,6 +109,20 @@ struct Harness {
         ASSERT_GE(index, 0) << data.toString().toStdString();
         choose(popUp, index);
     }
+    // A connector between two new elements, selected and announced as the Connector tool
+    // announces a new one, once the inspector has taken it.
+    std::shared_ptr<QntConnector> newConnectorAsTheToolMakesIt()
+    {
+        auto connector = connect(placeElement({150, 150}), placeElement({450, 150}));
+        palette.layer()->replaceSelectionWithObject(connector);
+        NotificationCenter::defaultCenter().post(
+            kQntDidCreateConnectorNotification, connector.get(),
+            {{QStringLiteral("object"), QVariant::fromValue(VRObjectRef(connector))}});
+        while (DelayedPerform::pendingPerformRequests(inspector.get()) > 0)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        flushEvents();
+        return connector;
+    }
     VRUndoManager *undo() const { return palette.drawing()->undoManager(); }
     // The steps on the undo stack, each user action's changes closed into its own.
     int depth() const
@@ -685,14 +699,7 @@ TEST(QntConnectorModeInspectorTest, UndoingABodyChangeKeepsTheArrowheadsOfANewCo
                 h.palette.drawing()->currentNotation()->notationName()));
             defaults.removeObjectForKey(QntApplyDefaultsKey);
         });
-        auto connector = h.connect(h.placeElement({150, 150}), h.placeElement({450, 150}));
-        h.palette.layer()->replaceSelectionWithObject(connector);
-        NotificationCenter::defaultCenter().post(
-            kQntDidCreateConnectorNotification, connector.get(),
-            {{QStringLiteral("object"), QVariant::fromValue(VRObjectRef(connector))}});
-        while (DelayedPerform::pendingPerformRequests(h.inspector.get()) > 0)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        flushEvents();
+        auto connector = h.newConnectorAsTheToolMakesIt();
         const QString startBefore = startArrowId(*connector);
         const QString endBefore =
             connector->endEndPoint()->arrow() ? connector->endEndPoint()->arrow()->ID() : QString();
@@ -770,14 +777,7 @@ TEST(QntConnectorModeInspectorTest, ANewConnectorKeepsTheLastAppliedLengthsInIts
     ASSERT_DOUBLE_EQ(startSize.height(), 20);
     ASSERT_DOUBLE_EQ(endSize.height(), 20);
 
-    auto connector = h.connect(h.placeElement({150, 150}), h.placeElement({450, 150}));
-    h.palette.layer()->replaceSelectionWithObject(connector);
-    NotificationCenter::defaultCenter().post(
-        kQntDidCreateConnectorNotification, connector.get(),
-        {{QStringLiteral("object"), QVariant::fromValue(VRObjectRef(connector))}});
-    while (DelayedPerform::pendingPerformRequests(h.inspector.get()) > 0)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    flushEvents();
+    auto connector = h.newConnectorAsTheToolMakesIt();
     const auto sizes = [&connector] {
         const QntConnectorArrow *start = connector->startEndPoint()->arrow();
         const QntConnectorArrow *end = connector->endEndPoint()->arrow();

@@ -1,5 +1,6 @@
 #include "framework/document/VRDrawingDocument.h"
 
+#include "common/BoxElements.h"
 #include "common/ScopeExit.h"
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntElement.h"
@@ -17,16 +18,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-std::shared_ptr<QntElement> addBox(VRObjectDrawingLayer &layer, const QRectF &rect)
-{
-    auto contour = VRDrawableShape::shapeWithRect(rect, VRDrawableShape::unitRectAtOrigin());
-    contour->setID(QStringLiteral("contour"));
-    contour->setStyle(VRStyle::styleWithFillColour(Qt::white, Qt::black, 1));
-    auto element = QntElement::createWithObjects({contour}, QStringLiteral("box"), rect.size());
-    layer.addObject(element);
-    return element;
-}
 
 QList<QPointF> pointsOf(const QPainterPath &path)
 {
@@ -47,14 +38,10 @@ TEST(VRDrawingDocument, APastedRoutedConnectorComesWithItsRouteMovedWithThePaste
     VRDrawingDocument document;
     VRObjectDrawingLayer &layer = *document.drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
     VRAvoidRouter &router = *document.drawing()->avoidRouter();
-    auto a = addBox(layer, {50, 50, 80, 60});
-    addBox(layer, {250, 50, 80, 60});
-    auto c = addBox(layer, {450, 50, 80, 60});
-    auto line = std::make_shared<QntConnector>();
-    line->setEnds({130, 80}, {450, 80});
-    layer.addObject(line);
-    line->reattachEnd(0, a, a->nearestStickySpot({130, 80})->index());
-    line->reattachEnd(1, c, c->nearestStickySpot({450, 80})->index());
+    auto a = qnt::test::addBoxElement(layer, {50, 50, 80, 60});
+    qnt::test::addBoxElement(layer, {250, 50, 80, 60});
+    auto c = qnt::test::addBoxElement(layer, {450, 50, 80, 60});
+    auto line = qnt::test::addAttachedConnector(layer, a, {130, 80}, c, {450, 80});
     line->makeRoutingColaOrthogonal();
     router.processPendingChanges();
     const QList<QPointF> laid = pointsOf(line->path());

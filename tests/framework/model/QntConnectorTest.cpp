@@ -152,11 +152,7 @@ TEST(QntConnector, ACopyOfARoutedConnectorKeepsTheWayItsRouteRuns)
         VRAvoidRouter &router = *h.drawing->avoidRouter();
         auto a = addBox(h, l.a, QStringLiteral("a"));
         auto b = addBox(h, l.b, QStringLiteral("b"));
-        auto c = std::make_shared<QntConnector>();
-        c->setEnds(l.from, l.to);
-        h.layer()->addObject(c);
-        c->reattachEnd(0, a, a->nearestStickySpot(l.from)->index());
-        c->reattachEnd(1, b, b->nearestStickySpot(l.to)->index());
+        auto c = qnt::test::addAttachedConnector(*h.layer(), a, l.from, b, l.to);
         c->makeRoutingColaOrthogonal();
         router.processPendingChanges();
         const std::string turns = turnsOf(c->path());
@@ -199,11 +195,7 @@ TEST(QntConnector, CurveOnARoutedConnectorDrawsItsRouteCurved)
     VRAvoidRouter &router = *h.drawing->avoidRouter();
     auto a = addBox(h, {50, 50, 80, 60}, QStringLiteral("a"));
     auto b = addBox(h, {300, 200, 80, 60}, QStringLiteral("b"));
-    auto c = std::make_shared<QntConnector>();
-    c->setEnds({130, 80}, {300, 230});
-    h.layer()->addObject(c);
-    c->reattachEnd(0, a, a->nearestStickySpot({130, 80})->index());
-    c->reattachEnd(1, b, b->nearestStickySpot({300, 230})->index());
+    auto c = qnt::test::addAttachedConnector(*h.layer(), a, {130, 80}, b, {300, 230});
     c->makeRoutingColaOrthogonal();
     router.processPendingChanges();
     const QList<QPointF> corners = VRConnectorGeometry::pointsOf(c->path());

@@ -144,11 +144,7 @@ TEST(VRShapeGroup, ConnectorsOutsideFollowTheElementsInside)
     auto a = addElement(h, {50, 50, 80, 60}, QStringLiteral("a"));
     auto b = addElement(h, {300, 200, 80, 60}, QStringLiteral("b"));
     auto d = addElement(h, {500, 50, 80, 60}, QStringLiteral("d"));
-    auto c = std::make_shared<QntConnector>();
-    c->setEnds({130, 80}, {500, 80});
-    h.layer()->addObject(c);
-    c->reattachEnd(0, a, a->nearestStickySpot({130, 80})->index());
-    c->reattachEnd(1, d, d->nearestStickySpot({500, 80})->index());
+    auto c = qnt::test::addAttachedConnector(*h.layer(), a, {130, 80}, d, {500, 80});
     // The group is nested in another, with a shape of its own.
     const VRObjectList members{a, b};
     h.layer()->removeObjectsInArray(members);
@@ -226,11 +222,7 @@ TEST(VRShapeGroup, AConnectorBetweenElementsOfAGroupGoesRoundTheOtherShapesInsid
         auto d = addElement(h, {450, 300, 80, 60}, QStringLiteral("d"));
         const auto target = k.endOutside ? d : c;
         const QPointF to = k.endOutside ? QPointF(450, 330) : QPointF(450, 80);
-        auto line = std::make_shared<QntConnector>();
-        line->setEnds({130, 80}, to);
-        h.layer()->addObject(line);
-        line->reattachEnd(0, a, a->nearestStickySpot({130, 80})->index());
-        line->reattachEnd(1, target, target->nearestStickySpot(to)->index());
+        auto line = qnt::test::addAttachedConnector(*h.layer(), a, {130, 80}, target, to);
         line->makeRoutingColaOrthogonal();
         h.drawing->avoidRouter()->processPendingChanges();
 

@@ -1,4 +1,5 @@
 #include "framework/ModelFixtures.h"
+#include "common/RenderedObject.h"
 
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntConnectorArrow.h"
@@ -34,11 +35,7 @@ QList<VRRendererRef> connectorRenderers(const VRDrawableObject &object)
 
 QImage rendered(const VRDrawableObject &object)
 {
-    QImage image(200, 100, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    object.render(painter);
-    return image;
+    return qnt::test::renderedOnWhite(object, QSize(200, 100));
 }
 
 int pixelsLike(const QImage &image, bool (*test)(QRgb))

@@ -4,6 +4,7 @@
 #include "framework/model/QntTextShape.h"
 #include "framework/model/VRTextShape.h"
 #include "framework/styles/VRTextAdornment.h"
+#include "common/RenderedObject.h"
 
 #include <QPainter>
 #include <QTextDocumentFragment>
@@ -30,11 +31,7 @@ VRTextBlock sampleText()
 
 QImage rendered(const VRDrawableObject &object)
 {
-    QImage image(240, 160, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    object.render(painter);
-    return image;
+    return qnt::test::renderedOnWhite(object, QSize(240, 160));
 }
 
 struct TextOwnerCase {

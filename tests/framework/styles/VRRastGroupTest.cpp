@@ -7,6 +7,7 @@
 #include "framework/styles/VRStroke.h"
 #include "framework/styles/VRStyle.h"
 #include "framework/undo/VRUndoManager.h"
+#include "common/RenderedObject.h"
 
 #include <gtest/gtest.h>
 
@@ -55,11 +56,7 @@ QJsonObject look(const VRStyle &style)
 
 QImage picture(const VRDrawableObject &object)
 {
-    QImage image(200, 60, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    object.render(painter);
-    return image;
+    return qnt::test::renderedOnWhite(object, QSize(200, 60));
 }
 
 struct Change {

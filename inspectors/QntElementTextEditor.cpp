@@ -19,6 +19,7 @@
 #include "framework/model/VRDrawing.h"
 #include "framework/undo/VRUndoManager.h"
 #include "framework/view/QntContextTextEditorView.h"
+#include "platform/TextView.h"
 #include "platform/UserDefaults.h"
 
 #include <QCheckBox>
@@ -144,7 +145,7 @@ void QntElementTextEditor::buildNotesView()
     column->setContentsMargins(10, 8, 10, 8);
     column->setSpacing(6);
     column->addWidget(new QLabel(tr("Notes"), backdrop));
-    _notesTextField = new QTextEdit(backdrop);
+    _notesTextField = new TextView(backdrop);
     _notesTextField->setObjectName(QStringLiteral("notesTextField"));
     _notesTextField->setAcceptRichText(false);
     _notesTextField->setTabChangesFocus(true);

@@ -3,6 +3,7 @@
 #include "app/launch/QntDocumentController.h"
 #include "app/launch/VOReruRerAppDelegate.h"
 #include "app/window/DIDizeZoziDocument.h"
+#include "platform/PasteGuard.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignals.h"
 #include "telemetry/platform/ExitGate.h"
@@ -64,6 +65,9 @@ int QntApplicationMain(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Quintora"));
     QApplication::setApplicationVersion(QStringLiteral(QNT_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("quintora"));
+    // Text views Qt makes for us (in its dialogs) need the guard as much as ours.
+    PasteGuard pasteGuard;
+    app.installEventFilter(&pasteGuard);
 
     const QStringList messages = instanceMessages(QApplication::arguments().mid(1));
     SingleInstance instance;

@@ -14,6 +14,7 @@
 #include "framework/svg/SVGKImage.h"
 #include "platform/AtomicFile.h"
 #include "platform/NotificationCenter.h"
+#include "platform/PlainTextView.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -54,7 +55,7 @@ QString readUtf8(const QString &path, bool *ok = nullptr)
 
 QPlainTextEdit *makeEditor(QWidget *parent, const QString &name)
 {
-    auto *editor = new QPlainTextEdit(parent);
+    QPlainTextEdit *editor = new PlainTextView(parent);
     editor->setObjectName(name);
     editor->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     editor->setLineWrapMode(QPlainTextEdit::NoWrap);

@@ -8,6 +8,7 @@
 #include "framework/model/VRTextShapeBase.h"
 #include "framework/styles/VRTextAdornment.h"
 #include "framework/undo/VRUndoManager.h"
+#include "platform/TextView.h"
 
 #include <QTextDocumentFragment>
 #include <QTextCursor>
@@ -63,7 +64,7 @@ QntContextTextEditorView::QntContextTextEditorView(QWidget *parent)
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    m_editor = new QTextEdit(this);
+    m_editor = new TextView(this);
     m_editor->setAcceptRichText(true);
     layout->addWidget(m_editor);
     connect(m_editor, &QTextEdit::textChanged, this, [this] { writeBack(); });

@@ -13,6 +13,7 @@
 #include "framework/styles/VRTextAdornment.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/undo/VRUndoManager.h"
+#include "platform/TextView.h"
 #include "platform/UserDefaults.h"
 
 #include <QApplication>
@@ -115,7 +116,7 @@ void VRDrawingView::beginInlineEditing(const VRObjectRef &object)
         return;
     endInlineEditing(true);
     m_inlineObject = object;
-    auto *editor = new QTextEdit(this);
+    QTextEdit *editor = new TextView(this);
     editor->setFrameStyle(QFrame::NoFrame);
     editor->setAcceptRichText(true);
     editor->setStyleSheet(QStringLiteral("QTextEdit { background: rgba(255,255,255,230);"

@@ -234,6 +234,14 @@ bool VRDrawingView::eventFilter(QObject *watched, QEvent *event)
             endInlineEditing(true);
             return false;
         }
+        if (event->type() == QEvent::MouseButtonPress
+            || event->type() == QEvent::MouseButtonDblClick) {
+            // A press the editor's text leaves alone (the middle button, which pastes the X
+            // selection on its release, the right button, which opens the editor's menu) would
+            // go on to the drawing beneath and end the edit.
+            event->accept();
+            return true;
+        }
         if (event->type() == QEvent::KeyPress) {
             auto *key = static_cast<QKeyEvent *>(event);
             if (key->key() == Qt::Key_Escape) {

@@ -514,6 +514,22 @@ TEST(DrawingView, TheInlineEditorShowsTheTextAsDrawnAtTheZoom)
     h.view->endInlineEditing(false);
 }
 
+TEST(DrawingView, AMiddleButtonPressInTheInlineEditorKeepsTheEditGoing)
+{
+    ViewHarness h;
+    h.useTool("Text");
+    h.click(QPointF(200, 200));
+    QTextEdit *editor = h.view->inlineEditor();
+    ASSERT_NE(editor, nullptr);
+    editor->setPlainText(QStringLiteral("Typed"));
+    // The middle button pastes the X selection when it is let go, into the editor.
+    QTest::mousePress(editor->viewport(), Qt::MiddleButton, {}, QPoint(5, 5));
+    EXPECT_EQ(h.view->inlineEditor(), editor);
+    QTest::mouseRelease(editor->viewport(), Qt::MiddleButton, {}, QPoint(5, 5));
+    EXPECT_EQ(h.view->inlineEditor(), editor);
+    h.view->endInlineEditing(true);
+}
+
 TEST(DrawingView, PageBreaksAndGridShowAndHide)
 {
     ViewHarness h;

@@ -298,6 +298,8 @@ public:
     QStringList arrowheadMatrixIds() const { return m_matrixIds; }
 
 private:
+    // The family's built-in look on the current targets, as one undo step of that name.
+    void resetToBuiltInLook(const QString &stepName);
     void buildConnectorStyleView();
     void buildConnectorSimpleStyleView();
     void buildDecoratedSeparatorView();

@@ -187,8 +187,18 @@ QVariantMap QntConnectorModeInspector::defaultsForSkinConnector() const
     const QntNotationRef notation = drawing ? drawing->currentNotation() : nullptr;
     const QList<QntConnectorRecord> list =
         notation ? notation->connectorsList(2) : QList<QntConnectorRecord>();
+    QString body = list.isEmpty() ? kDefaultId : list.first().connectorId;
+    // A notation that draws no styled connectors gives its new connectors its default body (with
+    // that body's arrowheads); its built-in look is that body, not the first of its list, which
+    // may be the styled connector it does not use.
+    if (notation
+        && notation->stringParamForKey(QStringLiteral("UseVRStyledConnector"))
+               == QLatin1String("NO")) {
+        if (const QString own = notation->defaultConnectorId(); !own.isEmpty())
+            body = own;
+    }
     return {
-        {kQntNotationConnectorAdornmentId, list.isEmpty() ? kDefaultId : list.first().connectorId},
+        {kQntNotationConnectorAdornmentId, body},
         {kQntNotationConnectorStartArrowhead, kDefaultId},
         {kQntNotationConnectorEndArrowhead, kDefaultId},
         {kQntNotationConnectorStartArrowheadColor, 0},
@@ -357,9 +367,14 @@ void QntConnectorModeInspector::applyDefaultsToObject(const VRObjectRef &object)
 
 void QntConnectorModeInspector::resetDefaultsForCurrentOnlyContextObject()
 {
+    resetToBuiltInLook(tr("Reset This Only"));
+}
+
+void QntConnectorModeInspector::resetToBuiltInLook(const QString &stepName)
+{
     // Straight through the toolbar controls, onto the current targets: each control records its
-    // own change, as when the user sets it, and the reset adds no step of its own. The controls'
-    // changes are one user action, undone together.
+    // own change, as when the user sets it. The controls' changes are one user action, undone
+    // together, and the step is named after the reset, not after the last control.
     VRUndoManager *undo = _contextPath ? _contextPath->undoManager() : nullptr;
     if (undo)
         undo->beginUndoGrouping();
@@ -379,8 +394,10 @@ void QntConnectorModeInspector::resetDefaultsForCurrentOnlyContextObject()
         break;
     case kNoFamily: break;
     }
-    if (undo)
+    if (undo) {
+        undo->setActionName(stepName);
         undo->endUndoGrouping();
+    }
 }
 
 void QntConnectorModeInspector::resetDefaultsContextObject()
@@ -389,7 +406,7 @@ void QntConnectorModeInspector::resetDefaultsContextObject()
     if (key.isEmpty())
         return;
     UserDefaults::standardUserDefaults().removeObjectForKey(key);
-    resetDefaultsForCurrentOnlyContextObject();
+    resetToBuiltInLook(tr("Reset Defaults"));
 }
 
 void QntConnectorModeInspector::saveAsDefaults(int tag, QWidget *popUpView)

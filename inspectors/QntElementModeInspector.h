@@ -268,6 +268,8 @@ protected:
     void onlyContourModeAction() override;
 
 private:
+    // The built-in look on the current targets, as one undo step of that name.
+    void resetToBuiltInLook(const QString &stepName);
     void buildTableViews();
     bool isCustomizableNotation() const;
     void buildImageShapeView();

@@ -241,22 +241,34 @@ void QntElementModeInspector::resetDefaultsContextObject()
     if (key.isEmpty())
         return;
     UserDefaults::standardUserDefaults().removeObjectForKey(key);
-    resetDefaultsForCurrentOnlyContextObject();
+    resetToBuiltInLook(tr("Reset Defaults"));
 }
 
 void QntElementModeInspector::resetDefaultsForCurrentOnlyContextObject()
+{
+    resetToBuiltInLook(tr("Reset This Only"));
+}
+
+void QntElementModeInspector::resetToBuiltInLook(const QString &stepName)
 {
     const VRObjectRef object = _contextObject;
     if (!object || object->isKindOf<QntElementTable>())
         return;
     // Straight through the toolbar controls, onto the current targets: each control records its
-    // own change, as when the user sets it, and the reset adds no step of its own.
+    // own change, as when the user sets it. Together they are one step named after the reset.
+    VRUndoManager *undo = object->undoManager();
+    if (undo)
+        undo->beginUndoGrouping();
     if (object->isKindOf<QntImageShape>()) {
         populateImageShapeStyleToolbar();
         applyDefaultsToImageShape(defaultsForImageShape());
     } else if (object->isKindOf<QntElement>() && isCustomizableNotation()) {
         populateSimpleStyleToolbar();
         applyDefaultsToSimpleElement(std::optional<QVariantMap>(defaultsForElement()));
+    }
+    if (undo) {
+        undo->setActionName(stepName);
+        undo->endUndoGrouping();
     }
 }
 

@@ -216,6 +216,94 @@ TEST(ConnectorDefaultsTest, ResetForThisOnlyKeepsTheStoredDefaults)
     EXPECT_DOUBLE_EQ(c->shaftStyle()->strokeWidth(), 3.0);
 }
 
+struct ResetCase {
+    const char *name;
+    const QString &notation;
+    const QString &notification;
+    const char *stepName;
+};
+
+void PrintTo(const ResetCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class ConnectorResetTest : public testing::TestWithParam<ResetCase>
+{
+};
+
+TEST_P(ConnectorResetTest, AResetIsOneUndoStepNamedAfterIt)
+{
+    Harness h(GetParam().notation);
+    const std::shared_ptr<QntConnector> c = h.connect({100, 100}, {400, 300});
+    h.inspector->applyDefaults(
+        {{kQntNotationConnectorLine, int(QntConnectorModeInspector::kOrthogonalRouting)},
+         {kQntCustomNotationConnectorLine, int(QntConnectorModeInspector::kOrthogonalRouting)},
+         {kQntCustomNotationConnectorWidth, 6.0}},
+        c);
+    // The connector's own look, without what was applied last (the inspector's, not the
+    // connector's).
+    const auto ownLook = [&] {
+        QVariantMap look = h.inspector->styleOfObject(c).value();
+        for (const QString &key : look.keys())
+            if (key.startsWith(QStringLiteral("last")))
+                look.remove(key);
+        return look;
+    };
+    const int depth = h.depth();
+    const QVariantMap before = ownLook();
+
+    h.post(GetParam().notification, c);
+    EXPECT_EQ(h.depth(), depth + 1);
+    EXPECT_EQ(h.undo()->undoActionName(), QString::fromLatin1(GetParam().stepName));
+    EXPECT_EQ(QntConnectorModeInspector::routingTagForConnector(*c),
+              QntConnectorModeInspector::kStraightRouting);
+    h.undo()->undo();
+    EXPECT_EQ(ownLook(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ConnectorResetTest,
+    testing::Values(ResetCase{"SkinThisOnly", kSkinNotation,
+                              kQntResetDefaultsForCurrentOnlyConnectorNotification,
+                              "Reset This Only"},
+                    ResetCase{"SkinDefaults", kSkinNotation,
+                              kQntResetDefaultsForConnectorNotification, "Reset Defaults"},
+                    ResetCase{"CustomThisOnly", kCustomizableNotation,
+                              kQntResetDefaultsForCurrentOnlyConnectorNotification,
+                              "Reset This Only"},
+                    ResetCase{"CustomDefaults", kCustomizableNotation,
+                              kQntResetDefaultsForConnectorNotification, "Reset Defaults"}),
+    [](const testing::TestParamInfo<ResetCase> &info) { return info.param.name; });
+
+TEST(ConnectorDefaultsTest, AResetGivesTheNotationsOwnConnectorWithItsArrowheads)
+{
+    // The notation draws no styled connectors: its new connectors take its default body, which
+    // the reset brings back with that body's arrowheads.
+    Harness h(kSkinNotation);
+    const QntNotationRef notation = h.palette.drawing()->currentNotation();
+    ASSERT_EQ(notation->stringParamForKey(QStringLiteral("UseVRStyledConnector")),
+              QStringLiteral("NO"));
+    const QString body = notation->defaultConnectorId();
+    const QString end = notation->defaultArrowIdAsStart(false, body);
+    ASSERT_FALSE(end.isEmpty());
+    const std::shared_ptr<QntConnector> c = h.connect({100, 100}, {400, 300});
+    QString otherBody;
+    for (const QntConnectorRecord &record : notation->connectorsList(2))
+        if (record.connectorId != body && !notation->arrowheadsList(record.connectorId).isEmpty())
+            otherBody = record.connectorId;
+    ASSERT_FALSE(otherBody.isEmpty());
+    c->addSkin({{QStringLiteral("bodyID"), otherBody},
+                {QStringLiteral("startArrowheadId"), QStringLiteral("fcHeadDiamondHollow")},
+                {QStringLiteral("endArrowheadId"), QStringLiteral("fcHeadBar")}});
+
+    h.post(kQntResetDefaultsForCurrentOnlyConnectorNotification, c);
+    EXPECT_EQ(c->ID(), body);
+    EXPECT_EQ(endArrow(*c), end);
+    const QntConnectorArrow *start = c->startEndPoint()->arrow();
+    EXPECT_EQ(start ? start->ID() : QString(), notation->defaultArrowIdAsStart(true, body));
+}
+
 struct NewConnectorCase {
     const char *name;
     bool deleteBeforeTheDelay;

@@ -228,8 +228,16 @@ TEST(ElementDefaultsTest, ResetRemovesTheStoredLookAndGivesTheBuiltInOne)
     const VRObjectRef element = h.placeElement({200, 150});
     h.inspector->applyDefaults(styledLook(), element);
     defaults.setObject(styledLook(), kQntCustomNotationDefaultElement);
+    // Each reset is one undo step, named after it.
+    const auto steps = [&] {
+        h.undo()->closeOpenGroups();
+        return h.undo()->undoStack().size();
+    };
+    const auto depth = steps();
 
     h.post(kQntResetDefaultsForCurrentOnlyElementNotification, element);
+    EXPECT_EQ(steps(), depth + 1);
+    EXPECT_EQ(h.undo()->undoActionName(), QStringLiteral("Reset This Only"));
     EXPECT_TRUE(defaults.objectForKey(kQntCustomNotationDefaultElement).isValid());
     const QVariantMap reset = h.styleOf(element);
     const QVariantMap builtIn = QntElementModeInspector::defaultsForElement();
@@ -251,8 +259,12 @@ TEST(ElementDefaultsTest, ResetRemovesTheStoredLookAndGivesTheBuiltInOne)
     // The text keeps its look: the built-in dictionary has no text keys.
     EXPECT_EQ(reset.value(kQntNotationElementTextAlignment).toInt(), 2);
 
+    h.inspector->applyDefaults(styledLook(), element);
+    const auto applied = steps();
     h.post(kQntResetDefaultsForElementNotification, element);
     EXPECT_FALSE(defaults.objectForKey(kQntCustomNotationDefaultElement).isValid());
+    EXPECT_EQ(steps(), applied + 1);
+    EXPECT_EQ(h.undo()->undoActionName(), QStringLiteral("Reset Defaults"));
 }
 
 TEST(ElementDefaultsTest, ImageShapeDefaultsSaveApplyAndReset)

@@ -20,6 +20,7 @@
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/notations/QntNotation.h"
 #include "framework/undo/VRUndoManager.h"
+#include "framework/undo/VRUndoRegistrationOff.h"
 #include "framework/undo/VRUndoStep.h"
 #include "framework/view/VRDrawingView.h"
 #include "platform/ColorPanel.h"
@@ -83,6 +84,7 @@ QntGroupModeInspector::QntGroupModeInspector(QObject *parent)
     m_observers.push_back(
         center.addObserver(kVRColorWellWillActivate, nullptr,
                            [this](const Notification &n) { waitForColorPanel(n.object); }));
+    observeUndoAndRedo();
 }
 
 QntGroupModeInspector::QntGroupModeInspector(VREmbedded, QWidget *hostWindow, VRDrawing *drawing)
@@ -108,6 +110,30 @@ QntGroupModeInspector::QntGroupModeInspector(VREmbedded, QWidget *hostWindow, VR
     m_observers.push_back(NotificationCenter::defaultCenter().addObserver(
         kQntInlineEditingStartedNotification, nullptr,
         [this](const Notification &n) { inlineEditingStartedNotification(n); }));
+    observeUndoAndRedo();
+}
+
+void QntGroupModeInspector::observeUndoAndRedo()
+{
+    // An undo or a redo changes the objects without a word to the controls: every control that
+    // shows the selection's state reads it again.
+    for (const QString &name :
+         {kVRUndoManagerDidUndoChangeNotification, kVRUndoManagerDidRedoChangeNotification}) {
+        m_observers.push_back(NotificationCenter::defaultCenter().addObserver(
+            name, nullptr, [this](const Notification &n) {
+                if (n.object && n.object == undoManager())
+                    showSelectionAgain();
+            }));
+    }
+}
+
+void QntGroupModeInspector::showSelectionAgain()
+{
+    // Reading the objects into the controls is no change of the user's.
+    const VRUndoRegistrationOff off(undoManager());
+    refreshControls();
+    if (m_contourStyleView && m_contourStyleView->isVisible())
+        populateSimpleStyleToolbar();
 }
 
 VRDrawing *QntGroupModeInspector::targetDrawing() const
@@ -434,14 +460,20 @@ void QntGroupModeInspector::refreshControls()
             QLocale().toString((o->location().x() - drawing->leftMargin()) / f, 'f', 2));
         _yCenterTextbox->setText(
             QLocale().toString((o->location().y() - drawing->topMargin()) / f, 'f', 2));
-    } else if (single && objects.first()->isKindOf<QntConnector>()) {
-        // A connector has no size of its own to type.
+    } else {
+        // No one shape: the fields name no size or position. Several objects show none of theirs
+        // (a value typed goes to every selected shape); a connector has no size of its own.
         for (QLineEdit *field : {_widthTextbox, _heightTextbox, _xCenterTextbox, _yCenterTextbox})
             field->clear();
-        _elemResizeEachElementSlider->setEnabled(false);
-        if (_elemResizeToLargestButton)
-            _elemResizeToLargestButton->setEnabled(false);
+        if (single && objects.first()->isKindOf<QntConnector>()) {
+            _elemResizeEachElementSlider->setEnabled(false);
+            if (_elemResizeToLargestButton)
+                _elemResizeToLargestButton->setEnabled(false);
+        }
     }
+    const QString several = objects.size() > 1 ? tr("Several") : QString();
+    for (QLineEdit *field : {_widthTextbox, _heightTextbox, _xCenterTextbox, _yCenterTextbox})
+        field->setPlaceholderText(several);
     showTableSwitches();
     switchControlsForCustomNotation();
     populateTextColorButtons();

@@ -92,6 +92,9 @@ public:
     // Fills the controls for a drawing and for the current selection.
     void populateControlsForDrawing(VRDrawing *drawing);
     void refreshControls();
+    // The controls read the selection again, without recording anything: after an undo or a
+    // redo, and after a defaults verb.
+    void showSelectionAgain();
 
     // Text of elements (with connectors' labels and tables' cells) and of connectors.
     void elementFontFamilyAction(const QString &family);
@@ -326,6 +329,7 @@ protected:
     void selectedObjectDidChange(const Notification &notification) override;
 
 private:
+    void observeUndoAndRedo();
     void buildViews();
     // A toolbar's light controls shown in a document window's light column keep a dark ground
     // of their own.

@@ -49,6 +49,7 @@ QWidget *QntGroupModeInspector::buildDefaultsMenu(const QString &name, QWidget *
                 saveAsDefaultsForConnectors(tag);
             else
                 saveAsDefaults(tag);
+            showSelectionAgain();
         });
     button->setObjectName(name + QStringLiteral("Menu"));
     layout->addWidget(button);
@@ -61,6 +62,7 @@ QWidget *QntGroupModeInspector::buildDefaultsMenu(const QString &name, QWidget *
             connectorLoadDefaults();
         else
             elementLoadDefaults();
+        showSelectionAgain();
     });
     layout->addWidget(load);
     layout->addStretch(1);

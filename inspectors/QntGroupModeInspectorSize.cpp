@@ -118,7 +118,10 @@ QWidget *QntGroupModeInspector::buildGeometryView(QWidget *pane)
     defaults->setObjectName(QStringLiteral("applyDefaults"));
     defaults->setToolTip(tr("Give every selected object its stored defaults"));
     geometryForm->addRow(defaults);
-    connect(defaults, &QPushButton::clicked, this, [this] { applyDefaultsAction(); });
+    connect(defaults, &QPushButton::clicked, this, [this] {
+        applyDefaultsAction();
+        showSelectionAgain();
+    });
     _elemResizeEachElementSlider->setToolTip(tr("Scale each shape from its original size"));
     connect(_elemResizeEachElementSlider, &QSlider::valueChanged, this,
             [this](int value) { resizeEachElement(value / 10.0); });
@@ -526,6 +529,12 @@ void QntGroupModeInspector::selectedShapeInfoDidChange(const Notification &notif
         info.value(QStringLiteral("sender")).value<QObject *>());
     VRDrawing *drawing = targetDrawing();
     if (!view || !drawing || view->drawing() != drawing)
+        return;
+    // The fields show one shape's geometry: not one of several selected objects as if it were
+    // theirs, and not a connector's.
+    const VRObjectList objects = selection();
+    if (objects.size() > 1
+        || (objects.size() == 1 && !objects.first()->isKindOf<VRDrawableShape>()))
         return;
     const QString keys[] = {QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("width"),
                             QStringLiteral("height")};

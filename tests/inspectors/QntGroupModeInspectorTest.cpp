@@ -846,6 +846,51 @@ TEST(QntGroupModeInspectorTest, ShapeInfoFromTheDrawingsViewFillsTheSizeFields)
                            locale.toString(40.0, 'f', 2), locale.toString(20.25, 'f', 2)}));
 }
 
+TEST(QntGroupModeInspectorTest, TheSizeFieldsShowOneShapeOnlyAndATypedWidthReachesEveryShape)
+{
+    Harness h;
+    const auto a = h.placeElement({150, 150}, {100, 40});
+    const auto b = h.placeElement({400, 150}, {60, 90});
+    const auto connector = h.connect(a, b);
+    QLineEdit *const fields[] = {h.inspector->widthTextbox(), h.inspector->heightTextbox(),
+                                 h.inspector->xCenterTextbox(), h.inspector->yCenterTextbox()};
+    const auto shown = [&] {
+        QStringList texts;
+        for (QLineEdit *field : fields)
+            texts << field->text();
+        return texts;
+    };
+    const QStringList empty{QString(), QString(), QString(), QString()};
+    h.select({a});
+    ASSERT_NE(shown(), empty);
+    // Several objects, or a connector: no one shape's values, also when a drawing view reports
+    // the geometry of one of them.
+    const struct {
+        const char *name;
+        VRObjectList selection;
+        VRObjectRef reported;
+    } cases[] = {{"TwoShapes", {a, b}, b},
+                 {"ShapesAndConnector", {a, connector, b}, a},
+                 {"Connector", {connector}, connector}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        h.select({a});
+        h.select(c.selection);
+        EXPECT_EQ(shown(), empty);
+        h.palette.view->postShapeInfo(c.reported);
+        EXPECT_EQ(shown(), empty);
+    }
+    // A width typed for several shapes goes to each of them, and leaves each height alone.
+    h.select({a, b});
+    h.inspector->widthTextbox()->setText(QStringLiteral("5"));
+    EXPECT_TRUE(h.inspector->applyDimensionAction());
+    const double width = 5 * h.inspector->unitConversionFactor();
+    EXPECT_DOUBLE_EQ(a->size().width(), width);
+    EXPECT_DOUBLE_EQ(b->size().width(), width);
+    EXPECT_DOUBLE_EQ(a->size().height(), 40);
+    EXPECT_DOUBLE_EQ(b->size().height(), 90);
+}
+
 TEST(QntGroupModeInspectorTest, AnOpenTextColourPopoverKeepsThePanelOpenAndItsSwatchRecolours)
 {
     Harness h;

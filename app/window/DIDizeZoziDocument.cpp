@@ -70,6 +70,7 @@
 #include <QVariantAnimation>
 #include <QWindow>
 
+#include <functional>
 #include <map>
 
 bool DIDizeZoziDocument::s_defaultQualityModulation = false;
@@ -555,6 +556,20 @@ QWidget *DIDizeZoziDocument::placeholderSection(const QString &title, const QStr
 namespace {
 // The Element section's fill and stroke buttons: they show the selected object's colour and
 // give it each colour picked from its scheme's Text colours.
+// Calls `show` after each change recorded in the drawing's undo manager and after each undo and
+// redo of it, so a control showing the selection's state shows it as it is then.
+NotificationToken observeChangesOf(VRDrawing *drawing, std::function<void()> show)
+{
+    return NotificationCenter::defaultCenter().addObserver(
+        kQntUndoRedoChangedNotification, nullptr,
+        [drawing = QPointer<VRDrawing>(drawing), show = std::move(show)](const Notification &n) {
+            if (drawing
+                && n.userInfo.value(QStringLiteral("UndoManager")).value<VRUndoManager *>()
+                       == drawing->undoManager())
+                show();
+        });
+}
+
 class SelectionColourDelegate : public QObject, public QntColorPickerDelegate
 {
 public:
@@ -566,6 +581,7 @@ public:
     {
         m_token = NotificationCenter::defaultCenter().addObserver(
             kVRLayerSelectionDidChange, nullptr, [this](const Notification &) { showColour(); });
+        m_undoToken = observeChangesOf(m_drawing, [this] { showColour(); });
         showColour();
     }
     VRDrawing *currentDrawing() const override { return m_drawing; }
@@ -603,6 +619,7 @@ private:
     QPointer<VRDrawing> m_drawing;
     bool m_fill;
     NotificationToken m_token;
+    NotificationToken m_undoToken;
 };
 // The Element section's scheme button: it shows the selected element's colour scheme and gives
 // it the scheme picked.
@@ -616,6 +633,7 @@ public:
     {
         m_token = NotificationCenter::defaultCenter().addObserver(
             kVRLayerSelectionDidChange, nullptr, [this](const Notification &) { showScheme(); });
+        m_undoToken = observeChangesOf(m_drawing, [this] { showScheme(); });
         showScheme();
     }
     VRDrawing *currentDrawing() const override { return m_drawing; }
@@ -648,6 +666,7 @@ private:
     QntColorSchemePicker *m_button;
     QPointer<VRDrawing> m_drawing;
     NotificationToken m_token;
+    NotificationToken m_undoToken;
 };
 } // namespace
 
@@ -1237,18 +1256,10 @@ void DIDizeZoziDocument::selectedObjectDidChange(const Notification &)
     if (!layer || !_inspectorOutlineView)
         return;
     const VRObjectList selection = layer->selection();
-    if (selection.size() >= 2) {
-        // The selected objects' union, not the whole layer's; its origin: a coordinate pair,
-        // not half its size.
-        const QRectF r = layer->selectionBounds();
-        const QStringList origin = drawing()->formattedConvertedPoint(r.topLeft());
-        _infoLabel->setText(QStringLiteral("W:%1 H:%2 X0:%3 Y0:%4")
-                                .arg(drawing()->formattedConvertedLength(r.width()),
-                                     drawing()->formattedConvertedLength(r.height()),
-                                     origin.value(0), origin.value(1)));
-    } else if (selection.isEmpty()) {
+    if (selection.size() >= 2)
+        showSelectionBounds(*layer);
+    else if (selection.isEmpty())
         _infoLabel->clear();
-    }
     const VRObjectRef s = layer->singleSelection();
     const bool directlyDrawn = s && s->isKindOf<QntDirectlyDrawedElement>();
     const bool text = s && s->isKindOf<QntText>();
@@ -1320,6 +1331,18 @@ void DIDizeZoziDocument::selectedObjectDidChange(const Notification &)
     }
 }
 
+void DIDizeZoziDocument::showSelectionBounds(VRObjectDrawingLayer &layer)
+{
+    // The selected objects' union, not the whole layer's; its origin: a coordinate pair, not
+    // half its size.
+    const QRectF r = layer.selectionBounds();
+    const QStringList origin = drawing()->formattedConvertedPoint(r.topLeft());
+    _infoLabel->setText(QStringLiteral("W:%1 H:%2 X0:%3 Y0:%4")
+                            .arg(drawing()->formattedConvertedLength(r.width()),
+                                 drawing()->formattedConvertedLength(r.height()), origin.value(0),
+                                 origin.value(1)));
+}
+
 void DIDizeZoziDocument::showElementColorList(const VRObjectRef &element)
 {
     QWidget *holder = m_colorListHolder;
@@ -1380,6 +1403,10 @@ void DIDizeZoziDocument::undoRedoChangedNotification(const Notification &notific
         return;
     if (isLoadingFromNib())
         return;
+    // A change, undo or redo may have moved or resized the selected objects.
+    if (auto *layer = drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+        layer && _infoLabel && layer->selection().size() >= 2)
+        showSelectionBounds(*layer);
     // Schedules the autosave and marks the window whatever task class recorded the step.
     noteEditedStateChanged();
     updateTitle();

@@ -171,6 +171,8 @@ public:
     // The colours section shows the group inspector's colour list of `element` when it is a
     // directly drawn element, and hides the list otherwise.
     void showElementColorList(const VRObjectRef &element);
+    // The info line shows the size and origin of the layer's selected objects together.
+    void showSelectionBounds(VRObjectDrawingLayer &layer);
     void scrollingInProgressNotification();
     void updateZoomSlider(const Notification &notification);
     void undoRedoChangedNotification(const Notification &notification);

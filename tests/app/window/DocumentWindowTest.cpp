@@ -17,6 +17,7 @@
 #include "app/panels/VKObjectInspector.h"
 #include "app/panels/VKToolPalette.h"
 #include "app/undo/QntUndoInspector.h"
+#include "connectors/QntConnectorModeInspector.h"
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntConnectorEndPoint.h"
 #include "framework/model/QntDirectlyDrawedElement.h"
@@ -578,15 +579,28 @@ TEST_F(DocumentWindow, AMultipleSelectionShowsTheSizeAndOriginOfTheSelectedObjec
     layer->addObjectToSelection(a);
     layer->addObjectToSelection(b);
     document->selectedObjectDidChange({kVRLayerSelectionDidChange, layer, {}});
-    const QRectF r = a->bounds().united(b->bounds());
-    EXPECT_DOUBLE_EQ(r.width(), 300.0);
-    const QStringList origin = document->drawing()->formattedConvertedPoint(r.topLeft());
-    EXPECT_EQ(document->infoLabel()->text().toStdString(),
-              QString("W:%1 H:%2 X0:%3 Y0:%4")
-                  .arg(document->drawing()->formattedConvertedLength(r.width()),
-                       document->drawing()->formattedConvertedLength(r.height()), origin.value(0),
-                       origin.value(1))
-                  .toStdString());
+    const auto line = [&] {
+        const QRectF r = a->bounds().united(b->bounds());
+        const QStringList origin = document->drawing()->formattedConvertedPoint(r.topLeft());
+        return QString("W:%1 H:%2 X0:%3 Y0:%4")
+            .arg(document->drawing()->formattedConvertedLength(r.width()),
+                 document->drawing()->formattedConvertedLength(r.height()), origin.value(0),
+                 origin.value(1))
+            .toStdString();
+    };
+    EXPECT_DOUBLE_EQ(a->bounds().united(b->bounds()).width(), 300.0);
+    EXPECT_EQ(document->infoLabel()->text().toStdString(), line());
+    // A move of a selected object, and its undo, show in the line at once.
+    const std::string before = line();
+    VRUndoManager *undo = document->drawing()->undoManager();
+    undo->closeOpenGroups();
+    b->setLocation(QPointF(550, 225));
+    undo->closeOpenGroups();
+    ASSERT_NE(line(), before);
+    EXPECT_EQ(document->infoLabel()->text().toStdString(), line());
+    undo->undo();
+    ASSERT_EQ(line(), before);
+    EXPECT_EQ(document->infoLabel()->text().toStdString(), before);
 }
 
 TEST_F(DocumentWindow, TheSequencePaneComesWithTheSequenceNotationAndSwitchesBack)
@@ -1288,6 +1302,82 @@ TEST_F(DocumentWindow, TheConnectorAndTableSectionsChangeTheSelectionInOneStep)
         undo->undo();
         EXPECT_EQ(looks(), before);
     }
+}
+
+TEST_F(DocumentWindow, TheSectionsShowTheSelectionAsAnUndoOrARedoLeavesIt)
+{
+    DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(document, nullptr);
+    auto *layer = document->drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    const QntElementRecord &shape =
+        document->drawing()->currentNotation()->shapeElementsList().value(0);
+    ASSERT_NE(shape.prototype, nullptr);
+    std::shared_ptr<QntElement> elements[2];
+    for (int k = 0; k < 2; ++k) {
+        VRObjectRef element = shape.prototype->copy();
+        element->setIsPrototype(false);
+        element->setLocation(QPointF(100 + 250 * k, 120));
+        layer->addObject(element);
+        elements[k] = std::static_pointer_cast<QntElement>(element);
+    }
+    auto connector = std::make_shared<QntConnector>();
+    auto style = VRStyle::create();
+    style->addRenderer(std::make_shared<VRArrowStroke>());
+    connector->setStyle(style);
+    connector->setEnds(elements[0]->location(), elements[1]->location());
+    layer->addObject(connector);
+    connector->startEndPoint()->attach(elements[0], 1);
+    connector->endEndPoint()->attach(elements[1], 3);
+    connector->makeStraight();
+    connector->updateStyle();
+    VRUndoManager *undo = document->drawing()->undoManager();
+    const auto step = [undo](const std::function<void()> &act) {
+        undo->closeOpenGroups();
+        act();
+        undo->closeOpenGroups();
+    };
+
+    // The connector section: a body change moves the connector to the thick set; undo and redo
+    // move the section's live set with it.
+    layer->exchangeSelectionWithObjectsFromArray({connector});
+    QWidget *section = document->sectionView(DIDizeZoziDocument::Section::NoncustomConnector);
+    ASSERT_NE(section, nullptr);
+    auto *thin = section->findChild<QWidget *>("thinConnectors");
+    auto *thick = section->findChild<QWidget *>("thickConnectors");
+    auto *body = section->findChild<QComboBox *>("thinStrokeDash");
+    ASSERT_TRUE(thin && thick && body);
+    const auto live = [&] {
+        return QStringLiteral("%1%2").arg(thin->isEnabled()).arg(thick->isEnabled());
+    };
+    EXPECT_EQ(live(), QStringLiteral("10"));
+    const int thickBody =
+        body->findData(QntConnectorModeInspector::kFirstThickLineTag, Qt::UserRole);
+    ASSERT_GE(thickBody, 0);
+    step([&] {
+        body->setCurrentIndex(thickBody);
+        body->activated(thickBody);
+    });
+    ASSERT_TRUE(QntConnectorModeInspector::isThick(*connector));
+    EXPECT_EQ(live(), QStringLiteral("01"));
+    step([&] { undo->undo(); });
+    ASSERT_FALSE(QntConnectorModeInspector::isThick(*connector));
+    EXPECT_EQ(live(), QStringLiteral("10"));
+    step([&] { undo->redo(); });
+    EXPECT_EQ(live(), QStringLiteral("01"));
+
+    // The element section's fill button shows the fill as each change, undo and redo leaves it.
+    layer->exchangeSelectionWithObjectsFromArray({elements[0]});
+    auto *fill = document->sectionView(DIDizeZoziDocument::Section::NoncustomElement)
+                     ->findChild<QntColorPicker *>("fillColourPicker");
+    ASSERT_NE(fill, nullptr);
+    const QColor before = elements[0]->editableStyle()->fillColour();
+    EXPECT_EQ(fill->color(), before);
+    step([&] { elements[0]->editableStyle()->setFillColour(QColor(Qt::red)); });
+    EXPECT_EQ(fill->color(), QColor(Qt::red));
+    step([&] { undo->undo(); });
+    EXPECT_EQ(fill->color(), before);
+    step([&] { undo->redo(); });
+    EXPECT_EQ(fill->color(), QColor(Qt::red));
 }
 
 TEST_F(DocumentWindow, TheContourStyleSectionEditsTheOneSelectedDrawnElementOneStepEach)

@@ -361,6 +361,57 @@ StateTable &stateTable()
     return table;
 }
 
+// What a search learns about a point of its grid, kept for the rest of that search: a point is
+// reached in up to four directions and each time tries three moves, which ask the same
+// questions of the shapes and the routed segments.
+class NodeFacts
+{
+public:
+    // Searches over more points than this (the whole of a large drawing) ask afresh.
+    static constexpr size_t kMaxNodes = size_t(1) << 18;
+    static constexpr quint8 kUnknown = 0xFF;
+
+    struct Node {
+        quint32 stamp;
+        quint8 free;         // kUnknown, or 0 / 1: no shape on or near the point
+        quint8 blocked;      // bits 0-3: move d is known; bits 4-7: move d enters a shape
+        quint8 crossings[4]; // routed segments a move crosses; kUnknown when not yet counted
+    };
+
+    // Starts a search over `count` points; false when they are too many to keep.
+    bool reset(size_t count)
+    {
+        if (count > kMaxNodes)
+            return false;
+        if (m_nodes.size() < count)
+            m_nodes.resize(count, Node{0, kUnknown, 0, {kUnknown, kUnknown, kUnknown, kUnknown}});
+        if (++m_stamp == 0) {
+            for (Node &n : m_nodes)
+                n.stamp = 0;
+            m_stamp = 1;
+        }
+        return true;
+    }
+
+    Node &at(size_t node)
+    {
+        Node &n = m_nodes[node];
+        if (n.stamp != m_stamp)
+            n = Node{m_stamp, kUnknown, 0, {kUnknown, kUnknown, kUnknown, kUnknown}};
+        return n;
+    }
+
+private:
+    std::vector<Node> m_nodes;
+    quint32 m_stamp = 0;
+};
+
+NodeFacts &nodeFacts()
+{
+    static thread_local NodeFacts facts;
+    return facts;
+}
+
 struct QueueItem {
     double f;
     double g;
@@ -371,6 +422,38 @@ struct QueueItem {
             return f > o.f;
         return g < o.g; // deeper first among equals: fewer expansions on open ground
     }
+};
+
+// The search's open list: a binary heap, as std::priority_queue keeps it (so equal items come
+// out in the same order), in storage kept between searches.
+class OpenList
+{
+public:
+    OpenList()
+        : m_items(store())
+    {
+        m_items.clear();
+    }
+    bool empty() const { return m_items.empty(); }
+    const QueueItem &top() const { return m_items.front(); }
+    void push(const QueueItem &item)
+    {
+        m_items.push_back(item);
+        std::push_heap(m_items.begin(), m_items.end());
+    }
+    void pop()
+    {
+        std::pop_heap(m_items.begin(), m_items.end());
+        m_items.pop_back();
+    }
+
+private:
+    static std::vector<QueueItem> &store()
+    {
+        static thread_local std::vector<QueueItem> items;
+        return items;
+    }
+    std::vector<QueueItem> &m_items;
 };
 
 } // namespace
@@ -882,7 +965,9 @@ bool VRConnectorRouter::orthogonalSearch(const std::vector<Port> &starts,
 
     StateTable &table = stateTable();
     table.reset();
-    std::priority_queue<QueueItem> open;
+    NodeFacts &factTable = nodeFacts();
+    const bool keepFacts = factTable.reset(size_t(xs.size()) * size_t(ny));
+    OpenList open;
     bool inserted = false;
     for (const Port &p : starts) {
         const quint64 state = stateOf(indexOf(xs, p.exit.x()), indexOf(ys, p.exit.y()), p.outDir);
@@ -964,7 +1049,15 @@ bool VRConnectorRouter::orthogonalSearch(const std::vector<Port> &starts,
             continue;
         // Shapes' edges are lines of the grid, so the moves from a point in the open outside
         // every shape cannot enter one.
-        const bool free = !nearObstacle(xs[i], ys[j], ignored);
+        NodeFacts::Node *facts = keepFacts ? &factTable.at(size_t(node)) : nullptr;
+        bool free;
+        if (facts && facts->free != NodeFacts::kUnknown) {
+            free = facts->free != 0;
+        } else {
+            free = !nearObstacle(xs[i], ys[j], ignored);
+            if (facts)
+                facts->free = free ? 1 : 0;
+        }
         for (int nd = 0; nd < 4; ++nd) {
             if (dir != kNoDir && nd == opposite(dir))
                 continue; // no U-turn on the spot
@@ -972,8 +1065,18 @@ bool VRConnectorRouter::orthogonalSearch(const std::vector<Port> &starts,
             if (ni < 0 || nj < 0 || ni >= qint64(xs.size()) || nj >= qint64(ny))
                 continue;
             const double x0 = xs[i], y0 = ys[j], x1 = xs[ni], y1 = ys[nj];
-            if (!free && blockedAt((x0 + x1) / 2, (y0 + y1) / 2, ignored))
-                continue;
+            if (!free) {
+                bool blocked;
+                if (facts && (facts->blocked & (1 << nd))) {
+                    blocked = facts->blocked & (16 << nd);
+                } else {
+                    blocked = blockedAt((x0 + x1) / 2, (y0 + y1) / 2, ignored);
+                    if (facts)
+                        facts->blocked |= quint8((1 << nd) | (blocked ? 16 << nd : 0));
+                }
+                if (blocked)
+                    continue;
+            }
             const bool turning = dir != kNoDir && dir != nd;
             double g = item.g + std::abs(x1 - x0) + std::abs(y1 - y0) + (turning ? penalty : 0.0);
             const quint64 ns = stateOf(quint64(ni), quint64(nj), nd);
@@ -982,8 +1085,15 @@ bool VRConnectorRouter::orthogonalSearch(const std::vector<Port> &starts,
                 continue;
             const bool horizontal = nd < 2;
             if (crossingCost > 0) {
-                const int crossed = horizontal ? crossingsAlong(true, y0, x0, x1)
-                                               : crossingsAlong(false, x0, y0, y1);
+                int crossed;
+                if (facts && facts->crossings[nd] != NodeFacts::kUnknown) {
+                    crossed = facts->crossings[nd];
+                } else {
+                    crossed = horizontal ? crossingsAlong(true, y0, x0, x1)
+                                         : crossingsAlong(false, x0, y0, y1);
+                    if (facts && crossed < NodeFacts::kUnknown)
+                        facts->crossings[nd] = quint8(crossed);
+                }
                 g += crossingCost * crossed;
                 if (turning) {
                     const int side = (nd == 0 || nd == 2) ? 1 : 0;
@@ -1030,13 +1140,11 @@ bool VRConnectorRouter::legClear(const QPointF &a, const QPointF &b,
                                  const std::vector<VRRouteId> &ignored) const
 {
     const QRectF seg = QRectF(a, b).normalized();
-    for (VRRouteId id : m_index->query(seg.adjusted(-1, -1, 1, 1))) {
-        if (std::find(ignored.begin(), ignored.end(), id) != ignored.end())
-            continue;
-        if (segmentCrossesInterior(a, b, m_obstacles.at(id).inflated))
-            return false;
-    }
-    return true;
+    // The index keeps each shape's inflated outline.
+    return !m_index->any(seg.adjusted(-1, -1, 1, 1), [&](const VRRouteSpatialIndex::Entry &e) {
+        return std::find(ignored.begin(), ignored.end(), e.id) == ignored.end()
+               && segmentCrossesInterior(a, b, e.rect);
+    });
 }
 
 int VRConnectorRouter::crossingsOf(const QList<QPointF> &path, qsizetype from, qsizetype to) const

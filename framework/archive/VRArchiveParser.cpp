@@ -3,6 +3,7 @@
 #include <QJsonDocument>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <optional>
 
@@ -29,19 +30,19 @@ public:
         if (index != m_current) {
             std::unique_lock lock(m_parser.m_mutex);
             Run &run = *m_parser.m_runs[index];
-            if (index > m_parser.m_reading) {
-                m_parser.m_reading = index;
-                m_parser.m_work.notify_all();
+            m_parser.m_reading = std::max(m_parser.m_reading, index);
+            if (m_current != size_t(-1)) {
+                // Read: a worker frees it, off the reader's thread.
+                m_parser.m_garbage.push_back(std::move(m_parser.m_runs[m_current]->records));
             }
+            // Waking the waiting workers costs the reader a system call: they are woken for
+            // every few runs read, and whenever the reader must wait for its run.
+            if (m_parser.m_waitingWorkers > 0 && (!run.done || index % kWakeEvery == 0))
+                m_parser.m_work.notify_all();
             m_parser.m_parsed.wait(lock, [&] { return run.done || m_parser.m_broken.load(); });
             if (!run.done)
                 return QJsonObject();
             m_records = run.records;
-            if (m_current != size_t(-1)) {
-                // Read: a worker frees it, off the reader's thread.
-                m_parser.m_garbage.push_back(std::move(m_parser.m_runs[m_current]->records));
-                m_parser.m_work.notify_one();
-            }
             m_current = index;
         }
         return m_records.at(i % kRecordsPerRun);
@@ -72,18 +73,35 @@ public:
     bool scan(int maximumNesting, int recordedDepth)
     {
         std::vector<size_t> open; // indexes into m_pairs; -1 for unrecorded brackets
-        bool inString = false;
+        // Only quotes and brackets matter between strings.
+        static constexpr auto kSpecial = [] {
+            std::array<bool, 256> table{};
+            for (const unsigned char c : {'"', '{', '}', '[', ']'})
+                table[c] = true;
+            return table;
+        }();
         for (qsizetype i = 0; i < m_size; ++i) {
             const char c = m_data[i];
-            if (inString) {
-                if (c == '\\')
-                    ++i;
-                else if (c == '"')
-                    inString = false;
+            if (!kSpecial[static_cast<unsigned char>(c)])
                 continue;
-            }
             if (c == '"') {
-                inString = true;
+                // The closing quote: the first one not escaped, that is not preceded by an odd
+                // run of backslashes inside the string.
+                const char *from = m_data + i + 1;
+                for (;;) {
+                    const char *quote = static_cast<const char *>(
+                        std::memchr(from, '"', size_t(m_data + m_size - from)));
+                    if (!quote)
+                        return false; // an unterminated string
+                    const char *back = quote;
+                    while (back > m_data + i + 1 && back[-1] == '\\')
+                        --back;
+                    if ((quote - back) % 2 == 0) {
+                        i = quote - m_data;
+                        break;
+                    }
+                    from = quote + 1;
+                }
             } else if (c == '{' || c == '[') {
                 if (int(open.size()) >= maximumNesting)
                     return false;
@@ -101,7 +119,7 @@ public:
                 open.pop_back();
             }
         }
-        return open.empty() && !inString;
+        return open.empty();
     }
 
     // Where the bracket at `at` closes; -1 when it was not recorded.
@@ -397,7 +415,9 @@ void VRArchiveParser::work()
         std::vector<QJsonArray> garbage;
         {
             std::unique_lock lock(m_mutex);
+            ++m_waitingWorkers;
             m_work.wait(lock, [&] { return !m_garbage.empty() || m_stop.load(); });
+            --m_waitingWorkers;
             garbage.swap(m_garbage);
         }
         if (garbage.empty())
@@ -425,7 +445,9 @@ bool VRArchiveParser::waitForReader(size_t index)
         }
         if (index < m_reading + kRunsAhead)
             return true;
+        ++m_waitingWorkers;
         m_work.wait(lock);
+        --m_waitingWorkers;
     }
 }
 

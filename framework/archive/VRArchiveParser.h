@@ -71,6 +71,8 @@ public:
     // workers' own heaps, which keep what they once held after the document is read: about
     // 3 KB a record ahead, so a thousand records ahead is the reading of some 20 ms.
     static constexpr size_t kRunsAhead = 16;
+    // Workers waiting for the reader are woken once every this many runs it reads.
+    static constexpr size_t kWakeEvery = 4;
 
 private:
     struct Run;
@@ -99,6 +101,7 @@ private:
     std::condition_variable m_parsed;
     std::condition_variable m_work; // garbage to free, or stop
     std::vector<QJsonArray> m_garbage;
+    int m_waitingWorkers = 0; // workers asleep on m_work
     size_t m_reading =
         0; // the furthest run the reader has asked for // runs read, for a worker to free
     std::atomic<size_t> m_nextRun{0};

@@ -32,6 +32,10 @@ constexpr size_t kSmallDrawing = 64;
 // drawing): the cost of crossings, which the search cannot foresee, would make it wander
 // through most of the drawing looking for a way round, and a drag would miss its frame.
 constexpr size_t kCrossingAwareShapes = 40;
+// Nor do searches of connectors that end at a shape with more connectors than this (a hub):
+// those fanning into it cross one another next to it whatever their ways, and a search
+// weighing those crossings wanders round the hub looking for a way with fewer.
+constexpr int kHubConnectors = 16;
 constexpr int kNoDir = 4;
 // A route pays for crossing another connector's route a little over half as much as for one
 // more bend.
@@ -538,11 +542,36 @@ QRectF VRConnectorRouter::obstacle(VRRouteId id) const
     return it == m_obstacles.end() ? QRectF() : it->second.rect;
 }
 
+void VRConnectorRouter::countEnds(const VRRouteRequest &request, int change)
+{
+    for (const VRRouteId shape : {request.start.shape, request.end.shape}) {
+        if (shape < 0)
+            continue;
+        auto it = m_connectorsAtShape.try_emplace(shape, 0).first;
+        it->second += change;
+        if (it->second <= 0)
+            m_connectorsAtShape.erase(it);
+    }
+}
+
+bool VRConnectorRouter::joinsAHub(const VRRouteRequest &request) const
+{
+    for (const VRRouteId shape : {request.start.shape, request.end.shape}) {
+        const auto it = shape < 0 ? m_connectorsAtShape.end() : m_connectorsAtShape.find(shape);
+        if (it != m_connectorsAtShape.end() && it->second > kHubConnectors)
+            return true;
+    }
+    return false;
+}
+
 void VRConnectorRouter::setConnector(VRRouteId id, const VRRouteRequest &request)
 {
     auto it = m_connectors.find(id);
     if (it != m_connectors.end() && it->second.request == request && !it->second.raw.isEmpty())
         return;
+    if (it != m_connectors.end())
+        countEnds(it->second.request, -1);
+    countEnds(request, 1);
     Connector &c = m_connectors[id];
     c.request = request;
     c.dirty = true;
@@ -552,6 +581,9 @@ void VRConnectorRouter::setConnector(VRRouteId id, const VRRouteRequest &request
 void VRConnectorRouter::setConnectorRoute(VRRouteId id, const VRRouteRequest &request,
                                           const QList<QPointF> &route)
 {
+    if (const auto known = m_connectors.find(id); known != m_connectors.end())
+        countEnds(known->second.request, -1);
+    countEnds(request, 1);
     Connector &c = m_connectors[id];
     if (!c.raw.isEmpty()) {
         removeRoutedSegments(id, c.raw);
@@ -576,6 +608,7 @@ void VRConnectorRouter::removeConnector(VRRouteId id)
     if (it == m_connectors.end())
         return;
     m_taken.erase(id);
+    countEnds(it->second.request, -1);
     removeRoutedSegments(id, it->second.raw);
     // The channels it ran through are spread again without it.
     addNudgeSeeds(it->second.raw);
@@ -840,11 +873,13 @@ bool VRConnectorRouter::blockedAt(double x, double y, const std::vector<VRRouteI
 QList<QPointF> VRConnectorRouter::routeOrthogonal(const VRRouteRequest &request, bool *found)
 {
     return routeBetween(candidatePorts(request.start, request.end.point),
-                        candidatePorts(request.end, request.start.point), found);
+                        candidatePorts(request.end, request.start.point), found,
+                        !joinsAHub(request));
 }
 
 QList<QPointF> VRConnectorRouter::routeBetween(const std::vector<Port> &starts,
-                                               const std::vector<Port> &ends, bool *found)
+                                               const std::vector<Port> &ends, bool *found,
+                                               bool mayWeighCrossings)
 {
     std::vector<QPointF> places;
     std::vector<double> extraXs, extraYs;
@@ -886,12 +921,11 @@ QList<QPointF> VRConnectorRouter::routeBetween(const std::vector<Port> &starts,
         xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
         std::sort(ys.begin(), ys.end());
         ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
+        const bool weigh = mayWeighCrossings && near.size() <= kCrossingAwareShapes;
         if (orthogonalSearch(starts, ends, ignored, withExtra(xs, extraXs), withExtra(ys, extraYs),
-                             &out,
-                             near.size() <= kCrossingAwareShapes ? kCrossingGreed : kCrowdedGreed,
-                             near.size() <= kCrossingAwareShapes)) {
+                             &out, weigh ? kCrossingGreed : kCrowdedGreed, weigh)) {
             *found = true;
-            m_weighedCrossings = near.size() <= kCrossingAwareShapes;
+            m_weighedCrossings = weigh;
             return straightened(out, ignored);
         }
     }
@@ -907,10 +941,11 @@ QList<QPointF> VRConnectorRouter::routeBetween(const std::vector<Port> &starts,
     xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
     std::sort(ys.begin(), ys.end());
     ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
+    const bool weigh = small && mayWeighCrossings;
     if (orthogonalSearch(starts, ends, ignored, withExtra(xs, extraXs), withExtra(ys, extraYs),
-                         &out, small ? 1.0 : kWideGreed, small)) {
+                         &out, small ? 1.0 : kWideGreed, weigh)) {
         *found = true;
-        m_weighedCrossings = small;
+        m_weighedCrossings = weigh;
         return straightened(out, ignored);
     }
     *found = false;

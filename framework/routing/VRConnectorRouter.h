@@ -103,7 +103,12 @@ private:
     // One search from every start port to every end port: the route of least cost picks the
     // sides.
     QList<QPointF> routeBetween(const std::vector<Port> &starts, const std::vector<Port> &ends,
-                                bool *found);
+                                bool *found, bool mayWeighCrossings = true);
+    // Keeps the count of connectors ending at each shape: change is +1 for a request taken,
+    // -1 for one given up.
+    void countEnds(const VRRouteRequest &request, int change);
+    // True when an end of the request is on a shape with many connectors.
+    bool joinsAHub(const VRRouteRequest &request) const;
     bool orthogonalSearch(const std::vector<Port> &starts, const std::vector<Port> &ends,
                           const std::vector<VRRouteId> &ignored, const std::vector<double> &xs,
                           const std::vector<double> &ys, QList<QPointF> *out, double greed,
@@ -202,6 +207,8 @@ private:
     SegmentBuckets m_verticalSegments;
     std::unordered_map<VRRouteId, Obstacle> m_obstacles;
     std::unordered_map<VRRouteId, Connector> m_connectors;
+    // How many connectors end at each shape (shapes with none are left out).
+    std::unordered_map<VRRouteId, int> m_connectorsAtShape;
     std::unique_ptr<VRRouteSpatialIndex> m_index;
     std::vector<QRectF> m_changedAreas;
     std::vector<double> m_xs;

@@ -221,6 +221,35 @@ TEST(Router, TheRouteWithoutACrossingWinsBetweenEqualRoutes)
     }
 }
 
+// A connector ending at a shape with many connectors (a hub) takes its way without weighing
+// the crossings with other routes: its route is the one it takes with those routes absent.
+TEST(Router, AConnectorAtAHubTakesItsWayWithoutWeighingCrossings)
+{
+    const QPointF otherEnds[][2] = {{{100, -300}, {100, 50}}, {{-300, 100}, {50, 100}}};
+    for (const auto &other : otherEnds) {
+        QList<QPointF> routes[2];
+        for (const bool withOther : {true, false}) {
+            VRConnectorRouter router;
+            router.setObstacle(1, {-10, -10, 20, 20});
+            // Seventeen more connectors leave the hub to the left, far from the others.
+            for (int k = 0; k < 17; ++k)
+                router.setConnector(10 + k, {VRRouteKind::Orthogonal,
+                                             {QPointF(-10, 0), 1, VRRouteSide::Left},
+                                             {QPointF(-2000, -1000 + 100 * k)}});
+            if (withOther) {
+                router.setConnector(2, {VRRouteKind::Orthogonal, {other[0]}, {other[1]}});
+                router.update();
+            }
+            router.setConnector(3, {VRRouteKind::Orthogonal,
+                                    {QPointF(0, 0), 1, VRRouteSide::Any},
+                                    {QPointF(150, 150)}});
+            router.update();
+            routes[withOther ? 0 : 1] = router.route(3);
+        }
+        EXPECT_EQ(routes[0], routes[1]);
+    }
+}
+
 // Two routes on one line whose ends turn off it to opposite sides of each other cross once they
 // are spread apart. Of two equal routes the one that only runs beside the other connector wins
 // over the one that would share its line so.

@@ -278,7 +278,7 @@ public:
     {
         // A rare huge search must not leave a table that makes every later small one miss
         // the cache.
-        if (m_slots.empty() || m_slots.size() > (1u << 16)) {
+        if (m_slots.empty() || m_slots.size() > (1u << 14)) {
             m_slots.assign(1 << 12, Slot{});
             m_stamp = 0;
         }

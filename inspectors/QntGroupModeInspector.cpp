@@ -442,14 +442,23 @@ void QntGroupModeInspector::refreshControls()
     if (_elemResizeToLargestButton)
         _elemResizeToLargestButton->setEnabled(true);
     // Values are read only from a single selection; several objects leave the fields alone.
+    const QntTextShape *singleText = nullptr;
     if (single && objects.first()->isKindOf<QntElement>()) {
         const auto *element = static_cast<const QntElement *>(objects.first().get());
-        const QntTextShape *text = element->text();
-        if (text && _elemFontSizeTextField)
-            _elemFontSizeTextField->setText(QLocale().toString(text->fontSize(), 'g', 4));
+        singleText = element->text();
         updatePaddingModeControl(element);
         populateTableStyleToolbar();
         populateCellStyleToolbar();
+    }
+    // The size field shows one element's text size only: a size typed for several objects goes
+    // to each of them, and the last single element's is not theirs.
+    const QString several = objects.size() > 1 ? tr("Several") : QString();
+    if (_elemFontSizeTextField) {
+        if (singleText)
+            _elemFontSizeTextField->setText(QLocale().toString(singleText->fontSize(), 'g', 4));
+        else
+            _elemFontSizeTextField->clear();
+        _elemFontSizeTextField->setPlaceholderText(several);
     }
     if (single && objects.first()->isKindOf<VRDrawableShape>()) {
         const double f = unitConversionFactor();
@@ -471,7 +480,6 @@ void QntGroupModeInspector::refreshControls()
                 _elemResizeToLargestButton->setEnabled(false);
         }
     }
-    const QString several = objects.size() > 1 ? tr("Several") : QString();
     for (QLineEdit *field : {_widthTextbox, _heightTextbox, _xCenterTextbox, _yCenterTextbox})
         field->setPlaceholderText(several);
     showTableSwitches();

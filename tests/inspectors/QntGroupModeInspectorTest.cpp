@@ -846,23 +846,28 @@ TEST(QntGroupModeInspectorTest, ShapeInfoFromTheDrawingsViewFillsTheSizeFields)
                            locale.toString(40.0, 'f', 2), locale.toString(20.25, 'f', 2)}));
 }
 
-TEST(QntGroupModeInspectorTest, TheSizeFieldsShowOneShapeOnlyAndATypedWidthReachesEveryShape)
+TEST(QntGroupModeInspectorTest, TheSizeFieldsShowOneObjectOnlyAndATypedWidthReachesEveryShape)
 {
     Harness h;
     const auto a = h.placeElement({150, 150}, {100, 40});
     const auto b = h.placeElement({400, 150}, {60, 90});
+    a->setTextFontSize(17);
     const auto connector = h.connect(a, b);
+    auto *textSize =
+        h.inspector->mainView()->findChild<QLineEdit *>(QStringLiteral("elemFontSize"));
+    ASSERT_NE(textSize, nullptr);
     QLineEdit *const fields[] = {h.inspector->widthTextbox(), h.inspector->heightTextbox(),
-                                 h.inspector->xCenterTextbox(), h.inspector->yCenterTextbox()};
+                                 h.inspector->xCenterTextbox(), h.inspector->yCenterTextbox(),
+                                 textSize};
     const auto shown = [&] {
         QStringList texts;
         for (QLineEdit *field : fields)
             texts << field->text();
         return texts;
     };
-    const QStringList empty{QString(), QString(), QString(), QString()};
+    const QStringList empty{QString(), QString(), QString(), QString(), QString()};
     h.select({a});
-    ASSERT_NE(shown(), empty);
+    ASSERT_EQ(textSize->text(), QLocale().toString(17));
     // Several objects, or a connector: no one shape's values, also when a drawing view reports
     // the geometry of one of them.
     const struct {

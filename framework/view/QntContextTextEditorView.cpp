@@ -57,6 +57,23 @@ Qt::Alignment qtAlignmentOfNumber(int alignment)
     default: return Qt::AlignHCenter;
     }
 }
+
+// Records a step that puts the object back where and as large as given; undone, it records the
+// way back to the geometry the object had then.
+void recordGeometry(const VRObjectRef &object, const VRDrawableObject::Geometry &geometry)
+{
+    VRUndoManager *undo = object->undoManager();
+    if (!undo || !undo->isUndoRegistrationEnabled())
+        return;
+    std::weak_ptr<VRDrawableObject> weak = object;
+    undo->registerUndo(object.get(), "restoreGeometry:", [weak, geometry] {
+        const VRObjectRef self = weak.lock();
+        if (!self)
+            return;
+        recordGeometry(self, self->saveGeometry());
+        self->restoreGeometry(geometry);
+    });
+}
 } // namespace
 
 QntContextTextEditorView::QntContextTextEditorView(QWidget *parent)
@@ -156,14 +173,22 @@ void QntContextTextEditorView::writeBack()
     const bool quiet = !formatting && m_typingRun && undo && undo->isUndoRegistrationEnabled();
     if (quiet)
         undo->disableUndoRegistration();
+    const VRDrawableObject::Geometry before = object->saveGeometry();
+    const bool runStarts = !quiet && !formatting && undo && undo->isUndoRegistrationEnabled();
+    const QString textBefore = runStarts ? object->textContent().toHtml() : QString();
     m_loading = true;
     object->setTextContent(QTextDocumentFragment(m_editor->document()));
     m_loading = false;
     if (quiet) {
         undo->enableUndoRegistration();
     } else if (undo && undo->isUndoRegistrationEnabled()) {
-        if (formatting)
+        if (formatting) {
             undo->setActionName(m_formattingActionName);
+        } else if (object->textContent().toHtml() != textBefore) {
+            // The run's later keystrokes record nothing, yet the text they add may resize an
+            // autosized object: the run's step brings its geometry back with its text.
+            recordGeometry(object, before);
+        }
         m_typingRun = !formatting;
     }
 }

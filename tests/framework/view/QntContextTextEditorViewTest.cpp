@@ -45,3 +45,67 @@ TEST(QntContextTextEditorView, EditsGoToTheObjectAndUndoReloadsTheEditor)
     element->endEditingInContextEditor(false);
     EXPECT_FALSE(element->isEditing());
 }
+
+namespace {
+
+struct GrowingTextCase {
+    const char *name;
+    bool commit; // OK, then Undo; otherwise Cancel
+};
+
+class QntContextTextEditorViewGrowth : public testing::TestWithParam<GrowingTextCase>
+{
+};
+
+} // namespace
+
+// An autosized shape that grows while the text is typed gets its size back with the text,
+// whether the edit is cancelled or kept and then undone; redo grows it again.
+TEST_P(QntContextTextEditorViewGrowth, TheShapeGetsItsSizeBackWithItsText)
+{
+    VRDrawing drawing;
+    auto *layer = drawing.activeLayerOfClass<VRObjectDrawingLayer>();
+    auto contour = VRDrawableShape::shapeWithRect(QRectF(0, 0, 80, 40));
+    auto element = QntElement::createWithObjects({contour}, QStringLiteral("e"), QSizeF(80, 40));
+    element->setOriginalSize(QSizeF(80, 40));
+    layer->addObject(element);
+    element->setAutoSize(true);
+    VRUndoManager *undo = drawing.undoManager();
+    undo->closeOpenGroups();
+    const QSizeF before = element->size();
+    const int steps = undo->undoStack().size();
+
+    QntContextTextEditorView view;
+    element->startEditingInContextEditorWithView(&view);
+    // One keystroke at a time: the first fits, the later ones widen the shape.
+    const QString typed = QStringLiteral("A line long enough to need a wider shape");
+    for (const QChar c : typed)
+        view.textEditingView()->insertPlainText(QString(c));
+    ASSERT_GT(element->size().width(), before.width());
+
+    QSizeF grown;
+    if (GetParam().commit) {
+        element->endEditingInContextEditor(true);
+        undo->closeOpenGroups();
+        grown = element->size();
+        undo->undo();
+    } else {
+        element->endEditingInContextEditor(false);
+    }
+    EXPECT_TRUE(element->textContent().toPlainText().isEmpty());
+    EXPECT_EQ(element->size(), before);
+    if (GetParam().commit) {
+        undo->redo();
+        EXPECT_EQ(element->textContent().toPlainText(), typed);
+        EXPECT_EQ(element->size(), grown);
+    } else {
+        EXPECT_EQ(undo->undoStack().size(), steps);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, QntContextTextEditorViewGrowth,
+                         testing::Values(GrowingTextCase{"Cancel", false},
+                                         GrowingTextCase{"OkThenUndo", true}),
+                         [](const testing::TestParamInfo<GrowingTextCase> &info) {
+                             return std::string(info.param.name);
+                         });

@@ -7,6 +7,7 @@
 #include "framework/model/VRDrawableObject.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/undo/VRUndoManager.h"
 
 VRDrawingView::VRDrawingView(VRDrawing *drawing, QWidget *parent)
     : QWidget(parent)
@@ -85,6 +86,22 @@ void VRDrawingView::observeDrawing()
             const VRObjectRef object =
                 n.userInfo.value(QStringLiteral("object")).value<VRObjectRef>();
             objectDidChange(object, n.object);
+        }));
+    // A recorded step, its undo and its redo may have moved or resized the one selected object
+    // without the view's tools: its geometry is reported again, as while it is dragged.
+    m_tokens.push_back(
+        nc.addObserver(kQntUndoRedoChangedNotification, nullptr, [this](const Notification &n) {
+            if (!m_drawing
+                || n.userInfo.value(QStringLiteral("UndoManager")).value<VRUndoManager *>()
+                       != m_drawing->undoManager())
+                return;
+            VRObjectDrawingLayer *layer = activeObjectLayer();
+            const VRObjectRef selected = layer ? layer->singleSelection() : nullptr;
+            if (!selected)
+                return;
+            if (m_reportedObject.lock() != selected
+                || m_reportedGeometry != reportedGeometry(*selected))
+                postShapeInfo(selected);
         }));
     const auto repaintForLayer = [this](const Notification &n) {
         if (n.object == m_drawing) {

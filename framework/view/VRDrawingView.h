@@ -183,6 +183,8 @@ private:
     void observeDrawing();
     static bool isKindOfNamed(const VRDrawableObject &object, QStringView className);
     static QVariantMap objectInfo(const VRObjectRef &object);
+    // The centre and size an object's shape info reports, in the drawing's units.
+    QVariantList reportedGeometry(const VRDrawableObject &object) const;
 
     // Grey pasteboard around the paper, in view pixels at every scale.
     static constexpr int kPasteboardMargin = 48;
@@ -212,6 +214,9 @@ private:
     QRegion m_cacheDirty;
     QTimer *m_marginTimer = nullptr;
     std::vector<NotificationToken> m_tokens;
+    // The object and geometry the last shape info reported.
+    std::weak_ptr<VRDrawableObject> m_reportedObject;
+    QVariantList m_reportedGeometry;
     int m_lastPainted = 0;
     bool m_fullRepaintAfterGesture = false;
 };

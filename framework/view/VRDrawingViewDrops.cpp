@@ -113,14 +113,14 @@ VRObjectList VRDrawingView::dropData(const QMimeData *data, QPointF drawingPoint
     layer->addObjectsFromArray(objects);
     layer->exchangeSelectionWithObjectsFromArray(objects);
     layer->commitSelectionUndoWithActionName(QStringLiteral("Drop"));
+    // A dropped object is selected like a newly created one, so its size and place show at once.
+    if (objects.size() == 1)
+        postShapeInfo(objects.first());
     if (undo) {
         undo->endUndoGrouping();
         if (undo->groupingLevel() == 0)
             undo->setActionName(QStringLiteral("Drop"));
     }
     updateDrawingRect(bounds.translated(shift));
-    // A dropped object is selected like a newly created one, so its size and place show at once.
-    if (objects.size() == 1)
-        postShapeInfo(objects.first());
     return objects;
 }

@@ -44,23 +44,33 @@ VRObjectRef VRDrawingView::objectAtPoint(QPointF drawingPoint,
     return nullptr;
 }
 
+QVariantList VRDrawingView::reportedGeometry(const VRDrawableObject &object) const
+{
+    const QRectF b = object.logicalBounds();
+    // The position is the object's location (its centre) from the paper's margins, the measure
+    // in which positions are shown and typed.
+    return {m_drawing->convertLength(object.location().x() - m_drawing->leftMargin()),
+            m_drawing->convertLength(object.location().y() - m_drawing->topMargin()),
+            m_drawing->convertLength(b.width()), m_drawing->convertLength(b.height())};
+}
+
 void VRDrawingView::postShapeInfo(const VRObjectRef &object)
 {
     if (!object || !m_drawing)
         return;
     const QRectF b = object->logicalBounds();
-    // The position is the object's location (its centre) from the paper's margins, the measure
-    // in which positions are shown and typed; the info line gives the top-left corner.
-    const double x = m_drawing->convertLength(object->location().x() - m_drawing->leftMargin());
-    const double y = m_drawing->convertLength(object->location().y() - m_drawing->topMargin());
-    const double w = m_drawing->convertLength(b.width());
-    const double h = m_drawing->convertLength(b.height());
+    const QVariantList geometry = reportedGeometry(*object);
+    const double x = geometry.at(0).toDouble(), y = geometry.at(1).toDouble();
+    const double w = geometry.at(2).toDouble(), h = geometry.at(3).toDouble();
+    // The info line gives the top-left corner.
     const QString info =
         QStringLiteral("W:%1 H:%2 X:%3 Y:%4")
             .arg(m_drawing->formattedConvertedLength(b.width()),
                  m_drawing->formattedConvertedLength(b.height()),
                  m_drawing->formattedConvertedLength(b.left() - m_drawing->leftMargin()),
                  m_drawing->formattedConvertedLength(b.top() - m_drawing->topMargin()));
+    m_reportedObject = object;
+    m_reportedGeometry = geometry;
     QVariantMap userInfo{
         {QStringLiteral("sender"), QVariant::fromValue(static_cast<QObject *>(this))},
         {QStringLiteral("info"), info},

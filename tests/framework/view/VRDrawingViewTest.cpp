@@ -191,6 +191,38 @@ TEST(DrawingView, ResizeHandleAndRotationHandle)
     EXPECT_NEAR(a->angle(), 0, 1e-9);
 }
 
+// A recorded change of the one selected object's geometry, made elsewhere than in the view, and
+// its undo and redo each report the geometry the object has then.
+TEST(DrawingView, AStepItsUndoAndItsRedoReportTheSelectedShapesGeometry)
+{
+    ViewHarness h;
+    VRObjectRef a = addBox(h, {100, 100, 100, 50});
+    addBox(h, {300, 100, 100, 50});
+    h.click(QPointF(150, 125));
+    QApplication::processEvents();
+    Recorder info(kQntShapeInfoUpdated);
+    const auto reportedWidth = [&] {
+        return info.seen.isEmpty()
+                   ? -1.0
+                   : info.seen.last().userInfo.value(QStringLiteral("width")).toDouble();
+    };
+    const double wide = h.drawing->convertLength(250);
+    const double narrow = h.drawing->convertLength(100);
+    h.undo()->beginUndoGrouping();
+    a->setSize(QSizeF(250, 50));
+    h.undo()->endUndoGrouping();
+    EXPECT_DOUBLE_EQ(reportedWidth(), wide);
+    h.undoStep();
+    EXPECT_DOUBLE_EQ(reportedWidth(), narrow);
+    h.redoStep();
+    EXPECT_DOUBLE_EQ(reportedWidth(), wide);
+    // Nothing is reported without a single selection.
+    h.layer()->selectAll();
+    info.seen.clear();
+    h.undoStep();
+    EXPECT_TRUE(info.seen.isEmpty());
+}
+
 TEST(DrawingView, ZoomScaleClampAndZoomTools)
 {
     ViewHarness h;

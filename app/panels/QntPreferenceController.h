@@ -2,11 +2,13 @@
 
 #include "platform/NotificationCenter.h"
 
+#include <QHash>
 #include <QPointer>
 #include <QVariantMap>
 #include <QWidget>
 
 #include <functional>
+#include <utility>
 #include <vector>
 
 class QAction;
@@ -162,11 +164,15 @@ private:
     void refreshSizeFields(bool presetToOther);
     VRDrawingDocument *currentDocument() const;
     bool validLength(QLineEdit *field, double *value, bool positive);
+    // Fills a length field with a value, shown rounded to `decimals`.
+    void showLength(QLineEdit *field, double value, int decimals = 3);
     void alert(const QString &text);
     QString formatted(double value, int decimals = 3) const;
     void refreshMarginFields();
     double factorOfUnitsText(const QString &text) const;
 
+    // Each length field's text as it was filled, with the exact value it stands for.
+    QHash<const QLineEdit *, std::pair<QString, double>> m_shownLengths;
     QString m_pane;
     QToolBar *m_toolbar = nullptr;
     QStackedWidget *m_stack = nullptr;

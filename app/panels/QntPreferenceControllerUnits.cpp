@@ -28,6 +28,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -70,6 +71,13 @@ QLineEdit *lengthField(QWidget *parent, const char *name)
     field->setObjectName(QString::fromLatin1(name));
     field->setMaximumWidth(90);
     return field;
+}
+
+// Lengths in points that differ only by what converting to the drawing's units and back
+// rounds away.
+bool sameLength(double a, double b)
+{
+    return std::abs(a - b) <= 1e-9 * std::max(1.0, std::abs(b));
 }
 
 } // namespace
@@ -314,20 +322,20 @@ void QntPreferenceController::prepareDialogWithDrawing(VRDrawing *drawing)
     if (unitIndex >= 0)
         mUnitsComboBox->setCurrentIndex(unitIndex);
     mConversionFactorLabelText->setText(tr("1 %1 occupies").arg(mUnitsComboBox->currentText()));
-    mWidthTextField->setText(formatted(drawing->drawingSize().width() / f));
-    mHeightTextField->setText(formatted(drawing->drawingSize().height() / f));
-    mTopMarginTextField->setText(formatted(drawing->topMargin() / f));
-    mLeftMarginTextField->setText(formatted(drawing->leftMargin() / f));
-    mRightMarginTextField->setText(formatted(drawing->rightMargin() / f));
-    mBottomMarginTextField->setText(formatted(drawing->bottomMargin() / f));
-    mConversionFactorTextField->setText(formatted(f, 10));
+    showLength(mWidthTextField, drawing->drawingSize().width() / f);
+    showLength(mHeightTextField, drawing->drawingSize().height() / f);
+    showLength(mTopMarginTextField, drawing->topMargin() / f);
+    showLength(mLeftMarginTextField, drawing->leftMargin() / f);
+    showLength(mRightMarginTextField, drawing->rightMargin() / f);
+    showLength(mBottomMarginTextField, drawing->bottomMargin() / f);
+    showLength(mConversionFactorTextField, f, 10);
     mPaperColourWell->setColor(drawing->paperColour());
     mShowPageBreaksCheckbox->setChecked(drawing->pageBreaksVisible());
     mFitPaginationCheckbox->setChecked(drawing->paginationMode() == 1);
     const int preset = int(sizesNames().indexOf(store().stringForKey(QntPaperSizePresetKey)));
     mSizesComboBox->setCurrentIndex(preset >= 0 ? preset : int(sizesNames().size()) - 1);
     if (VRGridLayer *grid = drawing->gridLayer()) {
-        mGridSpanTextField->setText(formatted(grid->spanDistance() * grid->spanMultiplier() / f));
+        showLength(mGridSpanTextField, grid->spanDistance() * grid->spanMultiplier() / f);
         mGridDivsSpinControl->setValue(grid->divisions());
         mGridMajorsSpinControl->setValue(grid->majors());
         mGridThemeColourWell->setColor(grid->spanColour());
@@ -342,10 +350,26 @@ void QntPreferenceController::prepareDialogWithDrawing(VRDrawing *drawing)
         help->setChecked(store().boolForKey(QntDisplayHelpMessagesKey));
 }
 
+void QntPreferenceController::showLength(QLineEdit *field, double value, int decimals)
+{
+    const QString text = formatted(value, decimals);
+    m_shownLengths.insert(field, {text, value});
+    field->setText(text);
+}
+
 bool QntPreferenceController::validLength(QLineEdit *field, double *value, bool positive)
 {
     bool ok = false;
-    double v = QLocale().toDouble(field->text().trimmed(), &ok);
+    double v = 0;
+    // A field whose text is still the rounded one it was filled with stands for the exact value:
+    // confirming it unchanged must not round the drawing.
+    if (const auto shown = m_shownLengths.constFind(field);
+        shown != m_shownLengths.cend() && shown->first == field->text()) {
+        v = shown->second;
+        ok = true;
+    }
+    if (!ok)
+        v = QLocale().toDouble(field->text().trimmed(), &ok);
     if (!ok)
         v = field->text().trimmed().toDouble(&ok);
     if (!ok || !std::isfinite(v) || v < 0 || (positive && v <= 0)) {
@@ -373,13 +397,13 @@ void QntPreferenceController::unitsComboBoxAction()
     mUnitConversionFactor = newFactor;
     mConversionFactorLabelText->setText(tr("1 %1 occupies").arg(text));
     mDrawing->setDrawingUnits(unitName, newFactor);
-    mConversionFactorTextField->setText(formatted(newFactor, 10));
+    showLength(mConversionFactorTextField, newFactor, 10);
     mGridAbbrevUnitsText->setText(mDrawing->abbreviatedDrawingUnits());
     // The grid keeps its span in points: only the number shown changes (from the grid itself,
     // so that no rounding of the field creeps in).
     if (VRGridLayer *grid = mDrawing->gridLayer(); grid && std::isfinite(ratio) && ratio > 0) {
         const double span = grid->spanDistance() * grid->spanMultiplier() / newFactor;
-        mGridSpanTextField->setText(formatted(span));
+        showLength(mGridSpanTextField, span);
         grid->setDistanceForUnitSpan(newFactor, unitName, span, grid->divisions(), grid->majors(),
                                      mGridRulerStepsSpinControl->value());
         mDrawing->setNeedsDisplay(true);
@@ -397,7 +421,7 @@ void QntPreferenceController::conversionFactorAction()
         return;
     double factor = 0;
     if (!validLength(mConversionFactorTextField, &factor, true)) {
-        mConversionFactorTextField->setText(formatted(mUnitConversionFactor));
+        showLength(mConversionFactorTextField, mUnitConversionFactor, 10);
         return;
     }
     const double previous = mUnitConversionFactor;
@@ -426,13 +450,13 @@ void QntPreferenceController::sizesPresetComboBoxAction()
             mUnitsComboBox->setCurrentIndex(0); // Pixels
             unitsComboBoxAction();
             const QRectF page = mDrawing->printInfo().imageablePageBounds();
-            mWidthTextField->setText(formatted(page.width()));
-            mHeightTextField->setText(formatted(page.height()));
+            showLength(mWidthTextField, page.width());
+            showLength(mHeightTextField, page.height());
         } else {
             mUnitsComboBox->setCurrentIndex(4); // Centimetres
             unitsComboBoxAction();
-            mWidthTextField->setText(formatted(preset.width));
-            mHeightTextField->setText(formatted(preset.height));
+            showLength(mWidthTextField, preset.width);
+            showLength(mHeightTextField, preset.height);
         }
         setDrawingSize();
     }
@@ -452,7 +476,11 @@ void QntPreferenceController::setDrawingSize()
     if (!validLength(mWidthTextField, &width, true)
         || !validLength(mHeightTextField, &height, true))
         return;
-    mDrawing->setDrawingSize(QSizeF(width * mUnitConversionFactor, height * mUnitConversionFactor));
+    const QSizeF size(width * mUnitConversionFactor, height * mUnitConversionFactor);
+    const QSizeF current = mDrawing->drawingSize();
+    if (sameLength(size.width(), current.width()) && sameLength(size.height(), current.height()))
+        return; // confirmed unchanged: no step to undo
+    mDrawing->setDrawingSize(size);
     mDrawing->setNeedsDisplay(true);
 }
 
@@ -472,6 +500,10 @@ void QntPreferenceController::marginsAction()
         || !validLength(mBottomMarginTextField, &b, false))
         return;
     const double f = mUnitConversionFactor;
+    if (sameLength(l * f, mDrawing->leftMargin()) && sameLength(t * f, mDrawing->topMargin())
+        && sameLength(r * f, mDrawing->rightMargin())
+        && sameLength(b * f, mDrawing->bottomMargin()))
+        return; // confirmed unchanged: no step to undo
     mDrawing->setMarginsLeft(l * f, t * f, r * f, b * f);
     mDrawing->setNeedsDisplay(true);
 }
@@ -498,8 +530,8 @@ void QntPreferenceController::refreshSizeFields(bool presetToOther)
     if (presetToOther)
         controlTextDidChange();
     mUnitConversionFactor = mDrawing->unitToPointsConversionFactor();
-    mWidthTextField->setText(formatted(mDrawing->drawingSize().width() / mUnitConversionFactor));
-    mHeightTextField->setText(formatted(mDrawing->drawingSize().height() / mUnitConversionFactor));
+    showLength(mWidthTextField, mDrawing->drawingSize().width() / mUnitConversionFactor);
+    showLength(mHeightTextField, mDrawing->drawingSize().height() / mUnitConversionFactor);
 }
 
 void QntPreferenceController::refreshMarginFields()
@@ -507,10 +539,10 @@ void QntPreferenceController::refreshMarginFields()
     if (!mDrawing)
         return;
     const double f = mUnitConversionFactor;
-    mTopMarginTextField->setText(formatted(mDrawing->topMargin() / f));
-    mLeftMarginTextField->setText(formatted(mDrawing->leftMargin() / f));
-    mRightMarginTextField->setText(formatted(mDrawing->rightMargin() / f));
-    mBottomMarginTextField->setText(formatted(mDrawing->bottomMargin() / f));
+    showLength(mTopMarginTextField, mDrawing->topMargin() / f);
+    showLength(mLeftMarginTextField, mDrawing->leftMargin() / f);
+    showLength(mRightMarginTextField, mDrawing->rightMargin() / f);
+    showLength(mBottomMarginTextField, mDrawing->bottomMargin() / f);
 }
 
 void QntPreferenceController::enlargeRightAction()
@@ -568,6 +600,8 @@ void QntPreferenceController::gridSpanAction()
     double span = 0;
     if (!validLength(mGridSpanTextField, &span, true))
         return;
+    if (span == grid->spanDistance() * grid->spanMultiplier() / mUnitConversionFactor)
+        return; // confirmed unchanged: no step to undo
     grid->setDistanceForUnitSpan(mUnitConversionFactor, mDrawing->drawingUnits(), span,
                                  grid->divisions(), grid->majors(),
                                  mGridRulerStepsSpinControl->value());
@@ -719,24 +753,22 @@ void QntPreferenceController::applyDefaultsToDrawing(VRDrawing *drawing,
         return;
     prepareDialogWithDrawing(drawing);
     auto text = [&](const char *key) { return dictionary.value(QLatin1String(key)).toString(); };
-    auto number = [&](const char *key) {
-        return formatted(dictionary.value(QLatin1String(key)).toDouble());
-    };
+    auto number = [&](const char *key) { return dictionary.value(QLatin1String(key)).toDouble(); };
     auto flag = [&](const QString &key) { return dictionary.value(key).toLongLong() != 0; };
     auto colour = [&](const char *key) {
         return KeyedArchiver::unarchiveColor(dictionary.value(QLatin1String(key)).toByteArray());
     };
 
-    mConversionFactorTextField->setText(number("kQntDefaultDocumentConversionFactor"));
+    showLength(mConversionFactorTextField, number("kQntDefaultDocumentConversionFactor"), 10);
     conversionFactorAction();
     const int unit = mUnitsComboBox->findText(text("kQntDefaultDocumentUnits"));
     if (unit >= 0) {
         mUnitsComboBox->setCurrentIndex(unit);
         unitsComboBoxAction();
     }
-    mWidthTextField->setText(number("kQntDefaultDocumentDrawingWidth"));
+    showLength(mWidthTextField, number("kQntDefaultDocumentDrawingWidth"));
     widthHeightAction();
-    mHeightTextField->setText(number("kQntDefaultDocumentDrawingHeight"));
+    showLength(mHeightTextField, number("kQntDefaultDocumentDrawingHeight"));
     widthHeightAction();
     const int preset = mSizesComboBox->findText(text("kQntDefaultDocumentSizePreset"));
     mSizesComboBox->setCurrentIndex(preset >= 0 ? preset : int(std::size(kPresets)) - 1);
@@ -744,10 +776,10 @@ void QntPreferenceController::applyDefaultsToDrawing(VRDrawing *drawing,
     setShowPageBreaksAction();
     mFitPaginationCheckbox->setChecked(flag(QStringLiteral("kQntDefaultDocumentFitToPage")));
     setFitPaginationAction();
-    mLeftMarginTextField->setText(number("kQntDefaultDocumentMarginLeft"));
-    mTopMarginTextField->setText(number("kQntDefaultDocumentMarginTop"));
-    mRightMarginTextField->setText(number("kQntDefaultDocumentMarginRight"));
-    mBottomMarginTextField->setText(number("kQntDefaultDocumentMarginBottom"));
+    showLength(mLeftMarginTextField, number("kQntDefaultDocumentMarginLeft"));
+    showLength(mTopMarginTextField, number("kQntDefaultDocumentMarginTop"));
+    showLength(mRightMarginTextField, number("kQntDefaultDocumentMarginRight"));
+    showLength(mBottomMarginTextField, number("kQntDefaultDocumentMarginBottom"));
     marginsAction();
     mTweakMarginsCheckbox->setChecked(
         flag(QStringLiteral("kQntDefaultDocumentTweakMarginToFitGrid")));
@@ -756,7 +788,7 @@ void QntPreferenceController::applyDefaultsToDrawing(VRDrawing *drawing,
         mPaperColourWell->setColor(*paper);
         paperColourAction(*paper);
     }
-    mGridSpanTextField->setText(number("kQntDefaultDocumentGridSpan"));
+    showLength(mGridSpanTextField, number("kQntDefaultDocumentGridSpan"));
     gridSpanAction();
     m_filling = true;
     mGridDivsSpinControl->setValue(

@@ -8,6 +8,7 @@
 #include "framework/document/VRDrawingDocument.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRGridLayer.h"
+#include "framework/undo/VRUndoManager.h"
 #include "framework/view/VRDrawingTool.h"
 #include "inspectors/QntColorWell.h"
 #include "platform/KeyedArchiver.h"
@@ -21,6 +22,9 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
 
 namespace {
 
@@ -221,6 +225,62 @@ TEST_F(Preferences, UnitsSizesAndMarginsReachTheDrawingLive)
     EXPECT_FALSE(drawing->gridLayer()->isVisible());
     prefs.showGrid(1);
     EXPECT_TRUE(drawing->gridLayer()->isVisible());
+}
+
+TEST_F(Preferences, ConfirmingAFieldUnchangedOrAfterARefusalLeavesTheDrawingExact)
+{
+    // Values that the fields can only show rounded.
+    auto drawing = drawingIn("Centimetres");
+    drawing->setDrawingSize(QSizeF(595, 842));
+    drawing->setMarginsLeft(34.7, 29.1, 34.75, 29.15);
+    QntPreferenceController prefs(drawing.get());
+    prefs.gridSpanTextField()->setText("0.12345");
+    prefs.gridSpanAction();
+    prefs.prepareDialogWithDrawing(drawing.get());
+    ASSERT_EQ(prefs.gridSpanTextField()->text(), QLocale().toString(0.123, 'f', 3));
+
+    // Equal up to the last bits that converting units back and forth may touch.
+    struct Snapshot {
+        std::vector<double> values;
+        bool operator==(const Snapshot &other) const
+        {
+            for (size_t i = 0; i < values.size(); ++i)
+                if (std::abs(values[i] - other.values[i]) > 1e-9)
+                    return false;
+            return true;
+        }
+    };
+    const auto snapshot = [&] {
+        return Snapshot{{drawing->drawingSize().width(), drawing->drawingSize().height(),
+                         drawing->leftMargin(), drawing->topMargin(), drawing->rightMargin(),
+                         drawing->bottomMargin(), drawing->unitToPointsConversionFactor(),
+                         drawing->gridLayer()->spanDistance()}};
+    };
+    const Snapshot before = snapshot();
+    drawing->undoManager()->closeOpenGroups();
+    drawing->undoManager()->removeAllActions();
+    for (QLineEdit *field :
+         {prefs.widthTextField(), prefs.heightTextField(), prefs.leftMarginTextField(),
+          prefs.topMarginTextField(), prefs.rightMarginTextField(), prefs.bottomMarginTextField(),
+          prefs.conversionFactorTextField(), prefs.gridSpanTextField()}) {
+        emit field->editingFinished(); // Return in the untouched field
+        EXPECT_TRUE(snapshot() == before) << field->objectName().toStdString();
+        drawing->undoManager()->closeOpenGroups();
+        EXPECT_FALSE(drawing->undoManager()->canUndo()) << field->objectName().toStdString();
+    }
+
+    // A refused factor shows the one in force; leaving the field then changes nothing either.
+    prefs.conversionFactorTextField()->setText("0");
+    emit prefs.conversionFactorTextField()->editingFinished();
+    EXPECT_FALSE(prefs.unitsMessage()->text().isEmpty());
+    emit prefs.conversionFactorTextField()->editingFinished();
+    EXPECT_TRUE(snapshot() == before);
+
+    // A typed value is still taken as typed.
+    prefs.widthTextField()->setText("20");
+    emit prefs.widthTextField()->editingFinished();
+    EXPECT_DOUBLE_EQ(drawing->drawingSize().width(), 20 * 28.346456692913);
+    EXPECT_NEAR(drawing->drawingSize().height(), 842, 1e-9);
 }
 
 TEST_F(Preferences, FactoryDefaultsOnAnInchDrawingAndSavedDefaultsOnNewDocumentsWhenAsked)

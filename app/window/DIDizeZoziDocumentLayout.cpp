@@ -205,7 +205,8 @@ bool DIDizeZoziDocument::storeLayoutField(QLineEdit *field, const QString &key, 
         return false;
     field->setModified(false);
     const std::optional<double> value = numberFromText(field->text());
-    const bool accepted = value && (zeroAllowed ? *value >= 0 : *value > 0);
+    const bool tooLarge = value && *value > VRAutomaticLayout::kMaximumDistance;
+    const bool accepted = value && !tooLarge && (zeroAllowed ? *value >= 0 : *value > 0);
     if (!accepted) {
         // A refused value would collapse the diagram onto one spot: the stored one stays.
         const VRAutomaticLayout::Parameters stored =
@@ -214,8 +215,14 @@ bool DIDizeZoziDocument::storeLayoutField(QLineEdit *field, const QString &key, 
                              : key == VRAutomaticLayout::kLayerDistanceKey ? stored.layerDistance
                                                                            : stored.layoutOffset;
         field->setText(QString::number(shown));
-        showLayoutMessage(zeroAllowed ? tr("The offset must be 0 or more")
-                                      : tr("Distances must be above 0"));
+        // Too large a value would throw the diagram off any page a drawing can have.
+        const QString largest = QString::number(VRAutomaticLayout::kMaximumDistance);
+        if (tooLarge)
+            showLayoutMessage(zeroAllowed ? tr("The offset must be at most %1").arg(largest)
+                                          : tr("Distances must be at most %1").arg(largest));
+        else
+            showLayoutMessage(zeroAllowed ? tr("The offset must be 0 or more")
+                                          : tr("Distances must be above 0"));
         return false;
     }
     // The values are kept with the drawing: a new one makes the document edited. An unset
@@ -359,6 +366,10 @@ void DIDizeZoziDocument::runLayoutWithProgress(std::shared_ptr<VRAutomaticLayout
 
 void DIDizeZoziDocument::finishLayout(VRAutomaticLayout &layout)
 {
+    if (!layout.fitsTheDrawing()) {
+        showLayoutMessage(tr("The diagram would not fit a drawing"));
+        return;
+    }
     if (!layout.apply()) {
         showLayoutMessage(tr("The drawing changed meanwhile"));
         return;

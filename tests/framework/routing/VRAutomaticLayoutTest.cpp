@@ -223,7 +223,7 @@ TEST(VRAutomaticLayout, BadParametersTakeTheDefaults)
     };
     const Case cases[] = {{QVariant(), false},          {0.0, false},     {-20.0, false},
                           {QStringLiteral("x"), false}, {qQNaN(), false}, {25.0, true},
-                          {QStringLiteral("25"), true}};
+                          {QStringLiteral("25"), true}, {1e300, false},   {20000.0, false}};
     for (const Case &c : cases) {
         QVariantMap params{{VRAutomaticLayout::kVertexDistanceKey, c.value},
                            {VRAutomaticLayout::kLayerDistanceKey, c.value}};
@@ -242,6 +242,48 @@ TEST(VRAutomaticLayout, BadParametersTakeTheDefaults)
     EXPECT_EQ(
         VRAutomaticLayout::parametersFrom({{VRAutomaticLayout::kEdgeRoutingKey, 9}}).edgeRouting,
         VRAutomaticLayout::kDefaultEdgeRouting);
+    // Offsets beyond the largest distance would throw the diagram off the page.
+    EXPECT_EQ(VRAutomaticLayout::parametersFrom({{VRAutomaticLayout::kLayoutOffsetKey, 1e300}})
+                  .layoutOffset,
+              VRAutomaticLayout::kDefaultLayoutOffset);
+    EXPECT_EQ(VRAutomaticLayout::parametersFrom(
+                  {{VRAutomaticLayout::kLayoutOffsetKey, VRAutomaticLayout::kMaximumDistance}})
+                  .layoutOffset,
+              VRAutomaticLayout::kMaximumDistance);
+}
+
+TEST(VRAutomaticLayout, ADiagramTooLargeForADrawingIsLeftAsItWas)
+{
+    // Two elements one above the other are taller than any drawing.
+    Diagram d;
+    d.addElement({100, 100, 80, 40});
+    d.addElement({300, 300, 80, 6e6});
+    d.addElement({500, 500, 80, 6e6});
+    d.connect(0, 1);
+    d.connect(1, 2);
+    const std::vector<QPointF> before = d.centres();
+    const QSizeF size = d.drawing->drawingSize();
+    d.drawing->undoManager()->closeOpenGroups();
+    const bool couldUndo = d.drawing->undoManager()->canUndo();
+
+    VRAutomaticLayout layout(*d.layer);
+    ASSERT_TRUE(layout.compute());
+    EXPECT_FALSE(layout.fitsTheDrawing());
+    EXPECT_FALSE(layout.apply());
+    EXPECT_FALSE(d.lay());
+    d.drawing->undoManager()->closeOpenGroups();
+    EXPECT_EQ(d.centres(), before);
+    EXPECT_EQ(d.drawing->drawingSize(), size);
+    EXPECT_EQ(d.drawing->undoManager()->canUndo(), couldUndo);
+
+    // The same elements at a width a drawing holds are laid out.
+    Diagram small;
+    small.addElement({100, 100, 80, 40});
+    small.addElement({300, 300, 80, 40});
+    small.connect(0, 1);
+    EXPECT_TRUE(small.lay({{VRAutomaticLayout::kLayoutOffsetKey, 10000.0}}));
+    EXPECT_NEAR(small.elements[0]->logicalBounds().top(), small.drawing->topMargin() + 10000.0,
+                1.0);
 }
 
 TEST(VRAutomaticLayout, NothingHappensWithoutElementsOrConnectors)

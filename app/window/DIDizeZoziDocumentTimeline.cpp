@@ -1,6 +1,7 @@
 // DIDizeZoziDocument: the timeline layout of dated objects.
 #include "app/window/DIDizeZoziDocument.h"
 
+#include "framework/archive/VRArchiveReader.h"
 #include "framework/model/VRDrawableObject.h"
 #include "framework/model/VRDrawablePath.h"
 #include "framework/model/VRDrawing.h"
@@ -113,6 +114,17 @@ bool DIDizeZoziDocument::performTimelineLayoutWithLayer(VRObjectDrawingLayer *la
     // 2. By year as a number, so that 999 comes before 1000; equal years keep their order.
     std::stable_sort(dated.begin(), dated.end(),
                      [](const Dated &a, const Dated &b) { return a.year < b.year; });
+    // A year's column so far out that an object would leave the coordinates a drawing holds
+    // would make a document that cannot be read back: nothing moves then.
+    for (const Dated &one : dated) {
+        const double x = grid->pointForGridLocation(QPointF(double(one.year), 0)).x();
+        const double right = x + 2 * step + one.object->size().width();
+        if (!std::isfinite(right) || std::abs(x) > VRArchiveReader::kMaximumCoordinate
+            || std::abs(right) > VRArchiveReader::kMaximumCoordinate) {
+            showLayoutMessage(tr("A year lies too far out for the drawing"));
+            return false;
+        }
+    }
 
     VRUndoManager *um = undoManager();
     if (um)

@@ -156,6 +156,25 @@ TEST_F(DocumentTimeline, WithoutDatedObjectsNothingChangesAndTheUserIsTold)
     EXPECT_EQ(overlayText(), QStringLiteral("No object has a year"));
 }
 
+TEST_F(DocumentTimeline, AYearTooFarOutForTheDrawingMovesNothingAndTheUserIsTold)
+{
+    // Each of these years puts its column beyond the coordinates a document keeps.
+    for (const char *far : {"900000000", "-900000000"}) {
+        const VRObjectRef near = addDated(QStringLiteral("3"), {60, 30}, {100, 500});
+        const VRObjectRef out = addDated(QString::fromLatin1(far), {60, 30}, {200, 500});
+        document->undoManager()->closeOpenGroups();
+        const bool couldUndo = document->undoManager()->canUndo();
+        EXPECT_FALSE(document->performTimelineLayoutWithLayer(layer, false)) << far;
+        EXPECT_EQ(near->location(), QPointF(100, 500)) << far;
+        EXPECT_EQ(out->location(), QPointF(200, 500)) << far;
+        EXPECT_TRUE(leaderLines().isEmpty()) << far;
+        EXPECT_EQ(overlayText(), QStringLiteral("A year lies too far out for the drawing")) << far;
+        document->undoManager()->closeOpenGroups();
+        EXPECT_EQ(document->undoManager()->canUndo(), couldUndo) << far;
+        layer->removeObjectsInArray({near, out});
+    }
+}
+
 TEST_F(DocumentTimeline, LinesOfAReopenedDrawingAreReplacedAndTheAxisIsTheDrawingsOwn)
 {
     addDated(3, {60, 30}, {100, 500});

@@ -1,6 +1,11 @@
 #include "platform/ColorPanel.h"
 
 #include <QColorDialog>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <algorithm>
+#include <optional>
 
 ColorPanel &ColorPanel::sharedColorPanel()
 {
@@ -53,6 +58,51 @@ void ColorPanel::orderFront()
     QColorDialog *window = dialog();
     window->show();
     window->raise();
+}
+
+void ColorPanel::orderFrontBeside(const QWidget *opener)
+{
+    QColorDialog *window = dialog();
+    const QWidget *openerWindow = opener ? opener->window() : nullptr;
+    if (!window->isVisible() && openerWindow && openerWindow != window) {
+        const QRect control(opener->mapToGlobal(QPoint(0, 0)), opener->size());
+        const QRect frame = openerWindow->frameGeometry();
+        const QScreen *screen = QGuiApplication::screenAt(frame.center());
+        if (!screen)
+            screen = openerWindow->screen();
+        if (!window->testAttribute(Qt::WA_Resized))
+            window->adjustSize();
+        if (screen)
+            window->move(originBeside(window->frameGeometry().size(), frame, control,
+                                      screen->availableGeometry()));
+    }
+    window->show();
+    window->raise();
+}
+
+QPoint ColorPanel::originBeside(QSize panel, const QRect &openerWindow, const QRect &openerControl,
+                                const QRect &screen)
+{
+    // The gap attached windows keep from what they are attached to.
+    constexpr int kGap = 10;
+    const auto besideOf = [&](const QRect &r) -> std::optional<int> {
+        if (r.right() + 1 + kGap + panel.width() <= screen.right() + 1)
+            return r.right() + 1 + kGap;
+        if (r.left() - kGap - panel.width() >= screen.left())
+            return r.left() - kGap - panel.width();
+        return std::nullopt;
+    };
+    QPoint origin(openerWindow.left(), openerWindow.top());
+    if (const std::optional<int> x = besideOf(openerWindow)) {
+        origin.setX(*x);
+    } else if (const std::optional<int> x = besideOf(openerControl)) {
+        origin = QPoint(*x, openerControl.top());
+    } else {
+        origin.setX(openerWindow.right() + 1 + kGap);
+    }
+    origin.setX(std::max(screen.left(), std::min(origin.x(), screen.right() + 1 - panel.width())));
+    origin.setY(std::max(screen.top(), std::min(origin.y(), screen.bottom() + 1 - panel.height())));
+    return origin;
 }
 
 void ColorPanel::orderOut()

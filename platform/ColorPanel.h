@@ -2,11 +2,14 @@
 
 #include <QColor>
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
+#include <QRect>
 
 #include <functional>
 
 class QColorDialog;
+class QWidget;
 
 // The application's one colour panel: a non-modal colour chooser that sends each colour the
 // user picks to its current target. Its window is made on first use. GUI thread only.
@@ -29,11 +32,20 @@ public:
     QObject *target() const;
 
     void orderFront();
+    // Brings the panel forward; one that is not on screen yet opens beside the window of the
+    // control that opened it, so it covers neither that window nor the control.
+    void orderFrontBeside(const QWidget *opener);
     void orderOut();
     bool isVisible() const;
 
     // The panel's window (made when first asked for).
     QColorDialog *dialog();
+
+    // Where a panel of the size opens beside the opener's window on the screen's free area: to
+    // its right, else to its left, its top level with the window's; beside the opening control
+    // when neither side of the window has room; moved back onto the screen by its overshoot.
+    static QPoint originBeside(QSize panel, const QRect &openerWindow, const QRect &openerControl,
+                               const QRect &screen);
 
 signals:
     // The user picked a colour.

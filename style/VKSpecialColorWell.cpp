@@ -72,7 +72,7 @@ void VKSpecialColorWell::activate(bool exclusive)
         update();
         emit colorChanged(colour);
     });
-    panel.orderFront();
+    panel.orderFrontBeside(this);
     g_currentWell = this;
     if (previous && previous != this)
         previous->update();

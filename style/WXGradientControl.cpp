@@ -400,7 +400,7 @@ void WXGradientControl::mouseUpAt(QPointF point)
         if (stop != mSelectedStopRef || mStopWasDragged) {
             setSelectedStop(stop);
             if (!mStopWasDragged)
-                ColorPanel::sharedColorPanel().orderFront();
+                ColorPanel::sharedColorPanel().orderFrontBeside(this);
         } else {
             setSelectedStop(nullptr);
         }

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QMessageBox>
+#include <QWindow>
 
 Q_LOGGING_CATEGORY(lcDocumentController, "quintora.documents")
 
@@ -34,6 +35,20 @@ DocumentController::DocumentController(QObject *parent)
 {
     if (!g_shared)
         g_shared = this;
+    // The document in front stays the current one while a window of no document (the colour
+    // panel, a palette) is active.
+    if (qobject_cast<QApplication *>(QCoreApplication::instance()))
+        connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow *focus) {
+            if (!focus)
+                return;
+            for (QWidget *window : QApplication::topLevelWidgets()) {
+                if (window->windowHandle() != focus)
+                    continue;
+                if (Document *document = documentOfWindow(window))
+                    m_documentInFront = document;
+                return;
+            }
+        });
 }
 
 DocumentController::~DocumentController()
@@ -86,17 +101,27 @@ QList<Document *> DocumentController::documents() const
 
 Document *DocumentController::currentDocument() const
 {
+    if (Document *document = documentOfWindow(QApplication::activeWindow()))
+        return document;
+    const QList<Document *> all = documents();
+    if (m_documentInFront && all.contains(m_documentInFront.data()))
+        return m_documentInFront;
+    return all.isEmpty() ? nullptr : all.last();
+}
+
+Document *DocumentController::documentOfWindow(QWidget *window) const
+{
     const QList<Document *> all = documents();
     // A tool window that a document window owns (an attached toolbar) belongs to that document.
-    for (QWidget *active = QApplication::activeWindow(); active; active = active->parentWidget()) {
+    for (QWidget *owner = window; owner; owner = owner->parentWidget()) {
         for (Document *document : all) {
-            for (QWidget *window : document->windows()) {
-                if (window == active || window->isAncestorOf(active))
+            for (QWidget *documentWindow : document->windows()) {
+                if (documentWindow == owner || documentWindow->isAncestorOf(owner))
                     return document;
             }
         }
     }
-    return all.isEmpty() ? nullptr : all.last();
+    return nullptr;
 }
 
 Document *DocumentController::documentForPath(const QString &path) const
@@ -117,6 +142,7 @@ void DocumentController::addDocument(Document *document)
         return;
     document->setParent(this);
     m_documents.append(document);
+    m_documentInFront = document;
     noteDocumentsChanged();
     emit documentAdded(document);
 }

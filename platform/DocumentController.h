@@ -42,8 +42,11 @@ public:
     QString fileFilter() const;
 
     QList<Document *> documents() const;
-    // The document of the active window, else the last one added; may be null.
+    // The document of the active window; while a window of no document is active, the document
+    // whose window was active last (or that was added since); may be null.
     Document *currentDocument() const;
+    // The document the window (or the document window that owns it) belongs to; may be null.
+    Document *documentOfWindow(QWidget *window) const;
     Document *documentForPath(const QString &path) const;
 
     // The controller owns every added document until it is removed.
@@ -109,6 +112,7 @@ private:
     int nextUntitledNumber() const;
 
     QList<QPointer<Document>> m_documents;
+    QPointer<Document> m_documentInFront;
     QString m_type;
     QString m_suffix;
     DocumentFactory m_factory;

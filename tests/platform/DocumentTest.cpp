@@ -10,6 +10,7 @@
 #include <QSet>
 #include <QWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QtCore/qtestsupport_core.h>
 
 #include <gtest/gtest.h>
@@ -180,6 +181,29 @@ TEST_F(DocumentTest, SubclassWithItsOwnEditedStateAutosavesAndSaves)
     EXPECT_EQ(document.cleared, 1);
     EXPECT_FALSE(document.isAutosaveScheduled());
     EXPECT_EQ(changes, 2);
+}
+
+TEST_F(DocumentTest, TheDocumentInFrontStaysCurrentWhileAWindowOfNoDocumentIsActive)
+{
+    TextDocument *first = newDocument();
+    TextDocument *second = newDocument();
+    QWidget firstWindow;
+    QWidget secondWindow;
+    QWidget panel; // the colour panel, a palette
+    first->addWindow(&firstWindow);
+    second->addWindow(&secondWindow);
+    EXPECT_EQ(controller().currentDocument(), second); // the last added, before any is active
+    for (QWidget *window : {&firstWindow, &secondWindow, &panel})
+        window->show();
+    firstWindow.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&firstWindow));
+    EXPECT_EQ(controller().currentDocument(), first);
+    panel.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&panel));
+    EXPECT_EQ(controller().currentDocument(), first);
+    // A document added later is the current one until another window comes to the front.
+    TextDocument *third = newDocument();
+    EXPECT_EQ(controller().currentDocument(), third);
 }
 
 TEST_F(DocumentTest, UntitledDocumentsAreNumbered)

@@ -670,7 +670,7 @@ void ColorSchemeController::editColourOfNode(ColorSchemeTreeNode *node)
     ColorPanel &panel = ColorPanel::sharedColorPanel();
     panel.setColor(SVGColourConverter::colorWithHexRGB(node->hexColor()));
     panel.setTarget(this, [this](const QColor &colour) { colorWellAction(colour); });
-    panel.orderFront();
+    panel.orderFrontBeside(this);
 }
 
 void ColorSchemeController::colorWellAction(const QColor &colour)

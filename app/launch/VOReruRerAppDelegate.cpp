@@ -406,9 +406,14 @@ void VOReruRerAppDelegate::handleInstanceMessage(const QString &message)
         bool anyVisible = false;
         for (QWidget *window : QApplication::topLevelWidgets())
             anyVisible = anyVisible || window->isVisible();
-        if (!anyVisible)
+        if (!anyVisible) {
             applicationShouldOpenUntitledFile();
-        else if (QWidget *active = QApplication::activeWindow())
+            // There is no menu bar to reach the application by: a user who starts it again
+            // while it shows nothing asks for a window, even when the start-up window is not
+            // wanted at launch.
+            if (_applicationHasStarted && !startUpWindowWanted())
+                QntDocumentController::showStartUpPanel();
+        } else if (QWidget *active = QApplication::activeWindow())
             active->raise();
         return;
     }

@@ -205,6 +205,32 @@ TEST(AppDelegateLaunch, LaunchMakesItsObjectsAndFollowsTheStartUpRule)
     defaults.removeObjectForKey("QntShowStyleSchooserAfterStart");
 }
 
+TEST(AppDelegateLaunch, APlainRelaunchWithNothingOnScreenShowsTheStartUpWindowWhateverTheSetting)
+{
+    documentController();
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    const qnt::test::ScopeExit restore([&] {
+        defaults.removeObjectForKey("QntShowStyleSchooserAfterStart");
+        hideStartUpWindow();
+    });
+    defaults.setInteger(0, "QntShowStyleSchooserAfterStart");
+    VOReruRerAppDelegate delegate;
+    delegate.applicationWillFinishLaunching();
+    delegate.applicationDidFinishLaunching();
+    ASSERT_FALSE(startUpWindowVisible());
+    // Whatever earlier tests left on screen is put away, so that nothing is.
+    for (QWidget *window : QApplication::topLevelWidgets())
+        window->hide();
+
+    delegate.handleInstanceMessage(QString());
+    EXPECT_TRUE(startUpWindowVisible());
+    EXPECT_TRUE(documentController().documents().isEmpty());
+
+    // With a window on screen a relaunch only raises it.
+    delegate.handleInstanceMessage(QString());
+    EXPECT_TRUE(startUpWindowVisible());
+}
+
 TEST(AppDelegateLaunch, ClosingTheLastWindowLeavesTheApplicationRunning)
 {
     documentController();

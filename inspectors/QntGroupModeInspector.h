@@ -261,6 +261,7 @@ public:
     QntConnectorModeInspector *connectorInspector(ConnectorSet set);
     // Reads the first connector of each set into its controls.
     void populateConnectorSets();
+    void populateRoutingPopUp();
     // The popover an embedded inspector opened for the panel; the panel stays open meanwhile.
     AXAttachedWindow *waitingForClosingAttachedWindow() const { return m_waiting; }
 

@@ -38,6 +38,7 @@
 #include <QLayout>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -633,6 +634,7 @@ void QntGroupModeInspector::populateConnectorSets()
 {
     if (!m_sets[ThinSet].box)
         return;
+    populateRoutingPopUp();
     if (m_customConnectorView && !m_customConnectorView->isHidden()) {
         QntConnectorModeInspector *thin = connectorInspector(ThinSet);
         const VRObjectRef first =
@@ -785,7 +787,6 @@ QWidget *QntGroupModeInspector::buildConnectorStylePane()
     form->addRow(buildCustomConnectorStyle(pane));
     _connectorTypePopupButton = new QComboBox(pane);
     _connectorTypePopupButton->setObjectName(QStringLiteral("connectorType"));
-    _connectorTypePopupButton->addItem(tr("Choose…"), 0);
     _connectorTypePopupButton->addItem(tr("Zig-zag"), 1);
     _connectorTypePopupButton->addItem(tr("Curve"), 2);
     _connectorTypePopupButton->addItem(tr("Orthogonal"), 3);
@@ -795,10 +796,28 @@ QWidget *QntGroupModeInspector::buildConnectorStylePane()
     form->addRow(tr("Routing"), _connectorTypePopupButton);
     connect(_connectorTypePopupButton, &QComboBox::activated, this, [this](int index) {
         changeConnectorTypeAction(_connectorTypePopupButton->itemData(index).toInt());
-        _connectorTypePopupButton->setCurrentIndex(0);
+        populateRoutingPopUp();
     });
     form->addRow(buildDefaultsMenu(QStringLiteral("connectorDefaults"), pane, true));
     return pane;
+}
+
+void QntGroupModeInspector::populateRoutingPopUp()
+{
+    if (!_connectorTypePopupButton)
+        return;
+    // The menu shows the routing of the first connector that a choice would change; with no
+    // such connector it shows none and offers nothing.
+    const VRObjectList objects = selection();
+    const auto first = std::find_if(objects.begin(), objects.end(), isThinPlainConnector);
+    _connectorTypePopupButton->setEnabled(first != objects.end());
+    if (first == objects.end()) {
+        _connectorTypePopupButton->setCurrentIndex(-1);
+        return;
+    }
+    const int tag = QntConnectorModeInspector::routingTagForConnector(
+        static_cast<const QntConnector &>(**first));
+    _connectorTypePopupButton->setCurrentIndex(_connectorTypePopupButton->findData(tag));
 }
 
 void QntGroupModeInspector::startArrowheadAction(const QString &arrowId)

@@ -1237,17 +1237,6 @@ void DIDizeZoziDocument::selectedShapeInfoDidChange(const Notification &notifica
     if (!view || view->drawing() != drawing())
         return;
     _infoLabel->setText(notification.userInfo.value(QStringLiteral("info")).toString());
-    if (QWidget *geometry = sectionView(Section::Geometry)) {
-        const std::pair<const char *, const char *> fields[] = {{"geometryX", "x"},
-                                                                {"geometryY", "y"},
-                                                                {"geometryW", "width"},
-                                                                {"geometryH", "height"}};
-        for (const auto &[objectName, key] : fields) {
-            if (auto *field = geometry->findChild<QLineEdit *>(QString::fromLatin1(objectName)))
-                field->setText(QString::number(
-                    notification.userInfo.value(QString::fromLatin1(key)).toDouble(), 'f', 2));
-        }
-    }
 }
 
 void DIDizeZoziDocument::selectedObjectDidChange(const Notification &)

@@ -168,7 +168,7 @@ QMenu *VRDrawingView::objectMenu()
          kQntApplyConnectorDefaultsNotification},
         {tr("Reset Defaults"), kQntResetDefaultsForElementNotification,
          kQntResetDefaultsForConnectorNotification},
-        {tr("Reset for This Only"), kQntResetDefaultsForCurrentOnlyElementNotification,
+        {tr("Reset This Only"), kQntResetDefaultsForCurrentOnlyElementNotification,
          kQntResetDefaultsForCurrentOnlyConnectorNotification},
     };
     for (const Verb &verb : verbs) {

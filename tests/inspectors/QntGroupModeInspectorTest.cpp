@@ -30,6 +30,7 @@
 #include "platform/NotificationCenter.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -343,6 +344,34 @@ TEST(QntGroupModeInspectorTest, RoutingLeavesElementsAndConnectorsInAnotherModeA
         h.inspector->changeConnectorTypeAction(tag);
     EXPECT_EQ(routings(h), before);
     EXPECT_EQ(h.depth(), depth);
+}
+
+TEST(QntGroupModeInspectorTest, TheRoutingMenuShowsTheFirstRoutedConnectorsRouting)
+{
+    Harness h;
+    h.placeMixedSelection();
+    h.connectors[0]->makeCurve();
+    h.connectors[1]->makeZigZag();
+    h.selectAll();
+    auto *menu = h.inspector->mainView()->findChild<QComboBox *>(QStringLiteral("connectorType"));
+    ASSERT_NE(menu, nullptr);
+    EXPECT_TRUE(menu->isEnabled());
+    EXPECT_EQ(menu->currentData().toInt(), 2);
+    // Choosing a routing changes every connector, and the menu keeps showing the choice.
+    const int straight = menu->findData(4);
+    ASSERT_GE(straight, 0);
+    menu->setCurrentIndex(straight);
+    emit menu->activated(straight);
+    EXPECT_EQ(menu->currentData().toInt(), 4);
+    EXPECT_EQ(QntConnectorModeInspector::routingTagForConnector(*h.connectors[1]), 4);
+    // A connector the menu does not route is not what it shows; with none to route it is off.
+    h.connectors[0]->setMode(1);
+    h.connectors[1]->makeZigZag();
+    h.select({h.connectors[0], h.connectors[1]});
+    EXPECT_EQ(menu->currentData().toInt(), 1);
+    h.select({h.elements[0], h.connectors[0]});
+    EXPECT_FALSE(menu->isEnabled());
+    EXPECT_EQ(menu->currentIndex(), -1);
 }
 
 TEST(QntGroupModeInspectorTest, PanelOpensOnceKeepsItsTopEdgeAndReopensWhereItWas)

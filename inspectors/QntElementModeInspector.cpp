@@ -277,6 +277,7 @@ QWidget *QntElementModeInspector::makeSimpleStyleSection(VRDrawingDocument *docu
 void QntElementModeInspector::followSelection(VRDrawingDocument *document)
 {
     m_followedDocument = document;
+    setTargetDrawing(document ? document->drawing() : nullptr);
     m_elementObservers.clear();
     if (!document)
         return;

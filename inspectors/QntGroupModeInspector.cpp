@@ -91,6 +91,7 @@ QntGroupModeInspector::QntGroupModeInspector(VREmbedded, QWidget *hostWindow, VR
     : VRInspectorBase(VREmbedded{}, hostWindow)
     , m_drawing(drawing)
 {
+    setTargetDrawing(drawing);
     m_observers.push_back(NotificationCenter::defaultCenter().addObserver(
         kVRLayerSelectionDidChange, nullptr, [this](const Notification &) { refreshControls(); }));
     m_observers.push_back(NotificationCenter::defaultCenter().addObserver(
@@ -497,8 +498,17 @@ QntElementModeInspector *QntGroupModeInspector::elementModeInspector()
     if (!m_elementInspector) {
         m_elementInspector = std::make_unique<QntElementModeInspector>(VREmbedded{}, nullptr);
         m_elementInspector->setMultipleSelectionMode(1);
+        bindToDrawing(*m_elementInspector);
     }
     return m_elementInspector.get();
+}
+
+void QntGroupModeInspector::bindToDrawing(VRInspectorBase &embedded) const
+{
+    // The controls of a document window read and change that window's drawing, also while
+    // another document is main.
+    if (m_drawing)
+        embedded.setTargetDrawing(m_drawing);
 }
 
 QntElementModeInspector *QntGroupModeInspector::elementsInspector()
@@ -516,6 +526,7 @@ QntElementTextEditor *QntGroupModeInspector::elementTextEditor()
     if (!m_elementTextEditor) {
         m_elementTextEditor = std::make_unique<QntElementTextEditor>();
         m_elementTextEditor->setMultipleSelectionMode(1);
+        bindToDrawing(*m_elementTextEditor);
     }
     return m_elementTextEditor.get();
 }

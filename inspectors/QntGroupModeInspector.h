@@ -262,6 +262,7 @@ public:
     // Reads the first connector of each set into its controls.
     void populateConnectorSets();
     void populateRoutingPopUp();
+    void bindToDrawing(VRInspectorBase &embedded) const;
     // The popover an embedded inspector opened for the panel; the panel stays open meanwhile.
     AXAttachedWindow *waitingForClosingAttachedWindow() const { return m_waiting; }
 

@@ -72,16 +72,17 @@ bool isThinPlainConnector(const VRObjectRef &object)
 
 void QntGroupModeInspector::ensureEmbeddedInspectors()
 {
-    if (!m_elementInspector)
-        m_elementInspector = std::make_unique<QntElementModeInspector>(VREmbedded{}, nullptr);
+    elementModeInspector();
     if (!m_connectorInspector) {
         m_connectorInspector = std::make_unique<QntConnectorModeInspector>(VREmbedded{}, nullptr);
         m_connectorInspector->setPartOfGroupModeInspector(true);
+        bindToDrawing(*m_connectorInspector);
     }
     for (auto *slot : {&m_thinConnectorInspector, &m_thickConnectorInspector}) {
         if (*slot)
             continue;
         *slot = std::make_unique<QntConnectorModeInspector>(VREmbedded{}, nullptr);
+        bindToDrawing(**slot);
         (*slot)->setMultipleSelectionMode(1);
         // The thin set's line menu leaves thick-line connectors and element arrows to their
         // own controls.
@@ -406,8 +407,10 @@ void QntGroupModeInspector::keepDarkGround(QWidget *view)
 
 QntElementModeInspector *QntGroupModeInspector::contourStyleInspector()
 {
-    if (!m_contourInspector)
+    if (!m_contourInspector) {
         m_contourInspector = std::make_unique<QntElementModeInspector>(VREmbedded{}, nullptr);
+        bindToDrawing(*m_contourInspector);
+    }
     return m_contourInspector.get();
 }
 

@@ -227,8 +227,17 @@ VRDrawingDocument *VRInspectorBase::currentDocument() const
 
 VRDrawing *VRInspectorBase::currentDrawing() const
 {
+    // A bound inspector whose drawing has gone works on nothing, not on another document.
+    if (m_boundToDrawing)
+        return m_targetDrawing.data();
     VRDrawingDocument *document = currentDocument();
     return document ? document->drawing() : nullptr;
+}
+
+void VRInspectorBase::setTargetDrawing(VRDrawing *drawing)
+{
+    m_targetDrawing = drawing;
+    m_boundToDrawing = drawing != nullptr;
 }
 
 VRLayer *VRInspectorBase::currentActiveLayer() const

@@ -44,7 +44,11 @@ public:
     void keepAboveDocumentWindow(bool focusedOnly);
 
     VRDrawingDocument *currentDocument() const;
+    // The drawing whose selection the inspector reads and edits: the main document's, unless
+    // the inspector sits in one document's window and works on that window's drawing.
     VRDrawing *currentDrawing() const;
+    // Binds the inspector to one drawing, whichever document is main; nullptr unbinds it.
+    void setTargetDrawing(VRDrawing *drawing);
     VRLayer *currentActiveLayer() const;
     VRDrawing *drawingForTargetWindow(QWidget *window) const;
     VRViewController *currentMainViewController() const;
@@ -94,6 +98,8 @@ private:
     QString m_windowName;
     QPointer<QWidget> m_window;
     QPointer<VRDrawingDocument> m_lastDocument;
+    QPointer<VRDrawing> m_targetDrawing;
+    bool m_boundToDrawing = false;
     QList<const VRClassInfo *> m_classes;
     std::vector<NotificationToken> m_tokens;
     int m_multipleTextCellsSelectionMode = 0;

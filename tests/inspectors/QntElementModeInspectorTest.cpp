@@ -477,6 +477,28 @@ TEST(QntElementModeInspectorTest, DocumentSectionShowsAndEditsTheSelectedElement
     EXPECT_FALSE(controls->isEnabled());
 }
 
+TEST(QntElementModeInspectorTest, ADocumentSectionShowsAndEditsItsOwnDrawingWhileAnotherIsMain)
+{
+    InspectorHarness h(kCustomizableNotation);
+    const VRObjectRef mainElement = h.placeElement({200, 150});
+    const double mainWidth = h.contourStyle(mainElement)->strokeWidth();
+    h.contourStyle(mainElement)->setStrokeWidth(mainWidth * 4);
+    PaletteHarness other(kCustomizableNotation);
+    std::unique_ptr<QWidget> section(
+        QntElementModeInspector::makeSimpleStyleSection(other.document.get()));
+    auto *widthField =
+        section->findChild<QntTextFieldCell *>(QStringLiteral("contourWidthTextbox"));
+    ASSERT_NE(widthField, nullptr);
+    const VRObjectRef own = other.placeShape({200, 150}, 0);
+    other.layer()->replaceSelectionWithObject(own);
+    EXPECT_NEAR(QLocale().toDouble(widthField->text()),
+                other.drawing()->convertLength(h.contourStyle(own)->strokeWidth()), 0.01);
+    h.type(widthField, QStringLiteral("0.1"));
+    EXPECT_NEAR(h.contourStyle(own)->strokeWidth(),
+                other.drawing()->convertLengthFromDrawingToBase(0.1), 1e-9);
+    EXPECT_DOUBLE_EQ(h.contourStyle(mainElement)->strokeWidth(), mainWidth * 4);
+}
+
 namespace {
 
 QVariantMap storedStyle(int fillKind)

@@ -374,6 +374,33 @@ TEST(QntGroupModeInspectorTest, TheRoutingMenuShowsTheFirstRoutedConnectorsRouti
     EXPECT_EQ(menu->currentIndex(), -1);
 }
 
+TEST(QntGroupModeInspectorTest, AWindowsOwnInspectorShowsItsOwnDrawingWhicheverDocumentIsMain)
+{
+    // The main document has connectors selected; another window's drawing has none.
+    Harness h;
+    h.placeMixedSelection();
+    PaletteHarness other(kSkinNotation);
+    const auto a = other.placeShape({150, 150}, 0);
+    const auto b = other.placeShape({350, 150}, 0);
+    const auto link = other.connectWithArrow(a, b);
+    link->makeZigZag();
+    other.layer()->exchangeSelectionWithObjectsFromArray({a});
+    QntGroupModeInspector owned(VREmbedded{}, nullptr, other.drawing());
+    owned.mainView();
+    owned.populateControlsForDrawing(other.drawing());
+    auto *thin = owned.mainView()->findChild<QWidget *>(QStringLiteral("thinConnectors"));
+    auto *routing = owned.mainView()->findChild<QComboBox *>(QStringLiteral("connectorType"));
+    ASSERT_NE(thin, nullptr);
+    ASSERT_NE(routing, nullptr);
+    h.selectAll();
+    EXPECT_FALSE(thin->isEnabled());
+    EXPECT_FALSE(routing->isEnabled());
+    // Its own connector shows when it is selected there.
+    other.layer()->exchangeSelectionWithObjectsFromArray({a, link});
+    EXPECT_TRUE(thin->isEnabled());
+    EXPECT_EQ(routing->currentData().toInt(), 1);
+}
+
 TEST(QntGroupModeInspectorTest, PanelOpensOnceKeepsItsTopEdgeAndReopensWhereItWas)
 {
     Harness h;

@@ -11,7 +11,9 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QPainter>
+#include <QPainterPathStroker>
 
+#include <algorithm>
 #include <cmath>
 
 VR_CLASS_IMPL(QntElementTable, QntElement)
@@ -528,26 +530,44 @@ void QntElementTable::setCellTextAngle(double degrees, bool all)
 
 void QntElementTable::drawContent(QPainter &painter) const
 {
-    QntElement::drawContent(painter);
-    painter.save();
+    // Relative radii count in per cent of half a side.
+    const auto relativeRadius = [this](double side) {
+        return side > 0 ? std::min(100.0, m_look.cornerRadius / side * 200) : 0.0;
+    };
+    QPainterPath unitFrame;
+    unitFrame.addRoundedRect(QRectF(-0.5, -0.5, 1, 1), relativeRadius(m_size.width()),
+                             relativeRadius(m_size.height()), Qt::RelativeSize);
+    const QPainterPath frame = transformIncludingParent().map(unitFrame);
     QPen pen(m_look.gridColour);
     pen.setWidthF(m_look.gridWidth);
     pen.setCosmetic(false);
+    painter.save();
+    if (m_look.cornerRadius > 0) {
+        // Rounded corners: the cells' fills and grid lines end at the frame's outer edge, so the
+        // corner cells do not stick out square.
+        QPainterPath outline = frame;
+        if (m_look.gridWidth > 0) {
+            QPainterPathStroker stroker;
+            stroker.setWidth(m_look.gridWidth);
+            outline = outline.united(stroker.createStroke(frame));
+        }
+        painter.setClipPath(outline, Qt::IntersectClip);
+    }
+    QntElement::drawContent(painter);
     painter.setBrush(Qt::NoBrush);
     painter.setPen(pen);
     if (m_look.showGrid && m_look.gridWidth > 0) {
         for (const auto &p : m_cells)
             painter.drawPath(p.cell->renderingPath());
     }
-    if (m_look.showFrame && m_look.gridWidth > 0) {
-        QPainterPath frame;
-        frame.addRoundedRect(QRectF(-0.5, -0.5, 1, 1),
-                             m_size.width() > 0 ? m_look.cornerRadius / m_size.width() * 100 : 0,
-                             m_size.height() > 0 ? m_look.cornerRadius / m_size.height() * 100 : 0,
-                             Qt::RelativeSize);
-        painter.drawPath(transformIncludingParent().map(frame));
-    }
     painter.restore();
+    if (m_look.showFrame && m_look.gridWidth > 0) {
+        painter.save();
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(pen);
+        painter.drawPath(frame);
+        painter.restore();
+    }
 }
 
 VRObjectRef QntElementTable::copy() const

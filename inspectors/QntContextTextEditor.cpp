@@ -37,6 +37,7 @@
 #include <QSignalBlocker>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QToolButton>
 
@@ -869,7 +870,8 @@ void QntContextTextEditor::fontTypefaceApplyToAllText()
 void QntContextTextEditor::updateTextAttributesControls()
 {
     _updating = true;
-    QTextEdit *source = targetTextView();
+    // Only the one-object path has a text view to read; several objects read the one selected.
+    QTextEdit *source = oneObjectPath() ? targetTextView() : nullptr;
     for (QntButtonCell *cell : _typefaceCells)
         cell->setChecked(false);
     QFont font;
@@ -933,6 +935,23 @@ void QntContextTextEditor::updateTextAttributesControls()
                 alignment = text->alignment();
                 hasFont = true;
                 underline = font.underline();
+                // Runs carry their own font, size and colour: those at the first character.
+                QTextDocument content;
+                QTextCursor(&content).insertFragment(text->textContent());
+                if (!content.isEmpty()) {
+                    QTextCursor first(&content);
+                    first.setPosition(1);
+                    const QTextCharFormat format = first.charFormat();
+                    font = format.font().resolve(font);
+                    underline = format.hasProperty(QTextFormat::FontUnderline)
+                                    ? format.fontUnderline()
+                                    : underline;
+                    if (format.hasProperty(QTextFormat::ForegroundBrush))
+                        colour = format.foreground().color();
+                    const QTextBlockFormat block = first.blockFormat();
+                    if (block.hasProperty(QTextFormat::BlockAlignment))
+                        alignment = alignmentOfQt(block.alignment());
+                }
             }
         } else if (single && single->isKindOf<QntConnector>()) {
             auto *connector = static_cast<QntConnector *>(single.get());

@@ -444,7 +444,8 @@ void QntGroupModeInspector::refreshControls()
         _elemResizeToLargestButton->setEnabled(true);
     // Values are read only from a single selection; several objects leave the fields alone.
     const QntTextShape *singleText = nullptr;
-    if (single && objects.first()->isKindOf<QntElement>()) {
+    const bool singleElement = single && objects.first()->isKindOf<QntElement>();
+    if (singleElement) {
         const auto *element = static_cast<const QntElement *>(objects.first().get());
         singleText = element->text();
         updatePaddingModeControl(element);
@@ -455,9 +456,14 @@ void QntGroupModeInspector::refreshControls()
     // to each of them, and the last single element's is not theirs.
     const QString several = objects.size() > 1 ? tr("Several") : QString();
     if (_elemFontSizeTextField) {
-        if (singleText)
+        // The one element's text: its font, typeface, size and alignment as its first character
+        // has them (an element without text shows no typeface).
+        const bool inPlace = inlineTextEditor();
+        if (singleElement && !inPlace)
+            showTextAttributesOf(elementTextEditor());
+        if (singleText && inPlace)
             _elemFontSizeTextField->setText(QLocale().toString(singleText->fontSize(), 'g', 4));
-        else
+        else if (!singleText)
             _elemFontSizeTextField->clear();
         _elemFontSizeTextField->setPlaceholderText(several);
     }

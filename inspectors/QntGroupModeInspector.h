@@ -359,6 +359,9 @@ private:
     // The embedded text editor set on the object edited in place; null when there is none.
     QntElementTextEditor *inlineTextEditor();
     void showInlineTextAttributes();
+    // The text pane shows the attributes the editor reads: the text edited in place, else the
+    // text of the one selected element.
+    void showTextAttributesOf(QntElementTextEditor *editor);
     QntElementModeInspector *tableTextInspector();
     QWidget *buildColorPane();
     // The size and position controls, also shown on their own in a document window.

@@ -651,7 +651,12 @@ void QntGroupModeInspector::inlineEditingStartedNotification(const Notification 
 
 void QntGroupModeInspector::showInlineTextAttributes()
 {
-    QntElementTextEditor *editor = inlineTextEditor();
+    if (QntElementTextEditor *editor = inlineTextEditor())
+        showTextAttributesOf(editor);
+}
+
+void QntGroupModeInspector::showTextAttributesOf(QntElementTextEditor *editor)
+{
     if (!editor || !_elemFontSizeTextField)
         return;
     editor->updateTextAttributesControls();

@@ -34,6 +34,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QToolButton>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -1281,4 +1282,47 @@ TEST(QntGroupModeInspectorTest, TheTextColourWellColoursEveryTextRunThroughTheTe
     EXPECT_EQ(colours(), before);
     EXPECT_FALSE(h.inspector->simpleElementTextColorWellAction(QColor()));
     EXPECT_EQ(h.depth(), depth);
+}
+
+// One selected element: the text pane shows the font, size, typeface and alignment of its text
+// as its first character has them, runs of their own included; another element shows its own.
+TEST(QntGroupModeInspectorTest, TheTextPaneShowsTheLookOfTheOneSelectedElementsText)
+{
+    Harness h;
+    const auto styled = h.placeElement({150, 150});
+    const auto plain = h.placeElement({400, 150});
+    styled->setTextFontSize(11);
+    QTextDocument text;
+    QTextCursor cursor(&text);
+    QTextBlockFormat right;
+    right.setAlignment(Qt::AlignRight);
+    cursor.setBlockFormat(right);
+    QTextCharFormat run;
+    run.setFontPointSize(20);
+    run.setFontWeight(QFont::Bold);
+    run.setForeground(QColor(Qt::red));
+    cursor.insertText(QStringLiteral("Big"), run);
+    styled->setTextContent(QTextDocumentFragment(&text));
+    plain->setTextFontSize(13);
+    plain->setTextContent(QTextDocumentFragment::fromPlainText(QStringLiteral("Small")));
+
+    QWidget *pane = h.inspector->mainView();
+    auto *size = pane->findChild<QLineEdit *>(QStringLiteral("elemFontSize"));
+    auto *bold = pane->findChild<QCheckBox *>(QStringLiteral("elemBold"));
+    auto *alignRight = pane->findChild<QToolButton *>(QStringLiteral("elemAlignRight"));
+    ASSERT_TRUE(size && bold && alignRight);
+    h.select({styled});
+    EXPECT_EQ(size->text(), QLocale().toString(20));
+    EXPECT_TRUE(bold->isChecked());
+    EXPECT_TRUE(alignRight->isChecked());
+    h.select({plain});
+    EXPECT_EQ(size->text(), QLocale().toString(13));
+    EXPECT_FALSE(bold->isChecked());
+    EXPECT_FALSE(alignRight->isChecked());
+    // An element without text shows no typeface and no size.
+    h.select({styled});
+    const auto bare = h.placeElement({650, 150});
+    h.select({bare});
+    EXPECT_TRUE(size->text().isEmpty());
+    EXPECT_FALSE(bold->isChecked());
 }

@@ -46,12 +46,14 @@ VRObjectRef VRDrawingView::objectAtPoint(QPointF drawingPoint,
 
 QVariantList VRDrawingView::reportedGeometry(const VRDrawableObject &object) const
 {
-    const QRectF b = object.logicalBounds();
-    // The position is the object's location (its centre) from the paper's margins, the measure
-    // in which positions are shown and typed.
+    // The position is the object's location (its centre) from the paper's margins, and the size
+    // its own, unturned: the measures in which positions and sizes are shown and typed. An
+    // object without a size of its own gives its bounds' size.
+    const QSizeF own = object.size();
+    const QSizeF size = own.width() > 0 && own.height() > 0 ? own : object.logicalBounds().size();
     return {m_drawing->convertLength(object.location().x() - m_drawing->leftMargin()),
             m_drawing->convertLength(object.location().y() - m_drawing->topMargin()),
-            m_drawing->convertLength(b.width()), m_drawing->convertLength(b.height())};
+            m_drawing->convertLength(size.width()), m_drawing->convertLength(size.height())};
 }
 
 void VRDrawingView::postShapeInfo(const VRObjectRef &object)

@@ -223,6 +223,22 @@ TEST(DrawingView, AStepItsUndoAndItsRedoReportTheSelectedShapesGeometry)
     EXPECT_TRUE(info.seen.isEmpty());
 }
 
+// A turned shape reports its own size, the one the size boxes type, not its bounds'.
+TEST(DrawingView, ATurnedShapeReportsItsOwnSize)
+{
+    ViewHarness h;
+    VRObjectRef a = addBox(h, {100, 100, 100, 50});
+    a->setAngle(M_PI / 2);
+    Recorder info(kQntShapeInfoUpdated);
+    h.click(QPointF(150, 125));
+    ASSERT_FALSE(info.seen.isEmpty());
+    const QVariantMap &reported = info.seen.last().userInfo;
+    EXPECT_DOUBLE_EQ(reported.value(QStringLiteral("width")).toDouble(),
+                     h.drawing->convertLength(100));
+    EXPECT_DOUBLE_EQ(reported.value(QStringLiteral("height")).toDouble(),
+                     h.drawing->convertLength(50));
+}
+
 TEST(DrawingView, ZoomScaleClampAndZoomTools)
 {
     ViewHarness h;

@@ -554,24 +554,19 @@ void QntConnector::updateStyle()
     // user restyled on its own keeps its look.
     const auto arrowKey = [&](const QString &idKey, const QString &sizeKey, qint64 scheme) {
         const QVariant id = m_skinOptions.value(idKey);
-        const QSizeF size = m_skinOptions.value(sizeKey).toSizeF();
-        return QStringLiteral("%1|%2x%3|%4|%5")
-            .arg(id.metaType().id() == QMetaType::QString ? id.toString() : QString())
-            .arg(size.width())
-            .arg(size.height())
-            .arg(scheme)
-            .arg(notationPath);
+        return ArrowKey{true, id.metaType().id() == QMetaType::QString ? id.toString() : QString(),
+                        m_skinOptions.value(sizeKey).toSizeF(), scheme, notationPath};
     };
-    const QString startKey = arrowKey(QStringLiteral("startArrowheadId"),
-                                      QStringLiteral("startArrowheadSize"), m_startSchemeId);
+    const ArrowKey startKey = arrowKey(QStringLiteral("startArrowheadId"),
+                                       QStringLiteral("startArrowheadSize"), m_startSchemeId);
     if (startKey != m_startArrowKey || !m_start->arrow()) {
         m_startArrowKey = startKey;
         m_start->setArrow(makeArrow(m_skinOptions.value(QStringLiteral("startArrowheadId")),
                                     m_skinOptions.value(QStringLiteral("startArrowheadSize")),
                                     notationPath, m_startSchemeId));
     }
-    const QString endKey = arrowKey(QStringLiteral("endArrowheadId"),
-                                    QStringLiteral("endArrowheadSize"), m_endSchemeId);
+    const ArrowKey endKey = arrowKey(QStringLiteral("endArrowheadId"),
+                                     QStringLiteral("endArrowheadSize"), m_endSchemeId);
     if (endKey != m_endArrowKey || !m_end->arrow()) {
         m_endArrowKey = endKey;
         m_end->setArrow(makeArrow(m_skinOptions.value(QStringLiteral("endArrowheadId")),

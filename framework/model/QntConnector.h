@@ -229,8 +229,17 @@ private:
     // Part styles read from a file (or copied) that wait for the parts to be built.
     QVariantMap m_pendingPartStyles;
     QString m_skinKey;
-    QString m_startArrowKey;
-    QString m_endArrowKey;
+    // What each arrowhead was made from: it is made again only when that changes.
+    struct ArrowKey {
+        bool made = false; // no arrowhead was made yet
+        QString id;
+        QSizeF size;
+        qint64 scheme = 0;
+        QString notationPath;
+        bool operator==(const ArrowKey &) const = default;
+    };
+    ArrowKey m_startArrowKey;
+    ArrowKey m_endArrowKey;
     double m_bodyThickness = 0.0;
     // A thick body drawn with its own head at the end (its shape ends in an arrow): the band's
     // thickness, and the head's length and width, in points; no head when the length is 0.

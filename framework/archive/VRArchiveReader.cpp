@@ -418,7 +418,7 @@ bool VRArchiveReader::readMap(const QJsonObject &o, const QString &key, const QS
                                   return !item.isObject() && !item.isArray();
                               });
     if (shareable) {
-        const auto known = m_maps.constFind(record);
+        const auto known = m_maps.constFind({record});
         if (known != m_maps.constEnd()) {
             out = known.value();
             return true;
@@ -429,7 +429,7 @@ bool VRArchiveReader::readMap(const QJsonObject &o, const QString &key, const QS
         return false;
     out = value.toMap();
     if (shareable)
-        m_maps.insert(record, out);
+        m_maps.insert({record}, out);
     return true;
 }
 

@@ -100,7 +100,7 @@ private:
 
     QHash<qint64, VRObjectRef> m_objects;
     QHash<FontKey, QFont> m_fonts;
-    QHash<QJsonObject, QVariantMap> m_maps;
+    QHash<VRStyleCoding::RecordKey, QVariantMap> m_maps;
     QHash<QString, VRStyleRef> m_styles;
     // Pictures of shapes and styles alike, within one budget (VRStyleCoding::kMaxDecodedPixels).
     VRStyleCoding::DecodedImagesRef m_decoded = std::make_shared<VRStyleCoding::DecodedImages>();

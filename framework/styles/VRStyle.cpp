@@ -326,7 +326,7 @@ void VRStyle::readProperties(const QJsonObject &record, VRStyleCoding &coding)
     }
     auto &lists = coding.decodedImages().rendererLists;
     const QJsonArray list = renderers.toArray();
-    if (const auto known = lists.find(list); known != lists.end()) {
+    if (const auto known = lists.find({list}); known != lists.end()) {
         if (!known->shared) {
             if (auto first = std::static_pointer_cast<VRRastGroup>(known->first.lock()))
                 known->shared = first->shareRenderers();
@@ -339,7 +339,7 @@ void VRStyle::readProperties(const QJsonObject &record, VRStyleCoding &coding)
     }
     VRRastGroup::readProperties(record, coding);
     if (coding.ok() && mayShare(*this))
-        lists.insert(list, {weak_from_this(), nullptr});
+        lists.insert({list}, {weak_from_this(), nullptr});
 }
 
 VRStyleRef VRStyle::fromJson(const QJsonObject &record, VRStyleCoding &coding)

@@ -512,3 +512,33 @@ QString VRStyleCoding::picturesTooLargeMessage()
                           "more than %1 million pixels, the most one file may decode")
         .arg(kMaxDecodedPixels / 1000000);
 }
+
+size_t VRStyleCoding::valuesHash(const QJsonValue &value, size_t seed)
+{
+    switch (value.type()) {
+    case QJsonValue::Array: {
+        const QJsonArray array = value.toArray();
+        seed = qHashMulti(seed, 1, array.size());
+        for (qsizetype i = 0; i < array.size(); ++i)
+            seed = valuesHash(array.at(i), seed);
+        return seed;
+    }
+    case QJsonValue::Object: {
+        const QJsonObject object = value.toObject();
+        seed = qHashMulti(seed, 2, object.size());
+        for (auto it = object.constBegin(); it != object.constEnd(); ++it)
+            seed = valuesHash(it.value(), seed);
+        return seed;
+    }
+    case QJsonValue::String: return qHash(value.toString(), seed);
+    // Numbers that compare equal hash alike (0 and -0 too).
+    case QJsonValue::Double: {
+        const double number = value.toDouble();
+        return qHash(number == 0 ? 0.0 : number, seed);
+    }
+    case QJsonValue::Bool: return qHashMulti(seed, 3, value.toBool());
+    case QJsonValue::Null:
+    case QJsonValue::Undefined: break;
+    }
+    return qHashMulti(seed, 4, int(value.type()));
+}

@@ -32,6 +32,19 @@ public:
     // together: 512 MiB as 32-bit pixels. Qt's own limit applies to one picture only.
     static constexpr qint64 kMaxDecodedPixels = qint64(128) * 1024 * 1024;
 
+    // A record (or list of records) as the key of a table of things read alike. Its hash walks
+    // the values only, not the keys: equal records hash alike, and records of one kind differ
+    // in their values, while hashing the keys as well would make a string of each.
+    struct RecordKey {
+        QJsonValue record;
+        bool operator==(const RecordKey &other) const { return record == other.record; }
+        friend size_t qHash(const RecordKey &key, size_t seed = 0)
+        {
+            return valuesHash(key.record, seed);
+        }
+    };
+    static size_t valuesHash(const QJsonValue &value, size_t seed);
+
     // The pictures decoded from one file's image table: each decoded once, all counted against
     // kMaxDecodedPixels. Shared by every coding that reads from the same file.
     struct DecodedImages {
@@ -44,7 +57,7 @@ public:
             std::weak_ptr<VRRasterizer> first;
             std::shared_ptr<const QList<std::shared_ptr<VRRasterizer>>> shared;
         };
-        QHash<QJsonArray, RendererList> rendererLists;
+        QHash<RecordKey, RendererList> rendererLists; // by the list of renderer records
     };
     using DecodedImagesRef = std::shared_ptr<DecodedImages>;
 

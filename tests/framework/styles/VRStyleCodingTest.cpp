@@ -196,3 +196,34 @@ TEST(StyleCodingTest, StylesTravelOnThePasteboardToo)
 }
 
 } // namespace
+
+// Records read alike are found again by their values: records equal as JSON (numbers written
+// as integers or with a fraction, 0 and -0, any member order in the text) hash alike, so a
+// later equal record always meets the first one.
+TEST(StyleCodingTest, RecordsEqualAsJsonHaveOneRecordKey)
+{
+    const std::pair<const char *, const char *> alike[] = {
+        {R"([{"class":"VRFill","colour":"#F09B9BFF","width":1}])",
+         R"([{"width":1.0,"colour":"#F09B9BFF","class":"VRFill"}])"},
+        {R"({"a":0,"b":[true,null,{"c":-0.0}]})", R"({"b":[true,null,{"c":0}],"a":-0})"},
+        {R"({"ID":"contour"})", R"({ "ID" : "contour" })"},
+        {R"([])", R"([ ])"},
+    };
+    const auto key = [](const char *text) {
+        const QJsonDocument document = QJsonDocument::fromJson(text);
+        return VRStyleCoding::RecordKey{document.isArray() ? QJsonValue(document.array())
+                                                           : QJsonValue(document.object())};
+    };
+    for (const auto &[first, second] : alike) {
+        SCOPED_TRACE(first);
+        ASSERT_TRUE(key(first) == key(second));
+        EXPECT_EQ(qHash(key(first), 7), qHash(key(second), 7));
+        QHash<VRStyleCoding::RecordKey, int> table;
+        table.insert(key(first), 1);
+        EXPECT_EQ(table.value(key(second)), 1);
+    }
+    // Records differing in one value are told apart.
+    EXPECT_FALSE(key(R"({"ID":"contour"})") == key(R"({"ID":"contours"})"));
+    EXPECT_NE(qHash(key(R"([{"colour":"#F09B9BFF"}])"), 7),
+              qHash(key(R"([{"colour":"#F09B9CFF"}])"), 7));
+}

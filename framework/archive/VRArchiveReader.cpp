@@ -207,10 +207,13 @@ static bool twoNumbers(const QJsonValue &v, double &a, double &b, double limit)
     if (!v.isArray())
         return false;
     const QJsonArray array = v.toArray();
-    if (array.size() != 2 || !array.at(0).isDouble() || !array.at(1).isDouble())
+    if (array.size() != 2)
         return false;
-    a = array.at(0).toDouble();
-    b = array.at(1).toDouble();
+    const QJsonValue first = array.at(0), second = array.at(1);
+    if (!first.isDouble() || !second.isDouble())
+        return false;
+    a = first.toDouble();
+    b = second.toDouble();
     return std::isfinite(a) && std::isfinite(b) && std::abs(a) <= limit && std::abs(b) <= limit;
 }
 
@@ -413,6 +416,10 @@ bool VRArchiveReader::readMap(const QJsonObject &o, const QString &key, const QS
     // say): equal ones share one copy. Tagged values are left out, since reading them makes
     // objects and looks up styles.
     const QJsonObject record = v.toObject();
+    if (record.isEmpty()) {
+        out = QVariantMap();
+        return true;
+    }
     const bool shareable = record.size() <= kMaximumSharedMapSize
                            && std::all_of(record.begin(), record.end(), [](const QJsonValue &item) {
                                   return !item.isObject() && !item.isArray();

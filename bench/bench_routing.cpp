@@ -481,14 +481,16 @@ BENCHMARK_CAPTURE(BM_RerouteMovedShape, polyline, VRRouteKind::Polyline)
 BENCHMARK(BM_ModelFullRoute)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ModelDragElement)->Unit(benchmark::kMillisecond);
 
-// A drawing of the grid diagram (shapes and automatic connectors), to open in the application
-// and drag its shapes there.
-int writeRoutesDocument(const QString &path)
+// A drawing of a diagram (shapes and automatic connectors), to open in the application and
+// drag its shapes there.
+int writeRoutesDocument(const QString &path, const Corpus &corpus)
 {
-    const Corpus corpus = makeGridCorpus(100, 200);
+    QRectF bounds;
+    for (const QRectF &r : corpus.shapes)
+        bounds |= r;
     auto drawing = std::make_unique<VRDrawing>();
     drawing->undoManager()->disableUndoRegistration();
-    drawing->setDrawingSize(QSizeF(2200, 1700));
+    drawing->setDrawingSize(QSizeF(bounds.right() + 120, bounds.bottom() + 120));
     auto *layer = drawing->activeLayerOfClass<VRObjectDrawingLayer>();
     VRObjectList all;
     QList<std::shared_ptr<QntElement>> elements;
@@ -539,7 +541,13 @@ int main(int argc, char **argv)
     // QNT_BENCH_ROUTES_DOCUMENT=file.quintora: only writes a 100-shape grid diagram there.
     const QString document = qEnvironmentVariable("QNT_BENCH_ROUTES_DOCUMENT");
     if (!document.isEmpty())
-        return writeRoutesDocument(document);
+        return writeRoutesDocument(document, makeGridCorpus(100, 200));
+    // QNT_BENCH_LONG_ROUTES_DOCUMENT=file.quintora: only writes the diagram of
+    // BM_RerouteEveryShape there (connectors across the drawing, 46 on its first shape).
+    const QString longRoutes = qEnvironmentVariable("QNT_BENCH_LONG_ROUTES_DOCUMENT");
+    if (!longRoutes.isEmpty())
+        return writeRoutesDocument(longRoutes,
+                                   makeCorpus(shapes(), connectors(), VRRouteKind::Orthogonal));
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

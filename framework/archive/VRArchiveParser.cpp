@@ -2,8 +2,12 @@
 
 #include <QJsonDocument>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
-#include <array>
+#include <bit>
 #include <cstring>
 #include <optional>
 
@@ -73,35 +77,20 @@ public:
     bool scan(int maximumNesting, int recordedDepth)
     {
         std::vector<size_t> open; // indexes into m_pairs; -1 for unrecorded brackets
-        // Only quotes and brackets matter between strings.
-        static constexpr auto kSpecial = [] {
-            std::array<bool, 256> table{};
-            for (const unsigned char c : {'"', '{', '}', '[', ']'})
-                table[c] = true;
-            return table;
-        }();
-        for (qsizetype i = 0; i < m_size; ++i) {
+        bool inString = false;
+        bool escaped = false; // the next character is escaped
+        // Looks at one character that may matter: a quote, a backslash or a bracket.
+        const auto step = [&](qsizetype i) {
             const char c = m_data[i];
-            if (!kSpecial[static_cast<unsigned char>(c)])
-                continue;
+            if (inString) {
+                if (c == '\\')
+                    escaped = true;
+                else if (c == '"')
+                    inString = false;
+                return true;
+            }
             if (c == '"') {
-                // The closing quote: the first one not escaped, that is not preceded by an odd
-                // run of backslashes inside the string.
-                const char *from = m_data + i + 1;
-                for (;;) {
-                    const char *quote = static_cast<const char *>(
-                        std::memchr(from, '"', size_t(m_data + m_size - from)));
-                    if (!quote)
-                        return false; // an unterminated string
-                    const char *back = quote;
-                    while (back > m_data + i + 1 && back[-1] == '\\')
-                        --back;
-                    if ((quote - back) % 2 == 0) {
-                        i = quote - m_data;
-                        break;
-                    }
-                    from = quote + 1;
-                }
+                inString = true;
             } else if (c == '{' || c == '[') {
                 if (int(open.size()) >= maximumNesting)
                     return false;
@@ -118,8 +107,68 @@ public:
                     m_pairs[open.back()].second = i;
                 open.pop_back();
             }
+            return true;
+        };
+        qsizetype i = 0;
+#if defined(__SSE2__)
+        // Sixteen characters at a time: a mask of those that may matter, taken in order.
+        const __m128i quote = _mm_set1_epi8('"'), backslash = _mm_set1_epi8('\\');
+        const __m128i openBrace = _mm_set1_epi8('{'), closeBrace = _mm_set1_epi8('}');
+        const __m128i openBracket = _mm_set1_epi8('['), closeBracket = _mm_set1_epi8(']');
+        for (; i + 16 <= m_size; i += 16) {
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(m_data + i));
+            const auto maskOf = [&](const __m128i &c) {
+                return unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, c)));
+            };
+            const unsigned quotes = maskOf(quote), backslashes = maskOf(backslash);
+            const unsigned brackets =
+                maskOf(openBrace) | maskOf(closeBrace) | maskOf(openBracket) | maskOf(closeBracket);
+            if (backslashes == 0 && !escaped) {
+                // No escapes: the characters inside strings are those after an odd number of
+                // quotes (counted from the block's start, on from the string state before it).
+                unsigned inside = quotes;
+                inside ^= inside << 1;
+                inside ^= inside << 2;
+                inside ^= inside << 4;
+                inside ^= inside << 8;
+                inside &= 0xFFFFu;
+                if (inString)
+                    inside ^= 0xFFFFu;
+                // The brackets left are outside strings.
+                inString = false;
+                for (unsigned mask = brackets & ~inside; mask; mask &= mask - 1) {
+                    if (!step(i + std::countr_zero(mask)))
+                        return false;
+                }
+                inString = (inside >> 15) & 1u;
+                continue;
+            }
+            unsigned mask = quotes | backslashes | brackets;
+            if (escaped) {
+                mask &= ~1u; // the escaped character
+                escaped = false;
+            }
+            while (mask) {
+                const int k = std::countr_zero(mask);
+                mask &= mask - 1;
+                if (!step(i + k))
+                    return false;
+                if (escaped && k < 15) {
+                    mask &= ~(2u << k);
+                    escaped = false;
+                }
+            }
         }
-        return open.empty();
+#endif
+        for (; i < m_size; ++i) {
+            if (escaped) {
+                escaped = false;
+                continue;
+            }
+            if (!step(i))
+                return false;
+        }
+        return open.empty() && !inString;
     }
 
     // Where the bracket at `at` closes; -1 when it was not recorded.
@@ -139,8 +188,14 @@ public:
         return i;
     }
 
-    char at(qsizetype i) const { return i < m_size ? m_data[i] : '\0'; }
-    qsizetype size() const { return m_size; }
+    char at(qsizetype i) const
+    {
+        return i < m_size ? m_data[i] : '\0';
+    }
+    qsizetype size() const
+    {
+        return m_size;
+    }
 
     // The end of the value starting at i; -1 when it cannot be told.
     qsizetype valueEnd(qsizetype i) const

@@ -7,8 +7,11 @@
 #include "framework/archive/VRJsonWriter.h"
 
 #include <QJsonObject>
+#include <QStringTokenizer>
+#include <QVarLengthArray>
 #include <QtMath>
 
+#include <charconv>
 #include <cmath>
 
 VR_CLASS_IMPL(VRDrawablePath, VRDrawableObject)
@@ -275,34 +278,64 @@ QString toSvgData(const QPainterPath &path)
     return out;
 }
 
+namespace {
+
+// A number of path data. The numbers written are plain decimals: those are read without the
+// locale machinery; anything else (a sign, spaces around it) is read as QString reads it.
+bool pathNumber(QStringView token, double &v)
+{
+    char plain[64];
+    qsizetype n = 0;
+    if (token.size() < qsizetype(sizeof plain)) {
+        for (const QChar c : token) {
+            const char16_t u = c.unicode();
+            if (!((u >= u'0' && u <= u'9') || u == u'.' || u == u'-' || u == u'e' || u == u'E')) {
+                n = 0;
+                break;
+            }
+            plain[n++] = char(u);
+        }
+    }
+    if (n > 0) {
+        const auto [end, error] = std::from_chars(plain, plain + n, v);
+        if (error == std::errc() && end == plain + n)
+            return true;
+    }
+    bool ok = false;
+    v = token.toDouble(&ok);
+    return ok;
+}
+
+} // namespace
+
 std::optional<QPainterPath> fromSvgData(const QString &data)
 {
-    const QStringList tokens = data.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QVarLengthArray<QStringView, 32> tokens;
+    for (const QStringView token : QStringView(data).tokenize(u' ', Qt::SkipEmptyParts))
+        tokens.append(token);
     QPainterPath path;
-    int i = 0;
+    qsizetype i = 0;
     auto readNumber = [&](double &v) {
         if (i >= tokens.size())
             return false;
-        bool ok = false;
-        v = tokens.at(i++).toDouble(&ok);
-        return ok && std::isfinite(v) && std::abs(v) <= 1e7;
+        return pathNumber(tokens[i++], v) && std::isfinite(v) && std::abs(v) <= 1e7;
     };
     while (i < tokens.size()) {
-        const QString cmd = tokens.at(i++);
+        const QStringView cmd = tokens[i++];
         double x1, y1, x2, y2, x3, y3;
-        if (cmd == QLatin1String("M") || cmd == QLatin1String("L")) {
+        if (cmd == u"M" || cmd == u"L") {
             if (!readNumber(x1) || !readNumber(y1))
                 return std::nullopt;
-            if (cmd == QLatin1String("M"))
+            if (cmd == u"M")
                 path.moveTo(x1, y1);
             else
                 path.lineTo(x1, y1);
-        } else if (cmd == QLatin1String("C")) {
+        } else if (cmd == u"C") {
             if (!readNumber(x1) || !readNumber(y1) || !readNumber(x2) || !readNumber(y2)
                 || !readNumber(x3) || !readNumber(y3))
                 return std::nullopt;
             path.cubicTo(x1, y1, x2, y2, x3, y3);
-        } else if (cmd == QLatin1String("Z")) {
+        } else if (cmd == u"Z") {
             path.closeSubpath();
         } else {
             return std::nullopt;

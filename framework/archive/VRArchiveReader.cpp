@@ -10,6 +10,7 @@
 #include <QDateTime>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 bool VRArchiveReader::fail(const QString &path, const QString &message)
@@ -27,7 +28,16 @@ QString VRArchiveReader::typeError(const char *expected)
 // "path[i]", built for every record read, so without QString::arg's pattern parsing.
 static QString indexed(const QString &path, qsizetype i)
 {
-    return path + QLatin1Char('[') + QString::number(i) + QLatin1Char(']');
+    char digits[24];
+    const auto [end, error] = std::to_chars(digits, digits + sizeof digits, i);
+    Q_UNUSED(error);
+    QString text;
+    text.reserve(path.size() + (end - digits) + 2);
+    text += path;
+    text += QLatin1Char('[');
+    text += QLatin1StringView(digits, end - digits);
+    text += QLatin1Char(']');
+    return text;
 }
 
 static QString child(const QString &path, const QString &key)

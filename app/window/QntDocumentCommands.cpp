@@ -20,9 +20,16 @@
 #include "framework/view/VRZoomTool.h"
 #include "platform/AtomicFile.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
 #include <QDebug>
 #include <QFileDialog>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
@@ -39,6 +46,135 @@ constexpr qint64 kTIFFType = 0;
 constexpr qint64 kJPEGType = 3;
 constexpr qint64 kPNGType = 4;
 constexpr qint64 kSVGType = 5;
+
+// The editing commands a text field answers itself while it has the keyboard focus; every other
+// command of the Edit menu (Duplicate) still reaches the drawing.
+bool isTextEditingAction(const QByteArray &action)
+{
+    return action == "undo" || action == "redo" || action == "cut" || action == "copy"
+           || action == "paste" || action == "deleteSelection" || action == "selectAll";
+}
+
+// The text field that has the application's keyboard focus: a line edit, a text view, or the
+// line edit inside a spin box or an editable combo box. Null when the focus is elsewhere.
+QWidget *focusedTextField()
+{
+    QWidget *focus = QApplication::focusWidget();
+    if (!focus)
+        return nullptr;
+    if (qobject_cast<QLineEdit *>(focus) || qobject_cast<QTextEdit *>(focus)
+        || qobject_cast<QPlainTextEdit *>(focus))
+        return focus;
+    if (auto *combo = qobject_cast<QComboBox *>(focus))
+        return combo->lineEdit();
+    if (qobject_cast<QAbstractSpinBox *>(focus))
+        return focus->findChild<QLineEdit *>();
+    return nullptr;
+}
+
+// What a rich or plain text view offers the commands, read the same way for both kinds.
+template <typename View> bool viewCanPerform(const View *view, const QByteArray &action)
+{
+    const bool editable = !view->isReadOnly();
+    const bool selection = view->textCursor().hasSelection();
+    if (action == "undo")
+        return editable && view->document()->isUndoAvailable();
+    if (action == "redo")
+        return editable && view->document()->isRedoAvailable();
+    if (action == "cut" || action == "deleteSelection")
+        return editable && selection;
+    if (action == "copy")
+        return selection;
+    if (action == "paste")
+        return editable && view->canPaste();
+    return action == "selectAll";
+}
+
+template <typename View> void viewPerform(View *view, const QByteArray &action)
+{
+    if (!viewCanPerform(view, action))
+        return;
+    if (action == "undo")
+        view->undo();
+    else if (action == "redo")
+        view->redo();
+    else if (action == "cut")
+        view->cut();
+    else if (action == "copy")
+        view->copy();
+    else if (action == "paste")
+        view->paste();
+    else if (action == "selectAll")
+        view->selectAll();
+    else if (action == "deleteSelection") {
+        QTextCursor cursor = view->textCursor();
+        cursor.removeSelectedText();
+        view->setTextCursor(cursor);
+    }
+}
+
+bool lineEditCanPerform(const QLineEdit *edit, const QByteArray &action)
+{
+    const bool editable = !edit->isReadOnly();
+    // A password field gives nothing away.
+    const bool readable = edit->echoMode() == QLineEdit::Normal;
+    if (action == "undo")
+        return editable && edit->isUndoAvailable();
+    if (action == "redo")
+        return editable && edit->isRedoAvailable();
+    if (action == "cut")
+        return editable && readable && edit->hasSelectedText();
+    if (action == "deleteSelection")
+        return editable && edit->hasSelectedText();
+    if (action == "copy")
+        return readable && edit->hasSelectedText();
+    if (action == "paste") {
+        const QClipboard *clipboard = QGuiApplication::clipboard();
+        return editable && clipboard && !clipboard->text().isEmpty();
+    }
+    return action == "selectAll";
+}
+
+void lineEditPerform(QLineEdit *edit, const QByteArray &action)
+{
+    if (!lineEditCanPerform(edit, action))
+        return;
+    if (action == "undo")
+        edit->undo();
+    else if (action == "redo")
+        edit->redo();
+    else if (action == "cut")
+        edit->cut();
+    else if (action == "copy")
+        edit->copy();
+    else if (action == "paste")
+        edit->paste();
+    else if (action == "selectAll")
+        edit->selectAll();
+    else if (action == "deleteSelection")
+        edit->del();
+}
+
+bool textFieldCanPerform(const QWidget *field, const QByteArray &action)
+{
+    if (const auto *edit = qobject_cast<const QLineEdit *>(field))
+        return lineEditCanPerform(edit, action);
+    if (const auto *view = qobject_cast<const QTextEdit *>(field))
+        return viewCanPerform(view, action);
+    if (const auto *view = qobject_cast<const QPlainTextEdit *>(field))
+        return viewCanPerform(view, action);
+    return false;
+}
+
+void textFieldPerform(QWidget *field, const QByteArray &action)
+{
+    if (auto *edit = qobject_cast<QLineEdit *>(field))
+        lineEditPerform(edit, action);
+    else if (auto *view = qobject_cast<QTextEdit *>(field))
+        viewPerform(view, action);
+    else if (auto *view = qobject_cast<QPlainTextEdit *>(field))
+        viewPerform(view, action);
+}
 
 } // namespace
 
@@ -200,6 +336,14 @@ QAction *QntDocumentCommands::addDocumentAction(QMenu *menu, VRDrawingDocument &
     QPointer<VRDrawingDocument> target(&document);
     const QByteArray slot(action);
     QObject::connect(item, &QAction::triggered, &document, [target, slot, item] {
+        // As on every desktop editor, the editing commands act on the text field being typed
+        // in, whichever road (menu or shortcut) brought them; the drawing gets them otherwise.
+        if (isTextEditingAction(slot)) {
+            if (QWidget *field = focusedTextField()) {
+                textFieldPerform(field, slot);
+                return;
+            }
+        }
         if (target)
             QMetaObject::invokeMethod(target, slot.constData(), Q_ARG(QObject *, item));
     });
@@ -212,10 +356,19 @@ void QntDocumentCommands::validateItemsWhenShown(QMenu *menu, VRDrawingDocument 
     QObject::connect(menu, &QMenu::aboutToShow, &document, [menu, target] {
         if (!target)
             return;
+        QWidget *field = focusedTextField();
         for (QAction *item : menu->actions()) {
             const QByteArray action = item->property("documentAction").toByteArray();
             if (action.isEmpty())
                 continue;
+            if (field && isTextEditingAction(action)) {
+                item->setEnabled(textFieldCanPerform(field, action));
+                if (action == "undo")
+                    item->setText(QntDocumentCommands::tr("Undo"));
+                else if (action == "redo")
+                    item->setText(QntDocumentCommands::tr("Redo"));
+                continue;
+            }
             item->setEnabled(target->validateAction(action));
             if (action == "undo")
                 item->setText(target->undoManager()->undoMenuItemTitle());

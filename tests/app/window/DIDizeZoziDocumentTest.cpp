@@ -13,9 +13,14 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QScopeGuard>
+#include <QTextEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -529,4 +534,149 @@ TEST(DIDizeZoziDocument, RepeatedPastesStepAwayFromEachOther)
     w.press(QKeySequence(Qt::CTRL | Qt::Key_V));
     EXPECT_EQ(w.layer->objects().last()->logicalBounds(), w.c->logicalBounds().translated(10, 10));
     QGuiApplication::clipboard()->clear();
+}
+
+namespace {
+
+// A text field of one of the kinds the window holds (inspector line edits, the in-place and
+// window text views, the commands editor), read and worked the same way whatever its kind.
+struct Field {
+    QWidget *widget = nullptr;
+
+    QString text() const
+    {
+        if (auto *edit = qobject_cast<QLineEdit *>(widget))
+            return edit->text();
+        if (auto *view = qobject_cast<QTextEdit *>(widget))
+            return view->toPlainText();
+        return qobject_cast<QPlainTextEdit *>(widget)->toPlainText();
+    }
+    QString selectedText() const
+    {
+        if (auto *edit = qobject_cast<QLineEdit *>(widget))
+            return edit->selectedText();
+        if (auto *view = qobject_cast<QTextEdit *>(widget))
+            return view->textCursor().selectedText();
+        return qobject_cast<QPlainTextEdit *>(widget)->textCursor().selectedText();
+    }
+    // "hello world" with "world" selected and nothing to undo.
+    void reset() const
+    {
+        if (auto *edit = qobject_cast<QLineEdit *>(widget)) {
+            edit->setText(QStringLiteral("hello world"));
+            edit->setSelection(6, 5);
+            return;
+        }
+        auto select = [](auto *view) {
+            view->setPlainText(QStringLiteral("hello world"));
+            QTextCursor cursor = view->textCursor();
+            cursor.setPosition(6);
+            cursor.setPosition(11, QTextCursor::KeepAnchor);
+            view->setTextCursor(cursor);
+        };
+        if (auto *view = qobject_cast<QTextEdit *>(widget))
+            select(view);
+        else
+            select(qobject_cast<QPlainTextEdit *>(widget));
+    }
+    // Types "!" at the end, as one step of the field's own undo.
+    void typeBang() const
+    {
+        if (auto *edit = qobject_cast<QLineEdit *>(widget)) {
+            edit->end(false);
+            edit->insert(QStringLiteral("!"));
+            return;
+        }
+        auto type = [](auto *view) {
+            view->moveCursor(QTextCursor::End);
+            view->insertPlainText(QStringLiteral("!"));
+        };
+        if (auto *view = qobject_cast<QTextEdit *>(widget))
+            type(view);
+        else
+            type(qobject_cast<QPlainTextEdit *>(widget));
+    }
+};
+
+} // namespace
+
+TEST(DIDizeZoziDocument, EditMenuActsOnTheFocusedTextFieldAndLeavesTheDrawingAlone)
+{
+    CommandWindow w;
+    QWidget *central = w.document.window()->centralWidget();
+    ASSERT_NE(central, nullptr);
+    const Field fields[] = {
+        {new QLineEdit(central)}, {new QTextEdit(central)}, {new QPlainTextEdit(central)}};
+    const auto cleanup = qScopeGuard([&] {
+        for (const Field &field : fields)
+            delete field.widget;
+        QGuiApplication::clipboard()->clear();
+    });
+    struct Row {
+        const char *action;
+        QString text;         // the field's text afterwards
+        QString selectedText; // its selection afterwards
+        QString clipboard;    // the clipboard's text afterwards
+    };
+    const Row rows[] = {
+        {"paste", "hello there", "", "there"},
+        {"cut", "hello ", "", "world"},
+        {"copy", "hello world", "world", "world"},
+        {"deleteSelection", "hello ", "", "there"},
+        {"selectAll", "hello world", "hello world", "there"},
+    };
+    for (const Field &field : fields) {
+        field.widget->show();
+        for (const Row &row : rows) {
+            SCOPED_TRACE(std::string(field.widget->metaObject()->className()) + " " + row.action);
+            // The clipboard holds drawing objects and text alike, as after a copy elsewhere.
+            w.select({w.b});
+            w.document.copy();
+            auto *both = new QMimeData;
+            const QMimeData *copied = QGuiApplication::clipboard()->mimeData();
+            for (const QString &format : copied->formats())
+                both->setData(format, copied->data(format));
+            both->setText(QStringLiteral("there"));
+            QGuiApplication::clipboard()->setMimeData(both);
+            field.reset();
+            field.widget->setFocus();
+            CommandWindow::settle();
+            ASSERT_EQ(QApplication::focusWidget(), field.widget);
+
+            ASSERT_TRUE(w.choose(row.action));
+            EXPECT_EQ(field.text(), row.text);
+            EXPECT_EQ(field.selectedText(), row.selectedText);
+            EXPECT_EQ(QGuiApplication::clipboard()->text(), row.clipboard);
+            EXPECT_EQ(w.layer->countOfObjects(), 3);
+            EXPECT_EQ(w.layer->countOfSelection(), 1);
+            EXPECT_TRUE(w.document.undoManager()->undoStack().isEmpty());
+        }
+
+        // Undo and Redo take back the field's typing, not the drawing's last step.
+        field.reset();
+        w.view()->setFocus();
+        ASSERT_TRUE(w.choose("deleteSelection"));
+        ASSERT_EQ(w.layer->countOfObjects(), 2);
+        field.widget->setFocus();
+        field.typeBang();
+        CommandWindow::settle();
+        QMenu *edit = qobject_cast<QMenu *>(w.item("undo")->parent());
+        emit edit->aboutToShow();
+        EXPECT_EQ(w.item("undo")->text(), QStringLiteral("Undo"));
+        EXPECT_FALSE(w.item("redo")->isEnabled());
+        EXPECT_FALSE(w.item("cut")->isEnabled()); // nothing selected in the field
+        emit edit->aboutToHide();
+        ASSERT_TRUE(w.choose("undo"));
+        EXPECT_EQ(field.text(), QStringLiteral("hello world"));
+        ASSERT_TRUE(w.choose("redo"));
+        EXPECT_EQ(field.text(), QStringLiteral("hello world!"));
+        EXPECT_EQ(w.layer->countOfObjects(), 2);
+        EXPECT_EQ(w.document.undoManager()->undoStack().size(), 1);
+        // With the drawing in front again, the menu reaches the drawing.
+        w.view()->setFocus();
+        ASSERT_TRUE(w.choose("undo"));
+        EXPECT_EQ(w.layer->countOfObjects(), 3);
+        w.document.undoManager()->removeAllActions();
+        field.widget->hide();
+    }
 }

@@ -29,6 +29,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QTextEdit>
 #include <QDir>
 #include <QFileInfo>
@@ -69,6 +70,89 @@ QWidget *focusedTextField()
         return combo->lineEdit();
     if (qobject_cast<QAbstractSpinBox *>(focus))
         return focus->findChild<QLineEdit *>();
+    return nullptr;
+}
+
+bool isTextField(const QWidget *widget)
+{
+    return qobject_cast<const QLineEdit *>(widget) || qobject_cast<const QTextEdit *>(widget)
+           || qobject_cast<const QPlainTextEdit *>(widget);
+}
+
+// Remembers the text field of another window (the text editor window, a panel) that was being
+// typed in when a click on this window's menu bar made this window the active one: the Edit
+// menu still means that field, as a desktop's one menu bar would. Any other click or key in
+// this window forgets it. It lives as a child of the Edit menu.
+class TextFieldAcrossWindows : public QObject
+{
+public:
+    explicit TextFieldAcrossWindows(QMenu *menu)
+        : QObject(menu)
+        , m_window(menu->parentWidget() ? menu->parentWidget()->window() : nullptr)
+    {
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget *old, QWidget *now) {
+            if (isTextField(now))
+                m_field.clear();
+            else if (isTextField(old) && (!now || now->window() != old->window())
+                     && old->window() != m_window)
+                m_field = old;
+        });
+        qApp->installEventFilter(this);
+    }
+
+    // The menu's memory, if it has one.
+    static TextFieldAcrossWindows *find(const QMenu *menu)
+    {
+        for (QObject *child : menu->children()) {
+            if (auto *memory = dynamic_cast<TextFieldAcrossWindows *>(child))
+                return memory;
+        }
+        return nullptr;
+    }
+    static TextFieldAcrossWindows *of(QMenu *menu)
+    {
+        TextFieldAcrossWindows *memory = find(menu);
+        return memory ? memory : new TextFieldAcrossWindows(menu);
+    }
+
+    // The remembered field while it is still on screen.
+    QWidget *field() const
+    {
+        QWidget *field = m_field.data();
+        return field && field->isVisible() && field->window()->isVisible() ? field : nullptr;
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        const QEvent::Type type = event->type();
+        if (m_field
+            && (type == QEvent::MouseButtonPress || type == QEvent::KeyPress
+                || type == QEvent::Wheel)) {
+            auto *widget = qobject_cast<QWidget *>(watched);
+            if (widget && widget->window() == m_window && !qobject_cast<QMenuBar *>(widget))
+                m_field.clear();
+        }
+        return false;
+    }
+
+private:
+    // Compared, never used: the window whose menu bar holds the menu (a menu is a window of
+    // its own).
+    const QWidget *m_window;
+    QPointer<QWidget> m_field;
+};
+
+// The field the Edit menu's editing commands go to: the one with the keyboard focus, else the
+// one of another window typed in just before the menu bar was clicked. Null: the drawing.
+QWidget *textFieldForEditMenu(QMenu *menu)
+{
+    if (QWidget *field = focusedTextField())
+        return field;
+    if (menu) {
+        if (const TextFieldAcrossWindows *memory = TextFieldAcrossWindows::find(menu))
+            return memory->field();
+    }
     return nullptr;
 }
 
@@ -335,12 +419,20 @@ QAction *QntDocumentCommands::addDocumentAction(QMenu *menu, VRDrawingDocument &
     item->setShortcuts(shortcuts);
     QPointer<VRDrawingDocument> target(&document);
     const QByteArray slot(action);
-    QObject::connect(item, &QAction::triggered, &document, [target, slot, item] {
+    if (isTextEditingAction(slot))
+        TextFieldAcrossWindows::of(menu);
+    QPointer<QMenu> owner(menu);
+    QObject::connect(item, &QAction::triggered, &document, [target, slot, item, owner] {
         // As on every desktop editor, the editing commands act on the text field being typed
         // in, whichever road (menu or shortcut) brought them; the drawing gets them otherwise.
         if (isTextEditingAction(slot)) {
-            if (QWidget *field = focusedTextField()) {
+            if (QWidget *field = textFieldForEditMenu(owner)) {
                 textFieldPerform(field, slot);
+                // Typing goes on in that field, in its own window.
+                if (field->window() != QApplication::activeWindow()) {
+                    field->window()->activateWindow();
+                    field->setFocus(Qt::OtherFocusReason);
+                }
                 return;
             }
         }
@@ -356,7 +448,7 @@ void QntDocumentCommands::validateItemsWhenShown(QMenu *menu, VRDrawingDocument 
     QObject::connect(menu, &QMenu::aboutToShow, &document, [menu, target] {
         if (!target)
             return;
-        QWidget *field = focusedTextField();
+        QWidget *field = textFieldForEditMenu(menu);
         for (QAction *item : menu->actions()) {
             const QByteArray action = item->property("documentAction").toByteArray();
             if (action.isEmpty())

@@ -680,3 +680,36 @@ TEST(DIDizeZoziDocument, EditMenuActsOnTheFocusedTextFieldAndLeavesTheDrawingAlo
         field.widget->hide();
     }
 }
+
+TEST(DIDizeZoziDocument, EditMenuReachesTheFieldOfAnotherWindowUntilThisWindowIsUsed)
+{
+    CommandWindow w;
+    // A window of its own with a field being typed in, as the text editor window.
+    QWidget editorWindow(nullptr, Qt::Tool);
+    auto *field = new QTextEdit(&editorWindow);
+    editorWindow.show();
+    editorWindow.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&editorWindow));
+    field->setFocus();
+    Field{field}.reset();
+    const auto cleanup = qScopeGuard([] { QGuiApplication::clipboard()->clear(); });
+    QGuiApplication::clipboard()->setText(QStringLiteral("there"));
+    // A click on the document window's menu bar makes that window the active one.
+    w.document.window()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.document.window()));
+    ASSERT_NE(QApplication::focusWidget(), field);
+
+    ASSERT_TRUE(w.choose("paste"));
+    EXPECT_EQ(field->toPlainText(), QStringLiteral("hello there"));
+    EXPECT_EQ(w.layer->countOfObjects(), 3);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&editorWindow)); // typing goes on there
+
+    // Once this window is clicked, the menu means the drawing again.
+    w.document.window()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.document.window()));
+    QTest::mouseClick(w.view(), Qt::LeftButton, {}, QPoint(5, 5));
+    w.select({w.b});
+    ASSERT_TRUE(w.choose("selectAll"));
+    EXPECT_EQ(w.layer->countOfSelection(), 3);
+    EXPECT_FALSE(field->textCursor().hasSelection());
+}

@@ -491,6 +491,7 @@ void QntGroupModeInspector::refreshControls()
         field->setPlaceholderText(several);
     showTableSwitches();
     switchControlsForCustomNotation();
+    populateShapeStyleBox();
     populateTextColorButtons();
     populateConnectorSets();
     if (single && objects.first()->isKindOf<QntDirectlyDrawedElement>())

@@ -71,7 +71,8 @@ public:
     // controls of an element inspector of its own, as its Contour Style toolbar shows them.
     QWidget *contourStyleSectionView();
     // Reads the one selected element's style into those controls (they are disabled without
-    // one); each control then changes that element, one undo step each.
+    // one); each control then changes that element, one undo step each. The colours pane's
+    // shape style box is read again as well.
     void populateSimpleStyleToolbar();
     QntElementModeInspector *contourStyleInspector();
     // The drawing worked on: the document window's, else the current document's.
@@ -331,6 +332,8 @@ protected:
     void selectedObjectDidChange(const Notification &notification) override;
 
 private:
+    // The shape style box shows the style of the selected element (the last one of several).
+    void populateShapeStyleBox();
     void observeUndoAndRedo();
     void buildViews();
     // A toolbar's light controls shown in a document window's light column keep a dark ground

@@ -441,8 +441,60 @@ QWidget *QntGroupModeInspector::contourStyleSectionView()
     return section;
 }
 
+void QntGroupModeInspector::populateShapeStyleBox()
+{
+    SimpleStyleControls &c = m_simpleStyle;
+    // Only customizable notations show the box.
+    if (!c.section || c.section->isHidden())
+        return;
+    // The element the box is read from is the one the fill kinds are read from: the only one
+    // selected, or the last selected one. Without one the controls keep what they show.
+    VRObjectRef element;
+    for (const VRObjectRef &object : selection()) {
+        if (object && (object->isKindOf<QntElement>() || object->isKindOf<QntElementArrow>()))
+            element = object;
+    }
+    if (!element)
+        return;
+    const bool styled = element->isKindOf<QntElement>()
+                            ? static_cast<const QntElement &>(*element).contourObject()
+                                  || !element->objectsWithPrefixId(QStringLiteral("p")).isEmpty()
+                            : element->objectWithId(QStringLiteral("p")) != nullptr;
+    if (!styled)
+        return;
+    // The element-mode inspector reads the style into its own controls; the box shows the same.
+    QntElementModeInspector *reader = elementModeInspector();
+    const VRObjectRef context = reader->contextObject();
+    reader->setContextObject(element);
+    reader->populateSimpleStyleToolbar();
+    if (selection().size() != 1)
+        reader->setContextObject(context);
+    const QntContextMenu::SimpleStyleControls &r = reader->simpleStyleControls();
+    c.contourWidthSlider->setMaxValue(r.contourWidthSlider->maxValue());
+    c.contourWidthSlider->setDoubleValue(r.contourWidthSlider->doubleValue());
+    c.contourColorWell->setColor(r.contourColorWell->color());
+    c.contourTransparencySlider->setDoubleValue(r.contourTransparencySlider->doubleValue());
+    c.contourShadowCheckbox->setChecked(r.contourShadowCheckbox->isChecked());
+    const int kind = r.fillTypesCombobox->currentData().toInt();
+    if (const int index = c.fillTypesCombobox->findData(kind); index >= 0)
+        c.fillTypesCombobox->setCurrentIndex(index);
+    showFillControlsForKind(kind);
+    c.fillColorWell->setColor(r.fillColorWell->color());
+    c.gradientMiddleColorWell->setColor(r.gradientMiddleColorWell->color());
+    c.gradientEndColorWell->setColor(r.gradientEndColorWell->color());
+    c.gradientAngleSlider->setDoubleValue(r.gradientAngleSlider->doubleValue());
+    c.gradientAngleLabel->setText(degrees(c.gradientAngleSlider->doubleValue()));
+    c.gradientColorStopPositionSlider->setDoubleValue(
+        r.gradientColorStopPositionSlider->doubleValue());
+    c.backgroundTransparencySlider->setDoubleValue(r.backgroundTransparencySlider->doubleValue());
+    if (selection().size() == 1 && element->isKindOf<QntElement>())
+        c.editAllPartsAtOnce->setChecked(
+            static_cast<const QntElement &>(*element).editAllPartsAtOnce());
+}
+
 void QntGroupModeInspector::populateSimpleStyleToolbar()
 {
+    populateShapeStyleBox();
     if (!m_contourStyleView)
         return;
     QntElementModeInspector *inspector = contourStyleInspector();

@@ -426,3 +426,41 @@ TEST(QntGroupModeInspectorStyleTest, ShapeStyleReachesTheElementsAfterACellColou
         EXPECT_NE(after.at(1), before.at(1));
     }
 }
+
+TEST(QntGroupModeInspectorStyleTest, ShapeStyleBoxShowsTheStyleOfTheSelectedElement)
+{
+    GroupModeHarness h(kCustomizable);
+    h.placeRow(3);
+    const auto &c = h.inspector->simpleStyleControls();
+    const double widths[] = {2.0, 5.0, 8.0};
+    const QColor colours[] = {QColor(200, 10, 10), QColor(10, 150, 10), QColor(10, 10, 200)};
+    const double original = h.elements[2]->contourObject()->style()->strokeWidth();
+    ASSERT_GT(original, 0.0);
+    for (int k = 0; k < 3; ++k) {
+        h.select({h.elements[k]});
+        h.inspector->simpleStyleContourColorAction(colours[k]);
+        h.inspector->simpleStyleContourWidthAction(widths[k]);
+    }
+    const auto shows = [&](int k, double width) {
+        SCOPED_TRACE(k);
+        EXPECT_NEAR(c.contourWidthSlider->doubleValue(), width, 0.05);
+        EXPECT_NEAR(c.contourWidthSlider->maxValue(), h.elements[k]->size().width() * 0.25, 1e-9);
+        EXPECT_EQ(c.contourColorWell->color().rgb(), colours[k].rgb());
+        const VRFill *fill = h.elements[k]->contourObject()->style()->fill();
+        ASSERT_NE(fill, nullptr);
+        EXPECT_EQ(c.fillColorWell->color().rgb(), fill->colour().rgb());
+    };
+    const int depth = h.depth();
+    // One element: its own style.
+    h.select({h.elements[0]});
+    shows(0, widths[0]);
+    h.select({h.elements[1]});
+    shows(1, widths[1]);
+    // Several: the last selected element's, as the fill kinds read it.
+    h.selectAll();
+    shows(2, widths[2]);
+    EXPECT_EQ(h.depth(), depth); // reading records nothing
+    // An undo brings the box back with the element.
+    h.undoStep();
+    shows(2, original);
+}

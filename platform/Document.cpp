@@ -99,6 +99,16 @@ bool Document::writeToURL(const QString &, QString *errorMessage)
 bool Document::saveToPath(const QString &path, QString *errorMessage)
 {
     QString error;
+    // A file that another open document holds stays that document's: two windows of one file
+    // would each overwrite the other's contents at their next save.
+    const Document *holder = DocumentController::sharedDocumentController().documentForPath(path);
+    if (holder && holder != this) {
+        if (errorMessage)
+            *errorMessage = tr("The document could not be saved as “%1”: that file is open in "
+                               "another window. Close it there or choose another name.")
+                                .arg(QFileInfo(path).fileName());
+        return false;
+    }
     if (path.isEmpty() || !writeToURL(path, &error)) {
         if (errorMessage)
             *errorMessage = error.isEmpty() ? tr("The document could not be saved.") : error;

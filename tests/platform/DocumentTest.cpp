@@ -380,6 +380,27 @@ TEST_F(DocumentTest, SaveAndSaveAsClearTheEditedMarkAndAutosaveNever)
     }
 }
 
+TEST_F(DocumentTest, SaveAsRefusesAFileThatAnotherOpenDocumentHolds)
+{
+    TextDocument *first = newDocument();
+    first->text = "first";
+    ASSERT_TRUE(first->saveToPath(path("held.quintora")));
+    TextDocument *second = newDocument();
+    second->text = "second";
+    second->updateChangeCount(Document::ChangeType::Done);
+    m_savePanelAnswer = path("held.quintora");
+    EXPECT_FALSE(second->saveAs());
+    EXPECT_EQ(readText(path("held.quintora")), "first");
+    EXPECT_TRUE(second->isDocumentEdited());
+    EXPECT_TRUE(second->filePath().isEmpty());
+    ASSERT_EQ(m_errors.size(), 1);
+    EXPECT_TRUE(m_errors.first().contains("held.quintora"));
+    // The document that holds the file saves it as before.
+    first->text = "first, again";
+    EXPECT_TRUE(first->saveAs());
+    EXPECT_EQ(readText(path("held.quintora")), "first, again");
+}
+
 namespace {
 
 struct RecoveryCase {

@@ -32,6 +32,8 @@ QString Document::filePath() const
 void Document::setFilePath(const QString &path)
 {
     const QString cleaned = path.isEmpty() ? QString() : QFileInfo(path).absoluteFilePath();
+    const QFileInfo file(cleaned);
+    m_fileModified = !cleaned.isEmpty() && file.exists() ? file.lastModified() : QDateTime();
     if (cleaned == m_filePath)
         return;
     m_filePath = cleaned;
@@ -133,6 +135,11 @@ bool Document::save(QWidget *parent)
 {
     if (m_filePath.isEmpty())
         return saveAs(parent);
+    const QFileInfo file(m_filePath);
+    if (m_fileModified.isValid() && file.exists() && file.lastModified() != m_fileModified
+        && !DocumentController::sharedDocumentController().runChangedFilePrompt(
+            this, parent ? parent : windowForSheet()))
+        return false;
     QString error;
     if (saveToPath(m_filePath, &error))
         return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -20,7 +21,8 @@ public:
     explicit Document(QObject *parent = nullptr);
     ~Document() override;
 
-    // The document's file; empty for an untitled document.
+    // The document's file; empty for an untitled document. Setting it (after reading or
+    // writing the file) also notes the file's modification time.
     QString filePath() const;
     void setFilePath(const QString &path);
     QString fileType() const;
@@ -47,7 +49,8 @@ public:
     // the edited mark is cleared. False, with a message, when writing failed: nothing of the
     // old file is lost.
     bool saveToPath(const QString &path, QString *errorMessage = nullptr);
-    // Save: to the document's file, or through the save panel when it has none.
+    // Save: to the document's file, or through the save panel when it has none. A file changed
+    // by another program since it was read or written is replaced only when the user says so.
     // False when cancelled or failed (failures are shown to the user).
     bool save(QWidget *parent = nullptr);
     bool saveAs(QWidget *parent = nullptr);
@@ -93,6 +96,7 @@ private:
     void removeAutosaveFile();
 
     QString m_filePath;
+    QDateTime m_fileModified;
     QString m_fileType;
     int m_untitledNumber = 1;
     int m_changeCount = 0;

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QWindow>
 
 Q_LOGGING_CATEGORY(lcDocumentController, "quintora.documents")
@@ -418,6 +419,28 @@ void DocumentController::setClosePrompt(ClosePrompt prompt)
 void DocumentController::setErrorPresenter(ErrorPresenter presenter)
 {
     m_errorPresenter = std::move(presenter);
+}
+
+void DocumentController::setChangedFilePrompt(ChangedFilePrompt prompt)
+{
+    m_changedFilePrompt = std::move(prompt);
+}
+
+bool DocumentController::runChangedFilePrompt(Document *document, QWidget *parent) const
+{
+    if (m_changedFilePrompt)
+        return m_changedFilePrompt(document, parent);
+    QMessageBox box(parent);
+    box.setIcon(QMessageBox::Warning);
+    box.setText(tr("The file “%1” has been changed by another application since it was opened "
+                   "or saved.")
+                    .arg(document ? QFileInfo(document->filePath()).fileName() : QString()));
+    box.setInformativeText(tr("Saving replaces those changes with the contents of this window."));
+    QPushButton *saveAnyway = box.addButton(tr("Save Anyway"), QMessageBox::AcceptRole);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.exec();
+    return box.clickedButton() == saveAnyway;
 }
 
 QStringList DocumentController::runOpenPanel(QWidget *parent) const

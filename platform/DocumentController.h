@@ -24,6 +24,8 @@ public:
     using SavePanel = std::function<QString(QWidget *parent, const QString &suggestedName)>;
     using ClosePrompt = std::function<CloseChoice(Document *document, QWidget *parent)>;
     using ErrorPresenter = std::function<void(const QString &message, QWidget *parent)>;
+    // True to save over a file that another program changed since the document read it.
+    using ChangedFilePrompt = std::function<bool(Document *document, QWidget *parent)>;
 
     // Defaults keys of the lists this controller keeps.
     static const QString kRecentDocumentsKey;
@@ -94,9 +96,11 @@ public:
     void setSavePanel(SavePanel panel);
     void setClosePrompt(ClosePrompt prompt);
     void setErrorPresenter(ErrorPresenter presenter);
+    void setChangedFilePrompt(ChangedFilePrompt prompt);
     QStringList runOpenPanel(QWidget *parent) const;
     QString runSavePanel(QWidget *parent, const QString &suggestedName) const;
     CloseChoice runClosePrompt(Document *document, QWidget *parent) const;
+    bool runChangedFilePrompt(Document *document, QWidget *parent) const;
 
     // Keeps the stored list of open documents in step (documents call it after saving).
     void noteDocumentsChanged();
@@ -120,6 +124,7 @@ private:
     SavePanel m_savePanel;
     ClosePrompt m_closePrompt;
     ErrorPresenter m_errorPresenter;
+    ChangedFilePrompt m_changedFilePrompt;
     bool m_terminating = false;
     bool m_restoring = false;
 };

@@ -85,6 +85,10 @@ protected:
         controller().setClosePrompt([this](Document *, QWidget *) { return m_closeChoice; });
         controller().setSavePanel([this](QWidget *, const QString &) { return m_savePanelAnswer; });
         controller().setOpenPanel([this](QWidget *) { return m_openPanelAnswer; });
+        controller().setChangedFilePrompt([this](Document *, QWidget *) {
+            ++m_changedFilePrompts;
+            return m_saveOverChanges;
+        });
         controller().clearRecentDocuments();
     }
 
@@ -121,6 +125,8 @@ protected:
     DocumentController::CloseChoice m_closeChoice = DocumentController::CloseChoice::Cancel;
     QString m_savePanelAnswer;
     QStringList m_openPanelAnswer;
+    int m_changedFilePrompts = 0;
+    bool m_saveOverChanges = false;
     std::unique_ptr<DocumentController> m_controller;
 };
 
@@ -399,6 +405,33 @@ TEST_F(DocumentTest, SaveAsRefusesAFileThatAnotherOpenDocumentHolds)
     first->text = "first, again";
     EXPECT_TRUE(first->saveAs());
     EXPECT_EQ(readText(path("held.quintora")), "first, again");
+}
+
+TEST_F(DocumentTest, SavingOverAFileChangedElsewhereAsksFirst)
+{
+    TextDocument *document = newDocument();
+    document->text = "mine";
+    ASSERT_TRUE(document->saveToPath(path("shared.quintora")));
+    writeText(path("shared.quintora"), "theirs");
+    {
+        QFile file(path("shared.quintora"));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(60),
+                                     QFileDevice::FileModificationTime));
+    }
+    document->text = "mine, again";
+    document->updateChangeCount(Document::ChangeType::Done);
+    EXPECT_FALSE(document->save());
+    EXPECT_EQ(m_changedFilePrompts, 1);
+    EXPECT_EQ(readText(path("shared.quintora")), "theirs");
+    EXPECT_TRUE(document->isDocumentEdited());
+    m_saveOverChanges = true;
+    EXPECT_TRUE(document->save());
+    EXPECT_EQ(readText(path("shared.quintora")), "mine, again");
+    // The file it wrote itself it saves over without asking.
+    document->updateChangeCount(Document::ChangeType::Done);
+    EXPECT_TRUE(document->save());
+    EXPECT_EQ(m_changedFilePrompts, 2);
 }
 
 namespace {

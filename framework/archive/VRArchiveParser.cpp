@@ -8,8 +8,13 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 struct VRArchiveParser::Run {
     qsizetype begin = 0; // the records' text, separators between them included
@@ -61,6 +66,22 @@ private:
 };
 
 namespace {
+
+// Gives back to the system what the calling worker's heap holds free, once what it parsed
+// is freed. glibc's malloc_trim gives back the free blocks inside every heap, but the free top
+// of a thread's heap only when a block of 64 KB or more is freed into that heap (and the top
+// exceeds the trim threshold); the records were freed in small blocks, which never ask. One
+// large block freed here asks.
+void giveBackHeap()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+    constexpr size_t kLargeBlock = 128 * 1024 - 64;
+    // Volatile: the compiler may not drop the pair.
+    void *volatile block = std::malloc(kLargeBlock);
+    std::free(block);
+#endif
+}
 
 // The structure of the text down to the records of the lists that are cut: where each
 // bracket up to that depth closes.
@@ -317,6 +338,20 @@ VRRecordSource *VRArchiveParser::styles()
 
 VRArchiveParser::~VRArchiveParser()
 {
+    // The runs left were parsed in the workers' heaps: they are freed before the workers are
+    // told to end, so each worker can give its heap's free top back as it ends (see work()).
+    m_styles.reset();
+    m_layerSources.clear();
+    std::vector<QJsonArray> left;
+    {
+        std::lock_guard lock(m_mutex);
+        for (const std::unique_ptr<Run> &run : m_runs)
+            left.push_back(std::move(run->records));
+        for (QJsonArray &records : m_garbage)
+            left.push_back(std::move(records));
+        m_garbage.clear();
+    }
+    left.clear();
     {
         std::lock_guard lock(m_mutex);
         m_stop = true;
@@ -476,8 +511,9 @@ void VRArchiveParser::work()
             garbage.swap(m_garbage);
         }
         if (garbage.empty())
-            return;
+            break;
     }
+    giveBackHeap();
 }
 
 bool VRArchiveParser::waitForReader(size_t index)

@@ -150,6 +150,7 @@ protected:
     void wheelEvent(QWheelEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -166,6 +167,8 @@ private:
     QRect visibleViewRect() const;
     void invalidateContent(const QRect &viewRect);
     void invalidateAllContent();
+    // Frees the picture cache; the next paint makes it again.
+    void releasePicture();
     void invalidateGuideLines();
     void paintContent(QPainter &painter, const QRect &viewRect);
     // Draws the dirty part of the cache within a region (merging many small pieces).

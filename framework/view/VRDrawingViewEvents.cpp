@@ -211,6 +211,14 @@ void VRDrawingView::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
 }
 
+void VRDrawingView::hideEvent(QHideEvent *event)
+{
+    // A hidden view (its window minimised or closed) keeps no picture: it is drawn again when
+    // shown.
+    releasePicture();
+    QWidget::hideEvent(event);
+}
+
 void VRDrawingView::moveEvent(QMoveEvent *event)
 {
     QWidget::moveEvent(event);

@@ -19,8 +19,11 @@ namespace {
 
 constexpr double kHandleRadius = 4.0;
 constexpr double kRotationHandleDistance = 22.0;
-// Pixels drawn beyond the visible part in each direction, so short scrolls need no drawing.
+// Pixels drawn beyond the visible part in each direction when zoomed out, so short scrolls
+// need no drawing. At 100 % and closer few objects show and what scrolls in is drawn at once,
+// so the picture holds only what is visible: a large drawing costs a few megabytes less.
 constexpr int kCacheMargin = 256;
+constexpr double kMarginBelowScale = 1.0;
 constexpr qint64 kMaxCachePixels = 16 * 1024 * 1024;
 // How long the view must have been idle before the margins around the visible part are drawn.
 constexpr int kMarginIdleMs = 60;
@@ -139,6 +142,14 @@ void VRDrawingView::invalidateAllContent()
     m_paintedBoundsComplete = true;
 }
 
+void VRDrawingView::releasePicture()
+{
+    m_cache = QImage();
+    m_cacheDirty = QRegion();
+    if (m_marginTimer)
+        m_marginTimer->stop();
+}
+
 void VRDrawingView::paintContent(QPainter &painter, const QRect &viewRect)
 {
     const QColor pasteboard(0xC9, 0xCD, 0xD3);
@@ -203,20 +214,30 @@ void VRDrawingView::paintEvent(QPaintEvent *event)
     // scrolled into view is drawn again. The image wraps around, so what stays in view when
     // the view scrolls stays where it is in the image.
     const qreal dpr = devicePixelRatioF();
-    if (m_cache.isNull() || !m_cacheRect.contains(clip) || m_cache.devicePixelRatio() != dpr) {
-        const QRect visible = visibleViewRect();
-        QRect wanted = visible.adjusted(-kCacheMargin, -kCacheMargin, kCacheMargin, kCacheMargin)
-                           .intersected(rect())
-                           .united(clip);
-        if (qint64(wanted.width()) * wanted.height() > kMaxCachePixels)
-            wanted = clip; // a huge widget without a scroll area: no larger cache than needed
+    const QRect visible = visibleViewRect();
+    const int margin = m_scale < kMarginBelowScale ? kCacheMargin : 0;
+    QRect wanted =
+        visible.adjusted(-margin, -margin, margin, margin).intersected(rect()).united(clip);
+    bool huge = false;
+    if (qint64(wanted.width()) * wanted.height() > kMaxCachePixels) {
+        wanted = clip; // a huge widget without a scroll area: no larger cache than needed
+        huge = true;
+    }
+    const QSize wantedSize(roundUpToStep(wanted.width()), roundUpToStep(wanted.height()));
+    // A picture much larger than needed (the window was made smaller, the view zoomed in) is
+    // made again at the needed size.
+    const bool tooLarge = !m_cache.isNull() && !huge
+                          && qint64(m_cacheSize.width()) * m_cacheSize.height()
+                                 > 2 * qint64(wantedSize.width()) * wantedSize.height();
+    if (m_cache.isNull() || !m_cacheRect.contains(clip) || m_cache.devicePixelRatio() != dpr
+        || tooLarge) {
         // What is drawn already and stays: it keeps its place in the image.
         QRegion kept;
-        if (!m_cache.isNull() && m_cache.devicePixelRatio() == dpr
+        if (!m_cache.isNull() && !tooLarge && m_cache.devicePixelRatio() == dpr
             && wanted.width() <= m_cacheSize.width() && wanted.height() <= m_cacheSize.height()) {
             kept = QRegion(wanted.intersected(m_cacheRect)).subtracted(m_cacheDirty);
         } else {
-            m_cacheSize = QSize(roundUpToStep(wanted.width()), roundUpToStep(wanted.height()));
+            m_cacheSize = wantedSize;
             // Opaque: everything in it is drawn over the pasteboard's colour, and an opaque
             // picture is copied to the screen without blending.
             m_cache = QImage((QSizeF(m_cacheSize) * dpr).toSize(), QImage::Format_RGB32);
@@ -228,7 +249,7 @@ void VRDrawingView::paintEvent(QPaintEvent *event)
     // What the user sees is drawn now; the margins kept around it are drawn once the view is
     // idle, so a change of the whole drawing shows after drawing only the visible part.
     const QRegion dirty = m_cacheDirty.intersected(m_cacheRect);
-    const QRegion now = dirty.intersected(QRegion(visibleViewRect()).united(clip));
+    const QRegion now = dirty.intersected(QRegion(visible).united(clip));
     paintCacheRegion(now);
     m_cacheDirty = dirty.subtracted(now);
     if (!m_cacheDirty.isEmpty()) {

@@ -37,6 +37,8 @@
 struct VRDrawingViewTestAccess {
     // Forgets every painted pixel, as when the whole drawing changed.
     static void forceFullRepaint(VRDrawingView &view) { view.invalidateAllContent(); }
+    // The size of the picture the view keeps (device pixels); empty when it keeps none.
+    static QSize pictureSize(const VRDrawingView &view) { return view.m_cache.size(); }
 };
 
 namespace {
@@ -696,33 +698,100 @@ TEST(DrawingView, ChangedObjectsRepaintTheirOwnAreaLikeAFullRepaint)
 // Scrolling keeps the pixels that stay in view and draws what comes into it: after short and
 // long scrolls in every direction, with the view's kept picture wrapping round, the view shows
 // the very pixels a view that never scrolled paints.
+// Zoomed in the kept picture is just the visible part; zoomed out it has margins around it.
 TEST(DrawingView, ScrolledViewShowsWhatAFullRepaintShows)
 {
     ViewHarness h(QSize(500, 400));
+    h.drawing->setDrawingSize(QSizeF(3400, 2400));
     for (int k = 0; k < 400; ++k)
-        addBox(h, {20.0 + (k % 20) * 80, 20.0 + (k / 20) * 55, 50, 30});
-    h.view->setScale(2.0);
-    h.view->scrollPointToCentre(QPointF(300, 300));
-    QApplication::processEvents();
+        addBox(h, {20.0 + (k % 20) * 160, 20.0 + (k / 20) * 110, 50, 30});
     QScrollBar *across = h.area.horizontalScrollBar();
     QScrollBar *down = h.area.verticalScrollBar();
     const QPoint steps[] = {{37, 11}, {300, 0}, {0, 290}, {-123, -45}, {700, 520}, {-1000, -700}};
-    for (const QPoint step : steps) {
-        SCOPED_TRACE(testing::Message() << "step " << step.x() << ", " << step.y());
-        const QPoint before(across->value(), down->value());
-        across->setValue(across->value() + step.x());
-        down->setValue(down->value() + step.y());
-        ASSERT_NE(QPoint(across->value(), down->value()), before);
-        QApplication::processEvents();
+    for (const double scale : {2.0, 0.5})
+        for (const QPoint step : steps) {
+            SCOPED_TRACE(testing::Message()
+                         << "scale " << scale << ", step " << step.x() << ", " << step.y());
+            if (h.view->scale() != scale) {
+                h.view->setScale(scale);
+                h.view->scrollPointToCentre(QPointF(600, 600));
+                QApplication::processEvents();
+            }
+            const QPoint before(across->value(), down->value());
+            across->setValue(across->value() + step.x());
+            down->setValue(down->value() + step.y());
+            ASSERT_NE(QPoint(across->value(), down->value()), before);
+            QApplication::processEvents();
+            const QRect shown(-h.view->pos(), h.area.viewport()->size());
+            const QImage scrolled = h.view->grab(shown).toImage();
+            // A view that never scrolled paints the same part of the drawing afresh.
+            VRDrawingView fresh(h.drawing.get());
+            fresh.setScale(scale);
+            fresh.resize(h.view->size());
+            const QImage full = fresh.grab(shown).toImage();
+            EXPECT_EQ(qnt::test::differingPixels(scrolled, full, 0), 0);
+        }
+}
+
+// The view keeps a picture as large as the zoom needs: the visible part at 100 % and closer,
+// margins around it when zoomed out, a smaller one after the window shrank, and none while it
+// is hidden. What it shows is the same throughout.
+TEST(DrawingView, TheKeptPictureIsAsLargeAsTheZoomNeedsAndGoesWhileHidden)
+{
+    ViewHarness h(QSize(500, 400));
+    h.drawing->setDrawingSize(QSizeF(3400, 2400));
+    for (int k = 0; k < 200; ++k)
+        addBox(h, {20.0 + (k % 20) * 160, 20.0 + (k / 10) * 110, 50, 30});
+    const auto showsAsAFreshView = [&] {
         const QRect shown(-h.view->pos(), h.area.viewport()->size());
-        const QImage scrolled = h.view->grab(shown).toImage();
-        // A view that never scrolled paints the same part of the drawing afresh.
         VRDrawingView fresh(h.drawing.get());
-        fresh.setScale(2.0);
+        fresh.setScale(h.view->scale());
         fresh.resize(h.view->size());
-        const QImage full = fresh.grab(shown).toImage();
-        EXPECT_EQ(qnt::test::differingPixels(scrolled, full, 0), 0);
-    }
+        return qnt::test::differingPixels(h.view->grab(shown).toImage(),
+                                          fresh.grab(shown).toImage(), 0)
+               == 0;
+    };
+    const auto settle = [&] {
+        h.view->scrollPointToCentre(QPointF(1700, 1200));
+        QApplication::processEvents();
+    };
+    const QSize viewport = h.area.viewport()->size();
+    const QSize rounding(20, 20);
+
+    h.view->setScale(1.0);
+    settle();
+    QSize kept = VRDrawingViewTestAccess::pictureSize(*h.view);
+    EXPECT_FALSE(kept.isEmpty());
+    EXPECT_LE(kept.width(), viewport.width() + rounding.width());
+    EXPECT_LE(kept.height(), viewport.height() + rounding.height());
+    EXPECT_TRUE(showsAsAFreshView());
+
+    h.view->setScale(0.5);
+    settle();
+    kept = VRDrawingViewTestAccess::pictureSize(*h.view);
+    EXPECT_GE(kept.width(), viewport.width() + 400);
+    EXPECT_GE(kept.height(), viewport.height() + 400);
+    EXPECT_TRUE(showsAsAFreshView());
+
+    h.view->setScale(1.0);
+    settle();
+    h.area.resize(QSize(900, 700));
+    settle();
+    h.area.resize(QSize(300, 250));
+    settle();
+    kept = VRDrawingViewTestAccess::pictureSize(*h.view);
+    EXPECT_LE(kept.width(), h.area.viewport()->width() * 2);
+    EXPECT_LE(kept.height(), h.area.viewport()->height() * 2);
+    EXPECT_TRUE(showsAsAFreshView());
+
+    h.area.hide();
+    QApplication::processEvents();
+    EXPECT_TRUE(VRDrawingViewTestAccess::pictureSize(*h.view).isEmpty());
+    h.area.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&h.area));
+    settle();
+    EXPECT_FALSE(VRDrawingViewTestAccess::pictureSize(*h.view).isEmpty());
+    EXPECT_TRUE(showsAsAFreshView());
 }
 
 TEST(DrawingView, ClicksPickTableCellsAndADoubleClickTypesIntoOne)

@@ -1405,7 +1405,7 @@ void QntConnector::drawContent(QPainter &painter) const
         const VRObjectList members = m_skin->groupObjects();
         const VRStyleRef look = members.isEmpty() ? m_bodyStyle : members.first()->style();
         painter.save();
-        painter.setBrush(look && look->fill() ? QBrush(look->fillColour()) : QBrush(Qt::gray));
+        painter.setBrush(look && look->hasFill() ? QBrush(look->fillColour()) : QBrush(Qt::gray));
         QPen pen(look && look->hasStroke() ? look->strokeColour() : QColor(Qt::black));
         pen.setWidthF(look && look->hasStroke() ? look->strokeWidth() : 1.0);
         pen.setJoinStyle(Qt::MiterJoin);

@@ -234,6 +234,16 @@ VRStroke *VRStyle::stroke() const
     return strokes.isEmpty() ? nullptr : static_cast<VRStroke *>(strokes.constLast().get());
 }
 
+bool VRStyle::hasStroke() const
+{
+    return lastRenderer<VRStroke>(*this) != nullptr;
+}
+
+bool VRStyle::hasFill() const
+{
+    return lastRenderer<VRFill>(*this) != nullptr;
+}
+
 QColor VRStyle::strokeColour() const
 {
     const VRStroke *s = lastRenderer<VRStroke>(*this);

@@ -73,7 +73,8 @@ public:
 
     // Conveniences over the renderers.
     VRStroke *stroke() const; // the last stroke (kind-of; may be an arrow stroke), may be null
-    bool hasStroke() const { return stroke() != nullptr; }
+    bool hasStroke() const;   // reads the renderers as they are, shared or not
+    bool hasFill() const;     // the same
     QColor strokeColour() const;
     void setStrokeColour(const QColor &colour); // every stroke; adds one when there is none
     double strokeWidth() const;

@@ -85,6 +85,9 @@ TEST(RastGroup, StylesReadAlikeShareTheirRenderersAndDrawAndSaveAsBefore)
     EXPECT_EQ(doc.style(1).strokeColour(), QColor(Qt::black));
     EXPECT_DOUBLE_EQ(doc.style(1).strokeWidth(), 2.0);
     EXPECT_DOUBLE_EQ(doc.style(1).maxStrokeWidth(), 2.0);
+    EXPECT_TRUE(doc.style(1).hasFill());
+    EXPECT_TRUE(doc.style(1).hasStroke());
+    EXPECT_TRUE(doc.style(1).sharesRenderers());
     EXPECT_FALSE(picture(*doc.shapes.at(0)).isNull());
     EXPECT_EQ(VRArchiver::documentData(*doc.drawing), doc.saved);
     EXPECT_TRUE(doc.style(1).sharesRenderers());

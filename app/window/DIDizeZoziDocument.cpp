@@ -136,6 +136,49 @@ QLabel *captionLabel(const QString &text, QWidget *parent)
     return label;
 }
 
+// Calls `shown` once, as soon as any part of a widget comes into view: when it is shown, or
+// when it, one of its ancestors or the scroll area's viewport around it moves or changes size.
+// It acts while the move is handled, before the widget is painted.
+class FirstSightWatcher : public QObject
+{
+public:
+    FirstSightWatcher(QWidget *widget, std::function<void()> shown)
+        : QObject(widget)
+        , m_widget(widget)
+        , m_shown(std::move(shown))
+    {
+        for (QWidget *w = widget; w; w = w->parentWidget())
+            w->installEventFilter(this);
+    }
+
+    void check()
+    {
+        if (m_done || !m_widget->isVisible() || m_widget->visibleRegion().isEmpty())
+            return;
+        m_done = true;
+        for (QWidget *w = m_widget; w; w = w->parentWidget())
+            w->removeEventFilter(this);
+        m_shown();
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::Show:
+        case QEvent::Move:
+        case QEvent::Resize: check(); break;
+        default: break;
+        }
+        return false;
+    }
+
+private:
+    QWidget *m_widget;
+    std::function<void()> m_shown;
+    bool m_done = false;
+};
+
 } // namespace
 
 DIDizeZoziDocument::DIDizeZoziDocument(QObject *parent)
@@ -807,15 +850,15 @@ QWidget *DIDizeZoziDocument::makeSectionView(Section section)
     }
     case Section::Style: {
         delete view;
-        // The style inspector of this window's drawing; its fill pane holds the gradient editor.
-        auto *inspector = new VKStyleInspector(VREmbedded{}, m_window.data(), drawing());
-        QWidget *content = inspector->mainView();
-        content->setObjectName(QStringLiteral("sectionStyle"));
-        // The section's view owns its inspector.
-        inspector->setParent(content);
-        content->resize(width, 640);
-        inspector->redisplayContentForSelection(inspector->selectedObjectForCurrentTarget());
-        return content;
+        // The column's largest section, below what the column shows at first in most windows:
+        // its inspector is built when the section first comes into view (or is asked for), so
+        // a window whose Style section is never looked at does not carry it.
+        auto *holder = new QWidget;
+        holder->setObjectName(QStringLiteral("sectionStyleHolder"));
+        auto *column = new QVBoxLayout(holder);
+        column->setContentsMargins(0, 0, 0, 0);
+        holder->resize(width, 640);
+        return holder;
     }
     case Section::Sequence: {
         delete view;
@@ -874,11 +917,23 @@ CXCollapsibleView *DIDizeZoziDocument::addSection(Section section, int row)
     return _inspectorOutlineView->addView(view, QIcon(), label, !isCollapsed(section));
 }
 
-VKStyleInspector *DIDizeZoziDocument::styleInspector() const
+VKStyleInspector *DIDizeZoziDocument::styleInspector()
 {
-    QWidget *view = sectionView(Section::Style);
-    return view ? view->findChild<VKStyleInspector *>(QString(), Qt::FindDirectChildrenOnly)
-                : nullptr;
+    QWidget *holder = sectionView(Section::Style);
+    if (!holder)
+        return nullptr;
+    if (auto *built = holder->findChild<VKStyleInspector *>())
+        return built;
+    // The style inspector of this window's drawing; its fill pane holds the gradient editor.
+    auto *inspector = new VKStyleInspector(VREmbedded{}, m_window.data(), drawing());
+    QWidget *content = inspector->mainView();
+    content->setObjectName(QStringLiteral("sectionStyle"));
+    // The section's view owns its inspector.
+    inspector->setParent(content);
+    holder->layout()->addWidget(content);
+    content->show();
+    inspector->redisplayContentForSelection(inspector->selectedObjectForCurrentTarget());
+    return inspector;
 }
 
 QWidget *DIDizeZoziDocument::sectionView(Section section) const
@@ -1036,6 +1091,10 @@ void DIDizeZoziDocument::addStyleInspectorView()
     if (sectionView(Section::Style))
         return;
     addSection(Section::Style);
+    if (QWidget *holder = sectionView(Section::Style)) {
+        auto *watcher = new FirstSightWatcher(holder, [this] { styleInspector(); });
+        watcher->check();
+    }
 }
 
 void DIDizeZoziDocument::addSmartConnectoresView()

@@ -117,8 +117,9 @@ public:
     QStringList inspectorSectionLabels() const;
     CXCollapsibleView *sectionForView(Section section) const;
     QWidget *sectionView(Section section) const;
-    // The Style section's inspector; null while the section is not there.
-    VKStyleInspector *styleInspector() const;
+    // The Style section's inspector, built when first needed; null while the section is not
+    // there.
+    VKStyleInspector *styleInspector();
     // The group inspector whose text and size controls fill the Text and Geometry sections.
     QntGroupModeInspector *groupModeInspector();
     bool isInspectorSwitchedOff() const { return _inspectorSwitchedOff; }

@@ -39,6 +39,7 @@
 #include "framework/styles/VRArrowStroke.h"
 #include "framework/styles/VRFill.h"
 #include "framework/styles/VRStroke.h"
+#include "style/VKStyleInspector.h"
 #include "framework/styles/VRStyle.h"
 #include "framework/view/VRDrawingTool.h"
 #include "framework/view/VRDrawingView.h"
@@ -70,6 +71,8 @@
 #include <QMenuBar>
 #include <QSlider>
 #include <QPointer>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
@@ -258,6 +261,55 @@ TEST_F(DocumentWindow, CollapsingASectionIsRememberedForTheNextWindow)
     // Opening it again clears the key.
     second->sectionForView(DIDizeZoziDocument::Section::Style)->toggleExpansionState();
     EXPECT_FALSE(defaults.boolForKey(kQntStyleViewCollapsed));
+}
+
+// The Style section's inspector is built when the section first comes into view, before it is
+// painted, or when it is asked for: a window whose Style section is never looked at does not
+// carry it.
+TEST_F(DocumentWindow, TheStyleSectionIsBuiltWhenItFirstComesIntoView)
+{
+    DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(document, nullptr);
+    document->window()->resize(1200, 700);
+    QApplication::processEvents();
+    QWidget *holder = document->sectionView(DIDizeZoziDocument::Section::Style);
+    ASSERT_NE(holder, nullptr);
+    ASSERT_TRUE(holder->visibleRegion().isEmpty()) << "the section is in view at first";
+    EXPECT_EQ(holder->findChild<VKStyleInspector *>(), nullptr);
+
+    auto *column = qobject_cast<QScrollArea *>(document->inspectorView());
+    ASSERT_NE(column, nullptr);
+    column->verticalScrollBar()->setValue(
+        holder->mapTo(document->inspectorOutlineView(), QPoint()).y());
+    // Built as the scroll moved it into view, with no event handled since.
+    auto *built = holder->findChild<VKStyleInspector *>();
+    ASSERT_NE(built, nullptr);
+    EXPECT_FALSE(holder->visibleRegion().isEmpty());
+    EXPECT_TRUE(built->mainView()->isVisibleTo(holder));
+    EXPECT_EQ(built->mainView()->height(), holder->height());
+    EXPECT_EQ(document->styleInspector(), built);
+    // It follows the selection from then on.
+    addRectangle(*document, QRectF(100, 100, 120, 60));
+    auto *layer = document->drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    const VRObjectRef shape = layer->objects().last();
+    shape->setStyle(VRStyle::styleWithFillColour(Qt::yellow, Qt::black, 2.0));
+    layer->exchangeSelectionWithObjectsFromArray({shape});
+    QApplication::processEvents();
+    ASSERT_NE(built->style(), nullptr);
+    EXPECT_EQ(built->style(), shape->style());
+
+    // Asked for before it was ever in view.
+    DIDizeZoziDocument *other = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(other, nullptr);
+    other->window()->resize(1200, 700);
+    QApplication::processEvents();
+    QWidget *otherHolder = other->sectionView(DIDizeZoziDocument::Section::Style);
+    ASSERT_NE(otherHolder, nullptr);
+    EXPECT_EQ(otherHolder->findChild<VKStyleInspector *>(), nullptr);
+    VKStyleInspector *asked = other->styleInspector();
+    ASSERT_NE(asked, nullptr);
+    EXPECT_EQ(otherHolder->findChild<VKStyleInspector *>(), asked);
+    EXPECT_EQ(other->styleInspector(), asked);
 }
 
 TEST_F(DocumentWindow, SwitchingTheColumnOffAndOnRestoresTheLayout)

@@ -161,6 +161,8 @@ std::shared_ptr<QTextDocument>
 VRTextAdornment::layOutRichText(const QString &html, const QFont &font, int alignment, double width)
 {
     auto document = std::make_shared<QTextDocument>();
+    // Only drawn and measured, never edited: no undo stack (a sixth of a kept layout).
+    document->setUndoRedoEnabled(false);
     document->setDocumentMargin(0.0);
     document->setDefaultFont(font);
     QTextOption option;

@@ -169,6 +169,11 @@ private:
     void invalidateAllContent();
     // Frees the picture cache; the next paint makes it again.
     void releasePicture();
+    // At 100 % and closer a view in a scroll area keeps no picture: it draws what it is asked
+    // for straight onto the screen. What stays in view when it scrolls is moved there by the
+    // scroll area, and drawing the few objects of a changed spot at that zoom costs about what
+    // copying it would; the picture would cost megabytes on a large screen.
+    bool drawsDirectly() const;
     void invalidateGuideLines();
     void paintContent(QPainter &painter, const QRect &viewRect);
     // Draws the dirty part of the cache within a region (merging many small pieces).

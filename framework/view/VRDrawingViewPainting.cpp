@@ -21,7 +21,8 @@ constexpr double kHandleRadius = 4.0;
 constexpr double kRotationHandleDistance = 22.0;
 // Pixels drawn beyond the visible part in each direction when zoomed out, so short scrolls
 // need no drawing. At 100 % and closer few objects show and what scrolls in is drawn at once,
-// so the picture holds only what is visible: a large drawing costs a few megabytes less.
+// so no margins are kept (and a view in a scroll area keeps no picture at all, see
+// drawsDirectly()).
 constexpr int kCacheMargin = 256;
 constexpr double kMarginBelowScale = 1.0;
 constexpr qint64 kMaxCachePixels = 16 * 1024 * 1024;
@@ -83,6 +84,23 @@ template <typename Paint> void paintInBands(QPainter &painter, const QRect &rect
     }
 }
 
+template <typename PaintRect> void forEachRectToPaint(const QRegion &region, PaintRect paintRect)
+{
+    // Many small pieces are drawn as one rectangle, unless that would draw much more than
+    // they cover (a long thin guide across the view and the moved object's spot).
+    qint64 covered = 0;
+    for (const QRect &r : region)
+        covered += qint64(r.width()) * r.height();
+    const QRect whole = region.boundingRect();
+    if (region.rectCount() > 64
+        || (region.rectCount() > 6 && covered * 2 > qint64(whole.width()) * whole.height())) {
+        paintRect(whole);
+    } else {
+        for (const QRect &r : region)
+            paintRect(r);
+    }
+}
+
 } // namespace
 
 void VRDrawingView::updateDrawingRect(const QRectF &rect)
@@ -132,7 +150,14 @@ QRect VRDrawingView::visibleViewRect() const
 
 void VRDrawingView::invalidateContent(const QRect &viewRect)
 {
-    m_cacheDirty += viewRect;
+    // Without a picture there is nothing drawn to forget; a new one is drawn whole.
+    if (!m_cache.isNull())
+        m_cacheDirty += viewRect;
+}
+
+bool VRDrawingView::drawsDirectly() const
+{
+    return m_scale >= kMarginBelowScale && scrollArea();
 }
 
 void VRDrawingView::invalidateAllContent()
@@ -209,8 +234,29 @@ void VRDrawingView::paintEvent(QPaintEvent *event)
 {
     const QRect clip = event->rect();
     m_lastPainted = 0;
-    // The drawing is kept in an image a little larger than the visible part: scrolling and
-    // repainting handles or tool feedback then only copies pixels, and only what changed or
+    const auto paintOverlays = [this](QPainter &painter) {
+        painter.save();
+        painter.translate(kPasteboardMargin, kPasteboardMargin);
+        painter.scale(m_scale, m_scale);
+        painter.setRenderHint(QPainter::Antialiasing);
+        drawingTool()->paintOverlay(*this, painter);
+        painter.restore();
+        painter.setRenderHint(QPainter::Antialiasing);
+        paintSelection(painter);
+    };
+    if (drawsDirectly()) {
+        releasePicture();
+        QPainter painter(this);
+        forEachRectToPaint(event->region(), [&](const QRect &r) {
+            painter.save();
+            paintContent(painter, r);
+            painter.restore();
+        });
+        paintOverlays(painter);
+        return;
+    }
+    // Zoomed out, the drawing is kept in an image a little larger than the visible part: scrolling
+    // and repainting handles or tool feedback then only copies pixels, and only what changed or
     // scrolled into view is drawn again. The image wraps around, so what stays in view when
     // the view scrolls stays where it is in the image.
     const qreal dpr = devicePixelRatioF();
@@ -275,14 +321,7 @@ void VRDrawingView::paintEvent(QPaintEvent *event)
             else
                 copy(p.piece, p.origin);
         }
-    painter.save();
-    painter.translate(kPasteboardMargin, kPasteboardMargin);
-    painter.scale(m_scale, m_scale);
-    painter.setRenderHint(QPainter::Antialiasing);
-    drawingTool()->paintOverlay(*this, painter);
-    painter.restore();
-    painter.setRenderHint(QPainter::Antialiasing);
-    paintSelection(painter);
+    paintOverlays(painter);
 }
 
 void VRDrawingView::paintCacheRegion(const QRegion &region)
@@ -290,27 +329,14 @@ void VRDrawingView::paintCacheRegion(const QRegion &region)
     if (region.isEmpty() || m_cache.isNull())
         return;
     QPainter cachePainter(&m_cache);
-    const auto paintRect = [&](const QRect &r) {
+    forEachRectToPaint(region, [&](const QRect &r) {
         for (const CachePiece &p : cachePieces(r, m_cacheSize)) {
             cachePainter.save();
             cachePainter.translate(-p.origin);
             paintContent(cachePainter, p.piece);
             cachePainter.restore();
         }
-    };
-    // Many small pieces are drawn as one rectangle, unless that would draw much more than
-    // they cover (a long thin guide across the view and the moved object's spot).
-    qint64 covered = 0;
-    for (const QRect &r : region)
-        covered += qint64(r.width()) * r.height();
-    const QRect whole = region.boundingRect();
-    if (region.rectCount() > 64
-        || (region.rectCount() > 6 && covered * 2 > qint64(whole.width()) * whole.height())) {
-        paintRect(whole);
-    } else {
-        for (const QRect &r : region)
-            paintRect(r);
-    }
+    });
 }
 
 void VRDrawingView::paintMarginsWhenIdle()

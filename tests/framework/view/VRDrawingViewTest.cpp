@@ -24,6 +24,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPainter>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -733,12 +734,12 @@ TEST(DrawingView, ScrolledViewShowsWhatAFullRepaintShows)
         }
 }
 
-// The view keeps a picture as large as the zoom needs: the visible part at 100 % and closer,
-// margins around it when zoomed out, a smaller one after the window shrank, and none while it
-// is hidden. What it shows is the same throughout.
-TEST(DrawingView, TheKeptPictureIsAsLargeAsTheZoomNeedsAndGoesWhileHidden)
+// The view keeps a picture only where drawing is dear: zoomed out, with margins around the
+// visible part, made again smaller when the window shrank, and none while hidden. At 100 % in a
+// scroll area it keeps none and draws onto the screen. What it shows is the same throughout.
+TEST(DrawingView, TheKeptPictureIsWhatTheZoomNeedsAndGoesWhileHidden)
 {
-    ViewHarness h(QSize(500, 400));
+    ViewHarness h(QSize(1000, 800));
     h.drawing->setDrawingSize(QSizeF(3400, 2400));
     for (int k = 0; k < 200; ++k)
         addBox(h, {20.0 + (k % 20) * 160, 20.0 + (k / 10) * 110, 50, 30});
@@ -754,34 +755,28 @@ TEST(DrawingView, TheKeptPictureIsAsLargeAsTheZoomNeedsAndGoesWhileHidden)
     const auto settle = [&] {
         h.view->scrollPointToCentre(QPointF(1700, 1200));
         QApplication::processEvents();
+        h.view->repaint();
     };
-    const QSize viewport = h.area.viewport()->size();
-    const QSize rounding(20, 20);
 
     h.view->setScale(1.0);
     settle();
-    QSize kept = VRDrawingViewTestAccess::pictureSize(*h.view);
-    EXPECT_FALSE(kept.isEmpty());
-    EXPECT_LE(kept.width(), viewport.width() + rounding.width());
-    EXPECT_LE(kept.height(), viewport.height() + rounding.height());
+    EXPECT_TRUE(VRDrawingViewTestAccess::pictureSize(*h.view).isEmpty());
     EXPECT_TRUE(showsAsAFreshView());
 
     h.view->setScale(0.5);
     settle();
-    kept = VRDrawingViewTestAccess::pictureSize(*h.view);
+    QSize viewport = h.area.viewport()->size();
+    QSize kept = VRDrawingViewTestAccess::pictureSize(*h.view);
     EXPECT_GE(kept.width(), viewport.width() + 400);
     EXPECT_GE(kept.height(), viewport.height() + 400);
     EXPECT_TRUE(showsAsAFreshView());
 
-    h.view->setScale(1.0);
+    h.area.resize(QSize(200, 150));
     settle();
-    h.area.resize(QSize(900, 700));
-    settle();
-    h.area.resize(QSize(300, 250));
-    settle();
+    viewport = h.area.viewport()->size();
     kept = VRDrawingViewTestAccess::pictureSize(*h.view);
-    EXPECT_LE(kept.width(), h.area.viewport()->width() * 2);
-    EXPECT_LE(kept.height(), h.area.viewport()->height() * 2);
+    EXPECT_LE(kept.width(), viewport.width() + 2 * 256 + 20);
+    EXPECT_LE(kept.height(), viewport.height() + 2 * 256 + 20);
     EXPECT_TRUE(showsAsAFreshView());
 
     h.area.hide();
@@ -792,6 +787,44 @@ TEST(DrawingView, TheKeptPictureIsAsLargeAsTheZoomNeedsAndGoesWhileHidden)
     settle();
     EXPECT_FALSE(VRDrawingViewTestAccess::pictureSize(*h.view).isEmpty());
     EXPECT_TRUE(showsAsAFreshView());
+}
+
+// At 100 % a view in a scroll area draws straight onto the screen: a change repaints the
+// objects of its own area only, and the screen then shows what a full repaint shows.
+TEST(DrawingView, AtFullSizeAChangeRepaintsItsOwnAreaOnTheScreen)
+{
+    ViewHarness h(QSize(500, 400));
+    for (int k = 0; k < 200; ++k)
+        addBox(h, {20.0 + (k % 20) * 60, 20.0 + (k / 20) * 45, 40, 30});
+    h.view->setScale(1.0);
+    h.view->scrollPointToCentre(QPointF(300, 250));
+    QApplication::processEvents();
+    const QRect shown(-h.view->pos(), h.area.viewport()->size());
+    const auto screen = [&] {
+        const QPoint at = h.view->mapTo(h.area.window(), shown.topLeft());
+        return h.area.screen()
+            ->grabWindow(h.area.window()->winId(), at.x(), at.y(), shown.width(), shown.height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    };
+    const auto fullRepaint = [&] {
+        VRDrawingView fresh(h.drawing.get());
+        fresh.resize(h.view->size());
+        return fresh.grab(shown).toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    h.view->repaint();
+    const int everything = h.view->lastPaintedObjectCount();
+    ASSERT_GT(everything, 30);
+    EXPECT_EQ(qnt::test::differingPixels(screen(), fullRepaint(), 0), 0);
+
+    const VRObjectRef moved = h.view->activeObjectLayer()->hitTest(QPointF(280, 245));
+    ASSERT_NE(moved, nullptr);
+    moved->moveBy(QPointF(25, 15));
+    QApplication::processEvents();
+    EXPECT_GT(h.view->lastPaintedObjectCount(), 0);
+    EXPECT_LT(h.view->lastPaintedObjectCount(), everything / 3);
+    EXPECT_EQ(qnt::test::differingPixels(screen(), fullRepaint(), 0), 0);
+    EXPECT_TRUE(VRDrawingViewTestAccess::pictureSize(*h.view).isEmpty());
 }
 
 TEST(DrawingView, ClicksPickTableCellsAndADoubleClickTypesIntoOne)

@@ -252,7 +252,6 @@ QntWebMermaidRenderer::QntWebMermaidRenderer()
 {
     m_timeout = new QTimer(this);
     m_timeout->setSingleShot(true);
-    m_timeout->setInterval(kRenderTimeoutMs);
     connect(m_timeout, &QTimer::timeout, this, [this] {
         // A page that does not answer is dropped; the next render starts a fresh one.
         delete m_page;
@@ -387,7 +386,7 @@ void QntWebMermaidRenderer::render(const QString &hostPagePath, const QString &t
     }
     m_job = Job{text, stylesheet, std::move(completion), ++m_serial};
     m_running = true;
-    m_timeout->start();
+    m_timeout->start(kPageLoadTimeoutMs);
     ensurePage(hostPagePath);
     if (m_pageLoaded)
         start();
@@ -395,6 +394,7 @@ void QntWebMermaidRenderer::render(const QString &hostPagePath, const QString &t
 
 void QntWebMermaidRenderer::start()
 {
+    m_timeout->start(kRenderTimeoutMs);
     const QString script = QString::fromLatin1(kRenderScript)
                                .arg(m_job.serial)
                                .arg(jsString(m_job.text), jsString(m_job.stylesheet))

@@ -18,8 +18,13 @@ class QntWebMermaidRenderer : public QObject, public QntMermaidRenderer
 {
     Q_OBJECT
 public:
-    // How long one render may take before it counts as failed.
+    // How long one render may take before it counts as failed, counted from the moment the
+    // loaded page starts it.
     static constexpr int kRenderTimeoutMs = 10000;
+    // How long a new page may take to load before the render waiting for it counts as failed:
+    // the first render of a process starts the web engine and reads the whole Mermaid script,
+    // which on a busy machine takes far longer than a render.
+    static constexpr int kPageLoadTimeoutMs = 60000;
     // The largest text handed to Mermaid; longer texts are refused at once.
     static constexpr int kMaxTextLength = 200000;
 

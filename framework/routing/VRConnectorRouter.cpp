@@ -37,9 +37,9 @@ constexpr size_t kCrossingAwareShapes = 40;
 // weighing those crossings wanders round the hub looking for a way with fewer.
 constexpr int kHubConnectors = 16;
 constexpr int kNoDir = 4;
-// A route pays for crossing another connector's route a fifth of what it pays for one more
-// bend.
-constexpr double kCrossingWeight = 0.2;
+// A route pays for crossing another connector's route a little over half as much as for one
+// more bend.
+constexpr double kCrossingWeight = 0.6;
 // A search that weighs crossings leans a little towards its goal (by length, not by bends): it
 // finds nearly the same routes with far fewer steps.
 constexpr double kCrossingGreed = 1.02;
@@ -723,28 +723,11 @@ QList<VRRouteId> VRConnectorRouter::update()
     }
     m_anyDirty = false;
     // When every connector was routed (a drawing opened, the routing changed), the routes laid
-    // first could not see the later ones: with every route in place, each is searched once more
-    // (in the same order), then moves its inner segments to the lines where they cross the
-    // others least. The longest tenth, laid last when nearly every route was in place already,
-    // keep their routes: they are the slowest to search and gain least. A drag re-routes a few
+    // first could not see the later ones: with every route in place, each now moves its inner
+    // segments to the lines where they cross the others least. A drag re-routes a few
     // connectors among routes already laid, so it skips this. Routes whose search did not weigh
     // crossings are left as they are.
     const bool whole = order.size() == m_connectors.size();
-    if (whole) {
-        const size_t searchedAgain = order.size() - order.size() / 10;
-        for (size_t k = 0; k < searchedAgain; ++k) {
-            const VRRouteId id = order[k].second;
-            Connector &c = m_connectors.at(id);
-            if (c.request.kind != VRRouteKind::Orthogonal || !c.weighedCrossings)
-                continue;
-            removeRoutedSegments(id, c.raw);
-            bool found = false;
-            QList<QPointF> again = routeOrthogonal(c.request, &found);
-            if (found && m_weighedCrossings)
-                c.raw = std::move(again);
-            addRoutedSegments(id, c.raw);
-        }
-    }
     for (const auto &[span, id] : order) {
         Connector &c = m_connectors.at(id);
         if (!whole || c.request.kind != VRRouteKind::Orthogonal || !c.weighedCrossings)

@@ -32,7 +32,7 @@ struct VRRouteRequest {
 };
 
 struct VRRouteParameters {
-    double segmentPenalty = 40.0; // cost of one more bend (orthogonal) or segment (polyline)
+    double segmentPenalty = 10.0; // cost of one more bend (orthogonal) or segment (polyline)
     double bufferDistance = 8.0;  // free space kept around every shape
     double nudgeDistance = 4.0;   // spacing of parallel orthogonal segments sharing a channel
     bool nudgeOrthogonalSegments = true;

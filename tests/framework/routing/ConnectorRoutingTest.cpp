@@ -185,7 +185,7 @@ TEST(ConnectorRouting, RouterParametersAndDisabling)
     ViewHarness h;
     VRAvoidRouter *router = h.drawing->avoidRouter();
     ASSERT_NE(router, nullptr);
-    EXPECT_EQ(router->routingParameter(0), 40.0);
+    EXPECT_EQ(router->routingParameter(0), 10.0);
     EXPECT_EQ(router->routingParameter(6), 8.0);
     EXPECT_EQ(router->routingParameter(7), 4.0);
     EXPECT_EQ(router->routingParameter(3), 0.0);

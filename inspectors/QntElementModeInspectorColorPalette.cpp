@@ -15,6 +15,8 @@
 #include "framework/model/VRDrawing.h"
 #include "framework/notations/QntNotation.h"
 
+#include <QCheckBox>
+
 namespace {
 const QColor kSwatchBackground = QColor::fromRgbF(0.0f, 0.0f, 0.0f, 0.5f);
 

@@ -12,6 +12,7 @@
 
 #include <QActionGroup>
 #include <QContextMenuEvent>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>

@@ -26,6 +26,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressDialog>
+#include <QScrollArea>
 #include <QThread>
 #include <QTimer>
 

@@ -21,6 +21,7 @@
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLoggingCategory>
+#include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>

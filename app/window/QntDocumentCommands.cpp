@@ -30,6 +30,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProgressDialog>
 #include <QTextEdit>
 #include <QDir>
 #include <QFileInfo>

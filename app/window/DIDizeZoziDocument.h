@@ -24,6 +24,7 @@ class QntElement;
 class QPlainTextEdit;
 class QPushButton;
 class QTabBar;
+class SVGKImage;
 class VRObjectOwnerLayer;
 class OXOverlayController;
 class QntDocumentCommands;
@@ -291,6 +292,12 @@ public:
     // The rendered picture arrives: it replaces the objects of the previous build as one undo
     // step "Build Diagram", or a message says why nothing changed.
     void webView(const QntMermaidRenderer::Result &result);
+    // The objects of a rendered picture in a container of no drawing, connectors attached; a
+    // picture wrapped in one "rootGroup" group gives the group's members.
+    static std::unique_ptr<VRObjectOwnerLayer> buildTree(const SVGKImage &image);
+    // Puts the tree's objects, marked "GENERATED", into the drawing's active object layer in
+    // place of the previous build's, as one undo step "Build Diagram"; the tree is left empty.
+    static void replaceBuild(VRDrawing &drawing, VRObjectOwnerLayer &tree);
     // Attaches each connector to the elements its "from" and "to" name and sends subgraph
     // boxes behind everything else.
     static void connectElements(VRObjectOwnerLayer &layer);

@@ -293,8 +293,19 @@ void DIDizeZoziDocument::webView(const QntMermaidRenderer::Result &result)
         qCWarning(lcMermaid).noquote() << "cannot read Mermaid's picture:" << image.errorMessage();
         return fail(tr("Unreadable picture"));
     }
-    std::unique_ptr<VRObjectOwnerLayer> tree =
-        (*image)->newVRTree(QPointF(kBuildMargin, kBuildMargin));
+    std::unique_ptr<VRObjectOwnerLayer> tree = buildTree(**image);
+    // An empty picture replaces nothing: the previous build stays.
+    if (tree->countOfObjects() == 0)
+        return fail(tr("Empty diagram"));
+    if (!drawing()->activeLayerOfClass<VRObjectDrawingLayer>())
+        return;
+    replaceBuild(*drawing(), *tree);
+    updateChangeCount(ChangeType::Done);
+}
+
+std::unique_ptr<VRObjectOwnerLayer> DIDizeZoziDocument::buildTree(const SVGKImage &image)
+{
+    std::unique_ptr<VRObjectOwnerLayer> tree = image.newVRTree(QPointF(kBuildMargin, kBuildMargin));
     if (tree->countOfObjects() == 1
         && tree->objects().first()->stringForKey(QStringLiteral("type"))
                == QLatin1String("rootGroup")
@@ -304,39 +315,38 @@ void DIDizeZoziDocument::webView(const QntMermaidRenderer::Result &result)
         tree->removeObject(group);
     }
     connectElements(*tree);
-    // An empty picture replaces nothing: the previous build stays.
-    if (tree->countOfObjects() == 0)
-        return fail(tr("Empty diagram"));
-    auto *layer = drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    return tree;
+}
+
+void DIDizeZoziDocument::replaceBuild(VRDrawing &drawing, VRObjectOwnerLayer &tree)
+{
+    auto *layer = drawing.activeLayerOfClass<VRObjectDrawingLayer>();
     if (!layer)
         return;
-    const VRObjectList built = tree->objects();
+    const VRObjectList built = tree.objects();
     for (const VRObjectRef &object : built)
-        tree->removeObject(object);
+        tree.removeObject(object);
     VRObjectList previous;
     for (const VRObjectRef &object : layer->objects()) {
         if (object->hasMetadataForKey(kGenerated))
             previous.append(object);
     }
-    VRUndoManager *undo = drawing()->undoManager();
+    VRUndoManager *undo = drawing.undoManager();
     if (undo)
         undo->beginUndoGrouping();
     layer->recordSelectionForUndo();
     layer->exchangeSelectionWithObjectsFromArray({});
     layer->removeObjectsInArray(previous);
-    for (const VRObjectRef &object : built) {
+    for (const VRObjectRef &object : built)
         object->setString(QStringLiteral("YES"), kGenerated);
-        layer->addObject(object);
-        // Arrowheads come from the drawing's notation, known only inside the drawing.
-        if (object->isKindOf<QntConnector>())
-            object->updateStyle();
-    }
+    // In one batch: one undo record, and each connector takes its arrowheads from the drawing's
+    // notation once, as it arrives in the drawing.
+    layer->addObjectsFromArray(built);
     layer->commitSelectionUndoWithActionName(tr("Build Diagram"));
     if (undo) {
         undo->setActionName(tr("Build Diagram"));
         undo->endUndoGrouping();
     }
-    updateChangeCount(ChangeType::Done);
 }
 
 void DIDizeZoziDocument::connectElements(VRObjectOwnerLayer &layer)

@@ -18,6 +18,10 @@ public:
         // did not load or did not answer in time.
         enum class Failure { None, Syntax, TooLarge, Page } failure = Failure::None;
         QString message;
+        // Where a render's time went, in milliseconds, when the renderer knows it: Mermaid's
+        // own drawing of the picture, and naming its nodes and edge ends afterwards.
+        double mermaidMs = 0;
+        double namingMs = 0;
         bool ok() const { return failure == Failure::None && !svg.isEmpty(); }
     };
     using Completion = std::function<void(const Result &result)>;

@@ -125,26 +125,146 @@ const char kPageSetUpScript[] = R"JS(
 })();
 )JS";
 
+// Reads the start tags of a picture as Mermaid gives it, without making a document of it: their
+// names and attributes, and where each attribute value and each tag's end lie, so that
+// attributes can be set in the text. Comments, character data and the contents of style and
+// script elements are passed over. Mermaid's pictures quote every attribute value, so a '>'
+// inside one never ends its tag.
+const char kPageTagsScript[] = R"JS(
+(function () {
+  var tagPattern = /<!--[\s\S]*?-->|<!\[CDATA\[[\s\S]*?\]\]>|<(style|script)\b(?:[^>"']|"[^"]*"|'[^']*')*>[\s\S]*?<\/\1\s*>|<([A-Za-z][^\s\/>]*)((?:[^>"']|"[^"]*"|'[^']*')*)>/g;
+  var attributePattern = /([^\s=\/"']+)\s*=\s*(?:"([^"]*)"|'([^']*)')/g;
+  var entities = { amp: '&', lt: '<', gt: '>', quot: '"', apos: "'" };
+  var decode = function (value) {
+    return value.indexOf('&') < 0 ? value : value.replace(/&(#x[0-9a-fA-F]+|#[0-9]+|[a-z]+);/g,
+      function (all, name) {
+        if (name.charAt(0) === '#') {
+          var code = name.charAt(1) === 'x' ? parseInt(name.substring(2), 16)
+                                            : parseInt(name.substring(1), 10);
+          return code <= 0x10FFFF ? String.fromCodePoint(code) : all;
+        }
+        return Object.prototype.hasOwnProperty.call(entities, name) ? entities[name] : all;
+      });
+  };
+  var encode = function (value) {
+    return String(value).replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;')
+      .replace(/"/g, '&quot;').replace(/\t/g, '&#9;').replace(/\n/g, '&#10;')
+      .replace(/\r/g, '&#13;');
+  };
+  // Each tag: name, attributes (name -> { value, start, end } of the raw value), classes, and
+  // the offset where a new attribute goes (before '>' or '/>').
+  window.qntTags = function (svg) {
+    var tags = [];
+    var m;
+    tagPattern.lastIndex = 0;
+    while ((m = tagPattern.exec(svg)) !== null) {
+      if (!m[2]) { continue; }
+      var raw = m[3];
+      var rawStart = m.index + 1 + m[2].length;
+      var attributes = Object.create(null);
+      var a;
+      attributePattern.lastIndex = 0;
+      while ((a = attributePattern.exec(raw)) !== null) {
+        var quoted = a[2] !== undefined ? a[2] : a[3];
+        var valueEnd = rawStart + a.index + a[0].length - 1;
+        if (!(a[1] in attributes)) {
+          attributes[a[1]] = { value: decode(quoted), start: valueEnd - quoted.length,
+                               end: valueEnd, whole: rawStart + a.index };
+        }
+      }
+      var end = m.index + m[0].length - 1;
+      var trimmed = raw.replace(/\s+$/, '');
+      if (trimmed.charAt(trimmed.length - 1) === '/') {
+        end = rawStart + trimmed.length - 1;
+      }
+      var cls = attributes['class'];
+      tags.push({ name: m[2], attributes: attributes, end: end,
+                  classes: cls ? cls.value.split(/\s+/) : [] });
+    }
+    return tags;
+  };
+  // The text with the attributes set: edits is a list of { tag, name, value }, a null value
+  // removing the attribute; a later edit of the same attribute of a tag wins, as it would when
+  // set on a document.
+  window.qntSetAttributes = function (svg, edits) {
+    var byTag = new Map();
+    edits.forEach(function (e) {
+      var set = byTag.get(e.tag);
+      if (!set) { set = new Map(); byTag.set(e.tag, set); }
+      set.set(e.name, e.value);
+    });
+    var cuts = [];
+    byTag.forEach(function (set, tag) {
+      var added = '';
+      set.forEach(function (value, name) {
+        var old = tag.attributes[name];
+        if (old && value === null) {
+          cuts.push({ start: old.whole, end: old.end + 1, text: '' });
+        } else if (old) {
+          cuts.push({ start: old.start, end: old.end, text: encode(value) });
+        } else if (value !== null) {
+          added += ' ' + name + '="' + encode(value) + '"';
+        }
+      });
+      if (added) { cuts.push({ start: tag.end, end: tag.end, text: added }); }
+    });
+    cuts.sort(function (x, y) { return x.start - y.start; });
+    var out = [];
+    var at = 0;
+    cuts.forEach(function (c) { out.push(svg.substring(at, c.start), c.text); at = c.end; });
+    out.push(svg.substring(at));
+    // The one entity of HTML that XML does not know.
+    return out.join('').replace(/&nbsp;/g, '&#160;');
+  };
+  // Makes the picture plain XML that leads nowhere: links lose their targets (the picture is
+  // read into a drawing, never followed), and the xlink prefix Mermaid may leave undeclared
+  // gets its declaration.
+  window.qntPlainEdits = function (svg, tags) {
+    var edits = [];
+    tags.forEach(function (tag) {
+      if (tag.name === 'a') {
+        ['href', 'xlink:href'].forEach(function (name) {
+          if (tag.attributes[name]) { edits.push({ tag: tag, name: name, value: null }); }
+        });
+      }
+    });
+    var root = tags[0];
+    if (root && root.name === 'svg' && !root.attributes['xmlns:xlink']
+        && svg.indexOf('xlink:') >= 0) {
+      edits.push({ tag: root, name: 'xmlns:xlink', value: 'http://www.w3.org/1999/xlink' });
+    }
+    return edits;
+  };
+})();
+)JS";
+
 const char kRenderScript[] = R"JS(
 (function () {
   var serial = %1;
   var done = function (payload) {
-    window.__qntResult = JSON.stringify(payload);
+    window.__qntResult = payload;
     document.title = 'qnt-done-' + serial;
   };
   try {
     if (typeof mermaid === 'undefined') { done({ error: 'no-script' }); return; }
     var text = %2;
+    var themeCSS = %3;
     var input = document.getElementById('mermaid_input');
     if (input) { input.textContent = text; }
-    mermaid.initialize({
-      startOnLoad: false, securityLevel: 'strict', theme: 'forest', htmlLabels: false,
-      deterministicIds: true, suppressErrorRendering: true, themeCSS: %3,
-      maxTextSize: %4, maxEdges: %5,
-      flowchart: { htmlLabels: false, useMaxWidth: false },
-      sequence: { useMaxWidth: false }, class: { htmlLabels: false, useMaxWidth: false },
-      state: { useMaxWidth: false }, gantt: { useMaxWidth: false }
-    });
+    // Every render starts again from these settings, whatever a text's own directives changed,
+    // so they are given once per page and again only when the stylesheet changed.
+    if (window.qntThemeCSS !== themeCSS) {
+      window.qntThemeCSS = undefined;
+      mermaid.initialize({
+        startOnLoad: false, securityLevel: 'strict', theme: 'forest', htmlLabels: false,
+        deterministicIds: true, suppressErrorRendering: true, themeCSS: themeCSS,
+        maxTextSize: %4, maxEdges: %5,
+        flowchart: { htmlLabels: false, useMaxWidth: false },
+        sequence: { useMaxWidth: false }, class: { htmlLabels: false, useMaxWidth: false },
+        state: { useMaxWidth: false }, gantt: { useMaxWidth: false }
+      });
+      window.qntThemeCSS = themeCSS;
+    }
     var clear = function () { if (input) { input.textContent = ''; } };
     var svgId = 'qnt-svg-' + serial;
     var prefix = svgId + '-';
@@ -154,40 +274,47 @@ const char kRenderScript[] = R"JS(
     var listOf = function (items) {
       return items instanceof Map ? Array.from(items.values()) : Object.values(items || {});
     };
+    var attributeOf = function (tag, name) {
+      var a = tag.attributes[name];
+      return a ? a.value : null;
+    };
+    var isNode = function (tag) { return tag.name === 'g' && tag.classes.indexOf('node') >= 0; };
+    var isEdge = function (tag) { return tag.name === 'path' && !!tag.attributes['data-id']; };
     // True when the model is exactly the one the picture was drawn from: every node and edge of
     // the picture is in the model and every node and edge of the model in the picture.
-    var fits = function (db, doc) {
+    var fits = function (db, tags) {
       var domIds = Object.create(null);
       var vertices = listOf(db.getVertices());
       vertices.forEach(function (v) { domIds[v.domId] = true; });
-      var nodes = doc.querySelectorAll('g.node');
-      var drawn = 0;
-      for (var i = 0; i < nodes.length; ++i) {
-        var id = nodes[i].getAttribute('id') || '';
-        if (id.indexOf(prefix) !== 0 || domIds[id.substring(prefix.length)] !== true) {
-          return false;
-        }
-        ++drawn;
-      }
       var edgeIds = Object.create(null);
       var edges = db.getEdges();
       edges.forEach(function (e) { edgeIds[e.id] = true; });
-      var paths = doc.querySelectorAll('path[data-id]');
-      for (var j = 0; j < paths.length; ++j) {
-        if (edgeIds[paths[j].getAttribute('data-id')] !== true) { return false; }
+      var drawn = 0;
+      var paths = 0;
+      for (var i = 0; i < tags.length; ++i) {
+        if (isNode(tags[i])) {
+          var id = attributeOf(tags[i], 'id') || '';
+          if (id.indexOf(prefix) !== 0 || domIds[id.substring(prefix.length)] !== true) {
+            return false;
+          }
+          ++drawn;
+        } else if (isEdge(tags[i])) {
+          if (edgeIds[attributeOf(tags[i], 'data-id')] !== true) { return false; }
+          ++paths;
+        }
       }
-      return drawn === vertices.length && paths.length === edges.length;
+      return drawn === vertices.length && paths === edges.length;
     };
     // The model of the diagram the picture shows. Mermaid's parser for a kind of diagram keeps
     // the model of the text it parsed last, which is this render's; a parser is known once the
     // text of its kind has been parsed here, and the text is parsed again when it is not known
     // yet or its model does not fit the picture.
     var parsers = window.qntParsers || (window.qntParsers = Object.create(null));
-    var modelOf = function (type, doc) {
+    var modelOf = function (type, tags) {
       var known = parsers[type];
       if (known && !known.flow) { return Promise.resolve(null); }
       var kept = known && known.parser.parser && known.parser.parser.yy;
-      if (isFlowModel(kept) && fits(kept, doc)) { return Promise.resolve(kept); }
+      if (isFlowModel(kept) && fits(kept, tags)) { return Promise.resolve(kept); }
       return mermaid.mermaidAPI.getDiagramFromText(text).then(function (d) {
         if (d && d.parser && d.type === type) {
           parsers[type] = { parser: d.parser, flow: isFlowModel(d.db) };
@@ -196,41 +323,54 @@ const char kRenderScript[] = R"JS(
       });
     };
     // Names the nodes, subgraphs and edge ends in the picture from the diagram's own model,
-    // so the reader need not guess them from Mermaid's element ids.
+    // so the reader need not guess them from Mermaid's element ids. The picture stays text:
+    // the attributes are set where its tags are.
     var annotate = function (svg, type) {
+      var tags = window.qntTags(svg);
+      var edits = window.qntPlainEdits(svg, tags);
+      var finish = function () { return window.qntSetAttributes(svg, edits); };
       var known = parsers[type];
-      if (known && !known.flow) { return Promise.resolve(svg); }
-      var doc = new DOMParser().parseFromString(svg, 'image/svg+xml');
-      return modelOf(type, doc).then(function (db) {
-        if (!isFlowModel(db)) { return svg; }
+      if (known && !known.flow) { return Promise.resolve(finish()); }
+      return modelOf(type, tags).then(function (db) {
+        if (!isFlowModel(db)) { return finish(); }
         var byDomId = Object.create(null);
         listOf(db.getVertices()).forEach(function (v) { if (v.domId) { byDomId[v.domId] = v.id; } });
-        doc.querySelectorAll('g.node').forEach(function (n) {
-          var id = n.getAttribute('id') || '';
-          var key = id.indexOf(prefix) === 0 ? id.substring(prefix.length) : id;
-          if (Object.prototype.hasOwnProperty.call(byDomId, key)) {
-            n.setAttribute('data-qnt-name', byDomId[key]);
+        var byId = Object.create(null);
+        var edges = Object.create(null);
+        tags.forEach(function (tag) {
+          var id = attributeOf(tag, 'id');
+          if (id !== null && !(id in byId)) { byId[id] = tag; }
+          if (isNode(tag)) {
+            var key = (id || '').indexOf(prefix) === 0 ? id.substring(prefix.length) : (id || '');
+            if (Object.prototype.hasOwnProperty.call(byDomId, key)) {
+              edits.push({ tag: tag, name: 'data-qnt-name', value: byDomId[key] });
+            }
           }
+          if (isEdge(tag)) { edges[attributeOf(tag, 'data-id')] = tag; }
         });
         if (typeof db.getSubGraphs === 'function') {
           db.getSubGraphs().forEach(function (g) {
-            var c = doc.getElementById(prefix + g.id);
-            if (c) { c.setAttribute('data-qnt-name', g.id); }
+            var c = byId[prefix + g.id];
+            if (c) { edits.push({ tag: c, name: 'data-qnt-name', value: g.id }); }
           });
         }
-        var edges = Object.create(null);
-        doc.querySelectorAll('path[data-id]').forEach(function (p) {
-          edges[p.getAttribute('data-id')] = p;
-        });
         db.getEdges().forEach(function (e) {
           var p = e.id && edges[e.id];
-          if (p) { p.setAttribute('data-qnt-from', e.start); p.setAttribute('data-qnt-to', e.end); }
+          if (p) {
+            edits.push({ tag: p, name: 'data-qnt-from', value: e.start });
+            edits.push({ tag: p, name: 'data-qnt-to', value: e.end });
+          }
         });
-        return new XMLSerializer().serializeToString(doc);
-      }, function () { return svg; });
+        return finish();
+      }, finish);
     };
+    var started = performance.now();
     mermaid.render(svgId, text).then(function (r) {
-      return annotate(r.svg, r.diagramType).then(function (svg) { clear(); done({ svg: svg }); });
+      var rendered = performance.now();
+      return annotate(r.svg, r.diagramType).then(function (svg) {
+        clear();
+        done({ svg: svg, renderMs: rendered - started, annotateMs: performance.now() - rendered });
+      });
     }).catch(function (e) {
       clear(); done({ error: String((e && e.message) || e) });
     });
@@ -342,8 +482,10 @@ void QntWebMermaidRenderer::ensurePage(const QString &hostPagePath)
             return;
         m_pageLoaded = ok;
         m_pageFailed = !ok;
-        if (ok)
+        if (ok) {
             page->runJavaScript(pageSetUpScript());
+            page->runJavaScript(QString::fromLatin1(kPageTagsScript));
+        }
         if (!m_running)
             return;
         if (ok)
@@ -409,10 +551,10 @@ void QntWebMermaidRenderer::fetchResult(int serial)
         return;
     QPointer<QntWebMermaidRenderer> self(this);
     m_page->runJavaScript(
-        QStringLiteral("window.__qntResult || ''"), [self, serial](const QVariant &value) {
+        QStringLiteral("window.__qntResult || null"), [self, serial](const QVariant &value) {
             if (!self || !self->m_running || serial != self->m_job.serial)
                 return;
-            const QJsonObject payload = QJsonDocument::fromJson(value.toString().toUtf8()).object();
+            const QVariantMap payload = value.toMap();
             const QString error = payload.value(QStringLiteral("error")).toString();
             const QString svg = payload.value(QStringLiteral("svg")).toString();
             if (error == QLatin1String("no-script")) {
@@ -427,7 +569,10 @@ void QntWebMermaidRenderer::fetchResult(int serial)
                 self->finish(
                     {QString(), Result::Failure::Page, QStringLiteral("Mermaid gave no picture")});
             } else {
-                self->finish({svg, Result::Failure::None, QString()});
+                Result result{svg, Result::Failure::None, QString()};
+                result.mermaidMs = payload.value(QStringLiteral("renderMs")).toDouble();
+                result.namingMs = payload.value(QStringLiteral("annotateMs")).toDouble();
+                self->finish(result);
             }
         });
 }

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QWebEnginePage>
@@ -157,6 +158,9 @@ TEST_F(WebMermaid, EveryBuildNamesItsOwnNodesAndEdgeEnds)
         {"graph LR\n  a --> b\n  b --> c\n", {"a", "b", "c"}, {"a>b", "b>c"}},
         {"graph LR\n  a --> b\n  b --> c\n  c --> a\n", {"a", "b", "c"}, {"a>b", "b>c", "c>a"}},
         {"graph LR\n  a __proto__@--> b\n  b toString@--> c\n", {"a", "b", "c"}, {"a>b", "b>c"}},
+        // A non-breaking space in a label still gives a plain picture.
+        {"graph LR\n  a[\"one#nbsp;two\"] --> b\n", {"a", "b"}, {"a>b"}},
+        {"graph LR\n  a[\"x > y\"] --> b[\"p < q & r\"]\n", {"a", "b"}, {"a>b"}},
     };
     for (const auto &build : builds) {
         SCOPED_TRACE(build.text.toStdString());
@@ -166,6 +170,31 @@ TEST_F(WebMermaid, EveryBuildNamesItsOwnNodesAndEdgeEnds)
         EXPECT_EQ(names, build.names);
         EXPECT_EQ(edges, build.edges);
     }
+}
+
+// The page keeps Mermaid's settings from one render to the next: a text's own directives
+// change only its own picture.
+TEST_F(WebMermaid, ADirectiveChangesOnlyItsOwnPicture)
+{
+    const QString text = "graph TD\n  A --> B\n";
+    // Each render has its own ids; the rest of the picture is what is compared.
+    const auto withoutIds = [](QString svg) {
+        return svg.replace(QRegularExpression("qnt-svg-[0-9]+"), "qnt-svg");
+    };
+    const auto before = render(text);
+    ASSERT_TRUE(before.ok()) << before.message.toStdString();
+    const auto dark =
+        render("%%{init: {\"theme\": \"dark\", \"flowchart\": {\"nodeSpacing\": 200}}}%%\n" + text);
+    ASSERT_TRUE(dark.ok()) << dark.message.toStdString();
+    EXPECT_NE(withoutIds(dark.svg), withoutIds(before.svg));
+    const auto after = render(text);
+    ASSERT_TRUE(after.ok()) << after.message.toStdString();
+    EXPECT_EQ(withoutIds(after.svg), withoutIds(before.svg));
+    // A changed stylesheet reaches the next picture, and the one before comes back after it.
+    const auto styled = render(text, ".node rect { fill: #123456; }");
+    ASSERT_TRUE(styled.ok()) << styled.message.toStdString();
+    EXPECT_NE(withoutIds(styled.svg), withoutIds(before.svg));
+    EXPECT_EQ(withoutIds(render(text).svg), withoutIds(before.svg));
 }
 
 TEST_F(WebMermaid, TheStylesheetReachesThePicture)
@@ -240,6 +269,9 @@ TEST_F(WebMermaid, MarkupAndScriptInTheTextRunNothingAndReachNoServer)
         }
     }
     EXPECT_FALSE(reader.hasError());
+    // What is not refused builds: the link is dropped, the nodes are named.
+    EXPECT_TRUE(SVGKImage::imageWithData(result.svg.toUtf8()).ok());
+    EXPECT_TRUE(result.svg.contains("data-qnt-name=\"A\""));
 }
 
 TEST_F(WebMermaid, LabelsArriveIntact)

@@ -40,6 +40,15 @@ static QString indexed(const QString &path, qsizetype i)
     return text;
 }
 
+// Makes room in `table` for the entries of a long list at once, so it grows in one step
+// instead of by doubling as the list is read; what a file can make it reserve is bounded.
+template <typename Table> static void reserveFor(Table &table, qsizetype entries)
+{
+    constexpr qsizetype kLongList = 256, kMostReserved = qsizetype(1) << 20;
+    if (entries >= kLongList)
+        table.reserve(table.size() + std::min(entries, kMostReserved));
+}
+
 static QString child(const QString &path, const QString &key)
 {
     return path.isEmpty() ? key : path + QLatin1Char('.') + key;
@@ -57,6 +66,7 @@ bool VRArchiveReader::readStyles(const QJsonValue &styles, const QString &path)
 
 bool VRArchiveReader::readStyles(VRRecordSource &styles, const QString &path)
 {
+    reserveFor(m_styles, styles.size());
     for (qsizetype i = 0; i < styles.size(); ++i) {
         const QJsonValue record = styles.at(i);
         if (!record.isObject())
@@ -126,6 +136,8 @@ VRObjectList VRArchiveReader::readObjects(VRRecordSource &records, const QString
 {
     VRObjectList objects;
     objects.reserve(records.size());
+    // Most records carry a uid.
+    reserveFor(m_objects, records.size());
     for (qsizetype i = 0; i < records.size(); ++i) {
         auto object = readObject(records.at(i), indexed(path, i));
         if (!object)

@@ -22,10 +22,88 @@
 #include <QMimeData>
 #include <QScrollArea>
 
+#include <sys/mman.h>
+
 const QString VRDrawingDocument::kVRDrawingDocumentType = QStringLiteral("Quintora Drawing");
 
 namespace {
 constexpr double kPasteOffset = 10.0;
+
+// The text of a file being opened. A large file is read into pages mapped for it alone, in
+// huge pages where the system has them: a fresh heap block would take its pages one by one as
+// the text is copied into them (thousands of faults, each costly under virtualisation), and
+// once freed it would stay in the heap as a hole to be given back later. Unmapping hands the
+// pages straight back. The text is read, not mapped from the file: a file another program
+// shortens while it is read must not take the application down.
+class FileText
+{
+public:
+    static constexpr qint64 kMappedFrom = 1024 * 1024;
+
+    explicit FileText(QFile &file)
+    {
+        const qint64 size = file.size();
+        if (size >= kMappedFrom && size <= VRArchiver::kMaximumFileSize && readMapped(file, size))
+            return;
+        file.seek(0);
+        m_text = file.readAll();
+    }
+    ~FileText() { release(); }
+    FileText(const FileText &) = delete;
+    FileText &operator=(const FileText &) = delete;
+
+    const QByteArray &text() const { return m_text; }
+
+private:
+    static constexpr size_t kHugePage = 2 * 1024 * 1024;
+
+    bool readMapped(QFile &file, qint64 size)
+    {
+        // Whole huge pages, from a huge page boundary on.
+        const size_t span = (size_t(size) + kHugePage - 1) / kHugePage * kHugePage;
+        m_length = span + kHugePage;
+        void *pages = mmap(nullptr, m_length, PROT_READ | PROT_WRITE,
+                           MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (pages == MAP_FAILED) {
+            m_length = 0;
+            return false;
+        }
+        m_pages = static_cast<char *>(pages);
+        char *text = reinterpret_cast<char *>((reinterpret_cast<quintptr>(m_pages) + kHugePage - 1)
+                                              & ~quintptr(kHugePage - 1));
+#ifdef MADV_HUGEPAGE
+        madvise(text, span, MADV_HUGEPAGE);
+#endif
+        qint64 done = 0;
+        while (done < size) {
+            const qint64 got = file.read(text + done, size - done);
+            if (got <= 0)
+                break;
+            done += got;
+        }
+        // A file that changed size while it was read is read again the plain way.
+        char more;
+        if (done != size || file.read(&more, 1) != 0) {
+            release();
+            return false;
+        }
+        m_text = QByteArray::fromRawData(text, size);
+        return true;
+    }
+
+    void release()
+    {
+        m_text = QByteArray();
+        if (m_pages)
+            munmap(m_pages, m_length);
+        m_pages = nullptr;
+        m_length = 0;
+    }
+
+    char *m_pages = nullptr;
+    size_t m_length = 0;
+    QByteArray m_text;
+};
 } // namespace
 
 VRDrawingDocument::VRDrawingDocument(QObject *parent)
@@ -198,7 +276,7 @@ VRResult<void> VRDrawingDocument::readFromFile(const QString &path)
     if (file.size() > VRArchiver::kMaximumFileSize)
         return VRError{QStringLiteral("The file is too large to be a Quintora drawing.")};
     // The text is freed before the memory the reading left is given back.
-    auto drawing = VRArchiver::drawingFromData(file.readAll());
+    auto drawing = VRArchiver::drawingFromData(FileText(file).text());
     VRArchiver::releaseMemoryAfterReading(file.size());
     if (!drawing.ok())
         return VRError{drawing.errorMessage()};

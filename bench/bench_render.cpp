@@ -1,7 +1,10 @@
 // Rendering speed of a drawing of styled shapes joined by connectors, drawn into a 1920 x 1080
-// picture (the whole drawing scaled to fit, and 1:1 on the visible part), and the memory an
-// opened document costs.
+// picture (the whole drawing scaled to fit, and 1:1 on the visible part), and the memory the
+// application pays to open a document and show it.
 #include "BenchDocument.h"
+#include "BenchHome.h"
+#include "app/launch/QntDocumentController.h"
+#include "app/launch/VOReruRerAppDelegate.h"
 #include "framework/document/VRDrawingDocument.h"
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntElement.h"
@@ -11,8 +14,11 @@
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/undo/VRUndoManager.h"
 #include "framework/styles/VRStyle.h"
+#include "framework/view/VRDrawingView.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
@@ -20,6 +26,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
@@ -120,51 +127,89 @@ void BM_RenderVisiblePart(benchmark::State &state)
     }
 }
 
-// The process's resident memory in bytes, as the system counts it.
+// The process's resident memory in bytes (VmRSS), as the system counts it.
 double residentBytes()
 {
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
         return 0;
-    const QList<QByteArray> fields = statm.readAll().simplified().split(' ');
-    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) : 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() * 1024.0;
+    }
+    return 0;
 }
 
-// What opening a document costs the process, measured in a fresh child process so nothing
-// the benchmark made before counts: the child reads the document from its file as the
-// application does, draws it once as a shown document is drawn, and prints how much its
-// resident size (what the system sees), its heap (live blocks plus what the allocator keeps)
-// and its live blocks grew.
+// Delivers events for a while, so work the application defers (timers, layouts, sections
+// built as they come into view) is done.
+void deliverEventsFor(int milliseconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Notes the first paint of a drawing view.
+class DrawingViewPaintWatcher : public QObject
+{
+public:
+    bool painted = false;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && qobject_cast<VRDrawingView *>(watched))
+            painted = true;
+        return false;
+    }
+};
+
+// What opening a document costs the user's process, measured in a fresh child process so
+// nothing the benchmark made before counts. The child starts as the application starts
+// (document controller, application delegate, launch), then opens the document as a file
+// named on the command line is opened: read, its window made, shown and painted once. It
+// prints how much its resident size (what the system sees), its heap (live blocks plus what
+// the allocator keeps) and its live blocks grew.
 constexpr char kOpenDocumentArgument[] = "--open-document=";
 
 int openDocumentAndReportGrowth(const QString &path)
 {
-    QImage image(1920, 1080, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::white);
-    {
-        // The running application has drawn text before it opens a document: its fonts are
-        // loaded already and do not count.
-        QPainter painter(&image);
-        painter.drawText(QPointF(10, 20), QStringLiteral("Quintora"));
-    }
+    QntDocumentController documentController(QCoreApplication::instance());
+    VOReruRerAppDelegate::initialize();
+    VOReruRerAppDelegate delegate;
+    delegate.applicationWillFinishLaunching();
+    delegate.applicationDidFinishLaunching();
+    deliverEventsFor(500);
+    // What the allocator holds free at this point is not the document's to reuse.
     malloc_trim(0);
     const double rssBefore = residentBytes();
     const struct mallinfo2 before = mallinfo2();
-    VRDrawingDocument document;
-    const auto result = document.readFromFile(path);
-    if (!result.ok()) {
-        QTextStream(stderr) << result.errorMessage() << Qt::endl;
+    DrawingViewPaintWatcher watcher;
+    QCoreApplication::instance()->installEventFilter(&watcher);
+    delegate.handleOpenFile(path);
+    if (documentController.documents().isEmpty()) {
+        QTextStream(stderr) << "the document did not open" << Qt::endl;
         return 1;
     }
-    renderInto(*document.drawing(), image, false);
+    QElapsedTimer waited;
+    waited.start();
+    while (!watcher.painted && waited.elapsed() < 60000)
+        deliverEventsFor(20);
+    QCoreApplication::instance()->removeEventFilter(&watcher);
+    if (!watcher.painted) {
+        QTextStream(stderr) << "the document's view was never painted" << Qt::endl;
+        return 1;
+    }
+    deliverEventsFor(500);
     const struct mallinfo2 after = mallinfo2();
     const double resident = residentBytes() - rssBefore;
     const double heap = double(after.arena + after.hblkhd) - double(before.arena + before.hblkhd);
     const double live =
         double(after.uordblks + after.hblkhd) - double(before.uordblks + before.hblkhd);
     QTextStream(stdout) << resident << ' ' << heap << ' ' << live << Qt::endl;
-    // Closing the document is not measured: the child leaves at once.
+    // Closing the document is not measured: the child leaves at once, with its private home.
     std::fflush(stdout);
+    qnt::bench::removePrivateHome();
     _exit(0);
 }
 
@@ -232,6 +277,9 @@ void BM_MemoryPerPlainShape(benchmark::State &state)
 
 int main(int argc, char **argv)
 {
+    // The memory child starts the application's launch: the user's settings, notations and
+    // image bank are neither read nor changed.
+    qnt::bench::usePrivateHome();
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
                                                                     : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);

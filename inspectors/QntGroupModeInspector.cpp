@@ -90,6 +90,7 @@ QntGroupModeInspector::QntGroupModeInspector(QObject *parent)
 QntGroupModeInspector::QntGroupModeInspector(VREmbedded, QWidget *hostWindow, VRDrawing *drawing)
     : VRInspectorBase(VREmbedded{}, hostWindow)
     , m_drawing(drawing)
+    , m_embedded(true)
 {
     setTargetDrawing(drawing);
     m_observers.push_back(NotificationCenter::defaultCenter().addObserver(
@@ -226,7 +227,11 @@ void QntGroupModeInspector::buildViews()
     m_tablePane = _panes[TableStyle];
     for (QWidget *pane : _panes)
         _viewBase->addWidget(pane);
-    main->setStyleSheet(QStringLiteral("QLabel, QCheckBox { color: white; }"));
+    // Light text on the floating panel's dark ground. A document window shows the panes in its
+    // own sections on a light ground instead, and a style sheet over the whole tree would cost
+    // each of its widgets style rules of its own.
+    if (!m_embedded)
+        main->setStyleSheet(QStringLiteral("QLabel, QCheckBox { color: white; }"));
     connect(_segControl, &QntSegmentedCell::segmentClicked, this,
             [this](int tag) { selectPaneWithTag(tag); });
     m_shownTag = -1;

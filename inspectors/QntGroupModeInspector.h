@@ -404,6 +404,8 @@ private:
     QPointer<AXAttachedWindow> _attachedWindow;
     QPointer<QWidget> _viewMain;
     QPointer<VRDrawing> m_drawing;
+    // Made for a document window's sections rather than for the floating panel.
+    bool m_embedded = false;
     QPointer<QWidget> _geometryView;
     QPointF _lastAttachedPoint;
     QntSegmentedCell *_segControl = nullptr;

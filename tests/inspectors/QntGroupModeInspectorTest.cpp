@@ -375,6 +375,27 @@ TEST(QntGroupModeInspectorTest, TheRoutingMenuShowsTheFirstRoutedConnectorsRouti
     EXPECT_EQ(menu->currentIndex(), -1);
 }
 
+// The floating panel's labels are light on its dark ground; a document window's sections show
+// the same panes on the window's light ground, with the labels' ordinary colour.
+TEST(QntGroupModeInspectorTest, LabelsAreLightOnTheFloatingPanelOnly)
+{
+    Harness h;
+    QntGroupModeInspector owned(VREmbedded{}, nullptr, h.palette.drawing());
+    const struct {
+        QntGroupModeInspector *inspector;
+        bool light;
+    } cases[] = {{h.inspector.get(), true}, {&owned, false}};
+    for (const auto &c : cases) {
+        const QList<QLabel *> labels = c.inspector->textSectionView()->findChildren<QLabel *>();
+        ASSERT_FALSE(labels.isEmpty());
+        for (QLabel *label : labels) {
+            label->ensurePolished();
+            EXPECT_EQ(label->palette().color(QPalette::WindowText) == QColor(Qt::white), c.light)
+                << label->text().toStdString();
+        }
+    }
+}
+
 TEST(QntGroupModeInspectorTest, AWindowsOwnInspectorShowsItsOwnDrawingWhicheverDocumentIsMain)
 {
     // The main document has connectors selected; another window's drawing has none.

@@ -16,6 +16,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBackingStore>
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
@@ -268,7 +269,21 @@ bool QntStartUpController::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_window && event->type() == QEvent::Close)
         QTimer::singleShot(0, this, &QntStartUpController::windowWasPutAway);
+    // Put away (a document opened, or the user closed it), not minimised: the picture the
+    // window was drawn into is given back once it is off the screen.
+    if (watched == m_window && event->type() == QEvent::Hide && !event->spontaneous())
+        QTimer::singleShot(0, this, &QntStartUpController::releaseHiddenWindowPicture);
     return QObject::eventFilter(watched, event);
+}
+
+void QntStartUpController::releaseHiddenWindowPicture()
+{
+    if (!m_window || m_window->isVisible())
+        return;
+    // A picture of another size than the window's makes the window be drawn whole again the
+    // next time it is shown.
+    if (QBackingStore *store = m_window->backingStore())
+        store->resize(QSize(1, 1));
 }
 
 void QntStartUpController::windowWasPutAway()

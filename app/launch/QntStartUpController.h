@@ -97,6 +97,8 @@ private:
     struct ImportResult;
     // After the user closed or cancelled the window: quits when no document is open.
     void windowWasPutAway();
+    // Gives back the picture the window was drawn into, while it is hidden.
+    void releaseHiddenWindowPicture();
     void buildWindow();
     void updateButtons();
     void addGroupItems(QTreeWidgetItem *parent, FileSystemItem *node);

@@ -3,14 +3,18 @@
 #include "app/launch/QntDocumentController.h"
 #include "app/launch/QntWindowAnimation.h"
 #include "common/ScopeExit.h"
+#include "common/WaitUntil.h"
 #include "framework/notations/QntNotation.h"
 #include "platform/Document.h"
 #include "platform/DocumentController.h"
 
+#include <QBackingStore>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QImage>
 #include <QListWidget>
+#include <QScreen>
 #include <QTest>
 #include <QTreeWidget>
 #include <QWidget>
@@ -79,4 +83,49 @@ TEST(QntStartUpController, AskedForAgainWhileAWindowGrowsOutOfItItStays)
         EXPECT_EQ(controller.window()->isVisible(), askedAgain);
         controller.window()->hide();
     }
+}
+
+// Put away, the start-up window gives back the picture it was drawn into; shown again, it is
+// drawn whole, as it looked before.
+TEST(QntStartUpController, PutAwayItGivesBackItsPictureAndIsDrawnWholeWhenShownAgain)
+{
+    ASSERT_TRUE(QntNotation::copyNotationsFromBundleToAppSupportFolder().ok());
+    QntStartUpController controller;
+    controller.populateControls();
+    QWidget *window = controller.window();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    const auto drawn = [window] {
+        QBackingStore *store = window->backingStore();
+        return store && store->size() == window->size();
+    };
+    ASSERT_TRUE(qnt::test::waitUntil(drawn));
+    QTest::qWait(50);
+    const auto picture = [window] {
+        return window->screen()
+            ->grabWindow(window->winId())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    };
+    const QImage before = picture();
+    ASSERT_FALSE(before.isNull());
+
+    window->hide();
+    ASSERT_TRUE(qnt::test::waitUntil([window] {
+        QBackingStore *store = window->backingStore();
+        return store && store->size().width() * store->size().height() <= 1;
+    }));
+
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    ASSERT_TRUE(qnt::test::waitUntil(drawn));
+    QTest::qWait(50);
+    const QImage after = picture();
+    ASSERT_EQ(after.size(), before.size());
+    qsizetype differing = 0;
+    for (int y = 0; y < after.height(); ++y)
+        for (int x = 0; x < after.width(); ++x)
+            differing += after.pixel(x, y) != before.pixel(x, y);
+    // A blinking caret may differ; the rest is drawn as before.
+    EXPECT_LT(differing, after.width() * after.height() / 200);
+    window->hide();
 }

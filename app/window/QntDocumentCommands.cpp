@@ -38,6 +38,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QLocale>
 #include <QUrl>
 
 #include <cmath>
@@ -777,7 +778,7 @@ bool QntDocumentCommands::performExportType(qint64 type, const QVariantMap &opti
                                    + QStringLiteral(".svg"));
 
     if (data.isEmpty()) {
-        showExportError(path, tr("The drawing has nothing to export at this size."));
+        showExportError(path, emptyExportReason(type, options));
         return false;
     }
     if (const auto error = AtomicFile::write(path, data)) {
@@ -785,6 +786,25 @@ bool QntDocumentCommands::performExportType(qint64 type, const QVariantMap &opti
         return false;
     }
     return true;
+}
+
+QString QntDocumentCommands::emptyExportReason(qint64 type, const QVariantMap &options) const
+{
+    const bool raster = type == kTIFFType || type == kJPEGType || type == kPNGType;
+    const QSize pixels = m_document.drawing()->exportPixelSize(options);
+    if (pixels.isEmpty())
+        return tr("The drawing has nothing to export at this size.");
+    if (raster && qint64(pixels.width()) * pixels.height() > VRDrawing::kMaximumExportPixels) {
+        const QLocale locale;
+        return tr("An image of %1 × %2 pixels is larger than can be made (at most %3 pixels). "
+                  "Choose a lower resolution or a smaller size.")
+            .arg(locale.toString(pixels.width()), locale.toString(pixels.height()),
+                 locale.toString(VRDrawing::kMaximumExportPixels));
+    }
+    if (raster)
+        return tr("An image of %1 × %2 pixels could not be made; there may not be enough memory.")
+            .arg(QLocale().toString(pixels.width()), QLocale().toString(pixels.height()));
+    return tr("The drawing could not be turned into this format.");
 }
 
 void QntDocumentCommands::showExportError(const QString &path, const QString &reason)

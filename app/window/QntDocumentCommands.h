@@ -126,6 +126,9 @@ private:
     void sendAutoRevert(bool on, QObject *sender);
     // Looks the tool up by name, sets auto-revert as asked and makes the tool current.
     void useTool(const QString &name, bool autoRevert, QObject *sender);
+    // Why an export made no data: nothing to show, a picture too large to be made, or a picture
+    // or format that could not be made.
+    QString emptyExportReason(qint64 type, const QVariantMap &options) const;
     void showExportError(const QString &path, const QString &reason);
     QWidget *windowForSheet() const;
 

@@ -23,7 +23,9 @@
 #include <QSvgGenerator>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -588,7 +590,7 @@ QRectF VRDrawing::exportRect(const QVariantMap &properties) const
     return QRectF(QPointF(), m_size);
 }
 
-QImage VRDrawing::imageWithProperties(const QVariantMap &properties, bool alpha) const
+QSize VRDrawing::exportPixelSize(const QVariantMap &properties) const
 {
     const QRectF source = exportRect(properties);
     if (source.isEmpty())
@@ -596,18 +598,31 @@ QImage VRDrawing::imageWithProperties(const QVariantMap &properties, bool alpha)
     double dpi = properties.value(kVRExportPropertiesResolution, 72.0).toDouble();
     if (!(dpi > 0) || !std::isfinite(dpi))
         dpi = 72.0;
-    QSize pixels(qRound(source.width() * dpi / 72.0), qRound(source.height() * dpi / 72.0));
+    // Sizes past what an int holds stay at its maximum, still far above what may be made.
+    const auto pixelsFor = [](double length) {
+        return int(std::clamp(std::round(length), 0.0, double(std::numeric_limits<int>::max())));
+    };
+    QSize pixels(pixelsFor(source.width() * dpi / 72.0), pixelsFor(source.height() * dpi / 72.0));
     const int w = properties.value(kQntExportedWidth).toInt();
     const int h = properties.value(kQntExportedHeight).toInt();
     if (w > 0 && h > 0)
         pixels = QSize(w, h);
     else if (w > 0)
-        pixels = QSize(w, qMax(1, qRound(w * source.height() / source.width())));
+        pixels = QSize(w, qMax(1, pixelsFor(w * source.height() / source.width())));
     else if (h > 0)
-        pixels = QSize(qMax(1, qRound(h * source.width() / source.height())), h);
-    // Refuse sizes that cannot be allocated sensibly (about 1 GiB of pixels).
-    if (pixels.isEmpty() || qint64(pixels.width()) * pixels.height() > (qint64(1) << 28))
+        pixels = QSize(qMax(1, pixelsFor(h * source.width() / source.height())), h);
+    return pixels;
+}
+
+QImage VRDrawing::imageWithProperties(const QVariantMap &properties, bool alpha) const
+{
+    const QRectF source = exportRect(properties);
+    const QSize pixels = exportPixelSize(properties);
+    if (pixels.isEmpty() || qint64(pixels.width()) * pixels.height() > kMaximumExportPixels)
         return {};
+    double dpi = properties.value(kVRExportPropertiesResolution, 72.0).toDouble();
+    if (!(dpi > 0) || !std::isfinite(dpi))
+        dpi = 72.0;
     QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
         return {};

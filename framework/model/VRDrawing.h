@@ -158,6 +158,11 @@ public:
 
     // Export: pixels at 72 dpi (= points).
     QSizeF sourceImageSizeWithCropping(bool crop) const;
+    // The picture's size in pixels for these options (empty when there is nothing to show).
+    QSize exportPixelSize(const QVariantMap &properties) const;
+    // The most pixels a picture may have (about 1 GiB of memory); a larger one is not made.
+    static constexpr qint64 kMaximumExportPixels = qint64(1) << 28;
+    // Null when there is nothing to show or the picture would be larger than the maximum.
     QImage imageWithProperties(const QVariantMap &properties, bool alphaKey) const;
     QByteArray TIFFDataWithProperties(const QVariantMap &properties) const;
     QByteArray JPEGDataWithProperties(const QVariantMap &properties) const;

@@ -16,6 +16,7 @@
 #include <QFileDialog>
 #include <QImage>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -244,6 +245,73 @@ TEST_F(DocumentExport, AFolderThatCannotBeWrittenShowsAnError)
     EXPECT_FALSE(commands->performExportType(VKExportOptionsController::PNG, options));
     ASSERT_NE(commands->errorAlert(), nullptr);
     EXPECT_FALSE(QFile::exists(folder.filePath(QStringLiteral("empty.png"))));
+}
+
+TEST_F(DocumentExport, AnExportThatMakesNoImageSaysWhy)
+{
+    // 800 × 400 points: at 72 dpi a small picture; past the pixel limit at a huge resolution or
+    // with a huge page; nothing to show when cropped to no objects.
+    struct Case {
+        const char *name;
+        QSizeF page;
+        QVariantMap options;
+        bool cleared;
+        QSize pixels; // named in the message when not empty
+        const char *reason;
+    };
+    const Case cases[] = {
+        {"huge resolution",
+         QSizeF(800, 400),
+         {{kVRExportPropertiesResolution, 7200}},
+         false,
+         QSize(80000, 40000),
+         "is larger than can be made"},
+        {"huge page",
+         QSizeF(60000, 50000),
+         {},
+         false,
+         QSize(60000, 50000),
+         "is larger than can be made"},
+        {"huge pixel width",
+         QSizeF(800, 400),
+         {{kQntExportedWidth, 100000}},
+         false,
+         QSize(100000, 50000),
+         "is larger than can be made"},
+        {"nothing in the crop",
+         QSizeF(800, 400),
+         {{kQntCropExportedFile, true}},
+         true,
+         QSize(),
+         "nothing to export"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        drawing()->setDrawingSize(c.page);
+        if (c.cleared) {
+            auto *layer = drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+            layer->removeObjectsInArray(VRObjectList(layer->objects()));
+        }
+        for (const qint64 type :
+             {qint64(VKExportOptionsController::PNG), qint64(VKExportOptionsController::TIFF)}) {
+            const QString path = folder.filePath(QStringLiteral("big-%1.img").arg(type));
+            QVariantMap options = c.options;
+            options.insert(kVKExportedFileURL, QUrl::fromLocalFile(path));
+            EXPECT_FALSE(commands->performExportType(type, options));
+            QMessageBox *alert = commands->errorAlert();
+            ASSERT_NE(alert, nullptr);
+            const QString said = alert->informativeText();
+            EXPECT_TRUE(said.contains(QString::fromUtf8(c.reason))) << said.toStdString();
+            if (!c.pixels.isEmpty()) {
+                const QString size = QStringLiteral("%1 × %2").arg(
+                    QLocale().toString(c.pixels.width()), QLocale().toString(c.pixels.height()));
+                EXPECT_TRUE(said.contains(size)) << said.toStdString();
+            }
+            EXPECT_FALSE(QFile::exists(path));
+            QFile::remove(path);
+            alert->close();
+        }
+    }
 }
 
 TEST_F(DocumentExport, OtherFormatTagsExportPDF)

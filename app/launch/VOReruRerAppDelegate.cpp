@@ -33,6 +33,7 @@
 #include "library/QntImagesBankController.h"
 #include "platform/AtomicFile.h"
 #include "platform/ColorPanel.h"
+#include "platform/Document.h"
 #include "platform/DocumentController.h"
 #include "platform/PropertyList.h"
 #include "platform/QntPaths.h"
@@ -54,6 +55,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QMenu>
@@ -622,10 +624,40 @@ QntImagesBankController *VOReruRerAppDelegate::sharedImagesBankController()
     return g_imagesBankController;
 }
 
+void VOReruRerAppDelegate::giveApplicationKeysTo(QWidget *window)
+{
+    if (!window || window->property("qntApplicationKeys").toBool())
+        return;
+    window->setProperty("qntApplicationKeys", true);
+    // A window without the File menu still answers its keys: quit, and save the document in
+    // front.
+    const auto add = [window](const QString &name, const QKeySequence &keys, auto act) {
+        auto *action = new QAction(name, window);
+        action->setObjectName(name);
+        action->setShortcut(keys);
+        connect(action, &QAction::triggered, window, act);
+        window->addAction(action);
+    };
+    const auto documentInFront = [] {
+        return DocumentController::sharedDocumentController().currentDocument();
+    };
+    add(QStringLiteral("quitAction"), QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { terminate(); });
+    add(QStringLiteral("saveAction"), QKeySequence(Qt::CTRL | Qt::Key_S), [documentInFront] {
+        if (Document *document = documentInFront())
+            document->save(document->windowForSheet());
+    });
+    add(QStringLiteral("saveAsAction"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+        [documentInFront] {
+            if (Document *document = documentInFront())
+                document->saveAs(document->windowForSheet());
+        });
+}
+
 void VOReruRerAppDelegate::openImageBankManager()
 {
     if (!g_imagesBankController)
         g_imagesBankController = new QntImagesBankController(QStringLiteral("QntImagesBank"));
+    giveApplicationKeysTo(g_imagesBankController->window());
     g_imagesBankController->showWindow();
     if (!g_imagesBankController->images())
         g_imagesBankController->setupBrowsing();

@@ -94,6 +94,8 @@ public:
     static QntImagesBankController *sharedImagesBankController();
     // Shows the image bank's window, loading its pictures when it has none yet.
     void openImageBankManager();
+    // Gives a window of its own (no File menu) the application's keys: Quit, Save, Save As.
+    void giveApplicationKeysTo(QWidget *window);
     QntElementModeInspector *elementModeInspector() const;
     // The panel of a multiple selection; null until a multiple selection first asked for it.
     QntGroupModeInspector *groupModeInspector() const;

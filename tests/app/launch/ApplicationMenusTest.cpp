@@ -7,6 +7,7 @@
 #include "app/launch/VOReruRerAppDelegate.h"
 #include "framework/model/VRDrawableShape.h"
 #include "framework/model/VRDrawing.h"
+#include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/notations/QntNotation.h"
 #include "framework/view/QntConnectorTool.h"
 #include "framework/view/VRDrawingTool.h"
@@ -25,6 +26,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -609,4 +611,33 @@ TEST_F(ApplicationMenus, ALinkNoProgramTakesIsReportedToTheUser)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(VOReruRerAppDelegate::urlFailureAlert(), nullptr);
     VOReruRerAppDelegate::setURLOpener(nullptr);
+}
+
+TEST_F(ApplicationMenus, AWindowWithoutMenusAnswersQuitSaveAndSaveAsKeys)
+{
+    VOReruRerAppDelegate delegate;
+    QWidget window(nullptr, Qt::Window);
+    delegate.giveApplicationKeysTo(&window);
+    delegate.giveApplicationKeysTo(&window); // once is enough
+    QStringList keys;
+    for (QAction *action : window.actions())
+        keys << action->shortcut().toString(QKeySequence::PortableText);
+    keys.sort();
+    EXPECT_EQ(keys, (QStringList{"Ctrl+Q", "Ctrl+S", "Ctrl+Shift+S"}));
+
+    // Save acts on the document in front, as from its own window.
+    DIDizeZoziDocument *document = openDocument();
+    ASSERT_NE(document, nullptr);
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("Kept.qnt"));
+    ASSERT_TRUE(document->saveToPath(path));
+    const QByteArray saved = readFile(path);
+    document->drawing()->activeLayerOfClass<VRObjectDrawingLayer>()->addObject(
+        VRDrawableShape::shapeWithRect(QRectF(0, 0, 40, 20)));
+    window.show();
+    window.activateWindow();
+    for (QAction *action : window.actions())
+        if (action->shortcut() == QKeySequence(Qt::CTRL | Qt::Key_S))
+            action->trigger();
+    EXPECT_NE(readFile(path), saved);
 }

@@ -383,6 +383,14 @@ private:
     // slider holds stretches the slider.
     bool readTableLength(const QString &typed, QntDoubleSlider *slider, const QString &belowZero,
                          double *points);
+    // Sets the width (which 0), height (1), centre x (2) or centre y (3), in points (places
+    // from the margins), of every selected shape; refused, with nothing changed, when one would
+    // leave the drawing.
+    struct GeometryValue {
+        int which;
+        double points;
+    };
+    bool setGeometry(const QList<GeometryValue> &values, const QString &name);
     bool setGeometry(const QString &typed, int which);
     void refuse(const QString &message);
     QWidget *buildElementStyleSection(QWidget *parent);

@@ -159,30 +159,51 @@ double QntGroupModeInspector::unitConversionFactor() const
     return std::isfinite(factor) && factor > 0 ? factor : 1.0;
 }
 
+bool QntGroupModeInspector::setGeometry(const QList<GeometryValue> &values, const QString &name)
+{
+    if (values.isEmpty())
+        return false;
+    VRDrawing *drawing = targetDrawing();
+    const double left = drawing ? drawing->leftMargin() : 0.0;
+    const double top = drawing ? drawing->topMargin() : 0.0;
+    const auto place = [=](VRDrawableObject &o) {
+        for (const GeometryValue &value : values) {
+            const double v = value.points;
+            const QSizeF size = o.size();
+            const QPointF at = o.location();
+            switch (value.which) {
+            case 0: o.setSize({v, size.height()}); break;
+            case 1: o.setSize({size.width(), v}); break;
+            case 2: o.setLocation({v + left, at.y()}); break;
+            default: o.setLocation({at.x(), v + top}); break;
+            }
+        }
+    };
+    // The whole change is tried first: a shape it would take out of the drawing leaves every
+    // shape as it is.
+    for (const VRObjectRef &o : selection()) {
+        if (o && o->isKindOf<VRDrawableShape>() && !o->wouldFitTheDrawingAfter(place)) {
+            refuse(VRDrawing::objectsTooFarOutMessage());
+            return false;
+        }
+    }
+    return changeSelection(name, [&](const VRObjectRef &o) {
+        if (!o->isKindOf<VRDrawableShape>())
+            return false;
+        place(*o);
+        if (isMemberOfElements(*o) && o->isKindOf<QntElement>())
+            static_cast<QntElement &>(*o).updateConnectedConnectors();
+        return true;
+    });
+}
+
 bool QntGroupModeInspector::setGeometry(const QString &typed, int which)
 {
     double v = 0;
     if (!readLength(typed, which < 2, &v))
         return false;
-    VRDrawing *drawing = targetDrawing();
-    const double left = drawing ? drawing->leftMargin() : 0.0;
-    const double top = drawing ? drawing->topMargin() : 0.0;
     const QString names[] = {tr("Change Width"), tr("Change Height"), tr("Move"), tr("Move")};
-    return changeSelection(names[which], [=, this](const VRObjectRef &o) {
-        if (!o->isKindOf<VRDrawableShape>())
-            return false;
-        const QSizeF size = o->size();
-        const QPointF at = o->location();
-        switch (which) {
-        case 0: o->setSize({v, size.height()}); break;
-        case 1: o->setSize({size.width(), v}); break;
-        case 2: o->setLocation({v + left, at.y()}); break;
-        default: o->setLocation({at.x(), v + top}); break;
-        }
-        if (isMemberOfElements(*o) && o->isKindOf<QntElement>())
-            static_cast<QntElement &>(*o).updateConnectedConnectors();
-        return true;
-    });
+    return setGeometry({{which, v}}, names[which]);
 }
 
 bool QntGroupModeInspector::widthAction(const QString &typed)
@@ -214,20 +235,12 @@ bool QntGroupModeInspector::applyDimensionAction()
     if ((!wt.isEmpty() && !readLength(wt, true, &w))
         || (!ht.isEmpty() && !readLength(ht, true, &h)))
         return false;
-    VRUndoManager *undo = undoManager();
-    if (undo)
-        undo->beginUndoGrouping();
-    bool changed = false;
+    QList<GeometryValue> values;
     if (!wt.isEmpty())
-        changed |= widthAction(wt);
+        values.append({0, w});
     if (!ht.isEmpty())
-        changed |= heightAction(ht);
-    if (undo) {
-        if (changed)
-            undo->setActionName(tr("Change Size"));
-        undo->endUndoGrouping();
-    }
-    return changed;
+        values.append({1, h});
+    return setGeometry(values, tr("Change Size"));
 }
 
 bool QntGroupModeInspector::applyLocationAction()
@@ -238,20 +251,12 @@ bool QntGroupModeInspector::applyLocationAction()
     if ((!xt.isEmpty() && !readLength(xt, false, &x))
         || (!yt.isEmpty() && !readLength(yt, false, &y)))
         return false;
-    VRUndoManager *undo = undoManager();
-    if (undo)
-        undo->beginUndoGrouping();
-    bool changed = false;
+    QList<GeometryValue> values;
     if (!xt.isEmpty())
-        changed |= xCenterAction(xt);
+        values.append({2, x});
     if (!yt.isEmpty())
-        changed |= yCenterAction(yt);
-    if (undo) {
-        if (changed)
-            undo->setActionName(tr("Move"));
-        undo->endUndoGrouping();
-    }
-    return changed;
+        values.append({3, y});
+    return setGeometry(values, tr("Move"));
 }
 
 void QntGroupModeInspector::resizeToLargest()
@@ -284,12 +289,22 @@ void QntGroupModeInspector::resizeEachElement(double factor)
 {
     if (!std::isfinite(factor) || factor <= 0)
         return;
-    changeSelection(tr("Resize"), [factor](const VRObjectRef &o) {
+    const auto scale = [factor](VRDrawableObject &o) {
+        auto &e = static_cast<QntElement &>(o);
+        const QSizeF original = e.originalSize().isEmpty() ? e.size() : e.originalSize();
+        e.setSize({original.width() * factor, original.height() * factor});
+    };
+    for (const VRObjectRef &o : selection()) {
+        if (o && o->isKindOf<QntElement>() && !o->wouldFitTheDrawingAfter(scale)) {
+            refuse(VRDrawing::objectsTooFarOutMessage());
+            return;
+        }
+    }
+    changeSelection(tr("Resize"), [&scale](const VRObjectRef &o) {
         if (!o->isKindOf<QntElement>())
             return false;
         auto &e = static_cast<QntElement &>(*o);
-        const QSizeF original = e.originalSize().isEmpty() ? e.size() : e.originalSize();
-        e.setSize({original.width() * factor, original.height() * factor});
+        scale(e);
         e.setResizedByUser(true);
         e.updateConnectedConnectors();
         return true;

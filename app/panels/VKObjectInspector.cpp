@@ -329,8 +329,20 @@ void VKObjectInspector::changeLocationAction()
         location = drawing->gridLayer()->pointForGridLocation(location);
     if (location == object->location())
         return;
+    if (!object->fitsTheDrawing(location - object->location())) {
+        refuseTooFarOut(object, drawing);
+        return;
+    }
     object->setLocation(location);
     nameUndoAction(tr("Position Object"));
+}
+
+void VKObjectInspector::refuseTooFarOut(const VRObjectRef &object, VRDrawing *drawing)
+{
+    // The fields show the object's own values again; the document window says why.
+    updateSingleItemTabWithObject(object);
+    if (drawing)
+        drawing->refuseObjectsTooFarOut();
 }
 
 void VKObjectInspector::changeSizeAction()
@@ -356,6 +368,10 @@ void VKObjectInspector::changeSizeAction()
     }
     if (size == object->size())
         return;
+    if (!object->wouldFitTheDrawingAfter([size](VRDrawableObject &o) { o.setSize(size); })) {
+        refuseTooFarOut(object, drawing);
+        return;
+    }
     object->setSize(size);
     nameUndoAction(tr("Set Object Size"));
 }
@@ -377,6 +393,10 @@ void VKObjectInspector::changeAngleAction()
     const double radians = degrees * M_PI / 180.0;
     if (std::abs(radians - object->angle()) < 1e-12)
         return;
+    if (!object->wouldFitTheDrawingAfter([radians](VRDrawableObject &o) { o.setAngle(radians); })) {
+        refuseTooFarOut(object, object->drawing() ? object->drawing() : currentDrawing());
+        return;
+    }
     object->setAngle(radians);
     nameUndoAction(tr("Set Object Angle"));
 }

@@ -75,6 +75,8 @@ private:
     void styleChanged(const Notification &notification);
     QStringList sortedKeys() const;
     void nameUndoAction(const QString &name);
+    // A typed place, size or angle would take the object out of the drawing: nothing changes.
+    void refuseTooFarOut(const VRObjectRef &object, VRDrawing *drawing);
 
     QLineEdit *mGenInfoAngleField = nullptr;
     QLineEdit *mGenInfoHeightField = nullptr;

@@ -14,12 +14,14 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPixmap>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 
 namespace {
@@ -154,6 +156,10 @@ DrawingSizeController::DrawingSizeController(QWidget *parent)
     grid->addWidget(mGridThemeColourWell, 2, 1, Qt::AlignLeft);
     grid->addWidget(mGridPrintCheckbox, 2, 2, 1, 2);
 
+    m_message = new QLabel;
+    m_message->setWordWrap(true);
+    m_message->setStyleSheet(QStringLiteral("color: #b00020"));
+    m_message->hide();
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(mGridPreviewCheckbox);
@@ -164,6 +170,7 @@ DrawingSizeController::DrawingSizeController(QWidget *parent)
     layout->addWidget(pageBox);
     layout->addWidget(unitsBox);
     layout->addWidget(mGridControlsBox);
+    layout->addWidget(m_message);
     layout->addLayout(bottom);
 
     connect(buttons, &QDialogButtonBox::accepted, this, [this] { okAction(); });
@@ -256,6 +263,7 @@ void DrawingSizeController::beginDrawingSizeDialog(QWidget *parentWindow, VRDraw
         return;
     mDrawing = drawing;
     mUnitConversionFactor = drawing->unitToPointsConversionFactor();
+    m_message->hide();
 
     m_saved = Saved{};
     m_saved.size = drawing->drawingSize();
@@ -437,6 +445,23 @@ void DrawingSizeController::conversionFactorAction()
 
 void DrawingSizeController::okAction()
 {
+    // A page or margin larger than a drawing holds would not be taken: the sheet stays open
+    // and says how large they may be, in the sheet's unit.
+    for (int i = 0; i < 6; ++i) {
+        if (!(m_points[i] <= VRDrawing::kMaximumCoordinate)) {
+            const double largest = VRDrawing::kMaximumCoordinate / mUnitConversionFactor;
+            const int decimals = largest >= 1000 ? 0 : 2;
+            const double shown =
+                std::floor(largest * std::pow(10, decimals)) / std::pow(10, decimals);
+            m_message->setText(
+                tr("The page and its margins can be at most %1 %2")
+                    .arg(QLocale().toString(shown, 'f', decimals),
+                         mDrawing ? mDrawing->abbreviatedDrawingUnits() : QString()));
+            m_message->show();
+            return;
+        }
+    }
+    m_message->hide();
     done(1);
 }
 

@@ -60,6 +60,8 @@ public:
     QCheckBox *gridPreviewCheckbox() const { return mGridPreviewCheckbox; }
     QCheckBox *tweakMarginsCheckbox() const { return mTweakMarginsCheckbox; }
     QLabel *gridAbbrevUnitsText() const { return mGridAbbrevUnitsText; }
+    // Why OK left the sheet open (a page or margin larger than a drawing holds); hidden else.
+    QLabel *messageText() const { return m_message; }
 
 private:
     void applyGrid(double pointsPerUnit, double span, int divisions, int majors);
@@ -92,6 +94,7 @@ private:
     QLabel *mConversionFactorLabelText = nullptr;
     QPushButton *mPaperColourWell = nullptr;
     QList<QLabel *> m_unitLabels;
+    QLabel *m_message = nullptr;
     // Width, height, top, left, right, bottom and grid span in points, as last shown or typed.
     double m_points[7] = {0, 0, 0, 0, 0, 0, 0};
 

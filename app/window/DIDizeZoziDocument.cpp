@@ -1196,6 +1196,13 @@ void DIDizeZoziDocument::observeNotifications()
                            [this](const Notification &n) { undoRedoChangedNotification(n); }));
     m_observers.push_back(center.addObserver(kVRUndoManagerDidUndoChangeNotification, nullptr,
                                              [this](const Notification &n) { didUndo(n); }));
+    // A change refused by this window's drawing (an object typed, moved or copied too far out)
+    // is told over the drawing, whichever window or panel it was asked in.
+    m_observers.push_back(center.addObserver(
+        kVRDrawingRefusedChangeNotification, nullptr, [this](const Notification &n) {
+            if (drawing() && n.object == drawing())
+                showLayoutMessage(n.userInfo.value(QStringLiteral("message")).toString());
+        }));
     // A window grown out of the start-up window ends where its animation started from,
     // which may predate the frame: it is fitted again.
     m_observers.push_back(

@@ -27,6 +27,7 @@
 #include <QDebug>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -647,11 +648,27 @@ int QntDocumentCommands::countOfItemsInSelection() const
     return layer ? int(layer->selectedAvailableObjects().size()) : 0;
 }
 
+bool QntDocumentCommands::refuseTooManyCopies(qsizetype objects, int copies) const
+{
+    if (!VRObjectDrawingLayer::makesTooManyObjects(objects, copies))
+        return false;
+    m_document.drawing()->refuseChange(
+        tr("One duplication makes at most %1 objects")
+            .arg(QLocale().toString(VRObjectDrawingLayer::kMaximumObjectsMade)));
+    return true;
+}
+
 void QntDocumentCommands::finishDuplication(VRObjectDrawingLayer &layer, const VRObjectList &copies,
                                             const QString &actionName)
 {
     if (copies.isEmpty())
         return;
+    // Copies beyond the coordinates a drawing holds would make a document that cannot be read
+    // back: none is added.
+    if (!VRDrawing::holdsObjects(copies)) {
+        m_document.drawing()->refuseObjectsTooFarOut();
+        return;
+    }
     VRUndoManager *undo = layer.undoManager();
     if (undo)
         undo->beginUndoGrouping();
@@ -672,6 +689,8 @@ void QntDocumentCommands::doPolarDuplicateCopies(int copies, QPointF centre, dou
     const VRObjectList selection = layer->selectedAvailableObjects();
     if (selection.isEmpty())
         return;
+    if (refuseTooManyCopies(selection.size(), copies))
+        return;
     const double radians = incAngle * M_PI / 180.0;
     VRGridLayer *grid = m_document.drawing()->gridLayer();
     const QPointF point = grid ? grid->pointForGridLocation(centre) : centre;
@@ -690,6 +709,13 @@ void QntDocumentCommands::doAutoPolarDuplicateWithCentre(QPointF centre)
         return;
     VRGridLayer *grid = m_document.drawing()->gridLayer();
     const QPointF point = grid ? grid->pointForGridLocation(centre) : centre;
+    if (VRObjectDrawingLayer::autoPolarCopyCount(*single, point)
+        > VRObjectDrawingLayer::kMaximumCopies) {
+        m_document.drawing()->refuseChange(
+            tr("A circle that large would take more than %1 copies")
+                .arg(QLocale().toString(VRObjectDrawingLayer::kMaximumCopies)));
+        return;
+    }
     finishDuplication(*layer, layer->autoPolarDuplicate(single, point),
                       tr("Auto Polar Duplication"));
 }
@@ -701,6 +727,8 @@ void QntDocumentCommands::doLinearDuplicateCopies(int copies, QSizeF offset)
         return;
     const VRObjectList selection = layer->selectedAvailableObjects();
     if (selection.isEmpty())
+        return;
+    if (refuseTooManyCopies(selection.size(), copies))
         return;
     VRGridLayer *grid = m_document.drawing()->gridLayer();
     const QSizeF distance = grid ? grid->quartzDistanceForGridDistance(offset) : offset;

@@ -121,6 +121,8 @@ signals:
 private:
     VRObjectDrawingLayer *activeObjectLayer() const;
     void showImportError(const QString &path, const QString &reason);
+    // More objects than one duplication makes: the drawing tells the user, nothing is made.
+    bool refuseTooManyCopies(qsizetype objects, int copies) const;
     void finishDuplication(VRObjectDrawingLayer &layer, const VRObjectList &copies,
                            const QString &actionName);
     void sendAutoRevert(bool on, QObject *sender);

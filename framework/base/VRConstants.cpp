@@ -13,6 +13,8 @@ const QString kVRDidChangeToolNotification = QStringLiteral("kVRDidChangeToolNot
 const QString kVRDrawingToolWasRegisteredNotification =
     QStringLiteral("kVRDrawingToolWasRegisteredNotification");
 const QString kVRDrawableDidChangeNotification = QStringLiteral("kVRDrawableDidChangeNotification");
+const QString kVRDrawingRefusedChangeNotification =
+    QStringLiteral("kVRDrawingRefusedChangeNotification");
 const QString kVRDrawableStyleWillBeDetachedNotification =
     QStringLiteral("kVRDrawableStyleWillBeDetachedNotification");
 const QString kVRStyleDidChangeNotification = QStringLiteral("kVRStyleDidChangeNotification");

@@ -18,6 +18,8 @@ extern const QString kVRDrawingViewDidChangeScale;
 extern const QString kVRDidChangeToolNotification;
 extern const QString kVRDrawingToolWasRegisteredNotification;
 extern const QString kVRDrawableDidChangeNotification;
+// A change was refused; the object is the drawing, the text for the user is under "message".
+extern const QString kVRDrawingRefusedChangeNotification;
 extern const QString kVRDrawableStyleWillBeDetachedNotification;
 extern const QString kVRStyleDidChangeNotification;
 extern const QString kVRStyleNameChangedNotification;

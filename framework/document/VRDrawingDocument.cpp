@@ -545,7 +545,13 @@ void VRDrawingDocument::paste(QObject *sender)
     for (const auto &o : objects)
         if (o->isKindOf<QntConnector>())
             static_cast<QntConnector &>(*o).keepLaidRoute();
-    const double offset = kPasteOffset * ++m_pastesOfClipboard;
+    const double offset = kPasteOffset * (m_pastesOfClipboard + 1);
+    // Each paste lands a step further; never beyond the coordinates a drawing holds.
+    if (!VRDrawing::holdsObjects(objects, QPointF(offset, offset))) {
+        drawing()->refuseObjectsTooFarOut();
+        return;
+    }
+    ++m_pastesOfClipboard;
     for (const auto &o : objects)
         o->moveBy(QPointF(offset, offset));
     addAndSelect(layer, objects, QStringLiteral("Paste"));
@@ -575,6 +581,10 @@ void VRDrawingDocument::duplicate(QObject *sender)
     const VRObjectList originals = layer ? layer->selectedAvailableObjects() : VRObjectList();
     if (originals.isEmpty())
         return;
+    if (!VRDrawing::holdsObjects(originals, QPointF(kPasteOffset, kPasteOffset))) {
+        drawing()->refuseObjectsTooFarOut();
+        return;
+    }
     const VRObjectList copies =
         layer->linearDuplicate(originals, QSizeF(kPasteOffset, kPasteOffset), 1);
     addAndSelect(layer, copies, QStringLiteral("Duplicate"));

@@ -270,6 +270,45 @@ bool VRDrawableObject::hitTest(QPointF p) const
     return stroker.createStroke(path).contains(p);
 }
 
+namespace {
+static_assert(VRDrawing::kMaximumCoordinate == VRArchiveReader::kMaximumCoordinate,
+              "a drawing holds what a document reads back");
+
+bool withinTheDrawing(double v)
+{
+    return std::isfinite(v) && std::abs(v) <= VRDrawing::kMaximumCoordinate;
+}
+} // namespace
+
+bool VRDrawableObject::fitsTheDrawing(QPointF delta) const
+{
+    return fitsTheDrawing(QTransform(), delta);
+}
+
+bool VRDrawableObject::fitsTheDrawing(const QTransform &outer, QPointF delta) const
+{
+    const QPointF at = m_location + delta;
+    if (!withinTheDrawing(at.x()) || !withinTheDrawing(at.y()) || !withinTheDrawing(m_size.width())
+        || !withinTheDrawing(m_size.height()))
+        return false;
+    // The control points too: a curve's are written with it.
+    const QRectF outline = outer.map(renderingPath()).controlPointRect().translated(delta);
+    return withinTheDrawing(outline.left()) && withinTheDrawing(outline.right())
+           && withinTheDrawing(outline.top()) && withinTheDrawing(outline.bottom());
+}
+
+bool VRDrawableObject::wouldFitTheDrawingAfter(
+    const std::function<void(VRDrawableObject &)> &change) const
+{
+    const VRObjectRef trial = copy();
+    if (!trial)
+        return fitsTheDrawing();
+    change(*trial);
+    // The copy has no container: its outline is in the container's coordinates.
+    return trial->fitsTheDrawing(m_container ? m_container->contentTransform() : QTransform(),
+                                 QPointF());
+}
+
 VRDrawableObject::Geometry VRDrawableObject::saveGeometry() const
 {
     Geometry g;

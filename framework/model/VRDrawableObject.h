@@ -87,6 +87,13 @@ public:
     // resized or turned): what the object keeps in drawing coordinates follows.
     virtual void containerGeometryDidChange();
     virtual bool hitTest(QPointF drawingPoint) const;
+    // Whether the object, moved by `delta`, lies within the coordinates a drawing holds
+    // (VRDrawing::kMaximumCoordinate): its place and its outline within that distance of the
+    // origin, its size no larger. A document keeps and reads back only such objects.
+    bool fitsTheDrawing(QPointF delta = {}) const;
+    // Whether it would still fit after `change`, which is tried on a detached copy: the object
+    // itself changes nothing and records nothing.
+    bool wouldFitTheDrawingAfter(const std::function<void(VRDrawableObject &)> &change) const;
 
     // Everything geometric about an object, for operations that restore it exactly.
     struct Geometry {
@@ -202,6 +209,8 @@ protected:
     // Draws the object's own content (the base draws its style on its outline).
     virtual void drawContent(QPainter &painter) const;
     virtual QRectF computeBounds() const;
+    // fitsTheDrawing() with the outline taken through `outer` first.
+    bool fitsTheDrawing(const QTransform &outer, QPointF delta) const;
 
     QPointF m_location;
     QSizeF m_size{0, 0};

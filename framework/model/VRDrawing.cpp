@@ -30,7 +30,6 @@
 namespace {
 
 constexpr double kPointsPerCentimetre = 28.346456692913;
-constexpr double kMaximumCoordinate = 1e7;
 
 } // namespace
 
@@ -295,6 +294,23 @@ void VRDrawing::registerObjectsWithAvoidRouter(VRLayer &layer)
     for (const VRObjectRef &o : objects)
         if (o->isKindOf<QntConnector>())
             router->registerObject(o.get());
+}
+
+bool VRDrawing::holdsObjects(const VRObjectList &objects, QPointF delta)
+{
+    return std::all_of(objects.begin(), objects.end(),
+                       [delta](const VRObjectRef &o) { return !o || o->fitsTheDrawing(delta); });
+}
+
+QString VRDrawing::objectsTooFarOutMessage()
+{
+    return tr("That would put objects too far out for a drawing");
+}
+
+void VRDrawing::refuseChange(const QString &message) const
+{
+    NotificationCenter::defaultCenter().post(kVRDrawingRefusedChangeNotification, this,
+                                             {{QStringLiteral("message"), message}});
 }
 
 bool VRDrawing::setDrawingSize(QSizeF size)

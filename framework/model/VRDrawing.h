@@ -68,7 +68,23 @@ public:
     // Replaces every layer at once (readers); grid and guides must be among them.
     void setLayers(const QList<VRLayerRef> &layers, int activeIndex);
 
+    // The farthest from the origin, in points, that a place, a size or an outline may lie: a
+    // document keeps and reads back only those (VRArchiveReader checks every one it reads).
+    static constexpr double kMaximumCoordinate = 1e7;
+    // Whether every object, moved by `delta`, lies within kMaximumCoordinate
+    // (VRDrawableObject::fitsTheDrawing).
+    static bool holdsObjects(const VRObjectList &objects, QPointF delta = {});
+    // What the user is told when a change would take objects beyond kMaximumCoordinate.
+    static QString objectsTooFarOutMessage();
+    // A change was refused: whoever shows this drawing's messages tells the user why
+    // (kVRDrawingRefusedChangeNotification).
+    void refuseChange(const QString &message) const;
+    // refuseChange() for a change that would have taken objects beyond kMaximumCoordinate.
+    void refuseObjectsTooFarOut() const { refuseChange(objectsTooFarOutMessage()); }
+
     QSizeF drawingSize() const { return m_size; }
+    // False, with nothing changed, for a size that is negative, not a number or larger than
+    // kMaximumCoordinate.
     bool setDrawingSize(QSizeF size);
     double topMargin() const { return m_margins[1]; }
     double leftMargin() const { return m_margins[0]; }

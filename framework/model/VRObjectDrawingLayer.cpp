@@ -18,7 +18,6 @@ VR_CLASS_IMPL(VRObjectDrawingLayer, VRObjectOwnerLayer)
 
 namespace {
 bool g_selectionChangesAreUndoable = false;
-constexpr int kMaximumCopies = 1000;
 } // namespace
 
 VRObjectRef VRObjectDrawingLayer::singleSelection() const
@@ -207,8 +206,9 @@ VRObjectList VRObjectDrawingLayer::polarDuplicate(const VRObjectList &objects, Q
                                                   bool rotateCopies) const
 {
     VRObjectList result;
-    if (numberOfCopies < 1 || numberOfCopies > kMaximumCopies || !std::isfinite(incrementAngle)
-        || !std::isfinite(centre.x()) || !std::isfinite(centre.y()))
+    if (numberOfCopies < 1 || makesTooManyObjects(objects.size(), numberOfCopies)
+        || !std::isfinite(incrementAngle) || !std::isfinite(centre.x())
+        || !std::isfinite(centre.y()))
         return result;
     for (int k = 1; k <= numberOfCopies; ++k) {
         QTransform turn;
@@ -229,28 +229,45 @@ VRObjectList VRObjectDrawingLayer::polarDuplicate(const VRObjectList &objects, Q
     return result;
 }
 
+bool VRObjectDrawingLayer::makesTooManyObjects(qsizetype objects, int numberOfCopies)
+{
+    // One copy of each object is never more than the drawing holds already.
+    return numberOfCopies > kMaximumCopies
+           || qint64(objects) * numberOfCopies
+                  > std::max(qint64(kMaximumObjectsMade), qint64(objects));
+}
+
 VRObjectList VRObjectDrawingLayer::autoPolarDuplicate(const VRObjectRef &object,
                                                       QPointF centre) const
 {
     if (!object)
         return {};
-    const QPointF d = object->location() - centre;
-    const double circumference = 2 * M_PI * std::hypot(d.x(), d.y());
-    const double width = object->size().width() * 1.25;
-    if (width <= 0 || !std::isfinite(circumference))
-        return {};
-    const int n = int(std::floor(circumference / width)) - 1;
-    if (n < 1)
+    const int n = autoPolarCopyCount(*object, centre);
+    if (n < 1 || n > kMaximumCopies)
         return {};
     return polarDuplicate({object}, centre, n, 2 * M_PI / (n + 1), true);
+}
+
+int VRObjectDrawingLayer::autoPolarCopyCount(const VRDrawableObject &object, QPointF centre)
+{
+    const QPointF d = object.location() - centre;
+    const double circumference = 2 * M_PI * std::hypot(d.x(), d.y());
+    const double width = object.size().width() * 1.25;
+    if (!(width > 0) || !std::isfinite(circumference))
+        return 0;
+    // Counted as a double first: a huge circle would not fit an int.
+    const double n = std::floor(circumference / width) - 1;
+    if (!(n >= 1))
+        return 0;
+    return n > kMaximumCopies ? kMaximumCopies + 1 : int(n);
 }
 
 VRObjectList VRObjectDrawingLayer::linearDuplicate(const VRObjectList &objects, QSizeF offset,
                                                    int numberOfCopies) const
 {
     VRObjectList result;
-    if (numberOfCopies < 1 || numberOfCopies > kMaximumCopies || !std::isfinite(offset.width())
-        || !std::isfinite(offset.height()))
+    if (numberOfCopies < 1 || makesTooManyObjects(objects.size(), numberOfCopies)
+        || !std::isfinite(offset.width()) || !std::isfinite(offset.height()))
         return result;
     for (int k = 1; k <= numberOfCopies; ++k) {
         for (const auto &o : objects) {

@@ -40,7 +40,16 @@ public:
     static void setDefaultSelectionChangesAreUndoable(bool undoable);
     static bool defaultSelectionChangesAreUndoable();
 
-    // Duplication: copies are returned, not added (the caller adds them).
+    // Duplication: copies are returned, not added (the caller adds them). At most
+    // kMaximumCopies copies of each object, and kMaximumObjectsMade objects in all unless it is
+    // one copy of each, are made at once; more would hold the program up for long and fill its
+    // memory. Asked for more, the functions make none.
+    static constexpr int kMaximumCopies = 1000;
+    static constexpr int kMaximumObjectsMade = 20000;
+    static bool makesTooManyObjects(qsizetype objects, int numberOfCopies);
+    // How many copies autoPolarDuplicate() would put around the centre: 0 when none fit,
+    // kMaximumCopies + 1 when more than kMaximumCopies would.
+    static int autoPolarCopyCount(const VRDrawableObject &object, QPointF centre);
     VRObjectList polarDuplicate(const VRObjectList &objects, QPointF centre, int numberOfCopies,
                                 double incrementAngle, bool rotateCopies) const;
     VRObjectList autoPolarDuplicate(const VRObjectRef &object, QPointF centre) const;

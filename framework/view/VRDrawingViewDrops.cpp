@@ -104,6 +104,10 @@ VRObjectList VRDrawingView::dropData(const QMimeData *data, QPointF drawingPoint
     for (const VRObjectRef &o : std::as_const(objects))
         bounds |= o->logicalBounds();
     const QPointF shift = drawingPoint - bounds.center();
+    if (!VRDrawing::holdsObjects(objects, shift)) {
+        m_drawing->refuseObjectsTooFarOut();
+        return {};
+    }
     VRUndoManager *undo = m_drawing->undoManager();
     if (undo)
         undo->beginUndoGrouping();

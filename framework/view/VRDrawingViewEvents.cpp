@@ -94,6 +94,10 @@ void VRDrawingView::nudgeSelection(QPointF delta)
     const VRObjectList objects = layer->selectedAvailableObjects();
     if (objects.isEmpty())
         return;
+    if (!VRDrawing::holdsObjects(objects, delta)) {
+        m_drawing->refuseObjectsTooFarOut();
+        return;
+    }
     VRUndoManager *undo = m_drawing->undoManager();
     if (undo)
         undo->beginUndoGrouping();

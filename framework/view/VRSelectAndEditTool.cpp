@@ -482,8 +482,27 @@ bool VRSelectAndEditTool::startLabelDrag(const std::shared_ptr<QntConnector> &co
     return true;
 }
 
+bool VRSelectAndEditTool::nearTheDrawing(const QRectF &area)
+{
+    // Well inside the coordinates a drawing holds: whatever lies there fits, without asking
+    // every object.
+    const double near = VRDrawing::kMaximumCoordinate * 0.9;
+    return area.left() >= -near && area.right() <= near && area.top() >= -near
+           && area.bottom() <= near;
+}
+
+void VRSelectAndEditTool::refuseTooFarOut(VRDrawingView &view)
+{
+    // Told once a gesture; the objects stay where they last fitted.
+    if (m_refusedTooFarOut)
+        return;
+    m_refusedTooFarOut = true;
+    view.drawing()->refuseObjectsTooFarOut();
+}
+
 void VRSelectAndEditTool::beginGesture(VRDrawingView &view)
 {
+    m_refusedTooFarOut = false;
     view.drawing()->setDynamicQualityModulationEnabled(true);
     if (VRUndoManager *undo = view.drawing()->undoManager()) {
         undo->beginUndoGrouping();
@@ -518,6 +537,12 @@ void VRSelectAndEditTool::moveTo(VRDrawingView &view, const VRToolEvent &event)
     for (const Saved &s : std::as_const(m_saved))
         moving.push_back(s.object);
     delta += view.snapToGuides(m_startBounds.translated(delta), moving);
+    // Objects stop where going on would take them beyond the coordinates a drawing holds.
+    if (!nearTheDrawing(m_startBounds.translated(delta))
+        && !VRDrawing::holdsObjects(moving, delta - m_movedBy)) {
+        refuseTooFarOut(view);
+        return;
+    }
     QRectF dirty;
     for (const Saved &s : std::as_const(m_saved)) {
         dirty |= s.object->bounds();
@@ -559,10 +584,19 @@ void VRSelectAndEditTool::resizeTo(VRDrawingView &view, const VRToolEvent &event
                               hy != 0 ? (hy > 0 ? h / 2 : -h / 2) : 0.0);
     // For edge handles the anchor lies on the centre line already.
     const QPointF newCentre = anchor + rotated(centreLocal, s.angle);
-    QRectF dirty = s.object->bounds();
-    s.object->setSize(QSizeF(w, h));
     const QPointF offsetShift =
         rotated(QPointF(s.offset.width() * w, s.offset.height() * h), s.angle);
+    const double reach = std::hypot(w, h) / 2;
+    if (!nearTheDrawing(QRectF(newCentre - QPointF(reach, reach), QSizeF(2 * reach, 2 * reach)))
+        && !s.object->wouldFitTheDrawingAfter([&](VRDrawableObject &o) {
+               o.setSize(QSizeF(w, h));
+               o.setLocation(newCentre + offsetShift);
+           })) {
+        refuseTooFarOut(view);
+        return;
+    }
+    QRectF dirty = s.object->bounds();
+    s.object->setSize(QSizeF(w, h));
     s.object->setLocation(newCentre + offsetShift);
     dirty |= s.object->bounds();
     m_changed = true;
@@ -597,11 +631,20 @@ void VRSelectAndEditTool::rotateTo(VRDrawingView &view, const VRToolEvent &event
         angle -= 2 * M_PI;
     while (angle <= -M_PI)
         angle += 2 * M_PI;
-    QRectF dirty = s.object->bounds();
-    s.object->setAngle(angle);
     // Rotate about the centre, whatever the anchor.
-    const QPointF centreNow = s.object->transformIncludingParent().map(QPointF(0, 0));
-    s.object->setLocation(s.object->location() + (s.centre - centreNow));
+    const auto turn = [&s, angle](VRDrawableObject &o) {
+        o.setAngle(angle);
+        const QPointF centreNow = o.transformIncludingParent().map(QPointF(0, 0));
+        o.setLocation(o.location() + (s.centre - centreNow));
+    };
+    const double reach = std::hypot(s.size.width(), s.size.height()) / 2;
+    if (!nearTheDrawing(QRectF(s.centre - QPointF(reach, reach), QSizeF(2 * reach, 2 * reach)))
+        && !s.object->wouldFitTheDrawingAfter(turn)) {
+        refuseTooFarOut(view);
+        return;
+    }
+    QRectF dirty = s.object->bounds();
+    turn(*s.object);
     dirty |= s.object->bounds();
     m_changed = true;
     view.updateDrawingRect(dirty);

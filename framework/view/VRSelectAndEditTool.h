@@ -60,6 +60,10 @@ private:
         QPointF centre;
     };
 
+    // Whether an area lies well within the coordinates a drawing holds.
+    static bool nearTheDrawing(const QRectF &area);
+    // A move, resize or turn would take objects beyond them: the drawing tells the user.
+    void refuseTooFarOut(VRDrawingView &view);
     void beginGesture(VRDrawingView &view);
     void endGesture(VRDrawingView &view, const QString &actionName);
     void moveTo(VRDrawingView &view, const VRToolEvent &event);
@@ -104,4 +108,5 @@ private:
     std::unique_ptr<VKInfoFloater> m_sizeInfo;
     bool m_grouping = false;
     bool m_changed = false;
+    bool m_refusedTooFarOut = false;
 };

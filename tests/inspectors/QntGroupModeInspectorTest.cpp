@@ -260,6 +260,99 @@ TEST(QntGroupModeInspectorTest, LengthsAreTypedInTheDrawingsUnitsAndBadInputChan
         EXPECT_NEAR(e->size().width(), 56.69, 0.005);
 }
 
+TEST(QntGroupModeInspectorTest, SizesAndPlacesThatWouldLeaveTheDrawingChangeNoShape)
+{
+    Harness h;
+    h.placeRow(2);
+    h.palette.drawing()->setDrawingUnits(QStringLiteral("Pixels"), 1.0);
+    const double far = VRDrawing::kMaximumCoordinate;
+    // The right element's right and bottom edges 10 points short of the farthest coordinate;
+    // a size keeps the centre, so 20 more points reach the limit.
+    const auto &right = h.elements[1];
+    const QSizeF size = right->size();
+    right->setLocation({far - 10 - size.width() / 2, far - 10 - size.height() / 2});
+    VRObjectList both;
+    for (const auto &e : h.elements)
+        both.append(e);
+    h.select(both);
+    const QString w = QString::number(size.width());
+    const QString wider = QString::number(size.width() + 18);
+    const QString tooWide = QString::number(size.width() + 22);
+    const QString tooHigh = QString::number(size.height() + 22);
+    struct Case {
+        const char *name;
+        QPointF margins; // left and top
+        std::function<bool(Harness &)> act;
+        bool refused;
+    };
+    const Case cases[] = {
+        {"a width short of the limit",
+         {},
+         [&](Harness &x) { return x.inspector->widthAction(wider); },
+         false},
+        {"a width beyond the limit",
+         {},
+         [&](Harness &x) { return x.inspector->widthAction(tooWide); },
+         true},
+        {"both sizes, the height beyond",
+         {},
+         [&](Harness &x) {
+             x.inspector->widthTextbox()->setText(wider);
+             x.inspector->heightTextbox()->setText(tooHigh);
+             return x.inspector->applyDimensionAction();
+         },
+         true},
+        {"a place from a far margin",
+         {far - 100, 0},
+         [](Harness &x) { return x.inspector->xCenterAction(QStringLiteral("500")); },
+         true},
+        {"both places, the second beyond",
+         {0, far - 400},
+         [](Harness &x) {
+             x.inspector->xCenterTextbox()->setText(QStringLiteral("0"));
+             x.inspector->yCenterTextbox()->setText(QStringLiteral("600"));
+             return x.inspector->applyLocationAction();
+         },
+         true},
+        {"both places within",
+         {0, far - 400},
+         [](Harness &x) {
+             x.inspector->xCenterTextbox()->setText(QStringLiteral("0"));
+             x.inspector->yCenterTextbox()->setText(QStringLiteral("-600"));
+             return x.inspector->applyLocationAction();
+         },
+         false},
+        {"each element four times its size",
+         {},
+         [](Harness &x) {
+             x.inspector->resizeEachElement(4.0);
+             return x.depth() > 0;
+         },
+         true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        h.palette.drawing()->setMarginsLeft(c.margins.x(), c.margins.y(), 0, 0);
+        h.undo()->closeOpenGroups();
+        h.undo()->removeAllActions();
+        h.inspector->messageLabel()->clear();
+        const QString before = geometry(h);
+        const bool changed = c.act(h);
+        EXPECT_EQ(changed, !c.refused);
+        EXPECT_EQ(h.depth(), c.refused ? 0 : 1);
+        if (c.refused) {
+            EXPECT_EQ(geometry(h), before);
+            EXPECT_EQ(h.inspector->messageLabel()->text(), VRDrawing::objectsTooFarOutMessage());
+        } else {
+            h.undoStep();
+            EXPECT_EQ(geometry(h), before);
+        }
+        for (const auto &e : h.elements)
+            EXPECT_TRUE(e->fitsTheDrawing());
+    }
+    EXPECT_EQ(w, QString::number(right->size().width()));
+}
+
 TEST(QntGroupModeInspectorTest, UnitNamesOutsideTheTableCountAsPoints)
 {
     Harness h;

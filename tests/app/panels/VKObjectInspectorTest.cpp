@@ -6,6 +6,8 @@
 #include "framework/model/VRGridLayer.h"
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/undo/VRUndoManager.h"
+#include "framework/base/VRConstants.h"
+#include "platform/NotificationCenter.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -113,6 +115,59 @@ TEST_F(ObjectInspectorTest, GeometryEditsAreUndoableAndNamed)
     // Sizes without an area are refused and the field shows the size again.
     type(inspector->heightField(), QStringLiteral("-5"));
     EXPECT_DOUBLE_EQ(shape->size().height(), 20.0);
+}
+
+TEST_F(ObjectInspectorTest, PlacesSizesAndAnglesThatWouldLeaveTheDrawingAreRefused)
+{
+    QString told;
+    const NotificationToken token = NotificationCenter::defaultCenter().addObserver(
+        kVRDrawingRefusedChangeNotification, drawing(), [&told](const Notification &n) {
+            told = n.userInfo.value(QStringLiteral("message")).toString();
+        });
+    // A long thin shape: turned upright it fits where it would not lie level.
+    const double far = VRDrawing::kMaximumCoordinate;
+    struct Case {
+        QLineEdit *(VKObjectInspector::*field)() const;
+        const char *text;
+        bool refused;
+    };
+    const Case cases[] = {
+        {&VKObjectInspector::locationXField, "1e300", true},
+        {&VKObjectInspector::locationXField, "20000000", true},
+        {&VKObjectInspector::locationYField, "-10000001", true},
+        {&VKObjectInspector::locationXField, "9999990", true}, // the right edge beyond
+        {&VKObjectInspector::locationXField, "9999900", false},
+        {&VKObjectInspector::widthField, "1e300", true},
+        {&VKObjectInspector::widthField, "400", true}, // at 9999900 that reaches beyond
+        {&VKObjectInspector::heightField, "20000001", true},
+        {&VKObjectInspector::angleField, "90", false},
+        {&VKObjectInspector::widthField, "400", false}, // upright it reaches down only
+        {&VKObjectInspector::angleField, "0", true},
+    };
+    const VRObjectRef shape = add({100, 100, 200, 10});
+    layer->exchangeSelectionWithObjectsFromArray({shape});
+    VRUndoManager *undo = drawing()->undoManager();
+    for (const Case &c : cases) {
+        undo->closeOpenGroups();
+        undo->removeAllActions();
+        const VRDrawableObject::Geometry before = shape->saveGeometry();
+        told.clear();
+        QLineEdit *field = (inspector.get()->*c.field)();
+        type(field, QString::fromLatin1(c.text));
+        undo->closeOpenGroups();
+        EXPECT_EQ(undo->canUndo(), !c.refused) << c.text;
+        EXPECT_EQ(told.isEmpty(), !c.refused) << c.text;
+        EXPECT_TRUE(shape->fitsTheDrawing()) << c.text;
+        if (c.refused) {
+            EXPECT_EQ(shape->location(), before.location) << c.text;
+            EXPECT_EQ(shape->size(), before.size) << c.text;
+            EXPECT_EQ(shape->angle(), before.angle) << c.text;
+            EXPECT_EQ(told, VRDrawing::objectsTooFarOutMessage()) << c.text;
+            // The field shows the object's own value again.
+            EXPECT_NE(field->text(), QString::fromLatin1(c.text)) << c.text;
+        }
+    }
+    EXPECT_LE(shape->logicalBounds().right(), far);
 }
 
 TEST_F(ObjectInspectorTest, LockedObjectsAndPathsRefuseTheirEdits)

@@ -7,6 +7,7 @@
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QSpinBox>
 
 #include <gtest/gtest.h>
@@ -128,4 +129,48 @@ TEST(DrawingSizeController, WithoutLivePreviewGridChangesWaitForOK)
     EXPECT_EQ(grid->divisions(), divisions);
     sheet.okAction();
     EXPECT_EQ(grid->divisions(), divisions + 3);
+}
+
+TEST(DrawingSizeController, APageOrMarginLargerThanADrawingHoldsKeepsTheSheetOpenAndSaysHowLarge)
+{
+    auto drawing = pointsDrawing();
+    DrawingSizeController sheet;
+    sheet.beginDrawingSizeDialog(nullptr, drawing.get());
+    chooseUnits(sheet, QStringLiteral("Inches"));
+    // 10,000,000 points are 138888.9 inches.
+    struct Case {
+        QDoubleSpinBox *(DrawingSizeController::*field)() const;
+        double inches;
+    };
+    const Case cases[] = {
+        {&DrawingSizeController::widthTextField, 138889},
+        {&DrawingSizeController::heightTextField, 1e7},
+        {&DrawingSizeController::leftMarginTextField, 200000},
+        {&DrawingSizeController::bottomMarginTextField, 138889},
+    };
+    for (const Case &c : cases) {
+        QDoubleSpinBox *field = (sheet.*c.field)();
+        const double before = field->value();
+        field->setValue(c.inches);
+        sheet.okAction();
+        EXPECT_TRUE(sheet.isVisible()) << c.inches;
+        EXPECT_TRUE(sheet.messageText()->isVisibleTo(&sheet)) << c.inches;
+        EXPECT_EQ(
+            sheet.messageText()->text(),
+            QStringLiteral("The page and its margins can be at most %1 %2")
+                .arg(QLocale().toString(138888.0, 'f', 0), drawing->abbreviatedDrawingUnits()));
+        EXPECT_EQ(drawing->drawingSize(), QSizeF(720, 360)) << c.inches;
+        EXPECT_DOUBLE_EQ(drawing->leftMargin(), 36.0) << c.inches;
+        field->setValue(before);
+    }
+    // Up to the limit the sheet closes and the page takes the size.
+    sheet.widthTextField()->setValue(138888);
+    sheet.okAction();
+    EXPECT_FALSE(sheet.isVisible());
+    EXPECT_FALSE(sheet.messageText()->isVisibleTo(&sheet));
+    EXPECT_DOUBLE_EQ(drawing->drawingSize().width(), 138888 * 72.0);
+    // Opened again, the sheet shows no old message.
+    sheet.beginDrawingSizeDialog(nullptr, drawing.get());
+    EXPECT_FALSE(sheet.messageText()->isVisibleTo(&sheet));
+    sheet.cancelAction();
 }

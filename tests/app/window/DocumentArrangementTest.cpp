@@ -10,14 +10,18 @@
 #include "framework/undo/VRUndoManager.h"
 #include "framework/view/VRDrawingTool.h"
 #include "framework/view/VRZoomTool.h"
+#include "framework/base/VRConstants.h"
+#include "platform/NotificationCenter.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -198,6 +202,153 @@ TEST_F(DocumentArrangement, DuplicationWithNothingSelectedRecordsNothing)
     undo()->closeOpenGroups();
     EXPECT_TRUE(undo()->undoStack().isEmpty());
     EXPECT_EQ(commands->countOfItemsInSelection(), 0);
+}
+
+TEST_F(DocumentArrangement, DuplicationsThatWouldLeaveTheDrawingAddNothingAndSaySo)
+{
+    QString told;
+    const NotificationToken token = NotificationCenter::defaultCenter().addObserver(
+        kVRDrawingRefusedChangeNotification, document->drawing(), [&told](const Notification &n) {
+            told = n.userInfo.value(QStringLiteral("message")).toString();
+        });
+    const double step =
+        document->drawing()->gridLayer()->quartzDistanceForGridDistance({1, 1}).width();
+    // A shape 20 grid units wide whose right edge lies 2000 short of the farthest coordinate.
+    const double far = VRDrawing::kMaximumCoordinate / step - 2000;
+    const VRObjectRef shape = addShape({(far - 20) * step, 100, 20 * step, step});
+    struct Case {
+        const char *name;
+        std::function<void()> duplicate;
+        bool refused;
+    };
+    const Case cases[] = {
+        {"linear, the last copy up to the edge",
+         [this] {
+             commands->doLinearDuplicateCopies(1000, {1.99, 0});
+         },
+         false},
+        {"linear, the last copy beyond",
+         [this] {
+             commands->doLinearDuplicateCopies(1000, {2.01, 0});
+         },
+         true},
+        {"linear, the first copy beyond",
+         [this] {
+             commands->doLinearDuplicateCopies(1, {1e6, 0});
+         },
+         true},
+        {"linear, upwards beyond",
+         [this] {
+             commands->doLinearDuplicateCopies(2, {0, -1e6});
+         },
+         true},
+        {"polar around a far centre",
+         [this] {
+             commands->doPolarDuplicateCopies(2, {0, 1e6}, 90, true);
+         },
+         true},
+        {"polar around a near centre",
+         [this, far] {
+             commands->doPolarDuplicateCopies(3, {far - 1000, 10}, 90, false);
+         },
+         false},
+        {"automatic around a centre that turns copies out",
+         [this, far] {
+             commands->doAutoPolarDuplicateWithCentre({far + 1500, 10});
+         },
+         true},
+        {"automatic around a near centre",
+         [this, far] {
+             commands->doAutoPolarDuplicateWithCentre({far - 300, 10});
+         },
+         false},
+    };
+    for (const Case &c : cases) {
+        const VRObjectList objects = layer->objects();
+        select({shape});
+        undo()->closeOpenGroups();
+        undo()->removeAllActions();
+        told.clear();
+        c.duplicate();
+        undo()->closeOpenGroups();
+        if (c.refused) {
+            EXPECT_EQ(layer->objects(), objects) << c.name;
+            EXPECT_EQ(layer->selection(), VRObjectList{shape}) << c.name;
+            EXPECT_FALSE(undo()->canUndo()) << c.name;
+            EXPECT_EQ(told, VRDrawing::objectsTooFarOutMessage()) << c.name;
+        } else {
+            EXPECT_GT(layer->countOfObjects(), objects.size()) << c.name;
+            EXPECT_TRUE(VRDrawing::holdsObjects(layer->objects())) << c.name;
+            EXPECT_TRUE(told.isEmpty()) << c.name;
+            undo()->undo();
+        }
+    }
+}
+
+TEST_F(DocumentArrangement, DuplicationsMakingTooManyObjectsMakeNoneAndSaySo)
+{
+    QString told;
+    const NotificationToken token = NotificationCenter::defaultCenter().addObserver(
+        kVRDrawingRefusedChangeNotification, document->drawing(), [&told](const Notification &n) {
+            told = n.userInfo.value(QStringLiteral("message")).toString();
+        });
+    VRObjectList shapes;
+    for (int i = 0; i < 25; ++i)
+        shapes.append(addShape({10.0 * i, 10, 5, 5}));
+    const QString tooMany = QStringLiteral("One duplication makes at most %1 objects")
+                                .arg(QLocale().toString(VRObjectDrawingLayer::kMaximumObjectsMade));
+    const QString tooLarge = QStringLiteral("A circle that large would take more than %1 copies")
+                                 .arg(QLocale().toString(VRObjectDrawingLayer::kMaximumCopies));
+    struct Case {
+        const char *name;
+        int selected;
+        std::function<void()> duplicate;
+        QString message; // empty: the copies are made
+    };
+    const Case cases[] = {
+        {"linear, 25 objects 1000 times", 25,
+         [this] {
+             commands->doLinearDuplicateCopies(1000, {0, 0.01});
+         },
+         tooMany},
+        {"polar, 25 objects 1000 times", 25,
+         [this] {
+             commands->doPolarDuplicateCopies(1000, {1, 1}, 0.1, true);
+         },
+         tooMany},
+        {"linear, 20 objects 1000 times",
+         20,
+         [this] {
+             commands->doLinearDuplicateCopies(1000, {0, 0.01});
+         },
+         {}},
+        {"automatic around a centre far away", 1,
+         [this] {
+             commands->doAutoPolarDuplicateWithCentre({0, 100000});
+         },
+         tooLarge},
+    };
+    for (const Case &c : cases) {
+        select(shapes.mid(0, c.selected));
+        undo()->closeOpenGroups();
+        undo()->removeAllActions();
+        const int before = layer->countOfObjects();
+        told.clear();
+        c.duplicate();
+        undo()->closeOpenGroups();
+        EXPECT_EQ(told, c.message) << c.name;
+        if (c.message.isEmpty()) {
+            EXPECT_EQ(layer->countOfObjects(), before + c.selected * 1000) << c.name;
+            undo()->undo();
+        } else {
+            EXPECT_EQ(layer->countOfObjects(), before) << c.name;
+            EXPECT_FALSE(undo()->canUndo()) << c.name;
+        }
+    }
+    // One copy of each selected object is always made, however many there are.
+    EXPECT_FALSE(VRObjectDrawingLayer::makesTooManyObjects(30000, 1));
+    EXPECT_TRUE(VRObjectDrawingLayer::makesTooManyObjects(30000, 2));
+    EXPECT_TRUE(VRObjectDrawingLayer::makesTooManyObjects(1, 1001));
 }
 
 TEST_F(DocumentArrangement, ToolMatrixSetsTheZoomDirection)

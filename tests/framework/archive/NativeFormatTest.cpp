@@ -437,6 +437,26 @@ INSTANTIATE_TEST_SUITE_P(
                         o[QStringLiteral("size")] = QJsonArray{1e300, 5};
                     }),
                     "drawing.layers[1].objects[0].size: expected two non-negative numbers"},
+        // Written by a build that let objects and pages go beyond the coordinates a drawing
+        // holds.
+        HostileCase{"PlaceBeyondTheDrawing", editFirstObject([](QJsonObject &o) {
+                        o[QStringLiteral("location")] = QJsonArray{1e7 + 1, 5};
+                    }),
+                    "drawing.layers[1].objects[0].location: expected two numbers within the "
+                    "drawing range"},
+        HostileCase{"SizeBeyondTheDrawing", editFirstObject([](QJsonObject &o) {
+                        o[QStringLiteral("size")] = QJsonArray{5, 2e7};
+                    }),
+                    "drawing.layers[1].objects[0].size: expected two non-negative numbers"},
+        HostileCase{"PageBeyondTheDrawing",
+                    [](const QByteArray &g) {
+                        return editJson(g, [](QJsonObject &r) {
+                            QJsonObject d = r[QStringLiteral("drawing")].toObject();
+                            d[QStringLiteral("size")] = QJsonArray{2e7, 500};
+                            r[QStringLiteral("drawing")] = d;
+                        });
+                    },
+                    "drawing.size"},
         HostileCase{"NegativeSize", editFirstObject([](QJsonObject &o) {
                         o[QStringLiteral("size")] = QJsonArray{-4, 5};
                     }),

@@ -11,11 +11,15 @@
 #include "framework/routing/VRAvoidRouter.h"
 #include "framework/styles/VRStyle.h"
 #include "framework/undo/VRUndoManager.h"
+#include "framework/base/VRConstants.h"
+#include "platform/NotificationCenter.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -79,4 +83,62 @@ TEST(VRDrawingDocument, APastedRoutedConnectorComesWithItsRouteMovedWithThePaste
     const QList<QPointF> again = pointsOf(pasted->path());
     ASSERT_GE(again.size(), 2);
     EXPECT_EQ(again.last(), pasted->endEndPoint()->location());
+}
+
+// Pasting again and again lands each paste a step further, and duplicating lands the copy a
+// step away: neither goes beyond the coordinates a drawing holds.
+TEST(VRDrawingDocument, PastesAndDuplicatesStopAtTheCoordinatesADrawingHolds)
+{
+    const qnt::test::ScopeExit clearClipboard([] { QGuiApplication::clipboard()->clear(); });
+    VRDrawingDocument document;
+    VRDrawing &drawing = *document.drawing();
+    VRObjectDrawingLayer &layer = *drawing.activeLayerOfClass<VRObjectDrawingLayer>();
+    QStringList told;
+    const NotificationToken token = NotificationCenter::defaultCenter().addObserver(
+        kVRDrawingRefusedChangeNotification, &drawing, [&told](const Notification &n) {
+            told.append(n.userInfo.value(QStringLiteral("message")).toString());
+        });
+    // The right edge 25 points short of the farthest coordinate: two pastes 10 and 20 points
+    // further fit, the third does not.
+    const double far = VRDrawing::kMaximumCoordinate;
+    const VRObjectRef shape = VRDrawableShape::shapeWithRect({far - 125, 100, 100, 50});
+    layer.addObject(shape);
+    layer.exchangeSelectionWithObjectsFromArray({shape});
+    document.copy();
+    struct Step {
+        const char *name;
+        std::function<void()> act;
+        bool refused;
+    };
+    const Step steps[] = {
+        {"first paste", [&] { document.paste(); }, false},
+        {"second paste", [&] { document.paste(); }, false},
+        {"third paste", [&] { document.paste(); }, true},
+        {"fourth paste", [&] { document.paste(); }, true},
+        {"duplicating the last paste", [&] { document.duplicate(); }, true},
+    };
+    for (const Step &step : steps) {
+        drawing.undoManager()->closeOpenGroups();
+        drawing.undoManager()->removeAllActions();
+        const VRObjectList objects = layer.objects();
+        const VRObjectList selection = layer.selection();
+        told.clear();
+        step.act();
+        drawing.undoManager()->closeOpenGroups();
+        EXPECT_EQ(drawing.undoManager()->canUndo(), !step.refused) << step.name;
+        if (step.refused) {
+            EXPECT_EQ(layer.objects(), objects) << step.name;
+            EXPECT_EQ(layer.selection(), selection) << step.name;
+            EXPECT_EQ(told, QStringList{VRDrawing::objectsTooFarOutMessage()}) << step.name;
+        } else {
+            EXPECT_EQ(layer.objects().size(), objects.size() + 1) << step.name;
+            EXPECT_TRUE(told.isEmpty()) << step.name;
+        }
+        EXPECT_TRUE(VRDrawing::holdsObjects(layer.objects())) << step.name;
+    }
+    // One step back from the edge a copy fits.
+    layer.exchangeSelectionWithObjectsFromArray({shape});
+    document.duplicate();
+    EXPECT_EQ(layer.selection().size(), 1);
+    EXPECT_NE(layer.selection().first(), shape);
 }

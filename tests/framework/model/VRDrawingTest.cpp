@@ -15,6 +15,8 @@
 #include <QLocale>
 #include <QtMath>
 
+#include <functional>
+
 namespace {
 
 std::shared_ptr<VRDrawableShape> rectShape(QRectF r)
@@ -119,4 +121,106 @@ TEST(VRDrawing, GroupKeepsDrawingGeometryThroughUngroup)
     EXPECT_EQ(layer->objects().size(), 2);
     EXPECT_EQ(b->layer(), layer);
     EXPECT_EQ(b->renderingPath().boundingRect(), QRectF(40, 20, 20, 40));
+}
+
+TEST(VRDrawing, ObjectsFitWhilePlaceSizeAndOutlineStayWithinTheCoordinatesADocumentKeeps)
+{
+    const double far = VRDrawing::kMaximumCoordinate;
+    QPainterPath curve;
+    curve.moveTo(0, 0);
+    // The curve itself stays near, one of its control points does not.
+    curve.cubicTo(100, 0, far + 10, 50, 200, 100);
+    QPainterPath line;
+    line.moveTo(far - 100, 0);
+    line.lineTo(far, 0);
+    struct Case {
+        const char *name;
+        VRObjectRef object;
+        QPointF delta;
+        bool fits;
+    };
+    auto turned = rectShape({far - 60, 0, 100, 10});
+    turned->setAngle(M_PI / 2);
+    const Case cases[] = {
+        {"near the origin", rectShape({10, 10, 100, 50}), {}, true},
+        {"far edge on the limit", rectShape({far - 100, -far, 100, 50}), {}, true},
+        {"far edge beyond", rectShape({far - 99, 0, 100, 50}), {}, false},
+        {"left edge beyond", rectShape({-far - 1, 0, 100, 50}), {}, false},
+        {"moved beyond", rectShape({far - 200, 0, 100, 50}), {101, 0}, false},
+        {"moved back in", rectShape({far - 99, 0, 100, 50}), {-1, 0}, true},
+        {"moved down beyond", rectShape({0, far - 50, 100, 50}), {0, 0.5}, false},
+        {"wider than a drawing", rectShape({-far, 0, 2 * far, 50}), {}, false},
+        {"not a number away", rectShape({0, 0, 10, 10}), {qQNaN(), 0}, false},
+        {"turned upright", turned, {}, true},
+        {"a curve's control point beyond",
+         VRDrawablePath::drawablePathWithBezierPath(curve),
+         {},
+         false},
+        {"a line to the limit", VRDrawablePath::drawablePathWithBezierPath(line), {}, true},
+        {"a line moved beyond", VRDrawablePath::drawablePathWithBezierPath(line), {1, 0}, false},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(c.object->fitsTheDrawing(c.delta), c.fits) << c.name;
+        EXPECT_EQ(VRDrawing::holdsObjects({rectShape({0, 0, 5, 5}), c.object}, c.delta), c.fits)
+            << c.name;
+    }
+    // Turning the long shape level again would put its end beyond.
+    EXPECT_FALSE(turned->wouldFitTheDrawingAfter([](VRDrawableObject &o) { o.setAngle(0); }));
+}
+
+TEST(VRDrawing, TryingAChangeOnAnObjectChangesNothingAndRecordsNothing)
+{
+    VRDrawing drawing;
+    auto *layer = drawing.activeLayerOfClass<VRObjectDrawingLayer>();
+    const auto shape = rectShape({100, 100, 40, 20});
+    layer->addObject(shape);
+    drawing.undoManager()->closeOpenGroups();
+    drawing.undoManager()->removeAllActions();
+    const double far = VRDrawing::kMaximumCoordinate;
+    struct Case {
+        const char *name;
+        std::function<void(VRDrawableObject &)> change;
+        bool fits;
+    };
+    const Case cases[] = {
+        {"a near place",
+         [](VRDrawableObject &o) {
+             o.setLocation({500, 500});
+         },
+         true},
+        {"a far place",
+         [far](VRDrawableObject &o) {
+             o.setLocation({far, 0});
+         },
+         false},
+        {"a size larger than a drawing",
+         [far](VRDrawableObject &o) {
+             o.setSize({far + 1, 10});
+         },
+         false},
+        {"a size as large as a drawing",
+         [far](VRDrawableObject &o) {
+             o.setSize({10, far});
+         },
+         true},
+        {"turned", [](VRDrawableObject &o) { o.setAngle(1.0); }, true},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(shape->wouldFitTheDrawingAfter(c.change), c.fits) << c.name;
+        EXPECT_EQ(shape->location(), QPointF(120, 110)) << c.name;
+        EXPECT_EQ(shape->size(), QSizeF(40, 20)) << c.name;
+    }
+    drawing.undoManager()->closeOpenGroups();
+    EXPECT_FALSE(drawing.undoManager()->canUndo());
+    EXPECT_EQ(layer->countOfObjects(), 1);
+
+    // A refusal reaches whoever shows the drawing's messages, with the one text for it.
+    QString told;
+    const NotificationToken token = NotificationCenter::defaultCenter().addObserver(
+        kVRDrawingRefusedChangeNotification, &drawing, [&told](const Notification &n) {
+            told = n.userInfo.value(QStringLiteral("message")).toString();
+        });
+    drawing.refuseObjectsTooFarOut();
+    EXPECT_EQ(told, VRDrawing::objectsTooFarOutMessage());
+    EXPECT_EQ(told, QStringLiteral("That would put objects too far out for a drawing"));
 }

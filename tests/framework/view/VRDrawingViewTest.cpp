@@ -2,6 +2,7 @@
 #include "framework/ModelFixtures.h"
 #include "common/GoldenPicture.h"
 
+#include "framework/archive/VRArchiver.h"
 #include "framework/view/VRDrawingTool.h"
 #include "framework/view/VRSelectAndEditTool.h"
 #include "framework/base/VRConstants.h"
@@ -945,4 +946,58 @@ TEST(DrawingView, AnAlignmentSharedByAllParagraphsOfACommittedEditIsKept)
     all.mergeBlockFormat(right);
     h.view->endInlineEditing(true);
     EXPECT_EQ(text->alignment(), 1);
+}
+
+TEST(DrawingView, NudgesAndDropsStopAtTheCoordinatesADrawingHolds)
+{
+    ViewHarness h;
+    Recorder refused(kVRDrawingRefusedChangeNotification);
+    const double far = VRDrawing::kMaximumCoordinate;
+    // The right edge 5 points short of the farthest coordinate.
+    VRObjectRef a = addBox(h, {far - 105, 100, 100, 40});
+    h.layer()->exchangeSelectionWithObjectsFromArray({a});
+    h.undo()->closeOpenGroups();
+    h.undo()->removeAllActions();
+    struct Step {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        double right; // where the right edge is after the key
+        bool refused;
+    };
+    const Step steps[] = {
+        {Qt::Key_Right, Qt::ShiftModifier, far - 5, true},
+        {Qt::Key_Right, Qt::NoModifier, far - 4, false},
+        {Qt::Key_Right, Qt::NoModifier, far - 3, false},
+        {Qt::Key_Right, Qt::NoModifier, far - 2, false},
+        {Qt::Key_Right, Qt::NoModifier, far - 1, false},
+        {Qt::Key_Right, Qt::NoModifier, far, false},
+        {Qt::Key_Right, Qt::NoModifier, far, true},
+        {Qt::Key_Left, Qt::ShiftModifier, far - 10, false},
+    };
+    for (const Step &step : steps) {
+        const qsizetype told = refused.seen.size();
+        const int groups = int(h.undo()->undoStack().size());
+        QTest::keyClick(h.view, step.key, step.modifiers);
+        h.undo()->closeOpenGroups();
+        EXPECT_DOUBLE_EQ(a->logicalBounds().right(), step.right);
+        EXPECT_EQ(refused.seen.size(), told + (step.refused ? 1 : 0));
+        EXPECT_EQ(int(h.undo()->undoStack().size()), groups + (step.refused ? 0 : 1));
+    }
+    ASSERT_FALSE(refused.seen.isEmpty());
+    EXPECT_EQ(refused.seen.last().object, h.drawing.get());
+    EXPECT_EQ(refused.seen.last().userInfo.value(QStringLiteral("message")).toString(),
+              VRDrawing::objectsTooFarOutMessage());
+
+    // Dropped objects as wide as the drawing's coordinates go, centred on the drop point,
+    // would reach beyond them: the drop is refused.
+    QMimeData data;
+    data.setData(kVRDrawableObjectPasteboardType,
+                 VRArchiver::objectsData({VRDrawableShape::shapeWithRect({-far, 0, 10, 10}),
+                                          VRDrawableShape::shapeWithRect({far - 10, 0, 10, 10})}));
+    const int objects = h.layer()->countOfObjects();
+    const QPoint at = h.at(QPointF(300, 200));
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(h.view, &drop);
+    EXPECT_FALSE(drop.isAccepted());
+    EXPECT_EQ(h.layer()->countOfObjects(), objects);
 }

@@ -287,21 +287,32 @@ editFirstObject(std::function<void(QJsonObject &)> edit)
     };
 }
 
-TEST(NativeFormat, LargeDocumentsReadInPartsAsTheyReadWhole)
+namespace {
+// A drawing with every kind of object and, on the shapes' layer, count small filled squares in
+// rows of columns.
+std::unique_ptr<VRDrawing> drawingWithEveryKindAndShapes(int count, int columns)
 {
-    // Large enough to be parsed in parts on worker threads.
     auto drawing = drawingWithEveryKind();
     auto *layer = drawing->activeLayerOfClass<VRObjectDrawingLayer>();
     drawing->undoManager()->disableUndoRegistration();
     VRObjectList shapes;
-    for (int i = 0; i < 700; ++i) {
-        auto shape = VRDrawableShape::shapeWithRect(QRectF(i % 40 * 20, i / 40 * 20, 15, 15));
+    for (int i = 0; i < count; ++i) {
+        auto shape =
+            VRDrawableShape::shapeWithRect(QRectF(i % columns * 20, i / columns * 20, 15, 15));
         shape->setStyle(
             VRStyle::styleWithFillColour(QColor::fromHsv(i % 360, 90, 240), Qt::black, 1.0));
         shapes.append(shape);
     }
     layer->addObjectsFromArray(shapes);
     drawing->undoManager()->enableUndoRegistration();
+    return drawing;
+}
+} // namespace
+
+TEST(NativeFormat, LargeDocumentsReadInPartsAsTheyReadWhole)
+{
+    // Large enough to be parsed in parts on worker threads.
+    auto drawing = drawingWithEveryKindAndShapes(700, 40);
     const QByteArray data = VRArchiver::documentData(*drawing);
     ASSERT_GT(data.size(), 256 * 1024);
 
@@ -343,18 +354,7 @@ TEST(NativeFormat, LargeDocumentsReadInPartsAsTheyReadWhole)
 TEST(NativeFormat, LargeFilesOpenAsTheirTextReads)
 {
     // Large enough to be read into pages of its own rather than the heap.
-    auto drawing = drawingWithEveryKind();
-    auto *layer = drawing->activeLayerOfClass<VRObjectDrawingLayer>();
-    drawing->undoManager()->disableUndoRegistration();
-    VRObjectList shapes;
-    for (int i = 0; i < 3600; ++i) {
-        auto shape = VRDrawableShape::shapeWithRect(QRectF(i % 50 * 20, i / 50 * 20, 15, 15));
-        shape->setStyle(
-            VRStyle::styleWithFillColour(QColor::fromHsv(i % 360, 90, 240), Qt::black, 1.0));
-        shapes.append(shape);
-    }
-    layer->addObjectsFromArray(shapes);
-    drawing->undoManager()->enableUndoRegistration();
+    auto drawing = drawingWithEveryKindAndShapes(3600, 50);
     const QByteArray data = VRArchiver::documentData(*drawing);
     ASSERT_GT(data.size(), 2 * 1024 * 1024);
 

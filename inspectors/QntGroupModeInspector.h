@@ -314,8 +314,6 @@ public:
         QntTextFieldCell *endArrowheadLengthTextbox = nullptr;
         QCheckBox *applyLengthToBothArrowsCheckbox = nullptr;
         QCheckBox *applyColorsToBothArrowsCheckbox = nullptr;
-        QLabel *startArrowheadLengthUnitLabel = nullptr;
-        QLabel *endArrowheadLengthUnitLabel = nullptr;
     };
     const ConnectorSetControls &connectorSetControls(ConnectorSet set)
     {

@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QSlider>
 
+#include <algorithm>
 #include <cmath>
 
 // Paddings, automatic sizing, size and position of the selected shapes; lengths are typed in
@@ -39,6 +40,17 @@ QLineEdit *lengthField(const QString &name, QWidget *parent)
     field->setObjectName(name);
     field->setMaximumWidth(80);
     return field;
+}
+
+// Whether every object of the kind would stay within the coordinates a drawing holds after
+// `change`, tried on copies; the others are not changed and not asked.
+template <class Kind>
+bool allOfKindWouldFitAfter(const VRObjectList &objects,
+                            const std::function<void(VRDrawableObject &)> &change)
+{
+    return std::all_of(objects.begin(), objects.end(), [&](const VRObjectRef &o) {
+        return !o || !o->isKindOf<Kind>() || o->wouldFitTheDrawingAfter(change);
+    });
 }
 
 } // namespace
@@ -181,11 +193,9 @@ bool QntGroupModeInspector::setGeometry(const QList<GeometryValue> &values, cons
     };
     // The whole change is tried first: a shape it would take out of the drawing leaves every
     // shape as it is.
-    for (const VRObjectRef &o : selection()) {
-        if (o && o->isKindOf<VRDrawableShape>() && !o->wouldFitTheDrawingAfter(place)) {
-            refuse(VRDrawing::objectsTooFarOutMessage());
-            return false;
-        }
+    if (!allOfKindWouldFitAfter<VRDrawableShape>(selection(), place)) {
+        refuse(VRDrawing::objectsTooFarOutMessage());
+        return false;
     }
     return changeSelection(name, [&](const VRObjectRef &o) {
         if (!o->isKindOf<VRDrawableShape>())
@@ -294,11 +304,9 @@ void QntGroupModeInspector::resizeEachElement(double factor)
         const QSizeF original = e.originalSize().isEmpty() ? e.size() : e.originalSize();
         e.setSize({original.width() * factor, original.height() * factor});
     };
-    for (const VRObjectRef &o : selection()) {
-        if (o && o->isKindOf<QntElement>() && !o->wouldFitTheDrawingAfter(scale)) {
-            refuse(VRDrawing::objectsTooFarOutMessage());
-            return;
-        }
+    if (!allOfKindWouldFitAfter<QntElement>(selection(), scale)) {
+        refuse(VRDrawing::objectsTooFarOutMessage());
+        return;
     }
     changeSelection(tr("Resize"), [&scale](const VRObjectRef &o) {
         if (!o->isKindOf<QntElement>())

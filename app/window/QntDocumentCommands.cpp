@@ -39,7 +39,6 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMetaObject>
-#include <QLocale>
 #include <QUrl>
 
 #include <cmath>

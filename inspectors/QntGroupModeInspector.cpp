@@ -435,6 +435,11 @@ void QntGroupModeInspector::refreshControls()
         for (QLabel *label : {_tableGridLineWidthLabel, _tableRectangleCornerRaduisLabel})
             if (label)
                 label->setText(units);
+        for (const ConnectorSetControls &set : m_sets)
+            for (QLabel *label :
+                 {set.startArrowheadLengthUnitLabel, set.endArrowheadLengthUnitLabel})
+                if (label)
+                    label->setText(units);
     }
     const VRObjectList objects = selection();
     const bool single = objects.size() == 1;

@@ -314,6 +314,8 @@ public:
         QntTextFieldCell *endArrowheadLengthTextbox = nullptr;
         QCheckBox *applyLengthToBothArrowsCheckbox = nullptr;
         QCheckBox *applyColorsToBothArrowsCheckbox = nullptr;
+        QLabel *startArrowheadLengthUnitLabel = nullptr;
+        QLabel *endArrowheadLengthUnitLabel = nullptr;
     };
     const ConnectorSetControls &connectorSetControls(ConnectorSet set)
     {

@@ -499,10 +499,12 @@ void QntGroupModeInspector::populateSimpleStyleToolbar()
         return;
     QntElementModeInspector *inspector = contourStyleInspector();
     const VRObjectList objects = selection();
-    const VRObjectRef element =
-        objects.size() == 1 && objects.first() && objects.first()->isKindOf<QntElement>()
-            ? objects.first()
-            : VRObjectRef();
+    // A locked element keeps its look: the controls stay greyed.
+    const VRObjectRef element = objects.size() == 1 && objects.first()
+                                        && objects.first()->isKindOf<QntElement>()
+                                        && !objects.first()->isLocked()
+                                    ? objects.first()
+                                    : VRObjectRef();
     inspector->setContextObject(element);
     // An element without a contour or parts (a plain text) has no style these controls change.
     const bool styled = element
@@ -575,8 +577,13 @@ QWidget *QntGroupModeInspector::buildConnectorSet(ConnectorSet set, QWidget *par
         QntTextFieldCell::numberField(box, prefix + QStringLiteral("StartLengthTextbox"));
     c.endArrowheadLengthTextbox =
         QntTextFieldCell::numberField(box, prefix + QStringLiteral("EndLengthTextbox"));
-    auto *startUnit = new QLabel(QStringLiteral("pt"), box);
-    auto *endUnit = new QLabel(QStringLiteral("pt"), box);
+    // The lengths are in the drawing's units.
+    VRDrawing *drawing = targetDrawing();
+    const QString units = drawing ? drawing->abbreviatedDrawingUnits() : QString();
+    auto *startUnit = new QLabel(units.isEmpty() ? QStringLiteral("pt") : units, box);
+    auto *endUnit = new QLabel(startUnit->text(), box);
+    c.startArrowheadLengthUnitLabel = startUnit;
+    c.endArrowheadLengthUnitLabel = endUnit;
     grid->addWidget(new QLabel(tr("Start"), box), 2, 0);
     grid->addWidget(c.startArrowheadPopupButton, 2, 1);
     grid->addWidget(c.showColorMatrixStartArrowButton, 2, 2);

@@ -18,6 +18,7 @@
 #include "app/window/QntDocumentConstants.h"
 #include "inspectors/QntGroupModeInspector.h"
 #include "app/common/ToolbarIcons.h"
+#include "framework/model/QntConnector.h"
 #include "framework/model/QntDirectlyDrawedElement.h"
 #include "framework/model/QntElement.h"
 #include "framework/model/QntElementArrow.h"
@@ -597,8 +598,8 @@ QWidget *DIDizeZoziDocument::placeholderSection(const QString &title, const QStr
 }
 
 namespace {
-// The Element section's fill and stroke buttons: they show the selected object's colour and
-// give it each colour picked from its scheme's Text colours.
+// The Element section's fill and stroke buttons: they show the selected objects' colour and
+// give them each colour picked from the scheme's Text colours.
 // Calls `show` after each change recorded in the drawing's undo manager and after each undo and
 // redo of it, so a control showing the selection's state shows it as it is then.
 NotificationToken observeChangesOf(VRDrawing *drawing, std::function<void()> show)
@@ -628,34 +629,56 @@ public:
         showColour();
     }
     VRDrawing *currentDrawing() const override { return m_drawing; }
-    VRObjectRef contextObject() const override
+    // The selected objects whose styles these buttons show and change: the unlocked ones with a
+    // style, connectors left out (their line colour is the Connector section's).
+    VRObjectList targets() const
     {
         auto *layer = m_drawing ? m_drawing->activeLayerOfClass<VRObjectDrawingLayer>() : nullptr;
-        return layer && !layer->isLocked() ? layer->singleSelection() : nullptr;
+        VRObjectList found;
+        if (!layer || layer->isLocked())
+            return found;
+        for (const VRObjectRef &object : layer->selection())
+            if (object && !object->isLocked() && !object->isKindOf<QntConnector>()
+                && object->editableStyle())
+                found.append(object);
+        return found;
     }
+    VRObjectRef contextObject() const override { return targets().value(0); }
     bool respondsToChangeColor() const override { return true; }
     void changeColor(QntColorPicker &picker) override
     {
-        const VRObjectRef object = contextObject();
-        const VRStyleRef style = object ? object->editableStyle() : nullptr;
-        if (!style)
-            return;
-        if (m_fill)
-            style->setFillColour(picker.color());
-        else
-            style->setStrokeColour(picker.color());
-        if (VRUndoManager *undo = m_drawing->undoManager())
+        const VRObjectList objects = targets();
+        for (const VRObjectRef &object : objects) {
+            const VRStyleRef style = object->editableStyle();
+            if (m_fill)
+                style->setFillColour(picker.color());
+            else
+                style->setStrokeColour(picker.color());
+        }
+        VRUndoManager *undo = m_drawing->undoManager();
+        if (undo && !objects.isEmpty())
             undo->setActionName(m_fill ? QObject::tr("Fill Colour") : QObject::tr("Stroke Colour"));
     }
 
 private:
     void showColour()
     {
-        const VRObjectRef object = contextObject();
-        const VRStyleRef style = object ? object->editableStyle() : nullptr;
-        m_button->setEnabled(style != nullptr);
-        if (style)
-            m_button->setColor(m_fill ? style->fillColour() : style->strokeColour());
+        // The colour the objects have in common. None, or several different ones: an empty
+        // swatch, never a colour the objects do not have.
+        const VRObjectList objects = targets();
+        QColor common;
+        bool same = !objects.isEmpty();
+        for (qsizetype k = 0; k < objects.size(); ++k) {
+            const VRStyleRef style = objects[k]->editableStyle();
+            const QColor colour = m_fill ? style->fillColour() : style->strokeColour();
+            if (k == 0)
+                common = colour;
+            else if (colour != common)
+                same = false;
+        }
+        m_button->setEnabled(!objects.isEmpty());
+        m_button->setColor(same && common.isValid() ? common : QColor(Qt::transparent));
+        m_button->setToolTip(objects.size() > 1 && !same ? QObject::tr("Several") : QString());
     }
 
     QntColorPicker *m_button;
@@ -684,7 +707,7 @@ public:
     {
         auto *layer = m_drawing ? m_drawing->activeLayerOfClass<VRObjectDrawingLayer>() : nullptr;
         const VRObjectRef object = layer && !layer->isLocked() ? layer->singleSelection() : nullptr;
-        return object && object->colorSchemeId() != 0 ? object : nullptr;
+        return object && !object->isLocked() && object->colorSchemeId() != 0 ? object : nullptr;
     }
     bool respondsToChangeColorScheme() const override { return true; }
     void changeColorScheme(QntColorSchemePicker &, qint64 schemeId) override
@@ -1415,6 +1438,8 @@ void DIDizeZoziDocument::showElementColorList(const VRObjectRef &element)
         }
     }
     holder->setVisible(drawn);
+    // A locked element's colours are shown, not changed.
+    holder->setEnabled(drawn && !element->isLocked());
     view->resize(view->width(), view->layout()->sizeHint().height());
 }
 

@@ -1432,6 +1432,121 @@ TEST_F(DocumentWindow, TheSectionsShowTheSelectionAsAnUndoOrARedoLeavesIt)
     EXPECT_EQ(fill->color(), QColor(Qt::red));
 }
 
+TEST_F(DocumentWindow, TheElementColourButtonsShowAndChangeOnlyAnUnlockedShape)
+{
+    DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(document, nullptr);
+    auto *layer = document->drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    auto shape = VRDrawableShape::shapeWithRect(QRectF(100, 100, 120, 80));
+    shape->setStyle(VRStyle::styleWithFillColour(Qt::yellow, Qt::darkGreen, 2.0));
+    layer->addObject(shape);
+    auto connector = std::make_shared<QntConnector>();
+    auto connectorStyle = VRStyle::create();
+    connectorStyle->addRenderer(std::make_shared<VRArrowStroke>());
+    connector->setStyle(connectorStyle);
+    connector->setEnds(QPointF(300, 300), QPointF(500, 300));
+    layer->addObject(connector);
+    QWidget *section = document->sectionView(DIDizeZoziDocument::Section::NoncustomElement);
+    ASSERT_NE(section, nullptr);
+    auto *fill = section->findChild<QntColorPicker *>("fillColourPicker");
+    auto *stroke = section->findChild<QntColorPicker *>("strokeColourPicker");
+    ASSERT_TRUE(fill && stroke);
+
+    // What the two buttons show for each selection: a colour the object has, or nothing (an
+    // empty swatch, disabled) for a connector, whose line colour is the Connector section's,
+    // and for a locked shape.
+    struct Case {
+        const char *name;
+        VRObjectRef selected;
+        bool locked;
+        QColor fill, stroke;
+    };
+    const QColor none(Qt::transparent);
+    const Case cases[] = {
+        {"shape", shape, false, QColor(Qt::yellow), QColor(Qt::darkGreen)},
+        {"connector", connector, false, none, none},
+        {"locked shape", shape, true, none, none},
+        {"nothing", nullptr, false, none, none},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        shape->setLocked(c.locked);
+        layer->exchangeSelectionWithObjectsFromArray(c.selected ? VRObjectList{c.selected}
+                                                                : VRObjectList{});
+        const bool live = c.fill != none;
+        EXPECT_EQ(fill->isEnabled(), live);
+        EXPECT_EQ(stroke->isEnabled(), live);
+        EXPECT_EQ(fill->color(), c.fill);
+        EXPECT_EQ(stroke->color(), c.stroke);
+        // A colour given through the button reaches only what the button shows.
+        const QColor connectorStroke = connectorStyle->strokeColour();
+        fill->setColor(Qt::blue);
+        if (fill->delegate()->contextObject())
+            fill->delegate()->changeColor(*fill);
+        EXPECT_EQ(shape->style()->fillColour(), live ? QColor(Qt::blue) : QColor(Qt::yellow));
+        EXPECT_EQ(connectorStyle->strokeColour(), connectorStroke);
+        EXPECT_FALSE(connectorStyle->fillColour().isValid());
+        shape->setLocked(false);
+        shape->editableStyle()->setFillColour(Qt::yellow);
+    }
+
+    // Several shapes: the colour they share, or an empty swatch named "Several"; a colour given
+    // goes to each of them in one step.
+    auto other = VRDrawableShape::shapeWithRect(QRectF(300, 100, 120, 80));
+    other->setStyle(VRStyle::styleWithFillColour(Qt::red, Qt::darkGreen, 1.0));
+    layer->addObject(other);
+    layer->exchangeSelectionWithObjectsFromArray({shape, other, connector});
+    EXPECT_TRUE(fill->isEnabled());
+    EXPECT_EQ(fill->color(), none);
+    EXPECT_EQ(fill->toolTip(), "Several");
+    EXPECT_EQ(stroke->color(), QColor(Qt::darkGreen));
+    EXPECT_EQ(stroke->toolTip(), "");
+    VRUndoManager *undo = document->drawing()->undoManager();
+    undo->closeOpenGroups();
+    const auto depth = undo->undoStack().size();
+    fill->setColor(Qt::blue);
+    fill->delegate()->changeColor(*fill);
+    undo->closeOpenGroups();
+    EXPECT_EQ(undo->undoStack().size(), depth + 1);
+    EXPECT_EQ(shape->style()->fillColour(), QColor(Qt::blue));
+    EXPECT_EQ(other->style()->fillColour(), QColor(Qt::blue));
+    EXPECT_EQ(fill->color(), QColor(Qt::blue));
+    EXPECT_FALSE(connectorStyle->fillColour().isValid());
+    undo->undo();
+    EXPECT_EQ(shape->style()->fillColour(), QColor(Qt::yellow));
+    EXPECT_EQ(other->style()->fillColour(), QColor(Qt::red));
+}
+
+TEST_F(DocumentWindow, TheConnectorSectionGivesArrowheadLengthsInTheDrawingsUnits)
+{
+    DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(document, nullptr);
+    QWidget *section = document->sectionView(DIDizeZoziDocument::Section::NoncustomConnector);
+    ASSERT_NE(section, nullptr);
+    const auto unitsShown = [section] {
+        QStringList shown;
+        for (const char *set : {"thinConnectors", "thickConnectors"}) {
+            auto *box = section->findChild<QWidget *>(QString::fromLatin1(set));
+            if (!box)
+                return QStringList{QStringLiteral("no %1").arg(QString::fromLatin1(set))};
+            for (QLabel *label : box->findChildren<QLabel *>())
+                if (QStringList{"pt", "px", "pc", "in", "mm", "cm", "m", "km"}.contains(
+                        label->text()))
+                    shown << label->text();
+        }
+        return shown;
+    };
+    // Nothing selected: the units the drawing has from the start, then each new one.
+    const QString first = document->drawing()->abbreviatedDrawingUnits();
+    EXPECT_EQ(unitsShown(), QStringList(4, first));
+    for (const QString &units :
+         {QStringLiteral("Centimetres"), QStringLiteral("Inches"), QStringLiteral("Millimetres")}) {
+        SCOPED_TRACE(units.toStdString());
+        document->drawing()->setDrawingUnits(units, VRDrawing::standardFactorForUnits(units));
+        EXPECT_EQ(unitsShown(), QStringList(4, VRDrawing::abbreviationForUnits(units)));
+    }
+}
+
 TEST_F(DocumentWindow, TheContourStyleSectionEditsTheOneSelectedDrawnElementOneStepEach)
 {
     DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");

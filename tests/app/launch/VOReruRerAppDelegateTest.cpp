@@ -17,6 +17,7 @@
 #include "platform/TerminationSignals.h"
 #include "platform/UserDefaults.h"
 #include "telemetry/platform/Host.h"
+#include "app/LaunchSettingsKeeper.h"
 #include "app/TestDocumentController.h"
 #include "common/ScopeExit.h"
 #include "common/ScopedBuiltinLibraries.h"
@@ -128,6 +129,7 @@ TEST(AppDelegateUrl, OnlyExistingDocumentsOfThisApplicationOpen)
 
 TEST(AppDelegateLaunch, LaunchMakesItsObjectsAndFollowsTheStartUpRule)
 {
+    const qnt::test::LaunchSettingsKeeper launchSettings;
     documentController();
     UserDefaults &defaults = UserDefaults::standardUserDefaults();
     defaults.removeObjectForKey("QntShowStyleSchooserAfterStart");
@@ -207,6 +209,7 @@ TEST(AppDelegateLaunch, LaunchMakesItsObjectsAndFollowsTheStartUpRule)
 
 TEST(AppDelegateLaunch, APlainRelaunchWithNothingOnScreenShowsTheStartUpWindowWhateverTheSetting)
 {
+    const qnt::test::LaunchSettingsKeeper launchSettings;
     documentController();
     UserDefaults &defaults = UserDefaults::standardUserDefaults();
     const qnt::test::ScopeExit restore([&] {
@@ -265,6 +268,7 @@ TEST(AppDelegateLaunch, StartUpWindowOffersQuit)
 
 TEST(AppDelegateTermination, QuitCommandEndsTheEventLoopThroughTermination)
 {
+    const qnt::test::LaunchSettingsKeeper launchSettings;
     VOReruRerAppDelegate delegate;
     installTerminationHandling(documentController(), delegate);
     QntDocumentController::showStartUpPanel();
@@ -283,6 +287,7 @@ TEST(AppDelegateTermination, QuitCommandEndsTheEventLoopThroughTermination)
 
 TEST(AppDelegateTermination, ATerminationSignalStoresWhatTheQuitCommandStores)
 {
+    const qnt::test::LaunchSettingsKeeper launchSettings;
     // The tool palette was open: after a quit by signal it comes back, as after Quit.
     UserDefaults &defaults = UserDefaults::standardUserDefaults();
     const qnt::test::ScopeExit forget(
@@ -307,6 +312,7 @@ TEST(AppDelegateTermination, ATerminationSignalStoresWhatTheQuitCommandStores)
 
 TEST(AppDelegateTermination, StoresTheQualityFlagAndFlushesTheSettings)
 {
+    const qnt::test::LaunchSettingsKeeper launchSettings;
     documentController();
     VOReruRerAppDelegate delegate;
     EXPECT_FALSE(delegate.isTerminating());
@@ -317,7 +323,6 @@ TEST(AppDelegateTermination, StoresTheQualityFlagAndFlushesTheSettings)
     const QVariant stored = onDisk.objectForKey("DIDizeZozi_defaultQualityModulationFlag");
     EXPECT_EQ(stored.typeId(), QMetaType::Bool);
     EXPECT_TRUE(stored.toBool());
-    DIDizeZoziDocument::setDefaultQualityModulation(false);
 }
 
 TEST(AppDelegate, PlatformAnswers)

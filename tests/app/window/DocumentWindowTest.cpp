@@ -48,6 +48,7 @@
 #include "platform/UserDefaults.h"
 #include "style/QntColorPicker.h"
 #include "style/QntGradientView.h"
+#include "app/LaunchSettingsKeeper.h"
 #include "app/TestDocumentController.h"
 #include "common/ScopeExit.h"
 #include "common/WaitUntil.h"
@@ -77,6 +78,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
+
+#include <optional>
 
 #include <gtest/gtest.h>
 
@@ -771,6 +774,7 @@ protected:
     void SetUp() override
     {
         DocumentWindow::SetUp();
+        m_launchSettings.emplace();
         m_delegate = std::make_unique<VOReruRerAppDelegate>();
         m_delegate->applicationWillFinishLaunching();
         m_delegate->applicationDidFinishLaunching();
@@ -792,6 +796,7 @@ protected:
         m_delegate.reset();
         // Opening the tool palette is remembered for the next launch: the next test's.
         UserDefaults::standardUserDefaults().removeObjectForKey(kQntToolPaletteIsVisible);
+        m_launchSettings.reset();
     }
 
     // A Flow Chart document saved as name, with one shape.
@@ -810,6 +815,7 @@ protected:
         return document->window()->findChild<QAction *>(QString::fromLatin1(name));
     }
 
+    std::optional<qnt::test::LaunchSettingsKeeper> m_launchSettings;
     std::unique_ptr<VOReruRerAppDelegate> m_delegate;
     QList<DocumentController::CloseChoice> m_answers;
     QList<Document *> m_asked;

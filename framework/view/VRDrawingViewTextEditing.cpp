@@ -243,13 +243,12 @@ bool VRDrawingView::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
         if (event->type() == QEvent::KeyPress) {
+            // Escape ends the edit as Ctrl+Return does: what was typed is the user's and stays
+            // (Undo takes it back); nothing is thrown away on a key.
             auto *key = static_cast<QKeyEvent *>(event);
-            if (key->key() == Qt::Key_Escape) {
-                endInlineEditing(false);
-                return true;
-            }
-            if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
-                && (key->modifiers() & (Qt::ControlModifier | Qt::KeypadModifier))) {
+            if (key->key() == Qt::Key_Escape
+                || ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+                    && (key->modifiers() & (Qt::ControlModifier | Qt::KeypadModifier)))) {
                 endInlineEditing(true);
                 return true;
             }

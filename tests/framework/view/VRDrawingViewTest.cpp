@@ -522,6 +522,45 @@ TEST(DrawingView, TextToolPlacesATextShapeAndTypesIntoIt)
     EXPECT_NE(text->string(), QStringLiteral("Hello diagram"));
 }
 
+TEST(DrawingView, EveryKeyThatEndsAnInlineEditKeepsWhatWasTyped)
+{
+    struct Case {
+        const char *name;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+    };
+    const Case cases[] = {{"Escape", Qt::Key_Escape, Qt::NoModifier},
+                          {"Ctrl+Return", Qt::Key_Return, Qt::ControlModifier},
+                          {"keypad Enter", Qt::Key_Enter, Qt::KeypadModifier}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ViewHarness h;
+        // A new text, typed into right after it is placed.
+        h.useTool("Text");
+        h.click(QPointF(200, 200));
+        auto text = std::dynamic_pointer_cast<VRTextShape>(h.layer()->objects().value(0));
+        ASSERT_NE(text, nullptr);
+        ASSERT_NE(h.view->inlineEditor(), nullptr);
+        QTest::keyClicks(h.view->inlineEditor(), QStringLiteral("Typed"));
+        QTest::keyClick(h.view->inlineEditor(), c.key, c.modifiers);
+        EXPECT_EQ(h.view->inlineEditor(), nullptr);
+        EXPECT_EQ(text->string(), QStringLiteral("Typed"));
+        EXPECT_EQ(h.layer()->countOfObjects(), 1);
+        QApplication::processEvents(); // the edit is one undo step of its own
+
+        // An existing text edited again: the new words replace the old ones, and Undo brings
+        // the old ones back.
+        h.view->beginInlineEditing(text);
+        ASSERT_NE(h.view->inlineEditor(), nullptr);
+        QTest::keyClicks(h.view->inlineEditor(), QStringLiteral("Again"));
+        QTest::keyClick(h.view->inlineEditor(), c.key, c.modifiers);
+        EXPECT_EQ(h.view->inlineEditor(), nullptr);
+        EXPECT_EQ(text->string(), QStringLiteral("Again"));
+        h.undoStep();
+        EXPECT_EQ(text->string(), QStringLiteral("Typed"));
+    }
+}
+
 TEST(DrawingView, TheInlineEditorShowsTheTextAsDrawnAtTheZoom)
 {
     ViewHarness h;

@@ -58,20 +58,19 @@ bool isTextEditingAction(const QByteArray &action)
            || action == "paste" || action == "deleteSelection" || action == "selectAll";
 }
 
-// The text field that has the application's keyboard focus: a line edit, a text view, or the
-// line edit inside a spin box or an editable combo box. Null when the focus is elsewhere.
-QWidget *focusedTextField()
+// The text field a widget stands for: a line edit, a text view, or the line edit inside a spin
+// box or an editable combo box. Null for any other widget.
+QWidget *textFieldOf(QWidget *widget)
 {
-    QWidget *focus = QApplication::focusWidget();
-    if (!focus)
+    if (!widget)
         return nullptr;
-    if (qobject_cast<QLineEdit *>(focus) || qobject_cast<QTextEdit *>(focus)
-        || qobject_cast<QPlainTextEdit *>(focus))
-        return focus;
-    if (auto *combo = qobject_cast<QComboBox *>(focus))
+    if (qobject_cast<QLineEdit *>(widget) || qobject_cast<QTextEdit *>(widget)
+        || qobject_cast<QPlainTextEdit *>(widget))
+        return widget;
+    if (auto *combo = qobject_cast<QComboBox *>(widget))
         return combo->lineEdit();
-    if (qobject_cast<QAbstractSpinBox *>(focus))
-        return focus->findChild<QLineEdit *>();
+    if (qobject_cast<QAbstractSpinBox *>(widget))
+        return widget->findChild<QLineEdit *>();
     return nullptr;
 }
 
@@ -83,21 +82,47 @@ bool isTextField(const QWidget *widget)
 
 // Remembers the text field of another window (the text editor window, a panel) that was being
 // typed in when a click on this window's menu bar made this window the active one: the Edit
-// menu still means that field, as a desktop's one menu bar would. Any other click or key in
-// this window forgets it. It lives as a child of the Edit menu.
+// menu, opened from that click, still means that field, as a desktop's one menu bar would.
+// The memory holds while the menu is open and for the item chosen in it; once the menu is
+// closed (and no other menu of the bar took its place), or this window is clicked or typed
+// in, it is forgotten, so a shortcut typed afterwards goes where the focus is. It also knows
+// where the focus was before the menu bar took it for keyboard use (after Escape closed the
+// menu), since the bar gives it back there. It lives as a child of the Edit menu.
 class TextFieldAcrossWindows : public QObject
 {
 public:
     explicit TextFieldAcrossWindows(QMenu *menu)
         : QObject(menu)
+        , m_menu(menu)
         , m_window(menu->parentWidget() ? menu->parentWidget()->window() : nullptr)
     {
         connect(qApp, &QApplication::focusChanged, this, [this](QWidget *old, QWidget *now) {
+            if (qobject_cast<QMenuBar *>(now)) {
+                // Taken from a widget of this window; one that came with the window's
+                // activation says nothing about where the bar gives the focus back.
+                if (now->window() == m_window && old && old->window() == m_window)
+                    m_focusBeforeMenuBar = old;
+                return;
+            }
             if (isTextField(now))
                 m_field.clear();
             else if (isTextField(old) && (!now || now->window() != old->window())
                      && old->window() != m_window)
                 m_field = old;
+        });
+        // Shown: the menu means the remembered field. Hidden: the item chosen in it (Qt
+        // triggers it right after hiding) still does; after that the memory goes, unless
+        // the user only moved along the bar to another menu.
+        connect(menu, &QMenu::aboutToShow, this, [this] { m_menuOpen = true; });
+        connect(menu, &QMenu::aboutToHide, this, [this] {
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    m_menuOpen = false;
+                    if (!QApplication::activePopupWidget())
+                        m_field.clear();
+                },
+                Qt::QueuedConnection);
         });
         qApp->installEventFilter(this);
     }
@@ -117,12 +142,19 @@ public:
         return memory ? memory : new TextFieldAcrossWindows(menu);
     }
 
-    // The remembered field while it is still on screen.
+    // The remembered field while the menu is open (or its item is being carried out) and the
+    // field still on screen.
     QWidget *field() const
     {
+        if (!m_menuOpen && !m_menu->isVisible())
+            return nullptr;
         QWidget *field = m_field.data();
         return field && field->isVisible() && field->window()->isVisible() ? field : nullptr;
     }
+
+    // Where the keys go back to once this window's menu bar, which holds the focus for
+    // keyboard use, lets it go.
+    QWidget *focusBeforeMenuBar() const { return m_focusBeforeMenuBar.data(); }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
@@ -139,23 +171,27 @@ protected:
     }
 
 private:
+    const QMenu *m_menu;
     // Compared, never used: the window whose menu bar holds the menu (a menu is a window of
     // its own).
     const QWidget *m_window;
     QPointer<QWidget> m_field;
+    QPointer<QWidget> m_focusBeforeMenuBar;
+    bool m_menuOpen = false;
 };
 
-// The field the Edit menu's editing commands go to: the one with the keyboard focus, else the
-// one of another window typed in just before the menu bar was clicked. Null: the drawing.
+// The field the Edit menu's editing commands go to: the one with the keyboard focus (while
+// the menu bar holds it, the one it gives it back to), else the one of another window typed
+// in just before the menu bar was clicked, while that menu is open. Null: the drawing.
 QWidget *textFieldForEditMenu(QMenu *menu)
 {
-    if (QWidget *field = focusedTextField())
+    const TextFieldAcrossWindows *memory = menu ? TextFieldAcrossWindows::find(menu) : nullptr;
+    QWidget *focus = QApplication::focusWidget();
+    if (memory && qobject_cast<QMenuBar *>(focus))
+        focus = memory->focusBeforeMenuBar();
+    if (QWidget *field = textFieldOf(focus))
         return field;
-    if (menu) {
-        if (const TextFieldAcrossWindows *memory = TextFieldAcrossWindows::find(menu))
-            return memory->field();
-    }
-    return nullptr;
+    return memory ? memory->field() : nullptr;
 }
 
 // What a rich or plain text view offers the commands, read the same way for both kinds.

@@ -713,3 +713,67 @@ TEST(DIDizeZoziDocument, EditMenuReachesTheFieldOfAnotherWindowUntilThisWindowIs
     EXPECT_EQ(w.layer->countOfSelection(), 3);
     EXPECT_FALSE(field->textCursor().hasSelection());
 }
+
+TEST(DIDizeZoziDocument, ShortcutsAfterTheEditMenuClosesGoWhereTheFocusIs)
+{
+    CommandWindow w;
+    QWidget editorWindow(nullptr, Qt::Tool);
+    auto *field = new QTextEdit(&editorWindow);
+    editorWindow.show();
+    const auto cleanup = qScopeGuard([] { QGuiApplication::clipboard()->clear(); });
+    struct Case {
+        const char *name;
+        bool menuOpened; // the Edit menu was opened from the menu bar and closed with Escape
+    };
+    const Case cases[] = {{"menu opened and closed", true}, {"window switched", false}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        // The clipboard holds a drawing object and text, as after a copy elsewhere.
+        w.select({w.b});
+        w.document.copy();
+        auto *both = new QMimeData;
+        const QMimeData *copied = QGuiApplication::clipboard()->mimeData();
+        for (const QString &format : copied->formats())
+            both->setData(format, copied->data(format));
+        both->setText(QStringLiteral("there"));
+        QGuiApplication::clipboard()->setMimeData(both);
+        const qsizetype objects = w.layer->countOfObjects();
+
+        // Typing in the other window, then the document window comes to the front.
+        editorWindow.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&editorWindow));
+        field->setFocus();
+        Field{field}.reset();
+        CommandWindow::settle();
+        w.document.window()->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w.document.window()));
+        w.view()->setFocus();
+        CommandWindow::settle();
+        if (c.menuOpened) {
+            QMenuBar *bar = w.document.window()->menuBar();
+            QMenu *edit = qobject_cast<QMenu *>(w.item("paste")->parent());
+            bar->setActiveAction(edit->menuAction());
+            ASSERT_TRUE(QTest::qWaitFor([edit] { return edit->isVisible(); }));
+            QTest::keyClick(edit, Qt::Key_Escape);
+            ASSERT_TRUE(QTest::qWaitFor([edit] { return !edit->isVisible(); }));
+            // The window under the closed menu is the active one again (the offscreen
+            // platform leaves that to us); the bar holds the keys for keyboard use.
+            w.document.window()->activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(w.document.window()));
+            CommandWindow::settle();
+            ASSERT_NE(qobject_cast<QMenuBar *>(QApplication::focusWidget()), nullptr);
+        }
+
+        // Ctrl+V, typed where the keys go now, reaches the drawing the user was in. Ctrl was
+        // held down since before this window came to the front, so only V arrives here (as
+        // QTest delivers a key: its shortcut first).
+        ASSERT_TRUE(qt_sendShortcutOverrideEvent(QApplication::focusWidget(), 0, Qt::Key_V,
+                                                 Qt::ControlModifier, QStringLiteral("v")));
+        CommandWindow::settle();
+        EXPECT_EQ(w.layer->countOfObjects(), objects + 1);
+        EXPECT_EQ(field->toPlainText(), QStringLiteral("hello world"));
+        EXPECT_EQ(QApplication::activeWindow(), w.document.window());
+        QTest::keyClick(w.document.window()->menuBar(), Qt::Key_Escape); // leaves the bar
+        w.view()->setFocus();
+    }
+}

@@ -41,12 +41,15 @@ void installTerminationHandling(QntDocumentController &documentController,
                                 VOReruRerAppDelegate &delegate,
                                 TerminationSignals *terminationSignals)
 {
+    // A signal (logout, `kill`) has nobody to answer a question: the edits go to the recovery
+    // copies and the application quits.
     if (terminationSignals)
         QObject::connect(terminationSignals, &TerminationSignals::terminationRequested, &delegate,
-                         [&delegate] { delegate.terminate(); });
+                         [&delegate] { delegate.terminateKeepingUnsavedChanges(); });
     QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, &delegate,
                      [&documentController, &delegate] {
-                         documentController.prepareForTermination();
+                         if (!documentController.isTerminating())
+                             documentController.prepareForTermination();
                          delegate.applicationWillTerminate();
                      });
 }

@@ -599,6 +599,18 @@ bool VOReruRerAppDelegate::terminate()
     return true;
 }
 
+void VOReruRerAppDelegate::terminateKeepingUnsavedChanges()
+{
+    if (m_quitting)
+        return;
+    // The recovery copies are written first; from then on closing a window asks nothing
+    // and leaves its document's copy for the next launch.
+    DocumentController::sharedDocumentController().prepareForTermination();
+    m_quitting = true;
+    qCInfo(lcApp) << "quitting; unsaved changes are kept for the next launch";
+    QCoreApplication::quit();
+}
+
 bool VOReruRerAppDelegate::isTerminating() const
 {
     return m_isTerminating;

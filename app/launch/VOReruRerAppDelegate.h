@@ -83,6 +83,10 @@ public:
     // Save / Cancel) and quits unless the user cancelled or a save failed. True when the
     // application quits.
     bool terminate();
+    // Quits without a question, as a logout or a `kill` asks: the edits of every edited
+    // document go to its recovery copy, which the next launch reopens marked edited; no
+    // document's own file is written.
+    void terminateKeepingUnsavedChanges();
     // Set from the moment a quit was agreed on.
     bool isQuitting() const { return m_quitting; }
 

@@ -1266,8 +1266,10 @@ bool DIDizeZoziDocument::eventFilter(QObject *watched, QEvent *event)
             break;
         case QEvent::Close:
             windowDidMoveOrResize();
-            // A document that is closing (after its question was answered) is not asked again.
-            if (isClosing())
+            // A document that is closing (after its question was answered) is not asked again;
+            // while the application quits keeping the unsaved changes, the window just goes
+            // and the document keeps its recovery copy for the next launch.
+            if (isClosing() || DocumentController::sharedDocumentController().isTerminating())
                 break;
             if (!canClose(m_window)) {
                 event->ignore();

@@ -3,11 +3,13 @@
 #include "app/window/CXDisclosureBar.h"
 #include "app/common/CXViewAnimation.h"
 #include "app/window/DIDizeZoziDocument.h"
+#include "framework/document/VRDrawingDocument.h"
 #include "app/window/OXOverlayController.h"
 #include "app/window/QntDocumentCommands.h"
 #include "library/QntNotationPalette.h"
 #include "app/common/QntConstants.h"
 #include "app/window/QntDocumentConstants.h"
+#include "app/launch/QntApplicationMain.h"
 #include "app/launch/QntDocumentController.h"
 #include "app/panels/QntInfoPanelController.h"
 #include "app/launch/QntStartUpController.h"
@@ -45,6 +47,7 @@
 #include "framework/view/VRDrawingView.h"
 #include "framework/view/VRViewController.h"
 #include "framework/view/VRZoomTool.h"
+#include "platform/TerminationSignals.h"
 #include "platform/UserDefaults.h"
 #include "style/QntColorPicker.h"
 #include "style/QntGradientView.h"
@@ -54,11 +57,16 @@
 #include "common/WaitUntil.h"
 
 #include <QAction>
+#include <QFile>
 #include <QCryptographicHash>
 #include <QMenu>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 #include <QtTest/QTest>
+
+#include <algorithm>
+#include <csignal>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -886,6 +894,65 @@ TEST_F(LaunchedDocumentWindow, ClosingAnEditedDocumentAsksAndDontSaveLeavesTheFi
         }
         QApplication::processEvents();
     }
+}
+
+TEST_F(LaunchedDocumentWindow, ATerminationSignalKeepsEveryEditForTheNextLaunchWithoutAsking)
+{
+    DIDizeZoziDocument *titled = savedDocument("titled.quintora");
+    DIDizeZoziDocument *untitled = newDocumentWithNotation("FlowChart", "Flow Chart");
+    DIDizeZoziDocument *clean = savedDocument("clean.quintora");
+    ASSERT_TRUE(titled && untitled && clean);
+    const QString file = m_dir.path() + "/titled.quintora";
+    const QByteArray saved = checksum(file);
+    addRectangle(*titled, QRectF(200, 200, 80, 80));
+    addRectangle(*untitled, QRectF(300, 300, 80, 80));
+    addRectangle(*untitled, QRectF(400, 300, 80, 80));
+    ASSERT_TRUE(titled->isDocumentEdited() && untitled->isDocumentEdited());
+    ASSERT_FALSE(clean->isDocumentEdited());
+    const QList<DIDizeZoziDocument *> edited = {titled, untitled};
+    QList<QString> recoveries;
+    const qnt::test::ScopeExit removeRecoveries([&recoveries] {
+        for (const QString &recovery : recoveries)
+            QFile::remove(recovery);
+        UserDefaults::standardUserDefaults().removeObjectForKey(
+            DocumentController::kOpenDocumentsKey);
+    });
+
+    TerminationSignals termination;
+    installTerminationHandling(controller(), *m_delegate, &termination);
+    QTimer::singleShot(0, &termination,
+                       [&termination] { emit termination.terminationRequested(SIGTERM); });
+    // A quit held up by a question ends here, unanswered.
+    QTimer giveUp;
+    giveUp.setSingleShot(true);
+    QObject::connect(&giveUp, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    giveUp.start(20000);
+    EXPECT_EQ(QApplication::exec(), 0);
+    giveUp.stop();
+    EXPECT_TRUE(m_asked.isEmpty());
+    EXPECT_TRUE(m_delegate->isQuitting());
+
+    // The user's file is as last saved; each edited document's recovery copy holds its edits
+    // and is listed for the next launch, which reopens it marked edited.
+    EXPECT_EQ(checksum(file), saved);
+    const QVariantList reopened = controller().restorationList();
+    for (DIDizeZoziDocument *document : edited) {
+        SCOPED_TRACE(document->displayName().toStdString());
+        const QString recovery = document->autosavedContentsPath();
+        recoveries << recovery;
+        ASSERT_TRUE(QFile::exists(recovery));
+        VRDrawingDocument copy;
+        QString error;
+        ASSERT_TRUE(copy.readFromURL(recovery, &error)) << error.toStdString();
+        EXPECT_EQ(
+            copy.drawing()->activeLayerOfClass<VRObjectDrawingLayer>()->countOfObjects(),
+            document->drawing()->activeLayerOfClass<VRObjectDrawingLayer>()->countOfObjects());
+        EXPECT_TRUE(std::any_of(reopened.begin(), reopened.end(), [&](const QVariant &entry) {
+            return entry.toMap().value("autosave").toString() == recovery
+                   && entry.toMap().value("path").toString() == document->filePath();
+        }));
+    }
+    EXPECT_TRUE(clean->autosavedContentsPath().isEmpty());
 }
 
 TEST_F(LaunchedDocumentWindow, QuitAsksAboutEachEditedDocumentOnceAndCancelStopsIt)

@@ -11,14 +11,17 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
+#include <QPainter>
 #include <QPushButton>
 #include <QSet>
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -114,7 +117,39 @@ public:
         // Rows tall enough to click and to hold a pop-up editor.
         QSize size = QStyledItemDelegate::sizeHint(option, index);
         size.setHeight(std::max(size.height(), 22));
+        size.rwidth() += nestingIndent(option, index);
         return size;
+    }
+
+    // The kind column shows how deep a row is nested: a message or response leaves the name
+    // column empty, so without it one inside a loop would look like one at the top.
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        const int indent = nestingIndent(option, index);
+        if (indent <= 0)
+            return QStyledItemDelegate::paint(painter, option, index);
+        // The cell's background (a selection included) across the whole cell, then the kind
+        // moved in by its depth.
+        QStyleOptionViewItem background = option;
+        initStyleOption(&background, index);
+        background.text.clear();
+        background.icon = QIcon();
+        background.state &= ~QStyle::State_HasFocus;
+        const QWidget *widget = option.widget;
+        QStyle *style = widget ? widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &background, painter, widget);
+        QStyleOptionViewItem moved = option;
+        moved.rect.setLeft(option.rect.left() + indent);
+        QStyledItemDelegate::paint(painter, moved, index);
+    }
+
+    void updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
+                              const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem moved = option;
+        moved.rect.setLeft(option.rect.left() + nestingIndent(option, index));
+        QStyledItemDelegate::updateEditorGeometry(editor, moved, index);
     }
 
     void setModelData(QWidget *editor, QAbstractItemModel *model,
@@ -128,6 +163,19 @@ public:
     }
 
 private:
+    // The outline's indentation per level for each container above the row, in the kind
+    // column; nothing elsewhere.
+    static int nestingIndent(const QStyleOptionViewItem &option, const QModelIndex &index)
+    {
+        if (index.column() != QntSequenceDiagramController::NodeKindColumn)
+            return 0;
+        int depth = 0;
+        for (QModelIndex parent = index.parent(); parent.isValid(); parent = parent.parent())
+            ++depth;
+        const auto *tree = qobject_cast<const QTreeView *>(option.widget);
+        return depth * (tree ? tree->indentation() : 20);
+    }
+
     QntSequenceDiagramController *m_controller;
 };
 

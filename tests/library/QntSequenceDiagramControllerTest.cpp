@@ -458,3 +458,51 @@ TEST(QntSequenceDiagramController, MenusSayWhatWasClicked)
     EXPECT_TRUE(menu.findChild<QAction *>("deleteSelectedItemsMenuItem")->isEnabled());
     EXPECT_EQ(o.controller.selectionTextField()->text(), "Message");
 }
+
+TEST(QntSequenceDiagramController, NestedRowsShowTheirDepthInTheKindColumn)
+{
+    Outline o;
+    Node top = o.add(SimpleNodeData::Message);
+    Node loop = o.add(SimpleNodeData::Loop);
+    Node inLoop = o.add(SimpleNodeData::Message, loop.get());
+    Node option = o.add(SimpleNodeData::Option, loop.get());
+    Node inOption = o.add(SimpleNodeData::Message, option.get());
+    QntSeqOutlineView *view = o.controller.outlineView();
+    view->expandAll();
+    o.select(nullptr);
+    view->setCurrentIndex(QModelIndex());
+    o.pane->resize(900, 300);
+    o.pane->show();
+    QApplication::processEvents();
+    const QImage picture = view->viewport()->grab().toImage();
+    // Where the kind's first letter begins in the row: its leftmost dark pixel.
+    const auto kindStart = [&](const Node &node) {
+        const QRect cell = view->visualRect(
+            o.controller.indexForNode(node.get(), QntSequenceDiagramController::NodeKindColumn));
+        for (int x = cell.left(); x <= cell.right(); ++x) {
+            for (int y = cell.top(); y <= cell.bottom(); ++y) {
+                if (qGray(picture.pixel(x, y)) < 110)
+                    return x - cell.left();
+            }
+        }
+        return -1;
+    };
+    const int step = view->indentation();
+    ASSERT_GT(step, 0);
+    const struct {
+        const char *name;
+        Node node;
+        int depth;
+    } rows[] = {{"top", top, 0},
+                {"loop", loop, 0},
+                {"in loop", inLoop, 1},
+                {"option", option, 1},
+                {"in option", inOption, 2}};
+    const int base = kindStart(top);
+    ASSERT_GE(base, 0);
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_NEAR(kindStart(row.node), base + row.depth * step, 3);
+    }
+    o.pane->hide();
+}

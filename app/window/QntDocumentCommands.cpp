@@ -700,10 +700,8 @@ void QntDocumentCommands::finishDuplication(VRObjectDrawingLayer &layer, const V
         return;
     // Copies beyond the coordinates a drawing holds would make a document that cannot be read
     // back: none is added.
-    if (!VRDrawing::holdsObjects(copies)) {
-        m_document.drawing()->refuseObjectsTooFarOut();
+    if (m_document.drawing()->refusesObjectsTooFarOut(copies))
         return;
-    }
     VRUndoManager *undo = layer.undoManager();
     if (undo)
         undo->beginUndoGrouping();

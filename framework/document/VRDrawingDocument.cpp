@@ -547,10 +547,8 @@ void VRDrawingDocument::paste(QObject *sender)
             static_cast<QntConnector &>(*o).keepLaidRoute();
     const double offset = kPasteOffset * (m_pastesOfClipboard + 1);
     // Each paste lands a step further; never beyond the coordinates a drawing holds.
-    if (!VRDrawing::holdsObjects(objects, QPointF(offset, offset))) {
-        drawing()->refuseObjectsTooFarOut();
+    if (drawing()->refusesObjectsTooFarOut(objects, QPointF(offset, offset)))
         return;
-    }
     ++m_pastesOfClipboard;
     for (const auto &o : objects)
         o->moveBy(QPointF(offset, offset));
@@ -581,10 +579,8 @@ void VRDrawingDocument::duplicate(QObject *sender)
     const VRObjectList originals = layer ? layer->selectedAvailableObjects() : VRObjectList();
     if (originals.isEmpty())
         return;
-    if (!VRDrawing::holdsObjects(originals, QPointF(kPasteOffset, kPasteOffset))) {
-        drawing()->refuseObjectsTooFarOut();
+    if (drawing()->refusesObjectsTooFarOut(originals, QPointF(kPasteOffset, kPasteOffset)))
         return;
-    }
     const VRObjectList copies =
         layer->linearDuplicate(originals, QSizeF(kPasteOffset, kPasteOffset), 1);
     addAndSelect(layer, copies, QStringLiteral("Duplicate"));

@@ -302,6 +302,14 @@ bool VRDrawing::holdsObjects(const VRObjectList &objects, QPointF delta)
                        [delta](const VRObjectRef &o) { return !o || o->fitsTheDrawing(delta); });
 }
 
+bool VRDrawing::refusesObjectsTooFarOut(const VRObjectList &objects, QPointF delta) const
+{
+    if (holdsObjects(objects, delta))
+        return false;
+    refuseObjectsTooFarOut();
+    return true;
+}
+
 QString VRDrawing::objectsTooFarOutMessage()
 {
     return tr("That would put objects too far out for a drawing");

@@ -81,6 +81,9 @@ public:
     void refuseChange(const QString &message) const;
     // refuseChange() for a change that would have taken objects beyond kMaximumCoordinate.
     void refuseObjectsTooFarOut() const { refuseChange(objectsTooFarOutMessage()); }
+    // When the objects, moved by `delta`, would not all fit (holdsObjects), refuses the change
+    // (refuseObjectsTooFarOut) and answers true: the caller then changes nothing.
+    bool refusesObjectsTooFarOut(const VRObjectList &objects, QPointF delta = {}) const;
 
     QSizeF drawingSize() const { return m_size; }
     // False, with nothing changed, for a size that is negative, not a number or larger than

@@ -104,10 +104,8 @@ VRObjectList VRDrawingView::dropData(const QMimeData *data, QPointF drawingPoint
     for (const VRObjectRef &o : std::as_const(objects))
         bounds |= o->logicalBounds();
     const QPointF shift = drawingPoint - bounds.center();
-    if (!VRDrawing::holdsObjects(objects, shift)) {
-        m_drawing->refuseObjectsTooFarOut();
+    if (m_drawing->refusesObjectsTooFarOut(objects, shift))
         return {};
-    }
     VRUndoManager *undo = m_drawing->undoManager();
     if (undo)
         undo->beginUndoGrouping();

@@ -94,10 +94,8 @@ void VRDrawingView::nudgeSelection(QPointF delta)
     const VRObjectList objects = layer->selectedAvailableObjects();
     if (objects.isEmpty())
         return;
-    if (!VRDrawing::holdsObjects(objects, delta)) {
-        m_drawing->refuseObjectsTooFarOut();
+    if (m_drawing->refusesObjectsTooFarOut(objects, delta))
         return;
-    }
     VRUndoManager *undo = m_drawing->undoManager();
     if (undo)
         undo->beginUndoGrouping();

@@ -159,9 +159,22 @@ TEST(VRDrawing, ObjectsFitWhilePlaceSizeAndOutlineStayWithinTheCoordinatesADocum
         {"a line to the limit", VRDrawablePath::drawablePathWithBezierPath(line), {}, true},
         {"a line moved beyond", VRDrawablePath::drawablePathWithBezierPath(line), {1, 0}, false},
     };
+    // A drawing asked to take the objects refuses those that do not fit, and says so once.
+    VRDrawing drawing;
+    QStringList told;
+    const NotificationToken token = NotificationCenter::defaultCenter().addObserver(
+        kVRDrawingRefusedChangeNotification, &drawing, [&told](const Notification &n) {
+            told.append(n.userInfo.value(QStringLiteral("message")).toString());
+        });
     for (const Case &c : cases) {
         EXPECT_EQ(c.object->fitsTheDrawing(c.delta), c.fits) << c.name;
         EXPECT_EQ(VRDrawing::holdsObjects({rectShape({0, 0, 5, 5}), c.object}, c.delta), c.fits)
+            << c.name;
+        told.clear();
+        EXPECT_EQ(drawing.refusesObjectsTooFarOut({rectShape({0, 0, 5, 5}), c.object}, c.delta),
+                  !c.fits)
+            << c.name;
+        EXPECT_EQ(told, c.fits ? QStringList() : QStringList{VRDrawing::objectsTooFarOutMessage()})
             << c.name;
     }
     // Turning the long shape level again would put its end beyond.

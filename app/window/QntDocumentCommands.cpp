@@ -742,11 +742,15 @@ void QntDocumentCommands::doAutoPolarDuplicateWithCentre(QPointF centre)
         return;
     VRGridLayer *grid = m_document.drawing()->gridLayer();
     const QPointF point = grid ? grid->pointForGridLocation(centre) : centre;
-    if (VRObjectDrawingLayer::autoPolarCopyCount(*single, point)
-        > VRObjectDrawingLayer::kMaximumCopies) {
+    const int copies = VRObjectDrawingLayer::autoPolarCopyCount(*single, point);
+    if (copies > VRObjectDrawingLayer::kMaximumCopies) {
         m_document.drawing()->refuseChange(
             tr("A circle that large would take more than %1 copies")
                 .arg(QLocale().toString(VRObjectDrawingLayer::kMaximumCopies)));
+        return;
+    }
+    if (copies < 1) {
+        m_document.drawing()->refuseChange(tr("No copy fits on the circle around that centre"));
         return;
     }
     finishDuplication(*layer, layer->autoPolarDuplicate(single, point),

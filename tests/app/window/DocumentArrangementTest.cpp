@@ -327,6 +327,12 @@ TEST_F(DocumentArrangement, DuplicationsMakingTooManyObjectsMakeNoneAndSaySo)
              commands->doAutoPolarDuplicateWithCentre({0, 100000});
          },
          tooLarge},
+        {"automatic around the shape's own centre", 1,
+         [this, &shapes] {
+             commands->doAutoPolarDuplicateWithCentre(
+                 document->drawing()->gridLayer()->gridLocationForPoint(shapes[0]->location()));
+         },
+         QStringLiteral("No copy fits on the circle around that centre")},
     };
     for (const Case &c : cases) {
         select(shapes.mid(0, c.selected));

@@ -28,6 +28,7 @@
 #include <QTextEdit>
 #include <QtMath>
 
+#include <algorithm>
 #include <cmath>
 
 VR_ROOT_CLASS_IMPL(VRDrawableObject, nullptr)
@@ -295,6 +296,19 @@ bool VRDrawableObject::fitsTheDrawing(const QTransform &outer, QPointF delta) co
     const QRectF outline = outer.map(renderingPath()).controlPointRect().translated(delta);
     return withinTheDrawing(outline.left()) && withinTheDrawing(outline.right())
            && withinTheDrawing(outline.top()) && withinTheDrawing(outline.bottom());
+}
+
+QRectF VRDrawableObject::reachBounds() const
+{
+    const QPainterPath outline = renderingPath();
+    if (outline.isEmpty())
+        return QRectF(m_location, QSizeF(0, 0));
+    const QRectF points = outline.controlPointRect();
+    // QRectF::united() would drop the place as an empty rectangle.
+    const double left = std::min(points.left(), m_location.x());
+    const double top = std::min(points.top(), m_location.y());
+    return QRectF(QPointF(left, top), QPointF(std::max(points.right(), m_location.x()),
+                                              std::max(points.bottom(), m_location.y())));
 }
 
 bool VRDrawableObject::wouldFitTheDrawingAfter(

@@ -91,6 +91,9 @@ public:
     // (VRDrawing::kMaximumCoordinate): its place and its outline within that distance of the
     // origin, its size no larger. A document keeps and reads back only such objects.
     bool fitsTheDrawing(QPointF delta = {}) const;
+    // What fitsTheDrawing() weighs of the object's geometry, as one rectangle: the place and
+    // the outline with every control point of its curves (logicalBounds() leaves those out).
+    QRectF reachBounds() const;
     // Whether it would still fit after `change`, which is tried on a detached copy: the object
     // itself changes nothing and records nothing.
     bool wouldFitTheDrawingAfter(const std::function<void(VRDrawableObject &)> &change) const;

@@ -21,6 +21,7 @@
 #include <QPainter>
 #include <QtMath>
 
+#include <algorithm>
 #include <cmath>
 
 VR_CLASS_IMPL_WITH(VRSelectAndEditTool, &VRDrawingTool::staticClass(), nullptr)
@@ -180,9 +181,7 @@ void VRSelectAndEditTool::mousePressed(VRDrawingView &view, const VRToolEvent &e
     if (handle >= 0 && handleObject) {
         m_handle = handle;
         m_pendingKind = handle == 8 ? Drag::Rotate : Drag::Resize;
-        const QPointF centre = handleObject->transformIncludingParent().map(QPointF(0, 0));
-        m_saved.push_back({handleObject, handleObject->location(), handleObject->size(),
-                           handleObject->offset(), handleObject->angle(), centre});
+        m_saved.push_back(saved(handleObject));
         return;
     }
 
@@ -222,13 +221,21 @@ void VRSelectAndEditTool::mousePressed(VRDrawingView &view, const VRToolEvent &e
         return;
     m_pendingKind = Drag::Move;
     m_movedBy = QPointF();
-    for (const VRObjectRef &o : m_layer->selectedAvailableObjects()) {
-        const QPointF centre = o->transformIncludingParent().map(QPointF(0, 0));
-        m_saved.push_back({o, o->location(), o->size(), o->offset(), o->angle(), centre});
-    }
+    for (const VRObjectRef &o : m_layer->selectedAvailableObjects())
+        m_saved.push_back(saved(o));
     m_startBounds = QRectF();
-    for (const Saved &s : std::as_const(m_saved))
-        m_startBounds |= s.object->logicalBounds();
+    m_startReach = QRectF();
+    for (qsizetype i = 0; i < m_saved.size(); ++i) {
+        const VRObjectRef &o = m_saved.at(i).object;
+        m_startBounds |= o->logicalBounds();
+        const QRectF reach = o->reachBounds();
+        // united() would drop a line's flat rectangle.
+        m_startReach = i == 0 ? reach
+                              : QRectF(QPointF(std::min(m_startReach.left(), reach.left()),
+                                               std::min(m_startReach.top(), reach.top())),
+                                       QPointF(std::max(m_startReach.right(), reach.right()),
+                                               std::max(m_startReach.bottom(), reach.bottom())));
+    }
 }
 
 void VRSelectAndEditTool::mouseDragged(VRDrawingView &view, const VRToolEvent &event)
@@ -482,6 +489,26 @@ bool VRSelectAndEditTool::startLabelDrag(const std::shared_ptr<QntConnector> &co
     return true;
 }
 
+VRSelectAndEditTool::Saved VRSelectAndEditTool::saved(const VRObjectRef &object)
+{
+    Saved s{object,          object->location(),
+            object->size(),  object->offset(),
+            object->angle(), object->transformIncludingParent().map(QPointF())};
+    const QRectF reach = object->reachBounds();
+    for (const QPointF corner :
+         {reach.topLeft(), reach.topRight(), reach.bottomLeft(), reach.bottomRight()})
+        s.reach =
+            std::max(s.reach, std::hypot(corner.x() - s.centre.x(), corner.y() - s.centre.y()));
+    return s;
+}
+
+bool VRSelectAndEditTool::nearTheDrawing(QPointF centre, double radius)
+{
+    return std::isfinite(radius)
+           && nearTheDrawing(
+               QRectF(centre - QPointF(radius, radius), QSizeF(2 * radius, 2 * radius)));
+}
+
 bool VRSelectAndEditTool::nearTheDrawing(const QRectF &area)
 {
     // Well inside the coordinates a drawing holds: whatever lies there fits, without asking
@@ -538,7 +565,7 @@ void VRSelectAndEditTool::moveTo(VRDrawingView &view, const VRToolEvent &event)
         moving.push_back(s.object);
     delta += view.snapToGuides(m_startBounds.translated(delta), moving);
     // Objects stop where going on would take them beyond the coordinates a drawing holds.
-    if (!nearTheDrawing(m_startBounds.translated(delta))
+    if (!nearTheDrawing(m_startReach.translated(delta))
         && !VRDrawing::holdsObjects(moving, delta - m_movedBy)) {
         refuseTooFarOut(view);
         return;
@@ -586,8 +613,12 @@ void VRSelectAndEditTool::resizeTo(VRDrawingView &view, const VRToolEvent &event
     const QPointF newCentre = anchor + rotated(centreLocal, s.angle);
     const QPointF offsetShift =
         rotated(QPointF(s.offset.width() * w, s.offset.height() * h), s.angle);
-    const double reach = std::hypot(w, h) / 2;
-    if (!nearTheDrawing(QRectF(newCentre - QPointF(reach, reach), QSizeF(2 * reach, 2 * reach)))
+    // Every point of the object scales about its centre by at most the larger of the two
+    // factors; an object without width or height is always asked.
+    const double scale = s.size.width() > 0 && s.size.height() > 0
+                             ? std::max(w / s.size.width(), h / s.size.height())
+                             : qInf();
+    if (!nearTheDrawing(newCentre, s.reach * scale)
         && !s.object->wouldFitTheDrawingAfter([&](VRDrawableObject &o) {
                o.setSize(QSizeF(w, h));
                o.setLocation(newCentre + offsetShift);
@@ -637,9 +668,9 @@ void VRSelectAndEditTool::rotateTo(VRDrawingView &view, const VRToolEvent &event
         const QPointF centreNow = o.transformIncludingParent().map(QPointF(0, 0));
         o.setLocation(o.location() + (s.centre - centreNow));
     };
-    const double reach = std::hypot(s.size.width(), s.size.height()) / 2;
-    if (!nearTheDrawing(QRectF(s.centre - QPointF(reach, reach), QSizeF(2 * reach, 2 * reach)))
-        && !s.object->wouldFitTheDrawingAfter(turn)) {
+    // A shape turns about its centre and stays within its reach of it; a path turns about its
+    // bounds' centre and is then moved back by at most √2 times its reach: (1 + √2) in all.
+    if (!nearTheDrawing(s.centre, s.reach * 2.5) && !s.object->wouldFitTheDrawingAfter(turn)) {
         refuseTooFarOut(view);
         return;
     }

@@ -58,10 +58,15 @@ private:
         QSizeF offset;
         double angle = 0.0;
         QPointF centre;
+        // How far from the centre the object reaches (reachBounds()) at the start.
+        double reach = 0.0;
     };
+    static Saved saved(const VRObjectRef &object);
 
     // Whether an area lies well within the coordinates a drawing holds.
     static bool nearTheDrawing(const QRectF &area);
+    // The same for a disc.
+    static bool nearTheDrawing(QPointF centre, double radius);
     // A move, resize or turn would take objects beyond them: the drawing tells the user.
     void refuseTooFarOut(VRDrawingView &view);
     void beginGesture(VRDrawingView &view);
@@ -84,6 +89,9 @@ private:
     QPoint m_startView;
     QRectF m_band;
     QRectF m_startBounds;
+    // The moved objects' reachBounds() at the start: what the shortcut of nearTheDrawing() is
+    // asked about while they move.
+    QRectF m_startReach;
     QList<Saved> m_saved;
     int m_handle = -1;
     // Dragging one end of the selected connector to another element.

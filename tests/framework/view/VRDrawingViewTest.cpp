@@ -11,6 +11,7 @@
 #include "framework/model/QntElement.h"
 #include "framework/model/QntElementTable.h"
 #include "framework/model/QntTextCell.h"
+#include "framework/model/VRDrawablePath.h"
 #include "framework/model/VRDrawableShape.h"
 #include "framework/model/VRGridLayer.h"
 #include "framework/model/VRGuideLayer.h"
@@ -1039,4 +1040,60 @@ TEST(DrawingView, NudgesAndDropsStopAtTheCoordinatesADrawingHolds)
     QApplication::sendEvent(h.view, &drop);
     EXPECT_FALSE(drop.isAccepted());
     EXPECT_EQ(h.layer()->countOfObjects(), objects);
+}
+
+// Curves whose control points reach much farther than the curves themselves: a drag or a turn
+// stops before any control point leaves the coordinates a drawing holds.
+TEST(DrawingView, DragsAndTurnsStopWhereACurvesControlPointWouldLeaveTheDrawing)
+{
+    ViewHarness h;
+    Recorder refused(kVRDrawingRefusedChangeNotification);
+    const double far = VRDrawing::kMaximumCoordinate;
+    const auto addPath = [&h](const QPainterPath &path) {
+        VRObjectRef curve = VRDrawablePath::drawablePathWithBezierPath(path);
+        curve->setStyle(VRStyle::styleWithFillColour(Qt::white, Qt::black, 1));
+        h.layer()->addObject(curve);
+        return curve;
+    };
+
+    // Dragged with a box: the curve's right end lies 1.3e6 short of the limit, its control
+    // points only 50 short.
+    VRObjectRef box = addBox(h, {250, 180, 100, 40});
+    QPainterPath bulge;
+    bulge.moveTo(5e6, 100);
+    bulge.cubicTo(far - 50, 100, far - 50, 140, 5e6, 140);
+    VRObjectRef curve = addPath(bulge);
+    ASSERT_LT(curve->logicalBounds().right(), far * 0.9 - 100);
+    h.layer()->exchangeSelectionWithObjectsFromArray({box, curve});
+    QApplication::processEvents();
+    h.drag(QPointF(300, 200), QPointF(400, 200));
+    EXPECT_TRUE(VRDrawing::holdsObjects(h.layer()->objects()));
+    EXPECT_LE(box->location().x(), 350.5);
+    EXPECT_GT(box->location().x(), 300);
+    EXPECT_EQ(refused.seen.size(), 1);
+    for (const Notification &told : refused.seen)
+        EXPECT_EQ(told.userInfo.value(QStringLiteral("message")).toString(),
+                  VRDrawing::objectsTooFarOutMessage());
+
+    // Turned by its handle: an S whose control points stand 3e6 above and below it would swing
+    // them past the limit long before a quarter turn.
+    h.layer()->removeObjectsInArray({box, curve});
+    QPainterPath s;
+    s.moveTo(8e6, 0);
+    s.cubicTo(8e6 + 20, 3e6, 8e6 + 20, -3e6, 8e6 + 40, 0);
+    VRObjectRef upright = addPath(s);
+    ASSERT_LT(std::hypot(upright->size().width(), upright->size().height()) / 2
+                  + upright->location().x(),
+              far * 0.9);
+    h.layer()->exchangeSelectionWithObjectsFromArray({upright});
+    QApplication::processEvents();
+    const qsizetype told = refused.seen.size();
+    const QPointF centre = upright->transformIncludingParent().map(QPointF(0, 0));
+    const QPoint handle =
+        h.view->mapFromDrawing(h.view->handleDrawingPosition(*upright, 8)).toPoint();
+    ASSERT_EQ(h.view->handleAtViewPoint(QPointF(handle), nullptr), 8);
+    h.dragView(handle, h.at(centre + QPointF(120, 0)));
+    EXPECT_TRUE(upright->fitsTheDrawing());
+    EXPECT_LT(std::abs(upright->angleInDegrees()), 45);
+    EXPECT_EQ(refused.seen.size(), told + 1);
 }

@@ -15,9 +15,9 @@
 #include "framework/notations/QntNotation.h"
 #include "platform/DocumentController.h"
 #include "platform/UserDefaults.h"
+#include "platform/WindowFrameAutosave.h"
 
 #include <QCheckBox>
-#include <QEvent>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QJsonArray>
@@ -39,25 +39,7 @@ Q_DECLARE_LOGGING_CATEGORY(lcImageBank)
 
 namespace {
 
-const QString kFrameAutosaveKey = QStringLiteral("NSWindow Frame ImageManager");
-
-// Keeps the window's frame under its autosave name.
-class FrameAutosave : public QObject
-{
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Hide || event->type() == QEvent::Close) {
-            if (auto *window = qobject_cast<QWidget *>(watched))
-                UserDefaults::standardUserDefaults().setObject(window->saveGeometry(),
-                                                               kFrameAutosaveKey);
-        }
-        return false;
-    }
-};
+const QString kFrameAutosaveName = QStringLiteral("ImageManager");
 
 } // namespace
 
@@ -114,11 +96,9 @@ void QntImagesBankController::loadWindow()
     window->setObjectName(QStringLiteral("imageBankWindow"));
     window->setWindowTitle(tr("Image Bank"));
     window->resize(720, 520);
-    const QByteArray frame =
-        UserDefaults::standardUserDefaults().objectForKey(kFrameAutosaveKey).toByteArray();
-    if (!frame.isEmpty())
-        window->restoreGeometry(frame);
-    window->installEventFilter(new FrameAutosave(window));
+    // Where the user left it, unless that is off every screen: then where the window manager
+    // puts a new window.
+    WindowFrameAutosave::attach(window, kFrameAutosaveName)->restore();
     m_window = window;
 
     auto *layout = new QVBoxLayout(window);

@@ -13,6 +13,7 @@
 #include "platform/DocumentController.h"
 #include "platform/KeyedArchiver.h"
 #include "platform/UserDefaults.h"
+#include "platform/WindowFrameAutosave.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -101,6 +102,7 @@ QntPreferenceController::QntPreferenceController(VRDrawing *drawing, QWidget *pa
     , mDrawing(drawing)
 {
     setObjectName(QStringLiteral("PreferencesWindow"));
+    m_frameAutosave = WindowFrameAutosave::attach(this, QStringLiteral("PreferencesWindow"));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -190,7 +192,9 @@ void QntPreferenceController::showWindow()
     prepareDialogWithDrawing(document ? document->drawing() : nullptr);
     if (!document)
         mDrawing = nullptr;
-    if (!isVisible()) {
+    // The pane chooses the size; the place is where the user left the window, or else the
+    // middle of the screen.
+    if (!isVisible() && !m_frameAutosave->restore(WindowFrameAutosave::Restore::PlaceOnly)) {
         if (QScreen *screen = this->screen()) {
             QRect frame = geometry();
             frame.moveCenter(screen->availableGeometry().center());

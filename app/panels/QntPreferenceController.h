@@ -27,6 +27,7 @@ class QntColorWell;
 class VRDrawing;
 class VRDrawingDocument;
 class UserDefaults;
+class WindowFrameAutosave;
 
 // The application's preferences window: General (application switches, palette options and
 // tool shortcuts), Units & Grid (the current drawing's units, size, margins and grid, edited
@@ -228,4 +229,6 @@ private:
     double mUnitConversionFactor = 1.0;
     bool m_filling = false;
     std::vector<NotificationToken> m_observers;
+    // Keeps the window's place under "PreferencesWindow".
+    WindowFrameAutosave *m_frameAutosave = nullptr;
 };

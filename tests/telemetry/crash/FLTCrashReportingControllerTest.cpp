@@ -41,6 +41,10 @@ using qnt::test::RecordedRequest;
 namespace {
 
 constexpr const char *kHelperBundle = "org.quintora.crash-helper";
+// A launch that sends earlier reports ends by itself once they are sent, or after four minutes
+// of waiting (a machine busy with other work slows it many times over); this only catches a
+// launch that hangs.
+constexpr auto kLaunchTimeout = std::chrono::minutes(5);
 
 class NextLaunch : public ::testing::Test
 {
@@ -112,6 +116,7 @@ TEST_F(NextLaunch, CrashReportArrivesOnceSymbolicatedAndTheStoreEndsEmpty)
     ChildOptions options;
     options.standardError = ChildOptions::StandardError::Captured;
     options.environment = environment();
+    options.timeout = kLaunchTimeout;
     const auto result = qnt::test::runChild(helperArguments(), options);
     ASSERT_TRUE(result.exited) << result.errors;
     EXPECT_EQ(result.exitCode, 0) << result.errors;
@@ -211,6 +216,7 @@ TEST_F(NextLaunch, ALaunchKilledDuringItsUploadLeavesThePackageForTheNextOne)
     ChildOptions options;
     options.standardError = ChildOptions::StandardError::Captured;
     options.environment = variables;
+    options.timeout = kLaunchTimeout;
     const auto result = qnt::test::runChild(arguments, options);
     EXPECT_EQ(result.exitCode, 0) << result.errors;
     EXPECT_EQ(accepted, 1);
@@ -243,6 +249,7 @@ protected:
         options.environment = environment();
         options.environment.push_back("FLT_TEST_CA=" + m_der.string());
         options.environment.push_back("XDG_DATA_HOME=" + (m_folder / "data").string());
+        options.timeout = kLaunchTimeout;
         for (const auto &variable : extra)
             options.environment.push_back(variable);
         return qnt::test::runChild(
@@ -460,6 +467,7 @@ protected:
               "XDG_CONFIG_HOME=" + (m_folder / "config").string(),
               "SettingsEndpoint=" + m_server->baseURL(), "FLT_TEST_CA=" + m_der.string()})
             options.environment.push_back(variable);
+        options.timeout = kLaunchTimeout;
         return qnt::test::runChild(
             {std::string(QNT_BIN_DIR) + "/flt_crash_helper_nofp", "plinth-launch", action},
             options);

@@ -15,15 +15,18 @@
 #include "telemetry/core/Plinth.h"
 #include "telemetry/crash/FLTContext.h"
 #include "telemetry/crash/FLTCrashReportingController.h"
+#include "telemetry/crash/FLTFileManager.h"
 #include "telemetry/crash/FLTSignalHandler.h"
 #include "telemetry/crash/Faultline.h"
 #include "telemetry/platform/AppInfo.h"
 #include "telemetry/platform/DispatchQueue.h"
 #include "telemetry/platform/Host.h"
 #include "telemetry/platform/NotificationBus.h"
+#include "telemetry/platform/SystemLog.h"
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -31,6 +34,7 @@
 #include <ctime>
 #include <dlfcn.h>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <mutex>
@@ -411,6 +415,41 @@ public:
     }
 };
 
+// How long a launch waits at most for its earlier reports and uploads to be done. Alone that
+// takes a second or two; on a machine busy with other work the same steps can take many times
+// longer, so the bound only ends a launch that would otherwise never finish. The tests give a
+// launch longer than this.
+constexpr std::chrono::seconds kPatience{240};
+
+// Asks `done` every 10 ms until it answers true (then true) or the patience has run out (false).
+template <class Done> bool waitPatiently(Done done)
+{
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        usleep(10000);
+    }
+    return true;
+}
+
+// Whether an upload of this launch failed: its package then carries a count of failed attempts
+// (or was set aside), and nothing here tries again.
+bool anUploadFailed(const FLTFileManager &fileManager)
+{
+    std::error_code error;
+    const std::string quarantine = fileManager.quarantinePath();
+    if (std::filesystem::exists(quarantine, error) && !std::filesystem::is_empty(quarantine, error))
+        return true;
+    for (const auto &entry :
+         std::filesystem::directory_iterator(fileManager.preparedPath(), error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() > 9 && name.compare(name.size() - 9, 9, ".attempts") == 0)
+            return true;
+    }
+    return false;
+}
+
 int nextLaunch(const char *certificateFile)
 {
     tel::PlistValue::Dictionary info;
@@ -425,17 +464,15 @@ int nextLaunch(const char *certificateFile)
     auto controller = FLTCrashReportingController::create(fileManager, delegate);
     if (!controller->startWithEarlierReports())
         return 2;
-    for (int tries = 0; tries < 3000; ++tries) {
-        if (fileManager->activePathContents().empty()
-            && fileManager->processingPathContents().empty()
-            && fileManager->preparedPathContents().empty()) {
-            controller->operationQueue()->waitUntilAllOperationsAreFinished();
-            printf("store-empty\n");
-            return 0;
-        }
-        usleep(10000);
-    }
-    return 3;
+    if (!waitPatiently([&] {
+            return fileManager->activePathContents().empty()
+                   && fileManager->processingPathContents().empty()
+                   && fileManager->preparedPathContents().empty();
+        }))
+        return 3;
+    controller->operationQueue()->waitUntilAllOperationsAreFinished();
+    printf("store-empty\n");
+    return 0;
 }
 
 // A whole launch of the kit: this launch's folder, the crash context with its handlers, the
@@ -579,21 +616,31 @@ int kitLaunch(const char *identifier, const std::string &action)
                                       {FLTStackFrame::stackFrameWithSymbol("layoutPass")});
         Faultline::crash();
     }
-    for (int tries = 0; tries < 3000; ++tries) {
+    bool failed = false;
+    const bool settled = waitPatiently([&] {
         turnMainLoop();
+        // Failed uploads are tried again only at a later launch.
+        failed = anUploadFailed(*fileManager);
+        if (failed)
+            return true;
         // A package is written under a hidden name before it shows: the store is settled only
         // when it is still empty once the work queue has run dry.
-        if (leftOver() == 0) {
-            controller->operationQueue()->waitUntilAllOperationsAreFinished();
-            turnMainLoop();
-            if (leftOver() == 0) {
-                printf("settled prompts %d\n", g_prompts.load());
-                return 0;
-            }
-        }
-        usleep(10000);
+        if (leftOver() != 0)
+            return false;
+        controller->operationQueue()->waitUntilAllOperationsAreFinished();
+        turnMainLoop();
+        return leftOver() == 0;
+    });
+    if (failed) {
+        printf("an upload failed\n");
+        return 4;
     }
-    return 3;
+    if (!settled) {
+        printf("not settled: %zu reports left\n", leftOver());
+        return 3;
+    }
+    printf("settled prompts %d\n", g_prompts.load());
+    return 0;
 }
 
 // A launch of the whole telemetry client the way an application starts it: Plinth::with the
@@ -630,6 +677,15 @@ int plinthLaunch(const std::string &action)
     auto observer = tel::NotificationBus::defaultBus().addObserver(
         PLNSettingsAvailableNotification, nullptr,
         [&](const tel::TelemetryNotification &) { settingsArrived = true; });
+    // A download of the settings that failed is not tried again in this launch: the waits for
+    // the settings end at once. Log lines still go to standard error.
+    static std::atomic<bool> settingsFailed{false};
+    tel::SystemLog::setSink([](const std::string &line) {
+        if (line.rfind("[Plinth] failed to download settings", 0) == 0)
+            settingsFailed = true;
+        const std::string out = line + '\n';
+        (void)!write(STDERR_FILENO, out.data(), out.size());
+    });
     Plinth::with({&Faultline::metaClass()}, hooks);
     auto controller = Faultline::sharedInstance().crashReportingController();
     if (!controller)
@@ -638,9 +694,13 @@ int plinthLaunch(const std::string &action)
     const std::string events =
         TLYTallyController::eventDirectoryForRootDirectory(TLYTallyController::rootDirectory());
     if (action == "crash") {
-        for (int tries = 0; tries < 3000 && !settingsArrived; ++tries) {
-            turnMainLoop();
-            usleep(10000);
+        if (!waitPatiently([&] {
+                turnMainLoop();
+                return settingsArrived || settingsFailed;
+            })
+            || !settingsArrived) {
+            printf("no settings\n");
+            return 3;
         }
         turnMainLoop();
         Faultline::logEvent("diagram_exported", {{"format", "svg"}});
@@ -662,21 +722,24 @@ int plinthLaunch(const std::string &action)
                && TLYFileUtils::filesWithExtension("gz", events).empty()
                && TLYFileUtils::filesWithExtension("log", events).size() <= 1;
     };
-    for (int tries = 0; tries < 3000; ++tries) {
+    const bool done = waitPatiently([&] {
         turnMainLoop();
         Tally::waitUntilRecorded();
-        if (settled()) {
-            controller->operationQueue()->waitUntilAllOperationsAreFinished();
-            turnMainLoop();
-            Tally::waitUntilRecorded();
-            if (settled()) {
-                printf("settled\n");
-                return 0;
-            }
-        }
-        usleep(10000);
+        if (settingsFailed)
+            return true;
+        if (!settled())
+            return false;
+        controller->operationQueue()->waitUntilAllOperationsAreFinished();
+        turnMainLoop();
+        Tally::waitUntilRecorded();
+        return settled();
+    });
+    if (!done || settingsFailed) {
+        printf("not settled%s\n", settingsArrived ? "" : ": no settings");
+        return 3;
     }
-    return 3;
+    printf("settled\n");
+    return 0;
 }
 
 } // namespace

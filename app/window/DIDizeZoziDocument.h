@@ -297,7 +297,12 @@ public:
     static std::unique_ptr<VRObjectOwnerLayer> buildTree(const SVGKImage &image);
     // Puts the tree's objects, marked "GENERATED", into the drawing's active object layer in
     // place of the previous build's, as one undo step "Build Diagram"; the tree is left empty.
-    static void replaceBuild(VRDrawing &drawing, VRObjectOwnerLayer &tree);
+    // A page too small for the build grows in the same step to hold it, with the build's margin
+    // on the far sides. Answers the bounds of the built objects.
+    static QRectF replaceBuild(VRDrawing &drawing, VRObjectOwnerLayer &tree);
+    // Scrolls the built objects into view: all of them when they fit the window, else their
+    // top left.
+    void revealBuild(const QRectF &bounds);
     // Attaches each connector to the elements its "from" and "to" name and sends subgraph
     // boxes behind everything else.
     static void connectElements(VRObjectOwnerLayer &layer);

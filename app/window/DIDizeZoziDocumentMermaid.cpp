@@ -10,6 +10,7 @@
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/model/VRShapeGroup.h"
 #include "framework/undo/VRUndoManager.h"
+#include "framework/view/VRDrawingView.h"
 #include "library/mermaid/CommandsHelpWindowController.h"
 #include "framework/svg/SVGKImage.h"
 #include "platform/AtomicFile.h"
@@ -28,6 +29,9 @@
 #include <QTabBar>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
 
 Q_LOGGING_CATEGORY(lcMermaid, "quintora.mermaid")
 
@@ -299,8 +303,27 @@ void DIDizeZoziDocument::webView(const QntMermaidRenderer::Result &result)
         return fail(tr("Empty diagram"));
     if (!drawing()->activeLayerOfClass<VRObjectDrawingLayer>())
         return;
-    replaceBuild(*drawing(), *tree);
+    const QRectF bounds = replaceBuild(*drawing(), *tree);
     updateChangeCount(ChangeType::Done);
+    // After the view has taken the drawing's new size, which it does on the next turn of the
+    // event loop.
+    QPointer<DIDizeZoziDocument> self(this);
+    QTimer::singleShot(0, this, [self, bounds] {
+        if (self)
+            self->revealBuild(bounds);
+    });
+}
+
+void DIDizeZoziDocument::revealBuild(const QRectF &bounds)
+{
+    VRDrawingView *view = mainView();
+    if (!view || bounds.isEmpty())
+        return;
+    const QRectF visible = view->visibleDrawingRect();
+    // A build larger than the window shows from its top left, where a diagram starts.
+    view->scrollToRect(
+        QRectF(bounds.topLeft(), QSizeF(std::min(bounds.width(), visible.width()),
+                                        std::min(bounds.height(), visible.height()))));
 }
 
 std::unique_ptr<VRObjectOwnerLayer> DIDizeZoziDocument::buildTree(const SVGKImage &image)
@@ -318,11 +341,11 @@ std::unique_ptr<VRObjectOwnerLayer> DIDizeZoziDocument::buildTree(const SVGKImag
     return tree;
 }
 
-void DIDizeZoziDocument::replaceBuild(VRDrawing &drawing, VRObjectOwnerLayer &tree)
+QRectF DIDizeZoziDocument::replaceBuild(VRDrawing &drawing, VRObjectOwnerLayer &tree)
 {
     auto *layer = drawing.activeLayerOfClass<VRObjectDrawingLayer>();
     if (!layer)
-        return;
+        return {};
     const VRObjectList built = tree.objects();
     for (const VRObjectRef &object : built)
         tree.removeObject(object);
@@ -342,11 +365,23 @@ void DIDizeZoziDocument::replaceBuild(VRDrawing &drawing, VRObjectOwnerLayer &tr
     // In one batch: one undo record, and each connector takes its arrowheads from the drawing's
     // notation once, as it arrives in the drawing.
     layer->addObjectsFromArray(built);
+    QRectF bounds;
+    for (const VRObjectRef &object : built)
+        bounds = bounds.united(object->bounds());
+    // The page grows to hold the build, keeping the build's margin on the far sides; it never
+    // shrinks by itself (Undo gives the former size back).
+    const QSizeF size = drawing.drawingSize();
+    const QSizeF needed(bounds.right() + kBuildMargin + drawing.rightMargin(),
+                        bounds.bottom() + kBuildMargin + drawing.bottomMargin());
+    if (!bounds.isEmpty() && (needed.width() > size.width() || needed.height() > size.height()))
+        drawing.setDrawingSize(QSizeF(std::max(size.width(), std::ceil(needed.width())),
+                                      std::max(size.height(), std::ceil(needed.height()))));
     layer->commitSelectionUndoWithActionName(tr("Build Diagram"));
     if (undo) {
         undo->setActionName(tr("Build Diagram"));
         undo->endUndoGrouping();
     }
+    return bounds;
 }
 
 void DIDizeZoziDocument::connectElements(VRObjectOwnerLayer &layer)

@@ -101,9 +101,27 @@ constexpr int kMaxEdges = 500;
 // configurable data property of an ordinary extensible object whose prototype is Object.prototype
 // and which neither has nor inherits a property of that name is the same as assigning it; only
 // that case is taken the quick way, every other call goes to the engine's own function.
+// The page's engine also lacks URL.canParse, which Mermaid asks whether a link is a URL with;
+// it is given here, answering as the standard one does.
 const char kPageSetUpScript[] = R"JS(
 (function () {
   var define = Object.defineProperty;
+  if (typeof URL === 'function' && typeof URL.canParse !== 'function') {
+    define(URL, 'canParse', {
+      value: function canParse(url) {
+        if (arguments.length < 1) {
+          throw new TypeError("Failed to execute 'canParse' on 'URL': 1 argument required.");
+        }
+        try {
+          new URL(url, arguments.length > 1 ? arguments[1] : undefined);
+          return true;
+        } catch (e) {
+          return false;
+        }
+      },
+      writable: true, enumerable: false, configurable: true
+    });
+  }
   var plain = Object.prototype;
   var hasOwn = plain.hasOwnProperty;
   var prototypeOf = Object.getPrototypeOf;
@@ -218,10 +236,16 @@ const char kPageTagsScript[] = R"JS(
   };
   // Makes the picture plain XML that leads nowhere: links lose their targets (the picture is
   // read into a drawing, never followed), and the xlink prefix Mermaid may leave undeclared
-  // gets its declaration.
+  // gets its declaration. Attribute values lose the white space around them, as they would
+  // through Mermaid's own cleaning of the picture (the page asks Mermaid not to clean it).
   window.qntPlainEdits = function (svg, tags) {
     var edits = [];
     tags.forEach(function (tag) {
+      for (var name in tag.attributes) {
+        var value = tag.attributes[name].value;
+        var trimmed = value.trim();
+        if (trimmed !== value) { edits.push({ tag: tag, name: name, value: trimmed }); }
+      }
       if (tag.name === 'a') {
         ['href', 'xlink:href'].forEach(function (name) {
           if (tag.attributes[name]) { edits.push({ tag: tag, name: name, value: null }); }
@@ -253,10 +277,18 @@ const char kRenderScript[] = R"JS(
     if (input) { input.textContent = text; }
     // Every render starts again from these settings, whatever a text's own directives changed,
     // so they are given once per page and again only when the stylesheet changed.
+    // Security: Mermaid's 'strict' level differs from 'loose' in three things. It cleans the
+    // finished picture with DOMPurify (a third of a render), which matters only to a page that
+    // puts the picture into its own document; this one hands it over as text, which is read
+    // into a drawing and never run. It lets links through only when they look safe; here every
+    // link loses its target (qntPlainEdits) and the page follows none. It refuses 'click ...
+    // call' functions; Mermaid only binds them when asked to (bindFunctions), which this page
+    // never does. Labels are cleaned the same way at both levels, and a text cannot change the
+    // level (Mermaid keeps securityLevel out of a text's directives).
     if (window.qntThemeCSS !== themeCSS) {
       window.qntThemeCSS = undefined;
       mermaid.initialize({
-        startOnLoad: false, securityLevel: 'strict', theme: 'forest', htmlLabels: false,
+        startOnLoad: false, securityLevel: 'loose', theme: 'forest', htmlLabels: false,
         deterministicIds: true, suppressErrorRendering: true, themeCSS: themeCSS,
         maxTextSize: %4, maxEdges: %5,
         flowchart: { htmlLabels: false, useMaxWidth: false },
@@ -364,8 +396,18 @@ const char kRenderScript[] = R"JS(
         return finish();
       }, finish);
     };
+    // Mermaid draws into a box of its own, contained so that the page around it is not laid
+    // out again each time Mermaid measures a label.
+    var box = document.getElementById('qnt_render');
+    if (!box) {
+      box = document.createElement('div');
+      box.id = 'qnt_render';
+      box.style.cssText = 'contain: strict; position: absolute; left: 0; top: 0; width: 0; '
+        + 'height: 0; overflow: hidden';
+      document.body.appendChild(box);
+    }
     var started = performance.now();
-    mermaid.render(svgId, text).then(function (r) {
+    mermaid.render(svgId, text, box).then(function (r) {
       var rendered = performance.now();
       return annotate(r.svg, r.diagramType).then(function (svg) {
         clear();

@@ -12,8 +12,9 @@ class QntMermaidRequestGuard;
 
 // Renders Mermaid text in an off-screen web page that is never shown: an off-the-record
 // profile that stores nothing, no view, no network (only the host page's own folder can be
-// read), Mermaid in strict security with plain SVG labels. The page is made on the first
-// render and kept for the next ones; it loads again when the host page changed on disk.
+// read), Mermaid with plain SVG labels, and links and click functions that never run. The page
+// is made on the first render and kept for the next ones; it loads again when the host page
+// changed on disk.
 class QntWebMermaidRenderer : public QObject, public QntMermaidRenderer
 {
     Q_OBJECT
@@ -36,7 +37,8 @@ public:
     static void prepareApplication();
     static std::unique_ptr<QntMermaidRenderer> create();
     // The script every page runs once when it has loaded, before its first render: it makes
-    // Mermaid's many copies of its configuration quicker without changing what they do.
+    // Mermaid's many copies of its configuration quicker without changing what they do, and
+    // gives the page's engine the URL.canParse Mermaid asks.
     static QString pageSetUpScript();
 
     void render(const QString &hostPagePath, const QString &text, const QString &stylesheet,

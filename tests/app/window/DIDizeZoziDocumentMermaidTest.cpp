@@ -14,6 +14,7 @@
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/notations/QntNotation.h"
 #include "framework/undo/VRUndoManager.h"
+#include "framework/view/VRDrawingView.h"
 #include "library/mermaid/CommandsHelpWindowController.h"
 #include "app/TestDocumentController.h"
 #include "common/WaitUntil.h"
@@ -266,6 +267,56 @@ TEST_F(DocumentMermaid, BuildMakesAttachedShapesAndReplacesOnlyItsOwnObjects)
     EXPECT_EQ(DIDizeZoziDocument::findObjectWithName("Q", layer), nullptr);
     EXPECT_EQ(int(generated(*document).size()), int(first.size()));
     EXPECT_NE(layer.indexOfObject(handDrawn.get()), -1);
+}
+
+// A build reaching past the page's right and bottom edges grows the drawing to hold it, in the
+// build's own undo step, and the view brings the built objects in.
+TEST_F(DocumentMermaid, ABuildPastThePageGrowsTheDrawingAndComesIntoView)
+{
+    DIDizeZoziDocument *document = newMermaidDocument();
+    ASSERT_NE(document, nullptr);
+    VRDrawing &drawing = *document->drawing();
+    VRDrawingView *view = document->mainView();
+    ASSERT_NE(view, nullptr);
+    const auto builtBounds = [&] {
+        QRectF bounds;
+        for (const VRObjectRef &object : generated(*document))
+            bounds = bounds.united(object->bounds());
+        return bounds;
+    };
+    const auto holds = [&](const QRectF &bounds) {
+        return drawing.drawingSize().width() >= bounds.right() + drawing.rightMargin()
+               && drawing.drawingSize().height() >= bounds.bottom() + drawing.bottomMargin();
+    };
+
+    // A page too narrow and too low for the picture.
+    ASSERT_TRUE(drawing.setDrawingSize(QSizeF(400, 150)));
+    document->undoManager()->removeAllActions();
+    const QSizeF page = drawing.drawingSize();
+    ScriptedRenderer::results = {rendered("flow-LR.svg")};
+    build(*document, "graph LR\n A-->B");
+    const QRectF wide = builtBounds();
+    ASSERT_GT(wide.right(), page.width());
+    ASSERT_GT(wide.bottom(), page.height());
+    EXPECT_TRUE(holds(wide)) << drawing.drawingSize().width() << " " << wide.right();
+    EXPECT_EQ(document->undoManager()->undoActionName(), "Build Diagram");
+    // One undo takes the build and the page's growth back together.
+    document->undoManager()->undo();
+    EXPECT_TRUE(generated(*document).isEmpty());
+    EXPECT_EQ(drawing.drawingSize(), page);
+
+    // A build that fits leaves a larger page as it is, and comes into view from wherever the
+    // view was.
+    ASSERT_TRUE(drawing.setDrawingSize(QSizeF(6000, 6000)));
+    QCoreApplication::processEvents();
+    view->scrollPointToCentre(QPointF(5800, 5800));
+    ASSERT_FALSE(view->visibleDrawingRect().contains(QPointF(100, 100)));
+    ScriptedRenderer::results = {rendered("flow-TD.svg")};
+    build(*document, "graph TD\n A-->B");
+    const QRectF built = builtBounds();
+    EXPECT_EQ(drawing.drawingSize(), QSizeF(6000, 6000));
+    EXPECT_TRUE(waitUntil([&] { return view->visibleDrawingRect().contains(built.topLeft()); }))
+        << "visible " << view->visibleDrawingRect().x() << "," << view->visibleDrawingRect().y();
 }
 
 TEST_F(DocumentMermaid, FailuresShowTheirMessageAndLeaveTheDrawing)

@@ -13,6 +13,7 @@
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTcpSocket>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -161,6 +162,9 @@ TEST_F(WebMermaid, EveryBuildNamesItsOwnNodesAndEdgeEnds)
         // A non-breaking space in a label still gives a plain picture.
         {"graph LR\n  a[\"one#nbsp;two\"] --> b\n", {"a", "b"}, {"a>b"}},
         {"graph LR\n  a[\"x > y\"] --> b[\"p < q & r\"]\n", {"a", "b"}, {"a>b"}},
+        // A click link to a web address builds; the link itself is dropped.
+        {"graph LR\n  a --> b\n  click a href \"https://example.com/a\"\n", {"a", "b"}, {"a>b"}},
+        {"graph LR\n  a --> b\n  click b \"https://example.com/b\" \"Tip\"\n", {"a", "b"}, {"a>b"}},
     };
     for (const auto &build : builds) {
         SCOPED_TRACE(build.text.toStdString());
@@ -169,6 +173,7 @@ TEST_F(WebMermaid, EveryBuildNamesItsOwnNodesAndEdgeEnds)
         const auto [names, edges] = namesAndEnds(result);
         EXPECT_EQ(names, build.names);
         EXPECT_EQ(edges, build.edges);
+        EXPECT_FALSE(result.svg.contains("example.com"));
     }
 }
 
@@ -425,4 +430,94 @@ TEST(WebMermaidPageSetUp, MermaidDrawsTheSamePicturesWithIt)
     ASSERT_TRUE(without.startsWith("[\"<svg")) << without.left(300).toStdString();
     EXPECT_EQ(without.size(), with.size());
     EXPECT_TRUE(without == with);
+}
+
+// The page's engine lacks URL.canParse; the set-up gives it, answering as the standard one does.
+TEST(WebMermaidPageSetUp, GivesURLCanParse)
+{
+    ScriptPage page;
+    page.run(QntWebMermaidRenderer::pageSetUpScript());
+    EXPECT_EQ(page.answer(QStringLiteral(R"JS(
+        var threw = false;
+        try { URL.canParse(); } catch (e) { threw = e instanceof TypeError; }
+        return [URL.canParse('https://example.com/a?b#c'), URL.canParse('not a url'),
+                URL.canParse('/a', 'https://example.com'), URL.canParse('/a'),
+                URL.canParse('a', 'not a base'), URL.canParse('mailto:x@example.com'),
+                Object.keys(URL).indexOf('canParse') < 0, threw].join(',');
+    )JS")),
+              "true,false,true,false,false,true,true,true");
+}
+
+// The build copies Mermaid's pinned script with a few edits that change its speed only: it draws
+// the same pictures as the pinned script itself, for flowcharts with labels, subgraphs, links and
+// directives and for other kinds of diagram. Chance is made repeatable in both pages, as
+// Mermaid's hand-drawn outlines use it.
+TEST(WebMermaidPageSetUp, TheEditedScriptDrawsWhatThePinnedOneDraws)
+{
+    const QString bundle = QntPaths::bundleResourcesPath() + QStringLiteral("/Mermaid/");
+    QFile edited(bundle + QStringLiteral("mermaid.js"));
+    ASSERT_TRUE(edited.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(edited.readAll().contains("getSharedConfig"));
+    QTemporaryDir pinned;
+    ASSERT_TRUE(pinned.isValid());
+    for (const char *name : {"seq.html", "mermaid.forest.css"})
+        ASSERT_TRUE(
+            QFile::copy(bundle + QLatin1String(name), pinned.filePath(QLatin1String(name))));
+    ASSERT_TRUE(
+        QFile::copy(QStringLiteral(QNT_TEST_DATA_DIR "/../../resources/mermaid/mermaid.min.js"),
+                    pinned.filePath(QStringLiteral("mermaid.js"))));
+
+    QJsonArray texts;
+    for (const char *name :
+         {"flow-TD.mmd", "flow-LR.mmd", "labels.mmd", "sequence.mmd", "class.mmd", "state.mmd"})
+        texts.append(mermaidText(QString::fromLatin1(name)));
+    QString chain = QStringLiteral("graph TD\n");
+    for (int i = 1; i < 60; ++i)
+        chain += QStringLiteral("  n%1[Node %1] -->|to %2| n%2(Step %2)\n").arg((i - 1) / 2).arg(i);
+    texts.append(chain);
+    texts.append(
+        QStringLiteral("%%{init: {\"theme\": \"dark\", \"flowchart\": {\"nodeSpacing\": 200, "
+                       "\"wrappingWidth\": 60}}}%%\ngraph LR\n  a[A rather long label "
+                       "that wraps] --> b\n  subgraph S [Sub]\n    b --> c\n  end\n"));
+    texts.append(
+        QStringLiteral("%%{init: {\"htmlLabels\": true}}%%\ngraph TD\n  a[\"**bold** x\"] "
+                       "-- \"edge label\" --> b\n  click a href \"https://example.com\"\n"));
+    texts.append(QStringLiteral("erDiagram\n  A ||--o{ B : has\n"));
+    const QString drawAll =
+        QStringLiteral(R"JS(
+        var seed = 1;
+        Math.random = function () { seed = (seed * 16807) % 2147483647; return (seed - 1) / 2147483646; };
+        mermaid.initialize({ startOnLoad: false, securityLevel: 'loose', theme: 'forest',
+                             htmlLabels: false, deterministicIds: true,
+                             flowchart: { htmlLabels: false, useMaxWidth: false } });
+        var texts = %1;
+        var pictures = [];
+        for (var i = 0; i < texts.length; ++i) {
+          try {
+            pictures.push((await mermaid.render('qnt-same-' + i, texts[i])).svg);
+          } catch (e) {
+            pictures.push('error: ' + e);
+          }
+        }
+        return JSON.stringify(pictures);
+    )JS")
+            .arg(QString::fromUtf8(QJsonDocument(texts).toJson(QJsonDocument::Compact)));
+    QString fromPinned;
+    {
+        ScriptPage page(QUrl::fromLocalFile(pinned.filePath(QStringLiteral("seq.html"))));
+        page.run(QntWebMermaidRenderer::pageSetUpScript());
+        fromPinned = page.answer(drawAll);
+    }
+    ScriptPage page(QUrl::fromLocalFile(bundle + QStringLiteral("seq.html")));
+    page.run(QntWebMermaidRenderer::pageSetUpScript());
+    const QString fromEdited = page.answer(drawAll);
+    const QJsonArray a = QJsonDocument::fromJson(fromPinned.toUtf8()).array();
+    const QJsonArray b = QJsonDocument::fromJson(fromEdited.toUtf8()).array();
+    ASSERT_EQ(a.size(), texts.size()) << fromPinned.left(300).toStdString();
+    ASSERT_EQ(b.size(), texts.size()) << fromEdited.left(300).toStdString();
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        SCOPED_TRACE(texts[i].toString().left(80).toStdString());
+        EXPECT_TRUE(a[i].toString().startsWith("<svg")) << a[i].toString().left(200).toStdString();
+        EXPECT_TRUE(a[i].toString() == b[i].toString());
+    }
 }

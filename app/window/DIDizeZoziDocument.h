@@ -300,8 +300,8 @@ public:
     // A page too small for the build grows in the same step to hold it, with the build's margin
     // on the far sides. Answers the bounds of the built objects.
     static QRectF replaceBuild(VRDrawing &drawing, VRObjectOwnerLayer &tree);
-    // Scrolls the built objects into view: all of them when they fit the window, else their
-    // top left.
+    // Scrolls the built objects, within the bounds, into view unless some of them show already:
+    // all of them when they fit the window, else their top left.
     void revealBuild(const QRectF &bounds);
     // Attaches each connector to the elements its "from" and "to" name and sends subgraph
     // boxes behind everything else.

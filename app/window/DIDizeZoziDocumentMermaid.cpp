@@ -317,9 +317,16 @@ void DIDizeZoziDocument::webView(const QntMermaidRenderer::Result &result)
 void DIDizeZoziDocument::revealBuild(const QRectF &bounds)
 {
     VRDrawingView *view = mainView();
-    if (!view || bounds.isEmpty())
+    auto *layer = drawing() ? drawing()->activeLayerOfClass<VRObjectDrawingLayer>() : nullptr;
+    if (!view || !layer || bounds.isEmpty())
         return;
     const QRectF visible = view->visibleDrawingRect();
+    // A view that shows some of the build already stays where it is: building again after an
+    // edit keeps the user's place.
+    for (const VRObjectRef &object : layer->objects()) {
+        if (object->hasMetadataForKey(kGenerated) && object->bounds().intersects(visible))
+            return;
+    }
     // A build larger than the window shows from its top left, where a diagram starts.
     view->scrollToRect(
         QRectF(bounds.topLeft(), QSizeF(std::min(bounds.width(), visible.width()),

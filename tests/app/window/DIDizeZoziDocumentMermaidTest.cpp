@@ -317,6 +317,15 @@ TEST_F(DocumentMermaid, ABuildPastThePageGrowsTheDrawingAndComesIntoView)
     EXPECT_EQ(drawing.drawingSize(), QSizeF(6000, 6000));
     EXPECT_TRUE(waitUntil([&] { return view->visibleDrawingRect().contains(built.topLeft()); }))
         << "visible " << view->visibleDrawingRect().x() << "," << view->visibleDrawingRect().y();
+    // Building again while some of the build shows keeps the view where the user put it.
+    view->scrollPointToCentre(view->visibleDrawingRect().center() + QPointF(40, 30));
+    const QRectF place = view->visibleDrawingRect();
+    ASSERT_TRUE(place.intersects(built));
+    ScriptedRenderer::results = {rendered("flow-TD.svg")};
+    build(*document, "graph TD\n A-->B");
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view->visibleDrawingRect(), place);
 }
 
 TEST_F(DocumentMermaid, FailuresShowTheirMessageAndLeaveTheDrawing)

@@ -155,7 +155,7 @@ void DXDragEffectManager::animateAlpha(double to, double seconds)
         animationDidStop(true);
         return;
     }
-    auto *animation = new QPropertyAnimation(this);
+    auto *animation = new QVariantAnimation(this);
     animation->setStartValue(m_alpha);
     animation->setEndValue(to);
     animation->setDuration(int(seconds * 1000 * g_animationScale));

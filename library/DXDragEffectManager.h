@@ -9,6 +9,7 @@
 
 class QLabel;
 class QPropertyAnimation;
+class QVariantAnimation;
 class QWidget;
 
 // The floating window that follows the pointer during a shape drag: the inside picture while
@@ -51,7 +52,7 @@ private:
     QPointer<QWidget> m_window;
     QLabel *_imageViewA = nullptr;
     QLabel *_imageViewB = nullptr;
-    QPointer<QPropertyAnimation> m_alphaAnimation;
+    QPointer<QVariantAnimation> m_alphaAnimation;
     QPointer<QPropertyAnimation> m_moveAnimation;
     QRect _sourceRect;
     QPoint _startPoint;

@@ -1,6 +1,7 @@
 #include "PaletteTestSupport.h"
 
 #include "common/GoldenPicture.h"
+#include "common/WaitUntil.h"
 
 #include "library/DXDragEffectManager.h"
 #include "library/DraggableImageCell.h"
@@ -234,6 +235,34 @@ TEST(DXDragEffectManager, SwapsPicturesAtThePaletteEdgeAndSlidesBackWhenRefused)
     EXPECT_FALSE(feedback.window()->isVisible());
     EXPECT_FALSE(feedback.slideBack());
     DXDragEffectManager::setAnimationScale(1);
+}
+
+namespace {
+QStringList g_dragFeedbackMessages;
+void keepDragFeedbackMessage(QtMsgType, const QMessageLogContext &, const QString &message)
+{
+    g_dragFeedbackMessages << message;
+}
+} // namespace
+
+TEST(DXDragEffectManager, FadesInAndOutWithoutQtWarnings)
+{
+    DXDragEffectManager::setAnimationScale(0.1);
+    g_dragFeedbackMessages.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(keepDragFeedbackMessage);
+    DXDragEffectManager &feedback = DXDragEffectManager::sharedDragEffectManager();
+    QImage picture(60, 40, QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::blue);
+    feedback.startDragShowFromSourceScreenRect(QRect(0, 0, 200, 600), QPoint(50, 50), QSize(0, 0),
+                                               picture, picture, false);
+    EXPECT_TRUE(qnt::test::waitUntil([&] { return feedback.alphaValue() == 1.0; }));
+    feedback.endDragShowWithResult(Qt::CopyAction);
+    EXPECT_TRUE(qnt::test::waitUntil([&] { return !feedback.window()->isVisible(); }));
+    qInstallMessageHandler(previous);
+    DXDragEffectManager::setAnimationScale(1);
+    EXPECT_EQ(feedback.alphaValue(), 0.0);
+    EXPECT_TRUE(g_dragFeedbackMessages.filter(QStringLiteral("animation")).isEmpty())
+        << g_dragFeedbackMessages.join(QLatin1Char('\n')).toStdString();
 }
 
 TEST(QntOutlineView, PressAndMoveOnAShapeRowDragsItAndAGroupRowToggles)

@@ -170,6 +170,18 @@ void QntStartUpController::buildWindow()
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setMenuRole(QAction::QuitRole);
 
+    // Preferences are reachable before any drawing is open, as at the foot of a drawing's Edit
+    // menu.
+    QMenu *editMenu = window->menuBar()->addMenu(tr("&Edit"));
+    editMenu->setObjectName(QStringLiteral("editMenu"));
+    QAction *preferences = editMenu->addAction(tr("Preferences…"), this, [] {
+        if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
+            delegate->openPreferences();
+    });
+    preferences->setObjectName(QStringLiteral("preferencesAction"));
+    preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    preferences->setMenuRole(QAction::PreferencesRole);
+
     auto *central = new QWidget(window);
     auto *layout = new QVBoxLayout(central);
     layout->setContentsMargins(16, 14, 16, 14);

@@ -2,6 +2,7 @@
 
 #include "app/window/DIDizeZoziDocument.h"
 #include "app/panels/QXNews.h"
+#include "app/panels/QntPreferenceController.h"
 #include "app/launch/QntApplicationMain.h"
 #include "app/launch/QntDocumentController.h"
 #include "app/launch/QntStartUpController.h"
@@ -12,6 +13,7 @@
 #include "inspectors/QntElementModeInspector.h"
 #include "library/QntImagesBankController.h"
 #include "framework/notations/QntNotation.h"
+#include "platform/WindowFrameAutosave.h"
 #include "platform/ColorPanel.h"
 #include "platform/QntPaths.h"
 #include "platform/TerminationSignals.h"
@@ -263,6 +265,26 @@ TEST(AppDelegateLaunch, StartUpWindowOffersQuit)
         QntDocumentController::startUpController()->window()->findChild<QAction *>("quitAction");
     ASSERT_NE(quit, nullptr);
     EXPECT_EQ(quit->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    hideStartUpWindow();
+}
+
+TEST(AppDelegateLaunch, StartUpWindowOffersPreferences)
+{
+    documentController();
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    const qnt::test::ScopeExit forget([&defaults] {
+        defaults.removeObjectForKey(WindowFrameAutosave::defaultsKey("PreferencesWindow"));
+    });
+    VOReruRerAppDelegate delegate;
+    QntDocumentController::showStartUpPanel();
+    auto *preferences = QntDocumentController::startUpController()->window()->findChild<QAction *>(
+        "preferencesAction");
+    ASSERT_NE(preferences, nullptr);
+    EXPECT_EQ(preferences->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    preferences->trigger();
+    ASSERT_NE(delegate.prefsController(), nullptr);
+    EXPECT_TRUE(delegate.prefsController()->window()->isVisible());
+    delegate.prefsController()->window()->hide();
     hideStartUpWindow();
 }
 

@@ -1452,10 +1452,19 @@ void QntConnector::drawContent(QPainter &painter) const
 QRectF QntConnector::computeBounds() const
 {
     QRectF r = VRDrawablePath::computeBounds();
-    if (r.isEmpty())
+    // Without a style the route is drawn with a pen a point wide, whose square ends reach up to
+    // that far past the route whatever its angle.
+    if (r.isEmpty() || !style())
         r = r.adjusted(-1, -1, 1, 1);
-    if (m_skin && m_thickBody)
-        r = r.adjusted(-m_bodyThickness, -m_bodyThickness, m_bodyThickness, m_bodyThickness);
+    if (m_skin && m_thickBody) {
+        // A mitred bend of the band reaches its thickness past the route (the body's own head
+        // half its width), and the band's outline, mitred too, its pen's width past that.
+        const VRObjectList members = m_skin->groupObjects();
+        const VRStyleRef look = members.isEmpty() ? m_bodyStyle : members.first()->style();
+        const double outline = look && look->hasStroke() ? look->strokeWidth() : 1.0;
+        const double reach = std::max(m_bodyThickness, m_bodyHeadWidth / 2) + outline;
+        r = r.adjusted(-reach, -reach, reach, reach);
+    }
     for (auto *arrow : {m_start->arrow(), m_end->arrow()}) {
         if (arrow)
             r = r.united(arrow->bounds());

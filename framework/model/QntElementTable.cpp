@@ -570,6 +570,18 @@ void QntElementTable::drawContent(QPainter &painter) const
     }
 }
 
+QRectF QntElementTable::computeBounds() const
+{
+    // The grid lines and the frame are drawn centred on the cells' edges and the outline: half a
+    // line lies outside the outline (the pen's bevelled corners reach no further).
+    QRectF r = QntElement::computeBounds();
+    if ((m_look.showGrid || m_look.showFrame) && m_look.gridWidth > 0) {
+        const double half = m_look.gridWidth / 2;
+        r = r.united(logicalBounds().adjusted(-half, -half, half, half));
+    }
+    return r;
+}
+
 VRObjectRef QntElementTable::copy() const
 {
     auto object = QntElement::copy();

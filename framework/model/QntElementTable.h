@@ -73,6 +73,7 @@ public:
 
 protected:
     void drawContent(QPainter &painter) const override;
+    QRectF computeBounds() const override;
 
 private:
     struct Structure {

@@ -2,6 +2,9 @@
 #include "common/GoldenPicture.h"
 
 #include "framework/base/VRConstants.h"
+#include "framework/model/QntElementTable.h"
+#include "framework/model/QntText.h"
+#include "framework/model/VRTextShape.h"
 #include "framework/model/VRDrawableShape.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/document/VRDrawingDocument.h"
@@ -16,6 +19,7 @@
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
+#include <QPainter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -38,6 +42,28 @@ QImage decode(const QByteArray &data)
     buffer.setData(data);
     QImageReader reader(&buffer);
     return reader.read();
+}
+
+// The drawing area, in points, that the picture's visible pixels cover (null when none is).
+QRectF paintedArea(const QImage &image, double scale, QPointF origin = {})
+{
+    int left = image.width(), top = image.height(), right = -1, bottom = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            // Faint antialiasing past the edge does not count.
+            if (qAlpha(line[x]) < 24)
+                continue;
+            left = std::min(left, x);
+            right = std::max(right, x);
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+        }
+    }
+    if (right < 0)
+        return {};
+    return QRectF(left / scale, top / scale, (right + 1 - left) / scale, (bottom + 1 - top) / scale)
+        .translated(origin);
 }
 
 class Export : public ::testing::Test
@@ -198,5 +224,86 @@ TEST_F(Export, InterlacedPngHoldsTheSamePicture)
                   b.convertToFormat(QImage::Format_ARGB32));
         EXPECT_EQ(qRound(a.dotsPerMeterX() * 0.0254), 144);
         EXPECT_EQ(a.hasAlphaChannel(), b.hasAlphaChannel());
+    }
+}
+
+// Whatever an object paints lies within its bounds, strokes whole: the bounds are what a crop to
+// the objects, a repaint and hit testing go by. Strokes are made thick, so half of one left
+// out shows.
+TEST_F(Export, EveryObjectPaintsWithinItsBounds)
+{
+    auto *layer = m_drawing->activeLayerOfClass<VRObjectDrawingLayer>();
+    ASSERT_NE(layer, nullptr);
+    const double scale = 4;
+    int tables = 0;
+    for (const VRObjectRef &object : layer->objects()) {
+        // A text's lines may run past its box: that is its layout, not a stroke.
+        if (object->isKindOf<QntText>() || object->isKindOf<VRTextShape>())
+            continue;
+        if (auto *table = dynamic_cast<QntElementTable *>(object.get())) {
+            table->setGridLineWidth(9);
+            ++tables;
+        }
+        const QRectF bounds = object->bounds();
+        // The object drawn alone, with a margin around its bounds, so nothing it paints
+        // outside them is cut off.
+        const QRectF area = bounds.adjusted(-40, -40, 40, 40);
+        QImage image((area.size() * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(scale, scale);
+        painter.translate(-area.topLeft());
+        object->render(painter);
+        painter.end();
+        const QRectF painted = paintedArea(image, scale, area.topLeft());
+        const QRectF allowed = bounds.adjusted(-0.5, -0.5, 0.5, 0.5);
+        EXPECT_TRUE(painted.isNull() || allowed.contains(painted))
+            << object->className().toStdString() << " paints (" << painted.left() << ", "
+            << painted.top() << ", " << painted.right() << ", " << painted.bottom()
+            << ") beyond its bounds (" << bounds.left() << ", " << bounds.top() << ", "
+            << bounds.right() << ", " << bounds.bottom() << ")";
+    }
+    EXPECT_EQ(tables, 1);
+}
+
+// A drawing cropped to its objects holds a table's outer grid line whole: the picture's edge
+// rows and columns are the line, as wide as it is.
+TEST(ExportSizes, CroppingHoldsATablesWholeGridLine)
+{
+    struct Case {
+        double gridWidth;
+        bool frame;
+    };
+    for (const Case c : {Case{1, true}, Case{6, true}, Case{6, false}}) {
+        SCOPED_TRACE(testing::Message() << "grid " << c.gridWidth << " frame " << c.frame);
+        VRDrawing drawing;
+        drawing.setDrawingSize(QSizeF(400, 300));
+        drawing.gridLayer()->setVisible(false);
+        auto table = QntElementTable::tableWithRows(2, 3, QSizeF(50, 24));
+        table->setLocation(QPointF(200, 150));
+        table->setGridColor(Qt::black);
+        table->setGridLineWidth(c.gridWidth);
+        table->setShowTableFrame(c.frame);
+        drawing.activeLayerOfClass<VRObjectDrawingLayer>()->addObject(table);
+        const double half = c.gridWidth / 2;
+        const QRectF outline = table->logicalBounds();
+        const QRectF source = drawing.printableObjectsBounds();
+        EXPECT_TRUE(source.contains(outline.adjusted(-half, -half, half, half)));
+        EXPECT_EQ(drawing.sourceImageSizeWithCropping(true), source.size());
+        const QImage image =
+            decode(drawing.PNGDataWithProperties({{kQntCropExportedFile, true},
+                                                  {kVRExportPropertiesResolution, 288},
+                                                  {kQntPNGAlpha, true}}));
+        ASSERT_FALSE(image.isNull());
+        const QRectF painted =
+            paintedArea(image.convertToFormat(QImage::Format_ARGB32), 4, source.topLeft());
+        ASSERT_FALSE(painted.isNull());
+        // Every side of the line is in the picture: it reaches half the line's width past the
+        // outline, and no further than the picture's own edge.
+        EXPECT_NEAR(painted.left(), outline.left() - half, 0.5);
+        EXPECT_NEAR(painted.top(), outline.top() - half, 0.5);
+        EXPECT_NEAR(painted.right(), outline.right() + half, 0.5);
+        EXPECT_NEAR(painted.bottom(), outline.bottom() + half, 0.5);
     }
 }

@@ -727,8 +727,10 @@ void AXAttachedWindow::mouseMoveEvent(QMouseEvent *event)
 
 bool AXAttachedWindow::event(QEvent *event)
 {
-    if (event->type() == QEvent::WindowDeactivate && releaseOnResign)
+    if (event->type() == QEvent::WindowDeactivate && releaseOnResign && !released) {
+        m_closedOnLosingFocus = true;
         closePopover();
+    }
     if (event->type() == QEvent::LayoutRequest && _view && !_resizing)
         redisplayLater();
     return QWidget::event(event);

@@ -85,6 +85,8 @@ public:
     // Closes the window once: hides it, posts QXPopoverDidClose and deletes it later.
     void closePopover();
     bool isReleased() const { return released; }
+    // Whether the window closed because another window took the focus from it.
+    bool closedOnLosingFocus() const { return m_closedOnLosingFocus; }
 
     bool isArrowlessMode() const { return _isArrowlessMode; }
     void setIsArrowlessMode(bool arrowless) { _isArrowlessMode = arrowless; }
@@ -187,6 +189,7 @@ private:
     QRectF hostBounds;
     bool releaseOnResign = false;
     bool released = false;
+    bool m_closedOnLosingFocus = false;
     bool _isArrowlessMode = false;
     bool _isSimpleReposition = false;
     bool m_translucent = true;

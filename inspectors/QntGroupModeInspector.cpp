@@ -62,6 +62,8 @@ QntGroupModeInspector::QntGroupModeInspector(QObject *parent)
     NotificationCenter &center = NotificationCenter::defaultCenter();
     m_observers.push_back(center.addObserver(
         QStringLiteral("QXPopoverDidClose"), nullptr, [this](const Notification &n) {
+            if (m_waiting && n.object == m_waiting.data())
+                m_waitingLostFocus = m_waiting->closedOnLosingFocus();
             if (!_attachedWindow || n.object != _attachedWindow.data())
                 return;
             _lastAttachedPoint = _attachedWindow->point();

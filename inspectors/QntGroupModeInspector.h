@@ -489,6 +489,8 @@ private:
     ConnectorSetControls m_sets[2];
     QPointer<AXAttachedWindow> m_waiting;
     bool m_waitingForColorPanel = false;
+    // The popover waited for closed because the focus went to another window.
+    bool m_waitingLostFocus = false;
     QMetaObject::Connection m_focusReclaim;
     QPointer<QWidget> m_schemeRow;
     QPointer<QWidget> m_tablePane;

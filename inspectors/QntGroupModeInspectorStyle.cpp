@@ -26,8 +26,11 @@
 #include "framework/styles/VRStyle.h"
 #include "framework/undo/VRUndoManager.h"
 #include "framework/undo/VRUndoStep.h"
+#include "platform/ColorPanel.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QEvent>
 #include <QFormLayout>
@@ -745,6 +748,7 @@ void QntGroupModeInspector::waitForPopover(AXAttachedWindow *popover)
     if (m_waiting == popover)
         return;
     m_waiting = popover;
+    m_waitingLostFocus = false;
     if (!popover) {
         if (_attachedWindow)
             _attachedWindow->setCloseOnResignKeyWindow(true);
@@ -755,9 +759,21 @@ void QntGroupModeInspector::waitForPopover(AXAttachedWindow *popover)
         if (!_attachedWindow || m_waitingForColorPanel)
             return;
         _attachedWindow->setCloseOnResignKeyWindow(true);
+        if (!_attachedWindow->isVisible())
+            return;
+        // A click in a document window or in another program closed the popover: the panel
+        // goes with it, as it goes on losing the focus itself. Taking the focus back would
+        // leave it open until a second click.
+        QWidget *active = QApplication::activeWindow();
+        const auto *attached = dynamic_cast<AXAttachedWindow *>(active);
+        const bool toAttachedWindow = attached && attached->isVisible() && !attached->isReleased();
+        if (m_waitingLostFocus && !toAttachedWindow
+            && active != ColorPanel::sharedColorPanel().dialog()) {
+            _attachedWindow->closePopover();
+            return;
+        }
         // The panel takes the focus back, so that a click elsewhere closes it again.
-        if (_attachedWindow->isVisible())
-            _attachedWindow->activateWindow();
+        _attachedWindow->activateWindow();
     });
 }
 

@@ -30,10 +30,12 @@
 #include "platform/NotificationCenter.h"
 
 #include <QCheckBox>
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QToolButton>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -911,6 +913,52 @@ TEST(QntGroupModeInspectorTest, AColourListSwatchEditsThatEntryOfThatElementOnly
     EXPECT_EQ(other->colors(), colours);
     EXPECT_EQ(drawn->colors().at(2), colours.at(2));
     delete grid;
+}
+
+// A colour popover shown from the panel goes away when another window takes the focus (a click
+// in the document) and the panel goes with it, at the same click; one that closes by itself
+// (Escape) leaves the panel open, closing on losing the focus again.
+TEST(QntGroupModeInspectorTest, AClickElsewhereClosesTheColourPopoverAndThePanelAtOnce)
+{
+    for (const bool focusLeft : {true, false}) {
+        SCOPED_TRACE(focusLeft ? "focus went to another window" : "popover closed by itself");
+        Harness h;
+        h.placeMixedSelection();
+        h.inspector->createGroupModeInspectorAtPoint({400, 300});
+        h.inspector->showGroupModeInspector();
+        const QPointer<AXAttachedWindow> panel = h.inspector->attachedWindow();
+        ASSERT_NE(panel, nullptr);
+        ASSERT_TRUE(panel->isVisible());
+        auto *button =
+            h.inspector->mainView()->findChild<QWidget *>(QStringLiteral("connTextColorButton"));
+        ASSERT_NE(button, nullptr);
+        h.inspector->connectorShowColorMatrixAction(button);
+        AXAttachedWindow *popover = h.inspector->waitingForClosingAttachedWindow();
+        ASSERT_NE(popover, nullptr);
+        QWidget document;
+        if (focusLeft) {
+            // The click went to the document's window.
+            document.show();
+            document.activateWindow();
+            QCoreApplication::processEvents();
+            QEvent deactivate(QEvent::WindowDeactivate);
+            QCoreApplication::sendEvent(popover, &deactivate);
+        } else {
+            popover->closePopover();
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(h.inspector->waitingForClosingAttachedWindow(), nullptr);
+        if (focusLeft) {
+            EXPECT_EQ(h.inspector->attachedWindow(), nullptr);
+            EXPECT_TRUE(!panel || panel->isReleased());
+        } else {
+            ASSERT_NE(panel, nullptr);
+            EXPECT_FALSE(panel->isReleased());
+            EXPECT_TRUE(panel->closesOnResignKeyWindow());
+            h.inspector->closeAttachedWindows();
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 }
 
 TEST(QntGroupModeInspectorTest, AnOpenTableColourPopoverKeepsThePanelOpenUntilItCloses)

@@ -598,6 +598,20 @@ struct Field {
     }
 };
 
+// Puts a drawing object (the window's b) and the text "there" on the clipboard together, as
+// after a copy elsewhere.
+void copyObjectAndText(CommandWindow &w)
+{
+    w.select({w.b});
+    w.document.copy();
+    auto *both = new QMimeData;
+    const QMimeData *copied = QGuiApplication::clipboard()->mimeData();
+    for (const QString &format : copied->formats())
+        both->setData(format, copied->data(format));
+    both->setText(QStringLiteral("there"));
+    QGuiApplication::clipboard()->setMimeData(both);
+}
+
 } // namespace
 
 TEST(DIDizeZoziDocument, EditMenuActsOnTheFocusedTextFieldAndLeavesTheDrawingAlone)
@@ -629,15 +643,7 @@ TEST(DIDizeZoziDocument, EditMenuActsOnTheFocusedTextFieldAndLeavesTheDrawingAlo
         field.widget->show();
         for (const Row &row : rows) {
             SCOPED_TRACE(std::string(field.widget->metaObject()->className()) + " " + row.action);
-            // The clipboard holds drawing objects and text alike, as after a copy elsewhere.
-            w.select({w.b});
-            w.document.copy();
-            auto *both = new QMimeData;
-            const QMimeData *copied = QGuiApplication::clipboard()->mimeData();
-            for (const QString &format : copied->formats())
-                both->setData(format, copied->data(format));
-            both->setText(QStringLiteral("there"));
-            QGuiApplication::clipboard()->setMimeData(both);
+            copyObjectAndText(w);
             field.reset();
             field.widget->setFocus();
             CommandWindow::settle();
@@ -728,15 +734,7 @@ TEST(DIDizeZoziDocument, ShortcutsAfterTheEditMenuClosesGoWhereTheFocusIs)
     const Case cases[] = {{"menu opened and closed", true}, {"window switched", false}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        // The clipboard holds a drawing object and text, as after a copy elsewhere.
-        w.select({w.b});
-        w.document.copy();
-        auto *both = new QMimeData;
-        const QMimeData *copied = QGuiApplication::clipboard()->mimeData();
-        for (const QString &format : copied->formats())
-            both->setData(format, copied->data(format));
-        both->setText(QStringLiteral("there"));
-        QGuiApplication::clipboard()->setMimeData(both);
+        copyObjectAndText(w);
         const qsizetype objects = w.layer->countOfObjects();
 
         // Typing in the other window, then the document window comes to the front.

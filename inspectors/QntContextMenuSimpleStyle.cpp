@@ -254,6 +254,8 @@ void QntContextMenu::buildSimpleStyleView()
     grid->addWidget(c.fillTypesCombobox, row++, 1, 1, 3);
 
     c.fillColorWell = well(QStringLiteral("fillColorWell"));
+    // A flat fill's opacity is the opacity slider's (see showFillControlsForKind).
+    c.fillColorWell->setShowsAlpha(false);
     c.gradientMiddleColorWell = well(QStringLiteral("gradientMiddleColorWell"));
     c.gradientEndColorWell = well(QStringLiteral("gradientEndColorWell"));
     c.gradientEndColorWell->setColor(Qt::white);
@@ -679,6 +681,9 @@ void QntContextMenu::showFillControlsForKind(int kind, bool elementArrow)
     c.gradientColorStopPositionTextboxLabel->setVisible(stop);
     c.gradientColorStopPositionLabel->setVisible(stop);
     const bool flat = kind == kFlatFill;
+    // The colour panel offers opacity for the first colour of a gradient only: a flat fill
+    // takes its opacity from the slider, which would overrule the panel's.
+    c.fillColorWell->setShowsAlpha(!flat);
     c.backgroundTransparencySlider->setVisible(flat);
     c.backgroundTransparencyTextbox->setVisible(flat);
     c.backgroundTransparencyTextboxLabel->setVisible(flat);

@@ -147,6 +147,8 @@ QWidget *QntGroupModeInspector::buildElementStyleSection(QWidget *parent)
     grid->addWidget(label(tr("Fill")), row, 0);
     grid->addWidget(c.fillTypesCombobox, row++, 1, 1, 3);
     c.fillColorWell = QntColorWell::create(section, QStringLiteral("simpleStyleFillColorWell"));
+    // A flat fill's opacity is the opacity slider's (see showFillControlsForKind).
+    c.fillColorWell->setShowsAlpha(false);
     c.gradientMiddleColorWell =
         QntColorWell::create(section, QStringLiteral("simpleStyleGradientMiddleColorWell"));
     c.gradientEndColorWell =
@@ -241,6 +243,9 @@ void QntGroupModeInspector::showFillControlsForKind(int kind)
     c.gradientAngleLabel->setVisible(linear);
     c.gradientColorStopPositionSlider->setVisible(middle);
     c.gradientColorStopPositionLabel->setVisible(middle);
+    // The colour panel offers opacity for the first colour of a gradient only: a flat fill
+    // takes its opacity from the slider, which would overrule the panel's.
+    c.fillColorWell->setShowsAlpha(gradient);
     c.backgroundTransparencySlider->setVisible(!gradient);
     c.backgroundTransparencyLabel->setVisible(!gradient);
 }

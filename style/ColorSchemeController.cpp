@@ -668,6 +668,8 @@ void ColorSchemeController::editColourOfNode(ColorSchemeTreeNode *node)
     setNote(QString());
     m_editedNode = node;
     ColorPanel &panel = ColorPanel::sharedColorPanel();
+    // A row's colour is kept as hexadecimal RGB; its opacity is the section's own control.
+    panel.setShowsAlpha(false);
     panel.setColor(SVGColourConverter::colorWithHexRGB(node->hexColor()));
     panel.setTarget(this, [this](const QColor &colour) { colorWellAction(colour); });
     panel.orderFrontBeside(this);

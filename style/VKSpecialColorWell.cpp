@@ -45,6 +45,13 @@ void VKSpecialColorWell::setColor(const QColor &colour)
     update();
 }
 
+void VKSpecialColorWell::setShowsAlpha(bool shows)
+{
+    m_showsAlpha = shows;
+    if (isActive())
+        ColorPanel::sharedColorPanel().setShowsAlpha(shows);
+}
+
 bool VKSpecialColorWell::isActive() const
 {
     return g_currentWell == this && ColorPanel::sharedColorPanel().target() == this;
@@ -65,7 +72,7 @@ void VKSpecialColorWell::activate(bool exclusive)
     if (exclusive && previous && previous != this)
         previous->deactivate();
     ColorPanel &panel = ColorPanel::sharedColorPanel();
-    panel.setShowsAlpha(true);
+    panel.setShowsAlpha(m_showsAlpha);
     panel.setColor(m_color);
     panel.setTarget(this, [this](const QColor &colour) {
         m_color = colour;

@@ -11,9 +11,10 @@ extern const QString kVRColorWellWillDeactivate;
 extern const QString kVRColorWellDidDeactivate;
 
 // A colour well that announces its activation. Clicking it makes it the active well: the
-// application's colour panel (with opacity) opens on its colour and each colour picked there
-// becomes the well's colour and is sent with colorChanged. Whoever else edits colours in the
-// panel (the gradient stop editor) gives it up when a well announces that it activates.
+// application's colour panel opens on its colour, offering opacity as the well asks, and each
+// colour picked there becomes the well's colour and is sent with colorChanged. Whoever else edits
+// colours in the panel (the gradient stop editor) gives it up when a well announces that it
+// activates.
 class VKSpecialColorWell : public QAbstractButton
 {
     Q_OBJECT
@@ -24,6 +25,11 @@ public:
     QColor color() const { return m_color; }
     // Shows the colour without sending it.
     void setColor(const QColor &colour);
+
+    // Whether the colour panel offers opacity while it serves this well: it does unless a
+    // control beside the well sets the opacity of the well's colour (or its colour has none).
+    bool showsAlpha() const { return m_showsAlpha; }
+    void setShowsAlpha(bool shows);
 
     // Whether the colour panel currently sends its colours to this well.
     bool isActive() const;
@@ -45,4 +51,5 @@ protected:
 
 private:
     QColor m_color = Qt::white;
+    bool m_showsAlpha = true;
 };

@@ -33,7 +33,6 @@ WXGradientControl::WXGradientControl(QWidget *parent)
     setCanBecomeActiveWell(false);
     setMinimumSize(120, 24);
     mInfoWin->setFormat(QStringLiteral("0.0%"));
-    ColorPanel::sharedColorPanel().setShowsAlpha(true);
     VKGradientWell::setGradient(VRGradient::defaultGradient());
     mUnsortedStops = gradient()->colorStops();
     observeGradient();
@@ -213,6 +212,8 @@ void WXGradientControl::setSelectedStop(const VRColorStopRef &stop)
     ColorPanel &panel = ColorPanel::sharedColorPanel();
     if (stop) {
         VKSpecialColorWell::deactivateCurrentWell();
+        // A stop's opacity is edited in the panel: nothing else in the bar sets it.
+        panel.setShowsAlpha(true);
         panel.setColor(stop->color());
         panel.setTarget(this, [this](const QColor &colour) { changeColor(colour, true); });
     } else if (panel.target() == this) {

@@ -6,9 +6,11 @@
 #include "inspectors/QntColorWell.h"
 #include "inspectors/QntDoubleSlider.h"
 #include "platform/ColorPanel.h"
+#include "style/WXGradientControl.h"
 
 #include "framework/model/QntElementTable.h"
 #include "framework/styles/VRFill.h"
+#include "framework/styles/VRColorStop.h"
 #include "framework/styles/VRGradient.h"
 #include "framework/styles/VRStroke.h"
 
@@ -18,6 +20,8 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QWindow>
+
+#include "common/SharedStateKeepers.h"
 
 #include <gtest/gtest.h>
 
@@ -398,6 +402,55 @@ TEST(QntGroupModeInspectorStyleTest, APanelColourWellKeepsThePanelOpenUntilTheCo
     QCoreApplication::processEvents();
     colours.setShowsAlpha(showedAlpha);
     colours.setColor(shown);
+}
+
+// Whoever takes the colour panel sets its opacity control: on for a gradient's stop, off for
+// a flat fill's colour (its opacity slider sets the opacity), on for a contour's colour and for
+// the first colour of a gradient fill, whatever took the panel before.
+TEST(QntGroupModeInspectorStyleTest, TheColourPanelOffersOpacityOnlyWhereTheColourNeedsIt)
+{
+    const qnt::test::ColorPanelKeeper keeper;
+    GroupModeHarness h(QStringLiteral("Misc/CustomizableStyle.db"));
+    h.placeRow(2);
+    h.select({h.elements.front()});
+    const QntGroupModeInspector::SimpleStyleControls &c = h.inspector->simpleStyleControls();
+    WXGradientControl bar;
+    bar.resize(222, 24);
+    ColorPanel &colours = ColorPanel::sharedColorPanel();
+    const auto flatFill = [&] {
+        c.fillTypesCombobox->setCurrentIndex(
+            c.fillTypesCombobox->findData(QntContextMenu::kFlatFill));
+        emit c.fillTypesCombobox->activated(c.fillTypesCombobox->currentIndex());
+    };
+    const auto linearFill = [&] {
+        c.fillTypesCombobox->setCurrentIndex(
+            c.fillTypesCombobox->findData(QntContextMenu::kLinearTwoColourFill));
+        emit c.fillTypesCombobox->activated(c.fillTypesCombobox->currentIndex());
+    };
+    const struct {
+        const char *step;
+        std::function<void()> take;
+        bool offersOpacity;
+    } steps[] = {
+        {"a gradient stop", [&] { bar.setSelectedStop(bar.gradient()->colorStops().first()); },
+         true},
+        {"the flat fill's colour", [&] { c.fillColorWell->click(); }, false},
+        {"a gradient stop again", [&] { bar.setSelectedStop(bar.gradient()->colorStops().last()); },
+         true},
+        {"the flat fill's colour again", [&] { c.fillColorWell->click(); }, false},
+        {"the contour's colour", [&] { c.contourColorWell->click(); }, true},
+        {"the flat fill's colour once more", [&] { c.fillColorWell->click(); }, false},
+        {"the fill made a gradient while the panel serves it", linearFill, true},
+        {"the fill made flat again", flatFill, false},
+    };
+    for (const auto &s : steps) {
+        SCOPED_TRACE(s.step);
+        s.take();
+        EXPECT_EQ(colours.showsAlpha(), s.offersOpacity);
+        EXPECT_EQ(colours.dialog()->testOption(QColorDialog::ShowAlphaChannel), s.offersOpacity);
+    }
+    EXPECT_TRUE(c.fillColorWell->isActive());
+    VKSpecialColorWell::deactivateCurrentWell();
 }
 
 TEST(QntGroupModeInspectorStyleTest, ShapeStyleReachesTheElementsAfterACellColourForAllCells)

@@ -5,11 +5,13 @@
 #include "platform/ColorPanel.h"
 #include "platform/NotificationCenter.h"
 #include "style/WXGradientControl.h"
+#include "common/SharedStateKeepers.h"
 
 #include <QColorDialog>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 namespace {
@@ -18,6 +20,8 @@ namespace {
 class SpecialColorWellTest : public ::testing::Test
 {
 protected:
+    // Declared first, so it ends last: the colour panel goes back as the test found it.
+    qnt::test::ColorPanelKeeper m_colourPanel;
     void TearDown() override
     {
         VKSpecialColorWell::deactivateCurrentWell();
@@ -121,4 +125,34 @@ TEST_F(SpecialColorWellTest, AClickOnAnActiveWellWhoseColourPanelWasClosedOpensI
     // With the panel open, a click gives it up as before.
     well.click();
     EXPECT_FALSE(well.isActive());
+}
+
+TEST_F(SpecialColorWellTest, ThePanelOffersOpacityAsTheWellOrStopEditorServedAsks)
+{
+    ColorPanel &panel = ColorPanel::sharedColorPanel();
+    panel.setShowsAlpha(false);
+    // Made, a stop editor leaves the panel alone; it turns opacity on when it takes the panel.
+    WXGradientControl bar;
+    EXPECT_FALSE(panel.showsAlpha());
+    VKSpecialColorWell opaque;
+    opaque.setShowsAlpha(false);
+    VKSpecialColorWell any;
+    const struct {
+        const char *step;
+        std::function<void()> take;
+        bool offersOpacity;
+    } steps[] = {
+        {"a stop", [&] { bar.setSelectedStop(bar.unsortedStops().at(0)); }, true},
+        {"a well without opacity", [&] { opaque.click(); }, false},
+        {"a well with opacity", [&] { any.click(); }, true},
+        {"the well without opacity again", [&] { opaque.click(); }, false},
+        {"the served well asking for opacity", [&] { opaque.setShowsAlpha(true); }, true},
+        {"a well not served asking for none", [&] { any.setShowsAlpha(false); }, true},
+    };
+    for (const auto &s : steps) {
+        SCOPED_TRACE(s.step);
+        s.take();
+        EXPECT_EQ(panel.showsAlpha(), s.offersOpacity);
+        EXPECT_EQ(panel.dialog()->testOption(QColorDialog::ShowAlphaChannel), s.offersOpacity);
+    }
 }

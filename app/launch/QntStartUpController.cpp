@@ -142,6 +142,11 @@ void QntStartUpController::setFailureMessageDelay(double seconds)
     g_failureMessageDelay = seconds;
 }
 
+double QntStartUpController::failureMessageDelay()
+{
+    return g_failureMessageDelay;
+}
+
 void QntStartUpController::buildWindow()
 {
     auto *window = new QMainWindow;

@@ -89,6 +89,7 @@ public:
     static void setConfirmation(Confirmation confirmation);
     // How long a failure message stays up before the sheet closes (seconds).
     static void setFailureMessageDelay(double seconds);
+    static double failureMessageDelay();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

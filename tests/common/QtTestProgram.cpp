@@ -1,6 +1,7 @@
 #include "common/QtTestProgram.h"
 
 #include "common/ProcessStateCheck.h"
+#include "common/SharedStateCheck.h"
 #include "common/TestEnvironment.h"
 #include "common/TestFonts.h"
 
@@ -32,6 +33,9 @@ int runQtTestProgram(int argc, char **argv, const std::function<void()> &prepare
         QApplication::setQuitOnLastWindowClosed(false);
         if (prepare)
             prepare();
+        // After the program's set-up, which may register defaults and colour the panel as
+        // launch does.
+        testing::UnitTest::GetInstance()->listeners().Append(new SharedStateCheck);
         result = RUN_ALL_TESTS();
     }
     return result;

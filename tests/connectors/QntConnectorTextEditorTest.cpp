@@ -16,6 +16,7 @@
 #include "framework/view/QntContextTextEditorView.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "common/SharedStateKeepers.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -54,11 +55,6 @@ struct Harness {
     {
         inspector.reset();
         VRInspectorBase::setMainDocumentOverride(nullptr);
-        for (const QString &key : {QntContextTextEditorSaveTextProperties, QntConnectorTextXOffset,
-                                   QntConnectorTextYOffset, QntConnectorTextEditorTextPosition,
-                                   QntConnectorOffsetForPointForTextLayoutWidth,
-                                   QntConnectorOffsetForPointForTextLayoutHeight})
-            UserDefaults::standardUserDefaults().removeObjectForKey(key);
         flushEvents();
     }
     // Opened as "t" or a double-click on the connector opens it.
@@ -81,6 +77,8 @@ struct Harness {
         bar->textLayoutModeAction();
     }
 
+    // First, so it ends last: the bar saves its text settings as the user's when it closes.
+    qnt::test::UserDefaultsKeeper defaults;
     PaletteHarness palette;
     std::unique_ptr<QntConnectorModeInspector> inspector;
     std::vector<std::shared_ptr<QntElement>> elements;

@@ -24,6 +24,7 @@
 #include "framework/undo/VRUndoManager.h"
 #include "platform/KeyedArchiver.h"
 #include "platform/NotificationCenter.h"
+#include "common/SharedStateKeepers.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -97,6 +98,8 @@ struct InspectorHarness {
         emit field->editingFinished();
     }
 
+    // First, so it ends last: the text bar saves its settings when it closes.
+    qnt::test::UserDefaultsKeeper defaults;
     PaletteHarness palette;
     std::unique_ptr<QntElementModeInspector> inspector;
 };

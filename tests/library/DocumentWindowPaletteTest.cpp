@@ -10,6 +10,7 @@
 #include "app/launch/QntDocumentController.h"
 #include "app/launch/QntStartUpController.h"
 #include "platform/Document.h"
+#include "common/SharedStateKeepers.h"
 
 #include <QApplication>
 #include <QMainWindow>
@@ -38,6 +39,7 @@ struct DocumentsClosedAtTheEnd {
 TEST(DocumentWindowPalette, NewFlowChartDocumentShowsItsPaletteBesideTheDrawing)
 {
     preparePaletteEnvironment();
+    const qnt::test::UserDefaultsKeeper defaults;
     const DocumentsClosedAtTheEnd closing;
     QntDocumentController &controller = testDocumentController();
     controller.newDocument();

@@ -17,6 +17,7 @@
 #include "framework/view/VRToolRegistry.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "common/SharedStateKeepers.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -83,6 +84,8 @@ struct BankFixture {
         return path;
     }
 
+    // First, so it ends last: the bank window keeps its frame in the defaults when it goes.
+    qnt::test::UserDefaultsKeeper defaults;
     QSet<QString> toolsBefore;
     qnt::test::FolderSetAside aside;
     qnt::test::FolderSetAside importedAside;

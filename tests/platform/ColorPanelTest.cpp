@@ -1,11 +1,14 @@
 #include "platform/ColorPanel.h"
 
+#include "common/SharedStateKeepers.h"
+
 #include <QColorDialog>
 
 #include <gtest/gtest.h>
 
 TEST(ColorPanel, SendsPickedColoursToItsTargetOnly)
 {
+    const qnt::test::ColorPanelKeeper keeper;
     ColorPanel &panel = ColorPanel::sharedColorPanel();
     panel.setShowsAlpha(true);
     EXPECT_TRUE(panel.dialog()->testOption(QColorDialog::ShowAlphaChannel));
@@ -68,6 +71,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, ColorPanelBeside, testing::ValuesIn(kBesideCases
 
 TEST(ColorPanel, OpensBesideTheWindowOfTheControlThatOpenedIt)
 {
+    const qnt::test::ColorPanelKeeper keeper;
     ColorPanel &panel = ColorPanel::sharedColorPanel();
     QColorDialog *dialog = panel.dialog();
     const QPoint before = dialog->pos();

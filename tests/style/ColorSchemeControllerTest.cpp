@@ -6,6 +6,7 @@
 #include "platform/ColorPanel.h"
 #include "platform/UserDefaults.h"
 #include "style/ColorSchemeTreeNode.h"
+#include "common/SharedStateKeepers.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -30,6 +31,8 @@ QntNotationRef officeNotation()
 class ColorSchemeSection : public ::testing::Test
 {
 protected:
+    // Declared first, so it ends last: the colour panel goes back as the test found it.
+    qnt::test::ColorPanelKeeper m_colourPanel;
     void SetUp() override
     {
         m_notation = officeNotation();

@@ -9,6 +9,7 @@
 #include "framework/undo/VRUndoManager.h"
 #include "style/VKGradientWell.h"
 #include "style/WXGradientControl.h"
+#include "common/SharedStateKeepers.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,8 @@ namespace {
 class GradientFillEditorTest : public ::testing::Test
 {
 protected:
+    // Declared first, so it ends last: the colour panel goes back as the test found it.
+    qnt::test::ColorPanelKeeper m_colourPanel;
     void SetUp() override
     {
         layer = drawing.activeLayerOfClass<VRObjectDrawingLayer>();

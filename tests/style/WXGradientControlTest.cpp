@@ -2,6 +2,7 @@
 
 #include "framework/styles/VRColorStop.h"
 #include "platform/DisappearingItemAnimation.h"
+#include "common/SharedStateKeepers.h"
 
 #include <QMenu>
 #include <QMimeData>
@@ -13,6 +14,8 @@ namespace {
 class GradientStopEditorTest : public ::testing::Test
 {
 protected:
+    // Declared first, so it ends last: the colour panel goes back as the test found it.
+    qnt::test::ColorPanelKeeper m_colourPanel;
     void SetUp() override
     {
         bar.resize(222, 24); // an interior 200 wide

@@ -19,6 +19,7 @@
 #include "common/FolderSetAside.h"
 #include "common/ScopedEnvironment.h"
 #include "common/WaitUntil.h"
+#include "common/SharedStateKeepers.h"
 
 #include <QAction>
 #include <QApplication>
@@ -84,6 +85,8 @@ QByteArray readFile(const QString &path)
 class ApplicationMenus : public ::testing::Test
 {
 protected:
+    // Declared first, so it ends last: the settings the test's windows save go back after them.
+    qnt::test::UserDefaultsKeeper m_defaults;
     void SetUp() override
     {
         static bool copied = false;

@@ -7,6 +7,7 @@
 #include "framework/notations/QntNotation.h"
 #include "platform/Document.h"
 #include "platform/DocumentController.h"
+#include "common/SharedStateKeepers.h"
 
 #include <QBackingStore>
 #include <QComboBox>
@@ -44,6 +45,7 @@ TEST(QntStartUpController, ListsTheInstalledNotationsWithMiscChosenFirst)
 
 TEST(QntStartUpController, RecentMenuListsRecentDocumentsAfterItsTitle)
 {
+    const qnt::test::UserDefaultsKeeper defaults;
     DocumentController &documents = DocumentController::sharedDocumentController();
     documents.clearRecentDocuments();
     documents.noteNewRecentDocumentURL("/tmp/one.quintora");

@@ -3,6 +3,7 @@
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/model/VRObjectOwnerLayer.h"
 #include "platform/UserDefaults.h"
+#include "common/SharedStateKeepers.h"
 
 #include <QCheckBox>
 
@@ -10,6 +11,7 @@
 
 TEST(DIDizeZoziPrefsController, SwitchesReachTheDrawingFramework)
 {
+    const qnt::test::UserDefaultsKeeper defaults;
     const VRClassInfo &before = VRObjectOwnerLayer::storageClass();
     const bool undoable = VRObjectDrawingLayer::defaultSelectionChangesAreUndoable();
     DIDizeZoziPrefsController panel;

@@ -18,6 +18,7 @@
 #include "library/mermaid/CommandsHelpWindowController.h"
 #include "app/TestDocumentController.h"
 #include "common/WaitUntil.h"
+#include "common/SharedStateKeepers.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -76,6 +77,8 @@ QString readFile(const QString &path)
 class DocumentMermaid : public ::testing::Test
 {
 protected:
+    // Declared first, so it ends last: the settings the test's windows save go back after them.
+    qnt::test::UserDefaultsKeeper m_defaults;
     void SetUp() override
     {
         static bool copied = false;

@@ -8,6 +8,7 @@
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "platform/UserDefaults.h"
 #include "common/QtChildProcess.h"
+#include "common/SharedStateKeepers.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -31,6 +32,8 @@ namespace {
 class DocumentExport : public ::testing::Test
 {
 protected:
+    // Declared first, so it ends last: the settings the test's windows save go back after them.
+    qnt::test::UserDefaultsKeeper m_defaults;
     void SetUp() override
     {
         for (const QString &key : {kQntFileType, kVRExportPropertiesResolution,

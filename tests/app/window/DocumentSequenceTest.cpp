@@ -20,6 +20,7 @@
 #include "library/QntSeqOutlineView.h"
 #include "platform/UserDefaults.h"
 #include "style/VKStyleInspector.h"
+#include "common/SharedStateKeepers.h"
 
 #include <QAction>
 #include <QApplication>
@@ -43,6 +44,8 @@ QntDocumentController &controller()
 class DocumentSequence : public ::testing::Test
 {
 protected:
+    // Declared first, so it ends last: the settings the test's windows save go back after them.
+    qnt::test::UserDefaultsKeeper m_defaults;
     void SetUp() override
     {
         static bool copied = false;

@@ -19,6 +19,7 @@
 #include "common/GoldenPicture.h"
 #include "common/ScopeExit.h"
 #include "platform/Document.h"
+#include "common/SharedStateKeepers.h"
 
 #include <QApplication>
 #include <QDir>
@@ -46,6 +47,7 @@ void settle(QWidget *window)
 // the test pictures (under xvfb-run -a, with real window decorations) to look at the layout.
 TEST(DocumentWindowPictures, StartUpAndDocumentWindows)
 {
+    const qnt::test::UserDefaultsKeeper defaults;
     const QString folder = qnt::test::picturesFolder(QStringLiteral("window"));
     // Whatever earlier tests left queued happens now, not while the windows are shown.
     QApplication::processEvents();

@@ -55,6 +55,7 @@
 #include "app/TestDocumentController.h"
 #include "common/ScopeExit.h"
 #include "common/WaitUntil.h"
+#include "common/SharedStateKeepers.h"
 
 #include <QAction>
 #include <QFile>
@@ -103,6 +104,8 @@ QntDocumentController &controller()
 class DocumentWindow : public ::testing::Test
 {
 protected:
+    // Declared first, so it ends last: the settings the test's windows save go back after them.
+    qnt::test::UserDefaultsKeeper m_defaults;
     void SetUp() override
     {
         static bool copied = false;
@@ -473,6 +476,9 @@ TEST_F(DocumentWindow, AnUnreadableStencilShowsTheMessageAndChangesNothing)
     file.close();
     controller().newDocument();
     QntStartUpController *startUp = QntDocumentController::startUpController();
+    const double delay = QntStartUpController::failureMessageDelay();
+    const qnt::test::ScopeExit restoreDelay(
+        [delay] { QntStartUpController::setFailureMessageDelay(delay); });
     QntStartUpController::setFailureMessageDelay(0.1);
     const QStringList before =
         QDir(QntNotation::rootNotationsFolderPath() + "/Imported").entryList(QDir::Files);

@@ -8,6 +8,7 @@
 #include "framework/model/VRShapeGroup.h"
 #include "framework/undo/VRUndoManager.h"
 #include "platform/NotificationCenter.h"
+#include "common/ScopeExit.h"
 
 #include <gtest/gtest.h>
 
@@ -57,6 +58,8 @@ TEST(VRDrawing, UnitsTableAndFormatting)
     EXPECT_FALSE(drawing.setDrawingUnits(QStringLiteral("Bad"), 0));
     EXPECT_FALSE(drawing.setDrawingUnits(QStringLiteral("Bad"), qQNaN()));
     ASSERT_TRUE(drawing.setDrawingUnits(QStringLiteral("Millimetres"), 2.8346456692913));
+    const QLocale previous;
+    const qnt::test::ScopeExit restore([&] { QLocale::setDefault(previous); });
     QLocale::setDefault(QLocale::c());
     EXPECT_EQ(drawing.formattedConvertedLength(2.8346456692913 * 12.5), QStringLiteral("12.5 mm"));
     const QStringList p = drawing.formattedConvertedPointOnlyValue(

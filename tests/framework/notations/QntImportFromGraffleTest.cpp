@@ -55,6 +55,8 @@ QStringList listing(const QString &folder)
 class StencilImportTest : public ::testing::Test
 {
 protected:
+    // The importer remembers the file it reads; a later test finds what it found.
+    void TearDown() override { QntImportFromGraffle::setImportedFilepath(m_importedBefore); }
     QString write(const QString &name, const QByteArray &content)
     {
         const QString path = m_dir.filePath(name);
@@ -65,6 +67,7 @@ protected:
         return path;
     }
     QTemporaryDir m_dir;
+    const QString m_importedBefore = QntImportFromGraffle::importedFilepath();
 };
 
 TEST_F(StencilImportTest, StencilNamesNeverNameHiddenFiles)

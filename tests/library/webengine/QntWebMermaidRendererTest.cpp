@@ -450,14 +450,16 @@ TEST(WebMermaidPageSetUp, GivesURLCanParse)
 
 // The build copies Mermaid's pinned script with a few edits that change its speed only: it draws
 // the same pictures as the pinned script itself, for flowcharts with labels, subgraphs, links and
-// directives and for other kinds of diagram. Chance is made repeatable in both pages, as
-// Mermaid's hand-drawn outlines use it.
+// directives, labels that wrap, and other kinds of diagram. Chance is made repeatable in both
+// pages, as Mermaid's hand-drawn outlines use it.
 TEST(WebMermaidPageSetUp, TheEditedScriptDrawsWhatThePinnedOneDraws)
 {
     const QString bundle = QntPaths::bundleResourcesPath() + QStringLiteral("/Mermaid/");
     QFile edited(bundle + QStringLiteral("mermaid.js"));
     ASSERT_TRUE(edited.open(QIODevice::ReadOnly));
-    ASSERT_TRUE(edited.readAll().contains("getSharedConfig"));
+    const QByteArray editedScript = edited.readAll();
+    ASSERT_TRUE(editedScript.contains("getSharedConfig"));
+    ASSERT_TRUE(editedScript.contains("qntFitsWidth"));
     QTemporaryDir pinned;
     ASSERT_TRUE(pinned.isValid());
     for (const char *name : {"seq.html", "mermaid.forest.css"})
@@ -483,6 +485,37 @@ TEST(WebMermaidPageSetUp, TheEditedScriptDrawsWhatThePinnedOneDraws)
         QStringLiteral("%%{init: {\"htmlLabels\": true}}%%\ngraph TD\n  a[\"**bold** x\"] "
                        "-- \"edge label\" --> b\n  click a href \"https://example.com\"\n"));
     texts.append(QStringLiteral("erDiagram\n  A ||--o{ B : has\n"));
+    // The benchmark's flowchart, and labels that wrap or measure unusually: long lines, words
+    // longer than a line, runs of spaces, scripts other than Latin, emoji, several lines, empty
+    // labels, other fonts and sizes, and hand-drawn outlines (which draw on chance).
+    QString benchmark = QStringLiteral("graph TD\n");
+    for (int i = 1; i < 100; ++i)
+        benchmark += QStringLiteral("  n%1[Node %1] --> n%2(Step %2)\n").arg((i - 1) / 2).arg(i);
+    texts.append(benchmark);
+    for (const char *text : {
+             "graph LR\n  a[A rather long label that wraps around several times because it is "
+             "long] --> b[Averyveryveryverylongwordwithoutanyspacesatallthatmustbesplitbycharacte"
+             "rs]\n  b --> c[\"tab\tand  double  spaces   here and there and everywhere\"]\n",
+             "graph TD\n  a[\"日本語 テキスト とても長いラベルはここで"
+             "折り返されるかどうか 日本語 テキスト\"]\n"
+             "  a --> b[\"😀 emoji 🎉🎉🎉 party 👩‍👩‍👧 family "
+             "🇩🇪 flag and more words to wrap\"]\n"
+             "  b --> c[\"mixed عربي text and עברית and "
+             "हिन्दी and ไทย Кириллица αβγ ﬁ ffi\"]\n",
+             "graph TD\n  a[\"**bold** and *italic* words in a markdown label long enough to "
+             "wrap\"] --> b[\"line one\nline two that is a good deal longer than the first "
+             "one\"]\n  b --> c[\"x<br>y<br/>z\"]\n  c --> d[\" \"]\n  d -- \"an edge label "
+             "that is rather long and will wrap\" --> e\n  e -->|short| f\n",
+             "graph TD\n  classDef big font-size:22px,font-family:serif\n  a[\"A big serif label "
+             "that wraps eventually\"]:::big --> b[\"`**Markdown** string with a *long* text "
+             "that wraps`\"]\n  style b font-size:30px\n",
+             "%%{init: {\"look\": \"handDrawn\"}}%%\ngraph TD\n  a[Hand drawn] --> b(Round)\n "
+             " b --> c{A decision with a long question text?}\n  c -->|yes| d[\"two\nlines\"]\n "
+             " c -->|no| e((Circle))\n",
+             "stateDiagram-v2\n  [*] --> Still\n  Still --> Moving : a long transition label "
+             "here\n  Moving --> [*]\n",
+         })
+        texts.append(QString::fromUtf8(text));
     const QString drawAll =
         QStringLiteral(R"JS(
         var seed = 1;

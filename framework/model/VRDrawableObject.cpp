@@ -1,5 +1,6 @@
 #include "framework/model/VRDrawableObject.h"
 
+#include "framework/base/VRGeometry.h"
 #include "framework/model/QntConnector.h"
 #include "framework/styles/VRRenderContext.h"
 #include "framework/styles/VRStyle.h"
@@ -303,12 +304,7 @@ QRectF VRDrawableObject::reachBounds() const
     const QPainterPath outline = renderingPath();
     if (outline.isEmpty())
         return QRectF(m_location, QSizeF(0, 0));
-    const QRectF points = outline.controlPointRect();
-    // QRectF::united() would drop the place as an empty rectangle.
-    const double left = std::min(points.left(), m_location.x());
-    const double top = std::min(points.top(), m_location.y());
-    return QRectF(QPointF(left, top), QPointF(std::max(points.right(), m_location.x()),
-                                              std::max(points.bottom(), m_location.y())));
+    return vrSpanOfRects(outline.controlPointRect(), QRectF(m_location, QSizeF(0, 0)));
 }
 
 bool VRDrawableObject::wouldFitTheDrawingAfter(

@@ -15,6 +15,7 @@
 #include "framework/undo/VRUndoManager.h"
 #include "framework/archive/VRArchiver.h"
 #include "framework/base/VRConstants.h"
+#include "framework/base/VRGeometry.h"
 
 #include <QDrag>
 #include <QMimeData>
@@ -229,12 +230,7 @@ void VRSelectAndEditTool::mousePressed(VRDrawingView &view, const VRToolEvent &e
         const VRObjectRef &o = m_saved.at(i).object;
         m_startBounds |= o->logicalBounds();
         const QRectF reach = o->reachBounds();
-        // united() would drop a line's flat rectangle.
-        m_startReach = i == 0 ? reach
-                              : QRectF(QPointF(std::min(m_startReach.left(), reach.left()),
-                                               std::min(m_startReach.top(), reach.top())),
-                                       QPointF(std::max(m_startReach.right(), reach.right()),
-                                               std::max(m_startReach.bottom(), reach.bottom())));
+        m_startReach = i == 0 ? reach : vrSpanOfRects(m_startReach, reach);
     }
 }
 

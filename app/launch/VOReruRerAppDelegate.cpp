@@ -590,6 +590,12 @@ bool VOReruRerAppDelegate::terminate()
         return true;
     if (!DocumentController::sharedDocumentController().reviewUnsavedDocuments(
             QApplication::activeWindow())) {
+        // A termination signal that came while a question was up closed it: the signal quits,
+        // keeping the unsaved changes; nobody cancelled.
+        if (m_quitting) {
+            qCInfo(lcApp) << "the quit question gave way to a termination signal";
+            return true;
+        }
         qCInfo(lcApp) << "quitting was cancelled";
         return false;
     }

@@ -81,7 +81,7 @@ public:
 
     // The Quit command of every window: asks about each edited document once (Save / Don't
     // Save / Cancel) and quits unless the user cancelled or a save failed. True when the
-    // application quits.
+    // application quits, also when a termination signal ended the question.
     bool terminate();
     // Quits without a question, as a logout or a `kill` asks: the edits of every edited
     // document go to its recovery copy, which the next launch reopens marked edited; no

@@ -30,11 +30,13 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QStringList>
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
 
 #include <csignal>
+#include <mutex>
 
 #include <gtest/gtest.h>
 
@@ -66,6 +68,47 @@ public:
             ++quits;
         return false;
     }
+};
+
+// Collects the messages logged while it lives and puts the earlier handler back.
+class LogLines
+{
+public:
+    LogLines()
+    {
+        const std::lock_guard lock(mutex());
+        lines().clear();
+        m_previous = qInstallMessageHandler(&LogLines::handle);
+    }
+    ~LogLines() { qInstallMessageHandler(m_previous); }
+    LogLines(const LogLines &) = delete;
+    LogLines &operator=(const LogLines &) = delete;
+
+    QString text() const
+    {
+        const std::lock_guard lock(mutex());
+        return lines().join(QLatin1Char('\n'));
+    }
+    bool contains(const QString &part) const { return text().contains(part); }
+
+private:
+    static std::mutex &mutex()
+    {
+        static std::mutex kept;
+        return kept;
+    }
+    static QStringList &lines()
+    {
+        static QStringList kept;
+        return kept;
+    }
+    static void handle(QtMsgType, const QMessageLogContext &, const QString &message)
+    {
+        const std::lock_guard lock(mutex());
+        lines().append(message);
+    }
+
+    QtMessageHandler m_previous = nullptr;
 };
 
 struct UrlCase {
@@ -330,6 +373,42 @@ TEST(AppDelegateTermination, ATerminationSignalStoresWhatTheQuitCommandStores)
     UserDefaults onDisk(QntPaths::configFolder() + "/Quintora.plist");
     EXPECT_TRUE(onDisk.boolForKey(kQntToolPaletteIsVisible));
     delegate.hideToolPalette();
+}
+
+// A termination signal that arrives while the Quit question is up ends the question and quits,
+// keeping the changes; the log says so instead of telling of a cancelled quit.
+TEST(AppDelegateTermination, ASignalDuringTheQuitQuestionQuitsAndIsLoggedAsSuch)
+{
+    const qnt::test::LaunchSettingsKeeper launchSettings;
+    QntDocumentController &controller = documentController();
+    VOReruRerAppDelegate delegate;
+    TerminationSignals termination;
+    installTerminationHandling(controller, delegate, &termination);
+    auto *document = new DIDizeZoziDocument;
+    controller.addDocument(document);
+    document->updateChangeCount(Document::ChangeType::Done);
+    int questions = 0;
+    controller.setClosePrompt([&termination, &questions](Document *, QWidget *) {
+        ++questions;
+        emit termination.terminationRequested(SIGTERM);
+        // The question's own loop ends with the application's, as if nobody answered.
+        return DocumentController::CloseChoice::Cancel;
+    });
+    const qnt::test::ScopeExit answerAgain([&controller] {
+        controller.setClosePrompt(
+            [](Document *, QWidget *) { return DocumentController::CloseChoice::DontSave; });
+    });
+    const LogLines log;
+    bool quits = false;
+    QTimer::singleShot(0, &delegate, [&delegate, &quits] { quits = delegate.terminate(); });
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_EQ(questions, 1);
+    EXPECT_TRUE(quits);
+    EXPECT_TRUE(delegate.isQuitting());
+    EXPECT_TRUE(controller.isTerminating());
+    EXPECT_FALSE(log.contains("quitting was cancelled")) << log.text().toStdString();
+    EXPECT_TRUE(log.contains("the quit question gave way to a termination signal"))
+        << log.text().toStdString();
 }
 
 TEST(AppDelegateTermination, StoresTheQualityFlagAndFlushesTheSettings)

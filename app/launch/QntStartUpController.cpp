@@ -174,18 +174,9 @@ void QntStartUpController::buildWindow()
     quit->setObjectName(QStringLiteral("quitAction"));
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setMenuRole(QAction::QuitRole);
-
-    // Preferences are reachable before any drawing is open, as at the foot of a drawing's Edit
-    // menu.
-    QMenu *editMenu = window->menuBar()->addMenu(tr("&Edit"));
-    editMenu->setObjectName(QStringLiteral("editMenu"));
-    QAction *preferences = editMenu->addAction(tr("Preferences…"), this, [] {
-        if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
-            delegate->openPreferences();
-    });
-    preferences->setObjectName(QStringLiteral("preferencesAction"));
-    preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
-    preferences->setMenuRole(QAction::PreferencesRole);
+    // Filled by the application with what needs no drawing, as a drawing window's menus are.
+    window->menuBar()->addMenu(tr("&Edit"))->setObjectName(QStringLiteral("editMenu"));
+    window->menuBar()->addMenu(tr("&Window"))->setObjectName(QStringLiteral("panelsMenu"));
 
     auto *central = new QWidget(window);
     auto *layout = new QVBoxLayout(central);
@@ -359,6 +350,14 @@ void QntStartUpController::populateControls()
     }
     outlineViewAction();
     populateRecentMenu();
+    // The application's menus that need no drawing (preferences, its editors and libraries,
+    // help), as a drawing window has them.
+    auto *mainWindow = qobject_cast<QMainWindow *>(m_window.data());
+    VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate();
+    if (delegate && mainWindow) {
+        delegate->installApplicationMenus(mainWindow->menuBar(),
+                                          VOReruRerAppDelegate::ApplicationMenus::WithoutDrawing);
+    }
     ++m_showings;
     m_window->show();
     m_window->raise();

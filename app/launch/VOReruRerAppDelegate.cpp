@@ -957,20 +957,40 @@ QMenu *VOReruRerAppDelegate::userToolMenu()
     return mUserToolMenu;
 }
 
-void VOReruRerAppDelegate::installApplicationMenus(QMenuBar *menuBar)
+namespace {
+
+// The bar's menu of that name; null when it has none.
+QMenu *menuOfBar(QMenuBar *menuBar, const QString &name)
 {
-    if (!menuBar)
-        return;
-    if (!m_notationsMenu) {
-        m_notationsMenu = new QMenu(tr("&Notations"));
-        m_notationsMenu->setObjectName(QStringLiteral("notationsMenu"));
-        m_notationsMenu->addMenu(importedMenu());
-        m_notationsMenu->addMenu(umlMenu());
+    for (QAction *action : menuBar->actions()) {
+        if (action->menu() && action->menu()->objectName() == name)
+            return action->menu();
     }
+    return nullptr;
+}
+
+// An item that finds the application's delegate when chosen, so it outlives the delegate that
+// put it in a window kept for the whole process (the start-up window).
+QAction *addDelegateItem(QMenu *menu, const QString &title, const char *name,
+                         void (VOReruRerAppDelegate::*command)())
+{
+    QAction *item = menu->addAction(title, menu, [command] {
+        if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
+            (delegate->*command)();
+    });
+    item->setObjectName(QString::fromLatin1(name));
+    return item;
+}
+
+} // namespace
+
+QMenu *VOReruRerAppDelegate::helpMenu()
+{
     if (!m_helpMenu) {
         m_helpMenu = new QMenu(tr("&Help"));
         m_helpMenu->setObjectName(QStringLiteral("helpMenu"));
-        m_helpMenu->addAction(tr("Quintora Help"), this, &VOReruRerAppDelegate::gotoHelpPageAction);
+        m_helpMenu->addAction(tr("Quintora Help"), this, &VOReruRerAppDelegate::gotoHelpPageAction)
+            ->setObjectName(QStringLiteral("helpPageAction"));
         m_helpMenu->addAction(tr("Quintora Website"), this,
                               &VOReruRerAppDelegate::gotoProductPageAction);
         m_helpMenu->addAction(tr("Graffletopia Stencils"), this,
@@ -997,26 +1017,54 @@ void VOReruRerAppDelegate::installApplicationMenus(QMenuBar *menuBar)
         m_helpMenu->addSeparator();
         QAction *about =
             m_helpMenu->addAction(tr("About Quintora"), this, &VOReruRerAppDelegate::showAboutBox);
+        about->setObjectName(QStringLiteral("aboutAction"));
         about->setMenuRole(QAction::AboutRole);
     }
-    // Preferences at the foot of the window's Edit menu, the shared editors in its Window menu.
-    if (QMenu *edit = menuBar->findChild<QMenu *>(QStringLiteral("editMenu"))) {
-        edit->addSeparator();
-        QAction *preferences =
-            edit->addAction(tr("Preferences…"), this, &VOReruRerAppDelegate::openPreferences);
-        preferences->setObjectName(QStringLiteral("preferencesAction"));
+    return m_helpMenu;
+}
+
+void VOReruRerAppDelegate::installApplicationMenus(QMenuBar *menuBar, ApplicationMenus menus)
+{
+    if (!menuBar)
+        return;
+    // Preferences at the foot of the window's Edit menu, the application's own editors and
+    // libraries at the foot of its Window menu: none of them needs a drawing.
+    QMenu *edit = menuOfBar(menuBar, QStringLiteral("editMenu"));
+    if (edit && !edit->findChild<QAction *>(QStringLiteral("preferencesAction"))) {
+        if (!edit->isEmpty())
+            edit->addSeparator();
+        QAction *preferences = addDelegateItem(edit, tr("Preferences…"), "preferencesAction",
+                                               &VOReruRerAppDelegate::openPreferences);
         preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
         preferences->setMenuRole(QAction::PreferencesRole);
     }
-    if (QMenu *panels = menuBar->findChild<QMenu *>(QStringLiteral("panelsMenu"))) {
-        panels
-            ->addAction(tr("Colour Scheme &Editor"), this,
-                        &VOReruRerAppDelegate::showColorSchemeEditor)
-            ->setObjectName(QStringLiteral("colorSchemeEditorAction"));
+    QMenu *panels = menuOfBar(menuBar, QStringLiteral("panelsMenu"));
+    if (panels && !panels->findChild<QAction *>(QStringLiteral("styleManagerAction"))) {
+        if (!panels->isEmpty())
+            panels->addSeparator();
+        addDelegateItem(panels, tr("Style &Manager"), "styleManagerAction",
+                        &VOReruRerAppDelegate::showStyleManagerDialog);
+        addDelegateItem(panels, tr("&Image Bank"), "imageBankAction",
+                        &VOReruRerAppDelegate::openImageBankManager);
+        addDelegateItem(panels, tr("Colour Scheme &Editor"), "colorSchemeEditorAction",
+                        &VOReruRerAppDelegate::showColorSchemeEditor);
     }
-    menuBar->addMenu(m_notationsMenu);
-    menuBar->addMenu(toolsMenu());
-    menuBar->addMenu(m_helpMenu);
+    const auto addOnce = [menuBar](QMenu *menu) {
+        if (!menuBar->actions().contains(menu->menuAction()))
+            menuBar->addMenu(menu);
+    };
+    if (menus == ApplicationMenus::ForDrawing) {
+        if (!m_notationsMenu) {
+            m_notationsMenu = new QMenu(tr("&Notations"));
+            m_notationsMenu->setObjectName(QStringLiteral("notationsMenu"));
+            m_notationsMenu->addMenu(importedMenu());
+            m_notationsMenu->addMenu(umlMenu());
+        }
+        addOnce(m_notationsMenu);
+        addOnce(toolsMenu());
+    }
+    // Last, also when a delegate made after the window's first showing brings its own.
+    addOnce(helpMenu());
 }
 
 void VOReruRerAppDelegate::populateImportedMenu()

@@ -175,8 +175,17 @@ public:
     static constexpr int kSmartOrthogonalRouting = 3;
     static constexpr int kSmartPolylineRouting = 4;
     void selectSmartConnectorTool(int routing);
-    // Adds the application's own menus (notations, panels, help) to a window's menu bar.
-    void installApplicationMenus(QMenuBar *menuBar);
+    // Which of the application's menus a window's menu bar offers: a window without a
+    // drawing (the start-up window) gets only those that need none.
+    enum class ApplicationMenus { ForDrawing, WithoutDrawing };
+    // Adds the application's own menus and items to a window's menu bar: Preferences at the
+    // foot of its Edit menu ("editMenu"), the style manager, image bank and colour scheme
+    // editor at the foot of its Window menu ("panelsMenu"), the Notations and Tools menus for a
+    // drawing, and the Help menu last. Items already there are not added again, so a window
+    // may ask at each showing.
+    void installApplicationMenus(QMenuBar *menuBar,
+                                 ApplicationMenus menus = ApplicationMenus::ForDrawing);
+    QMenu *helpMenu();
     // Rebuilt from scratch from the installed notations.
     void populateImportedMenu();
     void populateUMLMenu();

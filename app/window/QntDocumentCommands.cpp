@@ -402,7 +402,7 @@ void QntDocumentCommands::addMenus(QMenuBar *menuBar)
     arrange->addSeparator();
     arrange->addAction(tr("Drawing &Size…"), this, &QntDocumentCommands::openDrawingSizePanel);
 
-    // The application's shared panels.
+    // The panels that follow the drawing in front; the application adds its own editors below.
     QMenu *panels = menuBar->addMenu(tr("&Window"));
     panels->setObjectName(QStringLiteral("panelsMenu"));
     panels->addAction(tr("&Tool Palette"), this, [] {
@@ -427,24 +427,10 @@ void QntDocumentCommands::addMenus(QMenuBar *menuBar)
                             delegate->showStyleInspector();
                     })
         ->setObjectName(QStringLiteral("styleInspectorAction"));
-    panels
-        ->addAction(tr("Style &Manager"), this,
-                    [] {
-                        if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
-                            delegate->showStyleManagerDialog();
-                    })
-        ->setObjectName(QStringLiteral("styleManagerAction"));
     panels->addAction(tr("&Undo Inspector"), this, [] {
         if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
             delegate->showUndoInspector();
     });
-    panels
-        ->addAction(tr("&Image Bank"), this,
-                    [] {
-                        if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
-                            delegate->openImageBankManager();
-                    })
-        ->setObjectName(QStringLiteral("imageBankAction"));
 }
 
 QAction *QntDocumentCommands::addDocumentAction(QMenu *menu, VRDrawingDocument &document,

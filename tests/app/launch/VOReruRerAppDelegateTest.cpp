@@ -12,6 +12,8 @@
 #include "connectors/QntConnectorModeInspector.h"
 #include "inspectors/QntElementModeInspector.h"
 #include "library/QntImagesBankController.h"
+#include "style/QntColorSchemeEditor.h"
+#include "style/VKStyleManagerDialog.h"
 #include "framework/notations/QntNotation.h"
 #include "platform/WindowFrameAutosave.h"
 #include "platform/ColorPanel.h"
@@ -26,6 +28,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QMenuBar>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -329,6 +332,70 @@ TEST(AppDelegateLaunch, StartUpWindowOffersPreferences)
     EXPECT_TRUE(delegate.prefsController()->window()->isVisible());
     delegate.prefsController()->window()->hide();
     hideStartUpWindow();
+}
+
+// Without a drawing the start-up window offers what a drawing window's menus offer that needs
+// none: the same Help menu, Preferences, and the application's editors and libraries in its
+// Window menu; no Notations or Tools menu. The window is kept for the process: shown again, or
+// with another delegate, it doubles nothing and every item reaches the delegate of the day.
+TEST(AppDelegateLaunch, StartUpWindowOffersTheApplicationMenusThatNeedNoDrawing)
+{
+    documentController();
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    QList<QUrl> offered;
+    VOReruRerAppDelegate::setURLOpener([&offered](const QUrl &url) {
+        offered << url;
+        return true;
+    });
+    const qnt::test::ScopeExit forget([&defaults] {
+        VOReruRerAppDelegate::setURLOpener(nullptr);
+        defaults.removeObjectForKey(WindowFrameAutosave::defaultsKey("PreferencesWindow"));
+        defaults.removeObjectForKey(WindowFrameAutosave::defaultsKey("ImageManager"));
+    });
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        VOReruRerAppDelegate delegate;
+        QntDocumentController::showStartUpPanel();
+        QntDocumentController::showStartUpPanel();
+        QWidget *window = QntDocumentController::startUpController()->window();
+        auto *bar = window->findChild<QMenuBar *>();
+        ASSERT_NE(bar, nullptr);
+        QStringList titles;
+        for (QAction *action : bar->actions())
+            titles << action->text();
+        EXPECT_EQ(titles, QStringList({"&File", "&Edit", "&Window", "&Help"}));
+        // The drawing windows' own Help menu.
+        EXPECT_EQ(bar->actions().constLast()->menu(), delegate.helpMenu());
+        for (const char *name : {"preferencesAction", "styleManagerAction", "imageBankAction",
+                                 "colorSchemeEditorAction"})
+            EXPECT_EQ(window->findChildren<QAction *>(name).size(), 1) << name;
+
+        auto *help = delegate.helpMenu()->findChild<QAction *>("helpPageAction");
+        ASSERT_NE(help, nullptr);
+        help->trigger();
+        ASSERT_FALSE(offered.isEmpty());
+        EXPECT_EQ(offered.constLast(), VOReruRerAppDelegate::helpPageURL());
+        for (const char *name : {"aboutAction", "checkNewsAction", "checkForUpdatesAction"})
+            EXPECT_NE(delegate.helpMenu()->findChild<QAction *>(name), nullptr) << name;
+
+        window->findChild<QAction *>("preferencesAction")->trigger();
+        ASSERT_NE(delegate.prefsController(), nullptr);
+        EXPECT_TRUE(delegate.prefsController()->window()->isVisible());
+        delegate.prefsController()->window()->hide();
+        window->findChild<QAction *>("styleManagerAction")->trigger();
+        ASSERT_NE(delegate.styleManager(), nullptr);
+        EXPECT_TRUE(delegate.styleManager()->window()->isVisible());
+        delegate.styleManager()->window()->hide();
+        window->findChild<QAction *>("colorSchemeEditorAction")->trigger();
+        ASSERT_NE(delegate.colorSchemeEditor(), nullptr);
+        EXPECT_TRUE(delegate.colorSchemeEditor()->isVisible());
+        delegate.colorSchemeEditor()->hide();
+        window->findChild<QAction *>("imageBankAction")->trigger();
+        ASSERT_NE(VOReruRerAppDelegate::sharedImagesBankController(), nullptr);
+        EXPECT_TRUE(VOReruRerAppDelegate::sharedImagesBankController()->window()->isVisible());
+        VOReruRerAppDelegate::sharedImagesBankController()->window()->hide();
+        hideStartUpWindow();
+    }
 }
 
 TEST(AppDelegateTermination, QuitCommandEndsTheEventLoopThroughTermination)

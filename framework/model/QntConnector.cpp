@@ -32,6 +32,9 @@
 VR_CLASS_IMPL(QntConnector, VRDrawablePath)
 
 namespace {
+// The light backing around a label, which keeps the line from running through its text.
+constexpr QMarginsF kLabelBacking(2, 1, 2, 1);
+
 // Takes the renderer out of the group it sits in, if any.
 void detachRenderer(VRRasterizer &renderer)
 {
@@ -1385,13 +1388,34 @@ void QntConnector::drawLabel(QPainter &painter, const VRTextBlock &label, VRText
     frame.moveCenter(centre);
     painter.save();
     // Keeps the line from running through the text.
-    painter.fillRect(frame.adjusted(-2, -1, 2, 1), QColor(255, 255, 255, 200));
+    painter.fillRect(frame.marginsAdded(kLabelBacking), QColor(255, 255, 255, 200));
     painter.restore();
     if (frame.width() <= 0)
         return;
     VRRenderContext context;
     context.bounds = frame;
     renderer.render(painter, context);
+}
+
+QRectF QntConnector::labelBounds(const VRTextBlock &label, const VROwnTextRenderer &renderer,
+                                 QPointF centre) const
+{
+    if (label.isEmpty())
+        return {};
+    QRectF frame(QPointF(), label.naturalSize(0));
+    frame.moveCenter(centre);
+    const QRectF backing = frame.marginsAdded(kLabelBacking);
+    if (frame.width() <= 0)
+        return backing;
+    VRRenderContext context;
+    context.bounds = frame;
+    const QRectF ink = renderer.inkBounds(label, context, labelLayoutMode());
+    return ink.isNull() ? backing : backing.united(ink);
+}
+
+int QntConnector::labelLayoutMode() const
+{
+    return m_layoutMode == 1 || m_layoutMode == 2 ? m_layoutMode : VRTextAdornment::AtPoint;
 }
 
 void QntConnector::drawContent(QPainter &painter) const
@@ -1469,11 +1493,8 @@ QRectF QntConnector::computeBounds() const
         if (arrow)
             r = r.united(arrow->bounds());
     }
-    if (!m_label.isEmpty()) {
-        QRectF frame(QPointF(), m_label.naturalSize(0));
-        frame.moveCenter(labelPosition());
-        r = r.united(frame.adjusted(-2, -1, 2, 1));
-    }
+    if (const QRectF label = labelBounds(m_label, m_textRenderer, labelPosition()); !label.isNull())
+        r = r.united(label);
     return r;
 }
 
@@ -1688,5 +1709,5 @@ VRTextAdornment *QntConnector::textAdornment() const
             return VROwnTextRenderer::writingBackTo(*this, &QntConnector::label,
                                                     &QntConnector::setLabel);
         },
-        m_layoutMode == 1 || m_layoutMode == 2 ? m_layoutMode : VRTextAdornment::AtPoint);
+        labelLayoutMode());
 }

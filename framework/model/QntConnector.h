@@ -192,6 +192,12 @@ protected:
     // Draws a label through its renderer, centred on centre over a light backing.
     void drawLabel(QPainter &painter, const VRTextBlock &label, VRTextAdornment &renderer,
                    QPointF centre) const;
+    // What drawLabel() paints for that label, drawn by that renderer: its backing and its
+    // glyphs; null for no label.
+    QRectF labelBounds(const VRTextBlock &label, const VROwnTextRenderer &renderer,
+                       QPointF centre) const;
+    // How the labels' renderers lay their text: along the route, or about a point.
+    int labelLayoutMode() const;
     QPointF pointAlongPath(double fraction, double normalOffset) const;
     void copyConnectorInto(QntConnector &target) const;
     void changeRouting(int routing, bool curve);

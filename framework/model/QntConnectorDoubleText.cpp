@@ -44,6 +44,13 @@ void QntConnectorDoubleText::drawContent(QPainter &painter) const
     drawLabel(painter, m_label2, *secondTextAdornment(), secondLabelPosition());
 }
 
+QRectF QntConnectorDoubleText::computeBounds() const
+{
+    const QRectF bounds = QntConnector::computeBounds();
+    const QRectF second = labelBounds(m_label2, m_secondTextRenderer, secondLabelPosition());
+    return second.isNull() ? bounds : bounds.united(second);
+}
+
 VRObjectRef QntConnectorDoubleText::copy() const
 {
     auto object = QntConnector::copy();
@@ -77,5 +84,5 @@ VRTextAdornment *QntConnectorDoubleText::secondTextAdornment() const
             return VROwnTextRenderer::writingBackTo(*this, &QntConnectorDoubleText::secondLabel,
                                                     &QntConnectorDoubleText::setSecondLabel);
         },
-        layoutMode() == 1 || layoutMode() == 2 ? layoutMode() : VRTextAdornment::AtPoint);
+        labelLayoutMode());
 }

@@ -24,6 +24,7 @@ public:
 
 protected:
     void drawContent(QPainter &painter) const override;
+    QRectF computeBounds() const override;
 
 private:
     VRTextBlock m_label2;

@@ -340,6 +340,15 @@ void QntElement::geometryDidChange()
     updateConnectedConnectors();
 }
 
+QRectF QntElement::computeBounds() const
+{
+    // The text is laid out inside the paddings, but its glyphs may reach past the element.
+    const QRectF bounds = VRShapeGroup::computeBounds();
+    if (!m_text || m_text->textBlock().isEmpty())
+        return bounds;
+    return bounds.united(m_text->bounds());
+}
+
 void QntElement::drawContent(QPainter &painter) const
 {
     VRShapeGroup::drawContent(painter);

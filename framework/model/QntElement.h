@@ -118,6 +118,7 @@ public:
 
 protected:
     void drawContent(QPainter &painter) const override;
+    QRectF computeBounds() const override;
     void geometryDidChange() override;
     // Places the text part inside the paddings.
     void layoutText();

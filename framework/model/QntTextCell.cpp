@@ -97,18 +97,34 @@ void QntTextCell::drawContent(QPainter &painter) const
         painter.restore();
     }
     VRDrawableShape::drawContent(painter);
+    if (const std::optional<VRRenderContext> context = textContext())
+        textAdornment()->render(painter, *context);
+}
+
+std::optional<VRRenderContext> QntTextCell::textContext() const
+{
     const QTransform t = transformIncludingParent();
     const double w = std::hypot(t.m11(), t.m12()), h = std::hypot(t.m21(), t.m22());
     QRectF frame(QPointF(),
                  QSizeF(std::max(0.0, w - 2 * m_paddingLR), std::max(0.0, h - 2 * m_paddingTB)));
     frame.moveCenter(t.map(QPointF(0, 0)));
     if (frame.width() <= 0)
-        return;
+        return std::nullopt;
     VRRenderContext context;
-    context.path = outline;
+    context.path = renderingPath();
     context.bounds = m_text.layoutFrame(frame);
     context.angle = std::atan2(t.m12(), t.m11());
-    textAdornment()->render(painter, context);
+    return context;
+}
+
+QRectF QntTextCell::computeBounds() const
+{
+    // The glyphs may reach past the cell (an italic's overhang, a descender of the last line,
+    // text longer than the cell): the bounds hold all they paint.
+    const QRectF bounds = VRDrawableShape::computeBounds();
+    const std::optional<VRRenderContext> context = textContext();
+    const QRectF ink = context ? m_textRenderer.inkBounds(m_text, *context) : QRectF();
+    return ink.isNull() ? bounds : bounds.united(ink);
 }
 
 VRObjectRef QntTextCell::copy() const

@@ -3,6 +3,9 @@
 #include "framework/model/VRDrawableShape.h"
 #include "framework/model/VROwnTextRenderer.h"
 #include "framework/model/VRTextBlock.h"
+#include "framework/styles/VRRenderContext.h"
+
+#include <optional>
 
 class VRTextAdornment;
 class QntElementTable;
@@ -40,8 +43,12 @@ public:
 
 protected:
     void drawContent(QPainter &painter) const override;
+    QRectF computeBounds() const override;
 
 private:
+    // What the text is drawn on: the cell inside its paddings; none without width.
+    std::optional<VRRenderContext> textContext() const;
+
     VRTextBlock m_text;
     VROwnTextRenderer m_textRenderer;
     QColor m_fill;

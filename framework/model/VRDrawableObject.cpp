@@ -4,6 +4,7 @@
 #include "framework/model/QntConnector.h"
 #include "framework/styles/VRRenderContext.h"
 #include "framework/styles/VRStyle.h"
+#include "framework/styles/VRTextAdornment.h"
 #include "framework/view/QntContextTextEditorView.h"
 #include "framework/model/QntElement.h"
 #include "framework/model/QntStickySpot.h"
@@ -240,10 +241,36 @@ QRectF VRDrawableObject::bounds() const
     return m_boundsCache;
 }
 
-QRectF VRDrawableObject::computeBounds() const
+QRectF VRDrawableObject::outlineBounds() const
 {
     const double extra = styleExtraSpace(m_style.get());
     return logicalBounds().adjusted(-extra, -extra, extra, extra);
+}
+
+QRectF VRDrawableObject::computeBounds() const
+{
+    const QRectF outline = outlineBounds();
+    if (!m_style)
+        return outline;
+    // A label the style draws may reach past the outline; an effect of the style (a shadow)
+    // may carry it as far again as around the outline.
+    QRectF ink;
+    const VRRenderContext context = styleContext(*this, renderingPath());
+    const std::function<void(const VRRastGroup &)> collect = [&](const VRRastGroup &group) {
+        for (const VRRendererRef &renderer : group.members()) {
+            if (!renderer->isEnabled())
+                continue;
+            if (const auto *text = dynamic_cast<const VRTextAdornment *>(renderer.get()))
+                ink |= text->inkBounds(context);
+            else if (const auto *inner = dynamic_cast<const VRRastGroup *>(renderer.get()))
+                collect(*inner);
+        }
+    };
+    collect(*m_style);
+    if (ink.isNull())
+        return outline;
+    const double extra = styleExtraSpace(m_style.get());
+    return outline.united(ink.adjusted(-extra, -extra, extra, extra));
 }
 
 void VRDrawableObject::applyTransform(const QTransform &t)
@@ -262,7 +289,8 @@ void VRDrawableObject::applyTransform(const QTransform &t)
 
 bool VRDrawableObject::hitTest(QPointF p) const
 {
-    if (!m_visible || !bounds().contains(p))
+    // Only the outline and what the style paints around it answer, not a text's glyphs past it.
+    if (!m_visible || !bounds().contains(p) || !outlineBounds().contains(p))
         return false;
     const QPainterPath path = renderingPath();
     if (path.contains(p))
@@ -603,11 +631,9 @@ void VRDrawableObject::drawContent(QPainter &painter) const
     renderStyle(painter, m_style.get(), *this, renderingPath());
 }
 
-void VRDrawableObject::renderStyle(QPainter &painter, const VRStyle *style,
-                                   const VRDrawableObject &object, const QPainterPath &path)
+VRRenderContext VRDrawableObject::styleContext(const VRDrawableObject &object,
+                                               const QPainterPath &path)
 {
-    if (!style)
-        return;
     const QTransform t = object.transformIncludingParent();
     VRRenderContext context;
     context.path = path;
@@ -615,6 +641,16 @@ void VRDrawableObject::renderStyle(QPainter &painter, const VRStyle *style,
     frame.moveCenter(t.map(QPointF(0, 0)));
     context.bounds = frame;
     context.angle = std::atan2(t.m12(), t.m11());
+    return context;
+}
+
+void VRDrawableObject::renderStyle(QPainter &painter, const VRStyle *style,
+                                   const VRDrawableObject &object, const QPainterPath &path)
+{
+    if (!style)
+        return;
+    VRRenderContext context = styleContext(object, path);
+    const QRectF frame = context.bounds;
     const QTransform device = painter.deviceTransform();
     context.scale = std::max(1e-3, std::hypot(device.m11(), device.m12()));
     // Stable across saving and reading: derived from where the object is, not its address.

@@ -27,6 +27,7 @@ class VRArchiveWriter;
 class VRJsonWriter;
 class VRDrawableContainer;
 class VRObjectOwnerLayer;
+struct VRRenderContext;
 
 // Base of everything drawn: class identity, geometry, style, lock, state marks, metadata.
 // Objects are not QObjects so that large drawings stay light; they are held by
@@ -196,6 +197,9 @@ public:
                             const QPainterPath &path);
     // Extra bounds around the outline that a style paints (stroke, shadow).
     static double styleExtraSpace(const VRStyle *style);
+    // What a style draws on for the object: the path, the object's unturned frame and its
+    // angle.
+    static VRRenderContext styleContext(const VRDrawableObject &object, const QPainterPath &path);
     // Copies a style the way attaching it to another object would: sharable styles are
     // shared, others copied.
     static VRStyleRef styleForCopy(const VRStyleRef &style);
@@ -211,6 +215,10 @@ protected:
     void copyBaseInto(VRDrawableObject &target) const;
     // Draws the object's own content (the base draws its style on its outline).
     virtual void drawContent(QPainter &painter) const;
+    // The bounds of the outline and of what the style paints around it (strokes, shadows):
+    // bounds() without what may reach further (text). Hits are weighed within them.
+    QRectF outlineBounds() const;
+    // Outline, style and the labels the style draws.
     virtual QRectF computeBounds() const;
     // fitsTheDrawing() with the outline taken through `outer` first.
     bool fitsTheDrawing(const QTransform &outer, QPointF delta) const;

@@ -9,6 +9,18 @@ void VROwnTextRenderer::create(Handler handler) const
     m_described.reset();
 }
 
+QRectF VROwnTextRenderer::inkBounds(const VRTextBlock &text, const VRRenderContext &context,
+                                    std::optional<int> layoutMode) const
+{
+    if (m_renderer)
+        return describe(text, layoutMode)->inkBounds(context);
+    VRTextAdornment passing;
+    text.describeIn(passing);
+    if (layoutMode)
+        passing.setLayoutMode(*layoutMode);
+    return passing.inkBounds(context);
+}
+
 VRTextAdornment *VROwnTextRenderer::describe(const VRTextBlock &text,
                                              std::optional<int> layoutMode) const
 {

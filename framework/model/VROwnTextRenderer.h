@@ -8,6 +8,7 @@
 #include <optional>
 
 class VRTextAdornment;
+struct VRRenderContext;
 
 // An object's own text renderer: a text adornment that describes one of the object's text
 // blocks, is what draws it, and hands what is set on it back to the object (as one undo step).
@@ -31,6 +32,12 @@ public:
             create(makeHandler());
         return describe(text, layoutMode);
     }
+
+    // Where the text would put ink on that context (VRTextAdornment::inkBounds()): asked of the
+    // renderer when there is one, else of a passing one described alike, so that measuring a
+    // text never drawn keeps no renderer.
+    QRectF inkBounds(const VRTextBlock &text, const VRRenderContext &context,
+                     std::optional<int> layoutMode = std::nullopt) const;
 
     // The handler that takes a renderer's changes into owner's text block through its getter
     // and setter; it holds the owner weakly.

@@ -80,21 +80,37 @@ void VRTextShapeBase::setTextContent(const QTextDocumentFragment &content)
     setTextBlock(block);
 }
 
-void VRTextShapeBase::drawContent(QPainter &painter) const
+std::optional<VRRenderContext> VRTextShapeBase::textContext() const
 {
-    VRDrawableShape::drawContent(painter);
     const QTransform t = transformIncludingParent();
     const QRectF frame(QPointF(),
                        QSizeF(std::hypot(t.m11(), t.m12()), std::hypot(t.m21(), t.m22())));
     QRectF placed = frame;
     placed.moveCenter(t.map(QPointF(0, 0)));
     if (placed.width() <= 0)
-        return;
+        return std::nullopt;
     VRRenderContext context;
     context.path = renderingPath();
     context.bounds = m_text.layoutFrame(placed);
     context.angle = std::atan2(t.m12(), t.m11());
-    textAdornment()->render(painter, context);
+    return context;
+}
+
+void VRTextShapeBase::drawContent(QPainter &painter) const
+{
+    VRDrawableShape::drawContent(painter);
+    if (const std::optional<VRRenderContext> context = textContext())
+        textAdornment()->render(painter, *context);
+}
+
+QRectF VRTextShapeBase::computeBounds() const
+{
+    // The glyphs may reach past the box (an italic's overhang, a descender of the last line,
+    // text longer than the box): the bounds hold all they paint.
+    const QRectF bounds = VRDrawableShape::computeBounds();
+    const std::optional<VRRenderContext> context = textContext();
+    const QRectF ink = context ? m_textRenderer.inkBounds(m_text, *context) : QRectF();
+    return ink.isNull() ? bounds : bounds.united(ink);
 }
 
 VRObjectRef VRTextShapeBase::copy() const

@@ -3,6 +3,9 @@
 #include "framework/model/VRDrawableShape.h"
 #include "framework/model/VROwnTextRenderer.h"
 #include "framework/model/VRTextBlock.h"
+#include "framework/styles/VRRenderContext.h"
+
+#include <optional>
 
 class VRTextAdornment;
 class QTextEdit;
@@ -47,8 +50,12 @@ protected:
     VRTextShapeBase() = default;
 
     void drawContent(QPainter &painter) const override;
+    QRectF computeBounds() const override;
 
 private:
+    // What the text is drawn on: the box, turned with the object; none for a box without width.
+    std::optional<VRRenderContext> textContext() const;
+
     VRTextBlock m_text;
     VROwnTextRenderer m_textRenderer;
 };

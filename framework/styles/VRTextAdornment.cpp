@@ -5,8 +5,12 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QPainter>
+#include <QRawFont>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <QTextLayout>
 #include <QTextOption>
 
 #include <algorithm>
@@ -181,9 +185,7 @@ void VRTextAdornment::render(QPainter &painter, const VRRenderContext &context) 
         renderRichText(painter, context, m_richText);
         return;
     }
-    QString text = m_label;
-    if (text.isEmpty())
-        text = context.textDocument ? context.textDocument->toPlainText() : context.text;
+    const QString text = textToDraw(context);
     if (text.isEmpty())
         return;
     if (m_layoutMode == AlongPath || m_layoutMode == AlongMirroredPath)
@@ -195,78 +197,196 @@ void VRTextAdornment::render(QPainter &painter, const VRRenderContext &context) 
         renderInFrame(painter, context, text);
 }
 
-void VRTextAdornment::renderInFrame(QPainter &painter, const VRRenderContext &context,
-                                    const QString &text) const
+QString VRTextAdornment::textToDraw(const VRRenderContext &context) const
+{
+    if (!m_label.isEmpty())
+        return m_label;
+    return context.textDocument ? context.textDocument->toPlainText() : context.text;
+}
+
+QRectF VRTextAdornment::inkBounds(const VRRenderContext &context) const
+{
+    QRectF ink;
+    if (!m_richText.isEmpty()) {
+        ink = richTextInk(context, m_richText);
+    } else {
+        const QString text = textToDraw(context);
+        if (text.isEmpty())
+            return {};
+        if (m_layoutMode == AlongPath || m_layoutMode == AlongMirroredPath)
+            // Laid along the path: extraSpace() tells how far from it.
+            return context.path.boundingRect().adjusted(-extraSpace(), -extraSpace(), extraSpace(),
+                                                        extraSpace());
+        ink = m_label.isEmpty() && context.textDocument
+                  ? richTextInk(context, context.textDocument->toHtml())
+                  : plainTextInk(context, text);
+    }
+    if (!ink.isNull() && (m_clipping || m_layoutMode == FlowedInShape))
+        ink = ink.intersected(context.path.boundingRect());
+    return ink;
+}
+
+namespace {
+
+// The glyphs' own outlines as the fonts describe them, of the runs of a laid-out line, in the
+// layout's coordinates.
+QRectF glyphInk(const QTextLine &line, QPointF origin)
+{
+    QRectF ink;
+    for (const QGlyphRun &run : line.glyphRuns()) {
+        const QRawFont font = run.rawFont();
+        const QList<quint32> glyphs = run.glyphIndexes();
+        const QList<QPointF> positions = run.positions();
+        for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i) {
+            const QRectF glyph = font.boundingRect(glyphs.at(i));
+            if (!glyph.isEmpty())
+                ink |= glyph.translated(positions.at(i) + origin);
+        }
+    }
+    return ink;
+}
+
+// How far the glyphs of the text reach past their own line boxes at most: their outlines
+// against their advances, the line's ascent and its descent.
+QMarginsF glyphOverhang(const QString &text, const QFont &font)
+{
+    QString flat = text;
+    flat.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    QTextLayout layout(flat, font);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    layout.endLayout();
+    QMarginsF overhang;
+    if (!line.isValid())
+        return overhang;
+    for (const QGlyphRun &run : line.glyphRuns()) {
+        const QRawFont raw = run.rawFont();
+        const QList<quint32> glyphs = run.glyphIndexes();
+        const QList<QPointF> advances = raw.advancesForGlyphIndexes(glyphs);
+        for (qsizetype i = 0; i < glyphs.size() && i < advances.size(); ++i) {
+            const QRectF glyph = raw.boundingRect(glyphs.at(i));
+            if (glyph.isEmpty())
+                continue;
+            overhang.setLeft(std::max(overhang.left(), -glyph.left()));
+            overhang.setRight(std::max(overhang.right(), glyph.right() - advances.at(i).x()));
+            overhang.setTop(std::max(overhang.top(), -glyph.top() - line.ascent()));
+            overhang.setBottom(std::max(overhang.bottom(), glyph.bottom() - line.descent()));
+        }
+    }
+    return overhang;
+}
+
+QTransform turnedAbout(QPointF centre, double degrees)
+{
+    QTransform turn;
+    if (degrees != 0.0) {
+        turn.translate(centre.x(), centre.y());
+        turn.rotate(degrees);
+        turn.translate(-centre.x(), -centre.y());
+    }
+    return turn;
+}
+
+} // namespace
+
+bool VRTextAdornment::plainTextPlacement(const VRRenderContext &context, QRectF *box, int *flags,
+                                         QPointF *centre, double *degrees) const
 {
     QRectF frame = context.bounds.isValid() ? context.bounds : context.path.boundingRect();
     if (m_layoutMode == FlowedInShape)
         frame = frame.adjusted(m_flowedTextPathInset, m_flowedTextPathInset, -m_flowedTextPathInset,
                                -m_flowedTextPathInset);
     if (frame.width() <= 0.0 && m_layoutMode != AtPoint)
+        return false;
+    *centre = frame.center();
+    *degrees = m_angleInDegrees + (m_appliesObjectAngle ? context.angle * 180.0 / M_PI : 0.0);
+
+    const bool wraps = m_wrapsLines && m_layoutMode != AtPoint;
+    int f = static_cast<int>(horizontalFlag(m_alignment == 3 ? 0 : m_alignment));
+    if (m_layoutMode == AtPoint)
+        f = Qt::AlignHCenter | Qt::AlignVCenter;
+    else if (m_verticalAlignment == 1)
+        f |= Qt::AlignVCenter;
+    else if (m_verticalAlignment == 2)
+        f |= Qt::AlignBottom;
+    else
+        f |= Qt::AlignTop;
+    if (wraps)
+        f |= Qt::TextWordWrap;
+    *box = frame;
+    if (m_layoutMode == AtPoint || !wraps) {
+        // Unwrapped text may run past the frame sideways: give it room, keep the anchor.
+        const double room = 1.0e5;
+        if (m_layoutMode == AtPoint || (f & Qt::AlignHCenter))
+            box->adjust(-room, 0, room, 0);
+        else if (f & Qt::AlignRight)
+            box->setLeft(box->left() - room);
+        else
+            box->setRight(box->right() + room);
+        if (m_layoutMode == AtPoint)
+            box->adjust(0, -room, 0, room);
+    }
+    *flags = f | Qt::TextDontClip;
+    return true;
+}
+
+void VRTextAdornment::renderInFrame(QPainter &painter, const VRRenderContext &context,
+                                    const QString &text) const
+{
+    QRectF box;
+    int flags = 0;
+    QPointF centre;
+    double degrees = 0.0;
+    if (!plainTextPlacement(context, &box, &flags, &centre, &degrees))
         return;
 
     painter.save();
     if (m_clipping || m_layoutMode == FlowedInShape)
         painter.setClipPath(context.path, Qt::IntersectClip);
-    const QPointF centre = frame.center();
-    const double degrees =
-        m_angleInDegrees + (m_appliesObjectAngle ? context.angle * 180.0 / M_PI : 0.0);
     if (degrees != 0.0) {
         painter.translate(centre);
         painter.rotate(degrees);
         painter.translate(-centre);
     }
-
     // Plain text is drawn directly (a text document per repaint would dominate the drawing of
     // big diagrams).
-    const bool wraps = m_wrapsLines && m_layoutMode != AtPoint;
-    int flags = static_cast<int>(horizontalFlag(m_alignment == 3 ? 0 : m_alignment));
-    if (m_layoutMode == AtPoint)
-        flags = Qt::AlignHCenter | Qt::AlignVCenter;
-    else if (m_verticalAlignment == 1)
-        flags |= Qt::AlignVCenter;
-    else if (m_verticalAlignment == 2)
-        flags |= Qt::AlignBottom;
-    else
-        flags |= Qt::AlignTop;
-    if (wraps)
-        flags |= Qt::TextWordWrap;
-    QRectF box = frame;
-    if (m_layoutMode == AtPoint || !wraps) {
-        // Unwrapped text may run past the frame sideways: give it room, keep the anchor.
-        const double room = 1.0e5;
-        if (m_layoutMode == AtPoint || (flags & Qt::AlignHCenter))
-            box.adjust(-room, 0, room, 0);
-        else if (flags & Qt::AlignRight)
-            box.setLeft(box.left() - room);
-        else
-            box.setRight(box.right() + room);
-        if (m_layoutMode == AtPoint)
-            box.adjust(0, -room, 0, room);
-    }
     painter.setFont(effectiveFont());
     painter.setPen(effectiveColour());
-    painter.drawText(box, flags | Qt::TextDontClip, text);
+    painter.drawText(box, flags, text);
     painter.restore();
 }
 
-void VRTextAdornment::renderRichText(QPainter &painter, const VRRenderContext &context,
-                                     const QString &html) const
+QRectF VRTextAdornment::plainTextInk(const VRRenderContext &context, const QString &text) const
 {
-    QRectF frame = context.bounds.isValid() ? context.bounds : context.path.boundingRect();
+    QRectF box;
+    int flags = 0;
+    QPointF centre;
+    double degrees = 0.0;
+    if (!plainTextPlacement(context, &box, &flags, &centre, &degrees))
+        return {};
+    const QFont font = effectiveFont();
+    // The lines' boxes where the text goes, and past them what its glyphs' outlines reach.
+    const QRectF lines = QFontMetricsF(font).boundingRect(box, flags, text);
+    const QRectF ink = lines.marginsAdded(glyphOverhang(text, font));
+    return turnedAbout(centre, degrees).mapRect(ink);
+}
+
+bool VRTextAdornment::richTextFrame(const VRRenderContext &context, QRectF *frame,
+                                    double *width) const
+{
+    *frame = context.bounds.isValid() ? context.bounds : context.path.boundingRect();
     if (m_layoutMode == FlowedInShape)
-        frame = frame.adjusted(m_flowedTextPathInset, m_flowedTextPathInset, -m_flowedTextPathInset,
-                               -m_flowedTextPathInset);
-    if (frame.width() <= 0.0)
-        return;
-    // Laid out once for each text, font, alignment and width, and kept.
-    const double width = m_wrapsLines ? frame.width() : 0.0;
-    if (!m_layout || m_layoutWidth != width || m_layoutHtml != html) {
-        m_layout = layOutRichText(html, effectiveFont(), m_alignment, width);
-        m_layoutHtml = html;
-        m_layoutWidth = width;
-    }
-    const QSizeF size = m_layout->size();
+        *frame = frame->adjusted(m_flowedTextPathInset, m_flowedTextPathInset,
+                                 -m_flowedTextPathInset, -m_flowedTextPathInset);
+    if (frame->width() <= 0.0)
+        return false;
+    *width = m_wrapsLines ? frame->width() : 0.0;
+    return true;
+}
+
+QTransform VRTextAdornment::richTextPlacement(const VRRenderContext &context, const QRectF &frame,
+                                              QSizeF size) const
+{
     const QPointF centre = frame.center();
     double left = centre.x() - frame.width() / 2.0;
     if (!m_wrapsLines) {
@@ -282,18 +402,65 @@ void VRTextAdornment::renderRichText(QPainter &painter, const VRRenderContext &c
         top = centre.y() - size.height() / 2.0;
     else if (m_verticalAlignment == 2)
         top = frame.bottom() - size.height();
+    QTransform place;
+    place.translate(centre.x(), centre.y());
+    place.rotate(m_angleInDegrees + (m_appliesObjectAngle ? context.angle * 180.0 / M_PI : 0.0));
+    place.translate(-centre.x(), -centre.y());
+    place.translate(left, top);
+    return place;
+}
 
+void VRTextAdornment::renderRichText(QPainter &painter, const VRRenderContext &context,
+                                     const QString &html) const
+{
+    QRectF frame;
+    double width = 0.0;
+    if (!richTextFrame(context, &frame, &width))
+        return;
+    // Laid out once for each text, font, alignment and width, and kept.
+    if (!m_layout || m_layoutWidth != width || m_layoutHtml != html) {
+        m_layout = layOutRichText(html, effectiveFont(), m_alignment, width);
+        m_layoutHtml = html;
+        m_layoutWidth = width;
+    }
     painter.save();
     if (m_clipping || m_layoutMode == FlowedInShape)
         painter.setClipPath(context.path, Qt::IntersectClip);
-    painter.translate(centre);
-    painter.rotate(m_angleInDegrees + (m_appliesObjectAngle ? context.angle * 180.0 / M_PI : 0.0));
-    painter.translate(-centre);
-    painter.translate(left, top);
+    painter.setTransform(richTextPlacement(context, frame, m_layout->size()), true);
     QAbstractTextDocumentLayout::PaintContext paint;
     paint.palette.setColor(QPalette::Text, effectiveColour());
     m_layout->documentLayout()->draw(&painter, paint);
     painter.restore();
+}
+
+QRectF VRTextAdornment::richTextInk(const VRRenderContext &context, const QString &html) const
+{
+    QRectF frame;
+    double width = 0.0;
+    if (!richTextFrame(context, &frame, &width))
+        return {};
+    // Kept for the text, font, alignment and width, as moving the text does not change it;
+    // the layout it is measured on is kept only when drawing made it (a text out of sight
+    // holds no layout).
+    if (!m_ink || m_inkWidth != width || m_inkHtml != html) {
+        const bool drawn = m_layout && m_layoutWidth == width && m_layoutHtml == html;
+        const std::shared_ptr<QTextDocument> layout =
+            drawn ? m_layout : layOutRichText(html, effectiveFont(), m_alignment, width);
+        // The laid-out document (lines, list marks, rules), and past it what the glyphs'
+        // outlines reach.
+        Ink ink{QRectF(QPointF(0, 0), layout->size()), layout->size()};
+        for (QTextBlock block = layout->begin(); block.isValid(); block = block.next()) {
+            const QTextLayout *lines = block.layout();
+            if (!lines)
+                continue;
+            for (int i = 0; i < lines->lineCount(); ++i)
+                ink.area |= glyphInk(lines->lineAt(i), lines->position());
+        }
+        m_ink = ink;
+        m_inkHtml = html;
+        m_inkWidth = width;
+    }
+    return richTextPlacement(context, frame, m_ink->size).mapRect(m_ink->area);
 }
 
 void VRTextAdornment::renderAlongPath(QPainter &painter, const VRRenderContext &context,

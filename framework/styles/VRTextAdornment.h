@@ -4,10 +4,13 @@
 
 #include <QColor>
 #include <QFont>
+#include <QRectF>
+#include <QTransform>
 #include <QVariantMap>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QTextDocument;
 
@@ -81,6 +84,10 @@ public:
 
     void render(QPainter &painter, const VRRenderContext &context) const override;
     double extraSpace() const override;
+    // Where render() puts ink on that context: the boxes of the laid-out lines and past them
+    // the glyphs' outlines as their fonts describe them (an italic's overhang, a descender or
+    // accent beyond the line), turned and clipped as drawn. Null when nothing is drawn.
+    QRectF inkBounds(const VRRenderContext &context) const;
 
 protected:
     void writeProperties(VRJsonWriter &record, QJsonObject &images) const override;
@@ -89,13 +96,31 @@ protected:
 private:
     QFont effectiveFont() const;
     QColor effectiveColour() const;
+    // The label, or the object's text when the renderer has none.
+    QString textToDraw(const VRRenderContext &context) const;
+    // Where plain text goes in the frame: the box and flags it is drawn with, turned by degrees
+    // about centre. False when nothing is drawn.
+    bool plainTextPlacement(const VRRenderContext &context, QRectF *box, int *flags,
+                            QPointF *centre, double *degrees) const;
+    // The frame rich text is laid out in and the width it wraps at (0: unwrapped). False when
+    // nothing is drawn.
+    bool richTextFrame(const VRRenderContext &context, QRectF *frame, double *width) const;
+    // Where a layout of that size goes in the frame: aligned, then turned about its centre.
+    QTransform richTextPlacement(const VRRenderContext &context, const QRectF &frame,
+                                 QSizeF size) const;
+    QRectF plainTextInk(const VRRenderContext &context, const QString &text) const;
+    QRectF richTextInk(const VRRenderContext &context, const QString &html) const;
     void renderInFrame(QPainter &painter, const VRRenderContext &context,
                        const QString &text) const;
     void renderAlongPath(QPainter &painter, const VRRenderContext &context,
                          const QString &text) const;
     void renderRichText(QPainter &painter, const VRRenderContext &context,
                         const QString &html) const;
-    void forgetLayout() { m_layout.reset(); }
+    void forgetLayout()
+    {
+        m_layout.reset();
+        m_ink.reset();
+    }
 
     QString m_label;
     QString m_richText;
@@ -116,6 +141,15 @@ private:
     mutable std::shared_ptr<QTextDocument> m_layout;
     mutable QString m_layoutHtml;
     mutable double m_layoutWidth = -1.0;
+    // Where the rich text last measured puts ink, in its layout's coordinates, and the
+    // layout's size.
+    struct Ink {
+        QRectF area;
+        QSizeF size;
+    };
+    mutable std::optional<Ink> m_ink;
+    mutable QString m_inkHtml;
+    mutable double m_inkWidth = -1.0;
 
     void notifyOwner() const;
 };

@@ -2,6 +2,11 @@
 #include "common/GoldenPicture.h"
 
 #include "framework/base/VRConstants.h"
+#include "framework/model/QntConnector.h"
+#include "framework/model/QntConnectorDoubleText.h"
+#include "framework/model/QntElement.h"
+#include "framework/model/QntTextCell.h"
+#include "framework/styles/VRTextAdornment.h"
 #include "framework/model/QntElementTable.h"
 #include "framework/model/QntText.h"
 #include "framework/model/VRTextShape.h"
@@ -22,6 +27,10 @@
 #include <QPainter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTextDocumentFragment>
+
+#include <functional>
+#include <sstream>
 
 using namespace qnt::test;
 
@@ -64,6 +73,30 @@ QRectF paintedArea(const QImage &image, double scale, QPointF origin = {})
         return {};
     return QRectF(left / scale, top / scale, (right + 1 - left) / scale, (bottom + 1 - top) / scale)
         .translated(origin);
+}
+
+// The drawing area, in points, that the object covers when drawn alone with a wide margin
+// around its bounds, so nothing it paints outside them is cut off.
+QRectF paintedAlone(const VRDrawableObject &object)
+{
+    const double scale = 4;
+    const QRectF area = object.bounds().adjusted(-40, -40, 40, 40);
+    QImage image((area.size() * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(scale, scale);
+    painter.translate(-area.topLeft());
+    object.render(painter);
+    painter.end();
+    return paintedArea(image, scale, area.topLeft());
+}
+
+std::string describe(const QRectF &r)
+{
+    std::ostringstream text;
+    text << "(" << r.left() << ", " << r.top() << ", " << r.right() << ", " << r.bottom() << ")";
+    return text.str();
 }
 
 class Export : public ::testing::Test
@@ -234,35 +267,18 @@ TEST_F(Export, EveryObjectPaintsWithinItsBounds)
 {
     auto *layer = m_drawing->activeLayerOfClass<VRObjectDrawingLayer>();
     ASSERT_NE(layer, nullptr);
-    const double scale = 4;
     int tables = 0;
     for (const VRObjectRef &object : layer->objects()) {
-        // A text's lines may run past its box: that is its layout, not a stroke.
-        if (object->isKindOf<QntText>() || object->isKindOf<VRTextShape>())
-            continue;
         if (auto *table = dynamic_cast<QntElementTable *>(object.get())) {
             table->setGridLineWidth(9);
             ++tables;
         }
         const QRectF bounds = object->bounds();
-        // The object drawn alone, with a margin around its bounds, so nothing it paints
-        // outside them is cut off.
-        const QRectF area = bounds.adjusted(-40, -40, 40, 40);
-        QImage image((area.size() * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.scale(scale, scale);
-        painter.translate(-area.topLeft());
-        object->render(painter);
-        painter.end();
-        const QRectF painted = paintedArea(image, scale, area.topLeft());
+        const QRectF painted = paintedAlone(*object);
         const QRectF allowed = bounds.adjusted(-0.5, -0.5, 0.5, 0.5);
         EXPECT_TRUE(painted.isNull() || allowed.contains(painted))
-            << object->className().toStdString() << " paints (" << painted.left() << ", "
-            << painted.top() << ", " << painted.right() << ", " << painted.bottom()
-            << ") beyond its bounds (" << bounds.left() << ", " << bounds.top() << ", "
-            << bounds.right() << ", " << bounds.bottom() << ")";
+            << object->className().toStdString() << " paints " << describe(painted)
+            << " beyond its bounds " << describe(bounds);
     }
     EXPECT_EQ(tables, 1);
 }
@@ -306,4 +322,142 @@ TEST(ExportSizes, CroppingHoldsATablesWholeGridLine)
         EXPECT_NEAR(painted.right(), outline.right() + half, 0.5);
         EXPECT_NEAR(painted.bottom(), outline.bottom() + half, 0.5);
     }
+}
+
+namespace {
+
+QFont testFont(const char *family, double size, bool italic, bool bold = false)
+{
+    QFont font{QString::fromLatin1(family)};
+    font.setPointSizeF(size);
+    font.setItalic(italic);
+    font.setBold(bold);
+    return font;
+}
+
+// A free text in a box of its text's own size (the Text tool's), or of the size given.
+VRObjectRef freeText(const QString &text, const QFont &font, QSizeF box = {}, double angle = 0)
+{
+    auto shape = std::make_shared<VRTextShape>();
+    shape->setString(text);
+    shape->setFont(font);
+    if (box.isEmpty())
+        box = shape->textBlock().naturalSize();
+    shape->restoreGeometry({QPointF(200, 150), box, QSizeF(0, 0), angle, QPainterPath()});
+    return shape;
+}
+
+} // namespace
+
+// Whatever a text paints lies within its bounds, glyphs whole: the bounds hold the glyphs' ink
+// as their fonts describe it, past the box where an italic leans out, a descender of the last
+// line or an accent of the first reaches, the text is turned or longer than its box; for free
+// texts, element and text-element labels, table cells, connector labels and a shape style's
+// label. The box alone still answers a click.
+TEST(TextBounds, EveryTextPaintsOnlyInsideItsBounds)
+{
+    const QFont chancery = testFont("Z003", 40, true);
+    const struct {
+        const char *name;
+        std::function<VRObjectRef()> make;
+    } cases[] = {
+        {"italic overhang", [&] { return freeText(QStringLiteral("fluffy jiffy"), chancery); }},
+        {"italic serif",
+         [] { return freeText(QStringLiteral("fjord Wolf"), testFont("DejaVu Serif", 30, true)); }},
+        {"large size",
+         [] {
+             return freeText(QStringLiteral("Ag"), testFont("Liberation Sans", 144, false, true));
+         }},
+        {"descender on the last line",
+         [] { return freeText(QStringLiteral("top\ngjpqy"), testFont("URW Bookman", 28, true)); }},
+        {"accents on the first line",
+         [] {
+             return freeText(QString::fromUtf8("\xc3\x85\xc3\x89\xc3\x8e\nabc"),
+                             testFont("Nimbus Roman", 28, true));
+         }},
+        {"turned", [&] { return freeText(QStringLiteral("fjord"), chancery, {}, 0.5); }},
+        {"longer than its box",
+         [] {
+             return freeText(QStringLiteral("a long line that runs on"),
+                             testFont("DejaVu Sans", 14, false), QSizeF(40, 10));
+         }},
+        {"element label",
+         [&] {
+             auto contour = VRDrawableShape::shapeWithRect(QRectF(0, 0, 100, 60),
+                                                           VRDrawableShape::unitOvalAtOrigin());
+             contour->setStyle(VRStyle::styleWithFillColour(Qt::yellow, Qt::black, 1));
+             auto element =
+                 QntElement::createWithObjects({contour}, QStringLiteral("e"), QSizeF(100, 60));
+             element->addTextShape();
+             element->text()->setString(QStringLiteral("fluffy label"));
+             element->text()->setFont(chancery);
+             element->setLocation(QPointF(200, 150));
+             return element;
+         }},
+        {"text element",
+         [&] {
+             auto text = std::make_shared<QntText>();
+             text->text()->setString(QStringLiteral("jiffy"));
+             text->text()->setFont(chancery);
+             const QSizeF size = text->text()->textBlock().naturalSize();
+             text->restoreGeometry({QPointF(200, 150), size, QSizeF(0, 0), 0.0, QPainterPath()});
+             return text;
+         }},
+        {"table cell",
+         [&] {
+             auto table = QntElementTable::tableWithRows(1, 2, QSizeF(50, 24));
+             table->setLocation(QPointF(200, 150));
+             table->setGridLineWidth(0);
+             auto cell = std::static_pointer_cast<QntTextCell>(table->cells().at(1));
+             cell->setPaddings(0, 0);
+             cell->setString(QStringLiteral("fjiffy"));
+             cell->textAdornment()->setFont(chancery);
+             return table;
+         }},
+        {"connector label",
+         [&] {
+             auto connector = std::make_shared<QntConnector>();
+             connector->setEnds(QPointF(100, 150), QPointF(300, 150));
+             connector->setTextContent(QTextDocumentFragment::fromPlainText("fluffy"));
+             connector->textAdornment()->setFont(chancery);
+             return connector;
+         }},
+        {"second connector label",
+         [&] {
+             auto connector = std::make_shared<QntConnectorDoubleText>();
+             connector->setEnds(QPointF(100, 150), QPointF(300, 150));
+             VRTextBlock second;
+             second.setPlainText(QStringLiteral("jiffy"));
+             second.setFont(chancery);
+             connector->setSecondLabel(second);
+             return connector;
+         }},
+        {"shape style label",
+         [&] {
+             auto shape = VRDrawableShape::shapeWithRect(QRectF(170, 140, 60, 20));
+             auto look = VRStyle::styleWithFillColour(Qt::white, Qt::black, 1);
+             auto label = std::make_shared<VRTextAdornment>();
+             label->setLabel(QStringLiteral("fluffy jiffy"));
+             label->setFont(chancery);
+             look->addRenderer(label);
+             shape->setStyle(look);
+             return shape;
+         }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const VRObjectRef object = c.make();
+        const QRectF bounds = object->bounds();
+        const QRectF painted = paintedAlone(*object);
+        ASSERT_FALSE(painted.isNull());
+        EXPECT_TRUE(bounds.adjusted(-0.5, -0.5, 0.5, 0.5).contains(painted))
+            << "paints " << describe(painted) << " beyond its bounds " << describe(bounds);
+    }
+
+    // A click beside the box, where only the italic's ink reaches, finds nothing, as before.
+    const VRObjectRef text = cases[0].make();
+    const QRectF box = text->logicalBounds();
+    ASSERT_GT(text->bounds().right(), box.right() + 1.5);
+    EXPECT_FALSE(text->hitTest(QPointF(box.right() + 1.5, box.center().y())));
+    EXPECT_TRUE(text->hitTest(box.center()));
 }

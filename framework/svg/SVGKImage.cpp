@@ -22,16 +22,30 @@
 #include <vector>
 
 // One element of the picture with its attributes and children; character data lives in
-// children with an empty tag.
+// children with an empty tag. An element has a few attributes, each name once: a list looked
+// through is quicker to make, search and free than a hash.
 struct SVGKImage::Node {
     QString tag;
-    QHash<QString, QString> attributes;
+    QList<std::pair<QString, QString>> attributes;
     QStringList classes;
     QString text;
     Node *parent = nullptr;
     std::vector<std::unique_ptr<Node>> children;
 
-    QString attribute(const QString &name) const { return attributes.value(name); }
+    const QString *find(QStringView name) const
+    {
+        for (const auto &[key, value] : attributes) {
+            if (key == name)
+                return &value;
+        }
+        return nullptr;
+    }
+    QString attribute(QStringView name) const
+    {
+        const QString *value = find(name);
+        return value ? *value : QString();
+    }
+    bool has(QStringView name) const { return find(name) != nullptr; }
     bool hasClass(const QString &name) const { return classes.contains(name); }
 };
 
@@ -598,8 +612,22 @@ private:
             collectStyles(*child, order);
     }
 
-    // The style of a node given its parent's; false when the node is not displayed.
+    // The style of a node given its parent's; false when the node is not displayed. A node's
+    // style always comes from its parent's along the picture's tree, whichever pass asks, so it
+    // is worked out once.
     bool computeStyle(const Node &node, const Paint &parent, Paint &paint) const
+    {
+        const auto known = m_styles.constFind(&node);
+        if (known != m_styles.constEnd()) {
+            paint = known->first;
+            return known->second;
+        }
+        const bool displayed = styleOf(node, parent, paint);
+        m_styles.insert(&node, {paint, displayed});
+        return displayed;
+    }
+
+    bool styleOf(const Node &node, const Paint &parent, Paint &paint) const
     {
         paint = parent;
         paint.opacity = 1.0;
@@ -621,11 +649,10 @@ private:
                                               QStringLiteral("dominant-baseline"),
                                               QStringLiteral("alignment-baseline")};
         for (const QString &name : presentation) {
-            const auto it = node.attributes.constFind(name);
-            if (it != node.attributes.constEnd())
-                applyProperty(paint, name, it.value(), displayNone);
+            if (const QString *value = node.find(name))
+                applyProperty(paint, name, *value, displayNone);
         }
-        const QList<const Rule *> &matched = matchedRules(node);
+        const QList<const Rule *> matched = matchedRules(node);
         const auto inlineDeclarations =
             parseDeclarations(node.attribute(QStringLiteral("style")), nullptr);
         for (int pass = 0; pass < 2; ++pass) {
@@ -646,12 +673,9 @@ private:
     }
 
     // Stylesheet rules of a node by specificity, then order; important declarations are applied
-    // last by the caller. A node is styled in more than one pass, so its rules are found once.
-    const QList<const Rule *> &matchedRules(const Node &node) const
+    // last by the caller.
+    QList<const Rule *> matchedRules(const Node &node) const
     {
-        const auto found = m_matchedRules.constFind(&node);
-        if (found != m_matchedRules.constEnd())
-            return found.value();
         QList<const Rule *> matched;
         for (const Rule &rule : m_rules) {
             if (matchesFrom(&node, rule.selector, int(rule.selector.size()) - 1))
@@ -661,7 +685,7 @@ private:
             return a->specificity != b->specificity ? a->specificity < b->specificity
                                                     : a->order < b->order;
         });
-        return m_matchedRules.insert(&node, matched).value();
+        return matched;
     }
 
     QTransform transformOf(const Node &node, const QTransform &parent) const
@@ -736,9 +760,9 @@ private:
                 continue;
             // A tspan with its own x, y or dy starts a row; its inner spans are words.
             double rx = x, ry = y;
-            if (child->attributes.contains(QStringLiteral("x")))
+            if (child->has(u"x"))
                 rx = parseLength(child->attribute(QStringLiteral("x")), fontSize, x);
-            if (child->attributes.contains(QStringLiteral("y")))
+            if (child->has(u"y"))
                 ry = parseLength(child->attribute(QStringLiteral("y")), fontSize, y);
             ry += parseLength(child->attribute(QStringLiteral("dy")), fontSize, 0.0);
             rx += parseLength(child->attribute(QStringLiteral("dx")), fontSize, 0.0);
@@ -1129,8 +1153,7 @@ private:
 
     static bool isEdge(const Node &node)
     {
-        return node.attributes.contains(QStringLiteral("data-qnt-from"))
-               || node.hasClass(QStringLiteral("flowchart-link"));
+        return node.has(u"data-qnt-from") || node.hasClass(QStringLiteral("flowchart-link"));
     }
 
     void walk(const Node &node, const QTransform &parent, const Paint &inherited)
@@ -1144,7 +1167,7 @@ private:
             return; // drawn with its edge
         if (node.tag == QLatin1String("g")
             && (node.hasClass(QStringLiteral("node")) || node.hasClass(QStringLiteral("cluster")))
-            && (m_flowchart || node.attributes.contains(QStringLiteral("data-qnt-name"))))
+            && (m_flowchart || node.has(u"data-qnt-name")))
             return addElement(
                 node, parent, inherited,
                 node.attribute(QStringLiteral("class")).startsWith(QLatin1String("cluster")));
@@ -1192,7 +1215,7 @@ private:
     const Node &m_root;
     VRObjectOwnerLayer &m_layer;
     QList<Rule> m_rules;
-    mutable QHash<const Node *, QList<const Rule *>> m_matchedRules;
+    mutable QHash<const Node *, std::pair<Paint, bool>> m_styles;
     QHash<QString, std::pair<QString, TextInfo>> m_edgeLabels;
     bool m_flowchart = false;
 };
@@ -1210,6 +1233,18 @@ VRResult<std::shared_ptr<SVGKImage>> SVGKImage::imageWithData(const QByteArray &
     if (data.size() > kMaxBytes)
         return fail(QStringLiteral("the picture is larger than %1 MB").arg(kMaxBytes >> 20));
     QXmlStreamReader reader(data);
+    // Element and attribute names repeat: the first few dozen are made once and shared.
+    std::vector<QString> names;
+    const auto shared = [&names](QStringView name) {
+        for (const QString &known : names) {
+            if (known == name)
+                return known;
+        }
+        if (names.size() >= 64)
+            return name.toString();
+        names.push_back(name.toString());
+        return names.back();
+    };
     auto root = std::make_unique<Node>();
     Node *current = root.get();
     int depth = 0;
@@ -1222,9 +1257,19 @@ VRResult<std::shared_ptr<SVGKImage>> SVGKImage::imageWithData(const QByteArray &
             if (++count > kMaxElements)
                 return fail(QStringLiteral("the picture has too many elements"));
             auto node = std::make_unique<Node>();
-            node->tag = reader.name().toString();
-            for (const QXmlStreamAttribute &a : reader.attributes())
-                node->attributes.insert(a.qualifiedName().toString(), a.value().toString());
+            node->tag = shared(reader.name());
+            const QXmlStreamAttributes attributes = reader.attributes();
+            node->attributes.reserve(attributes.size());
+            for (const QXmlStreamAttribute &a : attributes) {
+                const QString name = shared(a.qualifiedName());
+                auto same =
+                    std::find_if(node->attributes.begin(), node->attributes.end(),
+                                 [&name](const auto &known) { return known.first == name; });
+                if (same != node->attributes.end())
+                    same->second = a.value().toString();
+                else
+                    node->attributes.emplace_back(name, a.value().toString());
+            }
             node->classes = node->attribute(QStringLiteral("class"))
                                 .split(QLatin1Char(' '), Qt::SkipEmptyParts);
             node->parent = current;

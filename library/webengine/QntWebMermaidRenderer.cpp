@@ -169,8 +169,9 @@ const char kPageTagsScript[] = R"JS(
       .replace(/"/g, '&quot;').replace(/\t/g, '&#9;').replace(/\n/g, '&#10;')
       .replace(/\r/g, '&#13;');
   };
-  // Each tag: name, attributes (name -> { value, start, end } of the raw value), classes, and
-  // the offset where a new attribute goes (before '>' or '/>').
+  // Each tag: name, attributes (a Map of name -> { value, start, end, whole } of the raw value),
+  // classes, and the offset where a new attribute goes (before '>' or '/>'). A Map is quicker
+  // to fill than an object without a prototype, and a picture has thousands of tags.
   window.qntTags = function (svg) {
     var tags = [];
     var m;
@@ -179,23 +180,23 @@ const char kPageTagsScript[] = R"JS(
       if (!m[2]) { continue; }
       var raw = m[3];
       var rawStart = m.index + 1 + m[2].length;
-      var attributes = Object.create(null);
+      var attributes = new Map();
       var a;
       attributePattern.lastIndex = 0;
       while ((a = attributePattern.exec(raw)) !== null) {
         var quoted = a[2] !== undefined ? a[2] : a[3];
         var valueEnd = rawStart + a.index + a[0].length - 1;
-        if (!(a[1] in attributes)) {
-          attributes[a[1]] = { value: decode(quoted), start: valueEnd - quoted.length,
-                               end: valueEnd, whole: rawStart + a.index };
+        if (!attributes.has(a[1])) {
+          attributes.set(a[1], { value: decode(quoted), start: valueEnd - quoted.length,
+                                 end: valueEnd, whole: rawStart + a.index });
         }
       }
       var end = m.index + m[0].length - 1;
-      var trimmed = raw.replace(/\s+$/, '');
+      var trimmed = raw.trimEnd();
       if (trimmed.charAt(trimmed.length - 1) === '/') {
         end = rawStart + trimmed.length - 1;
       }
-      var cls = attributes['class'];
+      var cls = attributes.get('class');
       tags.push({ name: m[2], attributes: attributes, end: end,
                   classes: cls ? cls.value.split(/\s+/) : [] });
     }
@@ -215,7 +216,7 @@ const char kPageTagsScript[] = R"JS(
     byTag.forEach(function (set, tag) {
       var added = '';
       set.forEach(function (value, name) {
-        var old = tag.attributes[name];
+        var old = tag.attributes.get(name);
         if (old && value === null) {
           cuts.push({ start: old.whole, end: old.end + 1, text: '' });
         } else if (old) {
@@ -241,19 +242,19 @@ const char kPageTagsScript[] = R"JS(
   window.qntPlainEdits = function (svg, tags) {
     var edits = [];
     tags.forEach(function (tag) {
-      for (var name in tag.attributes) {
-        var value = tag.attributes[name].value;
+      tag.attributes.forEach(function (attribute, name) {
+        var value = attribute.value;
         var trimmed = value.trim();
         if (trimmed !== value) { edits.push({ tag: tag, name: name, value: trimmed }); }
-      }
+      });
       if (tag.name === 'a') {
         ['href', 'xlink:href'].forEach(function (name) {
-          if (tag.attributes[name]) { edits.push({ tag: tag, name: name, value: null }); }
+          if (tag.attributes.has(name)) { edits.push({ tag: tag, name: name, value: null }); }
         });
       }
     });
     var root = tags[0];
-    if (root && root.name === 'svg' && !root.attributes['xmlns:xlink']
+    if (root && root.name === 'svg' && !root.attributes.has('xmlns:xlink')
         && svg.indexOf('xlink:') >= 0) {
       edits.push({ tag: root, name: 'xmlns:xlink', value: 'http://www.w3.org/1999/xlink' });
     }
@@ -307,11 +308,11 @@ const char kRenderScript[] = R"JS(
       return items instanceof Map ? Array.from(items.values()) : Object.values(items || {});
     };
     var attributeOf = function (tag, name) {
-      var a = tag.attributes[name];
+      var a = tag.attributes.get(name);
       return a ? a.value : null;
     };
     var isNode = function (tag) { return tag.name === 'g' && tag.classes.indexOf('node') >= 0; };
-    var isEdge = function (tag) { return tag.name === 'path' && !!tag.attributes['data-id']; };
+    var isEdge = function (tag) { return tag.name === 'path' && tag.attributes.has('data-id'); };
     // True when the model is exactly the one the picture was drawn from: every node and edge of
     // the picture is in the model and every node and edge of the model in the picture.
     var fits = function (db, tags) {

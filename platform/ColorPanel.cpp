@@ -1,8 +1,9 @@
 #include "platform/ColorPanel.h"
 
+#include <QApplication>
 #include <QColorDialog>
-#include <QGuiApplication>
 #include <QScreen>
+#include <QWindow>
 
 #include <algorithm>
 #include <optional>
@@ -56,6 +57,7 @@ QObject *ColorPanel::target() const
 void ColorPanel::orderFront()
 {
     QColorDialog *window = dialog();
+    floatAbove(QApplication::activeWindow());
     window->show();
     window->raise();
 }
@@ -76,6 +78,7 @@ void ColorPanel::orderFrontBeside(const QWidget *opener)
             window->move(originBeside(window->frameGeometry().size(), frame, control,
                                       screen->availableGeometry()));
     }
+    floatAbove(openerWindow);
     window->show();
     window->raise();
 }
@@ -105,6 +108,30 @@ QPoint ColorPanel::originBeside(QSize panel, const QRect &openerWindow, const QR
     return origin;
 }
 
+void ColorPanel::floatAbove(const QWidget *window)
+{
+    // Window managers keep a transient window above its parent and read the parent when the
+    // window is mapped, so a panel on screen is mapped again where it was.
+    QColorDialog *panel = dialog();
+    if (!window || window == panel)
+        return;
+    window->winId();
+    QWindow *parent = window->windowHandle();
+    panel->winId();
+    QWindow *handle = panel->windowHandle();
+    if (!parent || !handle || handle->transientParent() == parent)
+        return;
+    const bool visible = panel->isVisible();
+    const QPoint position = panel->pos();
+    if (visible)
+        panel->hide();
+    handle->setTransientParent(parent);
+    if (visible) {
+        panel->move(position);
+        panel->show();
+    }
+}
+
 void ColorPanel::orderOut()
 {
     if (m_dialog)
@@ -120,6 +147,8 @@ QColorDialog *ColorPanel::dialog()
 {
     if (!m_dialog) {
         m_dialog = new QColorDialog(m_colour);
+        // A floating panel like the inspectors: a click in a document window must not bury it.
+        m_dialog->setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
         m_dialog->setWindowTitle(tr("Colors"));
         m_dialog->setOptions(QColorDialog::NoButtons | QColorDialog::DontUseNativeDialog);
         m_dialog->setOption(QColorDialog::ShowAlphaChannel, m_showsAlpha);

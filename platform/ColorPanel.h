@@ -31,9 +31,11 @@ public:
     void setTarget(QObject *target, std::function<void(const QColor &)> action);
     QObject *target() const;
 
+    // Brings the panel forward, floating above the active window.
     void orderFront();
     // Brings the panel forward; one that is not on screen yet opens beside the window of the
-    // control that opened it, so it covers neither that window nor the control.
+    // control that opened it, so it covers neither that window nor the control. It floats above
+    // that window, as the inspectors float above their document window.
     void orderFrontBeside(const QWidget *opener);
     void orderOut();
     bool isVisible() const;
@@ -54,6 +56,7 @@ signals:
 private:
     ColorPanel() = default;
     void userPicked(const QColor &colour);
+    void floatAbove(const QWidget *window);
 
     QPointer<QColorDialog> m_dialog;
     bool m_showsAlpha = false;

@@ -3,6 +3,7 @@
 #include "common/SharedStateKeepers.h"
 
 #include <QColorDialog>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -27,6 +28,39 @@ TEST(ColorPanel, SendsPickedColoursToItsTargetOnly)
     panel.dialog()->setCurrentColor(Qt::green); // the target is gone
     EXPECT_EQ(received.size(), before);
     EXPECT_EQ(panel.target(), nullptr);
+}
+
+TEST(ColorPanel, FloatsAboveTheWindowOfTheControlThatOpenedIt)
+{
+    const qnt::test::ColorPanelKeeper keeper;
+    ColorPanel &panel = ColorPanel::sharedColorPanel();
+    QColorDialog *dialog = panel.dialog();
+    EXPECT_EQ(dialog->windowType(), Qt::Tool);
+    EXPECT_EQ(dialog->parentWidget(), nullptr);
+    EXPECT_TRUE(dialog->windowFlags().testFlag(Qt::WindowCloseButtonHint));
+    const QPoint before = dialog->pos();
+    const bool moved = dialog->testAttribute(Qt::WA_Moved);
+
+    QWidget first;
+    auto *firstWell = new QWidget(&first);
+    first.show();
+    panel.orderFrontBeside(firstWell);
+    ASSERT_NE(dialog->windowHandle(), nullptr);
+    EXPECT_EQ(dialog->windowHandle()->transientParent(), first.windowHandle());
+
+    // Opened from another window, it floats above that one and stays where it is.
+    QWidget second;
+    auto *secondWell = new QWidget(&second);
+    second.show();
+    const QPoint shown = dialog->pos();
+    panel.orderFrontBeside(secondWell);
+    EXPECT_EQ(dialog->windowHandle()->transientParent(), second.windowHandle());
+    EXPECT_TRUE(panel.isVisible());
+    EXPECT_EQ(dialog->pos(), shown);
+
+    panel.orderOut();
+    dialog->move(before);
+    dialog->setAttribute(Qt::WA_Moved, moved);
 }
 
 namespace {

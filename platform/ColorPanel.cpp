@@ -1,5 +1,7 @@
 #include "platform/ColorPanel.h"
 
+#include "platform/FloatingWindow.h"
+
 #include <QApplication>
 #include <QColorDialog>
 #include <QScreen>
@@ -110,26 +112,11 @@ QPoint ColorPanel::originBeside(QSize panel, const QRect &openerWindow, const QR
 
 void ColorPanel::floatAbove(const QWidget *window)
 {
-    // Window managers keep a transient window above its parent and read the parent when the
-    // window is mapped, so a panel on screen is mapped again where it was.
     QColorDialog *panel = dialog();
     if (!window || window == panel)
         return;
     window->winId();
-    QWindow *parent = window->windowHandle();
-    panel->winId();
-    QWindow *handle = panel->windowHandle();
-    if (!parent || !handle || handle->transientParent() == parent)
-        return;
-    const bool visible = panel->isVisible();
-    const QPoint position = panel->pos();
-    if (visible)
-        panel->hide();
-    handle->setTransientParent(parent);
-    if (visible) {
-        panel->move(position);
-        panel->show();
-    }
+    floatAboveWindow(panel, window->windowHandle(), false);
 }
 
 void ColorPanel::orderOut()

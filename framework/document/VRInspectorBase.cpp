@@ -7,6 +7,7 @@
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "platform/Document.h"
 #include "platform/DocumentController.h"
+#include "platform/FloatingWindow.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -184,25 +185,8 @@ void VRInspectorBase::keepAboveDocumentWindow(bool focusedOnly)
     QWindow *target = documentWindowToFloatAbove(focusedOnly);
     if (!target)
         return;
-    panel->winId();
-    QWindow *handle = panel->windowHandle();
-    if (!handle || handle->transientParent() == target)
-        return;
-    // Window managers keep a transient window above its parent, and read the parent when the
-    // window is mapped: a visible panel is mapped again, where it was.
-    const bool visible = panel->isVisible();
-    const QPoint position = panel->pos();
-    if (visible)
-        panel->hide();
-    handle->setTransientParent(target);
-    if (visible) {
-        // The document window the user just clicked keeps the focus.
-        const bool withoutActivating = panel->testAttribute(Qt::WA_ShowWithoutActivating);
-        panel->setAttribute(Qt::WA_ShowWithoutActivating, true);
-        panel->move(position);
-        panel->show();
-        panel->setAttribute(Qt::WA_ShowWithoutActivating, withoutActivating);
-    }
+    // The document window the user just clicked keeps the focus.
+    floatAboveWindow(panel, target, true);
 }
 
 QWidget *VRInspectorBase::createWindow()

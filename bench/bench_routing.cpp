@@ -23,6 +23,9 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <array>
+#include <limits>
+#include <queue>
 #include <ctime>
 #include <cmath>
 #include <vector>
@@ -457,6 +460,165 @@ void BM_RerouteEveryShape(benchmark::State &state)
     rerouteEveryShape(state, makeCorpus(shapes(), connectors(), VRRouteKind::Orthogonal));
 }
 
+// What the best possible routes of a grid diagram can reach, whatever the router: each connector
+// alone (nothing else routed, so no crossing to avoid) gets its cheapest route for the cost
+// length + w x bends, found exactly by a search over every line through an edge of an inflated
+// shape or an end's exit, leaving and entering its shapes from the centre through the middle of
+// any of the four sides, keeping the default free space around every shape. Any set of routes
+// has, per connector, length + w x bends of at least that cost, so the least length of routes
+// with b bends per connector is at least cost(w) - w x b for every w ("lengthAtMost<b>Bends"
+// takes the best w). Lengths include the part inside the end shapes, as the quality figures do.
+struct CheapestRoute {
+    double cost = 0;
+    double length = 0;
+    int bends = 0;
+};
+
+CheapestRoute cheapestAloneRoute(const Corpus &corpus, const VRRouteRequest &request,
+                                 double bendCost)
+{
+    const double buffer = VRRouteParameters().bufferDistance;
+    const QRectF a = corpus.shapes[request.start.shape], b = corpus.shapes[request.end.shape];
+    const QRectF window = (a | b).adjusted(-320, -320, 320, 320);
+    std::vector<QRectF> obstacles;
+    for (const QRectF &s : corpus.shapes) {
+        const QRectF inflated = s.adjusted(-buffer, -buffer, buffer, buffer);
+        if (inflated.intersects(window))
+            obstacles.push_back(inflated);
+    }
+    // Directions 0 +x, 1 -x, 2 +y, 3 -y; an end leaving through side d starts its route at the
+    // centre and turns no earlier than the free space around its shape.
+    static constexpr double dx[4] = {1, -1, 0, 0}, dy[4] = {0, 0, 1, -1};
+    auto exitOf = [&](const QRectF &r, int d) {
+        const double reach = (d < 2 ? r.width() : r.height()) / 2 + buffer;
+        return QPointF(r.center().x() + dx[d] * reach, r.center().y() + dy[d] * reach);
+    };
+    auto inside = [&](const QRectF &r, int d) {
+        return (d < 2 ? r.width() : r.height()) / 2 + buffer;
+    };
+    std::vector<double> xs{window.left(), window.right()}, ys{window.top(), window.bottom()};
+    for (const QRectF &o : obstacles) {
+        xs.insert(xs.end(), {o.left(), o.right()});
+        ys.insert(ys.end(), {o.top(), o.bottom()});
+    }
+    for (int d = 0; d < 4; ++d) {
+        for (const QPointF &p : {exitOf(a, d), exitOf(b, d)}) {
+            xs.push_back(p.x());
+            ys.push_back(p.y());
+        }
+    }
+    auto lines = [](std::vector<double> &v, double lo, double hi) {
+        for (double &x : v)
+            x = std::clamp(x, lo, hi);
+        std::sort(v.begin(), v.end());
+        v.erase(std::unique(v.begin(), v.end(), [](double p, double q) { return q - p < 1e-9; }),
+                v.end());
+    };
+    lines(xs, window.left(), window.right());
+    lines(ys, window.top(), window.bottom());
+    const int nx = int(xs.size()), ny = int(ys.size());
+    auto indexOf = [](const std::vector<double> &v, double x) {
+        return int(std::lower_bound(v.begin(), v.end(), x - 1e-9) - v.begin());
+    };
+    // blockedX[j * nx + i]: the step from line i to i + 1 along line j runs inside a shape.
+    std::vector<char> blockedX(size_t(nx) * ny, 0), blockedY(size_t(nx) * ny, 0);
+    for (const QRectF &o : obstacles) {
+        const int i0 = indexOf(xs, o.left()), i1 = indexOf(xs, o.right());
+        const int j0 = indexOf(ys, o.top()), j1 = indexOf(ys, o.bottom());
+        for (int j = j0; j < j1; ++j) {
+            for (int i = i0; i < i1; ++i) {
+                if (j > j0)
+                    blockedX[size_t(j) * nx + i] = 1;
+                if (i > i0)
+                    blockedY[size_t(j) * nx + i] = 1;
+            }
+        }
+    }
+    auto state = [&](QPointF p, int d) {
+        return (size_t(indexOf(ys, p.y())) * nx + indexOf(xs, p.x())) * 4 + d;
+    };
+    std::vector<double> cost(size_t(nx) * ny * 4, std::numeric_limits<double>::infinity());
+    std::vector<CheapestRoute> path(cost.size());
+    using Entry = std::pair<double, size_t>;
+    std::priority_queue<Entry, std::vector<Entry>, std::greater<>> open;
+    auto reach = [&](size_t s, const CheapestRoute &r) {
+        if (r.cost < cost[s] - 1e-9) {
+            cost[s] = r.cost;
+            path[s] = r;
+            open.push({r.cost, s});
+        }
+    };
+    for (int d = 0; d < 4; ++d)
+        reach(state(exitOf(a, d), d), {inside(a, d), inside(a, d), 0});
+    std::array<size_t, 4> goal{};
+    for (int d = 0; d < 4; ++d)
+        goal[d] = state(exitOf(b, d), d ^ 1);
+    CheapestRoute best{std::numeric_limits<double>::infinity(), 0, 0};
+    while (!open.empty()) {
+        const auto [c, s] = open.top();
+        open.pop();
+        if (c > cost[s] || c >= best.cost)
+            continue;
+        for (int d = 0; d < 4; ++d) {
+            if (s == goal[d] && c + inside(b, d) < best.cost)
+                best = {c + inside(b, d), path[s].length + inside(b, d), path[s].bends};
+        }
+        const int dir = int(s % 4), i = int(s / 4 % nx), j = int(s / 4 / nx);
+        int i2 = i, j2 = j;
+        if (dir == 0 && i + 1 < nx && !blockedX[size_t(j) * nx + i])
+            ++i2;
+        else if (dir == 1 && i > 0 && !blockedX[size_t(j) * nx + i - 1])
+            --i2;
+        else if (dir == 2 && j + 1 < ny && !blockedY[size_t(j) * nx + i])
+            ++j2;
+        else if (dir == 3 && j > 0 && !blockedY[size_t(j - 1) * nx + i])
+            --j2;
+        if (i2 != i || j2 != j) {
+            const double step = std::abs(xs[i2] - xs[i]) + std::abs(ys[j2] - ys[j]);
+            reach((size_t(j2) * nx + i2) * 4 + dir,
+                  {c + step, path[s].length + step, path[s].bends});
+        }
+        for (int turn = dir < 2 ? 2 : 0, last = turn + 2; turn < last; ++turn)
+            reach(s - dir + turn, {c + bendCost, path[s].length, path[s].bends + 1});
+    }
+    return best;
+}
+
+void BM_GridRouteBound(benchmark::State &state)
+{
+    const Corpus corpus = makeGridCorpus(int(state.range(0)), int(state.range(1)));
+    const double n = double(corpus.connectors.size());
+    struct Sum {
+        double weight, cost = 0, length = 0, bends = 0;
+    };
+    std::vector<Sum> sums{{1e-3}, {10}, {20}, {30}, {1e4}};
+    for (auto _ : state) {
+        for (Sum &sum : sums) {
+            sum.cost = sum.length = sum.bends = 0;
+            for (const VRRouteRequest &request : corpus.connectors) {
+                const CheapestRoute r = cheapestAloneRoute(corpus, request, sum.weight);
+                sum.cost += r.cost;
+                sum.length += r.length;
+                sum.bends += r.bends;
+            }
+        }
+    }
+    for (const Sum &sum : sums) {
+        const QString w = sum.weight < 1     ? QStringLiteral("Shortest")
+                          : sum.weight > 1e3 ? QStringLiteral("Fewest")
+                                             : QStringLiteral("W%1").arg(sum.weight);
+        state.counters[(w + QStringLiteral("Length")).toStdString()] = sum.length / n;
+        state.counters[(w + QStringLiteral("Bends")).toStdString()] = sum.bends / n;
+    }
+    for (const double bends : {2.4, 2.5}) {
+        double least = 0;
+        for (const Sum &sum : sums)
+            if (sum.weight < 1e3)
+                least = std::max(least, (sum.cost - sum.weight * bends * n) / n);
+        state.counters[QStringLiteral("lengthAtMost%1Bends").arg(bends).toStdString()] = least;
+    }
+}
+
 void gridSizes(benchmark::internal::Benchmark *b)
 {
     if (smoke()) {
@@ -468,6 +630,7 @@ void gridSizes(benchmark::internal::Benchmark *b)
 }
 
 BENCHMARK(BM_GridFirstRoute)->Apply(gridSizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GridRouteBound)->Apply(gridSizes)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RerouteEveryShape)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GridRerouteEveryShape)
     ->Args({smoke() ? 50 : 500, smoke() ? 100 : 1000})

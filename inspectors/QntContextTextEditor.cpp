@@ -125,17 +125,17 @@ QntButtonCell *toggleCell(QWidget *parent, const QString &title, const QString &
     return cell;
 }
 
-// Applies a format change to every run of the cursor's selection, each run converted on its own.
-void convertRuns(QTextCursor cursor,
-                 const std::function<QTextCharFormat(const QTextCharFormat &)> &convert)
+struct Run {
+    int from, to;
+    QTextCharFormat format;
+};
+
+// The runs of text a cursor's selection covers, each cut to the selection.
+std::vector<Run> runsOf(const QTextCursor &cursor)
 {
     const int start = cursor.selectionStart();
     const int end = cursor.selectionEnd();
     QTextDocument *document = cursor.document();
-    struct Run {
-        int from, to;
-        QTextCharFormat format;
-    };
     std::vector<Run> runs;
     for (QTextBlock block = document->findBlock(start); block.isValid() && block.position() < end;
          block = block.next()) {
@@ -147,7 +147,15 @@ void convertRuns(QTextCursor cursor,
                 runs.push_back({from, to, fragment.charFormat()});
         }
     }
-    for (const Run &run : runs) {
+    return runs;
+}
+
+// Applies a format change to every run of the cursor's selection, each run converted on its own.
+void convertRuns(QTextCursor cursor,
+                 const std::function<QTextCharFormat(const QTextCharFormat &)> &convert)
+{
+    QTextDocument *document = cursor.document();
+    for (const Run &run : runsOf(cursor)) {
         QTextCursor c(document);
         c.setPosition(run.from);
         c.setPosition(run.to, QTextCursor::KeepAnchor);
@@ -911,17 +919,18 @@ void QntContextTextEditor::updateTextAttributesControls()
             // A selection of the whole text with more than one size keeps the field.
             if (cursor.selectionStart() == 0
                 && cursor.selectionEnd() >= source->document()->characterCount() - 1) {
+                // Only read: this runs while the text view reports a change, when another
+                // change to its text would be reported again and again.
                 QTextCursor whole(source->document());
                 whole.select(QTextCursor::Document);
                 double first = -1;
-                convertRuns(whole, [&](const QTextCharFormat &f) {
-                    const double s = f.fontPointSize();
+                for (const Run &run : runsOf(whole)) {
+                    const double s = run.format.fontPointSize();
                     if (first < 0)
                         first = s;
                     else if (s != first)
                         keepSize = true;
-                    return f;
-                });
+                }
             }
         }
     } else {

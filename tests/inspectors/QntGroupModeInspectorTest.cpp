@@ -1488,3 +1488,35 @@ TEST(QntGroupModeInspectorTest, TheTextPaneShowsTheLookOfTheOneSelectedElementsT
     EXPECT_TRUE(size->text().isEmpty());
     EXPECT_FALSE(bold->isChecked());
 }
+
+// Editing in place starts with the whole text selected; a change from the pane then reaches all
+// of it, and reading the text's look back for the pane, as the text changes, leaves it as it is.
+TEST(QntGroupModeInspectorTest, TextEditedInPlaceWithAllOfItSelectedTakesTheChangeWhole)
+{
+    InlineEditingOn inlineOn;
+    for (const TextActionRow &row : textActionRows()) {
+        SCOPED_TRACE(row.name);
+        Harness h;
+        const VRObjectRef object = h.placeElement({150, 150});
+        object->setTextContent(QTextDocumentFragment::fromPlainText(QStringLiteral("Hello world")));
+        h.select({object});
+        h.palette.view->editTextOfObject(object);
+        QTextEdit *editor = h.palette.view->inlineEditor();
+        ASSERT_NE(editor, nullptr);
+        ASSERT_TRUE(editor->textCursor().hasSelection());
+        // Text added while all of it is selected: the pane reads the look of the whole text
+        // again.
+        QTextCursor end(editor->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(QStringLiteral("!"));
+        const int depth = h.depth();
+        row.act(*h.inspector);
+        h.palette.view->endInlineEditing(true);
+        EXPECT_EQ(h.depth(), depth + 1);
+        EXPECT_EQ(object->textContent().toPlainText(), QStringLiteral("Hello world!"));
+        for (int position : {2, 8}) {
+            if (row.charChanged)
+                EXPECT_TRUE(row.charChanged(formatAt(object->textContent(), position)));
+        }
+    }
+}

@@ -18,6 +18,7 @@
 #include "framework/model/QntTextCell.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/model/VRTextShape.h"
 #include "framework/notations/QntNotation.h"
 #include "framework/undo/VRUndoManager.h"
 #include "framework/view/QntContextTextEditorView.h"
@@ -511,7 +512,8 @@ QTextEdit *QntContextTextEditor::targetTextView() const
         VRDrawingView *view = document ? document->mainView() : nullptr;
         if (!view || !_contextObject)
             return nullptr;
-        if (!_contextObject->isKindOf<QntElement>() && !_contextObject->isKindOf<QntConnector>())
+        if (!_contextObject->isKindOf<QntElement>() && !_contextObject->isKindOf<QntConnector>()
+            && !_contextObject->isKindOf<VRTextShape>())
             return nullptr;
         return view->inlineEditor();
     }

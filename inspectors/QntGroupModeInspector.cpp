@@ -18,6 +18,7 @@
 #include "framework/model/VRDrawableShape.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/model/VRTextShape.h"
 #include "framework/notations/QntNotation.h"
 #include "framework/undo/VRUndoManager.h"
 #include "framework/undo/VRUndoRegistrationOff.h"
@@ -475,6 +476,10 @@ void QntGroupModeInspector::refreshControls()
             showTextAttributesOf(elementTextEditor());
         if (singleText && inPlace)
             _elemFontSizeTextField->setText(QLocale().toString(singleText->fontSize(), 'g', 4));
+        else if (single && objects.first()->isKindOf<VRTextShape>() && inPlace)
+            showInlineTextAttributes();
+        else if (single && objects.first()->isKindOf<VRTextShape>())
+            showTextAttributesOf(static_cast<const VRTextShape &>(*objects.first()));
         else if (!singleText)
             _elemFontSizeTextField->clear();
         _elemFontSizeTextField->setPlaceholderText(several);

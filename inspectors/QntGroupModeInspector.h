@@ -31,6 +31,7 @@ class QntElement;
 class QntElementModeInspector;
 class QntElementTextEditor;
 class QntSegmentedCell;
+class VRTextShapeBase;
 class VRUndoManager;
 
 // The inspector of a multiple selection: one arrowless panel whose panes (element text, colours
@@ -97,7 +98,8 @@ public:
     // redo, and after a defaults verb.
     void showSelectionAgain();
 
-    // Text of elements (with connectors' labels and tables' cells) and of connectors.
+    // Text of elements (with connectors' labels, tables' cells and free texts, which have no
+    // style and take the change in their own text) and of connectors.
     void elementFontFamilyAction(const QString &family);
     bool elementFontSizeAction(const QString &typed);
     void elementFontTypefaceAction(bool bold, bool italic, bool underlined);
@@ -137,9 +139,9 @@ public:
     void populateTextColorButtons();
     // The size and position fields from the geometry a drawing view reports for its shape.
     void selectedShapeInfoDidChange(const Notification &notification);
-    // With in-place text editing on, the one selected element or connector whose text a
-    // drawing view is editing in place; the element text actions then change the text selected
-    // there (all of it when nothing is selected), and nothing else.
+    // With in-place text editing on, the one selected element, connector or free text whose
+    // text a drawing view is editing in place; the element text actions then change the text
+    // selected there (all of it when nothing is selected), and nothing else.
     VRObjectRef objectEditedInline() const;
     // A change to several objects while the text of one of them is edited in place: the edit
     // ends first and keeps what was typed, so the change reaches that text too and the end of
@@ -367,6 +369,8 @@ private:
     // The text pane shows the attributes the editor reads: the text edited in place, else the
     // text of the one selected element.
     void showTextAttributesOf(QntElementTextEditor *editor);
+    // The text pane shows the look of a free text as its first character has it.
+    void showTextAttributesOf(const VRTextShapeBase &text);
     QntElementModeInspector *tableTextInspector();
     QWidget *buildColorPane();
     // The size and position controls, also shown on their own in a document window.

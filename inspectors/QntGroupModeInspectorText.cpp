@@ -9,6 +9,7 @@
 #include "framework/model/QntTextShape.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRTextBlock.h"
+#include "framework/model/VRTextShape.h"
 #include "framework/notations/QntNotation.h"
 #include "framework/undo/VRUndoManager.h"
 #include "framework/view/VRDrawingView.h"
@@ -30,13 +31,14 @@
 #include <QSignalBlocker>
 #include <QTextEdit>
 #include <QToolButton>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
 
 #include <cmath>
 
-// The text panes of elements, connectors and tables.
+// The text panes of elements, connectors, tables and free texts.
 
 namespace {
 
@@ -91,6 +93,48 @@ void mergeTextRuns(const VRObjectRef &object, const QTextCharFormat &format)
     }
 }
 
+// A free text made with the Text tool has no style: a change goes to its own text, every run
+// included. False for any other object.
+bool changeFreeText(const VRObjectRef &object, const std::function<void(VRTextBlock &)> &change)
+{
+    if (!object || !object->isKindOf<VRTextShape>())
+        return false;
+    auto &text = static_cast<VRTextShape &>(*object);
+    VRTextBlock block = text.textBlock();
+    change(block);
+    text.setTextBlock(block);
+    return true;
+}
+
+// The free texts among the objects.
+VRObjectList freeTextsAmong(const VRObjectList &objects)
+{
+    VRObjectList texts;
+    for (const VRObjectRef &object : objects)
+        if (object && object->isKindOf<VRTextShape>())
+            texts << object;
+    return texts;
+}
+
+// Every paragraph of a text takes the alignment (the framework's value), as the text does.
+void alignFreeText(VRTextBlock &block, int alignment)
+{
+    if (!block.isEmpty()) {
+        QTextDocument document;
+        QTextCursor cursor(&document);
+        cursor.insertFragment(block.fragment());
+        cursor.select(QTextCursor::Document);
+        QTextBlockFormat format;
+        format.setAlignment(alignment == 0   ? Qt::AlignLeft
+                            : alignment == 1 ? Qt::AlignRight
+                            : alignment == 3 ? Qt::AlignJustify
+                                             : Qt::AlignHCenter);
+        cursor.mergeBlockFormat(format);
+        block.setFragment(QTextDocumentFragment(&document));
+    }
+    block.setAlignment(alignment);
+}
+
 bool setFontSizeOf(const VRObjectRef &object, double size, bool elements, bool connectors)
 {
     if (elements && object->isKindOf<QntElementTable>()) {
@@ -114,7 +158,12 @@ bool setFontSizeOf(const VRObjectRef &object, double size, bool elements, bool c
         c.textDidChange();
         return true;
     }
-    return false;
+    return elements && changeFreeText(object, [size, &format](VRTextBlock &block) {
+               QFont font = block.font();
+               font.setPointSizeF(size);
+               block.setFont(font);
+               mergeRuns(block, format);
+           });
 }
 
 bool setFamilyOf(const VRObjectRef &object, const QString &family, bool elements, bool connectors)
@@ -138,7 +187,12 @@ bool setFamilyOf(const VRObjectRef &object, const QString &family, bool elements
         mergeTextRuns(object, format);
         return true;
     }
-    return false;
+    return elements && changeFreeText(object, [&family, &format](VRTextBlock &block) {
+               QFont font = block.font();
+               font.setFamily(family);
+               block.setFont(font);
+               mergeRuns(block, format);
+           });
 }
 
 int traitMask(bool bold, bool italic)
@@ -425,7 +479,10 @@ void QntGroupModeInspector::elementFontTypefaceAction(bool bold, bool italic, bo
             mergeTextRuns(o, format);
             return true;
         }
-        return false;
+        return changeFreeText(o, [=](VRTextBlock &block) {
+            block.setFont(VRTextBlock::fontWithTraits(block.font(), mask, underlined));
+            mergeRuns(block, format);
+        });
     });
 }
 
@@ -568,7 +625,8 @@ VRObjectRef QntGroupModeInspector::objectEditedInline() const
         const QntTextShape *text = static_cast<const QntElement &>(*single).text();
         if (edited == single || (text && edited.get() == text))
             return single;
-    } else if (single->isKindOf<QntConnector>() && edited == single) {
+    } else if ((single->isKindOf<QntConnector>() || single->isKindOf<VRTextShape>())
+               && edited == single) {
         return single;
     }
     return nullptr;
@@ -676,6 +734,73 @@ void QntGroupModeInspector::showTextAttributesOf(QntElementTextEditor *editor)
     showColour(_elemTextColorButton, _simpleElementTextColorWell, editor->colorWell()->color());
 }
 
+namespace {
+// How a free text looks where it starts: its font, colour and alignment (the framework's value)
+// as its first character and first paragraph have them.
+struct TextLook {
+    QFont font;
+    QColor colour;
+    int alignment = 2;
+};
+
+TextLook lookOfFirstCharacter(const VRTextBlock &block)
+{
+    TextLook look{block.font(), block.colour(), block.alignment()};
+    if (block.isEmpty())
+        return look;
+    QTextDocument document;
+    QTextCursor(&document).insertFragment(block.fragment());
+    QTextCursor first(&document);
+    first.movePosition(QTextCursor::NextCharacter);
+    const QTextCharFormat run = first.charFormat();
+    const QStringList families = run.fontFamilies().toStringList();
+    if (!families.isEmpty())
+        look.font.setFamily(families.constFirst());
+    if (run.hasProperty(QTextFormat::FontPointSize) && run.fontPointSize() > 0)
+        look.font.setPointSizeF(run.fontPointSize());
+    if (run.hasProperty(QTextFormat::FontWeight))
+        look.font.setWeight(QFont::Weight(run.fontWeight()));
+    if (run.hasProperty(QTextFormat::FontItalic))
+        look.font.setItalic(run.fontItalic());
+    if (run.hasProperty(QTextFormat::TextUnderlineStyle))
+        look.font.setUnderline(run.fontUnderline());
+    if (run.hasProperty(QTextFormat::ForegroundBrush))
+        look.colour = run.foreground().color();
+    const QTextBlockFormat paragraph = document.begin().blockFormat();
+    if (paragraph.hasProperty(QTextFormat::BlockAlignment)) {
+        const Qt::Alignment a = paragraph.alignment() & Qt::AlignHorizontal_Mask;
+        look.alignment = (a & Qt::AlignRight)     ? 1
+                         : (a & Qt::AlignJustify) ? 3
+                         : (a & Qt::AlignHCenter) ? 2
+                                                  : 0;
+    }
+    return look;
+}
+} // namespace
+
+void QntGroupModeInspector::showTextAttributesOf(const VRTextShapeBase &text)
+{
+    if (!_elemFontSizeTextField)
+        return;
+    const TextLook look = lookOfFirstCharacter(text.textBlock());
+    {
+        const QSignalBlocker quietFamily(_elemFontFamilyPopUpButton);
+        _elemFontFamilyPopUpButton->setCurrentFont(QFont(look.font.family()));
+    }
+    _elemFontSizeTextField->setText(QLocale().toString(look.font.pointSizeF(), 'g', 4));
+    const bool faces[3] = {look.font.bold(), look.font.italic(), look.font.underline()};
+    for (int k = 0; k < 3; ++k)
+        _elemTypeface[k]->setChecked(faces[k]);
+    // Columns: left, centre, right; a justified text shows none.
+    const int column = look.alignment == 0   ? 0
+                       : look.alignment == 2 ? 1
+                       : look.alignment == 1 ? 2
+                                             : -1;
+    checkOnly(_elemAlign, column);
+    const QSignalBlocker quietWell(_simpleElementTextColorWell);
+    showColour(_elemTextColorButton, _simpleElementTextColorWell, look.colour);
+}
+
 void QntGroupModeInspector::elementAlignAction(int column)
 {
     if (column < 0 || column > 2)
@@ -689,10 +814,17 @@ void QntGroupModeInspector::elementAlignAction(int column)
         tableAlignAction(column);
         return;
     }
-    // Tables align the text of all their cells.
+    // Tables align the text of all their cells; every paragraph of a free text takes the
+    // alignment.
     QntElementTextEditor *editor = prepareEditor(
         elementTextEditor(), {u"QntElement", u"QntConnector", u"QntElementTable"}, true);
-    inOneStep(tr("Changing text attributes"), [editor, column] { editor->alignAction(column); });
+    const VRObjectList freeTexts = freeTextsAmong(selection());
+    const int alignment = column == 0 ? 0 : column == 1 ? 2 : 1;
+    inOneStep(tr("Changing text attributes"), [&] {
+        editor->alignAction(column);
+        for (const VRObjectRef &text : freeTexts)
+            changeFreeText(text, [alignment](VRTextBlock &b) { alignFreeText(b, alignment); });
+    });
 }
 
 void QntGroupModeInspector::connectorAlignAction(int column)
@@ -715,7 +847,7 @@ bool QntGroupModeInspector::elementFontSizeMenuAction(double size)
     }
     if (singleTable())
         return tableFontSizeMenuAction(size);
-    // The menu's sizes go to elements and connector labels; tables keep theirs.
+    // The menu's sizes go to elements, free texts and connector labels; tables keep theirs.
     return changeSelection(tr("Changing text attributes"), [size](const VRObjectRef &o) {
         return !o->isKindOf<QntElementTable>() && setFontSizeOf(o, size, true, true);
     });
@@ -759,7 +891,10 @@ bool QntGroupModeInspector::elementTextColorAction(const QColor &colour)
             c.textDidChange();
             return true;
         }
-        return false;
+        return changeFreeText(o, [&](VRTextBlock &block) {
+            block.setColour(colour);
+            mergeRuns(block, format);
+        });
     });
 }
 
@@ -771,15 +906,27 @@ bool QntGroupModeInspector::simpleElementTextColorWellAction(const QColor &colou
         return elementTextColorAction(colour);
     showColour(_elemTextColorButton, _simpleElementTextColorWell, colour);
     // The text editor colours every selected element's and connector's text, runs with a colour
-    // of their own included.
-    if (objectsInSelectionOfClasses(
-            {VRClassInfo::byName(u"QntElement"), VRClassInfo::byName(u"QntConnector")})
-            .isEmpty())
+    // of their own included; free texts take the colour in the same step.
+    const bool styled = !objectsInSelectionOfClasses({VRClassInfo::byName(u"QntElement"),
+                                                      VRClassInfo::byName(u"QntConnector")})
+                             .isEmpty();
+    const VRObjectList freeTexts = freeTextsAmong(selection());
+    if (!styled && freeTexts.isEmpty())
         return false;
     QntElementTextEditor *editor =
         prepareEditor(elementTextEditor(), {u"QntElement", u"QntConnector"}, false);
-    inOneStep(tr("Changing text attributes"),
-              [editor, colour] { editor->colorMatrixAction(colour); });
+    QTextCharFormat format;
+    format.setForeground(colour);
+    inOneStep(tr("Changing text attributes"), [&] {
+        if (styled)
+            editor->colorMatrixAction(colour);
+        for (const VRObjectRef &text : freeTexts) {
+            changeFreeText(text, [&](VRTextBlock &block) {
+                block.setColour(colour);
+                mergeRuns(block, format);
+            });
+        }
+    });
     return true;
 }
 

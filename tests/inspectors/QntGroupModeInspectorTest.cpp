@@ -1,6 +1,7 @@
 #include "GroupModeHarness.h"
 
 #include "inspectors/AXAttachedWindow.h"
+#include "inspectors/QntButtonCell.h"
 #include "inspectors/QntDoubleSlider.h"
 #include "inspectors/QntSegmentedCell.h"
 #include "connectors/QntConnectorModeInspector.h"
@@ -11,6 +12,7 @@
 
 #include "common/TwoColourText.h"
 
+#include "framework/archive/VRArchiver.h"
 #include "framework/base/VRConstants.h"
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntConnectorArrow.h"
@@ -20,6 +22,8 @@
 #include "framework/model/QntElementTable.h"
 #include "framework/model/QntTextCell.h"
 #include "framework/model/QntTextShape.h"
+#include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/model/VRTextShape.h"
 #include "framework/notations/QntNotation.h"
 #include "framework/styles/VRArrowStroke.h"
 #include "framework/styles/VRStyle.h"
@@ -1489,34 +1493,382 @@ TEST(QntGroupModeInspectorTest, TheTextPaneShowsTheLookOfTheOneSelectedElementsT
     EXPECT_FALSE(bold->isChecked());
 }
 
+namespace {
+
+// A free text as the Text tool makes it: "Hello " in the text's own look, then "world" in a run
+// with a family, size and colour of its own, in a paragraph aligned right.
+std::shared_ptr<VRTextShape> placeFreeText(const Harness &h, QPointF at)
+{
+    auto text = std::make_shared<VRTextShape>();
+    text->setSize(QSizeF(120, 30));
+    text->setLocation(at);
+    QTextDocument document;
+    QTextCursor cursor(&document);
+    QTextBlockFormat right;
+    right.setAlignment(Qt::AlignRight);
+    cursor.setBlockFormat(right);
+    cursor.insertText(QStringLiteral("Hello "));
+    QTextCharFormat own;
+    own.setFontFamilies(QStringList{QStringLiteral("DejaVu Serif")});
+    own.setFontPointSize(20);
+    own.setForeground(QColor(Qt::red));
+    cursor.insertText(QStringLiteral("world"), own);
+    text->setTextContent(QTextDocumentFragment(&document));
+    h.palette.layer()->addObject(text);
+    return text;
+}
+
+// The look of the character after `position`: the text's font and colour, with what its run
+// says of its own over them.
+struct CharacterLook {
+    QFont font;
+    QColor colour;
+};
+
+CharacterLook lookAt(const VRTextBlock &block, int position)
+{
+    CharacterLook look{block.font(), block.colour()};
+    const QTextCharFormat run = formatAt(block.fragment(), position);
+    const QStringList families = run.fontFamilies().toStringList();
+    if (!families.isEmpty())
+        look.font.setFamily(families.constFirst());
+    if (run.fontPointSize() > 0)
+        look.font.setPointSizeF(run.fontPointSize());
+    if (run.hasProperty(QTextFormat::FontWeight))
+        look.font.setWeight(QFont::Weight(run.fontWeight()));
+    if (run.hasProperty(QTextFormat::FontItalic))
+        look.font.setItalic(run.fontItalic());
+    if (run.hasProperty(QTextFormat::TextUnderlineStyle))
+        look.font.setUnderline(run.fontUnderline());
+    if (run.hasProperty(QTextFormat::ForegroundBrush))
+        look.colour = run.foreground().color();
+    return look;
+}
+
+int paragraphAlignment(const VRTextBlock &block)
+{
+    QTextDocument document;
+    QTextCursor(&document).insertFragment(block.fragment());
+    return int(document.begin().blockFormat().alignment() & Qt::AlignHorizontal_Mask);
+}
+
+struct FreeTextRow {
+    const char *name;
+    std::function<void(QntGroupModeInspector &)> act;
+    // Whether a character of the text shows the change.
+    std::function<bool(const CharacterLook &)> changed;
+};
+
+const std::vector<FreeTextRow> &freeTextRows()
+{
+    const QColor green(0, 128, 64);
+    static const std::vector<FreeTextRow> rows{
+        {"family",
+         [](QntGroupModeInspector &g) {
+             g.elementFontFamilyAction(QStringLiteral("DejaVu Sans Mono"));
+         },
+         [](const CharacterLook &l) {
+             return l.font.family() == QStringLiteral("DejaVu Sans Mono");
+         }},
+        {"size field",
+         [](QntGroupModeInspector &g) { g.elementFontSizeAction(QStringLiteral("30")); },
+         [](const CharacterLook &l) { return std::abs(l.font.pointSizeF() - 30) < 0.01; }},
+        {"size menu", [](QntGroupModeInspector &g) { g.elementFontSizeMenuAction(36); },
+         [](const CharacterLook &l) { return std::abs(l.font.pointSizeF() - 36) < 0.01; }},
+        {"bold", [](QntGroupModeInspector &g) { g.elementFontTypefaceAction(true, false, false); },
+         [](const CharacterLook &l) { return l.font.bold() && !l.font.italic(); }},
+        {"italic",
+         [](QntGroupModeInspector &g) { g.elementFontTypefaceAction(false, true, false); },
+         [](const CharacterLook &l) { return l.font.italic() && !l.font.bold(); }},
+        {"underline",
+         [](QntGroupModeInspector &g) { g.elementFontTypefaceAction(false, false, true); },
+         [](const CharacterLook &l) { return l.font.underline(); }},
+        {"colour swatch", [green](QntGroupModeInspector &g) { g.elementTextColorAction(green); },
+         [green](const CharacterLook &l) { return l.colour == green; }},
+        {"colour well",
+         [green](QntGroupModeInspector &g) { g.simpleElementTextColorWellAction(green); },
+         [green](const CharacterLook &l) { return l.colour == green; }},
+        // Left: the text and each of its paragraphs.
+        {"alignment", [](QntGroupModeInspector &g) { g.elementAlignAction(0); }, nullptr},
+    };
+    return rows;
+}
+
+// Whether the row's change shows on the whole free text: the text's own look and both runs.
+bool showsChange(const FreeTextRow &row, const VRTextBlock &block)
+{
+    if (!row.changed)
+        return block.alignment() == 0 && paragraphAlignment(block) == int(Qt::AlignLeft);
+    return row.changed({block.font(), block.colour()}) && row.changed(lookAt(block, 2))
+           && row.changed(lookAt(block, 8));
+}
+
+QString elementTexts(const Harness &h)
+{
+    QString s = fonts(h) + textLooks(h);
+    for (const auto &e : h.elements)
+        s += e->textContent().toHtml();
+    return s;
+}
+
+} // namespace
+
+// A free text has no style: each control of the text pane changes the text itself, runs with a
+// look of their own included, as one undo step that gives the old text back; with elements and
+// connectors selected too, all of them change in that one step.
+TEST(QntGroupModeInspectorTest, EveryTextPaneActionReachesSelectedFreeTextsInOneUndoStep)
+{
+    for (const FreeTextRow &row : freeTextRows()) {
+        SCOPED_TRACE(row.name);
+        Harness h;
+        const auto text = placeFreeText(h, {150, 400});
+        const VRTextBlock before = text->textBlock();
+        ASSERT_FALSE(showsChange(row, before));
+        h.select({text});
+        const int depth = h.depth();
+        row.act(*h.inspector);
+        EXPECT_EQ(h.depth(), depth + 1);
+        EXPECT_EQ(h.undo()->undoActionName(), QStringLiteral("Changing text attributes"));
+        EXPECT_TRUE(showsChange(row, text->textBlock()));
+        EXPECT_EQ(text->string(), QStringLiteral("Hello world"));
+        h.undoStep();
+        EXPECT_TRUE(text->textBlock() == before);
+
+        // Elements, connectors and a free text, all selected.
+        h.placeMixedSelection();
+        for (const auto &e : h.elements)
+            e->setTextContent(QTextDocumentFragment::fromPlainText(QStringLiteral("Step")));
+        VRObjectList all{text};
+        for (const auto &e : h.elements)
+            all << e;
+        for (const auto &c : h.connectors)
+            all << c;
+        h.select(all);
+        const QString elementsBefore = elementTexts(h);
+        const int mixedDepth = h.depth();
+        row.act(*h.inspector);
+        EXPECT_EQ(h.depth(), mixedDepth + 1);
+        EXPECT_TRUE(showsChange(row, text->textBlock()));
+        EXPECT_NE(elementTexts(h), elementsBefore);
+        h.undoStep();
+        EXPECT_TRUE(text->textBlock() == before);
+        EXPECT_EQ(elementTexts(h), elementsBefore);
+    }
+}
+
+// The connector pane acts on connectors only; a free text keeps its look.
+TEST(QntGroupModeInspectorTest, TheConnectorTextPaneLeavesFreeTextsAlone)
+{
+    Harness h;
+    const auto text = placeFreeText(h, {150, 400});
+    const VRTextBlock before = text->textBlock();
+    h.select({text});
+    const int depth = h.depth();
+    h.inspector->connectorFontSizeAction(QStringLiteral("30"));
+    h.inspector->connectorFontFamilyAction(QStringLiteral("DejaVu Sans Mono"));
+    h.inspector->connectorFontTypefaceAction(true, true, true);
+    h.inspector->connectorTextColorAction(QColor(0, 128, 64));
+    EXPECT_TRUE(text->textBlock() == before);
+    EXPECT_EQ(h.depth(), depth);
+}
+
+// One selected free text: the text pane shows its family, size, typeface, alignment and colour
+// as its first character has them; another free text shows its own.
+TEST(QntGroupModeInspectorTest, TheTextPaneShowsTheLookOfTheOneSelectedFreeText)
+{
+    Harness h;
+    const auto plain = placeFreeText(h, {150, 400});
+    plain->setTextContent(QTextDocumentFragment::fromPlainText(QStringLiteral("Plain")));
+    plain->setAlignment(2);
+    const auto styled = placeFreeText(h, {400, 400});
+    QFont font(QStringLiteral("DejaVu Serif"));
+    font.setPointSizeF(22);
+    font.setItalic(true);
+    styled->setFont(font);
+    styled->setTextColour(QColor(0, 0, 255));
+    styled->setTextContent(QTextDocumentFragment::fromPlainText(QStringLiteral("Styled")));
+    styled->setAlignment(1);
+
+    QWidget *pane = h.inspector->mainView();
+    auto *family = pane->findChild<QComboBox *>(QStringLiteral("elemFontFamily"));
+    auto *size = pane->findChild<QLineEdit *>(QStringLiteral("elemFontSize"));
+    auto *bold = pane->findChild<QCheckBox *>(QStringLiteral("elemBold"));
+    auto *italic = pane->findChild<QCheckBox *>(QStringLiteral("elemItalic"));
+    auto *alignRight = pane->findChild<QToolButton *>(QStringLiteral("elemAlignRight"));
+    auto *alignCentre = pane->findChild<QToolButton *>(QStringLiteral("elemAlignCenter"));
+    auto *colour = pane->findChild<QntButtonCell *>(QStringLiteral("elemTextColorButton"));
+    ASSERT_TRUE(family && size && bold && italic && alignRight && alignCentre && colour);
+
+    h.select({styled});
+    EXPECT_EQ(size->text(), QLocale().toString(22));
+    EXPECT_EQ(family->currentText(), QStringLiteral("DejaVu Serif"));
+    EXPECT_TRUE(italic->isChecked());
+    EXPECT_FALSE(bold->isChecked());
+    EXPECT_TRUE(alignRight->isChecked());
+    EXPECT_EQ(colour->qntBackgroundColor(), QColor(0, 0, 255));
+
+    h.select({plain});
+    EXPECT_EQ(size->text(), QLocale().toString(12));
+    EXPECT_EQ(family->currentText(), QStringLiteral("DejaVu Sans"));
+    EXPECT_FALSE(italic->isChecked());
+    EXPECT_FALSE(alignRight->isChecked());
+    EXPECT_TRUE(alignCentre->isChecked());
+    EXPECT_EQ(colour->qntBackgroundColor(), QColor(Qt::black));
+
+    // A change from the pane and its undo show at once.
+    h.inspector->elementFontSizeAction(QStringLiteral("30"));
+    h.undoStep();
+    h.inspector->showSelectionAgain();
+    EXPECT_EQ(size->text(), QLocale().toString(12));
+}
+
+// The font set from the text pane is the free text's own: it is kept when the drawing is saved
+// and read again, and the text edited in place starts in it.
+TEST(QntGroupModeInspectorTest, AFreeTextsNewFontIsSavedAndEditedInPlace)
+{
+    InlineEditingOn inlineOn;
+    Harness h;
+    const auto text = placeFreeText(h, {150, 400});
+    h.select({text});
+    h.inspector->elementFontFamilyAction(QStringLiteral("DejaVu Sans Mono"));
+    h.inspector->elementFontSizeAction(QStringLiteral("30"));
+    h.inspector->elementFontTypefaceAction(false, true, false);
+    h.inspector->elementAlignAction(0);
+    h.inspector->elementTextColorAction(QColor(0, 128, 64));
+    const VRTextBlock changed = text->textBlock();
+
+    const QByteArray saved = VRArchiver::documentData(*h.palette.drawing());
+    auto read = VRArchiver::drawingFromData(saved);
+    ASSERT_TRUE(read.ok()) << read.errorMessage().toStdString();
+    const VRObjectList objects =
+        read.value()->activeLayerOfClass<VRObjectDrawingLayer>()->objects();
+    ASSERT_EQ(objects.size(), 1);
+    ASSERT_TRUE(objects.first()->isKindOf<VRTextShape>());
+    const VRTextBlock again = static_cast<const VRTextShape &>(*objects.first()).textBlock();
+    EXPECT_TRUE(again == changed);
+    EXPECT_EQ(again.font().family(), QStringLiteral("DejaVu Sans Mono"));
+    EXPECT_DOUBLE_EQ(again.font().pointSizeF(), 30);
+    EXPECT_TRUE(again.font().italic());
+    EXPECT_EQ(again.alignment(), 0);
+    EXPECT_EQ(again.colour(), QColor(0, 128, 64));
+
+    // In place: the editor shows the new font, and a change from the pane goes to the text
+    // there, a step with the typing when the edit ends.
+    h.palette.view->editTextOfObject(text);
+    QTextEdit *editor = h.palette.view->inlineEditor();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->document()->defaultFont().family(), QStringLiteral("DejaVu Sans Mono"));
+    EXPECT_DOUBLE_EQ(editor->document()->defaultFont().pointSizeF(), 30 * h.palette.view->scale());
+    EXPECT_TRUE(editor->document()->defaultFont().italic());
+    QTextCursor end(editor->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(QStringLiteral("!"));
+    int depth = h.depth();
+    h.inspector->elementFontTypefaceAction(true, false, false);
+    EXPECT_EQ(h.depth(), depth);
+    h.palette.view->endInlineEditing(true);
+    EXPECT_EQ(h.depth(), depth + 1);
+    EXPECT_EQ(text->string(), QStringLiteral("Hello world!"));
+    for (int position : {2, 12})
+        EXPECT_TRUE(lookAt(text->textBlock(), position).font.bold()) << position;
+    h.undoStep();
+    EXPECT_TRUE(text->textBlock() == changed);
+
+    // The Text tool edits a new text in place also with in-place editing off for other objects:
+    // a change from the pane then ends the edit, keeps what was typed as a step of its own and
+    // changes the whole text.
+    UserDefaults::standardUserDefaults().setBool(false, kQntEnableInlineEditor);
+    h.palette.view->beginInlineEditing(text);
+    editor = h.palette.view->inlineEditor();
+    ASSERT_NE(editor, nullptr);
+    end = QTextCursor(editor->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(QStringLiteral("?"));
+    depth = h.depth();
+    h.inspector->elementFontTypefaceAction(true, false, false);
+    EXPECT_EQ(h.palette.view->inlineEditor(), nullptr);
+    EXPECT_EQ(text->string(), QStringLiteral("Hello world?"));
+    EXPECT_TRUE(text->font().bold());
+    for (int position : {2, 12})
+        EXPECT_TRUE(lookAt(text->textBlock(), position).font.bold()) << position;
+    EXPECT_EQ(h.depth(), depth + 2);
+    h.undoStep();
+    EXPECT_FALSE(text->font().bold());
+    EXPECT_EQ(text->string(), QStringLiteral("Hello world?"));
+}
+
+// A free text edited in place takes the text pane's changes in the characters selected there, as
+// an element's text does: the drawing changes when the edit ends, in one step.
+TEST(QntGroupModeInspectorTest, AFreeTextEditedInPlaceTakesTheTextChangeInItsSelectedCharacters)
+{
+    InlineEditingOn inlineOn;
+    for (const TextActionRow &row : textActionRows()) {
+        SCOPED_TRACE(row.name);
+        Harness h;
+        const auto text = placeFreeText(h, {150, 400});
+        text->setTextContent(QTextDocumentFragment::fromPlainText(QStringLiteral("Hello world")));
+        h.select({text});
+        const QString before = text->textContent().toHtml();
+        h.palette.view->editTextOfObject(text);
+        QTextEdit *editor = h.palette.view->inlineEditor();
+        ASSERT_NE(editor, nullptr);
+        EXPECT_EQ(h.inspector->objectEditedInline(), VRObjectRef(text));
+        QTextCursor pick(editor->document());
+        pick.setPosition(6);
+        pick.setPosition(11, QTextCursor::KeepAnchor);
+        editor->setTextCursor(pick);
+        const int depth = h.depth();
+        row.act(*h.inspector);
+        EXPECT_EQ(h.depth(), depth);
+        EXPECT_EQ(text->textContent().toHtml(), before);
+        h.palette.view->endInlineEditing(true);
+        EXPECT_EQ(h.depth(), depth + 1);
+        if (row.charChanged) {
+            EXPECT_TRUE(row.charChanged(formatAt(text->textContent(), 8)));
+            EXPECT_FALSE(row.charChanged(formatAt(text->textContent(), 2)));
+        } else {
+            EXPECT_EQ(text->alignment(), 1);
+        }
+        h.undoStep();
+        EXPECT_EQ(text->textContent().toHtml(), before);
+    }
+}
+
 // Editing in place starts with the whole text selected; a change from the pane then reaches all
 // of it, and reading the text's look back for the pane, as the text changes, leaves it as it is.
 TEST(QntGroupModeInspectorTest, TextEditedInPlaceWithAllOfItSelectedTakesTheChangeWhole)
 {
     InlineEditingOn inlineOn;
     for (const TextActionRow &row : textActionRows()) {
-        SCOPED_TRACE(row.name);
-        Harness h;
-        const VRObjectRef object = h.placeElement({150, 150});
-        object->setTextContent(QTextDocumentFragment::fromPlainText(QStringLiteral("Hello world")));
-        h.select({object});
-        h.palette.view->editTextOfObject(object);
-        QTextEdit *editor = h.palette.view->inlineEditor();
-        ASSERT_NE(editor, nullptr);
-        ASSERT_TRUE(editor->textCursor().hasSelection());
-        // Text added while all of it is selected: the pane reads the look of the whole text
-        // again.
-        QTextCursor end(editor->document());
-        end.movePosition(QTextCursor::End);
-        end.insertText(QStringLiteral("!"));
-        const int depth = h.depth();
-        row.act(*h.inspector);
-        h.palette.view->endInlineEditing(true);
-        EXPECT_EQ(h.depth(), depth + 1);
-        EXPECT_EQ(object->textContent().toPlainText(), QStringLiteral("Hello world!"));
-        for (int position : {2, 8}) {
-            if (row.charChanged)
-                EXPECT_TRUE(row.charChanged(formatAt(object->textContent(), position)));
+        for (bool freeText : {false, true}) {
+            SCOPED_TRACE(std::string(row.name) + (freeText ? " free text" : " element"));
+            Harness h;
+            VRObjectRef object;
+            if (freeText)
+                object = placeFreeText(h, {150, 400});
+            else
+                object = h.placeElement({150, 150});
+            object->setTextContent(
+                QTextDocumentFragment::fromPlainText(QStringLiteral("Hello world")));
+            h.select({object});
+            h.palette.view->editTextOfObject(object);
+            QTextEdit *editor = h.palette.view->inlineEditor();
+            ASSERT_NE(editor, nullptr);
+            ASSERT_TRUE(editor->textCursor().hasSelection());
+            // Text added while all of it is selected: the pane reads the look of the whole
+            // text again.
+            QTextCursor end(editor->document());
+            end.movePosition(QTextCursor::End);
+            end.insertText(QStringLiteral("!"));
+            const int depth = h.depth();
+            row.act(*h.inspector);
+            h.palette.view->endInlineEditing(true);
+            EXPECT_EQ(h.depth(), depth + 1);
+            EXPECT_EQ(object->textContent().toPlainText(), QStringLiteral("Hello world!"));
+            for (int position : {2, 8}) {
+                if (row.charChanged)
+                    EXPECT_TRUE(row.charChanged(formatAt(object->textContent(), position)));
+            }
         }
     }
 }

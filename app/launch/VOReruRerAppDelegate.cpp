@@ -52,6 +52,7 @@
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -1333,6 +1334,7 @@ VOReruRerAppDelegate::URLOpener &urlOpener()
 } // namespace
 
 QPointer<QMessageBox> VOReruRerAppDelegate::s_urlFailureAlert;
+QPointer<QDialog> VOReruRerAppDelegate::s_aboutBox;
 
 void VOReruRerAppDelegate::setURLOpener(URLOpener opener)
 {
@@ -1411,9 +1413,51 @@ void VOReruRerAppDelegate::ciscoClipartReference()
 
 void VOReruRerAppDelegate::showAboutBox()
 {
+    if (s_aboutBox) {
+        s_aboutBox->raise();
+        s_aboutBox->activateWindow();
+        return;
+    }
+    auto *box = new QDialog(QApplication::activeWindow(),
+                            Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    box->setObjectName(QStringLiteral("aboutBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowTitle(tr("About Quintora"));
+    auto *layout = new QVBoxLayout(box);
+    layout->setContentsMargins(32, 24, 32, 16);
+    layout->setSpacing(8);
+    auto *name = new QLabel(tr("Quintora"), box);
+    name->setObjectName(QStringLiteral("aboutName"));
+    QFont large = name->font();
+    large.setBold(true);
+    large.setPointSizeF(large.pointSizeF() * 1.6);
+    name->setFont(large);
+    layout->addWidget(name, 0, Qt::AlignHCenter);
     const QString version = QCoreApplication::applicationVersion();
-    QMessageBox::about(QApplication::activeWindow(), tr("About Quintora"),
-                       version.isEmpty() ? tr("Quintora") : tr("Quintora %1").arg(version));
+    if (!version.isEmpty()) {
+        auto *shown = new QLabel(tr("Version %1").arg(version), box);
+        shown->setObjectName(QStringLiteral("aboutVersion"));
+        shown->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        layout->addWidget(shown, 0, Qt::AlignHCenter);
+    }
+    layout->addSpacing(12);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, box);
+    buttons->setCenterButtons(true);
+    connect(buttons, &QDialogButtonBox::accepted, box, &QDialog::accept);
+    layout->addWidget(buttons);
+    // Wide enough for the window manager's title bar to show the whole title beside its buttons.
+    const QFontMetrics metrics(box->font());
+    const int wide = std::max(metrics.horizontalAdvance(box->windowTitle()) * 3,
+                              metrics.averageCharWidth() * 40);
+    const QSize hint = box->sizeHint();
+    box->setFixedSize(std::max(hint.width(), wide), hint.height());
+    s_aboutBox = box;
+    box->show();
+}
+
+QDialog *VOReruRerAppDelegate::aboutBox()
+{
+    return s_aboutBox;
 }
 
 void VOReruRerAppDelegate::addElementToDB()

@@ -14,6 +14,7 @@
 
 class QAction;
 class QCheckBox;
+class QDialog;
 class QLabel;
 class QMenu;
 class QMenuBar;
@@ -227,7 +228,11 @@ public:
     static void setURLOpener(URLOpener opener);
     // The message about the last link that could not be opened, while it is shown.
     static QMessageBox *urlFailureAlert();
+    // The application's name and version in a small window of their own; asked again while it
+    // is open, it comes to the front.
     void showAboutBox();
+    // The about box, while it is open.
+    static QDialog *aboutBox();
     // Developer maintenance: rebuilds the user's notation databases from their sources.
     void addElementToDB();
 
@@ -252,6 +257,7 @@ private:
     static void openURL(const QUrl &url);
     static void reportLinkFailure(const QString &text);
     static QPointer<QMessageBox> s_urlFailureAlert;
+    static QPointer<QDialog> s_aboutBox;
 
     // Fields in the order the application's panels need them; panels are made on first use.
     VKStyleInspector *mStyleInspector = nullptr;

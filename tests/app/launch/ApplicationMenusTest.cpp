@@ -17,6 +17,7 @@
 #include "platform/UserDefaults.h"
 #include "app/TestDocumentController.h"
 #include "common/FolderSetAside.h"
+#include "common/ScopeExit.h"
 #include "common/ScopedEnvironment.h"
 #include "common/WaitUntil.h"
 #include "common/SharedStateKeepers.h"
@@ -24,15 +25,19 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QKeySequence>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -40,6 +45,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <vector>
 
 using qnt::test::waitUntil;
@@ -614,6 +620,79 @@ TEST_F(ApplicationMenus, ALinkNoProgramTakesIsReportedToTheUser)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(VOReruRerAppDelegate::urlFailureAlert(), nullptr);
     VOReruRerAppDelegate::setURLOpener(nullptr);
+}
+
+// Help > About shows the name and the version whole, in a box wide enough for its title to
+// show beside the title bar's buttons; asked again, the same box comes to the front.
+TEST_F(ApplicationMenus, TheAboutBoxShowsTheNameAndVersionWhole)
+{
+    const QString version = QCoreApplication::applicationVersion();
+    const qnt::test::ScopeExit keepVersion(
+        [version] { QCoreApplication::setApplicationVersion(version); });
+    QCoreApplication::setApplicationVersion(QStringLiteral("0.1.0"));
+    VOReruRerAppDelegate delegate;
+    QAction *about = delegate.helpMenu()->findChild<QAction *>("aboutAction");
+    ASSERT_NE(about, nullptr);
+
+    // What the box shows, looked at while it is open (whether or not it holds the event loop).
+    struct Seen {
+        QSize size;
+        QStringList texts;
+        QStringList cut;
+        int titleWidth = 0;
+    };
+    std::optional<Seen> seen;
+    QTimer look;
+    look.setInterval(5);
+    QObject::connect(&look, &QTimer::timeout, [&seen] {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (seen || !w->isVisible() || w->windowTitle() != QLatin1String("About Quintora"))
+                continue;
+            Seen s;
+            s.size = w->size();
+            QFont bold = w->font();
+            bold.setBold(true);
+            s.titleWidth = QFontMetrics(bold).horizontalAdvance(w->windowTitle());
+            for (const QLabel *label : w->findChildren<QLabel *>()) {
+                if (label->text().isEmpty() || !label->isVisible())
+                    continue;
+                s.texts << label->text();
+                if (label->width() < label->sizeHint().width()
+                    || label->height() < label->sizeHint().height())
+                    s.cut << label->text();
+            }
+            seen = s;
+            w->close();
+        }
+    });
+    look.start();
+    about->trigger();
+    ASSERT_TRUE(waitUntil([&] { return seen.has_value(); }));
+    look.stop();
+    const QString texts = seen->texts.join(QLatin1Char('\n'));
+    EXPECT_TRUE(texts.contains(QLatin1String("Quintora"))) << texts.toStdString();
+    EXPECT_TRUE(texts.contains(QLatin1String("0.1.0"))) << texts.toStdString();
+    EXPECT_TRUE(seen->cut.isEmpty()) << seen->cut.join(", ").toStdString();
+    // Room for the whole title, the window's icon and three title bar buttons.
+    EXPECT_GE(seen->size.width(), seen->titleWidth + 150);
+    EXPECT_GE(seen->size.height(), 100);
+
+    // One box at a time; OK closes it.
+    about->trigger();
+    QPointer<QDialog> box = VOReruRerAppDelegate::aboutBox();
+    ASSERT_NE(box, nullptr);
+    about->trigger();
+    EXPECT_EQ(VOReruRerAppDelegate::aboutBox(), box.data());
+    int shown = 0;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        shown += w->isVisible() && w->windowTitle() == QLatin1String("About Quintora");
+    EXPECT_EQ(shown, 1);
+    auto *buttons = box->findChild<QDialogButtonBox *>();
+    ASSERT_NE(buttons, nullptr);
+    buttons->button(QDialogButtonBox::Ok)->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(box.isNull());
+    EXPECT_EQ(VOReruRerAppDelegate::aboutBox(), nullptr);
 }
 
 TEST_F(ApplicationMenus, AWindowWithoutMenusAnswersQuitSaveAndSaveAsKeys)

@@ -194,7 +194,12 @@ void QXNews::checkNewsInBackground()
     const QString base = serverURL().trimmed();
     const QUrl url(requestURL(), QUrl::StrictMode);
     if (base.isEmpty() || !url.isValid() || url.scheme().isEmpty() || url.host().isEmpty()) {
-        m_reportWhenDone = false;
+        if (base.isEmpty())
+            qCInfo(lcNews) << "no news server address is configured";
+        else
+            qCInfo(lcNews) << "no news request can be made from the server address" << base;
+        // The user who asked hears that nothing came back, as when the server cannot be reached.
+        reportNoAnswer();
         emit checkFinished();
         return;
     }
@@ -233,11 +238,16 @@ void QXNews::finished(QNetworkReply *reply)
         qCInfo(lcNews) << "Invalid QXN-stream";
     // A check the user asked for says what went wrong, whether the server could not be reached
     // or answered something else.
-    if (m_reportWhenDone) {
-        m_reportWhenDone = false;
-        alert(tr("No valid answer is received.\nCan't connect to remote server."));
-    }
+    reportNoAnswer();
     emit checkFinished();
+}
+
+void QXNews::reportNoAnswer()
+{
+    if (!m_reportWhenDone)
+        return;
+    m_reportWhenDone = false;
+    alert(tr("No valid answer is received.\nCan't connect to remote server."));
 }
 
 // ---- the feed -----------------------------------------------------------------------------------

@@ -91,6 +91,8 @@ private:
     void updateBadge();
     void loadIcon(int row, const QString &iconURL);
     void alert(const QString &text);
+    // Tells the user, when the running check is theirs, that no news answer came.
+    void reportNoAnswer();
     static QString bundleString(const QString &key);
 
     QXNewsDelegate *m_delegate = nullptr;

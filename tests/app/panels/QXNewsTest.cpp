@@ -6,6 +6,7 @@
 #include "common/WaitUntil.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QTableWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -214,6 +215,51 @@ TEST_F(News, BadRepliesAreReportedToTheUserAndNeverFreezeTheWindow)
     EXPECT_EQ(alerts, QStringList{"News check already in progress!"});
     ASSERT_TRUE(waitUntil([&] { return !news.isCheckingInProgress(); }));
     EXPECT_EQ(m_server.requests.size(), requests + 1);
+}
+
+// A check the user asked for that gets no answer at all (no server address, an address no request
+// can be made from, a server that cannot be reached) says so; the weekly check stays silent.
+TEST_F(News, ACheckWithoutAnAnswerIsReportedOnlyWhenTheUserAskedForIt)
+{
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+    const QString unreachable = QStringLiteral("http://127.0.0.1:%1/news").arg(closed.serverPort());
+    closed.close();
+    const QString invalid = "No valid answer is received.\nCan't connect to remote server.";
+    const struct {
+        const char *what;
+        QString server;
+    } rows[] = {{"no server address", QString()},
+                {"blanks only", QStringLiteral("  ")},
+                {"an address without a host", QStringLiteral("http://")},
+                {"not an address", QStringLiteral("news server")},
+                {"a server that cannot be reached", unreachable}};
+    QXNews &news = QXNews::sharedNews();
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        news.setServerURL(row.server);
+        alerts.clear();
+        store().removeObjectForKey("QXNewsPrevCheck");
+        news.checkNewsInBackgroundIfNeed();
+        ASSERT_TRUE(waitUntil([&] { return !news.isCheckingInProgress(); }));
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(alerts.isEmpty());
+
+        news.checkNews();
+        ASSERT_TRUE(waitUntil([&] { return !alerts.isEmpty(); }));
+        EXPECT_EQ(alerts, QStringList{invalid});
+        EXPECT_FALSE(news.isCheckingInProgress());
+        EXPECT_FALSE(news.window()->isVisible());
+
+        // Reported once: the next weekly check is silent again.
+        alerts.clear();
+        store().removeObjectForKey("QXNewsPrevCheck");
+        news.checkNewsInBackgroundIfNeed();
+        ASSERT_TRUE(waitUntil([&] { return !news.isCheckingInProgress(); }));
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(alerts.isEmpty());
+    }
+    EXPECT_TRUE(m_server.requests.isEmpty());
 }
 
 } // namespace

@@ -160,6 +160,8 @@ public:
     QWidget *simpleStyleView();
     void simpleStyleContourSetWidth(double width);
     void simpleStyleContourSetTransparency(double alpha);
+    // Sets the contour colour, its opacity included, and shows both.
+    void contourColorChanged(const QColor &colour);
     void simpleStyleContourSetBackgroundTransparency(double alpha);
     void simpleStyleSetFillKind(int kind, const QColor &startColor, const QColor &endColor,
                                 const QColor &midColor, double midColorPosition,
@@ -379,7 +381,6 @@ private:
     void buildSimpleStyleView();
     void showFillControlsForKind(int kind, bool elementArrow);
     void applyFill();
-    void contourColorChanged(const QColor &colour);
     void addReplaceGroups();
     void resizeOutlineContent();
 

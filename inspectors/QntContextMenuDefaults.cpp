@@ -129,8 +129,8 @@ void QntContextMenu::applyDefaultsToSimpleElement(const std::optional<QVariantMa
     VRDrawing *drawing = currentDrawing();
 
     if (const std::optional<QColor> colour = colourFor(d, kQntCustomNotationElementContourColor)) {
-        c.contourColorWell->setColor(*colour);
-        simpleStyleContourColorAction();
+        // A stored colour keeps its own opacity (a stored opacity below overrules it).
+        contourColorChanged(*colour);
     }
     if (const std::optional<double> width = finiteNumber(d, kQntCustomNotationElementContouWidth)) {
         c.contourWidthSlider->setDoubleValue(*width);

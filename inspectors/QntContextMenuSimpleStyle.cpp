@@ -216,6 +216,8 @@ void QntContextMenu::buildSimpleStyleView()
     grid->addWidget(c.contourWidthLabel, row++, 3);
 
     c.contourColorWell = well(QStringLiteral("contourColorWell"));
+    // The contour's opacity is the opacity slider's (see simpleStyleContourColorAction).
+    c.contourColorWell->setShowsAlpha(false);
     c.contourShadowCheckbox = new QCheckBox(tr("Shadow"), view);
     c.contourShadowCheckbox->setObjectName(QStringLiteral("contourShadowCheckbox"));
     auto *colourRow = new QHBoxLayout;
@@ -610,8 +612,11 @@ void QntContextMenu::simpleStyleBackgroundTransparencyTextboxAction()
 
 void QntContextMenu::simpleStyleContourColorAction()
 {
-    SimpleStyleControls &c = m_simple;
-    contourColorChanged(c.contourColorWell->color());
+    // The well gives the colour, the opacity slider beside it its opacity.
+    const SimpleStyleControls &c = m_simple;
+    QColor colour = c.contourColorWell->color().toRgb();
+    colour.setAlphaF(float(std::clamp(c.contourTransparencySlider->doubleValue(), 0.0, 1.0)));
+    contourColorChanged(colour);
 }
 
 void QntContextMenu::contourColorChanged(const QColor &colour)
@@ -631,6 +636,7 @@ void QntContextMenu::contourColorChanged(const QColor &colour)
         return true;
     };
     walkTargets(walk);
+    simpleStyleView();
     SimpleStyleControls &c = m_simple;
     const QColor rgb = colour.toRgb();
     c.contourColorWell->setColor(rgb);

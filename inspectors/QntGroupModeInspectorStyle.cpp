@@ -126,6 +126,8 @@ QWidget *QntGroupModeInspector::buildElementStyleSection(QWidget *parent)
     grid->addWidget(c.contourWidthSlider, row++, 1, 1, 3);
     c.contourColorWell =
         QntColorWell::create(section, QStringLiteral("simpleStyleContourColorWell"));
+    // The contour's opacity is the opacity slider's (see simpleStyleContourColorAction).
+    c.contourColorWell->setShowsAlpha(false);
     c.contourShadowCheckbox = new QCheckBox(tr("Shadow"), section);
     c.contourShadowCheckbox->setObjectName(QStringLiteral("simpleStyleContourShadow"));
     grid->addWidget(label(tr("Contour colour")), row, 0);
@@ -264,9 +266,12 @@ void QntGroupModeInspector::simpleStyleContourColorAction(const QColor &colour)
     if (!colour.isValid())
         return;
     elementsInspector();
-    m_elementInspector->simpleStyleControls().contourColorWell->setColor(colour);
+    // The colour's opacity is the contour opacity slider's.
+    QColor withOpacity = colour.toRgb();
+    withOpacity.setAlphaF(
+        float(std::clamp(m_simpleStyle.contourTransparencySlider->doubleValue(), 0.0, 1.0)));
     vrInOneUndoStep(undoManager(), tr("Contour Colour"),
-                    [&] { m_elementInspector->simpleStyleContourColorAction(); });
+                    [&] { m_elementInspector->contourColorChanged(withOpacity); });
 }
 
 void QntGroupModeInspector::simpleStyleContourTransparencyAction(double alpha)

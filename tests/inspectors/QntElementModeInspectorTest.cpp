@@ -22,12 +22,14 @@
 #include "framework/styles/VRStrokeDash.h"
 #include "framework/styles/VRStyle.h"
 #include "framework/undo/VRUndoManager.h"
+#include "platform/ColorPanel.h"
 #include "platform/KeyedArchiver.h"
 #include "platform/NotificationCenter.h"
 #include "common/SharedStateKeepers.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -307,6 +309,52 @@ TEST(QntElementModeInspectorTest, ContourChangesDrawAtOnceAndUndoInOneStep)
     EXPECT_EQ(style->strokeColour(), colour);
     h.undo()->undo();
     EXPECT_DOUBLE_EQ(style->strokeWidth(), width);
+}
+
+// The contour's opacity slider sets its opacity: the colour panel serving the contour well offers
+// none, and a colour picked there keeps the slider's opacity, as the flat fill's well does.
+TEST(QntElementModeInspectorTest, AContourColourPickedInTheColourPanelKeepsTheSlidersOpacity)
+{
+    const qnt::test::ColorPanelKeeper keeper;
+    InspectorHarness h(kCustomizableNotation);
+    const VRObjectRef element = h.placeElement({200, 150});
+    h.rightClick(element);
+    h.clickColumn(QStringLiteral("Element Style"));
+    const QntContextMenu::SimpleStyleControls &c = h.inspector->simpleStyleControls();
+    VRStyle *style = h.contourStyle(element);
+    ASSERT_NE(style, nullptr);
+    const qnt::test::ScopeExit release([] { VKSpecialColorWell::deactivateCurrentWell(); });
+    h.type(c.contourTransparencyTextbox, QStringLiteral("40"));
+    ASSERT_NEAR(style->strokeColour().alphaF(), 0.4, 1e-3);
+    const QColor before = style->strokeColour();
+    flushEvents();
+
+    ColorPanel &panel = ColorPanel::sharedColorPanel();
+    panel.setShowsAlpha(true); // whatever served the panel before
+    c.contourColorWell->click();
+    ASSERT_TRUE(c.contourColorWell->isActive());
+    EXPECT_FALSE(panel.showsAlpha());
+    EXPECT_FALSE(panel.dialog()->testOption(QColorDialog::ShowAlphaChannel));
+
+    // Picked colours come whole, as the panel without an opacity field gives them.
+    for (const QColor &picked : {QColor(10, 120, 200), QColor(250, 40, 0)}) {
+        panel.dialog()->setCurrentColor(picked);
+        EXPECT_EQ(style->strokeColour().rgb(), picked.rgb());
+        EXPECT_NEAR(style->strokeColour().alphaF(), 0.4, 1e-3);
+        EXPECT_NEAR(c.contourTransparencySlider->doubleValue(), 0.4, 1e-3);
+        EXPECT_EQ(c.contourTransparencyTextbox->text(), QStringLiteral("40"));
+    }
+    flushEvents();
+    // The opacity set after the colour applies to it.
+    h.type(c.contourTransparencyTextbox, QStringLiteral("70"));
+    EXPECT_EQ(style->strokeColour().rgb(), QColor(250, 40, 0).rgb());
+    EXPECT_NEAR(style->strokeColour().alphaF(), 0.7, 1e-3);
+
+    h.undo()->undo();
+    EXPECT_EQ(style->strokeColour().rgb(), QColor(250, 40, 0).rgb());
+    EXPECT_NEAR(style->strokeColour().alphaF(), 0.4, 1e-3);
+    h.undo()->undo();
+    EXPECT_EQ(style->strokeColour(), before);
 }
 
 TEST(QntElementModeInspectorTest, BadNumbersAreRefusedOrClamped)

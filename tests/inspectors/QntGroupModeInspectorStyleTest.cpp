@@ -405,8 +405,8 @@ TEST(QntGroupModeInspectorStyleTest, APanelColourWellKeepsThePanelOpenUntilTheCo
 }
 
 // Whoever takes the colour panel sets its opacity control: on for a gradient's stop, off for
-// a flat fill's colour (its opacity slider sets the opacity), on for a contour's colour and for
-// the first colour of a gradient fill, whatever took the panel before.
+// a flat fill's colour and a contour's colour (their opacity sliders set the opacity), on for the
+// first colour of a gradient fill, whatever took the panel before.
 TEST(QntGroupModeInspectorStyleTest, TheColourPanelOffersOpacityOnlyWhereTheColourNeedsIt)
 {
     const qnt::test::ColorPanelKeeper keeper;
@@ -438,7 +438,10 @@ TEST(QntGroupModeInspectorStyleTest, TheColourPanelOffersOpacityOnlyWhereTheColo
         {"a gradient stop again", [&] { bar.setSelectedStop(bar.gradient()->colorStops().last()); },
          true},
         {"the flat fill's colour again", [&] { c.fillColorWell->click(); }, false},
-        {"the contour's colour", [&] { c.contourColorWell->click(); }, true},
+        {"the contour's colour", [&] { c.contourColorWell->click(); }, false},
+        {"a gradient stop once more",
+         [&] { bar.setSelectedStop(bar.gradient()->colorStops().first()); }, true},
+        {"the contour's colour again", [&] { c.contourColorWell->click(); }, false},
         {"the flat fill's colour once more", [&] { c.fillColorWell->click(); }, false},
         {"the fill made a gradient while the panel serves it", linearFill, true},
         {"the fill made flat again", flatFill, false},
@@ -451,6 +454,39 @@ TEST(QntGroupModeInspectorStyleTest, TheColourPanelOffersOpacityOnlyWhereTheColo
     }
     EXPECT_TRUE(c.fillColorWell->isActive());
     VKSpecialColorWell::deactivateCurrentWell();
+}
+
+// The box's contour colour takes its opacity from the contour opacity slider, whether picked in
+// the colour panel or given to the action.
+TEST(QntGroupModeInspectorStyleTest, TheContourColourKeepsTheOpacityOfItsSlider)
+{
+    const qnt::test::ColorPanelKeeper keeper;
+    GroupModeHarness h(kCustomizable);
+    h.placeRow(2);
+    h.select({h.elements[0], h.elements[1]});
+    const QntGroupModeInspector::SimpleStyleControls &c = h.inspector->simpleStyleControls();
+    c.contourTransparencySlider->setDoubleValue(0.3);
+    h.inspector->simpleStyleContourTransparencyAction(0.3);
+    const auto contour = [&](int k) {
+        return h.elements[k]->contourObject()->style()->strokeColour();
+    };
+    ASSERT_NEAR(contour(1).alphaF(), 0.3, 1e-3);
+
+    h.inspector->simpleStyleContourColorAction(QColor(200, 10, 10));
+    c.contourColorWell->click();
+    ASSERT_TRUE(c.contourColorWell->isActive());
+    ColorPanel::sharedColorPanel().dialog()->setCurrentColor(QColor(10, 150, 10));
+    VKSpecialColorWell::deactivateCurrentWell();
+    for (int k : {0, 1}) {
+        SCOPED_TRACE(k);
+        EXPECT_EQ(contour(k).rgb(), QColor(10, 150, 10).rgb());
+        EXPECT_NEAR(contour(k).alphaF(), 0.3, 1e-3);
+    }
+    EXPECT_NEAR(c.contourTransparencySlider->doubleValue(), 0.3, 1e-3);
+    // Each colour is one step; undone, the first colour comes back with the same opacity.
+    h.undoStep();
+    EXPECT_EQ(contour(0).rgb(), QColor(200, 10, 10).rgb());
+    EXPECT_NEAR(contour(0).alphaF(), 0.3, 1e-3);
 }
 
 TEST(QntGroupModeInspectorStyleTest, ShapeStyleReachesTheElementsAfterACellColourForAllCells)

@@ -9,6 +9,7 @@
 #include "framework/model/QntTextCell.h"
 #include "framework/model/QntTextShape.h"
 #include "framework/model/VRDrawableObject.h"
+#include "framework/model/VRTextShape.h"
 #include "framework/model/VRTextShapeBase.h"
 #include "framework/styles/VRTextAdornment.h"
 #include "framework/model/VRDrawing.h"
@@ -97,7 +98,10 @@ void VRDrawingView::editTextOfObject(const VRObjectRef &object)
 {
     if (!object)
         return;
-    if (UserDefaults::standardUserDefaults().boolForKey(kQntEnableInlineEditor)) {
+    // The text bar edits the labels of elements and connectors; a free text has no label
+    // to show there and is always edited where it stands.
+    if (object->isKindOf<VRTextShape>()
+        || UserDefaults::standardUserDefaults().boolForKey(kQntEnableInlineEditor)) {
         beginInlineEditing(object);
         return;
     }

@@ -1,6 +1,7 @@
 #include "framework/ViewTestSupport.h"
 #include "framework/ModelFixtures.h"
 #include "common/GoldenPicture.h"
+#include "common/SharedStateKeepers.h"
 
 #include "framework/archive/VRArchiver.h"
 #include "framework/view/VRDrawingTool.h"
@@ -367,6 +368,43 @@ TEST(DrawingView, DoubleClickEditsTextInPlaceOrAsksForTheEditor)
     h.view->endInlineEditing(true);
     EXPECT_EQ(h.view->inlineEditor(), nullptr);
     UserDefaults::standardUserDefaults().removeObjectForKey(kQntEnableInlineEditor);
+}
+
+TEST(DrawingView, AFreeTextIsEditedInPlaceByDoubleClickOrTheTextKey)
+{
+    // Whatever the inline editor setting, a free text's words open where it stands: the text
+    // bar the setting chooses otherwise edits element and connector labels only.
+    for (const bool inlineSetting : {false, true}) {
+        SCOPED_TRACE(inlineSetting ? "inline editor on" : "inline editor off");
+        qnt::test::UserDefaultsKeeper keeper;
+        ViewHarness h;
+        UserDefaults::standardUserDefaults().setBool(inlineSetting, kQntEnableInlineEditor);
+        h.useTool("Text");
+        h.click(QPointF(200, 200));
+        auto text = std::dynamic_pointer_cast<VRTextShape>(h.layer()->objects().value(0));
+        ASSERT_NE(text, nullptr);
+        h.view->inlineEditor()->setPlainText(QStringLiteral("Frist"));
+        h.view->endInlineEditing(true);
+        h.useTool("Select");
+        Recorder editor(kQntShowTextEditorNotification);
+
+        const QPointF inside = text->logicalBounds().center();
+        h.click(inside);
+        h.send(QEvent::MouseButtonDblClick, h.at(inside), Qt::LeftButton, Qt::LeftButton);
+        ASSERT_NE(h.view->inlineEditor(), nullptr);
+        EXPECT_EQ(h.view->inlineEditedObject(), text);
+        EXPECT_EQ(h.view->inlineEditor()->toPlainText(), QStringLiteral("Frist"));
+        h.view->inlineEditor()->setPlainText(QStringLiteral("First"));
+        h.view->endInlineEditing(true);
+        EXPECT_EQ(text->string(), QStringLiteral("First"));
+
+        h.layer()->exchangeSelectionWithObjectsFromArray({text});
+        QTest::keyClick(h.view, Qt::Key_T);
+        ASSERT_NE(h.view->inlineEditor(), nullptr);
+        EXPECT_EQ(h.view->inlineEditedObject(), text);
+        h.view->endInlineEditing(true);
+        EXPECT_TRUE(editor.seen.isEmpty());
+    }
 }
 
 TEST(DrawingView, KeysDeleteNudgeAndSelectTools)

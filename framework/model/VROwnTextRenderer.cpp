@@ -15,7 +15,7 @@ QRectF VROwnTextRenderer::inkBounds(const VRTextBlock &text, const VRRenderConte
     if (m_renderer)
         return describe(text, layoutMode)->inkBounds(context);
     VRTextAdornment passing;
-    text.describeIn(passing);
+    text.describeIn(passing, false);
     if (layoutMode)
         passing.setLayoutMode(*layoutMode);
     return passing.inkBounds(context);

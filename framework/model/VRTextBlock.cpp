@@ -182,9 +182,10 @@ bool VRTextBlock::operator==(const VRTextBlock &o) const
            && m_fixedWidth == o.m_fixedWidth && m_angle == o.m_angle;
 }
 
-void VRTextBlock::describeIn(VRTextAdornment &adornment) const
+void VRTextBlock::describeIn(VRTextAdornment &adornment, bool withLabel) const
 {
-    adornment.setLabel(plainText());
+    if (withLabel)
+        adornment.setLabel(plainText());
     adornment.setRichText(m_html);
     adornment.setFont(m_font);
     adornment.setColour(m_colour);

@@ -54,8 +54,9 @@ public:
     QRectF layoutFrame(const QRectF &frame) const;
 
     // Describes this text on a text renderer (rich text, label, font, colour, alignments,
-    // angle): the renderer then draws it.
-    void describeIn(VRTextAdornment &adornment) const;
+    // angle): the renderer then draws it. Without the label (the plain text, read out of the
+    // HTML) for a renderer that only measures: it measures the rich text.
+    void describeIn(VRTextAdornment &adornment, bool withLabel = true) const;
     // Takes back what was set on a renderer that describes this text (a new label becomes the
     // plain text).
     void takeFrom(const VRTextAdornment &adornment);

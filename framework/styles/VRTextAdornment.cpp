@@ -287,7 +287,115 @@ QTransform turnedAbout(QPointF centre, double degrees)
     return turn;
 }
 
+// The text of HTML that is a single run of plain text as escaping writes it (no tags; only the
+// entities of &, <, > and quotes), and none of what a document's HTML reading or bidirectional
+// layout would change (runs of white space, breaks, controls, right-to-left letters). Such text
+// is laid out by a document exactly as by one line layout of the same font and options; other
+// HTML gives nothing.
+std::optional<QString> singleRunText(const QString &html)
+{
+    static const struct {
+        QLatin1StringView entity;
+        QChar character;
+    } kEntities[] = {{QLatin1StringView("&amp;"), QLatin1Char('&')},
+                     {QLatin1StringView("&lt;"), QLatin1Char('<')},
+                     {QLatin1StringView("&gt;"), QLatin1Char('>')},
+                     {QLatin1StringView("&quot;"), QLatin1Char('"')},
+                     {QLatin1StringView("&#39;"), QLatin1Char('\'')}};
+    if (html.isEmpty() || html.front() == QLatin1Char(' ') || html.back() == QLatin1Char(' '))
+        return std::nullopt;
+    QString text;
+    text.reserve(html.size());
+    QChar previous;
+    for (qsizetype i = 0; i < html.size(); ++i) {
+        QChar c = html.at(i);
+        if (c == QLatin1Char('&')) {
+            const QStringView rest = QStringView(html).mid(i);
+            const auto *known =
+                std::find_if(std::begin(kEntities), std::end(kEntities),
+                             [&](const auto &e) { return rest.startsWith(e.entity); });
+            if (known == std::end(kEntities))
+                return std::nullopt;
+            c = known->character;
+            i += known->entity.size() - 1;
+        } else if (c == QLatin1Char('<') || c == QChar::Nbsp || c == QChar::SoftHyphen
+                   || c == QChar::ObjectReplacementCharacter || c.isSurrogate()
+                   || (c == QLatin1Char(' ') && previous == QLatin1Char(' '))) {
+            return std::nullopt;
+        } else if (c != QLatin1Char(' ')) {
+            switch (c.category()) {
+            case QChar::Other_Control:
+            case QChar::Other_Format:
+            case QChar::Separator_Space:
+            case QChar::Separator_Line:
+            case QChar::Separator_Paragraph: return std::nullopt;
+            default: break;
+            }
+            switch (c.direction()) {
+            case QChar::DirR:
+            case QChar::DirAL:
+            case QChar::DirRLE:
+            case QChar::DirRLO:
+            case QChar::DirRLI:
+            case QChar::DirFSI:
+            case QChar::DirAN: return std::nullopt;
+            default: break;
+            }
+        }
+        text.append(c);
+        previous = c;
+    }
+    return text;
+}
+
 } // namespace
+
+std::optional<VRTextAdornment::Ink> VRTextAdornment::singleRunInk(const QString &html,
+                                                                  double width) const
+{
+    const std::optional<QString> text = singleRunText(html);
+    if (!text)
+        return std::nullopt;
+    const bool wraps = width > 0.0;
+    // A document measures widths in whole 64ths of a point, dropping what is left over.
+    const double lineWidth = wraps ? std::floor(width * 64.0) / 64.0 : 0.0;
+    QTextLayout layout(*text, effectiveFont());
+    QTextOption option;
+    option.setAlignment(horizontalFlag(m_alignment));
+    option.setWrapMode(wraps ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
+    layout.setTextOption(option);
+    const auto layOut = [&](double at) {
+        double y = 0.0;
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(at);
+            line.setPosition(QPointF(0.0, y));
+            y += line.height();
+        }
+        layout.endLayout();
+        return y;
+    };
+    double height = layOut(wraps ? lineWidth : 1.0e6);
+    if (!wraps) {
+        // Unwrapped, the text is as wide as its one line and aligned within that.
+        if (layout.lineCount() != 1)
+            return std::nullopt;
+        const double natural = layout.lineAt(0).naturalTextWidth();
+        height = layOut(natural);
+        Ink ink{QRectF(0, 0, natural, height), QSizeF(natural, height)};
+        ink.area |= glyphInk(layout.lineAt(0), QPointF());
+        return ink;
+    }
+    Ink ink{QRectF(0, 0, lineWidth, height), QSizeF(lineWidth, height)};
+    for (int i = 0; i < layout.lineCount(); ++i) {
+        const QTextLine line = layout.lineAt(i);
+        // A line wider than the width widens a document: its own layout is asked.
+        if (line.naturalTextWidth() > lineWidth)
+            return std::nullopt;
+        ink.area |= glyphInk(line, QPointF());
+    }
+    return ink;
+}
 
 bool VRTextAdornment::plainTextPlacement(const VRRenderContext &context, QRectF *box, int *flags,
                                          QPointF *centre, double *degrees) const
@@ -444,17 +552,22 @@ QRectF VRTextAdornment::richTextInk(const VRRenderContext &context, const QStrin
     // holds no layout).
     if (!m_ink || m_inkWidth != width || m_inkHtml != html) {
         const bool drawn = m_layout && m_layoutWidth == width && m_layoutHtml == html;
-        const std::shared_ptr<QTextDocument> layout =
-            drawn ? m_layout : layOutRichText(html, effectiveFont(), m_alignment, width);
-        // The laid-out document (lines, list marks, rules), and past it what the glyphs'
-        // outlines reach.
-        Ink ink{QRectF(QPointF(0, 0), layout->size()), layout->size()};
-        for (QTextBlock block = layout->begin(); block.isValid(); block = block.next()) {
-            const QTextLayout *lines = block.layout();
-            if (!lines)
-                continue;
-            for (int i = 0; i < lines->lineCount(); ++i)
-                ink.area |= glyphInk(lines->lineAt(i), lines->position());
+        // A plain run of text is measured without a document, which would cost several times
+        // as much to make.
+        std::optional<Ink> ink = drawn ? std::nullopt : singleRunInk(html, width);
+        if (!ink) {
+            const std::shared_ptr<QTextDocument> layout =
+                drawn ? m_layout : layOutRichText(html, effectiveFont(), m_alignment, width);
+            // The laid-out document (lines, list marks, rules), and past it what the glyphs'
+            // outlines reach.
+            ink = Ink{QRectF(QPointF(0, 0), layout->size()), layout->size()};
+            for (QTextBlock block = layout->begin(); block.isValid(); block = block.next()) {
+                const QTextLayout *lines = block.layout();
+                if (!lines)
+                    continue;
+                for (int i = 0; i < lines->lineCount(); ++i)
+                    ink->area |= glyphInk(lines->lineAt(i), lines->position());
+            }
         }
         m_ink = ink;
         m_inkHtml = html;

@@ -110,6 +110,16 @@ private:
                                  QSizeF size) const;
     QRectF plainTextInk(const VRRenderContext &context, const QString &text) const;
     QRectF richTextInk(const VRRenderContext &context, const QString &html) const;
+    // Where the rich text last measured puts ink, in its layout's coordinates, and the
+    // layout's size.
+    struct Ink {
+        QRectF area;
+        QSizeF size;
+    };
+    // richTextInk()'s measure of HTML that is one plain run of text, laid out as a document
+    // would lay it out at that width (0: unwrapped), without making one; none for other HTML
+    // or where a document would differ.
+    std::optional<Ink> singleRunInk(const QString &html, double width) const;
     void renderInFrame(QPainter &painter, const VRRenderContext &context,
                        const QString &text) const;
     void renderAlongPath(QPainter &painter, const VRRenderContext &context,
@@ -141,12 +151,6 @@ private:
     mutable std::shared_ptr<QTextDocument> m_layout;
     mutable QString m_layoutHtml;
     mutable double m_layoutWidth = -1.0;
-    // Where the rich text last measured puts ink, in its layout's coordinates, and the
-    // layout's size.
-    struct Ink {
-        QRectF area;
-        QSizeF size;
-    };
     mutable std::optional<Ink> m_ink;
     mutable QString m_inkHtml;
     mutable double m_inkWidth = -1.0;

@@ -48,15 +48,20 @@ void BM_SaveDocument(benchmark::State &state)
     state.counters["file_bytes"] = double(bytes);
 }
 
+// Writes the benchmark's document into the folder and returns its path.
+QString writtenDocument(const QTemporaryDir &dir)
+{
+    const QString path = dir.filePath(QStringLiteral("bench.quintora"));
+    VRDrawingDocument document;
+    document.setDrawing(qnt::bench::makeDocumentDrawing(objectCount()));
+    document.writeToFile(path);
+    return path;
+}
+
 void BM_LoadDocument(benchmark::State &state)
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("bench.quintora"));
-    {
-        VRDrawingDocument document;
-        document.setDrawing(qnt::bench::makeDocumentDrawing(objectCount()));
-        document.writeToFile(path);
-    }
+    const QString path = writtenDocument(dir);
     double readingThread = 0;
     for (auto _ : state) {
         const double before = threadCpuMs();
@@ -81,12 +86,7 @@ void BM_LoadDocument(benchmark::State &state)
 void BM_FirstIndexAfterLoad(benchmark::State &state)
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("bench.quintora"));
-    {
-        VRDrawingDocument document;
-        document.setDrawing(qnt::bench::makeDocumentDrawing(objectCount()));
-        document.writeToFile(path);
-    }
+    const QString path = writtenDocument(dir);
     for (auto _ : state) {
         state.PauseTiming();
         auto document = std::make_unique<VRDrawingDocument>();

@@ -356,12 +356,13 @@ INSTANTIATE_TEST_SUITE_P(Cases, NewConnectorDefaultsTest,
 
 TEST(ConnectorDefaultsTest, ACopiedStyleGoesOnlyOntoAConnectorOfTheSameClass)
 {
+    // Made before the harness, which takes it out of the view before either goes.
+    QntStyleCopyingTool tool;
     Harness h(kSkinNotation);
     const std::shared_ptr<QntConnector> source = h.connect({100, 100}, {400, 100});
     const std::shared_ptr<QntConnector> target = h.connect({100, 300}, {400, 500});
     h.inspector->applyDefaults(
         {{kQntNotationConnectorLine, int(QntConnectorModeInspector::kOrthogonalRouting)}}, source);
-    QntStyleCopyingTool tool;
     h.palette.view->controller()->setDrawingTool(&tool);
     h.post(kQntStyleShouldBeCopiedNotification, source);
     ASSERT_EQ(tool.mode(), 2);

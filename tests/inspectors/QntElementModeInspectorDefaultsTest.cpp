@@ -363,6 +363,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ElementDefaultsTest, ACopiedStyleGoesOnlyOntoAnObjectOfTheSameClass)
 {
+    // Made before the harness, which takes it out of the view before either goes.
+    QntStyleCopyingTool tool;
     Harness h(kCustomizableNotation);
     const VRObjectRef source = h.placeElement({200, 150});
     h.inspector->applyDefaults(styledLook(), source);
@@ -372,7 +374,6 @@ TEST(ElementDefaultsTest, ACopiedStyleGoesOnlyOntoAnObjectOfTheSameClass)
     h.add(table);
     const QVariantMap targetBefore = h.styleOf(target);
 
-    QntStyleCopyingTool tool;
     // Without the tool current, nothing is copied or applied.
     h.post(kQntStyleShouldBeCopiedNotification, source);
     EXPECT_EQ(tool.mode(), 0);

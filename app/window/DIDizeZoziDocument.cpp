@@ -1028,6 +1028,7 @@ void DIDizeZoziDocument::windowControllerDidLoadNib()
         connect(view, &VRDrawingView::visibleRectChanged, this,
                 &DIDizeZoziDocument::scrollingInProgressNotification);
         drawing()->setDynamicQualityModulationEnabled(s_defaultQualityModulation);
+        insertObjectMenu(view);
     }
 
     // 7: each matrix cell gets the tool its title names.
@@ -1093,6 +1094,22 @@ void DIDizeZoziDocument::windowControllerDidLoadNib()
     setUpCommandView();
     layoutContent();
     setIsLoadingFromNib(false);
+}
+
+void DIDizeZoziDocument::insertObjectMenu(VRDrawingView *view)
+{
+    // The view's verbs on the one selected object (defaults, style copy, properties), placed
+    // before the Window menu.
+    QMenuBar *bar = m_window ? m_window->menuBar() : nullptr;
+    if (!bar)
+        return;
+    QMenu *menu = view->objectMenu();
+    menu->setTitle(tr("&Object"));
+    menu->setObjectName(QStringLiteral("objectMenu"));
+    QAction *before = nullptr;
+    if (auto *panels = bar->findChild<QMenu *>(QStringLiteral("panelsMenu")))
+        before = panels->menuAction();
+    bar->insertMenu(before, menu);
 }
 
 void DIDizeZoziDocument::setupLayoutView()

@@ -271,6 +271,7 @@ public:
     void addStyleInspectorView();
     void addSmartConnectoresView();
     void addSeqView();
+    void insertObjectMenu(VRDrawingView *view);
     void setupLayoutView();
     void setupTableView();
 

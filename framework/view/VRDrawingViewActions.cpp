@@ -201,6 +201,15 @@ QMenu *VRDrawingView::objectMenu()
         NotificationCenter::defaultCenter().post(kQntShowContextObjectPropertiesNotification, this,
                                                  single ? objectInfo(single) : QVariantMap());
     });
+    // Every verb acts on the one selected object: without one, none of them can run.
+    connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+        VRObjectDrawingLayer *layer = activeObjectLayer();
+        const bool single = layer && layer->singleSelection();
+        for (QAction *item : menu->actions()) {
+            if (!item->isSeparator())
+                item->setEnabled(single);
+        }
+    });
     m_objectMenu = menu;
     return menu;
 }

@@ -17,7 +17,9 @@
 #include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
+#include <QAction>
 #include <QFont>
+#include <QMenu>
 
 #include <gtest/gtest.h>
 
@@ -399,4 +401,38 @@ TEST(ElementDefaultsTest, ACopiedStyleGoesOnlyOntoAnObjectOfTheSameClass)
     flushEvents();
     h.undo()->undo();
     EXPECT_EQ(h.styleOf(target), targetBefore);
+}
+
+TEST(ElementDefaultsTest, TheObjectMenuSavesAppliesAndResetsTheSelectedShapesLook)
+{
+    Harness h(kCustomizableNotation);
+    QMenu *menu = h.palette.view->objectMenu();
+    auto run = [menu](const char *title) {
+        emit menu->aboutToShow();
+        for (QAction *item : menu->actions()) {
+            if (item->text() == QLatin1String(title)) {
+                ASSERT_TRUE(item->isEnabled()) << title;
+                item->trigger();
+                return;
+            }
+        }
+        FAIL() << "no item " << title;
+    };
+    const VRObjectRef styled = h.placeElement({200, 150});
+    h.inspector->applyDefaults(styledLook(), styled);
+    run("Save Defaults");
+    const QVariantMap saved =
+        UserDefaults::standardUserDefaults().dictionaryForKey(kQntCustomNotationDefaultElement);
+    EXPECT_EQ(saved, h.styleOf(styled));
+
+    const VRObjectRef plain = h.placeElement({400, 300});
+    ASSERT_NE(h.styleOf(plain), saved);
+    run("Apply Defaults");
+    EXPECT_EQ(h.styleOf(plain), saved);
+
+    run("Reset Defaults");
+    EXPECT_FALSE(UserDefaults::standardUserDefaults()
+                     .objectForKey(kQntCustomNotationDefaultElement)
+                     .isValid());
+    EXPECT_DOUBLE_EQ(h.styleOf(plain).value(kQntCustomNotationElementContouWidth).toDouble(), 3.0);
 }

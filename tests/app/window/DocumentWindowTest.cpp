@@ -1825,3 +1825,77 @@ TEST_F(DocumentWindow, TheConnectorSectionShowsNoWidthWithoutAConnector)
         EXPECT_TRUE(width->text().isEmpty()) << selection.size();
     }
 }
+
+TEST_F(DocumentWindow, TheObjectMenuSendsEachVerbForTheOneSelectedObject)
+{
+    DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(document, nullptr);
+    auto *window = qobject_cast<QMainWindow *>(document->window());
+    ASSERT_NE(window, nullptr);
+    QMenu *menu = nullptr;
+    for (QAction *item : window->menuBar()->actions())
+        if (item->menu() && item->menu()->objectName() == QLatin1String("objectMenu"))
+            menu = item->menu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu, document->mainView()->objectMenu());
+    auto *layer = document->drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    auto element = std::make_shared<QntElement>();
+    element->setSize(QSizeF(100, 60));
+    element->setLocation(QPointF(200, 200));
+    layer->addObject(element);
+    auto connector = std::make_shared<QntConnector>();
+    connector->setEnds(QPointF(300, 300), QPointF(500, 300));
+    layer->addObject(connector);
+
+    // Each verb names the notification it posts for an element and for a connector.
+    struct Verb {
+        const char *title;
+        QString element, connector;
+    };
+    const Verb verbs[] = {
+        {"Save Defaults", kQntSaveElementDefaultsNotification,
+         kQntSaveConnectorDefaultsNotification},
+        {"Apply Defaults", kQntApplyElementDefaultsNotification,
+         kQntApplyConnectorDefaultsNotification},
+        {"Reset Defaults", kQntResetDefaultsForElementNotification,
+         kQntResetDefaultsForConnectorNotification},
+        {"Reset This Only", kQntResetDefaultsForCurrentOnlyElementNotification,
+         kQntResetDefaultsForCurrentOnlyConnectorNotification},
+    };
+    QStringList heard;
+    const void *heardObject = nullptr;
+    std::vector<NotificationToken> tokens;
+    for (const Verb &verb : verbs) {
+        for (const QString &name : {verb.element, verb.connector})
+            tokens.push_back(NotificationCenter::defaultCenter().addObserver(
+                name, nullptr, [&heard, &heardObject](const Notification &n) {
+                    heard << n.name;
+                    heardObject = n.object;
+                }));
+    }
+    auto itemTitled = [menu](const char *title) -> QAction * {
+        for (QAction *item : menu->actions())
+            if (item->text() == QLatin1String(title))
+                return item;
+        return nullptr;
+    };
+    for (const VRObjectRef &selected : VRObjectList{element, connector}) {
+        layer->exchangeSelectionWithObjectsFromArray({selected});
+        emit menu->aboutToShow();
+        for (const Verb &verb : verbs) {
+            SCOPED_TRACE(verb.title);
+            QAction *item = itemTitled(verb.title);
+            ASSERT_NE(item, nullptr);
+            EXPECT_TRUE(item->isEnabled());
+            heard.clear();
+            item->trigger();
+            EXPECT_EQ(heard, QStringList{selected == element ? verb.element : verb.connector});
+            EXPECT_EQ(heardObject, selected.get());
+        }
+    }
+    // Without a single selection every verb is off.
+    layer->exchangeSelectionWithObjectsFromArray({element, connector});
+    emit menu->aboutToShow();
+    for (QAction *item : menu->actions())
+        EXPECT_TRUE(item->isSeparator() || !item->isEnabled()) << item->text().toStdString();
+}

@@ -678,8 +678,18 @@ FLTFileReadSections(const char *path, bool deleteIfUnreadable,
         start = end + 1;
         if (line.empty())
             continue;
-        nlohmann::json parsed = nlohmann::json::parse(line, nullptr, false);
-        if (parsed.is_discarded())
+        // The writer writes integers of at most 64 bits only: a fraction, an exponent or a number
+        // beyond 64 bits is damage, and such a line is refused like one that does not parse.
+        bool damagedNumber = false;
+        nlohmann::json parsed = nlohmann::json::parse(
+            line,
+            [&damagedNumber](int, nlohmann::json::parse_event_t event, nlohmann::json &value) {
+                if (event == nlohmann::json::parse_event_t::value && value.is_number_float())
+                    damagedNumber = true;
+                return true;
+            },
+            false);
+        if (parsed.is_discarded() || damagedNumber)
             continue;
         if (transform) {
             std::optional<nlohmann::json> replaced = transform(std::move(parsed));

@@ -3,6 +3,7 @@
 #include "FLTFile.h"
 #include "telemetry/platform/SystemLog.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <sys/stat.h>
 
@@ -29,11 +30,16 @@ std::optional<std::int64_t> integerOf(const json *value)
 {
     if (!value || !value->is_number())
         return std::nullopt;
-    if (value->is_number_unsigned())
-        return static_cast<std::int64_t>(value->get<std::uint64_t>());
+    // Dates are seconds in a signed 64-bit number: anything else is a damaged record.
+    if (value->is_number_unsigned()) {
+        const std::uint64_t unsignedValue = value->get<std::uint64_t>();
+        if (unsignedValue > static_cast<std::uint64_t>(INT64_MAX))
+            return std::nullopt;
+        return static_cast<std::int64_t>(unsignedValue);
+    }
     if (value->is_number_integer())
         return value->get<std::int64_t>();
-    return static_cast<std::int64_t>(value->get<double>());
+    return std::nullopt;
 }
 
 } // namespace

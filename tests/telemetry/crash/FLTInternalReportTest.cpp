@@ -102,4 +102,35 @@ TEST(InternalReport, ReadsNothingThroughALink)
     fs::remove_all(outside);
 }
 
+// The writer writes integers of at most 64 bits: any other number is damage, and the line that
+// holds it is refused as a whole, never cast into a date.
+TEST(InternalReport, RefusesNumbersTheWriterNeverWrites)
+{
+    struct Case {
+        const char *number;
+        bool lineRefused; // false: a 64-bit number the writer may write, but no date
+    };
+    const Case cases[] = {{"1e300", true},        {"-1e300", true},
+                          {"1.5", true},          {"18446744073709551616", true},
+                          {"1767225600.0", true}, {"9223372036854775808", false}};
+    for (const auto &[number, lineRefused] : cases) {
+        SCOPED_TRACE(number);
+        TemporaryStore store;
+        const fs::path folder = store.addReport(
+            store.manager()->activePath(), "damaged",
+            {{"signal.fltrecord",
+              std::string("{\"signal\":{\"number\":11,\"time\":") + number + "}}\n"}},
+            false);
+        writeFile(folder / "metadata.fltrecord",
+                  std::string("{\"identity\":{\"session_id\":\"damaged\",\"started_at\":") + number
+                      + "}}\n");
+        const auto report = FLTInternalReport::reportWithPath(folder.string(), "damaged");
+        ASSERT_TRUE(report);
+        EXPECT_EQ(report->dateCreated(), std::nullopt);
+        EXPECT_EQ(report->crashedOnDate(), std::nullopt);
+        // The damaged line carries the identifier too: the folder cannot be opened by it.
+        EXPECT_EQ(FLTInternalReport::reportWithPath(folder.string()) == nullptr, lineRefused);
+    }
+}
+
 } // namespace

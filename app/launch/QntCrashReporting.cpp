@@ -2,6 +2,7 @@
 
 #include "telemetry/crash/FLTReport.h"
 #include "telemetry/crash/Faultline.h"
+#include "telemetry/TallyKit/Tally.h"
 
 #include <QAction>
 #include <QApplication>
@@ -95,11 +96,56 @@ void QntCrashReporting::install()
                          });
 }
 
+namespace {
+
+// What a command of the submenu needs to work; updateMenu enables it only while the kit does that.
+enum class Needs { Values, Errors, Events, Crashes };
+constexpr const char *kNeedsProperty = "qntCrashReportingNeeds";
+
+QAction *addCommand(QMenu *menu, const QString &text, const char *name, Needs needs,
+                    std::function<void()> command)
+{
+    QAction *action = menu->addAction(text, menu, std::move(command));
+    action->setObjectName(QLatin1String(name));
+    action->setProperty(kNeedsProperty, static_cast<int>(needs));
+    return action;
+}
+
+// Why a command does nothing in `state`, or an empty text when it works.
+QString whyNot(Needs needs, const QntCrashReporting::Availability &state)
+{
+    const QString off =
+        QntCrashReporting::tr("Crash reporting is switched off: nothing is recorded.");
+    switch (needs) {
+    case Needs::Values: return state.values ? QString() : off;
+    case Needs::Errors:
+        if (!state.values)
+            return off;
+        return state.errors
+                   ? QString()
+                   : QntCrashReporting::tr("Error reporting is switched off by the settings.");
+    case Needs::Events:
+        return state.events ? QString() : QntCrashReporting::tr("Usage analytics is not running.");
+    case Needs::Crashes:
+        if (!state.values)
+            return QntCrashReporting::tr(
+                "Crash reporting is switched off: a crash would not be recorded.");
+        return state.crashes ? QString()
+                             : QntCrashReporting::tr("The crash handlers are not installed (a "
+                                                     "debugger is attached): a crash would not be "
+                                                     "recorded.");
+    }
+    return QString();
+}
+
+} // namespace
+
 QMenu *QntCrashReporting::makeMenu(QWidget *parent)
 {
     auto *menu = new QMenu(tr("Crash Reporting"), parent);
     menu->setObjectName(QStringLiteral("crashReportingMenu"));
-    menu->addAction(tr("Set User Identifier…"), menu, [menu] {
+    menu->setToolTipsVisible(true);
+    addCommand(menu, tr("Set User Identifier…"), "setUserIdentifierAction", Needs::Values, [menu] {
         bool ok = false;
         const QString identifier =
             QInputDialog::getText(menu->parentWidget(), tr("User Identifier"),
@@ -108,7 +154,7 @@ QMenu *QntCrashReporting::makeMenu(QWidget *parent)
         if (ok)
             Faultline::sharedInstance().setUserIdentifier(identifier.toStdString());
     });
-    menu->addAction(tr("Set Custom Key…"), menu, [menu] {
+    addCommand(menu, tr("Set Custom Key…"), "setCustomKeyAction", Needs::Values, [menu] {
         bool ok = false;
         const QString key = QInputDialog::getText(menu->parentWidget(), tr("Custom Key"),
                                                   tr("Key:"), QLineEdit::Normal, QString(), &ok);
@@ -120,10 +166,10 @@ QMenu *QntCrashReporting::makeMenu(QWidget *parent)
         if (ok)
             Faultline::sharedInstance().setObjectValue(value.toStdString(), key.toStdString());
     });
-    menu->addAction(tr("Log Test Event"), menu, [] {
+    addCommand(menu, tr("Log Test Event"), "logTestEventAction", Needs::Events, [] {
         Faultline::logEvent("quintora_test_event", {{"source", "help_menu"}});
     });
-    menu->addAction(tr("Record Test Error"), menu, [] {
+    addCommand(menu, tr("Record Test Error"), "recordTestErrorAction", Needs::Errors, [] {
         FLTError error;
         error.domain = "org.quintora.test";
         error.code = 1;
@@ -131,17 +177,46 @@ QMenu *QntCrashReporting::makeMenu(QWidget *parent)
         Faultline::sharedInstance().recordError(error);
     });
     menu->addSeparator();
-    menu->addAction(tr("Test Crash"), menu, [] { Faultline::crash(); });
-    menu->addAction(tr("Test Exception"), menu, [] { Faultline::throwException(); });
-    menu->addAction(tr("Test Crash in Worker Thread"), menu, [] { crashInWorkerThread(); });
+    addCommand(menu, tr("Test Crash"), "testCrashAction", Needs::Crashes,
+               [] { Faultline::crash(); });
+    addCommand(menu, tr("Test Exception"), "testExceptionAction", Needs::Crashes,
+               [] { Faultline::throwException(); });
+    addCommand(menu, tr("Test Crash in Worker Thread"), "testWorkerCrashAction", Needs::Crashes,
+               [] { crashInWorkerThread(); });
     updateMenu(menu);
     return menu;
 }
 
+QntCrashReporting::Availability QntCrashReporting::Availability::current()
+{
+    const Faultline &kit = Faultline::sharedInstance();
+    Availability state;
+    state.kitStarted = kit.isFaultlineStarted();
+    state.values = kit.recordsValues();
+    state.errors = kit.recordsErrors();
+    state.crashes = kit.recordsCrashes();
+    state.events = Tally::sharedInstance().tallyController() != nullptr;
+    return state;
+}
+
 void QntCrashReporting::updateMenu(QMenu *menu)
 {
-    if (menu)
-        menu->menuAction()->setVisible(Faultline::sharedInstance().isFaultlineStarted());
+    updateMenu(menu, Availability::current());
+}
+
+void QntCrashReporting::updateMenu(QMenu *menu, const Availability &state)
+{
+    if (!menu)
+        return;
+    menu->menuAction()->setVisible(state.kitStarted);
+    for (QAction *action : menu->actions()) {
+        const QVariant needs = action->property(kNeedsProperty);
+        if (!needs.isValid())
+            continue;
+        const QString reason = whyNot(static_cast<Needs>(needs.toInt()), state);
+        action->setEnabled(reason.isEmpty());
+        action->setToolTip(reason); // empty: the command's own text
+    }
 }
 
 void QntCrashReporting::crashInWorkerThread()

@@ -1,6 +1,7 @@
 #include "Faultline.h"
 
 #include "FLTBetaController.h"
+#include "FLTContext.h"
 #include "FLTCrashReportingController.h"
 #include "FLTExceptionHandler.h"
 #include "FLTReport.h"
@@ -497,6 +498,22 @@ void Faultline::logEvent(const std::string &name)
 void Faultline::logEvent(const std::string &name, const nlohmann::ordered_json &attributes)
 {
     Tally::logCustomEventWithName(name, attributes);
+}
+
+bool Faultline::recordsCrashes() const
+{
+    const FLTContext *context = FLTContextGet();
+    return FLTContextIsInitialized() && context->signalStore.installed;
+}
+
+bool Faultline::recordsValues() const
+{
+    return FLTContextIsInitialized();
+}
+
+bool Faultline::recordsErrors() const
+{
+    return FLTContextIsInitialized() && FLTContextGet()->errorStore.maxEntries > 0;
 }
 
 void Faultline::applicationActiveStateChanged(bool active)

@@ -133,6 +133,14 @@ public:
     static void logEvent(const std::string &name);
     static void logEvent(const std::string &name, const nlohmann::ordered_json &attributes);
 
+    // What this launch records, for a host that offers the kit's commands: crashes (the crash
+    // handlers are in; not while crash reporting is switched off by the settings or a debugger
+    // is attached), user values and custom keys (the launch's report folder is set up), errors
+    // (that, and the settings allow them). Thread-safe.
+    bool recordsCrashes() const;
+    bool recordsValues() const;
+    bool recordsErrors() const;
+
     // The host's application became active or resigned; recorded with the report.
     void applicationActiveStateChanged(bool active);
 

@@ -3,6 +3,7 @@
 #include "FLTFile.h"
 #include "FLTProcess.h"
 #include "FLTSDKLog.h"
+#include "FLTThreadCreation.h"
 
 #include "telemetry/platform/ThreadStartHook.h"
 
@@ -200,8 +201,13 @@ void FLTSignalInitialize(FLTSignalStore *store)
             store->previousActions[index] = previous;
     });
 
-    // The telemetry library's own threads (queue workers, timer, sessions) get a stack of their
-    // own too: a handler cannot run on a stack that has just overflowed.
+    // Every thread made since the process started has a stack of its own already where thread
+    // creation is wrapped; the telemetry library's own threads (queue workers, timer, sessions)
+    // and the application's prepared ones get one here in any case: a handler cannot run on a
+    // stack that has just overflowed.
+    if (!FLTThreadCreationIsWrapped())
+        FLT_WARN("WARN  [%s:%d] Thread creation is not wrapped: only prepared threads have a "
+                 "signal stack\n");
     tel::ThreadStartHook::setHook(installAltStackOnLibraryThread);
 }
 

@@ -9,6 +9,7 @@
 
 #include "telemetry/crash/FLTContext.h"
 #include "telemetry/crash/FLTCrashReportingController.h"
+#include "telemetry/crash/FLTFile.h"
 
 #include "common/Gzip.h"
 #include "common/LogCapture.h"
@@ -28,6 +29,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -344,6 +346,45 @@ TEST_F(KitLaunch, ACrashBeforeTheLoopTurnedIsSentBeforeTheNextStartReturns)
         << next.output;
     EXPECT_EQ(m_uploads, 1);
     EXPECT_FALSE(fs::exists(m_store / "launchmarker"));
+}
+
+TEST_F(KitLaunch, AStackOverflowOnAPlainThreadOfALibraryIsRecordedAndSentOnce)
+{
+    // The thread was made by the library with pthread_create alone: nothing of the kit's ran on
+    // it, yet it has its alternate stack from its creation.
+    const std::string plugin = fs::canonical(FLT_CRASH_PLUGIN).string();
+    const auto crashed =
+        launch("library-thread", "crash-library-thread", {"FLT_CRASH_PLUGIN=" + plugin});
+    ASSERT_TRUE(crashed.signaled) << crashed.output << crashed.errors;
+    EXPECT_EQ(crashed.signal, SIGSEGV);
+    const fs::path folder = m_store / "active" / "library-thread";
+    // The crashed thread's repeated frame lies in the library.
+    std::optional<std::uint64_t> repeated;
+    for (const json &line : FLTFileReadSections((folder / "signal.fltrecord").c_str(), false)
+                                .value_or(std::vector<json>()))
+        if (line.contains("threads"))
+            for (const json &thread : line["threads"])
+                if (thread.value("crashed", false) && thread.contains("repeated_pc"))
+                    repeated = thread["repeated_pc"].get<std::uint64_t>();
+    ASSERT_TRUE(repeated) << crashed.errors;
+    bool inLibrary = false;
+    for (const json &line : FLTFileReadSections((folder / "binary_images.fltrecord").c_str(), false)
+                                .value_or(std::vector<json>()))
+        if (line.contains("load") && line["load"].value("path", "") == plugin) {
+            const auto base = line["load"]["base"].get<std::uint64_t>();
+            inLibrary =
+                *repeated >= base && *repeated < base + line["load"]["size"].get<std::uint64_t>();
+        }
+    EXPECT_TRUE(inLibrary);
+
+    const auto next = launch("after-library-thread", "turn");
+    ASSERT_TRUE(next.exited) << next.errors;
+    EXPECT_EQ(next.exitCode, 0) << next.errors;
+    EXPECT_EQ(m_uploads, 1);
+    const auto requests = m_server->requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(part(requests[0], "report_id"), "library-thread");
+    EXPECT_NE(part(requests[0], "signal.fltrecord").find("\"repeated_pc\""), std::string::npos);
 }
 
 TEST_F(KitLaunch, ADelegateThatDeclinesRemovesTheReportUnsent)

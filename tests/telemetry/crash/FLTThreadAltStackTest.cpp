@@ -2,12 +2,14 @@
 // so short-lived library threads do not leave their stacks behind.
 
 #include "telemetry/crash/FLTSignalHandler.h"
+#include "telemetry/crash/FLTThreadCreation.h"
 #include "telemetry/platform/DispatchQueue.h"
 #include "telemetry/platform/ThreadStartHook.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <pthread.h>
 #include <csignal>
 #include <sys/mman.h>
 #include <thread>
@@ -47,6 +49,12 @@ void installAltStack()
 TEST(FLTThreadAltStack, InstallOnceThenRelease)
 {
     std::thread([] {
+        // Where thread creation is wrapped, the thread has its stack from the start: give it back
+        // first.
+        if (FLTThreadCreationIsWrapped()) {
+            ASSERT_TRUE(currentAltStack().enabled);
+            ASSERT_TRUE(FLTSignalReleaseAltStackForCurrentThread());
+        }
         ASSERT_FALSE(currentAltStack().enabled);
         EXPECT_FALSE(FLTSignalReleaseAltStackForCurrentThread());
         ASSERT_TRUE(FLTSignalInstallAltStackForCurrentThread());
@@ -84,6 +92,32 @@ TEST(FLTThreadAltStack, QueueWorkersGetAStackThroughTheHookAndGiveItBack)
     }
     tel::ThreadStartHook::setHook(nullptr);
     EXPECT_FALSE(isMapped(stack.base)); // the worker ended with its queue
+}
+
+TEST(FLTThreadAltStack, EveryNewThreadHasItsStackBeforeItsOwnCode)
+{
+    if (!FLTThreadCreationIsWrapped())
+        GTEST_SKIP() << "thread creation is not wrapped in this build";
+    // No hook, no handlers: the stack comes with the thread's creation itself, whoever makes it.
+    ASSERT_EQ(tel::ThreadStartHook::hook(), nullptr);
+    AltStack fromStd;
+    std::thread([&fromStd] { fromStd = currentAltStack(); }).join();
+    EXPECT_TRUE(fromStd.enabled);
+    EXPECT_GE(fromStd.size, 262144u);
+    EXPECT_FALSE(isMapped(fromStd.base)); // and goes with it
+
+    AltStack fromPthread;
+    pthread_t thread;
+    ASSERT_EQ(pthread_create(
+                  &thread, nullptr,
+                  [](void *result) -> void * {
+                      *static_cast<AltStack *>(result) = currentAltStack();
+                      return nullptr;
+                  },
+                  &fromPthread),
+              0);
+    pthread_join(thread, nullptr);
+    EXPECT_TRUE(fromPthread.enabled);
 }
 
 } // namespace

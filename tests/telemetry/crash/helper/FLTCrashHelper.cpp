@@ -482,6 +482,8 @@ int nextLaunch(const char *certificateFile)
 //   turn           turn the loop until the store holds only this launch, then end with 0
 //   crash          turn the loop once, record user values, then the kit's test crash
 //   crash-early    crash (SIGSEGV) before the loop ever turns
+//   crash-library-thread  turn the loop once, then open the library FLT_CRASH_PLUGIN names,
+//                  whose own plain thread overflows its stack
 // FLT_TEST_CA names the DER certificate uploads are pinned to; FLT_DELEGATE=decline answers
 // "do not send" to every earlier report; FLT_PROMPT=always|never answers the send prompt (the
 // settings then ask for one), and the number of prompts shown is printed.
@@ -602,6 +604,19 @@ int kitLaunch(const char *identifier, const std::string &action)
     if (action == "crash-early")
         crashBeforeTheLoop();
     turnMainLoop();
+    if (action == "crash-library-thread") {
+        // A library opened now starts a thread of its own that overflows its stack.
+        const char *plugin = getenv("FLT_CRASH_PLUGIN");
+        void *library = plugin ? dlopen(plugin, RTLD_NOW) : nullptr;
+        auto overflow =
+            library ? reinterpret_cast<void (*)()>(dlsym(library, "flt_plugin_overflow_in_thread"))
+                    : nullptr;
+        if (!overflow) {
+            fprintf(stderr, "no plugin: %s\n", dlerror());
+            return 5;
+        }
+        overflow();
+    }
     if (action == "crash") {
         Faultline &kit = Faultline::sharedInstance();
         kit.setUserIdentifier("user-31");
@@ -753,7 +768,7 @@ int main(int argc, char **argv)
                 "threads|late-library|allocating-"
                 "handler|recursion-main|recursion-thread|recursion-queue[-early]|two-threads|"
                 "terminate[-abort-handler]|app-thread|odd-names|unloaded-library FOLDER\n"
-                "       %s kit-launch IDENTIFIER [turn|crash|crash-early]\n"
+                "       %s kit-launch IDENTIFIER [turn|crash|crash-early|crash-library-thread]\n"
                 "       %s plinth-launch turn|crash\n",
                 argv[0], argv[0], argv[0]);
         return 2;

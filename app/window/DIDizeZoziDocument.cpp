@@ -39,6 +39,7 @@
 #include "platform/UserDefaults.h"
 
 #include <QAction>
+#include <QHelpEvent>
 #include <QButtonGroup>
 #include <QActionGroup>
 #include <QApplication>
@@ -1264,6 +1265,9 @@ void DIDizeZoziDocument::layoutContent()
 
 bool DIDizeZoziDocument::eventFilter(QObject *watched, QEvent *event)
 {
+    if (m_commandEditor && watched == m_commandEditor->viewport()
+        && event->type() == QEvent::ToolTip)
+        return showCommandErrorToolTip(static_cast<QHelpEvent *>(event));
     if (watched == _contentView && event->type() == QEvent::Resize)
         layoutContent();
     if (_inspectorView && watched == _inspectorView->viewport() && event->type() == QEvent::Resize)

@@ -24,6 +24,8 @@ class QntElement;
 class QPlainTextEdit;
 class QPushButton;
 class QTabBar;
+class QTimer;
+class QHelpEvent;
 class SVGKImage;
 class VRObjectOwnerLayer;
 class OXOverlayController;
@@ -310,8 +312,15 @@ public:
     // The first element whose "name" or "uid" is the name; null for an empty name.
     static std::shared_ptr<QntElement> findObjectWithName(const QString &name,
                                                           const VRObjectOwnerLayer &layer);
-    // An edit in one of the two editors.
+    // An edit in one of the two editors. The command text reaches the drawing at once, so
+    // autosave and Save keep it built or not; a burst of edits, until a pause of
+    // kCommandEditingPauseMs, another step or a build, is one undo step "Edit Mermaid Text".
     void textDidChange(QObject *editor);
+    static constexpr int kCommandEditingPauseMs = 1000;
+    // Where Mermaid found the text's error: the line (1 for the first) is marked in the command
+    // editor, with the message as its tooltip, until the text changes; line 0 when none is.
+    int commandErrorLine() const { return m_commandError.line; }
+    QString commandErrorToolTip() const;
     // Segment 0 shows the command editor, any other the stylesheet editor and Restore.
     void commandsOrStyleAction(int segment);
     void loadCSSFromFile();
@@ -445,6 +454,21 @@ private:
     QPointer<CommandsHelpWindowController> m_commandsHelpWindowController;
     // Set while the stylesheet editor is filled from the file, so the fill writes nothing.
     bool m_loadingStylesheet = false;
+    // Runs while a burst of edits of the command text goes on.
+    QTimer *m_commandEditing = nullptr;
+    // Set while the command editor shows the drawing's text after an undo or redo.
+    bool m_showingCommandText = false;
+    struct CommandError {
+        int line = 0;
+        int column = 0;
+        QString message;
+    } m_commandError;
+    void commandTextDidChange();
+    void setCommandText(const QString &text, bool newUndoStep);
+    void showCommandText();
+    void markCommandError(const QntMermaidRenderer::Result &result);
+    void clearCommandError();
+    bool showCommandErrorToolTip(QHelpEvent *event);
 
     static bool s_defaultQualityModulation;
 };

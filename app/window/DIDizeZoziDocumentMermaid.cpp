@@ -4,11 +4,13 @@
 
 #include "app/launch/VOReruRerAppDelegate.h"
 #include "app/window/OXOverlayController.h"
+#include "framework/base/VRConstants.h"
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntElement.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/model/VRShapeGroup.h"
+#include "framework/undo/VKConcreteUndoTask.h"
 #include "framework/undo/VRUndoManager.h"
 #include "framework/view/VRDrawingView.h"
 #include "library/mermaid/CommandsHelpWindowController.h"
@@ -21,13 +23,16 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QHBoxLayout>
+#include <QHelpEvent>
 #include <QLoggingCategory>
 #include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTabBar>
+#include <QTextBlock>
 #include <QTimer>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -43,6 +48,9 @@ const QString kGenerated = QStringLiteral("GENERATED");
 const QString kStylesheetSavedNotification = QStringLiteral("QntMermaidStylesheetSaved");
 const QString kLinkStart = QStringLiteral("<link rel=\"stylesheet\" href=\"mermaid.forest.css?");
 const QString kLinkEnd = QStringLiteral("\"/><!-- -->");
+// The undo step of an edit of the command text, told apart from others by its target (the
+// drawing) and this name.
+const char kEditTextSelector[] = "setMermaidSourceText";
 
 QString supportFile(const QString &name)
 {
@@ -125,6 +133,17 @@ void DIDizeZoziDocument::setUpCommandView()
         connect(m_helpButton, &QPushButton::clicked, this, &DIDizeZoziDocument::commandsHelp);
         connect(m_commandEditor, &QPlainTextEdit::textChanged, this,
                 [this] { textDidChange(m_commandEditor); });
+        m_commandEditing = new QTimer(this);
+        m_commandEditing->setSingleShot(true);
+        m_commandEditing->setInterval(kCommandEditingPauseMs);
+        // An undo or redo of the drawing may give the command text back.
+        for (const QString &name :
+             {kVRUndoManagerDidUndoChangeNotification, kVRUndoManagerDidRedoChangeNotification})
+            m_observers.push_back(NotificationCenter::defaultCenter().addObserver(
+                name, drawing() ? drawing()->undoManager() : nullptr,
+                [this](const Notification &) { showCommandText(); }));
+        // The failing line's tooltip.
+        m_commandEditor->viewport()->installEventFilter(this);
         connect(m_stylesheetEditor, &QPlainTextEdit::textChanged, this,
                 [this] { textDidChange(m_stylesheetEditor); });
         connect(m_commandsOrStyleControl, &QTabBar::currentChanged, this,
@@ -191,7 +210,7 @@ void DIDizeZoziDocument::restoreDefaultCSSAction()
 void DIDizeZoziDocument::textDidChange(QObject *editor)
 {
     if (editor == m_commandEditor) {
-        updateChangeCount(ChangeType::Done);
+        commandTextDidChange();
         return;
     }
     if (editor != m_stylesheetEditor || m_loadingStylesheet)
@@ -218,6 +237,145 @@ void DIDizeZoziDocument::textDidChange(QObject *editor)
     page.replace(from, end - from, QString::asprintf("%f", now));
     if (const auto error = AtomicFile::write(pagePath, page.toUtf8()))
         qCWarning(lcMermaid).noquote() << "Error" << *error;
+}
+
+void DIDizeZoziDocument::commandTextDidChange()
+{
+    if (m_showingCommandText || !drawing())
+        return;
+    clearCommandError();
+    const QString text = m_commandEditor->toPlainText();
+    if (text == drawing()->mermaidSourceText())
+        return;
+    // A burst goes on while the edits follow each other closely and nothing else became an
+    // undo step in between; an edit after a pause, an undo, another change or a build starts
+    // a new step.
+    bool goesOn = m_commandEditing && m_commandEditing->isActive();
+    if (VRUndoManager *undo = drawing()->undoManager(); goesOn && undo->groupingLevel() == 0) {
+        const auto steps = undo->undoStack();
+        const VKConcreteUndoTask *last =
+            steps.isEmpty() ? nullptr : steps.last()->firstConcreteTask();
+        goesOn = last && last->target() == drawing()
+                 && last->selectorName() == QLatin1String(kEditTextSelector);
+    }
+    setCommandText(text, !goesOn);
+    if (m_commandEditing)
+        m_commandEditing->start();
+    // Every edit counts for autosaving, the ones within a burst too.
+    noteEditedStateChanged();
+}
+
+void DIDizeZoziDocument::setCommandText(const QString &text, bool newUndoStep)
+{
+    VRDrawing *drawing = this->drawing();
+    VRUndoManager *undo = drawing->undoManager();
+    if (newUndoStep && undo && undo->isUndoRegistrationEnabled()) {
+        // A step of its own, closed now, so the document counts as edited at once; within an
+        // open group the step joins it (a repeated edit keeps the oldest text).
+        const bool own = undo->groupingLevel() == 0 && !undo->isUndoing() && !undo->isRedoing();
+        if (own)
+            undo->beginUndoGrouping();
+        const QString before = drawing->mermaidSourceText();
+        QPointer<DIDizeZoziDocument> self(this);
+        undo->registerUndo(drawing, kEditTextSelector, [self, before] {
+            if (!self || !self->drawing())
+                return;
+            if (self->m_commandEditing)
+                self->m_commandEditing->stop();
+            self->setCommandText(before, true);
+        });
+        undo->setActionName(tr("Edit Mermaid Text"));
+        if (own)
+            undo->endUndoGrouping();
+    }
+    drawing->setMermaidSourceText(text);
+}
+
+void DIDizeZoziDocument::showCommandText()
+{
+    if (!m_commandEditor || !drawing())
+        return;
+    const QString text = drawing()->mermaidSourceText();
+    if (text == m_commandEditor->toPlainText())
+        return;
+    // The cursor stays near where it was.
+    const int position = m_commandEditor->textCursor().position();
+    m_showingCommandText = true;
+    m_commandEditor->setPlainText(text);
+    m_showingCommandText = false;
+    clearCommandError();
+    QTextCursor cursor = m_commandEditor->textCursor();
+    cursor.setPosition(std::min(position, int(text.size())));
+    m_commandEditor->setTextCursor(cursor);
+}
+
+QString DIDizeZoziDocument::commandErrorToolTip() const
+{
+    if (m_commandError.line <= 0)
+        return {};
+    const QString where =
+        m_commandError.column > 0
+            ? tr("Line %1, column %2").arg(m_commandError.line).arg(m_commandError.column)
+            : tr("Line %1").arg(m_commandError.line);
+    return where + QLatin1Char('\n') + m_commandError.message.trimmed();
+}
+
+void DIDizeZoziDocument::markCommandError(const QntMermaidRenderer::Result &result)
+{
+    clearCommandError();
+    if (!m_commandEditor || result.errorLine <= 0)
+        return;
+    // An error at the end of the text may be told on the line after its last.
+    const int lineCount = m_commandEditor->document()->blockCount();
+    const int lineNumber = std::min(result.errorLine, lineCount);
+    const QTextBlock block = m_commandEditor->document()->findBlockByNumber(lineNumber - 1);
+    if (!block.isValid())
+        return;
+    m_commandError = {lineNumber, lineNumber == result.errorLine ? result.errorColumn : 0,
+                      result.message};
+    // The whole line in a light red, and from the column on a red wavy underline.
+    QTextEdit::ExtraSelection line;
+    line.format.setBackground(QColor(255, 220, 220));
+    line.format.setProperty(QTextFormat::FullWidthSelection, true);
+    line.cursor = QTextCursor(block);
+    QTextEdit::ExtraSelection rest;
+    rest.format.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+    rest.format.setUnderlineColor(Qt::red);
+    rest.cursor = QTextCursor(block);
+    rest.cursor.setPosition(
+        block.position()
+        + std::clamp(m_commandError.column - 1, 0, std::max(0, block.length() - 1)));
+    rest.cursor.setPosition(block.position() + std::max(0, block.length() - 1),
+                            QTextCursor::KeepAnchor);
+    if (!rest.cursor.hasSelection()) {
+        // Nothing after the column (the line ended too early): underline the whole line.
+        rest.cursor.setPosition(block.position());
+        rest.cursor.setPosition(block.position() + std::max(0, block.length() - 1),
+                                QTextCursor::KeepAnchor);
+    }
+    m_commandEditor->setExtraSelections({line, rest});
+}
+
+void DIDizeZoziDocument::clearCommandError()
+{
+    if (m_commandError.line <= 0)
+        return;
+    m_commandError = {};
+    if (m_commandEditor)
+        m_commandEditor->setExtraSelections({});
+    QToolTip::hideText();
+}
+
+bool DIDizeZoziDocument::showCommandErrorToolTip(QHelpEvent *event)
+{
+    const QString tip = commandErrorToolTip();
+    if (!tip.isEmpty()
+        && m_commandEditor->cursorForPosition(event->pos()).blockNumber()
+               == m_commandError.line - 1)
+        QToolTip::showText(event->globalPos(), tip, m_commandEditor->viewport());
+    else
+        QToolTip::hideText();
+    return true;
 }
 
 void DIDizeZoziDocument::showMessageInOverlay(const QString &message)
@@ -252,8 +410,14 @@ void DIDizeZoziDocument::reload()
 {
     if (!m_commandEditor || !drawing())
         return;
+    // The text is in the drawing already (it goes there as it is edited); a build ends the
+    // burst of edits, so the next edit is an undo step of its own.
+    commandTextDidChange();
+    if (m_commandEditing)
+        m_commandEditing->stop();
     const QString text = m_commandEditor->toPlainText();
-    drawing()->setMermaidSourceText(text);
+    if (text.isNull() && drawing()->mermaidSourceText().isNull())
+        drawing()->setMermaidSourceText(QStringLiteral(""));
     if (text.trimmed().isEmpty())
         return;
     if (!m_webView)
@@ -287,7 +451,9 @@ void DIDizeZoziDocument::webView(const QntMermaidRenderer::Result &result)
     if (!result.ok()) {
         qCInfo(lcMermaid).noquote() << "Mermaid did not build:" << result.message;
         switch (result.failure) {
-        case QntMermaidRenderer::Result::Failure::Syntax: return fail(tr("Syntax error"));
+        case QntMermaidRenderer::Result::Failure::Syntax:
+            markCommandError(result);
+            return fail(tr("Syntax error"));
         case QntMermaidRenderer::Result::Failure::TooLarge: return fail(tr("Diagram too large"));
         default: return fail(tr("Mermaid failed"));
         }

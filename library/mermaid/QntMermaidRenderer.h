@@ -22,6 +22,10 @@ public:
         // own drawing of the picture, and naming its nodes and edge ends afterwards.
         double mermaidMs = 0;
         double namingMs = 0;
+        // Where a text that does not parse goes wrong, as Mermaid tells it: the line (1 for the
+        // first) and the column (1 for the first); 0 when Mermaid did not say.
+        int errorLine = 0;
+        int errorColumn = 0;
         bool ok() const { return failure == Failure::None && !svg.isEmpty(); }
     };
     using Completion = std::function<void(const Result &result)>;

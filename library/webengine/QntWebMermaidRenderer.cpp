@@ -13,6 +13,7 @@
 #include <QWebEngineUrlRequestInfo>
 #include <QWebEngineUrlRequestInterceptor>
 
+#include <algorithm>
 #include <atomic>
 
 #include <unistd.h>
@@ -270,6 +271,23 @@ const char kRenderScript[] = R"JS(
     window.__qntResult = payload;
     document.title = 'qnt-done-' + serial;
   };
+  // Mermaid's message, and where in the text it went wrong: the grammar parsers give the
+  // place of the token they stopped at (lines from 1, columns from 0), the others say it in
+  // their message ("line 3, column 7").
+  var failure = function (e) {
+    var payload = { error: String((e && e.message) || e), line: 0, column: 0 };
+    var hash = e && e.hash;
+    if (hash && hash.loc && typeof hash.loc.first_line === 'number') {
+      payload.line = hash.loc.first_line;
+      payload.column = (hash.loc.first_column || 0) + 1;
+    } else if (hash && typeof hash.line === 'number') {
+      payload.line = hash.line + 1;
+    } else {
+      var m = /line (\d+)(?:,? column (\d+))?/i.exec(payload.error);
+      if (m) { payload.line = +m[1]; payload.column = m[2] ? +m[2] : 0; }
+    }
+    return payload;
+  };
   try {
     if (typeof mermaid === 'undefined') { done({ error: 'no-script' }); return; }
     var text = %2;
@@ -415,10 +433,10 @@ const char kRenderScript[] = R"JS(
         done({ svg: svg, renderMs: rendered - started, annotateMs: performance.now() - rendered });
       });
     }).catch(function (e) {
-      clear(); done({ error: String((e && e.message) || e) });
+      clear(); done(failure(e));
     });
   } catch (e) {
-    done({ error: String((e && e.message) || e) });
+    done(failure(e));
   }
 })();
 )JS";
@@ -593,31 +611,36 @@ void QntWebMermaidRenderer::fetchResult(int serial)
     if (!m_running || serial != m_job.serial || !m_page)
         return;
     QPointer<QntWebMermaidRenderer> self(this);
-    m_page->runJavaScript(
-        QStringLiteral("window.__qntResult || null"), [self, serial](const QVariant &value) {
-            if (!self || !self->m_running || serial != self->m_job.serial)
-                return;
-            const QVariantMap payload = value.toMap();
-            const QString error = payload.value(QStringLiteral("error")).toString();
-            const QString svg = payload.value(QStringLiteral("svg")).toString();
-            if (error == QLatin1String("no-script")) {
-                self->finish({QString(), Result::Failure::Page,
-                              QStringLiteral("The Mermaid script is missing")});
-            } else if (!error.isEmpty()) {
-                const bool large = error.contains(QLatin1String("Maximum text size"))
-                                   || error.contains(QLatin1String("Edge limit"));
-                self->finish({QString(),
-                              large ? Result::Failure::TooLarge : Result::Failure::Syntax, error});
-            } else if (svg.isEmpty()) {
-                self->finish(
-                    {QString(), Result::Failure::Page, QStringLiteral("Mermaid gave no picture")});
-            } else {
-                Result result{svg, Result::Failure::None, QString()};
-                result.mermaidMs = payload.value(QStringLiteral("renderMs")).toDouble();
-                result.namingMs = payload.value(QStringLiteral("annotateMs")).toDouble();
-                self->finish(result);
+    m_page->runJavaScript(QStringLiteral("window.__qntResult || null"), [self, serial](
+                                                                            const QVariant &value) {
+        if (!self || !self->m_running || serial != self->m_job.serial)
+            return;
+        const QVariantMap payload = value.toMap();
+        const QString error = payload.value(QStringLiteral("error")).toString();
+        const QString svg = payload.value(QStringLiteral("svg")).toString();
+        if (error == QLatin1String("no-script")) {
+            self->finish({QString(), Result::Failure::Page,
+                          QStringLiteral("The Mermaid script is missing")});
+        } else if (!error.isEmpty()) {
+            const bool large = error.contains(QLatin1String("Maximum text size"))
+                               || error.contains(QLatin1String("Edge limit"));
+            Result failed{QString(), large ? Result::Failure::TooLarge : Result::Failure::Syntax,
+                          error};
+            if (!large) {
+                failed.errorLine = std::max(0, payload.value(QStringLiteral("line")).toInt());
+                failed.errorColumn = std::max(0, payload.value(QStringLiteral("column")).toInt());
             }
-        });
+            self->finish(failed);
+        } else if (svg.isEmpty()) {
+            self->finish(
+                {QString(), Result::Failure::Page, QStringLiteral("Mermaid gave no picture")});
+        } else {
+            Result result{svg, Result::Failure::None, QString()};
+            result.mermaidMs = payload.value(QStringLiteral("renderMs")).toDouble();
+            result.namingMs = payload.value(QStringLiteral("annotateMs")).toDouble();
+            self->finish(result);
+        }
+    });
 }
 
 void QntWebMermaidRenderer::finish(const Result &result)

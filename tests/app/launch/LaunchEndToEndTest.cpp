@@ -531,6 +531,47 @@ TEST_F(XSessionEndToEnd, AfterAKillBetweenEditAndSaveTheEditsComeBackMarkedAndOn
     EXPECT_EQ(fileChecksum(document), written);
 }
 
+TEST_F(XSessionEndToEnd, MermaidTextTypedAndNeverBuiltComesBackAfterAKillAndIsSaved)
+{
+    const QString flow = home + "/Flow.quintora";
+    {
+        VRDrawingDocument drawing;
+        drawing.drawing()->setCurrentNotationPath(
+            QStringLiteral(QNT_BIN_DIR
+                           "/../share/quintora/Notations/CommandDriven/CommandDriven.db"),
+            "Command Driven Style");
+        QString error;
+        ASSERT_TRUE(drawing.writeToURL(flow, &error)) << error.toStdString();
+    }
+    const QByteArray untouched = fileChecksum(flow);
+    auto app = launch({flow});
+    const QString window = m_x.waitForWindow("^Flow — Quintora$");
+    ASSERT_FALSE(window.isEmpty()) << app->log().toStdString();
+    // The commands pane runs along the bottom of the window, under the drawing.
+    m_x.click(window, 600, 850);
+    m_x.run("xdotool", {"type", "--delay", "20", "graph TD"});
+    m_x.keys(window, {"Return"});
+    m_x.run("xdotool", {"type", "--delay", "20", "  A-->B"});
+    ASSERT_TRUE(app->waitForLog("autosaved Flow")) << app->log().toStdString();
+    EXPECT_FALSE(m_x.waitForWindow("^Flow\\* — Quintora$").isEmpty());
+    app->kill();
+    EXPECT_EQ(fileChecksum(flow), untouched);
+
+    auto again = launch();
+    ASSERT_TRUE(again->waitForLog("reopened Flow with its unsaved changes"))
+        << again->log().toStdString();
+    const QString reopened = m_x.waitForWindow("^Flow\\* — Quintora$");
+    ASSERT_FALSE(reopened.isEmpty()) << again->log().toStdString();
+    m_x.keys(reopened, {"ctrl+s"});
+    EXPECT_FALSE(m_x.waitForWindow("^Flow — Quintora$").isEmpty());
+    VRDrawingDocument saved;
+    QString error;
+    ASSERT_TRUE(saved.readFromURL(flow, &error)) << error.toStdString();
+    EXPECT_EQ(saved.drawing()->mermaidSourceText(), "graph TD\n  A-->B");
+    m_x.keys(reopened, {"ctrl+q"});
+    ASSERT_TRUE(again->finish());
+}
+
 TEST_F(XSessionEndToEnd, PanelsStayAboveTheDrawingAndClosingTheLastWindowShowsTheStartUpWindow)
 {
     auto app = launch({document});

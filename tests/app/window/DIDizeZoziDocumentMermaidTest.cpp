@@ -12,6 +12,7 @@
 #include "framework/model/VRDrawableShape.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/document/VRDrawingDocument.h"
 #include "framework/notations/QntNotation.h"
 #include "framework/undo/VRUndoManager.h"
 #include "framework/view/VRDrawingView.h"
@@ -22,6 +23,10 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QHelpEvent>
+#include <QTextBlock>
+#include <QToolTip>
+#include <QtTest/QTest>
 #include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -415,6 +420,160 @@ TEST_F(DocumentMermaid, TheTextIsSavedWithTheDrawing)
     reopened->makeWindowControllers();
     EXPECT_EQ(reopened->commandEditor()->toPlainText(), text);
     EXPECT_EQ(generated(*reopened).size(), generated(*document).size());
+}
+
+namespace {
+
+// Types the text at the editor's cursor a character at a time, as keys do.
+void type(QPlainTextEdit &editor, const QString &text)
+{
+    for (const QChar c : text)
+        editor.insertPlainText(QString(c));
+}
+
+int editSteps(VRUndoManager &undo)
+{
+    int steps = 0;
+    for (const auto &group : undo.undoStack())
+        steps += group->actionName() == "Edit Mermaid Text";
+    return steps;
+}
+
+} // namespace
+
+TEST_F(DocumentMermaid, TypedTextReachesTheDrawingAsOneUndoStepPerBurst)
+{
+    DIDizeZoziDocument *document = newMermaidDocument();
+    ASSERT_NE(document, nullptr);
+    QPlainTextEdit &editor = *document->commandEditor();
+    VRUndoManager &undo = *document->drawing()->undoManager();
+    EXPECT_FALSE(document->isDocumentEdited());
+
+    // Every key reaches the drawing at once, unbuilt; the burst is one step.
+    type(editor, "graph TD\n");
+    EXPECT_EQ(document->drawing()->mermaidSourceText(), "graph TD\n");
+    EXPECT_TRUE(document->isDocumentEdited());
+    QCoreApplication::processEvents();
+    type(editor, "  A-->B");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(document->drawing()->mermaidSourceText(), "graph TD\n  A-->B");
+    EXPECT_EQ(editSteps(undo), 1);
+    EXPECT_EQ(undo.undoActionName(), "Edit Mermaid Text");
+
+    // Another step in between ends the burst; so does a pause.
+    layerOf(*document).addObject(VRDrawableShape::shapeWithRect(QRectF(10, 10, 40, 40)));
+    QCoreApplication::processEvents();
+    type(editor, "\n  B-->C");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(editSteps(undo), 2);
+    QTest::qWait(DIDizeZoziDocument::kCommandEditingPauseMs + 300);
+    type(editor, "\n  C-->D");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(editSteps(undo), 3);
+    EXPECT_EQ(document->drawing()->mermaidSourceText(), "graph TD\n  A-->B\n  B-->C\n  C-->D");
+
+    // Undo in the drawing takes the burst back, in the drawing and in the editor; redo again.
+    undo.undo();
+    EXPECT_EQ(document->drawing()->mermaidSourceText(), "graph TD\n  A-->B\n  B-->C");
+    EXPECT_EQ(editor.toPlainText(), "graph TD\n  A-->B\n  B-->C");
+    undo.redo();
+    EXPECT_EQ(editor.toPlainText(), "graph TD\n  A-->B\n  B-->C\n  C-->D");
+    undo.undo();
+    undo.undo();
+    undo.undo();
+    undo.undo();
+    EXPECT_EQ(editor.toPlainText(), "");
+    EXPECT_FALSE(document->isDocumentEdited());
+    // Typing after an undo starts a step of its own.
+    type(editor, "pie");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(editSteps(undo), 1);
+    EXPECT_FALSE(undo.canRedo());
+}
+
+TEST_F(DocumentMermaid, UnbuiltTextIsInTheRecoveryCopyAndTheSavedFile)
+{
+    DIDizeZoziDocument *document = newMermaidDocument();
+    ASSERT_NE(document, nullptr);
+    const QString text = "graph LR\n  A[\"Fish & Chips\"] --> B[日本]";
+    type(*document->commandEditor(), text);
+    QTemporaryDir dir;
+    QString error;
+    ASSERT_TRUE(document->autosave(&error)) << error.toStdString();
+    const auto textIn = [](const QString &path) {
+        VRDrawingDocument read;
+        QString error;
+        EXPECT_TRUE(read.readFromURL(path, &error)) << error.toStdString();
+        return read.drawing()->mermaidSourceText();
+    };
+    ASSERT_FALSE(document->autosavedContentsPath().isEmpty());
+    EXPECT_EQ(textIn(document->autosavedContentsPath()), text);
+    ASSERT_TRUE(document->saveToPath(dir.filePath("Plan.quintora"), &error)) << error.toStdString();
+    EXPECT_EQ(textIn(dir.filePath("Plan.quintora")), text);
+}
+
+TEST_F(DocumentMermaid, ASyntaxErrorMarksTheFailingLineUntilTheTextChanges)
+{
+    DIDizeZoziDocument *document = newMermaidDocument();
+    ASSERT_NE(document, nullptr);
+    ScriptedRenderer::results = {rendered("flow-LR.svg")};
+    build(*document, "graph LR\n A-->B");
+    const VRObjectList built = layerOf(*document).objects();
+    QPlainTextEdit &editor = *document->commandEditor();
+
+    using Failure = QntMermaidRenderer::Result::Failure;
+    const QString message = "Parse error on line 2:\n A-->\n----^\nExpecting 'AMP', 'ALPHA', got "
+                            "'EOF'";
+    QntMermaidRenderer::Result failed{QString(), Failure::Syntax, message};
+    failed.errorLine = 2;
+    failed.errorColumn = 5;
+    ScriptedRenderer::results = {failed};
+    build(*document, "graph LR\n A-->\n B");
+    EXPECT_EQ(overlayLabel(*document), "Syntax error");
+    EXPECT_EQ(layerOf(*document).objects(), built);
+    EXPECT_EQ(document->commandErrorLine(), 2);
+    // The line is marked from its start, the rest of it from the column on.
+    const QList<QTextEdit::ExtraSelection> marks = editor.extraSelections();
+    ASSERT_EQ(marks.size(), 2);
+    EXPECT_EQ(marks[0].cursor.block().blockNumber(), 1);
+    EXPECT_EQ(marks[1].cursor.selectionStart(),
+              editor.document()->findBlockByNumber(1).position() + 4);
+    EXPECT_EQ(marks[1].cursor.selectedText(), ">");
+    const QString tip = document->commandErrorToolTip();
+    EXPECT_TRUE(tip.startsWith("Line 2, column 5\n")) << tip.toStdString();
+    EXPECT_TRUE(tip.contains("Expecting 'AMP', 'ALPHA', got 'EOF'")) << tip.toStdString();
+
+    // The tooltip shows over the failing line, not over the others.
+    document->window()->show();
+    const QRect line2 = editor.cursorRect(QTextCursor(editor.document()->findBlockByNumber(1)));
+    const QPoint at = line2.center() + QPoint(10, 0);
+    QHelpEvent over(QEvent::ToolTip, at, editor.viewport()->mapToGlobal(at));
+    QCoreApplication::sendEvent(editor.viewport(), &over);
+    EXPECT_EQ(QToolTip::text(), tip);
+    EXPECT_TRUE(QToolTip::isVisible());
+    const QRect line1 = editor.cursorRect(QTextCursor(editor.document()->findBlockByNumber(0)));
+    QHelpEvent away(QEvent::ToolTip, line1.center(),
+                    editor.viewport()->mapToGlobal(line1.center()));
+    QCoreApplication::sendEvent(editor.viewport(), &away);
+    EXPECT_TRUE(waitUntil([] { return !QToolTip::isVisible(); }));
+
+    // An error without a place marks nothing; a change of the text takes the mark away.
+    ScriptedRenderer::results = {{QString(), Failure::Syntax, "No diagram type detected"}};
+    build(*document, "nonsense");
+    EXPECT_EQ(document->commandErrorLine(), 0);
+    EXPECT_TRUE(editor.extraSelections().isEmpty());
+    // An error told on the line after the last marks the last one.
+    QntMermaidRenderer::Result atTheEnd = failed;
+    atTheEnd.errorLine = 4;
+    ScriptedRenderer::results = {atTheEnd};
+    build(*document, "graph LR\n A-->\n B");
+    EXPECT_EQ(document->commandErrorLine(), 3);
+    EXPECT_TRUE(document->commandErrorToolTip().startsWith("Line 3\n"));
+    EXPECT_EQ(editor.extraSelections().size(), 2);
+    type(editor, "x");
+    EXPECT_EQ(document->commandErrorLine(), 0);
+    EXPECT_TRUE(editor.extraSelections().isEmpty());
+    EXPECT_EQ(document->commandErrorToolTip(), "");
 }
 
 TEST(DocumentMermaidNames, FindObjectWithNameTakesTheFirstElementByNameOrUid)

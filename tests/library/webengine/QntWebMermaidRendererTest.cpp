@@ -216,6 +216,34 @@ TEST_F(WebMermaid, TheStylesheetReachesThePicture)
     }
 }
 
+TEST_F(WebMermaid, ASyntaxErrorTellsItsLineAndColumn)
+{
+    struct Case {
+        const char *text;
+        int line;
+        int column;
+    };
+    const Case cases[] = {
+        {"graph TD\n  A --> B\n  B --> C{Ask\n  C --> D\n", 3, 0},
+        {"sequenceDiagram\n  Alice->>Bob: Hi\n  Bob-->>: nobody\n", 3, 0},
+        {"classDiagram\n  Animal <|-- Duck\n  Duck : +swim(\n  Duck <<<< Fish\n", 4, 0},
+        {"stateDiagram-v2\n  [*] --> Still\n  Still --> --> Moving\n", 3, 0},
+        {"pie\n  \"Dogs\" : 3\n  \"Cats\" : many\n", 3, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        const QntMermaidRenderer::Result result = render(QString::fromUtf8(c.text));
+        EXPECT_EQ(result.failure, Failure::Syntax) << result.message.toStdString();
+        EXPECT_EQ(result.errorLine, c.line) << result.message.toStdString();
+        EXPECT_GT(result.errorColumn, c.column) << result.message.toStdString();
+        EXPECT_FALSE(result.message.isEmpty());
+    }
+    // A text Mermaid cannot place has no line.
+    const QntMermaidRenderer::Result unknown = render("this is no diagram");
+    EXPECT_EQ(unknown.failure, Failure::Syntax);
+    EXPECT_EQ(unknown.errorLine, 0) << unknown.message.toStdString();
+}
+
 TEST_F(WebMermaid, FailuresSayWhy)
 {
     EXPECT_EQ(render("graph TD\n  A -->\n").failure, Failure::Syntax);

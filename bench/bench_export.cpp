@@ -1,5 +1,7 @@
 // Exporting drawings of 1,000 and 10,000 styled shapes as PDF, PNG and SVG through the
 // document's export command, which writes the file atomically; the file size is reported.
+// Beside them, the drawing's SVG data and, for comparison, the same drawing painted on Qt's
+// own SVG generator.
 #include "app/window/QntDocumentCommands.h"
 #include "framework/base/VRConstants.h"
 #include "framework/model/VRDrawableShape.h"
@@ -14,6 +16,9 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <QBuffer>
+#include <QPainter>
+#include <QSvgGenerator>
 
 #include <benchmark/benchmark.h>
 
@@ -76,6 +81,44 @@ void BM_Export(benchmark::State &state, qint64 type)
     state.counters["file_bytes"] = double(QFileInfo(written).size());
 }
 
+// The drawing's SVG data, made in memory.
+void BM_SvgData(benchmark::State &state)
+{
+    const int count = smoke() ? int(state.range(0) / 50) : int(state.range(0));
+    const std::unique_ptr<VRDrawing> drawing = makeDrawing(count);
+    qint64 bytes = 0;
+    for (auto _ : state)
+        bytes = drawing->SVGDataWithProperties({}).size();
+    state.counters["objects"] = count;
+    state.counters["file_bytes"] = double(bytes);
+}
+
+// The same drawing painted, as exports paint it, on a plain QSvgGenerator in memory.
+void BM_SvgPlainGenerator(benchmark::State &state)
+{
+    const int count = smoke() ? int(state.range(0) / 50) : int(state.range(0));
+    const std::unique_ptr<VRDrawing> drawing = makeDrawing(count);
+    const QRectF area(QPointF(), drawing->drawingSize());
+    qint64 bytes = 0;
+    for (auto _ : state) {
+        QByteArray data;
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::WriteOnly);
+        QSvgGenerator generator;
+        generator.setOutputDevice(&buffer);
+        generator.setSize(area.size().toSize());
+        generator.setViewBox(area);
+        generator.setResolution(72);
+        QPainter painter(&generator);
+        painter.fillRect(area, drawing->paperColour());
+        drawing->render(painter, area, true, false);
+        painter.end();
+        bytes = data.size();
+    }
+    state.counters["objects"] = count;
+    state.counters["file_bytes"] = double(bytes);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -92,6 +135,12 @@ int main(int argc, char **argv)
             ->Arg(10000)
             ->Unit(benchmark::kMillisecond);
     }
+    for (const auto &[name, function] : {std::pair{"BM_SvgData", &BM_SvgData},
+                                         std::pair{"BM_SvgPlainGenerator", &BM_SvgPlainGenerator}})
+        benchmark::RegisterBenchmark(name, function)
+            ->Arg(1000)
+            ->Arg(10000)
+            ->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -7,6 +7,7 @@
 #include "framework/model/VRGridLayer.h"
 #include "framework/model/VRGuideLayer.h"
 #include "framework/model/VRInterlacedPNG.h"
+#include "framework/model/VRSvgGenerator.h"
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/notations/QntNotation.h"
 #include "framework/routing/VRAvoidRouter.h"
@@ -20,7 +21,6 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPointer>
-#include <QSvgGenerator>
 #include <QTimer>
 
 #include <algorithm>
@@ -752,11 +752,7 @@ QByteArray VRDrawing::PDFDataWithProperties(const QVariantMap &properties) const
 QByteArray VRDrawing::SVGDataWithProperties(const QVariantMap &properties) const
 {
     return vectorExport(properties, true, [](QIODevice &buffer, const QRectF &source) {
-        auto generator = std::make_unique<QSvgGenerator>();
-        generator->setOutputDevice(&buffer);
-        generator->setSize(source.size().toSize());
-        generator->setViewBox(QRectF(QPointF(), source.size()));
-        generator->setResolution(72);
+        auto generator = std::make_unique<VRSvgGenerator>(&buffer, source.size());
         generator->setTitle(QStringLiteral("Quintora drawing"));
         return generator;
     });

@@ -15,6 +15,9 @@
 #include "framework/document/VRDrawingDocument.h"
 #include "framework/model/VRGridLayer.h"
 #include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/styles/VRFill.h"
+#include "framework/styles/VRGradient.h"
+#include "framework/styles/VRStroke.h"
 #include "framework/styles/VRStyle.h"
 #include "common/QtChildProcess.h"
 
@@ -28,6 +31,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextDocumentFragment>
+#include <QXmlStreamReader>
 
 #include <functional>
 #include <sstream>
@@ -201,6 +205,126 @@ TEST_F(Export, SvgParsesAndHasNoForeignObject)
     EXPECT_TRUE(out.startsWith(QStringLiteral("{http://www.w3.org/2000/svg}svg")))
         << out.toStdString();
     EXPECT_TRUE(out.contains(QStringLiteral("0 0 800 600"))) << out.toStdString();
+}
+
+namespace {
+
+QStringList &qtMessages()
+{
+    static QStringList messages;
+    return messages;
+}
+
+void keepQtMessage(QtMsgType, const QMessageLogContext &, const QString &message)
+{
+    qtMessages().append(message);
+}
+
+struct SvgText {
+    QString content;
+    double fontSize = 0;
+};
+
+// The texts of an SVG file as a reader finds them (the characters of each text element, its
+// spans included) and their font sizes.
+QList<SvgText> svgTexts(const QByteArray &svg)
+{
+    QList<SvgText> texts;
+    QXmlStreamReader reader(svg);
+    int depth = 0;
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (reader.isStartElement() && reader.name() == QLatin1String("text")) {
+            if (depth++ == 0)
+                texts.append({QString(), reader.attributes().value("font-size").toDouble()});
+        } else if (reader.isEndElement() && reader.name() == QLatin1String("text")) {
+            --depth;
+        } else if (reader.isCharacters() && depth > 0) {
+            texts.last().content += reader.text();
+        }
+    }
+    EXPECT_FALSE(reader.hasError()) << reader.errorString().toStdString();
+    return texts;
+}
+
+} // namespace
+
+TEST_F(Export, SvgTextsStayTextsAtTheSizeTheyAreDrawn)
+{
+    VRDrawing drawing;
+    drawing.setDrawingSize(QSizeF(400, 200));
+    drawing.gridLayer()->setVisible(false);
+    auto text = std::make_shared<VRTextShape>();
+    text->restoreGeometry({QPointF(200, 100), QSizeF(390, 80), QSizeF(0, 0), 0.0, QPainterPath()});
+    text->setString(QStringLiteral("Quarterly planning & review\nsecond <line>"));
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPointSizeF(18);
+    text->setFont(font);
+    drawing.activeLayerOfClass<VRObjectDrawingLayer>()->addObject(text);
+
+    const QByteArray svg = drawing.SVGDataWithProperties({});
+    const QList<SvgText> texts = svgTexts(svg);
+    ASSERT_EQ(texts.size(), 2) << svg.toStdString();
+    EXPECT_EQ(texts.at(0).content, QStringLiteral("Quarterly planning & review"));
+    EXPECT_EQ(texts.at(1).content, QStringLiteral("second <line>"));
+    // 18 points laid out as on screen and in the PNG export: 24 pixels, one unit each.
+    for (const SvgText &t : texts)
+        EXPECT_NEAR(t.fontSize, 24.0, 0.01);
+    EXPECT_FALSE(svg.contains("foreignObject"));
+}
+
+TEST_F(Export, SvgWritesAFilledAndStrokedShapeAsOneElement)
+{
+    VRDrawing drawing;
+    drawing.setDrawingSize(QSizeF(300, 200));
+    drawing.gridLayer()->setVisible(false);
+    auto *layer = drawing.activeLayerOfClass<VRObjectDrawingLayer>();
+    for (int k = 0; k < 5; ++k) {
+        auto shape = VRDrawableShape::shapeWithRect(QRectF(10 + 50 * k, 20, 40, 30));
+        shape->setStyle(VRStyle::styleWithFillColour(QColor(200, 100, 50), Qt::black, 2));
+        layer->addObject(shape);
+    }
+    const QByteArray svg = drawing.SVGDataWithProperties({});
+    // One element each, filled and stroked, and no other copy of the shapes.
+    const QRegularExpression both(
+        QStringLiteral("<path[^>]* fill=\"#c86432\"[^>]* stroke=\"#000000\"[^>]*/>"));
+    EXPECT_EQ(QString::fromUtf8(svg).count(both), 5) << svg.toStdString();
+    EXPECT_EQ(svg.count("#c86432"), 5) << svg.toStdString();
+    EXPECT_EQ(svg.count("#000000"), 5) << svg.toStdString();
+}
+
+TEST_F(Export, SvgSweepGradientIsAPictureWithNoDanglingReference)
+{
+    VRDrawing drawing;
+    drawing.setDrawingSize(QSizeF(300, 200));
+    drawing.gridLayer()->setVisible(false);
+    auto gradient = VRGradient::create();
+    gradient->setColorStops({{0.0, Qt::red}, {1.0, Qt::blue}});
+    gradient->setGradientType(VRGradient::Sweep);
+    auto style = VRStyle::create();
+    style->addRenderer(VRFill::fillWithGradient(gradient));
+    style->addRenderer(VRStroke::strokeWithWidth(2, Qt::black));
+    auto shape = VRDrawableShape::shapeWithRect(QRectF(50, 40, 120, 120),
+                                                VRDrawableShape::unitOvalAtOrigin());
+    shape->setStyle(style);
+    drawing.activeLayerOfClass<VRObjectDrawingLayer>()->addObject(shape);
+
+    qtMessages().clear();
+    const QtMessageHandler previous = qInstallMessageHandler(keepQtMessage);
+    const QByteArray svg = drawing.SVGDataWithProperties({});
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(svg.count("<image"), 1) << svg.left(2000).toStdString();
+    // Every reference names an element of the file.
+    const QRegularExpression reference(QStringLiteral("url\\(#([^)]*)\\)"));
+    int references = 0;
+    for (const auto &match : reference.globalMatch(QString::fromUtf8(svg))) {
+        ++references;
+        EXPECT_FALSE(match.captured(1).isEmpty());
+        EXPECT_TRUE(svg.contains("id=\"" + match.captured(1).toUtf8() + "\""))
+            << match.captured(0).toStdString();
+    }
+    EXPECT_GE(references, 1); // the clip of the drawing's area
+    EXPECT_TRUE(qtMessages().isEmpty()) << qtMessages().join(u'\n').toStdString();
 }
 
 TEST_F(Export, GridOnlyWhenAsked)

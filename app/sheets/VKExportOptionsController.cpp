@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -15,6 +16,8 @@
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSlider>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -517,6 +520,38 @@ void VKExportOptionsController::exportedHeightAction()
     mOptionsDict.insert(kQntExportedHeight, height);
 }
 
+QUrl VKExportOptionsController::fileURLForType(const QUrl &url, qint64 type)
+{
+    const TypeInfo *info = typeInfo(type);
+    if (!info || !info->suffix || !url.isLocalFile())
+        return url;
+    const QFileInfo file(url.toLocalFile());
+    const QString suffix = file.suffix().toLower();
+    // The format's own extensions, as its filter lists them: "TIFF image (*.tiff *.tif)".
+    QStringList own;
+    const QString filter = QString::fromLatin1(info->filter);
+    for (const QString &pattern : filter.section(QLatin1Char('('), 1).chopped(1).split(u' '))
+        own.append(pattern.mid(2));
+    if (own.contains(suffix))
+        return url;
+    QString name = file.fileName();
+    static const QStringList exportSuffixes{QStringLiteral("pdf"),  QStringLiteral("tiff"),
+                                            QStringLiteral("tif"),  QStringLiteral("jpg"),
+                                            QStringLiteral("jpeg"), QStringLiteral("png"),
+                                            QStringLiteral("svg")};
+    if (exportSuffixes.contains(suffix))
+        name.chop(suffix.size() + 1);
+    if (name.isEmpty())
+        return url;
+    name += QLatin1Char('.') + QString::fromLatin1(info->suffix);
+    return QUrl::fromLocalFile(file.dir().filePath(name));
+}
+
+QString VKExportOptionsController::svgFileName(const QString &displayName)
+{
+    return QFileInfo(displayName).completeBaseName() + QStringLiteral(".svg");
+}
+
 void VKExportOptionsController::exportPanelDidEnd(int returnCode, const QUrl &url)
 {
     // A size still being typed counts.
@@ -526,11 +561,56 @@ void VKExportOptionsController::exportPanelDidEnd(int returnCode, const QUrl &ur
         exportedHeightAction();
     if (returnCode != 1 || !mDelegate || url.isEmpty())
         return;
-    mOptionsDict.insert(kVKExportedFileURL, url);
+    const QUrl target = fileURLForType(url, mFileType);
+    mOptionsDict.insert(kVKExportedFileURL, target);
     if (mOptionsDict.value(kVRExportPropertiesResolution).toInt() != 72) {
         mOptionsDict.insert(kQntExportedHeight, 0.0);
         mOptionsDict.insert(kQntExportedWidth, 0.0);
     }
+
+    // The chooser asked about the name it was given; not about an SVG named after the document
+    // in the folder it chose, nor about a name whose extension changed.
+    QString replaced;
+    if (target.isLocalFile()) {
+        if (isSVG())
+            replaced = QDir(target.toLocalFile()).filePath(svgFileName(mDelegate->displayName()));
+        else if (target != url)
+            replaced = target.toLocalFile();
+    }
+    if (replaced.isEmpty() || !QFileInfo::exists(replaced)) {
+        performExport();
+        return;
+    }
+    delete m_replaceAlert.data();
+    QWidget *parent = m_panel ? m_panel->parentWidget() : nullptr;
+    auto *alert = new QMessageBox(
+        QMessageBox::Warning, tr("Replace File"),
+        tr("“%1” already exists. Do you want to replace it?").arg(QFileInfo(replaced).fileName()),
+        QMessageBox::Cancel, parent);
+    alert->setObjectName(QStringLiteral("ExportReplaceAlert"));
+    alert->setInformativeText(
+        tr("A file with the same name already exists in “%1”. Replacing it will overwrite its "
+           "current contents.")
+            .arg(QDir::toNativeSeparators(QFileInfo(replaced).absolutePath())));
+    QPushButton *replace = alert->addButton(tr("Replace"), QMessageBox::DestructiveRole);
+    alert->setDefaultButton(QMessageBox::Cancel);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+    connect(alert, &QMessageBox::finished, this, [this, alert, replace] {
+        if (alert->clickedButton() == replace && mDelegate)
+            performExport();
+    });
+    m_replaceAlert = alert;
+    alert->open();
+}
+
+QMessageBox *VKExportOptionsController::replaceAlert() const
+{
+    return m_replaceAlert;
+}
+
+void VKExportOptionsController::performExport()
+{
     mDelegate->performExportType(mFileType, mOptionsDict);
     UserDefaults::standardUserDefaults().setInteger(mFileType, kQntFileType);
 }

@@ -11,6 +11,7 @@ class QComboBox;
 class QFileDialog;
 class QLabel;
 class QLineEdit;
+class QMessageBox;
 class QSlider;
 class QStackedWidget;
 class QWidget;
@@ -31,8 +32,20 @@ public:
     void beginExportDialogWithParentWindow(QWidget *parent, VKExportOptionsDelegate *delegate);
     void beginSVGExportDialogWithParentWindow(QWidget *parent, VKExportOptionsDelegate *delegate);
 
-    // The chooser's completion: with 1 (OK) the file or folder is exported to url.
+    // The chooser's completion: with 1 (OK) the file or folder is exported to url. A file's
+    // extension follows the format; a file that would be replaced without the chooser having
+    // asked (an SVG named after the document in the folder chosen, or a name whose extension
+    // changed) is replaced only once the user agrees.
     void exportPanelDidEnd(int returnCode, const QUrl &url);
+    // The question asked before replacing a file, while it is shown.
+    QMessageBox *replaceAlert() const;
+
+    // The file a name chosen for a format is written to: a name ending in another format's
+    // extension takes this one's instead, any other name gets it added. SVG chooses a folder,
+    // which is kept.
+    static QUrl fileURLForType(const QUrl &url, qint64 type);
+    // The name of an SVG export of a document of that display name.
+    static QString svgFileName(const QString &displayName);
 
     void displayOptionsForFileType(qint64 type);
     QSizeF sourceImageSize() const;
@@ -79,6 +92,7 @@ private:
     void fillSizeBoxesFromSource();
     void setSizeBoxesVisible(bool visible);
     void selectResolution(int dpi);
+    void performExport();
     bool isSVG() const { return mFileType == SVG; }
 
     QWidget *mExportAccessoryView = nullptr;
@@ -101,6 +115,7 @@ private:
     QLabel *mExportWidthDimLabel = nullptr;
     QLabel *mExportHeightDimLabel = nullptr;
     QPointer<QFileDialog> m_panel;
+    QPointer<QMessageBox> m_replaceAlert;
     VKExportOptionsDelegate *mDelegate = nullptr;
     QVariantMap mOptionsDict;
     bool m_optionsMade = false;

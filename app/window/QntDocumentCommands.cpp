@@ -825,8 +825,8 @@ bool QntDocumentCommands::performExportType(qint64 type, const QVariantMap &opti
     // The SVG goes, named after the document, into the folder just chosen.
     QString path = url.toLocalFile();
     if (type == kSVGType)
-        path = QDir(path).filePath(QFileInfo(m_document.displayName()).completeBaseName()
-                                   + QStringLiteral(".svg"));
+        path =
+            QDir(path).filePath(VKExportOptionsController::svgFileName(m_document.displayName()));
 
     if (data.isEmpty()) {
         showExportError(path, emptyExportReason(type, options));

@@ -346,3 +346,97 @@ TEST_F(DocumentExport, TheInterlacedBoxWritesAnInterlacedPNG)
         EXPECT_EQ(image.size(), QSize(800, 400));
     }
 }
+
+namespace {
+
+QByteArray head(const QString &path, int bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.read(bytes) : QByteArray();
+}
+
+void answer(QMessageBox *alert, bool replace)
+{
+    ASSERT_NE(alert, nullptr);
+    for (QAbstractButton *button : alert->buttons()) {
+        if ((alert->buttonRole(button) == QMessageBox::DestructiveRole) == replace) {
+            button->click();
+            return;
+        }
+    }
+    FAIL() << "no button to answer with";
+}
+
+} // namespace
+
+TEST_F(DocumentExport, TheFileExtensionFollowsTheFormat)
+{
+    struct Case {
+        const char *typed;
+        qint64 type;
+        const char *written;
+        QByteArray magic;
+    };
+    const Case cases[] = {
+        {"plan.png", VKExportOptionsController::PDF, "plan.pdf", "%PDF-"},
+        {"plan", VKExportOptionsController::PNG, "plan.png", "\x89PNG"},
+        {"plan.pdf", VKExportOptionsController::PNG, "plan.png", "\x89PNG"},
+        {"plan.JPEG", VKExportOptionsController::JPEG, "plan.JPEG", "\xff\xd8\xff"},
+        {"plan.tif", VKExportOptionsController::TIFF, "plan.tif", "II*"},
+        {"plan.svg", VKExportOptionsController::JPEG, "plan.jpg", "\xff\xd8\xff"},
+        {"plan.v2", VKExportOptionsController::PNG, "plan.v2.png", "\x89PNG"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.typed);
+        QTemporaryDir dir;
+        VKExportOptionsController *controller = openDialogWithFormat(c.type);
+        controller->panel()->hide();
+        controller->exportPanelDidEnd(
+            1, QUrl::fromLocalFile(dir.filePath(QString::fromLatin1(c.typed))));
+        EXPECT_EQ(controller->replaceAlert(), nullptr);
+        const QStringList files = QDir(dir.path()).entryList(QDir::Files);
+        EXPECT_EQ(files, QStringList{QString::fromLatin1(c.written)});
+        EXPECT_TRUE(head(dir.filePath(QString::fromLatin1(c.written)), 8).startsWith(c.magic));
+    }
+}
+
+TEST_F(DocumentExport, ReplacingAFileTheChooserDidNotAskAboutIsAsked)
+{
+    // An SVG goes into the folder chosen under the document's name.
+    const QString svg = folder.filePath(QStringLiteral("Plan.svg"));
+    {
+        QFile old(svg);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("keep me");
+    }
+    commands->exportSVGAction();
+    VKExportOptionsController *controller = commands->exportController();
+    controller->panel()->hide();
+    controller->exportPanelDidEnd(1, QUrl::fromLocalFile(folder.path()));
+    ASSERT_NE(controller->replaceAlert(), nullptr);
+    EXPECT_TRUE(controller->replaceAlert()->isVisible());
+    EXPECT_TRUE(controller->replaceAlert()->text().contains(QStringLiteral("Plan.svg")));
+    answer(controller->replaceAlert(), false);
+    EXPECT_EQ(head(svg, 100), QByteArray("keep me"));
+
+    commands->exportSVGAction();
+    controller->panel()->hide();
+    controller->exportPanelDidEnd(1, QUrl::fromLocalFile(folder.path()));
+    answer(controller->replaceAlert(), true);
+    EXPECT_TRUE(head(svg, 100).startsWith("<?xml"));
+
+    // A name whose extension changed names a file the chooser did not ask about either.
+    const QString pdf = folder.filePath(QStringLiteral("plan.pdf"));
+    {
+        QFile old(pdf);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("keep me");
+    }
+    controller = openDialogWithFormat(VKExportOptionsController::PDF);
+    controller->panel()->hide();
+    controller->exportPanelDidEnd(1,
+                                  QUrl::fromLocalFile(folder.filePath(QStringLiteral("plan.png"))));
+    answer(controller->replaceAlert(), false);
+    EXPECT_EQ(head(pdf, 100), QByteArray("keep me"));
+    EXPECT_FALSE(QFile::exists(folder.filePath(QStringLiteral("plan.png"))));
+}

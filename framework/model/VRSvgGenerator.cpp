@@ -843,7 +843,12 @@ void VRSvgPaintEngine::drawTextItem(const QPointF &p, const QTextItem &item)
     put("\" y=\"");
     number(p.y());
     put("\" font-family=\"");
-    escaped(QFontInfo(laidOut).family());
+    // The family the glyphs came from, without the foundry fontconfig adds to tell families of
+    // one name apart ("Nimbus Sans [urw]"), which no reader would find.
+    QString family = QFontInfo(laidOut).family();
+    if (family.endsWith(QLatin1Char(']')) && family.contains(QStringLiteral(" [")))
+        family.truncate(family.lastIndexOf(QStringLiteral(" [")));
+    escaped(family);
     put("\" font-size=\"");
     number(pixels);
     put("\"");

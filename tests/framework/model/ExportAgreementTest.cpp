@@ -100,7 +100,11 @@ std::unique_ptr<VRDrawing> textDrawing()
     bold.setBold(true);
     bold.setItalic(true);
     oval->text()->setFont(bold);
-    auto target = element(QRectF(380, 170, 180, 70), QStringLiteral("Target"), false);
+    auto target = element(QRectF(380, 170, 180, 70), QStringLiteral("Target in Helvetica"), false);
+    // A family fontconfig answers with another one, of a named foundry.
+    QFont helvetica(QStringLiteral("Helvetica"));
+    helvetica.setPointSizeF(14);
+    target->text()->setFont(helvetica);
     layer->addObjectsFromArray({title, twoLines, oval, target});
 
     auto connector = std::make_shared<QntConnector>();

@@ -15,11 +15,27 @@ namespace {
 
 int g_signalPipe[2] = {-1, -1};
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
+volatile sig_atomic_t g_firstSignal = 0;
 
-// Safe to call from a signal handler: one write of one byte to a prepared descriptor.
+// The end of the grace period: whatever the GUI thread is doing, the process goes now.
+void endAtDeadline(int)
+{
+    ::_exit(128 + g_firstSignal);
+}
+
+// Safe to call from a signal handler: one write of one byte to a prepared descriptor, and on
+// the first signal an alarm that ends the process should the GUI thread never get to it.
 void handleTerminationSignal(int signalNumber)
 {
     const int savedErrno = errno;
+    if (g_firstSignal == 0) {
+        g_firstSignal = signalNumber;
+        struct sigaction deadline = {};
+        deadline.sa_handler = endAtDeadline;
+        sigemptyset(&deadline.sa_mask);
+        ::sigaction(SIGALRM, &deadline, nullptr);
+        ::alarm(TerminationSignals::kDeadlineSeconds);
+    }
     const unsigned char byte = static_cast<unsigned char>(signalNumber);
     [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
     errno = savedErrno;

@@ -606,16 +606,66 @@ bool VOReruRerAppDelegate::terminate()
     return true;
 }
 
+namespace {
+
+// While the application quits by signal, every box or dialog that is up, or comes up later,
+// is dismissed as if nobody answered: nobody is there to answer it.
+class ModalWindowDismisser : public QObject
+{
+public:
+    explicit ModalWindowDismisser(QObject *parent)
+        : QObject(parent)
+    {
+        qApp->installEventFilter(this);
+        for (QWidget *window : QApplication::topLevelWidgets())
+            if (window->isVisible())
+                dismiss(window);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && watched->isWidgetType()) {
+            auto *widget = static_cast<QWidget *>(watched);
+            if (widget->isWindow())
+                dismiss(widget);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    static void dismiss(QWidget *window)
+    {
+        if (!window->isModal())
+            return;
+        // Queued, so a box that is only being shown has its own loop running when it ends.
+        if (auto *dialog = qobject_cast<QDialog *>(window))
+            QMetaObject::invokeMethod(dialog, &QDialog::reject, Qt::QueuedConnection);
+        else
+            QMetaObject::invokeMethod(window, &QWidget::close, Qt::QueuedConnection);
+    }
+};
+
+} // namespace
+
 void VOReruRerAppDelegate::terminateKeepingUnsavedChanges()
 {
-    if (m_quitting)
-        return;
     // The recovery copies are written first; from then on closing a window asks nothing
     // and leaves its document's copy for the next launch.
-    DocumentController::sharedDocumentController().prepareForTermination();
+    DocumentController &controller = DocumentController::sharedDocumentController();
+    if (!controller.isTerminating())
+        controller.prepareForTermination();
     m_quitting = true;
     qCInfo(lcApp) << "quitting; unsaved changes are kept for the next launch";
+    if (!m_modalWindowDismisser)
+        m_modalWindowDismisser = new ModalWindowDismisser(this);
+    // Quitting closes the windows as the Quit command does; leaving every event loop, the
+    // nested ones of boxes too, ends it even where a window would not close. Before the
+    // application's own loop runs (a box at launch) both do nothing: the queued call quits
+    // as soon as that loop starts. Every later signal asks again.
     QCoreApplication::quit();
+    QCoreApplication::exit(0);
+    QTimer::singleShot(0, this, [] { QCoreApplication::exit(0); });
 }
 
 bool VOReruRerAppDelegate::isTerminating() const

@@ -86,7 +86,8 @@ public:
     bool terminate();
     // Quits without a question, as a logout or a `kill` asks: the edits of every edited
     // document go to its recovery copy, which the next launch reopens marked edited; no
-    // document's own file is written.
+    // document's own file is written. Boxes that are up are dismissed unanswered, also at
+    // launch before the event loop runs, and each repeated signal quits again.
     void terminateKeepingUnsavedChanges();
     // Set from the moment a quit was agreed on.
     bool isQuitting() const { return m_quitting; }
@@ -286,6 +287,7 @@ private:
     bool m_isTerminating = false;
     bool m_applicationWasActive = false;
     bool m_quitting = false;
+    QPointer<QObject> m_modalWindowDismisser;
     bool m_toolMenuRebuildScheduled = false;
     QPointer<QAction> _toolsMenuItem;
     QPointer<QAction> _smartPolylineMenuItem;

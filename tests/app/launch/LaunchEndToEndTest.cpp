@@ -80,9 +80,9 @@ public:
         return true;
     }
 
-    bool finish()
+    bool finish(int timeoutMs = kTimeoutMs)
     {
-        const bool done = m_process.waitForFinished(kTimeoutMs);
+        const bool done = m_process.waitForFinished(timeoutMs);
         log();
         return done;
     }
@@ -94,6 +94,13 @@ public:
     }
 
     void terminate() { signal(SIGTERM); }
+    // A process that has already ended has no id; kill(0, ...) would signal the test's own
+    // process group instead.
+    void signal(int number)
+    {
+        if (const qint64 id = m_process.processId(); id > 0)
+            ::kill(pid_t(id), number);
+    }
     void kill()
     {
         signal(SIGKILL);
@@ -104,14 +111,6 @@ public:
     QProcess::ExitStatus exitStatus() const { return m_process.exitStatus(); }
 
 private:
-    // A process that has already ended has no id; kill(0, ...) would signal the test's own
-    // process group instead.
-    void signal(int number)
-    {
-        if (const qint64 id = m_process.processId(); id > 0)
-            ::kill(pid_t(id), number);
-    }
-
     QProcess m_process;
     QString m_log;
 };
@@ -215,6 +214,34 @@ TEST_F(LaunchEndToEnd, SecondInstanceHandsItsUrlToTheFirstAndBadUrlsAreIgnored)
     first.terminate();
     ASSERT_TRUE(first.finish());
     EXPECT_EQ(first.exitCode(), 0);
+}
+
+// A file that cannot be opened, named at launch, puts its error box up before the event loop
+// runs. A termination signal still ends the program promptly, and so does every later one.
+TEST_F(LaunchEndToEnd, TerminationSignalsEndTheProgramWhileALaunchTimeErrorBoxIsUp)
+{
+    const QString empty = home + "/Empty.quintora";
+    QFile(empty).open(QIODevice::WriteOnly);
+    QFile garbage(home + "/Garbage.quintora");
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+    garbage.write(QByteArray(4096, '\x9c'));
+    garbage.close();
+    for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signalNumber);
+        QuintoraProcess app(home);
+        app.start({empty, garbage.fileName()});
+        ASSERT_TRUE(app.waitForLog("The file is empty")) << app.log().toStdString();
+        // The box is up (or coming up) now.
+        QThread::msleep(300);
+        app.signal(signalNumber);
+        QElapsedTimer timer;
+        timer.start();
+        ASSERT_TRUE(app.finish(10000)) << app.log().toStdString();
+        EXPECT_LT(timer.elapsed(), 6000);
+        EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(app.exitCode(), 0) << app.log().toStdString();
+        EXPECT_TRUE(app.log().contains("terminated")) << app.log().toStdString();
+    }
 }
 
 TEST_F(LaunchEndToEnd, DamagedSettingsFileIsSetAsideAndFactoryValuesApply)

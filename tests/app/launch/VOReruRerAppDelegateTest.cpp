@@ -29,6 +29,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -476,6 +477,48 @@ TEST(AppDelegateTermination, ASignalDuringTheQuitQuestionQuitsAndIsLoggedAsSuch)
     EXPECT_FALSE(log.contains("quitting was cancelled")) << log.text().toStdString();
     EXPECT_TRUE(log.contains("the quit question gave way to a termination signal"))
         << log.text().toStdString();
+}
+
+// A box put up before the event loop runs (an error about a file named at launch) gives way
+// to a termination signal; the loop, once it starts, ends at once; every later signal quits
+// again, and a box put up after the signal does not wait for an answer.
+TEST(AppDelegateTermination, ASignalDuringALaunchTimeBoxQuitsOnceTheLoopRuns)
+{
+    const qnt::test::LaunchSettingsKeeper launchSettings;
+    QntDocumentController &controller = documentController();
+    VOReruRerAppDelegate delegate;
+    TerminationSignals termination;
+    installTerminationHandling(controller, delegate, &termination);
+    int boxesEnded = 0;
+    const auto runBox = [&boxesEnded](bool signalWhileUp, TerminationSignals &source) {
+        QMessageBox box(QMessageBox::Warning, "Quintora", "The file is empty.", QMessageBox::Ok);
+        if (signalWhileUp)
+            QTimer::singleShot(50, &source,
+                               [&source] { emit source.terminationRequested(SIGTERM); });
+        // Nobody presses anything: only the signal can end the box; this limit ends a failed
+        // test.
+        QTimer::singleShot(8000, &box, [&box] { box.done(12345); });
+        if (box.exec() != 12345)
+            ++boxesEnded;
+    };
+    runBox(true, termination);
+    EXPECT_EQ(boxesEnded, 1);
+    EXPECT_TRUE(delegate.isQuitting());
+    EXPECT_TRUE(controller.isTerminating());
+    // Another file of the launch fails after the signal: its box does not wait either.
+    runBox(false, termination);
+    EXPECT_EQ(boxesEnded, 2);
+    QTimer guard;
+    guard.setSingleShot(true);
+    guard.callOnTimeout([] { QCoreApplication::exit(99); });
+    guard.start(8000);
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_TRUE(delegate.isTerminating());
+    // A later signal, once more in a running loop, quits again instead of being ignored.
+    QTimer::singleShot(0, &termination,
+                       [&termination] { emit termination.terminationRequested(SIGTERM); });
+    guard.start(8000);
+    EXPECT_EQ(QApplication::exec(), 0);
 }
 
 TEST(AppDelegateTermination, StoresTheQualityFlagAndFlushesTheSettings)

@@ -5,9 +5,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <QRegularExpression>
+
 #include <cerrno>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -78,6 +81,27 @@ QByteArray parentOf(const QString &path)
     return QFile::encodeName(QFileInfo(path).absolutePath());
 }
 
+const QString kTemporarySuffix = QStringLiteral(".quintora-partial");
+constexpr int kRandomLength = 6;
+
+// Removes the file when it is a leftover: a regular file that nobody holds locked (a writer
+// holds its temporary file locked until it renames it; the lock goes with the process).
+bool removeIfAbandoned(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    FileDescriptor file(fd);
+    struct stat status {
+    };
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
+        return false;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return false;
+    return ::unlink(name.constData()) == 0;
+}
+
 } // namespace
 
 std::optional<QString> AtomicFile::write(const QString &path, const QByteArray &data)
@@ -87,11 +111,17 @@ std::optional<QString> AtomicFile::write(const QString &path, const QByteArray &
     const QString resolved =
         info.isSymLink() && info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
     const QByteArray target = QFile::encodeName(resolved);
-    QByteArray temporary = target + ".XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    const QFileInfo resolvedInfo(resolved);
+    QByteArray temporary =
+        QFile::encodeName(resolvedInfo.absolutePath() + QStringLiteral("/.")
+                          + resolvedInfo.fileName() + QStringLiteral(".XXXXXX") + kTemporarySuffix);
+    const int fd = ::mkostemps(temporary.data(), int(kTemporarySuffix.size()), O_CLOEXEC);
     if (fd < 0)
         return reason(errno);
     FileDescriptor file(fd);
+    // Held until the descriptor closes, so a launch of the application that looks for
+    // leftovers meanwhile knows this one is being written.
+    ::flock(fd, LOCK_EX | LOCK_NB);
     auto fail = [&](int error) -> std::optional<QString> {
         file.close();
         ::unlink(temporary.constData());
@@ -175,4 +205,58 @@ std::optional<QString> AtomicFile::replace(const QString &path, const QString &r
         }
     }
     return syncPath(parentOf(path), true);
+}
+
+bool AtomicFile::isTemporaryName(const QString &fileName, const QString &targetName)
+{
+    if (!fileName.startsWith(QLatin1Char('.')) || !fileName.endsWith(kTemporarySuffix))
+        return false;
+    const QString middle = fileName.mid(1, fileName.size() - 1 - kTemporarySuffix.size());
+    // <target name>.<six letters or digits>
+    static const QRegularExpression form(
+        QStringLiteral("^(.+)\\.[A-Za-z0-9]{%1}$").arg(kRandomLength));
+    const QRegularExpressionMatch match = form.match(middle);
+    if (!match.hasMatch())
+        return false;
+    return targetName.isEmpty() || match.captured(1) == targetName;
+}
+
+QStringList AtomicFile::removeLeftoversOf(const QString &path)
+{
+    QStringList removed;
+    QStringList targets{QFileInfo(path).absoluteFilePath()};
+    const QFileInfo info(path);
+    if (info.isSymLink() && info.exists())
+        targets.append(info.canonicalFilePath());
+    for (const QString &target : targets) {
+        const QFileInfo targetInfo(target);
+        const QString name = targetInfo.fileName();
+        QDir folder = targetInfo.absoluteDir();
+        const QStringList candidates =
+            folder.entryList({QLatin1Char('.') + name + QStringLiteral(".*") + kTemporarySuffix},
+                             QDir::Files | QDir::Hidden | QDir::System);
+        for (const QString &candidate : candidates) {
+            const QString candidatePath = folder.filePath(candidate);
+            if (isTemporaryName(candidate, name) && !removed.contains(candidatePath)
+                && removeIfAbandoned(candidatePath))
+                removed.append(candidatePath);
+        }
+    }
+    return removed;
+}
+
+QStringList AtomicFile::removeLeftoversIn(const QString &folder)
+{
+    QStringList removed;
+    if (folder.isEmpty())
+        return removed;
+    // Links are not followed: only what lies in the folder itself is looked at.
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (isTemporaryName(it.fileName()) && removeIfAbandoned(path))
+            removed.append(path);
+    }
+    return removed;
 }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -30,4 +31,16 @@ public:
     // exists. Afterwards `replacement` names the previous content (for the caller to remove);
     // if nothing was at `path`, the replacement is simply renamed. Syncs the parent folder.
     static std::optional<QString> replace(const QString &path, const QString &replacement);
+
+    // The new content is written to a hidden file beside its target, named after it:
+    // ".<name>.XXXXXX.quintora-partial" (six random letters or digits), held locked while it
+    // is written. A write cut short (the process killed) leaves it behind; these find and
+    // remove such leftovers, never anything else: only files of that exact form that no
+    // running process holds locked. Each answers the paths it removed.
+    static bool isTemporaryName(const QString &fileName, const QString &targetName = QString());
+    // The leftovers of writes to `path` (a document the application knows of), beside it and,
+    // for a symbolic link, beside the file it names.
+    static QStringList removeLeftoversOf(const QString &path);
+    // Every leftover in `folder` and its subfolders (the application's own folders).
+    static QStringList removeLeftoversIn(const QString &folder);
 };

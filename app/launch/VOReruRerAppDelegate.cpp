@@ -215,8 +215,35 @@ void VOReruRerAppDelegate::setInstanceServer(SingleInstance *server)
     m_instanceServer = server;
 }
 
+QStringList VOReruRerAppDelegate::removeLeftoverTemporaryFiles()
+{
+    // Beside the documents this application knows of: the recent ones and those open when it
+    // last quit (with their recovery copies); and anywhere in its own folders.
+    QStringList documents = DocumentController::sharedDocumentController().recentDocumentURLs();
+    for (const QVariant &entry : DocumentController::sharedDocumentController().restorationList()) {
+        const QVariantMap map = entry.toMap();
+        documents << map.value(QStringLiteral("path")).toString()
+                  << map.value(QStringLiteral("autosave")).toString();
+    }
+    documents.removeAll(QString());
+    documents.removeDuplicates();
+    QStringList removed;
+    for (const QString &document : std::as_const(documents))
+        removed += AtomicFile::removeLeftoversOf(document);
+    for (const QString &folder :
+         {QntPaths::applicationSupportFolder(), QntPaths::configFolder(), QntPaths::cachesFolder()})
+        removed += AtomicFile::removeLeftoversIn(folder);
+    removed.removeDuplicates();
+    for (const QString &path : std::as_const(removed))
+        qCInfo(lcApp).noquote() << "removed the leftover temporary file" << path;
+    return removed;
+}
+
 void VOReruRerAppDelegate::applicationWillFinishLaunching()
 {
+    // What a write cut short by a kill or a power loss left behind goes before anything is
+    // written again.
+    removeLeftoverTemporaryFiles();
     VRDrawing::loadDefaults();
     DIDizeZoziDocument::setDefaultQualityModulation(
         UserDefaults::standardUserDefaults().boolForKey(kDIDizeZoziDefaultQualityModulationFlag));

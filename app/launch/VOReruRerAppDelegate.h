@@ -59,6 +59,9 @@ public:
     void setInstanceServer(SingleInstance *server);
 
     void applicationWillFinishLaunching();
+    // Removes the temporary files that writes cut short left beside the documents this
+    // application knows of and in its own folders; answers their paths.
+    static QStringList removeLeftoverTemporaryFiles();
     void applicationDidFinishLaunching();
 
     // A URL event: the text after the first "quintora://" is the percent-encoded path of a

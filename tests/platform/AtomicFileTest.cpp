@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -43,7 +44,7 @@ TEST(AtomicFile, WritesAndKeepsThePermissionsOfTheFileItReplaces)
     };
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"a.txt"});
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"a.txt"});
 }
 
 // A write that fails midway (here past the file-size limit, in a child so the limit stays there)
@@ -74,7 +75,7 @@ TEST(AtomicFile, FailedWriteSaysWhyAndKeepsTheOldFile)
     ::waitpid(child, &status, 0);
     EXPECT_EQ(QByteArray(buffer, int(std::max<ssize_t>(n, 0))), "File too large");
     EXPECT_EQ(readAll(path), "old content");
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"a.txt"});
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"a.txt"});
 }
 
 TEST(AtomicFile, ALinkKeepsPointingAtTheReplacedFile)
@@ -118,4 +119,95 @@ TEST(AtomicFile, ReplaceSwapsFoldersInOneStep)
     EXPECT_EQ(readAll(path + "/stencil.plist"), "two");
     EXPECT_EQ(readAll(path + "/picture.png"), "png");
     EXPECT_EQ(readAll(staging + "/stencil.plist"), "one");
+}
+
+namespace {
+
+// Runs a write in a child that the file-size limit kills halfway, as a kill during a save
+// would: what it leaves behind is a real leftover.
+void killDuringWrite(const QString &path)
+{
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        AtomicFile::write(path, QByteArray(100000, 'x'));
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+}
+
+QStringList entries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+} // namespace
+
+// A write cut short leaves one temporary file beside its target; the look for leftovers of
+// that target removes it and nothing else: not the files of other targets, not names that
+// only look alike, not a temporary file still being written.
+TEST(AtomicFile, LeftoversOfAKilledWriteAreRemovedAndNothingElse)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("doc.quintora");
+    writePlain(path, "saved");
+    killDuringWrite(path);
+    QStringList left = entries(dir.path());
+    left.removeAll("doc.quintora");
+    ASSERT_EQ(left.size(), 1);
+    EXPECT_TRUE(AtomicFile::isTemporaryName(left.first(), "doc.quintora"))
+        << left.first().toStdString();
+
+    const QStringList keep{
+        "doc.quintora.backup",                     // the user's own copy
+        "doc.quintora.Ab12Cd",                     // no mark
+        ".doc.quintora.Ab1.quintora-partial",      // not six letters
+        ".doc.quintora.Ab-2Cd.quintora-partial",   // not letters or digits
+        ".other.quintora.Ab12Cd.quintora-partial", // another document's
+        "doc.quintora.Ab12Cd.quintora-partial",    // not hidden
+    };
+    for (const QString &name : keep)
+        writePlain(dir.filePath(name), "x");
+    // A write under way holds its file locked.
+    const QString busy = dir.filePath(".doc.quintora.Zz99zz.quintora-partial");
+    writePlain(busy, "x");
+    QFile held(busy);
+    ASSERT_TRUE(held.open(QIODevice::ReadOnly));
+    ASSERT_EQ(::flock(held.handle(), LOCK_EX | LOCK_NB), 0);
+
+    const QStringList removed = AtomicFile::removeLeftoversOf(path);
+    EXPECT_EQ(removed, QStringList{dir.filePath(left.first())});
+    EXPECT_EQ(readAll(path), "saved");
+    for (const QString &name : keep)
+        EXPECT_TRUE(QFile::exists(dir.filePath(name))) << name.toStdString();
+    EXPECT_TRUE(QFile::exists(busy));
+    held.close();
+    // Once its writer is gone it is a leftover too; in an own folder every leftover goes.
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("sub")));
+    writePlain(dir.filePath("sub/.x.plist.Qq11qQ.quintora-partial"), "x");
+    const QStringList inFolder = AtomicFile::removeLeftoversIn(dir.path());
+    EXPECT_EQ(inFolder.size(), 3) << inFolder.join(' ').toStdString();
+    EXPECT_TRUE(inFolder.contains(busy));
+    EXPECT_TRUE(inFolder.contains(dir.filePath(".other.quintora.Ab12Cd.quintora-partial")));
+    for (const QString &name : keep.mid(0, 4) + keep.mid(5))
+        EXPECT_TRUE(QFile::exists(dir.filePath(name))) << name.toStdString();
+}
+
+// Through a link the write happens beside the file it names; that is where the look goes too.
+TEST(AtomicFile, LeftoversBesideTheTargetOfALinkAreFound)
+{
+    QTemporaryDir dir;
+    QDir().mkpath(dir.filePath("real"));
+    const QString target = dir.filePath("real/doc.quintora");
+    const QString link = dir.filePath("doc.quintora");
+    writePlain(target, "saved");
+    ASSERT_TRUE(QFile::link(target, link));
+    killDuringWrite(link);
+    EXPECT_EQ(entries(dir.filePath("real")).size(), 2);
+    EXPECT_EQ(AtomicFile::removeLeftoversOf(link).size(), 1);
+    EXPECT_EQ(entries(dir.filePath("real")), QStringList{"doc.quintora"});
 }

@@ -244,6 +244,53 @@ TEST_F(LaunchEndToEnd, TerminationSignalsEndTheProgramWhileALaunchTimeErrorBoxIs
     }
 }
 
+// Writes cut short by a kill leave temporary files; the next launch removes those beside the
+// documents it knows of and in its own folders, and leaves every other file alone.
+TEST_F(LaunchEndToEnd, ALaunchRemovesItsOwnLeftoverTemporaryFilesAndNothingElse)
+{
+    const QString docs = home + "/Docs";
+    const QString elsewhere = home + "/Elsewhere";
+    const QString autosave = home + "/.local/share/Quintora/Autosave";
+    for (const QString &folder : {docs, elsewhere, autosave})
+        ASSERT_TRUE(QDir().mkpath(folder));
+    const auto make = [](const QString &path) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("{\"format\":");
+    };
+    const QString document = docs + "/Plan.quintora";
+    make(document);
+    {
+        UserDefaults defaults(defaultsPath());
+        defaults.setObject(QVariant(QStringList{document}), "QntRecentDocumentPaths");
+        ASSERT_TRUE(defaults.synchronize());
+    }
+    const QStringList leftovers{docs + "/.Plan.quintora.k3Jq9Z.quintora-partial",
+                                autosave + "/.1b2c.quintora.Ab12Cd.quintora-partial",
+                                home + "/.config/Quintora/.Quintora.plist.x9x9x9.quintora-partial"};
+    const QStringList others{docs + "/Plan.quintora.backup",
+                             docs + "/.Other.quintora.k3Jq9Z.quintora-partial",
+                             elsewhere + "/.Plan.quintora.k3Jq9Z.quintora-partial",
+                             docs + "/.Plan.quintora.k3J.quintora-partial"};
+    for (const QString &path : leftovers + others)
+        make(path);
+
+    QuintoraProcess app(home);
+    app.start();
+    ASSERT_TRUE(app.waitForLog("launch finished")) << app.log().toStdString();
+    for (const QString &path : leftovers) {
+        EXPECT_FALSE(QFile::exists(path)) << path.toStdString();
+        EXPECT_TRUE(app.log().contains("removed the leftover temporary file " + path))
+            << app.log().toStdString();
+    }
+    for (const QString &path : others)
+        EXPECT_TRUE(QFile::exists(path)) << path.toStdString();
+    EXPECT_TRUE(QFile::exists(document));
+    app.terminate();
+    ASSERT_TRUE(app.finish());
+    EXPECT_EQ(app.exitCode(), 0);
+}
+
 TEST_F(LaunchEndToEnd, DamagedSettingsFileIsSetAsideAndFactoryValuesApply)
 {
     QDir().mkpath(home + "/.config/Quintora");

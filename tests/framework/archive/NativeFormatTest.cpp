@@ -535,7 +535,7 @@ TEST(NativeFormat, SavingIsAtomicAndAFailedSaveKeepsThePreviousFile)
         result.errorMessage().contains(QStringLiteral("could not be written: File too large")))
         << result.errorMessage().toStdString();
     EXPECT_EQ(readAll(path), previous);
-    const QStringList leftovers = QDir(dir.path()).entryList(QDir::Files);
+    const QStringList leftovers = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
     EXPECT_EQ(leftovers, QStringList{QStringLiteral("doc.quintora")});
 
     // A folder that does not exist gives an error, not a crash.
@@ -608,7 +608,8 @@ TEST(NativeFormat, SaveToAFullDiskSaysTheDiskIsFull)
             answer("the save succeeded");
         if (readAll(path) != previous)
             answer("the previous file changed");
-        if (QDir(mountPoint).entryList(QDir::Files) != QStringList{QStringLiteral("doc.quintora")})
+        if (QDir(mountPoint).entryList(QDir::Files | QDir::Hidden)
+            != QStringList{QStringLiteral("doc.quintora")})
             answer("a temporary file was left behind");
         answer(result.errorMessage().toUtf8());
     }

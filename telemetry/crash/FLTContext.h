@@ -55,6 +55,12 @@ enum FLTThreadSlotState : int32_t {
     FLTThreadSlotReleased = 3,
 };
 
+enum FLTCaptureOutcome : int32_t {
+    FLTCaptureWaiting = 0,
+    FLTCaptureStopped = 1, // the child holds the other threads stopped, registers in their slots
+    FLTCaptureRefused = 2, // tracing is not allowed here
+};
+
 // Changes at crash time; zero-filled at start-up.
 struct FLTWritableState {
     int32_t sdkLogDescriptor; // -1 until "sdk.log" is first written
@@ -72,6 +78,11 @@ struct FLTWritableState {
     uint32_t internalKVCount;
     int32_t captureCount; // slots in use during a capture
     FLTThreadSlot threads[kFLTMaxRecordedThreads];
+    // Futex words between the recording thread and the capture child (FLTProcess.cpp).
+    int32_t captureAllowed;  // 1: the child may trace this process
+    int32_t captureOutcome;  // FLTCaptureOutcome, set by the child
+    int32_t captureRelease;  // 1: the record is written, the child lets the threads go
+    int32_t captureFinished; // 1: the child has let every thread go and ends
 };
 
 struct FLTSignalStore {

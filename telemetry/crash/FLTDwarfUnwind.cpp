@@ -489,13 +489,11 @@ bool FLTDwarfInstructionsEnumerate(uintptr_t start, uintptr_t end, const FLTDwar
     return true;
 }
 
-bool FLTDwarfUnwindComputeRegisters(const FLTDwarfFDE &fde, const FLTThreadState *state,
-                                    uintptr_t pc, FLTThreadState *result)
+bool FLTDwarfComputeRules(const FLTDwarfFDE &fde, uintptr_t pc, FLTDwarfState *rules)
 {
-    FLTDwarfState rules;
-    memset(&rules, 0, sizeof rules);
+    memset(rules, 0, sizeof *rules);
     if (!FLTDwarfInstructionsEnumerate(fde.cie.instructionsStart, fde.cie.end, fde.cie, fde.pcBegin,
-                                       UINT64_MAX, &rules, nullptr)) {
+                                       UINT64_MAX, rules, nullptr)) {
         FLT_WARN("WARN  [%s:%d] Error: Unable to run CIE instructions\n");
         return false;
     }
@@ -503,16 +501,22 @@ bool FLTDwarfUnwindComputeRegisters(const FLTDwarfFDE &fde, const FLTThreadState
         FLT_WARN("WARN  [%s:%d] Error: The FDE pcOffset value cannot be negative\n");
         return false;
     }
-    const FLTDwarfState initial = rules;
+    const FLTDwarfState initial = *rules;
     if (!FLTDwarfInstructionsEnumerate(fde.instructionsStart, fde.end, fde.cie, fde.pcBegin,
-                                       pc - fde.pcBegin, &rules, &initial)) {
+                                       pc - fde.pcBegin, rules, &initial)) {
         FLT_WARN("WARN  [%s:%d] Error: Unable to run FDE instructions\n");
         return false;
     }
+    return true;
+}
+
+bool FLTDwarfApplyRules(const FLTDwarfState &rules, uint64_t returnAddressRegister,
+                        const FLTThreadState *state, FLTThreadState *result)
+{
     uint64_t cfa;
     if (!getCFA(rules, state, &cfa))
         return false;
-    const uint64_t ra = fde.cie.returnAddressRegister;
+    const uint64_t ra = returnAddressRegister;
     if (!validRegister(ra) || rules.registers[ra].type == FLTDwarfRuleUndefined)
         return false; // the outermost frame: nothing called it
     FLTThreadState next = *state;
@@ -534,6 +538,14 @@ bool FLTDwarfUnwindComputeRegisters(const FLTDwarfFDE &fde, const FLTThreadState
     next.rsp = cfa;
     *result = next;
     return true;
+}
+
+bool FLTDwarfUnwindComputeRegisters(const FLTDwarfFDE &fde, const FLTThreadState *state,
+                                    uintptr_t pc, FLTThreadState *result)
+{
+    FLTDwarfState rules;
+    return FLTDwarfComputeRules(fde, pc, &rules)
+           && FLTDwarfApplyRules(rules, fde.cie.returnAddressRegister, state, result);
 }
 
 bool FLTDwarfEvalulateExpression(uintptr_t expression, uint64_t length, const FLTThreadState *state,

@@ -73,6 +73,13 @@ bool FLTDwarfInstructionsEnumerate(uintptr_t start, uintptr_t end, const FLTDwar
                                    uintptr_t pcBegin, uint64_t target, FLTDwarfState *state,
                                    const FLTDwarfState *initial);
 
+// The register rules of the row for `pc` (the CIE's instructions, then the FDE's): what
+// FLTDwarfUnwindComputeRegisters applies. They depend on `pc` alone, so an unwinder may keep them.
+bool FLTDwarfComputeRules(const FLTDwarfFDE &fde, uintptr_t pc, FLTDwarfState *rules);
+// The caller's registers from `state` by `rules`.
+bool FLTDwarfApplyRules(const FLTDwarfState &rules, uint64_t returnAddressRegister,
+                        const FLTThreadState *state, FLTThreadState *result);
+
 // Computes the caller's registers for the frame whose lookup address is `pc`.
 bool FLTDwarfUnwindComputeRegisters(const FLTDwarfFDE &fde, const FLTThreadState *state,
                                     uintptr_t pc, FLTThreadState *result);

@@ -11,15 +11,33 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/futex.h>
+#include <sched.h>
+#include <sys/prctl.h>
+#include <sys/ptrace.h>
 #include <sys/statfs.h>
 #include <sys/syscall.h>
+#include <sys/user.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr int kRepeatCollapseThreshold = 10;
-constexpr int64_t kParkTimeoutNanoseconds = 2'000'000'000;     // for all threads together
+// The signal way, where tracing is refused: a thread that has not answered by then blocks the
+// capture signal (or cannot run) and is listed without registers.
+constexpr int64_t kParkTimeoutNanoseconds = 150'000'000;       // for all threads together
 constexpr int64_t kReleaseTimeoutNanoseconds = 30'000'000'000; // a parked thread's longest wait
+// The capture child: how long it may take to stop every thread, how long it holds them stopped
+// at most, and how long the recording thread waits for it to be ready or done.
+constexpr int64_t kStopTimeoutNanoseconds = 150'000'000;
+constexpr int64_t kHoldTimeoutNanoseconds = 30'000'000'000;
+constexpr int64_t kChildAnswerTimeoutNanoseconds = 400'000'000;
+constexpr int64_t kChildEndTimeoutNanoseconds = 300'000'000;
+constexpr size_t kCaptureChildStackSize = 65536;
+
+// The unwinders' cache of call-frame look-ups, for one recording at a time.
+FLTUnwindCache g_unwindCache;
+int32_t g_unwindCacheBusy = 0;
 
 int64_t monotonicNanoseconds()
 {
@@ -151,6 +169,7 @@ void recordThread(const FLTProcess *process, FLTFile *file, int32_t thread)
     bool collapsing = false;
     FLTUnwindContext unwind;
     if (haveState && FLTUnwindInit(&unwind, &state, pcIsReturnAddress)) {
+        FLTUnwindSetCache(&unwind, process->unwindCache);
         while (FLTUnwindNextFrame(&unwind)) {
             const uintptr_t pc = FLTUnwindGetPC(&unwind);
             const uint32_t repeats = FLTUnwindGetRepeatCount(&unwind);
@@ -186,6 +205,234 @@ void recordThread(const FLTProcess *process, FLTFile *file, int32_t thread)
     if (threshold)
         *threshold = savedThreshold;
     FLTFileWriteHashEnd(file);
+}
+
+// ---- The capture child ----
+//
+// It shares this process's memory (CLONE_VM) but is a process of its own, so it may trace this
+// process's threads. It shares the recording thread's thread pointer too, so it calls nothing of
+// the C library: raw system calls only, which leave errno alone.
+
+long rawSyscall(long number, long a1 = 0, long a2 = 0, long a3 = 0, long a4 = 0)
+{
+    long result;
+    register long r10 asm("r10") = a4;
+    asm volatile("syscall"
+                 : "=a"(result)
+                 : "a"(number), "D"(a1), "S"(a2), "d"(a3), "r"(r10)
+                 : "rcx", "r11", "memory");
+    return result;
+}
+
+void rawFutexWait(int32_t *word, int32_t expected, int64_t nanoseconds)
+{
+    timespec timeout{static_cast<time_t>(nanoseconds / 1'000'000'000),
+                     static_cast<long>(nanoseconds % 1'000'000'000)};
+    rawSyscall(SYS_futex, reinterpret_cast<long>(word), FUTEX_WAIT, expected,
+               reinterpret_cast<long>(&timeout));
+}
+
+void rawFutexWake(int32_t *word)
+{
+    rawSyscall(SYS_futex, reinterpret_cast<long>(word), FUTEX_WAKE, INT_MAX);
+}
+
+int64_t rawMonotonicNanoseconds()
+{
+    timespec now{};
+    rawSyscall(SYS_clock_gettime, CLOCK_MONOTONIC, reinterpret_cast<long>(&now));
+    return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+// Waits until `word` is no longer `value` or the time is up; whether it changed.
+bool rawWaitWhile(int32_t *word, int32_t value, int64_t nanoseconds)
+{
+    const int64_t deadline = rawMonotonicNanoseconds() + nanoseconds;
+    while (__atomic_load_n(word, __ATOMIC_SEQ_CST) == value) {
+        const int64_t left = deadline - rawMonotonicNanoseconds();
+        if (left <= 0)
+            return false;
+        rawFutexWait(word, value, left);
+    }
+    return true;
+}
+
+void storeRegisters(FLTThreadState *state, const user_regs_struct &regs)
+{
+    state->rax = regs.rax;
+    state->rbx = regs.rbx;
+    state->rcx = regs.rcx;
+    state->rdx = regs.rdx;
+    state->rdi = regs.rdi;
+    state->rsi = regs.rsi;
+    state->rbp = regs.rbp;
+    state->rsp = regs.rsp;
+    state->r8 = regs.r8;
+    state->r9 = regs.r9;
+    state->r10 = regs.r10;
+    state->r11 = regs.r11;
+    state->r12 = regs.r12;
+    state->r13 = regs.r13;
+    state->r14 = regs.r14;
+    state->r15 = regs.r15;
+    state->rip = regs.rip;
+    state->rflags = regs.eflags;
+    state->cs = regs.cs & 0xffff;
+    state->fs = regs.fs & 0xffff;
+    state->gs = regs.gs & 0xffff;
+}
+
+enum SeizeState : uint8_t { NotSeized = 0, Seized = 1, Stopped = 2 };
+
+int captureChildMain(void *argument)
+{
+    FLTWritableState *state = static_cast<FLTWritableState *>(argument);
+    // The parent lets this child trace it first (where Yama asks for that).
+    if (!rawWaitWhile(&state->captureAllowed, 0, kChildAnswerTimeoutNanoseconds)) {
+        rawSyscall(SYS_exit, 0);
+        return 0;
+    }
+    const int32_t count = __atomic_load_n(&state->captureCount, __ATOMIC_SEQ_CST);
+    uint8_t seized[kFLTMaxRecordedThreads] = {};
+    int32_t seizedCount = 0;
+    bool refused = false;
+    for (int32_t i = 0; i < count; ++i) {
+        const long tid = state->threads[i].tid;
+        const long result = rawSyscall(SYS_ptrace, PTRACE_SEIZE, tid, 0, 0);
+        if (result == 0) {
+            seized[i] = Seized;
+            ++seizedCount;
+            rawSyscall(SYS_ptrace, PTRACE_INTERRUPT, tid, 0, 0);
+        } else if (result == -EPERM || result == -EACCES || result == -ENOSYS) {
+            refused = true;
+            break;
+        }
+        // Any other failure (the thread has ended meanwhile) leaves that thread out.
+    }
+    if (refused || (count > 0 && seizedCount == 0)) {
+        for (int32_t i = 0; i < count; ++i)
+            if (seized[i])
+                rawSyscall(SYS_ptrace, PTRACE_DETACH, state->threads[i].tid, 0, 0);
+        __atomic_store_n(&state->captureOutcome, FLTCaptureRefused, __ATOMIC_SEQ_CST);
+        rawFutexWake(&state->captureOutcome);
+        __atomic_store_n(&state->captureFinished, 1, __ATOMIC_SEQ_CST);
+        rawFutexWake(&state->captureFinished);
+        rawSyscall(SYS_exit, 0);
+        return 0;
+    }
+    // Each seized thread stops at its next chance; one that cannot (asleep in the kernel beyond
+    // interruption) is given up after the limit.
+    const int64_t deadline = rawMonotonicNanoseconds() + kStopTimeoutNanoseconds;
+    int32_t waiting = seizedCount;
+    while (waiting > 0) {
+        bool progress = false;
+        for (int32_t i = 0; i < count; ++i) {
+            if (seized[i] != Seized)
+                continue;
+            FLTThreadSlot &slot = state->threads[i];
+            int status = 0;
+            const long waited =
+                rawSyscall(SYS_wait4, slot.tid, reinterpret_cast<long>(&status), __WALL | WNOHANG);
+            if (waited == 0)
+                continue;
+            progress = true;
+            --waiting;
+            if (waited < 0 || !WIFSTOPPED(status)) { // ended meanwhile
+                seized[i] = NotSeized;
+                continue;
+            }
+            seized[i] = Stopped;
+            user_regs_struct regs{};
+            if (rawSyscall(SYS_ptrace, PTRACE_GETREGS, slot.tid, 0, reinterpret_cast<long>(&regs))
+                == 0) {
+                storeRegisters(&slot.registers, regs);
+                __atomic_store_n(&slot.state, FLTThreadSlotCaptured, __ATOMIC_SEQ_CST);
+            }
+        }
+        if (waiting == 0 || rawMonotonicNanoseconds() >= deadline)
+            break;
+        if (!progress) {
+            timespec pause{0, 20'000};
+            rawSyscall(SYS_nanosleep, reinterpret_cast<long>(&pause), 0);
+        }
+    }
+    __atomic_store_n(&state->captureOutcome, FLTCaptureStopped, __ATOMIC_SEQ_CST);
+    rawFutexWake(&state->captureOutcome);
+    // Held until the record is written (or for the longest time a recorder may take).
+    rawWaitWhile(&state->captureRelease, 0, kHoldTimeoutNanoseconds);
+    for (int32_t i = 0; i < count; ++i)
+        if (seized[i])
+            rawSyscall(SYS_ptrace, PTRACE_DETACH, state->threads[i].tid, 0, 0);
+    __atomic_store_n(&state->captureFinished, 1, __ATOMIC_SEQ_CST);
+    rawFutexWake(&state->captureFinished);
+    rawSyscall(SYS_exit, 0);
+    return 0;
+}
+
+// Starts the capture child and waits until it holds the other threads stopped. False when it
+// could not be started or tracing is refused; the caller then parks them by signal.
+bool stopThreadsWithChild(FLTProcess *process, FLTContext *context)
+{
+    FLTWritableState *state = context->writable;
+    if (!context->machExceptionStack)
+        return false;
+    __atomic_store_n(&state->captureAllowed, 0, __ATOMIC_SEQ_CST);
+    __atomic_store_n(&state->captureOutcome, FLTCaptureWaiting, __ATOMIC_SEQ_CST);
+    __atomic_store_n(&state->captureRelease, 0, __ATOMIC_SEQ_CST);
+    __atomic_store_n(&state->captureFinished, 0, __ATOMIC_SEQ_CST);
+    // The stack area the kit keeps for a thread of its own at crash time; its top, aligned.
+    char *top = static_cast<char *>(context->machExceptionStack) + kCaptureChildStackSize;
+    top = reinterpret_cast<char *>(reinterpret_cast<uintptr_t>(top) & ~uintptr_t(15));
+    const pid_t child =
+        clone(captureChildMain, top, CLONE_VM | CLONE_FS | CLONE_FILES | CLONE_UNTRACED, state);
+    if (child <= 0) {
+        FLT_WARN("WARN  [%s:%d] Unable to start the capture child\n");
+        return false;
+    }
+    process->captureChild = child;
+    // Yama's restricted mode lets a process trace only what allowed it; without Yama this fails
+    // harmlessly.
+    prctl(PR_SET_PTRACER, child, 0, 0, 0);
+    __atomic_store_n(&state->captureAllowed, 1, __ATOMIC_SEQ_CST);
+    futexWakeAll(&state->captureAllowed);
+    const int64_t deadline = monotonicNanoseconds() + kChildAnswerTimeoutNanoseconds;
+    while (__atomic_load_n(&state->captureOutcome, __ATOMIC_SEQ_CST) == FLTCaptureWaiting) {
+        const int64_t left = deadline - monotonicNanoseconds();
+        if (left <= 0)
+            break;
+        futexWait(&state->captureOutcome, FLTCaptureWaiting, left);
+    }
+    const int32_t outcome = __atomic_load_n(&state->captureOutcome, __ATOMIC_SEQ_CST);
+    if (outcome == FLTCaptureStopped)
+        return true;
+    FLT_WARN("WARN  [%s:%d] The capture child cannot trace this process\n");
+    return false;
+}
+
+// Lets the capture child go and waits (shortly) until it has let every thread go and ended.
+void endCaptureChild(FLTProcess *process, FLTContext *context)
+{
+    FLTWritableState *state = context->writable;
+    __atomic_store_n(&state->captureRelease, 1, __ATOMIC_SEQ_CST);
+    futexWakeAll(&state->captureRelease);
+    const int64_t deadline = monotonicNanoseconds() + kChildEndTimeoutNanoseconds;
+    while (__atomic_load_n(&state->captureFinished, __ATOMIC_SEQ_CST) == 0) {
+        const int64_t left = deadline - monotonicNanoseconds();
+        if (left <= 0)
+            break;
+        futexWait(&state->captureFinished, 0, left);
+    }
+    // The child reports before its last system call: collect it once it is gone.
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        int status = 0;
+        const pid_t reaped = static_cast<pid_t>(
+            syscall(SYS_wait4, process->captureChild, &status, __WALL | WNOHANG, nullptr));
+        if (reaped != 0)
+            break;
+        timespec pause{0, 100'000};
+        nanosleep(&pause, nullptr);
+    }
+    process->captureChild = 0;
 }
 
 } // namespace
@@ -225,6 +472,15 @@ bool FLTProcessInit(FLTProcess *process, int32_t crashedThread, const void *user
         }
     }
     close(fd);
+    // The crashed thread goes first: it is written before anything is asked of the others.
+    for (uint32_t i = 1; i < process->threadCount; ++i) {
+        if (process->threads[i] != crashedThread)
+            continue;
+        for (uint32_t k = i; k > 0; --k)
+            process->threads[k] = process->threads[k - 1];
+        process->threads[0] = crashedThread;
+        break;
+    }
     return true;
 }
 
@@ -245,6 +501,10 @@ bool FLTProcessSuspendAllOtherThreads(FLTProcess *process)
     }
     __atomic_store_n(&state->captureCount, count, __ATOMIC_SEQ_CST);
     process->parked = true;
+    if (count == 0 || stopThreadsWithChild(process, context))
+        return true;
+    if (process->captureChild)
+        endCaptureChild(process, context);
     bool ok = true;
     for (int32_t i = 0; i < count; ++i) {
         if (syscall(SYS_tgkill, process->pid, state->threads[i].tid,
@@ -276,6 +536,8 @@ bool FLTProcessResumeAllOtherThreads(FLTProcess *process)
     if (!process->parked || !context || !context->writable)
         return false;
     FLTWritableState *state = context->writable;
+    if (process->captureChild)
+        endCaptureChild(process, context);
     const int32_t count = __atomic_load_n(&state->captureCount, __ATOMIC_SEQ_CST);
     for (int32_t i = 0; i < count; ++i) {
         __atomic_store_n(&state->threads[i].state, FLTThreadSlotReleased, __ATOMIC_SEQ_CST);
@@ -333,11 +595,14 @@ bool FLTProcessGetThreadState(const FLTProcess *process, int32_t thread, FLTThre
     return true;
 }
 
-void FLTProcessRecordAllThreads(const FLTProcess *process, FLTFile *file)
+void FLTProcessRecordAllThreads(FLTProcess *process, FLTFile *file, bool suspendAfterFirst)
 {
     FLTFileWriteSectionStart(file, "threads");
     FLTFileWriteArrayStart(file);
     for (uint32_t i = 0; i < process->threadCount; ++i) {
+        // The crashed thread, first in the list, needs nothing of the others.
+        if (i == 1 && suspendAfterFirst)
+            FLTProcessSuspendAllOtherThreads(process);
         FLT_INFO("INFO  [%s:%d] recording thread %d data\n", static_cast<int>(i));
         recordThread(process, file, process->threads[i]);
     }
@@ -483,14 +748,24 @@ void FLTHandler(FLTFile *file, int32_t crashedThread, const void *userContext)
     FLTBinaryImageSafeUpdateFromLoader();
     FLTProcess process;
     FLTProcessInit(&process, crashedThread, userContext);
-    FLTProcessSuspendAllOtherThreads(&process);
-    FLTProcessRecordAllThreads(&process, file);
+    const bool ownsCache = __atomic_exchange_n(&g_unwindCacheBusy, 1, __ATOMIC_SEQ_CST) == 0;
+    if (ownsCache) {
+        FLTUnwindCacheClear(&g_unwindCache);
+        process.unwindCache = &g_unwindCache;
+    }
+    // The crashed thread is written first; the others are stopped right after it.
+    const bool crashedFirst = process.threadCount > 0 && process.threads[0] == crashedThread;
+    if (!crashedFirst)
+        FLTProcessSuspendAllOtherThreads(&process);
+    FLTProcessRecordAllThreads(&process, file, crashedFirst);
     FLTProcessRecordRuntimeInfo(&process, file);
     FLTProcessRecordDispatchQueueNames(&process, file);
     FLTProcessRecordThreadNames(&process, file);
     FLTProcessRecordStats(&process, file);
     FLTHostRecordStorage(file);
     FLTProcessResumeAllOtherThreads(&process);
+    if (ownsCache)
+        __atomic_store_n(&g_unwindCacheBusy, 0, __ATOMIC_SEQ_CST);
     FLTContext *context = FLTContextGet();
     if (context && context->crashCallback) {
         FLT_WARN("WARN  [%s:%d] Performing syncrhonous crash callback - hold onto your butts\n");

@@ -17,16 +17,48 @@ bool inKnownImage(uintptr_t address)
     return FLTBinaryImageSafeFindImageForAddress(address, &slot);
 }
 
+FLTUnwindCacheEntry *cacheEntry(FLTUnwindCache *cache, uintptr_t pc)
+{
+    const uint64_t hash = (static_cast<uint64_t>(pc) * 0x9e3779b97f4a7c15ull) >> 58;
+    return &cache->entries[hash % kFLTUnwindCacheSize];
+}
+
 bool unwindWithDwarf(const FLTBinaryImageSlot &image, FLTThreadState *state, uintptr_t lookupPC,
-                     bool *signalFrame)
+                     bool *signalFrame, FLTUnwindCache *cache)
 {
     FLTDwarfFDE fde;
     if (!FLTDwarfFindFDE(image.ehFrameAddress, lookupPC, &fde))
         return false;
+    FLTDwarfState rules;
+    if (!FLTDwarfComputeRules(fde, lookupPC, &rules))
+        return false;
     FLTThreadState next;
-    if (!FLTDwarfUnwindComputeRegisters(fde, state, lookupPC, &next))
+    if (!FLTDwarfApplyRules(rules, fde.cie.returnAddressRegister, state, &next))
         return false;
     *signalFrame = fde.cie.signalFrame;
+    *state = next;
+    if (cache) {
+        FLTUnwindCacheEntry *entry = cacheEntry(cache, lookupPC);
+        entry->pc = lookupPC;
+        entry->returnAddressRegister = fde.cie.returnAddressRegister;
+        entry->signalFrame = fde.cie.signalFrame;
+        entry->rules = rules;
+    }
+    return true;
+}
+
+bool unwindFromCache(FLTUnwindCache *cache, FLTThreadState *state, uintptr_t lookupPC,
+                     bool *signalFrame)
+{
+    if (!cache)
+        return false;
+    const FLTUnwindCacheEntry *entry = cacheEntry(cache, lookupPC);
+    if (entry->pc != lookupPC)
+        return false;
+    FLTThreadState next;
+    if (!FLTDwarfApplyRules(entry->rules, entry->returnAddressRegister, state, &next))
+        return false;
+    *signalFrame = entry->signalFrame;
     *state = next;
     return true;
 }
@@ -85,6 +117,18 @@ bool FLTUnwindInit(FLTUnwindContext *context, const FLTThreadState *state, bool 
     return true;
 }
 
+void FLTUnwindSetCache(FLTUnwindContext *context, FLTUnwindCache *cache)
+{
+    if (context)
+        context->cache = cache;
+}
+
+void FLTUnwindCacheClear(FLTUnwindCache *cache)
+{
+    if (cache)
+        memset(cache, 0, sizeof *cache);
+}
+
 uintptr_t FLTUnwindGetPC(const FLTUnwindContext *context)
 {
     if (reinterpret_cast<uintptr_t>(context) < 4096)
@@ -132,9 +176,11 @@ bool FLTUnwindNextFrameUsingAllStrategies(FLTUnwindContext *context)
         return false;
     }
     bool signalFrame = false;
-    bool done = false;
+    bool done = unwindFromCache(context->cache, state, lookupPC, &signalFrame);
     FLTBinaryImageSlot image;
-    if (FLTBinaryImageSafeFindImageForAddress(lookupPC, &image)) {
+    if (done) {
+        // Known from an earlier frame with the same PC.
+    } else if (FLTBinaryImageSafeFindImageForAddress(lookupPC, &image)) {
         FLT_DEBUG("DEBUG [%s:%d] Binary image for %p at %p\n", reinterpret_cast<void *>(lookupPC),
                   reinterpret_cast<void *>(image.base));
         if (FLTBinaryImageHasUnwindInfo(&image)) {
@@ -151,7 +197,7 @@ bool FLTUnwindNextFrameUsingAllStrategies(FLTUnwindContext *context)
                      reinterpret_cast<void *>(image.base));
         }
         if (!done && image.ehFrameAddress)
-            done = unwindWithDwarf(image, state, lookupPC, &signalFrame);
+            done = unwindWithDwarf(image, state, lookupPC, &signalFrame, context->cache);
     } else {
         FLT_WARN("WARN  [%s:%d] Unable to find binary for %p\n",
                  reinterpret_cast<void *>(lookupPC));

@@ -90,6 +90,54 @@ TEST(Unwind, CurrentThreadGivesItsCallers)
     EXPECT_TRUE(returnsInto(g_frames[2], outermost));
 }
 
+std::vector<uintptr_t> unwindAll(const FLTThreadState &state, FLTUnwindCache *cache)
+{
+    std::vector<uintptr_t> frames;
+    FLTUnwindContext context;
+    if (!FLTUnwindInit(&context, &state, true))
+        return frames;
+    FLTUnwindSetCache(&context, cache);
+    while (FLTUnwindNextFrame(&context))
+        frames.push_back(FLTUnwindGetPC(&context));
+    return frames;
+}
+
+// Deep recursion, walked at its bottom without a cache, with an empty one and with a full one.
+FLTUnwindCache g_cache; // too big for a test's stack
+std::vector<uintptr_t> g_walks[3];
+volatile int g_depthLimit = 300;
+
+__attribute__((noinline)) int recurseAndWalk(int depth)
+{
+    if (depth == g_depthLimit) {
+        FLTThreadState bottom;
+        FLTThreadStateCaptureCurrent(&bottom);
+        FLTUnwindCacheClear(&g_cache);
+        g_walks[0] = unwindAll(bottom, nullptr);
+        g_walks[1] = unwindAll(bottom, &g_cache);
+        g_walks[2] = unwindAll(bottom, &g_cache);
+        return 0;
+    }
+    volatile char pad[64];
+    pad[0] = static_cast<char>(depth);
+    const int result = recurseAndWalk(depth + 1) + pad[0];
+    asm volatile("" ::: "memory");
+    return result;
+}
+
+TEST(Unwind, KeptLookupsGiveTheSameFramesAsLookingEachUp)
+{
+    startContext();
+    recurseAndWalk(0);
+    ASSERT_GT(g_walks[0].size(), 300u);
+    EXPECT_EQ(g_walks[1], g_walks[0]);
+    EXPECT_EQ(g_walks[2], g_walks[0]);
+    int entries = 0;
+    for (const FLTUnwindCacheEntry &entry : g_cache.entries)
+        entries += entry.pc != 0;
+    EXPECT_GT(entries, 0);
+}
+
 TEST(Unwind, SignalFramesLeadBackToTheInterruptedCode)
 {
     startContext();

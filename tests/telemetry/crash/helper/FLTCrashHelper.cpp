@@ -44,6 +44,9 @@
 #include <pthread.h>
 #include <stdexcept>
 #include <string>
+#include <cstddef>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -363,6 +366,23 @@ void *openPluginUnderAnOddName(const char *folder)
 }
 
 constexpr size_t kStackSize = 8 << 20;
+
+// Refuses ptrace to this process and whatever it starts, as some containers do.
+void denyTracing()
+{
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_ptrace, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (EPERM & SECCOMP_RET_DATA)),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    sock_fprog program{static_cast<unsigned short>(sizeof filter / sizeof filter[0]), filter};
+    if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0
+        || prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0) {
+        fprintf(stderr, "cannot refuse tracing\n");
+        _exit(8);
+    }
+}
 
 pthread_t spawn(void *(*body)(void *), void *argument)
 {
@@ -837,6 +857,8 @@ int main(int argc, char **argv)
             return 5;
         }
     }
+    if (getenv("FLT_NO_TRACE"))
+        denyTracing();
     void *closedLater = nullptr;
     if (mode == "unloaded-library") {
         // Opened before the kit starts, so the start-up scan lists it; closed before the crash.

@@ -281,6 +281,7 @@ public:
         QLabel *backgroundTransparencyTextboxLabel = nullptr;
         QLabel *backgroundTransparencyLabel = nullptr;
         QCheckBox *onlyContourModeCheckbox = nullptr;
+        QWidget *saveAsDefaultsPopupButton = nullptr;
     };
     const SimpleStyleControls &simpleStyleControls();
 

@@ -298,7 +298,8 @@ void QntContextMenu::buildSimpleStyleView()
     grid->addWidget(c.backgroundTransparencySlider, row, 1);
     grid->addWidget(c.backgroundTransparencyTextbox, row, 2);
     grid->addWidget(c.backgroundTransparencyTextboxLabel, row++, 3);
-    grid->addWidget(makeDefaultsPopUp(view), row++, 0, 1, 4, Qt::AlignLeft);
+    c.saveAsDefaultsPopupButton = makeDefaultsPopUp(view);
+    grid->addWidget(c.saveAsDefaultsPopupButton, row++, 0, 1, 4, Qt::AlignLeft);
 
     for (PairedControl pair :
          {PairedControl::ContourWidth, PairedControl::ContourTransparency,

@@ -121,6 +121,7 @@ void QntElementModeInspector::toolButtonMatrixAction(QntButtonMatrix *matrix)
     const QString toolName = tool ? tool->registeredName() : QString();
     const SimpleStyleControls &controls = simpleStyleControls();
     controls.onlyContourModeCheckbox->hide();
+    controls.saveAsDefaultsPopupButton->show();
 
     if (toolName.endsWith(QStringLiteral("Connector"))) {
         const std::shared_ptr<QntElement> element = contextElement();
@@ -204,6 +205,8 @@ void QntElementModeInspector::toolButtonMatrixAction(QntButtonMatrix *matrix)
         if (const std::shared_ptr<QntElement> element = contextElement())
             controls.onlyContourModeCheckbox->setChecked(element->onlyContourMode());
         controls.onlyContourModeCheckbox->show();
+        // A skin notation keeps no element defaults: the contour toolbar offers none.
+        controls.saveAsDefaultsPopupButton->hide();
         if (_viewSimpleStyle)
             _viewSimpleStyle->resize(_viewSimpleStyle->sizeHint());
         if (_attachedSimpleStyleWindow)

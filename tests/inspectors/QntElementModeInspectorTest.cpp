@@ -403,6 +403,23 @@ TEST(QntElementModeInspectorTest, DashIsAppliedAndMarked)
     EXPECT_EQ(dashes->currentIndex(), 3);
 }
 
+TEST(QntElementModeInspectorTest, ContourStyleOffersTheContourOnlySwitchAndNoDefaults)
+{
+    InspectorHarness h(kSkinNotation);
+    const VRObjectRef element = h.placeElement({200, 150});
+    static_cast<QntElement *>(element.get())->setOnlyContourMode(true);
+    h.rightClick(element);
+    const QntContextMenu::SimpleStyleControls &c = h.inspector->simpleStyleControls();
+    h.clickColumn(QStringLiteral("Contour Style"));
+    EXPECT_FALSE(c.onlyContourModeCheckbox->isHidden());
+    EXPECT_TRUE(c.onlyContourModeCheckbox->isChecked());
+    EXPECT_TRUE(c.saveAsDefaultsPopupButton->isHidden());
+    // Any other button brings the pop-up back for the toolbars that have defaults.
+    h.clickColumn(QStringLiteral("Replace Element"));
+    EXPECT_TRUE(c.onlyContourModeCheckbox->isHidden());
+    EXPECT_FALSE(c.saveAsDefaultsPopupButton->isHidden());
+}
+
 TEST(QntElementModeInspectorTest, FillKindAndStopAreReadBackAfterSaveAndReopen)
 {
     QTemporaryDir folder;

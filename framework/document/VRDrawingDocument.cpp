@@ -250,7 +250,9 @@ bool VRDrawingDocument::validateAction(const QByteArray &action) const
         return undoManager()->canRedo();
     if (name == "paste") {
         const QMimeData *data = QGuiApplication::clipboard()->mimeData();
-        return layer && data && data->hasFormat(kVRDrawableObjectPasteboardType);
+        return layer && data
+               && (data->hasFormat(kVRDrawableObjectPasteboardType)
+                   || (mainView() && VRDrawingView::holdsPictures(data)));
     }
     if (name == "newLayerWithSelection")
         return selected >= 1;
@@ -536,10 +538,13 @@ void VRDrawingDocument::paste(QObject *sender)
     VRObjectDrawingLayer *layer = activeObjectLayer();
     if (!layer)
         return;
-    const VRObjectList objects =
-        VRDrawableObject::nativeObjectsFromPasteboard(QGuiApplication::clipboard()->mimeData());
-    if (objects.isEmpty())
+    const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+    const VRObjectList objects = VRDrawableObject::nativeObjectsFromPasteboard(data);
+    if (objects.isEmpty()) {
+        if (mainView())
+            mainView()->pastePictures(data);
         return;
+    }
     // Pasted objects are not in a drawing yet, so moving them records nothing. Routes the
     // router laid come as they were copied, moved with the rest.
     for (const auto &o : objects)

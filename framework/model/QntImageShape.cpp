@@ -2,6 +2,7 @@
 
 #include "framework/archive/VRArchiveReader.h"
 #include "framework/archive/VRArchiveWriter.h"
+#include "framework/model/VRDrawableShape.h"
 #include "framework/styles/VRStyle.h"
 #include "framework/archive/VRJsonWriter.h"
 
@@ -11,6 +12,23 @@
 #include <cmath>
 
 VR_CLASS_IMPL(QntImageShape, QntElement)
+
+std::shared_ptr<QntImageShape> QntImageShape::imageShapeWithImage(const QImage &image)
+{
+    auto shape = std::make_shared<QntImageShape>();
+    const QSizeF size(image.width(), image.height());
+    auto contour = VRDrawableShape::shapeWithRect(
+        QRectF(QPointF(-size.width() / 2, -size.height() / 2), size));
+    contour->setID(QStringLiteral("contour"));
+    contour->setStyle(VRStyle::styleWithFillColour(QColor(), QColor(Qt::gray), 1.0));
+    // The shape draws its contour itself, along the chosen outline.
+    contour->setVisible(false);
+    shape->setGroupObjects({contour});
+    shape->m_image = image;
+    shape->setOriginalSize(size);
+    shape->setOriginalSizeWithoutScale(size);
+    return shape;
+}
 
 void QntImageShape::setImage(const QImage &image)
 {
@@ -84,6 +102,13 @@ QPainterPath QntImageShape::contourPath() const
     t.rotateRadians(m_angle);
     t.translate(-m_offset.width() * m_size.width(), -m_offset.height() * m_size.height());
     return t.map(path);
+}
+
+bool QntImageShape::hitTest(QPointF p) const
+{
+    if (QntElement::hitTest(p))
+        return true;
+    return isVisible() && !m_image.isNull() && VRDrawableShape::renderingPath().contains(p);
 }
 
 void QntImageShape::drawContent(QPainter &painter) const

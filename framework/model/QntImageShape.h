@@ -11,6 +11,8 @@ class QntImageShape : public QntElement
     VR_CLASS(QntImageShape)
 public:
     QntImageShape() = default;
+    // A picture at its own size, with an unseen contour part that carries the contour's colour.
+    static std::shared_ptr<QntImageShape> imageShapeWithImage(const QImage &image);
 
     QImage image() const { return m_image; }
     void setImage(const QImage &image);
@@ -25,6 +27,8 @@ public:
     // The contour part (its style's stroke colour is the contour's colour).
     VRObjectRef contour() const { return contourObject(); }
     QPainterPath contourPath() const;
+    // The whole picture answers, whatever its parts.
+    bool hitTest(QPointF drawingPoint) const override;
 
     VRObjectRef copy() const override;
     void writeRecord(VRJsonWriter &record, VRArchiveWriter &writer) const override;

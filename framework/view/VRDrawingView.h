@@ -130,6 +130,11 @@ public slots:
     {
         return dropData(data, drawingPoint);
     }
+    // Pictures (image data, or picture files) become image shapes.
+    static bool holdsPictures(const QMimeData *data);
+    // Pictures on the clipboard go in as image shapes at the centre of the visible area
+    // (undo "Paste"); answers the inserted shapes.
+    VRObjectList pastePictures(const QMimeData *data);
     void bringToFront(QObject *sender = nullptr);
     void sendToBack(QObject *sender = nullptr);
     void switchOnAutoRevertAction(QObject *sender = nullptr);
@@ -187,7 +192,8 @@ private:
     void objectDidChange(const VRObjectRef &object, const void *identity);
     bool canAcceptDrop(const QMimeData *data) const;
     // Inserts what the data holds centred on a drawing point; returns the inserted objects.
-    VRObjectList dropData(const QMimeData *data, QPointF drawingPoint);
+    VRObjectList dropData(const QMimeData *data, QPointF drawingPoint,
+                          const QString &actionName = QStringLiteral("Drop"));
     void observeDrawing();
     static bool isKindOfNamed(const VRDrawableObject &object, QStringView className);
     static QVariantMap objectInfo(const VRObjectRef &object);

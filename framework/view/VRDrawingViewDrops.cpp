@@ -3,9 +3,11 @@
 
 #include "framework/model/VRDrawableObject.h"
 #include "framework/model/VRDrawing.h"
-#include "framework/model/VRImageShape.h"
+#include "framework/model/QntImageShape.h"
 #include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/base/VRConstants.h"
 #include "framework/undo/VRUndoManager.h"
+#include "platform/NotificationCenter.h"
 
 #include <QDropEvent>
 #include <QImageReader>
@@ -17,16 +19,29 @@ bool VRDrawingView::canAcceptDrop(const QMimeData *data) const
     if (!data || !layer || layer->isLocked())
         return false;
     for (const QString &type : layer->pasteboardTypesForOperation(8)) {
-        if (type == QLatin1String("text/uri-list")) {
-            for (const QUrl &url : data->urls())
-                if (url.isLocalFile() && !QImageReader::imageFormat(url.toLocalFile()).isEmpty())
-                    return true;
+        if (type == QLatin1String("text/uri-list"))
             continue;
-        }
         if (data->hasFormat(type))
             return true;
     }
+    return holdsPictures(data);
+}
+
+bool VRDrawingView::holdsPictures(const QMimeData *data)
+{
+    if (!data)
+        return false;
+    for (const QUrl &url : data->urls())
+        if (url.isLocalFile() && !QImageReader::imageFormat(url.toLocalFile()).isEmpty())
+            return true;
     return data->hasImage();
+}
+
+VRObjectList VRDrawingView::pastePictures(const QMimeData *data)
+{
+    if (!holdsPictures(data) || !VRDrawableObject::nativeObjectsFromPasteboard(data).isEmpty())
+        return {};
+    return dropData(data, centredPointInDocView(), QStringLiteral("Paste"));
 }
 
 void VRDrawingView::dragEnterEvent(QDragEnterEvent *event)
@@ -68,13 +83,15 @@ void VRDrawingView::dropEvent(QDropEvent *event)
     event->acceptProposedAction();
 }
 
-VRObjectList VRDrawingView::dropData(const QMimeData *data, QPointF drawingPoint)
+VRObjectList VRDrawingView::dropData(const QMimeData *data, QPointF drawingPoint,
+                                     const QString &actionName)
 {
     VRObjectDrawingLayer *layer = activeObjectLayer();
     if (!data || !layer || layer->isLocked())
         return {};
     VRObjectList objects = VRDrawableObject::nativeObjectsFromPasteboard(data);
-    if (objects.isEmpty()) {
+    const bool pictures = objects.isEmpty();
+    if (pictures) {
         QList<QImage> images;
         for (const QUrl &url : data->urls()) {
             if (!url.isLocalFile())
@@ -91,7 +108,7 @@ VRObjectList VRDrawingView::dropData(const QMimeData *data, QPointF drawingPoint
         for (const QImage &image : std::as_const(images)) {
             if (image.isNull())
                 continue;
-            auto shape = std::make_shared<VRImageShape>(image);
+            auto shape = QntImageShape::imageShapeWithImage(image);
             const QSizeF size = shape->size();
             shape->setLocation(QPointF(x + size.width() / 2, size.height() / 2));
             x += size.width() + 10;
@@ -114,15 +131,20 @@ VRObjectList VRDrawingView::dropData(const QMimeData *data, QPointF drawingPoint
     layer->recordSelectionForUndo();
     layer->addObjectsFromArray(objects);
     layer->exchangeSelectionWithObjectsFromArray(objects);
-    layer->commitSelectionUndoWithActionName(QStringLiteral("Drop"));
+    layer->commitSelectionUndoWithActionName(actionName);
     // A dropped object is selected like a newly created one, so its size and place show at once.
     if (objects.size() == 1)
         postShapeInfo(objects.first());
     if (undo) {
         undo->endUndoGrouping();
         if (undo->groupingLevel() == 0)
-            undo->setActionName(QStringLiteral("Drop"));
+            undo->setActionName(actionName);
     }
     updateDrawingRect(bounds.translated(shift));
+    // A picture that came in alone is a new element: it takes the saved image-shape look.
+    if (pictures && objects.size() == 1)
+        NotificationCenter::defaultCenter().post(kQntElementAddedToLayerNotification,
+                                                 objects.first().get(),
+                                                 objectInfo(objects.first()));
     return objects;
 }

@@ -20,6 +20,7 @@
 #include <QAction>
 #include <QFont>
 #include <QMenu>
+#include <QMimeData>
 
 #include <gtest/gtest.h>
 
@@ -435,4 +436,36 @@ TEST(ElementDefaultsTest, TheObjectMenuSavesAppliesAndResetsTheSelectedShapesLoo
                      .objectForKey(kQntCustomNotationDefaultElement)
                      .isValid());
     EXPECT_DOUBLE_EQ(h.styleOf(plain).value(kQntCustomNotationElementContouWidth).toDouble(), 3.0);
+}
+
+TEST(ElementDefaultsTest, ADroppedPictureIsAnImageShapeThatTakesTheSavedLookAndItsColour)
+{
+    Harness h(kCustomizableNotation);
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    defaults.setBool(true, QntApplyDefaultsKey);
+    defaults.setObject(QVariantMap{{kQntDefaultImageShapeShowContour, 1},
+                                   {kQntDefaultImageShapeContourType, 2},
+                                   {kQntDefaultImageShapeContourColor,
+                                    KeyedArchiver::archivedDataWithColor(QColor(200, 0, 0))},
+                                   {kQntDefaultImageShapeContourWidth, 3.0},
+                                   {kQntDefaultImageShapeRectangleContourRadius, 16.0}},
+                       kQntDefaultImageShape);
+    QImage picture(50, 40, QImage::Format_ARGB32);
+    picture.fill(Qt::green);
+    QMimeData data;
+    data.setImageData(picture);
+    const VRObjectList dropped = h.palette.view->insertDroppedData(&data, QPointF(300, 200));
+    ASSERT_EQ(dropped.size(), 1);
+    ASSERT_TRUE(dropped.first()->isKindOf<QntImageShape>());
+    auto *shape = static_cast<QntImageShape *>(dropped.first().get());
+    EXPECT_TRUE(shape->showContour());
+    EXPECT_EQ(shape->contourType(), 2);
+    EXPECT_DOUBLE_EQ(shape->contourWidth(), 3.0);
+    ASSERT_NE(shape->contour(), nullptr);
+    EXPECT_EQ(shape->contour()->style()->strokeColour(), QColor(200, 0, 0));
+    // Its look is a dictionary like any image shape's, and survives a save.
+    h.post(kQntSaveElementDefaultsNotification, dropped.first());
+    EXPECT_EQ(
+        defaults.dictionaryForKey(kQntDefaultImageShape).value(kQntDefaultImageShapeContourType),
+        2);
 }

@@ -11,6 +11,7 @@
 #include "framework/view/VKInfoFloater.h"
 #include "framework/model/QntElement.h"
 #include "framework/model/QntElementTable.h"
+#include "framework/model/QntImageShape.h"
 #include "framework/model/QntTextCell.h"
 #include "framework/model/VRDrawablePath.h"
 #include "framework/model/VRDrawableShape.h"
@@ -23,7 +24,12 @@
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
+#include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QUrl>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPainter>
@@ -503,6 +509,7 @@ TEST(DrawingView, DroppedPicturesAndObjectsLandCentredOnThePoint)
     data.setImageData(picture);
     const QPoint at = h.at(QPointF(300, 200));
     Recorder info(kQntShapeInfoUpdated);
+    Recorder added(kQntElementAddedToLayerNotification);
     QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(h.view, &enter);
     EXPECT_TRUE(enter.isAccepted());
@@ -511,10 +518,25 @@ TEST(DrawingView, DroppedPicturesAndObjectsLandCentredOnThePoint)
     EXPECT_TRUE(drop.isAccepted());
     ASSERT_EQ(h.layer()->countOfObjects(), 1);
     VRObjectRef image = h.layer()->objects().first();
-    EXPECT_EQ(image->className(), QStringLiteral("VRImageShape"));
+    // A picture comes in as an image shape at its own size, with a contour the contour
+    // toolbar can colour, and is announced as a new element so it takes the saved look.
+    EXPECT_EQ(image->className(), QStringLiteral("QntImageShape"));
+    auto *shape = static_cast<QntImageShape *>(image.get());
+    EXPECT_EQ(shape->image().size(), QSize(40, 30));
+    EXPECT_NEAR(image->logicalBounds().width(), 40, 1e-6);
+    EXPECT_NEAR(image->logicalBounds().height(), 30, 1e-6);
+    EXPECT_FALSE(shape->showContour());
+    ASSERT_NE(shape->contour(), nullptr);
+    ASSERT_NE(shape->contour()->style(), nullptr);
+    EXPECT_TRUE(shape->contour()->style()->hasStroke());
+    ASSERT_EQ(added.seen.size(), 1);
+    EXPECT_EQ(added.seen.first().object, image.get());
     EXPECT_NEAR(image->logicalBounds().center().x(), 300, 1);
     EXPECT_NEAR(image->logicalBounds().center().y(), 200, 1);
     EXPECT_EQ(h.layer()->selection(), VRObjectList{image});
+    // A click anywhere on the picture finds it.
+    EXPECT_EQ(h.layer()->hitTest(QPointF(285, 190)), image);
+    EXPECT_EQ(h.layer()->hitTest(QPointF(330, 200)), nullptr);
     // The dropped object's size and place are announced like a new object's.
     EXPECT_EQ(info.seen.size(), 1);
     h.undoStep();
@@ -1134,4 +1156,51 @@ TEST(DrawingView, DragsAndTurnsStopWhereACurvesControlPointWouldLeaveTheDrawing)
     EXPECT_TRUE(upright->fitsTheDrawing());
     EXPECT_LT(std::abs(upright->angleInDegrees()), 45);
     EXPECT_EQ(refused.seen.size(), told + 1);
+}
+
+TEST(DrawingView, PastedPicturesBecomeImageShapesInTheMiddleOfTheView)
+{
+    WindowedDocument document;
+    document.windowControllerDidLoadNib();
+    VRDrawingView *view = document.mainView();
+    ASSERT_NE(view, nullptr);
+    view->resize(600, 400);
+    auto *layer = document.drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    const auto restore = qScopeGuard([clipboard] { clipboard->clear(); });
+
+    // Words are no picture: nothing to paste.
+    clipboard->setText(QStringLiteral("plain words"));
+    EXPECT_FALSE(document.validateAction("paste"));
+    document.paste();
+    EXPECT_EQ(layer->countOfObjects(), 0);
+
+    // A picture file copied in a file manager, and a copied picture.
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QImage picture(24, 16, QImage::Format_ARGB32);
+    picture.fill(Qt::blue);
+    const QString file = folder.filePath(QStringLiteral("blue.png"));
+    ASSERT_TRUE(picture.save(file));
+    auto fileData = std::make_unique<QMimeData>();
+    fileData->setUrls({QUrl::fromLocalFile(file)});
+    auto imageData = std::make_unique<QMimeData>();
+    imageData->setImageData(picture);
+    for (QMimeData *data : {fileData.release(), imageData.release()}) {
+        clipboard->setMimeData(data);
+        EXPECT_TRUE(document.validateAction("paste"));
+        document.paste();
+        ASSERT_EQ(layer->countOfObjects(), 1);
+        const VRObjectRef pasted = layer->objects().first();
+        EXPECT_EQ(pasted->className(), QStringLiteral("QntImageShape"));
+        EXPECT_EQ(layer->selection(), VRObjectList{pasted});
+        const QPointF middle = view->centredPointInDocView();
+        EXPECT_NEAR(pasted->logicalBounds().center().x(), middle.x(), 1);
+        EXPECT_NEAR(pasted->logicalBounds().center().y(), middle.y(), 1);
+        QApplication::processEvents();
+        EXPECT_EQ(document.undoManager()->undoActionName(), QStringLiteral("Paste"));
+        document.undoManager()->undo();
+        QApplication::processEvents();
+        EXPECT_EQ(layer->countOfObjects(), 0);
+    }
 }

@@ -2,7 +2,10 @@
 
 #include "app/sheets/DrawingSizeController.h"
 #include "app/launch/VOReruRerAppDelegate.h"
+#include "app/sheets/QntPageSetupDialog.h"
 #include "app/sheets/VKExportOptionsController.h"
+#include "framework/document/VRDrawingPrinter.h"
+#include "framework/document/VRPrintInfo.h"
 #include "app/sheets/VKLinearDuplicateController.h"
 #include "app/sheets/VKPolarDuplicateController.h"
 #include "framework/base/VRConstants.h"
@@ -38,6 +41,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QMetaObject>
 #include <QUrl>
 
@@ -366,6 +371,14 @@ void QntDocumentCommands::addMenus(QMenuBar *menuBar)
     exportItem->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
     fileMenu->addAction(tr("Export as S&VG…"), this, &QntDocumentCommands::exportSVGAction)
         ->setObjectName(QStringLiteral("exportSVGAction"));
+    fileMenu->addSeparator();
+    QAction *pageSetup =
+        fileMenu->addAction(tr("Page Set&up…"), this, &QntDocumentCommands::pageSetupAction);
+    pageSetup->setObjectName(QStringLiteral("pageSetupAction"));
+    pageSetup->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
+    QAction *print = fileMenu->addAction(tr("&Print…"), this, &QntDocumentCommands::printAction);
+    print->setObjectName(QStringLiteral("printAction"));
+    print->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
 
     QMenu *arrange = menuBar->addMenu(tr("&Arrange"));
     arrange->setObjectName(QStringLiteral("arrangeMenu"));
@@ -867,6 +880,88 @@ void QntDocumentCommands::showExportError(const QString &path, const QString &re
         tr("The drawing could not be exported to “%1”.").arg(QDir::toNativeSeparators(path)),
         QMessageBox::Ok, windowForSheet());
     alert->setInformativeText(reason);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setWindowModality(windowForSheet() ? Qt::WindowModal : Qt::ApplicationModal);
+    m_errorAlert = alert;
+    alert->open();
+}
+
+// --- printing ------------------------------------------------------------------------------
+
+QPrinter &QntDocumentCommands::printer()
+{
+    if (!m_printer)
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    m_printer->setPageLayout(m_document.drawing()->printInfo().pageLayout());
+    m_printer->setDocName(m_document.displayName());
+    return *m_printer;
+}
+
+QDialog *QntDocumentCommands::printDialog() const
+{
+    return m_printDialog;
+}
+
+void QntDocumentCommands::printAction()
+{
+    if (m_printDialog) {
+        m_printDialog->raise();
+        return;
+    }
+    QPrinter &target = printer();
+    const int pages =
+        int(VRDrawingPrinter::pageRects(*m_document.drawing(),
+                                        target.pageLayout().paintRect(QPageLayout::Point).size())
+                .size());
+    auto *dialog = new QPrintDialog(&target, windowForSheet());
+    dialog->setObjectName(QStringLiteral("PrintDialog"));
+    // Closed, another may open while this one waits to be deleted.
+    connect(dialog, &QDialog::finished, this, [this] { m_printDialog = nullptr; });
+    dialog->setWindowTitle(tr("Print “%1”").arg(m_document.displayName()));
+    dialog->setMinMax(1, std::max(1, pages));
+    dialog->setOption(QAbstractPrintDialog::PrintPageRange, pages > 1);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this] {
+        if (!VRDrawingPrinter::print(*m_document.drawing(), *m_printer))
+            showPrintError();
+    });
+    m_printDialog = dialog;
+    dialog->open();
+}
+
+void QntDocumentCommands::pageSetupAction()
+{
+    if (m_printDialog) {
+        m_printDialog->raise();
+        return;
+    }
+    auto *dialog =
+        new QntPageSetupDialog(m_document.drawing()->printInfo().pageLayout(), windowForSheet());
+    dialog->setObjectName(QStringLiteral("PageSetupDialog"));
+    // Closed, another may open while this one waits to be deleted.
+    connect(dialog, &QDialog::finished, this, [this] { m_printDialog = nullptr; });
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(windowForSheet() ? Qt::WindowModal : Qt::ApplicationModal);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        VRDrawing *drawing = m_document.drawing();
+        drawing->setPrintInfo(VRPrintInfo(dialog->pageLayout()));
+        // The page breaks follow the new paper.
+        drawing->setNeedsDisplay(true);
+    });
+    m_printDialog = dialog;
+    dialog->open();
+}
+
+void QntDocumentCommands::showPrintError()
+{
+    delete m_errorAlert.data();
+    auto *alert = new QMessageBox(QMessageBox::Warning, tr("Printing failed"),
+                                  tr("“%1” could not be printed.").arg(m_document.displayName()),
+                                  QMessageBox::Ok, windowForSheet());
+    alert->setInformativeText(
+        m_document.drawing()->drawingSize().isEmpty()
+            ? tr("The drawing has no size.")
+            : tr("The printer could not be started, or the pages chosen are not in the drawing."));
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->setWindowModality(windowForSheet() ? Qt::WindowModal : Qt::ApplicationModal);
     m_errorAlert = alert;

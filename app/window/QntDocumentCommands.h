@@ -8,8 +8,12 @@
 #include <QObject>
 #include <QPointer>
 
+#include <memory>
+
 class DrawingSizeController;
 class QAction;
+class QDialog;
+class QPrinter;
 class QKeySequence;
 class QMenu;
 class QMenuBar;
@@ -24,7 +28,8 @@ class VRDrawingDocument;
 class VRDrawingTool;
 class VRObjectDrawingLayer;
 
-// The tool, arrangement, duplication, drawing-size and export commands of a document window.
+// The tool, arrangement, duplication, drawing-size, export and print commands of a document
+// window.
 // The window hands its toolbar items, button matrices and menu commands to it; it drives the
 // framework's tools and layers and owns the sheets and dialogs, made on first use.
 class QntDocumentCommands : public QObject,
@@ -39,8 +44,8 @@ public:
 
     VRDrawingDocument &document() const { return m_document; }
 
-    // Adds the export and import commands to the File menu and an Arrange menu with grouping,
-    // stacking order, locking, alignment, distribution, duplication and the drawing size.
+    // Adds the export, import and print commands to the File menu and an Arrange menu with
+    // grouping, stacking order, locking, alignment, distribution, duplication and the drawing size.
     void addMenus(QMenuBar *menuBar);
 
     // A menu item that sends a framework action (a slot `action(QObject *)` of the document)
@@ -81,6 +86,13 @@ public:
     void openDrawingSizePanel();
     void exportAction();
     void exportSVGAction();
+    // Printing through the print dialog: the drawing's pages as its pagination lays them out on
+    // its paper. Page Setup chooses that paper, its orientation and margins, which the page
+    // breaks then follow.
+    void printAction();
+    void pageSetupAction();
+    // The print or page set-up dialog while it is open.
+    QDialog *printDialog() const;
     // Stencil import into this document: the import dialog, then the chosen file.
     void importAction();
     // Reads a stencil into a new Imported notation and stores its elements in the drawing. The
@@ -132,10 +144,15 @@ private:
     // or format that could not be made.
     QString emptyExportReason(qint64 type, const QVariantMap &options) const;
     void showExportError(const QString &path, const QString &reason);
+    // A printer set up with the drawing's paper, for the print and page set-up dialogs.
+    QPrinter &printer();
+    void showPrintError();
     QWidget *windowForSheet() const;
 
     VRDrawingDocument &m_document;
     QPointer<VKExportOptionsController> m_exportController;
+    std::unique_ptr<QPrinter> m_printer;
+    QPointer<QDialog> m_printDialog;
     QPointer<VKLinearDuplicateController> m_linearController;
     QPointer<VKPolarDuplicateController> m_polarController;
     QPointer<DrawingSizeController> m_drawingSizeController;

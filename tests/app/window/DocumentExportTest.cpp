@@ -1,4 +1,5 @@
 #include "app/window/QntDocumentCommands.h"
+#include "app/sheets/QntPageSetupDialog.h"
 #include "app/sheets/VKExportOptionsController.h"
 #include "framework/base/VRConstants.h"
 #include "framework/model/VRDrawableShape.h"
@@ -18,7 +19,14 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QButtonGroup>
+#include <QDoubleSpinBox>
+#include <QAbstractButton>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QRegularExpression>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -439,4 +447,46 @@ TEST_F(DocumentExport, ReplacingAFileTheChooserDidNotAskAboutIsAsked)
     answer(controller->replaceAlert(), false);
     EXPECT_EQ(head(pdf, 100), QByteArray("keep me"));
     EXPECT_FALSE(QFile::exists(folder.filePath(QStringLiteral("plan.png"))));
+}
+
+TEST_F(DocumentExport, FileMenuPrintsAndSetsUpPagesThroughTheDrawingsPaper)
+{
+    QMenuBar bar;
+    commands->addMenus(&bar);
+    QAction *print = bar.findChild<QAction *>(QStringLiteral("printAction"));
+    QAction *pageSetup = bar.findChild<QAction *>(QStringLiteral("pageSetupAction"));
+    ASSERT_NE(print, nullptr);
+    ASSERT_NE(pageSetup, nullptr);
+    EXPECT_EQ(print->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
+    EXPECT_EQ(print->text(), QStringLiteral("&Print…"));
+
+    // Page Setup: the paper chosen becomes the drawing's, which its page breaks follow.
+    pageSetup->trigger();
+    auto *setup = qobject_cast<QntPageSetupDialog *>(commands->printDialog());
+    ASSERT_NE(setup, nullptr);
+    EXPECT_EQ(setup->paperPopUp()->currentText(), QStringLiteral("A4"));
+    setup->orientationButtons()->button(QPageLayout::Landscape)->click();
+    setup->marginBox(0)->setValue(20.0);
+    setup->accept();
+    EXPECT_EQ(drawing()->printInfo().pageLayout().orientation(), QPageLayout::Landscape);
+    EXPECT_NEAR(drawing()->printInfo().imageablePageBounds().top(), 20.0 * 72 / 25.4, 0.5);
+
+    // Print: the dialog offers the drawing's pages (1000 × 400 points on landscape A4 with
+    // 18-point margins, 806 points wide inside them: two pages) and prints them on its paper.
+    drawing()->setDrawingSize(QSizeF(1000, 400));
+    print->trigger();
+    auto *dialog = qobject_cast<QPrintDialog *>(commands->printDialog());
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->maxPage(), 2);
+    EXPECT_EQ(dialog->printer()->pageLayout().orientation(), QPageLayout::Landscape);
+    const QString pdf = folder.filePath(QStringLiteral("printed.pdf"));
+    dialog->printer()->setOutputFormat(QPrinter::PdfFormat);
+    dialog->printer()->setOutputFileName(pdf);
+    // Accepted as it stands (accept() would first take the printer chosen on screen).
+    dialog->done(QDialog::Accepted);
+    const QString info = childOutput(QStringLiteral("pdfinfo"), {pdf});
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+2\\n"))))
+        << info.toStdString();
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Page size:\\s+84[12]"))))
+        << info.toStdString();
 }

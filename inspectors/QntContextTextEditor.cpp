@@ -1,5 +1,7 @@
 #include "inspectors/QntContextTextEditor.h"
 
+#include "framework/model/VRTextBlock.h"
+
 #include "inspectors/AXScreen.h"
 #include "inspectors/QntButtonCell.h"
 #include "inspectors/QntColorWell.h"
@@ -73,27 +75,6 @@ int columnOfAlignment(int alignment)
     case 2: return 1;
     default: return -1;
     }
-}
-
-Qt::Alignment qtAlignment(int alignment)
-{
-    switch (alignment) {
-    case 0: return Qt::AlignLeft;
-    case 1: return Qt::AlignRight;
-    case 3: return Qt::AlignJustify;
-    default: return Qt::AlignHCenter;
-    }
-}
-
-int alignmentOfQt(Qt::Alignment alignment)
-{
-    if (alignment & Qt::AlignRight)
-        return 1;
-    if (alignment & Qt::AlignJustify)
-        return 3;
-    if (alignment & Qt::AlignHCenter)
-        return 2;
-    return 0;
 }
 
 } // namespace
@@ -832,9 +813,9 @@ void QntContextTextEditor::alignAction(int column)
             if (!cursor.hasSelection())
                 cursor.select(QTextCursor::Document);
             QTextBlockFormat format;
-            format.setAlignment(qtAlignment(value));
+            format.setAlignment(VRTextBlock::qtAlignment(value));
             cursor.mergeBlockFormat(format);
-            target->setAlignment(qtAlignment(value));
+            target->setAlignment(VRTextBlock::qtAlignment(value));
         };
         if (_editorView && target == _editorView->textEditingView())
             _editorView->applyFormattingChange(QStringLiteral("Changing text attributes"), align);
@@ -894,9 +875,10 @@ void QntContextTextEditor::updateTextAttributesControls()
         const QTextCursor cursor = source->textCursor();
         // A paragraph without an alignment of its own takes the text's.
         const QTextBlockFormat block = cursor.blockFormat();
-        alignment = alignmentOfQt(block.hasProperty(QTextFormat::BlockAlignment)
-                                      ? block.alignment()
-                                      : source->document()->defaultTextOption().alignment());
+        alignment =
+            VRTextBlock::alignmentFromQt(block.hasProperty(QTextFormat::BlockAlignment)
+                                             ? block.alignment()
+                                             : source->document()->defaultTextOption().alignment());
         if (!source->document()->isEmpty()) {
             QTextCharFormat format;
             if (cursor.hasSelection() && cursor.selectionStart() > 0) {
@@ -961,7 +943,7 @@ void QntContextTextEditor::updateTextAttributesControls()
                         colour = format.foreground().color();
                     const QTextBlockFormat block = first.blockFormat();
                     if (block.hasProperty(QTextFormat::BlockAlignment))
-                        alignment = alignmentOfQt(block.alignment());
+                        alignment = VRTextBlock::alignmentFromQt(block.alignment());
                 }
             }
         } else if (single && single->isKindOf<QntConnector>()) {
@@ -1048,7 +1030,7 @@ void QntContextTextEditor::setupTextAttributesControls()
     format.setForeground(colour);
     text->setCurrentCharFormat(format);
     text->document()->setDefaultFont(font);
-    text->setAlignment(qtAlignment(int(align)));
+    text->setAlignment(VRTextBlock::qtAlignment(int(align)));
     const int column = columnOfAlignment(int(align));
     for (int c = 0; c < 3; ++c)
         _alignCells[c]->setChecked(c == column);

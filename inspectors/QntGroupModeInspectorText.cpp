@@ -125,10 +125,7 @@ void alignFreeText(VRTextBlock &block, int alignment)
         cursor.insertFragment(block.fragment());
         cursor.select(QTextCursor::Document);
         QTextBlockFormat format;
-        format.setAlignment(alignment == 0   ? Qt::AlignLeft
-                            : alignment == 1 ? Qt::AlignRight
-                            : alignment == 3 ? Qt::AlignJustify
-                                             : Qt::AlignHCenter);
+        format.setAlignment(VRTextBlock::qtAlignment(alignment));
         cursor.mergeBlockFormat(format);
         block.setFragment(QTextDocumentFragment(&document));
     }
@@ -768,11 +765,7 @@ TextLook lookOfFirstCharacter(const VRTextBlock &block)
         look.colour = run.foreground().color();
     const QTextBlockFormat paragraph = document.begin().blockFormat();
     if (paragraph.hasProperty(QTextFormat::BlockAlignment)) {
-        const Qt::Alignment a = paragraph.alignment() & Qt::AlignHorizontal_Mask;
-        look.alignment = (a & Qt::AlignRight)     ? 1
-                         : (a & Qt::AlignJustify) ? 3
-                         : (a & Qt::AlignHCenter) ? 2
-                                                  : 0;
+        look.alignment = VRTextBlock::alignmentFromQt(paragraph.alignment());
     }
     return look;
 }

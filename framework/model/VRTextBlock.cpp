@@ -69,17 +69,34 @@ void VRTextBlock::setFragment(const QTextDocumentFragment &fragment)
         const QTextBlockFormat format = block.blockFormat();
         if (!format.hasProperty(QTextFormat::BlockAlignment))
             return;
-        const Qt::Alignment a = format.alignment() & Qt::AlignHorizontal_Mask;
-        const int value = (a & Qt::AlignRight)     ? 1
-                          : (a & Qt::AlignJustify) ? 3
-                          : (a & Qt::AlignHCenter) ? 2
-                                                   : 0;
+        const int value = alignmentFromQt(format.alignment());
         if (shared >= 0 && value != shared)
             return;
         shared = value;
     }
     if (shared >= 0)
         setAlignment(shared);
+}
+
+Qt::Alignment VRTextBlock::qtAlignment(int alignment)
+{
+    switch (alignment) {
+    case 0: return Qt::AlignLeft;
+    case 1: return Qt::AlignRight;
+    case 3: return Qt::AlignJustify;
+    default: return Qt::AlignHCenter;
+    }
+}
+
+int VRTextBlock::alignmentFromQt(Qt::Alignment alignment)
+{
+    if (alignment & Qt::AlignRight)
+        return 1;
+    if (alignment & Qt::AlignJustify)
+        return 3;
+    if (alignment & Qt::AlignHCenter)
+        return 2;
+    return 0;
 }
 
 QFont VRTextBlock::fontWithTraits(QFont font, int traitMask, bool underlined)

@@ -39,6 +39,11 @@ public:
     void setColour(const QColor &colour);
     int alignment() const { return m_alignment; }
     void setAlignment(int alignment);
+    // The alignment numbers as Qt's flags and back, for everything that shows or edits text. A
+    // number outside 0–3 is centred, the alignment a new text has; a Qt alignment without a
+    // horizontal flag is left, where Qt puts such text.
+    static Qt::Alignment qtAlignment(int alignment);
+    static int alignmentFromQt(Qt::Alignment alignment);
     int verticalAlignment() const { return m_verticalAlignment; }
     void setVerticalAlignment(int alignment);
     // 0 = the frame's width.

@@ -1,5 +1,6 @@
 #include "framework/styles/VRTextAdornment.h"
 
+#include "framework/model/VRTextBlock.h"
 #include "framework/styles/VRPathGeometry.h"
 #include "framework/archive/VRJsonWriter.h"
 
@@ -21,16 +22,6 @@ VR_CLASS_IMPL(VRTextAdornment, VRRasterizer)
 namespace {
 constexpr int kMaxLabel = 100000;
 constexpr int kMaxRichText = 1 << 20;
-
-Qt::Alignment horizontalFlag(int alignment)
-{
-    switch (alignment) {
-    case 1: return Qt::AlignRight;
-    case 2: return Qt::AlignHCenter;
-    case 3: return Qt::AlignJustify;
-    default: return Qt::AlignLeft;
-    }
-}
 } // namespace
 
 VRTextAdornment::VRTextAdornment()
@@ -170,7 +161,7 @@ VRTextAdornment::layOutRichText(const QString &html, const QFont &font, int alig
     document->setDocumentMargin(0.0);
     document->setDefaultFont(font);
     QTextOption option;
-    option.setAlignment(horizontalFlag(alignment));
+    option.setAlignment(VRTextBlock::qtAlignment(alignment));
     option.setWrapMode(width > 0.0 ? QTextOption::WrapAtWordBoundaryOrAnywhere
                                    : QTextOption::NoWrap);
     document->setDefaultTextOption(option);
@@ -361,7 +352,7 @@ std::optional<VRTextAdornment::Ink> VRTextAdornment::singleRunInk(const QString 
     const double lineWidth = wraps ? std::floor(width * 64.0) / 64.0 : 0.0;
     QTextLayout layout(*text, effectiveFont());
     QTextOption option;
-    option.setAlignment(horizontalFlag(m_alignment));
+    option.setAlignment(VRTextBlock::qtAlignment(m_alignment));
     option.setWrapMode(wraps ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
     layout.setTextOption(option);
     const auto layOut = [&](double at) {
@@ -410,7 +401,7 @@ bool VRTextAdornment::plainTextPlacement(const VRRenderContext &context, QRectF 
     *degrees = m_angleInDegrees + (m_appliesObjectAngle ? context.angle * 180.0 / M_PI : 0.0);
 
     const bool wraps = m_wrapsLines && m_layoutMode != AtPoint;
-    int f = static_cast<int>(horizontalFlag(m_alignment == 3 ? 0 : m_alignment));
+    int f = static_cast<int>(VRTextBlock::qtAlignment(m_alignment == 3 ? 0 : m_alignment));
     if (m_layoutMode == AtPoint)
         f = Qt::AlignHCenter | Qt::AlignVCenter;
     else if (m_verticalAlignment == 1)

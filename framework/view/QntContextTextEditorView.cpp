@@ -1,5 +1,7 @@
 #include "framework/view/QntContextTextEditorView.h"
 
+#include "framework/model/VRTextBlock.h"
+
 #include "framework/base/VRConstants.h"
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntElement.h"
@@ -48,16 +50,6 @@ bool QntContextTextEditorView::textLookOfObject(const VRDrawableObject &object, 
 }
 
 namespace {
-Qt::Alignment qtAlignmentOfNumber(int alignment)
-{
-    switch (alignment) {
-    case 0: return Qt::AlignLeft;
-    case 1: return Qt::AlignRight;
-    case 3: return Qt::AlignJustify;
-    default: return Qt::AlignHCenter;
-    }
-}
-
 // Records a step that puts the object back where and as large as given; undone, it records the
 // way back to the geometry the object had then.
 void recordGeometry(const VRObjectRef &object, const VRDrawableObject::Geometry &geometry)
@@ -137,7 +129,7 @@ void QntContextTextEditorView::loadText(const VRDrawableObject &object)
     if (textLookOfObject(object, &font, &alignment))
         m_editor->document()->setDefaultFont(font);
     QTextOption option = m_editor->document()->defaultTextOption();
-    option.setAlignment(qtAlignmentOfNumber(alignment));
+    option.setAlignment(VRTextBlock::qtAlignment(alignment));
     m_editor->document()->setDefaultTextOption(option);
     const QTextDocumentFragment text = object.textContent();
     if (text.isEmpty())

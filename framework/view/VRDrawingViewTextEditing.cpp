@@ -10,6 +10,7 @@
 #include "framework/model/QntTextShape.h"
 #include "framework/model/VRDrawableObject.h"
 #include "framework/model/VRTextShape.h"
+#include "framework/model/VRTextBlock.h"
 #include "framework/model/VRTextShapeBase.h"
 #include "framework/styles/VRTextAdornment.h"
 #include "framework/model/VRDrawing.h"
@@ -31,16 +32,6 @@
 #include <functional>
 
 namespace {
-Qt::Alignment qtAlignmentOf(int alignment)
-{
-    switch (alignment) {
-    case 0: return Qt::AlignLeft;
-    case 1: return Qt::AlignRight;
-    case 3: return Qt::AlignJustify;
-    default: return Qt::AlignHCenter;
-    }
-}
-
 // Multiplies every explicit font size of a document (the editor shows the text at the zoom).
 void scaleFontSizes(QTextDocument *document, double factor)
 {
@@ -141,12 +132,12 @@ void VRDrawingView::beginInlineEditing(const VRObjectRef &object)
     }
     // Paragraphs without an alignment of their own follow the object's, as when drawn.
     QTextOption option = editor->document()->defaultTextOption();
-    option.setAlignment(qtAlignmentOf(alignment));
+    option.setAlignment(VRTextBlock::qtAlignment(alignment));
     editor->document()->setDefaultTextOption(option);
     if (text.isEmpty()) {
         QTextCursor all(editor->document());
         QTextBlockFormat block;
-        block.setAlignment(qtAlignmentOf(alignment));
+        block.setAlignment(VRTextBlock::qtAlignment(alignment));
         all.mergeBlockFormat(block);
     }
     // As wide as the object lays its text out: an element's text part (inside the element's

@@ -15,6 +15,8 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
 class CXAnimatingOutlineView;
@@ -141,6 +143,8 @@ public:
     // The tool matrix: one cell per tool, titled by its tool name ("Zoom In" and "Zoom Out"
     // for the zoom tool's two directions); a cell's tool is looked up when the window loads.
     QWidget *toolMatrix() const { return _toolMatrix; }
+    // The Undo and Redo cells beside the tool matrix.
+    QWidget *undoRedoMatrix() const { return _undoRedoMatrix; }
     QToolButton *toolMatrixCell(const QString &cellTitle) const;
     VRDrawingTool *toolMatrixTool(const QString &cellTitle) const;
     QToolBar *toolbar() const { return _toolbar; }
@@ -181,6 +185,9 @@ public:
     void updateZoomSlider(const Notification &notification);
     void undoRedoChangedNotification(const Notification &notification);
     void didUndo(const Notification &notification);
+    void updateUndoRedoMatrix();
+    // File ▸ Open Recent: the recent documents and Clear Menu.
+    void addOpenRecentMenu(QMenu *fileMenu);
     void toolChangedNotification(const Notification &notification);
 
     // Window events that move the window's contents away from attached windows.
@@ -303,9 +310,11 @@ public:
     // A page too small for the build grows in the same step to hold it, with the build's margin
     // on the far sides. Answers the bounds of the built objects.
     static QRectF replaceBuild(VRDrawing &drawing, VRObjectOwnerLayer &tree);
-    // Scrolls the built objects, within the bounds, into view unless some of them show already:
-    // all of them when they fit the window, else their top left.
+    // Brings the built objects, within the bounds, into sight (fitted when larger than the
+    // window), unless the user moved the view since the last build and some of them show there.
     void revealBuild(const QRectF &bounds);
+    // Brings a new result into sight once the view has taken the drawing's new size.
+    void revealWhenLaidOut(const QRectF &bounds, bool build);
     // Attaches each connector to the elements its "from" and "to" name and sends subgraph
     // boxes behind everything else.
     static void connectElements(VRObjectOwnerLayer &layer);
@@ -394,6 +403,7 @@ private:
     QScrollArea *_elementMatrixScrollView = nullptr;
     QToolBar *_toolbar = nullptr;
     QWidget *_toolMatrix = nullptr;
+    QWidget *_undoRedoMatrix = nullptr;
     QHash<QToolButton *, VRDrawingTool *> m_toolMatrixTools;
     QActionGroup *m_toolActions = nullptr;
     QAction *_inspectorSwitchToolbarItem = nullptr;
@@ -432,6 +442,9 @@ private:
     double _segmentPenalty = 0.0;
     bool _nudgeOrthogonalSegments = false;
     bool m_layoutRunning = false;
+    // Where the last build left the view (visible rectangle, scale): a view moved since then
+    // was placed by the user.
+    std::optional<std::pair<QRectF, double>> m_revealedPlace;
     // The width the inspector column has now; the switch animates it between 0 and 300.
     double m_inspectorWidth = kInspectorWidth;
     double m_sequenceHeight = 0.0;

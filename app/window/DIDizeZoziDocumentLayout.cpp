@@ -377,6 +377,7 @@ void DIDizeZoziDocument::finishLayout(VRAutomaticLayout &layout)
     }
     if (VRDrawingView *view = mainView())
         view->update();
+    revealWhenLaidOut(layout.laidOutBounds(), false);
 }
 
 void DIDizeZoziDocument::shapeBufferDistanceAction()

@@ -471,12 +471,23 @@ void DIDizeZoziDocument::webView(const QntMermaidRenderer::Result &result)
         return;
     const QRectF bounds = replaceBuild(*drawing(), *tree);
     updateChangeCount(ChangeType::Done);
+    revealWhenLaidOut(bounds, true);
+}
+
+void DIDizeZoziDocument::revealWhenLaidOut(const QRectF &bounds, bool build)
+{
     // After the view has taken the drawing's new size, which it does on the next turn of the
     // event loop.
     QPointer<DIDizeZoziDocument> self(this);
-    QTimer::singleShot(0, this, [self, bounds] {
-        if (self)
+    QTimer::singleShot(0, this, [self, bounds, build] {
+        if (!self)
+            return;
+        if (build) {
             self->revealBuild(bounds);
+        } else if (VRDrawingView *view = self->mainView()) {
+            view->revealRect(bounds);
+            view->update();
+        }
     });
 }
 
@@ -487,16 +498,19 @@ void DIDizeZoziDocument::revealBuild(const QRectF &bounds)
     if (!view || !layer || bounds.isEmpty())
         return;
     const QRectF visible = view->visibleDrawingRect();
-    // A view that shows some of the build already stays where it is: building again after an
-    // edit keeps the user's place.
-    for (const VRObjectRef &object : layer->objects()) {
-        if (object->hasMetadataForKey(kGenerated) && object->bounds().intersects(visible))
-            return;
+    // A view the user moved since the last build, and that shows some of this one, stays where
+    // it is: building again after an edit keeps the user's place.
+    const bool movedByUser =
+        m_revealedPlace
+        && (m_revealedPlace->first != visible || m_revealedPlace->second != view->scale());
+    if (movedByUser) {
+        for (const VRObjectRef &object : layer->objects()) {
+            if (object->hasMetadataForKey(kGenerated) && object->bounds().intersects(visible))
+                return;
+        }
     }
-    // A build larger than the window shows from its top left, where a diagram starts.
-    view->scrollToRect(
-        QRectF(bounds.topLeft(), QSizeF(std::min(bounds.width(), visible.width()),
-                                        std::min(bounds.height(), visible.height()))));
+    view->revealRect(bounds);
+    m_revealedPlace = std::make_pair(view->visibleDrawingRect(), view->scale());
 }
 
 std::unique_ptr<VRObjectOwnerLayer> DIDizeZoziDocument::buildTree(const SVGKImage &image)

@@ -294,6 +294,16 @@ bool VRAutomaticLayout::fitsTheDrawing() const
     return std::isfinite(far.x()) && std::isfinite(far.y()) && far.x() <= limit && far.y() <= limit;
 }
 
+QRectF VRAutomaticLayout::laidOutBounds() const
+{
+    QRectF bounds;
+    for (const auto &node : m_nodes)
+        bounds = bounds.united(node->bounds());
+    for (const auto &edge : m_edges)
+        bounds = bounds.united(edge->bounds());
+    return bounds;
+}
+
 bool VRAutomaticLayout::apply()
 {
     if (!m_placement || m_placement->centres.size() != m_nodes.size() || !fitsTheDrawing())

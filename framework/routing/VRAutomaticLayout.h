@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QPointF>
+#include <QRectF>
 #include <QSizeF>
 #include <QString>
 #include <QVariantMap>
@@ -96,6 +97,8 @@ public:
     // nothing was computed, an object left the layer since prepare() or the diagram does not
     // fit the drawing.
     bool apply();
+    // The area the laid-out elements and connectors cover now.
+    QRectF laidOutBounds() const;
 
 private:
     // Where the diagram's top left corner goes: the page's margins plus the offset.

@@ -51,6 +51,10 @@ public:
     QPointF centredPointInDocView() const;
     void scrollPointToCentre(QPointF point);
     void scrollToRect(const QRectF &rect);
+    // Brings a drawing rectangle (a result just made) into sight: a rectangle the visible area
+    // shows whole stays where it is, one that fits is scrolled into the middle, and one larger
+    // than the visible area is zoomed out to fit it.
+    void revealRect(const QRectF &rect);
     // Scrolls by a distance in view pixels.
     void scrollByPixels(QPointF delta);
     // The part of the drawing on screen, in drawing coordinates.

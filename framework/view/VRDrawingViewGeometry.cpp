@@ -124,6 +124,23 @@ void VRDrawingView::scrollToRect(const QRectF &rect)
                         int(v.height() / 2) + 10);
 }
 
+void VRDrawingView::revealRect(const QRectF &rect)
+{
+    QScrollArea *area = scrollArea();
+    if (!area || rect.isEmpty())
+        return;
+    if (visibleDrawingRect().contains(rect))
+        return;
+    const QSizeF visible(area->viewport()->size());
+    const QSizeF needed = rect.size() * m_scale;
+    if (needed.width() > visible.width() - 2 * kPasteboardMargin
+        || needed.height() > visible.height() - 2 * kPasteboardMargin) {
+        zoomToRect(rect);
+        return;
+    }
+    scrollPointToCentre(rect.center());
+}
+
 void VRDrawingView::scrollByPixels(QPointF delta)
 {
     QScrollArea *area = scrollArea();

@@ -336,6 +336,47 @@ TEST_F(DocumentMermaid, ABuildPastThePageGrowsTheDrawingAndComesIntoView)
     EXPECT_EQ(view->visibleDrawingRect(), place);
 }
 
+// A build larger than the window is zoomed out to fit it, wherever the view was; one that fits
+// comes into sight at the zoom the user chose.
+TEST_F(DocumentMermaid, ABuildLargerThanTheWindowIsFittedIntoSight)
+{
+    DIDizeZoziDocument *document = newMermaidDocument();
+    ASSERT_NE(document, nullptr);
+    VRDrawingView *view = document->mainView();
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(document->drawing()->setDrawingSize(QSizeF(6000, 6000)));
+    QCoreApplication::processEvents();
+    const auto builtBounds = [&] {
+        QRectF bounds;
+        for (const VRObjectRef &object : generated(*document))
+            bounds = bounds.united(object->bounds());
+        return bounds;
+    };
+
+    view->setScale(4.0);
+    view->scrollPointToCentre(QPointF(5000, 5000));
+    ScriptedRenderer::results = {rendered("flow-LR.svg")};
+    build(*document, "graph LR\n A-->B");
+    const QRectF wide = builtBounds();
+    ASSERT_GT(wide.width() * 4.0, view->visibleDrawingRect().width());
+    EXPECT_TRUE(waitUntil([&] { return view->visibleDrawingRect().contains(wide); }))
+        << "scale " << view->scale();
+    EXPECT_LT(view->scale(), 4.0);
+
+    // The user zooms in and goes elsewhere: a smaller build comes into sight at that zoom.
+    document->undoManager()->undo();
+    view->setScale(0.2);
+    view->scrollPointToCentre(QPointF(5000, 5000));
+    ScriptedRenderer::results = {rendered("flow-TD.svg")};
+    build(*document, "graph TD\n A-->B");
+    const QRectF small = builtBounds();
+    const QSizeF room = view->visibleDrawingRect().size() * 0.2 - QSizeF(100, 100);
+    ASSERT_LT(small.width() * 0.2, room.width());
+    ASSERT_LT(small.height() * 0.2, room.height());
+    EXPECT_TRUE(waitUntil([&] { return view->visibleDrawingRect().contains(small); }));
+    EXPECT_DOUBLE_EQ(view->scale(), 0.2);
+}
+
 TEST_F(DocumentMermaid, FailuresShowTheirMessageAndLeaveTheDrawing)
 {
     DIDizeZoziDocument *document = newMermaidDocument();

@@ -15,6 +15,7 @@
 #include "framework/routing/VRAvoidRouter.h"
 #include "framework/routing/VRConnectorGeometry.h"
 #include "framework/undo/VRUndoManager.h"
+#include "framework/view/VRDrawingView.h"
 #include "app/TestDocumentController.h"
 #include "common/BoxElements.h"
 #include "common/WaitUntil.h"
@@ -131,6 +132,27 @@ TEST_F(DocumentLayout, TheSectionShowsTheLayoutThatWillBeUsedAndTheMenuLaysOut)
     EXPECT_EQ(document->undoManager()->undoActionName(), QStringLiteral("Automatic Layout"));
     EXPECT_NE(document->window()->findChild<QAction *>(QStringLiteral("timelineLayoutAction")),
               nullptr);
+}
+
+// The laid-out diagram comes into sight, zoomed out to fit when it is larger than the window.
+TEST_F(DocumentLayout, TheLaidOutDiagramIsBroughtIntoSight)
+{
+    VRDrawingView *view = document->mainView();
+    ASSERT_NE(view, nullptr);
+    document->showWindows();
+    ASSERT_TRUE(document->drawing()->setDrawingSize(QSizeF(4000, 4000)));
+    addTree(15);
+    QCoreApplication::processEvents();
+    view->setScale(4.0);
+    view->scrollPointToCentre(QPointF(3800, 3800));
+    document->layoutAction();
+    QRectF laidOut;
+    for (const auto &element : elements)
+        laidOut = laidOut.united(element->bounds());
+    ASSERT_GT(laidOut.width() * 4.0, view->visibleDrawingRect().width());
+    EXPECT_TRUE(waitUntil([&] { return view->visibleDrawingRect().contains(laidOut); }))
+        << "scale " << view->scale();
+    EXPECT_LT(view->scale(), 4.0);
 }
 
 TEST_F(DocumentLayout, ZeroNegativeOrNonNumericDistancesAreRefusedAndTheStoredOnesStay)

@@ -17,6 +17,7 @@
 #include "framework/view/VRToolRegistry.h"
 #include "library/QntNotationSubGroupItem.h"
 #include "library/QntNotationSubgroup.h"
+#include "library/ShapeImageCell.h"
 #include "platform/UserDefaults.h"
 
 #include <QHeaderView>
@@ -38,6 +39,28 @@ QColor outlineBackgroundColour()
         return colour;
     return QColor::fromRgbF(0.8359375f, 0.86328125f, 0.89453125f, 1.0f);
 }
+
+// Group rows as the palette draws them (a bold title after a disclosure triangle); shape rows
+// as plain rows, with their pictures as icons.
+class GroupRowCell : public ShapeImageCell
+{
+public:
+    using ShapeImageCell::ShapeImageCell;
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        if (groupForIndex(index))
+            paintGroupRow(painter, option, index);
+        else
+            QStyledItemDelegate::paint(painter, option, index);
+    }
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        if (groupForIndex(index))
+            return ShapeImageCell::sizeHint(option, index);
+        return QStyledItemDelegate::sizeHint(option, index);
+    }
+};
 
 bool showsScrollBar()
 {
@@ -82,6 +105,10 @@ void QntContextMenu::populateReplaceElementToolbar()
     outline->setColumnCount(1);
     outline->setIndentation(0);
     outline->setRootIsDecorated(false);
+    // The outline has no indentation: the shape cell draws each group row with its own
+    // disclosure triangle, and a press on a group row opens or closes it.
+    outline->setItemDelegate(new GroupRowCell(outline));
+    outline->setExpandsOnDoubleClick(false);
     outline->setFocusPolicy(Qt::StrongFocus);
     outline->setIconSize(QSize(int(kOutlineWidth) - 12, 44));
     outline->setVerticalScrollBarPolicy(showsScrollBar() ? Qt::ScrollBarAsNeeded
@@ -95,6 +122,11 @@ void QntContextMenu::populateReplaceElementToolbar()
     _notationOutline = outline;
     addReplaceGroups();
     connect(outline, &QTreeWidget::itemPressed, this, [this](QTreeWidgetItem *item) {
+        if (item && !item->parent() && item->childCount() > 0) {
+            item->setSelected(false);
+            item->setExpanded(!item->isExpanded());
+            return;
+        }
         if (!outlineShouldSelectItem(item) && item)
             item->setSelected(false);
     });
@@ -152,6 +184,8 @@ void QntContextMenu::addReplaceGroups()
         groupItem->setFlags(Qt::ItemIsEnabled);
         groupItem->setFont(0, groupFont);
         groupItem->setData(0, kItemRole, QVariant());
+        groupItem->setData(0, ShapeImageCell::groupRole,
+                           QVariant::fromValue(quintptr(group.get())));
         for (const QntNotationSubgroup::ItemRef &child : group->children()) {
             auto *row = new QTreeWidgetItem(groupItem);
             row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);

@@ -9,6 +9,7 @@
 #include "inspectors/QntTextFieldCell.h"
 
 #include "library/PaletteTestSupport.h"
+#include "library/ShapeImageCell.h"
 
 #include "common/ButtonColumn.h"
 #include "common/ScopeExit.h"
@@ -34,6 +35,7 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QMouseEvent>
 #include <QScrollArea>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -521,6 +523,37 @@ TEST(QntElementModeInspectorTest, ReplaceElementSwapsInPlaceAsOneStep)
     h.clickColumn(QStringLiteral("Replace Element"));
     h.clickColumn(QStringLiteral("Replace Element"));
     EXPECT_EQ(h.inspector->attachedReplaceElementWindow(), nullptr);
+}
+
+TEST(QntElementModeInspectorTest, ReplaceElementGroupRowsOpenAndCloseFromTheirTriangle)
+{
+    InspectorHarness h(kCustomizableNotation);
+    const VRObjectRef element = h.placeElement({200, 150}, 0);
+    h.rightClick(element);
+    h.clickColumn(QStringLiteral("Replace Element"));
+    QTreeWidget *outline = h.inspector->notationOutline();
+    ASSERT_NE(outline, nullptr);
+    // Group rows are drawn by the shape cell, which puts a disclosure triangle before the title.
+    EXPECT_NE(qobject_cast<ShapeImageCell *>(outline->itemDelegate()), nullptr);
+    QTreeWidgetItem *group = outline->topLevelItem(0);
+    ASSERT_NE(group, nullptr);
+    ASSERT_TRUE(group->isExpanded());
+    ASSERT_GT(group->childCount(), 0);
+    const auto press = [&] {
+        const QPoint at = outline->visualItemRect(group).center();
+        QMouseEvent down(QEvent::MouseButtonPress, at, outline->viewport()->mapToGlobal(at),
+                         Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(outline->viewport(), &down);
+        QMouseEvent up(QEvent::MouseButtonRelease, at, outline->viewport()->mapToGlobal(at),
+                       Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(outline->viewport(), &up);
+    };
+    press();
+    EXPECT_FALSE(group->isExpanded());
+    EXPECT_FALSE(group->isSelected());
+    press();
+    EXPECT_TRUE(group->isExpanded());
+    EXPECT_EQ(h.palette.layer()->objects().first(), element);
 }
 
 TEST(QntElementModeInspectorTest, DocumentSectionShowsAndEditsTheSelectedElement)

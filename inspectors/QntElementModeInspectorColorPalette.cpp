@@ -16,6 +16,7 @@
 #include "framework/notations/QntNotation.h"
 
 #include <QCheckBox>
+#include <QScopedValueRollback>
 
 namespace {
 const QColor kSwatchBackground = QColor::fromRgbF(0.0f, 0.0f, 0.0f, 0.5f);
@@ -88,8 +89,11 @@ VRObjectList QntElementModeInspector::colorTargets()
         return {};
     if (object->isKindOf<QntElementTable>()) {
         auto *table = static_cast<QntElementTable *>(object.get());
-        if (m_table.applyToAllCells && m_table.applyToAllCells->isChecked())
+        if (m_table.applyToAllCells && m_table.applyToAllCells->isChecked()) {
+            // Picked by the toolbar itself: the open toolbar and column stay as they are.
+            const QScopedValueRollback selecting(m_selectingAllCells, true);
             table->selectAllTextCells();
+        }
         return table->selection();
     }
     return {object};

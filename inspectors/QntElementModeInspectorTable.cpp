@@ -570,7 +570,14 @@ void QntElementModeInspector::populateCellStyleToolbar()
         cell->setChecked(false);
     for (QntButtonCell *cell : c.align)
         cell->setChecked(false);
-    if (QntTextCell *cell = table->activeTextCell()) {
+    // With no cell selected the controls show the first cell, so they name the cells' own font.
+    QntTextCell *shown = table->activeTextCell();
+    if (!shown) {
+        const VRObjectList cells = table->cells();
+        if (!cells.isEmpty() && cells.first()->isKindOf<QntTextCell>())
+            shown = static_cast<QntTextCell *>(cells.first().get());
+    }
+    if (QntTextCell *cell = shown) {
         const QFont font = cell->textBlock().font();
         c.fontFamilyPopUpButton->setText(font.family());
         c.fontSizeTextField->setText(twoDigits(font.pointSizeF()));

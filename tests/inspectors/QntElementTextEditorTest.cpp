@@ -635,3 +635,48 @@ TEST(QntElementTextEditorTest, CellToolbarStaysOpenForAllCellsAndShowsTheCellsFa
         }
     }
 }
+
+TEST(QntElementTextEditorTest, CellColourForAllCellsKeepsTheToolbarAndItShowsTheCellsFont)
+{
+    Harness h;
+    auto table = QntElementTable::tableWithRows(2, 2, QSizeF(80, 40));
+    table->setLocation({300, 200});
+    h.add(table);
+    const VRObjectList cells = table->cells();
+    QFont font(QStringLiteral("DejaVu Serif"));
+    font.setPointSizeF(13);
+    for (const VRObjectRef &cell : cells) {
+        auto *text = static_cast<QntTextCell *>(cell.get());
+        VRTextBlock block = text->textBlock();
+        block.setFont(font);
+        text->setTextBlock(block);
+    }
+    table->selectCells({});
+    h.rightClick(table);
+    h.clickColumn(QStringLiteral("Cell Style"));
+    ASSERT_NE(h.inspector->attachedCellStyleWindow(), nullptr);
+    const auto &c = h.inspector->tableControls();
+    // No cell picked: the bar names the cells' font, not a built-in one.
+    EXPECT_EQ(c.fontFamilyPopUpButton->text(),
+              static_cast<QntTextCell *>(cells.at(0).get())->textBlock().font().family());
+    EXPECT_EQ(c.fontSizeTextField->text(), QStringLiteral("13"));
+
+    // A swatch for every cell leaves the toolbar and the column (with its text button) open.
+    h.inspector->closeAttachedWindows();
+    table->selectCells({cells.at(0)});
+    h.rightClick(table);
+    h.clickColumn(QStringLiteral("Cell Style"));
+    ASSERT_NE(h.inspector->attachedCellStyleWindow(), nullptr);
+    c.applyToAllCells->setChecked(true);
+    ASSERT_NE(c.cellsColorMatrix, nullptr);
+    c.cellsColorMatrix->performClickOnCell(0, 0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    const QColor first = c.cellsColorMatrix->cells().at(0).representedObject.value<QColor>();
+    for (const VRObjectRef &cell : cells)
+        EXPECT_EQ(static_cast<QntTextCell *>(cell.get())->fillColour(), first);
+    EXPECT_NE(h.inspector->attachedCellStyleWindow(), nullptr);
+    EXPECT_NE(h.inspector->attachedWindow(), nullptr);
+    EXPECT_TRUE(h.columnTitles().contains(QStringLiteral("Text Editor")));
+    c.applyToAllCells->setChecked(false);
+    h.inspector->closeAttachedWindows();
+}

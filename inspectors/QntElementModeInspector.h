@@ -197,6 +197,8 @@ public:
     void colorMatrixAction(QntColorMatrix *sender) override;
     // A scheme number (an element's colour scheme) or a colour (a text cell's fill).
     void applyColorValue(const QVariant &value);
+    // After a scheme, colour or transparency change of the context element.
+    void followColourChangeInStyleToolbar();
     void transparencyAction(BWTransparentSlider *sender) override;
     void applyTransparency(double coef);
     void showTableGridColorMatrixAction(QWidget *sender);
@@ -311,6 +313,8 @@ private:
     QPointer<AXAttachedWindow> _attachedImageShapeStyleWindow;
     QPointer<QntEscapedView> _viewStickyPointToolbar;
     QPointer<AXAttachedWindow> _attachedStickyPointWindow;
+    // The document whose tools stop reverting to Select while the sticky-spot toolbar is open.
+    QPointer<VRDrawingDocument> m_stickyPointDocument;
     QPointer<QWidget> _colorPaletteView;
     QntDoubleSlider *_angleSlider = nullptr;
     QntTextFieldCell *_angleTextbox = nullptr;

@@ -132,8 +132,19 @@ void QntElementModeInspector::applyColorValue(const QVariant &value)
                 table->notifyVisualChange();
         }
     }
-    if (recoloured)
+    if (recoloured) {
         updateSelectColorButton();
+        followColourChangeInStyleToolbar();
+    }
+}
+
+void QntElementModeInspector::followColourChangeInStyleToolbar()
+{
+    // An open contour or element style toolbar shows the colours the element now has.
+    if (!_attachedSimpleStyleWindow || !contextElement())
+        return;
+    populateSimpleStyleToolbar();
+    _attachedSimpleStyleWindow->redisplayLater();
 }
 
 void QntElementModeInspector::transparencyAction(BWTransparentSlider *sender)
@@ -146,12 +157,16 @@ void QntElementModeInspector::applyTransparency(double coef)
 {
     if (!std::isfinite(coef))
         return;
+    bool changed = false;
     for (const VRObjectRef &target : colorTargets()) {
         if (target && target->isKindOf<QntElement>()) {
             target->changeTransparencyWithCoef(coef);
             target->notifyVisualChange();
+            changed = true;
         }
     }
+    if (changed)
+        followColourChangeInStyleToolbar();
     if (_attachedWindowMatrixbar)
         _attachedWindowMatrixbar->redisplayLater();
 }

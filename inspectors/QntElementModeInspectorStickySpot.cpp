@@ -39,9 +39,14 @@ void QntElementModeInspector::createStickyPointToolbar(QntButtonMatrix *matrix)
         _viewStickyPointToolbar = view;
     }
     AXAttachedWindow *window = openToolbarBesideSelectedCell(matrix, _viewStickyPointToolbar);
-    if (window)
-        window->setObjectName(QStringLiteral("stickyPointWindow"));
+    if (!window)
+        return;
+    window->setObjectName(QStringLiteral("stickyPointWindow"));
     _attachedStickyPointWindow = window;
+    // While the toolbar is open a sticky-spot tool stays current for several clicks.
+    m_stickyPointDocument = currentDocument();
+    if (m_stickyPointDocument)
+        m_stickyPointDocument->toggleAutoRevertAction(this);
 }
 
 void QntElementModeInspector::closeAttachedStickyPointWindow()
@@ -54,6 +59,9 @@ void QntElementModeInspector::closeAttachedStickyPointWindow()
     _attachedStickyPointWindow->hide();
     _attachedStickyPointWindow->deleteLater();
     _attachedStickyPointWindow = nullptr;
+    if (VRDrawingDocument *document = m_stickyPointDocument)
+        document->toggleAutoRevertAction(this);
+    m_stickyPointDocument = nullptr;
 }
 
 void QntElementModeInspector::toolButtonStickyPointMatrixAction(const QString &toolName)

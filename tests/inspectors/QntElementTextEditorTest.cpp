@@ -4,6 +4,7 @@
 #include "inspectors/QntButtonCell.h"
 #include "inspectors/QntButtonMatrix.h"
 #include "inspectors/QntColorMatrix.h"
+#include "inspectors/QntColorWell.h"
 #include "inspectors/QntDoubleSlider.h"
 #include "inspectors/QntElementModeInspector.h"
 #include "inspectors/QntTextFieldCell.h"
@@ -24,9 +25,13 @@
 #include "framework/notations/QntNotation.h"
 #include "framework/undo/VRUndoManager.h"
 #include "framework/view/QntContextTextEditorView.h"
+#include "framework/view/VRDrawingTool.h"
+#include "framework/view/VRDrawingView.h"
+#include "framework/view/VRViewController.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QPushButton>
@@ -679,4 +684,73 @@ TEST(QntElementTextEditorTest, CellColourForAllCellsKeepsTheToolbarAndItShowsThe
     EXPECT_TRUE(h.columnTitles().contains(QStringLiteral("Text Editor")));
     c.applyToAllCells->setChecked(false);
     h.inspector->closeAttachedWindows();
+}
+
+TEST(QntElementTextEditorTest, PaletteSchemeShowsInTheOpenContourToolbar)
+{
+    Harness h;
+    const auto element = h.placeElement({200, 150});
+    h.rightClick(element);
+    h.clickColumn(QStringLiteral("Contour Style"));
+    ASSERT_NE(h.inspector->attachedSimpleStyleWindow(), nullptr);
+    const QntContextMenu::SimpleStyleControls &c = h.inspector->simpleStyleControls();
+    const auto shownStroke = [&] { return c.contourColorWell->color().toRgb(); };
+    const auto stroke = [&] { return element->contourObject()->style()->strokeColour().toRgb(); };
+    EXPECT_EQ(shownStroke(), stroke());
+    h.clickColumn(QStringLiteral("Color Palette"));
+    AXAttachedWindow *popover = h.inspector->attachedWindowMatrixbar();
+    ASSERT_NE(popover, nullptr);
+    auto *grid = popover->findChild<QntColorMatrix *>();
+    ASSERT_NE(grid, nullptr);
+    const QList<QntColorSchemeData> schemes =
+        h.palette.drawing()->currentNotation()->colorSchemesList();
+    const QColor before = stroke();
+    // The first scheme that draws the contour in another colour.
+    bool recoloured = false;
+    for (int pick = 0; pick < schemes.size() && !recoloured; ++pick) {
+        grid->performClickOnCell(pick / grid->numberOfColumns(), pick % grid->numberOfColumns());
+        recoloured = stroke() != before;
+    }
+    ASSERT_TRUE(recoloured);
+    ASSERT_NE(h.inspector->attachedSimpleStyleWindow(), nullptr);
+    EXPECT_EQ(shownStroke(), stroke());
+    // A transparency change shows there too.
+    h.inspector->applyTransparency(0.5);
+    EXPECT_EQ(shownStroke(), stroke());
+    h.inspector->closeAttachedWindows();
+}
+
+TEST(QntElementTextEditorTest, StickySpotToolbarKeepsItsToolCurrentWhileOpen)
+{
+    Harness h;
+    const auto element = h.placeElement({200, 150});
+    VRViewController *controller = h.palette.view->controller();
+    ASSERT_TRUE(controller->autoRevert());
+    h.rightClick(element);
+    h.clickColumn(QStringLiteral("Sticky Spot"));
+    QWidget *window = nullptr;
+    for (QWidget *widget : QApplication::allWidgets())
+        if (widget->objectName() == QStringLiteral("stickyPointWindow") && widget->isVisible())
+            window = widget;
+    ASSERT_NE(window, nullptr);
+    // Several spots in a row: the tool does not revert to Select while the toolbar is open.
+    EXPECT_FALSE(controller->autoRevert());
+    auto *insert = window->findChild<QntButtonCell *>(QStringLiteral("Insert Sticky Spot"));
+    ASSERT_NE(insert, nullptr);
+    insert->click();
+    ASSERT_NE(controller->drawingTool(), nullptr);
+    EXPECT_EQ(controller->drawingTool(),
+              VRDrawingTool::drawingToolWithName(QStringLiteral("Insert Sticky Spot")));
+    EXPECT_TRUE(element->isHighlightedForConnectorSnapping());
+    // The button toggles the toolbar; closing it restores the reverting, once.
+    h.clickColumn(QStringLiteral("Sticky Spot"));
+    EXPECT_TRUE(controller->autoRevert());
+    h.inspector->closeAttachedWindows();
+    EXPECT_TRUE(controller->autoRevert());
+    // Opened again and closed with every other window.
+    h.rightClick(element);
+    h.clickColumn(QStringLiteral("Sticky Spot"));
+    EXPECT_FALSE(controller->autoRevert());
+    h.inspector->closeAttachedWindows();
+    EXPECT_TRUE(controller->autoRevert());
 }

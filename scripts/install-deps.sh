@@ -11,7 +11,7 @@ packages=(
   libgraphviz-dev graphviz libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
   fonts-dejavu fonts-liberation2 fonts-urw-base35 fonts-droid-fallback xvfb xauth
   openbox xdotool x11-utils
-  poppler-utils librsvg2-bin sqlite3 file binutils gdb clang-14 lld-14 llvm-14 clang-format-14
+  poppler-utils librsvg2-bin sqlite3 file binutils gdb clang-14 lld-14 llvm-14 llvm-14-dev clang-format-14
   openssl ca-certificates
   libclang-rt-14-dev
 )

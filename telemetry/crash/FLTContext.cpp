@@ -5,6 +5,7 @@
 #include "FLTSDKLog.h"
 #include "FLTSignalHandler.h"
 #include "FLTUtilities.h"
+#include "telemetry/core/PLNApplicationInfo.h"
 #include "telemetry/platform/SystemLog.h"
 
 #include <cerrno>
@@ -340,8 +341,11 @@ void FLTContextRecordMetadata(const FLTContextInitData *data)
     writeUname(&file, "machine", host.machine);
     const std::string cpu = cpuBrand();
     FLTFileWriteHashEntryString(&file, "cpu", cpu.c_str());
-    FLTFileWriteHashEntryString(&file, "os_build_version", host.version);
-    FLTFileWriteHashEntryString(&file, "os_display_version", host.release);
+    // The same operating-system version the settings requests and the analytics events carry.
+    const std::string osBuild = PLNOperatingSystemBuildVersion().value_or("");
+    const std::string osDisplay = PLNOperatingSystemDisplayVersion();
+    FLTFileWriteHashEntryString(&file, "os_build_version", osBuild.c_str());
+    FLTFileWriteHashEntryString(&file, "os_display_version", osDisplay.c_str());
     FLTFileWriteHashEntryString(&file, "platform", "mac");
     const std::string locale = localeIdentifier();
     FLTFileWriteHashEntryString(&file, "locale", locale.c_str());

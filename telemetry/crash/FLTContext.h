@@ -65,6 +65,7 @@ enum FLTCaptureOutcome : int32_t {
 struct FLTWritableState {
     int32_t sdkLogDescriptor; // -1 until "sdk.log" is first written
     int32_t logThreshold;     // kit log lines below this level are dropped
+    uint64_t sdkLogBytes;     // bytes written to "sdk.log" in this launch
     uint8_t crashOccurred;
     int32_t crashingThread; // thread id of the one thread allowed to record, 0 = none yet
     int32_t crashRecorded;  // futex word: 1 once the recording thread is done

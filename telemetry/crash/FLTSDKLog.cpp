@@ -3,6 +3,7 @@
 #include "FLTContext.h"
 
 #include <cstdarg>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -122,11 +123,10 @@ int logDescriptor()
 
 } // namespace
 
-void FLTSDKLogWriteLine(const char *line, uint64_t length)
+namespace {
+
+void writeAll(int fd, const char *line, uint64_t length)
 {
-    const int fd = logDescriptor();
-    if (fd < 0 || !line)
-        return;
     uint64_t written = 0;
     while (written < length) {
         const ssize_t n = write(fd, line + written, length - written);
@@ -134,6 +134,46 @@ void FLTSDKLogWriteLine(const char *line, uint64_t length)
             break;
         written += static_cast<uint64_t>(n);
     }
+}
+
+// Writes the line when the log stays within `limit`; the first line refused for that limit is
+// replaced by a note. Concurrent writers may overshoot the limit by a few lines, never more.
+void writeWithin(const char *line, uint64_t length, uint64_t limit, const char *note)
+{
+    FLTContext *context = FLTContextGet();
+    if (!context || !context->writable || !line)
+        return;
+    uint64_t *bytes = &context->writable->sdkLogBytes;
+    const uint64_t before = __atomic_load_n(bytes, __ATOMIC_RELAXED);
+    if (before + length > limit) {
+        // The note is written once: only the writer that moves the count past the limit.
+        const uint64_t noteLength = strlen(note);
+        uint64_t expected = before;
+        if (before <= limit
+            && __atomic_compare_exchange_n(bytes, &expected, limit + 1, false, __ATOMIC_RELAXED,
+                                           __ATOMIC_RELAXED)) {
+            if (const int fd = logDescriptor(); fd >= 0)
+                writeAll(fd, note, noteLength);
+        }
+        return;
+    }
+    const int fd = logDescriptor();
+    if (fd < 0)
+        return;
+    __atomic_fetch_add(bytes, length, __ATOMIC_RELAXED);
+    writeAll(fd, line, length);
+}
+
+constexpr const char kDetailNote[] =
+    "WARN  [FLTSDKLog:0] Log size limit reached: DEBUG and INFO lines are no longer written\n";
+constexpr const char kLimitNote[] =
+    "WARN  [FLTSDKLog:0] Log size limit reached: no further lines are written\n";
+
+} // namespace
+
+void FLTSDKLogWriteLine(const char *line, uint64_t length)
+{
+    writeWithin(line, length, kFLTSDKLogLimit, kLimitNote);
 }
 
 void FLTSDKLog(int level, const char *format, ...)
@@ -148,5 +188,8 @@ void FLTSDKLog(int level, const char *format, ...)
     va_start(args, format);
     const uint64_t length = formatInto(line, sizeof line, format, args);
     va_end(args);
-    FLTSDKLogWriteLine(line, length);
+    if (level < FLTLogLevelWarn)
+        writeWithin(line, length, kFLTSDKLogDetailLimit, kDetailNote);
+    else
+        writeWithin(line, length, kFLTSDKLogLimit, kLimitNote);
 }

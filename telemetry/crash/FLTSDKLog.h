@@ -17,12 +17,20 @@ enum FLTLogLevel : int {
     FLTLogLevelError = 4,
 };
 
-// Writes one kit log line when a context with a writable state and an "sdk.log" path exists and
-// `level` is at least the current threshold. Safe to call from a signal handler.
+// "sdk.log" travels with every crash report, so its size is bounded: DEBUG and INFO lines are
+// written while the file is below kFLTSDKLogDetailLimit bytes, WARN and ERROR lines (and lines
+// handed in already formatted) while it is below kFLTSDKLogLimit. The first line dropped for
+// either limit is replaced by one line that says so.
+constexpr uint64_t kFLTSDKLogDetailLimit = 8 * 1024;
+constexpr uint64_t kFLTSDKLogLimit = 16 * 1024;
+
+// Writes one kit log line when a context with a writable state and an "sdk.log" path exists,
+// `level` is at least the current threshold and the size limits allow. Safe to call from a
+// signal handler.
 void FLTSDKLog(int level, const char *format, ...);
 
-// Appends an already formatted line to "sdk.log" (no level check). Safe to call from a signal
-// handler.
+// Appends an already formatted line to "sdk.log" (no level check; the overall size limit
+// applies). Safe to call from a signal handler.
 void FLTSDKLogWriteLine(const char *line, uint64_t length);
 
 // Formats into `buffer` (always NUL-terminated) with the rules above; returns the length.

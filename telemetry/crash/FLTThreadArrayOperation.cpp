@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cxxabi.h>
+#include <llvm/Demangle/Demangle.h>
 
 void FLTThreadArrayOperation::enumerateFramesWithBlock(
     const std::function<void(FLTStackFrame &, std::size_t, std::size_t)> &block)
@@ -60,7 +61,14 @@ std::optional<std::string> FLTDemangleOperation::demangleCppSymbol(const char *s
     char *demangled = abi::__cxa_demangle(symbol, nullptr, nullptr, &status);
     if (!demangled || status != 0) {
         std::free(demangled);
-        return std::nullopt;
+        // The runtime's demangler refuses some valid names, such as those of a lambda that takes
+        // a parameter pack (every function run by std::thread or QThread::create has one).
+        status = 0;
+        demangled = llvm::itaniumDemangle(symbol, nullptr, nullptr, &status);
+        if (!demangled || status != 0) {
+            std::free(demangled);
+            return std::nullopt;
+        }
     }
     std::string result(demangled);
     std::free(demangled);

@@ -4,6 +4,8 @@
 #include "common/Bytes.h"
 #include "common/ChildProcess.h"
 
+#include "telemetry/core/PLNApplicationInfo.h"
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -229,6 +231,11 @@ TEST_P(CrashCapture, SegmentationFaultIsRecordedWithTheCallerChainAndImages)
     ASSERT_EQ(metadata.size(), 4u);
     EXPECT_TRUE(metadata[0].contains("identity"));
     EXPECT_TRUE(metadata[3].contains("executable"));
+    // One operating-system version for crash reports, settings requests and analytics events.
+    const auto host = section(metadata, "host");
+    ASSERT_TRUE(host);
+    EXPECT_EQ((*host)["os_display_version"], PLNOperatingSystemDisplayVersion());
+    EXPECT_EQ((*host)["os_build_version"], PLNOperatingSystemBuildVersion().value_or(""));
 }
 
 TEST_P(CrashCapture, BlockedNamedThreadsAreRecordedWithRegistersAndStacks)

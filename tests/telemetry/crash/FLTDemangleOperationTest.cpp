@@ -17,6 +17,12 @@ TEST(DemangleOperation, Names)
     const Case cases[] = {
         {"_ZN14quintora_crash6WalkerIiE4leafEi", "quintora_crash::Walker<int>::leaf(int)"},
         {"_Z4leafv", "leaf()"},
+        // Lambdas taking a parameter pack, which the C++ runtime's own demangler refuses.
+        {"_Z1gIZ1fvEUlDpOT_E_Evv", "void g<f()::'lambda'(auto&&...)>()"},
+        {"_ZNSt13__future_base17_Async_state_implINSt6thread8_InvokerISt5tupleIJZN7QThread6createIR"
+         "FvvEJEEEPS4_OT_DpOT0_EUlDpOT_E_EEEEvE6_M_runEv",
+         "std::__future_base::_Async_state_impl<std::thread::_Invoker<std::tuple<QThread* "
+         "QThread::create<void (&)()>(void (&)())::'lambda'(auto&&...)> >, void>::_M_run()"},
         {"__ZN3foo3barEv_block_invoke", "foo::bar()_block_invoke"},
         {"__ZN3foo3barEv_block_invoke_2", "foo::bar()_block_invoke_2"},
         {"__Z1_block_invoke", nullptr}, // the suffix starts before index 5

@@ -201,6 +201,40 @@ TEST_F(UserLogging, SystemLogVariantAlsoRecordsAndForeignTerminateHandlersAreRep
     EXPECT_EQ(FLTFileHexDecodeString(logLines[0]["log"]["msg"].get<std::string>()), "hello 5");
 }
 
+// The kit log goes into every report: detail lines stop at one limit, warnings at a second, and
+// each stop is said once.
+TEST_F(UserLogging, SDKLogStaysWithinItsLimitsAndSaysWhereItStopped)
+{
+    start({});
+    const fs::path log = m_folder / "sdk.log";
+    for (int i = 0; i < 1000; ++i)
+        FLTSDKLog(FLTLogLevelDebug, "DEBUG [%s:%d] detail line %d\n", "op", 1, i);
+    const auto size = [&] { return fs::exists(log) ? fs::file_size(log) : 0; };
+    EXPECT_LE(size(), kFLTSDKLogDetailLimit + 200);
+    EXPECT_GT(size(), kFLTSDKLogDetailLimit - 100);
+    for (int i = 0; i < 1000; ++i)
+        FLTSDKLog(FLTLogLevelWarn, "WARN  [%s:%d] warning line %d\n", "op", 2, i);
+    FLTSDKLog(FLTLogLevelError, "ERROR [%s:%d] one more\n", "op", 3);
+    EXPECT_LE(size(), kFLTSDKLogLimit + 200);
+
+    std::ifstream in(log);
+    std::vector<std::string> text;
+    for (std::string line; std::getline(in, line);)
+        text.push_back(line);
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(text.front(), "DEBUG [op:1] detail line 0");
+    const auto count = [&](const std::string &part) {
+        return std::count_if(text.begin(), text.end(), [&](const std::string &line) {
+            return line.find(part) != std::string::npos;
+        });
+    };
+    EXPECT_EQ(count("DEBUG and INFO lines are no longer written"), 1);
+    EXPECT_EQ(count("no further lines are written"), 1);
+    EXPECT_GT(count("warning line"), 100);
+    EXPECT_EQ(text.back(), "WARN  [FLTSDKLog:0] Log size limit reached: no further lines are "
+                           "written");
+}
+
 TEST(SDKLog, FormatsOnlyItsOwnConversions)
 {
     char line[128];

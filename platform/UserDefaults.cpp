@@ -14,6 +14,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 Q_LOGGING_CATEGORY(lcDefaults, "quintora.defaults")
 
@@ -263,6 +264,13 @@ void UserDefaults::reload()
     loadLocked();
 }
 
+std::optional<UserDefaults::SetAside> UserDefaults::takeSetAsideFile()
+{
+    QMutexLocker lock(&m_mutex);
+    ensureLoadedLocked();
+    return std::exchange(m_setAside, std::nullopt);
+}
+
 void UserDefaults::ensureLoadedLocked() const
 {
     if (!m_loaded)
@@ -299,6 +307,7 @@ void UserDefaults::setAsideLocked(const QString &reason) const
         m_filePath + QStringLiteral(".corrupt-")
         + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
     const bool moved = QFile::rename(m_filePath, aside);
+    m_setAside = SetAside{reason, moved ? aside : QString()};
     qCWarning(lcDefaults).noquote()
         << "the defaults file" << m_filePath << "is unreadable (" << reason << "); "
         << (moved ? "set it aside as " + aside : "could not set it aside")

@@ -8,6 +8,7 @@
 #include <QVariantMap>
 
 #include <memory>
+#include <optional>
 
 // The user's settings: a registered domain of factory values held in memory, under a
 // persistent domain of the values the user set, kept in a typed XML property list
@@ -59,6 +60,14 @@ public:
     // Pending changes are written first.
     void reload();
 
+    // Where a damaged settings file was moved when it was read (empty when it could not be
+    // moved); answered once, so the user is told once. Nothing when no file was set aside.
+    struct SetAside {
+        QString reason;
+        QString keptAs;
+    };
+    std::optional<SetAside> takeSetAsideFile();
+
 private:
     void ensureLoadedLocked() const;
     void loadLocked() const;
@@ -72,6 +81,7 @@ private:
     QVariantMap m_registered;
     mutable QVariantMap m_persistent;
     mutable bool m_loaded = false;
+    mutable std::optional<SetAside> m_setAside;
     bool m_dirty = false;
     bool m_writeScheduled = false;
     std::shared_ptr<char> m_lifeGuard = std::make_shared<char>();

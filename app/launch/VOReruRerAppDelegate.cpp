@@ -292,6 +292,9 @@ void VOReruRerAppDelegate::applicationDidFinishLaunching()
     openElementModeInspector();
     openConnectorModeInspector();
 
+    // A damaged database is moved out of the way first, so the shipped one takes its place.
+    const QList<QntNotation::SetAsideNotation> damagedNotations =
+        QntNotation::setAsideDamagedNotations();
     const VRResult<void> copied = QntNotation::copyNotationsFromBundleToAppSupportFolder();
     if (!copied)
         qCWarning(lcApp).noquote()
@@ -305,6 +308,19 @@ void VOReruRerAppDelegate::applicationDidFinishLaunching()
     // The Custom group of the shape library keeps its shapes in the image bank from the start.
     if (!g_imagesBankController->initImageBank())
         qCWarning(lcApp).noquote() << g_imagesBankController->imageBankProblem();
+    // What had to be set aside is told once the event loop runs, above the start-up window.
+    QStringList notices;
+    if (const auto settings = UserDefaults::standardUserDefaults().takeSetAsideFile())
+        notices << settingsSetAsideMessage(settings->keptAs);
+    for (const QntNotation::SetAsideNotation &notation : damagedNotations)
+        notices << notationSetAsideMessage(notation);
+    if (!notices.isEmpty()) {
+        // One box for all of them.
+        QTimer::singleShot(0, this, [notices] {
+            DocumentController::sharedDocumentController().presentError(
+                notices.join(QStringLiteral("\n\n")), nullptr);
+        });
+    }
 
     _applicationHasStarted = true;
 
@@ -356,6 +372,46 @@ void VOReruRerAppDelegate::applicationDidFinishLaunching()
     qCInfo(lcApp) << "launch finished";
 }
 
+QString VOReruRerAppDelegate::settingsSetAsideMessage(const QString &keptAs)
+{
+    if (keptAs.isEmpty())
+        return tr("Your settings could not be read, so Quintora started with its original "
+                  "settings. The damaged settings file could not be kept.");
+    return tr("Your settings could not be read, so Quintora started with its original settings. "
+              "The damaged settings file was kept as “%1”.")
+        .arg(keptAs);
+}
+
+QString VOReruRerAppDelegate::notationSetAsideMessage(const QntNotation::SetAsideNotation &notation)
+{
+    const QFileInfo file(notation.path);
+    const QString name = file.fileName();
+    const QString kept =
+        notation.keptAs.isEmpty()
+            ? tr("It could not be moved out of the way.")
+            : tr("The damaged file was kept as “%1”.").arg(QFileInfo(notation.keptAs).fileName());
+    const QString folder = file.absoluteDir().dirName();
+    if (folder == QLatin1String("ImageBank")) {
+        const bool remade = file.isFile() && QntNotation::notationWithPath(notation.path)
+                            && QntNotation::notationWithPath(notation.path)->isValid();
+        return tr("The image bank “%1” in “%2” was damaged and could not be read. %3 %4")
+            .arg(name, file.absolutePath(), kept,
+                 remade ? tr("A new, empty image bank was made; the pictures of the old one "
+                             "are not in it.")
+                        : tr("There is no image bank until it can be made again."));
+    }
+    if (!QntNotation::isShippedNotation(notation.path))
+        return tr("The notation “%1” in “%2” was damaged and could not be read. %3 There is no "
+                  "copy of it to put back, so it is no longer offered.")
+            .arg(name, file.absolutePath(), kept);
+    const auto restored = QntNotation::notationWithPath(notation.path);
+    return tr("The notation “%1” in “%2” was damaged and could not be read. %3 %4")
+        .arg(name, file.absolutePath(), kept,
+             restored && restored->isValid()
+                 ? tr("The notation that comes with Quintora was put back in its place.")
+                 : tr("The notation that comes with Quintora could not be put back."));
+}
+
 std::optional<QString> VOReruRerAppDelegate::pathFromURLEventText(const QString &eventText,
                                                                   QString *reason)
 {
@@ -380,24 +436,39 @@ std::optional<QString> VOReruRerAppDelegate::pathFromURLEventText(const QString 
     return QDir::cleanPath(path);
 }
 
-bool VOReruRerAppDelegate::isOpenableDocument(const QString &path, QString *reason)
+bool VOReruRerAppDelegate::isOpenableDocument(const QString &path, QString *reason,
+                                              QString *userMessage)
 {
-    const auto refuse = [reason](const QString &why) {
+    const QString name = QFileInfo(path).fileName();
+    const auto refuse = [reason, userMessage](const QString &why, const QString &message) {
         if (reason)
             *reason = why;
+        if (userMessage)
+            *userMessage = message;
         return false;
     };
     const QFileInfo info(path);
     if (!info.exists())
-        return refuse(QStringLiteral("there is no such file"));
+        return refuse(
+            QStringLiteral("there is no such file"),
+            tr("The document “%1” could not be opened because there is no such file.").arg(name));
     if (info.isDir())
-        return refuse(QStringLiteral("it is a folder"));
+        return refuse(QStringLiteral("it is a folder"),
+                      tr("“%1” could not be opened because it is a folder, not a Quintora "
+                         "document.")
+                          .arg(name));
     if (!info.isFile())
-        return refuse(QStringLiteral("it is not a regular file"));
+        return refuse(QStringLiteral("it is not a regular file"),
+                      tr("“%1” could not be opened because it is not a regular file.").arg(name));
     if (info.suffix().compare(kDocumentSuffix, Qt::CaseInsensitive) != 0)
-        return refuse(QStringLiteral("it is not a Quintora document"));
+        return refuse(
+            QStringLiteral("it is not a Quintora document"),
+            tr("“%1” could not be opened because it is not a Quintora document.").arg(name));
     if (!info.isReadable())
-        return refuse(QStringLiteral("it cannot be read"));
+        return refuse(QStringLiteral("it cannot be read"),
+                      tr("The document “%1” could not be opened because you do not have "
+                         "permission to read it.")
+                          .arg(name));
     return true;
 }
 
@@ -421,9 +492,10 @@ void VOReruRerAppDelegate::handleGetURLEvent(const QString &eventText)
 
 void VOReruRerAppDelegate::handleOpenFile(const QString &path)
 {
-    QString reason;
-    if (!isOpenableDocument(path, &reason)) {
+    QString reason, message;
+    if (!isOpenableDocument(path, &reason, &message)) {
         qCWarning(lcApp).noquote() << "ignoring the file" << path << ":" << reason;
+        DocumentController::sharedDocumentController().presentError(message, nullptr);
         return;
     }
     openDocumentAtPath(QFileInfo(path).absoluteFilePath());

@@ -2,6 +2,7 @@
 
 #include "app/panels/QXNewsDelegate.h"
 #include "framework/base/VRTypes.h"
+#include "framework/notations/QntNotation.h"
 #include "platform/NotificationCenter.h"
 
 #include <QObject>
@@ -67,7 +68,8 @@ public:
     // A URL event: the text after the first "quintora://" is the percent-encoded path of a
     // document of this application. Anything else is ignored with a log line.
     void handleGetURLEvent(const QString &eventText);
-    // A file handed to the application (from the desktop or another instance).
+    // A file handed to the application (from the command line, the desktop or another
+    // instance); one that cannot be opened is refused with a message naming it.
     void handleOpenFile(const QString &path);
     // One message from another instance: a URL, a file, or nothing (a plain relaunch).
     void handleInstanceMessage(const QString &message);
@@ -76,8 +78,14 @@ public:
     // decode as UTF-8 or names no absolute path.
     static std::optional<QString> pathFromURLEventText(const QString &eventText,
                                                        QString *reason = nullptr);
-    // Whether a path is an existing document of this application; the reason when not.
-    static bool isOpenableDocument(const QString &path, QString *reason = nullptr);
+    // Whether a path is an existing document of this application; the reason when not, for the
+    // log, and a sentence that tells the user, naming the file.
+    // What the user is told at launch about a damaged settings file or notation database that
+    // was set aside.
+    static QString settingsSetAsideMessage(const QString &keptAs);
+    static QString notationSetAsideMessage(const QntNotation::SetAsideNotation &notation);
+    static bool isOpenableDocument(const QString &path, QString *reason = nullptr,
+                                   QString *userMessage = nullptr);
 
     bool applicationShouldOpenUntitledFile();
     bool applicationShouldTerminateAfterLastWindowClosed() const;

@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMetaMethod>
 #include <QMimeData>
@@ -299,8 +300,14 @@ VRResult<void> VRDrawingDocument::writeToFile(const QString &path) const
 bool VRDrawingDocument::readFromURL(const QString &path, QString *errorMessage)
 {
     const auto result = readFromFile(path);
-    if (!result.ok() && errorMessage)
-        *errorMessage = result.errorMessage();
+    // Several files may be refused at once (a launch with many): each message names its file.
+    if (!result.ok() && errorMessage) {
+        const QString name = QFileInfo(path).fileName();
+        *errorMessage = result.errorMessage().contains(name)
+                            ? result.errorMessage()
+                            : QStringLiteral("The document “%1” could not be opened. %2")
+                                  .arg(name, result.errorMessage());
+    }
     return result.ok();
 }
 

@@ -55,6 +55,11 @@ VRResult<void> QntNotation::createSchema(FMDatabase &db)
     return {};
 }
 
+QString QntNotation::newerVersionProblem()
+{
+    return QStringLiteral("it was made by a newer version of Quintora");
+}
+
 QString QntNotation::checkDatabase(FMDatabase &db)
 {
     if (!db.isOpen())
@@ -65,7 +70,7 @@ QString QntNotation::checkDatabase(FMDatabase &db)
             .arg(db.lastErrorMessage());
     const int version = db.userVersion();
     if (version > kSchemaVersion)
-        return QStringLiteral("it was made by a newer version of Quintora");
+        return newerVersionProblem();
     for (const char *table : {"ImportedElements", "StringParams", "BlobParams"}) {
         if (!db.tableExists(QString::fromLatin1(table)))
             return QStringLiteral("it is not a notation database (no table %1)")

@@ -78,6 +78,20 @@ public:
     // (PRAGMA user_version); Imported/ and ImageBank/ are never touched. A failure names what
     // could not be copied (the rest is still copied).
     static VRResult<void> copyNotationsFromBundleToAppSupportFolder();
+    // A damaged database of the user's notations folder, moved out of the way so it is neither
+    // read nor overwritten: keptAs is its new name beside the old one (empty when it could not
+    // be moved); problem says what is wrong with it.
+    struct SetAsideNotation {
+        QString path;
+        QString keptAs;
+        QString problem;
+    };
+    // Sets aside every damaged database below the root (a database of a newer version is not
+    // damaged, and an empty file counts as missing). Run before the shipped ones are copied,
+    // which then puts the shipped database back in the place of a damaged one.
+    static QList<SetAsideNotation> setAsideDamagedNotations();
+    // Whether the database at the path is one the bundle ships (and so can be put back).
+    static bool isShippedNotation(const QString &path);
     // Every .db below the root, sorted; "notationPath" (home-relative), "notationName" (file name).
     static QList<QVariantMap> notations();
     static QList<QntNotationRef> notationsFromPath(const QString &folder);
@@ -121,6 +135,8 @@ public:
     static VRResult<void> createSchema(FMDatabase &db);
     // Empty when the open database is a readable notation; else a sentence saying why not.
     static QString checkDatabase(FMDatabase &db);
+    // checkDatabase's answer for a sound database made by a newer version.
+    static QString newerVersionProblem();
 
     explicit QntNotation(const QString &homeRelativeOrAbsolutePath);
     ~QntNotation();

@@ -116,6 +116,57 @@ VRResult<void> QntNotation::copyNotationsFromBundleToAppSupportFolder()
     return {};
 }
 
+QList<QntNotation::SetAsideNotation> QntNotation::setAsideDamagedNotations()
+{
+    QStringList paths;
+    QDirIterator it(rootNotationsFolderPath(), {QStringLiteral("*.db")}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        paths << it.next();
+    std::sort(paths.begin(), paths.end());
+    QList<SetAsideNotation> result;
+    for (const QString &path : std::as_const(paths)) {
+        if (QFileInfo(path).size() == 0)
+            continue;
+        QString problem;
+        {
+            FMDatabase db(path);
+            db.openReadOnly();
+            problem = checkDatabase(db);
+            // Only a file that cannot be read as a notation is damaged: a newer one is kept.
+            if (problem.isEmpty() || problem == newerVersionProblem())
+                continue;
+        }
+        QString keptAs = path + QStringLiteral(".damaged");
+        for (int n = 2; QFileInfo::exists(keptAs); ++n)
+            keptAs = path + QStringLiteral(".damaged-%1").arg(n);
+        if (QFile::rename(path, keptAs))
+            AtomicFile::syncFolder(QFileInfo(path).absolutePath());
+        else
+            keptAs.clear();
+        qCWarning(lcNotation).noquote()
+            << "the notation" << path << "is damaged (" << problem << ");"
+            << (keptAs.isEmpty() ? QStringLiteral("it could not be set aside")
+                                 : QStringLiteral("set it aside as ") + keptAs);
+        result.append({path, keptAs, problem});
+    }
+    if (!result.isEmpty()) {
+        QMutexLocker lock(&g_cacheMutex);
+        notationCache().clear();
+    }
+    return result;
+}
+
+bool QntNotation::isShippedNotation(const QString &path)
+{
+    const QString relative = QDir(rootNotationsFolderPath()).relativeFilePath(path);
+    if (relative.startsWith(QLatin1String("Imported/"))
+        || relative.startsWith(QLatin1String("ImageBank/"))
+        || relative.startsWith(QLatin1String("../")))
+        return false;
+    return QFileInfo(bundleNotationsFolderPath() + QLatin1Char('/') + relative).isFile();
+}
+
 QString QntNotation::absolutePathForNotationPath(const QString &path)
 {
     if (path.isEmpty())

@@ -5,12 +5,15 @@
 #include "framework/model/VRDrawableShape.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRObjectDrawingLayer.h"
+#include "framework/notations/FMDatabase.h"
+#include "framework/notations/QntNotation.h"
 #include "platform/UserDefaults.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRect>
 #include <QRegularExpression>
@@ -316,6 +319,79 @@ TEST_F(LaunchEndToEnd, DamagedSettingsFileIsSetAsideAndFactoryValuesApply)
                   .objectForKey("DIDizeZozi_defaultQualityModulationFlag")
                   .typeId(),
               QMetaType::Bool);
+}
+
+// A launch that finds damaged files sets them aside and says so, once: the settings file, a
+// shipped notation (put back from the bundle), an imported notation and the image bank (neither
+// has a copy to put back).
+TEST_F(LaunchEndToEnd, DamagedSettingsAndNotationsAreSetAsideAndTheUserIsTold)
+{
+    const QString notations = home + "/.local/share/Quintora/Notations";
+    const QString bundle = QStringLiteral(QNT_BIN_DIR "/../share/quintora/Notations");
+    QDir().mkpath(home + "/.config/Quintora");
+    {
+        QFile damaged(defaultsPath());
+        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+        damaged.write("<?xml version=\"1.0\"?><plist><dict><key>Qnt");
+    }
+    // Sound headers, damaged pages: SQLite opens them and only a check finds the damage.
+    const auto damagedCopy = [](const QString &from, const QString &to) {
+        QFile source(from);
+        ASSERT_TRUE(source.open(QIODevice::ReadOnly)) << from.toStdString();
+        QByteArray bytes = source.readAll();
+        ASSERT_GT(bytes.size(), 3 * 4096);
+        bytes.replace(4096, 2 * 4096, QByteArray(2 * 4096, 'Z'));
+        QDir().mkpath(QFileInfo(to).absolutePath());
+        QFile target(to);
+        ASSERT_TRUE(target.open(QIODevice::WriteOnly));
+        target.write(bytes);
+    };
+    const QString flowChart = notations + "/FlowChart/FlowChart.db";
+    const QString imported = notations + "/Imported/Mine.db";
+    const QString imageBank = notations + "/ImageBank/imagebank.db";
+    damagedCopy(bundle + "/FlowChart/FlowChart.db", flowChart);
+    damagedCopy(bundle + "/FlowChart/FlowChart.db", imported);
+    damagedCopy(bundle + "/FlowChart/FlowChart.db", imageBank);
+
+    QuintoraProcess app(home);
+    app.start();
+    ASSERT_TRUE(app.waitForLog("launch finished")) << app.log().toStdString();
+    const QStringList told{
+        "The damaged settings file was kept as “" + home
+            + "/.config/Quintora/Quintora.plist.corrupt-",
+        "The notation “FlowChart.db” in “" + notations
+            + "/FlowChart” was damaged and could not be read. The damaged file was kept as "
+              "“FlowChart.db.damaged”. The notation that comes with Quintora was put back",
+        "The notation “Mine.db” in “" + notations
+            + "/Imported” was damaged and could not be read. The damaged file was kept as "
+              "“Mine.db.damaged”. There is no copy of it to put back",
+        "The image bank “imagebank.db” in “" + notations
+            + "/ImageBank” was damaged and could not be read. The damaged file was kept as "
+              "“imagebank.db.damaged”. A new, empty image bank was made",
+    };
+    for (const QString &message : told)
+        EXPECT_TRUE(app.waitForLog(message)) << app.log().toStdString();
+    app.terminate();
+    ASSERT_TRUE(app.finish());
+    EXPECT_EQ(app.exitCode(), 0);
+    for (const QString &path : {flowChart, imported, imageBank})
+        EXPECT_TRUE(QFile::exists(path + ".damaged")) << path.toStdString();
+    EXPECT_FALSE(QFile::exists(imported));
+    for (const QString &path : {flowChart, imageBank}) {
+        FMDatabase db(path);
+        ASSERT_TRUE(db.openReadOnly()) << path.toStdString();
+        EXPECT_TRUE(QntNotation::checkDatabase(db).isEmpty()) << path.toStdString();
+    }
+
+    // Told once: the next launch finds nothing to set aside.
+    QuintoraProcess again(home);
+    again.start();
+    ASSERT_TRUE(again.waitForLog("launch finished")) << again.log().toStdString();
+    QThread::msleep(500);
+    again.terminate();
+    ASSERT_TRUE(again.finish());
+    EXPECT_FALSE(again.log().contains("was damaged")) << again.log().toStdString();
+    EXPECT_FALSE(again.log().contains("settings could not be read")) << again.log().toStdString();
 }
 
 // ---- under a real X server with a window manager ----------------------------------------------

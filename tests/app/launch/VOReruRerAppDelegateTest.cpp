@@ -33,6 +33,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QStringList>
 #include <QTimer>
@@ -174,6 +175,48 @@ TEST(AppDelegateUrl, OnlyExistingDocumentsOfThisApplicationOpen)
     EXPECT_NE(log.find("there is no such file"), std::string::npos) << log;
     EXPECT_NE(log.find("it is not a Quintora document"), std::string::npos) << log;
     EXPECT_NE(log.find("does not decode as UTF-8"), std::string::npos) << log;
+}
+
+// A file named on the command line (or handed over by a later launch) that cannot be opened is
+// refused with a message that names it, as the Open dialog's choice would be.
+TEST(AppDelegateUrl, FilesThatCannotBeOpenedAreRefusedWithAMessageNamingThem)
+{
+    QntDocumentController &controller = documentController();
+    QTemporaryDir dir;
+    QDir(dir.path()).mkdir("Folder.quintora");
+    const QString locked = dir.path() + "/Locked.quintora";
+    QFile(locked).open(QIODevice::WriteOnly);
+    QFile::setPermissions(locked, QFileDevice::WriteOwner);
+    QFile(dir.path() + "/notes.txt").open(QIODevice::WriteOnly);
+    QStringList shown;
+    controller.setErrorPresenter([&](const QString &message, QWidget *) { shown << message; });
+    const qnt::test::ScopeExit restore(
+        [&] { controller.setErrorPresenter([](const QString &, QWidget *) {}); });
+    struct Case {
+        QString name;
+        QString expected;
+    };
+    QList<Case> cases{
+        {"Folder.quintora", "“Folder.quintora” could not be opened because it is a folder"},
+        {"Missing.quintora",
+         "“Missing.quintora” could not be opened because there is no such file"},
+        {"notes.txt", "“notes.txt” could not be opened because it is not a Quintora document"},
+    };
+    // Permissions do not keep the superuser out.
+    if (!QFileInfo(locked).isReadable())
+        cases.append(Case{"Locked.quintora", "“Locked.quintora” could not be opened because you "
+                                             "do not have permission to read it"});
+    VOReruRerAppDelegate delegate;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        shown.clear();
+        testing::internal::CaptureStderr();
+        delegate.handleInstanceMessage(dir.path() + "/" + c.name);
+        testing::internal::GetCapturedStderr();
+        ASSERT_EQ(shown.size(), 1);
+        EXPECT_TRUE(shown.first().contains(c.expected)) << shown.first().toStdString();
+    }
+    EXPECT_TRUE(controller.documents().isEmpty());
 }
 
 TEST(AppDelegateLaunch, LaunchMakesItsObjectsAndFollowsTheStartUpRule)

@@ -15,6 +15,8 @@
 #include "platform/NotificationCenter.h"
 
 #include <QClipboard>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QGuiApplication>
 
 #include <gtest/gtest.h>
@@ -141,4 +143,34 @@ TEST(VRDrawingDocument, PastesAndDuplicatesStopAtTheCoordinatesADrawingHolds)
     document.duplicate();
     EXPECT_EQ(layer.selection().size(), 1);
     EXPECT_NE(layer.selection().first(), shape);
+}
+
+// Refusals name the file they are about, so a user opening several at once knows which one.
+TEST(VRDrawingDocument, AFileThatCannotBeReadIsNamedInTheMessage)
+{
+    QTemporaryDir dir;
+    const auto make = [&](const QString &name, const QByteArray &contents) {
+        QFile file(dir.path() + "/" + name);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(contents);
+        return file.fileName();
+    };
+    const struct {
+        QString name;
+        QByteArray contents;
+        QString reason;
+    } cases[] = {
+        {"Empty.quintora", "", "The file is empty."},
+        {"Blank Lines.quintora", "\n\n  \n", "The file is empty."},
+        {"Garbage.quintora", QByteArray(64, '\x9c'), "The file is damaged"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        VRDrawingDocument document;
+        QString error;
+        EXPECT_FALSE(document.readFromURL(make(c.name, c.contents), &error));
+        EXPECT_TRUE(error.startsWith("The document “" + c.name + "” could not be opened. "))
+            << error.toStdString();
+        EXPECT_TRUE(error.contains(c.reason)) << error.toStdString();
+    }
 }

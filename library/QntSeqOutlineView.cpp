@@ -9,11 +9,13 @@
 #include <QMenu>
 
 QntSeqOutlineView::QntSeqOutlineView(QntSequenceDiagramController *controller, QWidget *parent)
-    : QTreeView(parent)
+    : VKOutlineView(parent)
     , m_controller(controller)
     , m_menu(new QMenu(this))
+    , m_expandableMenu(new QMenu(this))
 {
     m_menu->setObjectName(QStringLiteral("outlineViewContextMenu"));
+    m_expandableMenu->setObjectName(QStringLiteral("expandableColumnMenu"));
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setDragEnabled(true);
@@ -39,7 +41,7 @@ bool QntSeqOutlineView::event(QEvent *event)
             return true;
         }
     }
-    return QTreeView::event(event);
+    return VKOutlineView::event(event);
 }
 
 void QntSeqOutlineView::keyPressEvent(QKeyEvent *event)
@@ -56,7 +58,7 @@ void QntSeqOutlineView::keyPressEvent(QKeyEvent *event)
             return;
         }
     }
-    QTreeView::keyPressEvent(event);
+    VKOutlineView::keyPressEvent(event);
 }
 
 void QntSeqOutlineView::startDrag(Qt::DropActions)
@@ -77,6 +79,20 @@ void QntSeqOutlineView::startDrag(Qt::DropActions)
 void QntSeqOutlineView::contextMenuEvent(QContextMenuEvent *event)
 {
     const QModelIndex clicked = indexAt(event->pos());
+    if (clicked.isValid() && clicked.column() == m_controller->expandableColumn()) {
+        m_controller->prepareExpandableMenu(*m_expandableMenu, clicked);
+        m_expandableMenu->popup(event->globalPos());
+        return;
+    }
     m_controller->prepareOutlineMenu(*m_menu, clicked);
     m_menu->popup(event->globalPos());
+}
+
+void QntSeqOutlineView::buttonCellClicked(const QModelIndex &index)
+{
+    if (!m_controller->allowsButtonCellsToChangeSelection() || !selectionModel()
+        || !(model()->flags(index) & Qt::ItemIsSelectable))
+        return;
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect
+                                                 | QItemSelectionModel::Rows);
 }

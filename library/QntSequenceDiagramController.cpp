@@ -9,7 +9,9 @@
 #include "framework/undo/VRUndoManager.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QFont>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
@@ -231,6 +233,39 @@ QWidget *QntSequenceDiagramController::createPane(QWidget *parent)
     build->setDefault(false);
     column->addLayout(bar);
 
+    // Where drops may land and how the rows look and select.
+    auto *boxes = new QHBoxLayout;
+    boxes->setSpacing(12);
+    const auto box = [this, pane, boxes](const QString &title, const QString &name,
+                                         const QString &tip,
+                                         void (QntSequenceDiagramController::*set)(bool)) {
+        auto *b = new QCheckBox(title, pane);
+        b->setObjectName(name);
+        b->setToolTip(tip);
+        QObject::connect(b, &QCheckBox::toggled, this, [this, set](bool on) { (this->*set)(on); });
+        boxes->addWidget(b);
+        m_checkBoxes << b;
+    };
+    box(tr("Drop on Container"), QStringLiteral("allowDropOnContainerCheckbox"),
+        tr("Rows dropped on an option, alternative or loop go inside it"),
+        &QntSequenceDiagramController::setAllowsDropOnContainer);
+    box(tr("Drop on Leaf"), QStringLiteral("allowDropOnLeafCheckbox"),
+        tr("Rows dropped on a message or response go right after it: it cannot hold entities, "
+           "and any it held would be lost when the outline is saved"),
+        &QntSequenceDiagramController::setAllowsDropOnLeaf);
+    box(tr("Only on Root"), QStringLiteral("onlyAcceptDropOnRootCheckbox"),
+        tr("Every drop goes to the end of the outline's top level"),
+        &QntSequenceDiagramController::setOnlyAcceptsDropOnRoot);
+    box(tr("Group Row Look"), QStringLiteral("useGroupRowLookCheckbox"),
+        tr("Options, alternatives and loops show as group rows across the outline"),
+        &QntSequenceDiagramController::setUsesGroupRowLook);
+    box(tr("Check Boxes Select"), QStringLiteral("buttonCellsChangeSelectionCheckbox"),
+        tr("Clicking a row's check box also selects the row"),
+        &QntSequenceDiagramController::setAllowsButtonCellsToChangeSelection);
+    boxes->addStretch(1);
+    column->addLayout(boxes);
+    syncCheckBoxes();
+
     m_outlineView = new QntSeqOutlineView(this, pane);
     m_outlineView->setObjectName(QStringLiteral("sequenceOutlineView"));
     auto *header = new QntSeqTableViewHeaderView(this, m_outlineView);
@@ -242,12 +277,25 @@ QWidget *QntSequenceDiagramController::createPane(QWidget *parent)
     header->resizeSection(NameColumn, 170);
     header->resizeSection(NodeKindColumn, 150);
     header->resizeSection(TextColumn, 220);
+    header->resizeSection(expandableColumn(), 80);
+    header->resizeSection(selectableColumn(), 80);
+    // A row that is not expandable does not stay open.
+    connect(m_outlineView, &QTreeView::expanded, this, [this](const QModelIndex &index) {
+        const QntSeqTreeNode *node = nodeForIndex(index);
+        if (node && !node->representedObject()->isExpandable())
+            m_outlineView->collapse(index);
+    });
+    connect(this, &QAbstractItemModel::rowsInserted, this, [this] { updateGroupRows(); });
+    connect(this, &QAbstractItemModel::rowsMoved, this, [this] { updateGroupRows(); });
+    connect(this, &QAbstractItemModel::modelReset, this, [this] { updateGroupRows(); });
+    connect(this, &QAbstractItemModel::layoutChanged, this, [this] { updateGroupRows(); });
+    connect(this, &QAbstractItemModel::dataChanged, this, [this] { updateGroupRows(); });
     connect(m_outlineView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { updateSelectionField(); });
     connect(this, &QAbstractItemModel::columnsInserted, header,
-            [header](const QModelIndex &, int first, int last) {
+            [this, header](const QModelIndex &, int first, int last) {
                 for (int c = first; c <= last; ++c)
-                    header->resizeSection(c, 100);
+                    header->resizeSection(c, c < numberOfColumns() ? 100 : 80);
             });
     column->addWidget(m_outlineView, 1);
     return pane;
@@ -295,6 +343,10 @@ QString QntSequenceDiagramController::columnIdentifier(int column) const
     case TextColumn: return QStringLiteral("TextColumn");
     default: break;
     }
+    if (column == expandableColumn())
+        return QStringLiteral("IsExpandableColumn");
+    if (column == selectableColumn())
+        return QStringLiteral("IsSelectableColumn");
     const int t = column - kFixedColumns;
     if (t < 0 || t >= m_timelines.size())
         return {};
@@ -304,7 +356,7 @@ QString QntSequenceDiagramController::columnIdentifier(int column) const
 bool QntSequenceDiagramController::canBuildSeqDiagram() const
 {
     // The three fixed columns are always there: a diagram needs a timeline beside them.
-    return numberOfColumns() > kFixedColumns && !m_root->childNodes().isEmpty();
+    return !m_timelines.isEmpty() && !m_root->childNodes().isEmpty();
 }
 
 QVariantMap QntSequenceDiagramController::timelineIdentifiersAndNames() const
@@ -745,14 +797,14 @@ void QntSequenceDiagramController::addTimeline()
 
 void QntSequenceDiagramController::addTimelineBefore()
 {
-    if (m_clickedColumn < kFixedColumns)
+    if (m_clickedColumn < kFixedColumns || m_clickedColumn >= numberOfColumns())
         return;
     insertTableColumn(VRUniqueID::uniqueKey(), tr("Timeline"), m_clickedColumn);
 }
 
 void QntSequenceDiagramController::addTimelineAfter()
 {
-    if (m_clickedColumn < kFixedColumns - 1)
+    if (m_clickedColumn < kFixedColumns - 1 || m_clickedColumn >= numberOfColumns())
         return;
     insertTableColumn(VRUniqueID::uniqueKey(), tr("Timeline"), m_clickedColumn + 1);
 }
@@ -831,7 +883,7 @@ void QntSequenceDiagramController::restoreNodeState(const std::shared_ptr<QntSeq
     }
     if (node->parentNode()) {
         const QModelIndex first = indexForNode(node.get(), 0);
-        emit dataChanged(first, first.siblingAtColumn(numberOfColumns() - 1));
+        emit dataChanged(first, first.siblingAtColumn(columnCount() - 1));
     }
     changed();
 }
@@ -924,6 +976,122 @@ void QntSequenceDiagramController::updateSelectionField()
         m_selectionField->setText(tr("Nothing Selected"));
 }
 
+// Row flags and the pane's check boxes ----------------------------------------------------
+
+void QntSequenceDiagramController::setExpandable(QntSeqTreeNode &node, bool expandable)
+{
+    SimpleNodeData &d = *node.representedObject();
+    if (d.isExpandable() == expandable)
+        return;
+    d.setExpandable(expandable);
+    const QModelIndex row = indexForNode(&node);
+    if (!row.isValid())
+        return;
+    emit dataChanged(row.siblingAtColumn(expandableColumn()),
+                     row.siblingAtColumn(expandableColumn()));
+    if (m_outlineView && !expandable && m_outlineView->isExpanded(row))
+        m_outlineView->collapse(row);
+}
+
+void QntSequenceDiagramController::setSelectable(QntSeqTreeNode &node, bool selectable)
+{
+    SimpleNodeData &d = *node.representedObject();
+    if (d.isSelectable() == selectable)
+        return;
+    d.setSelectable(selectable);
+    const QModelIndex row = indexForNode(&node);
+    if (!row.isValid())
+        return;
+    emit dataChanged(row, row.siblingAtColumn(columnCount() - 1));
+    if (!selectable && m_outlineView && m_outlineView->selectionModel())
+        m_outlineView->selectionModel()->select(row, QItemSelectionModel::Deselect
+                                                         | QItemSelectionModel::Rows);
+}
+
+void QntSequenceDiagramController::expandableMenuItemAction()
+{
+    const std::shared_ptr<QntSeqTreeNode> node = m_expandableMenuNode.lock();
+    if (node && node->parentNode())
+        setExpandable(*node, !node->representedObject()->isExpandable());
+}
+
+void QntSequenceDiagramController::setAllowsDropOnContainer(bool allow)
+{
+    m_allowDropOnContainer = allow;
+    syncCheckBoxes();
+}
+
+void QntSequenceDiagramController::setAllowsDropOnLeaf(bool allow)
+{
+    if (m_allowDropOnLeaf == allow)
+        return;
+    // Whether a leaf takes drops is in the rows' flags.
+    emit layoutAboutToBeChanged();
+    m_allowDropOnLeaf = allow;
+    emit layoutChanged();
+    syncCheckBoxes();
+}
+
+void QntSequenceDiagramController::setOnlyAcceptsDropOnRoot(bool only)
+{
+    m_onlyAcceptDropOnRoot = only;
+    syncCheckBoxes();
+}
+
+void QntSequenceDiagramController::setUsesGroupRowLook(bool use)
+{
+    if (m_useGroupRowLook == use)
+        return;
+    m_useGroupRowLook = use;
+    syncCheckBoxes();
+    updateGroupRows();
+    if (m_outlineView)
+        m_outlineView->viewport()->update();
+}
+
+void QntSequenceDiagramController::setAllowsButtonCellsToChangeSelection(bool allow)
+{
+    m_buttonCellsChangeSelection = allow;
+    syncCheckBoxes();
+}
+
+bool QntSequenceDiagramController::isGroupItem(const QntSeqTreeNode &node) const
+{
+    return m_useGroupRowLook && node.representedObject()->isContainer();
+}
+
+void QntSequenceDiagramController::syncCheckBoxes()
+{
+    const bool states[] = {m_allowDropOnContainer, m_allowDropOnLeaf, m_onlyAcceptDropOnRoot,
+                           m_useGroupRowLook, m_buttonCellsChangeSelection};
+    for (int i = 0; i < m_checkBoxes.size() && i < int(std::size(states)); ++i) {
+        if (QCheckBox *b = m_checkBoxes[i]; b && b->isChecked() != states[i]) {
+            const QSignalBlocker block(b);
+            b->setChecked(states[i]);
+        }
+    }
+}
+
+void QntSequenceDiagramController::updateGroupRows()
+{
+    if (m_outlineView)
+        updateGroupRows(*m_root, {});
+}
+
+void QntSequenceDiagramController::updateGroupRows(const QntSeqTreeNode &parent,
+                                                   const QModelIndex &parentIndex)
+{
+    const auto &children = parent.childNodes();
+    for (int row = 0; row < children.size(); ++row) {
+        const QntSeqTreeNode &child = *children.at(row);
+        const bool group = isGroupItem(child);
+        if (m_outlineView->isFirstColumnSpanned(row, parentIndex) != group)
+            m_outlineView->setFirstColumnSpanned(row, parentIndex, group);
+        if (!child.childNodes().isEmpty())
+            updateGroupRows(child, index(row, 0, parentIndex));
+    }
+}
+
 // Menus -----------------------------------------------------------------------------------
 
 void QntSequenceDiagramController::prepareOutlineMenu(QMenu &menu, const QModelIndex &clicked)
@@ -948,6 +1116,21 @@ void QntSequenceDiagramController::prepareOutlineMenu(QMenu &menu, const QModelI
     remove->setObjectName(QStringLiteral("deleteSelectedItemsMenuItem"));
     remove->setEnabled(selected > 0);
     menu.addAction(tr("Sort by Name"), this, [this] { sortData(); });
+}
+
+void QntSequenceDiagramController::prepareExpandableMenu(QMenu &menu, const QModelIndex &clicked)
+{
+    menu.clear();
+    QntSeqTreeNode *node = nodeForIndex(clicked);
+    m_expandableMenuNode = sharedNode(node);
+    QAction *item = menu.addAction(tr("Expandable"), this, [this] { expandableMenuItemAction(); });
+    item->setObjectName(QStringLiteral("expandableMenuItem"));
+    item->setCheckable(true);
+    const int selected =
+        m_outlineView ? int(m_outlineView->selectionModel()->selectedRows().size()) : 0;
+    const bool container = node && node->representedObject()->isContainer();
+    item->setEnabled(node && selected < 2 && container);
+    item->setChecked(container && node->representedObject()->isExpandable());
 }
 
 void QntSequenceDiagramController::prepareHeaderMenu(QMenu &menu)
@@ -987,8 +1170,20 @@ bool QntSequenceDiagramController::validateDrop(const QMimeData *data, const QMo
     QntSeqTreeNode *target = item.isValid() ? nodeForIndex(item) : m_root.get();
     if (!target)
         return false;
-    // A leaf cannot hold entities: a drop onto one would lose it when the outline is stored.
-    if (childIndex < 0 && target != m_root.get() && !target->representedObject()->isContainer())
+    if (m_onlyAcceptDropOnRoot) {
+        // Every drop goes to the end of the top level.
+        target = m_root.get();
+        childIndex = -1;
+    } else if (childIndex < 0 && target != m_root.get()) {
+        if (target->representedObject()->isContainer() ? !m_allowDropOnContainer
+                                                       : !m_allowDropOnLeaf)
+            return false;
+        // A leaf cannot hold entities (saving the outline would lose them): what is dropped
+        // on one goes right after it.
+        if (!target->representedObject()->isContainer())
+            target = target->parentNode();
+    }
+    if (!target)
         return false;
     if (dragIsLocalReorder(data)) {
         for (const auto &dragged : m_draggedNodes)
@@ -1030,6 +1225,14 @@ bool QntSequenceDiagramController::acceptDrop(const QMimeData *data, const QMode
     if (!validateDrop(data, item, childIndex))
         return false;
     QntSeqTreeNode *target = item.isValid() ? nodeForIndex(item) : m_root.get();
+    if (m_onlyAcceptDropOnRoot) {
+        target = m_root.get();
+        childIndex = -1;
+    } else if (childIndex < 0 && target != m_root.get()
+               && !target->representedObject()->isContainer()) {
+        childIndex = target->indexInParent() + 1;
+        target = target->parentNode();
+    }
     int index = childIndex < 0 ? (target == m_root.get() ? int(target->childNodes().size()) : 0)
                                : childIndex;
     if (dragIsLocalReorder(data)) {
@@ -1072,7 +1275,7 @@ QModelIndex QntSequenceDiagramController::index(int row, int column,
                                                 const QModelIndex &parent) const
 {
     const QntSeqTreeNode *p = parent.isValid() ? nodeForIndex(parent) : m_root.get();
-    if (!p || row < 0 || row >= p->childNodes().size() || column < 0 || column >= numberOfColumns())
+    if (!p || row < 0 || row >= p->childNodes().size() || column < 0 || column >= columnCount())
         return {};
     return createIndex(row, column, p->childNodes().at(row).get());
 }
@@ -1095,7 +1298,7 @@ int QntSequenceDiagramController::rowCount(const QModelIndex &parent) const
 
 int QntSequenceDiagramController::columnCount(const QModelIndex &) const
 {
-    return numberOfColumns();
+    return numberOfColumns() + 2;
 }
 
 QVariant QntSequenceDiagramController::data(const QModelIndex &index, int role) const
@@ -1105,6 +1308,20 @@ QVariant QntSequenceDiagramController::data(const QModelIndex &index, int role) 
         return {};
     const SimpleNodeData &d = *node->representedObject();
     const bool edit = role == Qt::EditRole;
+    if (index.column() == expandableColumn() || index.column() == selectableColumn()) {
+        if (role != Qt::CheckStateRole)
+            return {};
+        const bool on = index.column() == selectableColumn() ? d.isSelectable()
+                                                             : d.isContainer() && d.isExpandable();
+        return on ? Qt::Checked : Qt::Unchecked;
+    }
+    if (role == Qt::FontRole && isGroupItem(*node)) {
+        QFont font = m_outlineView ? m_outlineView->font() : QFont();
+        font.setBold(true);
+        return font;
+    }
+    if (role == Qt::BackgroundRole && isGroupItem(*node))
+        return QApplication::palette().brush(QPalette::AlternateBase);
     if (role != Qt::DisplayRole && !edit) {
         if (role == Qt::DecorationRole && index.column() == NameColumn && !d.image().isNull())
             return d.image();
@@ -1132,6 +1349,15 @@ bool QntSequenceDiagramController::setData(const QModelIndex &index, const QVari
                                            int role)
 {
     QntSeqTreeNode *node = nodeForIndex(index);
+    if (node && role == Qt::CheckStateRole
+        && (index.column() == expandableColumn() || index.column() == selectableColumn())) {
+        const bool on = Qt::CheckState(value.toInt()) == Qt::Checked;
+        if (index.column() == expandableColumn())
+            setExpandable(*node, on);
+        else
+            setSelectable(*node, on);
+        return true;
+    }
     if (!node || role != Qt::EditRole)
         return false;
     switch (index.column()) {
@@ -1160,6 +1386,11 @@ QVariant QntSequenceDiagramController::headerData(int section, Qt::Orientation o
                                        : tr("Text");
     default: break;
     }
+    if (section == expandableColumn())
+        return role == Qt::ToolTipRole ? tr("Whether the option, alternative or loop opens")
+                                       : tr("Expandable");
+    if (section == selectableColumn())
+        return role == Qt::ToolTipRole ? tr("Whether the row can be selected") : tr("Selectable");
     if (role == Qt::ToolTipRole)
         return tr("Double-click to rename; right-click for more");
     return timelineTitle(section);
@@ -1174,8 +1405,15 @@ Qt::ItemFlags QntSequenceDiagramController::flags(const QModelIndex &index) cons
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsDragEnabled;
     if (d.isSelectable())
         f |= Qt::ItemIsSelectable;
-    if (d.isContainer())
+    if (d.isContainer() || m_allowDropOnLeaf)
         f |= Qt::ItemIsDropEnabled;
+    if (index.column() == selectableColumn())
+        return f | Qt::ItemIsUserCheckable;
+    if (index.column() == expandableColumn()) {
+        // Only an option, alternative or loop opens.
+        f |= Qt::ItemIsUserCheckable;
+        return d.isContainer() ? f : f & ~Qt::ItemIsEnabled;
+    }
     const bool editable = index.column() == NameColumn      ? d.isContainer()
                           : index.column() >= kFixedColumns ? !d.isContainer()
                                                             : true;

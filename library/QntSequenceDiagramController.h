@@ -16,6 +16,7 @@
 class ISContainer;
 class ISDiagram;
 class ISTimeline;
+class QCheckBox;
 class QMenu;
 
 // What the sequence outline tells its document.
@@ -53,8 +54,11 @@ public:
     VRDrawing *drawing() const { return m_drawing; }
     std::shared_ptr<QntSeqTreeNode> rootNode() const { return m_root; }
 
-    // Columns: the fixed ones and a column per timeline.
+    // Columns: the fixed ones and a column per timeline; after them the two check-box columns
+    // of each row's expandable and selectable flags.
     int numberOfColumns() const { return kFixedColumns + int(m_timelines.size()); }
+    int expandableColumn() const { return numberOfColumns(); }
+    int selectableColumn() const { return numberOfColumns() + 1; }
     QString columnIdentifier(int column) const;
     int clickedColumn() const { return m_clickedColumn; }
     void setClickedColumn(int column) { m_clickedColumn = column; }
@@ -116,9 +120,31 @@ public:
     QntSeqTreeNode *nodeForIndex(const QModelIndex &index) const;
     QModelIndex indexForNode(const QntSeqTreeNode *node, int column = 0) const;
 
+    // The row flags of the check-box columns. A row that is not expandable stays collapsed;
+    // one that is not selectable cannot be selected.
+    void setExpandable(QntSeqTreeNode &node, bool expandable);
+    void setSelectable(QntSeqTreeNode &node, bool selectable);
+    // Flips the expandable flag of the row the expandable column's menu was opened on.
+    void expandableMenuItemAction();
+
+    // The pane's check boxes: where drops may land and how the rows look and select.
+    bool allowsDropOnContainer() const { return m_allowDropOnContainer; }
+    void setAllowsDropOnContainer(bool allow);
+    bool allowsDropOnLeaf() const { return m_allowDropOnLeaf; }
+    void setAllowsDropOnLeaf(bool allow);
+    bool onlyAcceptsDropOnRoot() const { return m_onlyAcceptDropOnRoot; }
+    void setOnlyAcceptsDropOnRoot(bool only);
+    bool usesGroupRowLook() const { return m_useGroupRowLook; }
+    void setUsesGroupRowLook(bool use);
+    bool allowsButtonCellsToChangeSelection() const { return m_buttonCellsChangeSelection; }
+    void setAllowsButtonCellsToChangeSelection(bool allow);
+    // A container shown as a group row: one cell across the row with its name.
+    bool isGroupItem(const QntSeqTreeNode &node) const;
+
     // Menus, prepared as they open.
     void prepareOutlineMenu(QMenu &menu, const QModelIndex &clicked);
     void prepareHeaderMenu(QMenu &menu);
+    void prepareExpandableMenu(QMenu &menu, const QModelIndex &clicked);
 
     // Drag and drop.
     bool dragIsLocalReorder(const QMimeData *data) const;
@@ -172,6 +198,9 @@ private:
     QList<std::shared_ptr<QntSeqTreeNode>> selectedNodes() const;
     std::shared_ptr<QntSeqTreeNode> sharedNode(const QntSeqTreeNode *node) const;
     void updateSelectionField();
+    void updateGroupRows();
+    void updateGroupRows(const QntSeqTreeNode &parent, const QModelIndex &parentIndex);
+    void syncCheckBoxes();
 
     QntSequenceDiagramControllerDelegate *m_delegate = nullptr;
     QPointer<VRDrawing> m_drawing;
@@ -181,4 +210,11 @@ private:
     QPointer<QntSeqOutlineView> m_outlineView;
     QPointer<QLabel> m_selectionField;
     int m_clickedColumn = -1;
+    std::weak_ptr<QntSeqTreeNode> m_expandableMenuNode;
+    bool m_allowDropOnContainer = true;
+    bool m_allowDropOnLeaf = false;
+    bool m_onlyAcceptDropOnRoot = false;
+    bool m_useGroupRowLook = false;
+    bool m_buttonCellsChangeSelection = false;
+    QList<QPointer<QCheckBox>> m_checkBoxes;
 };

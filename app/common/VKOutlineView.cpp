@@ -11,7 +11,10 @@ QColor VKOutlineView::gridColor()
 
 bool VKOutlineView::isOnCheckBox(const QModelIndex &index, const QPoint &position) const
 {
-    if (!index.isValid() || !(model()->flags(index) & Qt::ItemIsUserCheckable))
+    if (!index.isValid())
+        return false;
+    const Qt::ItemFlags flags = model()->flags(index);
+    if (!(flags & Qt::ItemIsUserCheckable) || !(flags & Qt::ItemIsEnabled))
         return false;
     QStyleOptionViewItem option;
     initViewItemOption(&option);
@@ -34,6 +37,7 @@ void VKOutlineView::mousePressEvent(QMouseEvent *event)
     model()->setData(index, next, Qt::CheckStateRole);
     update(index);
     event->accept();
+    buttonCellClicked(index);
 }
 
 void VKOutlineView::drawRow(QPainter *painter, const QStyleOptionViewItem &option,

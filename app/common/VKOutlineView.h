@@ -15,6 +15,9 @@ public:
     static QColor gridColor();
 
 protected:
+    // A check box was clicked and its value changed; the row's selection is left alone.
+    virtual void buttonCellClicked(const QModelIndex &index) { Q_UNUSED(index); }
+
     void mousePressEvent(QMouseEvent *event) override;
     void drawRow(QPainter *painter, const QStyleOptionViewItem &option,
                  const QModelIndex &index) const override;

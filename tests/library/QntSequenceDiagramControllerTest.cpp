@@ -6,10 +6,15 @@
 #include "library/QntSeqOutlineView.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QFont>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QSet>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 
 #include <gtest/gtest.h>
 
@@ -505,4 +510,168 @@ TEST(QntSequenceDiagramController, NestedRowsShowTheirDepthInTheKindColumn)
         EXPECT_NEAR(kindStart(row.node), base + row.depth * step, 3);
     }
     o.pane->hide();
+}
+
+TEST(QntSequenceDiagramController, DropsGoWhereThePanesCheckBoxesAllow)
+{
+    struct Case {
+        const char *name;
+        bool onContainer, onLeaf, onlyRoot;
+        int target; // 0: the option, 1: the leaf "a"
+        bool accepted;
+        QStringList top, inOption;
+    };
+    const Case cases[] = {
+        {"into a container", true, false, false, 0, true, {"a", "Option"}, {"x", "b"}},
+        {"container drops off", false, false, false, 0, false, {"a", "Option"}, {"b"}},
+        {"onto a leaf refused", true, false, false, 1, false, {"a", "Option"}, {"b"}},
+        {"onto a leaf: after it", true, true, false, 1, true, {"a", "x", "Option"}, {"b"}},
+        {"only on root", false, false, true, 0, true, {"a", "Option", "x"}, {"b"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Outline o;
+        o.add(SimpleNodeData::Message)->representedObject()->setName("a");
+        Node opt = o.add(SimpleNodeData::Option);
+        o.add(SimpleNodeData::Message, opt.get())->representedObject()->setName("b");
+        o.pane->findChild<QCheckBox *>("allowDropOnContainerCheckbox")->setChecked(c.onContainer);
+        o.pane->findChild<QCheckBox *>("allowDropOnLeafCheckbox")->setChecked(c.onLeaf);
+        o.pane->findChild<QCheckBox *>("onlyAcceptDropOnRootCheckbox")->setChecked(c.onlyRoot);
+        EXPECT_EQ(o.controller.allowsDropOnContainer(), c.onContainer);
+        EXPECT_EQ(o.controller.allowsDropOnLeaf(), c.onLeaf);
+        EXPECT_EQ(o.controller.onlyAcceptsDropOnRoot(), c.onlyRoot);
+        const QModelIndex target =
+            c.target == 0 ? o.controller.indexForNode(opt.get())
+                          : o.controller.indexForNode(o.root().childNodes().first().get());
+        QMimeData outside;
+        outside.setText("x");
+        EXPECT_EQ(o.controller.validateDrop(&outside, target, -1), c.accepted);
+        EXPECT_EQ(o.controller.acceptDrop(&outside, target, -1), c.accepted);
+        EXPECT_EQ(names(o.root()), c.top);
+        EXPECT_EQ(names(*opt), c.inOption);
+        // Whatever lands is stored: nothing hangs under a leaf.
+        for (const auto &n : o.root().childNodes())
+            if (!n->representedObject()->isContainer())
+                EXPECT_TRUE(n->childNodes().isEmpty());
+    }
+}
+
+TEST(QntSequenceDiagramController, ExpandableAndSelectableColumnsToggleTheRowFlags)
+{
+    Outline o;
+    o.controller.addTimeline();
+    Node leaf = o.add(SimpleNodeData::Message);
+    Node loop = o.add(SimpleNodeData::Loop);
+    o.add(SimpleNodeData::Message, loop.get());
+    EXPECT_EQ(o.controller.columnCount(), 6);
+    EXPECT_EQ(o.controller.columnIdentifier(4), "IsExpandableColumn");
+    EXPECT_EQ(o.controller.columnIdentifier(5), "IsSelectableColumn");
+    // Only a container's expandable cell can be clicked.
+    const QModelIndex loopExpandable = o.controller.indexForNode(loop.get(), 4);
+    EXPECT_TRUE(o.controller.flags(loopExpandable) & Qt::ItemIsEnabled);
+    EXPECT_FALSE(o.controller.flags(o.controller.indexForNode(leaf.get(), 4)) & Qt::ItemIsEnabled);
+    EXPECT_EQ(loopExpandable.data(Qt::CheckStateRole).toInt(), Qt::Checked);
+
+    QntSeqOutlineView *view = o.controller.outlineView();
+    const QModelIndex loopRow = o.controller.indexForNode(loop.get());
+    view->expand(loopRow);
+    ASSERT_TRUE(view->isExpanded(loopRow));
+    o.controller.setData(loopExpandable, Qt::Unchecked, Qt::CheckStateRole);
+    EXPECT_FALSE(loop->representedObject()->isExpandable());
+    EXPECT_FALSE(view->isExpanded(loopRow));
+    view->expand(loopRow);
+    EXPECT_FALSE(view->isExpanded(loopRow));
+
+    // The expandable column's menu flips the flag back.
+    QMenu menu;
+    o.select(nullptr);
+    o.controller.prepareExpandableMenu(menu, loopExpandable);
+    QAction *item = menu.findChild<QAction *>("expandableMenuItem");
+    ASSERT_TRUE(item);
+    EXPECT_TRUE(item->isEnabled());
+    EXPECT_FALSE(item->isChecked());
+    item->trigger();
+    EXPECT_TRUE(loop->representedObject()->isExpandable());
+    o.controller.prepareExpandableMenu(menu, o.controller.indexForNode(leaf.get(), 4));
+    EXPECT_FALSE(menu.findChild<QAction *>("expandableMenuItem")->isEnabled());
+    o.controller.prepareExpandableMenu(menu, {});
+    EXPECT_FALSE(menu.findChild<QAction *>("expandableMenuItem")->isEnabled());
+
+    // A row that is not selectable drops out of the selection and cannot be selected.
+    o.select(leaf.get());
+    o.controller.setData(o.controller.indexForNode(leaf.get(), 5), Qt::Unchecked,
+                         Qt::CheckStateRole);
+    EXPECT_FALSE(leaf->representedObject()->isSelectable());
+    EXPECT_FALSE(view->selectionModel()->hasSelection());
+    EXPECT_FALSE(o.controller.flags(o.controller.indexForNode(leaf.get())) & Qt::ItemIsSelectable);
+    // New timelines go before the check-box columns.
+    o.controller.addTimeline();
+    EXPECT_EQ(o.controller.columnIdentifier(6), "IsSelectableColumn");
+    o.controller.setClickedColumn(5);
+    o.controller.addTimelineAfter();
+    o.controller.deleteTimeline();
+    EXPECT_EQ(o.controller.timelineIdentifiersOrdered().size(), 2);
+}
+
+TEST(QntSequenceDiagramController, CheckBoxClicksSelectTheRowOnlyWhenAllowed)
+{
+    for (const bool selects : {false, true}) {
+        SCOPED_TRACE(selects);
+        Outline o;
+        Node a = o.add(SimpleNodeData::Message);
+        Node b = o.add(SimpleNodeData::Message);
+        o.pane->resize(1200, 400);
+        o.pane->show();
+        o.pane->findChild<QCheckBox *>("buttonCellsChangeSelectionCheckbox")->setChecked(selects);
+        o.select(b.get());
+        QntSeqOutlineView *view = o.controller.outlineView();
+        const QModelIndex cell =
+            o.controller.indexForNode(a.get(), o.controller.selectableColumn());
+        view->scrollTo(cell);
+        QStyleOptionViewItem option;
+        option.initFrom(view);
+        option.rect = view->visualRect(cell);
+        option.features |= QStyleOptionViewItem::HasCheckIndicator;
+        const QPoint box =
+            view->style()
+                ->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, view)
+                .center();
+        QMouseEvent press(QEvent::MouseButtonPress, box, view->viewport()->mapToGlobal(box),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view->viewport(), &press);
+        EXPECT_FALSE(a->representedObject()->isSelectable());
+        EXPECT_FALSE(view->selectionModel()->isRowSelected(0, {}));
+        // Clicked again: selectable once more, and selected when the box says so.
+        QApplication::sendEvent(view->viewport(), &press);
+        EXPECT_TRUE(a->representedObject()->isSelectable());
+        EXPECT_EQ(view->selectionModel()->isRowSelected(0, {}), selects);
+        EXPECT_EQ(view->selectionModel()->isRowSelected(1, {}), !selects);
+    }
+}
+
+TEST(QntSequenceDiagramController, GroupRowLookSpansContainerRows)
+{
+    Outline o;
+    Node leaf = o.add(SimpleNodeData::Message);
+    Node loop = o.add(SimpleNodeData::Loop);
+    Node inner = o.add(SimpleNodeData::Option, loop.get());
+    QntSeqOutlineView *view = o.controller.outlineView();
+    const auto spanned = [&](const Node &n) {
+        const QModelIndex i = o.controller.indexForNode(n.get());
+        return view->isFirstColumnSpanned(i.row(), i.parent());
+    };
+    EXPECT_FALSE(spanned(loop));
+    o.pane->findChild<QCheckBox *>("useGroupRowLookCheckbox")->setChecked(true);
+    EXPECT_TRUE(o.controller.usesGroupRowLook());
+    EXPECT_TRUE(spanned(loop));
+    EXPECT_TRUE(spanned(inner));
+    EXPECT_FALSE(spanned(leaf));
+    EXPECT_TRUE(o.controller.indexForNode(loop.get()).data(Qt::FontRole).value<QFont>().bold());
+    // Rows added later follow the look.
+    Node later = o.add(SimpleNodeData::Alternative);
+    EXPECT_TRUE(spanned(later));
+    o.controller.setUsesGroupRowLook(false);
+    EXPECT_FALSE(o.pane->findChild<QCheckBox *>("useGroupRowLookCheckbox")->isChecked());
+    EXPECT_FALSE(spanned(loop));
+    EXPECT_FALSE(spanned(later));
 }

@@ -170,6 +170,9 @@ VOReruRerAppDelegate::VOReruRerAppDelegate(QObject *parent)
     mPrefsController = nullptr;
     if (!g_delegate)
         g_delegate = this;
+    if (QCoreApplication::instance())
+        connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
+                [this] { m_applicationLoopEnded = true; });
 }
 
 VOReruRerAppDelegate::~VOReruRerAppDelegate()
@@ -762,9 +765,16 @@ void VOReruRerAppDelegate::terminateKeepingUnsavedChanges()
     // nested ones of boxes too, ends it even where a window would not close. Before the
     // application's own loop runs (a box at launch) both do nothing: the queued call quits
     // as soon as that loop starts. Every later signal asks again.
+    // The queued call must not outlive the loop it was meant for: run after the application's
+    // loop has ended (an event processed on the way out), it would leave every later loop to
+    // return at once.
+    m_applicationLoopEnded = false;
     QCoreApplication::quit();
     QCoreApplication::exit(0);
-    QTimer::singleShot(0, this, [] { QCoreApplication::exit(0); });
+    QTimer::singleShot(0, this, [this] {
+        if (!m_applicationLoopEnded)
+            QCoreApplication::exit(0);
+    });
 }
 
 bool VOReruRerAppDelegate::isTerminating() const

@@ -299,6 +299,7 @@ private:
     bool m_applicationWasActive = false;
     bool m_quitting = false;
     QPointer<QObject> m_modalWindowDismisser;
+    bool m_applicationLoopEnded = false;
     bool m_toolMenuRebuildScheduled = false;
     QPointer<QAction> _toolsMenuItem;
     QPointer<QAction> _smartPolylineMenuItem;

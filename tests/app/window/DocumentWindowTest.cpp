@@ -62,6 +62,7 @@
 #include <QCryptographicHash>
 #include <QMenu>
 #include <QScreen>
+#include <QEventLoop>
 #include <QTimer>
 #include <QWindow>
 #include <QtTest/QTest>
@@ -959,6 +960,12 @@ TEST_F(LaunchedDocumentWindow, ATerminationSignalKeepsEveryEditForTheNextLaunchW
         }));
     }
     EXPECT_TRUE(clean->autosavedContentsPath().isEmpty());
+
+    // Nothing of the quit is left to end a loop that runs later (a dialog's, the next test's).
+    QApplication::processEvents();
+    QEventLoop later;
+    QTimer::singleShot(10, &later, [&later] { later.exit(7); });
+    EXPECT_EQ(later.exec(), 7);
 }
 
 TEST_F(LaunchedDocumentWindow, QuitAsksAboutEachEditedDocumentOnceAndCancelStopsIt)

@@ -19,6 +19,7 @@
 #include <QJsonObject>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 VR_CLASS_IMPL(QntElement, VRShapeGroup)
@@ -31,6 +32,40 @@ QntNotationRef validNotation(const QString &notationPath)
     return notation && notation->isValid() ? notation : nullptr;
 }
 constexpr int kMaximumStickySpots = 1000;
+
+// The box of a contour whose outline is a diamond (its corners in the middles of its box's
+// sides), in the coordinates its container gives it; null for any other outline.
+QRectF diamondBox(const VRDrawableObject &contour)
+{
+    if (!contour.isKindOf<VRDrawableShape>())
+        return {};
+    const QList<QPolygonF> outlines =
+        static_cast<const VRDrawableShape &>(contour).unitPath().toSubpathPolygons();
+    if (outlines.size() != 1)
+        return {};
+    QPolygonF corners = outlines.first();
+    if (corners.size() > 1 && corners.first() == corners.last())
+        corners.removeLast();
+    if (corners.size() != 4)
+        return {};
+    const QRectF box = corners.boundingRect();
+    if (box.width() <= 0 || box.height() <= 0)
+        return {};
+    const QPointF c = box.center();
+    const QList<QPointF> middles{QPointF(c.x(), box.top()), QPointF(box.right(), c.y()),
+                                 QPointF(c.x(), box.bottom()), QPointF(box.left(), c.y())};
+    for (const QPointF &middle : middles) {
+        const bool corner = std::any_of(corners.begin(), corners.end(), [&](QPointF p) {
+            return std::abs(p.x() - middle.x()) <= box.width() * 1e-3
+                   && std::abs(p.y() - middle.y()) <= box.height() * 1e-3;
+        });
+        if (!corner)
+            return {};
+    }
+    if (contour.angle() != 0)
+        return {};
+    return contour.transform().mapRect(box);
+}
 } // namespace
 
 QntElement::QntElement()
@@ -185,6 +220,8 @@ void QntElement::setTextFontFamily(const QString &family)
     QFont font = m_text->font();
     font.setFamily(family);
     m_text->setFont(font);
+    if (m_autoSize)
+        performAutoSize();
     notifyVisualChange();
 }
 
@@ -192,6 +229,8 @@ void QntElement::setTextFontTypeface(int traitMask, bool underlined)
 {
     addTextShape();
     m_text->setFont(VRTextBlock::fontWithTraits(m_text->font(), traitMask, underlined));
+    if (m_autoSize)
+        performAutoSize();
     notifyVisualChange();
 }
 
@@ -225,6 +264,7 @@ QntElement::Settings QntElement::settings() const
     s.paddingLR = m_paddingLR;
     s.paddingTB = m_paddingTB;
     s.autoSize = m_autoSize;
+    s.keepFixedWidth = m_keepFixedWidth;
     s.colorSchemeId = m_colorSchemeId;
     s.transparency = m_transparency;
     for (const auto &spot : m_spots)
@@ -242,6 +282,7 @@ void QntElement::setSettings(const Settings &s, const QString &actionName)
     m_paddingLR = s.paddingLR;
     m_paddingTB = s.paddingTB;
     m_autoSize = s.autoSize;
+    m_keepFixedWidth = s.keepFixedWidth;
     m_colorSchemeId = s.colorSchemeId;
     m_transparency = s.transparency;
     QList<QPointF> current;
@@ -258,6 +299,8 @@ void QntElement::setPaddingMode(int mode)
     Settings s = settings();
     s.paddingMode = mode == 1 ? 1 : 0;
     setSettings(s, QStringLiteral("Change Paddings"));
+    if (m_autoSize)
+        performAutoSize();
 }
 
 double QntElement::paddingTopBottomAbs() const
@@ -277,6 +320,8 @@ void QntElement::setPaddingTopBottom(double padding)
     Settings s = settings();
     s.paddingTB = padding;
     setSettings(s, QStringLiteral("Change Paddings"));
+    if (m_autoSize)
+        performAutoSize();
 }
 
 void QntElement::setPaddingLeftRight(double padding)
@@ -286,6 +331,8 @@ void QntElement::setPaddingLeftRight(double padding)
     Settings s = settings();
     s.paddingLR = padding;
     setSettings(s, QStringLiteral("Change Paddings"));
+    if (m_autoSize)
+        performAutoSize();
 }
 
 void QntElement::setAutoSize(bool autoSize)
@@ -297,20 +344,79 @@ void QntElement::setAutoSize(bool autoSize)
         performAutoSize();
 }
 
+void QntElement::setKeepFixedWidth(bool keep)
+{
+    if (keep == m_keepFixedWidth)
+        return;
+    Settings s = settings();
+    s.keepFixedWidth = keep;
+    setSettings(s, QStringLiteral("Change Autosize"));
+    if (m_autoSize)
+        performAutoSize();
+}
+
+QRectF QntElement::textAreaForSize(QSizeF size) const
+{
+    const double w = std::max(0.0, size.width()), h = std::max(0.0, size.height());
+    QRectF box(-w / 2, -h / 2, w, h);
+    // A diamond's box, from the content rectangle its parts are placed in to the element's.
+    QRectF diamond;
+    if (const VRObjectRef contour = contourObject())
+        diamond = diamondBox(*contour);
+    if (!diamond.isNull() && m_contentRect.width() > 0 && m_contentRect.height() > 0) {
+        QTransform toElement;
+        toElement.scale(w / m_contentRect.width(), h / m_contentRect.height());
+        toElement.translate(-m_contentRect.center().x(), -m_contentRect.center().y());
+        box = toElement.mapRect(diamond);
+    } else {
+        diamond = QRectF();
+    }
+    const double lr = m_paddingMode == 1 ? m_paddingLR : m_paddingLR * w;
+    const double tb = m_paddingMode == 1 ? m_paddingTB : m_paddingTB * h;
+    QRectF area = box.adjusted(lr, tb, -lr, -tb);
+    area.setWidth(std::max(0.0, area.width()));
+    area.setHeight(std::max(0.0, area.height()));
+    if (!diamond.isNull()) {
+        // The largest rectangle inside a diamond: half as wide and half as high, about its
+        // centre.
+        const QPointF centre = area.center();
+        area.setSize(area.size() / 2);
+        area.moveCenter(centre);
+    }
+    return area;
+}
+
 void QntElement::performAutoSize()
 {
     if (!m_text || m_text->textBlock().isEmpty())
         return;
-    const double lr = paddingLeftRightAbs(), tb = paddingTopBottomAbs();
-    const double maxWidth = m_keepFixedWidth ? std::max(1.0, m_size.width() - 2 * lr) : 0.0;
-    const QSizeF text = m_text->textBlock().naturalSize(maxWidth);
-    QSizeF wanted(m_keepFixedWidth ? m_size.width() : text.width() + 2 * lr,
-                  text.height() + 2 * tb);
+    const QSizeF size = m_size.isEmpty() ? QSizeF(100, 100) : m_size;
+    const QRectF area = textAreaForSize(size);
+    const QSizeF text =
+        m_text->textBlock().naturalSize(m_keepFixedWidth ? std::max(1.0, area.width()) : 0.0);
+    // The text's room grows in step with the element (paddings may be fractions of its size):
+    // the size whose room holds the text, measured in whole points with a point to spare, as
+    // lines are broken at the room's width.
+    const QRectF twice = textAreaForSize(size * 2);
+    const auto fitting = [](double room, double roomTwice, double length, double wanted) {
+        const double perPoint = (roomTwice - room) / length;
+        if (!(perPoint > 1e-3))
+            return length;
+        return length + (wanted - room) / perPoint;
+    };
+    const double width = m_keepFixedWidth ? size.width()
+                                          : fitting(area.width(), twice.width(), size.width(),
+                                                    std::ceil(text.width()) + 1);
+    const double height =
+        fitting(area.height(), twice.height(), size.height(), std::ceil(text.height()));
+    QSizeF wanted(width, height);
     const bool mayShrink =
         UserDefaults::standardUserDefaults().boolForKey(QntAllowAutosizeToMinSizeKey);
     if (!mayShrink && !m_originalSize.isEmpty())
         wanted = wanted.expandedTo(m_originalSize);
-    if (wanted != m_size && wanted.width() > 0 && wanted.height() > 0)
+    if (wanted.width() > 0 && wanted.height() > 0 && wanted.width() < 1e6 && wanted.height() < 1e6
+        && (std::abs(wanted.width() - m_size.width()) > 1e-6
+            || std::abs(wanted.height() - m_size.height()) > 1e-6))
         setSize(wanted);
 }
 
@@ -323,11 +429,10 @@ void QntElement::layoutText()
         content = QRectF(QPointF(m_size.width() / -2, m_size.height() / -2), m_size);
     const double sx = m_size.width() > 0 ? content.width() / m_size.width() : 1.0;
     const double sy = m_size.height() > 0 ? content.height() / m_size.height() : 1.0;
-    const double lr = paddingLeftRightAbs() * sx, tb = paddingTopBottomAbs() * sy;
-    const QRectF frame = content.adjusted(lr, tb, -lr, -tb);
+    const QRectF area = textAreaForSize(m_size);
     Geometry g = m_text->saveGeometry();
-    g.location = frame.center();
-    g.size = QSizeF(std::max(0.0, frame.width()), std::max(0.0, frame.height()));
+    g.location = content.center() + QPointF(area.center().x() * sx, area.center().y() * sy);
+    g.size = QSizeF(area.width() * sx, area.height() * sy);
     g.offset = QSizeF(0, 0);
     g.angle = 0;
     m_text->restoreGeometry(g);

@@ -82,11 +82,16 @@ public:
     bool autoSize() const { return m_autoSize; }
     void setAutoSize(bool autoSize);
     bool keepFixedWidth() const { return m_keepFixedWidth; }
-    void setKeepFixedWidth(bool keep) { m_keepFixedWidth = keep; }
+    void setKeepFixedWidth(bool keep);
     bool resizedByUser() const { return m_resizedByUser; }
     void setResizedByUser(bool resized) { m_resizedByUser = resized; }
-    // Fits the size to the text (never below the original size unless allowed by the defaults).
+    // Fits the size to the text (never below the original size unless allowed by the defaults):
+    // the height, and the width too unless the width is kept.
     void performAutoSize();
+    // Where the text goes in an element of that size, in its own units about its centre: inside
+    // the paddings, and in a diamond the rectangle inscribed in it, so no word reaches its
+    // corners.
+    QRectF textAreaForSize(QSizeF size) const;
 
     void updateConnectedConnectors();
     QList<std::shared_ptr<QntConnector>> connectedConnectors() const;
@@ -128,6 +133,7 @@ protected:
         int paddingMode = 0;
         double paddingLR = 0.05, paddingTB = 0.05;
         bool autoSize = false;
+        bool keepFixedWidth = false;
         qint64 colorSchemeId = 0;
         double transparency = 1.0;
         QList<QPointF> spots;

@@ -91,9 +91,15 @@ std::optional<VRRenderContext> VRTextShapeBase::textContext() const
         return std::nullopt;
     VRRenderContext context;
     context.path = renderingPath();
-    context.bounds = m_text.layoutFrame(placed);
+    context.bounds = textFrameInBox(placed);
     context.angle = std::atan2(t.m12(), t.m11());
     return context;
+}
+
+std::optional<QRectF> VRTextShapeBase::textFrame() const
+{
+    const std::optional<VRRenderContext> context = textContext();
+    return context ? std::optional<QRectF>(context->bounds) : std::nullopt;
 }
 
 void VRTextShapeBase::drawContent(QPainter &painter) const

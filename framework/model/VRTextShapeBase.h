@@ -37,6 +37,9 @@ public:
     double textAngle() const { return m_text.angleInDegrees(); }
     void setTextAngle(double degrees);
     bool isEditingInInlineEditor() const { return isEditing(); }
+    // Where the text is laid out, in drawing coordinates before the object's turn: what its
+    // lines wrap at and are aligned in. None for a box without width.
+    std::optional<QRectF> textFrame() const;
 
     QTextDocumentFragment textContent() const override { return m_text.fragment(); }
     void setTextContent(const QTextDocumentFragment &content) override;
@@ -51,6 +54,9 @@ protected:
 
     void drawContent(QPainter &painter) const override;
     QRectF computeBounds() const override;
+    // Where the text goes in the object's box: as wide as its fixed width, about the same
+    // centre, when it has one.
+    virtual QRectF textFrameInBox(const QRectF &box) const { return m_text.layoutFrame(box); }
 
 private:
     // What the text is drawn on: the box, turned with the object; none for a box without width.

@@ -43,6 +43,9 @@ public:
 
     // Contents, written and read by the subclass. The path may be an autosave file.
     virtual bool readFromURL(const QString &path, QString *errorMessage);
+    // What the user must know about the contents just read (shown once the windows are up);
+    // empty when there is nothing to tell.
+    virtual QString openingNotice() const { return {}; }
     virtual bool writeToURL(const QString &path, QString *errorMessage);
 
     // Saves to the given path (not a panel) and takes that path; the recovery copy goes and

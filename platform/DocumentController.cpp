@@ -228,6 +228,8 @@ Document *DocumentController::openDocumentWithContentsOfURL(const QString &path,
         document->makeWindowControllers();
         document->showWindows();
     }
+    if (const QString notice = document->openingNotice(); !notice.isEmpty())
+        presentError(notice, display ? document->windowForSheet() : nullptr);
     return document;
 }
 

@@ -4,6 +4,7 @@
 #include "framework/base/VRClassInfo.h"
 #include "framework/model/VRDrawableObject.h"
 #include "framework/model/VRDrawablePath.h"
+#include "framework/model/VRImageShape.h"
 #include "framework/styles/VRStyle.h"
 
 #include <QCryptographicHash>
@@ -376,7 +377,7 @@ bool VRArchiveReader::readStyle(const QJsonObject &o, const QString &key, const 
 }
 
 bool VRArchiveReader::readImage(const QJsonObject &o, const QString &key, const QString &path,
-                                QImage &out)
+                                QImage &out, VRWithheldPicture *withheld)
 {
     const QJsonValue v = o.value(key);
     if (v.isUndefined() || v.isNull())
@@ -394,7 +395,12 @@ bool VRArchiveReader::readImage(const QJsonObject &o, const QString &key, const 
         return fail(child(path, key), QStringLiteral("unknown image \"%1\"").arg(sha.left(80)));
     const QByteArray png = QByteArray::fromBase64(data.toString().toLatin1());
     QString why;
-    const QImage image = VRStyleCoding::decodeImage(png, *m_decoded, &why);
+    QSize tooLarge;
+    const QImage image = VRStyleCoding::decodeImage(png, *m_decoded, &why, &tooLarge);
+    if (image.isNull() && withheld && !tooLarge.isEmpty()) {
+        *withheld = VRWithheldPicture{sha, data.toString(), tooLarge};
+        return true;
+    }
     if (image.isNull())
         return fail(child(path, key), QStringLiteral("the image %1").arg(why));
     m_decoded->images.insert(sha, image);

@@ -17,6 +17,7 @@
 #include <functional>
 
 class VRRecordSource;
+struct VRWithheldPicture;
 
 // Reads object records of the native format, checking every field: type, range (finite
 // numbers, non-negative sizes, coordinates within +-1e7), classes through the allow-list,
@@ -71,7 +72,10 @@ public:
                   bool required = false);
     bool readFont(const QJsonObject &o, const QString &key, const QString &path, QFont &out);
     bool readStyle(const QJsonObject &o, const QString &key, const QString &path, VRStyleRef &out);
-    bool readImage(const QJsonObject &o, const QString &key, const QString &path, QImage &out);
+    // A picture too large to decode fails the read, unless withheld is given: it then receives
+    // the picture's data as the file holds it and out stays null.
+    bool readImage(const QJsonObject &o, const QString &key, const QString &path, QImage &out,
+                   VRWithheldPicture *withheld = nullptr);
     bool readObjectRecord(const QJsonObject &o, const QString &key, const QString &path,
                           QJsonObject &out, bool required = false);
     bool readArray(const QJsonObject &o, const QString &key, const QString &path, QJsonArray &out,

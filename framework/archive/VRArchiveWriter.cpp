@@ -336,6 +336,13 @@ QString VRArchiveWriter::imageReference(const QImage &image)
     return sha;
 }
 
+QString VRArchiveWriter::keepImageData(const QString &key, const QString &encoded)
+{
+    if (!m_images.contains(key))
+        m_images.insert(key, encoded);
+    return key;
+}
+
 QString VRArchiveWriter::colour(const QColor &c)
 {
     if (!c.isValid())

@@ -40,6 +40,8 @@ public:
     void writeStyleReference(VRJsonWriter &out, const VRStyleRef &style);
     // The sha1 of the image; its PNG joins the image table.
     QString imageReference(const QImage &image);
+    // Puts encoded picture data into the image table as it was read, under its key.
+    QString keepImageData(const QString &key, const QString &encoded);
 
     // The style table as JSON text (an array); call once, after every object is written.
     QByteArray takeStylesText();

@@ -8,7 +8,10 @@
 #include "framework/base/VRConstants.h"
 #include "framework/model/VRDrawableObject.h"
 #include "framework/model/VRDrawing.h"
+#include "framework/model/QntImageShape.h"
 #include "framework/model/VRGridLayer.h"
+#include "framework/model/VRImageShape.h"
+#include "framework/model/VRObjectOwnerLayer.h"
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/model/VRShapeGroup.h"
 #include "framework/undo/VRUndoManager.h"
@@ -309,6 +312,49 @@ bool VRDrawingDocument::readFromURL(const QString &path, QString *errorMessage)
                                   .arg(name, result.errorMessage());
     }
     return result.ok();
+}
+
+QStringList VRDrawingDocument::withheldPictures() const
+{
+    QStringList found;
+    std::function<void(const VRObjectList &)> walk = [&](const VRObjectList &objects) {
+        for (const VRObjectRef &object : objects) {
+            if (!object)
+                continue;
+            if (const auto *shape = dynamic_cast<const VRImageShape *>(object.get());
+                shape && !shape->withheldPicture().isEmpty())
+                found << shape->withheldPicture().description(
+                    shape->stringForKey(QStringLiteral("ID")));
+            if (const auto *shape = dynamic_cast<const QntImageShape *>(object.get());
+                shape && !shape->withheldPicture().isEmpty()) {
+                const QString title = shape->stringForKey(QStringLiteral("TITLE"));
+                found << shape->withheldPicture().description(
+                    title.isEmpty() ? shape->stringForKey(QStringLiteral("ID")) : title);
+            }
+            walk(object->parts());
+        }
+    };
+    if (m_drawing) {
+        for (int i = 0; i < m_drawing->countOfLayers(); ++i)
+            if (const auto *layer =
+                    dynamic_cast<const VRObjectOwnerLayer *>(m_drawing->objectInLayersAtIndex(i)))
+                walk(layer->objects());
+    }
+    return found;
+}
+
+QString VRDrawingDocument::openingNotice() const
+{
+    const QStringList pictures = withheldPictures();
+    if (pictures.isEmpty())
+        return {};
+    const QString name = QFileInfo(filePath()).fileName();
+    const QString which = pictures.size() == 1
+                              ? tr("its picture %1 is").arg(pictures.first())
+                              : tr("its pictures %1 are").arg(pictures.join(QStringLiteral(", ")));
+    return tr("“%1” was opened, but %2 too large to show: a placeholder stands in its place. "
+              "Saving the document keeps the picture in the file as it was.")
+        .arg(name, which);
 }
 
 bool VRDrawingDocument::writeToURL(const QString &path, QString *errorMessage)

@@ -56,6 +56,10 @@ public:
     VRResult<void> writeToFile(const QString &path) const;
     bool readFromURL(const QString &path, QString *errorMessage) override;
     bool writeToURL(const QString &path, QString *errorMessage) override;
+    // Names the pictures too large to show, which the drawing holds as placeholders.
+    QString openingNotice() const override;
+    // Those pictures, described with their names and sizes.
+    QStringList withheldPictures() const;
     void updateChangeCount(ChangeType change) override;
     bool isDocumentEdited() const override;
 

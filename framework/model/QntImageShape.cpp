@@ -108,7 +108,8 @@ bool QntImageShape::hitTest(QPointF p) const
 {
     if (QntElement::hitTest(p))
         return true;
-    return isVisible() && !m_image.isNull() && VRDrawableShape::renderingPath().contains(p);
+    return isVisible() && (!m_image.isNull() || !m_withheld.isEmpty())
+           && VRDrawableShape::renderingPath().contains(p);
 }
 
 void QntImageShape::drawContent(QPainter &painter) const
@@ -120,6 +121,13 @@ void QntImageShape::drawContent(QPainter &painter) const
         painter.setTransform(transformIncludingParent(), true);
         painter.drawImage(QRectF(-0.5, -0.5, 1, 1), m_image);
         painter.restore();
+    } else if (!m_withheld.isEmpty()) {
+        const QString name = stringForKey(QStringLiteral("TITLE")).isEmpty()
+                                 ? stringForKey(QStringLiteral("ID"))
+                                 : stringForKey(QStringLiteral("TITLE"));
+        VRWithheldPicture::drawPlaceholder(
+            painter, transformIncludingParent(), m_size,
+            QStringLiteral("Picture too large to show: %1").arg(m_withheld.description(name)));
     }
     QntElement::drawContent(painter);
     if (m_look.showContour && m_look.contourWidth > 0) {
@@ -143,6 +151,7 @@ VRObjectRef QntImageShape::copy() const
     if (object) {
         auto &t = static_cast<QntImageShape &>(*object);
         t.m_image = m_image;
+        t.m_withheld = m_withheld;
         t.m_look = m_look;
     }
     return object;
@@ -151,7 +160,9 @@ VRObjectRef QntImageShape::copy() const
 void QntImageShape::writeRecord(VRJsonWriter &r, VRArchiveWriter &writer) const
 {
     QntElement::writeRecord(r, writer);
-    if (m_image.isNull())
+    if (m_image.isNull() && !m_withheld.isEmpty())
+        r.insert("image", writer.keepImageData(m_withheld.key, m_withheld.encoded));
+    else if (m_image.isNull())
         r.insert("image", nullptr);
     else
         r.insert("image", writer.imageReference(m_image));
@@ -164,7 +175,7 @@ void QntImageShape::writeRecord(VRJsonWriter &r, VRArchiveWriter &writer) const
 bool QntImageShape::readRecord(const QJsonObject &r, VRArchiveReader &reader, const QString &path)
 {
     return QntElement::readRecord(r, reader, path)
-           && reader.readImage(r, QStringLiteral("image"), path, m_image)
+           && reader.readImage(r, QStringLiteral("image"), path, m_image, &m_withheld)
            && reader.readBool(r, QStringLiteral("showContour"), path, m_look.showContour)
            && reader.readInt(r, QStringLiteral("contourType"), path, m_look.contourType, false, 0,
                              2)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/model/QntElement.h"
+#include "framework/model/VRImageShape.h"
 
 #include <QImage>
 
@@ -15,6 +16,8 @@ public:
     static std::shared_ptr<QntImageShape> imageShapeWithImage(const QImage &image);
 
     QImage image() const { return m_image; }
+    // The picture of the file that was too large to show; empty for every other shape.
+    const VRWithheldPicture &withheldPicture() const { return m_withheld; }
     void setImage(const QImage &image);
     bool showContour() const { return m_look.showContour; }
     void setShowContour(bool show);
@@ -49,5 +52,6 @@ private:
     void setLook(const Look &look);
 
     QImage m_image;
+    VRWithheldPicture m_withheld;
     Look m_look;
 };

@@ -478,7 +478,8 @@ QImage VRStyleCoding::image(const QJsonObject &o, const QString &key)
     return image;
 }
 
-QImage VRStyleCoding::decodeImage(const QByteArray &png, DecodedImages &decoded, QString *error)
+QImage VRStyleCoding::decodeImage(const QByteArray &png, DecodedImages &decoded, QString *error,
+                                  QSize *tooLarge)
 {
     QBuffer buffer;
     buffer.setData(png);
@@ -487,6 +488,13 @@ QImage VRStyleCoding::decodeImage(const QByteArray &png, DecodedImages &decoded,
     // The header's size is checked before any pixel is decoded.
     const QSize size = reader.size();
     QImage image;
+    const bool oversized =
+        size.isValid()
+        && (png.size() > kMaxImageBytes || size.width() > kMaxImageSide
+            || size.height() > kMaxImageSide
+            || qint64(size.width()) * size.height() > kMaxDecodedPixels - decoded.pixels);
+    if (oversized && tooLarge)
+        *tooLarge = size;
     if (png.size() > kMaxImageBytes || !size.isValid() || size.width() > kMaxImageSide
         || size.height() > kMaxImageSide) {
         *error =

@@ -93,7 +93,9 @@ public:
     QImage image(const QJsonObject &o, const QString &key);
     // Decodes the PNG of a table entry within the shared budget; a null image and *error set
     // when it is unreadable, too large on its own or past the budget.
-    static QImage decodeImage(const QByteArray &png, DecodedImages &decoded, QString *error);
+    // A picture refused for its size alone sets tooLarge to the size its header gives.
+    static QImage decodeImage(const QByteArray &png, DecodedImages &decoded, QString *error,
+                              QSize *tooLarge = nullptr);
     static QString picturesTooLargeMessage();
     // Reads with the pictures another coding of the same file has decoded.
     void shareDecodedImages(DecodedImagesRef decoded) { m_decoded = std::move(decoded); }

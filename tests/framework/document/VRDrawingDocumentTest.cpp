@@ -4,6 +4,8 @@
 #include "common/ScopeExit.h"
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntElement.h"
+#include "framework/model/QntImageShape.h"
+#include "framework/archive/VRArchiver.h"
 #include "framework/model/QntStickySpot.h"
 #include "framework/model/VRDrawableShape.h"
 #include "framework/model/VRDrawing.h"
@@ -16,6 +18,9 @@
 
 #include <QClipboard>
 #include <QFile>
+#include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QGuiApplication>
 
@@ -173,4 +178,100 @@ TEST(VRDrawingDocument, AFileThatCannotBeReadIsNamedInTheMessage)
             << error.toStdString();
         EXPECT_TRUE(error.contains(c.reason)) << error.toStdString();
     }
+}
+
+namespace {
+
+quint32 crc32Of(const QByteArray &bytes)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char c : bytes) {
+        crc ^= quint8(c);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+// A PNG whose header claims the size: its pixels are never decoded, so none are needed.
+QByteArray pngHeaderOfSize(quint32 width, quint32 height)
+{
+    const auto chunk = [](const QByteArray &type, const QByteArray &data) {
+        QByteArray out;
+        const auto be = [&out](quint32 v) {
+            for (int shift = 24; shift >= 0; shift -= 8)
+                out.append(char((v >> shift) & 0xFF));
+        };
+        be(quint32(data.size()));
+        out += type + data;
+        be(crc32Of(type + data));
+        return out;
+    };
+    QByteArray ihdr;
+    for (const quint32 v : {width, height})
+        for (int shift = 24; shift >= 0; shift -= 8)
+            ihdr.append(char((v >> shift) & 0xFF));
+    ihdr += QByteArray("\x08\x06\x00\x00\x00", 5);
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", ihdr)
+           + chunk("IDAT", QByteArray("\x78\x9c\x03\x00\x00\x00\x00\x01", 8)) + chunk("IEND", {});
+}
+
+} // namespace
+
+// One picture too large to decode no longer refuses the whole document: it opens with a
+// placeholder that names the picture, and saving writes the picture's data back as it was.
+TEST(VRDrawingDocument, APictureTooLargeToShowOpensAsAPlaceholderAndIsSavedUnchanged)
+{
+    QTemporaryDir dir;
+    QImage small(4, 4, QImage::Format_ARGB32);
+    small.fill(Qt::red);
+    QByteArray stored;
+    {
+        VRDrawingDocument maker;
+        auto *layer = maker.drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+        ASSERT_NE(layer, nullptr);
+        auto shape = QntImageShape::imageShapeWithImage(small);
+        shape->setString("Harbour.png", "TITLE");
+        layer->addObject(shape);
+        stored = VRArchiver::documentData(*maker.drawing());
+    }
+    QJsonObject root = QJsonDocument::fromJson(stored).object();
+    QJsonObject images = root.value("images").toObject();
+    ASSERT_EQ(images.size(), 1);
+    const QString oversized = QString::fromLatin1(pngHeaderOfSize(40000, 30000).toBase64());
+    images[images.keys().first()] = oversized;
+    root["images"] = images;
+    const QString path = dir.path() + "/Harbour Plan.quintora";
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QJsonDocument(root).toJson());
+    }
+
+    VRDrawingDocument document;
+    QString error;
+    ASSERT_TRUE(document.readFromURL(path, &error)) << error.toStdString();
+    document.setFilePath(path);
+    EXPECT_EQ(document.withheldPictures(), QStringList{"“Harbour.png” (40000 × 30000 pixels)"});
+    const QString notice = document.openingNotice();
+    EXPECT_TRUE(notice.contains("“Harbour Plan.quintora” was opened")) << notice.toStdString();
+    EXPECT_TRUE(notice.contains("“Harbour.png” (40000 × 30000 pixels) is too large to show"))
+        << notice.toStdString();
+    EXPECT_FALSE(notice.contains("layers")) << notice.toStdString();
+
+    // The placeholder is drawn where the picture stands, and answers a click.
+    auto *layer = document.drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    ASSERT_EQ(layer->objects().size(), 1);
+    const VRObjectRef placeholder = layer->objects().first();
+    EXPECT_TRUE(placeholder->hitTest(placeholder->bounds().center()));
+
+    // Saved elsewhere, then read back: the picture's data is the file's, byte for byte.
+    const QString copy = dir.path() + "/Copy.quintora";
+    ASSERT_TRUE(document.writeToURL(copy, &error)) << error.toStdString();
+    QFile saved(copy);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QJsonObject savedImages =
+        QJsonDocument::fromJson(saved.readAll()).object().value("images").toObject();
+    ASSERT_EQ(savedImages.size(), 1);
+    EXPECT_EQ(savedImages.begin().value().toString(), oversized);
 }

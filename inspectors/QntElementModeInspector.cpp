@@ -32,6 +32,12 @@ QntElementModeInspector::QntElementModeInspector(const QString &windowNibName, Q
     m_elementObservers.push_back(
         center.addObserver(kQntShowTextEditorNotification, nullptr,
                            [this](const Notification &n) { openTextEditor(n); }));
+    m_elementObservers.push_back(
+        center.addObserver(kQntHighlightChangedNotification, nullptr,
+                           [this](const Notification &n) { highlightElementInGroupChanged(n); }));
+    m_elementObservers.push_back(
+        center.addObserver(kQntNoHighlightNotification, nullptr,
+                           [this](const Notification &n) { noHighlightElementInGroup(n); }));
     m_elementObservers.push_back(center.addObserver(
         kQntTextCellSelectionChangedNotification, nullptr,
         [this](const Notification &n) { elementTableTextCellSelectionChanged(n); }));

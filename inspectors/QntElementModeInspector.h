@@ -127,6 +127,11 @@ public:
     void openTextEditor(const Notification &notification);
     QntElementTextEditor *elementTextEditor() const { return mElementTextEditor; }
     void elementTableTextCellSelectionChanged(const Notification &notification);
+    // While the text bar is open, a member of a group element highlighted in the view takes
+    // over the bar's editing (what was typed so far stays on the element it was typed in); the
+    // end of the highlight closes the bar.
+    void highlightElementInGroupChanged(const Notification &notification);
+    void noHighlightElementInGroup(const Notification &notification);
 
     // Rotation, contour-only and padding modes.
     void setAngleValue(double degrees);

@@ -88,6 +88,34 @@ void QntElementModeInspector::closeAttachedTextEditorWindow()
         element->endEditingInContextEditor(true);
 }
 
+void QntElementModeInspector::highlightElementInGroupChanged(const Notification &notification)
+{
+    if (!mElementTextEditor || !mElementTextEditor->attachedWindow())
+        return;
+    const VRObjectRef highlighted =
+        notification.userInfo.value(QStringLiteral("object")).value<VRObjectRef>();
+    if (!highlighted || !highlighted->isKindOf<QntElement>())
+        return;
+    QntContextTextEditorView *editorView = mElementTextEditor->editorView();
+    const VRObjectRef edited = editorView->editedObject();
+    if (edited == highlighted)
+        return;
+    if (edited)
+        edited->endEditingInContextEditor(true);
+    highlighted->startEditingInContextEditorWithView(editorView);
+    mElementTextEditor->setupTextAttributesControls();
+    QTextEdit *text = editorView->textEditingView();
+    text->setFocus(Qt::ActiveWindowFocusReason);
+    if (!text->document()->isEmpty())
+        text->selectAll();
+}
+
+void QntElementModeInspector::noHighlightElementInGroup(const Notification &)
+{
+    if (mElementTextEditor && mElementTextEditor->attachedWindow())
+        closeAttachedTextEditorWindow();
+}
+
 void QntElementModeInspector::openTextEditor(const Notification &notification)
 {
     VRObjectRef object = notification.userInfo.value(QStringLiteral("object")).value<VRObjectRef>();

@@ -44,8 +44,13 @@ void VRDrawingView::mousePressEvent(QMouseEvent *event)
         return;
     if (event->button() != Qt::LeftButton)
         return;
-    if (m_highlighted)
-        setHighlightedObject(nullptr);
+    // A press on the group element holding the highlighted member keeps the highlight, so that a
+    // double-click on another member moves it there; a press anywhere else ends it.
+    if (m_highlighted) {
+        const VRObjectRef hit = objectAtPoint(toolEvent(event).rawPoint);
+        if (!hit || !hit->parts().contains(m_highlighted))
+            setHighlightedObject(nullptr);
+    }
     m_pressed = true;
     drawingTool()->mousePressed(*this, toolEvent(event));
 }

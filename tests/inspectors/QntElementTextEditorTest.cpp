@@ -33,6 +33,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QMouseEvent>
 #include <QCoreApplication>
 #include <QPushButton>
 #include <QTextBlock>
@@ -753,4 +754,57 @@ TEST(QntElementTextEditorTest, StickySpotToolbarKeepsItsToolCurrentWhileOpen)
     EXPECT_FALSE(controller->autoRevert());
     h.inspector->closeAttachedWindows();
     EXPECT_TRUE(controller->autoRevert());
+}
+
+TEST(QntElementTextEditorTest, HighlightInAGroupElementMovesTheBarsEditing)
+{
+    Harness h;
+    const auto left = h.palette.shapeCopy({150, 150});
+    const auto right = h.palette.shapeCopy({300, 150});
+    left->setTextContent(QTextDocumentFragment::fromPlainText(QStringLiteral("left")));
+    right->setTextContent(QTextDocumentFragment::fromPlainText(QStringLiteral("right")));
+    const QRectF frame = left->bounds().united(right->bounds());
+    const auto group =
+        QntElement::createWithObjects({left, right}, QStringLiteral("composite"), frame.size());
+    h.add(group);
+    ASSERT_EQ(group->allElements().size(), 2);
+    QntElementTextEditor *bar = h.openBar(group);
+    ASSERT_NE(bar, nullptr);
+    ASSERT_NE(bar->attachedWindow(), nullptr);
+    VRDrawingView &view = *h.palette.view;
+    const auto doubleClick = [&view](QPointF drawingPoint) {
+        const QPointF at = view.mapFromDrawing(drawingPoint);
+        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                                        QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+            QMouseEvent event(type, at, view.mapToGlobal(at), Qt::LeftButton,
+                              type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                              Qt::NoModifier);
+            QApplication::sendEvent(&view, &event);
+        }
+    };
+    QTextEdit *text = bar->editorView()->textEditingView();
+    // A double-click on a member moves the editing there; what was typed stays where it was typed.
+    doubleClick(left->bounds().center());
+    ASSERT_EQ(view.highlightedObject(), left);
+    ASSERT_NE(bar->attachedWindow(), nullptr);
+    EXPECT_EQ(bar->editorView()->editedObject(), left);
+    EXPECT_EQ(text->toPlainText(), QStringLiteral("left"));
+    text->selectAll();
+    text->textCursor().insertText(QStringLiteral("typed"));
+    doubleClick(right->bounds().center());
+    EXPECT_EQ(view.highlightedObject(), right);
+    ASSERT_NE(bar->attachedWindow(), nullptr);
+    EXPECT_EQ(bar->editorView()->editedObject(), right);
+    EXPECT_EQ(text->toPlainText(), QStringLiteral("right"));
+    EXPECT_EQ(left->textContent().toPlainText(), QStringLiteral("typed"));
+    // Losing the highlight (a press outside the group) closes the bar.
+    const QPointF away = view.mapFromDrawing(QPointF(600, 500));
+    QMouseEvent press(QEvent::MouseButtonPress, away, view.mapToGlobal(away), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&view, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, away, view.mapToGlobal(away), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&view, &release);
+    EXPECT_EQ(view.highlightedObject(), nullptr);
+    EXPECT_EQ(bar->attachedWindow(), nullptr);
 }

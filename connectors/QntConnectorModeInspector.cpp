@@ -337,6 +337,9 @@ void QntConnectorModeInspector::toolButtonMatrixAction(QntButtonMatrix *matrix)
         return;
     } else if (title == QStringLiteral("Text Editor")) {
         closeAttachedShapePartsWindow();
+        // The text bar takes the style windows' place beside the connector.
+        closeAttachedConnectorStyleWindow();
+        closeAttachedConnectorSimpleStyleWindow();
         if (contextConnector())
             openConnectorTextEditor();
         return;

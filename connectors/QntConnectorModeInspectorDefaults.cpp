@@ -17,6 +17,7 @@
 #include "framework/model/QntElement.h"
 #include "framework/model/QntElementArrow.h"
 #include "framework/model/VRDrawing.h"
+#include "framework/routing/VRAvoidRouter.h"
 #include "framework/model/VRObjectDrawingLayer.h"
 #include "framework/notations/QntNotation.h"
 #include "framework/styles/QntConnectorAdornmentBuilder.h"
@@ -836,6 +837,10 @@ void QntConnectorModeInspector::connectorCreatedNotification(const Notification 
                 applyDefaultsToConnector(alive);
         });
         if (UserDefaults::standardUserDefaults().boolForKey(QntShowConnectorPopupMenuKey)) {
+            // The router lays the new connector on the next turn of the event loop and may move
+            // its end to another side of the element: the column points at the routed end.
+            if (VRAvoidRouter *router = drawing ? drawing->avoidRouter() : nullptr)
+                router->processPendingChanges();
             _contextMenuPosition = connector->endPoint();
             redisplayContentForSelection({object});
         }

@@ -1,6 +1,8 @@
 #include "connectors/QntConnectorModeInspector.h"
+#include "connectors/QntConnectorTextEditor.h"
 
 #include "inspectors/AXAttachedWindow.h"
+#include "inspectors/AXScreen.h"
 #include "inspectors/QntButtonCell.h"
 #include "inspectors/QntButtonMatrix.h"
 #include "inspectors/QntColorMatrix.h"
@@ -12,6 +14,7 @@
 #include "library/PaletteTestSupport.h"
 
 #include "common/ButtonColumn.h"
+#include "common/SharedStateKeepers.h"
 
 #include "framework/archive/VRArchiver.h"
 #include "framework/base/VRConstants.h"
@@ -797,4 +800,56 @@ TEST(QntConnectorModeInspectorTest, ANewConnectorKeepsTheLastAppliedLengthsInIts
     h.choose(c.strokeDashPopUpButton, thick);
     h.undoStep();
     EXPECT_EQ(sizes(), std::pair(startSize, endSize));
+}
+
+TEST(QntConnectorModeInspectorTest, NewConnectorsColumnPointsAtTheRoutedEnd)
+{
+    qnt::test::UserDefaultsKeeper defaults;
+    UserDefaults::standardUserDefaults().setBool(true, QntShowConnectorPopupMenuKey);
+    Harness h(kSkinNotation);
+    const auto a = h.placeElement({150, 150});
+    const auto b = h.placeElement({450, 320});
+    // Made as the Connector tool makes one: drawn towards the element's centre, attached, then
+    // laid by the router on the next turn of the event loop.
+    auto connector = std::make_shared<QntConnector>();
+    connector->setStyle(VRStyle::create());
+    connector->setEnds(a->location(), b->location());
+    h.palette.layer()->addObject(connector);
+    connector->startEndPoint()->attach(a, 1);
+    connector->endEndPoint()->attach(b, 0);
+    connector->setRouting(3);
+    connector->updateStyle();
+    connector->endsDidMove();
+    h.palette.layer()->replaceSelectionWithObject(connector);
+    NotificationCenter::defaultCenter().post(
+        kQntDidCreateConnectorNotification, connector.get(),
+        {{QStringLiteral("object"), QVariant::fromValue(VRObjectRef(connector))}});
+    ASSERT_TRUE(h.inspector->attachedWindow());
+    const QPointF shownAt = h.inspector->contextMenuPositionOnScreen();
+    // The route as it stays.
+    flushEvents();
+    VRDrawingView &view = *h.palette.view;
+    const QPointF routedEnd =
+        AXScreen::fromGlobal(QPointF(view.mapToGlobal(view.mapFromDrawing(connector->endPoint()))));
+    EXPECT_NEAR(shownAt.x(), routedEnd.x(), 1.0);
+    EXPECT_NEAR(shownAt.y(), routedEnd.y(), 1.0);
+    h.inspector->closeAttachedWindows();
+    while (DelayedPerform::pendingPerformRequests(h.inspector.get()) > 0)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+}
+
+TEST(QntConnectorModeInspectorTest, TextEditorButtonClosesTheConnectorStyleWindow)
+{
+    // First, so it ends last: the text bar saves its settings when it closes.
+    qnt::test::UserDefaultsKeeper defaults;
+    Harness h(kSkinNotation);
+    auto connector = h.connect(h.placeElement({150, 150}), h.placeElement({450, 150}));
+    h.rightClick(connector);
+    h.clickColumn(QStringLiteral("Connector Style"));
+    ASSERT_TRUE(h.inspector->attachedConnectorStyleWindow());
+    h.clickColumn(QStringLiteral("Text Editor"));
+    ASSERT_NE(h.inspector->connectorTextEditor(), nullptr);
+    EXPECT_NE(h.inspector->connectorTextEditor()->attachedWindow(), nullptr);
+    EXPECT_FALSE(h.inspector->attachedConnectorStyleWindow());
+    h.inspector->closeAttachedWindows();
 }

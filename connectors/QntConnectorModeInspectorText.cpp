@@ -51,10 +51,11 @@ void QntConnectorModeInspector::openConnectorTextEditor()
     mConnectorTextEditor->showEditorForSelection({connector});
     mConnectorTextEditor->setupTextAttributesControls();
     closeAttachedWindow();
-    NotificationCenter::defaultCenter().post(
-        kQntShowInfoPanelNotification, this,
-        {{QStringLiteral("msg"),
-          tr("You can drag editor window if it closes important elements.")}});
+    QVariantMap hint{
+        {QStringLiteral("msg"), tr("You can drag editor window if it closes important elements.")}};
+    if (AXAttachedWindow *window = mConnectorTextEditor->attachedWindow())
+        hint.insert(QStringLiteral("avoidRect"), window->frameGeometry());
+    NotificationCenter::defaultCenter().post(kQntShowInfoPanelNotification, this, hint);
     if (AXAttachedWindow *window = mConnectorTextEditor->attachedWindow()) {
         window->orderFront(true);
         QTextEdit *text = mConnectorTextEditor->editorView()->textEditingView();

@@ -33,6 +33,7 @@
 #include <QFontInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
@@ -181,6 +182,38 @@ void QntContextTextEditor::addCancelAndOk(QHBoxLayout *row, const std::function<
     row->addWidget(okButton);
     connect(cancelButton, &QPushButton::clicked, this, cancel);
     connect(okButton, &QPushButton::clicked, this, ok);
+    cancelButton->setToolTip(tr("Discard every change (Escape)"));
+    okButton->setToolTip(tr("Keep the text (Ctrl+Return)"));
+    m_cancelByKey = [cancel] {
+        cancel();
+        NotificationCenter::defaultCenter().post(kQntCloseAttachedWindowsNotification);
+    };
+    m_okByKey = ok;
+    // Watched before the text view types a new line for Ctrl+Return, and before the bar's
+    // escape-closing view would close it keeping the typing.
+    _view->installEventFilter(this);
+    if (_editorView)
+        _editorView->textEditingView()->installEventFilter(this);
+}
+
+bool QntContextTextEditor::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+        if (key->key() == Qt::Key_Escape && mods == Qt::NoModifier && m_cancelByKey) {
+            const std::function<void()> cancel = m_cancelByKey;
+            cancel();
+            return true;
+        }
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            && mods == Qt::ControlModifier && m_okByKey) {
+            const std::function<void()> ok = m_okByKey;
+            ok();
+            return true;
+        }
+    }
+    return VRInspectorBase::eventFilter(watched, event);
 }
 
 int QntContextTextEditor::buildView(const QString &sizeMenuTitle)

@@ -131,9 +131,11 @@ public:
 protected:
     // Builds the shared controls into _view; subclasses add theirs below (the returned row).
     int buildView(const QString &sizeMenuTitle);
-    // Cancel, then OK as the default button, at the end of a row of the view.
+    // Cancel, then OK as the default button, at the end of a row of the view. Escape anywhere in
+    // the bar runs Cancel and then closes every attached window; Ctrl+Return runs OK.
     void addCancelAndOk(QHBoxLayout *row, const std::function<void()> &cancel,
                         const std::function<void()> &ok);
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void updateSelectColorButton(const QColor &colour);
     void showColorMatrixAction();
     void storeDefault(const QString &key, const QVariant &value) const;
@@ -145,6 +147,8 @@ protected:
 
     QPointer<QntEscapedView> _view;
     QPointer<QWidget> _view2;
+    std::function<void()> m_cancelByKey;
+    std::function<void()> m_okByKey;
     QntContextTextEditorView *_editorView = nullptr;
     QTextEdit *_notesTextField = nullptr;
     QPointer<AXAttachedWindow> _attachedWindow;

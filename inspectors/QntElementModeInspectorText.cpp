@@ -1,6 +1,7 @@
 // QntElementModeInspector: the element text bar, and the rotation and padding modes.
 #include "inspectors/QntElementModeInspector.h"
 
+#include "inspectors/AXAttachedWindow.h"
 #include "inspectors/QntButtonMatrix.h"
 #include "inspectors/QntDoubleSlider.h"
 #include "inspectors/QntElementTextEditor.h"
@@ -61,9 +62,12 @@ void QntElementModeInspector::openElementTextEditor()
     closeAttachedWindow();
     mElementTextEditor->showEditorForSelection({element});
     mElementTextEditor->setupTextAttributesControls();
-    NotificationCenter::defaultCenter().post(
-        kQntShowInfoPanelNotification, this,
-        {{QStringLiteral("msg"), tr("Type the text; OK keeps it, Cancel discards every change.")}});
+    QVariantMap hint{
+        {QStringLiteral("msg"), tr("Type the text; OK (Ctrl+Return) keeps it, Cancel (Escape) "
+                                   "discards every change.")}};
+    if (AXAttachedWindow *window = mElementTextEditor->attachedWindow())
+        hint.insert(QStringLiteral("avoidRect"), window->frameGeometry());
+    NotificationCenter::defaultCenter().post(kQntShowInfoPanelNotification, this, hint);
     if (AXAttachedWindow *window = mElementTextEditor->attachedWindow()) {
         window->orderFront(true);
         QTextEdit *text = mElementTextEditor->editorView()->textEditingView();

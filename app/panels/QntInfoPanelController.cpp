@@ -9,8 +9,10 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPropertyAnimation>
+#include <QScreen>
 #include <QToolButton>
 
 namespace {
@@ -91,7 +93,13 @@ void QntInfoPanelController::openInfoPanel(const Notification &notification)
     Document *document = DocumentController::sharedDocumentController().currentDocument();
     QWidget *window = document ? document->windowForSheet() : nullptr;
     const QRect windowFrame = window ? window->frameGeometry() : QRect();
-    const QRect target = finalFrame(windowFrame, kPanelWidth, textHeight, kMargin);
+    QRect target = finalFrame(windowFrame, kPanelWidth, textHeight, kMargin);
+    const QRect avoid = notification.userInfo.value(QStringLiteral("avoidRect")).toRect();
+    if (!avoid.isEmpty()) {
+        const QScreen *screen = QGuiApplication::screenAt(avoid.center());
+        target = frameAvoiding(target, windowFrame, avoid,
+                               screen ? screen->availableGeometry() : QRect());
+    }
     _infoPanel->setGeometry(target.translated(0, target.height()));
     _infoPanel->show();
     _infoPanel->raise();
@@ -103,6 +111,29 @@ void QntInfoPanelController::openInfoPanel(const Notification &notification)
     m_slide->setEndValue(target);
     m_slide->start(QAbstractAnimation::DeleteWhenStopped);
     _infoPanel->redisplay();
+}
+
+QRect QntInfoPanelController::frameAvoiding(const QRect &frame, const QRect &documentWindowFrame,
+                                            const QRect &avoid, const QRect &screen)
+{
+    constexpr int gap = 8;
+    if (avoid.isEmpty() || !frame.intersects(avoid))
+        return frame;
+    const auto fits = [&](const QRect &r) {
+        return !r.intersects(avoid) && (screen.isEmpty() || screen.contains(r));
+    };
+    QRect top = frame;
+    top.moveTop(documentWindowFrame.y() + 40);
+    QRect above = frame;
+    above.moveBottom(avoid.top() - gap);
+    QRect below = frame;
+    below.moveTop(avoid.bottom() + gap);
+    for (const QRect &candidate : {top, above, below}) {
+        if (fits(candidate))
+            return candidate;
+    }
+    // No room on this screen: at least off the bar.
+    return above;
 }
 
 void QntInfoPanelController::hideInfoPanel(const Notification &)

@@ -19,7 +19,8 @@ class QntInfoPanelController : public QObject
 public:
     static QntInfoPanelController &sharedController();
 
-    // kQntShowInfoPanelNotification: userInfo "msg" is the text.
+    // kQntShowInfoPanelNotification: userInfo "msg" is the text; "avoidRect" (global
+    // coordinates), when present, is a window the panel keeps clear of.
     void openInfoPanel(const Notification &notification);
     void hideInfoPanel(const Notification &notification);
     void closeInfoPanel();
@@ -32,6 +33,11 @@ public:
     // The frame the panel slides to for a document window frame and a text height.
     static QRect finalFrame(const QRect &documentWindowFrame, int panelWidth, int textHeight,
                             int margin);
+    // The same frame moved off a window it must not cover (the text bar whose hint it shows, with
+    // its OK and Cancel buttons): to the document window's top edge, else just above or below
+    // that window, whichever stays on the screen.
+    static QRect frameAvoiding(const QRect &frame, const QRect &documentWindowFrame,
+                               const QRect &avoid, const QRect &screen);
 
 private:
     explicit QntInfoPanelController(QObject *parent = nullptr);

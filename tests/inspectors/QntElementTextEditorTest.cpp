@@ -33,6 +33,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QCoreApplication>
 #include <QPushButton>
@@ -807,4 +808,53 @@ TEST(QntElementTextEditorTest, HighlightInAGroupElementMovesTheBarsEditing)
     QApplication::sendEvent(&view, &release);
     EXPECT_EQ(view.highlightedObject(), nullptr);
     EXPECT_EQ(bar->attachedWindow(), nullptr);
+}
+
+TEST(QntElementTextEditorTest, EscapeCancelsAndControlReturnKeepsTheTyping)
+{
+    DefaultsGuard guard;
+    Harness h;
+    const auto element = h.placeElement({200, 150});
+    element->setTextContent(QTextDocumentFragment::fromPlainText(QStringLiteral("Before")));
+    h.undo()->closeOpenGroups();
+    const auto press = [](QWidget *to, int key, Qt::KeyboardModifiers mods) {
+        QKeyEvent down(QEvent::KeyPress, key, mods);
+        QApplication::sendEvent(to, &down);
+        QKeyEvent up(QEvent::KeyRelease, key, mods);
+        QApplication::sendEvent(to, &up);
+    };
+    struct Case {
+        const char *name;
+        int key;
+        Qt::KeyboardModifiers mods;
+        QString kept;
+    } cases[] = {{"Escape", Qt::Key_Escape, Qt::NoModifier, QStringLiteral("Before")},
+                 {"Ctrl+Return", Qt::Key_Return, Qt::ControlModifier, QStringLiteral("After")}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        element->setTextContent(QTextDocumentFragment::fromPlainText(QStringLiteral("Before")));
+        h.undo()->closeOpenGroups();
+        const qsizetype steps = h.undo()->undoStack().size();
+        QntElementTextEditor *bar = h.openBar(element);
+        ASSERT_NE(bar, nullptr);
+        ASSERT_NE(bar->attachedWindow(), nullptr);
+        QTextEdit *text = bar->editorView()->textEditingView();
+        text->selectAll();
+        h.type(text, QStringLiteral("After"));
+        press(text, c.key, c.mods);
+        EXPECT_EQ(bar->attachedWindow(), nullptr);
+        EXPECT_EQ(element->textContent().toPlainText(), c.kept);
+        h.undo()->closeOpenGroups();
+        if (c.key == Qt::Key_Escape)
+            EXPECT_EQ(h.undo()->undoStack().size(), steps); // no step of its own
+        else
+            EXPECT_GT(h.undo()->undoStack().size(), steps);
+        h.inspector->closeAttachedWindows();
+    }
+    // Escape from any control of the bar cancels too.
+    QntElementTextEditor *bar = h.openBar(element);
+    h.type(bar->editorView()->textEditingView(), QStringLiteral("!"));
+    press(bar->fontSizeTextField(), Qt::Key_Escape, Qt::NoModifier);
+    EXPECT_EQ(bar->attachedWindow(), nullptr);
+    EXPECT_EQ(element->textContent().toPlainText(), QStringLiteral("After"));
 }

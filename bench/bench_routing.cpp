@@ -229,6 +229,8 @@ QList<QList<QPointF>> routesOf(const VRConnectorRouter &router, const Corpus &co
     return routes;
 }
 
+// The first route of the whole diagram: one iteration loads every shape and connector into a new
+// router and routes them all.
 void BM_FullRoute(benchmark::State &state, VRRouteKind kind)
 {
     const Corpus corpus = makeCorpus(shapes(), connectors(), kind);
@@ -254,8 +256,9 @@ void BM_FullRoute(benchmark::State &state, VRRouteKind kind)
         double(expansions) / std::max<qsizetype>(1, corpus.connectors.size());
 }
 
-// Drags one shape a few points at a time: each step updates its rectangle and the ends of its
-// connectors, then re-routes (attached connectors and routes the shape now crosses or freed).
+// Drags one shape a few points at a time. One iteration is one drag step: it updates the shape's
+// rectangle and the ends of its connectors, then re-routes (attached connectors and routes the
+// shape now crosses or freed).
 void BM_RerouteMovedShape(benchmark::State &state, VRRouteKind kind)
 {
     Corpus corpus = makeCorpus(shapes(), connectors(), kind);
@@ -329,6 +332,7 @@ struct ModelScene {
     }
 };
 
+// One iteration makes the drawing of elements and connectors and routes it all.
 void BM_ModelFullRoute(benchmark::State &state)
 {
     const Corpus corpus = makeCorpus(shapes(), connectors(), VRRouteKind::Orthogonal);
@@ -341,6 +345,7 @@ void BM_ModelFullRoute(benchmark::State &state)
     }
 }
 
+// One iteration moves one element by one drag step and lets the drawing's router re-route.
 void BM_ModelDragElement(benchmark::State &state)
 {
     const Corpus corpus = makeCorpus(shapes(), connectors(), VRRouteKind::Orthogonal);
@@ -357,7 +362,8 @@ void BM_ModelDragElement(benchmark::State &state)
     state.counters["attached"] = moved->connectedConnectors().size();
 }
 
-// The first route of a whole grid diagram, and the quality of its routes.
+// The first route of a whole grid diagram, and the quality of its routes. One iteration loads the
+// diagram into a new router and routes every connector.
 void BM_GridFirstRoute(benchmark::State &state)
 {
     const Corpus corpus = makeGridCorpus(int(state.range(0)), int(state.range(1)));
@@ -407,9 +413,15 @@ double threadCpuMs()
     return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
 }
 
-// Moves every shape of a routed diagram in turn by one drag step and re-routes; reports the
-// worst and the median processor time of one step over all shapes (a drag of any shape, whatever
-// its connectors). One iteration moves every shape once.
+// How many drag steps each shape takes per iteration: out and back again, so the diagram ends
+// each iteration as it began.
+constexpr int kStepsPerShape = 6;
+
+// Drags every shape of a routed diagram in turn by kStepsPerShape steps (half of them out, half
+// back) and re-routes after each step. One iteration drags every shape once; each step is one
+// sample of its shape. A shape's time is the median of its samples (a single sample is at the
+// mercy of whatever else the machine did meanwhile); reported are the median and the worst of
+// those over all shapes, and the single slowest sample.
 void rerouteEveryShape(benchmark::State &state, Corpus corpus)
 {
     VRConnectorRouter router;
@@ -420,41 +432,55 @@ void rerouteEveryShape(benchmark::State &state, Corpus corpus)
         attached[corpus.connectors[k].start.shape].push_back(k);
         attached[corpus.connectors[k].end.shape].push_back(k);
     }
-    std::vector<double> worst(corpus.shapes.size(), 0.0);
-    double sign = 1;
+    std::vector<std::vector<double>> samples(corpus.shapes.size());
     for (auto _ : state) {
         for (int s = 0; s < corpus.shapes.size(); ++s) {
-            const double began = threadCpuMs();
-            QRectF &r = corpus.shapes[s];
-            r.translate(6 * sign, 3 * sign);
-            router.setObstacle(s, r);
-            for (int k : attached[s]) {
-                VRRouteRequest &req = corpus.connectors[k];
-                if (req.start.shape == s)
-                    req.start.point += QPointF(6 * sign, 3 * sign);
-                if (req.end.shape == s)
-                    req.end.point += QPointF(6 * sign, 3 * sign);
-                router.setConnector(k, req);
+            for (int step = 0; step < kStepsPerShape; ++step) {
+                const double sign = step < kStepsPerShape / 2 ? 1 : -1;
+                const QPointF by(6 * sign, 3 * sign);
+                const double began = threadCpuMs();
+                QRectF &r = corpus.shapes[s];
+                r.translate(by);
+                router.setObstacle(s, r);
+                for (int k : attached[s]) {
+                    VRRouteRequest &req = corpus.connectors[k];
+                    if (req.start.shape == s)
+                        req.start.point += by;
+                    if (req.end.shape == s)
+                        req.end.point += by;
+                    router.setConnector(k, req);
+                }
+                benchmark::DoNotOptimize(router.update());
+                samples[s].push_back(threadCpuMs() - began);
             }
-            benchmark::DoNotOptimize(router.update());
-            worst[s] = std::max(worst[s], threadCpuMs() - began);
         }
-        sign = -sign;
     }
-    std::vector<double> sorted = worst;
+    std::vector<double> perShape(samples.size());
+    double slowestSample = 0;
+    for (size_t s = 0; s < samples.size(); ++s) {
+        std::vector<double> &mine = samples[s];
+        std::sort(mine.begin(), mine.end());
+        perShape[s] = mine[mine.size() / 2];
+        slowestSample = std::max(slowestSample, mine.back());
+    }
+    const auto worst = std::max_element(perShape.begin(), perShape.end()) - perShape.begin();
+    std::vector<double> sorted = perShape;
     std::sort(sorted.begin(), sorted.end());
-    const auto longest = std::max_element(worst.begin(), worst.end()) - worst.begin();
-    state.counters["worstStepMs"] = sorted.back();
     state.counters["medianStepMs"] = sorted[sorted.size() / 2];
-    state.counters["worstShapeConnectors"] = double(attached[longest].size());
+    state.counters["worstStepMs"] = sorted.back();
+    state.counters["slowestSampleMs"] = slowestSample;
+    state.counters["worstShapeConnectors"] = double(attached[worst].size());
+    state.counters["samplesPerShape"] = double(samples.front().size());
 }
 
+// Every shape of a grid diagram dragged in turn: one iteration drags every shape of it.
 void BM_GridRerouteEveryShape(benchmark::State &state)
 {
     rerouteEveryShape(state, makeGridCorpus(int(state.range(0)), int(state.range(1))));
 }
 
-// The same on the diagram with a few connectors across the whole drawing.
+// The same on the diagram with a few connectors across the whole drawing: one iteration drags
+// every shape of it.
 void BM_RerouteEveryShape(benchmark::State &state)
 {
     rerouteEveryShape(state, makeCorpus(shapes(), connectors(), VRRouteKind::Orthogonal));
@@ -584,6 +610,7 @@ CheapestRoute cheapestAloneRoute(const Corpus &corpus, const VRRouteRequest &req
     return best;
 }
 
+// One iteration finds, for each weight, the cheapest lone route of every connector.
 void BM_GridRouteBound(benchmark::State &state)
 {
     const Corpus corpus = makeGridCorpus(int(state.range(0)), int(state.range(1)));

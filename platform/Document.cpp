@@ -84,6 +84,11 @@ bool Document::isDocumentEdited() const
     return m_changeCount != 0;
 }
 
+void Document::setReadingProgressHandler(ReadingProgressHandler handler)
+{
+    m_readingProgress = std::move(handler);
+}
+
 bool Document::readFromURL(const QString &, QString *errorMessage)
 {
     if (errorMessage)

@@ -7,6 +7,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
+
 // One document: its file, its edited state (a change count), autosaving and saving through
 // the save panel. Subclasses read and write the contents and make the windows.
 // Autosaving never writes the user's file: it writes a recovery copy in the Autosave folder,
@@ -47,6 +49,11 @@ public:
     // empty when there is nothing to tell.
     virtual QString openingNotice() const { return {}; }
     virtual bool writeToURL(const QString &path, QString *errorMessage);
+    // Told how far a long reading is (0 to 1) while readFromURL runs; it answers false when the
+    // user cancelled, and the reading then stops and fails. Set by whoever opens the document.
+    using ReadingProgressHandler = std::function<bool(double fraction)>;
+    void setReadingProgressHandler(ReadingProgressHandler handler);
+    const ReadingProgressHandler &readingProgressHandler() const { return m_readingProgress; }
 
     // Saves to the given path (not a panel) and takes that path; the recovery copy goes and
     // the edited mark is cleared. False, with a message, when writing failed: nothing of the
@@ -109,4 +116,5 @@ private:
     QString m_autosavedContentsPath;
     QList<QPointer<QWidget>> m_windows;
     bool m_closing = false;
+    ReadingProgressHandler m_readingProgress;
 };

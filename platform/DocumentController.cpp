@@ -1,6 +1,7 @@
 #include "platform/DocumentController.h"
 
 #include "platform/Document.h"
+#include "platform/ReadingProgress.h"
 #include "platform/UserDefaults.h"
 
 #include <QApplication>
@@ -197,7 +198,18 @@ Document *DocumentController::makeDocumentWithContentsOfURL(const QString &path,
     if (!document)
         return nullptr;
     QString error;
-    if (!document->readFromURL(path, &error)) {
+    // Only where there is a screen to show the progress on.
+    std::unique_ptr<ReadingProgress> progress;
+    if (qobject_cast<QApplication *>(QCoreApplication::instance()))
+        progress = std::make_unique<ReadingProgress>(QFileInfo(path).fileName());
+    if (progress)
+        document->setReadingProgressHandler([&](double f) { return progress->update(f); });
+    const bool read = document->readFromURL(path, &error);
+    document->setReadingProgressHandler({});
+    if (progress && progress->wasCancelled())
+        error = userCancelledMessage();
+    progress.reset();
+    if (!read) {
         delete document;
         if (errorMessage) {
             *errorMessage =
@@ -505,8 +517,17 @@ void DocumentController::noteDocumentsChanged()
     defaults.synchronize();
 }
 
+QString DocumentController::userCancelledMessage()
+{
+    return tr("The operation was cancelled.");
+}
+
 void DocumentController::presentError(const QString &message, QWidget *parent) const
 {
+    if (message == userCancelledMessage()) {
+        qCInfo(lcDocumentController).noquote() << message;
+        return;
+    }
     qCWarning(lcDocumentController).noquote() << message;
     if (m_errorPresenter) {
         m_errorPresenter(message, parent);

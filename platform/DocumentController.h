@@ -57,6 +57,8 @@ public:
 
     virtual Document *makeUntitledDocumentOfType(const QString &type, QString *errorMessage);
     virtual Document *openUntitledDocumentAndDisplay(bool display, QString *errorMessage);
+    // A reading that takes a while shows its progress, with Cancel (see ReadingProgress); a
+    // cancelled reading fails with userCancelledMessage().
     virtual Document *makeDocumentWithContentsOfURL(const QString &path, const QString &type,
                                                     QString *errorMessage);
     // An already open file only brings its windows to the front.
@@ -105,8 +107,10 @@ public:
     // Keeps the stored list of open documents in step (documents call it after saving).
     void noteDocumentsChanged();
 
-    // Tells the user an operation failed.
+    // Tells the user an operation failed; nothing for an operation the user cancelled.
     virtual void presentError(const QString &message, QWidget *parent) const;
+    // The message of an operation the user cancelled (the Cancel of a document's reading).
+    static QString userCancelledMessage();
 
 signals:
     void documentAdded(Document *document);

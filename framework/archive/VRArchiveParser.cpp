@@ -12,10 +12,6 @@
 #include <cstring>
 #include <optional>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
 struct VRArchiveParser::Run {
     qsizetype begin = 0; // the records' text, separators between them included
     qsizetype end = 0;
@@ -67,15 +63,15 @@ private:
 
 namespace {
 
-// Gives back to the system what the calling worker's heap holds free, once what it parsed
-// is freed. glibc's malloc_trim gives back the free blocks inside every heap, but the free top
-// of a thread's heap only when a block of 64 KB or more is freed into that heap (and the top
-// exceeds the trim threshold); the records were freed in small blocks, which never ask. One
-// large block freed here asks.
+// Gives back to the system the free top of the calling worker's heap, once what it parsed is
+// freed. glibc gives back the free top of a thread's heap only when a block of 64 KB or more is
+// freed into that heap (and the top exceeds the trim threshold); the records were freed in small
+// blocks, which never ask. One large block freed here asks. This touches only the top of this
+// heap: walking every heap for free pages (malloc_trim) would unmap pages all over the process,
+// and each unmapping interrupts every core the process runs on.
 void giveBackHeap()
 {
 #ifdef __GLIBC__
-    malloc_trim(0);
     constexpr size_t kLargeBlock = 128 * 1024 - 64;
     // Volatile: the compiler may not drop the pair.
     void *volatile block = std::malloc(kLargeBlock);

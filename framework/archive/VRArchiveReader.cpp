@@ -9,6 +9,7 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <charconv>
@@ -80,8 +81,19 @@ bool VRArchiveReader::readStyles(VRRecordSource &styles, const QString &path)
         if (key.isEmpty())
             return fail(indexed(path, i), QStringLiteral("the style has no key"));
         m_styles.insert(key, style.value());
+        if (!countRecord(path))
+            return false;
     }
     return true;
+}
+
+bool VRArchiveReader::countRecord(const QString &path)
+{
+    ++m_recordsRead;
+    if (!m_progress || m_recordsRead % kProgressEvery != 0 || m_progress(m_recordsRead))
+        return true;
+    m_cancelled = true;
+    return fail(path, QStringLiteral("the reading was cancelled"));
 }
 
 VRObjectRef VRArchiveReader::readObject(const QJsonValue &value, const QString &path)
@@ -139,11 +151,15 @@ VRObjectList VRArchiveReader::readObjects(VRRecordSource &records, const QString
     objects.reserve(records.size());
     // Most records carry a uid.
     reserveFor(m_objects, records.size());
+    ++m_listDepth;
+    const auto leave = qScopeGuard([this] { --m_listDepth; });
     for (qsizetype i = 0; i < records.size(); ++i) {
         auto object = readObject(records.at(i), indexed(path, i));
         if (!object)
             return {};
         objects.append(object);
+        if (m_listDepth == 1 && !countRecord(path))
+            return {};
     }
     return objects;
 }

@@ -45,6 +45,16 @@ public:
     void defer(std::function<bool(VRArchiveReader &)> fixUp) { m_fixUps.append(std::move(fixUp)); }
     VRObjectRef objectForUid(qint64 uid) const { return m_objects.value(uid); }
 
+    // Told the number of records read so far (styles and the objects of the lists read, not
+    // the objects inside them) after every kProgressEvery of them; false stops the reading as a
+    // failure, and cancelled() tells it apart from damage.
+    static constexpr qsizetype kProgressEvery = 64;
+    void setProgress(std::function<bool(qsizetype recordsRead)> progress)
+    {
+        m_progress = std::move(progress);
+    }
+    bool cancelled() const { return m_cancelled; }
+
     bool failed() const { return !m_error.isEmpty(); }
     QString errorMessage() const { return m_error; }
     // Records the first failure; always returns false.
@@ -89,6 +99,9 @@ public:
     static QString typeError(const char *expected);
 
 private:
+    // Counts one record read; false when the progress says to stop.
+    bool countRecord(const QString &path);
+
     // Dictionaries of up to this many plain values are shared between equal records.
     static constexpr qsizetype kMaximumSharedMapSize = 4;
     struct FontKey {
@@ -111,4 +124,8 @@ private:
     QJsonObject m_images;
     QList<std::function<bool(VRArchiveReader &)>> m_fixUps;
     QString m_error;
+    std::function<bool(qsizetype)> m_progress;
+    qsizetype m_recordsRead = 0;
+    int m_listDepth = 0; // lists of objects being read, one inside the other
+    bool m_cancelled = false;
 };

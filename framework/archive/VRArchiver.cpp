@@ -17,10 +17,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
 namespace {
 
 const QString kDrawingFormat = QStringLiteral("quintora.drawing");
@@ -52,6 +48,25 @@ int nestingDepth(const QByteArray &data, int limit)
         }
     }
     return deepest;
+}
+
+// How many records reading the document takes: its styles and the objects of its layers.
+qsizetype recordCount(const QJsonObject &root, VRArchiveParser *parts)
+{
+    const QJsonArray layers =
+        root.value(QLatin1String("drawing")).toObject().value(QLatin1String("layers")).toArray();
+    if (parts) {
+        qsizetype count = parts->styles() ? parts->styles()->size() : 0;
+        for (qsizetype i = 0; i < layers.size(); ++i) {
+            if (VRRecordSource *objects = parts->objectsOfLayer(i))
+                count += objects->size();
+        }
+        return count;
+    }
+    qsizetype count = root.value(QLatin1String("styles")).toArray().size();
+    for (const QJsonValue &layer : layers)
+        count += layer.toObject().value(QLatin1String("objects")).toArray().size();
+    return count;
 }
 
 void writeLayer(VRJsonStreamWriter &r, const VRLayer &layer, VRArchiveWriter &writer)
@@ -300,8 +315,23 @@ QByteArray VRArchiver::documentData(const VRDrawing &drawing)
     return out.take();
 }
 
-VRResult<std::unique_ptr<VRDrawing>> VRArchiver::drawingFromData(const QByteArray &data)
+QString VRArchiver::cancelledMessage()
 {
+    return QStringLiteral("The reading was cancelled.");
+}
+
+VRResult<std::unique_ptr<VRDrawing>> VRArchiver::drawingFromData(const QByteArray &data,
+                                                                 const Progress &progress)
+{
+    // Once cancelled, nothing more is read (the whole text is not parsed again either).
+    bool cancelled = false;
+    Progress watched;
+    if (progress) {
+        watched = [&](double fraction) {
+            cancelled = cancelled || !progress(fraction);
+            return !cancelled;
+        };
+    }
     // Large documents are parsed in parts on worker threads while the records are read. When
     // the parts do not make up the document (or anything fails), the whole text is parsed and
     // read as one, so damaged files get the same message either way.
@@ -310,32 +340,35 @@ VRResult<std::unique_ptr<VRDrawing>> VRArchiver::drawingFromData(const QByteArra
         if (parts.start(data, kMaximumNesting) && parts.rootParsed()) {
             auto root = checkRoot(parts.root(), kDrawingFormat);
             if (root.ok()) {
-                auto drawing = readDrawing(root.value(), &parts);
+                auto drawing = readDrawing(root.value(), &parts, watched);
                 if (drawing.ok() && !parts.broken())
                     return drawing;
             }
         }
     }
+    if (cancelled)
+        return VRError{cancelledMessage()};
     auto parsed = parse(data, kDrawingFormat);
     if (!parsed.ok())
         return VRError{parsed.errorMessage()};
-    return readDrawing(parsed.value(), nullptr);
+    auto drawing = readDrawing(parsed.value(), nullptr, watched);
+    if (cancelled)
+        return VRError{cancelledMessage()};
+    return drawing;
 }
 
-void VRArchiver::releaseMemoryAfterReading(qsizetype dataSize)
-{
-#ifdef __GLIBC__
-    if (dataSize >= kPartsThreshold)
-        malloc_trim(0);
-#else
-    Q_UNUSED(dataSize);
-#endif
-}
-
-VRResult<std::unique_ptr<VRDrawing>> VRArchiver::readDrawing(const QJsonObject &root,
-                                                             VRArchiveParser *parts)
+VRResult<std::unique_ptr<VRDrawing>>
+VRArchiver::readDrawing(const QJsonObject &root, VRArchiveParser *parts, const Progress &progress)
 {
     VRArchiveReader reader;
+    // Reading the records is most of the work; routing the connectors afterwards the rest.
+    constexpr double kRecordsShare = 0.9;
+    if (progress) {
+        const double total = std::max<double>(1, recordCount(root, parts));
+        reader.setProgress([&progress, total](qsizetype read) {
+            return progress(std::min(1.0, double(read) / total) * kRecordsShare);
+        });
+    }
     if (!root.value(QStringLiteral("images")).isUndefined()
         && !root.value(QStringLiteral("images")).isObject())
         return VRError{QStringLiteral("images: expected a dictionary")};
@@ -355,7 +388,7 @@ VRResult<std::unique_ptr<VRDrawing>> VRArchiver::readDrawing(const QJsonObject &
     um->disableUndoRegistration();
     auto failure = [&]() -> VRResult<std::unique_ptr<VRDrawing>> {
         um->enableUndoRegistration();
-        return VRError{reader.errorMessage()};
+        return VRError{reader.cancelled() ? cancelledMessage() : reader.errorMessage()};
     };
 
     QSizeF size = drawing->drawingSize();
@@ -544,7 +577,16 @@ VRResult<std::unique_ptr<VRDrawing>> VRArchiver::readDrawing(const QJsonObject &
         auto *owner = dynamic_cast<VRObjectOwnerLayer *>(drawing->objectInLayersAtIndex(i));
         if (!owner)
             continue;
-        for (const VRObjectRef &o : owner->objects()) {
+        const VRObjectList &objects = owner->objects();
+        for (qsizetype k = 0; k < objects.size(); ++k) {
+            const VRObjectRef &o = objects.at(k);
+            if (progress && k % VRArchiveReader::kProgressEvery == 0
+                && !progress(kRecordsShare
+                             + (1 - kRecordsShare) * (i + double(k) / double(objects.size()))
+                                   / drawing->countOfLayers())) {
+                um->enableUndoRegistration();
+                return VRError{cancelledMessage()};
+            }
             if (!o->isKindOf<QntConnector>())
                 continue;
             auto &connector = static_cast<QntConnector &>(*o);

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QJsonObject>
 
+#include <functional>
 #include <memory>
 
 class VRArchiveParser;
@@ -21,7 +22,12 @@ public:
 
     // A whole document.
     static QByteArray documentData(const VRDrawing &drawing);
-    static VRResult<std::unique_ptr<VRDrawing>> drawingFromData(const QByteArray &data);
+    // `progress`, when given, is told how far the reading is (0 to 1) every few records; when it
+    // answers false the reading stops and fails with cancelledMessage().
+    using Progress = std::function<bool(double fraction)>;
+    static VRResult<std::unique_ptr<VRDrawing>> drawingFromData(const QByteArray &data,
+                                                                const Progress &progress = {});
+    static QString cancelledMessage();
 
     // Objects with their styles and images ({"format": "quintora.objects", ...}).
     static QByteArray objectsData(const VRObjectList &objects);
@@ -29,11 +35,6 @@ public:
     // One object; an independent copy round-trips.
     static QByteArray objectData(const VRObjectRef &object) { return objectsData({object}); }
     static VRObjectRef objectFromData(const QByteArray &data);
-
-    // After a document of `dataSize` bytes was read and its text freed: gives the pages the
-    // reading left free back to the system. The parsed text of a large document takes several
-    // times the memory of its objects, and the heap would keep those pages.
-    static void releaseMemoryAfterReading(qsizetype dataSize);
 
     // Checks size and nesting before parsing, then parses; the error names what is wrong.
     static VRResult<QJsonObject> parse(const QByteArray &data, const QString &expectedFormat);
@@ -43,6 +44,6 @@ private:
     static constexpr qsizetype kPartsThreshold = 256 * 1024;
 
     static VRResult<QJsonObject> checkRoot(const QJsonObject &root, const QString &expectedFormat);
-    static VRResult<std::unique_ptr<VRDrawing>> readDrawing(const QJsonObject &root,
-                                                            VRArchiveParser *parts);
+    static VRResult<std::unique_ptr<VRDrawing>>
+    readDrawing(const QJsonObject &root, VRArchiveParser *parts, const Progress &progress = {});
 };

@@ -281,9 +281,7 @@ VRResult<void> VRDrawingDocument::readFromFile(const QString &path)
             QStringLiteral("The file “%1” could not be opened: %2").arg(path, file.errorString())};
     if (file.size() > VRArchiver::kMaximumFileSize)
         return VRError{QStringLiteral("The file is too large to be a Quintora drawing.")};
-    // The text is freed before the memory the reading left is given back.
-    auto drawing = VRArchiver::drawingFromData(FileText(file).text());
-    VRArchiver::releaseMemoryAfterReading(file.size());
+    auto drawing = VRArchiver::drawingFromData(FileText(file).text(), readingProgressHandler());
     if (!drawing.ok())
         return VRError{drawing.errorMessage()};
     setDrawing(std::move(drawing.value()));

@@ -9,6 +9,9 @@
 #include <QFileInfo>
 #include <QSet>
 #include <QWidget>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProgressDialog>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtCore/qtestsupport_core.h>
@@ -23,9 +26,30 @@ class TextDocument : public Document
 public:
     QString text;
     bool failWrites = false;
+    // Reads as a long document does: telling its progress until the progress dialog is up, then
+    // pressing the dialog's Cancel, then on until the progress says to stop.
+    static inline bool s_cancelWhileReading = false;
 
     bool readFromURL(const QString &path, QString *errorMessage) override
     {
+        if (s_cancelWhileReading) {
+            QElapsedTimer clock;
+            clock.start();
+            QProgressDialog *dialog = nullptr;
+            for (double f = 0; clock.elapsed() < 5000; f = std::min(1.0, f + 1e-4)) {
+                if (!readingProgressHandler()(f)) {
+                    *errorMessage = "cancelled";
+                    return false;
+                }
+                if (!dialog) {
+                    dialog = qobject_cast<QProgressDialog *>(QApplication::activeModalWidget());
+                    if (dialog && dialog->isVisible())
+                        dialog->cancel();
+                }
+            }
+            *errorMessage = "never cancelled";
+            return false;
+        }
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
             *errorMessage = "cannot read " + path;
@@ -612,4 +636,17 @@ TEST_F(DocumentTest, QuittingKeepsTheOpenDocumentsForTheNextLaunch)
     EXPECT_EQ(quitting.restorationList().value(0).toMap().value("autosave").toString(), autosave);
     QCoreApplication::processEvents();
     QFile::remove(autosave);
+}
+
+TEST_F(DocumentTest, ALongReadingShowsItsProgressAndItsCancelOpensNothingAndSaysNothing)
+{
+    writeText(path("long.quintora"), "text");
+    TextDocument::s_cancelWhileReading = true;
+    m_openPanelAnswer = {path("long.quintora")};
+    controller().openDocument();
+    TextDocument::s_cancelWhileReading = false;
+    EXPECT_TRUE(controller().documents().isEmpty());
+    EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join(", ").toStdString();
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_TRUE(controller().recentDocumentURLs().isEmpty());
 }

@@ -18,6 +18,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -349,6 +352,37 @@ TEST(NativeFormat, LargeDocumentsReadInPartsAsTheyReadWhole)
     EXPECT_EQ(damaged.errorMessage(),
               VRArchiver::parse(broken, QStringLiteral("quintora.drawing")).errorMessage());
     EXPECT_TRUE(damaged.errorMessage().startsWith(QStringLiteral("The file is damaged")));
+}
+
+TEST(NativeFormat, ReadingTellsItsProgressAndStopsWhenCancelled)
+{
+    // Read whole, and in parts on worker threads.
+    for (const int shapes : {100, 700}) {
+        SCOPED_TRACE(shapes);
+        const QByteArray data =
+            VRArchiver::documentData(*drawingWithEveryKindAndShapes(shapes, 40));
+        std::vector<double> told;
+        auto read = VRArchiver::drawingFromData(data, [&](double f) {
+            told.push_back(f);
+            return true;
+        });
+        ASSERT_TRUE(read.ok()) << read.errorMessage().toStdString();
+        ASSERT_GE(told.size(), size_t(2));
+        EXPECT_TRUE(std::is_sorted(told.begin(), told.end()));
+        EXPECT_GE(told.front(), 0.0);
+        EXPECT_GT(told.back(), 0.8);
+        EXPECT_LE(told.back(), 1.0);
+
+        // Cancelled at the first word: nothing more is read or asked, and no damage is told.
+        for (const size_t cancelAt : {size_t(0), told.size() - 1}) {
+            size_t asked = 0;
+            auto cancelled =
+                VRArchiver::drawingFromData(data, [&](double) { return asked++ < cancelAt; });
+            ASSERT_FALSE(cancelled.ok());
+            EXPECT_EQ(cancelled.errorMessage(), VRArchiver::cancelledMessage());
+            EXPECT_EQ(asked, cancelAt + 1);
+        }
+    }
 }
 
 TEST(NativeFormat, LargeFilesOpenAsTheirTextReads)

@@ -2,6 +2,8 @@
 
 #include "style/QntFlippedView.h"
 
+#include "platform/OutlineViewAdditions.h"
+
 #include "framework/base/SVGColourConverter.h"
 #include "framework/base/VRConstants.h"
 #include "framework/model/QntElement.h"
@@ -233,7 +235,7 @@ void QntColorSchemeEditor::reloadNotations()
 
 void QntColorSchemeEditor::outlineViewAction()
 {
-    const QList<QTreeWidgetItem *> selected = mNotationsGroups->selectedItems();
+    const QList<QTreeWidgetItem *> selected = OutlineViewAdditions::selectedItems(mNotationsGroups);
     if (selected.size() != 1)
         return;
     openNotationAtPath(selected.first()->data(0, Qt::UserRole).toString());

@@ -1,5 +1,8 @@
 #include "style/VKStyleInspector.h"
 
+#include "app/sheets/VKBasicDialogController.h"
+#include "platform/MenuAdditions.h"
+
 #include "framework/base/VRConstants.h"
 #include "framework/document/VRDrawingDocument.h"
 #include "framework/model/QntConnector.h"
@@ -42,6 +45,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
@@ -463,15 +467,19 @@ QWidget *VKStyleInspector::mainView()
     };
     for (const auto &[tag, title] : addItems) {
         if (!title) {
-            m_addMenu->addSeparator();
+            MenuAdditions::setTag(m_addMenu->addSeparator(), tag);
             continue;
         }
         QAction *item = m_addMenu->addAction(tr(title));
         item->setData(tag);
+        MenuAdditions::setTag(item, tag);
         item->setObjectName(QStringLiteral("addRenderer%1").arg(tag));
         connect(item, &QAction::triggered, this,
                 [this, tag = tag] { addRendererElementAction(tag); });
     }
+    // Dividers carry the tag -99 and never take a click; no item shows a check mark.
+    MenuAdditions::disableItemsWithTag(m_addMenu, -99);
+    MenuAdditions::uncheckAllItems(m_addMenu);
     mAddRendererPopUpButton->setMenu(m_addMenu);
     mRemoveRendererButton = new QPushButton(QStringLiteral("\u2212"), view);
     mRemoveRendererButton->setObjectName(QStringLiteral("removeRendererButton"));
@@ -496,6 +504,7 @@ QWidget *VKStyleInspector::mainView()
     m_removeTextAttributesItem = m_actionsMenu->addAction(tr("Remove Text Attributes"), this,
                                                           [this] { removeTextAttributesAction(); });
     connect(m_actionsMenu, &QMenu::aboutToShow, this, [this] { validateMenus(); });
+    MenuAdditions::uncheckAllItems(m_actionsMenu);
     mActionsPopUpButton->setMenu(m_actionsMenu);
     QFont small = mAddRendererPopUpButton->font();
     small.setPointSize(9);
@@ -596,6 +605,11 @@ void VKStyleInspector::buildStyleControls(QWidget *view)
     connect(mStyleCloneButton, &QPushButton::clicked, this, [this] { cloneStyleAction(); });
     library->addWidget(mStyleLibraryPopUpButton, 1);
     library->addWidget(mStyleCloneButton);
+    mStyleScriptButton = new QPushButton(tr("Script\u2026"), view);
+    mStyleScriptButton->setObjectName(QStringLiteral("styleScriptButton"));
+    mStyleScriptButton->setToolTip(tr("Write a script for the style"));
+    connect(mStyleScriptButton, &QPushButton::clicked, this, [this] { scriptButtonAction(); });
+    library->addWidget(mStyleScriptButton);
     layout->addLayout(library);
     auto *membership = new QHBoxLayout;
     membership->setSpacing(4);
@@ -604,6 +618,23 @@ void VKStyleInspector::buildStyleControls(QWidget *view)
     membership->addWidget(mStyleRemoveFromLibraryButton);
     membership->addStretch(1);
     layout->addLayout(membership);
+}
+
+void VKStyleInspector::scriptButtonAction()
+{
+    if (!mScriptEditController) {
+        mScriptEditController = new VKBasicDialogController(window());
+        mScriptEditController->setObjectName(QStringLiteral("styleScriptSheet"));
+        mScriptEditController->setWindowTitle(tr("Style Script"));
+        auto *editor = new QPlainTextEdit(mScriptEditController);
+        editor->setObjectName(QStringLiteral("styleScriptEditor"));
+        editor->setPlaceholderText(tr("Script"));
+        editor->setMinimumSize(360, 200);
+        mScriptEditController->contentLayout()->addWidget(editor);
+        mScriptEditController->setPrimaryItem(editor);
+    }
+    mScriptEditController->runAsSheetInParentWindow(window(),
+                                                    [](int, VKBasicDialogController *) {});
 }
 
 // ---- style under edit ------------------------------------------------------------------------

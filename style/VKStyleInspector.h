@@ -26,6 +26,7 @@ class QStackedWidget;
 class QToolButton;
 class QTreeView;
 class QntColorWell;
+class VKBasicDialogController;
 class VKDashEditor;
 class VKGradientFillEditor;
 class VKStyleInspectorModel;
@@ -148,6 +149,8 @@ public:
     void sharedStyleCheckboxAction();
     void styleNameAction();
     void cloneStyleAction();
+    // Opens the script sheet on the inspector's window; what it ends with is not used.
+    void scriptButtonAction();
     void unlockStyleAction();
     void removeTextAttributesAction();
 
@@ -220,6 +223,8 @@ public:
     QPushButton *addToLibraryButton() const { return mStyleAddToLibraryButton; }
     QPushButton *removeFromLibraryButton() const { return mStyleRemoveFromLibraryButton; }
     QPushButton *cloneButton() const { return mStyleCloneButton; }
+    QPushButton *scriptButton() const { return mStyleScriptButton; }
+    VKBasicDialogController *scriptEditController() const { return mScriptEditController; }
     QToolButton *libraryButton() const { return mStyleLibraryPopUpButton; }
     // Stroke pane.
     QntColorWell *strokeColourWell() const { return mStrokeColourWell; }
@@ -352,6 +357,8 @@ private:
     QAction *m_removeTextAttributesItem = nullptr;
     VKDashEditor *mDashEditController = nullptr;
     QPushButton *mStyleCloneButton = nullptr;
+    QPushButton *mStyleScriptButton = nullptr;
+    VKBasicDialogController *mScriptEditController = nullptr;
     QToolButton *mStyleLibraryPopUpButton = nullptr;
     QMenu *m_libraryMenu = nullptr;
     QCheckBox *mStyleLockCheckbox = nullptr;

@@ -2,6 +2,8 @@
 // renderer and writing every control's change straight into it.
 #include "style/VKStyleInspector.h"
 
+#include "platform/TagEnablingAdditions.h"
+
 #include "framework/model/VRDrawing.h"
 #include "framework/styles/VRArrowStroke.h"
 #include "framework/styles/VRCIFilterRastGroup.h"
@@ -51,6 +53,17 @@
 namespace {
 
 constexpr int kTagRole = Qt::UserRole;
+
+// Groups of pane controls shown and hidden together, by tag.
+constexpr int kZigZagGroupTag = 145;
+constexpr int kArrowGroupTag = 148;
+constexpr int kRoughGroupTag = 150;
+
+void showGroups(QWidget *pane, std::initializer_list<std::pair<int, bool>> groups)
+{
+    for (const auto &[tag, shown] : groups)
+        TagEnablingAdditions::setSubviewsWithTag(pane, tag, !shown);
+}
 constexpr int kDashRole = Qt::UserRole + 1;
 
 QFormLayout *formOf(QWidget *pane)
@@ -263,6 +276,7 @@ QWidget *VKStyleInspector::buildStrokePane()
     arrowForm->addRow(tr("End"), mStrokeArrowEndPopUpButton);
     arrowForm->addRow(tr("Dimension"), mStrokeArrowDimensionOptions);
     arrowForm->addRow(tr("Preview"), mStrokeArrowPreviewImageWell);
+    TagEnablingAdditions::setTag(m_arrowGroup, kArrowGroupTag);
     form->addRow(m_arrowGroup);
 
     QFormLayout *roughForm = nullptr;
@@ -270,6 +284,7 @@ QWidget *VKStyleInspector::buildStrokePane()
     mStrokeRoughnessSlider = new VKStyleNumberControl(0, 1, 2, m_roughGroup);
     mStrokeRoughnessSlider->setObjectName(QStringLiteral("roughness"));
     roughForm->addRow(tr("Roughness"), mStrokeRoughnessSlider);
+    TagEnablingAdditions::setTag(m_roughGroup, kRoughGroupTag);
     form->addRow(m_roughGroup);
 
     QFormLayout *zzForm = nullptr;
@@ -280,6 +295,7 @@ QWidget *VKStyleInspector::buildStrokePane()
     zzForm->addRow(tr("Wavelength"), mStrokeZZLength);
     zzForm->addRow(tr("Amplitude"), mStrokeZZAmp);
     zzForm->addRow(tr("Spread"), mStrokeZZSpread);
+    TagEnablingAdditions::setTag(m_strokeZigZagGroup, kZigZagGroupTag);
     form->addRow(m_strokeZigZagGroup);
 
     form->addRow(mStrokeShadowCheckbox);
@@ -349,6 +365,7 @@ QWidget *VKStyleInspector::buildFillPane()
     zzForm->addRow(tr("Wavelength"), mFillZZLength);
     zzForm->addRow(tr("Amplitude"), mFillZZAmp);
     zzForm->addRow(tr("Spread"), mFillZZSpread);
+    TagEnablingAdditions::setTag(m_fillZigZagGroup, kZigZagGroupTag);
     form->addRow(m_fillZigZagGroup);
 
     mFillShadowCheckbox = new QCheckBox(tr("Shadow"), pane);
@@ -677,29 +694,27 @@ void VKStyleInspector::updateSettingsForStroke(VRStroke *stroke)
     mStrokeTrimLength->setValue(stroke->trimLength());
     if (stroke->isKindOf<VRArrowStroke>()) {
         auto *arrow = static_cast<VRArrowStroke *>(stroke);
-        m_arrowGroup->show();
-        m_roughGroup->hide();
+        showGroups(m_arrowGroup->parentWidget(), {{kArrowGroupTag, true}, {kRoughGroupTag, false}});
         selectTag(mStrokeArrowStartPopUpButton, arrow->arrowHeadAtStart());
         selectTag(mStrokeArrowEndPopUpButton, arrow->arrowHeadAtEnd());
         selectTag(mStrokeArrowDimensionOptions, arrow->dimensioningLineOptions());
         mStrokeArrowPreviewImageWell->setPixmap(QPixmap::fromImage(arrow->arrowSwatchImageWithSize(
             mStrokeArrowPreviewImageWell->size(), std::min(arrow->width(), 8.0))));
     } else if (stroke->isKindOf<VRRoughStroke>()) {
-        m_roughGroup->show();
-        m_arrowGroup->hide();
+        showGroups(m_roughGroup->parentWidget(), {{kArrowGroupTag, false}, {kRoughGroupTag, true}});
         mStrokeRoughnessSlider->setValue(static_cast<VRRoughStroke *>(stroke)->roughness());
     } else {
-        m_arrowGroup->hide();
-        m_roughGroup->hide();
+        showGroups(m_arrowGroup->parentWidget(),
+                   {{kArrowGroupTag, false}, {kRoughGroupTag, false}});
     }
     if (stroke->isKindOf<VRZigZagStroke>()) {
         auto *zz = static_cast<VRZigZagStroke *>(stroke);
         mStrokeZZLength->setValue(zz->wavelength());
         mStrokeZZAmp->setValue(zz->amplitude());
         mStrokeZZSpread->setValue(zz->spread());
-        m_strokeZigZagGroup->show();
+        showGroups(m_strokeZigZagGroup->parentWidget(), {{kZigZagGroupTag, true}});
     } else {
-        m_strokeZigZagGroup->hide();
+        showGroups(m_strokeZigZagGroup->parentWidget(), {{kZigZagGroupTag, false}});
     }
     // The shadow controls sit under the shadow box of the pane shown.
     QWidget *shadow = mShadowColourWell->parentWidget();
@@ -760,9 +775,9 @@ void VKStyleInspector::updateSettingsForFill(VRFill *fill)
         mFillZZLength->setValue(zz->wavelength());
         mFillZZAmp->setValue(zz->amplitude());
         mFillZZSpread->setValue(zz->spread());
-        m_fillZigZagGroup->show();
+        showGroups(m_fillZigZagGroup->parentWidget(), {{kZigZagGroupTag, true}});
     } else {
-        m_fillZigZagGroup->hide();
+        showGroups(m_fillZigZagGroup->parentWidget(), {{kZigZagGroupTag, false}});
     }
 }
 

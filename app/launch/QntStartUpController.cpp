@@ -1,6 +1,8 @@
 #include "app/launch/QntStartUpController.h"
 
 #include "app/launch/FileSystemItem.h"
+
+#include "platform/OutlineViewAdditions.h"
 #include "app/launch/QntDocumentController.h"
 #include "app/launch/QntWindowAnimation.h"
 #include "app/launch/VOReruRerAppDelegate.h"
@@ -406,7 +408,7 @@ void QntStartUpController::populateRecentMenu()
 
 void QntStartUpController::outlineViewAction()
 {
-    const QList<QTreeWidgetItem *> selected = mNotationsGroups->selectedItems();
+    const QList<QTreeWidgetItem *> selected = OutlineViewAdditions::selectedItems(mNotationsGroups);
     if (selected.size() != 1) {
         updateButtons();
         return;
@@ -443,7 +445,7 @@ void QntStartUpController::okAction()
     if (index < 0 || index >= m_notationsItems.size())
         return;
     UserDefaults &defaults = UserDefaults::standardUserDefaults();
-    const QList<QTreeWidgetItem *> groups = mNotationsGroups->selectedItems();
+    const QList<QTreeWidgetItem *> groups = OutlineViewAdditions::selectedItems(mNotationsGroups);
     if (!groups.isEmpty())
         defaults.setObject(QString::number(mNotationsGroups->indexOfTopLevelItem(groups.first())),
                            kLastNotationCategoryKey);

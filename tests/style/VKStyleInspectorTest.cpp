@@ -1,5 +1,8 @@
 #include "style/VKStyleInspector.h"
 
+#include "app/sheets/VKBasicDialogController.h"
+#include "platform/MenuAdditions.h"
+
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntElementTable.h"
 #include "framework/model/VRDrawableShape.h"
@@ -35,6 +38,11 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTreeView>
+
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -497,3 +505,41 @@ TEST_F(StyleInspectorTest, RendererRemovedElsewhereIsNotUsed)
 }
 
 } // namespace
+
+TEST_F(StyleInspectorTest, ScriptButtonOpensTheScriptSheetOnTheInspector)
+{
+    EXPECT_FALSE(inspector->scriptEditController());
+    inspector->scriptButton()->click();
+    VKBasicDialogController *sheet = inspector->scriptEditController();
+    ASSERT_TRUE(sheet);
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_TRUE(sheet->isRunningAsSheet());
+    EXPECT_EQ(sheet->parentWidget(), inspector->window());
+    EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+    auto *editor = qobject_cast<QPlainTextEdit *>(sheet->primaryItem());
+    ASSERT_TRUE(editor);
+    editor->setPlainText("fill red");
+    sheet->okButton()->click();
+    EXPECT_FALSE(sheet->isVisible());
+    // The text is there when it opens again.
+    inspector->scriptButton()->click();
+    EXPECT_EQ(inspector->scriptEditController(), sheet);
+    EXPECT_EQ(editor->toPlainText(), "fill red");
+    sheet->cancelButton()->click();
+    EXPECT_FALSE(sheet->isVisible());
+}
+
+TEST_F(StyleInspectorTest, AddMenuDividersTakeNoClickAndNothingIsChecked)
+{
+    QMenu *menu = inspector->addRendererButton()->menu();
+    ASSERT_TRUE(menu);
+    int dividers = 0;
+    for (QAction *item : menu->actions()) {
+        EXPECT_FALSE(item->isChecked());
+        if (MenuAdditions::tag(item) == -99) {
+            ++dividers;
+            EXPECT_FALSE(item->isEnabled());
+        }
+    }
+    EXPECT_EQ(dividers, 3);
+}

@@ -4,12 +4,14 @@
 #include "app/launch/VOReruRerAppDelegate.h"
 #include "app/window/DIDizeZoziDocument.h"
 #include "platform/PasteGuard.h"
+#include "platform/QntPaths.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignals.h"
 #include "telemetry/platform/ExitGate.h"
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QIcon>
 #include <QLoggingCategory>
 #include <QTextStream>
 #include <QUrl>
@@ -68,6 +70,10 @@ int QntApplicationMain(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Quintora"));
     QApplication::setApplicationVersion(QStringLiteral(QNT_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("quintora"));
+    // The installed theme's icon where there is one, else the bundle's own.
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("quintora"),
+                         QIcon(QntPaths::bundleResourcesPath() + QStringLiteral("/quintora.png"))));
     // Text views Qt makes for us (in its dialogs) need the guard as much as ours.
     PasteGuard pasteGuard;
     app.installEventFilter(&pasteGuard);

@@ -216,6 +216,13 @@ private:
     // The zoom the inline editor shows its text at.
     double m_inlineScale = 1.0;
     VRObjectRef m_inlineObject;
+    // Where the edited object lays its text out (drawing coordinates), how it aligns it
+    // vertically there (0 top, 1 middle, 2 bottom), and whether the box grows with a line.
+    QRectF m_inlineFrame;
+    int m_inlineVerticalAlignment = 1;
+    bool m_inlineGrows = false;
+    // Puts the inline editor's text where the object draws it, as it grows.
+    void placeInlineEditor();
     // Ends the inline edit when the focus leaves the widgets that format its text.
     QMetaObject::Connection m_inlineFocusWatch;
     VRObjectRef m_highlighted;

@@ -27,9 +27,13 @@
 
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QtMath>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
+#include <memory>
+#include <optional>
 
 namespace {
 // Multiplies every explicit font size of a document (the editor shows the text at the zoom).
@@ -62,6 +66,14 @@ void scaleFontSizes(QTextDocument *document, double factor)
 } // namespace
 
 namespace {
+// The inline editor: its text sits inside margins that put it where the object draws it.
+class InlineTextView : public TextView
+{
+public:
+    using TextView::TextView;
+    void setTextMargins(const QMargins &margins) { setViewportMargins(margins); }
+};
+
 // Whether a widget lies among the controls that format text being edited inline; the shared
 // colour panel is one of them.
 bool keepsInlineEditing(const QWidget *widget)
@@ -111,8 +123,10 @@ void VRDrawingView::beginInlineEditing(const VRObjectRef &object)
         return;
     endInlineEditing(true);
     m_inlineObject = object;
-    QTextEdit *editor = new TextView(this);
+    auto *editor = new InlineTextView(this);
     editor->setFrameStyle(QFrame::NoFrame);
+    editor->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    editor->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     editor->setAcceptRichText(true);
     editor->setStyleSheet(QStringLiteral("QTextEdit { background: rgba(255,255,255,230);"
                                          " border: 1px solid rgb(40,110,220); }"));
@@ -140,34 +154,82 @@ void VRDrawingView::beginInlineEditing(const VRObjectRef &object)
         block.setAlignment(VRTextBlock::qtAlignment(alignment));
         all.mergeBlockFormat(block);
     }
-    // As wide as the object lays its text out: an element's text part (inside the element's
-    // paddings), a cell's frame inside its paddings.
+    // Where the object lays its text out: a text shape's frame, an element's text part (inside
+    // the element's paddings), a cell's frame inside its paddings; the words are placed there as
+    // the object draws them, so none moves when the editing begins.
     QRectF frame = object->logicalBounds();
+    const VRTextShapeBase *shape = dynamic_cast<const VRTextShapeBase *>(object.get());
+    m_inlineGrows = false;
     if (object->isKindOf<QntElement>()) {
-        const QntTextShape *part = static_cast<const QntElement &>(*object).text();
-        const QRectF inner = part ? part->logicalBounds() : QRectF();
-        if (inner.width() > 0 && inner.height() > 0 && frame.intersects(inner))
-            frame = inner;
+        const auto &element = static_cast<const QntElement &>(*object);
+        shape = element.text();
+        m_inlineGrows = element.autoSize() && !element.keepFixedWidth();
+    }
+    m_inlineVerticalAlignment = 1;
+    if (shape) {
+        const std::optional<QRectF> inner = shape->textFrame();
+        if (inner && inner->width() > 0 && inner->height() >= 0)
+            frame = *inner;
+        m_inlineVerticalAlignment = shape->textBlock().verticalAlignment();
     } else if (object->isKindOf<QntTextCell>()) {
         const auto &cell = static_cast<const QntTextCell &>(*object);
         const QRectF inner = frame.adjusted(cell.paddingLeftRight(), cell.paddingTopBottom(),
                                             -cell.paddingLeftRight(), -cell.paddingTopBottom());
         if (inner.width() > 0 && inner.height() > 0)
             frame = inner;
+        m_inlineVerticalAlignment = cell.textBlock().verticalAlignment();
     }
+    m_inlineFrame = frame;
     editor->document()->setDocumentMargin(0);
-    QRectF r = mapRectFromDrawing(frame);
-    r.setWidth(std::max(r.width(), 120.0));
-    r.setHeight(std::max(r.height(), 28.0));
-    editor->setGeometry(r.toAlignedRect());
+    m_inlineEditor = editor;
+    placeInlineEditor();
+    connect(editor->document(), &QTextDocument::contentsChanged, this,
+            [this] { placeInlineEditor(); });
     editor->installEventFilter(this);
     editor->show();
     editor->setFocus();
     editor->selectAll();
-    m_inlineEditor = editor;
     NotificationCenter &nc = NotificationCenter::defaultCenter();
     nc.post(kQntCloseAttachedWindowsWithKindNotification, this, {{QStringLiteral("mask"), 16}});
     nc.post(kQntInlineEditingStartedNotification, object.get(), objectInfo(object));
+}
+
+void VRDrawingView::placeInlineEditor()
+{
+    auto *editor = static_cast<InlineTextView *>(m_inlineEditor.data());
+    if (!editor)
+        return;
+    QTextDocument *document = editor->document();
+    const QRectF frame = mapRectFromDrawing(m_inlineFrame);
+    // Lines break where the object breaks them; a box that grows with its text takes each line
+    // whole, as it will when the edit is done.
+    double width = std::max(1.0, frame.width());
+    if (m_inlineGrows) {
+        const std::unique_ptr<QTextDocument> unwrapped(document->clone());
+        unwrapped->setTextWidth(-1);
+        width = std::max(width, std::ceil(unwrapped->idealWidth()) + 2);
+    }
+    const int wrap = std::max(1, qRound(width));
+    editor->setLineWrapMode(QTextEdit::FixedPixelWidth);
+    if (editor->lineWrapColumnOrWidth() != wrap)
+        editor->setLineWrapColumnOrWidth(wrap);
+    document->setTextWidth(wrap);
+    const double height = document->size().height();
+    double top = frame.top();
+    if (m_inlineVerticalAlignment == 1)
+        top = frame.center().y() - height / 2;
+    else if (m_inlineVerticalAlignment == 2)
+        top = frame.bottom() - height;
+    const QRectF text(frame.center().x() - wrap / 2.0, top, wrap, height);
+    // The editor covers the object's own text and holds the text it edits, in its border.
+    editor->ensurePolished();
+    const int border = editor->frameWidth();
+    const QRect inside = frame.united(text).toAlignedRect();
+    const int left = std::max(0, qRound(text.left() - inside.left()));
+    const int above = std::max(0, qRound(text.top() - inside.top()));
+    editor->setTextMargins(QMargins(left, above, std::max(0, inside.width() - left - wrap),
+                                    std::max(0, inside.height() - above - qCeil(height))));
+    editor->setGeometry(inside.adjusted(-border, -border, border, border));
 }
 
 void VRDrawingView::endInlineEditing(bool commit)

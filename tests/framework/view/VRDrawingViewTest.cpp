@@ -660,9 +660,12 @@ TEST(DrawingView, TheInlineEditorShowsTheTextAsDrawnAtTheZoom)
     auto *cell = static_cast<QntTextCell *>(table->cells().first().get());
     cell->setPaddings(20, 10);
     h.view->beginInlineEditing(table->cells().first());
-    ASSERT_NE(h.view->inlineEditor(), nullptr);
-    EXPECT_NEAR(h.view->inlineEditor()->width(), 360, 1);
-    EXPECT_NEAR(h.view->inlineEditor()->height(), 80, 1);
+    QTextEdit *cellEditor = h.view->inlineEditor();
+    ASSERT_NE(cellEditor, nullptr);
+    EXPECT_NEAR(cellEditor->document()->textWidth(), 360, 1);
+    // The editor covers the cell's text frame, in its border.
+    EXPECT_NEAR(cellEditor->width(), 360 + 2 * cellEditor->frameWidth(), 1);
+    EXPECT_NEAR(cellEditor->height(), 80 + 2 * cellEditor->frameWidth(), 1);
     h.view->endInlineEditing(false);
 }
 

@@ -19,10 +19,12 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QTableWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -450,6 +452,23 @@ bool VKObjectInspector::setObjectValue(const QVariant &value, int column, int ro
         const QVariant held = object->metadataObjectForKey(key);
         object->removeMetadataForKey(key);
         object->setMetadataObject(held, newKey);
+        reloadMetadataTable();
+        // The entry moves to its sorted place: its value is what is edited next, not whatever
+        // entry now lies where it was.
+        const int moved = int(sortedKeys().indexOf(newKey));
+        if (mMetaTableView && moved >= 0) {
+            mMetaTableView->setCurrentCell(moved, 1);
+            mMetaTableView->scrollToItem(mMetaTableView->item(moved, 1));
+            QPointer<QTableWidget> table(mMetaTableView);
+            QTimer::singleShot(0, mMetaTableView, [table, newKey] {
+                if (!table || !table->isVisible())
+                    return;
+                const int row = table->currentRow();
+                if (row >= 0 && table->item(row, 0) && table->item(row, 0)->text() == newKey)
+                    table->editItem(table->item(row, 1));
+            });
+        }
+        return true;
     } else {
         // The entry keeps its kind: numbers stay numbers.
         const QVariant old = object->metadataObjectForKey(key);

@@ -221,6 +221,10 @@ TEST_F(ObjectInspectorTest, MetadataAddRenameAndRemove)
     EXPECT_EQ(inspector->objectValue(0, renamedRow).toString(), QStringLiteral("aaa count"));
     EXPECT_EQ(shape->metadataObjectForKey(QStringLiteral("aaa count")).toLongLong(), 42);
     EXPECT_FALSE(shape->hasMetadataForKey(integerKey));
+    // The renamed entry's value is the current cell, wherever the entry moved.
+    EXPECT_EQ(inspector->metaTableView()->currentRow(), renamedRow);
+    EXPECT_EQ(inspector->metaTableView()->currentColumn(), 1);
+    EXPECT_EQ(inspector->metaTableView()->item(renamedRow, 0)->text(), "aaa count");
 
     // A rename onto a key that exists is refused: nothing is overwritten.
     const QString other = inspector->objectValue(0, renamedRow == 0 ? 1 : 0).toString();

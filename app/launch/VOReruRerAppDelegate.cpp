@@ -2,6 +2,7 @@
 
 #include "app/window/QntDocumentConstants.h"
 #include "app/undo/QntUndoInspector.h"
+#include "app/panels/DIDizeZoziPrefsController.h"
 #include "app/panels/VKLayersPaletteController.h"
 #include "style/VKStyleInspector.h"
 #include "style/VKStyleManagerDialog.h"
@@ -199,6 +200,7 @@ VOReruRerAppDelegate::~VOReruRerAppDelegate()
     delete mColorSchemeEditor;
     delete mStyleInspector;
     delete mStyleManager;
+    delete mDrawingSwitches;
     if (g_delegate == this) {
         g_delegate = nullptr;
         delete g_connectorModeInspector;
@@ -663,6 +665,23 @@ void VOReruRerAppDelegate::showStyleManagerDialog()
     if (!mStyleManager)
         mStyleManager = new VKStyleManagerDialog;
     mStyleManager->showWindow();
+}
+
+void VOReruRerAppDelegate::showDrawingSwitches()
+{
+    if (mDrawingSwitches && mDrawingSwitches->isVisible()) {
+        mDrawingSwitches->hide();
+        return;
+    }
+    if (!mDrawingSwitches) {
+        mDrawingSwitches = new DIDizeZoziPrefsController;
+        mDrawingSwitches->setObjectName(QStringLiteral("drawingSwitches"));
+    }
+    // The boxes show the switches as they are now.
+    mDrawingSwitches->awakeFromNib();
+    mDrawingSwitches->show();
+    mDrawingSwitches->raise();
+    mDrawingSwitches->activateWindow();
 }
 
 void VOReruRerAppDelegate::openLayersPalette()
@@ -1208,6 +1227,8 @@ void VOReruRerAppDelegate::installApplicationMenus(QMenuBar *menuBar, Applicatio
                         &VOReruRerAppDelegate::openImageBankManager);
         addDelegateItem(panels, tr("Colour Scheme &Editor"), "colorSchemeEditorAction",
                         &VOReruRerAppDelegate::showColorSchemeEditor);
+        addDelegateItem(panels, tr("&Drawing Switches"), "drawingSwitchesAction",
+                        &VOReruRerAppDelegate::showDrawingSwitches);
     }
     const auto addOnce = [menuBar](QMenu *menu) {
         if (!menuBar->actions().contains(menu->menuAction()))

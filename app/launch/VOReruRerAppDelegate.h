@@ -26,6 +26,7 @@ class QTextEdit;
 class QUrl;
 class QWidget;
 class DIDizeZoziDocument;
+class DIDizeZoziPrefsController;
 class QntColorSchemeEditor;
 class QntConnectorModeInspector;
 class QntElementModeInspector;
@@ -128,6 +129,10 @@ public:
     void openStyleInspector();
     // Makes the style manager if needed and shows it.
     void showStyleManagerDialog();
+    // The drawing switches panel (quality while dragging, undoable selections, object
+    // storage, size info while dragging), a toggle like the other panels.
+    void showDrawingSwitches();
+    DIDizeZoziPrefsController *drawingSwitches() const { return mDrawingSwitches; }
     void openObjectInspector();
     void openLayersPalette();
     void openUndoInspector();
@@ -281,6 +286,7 @@ private:
     VKObjectInspector *mObjectInspector = nullptr;
     VKLayersPaletteController *mLayersController = nullptr;
     VKStyleManagerDialog *mStyleManager = nullptr;
+    DIDizeZoziPrefsController *mDrawingSwitches = nullptr;
     QntPreferenceController *mPrefsController = nullptr;
     QPointer<QMenu> mUserToolMenu;
     QPointer<QMenu> m_toolsMenu;

@@ -47,6 +47,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QEvent>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -54,6 +55,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMainWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
@@ -359,6 +361,39 @@ QntDocumentCommands *DIDizeZoziDocument::commands()
     return m_commands;
 }
 
+void DIDizeZoziDocument::addOpenRecentMenu(QMenu *fileMenu)
+{
+    QMenu *recent = fileMenu->addMenu(tr("Open &Recent"));
+    recent->setObjectName(QStringLiteral("openRecentMenu"));
+    // Filled as it opens, newest first, from the list the document controller keeps.
+    const auto fill = [this, recent] {
+        recent->clear();
+        DocumentController &controller = DocumentController::sharedDocumentController();
+        const QStringList paths = controller.recentDocumentURLs();
+        for (const QString &path : paths) {
+            QAction *item = recent->addAction(QFileInfo(path).fileName());
+            item->setData(path);
+            item->setToolTip(path);
+            connect(item, &QAction::triggered, this, [this, path] {
+                DocumentController &controller = DocumentController::sharedDocumentController();
+                QString error;
+                if (!controller.openDocumentWithContentsOfURL(path, true, &error))
+                    controller.presentError(error, m_window);
+            });
+        }
+        if (!paths.isEmpty())
+            recent->addSeparator();
+        QAction *clear = recent->addAction(tr("Clear Menu"), this, [] {
+            DocumentController::sharedDocumentController().clearRecentDocuments();
+        });
+        clear->setObjectName(QStringLiteral("clearRecentMenuAction"));
+        clear->setEnabled(!paths.isEmpty());
+    };
+    recent->setToolTipsVisible(true);
+    connect(recent, &QMenu::aboutToShow, this, fill);
+    fill();
+}
+
 void DIDizeZoziDocument::buildWindow()
 {
     auto *window = new QMainWindow;
@@ -375,6 +410,7 @@ void DIDizeZoziDocument::buildWindow()
         DocumentController::sharedDocumentController().openDocument(m_window);
     });
     openAction->setShortcut(QKeySequence::Open);
+    addOpenRecentMenu(fileMenu);
     fileMenu->addSeparator();
     QAction *saveAction = fileMenu->addAction(tr("&Save"), this, [this] { save(m_window); });
     saveAction->setObjectName(QStringLiteral("saveAction"));
@@ -427,8 +463,10 @@ void DIDizeZoziDocument::buildWindow()
         {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
     Commands::addDocumentAction(viewMenu, *this, tr("Zoom &Out"), "zoomOut",
                                 {QKeySequence(Qt::CTRL | Qt::Key_Minus)});
-    Commands::addDocumentAction(viewMenu, *this, tr("Actual &Size"), "zoomToActualSize");
-    Commands::addDocumentAction(viewMenu, *this, tr("Zoom to &Fit"), "zoomToFit");
+    Commands::addDocumentAction(viewMenu, *this, tr("Actual &Size"), "zoomToActualSize",
+                                {QKeySequence(Qt::CTRL | Qt::Key_0)});
+    Commands::addDocumentAction(viewMenu, *this, tr("Zoom to &Fit"), "zoomToFit",
+                                {QKeySequence(Qt::CTRL | Qt::Key_1)});
     viewMenu->addSeparator();
     viewMenu->addAction(tr("Show/Hide &Inspector"), this, &DIDizeZoziDocument::switchInspector);
     m_switchSequenceDiagramMenuItem = viewMenu->addAction(
@@ -440,6 +478,10 @@ void DIDizeZoziDocument::buildWindow()
     addLayoutMenuItems(window->menuBar()->findChild<QMenu *>(QStringLiteral("arrangeMenu")));
     if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
         delegate->installApplicationMenus(window->menuBar());
+    // Quit ends the File menu, below the commands the other parts add to it.
+    fileMenu->removeAction(quitAction);
+    fileMenu->addSeparator();
+    fileMenu->addAction(quitAction);
 
     // Toolbar: the tools, then the inspector switch on the right.
     _toolbar = window->addToolBar(tr("Tools"));
@@ -568,6 +610,28 @@ void DIDizeZoziDocument::buildWindow()
         });
     }
     window->statusBar()->addPermanentWidget(_toolMatrix);
+    // Undo and Redo beside the tools, each on while there is a step to take.
+    _undoRedoMatrix = new QWidget(window);
+    _undoRedoMatrix->setObjectName(QStringLiteral("undoRedoMatrix"));
+    auto *undoRedoLayout = new QHBoxLayout(_undoRedoMatrix);
+    undoRedoLayout->setContentsMargins(0, 0, 0, 0);
+    undoRedoLayout->setSpacing(2);
+    for (const char *title : {"Undo", "Redo"}) {
+        auto *button = new QToolButton(_undoRedoMatrix);
+        button->setObjectName(QString::fromLatin1(title).toLower() + QStringLiteral("Cell"));
+        button->setText(tr(title));
+        button->setToolTip(tr(title));
+        button->setProperty(kCellTitleProperty, QString::fromLatin1(title));
+        button->setAutoRaise(true);
+        button->setEnabled(false);
+        undoRedoLayout->addWidget(button);
+        connect(button, &QToolButton::clicked, this, [this, button] {
+            commands()->undoredoButtonMatrixAction(button->property(kCellTitleProperty).toString(),
+                                                   button);
+            updateUndoRedoMatrix();
+        });
+    }
+    window->statusBar()->addPermanentWidget(_undoRedoMatrix);
     window->statusBar()->addPermanentWidget(new QLabel(tr("Zoom"), window));
     window->statusBar()->addPermanentWidget(_zoomSlider);
     window->statusBar()->addPermanentWidget(_zoomLabel);
@@ -1513,6 +1577,7 @@ void DIDizeZoziDocument::undoRedoChangedNotification(const Notification &notific
     // Schedules the autosave and marks the window whatever task class recorded the step.
     noteEditedStateChanged();
     updateTitle();
+    updateUndoRedoMatrix();
 }
 
 void DIDizeZoziDocument::didUndo(const Notification &notification)
@@ -1521,6 +1586,19 @@ void DIDizeZoziDocument::didUndo(const Notification &notification)
         return;
     noteEditedStateChanged();
     updateTitle();
+    updateUndoRedoMatrix();
+}
+
+void DIDizeZoziDocument::updateUndoRedoMatrix()
+{
+    if (!_undoRedoMatrix)
+        return;
+    VRUndoManager *undo = undoManager();
+    for (QToolButton *cell : _undoRedoMatrix->findChildren<QToolButton *>()) {
+        const bool isUndo = cell->property(kCellTitleProperty).toString() == QLatin1String("Undo");
+        const bool can = undo && (isUndo ? undo->canUndo() : undo->canRedo());
+        cell->setEnabled(can);
+    }
 }
 
 void DIDizeZoziDocument::toolChangedNotification(const Notification &)

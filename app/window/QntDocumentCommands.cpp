@@ -387,10 +387,14 @@ void QntDocumentCommands::addMenus(QMenuBar *menuBar)
     addDocumentAction(arrange, m_document, tr("&Ungroup"), "ungroup",
                       {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_G)});
     arrange->addSeparator();
-    addDocumentAction(arrange, m_document, tr("Bring to &Front"), "bringToFront");
-    addDocumentAction(arrange, m_document, tr("Bring For&ward"), "bringForward");
-    addDocumentAction(arrange, m_document, tr("Send Back&ward"), "sendBackward");
-    addDocumentAction(arrange, m_document, tr("Send to &Back"), "sendToBack");
+    addDocumentAction(arrange, m_document, tr("Bring to &Front"), "bringToFront",
+                      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_BracketRight)});
+    addDocumentAction(arrange, m_document, tr("Bring For&ward"), "bringForward",
+                      {QKeySequence(Qt::CTRL | Qt::Key_BracketRight)});
+    addDocumentAction(arrange, m_document, tr("Send Back&ward"), "sendBackward",
+                      {QKeySequence(Qt::CTRL | Qt::Key_BracketLeft)});
+    addDocumentAction(arrange, m_document, tr("Send to &Back"), "sendToBack",
+                      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_BracketLeft)});
     arrange->addSeparator();
     addDocumentAction(arrange, m_document, tr("&Lock"), "lock");
     addDocumentAction(arrange, m_document, tr("U&nlock"), "unlock");

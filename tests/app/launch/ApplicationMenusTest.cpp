@@ -2,6 +2,7 @@
 #include "app/launch/QntDocumentController.h"
 #include "app/launch/QntStartUpController.h"
 #include "app/undo/QntUndoInspector.h"
+#include "app/panels/DIDizeZoziPrefsController.h"
 #include "app/panels/VKObjectInspector.h"
 #include "app/panels/VKToolPalette.h"
 #include "app/launch/VOReruRerAppDelegate.h"
@@ -23,6 +24,7 @@
 #include "common/SharedStateKeepers.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -33,6 +35,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
+#include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
@@ -722,4 +725,101 @@ TEST_F(ApplicationMenus, AWindowWithoutMenusAnswersQuitSaveAndSaveAsKeys)
         if (action->shortcut() == QKeySequence(Qt::CTRL | Qt::Key_S))
             action->trigger();
     EXPECT_NE(readFile(path), saved);
+}
+
+// The drawing switches panel is a Window menu item of every document window; its quality box
+// sets the flag every open drawing follows.
+TEST_F(ApplicationMenus, TheDrawingSwitchesPanelIsAWindowMenuItemThatSetsTheQualityFlag)
+{
+    const bool quality = DIDizeZoziDocument::defaultQualityModulation();
+    const qnt::test::ScopeExit restore(
+        [quality] { DIDizeZoziDocument::setDefaultQualityModulation(quality); });
+    DIDizeZoziDocument::setDefaultQualityModulation(false);
+    VOReruRerAppDelegate delegate;
+    DIDizeZoziDocument *document = openDocument();
+    ASSERT_NE(document, nullptr);
+    auto *panels = document->window()->menuBar()->findChild<QMenu *>("panelsMenu");
+    ASSERT_NE(panels, nullptr);
+    QAction *item = panels->findChild<QAction *>("drawingSwitchesAction");
+    ASSERT_NE(item, nullptr);
+    EXPECT_TRUE(panels->actions().contains(item));
+    EXPECT_EQ(item->text(), "&Drawing Switches");
+
+    item->trigger();
+    DIDizeZoziPrefsController *panel = delegate.drawingSwitches();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->windowTitle(), "Drawing Switches");
+    EXPECT_FALSE(panel->qualityThrottlingCheckbox()->isChecked());
+    panel->qualityThrottlingCheckbox()->click();
+    EXPECT_TRUE(DIDizeZoziDocument::defaultQualityModulation());
+    EXPECT_TRUE(document->drawing()->dynamicQualityModulationEnabled());
+
+    item->trigger();
+    EXPECT_FALSE(panel->isVisible());
+    // Shown again, the boxes tell the switches as they are now.
+    DIDizeZoziDocument::setDefaultQualityModulation(false);
+    item->trigger();
+    EXPECT_EQ(delegate.drawingSwitches(), panel);
+    EXPECT_FALSE(panel->qualityThrottlingCheckbox()->isChecked());
+}
+
+// A document window's File menu offers the recent documents with Clear Menu and ends with Quit;
+// the arrangement and zoom commands show their keys.
+TEST_F(ApplicationMenus, DocumentWindowsOfferOpenRecentQuitLastAndArrangeAndZoomKeys)
+{
+    VOReruRerAppDelegate delegate;
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString older = folder.filePath("older.quintora");
+    const QString newer = folder.filePath("newer.quintora");
+    controller().clearRecentDocuments();
+    controller().noteNewRecentDocumentURL(older);
+    controller().noteNewRecentDocumentURL(newer);
+    DIDizeZoziDocument *document = openDocument();
+    ASSERT_NE(document, nullptr);
+    QMenuBar *bar = document->window()->menuBar();
+    QMenu *file = bar->actions().first()->menu();
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(file->actions().last()->objectName(), "quitAction");
+
+    auto *recent = file->findChild<QMenu *>("openRecentMenu");
+    ASSERT_NE(recent, nullptr);
+    EXPECT_TRUE(file->actions().contains(recent->menuAction()));
+    emit recent->aboutToShow();
+    QStringList listed = titles(recent);
+    EXPECT_EQ(listed, (QStringList{"newer.quintora", "older.quintora", "", "Clear Menu"}));
+    QAction *clear = recent->findChild<QAction *>("clearRecentMenuAction");
+    ASSERT_NE(clear, nullptr);
+    EXPECT_TRUE(clear->isEnabled());
+    clear->trigger();
+    EXPECT_TRUE(controller().recentDocumentURLs().isEmpty());
+    emit recent->aboutToShow();
+    EXPECT_EQ(titles(recent), QStringList{"Clear Menu"});
+    EXPECT_FALSE(recent->findChild<QAction *>("clearRecentMenuAction")->isEnabled());
+
+    const struct {
+        const char *action;
+        QKeySequence key;
+    } keys[] = {
+        {"bringToFront", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_BracketRight)},
+        {"bringForward", QKeySequence(Qt::CTRL | Qt::Key_BracketRight)},
+        {"sendBackward", QKeySequence(Qt::CTRL | Qt::Key_BracketLeft)},
+        {"sendToBack", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_BracketLeft)},
+        {"zoomToActualSize", QKeySequence(Qt::CTRL | Qt::Key_0)},
+        {"zoomToFit", QKeySequence(Qt::CTRL | Qt::Key_1)},
+    };
+    for (const auto &key : keys) {
+        auto *item = bar->findChild<QAction *>(QString::fromLatin1(key.action));
+        ASSERT_NE(item, nullptr) << key.action;
+        EXPECT_EQ(item->shortcut(), key.key) << key.action;
+    }
+    // Each key is the window's only one of its kind.
+    QList<QKeySequence> seen;
+    for (QAction *item : bar->findChildren<QAction *>()) {
+        for (const QKeySequence &key : item->shortcuts()) {
+            EXPECT_FALSE(seen.contains(key)) << key.toString().toStdString();
+            seen << key;
+        }
+    }
 }

@@ -86,6 +86,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QToolBar>
+#include <QStatusBar>
 #include <QToolButton>
 #include <QUrl>
 
@@ -1905,4 +1906,35 @@ TEST_F(DocumentWindow, TheObjectMenuSendsEachVerbForTheOneSelectedObject)
     emit menu->aboutToShow();
     for (QAction *item : menu->actions())
         EXPECT_TRUE(item->isSeparator() || !item->isEnabled()) << item->text().toStdString();
+}
+
+// The Undo and Redo cells beside the tool matrix take the steps back and forth, each on while
+// there is a step to take.
+TEST_F(DocumentWindow, TheUndoRedoCellsTakeTheStepsAndFollowWhatCanBeTaken)
+{
+    DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(document, nullptr);
+    QWidget *matrix = document->undoRedoMatrix();
+    ASSERT_NE(matrix, nullptr);
+    EXPECT_TRUE(document->window()->statusBar()->isAncestorOf(matrix));
+    auto *undoCell = matrix->findChild<QToolButton *>("undoCell");
+    auto *redoCell = matrix->findChild<QToolButton *>("redoCell");
+    ASSERT_NE(undoCell, nullptr);
+    ASSERT_NE(redoCell, nullptr);
+    document->undoManager()->removeAllActions();
+    EXPECT_FALSE(undoCell->isEnabled());
+    EXPECT_FALSE(redoCell->isEnabled());
+
+    addRectangle(*document, QRectF(100, 100, 120, 60));
+    auto *layer = document->drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    const int added = layer->countOfObjects();
+    EXPECT_TRUE(undoCell->isEnabled());
+    undoCell->click();
+    EXPECT_EQ(layer->countOfObjects(), added - 1);
+    EXPECT_FALSE(undoCell->isEnabled());
+    EXPECT_TRUE(redoCell->isEnabled());
+    redoCell->click();
+    EXPECT_EQ(layer->countOfObjects(), added);
+    EXPECT_TRUE(undoCell->isEnabled());
+    EXPECT_FALSE(redoCell->isEnabled());
 }

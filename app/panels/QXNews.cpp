@@ -194,12 +194,14 @@ void QXNews::checkNewsInBackground()
     const QString base = serverURL().trimmed();
     const QUrl url(requestURL(), QUrl::StrictMode);
     if (base.isEmpty() || !url.isValid() || url.scheme().isEmpty() || url.host().isEmpty()) {
-        if (base.isEmpty())
+        // The user who asked hears why nothing can come back.
+        if (base.isEmpty()) {
             qCInfo(lcNews) << "no news server address is configured";
-        else
+            reportNoAnswer(tr("No news source is configured."));
+        } else {
             qCInfo(lcNews) << "no news request can be made from the server address" << base;
-        // The user who asked hears that nothing came back, as when the server cannot be reached.
-        reportNoAnswer();
+            reportNoAnswer(tr("The news source is not a valid address:\n%1").arg(base));
+        }
         emit checkFinished();
         return;
     }
@@ -242,12 +244,13 @@ void QXNews::finished(QNetworkReply *reply)
     emit checkFinished();
 }
 
-void QXNews::reportNoAnswer()
+void QXNews::reportNoAnswer(const QString &message)
 {
     if (!m_reportWhenDone)
         return;
     m_reportWhenDone = false;
-    alert(tr("No valid answer is received.\nCan't connect to remote server."));
+    alert(message.isEmpty() ? tr("No valid answer is received.\nCan't connect to remote server.")
+                            : message);
 }
 
 // ---- the feed -----------------------------------------------------------------------------------

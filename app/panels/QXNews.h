@@ -91,8 +91,9 @@ private:
     void updateBadge();
     void loadIcon(int row, const QString &iconURL);
     void alert(const QString &text);
-    // Tells the user, when the running check is theirs, that no news answer came.
-    void reportNoAnswer();
+    // Tells the user, when the running check is theirs, that no news answer came and why (by
+    // default: the server could not be reached or gave no news).
+    void reportNoAnswer(const QString &message = QString());
     static QString bundleString(const QString &key);
 
     QXNewsDelegate *m_delegate = nullptr;

@@ -226,14 +226,18 @@ TEST_F(News, ACheckWithoutAnAnswerIsReportedOnlyWhenTheUserAskedForIt)
     const QString unreachable = QStringLiteral("http://127.0.0.1:%1/news").arg(closed.serverPort());
     closed.close();
     const QString invalid = "No valid answer is received.\nCan't connect to remote server.";
+    const QString none = "No news source is configured.";
     const struct {
         const char *what;
         QString server;
-    } rows[] = {{"no server address", QString()},
-                {"blanks only", QStringLiteral("  ")},
-                {"an address without a host", QStringLiteral("http://")},
-                {"not an address", QStringLiteral("news server")},
-                {"a server that cannot be reached", unreachable}};
+        QString message;
+    } rows[] = {{"no server address", QString(), none},
+                {"blanks only", QStringLiteral("  "), none},
+                {"an address without a host", QStringLiteral("http://"),
+                 "The news source is not a valid address:\nhttp://"},
+                {"not an address", QStringLiteral("news server"),
+                 "The news source is not a valid address:\nnews server"},
+                {"a server that cannot be reached", unreachable, invalid}};
     QXNews &news = QXNews::sharedNews();
     const auto weeklyCheckIsSilent = [&] {
         alerts.clear();
@@ -251,7 +255,7 @@ TEST_F(News, ACheckWithoutAnAnswerIsReportedOnlyWhenTheUserAskedForIt)
 
         news.checkNews();
         ASSERT_TRUE(waitUntil([&] { return !alerts.isEmpty(); }));
-        EXPECT_EQ(alerts, QStringList{invalid});
+        EXPECT_EQ(alerts, QStringList{row.message});
         EXPECT_FALSE(news.isCheckingInProgress());
         EXPECT_FALSE(news.window()->isVisible());
 

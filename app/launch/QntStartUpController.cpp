@@ -6,6 +6,8 @@
 #include "app/launch/QntDocumentController.h"
 #include "app/launch/QntWindowAnimation.h"
 #include "app/launch/VOReruRerAppDelegate.h"
+#include "app/common/QntConstants.h"
+#include "app/panels/VKLayersPaletteController.h"
 #include "app/window/DIDizeZoziDocument.h"
 #include "framework/base/VRConstants.h"
 #include "framework/notations/QntNotation.h"
@@ -522,6 +524,14 @@ void QntStartUpController::newDocumentWindowAnimationFinished(const Notification
     document->loadNotationElements();
     if (QWidget *view = document->mainViewWidget())
         view->setFocus(Qt::OtherFocusReason);
+    // The preference "Layers palette with a new document": the palette comes up beside the
+    // window that has just appeared (one already up stays up).
+    if (UserDefaults::standardUserDefaults().boolForKey(QntShowLayersPaletteKey)) {
+        VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate();
+        VKLayersPaletteController *palette = delegate ? delegate->layersPalette() : nullptr;
+        if (delegate && !(palette && palette->window() && palette->window()->isVisible()))
+            delegate->showLayersPalette();
+    }
 }
 
 void QntStartUpController::openRecentAction(int index)

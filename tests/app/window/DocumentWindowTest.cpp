@@ -16,6 +16,7 @@
 #include "app/launch/QntWindowAnimation.h"
 #include "app/launch/VOReruRerAppDelegate.h"
 #include "app/panels/TransparentPanel.h"
+#include "app/panels/VKLayersPaletteController.h"
 #include "app/panels/VKObjectInspector.h"
 #include "app/panels/VKToolPalette.h"
 #include "app/undo/QntUndoInspector.h"
@@ -1289,6 +1290,33 @@ TEST_F(DocumentWindow, WhenAWindowHasGrownTheStartUpWindowGoesAndTheDrawingTakes
     EXPECT_FALSE(startUp->window()->isVisible());
     EXPECT_NE(document->notationPalette(), nullptr);
     EXPECT_EQ(document->window()->focusWidget(), document->mainViewWidget());
+}
+
+// With "Layers palette with a new document" on, the layers palette comes up when the new
+// window has grown; with it off, it does not.
+TEST_F(DocumentWindow, TheLayersPaletteComesUpWithTheGrownWindowWhenThePreferenceIsOn)
+{
+    VOReruRerAppDelegate delegate;
+    DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(document, nullptr);
+    const auto grown = [&] {
+        NotificationCenter::defaultCenter().post(
+            QntWindowAnimation::kAnimationFromFrameDidFinishedNotification, document->window());
+    };
+    const auto paletteShown = [&] {
+        return delegate.layersPalette() && delegate.layersPalette()->window()->isVisible();
+    };
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    defaults.setBool(false, QntShowLayersPaletteKey);
+    grown();
+    EXPECT_FALSE(paletteShown());
+
+    defaults.setBool(true, QntShowLayersPaletteKey);
+    grown();
+    EXPECT_TRUE(paletteShown());
+    // A palette already up stays up when the next window has grown.
+    grown();
+    EXPECT_TRUE(paletteShown());
 }
 
 TEST_F(DocumentWindow, TheColoursSectionShowsTheColourListOfASingleDirectlyDrawnElement)

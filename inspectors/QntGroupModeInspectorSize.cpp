@@ -68,7 +68,7 @@ QWidget *QntGroupModeInspector::buildGeometryView(QWidget *pane)
     _heightTextbox = lengthField(QStringLiteral("heightTextbox"), geometry);
     _xCenterTextbox = lengthField(QStringLiteral("xCenterTextbox"), geometry);
     _yCenterTextbox = lengthField(QStringLiteral("yCenterTextbox"), geometry);
-    const QString captions[] = {tr("Width"), tr("Height"), tr("X"), tr("Y")};
+    const QString captions[] = {tr("Width"), tr("Height"), tr("X (centre)"), tr("Y (centre)")};
     QLineEdit *fields[] = {_widthTextbox, _heightTextbox, _xCenterTextbox, _yCenterTextbox};
     for (int k = 0; k < 4; ++k) {
         grid->addWidget(new QLabel(captions[k], geometry), k / 2, (k % 2) * 3);

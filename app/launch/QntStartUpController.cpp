@@ -611,6 +611,8 @@ void QntStartUpController::importStencilFromPath(const QString &path)
         QntImportFromGraffle::setImportedFilepath(path);
         QntImportFromGraffle importer;
         const VRResult<QVariantMap> reply = importer.readStencil();
+        if (!reply)
+            result->error = reply.errorMessage();
         if (reply) {
             result->lastImportedFilename =
                 reply->value(QStringLiteral("LastImportedFilename"), result->lastImportedFilename)
@@ -648,6 +650,7 @@ void QntStartUpController::importStencilFromPath(const QString &path)
                 if (!self)
                     return;
                 if (!result->ok) {
+                    self->m_importError = result->error;
                     self->showMessageAndFinish(tr("Could not import this file."));
                     return;
                 }
@@ -684,9 +687,27 @@ void QntStartUpController::endProgressSheet()
     m_importing = false;
 }
 
+QMessageBox *QntStartUpController::importErrorAlert() const
+{
+    return m_importErrorAlert;
+}
+
 void QntStartUpController::finishImport()
 {
     endProgressSheet();
+    // A refused file: the user reads what was wrong with it and which files can be imported.
+    if (!m_importError.isEmpty()) {
+        delete m_importErrorAlert.data();
+        auto *alert = new QMessageBox(QMessageBox::Warning, tr("Import failed"),
+                                      tr("Could not import this file."), QMessageBox::Ok, m_window);
+        alert->setObjectName(QStringLiteral("importErrorAlert"));
+        alert->setInformativeText(m_importError);
+        alert->setAttribute(Qt::WA_DeleteOnClose);
+        alert->setWindowModality(Qt::WindowModal);
+        m_importErrorAlert = alert;
+        m_importError.clear();
+        alert->open();
+    }
     populateControls();
     selectGroupNamed(QStringLiteral("Imported"));
     outlineViewAction();

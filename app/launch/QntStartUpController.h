@@ -14,6 +14,7 @@
 class QComboBox;
 class QLabel;
 class QListWidget;
+class QMessageBox;
 class QProgressBar;
 class QPushButton;
 class QTreeWidget;
@@ -90,6 +91,8 @@ public:
     // How long a failure message stays up before the sheet closes (seconds).
     static void setFailureMessageDelay(double seconds);
     static double failureMessageDelay();
+    // The box that says why the last stencil import was refused, while it is up.
+    QMessageBox *importErrorAlert() const;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -124,5 +127,8 @@ private:
     QPointer<QProgressBar> _progressPanelIndicator;
     QPointer<QLabel> _progressPanelLabel;
     bool m_importing = false;
+    // Why the running import was refused, until the box says it.
+    QString m_importError;
+    QPointer<QMessageBox> m_importErrorAlert;
     NotificationToken m_animationObserver;
 };

@@ -114,9 +114,9 @@ QWidget *VKObjectInspector::createWindow()
     drawingCoordinates->setChecked(true);
 
     auto *geometry = new QGridLayout;
-    geometry->addWidget(new QLabel(tr("X:")), 0, 0, Qt::AlignRight);
+    geometry->addWidget(new QLabel(tr("X (centre):")), 0, 0, Qt::AlignRight);
     geometry->addWidget(mGenInfoLocationXField, 0, 1);
-    geometry->addWidget(new QLabel(tr("Y:")), 0, 2, Qt::AlignRight);
+    geometry->addWidget(new QLabel(tr("Y (centre):")), 0, 2, Qt::AlignRight);
     geometry->addWidget(mGenInfoLocationYField, 0, 3);
     geometry->addWidget(new QLabel(tr("Width:")), 1, 0, Qt::AlignRight);
     geometry->addWidget(mGenInfoWidthField, 1, 1);

@@ -579,6 +579,8 @@ void DIDizeZoziDocument::buildWindow()
     _infoLabel = new QLabel(window);
     _infoLabel->setObjectName(QStringLiteral("infoLabel"));
     _infoLabel->setMinimumWidth(300);
+    _infoLabel->setToolTip(
+        tr("Width and height of the selection, and X0, Y0: its top left corner"));
     window->statusBar()->addWidget(_infoLabel, 1);
     _zoomSlider = new QSlider(Qt::Horizontal, window);
     _zoomSlider->setObjectName(QStringLiteral("zoomSlider"));

@@ -64,9 +64,10 @@ void VRDrawingView::postShapeInfo(const VRObjectRef &object)
     const QVariantList geometry = reportedGeometry(*object);
     const double x = geometry.at(0).toDouble(), y = geometry.at(1).toDouble();
     const double w = geometry.at(2).toDouble(), h = geometry.at(3).toDouble();
-    // The info line gives the top-left corner.
+    // The info line gives the top-left corner, named X0 and Y0 as for a multiple selection: the
+    // inspectors' X and Y are the centre.
     const QString info =
-        QStringLiteral("W:%1 H:%2 X:%3 Y:%4")
+        QStringLiteral("W:%1 H:%2 X0:%3 Y0:%4")
             .arg(m_drawing->formattedConvertedLength(b.width()),
                  m_drawing->formattedConvertedLength(b.height()),
                  m_drawing->formattedConvertedLength(b.left() - m_drawing->leftMargin()),

@@ -54,6 +54,9 @@ TEST(DocumentStencilImport, AFileThatIsNoStencilShowsTheFailureAndChangesNothing
     ASSERT_NE(alert, nullptr);
     EXPECT_EQ(alert->windowTitle(), QStringLiteral("Import failed"));
     EXPECT_TRUE(alert->text().startsWith(QStringLiteral("Could not import this file: ")));
+    // What was wrong with this file, and which files can be imported.
+    for (const char *part : {"broken.plist", "malformed", ".plist", ".gstencil", ".graffle"})
+        EXPECT_TRUE(alert->informativeText().contains(QLatin1String(part))) << part;
     EXPECT_TRUE(document.drawing()->importedElementsKeys().isEmpty());
     alert->close();
 }

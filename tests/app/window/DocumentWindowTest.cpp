@@ -489,6 +489,14 @@ TEST_F(DocumentWindow, AnUnreadableStencilShowsTheMessageAndChangesNothing)
     ASSERT_TRUE(
         waitUntil([&] { return startUp->progressLabelText() == "Could not import this file."; }));
     ASSERT_TRUE(waitUntil([&] { return !startUp->isImporting(); }));
+    // Then a box says what was wrong with this file and which files can be imported.
+    QMessageBox *alert = startUp->importErrorAlert();
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->text(), "Could not import this file.");
+    for (const char *part : {"broken.gstencil", "malformed", ".plist", ".gstencil", ".graffle"})
+        EXPECT_TRUE(alert->informativeText().contains(QLatin1String(part)))
+            << part << " in " << alert->informativeText().toStdString();
+    alert->close();
     EXPECT_TRUE(controller().documents().isEmpty());
     EXPECT_EQ(QDir(QntNotation::rootNotationsFolderPath() + "/Imported").entryList(QDir::Files),
               before);
@@ -673,6 +681,37 @@ TEST_F(DocumentWindow, AMultipleSelectionShowsTheSizeAndOriginOfTheSelectedObjec
     undo->undo();
     ASSERT_EQ(line(), before);
     EXPECT_EQ(document->infoLabel()->text().toStdString(), before);
+}
+
+// The status line gives a selected object's top left corner as X0 and Y0, as for several; the
+// Geometry section's X and Y, the centre, say so.
+TEST_F(DocumentWindow, TheStatusLineAndTheGeometrySectionSayWhichPointTheirXAndYAre)
+{
+    DIDizeZoziDocument *document = newDocumentWithNotation("FlowChart", "Flow Chart");
+    ASSERT_NE(document, nullptr);
+    auto *layer = document->drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    auto a = std::make_shared<VRDrawableShape>();
+    a->setSize(QSizeF(100, 50));
+    a->setLocation(QPointF(150, 125));
+    layer->addObject(a);
+    layer->addObjectToSelection(a);
+    document->mainView()->postShapeInfo(a);
+    const QString line = document->infoLabel()->text();
+    VRDrawing &drawing = *document->drawing();
+    const QRectF b = a->logicalBounds();
+    EXPECT_EQ(line, QString("W:%1 H:%2 X0:%3 Y0:%4")
+                        .arg(drawing.formattedConvertedLength(b.width()),
+                             drawing.formattedConvertedLength(b.height()),
+                             drawing.formattedConvertedLength(b.left() - drawing.leftMargin()),
+                             drawing.formattedConvertedLength(b.top() - drawing.topMargin())));
+    EXPECT_TRUE(document->infoLabel()->toolTip().contains("top left"));
+
+    QStringList captions;
+    for (QLabel *label : document->window()->findChildren<QLabel *>())
+        captions << label->text();
+    EXPECT_TRUE(captions.contains("X (centre)")) << captions.join('|').toStdString();
+    EXPECT_TRUE(captions.contains("Y (centre)"));
+    EXPECT_FALSE(captions.contains("X"));
 }
 
 TEST_F(DocumentWindow, TheSequencePaneComesWithTheSequenceNotationAndSwitchesBack)

@@ -1,6 +1,7 @@
 #include "platform/Document.h"
 
 #include "platform/DocumentController.h"
+#include "platform/DocumentLock.h"
 #include "platform/QntPaths.h"
 
 #include <QDir>
@@ -8,6 +9,8 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QUuid>
+
+#include <optional>
 
 Q_LOGGING_CATEGORY(lcDocument, "quintora.document")
 
@@ -34,10 +37,39 @@ void Document::setFilePath(const QString &path)
     const QString cleaned = path.isEmpty() ? QString() : QFileInfo(path).absoluteFilePath();
     const QFileInfo file(cleaned);
     m_fileModified = !cleaned.isEmpty() && file.exists() ? file.lastModified() : QDateTime();
-    if (cleaned == m_filePath)
+    if (cleaned == m_filePath) {
+        updateFileLock();
         return;
+    }
     m_filePath = cleaned;
+    updateFileLock();
     emit filePathChanged(m_filePath);
+}
+
+void Document::setReadOnly(bool readOnly)
+{
+    if (readOnly == m_readOnly)
+        return;
+    m_readOnly = readOnly;
+    updateFileLock();
+    emit readOnlyChanged(m_readOnly);
+}
+
+bool Document::holdsFileLock() const
+{
+    return m_lock && m_lock->isHeld();
+}
+
+void Document::updateFileLock()
+{
+    if (m_readOnly || m_closing || m_filePath.isEmpty() || !QFileInfo(m_filePath).isFile()) {
+        m_lock.reset();
+        return;
+    }
+    if (m_lock && m_lock->isHeld() && m_lock->documentPath() == m_filePath)
+        return;
+    m_lock.reset();
+    m_lock = std::make_unique<DocumentLock>(m_filePath);
 }
 
 QString Document::fileType() const
@@ -106,6 +138,25 @@ bool Document::writeToURL(const QString &, QString *errorMessage)
 bool Document::saveToPath(const QString &path, QString *errorMessage)
 {
     QString error;
+    const QString target = path.isEmpty() ? QString() : QFileInfo(path).absoluteFilePath();
+    // A read-only document never writes its file, and no document writes over a file that a
+    // copy of the program in another login has open: the changes made there would be lost.
+    if (m_readOnly && target == m_filePath) {
+        if (errorMessage)
+            *errorMessage = tr("“%1” is open read-only, because it is open elsewhere. Save it "
+                               "under another name.")
+                                .arg(QFileInfo(path).fileName());
+        return false;
+    }
+    if (const auto holder =
+            target.isEmpty() ? std::nullopt : DocumentLock::holderElsewhere(target)) {
+        if (errorMessage)
+            *errorMessage = tr("The document could not be saved as “%1”: that file is open in "
+                               "Quintora elsewhere (%2). Saving over it would lose the changes "
+                               "made there; choose another name.")
+                                .arg(QFileInfo(path).fileName(), holder->description());
+        return false;
+    }
     // A file that another open document holds stays that document's: two windows of one file
     // would each overwrite the other's contents at their next save.
     const Document *holder = DocumentController::sharedDocumentController().documentForPath(path);
@@ -126,6 +177,11 @@ bool Document::saveToPath(const QString &path, QString *errorMessage)
     m_autosaveTimer.stop();
     // Cleared before the path changes, so every window shows the new name without the mark.
     updateChangeCount(ChangeType::Cleared);
+    // Saved under another name, the document is that file's, and may write it again.
+    if (m_readOnly) {
+        m_readOnly = false;
+        emit readOnlyChanged(false);
+    }
     setFilePath(path);
     for (QWidget *window : windows())
         window->setWindowFilePath(m_filePath);
@@ -138,7 +194,7 @@ bool Document::saveToPath(const QString &path, QString *errorMessage)
 
 bool Document::save(QWidget *parent)
 {
-    if (m_filePath.isEmpty())
+    if (m_filePath.isEmpty() || m_readOnly)
         return saveAs(parent);
     const QFileInfo file(m_filePath);
     if (m_fileModified.isValid() && file.exists() && file.lastModified() != m_fileModified
@@ -285,6 +341,7 @@ void Document::close()
     if (m_closing)
         return;
     m_closing = true;
+    m_lock.reset();
     m_autosaveTimer.stop();
     removeAutosaveFile();
     for (QWidget *window : windows())

@@ -8,6 +8,9 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
+
+class DocumentLock;
 
 // One document: its file, its edited state (a change count), autosaving and saving through
 // the save panel. Subclasses read and write the contents and make the windows.
@@ -26,7 +29,15 @@ public:
     // The document's file; empty for an untitled document. Setting it (after reading or
     // writing the file) also notes the file's modification time.
     QString filePath() const;
+    // Also takes the lock file beside the file (unless read-only) and gives up the old one.
     void setFilePath(const QString &path);
+    // A document opened while another copy of the program had its file open: it holds no lock
+    // and never writes its file. Save asks for another name (Save As); the recovery copies are
+    // kept as for any document. Saving under another name ends the read-only state.
+    bool isReadOnly() const { return m_readOnly; }
+    void setReadOnly(bool readOnly);
+    // Whether the document holds the lock of its file.
+    bool holdsFileLock() const;
     QString fileType() const;
     void setFileType(const QString &type);
     // The file's name without its suffix, or "Untitled" / "Untitled N" before the first save.
@@ -95,6 +106,7 @@ public:
     bool isClosing() const { return m_closing; }
 
 signals:
+    void readOnlyChanged(bool readOnly);
     void editedChanged(bool edited);
     void filePathChanged(const QString &path);
     void saved(const QString &path);
@@ -105,8 +117,12 @@ private:
     void scheduleAutosave();
     void removeAutosaveFile();
 
+    void updateFileLock();
+
     QString m_filePath;
     QDateTime m_fileModified;
+    bool m_readOnly = false;
+    std::unique_ptr<DocumentLock> m_lock;
     QString m_fileType;
     int m_untitledNumber = 1;
     int m_changeCount = 0;

@@ -1,6 +1,7 @@
 #include "platform/DocumentController.h"
 
 #include "platform/Document.h"
+#include "platform/DocumentLock.h"
 #include "platform/ReadingProgress.h"
 #include "platform/UserDefaults.h"
 
@@ -231,9 +232,21 @@ Document *DocumentController::openDocumentWithContentsOfURL(const QString &path,
             open->showWindows();
         return open;
     }
+    bool readOnly = false;
+    if (const auto holder = DocumentLock::holderElsewhere(path)) {
+        qCInfo(lcDocumentController).noquote()
+            << "the document" << path << "is open elsewhere:" << holder->description();
+        if (!runOpenElsewherePrompt(path, holder->description(), nullptr)) {
+            if (errorMessage)
+                errorMessage->clear();
+            return nullptr;
+        }
+        readOnly = true;
+    }
     Document *document = makeDocumentWithContentsOfURL(path, m_type, errorMessage);
     if (!document)
         return nullptr;
+    document->setReadOnly(readOnly);
     addDocument(document);
     noteNewRecentDocumentURL(document->filePath());
     if (display) {
@@ -257,7 +270,7 @@ void DocumentController::openDocument(QWidget *parent)
     const QStringList paths = runOpenPanel(parent);
     for (const QString &path : paths) {
         QString error;
-        if (!openDocumentWithContentsOfURL(path, true, &error))
+        if (!openDocumentWithContentsOfURL(path, true, &error) && !error.isEmpty())
             presentError(error, parent);
     }
 }
@@ -360,7 +373,10 @@ Document *DocumentController::reopenDocument(const QString &path, const QString 
                 tr("The unsaved changes in “%1” could not be read: %2").arg(recoveryCopy, error);
         return nullptr;
     }
-    // The file keeps what was last saved; the edits come back marked as unsaved.
+    // The file keeps what was last saved; the edits come back marked as unsaved. A file that
+    // another login has open meanwhile is not written from here.
+    if (!path.isEmpty() && DocumentLock::holderElsewhere(path))
+        document->setReadOnly(true);
     if (!path.isEmpty())
         document->setFilePath(path);
     document->setAutosavedContentsPath(recoveryCopy);
@@ -520,6 +536,31 @@ void DocumentController::noteDocumentsChanged()
 QString DocumentController::userCancelledMessage()
 {
     return tr("The operation was cancelled.");
+}
+
+void DocumentController::setOpenElsewherePrompt(OpenElsewherePrompt prompt)
+{
+    m_openElsewherePrompt = std::move(prompt);
+}
+
+bool DocumentController::runOpenElsewherePrompt(const QString &path, const QString &holder,
+                                                QWidget *parent) const
+{
+    if (m_openElsewherePrompt)
+        return m_openElsewherePrompt(path, holder, parent);
+    QMessageBox box(parent);
+    box.setIcon(QMessageBox::Warning);
+    box.setWindowTitle(tr("Quintora"));
+    box.setText(
+        tr("“%1” is open in Quintora elsewhere, by %2.").arg(QFileInfo(path).fileName(), holder));
+    box.setInformativeText(tr("If it is edited in both places, each save loses the changes made "
+                              "in the other. Open it read-only here: its changes can then be "
+                              "saved under another name only."));
+    QPushButton *readOnly = box.addButton(tr("Open Read-Only"), QMessageBox::AcceptRole);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(readOnly);
+    box.exec();
+    return box.clickedButton() == readOnly;
 }
 
 void DocumentController::presentError(const QString &message, QWidget *parent) const

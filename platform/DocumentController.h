@@ -26,6 +26,10 @@ public:
     using ErrorPresenter = std::function<void(const QString &message, QWidget *parent)>;
     // True to save over a file that another program changed since the document read it.
     using ChangedFilePrompt = std::function<bool(Document *document, QWidget *parent)>;
+    // True to open read-only a file that a copy of the program in another login has open
+    // (holder names it), false to leave it.
+    using OpenElsewherePrompt =
+        std::function<bool(const QString &path, const QString &holder, QWidget *parent)>;
 
     // Defaults keys of the lists this controller keeps.
     static const QString kRecentDocumentsKey;
@@ -61,7 +65,9 @@ public:
     // cancelled reading fails with userCancelledMessage().
     virtual Document *makeDocumentWithContentsOfURL(const QString &path, const QString &type,
                                                     QString *errorMessage);
-    // An already open file only brings its windows to the front.
+    // An already open file only brings its windows to the front. A file that a copy of the
+    // program in another login has open is opened read-only when the user says so; otherwise
+    // nothing is opened and the message stays empty.
     virtual Document *openDocumentWithContentsOfURL(const QString &path, bool display,
                                                     QString *errorMessage);
     // The New and Open commands; Open runs the open panel and reports failures to the user.
@@ -99,6 +105,8 @@ public:
     void setClosePrompt(ClosePrompt prompt);
     void setErrorPresenter(ErrorPresenter presenter);
     void setChangedFilePrompt(ChangedFilePrompt prompt);
+    void setOpenElsewherePrompt(OpenElsewherePrompt prompt);
+    bool runOpenElsewherePrompt(const QString &path, const QString &holder, QWidget *parent) const;
     QStringList runOpenPanel(QWidget *parent) const;
     QString runSavePanel(QWidget *parent, const QString &suggestedName) const;
     CloseChoice runClosePrompt(Document *document, QWidget *parent) const;
@@ -129,6 +137,7 @@ private:
     ClosePrompt m_closePrompt;
     ErrorPresenter m_errorPresenter;
     ChangedFilePrompt m_changedFilePrompt;
+    OpenElsewherePrompt m_openElsewherePrompt;
     bool m_terminating = false;
     bool m_restoring = false;
 };

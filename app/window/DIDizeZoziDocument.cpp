@@ -1297,13 +1297,16 @@ void DIDizeZoziDocument::observeNotifications()
                            }));
     connect(this, &Document::editedChanged, this, [this](bool) { updateTitle(); });
     connect(this, &Document::filePathChanged, this, [this](const QString &) { updateTitle(); });
+    connect(this, &Document::readOnlyChanged, this, [this](bool) { updateTitle(); });
 }
 
 void DIDizeZoziDocument::updateTitle()
 {
     if (!m_window)
         return;
-    m_window->setWindowTitle(displayName() + QStringLiteral("[*] — Quintora"));
+    // A read-only document says so in its title, which is where the user looks for its name.
+    m_window->setWindowTitle(displayName() + (isReadOnly() ? tr(" (Read-Only)") : QString())
+                             + QStringLiteral("[*] — Quintora"));
     m_window->setWindowModified(isDocumentEdited());
 }
 

@@ -1,5 +1,6 @@
 #include "platform/Document.h"
 #include "platform/DocumentController.h"
+#include "platform/DocumentLock.h"
 #include "platform/UserDefaults.h"
 
 #include <QCryptographicHash>
@@ -8,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <QSysInfo>
 #include <QWidget>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -649,4 +651,114 @@ TEST_F(DocumentTest, ALongReadingShowsItsProgressAndItsCancelOpensNothingAndSays
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join(", ").toStdString();
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_TRUE(controller().recentDocumentURLs().isEmpty());
+}
+
+namespace {
+
+// A lock as another copy of the program writes it.
+void writeLock(const QString &document, qint64 pid, const QString &host)
+{
+    QFile lock(DocumentLock::lockPathFor(document));
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+    lock.write(QStringLiteral("%1\n%2\nsomeone\n").arg(pid).arg(host).toUtf8());
+}
+
+} // namespace
+
+// An open document holds a lock beside its file, naming this process; closing gives it up. A
+// lock of a process that has ended is ignored and replaced.
+TEST_F(DocumentTest, AnOpenDocumentLocksItsFileAndStaleLocksAreReplaced)
+{
+    int prompts = 0;
+    controller().setOpenElsewherePrompt([&](const QString &, const QString &, QWidget *) {
+        ++prompts;
+        return false;
+    });
+    writeText(path("d.quintora"), "text");
+    // No process has this number: pid_max is far below it.
+    writeLock(path("d.quintora"), 2000000000, QSysInfo::machineHostName());
+    QString error;
+    Document *document =
+        controller().openDocumentWithContentsOfURL(path("d.quintora"), false, &error);
+    ASSERT_NE(document, nullptr) << error.toStdString();
+    EXPECT_EQ(prompts, 0);
+    EXPECT_TRUE(document->holdsFileLock());
+    EXPECT_FALSE(document->isReadOnly());
+    const QString lock = DocumentLock::lockPathFor(path("d.quintora"));
+    EXPECT_EQ(lock, path(".d.quintora.quintora-lock"));
+    EXPECT_TRUE(
+        readText(lock).startsWith(QString::number(QCoreApplication::applicationPid()) + "\n"));
+    EXPECT_FALSE(DocumentLock::holderElsewhere(path("d.quintora")));
+    document->close();
+    EXPECT_FALSE(QFile::exists(lock));
+}
+
+// A file another login has open is opened only when the user says so, and then read-only:
+// Save asks for another name and never writes the file; the recovery copy is kept as usual.
+TEST_F(DocumentTest, AFileOpenElsewhereOpensReadOnlyOnlyWhenTheUserSaysSo)
+{
+    QStringList asked;
+    bool openReadOnly = false;
+    controller().setOpenElsewherePrompt([&](const QString &file, const QString &holder, QWidget *) {
+        asked << file + " | " + holder;
+        return openReadOnly;
+    });
+    writeText(path("e.quintora"), "theirs");
+    // The first process of every system stands for a copy that is still running.
+    writeLock(path("e.quintora"), 1, QSysInfo::machineHostName());
+    const QByteArray before = checksum(path("e.quintora"));
+    QString error = "unchanged";
+    EXPECT_EQ(controller().openDocumentWithContentsOfURL(path("e.quintora"), false, &error),
+              nullptr);
+    EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+    EXPECT_TRUE(controller().documents().isEmpty());
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_EQ(asked.first(),
+              path("e.quintora") + " | someone on " + QSysInfo::machineHostName() + " (process 1)");
+
+    openReadOnly = true;
+    auto *document = static_cast<TextDocument *>(
+        controller().openDocumentWithContentsOfURL(path("e.quintora"), false, &error));
+    ASSERT_NE(document, nullptr) << error.toStdString();
+    EXPECT_TRUE(document->isReadOnly());
+    EXPECT_FALSE(document->holdsFileLock());
+    document->setAutosavingDelay(0.01);
+    document->text = "mine";
+    document->updateChangeCount(Document::ChangeType::Done);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !document->autosavedContentsPath().isEmpty(); }, 5000));
+    EXPECT_EQ(checksum(path("e.quintora")), before);
+
+    // Save goes to the save panel; its own file is refused there too.
+    m_savePanelAnswer = path("e.quintora");
+    EXPECT_FALSE(document->save());
+    ASSERT_EQ(m_errors.size(), 1);
+    EXPECT_TRUE(m_errors.first().contains("“e.quintora” is open read-only"))
+        << m_errors.first().toStdString();
+    EXPECT_EQ(checksum(path("e.quintora")), before);
+    EXPECT_TRUE(readText(DocumentLock::lockPathFor(path("e.quintora"))).startsWith("1\n"));
+
+    m_savePanelAnswer = path("mine.quintora");
+    ASSERT_TRUE(document->save());
+    EXPECT_EQ(readText(path("mine.quintora")), "mine");
+    EXPECT_EQ(checksum(path("e.quintora")), before);
+    EXPECT_FALSE(document->isReadOnly());
+    EXPECT_TRUE(document->holdsFileLock());
+    EXPECT_EQ(document->filePath(), path("mine.quintora"));
+}
+
+// Save As never replaces a file that another login has open.
+TEST_F(DocumentTest, SaveAsRefusesAFileOpenElsewhere)
+{
+    writeText(path("f.quintora"), "theirs");
+    writeLock(path("f.quintora"), 1, "another-machine");
+    TextDocument *document = newDocument();
+    document->text = "mine";
+    m_savePanelAnswer = path("f.quintora");
+    EXPECT_FALSE(document->save());
+    ASSERT_EQ(m_errors.size(), 1);
+    EXPECT_TRUE(m_errors.first().contains("open in Quintora elsewhere (someone on another-machine "
+                                          "(process 1))"))
+        << m_errors.first().toStdString();
+    EXPECT_EQ(readText(path("f.quintora")), "theirs");
 }

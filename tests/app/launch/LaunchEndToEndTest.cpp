@@ -394,6 +394,56 @@ TEST_F(LaunchEndToEnd, DamagedSettingsAndNotationsAreSetAsideAndTheUserIsTold)
     EXPECT_FALSE(again.log().contains("settings could not be read")) << again.log().toStdString();
 }
 
+// Two copies of the program in two logins (each with its own home) and one document: the first
+// locks it, the second is told it is open elsewhere; once the first has ended, its lock is stale
+// and a third opens the document without a word.
+TEST_F(LaunchEndToEnd, ADocumentOpenInAnotherLoginIsOfferedReadOnly)
+{
+    const QString shared = home + "/Shared";
+    QDir().mkpath(shared);
+    const QString document = shared + "/Plan.quintora";
+    {
+        VRDrawingDocument maker;
+        QString error;
+        ASSERT_TRUE(maker.writeToURL(document, &error)) << error.toStdString();
+    }
+    const QString lock = shared + "/.Plan.quintora.quintora-lock";
+    const auto otherHome = [this](const QString &name) {
+        const QString path = home + "/../" + name;
+        QDir().mkpath(path + "/run");
+        QFile::setPermissions(path + "/run",
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return QDir::cleanPath(path);
+    };
+
+    QuintoraProcess first(home);
+    first.start({document});
+    ASSERT_TRUE(first.waitForLog("launch finished")) << first.log().toStdString();
+    QElapsedTimer timer;
+    timer.start();
+    while (!QFile::exists(lock) && timer.elapsed() < kTimeoutMs)
+        QThread::msleep(50);
+    ASSERT_TRUE(QFile::exists(lock));
+
+    QuintoraProcess second(otherHome("second"));
+    second.start({document});
+    EXPECT_TRUE(second.waitForLog("the document " + document + " is open elsewhere"))
+        << second.log().toStdString();
+    second.terminate();
+    ASSERT_TRUE(second.finish());
+    EXPECT_TRUE(QFile::exists(lock)) << "the second copy took the first one's lock";
+
+    first.kill();
+    ASSERT_TRUE(QFile::exists(lock));
+    QuintoraProcess third(otherHome("third"));
+    third.start({document});
+    ASSERT_TRUE(third.waitForLog("launch finished")) << third.log().toStdString();
+    EXPECT_TRUE(third.waitForLog("replacing the stale lock")) << third.log().toStdString();
+    EXPECT_FALSE(third.log().contains("is open elsewhere")) << third.log().toStdString();
+    third.terminate();
+    ASSERT_TRUE(third.finish());
+}
+
 // ---- under a real X server with a window manager ----------------------------------------------
 // The user's roads that depend on the window system: keys and clicks reach the real binary
 // through xdotool, the window manager (openbox) frames and stacks the windows, and xprop tells

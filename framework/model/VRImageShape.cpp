@@ -20,7 +20,7 @@ QString VRWithheldPicture::description(const QString &name) const
         size.isValid() ? QStringLiteral("%1 × %2 pixels").arg(size.width()).arg(size.height())
                        : QStringLiteral("size unknown");
     if (name.isEmpty())
-        return QStringLiteral("a picture of %1").arg(pixels);
+        return QStringLiteral("(%1)").arg(pixels);
     return QStringLiteral("“%1” (%2)").arg(name, pixels);
 }
 

@@ -16,7 +16,7 @@ struct VRWithheldPicture {
     QString encoded; // its data as the table holds it
     QSize size;      // as its header gives it (may be invalid)
     bool isEmpty() const { return key.isEmpty(); }
-    // "“name” (W × H pixels)", or the size alone for a picture without a name.
+    // "“name” (W × H pixels)", or "(W × H pixels)" for a picture without a name.
     QString description(const QString &name) const;
     // Fills the unit square of the transform with a crossed box and the text, upright.
     static void drawPlaceholder(QPainter &painter, const QTransform &transform, QSizeF size,

@@ -531,10 +531,25 @@ void QntElement::connectToTargetElement(QntElement *target,
     const QPointF from = transformIncludingParent().map(QPointF(0, 0));
     const QPointF to = target ? target->transformIncludingParent().map(QPointF(0, 0))
                               : connector->endEndPoint()->location();
-    auto startSpot = nearestStickySpot(to);
+    // An end drawn on a spot (within half a point) stays on it, as a message meets a lifeline
+    // at its own height; any other end takes the spot that faces the other element.
+    constexpr double kSpotAtEndDistance = 0.5;
+    const auto spotAt = [](const QntElement &element, QPointF point) {
+        auto spot = element.nearestStickySpot(point);
+        if (spot && QLineF(spot->location(), point).length() > kSpotAtEndDistance)
+            spot = nullptr;
+        return spot;
+    };
+    const QPointF start = connector->startEndPoint()->location();
+    const QPointF end = connector->endEndPoint()->location();
+    auto startSpot = spotAt(*this, start);
+    if (!startSpot)
+        startSpot = nearestStickySpot(to);
     connector->startEndPoint()->attachTo(startSpot.get());
     if (target) {
-        auto endSpot = target->nearestStickySpot(from);
+        auto endSpot = spotAt(*target, end);
+        if (!endSpot || endSpot == startSpot)
+            endSpot = target->nearestStickySpot(from);
         connector->endEndPoint()->attachTo(endSpot.get());
     }
     connector->endsDidMove();

@@ -1,6 +1,7 @@
 #include "framework/svg/SVGKImage.h"
 
 #include "framework/model/QntConnector.h"
+#include "framework/model/QntConnectorDoubleText.h"
 #include "framework/model/QntElement.h"
 #include "framework/model/QntText.h"
 #include "framework/model/VRDrawablePath.h"
@@ -15,10 +16,12 @@
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QHash>
+#include <QSet>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
 
 #include <cmath>
+#include <optional>
 #include <vector>
 
 // One element of the picture with its attributes and children; character data lives in
@@ -595,6 +598,9 @@ public:
         if (v.size() == 4)
             base = QTransform::fromTranslate(-v.at(0).toDouble(), -v.at(1).toDouble()) * base;
         collectEdgeLabels(m_root, base, Paint());
+        m_namedEdges = hasNamedEdges(m_root);
+        if (m_root.attribute(QStringLiteral("aria-roledescription")) == QLatin1String("sequence"))
+            collectSequence(base);
         walk(m_root, base, Paint());
     }
 
@@ -937,8 +943,14 @@ private:
     // baseline at the anchor's height.
     void addText(const TextInfo &info)
     {
+        if (auto text = makeText(info))
+            m_layer.addObject(text);
+    }
+
+    std::shared_ptr<QntText> makeText(const TextInfo &info) const
+    {
         if (info.rows.isEmpty())
-            return;
+            return nullptr;
         QStringList rows;
         for (const TextRow &row : info.rows)
             rows.append(row.text);
@@ -973,7 +985,25 @@ private:
         text->setLocation(frame.center());
         text->setSize(frame.size());
         text->setOriginalSize(frame.size());
-        m_layer.addObject(text);
+        return text;
+    }
+
+    // Where the first row of a text starts, as its top: on its baseline, or its middle.
+    double textTop(const TextInfo &info) const
+    {
+        const QFontMetricsF metrics(fontFor(info.paint));
+        const double y = info.rows.first().anchor.y();
+        return info.paint.centralBaseline ? y - (metrics.ascent() + metrics.descent()) / 2
+                                          : y - metrics.ascent();
+    }
+
+    // Puts an element's text at the top of its box, where the picture has its first row.
+    static void placeTextAtTop(QntElement &element, double top, const QRectF &bounds)
+    {
+        VRTextBlock block = element.text()->textBlock();
+        block.setVerticalAlignment(0);
+        element.text()->setTextBlock(block);
+        element.setPaddingTopBottom(std::clamp(top - bounds.top(), 0.0, bounds.height() / 2));
     }
 
     // The middles of the box's sides: on or near the outline of the node shapes Mermaid draws,
@@ -995,9 +1025,53 @@ private:
         QRectF bounds;
         collectParts(node, ctm, paint, parts, bounds);
         TextInfo info;
-        collectTexts(node, parent, inherited, info);
-        if (parts.isEmpty() && info.rows.isEmpty())
+        std::optional<double> top;
+        if (const Node *title = childWithClass(node, QStringLiteral("label-group"))) {
+            // A class: its name is the element's text at the top, its annotation, attributes
+            // and operations are texts of its own where the picture has them.
+            collectTexts(*title, ctm, paint, info);
+            if (!info.rows.isEmpty())
+                top = textTop(info);
+            for (const auto &child : node.children) {
+                if (child.get() == title || child->tag != QLatin1String("g")
+                    || !child->hasClass(QStringLiteral("text")))
+                    continue;
+                QList<TextInfo> rows;
+                collectTextList(*child, ctm, paint, rows);
+                for (const TextInfo &row : std::as_const(rows)) {
+                    if (auto text = makeText(row))
+                        parts.append(text);
+                }
+            }
+        } else {
+            collectTexts(node, parent, inherited, info);
+            // A subgraph's or composite state's title sits at its top.
+            if (cluster && !info.rows.isEmpty())
+                top = textTop(info);
+        }
+        auto element = makeElement(parts, bounds, info, paint, top);
+        if (!element)
             return;
+        const QString id = node.attribute(QStringLiteral("id"));
+        const QString name = node.attribute(QStringLiteral("data-qnt-name"));
+        element->setString(name.isEmpty() ? id : name, QStringLiteral("name"));
+        if (!id.isEmpty())
+            element->setString(id, QStringLiteral("uid"));
+        QString cls = node.attribute(QStringLiteral("class"));
+        // A composite state is a container like a subgraph: it goes behind its states.
+        if (cluster && !cls.startsWith(QLatin1String("cluster")))
+            cls = QStringLiteral("cluster ") + cls;
+        element->setString(cls, QStringLiteral("class"));
+        m_layer.addObject(element);
+    }
+
+    // An element of the parts (the first one its contour) and the text, centred, or at the
+    // top from `top` on; null when there is neither.
+    std::shared_ptr<QntElement> makeElement(VRObjectList parts, QRectF bounds, const TextInfo &info,
+                                            const Paint &paint, std::optional<double> top) const
+    {
+        if (parts.isEmpty() && info.rows.isEmpty())
+            return nullptr;
         auto element = std::make_shared<QntElement>();
         if (!parts.isEmpty()) {
             parts.first()->setString(QStringLiteral("contour"), QStringLiteral("ID"));
@@ -1025,21 +1099,39 @@ private:
             for (const TextRow &row : std::as_const(info.rows))
                 rows.append(row.text);
             setText(*element->text(), rows.join(QLatin1Char('\n')), info.paint);
-            if (cluster) {
-                // A subgraph's title sits at its top.
-                VRTextBlock block = element->text()->textBlock();
-                block.setVerticalAlignment(0);
-                element->text()->setTextBlock(block);
-            }
+            if (top)
+                placeTextAtTop(*element, *top, bounds);
         }
         element->setStickySpots(defaultSpots());
-        const QString id = node.attribute(QStringLiteral("id"));
-        const QString name = node.attribute(QStringLiteral("data-qnt-name"));
-        element->setString(name.isEmpty() ? id : name, QStringLiteral("name"));
-        if (!id.isEmpty())
-            element->setString(id, QStringLiteral("uid"));
-        element->setString(node.attribute(QStringLiteral("class")), QStringLiteral("class"));
-        m_layer.addObject(element);
+        return element;
+    }
+
+    static const Node *childWithClass(const Node &node, const QString &cls)
+    {
+        for (const auto &child : node.children) {
+            if (child->hasClass(cls))
+                return child.get();
+        }
+        return nullptr;
+    }
+
+    // Every text below a node, one entry each.
+    void collectTextList(const Node &node, const QTransform &parent, const Paint &inherited,
+                         QList<TextInfo> &list)
+    {
+        Paint paint;
+        if (!computeStyle(node, inherited, paint))
+            return;
+        const QTransform ctm = transformOf(node, parent);
+        if (node.tag == QLatin1String("text")) {
+            TextInfo info;
+            readText(node, ctm, paint, info);
+            if (!info.rows.isEmpty() && !paint.hidden)
+                list.append(info);
+            return;
+        }
+        for (const auto &child : node.children)
+            collectTextList(*child, ctm, paint, list);
     }
 
     void collectParts(const Node &node, const QTransform &ctm, const Paint &paint,
@@ -1079,7 +1171,15 @@ private:
         if (!local)
             return;
         const QPainterPath path = ctm.map(*local);
-        auto connector = std::make_shared<QntConnector>();
+        // A class relation's multiplicities sit near its ends, as two labels of their own.
+        const QString startLabel = node.attribute(QStringLiteral("data-qnt-start-label"));
+        const QString endLabel = node.attribute(QStringLiteral("data-qnt-end-label"));
+        const bool ends = !startLabel.isEmpty() || !endLabel.isEmpty();
+        std::shared_ptr<QntConnector> connector;
+        if (ends)
+            connector = std::make_shared<QntConnectorDoubleText>();
+        else
+            connector = std::make_shared<QntConnector>();
         const QColor stroke = withAlpha(paint.stroke.isValid() ? paint.stroke : QColor(Qt::black),
                                         paint.strokeOpacity * paint.opacity);
         connector->setStyle(styleFor(paint, false));
@@ -1101,7 +1201,19 @@ private:
         if (!id.isEmpty())
             connector->setString(id, QStringLiteral("uid"));
         const auto label = m_edgeLabels.constFind(id);
-        if (!id.isEmpty() && label != m_edgeLabels.constEnd()) {
+        if (ends) {
+            auto &both = static_cast<QntConnectorDoubleText &>(*connector);
+            const Paint &look = label != m_edgeLabels.constEnd() ? label->second.paint : paint;
+            both.setLabel(endLabelBlock(connector->label(), startLabel, look));
+            both.setSecondLabel(endLabelBlock(both.secondLabel(), endLabel, look));
+            // Near the ends, off the line.
+            connector->setLayoutMode(1);
+            connector->setTextXOffset(-0.4);
+            connector->setTextYOffset(-10);
+            // The relation's own name stays where the picture has it.
+            if (!id.isEmpty() && label != m_edgeLabels.constEnd())
+                addText(label->second);
+        } else if (!id.isEmpty() && label != m_edgeLabels.constEnd()) {
             VRTextBlock block = connector->label();
             block.setPlainText(label->first);
             block.setFont(fontFor(label->second.paint));
@@ -1114,6 +1226,16 @@ private:
             connector->setLayoutMode(0);
         }
         m_layer.addObject(connector);
+    }
+
+    VRTextBlock endLabelBlock(VRTextBlock block, const QString &text, const Paint &paint) const
+    {
+        block.setPlainText(text);
+        block.setFont(fontFor(paint));
+        const QColor colour = withAlpha(paint.fill, paint.fillOpacity);
+        block.setColour(colour.isValid() ? colour : QColor(Qt::black));
+        block.setAlignment(2);
+        return block;
     }
 
     // The arrow stroke's head for a marker: open heads stay open, crosses become bars.
@@ -1144,10 +1266,24 @@ private:
     {
         if (marker.isEmpty())
             return QVariant::fromValue(VRNull{});
-        if (marker.contains(QLatin1String("circle")))
-            return QStringLiteral("cdHeadCircleFilled");
-        if (marker.contains(QLatin1String("cross")))
-            return QStringLiteral("cdHeadBar");
+        // Class relations: inheritance and realisation, composition, aggregation, association
+        // and dependency, a provided interface.
+        static const std::pair<const char *, const char *> heads[] = {
+            {"extension", "cdHeadHollow"},
+            {"composition", "cdHeadDiamondFilled"},
+            {"aggregation", "cdHeadDiamondHollow"},
+            {"dependency", "cdHeadOpen"},
+            {"lollipop", "cdHeadCircleHollow"},
+            {"circle", "cdHeadCircleFilled"},
+            {"cross", "cdHeadBar"},
+            // A sequence diagram's asynchronous message; a state transition's barb.
+            {"filled-head", "cdHeadOpen"},
+            {"barb", "cdHeadFilled"},
+        };
+        for (const auto &[kind, head] : heads) {
+            if (marker.contains(QLatin1String(kind), Qt::CaseInsensitive))
+                return QString::fromLatin1(head);
+        }
         return QStringLiteral("cdHeadFilled");
     }
 
@@ -1156,21 +1292,383 @@ private:
         return node.has(u"data-qnt-from") || node.hasClass(QStringLiteral("flowchart-link"));
     }
 
+    static bool hasNamedEdges(const Node &node)
+    {
+        if (node.has(u"data-qnt-from"))
+            return true;
+        for (const auto &child : node.children) {
+            if (hasNamedEdges(*child))
+                return true;
+        }
+        return false;
+    }
+
+    // ---- sequence diagrams ----------------------------------------------------------------
+    // Each participant is one element: its box or figure at the top, its lifeline, its box at
+    // the bottom and its activation bars, with a sticky spot on the lifeline wherever a message
+    // meets it. Messages are connectors between those spots, notes elements, and the loop, alt,
+    // opt, par (and like) frames elements that lie behind what they hold.
+
+    // A node of the picture with what it inherits.
+    struct Placed {
+        const Node *node = nullptr;
+        QTransform parent;
+        Paint inherited;
+    };
+    struct Participant {
+        Placed top;
+        Placed lifeline;
+        QList<Placed> pieces;
+        double x = 0;
+        QList<double> heights;
+    };
+    struct Message {
+        Placed line;
+        Placed text;
+        QString from;
+        QString to;
+        QPointF start;
+        QPointF end;
+        double width = 0;
+    };
+
+    void collectSequence(const QTransform &base)
+    {
+        Placed pendingText;
+        QList<Placed> activations;
+        collectSequence(m_root, base, Paint(), pendingText, activations);
+        // Without participants the picture comes in as it is drawn.
+        for (auto it = m_participants.begin(); it != m_participants.end();) {
+            if (!it->top.node || !it->lifeline.node)
+                it = m_participants.erase(it);
+            else
+                ++it;
+        }
+        if (m_participants.isEmpty()) {
+            m_consumed.clear();
+            return;
+        }
+        m_sequence = true;
+        const auto nearest = [this](double x) {
+            QString best;
+            double distance = 0;
+            for (auto it = m_participants.cbegin(); it != m_participants.cend(); ++it) {
+                const double d = std::abs(it->x - x);
+                if (best.isEmpty() || d < distance) {
+                    best = it.key();
+                    distance = d;
+                }
+            }
+            return best;
+        };
+        for (Message &message : m_messageList) {
+            // Pictures of older Mermaid versions do not name a message's ends.
+            if (!m_participants.contains(message.from))
+                message.from = nearest(message.start.x());
+            if (!m_participants.contains(message.to))
+                message.to = nearest(message.end.x());
+            // The ends go onto the lifelines, where their spots are.
+            message.start.setX(m_participants[message.from].x);
+            message.end.setX(m_participants[message.to].x);
+            m_participants[message.from].heights.append(message.start.y());
+            m_participants[message.to].heights.append(message.end.y());
+        }
+        for (const Placed &bar : std::as_const(activations)) {
+            Paint paint;
+            computeStyle(*bar.node, bar.inherited, paint);
+            bool closed = true;
+            const auto outline = outlineOf(*bar.node, closed);
+            if (!outline)
+                continue;
+            const QRectF box = transformOf(*bar.node, bar.parent).map(*outline).boundingRect();
+            m_participants[nearest(box.center().x())].pieces.append(bar);
+        }
+    }
+
+    void collectSequence(const Node &node, const QTransform &parent, const Paint &inherited,
+                         Placed &pendingText, QList<Placed> &activations)
+    {
+        if (node.tag.isEmpty() || isSkippedTag(node.tag))
+            return;
+        Paint paint;
+        if (!computeStyle(node, inherited, paint))
+            return;
+        const QTransform ctm = transformOf(node, parent);
+        const QString kind = node.attribute(QStringLiteral("data-et"));
+        const Placed placed{&node, parent, inherited};
+        if (kind == QLatin1String("participant")) {
+            m_participants[node.attribute(QStringLiteral("data-id"))].top = placed;
+            return;
+        }
+        if (kind == QLatin1String("life-line")) {
+            Participant &participant = m_participants[node.attribute(QStringLiteral("data-id"))];
+            participant.lifeline = placed;
+            participant.x = ctm.map(QPointF(number(node, "x1"), number(node, "y1"))).x();
+            m_consumed.insert(&node);
+            return;
+        }
+        if (node.tag == QLatin1String("g") && kind.isEmpty()) {
+            // A participant's box or figure at the bottom.
+            QString owner;
+            if (node.hasClass(QStringLiteral("actor-bottom")))
+                owner = node.attribute(QStringLiteral("name"));
+            for (const auto &child : node.children) {
+                if (owner.isEmpty() && isShapeTag(child->tag)
+                    && child->hasClass(QStringLiteral("actor-bottom")))
+                    owner = child->attribute(QStringLiteral("name"));
+            }
+            if (!owner.isEmpty()) {
+                m_participants[owner].pieces.append(placed);
+                m_consumed.insert(&node);
+                return;
+            }
+        }
+        if (node.tag == QLatin1String("rect")
+            && std::any_of(node.classes.begin(), node.classes.end(), [](const QString &c) {
+                   return c.startsWith(QLatin1String("activation"));
+               })) {
+            activations.append(placed);
+            m_consumed.insert(&node);
+            return;
+        }
+        if (node.tag == QLatin1String("text") && node.hasClass(QStringLiteral("messageText"))) {
+            pendingText = placed;
+            return;
+        }
+        if (kind == QLatin1String("message") && isShapeTag(node.tag)) {
+            bool closed = false;
+            const auto outline = outlineOf(node, closed);
+            if (!outline)
+                return;
+            const QPainterPath path = ctm.map(*outline);
+            Message message{placed,
+                            pendingText,
+                            node.attribute(QStringLiteral("data-from")),
+                            node.attribute(QStringLiteral("data-to")),
+                            VRPath::firstPoint(path),
+                            VRPath::lastPoint(path),
+                            path.boundingRect().width()};
+            if (pendingText.node)
+                m_consumed.insert(pendingText.node);
+            pendingText = {};
+            m_messageIndex.insert(&node, int(m_messageList.size()));
+            m_messageList.append(message);
+            return;
+        }
+        for (const auto &child : node.children)
+            collectSequence(*child, ctm, paint, pendingText, activations);
+    }
+
+    // True when the node is a piece of a sequence diagram, made (or left out) here.
+    bool addSequencePiece(const Node &node, const QTransform &parent, const Paint &inherited)
+    {
+        if (m_consumed.contains(&node))
+            return true;
+        const QString kind = node.attribute(QStringLiteral("data-et"));
+        if (kind == QLatin1String("participant")) {
+            addParticipant(node.attribute(QStringLiteral("data-id")));
+            return true;
+        }
+        if (kind == QLatin1String("note") && node.tag == QLatin1String("g")) {
+            addBoxWithTexts(node, parent, inherited, false);
+            return true;
+        }
+        if (kind == QLatin1String("control-structure") && node.tag == QLatin1String("g")) {
+            addBoxWithTexts(node, parent, inherited, true);
+            return true;
+        }
+        const auto message = m_messageIndex.constFind(&node);
+        if (message != m_messageIndex.constEnd()) {
+            addMessage(m_messageList.at(*message));
+            return true;
+        }
+        return false;
+    }
+
+    void addParticipant(const QString &name)
+    {
+        const auto found = m_participants.constFind(name);
+        if (found == m_participants.constEnd())
+            return;
+        const Participant &participant = *found;
+        const Placed &top = participant.top;
+        Paint paint;
+        if (!computeStyle(*top.node, top.inherited, paint))
+            return;
+        VRObjectList parts;
+        QRectF bounds;
+        collectParts(*top.node, transformOf(*top.node, top.parent), paint, parts, bounds);
+        TextInfo info;
+        collectTexts(*top.node, top.parent, top.inherited, info);
+        std::optional<double> textAt;
+        if (!info.rows.isEmpty()) {
+            textAt = textTop(info);
+            // A name wider than the figure above it widens the element.
+            if (auto probe = makeText(info))
+                bounds |=
+                    QRectF(probe->location()
+                               - QPointF(probe->size().width() / 2, probe->size().height() / 2),
+                           probe->size());
+        }
+        QList<Placed> pieces = participant.pieces;
+        pieces.prepend(participant.lifeline);
+        for (const Placed &piece : std::as_const(pieces)) {
+            Paint piecePaint;
+            if (!computeStyle(*piece.node, piece.inherited, piecePaint))
+                continue;
+            const QTransform ctm = transformOf(*piece.node, piece.parent);
+            if (isShapeTag(piece.node->tag)) {
+                QPainterPath outline;
+                const VRObjectList shapes = plainShape(*piece.node, ctm, piecePaint, &outline);
+                parts += shapes;
+                if (!shapes.isEmpty())
+                    bounds |= outline.boundingRect();
+                continue;
+            }
+            collectParts(*piece.node, ctm, piecePaint, parts, bounds);
+            QList<TextInfo> texts;
+            collectTextList(*piece.node, piece.parent, piece.inherited, texts);
+            for (const TextInfo &text : std::as_const(texts)) {
+                if (auto object = makeText(text))
+                    parts.append(object);
+            }
+        }
+        auto element = makeElement(parts, bounds, info, paint, textAt);
+        if (!element)
+            return;
+        if (!participant.heights.isEmpty() && bounds.width() > 0 && bounds.height() > 0) {
+            QList<QPointF> spots;
+            for (double y : participant.heights) {
+                const QPointF spot((participant.x - bounds.center().x()) / bounds.width(),
+                                   (y - bounds.center().y()) / bounds.height());
+                if (!spots.contains(spot))
+                    spots.append(spot);
+            }
+            element->setStickySpots(spots);
+        }
+        element->setString(name, QStringLiteral("name"));
+        const QString id = top.node->attribute(QStringLiteral("id"));
+        element->setString(id.isEmpty() ? QStringLiteral("participant-") + name : id,
+                           QStringLiteral("uid"));
+        element->setString(QStringLiteral("participant ")
+                               + top.node->attribute(QStringLiteral("data-type")),
+                           QStringLiteral("class"));
+        m_layer.addObject(element);
+    }
+
+    // A note, or a frame: its outline, its first text (a note's words, a frame's condition)
+    // as the element's text where the picture has it, the others (a frame's kind, the
+    // conditions of its other sections) as texts of its own. A frame lies behind what it holds.
+    void addBoxWithTexts(const Node &node, const QTransform &parent, const Paint &inherited,
+                         bool frame)
+    {
+        Paint paint;
+        if (!computeStyle(node, inherited, paint))
+            return;
+        const QTransform ctm = transformOf(node, parent);
+        VRObjectList parts;
+        QRectF bounds;
+        collectParts(node, ctm, paint, parts, bounds);
+        QList<TextInfo> texts;
+        int title = -1;
+        for (const auto &child : node.children) {
+            const qsizetype before = texts.size();
+            collectTextList(*child, ctm, paint, texts);
+            // A frame's title is its condition, else its kind; a note's its words.
+            if (texts.size() > before
+                && (title < 0 || (frame && child->hasClass(QStringLiteral("loopText")))))
+                title = int(before);
+        }
+        TextInfo info;
+        if (title >= 0 && title < texts.size())
+            info = texts.takeAt(title);
+        for (const TextInfo &text : std::as_const(texts)) {
+            if (auto object = makeText(text))
+                parts.append(object);
+        }
+        auto element =
+            makeElement(parts, bounds, info, paint,
+                        info.rows.isEmpty() ? std::nullopt : std::optional<double>(textTop(info)));
+        if (!element)
+            return;
+        const QString id = node.attribute(QStringLiteral("data-id"));
+        element->setString(QString(frame ? "frame-" : "note-") + id, QStringLiteral("uid"));
+        element->setString(frame ? QStringLiteral("cluster frame") : QStringLiteral("note"),
+                           QStringLiteral("class"));
+        m_layer.addObject(element);
+    }
+
+    void addMessage(const Message &message)
+    {
+        const Node &node = *message.line.node;
+        Paint paint;
+        if (!computeStyle(node, message.line.inherited, paint))
+            return;
+        auto connector = std::make_shared<QntConnector>();
+        const QColor stroke = withAlpha(paint.stroke.isValid() ? paint.stroke : QColor(Qt::black),
+                                        paint.strokeOpacity * paint.opacity);
+        connector->setStyle(styleFor(paint, false));
+        connector->setShaftColor(stroke);
+        connector->setEnds(message.start, message.end);
+        QVariantMap skin;
+        skin.insert(QStringLiteral("startArrowheadId"),
+                    arrowheadFor(node.attribute(QStringLiteral("marker-start"))));
+        skin.insert(QStringLiteral("endArrowheadId"),
+                    arrowheadFor(node.attribute(QStringLiteral("marker-end"))));
+        connector->addSkin(skin);
+        if (!message.from.isEmpty() && !message.to.isEmpty()) {
+            connector->setString(message.from, QStringLiteral("from"));
+            connector->setString(message.to, QStringLiteral("to"));
+        }
+        const QString id = node.attribute(QStringLiteral("data-id"));
+        if (!id.isEmpty())
+            connector->setString(id, QStringLiteral("uid"));
+        if (message.from == message.to) {
+            // A message to oneself loops out to the right of the lifeline and back.
+            const double reach = std::max(20.0, message.width);
+            connector->insertPathPoint(QPointF(message.start.x() + reach, message.start.y()));
+            connector->insertPathPoint(QPointF(message.end.x() + reach, message.end.y()));
+        }
+        if (message.text.node) {
+            TextInfo info;
+            collectTexts(*message.text.node, message.text.parent, message.text.inherited, info);
+            if (!info.rows.isEmpty()) {
+                QStringList rows;
+                for (const TextRow &row : std::as_const(info.rows))
+                    rows.append(row.text);
+                VRTextBlock block = connector->label();
+                block.setPlainText(rows.join(QLatin1Char('\n')));
+                block.setFont(fontFor(info.paint));
+                const QColor colour = withAlpha(info.paint.fill, info.paint.fillOpacity);
+                block.setColour(colour.isValid() ? colour : QColor(Qt::black));
+                block.setAlignment(2);
+                connector->setLabel(block);
+                // Above the line, as the picture has it, whichever way the message goes.
+                connector->setLayoutMode(1);
+                const double above = block.naturalSize().height() / 2 + 3;
+                connector->setTextYOffset(message.end.x() >= message.start.x() ? above : -above);
+            }
+        }
+        m_layer.addObject(connector);
+    }
+
     void walk(const Node &node, const QTransform &parent, const Paint &inherited)
     {
         if (node.tag.isEmpty() || isSkippedTag(node.tag))
             return;
         if (node.tag == QLatin1String("foreignObject"))
             return addForeignText(node, parent, inherited);
-        if (m_flowchart && node.tag == QLatin1String("g")
-            && node.hasClass(QStringLiteral("edgeLabel")))
+        if ((m_flowchart || m_namedEdges) && node.tag == QLatin1String("g")
+            && (node.hasClass(QStringLiteral("edgeLabel"))
+                || (m_namedEdges && node.hasClass(QStringLiteral("edgeTerminals")))))
             return; // drawn with its edge
-        if (node.tag == QLatin1String("g")
-            && (node.hasClass(QStringLiteral("node")) || node.hasClass(QStringLiteral("cluster")))
+        if (m_sequence && addSequencePiece(node, parent, inherited))
+            return;
+        const bool cluster = node.hasClass(QStringLiteral("cluster"))
+                             || node.hasClass(QStringLiteral("statediagram-cluster"));
+        if (node.tag == QLatin1String("g") && (node.hasClass(QStringLiteral("node")) || cluster)
             && (m_flowchart || node.has(u"data-qnt-name")))
-            return addElement(
-                node, parent, inherited,
-                node.attribute(QStringLiteral("class")).startsWith(QLatin1String("cluster")));
+            return addElement(node, parent, inherited, cluster);
         Paint paint;
         if (!computeStyle(node, inherited, paint))
             return;
@@ -1218,6 +1716,14 @@ private:
     mutable QHash<const Node *, std::pair<Paint, bool>> m_styles;
     QHash<QString, std::pair<QString, TextInfo>> m_edgeLabels;
     bool m_flowchart = false;
+    // Edges the page named the ends of: their labels and multiplicities go with them.
+    bool m_namedEdges = false;
+    bool m_sequence = false;
+    QHash<QString, Participant> m_participants;
+    QList<Message> m_messageList;
+    QHash<const Node *, int> m_messageIndex;
+    // Nodes drawn as part of something else.
+    QSet<const Node *> m_consumed;
 };
 
 } // namespace

@@ -19,6 +19,14 @@ class VRObjectOwnerLayer;
 //   becomes a connector (`QntConnector`) with metadata "from" and "to", its label taken from
 //   the edge label of the same "data-id", arrowheads from its markers, dash and width from its
 //   style;
+// - class and state diagrams whose nodes the page named come in the same way: a class's name
+//   is its element's text, its attributes and operations texts inside it; a composite state
+//   is a container ("class" beginning with "cluster"); a relation with multiplicities is a
+//   connector with a label near each end; arrowheads follow the relation's marker;
+// - a sequence diagram's participant (box or figure, lifeline, bottom box, activation bars)
+//   becomes one element named by the participant, with a sticky spot where each message meets
+//   its lifeline; each message a connector from spot to spot with "from" and "to", its text
+//   as its label; notes become elements, loop/alt/opt/par frames containers with their titles;
 // - every other rectangle, circle, ellipse, polygon and closed path becomes a shape, open
 //   lines and paths a path, and texts a text element placed where the picture puts them.
 // Styles come from presentation attributes, the picture's own stylesheet (type, class and id

@@ -373,6 +373,70 @@ const char kRenderScript[] = R"JS(
         return d && d.db;
       });
     };
+    // Class and state diagrams are drawn from a list of nodes and edges their model gives; the
+    // text is parsed again for it, as their models keep no list of what was drawn.
+    var graphKinds = { 'class': true, classDiagram: true, state: true, stateDiagram: true };
+    var graphOf = function () {
+      return mermaid.mermaidAPI.getDiagramFromText(text).then(function (d) {
+        var data = d && d.db && typeof d.db.getData === 'function' ? d.db.getData() : null;
+        return data && Array.isArray(data.nodes) && Array.isArray(data.edges) ? data : null;
+      });
+    };
+    // Names the nodes, the groups (composite states, namespaces) and the edge ends of such a
+    // picture. A node's element id is the prefix and its dom id; should the numbers in dom ids
+    // differ, the id that ends the element id (before its number) names it.
+    var nameGraph = function (data, tags, edits) {
+      var byDomId = new Map();
+      var ids = new Map();
+      data.nodes.forEach(function (n) {
+        if (typeof n.id !== 'string') { return; }
+        ids.set(n.id, n);
+        if (typeof n.domId === 'string') { byDomId.set(n.domId, n.id); }
+      });
+      var nameOf = function (key) {
+        if (byDomId.has(key)) { return byDomId.get(key); }
+        var bare = key.replace(/-[0-9]+$/, '');
+        var best = null;
+        ids.forEach(function (n, id) {
+          if ((bare === id || bare.endsWith('-' + id)) && (best === null || id.length > best.length)) {
+            best = id;
+          }
+        });
+        return best;
+      };
+      var edges = new Map();
+      tags.forEach(function (tag) {
+        var id = attributeOf(tag, 'id') || '';
+        var key = id.indexOf(prefix) === 0 ? id.substring(prefix.length) : id;
+        if (isNode(tag)) {
+          var name = nameOf(key);
+          if (name !== null) { edits.push({ tag: tag, name: 'data-qnt-name', value: name }); }
+        } else if (tag.name === 'g' && (tag.classes.indexOf('cluster') >= 0
+                   || tag.classes.indexOf('statediagram-cluster') >= 0)) {
+          var group = attributeOf(tag, 'data-id');
+          if (group === null || !ids.has(group)) { group = nameOf(key); }
+          if (group !== null) { edits.push({ tag: tag, name: 'data-qnt-name', value: group }); }
+        } else if (isEdge(tag)) {
+          edges.set(attributeOf(tag, 'data-id'), tag);
+        }
+      });
+      data.edges.forEach(function (e) {
+        var p = e && e.id && edges.get(e.id);
+        if (p && typeof e.start === 'string' && typeof e.end === 'string') {
+          edits.push({ tag: p, name: 'data-qnt-from', value: e.start });
+          edits.push({ tag: p, name: 'data-qnt-to', value: e.end });
+          // A class relation's multiplicities, near its two ends.
+          var near = function (a, b) {
+            return typeof a === 'string' && a !== 'none' && a !== '' ? a
+                 : typeof b === 'string' && b !== 'none' ? b : '';
+          };
+          var first = near(e.startLabelRight, e.startLabelLeft);
+          var last = near(e.endLabelLeft, e.endLabelRight);
+          if (first) { edits.push({ tag: p, name: 'data-qnt-start-label', value: first }); }
+          if (last) { edits.push({ tag: p, name: 'data-qnt-end-label', value: last }); }
+        }
+      });
+    };
     // Names the nodes, subgraphs and edge ends in the picture from the diagram's own model,
     // so the reader need not guess them from Mermaid's element ids. The picture stays text:
     // the attributes are set where its tags are.
@@ -380,6 +444,12 @@ const char kRenderScript[] = R"JS(
       var tags = window.qntTags(svg);
       var edits = window.qntPlainEdits(svg, tags);
       var finish = function () { return window.qntSetAttributes(svg, edits); };
+      if (graphKinds[type] === true) {
+        return graphOf().then(function (data) {
+          if (data) { nameGraph(data, tags, edits); }
+          return finish();
+        }, finish);
+      }
       var known = parsers[type];
       if (known && !known.flow) { return Promise.resolve(finish()); }
       return modelOf(type, tags).then(function (db) {

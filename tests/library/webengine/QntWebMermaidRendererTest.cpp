@@ -152,7 +152,7 @@ TEST_F(WebMermaid, EveryBuildNamesItsOwnNodesAndEdgeEnds)
     } builds[] = {
         {"graph LR\n  a --> b\n  b --> c\n", {"a", "b", "c"}, {"a>b", "b>c"}},
         {"graph LR\n  a --> c\n  c --> b\n", {"a", "b", "c"}, {"a>c", "c>b"}},
-        {"sequenceDiagram\n  Alice->>Bob: Hi\n", {}, {}},
+        {"sequenceDiagram\n  Alice->>Bob: Hi\n", {"Alice", "Bob"}, {"Alice>Bob"}},
         {"graph TD\n  x_1 --> y_2\n  x_1 e1@--> z\n  subgraph G\n    z\n  end\n",
          {"G", "x_1", "y_2", "z"},
          {"x_1>y_2", "x_1>z"}},
@@ -580,5 +580,141 @@ TEST(WebMermaidPageSetUp, TheEditedScriptDrawsWhatThePinnedOneDraws)
         SCOPED_TRACE(texts[i].toString().left(80).toStdString());
         EXPECT_TRUE(a[i].toString().startsWith("<svg")) << a[i].toString().left(200).toStdString();
         EXPECT_TRUE(a[i].toString() == b[i].toString());
+    }
+}
+
+namespace {
+
+// What a picture reads into, once its connectors are attached to the elements they name.
+struct Reading {
+    int elements = 0;
+    int attached = 0;
+    int containers = 0;
+    QStringList labels;
+    QStringList heads;
+    QStringList names;
+    std::unique_ptr<VRObjectOwnerLayer> tree;
+};
+
+Reading readAndAttach(const QntMermaidRenderer::Result &result)
+{
+    Reading reading;
+    const auto image = SVGKImage::imageWithData(result.svg.toUtf8());
+    EXPECT_TRUE(image.ok()) << image.errorMessage().toStdString();
+    if (!image.ok())
+        return reading;
+    reading.tree = (*image)->newVRTree();
+    const auto named = [&](const QString &name) -> std::shared_ptr<QntElement> {
+        for (const VRObjectRef &object : reading.tree->objects()) {
+            if (object->isKindOf<QntElement>() && object->stringForKey("name") == name)
+                return std::static_pointer_cast<QntElement>(object);
+        }
+        return nullptr;
+    };
+    for (const VRObjectRef &object : reading.tree->objects()) {
+        if (object->isMemberOf<QntElement>()) {
+            ++reading.elements;
+            if (object->stringForKey("class").startsWith("cluster"))
+                ++reading.containers;
+            if (!object->stringForKey("name").isEmpty())
+                reading.names.append(object->stringForKey("name"));
+        }
+        if (!object->isKindOf<QntConnector>())
+            continue;
+        const auto connector = std::static_pointer_cast<QntConnector>(object);
+        const auto from = named(object->stringForKey("from"));
+        const auto to = named(object->stringForKey("to"));
+        if (from && to) {
+            from->connectToTargetElement(to.get(), connector);
+            if (connector->isAttachedTo(from.get()) && connector->isAttachedTo(to.get()))
+                ++reading.attached;
+            // A message to oneself loops out beside its lifeline.
+            if (from == to)
+                EXPECT_GE(connector->renderingPath().boundingRect().width(), 20);
+        }
+        if (!connector->label().plainText().isEmpty())
+            reading.labels.append(connector->label().plainText());
+        for (const char *end : {"startArrowheadId", "endArrowheadId"}) {
+            const QVariant head = connector->skinOptions().value(end);
+            if (head.metaType() == QMetaType::fromType<QString>())
+                reading.heads.append(head.toString());
+        }
+    }
+    reading.names.sort();
+    reading.labels.sort();
+    reading.heads.sort();
+    return reading;
+}
+
+} // namespace
+
+// Sequence, class and state diagrams come in as diagrams: their participants, classes and
+// states elements, their messages, relations and transitions connectors attached to them.
+TEST_F(WebMermaid, SequenceClassAndStateDiagramsBecomeDiagrams)
+{
+    const struct {
+        QString text;
+        int elements;
+        int attached;
+        int containers;
+        QStringList names;
+        QStringList labels;
+        QStringList heads;
+    } cases[] = {
+        {"sequenceDiagram\n  participant A as Alice\n  actor B\n  A->>B: Hello\n"
+         "  B-->>A: Hi\n  A-xB: lost\n  A-)B: later\n  A->>A: think\n  Note right of B: n\n"
+         "  loop Every minute\n    A->>B: Ping\n  end\n",
+         4,
+         6,
+         1,
+         {"A", "B"},
+         {"Hello", "Hi", "Ping", "later", "lost", "think"},
+         {"cdHeadBar", "cdHeadFilled", "cdHeadFilled", "cdHeadFilled", "cdHeadFilled",
+          "cdHeadOpen"}},
+        {"sequenceDiagram\n  A->B: plain\n  alt yes\n    A->>B: one\n  else no\n"
+         "    B->>A: two\n  end\n  opt maybe\n    A->>B: three\n  end\n",
+         4,
+         4,
+         2,
+         {"A", "B"},
+         {"one", "plain", "three", "two"},
+         {"cdHeadFilled", "cdHeadFilled", "cdHeadFilled"}},
+        {"classDiagram\n  class Animal {\n    +String name\n    +eat() void\n  }\n"
+         "  Animal <|-- Duck\n  Animal *-- Leg\n  Animal o-- Food\n  Duck --> Pond : swims\n"
+         "  Duck ..> Water\n",
+         6,
+         5,
+         0,
+         {"Animal", "Duck", "Food", "Leg", "Pond", "Water"},
+         {"swims"},
+         {"cdHeadDiamondFilled", "cdHeadDiamondHollow", "cdHeadHollow", "cdHeadOpen",
+          "cdHeadOpen"}},
+        {"classDiagram\n  Customer \"1\" --> \"*\" Ticket\n",
+         2,
+         1,
+         0,
+         {"Customer", "Ticket"},
+         {"1"},
+         {"cdHeadOpen"}},
+        {"stateDiagram-v2\n  [*] --> Still\n  Still --> Moving : push\n  state Moving {\n"
+         "    [*] --> Slow\n    Slow --> [*]\n  }\n  Moving --> [*]\n",
+         7,
+         5,
+         1,
+         {"Moving", "Moving_end", "Moving_start", "Slow", "Still", "root_end", "root_start"},
+         {"push"},
+         {"cdHeadFilled", "cdHeadFilled", "cdHeadFilled", "cdHeadFilled", "cdHeadFilled"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        const auto result = render(c.text);
+        ASSERT_TRUE(result.ok()) << result.message.toStdString();
+        const Reading reading = readAndAttach(result);
+        EXPECT_EQ(reading.elements, c.elements);
+        EXPECT_EQ(reading.attached, c.attached);
+        EXPECT_EQ(reading.containers, c.containers);
+        EXPECT_EQ(reading.names, c.names);
+        EXPECT_EQ(reading.labels, c.labels);
+        EXPECT_EQ(reading.heads, c.heads);
     }
 }

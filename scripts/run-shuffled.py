@@ -14,6 +14,9 @@ import time
 SEPARATE_PROCESS = {
     # The telemetry client starts once per process; this test is that start.
     "telemetry_core_tests": ["PLNSettingsFromPlinth.*"],
+    # These start the real program again and again, each launch in a process and a home of its
+    # own: the test process keeps nothing a shuffle could upset, and ctest runs them once.
+    "app_tests": ["LaunchEndToEnd.*", "XSessionEndToEnd.*", "CrashReportingEndToEnd.*"],
 }
 
 build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build")

@@ -42,6 +42,17 @@ int userVersionOfFile(const QString &path)
     return db.userVersion();
 }
 
+// Every notation database below folder, in path order.
+QStringList sortedDatabasePaths(const QString &folder)
+{
+    QStringList paths;
+    QDirIterator it(folder, {QStringLiteral("*.db")}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        paths << it.next();
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- folders
@@ -118,12 +129,7 @@ VRResult<void> QntNotation::copyNotationsFromBundleToAppSupportFolder()
 
 QList<QntNotation::SetAsideNotation> QntNotation::setAsideDamagedNotations()
 {
-    QStringList paths;
-    QDirIterator it(rootNotationsFolderPath(), {QStringLiteral("*.db")}, QDir::Files,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        paths << it.next();
-    std::sort(paths.begin(), paths.end());
+    const QStringList paths = sortedDatabasePaths(QntNotation::rootNotationsFolderPath());
     QList<SetAsideNotation> result;
     for (const QString &path : std::as_const(paths)) {
         if (QFileInfo(path).size() == 0)
@@ -190,12 +196,7 @@ QString QntNotation::homeRelativePath(const QString &absolutePath)
 
 QList<QVariantMap> QntNotation::notations()
 {
-    QStringList paths;
-    QDirIterator it(rootNotationsFolderPath(), {QStringLiteral("*.db")}, QDir::Files,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        paths << it.next();
-    std::sort(paths.begin(), paths.end());
+    const QStringList paths = sortedDatabasePaths(QntNotation::rootNotationsFolderPath());
     QList<QVariantMap> result;
     for (const QString &path : std::as_const(paths)) {
         result.append(QVariantMap{

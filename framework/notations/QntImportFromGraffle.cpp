@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include <zlib.h>
 
@@ -441,6 +442,59 @@ QVariantMap recordOf(const VRObjectRef &object, const QString &folder, QVariantL
     return record;
 }
 
+// Whether a group of a stencil holds a member, at any depth, that carries a text of its own.
+bool holdsTexts(const VRObjectRef &object)
+{
+    if (!object->isMemberOf<VRShapeGroup>())
+        return false;
+    for (const VRObjectRef &member : static_cast<VRShapeGroup &>(*object).groupObjects()) {
+        if (!member->stringForKey(QStringLiteral("StencilText")).isEmpty() || holdsTexts(member))
+            return true;
+    }
+    return false;
+}
+
+// A stencil object as a diagram element with the given id, its text shown by the element. A
+// group whose members carry texts becomes a group element: each such member is an element of
+// its own inside it (ids "<id>.1", "<id>.2" ...), so each text shows and is edited where it
+// belongs, and the members of an inner group without a text of its own join them; any other
+// object is the element's one member.
+std::shared_ptr<QntElement> elementOf(const VRObjectRef &object, const QString &id)
+{
+    VRObjectList members;
+    if (holdsTexts(object)) {
+        int number = 0;
+        std::function<void(const VRObjectRef &)> take = [&](const VRObjectRef &group) {
+            for (const VRObjectRef &member : static_cast<VRShapeGroup &>(*group).groupObjects()) {
+                const bool text = !member->stringForKey(QStringLiteral("StencilText")).isEmpty();
+                if (!text && holdsTexts(member))
+                    take(member);
+                else if (!text)
+                    members.append(member->copy());
+                else if (auto inner =
+                             elementOf(member, id + QLatin1Char('.') + QString::number(++number)))
+                    members.append(inner);
+            }
+        };
+        take(object);
+    } else {
+        members.append(object->copy());
+    }
+    const QRectF bounds = object->logicalBounds();
+    auto element = QntElement::createWithObjects(members, id, bounds.size());
+    if (!element)
+        return nullptr;
+    element->setString(id, QStringLiteral("ID"));
+    element->setString(object->stringForKey(QStringLiteral("name")), QStringLiteral("tooltip"));
+    const QString text = object->stringForKey(QStringLiteral("StencilText"));
+    if (!text.isEmpty()) {
+        element->addTextShape();
+        if (QntTextShape *shape = element->text())
+            shape->setString(text);
+    }
+    return element;
+}
+
 } // namespace
 
 void QntImportFromGraffle::setImportedFilepath(const QString &path)
@@ -618,19 +672,8 @@ VRObjectList QntImportFromGraffle::all2Elements(const VRObjectList &objects) con
             continue;
         const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()
                            + QStringLiteral("IMPORTED");
-        const QRectF bounds = object->logicalBounds();
-        auto element = QntElement::createWithObjects({object->copy()}, id, bounds.size());
-        if (!element)
-            continue;
-        element->setString(id, QStringLiteral("ID"));
-        element->setString(object->stringForKey(QStringLiteral("name")), QStringLiteral("tooltip"));
-        const QString text = object->stringForKey(QStringLiteral("StencilText"));
-        if (!text.isEmpty()) {
-            element->addTextShape();
-            if (QntTextShape *shape = element->text())
-                shape->setString(text);
-        }
-        result.append(element);
+        if (auto element = elementOf(object, id))
+            result.append(element);
     }
     return result;
 }

@@ -43,7 +43,7 @@ public:
     // The objects of one sheet (a reply without "Sheets" is one sheet).
     VRObjectList all(const QVariantMap &sheet) const;
     // Each object wrapped as a diagram element with a unique "…IMPORTED" id and its name as
-    // tooltip.
+    // tooltip; a group whose members carry texts becomes a group element of elements.
     VRObjectList all2Elements(const VRObjectList &objects) const;
     // A 64 × 64 PNG of the first object; empty when there is none.
     QByteArray imageData(const VRObjectList &objects) const;

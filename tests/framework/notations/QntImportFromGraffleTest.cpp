@@ -318,3 +318,59 @@ TEST_F(StencilImportTest, PicturesPastTheStencilBudgetAreRefused)
 }
 
 } // namespace
+
+TEST_F(StencilImportTest, GroupsWithTextsBecomeGroupElementsOfElements)
+{
+    const QString path = write(QStringLiteral("Panel.plist"), plist(R"(<dict>
+      <key>Objects</key><array>
+        <dict><key>Kind</key><string>group</string><key>Name</key><string>Panel</string>
+              <key>Text</key><string>Title</string><key>Objects</key><array>
+          <dict><key>Kind</key><string>shape</string>
+                <key>Frame</key><array><real>0</real><real>0</real><real>200</real><real>80</real></array></dict>
+          <dict><key>Kind</key><string>shape</string><key>Text</key><string>Left</string>
+                <key>Frame</key><array><real>10</real><real>10</real><real>80</real><real>60</real></array></dict>
+          <dict><key>Kind</key><string>group</string><key>Objects</key><array>
+            <dict><key>Kind</key><string>shape</string><key>Text</key><string>Right</string>
+                  <key>Frame</key><array><real>110</real><real>10</real><real>80</real><real>60</real></array></dict>
+          </array></dict>
+        </array></dict>
+        <dict><key>Kind</key><string>group</string><key>Objects</key><array>
+          <dict><key>Kind</key><string>shape</string>
+                <key>Frame</key><array><real>0</real><real>0</real><real>20</real><real>20</real></array></dict>
+          <dict><key>Kind</key><string>shape</string>
+                <key>Frame</key><array><real>30</real><real>0</real><real>20</real><real>20</real></array></dict>
+        </array></dict>
+      </array></dict>)"));
+    QntImportFromGraffle::setImportedFilepath(path);
+    QntImportFromGraffle reader;
+    const auto stencil = reader.readStencil();
+    ASSERT_TRUE(stencil.ok()) << stencil.errorMessage().toStdString();
+    const VRObjectList elements = reader.all2Elements(reader.all(*stencil));
+    ASSERT_EQ(elements.size(), 2);
+    // The members with texts are elements of their own, each showing its text where it was.
+    const auto &panel = static_cast<QntElement &>(*elements.at(0));
+    ASSERT_TRUE(panel.text());
+    EXPECT_EQ(panel.text()->string(), QStringLiteral("Title"));
+    EXPECT_EQ(panel.logicalBounds().toRect(), QRect(0, 0, 200, 80));
+    const QList<std::shared_ptr<QntElement>> members = panel.allElements();
+    ASSERT_EQ(members.size(), 2);
+    const struct {
+        const char *text;
+        QRect bounds;
+    } expected[] = {{"Left", QRect(10, 10, 80, 60)}, {"Right", QRect(110, 10, 80, 60)}};
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(members.at(i)->text()) << i;
+        EXPECT_EQ(members.at(i)->text()->string(), QString::fromUtf8(expected[i].text));
+        EXPECT_EQ(members.at(i)->logicalBounds().toRect(), expected[i].bounds) << i;
+        EXPECT_TRUE(panel.parts().contains(members.at(i))) << i;
+        EXPECT_EQ(members.at(i)->ID(), panel.ID() + QLatin1Char('.') + QString::number(i + 1));
+    }
+    // A copy, as the palette makes one, keeps them.
+    const VRObjectRef copy = panel.copy();
+    EXPECT_EQ(static_cast<QntElement &>(*copy).allElements().size(), 2);
+    // A group without texts stays one member of its element.
+    const auto &plain = static_cast<QntElement &>(*elements.at(1));
+    EXPECT_TRUE(plain.allElements().isEmpty());
+    ASSERT_EQ(plain.groupObjects().size(), 1);
+    EXPECT_TRUE(plain.groupObjects().first()->isMemberOf<VRShapeGroup>());
+}

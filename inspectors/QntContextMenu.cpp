@@ -95,8 +95,13 @@ QntEscapedView *QntContextMenu::parentMatrixbarView()
 void QntContextMenu::redisplayContentForSelection(const VRObjectList &selection)
 {
     if (m_documentChanged) {
-        // Another document became main: what this inspector showed belongs to the old one.
+        // Another document became main: what this inspector showed belongs to the old one. A
+        // right-click in a window that was not the active one shows the column first and makes
+        // that window's document main after it; the column is then the new document's and stays.
         m_documentChanged = false;
+        const VRObjectRef shown = contextObject();
+        if (shown && shown->drawing() && shown->drawing() == currentDrawing())
+            return;
         closeAttachedWindows();
         contextMenuDidClose();
         return;

@@ -108,6 +108,9 @@ void QntElementModeInspector::highlightElementInGroupChanged(const Notification 
         edited->endEditingInContextEditor(true);
     highlighted->startEditingInContextEditorWithView(editorView);
     mElementTextEditor->setupTextAttributesControls();
+    // The double-click that moved the highlight made the drawing's window the active one: the
+    // bar takes the keyboard back, so the typing goes to the member and not to the tool keys.
+    mElementTextEditor->attachedWindow()->orderFront(true);
     QTextEdit *text = editorView->textEditingView();
     text->setFocus(Qt::ActiveWindowFocusReason);
     if (!text->document()->isEmpty())

@@ -764,3 +764,24 @@ TEST(QntElementModeInspectorTest, StyleOfOneElementCarriesOverToAnother)
     EXPECT_EQ(fill->colour().rgb(), QColor(0, 0, 255).rgb());
     EXPECT_NEAR(fill->colour().alphaF(), 0.4, 1e-3);
 }
+
+TEST(QntElementModeInspectorTest, RightClickInAWindowThatBecomesMainAfterItKeepsTheColumn)
+{
+    // Two documents; the first is main when the user right-clicks a shape in the second one's
+    // window, whose document becomes main only after the click has shown the column.
+    InspectorHarness h(kSkinNotation);
+    PaletteHarness other(kSkinNotation);
+    h.inspector->mainDocumentMayHaveChanged();
+    const VRObjectRef element = other.placeShape({150, 120});
+    other.layer()->replaceSelectionWithObject(element);
+    h.rightClick(element);
+    ASSERT_NE(h.inspector->attachedWindow(), nullptr);
+    VRInspectorBase::setMainDocumentOverride(other.document.get());
+    h.inspector->mainDocumentMayHaveChanged();
+    EXPECT_NE(h.inspector->attachedWindow(), nullptr);
+    EXPECT_EQ(h.inspector->contextObject(), element);
+    // Going back to the first document closes what belongs to the second.
+    VRInspectorBase::setMainDocumentOverride(h.palette.document.get());
+    h.inspector->mainDocumentMayHaveChanged();
+    EXPECT_EQ(h.inspector->attachedWindow(), nullptr);
+}

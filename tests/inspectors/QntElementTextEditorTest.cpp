@@ -792,7 +792,17 @@ TEST(QntElementTextEditorTest, HighlightInAGroupElementMovesTheBarsEditing)
     EXPECT_EQ(text->toPlainText(), QStringLiteral("left"));
     text->selectAll();
     text->textCursor().insertText(QStringLiteral("typed"));
+    // The click in the drawing makes its window the active one; the double-click gives the
+    // keyboard back to the bar, so typing goes to the member and not to the tool keys.
+    view.window()->show();
+    view.window()->activateWindow();
+    view.setFocus(Qt::MouseFocusReason);
+    flushEvents();
+    ASSERT_EQ(QApplication::activeWindow(), view.window());
     doubleClick(right->bounds().center());
+    flushEvents();
+    EXPECT_EQ(QApplication::activeWindow(), bar->attachedWindow());
+    EXPECT_EQ(QApplication::focusWidget(), text);
     EXPECT_EQ(view.highlightedObject(), right);
     ASSERT_NE(bar->attachedWindow(), nullptr);
     EXPECT_EQ(bar->editorView()->editedObject(), right);

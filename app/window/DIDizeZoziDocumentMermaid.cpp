@@ -14,6 +14,7 @@
 #include "framework/undo/VRUndoManager.h"
 #include "framework/view/VRDrawingView.h"
 #include "library/mermaid/CommandsHelpWindowController.h"
+#include "library/mermaid/QntMermaidPlugin.h"
 #include "framework/svg/SVGKImage.h"
 #include "platform/AtomicFile.h"
 #include "platform/NotificationCenter.h"
@@ -26,6 +27,7 @@
 #include <QHelpEvent>
 #include <QLoggingCategory>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -423,7 +425,22 @@ void DIDizeZoziDocument::reload()
     if (!m_webView)
         m_webView = QntMermaidRenderer::create();
     if (!m_webView) {
+        // Without its plugin Mermaid cannot run: say so, and why, and try again on the next
+        // build (the plugin may be back by then).
         showMessageInOverlay(tr("Mermaid is not available"));
+        QPointer<OXOverlayController> overlay(_overlayController);
+        QTimer::singleShot(1000, this, [overlay] {
+            if (overlay)
+                overlay->endOverlay();
+        });
+        auto *box = new QMessageBox(QMessageBox::Warning, tr("Mermaid is not available"),
+                                    tr("The diagram cannot be built from its text."),
+                                    QMessageBox::Ok, windowForSheet());
+        box->setObjectName(QStringLiteral("MermaidUnavailable"));
+        const QString why = QntMermaidPlugin::errorString();
+        box->setInformativeText(why.isEmpty() ? tr("Quintora was started without Mermaid.") : why);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
         return;
     }
     // The text goes to Mermaid as it is: its own syntax needs the line breaks.

@@ -16,8 +16,6 @@
 #include <algorithm>
 #include <atomic>
 
-#include <unistd.h>
-
 Q_LOGGING_CATEGORY(lcMermaidPage, "quintora.mermaid.page")
 
 // Refuses every request of the page except the files of the host page's own folder: the
@@ -541,31 +539,9 @@ QntWebMermaidRenderer::~QntWebMermaidRenderer()
     delete m_profile;
 }
 
-void QntWebMermaidRenderer::prepareApplication()
-{
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-    // The page is never shown: without the last flag Chromium would run it as a background tab,
-    // at a lower process priority, and a build would wait on everything else the machine does.
-    for (const char *flag : {"--disable-background-networking", "--disable-component-update",
-                             "--no-first-run", "--disable-renderer-backgrounding"}) {
-        if (!flags.contains(flag))
-            flags += (flags.isEmpty() ? "" : " ") + QByteArray(flag);
-    }
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
-    // Chromium's sandbox refuses to start as root; without this the page would not run at all.
-    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-}
-
 QString QntWebMermaidRenderer::pageSetUpScript()
 {
     return QString::fromLatin1(kPageSetUpScript);
-}
-
-std::unique_ptr<QntMermaidRenderer> QntWebMermaidRenderer::create()
-{
-    return std::make_unique<QntWebMermaidRenderer>();
 }
 
 int QntWebMermaidRenderer::refusedRequestCount() const

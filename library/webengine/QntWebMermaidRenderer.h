@@ -32,10 +32,6 @@ public:
     QntWebMermaidRenderer();
     ~QntWebMermaidRenderer() override;
 
-    // Must run before the application object exists: the web engine shares OpenGL contexts
-    // and runs without background networking.
-    static void prepareApplication();
-    static std::unique_ptr<QntMermaidRenderer> create();
     // The script every page runs once when it has loaded, before its first render: it makes
     // Mermaid's many copies of its configuration quicker without changing what they do, and
     // gives the page's engine the URL.canParse Mermaid asks.

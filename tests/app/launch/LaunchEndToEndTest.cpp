@@ -110,6 +110,12 @@ public:
         m_process.waitForFinished(kTimeoutMs);
     }
     bool isRunning() const { return m_process.state() == QProcess::Running; }
+    // The shared libraries the running process has mapped.
+    QString mappedLibraries() const
+    {
+        QFile maps(QStringLiteral("/proc/%1/maps").arg(m_process.processId()));
+        return maps.open(QIODevice::ReadOnly) ? QString::fromUtf8(maps.readAll()) : QString();
+    }
     int exitCode() const { return m_process.exitCode(); }
     QProcess::ExitStatus exitStatus() const { return m_process.exitStatus(); }
 
@@ -155,6 +161,21 @@ TEST_F(LaunchEndToEnd, FreshHomeShowsTheStartUpWindowAndSigtermQuitsCleanly)
     const QVariant flag = stored.objectForKey("DIDizeZozi_defaultQualityModulationFlag");
     EXPECT_EQ(flag.typeId(), QMetaType::Bool);
     EXPECT_FALSE(flag.toBool());
+}
+
+// The web engine Mermaid renders in comes with its plugin, on the first Mermaid build: a launch
+// that builds no Mermaid text maps neither.
+TEST_F(LaunchEndToEnd, ALaunchLoadsNoWebEngine)
+{
+    QuintoraProcess app(home);
+    app.start();
+    ASSERT_TRUE(app.waitForLog("launch finished")) << app.log().toStdString();
+    const QString maps = app.mappedLibraries();
+    EXPECT_TRUE(maps.contains("libQt6Core")) << maps.toStdString();
+    EXPECT_FALSE(maps.contains("WebEngine")) << maps.toStdString();
+    EXPECT_FALSE(maps.contains("libqnt_mermaid")) << maps.toStdString();
+    app.terminate();
+    ASSERT_TRUE(app.finish());
 }
 
 TEST_F(LaunchEndToEnd, SettingAtZeroKeepsTheStartUpWindowClosedAtLaunchButARelaunchShowsIt)

@@ -17,6 +17,7 @@
 #include "framework/undo/VRUndoManager.h"
 #include "framework/view/VRDrawingView.h"
 #include "library/mermaid/CommandsHelpWindowController.h"
+#include "library/mermaid/QntMermaidPlugin.h"
 #include "app/TestDocumentController.h"
 #include "common/WaitUntil.h"
 #include "common/SharedStateKeepers.h"
@@ -28,6 +29,8 @@
 #include <QToolTip>
 #include <QtTest/QTest>
 #include <QMainWindow>
+#include <QMessageBox>
+#include <QTemporaryDir>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -408,6 +411,67 @@ TEST_F(DocumentMermaid, FailuresShowTheirMessageAndLeaveTheDrawing)
     QCoreApplication::processEvents();
     EXPECT_EQ(int(ScriptedRenderer::calls.size()), calls);
     EXPECT_EQ(layerOf(*document).objects(), built);
+}
+
+// Without its plugin (here an empty plugin folder) Mermaid cannot build: the document says so
+// and why, keeps its drawing, and tries the plugin again on the next build.
+TEST_F(DocumentMermaid, AMissingPluginIsAMessageNotACrash)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QByteArray previous = qgetenv("QNT_PLUGIN_DIR");
+    const bool hadPrevious = qEnvironmentVariableIsSet("QNT_PLUGIN_DIR");
+    qputenv("QNT_PLUGIN_DIR", folder.path().toUtf8());
+    QntMermaidRenderer::setFactory(&QntMermaidPlugin::createRenderer);
+    DIDizeZoziDocument *document = newMermaidDocument();
+    ASSERT_NE(document, nullptr);
+    const VRObjectList before = layerOf(*document).objects();
+    document->commandEditor()->setPlainText("graph LR\n A-->B");
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        document->buildButton()->click();
+        EXPECT_EQ(overlayLabel(*document), QStringLiteral("Mermaid is not available"));
+        QMessageBox *box = nullptr;
+        EXPECT_TRUE(waitUntil([&] {
+            box = document->window()->findChild<QMessageBox *>("MermaidUnavailable");
+            return box && box->isVisible();
+        }));
+        ASSERT_NE(box, nullptr);
+        EXPECT_TRUE(box->informativeText().contains(folder.path() + "/libqnt_mermaid.so"))
+            << box->informativeText().toStdString();
+        EXPECT_TRUE(box->informativeText().contains("missing"));
+        box->close();
+        EXPECT_TRUE(waitUntil([&] { return !document->overlayController()->isOverlay(); }));
+        EXPECT_EQ(layerOf(*document).objects(), before);
+        EXPECT_EQ(document->webView(), nullptr);
+    }
+    EXPECT_FALSE(QntMermaidPlugin::isLoaded());
+    if (hadPrevious)
+        qputenv("QNT_PLUGIN_DIR", previous);
+    else
+        qunsetenv("QNT_PLUGIN_DIR");
+}
+
+// A file in the plugin's place that is not a plugin is refused with the loader's reason.
+TEST(MermaidPlugin, AFileThatIsNotThePluginIsRefusedWithItsReason)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QFile file(folder.filePath("libqnt_mermaid.so"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a shared library");
+    file.close();
+    const QByteArray previous = qgetenv("QNT_PLUGIN_DIR");
+    const bool hadPrevious = qEnvironmentVariableIsSet("QNT_PLUGIN_DIR");
+    qputenv("QNT_PLUGIN_DIR", folder.path().toUtf8());
+    EXPECT_EQ(QntMermaidPlugin::pluginPath(), folder.filePath("libqnt_mermaid.so"));
+    EXPECT_EQ(QntMermaidPlugin::createRenderer(), nullptr);
+    EXPECT_TRUE(QntMermaidPlugin::errorString().contains("cannot be loaded"))
+        << QntMermaidPlugin::errorString().toStdString();
+    EXPECT_FALSE(QntMermaidPlugin::isLoaded());
+    if (hadPrevious)
+        qputenv("QNT_PLUGIN_DIR", previous);
+    else
+        qunsetenv("QNT_PLUGIN_DIR");
 }
 
 TEST_F(DocumentMermaid, TheStylesheetIsSharedEditedAndRestored)

@@ -1,3 +1,4 @@
+#include "library/mermaid/QntMermaidPlugin.h"
 #include "library/webengine/QntWebMermaidRenderer.h"
 #include "platform/QntPaths.h"
 #include "common/QtTestProgram.h"
@@ -8,7 +9,7 @@
 // start sets environment variables of its own, which no test should be blamed for).
 int main(int argc, char **argv)
 {
-    QntWebMermaidRenderer::prepareApplication();
+    QntMermaidPlugin::prepareApplication();
     return qnt::test::runQtTestProgram(argc, argv, [] {
         QntWebMermaidRenderer renderer;
         bool done = false;

@@ -1,3 +1,4 @@
+#include "library/mermaid/QntMermaidPlugin.h"
 #include "library/webengine/QntWebMermaidRenderer.h"
 
 #include "framework/model/QntConnector.h"
@@ -34,11 +35,15 @@ QString mermaidText(const QString &name)
 }
 
 // One web page for the whole program, as the application keeps one per document: starting the
-// engine is the slow part.
+// engine is the slow part. The renderer comes from the plugin, as the application's does.
 class WebMermaid : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite() { s_renderer = new QntWebMermaidRenderer; }
+    static void SetUpTestSuite() { s_renderer = QntMermaidPlugin::createRenderer().release(); }
+    void SetUp() override
+    {
+        ASSERT_TRUE(s_renderer) << QntMermaidPlugin::errorString().toStdString();
+    }
     static void TearDownTestSuite()
     {
         delete s_renderer;
@@ -58,7 +63,7 @@ protected:
         return QntPaths::bundleResourcesPath() + QStringLiteral("/Mermaid/seq.html");
     }
 
-    static inline QntWebMermaidRenderer *s_renderer = nullptr;
+    static inline QntMermaidRenderer *s_renderer = nullptr;
 };
 
 // A page of its own for looking into what the renderer's page runs: off the record, loading

@@ -340,7 +340,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsSet("QNT_BENCH_SMOKE"))
         peak->Arg(100);
     else
-        peak->Arg(10000)->Arg(100000);
+        peak->Arg(10000)->Arg(100000)->Arg(180000); // the last about 200 MB
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -22,10 +22,11 @@ struct VRArchiveParser::Run {
 class VRArchiveParser::RunSource final : public VRRecordSource
 {
 public:
-    RunSource(VRArchiveParser &parser, size_t firstRun, qsizetype count)
+    RunSource(VRArchiveParser &parser, size_t firstRun, qsizetype count, qsizetype textBegin)
         : m_parser(parser)
         , m_firstRun(firstRun)
         , m_count(count)
+        , m_unreleased(textBegin)
     {
     }
     qsizetype size() const override { return m_count; }
@@ -39,6 +40,7 @@ public:
             if (m_current != size_t(-1)) {
                 // Read: a worker frees it, off the reader's thread.
                 m_parser.m_garbage.push_back(std::move(m_parser.m_runs[m_current]->records));
+                releaseUpTo(m_parser.m_runs[m_current]->end);
             }
             // Waking the waiting workers costs the reader a system call: they are woken for
             // every few runs read, and whenever the reader must wait for its run.
@@ -54,11 +56,24 @@ public:
     }
 
 private:
+    // The runs of one list are one stretch of text: what the reader is past is given back.
+    void releaseUpTo(qsizetype end)
+    {
+        if (!m_parser.m_release || end - m_unreleased < kReleaseEvery)
+            return;
+        const qsizetype releasedTo = m_parser.m_release(m_unreleased, end);
+        if (releasedTo > m_unreleased) {
+            m_parser.m_releasedText = true;
+            m_unreleased = releasedTo;
+        }
+    }
+
     VRArchiveParser &m_parser;
     size_t m_firstRun;
     qsizetype m_count;
     size_t m_current = size_t(-1);
     QJsonArray m_records;
+    qsizetype m_unreleased; // where the text not given back begins
 };
 
 namespace {
@@ -428,17 +443,23 @@ bool VRArchiveParser::cutAll(int maximumNesting)
     return true;
 }
 
-bool VRArchiveParser::start(const QByteArray &data, int maximumNesting)
+bool VRArchiveParser::start(const QByteArray &data, int maximumNesting, Release release)
 {
     m_data = &data;
+    m_release = std::move(release);
     if (!cutAll(maximumNesting)) {
         m_cuts.clear();
         return false;
     }
     // Runs in reading order: the styles, then each layer's objects.
-    std::vector<std::pair<size_t, qsizetype>> firstRunAndCount;
+    struct Runs {
+        size_t first = 0;
+        qsizetype count = 0;
+        qsizetype textBegin = 0;
+    };
+    std::vector<Runs> runsOfCut;
     for (const Cut &c : m_cuts) {
-        firstRunAndCount.emplace_back(m_runs.size(), qsizetype(c.records.size()));
+        runsOfCut.push_back({m_runs.size(), qsizetype(c.records.size()), c.open});
         for (size_t k = 0; k < c.records.size(); k += size_t(kRecordsPerRun)) {
             const size_t last = std::min(c.records.size(), k + size_t(kRecordsPerRun)) - 1;
             auto run = std::make_unique<Run>();
@@ -472,16 +493,17 @@ bool VRArchiveParser::start(const QByteArray &data, int maximumNesting)
         m_root = document.object();
 
     if (m_stylesCut) {
-        m_styles = std::make_unique<RunSource>(*this, firstRunAndCount[0].first,
-                                               firstRunAndCount[0].second);
+        m_styles = std::make_unique<RunSource>(*this, runsOfCut[0].first, runsOfCut[0].count,
+                                               runsOfCut[0].textBegin);
     }
     for (const qsizetype cutIndex : m_layerCut) {
         if (cutIndex < 0) {
             m_layerSources.push_back(nullptr);
             continue;
         }
-        const auto &[firstRun, count] = firstRunAndCount[size_t(cutIndex)];
-        m_layerSources.push_back(std::make_unique<RunSource>(*this, firstRun, count));
+        const Runs &runs = runsOfCut[size_t(cutIndex)];
+        m_layerSources.push_back(
+            std::make_unique<RunSource>(*this, runs.first, runs.count, runs.textBegin));
     }
     return true;
 }

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -53,9 +54,15 @@ public:
     VRArchiveParser(const VRArchiveParser &) = delete;
     VRArchiveParser &operator=(const VRArchiveParser &) = delete;
 
+    // Told that the text in [begin, end) is read and no longer needed; answers up to where it
+    // gave the text back (`begin` when it gave back nothing). Text given back may read as
+    // anything afterwards.
+    using Release = std::function<qsizetype(qsizetype begin, qsizetype end)>;
+
     // Cuts the text and starts the workers; false when the text is not cut (nothing runs).
-    // `data` must outlive the parser.
-    bool start(const QByteArray &data, int maximumNesting);
+    // `data` must outlive the parser. With `release`, the text of the records is given back
+    // as the reader gets past them, in stretches of kReleaseEvery bytes or more.
+    bool start(const QByteArray &data, int maximumNesting, Release release = {});
     // The document with empty lists where the cut ones were; null when it does not parse.
     const QJsonObject &root() const { return m_root; }
     bool rootParsed() const { return m_rootParsed; }
@@ -64,6 +71,8 @@ public:
     VRRecordSource *objectsOfLayer(qsizetype layer);
     // Some run did not parse: the parts do not make the document.
     bool broken() const { return m_broken.load(); }
+    // Some of the text was given back: it no longer reads as it did.
+    bool releasedText() const { return m_releasedText; }
 
     // How many records a run holds at most.
     static constexpr qsizetype kRecordsPerRun = 64;
@@ -73,6 +82,9 @@ public:
     static constexpr size_t kRunsAhead = 16;
     // Workers waiting for the reader are woken once every this many runs it reads.
     static constexpr size_t kWakeEvery = 4;
+    // Text is given back in stretches of at least this many bytes: each giving back changes the
+    // process's page tables, which interrupts every core it runs on.
+    static constexpr qsizetype kReleaseEvery = 4 * 1024 * 1024;
 
 private:
     struct Run;
@@ -108,4 +120,6 @@ private:
     std::atomic<bool> m_broken{false};
     std::atomic<bool> m_stop{false};
     std::vector<std::thread> m_workers;
+    Release m_release;
+    bool m_releasedText = false; // the reader's own
 };

@@ -321,8 +321,12 @@ QString VRArchiver::cancelledMessage()
 }
 
 VRResult<std::unique_ptr<VRDrawing>> VRArchiver::drawingFromData(const QByteArray &data,
-                                                                 const Progress &progress)
+                                                                 const Progress &progress,
+                                                                 const Release &release,
+                                                                 bool *readAgain)
 {
+    if (readAgain)
+        *readAgain = false;
     // Once cancelled, nothing more is read (the whole text is not parsed again either).
     bool cancelled = false;
     Progress watched;
@@ -337,13 +341,19 @@ VRResult<std::unique_ptr<VRDrawing>> VRArchiver::drawingFromData(const QByteArra
     // read as one, so damaged files get the same message either way.
     if (data.size() >= kPartsThreshold && data.size() <= kMaximumFileSize) {
         VRArchiveParser parts;
-        if (parts.start(data, kMaximumNesting) && parts.rootParsed()) {
+        // Text is given back only where a whole reading can be had again.
+        if (parts.start(data, kMaximumNesting, readAgain ? release : Release())
+            && parts.rootParsed()) {
             auto root = checkRoot(parts.root(), kDrawingFormat);
             if (root.ok()) {
                 auto drawing = readDrawing(root.value(), &parts, watched);
                 if (drawing.ok() && !parts.broken())
                     return drawing;
             }
+        }
+        if (parts.releasedText() && !cancelled) {
+            *readAgain = true;
+            return VRError{QStringLiteral("The file must be read again.")};
         }
     }
     if (cancelled)

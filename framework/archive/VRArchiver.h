@@ -25,8 +25,15 @@ public:
     // `progress`, when given, is told how far the reading is (0 to 1) every few records; when it
     // answers false the reading stops and fails with cancelledMessage().
     using Progress = std::function<bool(double fraction)>;
+    // `release`, when given, is told which stretches of a large document's text are read and no
+    // longer needed, and answers up to where it gave them back (see VRArchiveParser::Release).
+    // When a reading that gave text back fails, it sets `readAgain` and tells nothing more: the
+    // caller reads the text afresh and reads it again without release, for the message.
+    using Release = std::function<qsizetype(qsizetype begin, qsizetype end)>;
     static VRResult<std::unique_ptr<VRDrawing>> drawingFromData(const QByteArray &data,
-                                                                const Progress &progress = {});
+                                                                const Progress &progress = {},
+                                                                const Release &release = {},
+                                                                bool *readAgain = nullptr);
     static QString cancelledMessage();
 
     // Objects with their styles and images ({"format": "quintora.objects", ...}).

@@ -58,6 +58,24 @@ public:
 
     const QByteArray &text() const { return m_text; }
 
+    // Gives back to the system the whole huge pages of the text in [begin, end) (only text read
+    // into pages of its own can be given back: they then read as zeros); answers up to where.
+    qsizetype release(qsizetype begin, qsizetype end)
+    {
+        if (!m_pages || begin < 0 || end > m_text.size() || begin >= end)
+            return begin;
+        // The text starts on a huge page boundary.
+        constexpr qsizetype page = qsizetype(kHugePage);
+        const qsizetype from = (begin + page - 1) / page * page;
+        const qsizetype to = end / page * page;
+        if (to <= from)
+            return begin;
+        char *text = const_cast<char *>(m_text.constData());
+        if (madvise(text + from, size_t(to - from), MADV_DONTNEED) != 0)
+            return begin;
+        return to;
+    }
+
 private:
     static constexpr size_t kHugePage = 2 * 1024 * 1024;
 
@@ -281,7 +299,22 @@ VRResult<void> VRDrawingDocument::readFromFile(const QString &path)
             QStringLiteral("The file “%1” could not be opened: %2").arg(path, file.errorString())};
     if (file.size() > VRArchiver::kMaximumFileSize)
         return VRError{QStringLiteral("The file is too large to be a Quintora drawing.")};
-    auto drawing = VRArchiver::drawingFromData(FileText(file).text(), readingProgressHandler());
+    // A large file's text is given back as it is read: with the text and the objects read from
+    // it both held until the end, opening would take the file's size once more at its highest.
+    bool readAgain = false;
+    auto drawing = [&] {
+        FileText text(file);
+        return VRArchiver::drawingFromData(
+            text.text(), readingProgressHandler(),
+            [&text](qsizetype begin, qsizetype end) { return text.release(begin, end); },
+            &readAgain);
+    }();
+    if (readAgain) {
+        // A damaged file, found only after some of its text was given back: read whole again,
+        // for the message a reading of the whole text gives.
+        file.seek(0);
+        drawing = VRArchiver::drawingFromData(FileText(file).text(), readingProgressHandler());
+    }
     if (!drawing.ok())
         return VRError{drawing.errorMessage()};
     setDrawing(std::move(drawing.value()));

@@ -5,6 +5,7 @@
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntElement.h"
 #include "framework/model/QntElementTable.h"
+#include "framework/archive/VRArchiveParser.h"
 #include "framework/archive/VRArchiver.h"
 #include "framework/base/VRConstants.h"
 #include "framework/model/VRDrawableShape.h"
@@ -419,6 +420,58 @@ TEST(NativeFormat, LargeFilesOpenAsTheirTextReads)
         ASSERT_TRUE(document.writeToFile(path).ok());
         EXPECT_EQ(readAll(path), c.text);
     }
+}
+
+TEST(NativeFormat, TheTextOfALargeDocumentIsGivenBackAsItIsRead)
+{
+    // Large enough for a stretch of text to be given back before the last records are read.
+    auto drawing = drawingWithEveryKindAndShapes(14000, 100);
+    const QByteArray data = VRArchiver::documentData(*drawing);
+    ASSERT_GT(data.size(), 2 * VRArchiveParser::kReleaseEvery);
+    // Stretches given back are scribbled over: nothing may read them again.
+    const auto readScribbling = [](const QByteArray &original, qsizetype *givenBack,
+                                   bool *readAgain) {
+        QByteArray text = original;
+        char *raw = text.data();
+        return VRArchiver::drawingFromData(
+            text, {},
+            [raw, givenBack](qsizetype begin, qsizetype end) {
+                std::fill(raw + begin, raw + end, '#');
+                *givenBack += end - begin;
+                return end;
+            },
+            readAgain);
+    };
+    qsizetype givenBack = 0;
+    bool readAgain = true;
+    auto read = readScribbling(data, &givenBack, &readAgain);
+    ASSERT_TRUE(read.ok()) << read.errorMessage().toStdString();
+    EXPECT_FALSE(readAgain);
+    EXPECT_GE(givenBack, VRArchiveParser::kReleaseEvery);
+    EXPECT_EQ(VRArchiver::documentData(*read.value()), data);
+
+    // Damage found after text was given back asks for the text again; the file opens with the
+    // message a reading of the whole text gives.
+    // (A colon gone in the last shape's record, read after the styles: the brackets still pair.)
+    QByteArray damaged = data;
+    const qsizetype late = damaged.lastIndexOf("\"class\":\"VRDrawableShape\"");
+    ASSERT_GT(late, 0);
+    damaged[late + 7] = ' ';
+    givenBack = 0;
+    auto refused = readScribbling(damaged, &givenBack, &readAgain);
+    EXPECT_FALSE(refused.ok());
+    EXPECT_TRUE(readAgain);
+    EXPECT_GT(givenBack, 0);
+    const auto whole = VRArchiver::drawingFromData(damaged);
+    ASSERT_FALSE(whole.ok());
+    EXPECT_TRUE(whole.errorMessage().startsWith(QStringLiteral("The file is damaged")));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("damaged.quintora"));
+    writeAll(path, damaged);
+    VRDrawingDocument document;
+    const auto opened = document.readFromFile(path);
+    ASSERT_FALSE(opened.ok());
+    EXPECT_EQ(opened.errorMessage(), whole.errorMessage());
 }
 
 TEST_P(NativeFormatHostile, RefusedWithAClearErrorAndTheFileUntouched)

@@ -2,7 +2,8 @@
 // sizes, joined by connectors between nearby shapes (and a few long ones across the drawing).
 // The grid benchmarks route a fixed family of seeded diagrams at growing sizes and report how
 // good the routes are: length, bends, crossings, overlapping parallel segments of unrelated
-// connectors and segments through shapes, per connector.
+// connectors (their share of the length and how many pairs), arrowheads on one point and
+// segments through shapes, per connector.
 #include "framework/routing/VRAvoidRouter.h"
 #include "framework/routing/VRConnectorRouter.h"
 #include "framework/model/QntConnector.h"
@@ -140,6 +141,10 @@ struct RouteQuality {
     double bends = 0;
     double crossings = 0;        // pairs of segments of different connectors that cross
     double overlap = 0;          // length shared by parallel segments of unrelated connectors
+    double overlaps = 0;         // pairs of such segments (runs of unrelated connectors together)
+    double sharedEnds = 0;       // pairs of route ends on one point arriving from one way, of
+                                 // connectors that do not join the same two shapes (their
+                                 // arrowheads would lie on each other)
     double throughShapes = 0;    // segments that pass through the inside of a shape
     double throughOwnShapes = 0; // ... of which through the shape of one of its own ends
 };
@@ -201,10 +206,46 @@ RouteQuality measure(const Corpus &corpus, const QList<QList<QPointF>> &routes)
                     && s.at < t.to - 1e-6)
                     q.crossings += 1;
             } else if (std::abs(s.at - t.at) < 0.5 && !related(s.connector, t.connector)) {
-                q.overlap += std::max(0.0, std::min(s.to, t.to) - std::max(s.from, t.from));
+                const double shared = std::min(s.to, t.to) - std::max(s.from, t.from);
+                if (shared > 1e-6) {
+                    q.overlap += shared;
+                    q.overlaps += 1;
+                }
             }
         }
     }
+    auto sameShapes = [&](int a, int b) {
+        const VRRouteRequest &x = corpus.connectors[a], &y = corpus.connectors[b];
+        return (x.start.shape == y.start.shape && x.end.shape == y.end.shape)
+               || (x.start.shape == y.end.shape && x.end.shape == y.start.shape);
+    };
+    // Ends on one point arriving from one direction: their arrowheads lie on each other.
+    struct End {
+        QPointF at;
+        int connector;
+        int direction;
+    };
+    auto direction = [](const QPointF &end, const QPointF &before) {
+        const QPointF d = end - before;
+        return std::abs(d.x()) >= std::abs(d.y()) ? (d.x() > 0 ? 0 : 1) : (d.y() > 0 ? 2 : 3);
+    };
+    std::vector<End> ends;
+    for (int c = 0; c < routes.size(); ++c) {
+        if (routes[c].size() < 2)
+            continue;
+        const QList<QPointF> &r = routes[c];
+        ends.push_back({r.front(), c, direction(r.front(), r[1])});
+        ends.push_back({r.back(), c, direction(r.back(), r[r.size() - 2])});
+    }
+    std::sort(ends.begin(), ends.end(), [](const End &a, const End &b) {
+        return a.at.x() != b.at.x() ? a.at.x() < b.at.x() : a.at.y() < b.at.y();
+    });
+    for (size_t i = 0; i < ends.size(); ++i)
+        for (size_t j = i + 1; j < ends.size() && ends[j].at.x() - ends[i].at.x() < 0.5; ++j)
+            if (std::abs(ends[j].at.y() - ends[i].at.y()) < 0.5
+                && ends[i].connector != ends[j].connector && ends[i].direction == ends[j].direction
+                && !sameShapes(ends[i].connector, ends[j].connector))
+                q.sharedEnds += 1;
     return q;
 }
 
@@ -217,6 +258,8 @@ void reportQuality(benchmark::State &state, const Corpus &corpus, const RouteQua
     state.counters["bends"] = q.bends / n;
     state.counters["crossings"] = q.crossings / n;
     state.counters["overlapPercent"] = 100.0 * q.overlap / std::max(q.length, 1.0);
+    state.counters["overlaps"] = q.overlaps;
+    state.counters["arrowheadsOnOnePoint"] = q.sharedEnds;
     state.counters["throughShapes"] = q.throughShapes;
     state.counters["throughOwnShapes"] = q.throughOwnShapes;
 }

@@ -320,7 +320,8 @@ void QntConnector::setRoutedPath(const QPainterPath &path)
 namespace {
 
 // A laid route meets a free end at its point, and an end on a spot on its element's outline
-// (the router may have moved it along the side) or at the spot itself.
+// (the router may have moved it along the side) or at the spot itself, or within the element
+// for a spot inside it.
 bool routeMeets(const QntConnectorEndPoint &end, QPointF point)
 {
     if (point == end.location())
@@ -330,6 +331,10 @@ bool routeMeets(const QntConnectorEndPoint &end, QPointF point)
         return false;
     const QRectF r = element->logicalBounds();
     constexpr double kOn = 1e-6;
+    // The router spreads the ends on a spot inside the element apart within it.
+    const QRectF within = r.adjusted(kOn, kOn, -kOn, -kOn);
+    if (within.contains(end.location()))
+        return within.contains(point);
     const bool withinX = point.x() >= r.left() - kOn && point.x() <= r.right() + kOn;
     const bool withinY = point.y() >= r.top() - kOn && point.y() <= r.bottom() + kOn;
     const bool onSide =

@@ -5,6 +5,7 @@
 #include <QLoggingCategory>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <functional>
 #include <tuple>
@@ -542,7 +543,7 @@ QRectF VRConnectorRouter::obstacle(VRRouteId id) const
     return it == m_obstacles.end() ? QRectF() : it->second.rect;
 }
 
-void VRConnectorRouter::countEnds(const VRRouteRequest &request, int change)
+void VRConnectorRouter::countEnds(VRRouteId id, const VRRouteRequest &request, int change)
 {
     for (const VRRouteId shape : {request.start.shape, request.end.shape}) {
         if (shape < 0)
@@ -551,6 +552,15 @@ void VRConnectorRouter::countEnds(const VRRouteRequest &request, int change)
         it->second += change;
         if (it->second <= 0)
             m_connectorsAtShape.erase(it);
+        std::vector<VRRouteId> &ids = m_endsAtShape[shape];
+        if (change > 0) {
+            ids.push_back(id);
+        } else if (const auto found = std::find(ids.begin(), ids.end(), id); found != ids.end()) {
+            ids.erase(found);
+            if (ids.empty())
+                m_endsAtShape.erase(shape);
+        }
+        m_spreadShapes.insert(shape);
     }
 }
 
@@ -570,8 +580,8 @@ void VRConnectorRouter::setConnector(VRRouteId id, const VRRouteRequest &request
     if (it != m_connectors.end() && it->second.request == request && !it->second.raw.isEmpty())
         return;
     if (it != m_connectors.end())
-        countEnds(it->second.request, -1);
-    countEnds(request, 1);
+        countEnds(id, it->second.request, -1);
+    countEnds(id, request, 1);
     Connector &c = m_connectors[id];
     c.request = request;
     c.dirty = true;
@@ -582,8 +592,8 @@ void VRConnectorRouter::setConnectorRoute(VRRouteId id, const VRRouteRequest &re
                                           const QList<QPointF> &route)
 {
     if (const auto known = m_connectors.find(id); known != m_connectors.end())
-        countEnds(known->second.request, -1);
-    countEnds(request, 1);
+        countEnds(id, known->second.request, -1);
+    countEnds(id, request, 1);
     Connector &c = m_connectors[id];
     if (!c.raw.isEmpty()) {
         removeRoutedSegments(id, c.raw);
@@ -608,7 +618,7 @@ void VRConnectorRouter::removeConnector(VRRouteId id)
     if (it == m_connectors.end())
         return;
     m_taken.erase(id);
-    countEnds(it->second.request, -1);
+    countEnds(id, it->second.request, -1);
     removeRoutedSegments(id, it->second.raw);
     // The channels it ran through are spread again without it.
     addNudgeSeeds(it->second.raw);
@@ -1648,7 +1658,9 @@ bool VRConnectorRouter::polylineSearch(const Port &from, const Port &to,
 
 void VRConnectorRouter::addNudgeSeeds(const QList<QPointF> &raw)
 {
-    for (int k = 1; k + 2 < int(raw.size()); ++k) {
+    // Every segment: an end's segment does not move, but the channels beside it keep clear of
+    // it.
+    for (int k = 0; k + 1 < int(raw.size()); ++k) {
         const QPointF &a = raw[k], &b = raw[k + 1];
         const bool horizontal = std::abs(a.y() - b.y()) < kEps;
         if (horizontal == (std::abs(a.x() - b.x()) < kEps))
@@ -1660,23 +1672,41 @@ void VRConnectorRouter::addNudgeSeeds(const QList<QPointF> &raw)
 }
 
 template <typename Visit>
-void VRConnectorRouter::forEachChannelNeighbour(bool horizontal, double at, double lo, double hi,
-                                                const Visit &visit) const
+void VRConnectorRouter::forEachNeighbour(bool horizontal, double at, double lo, double hi,
+                                         double reach, bool innerOnly, const Visit &visit) const
 {
-    const double spacing = m_parameters.nudgeDistance;
     const SegmentBuckets &buckets = horizontal ? m_horizontalSegments : m_verticalSegments;
-    for (qint64 line = segmentBucket(at - spacing); line <= segmentBucket(at + spacing); ++line) {
+    for (qint64 line = segmentBucket(at - reach); line <= segmentBucket(at + reach); ++line) {
         for (qint64 m = alongBucket(lo); m <= alongBucket(hi); ++m) {
             const auto *cell = buckets.find(bucketKey(line, m));
             if (!cell)
                 continue;
             for (const RoutedSegment &s : *cell)
-                if (s.inner && std::abs(s.at - at) < spacing - kEps && s.lo < hi - kEps
-                    && lo < s.hi - kEps)
+                if ((s.inner || !innerOnly) && std::abs(s.at - at) < reach - kEps
+                    && s.lo < hi - kEps && lo < s.hi - kEps)
                     visit(s);
         }
     }
 }
+
+double VRConnectorRouter::neighbourReach() const
+{
+    // Two segments of different channels each move at most the largest offset toward the
+    // other.
+    return m_parameters.nudgeDistance + 2 * m_parameters.bufferDistance * 0.9;
+}
+
+namespace {
+
+// A segment of a route: the route and the segment's index.
+struct SegKeyHash {
+    size_t operator()(const std::pair<VRRouteId, int> &k) const
+    {
+        return std::hash<qint64>()(k.first * 131 + k.second);
+    }
+};
+
+} // namespace
 
 QList<VRRouteId> VRConnectorRouter::nudge(bool everything)
 {
@@ -1722,25 +1752,22 @@ QList<VRRouteId> VRConnectorRouter::nudge(bool everything)
             bool horizontal;
             RoutedSegment segment;
         };
-        struct KeyHash {
-            size_t operator()(const std::pair<VRRouteId, int> &k) const
-            {
-                return std::hash<qint64>()(k.first * 131 + k.second);
-            }
-        };
-        std::unordered_set<std::pair<VRRouteId, int>, KeyHash> seen;
+        std::unordered_set<std::pair<VRRouteId, int>, SegKeyHash> seen;
         std::vector<Found> queue;
-        const auto reach = [&](bool horiz, double at, double lo, double hi) {
-            forEachChannelNeighbour(horiz, at, lo, hi, [&](const RoutedSegment &s) {
+        const auto reach = [&](bool horiz, double at, double lo, double hi, double distance) {
+            forEachNeighbour(horiz, at, lo, hi, distance, true, [&](const RoutedSegment &s) {
                 if (seen.insert({s.id, s.index}).second)
                     queue.push_back({horiz, s});
             });
         };
+        // A changed place moves the channels it shares a line with, and bounds those near
+        // enough to meet it once spread.
+        const double spacing = m_parameters.nudgeDistance;
         for (const NudgeSeed &seed : m_nudgeSeeds)
-            reach(seed.horizontal, seed.at, seed.lo, seed.hi);
+            reach(seed.horizontal, seed.at, seed.lo, seed.hi, neighbourReach());
         for (size_t q = 0; q < queue.size(); ++q) {
             const Found found = queue[q];
-            reach(found.horizontal, found.segment.at, found.segment.lo, found.segment.hi);
+            reach(found.horizontal, found.segment.at, found.segment.lo, found.segment.hi, spacing);
             makeSeg(found.segment.id, found.segment.index);
             touched.insert(found.segment.id);
         }
@@ -1764,10 +1791,13 @@ QList<VRRouteId> VRConnectorRouter::nudge(bool everything)
     const auto overlapping = [](const Seg &a, const Seg &b) {
         return a.lo < b.hi - kEps && b.lo < a.hi - kEps;
     };
-    const auto spread = [&](std::vector<Seg> &segs) {
+    const auto spread = [&](std::vector<Seg> &segs, bool horizontalSegs) {
         std::sort(segs.begin(), segs.end(), [](const Seg &a, const Seg &b) {
             return std::tie(a.coord, a.lo, a.id, a.index) < std::tie(b.coord, b.lo, b.id, b.index);
         });
+        std::unordered_map<std::pair<VRRouteId, int>, size_t, SegKeyHash> position;
+        for (size_t k = 0; k < segs.size(); ++k)
+            position.emplace(std::pair{segs[k].id, segs[k].index}, k);
         // Channels: segments whose lines are closer than the spacing and whose spans overlap,
         // transitively. Neighbouring lines are nudged together so their segments never meet.
         std::vector<size_t> parent(segs.size());
@@ -1786,11 +1816,48 @@ QList<VRRouteId> VRConnectorRouter::nudge(bool everything)
         std::unordered_map<size_t, std::vector<size_t>> channels;
         for (size_t k = 0; k < segs.size(); ++k)
             channels[root(k)].push_back(k);
+        // Where each segment may go: no nearer than the nudge distance to a fixed segment of
+        // another channel, nor past the middle between its line and a movable one's (which
+        // keeps to its own side of it in turn).
+        const auto band = [&](size_t k) {
+            const Seg &seg = segs[k];
+            double low = seg.coord - maxOffset, high = seg.coord + maxOffset;
+            forEachNeighbour(horizontalSegs, seg.coord, seg.lo, seg.hi, neighbourReach(), false,
+                             [&](const RoutedSegment &s) {
+                                 if (s.id == seg.id && s.index == seg.index)
+                                     return;
+                                 const auto found = position.find({s.id, s.index});
+                                 if (found != position.end() && root(found->second) == root(k))
+                                     return;
+                                 double d = s.at - seg.coord;
+                                 if (std::abs(d) < kEps) {
+                                     if (s.inner)
+                                         return;
+                                     // On the very line of an end's segment: off it toward where
+                                     // the segment's neighbours go.
+                                     d = seg.key > 0 ? -kEps : kEps;
+                                 }
+                                 const double keep = s.inner ? d / 2 - std::copysign(spacing / 2, d)
+                                                             : d - std::copysign(spacing, d);
+                                 if (d > 0)
+                                     high = std::min(high, seg.coord + keep);
+                                 else
+                                     low = std::max(low, seg.coord + keep);
+                             });
+            if (low > high)
+                return std::pair{seg.coord - maxOffset, seg.coord + maxOffset};
+            return std::pair{low, high};
+        };
         for (const auto &channel : channels) {
             const std::vector<size_t> &members = channel.second;
             const size_t count = members.size();
-            if (count < 2)
+            if (count < 2) {
+                // Alone in its channel it stays on its line unless that is too near another.
+                Seg &s = segs[members.front()];
+                const auto [low, high] = band(members.front());
+                s.offset = std::clamp(s.coord, low, high) - s.coord;
                 continue;
+            }
             // Order: a segment that should lie below an overlapping one comes before it.
             // Segments are taken in turn among those with nothing left to wait for (lowest line
             // first); where the wishes form a cycle, the one waiting for the fewest goes first.
@@ -1851,17 +1918,38 @@ QList<VRRouteId> VRConnectorRouter::nudge(bool everything)
             double step = spacing;
             if ((tracks - 1) * step / 2 > maxOffset)
                 step = 2 * maxOffset / double(tracks - 1);
+            // Never further from the line the search chose than the free space around shapes
+            // allows, nor nearer to another channel than its band: the tracks close up (and the
+            // channel shifts) until every member fits its band.
+            std::vector<std::pair<double, double>> bands(count);
+            for (size_t u = 0; u < count; ++u)
+                bands[u] = band(members[order[u]]);
+            double middle = centre;
+            bool fits = false;
+            for (int attempt = 0; attempt < 6; ++attempt) {
+                double low = -std::numeric_limits<double>::infinity();
+                double high = std::numeric_limits<double>::infinity();
+                for (size_t u = 0; u < count; ++u) {
+                    const double rank = double(track[u]) - double(tracks - 1) / 2;
+                    low = std::max(low, bands[u].first - rank * step);
+                    high = std::min(high, bands[u].second - rank * step);
+                }
+                if (low <= high) {
+                    middle = std::clamp(centre, low, high);
+                    fits = true;
+                    break;
+                }
+                step *= 0.6;
+            }
             for (size_t u = 0; u < count; ++u) {
                 Seg &s = segs[members[order[u]]];
-                const double want = centre + (double(track[u]) - double(tracks - 1) / 2) * step;
-                // Never further from the line the search chose than the free space around
-                // shapes allows.
-                s.offset = std::clamp(want - s.coord, -maxOffset, maxOffset);
+                const double want = middle + (double(track[u]) - double(tracks - 1) / 2) * step;
+                s.offset = std::clamp(want, bands[u].first, bands[u].second) - s.coord;
             }
         }
     };
-    spread(horizontal);
-    spread(vertical);
+    spread(horizontal, true);
+    spread(vertical, false);
     for (const std::vector<Seg> *segs : {&horizontal, &vertical}) {
         for (const Seg &s : *segs) {
             Connector &c = m_connectors.at(s.id);
@@ -1870,6 +1958,7 @@ QList<VRRouteId> VRConnectorRouter::nudge(bool everything)
             c.offsets[size_t(s.index)] = s.offset;
         }
     }
+    spreadEnds(touched);
     QList<VRRouteId> changed;
     for (VRRouteId id : touched) {
         Connector &c = m_connectors.at(id);
@@ -1889,6 +1978,20 @@ QList<VRRouteId> VRConnectorRouter::nudge(bool everything)
                 b.rx() += offset;
             }
         }
+        // An end spread across its side also starts as far out from the middle as it was
+        // moved across, so the ends of one shape lie apart and their segments inside it never
+        // cross.
+        if (!c.offsets.empty()) {
+            const auto inset = [](QPointF &end, const QPointF &next, double by) {
+                const QPointF d = next - end;
+                const double length = std::abs(d.x()) + std::abs(d.y());
+                if (by != 0 && length > 1)
+                    end += d * (std::min(std::abs(by), length - 1) / length);
+            };
+            inset(p.first(), p[1], c.offsets.front());
+            if (p.size() > 2)
+                inset(p.last(), p[p.size() - 2], c.offsets.back());
+        }
         // Segments of neighbouring lines nudged onto one line leave empty steps behind.
         QList<QPointF> result = moved ? simplified(p) : c.raw;
         if (result != c.path) {
@@ -1898,4 +2001,124 @@ QList<VRRouteId> VRConnectorRouter::nudge(bool everything)
     }
     std::sort(changed.begin(), changed.end());
     return changed;
+}
+
+void VRConnectorRouter::spreadEnds(std::unordered_set<VRRouteId> &touched)
+{
+    // The shapes of the connectors whose routes may have moved, and of those that came or went.
+    for (VRRouteId id : touched) {
+        const Connector &c = m_connectors.at(id);
+        for (const VRRouteId shape : {c.request.start.shape, c.request.end.shape})
+            if (shape >= 0)
+                m_spreadShapes.insert(shape);
+    }
+    struct End {
+        VRRouteId id;
+        int leg;      // the index of its segment inside the shape
+        int turn;     // where the route goes past that segment: -1 lower, +1 higher, 0 nowhere
+        double reach; // how far from the end it turns
+        double room;  // how far across the segment may move before it passes its next turn
+    };
+    const double spacing = 2 * m_parameters.nudgeDistance;
+    std::vector<VRRouteId> shapes(m_spreadShapes.begin(), m_spreadShapes.end());
+    m_spreadShapes.clear();
+    std::sort(shapes.begin(), shapes.end());
+    for (const VRRouteId shape : shapes) {
+        const auto obstacle = m_obstacles.find(shape);
+        const auto ids = m_endsAtShape.find(shape);
+        if (obstacle == m_obstacles.end() || ids == m_endsAtShape.end())
+            continue;
+        const QRectF &rect = obstacle->second.rect;
+        // By side: 0 right, 1 left, 2 bottom, 3 top (the way the end leaves).
+        std::array<std::vector<End>, 4> sides;
+        std::vector<VRRouteId> members = ids->second;
+        std::sort(members.begin(), members.end());
+        members.erase(std::unique(members.begin(), members.end()), members.end());
+        for (const VRRouteId id : members) {
+            Connector &c = m_connectors.at(id);
+            const QList<QPointF> &raw = c.raw;
+            if (c.request.kind != VRRouteKind::Orthogonal || !c.routed || raw.size() < 2)
+                continue;
+            for (int which = 0; which < 2; ++which) {
+                const VRRouteEnd &end = which == 0 ? c.request.start : c.request.end;
+                if (end.shape != shape || end.side != VRRouteSide::Any
+                    || !strictlyInside(rect, end.point.x(), end.point.y()))
+                    continue;
+                const int n = int(raw.size());
+                const int leg = which == 0 ? 0 : n - 2;
+                const QPointF spot = raw[which == 0 ? 0 : n - 1];
+                const QPointF far = raw[which == 0 ? 1 : n - 2];
+                if (spot != end.point)
+                    continue;
+                const bool horizontal = std::abs(spot.y() - far.y()) < kEps;
+                const double out = horizontal ? far.x() - spot.x() : far.y() - spot.y();
+                if (std::abs(out) < kEps)
+                    continue;
+                const int side = (horizontal ? 0 : 2) + (out > 0 ? 0 : 1);
+                if (c.offsets.empty())
+                    c.offsets.assign(size_t(n - 1), 0.0);
+                c.offsets[size_t(leg)] = 0;
+                touched.insert(id);
+                End e{id, leg, 0, std::abs(out), 0};
+                if (n > 2) {
+                    const int next = which == 0 ? 1 : n - 3;
+                    const QPointF beyond = raw[which == 0 ? 2 : n - 3];
+                    const double turn = horizontal ? beyond.y() - far.y() : beyond.x() - far.x();
+                    e.turn = turn < 0 ? -1 : 1;
+                    // Nudging moves the next segment along this one, and the one after it
+                    // across (an end's segment of another shape is left out: that shape may
+                    // not be spread yet).
+                    const bool nextInner = n > 3;
+                    const int after = which == 0 ? next + 1 : next - 1;
+                    e.reach = std::abs(out + (nextInner ? c.offsets[size_t(next)] : 0.0));
+                    e.room = std::abs(turn);
+                    if (after > 0 && after < n - 2)
+                        e.room = std::abs(turn + c.offsets[size_t(after)]);
+                }
+                sides[size_t(side)].push_back(e);
+            }
+        }
+        for (int side = 0; side < 4; ++side) {
+            std::vector<End> &ends = sides[size_t(side)];
+            if (ends.size() < 2)
+                continue;
+            // Lower first: those turning lower, the soonest first; the straight ones; those
+            // turning higher, the soonest last.
+            std::sort(ends.begin(), ends.end(), [](const End &a, const End &b) {
+                if (a.turn != b.turn)
+                    return a.turn < b.turn;
+                if (std::abs(a.reach - b.reach) > kEps)
+                    return a.turn < 0 ? a.reach < b.reach : a.reach > b.reach;
+                return a.id != b.id ? a.id < b.id : a.leg < b.leg;
+            });
+            const auto lows =
+                std::count_if(ends.begin(), ends.end(), [](const End &e) { return e.turn < 0; });
+            const auto straights =
+                std::count_if(ends.begin(), ends.end(), [](const End &e) { return e.turn == 0; });
+            std::vector<double> rank(ends.size());
+            for (size_t k = 0; k < ends.size(); ++k) {
+                if (straights == 0)
+                    rank[k] = double(k) - double(ends.size() - 1) / 2;
+                else if (ends[k].turn < 0)
+                    rank[k] = double(qsizetype(k) - lows);
+                else if (ends[k].turn == 0)
+                    rank[k] = 0;
+                else
+                    rank[k] = double(qsizetype(k) - lows - straights + 1);
+            }
+            double widest = 0;
+            for (double r : rank)
+                widest = std::max(widest, std::abs(r));
+            const double half = (side < 2 ? rect.height() : rect.width()) / 2;
+            const double gap = std::min(spacing, half * 0.8 / std::max(widest, 1.0));
+            for (size_t k = 0; k < ends.size(); ++k) {
+                const End &e = ends[k];
+                double offset = rank[k] * gap;
+                // Never past the place where the route turns next.
+                if (e.turn != 0 && offset * e.turn > 0)
+                    offset = e.turn * std::min(std::abs(offset), std::max(0.0, e.room - 1));
+                m_connectors.at(e.id).offsets[size_t(e.leg)] = e.turn == 0 ? 0 : offset;
+            }
+        }
+    }
 }

@@ -106,7 +106,8 @@ private:
                                 bool *found, bool mayWeighCrossings = true);
     // Keeps the count of connectors ending at each shape: change is +1 for a request taken,
     // -1 for one given up.
-    void countEnds(const VRRouteRequest &request, int change);
+    // and the connectors ending at each shape; the shapes are spread again.
+    void countEnds(VRRouteId id, const VRRouteRequest &request, int change);
     // True when an end of the request is on a shape with many connectors.
     bool joinsAHub(const VRRouteRequest &request) const;
     bool orthogonalSearch(const std::vector<Port> &starts, const std::vector<Port> &ends,
@@ -194,11 +195,19 @@ private:
     // channel.
     QList<VRRouteId> nudge(bool everything);
     void addNudgeSeeds(const QList<QPointF> &raw);
-    // Inner segments of routed connectors on lines closer than the nudge distance to the given
-    // place whose spans overlap it.
+    // Spreads the ends that leave a shape from inside it through one side over that side, so
+    // that no two meet on one point: an end whose route turns toward lower coordinates lies
+    // lower, the sooner it turns the further out, and a straight route stays in the middle.
+    // Marks the connectors whose route that moves.
+    void spreadEnds(std::unordered_set<VRRouteId> &touched);
+    // Routed segments on lines closer than reach to the given place whose spans overlap it:
+    // the inner ones only, or every one.
     template <typename Visit>
-    void forEachChannelNeighbour(bool horizontal, double at, double lo, double hi,
-                                 const Visit &visit) const;
+    void forEachNeighbour(bool horizontal, double at, double lo, double hi, double reach,
+                          bool innerOnly, const Visit &visit) const;
+    // How far a nudged segment may reach before it comes nearer than the nudge distance to a
+    // segment of another channel: nudging never lays two unrelated segments on one line.
+    double neighbourReach() const;
 
     VRRouteParameters m_parameters;
     // The raw routes' segments, bucketed by their line's coordinate: horizontal by y, vertical
@@ -209,6 +218,10 @@ private:
     std::unordered_map<VRRouteId, Connector> m_connectors;
     // How many connectors end at each shape (shapes with none are left out).
     std::unordered_map<VRRouteId, int> m_connectorsAtShape;
+    // The connectors with an end on each shape (once per end).
+    std::unordered_map<VRRouteId, std::vector<VRRouteId>> m_endsAtShape;
+    // Shapes whose ends are to be spread again.
+    std::unordered_set<VRRouteId> m_spreadShapes;
     std::unique_ptr<VRRouteSpatialIndex> m_index;
     std::vector<QRectF> m_changedAreas;
     std::vector<double> m_xs;

@@ -15,12 +15,15 @@
 #include "framework/archive/VRJsonWriter.h"
 #include "platform/UserDefaults.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QPainter>
+#include <QSet>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 VR_CLASS_IMPL(QntElement, VRShapeGroup)
 
@@ -288,9 +291,13 @@ void QntElement::setSettings(const Settings &s, const QString &actionName)
     QList<QPointF> current;
     for (const auto &spot : std::as_const(m_spots))
         current.append(spot->relativePosition());
-    if (current != s.spots)
+    const bool spotsMoved = current != s.spots;
+    if (spotsMoved)
         setStickySpots(s.spots);
     layoutText();
+    // The connectors on the spots follow them, also when an undo puts the spots back.
+    if (spotsMoved)
+        updateConnectedConnectors();
     notifyVisualChange();
 }
 
@@ -496,6 +503,64 @@ QList<std::shared_ptr<QntConnector>> QntElement::connectedConnectors() const
     if (VRObjectOwnerLayer *l = layer())
         collectConnectorsOn(this, l->objects(), result);
     return result;
+}
+
+void QntElement::carryHeldObjects(const VRObjectList &moved, QPointF delta)
+{
+    if (delta.isNull() || !std::isfinite(delta.x()) || !std::isfinite(delta.y()))
+        return;
+    QSet<const VRDrawableObject *> done;
+    for (const VRObjectRef &object : moved)
+        done.insert(object.get());
+    // The spots to slide, each once however many held connectors end on it.
+    QHash<QntElement *, QSet<int>> spots;
+    QList<std::shared_ptr<QntElement>> spotOwners;
+    const std::function<void(const VRDrawableObject &)> carry =
+        [&](const VRDrawableObject &holder) {
+            const QString holds = holder.stringForKey(QStringLiteral("holds"));
+            VRObjectOwnerLayer *layer = holder.layer();
+            if (holds.isEmpty() || !layer)
+                return;
+            const QStringList uids = holds.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            for (const VRObjectRef &object : layer->objects()) {
+                if (done.contains(object.get())
+                    || !uids.contains(object->stringForKey(QStringLiteral("uid"))))
+                    continue;
+                done.insert(object.get());
+                if (object->isKindOf<QntConnector>()) {
+                    const auto &connector = static_cast<const QntConnector &>(*object);
+                    for (const QntConnectorEndPoint *end :
+                         {connector.startEndPoint(), connector.endEndPoint()}) {
+                        const auto element = end->targetElement();
+                        if (!element || !end->targetStickySpot())
+                            continue;
+                        if (!spots.contains(element.get()))
+                            spotOwners.append(element);
+                        spots[element.get()].insert(end->spotIndex());
+                    }
+                } else if (object->isKindOf<QntElement>()) {
+                    object->setLocation(object->location() + delta);
+                    carry(*object);
+                }
+            }
+        };
+    for (const VRObjectRef &object : moved) {
+        if (object->isKindOf<QntElement>())
+            carry(*object);
+    }
+    for (const auto &element : std::as_const(spotOwners)) {
+        const double height = element->size().height();
+        if (height <= 0)
+            continue;
+        Settings s = element->settings();
+        for (int index : std::as_const(spots[element.get()])) {
+            if (index < 0 || index >= s.spots.size())
+                continue;
+            QPointF &spot = s.spots[index];
+            spot.setY(std::clamp(spot.y() + delta.y() / height, -0.5, 0.5));
+        }
+        element->setSettings(s, QStringLiteral("Move"));
+    }
 }
 
 void QntElement::updateConnectedConnectors()

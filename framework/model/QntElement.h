@@ -95,6 +95,12 @@ public:
 
     void updateConnectedConnectors();
     QList<std::shared_ptr<QntConnector>> connectedConnectors() const;
+    // An element may hold others of its layer, as a frame holds its messages: metadata
+    // "holds" names their uids, one a line. When the user moves elements by `delta`, what
+    // they hold goes along: elements by the same offset (and what they hold in turn),
+    // connectors by sliding their attached ends up or down the elements they are on, so a
+    // message stays on its lifelines. Objects among `moved` move by themselves.
+    static void carryHeldObjects(const VRObjectList &moved, QPointF delta);
     bool isHighlightedForConnectorSnapping() const { return m_highlighted; }
     void setHighlightedForConnectorSnapping(bool highlighted);
     void postMouseDownAtPoint(QPointF point, VRDrawingView *view);

@@ -602,6 +602,8 @@ public:
         if (m_root.attribute(QStringLiteral("aria-roledescription")) == QLatin1String("sequence"))
             collectSequence(base);
         walk(m_root, base, Paint());
+        if (m_sequence)
+            holdFramesContents();
     }
 
 private:
@@ -1307,7 +1309,8 @@ private:
     // Each participant is one element: its box or figure at the top, its lifeline, its box at
     // the bottom and its activation bars, with a sticky spot on the lifeline wherever a message
     // meets it. Messages are connectors between those spots, notes elements, and the loop, alt,
-    // opt, par (and like) frames elements that lie behind what they hold.
+    // opt, par (and like) frames elements that lie behind what they hold and name it: each
+    // message and frame inside a frame, and in no smaller one, is held by it.
 
     // A node of the picture with what it inherits.
     struct Placed {
@@ -1591,10 +1594,14 @@ private:
                         info.rows.isEmpty() ? std::nullopt : std::optional<double>(textTop(info)));
         if (!element)
             return;
-        const QString id = node.attribute(QStringLiteral("data-id"));
+        QString id = node.attribute(QStringLiteral("data-id"));
+        if (id.isEmpty())
+            id = QString::number(++m_unnamedBoxes);
         element->setString(QString(frame ? "frame-" : "note-") + id, QStringLiteral("uid"));
         element->setString(frame ? QStringLiteral("cluster frame") : QStringLiteral("note"),
                            QStringLiteral("class"));
+        if (frame)
+            m_frames.append({element, bounds});
         m_layer.addObject(element);
     }
 
@@ -1620,9 +1627,11 @@ private:
             connector->setString(message.from, QStringLiteral("from"));
             connector->setString(message.to, QStringLiteral("to"));
         }
-        const QString id = node.attribute(QStringLiteral("data-id"));
-        if (!id.isEmpty())
-            connector->setString(id, QStringLiteral("uid"));
+        QString id = node.attribute(QStringLiteral("data-id"));
+        if (id.isEmpty())
+            id = QStringLiteral("message-%1").arg(m_messages.size() + 1);
+        connector->setString(id, QStringLiteral("uid"));
+        m_messages.append({connector, QRectF(message.start, message.end).normalized()});
         if (message.from == message.to) {
             // A message to oneself loops out to the right of the lifeline and back.
             const double reach = std::max(20.0, message.width);
@@ -1650,6 +1659,47 @@ private:
             }
         }
         m_layer.addObject(connector);
+    }
+
+    // Each message and frame goes to the smallest frame that takes it in, named in that
+    // frame's "holds", one uid a line. A frame takes in a message whose two ends lie within
+    // it, and a smaller frame that lies within it.
+    void holdFramesContents()
+    {
+        constexpr double kSlack = 1.0;
+        const auto innermost = [this](const QRectF &area, const QntElement *self) -> int {
+            int best = -1;
+            for (int i = 0; i < m_frames.size(); ++i) {
+                const QRectF &box = m_frames.at(i).second;
+                // Corners, as a message's rectangle may have no height.
+                const QRectF wide = box.adjusted(-kSlack, -kSlack, kSlack, kSlack);
+                if (m_frames.at(i).first.get() == self || !wide.contains(area.topLeft())
+                    || !wide.contains(area.bottomRight()))
+                    continue;
+                const auto areaOf = [](const QRectF &r) { return r.width() * r.height(); };
+                if (self && areaOf(box) <= areaOf(area))
+                    continue;
+                if (best < 0 || areaOf(box) < areaOf(m_frames.at(best).second))
+                    best = i;
+            }
+            return best;
+        };
+        QList<QStringList> held(m_frames.size());
+        for (const auto &[connector, ends] : std::as_const(m_messages)) {
+            const int frame = innermost(ends, nullptr);
+            if (frame >= 0)
+                held[frame].append(connector->stringForKey(QStringLiteral("uid")));
+        }
+        for (const auto &[element, box] : std::as_const(m_frames)) {
+            const int frame = innermost(box, element.get());
+            if (frame >= 0)
+                held[frame].append(element->stringForKey(QStringLiteral("uid")));
+        }
+        for (int i = 0; i < m_frames.size(); ++i) {
+            if (!held.at(i).isEmpty())
+                m_frames.at(i).first->setString(held.at(i).join(QLatin1Char('\n')),
+                                                QStringLiteral("holds"));
+        }
     }
 
     void walk(const Node &node, const QTransform &parent, const Paint &inherited)
@@ -1722,6 +1772,10 @@ private:
     QHash<QString, Participant> m_participants;
     QList<Message> m_messageList;
     QHash<const Node *, int> m_messageIndex;
+    // The frames with their outlines, and the messages made with where their ends lie.
+    QList<std::pair<std::shared_ptr<QntElement>, QRectF>> m_frames;
+    QList<std::pair<std::shared_ptr<QntConnector>, QRectF>> m_messages;
+    int m_unnamedBoxes = 0;
     // Nodes drawn as part of something else.
     QSet<const Node *> m_consumed;
 };

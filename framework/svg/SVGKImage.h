@@ -26,7 +26,9 @@ class VRObjectOwnerLayer;
 // - a sequence diagram's participant (box or figure, lifeline, bottom box, activation bars)
 //   becomes one element named by the participant, with a sticky spot where each message meets
 //   its lifeline; each message a connector from spot to spot with "from" and "to", its text
-//   as its label; notes become elements, loop/alt/opt/par frames containers with their titles;
+//   as its label; notes become elements, loop/alt/opt/par frames containers with their titles
+//   and their sections' conditions, each naming in metadata "holds" (uids, one a line) the
+//   messages and smaller frames that lie within it and in no smaller frame;
 // - every other rectangle, circle, ellipse, polygon and closed path becomes a shape, open
 //   lines and paths a path, and texts a text element placed where the picture puts them.
 // Styles come from presentation attributes, the picture's own stylesheet (type, class and id

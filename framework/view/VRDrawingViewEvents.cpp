@@ -6,6 +6,7 @@
 #include "framework/view/VRToolRegistry.h"
 #include "framework/view/VRViewController.h"
 #include "framework/base/VRConstants.h"
+#include "framework/model/QntElement.h"
 #include "framework/model/VRDrawableObject.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRObjectDrawingLayer.h"
@@ -110,6 +111,7 @@ void VRDrawingView::nudgeSelection(QPointF delta)
         o->setLocation(o->location() + delta);
         dirty |= o->bounds();
     }
+    QntElement::carryHeldObjects(objects, delta);
     if (undo) {
         undo->endUndoGrouping();
         if (undo->groupingLevel() == 0)

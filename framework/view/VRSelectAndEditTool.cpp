@@ -575,6 +575,7 @@ void VRSelectAndEditTool::moveTo(VRDrawingView &view, const VRToolEvent &event)
             s.object->setLocation(s.location + delta);
         dirty |= s.object->bounds();
     }
+    QntElement::carryHeldObjects(moving, delta - m_movedBy);
     m_movedBy = delta;
     m_changed = m_changed || !delta.isNull();
     view.updateDrawingRect(dirty);

@@ -3,6 +3,7 @@
 
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntElement.h"
+#include "framework/model/QntText.h"
 #include "framework/model/VRObjectOwnerLayer.h"
 #include "framework/styles/VRStyle.h"
 #include "framework/svg/SVGKImage.h"
@@ -598,6 +599,9 @@ struct Reading {
     QStringList labels;
     QStringList heads;
     QStringList names;
+    // Per container: its text, and what it holds by the labels of messages and the
+    // (bracketed) texts of frames.
+    QStringList holdings;
     std::unique_ptr<VRObjectOwnerLayer> tree;
 };
 
@@ -645,9 +649,41 @@ Reading readAndAttach(const QntMermaidRenderer::Result &result)
                 reading.heads.append(head.toString());
         }
     }
+    const auto uidNamed = [&](const QString &uid) -> QString {
+        for (const VRObjectRef &object : reading.tree->objects()) {
+            if (object->stringForKey("uid") != uid)
+                continue;
+            if (object->isKindOf<QntConnector>())
+                return static_cast<QntConnector &>(*object).label().plainText();
+            if (object->isKindOf<QntElement>())
+                return "[" + static_cast<QntElement &>(*object).text()->textBlock().plainText()
+                       + "]";
+        }
+        return "?" + uid;
+    };
+    for (const VRObjectRef &object : reading.tree->objects()) {
+        if (!object->isMemberOf<QntElement>()
+            || !object->stringForKey("class").startsWith("cluster"))
+            continue;
+        QStringList held;
+        for (const QString &uid : object->stringForKey("holds").split('\n', Qt::SkipEmptyParts))
+            held.append(uidNamed(uid));
+        held.sort();
+        // The kind and the other sections' conditions are texts of the frame's own.
+        QStringList own;
+        for (const VRObjectRef &part : static_cast<QntElement &>(*object).groupObjects()) {
+            if (part->isKindOf<QntText>())
+                own.append(static_cast<QntText &>(*part).text()->textBlock().plainText());
+        }
+        own.sort();
+        const auto *text = static_cast<QntElement &>(*object).text();
+        reading.holdings.append((text ? text->textBlock().plainText() : QString()) + " ("
+                                + own.join(", ") + "): " + held.join(", "));
+    }
     reading.names.sort();
     reading.labels.sort();
     reading.heads.sort();
+    reading.holdings.sort();
     return reading;
 }
 
@@ -665,6 +701,7 @@ TEST_F(WebMermaid, SequenceClassAndStateDiagramsBecomeDiagrams)
         QStringList names;
         QStringList labels;
         QStringList heads;
+        QStringList holdings = {};
     } cases[] = {
         {"sequenceDiagram\n  participant A as Alice\n  actor B\n  A->>B: Hello\n"
          "  B-->>A: Hi\n  A-xB: lost\n  A-)B: later\n  A->>A: think\n  Note right of B: n\n"
@@ -675,7 +712,8 @@ TEST_F(WebMermaid, SequenceClassAndStateDiagramsBecomeDiagrams)
          {"A", "B"},
          {"Hello", "Hi", "Ping", "later", "lost", "think"},
          {"cdHeadBar", "cdHeadFilled", "cdHeadFilled", "cdHeadFilled", "cdHeadFilled",
-          "cdHeadOpen"}},
+          "cdHeadOpen"},
+         {"[Every minute] (loop): Ping"}},
         {"sequenceDiagram\n  A->B: plain\n  alt yes\n    A->>B: one\n  else no\n"
          "    B->>A: two\n  end\n  opt maybe\n    A->>B: three\n  end\n",
          4,
@@ -683,7 +721,17 @@ TEST_F(WebMermaid, SequenceClassAndStateDiagramsBecomeDiagrams)
          2,
          {"A", "B"},
          {"one", "plain", "three", "two"},
-         {"cdHeadFilled", "cdHeadFilled", "cdHeadFilled"}},
+         {"cdHeadFilled", "cdHeadFilled", "cdHeadFilled"},
+         {"[maybe] (opt): three", "[yes] ([no], alt): one, two"}},
+        {"sequenceDiagram\n  A->>B: a\n  loop L\n    A->>B: x\n    par P\n      B->>A: y\n"
+         "    and Q\n      A->>B: z\n    end\n    A->>A: w\n  end\n",
+         4,
+         5,
+         2,
+         {"A", "B"},
+         {"a", "w", "x", "y", "z"},
+         {"cdHeadFilled", "cdHeadFilled", "cdHeadFilled", "cdHeadFilled", "cdHeadFilled"},
+         {"[L] (loop): [[P]], w, x", "[P] ([Q], par): y, z"}},
         {"classDiagram\n  class Animal {\n    +String name\n    +eat() void\n  }\n"
          "  Animal <|-- Duck\n  Animal *-- Leg\n  Animal o-- Food\n  Duck --> Pond : swims\n"
          "  Duck ..> Water\n",
@@ -708,7 +756,8 @@ TEST_F(WebMermaid, SequenceClassAndStateDiagramsBecomeDiagrams)
          1,
          {"Moving", "Moving_end", "Moving_start", "Slow", "Still", "root_end", "root_start"},
          {"push"},
-         {"cdHeadFilled", "cdHeadFilled", "cdHeadFilled", "cdHeadFilled", "cdHeadFilled"}},
+         {"cdHeadFilled", "cdHeadFilled", "cdHeadFilled", "cdHeadFilled", "cdHeadFilled"},
+         {"Moving (): "}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.text.toStdString());
@@ -721,5 +770,6 @@ TEST_F(WebMermaid, SequenceClassAndStateDiagramsBecomeDiagrams)
         EXPECT_EQ(reading.names, c.names);
         EXPECT_EQ(reading.labels, c.labels);
         EXPECT_EQ(reading.heads, c.heads);
+        EXPECT_EQ(reading.holdings.join(" | ").toStdString(), c.holdings.join(" | ").toStdString());
     }
 }

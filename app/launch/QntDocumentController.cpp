@@ -12,12 +12,43 @@
 #include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QLoggingCategory>
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
 
 Q_LOGGING_CATEGORY(lcStartUp, "quintora.startup")
+
+namespace {
+
+// Says once, in the log, when the start-up window has been painted for the first time: the
+// moment a launch is over for the user, which launch timings are taken from.
+class FirstPaintWatch : public QObject
+{
+public:
+    explicit FirstPaintWatch(QWidget *window)
+        : QObject(window)
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            // After the paint has reached the screen, on the next turn of the event loop.
+            QTimer::singleShot(0, this, [this] {
+                qCInfo(lcStartUp) << "the start-up window is painted";
+                deleteLater();
+            });
+        }
+        return false;
+    }
+};
+
+} // namespace
 
 namespace {
 
@@ -70,12 +101,16 @@ QntStartUpController *QntDocumentController::startUpController()
 
 void QntDocumentController::showStartUpPanel()
 {
+    bool first = false;
     if (!g_startUpController) {
         // Kept for the life of the process.
         g_startUpController = new QntStartUpController(QCoreApplication::instance());
+        first = true;
     }
     qCInfo(lcStartUp) << "showing the start-up window";
     QWidget *window = g_startUpController->window();
+    if (first && window)
+        new FirstPaintWatch(window);
     window->setWindowOpacity(1.0);
     g_startUpController->populateControls();
 }

@@ -5,6 +5,7 @@
 #include "framework/archive/VRPasteboardInfo.h"
 #include "framework/base/VRConstants.h"
 #include "framework/model/VRDrawing.h"
+#include "framework/notations/FMDatabase.h"
 #include "framework/notations/QntImportFromGraffle.h"
 #include "framework/notations/QntNotation.h"
 #include "framework/model/VRDrawableObject.h"
@@ -269,8 +270,10 @@ int defaults(const std::uint8_t *data, std::size_t size)
 
 int notation(const std::uint8_t *data, std::size_t size)
 {
-    const QString path = writeInput(QStringLiteral("Input.qntnotation"), data, size);
-    QntNotation notation(path);
+    // The database is read from a copy in memory: the same checks and readers as on the file,
+    // without a file written and opened for every input.
+    QntNotation notation(bytes(data, size),
+                         scratch().filePath(QStringLiteral("Input.qntnotation")));
     if (!notation.isValid())
         return 0;
     notation.notationName();
@@ -287,35 +290,33 @@ int notation(const std::uint8_t *data, std::size_t size)
 
 int imageBank(const std::uint8_t *data, std::size_t size)
 {
+    const QByteArray input = bytes(data, size);
     const QString path = QntImagesBankController::imageBankFilePath();
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    QntImagesBankController bank(QStringLiteral("QntImagesBank"));
     {
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            file.write(reinterpret_cast<const char *>(data), qint64(size));
+        // As the bank loads its database (checked, its rows made into entries with their
+        // pictures), from a copy in memory rather than a file written for every input.
+        FMDatabase db(path);
+        db.openWithData(input, FMDatabase::OpenReadOnly);
+        bank.addImportedFromDatabase(db, path);
+        bank.finishLoading();
     }
-    {
-        QntImagesBankController bank(QStringLiteral("QntImagesBank"));
-        // An existing bank is checked and never changed; an empty one is made anew.
-        if (bank.initImageBank()) {
-            bank.addImportedFromDirectory(QntImagesBankController::imageBankFolderPath());
-            const QList<QntImagesBankController::ItemRef> items =
-                bank.images() ? *bank.images() : QList<QntImagesBankController::ItemRef>();
-            QList<int> rows;
-            for (int row = 0; row < std::min<int>(int(items.size()), 64); ++row)
-                rows.push_back(row);
-            QMimeData drag;
-            if (bank.imageBrowserWriteItemsAtIndexes(rows, &drag) > 0)
-                VRArchiver::objectsFromData(drag.data(kVRDrawableObjectPasteboardType));
-            if (!items.isEmpty()) {
-                const QntImagesBankController::ItemRef &item = items.first();
-                item->setImageTitle(item->imageTitle() + QStringLiteral(" (renamed)"));
-                bank.updateElementInImageBankDB(*item);
-                bank.removeElementFromImageBankDB(*item);
-            }
-        }
+    const QList<QntImagesBankController::ItemRef> items =
+        bank.images() ? *bank.images() : QList<QntImagesBankController::ItemRef>();
+    QList<int> rows;
+    for (int row = 0; row < std::min<int>(int(items.size()), 64); ++row)
+        rows.push_back(row);
+    QMimeData drag;
+    if (bank.imageBrowserWriteItemsAtIndexes(rows, &drag) > 0)
+        VRArchiver::objectsFromData(drag.data(kVRDrawableObjectPasteboardType));
+    if (!items.isEmpty()) {
+        // Renamed and removed as the window does, in a copy of the same database.
+        QntNotation store(input, path);
+        const QntImagesBankController::ItemRef &item = items.first();
+        item->setImageTitle(item->imageTitle() + QStringLiteral(" (renamed)"));
+        store.updateImportedElement(item->element());
+        store.removeImportedElement(item->element());
     }
-    QDir(QntImagesBankController::imageBankFolderPath()).removeRecursively();
     return 0;
 }
 

@@ -6,7 +6,8 @@
 #include <vector>
 
 // The readers of outside data, each behind one function that takes raw bytes and hands them to
-// the reader the way the application does (through a file where the application reads a file).
+// the reader the way the application does (through a file where the application reads a file;
+// databases from a copy in memory, which the same readers take after the open).
 // The libFuzzer targets in fuzz/ call them, and the test suite replays the seed and regression
 // corpora through the same functions, so a crash found once stays found without clang.
 // None of them may crash, hang or claim unbounded memory, whatever the bytes.
@@ -41,10 +42,11 @@ int styles(const std::uint8_t *data, std::size_t size);
 // The user-defaults property list (Quintora.plist), with the archived colours and fonts of its
 // stored styles.
 int defaults(const std::uint8_t *data, std::size_t size);
-// Notation databases (SQLite files).
+// Notation databases (SQLite files), read from a copy in memory.
 int notation(const std::uint8_t *data, std::size_t size);
-// The image bank's database as the image bank finds it: checked, its rows loaded into entries
-// with their pictures, dragged out, renamed and removed as the window does.
+// The image bank's database as the image bank loads it (from a copy in memory): checked, its
+// rows loaded into entries with their pictures, dragged out, renamed and removed as the window
+// does.
 int imageBank(const std::uint8_t *data, std::size_t size);
 // A picture file added to the image bank: refused or made into an entry and its element.
 int imageBankPicture(const std::uint8_t *data, std::size_t size);

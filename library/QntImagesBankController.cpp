@@ -543,7 +543,13 @@ void QntImagesBankController::addImportedWithPath(const QString &path)
 {
     // Read-only: a missing or foreign file is skipped, never made.
     FMDatabase db(path);
-    if (!db.openReadOnly() || !QntNotation::checkDatabase(db).isEmpty()) {
+    db.openReadOnly();
+    addImportedFromDatabase(db, path);
+}
+
+void QntImagesBankController::addImportedFromDatabase(FMDatabase &db, const QString &path)
+{
+    if (!db.isOpen() || !QntNotation::checkDatabase(db).isEmpty()) {
         qCWarning(lcImageBank).noquote() << "skipping" << path << db.lastErrorMessage();
         return;
     }

@@ -25,6 +25,7 @@
 #include <optional>
 #include <vector>
 
+class FMDatabase;
 class ImagesBankItem;
 class QWidget;
 
@@ -90,6 +91,9 @@ public:
     // ---- loading ----
     void addImportedFromDirectory(const QString &path);
     void addImportedWithPath(const QString &path);
+    // The entries of the database file at the path, through a connection opened on it (skipped,
+    // as a file that cannot be opened, when it is no readable notation).
+    void addImportedFromDatabase(FMDatabase &db, const QString &path);
     void setupBrowsing();
     void finishLoading();
     // The entries shown, or null before the first setup (and after a drop of the list).

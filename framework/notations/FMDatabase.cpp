@@ -4,6 +4,8 @@
 
 #include <sqlite3.h>
 
+#include <cstring>
+
 Q_LOGGING_CATEGORY(lcFMDatabase, "vr.database")
 
 std::unique_ptr<FMDatabase> FMDatabase::databaseWithPath(const QString &path)
@@ -63,6 +65,44 @@ bool FMDatabase::openWithFlags(int flags)
     m_db = db;
     m_readOnly = !(flags & OpenReadWrite);
     sqlite3_busy_timeout(m_db, 2000);
+    sqlite3_extended_result_codes(m_db, 1);
+    m_lastError.clear();
+    m_lastErrorCode = 0;
+    return true;
+}
+
+bool FMDatabase::openWithData(const QByteArray &bytes, int flags)
+{
+    close();
+    sqlite3 *db = nullptr;
+    int rc = sqlite3_open_v2(":memory:", &db,
+                             SQLITE_OPEN_FULLMUTEX | SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                             nullptr);
+    if (rc == SQLITE_OK) {
+        const auto size = sqlite3_int64(bytes.size());
+        // SQLite owns the copy from here on, also when it refuses it.
+        auto *copy = static_cast<unsigned char *>(sqlite3_malloc64(sqlite3_uint64(size) + 1));
+        if (!copy) {
+            rc = SQLITE_NOMEM;
+        } else {
+            if (size > 0)
+                std::memcpy(copy, bytes.constData(), size_t(size));
+            unsigned mode = SQLITE_DESERIALIZE_FREEONCLOSE;
+            mode |= (flags & OpenReadWrite) ? SQLITE_DESERIALIZE_RESIZEABLE
+                                            : SQLITE_DESERIALIZE_READONLY;
+            rc = sqlite3_deserialize(db, "main", copy, size, size + 1, mode);
+        }
+    }
+    if (rc != SQLITE_OK) {
+        m_lastErrorCode = rc;
+        m_lastError = QString::fromUtf8(sqlite3_errstr(rc));
+        if (db)
+            sqlite3_close(db);
+        qCDebug(lcFMDatabase) << "cannot open a copy of" << m_path << m_lastError;
+        return false;
+    }
+    m_db = db;
+    m_readOnly = !(flags & OpenReadWrite);
     sqlite3_extended_result_codes(m_db, 1);
     m_lastError.clear();
     m_lastErrorCode = 0;

@@ -36,6 +36,10 @@ public:
     bool openReadOnly();
     // OpenFlag bits; OpenCreate makes the file when missing.
     bool openWithFlags(int flags);
+    // A private copy of a database file's bytes, kept in memory: the same statements, checks and
+    // answers as on the file itself (read-only as openReadOnly when the flags say so), while
+    // nothing is read from or written to disk. The path stays the name in messages.
+    bool openWithData(const QByteArray &bytes, int flags);
     void close();
     bool isOpen() const { return m_db != nullptr; }
     bool isReadOnly() const { return m_readOnly; }

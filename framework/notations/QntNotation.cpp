@@ -89,12 +89,28 @@ QntNotation::QntNotation(const QString &homeRelativeOrAbsolutePath)
         m_error = QStringLiteral("The notation “%1” does not exist.").arg(shown);
         return;
     }
-    m_db = std::make_unique<FMDatabase>(m_path);
+    auto db = std::make_unique<FMDatabase>(m_path);
     // Read-only: opening a notation never creates or changes a file.
-    m_db->openReadOnly();
+    db->openReadOnly();
+    adopt(std::move(db));
+}
+
+QntNotation::QntNotation(const QByteArray &bytes, const QString &homeRelativeOrAbsolutePath)
+    : m_path(absolutePathForNotationPath(homeRelativeOrAbsolutePath))
+    , m_inMemory(true)
+{
+    auto db = std::make_unique<FMDatabase>(m_path);
+    db->openWithData(bytes, FMDatabase::OpenReadWrite);
+    adopt(std::move(db));
+}
+
+void QntNotation::adopt(std::unique_ptr<FMDatabase> db)
+{
+    m_db = std::move(db);
     const QString problem = checkDatabase(*m_db);
     if (!problem.isEmpty()) {
-        m_error = QStringLiteral("The notation “%1” cannot be read: %2.").arg(shown, problem);
+        m_error = QStringLiteral("The notation “%1” cannot be read: %2.")
+                      .arg(QFileInfo(m_path).fileName(), problem);
         qCWarning(lcNotation).noquote() << m_error;
         m_db.reset();
         return;
@@ -119,8 +135,12 @@ VRResult<void> QntNotation::write(const std::function<VRResult<void>(FMDatabase 
 {
     if (!m_valid)
         return VRError{m_error};
-    FMDatabase db(m_path);
-    if (!db.open() || !db.beginTransaction())
+    // A copy in memory has only the one connection, which its writes change.
+    std::optional<FMDatabase> file;
+    if (!m_inMemory)
+        file.emplace(m_path);
+    FMDatabase &db = m_inMemory ? *m_db : *file;
+    if ((!m_inMemory && !db.open()) || !db.beginTransaction())
         return VRError{db.lastErrorMessage()};
     if (VRResult<void> written = fn(db); !written) {
         db.rollback();

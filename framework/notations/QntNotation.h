@@ -139,6 +139,10 @@ public:
     static QString newerVersionProblem();
 
     explicit QntNotation(const QString &homeRelativeOrAbsolutePath);
+    // The notation whose database file holds these bytes, read from a private copy in memory
+    // with the same checks and readers as the file; its writes change the copy alone. The path
+    // names it, as the file's would.
+    QntNotation(const QByteArray &bytes, const QString &homeRelativeOrAbsolutePath);
     ~QntNotation();
     QntNotation(const QntNotation &) = delete;
     QntNotation &operator=(const QntNotation &) = delete;
@@ -235,6 +239,8 @@ public:
     double connectorThickness(const QString &connectorId) const;
 
 private:
+    // Takes the connection opened for the notation and checks it; valid when it passes.
+    void adopt(std::unique_ptr<FMDatabase> db);
     FMDatabase *reader() const;
     // Runs fn inside a transaction on a fresh read-write connection; rolls back when it fails.
     VRResult<void> write(const std::function<VRResult<void>(FMDatabase &)> &fn);
@@ -247,6 +253,7 @@ private:
     QString m_path;
     QString m_name;
     bool m_valid = false;
+    bool m_inMemory = false;
     QString m_error;
     mutable std::unique_ptr<FMDatabase> m_db;
     mutable QMutex m_paramsMutex;

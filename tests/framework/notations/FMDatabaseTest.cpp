@@ -105,4 +105,58 @@ TEST_F(FMDatabaseTest, CorruptFilesAreReportedNotCrashed)
     EXPECT_FALSE(db.lastErrorMessage().isEmpty());
 }
 
+TEST_F(FMDatabaseTest, ACopyInMemoryAnswersAsItsFileAndLeavesItAlone)
+{
+    const QString file = path(QStringLiteral("t.db"));
+    {
+        FMDatabase db(file);
+        ASSERT_TRUE(db.openWithFlags(FMDatabase::OpenReadWrite | FMDatabase::OpenCreate));
+        ASSERT_TRUE(db.executeUpdate(QStringLiteral("CREATE TABLE T (A INTEGER)")));
+        ASSERT_TRUE(db.executeUpdate(QStringLiteral("INSERT INTO T VALUES (?)"), {8}));
+        ASSERT_TRUE(db.setUserVersion(3));
+    }
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    f.close();
+    const QString elsewhere = path(QStringLiteral("elsewhere.db"));
+    for (const int flags : {int(FMDatabase::OpenReadOnly), int(FMDatabase::OpenReadWrite)}) {
+        const bool writable = flags == FMDatabase::OpenReadWrite;
+        FMDatabase db(elsewhere);
+        ASSERT_TRUE(db.openWithData(bytes, flags));
+        EXPECT_EQ(db.isReadOnly(), !writable);
+        EXPECT_TRUE(db.goodConnection());
+        EXPECT_EQ(db.userVersion(), 3);
+        EXPECT_TRUE(db.tableExists(QStringLiteral("T")));
+        EXPECT_EQ(db.executeUpdate(QStringLiteral("INSERT INTO T VALUES (?)"), {9}), writable);
+        auto rs = db.executeQuery(QStringLiteral("SELECT count(*) FROM T"));
+        ASSERT_TRUE(rs && rs->next());
+        EXPECT_EQ(rs->intForColumnIndex(0), writable ? 2 : 1);
+    }
+    // Neither the file the bytes came from nor the one named was touched.
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), bytes);
+    EXPECT_FALSE(QFile::exists(elsewhere));
+}
+
+TEST_F(FMDatabaseTest, DamagedBytesInMemoryAreReportedAsOnDisk)
+{
+    const QByteArray cases[] = {QByteArray(), QByteArray(4096, 'x'), QByteArray("SQLite format 3")};
+    for (const QByteArray &bytes : cases) {
+        const QString file = path(QStringLiteral("junk.db"));
+        {
+            QFile f(file);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(bytes);
+        }
+        FMDatabase onDisk(file);
+        onDisk.openReadOnly();
+        FMDatabase inMemory(file);
+        ASSERT_TRUE(inMemory.openWithData(bytes, FMDatabase::OpenReadOnly));
+        EXPECT_EQ(inMemory.goodConnection(), onDisk.goodConnection()) << bytes.size();
+        EXPECT_EQ(inMemory.lastErrorMessage(), onDisk.lastErrorMessage()) << bytes.size();
+        EXPECT_EQ(inMemory.tableExists(QStringLiteral("T")), false);
+    }
+}
+
 } // namespace

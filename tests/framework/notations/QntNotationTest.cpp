@@ -271,6 +271,60 @@ TEST_F(QntNotationTest, CorruptDatabasesAreRefusedAndLeftAlone)
     EXPECT_FALSE(QFile::exists(m_dir.filePath(QStringLiteral("missing.db"))));
 }
 
+TEST_F(QntNotationTest, ACopyInMemoryReadsAsItsFileAndItsWritesStayThere)
+{
+    const QString valid = copyOf(QStringLiteral("Misc/Misc.db"));
+    QFile f(valid);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    f.close();
+    QByteArray flipped = bytes;
+    for (qsizetype i = 4096; i < flipped.size(); i += 97)
+        flipped[i] = char(flipped[i] ^ 0x5a);
+    const std::pair<const char *, QByteArray> cases[] = {
+        {"whole", bytes},
+        {"empty", QByteArray()},
+        {"text", QByteArray("this is not a database\n")},
+        {"truncated", bytes.left(bytes.size() / 3)},
+        {"header only", bytes.left(100)},
+        {"scrambled", flipped},
+    };
+    const auto ids = [](const QList<QntElementRecord> &records) {
+        QStringList result;
+        for (const QntElementRecord &record : records)
+            result.push_back(record.elementId);
+        return result;
+    };
+    for (const auto &[name, content] : cases) {
+        const QString path = m_dir.filePath(QStringLiteral("copy.db"));
+        QFile out(path);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(content);
+        out.close();
+        const QByteArray before = fileDigest(path);
+        QntNotation onDisk(path);
+        QntNotation inMemory(content, path);
+        EXPECT_EQ(inMemory.isValid(), onDisk.isValid()) << name;
+        EXPECT_EQ(inMemory.errorMessage(), onDisk.errorMessage()) << name;
+        EXPECT_EQ(inMemory.notationName(), onDisk.notationName()) << name;
+        EXPECT_EQ(ids(inMemory.allElementsAsPrototypesList()),
+                  ids(onDisk.allElementsAsPrototypesList()))
+            << name;
+        EXPECT_EQ(inMemory.colorSchemesList().size(), onDisk.colorSchemesList().size()) << name;
+        EXPECT_EQ(inMemory.connectorsList(0).size(), onDisk.connectorsList(0).size()) << name;
+        if (!onDisk.isValid())
+            continue;
+        ASSERT_FALSE(inMemory.colorSchemesList().isEmpty());
+        const qint64 scheme = inMemory.colorSchemesList().first().schemeId;
+        EXPECT_TRUE(inMemory.updateColorSchemesTable(
+            {{QStringLiteral("colorSchemeId"), scheme},
+             {QStringLiteral("paramName"), QStringLiteral("Renamed in memory")}}));
+        EXPECT_EQ(inMemory.colorSchemesList().first().name, "Renamed in memory");
+        EXPECT_NE(onDisk.colorSchemesList().first().name, "Renamed in memory");
+        EXPECT_EQ(fileDigest(path), before) << name;
+    }
+}
+
 TEST_F(QntNotationTest, BundleCopyInstallsMissingAndOlderDatabasesOnly)
 {
     QTemporaryDir bundle;

@@ -34,13 +34,16 @@ public:
     {
         const size_t index = m_firstRun + size_t(i / kRecordsPerRun);
         if (index != m_current) {
+            // (Where runs begin and end is set before the workers start: no lock is needed to
+            // read it, and none is held while the text is given back.)
+            if (m_current != size_t(-1))
+                releaseUpTo(m_parser.m_runs[m_current]->end);
             std::unique_lock lock(m_parser.m_mutex);
             Run &run = *m_parser.m_runs[index];
             m_parser.m_reading = std::max(m_parser.m_reading, index);
             if (m_current != size_t(-1)) {
                 // Read: a worker frees it, off the reader's thread.
                 m_parser.m_garbage.push_back(std::move(m_parser.m_runs[m_current]->records));
-                releaseUpTo(m_parser.m_runs[m_current]->end);
             }
             // Waking the waiting workers costs the reader a system call: they are woken for
             // every few runs read, and whenever the reader must wait for its run.

@@ -93,9 +93,10 @@ void BM_LoadDocument(benchmark::State &state)
     state.counters["reading_thread_ms"] = readingThread / double(state.iterations());
 }
 
-// What the first paint of a document just read asks before it draws: the bounds of every object,
-// for the layer's index (a text's bounds hold its glyphs, so each text is measured). One
-// iteration asks the layer, of a document just read, for the objects in the whole drawing.
+// Every object's exact bounds, as a search over the whole drawing asks them of a document just
+// read (a text's bounds hold its glyphs, so each text is laid out; the index itself is built on
+// outer bounds that lay none out). One iteration asks the layer, of a document just read, for
+// the objects in the whole drawing.
 void BM_FirstIndexAfterLoad(benchmark::State &state)
 {
     QTemporaryDir dir;
@@ -174,7 +175,8 @@ private:
 
 // Opening a document as the user sees it: one iteration reads the document, shows it in a
 // window and waits for the first frame; then (not timed) a later frame of the same view. The
-// first frame measures every text for the layer's index; a later one finds it all measured.
+// first frame builds the layer's index on outer bounds (texts not laid out) and measures only
+// the texts it draws; a later one finds the index built.
 void BM_OpenAndFirstFrame(benchmark::State &state)
 {
     QTemporaryDir dir;

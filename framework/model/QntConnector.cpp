@@ -1403,7 +1403,7 @@ void QntConnector::drawLabel(QPainter &painter, const VRTextBlock &label, VRText
 }
 
 QRectF QntConnector::labelBounds(const VRTextBlock &label, const VROwnTextRenderer &renderer,
-                                 QPointF centre) const
+                                 QPointF centre, VRBoundsMeasure measure) const
 {
     if (label.isEmpty())
         return {};
@@ -1414,7 +1414,7 @@ QRectF QntConnector::labelBounds(const VRTextBlock &label, const VROwnTextRender
         return backing;
     VRRenderContext context;
     context.bounds = frame;
-    const QRectF ink = renderer.inkBounds(label, context, labelLayoutMode());
+    const QRectF ink = renderer.inkBounds(label, context, labelLayoutMode(), measure);
     return ink.isNull() ? backing : backing.united(ink);
 }
 
@@ -1478,9 +1478,9 @@ void QntConnector::drawContent(QPainter &painter) const
     drawLabel(painter, m_label, *textAdornment(), labelPosition());
 }
 
-QRectF QntConnector::computeBounds() const
+QRectF QntConnector::computeBounds(VRBoundsMeasure measure) const
 {
-    QRectF r = VRDrawablePath::computeBounds();
+    QRectF r = VRDrawablePath::computeBounds(measure);
     // Without a style the route is drawn with a pen a point wide, whose square ends reach up to
     // that far past the route whatever its angle.
     if (r.isEmpty() || !style())
@@ -1496,9 +1496,10 @@ QRectF QntConnector::computeBounds() const
     }
     for (auto *arrow : {m_start->arrow(), m_end->arrow()}) {
         if (arrow)
-            r = r.united(arrow->bounds());
+            r = r.united(arrow->bounds(measure));
     }
-    if (const QRectF label = labelBounds(m_label, m_textRenderer, labelPosition()); !label.isNull())
+    if (const QRectF label = labelBounds(m_label, m_textRenderer, labelPosition(), measure);
+        !label.isNull())
         r = r.united(label);
     return r;
 }

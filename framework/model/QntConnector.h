@@ -184,7 +184,7 @@ public:
 
 protected:
     void drawContent(QPainter &painter) const override;
-    QRectF computeBounds() const override;
+    QRectF computeBounds(VRBoundsMeasure measure) const override;
     // A free end goes where the path now starts or ends (a moved, turned or resized line
     // keeps its place at the next routing); attached ends stay on their sticky spots.
     void geometryDidChange() override;
@@ -193,9 +193,9 @@ protected:
     void drawLabel(QPainter &painter, const VRTextBlock &label, VRTextAdornment &renderer,
                    QPointF centre) const;
     // What drawLabel() paints for that label, drawn by that renderer: its backing and its
-    // glyphs; null for no label.
-    QRectF labelBounds(const VRTextBlock &label, const VROwnTextRenderer &renderer,
-                       QPointF centre) const;
+    // glyphs (measured so, see VRBoundsMeasure); null for no label.
+    QRectF labelBounds(const VRTextBlock &label, const VROwnTextRenderer &renderer, QPointF centre,
+                       VRBoundsMeasure measure) const;
     // How the labels' renderers lay their text: along the route, or about a point.
     int labelLayoutMode() const;
     QPointF pointAlongPath(double fraction, double normalOffset) const;

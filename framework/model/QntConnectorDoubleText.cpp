@@ -44,10 +44,11 @@ void QntConnectorDoubleText::drawContent(QPainter &painter) const
     drawLabel(painter, m_label2, *secondTextAdornment(), secondLabelPosition());
 }
 
-QRectF QntConnectorDoubleText::computeBounds() const
+QRectF QntConnectorDoubleText::computeBounds(VRBoundsMeasure measure) const
 {
-    const QRectF bounds = QntConnector::computeBounds();
-    const QRectF second = labelBounds(m_label2, m_secondTextRenderer, secondLabelPosition());
+    const QRectF bounds = QntConnector::computeBounds(measure);
+    const QRectF second =
+        labelBounds(m_label2, m_secondTextRenderer, secondLabelPosition(), measure);
     return second.isNull() ? bounds : bounds.united(second);
 }
 

@@ -24,7 +24,7 @@ public:
 
 protected:
     void drawContent(QPainter &painter) const override;
-    QRectF computeBounds() const override;
+    QRectF computeBounds(VRBoundsMeasure measure) const override;
 
 private:
     VRTextBlock m_label2;

@@ -452,13 +452,13 @@ void QntElement::geometryDidChange()
     updateConnectedConnectors();
 }
 
-QRectF QntElement::computeBounds() const
+QRectF QntElement::computeBounds(VRBoundsMeasure measure) const
 {
     // The text is laid out inside the paddings, but its glyphs may reach past the element.
-    const QRectF bounds = VRShapeGroup::computeBounds();
+    const QRectF bounds = VRShapeGroup::computeBounds(measure);
     if (!m_text || m_text->textBlock().isEmpty())
         return bounds;
-    return bounds.united(m_text->bounds());
+    return bounds.united(m_text->bounds(measure));
 }
 
 void QntElement::drawContent(QPainter &painter) const

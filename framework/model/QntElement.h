@@ -129,7 +129,7 @@ public:
 
 protected:
     void drawContent(QPainter &painter) const override;
-    QRectF computeBounds() const override;
+    QRectF computeBounds(VRBoundsMeasure measure) const override;
     void geometryDidChange() override;
     // Places the text part inside the paddings.
     void layoutText();

@@ -112,13 +112,13 @@ void QntElementArrow::drawContent(QPainter &painter) const
     drawLabel(painter, label(), *textAdornment(), labelPosition());
 }
 
-QRectF QntElementArrow::computeBounds() const
+QRectF QntElementArrow::computeBounds(VRBoundsMeasure measure) const
 {
     const double extra = styleExtraSpace(style().get());
     return outline()
         .boundingRect()
         .adjusted(-extra, -extra, extra, extra)
-        .united(QntConnector::computeBounds());
+        .united(QntConnector::computeBounds(measure));
 }
 
 std::shared_ptr<QntElement> QntElementArrow::elementFromStyle() const

@@ -36,7 +36,7 @@ public:
 
 protected:
     void drawContent(QPainter &painter) const override;
-    QRectF computeBounds() const override;
+    QRectF computeBounds(VRBoundsMeasure measure) const override;
 
 private:
     int m_direction = 3;

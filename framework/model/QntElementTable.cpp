@@ -570,11 +570,11 @@ void QntElementTable::drawContent(QPainter &painter) const
     }
 }
 
-QRectF QntElementTable::computeBounds() const
+QRectF QntElementTable::computeBounds(VRBoundsMeasure measure) const
 {
     // The grid lines and the frame are drawn centred on the cells' edges and the outline: half a
     // line lies outside the outline (the pen's bevelled corners reach no further).
-    QRectF r = QntElement::computeBounds();
+    QRectF r = QntElement::computeBounds(measure);
     if ((m_look.showGrid || m_look.showFrame) && m_look.gridWidth > 0) {
         const double half = m_look.gridWidth / 2;
         r = r.united(logicalBounds().adjusted(-half, -half, half, half));

@@ -73,7 +73,7 @@ public:
 
 protected:
     void drawContent(QPainter &painter) const override;
-    QRectF computeBounds() const override;
+    QRectF computeBounds(VRBoundsMeasure measure) const override;
 
 private:
     struct Structure {

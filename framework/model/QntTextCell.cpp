@@ -117,13 +117,14 @@ std::optional<VRRenderContext> QntTextCell::textContext() const
     return context;
 }
 
-QRectF QntTextCell::computeBounds() const
+QRectF QntTextCell::computeBounds(VRBoundsMeasure measure) const
 {
     // The glyphs may reach past the cell (an italic's overhang, a descender of the last line,
     // text longer than the cell): the bounds hold all they paint.
-    const QRectF bounds = VRDrawableShape::computeBounds();
+    const QRectF bounds = VRDrawableShape::computeBounds(measure);
     const std::optional<VRRenderContext> context = textContext();
-    const QRectF ink = context ? m_textRenderer.inkBounds(m_text, *context) : QRectF();
+    const QRectF ink =
+        context ? m_textRenderer.inkBounds(m_text, *context, std::nullopt, measure) : QRectF();
     return ink.isNull() ? bounds : bounds.united(ink);
 }
 

@@ -43,7 +43,7 @@ public:
 
 protected:
     void drawContent(QPainter &painter) const override;
-    QRectF computeBounds() const override;
+    QRectF computeBounds(VRBoundsMeasure measure) const override;
 
 private:
     // What the text is drawn on: the cell inside its paddings; none without width.

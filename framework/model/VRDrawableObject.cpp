@@ -79,6 +79,7 @@ void VRDrawableObject::copyBaseInto(VRDrawableObject &target) const
     target.m_manualGradient = m_manualGradient;
     target.m_prototype = false;
     target.m_boundsValid = false;
+    target.m_outerBoundsValid = false;
 }
 
 VRStyleRef VRDrawableObject::styleForCopy(const VRStyleRef &style)
@@ -103,6 +104,7 @@ void VRDrawableObject::setContainer(VRDrawableContainer *container)
 {
     m_container = container;
     m_boundsValid = false;
+    m_outerBoundsValid = false;
 }
 
 VRObjectOwnerLayer *VRDrawableObject::layer() const
@@ -235,10 +237,21 @@ QRectF VRDrawableObject::logicalBounds() const
 QRectF VRDrawableObject::bounds() const
 {
     if (!m_boundsValid) {
-        m_boundsCache = computeBounds();
+        m_boundsCache = computeBounds(VRBoundsMeasure::Exact);
         m_boundsValid = true;
     }
     return m_boundsCache;
+}
+
+QRectF VRDrawableObject::outerBounds() const
+{
+    if (m_boundsValid)
+        return m_boundsCache;
+    if (!m_outerBoundsValid) {
+        m_outerBoundsCache = computeBounds(VRBoundsMeasure::Outer);
+        m_outerBoundsValid = true;
+    }
+    return m_outerBoundsCache;
 }
 
 QRectF VRDrawableObject::outlineBounds() const
@@ -247,7 +260,7 @@ QRectF VRDrawableObject::outlineBounds() const
     return logicalBounds().adjusted(-extra, -extra, extra, extra);
 }
 
-QRectF VRDrawableObject::computeBounds() const
+QRectF VRDrawableObject::computeBounds(VRBoundsMeasure measure) const
 {
     const QRectF outline = outlineBounds();
     if (!m_style)
@@ -261,7 +274,8 @@ QRectF VRDrawableObject::computeBounds() const
             if (!renderer->isEnabled())
                 continue;
             if (const auto *text = dynamic_cast<const VRTextAdornment *>(renderer.get()))
-                ink |= text->inkBounds(context);
+                ink |= measure == VRBoundsMeasure::Exact ? text->inkBounds(context)
+                                                         : text->outerInkBounds(context);
             else if (const auto *inner = dynamic_cast<const VRRastGroup *>(renderer.get()))
                 collect(*inner);
         }
@@ -517,6 +531,7 @@ void VRDrawableObject::setupMetadata()
 void VRDrawableObject::invalidateBoundsCache()
 {
     m_boundsValid = false;
+    m_outerBoundsValid = false;
     if (m_container)
         m_container->memberBoundsDidChange(*this);
 }

@@ -29,6 +29,11 @@ class VRDrawableContainer;
 class VRObjectOwnerLayer;
 struct VRRenderContext;
 
+// How closely bounds are measured: Exact lays out each text to find where its glyphs go;
+// Outer only holds all of them, from the fonts' metrics, laying out only what those cannot
+// vouch for (far quicker for many texts never yet drawn).
+enum class VRBoundsMeasure { Exact, Outer };
+
 // Base of everything drawn: class identity, geometry, style, lock, state marks, metadata.
 // Objects are not QObjects so that large drawings stay light; they are held by
 // std::shared_ptr and owned by their layer or group. Setters record undo with the undo
@@ -80,6 +85,13 @@ public:
     QRectF logicalBounds() const;
     // Axis-aligned drawing bounds, stroke and shadow included.
     QRectF bounds() const;
+    // Never smaller than bounds(), and bounds() itself once that is known: what the layer's
+    // index is built on, so that opening a document lays out no text before it is drawn.
+    QRectF outerBounds() const;
+    QRectF bounds(VRBoundsMeasure measure) const
+    {
+        return measure == VRBoundsMeasure::Exact ? bounds() : outerBounds();
+    }
     // The bounds must be computed again; the container hears of it (its index may hold them).
     void invalidateBoundsCache();
     // Applies a transform (in container coordinates) to the geometry.
@@ -219,7 +231,7 @@ protected:
     // bounds() without what may reach further (text). Hits are weighed within them.
     QRectF outlineBounds() const;
     // Outline, style and the labels the style draws.
-    virtual QRectF computeBounds() const;
+    virtual QRectF computeBounds(VRBoundsMeasure measure) const;
     // fitsTheDrawing() with the outline taken through `outer` first.
     bool fitsTheDrawing(const QTransform &outer, QPointF delta) const;
 
@@ -236,6 +248,7 @@ private:
     VRDrawableContainer *m_container = nullptr;
     QntContextTextEditorView *m_editorView = nullptr;
     mutable QRectF m_boundsCache;
+    mutable QRectF m_outerBoundsCache;
     int m_state = 0;
     int m_verticalAlignment = 1;
     int m_dblClickCount = 0;
@@ -244,6 +257,7 @@ private:
     bool m_visible = true;
     bool m_manualGradient = false;
     mutable bool m_boundsValid = false;
+    mutable bool m_outerBoundsValid = false;
 };
 
 VRObjectList deepCopy(const VRObjectList &objects);

@@ -18,17 +18,24 @@ std::shared_ptr<VRDrawableShape> VRDrawableShape::shapeWithRect(const QRectF &re
     return shape;
 }
 
+// Made once and shared by every copy (most shapes of a drawing are plain rectangles).
 QPainterPath VRDrawableShape::unitRectAtOrigin()
 {
-    QPainterPath path;
-    path.addRect(QRectF(-0.5, -0.5, 1, 1));
+    static const QPainterPath path = [] {
+        QPainterPath p;
+        p.addRect(QRectF(-0.5, -0.5, 1, 1));
+        return p;
+    }();
     return path;
 }
 
 QPainterPath VRDrawableShape::unitOvalAtOrigin()
 {
-    QPainterPath path;
-    path.addEllipse(QRectF(-0.5, -0.5, 1, 1));
+    static const QPainterPath path = [] {
+        QPainterPath p;
+        p.addEllipse(QRectF(-0.5, -0.5, 1, 1));
+        return p;
+    }();
     return path;
 }
 

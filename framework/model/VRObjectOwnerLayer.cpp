@@ -133,9 +133,10 @@ void renderSimplified(QPainter &painter, const VRDrawableObject &object, double 
 }
 } // namespace
 
-// Uniform cells over the objects' bounds. Objects whose bounds changed are queued and moved to
-// their new cells before the next query; a change of order or membership drops the index, which
-// is built again on the next query.
+// Uniform cells over the objects' outer bounds (their texts not laid out: the callers measure
+// exactly only the few objects near the place they ask about). Objects whose bounds changed are
+// queued and moved to their new cells before the next query; a change of order or membership
+// drops the index, which is built again on the next query.
 class VRObjectOwnerLayer::Index
 {
 public:
@@ -155,7 +156,7 @@ public:
             Entry &e = m_entries[o];
             e.object = o;
             e.z = z;
-            e.bounds = o->bounds();
+            e.bounds = o->outerBounds();
             insert(e);
         }
     }
@@ -168,7 +169,7 @@ public:
             auto it = m_entries.find(o);
             if (it == m_entries.end())
                 continue;
-            const QRectF now = o->bounds();
+            const QRectF now = o->outerBounds();
             if (now == it->second.bounds)
                 continue;
             remove(it->second);

@@ -10,15 +10,19 @@ void VROwnTextRenderer::create(Handler handler) const
 }
 
 QRectF VROwnTextRenderer::inkBounds(const VRTextBlock &text, const VRRenderContext &context,
-                                    std::optional<int> layoutMode) const
+                                    std::optional<int> layoutMode, VRBoundsMeasure measure) const
 {
+    const auto measureOn = [&](const VRTextAdornment &adornment) {
+        return measure == VRBoundsMeasure::Exact ? adornment.inkBounds(context)
+                                                 : adornment.outerInkBounds(context);
+    };
     if (m_renderer)
-        return describe(text, layoutMode)->inkBounds(context);
+        return measureOn(*describe(text, layoutMode));
     VRTextAdornment passing;
     text.describeIn(passing, false);
     if (layoutMode)
         passing.setLayoutMode(*layoutMode);
-    return passing.inkBounds(context);
+    return measureOn(passing);
 }
 
 VRTextAdornment *VROwnTextRenderer::describe(const VRTextBlock &text,

@@ -35,9 +35,10 @@ public:
 
     // Where the text would put ink on that context (VRTextAdornment::inkBounds()): asked of the
     // renderer when there is one, else of a passing one described alike, so that measuring a
-    // text never drawn keeps no renderer.
+    // text never drawn keeps no renderer. Outer asks for VRTextAdornment::outerInkBounds().
     QRectF inkBounds(const VRTextBlock &text, const VRRenderContext &context,
-                     std::optional<int> layoutMode = std::nullopt) const;
+                     std::optional<int> layoutMode = std::nullopt,
+                     VRBoundsMeasure measure = VRBoundsMeasure::Exact) const;
 
     // The handler that takes a renderer's changes into owner's text block through its getter
     // and setter; it holds the owner weakly.

@@ -161,14 +161,14 @@ QPainterPath VRShapeGroup::renderingPath() const
     return path;
 }
 
-QRectF VRShapeGroup::computeBounds() const
+QRectF VRShapeGroup::computeBounds(VRBoundsMeasure measure) const
 {
     QRectF r;
     for (const auto &m : m_members)
-        r = r.isNull() ? m->bounds() : r.united(m->bounds());
+        r = r.isNull() ? m->bounds(measure) : r.united(m->bounds(measure));
     if (style())
-        r = r.isNull() ? VRDrawableShape::computeBounds()
-                       : r.united(VRDrawableShape::computeBounds());
+        r = r.isNull() ? VRDrawableShape::computeBounds(measure)
+                       : r.united(VRDrawableShape::computeBounds(measure));
     return r.isNull() ? VRDrawableShape::renderingPath().boundingRect() : r;
 }
 

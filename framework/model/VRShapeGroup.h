@@ -44,7 +44,7 @@ public:
 
 protected:
     void drawContent(QPainter &painter) const override;
-    QRectF computeBounds() const override;
+    QRectF computeBounds(VRBoundsMeasure measure) const override;
     void geometryDidChange() override;
 
     VRObjectList m_members;

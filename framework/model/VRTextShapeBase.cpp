@@ -109,13 +109,14 @@ void VRTextShapeBase::drawContent(QPainter &painter) const
         textAdornment()->render(painter, *context);
 }
 
-QRectF VRTextShapeBase::computeBounds() const
+QRectF VRTextShapeBase::computeBounds(VRBoundsMeasure measure) const
 {
     // The glyphs may reach past the box (an italic's overhang, a descender of the last line,
     // text longer than the box): the bounds hold all they paint.
-    const QRectF bounds = VRDrawableShape::computeBounds();
+    const QRectF bounds = VRDrawableShape::computeBounds(measure);
     const std::optional<VRRenderContext> context = textContext();
-    const QRectF ink = context ? m_textRenderer.inkBounds(m_text, *context) : QRectF();
+    const QRectF ink =
+        context ? m_textRenderer.inkBounds(m_text, *context, std::nullopt, measure) : QRectF();
     return ink.isNull() ? bounds : bounds.united(ink);
 }
 

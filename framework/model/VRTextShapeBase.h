@@ -53,7 +53,7 @@ protected:
     VRTextShapeBase() = default;
 
     void drawContent(QPainter &painter) const override;
-    QRectF computeBounds() const override;
+    QRectF computeBounds(VRBoundsMeasure measure) const override;
     // Where the text goes in the object's box: as wide as its fixed width, about the same
     // centre, when it has one.
     virtual QRectF textFrameInBox(const QRectF &box) const { return m_text.layoutFrame(box); }

@@ -16,6 +16,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 VR_CLASS_IMPL(VRTextAdornment, VRRasterizer)
 
@@ -565,6 +568,240 @@ QRectF VRTextAdornment::richTextInk(const VRRenderContext &context, const QStrin
         m_inkWidth = width;
     }
     return richTextPlacement(context, frame, m_ink->size).mapRect(m_ink->area);
+}
+
+namespace {
+
+// What a text's glyphs can take at most, from its font's metrics of each character alone,
+// without laying it out: per line (at its breaks), the sum of the advances with room for
+// kerning and rounding, and the count of characters; how far any glyph reaches past its advance
+// and past the line's ascent and descent; the height of a line. None where those metrics cannot
+// vouch for the layout: characters the font lacks (a fallback font makes lines taller), marks
+// that stack, scripts whose shaping rearranges glyphs, controls, and spacing or capitals the
+// font adds.
+struct TextReach {
+    struct Line {
+        double width = 0.0;
+        int characters = 0;
+        // The widest run between spaces: a wrapped line wider than its width is one such run.
+        double longestWord = 0.0;
+        double word = 0.0;
+    };
+    std::vector<Line> lines{Line()};
+    // The widest single character, with its room.
+    double widestCharacter = 0.0;
+    QMarginsF overhang;
+    double lineHeight = 0.0;
+};
+
+bool fontSpacesPlainly(const QFont &font)
+{
+    const bool letters = font.letterSpacingType() == QFont::PercentageSpacing
+                             ? font.letterSpacing() == 100.0 || font.letterSpacing() == 0.0
+                             : font.letterSpacing() == 0.0;
+    return letters && font.wordSpacing() == 0.0 && font.capitalization() == QFont::MixedCase;
+}
+
+bool plainlyShaped(QChar c)
+{
+    if (c.isSurrogate())
+        return false;
+    switch (c.category()) {
+    case QChar::Mark_NonSpacing:
+    case QChar::Mark_SpacingCombining:
+    case QChar::Mark_Enclosing:
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Other_Surrogate:
+    case QChar::Other_PrivateUse:
+    case QChar::Other_NotAssigned:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph: return false;
+    default: break;
+    }
+    switch (c.script()) {
+    case QChar::Script_Common:
+    case QChar::Script_Latin:
+    case QChar::Script_Greek:
+    case QChar::Script_Cyrillic:
+    case QChar::Script_Han:
+    case QChar::Script_Hiragana:
+    case QChar::Script_Katakana: return true;
+    default: return false;
+    }
+}
+
+std::optional<TextReach> textReach(const QString &text, const QFont &font)
+{
+    if (!fontSpacesPlainly(font))
+        return std::nullopt;
+    for (const QChar c : text)
+        if (c != QLatin1Char('\n') && !plainlyShaped(c))
+            return std::nullopt;
+    // The font that lays out the characters it has (the first of its family's fallbacks), asked
+    // once for all of them.
+    const QRawFont raw = QRawFont::fromFont(font);
+    if (!raw.isValid())
+        return std::nullopt;
+    const QList<quint32> glyphs = raw.glyphIndexesForString(text);
+    if (glyphs.size() != text.size())
+        return std::nullopt;
+    const QList<QPointF> advances = raw.advancesForGlyphIndexes(glyphs);
+    const double ascent = raw.ascent();
+    const double descent = raw.descent();
+    const double em = ascent + descent;
+    // Kerning, ligatures and positions rounded to pixels move a glyph by far less than this.
+    const double room = 0.15 * em + 0.5;
+    TextReach reach;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i) == QLatin1Char('\n')) {
+            reach.lines.emplace_back();
+            continue;
+        }
+        // A character the font lacks is laid out in another font, whose lines may be taller.
+        if (glyphs.at(i) == 0 || i >= advances.size())
+            return std::nullopt;
+        const double advance = std::max(0.0, advances.at(i).x());
+        TextReach::Line &line = reach.lines.back();
+        line.width += advance + room;
+        ++line.characters;
+        line.word = text.at(i) == QLatin1Char(' ') ? 0.0 : line.word + advance + room;
+        line.longestWord = std::max(line.longestWord, line.word);
+        reach.widestCharacter = std::max(reach.widestCharacter, advance + room);
+        const QRectF glyph = raw.boundingRect(glyphs.at(i));
+        if (glyph.isEmpty())
+            continue;
+        reach.overhang.setLeft(std::max(reach.overhang.left(), -glyph.left()));
+        reach.overhang.setRight(std::max(reach.overhang.right(), glyph.right() - advance));
+        reach.overhang.setTop(std::max(reach.overhang.top(), -glyph.top() - ascent));
+        reach.overhang.setBottom(std::max(reach.overhang.bottom(), glyph.bottom() - descent));
+    }
+    // Antialiasing and hinting may set a glyph's edge a little past its outline.
+    const double edge = 1.0 + 0.05 * em;
+    reach.overhang += QMarginsF(edge, edge, edge, edge);
+    reach.lineHeight = em + std::max(0.0, raw.leading()) + 1.0;
+    return reach;
+}
+
+// How many lines a line of text wraps into at most at width: each holds a character at least,
+// and of two lines one after the other, the first with the start of the second is wider than
+// the width (else the start would have been kept on the first).
+int wrappedLines(const TextReach::Line &line, double width)
+{
+    const int most = std::max(1, line.characters);
+    if (width <= 0.0)
+        return most;
+    const double paired = 2.0 * line.width / width + 2.0;
+    return paired < double(most) ? int(paired) : most;
+}
+
+// The span a line of at most `width` takes when aligned (Qt flags) between from and to.
+std::pair<double, double> alignedSpan(double from, double to, double width, int flags)
+{
+    if (flags & Qt::AlignHCenter) {
+        const double middle = (from + to) / 2.0;
+        return {middle - width / 2.0, middle + width / 2.0};
+    }
+    if (flags & Qt::AlignRight)
+        return {to - width, to};
+    return {from, from + width};
+}
+
+} // namespace
+
+QRectF VRTextAdornment::outerInkBounds(const VRRenderContext &context) const
+{
+    QRectF ink;
+    if (!m_richText.isEmpty()) {
+        ink = richTextOuterInk(context, m_richText);
+    } else {
+        const QString text = textToDraw(context);
+        if (text.isEmpty())
+            return {};
+        // Along a path the measure takes no layout; a document's own formatting is measured.
+        if (m_layoutMode == AlongPath || m_layoutMode == AlongMirroredPath
+            || (m_label.isEmpty() && context.textDocument))
+            return inkBounds(context);
+        ink = plainTextOuterInk(context, text);
+    }
+    if (!ink.isNull() && (m_clipping || m_layoutMode == FlowedInShape))
+        ink = ink.intersected(context.path.boundingRect());
+    return ink;
+}
+
+QRectF VRTextAdornment::plainTextOuterInk(const VRRenderContext &context, const QString &text) const
+{
+    QRectF box;
+    int flags = 0;
+    QPointF centre;
+    double degrees = 0.0;
+    if (!plainTextPlacement(context, &box, &flags, &centre, &degrees))
+        return {};
+    const std::optional<TextReach> reach = textReach(text, effectiveFont());
+    if (!reach)
+        return plainTextInk(context, text);
+    const bool wraps = flags & Qt::TextWordWrap;
+    double widest = 0.0;
+    int lines = 0;
+    for (const TextReach::Line &line : reach->lines) {
+        // A word longer than the box runs past it.
+        widest =
+            std::max(widest, wraps ? std::min(line.width, std::max(box.width(), line.longestWord))
+                                   : line.width);
+        lines += wraps ? wrappedLines(line, box.width()) : 1;
+    }
+    const auto [left, right] = alignedSpan(box.left(), box.right(), widest, flags);
+    const double height = lines * reach->lineHeight;
+    double top = box.top();
+    if (flags & Qt::AlignVCenter)
+        top = box.center().y() - height / 2.0;
+    else if (flags & Qt::AlignBottom)
+        top = box.bottom() - height;
+    const QRectF ink = QRectF(left, top, right - left, height).marginsAdded(reach->overhang);
+    return turnedAbout(centre, degrees).mapRect(ink);
+}
+
+QRectF VRTextAdornment::richTextOuterInk(const VRRenderContext &context, const QString &html) const
+{
+    QRectF frame;
+    double width = 0.0;
+    if (!richTextFrame(context, &frame, &width))
+        return {};
+    // Measured already (drawn, or asked before): that measure is the tightest.
+    if (m_ink && m_inkWidth == width && m_inkHtml == html)
+        return richTextInk(context, html);
+    const std::optional<QString> text = singleRunText(html);
+    const std::optional<TextReach> reach =
+        text ? textReach(*text, effectiveFont()) : std::optional<TextReach>();
+    if (!reach || reach->lines.size() != 1)
+        return richTextInk(context, html);
+    const TextReach::Line &line = reach->lines.front();
+    const QPointF centre = frame.center();
+    double left = 0.0, right = 0.0;
+    int lines = 1;
+    if (width > 0.0) {
+        // Wrapped in a document as wide as the frame, or as its longest word where that is
+        // wider.
+        const double lineWidth = std::floor(width * 64.0) / 64.0;
+        lines = wrappedLines(line, lineWidth);
+        left = centre.x() - frame.width() / 2.0;
+        right = left + std::max({lineWidth, line.longestWord, reach->widestCharacter});
+    } else {
+        const int flags = m_alignment == 0   ? Qt::AlignLeft
+                          : m_alignment == 1 ? Qt::AlignRight
+                                             : Qt::AlignHCenter;
+        std::tie(left, right) = alignedSpan(frame.left(), frame.right(), line.width, flags);
+    }
+    const double height = lines * reach->lineHeight;
+    double top = frame.top();
+    if (m_verticalAlignment == 1 || m_layoutMode == AtPoint)
+        top = centre.y() - height / 2.0;
+    else if (m_verticalAlignment == 2)
+        top = frame.bottom() - height;
+    const QRectF ink = QRectF(left, top, right - left, height).marginsAdded(reach->overhang);
+    const double degrees =
+        m_angleInDegrees + (m_appliesObjectAngle ? context.angle * 180.0 / M_PI : 0.0);
+    return turnedAbout(centre, degrees).mapRect(ink);
 }
 
 void VRTextAdornment::renderAlongPath(QPainter &painter, const VRRenderContext &context,

@@ -88,6 +88,11 @@ public:
     // the glyphs' outlines as their fonts describe them (an italic's overhang, a descender or
     // accent beyond the line), turned and clipped as drawn. Null when nothing is drawn.
     QRectF inkBounds(const VRRenderContext &context) const;
+    // A rectangle never smaller than inkBounds(), found without laying the text out where its
+    // font's metrics of each character can vouch for it (a plain text of the font's own
+    // characters): what an index of many texts is built on before any is drawn. Other text is
+    // measured as inkBounds() measures it.
+    QRectF outerInkBounds(const VRRenderContext &context) const;
 
 protected:
     void writeProperties(VRJsonWriter &record, QJsonObject &images) const override;
@@ -110,6 +115,8 @@ private:
                                  QSizeF size) const;
     QRectF plainTextInk(const VRRenderContext &context, const QString &text) const;
     QRectF richTextInk(const VRRenderContext &context, const QString &html) const;
+    QRectF plainTextOuterInk(const VRRenderContext &context, const QString &text) const;
+    QRectF richTextOuterInk(const VRRenderContext &context, const QString &html) const;
     // Where the rich text last measured puts ink, in its layout's coordinates, and the
     // layout's size.
     struct Ink {

@@ -1,5 +1,6 @@
 // A text's ink measured quickly for plain runs of text must equal what the document that draws
-// the text gives: the same text behind a tag is always measured on a document.
+// the text gives: the same text behind a tag is always measured on a document. The outer bounds
+// found without laying a text out hold all of its ink.
 #include "framework/styles/VRRenderContext.h"
 #include "framework/styles/VRTextAdornment.h"
 
@@ -88,6 +89,83 @@ TEST(TextInk, PlainRunsMeasureAsTheirDocument)
                     }
     }
     EXPECT_EQ(compared, int(texts.size()) * 3 * 4 * 4 * 2);
+}
+
+TEST(TextInk, OuterBoundsHoldAllTheInk)
+{
+    const QStringList texts = {
+        QStringLiteral("Element 12"),
+        QStringLiteral("Hello world, this is a longer text that wraps"),
+        QStringLiteral("Ag \u00c9jy \u00c5ngstr\u00f6m"),
+        QStringLiteral("WWWWWWWWWWWWWWWWWW"),
+        QStringLiteral("fj ffi WAVE ,,, ''' ___ |||"),
+        QStringLiteral("two\nlines\n\nand an empty one"),
+        QStringLiteral("\u65e5\u672c\u8a9e\u306e\u30c6\u30ad\u30b9\u30c8"),
+        QStringLiteral("mixed \u0627\u0644\u0639\u0631\u0628\u064a\u0629 text"),
+        QStringLiteral("emoji \U0001F600 here"),
+        QStringLiteral("e\u0301 combining \u0323\u0323\u0323"),
+        QStringLiteral("tab\there"),
+    };
+    const QList<QFont> fonts = {font("DejaVu Sans", 12), font("DejaVu Serif", 40, true),
+                                font("Helvetica", 9.5, false, true)};
+    const QList<QRectF> frames = {QRectF(10, 20, 60, 40), QRectF(0, 0, 8, 20),
+                                  QRectF(7.25, 0, 301.7, 90)};
+    struct Placing {
+        int layoutMode;
+        int verticalAlignment;
+        double degrees;
+        bool clipping;
+    };
+    const Placing placings[] = {{VRTextAdornment::InBounds, 0, 0.0, false},
+                                {VRTextAdornment::InBounds, 1, 30.0, false},
+                                {VRTextAdornment::InBounds, 2, -90.0, false},
+                                {VRTextAdornment::AtPoint, 1, 0.0, false},
+                                {VRTextAdornment::FlowedInShape, 1, 0.0, false},
+                                {VRTextAdornment::InBounds, 1, 10.0, true}};
+    int compared = 0;
+    for (const QString &text : texts)
+        for (const bool rich : {true, false})
+            for (const QFont &f : fonts)
+                for (const QRectF &frame : frames)
+                    for (int alignment = 0; alignment < 4; ++alignment)
+                        for (const bool wraps : {true, false})
+                            for (const Placing &placing : placings) {
+                                VRTextAdornment adornment;
+                                adornment.setFont(f);
+                                adornment.setAlignment(alignment);
+                                adornment.setWrapsLines(wraps);
+                                adornment.setLayoutMode(placing.layoutMode);
+                                adornment.setVerticalAlignment(placing.verticalAlignment);
+                                adornment.setAngleInDegrees(placing.degrees);
+                                adornment.setClipping(placing.clipping);
+                                if (rich)
+                                    adornment.setRichText(text.toHtmlEscaped());
+                                else
+                                    adornment.setLabel(text);
+                                VRRenderContext context;
+                                context.path.addRect(frame);
+                                context.bounds = frame;
+                                const QRectF outer = adornment.outerInkBounds(context);
+                                const QRectF ink = adornment.inkBounds(context);
+                                SCOPED_TRACE(QStringLiteral("%1 (%2), %3 %4 pt, frame width %5, "
+                                                            "alignment %6, %7, mode %8, %9 deg")
+                                                 .arg(text, rich ? u"rich" : u"plain", f.family())
+                                                 .arg(f.pointSizeF())
+                                                 .arg(frame.width())
+                                                 .arg(alignment)
+                                                 .arg(wraps ? u"wrapped" : u"unwrapped")
+                                                 .arg(placing.layoutMode)
+                                                 .arg(placing.degrees)
+                                                 .toStdString());
+                                if (ink.isNull())
+                                    continue;
+                                EXPECT_LE(outer.left(), ink.left());
+                                EXPECT_LE(outer.top(), ink.top());
+                                EXPECT_GE(outer.right(), ink.right());
+                                EXPECT_GE(outer.bottom(), ink.bottom());
+                                ++compared;
+                            }
+    EXPECT_GT(compared, 1000);
 }
 
 } // namespace

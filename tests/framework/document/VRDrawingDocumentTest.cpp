@@ -92,6 +92,71 @@ TEST(VRDrawingDocument, APastedRoutedConnectorComesWithItsRouteMovedWithThePaste
     EXPECT_EQ(again.last(), pasted->endEndPoint()->location());
 }
 
+// Connectors from a spot inside an element leave it apart from each other, and a saved
+// drawing opens with them as they were laid; pasted, they come with those routes.
+TEST(VRDrawingDocument, ConnectorsFromASpotInsideAnElementLeaveApartAndOpenAsSaved)
+{
+    const qnt::test::ScopeExit clearClipboard([] { QGuiApplication::clipboard()->clear(); });
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("hub.quintora"));
+    QList<QList<QPointF>> laid;
+    {
+        VRDrawingDocument document;
+        VRObjectDrawingLayer &layer =
+            *document.drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+        const QRectF hubRect(50, 200, 120, 60);
+        auto hub = qnt::test::addBoxElement(layer, hubRect);
+        hub->setStickySpots({QPointF(0, 0)});
+        for (const QRectF &r :
+             {QRectF(350, 60, 100, 50), QRectF(450, 205, 100, 50), QRectF(350, 350, 100, 50)}) {
+            auto target = qnt::test::addBoxElement(layer, r);
+            target->setStickySpots({QPointF(0, 0)});
+            auto line =
+                qnt::test::addAttachedConnector(layer, hub, hubRect.center(), target, r.center());
+            line->makeRoutingColaOrthogonal();
+        }
+        document.drawing()->avoidRouter()->processPendingChanges();
+        for (const VRObjectRef &o : layer.objects())
+            if (o->isKindOf<QntConnector>())
+                laid.append(pointsOf(static_cast<QntConnector &>(*o).path()));
+        ASSERT_EQ(laid.size(), 3);
+        for (qsizetype k = 0; k < laid.size(); ++k) {
+            ASSERT_GE(laid[k].size(), 2);
+            EXPECT_TRUE(hubRect.contains(laid[k].first())) << k;
+            for (qsizetype j = 0; j < k; ++j)
+                EXPECT_NE(laid[k].first(), laid[j].first()) << k << " " << j;
+        }
+        ASSERT_TRUE(document.writeToFile(path).ok());
+
+        layer.selectAll();
+        document.copy();
+        document.paste();
+        document.drawing()->avoidRouter()->processPendingChanges();
+        QList<QList<QPointF>> pasted;
+        for (const VRObjectRef &o : layer.selection())
+            if (o->isKindOf<QntConnector>())
+                pasted.append(pointsOf(static_cast<QntConnector &>(*o).path()));
+        ASSERT_EQ(pasted.size(), 3);
+        const QPointF offset = pasted[0].first() - laid[0].first();
+        EXPECT_GT(offset.x(), 0);
+        for (qsizetype k = 0; k < pasted.size(); ++k) {
+            ASSERT_EQ(pasted[k].size(), laid[k].size()) << k;
+            for (qsizetype i = 0; i < pasted[k].size(); ++i)
+                EXPECT_EQ(pasted[k][i], laid[k][i] + offset) << k << " point " << i;
+        }
+    }
+    VRDrawingDocument reopened;
+    ASSERT_TRUE(reopened.readFromFile(path).ok());
+    reopened.drawing()->avoidRouter()->processPendingChanges();
+    QList<QList<QPointF>> read;
+    for (const VRObjectRef &o :
+         reopened.drawing()->activeLayerOfClass<VRObjectDrawingLayer>()->objects())
+        if (o->isKindOf<QntConnector>())
+            read.append(pointsOf(static_cast<QntConnector &>(*o).path()));
+    EXPECT_EQ(read, laid);
+}
+
 // Pasting again and again lands each paste a step further, and duplicating lands the copy a
 // step away: neither goes beyond the coordinates a drawing holds.
 TEST(VRDrawingDocument, PastesAndDuplicatesStopAtTheCoordinatesADrawingHolds)

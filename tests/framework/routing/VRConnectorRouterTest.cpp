@@ -627,3 +627,128 @@ TEST(Router, RoutesAcrossManyShapesKeepNoNeedlessJog)
     }
     EXPECT_GT(checked, 0);
 }
+
+// Connectors from the centre of one shape (walled in above and below) to shapes beside it at
+// several heights: they leave through its right side apart, each straight out and toward where
+// it turns, and none crosses another; the straight one keeps the centre.
+TEST(Router, EndsLeavingOneSideFromInsideLieApart)
+{
+    VRConnectorRouter router;
+    const QRectF hub(0, 0, 120, 60);
+    router.setObstacle(0, hub);
+    router.setObstacle(10, {-40, -60, 200, 30});
+    router.setObstacle(11, {-40, 90, 200, 30});
+    const QList<QRectF> others{{300, -200, 120, 60},
+                               {500, -120, 120, 60},
+                               {400, 0, 120, 60},
+                               {500, 120, 120, 60},
+                               {300, 200, 120, 60}};
+    for (int k = 0; k < others.size(); ++k) {
+        router.setObstacle(k + 1, others[k]);
+        router.setConnector(k, {VRRouteKind::Orthogonal,
+                                {hub.center(), 0, VRRouteSide::Any},
+                                {others[k].center(), k + 1, VRRouteSide::Any}});
+    }
+    const auto check = [&](int straight) {
+        QList<QList<QPointF>> routes;
+        for (int k = 0; k < others.size(); ++k)
+            routes.push_back(router.route(k));
+        for (int k = 0; k < routes.size(); ++k) {
+            const QList<QPointF> &r = routes[k];
+            ASSERT_GE(r.size(), 2);
+            EXPECT_TRUE(isOrthogonal(r));
+            // Inside the hub, leaving it straight through its right side.
+            EXPECT_TRUE(hub.adjusted(1, 1, -1, -1).contains(r[0])) << k;
+            EXPECT_DOUBLE_EQ(r[0].y(), r[1].y()) << k;
+            EXPECT_GT(r[1].x(), hub.right()) << k;
+            for (int j = 0; j < k; ++j) {
+                EXPECT_NE(r[0], routes[j][0]) << k << " " << j;
+                EXPECT_EQ(crossings(r, routes[j]), 0) << k << " " << j;
+            }
+            if (k == straight) {
+                EXPECT_EQ(r.first(), hub.center());
+                EXPECT_EQ(r.size(), 2);
+            } else {
+                // Turning up it lies above the middle, turning down below.
+                ASSERT_GE(r.size(), 3);
+                EXPECT_EQ(r[0].y() < hub.center().y(), r[2].y() < r[1].y()) << k;
+            }
+        }
+    };
+    router.update();
+    check(2);
+    // Moving one of them spreads the rest again as a whole routing would.
+    router.setObstacle(3, others[2].translated(0, 60));
+    router.setConnector(2, {VRRouteKind::Orthogonal,
+                            {hub.center(), 0, VRRouteSide::Any},
+                            {others[2].translated(0, 60).center(), 3, VRRouteSide::Any}});
+    router.update();
+    check(-1);
+    QList<QList<QPointF>> moved;
+    for (int k = 0; k < others.size(); ++k)
+        moved.push_back(router.route(k));
+    router.routeAll();
+    for (int k = 0; k < others.size(); ++k)
+        EXPECT_EQ(router.route(k), moved[k]) << k;
+}
+
+// Nudging spreads each channel within the lines of its neighbours: on a crowded diagram no two
+// connectors that share no shape run together on one line.
+TEST(Router, NudgedChannelsKeepOffEachOthersLines)
+{
+    VRConnectorRouter router;
+    QList<QRectF> shapes;
+    quint32 state = 2026u;
+    auto next = [&state](int bound) {
+        state = state * 1664525u + 1013904223u;
+        return int((state >> 8) % quint32(bound));
+    };
+    const int cols = 10;
+    for (int k = 0; k < 100; ++k) {
+        shapes.push_back(QRectF((k % cols) * 200 + next(40), (k / cols) * 150 + next(30), 120, 60));
+        router.setObstacle(k, shapes.last());
+    }
+    QList<VRRouteRequest> requests;
+    while (requests.size() < 220) {
+        const int a = next(100), col = a % cols + next(7) - 3, row = a / cols + next(7) - 3;
+        if (col < 0 || col >= cols || row < 0 || row >= 10 || row * cols + col == a)
+            continue;
+        const int b = row * cols + col;
+        requests.push_back({VRRouteKind::Orthogonal,
+                            {shapes[a].center(), a, VRRouteSide::Any},
+                            {shapes[b].center(), b, VRRouteSide::Any}});
+        router.setConnector(requests.size() - 1, requests.last());
+    }
+    router.update();
+    struct Run {
+        int connector;
+        bool horizontal;
+        double at, lo, hi;
+    };
+    std::vector<Run> runs;
+    for (int k = 0; k < requests.size(); ++k) {
+        const QList<QPointF> r = router.route(k);
+        for (qsizetype i = 1; i + 2 < r.size(); ++i) {
+            const QPointF a = r[i], b = r[i + 1];
+            const bool horizontal = std::abs(a.y() - b.y()) < 1e-9;
+            runs.push_back({k, horizontal, horizontal ? a.y() : a.x(),
+                            horizontal ? std::min(a.x(), b.x()) : std::min(a.y(), b.y()),
+                            horizontal ? std::max(a.x(), b.x()) : std::max(a.y(), b.y())});
+        }
+    }
+    const auto related = [&](int a, int b) {
+        const VRRouteRequest &x = requests[a], &y = requests[b];
+        return x.start.shape == y.start.shape || x.start.shape == y.end.shape
+               || x.end.shape == y.start.shape || x.end.shape == y.end.shape;
+    };
+    int together = 0;
+    for (size_t i = 0; i < runs.size(); ++i)
+        for (size_t j = i + 1; j < runs.size(); ++j) {
+            const Run &s = runs[i], &t = runs[j];
+            if (s.connector != t.connector && s.horizontal == t.horizontal
+                && std::abs(s.at - t.at) < 0.5 && !related(s.connector, t.connector)
+                && std::min(s.hi, t.hi) - std::max(s.lo, t.lo) > 1e-6)
+                ++together;
+        }
+    EXPECT_EQ(together, 0);
+}

@@ -4,9 +4,14 @@
 #include "style/VKBezierPath.h"
 #include "style/VKMiniControlCluster.h"
 
+#include "platform/ImageResources.h"
+
 #include <QPainter>
+#include <QPixmap>
 #include <QRadialGradient>
 #include <QTransform>
+
+#include <algorithm>
 
 namespace {
 constexpr double kSnap = 0.261799387799;      // 15 degrees
@@ -17,20 +22,8 @@ double degrees(double radians)
     return std::fmod(radians * 180.0 / M_PI, 360.0);
 }
 
-double clusterAlpha(const VKMiniControl &control)
-{
-    return control.cluster() ? control.cluster()->alpha() : 1.0;
-}
-} // namespace
-
-// ---- slider ----------------------------------------------------------------------------------
-
-VKMiniSlider::VKMiniSlider(const QRectF &bounds, VKMiniControlCluster *cluster)
-    : VKMiniControl(bounds, cluster)
-{
-}
-
-const QImage &VKMiniSlider::knobImage()
+// The knob when the application's image is missing: a small blue ball.
+const QImage &drawnKnob()
 {
     static const QImage image = [] {
         QImage knob(13, 13, QImage::Format_ARGB32_Premultiplied);
@@ -48,6 +41,28 @@ const QImage &VKMiniSlider::knobImage()
     return image;
 }
 
+double clusterAlpha(const VKMiniControl &control)
+{
+    return control.cluster() ? control.cluster()->alpha() : 1.0;
+}
+} // namespace
+
+// ---- slider ----------------------------------------------------------------------------------
+
+VKMiniSlider::VKMiniSlider(const QRectF &bounds, VKMiniControlCluster *cluster)
+    : VKMiniControl(bounds, cluster)
+    , mKnobImage(ImageResources::imageNamed(QStringLiteral("smallBlueKnob")))
+{
+    const QList<QSize> sizes = mKnobImage.availableSizes();
+    if (sizes.isEmpty()) {
+        mKnobImage = QIcon(QPixmap::fromImage(drawnKnob()));
+        mKnobSize = drawnKnob().size();
+    } else {
+        mKnobSize = *std::min_element(sizes.begin(), sizes.end(),
+                                      [](QSize a, QSize b) { return a.width() < b.width(); });
+    }
+}
+
 void VKMiniSlider::setShowTickMarks(bool shows)
 {
     if (shows == mShowTicks)
@@ -59,7 +74,7 @@ void VKMiniSlider::setShowTickMarks(bool shows)
 QRectF VKMiniSlider::knobRect() const
 {
     const QRectF b = bounds();
-    const QSizeF k = knobImage().size();
+    const QSizeF k = knobSize();
     return {b.x() + 10 + mValue * (b.width() - 20) - k.width() / 2,
             b.y() + b.height() / 2 - k.height() / 2, k.width(), k.height()};
 }
@@ -95,7 +110,10 @@ void VKMiniSlider::drawKnob(QPainter &painter) const
 {
     painter.save();
     painter.setOpacity(clusterAlpha(*this));
-    painter.drawImage(knobRect(), knobImage());
+    const QRectF knob = knobRect();
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QPixmap pixmap = mKnobImage.pixmap(mKnobSize.toSize(), ratio);
+    painter.drawPixmap(knob, pixmap, QRectF(pixmap.rect()));
     painter.restore();
 }
 
@@ -136,7 +154,7 @@ QRectF VKMiniCircularSlider::knobRect() const
     const QRectF circle = circleBounds();
     const double r = circle.width() / 2;
     const QPointF c = circle.center() + r * QPointF(std::cos(mValue), std::sin(mValue));
-    const QSizeF k = knobImage().size();
+    const QSizeF k = knobSize();
     return {c.x() - k.width() / 2, c.y() - k.height() / 2, k.width(), k.height()};
 }
 

@@ -2,6 +2,7 @@
 
 #include "style/VKMiniControl.h"
 
+#include <QIcon>
 #include <QImage>
 #include <QPainterPath>
 
@@ -18,8 +19,10 @@ public:
     void setShowTickMarks(bool shows);
     bool showTickMarks() const { return mShowTicks; }
     virtual QRectF knobRect() const;
-    // The knob picture (a small blue ball), made once.
-    static const QImage &knobImage();
+    // The knob picture: the application's image "smallBlueKnob", which refers to its file and is
+    // read when drawn; a small blue ball drawn here when the image is missing.
+    const QIcon &knobImage() const { return mKnobImage; }
+    QSizeF knobSize() const { return mKnobSize; }
 
     void draw(QPainter &painter) override;
     int hitTestPoint(QPointF point) const override;
@@ -30,6 +33,10 @@ protected:
     void drawKnob(QPainter &painter) const;
 
     bool mShowTicks = false;
+
+private:
+    QIcon mKnobImage;
+    QSizeF mKnobSize;
 };
 
 // An angle dial: the knob runs round a circle; the value is the angle in radians (-pi..pi).

@@ -1,6 +1,14 @@
 #include "style/VKMiniControlCluster.h"
 #include "style/VKMiniSlider.h"
 
+#include "common/ScopedEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -38,6 +46,39 @@ TEST_F(MiniControlTest, ValuesAreClampedAndOnlyChangesAreNoticed)
     EXPECT_EQ(listener.did, 3);
     EXPECT_EQ(VKMiniControl::miniControlThemeColor(7, 1.0), QColor());
     EXPECT_NEAR(VKMiniControl::miniControlThemeColor(1, 1.0).alphaF(), 0.67, 0.01);
+}
+
+TEST_F(MiniControlTest, SliderKnobIsTheApplicationsImageByName)
+{
+    // The shipped knob is used as it is.
+    auto *shipped = new VKMiniSlider(QRectF(0, 0, 120, 20), &top);
+    EXPECT_FALSE(shipped->knobImage().isNull());
+    EXPECT_EQ(shipped->knobSize(), QSizeF(13, 13));
+
+    QTemporaryDir bundle;
+    ASSERT_TRUE(QDir(bundle.path()).mkdir("Images"));
+    QImage knob(9, 7, QImage::Format_ARGB32);
+    knob.fill(Qt::red);
+    ASSERT_TRUE(knob.save(bundle.path() + "/Images/smallBlueKnob.png"));
+    const qnt::test::ScopedEnvironmentVariable bundleFolder("QNT_BUNDLE_DIR",
+                                                            bundle.path().toStdString());
+    auto *slider = new VKMiniSlider(QRectF(0, 0, 120, 20), &top);
+    slider->setValue(0.5);
+    EXPECT_EQ(slider->knobSize(), QSizeF(9, 7));
+    EXPECT_EQ(slider->knobRect(), QRectF(60 - 4.5, 10 - 3.5, 9, 7));
+    QImage canvas(120, 20, QImage::Format_ARGB32);
+    canvas.fill(Qt::white);
+    {
+        QPainter painter(&canvas);
+        slider->draw(painter);
+    }
+    EXPECT_EQ(canvas.pixelColor(60, 10), QColor(Qt::red));
+
+    // Without the image the slider still has its knob.
+    QFile::remove(bundle.path() + "/Images/smallBlueKnob.png");
+    auto *plain = new VKMiniSlider(QRectF(0, 0, 120, 20), &top);
+    EXPECT_FALSE(plain->knobImage().isNull());
+    EXPECT_EQ(plain->knobSize(), QSizeF(13, 13));
 }
 
 TEST_F(MiniControlTest, ClustersFindControlsByKeyAndTheLastAddedWinsTheHit)

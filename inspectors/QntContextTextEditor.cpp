@@ -26,6 +26,7 @@
 #include "framework/view/QntContextTextEditorView.h"
 #include "framework/view/VRDrawingView.h"
 #include "framework/view/VRSelectAndEditTool.h"
+#include "platform/MenuAdditions.h"
 #include "platform/UserDefaults.h"
 
 #include <QCheckBox>
@@ -289,10 +290,7 @@ int QntContextTextEditor::buildView(const QString &sizeMenuTitle)
     _fontSizeMenuButton->setToolTip(tr("Font Size"));
     _fontSizeMenuButton->setBordered(true);
     _fontSizeMenuButton->setFixedSize(20, 22);
-    connect(_fontSizeMenuButton, &QAbstractButton::clicked, this, [this] {
-        _fontSizeMenu->popup(
-            _fontSizeMenuButton->mapToGlobal(QPoint(0, _fontSizeMenuButton->height())));
-    });
+    connect(_fontSizeMenuButton, &QAbstractButton::clicked, this, [this] { fontSizeMenuAction(); });
     controls->addWidget(_fontSizeMenuButton);
 
     _colorWell = new QntColorWell(view);
@@ -753,6 +751,12 @@ void QntContextTextEditor::fontTypefaceAction()
                   },
                   [mask, underlined](QntConnector &c) { c.setTextFontTypeface(mask, underlined); }},
                  currentDrawing() ? currentDrawing()->undoManager() : nullptr);
+}
+
+void QntContextTextEditor::fontSizeMenuAction()
+{
+    if (_fontSizeMenu && _fontSizeMenuButton)
+        MenuAdditions::popUpMenu(_fontSizeMenu, _fontSizeMenuButton, false);
 }
 
 void QntContextTextEditor::fontSizeTextFieldAction()

@@ -82,6 +82,8 @@ public:
     void fontFamilyAction(const QString &fontName);
     void fontTypefaceAction();
     void fontSizeTextFieldAction();
+    // Pops the font sizes up over the size button; the size chosen is applied at once.
+    void fontSizeMenuAction();
     void colorMatrixAction(const QColor &colour);
     void colorMatrixAction(QntColorMatrix *sender) override;
     // Opens the text colours in a popover under a button.
@@ -119,6 +121,7 @@ public:
     QToolButton *fontFamilyPopUpButton() const { return _fontFamilyPopUpButton; }
     QntTextFieldCell *fontSizeTextField() const { return _fontSizeTextField; }
     QMenu *fontSizeMenu() const { return _fontSizeMenu; }
+    QntButtonCell *fontSizeMenuButton() const { return _fontSizeMenuButton; }
     QntButtonCell *typefaceCell(int index) const { return _typefaceCells[index]; }
     QntButtonCell *alignCell(int column) const { return _alignCells[column]; }
     QntColorWell *colorWell() const { return _colorWell; }

@@ -1,6 +1,7 @@
 #include "platform/MenuAdditions.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QMenu>
 #include <QPointer>
 #include <QWidget>
@@ -44,6 +45,14 @@ void MenuAdditions::removeAllItems(QMenu *menu)
     }
 }
 
+void MenuAdditions::removeAllItems(QComboBox *popUp)
+{
+    if (!popUp)
+        return;
+    for (int i = popUp->count() - 1; i >= 0; --i)
+        popUp->removeItem(i);
+}
+
 void MenuAdditions::uncheckAllItems(QMenu *menu)
 {
     if (!menu)
@@ -55,8 +64,10 @@ void MenuAdditions::uncheckAllItems(QMenu *menu)
 QMenu *MenuAdditions::menuForPopUp(QMenu *menu, QWidget *parent)
 {
     auto *copy = new QMenu(parent);
-    if (menu)
+    if (menu) {
+        copy->setTitle(menu->title());
         copy->addActions(menu->actions());
+    }
     return copy;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 class QAction;
+class QComboBox;
 class QMenu;
 class QPoint;
 class QWidget;
@@ -17,11 +18,14 @@ public:
     static void disableItemsWithTag(QMenu *menu, int tag);
     // Removes the items from the last to the first.
     static void removeAllItems(QMenu *menu);
+    // The same for the item list of a pop-up button.
+    static void removeAllItems(QComboBox *popUp);
     // Sets every item's state to off.
     static void uncheckAllItems(QMenu *menu);
 
-    // A copy of the menu for popping up over a view (the copy holds the same actions, so
-    // choosing an item triggers the original). The caller owns the copy.
+    // A copy of the menu for popping up over a view: the same title and the same actions, so
+    // choosing an item triggers the original and the original menu reports it. The caller
+    // owns the copy.
     static QMenu *menuForPopUp(QMenu *menu, QWidget *parent);
     // Where the copy appears: below the view for a pull-down, over it otherwise (global).
     static QPoint popUpPosition(QWidget *view, bool pullsDown);

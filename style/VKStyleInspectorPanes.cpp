@@ -2,6 +2,7 @@
 // renderer and writing every control's change straight into it.
 #include "style/VKStyleInspector.h"
 
+#include "platform/MenuAdditions.h"
 #include "platform/TagEnablingAdditions.h"
 
 #include "framework/model/VRDrawing.h"
@@ -56,7 +57,10 @@ constexpr int kTagRole = Qt::UserRole;
 
 // Groups of pane controls shown and hidden together, by tag.
 constexpr int kZigZagGroupTag = 145;
+constexpr int kDecoratorOnlyGroupTag = 146;
+constexpr int kPatternOnlyGroupTag = 147;
 constexpr int kArrowGroupTag = 148;
+constexpr int kFillShadowGroupTag = 149; // enabled and disabled, never hidden
 constexpr int kRoughGroupTag = 150;
 
 void showGroups(QWidget *pane, std::initializer_list<std::pair<int, bool>> groups)
@@ -375,6 +379,12 @@ QWidget *VKStyleInspector::buildFillPane()
     auto *shadowLayout = new QVBoxLayout(m_fillShadowGroup);
     shadowLayout->setContentsMargins(0, 0, 0, 0);
     shadowLayout->addWidget(buildShadowControls(m_fillShadowGroup));
+    // Each shadow control carries the group's tag, so the fill pane turns them on and off
+    // together while their captions stay readable.
+    for (QWidget *control : m_fillShadowGroup->findChildren<QWidget *>()) {
+        if (TagEnablingAdditions::isControl(control))
+            TagEnablingAdditions::setTag(control, kFillShadowGroupTag);
+    }
     form->addRow(m_fillShadowGroup);
     return pane;
 }
@@ -533,6 +543,7 @@ QWidget *VKStyleInspector::buildDecoratorPane()
     pathForm->addRow(tr("Ramp"), mPDRampProportion);
     mPDNormalToPathCheckbox = new QCheckBox(tr("Turn with the path"), m_decoratorOnlyGroup);
     pathForm->addRow(mPDNormalToPathCheckbox);
+    TagEnablingAdditions::setTag(m_decoratorOnlyGroup, kDecoratorOnlyGroupTag);
     form->addRow(m_decoratorOnlyGroup);
 
     QFormLayout *patternForm = nullptr;
@@ -547,6 +558,7 @@ QWidget *VKStyleInspector::buildDecoratorPane()
     patternForm->addRow(tr("Motif angle"), mMotifAngle);
     mMotifRelativeAngleCheckbox = new QCheckBox(tr("Motif turns with pattern"), m_patternOnlyGroup);
     patternForm->addRow(mMotifRelativeAngleCheckbox);
+    TagEnablingAdditions::setTag(m_patternOnlyGroup, kPatternOnlyGroupTag);
     form->addRow(m_patternOnlyGroup);
     return pane;
 }
@@ -612,7 +624,7 @@ void VKStyleInspector::populateMenuWithDashes(QComboBox *menu)
 
 void VKStyleInspector::populateMenuWithCoreImageFilters(QComboBox *menu)
 {
-    menu->clear();
+    MenuAdditions::removeAllItems(menu);
     for (const QString &name : VRCIFilterRastGroup::filterNames())
         menu->addItem(VRCIFilterRastGroup::localizedFilterName(name), name);
 }
@@ -723,6 +735,8 @@ void VKStyleInspector::updateSettingsForStroke(VRStroke *stroke)
         m_strokeShadowHost->layout()->addWidget(shadow);
         shadow->show();
     }
+    // Under the stroke pane the shadow controls show only with a shadow, always enabled.
+    TagEnablingAdditions::setSubviewsWithTagEnabled(m_strokeShadowHost, kFillShadowGroupTag, true);
     const std::optional<VRShadow> s = stroke->shadow();
     m_strokeShadowHost->setVisible(s.has_value());
     if (s) {
@@ -744,7 +758,8 @@ void VKStyleInspector::updateSettingsForFill(VRFill *fill)
         m_fillShadowGroup->layout()->addWidget(shadow);
         shadow->show();
     }
-    m_fillShadowGroup->setEnabled(s.has_value());
+    TagEnablingAdditions::setSubviewsWithTagEnabled(m_fillShadowGroup->parentWidget(),
+                                                    kFillShadowGroupTag, s.has_value());
     if (s) {
         mShadowColourWell->setColor(s->shadowColor());
         mShadowBlurRadiusSlider->setValue(s->shadowBlurRadius());
@@ -855,12 +870,10 @@ void VKStyleInspector::updateSettingsForPathDecorator(VRPathDecorator *decorator
         mPDRelativeAngleCheckbox->setChecked(pattern->angleIsRelativeToObject());
         mMotifAngle->setValue(pattern->motifAngleInDegrees());
         mMotifRelativeAngleCheckbox->setChecked(pattern->motifAngleIsRelativeToPattern());
-        m_decoratorOnlyGroup->hide();
-        m_patternOnlyGroup->show();
-    } else {
-        m_decoratorOnlyGroup->show();
-        m_patternOnlyGroup->hide();
     }
+    const bool pattern = decorator->isKindOf<VRFillPattern>();
+    showGroups(m_decoratorOnlyGroup->parentWidget(),
+               {{kDecoratorOnlyGroupTag, !pattern}, {kPatternOnlyGroupTag, pattern}});
 }
 
 void VKStyleInspector::updateSettingsForBlendEffect(VRQuartzBlendRastGroup *blend)

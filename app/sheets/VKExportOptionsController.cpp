@@ -2,6 +2,7 @@
 
 #include "app/sheets/VKExportOptionsDelegate.h"
 #include "framework/base/VRConstants.h"
+#include "platform/MenuAdditions.h"
 #include "platform/UserDefaults.h"
 
 #include <QCheckBox>
@@ -268,7 +269,7 @@ void VKExportOptionsController::beginExportDialogWithParentWindow(QWidget *paren
     mFileType = PDF;
     makePanel(parent, false);
 
-    mExportFormatPopUpButton->clear();
+    MenuAdditions::removeAllItems(mExportFormatPopUpButton);
     for (const TypeInfo &info : kTypes) {
         if (info.tag != SVG)
             mExportFormatPopUpButton->addItem(QString::fromLatin1(info.title), info.tag);
@@ -309,7 +310,7 @@ void VKExportOptionsController::beginSVGExportDialogWithParentWindow(
     ensureOptions(false);
     mFileType = SVG;
     makePanel(parent, true);
-    mExportFormatPopUpButton->clear();
+    MenuAdditions::removeAllItems(mExportFormatPopUpButton);
     mExportFormatPopUpButton->addItem(QStringLiteral("SVG"), qint64(SVG));
     displayOptionsForFileType(SVG);
     const bool crop = UserDefaults::standardUserDefaults().boolForKey(kQntCropExportedFile);

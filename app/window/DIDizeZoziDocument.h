@@ -223,6 +223,7 @@ public:
     void fontSizeMenuItemChanged(QAction *item);
     QMenu *fontSizeMenu() const { return _fontSizeMenu; }
     QLineEdit *fontSizeTextField() const { return _fontSizeTextField; }
+    QToolButton *fontSizeMenuButton() const { return _fontSizeMenuButton; }
     QComboBox *fontFamilyPopUp() const { return _fontFamilyPopUp; }
     QLineEdit *sequenceParameterField(const QString &optionKey) const;
     // QntSequenceDiagramControllerDelegate

@@ -11,6 +11,7 @@
 #include "framework/sequence/ISDiagram.h"
 #include "framework/sequence/QntSequenceLayoutManager.h"
 #include "framework/undo/VRUndoManager.h"
+#include "platform/MenuAdditions.h"
 #include "platform/UserDefaults.h"
 
 #include <QComboBox>
@@ -210,8 +211,8 @@ void DIDizeZoziDocument::fontSizeMenuAction()
 {
     if (!_fontSizeMenu || !_fontSizeMenuButton)
         return;
-    _fontSizeMenu->popup(
-        _fontSizeMenuButton->mapToGlobal(QPoint(0, _fontSizeMenuButton->height())));
+    // The chosen size reaches fontSizeMenuItemChanged through the menu's own signal.
+    MenuAdditions::popUpMenu(_fontSizeMenu, _fontSizeMenuButton, false);
 }
 
 void DIDizeZoziDocument::fontSizeMenuItemChanged(QAction *item)

@@ -12,6 +12,7 @@
 #include "library/PaletteTestSupport.h"
 
 #include "common/ButtonColumn.h"
+#include "common/PopUpChoice.h"
 #include "common/TwoColourText.h"
 
 #include "app/common/QntConstants.h"
@@ -34,6 +35,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QCoreApplication>
 #include <QPushButton>
@@ -363,6 +365,37 @@ TEST(QntElementTextEditorTest, FontSizeKeepsFractionsAndRefusesWords)
     h.undo()->closeOpenGroups();
     EXPECT_EQ(h.undo()->undoStack().size(), steps);
     EXPECT_EQ(bar->fontSizeTextField()->text(), QLocale().toString(10.5));
+    bar->cancelAction();
+}
+
+TEST(QntElementTextEditorTest, SizeButtonPopsTheSizesUpOverItselfAndAppliesTheChoice)
+{
+    Harness h;
+    const auto element = h.placeElement({200, 150});
+    // The inspector knows its document, as once the document window has had the focus: the
+    // pop-up taking the focus then changes nothing.
+    h.inspector->mainDocumentMayHaveChanged();
+    QntElementTextEditor *bar = h.openBar(element);
+    ASSERT_NE(bar, nullptr);
+    QTextEdit *text = bar->editorView()->textEditingView();
+    h.type(text, QStringLiteral("size"));
+    text->selectAll();
+    {
+        qnt::test::PopUpChoice choice(QStringLiteral("18"));
+        bar->fontSizeMenuButton()->click();
+        // The button waits for the choice: the size is in place when the click returns.
+        ASSERT_TRUE(choice.opened());
+        EXPECT_NE(choice.menu(), bar->fontSizeMenu());
+        EXPECT_EQ(choice.actions(), bar->fontSizeMenu()->actions());
+        EXPECT_EQ(choice.title(), bar->fontSizeMenu()->title());
+        EXPECT_FALSE(choice.anyActive());
+        EXPECT_EQ(bar->fontSizeTextField()->text(), QStringLiteral("18"));
+        EXPECT_TRUE(bar->editorView()->isVisible());
+        QTextCursor at(text->document());
+        at.setPosition(2);
+        EXPECT_DOUBLE_EQ(at.charFormat().fontPointSize(), 18);
+    }
+    EXPECT_FALSE(bar->fontSizeMenu()->isVisible());
     bar->cancelAction();
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/sheets/VKBasicDialogController.h"
 #include "platform/MenuAdditions.h"
+#include "platform/TagEnablingAdditions.h"
 
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntElementTable.h"
@@ -13,6 +14,7 @@
 #include "framework/styles/VRFill.h"
 #include "framework/styles/VRFillPattern.h"
 #include "framework/styles/VRGradient.h"
+#include "framework/styles/VRPathDecorator.h"
 #include "framework/styles/VRHatching.h"
 #include "framework/styles/VRImageAdornment.h"
 #include "framework/styles/VRQuartzBlendRastGroup.h"
@@ -542,4 +544,81 @@ TEST_F(StyleInspectorTest, AddMenuDividersTakeNoClickAndNothingIsChecked)
         }
     }
     EXPECT_EQ(dividers, 3);
+}
+
+TEST_F(StyleInspectorTest, FillShadowControlsAreEnabledExactlyWithAShadow)
+{
+    VRFill *fill = style()->fill();
+    fill->setShadow(std::nullopt);
+    selectItem(fill);
+    ASSERT_EQ(inspector->selectedPane(), VKStyleInspector::FillPane);
+    QWidget *group = inspector->fillShadowGroup();
+    QList<QWidget *> controls;
+    for (QWidget *child : group->findChildren<QWidget *>()) {
+        if (TagEnablingAdditions::tag(child) == 149)
+            controls << child;
+    }
+    ASSERT_TRUE(controls.contains(inspector->shadowDistanceSlider()->field()));
+    ASSERT_TRUE(controls.contains(inspector->shadowDistanceSlider()->slider()));
+    const QList<QLabel *> captions = group->findChildren<QLabel *>();
+    ASSERT_FALSE(captions.isEmpty());
+    auto expectEnabled = [&](bool enabled) {
+        for (QWidget *control : controls)
+            EXPECT_EQ(control->isEnabled(), enabled) << control->metaObject()->className();
+        // The group itself is never turned off: its captions stay readable.
+        EXPECT_TRUE(group->isEnabled());
+        for (QLabel *caption : captions)
+            EXPECT_TRUE(caption->isEnabled()) << caption->text().toStdString();
+    };
+    expectEnabled(false);
+    inspector->fillShadowCheckbox()->click();
+    ASSERT_TRUE(fill->shadow());
+    expectEnabled(true);
+    inspector->fillShadowCheckbox()->click();
+    ASSERT_FALSE(fill->shadow());
+    expectEnabled(false);
+
+    // The stroke pane borrows the same controls and shows them, enabled, with its shadow.
+    VRStroke *stroke = style()->stroke();
+    stroke->setShadow(VRStyle::defaultShadow());
+    selectItem(stroke);
+    ASSERT_EQ(inspector->selectedPane(), VKStyleInspector::StrokePane);
+    EXPECT_TRUE(inspector->shadowDistanceSlider()->isVisibleTo(inspector->mainView()));
+    EXPECT_TRUE(inspector->shadowDistanceSlider()->field()->isEnabled());
+    EXPECT_TRUE(inspector->shadowDistanceSlider()->slider()->isEnabled());
+}
+
+TEST_F(StyleInspectorTest, DecoratorGroupsAreShownByTheirTags)
+{
+    auto pattern = std::make_shared<VRFillPattern>();
+    auto decorator = std::make_shared<VRPathDecorator>();
+    style()->addRenderer(pattern);
+    style()->addRenderer(decorator);
+    EXPECT_EQ(TagEnablingAdditions::tag(inspector->decoratorOnlyGroup()), 146);
+    EXPECT_EQ(TagEnablingAdditions::tag(inspector->patternOnlyGroup()), 147);
+    const struct {
+        VRRasterizer *item;
+        bool patternShown;
+    } cases[] = {{pattern.get(), true}, {decorator.get(), false}, {pattern.get(), true}};
+    for (const auto &c : cases) {
+        selectItem(c.item);
+        EXPECT_EQ(inspector->patternOnlyGroup()->isHidden(), !c.patternShown);
+        EXPECT_EQ(inspector->decoratorOnlyGroup()->isHidden(), c.patternShown);
+    }
+}
+
+TEST_F(StyleInspectorTest, FilterMenuIsEmptiedFromItsLastItemBeforeItIsFilled)
+{
+    QComboBox *filters = inspector->filterPopUpMenu();
+    const int count = filters->count();
+    ASSERT_GT(count, 1);
+    QList<int> removed;
+    QObject::connect(filters->model(), &QAbstractItemModel::rowsAboutToBeRemoved,
+                     [&](const QModelIndex &, int first, int) { removed << first; });
+    inspector->populateMenuWithCoreImageFilters(filters);
+    QList<int> expected;
+    for (int row = count - 1; row >= 0; --row)
+        expected << row;
+    EXPECT_EQ(removed, expected);
+    EXPECT_EQ(filters->count(), count);
 }

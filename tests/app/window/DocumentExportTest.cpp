@@ -24,6 +24,7 @@
 #include <QButtonGroup>
 #include <QDoubleSpinBox>
 #include <QAbstractButton>
+#include <QAbstractItemModel>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QRegularExpression>
@@ -489,4 +490,38 @@ TEST_F(DocumentExport, FileMenuPrintsAndSetsUpPagesThroughTheDrawingsPaper)
         << info.toStdString();
     EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Page size:\\s+84[12]"))))
         << info.toStdString();
+}
+
+TEST_F(DocumentExport, EachDialogEmptiesTheFormatsFromTheLastBeforeOfferingItsOwn)
+{
+    commands->exportAction();
+    VKExportOptionsController *controller = commands->exportController();
+    QComboBox *format = controller->formatPopUpButton();
+    ASSERT_EQ(format->count(), 4);
+    controller->panel()->hide();
+    QList<int> removed;
+    QObject::connect(format->model(), &QAbstractItemModel::rowsAboutToBeRemoved,
+                     [&](const QModelIndex &, int first, int) { removed << first; });
+    const struct {
+        bool svg;
+        QList<int> removed;
+        QStringList offered;
+    } cases[] = {
+        {true, {3, 2, 1, 0}, {"SVG"}},
+        {false, {0}, {"PDF", "TIFF", "JPEG", "PNG"}},
+        {false, {3, 2, 1, 0}, {"PDF", "TIFF", "JPEG", "PNG"}},
+    };
+    for (const auto &c : cases) {
+        removed.clear();
+        if (c.svg)
+            commands->exportSVGAction();
+        else
+            commands->exportAction();
+        EXPECT_EQ(removed, c.removed);
+        QStringList offered;
+        for (int i = 0; i < format->count(); ++i)
+            offered << format->itemText(i);
+        EXPECT_EQ(offered, c.offered);
+        controller->panel()->hide();
+    }
 }

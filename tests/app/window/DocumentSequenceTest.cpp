@@ -20,6 +20,7 @@
 #include "library/QntSeqOutlineView.h"
 #include "platform/UserDefaults.h"
 #include "style/VKStyleInspector.h"
+#include "common/PopUpChoice.h"
 #include "common/SharedStateKeepers.h"
 
 #include <QAction>
@@ -30,6 +31,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QtTest/QTest>
 
 #include <gtest/gtest.h>
@@ -410,6 +412,29 @@ TEST_F(DocumentSequence, TheOutlineComesBackWithTheDrawing)
     EXPECT_EQ(again.timelineTitle(3), "Client");
     EXPECT_EQ(again.timelineTitle(4), "Server");
     EXPECT_EQ(again.rowCount(), 2);
+}
+
+TEST_F(DocumentSequence, SizeButtonPopsTheSizesUpOverItselfAndWaitsForTheChoice)
+{
+    DIDizeZoziDocument *document = sequenceDocument();
+    ASSERT_NE(document, nullptr);
+    QMenu *sizes = document->fontSizeMenu();
+    {
+        qnt::test::PopUpChoice choice(QStringLiteral("24"));
+        document->fontSizeMenuButton()->click();
+        ASSERT_TRUE(choice.opened());
+        EXPECT_NE(choice.menu(), sizes);
+        EXPECT_EQ(choice.title(), sizes->title());
+        EXPECT_EQ(choice.actions(), sizes->actions());
+        EXPECT_FALSE(choice.anyActive());
+        EXPECT_EQ(document->fontSizeTextField()->text(), "24");
+    }
+    // Dismissing the sizes leaves the field as it was.
+    qnt::test::PopUpChoice dismissed(QStringLiteral("no such size"));
+    document->fontSizeMenuButton()->click();
+    EXPECT_TRUE(dismissed.opened());
+    EXPECT_EQ(document->fontSizeTextField()->text(), "24");
+    EXPECT_EQ(UserDefaults::standardUserDefaults().integerForKey(QntSeqFontSizeKey), 14);
 }
 
 TEST_F(DocumentSequence, FontChoicesGoToTheDefaultsAndMenuSizesStayInTheirWindow)

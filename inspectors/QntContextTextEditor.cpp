@@ -1034,9 +1034,16 @@ void QntContextTextEditor::setupTextAttributesControls()
     _savedFontBold = defaults.integerForKey(QntContextTextEditorFontBold);
     _savedCaptured = true;
 
-    const QString family =
-        save && !_savedFontName.isEmpty() ? _savedFontName : QStringLiteral("Helvetica");
-    const double size = save && _savedFontSize > 0 ? std::min(_savedFontSize, 1000.0) : 14.0;
+    // An object whose texts already have a font (a group element's members) writes a new text
+    // in that font rather than in the saved or built-in one.
+    QFont own;
+    const bool hasOwn = newTextFont(&own);
+    const QString family = hasOwn                              ? own.family()
+                           : save && !_savedFontName.isEmpty() ? _savedFontName
+                                                               : QStringLiteral("Helvetica");
+    const double size = hasOwn && own.pointSizeF() > 0 ? std::min(own.pointSizeF(), 1000.0)
+                        : save && _savedFontSize > 0   ? std::min(_savedFontSize, 1000.0)
+                                                       : 14.0;
     const qint64 align = save ? _savedAlign : 2;
     const bool underline = save && _savedFontUnderline == 1;
     const bool bold = save && _savedFontBold == 2;
@@ -1044,7 +1051,10 @@ void QntContextTextEditor::setupTextAttributesControls()
     _fontFamilyPopUpButton->setText(family);
     _fontSizeTextField->setText(QLocale().toString(size, 'g', 6));
     QFont font;
-    if (!fontForName(family, size, &font)) {
+    if (hasOwn) {
+        font = own;
+        font.setPointSizeF(size);
+    } else if (!fontForName(family, size, &font)) {
         font = text->font();
         font.setPointSizeF(size);
     }

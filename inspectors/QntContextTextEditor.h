@@ -72,6 +72,8 @@ public:
     virtual VRObjectRef contextObject() const { return _contextObject; }
     void setContextObject(const VRObjectRef &object) { _contextObject = object; }
     virtual QFont contextObjectFont() const { return {}; }
+    // Whether a new text of the edited object has a font of its own to be written in, and which.
+    virtual bool newTextFont(QFont *) const { return false; }
 
     void closeAttachedWindows();
     virtual void contextMenuDidClose();

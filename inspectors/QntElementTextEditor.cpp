@@ -185,6 +185,31 @@ QFont QntElementTextEditor::contextObjectFont() const
     return element && element->text() ? element->text()->font() : QFont();
 }
 
+bool QntElementTextEditor::newTextFont(QFont *font) const
+{
+    // A group element writes its own text in the font its members' texts are drawn in.
+    VRObjectRef edited = _editorView ? _editorView->editedObject() : nullptr;
+    if (!edited || !edited->isKindOf<QntElement>())
+        edited = contextObject();
+    if (!edited || !edited->isKindOf<QntElement>())
+        return false;
+    const auto &element = static_cast<const QntElement &>(*edited);
+    const QList<std::shared_ptr<QntElement>> members = element.allElements();
+    if (members.isEmpty())
+        return false;
+    if (element.text()) {
+        *font = element.text()->font();
+        return true;
+    }
+    for (const std::shared_ptr<QntElement> &member : members) {
+        if (member->text()) {
+            *font = member->text()->font();
+            return true;
+        }
+    }
+    return false;
+}
+
 QPointF QntElementTextEditor::menuPosition()
 {
     const QPointF p =

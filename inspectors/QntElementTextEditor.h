@@ -21,6 +21,7 @@ public:
     VRObjectRef contextObject() const override;
     std::shared_ptr<QntElement> contextElement() const;
     QFont contextObjectFont() const override;
+    bool newTextFont(QFont *font) const override;
     QPointF menuPosition() override;
     void createAttachedWindowAtPoint(QPointF point) override;
     void setupTextAttributesControls() override;

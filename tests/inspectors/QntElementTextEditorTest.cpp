@@ -901,3 +901,52 @@ TEST(QntElementTextEditorTest, EscapeCancelsAndControlReturnKeepsTheTyping)
     EXPECT_EQ(bar->attachedWindow(), nullptr);
     EXPECT_EQ(element->textContent().toPlainText(), QStringLiteral("After"));
 }
+
+TEST(QntElementTextEditorTest, BarOnAGroupElementShowsTheFontItsTextsUse)
+{
+    Harness h;
+    const auto left = h.palette.shapeCopy({150, 150});
+    const auto right = h.palette.shapeCopy({300, 150});
+    left->setTextContent(QTextDocumentFragment::fromPlainText(QStringLiteral("left")));
+    right->setTextContent(QTextDocumentFragment::fromPlainText(QStringLiteral("right")));
+    for (const VRObjectRef &member : {left, right}) {
+        auto &element = static_cast<QntElement &>(*member);
+        QFont font = element.text()->font();
+        font.setFamily(QStringLiteral("Serif Of The Stencil"));
+        font.setPointSizeF(17);
+        element.text()->setFont(font);
+    }
+    const QRectF frame = left->bounds().united(right->bounds());
+    const auto group =
+        QntElement::createWithObjects({left, right}, QStringLiteral("panelIMPORTED"), frame.size());
+    h.add(group);
+    struct Case {
+        const char *name;
+        bool ownText;
+    } cases[] = {{"members' texts only", false}, {"a title of its own", true}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.ownText) {
+            group->addTextShape();
+            QFont font = group->text()->font();
+            font.setFamily(QStringLiteral("Serif Of The Stencil"));
+            font.setPointSizeF(17);
+            group->text()->setFont(font);
+        }
+        QntElementTextEditor *bar = h.openBar(group);
+        ASSERT_NE(bar, nullptr);
+        ASSERT_NE(bar->attachedWindow(), nullptr);
+        EXPECT_EQ(bar->fontFamilyPopUpButton()->text(), QStringLiteral("Serif Of The Stencil"));
+        EXPECT_EQ(bar->fontSizeTextField()->text(), QLocale().toString(17.0, 'g', 6));
+        // What is typed there is written in that font.
+        EXPECT_EQ(bar->editorView()->textEditingView()->currentCharFormat().font().family(),
+                  QStringLiteral("Serif Of The Stencil"));
+        bar->cancelAction();
+    }
+    // A plain shape keeps the bar's own font for a new text.
+    const auto plain = h.placeElement({200, 400});
+    QntElementTextEditor *bar = h.openBar(plain);
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->fontFamilyPopUpButton()->text(), QStringLiteral("Helvetica"));
+    bar->cancelAction();
+}

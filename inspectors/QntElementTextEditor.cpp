@@ -17,6 +17,8 @@
 #include "framework/model/QntText.h"
 #include "framework/model/QntTextCell.h"
 #include "framework/model/VRDrawing.h"
+#include "framework/document/VRDrawingDocument.h"
+#include "framework/view/VRDrawingView.h"
 #include "framework/undo/VRUndoManager.h"
 #include "framework/view/QntContextTextEditorView.h"
 #include "platform/TextView.h"
@@ -484,6 +486,7 @@ void QntElementTextEditor::okAction()
     if (_contextObject)
         _contextObject->setDblClickCount(0);
     closeAttachedWindows();
+    endMemberHighlight();
     contextMenuDidClose();
 }
 
@@ -495,5 +498,15 @@ void QntElementTextEditor::cancelAction()
     if (edited)
         edited->endEditingInContextEditor(false);
     closeAttachedWindows();
+    endMemberHighlight();
     contextMenuDidClose();
+}
+
+void QntElementTextEditor::endMemberHighlight()
+{
+    // The member of a group element that a double-click highlighted for editing is done with
+    // once the bar closes.
+    VRDrawingDocument *document = currentDocument();
+    if (VRDrawingView *view = document ? document->mainView() : nullptr)
+        view->setHighlightedObject(nullptr);
 }

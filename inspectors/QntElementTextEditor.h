@@ -55,6 +55,7 @@ public:
     QntDoubleSlider *textRotateSlider() const { return _textRotateSlider; }
 
 private:
+    void endMemberHighlight();
     void buildNotesView();
     void applyPadding(double padding, bool topBottom);
     void showPadding(QntDoubleSlider *slider, QntTextFieldCell *box) const;

@@ -950,3 +950,47 @@ TEST(QntElementTextEditorTest, BarOnAGroupElementShowsTheFontItsTextsUse)
     EXPECT_EQ(bar->fontFamilyPopUpButton()->text(), QStringLiteral("Helvetica"));
     bar->cancelAction();
 }
+
+TEST(QntElementTextEditorTest, OkAndCancelEndTheHighlightOfAGroupMember)
+{
+    Harness h;
+    const auto left = h.palette.shapeCopy({150, 150});
+    const auto right = h.palette.shapeCopy({300, 150});
+    left->setTextContent(QTextDocumentFragment::fromPlainText(QStringLiteral("left")));
+    right->setTextContent(QTextDocumentFragment::fromPlainText(QStringLiteral("right")));
+    const QRectF frame = left->bounds().united(right->bounds());
+    const auto group =
+        QntElement::createWithObjects({left, right}, QStringLiteral("composite"), frame.size());
+    h.add(group);
+    VRDrawingView &view = *h.palette.view;
+    const QPointF at = view.mapFromDrawing(left->bounds().center());
+    struct Case {
+        const char *name;
+        bool ok;
+        QString kept;
+    } cases[] = {{"OK", true, QStringLiteral("typed")}, {"Cancel", false, QStringLiteral("typed")}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QntElementTextEditor *bar = h.openBar(group);
+        ASSERT_NE(bar, nullptr);
+        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                                        QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+            QMouseEvent event(type, at, view.mapToGlobal(at), Qt::LeftButton,
+                              type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                              Qt::NoModifier);
+            QApplication::sendEvent(&view, &event);
+        }
+        ASSERT_EQ(view.highlightedObject(), left);
+        ASSERT_EQ(bar->editorView()->editedObject(), left);
+        QTextEdit *text = bar->editorView()->textEditingView();
+        text->selectAll();
+        text->textCursor().insertText(c.ok ? QStringLiteral("typed") : QStringLiteral("dropped"));
+        if (c.ok)
+            bar->okAction();
+        else
+            bar->cancelAction();
+        EXPECT_EQ(bar->attachedWindow(), nullptr);
+        EXPECT_EQ(view.highlightedObject(), nullptr);
+        EXPECT_EQ(left->textContent().toPlainText(), c.kept);
+    }
+}

@@ -186,6 +186,13 @@ double QntConnector::lastSegmentAngle() const
     return std::atan2(-(b.y() - a.y()), b.x() - a.x());
 }
 
+bool QntConnector::loopsOnOneElement() const
+{
+    const auto element = m_start->targetElement();
+    return element && element == m_end->targetElement() && m_start->targetStickySpot()
+           && m_end->targetStickySpot();
+}
+
 bool QntConnector::isInGroup() const
 {
     return container() && container() != static_cast<VRDrawableContainer *>(layer());
@@ -258,6 +265,19 @@ void QntConnector::endsDidMove()
         }
         if (d && d->avoidRouterIsDisabled() && !path().isEmpty())
             return; // keeps its last path while the router is off
+    }
+    // A loop from an element back to it stays beside the element: its route points go along
+    // with its ends, by as far as they moved since it was last drawn.
+    const QPainterPath drawn = path();
+    if ((m_routing == 0 || m_routing == 2) && !m_userPoints.isEmpty() && loopsOnOneElement()
+        && drawn.elementCount() >= 2) {
+        const QPointF moved = (endInPath(*m_start) - VRPath::firstPoint(drawn) + endInPath(*m_end)
+                               - VRPath::lastPoint(drawn))
+                              / 2;
+        if (std::isfinite(moved.x()) && std::isfinite(moved.y()) && !moved.isNull()) {
+            for (QPointF &point : m_userPoints)
+                point += moved;
+        }
     }
     setRoutedPath(manualRoute());
 }
@@ -1325,8 +1345,11 @@ void QntConnector::transformFreeParts(const QTransform &t, const QString &action
             end->setFreeSide(mappedSide(end->freeSide(), t));
         }
     }
-    for (QPointF &point : m_userPoints)
-        point = t.map(point);
+    // A loop on one element follows the element, not the line's own moves.
+    if (!loopsOnOneElement()) {
+        for (QPointF &point : m_userPoints)
+            point = t.map(point);
+    }
     // The moved run of a manual orthogonal route turns and scales with the line.
     m_bendOffset = QTransform(t.m11(), t.m12(), t.m21(), t.m22(), 0, 0).map(m_bendOffset);
     // A connector free at both ends keeps its shape; one held by an element, or one the

@@ -205,6 +205,8 @@ protected:
     // Inside a group the path, free ends and route points are in the group's content
     // coordinates, while sticky spots are found in drawing coordinates.
     bool isInGroup() const;
+    // Both ends on spots of one element: a loop beside it.
+    bool loopsOnOneElement() const;
     QTransform drawingToPath() const;
     QPointF endInPath(const QntConnectorEndPoint &end) const;
     // True when the path starts and ends where the ends are now.

@@ -57,6 +57,14 @@ void expectPlaces(const QList<QPointF> &actual, const QList<QPointF> &expected)
     }
 }
 
+QList<QPointF> pointsOf(const QPainterPath &path)
+{
+    QList<QPointF> points;
+    for (int i = 0; i < path.elementCount(); ++i)
+        points.append({path.elementAt(i).x, path.elementAt(i).y});
+    return points;
+}
+
 // Each message drawn from one end to the other.
 void expectDrawnOnTheirEnds(const Frames &f)
 {
@@ -141,4 +149,39 @@ TEST(QntElement, AReopenedFrameStillHoldsWhatItHeld)
     EXPECT_EQ(inner->location(), innerAt + QPointF(5, 20));
     EXPECT_NEAR(held->startEndPoint()->location().x(), heldAt.x(), 1e-6);
     EXPECT_NEAR(held->startEndPoint()->location().y(), heldAt.y() + 20, 1e-6);
+}
+
+// A connector from an element back to it, a loop beside it, moves with the element: dragged
+// alone, or together with the loop; undo puts it back.
+TEST(QntElement, ALoopOnAnElementMovesWithIt)
+{
+    for (const bool withLoop : {false, true}) {
+        SCOPED_TRACE(withLoop ? "element and loop dragged" : "element dragged");
+        ViewHarness h;
+        auto a = qnt::test::addBoxElement(*h.layer(), {100, 50, 60, 400}, QStringLiteral("a"));
+        a->setStickySpots({{0, -0.25}, {0, -0.125}, {0, 0.25}});
+        auto loop = qnt::test::addAttachedConnector(*h.layer(), a, {130, 150}, a, {130, 200});
+        loop->insertPathPoint({170, 150});
+        loop->insertPathPoint({170, 200});
+        const QList<QPointF> before = pointsOf(loop->renderingPath());
+        ASSERT_EQ(before.size(), 4);
+        ASSERT_EQ(before.at(1), QPointF(170, 150));
+        h.undo()->removeAllActions();
+        const QPointF start = a->location();
+        if (withLoop) {
+            h.layer()->exchangeSelectionWithObjectsFromArray({a, loop});
+            h.drag({110, 70}, {150, 100});
+        } else {
+            h.drag({110, 70}, {150, 100});
+        }
+        const QPointF d = a->location() - start;
+        ASSERT_GT(d.x(), 1);
+        ASSERT_GT(d.y(), 1);
+        QList<QPointF> expected;
+        for (const QPointF &p : before)
+            expected.append(p + d);
+        expectPlaces(pointsOf(loop->renderingPath()), expected);
+        h.undoStep();
+        expectPlaces(pointsOf(loop->renderingPath()), before);
+    }
 }

@@ -146,6 +146,40 @@ INSTANTIATE_TEST_SUITE_P(
                                 QStringLiteral("Replace Element"), QStringLiteral("Contour Style"),
                                 QStringLiteral("Color Palette"), QStringLiteral("Sticky Spot")}}));
 
+TEST(QntElementModeInspectorTest, AGroupElementShowsTheButtonsOfItsNotationAndOrigin)
+{
+    const QStringList plain = {QStringLiteral("Connector"), QStringLiteral("Text Editor")};
+    const struct {
+        const char *name;
+        QString notation;
+        QString id;
+        QStringList buttons;
+    } cases[] = {
+        {"skin notation", kSkinNotation, QStringLiteral("panel"),
+         plain + QStringList{QStringLiteral("Color Palette")}},
+        {"skin notation, imported stencil", kSkinNotation, QStringLiteral("panelIMPORTED"), plain},
+        {"customizable notation", kCustomizableNotation, QStringLiteral("panel"), plain},
+        {"customizable notation, imported stencil", kCustomizableNotation,
+         QStringLiteral("panelIMPORTED"), plain},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        InspectorHarness h(c.notation);
+        const VRObjectRef left = h.palette.shapeCopy({150, 150});
+        const VRObjectRef right = h.palette.shapeCopy({300, 150});
+        const auto group = QntElement::createWithObjects(
+            {left, right}, c.id, left->bounds().united(right->bounds()).size());
+        ASSERT_TRUE(group);
+        group->setString(c.id, QStringLiteral("ID"));
+        h.palette.layer()->addObject(group);
+        h.palette.layer()->replaceSelectionWithObject(group);
+        h.rightClick(group);
+        ASSERT_NE(h.inspector->attachedWindow(), nullptr);
+        EXPECT_EQ(h.columnTitles(), c.buttons);
+        h.inspector->closeAttachedWindows();
+    }
+}
+
 TEST(QntElementModeInspectorTest, ArrowTouchesTheElementAtEveryZoom)
 {
     InspectorHarness h(kCustomizableNotation);

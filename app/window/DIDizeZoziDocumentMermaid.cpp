@@ -425,14 +425,9 @@ void DIDizeZoziDocument::reload()
     if (!m_webView)
         m_webView = QntMermaidRenderer::create();
     if (!m_webView) {
-        // Without its plugin Mermaid cannot run: say so, and why, and try again on the next
-        // build (the plugin may be back by then).
-        showMessageInOverlay(tr("Mermaid is not available"));
-        QPointer<OXOverlayController> overlay(_overlayController);
-        QTimer::singleShot(1000, this, [overlay] {
-            if (overlay)
-                overlay->endOverlay();
-        });
+        // Without its plugin Mermaid cannot run: say so, and why, in a message of its own (the
+        // reason is longer than the overlay holds), and try again on the next build (the plugin
+        // may be back by then).
         auto *box = new QMessageBox(QMessageBox::Warning, tr("Mermaid is not available"),
                                     tr("The diagram cannot be built from its text."),
                                     QMessageBox::Ok, windowForSheet());

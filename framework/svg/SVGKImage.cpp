@@ -2,6 +2,7 @@
 
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntConnectorDoubleText.h"
+#include "framework/model/QntConnectorEndPoint.h"
 #include "framework/model/QntElement.h"
 #include "framework/model/QntText.h"
 #include "framework/model/VRDrawablePath.h"
@@ -604,6 +605,8 @@ public:
         walk(m_root, base, Paint());
         if (m_sequence)
             holdFramesContents();
+        else
+            keepSharedPairsApart();
     }
 
 private:
@@ -1659,6 +1662,62 @@ private:
             }
         }
         m_layer.addObject(connector);
+    }
+
+    // Connectors that join the same two elements (both ways, or twice one way) would take the
+    // same facing spots and lie on each other: each end of theirs gets a spot of its own where
+    // the picture draws it, which attaching keeps.
+    void keepSharedPairsApart()
+    {
+        QHash<QString, std::shared_ptr<QntElement>> elements;
+        QHash<std::pair<QString, QString>, QList<std::shared_ptr<QntConnector>>> pairs;
+        for (const VRObjectRef &object : m_layer.objects()) {
+            if (object->isKindOf<QntElement>()) {
+                const auto element = std::static_pointer_cast<QntElement>(object);
+                for (const char *key : {"uid", "name"}) {
+                    const QString name = object->stringForKey(QString::fromLatin1(key));
+                    if (!name.isEmpty())
+                        elements.insert(name, element);
+                }
+                continue;
+            }
+            if (!object->isKindOf<QntConnector>())
+                continue;
+            const QString from = object->stringForKey(QStringLiteral("from"));
+            const QString to = object->stringForKey(QStringLiteral("to"));
+            if (from.isEmpty() || to.isEmpty() || from == to)
+                continue;
+            pairs[from < to ? std::make_pair(from, to) : std::make_pair(to, from)].append(
+                std::static_pointer_cast<QntConnector>(object));
+        }
+        for (auto it = pairs.cbegin(); it != pairs.cend(); ++it) {
+            if (it->size() < 2)
+                continue;
+            for (const auto &connector : *it) {
+                const auto from = elements.value(connector->stringForKey(QStringLiteral("from")));
+                const auto to = elements.value(connector->stringForKey(QStringLiteral("to")));
+                if (!from || !to)
+                    continue;
+                addSpotAt(*from, connector->startEndPoint()->location());
+                addSpotAt(*to, connector->endEndPoint()->location());
+            }
+        }
+    }
+
+    static void addSpotAt(QntElement &element, QPointF point)
+    {
+        bool invertible = false;
+        const QPointF relative =
+            element.transformIncludingParent().inverted(&invertible).map(point);
+        if (!invertible || !std::isfinite(relative.x()) || !std::isfinite(relative.y()))
+            return;
+        QList<QPointF> spots;
+        for (const auto &spot : element.stickySpots())
+            spots.append(spot->relativePosition());
+        if (!spots.contains(relative)) {
+            spots.append(relative);
+            element.setStickySpots(spots);
+        }
     }
 
     // Each message and frame goes to the smallest frame that takes it in, named in that

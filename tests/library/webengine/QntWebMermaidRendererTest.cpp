@@ -2,6 +2,8 @@
 #include "library/webengine/QntWebMermaidRenderer.h"
 
 #include "framework/model/QntConnector.h"
+#include "framework/model/QntConnectorEndPoint.h"
+#include "framework/model/QntStickySpot.h"
 #include "framework/model/QntElement.h"
 #include "framework/model/QntText.h"
 #include "framework/model/VRObjectOwnerLayer.h"
@@ -602,6 +604,8 @@ struct Reading {
     // Per container: its text, and what it holds by the labels of messages and the
     // (bracketed) texts of frames.
     QStringList holdings;
+    // Connectors lying on another: both ends on the same spots as the other's.
+    int onAnother = 0;
     std::unique_ptr<VRObjectOwnerLayer> tree;
 };
 
@@ -680,6 +684,18 @@ Reading readAndAttach(const QntMermaidRenderer::Result &result)
         reading.holdings.append((text ? text->textBlock().plainText() : QString()) + " ("
                                 + own.join(", ") + "): " + held.join(", "));
     }
+    QList<QSet<std::pair<const QntStickySpot *, int>>> ends;
+    for (const VRObjectRef &object : reading.tree->objects()) {
+        if (!object->isKindOf<QntConnector>())
+            continue;
+        const auto &connector = static_cast<QntConnector &>(*object);
+        QSet<std::pair<const QntStickySpot *, int>> both;
+        for (const QntConnectorEndPoint *end : {connector.startEndPoint(), connector.endEndPoint()})
+            both.insert({end->targetStickySpot(), end->spotIndex()});
+        if (!both.contains({nullptr, -1}) && ends.contains(both))
+            ++reading.onAnother;
+        ends.append(both);
+    }
     reading.names.sort();
     reading.labels.sort();
     reading.heads.sort();
@@ -742,6 +758,20 @@ TEST_F(WebMermaid, SequenceClassAndStateDiagramsBecomeDiagrams)
          {"swims"},
          {"cdHeadDiamondFilled", "cdHeadDiamondHollow", "cdHeadHollow", "cdHeadOpen",
           "cdHeadOpen"}},
+        {"stateDiagram-v2\n  Idle --> Busy : start\n  Busy --> Idle : done\n",
+         2,
+         2,
+         0,
+         {"Busy", "Idle"},
+         {"done", "start"},
+         {"cdHeadFilled", "cdHeadFilled"}},
+        {"classDiagram\n  Order --> Line\n  Line --> Order\n",
+         2,
+         2,
+         0,
+         {"Line", "Order"},
+         {},
+         {"cdHeadOpen", "cdHeadOpen"}},
         {"classDiagram\n  Customer \"1\" --> \"*\" Ticket\n",
          2,
          1,
@@ -770,6 +800,7 @@ TEST_F(WebMermaid, SequenceClassAndStateDiagramsBecomeDiagrams)
         EXPECT_EQ(reading.names, c.names);
         EXPECT_EQ(reading.labels, c.labels);
         EXPECT_EQ(reading.heads, c.heads);
+        EXPECT_EQ(reading.onAnother, 0);
         EXPECT_EQ(reading.holdings.join(" | ").toStdString(), c.holdings.join(" | ").toStdString());
     }
 }

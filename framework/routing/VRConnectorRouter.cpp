@@ -110,9 +110,8 @@ bool pathTouches(const QList<QPointF> &path, const QRectF &area)
 {
     for (qsizetype i = 0; i + 1 < path.size(); ++i) {
         const QPointF &a = path[i], &b = path[i + 1];
-        const QRectF seg = QRectF(a, b).normalized();
-        if (seg.right() < area.left() || seg.left() > area.right() || seg.bottom() < area.top()
-            || seg.top() > area.bottom())
+        if (std::max(a.x(), b.x()) < area.left() || std::min(a.x(), b.x()) > area.right()
+            || std::max(a.y(), b.y()) < area.top() || std::min(a.y(), b.y()) > area.bottom())
             continue;
         if (segmentCrossesInterior(a, b, area.adjusted(-0.5, -0.5, 0.5, 0.5)))
             return true;
@@ -699,7 +698,6 @@ QList<VRRouteId> VRConnectorRouter::update()
     m_taken.clear();
     if (!m_anyDirty)
         return everything || !m_nudgeSeeds.empty() ? nudge(everything) : QList<VRRouteId>();
-    prepare();
     for (auto &[id, c] : m_connectors) {
         if (!c.dirty)
             continue;
@@ -738,6 +736,8 @@ QList<VRRouteId> VRConnectorRouter::update()
     // connectors among routes already laid, so it skips this. Routes whose search did not weigh
     // crossings are left as they are.
     const bool whole = order.size() == m_connectors.size();
+    if (whole)
+        prepare();
     for (const auto &[span, id] : order) {
         Connector &c = m_connectors.at(id);
         if (!whole || c.request.kind != VRRouteKind::Orthogonal || !c.weighedCrossings)
@@ -761,7 +761,6 @@ QList<VRRouteId> VRConnectorRouter::routeAll()
 
 QList<QPointF> VRConnectorRouter::routeOnce(const VRRouteRequest &request, bool *found)
 {
-    prepare();
     bool ok = false;
     QList<QPointF> path = request.kind == VRRouteKind::Orthogonal ? routeOrthogonal(request, &ok)
                                                                   : routePolyline(request, &ok);
@@ -939,6 +938,9 @@ QList<QPointF> VRConnectorRouter::routeBetween(const std::vector<Port> &starts,
             return straightened(out, ignored);
         }
     }
+    // The lines of every shape, gathered only when a search needs the whole drawing: a drag
+    // moves a shape on every step.
+    prepare();
     const bool small = m_obstacles.size() < kSmallDrawing;
     std::vector<double> xs = m_xs, ys = m_ys;
     for (const QPointF &p : {starts.front().exit, ends.front().exit}) {
@@ -1819,10 +1821,11 @@ QList<VRRouteId> VRConnectorRouter::nudge(bool everything)
         // Where each segment may go: no nearer than the nudge distance to a fixed segment of
         // another channel, nor past the middle between its line and a movable one's (which
         // keeps to its own side of it in turn).
-        const auto band = [&](size_t k) {
+        // Only the segments nearer than reach count (a band that may come out empty).
+        const auto bandWithin = [&](size_t k, double reach) {
             const Seg &seg = segs[k];
             double low = seg.coord - maxOffset, high = seg.coord + maxOffset;
-            forEachNeighbour(horizontalSegs, seg.coord, seg.lo, seg.hi, neighbourReach(), false,
+            forEachNeighbour(horizontalSegs, seg.coord, seg.lo, seg.hi, reach, false,
                              [&](const RoutedSegment &s) {
                                  if (s.id == seg.id && s.index == seg.index)
                                      return;
@@ -1844,9 +1847,20 @@ QList<VRRouteId> VRConnectorRouter::nudge(bool everything)
                                  else
                                      low = std::max(low, seg.coord + keep);
                              });
-            if (low > high)
-                return std::pair{seg.coord - maxOffset, seg.coord + maxOffset};
             return std::pair{low, high};
+        };
+        const auto band = [&](size_t k) {
+            const auto [low, high] = bandWithin(k, neighbourReach());
+            if (low > high)
+                return std::pair{segs[k].coord - maxOffset, segs[k].coord + maxOffset};
+            return std::pair{low, high};
+        };
+        // True when the segment may go to want: only neighbours near enough to bound it there
+        // are looked at (a neighbour further off keeps its own side of the middle).
+        const auto mayGo = [&](size_t k, double want) {
+            const double reach = 2 * std::abs(want - segs[k].coord) + spacing + 1e-3;
+            const auto [low, high] = bandWithin(k, std::min(reach, neighbourReach()));
+            return low <= want && want <= high;
         };
         for (const auto &channel : channels) {
             const std::vector<size_t> &members = channel.second;
@@ -1854,8 +1868,12 @@ QList<VRRouteId> VRConnectorRouter::nudge(bool everything)
             if (count < 2) {
                 // Alone in its channel it stays on its line unless that is too near another.
                 Seg &s = segs[members.front()];
-                const auto [low, high] = band(members.front());
-                s.offset = std::clamp(s.coord, low, high) - s.coord;
+                if (mayGo(members.front(), s.coord)) {
+                    s.offset = 0;
+                } else {
+                    const auto [low, high] = band(members.front());
+                    s.offset = std::clamp(s.coord, low, high) - s.coord;
+                }
                 continue;
             }
             // Order: a segment that should lie below an overlapping one comes before it.
@@ -1921,11 +1939,22 @@ QList<VRRouteId> VRConnectorRouter::nudge(bool everything)
             // Never further from the line the search chose than the free space around shapes
             // allows, nor nearer to another channel than its band: the tracks close up (and the
             // channel shifts) until every member fits its band.
+            bool free = true;
+            for (size_t u = 0; u < count && free; ++u)
+                free = mayGo(members[order[u]],
+                             centre + (double(track[u]) - double(tracks - 1) / 2) * step);
+            if (free) {
+                for (size_t u = 0; u < count; ++u) {
+                    Seg &s = segs[members[order[u]]];
+                    s.offset =
+                        centre + (double(track[u]) - double(tracks - 1) / 2) * step - s.coord;
+                }
+                continue;
+            }
             std::vector<std::pair<double, double>> bands(count);
             for (size_t u = 0; u < count; ++u)
                 bands[u] = band(members[order[u]]);
             double middle = centre;
-            bool fits = false;
             for (int attempt = 0; attempt < 6; ++attempt) {
                 double low = -std::numeric_limits<double>::infinity();
                 double high = std::numeric_limits<double>::infinity();
@@ -1936,7 +1965,6 @@ QList<VRRouteId> VRConnectorRouter::nudge(bool everything)
                 }
                 if (low <= high) {
                     middle = std::clamp(centre, low, high);
-                    fits = true;
                     break;
                 }
                 step *= 0.6;

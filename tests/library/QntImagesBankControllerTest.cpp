@@ -367,6 +367,39 @@ TEST(QntImagesBankController, ARemovedPictureLeavesTheBankAndTheCustomGroup)
     EXPECT_EQ(custom, QStringList({"b.png"}));
 }
 
+TEST(QntImagesBankController, AnOpenConnectionToACopyOfTheBankGivesTheSameEntries)
+{
+    BankFixture f;
+    const QString path = QntImagesBankController::imageBankFilePath();
+    {
+        QntImagesBankController bank(QStringLiteral("QntImagesBank"));
+        bank.setupBrowsing();
+        ASSERT_TRUE(bank.addElementWithPath(f.picture(QStringLiteral("cat.png"))));
+        ASSERT_TRUE(bank.addElementWithPath(f.picture(QStringLiteral("dog.png"))));
+    }
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    file.close();
+    QntImagesBankController fromFile(QStringLiteral("QntImagesBank"));
+    fromFile.addImportedWithPath(path);
+    QntImagesBankController fromCopy(QStringLiteral("QntImagesBank"));
+    FMDatabase db(path);
+    ASSERT_TRUE(db.openWithData(bytes, FMDatabase::OpenReadOnly));
+    fromCopy.addImportedFromDatabase(db, path);
+    EXPECT_EQ(titles(fromCopy), QStringList({"cat.png", "dog.png"}));
+    EXPECT_EQ(titles(fromCopy), titles(fromFile));
+    ASSERT_EQ(fromCopy.images()->size(), 2);
+    EXPECT_EQ(fromCopy.images()->first()->sourceDatabase(),
+              fromFile.images()->first()->sourceDatabase());
+    // Bytes that are no database give no entries, as such a file does.
+    FMDatabase junk(path);
+    ASSERT_TRUE(junk.openWithData(QByteArray(4096, 'x'), FMDatabase::OpenReadOnly));
+    QntImagesBankController fromJunk(QStringLiteral("QntImagesBank"));
+    fromJunk.addImportedFromDatabase(junk, path);
+    EXPECT_TRUE(titles(fromJunk).isEmpty());
+}
+
 TEST(QntImagesBankController, RemovingAsksFirstAndCancelKeepsEverything)
 {
     BankFixture f;

@@ -262,13 +262,16 @@ QRectF VRDrawableObject::outlineBounds() const
 
 QRectF VRDrawableObject::computeBounds(VRBoundsMeasure measure) const
 {
-    const QRectF outline = outlineBounds();
+    // outlineBounds(), of the outline made once for it and the style's context.
+    const QPainterPath path = renderingPath();
+    const double extra = styleExtraSpace(m_style.get());
+    const QRectF outline = path.boundingRect().adjusted(-extra, -extra, extra, extra);
     if (!m_style)
         return outline;
     // A label the style draws may reach past the outline; an effect of the style (a shadow)
     // may carry it as far again as around the outline.
     QRectF ink;
-    const VRRenderContext context = styleContext(*this, renderingPath());
+    const VRRenderContext context = styleContext(*this, path);
     const std::function<void(const VRRastGroup &)> collect = [&](const VRRastGroup &group) {
         for (const VRRendererRef &renderer : group.members()) {
             if (!renderer->isEnabled())
@@ -283,7 +286,6 @@ QRectF VRDrawableObject::computeBounds(VRBoundsMeasure measure) const
     collect(*m_style);
     if (ink.isNull())
         return outline;
-    const double extra = styleExtraSpace(m_style.get());
     return outline.united(ink.adjusted(-extra, -extra, extra, extra));
 }
 

@@ -1002,6 +1002,37 @@ private:
                                           : y - metrics.ascent();
     }
 
+    // A text the picture puts off the middle of its box (a frame's condition sits right of
+    // it, beside the frame's kind) keeps its place across: aligned to the side it leans to,
+    // as far in from that side as the picture has it.
+    void keepTextAcross(QntElement &element, const TextInfo &info, const QRectF &bounds) const
+    {
+        if (info.rows.isEmpty() || !element.text() || bounds.width() <= 0)
+            return;
+        const QFontMetricsF metrics(fontFor(info.paint));
+        double left = qInf(), right = -qInf();
+        for (const TextRow &row : info.rows) {
+            const double width = metrics.horizontalAdvance(row.text);
+            double start = row.anchor.x();
+            if (info.paint.anchor == QLatin1String("middle"))
+                start -= width / 2;
+            else if (info.paint.anchor == QLatin1String("end"))
+                start -= width;
+            left = std::min(left, start);
+            right = std::max(right, start + width);
+        }
+        const double lean = (left + right) / 2 - bounds.center().x();
+        if (std::abs(lean) < 1 || !std::isfinite(lean))
+            return;
+        const double inset = lean > 0 ? bounds.right() - right : left - bounds.left();
+        if (inset < 0)
+            return;
+        VRTextBlock block = element.text()->textBlock();
+        block.setAlignment(lean > 0 ? 1 : 0);
+        element.text()->setTextBlock(block);
+        element.setPaddingLeftRight(inset);
+    }
+
     // Puts an element's text at the top of its box, where the picture has its first row.
     static void placeTextAtTop(QntElement &element, double top, const QRectF &bounds)
     {
@@ -1597,6 +1628,8 @@ private:
                         info.rows.isEmpty() ? std::nullopt : std::optional<double>(textTop(info)));
         if (!element)
             return;
+        if (frame)
+            keepTextAcross(*element, info, bounds);
         QString id = node.attribute(QStringLiteral("data-id"));
         if (id.isEmpty())
             id = QString::number(++m_unnamedBoxes);

@@ -804,3 +804,50 @@ TEST_F(WebMermaid, SequenceClassAndStateDiagramsBecomeDiagrams)
         EXPECT_EQ(reading.holdings.join(" | ").toStdString(), c.holdings.join(" | ").toStdString());
     }
 }
+
+// A frame's condition sits where Mermaid draws it, right of the frame's middle beside the
+// frame's kind, not in the middle.
+TEST_F(WebMermaid, AFrameConditionSitsWhereMermaidDrawsIt)
+{
+    const auto result = render("sequenceDiagram\n  A->>B: a\n  loop Every minute\n"
+                               "    A->>B: Ping\n  end\n");
+    ASSERT_TRUE(result.ok()) << result.message.toStdString();
+    // Mermaid's own: the condition's anchor (its middle) against the frame's middle.
+    double left = qInf(), right = -qInf(), anchor = qQNaN();
+    QXmlStreamReader svg(result.svg);
+    while (svg.readNextStartElement() || !svg.atEnd()) {
+        if (!svg.isStartElement())
+            continue;
+        const QStringList classes = svg.attributes().value("class").toString().split(' ');
+        if (svg.name() == u"line" && classes.contains("loopLine")) {
+            for (const char *x : {"x1", "x2"}) {
+                left = std::min(left, svg.attributes().value(x).toDouble());
+                right = std::max(right, svg.attributes().value(x).toDouble());
+            }
+        }
+        if (svg.name() == u"text" && classes.contains("loopText"))
+            anchor = svg.attributes().value("x").toDouble();
+    }
+    ASSERT_TRUE(std::isfinite(anchor) && left < right);
+    const double lean = anchor - (left + right) / 2;
+    ASSERT_GT(lean, 10);
+
+    const Reading reading = readAndAttach(result);
+    int frames = 0;
+    for (const VRObjectRef &object : reading.tree->objects()) {
+        if (!object->isMemberOf<QntElement>()
+            || object->stringForKey("class") != QLatin1String("cluster frame"))
+            continue;
+        ++frames;
+        const auto &frame = static_cast<QntElement &>(*object);
+        const VRTextBlock block = frame.text()->textBlock();
+        const auto area = frame.text()->textFrame();
+        ASSERT_TRUE(area.has_value());
+        const double width = block.naturalSize().width();
+        const double middle = block.alignment() == 1   ? area->right() - width / 2
+                              : block.alignment() == 0 ? area->left() + width / 2
+                                                       : area->center().x();
+        EXPECT_NEAR(middle - frame.location().x(), lean, 2);
+    }
+    EXPECT_EQ(frames, 1);
+}

@@ -1,6 +1,7 @@
 #include "framework/document/VRDrawingDocument.h"
 
 #include "framework/model/QntConnector.h"
+#include "framework/model/QntElement.h"
 
 #include "framework/view/VRDrawingView.h"
 
@@ -641,6 +642,7 @@ void VRDrawingDocument::paste(QObject *sender)
     ++m_pastesOfClipboard;
     for (const auto &o : objects)
         o->moveBy(QPointF(offset, offset));
+    QntElement::separateHeldCopies({objects}, layer);
     addAndSelect(layer, objects, QStringLiteral("Paste"));
 }
 

@@ -101,6 +101,13 @@ public:
     // connectors by sliding their attached ends up or down the elements they are on, so a
     // message stays on its lifelines. Objects among `moved` move by themselves.
     static void carryHeldObjects(const VRObjectList &moved, QPointF delta);
+    // Copies going into `layer` in `batches`, each batch one copy of the same objects (one for
+    // a paste, one per step of a duplication): a copy's "holds" names the copies of its batch
+    // instead of what the original held, dropping what was not copied, and a copy whose uid
+    // a "holds" there may name, and that is taken in the layer or by an earlier copy, gets a
+    // uid of its own. So what holds the originals never takes a copy along, nor the reverse.
+    static void separateHeldCopies(const QList<VRObjectList> &batches,
+                                   const VRObjectOwnerLayer *layer);
     bool isHighlightedForConnectorSnapping() const { return m_highlighted; }
     void setHighlightedForConnectorSnapping(bool highlighted);
     void postMouseDownAtPoint(QPointF point, VRDrawingView *view);

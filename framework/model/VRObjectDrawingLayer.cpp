@@ -3,6 +3,7 @@
 #include "framework/routing/VRAutomaticLayout.h"
 
 #include "framework/base/VRConstants.h"
+#include "framework/model/QntElement.h"
 #include "framework/model/VRDrawableObject.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/undo/VRUndoManager.h"
@@ -205,16 +206,17 @@ VRObjectList VRObjectDrawingLayer::polarDuplicate(const VRObjectList &objects, Q
                                                   int numberOfCopies, double incrementAngle,
                                                   bool rotateCopies) const
 {
-    VRObjectList result;
     if (numberOfCopies < 1 || makesTooManyObjects(objects.size(), numberOfCopies)
         || !std::isfinite(incrementAngle) || !std::isfinite(centre.x())
         || !std::isfinite(centre.y()))
-        return result;
+        return {};
+    QList<VRObjectList> batches;
     for (int k = 1; k <= numberOfCopies; ++k) {
         QTransform turn;
         turn.translate(centre.x(), centre.y());
         turn.rotateRadians(k * incrementAngle);
         turn.translate(-centre.x(), -centre.y());
+        VRObjectList &batch = batches.emplace_back();
         for (const auto &o : objects) {
             VRObjectRef c = o->copy();
             if (!c)
@@ -223,9 +225,18 @@ VRObjectList VRObjectDrawingLayer::polarDuplicate(const VRObjectList &objects, Q
                 c->applyTransform(turn);
             else
                 c->setLocation(turn.map(o->location()));
-            result.append(c);
+            batch.append(c);
         }
     }
+    return copiesKeptApart(batches);
+}
+
+VRObjectList VRObjectDrawingLayer::copiesKeptApart(const QList<VRObjectList> &batches) const
+{
+    QntElement::separateHeldCopies(batches, this);
+    VRObjectList result;
+    for (const VRObjectList &batch : batches)
+        result += batch;
     return result;
 }
 
@@ -265,20 +276,21 @@ int VRObjectDrawingLayer::autoPolarCopyCount(const VRDrawableObject &object, QPo
 VRObjectList VRObjectDrawingLayer::linearDuplicate(const VRObjectList &objects, QSizeF offset,
                                                    int numberOfCopies) const
 {
-    VRObjectList result;
     if (numberOfCopies < 1 || makesTooManyObjects(objects.size(), numberOfCopies)
         || !std::isfinite(offset.width()) || !std::isfinite(offset.height()))
-        return result;
+        return {};
+    QList<VRObjectList> batches;
     for (int k = 1; k <= numberOfCopies; ++k) {
+        VRObjectList &batch = batches.emplace_back();
         for (const auto &o : objects) {
             VRObjectRef c = o->copy();
             if (!c)
                 continue;
             c->setLocation(o->location() + QPointF(k * offset.width(), k * offset.height()));
-            result.append(c);
+            batch.append(c);
         }
     }
-    return result;
+    return copiesKeptApart(batches);
 }
 
 bool VRObjectDrawingLayer::alignSelection(Alignment alignment)

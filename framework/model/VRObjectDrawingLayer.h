@@ -112,6 +112,9 @@ private:
     // Replaces the selection; when undoable, records the old one under the action name.
     void changeSelection(const VRObjectList &selection, bool undoable, const QString &actionName);
     void postSelectionChanged();
+    // The batches of copies made, one after the other, with what the copies hold kept to
+    // their own batch.
+    VRObjectList copiesKeptApart(const QList<VRObjectList> &batches) const;
 
     VRObjectList m_selection;
     VRObjectList m_recordedSelection;

@@ -1,6 +1,7 @@
 // VRDrawingView: accepting dragged and pasted objects and pictures.
 #include "framework/view/VRDrawingView.h"
 
+#include "framework/model/QntElement.h"
 #include "framework/model/VRDrawableObject.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/model/QntImageShape.h"
@@ -91,6 +92,7 @@ VRObjectList VRDrawingView::dropData(const QMimeData *data, QPointF drawingPoint
         return {};
     VRObjectList objects = VRDrawableObject::nativeObjectsFromPasteboard(data);
     const bool pictures = objects.isEmpty();
+    QntElement::separateHeldCopies({objects}, layer);
     if (pictures) {
         QList<QImage> images;
         for (const QUrl &url : data->urls()) {

@@ -1,11 +1,16 @@
 #include "framework/ViewTestSupport.h"
 
 #include "common/BoxElements.h"
+#include "common/ScopeExit.h"
 
 #include "framework/archive/VRArchiver.h"
+#include "framework/document/VRDrawingDocument.h"
 #include "framework/model/QntConnector.h"
 #include "framework/model/QntConnectorEndPoint.h"
 #include "framework/model/QntElement.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
 
 #include <gtest/gtest.h>
 
@@ -18,8 +23,12 @@ struct Frames {
     std::shared_ptr<QntConnector> held, nested, below;
 
     explicit Frames(ViewHarness &h)
+        : Frames(*h.layer(), h.undo())
     {
-        VRObjectOwnerLayer &layer = *h.layer();
+    }
+
+    Frames(VRObjectOwnerLayer &layer, VRUndoManager *undo)
+    {
         a = qnt::test::addBoxElement(layer, {100, 50, 60, 400}, QStringLiteral("a"));
         b = qnt::test::addBoxElement(layer, {300, 50, 60, 400}, QStringLiteral("b"));
         for (const auto &p : {a, b})
@@ -30,13 +39,17 @@ struct Frames {
         nested = qnt::test::addAttachedConnector(layer, b, {330, 250}, a, {130, 250});
         below = qnt::test::addAttachedConnector(layer, a, {130, 400}, b, {330, 400});
         const QList<std::pair<VRObjectRef, QString>> uids{
-            {outer, "frame-1"}, {inner, "frame-2"}, {held, "m1"}, {nested, "m2"}, {below, "m3"}};
+            {outer, "frame-1"}, {inner, "frame-2"}, {held, "m1"}, {nested, "m2"},
+            {below, "m3"},      {a, "a"},           {b, "b"}};
         for (const auto &[object, uid] : uids)
             object->setString(uid, QStringLiteral("uid"));
         outer->setString(QStringLiteral("m1\nframe-2"), QStringLiteral("holds"));
         inner->setString(QStringLiteral("m2"), QStringLiteral("holds"));
-        h.undo()->removeAllActions();
+        if (undo)
+            undo->removeAllActions();
     }
+
+    VRObjectList all() const { return {a, b, outer, inner, held, nested, below}; }
 
     // Where each message's ends and the inner frame are.
     QList<QPointF> places() const
@@ -183,5 +196,134 @@ TEST(QntElement, ALoopOnAnElementMovesWithIt)
         expectPlaces(pointsOf(loop->renderingPath()), expected);
         h.undoStep();
         expectPlaces(pointsOf(loop->renderingPath()), before);
+    }
+}
+
+// A copy of a frame, pasted or duplicated, holds the copies of what the frame held that were
+// copied with it, and nothing else: moving a copy leaves the originals where they are, and
+// moving an original leaves the copies. Copies nothing holds keep their uids.
+TEST(QntElement, ACopiedFrameHoldsOnlyTheCopiesOfWhatItHeld)
+{
+    const qnt::test::ScopeExit clearClipboard([] { QGuiApplication::clipboard()->clear(); });
+    const QString uidKey = QStringLiteral("uid"), holdsKey = QStringLiteral("holds");
+    // Each copy tells what it is a copy of: the copies' uids may differ from the originals'.
+    const QString wasKey = QStringLiteral("test copy of");
+    struct Case {
+        const char *name;
+        QStringList copied;
+        bool duplicated;
+        // What each copied frame's copy holds, by the uids of the originals.
+        QHash<QString, QStringList> holds;
+    };
+    const QStringList all{"a", "b", "frame-1", "frame-2", "m1", "m2", "m3"};
+    const QList<Case> cases{
+        {"everything pasted", all, false, {{"frame-1", {"m1", "frame-2"}}, {"frame-2", {"m2"}}}},
+        {"everything duplicated", all, true, {{"frame-1", {"m1", "frame-2"}}, {"frame-2", {"m2"}}}},
+        {"frames and one message duplicated",
+         {"frame-1", "frame-2", "m1"},
+         true,
+         {{"frame-1", {"m1", "frame-2"}}}},
+        {"the inner frame duplicated with its message",
+         {"frame-2", "m2", "a", "b"},
+         true,
+         {{"frame-2", {"m2"}}}},
+        {"the outer frame alone", {"frame-1"}, false, {}},
+        {"a held message alone", {"m1"}, true, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        VRDrawingDocument document;
+        VRObjectDrawingLayer &layer =
+            *document.drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+        Frames f(layer, document.undoManager());
+        VRObjectList originals;
+        for (const VRObjectRef &o : f.all()) {
+            o->setString(o->stringForKey(uidKey), wasKey);
+            if (c.copied.contains(o->stringForKey(uidKey)))
+                originals.append(o);
+        }
+        layer.exchangeSelectionWithObjectsFromArray(originals);
+        if (c.duplicated) {
+            document.duplicate();
+        } else {
+            document.copy();
+            document.paste();
+        }
+        const VRObjectList copies = layer.selection();
+        ASSERT_EQ(copies.size(), originals.size());
+        QHash<QString, VRObjectRef> copyOf;
+        QSet<QString> copiedUids;
+        for (const VRObjectRef &copy : copies) {
+            EXPECT_FALSE(originals.contains(copy));
+            copyOf.insert(copy->stringForKey(wasKey), copy);
+            copiedUids.insert(copy->stringForKey(uidKey));
+        }
+        EXPECT_EQ(copiedUids.size(), copies.size()) << "each copy has a uid of its own";
+        for (const VRObjectRef &original : originals) {
+            const QString was = original->stringForKey(uidKey);
+            const VRObjectRef copy = copyOf.value(was);
+            ASSERT_TRUE(copy) << was.toStdString();
+            // The originals are as they were.
+            EXPECT_EQ(original->stringForKey(wasKey), was);
+            QStringList expected;
+            for (const QString &held : c.holds.value(was))
+                expected.append(copyOf.value(held)->stringForKey(uidKey));
+            EXPECT_EQ(copy->stringForKey(holdsKey).split('\n', Qt::SkipEmptyParts), expected)
+                << was.toStdString();
+            EXPECT_EQ(copy->hasMetadataForKey(holdsKey), !expected.isEmpty()) << was.toStdString();
+            // A copy nothing may hold keeps its uid.
+            if (was != "frame-2" && was != "m1" && was != "m2") {
+                EXPECT_EQ(copy->stringForKey(uidKey), was);
+            }
+        }
+        EXPECT_EQ(f.outer->stringForKey(holdsKey), QStringLiteral("m1\nframe-2"));
+        EXPECT_EQ(f.inner->stringForKey(holdsKey), QStringLiteral("m2"));
+
+        // Moving each copied frame leaves the originals where they were.
+        const QList<QPointF> before = f.places();
+        for (const QString frame : {"frame-1", "frame-2"}) {
+            if (const VRObjectRef copy = copyOf.value(frame)) {
+                copy->setLocation(copy->location() + QPointF(0, 20));
+                QntElement::carryHeldObjects({copy}, QPointF(0, 20));
+            }
+        }
+        expectPlaces(f.places(), before);
+        // And moving the original frame leaves every copy where it is.
+        QList<QRectF> copiesAt;
+        for (const VRObjectRef &copy : copies)
+            copiesAt.append(copy->bounds());
+        f.outer->setLocation(f.outer->location() + QPointF(0, -20));
+        QntElement::carryHeldObjects({f.outer}, QPointF(0, -20));
+        for (qsizetype i = 0; i < copies.size(); ++i)
+            EXPECT_EQ(copies.at(i)->bounds(), copiesAt.at(i)) << i;
+        EXPECT_NE(f.inner->location(), before.first());
+    }
+}
+
+// Each copy of a linear duplication holds the copies made in its own step.
+TEST(QntElement, EachDuplicatedCopyOfAFrameHoldsItsOwnStepsCopies)
+{
+    VRDrawingDocument document;
+    VRObjectDrawingLayer &layer = *document.drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
+    Frames f(layer, document.undoManager());
+    // a, b, outer, inner, held, nested, below: each step copies them in that order.
+    const VRObjectList originals = f.all();
+    const qsizetype n = originals.size();
+    const VRObjectList copies = layer.linearDuplicate(originals, QSizeF(0, 500), 3);
+    ASSERT_EQ(copies.size(), 3 * n);
+    layer.addObjectsFromArray(copies);
+    QSet<QString> heldUids;
+    for (qsizetype step = 0; step <= 3; ++step) {
+        const VRObjectList made = step == 0 ? originals : copies.mid((step - 1) * n, n);
+        const auto uid = [&made](qsizetype i) {
+            return made.at(i)->stringForKey(QStringLiteral("uid"));
+        };
+        EXPECT_EQ(made.at(2)->stringForKey(QStringLiteral("holds")), uid(4) + '\n' + uid(3))
+            << step;
+        EXPECT_EQ(made.at(3)->stringForKey(QStringLiteral("holds")), uid(5)) << step;
+        for (qsizetype i : {3, 4, 5}) {
+            EXPECT_FALSE(heldUids.contains(uid(i))) << step << " " << uid(i).toStdString();
+            heldUids.insert(uid(i));
+        }
     }
 }

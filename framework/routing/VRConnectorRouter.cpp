@@ -2138,15 +2138,60 @@ void VRConnectorRouter::spreadEnds(std::unordered_set<VRRouteId> &touched)
             for (double r : rank)
                 widest = std::max(widest, std::abs(r));
             const double half = (side < 2 ? rect.height() : rect.width()) / 2;
-            const double gap = std::min(spacing, half * 0.8 / std::max(widest, 1.0));
+            const double limit = half * 0.8;
+            // Where each end may lie: within the side, never past the place where its route
+            // turns next, and a straight route in the middle. The straight ones share one place.
+            struct Place {
+                double rank, low, high;
+            };
+            std::vector<Place> places;
+            std::vector<size_t> placeOf(ends.size());
             for (size_t k = 0; k < ends.size(); ++k) {
                 const End &e = ends[k];
-                double offset = rank[k] * gap;
-                // Never past the place where the route turns next.
-                if (e.turn != 0 && offset * e.turn > 0)
-                    offset = e.turn * std::min(std::abs(offset), std::max(0.0, e.room - 1));
-                m_connectors.at(e.id).offsets[size_t(e.leg)] = e.turn == 0 ? 0 : offset;
+                if (e.turn == 0 && k > 0 && ends[k - 1].turn == 0) {
+                    placeOf[k] = places.size() - 1;
+                    continue;
+                }
+                Place place{rank[k], -limit, limit};
+                const double room = std::min(limit, std::max(0.0, e.room - 1));
+                if (e.turn == 0)
+                    place.low = place.high = 0;
+                else if (e.turn < 0)
+                    place.low = -room;
+                else
+                    place.high = room;
+                placeOf[k] = places.size();
+                places.push_back(place);
             }
+            // The ends keep their order at least a gap apart, each as near its rank's place as
+            // its room allows: one that cannot move far pushes its neighbours aside rather than
+            // lying on one of them. Where they do not fit, the gap closes up.
+            const size_t count = places.size();
+            std::vector<double> at(count, 0.0), lowest(count), highest(count);
+            bool fits = false;
+            for (double gap = std::min(spacing, limit / std::max(widest, 1.0)); gap >= 1;
+                 gap *= 0.5) {
+                for (size_t k = 0; k < count; ++k)
+                    lowest[k] = std::max(places[k].low, k ? lowest[k - 1] + gap : -limit);
+                for (size_t k = count; k-- > 0;)
+                    highest[k] =
+                        std::min(places[k].high, k + 1 < count ? highest[k + 1] - gap : limit);
+                fits = true;
+                for (size_t k = 0; k < count && fits; ++k)
+                    fits = lowest[k] <= highest[k] + kEps;
+                if (!fits)
+                    continue;
+                for (size_t k = 0; k < count; ++k)
+                    at[k] = std::clamp(places[k].rank * gap, lowest[k], highest[k]);
+                break;
+            }
+            if (!fits) {
+                const double gap = std::min(spacing, limit / std::max(widest, 1.0));
+                for (size_t k = 0; k < count; ++k)
+                    at[k] = std::clamp(places[k].rank * gap, places[k].low, places[k].high);
+            }
+            for (size_t k = 0; k < ends.size(); ++k)
+                m_connectors.at(ends[k].id).offsets[size_t(ends[k].leg)] = at[placeOf[k]];
         }
     }
 }

@@ -752,3 +752,52 @@ TEST(Router, NudgedChannelsKeepOffEachOthersLines)
         }
     EXPECT_EQ(together, 0);
 }
+
+// An end whose route turns again right after leaving its shape has no room to move that way: the
+// other ends of its side make way for it instead of lying on it, whichever way it turns.
+TEST(Router, EndsWithNoRoomToMoveStillLieApart)
+{
+    struct Case {
+        double jog;            // how far the first connector's other end lies up (-) or down
+        QList<QRectF> turning; // the other connectors' shapes, which they turn toward
+    };
+    const QList<Case> cases{
+        {-0.5, {{260, 140, 120, 60}, {480, 260, 120, 60}}},
+        {0.5, {{260, -140, 120, 60}, {480, -260, 120, 60}}},
+        {-0.5, {{260, 140, 120, 60}, {480, 260, 120, 60}, {260, -140, 120, 60}}},
+    };
+    for (const Case &c : cases) {
+        VRConnectorRouter router;
+        const QRectF hub(0, 0, 120, 60);
+        router.setObstacle(0, hub);
+        router.setObstacle(10, {-40, -60, 200, 30});
+        router.setObstacle(11, {-40, 90, 200, 30});
+        QList<QRectF> others{QRectF(300, c.jog, 120, 60)};
+        others.append(c.turning);
+        for (int k = 0; k < others.size(); ++k) {
+            router.setObstacle(k + 1, others[k]);
+            router.setConnector(k, {VRRouteKind::Orthogonal,
+                                    {hub.center(), 0, VRRouteSide::Any},
+                                    {others[k].center(), k + 1, VRRouteSide::Any}});
+        }
+        router.update();
+        QList<QList<QPointF>> routes;
+        for (int k = 0; k < others.size(); ++k)
+            routes.push_back(router.route(k));
+        for (int k = 0; k < routes.size(); ++k) {
+            const QList<QPointF> &r = routes[k];
+            ASSERT_GE(r.size(), 3) << c.jog << " " << k;
+            EXPECT_TRUE(isOrthogonal(r));
+            EXPECT_TRUE(hub.adjusted(1, 1, -1, -1).contains(r[0])) << c.jog << " " << k;
+            EXPECT_DOUBLE_EQ(r[0].y(), r[1].y()) << c.jog << " " << k;
+            EXPECT_GT(r[1].x(), hub.right()) << c.jog << " " << k;
+            // It still turns the way its route goes, with no step back.
+            EXPECT_EQ(r[2].y() > r[1].y(), k == 0 ? c.jog > 0 : others[k].center().y() > 30)
+                << c.jog << " " << k;
+            for (int j = 0; j < k; ++j) {
+                EXPECT_NE(r[0], routes[j][0]) << c.jog << " " << k << " " << j;
+                EXPECT_EQ(crossings(r, routes[j]), 0) << c.jog << " " << k << " " << j;
+            }
+        }
+    }
+}

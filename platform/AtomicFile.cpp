@@ -104,7 +104,7 @@ bool removeIfAbandoned(const QString &path)
 
 } // namespace
 
-std::optional<QString> AtomicFile::write(const QString &path, const QByteArray &data)
+std::optional<QString> AtomicFile::write(const QString &path, QByteArrayView data)
 {
     // A link keeps pointing where it did: the file it names is replaced.
     const QFileInfo info(path);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -17,7 +18,7 @@ public:
     // Writes `data` to `path`. Nothing on success; otherwise the reason, with the previous file
     // untouched and no temporary file left behind. A new file gets the permissions the user's
     // umask gives; a replaced one keeps its own. A symbolic link stays: its target is replaced.
-    static std::optional<QString> write(const QString &path, const QByteArray &data);
+    static std::optional<QString> write(const QString &path, QByteArrayView data);
 
     // Syncs a file's data to the disk. Nothing on success.
     static std::optional<QString> syncFile(const QString &path);

@@ -15,6 +15,9 @@
 
 #include <atomic>
 #include <charconv>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -36,13 +39,155 @@ bool writesOnAnyThread(const VRDrawableObject &object)
     return true;
 }
 
+// Texts kept for the next write: at most this many, with at most this much room in all.
+constexpr size_t kSpareTexts = 16;
+constexpr qsizetype kSpareRoom = qsizetype(96) * 1024 * 1024;
+
+struct SpareTexts {
+    std::mutex mutex;
+    std::vector<VRJsonStreamWriter> texts;
+    qsizetype room = 0;
+};
+
+SpareTexts &spareTexts()
+{
+    // Never destroyed: writes on other threads may give texts back while the process ends.
+    static auto *spare = new SpareTexts;
+    return *spare;
+}
+
+// The threads that write the parts of long lists: started on first use and kept, parked
+// between writes, so a save starts no thread and each keeps its memory from one to the next.
+class PartWorkers
+{
+public:
+    static PartWorkers &shared()
+    {
+        // Never destroyed: its threads stay parked until the process ends.
+        static auto *workers = new PartWorkers;
+        return *workers;
+    }
+    int count() const { return m_count; }
+    // Runs job(k) on each worker k while the calling thread runs `meanwhile`, and returns once
+    // all are done; false, with nothing run, when another write has the workers.
+    bool run(const std::function<void(int)> &job, const std::function<void()> &meanwhile)
+    {
+        std::unique_lock use(m_use, std::try_to_lock);
+        if (!use.owns_lock() || m_count == 0)
+            return false;
+        {
+            std::lock_guard lock(m_mutex);
+            m_job = &job;
+            m_pending = m_count;
+            ++m_round;
+        }
+        m_wake.notify_all();
+        const auto waitForWorkers = [this] {
+            std::unique_lock lock(m_mutex);
+            m_done.wait(lock, [this] { return m_pending == 0; });
+            m_job = nullptr;
+        };
+        try {
+            meanwhile();
+        } catch (...) {
+            waitForWorkers(); // the job refers to the caller's frame
+            throw;
+        }
+        waitForWorkers();
+        return true;
+    }
+
+private:
+    PartWorkers()
+    {
+        const unsigned cores = std::thread::hardware_concurrency();
+        const int wanted = int(std::min(3u, cores > 1 ? cores - 1 : 0u));
+        for (int k = 0; k < wanted; ++k) {
+            try {
+                std::thread(&PartWorkers::work, this, k).detach();
+            } catch (const std::system_error &) {
+                break; // fewer threads: the calling thread writes the rest
+            }
+            ++m_count;
+        }
+    }
+    void work(int k)
+    {
+        quint64 seen = 0;
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [&] { return m_round != seen; });
+            seen = m_round;
+            const std::function<void(int)> *job = m_job;
+            lock.unlock();
+            (*job)(k);
+            lock.lock();
+            if (--m_pending == 0)
+                m_done.notify_one();
+        }
+    }
+
+    std::mutex m_use; // held by the write that has the workers
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_done;
+    const std::function<void(int)> *m_job = nullptr;
+    quint64 m_round = 0;
+    int m_pending = 0;
+    int m_count = 0;
+};
+
 } // namespace
+
+VRJsonStreamWriter VRArchiveWriter::borrowText(qsizetype room)
+{
+    SpareTexts &spare = spareTexts();
+    std::lock_guard lock(spare.mutex);
+    if (spare.texts.empty())
+        return {};
+    // The smallest with the room asked for, else the roomiest.
+    auto chosen = spare.texts.end();
+    for (auto it = spare.texts.begin(); it != spare.texts.end(); ++it) {
+        const bool fits = it->capacity() >= room;
+        if (chosen == spare.texts.end()
+            || (fits ? chosen->capacity() < room || it->capacity() < chosen->capacity()
+                     : chosen->capacity() < room && it->capacity() > chosen->capacity()))
+            chosen = it;
+    }
+    VRJsonStreamWriter text = std::move(*chosen);
+    spare.texts.erase(chosen);
+    spare.room -= text.capacity();
+    return text;
+}
+
+void VRArchiveWriter::giveBackText(VRJsonStreamWriter &&text)
+{
+    VRJsonStreamWriter kept = std::move(text);
+    if (kept.capacity() == 0)
+        return;
+    kept.clear();
+    SpareTexts &spare = spareTexts();
+    std::unique_lock lock(spare.mutex);
+    if (spare.texts.size() >= kSpareTexts || spare.room + kept.capacity() > kSpareRoom) {
+        lock.unlock();
+        return; // freed here, outside the lock
+    }
+    spare.room += kept.capacity();
+    spare.texts.push_back(std::move(kept));
+}
 
 // One part of a long list: its text, its own writer, and the texts its markers stand for once
 // they are decided (in the order the references were made).
 class VRArchiveWriter::Part
 {
 public:
+    explicit Part(qsizetype room)
+        : text(borrowText(room))
+    {
+        text.reserve(room);
+    }
+    ~Part() { giveBackText(std::move(text)); }
+
     VRJsonStreamWriter text;
     VRArchiveWriter writer{&text};
     QByteArray resolved;
@@ -58,14 +203,21 @@ public:
 };
 
 VRArchiveWriter::VRArchiveWriter()
+    : m_styles(borrowText(0))
 {
     m_styles.beginArray();
 }
 
 // A part's style records follow one another without an array around them.
 VRArchiveWriter::VRArchiveWriter(VRJsonStreamWriter *partText)
-    : m_partText(partText)
+    : m_styles(borrowText(0))
+    , m_partText(partText)
 {
+}
+
+VRArchiveWriter::~VRArchiveWriter()
+{
+    giveBackText(std::move(m_styles));
 }
 
 void VRArchiveWriter::writeObject(VRJsonWriter &out, const VRDrawableObject &object)
@@ -88,17 +240,12 @@ void VRArchiveWriter::writeObjects(VRJsonWriter &out, const VRObjectList &object
 void VRArchiveWriter::writeObjectsInParts(VRJsonStreamWriter &out, const VRObjectList &objects)
 {
     const qsizetype count = objects.size();
-    const unsigned cores = std::thread::hardware_concurrency();
-    const int workers = int(std::min(3u, cores > 1 ? cores - 1 : 0u));
+    PartWorkers &pool = PartWorkers::shared();
+    const int workers = pool.count();
     if (m_partText || count < kPartsThreshold || workers == 0) {
         writeObjects(out, objects);
         return;
     }
-    // Part 0 holds the objects that must be written on this thread, part 1 this thread's share
-    // of the rest, the others the workers' shares. Each part holds its objects in list order.
-    std::vector<std::unique_ptr<Part>> parts;
-    for (int k = 0; k < workers + 2; ++k)
-        parts.push_back(std::make_unique<Part>());
     struct Slot {
         int part = -1;
         qsizetype begin = 0;
@@ -112,11 +259,14 @@ void VRArchiveWriter::writeObjectsInParts(VRJsonStreamWriter &out, const VRObjec
         here[size_t(i)] = objects.at(i) && !writesOnAnyThread(*objects.at(i));
         hereCount += here[size_t(i)] ? 1 : 0;
     }
+    // Part 0 holds the objects that must be written on this thread, part 1 this thread's share
+    // of the rest, the others the workers' shares. Each part holds its objects in list order.
     // Room for about twice a part's share at a kilobyte per record; room never written costs
     // no memory, and the parts then rarely grow.
-    parts[0]->text.reserve(hereCount * 2048);
-    for (size_t k = 1; k < parts.size(); ++k)
-        parts[k]->text.reserve((count - hereCount) / (workers + 1) * 2048);
+    std::vector<std::unique_ptr<Part>> parts;
+    parts.push_back(std::make_unique<Part>(hereCount * 2048));
+    for (int k = 0; k < workers + 1; ++k)
+        parts.push_back(std::make_unique<Part>((count - hereCount) / (workers + 1) * 2048));
     const auto writeOne = [&](int p, qsizetype i) {
         Part &part = *parts[size_t(p)];
         Slot &slot = placed[size_t(i)];
@@ -138,20 +288,18 @@ void VRArchiveWriter::writeObjectsInParts(VRJsonStreamWriter &out, const VRObjec
                     writeOne(p, i);
         }
     };
-    std::vector<std::thread> threads;
-    for (int k = 0; k < workers; ++k) {
-        try {
-            threads.emplace_back(writeShare, k + 2);
-        } catch (const std::system_error &) {
-            break; // no thread to be had: this thread writes the rest
-        }
+    const std::function<void(int)> job = [&](int k) { writeShare(k + 2); };
+    const bool shared = pool.run(job, [&] {
+        for (qsizetype i = 0; i < count; ++i)
+            if (here[size_t(i)])
+                writeOne(0, i);
+        writeShare(1);
+    });
+    if (!shared) {
+        // Another write has the workers: this one is written on this thread alone.
+        writeObjects(out, objects);
+        return;
     }
-    for (qsizetype i = 0; i < count; ++i)
-        if (here[size_t(i)])
-            writeOne(0, i);
-    writeShare(1);
-    for (std::thread &thread : threads)
-        thread.join();
 
     qsizetype total = 0;
     for (const auto &part : parts) {
@@ -319,6 +467,14 @@ QByteArray VRArchiveWriter::takeStylesText()
     m_stylesTaken = true;
     m_styles.end();
     return m_styles.take();
+}
+
+QByteArrayView VRArchiveWriter::finishStylesText()
+{
+    Q_ASSERT(!m_stylesTaken);
+    m_stylesTaken = true;
+    m_styles.end();
+    return m_styles.text();
 }
 
 QString VRArchiveWriter::imageReference(const QImage &image)

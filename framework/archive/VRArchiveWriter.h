@@ -21,6 +21,9 @@ class VRArchiveWriter
 {
 public:
     VRArchiveWriter();
+    ~VRArchiveWriter();
+    VRArchiveWriter(const VRArchiveWriter &) = delete;
+    VRArchiveWriter &operator=(const VRArchiveWriter &) = delete;
 
     // The full record of an object as the next value (its class writes its own fields).
     void writeObject(VRJsonWriter &out, const VRDrawableObject &object);
@@ -45,6 +48,8 @@ public:
 
     // The style table as JSON text (an array); call once, after every object is written.
     QByteArray takeStylesText();
+    // The same text, left in the writer (valid while it lives); call once, instead.
+    QByteArrayView finishStylesText();
     QJsonObject &imagesTable() { return m_images; }
 
     // A value of the native format (tagged colours, sizes, styles, objects ...).
@@ -54,6 +59,13 @@ public:
                          VRArchiveWriter *writer = nullptr);
     static QString colour(const QColor &colour);
     static void writeFont(VRJsonWriter &out, const QFont &font);
+
+    // Texts are written into memory kept from earlier writes where there is some: a save then
+    // neither asks the system for fresh memory nor fills it page by page. A borrowed writer is
+    // empty: the kept one with the least room of at least `room` bytes, else the roomiest. One
+    // given back is kept (up to a bound on what is kept in all) for the next.
+    static VRJsonStreamWriter borrowText(qsizetype room);
+    static void giveBackText(VRJsonStreamWriter &&text);
 
 private:
     class Part;

@@ -216,6 +216,28 @@ VRResult<QJsonObject> VRArchiver::checkRoot(const QJsonObject &root, const QStri
 
 QByteArray VRArchiver::documentData(const VRDrawing &drawing)
 {
+    VRJsonStreamWriter out;
+    writeDocument(out, drawing);
+    return out.take();
+}
+
+void VRArchiver::writeDocument(const VRDrawing &drawing,
+                               const std::function<void(QByteArrayView text)> &sink)
+{
+    // The text goes into memory kept from the last save, and back for the next.
+    VRJsonStreamWriter out = VRArchiveWriter::borrowText(kMaximumFileSize);
+    try {
+        writeDocument(out, drawing);
+        sink(out.text());
+    } catch (...) {
+        VRArchiveWriter::giveBackText(std::move(out));
+        throw;
+    }
+    VRArchiveWriter::giveBackText(std::move(out));
+}
+
+void VRArchiver::writeDocument(VRJsonStreamWriter &out, const VRDrawing &drawing)
+{
     VRArchiveWriter writer;
     auto &mutableDrawing = const_cast<VRDrawing &>(drawing);
     // Objects and styles are numbered in the order files always had: imported elements, the
@@ -233,7 +255,6 @@ QByteArray VRArchiver::documentData(const VRDrawing &drawing)
     VRArchiveWriter::writeMap(sequenceStyles, mutableDrawing.sequenceStyleDic(), &writer);
     VRArchiveWriter::writeMap(metadata, drawing.metadata(), &writer);
 
-    VRJsonStreamWriter out;
     out.beginObject();
     out.beginObject("drawing");
     out.insert("activeLayer", drawing.indexOfActiveLayer());
@@ -308,11 +329,14 @@ QByteArray VRArchiver::documentData(const VRDrawing &drawing)
     out.insert("generator", QStringLiteral("Quintora ") + QCoreApplication::applicationVersion());
     out.key(QLatin1String("images"));
     out.value(QJsonValue(writer.imagesTable()));
+    // The style table is complete only now: the text gets room for it at once, rather than
+    // doubling its room and copying what it holds.
+    const QByteArrayView styles = writer.finishStylesText();
+    out.reserve(out.size() + styles.size() + 64);
     out.key(QLatin1String("styles"));
-    out.rawValue(writer.takeStylesText());
+    out.rawValue(styles);
     out.insert("version", kFormatVersion);
     out.end();
-    return out.take();
 }
 
 QString VRArchiver::cancelledMessage()

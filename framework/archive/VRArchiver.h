@@ -9,6 +9,7 @@
 #include <memory>
 
 class VRArchiveParser;
+class VRJsonStreamWriter;
 
 // The one serialiser of the native format: documents, the objects pasteboard, stored element
 // data and copies all use the same object records. Reading is all-or-nothing and never makes
@@ -22,6 +23,10 @@ public:
 
     // A whole document.
     static QByteArray documentData(const VRDrawing &drawing);
+    // The same text, handed to `sink` (valid during the call only) from memory kept for the
+    // next: what a save writes to its file.
+    static void writeDocument(const VRDrawing &drawing,
+                              const std::function<void(QByteArrayView text)> &sink);
     // `progress`, when given, is told how far the reading is (0 to 1) every few records; when it
     // answers false the reading stops and fails with cancelledMessage().
     using Progress = std::function<bool(double fraction)>;
@@ -50,6 +55,7 @@ private:
     // Documents from this size on are parsed in parts on worker threads.
     static constexpr qsizetype kPartsThreshold = 256 * 1024;
 
+    static void writeDocument(VRJsonStreamWriter &out, const VRDrawing &drawing);
     static VRResult<QJsonObject> checkRoot(const QJsonObject &root, const QString &expectedFormat);
     static VRResult<std::unique_ptr<VRDrawing>>
     readDrawing(const QJsonObject &root, VRArchiveParser *parts, const Progress &progress = {});

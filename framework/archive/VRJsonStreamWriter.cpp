@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -173,8 +174,46 @@ void VRJsonStreamWriter::grow(qsizetype n)
 
 void VRJsonStreamWriter::reserve(qsizetype bytes)
 {
-    if (bytes > m_capacity)
-        grow(bytes - m_size);
+    if (bytes <= m_capacity)
+        return;
+    m_out.resize(bytes); // keeps the text; the new bytes are room
+    m_data = m_out.data();
+    m_capacity = m_out.size();
+}
+
+VRJsonStreamWriter::VRJsonStreamWriter(VRJsonStreamWriter &&other) noexcept
+{
+    *this = std::move(other);
+}
+
+VRJsonStreamWriter &VRJsonStreamWriter::operator=(VRJsonStreamWriter &&other) noexcept
+{
+    if (this == &other)
+        return *this;
+    // The text's bytes stay where they are: only the array holding them changes hands.
+    m_out = std::exchange(other.m_out, QByteArray());
+    m_data = std::exchange(other.m_data, nullptr);
+    m_size = std::exchange(other.m_size, 0);
+    m_capacity = std::exchange(other.m_capacity, 0);
+    m_markNext = std::exchange(other.m_markNext, false);
+    m_markIndex = std::exchange(other.m_markIndex, 0);
+    m_markValue = std::exchange(other.m_markValue, 0);
+    m_keys = std::exchange(other.m_keys, QByteArray());
+    m_scratch = std::exchange(other.m_scratch, QByteArray());
+    m_frames = std::exchange(other.m_frames, {});
+    m_fields = std::exchange(other.m_fields, {});
+    m_order = std::exchange(other.m_order, {});
+    return *this;
+}
+
+void VRJsonStreamWriter::clear()
+{
+    m_size = 0;
+    m_markNext = false;
+    m_keys.resize(0); // keeps its room, unlike clear()
+    m_frames.clear();
+    m_fields.clear();
+    m_order.clear();
 }
 
 void VRJsonStreamWriter::putNumber(double v)

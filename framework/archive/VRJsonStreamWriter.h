@@ -16,6 +16,11 @@ class VRJsonStreamWriter final : public VRJsonWriter
 {
 public:
     VRJsonStreamWriter() = default;
+    // Moving hands over the text and its room; the writer moved from is empty, without room.
+    VRJsonStreamWriter(VRJsonStreamWriter &&other) noexcept;
+    VRJsonStreamWriter &operator=(VRJsonStreamWriter &&other) noexcept;
+    VRJsonStreamWriter(const VRJsonStreamWriter &) = delete;
+    VRJsonStreamWriter &operator=(const VRJsonStreamWriter &) = delete;
 
     void key(QLatin1String key) override;
     void key(const QString &key) override;
@@ -36,8 +41,12 @@ public:
 
     // A value that is already compact JSON text, written as it is.
     void rawValue(QByteArrayView json);
-    // Reserves room for the text to come.
+    // Makes room for a text of `bytes` bytes in all, exactly (none when there is room).
     void reserve(qsizetype bytes);
+    // Empties the writer for a new text, keeping the room it has, already in memory.
+    void clear();
+    // The bytes the text can reach before the writer needs more memory.
+    qsizetype capacity() const { return m_capacity; }
     // The text so far; every container must be closed.
     QByteArray take();
     QByteArrayView text() const { return QByteArrayView(m_out.constData(), m_size); }

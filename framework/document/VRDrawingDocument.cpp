@@ -326,8 +326,10 @@ VRResult<void> VRDrawingDocument::readFromFile(const QString &path)
 
 VRResult<void> VRDrawingDocument::writeToFile(const QString &path) const
 {
-    const QByteArray data = VRArchiver::documentData(*m_drawing);
-    if (const auto error = AtomicFile::write(path, data))
+    std::optional<QString> error;
+    VRArchiver::writeDocument(*m_drawing,
+                              [&](QByteArrayView text) { error = AtomicFile::write(path, text); });
+    if (error)
         return VRError{QStringLiteral("The file “%1” could not be written: %2").arg(path, *error)};
     return {};
 }

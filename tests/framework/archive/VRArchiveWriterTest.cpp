@@ -3,6 +3,7 @@
 #include "framework/archive/VRArchiveWriter.h"
 #include "framework/archive/VRArchiver.h"
 #include "framework/archive/VRJsonStreamWriter.h"
+#include "framework/document/VRDrawingDocument.h"
 #include "framework/model/VRDrawableShape.h"
 #include "framework/model/VRDrawing.h"
 #include "framework/model/VRObjectDrawingLayer.h"
@@ -15,6 +16,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
+#include <QTemporaryDir>
+
+#include <thread>
 
 using namespace qnt::test;
 
@@ -148,5 +152,52 @@ TEST(ArchiveWriter, LargeDocumentsRoundTripUnchanged)
         ASSERT_TRUE(read.ok()) << read.errorMessage().toStdString();
         EXPECT_EQ(objectsOf(*read.value()).size(), objectsOf(*drawing).size());
         EXPECT_EQ(VRArchiver::documentData(*read.value()), first);
+    }
+}
+
+TEST(ArchiveWriter, ASavedFileHoldsTheDocumentsTextWhateverWasSavedBefore)
+{
+    // Saves write into memory kept from the saves before: after a larger document, after a
+    // smaller one and again after itself, a file holds exactly its document's text.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    VRDrawingDocument large, small;
+    large.setDrawing(largeDrawing(false, false));
+    small.setDrawing(drawingWithEveryKind());
+    const QByteArray largeText = VRArchiver::documentData(*large.drawing());
+    const QByteArray smallText = VRArchiver::documentData(*small.drawing());
+    EXPECT_EQ(QJsonDocument::fromJson(largeText).toJson(QJsonDocument::Compact), largeText);
+    EXPECT_EQ(QJsonDocument::fromJson(smallText).toJson(QJsonDocument::Compact), smallText);
+    const auto saved = [&](const VRDrawingDocument &document, const char *name) {
+        const QString path = dir.filePath(QLatin1String(name));
+        EXPECT_TRUE(document.writeToFile(path).ok());
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        EXPECT_EQ(saved(large, "large.quintora"), largeText);
+        EXPECT_EQ(saved(small, "small.quintora"), smallText);
+        EXPECT_EQ(saved(small, "small.quintora"), smallText);
+        EXPECT_EQ(saved(large, "large.quintora"), largeText);
+    }
+}
+
+TEST(ArchiveWriter, DocumentsWrittenOnTwoThreadsAtOnceAreEachTheirOwnText)
+{
+    // The second of two writes at once finds the workers and the kept memory taken, and
+    // writes on its own thread alone: each gets its document's text.
+    auto first = largeDrawing(false, false);
+    auto second = largeDrawing(false, false);
+    const QByteArray firstText = VRArchiver::documentData(*first);
+    const QByteArray secondText = VRArchiver::documentData(*second);
+    ASSERT_NE(firstText, secondText);
+    for (int round = 0; round < 3; ++round) {
+        QByteArray other;
+        std::thread writer([&] { other = VRArchiver::documentData(*second); });
+        const QByteArray mine = VRArchiver::documentData(*first);
+        writer.join();
+        EXPECT_EQ(mine, firstText);
+        EXPECT_EQ(other, secondText);
     }
 }

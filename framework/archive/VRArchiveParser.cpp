@@ -12,11 +12,44 @@
 #include <cstring>
 #include <optional>
 
+VRRecordIndex::VRRecordIndex(const QJsonObject &record, int depth)
+{
+    m_lengths.reserve(size_t(record.size()));
+    m_members.reserve(size_t(record.size()));
+    for (auto it = record.constBegin(); it != record.constEnd(); ++it) {
+        Member member{it.key(), it.value(), {}};
+        if (depth > 1 && member.value.isObject()) {
+            member.nested.emplace_back(member.value.toObject(), depth - 1);
+        } else if (depth > 1 && member.value.isArray()) {
+            const QJsonArray items = member.value.toArray();
+            if (items.size() <= kMaximumItems
+                && std::any_of(items.begin(), items.end(),
+                               [](const QJsonValue &item) { return item.isObject(); })) {
+                member.nested.reserve(size_t(items.size()));
+                for (const QJsonValue &item : items) {
+                    if (item.isObject())
+                        member.nested.emplace_back(item.toObject(), depth - 1);
+                    else
+                        member.nested.emplace_back();
+                }
+            }
+        }
+        m_lengths.push_back(member.key.size());
+        m_members.push_back(std::move(member));
+    }
+}
+
+// What a worker made of a run: its records, and each record laid out for the reader.
+struct VRArchiveParser::Parsed {
+    QJsonArray records;
+    std::vector<VRRecordIndex> indexes;
+};
+
 struct VRArchiveParser::Run {
     qsizetype begin = 0; // the records' text, separators between them included
     qsizetype end = 0;
     bool done = false;
-    QJsonArray records;
+    std::shared_ptr<const Parsed> parsed;
 };
 
 class VRArchiveParser::RunSource final : public VRRecordSource
@@ -43,7 +76,7 @@ public:
             m_parser.m_reading = std::max(m_parser.m_reading, index);
             if (m_current != size_t(-1)) {
                 // Read: a worker frees it, off the reader's thread.
-                m_parser.m_garbage.push_back(std::move(m_parser.m_runs[m_current]->records));
+                m_parser.m_garbage.push_back(std::move(m_parser.m_runs[m_current]->parsed));
             }
             // Waking the waiting workers costs the reader a system call: they are woken for
             // every few runs read, and whenever the reader must wait for its run.
@@ -52,10 +85,17 @@ public:
             m_parser.m_parsed.wait(lock, [&] { return run.done || m_parser.m_broken.load(); });
             if (!run.done)
                 return QJsonObject();
-            m_records = run.records;
+            m_read = run.parsed;
             m_current = index;
         }
-        return m_records.at(i % kRecordsPerRun);
+        return m_read->records.at(i % kRecordsPerRun);
+    }
+    const VRRecordIndex *indexAt(qsizetype i) const override
+    {
+        const size_t index = m_firstRun + size_t(i / kRecordsPerRun);
+        if (index != m_current || !m_read)
+            return nullptr;
+        return &m_read->indexes[size_t(i % kRecordsPerRun)];
     }
 
 private:
@@ -75,8 +115,8 @@ private:
     size_t m_firstRun;
     qsizetype m_count;
     size_t m_current = size_t(-1);
-    QJsonArray m_records;
-    qsizetype m_unreleased; // where the text not given back begins
+    std::shared_ptr<const Parsed> m_read; // the run of m_current
+    qsizetype m_unreleased;               // where the text not given back begins
 };
 
 namespace {
@@ -356,13 +396,13 @@ VRArchiveParser::~VRArchiveParser()
     // told to end, so each worker can give its heap's free top back as it ends (see work()).
     m_styles.reset();
     m_layerSources.clear();
-    std::vector<QJsonArray> left;
+    std::vector<std::shared_ptr<const Parsed>> left;
     {
         std::lock_guard lock(m_mutex);
         for (const std::unique_ptr<Run> &run : m_runs)
-            left.push_back(std::move(run->records));
-        for (QJsonArray &records : m_garbage)
-            left.push_back(std::move(records));
+            left.push_back(std::move(run->parsed));
+        for (std::shared_ptr<const Parsed> &parsed : m_garbage)
+            left.push_back(std::move(parsed));
         m_garbage.clear();
     }
     left.clear();
@@ -523,7 +563,7 @@ void VRArchiveParser::work()
             }
         }
         // Nothing left to parse: free the runs the reader is done with.
-        std::vector<QJsonArray> garbage;
+        std::vector<std::shared_ptr<const Parsed>> garbage;
         {
             std::unique_lock lock(m_mutex);
             ++m_waitingWorkers;
@@ -548,7 +588,7 @@ bool VRArchiveParser::waitForReader(size_t index)
         if (m_stop.load())
             return false;
         if (!m_garbage.empty()) {
-            std::vector<QJsonArray> garbage;
+            std::vector<std::shared_ptr<const Parsed>> garbage;
             garbage.swap(m_garbage);
             lock.unlock();
             garbage.clear();
@@ -572,12 +612,24 @@ void VRArchiveParser::parse(Run &run)
     text.append(']');
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(text, &error);
+    std::shared_ptr<Parsed> parsed;
+    if (error.error == QJsonParseError::NoError && document.isArray()) {
+        parsed = std::make_shared<Parsed>();
+        parsed->records = document.array();
+        parsed->indexes.reserve(size_t(parsed->records.size()));
+        for (const QJsonValue &record : std::as_const(parsed->records)) {
+            if (record.isObject())
+                parsed->indexes.emplace_back(record.toObject());
+            else
+                parsed->indexes.emplace_back();
+        }
+    }
     std::lock_guard lock(m_mutex);
-    if (error.error != QJsonParseError::NoError || !document.isArray()) {
+    if (!parsed) {
         m_broken = true;
         m_stop = true;
     } else {
-        run.records = document.array();
+        run.parsed = std::move(parsed);
         run.done = true;
     }
     m_parsed.notify_all();

@@ -13,6 +13,52 @@
 #include <thread>
 #include <vector>
 
+// The members of a record laid out for looking them up by key: a parsed object keeps its keys
+// sorted, and finding one there compares it with several others, character by character. Made
+// where the record is parsed (off the reading thread), it spares the reader those searches: a
+// record's members are told apart by the length of their keys first. Members that are records,
+// or lists of them, carry their own members laid out alike, a few levels down.
+class VRRecordIndex
+{
+public:
+    VRRecordIndex() = default;
+    explicit VRRecordIndex(const QJsonObject &record, int depth = kDepth);
+
+    // The member called `key`; null when the record has none.
+    const QJsonValue *find(QStringView key) const
+    {
+        for (size_t i = 0; i < m_lengths.size(); ++i) {
+            if (m_lengths[i] == key.size() && QStringView(m_members[i].key) == key)
+                return &m_members[i].value;
+        }
+        return nullptr;
+    }
+    // The layout of the member `key` when it is a record (one) or a list (one per item, empty
+    // for items that are no records); null when it was not laid out.
+    const std::vector<VRRecordIndex> *nested(QStringView key) const
+    {
+        for (size_t i = 0; i < m_lengths.size(); ++i) {
+            if (m_lengths[i] == key.size() && QStringView(m_members[i].key) == key)
+                return m_members[i].nested.empty() ? nullptr : &m_members[i].nested;
+        }
+        return nullptr;
+    }
+
+    // How far down records inside records are laid out.
+    static constexpr int kDepth = 3;
+    // Lists longer than this are left to plain lookups.
+    static constexpr qsizetype kMaximumItems = 64;
+
+private:
+    struct Member {
+        QString key;
+        QJsonValue value;
+        std::vector<VRRecordIndex> nested;
+    };
+    std::vector<qsizetype> m_lengths; // of the keys, apart for a quick pass over them
+    std::vector<Member> m_members;
+};
+
 // Records handed out one at a time, in order: a parsed array, or runs of a long array that
 // other threads parse while the reader works through the runs before them.
 class VRRecordSource
@@ -23,20 +69,28 @@ public:
     // The record at i; an empty object when its run could not be parsed (see
     // VRArchiveParser::broken()).
     virtual QJsonValue at(qsizetype i) = 0;
+    // The layout of the record at(i) last answered, when the source made one.
+    virtual const VRRecordIndex *indexAt(qsizetype) const { return nullptr; }
 };
 
 class VRArraySource final : public VRRecordSource
 {
 public:
-    explicit VRArraySource(QJsonArray array)
+    explicit VRArraySource(QJsonArray array, const std::vector<VRRecordIndex> *indexes = nullptr)
         : m_array(std::move(array))
+        , m_indexes(indexes && qsizetype(indexes->size()) == m_array.size() ? indexes : nullptr)
     {
     }
     qsizetype size() const override { return m_array.size(); }
     QJsonValue at(qsizetype i) override { return m_array.at(i); }
+    const VRRecordIndex *indexAt(qsizetype i) const override
+    {
+        return m_indexes ? &(*m_indexes)[size_t(i)] : nullptr;
+    }
 
 private:
     QJsonArray m_array;
+    const std::vector<VRRecordIndex> *m_indexes;
 };
 
 // Parses a native document in parts. The style table and each layer's object list are cut
@@ -87,6 +141,7 @@ public:
     static constexpr qsizetype kReleaseEvery = 4 * 1024 * 1024;
 
 private:
+    struct Parsed;
     struct Run;
     class RunSource;
     struct Cut {
@@ -111,9 +166,9 @@ private:
     std::vector<std::unique_ptr<RunSource>> m_layerSources;
     std::mutex m_mutex;
     std::condition_variable m_parsed;
-    std::condition_variable m_work; // garbage to free, or stop
-    std::vector<QJsonArray> m_garbage;
-    int m_waitingWorkers = 0; // workers asleep on m_work
+    std::condition_variable m_work;                       // garbage to free, or stop
+    std::vector<std::shared_ptr<const Parsed>> m_garbage; // runs the reader is done with
+    int m_waitingWorkers = 0;                             // workers asleep on m_work
     size_t m_reading =
         0; // the furthest run the reader has asked for // runs read, for a worker to free
     std::atomic<size_t> m_nextRun{0};

@@ -96,7 +96,22 @@ bool VRArchiveReader::countRecord(const QString &path)
     return fail(path, QStringLiteral("the reading was cancelled"));
 }
 
-VRObjectRef VRArchiveReader::readObject(const QJsonValue &value, const QString &path)
+QJsonValue VRArchiveReader::value(const QJsonObject &o, const QString &key) const
+{
+    if (&o != m_laidRecord)
+        return o.value(key);
+    const QJsonValue *found = m_laidIndex->find(key);
+    return found ? *found : QJsonValue(QJsonValue::Undefined);
+}
+
+const std::vector<VRRecordIndex> *VRArchiveReader::nested(const QJsonObject &o,
+                                                          const QString &key) const
+{
+    return &o == m_laidRecord ? m_laidIndex->nested(key) : nullptr;
+}
+
+VRObjectRef VRArchiveReader::readObject(const QJsonValue &value, const QString &path,
+                                        const VRRecordIndex *index)
 {
     if (failed())
         return nullptr;
@@ -105,7 +120,8 @@ VRObjectRef VRArchiveReader::readObject(const QJsonValue &value, const QString &
         return nullptr;
     }
     const QJsonObject record = value.toObject();
-    const QJsonValue classValue = record.value(QStringLiteral("class"));
+    const Laid laid(*this, record, index);
+    const QJsonValue classValue = this->value(record, QStringLiteral("class"));
     if (!classValue.isString()) {
         fail(child(path, QStringLiteral("class")), typeError("a class name"));
         return nullptr;
@@ -132,7 +148,8 @@ VRObjectRef VRArchiveReader::readObject(const QJsonValue &value, const QString &
     return object;
 }
 
-VRObjectList VRArchiveReader::readObjects(const QJsonValue &records, const QString &path)
+VRObjectList VRArchiveReader::readObjects(const QJsonValue &records, const QString &path,
+                                          const std::vector<VRRecordIndex> *indexes)
 {
     VRObjectList objects;
     if (records.isUndefined() || records.isNull())
@@ -141,7 +158,7 @@ VRObjectList VRArchiveReader::readObjects(const QJsonValue &records, const QStri
         fail(path, typeError("an array of objects"));
         return objects;
     }
-    VRArraySource array(records.toArray());
+    VRArraySource array(records.toArray(), indexes);
     return readObjects(array, path);
 }
 
@@ -154,7 +171,8 @@ VRObjectList VRArchiveReader::readObjects(VRRecordSource &records, const QString
     ++m_listDepth;
     const auto leave = qScopeGuard([this] { --m_listDepth; });
     for (qsizetype i = 0; i < records.size(); ++i) {
-        auto object = readObject(records.at(i), indexed(path, i));
+        const QJsonValue record = records.at(i);
+        auto object = readObject(record, indexed(path, i), records.indexAt(i));
         if (!object)
             return {};
         objects.append(object);
@@ -177,7 +195,7 @@ bool VRArchiveReader::resolveReferences()
 bool VRArchiveReader::readNumber(const QJsonObject &o, const QString &key, const QString &path,
                                  double &out, bool required, double min, double max)
 {
-    const QJsonValue v = o.value(key);
+    const QJsonValue v = value(o, key);
     if (v.isUndefined())
         return required ? fail(child(path, key), QStringLiteral("missing")) : true;
     if (!v.isDouble() || !std::isfinite(v.toDouble()))
@@ -216,7 +234,7 @@ bool VRArchiveReader::readInt64(const QJsonObject &o, const QString &key, const 
 bool VRArchiveReader::readBool(const QJsonObject &o, const QString &key, const QString &path,
                                bool &out, bool required)
 {
-    const QJsonValue v = o.value(key);
+    const QJsonValue v = value(o, key);
     if (v.isUndefined())
         return required ? fail(child(path, key), QStringLiteral("missing")) : true;
     if (!v.isBool())
@@ -228,7 +246,7 @@ bool VRArchiveReader::readBool(const QJsonObject &o, const QString &key, const Q
 bool VRArchiveReader::readString(const QJsonObject &o, const QString &key, const QString &path,
                                  QString &out, bool required, bool nullable)
 {
-    const QJsonValue v = o.value(key);
+    const QJsonValue v = value(o, key);
     if (v.isUndefined())
         return required ? fail(child(path, key), QStringLiteral("missing")) : true;
     if (nullable && v.isNull()) {
@@ -268,7 +286,7 @@ bool VRArchiveReader::pointFromValue(const QJsonValue &v, QPointF &out)
 bool VRArchiveReader::readPoint(const QJsonObject &o, const QString &key, const QString &path,
                                 QPointF &out, bool required)
 {
-    const QJsonValue v = o.value(key);
+    const QJsonValue v = value(o, key);
     if (v.isUndefined())
         return required ? fail(child(path, key), QStringLiteral("missing")) : true;
     double x, y;
@@ -281,7 +299,7 @@ bool VRArchiveReader::readPoint(const QJsonObject &o, const QString &key, const 
 bool VRArchiveReader::readSize(const QJsonObject &o, const QString &key, const QString &path,
                                QSizeF &out, bool required, bool allowNegative)
 {
-    const QJsonValue v = o.value(key);
+    const QJsonValue v = value(o, key);
     if (v.isUndefined())
         return required ? fail(child(path, key), QStringLiteral("missing")) : true;
     double w, h;
@@ -308,7 +326,7 @@ QColor VRArchiveReader::colourFromString(const QString &text)
 bool VRArchiveReader::readColour(const QJsonObject &o, const QString &key, const QString &path,
                                  QColor &out, bool required, bool nullable)
 {
-    const QJsonValue v = o.value(key);
+    const QJsonValue v = value(o, key);
     if (v.isUndefined())
         return required ? fail(child(path, key), QStringLiteral("missing")) : true;
     if (nullable && v.isNull()) {
@@ -325,7 +343,7 @@ bool VRArchiveReader::readColour(const QJsonObject &o, const QString &key, const
 bool VRArchiveReader::readPath(const QJsonObject &o, const QString &key, const QString &path,
                                QPainterPath &out, bool required)
 {
-    const QJsonValue v = o.value(key);
+    const QJsonValue v = value(o, key);
     if (v.isUndefined())
         return required ? fail(child(path, key), QStringLiteral("missing")) : true;
     if (!v.isString())
@@ -341,12 +359,14 @@ bool VRArchiveReader::readPath(const QJsonObject &o, const QString &key, const Q
 bool VRArchiveReader::readFont(const QJsonObject &o, const QString &key, const QString &path,
                                QFont &out)
 {
-    const QJsonValue v = o.value(key);
+    const QJsonValue v = value(o, key);
     if (v.isUndefined())
         return true;
     if (!v.isObject())
         return fail(child(path, key), typeError("a font record"));
     const QJsonObject f = v.toObject();
+    const std::vector<VRRecordIndex> *layout = nested(o, key);
+    const Laid laid(*this, f, layout ? &layout->front() : nullptr);
     const QString fp = child(path, key);
     QString family = out.family();
     double size = out.pointSizeF() > 0 ? out.pointSizeF() : 12.0;
@@ -377,7 +397,7 @@ bool VRArchiveReader::readFont(const QJsonObject &o, const QString &key, const Q
 bool VRArchiveReader::readStyle(const QJsonObject &o, const QString &key, const QString &path,
                                 VRStyleRef &out)
 {
-    const QJsonValue v = o.value(key);
+    const QJsonValue v = value(o, key);
     if (v.isUndefined() || v.isNull()) {
         out = nullptr;
         return true;
@@ -395,7 +415,7 @@ bool VRArchiveReader::readStyle(const QJsonObject &o, const QString &key, const 
 bool VRArchiveReader::readImage(const QJsonObject &o, const QString &key, const QString &path,
                                 QImage &out, VRWithheldPicture *withheld)
 {
-    const QJsonValue v = o.value(key);
+    const QJsonValue v = value(o, key);
     if (v.isUndefined() || v.isNull())
         return true;
     if (!v.isString())
@@ -427,7 +447,7 @@ bool VRArchiveReader::readImage(const QJsonObject &o, const QString &key, const 
 bool VRArchiveReader::readObjectRecord(const QJsonObject &o, const QString &key,
                                        const QString &path, QJsonObject &out, bool required)
 {
-    const QJsonValue v = o.value(key);
+    const QJsonValue v = value(o, key);
     if (v.isUndefined())
         return required ? fail(child(path, key), QStringLiteral("missing")) : true;
     if (!v.isObject())
@@ -439,7 +459,7 @@ bool VRArchiveReader::readObjectRecord(const QJsonObject &o, const QString &key,
 bool VRArchiveReader::readArray(const QJsonObject &o, const QString &key, const QString &path,
                                 QJsonArray &out, bool required)
 {
-    const QJsonValue v = o.value(key);
+    const QJsonValue v = value(o, key);
     if (v.isUndefined())
         return required ? fail(child(path, key), QStringLiteral("missing")) : true;
     if (!v.isArray())
@@ -451,7 +471,7 @@ bool VRArchiveReader::readArray(const QJsonObject &o, const QString &key, const 
 bool VRArchiveReader::readMap(const QJsonObject &o, const QString &key, const QString &path,
                               QVariantMap &out)
 {
-    const QJsonValue v = o.value(key);
+    const QJsonValue v = value(o, key);
     if (v.isUndefined() || v.isNull())
         return true;
     if (!v.isObject())

@@ -15,7 +15,9 @@
 #include <QVariant>
 
 #include <functional>
+#include <vector>
 
+class VRRecordIndex;
 class VRRecordSource;
 struct VRWithheldPicture;
 
@@ -36,9 +38,12 @@ public:
     bool readStyles(VRRecordSource &styles, const QString &path);
     void setImages(const QJsonObject &images) { m_images = images; }
 
-    // An object made through the allow-list from its record; null after a failure.
-    VRObjectRef readObject(const QJsonValue &record, const QString &path);
-    VRObjectList readObjects(const QJsonValue &records, const QString &path);
+    // An object made through the allow-list from its record; null after a failure. With
+    // `index`, the record's members laid out by its parser (see VRRecordIndex).
+    VRObjectRef readObject(const QJsonValue &record, const QString &path,
+                           const VRRecordIndex *index = nullptr);
+    VRObjectList readObjects(const QJsonValue &records, const QString &path,
+                             const std::vector<VRRecordIndex> *indexes = nullptr);
     VRObjectList readObjects(VRRecordSource &records, const QString &path);
     // Runs the deferred reference fix-ups (connector ends, selections); false on failure.
     bool resolveReferences();
@@ -59,6 +64,12 @@ public:
     QString errorMessage() const { return m_error; }
     // Records the first failure; always returns false.
     bool fail(const QString &path, const QString &message);
+
+    // The member `key` of `o`, as o.value(key) answers it; found without a search when `o` is
+    // the record being read and its parser laid it out.
+    QJsonValue value(const QJsonObject &o, const QString &key) const;
+    // The layout of the member `key` of `o` when it is laid out (see VRRecordIndex::nested()).
+    const std::vector<VRRecordIndex> *nested(const QJsonObject &o, const QString &key) const;
 
     // Field readers: `required` fields must be present; absent optional ones leave `out` alone.
     bool readNumber(const QJsonObject &o, const QString &key, const QString &path, double &out,
@@ -102,6 +113,34 @@ private:
     // Counts one record read; false when the progress says to stop.
     bool countRecord(const QString &path);
 
+    // Makes `record` the record whose layout is `index` while it lives.
+    class Laid
+    {
+    public:
+        Laid(VRArchiveReader &reader, const QJsonObject &record, const VRRecordIndex *index)
+            : m_reader(reader)
+            , m_record(reader.m_laidRecord)
+            , m_index(reader.m_laidIndex)
+        {
+            if (index) {
+                reader.m_laidRecord = &record;
+                reader.m_laidIndex = index;
+            }
+        }
+        ~Laid()
+        {
+            m_reader.m_laidRecord = m_record;
+            m_reader.m_laidIndex = m_index;
+        }
+        Laid(const Laid &) = delete;
+        Laid &operator=(const Laid &) = delete;
+
+    private:
+        VRArchiveReader &m_reader;
+        const QJsonObject *m_record;
+        const VRRecordIndex *m_index;
+    };
+
     // Dictionaries of up to this many plain values are shared between equal records.
     static constexpr qsizetype kMaximumSharedMapSize = 4;
     struct FontKey {
@@ -115,6 +154,9 @@ private:
         return qHashMulti(seed, key.family, key.size, key.bold, key.italic, key.underline);
     }
 
+    // The record being read, when its members are laid out, and their layout.
+    const QJsonObject *m_laidRecord = nullptr;
+    const VRRecordIndex *m_laidIndex = nullptr;
     QHash<qint64, VRObjectRef> m_objects;
     QHash<FontKey, QFont> m_fonts;
     QHash<VRStyleCoding::RecordKey, QVariantMap> m_maps;

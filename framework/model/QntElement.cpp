@@ -1,6 +1,7 @@
 #include "framework/model/QntElement.h"
 
 #include "framework/model/QntConnector.h"
+#include "framework/archive/VRArchiveParser.h"
 #include "framework/archive/VRArchiveReader.h"
 #include "framework/archive/VRArchiveWriter.h"
 #include "framework/base/VRConstants.h"
@@ -813,9 +814,11 @@ bool QntElement::readRecord(const QJsonObject &r, VRArchiveReader &reader, const
 {
     if (!VRShapeGroup::readRecord(r, reader, path))
         return false;
-    const QJsonValue text = r.value(QStringLiteral("text"));
+    const QJsonValue text = reader.value(r, QStringLiteral("text"));
     if (text.isObject()) {
-        auto object = reader.readObject(text, path + QStringLiteral(".text"));
+        const std::vector<VRRecordIndex> *layout = reader.nested(r, QStringLiteral("text"));
+        auto object = reader.readObject(text, path + QStringLiteral(".text"),
+                                        layout ? &layout->front() : nullptr);
         if (!object)
             return false;
         if (!object->isKindOf<QntTextShape>())
@@ -850,7 +853,7 @@ bool QntElement::readRecord(const QJsonObject &r, VRArchiveReader &reader, const
     QJsonArray spots;
     if (!reader.readArray(r, QStringLiteral("stickySpots"), path, spots))
         return false;
-    if (r.contains(QStringLiteral("stickySpots"))) {
+    if (!reader.value(r, QStringLiteral("stickySpots")).isUndefined()) {
         if (spots.size() > kMaximumStickySpots)
             return reader.fail(path + QStringLiteral(".stickySpots"),
                                QStringLiteral("too many sticky spots"));

@@ -129,3 +129,77 @@ TEST(ArchiveParser, TooDeepATextIsLeftWhole)
     VRArchiveParser parser;
     EXPECT_FALSE(parser.start(deep, VRArchiver::kMaximumNesting));
 }
+
+namespace {
+
+// The layout answers every member as the record does, and nothing for keys it lacks; records
+// inside it are laid out alike, down to the layout's depth.
+void expectLaidOutAs(const VRRecordIndex &index, const QJsonObject &record, int depth)
+{
+    for (auto it = record.constBegin(); it != record.constEnd(); ++it) {
+        SCOPED_TRACE(it.key().toStdString());
+        const QJsonValue *found = index.find(it.key());
+        ASSERT_NE(found, nullptr);
+        EXPECT_EQ(*found, it.value());
+        const std::vector<VRRecordIndex> *nested = index.nested(it.key());
+        if (depth > 1 && it.value().isObject()) {
+            ASSERT_NE(nested, nullptr);
+            ASSERT_EQ(nested->size(), 1u);
+            expectLaidOutAs(nested->front(), it.value().toObject(), depth - 1);
+        } else if (nested) {
+            const QJsonArray items = it.value().toArray();
+            ASSERT_EQ(qsizetype(nested->size()), items.size());
+            for (qsizetype i = 0; i < items.size(); ++i)
+                expectLaidOutAs((*nested)[size_t(i)], items.at(i).toObject(), depth - 1);
+        }
+    }
+    for (const char *key : {"", "b", "ab", "abcd", "clas", "classes", "x "}) {
+        if (!record.contains(QLatin1String(key)))
+            EXPECT_EQ(index.find(QString::fromLatin1(key)), nullptr) << key;
+    }
+}
+
+} // namespace
+
+TEST(ArchiveParser, RecordLayoutsFindWhatTheRecordsHold)
+{
+    const QJsonObject record = QJsonDocument::fromJson(R"({
+        "class": "C", "ab": 1, "ba": [1, 2], "abc": {"ab": {"ab": {"ab": 4}}, "a": null},
+        "list": [{"k": 1}, 2, {"k": {"k": 3}}], "numbers": [1, 2, 3], "": "empty",
+        "b\u00e9": "accented", "ab\"c": true})")
+                                   .object();
+    ASSERT_FALSE(record.isEmpty());
+    const VRRecordIndex index(record);
+    expectLaidOutAs(index, record, VRRecordIndex::kDepth);
+    EXPECT_EQ(index.nested(QStringLiteral("numbers")), nullptr);
+    EXPECT_EQ(index.nested(QStringLiteral("ab")), nullptr);
+    // Three levels down the records are left to plain lookups.
+    const VRRecordIndex &second = index.nested(QStringLiteral("abc"))->front();
+    const VRRecordIndex &third = second.nested(QStringLiteral("ab"))->front();
+    EXPECT_NE(third.find(QStringLiteral("ab")), nullptr);
+    EXPECT_EQ(third.nested(QStringLiteral("ab")), nullptr);
+}
+
+// Every record the parser hands out comes with its layout, which finds what the record holds.
+TEST(ArchiveParser, RecordsHandedOutAreLaidOut)
+{
+    for (const Text &text : texts()) {
+        SCOPED_TRACE(text.name);
+        VRArchiveParser parser;
+        if (!parser.start(text.json, VRArchiver::kMaximumNesting) || !parser.rootParsed())
+            continue;
+        std::vector<VRRecordSource *> sources{parser.styles()};
+        for (qsizetype layer = 0; layer < 8; ++layer)
+            sources.push_back(parser.objectsOfLayer(layer));
+        for (VRRecordSource *source : sources) {
+            for (qsizetype i = 0; source && i < source->size() && !parser.broken(); ++i) {
+                const QJsonValue record = source->at(i);
+                if (parser.broken())
+                    break;
+                const VRRecordIndex *index = source->indexAt(i);
+                ASSERT_NE(index, nullptr);
+                expectLaidOutAs(*index, record.toObject(), VRRecordIndex::kDepth);
+            }
+        }
+    }
+}

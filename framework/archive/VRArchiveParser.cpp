@@ -1,5 +1,7 @@
 #include "framework/archive/VRArchiveParser.h"
 
+#include "framework/styles/VRStyleCoding.h"
+
 #include <QJsonDocument>
 
 #if defined(__SSE2__)
@@ -12,14 +14,14 @@
 #include <cstring>
 #include <optional>
 
-VRRecordIndex::VRRecordIndex(const QJsonObject &record, int depth)
+VRRecordIndex::VRRecordIndex(const QJsonObject &record, int depth, QStringView hashed)
 {
     m_lengths.reserve(size_t(record.size()));
     m_members.reserve(size_t(record.size()));
     for (auto it = record.constBegin(); it != record.constEnd(); ++it) {
         Member member{it.key(), it.value(), {}};
         if (depth > 1 && member.value.isObject()) {
-            member.nested.emplace_back(member.value.toObject(), depth - 1);
+            member.nested.emplace_back(member.value.toObject(), depth - 1, hashed);
         } else if (depth > 1 && member.value.isArray()) {
             const QJsonArray items = member.value.toArray();
             if (items.size() <= kMaximumItems
@@ -28,11 +30,16 @@ VRRecordIndex::VRRecordIndex(const QJsonObject &record, int depth)
                 member.nested.reserve(size_t(items.size()));
                 for (const QJsonValue &item : items) {
                     if (item.isObject())
-                        member.nested.emplace_back(item.toObject(), depth - 1);
+                        member.nested.emplace_back(item.toObject(), depth - 1, hashed);
                     else
                         member.nested.emplace_back();
                 }
             }
+        }
+        if (!hashed.isEmpty() && member.key == hashed) {
+            m_hashedKey = member.key;
+            m_hash = VRStyleCoding::valuesHash(member.value, QHashSeed::globalSeed());
+            m_hashed = true;
         }
         m_lengths.push_back(member.key.size());
         m_members.push_back(std::move(member));
@@ -48,6 +55,7 @@ struct VRArchiveParser::Parsed {
 struct VRArchiveParser::Run {
     qsizetype begin = 0; // the records' text, separators between them included
     qsizetype end = 0;
+    bool styles = false; // records of the style table
     bool done = false;
     std::shared_ptr<const Parsed> parsed;
 };
@@ -508,6 +516,7 @@ bool VRArchiveParser::start(const QByteArray &data, int maximumNesting, Release 
             auto run = std::make_unique<Run>();
             run->begin = c.records[k].first;
             run->end = c.records[last].second;
+            run->styles = m_stylesCut && &c == &m_cuts.front();
             m_runs.push_back(std::move(run));
         }
     }
@@ -605,6 +614,7 @@ bool VRArchiveParser::waitForReader(size_t index)
 
 void VRArchiveParser::parse(Run &run)
 {
+    static constexpr QStringView kRenderers = u"renderers", kMetadata = u"metadata";
     QByteArray text;
     text.reserve(run.end - run.begin + 2);
     text.append('[');
@@ -618,8 +628,12 @@ void VRArchiveParser::parse(Run &run)
         parsed->records = document.array();
         parsed->indexes.reserve(size_t(parsed->records.size()));
         for (const QJsonValue &record : std::as_const(parsed->records)) {
+            // Styles alike share their renderers, and objects alike their small dictionaries:
+            // they are looked up by their hash (see VRStyle, VRArchiveReader::readMap), taken
+            // here, off the reading thread.
             if (record.isObject())
-                parsed->indexes.emplace_back(record.toObject());
+                parsed->indexes.emplace_back(record.toObject(), VRRecordIndex::kDepth,
+                                             run.styles ? kRenderers : kMetadata);
             else
                 parsed->indexes.emplace_back();
         }

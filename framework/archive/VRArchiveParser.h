@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -22,7 +23,9 @@ class VRRecordIndex
 {
 public:
     VRRecordIndex() = default;
-    explicit VRRecordIndex(const QJsonObject &record, int depth = kDepth);
+    // With `hashed`, that member's value is hashed as well (in the records inside too), as a key
+    // of records read alike (VRStyleCoding::RecordKey) is hashed with the process's seed.
+    explicit VRRecordIndex(const QJsonObject &record, int depth = kDepth, QStringView hashed = {});
 
     // The member called `key`; null when the record has none.
     const QJsonValue *find(QStringView key) const
@@ -32,6 +35,13 @@ public:
                 return &m_members[i].value;
         }
         return nullptr;
+    }
+    // The hash of the member `key` when it was hashed (see the constructor).
+    std::optional<size_t> hashOf(QStringView key) const
+    {
+        if (!m_hashed || m_hashedKey != key)
+            return std::nullopt;
+        return m_hash;
     }
     // The layout of the member `key` when it is a record (one) or a list (one per item, empty
     // for items that are no records); null when it was not laid out.
@@ -57,6 +67,9 @@ private:
     };
     std::vector<qsizetype> m_lengths; // of the keys, apart for a quick pass over them
     std::vector<Member> m_members;
+    QString m_hashedKey;
+    size_t m_hash = 0;
+    bool m_hashed = false;
 };
 
 // Records handed out one at a time, in order: a parsed array, or runs of a long array that

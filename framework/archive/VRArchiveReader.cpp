@@ -73,8 +73,8 @@ bool VRArchiveReader::readStyles(VRRecordSource &styles, const QString &path)
         const QJsonValue record = styles.at(i);
         if (!record.isObject())
             return fail(indexed(path, i), typeError("a style record"));
-        auto style =
-            VRStyle::fromJson(record.toObject(), m_images, QStringLiteral("style"), m_decoded);
+        auto style = VRStyle::fromJson(record.toObject(), m_images, QStringLiteral("style"),
+                                       m_decoded, styles.indexAt(i));
         if (!style.ok())
             return fail(indexed(path, i), style.errorMessage());
         const QString key = style.value()->uniqueKey();
@@ -96,18 +96,65 @@ bool VRArchiveReader::countRecord(const QString &path)
     return fail(path, QStringLiteral("the reading was cancelled"));
 }
 
+static const VRRecordIndex *
+layoutOf(const std::vector<std::pair<const QJsonObject *, const VRRecordIndex *>> &laid,
+         const QJsonObject &o)
+{
+    for (auto it = laid.rbegin(); it != laid.rend(); ++it) {
+        if (it->first == &o)
+            return it->second;
+    }
+    return nullptr;
+}
+
 QJsonValue VRArchiveReader::value(const QJsonObject &o, const QString &key) const
 {
-    if (&o != m_laidRecord)
+    const VRRecordIndex *index = layoutOf(m_laid, o);
+    if (!index)
         return o.value(key);
-    const QJsonValue *found = m_laidIndex->find(key);
+    const QJsonValue *found = index->find(key);
     return found ? *found : QJsonValue(QJsonValue::Undefined);
 }
 
 const std::vector<VRRecordIndex> *VRArchiveReader::nested(const QJsonObject &o,
                                                           const QString &key) const
 {
-    return &o == m_laidRecord ? m_laidIndex->nested(key) : nullptr;
+    const VRRecordIndex *index = layoutOf(m_laid, o);
+    return index ? index->nested(key) : nullptr;
+}
+
+std::optional<size_t> VRArchiveReader::hashOf(const QJsonObject &o, const QString &key) const
+{
+    const VRRecordIndex *index = layoutOf(m_laid, o);
+    return index ? index->hashOf(key) : std::nullopt;
+}
+
+VRArchiveReader::Laid::Laid(VRArchiveReader &reader, const QJsonObject &record,
+                            const VRRecordIndex *index)
+    : m_reader(reader)
+{
+    if (index) {
+        reader.m_laid.emplace_back(&record, index);
+        m_pushed = true;
+    }
+}
+
+VRArchiveReader::Laid::Laid(VRArchiveReader &reader, const QJsonObject &record,
+                            const QJsonObject &parent, const QString &key)
+    : m_reader(reader)
+{
+    // Only a record's layout describes it (a list's is one per item).
+    const std::vector<VRRecordIndex> *layout = reader.nested(parent, key);
+    if (layout && reader.value(parent, key).isObject()) {
+        reader.m_laid.emplace_back(&record, &layout->front());
+        m_pushed = true;
+    }
+}
+
+VRArchiveReader::Laid::~Laid()
+{
+    if (m_pushed)
+        m_reader.m_laid.pop_back();
 }
 
 VRObjectRef VRArchiveReader::readObject(const QJsonValue &value, const QString &path,
@@ -365,8 +412,7 @@ bool VRArchiveReader::readFont(const QJsonObject &o, const QString &key, const Q
     if (!v.isObject())
         return fail(child(path, key), typeError("a font record"));
     const QJsonObject f = v.toObject();
-    const std::vector<VRRecordIndex> *layout = nested(o, key);
-    const Laid laid(*this, f, layout ? &layout->front() : nullptr);
+    const Laid laid(*this, f, o, key);
     const QString fp = child(path, key);
     QString family = out.family();
     double size = out.pointSizeF() > 0 ? out.pointSizeF() : 12.0;
@@ -488,8 +534,9 @@ bool VRArchiveReader::readMap(const QJsonObject &o, const QString &key, const QS
                            && std::all_of(record.begin(), record.end(), [](const QJsonValue &item) {
                                   return !item.isObject() && !item.isArray();
                               });
+    const VRStyleCoding::RecordKey mapKey{record, hashOf(o, key), QHashSeed::globalSeed()};
     if (shareable) {
-        const auto known = m_maps.constFind({record});
+        const auto known = m_maps.constFind(mapKey);
         if (known != m_maps.constEnd()) {
             out = known.value();
             return true;
@@ -500,7 +547,7 @@ bool VRArchiveReader::readMap(const QJsonObject &o, const QString &key, const QS
         return false;
     out = value.toMap();
     if (shareable)
-        m_maps.insert({record}, out);
+        m_maps.insert(mapKey, out);
     return true;
 }
 

@@ -15,6 +15,7 @@
 #include <QVariant>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 class VRRecordIndex;
@@ -70,6 +71,25 @@ public:
     QJsonValue value(const QJsonObject &o, const QString &key) const;
     // The layout of the member `key` of `o` when it is laid out (see VRRecordIndex::nested()).
     const std::vector<VRRecordIndex> *nested(const QJsonObject &o, const QString &key) const;
+    // The hash its parser took of the member `key` of `o`, when it took one.
+    std::optional<size_t> hashOf(const QJsonObject &o, const QString &key) const;
+
+    // While it lives, the members of `record` are looked up in `index` (see value()); with
+    // `parent` and `key`, `record` is the member `key` of `parent`, laid out with it.
+    class Laid
+    {
+    public:
+        Laid(VRArchiveReader &reader, const QJsonObject &record, const VRRecordIndex *index);
+        Laid(VRArchiveReader &reader, const QJsonObject &record, const QJsonObject &parent,
+             const QString &key);
+        ~Laid();
+        Laid(const Laid &) = delete;
+        Laid &operator=(const Laid &) = delete;
+
+    private:
+        VRArchiveReader &m_reader;
+        bool m_pushed = false;
+    };
 
     // Field readers: `required` fields must be present; absent optional ones leave `out` alone.
     bool readNumber(const QJsonObject &o, const QString &key, const QString &path, double &out,
@@ -113,34 +133,6 @@ private:
     // Counts one record read; false when the progress says to stop.
     bool countRecord(const QString &path);
 
-    // Makes `record` the record whose layout is `index` while it lives.
-    class Laid
-    {
-    public:
-        Laid(VRArchiveReader &reader, const QJsonObject &record, const VRRecordIndex *index)
-            : m_reader(reader)
-            , m_record(reader.m_laidRecord)
-            , m_index(reader.m_laidIndex)
-        {
-            if (index) {
-                reader.m_laidRecord = &record;
-                reader.m_laidIndex = index;
-            }
-        }
-        ~Laid()
-        {
-            m_reader.m_laidRecord = m_record;
-            m_reader.m_laidIndex = m_index;
-        }
-        Laid(const Laid &) = delete;
-        Laid &operator=(const Laid &) = delete;
-
-    private:
-        VRArchiveReader &m_reader;
-        const QJsonObject *m_record;
-        const VRRecordIndex *m_index;
-    };
-
     // Dictionaries of up to this many plain values are shared between equal records.
     static constexpr qsizetype kMaximumSharedMapSize = 4;
     struct FontKey {
@@ -154,9 +146,8 @@ private:
         return qHashMulti(seed, key.family, key.size, key.bold, key.italic, key.underline);
     }
 
-    // The record being read, when its members are laid out, and their layout.
-    const QJsonObject *m_laidRecord = nullptr;
-    const VRRecordIndex *m_laidIndex = nullptr;
+    // The records being read whose members are laid out, the innermost last, with their layouts.
+    std::vector<std::pair<const QJsonObject *, const VRRecordIndex *>> m_laid;
     QHash<qint64, VRObjectRef> m_objects;
     QHash<FontKey, QFont> m_fonts;
     QHash<VRStyleCoding::RecordKey, QVariantMap> m_maps;

@@ -845,6 +845,7 @@ bool QntElement::readRecord(const QJsonObject &r, VRArchiveReader &reader, const
         || !reader.readBool(r, QStringLiteral("canUngroup"), path, m_canUngroup)
         || !reader.readInt(r, QStringLiteral("mode"), path, m_mode, false, 0, 100))
         return false;
+    const VRArchiveReader::Laid laidPadding(reader, padding, r, QStringLiteral("padding"));
     const QString pp = path + QStringLiteral(".padding");
     if (!reader.readInt(padding, QStringLiteral("mode"), pp, m_paddingMode, false, 0, 1)
         || !reader.readNumber(padding, QStringLiteral("lr"), pp, m_paddingLR, false, 0, 1e6)

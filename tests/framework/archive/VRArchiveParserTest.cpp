@@ -1,6 +1,7 @@
 #include "framework/archive/VRArchiveParser.h"
 
 #include "framework/archive/VRArchiver.h"
+#include "framework/styles/VRStyleCoding.h"
 
 #include <gtest/gtest.h>
 
@@ -178,6 +179,18 @@ TEST(ArchiveParser, RecordLayoutsFindWhatTheRecordsHold)
     const VRRecordIndex &third = second.nested(QStringLiteral("ab"))->front();
     EXPECT_NE(third.find(QStringLiteral("ab")), nullptr);
     EXPECT_EQ(third.nested(QStringLiteral("ab")), nullptr);
+
+    // A member asked for is hashed as a table of records read alike hashes it, also in the
+    // records inside; no other member is.
+    const VRRecordIndex hashed(record, VRRecordIndex::kDepth, u"ab");
+    const size_t seed = QHashSeed::globalSeed();
+    EXPECT_EQ(hashed.hashOf(u"ab"), VRStyleCoding::valuesHash(record.value(u"ab"), seed));
+    EXPECT_EQ(hashed.hashOf(u"abc"), std::nullopt);
+    EXPECT_EQ(index.hashOf(u"ab"), std::nullopt);
+    const VRRecordIndex &inner = hashed.nested(u"abc")->front();
+    EXPECT_EQ(inner.hashOf(u"ab"),
+              VRStyleCoding::valuesHash(record.value(u"abc").toObject().value(u"ab"), seed));
+    EXPECT_EQ(qHash(VRStyleCoding::RecordKey{record.value(u"ab")}, seed), *hashed.hashOf(u"ab"));
 }
 
 // Every record the parser hands out comes with its layout, which finds what the record holds.
@@ -199,6 +212,12 @@ TEST(ArchiveParser, RecordsHandedOutAreLaidOut)
                 const VRRecordIndex *index = source->indexAt(i);
                 ASSERT_NE(index, nullptr);
                 expectLaidOutAs(*index, record.toObject(), VRRecordIndex::kDepth);
+                // Styles come with the hash of their renderers, which equal styles share.
+                const QJsonValue renderers = record.toObject().value(u"renderers");
+                if (source == parser.styles() && !renderers.isUndefined()) {
+                    EXPECT_EQ(index->hashOf(u"renderers"),
+                              VRStyleCoding::valuesHash(renderers, QHashSeed::globalSeed()));
+                }
             }
         }
     }

@@ -16,7 +16,7 @@
 
 VRRecordIndex::VRRecordIndex(const QJsonObject &record, int depth, QStringView hashed)
 {
-    m_lengths.reserve(size_t(record.size()));
+    m_tags.reserve(size_t(record.size()));
     m_members.reserve(size_t(record.size()));
     for (auto it = record.constBegin(); it != record.constEnd(); ++it) {
         Member member{it.key(), it.value(), {}};
@@ -41,8 +41,20 @@ VRRecordIndex::VRRecordIndex(const QJsonObject &record, int depth, QStringView h
             m_hash = VRStyleCoding::valuesHash(member.value, QHashSeed::globalSeed());
             m_hashed = true;
         }
-        m_lengths.push_back(member.key.size());
+        m_tags.push_back(tagOf(member.key));
         m_members.push_back(std::move(member));
+    }
+    if (m_members.empty() || m_members.size() > kMostSlotted)
+        return;
+    size_t slotCount = 8;
+    while (slotCount < 2 * m_members.size())
+        slotCount *= 2;
+    m_slots.assign(slotCount, 0);
+    for (size_t i = 0; i < m_tags.size(); ++i) {
+        size_t slot = slotOf(m_tags[i], slotCount - 1);
+        while (m_slots[slot] != 0)
+            slot = (slot + 1) & (slotCount - 1);
+        m_slots[slot] = quint8(i + 1);
     }
 }
 

@@ -30,11 +30,8 @@ public:
     // The member called `key`; null when the record has none.
     const QJsonValue *find(QStringView key) const
     {
-        for (size_t i = 0; i < m_lengths.size(); ++i) {
-            if (m_lengths[i] == key.size() && QStringView(m_members[i].key) == key)
-                return &m_members[i].value;
-        }
-        return nullptr;
+        const qsizetype i = indexOf(key);
+        return i < 0 ? nullptr : &m_members[size_t(i)].value;
     }
     // The hash of the member `key` when it was hashed (see the constructor).
     std::optional<size_t> hashOf(QStringView key) const
@@ -47,11 +44,9 @@ public:
     // for items that are no records); null when it was not laid out.
     const std::vector<VRRecordIndex> *nested(QStringView key) const
     {
-        for (size_t i = 0; i < m_lengths.size(); ++i) {
-            if (m_lengths[i] == key.size() && QStringView(m_members[i].key) == key)
-                return m_members[i].nested.empty() ? nullptr : &m_members[i].nested;
-        }
-        return nullptr;
+        const qsizetype i = indexOf(key);
+        return i < 0 || m_members[size_t(i)].nested.empty() ? nullptr
+                                                            : &m_members[size_t(i)].nested;
     }
 
     // How far down records inside records are laid out.
@@ -65,7 +60,44 @@ private:
         QJsonValue value;
         std::vector<VRRecordIndex> nested;
     };
-    std::vector<qsizetype> m_lengths; // of the keys, apart for a quick pass over them
+    // A key's length and three of its characters: keys that differ here are told apart without
+    // comparing them.
+    static quint64 tagOf(QStringView key)
+    {
+        const qsizetype n = key.size();
+        if (n == 0)
+            return 0;
+        return quint64(quint16(n)) | quint64(key[0].unicode()) << 16
+               | quint64(key[n / 2].unicode()) << 32 | quint64(key[n - 1].unicode()) << 48;
+    }
+    static size_t slotOf(quint64 tag, size_t mask)
+    {
+        return size_t((tag * 0x9E3779B97F4A7C15ull) >> 32) & mask;
+    }
+    qsizetype indexOf(QStringView key) const
+    {
+        const quint64 tag = tagOf(key);
+        if (m_slots.empty()) {
+            for (size_t i = 0; i < m_tags.size(); ++i) {
+                if (m_tags[i] == tag && QStringView(m_members[i].key) == key)
+                    return qsizetype(i);
+            }
+            return -1;
+        }
+        const size_t mask = m_slots.size() - 1;
+        for (size_t slot = slotOf(tag, mask);; slot = (slot + 1) & mask) {
+            const size_t at = m_slots[slot];
+            if (at == 0)
+                return -1;
+            if (m_tags[at - 1] == tag && QStringView(m_members[at - 1].key) == key)
+                return qsizetype(at - 1);
+        }
+    }
+    // Records of up to this many members get a table of slots (at most half full, each the
+    // member's place + 1, or 0); larger ones are looked through member by member.
+    static constexpr size_t kMostSlotted = 127;
+    std::vector<quint64> m_tags; // of the members' keys
+    std::vector<quint8> m_slots;
     std::vector<Member> m_members;
     QString m_hashedKey;
     size_t m_hash = 0;

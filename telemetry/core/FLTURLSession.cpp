@@ -1,19 +1,30 @@
 #include "telemetry/core/FLTURLSession.h"
 
 #include "telemetry/core/FLTURLSessionCore.h"
+#include "telemetry/core/PLNCurl.h"
 #include "telemetry/platform/ExitGate.h"
 #include "telemetry/platform/ThreadStartHook.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <curl/curl.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace flt::detail {
+
+namespace {
+
+// Only called once a transfer has begun, that is once libcurl is loaded.
+const PLNCurl &curl()
+{
+    return PLNCurl::shared();
+}
+
+} // namespace
 
 struct Transfer {
     std::shared_ptr<FLTURLSessionTask> task;
@@ -33,9 +44,9 @@ struct Transfer {
     ~Transfer()
     {
         if (easy)
-            curl_easy_cleanup(easy);
+            curl().curl_easy_cleanup(easy);
         if (headers)
-            curl_slist_free_all(headers);
+            curl().curl_slist_free_all(headers);
         if (bodyFile)
             std::fclose(bodyFile);
     }
@@ -58,9 +69,9 @@ struct Transfer {
     FLTHTTPURLResponse makeResponse() const
     {
         FLTHTTPURLResponse response;
-        curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &response.statusCode);
+        curl().curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &response.statusCode);
         char *effective = nullptr;
-        curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &effective);
+        curl().curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &effective);
         response.URL = effective ? effective : task->originalRequest().URL;
         response.allHeaderFields = responseHeaders;
         return response;
@@ -68,12 +79,6 @@ struct Transfer {
 };
 
 namespace {
-
-void ensureCurlInitialised()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 std::int64_t urlErrorCodeForCurlCode(CURLcode code)
 {
@@ -206,17 +211,17 @@ CURLcode sslContextCallback(CURL *, void *sslContext, void *userData)
     }
     FLTURLAuthenticationChallenge challenge;
     challenge.sslContext = sslContext;
-    CURLU *url = curl_url();
+    CURLU *url = curl().curl_url();
     if (url
-        && curl_url_set(url, CURLUPART_URL, transfer->task->originalRequest().URL.c_str(), 0)
+        && curl().curl_url_set(url, CURLUPART_URL, transfer->task->originalRequest().URL.c_str(), 0)
                == CURLUE_OK) {
         char *host = nullptr;
-        if (curl_url_get(url, CURLUPART_HOST, &host, 0) == CURLUE_OK && host) {
+        if (curl().curl_url_get(url, CURLUPART_HOST, &host, 0) == CURLUE_OK && host) {
             challenge.host = host;
-            curl_free(host);
+            curl().curl_free(host);
         }
     }
-    curl_url_cleanup(url);
+    curl().curl_url_cleanup(url);
     const auto disposition = trust ? trust->URLSessionDidReceiveChallenge(owner, challenge)
                                    : FLTURLSessionAuthChallengeDisposition::PerformDefaultHandling;
     switch (disposition) {
@@ -240,17 +245,13 @@ CURLcode sslContextCallback(CURL *, void *sslContext, void *userData)
 
 } // namespace
 
-SessionCore::SessionCore()
-{
-    ensureCurlInitialised();
-    multi = curl_multi_init();
-}
+SessionCore::SessionCore() = default;
 
 SessionCore::~SessionCore()
 {
     running.clear();
-    if (multi)
-        curl_multi_cleanup(static_cast<CURLM *>(multi));
+    if (void *handle = multi.load())
+        curl().curl_multi_cleanup(static_cast<CURLM *>(handle));
 }
 
 std::shared_ptr<FLTURLSessionDelegate> SessionCore::currentDelegate()
@@ -261,8 +262,20 @@ std::shared_ptr<FLTURLSessionDelegate> SessionCore::currentDelegate()
 
 void SessionCore::wake()
 {
-    if (multi)
-        curl_multi_wakeup(static_cast<CURLM *>(multi));
+    if (void *handle = multi.load())
+        curl().curl_multi_wakeup(static_cast<CURLM *>(handle));
+    else
+        wakeCondition.notify_all();
+}
+
+void *SessionCore::openTransfers()
+{
+    const PLNCurl &api = PLNCurl::shared();
+    if (!api.loaded)
+        return nullptr;
+    void *handle = api.curl_multi_init();
+    multi.store(handle);
+    return handle;
 }
 
 void SessionCore::start(const std::shared_ptr<FLTURLSessionTask> &task)
@@ -303,38 +316,38 @@ void SessionCore::beginTransfer(const std::shared_ptr<FLTURLSessionTask> &task)
     auto transfer = std::make_unique<Transfer>();
     transfer->task = task;
     transfer->core = this;
-    transfer->easy = curl_easy_init();
+    transfer->easy = curl().curl_easy_init();
     CURL *easy = transfer->easy;
     if (!easy) {
         complete(task, std::nullopt, std::nullopt,
                  urlError(FLTURLErrorUnknown, request.URL, "Could not make a transfer"));
         return;
     }
-    curl_easy_setopt(easy, CURLOPT_URL, request.URL.c_str());
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer->errorBuffer);
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 16L);
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl().curl_easy_setopt(easy, CURLOPT_URL, request.URL.c_str());
+    curl().curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl().curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer->errorBuffer);
+    curl().curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl().curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 16L);
+    curl().curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     // A secure request is never redirected to a plain connection.
     const bool secure = request.URL.rfind("https:", 0) == 0 || request.URL.rfind("HTTPS:", 0) == 0;
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
-    curl_easy_setopt(easy, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
-    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl().curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
+    curl().curl_easy_setopt(easy, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
+    curl().curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl().curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
     // A resumed TLS session would skip the trust decision of this session's delegate.
-    curl_easy_setopt(easy, CURLOPT_SSL_SESSIONID_CACHE, 0L);
-    curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, sslContextCallback);
-    curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, transfer.get());
-    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, headerCallback);
-    curl_easy_setopt(easy, CURLOPT_HEADERDATA, transfer.get());
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, writeCallback);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, transfer.get());
+    curl().curl_easy_setopt(easy, CURLOPT_SSL_SESSIONID_CACHE, 0L);
+    curl().curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, sslContextCallback);
+    curl().curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, transfer.get());
+    curl().curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, headerCallback);
+    curl().curl_easy_setopt(easy, CURLOPT_HEADERDATA, transfer.get());
+    curl().curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, writeCallback);
+    curl().curl_easy_setopt(easy, CURLOPT_WRITEDATA, transfer.get());
     const double timeout = request.timeoutInterval > 0 ? request.timeoutInterval : 60.0;
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout * 1000));
+    curl().curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout * 1000));
     // The request time-out is an idle time, as for the platform's sessions.
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, std::max(1L, static_cast<long>(timeout)));
+    curl().curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl().curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, std::max(1L, static_cast<long>(timeout)));
 
     const std::string &method =
         request.HTTPMethod.empty() ? std::string("GET") : request.HTTPMethod;
@@ -348,40 +361,40 @@ void SessionCore::beginTransfer(const std::shared_ptr<FLTURLSessionTask> &task)
         std::fseek(transfer->bodyFile, 0, SEEK_END);
         const long size = std::ftell(transfer->bodyFile);
         std::fseek(transfer->bodyFile, 0, SEEK_SET);
-        curl_easy_setopt(easy, CURLOPT_UPLOAD, 1L);
-        curl_easy_setopt(easy, CURLOPT_READFUNCTION, readCallback);
-        curl_easy_setopt(easy, CURLOPT_READDATA, transfer.get());
-        curl_easy_setopt(easy, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
-        curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
+        curl().curl_easy_setopt(easy, CURLOPT_UPLOAD, 1L);
+        curl().curl_easy_setopt(easy, CURLOPT_READFUNCTION, readCallback);
+        curl().curl_easy_setopt(easy, CURLOPT_READDATA, transfer.get());
+        curl().curl_easy_setopt(easy, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
+        curl().curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
     } else if (method == "GET" && request.HTTPBody.empty()) {
-        curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+        curl().curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
     } else if (method == "HEAD") {
-        curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+        curl().curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
     } else {
         transfer->body = request.HTTPBody;
-        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE,
-                         static_cast<curl_off_t>(transfer->body.size()));
-        curl_easy_setopt(easy, CURLOPT_POSTFIELDS, transfer->body.data());
+        curl().curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE,
+                                static_cast<curl_off_t>(transfer->body.size()));
+        curl().curl_easy_setopt(easy, CURLOPT_POSTFIELDS, transfer->body.data());
         if (method != "POST")
-            curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
+            curl().curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
     }
 
     curl_slist *headers = nullptr;
     for (const auto &[name, value] : request.allHTTPHeaderFields) {
         // "Name;" is how an empty field is sent.
         const std::string line = value.empty() ? name + ";" : name + ": " + value;
-        headers = curl_slist_append(headers, line.c_str());
+        headers = curl().curl_slist_append(headers, line.c_str());
     }
     // Send only the fields the request names: no default Accept, form type or 100-continue.
     if (!request.valueForHTTPHeaderField("Accept"))
-        headers = curl_slist_append(headers, "Accept:");
+        headers = curl().curl_slist_append(headers, "Accept:");
     if (!request.valueForHTTPHeaderField("Content-Type"))
-        headers = curl_slist_append(headers, "Content-Type:");
-    headers = curl_slist_append(headers, "Expect:");
+        headers = curl().curl_slist_append(headers, "Content-Type:");
+    headers = curl().curl_slist_append(headers, "Expect:");
     transfer->headers = headers;
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+    curl().curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
 
-    if (curl_multi_add_handle(static_cast<CURLM *>(multi), easy) != CURLM_OK) {
+    if (curl().curl_multi_add_handle(static_cast<CURLM *>(multi), easy) != CURLM_OK) {
         complete(task, std::nullopt, std::nullopt,
                  urlError(FLTURLErrorUnknown, request.URL, "Could not start the transfer"));
         return;
@@ -394,7 +407,7 @@ void SessionCore::finishTransfer(Transfer *transfer, int curlCode)
     const auto code = static_cast<CURLcode>(curlCode);
     std::optional<FLTHTTPURLResponse> response;
     long status = 0;
-    curl_easy_getinfo(transfer->easy, CURLINFO_RESPONSE_CODE, &status);
+    curl().curl_easy_getinfo(transfer->easy, CURLINFO_RESPONSE_CODE, &status);
     if (status > 0)
         response = transfer->makeResponse();
     std::optional<tel::TelemetryError> error;
@@ -406,7 +419,7 @@ void SessionCore::finishTransfer(Transfer *transfer, int curlCode)
                          "The server's certificate is not trusted");
     } else if (code != CURLE_OK) {
         std::string description =
-            transfer->errorBuffer[0] ? transfer->errorBuffer : curl_easy_strerror(code);
+            transfer->errorBuffer[0] ? transfer->errorBuffer : curl().curl_easy_strerror(code);
         error = urlError(urlErrorCodeForCurlCode(code), url, description);
     }
     if (response && !error)
@@ -415,7 +428,7 @@ void SessionCore::finishTransfer(Transfer *transfer, int curlCode)
     if (transfer->gotData)
         data = std::move(transfer->data);
     auto task = transfer->task;
-    curl_multi_remove_handle(static_cast<CURLM *>(multi), transfer->easy);
+    curl().curl_multi_remove_handle(static_cast<CURLM *>(multi), transfer->easy);
     running.erase(transfer->easy);
     complete(task, std::move(data), std::move(response), std::move(error));
 }
@@ -467,7 +480,9 @@ void SessionCore::complete(const std::shared_ptr<FLTURLSessionTask> &task,
 
 void SessionCore::run()
 {
-    auto *multiHandle = static_cast<CURLM *>(multi);
+    // libcurl is opened by the first transfer, on this thread: a session that never transfers
+    // anything never maps it.
+    CURLM *multiHandle = nullptr;
     for (;;) {
         tel::ThreadStartHook::prepareCurrentThread();
         std::deque<std::shared_ptr<FLTURLSessionTask>> starting;
@@ -495,7 +510,7 @@ void SessionCore::run()
                 transfer->writeError.reset();
                 transfer->trustCancelled = false;
                 auto keep = transfer->task;
-                curl_multi_remove_handle(multiHandle, transfer->easy);
+                curl().curl_multi_remove_handle(multiHandle, transfer->easy);
                 std::optional<std::string> data;
                 if (transfer->gotData)
                     data = std::move(transfer->data);
@@ -507,15 +522,32 @@ void SessionCore::run()
             complete(task, std::nullopt, std::nullopt,
                      urlError(FLTURLErrorCancelled, task->originalRequest().URL, "cancelled"));
         }
-        for (const auto &task : starting)
-            beginTransfer(task);
+        if (!starting.empty() && !multiHandle)
+            multiHandle = static_cast<CURLM *>(openTransfers());
+        for (const auto &task : starting) {
+            if (multiHandle)
+                beginTransfer(task);
+            else
+                complete(
+                    task, std::nullopt, std::nullopt,
+                    urlError(FLTURLErrorUnknown, task->originalRequest().URL,
+                             "The network library is not available: " + PLNCurl::shared().error));
+        }
         for (auto &call : pending)
             call();
+        if (!multiHandle) {
+            pass.reset();
+            std::unique_lock lock(mutex);
+            wakeCondition.wait_for(lock, std::chrono::seconds(1), [this] {
+                return stopping || !toStart.empty() || !toCancel.empty() || !calls.empty();
+            });
+            continue;
+        }
 
         int stillRunning = 0;
-        curl_multi_perform(multiHandle, &stillRunning);
+        curl().curl_multi_perform(multiHandle, &stillRunning);
         int queued = 0;
-        while (CURLMsg *message = curl_multi_info_read(multiHandle, &queued)) {
+        while (CURLMsg *message = curl().curl_multi_info_read(multiHandle, &queued)) {
             if (message->msg != CURLMSG_DONE)
                 continue;
             auto it = running.find(message->easy_handle);
@@ -523,10 +555,10 @@ void SessionCore::run()
                 finishTransfer(it->second.get(), message->data.result);
         }
         pass.reset();
-        curl_multi_poll(multiHandle, nullptr, 0, 1000, nullptr);
+        curl().curl_multi_poll(multiHandle, nullptr, 0, 1000, nullptr);
     }
     for (auto &[easy, transfer] : running)
-        curl_multi_remove_handle(multiHandle, static_cast<CURL *>(easy));
+        curl().curl_multi_remove_handle(multiHandle, static_cast<CURL *>(easy));
     running.clear();
 }
 

@@ -7,6 +7,7 @@
 
 #include "telemetry/core/PLNCertificatePinner.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -54,7 +55,13 @@ struct SessionCore : std::enable_shared_from_this<SessionCore> {
     bool invalidated = false;
     bool stopping = false;
 
-    void *multi = nullptr; // CURLM*, worker thread only after construction
+    // Worker thread only.
+    void *openTransfers(); // opens libcurl and makes the multi handle; null when it cannot
+
+    // CURLM*, made by the worker thread on its first transfer; until then wake() signals
+    // wakeCondition instead.
+    std::atomic<void *> multi = nullptr;
+    std::condition_variable wakeCondition;
     std::map<void *, std::unique_ptr<Transfer>> running;
     std::thread thread;
 };

@@ -1,8 +1,7 @@
 #include "PLNApplicationInfo.h"
 
 #include "telemetry/platform/AppInfo.h"
-
-#include <openssl/evp.h>
+#include "telemetry/platform/Digest.h"
 
 #include <cstdio>
 #include <cstring>
@@ -18,15 +17,6 @@ std::string infoString(const char *key)
 {
     const auto value = tel::AppInfo::objectForInfoDictionaryKey(key);
     return value ? value->description() : std::string();
-}
-
-std::string digestHex(const EVP_MD *md, const std::string &data)
-{
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (EVP_Digest(data.data(), data.size(), digest, &length, md, nullptr) != 1)
-        return {};
-    return PLNHexStringFromBytes(digest, length);
 }
 
 std::string firstLine(const char *path)
@@ -246,12 +236,14 @@ std::string PLNHexStringFromUUIDBytes(const std::uint8_t bytes[16])
 
 std::string PLNSHA1HexString(const std::string &data)
 {
-    return digestHex(EVP_sha1(), data);
+    const auto digest = tel::sha1(data.data(), data.size());
+    return PLNHexStringFromBytes(digest.data(), digest.size());
 }
 
 std::string PLNSHA256HexString(const std::string &data)
 {
-    return digestHex(EVP_sha256(), data);
+    const auto digest = tel::sha256(data.data(), data.size());
+    return PLNHexStringFromBytes(digest.data(), digest.size());
 }
 
 std::string PLNGenerateUUIDString()

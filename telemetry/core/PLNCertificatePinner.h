@@ -3,6 +3,7 @@
 #include "telemetry/core/FLTURLSessionDelegate.h"
 
 #include <cstddef>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -55,6 +56,11 @@ private:
     // Runs the pinned verification for one handshake (OpenSSL's certificate verify hook).
     static int verifyServerChain(void *storeContext, void *pinner);
 
+    // The X509_STORE holding only the pinned anchors, made on first use; null when OpenSSL
+    // cannot be opened.
+    void *store() const;
+
     std::vector<PLNCertificate> m_certificates;
-    void *m_store = nullptr; // X509_STORE holding only the pinned anchors
+    mutable std::once_flag m_storeOnce;
+    mutable void *m_store = nullptr;
 };

@@ -178,6 +178,21 @@ TEST_F(LaunchEndToEnd, ALaunchLoadsNoWebEngine)
     ASSERT_TRUE(app.finish());
 }
 
+// What only uploading, layout or printing needs is opened by its first use: a launch maps none
+// of it.
+TEST_F(LaunchEndToEnd, ALaunchLoadsNoLibraryItDoesNotUse)
+{
+    QuintoraProcess app(home);
+    app.start();
+    ASSERT_TRUE(app.waitForLog("launch finished")) << app.log().toStdString();
+    const QString maps = app.mappedLibraries();
+    EXPECT_TRUE(maps.contains("libQt6Core")) << maps.toStdString();
+    for (const char *library : {"libcurl", "libssl.", "libcrypto.", "libgnutls", "libldap"})
+        EXPECT_FALSE(maps.contains(QLatin1String(library))) << library;
+    app.terminate();
+    ASSERT_TRUE(app.finish());
+}
+
 TEST_F(LaunchEndToEnd, SettingAtZeroKeepsTheStartUpWindowClosedAtLaunchButARelaunchShowsIt)
 {
     {

@@ -12,6 +12,7 @@
 #include "framework/undo/VRUndoManager.h"
 
 #include <QHash>
+#include <QLibrary>
 #include <QLineF>
 #include <QLoggingCategory>
 #include <QPainterPath>
@@ -35,6 +36,68 @@ std::mutex &graphvizMutex()
 {
     static std::mutex mutex;
     return mutex;
+}
+
+// Graphviz, opened by the first layout rather than linked: a session that lays nothing out never
+// maps it. Every function is set when loaded.
+struct Graphviz {
+#define VR_GRAPHVIZ_FUNCTIONS(F)                                                                   \
+    F(gvc, gvContext)                                                                              \
+    F(gvc, gvLayout)                                                                               \
+    F(gvc, gvFreeLayout)                                                                           \
+    F(gvc, gvFreeContext)                                                                          \
+    F(cgraph, agseterr)                                                                            \
+    F(cgraph, agopen)                                                                              \
+    F(cgraph, agclose)                                                                             \
+    F(cgraph, agsafeset)                                                                           \
+    F(cgraph, agattr)                                                                              \
+    F(cgraph, agnode)                                                                              \
+    F(cgraph, agedge)                                                                              \
+    F(cgraph, agxset)
+#define VR_GRAPHVIZ_MEMBER(library, name) decltype(&::name) name = nullptr;
+    VR_GRAPHVIZ_FUNCTIONS(VR_GRAPHVIZ_MEMBER)
+#undef VR_GRAPHVIZ_MEMBER
+    Agdesc_t *directed = nullptr;
+    bool loaded = false;
+    QString error; // why it is not loaded
+
+    // Opens the libraries once per process; thread-safe.
+    static const Graphviz &shared()
+    {
+        static const Graphviz graphviz = [] {
+            Graphviz api;
+            // Kept loaded for the process: Graphviz's plugins stay registered with it.
+            static QLibrary gvc(QStringLiteral("gvc"), 6);
+            static QLibrary cgraph(QStringLiteral("cgraph"), 6);
+            for (QLibrary *library : {&gvc, &cgraph}) {
+                if (!library->load()) {
+                    api.error = library->errorString();
+                    return api;
+                }
+            }
+            const auto resolve = [&api](QLibrary &library, auto &function, const char *name) {
+                function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(
+                    library.resolve(name));
+                if (!function && api.error.isEmpty())
+                    api.error = library.errorString();
+            };
+#define VR_GRAPHVIZ_RESOLVE(library, name) resolve(library, api.name, #name);
+            VR_GRAPHVIZ_FUNCTIONS(VR_GRAPHVIZ_RESOLVE)
+#undef VR_GRAPHVIZ_RESOLVE
+            api.directed = reinterpret_cast<Agdesc_t *>(cgraph.resolve("Agdirected"));
+            if (!api.directed && api.error.isEmpty())
+                api.error = cgraph.errorString();
+            api.loaded = api.error.isEmpty();
+            return api;
+        }();
+        return graphviz;
+    }
+};
+#undef VR_GRAPHVIZ_FUNCTIONS
+
+const Graphviz &graphviz()
+{
+    return Graphviz::shared();
 }
 
 // Graphviz's C interface takes mutable strings it never changes.
@@ -71,18 +134,18 @@ struct GraphvizSession {
     {
         // Warnings about the graph go nowhere; errors still reach the log through gvLayout's
         // result.
-        savedErrorLevel = agseterr(AGERR);
-        context = gvContext();
+        savedErrorLevel = graphviz().agseterr(AGERR);
+        context = graphviz().gvContext();
     }
     ~GraphvizSession()
     {
         if (laidOut)
-            gvFreeLayout(context, graph);
+            graphviz().gvFreeLayout(context, graph);
         if (graph)
-            agclose(graph);
+            graphviz().agclose(graph);
         if (context)
-            gvFreeContext(context);
-        agseterr(agerrlevel_t(savedErrorLevel));
+            graphviz().gvFreeContext(context);
+        graphviz().agseterr(agerrlevel_t(savedErrorLevel));
     }
 };
 
@@ -127,33 +190,37 @@ VRAutomaticLayout::Parameters VRAutomaticLayout::parametersFrom(const QVariantMa
 
 VRResult<VRAutomaticLayout::Placement> VRAutomaticLayout::computePlacement(const Graph &input)
 {
+    if (!graphviz().loaded)
+        return VRError{QStringLiteral("Graphviz is not available: %1").arg(graphviz().error)};
     std::lock_guard lock(graphvizMutex());
     GraphvizSession session;
     if (!session.context)
         return VRError{QStringLiteral("Graphviz could not be started.")};
-    session.graph = agopen(gv("layout"), Agdirected, nullptr);
+    session.graph = graphviz().agopen(gv("layout"), *graphviz().directed, nullptr);
     if (!session.graph)
         return VRError{QStringLiteral("Graphviz could not make a graph.")};
     Agraph_t *g = session.graph;
-    agsafeset(g, gv("rankdir"), gv("TB"), gv(""));
-    agsafeset(g, gv("nodesep"), gv(inches(input.parameters.vertexDistance).constData()), gv(""));
-    agsafeset(g, gv("ranksep"), gv(inches(input.parameters.layerDistance).constData()), gv(""));
+    graphviz().agsafeset(g, gv("rankdir"), gv("TB"), gv(""));
+    graphviz().agsafeset(g, gv("nodesep"), gv(inches(input.parameters.vertexDistance).constData()),
+                         gv(""));
+    graphviz().agsafeset(g, gv("ranksep"), gv(inches(input.parameters.layerDistance).constData()),
+                         gv(""));
     // Without curves dot skips its edge routing: our own router draws the connectors.
-    agsafeset(g, gv("splines"), gv(input.wantsEdgeCurves ? "spline" : ""), gv(""));
-    agattr(g, AGNODE, gv("shape"), gv("box"));
-    agattr(g, AGNODE, gv("fixedsize"), gv("true"));
-    agattr(g, AGNODE, gv("label"), gv(""));
-    Agsym_t *width = agattr(g, AGNODE, gv("width"), gv("1"));
-    Agsym_t *height = agattr(g, AGNODE, gv("height"), gv("1"));
+    graphviz().agsafeset(g, gv("splines"), gv(input.wantsEdgeCurves ? "spline" : ""), gv(""));
+    graphviz().agattr(g, AGNODE, gv("shape"), gv("box"));
+    graphviz().agattr(g, AGNODE, gv("fixedsize"), gv("true"));
+    graphviz().agattr(g, AGNODE, gv("label"), gv(""));
+    Agsym_t *width = graphviz().agattr(g, AGNODE, gv("width"), gv("1"));
+    Agsym_t *height = graphviz().agattr(g, AGNODE, gv("height"), gv("1"));
 
     std::vector<Agnode_t *> nodes;
     nodes.reserve(input.nodeSizes.size());
     for (size_t i = 0; i < input.nodeSizes.size(); ++i) {
         const QByteArray name = "n" + QByteArray::number(qulonglong(i));
-        Agnode_t *n = agnode(g, gv(name.constData()), 1);
+        Agnode_t *n = graphviz().agnode(g, gv(name.constData()), 1);
         const QSizeF s = input.nodeSizes[i];
-        agxset(n, width, gv(inches(std::max(s.width(), 1.0)).constData()));
-        agxset(n, height, gv(inches(std::max(s.height(), 1.0)).constData()));
+        graphviz().agxset(n, width, gv(inches(std::max(s.width(), 1.0)).constData()));
+        graphviz().agxset(n, height, gv(inches(std::max(s.height(), 1.0)).constData()));
         nodes.push_back(n);
     }
     std::vector<Agedge_t *> edges;
@@ -164,9 +231,9 @@ VRResult<VRAutomaticLayout::Placement> VRAutomaticLayout::computePlacement(const
             edges.push_back(nullptr);
             continue;
         }
-        edges.push_back(agedge(g, nodes[size_t(tail)], nodes[size_t(head)], nullptr, 1));
+        edges.push_back(graphviz().agedge(g, nodes[size_t(tail)], nodes[size_t(head)], nullptr, 1));
     }
-    if (gvLayout(session.context, g, "dot") != 0) {
+    if (graphviz().gvLayout(session.context, g, "dot") != 0) {
         qCWarning(lcLayout) << "Graphviz dot failed to lay out" << count << "nodes";
         return VRError{QStringLiteral("Graphviz could not lay the diagram out.")};
     }

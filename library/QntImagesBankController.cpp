@@ -10,6 +10,7 @@
 #include "framework/notations/QntNotation.h"
 #include "framework/notations/QntNotationArchive.h"
 #include "framework/view/VRDrawingTool.h"
+#include "platform/ImageResources.h"
 #include "platform/QntPaths.h"
 
 #include <QBuffer>
@@ -70,7 +71,8 @@ QByteArray storedData(const QString &database, const QString &identifier)
 
 QByteArray imageBankIcon()
 {
-    QImage icon(QntPaths::bundleResourcesPath() + QStringLiteral("/image_bank_icon.png"));
+    QImage icon = ImageResources::readImage(QntPaths::bundleResourcesPath()
+                                            + QStringLiteral("/image_bank_icon.png"));
     if (icon.isNull()) {
         // Drawn when the bundle lacks the picture: a framed landscape.
         icon = QImage(64, 64, QImage::Format_ARGB32_Premultiplied);

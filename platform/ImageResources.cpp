@@ -2,7 +2,10 @@
 
 #include "platform/QntPaths.h"
 
+#include <QBuffer>
 #include <QFileInfo>
+#include <QImageReader>
+#include <QPixmap>
 
 QString ImageResources::pathForImageResource(const QString &name)
 {
@@ -29,4 +32,46 @@ QIcon ImageResources::imageNamed(const QString &name)
 {
     const QString path = pathForImageResource(name);
     return path.isEmpty() ? QIcon() : QIcon(path);
+}
+
+QImage ImageResources::readImage(const QString &path)
+{
+    const QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
+    if (!format.isEmpty()) {
+        QImageReader reader(path, format);
+        reader.setAutoDetectImageFormat(false);
+        QImage image;
+        if (reader.read(&image))
+            return image;
+    }
+    return QImage(path);
+}
+
+QImage ImageResources::imageFromData(const QByteArray &data, const char *format)
+{
+    if (data.isEmpty())
+        return {};
+    QBuffer buffer;
+    buffer.setData(data);
+    if (format && *format && buffer.open(QIODevice::ReadOnly)) {
+        QImageReader reader(&buffer, format);
+        reader.setAutoDetectImageFormat(false);
+        QImage image;
+        if (reader.read(&image))
+            return image;
+    }
+    return QImage::fromData(data);
+}
+
+QIcon ImageResources::iconFromFiles(const QStringList &paths, const QStringList &openPaths)
+{
+    QIcon icon;
+    for (const auto &[files, state] : {std::pair{&paths, QIcon::Off}, {&openPaths, QIcon::On}}) {
+        for (const QString &path : *files) {
+            const QImage image = readImage(path);
+            if (!image.isNull())
+                icon.addPixmap(QPixmap::fromImage(image), QIcon::Normal, state);
+        }
+    }
+    return icon;
 }

@@ -3,6 +3,7 @@
 #include "app/launch/QntDocumentController.h"
 #include "app/launch/VOReruRerAppDelegate.h"
 #include "app/window/DIDizeZoziDocument.h"
+#include "platform/ImageResources.h"
 #include "platform/PasteGuard.h"
 #include "platform/QntPaths.h"
 #include "platform/SingleInstance.h"
@@ -73,7 +74,8 @@ int QntApplicationMain(int argc, char **argv)
     // The installed theme's icon where there is one, else the bundle's own.
     QApplication::setWindowIcon(
         QIcon::fromTheme(QStringLiteral("quintora"),
-                         QIcon(QntPaths::bundleResourcesPath() + QStringLiteral("/quintora.png"))));
+                         ImageResources::iconFromFiles(
+                             {QntPaths::bundleResourcesPath() + QStringLiteral("/quintora.png")})));
     // Text views Qt makes for us (in its dialogs) need the guard as much as ours.
     PasteGuard pasteGuard;
     app.installEventFilter(&pasteGuard);

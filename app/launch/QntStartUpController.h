@@ -3,6 +3,7 @@
 #include "framework/base/VRTypes.h"
 #include "platform/NotificationCenter.h"
 
+#include <QIcon>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -111,6 +112,7 @@ private:
     void endProgressSheet();
 
     QPointer<QWidget> m_window;
+    QIcon m_folderIcon;
     VRDrawing *mDrawing = nullptr;
     QTreeWidget *mNotationsGroups = nullptr;
     QListWidget *m_notationsItemsView = nullptr;

@@ -2,6 +2,7 @@
 #include "framework/notations/QntNotation.h"
 
 #include "framework/notations/FMDatabase.h"
+#include "platform/ImageResources.h"
 
 #include <QFileInfo>
 #include <QLoggingCategory>
@@ -227,7 +228,6 @@ bool QntNotation::isEditable() const
 
 QImage QntNotation::icon() const
 {
-    QImage image;
-    image.loadFromData(blobParamForKey(QStringLiteral("notationIcon")));
-    return image;
+    // Notation icons are PNG pictures; read as such, no image-format plugin is asked about them.
+    return ImageResources::imageFromData(blobParamForKey(QStringLiteral("notationIcon")), "png");
 }

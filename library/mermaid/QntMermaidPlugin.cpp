@@ -3,12 +3,18 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLoggingCategory>
+#include <QOpenGLContext>
 #include <QPluginLoader>
 
 #include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcMermaidPlugin, "quintora.mermaid.plugin")
+
+// Exported by Qt GUI for the modules that share its OpenGL context (declared in a private header).
+Q_GUI_EXPORT QOpenGLContext *qt_gl_global_share_context();
+Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext *context);
 
 namespace {
 
@@ -38,7 +44,6 @@ namespace QntMermaidPlugin {
 
 void prepareApplication()
 {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
     // The page is never shown: without the last flag Chromium would run it as a background tab,
     // at a lower process priority, and a build would wait on everything else the machine does.
@@ -51,6 +56,21 @@ void prepareApplication()
     // Chromium's sandbox refuses to start as root; without this the page would not run at all.
     if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+}
+
+void prepareSharedOpenGLContext()
+{
+    if (!QGuiApplication::instance() || qt_gl_global_share_context())
+        return;
+    // What the application object does at its start when it is asked to share contexts.
+    auto *context = new QOpenGLContext(QGuiApplication::instance());
+    context->setFormat(QSurfaceFormat::defaultFormat());
+    if (!context->create())
+        qCInfo(lcMermaidPlugin) << "no OpenGL context to share: the web engine draws in software";
+    qt_gl_set_global_share_context(context);
+    QObject::connect(context, &QObject::destroyed, [] { qt_gl_set_global_share_context(nullptr); });
+    // Set late on purpose: the web engine checks it, and finds the context made above.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
 
 QString pluginFolder()
@@ -82,6 +102,10 @@ std::unique_ptr<QntMermaidRenderer> createRenderer()
         // Loaded once and never unloaded: the web engine it brings cannot be started twice.
         QPluginLoader loader(path);
         loader.setLoadHints(QLibrary::PreventUnloadHint);
+        // The web engine starts as its library is loaded; a file that is no plugin at all (its
+        // description is read without loading it) gets no context.
+        if (!loader.metaData().isEmpty())
+            prepareSharedOpenGLContext();
         QObject *instance = loader.instance();
         auto *plugin = qobject_cast<QntMermaidRendererPlugin *>(instance);
         if (!plugin) {

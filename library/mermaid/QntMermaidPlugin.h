@@ -24,9 +24,14 @@ Q_DECLARE_INTERFACE(QntMermaidRendererPlugin, QntMermaidRendererPlugin_iid)
 // (QNT_PLUGIN_DIR names another folder).
 namespace QntMermaidPlugin {
 
-// The web engine shares OpenGL contexts and runs without background networking; both must be
-// set before the application object exists, long before the plugin is loaded.
+// The web engine runs without background networking, which must be set before the application
+// object exists, long before the plugin is loaded.
 void prepareApplication();
+
+// The web engine shares OpenGL contexts with the application: the context they share is made
+// just before the plugin is loaded (made at launch, it would start the OpenGL driver in every
+// process, Mermaid or not). Does nothing once there is one.
+void prepareSharedOpenGLContext();
 
 // The folder the plugin is loaded from, and the plugin's file in it.
 QString pluginFolder();

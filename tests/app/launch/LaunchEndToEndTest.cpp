@@ -809,6 +809,20 @@ TEST_F(XSessionEndToEnd, MermaidTextTypedAndNeverBuiltComesBackAfterAKillAndIsSa
     ASSERT_TRUE(again->finish());
 }
 
+// On X, the OpenGL driver (in software, a large part of the process's memory) starts only with
+// the web engine that needs it, not with the start-up window.
+TEST_F(XSessionEndToEnd, ALaunchStartsNoOpenGLDriver)
+{
+    auto app = launch();
+    ASSERT_TRUE(app->waitForLog("the start-up window is painted")) << app->log().toStdString();
+    const QString maps = app->mappedLibraries();
+    EXPECT_TRUE(maps.contains("libQt6XcbQpa")) << maps.toStdString();
+    for (const char *driver : {"_dri.so", "libGLX_mesa", "libgallium"})
+        EXPECT_FALSE(maps.contains(driver)) << driver;
+    app->terminate();
+    ASSERT_TRUE(app->finish());
+}
+
 TEST_F(XSessionEndToEnd, PanelsStayAboveTheDrawingAndClosingTheLastWindowShowsTheStartUpWindow)
 {
     auto app = launch({document});

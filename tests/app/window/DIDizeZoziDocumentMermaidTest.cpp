@@ -20,6 +20,7 @@
 #include "library/mermaid/QntMermaidPlugin.h"
 #include "app/TestDocumentController.h"
 #include "common/WaitUntil.h"
+#include "common/ScopedEnvironment.h"
 #include "common/SharedStateKeepers.h"
 
 #include <QCoreApplication>
@@ -30,6 +31,7 @@
 #include <QtTest/QTest>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QOpenGLContext>
 #include <QTemporaryDir>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -41,6 +43,8 @@
 #include <gtest/gtest.h>
 
 using qnt::test::waitUntil;
+
+Q_GUI_EXPORT QOpenGLContext *qt_gl_global_share_context();
 
 namespace {
 
@@ -467,10 +471,42 @@ TEST(MermaidPlugin, AFileThatIsNotThePluginIsRefusedWithItsReason)
     EXPECT_TRUE(QntMermaidPlugin::errorString().contains("cannot be loaded"))
         << QntMermaidPlugin::errorString().toStdString();
     EXPECT_FALSE(QntMermaidPlugin::isLoaded());
+    EXPECT_EQ(qt_gl_global_share_context(), nullptr);
     if (hadPrevious)
         qputenv("QNT_PLUGIN_DIR", previous);
     else
         qunsetenv("QNT_PLUGIN_DIR");
+}
+
+// The OpenGL context the web engine shares is made as its plugin is loaded, not with the
+// application: made at launch, it would start the OpenGL driver in every process.
+TEST(MermaidPlugin, TheSharedOpenGLContextIsMadeOnlyForThePlugin)
+{
+    if (QntMermaidPlugin::isLoaded() || qt_gl_global_share_context())
+        GTEST_SKIP() << "the web engine already runs in this process";
+    // What the preparation sets in the environment is put back afterwards.
+    const auto current = [](const char *name) {
+        return qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name).toStdString())
+                                               : std::nullopt;
+    };
+    const qnt::test::ScopedEnvironmentVariable flags("QTWEBENGINE_CHROMIUM_FLAGS",
+                                                     current("QTWEBENGINE_CHROMIUM_FLAGS"));
+    const qnt::test::ScopedEnvironmentVariable sandbox("QTWEBENGINE_DISABLE_SANDBOX",
+                                                       current("QTWEBENGINE_DISABLE_SANDBOX"));
+    QntMermaidPlugin::prepareApplication();
+    EXPECT_FALSE(QCoreApplication::testAttribute(Qt::AA_ShareOpenGLContexts));
+    EXPECT_EQ(qt_gl_global_share_context(), nullptr);
+
+    QntMermaidPlugin::prepareSharedOpenGLContext();
+    QOpenGLContext *shared = qt_gl_global_share_context();
+    EXPECT_NE(shared, nullptr);
+    EXPECT_TRUE(QCoreApplication::testAttribute(Qt::AA_ShareOpenGLContexts));
+    QntMermaidPlugin::prepareSharedOpenGLContext();
+    EXPECT_EQ(qt_gl_global_share_context(), shared);
+
+    delete shared;
+    EXPECT_EQ(qt_gl_global_share_context(), nullptr);
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts, false);
 }
 
 TEST_F(DocumentMermaid, TheStylesheetIsSharedEditedAndRestored)

@@ -1417,7 +1417,20 @@ bool replaceFile(const QString &source, const QString &target)
     if (!out.commit())
         return false;
     AtomicFile::syncFolder(QFileInfo(target).absolutePath());
+    // The copy carries the time of the file it copies, which tells a later launch it is whole.
+    QFile copy(target);
+    if (copy.open(QIODevice::ReadOnly))
+        copy.setFileTime(QFileInfo(source).lastModified(), QFileDevice::FileModificationTime);
     return true;
+}
+
+// A copy made by replaceFile() that nothing has changed since: of the same size and time as the
+// file it was made from.
+bool isUnchangedCopy(const QFileInfo &source, const QString &target)
+{
+    const QFileInfo copy(target);
+    return copy.isFile() && copy.size() == source.size()
+           && copy.lastModified() == source.lastModified();
 }
 
 void copyMermaidFolder(const QDir &source, const QString &target, bool rewriteAll, bool top)
@@ -1436,6 +1449,9 @@ void copyMermaidFolder(const QDir &source, const QString &target, bool rewriteAl
         // The user may have edited the stylesheet: it stays unless everything is rewritten.
         if (top && entry.fileName() == kMermaidStylesheet && !rewriteAll
             && QFileInfo::exists(destination))
+            continue;
+        // Megabytes of scripts are not written again (and flushed to the disk) at every launch.
+        if (!rewriteAll && isUnchangedCopy(entry, destination))
             continue;
         if (!replaceFile(entry.filePath(), destination))
             qCWarning(lcApp).noquote() << "cannot install the Mermaid file" << destination;

@@ -40,6 +40,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QTemporaryDir>
+#include <QDateTime>
 #include <QTimer>
 #include <QUrl>
 #include <QUrlQuery>
@@ -50,6 +51,8 @@
 #include <functional>
 #include <optional>
 #include <vector>
+
+#include <sys/stat.h>
 
 using qnt::test::waitUntil;
 
@@ -345,10 +348,32 @@ TEST_F(ApplicationMenus, MermaidFilesAreInstalledAndTheEditedStylesheetSurvives)
     EXPECT_EQ(readFile(target + "/seq.html"), "shipped html");
     EXPECT_EQ(readFile(target + "/themes/dark.css"), "dark");
 
-    // A second launch gives the same result.
+    // A second launch gives the same result, without writing the copies again.
+    const auto inodeOf = [](const QString &path) {
+        struct stat status {
+        };
+        return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_ino : 0;
+    };
+    const auto scriptInode = inodeOf(target + "/mermaid.js");
+    const auto themeInode = inodeOf(target + "/themes/dark.css");
     VOReruRerAppDelegate::copyMermaidSrcFromBundleToAppSupportFolderRewriteAll(false);
     EXPECT_EQ(readFile(target + "/mermaid.js"), "shipped js");
     EXPECT_EQ(QDir(target).entryList(QDir::Files | QDir::Hidden).size(), 3);
+    EXPECT_EQ(inodeOf(target + "/mermaid.js"), scriptInode);
+    EXPECT_EQ(inodeOf(target + "/themes/dark.css"), themeInode);
+
+    // A copy changed in place, even to the same size, and a newer shipped file are copied again.
+    writeFile(target + "/seq.html", "SHIPPED HTML");
+    QFile edited(target + "/seq.html");
+    ASSERT_TRUE(edited.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(edited.setFileTime(QDateTime::currentDateTime().addSecs(-60),
+                                   QFileDevice::FileModificationTime));
+    edited.close();
+    writeFile(source + "/mermaid.js", "shipped js 2");
+    VOReruRerAppDelegate::copyMermaidSrcFromBundleToAppSupportFolderRewriteAll(false);
+    EXPECT_EQ(readFile(target + "/seq.html"), "shipped html");
+    EXPECT_EQ(readFile(target + "/mermaid.js"), "shipped js 2");
+    writeFile(source + "/mermaid.js", "shipped js");
 
     // The user's stylesheet stays; the scripts are replaced at every launch.
     writeFile(target + "/mermaid.forest.css", "my css");

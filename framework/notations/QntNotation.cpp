@@ -4,8 +4,15 @@
 #include "framework/notations/FMDatabase.h"
 #include "platform/ImageResources.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QLoggingCategory>
+#include <QMutex>
+
+#include <optional>
+
+#include <sys/stat.h>
 
 Q_LOGGING_CATEGORY(lcNotation, "vr.notation")
 
@@ -45,6 +52,43 @@ CREATE TABLE ColorSchemeItemsText (ColorSchemeId INTEGER NOT NULL, ItemIndex INT
 CREATE TABLE PaletteColors (Kind TEXT NOT NULL, OrderNumber INTEGER, Color TEXT NOT NULL);
 )SQL";
 
+// A file as it is on the disk: which file, its size and the times of its last change.
+struct FileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+
+    bool operator==(const FileStamp &other) const
+    {
+        return device == other.device && inode == other.inode && size == other.size
+               && modified.tv_sec == other.modified.tv_sec
+               && modified.tv_nsec == other.modified.tv_nsec
+               && changed.tv_sec == other.changed.tv_sec
+               && changed.tv_nsec == other.changed.tv_nsec;
+    }
+};
+
+std::optional<FileStamp> stampOf(const QString &path)
+{
+    struct stat status {
+    };
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &status) != 0
+        || !S_ISREG(status.st_mode))
+        return std::nullopt;
+    return FileStamp{status.st_dev, status.st_ino, status.st_size, status.st_mtim, status.st_ctim};
+}
+
+// The database files that passed the whole check in this process, as they were then.
+QMutex g_checkedFilesMutex;
+
+QHash<QString, FileStamp> &checkedFiles()
+{
+    static QHash<QString, FileStamp> files;
+    return files;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- schema
@@ -63,10 +107,15 @@ QString QntNotation::newerVersionProblem()
 
 QString QntNotation::checkDatabase(FMDatabase &db)
 {
+    return checkDatabase(db, true);
+}
+
+QString QntNotation::checkDatabase(FMDatabase &db, bool readThrough)
+{
     if (!db.isOpen())
         return db.lastErrorMessage().isEmpty() ? QStringLiteral("the file cannot be opened")
                                                : db.lastErrorMessage();
-    if (!db.goodConnection())
+    if (readThrough && !db.goodConnection())
         return QStringLiteral("the file is damaged or is not a database (%1)")
             .arg(db.lastErrorMessage());
     const int version = db.userVersion();
@@ -78,6 +127,23 @@ QString QntNotation::checkDatabase(FMDatabase &db)
                 .arg(QString::fromLatin1(table));
     }
     return {};
+}
+
+QString QntNotation::checkDatabaseFile(FMDatabase &db)
+{
+    const std::optional<FileStamp> stamp = stampOf(db.databasePath());
+    bool unchanged = false;
+    if (stamp) {
+        QMutexLocker lock(&g_checkedFilesMutex);
+        const auto known = checkedFiles().constFind(db.databasePath());
+        unchanged = known != checkedFiles().cend() && *known == *stamp;
+    }
+    const QString problem = checkDatabase(db, !unchanged);
+    if (problem.isEmpty() && stamp && !unchanged) {
+        QMutexLocker lock(&g_checkedFilesMutex);
+        checkedFiles().insert(db.databasePath(), *stamp);
+    }
+    return problem;
 }
 
 // ---------------------------------------------------------------- instance
@@ -93,7 +159,7 @@ QntNotation::QntNotation(const QString &homeRelativeOrAbsolutePath)
     auto db = std::make_unique<FMDatabase>(m_path);
     // Read-only: opening a notation never creates or changes a file.
     db->openReadOnly();
-    adopt(std::move(db));
+    adopt(std::move(db), true);
 }
 
 QntNotation::QntNotation(const QByteArray &bytes, const QString &homeRelativeOrAbsolutePath)
@@ -102,13 +168,13 @@ QntNotation::QntNotation(const QByteArray &bytes, const QString &homeRelativeOrA
 {
     auto db = std::make_unique<FMDatabase>(m_path);
     db->openWithData(bytes, FMDatabase::OpenReadWrite);
-    adopt(std::move(db));
+    adopt(std::move(db), false);
 }
 
-void QntNotation::adopt(std::unique_ptr<FMDatabase> db)
+void QntNotation::adopt(std::unique_ptr<FMDatabase> db, bool isFile)
 {
     m_db = std::move(db);
-    const QString problem = checkDatabase(*m_db);
+    const QString problem = isFile ? checkDatabaseFile(*m_db) : checkDatabase(*m_db);
     if (!problem.isEmpty()) {
         m_error = QStringLiteral("The notation “%1” cannot be read: %2.")
                       .arg(QFileInfo(m_path).fileName(), problem);

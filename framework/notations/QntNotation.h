@@ -135,6 +135,9 @@ public:
     static VRResult<void> createSchema(FMDatabase &db);
     // Empty when the open database is a readable notation; else a sentence saying why not.
     static QString checkDatabase(FMDatabase &db);
+    // checkDatabase for a database file: one that passed it whole in this process and has not
+    // changed since (the same file, of the same size and times) is not read through again.
+    static QString checkDatabaseFile(FMDatabase &db);
     // checkDatabase's answer for a sound database made by a newer version.
     static QString newerVersionProblem();
 
@@ -240,7 +243,10 @@ public:
 
 private:
     // Takes the connection opened for the notation and checks it; valid when it passes.
-    void adopt(std::unique_ptr<FMDatabase> db);
+    // isFile: the database is the file at the notation's path, not a copy in memory.
+    void adopt(std::unique_ptr<FMDatabase> db, bool isFile);
+    // readThrough: with every page of the file read for damage.
+    static QString checkDatabase(FMDatabase &db, bool readThrough);
     FMDatabase *reader() const;
     // Runs fn inside a transaction on a fresh read-write connection; rolls back when it fails.
     VRResult<void> write(const std::function<VRResult<void>(FMDatabase &)> &fn);

@@ -138,7 +138,7 @@ QList<QntNotation::SetAsideNotation> QntNotation::setAsideDamagedNotations()
         {
             FMDatabase db(path);
             db.openReadOnly();
-            problem = checkDatabase(db);
+            problem = checkDatabaseFile(db);
             // Only a file that cannot be read as a notation is damaged: a newer one is kept.
             if (problem.isEmpty() || problem == newerVersionProblem())
                 continue;

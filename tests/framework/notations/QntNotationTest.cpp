@@ -15,7 +15,9 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 
@@ -269,6 +271,37 @@ TEST_F(QntNotationTest, CorruptDatabasesAreRefusedAndLeftAlone)
     EXPECT_TRUE(notation.errorMessage().contains(QLatin1String("not a notation")));
     EXPECT_FALSE(QntNotation(m_dir.filePath(QStringLiteral("missing.db"))).isValid());
     EXPECT_FALSE(QFile::exists(m_dir.filePath(QStringLiteral("missing.db"))));
+}
+
+// A file found sound once is not read through again while it stays as it was, but any write to
+// it since, even one of the same size that puts its time back, has it checked whole again.
+TEST_F(QntNotationTest, ASoundFileChangedSinceItWasCheckedIsCheckedAgain)
+{
+    const QString path = copyOf(QStringLiteral("Misc/Misc.db"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    const QDateTime modified = file.fileTime(QFileDevice::FileModificationTime);
+    file.close();
+    for (int pass = 0; pass < 2; ++pass) {
+        EXPECT_TRUE(QntNotation(path).isValid()) << pass;
+        FMDatabase db(path);
+        db.openReadOnly();
+        EXPECT_EQ(QntNotation::checkDatabaseFile(db), QString()) << pass;
+    }
+
+    QByteArray scrambled = bytes;
+    for (qsizetype i = 4096; i < scrambled.size(); i += 97)
+        scrambled[i] = char(scrambled[i] ^ 0x5a);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_EQ(file.write(scrambled), scrambled.size());
+    ASSERT_TRUE(file.setFileTime(modified, QFileDevice::FileModificationTime));
+    file.close();
+    ASSERT_EQ(QFileInfo(path).size(), bytes.size());
+    EXPECT_FALSE(QntNotation(path).isValid());
+    FMDatabase db(path);
+    db.openReadOnly();
+    EXPECT_NE(QntNotation::checkDatabaseFile(db), QString());
 }
 
 TEST_F(QntNotationTest, ACopyInMemoryReadsAsItsFileAndItsWritesStayThere)

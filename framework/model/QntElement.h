@@ -108,6 +108,15 @@ public:
     // uid of its own. So what holds the originals never takes a copy along, nor the reverse.
     static void separateHeldCopies(const QList<VRObjectList> &batches,
                                    const VRObjectOwnerLayer *layer);
+    // After the user moved elements by `delta`, as a participant with its lifeline, the
+    // elements that hold messages on them widen or narrow to enclose what they hold again,
+    // as far out from it on each side as before (and so do the elements holding those).
+    // Elements among `moved`, or carried along by them, keep their size.
+    static void fitHoldersAcross(const VRObjectList &moved, QPointF delta);
+    // Widens or narrows the element to run from `left` to `right` across the drawing, keeping
+    // its parts' sizes: parts that run across it stretch, the others go along with the side
+    // they are near (those about its middle keep in the middle). Undoable.
+    void stretchAcross(double left, double right);
     bool isHighlightedForConnectorSnapping() const { return m_highlighted; }
     void setHighlightedForConnectorSnapping(bool highlighted);
     void postMouseDownAtPoint(QPointF point, VRDrawingView *view);
@@ -153,6 +162,14 @@ protected:
     };
     Settings settings() const;
     void setSettings(const Settings &settings, const QString &actionName);
+    // The geometry of the element and its parts at once (undo of a stretch).
+    struct Shape {
+        Geometry own;
+        QRectF contentRect;
+        QList<Geometry> members;
+    };
+    Shape shape() const;
+    void setShape(const Shape &shape);
     void copyElementInto(QntElement &target) const;
 
 private:

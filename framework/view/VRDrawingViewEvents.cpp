@@ -112,6 +112,7 @@ void VRDrawingView::nudgeSelection(QPointF delta)
         dirty |= o->bounds();
     }
     QntElement::carryHeldObjects(objects, delta);
+    QntElement::fitHoldersAcross(objects, delta);
     if (undo) {
         undo->endUndoGrouping();
         if (undo->groupingLevel() == 0)

@@ -576,6 +576,7 @@ void VRSelectAndEditTool::moveTo(VRDrawingView &view, const VRToolEvent &event)
         dirty |= s.object->bounds();
     }
     QntElement::carryHeldObjects(moving, delta - m_movedBy);
+    QntElement::fitHoldersAcross(moving, delta - m_movedBy);
     m_movedBy = delta;
     m_changed = m_changed || !delta.isNull();
     view.updateDrawingRect(dirty);

@@ -19,6 +19,7 @@ namespace {
 // Two participants, tall as their lifelines, with spots along them; a frame holding a message
 // and a smaller frame, which holds another message; a message below both frames.
 struct Frames {
+    static constexpr QRectF kLabel{80, 120, 50, 20};
     std::shared_ptr<QntElement> a, b, outer, inner;
     std::shared_ptr<QntConnector> held, nested, below;
 
@@ -34,6 +35,10 @@ struct Frames {
         for (const auto &p : {a, b})
             p->setStickySpots({{0, -0.25}, {0, 0}, {0, 0.125}, {0, 0.375}});
         outer = qnt::test::addBoxElement(layer, {80, 120, 320, 200}, QStringLiteral("outer"));
+        // The outer frame names its kind in a box at its top left.
+        auto label = VRDrawableShape::shapeWithRect(kLabel, VRDrawableShape::unitRectAtOrigin());
+        label->setStyle(VRStyle::styleWithFillColour(Qt::lightGray, Qt::black, 1));
+        outer->addGroupObject(label);
         inner = qnt::test::addBoxElement(layer, {90, 200, 300, 100}, QStringLiteral("inner"));
         held = qnt::test::addAttachedConnector(layer, a, {130, 150}, b, {330, 150});
         nested = qnt::test::addAttachedConnector(layer, b, {330, 250}, a, {130, 250});
@@ -325,5 +330,91 @@ TEST(QntElement, EachDuplicatedCopyOfAFrameHoldsItsOwnStepsCopies)
             EXPECT_FALSE(heldUids.contains(uid(i))) << step << " " << uid(i).toStdString();
             heldUids.insert(uid(i));
         }
+    }
+}
+
+namespace {
+
+QRectF boxOf(const VRDrawableObject &object)
+{
+    return object.transformIncludingParent().mapRect(QRectF(-0.5, -0.5, 1, 1));
+}
+
+} // namespace
+
+// A participant moved sideways, dragged or with the arrow keys, takes the frames across its
+// messages along: each frame widens or narrows to enclose what it holds again, as far out
+// from it as before, an outer frame around an inner one too; a frame's parts keep their size,
+// the box naming its kind stays at its left side. One undo puts it all back.
+TEST(QntElement, FramesFollowTheParticipantsTheyLieAcross)
+{
+    struct Case {
+        const char *name;
+        bool a, b; // which participants move
+        QPointF by;
+        bool keys;
+    };
+    const QList<Case> cases{
+        {"b dragged right", false, true, {60, 0}, false},
+        {"b dragged left, past the frames' middle", false, true, {-150, 0}, false},
+        {"a dragged right", true, false, {100, 0}, false},
+        {"both dragged right", true, true, {50, 0}, false},
+        {"b moved with the arrow keys", false, true, {3, 0}, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ViewHarness h;
+        Frames f(h);
+        const QRectF outerWas = boxOf(*f.outer), innerWas = boxOf(*f.inner);
+        const VRObjectRef label = f.outer->groupObjects().last();
+        const QRectF labelWas = boxOf(*label);
+        ASSERT_EQ(labelWas, Frames::kLabel);
+        const QPointF aWas = f.a->location(), bWas = f.b->location();
+        const QPointF grab = (c.b ? f.b : f.a)->location() + QPointF(0, -160);
+        h.click(grab);
+        if (c.a && c.b)
+            h.click(f.a->location() + QPointF(0, -160), Qt::ShiftModifier);
+        h.undo()->removeAllActions();
+        if (c.keys) {
+            for (int i = 0; i < c.by.x(); ++i)
+                QTest::keyClick(h.view, Qt::Key_Right);
+        } else {
+            h.drag(grab, grab + c.by);
+        }
+        const double da = f.a->location().x() - aWas.x(), db = f.b->location().x() - bWas.x();
+        ASSERT_NEAR(c.a ? da : db, c.by.x(), 5); // snapped to the guides
+        // Both frames hold messages between a and b only: each side follows its participant.
+        const double left = std::min(aWas.x() + da, bWas.x() + db) - aWas.x();
+        const double right = std::max(aWas.x() + da, bWas.x() + db) - bWas.x();
+        const QRectF outerIs = boxOf(*f.outer), innerIs = boxOf(*f.inner);
+        EXPECT_NEAR(innerIs.left(), innerWas.left() + left, 1e-6);
+        EXPECT_NEAR(innerIs.right(), innerWas.right() + right, 1e-6);
+        EXPECT_NEAR(outerIs.left(), outerWas.left() + left, 1e-6);
+        EXPECT_NEAR(outerIs.right(), outerWas.right() + right, 1e-6);
+        for (const QRectF &was : {outerWas, innerWas}) {
+            EXPECT_EQ(was.top(), (was == outerWas ? outerIs : innerIs).top());
+            EXPECT_EQ(was.bottom(), (was == outerWas ? outerIs : innerIs).bottom());
+        }
+        // The kind's box keeps its size at the frame's left side; the outline follows.
+        const QRectF labelIs = boxOf(*label);
+        EXPECT_NEAR(labelIs.left(), outerIs.left(), 1e-6);
+        EXPECT_NEAR(labelIs.width(), labelWas.width(), 1e-6);
+        EXPECT_NEAR(labelIs.top(), labelWas.top(), 1e-6);
+        EXPECT_NEAR(f.outer->contourObject()->logicalBounds().width(), outerIs.width(), 1e-6);
+        expectDrawnOnTheirEnds(f);
+
+        // A drag is one step, each key press one.
+        const int steps = c.keys ? int(c.by.x()) : 1;
+        for (int i = 0; i < steps; ++i)
+            h.undoStep();
+        EXPECT_EQ(f.b->location(), bWas);
+        EXPECT_EQ(boxOf(*f.outer), outerWas);
+        EXPECT_EQ(boxOf(*f.inner), innerWas);
+        EXPECT_EQ(boxOf(*label), labelWas);
+        for (int i = 0; i < steps; ++i)
+            h.redoStep();
+        EXPECT_NEAR(boxOf(*f.outer).left(), outerIs.left(), 1e-6);
+        EXPECT_NEAR(boxOf(*f.outer).right(), outerIs.right(), 1e-6);
+        EXPECT_NEAR(boxOf(*label).left(), labelIs.left(), 1e-6);
     }
 }

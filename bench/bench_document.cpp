@@ -17,6 +17,7 @@
 
 #include <cstring>
 #include <ctime>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -205,8 +206,26 @@ void BM_OpenAndFirstFrame(benchmark::State &state)
     state.counters["first_to_later"] = first / std::max(later, 1e-9);
 }
 
+// What the process has spent so far: page faults that found no page, and switches away from a
+// thread, waiting (for the disk, a lock) or preempted.
+struct Usage {
+    double faults = 0;
+    double waits = 0;
+    double preempted = 0;
+};
+
+Usage processUsage()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return {double(usage.ru_minflt + usage.ru_majflt), double(usage.ru_nvcsw),
+            double(usage.ru_nivcsw)};
+}
+
 // Saving right after an edit, as a user does: one iteration moves one shape by a point (as an
 // undoable change) and writes the whole document to its file (atomically, synced to the disk).
+// Per save: the page faults (memory the save asked for afresh and filled), the switches away
+// to wait (the disk's sync, the workers) and the preemptions.
 void BM_SaveAfterEdit(benchmark::State &state)
 {
     QTemporaryDir dir;
@@ -216,13 +235,19 @@ void BM_SaveAfterEdit(benchmark::State &state)
     auto *layer = document.drawing()->activeLayerOfClass<VRObjectDrawingLayer>();
     const VRObjectRef moved = layer->objects().at(layer->objects().size() / 2);
     double step = 1;
+    const Usage before = processUsage();
     for (auto _ : state) {
         moved->setLocation(moved->location() + QPointF(step, 0));
         step = -step;
         if (!document.writeToFile(path).ok())
             state.SkipWithError("save failed");
     }
+    const Usage after = processUsage();
+    const double saves = double(std::max<benchmark::IterationCount>(1, state.iterations()));
     state.counters["objects"] = objectCount();
+    state.counters["page_faults"] = (after.faults - before.faults) / saves;
+    state.counters["waits"] = (after.waits - before.waits) / saves;
+    state.counters["preempted"] = (after.preempted - before.preempted) / saves;
 }
 
 // The peak memory of opening a document, in a fresh process (what an earlier benchmark left in

@@ -1,15 +1,18 @@
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
-class QLocalServer;
-class QLocalSocket;
+#include <map>
+
+class QSocketNotifier;
 
 // Keeps one running instance per user session: the first instance listens on a local socket
 // named from XDG_RUNTIME_DIR (else HOME); a later instance hands its arguments (for example
-// quintora:// URLs) to it and ends. GUI thread only.
+// quintora:// URLs) to it and ends. A Unix domain socket of our own, served from the event loop:
+// nothing of a network library is needed at launch. GUI thread only.
 class SingleInstance : public QObject
 {
     Q_OBJECT
@@ -17,8 +20,11 @@ public:
     explicit SingleInstance(QObject *parent = nullptr);
     ~SingleInstance() override;
 
-    // The socket used by the instances of this user session.
+    // The socket used by the instances of this user session: a path, or a bare name for a
+    // socket in the temporary folder (see socketPath()).
     static QString serverName();
+    // The file system path of the socket a server name stands for.
+    static QString socketPath(const QString &name);
 
     // Hands the messages to a running instance; true when it acknowledged them.
     static bool sendToRunningInstance(const QStringList &messages, int timeoutMs = 2000);
@@ -33,9 +39,18 @@ signals:
     void messageReceived(const QString &message);
 
 private:
-    bool restrictToUser();
-    void acceptConnection();
-    void readFrom(QLocalSocket *socket);
+    struct Connection {
+        QSocketNotifier *notifier = nullptr;
+        QByteArray buffer;
+    };
 
-    QLocalServer *m_server = nullptr;
+    bool bindTo(const QString &path);
+    void acceptConnection();
+    void readFrom(int fd);
+    void closeConnection(int fd);
+
+    int m_fd = -1;
+    QString m_path;
+    QSocketNotifier *m_notifier = nullptr;
+    std::map<int, Connection> m_connections;
 };

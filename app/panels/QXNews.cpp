@@ -1,6 +1,7 @@
 #include "app/panels/QXNews.h"
 
 #include "app/panels/QXNewsDelegate.h"
+#include "app/panels/QXNewsFetcher.h"
 #include "platform/PropertyList.h"
 #include "platform/QntPaths.h"
 #include "platform/UserDefaults.h"
@@ -15,9 +16,6 @@
 #include <QLocale>
 #include <QLoggingCategory>
 #include <QMessageBox>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QPainter>
 #include <QScreen>
 #include <QTableWidget>
@@ -205,37 +203,28 @@ void QXNews::checkNewsInBackground()
         emit checkFinished();
         return;
     }
+    QXNewsFetcher *fetcher = QXNewsFetcher::shared();
+    if (!fetcher) {
+        reportNoAnswer(QXNewsFetcher::loadError());
+        emit checkFinished();
+        return;
+    }
     m_checkingInProgress = true;
-    if (!m_network)
-        m_network = new QNetworkAccessManager(this);
-    QNetworkRequest request(url);
-    request.setTransferTimeout(m_timeout);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::NoLessSafeRedirectPolicy);
-    QNetworkReply *reply = m_network->get(request);
-    m_reply = reply;
-    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
-        if (received > kMaximumReplyBytes)
-            reply->abort();
-    });
-    connect(reply, &QNetworkReply::finished, this, [this, reply] { finished(reply); });
+    fetcher->get(url, m_timeout, kMaximumReplyBytes, true, this,
+                 [this](const QByteArray &body, const QString &error) { finished(body, error); });
 }
 
-void QXNews::finished(QNetworkReply *reply)
+void QXNews::finished(const QByteArray &data, const QString &error)
 {
-    reply->deleteLater();
     m_checkingInProgress = false;
-    const bool tooBig = reply->bytesAvailable() > kMaximumReplyBytes;
-    const QByteArray data =
-        reply->error() == QNetworkReply::NoError && !tooBig ? reply->readAll() : QByteArray();
     const QString text = QString::fromUtf8(data);
     if (text.size() > kMarker.size() && text.startsWith(kMarker)) {
         parseNews(text);
         emit checkFinished();
         return;
     }
-    if (reply->error() != QNetworkReply::NoError)
-        qCInfo(lcNews).noquote() << "news check failed:" << reply->errorString();
+    if (!error.isEmpty())
+        qCInfo(lcNews).noquote() << "news check failed:" << error;
     else
         qCInfo(lcNews) << "Invalid QXN-stream";
     // A check the user asked for says what went wrong, whether the server could not be reached
@@ -455,29 +444,23 @@ void QXNews::loadIcon(int row, const QString &iconURL)
     const QUrl url(iconURL);
     if (!isWebLink(url))
         return;
-    if (!m_network)
-        m_network = new QNetworkAccessManager(this);
-    QNetworkRequest request(url);
-    request.setTransferTimeout(m_timeout);
-    QNetworkReply *reply = m_network->get(request);
+    QXNewsFetcher *fetcher = QXNewsFetcher::shared();
+    if (!fetcher)
+        return;
     const QString id = m_news.at(row).value(QStringLiteral("id")).toString();
-    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
-        if (received > kMaximumReplyBytes)
-            reply->abort();
-    });
-    connect(reply, &QNetworkReply::finished, this, [this, reply, id] {
-        reply->deleteLater();
-        QImage image;
-        if (reply->error() != QNetworkReply::NoError || !image.loadFromData(reply->readAll()))
-            return; // the icon cell stays as it is
-        for (int r = 0; r < m_news.size() && m_table; ++r) {
-            if (m_news.at(r).value(QStringLiteral("id")).toString() == id) {
-                if (QTableWidgetItem *cell = m_table->item(r, kIconColumn))
-                    cell->setIcon(QIcon(QPixmap::fromImage(
-                        image.scaled(40, 40, Qt::KeepAspectRatio, Qt::SmoothTransformation))));
-            }
-        }
-    });
+    fetcher->get(url, m_timeout, kMaximumReplyBytes, false, this,
+                 [this, id](const QByteArray &body, const QString &error) {
+                     QImage image;
+                     if (!error.isEmpty() || !image.loadFromData(body))
+                         return; // the icon cell stays as it is
+                     for (int r = 0; r < m_news.size() && m_table; ++r) {
+                         if (m_news.at(r).value(QStringLiteral("id")).toString() == id) {
+                             if (QTableWidgetItem *cell = m_table->item(r, kIconColumn))
+                                 cell->setIcon(QIcon(QPixmap::fromImage(image.scaled(
+                                     40, 40, Qt::KeepAspectRatio, Qt::SmoothTransformation))));
+                         }
+                     }
+                 });
 }
 
 void QXNews::readRow(int row, bool openLink)

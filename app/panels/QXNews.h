@@ -11,8 +11,6 @@
 #include <functional>
 
 class QCheckBox;
-class QNetworkAccessManager;
-class QNetworkReply;
 class QTableWidget;
 class QWidget;
 class QXNewsDelegate;
@@ -85,7 +83,7 @@ signals:
 private:
     QXNews() = default;
     void makeWindow();
-    void finished(QNetworkReply *reply);
+    void finished(const QByteArray &data, const QString &error);
     void completeItem(QVariantMap &item);
     void reloadTable();
     void updateBadge();
@@ -105,8 +103,6 @@ private:
     QImage m_unreadImage;
     bool m_checkingInProgress = false;
     bool m_reportWhenDone = false;
-    QNetworkAccessManager *m_network = nullptr;
-    QPointer<QNetworkReply> m_reply;
     QString m_serverURL;
     bool m_serverURLSet = false;
     int m_timeout = 20000;

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
+#include <QLocalSocket>
 #include <QThread>
 #include <QtCore/qtestsupport_core.h>
 
@@ -71,4 +72,43 @@ TEST(SingleInstance, StaleSocketIsTakenOver)
     stale.close();
     SingleInstance instance;
     EXPECT_TRUE(instance.listen());
+}
+
+// Whatever another process sends that is no message (cut short, too long, not a list of texts)
+// is dropped, and the instance still hears the next one.
+TEST(SingleInstance, JunkIsDroppedAndTheNextMessageStillArrives)
+{
+    SingleInstance first;
+    ASSERT_TRUE(first.listen());
+    QStringList received;
+    QObject::connect(&first, &SingleInstance::messageReceived,
+                     [&](const QString &m) { received << m; });
+    const QByteArray junks[] = {
+        QByteArray("\x00\x00", 2),
+        QByteArray("\xff\xff\xff\xff", 4),
+        QByteArray("\x00\x00\x00\x04"
+                   "abcd",
+                   8),
+    };
+    for (const QByteArray &junk : junks) {
+        QLocalSocket socket;
+        socket.connectToServer(SingleInstance::socketPath(SingleInstance::serverName()));
+        ASSERT_TRUE(socket.waitForConnected(2000));
+        socket.write(junk);
+        ASSERT_TRUE(socket.waitForBytesWritten(2000));
+        QTest::qWait(20);
+        socket.disconnectFromServer();
+        QTest::qWait(20);
+    }
+    EXPECT_TRUE(received.isEmpty());
+
+    std::atomic<int> result{-1};
+    QThread *sender =
+        QThread::create([&] { result = SingleInstance::sendToRunningInstance({"after"}) ? 1 : 0; });
+    sender->start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return result.load() != -1; }, 10000));
+    sender->wait();
+    delete sender;
+    EXPECT_EQ(result.load(), 1);
+    EXPECT_EQ(received, QStringList{"after"});
 }

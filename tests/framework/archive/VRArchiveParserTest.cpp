@@ -180,6 +180,12 @@ TEST(ArchiveParser, RecordLayoutsFindWhatTheRecordsHold)
     EXPECT_NE(third.find(QStringLiteral("ab")), nullptr);
     EXPECT_EQ(third.nested(QStringLiteral("ab")), nullptr);
 
+    // A record of very many members is looked through member by member.
+    QJsonObject wide;
+    for (int i = 0; i < 300; ++i)
+        wide.insert(QStringLiteral("k%1").arg(i), i);
+    expectLaidOutAs(VRRecordIndex(wide), wide, VRRecordIndex::kDepth);
+
     // A member asked for is hashed as a table of records read alike hashes it, also in the
     // records inside; no other member is.
     const VRRecordIndex hashed(record, VRRecordIndex::kDepth, u"ab");

@@ -20,7 +20,12 @@ VRRecordIndex::VRRecordIndex(const QJsonObject &record, int depth, QStringView h
     m_members.reserve(size_t(record.size()));
     for (auto it = record.constBegin(); it != record.constEnd(); ++it) {
         Member member{it.key(), it.value(), {}};
-        if (depth > 1 && member.value.isObject()) {
+        if (!hashed.isEmpty() && member.key == hashed) {
+            // Read as a whole, by its hash: its own members are not looked up.
+            m_hashedKey = member.key;
+            m_hash = VRStyleCoding::valuesHash(member.value, QHashSeed::globalSeed());
+            m_hashed = true;
+        } else if (depth > 1 && member.value.isObject()) {
             member.nested.emplace_back(member.value.toObject(), depth - 1, hashed);
         } else if (depth > 1 && member.value.isArray()) {
             const QJsonArray items = member.value.toArray();
@@ -35,11 +40,6 @@ VRRecordIndex::VRRecordIndex(const QJsonObject &record, int depth, QStringView h
                         member.nested.emplace_back();
                 }
             }
-        }
-        if (!hashed.isEmpty() && member.key == hashed) {
-            m_hashedKey = member.key;
-            m_hash = VRStyleCoding::valuesHash(member.value, QHashSeed::globalSeed());
-            m_hashed = true;
         }
         m_tags.push_back(tagOf(member.key));
         m_members.push_back(std::move(member));

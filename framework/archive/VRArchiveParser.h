@@ -23,8 +23,9 @@ class VRRecordIndex
 {
 public:
     VRRecordIndex() = default;
-    // With `hashed`, that member's value is hashed as well (in the records inside too), as a key
-    // of records read alike (VRStyleCoding::RecordKey) is hashed with the process's seed.
+    // With `hashed`, that member's value is hashed instead of laid out (in the records inside
+    // too), as a key of records read alike (VRStyleCoding::RecordKey) is hashed with the
+    // process's seed.
     explicit VRRecordIndex(const QJsonObject &record, int depth = kDepth, QStringView hashed = {});
 
     // The member called `key`; null when the record has none.

@@ -135,7 +135,8 @@ namespace {
 
 // The layout answers every member as the record does, and nothing for keys it lacks; records
 // inside it are laid out alike, down to the layout's depth.
-void expectLaidOutAs(const VRRecordIndex &index, const QJsonObject &record, int depth)
+void expectLaidOutAs(const VRRecordIndex &index, const QJsonObject &record, int depth,
+                     QStringView hashed = {})
 {
     for (auto it = record.constBegin(); it != record.constEnd(); ++it) {
         SCOPED_TRACE(it.key().toStdString());
@@ -143,15 +144,17 @@ void expectLaidOutAs(const VRRecordIndex &index, const QJsonObject &record, int 
         ASSERT_NE(found, nullptr);
         EXPECT_EQ(*found, it.value());
         const std::vector<VRRecordIndex> *nested = index.nested(it.key());
-        if (depth > 1 && it.value().isObject()) {
+        if (it.key() == hashed) {
+            EXPECT_EQ(nested, nullptr); // taken whole, by its hash
+        } else if (depth > 1 && it.value().isObject()) {
             ASSERT_NE(nested, nullptr);
             ASSERT_EQ(nested->size(), 1u);
-            expectLaidOutAs(nested->front(), it.value().toObject(), depth - 1);
+            expectLaidOutAs(nested->front(), it.value().toObject(), depth - 1, hashed);
         } else if (nested) {
             const QJsonArray items = it.value().toArray();
             ASSERT_EQ(qsizetype(nested->size()), items.size());
             for (qsizetype i = 0; i < items.size(); ++i)
-                expectLaidOutAs((*nested)[size_t(i)], items.at(i).toObject(), depth - 1);
+                expectLaidOutAs((*nested)[size_t(i)], items.at(i).toObject(), depth - 1, hashed);
         }
     }
     for (const char *key : {"", "b", "ab", "abcd", "clas", "classes", "x "}) {
@@ -189,6 +192,7 @@ TEST(ArchiveParser, RecordLayoutsFindWhatTheRecordsHold)
     // A member asked for is hashed as a table of records read alike hashes it, also in the
     // records inside; no other member is.
     const VRRecordIndex hashed(record, VRRecordIndex::kDepth, u"ab");
+    expectLaidOutAs(hashed, record, VRRecordIndex::kDepth, u"ab");
     const size_t seed = QHashSeed::globalSeed();
     EXPECT_EQ(hashed.hashOf(u"ab"), VRStyleCoding::valuesHash(record.value(u"ab"), seed));
     EXPECT_EQ(hashed.hashOf(u"abc"), std::nullopt);
@@ -217,10 +221,12 @@ TEST(ArchiveParser, RecordsHandedOutAreLaidOut)
                     break;
                 const VRRecordIndex *index = source->indexAt(i);
                 ASSERT_NE(index, nullptr);
-                expectLaidOutAs(*index, record.toObject(), VRRecordIndex::kDepth);
+                const bool styles = source == parser.styles();
+                expectLaidOutAs(*index, record.toObject(), VRRecordIndex::kDepth,
+                                styles ? u"renderers" : u"metadata");
                 // Styles come with the hash of their renderers, which equal styles share.
                 const QJsonValue renderers = record.toObject().value(u"renderers");
-                if (source == parser.styles() && !renderers.isUndefined()) {
+                if (styles && !renderers.isUndefined()) {
                     EXPECT_EQ(index->hashOf(u"renderers"),
                               VRStyleCoding::valuesHash(renderers, QHashSeed::globalSeed()));
                 }

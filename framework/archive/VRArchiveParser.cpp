@@ -1,7 +1,5 @@
 #include "framework/archive/VRArchiveParser.h"
 
-#include "framework/styles/VRStyleCoding.h"
-
 #include <QJsonDocument>
 
 #if defined(__SSE2__)
@@ -14,62 +12,11 @@
 #include <cstring>
 #include <optional>
 
-VRRecordIndex::VRRecordIndex(const QJsonObject &record, int depth, QStringView hashed)
-{
-    m_tags.reserve(size_t(record.size()));
-    m_members.reserve(size_t(record.size()));
-    for (auto it = record.constBegin(); it != record.constEnd(); ++it) {
-        Member member{it.key(), it.value(), {}};
-        if (!hashed.isEmpty() && member.key == hashed) {
-            // Read as a whole, by its hash: its own members are not looked up.
-            m_hashedKey = member.key;
-            m_hash = VRStyleCoding::valuesHash(member.value, QHashSeed::globalSeed());
-            m_hashed = true;
-        } else if (depth > 1 && member.value.isObject()) {
-            member.nested.emplace_back(member.value.toObject(), depth - 1, hashed);
-        } else if (depth > 1 && member.value.isArray()) {
-            const QJsonArray items = member.value.toArray();
-            if (items.size() <= kMaximumItems
-                && std::any_of(items.begin(), items.end(),
-                               [](const QJsonValue &item) { return item.isObject(); })) {
-                member.nested.reserve(size_t(items.size()));
-                for (const QJsonValue &item : items) {
-                    if (item.isObject())
-                        member.nested.emplace_back(item.toObject(), depth - 1, hashed);
-                    else
-                        member.nested.emplace_back();
-                }
-            }
-        }
-        m_tags.push_back(tagOf(member.key));
-        m_members.push_back(std::move(member));
-    }
-    if (m_members.empty() || m_members.size() > kMostSlotted)
-        return;
-    size_t slotCount = 8;
-    while (slotCount < 2 * m_members.size())
-        slotCount *= 2;
-    m_slots.assign(slotCount, 0);
-    for (size_t i = 0; i < m_tags.size(); ++i) {
-        size_t slot = slotOf(m_tags[i], slotCount - 1);
-        while (m_slots[slot] != 0)
-            slot = (slot + 1) & (slotCount - 1);
-        m_slots[slot] = quint8(i + 1);
-    }
-}
-
-// What a worker made of a run: its records, and each record laid out for the reader.
-struct VRArchiveParser::Parsed {
-    QJsonArray records;
-    std::vector<VRRecordIndex> indexes;
-};
-
 struct VRArchiveParser::Run {
     qsizetype begin = 0; // the records' text, separators between them included
     qsizetype end = 0;
-    bool styles = false; // records of the style table
     bool done = false;
-    std::shared_ptr<const Parsed> parsed;
+    QJsonArray records;
 };
 
 class VRArchiveParser::RunSource final : public VRRecordSource
@@ -96,7 +43,7 @@ public:
             m_parser.m_reading = std::max(m_parser.m_reading, index);
             if (m_current != size_t(-1)) {
                 // Read: a worker frees it, off the reader's thread.
-                m_parser.m_garbage.push_back(std::move(m_parser.m_runs[m_current]->parsed));
+                m_parser.m_garbage.push_back(std::move(m_parser.m_runs[m_current]->records));
             }
             // Waking the waiting workers costs the reader a system call: they are woken for
             // every few runs read, and whenever the reader must wait for its run.
@@ -105,17 +52,10 @@ public:
             m_parser.m_parsed.wait(lock, [&] { return run.done || m_parser.m_broken.load(); });
             if (!run.done)
                 return QJsonObject();
-            m_read = run.parsed;
+            m_records = run.records;
             m_current = index;
         }
-        return m_read->records.at(i % kRecordsPerRun);
-    }
-    const VRRecordIndex *indexAt(qsizetype i) const override
-    {
-        const size_t index = m_firstRun + size_t(i / kRecordsPerRun);
-        if (index != m_current || !m_read)
-            return nullptr;
-        return &m_read->indexes[size_t(i % kRecordsPerRun)];
+        return m_records.at(i % kRecordsPerRun);
     }
 
 private:
@@ -135,8 +75,8 @@ private:
     size_t m_firstRun;
     qsizetype m_count;
     size_t m_current = size_t(-1);
-    std::shared_ptr<const Parsed> m_read; // the run of m_current
-    qsizetype m_unreleased;               // where the text not given back begins
+    QJsonArray m_records;
+    qsizetype m_unreleased; // where the text not given back begins
 };
 
 namespace {
@@ -416,13 +356,13 @@ VRArchiveParser::~VRArchiveParser()
     // told to end, so each worker can give its heap's free top back as it ends (see work()).
     m_styles.reset();
     m_layerSources.clear();
-    std::vector<std::shared_ptr<const Parsed>> left;
+    std::vector<QJsonArray> left;
     {
         std::lock_guard lock(m_mutex);
         for (const std::unique_ptr<Run> &run : m_runs)
-            left.push_back(std::move(run->parsed));
-        for (std::shared_ptr<const Parsed> &parsed : m_garbage)
-            left.push_back(std::move(parsed));
+            left.push_back(std::move(run->records));
+        for (QJsonArray &records : m_garbage)
+            left.push_back(std::move(records));
         m_garbage.clear();
     }
     left.clear();
@@ -528,7 +468,6 @@ bool VRArchiveParser::start(const QByteArray &data, int maximumNesting, Release 
             auto run = std::make_unique<Run>();
             run->begin = c.records[k].first;
             run->end = c.records[last].second;
-            run->styles = m_stylesCut && &c == &m_cuts.front();
             m_runs.push_back(std::move(run));
         }
     }
@@ -584,7 +523,7 @@ void VRArchiveParser::work()
             }
         }
         // Nothing left to parse: free the runs the reader is done with.
-        std::vector<std::shared_ptr<const Parsed>> garbage;
+        std::vector<QJsonArray> garbage;
         {
             std::unique_lock lock(m_mutex);
             ++m_waitingWorkers;
@@ -609,7 +548,7 @@ bool VRArchiveParser::waitForReader(size_t index)
         if (m_stop.load())
             return false;
         if (!m_garbage.empty()) {
-            std::vector<std::shared_ptr<const Parsed>> garbage;
+            std::vector<QJsonArray> garbage;
             garbage.swap(m_garbage);
             lock.unlock();
             garbage.clear();
@@ -626,7 +565,6 @@ bool VRArchiveParser::waitForReader(size_t index)
 
 void VRArchiveParser::parse(Run &run)
 {
-    static constexpr QStringView kRenderers = u"renderers", kMetadata = u"metadata";
     QByteArray text;
     text.reserve(run.end - run.begin + 2);
     text.append('[');
@@ -634,28 +572,12 @@ void VRArchiveParser::parse(Run &run)
     text.append(']');
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(text, &error);
-    std::shared_ptr<Parsed> parsed;
-    if (error.error == QJsonParseError::NoError && document.isArray()) {
-        parsed = std::make_shared<Parsed>();
-        parsed->records = document.array();
-        parsed->indexes.reserve(size_t(parsed->records.size()));
-        for (const QJsonValue &record : std::as_const(parsed->records)) {
-            // Styles alike share their renderers, and objects alike their small dictionaries:
-            // they are looked up by their hash (see VRStyle, VRArchiveReader::readMap), taken
-            // here, off the reading thread.
-            if (record.isObject())
-                parsed->indexes.emplace_back(record.toObject(), VRRecordIndex::kDepth,
-                                             run.styles ? kRenderers : kMetadata);
-            else
-                parsed->indexes.emplace_back();
-        }
-    }
     std::lock_guard lock(m_mutex);
-    if (!parsed) {
+    if (error.error != QJsonParseError::NoError || !document.isArray()) {
         m_broken = true;
         m_stop = true;
     } else {
-        run.parsed = std::move(parsed);
+        run.records = document.array();
         run.done = true;
     }
     m_parsed.notify_all();

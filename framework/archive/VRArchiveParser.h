@@ -10,100 +10,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <thread>
 #include <vector>
-
-// The members of a record laid out for looking them up by key: a parsed object keeps its keys
-// sorted, and finding one there compares it with several others, character by character. Made
-// where the record is parsed (off the reading thread), it spares the reader those searches: a
-// record's members are told apart by the length of their keys first. Members that are records,
-// or lists of them, carry their own members laid out alike, a few levels down.
-class VRRecordIndex
-{
-public:
-    VRRecordIndex() = default;
-    // With `hashed`, that member's value is hashed instead of laid out (in the records inside
-    // too), as a key of records read alike (VRStyleCoding::RecordKey) is hashed with the
-    // process's seed.
-    explicit VRRecordIndex(const QJsonObject &record, int depth = kDepth, QStringView hashed = {});
-
-    // The member called `key`; null when the record has none.
-    const QJsonValue *find(QStringView key) const
-    {
-        const qsizetype i = indexOf(key);
-        return i < 0 ? nullptr : &m_members[size_t(i)].value;
-    }
-    // The hash of the member `key` when it was hashed (see the constructor).
-    std::optional<size_t> hashOf(QStringView key) const
-    {
-        if (!m_hashed || m_hashedKey != key)
-            return std::nullopt;
-        return m_hash;
-    }
-    // The layout of the member `key` when it is a record (one) or a list (one per item, empty
-    // for items that are no records); null when it was not laid out.
-    const std::vector<VRRecordIndex> *nested(QStringView key) const
-    {
-        const qsizetype i = indexOf(key);
-        return i < 0 || m_members[size_t(i)].nested.empty() ? nullptr
-                                                            : &m_members[size_t(i)].nested;
-    }
-
-    // How far down records inside records are laid out.
-    static constexpr int kDepth = 3;
-    // Lists longer than this are left to plain lookups.
-    static constexpr qsizetype kMaximumItems = 64;
-
-private:
-    struct Member {
-        QString key;
-        QJsonValue value;
-        std::vector<VRRecordIndex> nested;
-    };
-    // A key's length and three of its characters: keys that differ here are told apart without
-    // comparing them.
-    static quint64 tagOf(QStringView key)
-    {
-        const qsizetype n = key.size();
-        if (n == 0)
-            return 0;
-        return quint64(quint16(n)) | quint64(key[0].unicode()) << 16
-               | quint64(key[n / 2].unicode()) << 32 | quint64(key[n - 1].unicode()) << 48;
-    }
-    static size_t slotOf(quint64 tag, size_t mask)
-    {
-        return size_t((tag * 0x9E3779B97F4A7C15ull) >> 32) & mask;
-    }
-    qsizetype indexOf(QStringView key) const
-    {
-        const quint64 tag = tagOf(key);
-        if (m_slots.empty()) {
-            for (size_t i = 0; i < m_tags.size(); ++i) {
-                if (m_tags[i] == tag && QStringView(m_members[i].key) == key)
-                    return qsizetype(i);
-            }
-            return -1;
-        }
-        const size_t mask = m_slots.size() - 1;
-        for (size_t slot = slotOf(tag, mask);; slot = (slot + 1) & mask) {
-            const size_t at = m_slots[slot];
-            if (at == 0)
-                return -1;
-            if (m_tags[at - 1] == tag && QStringView(m_members[at - 1].key) == key)
-                return qsizetype(at - 1);
-        }
-    }
-    // Records of up to this many members get a table of slots (at most half full, each the
-    // member's place + 1, or 0); larger ones are looked through member by member.
-    static constexpr size_t kMostSlotted = 127;
-    std::vector<quint64> m_tags; // of the members' keys
-    std::vector<quint8> m_slots;
-    std::vector<Member> m_members;
-    QString m_hashedKey;
-    size_t m_hash = 0;
-    bool m_hashed = false;
-};
 
 // Records handed out one at a time, in order: a parsed array, or runs of a long array that
 // other threads parse while the reader works through the runs before them.
@@ -115,28 +23,20 @@ public:
     // The record at i; an empty object when its run could not be parsed (see
     // VRArchiveParser::broken()).
     virtual QJsonValue at(qsizetype i) = 0;
-    // The layout of the record at(i) last answered, when the source made one.
-    virtual const VRRecordIndex *indexAt(qsizetype) const { return nullptr; }
 };
 
 class VRArraySource final : public VRRecordSource
 {
 public:
-    explicit VRArraySource(QJsonArray array, const std::vector<VRRecordIndex> *indexes = nullptr)
+    explicit VRArraySource(QJsonArray array)
         : m_array(std::move(array))
-        , m_indexes(indexes && qsizetype(indexes->size()) == m_array.size() ? indexes : nullptr)
     {
     }
     qsizetype size() const override { return m_array.size(); }
     QJsonValue at(qsizetype i) override { return m_array.at(i); }
-    const VRRecordIndex *indexAt(qsizetype i) const override
-    {
-        return m_indexes ? &(*m_indexes)[size_t(i)] : nullptr;
-    }
 
 private:
     QJsonArray m_array;
-    const std::vector<VRRecordIndex> *m_indexes;
 };
 
 // Parses a native document in parts. The style table and each layer's object list are cut
@@ -187,7 +87,6 @@ public:
     static constexpr qsizetype kReleaseEvery = 4 * 1024 * 1024;
 
 private:
-    struct Parsed;
     struct Run;
     class RunSource;
     struct Cut {
@@ -212,9 +111,9 @@ private:
     std::vector<std::unique_ptr<RunSource>> m_layerSources;
     std::mutex m_mutex;
     std::condition_variable m_parsed;
-    std::condition_variable m_work;                       // garbage to free, or stop
-    std::vector<std::shared_ptr<const Parsed>> m_garbage; // runs the reader is done with
-    int m_waitingWorkers = 0;                             // workers asleep on m_work
+    std::condition_variable m_work; // garbage to free, or stop
+    std::vector<QJsonArray> m_garbage;
+    int m_waitingWorkers = 0; // workers asleep on m_work
     size_t m_reading =
         0; // the furthest run the reader has asked for // runs read, for a worker to free
     std::atomic<size_t> m_nextRun{0};

@@ -73,8 +73,8 @@ bool VRArchiveReader::readStyles(VRRecordSource &styles, const QString &path)
         const QJsonValue record = styles.at(i);
         if (!record.isObject())
             return fail(indexed(path, i), typeError("a style record"));
-        auto style = VRStyle::fromJson(record.toObject(), m_images, QStringLiteral("style"),
-                                       m_decoded, styles.indexAt(i));
+        auto style =
+            VRStyle::fromJson(record.toObject(), m_images, QStringLiteral("style"), m_decoded);
         if (!style.ok())
             return fail(indexed(path, i), style.errorMessage());
         const QString key = style.value()->uniqueKey();
@@ -96,69 +96,7 @@ bool VRArchiveReader::countRecord(const QString &path)
     return fail(path, QStringLiteral("the reading was cancelled"));
 }
 
-static const VRRecordIndex *
-layoutOf(const std::vector<std::pair<const QJsonObject *, const VRRecordIndex *>> &laid,
-         const QJsonObject &o)
-{
-    for (auto it = laid.rbegin(); it != laid.rend(); ++it) {
-        if (it->first == &o)
-            return it->second;
-    }
-    return nullptr;
-}
-
-QJsonValue VRArchiveReader::value(const QJsonObject &o, const QString &key) const
-{
-    const VRRecordIndex *index = layoutOf(m_laid, o);
-    if (!index)
-        return o.value(key);
-    const QJsonValue *found = index->find(key);
-    return found ? *found : QJsonValue(QJsonValue::Undefined);
-}
-
-const std::vector<VRRecordIndex> *VRArchiveReader::nested(const QJsonObject &o,
-                                                          const QString &key) const
-{
-    const VRRecordIndex *index = layoutOf(m_laid, o);
-    return index ? index->nested(key) : nullptr;
-}
-
-std::optional<size_t> VRArchiveReader::hashOf(const QJsonObject &o, const QString &key) const
-{
-    const VRRecordIndex *index = layoutOf(m_laid, o);
-    return index ? index->hashOf(key) : std::nullopt;
-}
-
-VRArchiveReader::Laid::Laid(VRArchiveReader &reader, const QJsonObject &record,
-                            const VRRecordIndex *index)
-    : m_reader(reader)
-{
-    if (index) {
-        reader.m_laid.emplace_back(&record, index);
-        m_pushed = true;
-    }
-}
-
-VRArchiveReader::Laid::Laid(VRArchiveReader &reader, const QJsonObject &record,
-                            const QJsonObject &parent, const QString &key)
-    : m_reader(reader)
-{
-    // Only a record's layout describes it (a list's is one per item).
-    const std::vector<VRRecordIndex> *layout = reader.nested(parent, key);
-    if (layout && reader.value(parent, key).isObject()) {
-        reader.m_laid.emplace_back(&record, &layout->front());
-        m_pushed = true;
-    }
-}
-
-VRArchiveReader::Laid::~Laid()
-{
-    if (m_pushed)
-        m_reader.m_laid.pop_back();
-}
-
-VRObjectRef VRArchiveReader::readObject(const QJsonValue &value, const QString &path,
-                                        const VRRecordIndex *index)
+VRObjectRef VRArchiveReader::readObject(const QJsonValue &value, const QString &path)
 {
     if (failed())
         return nullptr;
@@ -167,8 +105,7 @@ VRObjectRef VRArchiveReader::readObject(const QJsonValue &value, const QString &
         return nullptr;
     }
     const QJsonObject record = value.toObject();
-    const Laid laid(*this, record, index);
-    const QJsonValue classValue = this->value(record, QStringLiteral("class"));
+    const QJsonValue classValue = record.value(QStringLiteral("class"));
     if (!classValue.isString()) {
         fail(child(path, QStringLiteral("class")), typeError("a class name"));
         return nullptr;
@@ -195,8 +132,7 @@ VRObjectRef VRArchiveReader::readObject(const QJsonValue &value, const QString &
     return object;
 }
 
-VRObjectList VRArchiveReader::readObjects(const QJsonValue &records, const QString &path,
-                                          const std::vector<VRRecordIndex> *indexes)
+VRObjectList VRArchiveReader::readObjects(const QJsonValue &records, const QString &path)
 {
     VRObjectList objects;
     if (records.isUndefined() || records.isNull())
@@ -205,7 +141,7 @@ VRObjectList VRArchiveReader::readObjects(const QJsonValue &records, const QStri
         fail(path, typeError("an array of objects"));
         return objects;
     }
-    VRArraySource array(records.toArray(), indexes);
+    VRArraySource array(records.toArray());
     return readObjects(array, path);
 }
 
@@ -218,8 +154,7 @@ VRObjectList VRArchiveReader::readObjects(VRRecordSource &records, const QString
     ++m_listDepth;
     const auto leave = qScopeGuard([this] { --m_listDepth; });
     for (qsizetype i = 0; i < records.size(); ++i) {
-        const QJsonValue record = records.at(i);
-        auto object = readObject(record, indexed(path, i), records.indexAt(i));
+        auto object = readObject(records.at(i), indexed(path, i));
         if (!object)
             return {};
         objects.append(object);
@@ -242,7 +177,7 @@ bool VRArchiveReader::resolveReferences()
 bool VRArchiveReader::readNumber(const QJsonObject &o, const QString &key, const QString &path,
                                  double &out, bool required, double min, double max)
 {
-    const QJsonValue v = value(o, key);
+    const QJsonValue v = o.value(key);
     if (v.isUndefined())
         return required ? fail(child(path, key), QStringLiteral("missing")) : true;
     if (!v.isDouble() || !std::isfinite(v.toDouble()))
@@ -281,7 +216,7 @@ bool VRArchiveReader::readInt64(const QJsonObject &o, const QString &key, const 
 bool VRArchiveReader::readBool(const QJsonObject &o, const QString &key, const QString &path,
                                bool &out, bool required)
 {
-    const QJsonValue v = value(o, key);
+    const QJsonValue v = o.value(key);
     if (v.isUndefined())
         return required ? fail(child(path, key), QStringLiteral("missing")) : true;
     if (!v.isBool())
@@ -293,7 +228,7 @@ bool VRArchiveReader::readBool(const QJsonObject &o, const QString &key, const Q
 bool VRArchiveReader::readString(const QJsonObject &o, const QString &key, const QString &path,
                                  QString &out, bool required, bool nullable)
 {
-    const QJsonValue v = value(o, key);
+    const QJsonValue v = o.value(key);
     if (v.isUndefined())
         return required ? fail(child(path, key), QStringLiteral("missing")) : true;
     if (nullable && v.isNull()) {
@@ -333,7 +268,7 @@ bool VRArchiveReader::pointFromValue(const QJsonValue &v, QPointF &out)
 bool VRArchiveReader::readPoint(const QJsonObject &o, const QString &key, const QString &path,
                                 QPointF &out, bool required)
 {
-    const QJsonValue v = value(o, key);
+    const QJsonValue v = o.value(key);
     if (v.isUndefined())
         return required ? fail(child(path, key), QStringLiteral("missing")) : true;
     double x, y;
@@ -346,7 +281,7 @@ bool VRArchiveReader::readPoint(const QJsonObject &o, const QString &key, const 
 bool VRArchiveReader::readSize(const QJsonObject &o, const QString &key, const QString &path,
                                QSizeF &out, bool required, bool allowNegative)
 {
-    const QJsonValue v = value(o, key);
+    const QJsonValue v = o.value(key);
     if (v.isUndefined())
         return required ? fail(child(path, key), QStringLiteral("missing")) : true;
     double w, h;
@@ -373,7 +308,7 @@ QColor VRArchiveReader::colourFromString(const QString &text)
 bool VRArchiveReader::readColour(const QJsonObject &o, const QString &key, const QString &path,
                                  QColor &out, bool required, bool nullable)
 {
-    const QJsonValue v = value(o, key);
+    const QJsonValue v = o.value(key);
     if (v.isUndefined())
         return required ? fail(child(path, key), QStringLiteral("missing")) : true;
     if (nullable && v.isNull()) {
@@ -390,7 +325,7 @@ bool VRArchiveReader::readColour(const QJsonObject &o, const QString &key, const
 bool VRArchiveReader::readPath(const QJsonObject &o, const QString &key, const QString &path,
                                QPainterPath &out, bool required)
 {
-    const QJsonValue v = value(o, key);
+    const QJsonValue v = o.value(key);
     if (v.isUndefined())
         return required ? fail(child(path, key), QStringLiteral("missing")) : true;
     if (!v.isString())
@@ -406,13 +341,12 @@ bool VRArchiveReader::readPath(const QJsonObject &o, const QString &key, const Q
 bool VRArchiveReader::readFont(const QJsonObject &o, const QString &key, const QString &path,
                                QFont &out)
 {
-    const QJsonValue v = value(o, key);
+    const QJsonValue v = o.value(key);
     if (v.isUndefined())
         return true;
     if (!v.isObject())
         return fail(child(path, key), typeError("a font record"));
     const QJsonObject f = v.toObject();
-    const Laid laid(*this, f, o, key);
     const QString fp = child(path, key);
     QString family = out.family();
     double size = out.pointSizeF() > 0 ? out.pointSizeF() : 12.0;
@@ -443,7 +377,7 @@ bool VRArchiveReader::readFont(const QJsonObject &o, const QString &key, const Q
 bool VRArchiveReader::readStyle(const QJsonObject &o, const QString &key, const QString &path,
                                 VRStyleRef &out)
 {
-    const QJsonValue v = value(o, key);
+    const QJsonValue v = o.value(key);
     if (v.isUndefined() || v.isNull()) {
         out = nullptr;
         return true;
@@ -461,7 +395,7 @@ bool VRArchiveReader::readStyle(const QJsonObject &o, const QString &key, const 
 bool VRArchiveReader::readImage(const QJsonObject &o, const QString &key, const QString &path,
                                 QImage &out, VRWithheldPicture *withheld)
 {
-    const QJsonValue v = value(o, key);
+    const QJsonValue v = o.value(key);
     if (v.isUndefined() || v.isNull())
         return true;
     if (!v.isString())
@@ -493,7 +427,7 @@ bool VRArchiveReader::readImage(const QJsonObject &o, const QString &key, const 
 bool VRArchiveReader::readObjectRecord(const QJsonObject &o, const QString &key,
                                        const QString &path, QJsonObject &out, bool required)
 {
-    const QJsonValue v = value(o, key);
+    const QJsonValue v = o.value(key);
     if (v.isUndefined())
         return required ? fail(child(path, key), QStringLiteral("missing")) : true;
     if (!v.isObject())
@@ -505,7 +439,7 @@ bool VRArchiveReader::readObjectRecord(const QJsonObject &o, const QString &key,
 bool VRArchiveReader::readArray(const QJsonObject &o, const QString &key, const QString &path,
                                 QJsonArray &out, bool required)
 {
-    const QJsonValue v = value(o, key);
+    const QJsonValue v = o.value(key);
     if (v.isUndefined())
         return required ? fail(child(path, key), QStringLiteral("missing")) : true;
     if (!v.isArray())
@@ -517,7 +451,7 @@ bool VRArchiveReader::readArray(const QJsonObject &o, const QString &key, const 
 bool VRArchiveReader::readMap(const QJsonObject &o, const QString &key, const QString &path,
                               QVariantMap &out)
 {
-    const QJsonValue v = value(o, key);
+    const QJsonValue v = o.value(key);
     if (v.isUndefined() || v.isNull())
         return true;
     if (!v.isObject())
@@ -534,9 +468,8 @@ bool VRArchiveReader::readMap(const QJsonObject &o, const QString &key, const QS
                            && std::all_of(record.begin(), record.end(), [](const QJsonValue &item) {
                                   return !item.isObject() && !item.isArray();
                               });
-    const VRStyleCoding::RecordKey mapKey{record, hashOf(o, key), QHashSeed::globalSeed()};
     if (shareable) {
-        const auto known = m_maps.constFind(mapKey);
+        const auto known = m_maps.constFind({record});
         if (known != m_maps.constEnd()) {
             out = known.value();
             return true;
@@ -547,7 +480,7 @@ bool VRArchiveReader::readMap(const QJsonObject &o, const QString &key, const QS
         return false;
     out = value.toMap();
     if (shareable)
-        m_maps.insert(mapKey, out);
+        m_maps.insert({record}, out);
     return true;
 }
 

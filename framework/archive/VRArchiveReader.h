@@ -15,10 +15,7 @@
 #include <QVariant>
 
 #include <functional>
-#include <optional>
-#include <vector>
 
-class VRRecordIndex;
 class VRRecordSource;
 struct VRWithheldPicture;
 
@@ -39,12 +36,9 @@ public:
     bool readStyles(VRRecordSource &styles, const QString &path);
     void setImages(const QJsonObject &images) { m_images = images; }
 
-    // An object made through the allow-list from its record; null after a failure. With
-    // `index`, the record's members laid out by its parser (see VRRecordIndex).
-    VRObjectRef readObject(const QJsonValue &record, const QString &path,
-                           const VRRecordIndex *index = nullptr);
-    VRObjectList readObjects(const QJsonValue &records, const QString &path,
-                             const std::vector<VRRecordIndex> *indexes = nullptr);
+    // An object made through the allow-list from its record; null after a failure.
+    VRObjectRef readObject(const QJsonValue &record, const QString &path);
+    VRObjectList readObjects(const QJsonValue &records, const QString &path);
     VRObjectList readObjects(VRRecordSource &records, const QString &path);
     // Runs the deferred reference fix-ups (connector ends, selections); false on failure.
     bool resolveReferences();
@@ -65,31 +59,6 @@ public:
     QString errorMessage() const { return m_error; }
     // Records the first failure; always returns false.
     bool fail(const QString &path, const QString &message);
-
-    // The member `key` of `o`, as o.value(key) answers it; found without a search when `o` is
-    // the record being read and its parser laid it out.
-    QJsonValue value(const QJsonObject &o, const QString &key) const;
-    // The layout of the member `key` of `o` when it is laid out (see VRRecordIndex::nested()).
-    const std::vector<VRRecordIndex> *nested(const QJsonObject &o, const QString &key) const;
-    // The hash its parser took of the member `key` of `o`, when it took one.
-    std::optional<size_t> hashOf(const QJsonObject &o, const QString &key) const;
-
-    // While it lives, the members of `record` are looked up in `index` (see value()); with
-    // `parent` and `key`, `record` is the member `key` of `parent`, laid out with it.
-    class Laid
-    {
-    public:
-        Laid(VRArchiveReader &reader, const QJsonObject &record, const VRRecordIndex *index);
-        Laid(VRArchiveReader &reader, const QJsonObject &record, const QJsonObject &parent,
-             const QString &key);
-        ~Laid();
-        Laid(const Laid &) = delete;
-        Laid &operator=(const Laid &) = delete;
-
-    private:
-        VRArchiveReader &m_reader;
-        bool m_pushed = false;
-    };
 
     // Field readers: `required` fields must be present; absent optional ones leave `out` alone.
     bool readNumber(const QJsonObject &o, const QString &key, const QString &path, double &out,
@@ -146,8 +115,6 @@ private:
         return qHashMulti(seed, key.family, key.size, key.bold, key.italic, key.underline);
     }
 
-    // The records being read whose members are laid out, the innermost last, with their layouts.
-    std::vector<std::pair<const QJsonObject *, const VRRecordIndex *>> m_laid;
     QHash<qint64, VRObjectRef> m_objects;
     QHash<FontKey, QFont> m_fonts;
     QHash<VRStyleCoding::RecordKey, QVariantMap> m_maps;

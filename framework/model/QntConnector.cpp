@@ -1632,13 +1632,12 @@ static bool readEnd(const QJsonObject &r, const QString &key, QntConnectorEndPoi
     QJsonObject record;
     if (!reader.readObjectRecord(r, key, path, record))
         return false;
-    const VRArchiveReader::Laid laid(reader, record, r, key);
     const QString ep = path + QLatin1Char('.') + key;
     QPointF point;
     if (!reader.readPoint(record, QStringLiteral("point"), ep, point))
         return false;
     end.setPoint(point);
-    const QJsonValue element = reader.value(record, QStringLiteral("element"));
+    const QJsonValue element = record.value(QStringLiteral("element"));
     if (element.isUndefined() || element.isNull())
         return true;
     qint64 uid = 0;
@@ -1703,7 +1702,6 @@ bool QntConnector::readRecord(const QJsonObject &r, VRArchiveReader &reader, con
         || !reader.readObjectRecord(r, QStringLiteral("label"), path, label)
         || !reader.readPoint(r, QStringLiteral("bendOffset"), path, m_bendOffset))
         return false;
-    const VRArchiveReader::Laid laidLabel(reader, label, r, QStringLiteral("label"));
     QJsonArray points;
     if (!reader.readArray(r, QStringLiteral("userPoints"), path, points))
         return false;

@@ -1,7 +1,6 @@
 #include "framework/model/QntElement.h"
 
 #include "framework/model/QntConnector.h"
-#include "framework/archive/VRArchiveParser.h"
 #include "framework/archive/VRArchiveReader.h"
 #include "framework/archive/VRArchiveWriter.h"
 #include "framework/base/VRConstants.h"
@@ -814,11 +813,9 @@ bool QntElement::readRecord(const QJsonObject &r, VRArchiveReader &reader, const
 {
     if (!VRShapeGroup::readRecord(r, reader, path))
         return false;
-    const QJsonValue text = reader.value(r, QStringLiteral("text"));
+    const QJsonValue text = r.value(QStringLiteral("text"));
     if (text.isObject()) {
-        const std::vector<VRRecordIndex> *layout = reader.nested(r, QStringLiteral("text"));
-        auto object = reader.readObject(text, path + QStringLiteral(".text"),
-                                        layout ? &layout->front() : nullptr);
+        auto object = reader.readObject(text, path + QStringLiteral(".text"));
         if (!object)
             return false;
         if (!object->isKindOf<QntTextShape>())
@@ -845,7 +842,6 @@ bool QntElement::readRecord(const QJsonObject &r, VRArchiveReader &reader, const
         || !reader.readBool(r, QStringLiteral("canUngroup"), path, m_canUngroup)
         || !reader.readInt(r, QStringLiteral("mode"), path, m_mode, false, 0, 100))
         return false;
-    const VRArchiveReader::Laid laidPadding(reader, padding, r, QStringLiteral("padding"));
     const QString pp = path + QStringLiteral(".padding");
     if (!reader.readInt(padding, QStringLiteral("mode"), pp, m_paddingMode, false, 0, 1)
         || !reader.readNumber(padding, QStringLiteral("lr"), pp, m_paddingLR, false, 0, 1e6)
@@ -854,7 +850,7 @@ bool QntElement::readRecord(const QJsonObject &r, VRArchiveReader &reader, const
     QJsonArray spots;
     if (!reader.readArray(r, QStringLiteral("stickySpots"), path, spots))
         return false;
-    if (!reader.value(r, QStringLiteral("stickySpots")).isUndefined()) {
+    if (r.contains(QStringLiteral("stickySpots"))) {
         if (spots.size() > kMaximumStickySpots)
             return reader.fail(path + QStringLiteral(".stickySpots"),
                                QStringLiteral("too many sticky spots"));

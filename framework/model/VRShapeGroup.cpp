@@ -297,7 +297,7 @@ bool VRShapeGroup::readRecord(const QJsonObject &r, VRArchiveReader &reader, con
 {
     if (!VRDrawableShape::readRecord(r, reader, path))
         return false;
-    const QJsonValue rect = reader.value(r, QStringLiteral("contentRect"));
+    const QJsonValue rect = r.value(QStringLiteral("contentRect"));
     QRectF content;
     if (!rect.isUndefined()) {
         const QJsonArray a = rect.toArray();
@@ -313,9 +313,8 @@ bool VRShapeGroup::readRecord(const QJsonObject &r, VRArchiveReader &reader, con
                                VRArchiveReader::typeError("four numbers"));
         content = QRectF(v[0], v[1], v[2], v[3]);
     }
-    const VRObjectList members = reader.readObjects(reader.value(r, QStringLiteral("members")),
-                                                    path + QStringLiteral(".members"),
-                                                    reader.nested(r, QStringLiteral("members")));
+    const VRObjectList members =
+        reader.readObjects(r.value(QStringLiteral("members")), path + QStringLiteral(".members"));
     if (reader.failed())
         return false;
     if (rect.isUndefined()) {

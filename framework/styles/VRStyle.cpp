@@ -329,16 +329,14 @@ void VRStyle::readProperties(const QJsonObject &record, VRStyleCoding &coding)
     m_textAttributes = coding.textAttributes(record, QStringLiteral("textAttributes"));
     // Styles of one file recorded with equal renderers share them until one is changed: a
     // document whose objects each carry a copy of a few looks keeps a few sets of renderers.
-    const QJsonValue renderers = coding.value(record, QStringLiteral("renderers"));
+    const QJsonValue renderers = record.value(QStringLiteral("renderers"));
     if (!renderers.isArray()) {
         VRRastGroup::readProperties(record, coding);
         return;
     }
     auto &lists = coding.decodedImages().rendererLists;
     const QJsonArray list = renderers.toArray();
-    const VRStyleCoding::RecordKey listKey{list, coding.hashOf(record, QStringLiteral("renderers")),
-                                           QHashSeed::globalSeed()};
-    if (const auto known = lists.find(listKey); known != lists.end()) {
+    if (const auto known = lists.find({list}); known != lists.end()) {
         if (!known->shared) {
             if (auto first = std::static_pointer_cast<VRRastGroup>(known->first.lock()))
                 known->shared = first->shareRenderers();
@@ -351,25 +349,23 @@ void VRStyle::readProperties(const QJsonObject &record, VRStyleCoding &coding)
     }
     VRRastGroup::readProperties(record, coding);
     if (coding.ok() && mayShare(*this))
-        lists.insert(listKey, {weak_from_this(), nullptr});
+        lists.insert({list}, {weak_from_this(), nullptr});
 }
 
 VRStyleRef VRStyle::fromJson(const QJsonObject &record, VRStyleCoding &coding)
 {
     // Records name their key: making a new one first, only to replace it, costs more than
     // reading the rest of a simple style.
-    auto style = std::make_shared<VRStyle>(coding.value(record, QStringLiteral("key")).toString());
+    auto style = std::make_shared<VRStyle>(record.value(QStringLiteral("key")).toString());
     style->readProperties(record, coding);
     return coding.ok() ? style : nullptr;
 }
 
 VRResult<VRStyleRef> VRStyle::fromJson(const QJsonObject &record, const QJsonObject &images,
                                        const QString &jsonPath,
-                                       VRStyleCoding::DecodedImagesRef decoded,
-                                       const VRRecordIndex *layout)
+                                       VRStyleCoding::DecodedImagesRef decoded)
 {
     VRStyleCoding coding(&images, jsonPath);
-    coding.layOut(record, layout);
     if (decoded)
         coding.shareDecodedImages(std::move(decoded));
     VRStyleRef style = fromJson(record, coding);

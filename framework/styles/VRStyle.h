@@ -87,12 +87,10 @@ public:
 
     // Native record: {"key", "name", "locked", "sharable", "textAttributes", "renderers"}.
     QJsonObject toJson(QJsonObject &images) const;
-    // `decoded` shares decoded pictures and their budget with other records of the same file;
-    // `layout` is the record's members as its parser laid them out, when it did.
+    // `decoded` shares decoded pictures and their budget with other records of the same file.
     static VRResult<VRStyleRef> fromJson(const QJsonObject &record, const QJsonObject &images,
                                          const QString &jsonPath = QStringLiteral("style"),
-                                         VRStyleCoding::DecodedImagesRef decoded = nullptr,
-                                         const VRRecordIndex *layout = nullptr);
+                                         VRStyleCoding::DecodedImagesRef decoded = nullptr);
     static VRStyleRef fromJson(const QJsonObject &record, VRStyleCoding &coding);
     bool isEqual(const VRStyle &other) const;
     // A style put on the pasteboard with copyToPasteboard(); null when there is none.

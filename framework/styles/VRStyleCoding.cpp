@@ -1,6 +1,5 @@
 #include "framework/styles/VRStyleCoding.h"
 
-#include "framework/archive/VRArchiveParser.h"
 #include "framework/styles/VRColorStop.h"
 
 #include <QBuffer>
@@ -149,19 +148,6 @@ VRStyleCoding VRStyleCoding::child(const QString &key) const
     return c;
 }
 
-QJsonValue VRStyleCoding::value(const QJsonObject &o, const QString &key) const
-{
-    if (&o != m_laidRecord)
-        return o.value(key);
-    const QJsonValue *found = m_laidIndex->find(key);
-    return found ? *found : QJsonValue(QJsonValue::Undefined);
-}
-
-std::optional<size_t> VRStyleCoding::hashOf(const QJsonObject &o, const QString &key) const
-{
-    return &o == m_laidRecord ? m_laidIndex->hashOf(key) : std::nullopt;
-}
-
 void VRStyleCoding::fail(const QString &key, const QString &what)
 {
     if (m_error.isEmpty())
@@ -171,7 +157,7 @@ void VRStyleCoding::fail(const QString &key, const QString &what)
 double VRStyleCoding::number(const QJsonObject &o, const QString &key, double def, double min,
                              double max)
 {
-    const QJsonValue v = value(o, key);
+    const QJsonValue v = o.value(key);
     if (v.isUndefined())
         return def;
     const double d = v.toDouble(std::nan(""));
@@ -184,7 +170,7 @@ double VRStyleCoding::number(const QJsonObject &o, const QString &key, double de
 
 int VRStyleCoding::integer(const QJsonObject &o, const QString &key, int def, int min, int max)
 {
-    const QJsonValue v = value(o, key);
+    const QJsonValue v = o.value(key);
     if (v.isUndefined())
         return def;
     const double d = v.toDouble(std::nan(""));
@@ -198,7 +184,7 @@ int VRStyleCoding::integer(const QJsonObject &o, const QString &key, int def, in
 int VRStyleCoding::choice(const QJsonObject &o, const QString &key, int def,
                           std::initializer_list<int> allowed)
 {
-    const QJsonValue v = value(o, key);
+    const QJsonValue v = o.value(key);
     if (v.isUndefined())
         return def;
     const double d = v.toDouble(std::nan(""));
@@ -215,7 +201,7 @@ int VRStyleCoding::choice(const QJsonObject &o, const QString &key, int def,
 
 bool VRStyleCoding::boolean(const QJsonObject &o, const QString &key, bool def)
 {
-    const QJsonValue v = value(o, key);
+    const QJsonValue v = o.value(key);
     if (v.isUndefined())
         return def;
     if (!v.isBool()) {
@@ -228,7 +214,7 @@ bool VRStyleCoding::boolean(const QJsonObject &o, const QString &key, bool def)
 QString VRStyleCoding::string(const QJsonObject &o, const QString &key, const QString &def,
                               int maxLength)
 {
-    const QJsonValue v = value(o, key);
+    const QJsonValue v = o.value(key);
     if (v.isUndefined() || v.isNull())
         return def;
     if (!v.isString() || v.toString().size() > maxLength) {
@@ -240,7 +226,7 @@ QString VRStyleCoding::string(const QJsonObject &o, const QString &key, const QS
 
 QColor VRStyleCoding::colour(const QJsonObject &o, const QString &key, const QColor &def)
 {
-    const QJsonValue v = value(o, key);
+    const QJsonValue v = o.value(key);
     if (v.isUndefined())
         return def;
     const auto c = v.isString() ? parseColour(v.toString()) : std::nullopt;
@@ -254,7 +240,7 @@ QColor VRStyleCoding::colour(const QJsonObject &o, const QString &key, const QCo
 QSizeF VRStyleCoding::size(const QJsonObject &o, const QString &key, const QSizeF &def, double min,
                            double max)
 {
-    const QJsonValue v = value(o, key);
+    const QJsonValue v = o.value(key);
     if (v.isUndefined())
         return def;
     const QJsonArray a = v.toArray();
@@ -269,7 +255,7 @@ QSizeF VRStyleCoding::size(const QJsonObject &o, const QString &key, const QSize
 
 std::optional<VRShadow> VRStyleCoding::shadow(const QJsonObject &o, const QString &key)
 {
-    const QJsonValue v = value(o, key);
+    const QJsonValue v = o.value(key);
     if (v.isUndefined() || v.isNull())
         return std::nullopt;
     if (!v.isObject()) {
@@ -288,7 +274,7 @@ std::optional<VRShadow> VRStyleCoding::shadow(const QJsonObject &o, const QStrin
 
 VRDashRef VRStyleCoding::dash(const QJsonObject &o, const QString &key)
 {
-    const QJsonValue v = value(o, key);
+    const QJsonValue v = o.value(key);
     if (v.isUndefined() || v.isNull())
         return nullptr;
     if (!v.isObject()) {
@@ -328,7 +314,7 @@ VRDashRef VRStyleCoding::dash(const QJsonObject &o, const QString &key)
 
 VRGradientRef VRStyleCoding::gradient(const QJsonObject &o, const QString &key)
 {
-    const QJsonValue v = value(o, key);
+    const QJsonValue v = o.value(key);
     if (v.isUndefined() || v.isNull())
         return nullptr;
     if (!v.isObject()) {
@@ -423,7 +409,7 @@ VRGradientRef VRStyleCoding::gradient(const QJsonObject &o, const QString &key)
 
 QFont VRStyleCoding::font(const QJsonObject &o, const QString &key, const QFont &def)
 {
-    const QJsonValue v = value(o, key);
+    const QJsonValue v = o.value(key);
     if (v.isUndefined() || v.isNull())
         return def;
     if (!v.isObject()) {
@@ -447,7 +433,7 @@ QFont VRStyleCoding::font(const QJsonObject &o, const QString &key, const QFont 
 
 QVariantMap VRStyleCoding::textAttributes(const QJsonObject &o, const QString &key)
 {
-    const QJsonValue v = value(o, key);
+    const QJsonValue v = o.value(key);
     if (v.isUndefined() || v.isNull())
         return {};
     if (!v.isObject()) {
@@ -471,7 +457,7 @@ QVariantMap VRStyleCoding::textAttributes(const QJsonObject &o, const QString &k
 
 QImage VRStyleCoding::image(const QJsonObject &o, const QString &key)
 {
-    const QJsonValue v = value(o, key);
+    const QJsonValue v = o.value(key);
     if (v.isUndefined() || v.isNull())
         return {};
     const QString name = v.toString();

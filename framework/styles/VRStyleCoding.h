@@ -17,7 +17,6 @@
 #include <optional>
 
 class VRRasterizer;
-class VRRecordIndex;
 
 // Reading and writing of style records in the native JSON form. Images live in the file's image
 // table ({"<sha1>": "<base64 PNG>"}) and records name them by key. Reading checks every value
@@ -38,13 +37,10 @@ public:
     // in their values, while hashing the keys as well would make a string of each.
     struct RecordKey {
         QJsonValue record;
-        // The hash of the record with hashSeed, when it was taken before (see VRRecordIndex).
-        std::optional<size_t> hash = std::nullopt;
-        size_t hashSeed = 0;
         bool operator==(const RecordKey &other) const { return record == other.record; }
         friend size_t qHash(const RecordKey &key, size_t seed = 0)
         {
-            return key.hash && key.hashSeed == seed ? *key.hash : valuesHash(key.record, seed);
+            return valuesHash(key.record, seed);
         }
     };
     static size_t valuesHash(const QJsonValue &value, size_t seed);
@@ -107,17 +103,6 @@ public:
 
     static std::optional<QColor> parseColour(const QString &text);
 
-    // Reading `record`, whose members its parser laid out: looked up there (see VRRecordIndex).
-    void layOut(const QJsonObject &record, const VRRecordIndex *index)
-    {
-        m_laidRecord = index ? &record : nullptr;
-        m_laidIndex = index;
-    }
-    // The member `key` of `o`, as o.value(key) answers it.
-    QJsonValue value(const QJsonObject &o, const QString &key) const;
-    // The hash of that member's value taken when it was laid out (see VRRecordIndex).
-    std::optional<size_t> hashOf(const QJsonObject &o, const QString &key) const;
-
     // Failure state.
     bool ok() const { return m_error.isEmpty(); }
     QString error() const { return m_error; }
@@ -139,6 +124,4 @@ private:
     QString m_path;
     QString m_error;
     int m_depth = 0;
-    const QJsonObject *m_laidRecord = nullptr;
-    const VRRecordIndex *m_laidIndex = nullptr;
 };

@@ -1,7 +1,6 @@
 #include "framework/archive/VRArchiveParser.h"
 
 #include "framework/archive/VRArchiver.h"
-#include "framework/styles/VRStyleCoding.h"
 
 #include <gtest/gtest.h>
 
@@ -129,108 +128,4 @@ TEST(ArchiveParser, TooDeepATextIsLeftWhole)
                             + QByteArray(100, ']') + "]}]}}";
     VRArchiveParser parser;
     EXPECT_FALSE(parser.start(deep, VRArchiver::kMaximumNesting));
-}
-
-namespace {
-
-// The layout answers every member as the record does, and nothing for keys it lacks; records
-// inside it are laid out alike, down to the layout's depth.
-void expectLaidOutAs(const VRRecordIndex &index, const QJsonObject &record, int depth,
-                     QStringView hashed = {})
-{
-    for (auto it = record.constBegin(); it != record.constEnd(); ++it) {
-        SCOPED_TRACE(it.key().toStdString());
-        const QJsonValue *found = index.find(it.key());
-        ASSERT_NE(found, nullptr);
-        EXPECT_EQ(*found, it.value());
-        const std::vector<VRRecordIndex> *nested = index.nested(it.key());
-        if (it.key() == hashed) {
-            EXPECT_EQ(nested, nullptr); // taken whole, by its hash
-        } else if (depth > 1 && it.value().isObject()) {
-            ASSERT_NE(nested, nullptr);
-            ASSERT_EQ(nested->size(), 1u);
-            expectLaidOutAs(nested->front(), it.value().toObject(), depth - 1, hashed);
-        } else if (nested) {
-            const QJsonArray items = it.value().toArray();
-            ASSERT_EQ(qsizetype(nested->size()), items.size());
-            for (qsizetype i = 0; i < items.size(); ++i)
-                expectLaidOutAs((*nested)[size_t(i)], items.at(i).toObject(), depth - 1, hashed);
-        }
-    }
-    for (const char *key : {"", "b", "ab", "abcd", "clas", "classes", "x "}) {
-        if (!record.contains(QLatin1String(key)))
-            EXPECT_EQ(index.find(QString::fromLatin1(key)), nullptr) << key;
-    }
-}
-
-} // namespace
-
-TEST(ArchiveParser, RecordLayoutsFindWhatTheRecordsHold)
-{
-    const QJsonObject record = QJsonDocument::fromJson(R"({
-        "class": "C", "ab": 1, "ba": [1, 2], "abc": {"ab": {"ab": {"ab": 4}}, "a": null},
-        "list": [{"k": 1}, 2, {"k": {"k": 3}}], "numbers": [1, 2, 3], "": "empty",
-        "b\u00e9": "accented", "ab\"c": true})")
-                                   .object();
-    ASSERT_FALSE(record.isEmpty());
-    const VRRecordIndex index(record);
-    expectLaidOutAs(index, record, VRRecordIndex::kDepth);
-    EXPECT_EQ(index.nested(QStringLiteral("numbers")), nullptr);
-    EXPECT_EQ(index.nested(QStringLiteral("ab")), nullptr);
-    // Three levels down the records are left to plain lookups.
-    const VRRecordIndex &second = index.nested(QStringLiteral("abc"))->front();
-    const VRRecordIndex &third = second.nested(QStringLiteral("ab"))->front();
-    EXPECT_NE(third.find(QStringLiteral("ab")), nullptr);
-    EXPECT_EQ(third.nested(QStringLiteral("ab")), nullptr);
-
-    // A record of very many members is looked through member by member.
-    QJsonObject wide;
-    for (int i = 0; i < 300; ++i)
-        wide.insert(QStringLiteral("k%1").arg(i), i);
-    expectLaidOutAs(VRRecordIndex(wide), wide, VRRecordIndex::kDepth);
-
-    // A member asked for is hashed as a table of records read alike hashes it, also in the
-    // records inside; no other member is.
-    const VRRecordIndex hashed(record, VRRecordIndex::kDepth, u"ab");
-    expectLaidOutAs(hashed, record, VRRecordIndex::kDepth, u"ab");
-    const size_t seed = QHashSeed::globalSeed();
-    EXPECT_EQ(hashed.hashOf(u"ab"), VRStyleCoding::valuesHash(record.value(u"ab"), seed));
-    EXPECT_EQ(hashed.hashOf(u"abc"), std::nullopt);
-    EXPECT_EQ(index.hashOf(u"ab"), std::nullopt);
-    const VRRecordIndex &inner = hashed.nested(u"abc")->front();
-    EXPECT_EQ(inner.hashOf(u"ab"),
-              VRStyleCoding::valuesHash(record.value(u"abc").toObject().value(u"ab"), seed));
-    EXPECT_EQ(qHash(VRStyleCoding::RecordKey{record.value(u"ab")}, seed), *hashed.hashOf(u"ab"));
-}
-
-// Every record the parser hands out comes with its layout, which finds what the record holds.
-TEST(ArchiveParser, RecordsHandedOutAreLaidOut)
-{
-    for (const Text &text : texts()) {
-        SCOPED_TRACE(text.name);
-        VRArchiveParser parser;
-        if (!parser.start(text.json, VRArchiver::kMaximumNesting) || !parser.rootParsed())
-            continue;
-        std::vector<VRRecordSource *> sources{parser.styles()};
-        for (qsizetype layer = 0; layer < 8; ++layer)
-            sources.push_back(parser.objectsOfLayer(layer));
-        for (VRRecordSource *source : sources) {
-            for (qsizetype i = 0; source && i < source->size() && !parser.broken(); ++i) {
-                const QJsonValue record = source->at(i);
-                if (parser.broken())
-                    break;
-                const VRRecordIndex *index = source->indexAt(i);
-                ASSERT_NE(index, nullptr);
-                const bool styles = source == parser.styles();
-                expectLaidOutAs(*index, record.toObject(), VRRecordIndex::kDepth,
-                                styles ? u"renderers" : u"metadata");
-                // Styles come with the hash of their renderers, which equal styles share.
-                const QJsonValue renderers = record.toObject().value(u"renderers");
-                if (styles && !renderers.isUndefined()) {
-                    EXPECT_EQ(index->hashOf(u"renderers"),
-                              VRStyleCoding::valuesHash(renderers, QHashSeed::globalSeed()));
-                }
-            }
-        }
-    }
 }

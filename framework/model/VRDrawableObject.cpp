@@ -28,6 +28,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QTextEdit>
+#include <QVarLengthArray>
 #include <QtMath>
 
 #include <algorithm>
@@ -206,12 +207,17 @@ void VRDrawableObject::setAngle(double radians)
 
 QTransform VRDrawableObject::transform() const
 {
-    QTransform t;
-    t.translate(m_location.x(), m_location.y());
-    t.rotateRadians(m_angle);
-    t.scale(m_size.width(), m_size.height());
-    t.translate(-m_offset.width(), -m_offset.height());
-    return t;
+    // Moved to the location, turned, scaled, and moved by the offset, in one matrix.
+    const double cosine = m_angle == 0.0 ? 1.0 : std::cos(m_angle);
+    const double sine = m_angle == 0.0 ? 0.0 : std::sin(m_angle);
+    const double m11 = cosine * m_size.width();
+    const double m12 = sine * m_size.width();
+    const double m21 = -sine * m_size.height();
+    const double m22 = cosine * m_size.height();
+    const double dx = -m_offset.width();
+    const double dy = -m_offset.height();
+    return QTransform(m11, m12, m21, m22, m_location.x() + (dx * m11 + dy * m21),
+                      m_location.y() + (dy * m22 + dx * m12));
 }
 
 QTransform VRDrawableObject::transformIncludingParent() const
@@ -227,6 +233,11 @@ QPainterPath VRDrawableObject::renderingPath() const
     QPainterPath unit;
     unit.addRect(QRectF(-0.5, -0.5, 1, 1));
     return transformIncludingParent().map(unit);
+}
+
+QRectF VRDrawableObject::outlineOuterRect() const
+{
+    return renderingPath().controlPointRect();
 }
 
 QRectF VRDrawableObject::logicalBounds() const
@@ -260,30 +271,43 @@ QRectF VRDrawableObject::outlineBounds() const
     return logicalBounds().adjusted(-extra, -extra, extra, extra);
 }
 
+namespace {
+// The enabled labels of a style's renderer tree.
+void collectTexts(const VRRastGroup &group, QVarLengthArray<const VRTextAdornment *, 4> &texts)
+{
+    for (const VRRendererRef &renderer : group.members()) {
+        if (!renderer->isEnabled())
+            continue;
+        if (const auto *text = dynamic_cast<const VRTextAdornment *>(renderer.get()))
+            texts.append(text);
+        else if (const auto *inner = dynamic_cast<const VRRastGroup *>(renderer.get()))
+            collectTexts(*inner, texts);
+    }
+}
+} // namespace
+
 QRectF VRDrawableObject::computeBounds(VRBoundsMeasure measure) const
 {
-    // outlineBounds(), of the outline made once for it and the style's context.
-    const QPainterPath path = renderingPath();
     const double extra = styleExtraSpace(m_style.get());
+    QVarLengthArray<const VRTextAdornment *, 4> texts;
+    if (m_style)
+        collectTexts(*m_style, texts);
+    // Without labels, outer bounds take the outline's control points as they are mapped,
+    // making no path.
+    if (texts.isEmpty() && measure == VRBoundsMeasure::Outer)
+        return outlineOuterRect().adjusted(-extra, -extra, extra, extra);
+    // outlineBounds(), of the outline made once for it and the labels' context.
+    const QPainterPath path = renderingPath();
     const QRectF outline = path.boundingRect().adjusted(-extra, -extra, extra, extra);
-    if (!m_style)
+    if (texts.isEmpty())
         return outline;
     // A label the style draws may reach past the outline; an effect of the style (a shadow)
     // may carry it as far again as around the outline.
     QRectF ink;
     const VRRenderContext context = styleContext(*this, path);
-    const std::function<void(const VRRastGroup &)> collect = [&](const VRRastGroup &group) {
-        for (const VRRendererRef &renderer : group.members()) {
-            if (!renderer->isEnabled())
-                continue;
-            if (const auto *text = dynamic_cast<const VRTextAdornment *>(renderer.get()))
-                ink |= measure == VRBoundsMeasure::Exact ? text->inkBounds(context)
-                                                         : text->outerInkBounds(context);
-            else if (const auto *inner = dynamic_cast<const VRRastGroup *>(renderer.get()))
-                collect(*inner);
-        }
-    };
-    collect(*m_style);
+    for (const VRTextAdornment *text : texts)
+        ink |= measure == VRBoundsMeasure::Exact ? text->inkBounds(context)
+                                                 : text->outerInkBounds(context);
     if (ink.isNull())
         return outline;
     return outline.united(ink.adjusted(-extra, -extra, extra, extra));

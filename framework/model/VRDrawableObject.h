@@ -81,6 +81,9 @@ public:
     QTransform transformIncludingParent() const;
     // The outline in drawing coordinates.
     virtual QPainterPath renderingPath() const;
+    // A rectangle that holds the outline: every control point of renderingPath() (so its
+    // curves too), found without making the path where the object can.
+    virtual QRectF outlineOuterRect() const;
     // Axis-aligned drawing bounds of the outline only.
     QRectF logicalBounds() const;
     // Axis-aligned drawing bounds, stroke and shadow included.

@@ -18,12 +18,15 @@ std::shared_ptr<VRDrawableShape> VRDrawableShape::shapeWithRect(const QRectF &re
     return shape;
 }
 
-// Made once and shared by every copy (most shapes of a drawing are plain rectangles).
+// Made once and shared by every copy (most shapes of a drawing are plain rectangles), with
+// their bounds measured before they are shared: a copy asked for them changes nothing.
 QPainterPath VRDrawableShape::unitRectAtOrigin()
 {
     static const QPainterPath path = [] {
         QPainterPath p;
         p.addRect(QRectF(-0.5, -0.5, 1, 1));
+        p.boundingRect();
+        p.controlPointRect();
         return p;
     }();
     return path;
@@ -34,6 +37,8 @@ QPainterPath VRDrawableShape::unitOvalAtOrigin()
     static const QPainterPath path = [] {
         QPainterPath p;
         p.addEllipse(QRectF(-0.5, -0.5, 1, 1));
+        p.boundingRect();
+        p.controlPointRect();
         return p;
     }();
     return path;
@@ -56,6 +61,14 @@ void VRDrawableShape::setUnitPath(const QPainterPath &path)
 QPainterPath VRDrawableShape::renderingPath() const
 {
     return transformIncludingParent().map(unitPath());
+}
+
+QRectF VRDrawableShape::outlineOuterRect() const
+{
+    // The corners of the unit path's control points, mapped, hold the mapped control points.
+    const QRectF unit =
+        m_unitPath.isEmpty() ? QRectF(-0.5, -0.5, 1, 1) : m_unitPath.controlPointRect();
+    return transformIncludingParent().mapRect(unit);
 }
 
 VRObjectRef VRDrawableShape::copy() const

@@ -24,6 +24,7 @@ public:
     bool hasCustomUnitPath() const { return !m_unitPath.isEmpty(); }
     void setUnitPath(const QPainterPath &path);
     QPainterPath renderingPath() const override;
+    QRectF outlineOuterRect() const override;
 
     VRObjectRef copy() const override;
     void writeRecord(VRJsonWriter &record, VRArchiveWriter &writer) const override;

@@ -34,6 +34,11 @@ constexpr double kSimplifyBelowPixels = 48.0;
 // Smaller than this, an object is just its bounds' rectangle.
 constexpr double kBoxBelowPixels = 4.0;
 
+bool isSmallOnScreen(const QRectF &bounds, double scale)
+{
+    return std::max(bounds.width(), bounds.height()) * scale < kSimplifyBelowPixels;
+}
+
 // The last fill and the last stroke of a renderer tree in drawing order: the ones whose colours
 // a style reports as its fill and stroke colours. Found in one walk, without collecting lists.
 void lastFillAndStroke(const VRRastGroup &group, const VRFill *&fill, const VRStroke *&stroke)
@@ -550,8 +555,7 @@ void VRObjectOwnerLayer::render(QPainter &painter, bool printing) const
     // Simplified objects are drawn in screen pixels, without the painter's transform.
     const QTransform toScreen = painter.worldTransform();
     const auto draw = [&](const VRDrawableObject &o) {
-        const QRectF b = o.bounds();
-        if (simplify && std::max(b.width(), b.height()) * scale < kSimplifyBelowPixels) {
+        if (simplify && isSmallOnScreen(o.bounds(), scale)) {
             if (!simplifying) {
                 painter.save();
                 painter.setRenderHint(QPainter::Antialiasing, false);
@@ -574,7 +578,9 @@ void VRObjectOwnerLayer::render(QPainter &painter, bool printing) const
     } else {
         for (int z : indicesNear(clip)) {
             const VRObjectRef &o = m_objects.at(z);
-            if (o->isVisible() && clip.intersects(o->bounds()))
+            // Drawing an object whose ink turns out to miss the clip paints nothing; measuring
+            // its texts exactly only to skip it would cost more.
+            if (o->isVisible() && clip.intersects(o->outerBounds()))
                 draw(*o);
         }
     }

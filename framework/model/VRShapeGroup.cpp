@@ -9,6 +9,7 @@
 #include "framework/undo/VRUndoManager.h"
 #include "framework/archive/VRJsonWriter.h"
 
+#include <algorithm>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QPainter>
@@ -159,6 +160,20 @@ QPainterPath VRShapeGroup::renderingPath() const
     if (path.isEmpty())
         return VRDrawableShape::renderingPath();
     return path;
+}
+
+QRectF VRShapeGroup::outlineOuterRect() const
+{
+    // Spanned by corner, as a member's outline may be a mere point or line.
+    if (m_members.isEmpty())
+        return VRDrawableShape::outlineOuterRect();
+    QRectF r = m_members.front()->outlineOuterRect();
+    for (const auto &m : m_members) {
+        const QRectF member = m->outlineOuterRect();
+        r.setCoords(std::min(r.left(), member.left()), std::min(r.top(), member.top()),
+                    std::max(r.right(), member.right()), std::max(r.bottom(), member.bottom()));
+    }
+    return r;
 }
 
 QRectF VRShapeGroup::computeBounds(VRBoundsMeasure measure) const

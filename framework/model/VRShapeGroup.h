@@ -33,6 +33,7 @@ public:
     void containerGeometryDidChange() override;
 
     QPainterPath renderingPath() const override;
+    QRectF outlineOuterRect() const override;
     bool hitTest(QPointF drawingPoint) const override;
     VRObjectRef copy() const override;
     void writeRecord(VRJsonWriter &record, VRArchiveWriter &writer) const override;

@@ -90,7 +90,8 @@ std::optional<VRRenderContext> VRTextShapeBase::textContext() const
     if (placed.width() <= 0)
         return std::nullopt;
     VRRenderContext context;
-    context.path = renderingPath();
+    // renderingPath(), through the transform at hand.
+    context.path = t.map(unitPath());
     context.bounds = textFrameInBox(placed);
     context.angle = std::atan2(t.m12(), t.m11());
     return context;

@@ -7,6 +7,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
 #include <QGlyphRun>
+#include <QHash>
 #include <QPainter>
 #include <QRawFont>
 #include <QTextBlock>
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -631,6 +633,80 @@ bool plainlyShaped(QChar c)
     }
 }
 
+// What a font's characters reach, each asked of the font once: a document's texts share few
+// fonts and fewer characters. Kept per thread, as Qt keeps its font engines.
+class FontReach
+{
+public:
+    struct Character {
+        // Not in the font: laid out in another one.
+        bool missing = true;
+        double advance = 0.0;
+        // Empty for a glyph that puts no ink down.
+        QRectF glyph;
+    };
+
+    explicit FontReach(const QFont &font)
+        : m_font(font)
+        , m_raw(QRawFont::fromFont(font))
+    {
+        if (!m_raw.isValid())
+            return;
+        m_ascent = m_raw.ascent();
+        m_descent = m_raw.descent();
+        m_leading = m_raw.leading();
+    }
+
+    // The font of `font`'s description, made the first time it is asked for.
+    static FontReach &of(const QFont &font)
+    {
+        thread_local std::vector<std::unique_ptr<FontReach>> fonts;
+        const auto found = std::find_if(fonts.begin(), fonts.end(),
+                                        [&](const auto &known) { return known->m_font == font; });
+        if (found != fonts.end()) {
+            // The most asked stay in front.
+            std::rotate(fonts.begin(), found, found + 1);
+            return *fonts.front();
+        }
+        constexpr std::size_t kMostFonts = 32;
+        if (fonts.size() == kMostFonts)
+            fonts.pop_back();
+        fonts.insert(fonts.begin(), std::make_unique<FontReach>(font));
+        return *fonts.front();
+    }
+
+    bool isValid() const { return m_raw.isValid(); }
+    double ascent() const { return m_ascent; }
+    double descent() const { return m_descent; }
+    double leading() const { return m_leading; }
+
+    const Character &character(QChar c)
+    {
+        const auto known = m_characters.constFind(c.unicode());
+        if (known != m_characters.cend())
+            return *known;
+        Character measured;
+        const QList<quint32> glyphs = m_raw.glyphIndexesForString(QString(c));
+        if (glyphs.size() == 1 && glyphs.front() != 0) {
+            const QList<QPointF> advances = m_raw.advancesForGlyphIndexes(glyphs);
+            if (!advances.isEmpty()) {
+                measured.missing = false;
+                measured.advance = std::max(0.0, advances.front().x());
+                measured.glyph = m_raw.boundingRect(glyphs.front());
+            }
+        }
+        return *m_characters.insert(c.unicode(), measured);
+    }
+
+private:
+    QFont m_font;
+    QRawFont m_raw;
+    double m_ascent = 0.0;
+    double m_descent = 0.0;
+    double m_leading = 0.0;
+    QHash<char16_t, Character> m_characters;
+};
+
 std::optional<TextReach> textReach(const QString &text, const QFont &font)
 {
     if (!fontSpacesPlainly(font))
@@ -638,37 +714,33 @@ std::optional<TextReach> textReach(const QString &text, const QFont &font)
     for (const QChar c : text)
         if (c != QLatin1Char('\n') && !plainlyShaped(c))
             return std::nullopt;
-    // The font that lays out the characters it has (the first of its family's fallbacks), asked
-    // once for all of them.
-    const QRawFont raw = QRawFont::fromFont(font);
+    // The font that lays out the characters it has (the first of its family's fallbacks).
+    FontReach &raw = FontReach::of(font);
     if (!raw.isValid())
         return std::nullopt;
-    const QList<quint32> glyphs = raw.glyphIndexesForString(text);
-    if (glyphs.size() != text.size())
-        return std::nullopt;
-    const QList<QPointF> advances = raw.advancesForGlyphIndexes(glyphs);
     const double ascent = raw.ascent();
     const double descent = raw.descent();
     const double em = ascent + descent;
     // Kerning, ligatures and positions rounded to pixels move a glyph by far less than this.
     const double room = 0.15 * em + 0.5;
     TextReach reach;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text.at(i) == QLatin1Char('\n')) {
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n')) {
             reach.lines.emplace_back();
             continue;
         }
         // A character the font lacks is laid out in another font, whose lines may be taller.
-        if (glyphs.at(i) == 0 || i >= advances.size())
+        const FontReach::Character &character = raw.character(c);
+        if (character.missing)
             return std::nullopt;
-        const double advance = std::max(0.0, advances.at(i).x());
+        const double advance = character.advance;
         TextReach::Line &line = reach.lines.back();
         line.width += advance + room;
         ++line.characters;
-        line.word = text.at(i) == QLatin1Char(' ') ? 0.0 : line.word + advance + room;
+        line.word = c == QLatin1Char(' ') ? 0.0 : line.word + advance + room;
         line.longestWord = std::max(line.longestWord, line.word);
         reach.widestCharacter = std::max(reach.widestCharacter, advance + room);
-        const QRectF glyph = raw.boundingRect(glyphs.at(i));
+        const QRectF &glyph = character.glyph;
         if (glyph.isEmpty())
             continue;
         reach.overhang.setLeft(std::max(reach.overhang.left(), -glyph.left()));

@@ -18,10 +18,12 @@ QRectF VROwnTextRenderer::inkBounds(const VRTextBlock &text, const VRRenderConte
     };
     if (m_renderer)
         return measureOn(*describe(text, layoutMode));
-    VRTextAdornment passing;
+    // One passing renderer per thread, described afresh for each text as describe() does the
+    // kept one, so that measuring a text never drawn keeps no renderer and makes none.
+    thread_local VRTextAdornment passing;
+    static const int kDefaultLayoutMode = VRTextAdornment().layoutMode();
     text.describeIn(passing, false);
-    if (layoutMode)
-        passing.setLayoutMode(*layoutMode);
+    passing.setLayoutMode(layoutMode.value_or(kDefaultLayoutMode));
     return measureOn(passing);
 }
 

@@ -4,7 +4,8 @@
 // document open ("rss_mb"), and the shared libraries mapped by then ("libraries"). Targets: the
 // program's start-up window painted within 1.5 times the plain window's time ("painted_ratio",
 // "cpu_ratio"), and at most 45 MB resident. The plain window is this program itself, started
-// with --plain-window.
+// with --plain-window. Both run offscreen unless QT_QPA_PLATFORM names another platform, e.g.
+// QT_QPA_PLATFORM=xcb with a DISPLAY for the figures on an X server (the label says which).
 #include "BenchHome.h"
 
 #include <QApplication>
@@ -147,6 +148,7 @@ void BM_LaunchBesideAPlainWindow(benchmark::State &state)
     }
     if (runs == 0)
         return;
+    state.SetLabel(qEnvironmentVariable("QT_QPA_PLATFORM").toStdString());
     state.counters["plain_painted_ms"] = plain.paintedMs / runs;
     state.counters["painted_ms"] = program.paintedMs / runs;
     state.counters["painted_ratio"] = program.paintedMs / plain.paintedMs;

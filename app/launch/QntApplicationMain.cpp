@@ -1,5 +1,6 @@
 #include "app/launch/QntApplicationMain.h"
 
+#include "app/common/QntApplicationStyle.h"
 #include "app/launch/QntDocumentController.h"
 #include "app/launch/VOReruRerAppDelegate.h"
 #include "app/window/DIDizeZoziDocument.h"
@@ -71,6 +72,7 @@ int QntApplicationMain(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Quintora"));
     QApplication::setApplicationVersion(QStringLiteral(QNT_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("quintora"));
+    QntApplicationStyle::install();
     // The installed theme's icon where there is one, else the bundle's own.
     QApplication::setWindowIcon(
         QIcon::fromTheme(QStringLiteral("quintora"),

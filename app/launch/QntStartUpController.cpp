@@ -13,7 +13,6 @@
 #include "framework/notations/QntNotation.h"
 #include "platform/Document.h"
 #include "platform/DocumentController.h"
-#include "platform/ImageResources.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
@@ -69,45 +68,12 @@ QntStartUpController::OpenPanel g_openPanel;
 QntStartUpController::Confirmation g_confirmation;
 double g_failureMessageDelay = 2.0;
 
-// The style's standard icon. Fusion's is the desktop theme's icon, else one of Qt's own pictures,
-// which the style reads letting Qt find out their format: that loads every image-format plugin
-// installed, at launch, for a folder icon. Those pictures are read here as the PNG they are.
-QIcon standardIcon(const QStyle *style, QStyle::StandardPixmap kind)
-{
-    QString themeName;
-    QString picture;
-    QString openPicture;
-    if (kind == QStyle::SP_DirIcon) {
-        themeName = QStringLiteral("folder");
-        picture = QStringLiteral("dirclosed");
-        openPicture = QStringLiteral("diropen");
-    } else if (kind == QStyle::SP_FileDialogDetailedView) {
-        themeName = QStringLiteral("view-list-details");
-        picture = QStringLiteral("viewdetailed");
-    }
-    if (picture.isEmpty() || style->name() != QLatin1String("fusion")
-        || (!QIcon::themeName().isEmpty() && QIcon::hasThemeIcon(themeName)))
-        return style->standardIcon(kind);
-    const auto pictures = [](const QString &name) {
-        QStringList paths;
-        if (!name.isEmpty()) {
-            for (const int size : {16, 32, 128})
-                paths << QStringLiteral(":/qt-project.org/styles/commonstyle/images/%1-%2.png")
-                             .arg(name)
-                             .arg(size);
-        }
-        return paths;
-    };
-    const QIcon icon = ImageResources::iconFromFiles(pictures(picture), pictures(openPicture));
-    return icon.isNull() ? style->standardIcon(kind) : icon;
-}
-
 QIcon notationIcon(const QntNotation &notation, const QStyle *style)
 {
     const QImage image = notation.icon();
     if (!image.isNull())
         return QIcon(QPixmap::fromImage(image));
-    return standardIcon(style, QStyle::SP_FileDialogDetailedView);
+    return style->standardIcon(QStyle::SP_FileDialogDetailedView);
 }
 
 QString importedFolder()
@@ -360,7 +326,7 @@ void QntStartUpController::addGroupItems(QTreeWidgetItem *parent, FileSystemItem
                             : new QTreeWidgetItem(mNotationsGroups, {child->lastPathComponent()});
         item->setData(0, kPathRole, child->fullPath());
         if (m_folderIcon.isNull())
-            m_folderIcon = standardIcon(m_window->style(), QStyle::SP_DirIcon);
+            m_folderIcon = m_window->style()->standardIcon(QStyle::SP_DirIcon);
         item->setIcon(0, m_folderIcon);
         addGroupItems(item, child);
     }

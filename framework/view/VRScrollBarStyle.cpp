@@ -14,7 +14,11 @@ VRScrollBarStyle::VRScrollBarStyle(const QString &key)
 VRScrollBarStyle *VRScrollBarStyle::forApplicationStyle()
 {
     static QPointer<VRScrollBarStyle> shared;
-    const QString key = QApplication::style()->name();
+    // The style under the application's own proxy, when it has one.
+    const QStyle *style = QApplication::style();
+    if (const auto *proxy = qobject_cast<const QProxyStyle *>(style); proxy && proxy->baseStyle())
+        style = proxy->baseStyle();
+    const QString key = style->name();
     if (!QStyleFactory::keys().contains(key, Qt::CaseInsensitive))
         return nullptr;
     if (!shared || shared->baseStyle()->name() != key) {

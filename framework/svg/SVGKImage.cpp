@@ -309,6 +309,23 @@ double parseLength(QString text, double fontSize, double fallback)
     return ok && std::isfinite(value) ? value * scale : fallback;
 }
 
+// Families drawn in the same widths as each other: a picture asking for one that is missing is
+// laid out by the web page in another of its set, and read in it too, so its texts keep the
+// widths and places the page gave them.
+const QList<QStringList> &metricCompatibleFamilies()
+{
+    static const QList<QStringList> sets{
+        {QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("Arimo")},
+        {QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"),
+         QStringLiteral("Tinos")},
+        {QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"),
+         QStringLiteral("Cousine")},
+        {QStringLiteral("Calibri"), QStringLiteral("Carlito")},
+        {QStringLiteral("Cambria"), QStringLiteral("Caladea")},
+    };
+    return sets;
+}
+
 QString installedFamily(const QString &list)
 {
     static QHash<QString, QString> cache;
@@ -316,6 +333,12 @@ QString installedFamily(const QString &list)
     if (cached != cache.constEnd())
         return cached.value();
     const QStringList families = QFontDatabase::families();
+    const auto installed = [&families](const QString &family) -> QString {
+        const auto found = std::find_if(families.begin(), families.end(), [&](const QString &f) {
+            return f.compare(family, Qt::CaseInsensitive) == 0;
+        });
+        return found != families.end() ? *found : QString();
+    };
     QString chosen = QStringLiteral("sans-serif");
     for (QString family : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         family = family.trimmed();
@@ -323,11 +346,20 @@ QString installedFamily(const QString &list)
         family.remove(QLatin1Char('\''));
         if (family.compare(QLatin1String("sans-serif"), Qt::CaseInsensitive) == 0)
             break;
-        const auto found = std::find_if(families.begin(), families.end(), [&](const QString &f) {
-            return f.compare(family, Qt::CaseInsensitive) == 0;
-        });
-        if (found != families.end()) {
-            chosen = *found;
+        QString found = installed(family);
+        for (const QStringList &set : metricCompatibleFamilies()) {
+            if (!found.isEmpty())
+                break;
+            if (!set.contains(family, Qt::CaseInsensitive))
+                continue;
+            for (const QString &other : set) {
+                found = installed(other);
+                if (!found.isEmpty())
+                    break;
+            }
+        }
+        if (!found.isEmpty()) {
+            chosen = found;
             break;
         }
     }

@@ -11,6 +11,8 @@
 #include "framework/styles/VRStyle.h"
 
 #include <QFile>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
@@ -318,6 +320,41 @@ TEST_P(PlainDiagrams, EveryTextLandsWhereThePictureHasIt)
 
 // Pictures whose nodes the page did not name come in as they are drawn.
 INSTANTIATE_TEST_SUITE_P(SVGKImage, PlainDiagrams, ::testing::Values("class", "state"));
+
+// A text asks for families in turn; one that is missing is drawn in an installed family of the
+// same widths, as the web page that laid the picture out draws it, before the next is tried.
+TEST(SVGKImage, ATextTakesTheFirstFamilyItsWidthsCanBeHadIn)
+{
+    const auto either = [](const QString &family, const QString &standIn) {
+        return QFontDatabase::hasFamily(family) ? family : standIn;
+    };
+    const struct {
+        const char *families;
+        QString drawnIn;
+    } cases[] = {
+        {"\"trebuchet ms\", verdana, arial, sans-serif",
+         QFontDatabase::hasFamily("Trebuchet MS") ? QString("Trebuchet MS")
+         : QFontDatabase::hasFamily("Verdana")    ? QString("Verdana")
+                                                  : either("Arial", "Liberation Sans")},
+        {"'Times New Roman', serif", either("Times New Roman", "Liberation Serif")},
+        {"Courier New, monospace", either("Courier New", "Liberation Mono")},
+        {"DejaVu Sans, arial", "DejaVu Sans"},
+        {"no such family, sans-serif", QFontInfo(QFont("sans-serif")).family()},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.families);
+        const QByteArray svg = QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" "
+                                          "viewBox=\"0 0 200 50\"><text x=\"10\" y=\"30\" "
+                                          "font-family='")
+                               + QByteArray(c.families).replace('\'', "&apos;")
+                               + "'>Words</text></svg>";
+        const auto tree = treeOf(svg);
+        ASSERT_EQ(tree->objects().size(), 1);
+        const auto text = std::dynamic_pointer_cast<QntText>(tree->objects().first());
+        ASSERT_TRUE(text && text->text());
+        EXPECT_EQ(QFontInfo(text->text()->font()).family(), c.drawnIn);
+    }
+}
 
 TEST(SVGKImage, StylesFollowAttributesSheetAndInlineInThatOrder)
 {

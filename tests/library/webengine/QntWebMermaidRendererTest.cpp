@@ -851,3 +851,57 @@ TEST_F(WebMermaid, AFrameConditionSitsWhereMermaidDrawsIt)
     }
     EXPECT_EQ(frames, 1);
 }
+
+// The texts of a picture come in where the page draws them, in the widths it gives them: a pie's
+// title centred over the pie, its legend beside it, its slices' shares on them, short or long.
+TEST_F(WebMermaid, APiesTextsSitWhereThePageDrawsThem)
+{
+    const QStringList texts{
+        "pie title Pets adopted by volunteers\n  \"Dogs\" : 386\n  \"Cats\" : 85\n",
+        "pie showData\n  title Key elements in Product X\n  \"Calcium\" : 42.96\n"
+        "  \"Potassium\" : 50.05\n  \"Iron\" : 5\n",
+        "pie\n  title A title far wider than the whole pie chart it names, on and on\n"
+        "  \"A\" : 1\n  \"B\" : 2\n",
+    };
+    ScriptPage page;
+    for (const QString &text : texts) {
+        SCOPED_TRACE(text.toStdString());
+        const auto result = render(text);
+        ASSERT_TRUE(result.ok()) << result.message.toStdString();
+        // Each text's box in the picture's own units, from its top left corner.
+        const QString script =
+            QStringLiteral(
+                "document.body.innerHTML = %1;"
+                "const svg = document.querySelector('svg');"
+                "const box = svg.viewBox.baseVal;"
+                "return JSON.stringify([...svg.querySelectorAll('text')].map(t => {"
+                "  const b = t.getBBox(), m = t.getCTM();"
+                "  return [t.textContent, b.x + m.e - box.x, b.y + m.f - box.y, b.width, b.height];"
+                "}));")
+                .arg(QString::fromUtf8(
+                         QJsonDocument(QJsonArray{result.svg}).toJson(QJsonDocument::Compact))
+                         .mid(1)
+                         .chopped(1));
+        const QJsonArray drawn = QJsonDocument::fromJson(page.answer(script).toUtf8()).array();
+        ASSERT_GE(drawn.size(), 5);
+        const auto tree = (*SVGKImage::imageWithData(result.svg.toUtf8()))->newVRTree();
+        for (const QJsonValue &value : drawn) {
+            const QJsonArray web = value.toArray();
+            const QString words = web.at(0).toString();
+            SCOPED_TRACE(words.toStdString());
+            const QRectF there(web.at(1).toDouble(), web.at(2).toDouble(), web.at(3).toDouble(),
+                               web.at(4).toDouble());
+            VRObjectRef ours;
+            for (const VRObjectRef &object : tree->objects()) {
+                if (object->textContent().toPlainText() == words)
+                    ours = object;
+            }
+            ASSERT_TRUE(ours);
+            // Our text boxes keep a point of room on each side.
+            const QRectF here = ours->logicalBounds();
+            EXPECT_NEAR(here.left(), there.left(), 3);
+            EXPECT_NEAR(here.right(), there.right(), 3);
+            EXPECT_NEAR(here.center().y(), there.center().y(), 2);
+        }
+    }
+}

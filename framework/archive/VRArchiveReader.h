@@ -44,6 +44,10 @@ public:
     bool resolveReferences();
     void defer(std::function<bool(VRArchiveReader &)> fixUp) { m_fixUps.append(std::move(fixUp)); }
     VRObjectRef objectForUid(qint64 uid) const { return m_objects.value(uid); }
+    // Objects copied without what they were attached to (a connector without its shapes) are
+    // read with those ends free; a drawing that names a shape it doesn't hold is damaged.
+    void setFreesEndsOfMissingElements(bool frees) { m_freesEndsOfMissingElements = frees; }
+    bool freesEndsOfMissingElements() const { return m_freesEndsOfMissingElements; }
 
     // Told the number of records read so far (styles and the objects of the lists read, not
     // the objects inside them) after every kProgressEvery of them; false stops the reading as a
@@ -123,6 +127,7 @@ private:
     VRStyleCoding::DecodedImagesRef m_decoded = std::make_shared<VRStyleCoding::DecodedImages>();
     QJsonObject m_images;
     QList<std::function<bool(VRArchiveReader &)>> m_fixUps;
+    bool m_freesEndsOfMissingElements = false;
     QString m_error;
     std::function<bool(qsizetype)> m_progress;
     qsizetype m_recordsRead = 0;

@@ -660,6 +660,7 @@ VRResult<VRObjectList> VRArchiver::objectsFromData(const QByteArray &data)
         return VRError{parsed.errorMessage()};
     const QJsonObject &root = parsed.value();
     VRArchiveReader reader;
+    reader.setFreesEndsOfMissingElements(true);
     reader.setImages(root.value(QStringLiteral("images")).toObject());
     if (!reader.readStyles(root.value(QStringLiteral("styles")), QStringLiteral("styles")))
         return VRError{reader.errorMessage()};

@@ -1648,6 +1648,8 @@ static bool readEnd(const QJsonObject &r, const QString &key, QntConnectorEndPoi
     QntConnectorEndPoint *target = &end;
     reader.defer([target, uid, spot, ep](VRArchiveReader &rd) {
         VRObjectRef object = rd.objectForUid(uid);
+        if (!object && rd.freesEndsOfMissingElements())
+            return true;
         if (!object || !object->isKindOf<QntElement>())
             return rd.fail(ep + QStringLiteral(".element"),
                            QStringLiteral("names no element of this drawing"));

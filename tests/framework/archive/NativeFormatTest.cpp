@@ -1,5 +1,6 @@
 #include "framework/ModelFixtures.h"
 #include "common/FileSizeLimit.h"
+#include "common/BoxElements.h"
 #include "common/GoldenPicture.h"
 
 #include "framework/model/QntConnector.h"
@@ -158,6 +159,48 @@ TEST(NativeFormat, PasteboardAndCopiesUseTheSameRecords)
     ASSERT_TRUE(copy);
     EXPECT_TRUE(copy->isMemberOf<QntElement>());
     EXPECT_EQ(copy->textContent().toPlainText(), QStringLiteral("Element one"));
+}
+
+// A connector copied without one or both of the shapes it joins comes back from the
+// pasteboard with those ends free where they were; the shapes copied with it keep it attached.
+TEST(NativeFormat, AConnectorCopiedWithoutItsShapesPastesWithThoseEndsFree)
+{
+    VRDrawing drawing;
+    auto *layer = drawing.activeLayerOfClass<VRObjectDrawingLayer>();
+    ASSERT_NE(layer, nullptr);
+    auto a = qnt::test::addBoxElement(*layer, QRectF(0, 0, 60, 40), QStringLiteral("a"));
+    auto b = qnt::test::addBoxElement(*layer, QRectF(200, 0, 60, 40), QStringLiteral("b"));
+    auto connector =
+        qnt::test::addAttachedConnector(*layer, a, QPointF(60, 20), b, QPointF(200, 20));
+    const QPointF start = connector->startEndPoint()->location();
+    const QPointF end = connector->endEndPoint()->location();
+    const struct {
+        const char *name;
+        VRObjectList copied;
+        bool startAttached;
+        bool endAttached;
+    } cases[] = {
+        {"the connector alone", {connector}, false, false},
+        {"with its start's shape", {a, connector}, true, false},
+        {"with its end's shape", {connector, b}, false, true},
+        {"with both shapes", {a, connector, b}, true, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QMimeData mime;
+        mime.setData(kVRDrawableObjectPasteboardType, VRArchiver::objectsData(c.copied));
+        const VRObjectList pasted = VRDrawableObject::nativeObjectsFromPasteboard(&mime);
+        ASSERT_EQ(pasted.size(), c.copied.size());
+        const auto it = std::find_if(pasted.begin(), pasted.end(), [](const VRObjectRef &o) {
+            return o->isKindOf<QntConnector>();
+        });
+        ASSERT_NE(it, pasted.end());
+        const auto &copy = static_cast<const QntConnector &>(**it);
+        EXPECT_EQ(copy.startEndPoint()->targetElement() != nullptr, c.startAttached);
+        EXPECT_EQ(copy.endEndPoint()->targetElement() != nullptr, c.endAttached);
+        EXPECT_EQ(copy.startEndPoint()->location(), start);
+        EXPECT_EQ(copy.endEndPoint()->location(), end);
+    }
 }
 
 // Shapes dropped twice from the same pasteboard data carry two style objects with one key;

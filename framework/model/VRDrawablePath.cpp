@@ -30,6 +30,9 @@ VRObjectRef VRDrawablePath::drawablePathWithBezierPath(const QPainterPath &path)
 void VRDrawablePath::syncGeometryFromPath()
 {
     const QRectF r = m_path.boundingRect();
+    // Measured now, as every change of the path comes here: copies share the measures, and
+    // measuring the object (on any thread) then changes nothing.
+    m_path.controlPointRect();
     m_location = r.center();
     m_size = r.size();
     m_offset = QSizeF(0, 0);

@@ -9,6 +9,22 @@
 
 VR_CLASS_IMPL(VRDrawableShape, VRDrawableObject)
 
+namespace {
+// The path with its bounds measured: copies share them, and measuring a shape (on any thread)
+// reads them without changing anything.
+QPainterPath measured(QPainterPath path)
+{
+    path.boundingRect();
+    path.controlPointRect();
+    return path;
+}
+} // namespace
+
+VRDrawableShape::VRDrawableShape(const QPainterPath &unitPath)
+    : m_unitPath(measured(unitPath))
+{
+}
+
 std::shared_ptr<VRDrawableShape> VRDrawableShape::shapeWithRect(const QRectF &rect,
                                                                 const QPainterPath &unitPath)
 {
@@ -54,7 +70,7 @@ void VRDrawableShape::setUnitPath(const QPainterPath &path)
     const QPainterPath old = m_unitPath;
     recordUndo("setUnitPath:", QStringLiteral("Change Path"),
                [old](VRDrawableObject &o) { static_cast<VRDrawableShape &>(o).setUnitPath(old); });
-    m_unitPath = path;
+    m_unitPath = measured(path);
     geometryDidChange();
 }
 
@@ -93,6 +109,9 @@ void VRDrawableShape::writeRecord(VRJsonWriter &r, VRArchiveWriter &writer) cons
 
 bool VRDrawableShape::readRecord(const QJsonObject &r, VRArchiveReader &reader, const QString &path)
 {
-    return VRDrawableObject::readRecord(r, reader, path)
-           && reader.readPath(r, QStringLiteral("unitPath"), path, m_unitPath);
+    if (!VRDrawableObject::readRecord(r, reader, path)
+        || !reader.readPath(r, QStringLiteral("unitPath"), path, m_unitPath))
+        return false;
+    m_unitPath = measured(m_unitPath);
+    return true;
 }

@@ -9,10 +9,7 @@ class VRDrawableShape : public VRDrawableObject
     VR_CLASS(VRDrawableShape)
 public:
     VRDrawableShape() = default;
-    explicit VRDrawableShape(const QPainterPath &unitPath)
-        : m_unitPath(unitPath)
-    {
-    }
+    explicit VRDrawableShape(const QPainterPath &unitPath);
     // A shape covering a rectangle of the drawing.
     static std::shared_ptr<VRDrawableShape> shapeWithRect(const QRectF &rect,
                                                           const QPainterPath &unitPath = {});

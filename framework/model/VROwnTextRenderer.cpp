@@ -16,7 +16,12 @@ QRectF VROwnTextRenderer::inkBounds(const VRTextBlock &text, const VRRenderConte
         return measure == VRBoundsMeasure::Exact ? adornment.inkBounds(context)
                                                  : adornment.outerInkBounds(context);
     };
-    if (m_renderer)
+    // Measured alongside other threads, the renderer is asked only when it describes the text
+    // already: describing it again would drop its layout, which drawing made on another thread.
+    if (m_renderer
+        && (!VRTextAdornment::MeasuringAlongside::isActive()
+            || (m_described && *m_described == text
+                && (!layoutMode || m_renderer->layoutMode() == *layoutMode))))
         return measureOn(*describe(text, layoutMode));
     // One passing renderer per thread, described afresh for each text as describe() does the
     // kept one, so that measuring a text never drawn keeps no renderer and makes none.

@@ -26,7 +26,7 @@ VRTextBlock::VRTextBlock()
 void VRTextBlock::setHtml(const QString &html)
 {
     m_html = html.left(kMaximumTextLength);
-    m_document.reset();
+    forgetSize();
 }
 
 QString VRTextBlock::plainText() const
@@ -116,7 +116,7 @@ QFont VRTextBlock::fontWithTraits(QFont font, int traitMask, bool underlined)
 void VRTextBlock::setFont(const QFont &font)
 {
     m_font = font;
-    m_document.reset();
+    forgetSize();
 }
 
 void VRTextBlock::setColour(const QColor &colour)
@@ -128,7 +128,7 @@ void VRTextBlock::setColour(const QColor &colour)
 void VRTextBlock::setAlignment(int alignment)
 {
     m_alignment = std::clamp(alignment, 0, 3);
-    m_document.reset();
+    forgetSize();
 }
 
 void VRTextBlock::setVerticalAlignment(int alignment)
@@ -136,21 +136,21 @@ void VRTextBlock::setVerticalAlignment(int alignment)
     m_verticalAlignment = std::clamp(alignment, 0, 2);
 }
 
-QTextDocument *VRTextBlock::document(double width) const
-{
-    if (!m_document || m_documentWidth != width) {
-        // Laid out as the text renderer lays it out when drawing.
-        m_document = VRTextAdornment::layOutRichText(m_html, m_font, m_alignment, width);
-        m_documentWidth = width;
-    }
-    return m_document.get();
-}
-
 QSizeF VRTextBlock::naturalSize(double maxWidth) const
 {
     if (m_html.isEmpty())
         return QSizeF(0, 0);
-    return document(maxWidth > 0 ? maxWidth : 0)->size();
+    const double width = maxWidth > 0 ? maxWidth : 0;
+    if (m_sizeWidth == width)
+        return m_size;
+    // Laid out as the text renderer lays it out when drawing.
+    const QSizeF size = VRTextAdornment::richTextSize(m_html, m_font, m_alignment, width);
+    // Other threads may be measuring copies of this text meanwhile.
+    if (!VRTextAdornment::MeasuringAlongside::isActive()) {
+        m_size = size;
+        m_sizeWidth = width;
+    }
+    return size;
 }
 
 QRectF VRTextBlock::layoutFrame(const QRectF &frame) const

@@ -9,7 +9,6 @@
 #include <memory>
 
 class QJsonObject;
-class QTextDocument;
 class VRArchiveReader;
 class VRJsonWriter;
 class VRTextAdornment;
@@ -73,7 +72,7 @@ public:
     bool operator==(const VRTextBlock &other) const;
 
 private:
-    QTextDocument *document(double width) const;
+    void forgetSize() { m_sizeWidth = -1; }
 
     QString m_html;
     QFont m_font;
@@ -82,6 +81,7 @@ private:
     int m_verticalAlignment = 1;
     double m_fixedWidth = 0;
     double m_angle = 0;
-    mutable std::shared_ptr<QTextDocument> m_document;
-    mutable double m_documentWidth = -1;
+    // The size last measured and the width it was measured for (-1: none).
+    mutable QSizeF m_size;
+    mutable double m_sizeWidth = -1;
 };

@@ -24,6 +24,8 @@
 
 VR_CLASS_IMPL(VRTextAdornment, VRRasterizer)
 
+thread_local int VRTextAdornment::MeasuringAlongside::t_depth = 0;
+
 namespace {
 constexpr int kMaxLabel = 100000;
 constexpr int kMaxRichText = 1 << 20;
@@ -346,8 +348,8 @@ std::optional<QString> singleRunText(const QString &html)
 
 } // namespace
 
-std::optional<VRTextAdornment::Ink> VRTextAdornment::singleRunInk(const QString &html,
-                                                                  double width) const
+std::optional<VRTextAdornment::Ink>
+VRTextAdornment::singleRunInk(const QString &html, const QFont &font, int alignment, double width)
 {
     const std::optional<QString> text = singleRunText(html);
     if (!text)
@@ -355,9 +357,9 @@ std::optional<VRTextAdornment::Ink> VRTextAdornment::singleRunInk(const QString 
     const bool wraps = width > 0.0;
     // A document measures widths in whole 64ths of a point, dropping what is left over.
     const double lineWidth = wraps ? std::floor(width * 64.0) / 64.0 : 0.0;
-    QTextLayout layout(*text, effectiveFont());
+    QTextLayout layout(*text, font);
     QTextOption option;
-    option.setAlignment(VRTextBlock::qtAlignment(m_alignment));
+    option.setAlignment(VRTextBlock::qtAlignment(alignment));
     option.setWrapMode(wraps ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
     layout.setTextOption(option);
     const auto layOut = [&](double at) {
@@ -391,6 +393,14 @@ std::optional<VRTextAdornment::Ink> VRTextAdornment::singleRunInk(const QString 
         ink.area |= glyphInk(line, QPointF());
     }
     return ink;
+}
+
+QSizeF VRTextAdornment::richTextSize(const QString &html, const QFont &font, int alignment,
+                                     double width)
+{
+    if (const std::optional<Ink> ink = singleRunInk(html, font, alignment, width))
+        return ink->size;
+    return layOutRichText(html, font, alignment, width)->size();
 }
 
 bool VRTextAdornment::plainTextPlacement(const VRRenderContext &context, QRectF *box, int *flags,
@@ -545,31 +555,36 @@ QRectF VRTextAdornment::richTextInk(const VRRenderContext &context, const QStrin
         return {};
     // Kept for the text, font, alignment and width, as moving the text does not change it;
     // the layout it is measured on is kept only when drawing made it (a text out of sight
-    // holds no layout).
-    if (!m_ink || m_inkWidth != width || m_inkHtml != html) {
-        const bool drawn = m_layout && m_layoutWidth == width && m_layoutHtml == html;
-        // A plain run of text is measured without a document, which would cost several times
-        // as much to make.
-        std::optional<Ink> ink = drawn ? std::nullopt : singleRunInk(html, width);
-        if (!ink) {
-            const std::shared_ptr<QTextDocument> layout =
-                drawn ? m_layout : layOutRichText(html, effectiveFont(), m_alignment, width);
-            // The laid-out document (lines, list marks, rules), and past it what the glyphs'
-            // outlines reach.
-            ink = Ink{QRectF(QPointF(0, 0), layout->size()), layout->size()};
-            for (QTextBlock block = layout->begin(); block.isValid(); block = block.next()) {
-                const QTextLayout *lines = block.layout();
-                if (!lines)
-                    continue;
-                for (int i = 0; i < lines->lineCount(); ++i)
-                    ink->area |= glyphInk(lines->lineAt(i), lines->position());
-            }
+    // holds no layout). Measured alongside other threads, the drawn layout is left alone and
+    // nothing is kept.
+    const bool alongside = MeasuringAlongside::isActive();
+    if (m_ink && m_inkWidth == width && m_inkHtml == html)
+        return richTextPlacement(context, frame, m_ink->size).mapRect(m_ink->area);
+    const bool drawn = !alongside && m_layout && m_layoutWidth == width && m_layoutHtml == html;
+    // A plain run of text is measured without a document, which would cost several times as
+    // much to make.
+    std::optional<Ink> ink =
+        drawn ? std::nullopt : singleRunInk(html, effectiveFont(), m_alignment, width);
+    if (!ink) {
+        const std::shared_ptr<QTextDocument> layout =
+            drawn ? m_layout : layOutRichText(html, effectiveFont(), m_alignment, width);
+        // The laid-out document (lines, list marks, rules), and past it what the glyphs'
+        // outlines reach.
+        ink = Ink{QRectF(QPointF(0, 0), layout->size()), layout->size()};
+        for (QTextBlock block = layout->begin(); block.isValid(); block = block.next()) {
+            const QTextLayout *lines = block.layout();
+            if (!lines)
+                continue;
+            for (int i = 0; i < lines->lineCount(); ++i)
+                ink->area |= glyphInk(lines->lineAt(i), lines->position());
         }
+    }
+    if (!alongside) {
         m_ink = ink;
         m_inkHtml = html;
         m_inkWidth = width;
     }
-    return richTextPlacement(context, frame, m_ink->size).mapRect(m_ink->area);
+    return richTextPlacement(context, frame, ink->size).mapRect(ink->area);
 }
 
 namespace {

@@ -81,6 +81,9 @@ public:
     // what the renderer draws, and what objects measure their text with.
     static std::shared_ptr<QTextDocument> layOutRichText(const QString &html, const QFont &font,
                                                          int alignment, double width);
+    // The size of that layout, found without making a document where the HTML is one plain
+    // run of text.
+    static QSizeF richTextSize(const QString &html, const QFont &font, int alignment, double width);
 
     void render(QPainter &painter, const VRRenderContext &context) const override;
     double extraSpace() const override;
@@ -93,6 +96,22 @@ public:
     // characters): what an index of many texts is built on before any is drawn. Other text is
     // measured as inkBounds() measures it.
     QRectF outerInkBounds(const VRRenderContext &context) const;
+
+    // While one lives on a thread, texts measured there keep no measure and no layout for the
+    // next time: other threads measure other objects meanwhile, and objects' styles may share
+    // their renderers.
+    class MeasuringAlongside
+    {
+    public:
+        MeasuringAlongside() { ++t_depth; }
+        ~MeasuringAlongside() { --t_depth; }
+        MeasuringAlongside(const MeasuringAlongside &) = delete;
+        MeasuringAlongside &operator=(const MeasuringAlongside &) = delete;
+        static bool isActive() { return t_depth > 0; }
+
+    private:
+        static thread_local int t_depth;
+    };
 
 protected:
     void writeProperties(VRJsonWriter &record, QJsonObject &images) const override;
@@ -126,7 +145,8 @@ private:
     // richTextInk()'s measure of HTML that is one plain run of text, laid out as a document
     // would lay it out at that width (0: unwrapped), without making one; none for other HTML
     // or where a document would differ.
-    std::optional<Ink> singleRunInk(const QString &html, double width) const;
+    static std::optional<Ink> singleRunInk(const QString &html, const QFont &font, int alignment,
+                                           double width);
     void renderInFrame(QPainter &painter, const VRRenderContext &context,
                        const QString &text) const;
     void renderAlongPath(QPainter &painter, const VRRenderContext &context,

@@ -171,3 +171,53 @@ TEST(ObjectBounds, OuterBoundsHoldTheExactBounds)
 }
 
 } // namespace
+
+namespace {
+
+// A large layer's objects, many of them sharing one style with a rich text and a label.
+VRObjectList manyObjects(VRObjectDrawingLayer &layer)
+{
+    auto shared = styled({"shared", 2.0, true, true});
+    auto rich = std::make_shared<VRTextAdornment>();
+    rich->setRichText(QStringLiteral("<b>Bold</b> and <i>italic</i> Wj"));
+    shared->addRenderer(rich);
+    const QList<Kind> all = kinds();
+    VRObjectList objects;
+    for (int k = 0; k < 2600; ++k) {
+        const Kind &kind = all.at(k % all.size());
+        const VRObjectRef object = kind.make({"own", 1.0 + k % 4, k % 3 == 0, k % 2 == 0}, layer);
+        if (k % 5 == 0 && kind.name != std::string("group")
+            && kind.name != std::string("element with a text"))
+            object->setStyle(shared);
+        object->setLocation(object->location() + QPointF((k % 50) * 200, (k / 50) * 150));
+        object->setAngle((k % 7) * 0.4);
+        objects.append(object);
+    }
+    for (const VRObjectRef &object : std::as_const(objects))
+        if (!object->layer())
+            layer.addObject(object);
+    return objects;
+}
+
+TEST(ObjectBounds, ObjectsMeasuredTogetherForTheIndexGetTheBoundsEachGetsAlone)
+{
+    VRObjectDrawingLayer alone;
+    const VRObjectList measuredAlone = manyObjects(alone);
+    QList<QRectF> expected;
+    for (const VRObjectRef &object : measuredAlone)
+        expected.append(object->outerBounds());
+
+    VRObjectDrawingLayer together;
+    const VRObjectList measuredTogether = manyObjects(together);
+    // Asking where nothing is builds the index on every object's outer bounds.
+    EXPECT_EQ(together.hitTest(QPointF(-1e5, -1e5)), nullptr);
+    ASSERT_EQ(measuredTogether.size(), expected.size());
+    for (qsizetype i = 0; i < measuredTogether.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(measuredTogether.at(i)->outerBounds(), expected.at(i));
+        EXPECT_EQ(measuredTogether.at(i)->bounds(), measuredAlone.at(i)->bounds());
+    }
+    EXPECT_EQ(together.objectsInRect(QRectF(-1e6, -1e6, 2e6, 2e6)).size(), measuredTogether.size());
+}
+
+} // namespace

@@ -5,6 +5,7 @@
 #include "framework/styles/VRTextAdornment.h"
 
 #include <QFont>
+#include <QTextDocument>
 #include <QPainterPath>
 
 #include <gtest/gtest.h>
@@ -89,6 +90,42 @@ TEST(TextInk, PlainRunsMeasureAsTheirDocument)
                     }
     }
     EXPECT_EQ(compared, int(texts.size()) * 3 * 4 * 4 * 2);
+}
+
+TEST(TextInk, PlainRunsTakeTheSizeOfTheirDocument)
+{
+    // A text's size (a connector's label is as large) is found without a document for a plain
+    // run of text, and equals the document's for any text.
+    const QStringList htmls = {
+        QStringLiteral("Element 12"),
+        QStringLiteral("Hello world, this is a longer text that wraps"),
+        QStringLiteral("WWWWWWWWWWWWWWWWWW"),
+        QStringLiteral("Tom &amp; Jerry &lt;3 &quot;quoted&quot;"),
+        QStringLiteral("Ag \u00c9jy \u00c5ngstr\u00f6m"),
+        QStringLiteral("two<br/>lines"),
+        QStringLiteral("<b>bold</b> and plain"),
+        QStringLiteral("a  b"),
+        QStringLiteral("\u05e9\u05dc\u05d5\u05dd \u05e2\u05d5\u05dc\u05dd"),
+    };
+    const QList<QFont> fonts = {font("DejaVu Sans", 12), font("DejaVu Serif", 40, true),
+                                font("Helvetica", 9.5, false, true)};
+    int compared = 0;
+    for (const QString &html : htmls)
+        for (const QFont &f : fonts)
+            for (const double width : {0.0, 8.0, 60.0, 133.3})
+                for (int alignment = 0; alignment < 4; ++alignment) {
+                    SCOPED_TRACE(QStringLiteral("%1, %2 %3 pt, width %4, alignment %5")
+                                     .arg(html, f.family())
+                                     .arg(f.pointSizeF())
+                                     .arg(width)
+                                     .arg(alignment)
+                                     .toStdString());
+                    const QSizeF document =
+                        VRTextAdornment::layOutRichText(html, f, alignment, width)->size();
+                    EXPECT_EQ(VRTextAdornment::richTextSize(html, f, alignment, width), document);
+                    ++compared;
+                }
+    EXPECT_EQ(compared, int(htmls.size()) * 3 * 4 * 4);
 }
 
 TEST(TextInk, OuterBoundsHoldAllTheInk)

@@ -53,6 +53,10 @@ enum FLTThreadSlotState : int32_t {
     FLTThreadSlotRequested = 1,
     FLTThreadSlotCaptured = 2,
     FLTThreadSlotReleased = 3,
+    // Seized by the capture child but not yet stopped when its wait ended (asleep in the kernel,
+    // or waiting for a processor): the thread stops as soon as it runs again, so what it left in
+    // user space stays as it is.
+    FLTThreadSlotHeld = 4,
 };
 
 enum FLTCaptureOutcome : int32_t {

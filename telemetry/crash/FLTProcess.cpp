@@ -28,10 +28,14 @@ constexpr int kRepeatCollapseThreshold = 10;
 constexpr int64_t kParkTimeoutNanoseconds = 150'000'000;       // for all threads together
 constexpr int64_t kReleaseTimeoutNanoseconds = 30'000'000'000; // a parked thread's longest wait
 // The capture child: how long it may take to stop every thread, how long it holds them stopped
-// at most, and how long the recording thread waits for it to be ready or done.
-constexpr int64_t kStopTimeoutNanoseconds = 150'000'000;
+// at most, and how long the recording thread waits for it to be ready or done. A seized thread
+// stops within microseconds, unless it waits for a processor on a busy machine or sleeps in the
+// kernel beyond interruption (a library being mapped from a busy disk, a page fault under memory
+// pressure, a vfork): then it stops when it runs again, which is worth waiting a while for,
+// since the process ends anyway.
+constexpr int64_t kStopTimeoutNanoseconds = 2'000'000'000;
 constexpr int64_t kHoldTimeoutNanoseconds = 30'000'000'000;
-constexpr int64_t kChildAnswerTimeoutNanoseconds = 400'000'000;
+constexpr int64_t kChildAnswerTimeoutNanoseconds = kStopTimeoutNanoseconds + 500'000'000;
 constexpr int64_t kChildEndTimeoutNanoseconds = 300'000'000;
 constexpr size_t kCaptureChildStackSize = 65536;
 
@@ -116,6 +120,88 @@ uint64_t meminfoBytes(const char *text, const char *key)
     return value * 1024;
 }
 
+// "/proc/self/task/<tid>/<leaf>" into `path`.
+void threadFilePath(char *path, int32_t tid, const char *leaf)
+{
+    char *end = appendText(path, "/proc/self/task/");
+    end = appendDecimal(end, static_cast<uint64_t>(tid));
+    end = appendText(end, "/");
+    appendText(end, leaf);
+}
+
+// What the kernel says a thread is doing, for the kit log: its scheduler state letter ("R", "S",
+// "D", "t"...) and the kernel function it waits in; "?" and "" where they cannot be read (the
+// thread has ended).
+struct ThreadCondition {
+    char state[2] = {'?', '\0'};
+    char waitsIn[64] = {};
+};
+
+ThreadCondition threadCondition(int32_t tid)
+{
+    ThreadCondition condition;
+    char path[64];
+    threadFilePath(path, tid, "stat");
+    char stat[512];
+    if (readSmallFile(path, stat, sizeof stat) > 0) {
+        // The state follows the ")" that ends the command name.
+        const char *end = strrchr(stat, ')');
+        if (end && end[1] == ' ' && end[2])
+            condition.state[0] = end[2];
+    }
+    threadFilePath(path, tid, "wchan");
+    if (readSmallFile(path, condition.waitsIn, sizeof condition.waitsIn) < 0)
+        condition.waitsIn[0] = '\0';
+    return condition;
+}
+
+uint64_t parseHex(const char *text)
+{
+    if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+        text += 2;
+    uint64_t value = 0;
+    for (;; ++text) {
+        const char c = *text;
+        if (c >= '0' && c <= '9')
+            value = value * 16 + static_cast<uint64_t>(c - '0');
+        else if (c >= 'a' && c <= 'f')
+            value = value * 16 + static_cast<uint64_t>(c - 'a' + 10);
+        else if (c >= 'A' && c <= 'F')
+            value = value * 16 + static_cast<uint64_t>(c - 'A' + 10);
+        else
+            return value;
+    }
+}
+
+// The stack and instruction pointers of a thread asleep in the kernel, as the kernel keeps them
+// for its system call or fault: "NR ARG1..ARG6 SP PC", or "-1 SP PC" outside a system call.
+bool sleepingThreadPointers(int32_t tid, uint64_t *sp, uint64_t *pc)
+{
+    char path[64];
+    threadFilePath(path, tid, "syscall");
+    char text[256];
+    if (readSmallFile(path, text, sizeof text) <= 0 || text[0] == 'r') // "running"
+        return false;
+    const char *fields[9] = {};
+    int count = 0;
+    for (char *at = text; *at;) {
+        while (*at == ' ' || *at == '\n')
+            *at++ = '\0';
+        if (!*at)
+            break;
+        if (count == 9)
+            return false;
+        fields[count++] = at;
+        while (*at && *at != ' ' && *at != '\n')
+            ++at;
+    }
+    if (count != 9 && count != 3)
+        return false;
+    *sp = parseHex(fields[count - 2]);
+    *pc = parseHex(fields[count - 1]);
+    return *sp != 0 && *pc != 0;
+}
+
 FLTThreadSlot *slotForThread(FLTWritableState *state, int32_t tid)
 {
     const int32_t count = __atomic_load_n(&state->captureCount, __ATOMIC_SEQ_CST);
@@ -151,9 +237,12 @@ void recordThread(const FLTProcess *process, FLTFile *file, int32_t thread)
     bool pcIsReturnAddress = false;
     const bool haveState = FLTProcessGetThreadState(process, thread, &state, &pcIsReturnAddress);
     if (!haveState) {
-        // A thread that could not be parked (it blocks the capture signal, or did not answer in
-        // time) is still listed, without registers or stack, so the lists stay aligned.
-        FLT_ERROR("ERROR [%s:%d] unable to get thread state\n");
+        // A thread that could not be stopped or parked (it blocks the capture signal, or did not
+        // answer in time) is still listed, without registers or stack, so the lists stay
+        // aligned; the log says what it was doing.
+        const ThreadCondition condition = threadCondition(thread);
+        FLT_ERROR("ERROR [%s:%d] unable to get thread state of %d (state %s, waiting in %s)\n",
+                  thread, condition.state, condition.waitsIn);
         memset(&state, 0, sizeof state);
     }
     FLTFileWriteHashStart(file);
@@ -320,10 +409,11 @@ int captureChildMain(void *argument)
         rawSyscall(SYS_exit, 0);
         return 0;
     }
-    // Each seized thread stops at its next chance; one that cannot (asleep in the kernel beyond
-    // interruption) is given up after the limit.
+    // Each seized thread stops at its next chance; one that has none by the limit (asleep in the
+    // kernel beyond interruption, or never given a processor) is left to the recording thread.
     const int64_t deadline = rawMonotonicNanoseconds() + kStopTimeoutNanoseconds;
     int32_t waiting = seizedCount;
+    long pauseNanoseconds = 20'000;
     while (waiting > 0) {
         bool progress = false;
         for (int32_t i = 0; i < count; ++i) {
@@ -351,11 +441,21 @@ int captureChildMain(void *argument)
         }
         if (waiting == 0 || rawMonotonicNanoseconds() >= deadline)
             break;
-        if (!progress) {
-            timespec pause{0, 20'000};
+        if (progress) {
+            pauseNanoseconds = 20'000;
+        } else {
+            // Threads stop within microseconds, or when they wake in the kernel: look less
+            // often for those.
+            timespec pause{0, pauseNanoseconds};
             rawSyscall(SYS_nanosleep, reinterpret_cast<long>(&pause), 0);
+            pauseNanoseconds = pauseNanoseconds < 1'000'000 ? pauseNanoseconds * 2 : 1'000'000;
         }
     }
+    // Those left stop as soon as they run again: what they hold in user space stays as it is,
+    // and the recording thread takes what the kernel tells of them.
+    for (int32_t i = 0; i < count; ++i)
+        if (seized[i] == Seized)
+            __atomic_store_n(&state->threads[i].state, FLTThreadSlotHeld, __ATOMIC_SEQ_CST);
     __atomic_store_n(&state->captureOutcome, FLTCaptureStopped, __ATOMIC_SEQ_CST);
     rawFutexWake(&state->captureOutcome);
     // Held until the record is written (or for the longest time a recorder may take).
@@ -587,6 +687,22 @@ bool FLTProcessGetThreadState(const FLTProcess *process, int32_t thread, FLTThre
     if (!context || !context->writable)
         return false;
     FLTThreadSlot *slot = slotForThread(context->writable, thread);
+    if (slot && __atomic_load_n(&slot->state, __ATOMIC_SEQ_CST) == FLTThreadSlotHeld) {
+        // Seized but not stopped in time: it stops before it returns to user space, so its
+        // stack stays as it is, and the kernel tells where it stands in it while it sleeps.
+        uint64_t sp = 0;
+        uint64_t pc = 0;
+        if (sleepingThreadPointers(thread, &sp, &pc)) {
+            const ThreadCondition condition = threadCondition(thread);
+            FLT_WARN("WARN  [%s:%d] thread %d did not stop in time (state %s, waiting in %s): "
+                     "only its stack and instruction pointers are known\n",
+                     thread, condition.state, condition.waitsIn);
+            memset(state, 0, sizeof *state);
+            state->rsp = sp;
+            state->rip = pc;
+            return true;
+        }
+    }
     if (!slot || __atomic_load_n(&slot->state, __ATOMIC_SEQ_CST) != FLTThreadSlotCaptured) {
         FLT_ERROR("ERROR [%s:%d] failed to get thread state\n");
         return false;

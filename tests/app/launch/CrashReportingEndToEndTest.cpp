@@ -110,6 +110,25 @@ std::optional<json> section(const std::vector<json> &lines, const std::string &n
     return std::nullopt;
 }
 
+// The warnings and errors of the kit's log sent with a report.
+std::string warnings(const std::map<std::string, std::string> &parts)
+{
+    const auto log = parts.find("sdk.log");
+    if (log == parts.end())
+        return "no sdk.log";
+    const std::string text = qnt::test::gunzip(log->second).value_or("");
+    std::string kept;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        end = end == std::string::npos ? text.size() : end + 1;
+        if (text.compare(start, 4, "WARN") == 0 || text.compare(start, 5, "ERROR") == 0)
+            kept += text.substr(start, end - start);
+        start = end;
+    }
+    return kept;
+}
+
 class CrashReportingEndToEnd : public testing::Test
 {
 protected:
@@ -314,7 +333,9 @@ TEST_F(CrashReportingEndToEnd, EveryKindOfCrashReachesTheServerOnceAtTheNextLaun
             bool allZero = true;
             for (const auto &entry : registers.items())
                 allZero = allZero && entry.value() == 0;
-            EXPECT_FALSE(allZero) << "thread " << t << " " << (*names)[t];
+            // The kit's log says which thread it could not stop, and what that thread was doing.
+            EXPECT_FALSE(allZero) << "thread " << t << " " << (*names)[t] << " has no registers\n"
+                                  << warnings(parts);
         }
     }
     EXPECT_EQ(identifiers.size(), total);

@@ -9,11 +9,13 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <string>
@@ -316,6 +318,55 @@ TEST_P(CrashCapture, ThreadsThatBlockSignalsAndSpinnersAreRecordedWithRegistersA
         }
         for (const char *name : {"spinner", "deaf"})
             EXPECT_NE(std::find(names->begin(), names->end(), name), names->end()) << name;
+    }
+}
+
+TEST_P(CrashCapture, AThreadAsleepInTheKernelIsRecordedWithItsStack)
+{
+    // A thread that cannot stop before it leaves the kernel (here it waits for a child that
+    // shares its memory) is waited for; one that sleeps on beyond that wait is recorded with the
+    // stack and instruction pointers the kernel keeps for it.
+    struct Case {
+        const char *name;
+        const char *holdMilliseconds;
+        bool stopped;
+    };
+    const Case cases[] = {{"wakes within the wait", "700", true}, {"sleeps on", "4000", false}};
+    const std::string helper = helperPath(GetParam());
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path folder = m_folder / (c.stopped ? "wakes" : "sleeps");
+        fs::create_directories(folder);
+        const auto started = std::chrono::steady_clock::now();
+        const ChildResult result = runHelper(helper, "held-thread", folder,
+                                             {std::string("FLT_HOLD_MS=") + c.holdMilliseconds});
+        ASSERT_TRUE(result.signaled) << describe(result);
+        EXPECT_EQ(result.signal, SIGSEGV);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+        const auto lines = readRecord(folder / "signal.fltrecord");
+        const auto threads = section(lines, "threads");
+        const auto names = section(lines, "thread_names");
+        ASSERT_TRUE(threads && names);
+        const auto held = std::find(names->begin(), names->end(), "held");
+        ASSERT_NE(held, names->end());
+        const json &thread = (*threads)[static_cast<size_t>(held - names->begin())];
+        std::ifstream logFile(folder / "sdk.log");
+        const std::string log((std::istreambuf_iterator<char>(logFile)),
+                              std::istreambuf_iterator<char>());
+        EXPECT_NE(thread["registers"]["rsp"].get<uint64_t>(), 0u) << log;
+        EXPECT_NE(thread["registers"]["rip"].get<uint64_t>(), 0u) << log;
+        EXPECT_FALSE(thread["stacktrace"].empty()) << log;
+        // Stopped, it gives all its registers; asleep, only those two, and the log says why.
+        EXPECT_EQ(thread["registers"]["cs"].get<uint64_t>() != 0, c.stopped) << log;
+        EXPECT_EQ(log.find("did not stop in time (state D") == std::string::npos, c.stopped) << log;
+        if (c.stopped) {
+            const auto frames =
+                functionNames(helper, loadedImages(folder), thread["stacktrace"], 12);
+            bool found = false;
+            for (const auto &frame : frames)
+                found = found || frame.find("heldThread") != std::string::npos;
+            EXPECT_TRUE(found) << log;
+        }
     }
 }
 

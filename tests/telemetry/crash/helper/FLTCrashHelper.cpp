@@ -42,6 +42,7 @@
 #include <fcntl.h>
 #include <linux/futex.h>
 #include <pthread.h>
+#include <sched.h>
 #include <stdexcept>
 #include <string>
 #include <cstddef>
@@ -216,7 +217,8 @@ __attribute__((noinline)) void blockInFutex()
 std::atomic<pid_t> g_blockedThreads[8];
 
 // Whether the thread is asleep in the kernel (state "S" in its stat line).
-bool sleeping(pid_t tid)
+// Whether a thread is in a scheduler state ('S' asleep, 'D' asleep beyond interruption).
+bool sleeping(pid_t tid, char state = 'S')
 {
     char path[64];
     snprintf(path, sizeof path, "/proc/self/task/%d/stat", static_cast<int>(tid));
@@ -227,7 +229,40 @@ bool sleeping(pid_t tid)
     const bool read = fgets(line, sizeof line, file) != nullptr;
     fclose(file);
     const char *end = read ? strrchr(line, ')') : nullptr;
-    return end && end[1] == ' ' && end[2] == 'S';
+    return end && end[1] == ' ' && end[2] == state;
+}
+
+// A thread held asleep in the kernel beyond interruption: it starts a child that shares its
+// memory, as vfork does, and waits until that child ends some milliseconds later.
+std::atomic<pid_t> g_heldThread{0};
+alignas(16) char g_heldChildStack[65536];
+
+int heldChild(void *milliseconds)
+{
+    // On the held thread's memory: system calls only. The helper's files are let go at once, so
+    // that nobody reading them waits beyond the helper's end.
+    syscall(SYS_close_range, 0u, ~0u, 0u);
+    const long hold = reinterpret_cast<long>(milliseconds);
+    const timespec pause{hold / 1000, hold % 1000 * 1'000'000};
+    syscall(SYS_nanosleep, &pause, nullptr);
+    syscall(SYS_exit, 0);
+    return 0;
+}
+
+__attribute__((noinline)) void holdInTheKernel(long milliseconds)
+{
+    clone(heldChild, g_heldChildStack + sizeof g_heldChildStack, CLONE_VM | CLONE_VFORK | SIGCHLD,
+          reinterpret_cast<void *>(milliseconds));
+    asm volatile("" ::: "memory");
+}
+
+void *heldThread(void *milliseconds)
+{
+    pthread_setname_np(pthread_self(), "held");
+    g_heldThread = static_cast<pid_t>(syscall(SYS_gettid));
+    holdInTheKernel(reinterpret_cast<long>(milliseconds));
+    blockInSleep();
+    return nullptr;
 }
 
 void *blockedThread(void *argument)
@@ -785,7 +820,7 @@ int main(int argc, char **argv)
         fprintf(stderr,
                 "usage: %s "
                 "check-handlers|segv|segv-chained|segv-template|next-launch|threads|stubborn-"
-                "threads|late-library|allocating-"
+                "threads|held-thread|late-library|allocating-"
                 "handler|recursion-main|recursion-thread|recursion-queue[-early]|two-threads|"
                 "terminate[-abort-handler]|app-thread|odd-names|unloaded-library FOLDER\n"
                 "       %s kit-launch IDENTIFIER [turn|crash|crash-early|crash-library-thread]\n"
@@ -886,6 +921,17 @@ int main(int argc, char **argv)
             for (const auto &tid : g_blockedThreads)
                 all = all && sleeping(tid.load());
             if (all)
+                break;
+            usleep(10000);
+        }
+        outer(1);
+    } else if (mode == "held-thread") {
+        const char *hold = getenv("FLT_HOLD_MS");
+        spawn(heldThread, reinterpret_cast<void *>(hold ? atol(hold) : 1000));
+        // Crashes once the thread sleeps in the kernel (at most a few seconds from now).
+        for (int tries = 0; tries < 500; ++tries) {
+            const pid_t held = g_heldThread.load();
+            if (held && sleeping(held, 'D'))
                 break;
             usleep(10000);
         }

@@ -23,9 +23,11 @@
 namespace {
 
 constexpr int kRepeatCollapseThreshold = 10;
-// The signal way, where tracing is refused: a thread that has not answered by then blocks the
-// capture signal (or cannot run) and is listed without registers.
-constexpr int64_t kParkTimeoutNanoseconds = 150'000'000;       // for all threads together
+// The signal way, where tracing is refused: a thread that blocks the capture signal cannot answer
+// and is not waited for; the others answer within microseconds, unless they wait for a processor
+// on a busy machine or sleep in the kernel beyond interruption. One that has not answered by then
+// is listed without registers.
+constexpr int64_t kParkTimeoutNanoseconds = 2'000'000'000;     // for all threads together
 constexpr int64_t kReleaseTimeoutNanoseconds = 30'000'000'000; // a parked thread's longest wait
 // The capture child: how long it may take to stop every thread, how long it holds them stopped
 // at most, and how long the recording thread waits for it to be ready or done. A seized thread
@@ -200,6 +202,32 @@ bool sleepingThreadPointers(int32_t tid, uint64_t *sp, uint64_t *pc)
     *sp = parseHex(fields[count - 2]);
     *pc = parseHex(fields[count - 1]);
     return *sp != 0 && *pc != 0;
+}
+
+// The 64-bit signal mask after `key` in a thread's status text ("SigBlk:\t0000000000000000").
+uint64_t statusSignalMask(const char *status, const char *key)
+{
+    const char *at = strstr(status, key);
+    if (!at)
+        return 0;
+    at += strlen(key);
+    while (*at == ' ' || *at == '\t')
+        ++at;
+    return parseHex(at);
+}
+
+// Whether a thread leaves `signal` waiting: sent to it and blocked. One that has just taken it
+// blocks it too, while its handler runs, but no longer has it waiting.
+bool threadIsDeafTo(int32_t tid, int signal)
+{
+    char path[64];
+    threadFilePath(path, tid, "status");
+    char status[4096];
+    if (readSmallFile(path, status, sizeof status) <= 0)
+        return false;
+    const uint64_t bit = uint64_t(1) << (signal - 1);
+    return (statusSignalMask(status, "SigBlk:") & bit)
+           && (statusSignalMask(status, "SigPnd:") & bit);
 }
 
 FLTThreadSlot *slotForThread(FLTWritableState *state, int32_t tid)
@@ -620,11 +648,12 @@ bool FLTProcessSuspendAllOtherThreads(FLTProcess *process)
             if (value != FLTThreadSlotRequested)
                 break;
             const int64_t left = deadline - monotonicNanoseconds();
-            if (left <= 0) {
+            if (left <= 0 || threadIsDeafTo(slot.tid, context->signalStore.captureSignal)) {
                 ok = false;
                 break;
             }
-            futexWait(&slot.state, FLTThreadSlotRequested, left);
+            // Looked at again now and then: a thread may block the signal only after it was sent.
+            futexWait(&slot.state, FLTThreadSlotRequested, left < 10'000'000 ? left : 10'000'000);
         }
     }
     return ok;

@@ -321,25 +321,37 @@ TEST_P(CrashCapture, ThreadsThatBlockSignalsAndSpinnersAreRecordedWithRegistersA
     }
 }
 
-TEST_P(CrashCapture, AThreadAsleepInTheKernelIsRecordedWithItsStack)
+TEST_P(CrashCapture, AThreadAsleepInTheKernelIsWaitedFor)
 {
-    // A thread that cannot stop before it leaves the kernel (here it waits for a child that
-    // shares its memory) is waited for; one that sleeps on beyond that wait is recorded with the
-    // stack and instruction pointers the kernel keeps for it.
+    // A thread that cannot stop or answer before it leaves the kernel (here it waits for a child
+    // that shares its memory) is waited for. One that sleeps on beyond that wait is recorded with
+    // the stack and instruction pointers the kernel keeps for it when it is traced, since it
+    // stops before it runs again; parked by signal, it is listed without registers.
+    enum Outcome { AllRegisters, Pointers, Nothing };
     struct Case {
         const char *name;
+        bool traced;
         const char *holdMilliseconds;
-        bool stopped;
+        Outcome outcome;
+        const char *logged;
     };
-    const Case cases[] = {{"wakes within the wait", "700", true}, {"sleeps on", "4000", false}};
+    const Case cases[] = {
+        {"traced, wakes within the wait", true, "700", AllRegisters, nullptr},
+        {"traced, sleeps on", true, "4000", Pointers, "did not stop in time (state D"},
+        {"parked, wakes within the wait", false, "700", AllRegisters, nullptr},
+        {"parked, sleeps on", false, "4000", Nothing, "unable to get thread state of"},
+    };
     const std::string helper = helperPath(GetParam());
+    int index = 0;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const fs::path folder = m_folder / (c.stopped ? "wakes" : "sleeps");
+        const fs::path folder = m_folder / std::to_string(index++);
         fs::create_directories(folder);
+        std::vector<std::string> environment{std::string("FLT_HOLD_MS=") + c.holdMilliseconds};
+        if (!c.traced)
+            environment.push_back("FLT_NO_TRACE=1");
         const auto started = std::chrono::steady_clock::now();
-        const ChildResult result = runHelper(helper, "held-thread", folder,
-                                             {std::string("FLT_HOLD_MS=") + c.holdMilliseconds});
+        const ChildResult result = runHelper(helper, "held-thread", folder, environment);
         ASSERT_TRUE(result.signaled) << describe(result);
         EXPECT_EQ(result.signal, SIGSEGV);
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
@@ -353,13 +365,15 @@ TEST_P(CrashCapture, AThreadAsleepInTheKernelIsRecordedWithItsStack)
         std::ifstream logFile(folder / "sdk.log");
         const std::string log((std::istreambuf_iterator<char>(logFile)),
                               std::istreambuf_iterator<char>());
-        EXPECT_NE(thread["registers"]["rsp"].get<uint64_t>(), 0u) << log;
-        EXPECT_NE(thread["registers"]["rip"].get<uint64_t>(), 0u) << log;
-        EXPECT_FALSE(thread["stacktrace"].empty()) << log;
-        // Stopped, it gives all its registers; asleep, only those two, and the log says why.
-        EXPECT_EQ(thread["registers"]["cs"].get<uint64_t>() != 0, c.stopped) << log;
-        EXPECT_EQ(log.find("did not stop in time (state D") == std::string::npos, c.stopped) << log;
-        if (c.stopped) {
+        const json &registers = thread["registers"];
+        EXPECT_EQ(registers["rsp"].get<uint64_t>() != 0, c.outcome != Nothing) << log;
+        EXPECT_EQ(registers["rip"].get<uint64_t>() != 0, c.outcome != Nothing) << log;
+        EXPECT_EQ(registers["cs"].get<uint64_t>() != 0, c.outcome == AllRegisters) << log;
+        EXPECT_EQ(thread["stacktrace"].empty(), c.outcome == Nothing) << log;
+        if (c.logged) {
+            EXPECT_NE(log.find(c.logged), std::string::npos) << log;
+        }
+        if (c.outcome == AllRegisters) {
             const auto frames =
                 functionNames(helper, loadedImages(folder), thread["stacktrace"], 12);
             bool found = false;

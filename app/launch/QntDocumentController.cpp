@@ -22,6 +22,16 @@ Q_LOGGING_CATEGORY(lcStartUp, "quintora.startup")
 
 namespace {
 
+bool g_startUpWindowAwaitsFirstPaint = false;
+
+// Launching is complete before any document is made: the libraries its palette shows, the
+// preferences that new documents follow.
+void completeLaunch()
+{
+    if (VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate())
+        delegate->completeLaunch();
+}
+
 // Says once, in the log, when the start-up window has been painted for the first time: the
 // moment a launch is over for the user, which launch timings are taken from.
 class FirstPaintWatch : public QObject
@@ -31,6 +41,7 @@ public:
         : QObject(window)
     {
         window->installEventFilter(this);
+        g_startUpWindowAwaitsFirstPaint = true;
     }
 
 protected:
@@ -41,6 +52,10 @@ protected:
             // After the paint has reached the screen, on the next turn of the event loop.
             QTimer::singleShot(0, this, [this] {
                 qCInfo(lcStartUp) << "the start-up window is painted";
+                g_startUpWindowAwaitsFirstPaint = false;
+                if (QntDocumentController *controller =
+                        QntDocumentController::sharedQntDocumentController())
+                    emit controller->startUpWindowPainted();
                 deleteLater();
             });
         }
@@ -68,6 +83,7 @@ QntDocumentController::QntDocumentController(QObject *parent)
 Document *QntDocumentController::makeUntitledDocumentOfType(const QString &type,
                                                             QString *errorMessage)
 {
+    completeLaunch();
     Document *document = DocumentController::makeUntitledDocumentOfType(type, errorMessage);
     auto *drawingDocument = qobject_cast<VRDrawingDocument *>(document);
     if (!drawingDocument)
@@ -113,6 +129,11 @@ void QntDocumentController::showStartUpPanel()
         new FirstPaintWatch(window);
     window->setWindowOpacity(1.0);
     g_startUpController->populateControls();
+}
+
+bool QntDocumentController::startUpWindowAwaitsFirstPaint()
+{
+    return g_startUpWindowAwaitsFirstPaint;
 }
 
 void QntDocumentController::orderOutStartUpWindow()
@@ -174,12 +195,14 @@ Document *QntDocumentController::makeDocumentWithContentsOfURL(const QString &pa
                                                                QString *errorMessage)
 {
     orderOutStartUpWindow();
+    completeLaunch();
     return DocumentController::makeDocumentWithContentsOfURL(path, type, errorMessage);
 }
 
 void QntDocumentController::addDocument(Document *document)
 {
     orderOutStartUpWindow();
+    completeLaunch();
     DocumentController::addDocument(document);
     if (UserDefaults::standardUserDefaults().boolForKey(kQntToolPaletteIsVisible))
         reopenToolPaletteWhenShown(document);

@@ -26,6 +26,9 @@ public:
     static void showStartUpPanel();
     // Puts the start-up window away, when there is one.
     static void orderOutStartUpWindow();
+    // Whether the start-up window has been shown and not yet painted for the first time;
+    // startUpWindowPainted() follows that paint.
+    static bool startUpWindowAwaitsFirstPaint();
 
     void newDocument() override;
     // Makes the document and gives it the notation and the imported shapes that the start-up
@@ -64,6 +67,11 @@ public:
         std::function<void(Document *document, bool wasAlreadyOpen, const QString &errorMessage)>;
     void reopenDocumentForURL(const QString &path, const QString &contentsPath, bool display,
                               const ReopenHandler &completionHandler);
+
+signals:
+    // The start-up window has been painted for the first time (on the turn of the event loop
+    // after the paint).
+    void startUpWindowPainted();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

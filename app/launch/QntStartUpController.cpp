@@ -342,21 +342,9 @@ QStringList QntStartUpController::groupTitles() const
 
 void QntStartUpController::populateControls()
 {
-    {
-        // Read the folders afresh: notations may have been imported or installed meanwhile.
-        const QSignalBlocker blocker(mNotationsGroups);
-        mNotationsGroups->clear();
-        FileSystemItem::rootItem()->clean();
-        addGroupItems(nullptr, FileSystemItem::rootItem());
-        mNotationsGroups->expandAll();
-    }
-    if (!selectGroupNamed(QStringLiteral("Misc"))) {
-        if (QTreeWidgetItem *first = mNotationsGroups->topLevelItem(0))
-            first->setSelected(true);
-    }
-    outlineViewAction();
-    populateRecentMenu();
-    // The application's menus that need no drawing (preferences, its editors and libraries,
+    reloadNotations();
+    populateRecentMenu(); // The application's menus that need no drawing (preferences, its editors
+                          // and libraries,
     // help), as a drawing window has them.
     auto *mainWindow = qobject_cast<QMainWindow *>(m_window.data());
     VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate();
@@ -370,6 +358,23 @@ void QntStartUpController::populateControls()
     m_window->activateWindow();
     m_notationsItemsView->setFocus();
     NotificationCenter::defaultCenter().post(kQntCloseAttachedWindowsNotification, this);
+}
+
+void QntStartUpController::reloadNotations()
+{
+    {
+        // Read the folders afresh: notations may have been imported or installed meanwhile.
+        const QSignalBlocker blocker(mNotationsGroups);
+        mNotationsGroups->clear();
+        FileSystemItem::rootItem()->clean();
+        addGroupItems(nullptr, FileSystemItem::rootItem());
+        mNotationsGroups->expandAll();
+    }
+    if (!selectGroupNamed(QStringLiteral("Misc"))) {
+        if (QTreeWidgetItem *first = mNotationsGroups->topLevelItem(0))
+            first->setSelected(true);
+    }
+    outlineViewAction();
 }
 
 bool QntStartUpController::selectGroupNamed(const QString &name)

@@ -53,6 +53,8 @@ public:
     void beginStartUpDialog(VRDrawing *drawing);
     // Reloads the groups, selects "Misc" and the recent documents, and brings the window up.
     void populateControls();
+    // Lists the notation groups and the chosen group's notations afresh, as on screen.
+    void reloadNotations();
     void populateRecentMenu();
 
     QList<std::shared_ptr<QntNotation>> notationsItems() const { return m_notationsItems; }

@@ -17,6 +17,7 @@
 #include "style/QntColorSchemeEditor.h"
 #include "app/common/QntConstants.h"
 #include "app/launch/QntDocumentController.h"
+#include "app/launch/QntStartUpController.h"
 #include "app/panels/QntInfoPanelController.h"
 #include "app/common/QntUtils.h"
 #include "app/launch/QntThreadPreparation.h"
@@ -297,35 +298,10 @@ void VOReruRerAppDelegate::applicationDidFinishLaunching()
     openElementModeInspector();
     openConnectorModeInspector();
 
-    // A damaged database is moved out of the way first, so the shipped one takes its place.
-    const QList<QntNotation::SetAsideNotation> damagedNotations =
-        QntNotation::setAsideDamagedNotations();
-    const VRResult<void> copied = QntNotation::copyNotationsFromBundleToAppSupportFolder();
-    if (!copied)
-        qCWarning(lcApp).noquote()
-            << "installing the notation libraries failed:" << copied.errorMessage();
-    // The tool registry's built-in libraries are read from the notations just installed.
-    QntNotation::registerBuiltinLibraries();
-    copyMermaidSrcFromBundleToAppSupportFolderRewriteAll(false);
-
-    if (!g_imagesBankController)
-        g_imagesBankController = new QntImagesBankController(QStringLiteral("QntImagesBank"));
-    // The Custom group of the shape library keeps its shapes in the image bank from the start.
-    if (!g_imagesBankController->initImageBank())
-        qCWarning(lcApp).noquote() << g_imagesBankController->imageBankProblem();
-    // What had to be set aside is told once the event loop runs, above the start-up window.
-    QStringList notices;
-    if (const auto settings = UserDefaults::standardUserDefaults().takeSetAsideFile())
-        notices << settingsSetAsideMessage(settings->keptAs);
-    for (const QntNotation::SetAsideNotation &notation : damagedNotations)
-        notices << notationSetAsideMessage(notation);
-    if (!notices.isEmpty()) {
-        // One box for all of them.
-        QTimer::singleShot(0, this, [notices] {
-            DocumentController::sharedDocumentController().presentError(
-                notices.join(QStringLiteral("\n\n")), nullptr);
-        });
-    }
+    // The start-up window lists the installed notations: a first launch installs them before
+    // the window shows; later launches check them once it is on screen.
+    if (!QFileInfo::exists(QntNotation::rootNotationsFolderPath()))
+        installNotations();
 
     _applicationHasStarted = true;
 
@@ -334,23 +310,7 @@ void VOReruRerAppDelegate::applicationDidFinishLaunching()
     if (showStartUp)
         QntDocumentController::showStartUpPanel();
 
-    populateImportedMenu();
-    populateUMLMenu();
-
-    VRStyleRegistry::loadDefaults();
-
-    toolsMenu();
-    for (QAction *item :
-         {_toolsMenuItem.data(), _smartPolylineMenuItem.data(), _smartOrthogonalMenuItem.data()}) {
-        if (item)
-            item->setVisible(true);
-    }
-
     QXNews::sharedNews().setDelegate(this);
-    // Recorded tool shortcuts are in force from the start.
-    QntPreferenceController::applyStoredShortcuts();
-    // The preferences follow new documents (document defaults) from the first one on.
-    initPrefsController(nullptr);
     // After each new document, the weekly news check (it asks the server at most once a week).
     m_observers.push_back(center.addObserver(
         kQntNewDocumentCreatedNotification, nullptr, [this](const Notification &) {
@@ -374,7 +334,93 @@ void VOReruRerAppDelegate::applicationDidFinishLaunching()
         qCWarning(lcApp) << "the telemetry client did not start:" << error.what();
     }
     followActivationForAnalytics();
+
+    // What the start-up window does not show is made once the window has been painted.
+    QntDocumentController *controller = QntDocumentController::sharedQntDocumentController();
+    if (controller && QntDocumentController::startUpWindowAwaitsFirstPaint()) {
+        connect(controller, &QntDocumentController::startUpWindowPainted, this,
+                &VOReruRerAppDelegate::completeLaunch, Qt::SingleShotConnection);
+        // A window the system does not draw (minimised, on another desktop) holds nothing up.
+        QTimer::singleShot(kLaunchCompletionDelayMs, this, &VOReruRerAppDelegate::completeLaunch);
+    } else {
+        QTimer::singleShot(0, this, &VOReruRerAppDelegate::completeLaunch);
+    }
     qCInfo(lcApp) << "launch finished";
+}
+
+void VOReruRerAppDelegate::installNotations()
+{
+    if (m_notationsInstalled)
+        return;
+    m_notationsInstalled = true;
+    // A damaged database is moved out of the way first, so the shipped one takes its place.
+    m_damagedNotations = QntNotation::setAsideDamagedNotations();
+    QStringList installed;
+    const VRResult<void> copied =
+        QntNotation::copyNotationsFromBundleToAppSupportFolder(&installed);
+    if (!copied)
+        qCWarning(lcApp).noquote()
+            << "installing the notation libraries failed:" << copied.errorMessage();
+    // A start-up window on screen lists them afresh when they changed under it.
+    QntStartUpController *startUp = QntDocumentController::startUpController();
+    if (startUp && startUp->window() && startUp->window()->isVisible()
+        && (!installed.isEmpty() || !m_damagedNotations.isEmpty()))
+        startUp->reloadNotations();
+}
+
+void VOReruRerAppDelegate::completeLaunch()
+{
+    if (m_launchCompleted || !_applicationHasStarted || m_quitting || m_isTerminating)
+        return;
+    m_launchCompleted = true;
+
+    installNotations();
+    // The tool registry's built-in libraries are read from the notations just installed.
+    QntNotation::registerBuiltinLibraries();
+    copyMermaidSrcFromBundleToAppSupportFolderRewriteAll(false);
+
+    if (!g_imagesBankController)
+        g_imagesBankController = new QntImagesBankController(QStringLiteral("QntImagesBank"));
+    // The Custom group of the shape library keeps its shapes in the image bank from the start.
+    if (!g_imagesBankController->initImageBank())
+        qCWarning(lcApp).noquote() << g_imagesBankController->imageBankProblem();
+    // What had to be set aside is told now, above the start-up window.
+    QStringList notices;
+    if (const auto settings = UserDefaults::standardUserDefaults().takeSetAsideFile())
+        notices << settingsSetAsideMessage(settings->keptAs);
+    for (const QntNotation::SetAsideNotation &notation : std::as_const(m_damagedNotations))
+        notices << notationSetAsideMessage(notation);
+    m_damagedNotations.clear();
+    if (!notices.isEmpty()) {
+        // One box for all of them.
+        QTimer::singleShot(0, this, [notices] {
+            DocumentController::sharedDocumentController().presentError(
+                notices.join(QStringLiteral("\n\n")), nullptr);
+        });
+    }
+
+    populateImportedMenu();
+    populateUMLMenu();
+
+    VRStyleRegistry::loadDefaults();
+
+    toolsMenu();
+    for (QAction *item :
+         {_toolsMenuItem.data(), _smartPolylineMenuItem.data(), _smartOrthogonalMenuItem.data()}) {
+        if (item)
+            item->setVisible(true);
+    }
+
+    // Recorded tool shortcuts are in force from the start.
+    QntPreferenceController::applyStoredShortcuts();
+    // The preferences follow new documents (document defaults) from the first one on.
+    initPrefsController(nullptr);
+    qCInfo(lcApp) << "launch complete";
+}
+
+bool VOReruRerAppDelegate::launchIsComplete() const
+{
+    return m_launchCompleted;
 }
 
 QString VOReruRerAppDelegate::settingsSetAsideMessage(const QString &keptAs)

@@ -64,7 +64,17 @@ public:
     // Removes the temporary files that writes cut short left beside the documents this
     // application knows of and in its own folders; answers their paths.
     static QStringList removeLeftoverTemporaryFiles();
+    // Shows the start-up window (where wanted) and starts the telemetry client; what the
+    // window does not show follows with completeLaunch() once it is painted.
     void applicationDidFinishLaunching();
+    // The rest of the launch: checks and installs the notations, registers the built-in
+    // libraries, opens the image bank, fills the notation and tool menus, applies the
+    // recorded shortcuts and makes the preferences. Runs once, after the start-up window's
+    // first paint, or at once when a document is made before that.
+    void completeLaunch();
+    bool launchIsComplete() const;
+    // How long the rest of the launch waits at most for the start-up window's first paint.
+    static constexpr int kLaunchCompletionDelayMs = 1000;
 
     // A URL event: the text after the first "quintora://" is the percent-encoded path of a
     // document of this application. Anything else is ignored with a log line.
@@ -264,6 +274,8 @@ signals:
     void notationCopyFinished(DIDizeZoziDocument *document, const QString &key);
 
 private:
+    // Sets damaged notation databases aside and installs the shipped ones; once.
+    void installNotations();
     void openDocumentAtPath(const QString &path);
     void followActivationForAnalytics();
     void populateNotationMenu(QMenu *menu, const QString &word, bool uml);
@@ -291,6 +303,10 @@ private:
     QPointer<QMenu> mUserToolMenu;
     QPointer<QMenu> m_toolsMenu;
     bool _applicationHasStarted = false;
+    bool m_launchCompleted = false;
+    bool m_notationsInstalled = false;
+    // Set aside by installNotations(), told by completeLaunch().
+    QList<QntNotation::SetAsideNotation> m_damagedNotations;
     QPointer<QWidget> _infoPanel;
     QPointer<QTextEdit> _infoPanelText;
     QPointer<QScrollArea> _infoPanelBWTransparentScrollView;

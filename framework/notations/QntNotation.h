@@ -76,8 +76,10 @@ public:
     static QString bundleNotationsFolderPath();
     // Copies every shipped database into the user's folder when missing there or older
     // (PRAGMA user_version); Imported/ and ImageBank/ are never touched. A failure names what
-    // could not be copied (the rest is still copied).
-    static VRResult<void> copyNotationsFromBundleToAppSupportFolder();
+    // could not be copied (the rest is still copied). installed, when given, gets the paths
+    // (relative to the folder) of the databases copied.
+    static VRResult<void>
+    copyNotationsFromBundleToAppSupportFolder(QStringList *installed = nullptr);
     // A damaged database of the user's notations folder, moved out of the way so it is neither
     // read nor overwritten: keptAs is its new name beside the old one (empty when it could not
     // be moved); problem says what is wrong with it.

@@ -73,7 +73,7 @@ QString QntNotation::bundleNotationsFolderPath()
     return QntPaths::bundleResourcesPath() + QStringLiteral("/Notations");
 }
 
-VRResult<void> QntNotation::copyNotationsFromBundleToAppSupportFolder()
+VRResult<void> QntNotation::copyNotationsFromBundleToAppSupportFolder(QStringList *installed)
 {
     const QString source = bundleNotationsFolderPath();
     const QString target = rootNotationsFolderPath();
@@ -113,6 +113,8 @@ VRResult<void> QntNotation::copyNotationsFromBundleToAppSupportFolder()
             continue;
         }
         AtomicFile::syncFolder(QFileInfo(to).absolutePath());
+        if (installed)
+            installed->append(relative);
     }
     {
         QMutexLocker lock(&g_cacheMutex);

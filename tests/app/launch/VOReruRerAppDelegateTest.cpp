@@ -32,9 +32,10 @@
 #include <QMessageBox>
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
+#include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QStringList>
 #include <QTimer>
 #include <QUrl>
@@ -241,6 +242,12 @@ TEST(AppDelegateLaunch, LaunchMakesItsObjectsAndFollowsTheStartUpRule)
     EXPECT_TRUE(DIDizeZoziDocument::defaultQualityModulation());
     delegate.applicationDidFinishLaunching();
     EXPECT_TRUE(delegate.applicationHasStarted());
+    EXPECT_TRUE(startUpWindowVisible());
+    // The rest follows the start-up window's paint, on the event loop.
+    EXPECT_FALSE(delegate.launchIsComplete());
+    EXPECT_TRUE(libraries.registry().prototypesForGroup("Misc").isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return delegate.launchIsComplete(); },
+                                2 * VOReruRerAppDelegate::kLaunchCompletionDelayMs));
     for (QAction *item : {delegate.toolsMenuItem(), delegate.smartPolylineMenuItem(),
                           delegate.smartOrthogonalMenuItem()}) {
         ASSERT_NE(item, nullptr);
@@ -297,6 +304,60 @@ TEST(AppDelegateLaunch, LaunchMakesItsObjectsAndFollowsTheStartUpRule)
     second.applicationDidFinishLaunching();
     EXPECT_FALSE(startUpWindowVisible());
     defaults.removeObjectForKey("QntShowStyleSchooserAfterStart");
+}
+
+TEST(AppDelegateLaunch, AFirstLaunchListsTheShippedNotationsInTheStartUpWindowAtOnce)
+{
+    const qnt::test::LaunchSettingsKeeper launchSettings;
+    documentController();
+    const qnt::test::BuiltinLibrariesKeeper libraries;
+    // A home that has never seen the application: no notations folder.
+    const QString folder = QntNotation::rootNotationsFolderPath();
+    const QString aside = folder + ".aside";
+    QDir(aside).removeRecursively();
+    ASSERT_TRUE(!QFileInfo::exists(folder) || QDir().rename(folder, aside));
+    const qnt::test::ScopeExit restore([&] {
+        hideStartUpWindow();
+        if (QFileInfo::exists(aside)) {
+            QDir(folder).removeRecursively();
+            QDir().rename(aside, folder);
+        }
+    });
+    UserDefaults::standardUserDefaults().removeObjectForKey("QntShowStyleSchooserAfterStart");
+
+    VOReruRerAppDelegate delegate;
+    delegate.applicationWillFinishLaunching();
+    delegate.applicationDidFinishLaunching();
+    ASSERT_TRUE(startUpWindowVisible());
+    EXPECT_FALSE(delegate.launchIsComplete());
+    EXPECT_TRUE(QFileInfo::exists(folder + "/Misc/BuiltinLibraries.db"));
+    const QStringList groups = QntDocumentController::startUpController()->groupTitles();
+    EXPECT_TRUE(groups.contains("Misc")) << groups.join(", ").toStdString();
+}
+
+TEST(AppDelegateLaunch, ADocumentMadeBeforeTheStartUpWindowIsPaintedCompletesTheLaunchFirst)
+{
+    const qnt::test::LaunchSettingsKeeper launchSettings;
+    QntDocumentController &controller = documentController();
+    const qnt::test::BuiltinLibrariesKeeper libraries;
+    for (const QString &name : QntNotation::builtinLibraryNames())
+        libraries.registry().removeGroup(name);
+    const qnt::test::ScopeExit restore([] { hideStartUpWindow(); });
+    UserDefaults::standardUserDefaults().removeObjectForKey("QntShowStyleSchooserAfterStart");
+
+    VOReruRerAppDelegate delegate;
+    delegate.applicationWillFinishLaunching();
+    delegate.applicationDidFinishLaunching();
+    ASSERT_FALSE(delegate.launchIsComplete());
+    QString error;
+    std::unique_ptr<Document> document(
+        controller.makeUntitledDocumentOfType(controller.defaultType(), &error));
+    ASSERT_TRUE(document) << error.toStdString();
+    EXPECT_TRUE(delegate.launchIsComplete());
+    const qsizetype shipped = QntNotation::builtinLibraryElementsList("Misc").size();
+    EXPECT_GT(shipped, 0);
+    EXPECT_EQ(libraries.registry().prototypesForGroup("Misc").size(), shipped);
+    EXPECT_NE(VOReruRerAppDelegate::sharedImagesBankController(), nullptr);
 }
 
 TEST(AppDelegateLaunch, APlainRelaunchWithNothingOnScreenShowsTheStartUpWindowWhateverTheSetting)

@@ -15,8 +15,10 @@
 struct VRArchiveParser::Run {
     qsizetype begin = 0; // the records' text, separators between them included
     qsizetype end = 0;
+    // For a run of the style table: where each of its records' text begins and ends.
+    const std::pair<qsizetype, qsizetype> *styles = nullptr;
     bool done = false;
-    QJsonArray records;
+    Parsed parsed;
 };
 
 class VRArchiveParser::RunSource final : public VRRecordSource
@@ -32,6 +34,23 @@ public:
     qsizetype size() const override { return m_count; }
     QJsonValue at(qsizetype i) override
     {
+        if (!readRunOf(i))
+            return QJsonObject();
+        return m_records.at(i % kRecordsPerRun);
+    }
+    VRPreparedStyle *preparedStyle(qsizetype i) override
+    {
+        if (!readRunOf(i) || m_styles == nullptr)
+            return nullptr;
+        const size_t k = size_t(i % kRecordsPerRun);
+        return k < m_styles->size() ? &(*m_styles)[k] : nullptr;
+    }
+
+private:
+    // Makes the run holding record i the current one, once it is parsed; false when it cannot
+    // be parsed.
+    bool readRunOf(qsizetype i)
+    {
         const size_t index = m_firstRun + size_t(i / kRecordsPerRun);
         if (index != m_current) {
             // (Where runs begin and end is set before the workers start: no lock is needed to
@@ -43,7 +62,8 @@ public:
             m_parser.m_reading = std::max(m_parser.m_reading, index);
             if (m_current != size_t(-1)) {
                 // Read: a worker frees it, off the reader's thread.
-                m_parser.m_garbage.push_back(std::move(m_parser.m_runs[m_current]->records));
+                m_parser.m_garbage.push_back(std::move(m_parser.m_runs[m_current]->parsed));
+                m_styles = nullptr;
             }
             // Waking the waiting workers costs the reader a system call: they are woken for
             // every few runs read, and whenever the reader must wait for its run.
@@ -51,14 +71,14 @@ public:
                 m_parser.m_work.notify_all();
             m_parser.m_parsed.wait(lock, [&] { return run.done || m_parser.m_broken.load(); });
             if (!run.done)
-                return QJsonObject();
-            m_records = run.records;
+                return false;
+            m_records = run.parsed.records;
+            m_styles = run.styles ? &run.parsed.styles : nullptr;
             m_current = index;
         }
-        return m_records.at(i % kRecordsPerRun);
+        return true;
     }
 
-private:
     // The runs of one list are one stretch of text: what the reader is past is given back.
     void releaseUpTo(qsizetype end)
     {
@@ -76,7 +96,8 @@ private:
     qsizetype m_count;
     size_t m_current = size_t(-1);
     QJsonArray m_records;
-    qsizetype m_unreleased; // where the text not given back begins
+    std::vector<VRPreparedStyle> *m_styles = nullptr; // those of the current run
+    qsizetype m_unreleased;                           // where the text not given back begins
 };
 
 namespace {
@@ -95,6 +116,61 @@ void giveBackHeap()
     void *volatile block = std::malloc(kLargeBlock);
     std::free(block);
 #endif
+}
+
+// The text of the value of the one member `key` of the object whose text is `object`; empty
+// when it has no such member, or its keys cannot be told apart without decoding them (a key
+// with escapes could be that member too).
+QByteArrayView memberText(QByteArrayView object, QByteArrayView key)
+{
+    const qsizetype size = object.size();
+    const auto skipSpace = [&](qsizetype i) {
+        while (i < size
+               && (object[i] == ' ' || object[i] == '\n' || object[i] == '\r' || object[i] == '\t'))
+            ++i;
+        return i;
+    };
+    int depth = 0;
+    qsizetype found = -1, foundEnd = -1;
+    int foundDepth = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        const char c = object[i];
+        if (c == '"') {
+            qsizetype k = i + 1;
+            bool escapes = false;
+            while (k < size && object[k] != '"') {
+                escapes = escapes || object[k] == '\\';
+                k += object[k] == '\\' ? 2 : 1;
+            }
+            if (k >= size)
+                return {};
+            const qsizetype after = skipSpace(k + 1);
+            if (depth == 1 && after < size && object[after] == ':') {
+                if (escapes)
+                    return {};
+                if (object.sliced(i + 1, k - i - 1) == key) {
+                    if (found >= 0)
+                        return {};
+                    found = skipSpace(after + 1);
+                    foundDepth = depth;
+                    if (found >= size || (object[found] != '[' && object[found] != '{'))
+                        return {};
+                }
+                i = after;
+            } else {
+                i = k;
+            }
+        } else if (c == '{' || c == '[') {
+            ++depth;
+        } else if (c == '}' || c == ']') {
+            --depth;
+            if (found >= 0 && foundEnd < 0 && depth == foundDepth && i > found)
+                foundEnd = i + 1;
+        }
+    }
+    if (found < 0 || foundEnd < 0)
+        return {};
+    return object.sliced(found, foundEnd - found);
 }
 
 // The structure of the text down to the records of the lists that are cut: where each
@@ -356,13 +432,13 @@ VRArchiveParser::~VRArchiveParser()
     // told to end, so each worker can give its heap's free top back as it ends (see work()).
     m_styles.reset();
     m_layerSources.clear();
-    std::vector<QJsonArray> left;
+    std::vector<Parsed> left;
     {
         std::lock_guard lock(m_mutex);
         for (const std::unique_ptr<Run> &run : m_runs)
-            left.push_back(std::move(run->records));
-        for (QJsonArray &records : m_garbage)
-            left.push_back(std::move(records));
+            left.push_back(std::move(run->parsed));
+        for (Parsed &parsed : m_garbage)
+            left.push_back(std::move(parsed));
         m_garbage.clear();
     }
     left.clear();
@@ -462,12 +538,14 @@ bool VRArchiveParser::start(const QByteArray &data, int maximumNesting, Release 
     };
     std::vector<Runs> runsOfCut;
     for (const Cut &c : m_cuts) {
+        const bool styles = m_stylesCut && runsOfCut.empty(); // the style table comes first
         runsOfCut.push_back({m_runs.size(), qsizetype(c.records.size()), c.open});
         for (size_t k = 0; k < c.records.size(); k += size_t(kRecordsPerRun)) {
             const size_t last = std::min(c.records.size(), k + size_t(kRecordsPerRun)) - 1;
             auto run = std::make_unique<Run>();
             run->begin = c.records[k].first;
             run->end = c.records[last].second;
+            run->styles = styles ? c.records.data() + k : nullptr;
             m_runs.push_back(std::move(run));
         }
     }
@@ -523,7 +601,7 @@ void VRArchiveParser::work()
             }
         }
         // Nothing left to parse: free the runs the reader is done with.
-        std::vector<QJsonArray> garbage;
+        std::vector<Parsed> garbage;
         {
             std::unique_lock lock(m_mutex);
             ++m_waitingWorkers;
@@ -548,7 +626,7 @@ bool VRArchiveParser::waitForReader(size_t index)
         if (m_stop.load())
             return false;
         if (!m_garbage.empty()) {
-            std::vector<QJsonArray> garbage;
+            std::vector<Parsed> garbage;
             garbage.swap(m_garbage);
             lock.unlock();
             garbage.clear();
@@ -572,12 +650,31 @@ void VRArchiveParser::parse(Run &run)
     text.append(']');
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(text, &error);
+    const bool parsed = error.error == QJsonParseError::NoError && document.isArray();
+    Parsed result;
+    if (parsed) {
+        result.records = document.array();
+        if (run.styles) {
+            result.styles.reserve(size_t(result.records.size()));
+            for (qsizetype k = 0; k < result.records.size(); ++k) {
+                const QJsonValue record = result.records.at(k);
+                if (!record.isObject()) {
+                    result.styles.emplace_back();
+                    continue;
+                }
+                const auto [begin, end] = run.styles[k];
+                const QByteArrayView recordText(m_data->constData() + begin, end - begin);
+                result.styles.push_back(VRStyle::prepare(
+                    record.toObject(), memberText(recordText, QByteArrayView("renderers"))));
+            }
+        }
+    }
     std::lock_guard lock(m_mutex);
-    if (error.error != QJsonParseError::NoError || !document.isArray()) {
+    if (!parsed) {
         m_broken = true;
         m_stop = true;
     } else {
-        run.records = document.array();
+        run.parsed = std::move(result);
         run.done = true;
     }
     m_parsed.notify_all();

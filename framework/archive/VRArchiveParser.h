@@ -1,5 +1,7 @@
 #pragma once
 
+#include "framework/styles/VRStyle.h"
+
 #include <QByteArray>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -23,6 +25,13 @@ public:
     // The record at i; an empty object when its run could not be parsed (see
     // VRArchiveParser::broken()).
     virtual QJsonValue at(qsizetype i) = 0;
+    // The style read ahead of the reader from the record at i (see VRStyle::prepare); null
+    // when there is none, and the record is read as at(i) gives it.
+    virtual VRPreparedStyle *preparedStyle(qsizetype i)
+    {
+        Q_UNUSED(i);
+        return nullptr;
+    }
 };
 
 class VRArraySource final : public VRRecordSource
@@ -45,7 +54,8 @@ private:
 // of a document is cut: anything unusual (duplicate keys on the way, escapes in those keys,
 // a list that is not an array) makes start() decline, and a run that does not parse marks the
 // parser broken; either way the caller parses the whole text as one, which also gives the
-// error message.
+// error message. The workers also read the plain records of the style table into styles
+// (VRStyle::prepare), which the reader takes as they are.
 class VRArchiveParser
 {
 public:
@@ -89,6 +99,11 @@ public:
 private:
     struct Run;
     class RunSource;
+    // What a worker made of a run: freed by a worker once read.
+    struct Parsed {
+        QJsonArray records;
+        std::vector<VRPreparedStyle> styles;
+    };
     struct Cut {
         qsizetype open = 0;                                   // the list's '['
         qsizetype close = 0;                                  // its ']'
@@ -112,7 +127,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_parsed;
     std::condition_variable m_work; // garbage to free, or stop
-    std::vector<QJsonArray> m_garbage;
+    std::vector<Parsed> m_garbage;
     int m_waitingWorkers = 0; // workers asleep on m_work
     size_t m_reading =
         0; // the furthest run the reader has asked for // runs read, for a worker to free

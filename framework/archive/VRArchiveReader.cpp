@@ -70,17 +70,23 @@ bool VRArchiveReader::readStyles(VRRecordSource &styles, const QString &path)
 {
     reserveFor(m_styles, styles.size());
     for (qsizetype i = 0; i < styles.size(); ++i) {
-        const QJsonValue record = styles.at(i);
-        if (!record.isObject())
-            return fail(indexed(path, i), typeError("a style record"));
-        auto style =
-            VRStyle::fromJson(record.toObject(), m_images, QStringLiteral("style"), m_decoded);
-        if (!style.ok())
-            return fail(indexed(path, i), style.errorMessage());
-        const QString key = style.value()->uniqueKey();
+        VRStyleRef style;
+        if (VRPreparedStyle *prepared = styles.preparedStyle(i); prepared && prepared->style) {
+            style = VRStyle::adoptPrepared(*prepared, *m_decoded);
+        } else {
+            const QJsonValue record = styles.at(i);
+            if (!record.isObject())
+                return fail(indexed(path, i), typeError("a style record"));
+            auto read =
+                VRStyle::fromJson(record.toObject(), m_images, QStringLiteral("style"), m_decoded);
+            if (!read.ok())
+                return fail(indexed(path, i), read.errorMessage());
+            style = read.value();
+        }
+        const QString key = style->uniqueKey();
         if (key.isEmpty())
             return fail(indexed(path, i), QStringLiteral("the style has no key"));
-        m_styles.insert(key, style.value());
+        m_styles.insert(key, style);
         if (!countRecord(path))
             return false;
     }

@@ -39,6 +39,18 @@ void VRRastGroup::useSharedRenderers(SharedRenderers renderers)
     m_shared = std::move(renderers);
 }
 
+QList<VRRendererRef> VRRastGroup::replaceBySharedRenderers(SharedRenderers renderers)
+{
+    if (m_shared || !renderers)
+        return {};
+    QList<VRRendererRef> own = std::move(m_renderers);
+    m_renderers.clear();
+    for (const VRRendererRef &r : std::as_const(own))
+        r->m_container = nullptr;
+    m_shared = std::move(renderers);
+    return own;
+}
+
 void VRRastGroup::detach() const
 {
     if (!m_shared)

@@ -56,6 +56,8 @@ public:
     // Uses a shared list for a group that has no renderers yet.
     void useSharedRenderers(SharedRenderers renderers);
     bool sharesRenderers() const { return m_shared != nullptr; }
+    // Uses a shared list instead of its own renderers, which it answers.
+    QList<VRRendererRef> replaceBySharedRenderers(SharedRenderers renderers);
 
 protected:
     // Draws the enabled children in order.

@@ -15,6 +15,7 @@
 class VRDrawableObject;
 class VRFill;
 class VRStroke;
+struct VRPreparedStyle;
 
 // A shareable set of renderers plus text attributes, with a name, a lock and a registry identity
 // (uniqueKey, kept in files). The style is the root group of its renderer tree. Drawables are
@@ -92,6 +93,17 @@ public:
                                          const QString &jsonPath = QStringLiteral("style"),
                                          VRStyleCoding::DecodedImagesRef decoded = nullptr);
     static VRStyleRef fromJson(const QJsonObject &record, VRStyleCoding &coding);
+    // Reads a plain style record (fills and strokes of flat colours, no text attributes) apart
+    // from its file's tables, as the threads parsing a large document do. Anything else gives
+    // no style: the record is then read with its file (fromJson()), which also tells what is
+    // wrong with it. `renderersText` is the text of the record's "renderers" as the file has it
+    // (empty when not known): styles whose renderers are written alike share them.
+    static VRPreparedStyle prepare(const QJsonObject &record, QByteArrayView renderersText);
+    // The prepared style, sharing the renderers of a style of the same file read alike before
+    // it, as fromJson() with `decoded` would have read it. Renderers of its own it no longer
+    // uses are left in `prepared`, for its owner to free.
+    static VRStyleRef adoptPrepared(VRPreparedStyle &prepared,
+                                    VRStyleCoding::DecodedImages &decoded);
     bool isEqual(const VRStyle &other) const;
     // A style put on the pasteboard with copyToPasteboard(); null when there is none.
     static VRStyleRef styleFromPasteboard(const QMimeData *mimeData);
@@ -128,4 +140,16 @@ private:
     bool m_locked = false;
     bool m_sharable = false;
     bool m_registered = false;
+};
+
+// A style read apart from its file (VRStyle::prepare), for the file's reader to take.
+struct VRPreparedStyle {
+    VRStyleRef style; // null when the record is to be read with its file
+    // Its renderers are of the kinds styles read alike share.
+    bool mayShareRenderers = false;
+    // The text of their records in the file, when they are shared with styles whose records
+    // have the same text (empty: they are not shared).
+    VRStyleCoding::DecodedImages::ListText renderers;
+    // Its own renderers, once it uses those of a style read alike before it.
+    QList<VRRendererRef> replaced;
 };

@@ -398,6 +398,63 @@ TEST(NativeFormat, LargeDocumentsReadInPartsAsTheyReadWhole)
     EXPECT_TRUE(damaged.errorMessage().startsWith(QStringLiteral("The file is damaged")));
 }
 
+TEST(NativeFormat, StylesOfALargeDocumentShareTheirRenderersAsInASmallOne)
+{
+    // Large enough to be parsed in parts; shapes i and i + 360 have styles alike.
+    const QByteArray data = VRArchiver::documentData(*drawingWithEveryKindAndShapes(700, 40));
+    const auto stylesOfShapes = [](const VRDrawing &drawing) {
+        QList<VRStyleRef> styles;
+        for (const VRObjectRef &o : drawing.activeLayerOfClass<VRObjectDrawingLayer>()->objects()) {
+            if (o->isKindOf<VRDrawableShape>() && o->size() == QSizeF(15, 15))
+                styles.append(o->style());
+        }
+        return styles;
+    };
+    auto read = VRArchiver::drawingFromData(data);
+    ASSERT_TRUE(read.ok()) << read.errorMessage().toStdString();
+    const QList<VRStyleRef> styles = stylesOfShapes(*read.value());
+    ASSERT_EQ(styles.size(), 700);
+    for (const int i : {0, 1, 339}) {
+        SCOPED_TRACE(i);
+        EXPECT_TRUE(styles.at(i)->sharesRenderers());
+        EXPECT_EQ(styles.at(i)->members().constFirst(), styles.at(i + 360)->members().constFirst());
+        EXPECT_NE(styles.at(i)->members().constFirst(), styles.at(i + 1)->members().constFirst());
+        EXPECT_NE(styles.at(i)->uniqueKey(), styles.at(i + 360)->uniqueKey());
+    }
+
+    // A record giving its renderers twice reads as the whole text does, although the first
+    // list is written as another style's.
+    const QString colour = VRStyleCoding::colourString(QColor::fromHsv(0, 90, 240));
+    const QByteArray fill = "\"colour\":\"" + colour.toLatin1() + "\"";
+    const qsizetype first = data.indexOf(fill, data.indexOf("\"styles\""));
+    const qsizetype second = data.indexOf(fill, first + 1);
+    ASSERT_GT(first, 0);
+    ASSERT_GT(second, 0);
+    const qsizetype end = data.indexOf("\"textAttributes\":null", second);
+    ASSERT_GT(end, 0);
+    const QByteArray blue = R"("renderers":[{"class":"VRFill","colour":"#0000FFFF"}])";
+    for (const QByteArray &key :
+         {QByteArray(R"("renderers")"), QByteArray(R"("render\u0065rs")")}) {
+        SCOPED_TRACE(key.toStdString());
+        QByteArray twice = data;
+        twice.insert(end + qsizetype(strlen("\"textAttributes\":null")),
+                     "," + QByteArray(blue).replace(R"("renderers")", key));
+        auto reread = VRArchiver::drawingFromData(twice);
+        ASSERT_TRUE(reread.ok()) << reread.errorMessage().toStdString();
+        const VRStyleRef style = stylesOfShapes(*reread.value()).at(360);
+        // The style as its record reads on its own.
+        QJsonObject record;
+        for (const QJsonValue &r : QJsonDocument::fromJson(twice)["styles"].toArray()) {
+            if (r["key"] == style->uniqueKey())
+                record = r.toObject();
+        }
+        auto alone = VRStyle::fromJson(record, {});
+        ASSERT_TRUE(alone.ok()) << alone.errorMessage().toStdString();
+        EXPECT_TRUE(style->isEqual(*alone.value()));
+        EXPECT_EQ(style->fillColour(), alone.value()->fillColour());
+    }
+}
+
 TEST(NativeFormat, ReadingTellsItsProgressAndStopsWhenCancelled)
 {
     // Read whole, and in parts on worker threads.

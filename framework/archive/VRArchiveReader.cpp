@@ -51,6 +51,41 @@ template <typename Table> static void reserveFor(Table &table, qsizetype entries
         table.reserve(table.size() + std::min(entries, kMostReserved));
 }
 
+namespace {
+
+// A member of a record, read where it is. QJsonObject::value() copies a value out, counting a
+// reference on the record's data for a string, an array or an object; the records of a large
+// document were parsed on other threads, and each count takes that memory away from them.
+class Field
+{
+public:
+    Field(const QJsonObject &o, const QString &key)
+        : m_it(o.constFind(key))
+        , m_found(m_it != o.constEnd())
+    {
+    }
+    QJsonValue::Type type() const { return m_found ? m_it->type() : QJsonValue::Undefined; }
+    bool isUndefined() const { return !m_found; }
+    bool isNull() const { return type() == QJsonValue::Null; }
+    bool isBool() const { return type() == QJsonValue::Bool; }
+    bool isDouble() const { return type() == QJsonValue::Double; }
+    bool isString() const { return type() == QJsonValue::String; }
+    bool isArray() const { return type() == QJsonValue::Array; }
+    bool isObject() const { return type() == QJsonValue::Object; }
+    bool toBool() const { return m_found && m_it->toBool(); }
+    double toDouble() const { return m_found ? m_it->toDouble() : 0.0; }
+    QString toString() const { return m_found ? m_it->toString() : QString(); }
+    QJsonArray toArray() const { return m_found ? m_it->toArray() : QJsonArray(); }
+    QJsonObject toObject() const { return m_found ? m_it->toObject() : QJsonObject(); }
+    operator QJsonValue() const { return m_found ? QJsonValue(*m_it) : QJsonValue::Undefined; }
+
+private:
+    QJsonObject::const_iterator m_it;
+    bool m_found;
+};
+
+} // namespace
+
 static QString child(const QString &path, const QString &key)
 {
     return path.isEmpty() ? key : path + QLatin1Char('.') + key;
@@ -69,6 +104,9 @@ bool VRArchiveReader::readStyles(const QJsonValue &styles, const QString &path)
 bool VRArchiveReader::readStyles(VRRecordSource &styles, const QString &path)
 {
     reserveFor(m_styles, styles.size());
+    if (styles.size() >= 256)
+        m_styleOrder.reserve(m_styleOrder.size()
+                             + size_t(std::min<qsizetype>(styles.size(), 1 << 20)));
     for (qsizetype i = 0; i < styles.size(); ++i) {
         VRStyleRef style;
         if (VRPreparedStyle *prepared = styles.preparedStyle(i); prepared && prepared->style) {
@@ -86,7 +124,11 @@ bool VRArchiveReader::readStyles(VRRecordSource &styles, const QString &path)
         const QString key = style->uniqueKey();
         if (key.isEmpty())
             return fail(indexed(path, i), QStringLiteral("the style has no key"));
-        m_styles.insert(key, style);
+        const auto known = m_styles.constFind(key);
+        if (known != m_styles.constEnd())
+            m_styleOrder[known.value()].first.clear();
+        m_styles.insert(key, m_styleOrder.size());
+        m_styleOrder.emplace_back(key, std::move(style));
         if (!countRecord(path))
             return false;
     }
@@ -183,7 +225,7 @@ bool VRArchiveReader::resolveReferences()
 bool VRArchiveReader::readNumber(const QJsonObject &o, const QString &key, const QString &path,
                                  double &out, bool required, double min, double max)
 {
-    const QJsonValue v = o.value(key);
+    const Field v(o, key);
     if (v.isUndefined())
         return required ? fail(child(path, key), QStringLiteral("missing")) : true;
     if (!v.isDouble() || !std::isfinite(v.toDouble()))
@@ -222,7 +264,7 @@ bool VRArchiveReader::readInt64(const QJsonObject &o, const QString &key, const 
 bool VRArchiveReader::readBool(const QJsonObject &o, const QString &key, const QString &path,
                                bool &out, bool required)
 {
-    const QJsonValue v = o.value(key);
+    const Field v(o, key);
     if (v.isUndefined())
         return required ? fail(child(path, key), QStringLiteral("missing")) : true;
     if (!v.isBool())
@@ -234,7 +276,7 @@ bool VRArchiveReader::readBool(const QJsonObject &o, const QString &key, const Q
 bool VRArchiveReader::readString(const QJsonObject &o, const QString &key, const QString &path,
                                  QString &out, bool required, bool nullable)
 {
-    const QJsonValue v = o.value(key);
+    const Field v(o, key);
     if (v.isUndefined())
         return required ? fail(child(path, key), QStringLiteral("missing")) : true;
     if (nullable && v.isNull()) {
@@ -247,11 +289,20 @@ bool VRArchiveReader::readString(const QJsonObject &o, const QString &key, const
     return true;
 }
 
+static bool twoNumbers(const QJsonArray &array, double &a, double &b, double limit);
+
 static bool twoNumbers(const QJsonValue &v, double &a, double &b, double limit)
 {
-    if (!v.isArray())
-        return false;
-    const QJsonArray array = v.toArray();
+    return v.isArray() && twoNumbers(v.toArray(), a, b, limit);
+}
+
+static bool twoNumbers(const Field &v, double &a, double &b, double limit)
+{
+    return v.isArray() && twoNumbers(v.toArray(), a, b, limit);
+}
+
+static bool twoNumbers(const QJsonArray &array, double &a, double &b, double limit)
+{
     if (array.size() != 2)
         return false;
     const QJsonValue first = array.at(0), second = array.at(1);
@@ -274,7 +325,7 @@ bool VRArchiveReader::pointFromValue(const QJsonValue &v, QPointF &out)
 bool VRArchiveReader::readPoint(const QJsonObject &o, const QString &key, const QString &path,
                                 QPointF &out, bool required)
 {
-    const QJsonValue v = o.value(key);
+    const Field v(o, key);
     if (v.isUndefined())
         return required ? fail(child(path, key), QStringLiteral("missing")) : true;
     double x, y;
@@ -287,7 +338,7 @@ bool VRArchiveReader::readPoint(const QJsonObject &o, const QString &key, const 
 bool VRArchiveReader::readSize(const QJsonObject &o, const QString &key, const QString &path,
                                QSizeF &out, bool required, bool allowNegative)
 {
-    const QJsonValue v = o.value(key);
+    const Field v(o, key);
     if (v.isUndefined())
         return required ? fail(child(path, key), QStringLiteral("missing")) : true;
     double w, h;
@@ -314,7 +365,7 @@ QColor VRArchiveReader::colourFromString(const QString &text)
 bool VRArchiveReader::readColour(const QJsonObject &o, const QString &key, const QString &path,
                                  QColor &out, bool required, bool nullable)
 {
-    const QJsonValue v = o.value(key);
+    const Field v(o, key);
     if (v.isUndefined())
         return required ? fail(child(path, key), QStringLiteral("missing")) : true;
     if (nullable && v.isNull()) {
@@ -331,7 +382,7 @@ bool VRArchiveReader::readColour(const QJsonObject &o, const QString &key, const
 bool VRArchiveReader::readPath(const QJsonObject &o, const QString &key, const QString &path,
                                QPainterPath &out, bool required)
 {
-    const QJsonValue v = o.value(key);
+    const Field v(o, key);
     if (v.isUndefined())
         return required ? fail(child(path, key), QStringLiteral("missing")) : true;
     if (!v.isString())
@@ -347,7 +398,7 @@ bool VRArchiveReader::readPath(const QJsonObject &o, const QString &key, const Q
 bool VRArchiveReader::readFont(const QJsonObject &o, const QString &key, const QString &path,
                                QFont &out)
 {
-    const QJsonValue v = o.value(key);
+    const Field v(o, key);
     if (v.isUndefined())
         return true;
     if (!v.isObject())
@@ -383,25 +434,31 @@ bool VRArchiveReader::readFont(const QJsonObject &o, const QString &key, const Q
 bool VRArchiveReader::readStyle(const QJsonObject &o, const QString &key, const QString &path,
                                 VRStyleRef &out)
 {
-    const QJsonValue v = o.value(key);
+    const Field v(o, key);
     if (v.isUndefined() || v.isNull()) {
         out = nullptr;
         return true;
     }
     if (!v.isString())
         return fail(child(path, key), typeError("a style key"));
-    auto it = m_styles.constFind(v.toString());
+    const QString name = v.toString();
+    if (!name.isEmpty() && m_nextStyle < m_styleOrder.size()
+        && m_styleOrder[m_nextStyle].first == name) {
+        out = m_styleOrder[m_nextStyle++].second;
+        return true;
+    }
+    auto it = m_styles.constFind(name);
     if (it == m_styles.constEnd())
-        return fail(child(path, key),
-                    QStringLiteral("unknown style \"%1\"").arg(v.toString().left(80)));
-    out = it.value();
+        return fail(child(path, key), QStringLiteral("unknown style \"%1\"").arg(name.left(80)));
+    out = m_styleOrder[it.value()].second;
+    m_nextStyle = it.value() + 1;
     return true;
 }
 
 bool VRArchiveReader::readImage(const QJsonObject &o, const QString &key, const QString &path,
                                 QImage &out, VRWithheldPicture *withheld)
 {
-    const QJsonValue v = o.value(key);
+    const Field v(o, key);
     if (v.isUndefined() || v.isNull())
         return true;
     if (!v.isString())
@@ -433,7 +490,7 @@ bool VRArchiveReader::readImage(const QJsonObject &o, const QString &key, const 
 bool VRArchiveReader::readObjectRecord(const QJsonObject &o, const QString &key,
                                        const QString &path, QJsonObject &out, bool required)
 {
-    const QJsonValue v = o.value(key);
+    const Field v(o, key);
     if (v.isUndefined())
         return required ? fail(child(path, key), QStringLiteral("missing")) : true;
     if (!v.isObject())
@@ -445,7 +502,7 @@ bool VRArchiveReader::readObjectRecord(const QJsonObject &o, const QString &key,
 bool VRArchiveReader::readArray(const QJsonObject &o, const QString &key, const QString &path,
                                 QJsonArray &out, bool required)
 {
-    const QJsonValue v = o.value(key);
+    const Field v(o, key);
     if (v.isUndefined())
         return required ? fail(child(path, key), QStringLiteral("missing")) : true;
     if (!v.isArray())
@@ -457,7 +514,7 @@ bool VRArchiveReader::readArray(const QJsonObject &o, const QString &key, const 
 bool VRArchiveReader::readMap(const QJsonObject &o, const QString &key, const QString &path,
                               QVariantMap &out)
 {
-    const QJsonValue v = o.value(key);
+    const Field v(o, key);
     if (v.isUndefined() || v.isNull())
         return true;
     if (!v.isObject())

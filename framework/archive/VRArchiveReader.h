@@ -15,6 +15,7 @@
 #include <QVariant>
 
 #include <functional>
+#include <vector>
 
 class VRRecordSource;
 struct VRWithheldPicture;
@@ -122,7 +123,12 @@ private:
     QHash<qint64, VRObjectRef> m_objects;
     QHash<FontKey, QFont> m_fonts;
     QHash<VRStyleCoding::RecordKey, QVariantMap> m_maps;
-    QHash<QString, VRStyleRef> m_styles;
+    // The styles in the order of the table, and where each key is in it (the last of a key
+    // stands; those before it have their key cleared). A file names its styles mostly in the
+    // order its table lists them: the one after the style named last is tried first.
+    std::vector<std::pair<QString, VRStyleRef>> m_styleOrder;
+    QHash<QString, size_t> m_styles;
+    size_t m_nextStyle = 0;
     // Pictures of shapes and styles alike, within one budget (VRStyleCoding::kMaxDecodedPixels).
     VRStyleCoding::DecodedImagesRef m_decoded = std::make_shared<VRStyleCoding::DecodedImages>();
     QJsonObject m_images;

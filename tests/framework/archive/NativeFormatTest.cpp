@@ -398,6 +398,37 @@ TEST(NativeFormat, LargeDocumentsReadInPartsAsTheyReadWhole)
     EXPECT_TRUE(damaged.errorMessage().startsWith(QStringLiteral("The file is damaged")));
 }
 
+TEST(NativeFormat, ObjectsFindTheirStylesInAnyOrderOfTheTable)
+{
+    auto drawing = std::make_unique<VRDrawing>();
+    auto *layer = drawing->activeLayerOfClass<VRObjectDrawingLayer>();
+    const QList<QColor> colours{Qt::red, Qt::green, Qt::blue, Qt::yellow};
+    for (int i = 0; i < colours.size(); ++i) {
+        auto shape = VRDrawableShape::shapeWithRect(QRectF(i * 50, 0, 40, 30));
+        shape->setStyle(VRStyle::styleWithFillColour(colours.at(i), Qt::black, 1));
+        layer->addObject(shape);
+    }
+    const QByteArray data = VRArchiver::documentData(*drawing);
+    // The table as written, turned round, and with the second and third swapped.
+    for (const QList<int> &order : {QList<int>{0, 1, 2, 3}, {3, 2, 1, 0}, {0, 2, 1, 3}}) {
+        SCOPED_TRACE(::testing::PrintToString(order));
+        const QByteArray reordered = editJson(data, [&](QJsonObject &root) {
+            const QJsonArray styles = root.value(QStringLiteral("styles")).toArray();
+            QJsonArray table;
+            for (const int i : order)
+                table.append(styles.at(i));
+            root.insert(QStringLiteral("styles"), table);
+        });
+        auto read = VRArchiver::drawingFromData(reordered);
+        ASSERT_TRUE(read.ok()) << read.errorMessage().toStdString();
+        const VRObjectList objects =
+            read.value()->activeLayerOfClass<VRObjectDrawingLayer>()->objects();
+        ASSERT_EQ(objects.size(), colours.size());
+        for (int i = 0; i < colours.size(); ++i)
+            EXPECT_EQ(objects.at(i)->style()->fillColour(), colours.at(i)) << i;
+    }
+}
+
 TEST(NativeFormat, StylesOfALargeDocumentShareTheirRenderersAsInASmallOne)
 {
     // Large enough to be parsed in parts; shapes i and i + 360 have styles alike.

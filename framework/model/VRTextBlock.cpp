@@ -33,6 +33,9 @@ QString VRTextBlock::plainText() const
 {
     if (m_html.isEmpty())
         return QString();
+    // Most texts are one run of plain text, read without making a document.
+    if (std::optional<QString> run = VRTextAdornment::plainRunText(m_html))
+        return *std::move(run);
     QString text = QTextDocumentFragment::fromHtml(m_html).toPlainText();
     text.replace(QChar::LineSeparator, QLatin1Char('\n'));
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));

@@ -395,6 +395,11 @@ VRTextAdornment::singleRunInk(const QString &html, const QFont &font, int alignm
     return ink;
 }
 
+std::optional<QString> VRTextAdornment::plainRunText(const QString &html)
+{
+    return singleRunText(html);
+}
+
 QSizeF VRTextAdornment::richTextSize(const QString &html, const QFont &font, int alignment,
                                      double width)
 {

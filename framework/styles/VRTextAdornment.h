@@ -81,6 +81,9 @@ public:
     // what the renderer draws, and what objects measure their text with.
     static std::shared_ptr<QTextDocument> layOutRichText(const QString &html, const QFont &font,
                                                          int alignment, double width);
+    // The text of HTML that is one plain run of text as escaping writes it (what a document
+    // reads out of it), found without reading it into a document; none for other HTML.
+    static std::optional<QString> plainRunText(const QString &html);
     // The size of that layout, found without making a document where the HTML is one plain
     // run of text.
     static QSizeF richTextSize(const QString &html, const QFont &font, int alignment, double width);

@@ -44,3 +44,37 @@ TEST(VRTextBlockAlignment, AFragmentWhoseParagraphsShareAnAlignmentGivesItToTheT
         EXPECT_EQ(block.alignment(), number);
     }
 }
+
+TEST(VRTextBlockText, PlainTextIsWhatADocumentReadsOutOfTheHtml)
+{
+    // Plain runs, read without a document, and HTML only a document reads right.
+    const QStringList texts = {
+        QStringLiteral("Element 12"),
+        QStringLiteral("Tom & Jerry <3 \"quoted\" 'single'"),
+        QStringLiteral("a  b   c"),
+        QStringLiteral(" leading and trailing "),
+        QStringLiteral("two\nlines"),
+        QStringLiteral("tab\there"),
+        QStringLiteral("non\u00a0breaking"),
+        QStringLiteral("\u05e9\u05dc\u05d5\u05dd text"),
+        QStringLiteral("emoji \U0001F600 here"),
+        QStringLiteral("&amp;lt; escaped twice"),
+    };
+    for (const QString &text : texts) {
+        VRTextBlock block;
+        block.setPlainText(text);
+        QString read = QTextDocumentFragment::fromHtml(block.html()).toPlainText();
+        read.replace(QChar::LineSeparator, QLatin1Char('\n'));
+        read.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+        EXPECT_EQ(block.plainText(), read) << text.toStdString();
+    }
+    for (const QString &html :
+         {QStringLiteral("<b>bold</b> text"), QStringLiteral("a&nbsp;b"), QStringLiteral("x&#65;y"),
+          QStringLiteral("<p>one</p><p>two</p>")}) {
+        VRTextBlock block;
+        block.setHtml(html);
+        EXPECT_EQ(block.plainText(), QTextDocumentFragment::fromHtml(html).toPlainText().replace(
+                                         QChar::ParagraphSeparator, QLatin1Char('\n')))
+            << html.toStdString();
+    }
+}

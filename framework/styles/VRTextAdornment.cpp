@@ -348,16 +348,21 @@ std::optional<QString> singleRunText(const QString &html)
 
 } // namespace
 
-std::optional<VRTextAdornment::Ink>
-VRTextAdornment::singleRunInk(const QString &html, const QFont &font, int alignment, double width)
+std::unique_ptr<VRTextAdornment::RunLayout> VRTextAdornment::layOutSingleRun(const QString &html,
+                                                                             const QFont &font,
+                                                                             int alignment,
+                                                                             double width)
 {
     const std::optional<QString> text = singleRunText(html);
     if (!text)
-        return std::nullopt;
+        return nullptr;
     const bool wraps = width > 0.0;
     // A document measures widths in whole 64ths of a point, dropping what is left over.
     const double lineWidth = wraps ? std::floor(width * 64.0) / 64.0 : 0.0;
-    QTextLayout layout(*text, font);
+    auto run = std::make_unique<RunLayout>();
+    QTextLayout &layout = run->layout;
+    layout.setText(*text);
+    layout.setFont(font);
     QTextOption option;
     option.setAlignment(VRTextBlock::qtAlignment(alignment));
     option.setWrapMode(wraps ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
@@ -373,25 +378,29 @@ VRTextAdornment::singleRunInk(const QString &html, const QFont &font, int alignm
         layout.endLayout();
         return y;
     };
-    double height = layOut(wraps ? lineWidth : 1.0e6);
+    const double height = layOut(wraps ? lineWidth : 1.0e6);
     if (!wraps) {
         // Unwrapped, the text is as wide as its one line and aligned within that.
         if (layout.lineCount() != 1)
-            return std::nullopt;
+            return nullptr;
         const double natural = layout.lineAt(0).naturalTextWidth();
-        height = layOut(natural);
-        Ink ink{QRectF(0, 0, natural, height), QSizeF(natural, height)};
-        ink.area |= glyphInk(layout.lineAt(0), QPointF());
-        return ink;
+        run->size = QSizeF(natural, layOut(natural));
+        return run;
     }
-    Ink ink{QRectF(0, 0, lineWidth, height), QSizeF(lineWidth, height)};
     for (int i = 0; i < layout.lineCount(); ++i) {
-        const QTextLine line = layout.lineAt(i);
         // A line wider than the width widens a document: its own layout is asked.
-        if (line.naturalTextWidth() > lineWidth)
-            return std::nullopt;
-        ink.area |= glyphInk(line, QPointF());
+        if (layout.lineAt(i).naturalTextWidth() > lineWidth)
+            return nullptr;
     }
+    run->size = QSizeF(lineWidth, height);
+    return run;
+}
+
+VRTextAdornment::Ink VRTextAdornment::RunLayout::ink() const
+{
+    Ink ink{QRectF(QPointF(0, 0), size), size};
+    for (int i = 0; i < layout.lineCount(); ++i)
+        ink.area |= glyphInk(layout.lineAt(i), QPointF());
     return ink;
 }
 
@@ -403,8 +412,8 @@ std::optional<QString> VRTextAdornment::plainRunText(const QString &html)
 QSizeF VRTextAdornment::richTextSize(const QString &html, const QFont &font, int alignment,
                                      double width)
 {
-    if (const std::optional<Ink> ink = singleRunInk(html, font, alignment, width))
-        return ink->size;
+    if (const std::unique_ptr<RunLayout> run = layOutSingleRun(html, font, alignment, width))
+        return run->size;
     return layOutRichText(html, font, alignment, width)->size();
 }
 
@@ -536,19 +545,28 @@ void VRTextAdornment::renderRichText(QPainter &painter, const VRRenderContext &c
     double width = 0.0;
     if (!richTextFrame(context, &frame, &width))
         return;
-    // Laid out once for each text, font, alignment and width, and kept.
-    if (!m_layout || m_layoutWidth != width || m_layoutHtml != html) {
-        m_layout = layOutRichText(html, effectiveFont(), m_alignment, width);
+    // Laid out once for each text, font, alignment and width, and kept: a plain run of text on
+    // one line layout as a document lays it out, other text as a document.
+    if (!hasLayout(html, width)) {
+        m_run = layOutSingleRun(html, effectiveFont(), m_alignment, width);
+        m_layout = m_run ? nullptr : layOutRichText(html, effectiveFont(), m_alignment, width);
         m_layoutHtml = html;
         m_layoutWidth = width;
     }
     painter.save();
     if (m_clipping || m_layoutMode == FlowedInShape)
         painter.setClipPath(context.path, Qt::IntersectClip);
-    painter.setTransform(richTextPlacement(context, frame, m_layout->size()), true);
-    QAbstractTextDocumentLayout::PaintContext paint;
-    paint.palette.setColor(QPalette::Text, effectiveColour());
-    m_layout->documentLayout()->draw(&painter, paint);
+    painter.setTransform(richTextPlacement(context, frame, m_run ? m_run->size : m_layout->size()),
+                         true);
+    if (m_run) {
+        // In the colour a document draws its text in.
+        painter.setPen(effectiveColour());
+        m_run->layout.draw(&painter, QPointF(0, 0));
+    } else {
+        QAbstractTextDocumentLayout::PaintContext paint;
+        paint.palette.setColor(QPalette::Text, effectiveColour());
+        m_layout->documentLayout()->draw(&painter, paint);
+    }
     painter.restore();
 }
 
@@ -565,11 +583,16 @@ QRectF VRTextAdornment::richTextInk(const VRRenderContext &context, const QStrin
     const bool alongside = MeasuringAlongside::isActive();
     if (m_ink && m_inkWidth == width && m_inkHtml == html)
         return richTextPlacement(context, frame, m_ink->size).mapRect(m_ink->area);
-    const bool drawn = !alongside && m_layout && m_layoutWidth == width && m_layoutHtml == html;
+    const bool drawn = !alongside && hasLayout(html, width);
     // A plain run of text is measured without a document, which would cost several times as
     // much to make.
-    std::optional<Ink> ink =
-        drawn ? std::nullopt : singleRunInk(html, effectiveFont(), m_alignment, width);
+    std::optional<Ink> ink;
+    if (drawn && m_run)
+        ink = m_run->ink();
+    else if (!drawn)
+        if (const std::unique_ptr<RunLayout> run =
+                layOutSingleRun(html, effectiveFont(), m_alignment, width))
+            ink = run->ink();
     if (!ink) {
         const std::shared_ptr<QTextDocument> layout =
             drawn ? m_layout : layOutRichText(html, effectiveFont(), m_alignment, width);

@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QFont>
 #include <QRectF>
+#include <QTextLayout>
 #include <QTransform>
 #include <QVariantMap>
 
@@ -145,11 +146,22 @@ private:
         QRectF area;
         QSizeF size;
     };
-    // richTextInk()'s measure of HTML that is one plain run of text, laid out as a document
-    // would lay it out at that width (0: unwrapped), without making one; none for other HTML
-    // or where a document would differ.
-    static std::optional<Ink> singleRunInk(const QString &html, const QFont &font, int alignment,
-                                           double width);
+    // HTML that is one plain run of text laid out on one line layout as a document would lay it
+    // out at that width (0: unwrapped), with the document's size; none for other HTML or where
+    // a document would differ.
+    struct RunLayout {
+        QTextLayout layout;
+        QSizeF size;
+        // The ink of the laid-out lines and the size.
+        Ink ink() const;
+    };
+    static std::unique_ptr<RunLayout> layOutSingleRun(const QString &html, const QFont &font,
+                                                      int alignment, double width);
+    // Drawing laid that text out at that width (as a document or as a run) and kept the layout.
+    bool hasLayout(const QString &html, double width) const
+    {
+        return (m_layout || m_run) && m_layoutWidth == width && m_layoutHtml == html;
+    }
     void renderInFrame(QPainter &painter, const VRRenderContext &context,
                        const QString &text) const;
     void renderAlongPath(QPainter &painter, const VRRenderContext &context,
@@ -159,6 +171,7 @@ private:
     void forgetLayout()
     {
         m_layout.reset();
+        m_run.reset();
         m_ink.reset();
     }
 
@@ -179,6 +192,7 @@ private:
     bool m_notifiesOwner = true;
     // The last layout of the rich text and the width it was made for.
     mutable std::shared_ptr<QTextDocument> m_layout;
+    mutable std::shared_ptr<RunLayout> m_run;
     mutable QString m_layoutHtml;
     mutable double m_layoutWidth = -1.0;
     mutable std::optional<Ink> m_ink;

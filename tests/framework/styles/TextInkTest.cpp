@@ -5,6 +5,8 @@
 #include "framework/styles/VRTextAdornment.h"
 
 #include <QFont>
+#include <QImage>
+#include <QPainter>
 #include <QTextDocument>
 #include <QPainterPath>
 
@@ -90,6 +92,60 @@ TEST(TextInk, PlainRunsMeasureAsTheirDocument)
                     }
     }
     EXPECT_EQ(compared, int(texts.size()) * 3 * 4 * 4 * 2);
+}
+
+QImage drawn(const QString &html, const QFont &f, int alignment, bool wraps, double degrees)
+{
+    VRTextAdornment text;
+    text.setFont(f);
+    text.setAlignment(alignment);
+    text.setWrapsLines(wraps);
+    text.setAngleInDegrees(degrees);
+    text.setColour(QColor(20, 90, 160));
+    text.setRichText(html);
+    const QRectF frame(30.25, 20.5, 133.3, 60);
+    VRRenderContext context;
+    context.path.addRect(frame);
+    context.bounds = frame;
+    QImage image(240, 140, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+    painter.scale(1.25, 1.25);
+    text.render(painter, context);
+    return image;
+}
+
+TEST(TextInk, PlainRunsDrawAsTheirDocument)
+{
+    // A plain run of text is drawn from one line layout; behind a tag, from a document.
+    const QStringList htmls = {QStringLiteral("Element 12"),
+                               QStringLiteral("Hello world, this is a longer text that wraps"),
+                               QStringLiteral("Tom &amp; Jerry &lt;3 fj ffi WAVE"),
+                               QStringLiteral("WWWWWWWWWWWWWWWWWWWWWWWWWWWWWW")};
+    const QList<QFont> fonts = {font("DejaVu Sans", 12), font("DejaVu Serif", 17, true),
+                                font("Helvetica", 9.5, false, true)};
+    int compared = 0;
+    for (const QString &html : htmls)
+        for (const QFont &f : fonts)
+            for (int alignment = 0; alignment < 4; ++alignment)
+                for (const bool wraps : {true, false}) {
+                    SCOPED_TRACE(QStringLiteral("%1, %2, alignment %3, %4")
+                                     .arg(html, f.family())
+                                     .arg(alignment)
+                                     .arg(wraps ? u"wrapped" : u"unwrapped")
+                                     .toStdString());
+                    const double degrees = compared % 3 == 0 ? 20.0 : 0.0;
+                    const QImage run = drawn(html, f, alignment, wraps, degrees);
+                    const QImage document = drawn(QStringLiteral("<span>%1</span>").arg(html), f,
+                                                  alignment, wraps, degrees);
+                    QImage blank(run.size(), run.format());
+                    blank.fill(Qt::white);
+                    ASSERT_FALSE(run == blank);
+                    EXPECT_TRUE(run == document);
+                    ++compared;
+                }
+    EXPECT_EQ(compared, int(htmls.size()) * 3 * 4 * 2);
 }
 
 TEST(TextInk, PlainRunsTakeTheSizeOfTheirDocument)

@@ -227,6 +227,22 @@ protected:
         return m_server.reports().size() >= count;
     }
 
+    QString storeFolder(const char *stage) const
+    {
+        return m_home + "/.cache/com.faultline.data/com.quintora.Quintora/v3/" + stage;
+    }
+
+    bool waitUntilNothingIsLeftToSend()
+    {
+        QElapsedTimer timer;
+        timer.start();
+        const QDir prepared(storeFolder("prepared"));
+        while (!prepared.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot)
+               && timer.elapsed() < kTimeoutMs)
+            QThread::msleep(20);
+        return prepared.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot);
+    }
+
     QString m_home;
     QString m_bundle;
     QString m_log;
@@ -280,8 +296,10 @@ TEST_F(CrashReportingEndToEnd, EveryKindOfCrashReachesTheServerOnceAtTheNextLaun
         m_log.clear();
         startLaunch();
         ASSERT_TRUE(waitUntilRecording(earlier)) << m_log.toStdString();
-        // The crash of the launch before, sent by this one.
+        // The crash of the launch before, sent by this one. The client removes a package once
+        // the server has answered: a crash before that sends it again at the next launch.
         ASSERT_TRUE(waitForReports(i)) << m_log.toStdString();
+        ASSERT_TRUE(waitUntilNothingIsLeftToSend()) << m_log.toStdString();
         if (last) {
             m_process.terminate();
             ASSERT_TRUE(m_process.waitForFinished(kTimeoutMs));
@@ -339,7 +357,7 @@ TEST_F(CrashReportingEndToEnd, EveryKindOfCrashReachesTheServerOnceAtTheNextLaun
         }
     }
     EXPECT_EQ(identifiers.size(), total);
-    const QString store = m_home + "/.cache/com.faultline.data/com.quintora.Quintora/v3/";
     for (const char *stage : {"prepared", "processing"})
-        EXPECT_TRUE(QDir(store + stage).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot)) << stage;
+        EXPECT_TRUE(QDir(storeFolder(stage)).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot))
+            << stage;
 }

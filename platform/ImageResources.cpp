@@ -4,8 +4,69 @@
 
 #include <QBuffer>
 #include <QFileInfo>
+#include <QIconEngine>
 #include <QImageReader>
+#include <QPainter>
 #include <QPixmap>
+
+namespace {
+
+// Reads its picture file on the first question about the icon.
+class FileIconEngine : public QIconEngine
+{
+public:
+    explicit FileIconEngine(const QString &path)
+        : m_path(path)
+    {
+    }
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return icon().pixmap(size, mode, state);
+    }
+    QPixmap scaledPixmap(const QSize &size, QIcon::Mode mode, QIcon::State state,
+                         qreal scale) override
+    {
+        return icon().pixmap(size, scale, mode, state);
+    }
+    QSize actualSize(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return icon().actualSize(size, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override
+    {
+        return icon().availableSizes(mode, state);
+    }
+    bool isNull() override { return icon().isNull(); }
+    QString key() const override { return QStringLiteral("QntFileIconEngine"); }
+    QIconEngine *clone() const override
+    {
+        auto *copy = new FileIconEngine(m_path);
+        copy->m_icon = m_icon;
+        copy->m_read = m_read;
+        return copy;
+    }
+
+private:
+    const QIcon &icon()
+    {
+        if (!m_read) {
+            m_read = true;
+            m_icon = ImageResources::iconFromFiles({m_path});
+        }
+        return m_icon;
+    }
+
+    QString m_path;
+    QIcon m_icon;
+    bool m_read = false;
+};
+
+} // namespace
 
 QString ImageResources::pathForImageResource(const QString &name)
 {
@@ -61,6 +122,11 @@ QImage ImageResources::imageFromData(const QByteArray &data, const char *format)
             return image;
     }
     return QImage::fromData(data);
+}
+
+QIcon ImageResources::iconFromFileWhenUsed(const QString &path)
+{
+    return QIcon(new FileIconEngine(path));
 }
 
 QIcon ImageResources::iconFromFiles(const QStringList &paths, const QStringList &openPaths)

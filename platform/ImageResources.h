@@ -24,4 +24,8 @@ public:
     // An icon of the picture files (one per size), read as readImage() reads them; the open
     // ones are its pictures for the open state (an expanded folder's).
     static QIcon iconFromFiles(const QStringList &paths, const QStringList &openPaths = {});
+    // The same icon of one picture file, read only when it is first drawn or measured: an
+    // icon that may never be shown (the application's, on a platform that draws no window
+    // icons) costs nothing until then.
+    static QIcon iconFromFileWhenUsed(const QString &path);
 };

@@ -76,8 +76,8 @@ int QntApplicationMain(int argc, char **argv)
     // The installed theme's icon where there is one, else the bundle's own.
     QApplication::setWindowIcon(
         QIcon::fromTheme(QStringLiteral("quintora"),
-                         ImageResources::iconFromFiles(
-                             {QntPaths::bundleResourcesPath() + QStringLiteral("/quintora.png")})));
+                         ImageResources::iconFromFileWhenUsed(QntPaths::bundleResourcesPath()
+                                                              + QStringLiteral("/quintora.png"))));
     // Text views Qt makes for us (in its dialogs) need the guard as much as ours.
     PasteGuard pasteGuard;
     app.installEventFilter(&pasteGuard);

@@ -92,3 +92,24 @@ TEST(ImageResources, AnIconHasItsOpenPicturesForTheOpenState)
     EXPECT_EQ(colourOf(QIcon::Off), QColor(Qt::red));
     EXPECT_EQ(colourOf(QIcon::On), QColor(Qt::green));
 }
+
+TEST(ImageResources, AnIconReadWhenUsedReadsItsFileOnlyThen)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("app.png");
+    // Made before its file exists: nothing is read yet.
+    QIcon icon = ImageResources::iconFromFileWhenUsed(path);
+    QImage picture(32, 32, QImage::Format_ARGB32);
+    picture.fill(Qt::blue);
+    ASSERT_TRUE(picture.save(path));
+    const QIcon copy = icon;
+    EXPECT_FALSE(copy.isNull());
+    EXPECT_EQ(copy.availableSizes(), QList<QSize>{QSize(32, 32)});
+    EXPECT_EQ(copy.pixmap(QSize(16, 16)).toImage().pixelColor(8, 8), QColor(Qt::blue));
+    // Read once: a later change of the file is not seen.
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(path));
+    EXPECT_EQ(icon.pixmap(QSize(32, 32)).toImage().pixelColor(8, 8), QColor(Qt::blue));
+    // A file that cannot be read makes a null icon, as iconFromFiles does.
+    EXPECT_TRUE(ImageResources::iconFromFileWhenUsed(folder.filePath("none.png")).isNull());
+}

@@ -169,11 +169,13 @@ VRObjectRef VRArchiveReader::readObject(const QJsonValue &value, const QString &
     if (!readInt64(record, QStringLiteral("uid"), path, uid))
         return nullptr;
     if (uid != 0) {
-        if (m_objects.contains(uid)) {
+        // One look-up in the table for the uid: a new one gets its place at once.
+        VRObjectRef &known = m_objects[uid];
+        if (known) {
             fail(child(path, QStringLiteral("uid")), QStringLiteral("duplicate uid %1").arg(uid));
             return nullptr;
         }
-        m_objects.insert(uid, object);
+        known = object;
     }
     if (!object->readRecord(record, *this, path))
         return nullptr;

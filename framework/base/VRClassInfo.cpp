@@ -11,7 +11,12 @@ bool VRClassInfo::isSubclassOf(const VRClassInfo &other) const
 
 const VRClassInfo *VRClassInfo::byName(QStringView name)
 {
-    return allowList().value(name.toString(), nullptr);
+    return byName(name.toString());
+}
+
+const VRClassInfo *VRClassInfo::byName(const QString &name)
+{
+    return allowList().value(name, nullptr);
 }
 
 QStringList VRClassInfo::registeredClassNames()

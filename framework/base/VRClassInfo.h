@@ -20,6 +20,7 @@ struct VRClassInfo {
     QString className() const { return QString::fromLatin1(name); }
     // The class of that name on the allow-list, or null. Any thread.
     static const VRClassInfo *byName(QStringView name);
+    static const VRClassInfo *byName(const QString &name);
     static QStringList registeredClassNames();
 
 private:

@@ -529,10 +529,11 @@ bool VRArchiveReader::readMap(const QJsonObject &o, const QString &key, const QS
         out = QVariantMap();
         return true;
     }
-    const bool shareable = record.size() <= kMaximumSharedMapSize
-                           && std::all_of(record.begin(), record.end(), [](const QJsonValue &item) {
-                                  return !item.isObject() && !item.isArray();
-                              });
+    const bool shareable =
+        record.size() <= kMaximumSharedMapSize
+        && std::all_of(record.constBegin(), record.constEnd(), [](const QJsonValueConstRef &item) {
+               return !item.isObject() && !item.isArray();
+           });
     if (shareable) {
         const auto known = m_maps.constFind({record});
         if (known != m_maps.constEnd()) {

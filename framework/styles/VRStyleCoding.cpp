@@ -534,8 +534,13 @@ size_t VRStyleCoding::valuesHash(const QJsonValue &value, size_t seed)
     case QJsonValue::Object: {
         const QJsonObject object = value.toObject();
         seed = qHashMulti(seed, 2, object.size());
-        for (auto it = object.constBegin(); it != object.constEnd(); ++it)
-            seed = valuesHash(it.value(), seed);
+        for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
+            // Plain members are hashed where they are: a copy of a string counts a reference on
+            // the object's data.
+            const QJsonValueConstRef member = *it;
+            seed = member.isString() ? qHash(member.toString(), seed)
+                                     : valuesHash(QJsonValue(member), seed);
+        }
         return seed;
     }
     case QJsonValue::String: return qHash(value.toString(), seed);

@@ -46,6 +46,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <optional>
+
 Q_LOGGING_CATEGORY(lcStartUpWindow, "quintora.startup.window")
 
 struct QntStartUpController::ImportResult {
@@ -425,6 +427,12 @@ void QntStartUpController::outlineViewAction()
     const QString folder = selected.first()->data(0, kPathRole).toString();
     m_notationsItems.clear();
     m_notationsItemsView->clear();
+    // At launch the window lists its notations before they are read through for damage: a
+    // damaged one is set aside just after the first paint, and the list is then read again.
+    VOReruRerAppDelegate *delegate = VOReruRerAppDelegate::sharedDelegate();
+    std::optional<QntNotation::ReadThroughDeferred> deferred;
+    if (delegate && delegate->applicationHasStarted() && !delegate->launchIsComplete())
+        deferred.emplace();
     for (const auto &notation : QntNotation::notationsFromPath(folder)) {
         if (!notation || !notation->isValid())
             continue;

@@ -10,6 +10,7 @@
 #include <QLoggingCategory>
 #include <QMutex>
 
+#include <atomic>
 #include <optional>
 
 #include <sys/stat.h>
@@ -83,6 +84,9 @@ std::optional<FileStamp> stampOf(const QString &path)
 // The database files that passed the whole check in this process, as they were then.
 QMutex g_checkedFilesMutex;
 
+// How many ReadThroughDeferred scopes are open.
+std::atomic<int> g_readThroughDeferred{0};
+
 QHash<QString, FileStamp> &checkedFiles()
 {
     static QHash<QString, FileStamp> files;
@@ -138,12 +142,23 @@ QString QntNotation::checkDatabaseFile(FMDatabase &db)
         const auto known = checkedFiles().constFind(db.databasePath());
         unchanged = known != checkedFiles().cend() && *known == *stamp;
     }
-    const QString problem = checkDatabase(db, !unchanged);
-    if (problem.isEmpty() && stamp && !unchanged) {
+    const bool deferred = g_readThroughDeferred.load() > 0;
+    const QString problem = checkDatabase(db, !unchanged && !deferred);
+    if (problem.isEmpty() && stamp && !unchanged && !deferred) {
         QMutexLocker lock(&g_checkedFilesMutex);
         checkedFiles().insert(db.databasePath(), *stamp);
     }
     return problem;
+}
+
+QntNotation::ReadThroughDeferred::ReadThroughDeferred()
+{
+    ++g_readThroughDeferred;
+}
+
+QntNotation::ReadThroughDeferred::~ReadThroughDeferred()
+{
+    --g_readThroughDeferred;
 }
 
 // ---------------------------------------------------------------- instance

@@ -140,6 +140,17 @@ public:
     // checkDatabase for a database file: one that passed it whole in this process and has not
     // changed since (the same file, of the same size and times) is not read through again.
     static QString checkDatabaseFile(FMDatabase &db);
+    // While one lives, checkDatabaseFile() leaves out reading a file through for damage: the
+    // file opens, is not newer and has the notation tables. For listing notations (names and
+    // icons) before setAsideDamagedNotations() has read them through.
+    class ReadThroughDeferred
+    {
+    public:
+        ReadThroughDeferred();
+        ~ReadThroughDeferred();
+        ReadThroughDeferred(const ReadThroughDeferred &) = delete;
+        ReadThroughDeferred &operator=(const ReadThroughDeferred &) = delete;
+    };
     // checkDatabase's answer for a sound database made by a newer version.
     static QString newerVersionProblem();
 

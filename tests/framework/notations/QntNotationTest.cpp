@@ -304,6 +304,32 @@ TEST_F(QntNotationTest, ASoundFileChangedSinceItWasCheckedIsCheckedAgain)
     EXPECT_NE(QntNotation::checkDatabaseFile(db), QString());
 }
 
+// A file listed while reading through is left out passes with its tables whole, is not taken
+// as sound, and is read through and found damaged at the next check.
+TEST_F(QntNotationTest, AFileListedWithoutReadingThroughIsReadThroughAtTheNextCheck)
+{
+    const QString path = copyOf(QStringLiteral("Misc/Misc.db"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    // Every page but the first, which holds the list of tables.
+    for (qsizetype i = 4096; i < bytes.size(); i += 97)
+        bytes[i] = char(bytes[i] ^ 0x5a);
+    ASSERT_TRUE(file.seek(0));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+    file.close();
+    {
+        const QntNotation::ReadThroughDeferred deferred;
+        FMDatabase db(path);
+        db.openReadOnly();
+        EXPECT_EQ(QntNotation::checkDatabaseFile(db), QString());
+    }
+    FMDatabase db(path);
+    db.openReadOnly();
+    EXPECT_NE(QntNotation::checkDatabaseFile(db), QString());
+    EXPECT_FALSE(QntNotation(path).isValid());
+}
+
 TEST_F(QntNotationTest, ACopyInMemoryReadsAsItsFileAndItsWritesStayThere)
 {
     const QString valid = copyOf(QStringLiteral("Misc/Misc.db"));

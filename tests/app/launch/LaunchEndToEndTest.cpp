@@ -525,10 +525,13 @@ public:
         m_manager.start();
         if (!m_manager.waitForStarted(kTimeoutMs))
             return;
-        // The window manager is up once it announces itself on the root window; one that ended
-        // before that leaves the session down.
+        // The window manager is up once it announces itself on the root window and has read its
+        // theme, which openbox does just before it takes over the windows already there: a
+        // window mapped while it is still starting (on a busy machine) may never be mapped at
+        // all. One that ended before that leaves the session down.
         while (timer.elapsed() < kTimeoutMs && m_manager.state() == QProcess::Running) {
-            if (run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).contains("window id")) {
+            if (run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).contains("window id")
+                && run("xprop", {"-root", "_OB_THEME"}).contains(" = ")) {
                 m_managerUp = true;
                 return;
             }

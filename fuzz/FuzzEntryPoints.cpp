@@ -150,17 +150,12 @@ QJsonArray allRecords(VRRecordSource &source)
     for (qsizetype i = 0; i < source.size(); ++i) {
         const QJsonValue record = source.at(i);
         records.append(record);
-        // A style read ahead reads as its record does on its own, and the text its renderers
-        // are shared by is the text of those renderers.
-        const VRPreparedStyle *prepared = source.preparedStyle(i);
-        if (!prepared || !prepared->style)
+        // A style read ahead reads as its record does on its own.
+        const VRStyleRef prepared = source.preparedStyle(i);
+        if (!prepared)
             continue;
         const auto alone = VRStyle::fromJson(record.toObject(), QJsonObject());
-        if (!alone.ok() || !alone.value()->isEqual(*prepared->style))
-            std::abort();
-        if (!prepared->renderers.text.isEmpty()
-            && QJsonDocument::fromJson(prepared->renderers.text).array()
-                   != record.toObject().value(QStringLiteral("renderers")).toArray())
+        if (!alone.ok() || !alone.value()->isEqual(*prepared))
             std::abort();
     }
     return records;

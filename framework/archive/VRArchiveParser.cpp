@@ -38,12 +38,12 @@ public:
             return QJsonObject();
         return m_records.at(i % kRecordsPerRun);
     }
-    VRPreparedStyle *preparedStyle(qsizetype i) override
+    VRStyleRef preparedStyle(qsizetype i) override
     {
         if (!readRunOf(i) || m_styles == nullptr)
             return nullptr;
         const size_t k = size_t(i % kRecordsPerRun);
-        return k < m_styles->size() ? &(*m_styles)[k] : nullptr;
+        return k < m_styles->size() ? std::move((*m_styles)[k]) : nullptr;
     }
 
 private:
@@ -96,8 +96,8 @@ private:
     qsizetype m_count;
     size_t m_current = size_t(-1);
     QJsonArray m_records;
-    std::vector<VRPreparedStyle> *m_styles = nullptr; // those of the current run
-    qsizetype m_unreleased;                           // where the text not given back begins
+    std::vector<VRStyleRef> *m_styles = nullptr; // those of the current run
+    qsizetype m_unreleased;                      // where the text not given back begins
 };
 
 namespace {
@@ -665,7 +665,7 @@ void VRArchiveParser::parse(Run &run)
                 const auto [begin, end] = run.styles[k];
                 const QByteArrayView recordText(m_data->constData() + begin, end - begin);
                 result.styles.push_back(VRStyle::prepare(
-                    record.toObject(), memberText(recordText, QByteArrayView("renderers"))));
+                    record.toObject(), memberText(recordText, "renderers"), m_renderersReadAlike));
             }
         }
     }

@@ -25,9 +25,9 @@ public:
     // The record at i; an empty object when its run could not be parsed (see
     // VRArchiveParser::broken()).
     virtual QJsonValue at(qsizetype i) = 0;
-    // The style read ahead of the reader from the record at i (see VRStyle::prepare); null
-    // when there is none, and the record is read as at(i) gives it.
-    virtual VRPreparedStyle *preparedStyle(qsizetype i)
+    // Hands over the style read ahead of the reader from the record at i (see
+    // VRStyle::prepare); null when there is none, and the record is read as at(i) gives it.
+    virtual VRStyleRef preparedStyle(qsizetype i)
     {
         Q_UNUSED(i);
         return nullptr;
@@ -102,7 +102,7 @@ private:
     // What a worker made of a run: freed by a worker once read.
     struct Parsed {
         QJsonArray records;
-        std::vector<VRPreparedStyle> styles;
+        std::vector<VRStyleRef> styles;
     };
     struct Cut {
         qsizetype open = 0;                                   // the list's '['
@@ -128,7 +128,8 @@ private:
     std::condition_variable m_parsed;
     std::condition_variable m_work; // garbage to free, or stop
     std::vector<Parsed> m_garbage;
-    int m_waitingWorkers = 0; // workers asleep on m_work
+    VRRenderersReadAlike m_renderersReadAlike; // of the styles the workers read
+    int m_waitingWorkers = 0;                  // workers asleep on m_work
     size_t m_reading =
         0; // the furthest run the reader has asked for // runs read, for a worker to free
     std::atomic<size_t> m_nextRun{0};

@@ -108,10 +108,8 @@ bool VRArchiveReader::readStyles(VRRecordSource &styles, const QString &path)
         m_styleOrder.reserve(m_styleOrder.size()
                              + size_t(std::min<qsizetype>(styles.size(), 1 << 20)));
     for (qsizetype i = 0; i < styles.size(); ++i) {
-        VRStyleRef style;
-        if (VRPreparedStyle *prepared = styles.preparedStyle(i); prepared && prepared->style) {
-            style = VRStyle::adoptPrepared(*prepared, *m_decoded);
-        } else {
+        VRStyleRef style = styles.preparedStyle(i);
+        if (!style) {
             const QJsonValue record = styles.at(i);
             if (!record.isObject())
                 return fail(indexed(path, i), typeError("a style record"));

@@ -330,6 +330,11 @@ void VRStyle::readProperties(const QJsonObject &record, VRStyleCoding &coding)
     // Styles of one file recorded with equal renderers share them until one is changed: a
     // document whose objects each carry a copy of a few looks keeps a few sets of renderers.
     const QJsonValue renderers = record.value(QStringLiteral("renderers"));
+    if (renderers.isArray() && coding.renderersReadAlike()) {
+        VRRasterizer::readProperties(record, coding);
+        useSharedRenderers(coding.renderersReadAlike());
+        return;
+    }
     if (!renderers.isArray() || coding.readsApart()) {
         VRRastGroup::readProperties(record, coding);
         return;
@@ -361,13 +366,13 @@ VRStyleRef VRStyle::fromJson(const QJsonObject &record, VRStyleCoding &coding)
     return coding.ok() ? style : nullptr;
 }
 
-VRPreparedStyle VRStyle::prepare(const QJsonObject &record, QByteArrayView renderersText)
+VRStyleRef VRStyle::prepare(const QJsonObject &record, QByteArrayView renderersText,
+                            VRRenderersReadAlike &alike)
 {
-    VRPreparedStyle prepared;
     const QJsonValue attributes = record.value(QStringLiteral("textAttributes"));
     const QJsonValue renderers = record.value(QStringLiteral("renderers"));
     if (!(attributes.isUndefined() || attributes.isNull()) || !renderers.isArray())
-        return prepared;
+        return nullptr;
     // Gradients are objects with signals, and pictures are decoded within the file's budget:
     // styles with either are read with their file.
     const QJsonArray list = renderers.toArray();
@@ -376,47 +381,26 @@ VRPreparedStyle VRStyle::prepare(const QJsonObject &record, QByteArrayView rende
         const QString name = r.value(QStringLiteral("class")).toString();
         if (name != QLatin1String("VRFill") && name != QLatin1String("VRStroke")
             && name != QLatin1String("QntConnectorStyle"))
-            return prepared;
+            return nullptr;
         const QJsonValue gradient = r.value(QStringLiteral("gradient"));
         if (!(gradient.isUndefined() || gradient.isNull()))
-            return prepared;
+            return nullptr;
     }
     // Without the file's image table: a record naming a picture fails here.
     VRStyleCoding coding(nullptr, QStringLiteral("style"));
     coding.setReadsApart(true);
+    VRRenderersReadAlike::Text text;
+    if (!renderersText.isEmpty()) {
+        // (A copy: the file's text may be given back while the document is read.)
+        text = VRRenderersReadAlike::textOf(renderersText);
+        coding.setRenderersReadAlike(alike.find(text));
+    }
     VRStyleRef style = fromJson(record, coding);
     if (!style)
-        return prepared;
-    prepared.mayShareRenderers = mayShare(*style);
-    if (prepared.mayShareRenderers && !renderersText.isEmpty()) {
-        // Equal texts are equal lists: the reader compares a few bytes instead of the records.
-        // (A copy: the file's text may be given back while the document is read.)
-        prepared.renderers.text = renderersText.toByteArray();
-        prepared.renderers.hashSeed = size_t(QHashSeed::globalSeed());
-        prepared.renderers.hash = qHash(prepared.renderers.text, prepared.renderers.hashSeed);
-    }
-    prepared.style = std::move(style);
-    return prepared;
-}
-
-VRStyleRef VRStyle::adoptPrepared(VRPreparedStyle &prepared, VRStyleCoding::DecodedImages &decoded)
-{
-    VRStyleRef style = std::move(prepared.style);
-    if (!style || prepared.renderers.text.isEmpty())
-        return style;
-    auto &lists = decoded.preparedRendererLists;
-    const auto &key = prepared.renderers;
-    if (const auto known = lists.find(key); known != lists.end()) {
-        if (!known->shared) {
-            if (auto first = std::static_pointer_cast<VRRastGroup>(known->first.lock()))
-                known->shared = first->shareRenderers();
-        }
-        if (known->shared) {
-            prepared.replaced = style->replaceBySharedRenderers(known->shared);
-            return style;
-        }
-    }
-    lists.insert(key, {style, nullptr});
+        return nullptr;
+    // Styles written alike share one list from the first: their renderers are made once.
+    if (!text.text.isEmpty() && !style->sharesRenderers() && mayShare(*style))
+        alike.insert(text, style->shareRenderers());
     return style;
 }
 

@@ -12,10 +12,12 @@
 #include <QSizeF>
 #include <QVariantMap>
 
+#include <mutex>
+
 class VRDrawableObject;
 class VRFill;
 class VRStroke;
-struct VRPreparedStyle;
+class VRRenderersReadAlike;
 
 // A shareable set of renderers plus text attributes, with a name, a lock and a registry identity
 // (uniqueKey, kept in files). The style is the root group of its renderer tree. Drawables are
@@ -95,15 +97,11 @@ public:
     static VRStyleRef fromJson(const QJsonObject &record, VRStyleCoding &coding);
     // Reads a plain style record (fills and strokes of flat colours, no text attributes) apart
     // from its file's tables, as the threads parsing a large document do. Anything else gives
-    // no style: the record is then read with its file (fromJson()), which also tells what is
-    // wrong with it. `renderersText` is the text of the record's "renderers" as the file has it
-    // (empty when not known): styles whose renderers are written alike share them.
-    static VRPreparedStyle prepare(const QJsonObject &record, QByteArrayView renderersText);
-    // The prepared style, sharing the renderers of a style of the same file read alike before
-    // it, as fromJson() with `decoded` would have read it. Renderers of its own it no longer
-    // uses are left in `prepared`, for its owner to free.
-    static VRStyleRef adoptPrepared(VRPreparedStyle &prepared,
-                                    VRStyleCoding::DecodedImages &decoded);
+    // null: the record is then read with its file (fromJson()), which also tells what is wrong
+    // with it. `renderersText` is the text of the record's "renderers" as the file has it (empty
+    // when not known): styles whose renderers are written alike share them through `alike`.
+    static VRStyleRef prepare(const QJsonObject &record, QByteArrayView renderersText,
+                              VRRenderersReadAlike &alike);
     bool isEqual(const VRStyle &other) const;
     // A style put on the pasteboard with copyToPasteboard(); null when there is none.
     static VRStyleRef styleFromPasteboard(const QMimeData *mimeData);
@@ -142,14 +140,39 @@ private:
     bool m_registered = false;
 };
 
-// A style read apart from its file (VRStyle::prepare), for the file's reader to take.
-struct VRPreparedStyle {
-    VRStyleRef style; // null when the record is to be read with its file
-    // Its renderers are of the kinds styles read alike share.
-    bool mayShareRenderers = false;
-    // The text of their records in the file, when they are shared with styles whose records
-    // have the same text (empty: they are not shared).
-    VRStyleCoding::DecodedImages::ListText renderers;
-    // Its own renderers, once it uses those of a style read alike before it.
-    QList<VRRendererRef> replaced;
+// The renderer lists of the styles of one file read apart (VRStyle::prepare), by the text of
+// their records in the file (equal texts are equal lists): styles written alike share one list.
+// Any thread.
+class VRRenderersReadAlike
+{
+public:
+    struct Text {
+        QByteArray text;
+        size_t hash = 0;
+        bool operator==(const Text &other) const { return text == other.text; }
+        friend size_t qHash(const Text &key, size_t seed = 0)
+        {
+            return seed == size_t(QHashSeed::globalSeed()) ? key.hash : qHash(key.text, seed);
+        }
+    };
+    static Text textOf(QByteArrayView text)
+    {
+        return {text.toByteArray(), qHash(text, size_t(QHashSeed::globalSeed()))};
+    }
+    VRStyleCoding::SharedRenderers find(const Text &text) const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_lists.value(text);
+    }
+    // Keeps the first list given for a text.
+    void insert(const Text &text, VRStyleCoding::SharedRenderers renderers)
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_lists.contains(text))
+            m_lists.insert(text, std::move(renderers));
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    QHash<Text, VRStyleCoding::SharedRenderers> m_lists;
 };

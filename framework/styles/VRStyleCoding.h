@@ -58,19 +58,6 @@ public:
             std::shared_ptr<const QList<std::shared_ptr<VRRasterizer>>> shared;
         };
         QHash<RecordKey, RendererList> rendererLists; // by the list of renderer records
-        // The same for styles read apart (see VRStyle::prepare), by the text of their list of
-        // renderer records in the file (equal texts are equal lists), hashed where it was read.
-        struct ListText {
-            QByteArray text;
-            size_t hash = 0;
-            size_t hashSeed = 0;
-            bool operator==(const ListText &other) const { return text == other.text; }
-            friend size_t qHash(const ListText &key, size_t seed = 0)
-            {
-                return key.hashSeed == seed ? key.hash : qHash(key.text, seed);
-            }
-        };
-        QHash<ListText, RendererList> preparedRendererLists;
     };
     using DecodedImagesRef = std::shared_ptr<DecodedImages>;
 
@@ -114,9 +101,16 @@ public:
     void shareDecodedImages(DecodedImagesRef decoded) { m_decoded = std::move(decoded); }
     DecodedImages &decodedImages() const { return *m_decoded; }
     // Reading a record apart from the other records of its file (on another thread, say): its
-    // renderers are not shared through decodedImages() with those of styles read alike.
+    // renderers are not shared through decodedImages() with those of styles read alike...
     void setReadsApart(bool apart) { m_readsApart = apart; }
     bool readsApart() const { return m_readsApart; }
+    // ...but taken from a style whose renderers' records are the same, when there is one.
+    using SharedRenderers = std::shared_ptr<const QList<std::shared_ptr<VRRasterizer>>>;
+    void setRenderersReadAlike(SharedRenderers renderers)
+    {
+        m_renderersReadAlike = std::move(renderers);
+    }
+    const SharedRenderers &renderersReadAlike() const { return m_renderersReadAlike; }
 
     static std::optional<QColor> parseColour(const QString &text);
 
@@ -142,4 +136,5 @@ private:
     QString m_error;
     int m_depth = 0;
     bool m_readsApart = false;
+    SharedRenderers m_renderersReadAlike;
 };

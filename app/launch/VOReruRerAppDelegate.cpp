@@ -324,8 +324,16 @@ void VOReruRerAppDelegate::applicationDidFinishLaunching()
     if (!QntThreadPreparation::install())
         qCWarning(lcApp) << "Qt offers no object-creation hook: its threads get no signal stack";
 
+    // The telemetry client starts nothing while no API key is configured; a misconfigured
+    // bundle must not stop the launch.
     tel::AppInfo::setBundleFolder(QntPaths::bundleResourcesPath().toStdString());
     QntCrashReporting::install();
+    try {
+        Plinth::with({&Faultline::metaClass()}, telemetryHooks());
+    } catch (const std::exception &error) {
+        qCWarning(lcApp) << "the telemetry client did not start:" << error.what();
+    }
+    followActivationForAnalytics();
 
     // What the start-up window does not show is made once the window has been painted.
     QntDocumentController *controller = QntDocumentController::sharedQntDocumentController();
@@ -365,15 +373,6 @@ void VOReruRerAppDelegate::completeLaunch()
     if (m_launchCompleted || !_applicationHasStarted || m_quitting || m_isTerminating)
         return;
     m_launchCompleted = true;
-
-    // The telemetry client first: it waits on its own threads to read what it keeps. It starts
-    // nothing while no API key is configured; a misconfigured bundle must not stop the launch.
-    try {
-        Plinth::with({&Faultline::metaClass()}, telemetryHooks());
-    } catch (const std::exception &error) {
-        qCWarning(lcApp) << "the telemetry client did not start:" << error.what();
-    }
-    followActivationForAnalytics();
 
     installNotations();
     // The tool registry's built-in libraries are read from the notations just installed.

@@ -64,13 +64,13 @@ public:
     // Removes the temporary files that writes cut short left beside the documents this
     // application knows of and in its own folders; answers their paths.
     static QStringList removeLeftoverTemporaryFiles();
-    // Shows the start-up window (where wanted); what the window does not show follows with
-    // completeLaunch() once it is painted.
+    // Shows the start-up window (where wanted) and starts the telemetry client; what the
+    // window does not show follows with completeLaunch() once it is painted.
     void applicationDidFinishLaunching();
-    // The rest of the launch: starts the telemetry client, checks and installs the notations,
-    // registers the built-in libraries, opens the image bank, fills the notation and tool menus,
-    // applies the recorded shortcuts and makes the preferences. Runs once, after the start-up
-    // window's first paint, or at once when a document is made before that.
+    // The rest of the launch: checks and installs the notations, registers the built-in
+    // libraries, opens the image bank, fills the notation and tool menus, applies the
+    // recorded shortcuts and makes the preferences. Runs once, after the start-up window's
+    // first paint, or at once when a document is made before that.
     void completeLaunch();
     bool launchIsComplete() const;
     // How long the rest of the launch waits at most for the start-up window's first paint.

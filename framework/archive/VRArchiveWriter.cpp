@@ -1,6 +1,7 @@
 #include "framework/archive/VRArchiveWriter.h"
 
 #include "framework/archive/VRJsonWriter.h"
+#include "framework/base/VRParkedWorkers.h"
 #include "framework/model/QntConnector.h"
 #include "framework/model/VRDrawableObject.h"
 #include "framework/model/VRDrawing.h"
@@ -58,84 +59,11 @@ SpareTexts &spareTexts()
 
 // The threads that write the parts of long lists: started on first use and kept, parked
 // between writes, so a save starts no thread and each keeps its memory from one to the next.
-class PartWorkers
+VRParkedWorkers &partWorkers()
 {
-public:
-    static PartWorkers &shared()
-    {
-        // Never destroyed: its threads stay parked until the process ends.
-        static auto *workers = new PartWorkers;
-        return *workers;
-    }
-    int count() const { return m_count; }
-    // Runs job(k) on each worker k while the calling thread runs `meanwhile`, and returns once
-    // all are done; false, with nothing run, when another write has the workers.
-    bool run(const std::function<void(int)> &job, const std::function<void()> &meanwhile)
-    {
-        std::unique_lock use(m_use, std::try_to_lock);
-        if (!use.owns_lock() || m_count == 0)
-            return false;
-        {
-            std::lock_guard lock(m_mutex);
-            m_job = &job;
-            m_pending = m_count;
-            ++m_round;
-        }
-        m_wake.notify_all();
-        const auto waitForWorkers = [this] {
-            std::unique_lock lock(m_mutex);
-            m_done.wait(lock, [this] { return m_pending == 0; });
-            m_job = nullptr;
-        };
-        try {
-            meanwhile();
-        } catch (...) {
-            waitForWorkers(); // the job refers to the caller's frame
-            throw;
-        }
-        waitForWorkers();
-        return true;
-    }
-
-private:
-    PartWorkers()
-    {
-        const unsigned cores = std::thread::hardware_concurrency();
-        const int wanted = int(std::min(3u, cores > 1 ? cores - 1 : 0u));
-        for (int k = 0; k < wanted; ++k) {
-            try {
-                std::thread(&PartWorkers::work, this, k).detach();
-            } catch (const std::system_error &) {
-                break; // fewer threads: the calling thread writes the rest
-            }
-            ++m_count;
-        }
-    }
-    void work(int k)
-    {
-        quint64 seen = 0;
-        std::unique_lock lock(m_mutex);
-        for (;;) {
-            m_wake.wait(lock, [&] { return m_round != seen; });
-            seen = m_round;
-            const std::function<void(int)> *job = m_job;
-            lock.unlock();
-            (*job)(k);
-            lock.lock();
-            if (--m_pending == 0)
-                m_done.notify_one();
-        }
-    }
-
-    std::mutex m_use; // held by the write that has the workers
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::condition_variable m_done;
-    const std::function<void(int)> *m_job = nullptr;
-    quint64 m_round = 0;
-    int m_pending = 0;
-    int m_count = 0;
-};
+    static auto *workers = new VRParkedWorkers(3);
+    return *workers;
+}
 
 } // namespace
 
@@ -240,7 +168,7 @@ void VRArchiveWriter::writeObjects(VRJsonWriter &out, const VRObjectList &object
 void VRArchiveWriter::writeObjectsInParts(VRJsonStreamWriter &out, const VRObjectList &objects)
 {
     const qsizetype count = objects.size();
-    PartWorkers &pool = PartWorkers::shared();
+    VRParkedWorkers &pool = partWorkers();
     const int workers = pool.count();
     if (m_partText || count < kPartsThreshold || workers == 0) {
         writeObjects(out, objects);

@@ -1,5 +1,6 @@
 #include "framework/model/VRObjectOwnerLayer.h"
 
+#include "framework/base/VRParkedWorkers.h"
 #include "framework/model/VRDrawableObject.h"
 #include "framework/model/VRDrawableShape.h"
 #include "framework/model/VRDrawing.h"
@@ -146,87 +147,11 @@ void renderSimplified(QPainter &painter, const VRDrawableObject &object, double 
 // Threads that measure a large layer's objects beside the thread that asks, started for the
 // first large layer and parked between layers until the process ends: their fonts and measures
 // of characters stay with them from one layer to the next.
-class MeasuringWorkers
+VRParkedWorkers &measuringWorkers()
 {
-public:
-    static MeasuringWorkers &shared()
-    {
-        // Never destroyed: its threads stay parked until the process ends.
-        static auto *workers = new MeasuringWorkers;
-        return *workers;
-    }
-    // Runs job on each worker and on the calling thread, and returns once all are done; false,
-    // with nothing run, when another thread has the workers or there are none.
-    bool run(const std::function<void()> &job)
-    {
-        std::unique_lock use(m_use, std::try_to_lock);
-        if (!use.owns_lock() || m_count == 0)
-            return false;
-        {
-            std::lock_guard lock(m_mutex);
-            m_job = &job;
-            m_pending = m_count;
-            ++m_round;
-        }
-        m_wake.notify_all();
-        const auto waitForWorkers = [this] {
-            std::unique_lock lock(m_mutex);
-            m_done.wait(lock, [this] { return m_pending == 0; });
-            m_job = nullptr;
-        };
-        try {
-            job();
-        } catch (...) {
-            waitForWorkers(); // the job refers to the caller's frame
-            throw;
-        }
-        waitForWorkers();
-        return true;
-    }
-
-private:
-    MeasuringWorkers()
-    {
-        const unsigned cores = std::thread::hardware_concurrency();
-        const int wanted = int(std::min(3u, cores > 1 ? cores - 1 : 0u));
-        for (int k = 0; k < wanted; ++k) {
-            try {
-                std::thread(&MeasuringWorkers::work, this).detach();
-            } catch (const std::system_error &) {
-                break; // fewer threads: the calling thread measures the rest
-            }
-            ++m_count;
-        }
-    }
-    void work()
-    {
-        quint64 seen = 0;
-        std::unique_lock lock(m_mutex);
-        for (;;) {
-            m_wake.wait(lock, [&] { return m_round != seen; });
-            seen = m_round;
-            const std::function<void()> *job = m_job;
-            lock.unlock();
-            try {
-                (*job)();
-            } catch (...) {
-                // What this worker left unmeasured is measured by the thread that asked.
-            }
-            lock.lock();
-            if (--m_pending == 0)
-                m_done.notify_one();
-        }
-    }
-
-    std::mutex m_use; // held by the layer whose objects the workers measure
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::condition_variable m_done;
-    const std::function<void()> *m_job = nullptr;
-    quint64 m_round = 0;
-    int m_pending = 0;
-    int m_count = 0;
-};
+    static auto *workers = new VRParkedWorkers(3);
+    return *workers;
+}
 
 // Measures the outer bounds of many objects on several threads at once, each object kept by
 // the one that measured it. An object's outer bounds depend on it alone (its geometry, its
@@ -241,7 +166,7 @@ void measureOuterBoundsTogether(const VRObjectList &objects)
     if (count < kFewestTogether)
         return;
     std::atomic<int> next{0};
-    const std::function<void()> job = [&] {
+    const auto measureShare = [&] {
         const VRTextAdornment::MeasuringAlongside alongside;
         for (int start = next.fetch_add(kChunk, std::memory_order_relaxed); start < count;
              start = next.fetch_add(kChunk, std::memory_order_relaxed)) {
@@ -250,7 +175,11 @@ void measureOuterBoundsTogether(const VRObjectList &objects)
                 objects.at(z)->outerBounds();
         }
     };
-    MeasuringWorkers::shared().run(job);
+    try {
+        measuringWorkers().run([&](int) { measureShare(); }, measureShare);
+    } catch (...) {
+        // What is left unmeasured is measured when it is asked for.
+    }
 }
 } // namespace
 
